@@ -1,0 +1,35 @@
+# One static library per subsystem folder, made of every source file in it (sub-folders
+# included, except `main/`, which holds program entry points). A folder with no source yet
+# gives an interface library, so that other targets can already name it.
+function(velodrix_library name)
+  cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/main/")
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${VELODRIX_ROOT})
+    target_link_libraries(${name} PUBLIC ${ARG_LINKS} Threads::Threads)
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${VELODRIX_ROOT})
+    target_link_libraries(${name} INTERFACE ${ARG_LINKS} Threads::Threads)
+  endif()
+endfunction()
+
+# A test executable for one source folder: every *.cpp under tests/<folder>/, run by ctest.
+function(velodrix_test_folder folder)
+  cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  set(target test_${folder})
+  add_executable(${target} ${sources})
+  target_link_libraries(${target} PRIVATE ${ARG_LINKS} GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${target} PRIVATE VELODRIX_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/${folder}/data")
+  gtest_discover_tests(${target}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 600)
+endfunction()

@@ -1,0 +1,22 @@
+#include "core/real_main.h"
+
+#include "core/crash_dump.h"
+#include "core/startup.h"
+#include "platform/crash/crash.h"
+#include "platform/os/os.h"
+#include "render/message_pump.h"
+
+s32 programEntry(const char* commandLine) {
+    if (!osIsDebuggerPresent()) crashInstallFilter(crashDumpFilter);
+    return realMain(commandLine);
+}
+
+s32 realMain(const char* commandLine) {
+    gameStartup(commandLine, "./", 38);
+    for (;;) {
+        keepCursorCentred();
+        if (!pumpMessages()) break;
+    }
+    gameShutdown();
+    return 0;
+}

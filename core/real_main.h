@@ -1,0 +1,10 @@
+// The process entry and the routine that brackets the whole run.
+#pragma once
+
+#include "core/types.h"
+
+// Installs the crash filter (only when no debugger is attached) and runs realMain.
+s32 programEntry(const char* commandLine);
+
+// Start-up, the main loop, shutdown. The command line is not interpreted. Returns 0.
+s32 realMain(const char* commandLine);

@@ -1,0 +1,47 @@
+#include "core/startup.h"
+
+#include "core/frame.h"
+#include "core/game_mode.h"
+#include "input/ambient_light.h"
+#include "input/input_channels.h"
+#include "online/medal_queue.h"
+#include "platform/os/os.h"
+#include "render/message_pump.h"
+#include "render/state_stacks.h"
+#include "render/view_slots.h"
+
+void gameStartup(const char*, const char*, u32 inputChannelCount) {
+    // Mode state.
+    g_iCurrentGameModeId = E_GAMEMODE_FRONT_END;
+    g_iPreviousGameModeId = E_GAMEMODE_NONE;
+    g_pCurrentGameMode = g_apGameModes[E_GAMEMODE_FRONT_END];
+    g_iQuitGame = 0;
+
+    // Timers.
+    frameTimerInit();
+    resetFirstFrame();
+
+    // Ambient light, then the window.
+    initAmbientLighting(u"Velodrix", u"", 1.0f / 30.0f, 5);
+    createMainWindow();
+    osInstallTerminationHandler();
+
+    // Input and the view slots.
+    initInput(0, inputChannelCount);
+    resetViewSlots();
+    pushDefaultStateStacks();
+
+    medalQueueStartup();
+
+    switchGameMode(E_GAMEMODE_NONE);
+}
+
+s32 gameShutdown() {
+    g_iQuitGame = 1;
+    g_pCurrentGameMode->exit();
+    medalQueueShutdown();
+    shutdownAmbientLighting();
+    shutdownInput();
+    destroyMainWindow();
+    return 1;
+}

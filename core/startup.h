@@ -1,0 +1,9 @@
+// Bringing every subsystem up before the first frame, and down after the last, in a fixed
+// order.
+#pragma once
+
+#include "core/types.h"
+
+// The command line is not read; inputChannelCount is the channel count of each player.
+void gameStartup(const char* commandLine, const char* dataDirectory, u32 inputChannelCount);
+s32 gameShutdown();

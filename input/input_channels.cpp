@@ -1,0 +1,99 @@
+#include "input/input_channels.h"
+
+#include "library/saved_options.h"
+
+#include <cstring>
+#include <vector>
+
+u8 g_uInputFlipIndex = 0;
+s32 g_iInputLockCounter = 0;
+u8 g_aPlayerPadMap[INPUT_PLAYER_COUNT] = {0, 1, 2, 3};
+u32 g_uMenuInputFlag = 0;
+f32 g_fInputSensitivity = 1.0f;
+
+namespace {
+
+bool g_bInputInitialised = false;
+u32 g_uChannelCount = 0;
+std::vector<SInputChannel> g_aPlayerChannels[INPUT_PLAYER_COUNT];
+SInputChannel g_aDebugCameraChannels[INPUT_DEBUG_CAMERA_CHANNELS];
+
+bool isOn(f32 value) { return value > INPUT_CHANNEL_ON_THRESHOLD; }
+
+}  // namespace
+
+void initInput(u32, u32 channelCount) {
+    g_uChannelCount = channelCount;
+    for (std::vector<SInputChannel>& channels : g_aPlayerChannels) channels.assign(channelCount, SInputChannel{});
+    std::memset(g_aDebugCameraChannels, 0, sizeof g_aDebugCameraChannels);
+    g_uInputFlipIndex = 0;
+    g_iInputLockCounter = 0;
+    resetPlayerPadMap();
+    g_bInputInitialised = true;
+}
+
+u32 shutdownInput() {
+    if (!g_bInputInitialised) return 1;
+    for (std::vector<SInputChannel>& channels : g_aPlayerChannels) {
+        channels.clear();
+        channels.shrink_to_fit();
+    }
+    g_uChannelCount = 0;
+    g_bInputInitialised = false;
+    return 1;
+}
+
+bool inputIsInitialised() { return g_bInputInitialised; }
+
+s32 updateInput() {
+    g_uInputFlipIndex = u8(1 - g_uInputFlipIndex);
+    if (g_iInputLockCounter != 0) --g_iInputLockCounter;
+    clearPlayerChannels();
+    for (SInputChannel& channel : g_aDebugCameraChannels) channel.value[g_uInputFlipIndex] = 0.0f;
+    return 1;
+}
+
+SInputChannel* getPlayerChannel(int player, int channel) {
+    if (player < 0 || player >= INPUT_PLAYER_COUNT || channel < 0 || u32(channel) >= g_uChannelCount) return nullptr;
+    return &g_aPlayerChannels[player][size_t(channel)];
+}
+
+SInputChannel* getDebugCameraChannel(int channel) {
+    if (channel < 0 || channel >= INPUT_DEBUG_CAMERA_CHANNELS) return nullptr;
+    return &g_aDebugCameraChannels[channel];
+}
+
+f32 channelValue(const SInputChannel* channel) { return channel->value[g_uInputFlipIndex]; }
+
+f32 channelPreviousValue(const SInputChannel* channel) { return channel->value[1 - g_uInputFlipIndex]; }
+
+u32 isChannelPressed(const SInputChannel* channel) {
+    if (g_iInputLockCounter != 0) return 0;
+    return isOn(channelValue(channel)) && !isOn(channelPreviousValue(channel)) ? 1 : 0;
+}
+
+u32 isChannelReleased(const SInputChannel* channel) {
+    if (g_iInputLockCounter != 0) return 0;
+    return !isOn(channelValue(channel)) && isOn(channelPreviousValue(channel)) ? 1 : 0;
+}
+
+u32 isChannelHeld(const SInputChannel* channel) { return isOn(channelValue(channel)) ? 1 : 0; }
+
+void lockInputTwoFrames() { g_iInputLockCounter = 2; }
+
+void resetPlayerPadMap() {
+    for (int player = 0; player < INPUT_PLAYER_COUNT; ++player) g_aPlayerPadMap[player] = u8(player);
+}
+
+void clearPlayerChannels() {
+    for (std::vector<SInputChannel>& channels : g_aPlayerChannels) {
+        for (SInputChannel& channel : channels) channel.value[g_uInputFlipIndex] = 0.0f;
+    }
+}
+
+f32 inputSensitivityFor(s32 optionValue) {
+    const f32 s = f32(optionValue);
+    return optionValue <= 5 ? 1.0f - (5.0f - s) * 0.125f : 1.0f + (s - 5.0f) / 5.0f;
+}
+
+void updateInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_SavedOptions.controllerSensitivity); }

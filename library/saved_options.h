@@ -1,0 +1,25 @@
+// The player's saved options, kept in the save file.
+#pragma once
+
+#include "core/types.h"
+
+struct SSavedOptions {
+    u32 waterReflection;      // 0 off
+    u32 bloom;                // 0 off, 1 on
+    u32 inputLagReduction;    // 0 off, 1 on
+    u32 fullScreen;
+    u32 verticalSync;
+    u32 resolutionWidth;      // 0: none saved
+    u32 resolutionHeight;
+    u32 audioLog;             // non-zero: the codec layer writes the audio log
+    s32 controllerSensitivity;  // 0 to 10, 5 normal
+    s32 pointerSensitivityX;
+    s32 pointerSensitivityY;
+    s32 ambientLayout;
+    u32 latchedFire;
+};
+
+extern SSavedOptions g_SavedOptions;
+
+// The options of a first run.
+SSavedOptions defaultSavedOptions();

@@ -1,0 +1,5 @@
+#include "online/leaderboard.h"
+
+void leaderboardTick() {
+    // No request is ever under way offline.
+}

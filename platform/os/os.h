@@ -1,0 +1,252 @@
+// Kernel services the game asks of the operating system: time, processors, threads, locks,
+// events, sleeps with completion delivery, files with overlapped reads, and directory search.
+//
+// Paths arrive as the game writes them: narrow (ASCII or UTF-8) or wide (UTF-16), with '\'
+// separators. They become '/' and UTF-8 only inside this layer, when the system is called.
+//
+// Completion routines of overlapped reads, and anything else queued to a thread with
+// osQueueCompletion, run only on the thread they were queued to and only inside one of its
+// alertable waits (osSleepEx, ClEvent::wait with alertable set). They never run inside the
+// call that issued them.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// ---------------------------------------------------------------------------------------------
+// Time and processors
+
+// Monotonic counter in nanoseconds; its frequency is therefore 1e9 per second.
+uint64_t osPerformanceCounter();
+uint64_t osPerformanceFrequency();
+
+// Milliseconds since an arbitrary start, truncated to 32 bits (wraps after 49.7 days).
+uint32_t osTickCount();
+uint32_t osTimeGetTime();
+
+struct SOsDateTime {
+    int year;        // full year, such as 2026
+    int month;       // 1 to 12
+    int dayOfWeek;   // 0 Sunday to 6 Saturday
+    int day;         // 1 to 31
+    int hour;
+    int minute;
+    int second;
+    int milliseconds;
+};
+
+// UTC now. Safe to call from a signal handler.
+void osGetSystemTime(SOsDateTime* out);
+// Local time now.
+void osGetLocalTime(SOsDateTime* out);
+// UTC date of a count of seconds since 1970-01-01 (pure arithmetic, signal-safe).
+void osDateTimeFromUnixSeconds(int64_t seconds, SOsDateTime* out);
+
+uint32_t osLogicalProcessorCount();
+// Physical cores from the CPU topology; the logical count when the topology cannot be read.
+uint32_t osProcessorCoreCount();
+
+// True while a tracer (debugger) is attached to this process.
+bool osIsDebuggerPresent();
+// The TracerPid value of a process status text; 0 when absent. Exposed for tests.
+int osTracerPidFromStatusText(const char* statusText);
+
+// ---------------------------------------------------------------------------------------------
+// Sleeps, alertable waits and completion queues
+
+constexpr uint32_t OS_INFINITE = 0xFFFFFFFFu;
+
+enum EOsWaitResult {
+    E_OSWAIT_SIGNALLED = 0,
+    E_OSWAIT_TIMEOUT = 1,
+    E_OSWAIT_IO_COMPLETION = 2,  // an alertable wait ended because completions ran
+};
+
+void osSleep(uint32_t milliseconds);
+
+// Sleeps; when alertable, runs every completion queued to this thread first and returns
+// E_OSWAIT_IO_COMPLETION at once if any ran, else sleeps until the time passes or a
+// completion arrives (which then runs before the return).
+EOsWaitResult osSleepEx(uint32_t milliseconds, bool alertable);
+
+using OsCompletionRoutine = void (*)(void* context);
+
+// The completion queue of a thread: a handle other threads may post to.
+struct SOsThreadQueue;
+using OsThreadQueueRef = std::shared_ptr<SOsThreadQueue>;
+OsThreadQueueRef osCurrentThreadQueue();
+// Queues a routine to run on the queue's thread in its next alertable wait.
+void osQueueCompletion(const OsThreadQueueRef& queue, OsCompletionRoutine routine, void* context);
+
+// ---------------------------------------------------------------------------------------------
+// Locks, events and threads
+
+// A re-entrant lock: the thread that holds it may enter it again.
+class ClCriticalSection {
+public:
+    void enter() { m_mutex.lock(); }
+    void leave() { m_mutex.unlock(); }
+    bool tryEnter() { return m_mutex.try_lock(); }
+
+private:
+    std::recursive_mutex m_mutex;
+};
+
+// An event: auto-reset events release one waiter and clear themselves; manual-reset events
+// stay set until reset.
+class ClEvent {
+public:
+    ClEvent(bool manualReset, bool initiallySet);
+    void set();
+    void reset();
+    // Waits until set, for at most the given time (OS_INFINITE: no limit). An alertable wait
+    // also ends when completions queued to this thread have run.
+    EOsWaitResult wait(uint32_t milliseconds, bool alertable = false);
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_condition;
+    bool m_manualReset;
+    bool m_set;
+};
+
+using OsThreadRoutine = void (*)(void* argument);
+
+// A thread of the game's own. Starting twice, or destroying a running thread without
+// joining it, is a programming error that ends the program.
+class ClThread {
+public:
+    ClThread() = default;
+    ~ClThread();
+    ClThread(const ClThread&) = delete;
+    ClThread& operator=(const ClThread&) = delete;
+
+    bool start(OsThreadRoutine routine, void* argument);
+    void join();
+    bool isRunning() const { return m_thread.joinable(); }
+
+private:
+    std::thread m_thread;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+struct SOsFile;
+
+enum EOsFileOpen {
+    E_OSFILE_READ_EXISTING,      // read only; the file must exist
+    E_OSFILE_WRITE_CREATE,       // write only; created or truncated
+    E_OSFILE_READWRITE_EXISTING, // read and write; the file must exist
+};
+
+// Null on failure; osLastError() then says why.
+SOsFile* osFileOpen(const char* path, EOsFileOpen mode);
+SOsFile* osFileOpenW(const char16_t* path, EOsFileOpen mode);
+// False when the system reports a failure (the file is released all the same).
+bool osFileClose(SOsFile* file);
+bool osFileGetSize(SOsFile* file, uint64_t* outSize);
+// Sequential read and write from the current position.
+bool osFileRead(SOsFile* file, void* buffer, uint32_t size, uint32_t* outRead);
+bool osFileWrite(SOsFile* file, const void* buffer, uint32_t size, uint32_t* outWritten);
+bool osFileSeek(SOsFile* file, uint64_t offset);
+// Positioned read that leaves the sequential position alone.
+bool osFileReadAt(SOsFile* file, uint64_t offset, void* buffer, uint32_t size, uint32_t* outRead);
+
+// The block of an overlapped read. The caller owns it and keeps it alive until the
+// completion routine has run; `user` is the caller's own word.
+struct SOsOverlapped {
+    uint64_t offset;
+    void* user;
+};
+
+// error 0 means success; otherwise an EOsError value.
+using OsReadCompletion = void (*)(uint32_t error, uint32_t bytesTransferred, SOsOverlapped* overlapped);
+
+// Starts a read of size bytes at overlapped->offset into buffer. The completion routine runs
+// later on the calling thread, inside one of its alertable waits, with the outcome: a read
+// error or a read past the end reaches it as an error code. Returns false (and queues
+// nothing) only when the read cannot be started at all.
+bool osFileReadOverlapped(SOsFile* file, void* buffer, uint32_t size, SOsOverlapped* overlapped,
+                          OsReadCompletion routine);
+
+bool osFileExists(const char* path);
+bool osFileExistsW(const char16_t* path);
+bool osDeleteFile(const char* path);
+// Creates the directory and every missing parent. True when it exists afterwards.
+bool osCreateDirectory(const char* path);
+bool osCreateDirectoryW(const char16_t* path);
+
+// ---------------------------------------------------------------------------------------------
+// Directory search
+
+enum EOsFileAttribute : uint32_t {
+    E_OSATTR_DIRECTORY = 1,
+    E_OSATTR_READONLY = 2,
+    E_OSATTR_HIDDEN = 4,
+    E_OSATTR_SYSTEM = 8,  // never set here
+    E_OSATTR_FILE = 16,   // a directory never has it
+};
+
+constexpr int OS_FIND_NAME_LENGTH = 260;
+
+struct SOsFindData {
+    uint32_t attributes;
+    uint64_t size;
+    char16_t name[OS_FIND_NAME_LENGTH];  // NUL-terminated; longer names are cut
+};
+
+struct SOsFind;
+
+// The pattern is a directory, '\', and a name pattern with '*' and '?' (matched without
+// regard to case), such as "C:\Music\*" or "Songs\*.mp3". Null when the directory cannot be
+// searched or nothing matches; osLastError() then tells which (E_OSERR_NO_MORE_FILES for an
+// empty result). Like the system's own search, "." and ".." are listed.
+SOsFind* osFindFirst(const char16_t* pattern, SOsFindData* out);
+bool osFindNext(SOsFind* find, SOsFindData* out);
+void osFindClose(SOsFind* find);
+
+// ---------------------------------------------------------------------------------------------
+// Errors
+
+enum EOsError : uint32_t {
+    E_OSERR_NONE = 0,
+    E_OSERR_NOT_FOUND = 2,
+    E_OSERR_ACCESS_DENIED = 5,
+    E_OSERR_INVALID_HANDLE = 6,
+    E_OSERR_NO_MORE_FILES = 18,
+    E_OSERR_READ_FAULT = 30,
+    E_OSERR_HANDLE_EOF = 38,
+    E_OSERR_INVALID_PARAMETER = 87,
+    E_OSERR_OTHER = 1000,
+};
+
+// The error of the last failed call of this layer on this thread.
+uint32_t osLastError();
+void osSetLastError(uint32_t error);
+// A readable text for an error code.
+std::string osErrorText(uint32_t error);
+
+// ---------------------------------------------------------------------------------------------
+// Text and paths
+
+// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
+std::string osWideToUtf8(const char16_t* text);
+// UTF-8 to UTF-16; false (and an empty result) on invalid input.
+bool osUtf8ToWide(const char* text, std::u16string* out);
+// A game path as the system takes it: '\' becomes '/'.
+std::string osSystemPath(const char* path);
+std::string osSystemPathW(const char16_t* path);
+
+// ---------------------------------------------------------------------------------------------
+// Termination requests
+
+// SIGINT and SIGTERM no longer end the process; they set a flag the main loop reads, so the
+// game shuts down in order.
+void osInstallTerminationHandler();
+bool osTerminationRequested();
+void osClearTerminationRequest();
