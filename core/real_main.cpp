@@ -6,8 +6,14 @@
 #include "platform/os/os.h"
 #include "render/message_pump.h"
 
+bool installCrashFilterUnlessDebugged() {
+    if (osIsDebuggerPresent()) return false;
+    crashInstallFilter(crashDumpFilter);
+    return true;
+}
+
 s32 programEntry(const char* commandLine) {
-    if (!osIsDebuggerPresent()) crashInstallFilter(crashDumpFilter);
+    installCrashFilterUnlessDebugged();
     return realMain(commandLine);
 }
 

@@ -1,0 +1,61 @@
+// The game-state stacks and the view slots' input-mapper stacks.
+#include "input/input_channels.h"
+#include "input/input_mapper.h"
+#include "render/state_stacks.h"
+#include "render/view_slots.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ClIdleMapper : public ClInputMapperBase {
+public:
+    void mapInputs(int) override {}
+};
+
+TEST(StateStacks, StartUpDefaults) {
+    for (auto& stack : g_aIntStateStacks) stack.count = 0;
+    for (auto& stack : g_aFloatStateStacks) stack.count = 0;
+    pushDefaultStateStacks();
+    EXPECT_EQ(peekFloatStateStack(1), 1.0f);
+    EXPECT_EQ(peekFloatStateStack(2), 1.0f);
+    EXPECT_EQ(peekFloatStateStack(0), 0.1f);
+    EXPECT_EQ(peekIntStateStack(9), 1);
+    EXPECT_EQ(peekIntStateStack(8), 0);
+    EXPECT_EQ(g_aIntStateStacks[10].count, 0u);
+    EXPECT_EQ(g_aIntStateStacks[11].count, 0u);
+    EXPECT_EQ(peekIntStateStack(10), 0) << "an empty stack reads as zero";
+}
+
+TEST(StateStacks, AnEleventhPushIsIgnoredAndEmptyPopsDoNothing) {
+    SStateStack<s32> stack = {};
+    for (int i = 1; i <= 11; ++i) stack.push(i);
+    EXPECT_EQ(stack.count, 10u);
+    EXPECT_EQ(stack.top(), 10);
+    for (int i = 0; i < 12; ++i) stack.pop();
+    EXPECT_EQ(stack.count, 0u);
+}
+
+TEST(ViewSlots, MapperPushAndPopLockInputEvenWhenFullOrEmpty) {
+    resetViewSlots();
+    ClIdleMapper mapper;
+    EXPECT_FALSE(hasPlayerInputMapper(1));
+    EXPECT_EQ(getPlayerInputMapper(1), nullptr);
+
+    g_iInputLockCounter = 0;
+    popPlayerInputMapper(1);
+    EXPECT_EQ(g_iInputLockCounter, 2) << "pop of an empty stack";
+
+    for (int i = 0; i < 11; ++i) pushPlayerInputMapper(1, &mapper);
+    g_iInputLockCounter = 0;
+    pushPlayerInputMapper(1, &mapper);
+    EXPECT_EQ(g_iInputLockCounter, 2) << "push onto a full stack";
+    EXPECT_EQ(g_aViewSlots[1].mappers.count, 10u);
+    EXPECT_EQ(getPlayerInputMapper(1), &mapper);
+
+    resetViewSlots();
+    EXPECT_EQ(g_aViewSlots[1].cameraStack, VIEW_SLOT_NO_CAMERA_STACK);
+    g_iInputLockCounter = 0;
+}
+
+}  // namespace
