@@ -1,0 +1,40 @@
+// The global random source: one SFMT-19937 generator (the SIMD-oriented Fast Mersenne Twister,
+// 32-bit output) for particles, effects, input testing and gameplay variation. Reproducible
+// per-owner sequences use ClRandObjSFMT (core/rand_obj.h) instead.
+//
+// Main thread only: nothing here locks.
+#pragma once
+
+#include "core/types.h"
+
+// 156 blocks of 128 bits, read out as 32-bit words.
+constexpr u32 SFMT_BLOCK_COUNT = 156;
+constexpr u32 SFMT_WORD_COUNT = SFMT_BLOCK_COUNT * 4;
+
+struct SSfmtState {
+    alignas(16) u32 words[SFMT_WORD_COUNT];
+    // Next word to hand out; SFMT_WORD_COUNT or more means the state is regenerated first.
+    u32 index;
+    u32 seed;
+    u32 initialised;
+    // Draws since the last seeding; kept for inspection, the generator never reads it.
+    u32 draws;
+};
+
+// Game code draws through the functions below; tests may read and set the record directly.
+extern SSfmtState g_sfmtState;
+
+// Seeds the generator (the reference initialisation by one 32-bit seed, then the period
+// certification) and resets the draw count.
+void sfmtInitGenRand(u32 seed);
+
+// The next 32-bit word; the whole state is regenerated once every 624 draws.
+u32 sfmtGenRand32();
+
+// A draw times 2^-32, formed in double precision and rounded to f32. The exact range before
+// rounding is [0, 1); the largest draws round up to exactly 1.0f, so a caller that turns the
+// value into an index must clamp it.
+f32 randomUnitFloat();
+
+// lo + (hi - lo) x randomUnitFloat(), the span rounded to f32 first.
+f32 randomFloatInRange(f32 lo, f32 hi);

@@ -1,0 +1,243 @@
+#include "core/rand_obj.h"
+#include "core/random.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+// Inverse of the MT19937 output tempering: the state word that a given output comes from.
+u32 untemper(u32 y) {
+    y ^= y >> 18;
+    y ^= (y << 15) & 0xEFC60000u;
+    u32 x = y;
+    for (int i = 0; i < 4; ++i) {
+        x = y ^ ((x << 7) & 0x9D2C5680u);
+    }
+    y = x;
+    x = y;
+    for (int i = 0; i < 2; ++i) {
+        x = y ^ (x >> 11);
+    }
+    return x;
+}
+
+// Makes the generator's next draw the given word, as if the state had produced it.
+void forceNextDraw(ClRandObjSFMT& generator, u32 draw) {
+    generator.seed(1);
+    generator.index = 0;
+    generator.mt[0] = untemper(draw);
+}
+
+void forceNextGlobalDraw(u32 draw) {
+    sfmtInitGenRand(1);
+    g_sfmtState.index = 0;
+    g_sfmtState.words[0] = draw;
+}
+
+u64 pairOfDraws() {
+    const u64 low = sfmtGenRand32();
+    const u64 high = sfmtGenRand32();
+    return low | (high << 32);
+}
+
+// Overrides the unit draw only, to show which operations go through it.
+class ClHalfwayRandObj : public ClRandObjSFMT {
+public:
+    f32 randomUnitFloat() override { return 0.5f; }
+};
+
+}  // namespace
+
+// ---- Global SFMT-19937 generator: worked values ----
+
+TEST(SfmtGenerator, Seed1234GivesReferenceSequence) {
+    sfmtInitGenRand(1234);
+    const u32 expected[] = {3440181298u, 1564997079u, 1510669302u, 2930277156u, 1452439940u,
+                            3796268453u, 423124208u,  2143818589u, 3827219408u, 2987036003u,
+                            2674978610u, 1536842514u};
+    for (u32 value : expected) {
+        EXPECT_EQ(sfmtGenRand32(), value);
+    }
+}
+
+// The reference output as 64-bit words (two consecutive 32-bit draws, low word first) for seed
+// 4321; pairs 310 to 313 span the first regeneration of the 624-word state.
+TEST(SfmtGenerator, SequenceCrossesRegenerationAsReference) {
+    sfmtInitGenRand(4321);
+    EXPECT_EQ(pairOfDraws(), 16924766246869039260ull);
+    EXPECT_EQ(pairOfDraws(), 8201438687333352714ull);
+    for (int pair = 2; pair < 310; ++pair) {
+        pairOfDraws();
+    }
+    EXPECT_EQ(g_sfmtState.index, 620u);
+    EXPECT_EQ(pairOfDraws(), 18146933153017348921ull);
+    EXPECT_EQ(pairOfDraws(), 17369978576367231139ull);
+    EXPECT_EQ(g_sfmtState.index, SFMT_WORD_COUNT);
+    EXPECT_EQ(pairOfDraws(), 1246940717230386603ull);
+    EXPECT_EQ(pairOfDraws(), 11335758870083327110ull);
+}
+
+TEST(SfmtGenerator, SeedingRestartsSequenceAndCountsDraws) {
+    sfmtInitGenRand(77);
+    const u32 first = sfmtGenRand32();
+    sfmtGenRand32();
+    sfmtGenRand32();
+    EXPECT_EQ(g_sfmtState.draws, 3u);
+    EXPECT_EQ(g_sfmtState.seed, 77u);
+    EXPECT_EQ(g_sfmtState.initialised, 1u);
+
+    sfmtInitGenRand(77);
+    EXPECT_EQ(g_sfmtState.draws, 0u);
+    EXPECT_EQ(sfmtGenRand32(), first);
+}
+
+// An all-zero state is a fixed point of the recursion; a draw before the start-up seeds must
+// not lock the generator onto 0.
+TEST(SfmtGenerator, DrawBeforeSeedingIsNotStuckAtZero) {
+    g_sfmtState = SSfmtState{{}, SFMT_WORD_COUNT, 0, 0, 0};
+    u32 combined = 0;
+    for (int i = 0; i < 8; ++i) {
+        combined |= sfmtGenRand32();
+    }
+    EXPECT_NE(combined, 0u);
+    EXPECT_EQ(g_sfmtState.initialised, 1u);
+}
+
+// ---- Global float draws ----
+
+TEST(SfmtFloat, UnitDrawEdgesAndRangeScaling) {
+    forceNextGlobalDraw(0xFFFFFFFFu);
+    EXPECT_EQ(randomUnitFloat(), 1.0f);
+    forceNextGlobalDraw(0);
+    EXPECT_EQ(randomUnitFloat(), 0.0f);
+
+    forceNextGlobalDraw(0x80000000u);
+    EXPECT_EQ(randomFloatInRange(2.0f, 6.0f), 4.0f);
+    forceNextGlobalDraw(0);
+    EXPECT_EQ(randomFloatInRange(-3.0f, 5.0f), -3.0f);
+}
+
+// ---- Per-object MT19937 ----
+
+TEST(RandObjSFMT, UnseededStartsAtReferenceSeed5489) {
+    ClRandObjSFMT generator;
+    EXPECT_EQ(generator.next(), 3499211612u);
+    EXPECT_EQ(generator.next(), 581869302u);
+    EXPECT_EQ(generator.draws, 2u);
+}
+
+TEST(RandObjSFMT, EqualsStdMt19937AcrossRegenerations) {
+    for (u32 seed : {0u, 1u, 5489u, 0x12345678u, 0xFFFFFFFFu}) {
+        ClRandObjSFMT generator;
+        generator.seed(seed);
+        std::mt19937 oracle(seed);
+        for (int i = 0; i < 3 * 624 + 5; ++i) {
+            ASSERT_EQ(generator.next(), u32(oracle())) << "seed " << seed << " draw " << i;
+        }
+    }
+}
+
+TEST(RandObjSFMT, RestoreInFreshObjectContinuesTheSequence) {
+    for (u32 drawsBefore : {0u, 1u, 623u, 624u, 625u, 1500u}) {
+        ClRandObjSFMT original;
+        original.seed(2024);
+        for (u32 i = 0; i < drawsBefore; ++i) {
+            original.next();
+        }
+        SRandObjState record{};
+        EXPECT_EQ(original.saveState(&record), &record);
+        EXPECT_EQ(record.valid, 1u);
+        EXPECT_EQ(record.seed, 2024u);
+        EXPECT_EQ(record.draws, drawsBefore);
+
+        ClRandObjSFMT restored;
+        restored.restoreState(record);
+        EXPECT_EQ(restored.draws, drawsBefore);
+        for (int i = 0; i < 700; ++i) {
+            ASSERT_EQ(restored.next(), original.next()) << "after " << drawsBefore << " draws";
+        }
+    }
+}
+
+TEST(RandObjSFMT, SavingUnseededObjectRestoresTheSameSequence) {
+    ClRandObjSFMT untouched;
+    SRandObjState record{};
+    untouched.saveState(&record);
+    EXPECT_EQ(record.seed, RAND_OBJ_DEFAULT_SEED);
+    EXPECT_EQ(record.draws, 0u);
+
+    ClRandObjSFMT restored;
+    restored.restoreState(record);
+    EXPECT_EQ(restored.next(), untouched.next());
+}
+
+// ---- Per-object derived draws ----
+
+TEST(RandObjSFMTDraws, UnitFloatReachesBothEnds) {
+    ClRandObjSFMT generator;
+    forceNextDraw(generator, 0xFFFFFFFFu);
+    EXPECT_EQ(generator.randomUnitFloat(), 1.0f);
+    forceNextDraw(generator, 0);
+    EXPECT_EQ(generator.randomUnitFloat(), 0.0f);
+}
+
+TEST(RandObjSFMTDraws, DegenerateIntegerRanges) {
+    ClRandObjSFMT generator;
+    generator.seed(11);
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(generator.randomIntInRange(3, 3), 3u);
+        ASSERT_EQ(generator.randomBelow(1), 0u);
+    }
+}
+
+TEST(RandObjSFMTDraws, Draw7FFFFFFFReducesToZeroFirst) {
+    ClRandObjSFMT generator;
+    forceNextDraw(generator, 0x7FFFFFFFu);
+    EXPECT_EQ(generator.randomBelow(2), 0u);  // 0x7FFFFFFF itself is odd
+    forceNextDraw(generator, 0xFFFFFFFFu);     // 0xFFFFFFFF mod 0x7FFFFFFF = 1
+    EXPECT_EQ(generator.randomBelow(1000), 1u);
+    forceNextDraw(generator, 0x7FFFFFFFu);
+    EXPECT_EQ(generator.randomIntInRange(10, 20), 10u);
+}
+
+TEST(RandObjSFMTDraws, NegativeLowerBoundWrapsIntoRange) {
+    ClRandObjSFMT generator;
+    generator.seed(5);
+    // A negative lower bound passed as unsigned still works by wrap-around.
+    for (int i = 0; i < 1000; ++i) {
+        const s32 value = s32(generator.randomIntInRange(u32(-2), 2));
+        ASSERT_GE(value, -2);
+        ASSERT_LE(value, 2);
+    }
+}
+
+TEST(RandObjSFMTDraws, ZeroCountsDoNotDivideByZero) {
+    ClRandObjSFMT generator;
+    generator.seed(8);
+    EXPECT_EQ(generator.randomBelow(0), 0u);
+    EXPECT_EQ(generator.draws, 1u);
+    // hi = lo - 1 is a count of 2^32: the reduced draw comes back unreduced.
+    forceNextDraw(generator, 0x80000005u);
+    EXPECT_EQ(generator.randomIntInRange(0, 0xFFFFFFFFu), 6u);
+}
+
+TEST(RandObjSFMTDraws, RangeAndAroundGoThroughTheUnitDrawOperation) {
+    ClHalfwayRandObj generator;
+    EXPECT_EQ(generator.randomFloatInRange(2.0f, 4.0f), 3.0f);
+    EXPECT_EQ(generator.randomAround(10.0f, 0.5f), 10.0f);
+}
+
+TEST(RandObjSFMTDraws, AroundDrawsFromTheSpreadInterval) {
+    ClRandObjSFMT a;
+    ClRandObjSFMT b;
+    a.seed(99);
+    b.seed(99);
+    for (int i = 0; i < 100; ++i) {
+        const f32 value = a.randomAround(20.0f, 0.25f);
+        ASSERT_EQ(value, b.randomFloatInRange(15.0f, 25.0f));
+        ASSERT_GE(value, 15.0f);
+        ASSERT_LE(value, 25.0f);
+    }
+}
