@@ -1,0 +1,176 @@
+#include "core/colour_animator.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "core/fatal_error.h"
+
+namespace {
+
+constexpr u32 BLACK = 0xFF000000u;
+constexpr u32 WHITE = 0xFFFFFFFFu;
+
+SColourAnimatorStart fadeRecord(u32 easing, u32 from, u32 to, f32 duration) {
+    return SColourAnimatorStart{0, E_COLOURANIM_FADE, easing, from, to, 0.0f, 0.0f, duration, 0};
+}
+
+SColourAnimatorStart pulseRecord(u32 from, u32 to, f32 period) {
+    return SColourAnimatorStart{0, E_COLOURANIM_PULSE, E_COLOURANIM_PULSE_SINE, from, to, 0.0f,
+                                0.0f, period, 0};
+}
+
+u32 colourAtHalfway(u32 easing) {
+    SColourAnimator animator;
+    animator.start(fadeRecord(easing, BLACK, WHITE, 1.0f));
+    animator.advance(0.5f);
+    return animator.current;
+}
+
+[[noreturn]] void throwingHook(const char* reason) { throw std::runtime_error(reason); }
+
+class ColourAnimatorFatal : public ::testing::Test {
+protected:
+    void SetUp() override { setFatalErrorHook(throwingHook); }
+    void TearDown() override { setFatalErrorHook(nullptr); }
+};
+
+}  // namespace
+
+TEST(ColourAnimator, LinearFadeTruncatesHalfwayAndStopsAtItsEnd) {
+    SColourAnimator animator;
+    animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f));
+    EXPECT_EQ(animator.current, BLACK);
+    EXPECT_EQ(animator.active, 1u);
+
+    animator.advance(0.5f);
+    EXPECT_EQ(animator.current, 0xFF7F7F7Fu);  // 127.5 truncated
+    EXPECT_EQ(animator.active, 1u);
+
+    animator.advance(0.5f);
+    EXPECT_EQ(animator.current, WHITE);
+    EXPECT_EQ(animator.active, 0u);
+}
+
+TEST(ColourAnimator, EasingsPassTheirWorkedFractionsAtHalfway) {
+    EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_COSINE), 0xFF7F7F7Fu);         // 0.5
+    EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_QUADRATIC_OUT), 0xFFBFBFBFu);  // 0.75
+    EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_QUARTIC_OUT), 0xFFEFEFEFu);    // 0.9375
+}
+
+TEST(ColourAnimator, PulseSwingsFromColourAToColourBAndBackOverOnePeriod) {
+    SColourAnimator animator;
+    animator.start(pulseRecord(BLACK, WHITE, 2.0f));
+    EXPECT_EQ(animator.current, BLACK);
+    animator.advance(1.0f);
+    EXPECT_EQ(animator.current, WHITE);
+    animator.advance(1.0f);
+    EXPECT_EQ(animator.current, BLACK);
+
+    for (int i = 0; i < 100; ++i) animator.advance(0.25f);
+    EXPECT_EQ(animator.active, 1u);
+}
+
+TEST(ColourAnimator, BoundedPulseEndsAtColourAOncePastItsDuration) {
+    SColourAnimator animator;
+    animator.start(pulseRecord(BLACK, WHITE, 2.0f));
+    animator.bounded = 1;
+    animator.advance(2.0f);  // elapsed 1.5
+    EXPECT_EQ(animator.active, 1u);
+    animator.advance(1.0f);  // elapsed 2.5
+    EXPECT_EQ(animator.active, 0u);
+    EXPECT_EQ(animator.current, BLACK);
+}
+
+TEST(ColourAnimator, ZeroDurationSetsColourBAtOnceAndStaysInactive) {
+    SColourAnimator animator;
+    animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, 0x80112233u, 0.0f));
+    EXPECT_EQ(animator.current, 0x80112233u);
+    EXPECT_EQ(animator.mode, static_cast<u32>(E_COLOURANIM_CONSTANT));
+    EXPECT_EQ(animator.active, 0u);
+    animator.advance(1.0f);
+    EXPECT_EQ(animator.current, 0x80112233u);
+}
+
+TEST(ColourAnimator, DelayHoldsTheColourThenCountsTheWholeStep) {
+    SColourAnimator animator;
+    SColourAnimatorStart record = fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 100.0f);
+    record.delay = 0.3f;
+    animator.start(record);
+
+    animator.advance(0.2f);
+    EXPECT_EQ(animator.current, BLACK);
+    EXPECT_EQ(animator.elapsed, 0.0f);
+
+    animator.advance(0.2f);
+    EXPECT_FLOAT_EQ(animator.elapsed, 0.2f);
+    EXPECT_EQ(animator.current, BLACK);  // 0.002 of the way truncates to colourA
+
+    animator.advance(49.8f);
+    EXPECT_EQ(animator.current, 0xFF7F7F7Fu);
+}
+
+TEST(ColourAnimator, ModeZeroRecordOnlySwitchesTheAnimatorOff) {
+    SColourAnimator animator;
+    animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f));
+    animator.advance(0.5f);
+    const u32 before = animator.current;
+
+    SColourAnimatorStart off = fadeRecord(E_COLOURANIM_EASE_LINEAR, 0x11111111u, 0x22222222u,
+                                          3.0f);
+    off.mode = E_COLOURANIM_OFF;
+    animator.start(off);
+    EXPECT_EQ(animator.mode, static_cast<u32>(E_COLOURANIM_OFF));
+    EXPECT_EQ(animator.current, before);
+    EXPECT_EQ(animator.colourA, BLACK);
+    EXPECT_EQ(animator.colourB, WHITE);
+
+    animator.advance(0.5f);
+    EXPECT_EQ(animator.current, before);
+}
+
+TEST(ColourAnimator, FadeFromCurrentStartsAtTheShownColour) {
+    SColourAnimator animator;
+    animator.setConstant(0xFF00FF00u);
+    animator.fadeFromCurrent(0xFF0000FFu, 1.0f, E_COLOURANIM_EASE_LINEAR, 0.0f);
+    EXPECT_EQ(animator.colourA, 0xFF00FF00u);
+    EXPECT_EQ(animator.current, 0xFF00FF00u);
+    animator.advance(0.5f);
+    EXPECT_EQ(animator.current, 0xFF007F7Fu);
+}
+
+TEST(ColourAnimator, InitialElapsedAppliesAtOnce) {
+    SColourAnimator animator;
+    animator.fadeFromCurrentDelayed(WHITE, 1.0f, E_COLOURANIM_EASE_LINEAR, 0.0f, 0.5f);
+    EXPECT_EQ(animator.current, 0x7F7F7F7Fu);  // from transparent black
+    EXPECT_EQ(animator.active, 1u);
+}
+
+TEST(ColourAnimator, InitialElapsedPastTheEndFinishesAtOnce) {
+    SColourAnimator animator;
+    SColourAnimatorStart record = fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f);
+    record.initialElapsed = 2.0f;
+    animator.start(record);
+    EXPECT_EQ(animator.current, WHITE);
+    EXPECT_EQ(animator.active, 0u);
+}
+
+TEST_F(ColourAnimatorFatal, InvalidModeStopsTheProgramWhenApplied) {
+    SColourAnimator animator;
+    SColourAnimatorStart record = fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f);
+    record.mode = 3;
+    animator.start(record);
+    EXPECT_THROW(animator.advance(0.1f), std::runtime_error);
+}
+
+TEST_F(ColourAnimatorFatal, InvalidEasingStopsTheProgramWhenApplied) {
+    SColourAnimator fade;
+    fade.start(fadeRecord(5, BLACK, WHITE, 1.0f));
+    EXPECT_THROW(fade.advance(0.1f), std::runtime_error);
+
+    SColourAnimator pulse;
+    SColourAnimatorStart record = pulseRecord(BLACK, WHITE, 1.0f);
+    record.easing = E_COLOURANIM_EASE_LINEAR;
+    pulse.start(record);
+    EXPECT_THROW(pulse.advance(0.1f), std::runtime_error);
+}
