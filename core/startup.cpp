@@ -1,7 +1,9 @@
 #include "core/startup.h"
 
+#include "core/config.h"
 #include "core/frame.h"
 #include "core/game_mode.h"
+#include "core/random.h"
 #include "input/ambient_light.h"
 #include "input/input_channels.h"
 #include "online/medal_queue.h"
@@ -17,12 +19,14 @@ void gameStartup(const char*, const char*, u32 inputChannelCount) {
     g_pCurrentGameMode = g_apGameModes[E_GAMEMODE_FRONT_END];
     g_iQuitGame = 0;
 
-    // Timers.
+    // Random numbers and timers. A non-zero RANDOM_SEED makes a run repeatable.
+    const s32 seed = configGetInt("RANDOM_SEED");
+    sfmtInitGenRand(seed != 0 ? u32(seed) : osTimeGetTime());
     frameTimerInit();
     resetFirstFrame();
 
     // Ambient light, then the window.
-    initAmbientLighting(u"Velodrix", u"", 1.0f / 30.0f, 5);
+    initAmbientLighting(u"", u"", 1.0f / 30.0f, 5);
     createMainWindow();
     osInstallTerminationHandler();
 
