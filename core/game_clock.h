@@ -1,5 +1,5 @@
 // The numbered game clocks: clock 0 is real time, clock 1 is game time (clamped, scaled and
-// stopped while paused). Both game modes set them first in every update.
+// stopped while paused). Both game modes set them first in every update. Also the local date.
 #pragma once
 
 #include "core/types.h"
@@ -19,3 +19,19 @@ extern f32& g_fFrameTime;
 
 // Stores the frame step and adds it to the running total.
 void setClockDelta(int clock, f32 seconds);
+
+// A local calendar date and time of day, to the minute.
+struct SDateTime {
+    s32 year;    // full year, such as 2010
+    s32 month;   // 1 to 12
+    s32 day;     // 1 to 31
+    s32 hour;    // 0 to 23
+    s32 minute;  // 0 to 59
+};
+
+// The local date and time now. False, with every field 0, when the system cannot say.
+bool getLocalDateTime(SDateTime& out);
+
+// second - first in whole seconds, both read as local times with seconds 0 and no daylight-saving
+// adjustment. Months outside 1 to 12 carry into the year.
+s64 secondsBetweenDates(const SDateTime& first, const SDateTime& second);

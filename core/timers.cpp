@@ -1,5 +1,101 @@
 #include "core/timers.h"
 
+#include "core/fatal_error.h"
+#include "core/fixed_pool.h"
+#include "core/game_clock.h"
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+ClFixedPool<SCountdownTimer, COUNTDOWN_TIMER_CAPACITY> g_countdownTimers;
+ClFixedPool<SCountUpTimer, COUNTUP_TIMER_CAPACITY> g_countUpTimers;
+bool g_bTimersReady = false;
+
+void checkClock(u32 clock, const char* caller) {
+    if (clock >= u32(GAME_CLOCK_COUNT)) fatalErrorf("%s: no game clock %u", caller, clock);
+}
+
+}  // namespace
+
+void timersInit() {
+    g_countdownTimers.init();
+    g_countUpTimers.init();
+    g_bTimersReady = true;
+}
+
+void timersShutdown() {
+    g_countdownTimers.releaseAll();
+    g_countUpTimers.releaseAll();
+    g_bTimersReady = false;
+}
+
+SCountdownTimer* takeCountdownTimer(u32 clock, f32 seconds) {
+    checkClock(clock, "takeCountdownTimer");
+    if (!g_bTimersReady) return nullptr;
+    SCountdownTimer* timer = g_countdownTimers.take();
+    if (!timer) return nullptr;
+    timer->duration = seconds;
+    timer->remaining = seconds;
+    timer->clock = clock;
+    return timer;
+}
+
+void releaseCountdownTimer(SCountdownTimer* timer) {
+    if (!timer) return;
+    timer->duration = 0.0f;
+    timer->remaining = 0.0f;
+    timer->clock = GAME_CLOCK_GAMEPLAY;
+    g_countdownTimers.release(timer);
+}
+
+SCountUpTimer* takeCountUpTimer(u32 clock) {
+    checkClock(clock, "takeCountUpTimer");
+    if (!g_bTimersReady) return nullptr;
+    SCountUpTimer* timer = g_countUpTimers.take();
+    if (!timer) return nullptr;
+    timer->elapsed = 0.0f;
+    timer->clock = clock;
+    timer->running = 1;
+    return timer;
+}
+
+void releaseCountUpTimer(SCountUpTimer* timer) {
+    if (!timer) return;
+    timer->running = 0;
+    g_countUpTimers.release(timer);
+}
+
 void updateTimers() {
-    // No timer pool exists yet, so there is nothing to advance.
+    if (!g_bTimersReady) return;
+    for (u32 i = 0; i < g_countdownTimers.used; ++i) {
+        SCountdownTimer& timer = *g_countdownTimers.table[i];
+        if (!(timer.remaining > 0.0f)) continue;
+        f32 remaining = timer.remaining - g_aGameClocks[timer.clock].frameTime;
+        if (remaining <= 0.0f) remaining = 0.0f;
+        // A negative step can only push the time up; it stays a finite number of seconds.
+        if (remaining > FLT_MAX) remaining = FLT_MAX;
+        timer.remaining = remaining;
+    }
+    for (u32 i = 0; i < g_countUpTimers.used; ++i) {
+        SCountUpTimer& timer = *g_countUpTimers.table[i];
+        if (timer.running) timer.elapsed += g_aGameClocks[timer.clock].frameTime;
+    }
+}
+
+bool isBlinkOn(f32 rate, f32 offset, u32 clock) {
+    checkClock(clock, "isBlinkOn");
+    const f64 phase = (g_aGameClocks[clock].totalTime + f64(offset)) * f64(rate);
+    if (!std::isfinite(phase)) return false;
+    // fmod rather than a cast to an integer, which would overflow for very long runs.
+    return std::fmod(std::trunc(phase), 2.0) != 0.0;
+}
+
+f32 countDownTimer(f32* timer, f32 step) {
+    if (!timer) return 0.0f;
+    f32 value = *timer - step;
+    if (value < 0.0f) value = 0.0f;
+    *timer = value;
+    return value;
 }

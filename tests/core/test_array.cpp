@@ -1,0 +1,95 @@
+// The growable array: growth on the append that would fill the block, cursor and last pointers,
+// removal and release.
+#include "core/array.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace {
+
+struct SRecord48 {
+    f32 values[12];
+};
+
+TEST(Array, EighthAppendMovesToAnAlignedBlockOfSixteenKeepingCursorIndex) {
+    ClArray<u32> array;
+    array.init(8);
+    for (u32 i = 0; i < 7; ++i) EXPECT_EQ(array.push(100 + i), i + 1);
+    EXPECT_EQ(array.capacity, 8u);
+    EXPECT_EQ(array.cursor, array.data);  // set by the first append
+    array.cursor = array.data + 3;
+
+    EXPECT_EQ(array.push(107), 8u);
+    EXPECT_EQ(array.capacity, 16u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(array.data) % ARRAY_BLOCK_ALIGNMENT, 0u);
+    EXPECT_EQ(array.cursor, array.data + 3);
+    EXPECT_EQ(array.last, array.data + 7);
+    for (u32 i = 0; i < 8; ++i) EXPECT_EQ(array[i], 100 + i);
+    array.release();
+}
+
+TEST(Array, AppendingAnElementOfItsOwnBlockSurvivesGrowth) {
+    ClArray<SRecord48> array;
+    array.init(2);
+    SRecord48 record{};
+    record.values[11] = 4.5f;
+    array.push(record);
+    array.push(array[0]);  // this append frees the block its source lives in
+    array.push(array[1]);
+    ASSERT_EQ(array.count, 3u);
+    for (const SRecord48& element : array) EXPECT_EQ(element.values[11], 4.5f);
+    array.release();
+}
+
+TEST(Array, ArraysSetUpWithRoomForNoneOrOneStillGrow) {
+    for (u32 firstCapacity : {0u, 1u}) {
+        ClArrayU16 array;
+        array.init(firstCapacity);
+        for (u16 i = 0; i < 5; ++i) array.push(i);
+        EXPECT_EQ(array.count, 5u);
+        EXPECT_GT(array.capacity, array.count);
+        EXPECT_EQ(array[4], 4u);
+        array.release();
+    }
+}
+
+TEST(Array, RemoveAtClosesTheGapAndKeepsTheCursorIndex) {
+    ClArray<u32> array;
+    array.init();
+    for (u32 i = 0; i < 5; ++i) array.push(i);
+    array.cursor = array.data + 2;
+    array.removeAt(1);
+    ASSERT_EQ(array.count, 4u);
+    EXPECT_EQ(array[1], 2u);
+    EXPECT_EQ(array[3], 4u);
+    EXPECT_EQ(array.last, array.data + 3);
+    EXPECT_EQ(array.cursor, array.data + 2);
+
+    array.removeAt(3);
+    EXPECT_EQ(array.count, 3u);
+    EXPECT_EQ(array.last, array.data + 2);
+    while (array.count) array.removeAt(0);
+    EXPECT_EQ(array.last, nullptr);
+
+    array.release();
+    EXPECT_EQ(array.inUse, 0u);
+    EXPECT_EQ(array.data, nullptr);
+    EXPECT_EQ(array.elementSize, 0u);
+    array.release();  // not in use: nothing happens
+}
+
+TEST(ArrayDeathTest, MisuseStopsTheProgram) {
+    EXPECT_EXIT(ClArray<u32>().push(1), ::testing::ExitedWithCode(3), "not set up");
+    EXPECT_EXIT(
+        {
+            ClArray<u32> array;
+            array.init();
+            array.push(1);
+            array.removeAt(1);
+        },
+        ::testing::ExitedWithCode(3), "removeAt");
+    EXPECT_EXIT(arrayGrownCapacity(0x80000000u), ::testing::ExitedWithCode(3), "cannot double");
+}
+
+}  // namespace

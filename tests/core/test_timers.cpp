@@ -1,0 +1,134 @@
+// Countdown and count-up timers on the game clocks, the blink test and the local-date helpers.
+#include "core/game_clock.h"
+#include "core/timers.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <vector>
+
+namespace {
+
+void resetClocks() {
+    for (SGameClock& clock : g_aGameClocks) clock = SGameClock{};
+}
+
+// Both game modes set the clocks, then advance the timers.
+void frame(f32 systemStep, f32 gameplayStep) {
+    setClockDelta(GAME_CLOCK_SYSTEM, systemStep);
+    setClockDelta(GAME_CLOCK_GAMEPLAY, gameplayStep);
+    updateTimers();
+}
+
+class Timers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetClocks();
+        timersInit();
+    }
+    void TearDown() override {
+        timersShutdown();
+        resetClocks();
+    }
+};
+
+TEST_F(Timers, CountdownHoldsWhilePausedAndStopsAtExactlyZero) {
+    SCountdownTimer* timer = takeCountdownTimer(GAME_CLOCK_GAMEPLAY, 0.1f);
+    ASSERT_NE(timer, nullptr);
+    for (int i = 0; i < 10; ++i) frame(1.0f / 60.0f, 0.0f);
+    EXPECT_EQ(timer->remaining, 0.1f);
+    for (int i = 0; i < 10; ++i) frame(1.0f / 60.0f, 1.0f / 60.0f);
+    EXPECT_EQ(timer->remaining, 0.0f);
+}
+
+TEST_F(Timers, EachTimerRunsOnItsOwnClockAndCountUpOnlyWhileRunning) {
+    SCountdownTimer* down = takeCountdownTimer(GAME_CLOCK_SYSTEM, 1.0f);
+    SCountUpTimer* upOnSystem = takeCountUpTimer(GAME_CLOCK_SYSTEM);
+    SCountUpTimer* upOnGameplay = takeCountUpTimer(GAME_CLOCK_GAMEPLAY);
+    frame(0.25f, 0.0f);
+    upOnSystem->running = 0;
+    frame(0.25f, 0.0f);
+    EXPECT_EQ(down->remaining, 0.5f);
+    EXPECT_EQ(upOnSystem->elapsed, 0.25f);
+    EXPECT_EQ(upOnGameplay->elapsed, 0.0f);
+}
+
+TEST_F(Timers, ReleasedCountdownIsClearedAndAStrayReleaseHarmsNoOther) {
+    SCountdownTimer* released = takeCountdownTimer(GAME_CLOCK_SYSTEM, 2.0f);
+    SCountdownTimer* kept = takeCountdownTimer(GAME_CLOCK_SYSTEM, 3.0f);
+    releaseCountdownTimer(released);
+    EXPECT_EQ(released->remaining, 0.0f);
+    EXPECT_EQ(released->clock, u32(GAME_CLOCK_GAMEPLAY));
+    releaseCountdownTimer(released);
+    releaseCountdownTimer(nullptr);
+    frame(1.0f, 0.0f);
+    EXPECT_EQ(kept->remaining, 2.0f);
+}
+
+TEST_F(Timers, PoolsHoldTheirCapacityThenRefuse) {
+    for (u32 i = 0; i < COUNTDOWN_TIMER_CAPACITY; ++i) ASSERT_NE(takeCountdownTimer(0, 1.0f), nullptr);
+    EXPECT_EQ(takeCountdownTimer(0, 1.0f), nullptr);
+    std::vector<SCountUpTimer*> countUps;
+    for (u32 i = 0; i < COUNTUP_TIMER_CAPACITY; ++i) countUps.push_back(takeCountUpTimer(0));
+    EXPECT_EQ(takeCountUpTimer(0), nullptr);
+    releaseCountUpTimer(countUps[5]);
+    EXPECT_EQ(takeCountUpTimer(1), countUps[5]);
+}
+
+TEST(TimersLifecycle, NothingIsTakenOrAdvancedOutsideInitAndShutdown) {
+    resetClocks();
+    EXPECT_EQ(takeCountdownTimer(GAME_CLOCK_GAMEPLAY, 1.0f), nullptr);
+    frame(0.1f, 0.1f);
+    timersInit();
+    SCountdownTimer* timer = takeCountdownTimer(GAME_CLOCK_GAMEPLAY, 1.0f);
+    timersShutdown();
+    frame(0.1f, 0.1f);
+    EXPECT_EQ(timer->remaining, 1.0f);
+    releaseCountdownTimer(timer);  // after shutdown: harmless
+    resetClocks();
+}
+
+TEST(TimersDeathTest, AClockThatDoesNotExistStopsTheProgram) {
+    EXPECT_EXIT(takeCountdownTimer(GAME_CLOCK_COUNT, 1.0f), ::testing::ExitedWithCode(3), "no game clock");
+    EXPECT_EXIT(isBlinkOn(2.0f, 0.0f, 99), ::testing::ExitedWithCode(3), "no game clock");
+}
+
+TEST(Blink, AlternatesEveryHalfSecondAtRateTwoAndStaysDefinedOnLongRuns) {
+    resetClocks();
+    std::vector<bool> states;
+    for (int i = 0; i < 6; ++i) {
+        states.push_back(isBlinkOn(2.0f, 0.0f, GAME_CLOCK_SYSTEM));
+        setClockDelta(GAME_CLOCK_SYSTEM, 0.25f);
+    }
+    EXPECT_EQ(states, (std::vector<bool>{false, false, true, true, false, false}));
+    EXPECT_TRUE(isBlinkOn(2.0f, 0.5f, GAME_CLOCK_GAMEPLAY));  // the offset shifts the phase
+    g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime = 3.0e10;      // beyond a 32-bit integer
+    EXPECT_TRUE(isBlinkOn(1.0f, 1.0f, GAME_CLOCK_SYSTEM));
+    g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime = 1.0e300;     // the product overflows
+    EXPECT_FALSE(isBlinkOn(1.0e10f, 0.0f, GAME_CLOCK_SYSTEM));
+    resetClocks();
+}
+
+TEST(CountDownTimer, SubtractsAndFloorsAtZero) {
+    f32 timer = 0.3f;
+    EXPECT_EQ(countDownTimer(&timer, 0.25f), 0.3f - 0.25f);
+    EXPECT_EQ(countDownTimer(&timer, 1.0f), 0.0f);
+    EXPECT_EQ(timer, 0.0f);
+}
+
+TEST(LocalDate, SecondsBetweenDatesCountsCalendarDaysWithoutDaylightSaving) {
+    SDateTime now{};
+    ASSERT_TRUE(getLocalDateTime(now));
+    EXPECT_GE(now.year, 2020);
+    const SDateTime newYear2010{2010, 1, 1, 0, 0};
+    EXPECT_EQ(secondsBetweenDates(SDateTime{2010, 1, 1, 1, 30}, newYear2010), -5400);
+    EXPECT_EQ(secondsBetweenDates(SDateTime{1970, 1, 1, 0, 0}, newYear2010), 1262304000);
+    EXPECT_EQ(secondsBetweenDates(SDateTime{2012, 2, 28, 0, 0}, SDateTime{2012, 3, 1, 0, 0}), 2 * 86400);
+    EXPECT_EQ(secondsBetweenDates(SDateTime{1900, 2, 28, 0, 0}, SDateTime{1900, 3, 1, 0, 0}), 86400);
+    EXPECT_EQ(secondsBetweenDates(SDateTime{2010, 3, 27, 0, 0}, SDateTime{2010, 3, 29, 0, 0}), 2 * 86400);
+    // Months outside the year carry into it.
+    EXPECT_EQ(secondsBetweenDates(SDateTime{2011, 1, 1, 0, 0}, SDateTime{2010, 13, 1, 0, 0}), 0);
+    EXPECT_EQ(secondsBetweenDates(SDateTime{2008, 12, 1, 0, 0}, SDateTime{2010, -12, 1, 0, 0}), 0);
+}
+
+}  // namespace
