@@ -1,0 +1,162 @@
+#include "core/hash_map.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "core/fatal_error.h"
+#include "core/name_hash.h"
+
+namespace {
+
+constexpr size_t SLOT_BLOCK_ALIGNMENT = 16;
+
+// The value half starts on the next 16-byte boundary after the keys (only a capacity of 1 or 2
+// leaves a gap).
+size_t valueHalfOffset(u32 capacity) {
+    return (size_t(capacity) * sizeof(u32) + SLOT_BLOCK_ALIGNMENT - 1) & ~(SLOT_BLOCK_ALIGNMENT - 1);
+}
+
+size_t slotBlockBytes(u32 capacity) { return valueHalfOffset(capacity) + size_t(capacity) * sizeof(uintptr_t); }
+
+inline u32 stepDown(u32 slot, u32 mask) { return (slot - 1) & mask; }
+
+}  // namespace
+
+void ClHashMap::init(u32 newCapacity) {
+    if (newCapacity == 0 || (newCapacity & (newCapacity - 1)) != 0 || newCapacity > HASH_MAP_MAX_CAPACITY) {
+        fatalErrorf("ClHashMap::init: capacity %u is not a power of two up to %u", newCapacity,
+                    HASH_MAP_MAX_CAPACITY);
+    }
+    release();
+    const size_t bytes = slotBlockBytes(newCapacity);
+    void* block = std::aligned_alloc(SLOT_BLOCK_ALIGNMENT, bytes);
+    if (!block) fatalErrorf("ClHashMap::init: out of memory for %u slots", newCapacity);
+    std::memset(block, 0, bytes);
+    keys = static_cast<u32*>(block);
+    values = reinterpret_cast<uintptr_t*>(static_cast<u8*>(block) + valueHalfOffset(newCapacity));
+    capacity = newCapacity;
+    count = 0;
+}
+
+void ClHashMap::release() {
+    std::free(keys);
+    keys = nullptr;
+    values = nullptr;
+    capacity = 0;
+    count = 0;
+}
+
+u32 ClHashMap::findEmptySlot(u32 key) const {
+    const u32 mask = capacity - 1;
+    u32 slot = key & mask;
+    for (u32 probes = capacity; probes != 0; --probes) {
+        if (keys[slot] == 0) return slot;
+        slot = stepDown(slot, mask);
+    }
+    return capacity;
+}
+
+bool ClHashMap::insert(u32 key, uintptr_t value) {
+    if (key == 0 || !keys || count >= capacity) return false;
+    const u32 slot = findEmptySlot(key);
+    keys[slot] = key;
+    values[slot] = value;
+    ++count;
+    return true;
+}
+
+bool ClHashMap::insertByName(const char* name, uintptr_t value) { return insert(crc32TextNoCase(name), value); }
+
+uintptr_t ClHashMap::find(u32 key) const {
+    if (key == 0 || !keys) return 0;
+    const u32 mask = capacity - 1;
+    u32 slot = key & mask;
+    for (u32 probes = capacity; probes != 0; --probes) {
+        const u32 stored = keys[slot];
+        if (stored == key) return values[slot];
+        if (stored == 0) return 0;
+        slot = stepDown(slot, mask);
+    }
+    return 0;
+}
+
+uintptr_t ClHashMap::findByName(const char* name) const { return find(crc32TextNoCase(name)); }
+
+uintptr_t ClHashMap::remove(u32 key) {
+    if (key == 0 || !keys) return 0;
+    const u32 mask = capacity - 1;
+    u32 slot = key & mask;
+    u32 probes = capacity;
+    while (keys[slot] != key) {
+        if (keys[slot] == 0 || --probes == 0) return 0;
+        slot = stepDown(slot, mask);
+    }
+    const uintptr_t removed = values[slot];
+    keys[slot] = 0;
+    values[slot] = 0;
+
+    // No tombstones: every later entry of the run is taken out and placed again from its own home
+    // slot, which may be the hole just made. One pass over the other slots is enough.
+    slot = stepDown(slot, mask);
+    for (u32 rest = capacity - 1; rest != 0 && keys[slot] != 0; --rest) {
+        const u32 movedKey = keys[slot];
+        const uintptr_t movedValue = values[slot];
+        keys[slot] = 0;
+        values[slot] = 0;
+        const u32 target = findEmptySlot(movedKey);
+        keys[target] = movedKey;
+        values[target] = movedValue;
+        slot = stepDown(slot, mask);
+    }
+    --count;
+    return removed;
+}
+
+void ClHashMap::swapBlocks(ClHashMap& other) {
+    std::swap(keys, other.keys);
+    std::swap(values, other.values);
+    std::swap(capacity, other.capacity);
+    std::swap(count, other.count);
+}
+
+void ClHashMap::clear() {
+    if (keys) std::memset(keys, 0, slotBlockBytes(capacity));
+    count = 0;
+}
+
+void ClHashMap::forEachValue(ValueCallback callback, void* user) const {
+    if (!keys || !callback) return;
+    for (u32 slot = 0; slot < capacity; ++slot) {
+        if (values[slot] != 0) callback(values[slot], user);
+    }
+}
+
+bool ClGrowingHashMap::insert(u32 key, uintptr_t value) {
+    if (key == 0 || !map.isInUse()) return false;
+    if (map.getCount() == map.getCapacity()) grow();
+    return map.insert(key, value);
+}
+
+bool ClGrowingHashMap::insertByName(const char* name, uintptr_t value) {
+    return insert(crc32TextNoCase(name), value);
+}
+
+void ClGrowingHashMap::grow() {
+    const u32 oldCapacity = map.getCapacity();
+    if (oldCapacity == 0) return;
+    if (oldCapacity > HASH_MAP_MAX_CAPACITY / 2) fatalErrorf("ClGrowingHashMap: cannot grow past %u slots", oldCapacity);
+    ClHashMap grown;
+    grown.init(oldCapacity * 2);
+    for (u32 slot = 0; slot < oldCapacity; ++slot) {
+        if (map.keyAt(slot) != 0) grown.insert(map.keyAt(slot), map.valueAt(slot));
+    }
+    map.swapBlocks(grown);
+}
+
+uintptr_t ClHashSlotTable::getOrDie(u32 key) const {
+    if (!slots) fatalErrorf("ClHashSlotTable::getOrDie: no record array (key 0x%08X)", key);
+    const uintptr_t value = map.find(key);
+    if (value == 0) fatalErrorf("ClHashSlotTable::getOrDie: key 0x%08X is missing", key);
+    return value;
+}

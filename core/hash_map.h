@@ -1,0 +1,100 @@
+// Open-addressing tables from 32-bit keys (almost always name hashes) to pointer-sized values.
+//
+// One 16-byte aligned block holds `capacity` keys, then `capacity` values. Key 0 marks an empty
+// slot, so it can be neither stored nor found. The home slot of a key is key & (capacity - 1);
+// collisions probe DOWNWARD, from slot 0 wrapping to slot capacity - 1. A value of 0 reads the
+// same as an absent key. Inserting a key twice stores two entries; find returns the one met first.
+// The tables own nothing that they store. Neither locks.
+#pragma once
+
+#include <cstdint>
+
+#include "core/types.h"
+
+// Larger capacities are a caller's mistake; the largest table of the game has 2,048 slots.
+constexpr u32 HASH_MAP_MAX_CAPACITY = 1u << 26;
+
+// The fixed-capacity table. Its owner picks a capacity larger than the number of keys it will
+// ever hold; an insert into a full table is refused, and every probe stops after one pass.
+class ClHashMap {
+public:
+    using ValueCallback = void (*)(uintptr_t value, void* user);
+
+    ClHashMap() = default;
+    ~ClHashMap() { release(); }
+    ClHashMap(const ClHashMap&) = delete;
+    ClHashMap& operator=(const ClHashMap&) = delete;
+
+    // capacity: a power of two, at most HASH_MAP_MAX_CAPACITY; anything else, and running out of
+    // memory, is fatal. A table already set up is released first.
+    void init(u32 capacity);
+    void release();
+    bool isInUse() const { return keys != nullptr; }
+
+    // False, with nothing stored, for key 0, a table without a block, or a full table.
+    bool insert(u32 key, uintptr_t value);
+    bool insertByName(const char* name, uintptr_t value);
+    // The value, or 0 when absent.
+    uintptr_t find(u32 key) const;
+    uintptr_t findByName(const char* name) const;
+    // Removes the first entry with the key and returns its value (0 when absent). The rest of the
+    // probe run is re-placed so that no entry becomes unreachable.
+    uintptr_t remove(u32 key);
+    // Empties every slot, keys and values; the capacity stays.
+    void clear();
+    // Calls back for every slot, in slot order, whose value is non-zero.
+    void forEachValue(ValueCallback callback, void* user) const;
+
+    u32 getCapacity() const { return capacity; }
+    u32 getCount() const { return count; }
+    u32 keyAt(u32 slot) const { return keys[slot]; }
+    uintptr_t valueAt(u32 slot) const { return values[slot]; }
+
+private:
+    friend class ClGrowingHashMap;
+
+    // The first empty slot on the key's probe path; capacity when there is none.
+    u32 findEmptySlot(u32 key) const;
+    void swapBlocks(ClHashMap& other);
+
+    u32* keys = nullptr;          // start of the block
+    uintptr_t* values = nullptr;  // inside the same block
+    u32 capacity = 0;
+    u32 count = 0;
+};
+
+// The table that doubles when an insert finds it full. Allocation failure is fatal.
+class ClGrowingHashMap {
+public:
+    void init(u32 capacity) { map.init(capacity); }
+    void release() { map.release(); }
+    bool isInUse() const { return map.isInUse(); }
+
+    // Grows first when count equals capacity. False for key 0 or a table not set up.
+    bool insert(u32 key, uintptr_t value);
+    bool insertByName(const char* name, uintptr_t value);
+    uintptr_t find(u32 key) const { return map.find(key); }
+    uintptr_t findByName(const char* name) const { return map.findByName(name); }
+    void clear() { map.clear(); }
+    // Doubles the capacity, re-inserting every entry in ascending slot order.
+    void grow();
+
+    u32 getCapacity() const { return map.getCapacity(); }
+    u32 getCount() const { return map.getCount(); }
+    u32 keyAt(u32 slot) const { return map.keyAt(slot); }
+    uintptr_t valueAt(u32 slot) const { return map.valueAt(slot); }
+
+private:
+    ClHashMap map;
+};
+
+// A name-hash table whose values are slots of an owner's record array (the named-spline
+// registry, the display-option table).
+struct ClHashSlotTable {
+    // The value stored for the key; a missing record array or key is fatal.
+    uintptr_t getOrDie(u32 key) const;
+
+    ClHashMap map;
+    void* slots = nullptr;
+    u32 slotsUsed = 0;
+};

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/intrusive_list.h"
+
+namespace {
+
+// A user record as the asset loader makes them: links first, then its own data, with a vtable.
+struct SEntry : ClListNode {
+    explicit SEntry(int id) : id(id) {}
+    virtual ~SEntry() = default;
+    int id;
+};
+
+std::vector<int> idsOf(const ClIntrusiveList& list) {
+    std::vector<int> ids;
+    for (ClListNode* node = list.getHead(); node; node = node->next) ids.push_back(static_cast<SEntry*>(node)->id);
+    return ids;
+}
+
+std::vector<int> g_clearedIds;
+void recordCleared(ClListNode* node) {
+    g_clearedIds.push_back(static_cast<SEntry*>(node)->id);
+}
+
+}  // namespace
+
+TEST(IntrusiveList, PushBackKeepsOrderBothWays) {
+    SEntry a(1), b(2), c(3);
+    ClIntrusiveList list;
+    list.pushBack(&a);
+    list.pushBack(&b);
+    list.pushBack(&c);
+    EXPECT_EQ(list.getCount(), 3u);
+    EXPECT_EQ(idsOf(list), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(list.getTail(), &c);
+    EXPECT_EQ(c.prev, &b);
+    EXPECT_EQ(b.prev, &a);
+    EXPECT_EQ(a.prev, nullptr);
+}
+
+TEST(IntrusiveList, UnlinkJoinsNeighboursAndMovesEnds) {
+    SEntry a(1), b(2), c(3);
+    ClIntrusiveList list;
+    list.pushBack(&a);
+    list.pushBack(&b);
+    list.pushBack(&c);
+    list.unlink(&b);
+    EXPECT_EQ(idsOf(list), (std::vector<int>{1, 3}));
+    EXPECT_EQ(c.prev, &a);
+    // The unlinked node keeps its links, so a walk can step on from it.
+    EXPECT_EQ(b.next, &c);
+    list.unlink(&a);
+    EXPECT_EQ(list.getHead(), &c);
+    EXPECT_EQ(c.prev, nullptr);
+    list.pushBack(&b);
+    list.unlink(&b);
+    EXPECT_EQ(list.getTail(), &c);
+    EXPECT_EQ(c.next, nullptr);
+    EXPECT_EQ(list.getCount(), 1u);
+    list.unlink(&c);
+    EXPECT_EQ(list.getHead(), nullptr);
+    EXPECT_EQ(list.getTail(), nullptr);
+}
+
+TEST(IntrusiveList, UnlinkOnEmptyListChangesNothing) {
+    SEntry stray(9), neighbour(8);
+    stray.next = &neighbour;
+    neighbour.prev = &stray;
+    ClIntrusiveList list;
+    list.unlink(&stray);
+    EXPECT_EQ(list.getCount(), 0u);
+    EXPECT_EQ(list.getHead(), nullptr);
+    EXPECT_EQ(neighbour.prev, &stray);
+}
+
+TEST(IntrusiveList, ClearUnlinksFromTheHeadAndCallsBackForEach) {
+    SEntry a(1), b(2), c(3);
+    ClIntrusiveList list;
+    list.pushBack(&a);
+    list.pushBack(&b);
+    list.pushBack(&c);
+    g_clearedIds.clear();
+    list.clear(recordCleared);
+    EXPECT_EQ(g_clearedIds, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(list.getCount(), 0u);
+    EXPECT_EQ(list.getTail(), nullptr);
+
+    // The callback may free the node it is given.
+    for (int id = 0; id < 4; ++id) list.pushBack(new SEntry(id));
+    list.clear([](ClListNode* node) { delete static_cast<SEntry*>(node); });
+    EXPECT_EQ(list.getCount(), 0u);
+}

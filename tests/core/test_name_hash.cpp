@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "core/hashed_name.h"
+#include "core/name_hash.h"
+#include "core/string.h"
+
+namespace {
+
+// Independent bitwise forms of both hashes, without the table.
+u32 bitwiseCrcStep(u32 value) {
+    for (int bit = 0; bit < 8; ++bit) value = (value & 1) ? (value >> 1) ^ 0xEDB88320u : value >> 1;
+    return value;
+}
+
+u32 referenceNameHash(const std::string& text) {
+    u32 value = 0;
+    for (unsigned char c : text) {
+        const u32 entry = bitwiseCrcStep(((c & 0xDFu) ^ value) & 0xFFu);
+        const u32 shifted = (value >> 8) | ((value & 0x80000000u) ? 0xFF000000u : 0u);
+        value = shifted ^ entry;
+    }
+    return value;
+}
+
+// The textbook CRC-32 continued from a previous value, as zlib's crc32(crc, ...) computes it.
+u32 zlibStyleCrc32(u32 crc, const std::string& text) {
+    u32 value = ~crc;
+    for (unsigned char c : text) value = bitwiseCrcStep((value ^ c) & 0xFFu) ^ (value >> 8);
+    return ~value;
+}
+
+std::string randomText(std::mt19937& engine) {
+    std::uniform_int_distribution<int> length(1, 40);
+    std::uniform_int_distribution<int> byte(1, 255);
+    std::string text(size_t(length(engine)), ' ');
+    for (char& c : text) c = char(byte(engine));
+    return text;
+}
+
+}  // namespace
+
+TEST(NameHash, WorkedValues) {
+    EXPECT_EQ(crc32TableEntry(1), 0x77073096u);
+    EXPECT_EQ(crc32TextNoCase("abc"), 0x5CC2DA5Au);
+    EXPECT_EQ(crc32TextNoCase("ABC"), 0x5CC2DA5Au);
+    EXPECT_EQ(crc32TextNoCase("Speed"), 0xC1AFCBA4u);
+    EXPECT_EQ(crc32TextNoCase("SPEED"), 0xC1AFCBA4u);
+    EXPECT_EQ(crc32TextNoCase("project.ini"), 0xFD2998FBu);
+    EXPECT_EQ(crc32TextNoCase("Lang\\eng\\Strings\\Win32.lang"), 0x3D12325Bu);
+    EXPECT_EQ(crc32TextNoCase("Scripts\\playbalance.txt"), 0x1487A4AFu);
+    EXPECT_EQ(crc32TextNoCase("[UNNAMED]"), 0x3B926EDAu);
+    EXPECT_EQ(crc32Text("abc"), 0xCA6598D0u);
+}
+
+TEST(NameHash, ShiftIsArithmeticNotLogical) {
+    EXPECT_EQ(crc32TextNoCase("ba"), 0x3C945C81u);
+    EXPECT_NE(crc32TextNoCase("ba"), 0xC3945C81u);
+}
+
+TEST(NameHash, EmptyAndNullTextsHashToZero) {
+    EXPECT_EQ(crc32TextNoCase(""), 0u);
+    EXPECT_EQ(crc32Text(""), 0u);
+    EXPECT_EQ(crc32TextNoCase(nullptr), 0u);
+    EXPECT_EQ(crc32Text(nullptr), 0u);
+    EXPECT_EQ(crc32BytesNoCase("abc", 0), 0u);
+}
+
+TEST(NameHash, MaskFoldsBitFiveOfEveryByteNotOnlyLetters) {
+    // '0' is 0x30 and folds onto 0x10; '.' (0x2E) onto 0x0E.
+    EXPECT_EQ(crc32TextNoCase("a0"), crc32TextNoCase("A\x10"));
+    EXPECT_EQ(crc32TextNoCase("x.y"), crc32TextNoCase("X\x0EY"));
+    // The separator takes part: the '/' form of a path is another name.
+    EXPECT_NE(crc32TextNoCase("Scripts\\playbalance.txt"), crc32TextNoCase("Scripts/playbalance.txt"));
+}
+
+TEST(NameHash, MatchesIndependentFormsOverRandomTexts) {
+    ASSERT_EQ(zlibStyleCrc32(0, "123456789"), 0xCBF43926u);  // the published check value
+    std::mt19937 engine(20240601u);
+    for (int i = 0; i < 2000; ++i) {
+        const std::string text = randomText(engine);
+        ASSERT_EQ(crc32TextNoCase(text.c_str()), referenceNameHash(text)) << i;
+        ASSERT_EQ(crc32BytesNoCase(text.data(), text.size()), referenceNameHash(text)) << i;
+        // Start 0 and no final inversion.
+        ASSERT_EQ(crc32Text(text.c_str()), ~zlibStyleCrc32(0xFFFFFFFFu, text)) << i;
+    }
+}
+
+TEST(HashedName, InitCopiesTextAndHashesIt) {
+    char source[] = "Speed";
+    ClHashedName name;
+    name.initFromText(source);
+    source[0] = 'X';
+    EXPECT_STREQ(name.text, "Speed");
+    EXPECT_NE(name.text, source);
+    EXPECT_EQ(name.hash, 0xC1AFCBA4u);
+    EXPECT_EQ(name.owned, 1u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(name.text) % 16, 0u);
+    name.release();
+    EXPECT_EQ(name.owned, 0u);
+    EXPECT_EQ(name.text, g_szEmptyText);
+    EXPECT_EQ(name.hash, 0u);
+}
+
+TEST(HashedName, AssignTextFromItsOwnTextIsSafe) {
+    ClHashedName name;
+    name.initFromText("Scripts\\playbalance.txt");
+    name.assignText(name.text + 8);
+    EXPECT_STREQ(name.text, "playbalance.txt");
+    EXPECT_EQ(name.hash, crc32TextNoCase("playbalance.txt"));
+}
+
+TEST(HashedName, AssignCopiesAnOwningHolder) {
+    ClHashedName source;
+    source.initFromText("[UNNAMED]");
+    ClHashedName copy;
+    copy.initFromText("old");
+    copy.assign(source);
+    EXPECT_STREQ(copy.text, "[UNNAMED]");
+    EXPECT_NE(copy.text, source.text);
+    EXPECT_EQ(copy.hash, 0x3B926EDAu);
+    EXPECT_EQ(copy.owned, 1u);
+    copy.assign(copy);
+    EXPECT_STREQ(copy.text, "[UNNAMED]");
+}
+
+TEST(HashedName, AssignFromNonOwningHolderGivesOwnedEmptyText) {
+    ClHashedName borrowed;
+    borrowed.text = "relocated";
+    borrowed.hash = crc32TextNoCase("relocated");
+    borrowed.owned = 0;
+    ClHashedName name;
+    name.initFromText("before");
+    name.assign(borrowed);
+    EXPECT_STREQ(name.text, "");
+    EXPECT_EQ(name.hash, 0u);
+    EXPECT_EQ(name.owned, 1u);
+}
+
