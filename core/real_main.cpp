@@ -1,6 +1,7 @@
 #include "core/real_main.h"
 
 #include "core/crash_dump.h"
+#include "core/memory_allocator.h"
 #include "core/startup.h"
 #include "platform/crash/crash.h"
 #include "platform/os/os.h"
@@ -18,6 +19,7 @@ s32 programEntry(const char* commandLine) {
 }
 
 s32 realMain(const char* commandLine) {
+    setAllocatorReady();
     gameStartup(commandLine, "./", 38);
     for (;;) {
         keepCursorCentred();

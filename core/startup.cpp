@@ -4,6 +4,7 @@
 #include "core/frame.h"
 #include "core/game_mode.h"
 #include "core/random.h"
+#include "core/timers.h"
 #include "input/ambient_light.h"
 #include "input/input_channels.h"
 #include "online/medal_queue.h"
@@ -24,6 +25,7 @@ void gameStartup(const char*, const char*, u32 inputChannelCount) {
     sfmtInitGenRand(seed != 0 ? u32(seed) : osTimeGetTime());
     frameTimerInit();
     resetFirstFrame();
+    timersInit();
 
     // Ambient light, then the window.
     initAmbientLighting(u"", u"", 1.0f / 30.0f, 5);
@@ -46,6 +48,7 @@ s32 gameShutdown() {
     medalQueueShutdown();
     shutdownAmbientLighting();
     shutdownInput();
+    timersShutdown();
     destroyMainWindow();
     return 1;
 }
