@@ -1,0 +1,140 @@
+// AES-128-CBC over zero-padded buffers, the length block, keys from text and zero IVs.
+#include "core/cipher.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<u8>;
+
+Bytes fromHex(const std::string& text) {
+    Bytes bytes;
+    for (size_t i = 0; i + 1 < text.size(); i += 2) bytes.push_back(u8(std::stoi(text.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+Bytes takeBlock(u8* block, u32 length) {
+    Bytes bytes(block, block + length);
+    std::free(block);
+    return bytes;
+}
+
+Bytes counting(size_t n) {
+    Bytes bytes(n);
+    for (size_t i = 0; i < n; ++i) bytes[i] = u8(i * 37 + 11);
+    return bytes;
+}
+
+const u8 kKey[16] = {'p', 'a', 'c', 'k', 'a', 'g', 'e', ' ', 'k', 'e', 'y'};
+const u8 kIv[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
+
+Bytes encrypt(const Bytes& plain, bool withLength, const u8* key = kKey, const u8* iv = kIv) {
+    u8* block = nullptr;
+    u32 length = 0xDEAD;
+    (withLength ? encryptBufferWithLength : encryptBuffer)(plain.data(), u32(plain.size()), &block, &length, key, iv);
+    EXPECT_NE(block, nullptr);
+    return takeBlock(block, length);
+}
+
+Bytes decrypt(const Bytes& cipher, const u8* key = kKey, const u8* iv = kIv) {
+    u8* block = nullptr;
+    EXPECT_TRUE(decryptBuffer(cipher.data(), u32(cipher.size()), &block, key, iv));
+    return takeBlock(block, u32(cipher.size()));
+}
+
+TEST(CipherKnownAnswers, CbcAes128ExampleOfSp800_38A) {
+    const Bytes key = fromHex("2b7e151628aed2a6abf7158809cf4f3c");
+    const Bytes iv = fromHex("000102030405060708090a0b0c0d0e0f");
+    const Bytes plain = fromHex(
+        "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+        "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
+    const Bytes cipher = fromHex(
+        "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
+        "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7");
+    EXPECT_EQ(encrypt(plain, false, key.data(), iv.data()), cipher);
+    EXPECT_EQ(decrypt(cipher, key.data(), iv.data()), plain);
+}
+
+TEST(CipherKnownAnswers, OneBlockUnderTheZeroIvIsTheFips197Answer) {
+    u8 iv[16];
+    std::memset(iv, 0xAA, sizeof(iv));
+    makeZeroIvWithWord(iv, 0);
+    EXPECT_EQ(Bytes(iv, iv + 16), Bytes(16, 0));
+    EXPECT_EQ(encrypt(fromHex("00112233445566778899aabbccddeeff"), false, fromHex("000102030405060708090a0b0c0d0e0f").data(), iv),
+              fromHex("69c4e0d86a7b0430d8cdb78070b4c55a"));
+    makeZeroIvWithWord(iv, 0x04030201);
+    EXPECT_EQ(Bytes(iv, iv + 16), Bytes({1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(CipherKeys, KeyFromTextKeepsAtMostFifteenCharacters) {
+    u8 key[16];
+    std::memset(key, 0xAA, sizeof(key));
+    makeKeyFromText(key, "secret");
+    EXPECT_EQ(Bytes(key, key + 16), Bytes({'s', 'e', 'c', 'r', 'e', 't', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    makeKeyFromText(key, "ABCDEFGHIJKLMNOPQRST");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(key), 16), std::string("ABCDEFGHIJKLMNO\0", 16));
+}
+
+TEST(CipherSizes, PlaintextIsZeroPaddedToWholeBlocks) {
+    EXPECT_EQ(encrypt(counting(16), false).size(), 16u);
+    EXPECT_EQ(encrypt(counting(0), false).size(), 0u);
+    Bytes padded = counting(17);
+    padded.resize(32, 0);
+    EXPECT_EQ(decrypt(encrypt(counting(17), false)), padded);
+}
+
+TEST(CipherWithLength, LengthBlockFollowsThePaddedTextAndRoundTrips) {
+    const Bytes plain = decrypt(encrypt(counting(16), true));
+    ASSERT_EQ(plain.size(), 32u);
+    EXPECT_EQ(Bytes(plain.begin() + 16, plain.end()), Bytes({16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+
+    for (size_t n = 0; n <= 48; ++n) {
+        const Bytes cipher = encrypt(counting(n), true);
+        ASSERT_EQ(cipher.size(), (n + 15) / 16 * 16 + 16) << n;
+        u8* block = nullptr;
+        u32 length = 0;
+        ASSERT_TRUE(decryptBufferWithLength(cipher.data(), u32(cipher.size()), &block, &length, kKey, kIv)) << n;
+        EXPECT_EQ(takeBlock(block, length), counting(n));
+    }
+}
+
+// A ciphertext of `dataBlocks` zero blocks and a length block saying `storedLength`.
+Bytes withStoredLength(size_t dataBlocks, u32 storedLength) {
+    Bytes plain(dataBlocks * 16 + 16, 0);
+    for (int i = 0; i < 4; ++i) plain[dataBlocks * 16 + i] = u8(storedLength >> (8 * i));
+    return encrypt(plain, false);
+}
+
+bool decryptsWithLength(const Bytes& cipher, size_t n) {
+    u8* block = reinterpret_cast<u8*>(&block);
+    u32 length = 99;
+    if (decryptBufferWithLength(cipher.data(), u32(n), &block, &length, kKey, kIv)) {
+        std::free(block);
+        return true;
+    }
+    EXPECT_EQ(block, nullptr);
+    EXPECT_EQ(length, 0u);
+    return false;
+}
+
+TEST(CipherDamagedInput, StoredLengthBeyondTheDataIsRejected) {
+    EXPECT_FALSE(decryptsWithLength(withStoredLength(1, 17), 32));
+    EXPECT_FALSE(decryptsWithLength(withStoredLength(2, 0xFFFFFFFF), 48));
+    EXPECT_FALSE(decryptsWithLength(withStoredLength(0, 1), 16));
+    EXPECT_TRUE(decryptsWithLength(withStoredLength(2, 32), 48));
+}
+
+TEST(CipherDamagedInput, LengthsThatAreNotWholeBlocksAreRejected) {
+    const Bytes cipher = encrypt(counting(40), true);
+    for (size_t n : {0, 15, 33, 47}) EXPECT_FALSE(decryptsWithLength(cipher, n)) << n;
+    u8* block = reinterpret_cast<u8*>(&block);
+    EXPECT_FALSE(decryptBuffer(cipher.data(), 20, &block, kKey, kIv));
+    EXPECT_EQ(block, nullptr);
+}
+
+}  // namespace

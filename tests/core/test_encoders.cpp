@@ -1,0 +1,100 @@
+// Base64 with caller-chosen tail characters and URL percent-encoding.
+#include "core/encoders.h"
+
+#include <cryptopp/base64.h>
+#include <cryptopp/filters.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::string base64(const std::string& bytes, char char62 = '+', char char63 = '/', char padChar = '=') {
+    char* text = nullptr;
+    encodeBase64(reinterpret_cast<const u8*>(bytes.data()), u32(bytes.size()), &text, char62, char63, padChar);
+    std::string result = text;
+    std::free(text);
+    return result;
+}
+
+std::string url(const std::string& bytes) {
+    char* text = nullptr;
+    encodeUrl(reinterpret_cast<const u8*>(bytes.data()), u32(bytes.size()), &text);
+    std::string result = text;
+    std::free(text);
+    return result;
+}
+
+std::string everyByteValue() {
+    std::string bytes;
+    for (int i = 0; i < 256; ++i) bytes += char(i);
+    return bytes;
+}
+
+TEST(Base64, WorkedValuesPadToWholeGroups) {
+    EXPECT_EQ(base64("abc"), "YWJj");
+    EXPECT_EQ(base64("ab"), "YWI=");
+    EXPECT_EQ(base64("a"), "YQ==");
+    EXPECT_EQ(base64(""), "");
+}
+
+TEST(Base64, CallerChoosesCharacters62And63AndThePad) {
+    EXPECT_EQ(base64("\xFB\xFF"), "+/8=");
+    EXPECT_EQ(base64("\xFB\xFF", '@', '_', '='), "@_8=");
+    EXPECT_EQ(base64("a", '_', '_', '_'), "YQ__");
+}
+
+TEST(Base64, RoundTripsEveryLengthThroughAnIndependentDecoder) {
+    const std::string all = everyByteValue();
+    for (size_t length = 0; length <= all.size(); ++length) {
+        const std::string bytes = all.substr(all.size() - length);
+        const std::string text = base64(bytes);
+        ASSERT_EQ(text.size(), (length + 2) / 3 * 4) << length;
+        std::string decoded;
+        CryptoPP::StringSource(text, true, new CryptoPP::Base64Decoder(new CryptoPP::StringSink(decoded)));
+        EXPECT_EQ(decoded, bytes) << length;
+    }
+}
+
+TEST(Base64, ConcurrentCallsWithDifferentTailsDoNotMeet) {
+    auto run = [](char c62, char c63, bool* ok) {
+        *ok = true;
+        for (int i = 0; i < 200; ++i) *ok = *ok && base64(std::string(300, '\xFF'), c62, c63, '=') == std::string(400, c63);
+    };
+    bool okA = false;
+    bool okB = false;
+    std::thread a(run, '+', '/', &okA);
+    std::thread b(run, '@', '_', &okB);
+    a.join();
+    b.join();
+    EXPECT_TRUE(okA && okB);
+}
+
+TEST(UrlEncoding, WorkedValues) {
+    EXPECT_EQ(url("a b&c"), "a%20b%26c");
+    EXPECT_EQ(url("-._~"), "-._~");
+    EXPECT_EQ(url("\xFF"), "%FF");
+    EXPECT_EQ(url(std::string("\0/", 2)), "%00%2F");
+    EXPECT_EQ(url(""), "");
+}
+
+TEST(UrlEncoding, EveryByteRoundTripsAndOnlyUnreservedOnesPass) {
+    const std::string text = url(everyByteValue());
+    EXPECT_EQ(text.size(), 66u + 190u * 3u);
+    std::string decoded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            decoded += text[i];
+            continue;
+        }
+        decoded += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+        EXPECT_EQ(text.substr(i + 1, 2).find_first_of("abcdef"), std::string::npos);
+        i += 2;
+    }
+    EXPECT_EQ(decoded, everyByteValue());
+}
+
+}  // namespace
