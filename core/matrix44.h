@@ -1,0 +1,82 @@
+// The 4x4 float matrix in the layout the renderer takes: row-major, for row vectors. A point p
+// maps to p x M = x row0 + y row1 + z row2 + row3, so the translation sits in m[12], m[13],
+// m[14] and m[15] is 1 for affine transforms. Of an orientation, columns 0, 1 and 2 (elements
+// 0/4/8, 1/5/9, 2/6/10) are the right, up and backward axes; the forward direction is minus
+// column 2.
+//
+// Rotations built here turn a row vector by +angle about their axis by the right-hand rule
+// (p x M), so applying the transpose (transformVectorTransposed) turns it back.
+#pragma once
+
+#include "core/matrix33.h"
+#include "core/types.h"
+#include "core/vec.h"
+
+struct alignas(16) ClMatrix44 {
+    // Starts as the identity.
+    f32 m[16] = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+
+    void setIdentity();
+    void setZero();
+    void copyFrom(const ClMatrix44& other);
+    // this x other: a row vector goes through this first, then other.
+    ClMatrix44 multiply(const ClMatrix44& other) const;
+
+    void transpose();
+    void setTransposedFrom(const ClMatrix44& other);
+    ClMatrix44 getTransposed() const;
+    // Writes the transposed upper 3x3 into rows 0 to 2 of the result (their fourth floats
+    // become 0); row 3 of the result is left as it was.
+    void getTransposed3x3(ClMatrix44* result) const;
+    // Cofactors over the determinant. Nothing checks for a singular matrix: its inverse is
+    // made of non-finite values.
+    ClMatrix44 getInverse() const;
+
+    void setTranslation(const ClVec3& v);
+    void setTranslationXYZ(f32 x, f32 y, f32 z);
+    ClVec3 getTranslation() const { return ClVec3(m[12], m[13], m[14], 0.0f); }
+
+    void setColumn0(const ClVec3& v);
+    void setColumn1(const ClVec3& v);
+    ClVec3 getColumn0() const { return ClVec3(m[0], m[4], m[8], 0.0f); }
+    ClVec3 getColumn1() const { return ClVec3(m[1], m[5], m[9], 0.0f); }
+    // Column 2 holds the backward axis: setBackAxis stores minus the given forward direction
+    // and getBackAxis gives the forward direction back.
+    void setBackAxis(const ClVec3& forward);
+    ClVec3 getBackAxis() const { return ClVec3(-m[2], -m[6], -m[10], 0.0f); }
+
+    // x row0 + y row1 + z row2 + row3, all four components (the fourth lands in w).
+    ClVec3 transformPoint(const ClVec3& p) const;
+    // The same for count points; both arrays have the 16-byte ClVec3 stride.
+    void transformPointArray(const ClVec3* points, u32 count, ClVec3* results) const;
+    // Column-vector form: result i = m[4i] x + m[4i+1] y + m[4i+2] z + m[4i+3], i = 0 .. 3.
+    ClVec3 transformPointColumn(const ClVec3& p) const;
+    // result i = dot(row i, v) for rows 0 .. 2, no translation: the inverse of a pure rotation
+    // applied to v. The fourth float is v's.
+    ClVec3 transformVectorTransposed(const ClVec3& v) const;
+
+    // Upper 3x3 = the rotation by angle (radians) about the unit axis; every other element is
+    // left as it was.
+    void setRotationAxisAngle(const ClVec3& unitAxis, f32 angle);
+    void setRotationY(f32 angle);
+    // Rows 0 .. 2 from the 3x3, elements 3, 7 and 11 from t, row 3 = (0, 0, 0, 1).
+    void setRotationAndTranslation(const ClMatrix33& rotation, const ClVec3& t);
+
+    // Row 0 = the forward direction, rows 1 and 2 = up and side built with the up hint, all
+    // unit length; elements 3, 7 and 11 become 0 and the translation row is kept. A hint that
+    // is missing or within about 8 degrees of the forward line gives way to (0, 0, 1), then to
+    // (0, 1, 0); a zero forward gives the identity orientation.
+    void setOrientation(const ClVec3& forward, const ClVec3& upHint);
+
+    // The angle (radians, 0 .. pi) of the rotation in the upper 3x3, and its unit axis. With no
+    // usable axis a small angle gives (1, 0, 0); a half turn rebuilds the axis (up to sign)
+    // from the diagonal.
+    f32 toAxisAngle(ClVec3* axis) const;
+};
+
+// The world matrix of an object at position with orientation: upper 3x3 = the transposed
+// orientation, elements 3, 7 and 11 = 0, translation = position, m[15] = 1.
+ClMatrix44 makeWorldMatrix(const ClVec3& position, const ClMatrix33& orientation);
+
+// orientation x the transpose of the rotation part of matrix.
+ClMatrix33 multiplyByInverseRotation(const ClMatrix33& orientation, const ClMatrix44& matrix);

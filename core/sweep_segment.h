@@ -1,0 +1,32 @@
+// A visible piece [low, high] of a track [0, length] that travels along it with its leading
+// point: it grows from the start end to at most span, slides along, and shrinks into the far
+// end. Glints running along mesh edges and the background beams are made of these.
+#pragma once
+
+#include "core/types.h"
+
+// Six floats in this order; the owners' records embed it as it stands.
+struct ClSweepSegment {
+    f32 length = 0.0f;
+    f32 span = 0.0f;
+    // Signed, units per second: positive runs from 0 towards length, zero or negative back.
+    f32 speed = 0.0f;
+    f32 low = 0.0f;
+    f32 high = 0.0f;
+    // The leading point; it may lie outside the track (ahead of the start, or past the end).
+    f32 lead = 0.0f;
+
+    // Everything at the start end: 0 for a positive speed, else length.
+    void init(f32 trackLength, f32 pieceSpan, f32 pieceSpeed);
+    // The lead at offset, the piece the part of [offset - span, offset] (or, running backwards,
+    // [offset, offset + span]) that lies on the track.
+    void initAtOffset(f32 trackLength, f32 offset, f32 pieceSpan, f32 pieceSpeed);
+    // initAtOffset with the offset uniform in [0, length) from the global generator.
+    void initAtRandomOffset(f32 trackLength, f32 pieceSpan, f32 pieceSpeed);
+
+    // 0 while the piece is still empty at its start end, else 1.
+    u32 hasStarted() const;
+    // Advances by the gameplay clock's frame step (0 while paused). Returns 1 while running and
+    // 0 once the piece has left the track, after which low = high = the far end.
+    u32 update();
+};

@@ -1,0 +1,95 @@
+// Small float vectors and the screen rectangle. Everything here is single precision and works on
+// values: no allocation, no hidden state.
+#pragma once
+
+#include "core/types.h"
+
+struct ClVec2 {
+    f32 x = 0.0f;
+    f32 y = 0.0f;
+
+    ClVec2() = default;
+    ClVec2(f32 xValue, f32 yValue) : x(xValue), y(yValue) {}
+
+    // (cos a, sin a), a in radians.
+    static ClVec2 fromAngle(f32 angle);
+
+    f32 length() const;
+    // Scales to unit length and returns the former length; a zero vector stays as it is and
+    // gives 0.
+    f32 normalize();
+
+    // Exact comparison, as the callers that test for "unchanged" need.
+    bool operator==(const ClVec2& other) const { return x == other.x && y == other.y; }
+};
+
+// x, y, z and a fourth float, 16 bytes, so that arrays of them can be copied as aligned blocks.
+// Every three-component operation reads and writes x, y and z only: the fourth float of the
+// target (or, for the operations that return a new vector, of the left operand) passes through
+// untouched. The one exception is division by exactly zero, which gives all four floats zero.
+struct alignas(16) ClVec3 {
+    f32 x = 0.0f;
+    f32 y = 0.0f;
+    f32 z = 0.0f;
+    f32 w = 0.0f;
+
+    ClVec3() = default;
+    ClVec3(f32 xValue, f32 yValue, f32 zValue) : x(xValue), y(yValue), z(zValue) {}
+    ClVec3(f32 xValue, f32 yValue, f32 zValue, f32 wValue) : x(xValue), y(yValue), z(zValue), w(wValue) {}
+
+    f32 dot(const ClVec3& other) const { return x * other.x + y * other.y + z * other.z; }
+    // this x other; the result's fourth float is this one's.
+    ClVec3 cross(const ClVec3& other) const;
+
+    ClVec3& operator+=(const ClVec3& other);
+    ClVec3& operator-=(const ClVec3& other);
+    ClVec3& operator*=(const ClVec3& other);
+    ClVec3& operator*=(f32 s);
+    ClVec3 operator+(const ClVec3& other) const;
+    ClVec3 operator-(const ClVec3& other) const;
+    ClVec3 negated() const;
+    // s exactly 0 gives the zero vector, fourth float included.
+    ClVec3 operator/(f32 s) const;
+
+    f32 length() const;
+    // Scales to unit length and returns the former length; length exactly 0 leaves the vector
+    // and gives 0.
+    f32 normalize();
+    // A unit copy; a zero vector gives (0, 0, 0, 0).
+    ClVec3 normalized() const;
+    // Rescales to the given length; nothing happens below a current length of 1e-7.
+    void setLength(f32 newLength);
+
+    // A unit vector at right angles to this one: (0, 1, 0) x v, or (0, 0, 1) x v when v points
+    // within about 16 degrees of straight up or straight down (where the first would be too
+    // short). The zero vector gives the zero vector.
+    ClVec3 perpendicular() const;
+};
+
+// v x s into a new vector (the fourth float is v's).
+ClVec3 scaleVec3(const ClVec3& v, f32 s);
+
+struct alignas(16) ClVec4 {
+    f32 x = 0.0f;
+    f32 y = 0.0f;
+    f32 z = 0.0f;
+    f32 w = 0.0f;
+
+    void set(f32 xValue, f32 yValue, f32 zValue, f32 wValue) {
+        x = xValue;
+        y = yValue;
+        z = zValue;
+        w = wValue;
+    }
+};
+
+// Field order matters to the records that embed it: minX, maxX, minY, maxY.
+struct ClRect {
+    f32 minX = 0.0f;
+    f32 maxX = 0.0f;
+    f32 minY = 0.0f;
+    f32 maxY = 0.0f;
+
+    // 1 when the point lies inside or on the edge.
+    u32 contains(f32 px, f32 py) const { return (px >= minX && px <= maxX && py >= minY && py <= maxY) ? 1u : 0u; }
+};

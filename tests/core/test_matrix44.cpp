@@ -1,0 +1,200 @@
+#include "core/matrix44.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core/float_helpers.h"
+
+namespace {
+
+void expectVec3Near(const ClVec3& v, f32 x, f32 y, f32 z, f32 tolerance = 1e-5f) {
+    EXPECT_NEAR(v.x, x, tolerance);
+    EXPECT_NEAR(v.y, y, tolerance);
+    EXPECT_NEAR(v.z, z, tolerance);
+}
+
+void expectIdentity(const ClMatrix44& m, f32 tolerance) {
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(m.m[i], (i % 5 == 0) ? 1.0f : 0.0f, tolerance) << "element " << i;
+}
+
+ClVec3 rowOf(const ClMatrix44& m, int row) { return ClVec3(m.m[4 * row], m.m[4 * row + 1], m.m[4 * row + 2]); }
+
+}  // namespace
+
+// Conventions: row vectors p x M, translation in elements 12 to 14, rotations by the right-hand rule.
+TEST(Matrix44, PointsAreRowVectorsWithTheTranslationInTheLastRow) {
+    ClMatrix44 m;
+    m.setTranslationXYZ(1.0f, 2.0f, 3.0f);
+    EXPECT_EQ(m.m[12], 1.0f);
+    EXPECT_EQ(m.m[13], 2.0f);
+    EXPECT_EQ(m.m[14], 3.0f);
+    const ClVec3 p = m.transformPoint(ClVec3(1.0f, 1.0f, 1.0f));
+    expectVec3Near(p, 2.0f, 3.0f, 4.0f, 0.0f);
+    EXPECT_EQ(p.w, 1.0f);
+    // The column form reads the same elements the other way round.
+    EXPECT_EQ(m.transformPointColumn(ClVec3(1.0f, 1.0f, 1.0f)).w, 7.0f);
+}
+
+TEST(Matrix44, QuarterTurnAboutYTakesXToMinusZ) {
+    ClMatrix44 m;
+    m.setRotationY(MATH_PI / 2.0f);
+    expectVec3Near(m.transformPoint(ClVec3(1.0f, 0.0f, 0.0f)), 0.0f, 0.0f, -1.0f);
+    expectVec3Near(m.transformPoint(ClVec3(0.0f, 0.0f, 1.0f)), 1.0f, 0.0f, 0.0f);
+    // The transposed form applies the inverse rotation.
+    expectVec3Near(m.transformVectorTransposed(ClVec3(0.0f, 0.0f, -1.0f)), 1.0f, 0.0f, 0.0f);
+}
+
+TEST(Matrix44, ProductAppliesTheLeftMatrixFirst) {
+    ClMatrix44 rotation;
+    rotation.setRotationY(MATH_PI / 2.0f);
+    ClMatrix44 translation;
+    translation.setTranslationXYZ(10.0f, 0.0f, 0.0f);
+    const ClMatrix44 both = rotation.multiply(translation);
+    expectVec3Near(both.transformPoint(ClVec3(1.0f, 0.0f, 0.0f)), 10.0f, 0.0f, -1.0f);
+}
+
+TEST(Matrix44, InverseTimesMatrixIsTheIdentity) {
+    ClMatrix44 m;
+    m.setRotationAxisAngle(ClVec3(1.0f, 2.0f, 3.0f).normalized(), 0.7f);
+    m.m[0] *= 2.0f;
+    m.m[5] *= 0.5f;
+    m.setTranslationXYZ(4.0f, -5.0f, 6.0f);
+    expectIdentity(m.getInverse().multiply(m), 1e-5f);
+    expectIdentity(m.multiply(m.getInverse()), 1e-5f);
+}
+
+TEST(Matrix44, AxisAngleRotationLeavesEveryOtherElement) {
+    ClMatrix44 m;
+    m.setZero();
+    for (int i = 0; i < 16; ++i) m.m[i] = f32(i + 100);
+    m.setRotationAxisAngle(ClVec3(0.0f, 0.0f, 1.0f), 0.3f);
+    for (int i : {3, 7, 11, 12, 13, 14, 15}) EXPECT_EQ(m.m[i], f32(i + 100));
+}
+
+// Column 2 holds the backward axis; the upper-3x3 transpose leaves row 3 alone.
+TEST(Matrix44, BackAxisAndUpperTranspose) {
+    ClMatrix44 axes;
+    axes.setBackAxis(ClVec3(0.0f, 0.0f, -1.0f));
+    EXPECT_EQ(axes.m[10], 1.0f);
+    EXPECT_EQ(axes.getBackAxis().z, -1.0f);
+
+    ClMatrix44 m;
+    for (int i = 0; i < 16; ++i) m.m[i] = f32(i);
+    ClMatrix44 upper;
+    upper.setTranslationXYZ(7.0f, 8.0f, 9.0f);
+    m.getTransposed3x3(&upper);
+    EXPECT_EQ(upper.m[1], 4.0f);
+    EXPECT_EQ(upper.m[3], 0.0f);
+    EXPECT_EQ(upper.m[12], 7.0f);
+}
+
+TEST(Matrix44, AxisAngleOfIdentityAndOfAHalfTurn) {
+    ClVec3 axis;
+    EXPECT_EQ(ClMatrix44().toAxisAngle(&axis), 0.0f);
+    expectVec3Near(axis, 1.0f, 0.0f, 0.0f, 0.0f);
+
+    ClMatrix44 halfTurn;
+    halfTurn.setRotationY(MATH_PI);
+    EXPECT_NEAR(halfTurn.toAxisAngle(&axis), MATH_PI, 1e-6f);
+    EXPECT_NEAR(std::fabs(axis.y), 1.0f, 1e-6f);
+    EXPECT_NEAR(axis.x, 0.0f, 1e-6f);
+}
+
+TEST(Matrix44, AxisAngleRoundTripsAndKeepsSignsOfAHalfTurn) {
+    const ClVec3 axisIn = ClVec3(1.0f, -2.0f, 3.0f).normalized();
+    ClMatrix44 m;
+    m.setRotationAxisAngle(axisIn, 1.2f);
+    ClVec3 axis;
+    EXPECT_NEAR(m.toAxisAngle(&axis), 1.2f, 1e-5f);
+    expectVec3Near(axis, axisIn.x, axisIn.y, axisIn.z);
+
+    const ClVec3 diagonal = ClVec3(1.0f, -1.0f, 0.0f).normalized();
+    m.setRotationAxisAngle(diagonal, MATH_PI);
+    m.toAxisAngle(&axis);
+    EXPECT_NEAR(std::fabs(axis.dot(diagonal)), 1.0f, 1e-5f);
+}
+
+// Rounding can leave a diagonal element just below -1; the square root must not see it.
+TEST(Matrix44, AxisAngleNearAHalfTurnStaysFinite) {
+    ClMatrix44 m;
+    m.m[0] = -1.0000001f;
+    m.m[10] = -1.0000001f;
+    ClVec3 axis;
+    EXPECT_NEAR(m.toAxisAngle(&axis), MATH_PI, 1e-6f);
+    EXPECT_TRUE(std::isfinite(axis.x) && std::isfinite(axis.y) && std::isfinite(axis.z));
+    expectVec3Near(axis, 0.0f, 1.0f, 0.0f);
+}
+
+TEST(Matrix44, OrientationRowsAreAUnitFrameAndTranslationStays) {
+    ClMatrix44 m;
+    m.setTranslationXYZ(1.0f, 2.0f, 3.0f);
+    m.m[3] = 5.0f;
+    m.setOrientation(ClVec3(2.0f, 0.0f, 0.0f), ClVec3(0.0f, 1.0f, 0.0f));
+    expectVec3Near(rowOf(m, 0), 1.0f, 0.0f, 0.0f);
+    expectVec3Near(rowOf(m, 1), 0.0f, 1.0f, 0.0f);
+    expectVec3Near(rowOf(m, 2), 0.0f, 0.0f, 1.0f);
+    EXPECT_EQ(m.m[3], 0.0f);
+    EXPECT_EQ(m.m[13], 2.0f);
+    EXPECT_EQ(m.m[15], 1.0f);
+}
+
+// Once a fatal stop: forward and hint along z, or a zero forward, are reachable in play.
+TEST(Matrix44, OrientationFallsBackInsteadOfStopping) {
+    const ClVec3 cases[][2] = {
+        {ClVec3(0.0f, 1.0f, 0.0f), ClVec3(0.0f, 1.0f, 0.0f)},
+        {ClVec3(0.0f, 0.0f, 1.0f), ClVec3(0.0f, 0.0f, 1.0f)},
+        {ClVec3(0.0f, 0.0f, -3.0f), ClVec3(0.0f, 0.0f, 0.5f)},
+        {ClVec3(1.0f, 0.0f, 0.0f), ClVec3()},
+    };
+    for (const auto& c : cases) {
+        ClMatrix44 m;
+        m.setOrientation(c[0], c[1]);
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(rowOf(m, i).length(), 1.0f, 1e-6f);
+        EXPECT_NEAR(rowOf(m, 0).dot(rowOf(m, 1)), 0.0f, 1e-6f);
+        EXPECT_NEAR(rowOf(m, 1).dot(rowOf(m, 2)), 0.0f, 1e-6f);
+        EXPECT_NEAR(rowOf(m, 0).dot(c[0].normalized()), 1.0f, 1e-6f);
+    }
+    ClMatrix44 m;
+    m.setRotationY(1.0f);
+    m.setOrientation(ClVec3(), ClVec3(0.0f, 1.0f, 0.0f));
+    expectIdentity(m, 0.0f);
+}
+
+TEST(Matrix44, WorldMatrixAndThreeByThreeHelpers) {
+    ClMatrix33 orientation;
+    orientation.setColumns(ClVec3(0.0f, 0.0f, -1.0f), ClVec3(0.0f, 1.0f, 0.0f), ClVec3(1.0f, 0.0f, 0.0f));
+    const ClMatrix44 world = makeWorldMatrix(ClVec3(5.0f, 6.0f, 7.0f), orientation);
+    // The columns become rows: local x goes along the first column.
+    expectVec3Near(world.transformPoint(ClVec3(1.0f, 0.0f, 0.0f)), 5.0f, 6.0f, 6.0f, 0.0f);
+    EXPECT_EQ(world.m[15], 1.0f);
+
+    // An orientation times its own inverse rotation is the identity.
+    const ClMatrix33 product = multiplyByInverseRotation(orientation, world.getTransposed());
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(product.at(i, j), i == j ? 1.0f : 0.0f, 1e-6f);
+    }
+
+    ClMatrix44 rt;
+    rt.setRotationAndTranslation(orientation, ClVec3(1.0f, 2.0f, 3.0f));
+    EXPECT_EQ(rt.m[2], 1.0f);
+    EXPECT_EQ(rt.m[7], 2.0f);
+    EXPECT_EQ(rt.m[12], 0.0f);
+    EXPECT_EQ(rt.m[15], 1.0f);
+
+    // Row 0 (0, 0, 1) times column 0 (0, 0, -1), doubled.
+    EXPECT_EQ(orientation.scaled(2.0f).multiply(orientation).at(0, 0), -2.0f);
+}
+
+TEST(Matrix22, InverseAndTheSingularCase) {
+    const ClMatrix22 m{2.0f, 1.0f, 1.0f, 1.0f};
+    const ClMatrix22 inv = m.getInverse();
+    const ClVec2 back = inv.transform(m.transform(ClVec2(3.0f, -4.0f)));
+    EXPECT_FLOAT_EQ(back.x, 3.0f);
+    EXPECT_FLOAT_EQ(back.y, -4.0f);
+
+    const ClMatrix22 t = ClMatrix22{1.0f, 2.0f, 3.0f, 6.0f}.getInverse();
+    EXPECT_EQ(t.b, 3.0f);
+    EXPECT_EQ(t.c, 2.0f);
+    EXPECT_EQ(t.d, 6.0f);
+}

@@ -1,0 +1,94 @@
+#include "core/sweep_segment.h"
+
+#include <gtest/gtest.h>
+
+#include "core/game_clock.h"
+#include "core/random.h"
+
+namespace {
+
+class SweepSegment : public ::testing::Test {
+protected:
+    void SetUp() override { saved = g_aGameClocks[GAME_CLOCK_GAMEPLAY]; }
+    void TearDown() override { g_aGameClocks[GAME_CLOCK_GAMEPLAY] = saved; }
+    static void setStep(f32 seconds) { g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = seconds; }
+
+    SGameClock saved{};
+};
+
+}  // namespace
+
+TEST_F(SweepSegment, GrowsToItsSpanSlidesAndFinishesWhenLowPassesTheEnd) {
+    ClSweepSegment s;
+    s.init(10.0f, 3.0f, 2.0f);
+    EXPECT_EQ(s.hasStarted(), 0u);
+    setStep(0.5f);
+    int updates = 0;
+    u32 running = 1;
+    while (running && updates < 100) {
+        running = s.update();
+        ++updates;
+        EXPECT_LE(s.high - s.low, 3.0f + 1e-5f);
+        if (updates == 1) {
+            EXPECT_EQ(s.hasStarted(), 1u);
+        }
+    }
+    // lead reaches 13 after 13 steps, where low passes 10.
+    EXPECT_EQ(updates, 14);
+    EXPECT_EQ(s.low, 10.0f);
+    EXPECT_EQ(s.high, 10.0f);
+    EXPECT_EQ(s.update(), 0u);
+    EXPECT_EQ(s.low, 10.0f);
+}
+
+TEST_F(SweepSegment, RunsBackwardsMirrored) {
+    ClSweepSegment s;
+    s.init(10.0f, 3.0f, -2.0f);
+    EXPECT_EQ(s.hasStarted(), 0u);
+    setStep(1.0f);
+    EXPECT_EQ(s.update(), 1u);
+    EXPECT_EQ(s.low, 8.0f);
+    EXPECT_EQ(s.high, 10.0f);
+    int updates = 1;
+    while (s.update() && updates < 100) ++updates;
+    EXPECT_EQ(s.low, 0.0f);
+    EXPECT_EQ(s.high, 0.0f);
+}
+
+// The piece begun mid-track is the span behind the lead, as the update keeps it, not the
+// whole track behind it.
+TEST_F(SweepSegment, OffsetStartHoldsAtMostTheSpan) {
+    ClSweepSegment s;
+    s.initAtOffset(1.0f, 0.7f, 0.2f, 1.0f);
+    EXPECT_FLOAT_EQ(s.low, 0.5f);
+    EXPECT_EQ(s.high, 0.7f);
+    EXPECT_EQ(s.lead, 0.7f);
+
+    s.initAtOffset(1.0f, 0.7f, 0.2f, -1.0f);
+    EXPECT_EQ(s.low, 0.7f);
+    EXPECT_FLOAT_EQ(s.high, 0.9f);
+
+    // A lead still ahead of the track: empty at the start until it arrives.
+    s.initAtOffset(150.0f, -60.0f, 80.0f, 900.0f);
+    EXPECT_EQ(s.hasStarted(), 0u);
+    setStep(1.0f / 60.0f);
+    EXPECT_EQ(s.update(), 1u);
+    EXPECT_EQ(s.hasStarted(), 0u);
+
+    sfmtInitGenRand(7);
+    for (int i = 0; i < 50; ++i) {
+        s.initAtRandomOffset(1.0f, 0.25f, 0.5f);
+        EXPECT_GE(s.lead, 0.0f);
+        EXPECT_LE(s.lead, 1.0f);
+        EXPECT_LE(s.high - s.low, 0.25f + 1e-6f);
+    }
+}
+
+TEST_F(SweepSegment, HoldsStillWhileTheGameClockStands) {
+    ClSweepSegment s;
+    s.initAtOffset(10.0f, 5.0f, 2.0f, 3.0f);
+    setStep(0.0f);
+    EXPECT_EQ(s.update(), 1u);
+    EXPECT_EQ(s.low, 3.0f);
+    EXPECT_EQ(s.high, 5.0f);
+}

@@ -1,0 +1,93 @@
+#include "core/vec.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+void expectUnitAndPerpendicular(const ClVec3& v) {
+    const ClVec3 p = v.perpendicular();
+    EXPECT_NEAR(p.length(), 1.0f, 1e-6f) << v.x << " " << v.y << " " << v.z;
+    EXPECT_NEAR(p.dot(v) / v.length(), 0.0f, 1e-6f) << v.x << " " << v.y << " " << v.z;
+}
+
+}  // namespace
+
+TEST(Vec3, ZeroLengthGuardsLeaveTheVectorAlone) {
+    ClVec3 zero(0.0f, 0.0f, 0.0f, 5.0f);
+    EXPECT_EQ(zero.normalize(), 0.0f);
+    EXPECT_EQ(zero.x, 0.0f);
+    EXPECT_EQ(zero.w, 5.0f);
+
+    ClVec3 tiny(1e-8f, 0.0f, 0.0f);
+    tiny.setLength(10.0f);
+    EXPECT_EQ(tiny.x, 1e-8f);
+
+    ClVec3 v(3.0f, 0.0f, 4.0f);
+    v.setLength(10.0f);
+    EXPECT_FLOAT_EQ(v.x, 6.0f);
+    EXPECT_FLOAT_EQ(v.z, 8.0f);
+}
+
+TEST(Vec3, DivisionByExactZeroClearsAllFourFloats) {
+    const ClVec3 v(1.0f, 2.0f, 3.0f, 7.0f);
+    const ClVec3 q = v / 0.0f;
+    EXPECT_EQ(q.x, 0.0f);
+    EXPECT_EQ(q.y, 0.0f);
+    EXPECT_EQ(q.z, 0.0f);
+    EXPECT_EQ(q.w, 0.0f);
+
+    const ClVec3 half = v / 2.0f;
+    EXPECT_EQ(half.y, 1.0f);
+    EXPECT_EQ(half.w, 7.0f);
+}
+
+TEST(Vec3, ThreeComponentOperationsLeaveTheFourthFloat) {
+    ClVec3 v(1.0f, 2.0f, 3.0f, 9.0f);
+    const ClVec3 other(4.0f, 5.0f, 6.0f, -1.0f);
+    v += other;
+    v -= other;
+    v *= other;
+    v *= 2.0f;
+    EXPECT_EQ(v.x, 8.0f);
+    EXPECT_EQ(v.w, 9.0f);
+    EXPECT_EQ((v + other).w, 9.0f);
+    EXPECT_EQ((v - other).w, 9.0f);
+    EXPECT_EQ(v.negated().w, 9.0f);
+    EXPECT_EQ(v.cross(other).w, 9.0f);
+    EXPECT_EQ(scaleVec3(v, 3.0f).w, 9.0f);
+    v.normalize();
+    EXPECT_EQ(v.w, 9.0f);
+    EXPECT_EQ(ClVec3(0.0f, 0.0f, 0.0f, 9.0f).normalized().w, 0.0f);
+}
+
+TEST(Vec3, CrossFollowsTheRightHandRule) {
+    const ClVec3 z = ClVec3(1.0f, 0.0f, 0.0f).cross(ClVec3(0.0f, 1.0f, 0.0f));
+    EXPECT_EQ(z.x, 0.0f);
+    EXPECT_EQ(z.y, 0.0f);
+    EXPECT_EQ(z.z, 1.0f);
+}
+
+// Straight down used to give (0, 1, 0) x v = 0, and long vectors slipped past the vertical test.
+TEST(Vec3, PerpendicularIsUnitForEveryDirectionIncludingStraightDown) {
+    expectUnitAndPerpendicular(ClVec3(0.0f, -1.0f, 0.0f));
+    expectUnitAndPerpendicular(ClVec3(0.0f, -40.0f, 0.0f));
+    expectUnitAndPerpendicular(ClVec3(0.0f, 40.0f, 0.0f));
+    expectUnitAndPerpendicular(ClVec3(0.2f, -0.98f, 0.0f));
+    expectUnitAndPerpendicular(ClVec3(1.0f, 0.0f, 0.0f));
+    expectUnitAndPerpendicular(ClVec3(0.0f, 0.0f, -3.0f));
+    expectUnitAndPerpendicular(ClVec3(0.3f, 0.5f, -0.8f));
+    EXPECT_EQ(ClVec3().perpendicular().length(), 0.0f);
+}
+
+TEST(Vec2, BasicsAndZeroGuard) {
+    const ClVec2 v = ClVec2::fromAngle(0.0f);
+    EXPECT_EQ(v, ClVec2(1.0f, 0.0f));
+    ClVec2 zero;
+    EXPECT_EQ(zero.normalize(), 0.0f);
+    EXPECT_EQ(zero, ClVec2());
+    ClVec2 w(3.0f, 4.0f);
+    EXPECT_EQ(w.normalize(), 5.0f);
+    EXPECT_FLOAT_EQ(w.length(), 1.0f);
+}
