@@ -1,0 +1,220 @@
+// The pool of 32 re-entrant locks: exhaustion, reuse of freed records, null locks, shutdown and
+// concurrent use.
+#include "core/crit_section_pool.h"
+#include "platform/os/os.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Other modules of this test program may hold pooled locks of their own, so the tests count
+// from the pool's use when they begin and give back everything they take.
+class CritSectionPool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        critSectionPoolInit();
+        m_usedAtStart = critSectionPoolUseCount();
+    }
+    void TearDown() override {
+        for (SCritSection* lock : m_locks) critSectionDestroy(lock);
+        EXPECT_EQ(critSectionPoolUseCount(), m_usedAtStart);
+    }
+
+    // Takes every free record; returns how many were taken.
+    u32 fillPool() {
+        u32 taken = 0;
+        SCritSection* lock = nullptr;
+        while (critSectionCreate(&lock)) {
+            m_locks.push_back(lock);
+            ++taken;
+        }
+        return taken;
+    }
+
+    u32 m_usedAtStart = 0;
+    std::vector<SCritSection*> m_locks;
+};
+
+TEST_F(CritSectionPool, ThirtyThirdCreateFailsAndReportsTheExhaustion) {
+    EXPECT_EQ(fillPool() + m_usedAtStart, CRIT_SECTION_POOL_CAPACITY);
+    EXPECT_EQ(critSectionPoolUseCount(), CRIT_SECTION_POOL_CAPACITY);
+    EXPECT_EQ(critSectionPoolPeakUse(), CRIT_SECTION_POOL_CAPACITY);
+
+    SCritSection* const untouched = reinterpret_cast<SCritSection*>(0x1234);
+    SCritSection* lock = untouched;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(critSectionCreate(&lock), 0);
+    EXPECT_EQ(critSectionCreate(&lock), 0);
+    const std::string reported = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lock, untouched);
+
+    const std::string line = "all 32 pooled locks are in use";
+    const size_t first = reported.find(line);
+    ASSERT_NE(first, std::string::npos) << reported;
+    EXPECT_NE(reported.find(line, first + 1), std::string::npos) << "every exhaustion is reported";
+}
+
+TEST_F(CritSectionPool, FreedRecordIsReusedByTheNextCreate) {
+    fillPool();
+    ASSERT_GE(m_locks.size(), 3u);
+    // A record from the middle: the last record in use takes its place.
+    SCritSection* freed = m_locks[1];
+    critSectionDestroy(freed);
+    m_locks.erase(m_locks.begin() + 1);
+    EXPECT_EQ(critSectionPoolUseCount(), CRIT_SECTION_POOL_CAPACITY - 1);
+
+    SCritSection* again = nullptr;
+    ASSERT_EQ(critSectionCreate(&again), 1);
+    EXPECT_EQ(again, freed);
+    m_locks.push_back(again);
+
+    // Every lock still in use still works after the records moved.
+    for (SCritSection* lock : m_locks) {
+        critSectionEnter(lock);
+        critSectionLeave(lock);
+    }
+}
+
+TEST_F(CritSectionPool, PeakUseCountsTheMostLocksInUseAtOnce) {
+    const u32 peakBefore = critSectionPoolPeakUse();
+    SCritSection* a = nullptr;
+    SCritSection* b = nullptr;
+    ASSERT_EQ(critSectionCreate(&a), 1);
+    ASSERT_EQ(critSectionCreate(&b), 1);
+    critSectionDestroy(a);
+    critSectionDestroy(b);
+    EXPECT_EQ(critSectionPoolPeakUse(), std::max(peakBefore, m_usedAtStart + 2));
+    EXPECT_EQ(critSectionPoolUseCount(), m_usedAtStart);
+}
+
+TEST_F(CritSectionPool, NullLockIsSkipped) {
+    critSectionEnter(nullptr);
+    critSectionLeave(nullptr);
+    EXPECT_EQ(critSectionTryEnter(nullptr), 0);
+    critSectionDestroy(nullptr);
+    EXPECT_EQ(critSectionPoolUseCount(), m_usedAtStart);
+}
+
+struct STryEnterProbe {
+    SCritSection* lock;
+    s32 entered;
+};
+
+TEST_F(CritSectionPool, LockIsReentrantAndExcludesOtherThreads) {
+    SCritSection* lock = critSectionCreateOrDie("test");
+    m_locks.push_back(lock);
+    critSectionEnter(lock);
+    EXPECT_EQ(critSectionTryEnter(lock), 1);
+
+    auto tryFromOtherThread = [](void* argument) {
+        STryEnterProbe* probe = static_cast<STryEnterProbe*>(argument);
+        probe->entered = critSectionTryEnter(probe->lock);
+        if (probe->entered) critSectionLeave(probe->lock);
+    };
+    STryEnterProbe whileHeld{lock, -1};
+    ClThread first;
+    ASSERT_TRUE(first.start(tryFromOtherThread, &whileHeld));
+    first.join();
+    critSectionLeave(lock);
+    critSectionLeave(lock);
+    EXPECT_EQ(whileHeld.entered, 0);
+
+    STryEnterProbe afterLeave{lock, -1};
+    ClThread second;
+    ASSERT_TRUE(second.start(tryFromOtherThread, &afterLeave));
+    second.join();
+    EXPECT_EQ(afterLeave.entered, 1);
+}
+
+struct SChurnShared {
+    SCritSection* counterLock;
+    u64 counter;
+    std::atomic<u32> failedCreates;
+};
+
+constexpr u32 kChurnThreads = 4;
+constexpr u32 kChurnRounds = 2000;
+
+// Threads take and give back their own locks while they count under one shared lock: the pool's
+// bookkeeping must stay consistent and the count exact.
+TEST_F(CritSectionPool, ConcurrentCreateAndDestroyKeepThePoolConsistent) {
+    SChurnShared shared{critSectionCreateOrDie("counter"), 0, {0}};
+    m_locks.push_back(shared.counterLock);
+    ClThread threads[kChurnThreads];
+    for (ClThread& thread : threads) {
+        ASSERT_TRUE(thread.start(
+            [](void* argument) {
+                SChurnShared* s = static_cast<SChurnShared*>(argument);
+                for (u32 round = 0; round < kChurnRounds; ++round) {
+                    SCritSection* own = nullptr;
+                    if (!critSectionCreate(&own)) {
+                        s->failedCreates.fetch_add(1);
+                        continue;
+                    }
+                    critSectionEnter(own);
+                    critSectionEnter(s->counterLock);
+                    ++s->counter;
+                    critSectionLeave(s->counterLock);
+                    critSectionLeave(own);
+                    critSectionDestroy(own);
+                }
+            },
+            &shared));
+    }
+    for (ClThread& thread : threads) thread.join();
+    EXPECT_EQ(shared.failedCreates.load(), 0u);
+    EXPECT_EQ(shared.counter, u64(kChurnThreads) * kChurnRounds);
+    EXPECT_EQ(critSectionPoolUseCount(), m_usedAtStart + 1);
+}
+
+TEST_F(CritSectionPool, CreateOrDieStopsNamingTheOwnerWhenExhausted) {
+    EXPECT_EXIT(
+        {
+            fillPool();
+            critSectionCreateOrDie("the log record");
+        },
+        ::testing::ExitedWithCode(3), "no pooled lock left for the log record");
+}
+
+TEST_F(CritSectionPool, DestroyingALockTwiceStops) {
+    EXPECT_EXIT(
+        {
+            SCritSection* lock = critSectionCreateOrDie("test");
+            critSectionDestroy(lock);
+            critSectionDestroy(lock);
+        },
+        ::testing::ExitedWithCode(3), "not in use");
+}
+
+// Shutdown deletes the locks of every owner, so it runs in a child process of its own.
+TEST_F(CritSectionPool, ShutdownReturnsEveryRecordAndCreateSetsThePoolUpAgain) {
+    EXPECT_EXIT(
+        {
+            SCritSection* old = critSectionCreateOrDie("test");
+            const bool shutdownReturnsZero = critSectionPoolShutdown() == 0;
+            const bool emptyAfterShutdown = critSectionPoolUseCount() == 0;
+            critSectionDestroy(old);  // already deleted by the shutdown: ignored
+            SCritSection* fresh = nullptr;
+            const bool created = critSectionCreate(&fresh) == 1;
+            const bool counted = critSectionPoolUseCount() == 1 && critSectionPoolPeakUse() == 1;
+            critSectionEnter(fresh);
+            critSectionLeave(fresh);
+            critSectionPoolShutdown();
+            if (!shutdownReturnsZero || !emptyAfterShutdown || !created || !counted) {
+                std::fprintf(stderr, "shutdown=%d empty=%d created=%d counted=%d\n", shutdownReturnsZero,
+                             emptyAfterShutdown, created, counted);
+                std::_Exit(1);
+            }
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
