@@ -1,6 +1,7 @@
 #include "core/real_main.h"
 
 #include "core/crash_dump.h"
+#include "core/crit_section_pool.h"
 #include "core/memory_allocator.h"
 #include "core/startup.h"
 #include "platform/crash/crash.h"
@@ -19,6 +20,7 @@ s32 programEntry(const char* commandLine) {
 }
 
 s32 realMain(const char* commandLine) {
+    critSectionPoolInit();
     setAllocatorReady();
     gameStartup(commandLine, "./", 38);
     for (;;) {
@@ -26,5 +28,6 @@ s32 realMain(const char* commandLine) {
         if (!pumpMessages()) break;
     }
     gameShutdown();
+    critSectionPoolShutdown();
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "core/frame.h"
 #include "core/game_mode.h"
 #include "core/random.h"
+#include "core/task_layer.h"
 #include "core/timers.h"
 #include "input/ambient_light.h"
 #include "input/input_channels.h"
@@ -34,6 +35,7 @@ void gameStartup(const char*, const char*, u32 inputChannelCount) {
 
     // Input and the view slots.
     initInput(0, inputChannelCount);
+    taskLayerInit();
     resetViewSlots();
     pushDefaultStateStacks();
 
@@ -45,6 +47,7 @@ void gameStartup(const char*, const char*, u32 inputChannelCount) {
 s32 gameShutdown() {
     g_iQuitGame = 1;
     g_pCurrentGameMode->exit();
+    taskLayerShutdown();
     medalQueueShutdown();
     shutdownAmbientLighting();
     shutdownInput();
