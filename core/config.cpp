@@ -1,99 +1,105 @@
 #include "core/config.h"
 
+#include "core/hash_map.h"
 #include "core/name_hash.h"
+#include "core/string_helpers.h"
+#include "core/text_reader.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace {
 
 SConfigEntry g_aConfigEntries[CONFIG_MAX_ENTRIES];
 int g_iConfigEntryCount = 0;
+// Key hash to the address of its entry.
+ClHashMap g_configIndex;
 
-void copyBounded(char* target, const char* source, size_t size) {
-    size_t length = std::strlen(source);
-    if (length > size - 1) length = size - 1;
-    std::memcpy(target, source, length);
-    target[length] = '\0';
+u32 keyHashOf(const char* key) {
+    char bounded[CONFIG_KEY_LENGTH];
+    strCopyN(bounded, key, sizeof bounded);
+    return crc32TextNoCase(bounded);
 }
 
-// The newest entry for a key wins.
 const SConfigEntry* findEntry(const char* key) {
     if (!key) return nullptr;
-    char bounded[CONFIG_KEY_LENGTH];
-    copyBounded(bounded, key, sizeof bounded);
-    const u32 hash = crc32TextNoCase(bounded);
-    for (int i = g_iConfigEntryCount - 1; i >= 0; --i) {
-        if (g_aConfigEntries[i].keyHash == hash && g_aConfigEntries[i].value[0]) return &g_aConfigEntries[i];
-    }
-    return nullptr;
+    return reinterpret_cast<const SConfigEntry*>(g_configIndex.find(keyHashOf(key)));
 }
 
-bool isHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+f32 wordAsFloat(u32 word) {
+    f32 value;
+    std::memcpy(&value, &word, sizeof value);
+    return value;
 }
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
 EConfigValueKind configClassifyValue(const char* text, u32* outWord) {
     *outWord = 0;
     if (!text || !text[0]) return E_CONFIG_VALUE_TEXT;
-
-    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        const char* digits = text + 2;
-        for (const char* p = digits; *p; ++p) {
-            if (!isHexDigit(*p)) return E_CONFIG_VALUE_TEXT;
-        }
-        *outWord = u32(std::strtoul(digits, nullptr, 16));
+    if (isHexText(text)) {
+        *outWord = hexTextValue(text);
         return E_CONFIG_VALUE_INT;
     }
-
-    const char* p = text[0] == '-' ? text + 1 : text;
-    int digits = 0;
-    int points = 0;
-    for (; *p; ++p) {
-        if (isDigit(*p)) {
-            ++digits;
-        } else if (*p == '.') {
-            ++points;
-        } else {
-            return E_CONFIG_VALUE_TEXT;
-        }
-    }
-    if (digits == 0 || points > 1) return E_CONFIG_VALUE_TEXT;
-    if (points == 0) {
-        *outWord = u32(s32(std::strtol(text, nullptr, 10)));
+    if (isIntText(text)) {
+        *outWord = u32(intTextValue(text));
         return E_CONFIG_VALUE_INT;
     }
-    const f32 value = std::strtof(text, nullptr);
-    std::memcpy(outWord, &value, sizeof value);
-    return E_CONFIG_VALUE_FLOAT;
+    if (isFloatText(text)) {
+        const f32 value = floatTextValue(text);
+        std::memcpy(outWord, &value, sizeof value);
+        return E_CONFIG_VALUE_FLOAT;
+    }
+    return E_CONFIG_VALUE_TEXT;
 }
 
 void configClear() {
     std::memset(g_aConfigEntries, 0, sizeof g_aConfigEntries);
     g_iConfigEntryCount = 0;
+    g_configIndex.init(CONFIG_INDEX_CAPACITY);
+}
+
+void configFree() {
+    g_configIndex.release();
+    g_iConfigEntryCount = 0;
 }
 
 bool configSetValue(const char* key, const char* valueText) {
-    if (!key || !key[0] || !valueText || !valueText[0]) return false;
+    if (!key || !key[0] || !valueText) return false;
     if (g_iConfigEntryCount >= CONFIG_MAX_ENTRIES - 1) return false;
+    if (!g_configIndex.isInUse()) g_configIndex.init(CONFIG_INDEX_CAPACITY);
+
     SConfigEntry& entry = g_aConfigEntries[g_iConfigEntryCount++];
-    copyBounded(entry.key, key, sizeof entry.key);
+    strCopyN(entry.key, key, sizeof entry.key);
     entry.keyHash = crc32TextNoCase(entry.key);
-    copyBounded(entry.value, valueText, sizeof entry.value);
+    if (!valueText[0]) return false;
+
+    strCopyN(entry.value, valueText, sizeof entry.value);
     entry.kind = configClassifyValue(entry.value, &entry.valueWord);
+    // The later line wins. Removing re-places the rest of the probe run, so other keys stay
+    // reachable.
+    g_configIndex.remove(entry.keyHash);
+    g_configIndex.insert(entry.keyHash, reinterpret_cast<uintptr_t>(&entry));
     return true;
+}
+
+void configParse() {
+    char line[CONFIG_LINE_LENGTH];
+    char key[TEXT_TOKEN_LENGTH];
+    char value[TEXT_TOKEN_LENGTH];
+    while (nextContentLine(sizeof line, line)) {
+        const char* rest = nextToken(line, key, sizeof key);
+        if (!rest) continue;
+        if (g_iConfigEntryCount >= CONFIG_MAX_ENTRIES - 1) return;
+        nextToken(rest, value, sizeof value);
+        configSetValue(key, value);
+    }
 }
 
 s32 configGetInt(const char* key) {
     const SConfigEntry* entry = findEntry(key);
     if (!entry) return 0;
     if (entry->kind == E_CONFIG_VALUE_FLOAT) {
-        f32 value;
-        std::memcpy(&value, &entry->valueWord, sizeof value);
+        const f32 value = wordAsFloat(entry->valueWord);
         if (!(value > -2147483648.0f)) return value != value ? 0 : INT32_MIN;
         if (value >= 2147483648.0f) return INT32_MAX;
         return s32(value);
@@ -105,9 +111,7 @@ f32 configGetFloat(const char* key) {
     const SConfigEntry* entry = findEntry(key);
     if (!entry) return 0.0f;
     if (entry->kind == E_CONFIG_VALUE_INT) return f32(s32(entry->valueWord));
-    f32 value;
-    std::memcpy(&value, &entry->valueWord, sizeof value);
-    return value;
+    return wordAsFloat(entry->valueWord);
 }
 
 const char* configGetString(const char* key) {

@@ -1,5 +1,10 @@
 // The settings table: development, tuning and display switches, read by key.
-// Keys are found by their name hash, so letter case does not matter.
+// Keys are found by their name hash, so letter case does not matter. Keys are cut to 31
+// characters both when stored and when looked up, so an over-long key still finds its value.
+//
+// The settings file holds one "KEY VALUE" per line, separated by white space; a value in
+// double quotes keeps its blanks; tokens after the value (a trailing "// note") are ignored;
+// comment lines start with two slashes. A key given twice takes its later value.
 #pragma once
 
 #include "core/types.h"
@@ -7,6 +12,10 @@
 constexpr int CONFIG_MAX_ENTRIES = 128;  // at most 127 are filled
 constexpr int CONFIG_KEY_LENGTH = 32;
 constexpr int CONFIG_VALUE_LENGTH = 256;
+constexpr int CONFIG_INDEX_CAPACITY = 128;
+// Lines of the settings file are read in pieces of this many bytes; a longer line goes on as
+// the next line.
+constexpr int CONFIG_LINE_LENGTH = 2048;
 
 // How a value's text reads as a number.
 enum EConfigValueKind : u32 {
@@ -23,12 +32,19 @@ struct SConfigEntry {
     u32 keyHash;
 };
 
-// Empties the table.
+// Empties the table (every record zeroed) and sets up the index. Called before loading.
 void configClear();
-// Adds one setting as a key line would: the key (cut to 31 characters) and its value text.
-// A later value for the same key replaces the earlier one. False when the table is full or the
-// value is empty (nothing is added then).
+// Frees the index; every key reads as absent afterwards.
+void configFree();
+
+// Adds one setting as a key line does: the key (cut to 31 characters) and its value text (cut
+// to 255). A later value for the same key replaces the earlier one. False when 127 records
+// are filled (nothing is added) or the value is empty (the record is used up but the key stays
+// absent, as for an empty quoted value in the file).
 bool configSetValue(const char* key, const char* valueText);
+// Parses the line reader's current source as a settings file. Lines with a key and no value
+// are skipped; parsing stops silently once 127 records are filled.
+void configParse();
 
 // The value as an integer or a float; an integer setting read as a float gives its value
 // converted, and so does a float setting read as an integer (truncated toward zero).

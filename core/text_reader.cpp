@@ -1,0 +1,199 @@
+#include "core/text_reader.h"
+
+#include "core/fatal_error.h"
+#include "core/string_helpers.h"
+
+#include <locale.h>
+#include <stdlib.h>
+
+namespace {
+
+constexpr const char* MEMORY_SOURCE_NAME = "(text in memory)";
+
+struct STextReader {
+    const char* source = nullptr;
+    u32 length = 0;
+    u32 position = 0;
+    u32 lineStart = 0;  // offset of the line read last, for messages
+    char name[PATH_BUFFER_LENGTH] = {};
+    char token[TEXT_TOKEN_LENGTH] = {};
+    char line[TEXT_LINE_LENGTH] = {};
+    const char* linePosition = nullptr;  // after the last token of `line`; null when used up
+};
+
+STextReader g_textReader;
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+bool isHexDigit(char c) { return isDecimalDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// Number texts never depend on the locale the process has set.
+locale_t cLocale() {
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return locale;
+}
+
+void resetReader() {
+    g_textReader.source = nullptr;
+    g_textReader.length = 0;
+    g_textReader.position = 0;
+    g_textReader.lineStart = 0;
+    g_textReader.name[0] = '\0';
+    g_textReader.token[0] = '\0';
+    g_textReader.line[0] = '\0';
+    g_textReader.linePosition = nullptr;
+}
+
+u32 currentLineNumber() {
+    u32 lineNumber = 1;
+    for (u32 i = 0; i < g_textReader.lineStart && i < g_textReader.length; ++i) {
+        if (g_textReader.source[i] == '\n') ++lineNumber;
+    }
+    return lineNumber;
+}
+
+}  // namespace
+
+void setTextSource(const char* block, u32 length) {
+    closeTextSource();
+    g_textReader.source = block;
+    g_textReader.length = block ? length : 0;
+    strCopyN(g_textReader.name, MEMORY_SOURCE_NAME, sizeof g_textReader.name);
+}
+
+void closeTextSource() { resetReader(); }
+
+char* readLine(char* buffer, u32 size) {
+    if (!buffer || size < 2 || !g_textReader.source || g_textReader.position >= g_textReader.length) return nullptr;
+    g_textReader.lineStart = g_textReader.position;
+    u32 copied = 0;
+    while (copied < size - 1 && g_textReader.position < g_textReader.length) {
+        const char c = g_textReader.source[g_textReader.position++];
+        buffer[copied++] = c;
+        if (c == '\n' || c == '\r') break;
+    }
+    buffer[copied] = '\0';
+    return buffer;
+}
+
+bool isContentLine(const char* text) {
+    if (!text || !text[0]) return false;
+    if (!text[1] && (isWhite(text[0]))) return false;
+    const char* p = text;
+    while (isBlank(*p)) ++p;
+    if (*p != '/') return true;
+    ++p;
+    while (isBlank(*p)) ++p;
+    return *p != '/' && *p != '\0';
+}
+
+char* nextContentLine(u32 size, char* buffer) {
+    while (readLine(buffer, size)) {
+        if (isContentLine(buffer)) return buffer;
+    }
+    return nullptr;
+}
+
+const char* nextToken(const char* text, char* out, u32 size) {
+    if (out && size) out[0] = '\0';
+    if (!text) return nullptr;
+    const char* p = text;
+    while (isWhite(*p)) ++p;
+
+    u32 copied = 0;
+    auto keep = [&](char c) {
+        if (out && copied + 1 < size) out[copied++] = c;
+    };
+    if (*p == '"') {
+        // A quote left open ends with its line, so it never reads past the text.
+        ++p;
+        while (*p && *p != '"' && *p != '\n' && *p != '\r') keep(*p++);
+        if (*p == '"') ++p;
+    } else {
+        while (*p && !isWhite(*p)) keep(*p++);
+    }
+    if (out && size) out[copied] = '\0';
+
+    while (isWhite(*p)) ++p;
+    return *p ? p : nullptr;
+}
+
+const char* readToken() {
+    for (;;) {
+        if (g_textReader.linePosition) {
+            g_textReader.linePosition =
+                nextToken(g_textReader.linePosition, g_textReader.token, sizeof g_textReader.token);
+            if (g_textReader.token[0]) return g_textReader.token;
+            continue;
+        }
+        if (!nextContentLine(sizeof g_textReader.line, g_textReader.line)) {
+            g_textReader.token[0] = '\0';
+            return g_textReader.token;
+        }
+        g_textReader.linePosition = g_textReader.line;
+    }
+}
+
+void expectToken(const char* text) {
+    const char* token = readToken();
+    const char* expected = text ? text : "";
+    if (!token[0]) {
+        fatalErrorf("%s: line %u: expected \"%s\", found the end of the text", g_textReader.name,
+                    currentLineNumber(), expected);
+    }
+    if (strCompareNoCase(token, expected) != 0) {
+        fatalErrorf("%s: line %u: expected \"%s\", found \"%s\"", g_textReader.name, currentLineNumber(),
+                    expected, token);
+    }
+}
+
+bool isHexText(const char* text) {
+    if (!text || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return false;
+    for (const char* p = text + 2; *p; ++p) {
+        if (!isHexDigit(*p)) return false;
+    }
+    return true;
+}
+
+bool isIntText(const char* text) {
+    if (!text) return false;
+    const char* p = text[0] == '-' ? text + 1 : text;
+    if (!*p) return false;
+    for (; *p; ++p) {
+        if (!isDecimalDigit(*p)) return false;
+    }
+    return true;
+}
+
+bool isFloatText(const char* text) {
+    if (!text) return false;
+    u32 digits = 0;
+    u32 points = 0;
+    for (const char* p = text[0] == '-' ? text + 1 : text; *p; ++p) {
+        if (isDecimalDigit(*p)) {
+            ++digits;
+        } else if (*p == '.') {
+            ++points;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0 && points == 1;
+}
+
+u32 hexTextValue(const char* text) {
+    if (!text) return 0;
+    const char* digits = (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) ? text + 2 : text;
+    return u32(strtoul_l(digits, nullptr, 16, cLocale()));
+}
+
+s32 intTextValue(const char* text) {
+    if (!text) return 0;
+    return s32(u32(u64(strtol_l(text, nullptr, 10, cLocale()))));
+}
+
+f32 floatTextValue(const char* text) {
+    if (!text) return 0.0f;
+    return strtof_l(text, nullptr, cLocale());
+}
