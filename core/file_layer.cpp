@@ -1,0 +1,439 @@
+#include "core/file_layer.h"
+
+#include "core/crit_section_pool.h"
+#include "core/fatal_error.h"
+#include "core/fixed_pool.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <string>
+
+namespace {
+
+ClFixedPool<SDiskFileSlot, DISK_FILE_SLOT_COUNT> g_diskFileSlots;
+SCritSection* g_pFileSystemLock = nullptr;
+bool g_bFileLayerReady = false;
+
+class ClFileSystemLockScope {
+public:
+    ClFileSystemLockScope() { fileSystemLockEnter(); }
+    ~ClFileSystemLockScope() { fileSystemLockLeave(); }
+    ClFileSystemLockScope(const ClFileSystemLockScope&) = delete;
+    ClFileSystemLockScope& operator=(const ClFileSystemLockScope&) = delete;
+};
+
+// Looks at no more than FILE_PATH_LIMIT units, so an unterminated path is refused, not overrun.
+template <typename C>
+bool pathAcceptable(const C* path) {
+    if (!path || path[0] == 0) return false;
+    for (u32 i = 1; i < FILE_PATH_LIMIT; ++i) {
+        if (path[i] == 0) return true;
+    }
+    return false;
+}
+
+// Copies UTF-8 text, cut at a character boundary when it does not fit.
+void copyUtf8Bounded(char* dest, u32 capacity, const std::string& text) {
+    size_t length = text.size();
+    if (length >= capacity) {
+        length = capacity - 1;
+        while (length > 0 && (u8(text[length]) & 0xC0) == 0x80) --length;
+    }
+    std::memcpy(dest, text.data(), length);
+    dest[length] = 0;
+}
+
+void storePath(SDiskFileSlot* slot, const char* path) { copyUtf8Bounded(slot->path, FILE_PATH_LIMIT, path); }
+void storePath(SDiskFileSlot* slot, const char16_t* path) {
+    copyUtf8Bounded(slot->path, FILE_PATH_LIMIT, osWideToUtf8(path));
+}
+
+SOsFile* openExisting(const char* path) { return osFileOpen(path, E_OSFILE_READ_EXISTING); }
+SOsFile* openExisting(const char16_t* path) { return osFileOpenW(path, E_OSFILE_READ_EXISTING); }
+
+void resetSlot(SDiskFileSlot* slot) {
+    const u32 poolIndex = slot->poolIndex;
+    *slot = SDiskFileSlot{};
+    slot->poolIndex = poolIndex;
+    slot->overlapped.user = slot;
+    slot->wholePiecesLeft = -1;
+}
+
+template <typename C>
+u32 openDiskFile(const C* path, u32* outSize, SDiskFileSlot** outSlot) {
+    if (!pathAcceptable(path)) return E_FILESTATUS_BAD_PATH;
+    SDiskFileSlot* slot = g_diskFileSlots.take();
+    if (!slot) return E_FILESTATUS_NO_FREE_OBJECT;
+    resetSlot(slot);
+    storePath(slot, path);
+
+    SOsFile* file;
+    {
+        ClFileSystemLockScope lock;
+        file = openExisting(path);
+    }
+    if (!file) {
+        g_diskFileSlots.release(slot);
+        return E_FILESTATUS_OPEN_FAILED;
+    }
+    u64 size = 0;
+    if (!osFileGetSize(file, &size) || size >= DISK_FILE_SIZE_LIMIT || size == 0) {
+        osFileClose(file);
+        g_diskFileSlots.release(slot);
+        return size == 0 ? E_FILESTATUS_EMPTY_FILE : E_FILESTATUS_OPEN_FAILED;
+    }
+    slot->file = file;
+    slot->size = u32(size);
+    *outSize = slot->size;
+    *outSlot = slot;
+    return E_FILESTATUS_OK;
+}
+
+void resetSplit(SDiskFileSlot* slot) {
+    slot->wholePiecesLeft = -1;
+    slot->remainder = 0;
+    slot->bytesRead = 0;
+}
+
+void pieceCompleted(u32 error, u32 bytes, SOsOverlapped* overlapped);
+
+bool issuePiece(SDiskFileSlot* slot, u64 offset, u8* buffer, u32 size) {
+    slot->overlapped.offset = offset;
+    slot->pieceBuffer = buffer;
+    slot->pieceSize = size;
+    slot->pieceInFlight = true;
+    if (osFileReadOverlapped(slot->file, buffer, size, &slot->overlapped, pieceCompleted)) return true;
+    slot->pieceBuffer = nullptr;
+    slot->pieceSize = 0;
+    slot->pieceInFlight = false;
+    return false;
+}
+
+// A second read on a slot would share its overlapped block and piece fields with the first.
+bool readAcceptable(const SDiskFileSlot* slot, u32 offset, u32 size, const void* buffer) {
+    return slot && slot->file && !slot->pieceInFlight && buffer && u64(offset) + size <= slot->size;
+}
+
+void failRead(SDiskFileSlot* slot, u32 error) {
+    slot->readError = error;
+    resetSplit(slot);
+    const DiskFileFailedFn onFail = slot->onFail;
+    if (onFail) onFail(slot, error, slot->failUser);
+}
+
+void finishRead(SDiskFileSlot* slot) {
+    resetSplit(slot);
+    const DiskFileDoneFn onDone = slot->onDone;
+    if (onDone) onDone(slot, slot->user);
+}
+
+// Runs on the issuing thread in one of its alertable waits. The callbacks run after the slot's
+// read state is reset, so they may start a new read on the slot or close it.
+void pieceCompleted(u32 error, u32 bytes, SOsOverlapped* overlapped) {
+    auto* slot = static_cast<SDiskFileSlot*>(overlapped->user);
+    // The layer was shut down while the piece was in flight.
+    if (!slot->pieceInFlight) return;
+    u8* const position = slot->pieceBuffer;
+    const u32 expected = slot->pieceSize;
+    const u64 pieceOffset = overlapped->offset;
+    slot->pieceBuffer = nullptr;
+    slot->pieceSize = 0;
+    slot->pieceInFlight = false;
+    if (slot->releaseWhenIdle) {
+        slot->releaseWhenIdle = false;
+        g_diskFileSlots.release(slot);
+        return;
+    }
+
+    // A short piece means the file shrank since it was opened: the bytes are not all there.
+    if (error == 0 && bytes != expected) error = E_OSERR_HANDLE_EOF;
+    if (error != 0) {
+        failRead(slot, error);
+        return;
+    }
+    slot->bytesRead += bytes;
+
+    if (slot->wholePiecesLeft > 0) {
+        --slot->wholePiecesLeft;
+        u32 next = 0;
+        if (slot->wholePiecesLeft > 0) {
+            next = DISK_READ_PIECE_SIZE;
+        } else if (slot->remainder > 0) {
+            next = slot->remainder;
+            slot->remainder = 0;
+        }
+        if (next > 0) {
+            if (!issuePiece(slot, pieceOffset + bytes, position + bytes, next)) {
+                const u32 issueError = osLastError();
+                reportLastError();
+                failRead(slot, issueError != 0 ? issueError : u32(E_OSERR_OTHER));
+            }
+            return;
+        }
+    }
+    finishRead(slot);
+}
+
+u32 startRead(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, DiskFileDoneFn onDone, void* user,
+              DiskFileFailedFn onFail, void* failUser) {
+    if (!readAcceptable(slot, offset, size, buffer)) return E_FILESTATUS_READ_NOT_STARTED;
+    slot->onDone = onDone;
+    slot->user = user;
+    slot->onFail = onFail;
+    slot->failUser = failUser;
+    slot->readError = 0;
+    resetSplit(slot);
+    u32 first = size;
+    if (size > DISK_READ_PIECE_SIZE) {
+        slot->wholePiecesLeft = s32(size / DISK_READ_PIECE_SIZE);
+        slot->remainder = size % DISK_READ_PIECE_SIZE;
+        first = DISK_READ_PIECE_SIZE;
+    }
+    if (!issuePiece(slot, offset, static_cast<u8*>(buffer), first)) {
+        slot->readError = osLastError();
+        reportLastError();
+        resetSplit(slot);
+        return E_FILESTATUS_READ_NOT_STARTED;
+    }
+    return E_FILESTATUS_OK;
+}
+
+template <typename C>
+u32 fileExists(const C* path) {
+    if (!pathAcceptable(path)) return 0;
+    SOsFile* file;
+    {
+        ClFileSystemLockScope lock;
+        file = openExisting(path);
+    }
+    if (!file) return 0;
+    osFileClose(file);
+    return 1;
+}
+
+bool isDotName(const char16_t* name) {
+    return (name[0] == u'.' && name[1] == 0) || (name[0] == u'.' && name[1] == u'.' && name[2] == 0);
+}
+
+}  // namespace
+
+void fileLayerInit() {
+    if (g_bFileLayerReady) return;
+    g_diskFileSlots.init();
+    g_pFileSystemLock = critSectionCreateOrDie("file system");
+    g_bFileLayerReady = true;
+}
+
+void fileLayerShutdown() {
+    if (!g_bFileLayerReady) return;
+    for (u32 i = 0; i < g_diskFileSlots.used; ++i) {
+        SDiskFileSlot* slot = g_diskFileSlots.table[i];
+        if (slot->file) osFileClose(slot->file);
+        // A completion still queued finds no piece in flight and does nothing.
+        resetSlot(slot);
+    }
+    g_diskFileSlots.releaseAll();
+    critSectionDestroy(g_pFileSystemLock);
+    g_pFileSystemLock = nullptr;
+    g_bFileLayerReady = false;
+}
+
+void fileSystemLockEnter() { critSectionEnter(g_pFileSystemLock); }
+
+void fileSystemLockLeave() { critSectionLeave(g_pFileSystemLock); }
+
+u32 openDiskFileW(const char16_t* path, u32* outSize, SDiskFileSlot** outSlot) {
+    return openDiskFile(path, outSize, outSlot);
+}
+
+u32 openDiskFileA(const char* path, u32* outSize, SDiskFileSlot** outSlot) {
+    return openDiskFile(path, outSize, outSlot);
+}
+
+u32 closeDiskFile(SDiskFileSlot* slot) {
+    if (!slot || !slot->file) return E_FILESTATUS_CLOSE_FAILED;
+    const bool closed = osFileClose(slot->file);
+    if (!closed) reportLastError();
+    slot->file = nullptr;
+    // The slot's overlapped block stays in use until the completion of the piece in flight.
+    if (slot->pieceInFlight) {
+        slot->releaseWhenIdle = true;
+    } else {
+        g_diskFileSlots.release(slot);
+    }
+    return closed ? E_FILESTATUS_OK : E_FILESTATUS_CLOSE_FAILED;
+}
+
+u32 openDiskFileWithCallbacks(const char* path, DiskFileOpenedFn onOpen, void* user, DiskFileFailedFn onFail,
+                              void* failUser) {
+    u32 size = 0;
+    SDiskFileSlot* slot = nullptr;
+    const u32 status = openDiskFileA(path, &size, &slot);
+    if (status == E_FILESTATUS_OK) {
+        if (onOpen) onOpen(slot, size, user);
+    } else if (onFail) {
+        onFail(nullptr, status, failUser);
+    }
+    return status;
+}
+
+u32 closeDiskFileWithCallbacks(SDiskFileSlot* slot, DiskFileDoneFn onClosed, void* user, DiskFileFailedFn onFail,
+                               void* failUser) {
+    const u32 status = closeDiskFile(slot);
+    if (status == E_FILESTATUS_OK) {
+        if (onClosed) onClosed(slot, user);
+    } else if (onFail) {
+        onFail(slot, status, failUser);
+    }
+    return status;
+}
+
+u32 readDiskFileAsync(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, DiskFileDoneFn onDone, void* user,
+                      DiskFileFailedFn onFail, void* failUser) {
+    return startRead(slot, offset, size, buffer, onDone, user, onFail, failUser);
+}
+
+u32 readDiskFilePiece(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer) {
+    if (size > DISK_READ_PIECE_SIZE) fatalErrorf("readDiskFilePiece: a piece of %u bytes is over 1 MiB", size);
+    return startRead(slot, offset, size, buffer, nullptr, nullptr, nullptr, nullptr);
+}
+
+u32 readDiskFileBlocking(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer) {
+    if (!readAcceptable(slot, offset, size, buffer)) return E_FILESTATUS_READ_NOT_STARTED;
+    slot->onDone = nullptr;
+    slot->onFail = nullptr;
+    slot->user = nullptr;
+    slot->failUser = nullptr;
+    slot->readError = 0;
+    resetSplit(slot);
+    u8* const target = static_cast<u8*>(buffer);
+    u32 done = 0;
+    while (done < size) {
+        const u32 piece = size - done < DISK_READ_PIECE_SIZE ? size - done : DISK_READ_PIECE_SIZE;
+        if (!issuePiece(slot, u64(offset) + done, target + done, piece)) {
+            slot->readError = osLastError();
+            reportLastError();
+            return E_FILESTATUS_READ_NOT_STARTED;
+        }
+        while (slot->pieceInFlight) osSleepEx(0, true);
+        if (slot->readError != 0) return E_FILESTATUS_READ_NOT_STARTED;
+        done += piece;
+    }
+    return E_FILESTATUS_OK;
+}
+
+u32 listDirectoryW(ClArray<SDirectoryEntry>* out, const char16_t* path, u32 attributeMask, bool skipDots,
+                   bool pathIsPattern) {
+    if (!out) return E_FILESTATUS_SEARCH_FAILED;
+    out->init();
+    if (!pathAcceptable(path)) return E_FILESTATUS_SEARCH_FAILED;
+
+    char16_t pattern[FILE_PATH_LIMIT + 2];
+    u32 length = 0;
+    while (path[length] != 0) {
+        pattern[length] = path[length];
+        ++length;
+    }
+    if (!pathIsPattern) {
+        if (pattern[length - 1] != u'\\' && pattern[length - 1] != u'/') pattern[length++] = u'\\';
+        pattern[length++] = u'*';
+    }
+    pattern[length] = 0;
+
+    SOsFindData found;
+    SOsFind* find = osFindFirst(pattern, &found);
+    if (!find) return osLastError() == E_OSERR_NO_MORE_FILES ? E_FILESTATUS_OK : E_FILESTATUS_SEARCH_FAILED;
+    do {
+        if (skipDots && isDotName(found.name)) continue;
+        if ((found.attributes & attributeMask) == 0) continue;
+        SDirectoryEntry entry{};
+        entry.attributes = found.attributes;
+        for (u32 i = 0; i < u32(OS_FIND_NAME_LENGTH) && i < FILE_PATH_LIMIT - 1 && found.name[i] != 0; ++i) {
+            entry.name[i] = found.name[i];
+        }
+        out->push(entry);
+    } while (osFindNext(find, &found));
+    const u32 error = osLastError();
+    osFindClose(find);
+    return error == E_OSERR_NO_MORE_FILES ? E_FILESTATUS_OK : E_FILESTATUS_SEARCH_FAILED;
+}
+
+u32 fileExistsA(const char* path) { return fileExists(path); }
+
+u32 fileExistsW(const char16_t* path) { return fileExists(path); }
+
+u32 writeWholeFileW(const char16_t* path, const void* buffer, u32 size) {
+    if (!pathAcceptable(path)) return E_FILESTATUS_BAD_PATH;
+    if (!buffer && size > 0) return E_FILESTATUS_WRITE_FAILED;
+    SOsFile* file;
+    {
+        ClFileSystemLockScope lock;
+        file = osFileOpenW(path, E_OSFILE_WRITE_CREATE);
+    }
+    if (!file) return E_FILESTATUS_WRITE_FAILED;
+    u32 written = 0;
+    bool ok = osFileWrite(file, buffer, size, &written) && written == size;
+    // A close can report a write that failed late (full disk, network file system).
+    if (!osFileClose(file)) ok = false;
+    return ok ? E_FILESTATUS_OK : E_FILESTATUS_WRITE_FAILED;
+}
+
+u32 createDirectoryW(const char16_t* path) {
+    if (!pathAcceptable(path)) return 0;
+    ClFileSystemLockScope lock;
+    return osCreateDirectoryW(path) ? 1 : 0;
+}
+
+u32 registerFileWatch(const char*, u32, FileChangedFn) { return 0; }
+
+u32 reportLastError() {
+    const u32 code = osLastError();
+    if (code == 0) return 0;
+    const std::string text = osErrorText(code);
+    std::fprintf(stderr, "failed with error %d: %s\n", s32(code), text.c_str());
+    return code;
+}
+
+u32 formatBounded(char* buffer, size_t size, const char* format, ...) {
+    if (!buffer || size == 0 || size > 0x7fffffff) return E_FORMAT_BOUNDED_INVALID_ARGUMENT;
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(buffer, size, format, arguments);
+    va_end(arguments);
+    if (length < 0) {
+        buffer[0] = 0;
+        return E_FORMAT_BOUNDED_INVALID_ARGUMENT;
+    }
+    if (size_t(length) >= size) {
+        buffer[size - 1] = 0;
+        return E_FORMAT_BOUNDED_TRUNCATED;
+    }
+    return E_FORMAT_BOUNDED_OK;
+}
+
+bool ClStreamWriter::open(const char16_t* path) {
+    close();
+    if (!pathAcceptable(path)) return false;
+    const std::string systemPath = osSystemPathW(path);
+    {
+        ClFileSystemLockScope lock;
+        m_file = std::fopen(systemPath.c_str(), "wb");
+    }
+    m_open = m_file != nullptr;
+    return m_open;
+}
+
+u32 ClStreamWriter::write(const void* buffer, u32 size) {
+    if (!m_open || !buffer) return 0;
+    const size_t written = std::fwrite(buffer, 1, size, m_file);
+    m_bytesWritten += written;
+    return u32(written);
+}
+
+bool ClStreamWriter::close() {
+    if (!m_open) return true;
+    m_open = false;
+    const bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    return closed;
+}

@@ -1,0 +1,167 @@
+// The layer between the game and the system's file services: disk files read in overlapped
+// pieces whose completions run on the issuing thread, whole-file writes, directory listings,
+// existence tests, and a small stream writer. Every open goes through one global file-system lock.
+//
+// Narrow paths are UTF-8 and wide paths UTF-16, both with '\' separators; paths of
+// FILE_PATH_LIMIT units or more are refused with E_FILESTATUS_BAD_PATH.
+//
+// Disk-file slots belong to one thread (the main thread): opens, closes and reads on them are
+// issued there, and their completion routines run there, inside its alertable waits
+// (`pumpFileCompletions`, `sleepAlertable`), never inside the call that issued the read.
+#pragma once
+
+#include "core/array.h"
+#include "core/file_status.h"
+#include "core/types.h"
+#include "platform/os/os.h"
+
+#include <cstdio>
+
+// Callers hold at most one open per packaged file plus the loader's own; 8 leaves headroom.
+constexpr u32 DISK_FILE_SLOT_COUNT = 8;
+// Reads are issued in pieces of at most this many bytes.
+constexpr u32 DISK_READ_PIECE_SIZE = 0x100000;
+// Files of this size or larger are refused: sizes and offsets of this layer are 32-bit.
+constexpr u64 DISK_FILE_SIZE_LIMIT = u64(1) << 32;
+
+struct SDiskFileSlot;
+
+using DiskFileOpenedFn = void (*)(SDiskFileSlot* slot, u32 size, void* user);
+using DiskFileDoneFn = void (*)(SDiskFileSlot* slot, void* user);
+// `error` is a file status (opens and closes) or a system error code (reads).
+using DiskFileFailedFn = void (*)(SDiskFileSlot* slot, u32 error, void* user);
+
+// One open disk file and the read in flight on it. Zero-filled at each open.
+struct SDiskFileSlot {
+    SOsOverlapped overlapped;  // offset of the piece in flight; `user` is the slot
+    SOsFile* file;             // null when closed
+    DiskFileDoneFn onDone;
+    DiskFileFailedFn onFail;
+    u32 size;
+    u8* pieceBuffer;           // where the piece in flight lands
+    u32 pieceSize;
+    bool pieceInFlight;        // a read is in flight until its last piece completes or fails
+    bool releaseWhenIdle;      // closed while a piece was in flight: the completion frees the slot
+    void* user;
+    void* failUser;
+    s32 wholePiecesLeft;       // whole pieces of a split read, the one in flight included; -1: none
+    u32 remainder;             // bytes of the last, partial piece still to issue
+    u32 bytesRead;
+    u32 readError;             // the system error of the last failed read; 0 when none
+    char path[FILE_PATH_LIMIT];  // UTF-8, for messages
+    u32 poolIndex;
+};
+
+// Sets up the slot pool and takes the file-system lock from the lock pool (running out of pooled
+// locks stops the program); a second call does nothing.
+void fileLayerInit();
+// Closes every slot still open, returns them all, and destroys the lock.
+void fileLayerShutdown();
+
+// Taken around every open, create and path resolution, by this layer and by the game's other
+// direct file users (decoders, cache writers). Re-entrant; skipped before fileLayerInit.
+void fileSystemLockEnter();
+void fileSystemLockLeave();
+
+// Status 0 with the size and the slot; 2 bad path, 3 no free slot, 1 cannot be opened or
+// 4 GiB or larger, 13 size 0. Nothing is written to the outputs on failure.
+u32 openDiskFileW(const char16_t* path, u32* outSize, SDiskFileSlot** outSlot);
+u32 openDiskFileA(const char* path, u32* outSize, SDiskFileSlot** outSlot);
+// The slot is released whatever the outcome: 0, or 11 when the close fails or the slot is not
+// open. A slot closed with a read in flight is handed out again only once that read completes.
+u32 closeDiskFile(SDiskFileSlot* slot);
+
+// The plain open and close, then the matching callback at once (with a null slot when the open
+// failed). They return the status.
+u32 openDiskFileWithCallbacks(const char* path, DiskFileOpenedFn onOpen, void* user, DiskFileFailedFn onFail,
+                              void* failUser);
+u32 closeDiskFileWithCallbacks(SDiskFileSlot* slot, DiskFileDoneFn onClosed, void* user, DiskFileFailedFn onFail,
+                               void* failUser);
+
+// Reads size bytes at the file offset into buffer, in pieces of DISK_READ_PIECE_SIZE, each piece
+// issued from the completion of the one before. on-done runs once after the last piece; on-fail
+// runs with the system error when a piece fails, comes back short, or cannot be issued. Returns 0,
+// or 9 when the read is refused (a read already in flight on the slot, a range past the file's
+// end, no slot or buffer) or its first piece cannot be issued.
+u32 readDiskFileAsync(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, DiskFileDoneFn onDone, void* user,
+                      DiskFileFailedFn onFail, void* failUser);
+// One piece with no callbacks; a size above DISK_READ_PIECE_SIZE stops the program. 0 or 9.
+u32 readDiskFilePiece(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer);
+// Issues the pieces one after another and waits for each in alertable waits of this thread
+// (which also run its other completions). 0 when every byte arrived, else 9.
+u32 readDiskFileBlocking(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer);
+
+inline bool diskFileReadInFlight(const SDiskFileSlot* slot) { return slot->pieceInFlight; }
+
+enum EFileAttribute : u32 {
+    E_FILEATTR_DIRECTORY = 1,
+    E_FILEATTR_READONLY = 2,
+    E_FILEATTR_HIDDEN = 4,
+    E_FILEATTR_SYSTEM = 8,
+    E_FILEATTR_FILE = 16,  // never set on a directory
+};
+
+struct SDirectoryEntry {
+    u32 attributes;
+    char16_t name[FILE_PATH_LIMIT];
+};
+
+// Fills the array (set up on first use, emptied otherwise) with the entries of the directory
+// whose attributes share a flag with the mask. The search pattern is path + "\*", or the path
+// itself when it already ends in a pattern. 0 when the search ran to its end, 15 when it could
+// not start or broke off.
+u32 listDirectoryW(ClArray<SDirectoryEntry>* out, const char16_t* path, u32 attributeMask, bool skipDots,
+                   bool pathIsPattern = false);
+
+// 1 when the file can be opened for reading, else 0.
+u32 fileExistsA(const char* path);
+u32 fileExistsW(const char16_t* path);
+
+// Creates or truncates the file and writes the whole buffer: 0, 2 bad path, or 10 when the
+// create, the write or the close fails.
+u32 writeWholeFileW(const char16_t* path, const void* buffer, u32 size);
+
+// Creates the directory and every missing parent: 1 when it exists afterwards, else 0.
+u32 createDirectoryW(const char16_t* path);
+
+using FileChangedFn = void (*)(const char* path);
+// Files are not watched on this platform: accepts the registration, returns 0 and never calls back.
+u32 registerFileWatch(const char* path, u32 flags, FileChangedFn onChanged);
+
+// Writes "failed with error N: text" for this thread's last system error to standard error and
+// returns the code; returns 0 and writes nothing when there is none. Never waits for anyone.
+u32 reportLastError();
+
+enum EFormatBoundedResult : u32 {
+    E_FORMAT_BOUNDED_OK = 0,
+    E_FORMAT_BOUNDED_INVALID_ARGUMENT = 0x80070057,
+    E_FORMAT_BOUNDED_TRUNCATED = 0x8007007A,
+};
+
+// printf-style into a buffer of `size` bytes, always terminated. A size of 0 or above
+// 0x7fffffff writes nothing.
+u32 formatBounded(char* buffer, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+// Writes a file as a byte stream, for the save writer.
+class ClStreamWriter {
+public:
+    ClStreamWriter() = default;
+    ClStreamWriter(const ClStreamWriter&) = delete;
+    ClStreamWriter& operator=(const ClStreamWriter&) = delete;
+    ~ClStreamWriter() { close(); }
+
+    // Creates or truncates the file (closing one already open first); returns the open flag.
+    bool open(const char16_t* path);
+    // Returns the bytes written, which are added to bytesWritten; 0 when not open.
+    u32 write(const void* buffer, u32 size);
+    // False when the file was open and closing it failed (buffered bytes may be lost).
+    bool close();
+
+    bool isOpen() const { return m_open; }
+    u64 getBytesWritten() const { return m_bytesWritten; }
+
+private:
+    bool m_open = false;
+    u64 m_bytesWritten = 0;
+    FILE* m_file = nullptr;
+};
