@@ -128,8 +128,9 @@ TEST_F(PackageWriterFolder, PlainEntriesHoldTheFileBytesOnAlignedOffsets) {
     std::string error;
     ASSERT_TRUE(pack({}, &error)) << error;
     const std::vector<u8> data = readFile(outputFile("TEST_win32.mdf"));
+    const std::vector<SPackageListing> lines = list();
     for (const char* name : {"a.txt", "b.txt"}) {
-        const SPackageListing* line = find(list(), name);
+        const SPackageListing* line = find(lines, name);
         ASSERT_NE(line, nullptr);
         EXPECT_EQ(line->dataOffset % PACKAGE_WRITER_ENTRY_ALIGNMENT, 0u);
         ASSERT_LE(line->dataOffset + line->size, data.size());
