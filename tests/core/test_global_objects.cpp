@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <stdexcept>
+
+#include "core/fatal_error.h"
+#include "core/global_objects.h"
+#include "core/name_hash.h"
+
+namespace {
+
+struct FatalThrown : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void throwOnFatal(const char* reason) { throw FatalThrown(reason); }
+
+class GlobalObjectsFatal : public ::testing::Test {
+protected:
+    void SetUp() override { setFatalErrorHook(throwOnFatal); }
+    void TearDown() override { setFatalErrorHook(nullptr); }
+};
+
+bool isAligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15u) == 0; }
+
+struct SPooledRecord {
+    u32 value;
+    u32 poolIndex;
+};
+
+}  // namespace
+
+TEST(BucketTable, ThousandBucketsHaveMaskAndZeroedAlignedBlocks) {
+    ClBucketTable table(32, 64);
+    EXPECT_EQ(table.inUse, 0u);
+    table.init(1024, 16);
+    EXPECT_EQ(table.inUse, 1u);
+    EXPECT_EQ(table.bucketCount, 1024u);
+    EXPECT_EQ(table.mask, 1023u);
+    for (u32 i : {0u, 511u, 1023u}) {
+        const SBucket& bucket = table.buckets[i];
+        EXPECT_EQ(bucket.used, 0u);
+        EXPECT_EQ(bucket.capacity, 16u);
+        ASSERT_TRUE(isAligned16(bucket.records));
+        ASSERT_TRUE(isAligned16(bucket.secondRecords));
+        const u8* second = static_cast<const u8*>(bucket.secondRecords);
+        for (u32 b = 0; b < 16 * 64; ++b) ASSERT_EQ(second[b], 0u);
+    }
+    EXPECT_EQ(table.bucketFor(0x12345400u + 7u), &table.buckets[7]);
+    EXPECT_EQ(table.bucketFor(1024u + 1023u), &table.buckets[1023]);
+}
+
+TEST(BucketTable, ReleaseClearsAndRebuildWorks) {
+    ClBucketTable table(32, 4);
+    table.release();  // not in use: nothing happens
+    table.init(8, 2);
+    table.buckets[3].used = 1;
+    table.init(16, 4);  // a table in use is given back first
+    EXPECT_EQ(table.mask, 15u);
+    EXPECT_EQ(table.buckets[3].used, 0u);
+    table.release();
+    EXPECT_EQ(table.inUse, 0u);
+    EXPECT_EQ(table.bucketCount, 0u);
+    EXPECT_EQ(table.buckets, nullptr);
+}
+
+TEST_F(GlobalObjectsFatal, BucketCountMustBeAPowerOfTwo) {
+    ClBucketTable table(32, 4);
+    EXPECT_THROW(table.init(1000, 16), FatalThrown);
+    EXPECT_THROW(table.init(0, 16), FatalThrown);
+    EXPECT_EQ(table.inUse, 0u);
+}
+
+TEST(BucketTable, GlobalTablesHaveTheirRecordSizes) {
+    EXPECT_EQ(firstBucketTable().secondRecordSize, 64u);
+    EXPECT_EQ(secondBucketTable().secondRecordSize, 4u);
+    initGlobalBucketTables();
+    for (ClBucketTable* table : {&firstBucketTable(), &secondBucketTable()}) {
+        EXPECT_EQ(table->firstRecordSize, 32u);
+        EXPECT_EQ(table->mask, 1023u);
+        EXPECT_EQ(table->buckets[1023].capacity, 16u);
+    }
+    releaseGlobalBucketTables();
+    EXPECT_EQ(firstBucketTable().inUse, 0u);
+    EXPECT_EQ(secondBucketTable().inUse, 0u);
+}
+
+TEST(HashSlotTable, GetOrAddReturnsTheSameSlotForANameAndTheNextForANewOne) {
+    ClHashSlotTable table;
+    s32 slots[8] = {};
+    table.map.init(8);
+    table.slots = slots;
+    s32* first = getOrAdd(table, "FULLSCREEN");
+    EXPECT_EQ(first, &slots[0]);
+    EXPECT_EQ(getOrAdd(table, "VSYNC"), &slots[1]);
+    EXPECT_EQ(getOrAdd(table, "fullscreen"), first);  // names ignore case
+    EXPECT_EQ(table.slotsUsed, 2u);
+    EXPECT_EQ(table.getOrDie(crc32TextNoCase("VSYNC")), reinterpret_cast<uintptr_t>(&slots[1]));
+}
+
+TEST_F(GlobalObjectsFatal, GetOrAddStopsWithoutSlotsWhenFullAndOnHashZero) {
+    ClHashSlotTable table;
+    table.map.init(2);
+    EXPECT_THROW(getOrAdd(table, "A"), FatalThrown);  // no slot array
+    s32 slots[2] = {};
+    table.slots = slots;
+    getOrAdd(table, "A");
+    getOrAdd(table, "B");
+    EXPECT_EQ(getOrAdd(table, "A"), &slots[0]);  // a full table still finds its names
+    EXPECT_THROW(getOrAdd(table, "C"), FatalThrown);
+    EXPECT_THROW(getOrAdd(table, ""), FatalThrown);
+    EXPECT_EQ(table.slotsUsed, 2u);
+}
+
+TEST(DisplayOptionTable, HoldsTheFourNamesInOrderAndRestartsAtZero) {
+    initDisplayOptionTable();
+    ClHashSlotTable& table = displayOptionTable();
+    EXPECT_EQ(table.map.getCapacity(), DISPLAY_OPTION_CAPACITY);
+    EXPECT_EQ(table.slotsUsed, 4u);
+    s32* base = static_cast<s32*>(table.slots);
+    EXPECT_EQ(getOrAdd(table, "FULLSCREEN"), base + 0);
+    EXPECT_EQ(getOrAdd(table, "VSYNC"), base + 1);
+    EXPECT_EQ(getOrAdd(table, "RES_X"), base + 2);
+    EXPECT_EQ(getOrAdd(table, "RES_Y"), base + 3);
+    *getOrAdd(table, "RES_X") = 1280;
+    EXPECT_EQ(*reinterpret_cast<s32*>(table.getOrDie(crc32TextNoCase("RES_X"))), 1280);
+
+    initDisplayOptionTable();
+    EXPECT_EQ(*getOrAdd(displayOptionTable(), "RES_X"), 0);
+    releaseDisplayOptionTable();
+    EXPECT_EQ(displayOptionTable().slots, nullptr);
+    EXPECT_FALSE(displayOptionTable().map.isInUse());
+}
+
+TEST(LazyFixedPool, AllocatesOnlyAtInitAndKeepsIndicesOnRelease) {
+    ClLazyFixedPool<SPooledRecord, 4> lazy;
+    EXPECT_FALSE(lazy.isReady());
+    EXPECT_EQ(lazy.get(), nullptr);
+    lazy.init();
+    ASSERT_TRUE(lazy.isReady());
+    ClFixedPool<SPooledRecord, 4>& pool = *lazy.get();
+    EXPECT_EQ(pool.used, 0u);
+    SPooledRecord* taken[4];
+    for (SPooledRecord*& record : taken) record = pool.take();
+    pool.release(taken[0]);  // the last record in use moves into its position
+    EXPECT_EQ(pool.table[0], taken[3]);
+    for (u32 i = 0; i < 4; ++i) EXPECT_EQ(pool.table[i]->poolIndex, i);
+    lazy.init();  // a second init empties the same pool
+    EXPECT_EQ(lazy.get(), &pool);
+    EXPECT_EQ(pool.used, 0u);
+    lazy.release();
+    EXPECT_FALSE(lazy.isReady());
+}
