@@ -2,6 +2,7 @@
 
 #include "core/config.h"
 #include "core/frame.h"
+#include "core/file_layer.h"
 #include "core/game_mode.h"
 #include "core/random.h"
 #include "core/task_layer.h"
@@ -27,6 +28,7 @@ void gameStartup(const char*, const char*, u32 inputChannelCount) {
     frameTimerInit();
     resetFirstFrame();
     timersInit();
+    fileLayerInit();
 
     // Ambient light, then the window.
     initAmbientLighting(u"", u"", 1.0f / 30.0f, 5);
@@ -51,6 +53,7 @@ s32 gameShutdown() {
     medalQueueShutdown();
     shutdownAmbientLighting();
     shutdownInput();
+    fileLayerShutdown();
     timersShutdown();
     destroyMainWindow();
     return 1;
