@@ -4,6 +4,7 @@
 #include "core/frame.h"
 #include "core/file_layer.h"
 #include "core/game_mode.h"
+#include "core/global_objects.h"
 #include "core/random.h"
 #include "core/task_layer.h"
 #include "core/timers.h"
@@ -14,6 +15,7 @@
 #include "render/message_pump.h"
 #include "render/state_stacks.h"
 #include "render/view_slots.h"
+#include "world/bar_colour_scheme.h"
 
 void gameStartup(const char*, const char*, u32 inputChannelCount) {
     // Mode state.
@@ -30,8 +32,12 @@ void gameStartup(const char*, const char*, u32 inputChannelCount) {
     timersInit();
     fileLayerInit();
 
-    // Ambient light, then the window.
+    // Global tables.
+    initGlobalBucketTables();
+
+    // Ambient light, then the display options and the window.
     initAmbientLighting(u"", u"", 1.0f / 30.0f, 5);
+    initDisplayOptionTable();
     createMainWindow();
     osInstallTerminationHandler();
 
@@ -41,6 +47,7 @@ void gameStartup(const char*, const char*, u32 inputChannelCount) {
     resetViewSlots();
     pushDefaultStateStacks();
 
+    initBarColourScheme();
     medalQueueStartup();
 
     switchGameMode(E_GAMEMODE_NONE);
@@ -49,10 +56,12 @@ void gameStartup(const char*, const char*, u32 inputChannelCount) {
 s32 gameShutdown() {
     g_iQuitGame = 1;
     g_pCurrentGameMode->exit();
+    releaseGlobalBucketTables();
     taskLayerShutdown();
     medalQueueShutdown();
     shutdownAmbientLighting();
     shutdownInput();
+    releaseDisplayOptionTable();
     fileLayerShutdown();
     timersShutdown();
     destroyMainWindow();
