@@ -10,6 +10,13 @@
 constexpr u32 CIPHER_BLOCK_SIZE = 16;
 constexpr u32 CIPHER_KEY_SIZE = 16;
 
+// The cipher lock is one record of the lock pool. Init takes it (running out of pooled locks is
+// fatal: SHA-256 and AES are used from the main thread, the song scan and the leaderboard
+// worker); shutdown gives it back. Before init and after shutdown the operations run unlocked,
+// which is safe only while one thread uses them.
+void cipherLockInit();
+void cipherLockShutdown();
+
 // Holds the cipher lock for its lifetime. Re-entrant: a holder may open another scope.
 class ClCipherLockScope {
 public:

@@ -1,11 +1,18 @@
 // AES-128-CBC over zero-padded buffers, the length block, keys from text and zero IVs.
 #include "core/cipher.h"
 
+#include "core/crit_section_pool.h"
+#include "core/digest.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -135,6 +142,57 @@ TEST(CipherDamagedInput, LengthsThatAreNotWholeBlocksAreRejected) {
     u8* block = reinterpret_cast<u8*>(&block);
     EXPECT_FALSE(decryptBuffer(cipher.data(), 20, &block, kKey, kIv));
     EXPECT_EQ(block, nullptr);
+}
+
+// True when the operation, run on another thread while this thread holds the cipher lock, is
+// still waiting after a while. A lock that is not taken can only make this pass by accident when
+// the thread is slow to start, never fail by accident.
+bool waitsForTheCipherLock(const std::function<void()>& operation) {
+    std::atomic<bool> done{false};
+    std::thread thread;
+    {
+        ClCipherLockScope hold;
+        thread = std::thread([&] {
+            operation();
+            done = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        if (done) {
+            thread.join();
+            return false;
+        }
+    }
+    thread.join();
+    return done;
+}
+
+TEST(CipherLock, IsOnePooledLockThatEveryOperationButThePlainDigestTakes) {
+    critSectionPoolInit();
+    const u32 usedBefore = critSectionPoolUseCount();
+    cipherLockInit();
+    cipherLockInit();
+    EXPECT_EQ(critSectionPoolUseCount(), usedBefore + 1);
+
+    const Bytes plain = counting(40);
+    const Bytes cipher = encrypt(plain, true);
+    u8* block = nullptr;
+    u32 length = 0;
+    u8 digest[DIGEST_SIZE];
+    EXPECT_TRUE(waitsForTheCipherLock([&] { encrypt(plain, false); }));
+    EXPECT_TRUE(waitsForTheCipherLock([&] { decrypt(cipher); }));
+    EXPECT_TRUE(waitsForTheCipherLock([&] {
+        decryptBufferWithLength(cipher.data(), u32(cipher.size()), &block, &length, kKey, kIv);
+        std::free(block);
+    }));
+    EXPECT_TRUE(waitsForTheCipherLock([&] {
+        appendDigest(plain.data(), u32(plain.size()), 1, &block, &length);
+        std::free(block);
+    }));
+    EXPECT_TRUE(waitsForTheCipherLock([&] { verifyTrailingDigest(cipher.data(), u32(cipher.size()), 1); }));
+    EXPECT_FALSE(waitsForTheCipherLock([&] { computeDigestWithValue(digest, plain.data(), u32(plain.size()), 1); }));
+
+    cipherLockShutdown();
+    EXPECT_EQ(critSectionPoolUseCount(), usedBefore);
 }
 
 }  // namespace
