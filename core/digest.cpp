@@ -2,6 +2,7 @@
 
 #include "core/cipher.h"
 #include "core/fatal_error.h"
+#include "core/file_layer.h"
 #include "platform/os/os.h"
 
 #include <cryptopp/sha.h>
@@ -55,9 +56,12 @@ void computeDigestWithValue(u8* outDigest, const void* bytes, u32 n, u32 value) 
 }
 
 bool appendDigestToFile(const char16_t* path, u32 value) {
+    if (!path) return false;
     std::string systemPath = osSystemPathW(path);
     // Append mode: every write lands at the end, whatever was read before it.
+    fileSystemLockEnter();
     std::FILE* file = std::fopen(systemPath.c_str(), "ab+");
+    fileSystemLockLeave();
     if (!file) return false;
 
     u8* content = nullptr;

@@ -12,9 +12,9 @@ constexpr u32 DIGEST_SIZE = 32;
 void computeDigestWithValue(u8* outDigest, const void* bytes, u32 n, u32 value);
 
 // Appends the trailer of the file's whole current content to the file, which is created when
-// missing. The path is a game path ('\' separators, UTF-16). False when the file cannot be
-// opened, is 4 GiB or larger, cannot be read whole, or when the trailer cannot be written or the
-// file cannot be closed.
+// missing; the open runs under the file-system lock, the digest under the cipher lock. The path
+// is a game path ('\' separators, UTF-16). False when the file cannot be opened, is 4 GiB or
+// larger, cannot be read whole, or when the trailer cannot be written or the file closed.
 bool appendDigestToFile(const char16_t* path, u32 value);
 
 // True when the last 32 of the n bytes are the trailer of the bytes before them under this value.
