@@ -1,0 +1,518 @@
+#include "core/packages.h"
+
+#include "core/cipher.h"
+#include "core/directories.h"
+#include "core/fatal_error.h"
+#include "core/fixed_pool.h"
+#include "core/name_hash.h"
+#include "core/packaged_asset_source.h"
+#include "core/path_helpers.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Heap blocks are 16-byte aligned throughout; larger requests are honoured up to a page.
+constexpr u32 MIN_BUFFER_ALIGNMENT = 16;
+constexpr u32 MAX_BUFFER_ALIGNMENT = 4096;
+constexpr u32 ASSET_FILE_USER_WORD = 4;
+
+ClFixedPool<SPackage, PACKAGE_POOL_SIZE> g_packagePool;
+ClFixedPool<SAssetFile, ASSET_FILE_POOL_SIZE> g_assetFilePool;
+
+u32 bufferAlignment(u32 requested) {
+    u32 alignment = MIN_BUFFER_ALIGNMENT;
+    while (alignment < requested && alignment < MAX_BUFFER_ALIGNMENT) alignment <<= 1;
+    return alignment;
+}
+
+// Null on failure. Never a zero-sized request: aligned_alloc wants a whole number of alignments.
+u8* allocateAligned(u32 size, u32 alignment) {
+    const u64 rounded = (u64(std::max(size, 1u)) + alignment - 1) / alignment * alignment;
+    return static_cast<u8*>(std::aligned_alloc(alignment, size_t(rounded)));
+}
+
+bool formatPath(char* out, const char* first, const char* second, const char* third, const char* fourth) {
+    const int length = std::snprintf(out, FILE_PATH_LIMIT, "%s%s%s%s", first, second, third, fourth);
+    if (length < 0 || u32(length) >= FILE_PATH_LIMIT) return false;
+    toBackslashes(out);
+    return true;
+}
+
+bool assetFileInUse(const SAssetFile* file) {
+    return file->poolIndex < g_assetFilePool.used && g_assetFilePool.table[file->poolIndex] == file;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mounting
+
+SPackage* packageWithId(u32 id) {
+    for (u32 i = 0; i < g_packagePool.used; ++i)
+        if (g_packagePool.table[i]->id == id) return g_packagePool.table[i];
+    return nullptr;
+}
+
+void unloadPackage(SPackage* package) {
+    std::free(package->tableImage);
+    const u32 poolIndex = package->poolIndex;
+    *package = SPackage{};
+    package->poolIndex = poolIndex;
+    g_packagePool.release(package);
+}
+
+// The size of the data file, or PACKAGE_DATA_SIZE_UNKNOWN when it cannot be opened: such a
+// package still mounts, and its entries fail when opened.
+u64 dataFileSize(const char* path) {
+    u32 size = 0;
+    SDiskFileSlot* slot = nullptr;
+    if (openDiskFileA(path, &size, &slot) != E_FILESTATUS_OK) return PACKAGE_DATA_SIZE_UNKNOWN;
+    closeDiskFile(slot);
+    return size;
+}
+
+// Reads and checks the table of contents. A missing table is silent; a damaged one is named.
+bool loadTable(SPackage* package) {
+    u32 size = 0;
+    SDiskFileSlot* slot = nullptr;
+    const u32 status = openDiskFileA(package->tablePath, &size, &slot);
+    if (status == E_FILESTATUS_OPEN_FAILED) return false;
+    if (status != E_FILESTATUS_OK) {
+        std::fprintf(stderr, "package %s refused: %s\n", package->tablePath,
+                     status == E_FILESTATUS_EMPTY_FILE ? "the table of contents is empty" : "bad path");
+        return false;
+    }
+    package->tableImage = allocateAligned(size, MIN_BUFFER_ALIGNMENT);
+    if (!package->tableImage) {
+        closeDiskFile(slot);
+        std::fprintf(stderr, "package %s refused: no memory for its table of contents\n", package->tablePath);
+        return false;
+    }
+    package->tableSize = size;
+    const u32 readStatus = readDiskFileBlocking(slot, 0, size, package->tableImage);
+    closeDiskFile(slot);
+    if (readStatus != E_FILESTATUS_OK) {
+        std::fprintf(stderr, "package %s refused: its table of contents cannot be read\n", package->tablePath);
+        return false;
+    }
+    const EPackageTableError error =
+        packageTableOpen(&package->table, package->tableImage, size, dataFileSize(package->dataPath));
+    if (error != E_PACKAGETABLE_OK) {
+        std::fprintf(stderr, "package %s refused: %s\n", package->tablePath, packageTableErrorText(error));
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Look-up
+
+// The package holding the path and its entry; status 0, 1 (no such package or entry) or 2.
+u32 lookUp(const char* path, u32 packageId, SPackage** outPackage, SPackageEntry* outEntry) {
+    *outPackage = nullptr;
+    if (!path || path[0] == 0 || std::strlen(path) >= FILE_PATH_LIMIT) return E_FILESTATUS_BAD_PATH;
+    char relative[FILE_PATH_LIMIT];
+    std::memcpy(relative, path, std::strlen(path) + 1);
+    // Entries are hashed with '\' only; a '/' could never match.
+    toBackslashes(relative);
+    removeDataDirPrefix(relative);
+    const u32 hash = crc32TextNoCase(relative);
+
+    if (packageId != PACKAGE_ID_ANY) {
+        SPackage* package = packageWithId(packageId);
+        if (!package || !package->mounted || !packageTableFind(package->table, hash, outEntry))
+            return E_FILESTATUS_OPEN_FAILED;
+        *outPackage = package;
+        return E_FILESTATUS_OK;
+    }
+    for (u32 i = 0; i < g_packagePool.used; ++i) {
+        SPackage* package = g_packagePool.table[i];
+        if (package->mounted && packageTableFind(package->table, hash, outEntry)) {
+            *outPackage = package;
+            return E_FILESTATUS_OK;
+        }
+    }
+    return E_FILESTATUS_OPEN_FAILED;
+}
+
+// A zero-filled, ready object for the entry, or null when the pool is exhausted.
+SAssetFile* takeAssetFile(SPackage* package, const SPackageEntry& entry) {
+    SAssetFile* file = g_assetFilePool.take();
+    if (!file) return nullptr;
+    const u32 poolIndex = file->poolIndex;
+    *file = SAssetFile{};
+    file->poolIndex = poolIndex;
+    file->userWord = ASSET_FILE_USER_WORD;
+    file->entry = entry;
+    file->package = package;
+    file->ready = 1;
+    return file;
+}
+
+void freeBuffers(SAssetFile* file) {
+    if (file->bufferMode == 1) {
+        std::free(file->data);
+        std::free(file->work);
+    }
+    file->data = nullptr;
+    file->work = nullptr;
+    file->dataCapacity = 0;
+    file->workCapacity = 0;
+}
+
+void freeWorkBuffer(SAssetFile* file) {
+    if (file->bufferMode == 1) std::free(file->work);
+    file->work = nullptr;
+    file->workCapacity = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+bool isPacked(const SPackageEntry& entry) { return entry.compressed || entry.enciphered; }
+
+// Whether a read of (offset, size) can go ahead: it must lie inside the entry, the buffers and
+// the data file. Compressed and enciphered entries are read whole.
+u32 checkRead(const SAssetFile* file, u32 offset, u32 size) {
+    const SPackageEntry& entry = file->entry;
+    if (!file->slot || !packageEntryFitsDataFile(entry, file->slot->size)) return E_FILESTATUS_READ_NOT_STARTED;
+    if (!file->data) return E_FILESTATUS_READ_NOT_STARTED;
+    if (!isPacked(entry)) {
+        if (u64(offset) + size > entry.size || size > file->dataCapacity) return E_FILESTATUS_READ_NOT_STARTED;
+        return E_FILESTATUS_OK;
+    }
+    if (offset != 0 || size != entry.size || file->dataCapacity < entry.size) return E_FILESTATUS_READ_NOT_STARTED;
+    if (!file->work || file->workCapacity < packageEntryStoredSize(entry)) return E_FILESTATUS_READ_NOT_STARTED;
+    return E_FILESTATUS_OK;
+}
+
+// Only a stream that inflates without error to exactly the unpacked size is good data.
+u32 inflateInto(SAssetFile* file, const u8* stream) {
+    uLongf length = file->entry.size;
+    const int result = uncompress(file->data, &length, stream, file->entry.compressedSize);
+    if (result != Z_OK || length != file->entry.size) return E_FILESTATUS_READ_NOT_STARTED;
+    return E_FILESTATUS_OK;
+}
+
+// Turns the stored bytes in the work buffer into the file in the data buffer, and frees the
+// work buffer.
+u32 unpack(SAssetFile* file) {
+    const SPackageEntry& entry = file->entry;
+    u32 status = E_FILESTATUS_OK;
+    if (entry.enciphered) {
+        if (!file->package->hasKey)
+            fatalErrorf("package %s: enciphered entry read without a key", file->package->tablePath);
+        u8 iv[CIPHER_BLOCK_SIZE];
+        makeZeroIvWithWord(iv, 0);
+        u8* plain = nullptr;
+        if (!decryptBuffer(file->work, entry.encipheredSize, &plain, file->package->key, iv)) {
+            status = E_FILESTATUS_READ_NOT_STARTED;
+        } else if (entry.compressed) {
+            status = inflateInto(file, plain);
+        } else {
+            // The ciphertext is padded to whole blocks; the data buffer holds the file only.
+            std::memcpy(file->data, plain, std::min(entry.size, entry.encipheredSize));
+        }
+        std::free(plain);
+    } else if (entry.compressed) {
+        status = inflateInto(file, file->work);
+    }
+    freeWorkBuffer(file);
+    return status;
+}
+
+void asyncReadDone(SDiskFileSlot*, void* user) {
+    SAssetFile* file = static_cast<SAssetFile*>(user);
+    const u32 status = isPacked(file->entry) ? unpack(file) : E_FILESTATUS_OK;
+    file->ready = 1;
+    if (status != E_FILESTATUS_OK) {
+        if (file->onFail) file->onFail(E_ASSETSTAGE_READ, status, file->failUser);
+    } else if (file->onDone) {
+        file->onDone(file->doneUser);
+    }
+}
+
+void asyncReadFailed(SDiskFileSlot*, u32 error, void* user) {
+    SAssetFile* file = static_cast<SAssetFile*>(user);
+    if (isPacked(file->entry)) freeWorkBuffer(file);
+    file->ready = 1;
+    if (file->onFail) file->onFail(E_ASSETSTAGE_READ, error, file->failUser);
+}
+
+void asyncClosed(SDiskFileSlot*, void* user) {
+    SAssetFile* file = static_cast<SAssetFile*>(user);
+    file->slot = nullptr;
+    file->ready = 1;
+    if (file->onDone) file->onDone(file->doneUser);
+}
+
+void asyncCloseFailed(SDiskFileSlot*, u32 status, void* user) {
+    SAssetFile* file = static_cast<SAssetFile*>(user);
+    file->slot = nullptr;
+    file->ready = 1;
+    if (file->onFail) file->onFail(E_ASSETSTAGE_CLOSE, status, file->failUser);
+}
+
+struct SAsyncOpenRequest {
+    SAssetFile* file;
+    AssetFileOpenedFn onOpen;
+    void* user;
+    AssetFileFailedFn onFail;
+    void* failUser;
+};
+
+void asyncOpened(SDiskFileSlot* slot, u32, void* user) {
+    const SAsyncOpenRequest* request = static_cast<const SAsyncOpenRequest*>(user);
+    request->file->slot = slot;
+    request->file->ready = 1;
+    if (request->onOpen) request->onOpen(request->file, request->file->entry.size, request->user);
+}
+
+void asyncOpenFailed(SDiskFileSlot*, u32 status, void* user) {
+    const SAsyncOpenRequest* request = static_cast<const SAsyncOpenRequest*>(user);
+    request->file->ready = 1;
+    if (request->onFail) request->onFail(E_ASSETSTAGE_OPEN, status, request->failUser);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+void packagesInit() {
+    g_packagePool.init();
+    g_assetFilePool.init();
+    setAsyncAssetPackageSource(packagedAssetSource());
+}
+
+void packagesShutdown() {
+    setAsyncAssetPackageSource(nullptr);
+    while (g_assetFilePool.used > 0) releaseAssetFile(g_assetFilePool.table[g_assetFilePool.used - 1]);
+    while (g_packagePool.used > 0) unloadPackage(g_packagePool.table[g_packagePool.used - 1]);
+}
+
+u32 archiveMount(const char* name, u32 alignmentWord, const char* keyText) {
+    if (!name || name[0] == 0) return 0;
+    const u32 id = crc32TextNoCase(name);
+    SPackage* package = packageWithId(id);
+    if (package && package->mounted) return 0;
+    if (!package) {
+        package = g_packagePool.take();
+        if (!package) return 0;
+    }
+    const u32 poolIndex = package->poolIndex;
+    *package = SPackage{};
+    package->poolIndex = poolIndex;
+    package->id = id;
+    package->hasKey = keyText && keyText[0] != 0;
+    makeKeyFromText(package->key, package->hasKey ? keyText : nullptr);
+    package->bufferAlignment = bufferAlignment(alignmentWord);
+
+    char base[FILE_PATH_LIMIT];
+    const int baseLength = std::snprintf(base, sizeof base, "%s_%s", name, getPlatformName());
+    const char* folder = "";
+    bool pathsFit = baseLength > 0 && u32(baseLength) < sizeof base &&
+                    formatPath(package->dataPath, getDataDir(), folder, base, ".mdf");
+    if (pathsFit && !fileExistsA(package->dataPath)) {
+        folder = PACKAGE_FALLBACK_FOLDER;
+        pathsFit = formatPath(package->dataPath, getDataDir(), folder, base, ".mdf");
+    }
+    pathsFit = pathsFit && formatPath(package->tablePath, getDataDir(), folder, base, ".mtc");
+    if (!pathsFit) {
+        std::fprintf(stderr, "package %s refused: its path is too long\n", name);
+        unloadPackage(package);
+        return 0;
+    }
+    if (!loadTable(package)) {
+        unloadPackage(package);
+        return 0;
+    }
+    if (!package->hasKey) {
+        for (u32 i = 0; i < packageTableCount(package->table); ++i)
+            if (packageTableEntryAt(package->table, i).enciphered)
+                fatalErrorf("package %s holds enciphered entries but was mounted without a key", package->tablePath);
+    }
+    package->mounted = true;
+    return 1;
+}
+
+u32 openPackagedFile(const char* path, u32* outSize, SAssetFile** outFile, u32 packageId) {
+    SPackage* package = nullptr;
+    SPackageEntry entry;
+    u32 status = lookUp(path, packageId, &package, &entry);
+    if (status != E_FILESTATUS_OK) return status;
+    SAssetFile* file = takeAssetFile(package, entry);
+    if (!file) return E_FILESTATUS_NO_FREE_OBJECT;
+    u32 dataSize = 0;
+    status = openDiskFileA(package->dataPath, &dataSize, &file->slot);
+    if (status != E_FILESTATUS_OK) {
+        file->slot = nullptr;
+        releaseAssetFile(file);
+        return status;
+    }
+    if (outSize) *outSize = entry.size;
+    if (outFile) *outFile = file;
+    return E_FILESTATUS_OK;
+}
+
+u32 openPackagedFileW(const char16_t* path, u32* outSize, SAssetFile** outFile, u32 packageId) {
+    if (!path) return E_FILESTATUS_BAD_PATH;
+    char narrow[FILE_PATH_LIMIT];
+    u32 length = 0;
+    for (; path[length] != 0; ++length) {
+        if (length + 1 >= FILE_PATH_LIMIT) return E_FILESTATUS_BAD_PATH;
+        narrow[length] = path[length] < 256 ? char(path[length]) : '_';
+    }
+    narrow[length] = 0;
+    return openPackagedFile(narrow, outSize, outFile, packageId);
+}
+
+u32 packagedFileExists(const char* path, u32 packageId) {
+    SPackage* package = nullptr;
+    SPackageEntry entry;
+    return lookUp(path, packageId, &package, &entry) == E_FILESTATUS_OK ? 1 : 0;
+}
+
+u32 findPackagedFile(SPackage** outPackage, const char* path, u32 packageId) {
+    SPackage* package = nullptr;
+    SPackageEntry entry;
+    const u32 found = lookUp(path, packageId, &package, &entry) == E_FILESTATUS_OK ? 1 : 0;
+    if (outPackage) *outPackage = package;
+    return found;
+}
+
+u32 prepareAssetFileBuffers(SAssetFile* file, u32, u32 size, u32 alignment, u32 userWord) {
+    if (!file || !file->ready) return 0;
+    freeBuffers(file);
+    file->userWord = userWord;
+    const u32 packageAlignment = file->package ? file->package->bufferAlignment : 0;
+    const u32 aligned = bufferAlignment(std::max(alignment, packageAlignment));
+    const SPackageEntry& entry = file->entry;
+    u32 workSize = 0;
+    if (entry.enciphered && entry.compressed)
+        workSize = std::max(entry.compressedSize, entry.encipheredSize);
+    else if (entry.enciphered)
+        workSize = entry.encipheredSize;
+    else if (entry.compressed)
+        workSize = entry.compressedSize;
+
+    file->bufferMode = 1;
+    file->data = allocateAligned(size, aligned);
+    if (workSize > 0) file->work = allocateAligned(workSize, aligned);
+    if (!file->data || (workSize > 0 && !file->work)) {
+        freeBuffers(file);
+        return 0;
+    }
+    file->dataCapacity = size;
+    file->workCapacity = workSize;
+    return 1;
+}
+
+u32 readAssetFile(SAssetFile* file, u32 offset, u32 size) {
+    if (!file) return E_FILESTATUS_BAD_PATH;
+    if (!file->ready) return E_FILESTATUS_NOT_READY;
+    const u32 status = checkRead(file, offset, size);
+    if (status != E_FILESTATUS_OK) return status;
+    const SPackageEntry& entry = file->entry;
+    if (!isPacked(entry)) {
+        if (size == 0) return E_FILESTATUS_OK;
+        return readDiskFileBlocking(file->slot, entry.dataOffset + offset, size, file->data);
+    }
+    if (readDiskFileBlocking(file->slot, entry.dataOffset, packageEntryStoredSize(entry), file->work) !=
+        E_FILESTATUS_OK) {
+        freeWorkBuffer(file);
+        return E_FILESTATUS_READ_NOT_STARTED;
+    }
+    return unpack(file);
+}
+
+u32 closeAssetFileDisk(SAssetFile* file) {
+    if (!file) return E_FILESTATUS_BAD_PATH;
+    if (!file->ready) return E_FILESTATUS_NOT_READY;
+    if (!file->slot) return E_FILESTATUS_OK;
+    const u32 status = closeDiskFile(file->slot);
+    file->slot = nullptr;
+    return status;
+}
+
+u32 releaseAssetFile(SAssetFile* file) {
+    if (!file || !assetFileInUse(file)) return E_FILESTATUS_BAD_PATH;
+    // A read in flight writes into the buffers; its completion runs in an alertable wait. A read
+    // that the file layer's shutdown abandoned never completes and writes nothing.
+    while (!file->ready && file->slot && diskFileReadInFlight(file->slot)) sleepAlertable(1);
+    if (file->slot) closeDiskFile(file->slot);
+    file->slot = nullptr;
+    freeBuffers(file);
+    file->package = nullptr;
+    g_assetFilePool.release(file);
+    return 1;
+}
+
+u32 openPackagedFileAsync(const char* path, SAssetFile** outFile, u32* outFound, u32* outSize,
+                          AssetFileOpenedFn onOpen, void* user, AssetFileFailedFn onFail, void* failUser,
+                          u32 packageId) {
+    if (outFile) *outFile = nullptr;
+    if (outFound) *outFound = 0;
+    SPackage* package = nullptr;
+    SPackageEntry entry;
+    const u32 status = lookUp(path, packageId, &package, &entry);
+    if (status != E_FILESTATUS_OK) return status;
+    if (outFound) *outFound = 1;
+    SAssetFile* file = takeAssetFile(package, entry);
+    if (!file) return E_FILESTATUS_NO_FREE_OBJECT;
+    if (outFile) *outFile = file;
+    if (outSize) *outSize = entry.size;
+    // The file layer's callbacks run inside this call, while the request lives.
+    SAsyncOpenRequest request{file, onOpen, user, onFail, failUser};
+    file->ready = 0;
+    return openDiskFileWithCallbacks(package->dataPath, asyncOpened, &request, asyncOpenFailed, &request);
+}
+
+u32 readAssetFileAsync(SAssetFile* file, u32 offset, u32 size, AssetFileDoneFn onDone, void* user,
+                       AssetFileFailedFn onFail, void* failUser) {
+    if (!file) return E_FILESTATUS_BAD_PATH;
+    if (!file->ready) return E_FILESTATUS_NOT_READY;
+    u32 status = checkRead(file, offset, size);
+    if (status != E_FILESTATUS_OK) return status;
+    const SPackageEntry& entry = file->entry;
+    const bool packed = isPacked(entry);
+    const u32 readSize = packed ? packageEntryStoredSize(entry) : size;
+    if (readSize == 0) return E_FILESTATUS_READ_NOT_STARTED;
+    file->onDone = onDone;
+    file->doneUser = user;
+    file->onFail = onFail;
+    file->failUser = failUser;
+    file->ready = 0;
+    status = readDiskFileAsync(file->slot, entry.dataOffset + (packed ? 0 : offset), readSize,
+                               packed ? file->work : file->data, asyncReadDone, file, asyncReadFailed, file);
+    if (status != E_FILESTATUS_OK) file->ready = 1;
+    return status;
+}
+
+u32 closeAssetFileAsync(SAssetFile* file, AssetFileDoneFn onClosed, void* user, AssetFileFailedFn onFail,
+                        void* failUser) {
+    if (!file) return E_FILESTATUS_BAD_PATH;
+    if (!file->ready) return E_FILESTATUS_NOT_READY;
+    if (!file->slot) {
+        if (onClosed) onClosed(user);
+        return E_FILESTATUS_OK;
+    }
+    file->onDone = onClosed;
+    file->doneUser = user;
+    file->onFail = onFail;
+    file->failUser = failUser;
+    file->ready = 0;
+    return closeDiskFileWithCallbacks(file->slot, asyncClosed, file, asyncCloseFailed, file);
+}
+
+u32 getMountedPackageCount() {
+    u32 count = 0;
+    for (u32 i = 0; i < g_packagePool.used; ++i)
+        if (g_packagePool.table[i]->mounted) ++count;
+    return count;
+}
+
+u32 getAssetFileCount() { return g_assetFilePool.used; }
