@@ -1,5 +1,6 @@
 #include "core/startup.h"
 
+#include "core/cipher.h"
 #include "core/config.h"
 #include "core/frame.h"
 #include "core/file_layer.h"
@@ -31,6 +32,7 @@ void gameStartup(const char*, const char*, u32 inputChannelCount) {
     resetFirstFrame();
     timersInit();
     fileLayerInit();
+    cipherLockInit();
 
     // Global tables.
     initGlobalBucketTables();
@@ -63,6 +65,7 @@ s32 gameShutdown() {
     shutdownInput();
     releaseDisplayOptionTable();
     fileLayerShutdown();
+    cipherLockShutdown();
     timersShutdown();
     destroyMainWindow();
     return 1;
