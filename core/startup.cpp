@@ -2,10 +2,12 @@
 
 #include "core/cipher.h"
 #include "core/config.h"
+#include "core/directories.h"
 #include "core/frame.h"
 #include "core/file_layer.h"
 #include "core/game_mode.h"
 #include "core/global_objects.h"
+#include "core/packages.h"
 #include "core/random.h"
 #include "core/task_layer.h"
 #include "core/timers.h"
@@ -18,7 +20,7 @@
 #include "render/view_slots.h"
 #include "world/bar_colour_scheme.h"
 
-void gameStartup(const char*, const char*, u32 inputChannelCount) {
+void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) {
     // Mode state.
     g_iCurrentGameModeId = E_GAMEMODE_FRONT_END;
     g_iPreviousGameModeId = E_GAMEMODE_NONE;
@@ -31,8 +33,14 @@ void gameStartup(const char*, const char*, u32 inputChannelCount) {
     frameTimerInit();
     resetFirstFrame();
     timersInit();
+
+    // Directories, files and packages.
+    setDataDir(dataDirectory);
     fileLayerInit();
     cipherLockInit();
+    packagesInit();
+    archiveMount("ASPEC", 4, nullptr);
+    archiveMount("AAM", 4, nullptr);
 
     // Global tables.
     initGlobalBucketTables();
@@ -66,6 +74,7 @@ s32 gameShutdown() {
     releaseDisplayOptionTable();
     fileLayerShutdown();
     cipherLockShutdown();
+    packagesShutdown();
     timersShutdown();
     destroyMainWindow();
     return 1;
