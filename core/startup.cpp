@@ -7,6 +7,7 @@
 #include "core/file_layer.h"
 #include "core/game_mode.h"
 #include "core/global_objects.h"
+#include "core/log_manager.h"
 #include "core/packages.h"
 #include "core/random.h"
 #include "core/task_layer.h"
@@ -42,8 +43,9 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     archiveMount("ASPEC", 4, nullptr);
     archiveMount("AAM", 4, nullptr);
 
-    // Global tables.
+    // Global tables and the logs.
     initGlobalBucketTables();
+    logManagerInit();
 
     // Ambient light, then the display options and the window.
     initAmbientLighting(u"", u"", 1.0f / 30.0f, 5);
@@ -72,6 +74,7 @@ s32 gameShutdown() {
     shutdownAmbientLighting();
     shutdownInput();
     releaseDisplayOptionTable();
+    logManagerShutdown();
     fileLayerShutdown();
     cipherLockShutdown();
     packagesShutdown();
