@@ -1,0 +1,284 @@
+#include "core/directories.h"
+#include "core/fatal_error.h"
+#include "core/file_layer.h"
+#include "core/name_hash.h"
+#include "core/package_writer.h"
+#include "core/packages.h"
+#include "core/script_cache.h"
+#include "core/script_node.h"
+#include "core/script_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+class ClCountingSource : public IScriptSource {
+public:
+    bool readScriptFile(const char* name, std::vector<char>* out) override {
+        ++reads[name];
+        const auto found = files.find(name);
+        if (found == files.end()) return false;
+        out->assign(found->second.begin(), found->second.end());
+        return true;
+    }
+    std::map<std::string, std::string> files;
+    std::map<std::string, int> reads;
+};
+
+struct SFatal : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+void throwOnFatal(const char* reason) { throw SFatal(reason); }
+
+class ScriptCache : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scriptRegistriesInit();
+        setScriptSource(&source);
+    }
+    void TearDown() override {
+        freeAllScripts();
+        setScriptSource(nullptr);
+        setFatalErrorHook(nullptr);
+    }
+
+    ClCountingSource source;
+};
+
+std::string keyWithSums(std::initializer_list<std::pair<u8, u8>> pairs) {
+    std::string key;
+    for (const auto& [even, odd] : pairs) {
+        key += char(even);
+        key += char(odd);
+    }
+    return key;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The chained table
+
+TEST(ScriptRegistry, BucketHashUsesSignedBytesAndASinglePrecisionProduct) {
+    EXPECT_EQ(scriptBucketHash(""), 0u);
+    EXPECT_EQ(scriptBucketHash("ab"), 97u * 98u);
+    // 0xC3 and 0xA9 count as -61 and -87; the product's sign goes with abs.
+    EXPECT_EQ(scriptBucketHash("\xC3\xA9"), 5307u);
+    EXPECT_EQ(scriptBucketHash("\xC3\x41"), 61u * 65u);
+    // Sums 16385 and 16387: the exact product 268500995 rounds to 268500992 in single precision
+    // (bucket 16, where the exact product would give bucket 19).
+    std::string key;
+    for (int i = 0; i < 129; ++i) key += keyWithSums({{127, 127}});
+    key += keyWithSums({{2, 4}});
+    EXPECT_EQ(scriptBucketHash(key.c_str()), 268500992u);
+    EXPECT_EQ(scriptBucketHash(key.c_str()) % SCRIPT_REGISTRY_BUCKET_COUNT, 16u);
+}
+
+TEST(ScriptRegistry, KeysSharingABucketStayApart) {
+    // "ab" and "ba" have swapped sums and so the same bucket.
+    ClScriptRegistry registry;
+    EXPECT_TRUE(registry.insert("ab", 1));
+    EXPECT_TRUE(registry.insert("ba", 2));
+    EXPECT_FALSE(registry.insert("ab", 3));
+    EXPECT_EQ(registry.getCount(), 2u);
+    uintptr_t value = 0;
+    ASSERT_TRUE(registry.find("ab", &value));
+    EXPECT_EQ(value, 1u);
+    EXPECT_FALSE(registry.find("AB", nullptr));  // case-sensitive
+    EXPECT_TRUE(registry.remove("ba"));
+    EXPECT_FALSE(registry.remove("ba"));
+    ASSERT_TRUE(registry.find("ab", &value));
+    EXPECT_EQ(value, 1u);
+    EXPECT_STREQ(registry.findKeyOfValue(1), "ab");
+    String key;
+    ASSERT_TRUE(registry.removeFirst(&key, &value));
+    EXPECT_STREQ(key.getText(), "ab");
+    EXPECT_FALSE(registry.removeFirst(&key, &value));
+    EXPECT_EQ(registry.getCount(), 0u);
+}
+
+TEST(ScriptRegistry, ZeroValueIsPresentNotAbsent) {
+    ClScriptRegistry registry;
+    ASSERT_TRUE(registry.insert("missing.txt", 0));
+    uintptr_t value = 7;
+    EXPECT_TRUE(registry.find("missing.txt", &value));
+    EXPECT_EQ(value, 0u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cache
+
+TEST_F(ScriptCache, LoadedTreeIsCachedUntilReloaded) {
+    source.files["playbalance.txt"] = "spawn_bar_range { { 1, 2 } }";
+    ClScriptNode* first = getScript("playbalance.txt", 0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(getScript("playbalance.txt", 0), first);
+    EXPECT_EQ(source.reads["playbalance.txt"], 1);
+    EXPECT_STREQ(scriptNameOfRoot(first), "playbalance.txt");
+    source.files["playbalance.txt"] = "spawn_bar_range { { 3, 4 } }";
+    ClScriptNode* second = getScript("playbalance.txt", 1);
+    EXPECT_EQ(source.reads["playbalance.txt"], 2);
+    EXPECT_EQ(second->getNamedChildOrDie("spawn_bar_range")->getChild(0)->getChild(0)->getInt(), 3);
+}
+
+TEST_F(ScriptCache, MissingScriptIsRetriedByGetScriptOnly) {
+    EXPECT_EQ(getScript("sos.txt", 0), nullptr);
+    EXPECT_EQ(getScript("sos.txt", 0), nullptr);
+    EXPECT_EQ(source.reads["sos.txt"], 2);
+    EXPECT_STREQ(lastMissingScriptName(), "sos.txt");
+
+    EXPECT_EQ(getScriptUnchecked("guardian_movies.txt", 0), nullptr);
+    EXPECT_EQ(getScriptUnchecked("guardian_movies.txt", 0), nullptr);
+    EXPECT_EQ(source.reads["guardian_movies.txt"], 1);
+    // Once the file exists, getScript loads it in place of the cached failure.
+    source.files["guardian_movies.txt"] = "movie = 1;";
+    ClScriptNode* tree = getScript("guardian_movies.txt", 0);
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(getScriptUnchecked("guardian_movies.txt", 0), tree);
+}
+
+TEST_F(ScriptCache, NullTreeFromUncheckedLoadStopsNamingTheScript) {
+    setFatalErrorHook(throwOnFatal);
+    ClScriptNode* tree = getScriptUnchecked("sos.txt", 0);
+    try {
+        ClScriptNode::getNamedChildOrDie(tree, "zones");
+        FAIL() << "no fatal error";
+    } catch (const SFatal& fatal) {
+        EXPECT_NE(std::string(fatal.what()).find("\"sos.txt\""), std::string::npos) << fatal.what();
+    }
+}
+
+TEST_F(ScriptCache, MissingChildOfACachedScriptNamesTheScript) {
+    source.files["playbalance.txt"] = "death_penalty { 1, 2 }";
+    setFatalErrorHook(throwOnFatal);
+    ClScriptNode* tree = getScript("playbalance.txt", 0);
+    try {
+        tree->getNamedChildOrDie("death_penalty")->getChild(5);
+        FAIL() << "no fatal error";
+    } catch (const SFatal& fatal) {
+        EXPECT_STREQ(fatal.what(), "script \"playbalance.txt\" death_penalty: child 5 asked for, but it has 2");
+    }
+}
+
+TEST_F(ScriptCache, DuplicateClassAcrossTwoScriptsExitsWithStatus3) {
+    source.files["a.txt"] = "Boss { _class; hp = 1; }";
+    source.files["b.txt"] = "\nBoss { _class; }";
+    ASSERT_NE(getScript("a.txt", 0), nullptr);
+    EXPECT_EXIT(getScript("b.txt", 0), ::testing::ExitedWithCode(3), "b.txt:14: class \"Boss\" is already defined");
+}
+
+TEST_F(ScriptCache, ReloadingTheSameScriptKeepsItsClass) {
+    source.files["a.txt"] = "Boss { _class; hp = 1; }";
+    ASSERT_NE(getScript("a.txt", 0), nullptr);
+    ClScriptNode* reloaded = getScript("a.txt", 1);
+    ASSERT_NE(reloaded, nullptr);
+    EXPECT_EQ(findScriptClass("Boss"), reloaded->getNamedChildOrDie("Boss"));
+    EXPECT_EQ(scriptClassCount(), 1u);
+}
+
+TEST_F(ScriptCache, FreeAllScriptsEmptiesBothRegistries) {
+    source.files["a.txt"] = "A { _class; }";
+    source.files["b.txt"] = "B { _class; }";
+    getScript("a.txt", 0);
+    getScript("b.txt", 0);
+    EXPECT_EQ(scriptClassCount(), 2u);
+    freeAllScripts();
+    EXPECT_EQ(scriptClassCount(), 0u);
+    getScript("a.txt", 0);
+    EXPECT_EQ(source.reads["a.txt"], 2);
+}
+
+TEST_F(ScriptCache, FileChangeReloadsOnlyACachedScript) {
+    source.files["a.txt"] = "v = 1;";
+    onScriptFileChanged("./Scripts\\a.txt");
+    EXPECT_EQ(source.reads["a.txt"], 0);
+    getScript("a.txt", 0);
+    source.files["a.txt"] = "v = 2;";
+    onScriptFileChanged("./Scripts\\a.txt");
+    onScriptFileChanged("no separator");
+    ClScriptNode* now = getScript("a.txt", 0);
+    EXPECT_EQ(source.reads["a.txt"], 2);
+    EXPECT_EQ(now->getNamedChildOrDie("v")->getInt(), 2);
+}
+
+TEST_F(ScriptCache, IncludesAreReadThroughTheSameSource) {
+    source.files["main.txt"] = "<<inject[shared/common.txt]>> own = 1;";
+    source.files["shared/common.txt"] = "common = 2;";
+    ClScriptNode* tree = getScript("main.txt", 0);
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(tree->getNamedChildOrDie("common")->getInt(), 2);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scripts read from a mounted package
+
+namespace {
+
+class ScriptPackages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/velodrix_scripts_XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        root = name;
+        setDataDir((root.string() + "/").c_str());
+        fileLayerInit();
+        packagesInit();
+        scriptRegistriesInit();
+    }
+    void TearDown() override {
+        freeAllScripts();
+        packagesShutdown();
+        fileLayerShutdown();
+        setDataDir("");
+        std::filesystem::remove_all(root);
+    }
+
+    void writeScript(const std::string& relative, const std::string& text) {
+        const std::filesystem::path path = root / "src" / "Scripts" / relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+    }
+
+    void packAndMount(const SPackageWriterOptions& options = {}) {
+        std::string error;
+        ASSERT_TRUE(packageWriterPackFolder((root / "src").c_str(), root.c_str(), "ASPEC", options, &error)) << error;
+        ASSERT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
+    }
+
+    std::filesystem::path root;
+};
+
+}  // namespace
+
+TEST_F(ScriptPackages, ScriptAndItsIncludeComeFromThePackage) {
+    EXPECT_EQ(crc32TextNoCase("Scripts\\playbalance.txt"), 0x1487A4AFu);
+    writeScript("playbalance.txt", "<<inject[shared/levels.txt]>>\nscore_wavekill_base_bonus = 1.5;\n");
+    writeScript("shared/levels.txt", "spawn_bar_range { { 1, 2 } { 2, 3 } }\n");
+    SPackageWriterOptions options;
+    options.compressPatterns.push_back("*.txt");
+    packAndMount(options);
+
+    ClScriptNode* tree = getScript("playbalance.txt", 0);
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(tree->getNamedChildOrDie("spawn_bar_range")->getChild(1)->getChild(1)->getInt(), 3);
+    EXPECT_FLOAT_EQ(tree->getNamedChildOrDie("score_wavekill_base_bonus")->getFloat(), 1.5f);
+    // Packaged names ignore case.
+    EXPECT_NE(getScript("Playbalance.txt", 0), nullptr);
+    // Every file object went back to the pool.
+    EXPECT_EQ(getAssetFileCount(), 0u);
+}
+
+TEST_F(ScriptPackages, ScriptMissingFromThePackagesGivesNull) {
+    writeScript("sos.txt", "// zones come later\n");
+    packAndMount();
+    EXPECT_NE(getScript("sos.txt", 0), nullptr);
+    EXPECT_EQ(getScript("guardian_movies.txt", 0), nullptr);
+    EXPECT_EQ(getAssetFileCount(), 0u);
+}
