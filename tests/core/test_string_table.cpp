@@ -1,0 +1,238 @@
+// String tables: the checked image view, loading from a mounted package (load order, refusals,
+// damaged tables), and the formatting forms. Tables are built with the image builder and packed
+// into a temporary package with the package writer.
+#include "core/string_table.h"
+
+#include "core/directories.h"
+#include "core/file_layer.h"
+#include "core/name_hash.h"
+#include "core/package_format.h"
+#include "core/package_writer.h"
+#include "core/packages.h"
+#include "core/string_table_format.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Entries = std::vector<std::pair<const char*, std::u16string>>;
+
+std::vector<u8> buildTable(const Entries& entries) {
+    std::vector<SStringTableInput> inputs;
+    for (const auto& [key, text] : entries) inputs.push_back({crc32TextNoCase(key), text.c_str(), key});
+    std::vector<u8> image;
+    EXPECT_EQ(stringTableBuild(inputs.data(), u32(inputs.size()), &image).error, E_STRINGTABLEBUILD_OK);
+    return image;
+}
+
+// One record whose text sits at the given offset of an image of the given size.
+std::vector<u8> oneRecordImage(u32 textOffset, u32 imageSize, u32 idHash) {
+    std::vector<u8> image(imageSize, 0xAB);
+    storeLe32(&image[0], 16);
+    storeLe32(&image[8], 1);
+    storeLe32(&image[16], 20);
+    storeLe32(&image[20], textOffset);
+    storeLe32(&image[24], 0);
+    storeLe32(&image[28], idHash);
+    return image;
+}
+
+class StringTables : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/velodrix_strings_XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        m_root = name;
+        setDataDir((m_root.string() + "/").c_str());
+        buildLangDir();
+        fileLayerInit();
+        packagesInit();
+        stringTablesInit();
+    }
+    void TearDown() override {
+        stringTablesShutdown();
+        packagesShutdown();
+        fileLayerShutdown();
+        setDataDir("");
+        fs::remove_all(m_root);
+    }
+
+    void addTable(const std::string& name, const std::vector<u8>& image) {
+        const fs::path path =
+            m_root / "src" / "Lang" / g_aLanguageCodes[getLanguageIndex()] / "Strings" / (name + ".lang");
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+    }
+    void mount() {
+        std::string error;
+        ASSERT_TRUE(packageWriterPackFolder((m_root / "src").c_str(), m_root.c_str(), "TEST", {}, &error)) << error;
+        ASSERT_EQ(archiveMount("TEST", 4, nullptr), 1u);
+    }
+    std::u16string text(const char* key) {
+        const char16_t* found = getLocalisedString(key);
+        return found ? std::u16string(found) : u"<null>";
+    }
+
+    fs::path m_root;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The image view
+
+TEST(StringTableImage, TextsMustStartAndEndInsideTheImage) {
+    SStringTableView view;
+    const u32 hash = crc32TextNoCase("K");
+    std::vector<u8> pastEnd = oneRecordImage(39, 40, hash);
+    EXPECT_EQ(stringTableOpen(&view, pastEnd.data(), pastEnd.size()), E_STRINGTABLE_TEXT_PAST_END);
+    // Zero bytes exist, but none forms a whole unit of the text's parity.
+    std::vector<u8> unterminated = oneRecordImage(32, 40, hash);
+    unterminated[33] = 0;
+    unterminated[35] = 0;
+    EXPECT_EQ(stringTableOpen(&view, unterminated.data(), unterminated.size()), E_STRINGTABLE_TEXT_UNTERMINATED);
+    unterminated[36] = 0;
+    EXPECT_EQ(stringTableOpen(&view, unterminated.data(), unterminated.size()), E_STRINGTABLE_TEXT_UNTERMINATED);
+    unterminated[37] = 0;
+    ASSERT_EQ(stringTableOpen(&view, unterminated.data(), unterminated.size()), E_STRINGTABLE_OK);
+    EXPECT_EQ(stringTableTextAt(view, 0).size(), 2u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loading
+
+TEST_F(StringTables, PlatformTableWinsAndAReloadIsRefused) {
+    addTable("Win32", buildTable({{"SHARED", u"from Win32"}}));
+    addTable("All", buildTable({{"SHARED", u"from All"}, {"GAME_VERSION", u"1.0"}}));
+    mount();
+    EXPECT_EQ(loadPlatformStringTable(), 1u);
+    EXPECT_EQ(stringTableLoad("Win32"), 0u);
+    EXPECT_EQ(stringTableLoad("All"), 1u);
+    EXPECT_EQ(getStringTableCount(), 2u);
+    EXPECT_EQ(text("SHARED"), u"from Win32");
+    EXPECT_EQ(text("game_version"), u"1.0");
+    EXPECT_EQ(getLocalisedString("NO_SUCH_KEY"), nullptr);
+    EXPECT_EQ(getLocalisedStringFormatted("%s_VERSION", "GAME"), getLocalisedString("GAME_VERSION"));
+    EXPECT_EQ(getLocalisedStringFormatted("%s", std::string(LOCALISED_KEY_LENGTH, 'A').c_str()), nullptr);
+
+    stringTablesShutdown();
+    EXPECT_EQ(getAssetFileCount(), 0u);
+    EXPECT_EQ(getLocalisedString("SHARED"), nullptr);
+    EXPECT_EQ(stringTableLoad("All"), 0u);  // not set up any more
+}
+
+TEST_F(StringTables, MissingTableIsSkippedAndAnEmptyOneLoads) {
+    addTable("Empty", buildTable({}));
+    mount();
+    EXPECT_EQ(stringTableLoad("All_NO_TRANS"), 0u);
+    EXPECT_EQ(stringTableLoad("Empty"), 1u);
+    EXPECT_EQ(getAssetFileCount(), 1u);
+    EXPECT_EQ(getLocalisedString("ANY"), nullptr);
+}
+
+TEST_F(StringTables, NinthTableIsRefusedWithoutHoldingItsFile) {
+    for (int i = 0; i < 9; ++i) addTable("T" + std::to_string(i), buildTable({{"K", u"t"}}));
+    mount();
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(stringTableLoad(("T" + std::to_string(i)).c_str()), 1u);
+    EXPECT_EQ(stringTableLoad("T8"), 0u);
+    EXPECT_EQ(getStringTableCount(), 8u);
+    EXPECT_EQ(getAssetFileCount(), 8u);
+}
+
+TEST_F(StringTables, DamagedTableIsRefusedAndItsFileReleased) {
+    std::vector<u8> unsorted = buildTable({{"A", u"a"}, {"B", u"b"}});
+    std::swap_ranges(unsorted.begin() + 16, unsorted.begin() + 20, unsorted.begin() + 20);
+    addTable("Unsorted", unsorted);
+    addTable("Unterminated", oneRecordImage(32, 40, crc32TextNoCase("K")));
+    addTable("Good", buildTable({{"K", u"good"}}));
+    mount();
+    EXPECT_EQ(stringTableLoad("Unsorted"), 0u);
+    EXPECT_EQ(stringTableLoad("Unterminated"), 0u);
+    EXPECT_EQ(getAssetFileCount(), 0u);
+    EXPECT_EQ(stringTableLoad("Good"), 1u);
+    EXPECT_EQ(text("K"), u"good");
+}
+
+TEST_F(StringTables, TextAtAnOddOffsetIsHandedOutAligned) {
+    std::vector<u8> image = oneRecordImage(33, 40, crc32TextNoCase("ODD"));
+    const char16_t units[] = {u'o', u'k', 0};
+    for (int i = 0; i < 3; ++i) {
+        image[33 + 2 * i] = u8(units[i]);
+        image[34 + 2 * i] = 0;
+    }
+    addTable("Odd", image);
+    mount();
+    ASSERT_EQ(stringTableLoad("Odd"), 1u);
+    const char16_t* found = getLocalisedString("ODD");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(found) % alignof(char16_t), 0u);
+    EXPECT_EQ(std::u16string(found), u"ok");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Formatting
+
+TEST_F(StringTables, FormattingWorkedValues) {
+    addTable("All", buildTable({{"TWO", u"%d then %d then %d"},
+                                {"ONE", u"%d"},
+                                {"PERCENT", u"100% %x %"},
+                                {"NAME", u"Hi %s, %s!"}}));
+    mount();
+    ASSERT_EQ(stringTableLoad("All"), 1u);
+    char16_t out[64];
+    const u32 two = crc32TextNoCase("TWO");
+    EXPECT_EQ(formatLocalisedTwoInts(out, 64, two, 3, 7), 1u);
+    EXPECT_EQ(std::u16string(out), u"3 then 7 then 7");
+    EXPECT_EQ(formatLocalisedInt(out, 64, two, 3), 1u);
+    EXPECT_EQ(std::u16string(out), u"3 then 3 then 3");
+    formatLocalisedIntByKey(out, 64, "ONE", -42);
+    EXPECT_EQ(std::u16string(out), u"-42");
+    formatLocalisedIntByKey(out, 64, "ONE", 0);
+    EXPECT_EQ(std::u16string(out), u"0");
+    formatLocalisedIntByKey(out, 64, "ONE", INT32_MIN);
+    EXPECT_EQ(std::u16string(out), u"-2147483648");
+    formatLocalisedIntByKey(out, 64, "PERCENT", 5);
+    EXPECT_EQ(std::u16string(out), u"100% %x %");
+    formatLocalisedStringByKey(out, 64, "NAME", u"Ana");
+    EXPECT_EQ(std::u16string(out), u"Hi Ana, Ana!");
+    formatLocalisedNarrowStringByKey(out, 64, "NAME", "B\xE9");
+    EXPECT_EQ(std::u16string(out), u"Hi B\u00E9, B\u00E9!");
+}
+
+TEST_F(StringTables, FormattingAMissingKeyClearsTheBuffer) {
+    addTable("All", buildTable({{"PRESENT", u"x"}}));
+    mount();
+    ASSERT_EQ(stringTableLoad("All"), 1u);
+    char16_t out[8] = u"stale";
+    EXPECT_EQ(formatLocalisedIntByKey(out, 8, "MISSING", 1), 0u);
+    EXPECT_EQ(out[0], 0);
+}
+
+TEST_F(StringTables, OverlongTextIsCutAndTerminatedInsideItsBuffer) {
+    addTable("All", buildTable({{"LONG", u"abcdefgh"}, {"NUM", u"n=%d"}, {"PAIR", u"ab\U0001F600"}}));
+    mount();
+    ASSERT_EQ(stringTableLoad("All"), 1u);
+    char16_t out[8];
+    std::fill(std::begin(out), std::end(out), u'#');
+    EXPECT_EQ(formatLocalisedIntByKey(out, 5, "LONG", 0), 1u);
+    EXPECT_EQ(std::u16string(out), u"abcd");
+    EXPECT_EQ(out[5], u'#');
+    formatLocalisedIntByKey(out, 5, "NUM", 123456);
+    EXPECT_EQ(std::u16string(out), u"n=12");
+    // Only the high half of the pair would fit: neither half is written.
+    formatLocalisedIntByKey(out, 4, "PAIR", 0);
+    EXPECT_EQ(std::u16string(out), u"ab");
+    out[0] = u'#';
+    EXPECT_EQ(formatLocalisedIntByKey(out, 0, "LONG", 0), 1u);
+    EXPECT_EQ(out[0], u'#');
+}

@@ -1,0 +1,127 @@
+// The string-table writer: source parsing, refusals, warnings, and the round trip through the
+// image the game reads.
+#include "core/string_table_writer.h"
+
+#include "core/name_hash.h"
+#include "core/string_table_format.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+namespace {
+
+// Parses and builds; the error text when either fails.
+std::string parseError(const std::string& source) {
+    SStringSource parsed;
+    std::vector<std::string> warnings;
+    std::string error;
+    EXPECT_FALSE(stringSourceParse("All.txt", source, &parsed, &warnings, &error));
+    return error;
+}
+
+std::vector<std::string> parseWarnings(const std::string& source) {
+    SStringSource parsed;
+    std::vector<std::string> warnings;
+    std::string error;
+    EXPECT_TRUE(stringSourceParse("All.txt", source, &parsed, &warnings, &error)) << error;
+    return warnings;
+}
+
+}  // namespace
+
+TEST(StringTableWriter, RoundTripKeepsEscapesAndUnicode) {
+    const std::string source =
+        "\xEF\xBB\xBF# version and title\r\n"
+        "GAME_VERSION\t1.0.3\r\n"
+        "\n"
+        "  # indented comment\n"
+        "WINDOW_TITLE\tVelodrix \xE2\x80\x94 caf\xC3\xA9 \xF0\x9F\x98\x80\n"
+        "MULTI\tone\\ntwo\\tthree\\\\\n"
+        "EMPTY\t\n"
+        "TABS\ta\tb";
+    SStringSource parsed;
+    std::vector<std::string> warnings;
+    std::string error;
+    ASSERT_TRUE(stringSourceParse("All.txt", source, &parsed, &warnings, &error)) << error;
+    EXPECT_TRUE(warnings.empty());
+    std::vector<u8> image;
+    ASSERT_TRUE(stringSourceBuildImage(parsed, &image, &error)) << error;
+
+    SStringTableView view;
+    ASSERT_EQ(stringTableOpen(&view, image.data(), image.size()), E_STRINGTABLE_OK);
+    ASSERT_EQ(stringTableCount(view), 5u);
+    auto text = [&](const char* key) {
+        const s32 index = stringTableFind(view, crc32TextNoCase(key));
+        return index < 0 ? std::u16string(u"<absent>") : stringTableTextAt(view, u32(index));
+    };
+    EXPECT_EQ(text("GAME_VERSION"), u"1.0.3");
+    EXPECT_EQ(text("WINDOW_TITLE"), u"Velodrix \u2014 caf\u00E9 \xD83D\xDE00");
+    EXPECT_EQ(text("MULTI"), u"one\ntwo\tthree\\");
+    EXPECT_EQ(text("EMPTY"), u"");
+    EXPECT_EQ(text("TABS"), u"a\tb");
+}
+
+TEST(StringTableWriter, BadSourcesAreRefusedNamingTheLine) {
+    EXPECT_EQ(parseError("A\tx\nB x\n"), "All.txt:2: no tab between key and text");
+    EXPECT_NE(parseError("A\tx\\q\n").find("All.txt:1: unknown escape \\q"), std::string::npos);
+    EXPECT_NE(parseError("A\tx\\").find("All.txt:1: backslash at the end"), std::string::npos);
+    EXPECT_NE(parseError("A\tok\nB\t\xC3\x28\n").find("All.txt:2: text is not valid UTF-8"), std::string::npos);
+    EXPECT_NE(parseError("A\tok\n\nB\tx\0y\n"s).find("All.txt:3: NUL byte"), std::string::npos);
+    EXPECT_NE(parseError("BAD KEY\tx\n").find("All.txt:1: bad key"), std::string::npos);
+    EXPECT_NE(parseError("\tx\n").find("All.txt:1: bad key"), std::string::npos);
+}
+
+TEST(StringTableWriter, DuplicateKeysAndHashCollisionsAreRefused) {
+    EXPECT_EQ(parseError("TITLE\ta\nother\tb\nTitle\tc\n"), "All.txt:3: key Title already given on line 1");
+    // The hash masks bit 5 of every byte, so '@' and '`' hash alike without being the same key.
+    ASSERT_EQ(crc32TextNoCase("KEY@"), crc32TextNoCase("KEY`"));
+    EXPECT_NE(parseError("KEY@\ta\nKEY`\tb\n").find("All.txt:2: key KEY` has the hash"), std::string::npos);
+}
+
+TEST(StringTableWriter, PlaceholdersOtherThanIntAndTextAreWarnedAbout) {
+    EXPECT_TRUE(parseWarnings("A\t%d of %s\n").empty());
+    const std::vector<std::string> warnings = parseWarnings("A\t%x\nB\t50%\nC\t%%d\n");
+    ASSERT_EQ(warnings.size(), 3u);
+    EXPECT_EQ(warnings[0].rfind("All.txt:1: placeholder \"%x\"", 0), 0u);
+    EXPECT_EQ(warnings[1].rfind("All.txt:2: placeholder \"%\"", 0), 0u);
+    EXPECT_EQ(warnings[2].rfind("All.txt:3: placeholder \"%%\"", 0), 0u);
+}
+
+TEST(StringTableWriter, WritesEveryTableOrNoneAndWarnsOnSharedKeys) {
+    char name[] = "/tmp/velodrix_strings_tool_XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    const fs::path root = name;
+    std::ofstream(root / "Win32.txt") << "# an empty table is valid\n";
+    std::ofstream(root / "Shared.txt") << "SHARED\twin\n";
+    std::ofstream(root / "All.txt") << "SHARED\tall\nONLY\tx\n";
+    std::ofstream(root / "Bad.txt") << "NO TAB HERE\n";
+    const fs::path out = root / "out";
+
+    std::vector<std::string> warnings;
+    std::string error;
+    EXPECT_FALSE(stringTableWriterWrite({(root / "Win32.txt").string(), (root / "Bad.txt").string()}, out.c_str(),
+                                        &warnings, &error));
+    EXPECT_FALSE(fs::exists(out / "Win32.lang"));
+
+    warnings.clear();
+    ASSERT_TRUE(stringTableWriterWrite({(root / "Win32.txt").string(), (root / "Shared.txt").string(),
+                                        (root / "All.txt").string()},
+                                       out.c_str(), &warnings, &error))
+        << error;
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("All.txt:1: key SHARED is also in"), std::string::npos);
+    EXPECT_TRUE(fs::exists(out / "All.lang"));
+    std::ifstream in(out / "Win32.lang", std::ios::binary);
+    const std::vector<u8> empty((std::istreambuf_iterator<char>(in)), {});
+    SStringTableView view;
+    ASSERT_EQ(stringTableOpen(&view, empty.data(), empty.size()), E_STRINGTABLE_OK);
+    EXPECT_EQ(stringTableCount(view), 0u);
+    fs::remove_all(root);
+}
