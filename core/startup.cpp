@@ -10,6 +10,7 @@
 #include "core/log_manager.h"
 #include "core/packages.h"
 #include "core/random.h"
+#include "core/script_cache.h"
 #include "core/task_layer.h"
 #include "core/timers.h"
 #include "input/ambient_light.h"
@@ -43,8 +44,12 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     archiveMount("ASPEC", 4, nullptr);
     archiveMount("AAM", 4, nullptr);
 
-    // Global tables and the logs.
+    // Global tables, scripts and the logs.
     initGlobalBucketTables();
+    scriptRegistriesInit();
+    getScript("playbalance.txt", 0);
+    getScript("guardian_movies.txt", 0);
+    getScript("sos.txt", 0);
     logManagerInit();
 
     // Ambient light, then the display options and the window.
@@ -69,6 +74,7 @@ s32 gameShutdown() {
     g_iQuitGame = 1;
     g_pCurrentGameMode->exit();
     releaseGlobalBucketTables();
+    freeAllScripts();
     taskLayerShutdown();
     medalQueueShutdown();
     shutdownAmbientLighting();
