@@ -1,0 +1,34 @@
+# Writes the data directory: run with -DSOURCE, -DSTAGE, -DOUTPUT, -DLINT, -DSTRINGS, -DPACK.
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "data: '${ARGN}' failed (${result})")
+  endif()
+endfunction()
+
+run(${LINT} ${SOURCE}/Scripts)
+
+file(REMOVE_RECURSE ${STAGE})
+file(MAKE_DIRECTORY ${STAGE} ${OUTPUT})
+
+# Everything but the build files and the string-table sources is packed as it stands.
+file(GLOB_RECURSE files RELATIVE ${SOURCE} ${SOURCE}/*)
+foreach(file ${files})
+  if(file MATCHES "^(CMakeLists.txt|BuildData.cmake)$" OR file MATCHES "^Lang/[^/]+/Strings/[^/]+\\.txt$")
+    continue()
+  endif()
+  get_filename_component(folder ${STAGE}/${file} DIRECTORY)
+  file(COPY ${SOURCE}/${file} DESTINATION ${folder})
+endforeach()
+
+# One string-table folder per language.
+file(GLOB languages RELATIVE ${SOURCE}/Lang ${SOURCE}/Lang/*)
+foreach(language ${languages})
+  file(GLOB tables ${SOURCE}/Lang/${language}/Strings/*.txt)
+  if(tables)
+    file(MAKE_DIRECTORY ${STAGE}/Lang/${language}/Strings)
+    run(${STRINGS} ${STAGE}/Lang/${language}/Strings ${tables})
+  endif()
+endforeach()
+
+run(${PACK} --compress *.txt --compress *.ini --compress *.lang ${STAGE} ${OUTPUT} ASPEC)
