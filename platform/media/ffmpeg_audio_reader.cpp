@@ -1,0 +1,495 @@
+// The compressed-audio reader over FFmpeg: the container is read through our own file calls
+// (an AVIOContext over osFileReadAt), only the best audio stream is demuxed and decoded, and
+// libswresample turns every decoded frame into the wanted interleaved form at the source rate
+// and channel layout.
+#include "platform/media/media_audio_reader.h"
+
+#include "platform/os/os.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libavutil/mem.h>
+#include <libswresample/swresample.h>
+}
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace {
+
+// Size of the block the container layer reads through us.
+constexpr int MEDIA_IO_BUFFER_BYTES = 64 * 1024;
+// Damaged packets in a row, with no audio between them, before the stream counts as broken.
+constexpr u32 MEDIA_MAX_CONSECUTIVE_BAD_PACKETS = 256;
+
+void silenceLibraryLog() {
+    static std::once_flag s_once;
+    // The library's console lines would bury the game's own logs; failures come back as codes.
+    std::call_once(s_once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+}  // namespace
+
+struct SMediaAudioReaderState {
+    SOsFile* file = nullptr;
+    u64 fileSize = 0;
+    u64 position = 0;
+    bool ioFailed = false;
+    u32 ioError = 0;
+
+    AVIOContext* io = nullptr;
+    AVFormatContext* container = nullptr;
+    AVCodecContext* decoder = nullptr;
+    SwrContext* converter = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* frame = nullptr;
+    int streamIndex = -1;
+
+    // What the converter was set up for; a frame that differs sets it up again.
+    AVSampleFormat converterInFormat = AV_SAMPLE_FMT_NONE;
+    int converterInRate = 0;
+    AVChannelLayout converterInLayout{};
+    AVChannelLayout outLayout{};
+    AVSampleFormat outFormat = AV_SAMPLE_FMT_NONE;
+
+    SMediaAudioFormat format{};
+
+    // Converted frames not yet handed out.
+    std::vector<u8> pending;
+    u32 pendingFrames = 0;
+    u32 pendingOffsetFrames = 0;
+
+    bool decoderFlushed = false;  // the end-of-data packet has gone to the decoder
+    bool drained = false;         // nothing more will come out
+    bool atEnd = false;           // the caller has been handed the end
+    u32 badPacketsInRow = 0;
+};
+
+namespace {
+
+int readFromFile(void* opaque, u8* buffer, int size) {
+    SMediaAudioReaderState* state = static_cast<SMediaAudioReaderState*>(opaque);
+    if (size <= 0) return 0;
+    if (state->position >= state->fileSize) return AVERROR_EOF;
+    const u64 left = state->fileSize - state->position;
+    const u32 want = u32(u64(size) < left ? u64(size) : left);
+    u32 got = 0;
+    if (!osFileReadAt(state->file, state->position, buffer, want, &got)) {
+        state->ioFailed = true;
+        state->ioError = osLastError();
+        return AVERROR(EIO);
+    }
+    if (got == 0) return AVERROR_EOF;
+    state->position += got;
+    return int(got);
+}
+
+int64_t seekInFile(void* opaque, int64_t offset, int whence) {
+    SMediaAudioReaderState* state = static_cast<SMediaAudioReaderState*>(opaque);
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE) return int64_t(state->fileSize);
+    int64_t base = 0;
+    switch (whence) {
+        case SEEK_SET: base = 0; break;
+        case SEEK_CUR: base = int64_t(state->position); break;
+        case SEEK_END: base = int64_t(state->fileSize); break;
+        default: return AVERROR(EINVAL);
+    }
+    // Offsets come from the file's own headers: refuse any that leave the 64-bit range.
+    if ((offset > 0 && base > INT64_MAX - offset) || base + offset < 0) return AVERROR(EINVAL);
+    state->position = u64(base + offset);
+    return int64_t(state->position);
+}
+
+// The container may ask to open further resources (playlists, references); a song is one file.
+int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+}
+
+void releaseState(SMediaAudioReaderState* state) {
+    if (!state) return;
+    av_frame_free(&state->frame);
+    av_packet_free(&state->packet);
+    swr_free(&state->converter);
+    avcodec_free_context(&state->decoder);
+    // Custom I/O: closing the container leaves the I/O context to us.
+    avformat_close_input(&state->container);
+    if (state->io) {
+        av_freep(&state->io->buffer);
+        avio_context_free(&state->io);
+    }
+    av_channel_layout_uninit(&state->converterInLayout);
+    av_channel_layout_uninit(&state->outLayout);
+    if (state->file) osFileClose(state->file);
+    delete state;
+}
+
+// Sets the converter up for a frame's sample format, rate and layout.
+int setUpConverter(SMediaAudioReaderState* state, const AVFrame* frame) {
+    AVChannelLayout inLayout{};
+    int result = 0;
+    if (frame->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC && av_channel_layout_check(&frame->ch_layout)) {
+        result = av_channel_layout_copy(&inLayout, &frame->ch_layout);
+    } else {
+        av_channel_layout_default(&inLayout, frame->ch_layout.nb_channels);
+    }
+    if (result < 0) return result;
+    swr_free(&state->converter);
+    result = swr_alloc_set_opts2(&state->converter, &state->outLayout, state->outFormat,
+                                 int(state->format.sampleRate), &inLayout, AVSampleFormat(frame->format),
+                                 frame->sample_rate, 0, nullptr);
+    if (result >= 0) result = swr_init(state->converter);
+    av_channel_layout_uninit(&state->converterInLayout);
+    state->converterInLayout = inLayout;
+    state->converterInFormat = AVSampleFormat(frame->format);
+    state->converterInRate = frame->sample_rate;
+    if (result < 0) swr_free(&state->converter);
+    return result;
+}
+
+bool converterMatches(const SMediaAudioReaderState* state, const AVFrame* frame) {
+    if (!state->converter || state->converterInFormat != frame->format ||
+        state->converterInRate != frame->sample_rate) {
+        return false;
+    }
+    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        return frame->ch_layout.nb_channels == state->converterInLayout.nb_channels;
+    }
+    return av_channel_layout_compare(&frame->ch_layout, &state->converterInLayout) == 0;
+}
+
+// Makes room for frames more pending frames (pending is empty when this is called). Grows only
+// when a larger frame than any before arrives, so steady decoding allocates nothing.
+bool reservePending(SMediaAudioReaderState* state, int frames) {
+    const size_t bytes = size_t(frames) * state->format.bytesPerFrame;
+    if (state->pending.size() >= bytes) return true;
+    try {
+        state->pending.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void clampFloats(SMediaAudioReaderState* state, u32 frames) {
+    if (state->format.sampleFormat != E_MEDIASAMPLE_F32) return;
+    f32* samples = reinterpret_cast<f32*>(state->pending.data());
+    const u32 count = frames * state->format.channels;
+    for (u32 i = 0; i < count; ++i) {
+        const f32 value = samples[i];
+        // NaN from a broken stream becomes silence rather than poisoning the mix.
+        samples[i] = value > 1.0f ? 1.0f : (value < -1.0f ? -1.0f : (value == value ? value : 0.0f));
+    }
+}
+
+// Converts a decoded frame (or, with no frame, what the converter still holds) into pending.
+int convertIntoPending(SMediaAudioReaderState* state, const AVFrame* frame) {
+    const int inFrames = frame ? frame->nb_samples : 0;
+    if (!state->converter) return 0;
+    const int capacity = swr_get_out_samples(state->converter, inFrames);
+    if (capacity < 0) return capacity;
+    if (capacity == 0) return 0;
+    if (!reservePending(state, capacity)) return AVERROR(ENOMEM);
+    u8* out = state->pending.data();
+    const int converted = swr_convert(state->converter, &out, capacity,
+                                      frame ? const_cast<const u8**>(frame->extended_data) : nullptr, inFrames);
+    if (converted < 0) return converted;
+    state->pendingFrames = u32(converted);
+    state->pendingOffsetFrames = 0;
+    clampFloats(state, u32(converted));
+    return converted;
+}
+
+}  // namespace
+
+const char* mediaReaderErrorText(EMediaReaderError error) {
+    switch (error) {
+        case E_MEDIAERR_NONE: return "no error";
+        case E_MEDIAERR_INVALID_PARAMETER: return "invalid parameters";
+        case E_MEDIAERR_NOT_OPEN: return "reader not open";
+        case E_MEDIAERR_FILE_NOT_FOUND: return "file not found";
+        case E_MEDIAERR_FILE_OPEN: return "file cannot be opened";
+        case E_MEDIAERR_EMPTY_FILE: return "file is empty";
+        case E_MEDIAERR_NOT_A_MEDIA_FILE: return "not a valid media file";
+        case E_MEDIAERR_STREAM_INFO: return "media streams cannot be read";
+        case E_MEDIAERR_NO_AUDIO_STREAM: return "no audio stream found";
+        case E_MEDIAERR_NO_DECODER: return "audio codec not supported";
+        case E_MEDIAERR_UNSUPPORTED_FORMAT: return "unsupported sample rate or channel count";
+        case E_MEDIAERR_DECODER_OPEN: return "audio decoder cannot start";
+        case E_MEDIAERR_CONVERTER: return "sample converter cannot start";
+        case E_MEDIAERR_OUT_OF_MEMORY: return "out of memory";
+        case E_MEDIAERR_READ: return "file read failed";
+        case E_MEDIAERR_DECODE: return "decoding failed";
+    }
+    return "unknown error";
+}
+
+u32 mediaReaderResultCode(EMediaReaderError error, s32 systemCode) {
+    switch (error) {
+        case E_MEDIAERR_NONE: return 0;
+        case E_MEDIAERR_INVALID_PARAMETER: return 0x80070057u;
+        case E_MEDIAERR_OUT_OF_MEMORY: return 0x8007000Eu;
+        case E_MEDIAERR_FILE_NOT_FOUND:
+        case E_MEDIAERR_FILE_OPEN:
+        case E_MEDIAERR_READ:
+            if (systemCode > 0) return 0x80070000u | (u32(systemCode) & 0xFFFFu);
+            return 0x80004005u;
+        default: return 0x80004005u;
+    }
+}
+
+ClMediaAudioReader::~ClMediaAudioReader() { close(); }
+
+EMediaReaderError ClMediaAudioReader::fail(EMediaReaderError error, s32 systemCode) {
+    m_lastError = error;
+    m_lastSystemCode = systemCode;
+    return error;
+}
+
+void ClMediaAudioReader::close() {
+    releaseState(m_state);
+    m_state = nullptr;
+}
+
+EMediaReaderError ClMediaAudioReader::open(const char16_t* path, EMediaSampleFormat wanted) {
+    if (!path || !path[0] || m_state || (wanted != E_MEDIASAMPLE_S16 && wanted != E_MEDIASAMPLE_F32)) {
+        return fail(E_MEDIAERR_INVALID_PARAMETER, 0);
+    }
+    silenceLibraryLog();
+    m_lastError = E_MEDIAERR_NONE;
+    m_lastSystemCode = 0;
+
+    SMediaAudioReaderState* state = new (std::nothrow) SMediaAudioReaderState;
+    if (!state) return fail(E_MEDIAERR_OUT_OF_MEMORY, 0);
+    // Every failure below releases what was built so far.
+    auto failOpen = [&](EMediaReaderError error, s32 code) {
+        releaseState(state);
+        return fail(error, code);
+    };
+
+    state->file = osFileOpenW(path, E_OSFILE_READ_EXISTING);
+    if (!state->file) {
+        const u32 error = osLastError();
+        return failOpen(error == E_OSERR_NOT_FOUND ? E_MEDIAERR_FILE_NOT_FOUND : E_MEDIAERR_FILE_OPEN, s32(error));
+    }
+    if (!osFileGetSize(state->file, &state->fileSize)) return failOpen(E_MEDIAERR_FILE_OPEN, s32(osLastError()));
+    if (state->fileSize == 0) return failOpen(E_MEDIAERR_EMPTY_FILE, 0);
+
+    u8* ioBuffer = static_cast<u8*>(av_malloc(MEDIA_IO_BUFFER_BYTES));
+    if (!ioBuffer) return failOpen(E_MEDIAERR_OUT_OF_MEMORY, 0);
+    state->io = avio_alloc_context(ioBuffer, MEDIA_IO_BUFFER_BYTES, 0, state, readFromFile, nullptr, seekInFile);
+    if (!state->io) {
+        av_free(ioBuffer);
+        return failOpen(E_MEDIAERR_OUT_OF_MEMORY, 0);
+    }
+    state->container = avformat_alloc_context();
+    if (!state->container) return failOpen(E_MEDIAERR_OUT_OF_MEMORY, 0);
+    state->container->pb = state->io;
+    state->container->io_open = refuseNestedOpen;
+
+    // No file name goes to the library: the container is recognised by its contents alone, so a
+    // misnamed file is judged by what it holds.
+    int result = avformat_open_input(&state->container, "", nullptr, nullptr);
+    if (result < 0) {
+        // A failed open frees the container itself.
+        state->container = nullptr;
+        if (state->ioFailed) return failOpen(E_MEDIAERR_READ, s32(state->ioError));
+        return failOpen(result == AVERROR(ENOMEM) ? E_MEDIAERR_OUT_OF_MEMORY : E_MEDIAERR_NOT_A_MEDIA_FILE, result);
+    }
+    result = avformat_find_stream_info(state->container, nullptr);
+    if (result < 0) {
+        if (state->ioFailed) return failOpen(E_MEDIAERR_READ, s32(state->ioError));
+        return failOpen(E_MEDIAERR_STREAM_INFO, result);
+    }
+
+    const AVCodec* codec = nullptr;
+    result = av_find_best_stream(state->container, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (result == AVERROR_STREAM_NOT_FOUND) return failOpen(E_MEDIAERR_NO_AUDIO_STREAM, result);
+    if (result < 0 || !codec) return failOpen(E_MEDIAERR_NO_DECODER, result);
+    state->streamIndex = result;
+    for (unsigned i = 0; i < state->container->nb_streams; ++i) {
+        // Other streams are skipped by the demuxer, so a video's pictures are never even read out.
+        if (int(i) != state->streamIndex) state->container->streams[i]->discard = AVDISCARD_ALL;
+    }
+    const AVStream* stream = state->container->streams[state->streamIndex];
+    const AVCodecParameters* parameters = stream->codecpar;
+    const int channels = parameters->ch_layout.nb_channels;
+    if (parameters->sample_rate <= 0 || channels <= 0 || u32(channels) > MEDIA_AUDIO_MAX_CHANNELS) {
+        return failOpen(E_MEDIAERR_UNSUPPORTED_FORMAT, 0);
+    }
+
+    state->decoder = avcodec_alloc_context3(codec);
+    if (!state->decoder) return failOpen(E_MEDIAERR_OUT_OF_MEMORY, 0);
+    result = avcodec_parameters_to_context(state->decoder, parameters);
+    if (result < 0) return failOpen(E_MEDIAERR_DECODER_OPEN, result);
+    state->decoder->pkt_timebase = stream->time_base;
+    result = avcodec_open2(state->decoder, codec, nullptr);
+    if (result < 0) return failOpen(E_MEDIAERR_DECODER_OPEN, result);
+
+    state->packet = av_packet_alloc();
+    state->frame = av_frame_alloc();
+    if (!state->packet || !state->frame) return failOpen(E_MEDIAERR_OUT_OF_MEMORY, 0);
+
+    // Output keeps the source's channel order; only a layout without one gets the default order.
+    if (parameters->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC && av_channel_layout_check(&parameters->ch_layout)) {
+        result = av_channel_layout_copy(&state->outLayout, &parameters->ch_layout);
+        if (result < 0) return failOpen(E_MEDIAERR_OUT_OF_MEMORY, result);
+    } else {
+        av_channel_layout_default(&state->outLayout, channels);
+    }
+    state->outFormat = wanted == E_MEDIASAMPLE_S16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_FLT;
+
+    SMediaAudioFormat& format = state->format;
+    format.sampleFormat = wanted;
+    format.sampleRate = u32(parameters->sample_rate);
+    format.channels = u32(channels);
+    format.bitsPerSample = wanted == E_MEDIASAMPLE_S16 ? 16 : 32;
+    format.bytesPerFrame = format.channels * format.bitsPerSample / 8;
+    format.bytesPerBuffer = MEDIA_AUDIO_BUFFER_FRAMES * format.bytesPerFrame;
+
+    // The container's duration first, else the stream's; either may be absent.
+    s64 duration100ns = 0;
+    if (state->container->duration != AV_NOPTS_VALUE && state->container->duration > 0) {
+        duration100ns = av_rescale(state->container->duration, 10, 1);
+    } else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+        duration100ns = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 10000000});
+    }
+    if (duration100ns < 0) duration100ns = 0;
+    format.duration100ns = u64(duration100ns);
+    format.durationSeconds = f64(duration100ns) / 10000000.0;
+    format.totalFramesEstimate = u64(av_rescale(duration100ns, parameters->sample_rate, 10000000));
+
+    m_state = state;
+    return E_MEDIAERR_NONE;
+}
+
+EMediaReaderError ClMediaAudioReader::getFormat(SMediaAudioFormat* out) const {
+    if (!out) return E_MEDIAERR_INVALID_PARAMETER;
+    if (!m_state) {
+        *out = SMediaAudioFormat{};
+        return E_MEDIAERR_NOT_OPEN;
+    }
+    *out = m_state->format;
+    return E_MEDIAERR_NONE;
+}
+
+bool ClMediaAudioReader::atEnd() const { return !m_state || m_state->atEnd; }
+
+EMediaReaderError ClMediaAudioReader::read(void* out, u32 maxFrames, u32* framesOut) {
+    if (framesOut) *framesOut = 0;
+    if (!framesOut || (!out && maxFrames > 0)) return fail(E_MEDIAERR_INVALID_PARAMETER, 0);
+    if (!m_state) return fail(E_MEDIAERR_NOT_OPEN, 0);
+    SMediaAudioReaderState* state = m_state;
+    if (state->atEnd) return E_MEDIAERR_NONE;
+
+    u8* destination = static_cast<u8*>(out);
+    const u32 bytesPerFrame = state->format.bytesPerFrame;
+    u32 delivered = 0;
+    // Ends a read with a failure: the frames so far stand and the stream is over.
+    auto failRead = [&](EMediaReaderError error, s32 code) {
+        *framesOut = delivered;
+        state->atEnd = true;
+        return fail(error, code);
+    };
+
+    while (delivered < maxFrames) {
+        if (state->pendingOffsetFrames < state->pendingFrames) {
+            u32 frames = state->pendingFrames - state->pendingOffsetFrames;
+            if (frames > maxFrames - delivered) frames = maxFrames - delivered;
+            std::memcpy(destination + size_t(delivered) * bytesPerFrame,
+                        state->pending.data() + size_t(state->pendingOffsetFrames) * bytesPerFrame,
+                        size_t(frames) * bytesPerFrame);
+            delivered += frames;
+            state->pendingOffsetFrames += frames;
+            continue;
+        }
+        if (state->drained) break;
+
+        // Pending is empty: pull the next decoded frame. Every pass either takes a frame out of
+        // the decoder or reads a packet from the file, and the file is finite, so this ends.
+        int result = avcodec_receive_frame(state->decoder, state->frame);
+        if (result == 0) {
+            if (!converterMatches(state, state->frame)) {
+                const int setUp = setUpConverter(state, state->frame);
+                if (setUp < 0) {
+                    av_frame_unref(state->frame);
+                    return failRead(E_MEDIAERR_CONVERTER, setUp);
+                }
+            }
+            const int converted = convertIntoPending(state, state->frame);
+            av_frame_unref(state->frame);
+            if (converted < 0) {
+                return failRead(converted == AVERROR(ENOMEM) ? E_MEDIAERR_OUT_OF_MEMORY : E_MEDIAERR_DECODE, converted);
+            }
+            state->badPacketsInRow = 0;
+            continue;
+        }
+        if (result == AVERROR_EOF) {
+            // A resampling converter (after a mid-stream rate change) still holds a tail.
+            const int converted = convertIntoPending(state, nullptr);
+            if (converted < 0) return failRead(E_MEDIAERR_DECODE, converted);
+            state->drained = true;
+            continue;
+        }
+        if (result != AVERROR(EAGAIN)) {
+            // A damaged frame: skip it and carry on, unless nothing but damage follows.
+            if (result == AVERROR(ENOMEM)) return failRead(E_MEDIAERR_OUT_OF_MEMORY, result);
+            if (++state->badPacketsInRow > MEDIA_MAX_CONSECUTIVE_BAD_PACKETS) return failRead(E_MEDIAERR_DECODE, result);
+            continue;
+        }
+        if (state->decoderFlushed) {
+            // The decoder wants input after the end of data: nothing more will come.
+            state->drained = true;
+            continue;
+        }
+
+        result = av_read_frame(state->container, state->packet);
+        if (result < 0) {
+            if (state->ioFailed) return failRead(E_MEDIAERR_READ, s32(state->ioError));
+            if (result == AVERROR(ENOMEM)) return failRead(E_MEDIAERR_OUT_OF_MEMORY, result);
+            // The end of the file, or a container too damaged to go on: decode what is in hand.
+            avcodec_send_packet(state->decoder, nullptr);
+            state->decoderFlushed = true;
+            continue;
+        }
+        if (state->packet->stream_index != state->streamIndex) {
+            av_packet_unref(state->packet);
+            continue;
+        }
+        result = avcodec_send_packet(state->decoder, state->packet);
+        av_packet_unref(state->packet);
+        if (result < 0 && result != AVERROR(EAGAIN)) {
+            if (result == AVERROR(ENOMEM)) return failRead(E_MEDIAERR_OUT_OF_MEMORY, result);
+            if (++state->badPacketsInRow > MEDIA_MAX_CONSECUTIVE_BAD_PACKETS) return failRead(E_MEDIAERR_DECODE, result);
+        }
+    }
+
+    *framesOut = delivered;
+    if (delivered < maxFrames) state->atEnd = true;
+    return E_MEDIAERR_NONE;
+}
+
+bool ClMediaAudioReader::getTag(EMediaTag tag, std::u16string* out) const {
+    if (!out) return false;
+    out->clear();
+    if (!m_state) return false;
+    const char* key = nullptr;
+    switch (tag) {
+        case E_MEDIATAG_TITLE: key = "title"; break;
+        case E_MEDIATAG_ARTIST: key = "artist"; break;
+        case E_MEDIATAG_ALBUM: key = "album"; break;
+        default: return false;
+    }
+    const AVDictionaryEntry* entry = av_dict_get(m_state->container->metadata, key, nullptr, 0);
+    if (!entry) entry = av_dict_get(m_state->container->streams[m_state->streamIndex]->metadata, key, nullptr, 0);
+    if (!entry || !entry->value) return false;
+    return osUtf8ToWide(entry->value, out);
+}
