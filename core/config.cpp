@@ -1,7 +1,9 @@
 #include "core/config.h"
 
+#include "core/directories.h"
 #include "core/hash_map.h"
 #include "core/name_hash.h"
+#include "core/packages.h"
 #include "core/string_helpers.h"
 #include "core/text_reader.h"
 
@@ -79,6 +81,18 @@ bool configSetValue(const char* key, const char* valueText) {
     // reachable.
     g_configIndex.remove(entry.keyHash);
     g_configIndex.insert(entry.keyHash, reinterpret_cast<uintptr_t>(&entry));
+    return true;
+}
+
+bool configLoad(const char* fileName) {
+    if (!fileName) return false;
+    char path[PATH_BUFFER_LENGTH];
+    strCopyN(path, getDataDir(), sizeof path);
+    if (strAppendN(path, fileName, sizeof path) != E_TEXTCOPY_COMPLETE) return false;
+    toBackslashes(path);
+    if (!packagedFileExists(path, PACKAGE_ID_ANY) || !openTextSource(path)) return false;
+    configParse();
+    closeTextSource();
     return true;
 }
 

@@ -37,6 +37,9 @@ void configClear();
 // Frees the index; every key reads as absent afterwards.
 void configFree();
 
+// Reads the settings file at data directory + fileName from the mounted packages (no loose
+// files) and parses it. False when no package holds it, it is empty, or it cannot be read.
+bool configLoad(const char* fileName);
 // Adds one setting as a key line does: the key (cut to 31 characters) and its value text (cut
 // to 255). A later value for the same key replaces the earlier one. False when 127 records
 // are filled (nothing is added) or the value is empty (the record is used up but the key stays

@@ -1,6 +1,7 @@
 #include "core/text_reader.h"
 
 #include "core/fatal_error.h"
+#include "core/packages.h"
 #include "core/string_helpers.h"
 
 #include <locale.h>
@@ -9,8 +10,11 @@
 namespace {
 
 constexpr const char* MEMORY_SOURCE_NAME = "(text in memory)";
+constexpr u32 TEXT_SOURCE_ALIGNMENT = 16;
+constexpr u32 TEXT_SOURCE_USER_WORD = 4;
 
 struct STextReader {
+    SAssetFile* file = nullptr;  // set when the source is a packaged file, which we release
     const char* source = nullptr;
     u32 length = 0;
     u32 position = 0;
@@ -55,6 +59,28 @@ u32 currentLineNumber() {
 
 }  // namespace
 
+bool openTextSource(const char* path) {
+    closeTextSource();
+    if (!path) return false;
+    u32 size = 0;
+    SAssetFile* file = nullptr;
+    if (openPackagedFile(path, &size, &file, PACKAGE_ID_ANY) != 0 || !file) return false;
+    // An empty file is no text source: the settings file of size 0 counts as missing.
+    const bool read =
+        size > 0 && prepareAssetFileBuffers(file, 0, size, TEXT_SOURCE_ALIGNMENT, TEXT_SOURCE_USER_WORD) &&
+        readAssetFile(file, 0, size) == 0;
+    closeAssetFileDisk(file);
+    if (!read) {
+        releaseAssetFile(file);
+        return false;
+    }
+    g_textReader.file = file;
+    g_textReader.source = reinterpret_cast<const char*>(file->data);
+    g_textReader.length = size;
+    strCopyN(g_textReader.name, path, sizeof g_textReader.name);
+    return true;
+}
+
 void setTextSource(const char* block, u32 length) {
     closeTextSource();
     g_textReader.source = block;
@@ -62,7 +88,11 @@ void setTextSource(const char* block, u32 length) {
     strCopyN(g_textReader.name, MEMORY_SOURCE_NAME, sizeof g_textReader.name);
 }
 
-void closeTextSource() { resetReader(); }
+void closeTextSource() {
+    if (g_textReader.file) releaseAssetFile(g_textReader.file);
+    g_textReader.file = nullptr;
+    resetReader();
+}
 
 char* readLine(char* buffer, u32 size) {
     if (!buffer || size < 2 || !g_textReader.source || g_textReader.position >= g_textReader.length) return nullptr;

@@ -20,6 +20,10 @@
 constexpr u32 TEXT_TOKEN_LENGTH = 256;
 constexpr u32 TEXT_LINE_LENGTH = 256;
 
+// Reads the whole packaged file (any mounted package) and makes it the source. False when no
+// package holds it, it is empty, or it cannot be read; nothing is kept open then. A source
+// already set is closed first.
+bool openTextSource(const char* path);
 // Makes the caller's block the source; the reader never frees it. A source already set is
 // closed first.
 void setTextSource(const char* block, u32 length);

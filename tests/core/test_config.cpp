@@ -1,9 +1,23 @@
 #include "core/config.h"
+#include "core/directories.h"
+#include "core/fatal_error.h"
+#include "core/file_layer.h"
+#include "core/name_hash.h"
+#include "core/package_format.h"
+#include "core/package_writer.h"
+#include "core/packages.h"
 #include "core/text_reader.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -157,4 +171,110 @@ TEST_F(Config, FreedTableReadsAsEmpty) {
     configFree();
     EXPECT_FALSE(configHasKey("KEY"));
     EXPECT_EQ(configGetInt("KEY"), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loading from mounted packages
+
+namespace {
+
+[[noreturn]] void throwOnFatal(const char* reason) { throw std::runtime_error(reason); }
+
+class ConfigLoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/velodrix_config_XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        m_root = name;
+        setDataDir((m_root.string() + "/").c_str());
+        fileLayerInit();
+        packagesInit();
+        configClear();
+        setFatalErrorHook(throwOnFatal);
+    }
+    void TearDown() override {
+        setFatalErrorHook(nullptr);
+        closeTextSource();
+        configFree();
+        packagesShutdown();
+        fileLayerShutdown();
+        setDataDir("");
+        fs::remove_all(m_root);
+    }
+
+    void addFile(const std::string& relativePath, const std::string& text) {
+        const fs::path path = m_root / "src" / relativePath;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    void mount() {
+        SPackageWriterOptions options;
+        options.compressPatterns.push_back("*.txt");
+        std::string error;
+        ASSERT_TRUE(packageWriterPackFolder((m_root / "src").c_str(), m_root.c_str(), "ASPEC", options, &error))
+            << error;
+        ASSERT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
+    }
+
+    fs::path m_root;
+};
+
+}  // namespace
+
+TEST_F(ConfigLoad, ReadsTheSettingsFileFromAMountedPackage) {
+    addFile("project.ini", "// dev and CI\r\nLANG GER\r\nFIXED_DT 1\r\nRESOLUTION 720\r\n");
+    mount();
+    ASSERT_TRUE(configLoad("project.ini"));
+    EXPECT_EQ(configGetFloat("FIXED_DT"), 1.0f);
+    EXPECT_EQ(configGetInt("RESOLUTION"), 720);
+    buildLangDir();
+    EXPECT_EQ(std::string(getLangDir()), m_root.string() + "/Lang\\ger\\");
+    // The file object went back to the pool with the source.
+    EXPECT_EQ(getAssetFileCount(), 0u);
+}
+
+TEST_F(ConfigLoad, MissingFileFailsToLoad) {
+    EXPECT_FALSE(configLoad("project.ini"));
+    addFile("other.ini", "KEY 1\n");
+    mount();
+    EXPECT_FALSE(configLoad("project.ini"));
+    EXPECT_FALSE(configHasKey("KEY"));
+}
+
+TEST_F(ConfigLoad, ZeroByteFileFailsToLoad) {
+    // The package writer refuses empty files, so this package is put together by hand.
+    SPackageTableInput input;
+    input.pathHash = crc32TextNoCase("project.ini");
+    input.entry.size = 0;
+    std::vector<u8> table;
+    ASSERT_EQ(packageTableBuild(&input, 1, &table).error, E_PACKAGEBUILD_OK);
+    std::ofstream(m_root / packageFileName("ASPEC", ".mtc"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(table.data()), std::streamsize(table.size()));
+    std::ofstream(m_root / packageFileName("ASPEC", ".mdf"), std::ios::binary) << std::string(16, 'x');
+    ASSERT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
+
+    ASSERT_EQ(packagedFileExists("project.ini", PACKAGE_ID_ANY), 1u);
+    EXPECT_FALSE(configLoad("project.ini"));
+    EXPECT_FALSE(openTextSource((m_root.string() + "/project.ini").c_str()));
+    EXPECT_EQ(getAssetFileCount(), 0u);
+}
+
+TEST_F(ConfigLoad, PackagedTextSourceReadsTokensAndNamesItselfInErrors) {
+    addFile("Camera/CameraFrames.txt", "// frames\nframe UI\n0 1 2\n");
+    mount();
+    const std::string path = m_root.string() + "/Camera/CameraFrames.txt";
+    ASSERT_TRUE(openTextSource(path.c_str()));
+    EXPECT_EQ(getAssetFileCount(), 1u);
+    expectToken("FRAME");
+    EXPECT_STREQ(readToken(), "UI");
+    try {
+        expectToken("position");
+        FAIL() << "a wrong token must be fatal";
+    } catch (const std::runtime_error& error) {
+        const std::string reason = error.what();
+        EXPECT_NE(reason.find("CameraFrames.txt: line 3"), std::string::npos) << reason;
+    }
+    closeTextSource();
+    EXPECT_EQ(getAssetFileCount(), 0u);
+    EXPECT_FALSE(openTextSource((m_root.string() + "/Camera/Missing.txt").c_str()));
 }
