@@ -90,17 +90,6 @@ TEST_F(Directories, DataDirPrefixIsRemovedWithItsSlashesTurned) {
     EXPECT_STREQ(nested, "project.ini");
 }
 
-TEST_F(Directories, SlashesBecomeBackslashes) {
-    char narrow[] = "./a/b\\c";
-    toBackslashes(narrow);
-    EXPECT_STREQ(narrow, ".\\a\\b\\c");
-    char16_t wide[] = u"/x/y";
-    toBackslashesW(wide);
-    EXPECT_EQ(std::u16string(wide), u"\\x\\y");
-    EXPECT_EQ(getPathSeparator(), '\\');
-    EXPECT_STREQ(getPathSeparatorString(), "\\");
-}
-
 TEST_F(Directories, PathSplitsAtEitherSeparatorAndTheLastDot) {
     EXPECT_EQ(directory(u"music/album\\song.v2.ogg"), u"music/album\\");
     EXPECT_EQ(fileName(u"music/album\\song.v2.ogg", true), u"song.v2.ogg");
