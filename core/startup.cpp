@@ -3,15 +3,18 @@
 #include "core/cipher.h"
 #include "core/config.h"
 #include "core/directories.h"
-#include "core/frame.h"
+#include "core/fatal_error.h"
 #include "core/file_layer.h"
+#include "core/frame.h"
 #include "core/game_mode.h"
 #include "core/global_objects.h"
 #include "core/log_manager.h"
 #include "core/packages.h"
 #include "core/random.h"
 #include "core/script_cache.h"
+#include "core/string_table.h"
 #include "core/task_layer.h"
+#include "core/text_reader.h"
 #include "core/timers.h"
 #include "input/ambient_light.h"
 #include "input/input_channels.h"
@@ -22,6 +25,16 @@
 #include "render/view_slots.h"
 #include "world/bar_colour_scheme.h"
 
+namespace {
+
+// A text the tables may lack reads as empty.
+const char16_t* localisedOrEmpty(const char* key) {
+    const char16_t* text = getLocalisedString(key);
+    return text ? text : u"";
+}
+
+}  // namespace
+
 void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) {
     // Mode state.
     g_iCurrentGameModeId = E_GAMEMODE_FRONT_END;
@@ -29,36 +42,52 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     g_pCurrentGameMode = g_apGameModes[E_GAMEMODE_FRONT_END];
     g_iQuitGame = 0;
 
-    // Random numbers and timers. A non-zero RANDOM_SEED makes a run repeatable.
-    const s32 seed = configGetInt("RANDOM_SEED");
-    sfmtInitGenRand(seed != 0 ? u32(seed) : osTimeGetTime());
+    // Timers.
     frameTimerInit();
     resetFirstFrame();
-    timersInit();
 
     // Directories, files and packages.
     setDataDir(dataDirectory);
+    stringTablesInit();
+    timersInit();
     fileLayerInit();
     cipherLockInit();
     packagesInit();
     archiveMount("ASPEC", 4, nullptr);
     archiveMount("AAM", 4, nullptr);
 
-    // Global tables, scripts and the logs.
+    // Settings. The generator is seeded once they are known, so that RANDOM_SEED can make a run
+    // repeatable; without it the time seeds it.
+    configClear();
+    if (!configLoad("project.ini")) fatalError("cannot read project.ini from the data packages");
+    const s32 seed = configGetInt("RANDOM_SEED");
+    sfmtInitGenRand(seed != 0 ? u32(seed) : osTimeGetTime());
+    buildLangDir();
+    initUserDataDir();
+    closeTextSource();
+    createSaveDataDir();
+
+    // String tables and global tables.
+    loadPlatformStringTable();
     initGlobalBucketTables();
+    stringTableLoad("All");
+    stringTableLoad("All_NO_TRANS");
+    stringTableLoad("SOSOnly");
+
+    // Scripts and the logs.
     scriptRegistriesInit();
     getScript("playbalance.txt", 0);
     getScript("guardian_movies.txt", 0);
     getScript("sos.txt", 0);
     logManagerInit();
+    initAmbientLighting(localisedOrEmpty("WINDOW_TITLE"), localisedOrEmpty("GAME_VERSION"), 1.0f / 30.0f, 5);
 
-    // Ambient light, then the display options and the window.
-    initAmbientLighting(u"", u"", 1.0f / 30.0f, 5);
+    // Display options and the window.
     initDisplayOptionTable();
     createMainWindow();
     osInstallTerminationHandler();
 
-    // Input and the view slots.
+    // Input, tasks and the view slots.
     initInput(0, inputChannelCount);
     taskLayerInit();
     resetViewSlots();
@@ -78,13 +107,16 @@ s32 gameShutdown() {
     taskLayerShutdown();
     medalQueueShutdown();
     shutdownAmbientLighting();
+    configFree();
+    closeTextSource();
     shutdownInput();
     releaseDisplayOptionTable();
     logManagerShutdown();
     fileLayerShutdown();
+    timersShutdown();
+    stringTablesShutdown();
     cipherLockShutdown();
     packagesShutdown();
-    timersShutdown();
     destroyMainWindow();
     return 1;
 }
