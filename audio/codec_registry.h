@@ -42,7 +42,8 @@ enum ECodecInitStatus : s32 {
 // Non-zero on success. Runs on the decode thread.
 using CodecThreadInitFn = s32 (*)();
 using CodecThreadExitFn = void (*)();
-// A new decoder object of the family, constructed but not initialised; null on failure.
+// A new decoder object of the family (made with new: the decode thread deletes it), constructed
+// but not initialised; null on failure.
 using CodecFactoryFn = ClCodecStreamInstance* (*)();
 
 struct SCodecExtension {
@@ -74,9 +75,9 @@ s32 addCodecRecordExtension(SCodecRecord* record, const char* extension, s32 for
 // Manager state -1, not ready, no thread; creates the registry lock and the three arrays.
 // Returns 1.
 s32 initCodecRegistry();
-// Opens the audio log, applies the user's audio-log option, registers the seven decoder
-// families in their fixed order and starts the decode thread. Returns 1.
-s32 codecRegistration();
+// Opens the audio log, applies the user's audio-log option (g_SavedOptions.audioLog), registers
+// the seven decoder families in their fixed order and starts the decode thread. Returns 1.
+s32 codecRegistration(u32 audioLogSetting);
 // Stops every job, waits for the decode thread to destroy them all and to run the thread-exit
 // functions, then frees the registry. Every stream that reads a job must be stopped first.
 void shutdownCodecRegistry();

@@ -292,7 +292,8 @@ struct SCodecRingMessages {
     ECodecLogTarget target;
 };
 
-// Slot 15 of a ring decoder: zero-fills data, then copies from the ring at ring->streamRead
+// Slot 15 of a ring decoder: zero-fills data, then (once the job has reached state 2: before
+// that the decode thread is still setting the ring up) copies from the ring at ring->streamRead
 // under the buffer lock; a buffer not ready, or a wrap back to the starting buffer, ends the copy
 // with a line and the rest silent. Returns CODEC_STREAM_READ_OK.
 s32 readCodecRingForStream(ClCodecStreamInstance* job, SCodecRing* ring, void* data, u32 bytes,

@@ -1,0 +1,67 @@
+// Registration of the seven decoder families, in the order that decides which family serves an
+// extension listed twice (".mp3": Windows Media first, QuickTime when Windows Media cannot start).
+//
+// Kept apart from the registry so that the registry itself links without the decoder libraries.
+#include "audio/codec_registry.h"
+
+#include "audio/decode_thread.h"
+#include "core/directories.h"
+#include "platform/os/os.h"
+
+#include <string>
+
+namespace {
+
+// WAV, Ogg Vorbis and FLAC have nothing to start.
+s32 codecThreadInitNothing() { return 1; }
+
+struct SCodecExtensionEntry {
+    const char* extension;
+    s32 formatId;
+};
+
+void registerFamily(CodecThreadInitFn threadInit, CodecThreadExitFn threadExit, CodecFactoryFn factory,
+                    std::initializer_list<SCodecExtensionEntry> extensions) {
+    SCodecRecord record;
+    initCodecRecord(&record, threadInit, threadExit, factory);
+    for (const SCodecExtensionEntry& entry : extensions) addCodecRecordExtension(&record, entry.extension, entry.formatId);
+    registerCodec(record);
+}
+
+// "GAMEDATA\audio.log" under the user-data directory. The log's folder exists by now (the
+// library's start-up creates it).
+void openAudioLog() {
+    const char16_t* userDir = getUserDataDirW();
+    if (!userDir || userDir[0] == 0) return;
+    std::u16string path(userDir);
+    if (path.back() != u'\\' && path.back() != u'/') path += u'\\';
+    path += u"GAMEDATA\\audio.log";
+    for (char16_t& unit : path) {
+        if (unit == u'/') unit = u'\\';
+    }
+    if (path.size() + 1 > LOG_TEXT_CAPACITY) return;
+    const std::string narrowPath = osWideToUtf8(path.c_str());
+    if (narrowPath.size() + 1 > LOG_TEXT_CAPACITY) return;
+    openLog(CODEC_AUDIO_LOG_NAME, narrowPath.c_str());
+}
+
+}  // namespace
+
+s32 codecRegistration(u32 audioLogSetting) {
+    openAudioLog();
+    setCodecLogging(audioLogSetting);
+    registerFamily(codecThreadInitWindowsMedia, codecThreadExitWindowsMedia, createCodecStreamInstanceWindowsMedia,
+                   {{".mp3", E_CODECFORMAT_MP3}, {".wma", E_CODECFORMAT_WMA}});
+    registerFamily(codecThreadInitQuickTime, codecThreadExitQuickTime, createCodecStreamInstanceQuickTime,
+                   {{".mp3", E_CODECFORMAT_MP3}, {".m4a", E_CODECFORMAT_M4A}, {".aac", E_CODECFORMAT_AAC}});
+    registerFamily(codecThreadInitNothing, nullptr, createCodecStreamInstanceWAV, {{".wav", E_CODECFORMAT_WAV}});
+    registerFamily(codecThreadInitNothing, nullptr, createCodecStreamInstanceOggVorbis,
+                   {{".ogg", E_CODECFORMAT_OGGVORBIS}});
+    registerFamily(codecThreadInitNothing, nullptr, createCodecStreamInstanceFLAC, {{".flac", E_CODECFORMAT_FLAC}});
+    registerFamily(codecThreadInitAIFF, nullptr, createCodecStreamInstanceAIFF,
+                   {{".aiff", E_CODECFORMAT_AIFF}, {".aif", E_CODECFORMAT_AIFF}});
+    registerFamily(codecThreadInitWavPack, nullptr, createCodecStreamInstanceWavPack,
+                   {{".wv", E_CODECFORMAT_WAVPACK}});
+    startDecodeThread();
+    return 1;
+}

@@ -1,0 +1,132 @@
+// A decoder family of the tests: "decodes" a counting byte pattern of a chosen length into a
+// ring, with switches to fail at each slot, so the job, the registry and the pull can be
+// exercised without any real file format.
+#pragma once
+
+#include "audio/codec_registry.h"
+#include "audio/codec_stream_instance.h"
+#include "audio/sample_pull.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <functional>
+
+struct SFakeCodecConfig {
+    u32 totalBytes = 1000;
+    u32 bufferCount = 3;
+    u32 bytesPerBuffer = 100;
+    bool failInitializeMembers = false;
+    bool failPreOpen = false;
+    bool failOpen = false;
+    bool failStart = false;
+    // The fill (counted from 0) that reports a decoding error; -1 for none.
+    s32 failAtFill = -1;
+    // Runs inside each fill's decode, before the bytes are produced.
+    std::function<void(u32 fill)> onDecode;
+};
+
+// The byte at position i of every fake stream.
+inline u8 fakeStreamByte(u32 i) { return u8((i * 7u + (i >> 8)) & 0xFF); }
+
+inline std::atomic<int> g_fakeCodecLiveObjects{0};
+inline std::atomic<int> g_fakeCodecReleaseAllCalls{0};
+
+inline const SCodecRingMessages g_fakeRingMessages = {"fake ring: buffer [%d] not pending\n",
+                                                      "fake ring: wrapped around to buffer [%d]\n",
+                                                      E_CODECLOG_AUDIO_LOG};
+
+class ClFakeCodec : public ClCodecStreamInstance {
+public:
+    explicit ClFakeCodec(const SFakeCodecConfig& config, s32 familyTag = 0) : m_config(config), m_familyTag(familyTag) {
+        ++g_fakeCodecLiveObjects;
+    }
+    ~ClFakeCodec() override { --g_fakeCodecLiveObjects; }
+
+    s32 initializeMembers() override {
+        std::memset(&m_ring, 0, sizeof(m_ring));
+        m_produced = 0;
+        m_fills = 0;
+        return m_config.failInitializeMembers ? 0 : 1;
+    }
+    s32 preOpenCheck() override { return m_config.failPreOpen ? 0 : 1; }
+    s32 initializeFullStream() override {
+        if (m_config.failOpen) return 0;
+        return allocateCodecRing(&m_ring, m_config.bufferCount, m_config.bytesPerBuffer, this);
+    }
+    s32 initializeMetaDataOnlyStream() override { return 1; }
+    s32 startDecoding() override { return m_config.failStart ? 0 : fill(); }
+    s32 prepareMetaDataOnly() override { return 1; }
+    s32 canDecodeMoreData() override { return codecRingHasFreeBuffer(this, &m_ring); }
+    s32 isDecodingFinished() override { return s32(m_ring.finished); }
+    s32 getMetaData(SCodecMetaDataRequest* request) override {
+        if (request->kind != E_CODECMETA_TITLE) return 0;
+        const char16_t title[] = u"Fake";
+        const u32 units = std::min<u32>(request->bufferBytes / 2, 5);
+        std::memcpy(request->buffer, title, units * 2);
+        return 1;
+    }
+    s32 continueDecoding() override { return fill(); }
+    void releaseAll() override {
+        releaseCodecRing(&m_ring);
+        ++g_fakeCodecReleaseAllCalls;
+    }
+    s32 getCommonCodecInfo(SCommonCodecInfo* info) override {
+        info->durationMs = m_config.totalBytes / 4;
+        info->totalBytes = m_config.totalBytes;
+        info->channels = 2;
+        info->one = 1;
+        info->bytesPerSample = 2;
+        info->sampleRate = 1000.0f;
+        info->sampleFormat = E_CODECSAMPLEFORMAT_INTEGER;
+        return 1;
+    }
+    s32 fillCreateSoundExInfo(SCodecCreateSoundExInfo* info) override {
+        info->length = m_config.totalBytes;
+        info->numChannels = 2;
+        info->defaultFrequency = 1000;
+        info->format = E_CODECSOUNDFORMAT_PCM16;
+        m_ring.streamRead.index = 0;
+        m_ring.streamRead.offset = 0;
+        m_ring.streamRead.job = this;
+        info->userData = &m_ring.streamRead;
+        return 1;
+    }
+    s32 handleFMODReadCallback(void* data, u32 bytes) override {
+        return readCodecRingForStream(this, &m_ring, data, bytes, g_fakeRingMessages);
+    }
+    s32 gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination, u32 bytes,
+                                       u32* outBytes) override {
+        return pullCodecRingForAnalysis(this, &m_ring, info, destination, bytes, outBytes);
+    }
+
+    SCodecRing m_ring{};
+    SFakeCodecConfig m_config;
+    s32 m_familyTag;
+    u32 m_produced = 0;
+    u32 m_fills = 0;
+
+private:
+    s32 fill() {
+        return fillCodecRing(this, &m_ring, [this](u8* destination, u32 capacity, u32* outBytes, u32*) -> s32 {
+            const u32 fillIndex = m_fills++;
+            if (m_config.onDecode) m_config.onDecode(fillIndex);
+            if (m_config.failAtFill >= 0 && fillIndex == u32(m_config.failAtFill)) return 0;
+            const u32 count = std::min(capacity, m_config.totalBytes - m_produced);
+            for (u32 i = 0; i < count; ++i) destination[i] = fakeStreamByte(m_produced + i);
+            m_produced += count;
+            *outBytes = count;
+            return 1;
+        });
+    }
+};
+
+// Steps the job until its state is one of the wanted ones, at most maxSteps times; the state.
+inline s32 stepFakeJobUntil(ClCodecStreamInstance* job, std::initializer_list<s32> wanted, u32 maxSteps = 100) {
+    for (u32 i = 0; i < maxSteps; ++i) {
+        const s32 state = getCodecJobState(job);
+        if (std::find(wanted.begin(), wanted.end(), state) != wanted.end()) return state;
+        stepCodecJob(job);
+    }
+    return getCodecJobState(job);
+}

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "audio/decode_thread.h"
+#include "core/crit_section_pool.h"
+#include "tests/audio/fake_codec_family.h"
+
+namespace {
+
+enum EFakeFamily : s32 { E_FAKE_WINDOWS_MEDIA = 1, E_FAKE_QUICKTIME = 2, E_FAKE_WAV = 3, E_FAKE_AIFF = 6, E_FAKE_WAVPACK = 7 };
+
+SFakeCodecConfig g_registryFakeConfig;
+std::atomic<bool> g_windowsMediaStarts{false};
+std::atomic<bool> g_othersStart{true};
+std::atomic<int> g_windowsMediaExits{0};
+std::atomic<int> g_quickTimeExits{0};
+
+s32 initWindowsMedia() { return g_windowsMediaStarts ? 1 : 0; }
+s32 initOther() { return g_othersStart ? 1 : 0; }
+void exitWindowsMedia() { ++g_windowsMediaExits; }
+void exitQuickTime() { ++g_quickTimeExits; }
+ClCodecStreamInstance* createWindowsMedia() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_WINDOWS_MEDIA); }
+ClCodecStreamInstance* createQuickTime() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_QUICKTIME); }
+ClCodecStreamInstance* createWav() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_WAV); }
+ClCodecStreamInstance* createAiff() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_AIFF); }
+ClCodecStreamInstance* createWavPack() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_WAVPACK); }
+
+void registerFake(CodecThreadInitFn init, CodecThreadExitFn exit, CodecFactoryFn factory,
+                  std::initializer_list<std::pair<const char*, s32>> extensions) {
+    SCodecRecord record;
+    initCodecRecord(&record, init, exit, factory);
+    for (const auto& extension : extensions) addCodecRecordExtension(&record, extension.first, extension.second);
+    registerCodec(record);
+}
+
+class CodecRegistry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        critSectionPoolInit();
+        g_registryFakeConfig = SFakeCodecConfig{};
+        g_windowsMediaStarts = false;
+        g_othersStart = true;
+        g_windowsMediaExits = 0;
+        g_quickTimeExits = 0;
+        m_locksBefore = critSectionPoolUseCount();
+        initCodecRegistry();
+    }
+    void TearDown() override {
+        shutdownCodecRegistry();
+        resetDecodeThreadInterval();
+        EXPECT_EQ(g_fakeCodecLiveObjects.load(), 0);
+        EXPECT_EQ(critSectionPoolUseCount(), m_locksBefore);
+    }
+
+    // The records of the game's order, with Windows Media unable to start.
+    void registerGameOrder() {
+        registerFake(initWindowsMedia, exitWindowsMedia, createWindowsMedia,
+                     {{".mp3", E_CODECFORMAT_MP3}, {".wma", E_CODECFORMAT_WMA}});
+        registerFake(initOther, exitQuickTime, createQuickTime,
+                     {{".mp3", E_CODECFORMAT_MP3}, {".m4a", E_CODECFORMAT_M4A}, {".aac", E_CODECFORMAT_AAC}});
+        registerFake(initOther, nullptr, createWav, {{".wav", E_CODECFORMAT_WAV}});
+        registerFake(initOther, nullptr, createAiff, {{".aiff", E_CODECFORMAT_AIFF}, {".aif", E_CODECFORMAT_AIFF}});
+        registerFake(initOther, nullptr, createWavPack, {{".wv", E_CODECFORMAT_WAVPACK}});
+    }
+
+    u32 m_locksBefore = 0;
+};
+
+TEST_F(CodecRegistry, AnswersNothingBeforeTheFirstPass) {
+    registerGameOrder();
+    s32 format = 99;
+    EXPECT_EQ(findCodecFormatForPath(u"song.wav", &format), 0);
+    EXPECT_EQ(findCodecFormatForExtension("wav", &format), 0);
+    EXPECT_EQ(format, 99);
+    EXPECT_EQ(openCodecJob(E_CODECFORMAT_WAV, u"song.wav"), nullptr);
+    EXPECT_EQ(isCodecDisabledForPath(u"song.wav"), 1u);
+    EXPECT_EQ(stepCodecManager(), 1);
+    EXPECT_TRUE(isCodecRegistryReady());
+    EXPECT_EQ(findCodecFormatForPath(u"song.wav", &format), 1);
+    EXPECT_EQ(format, E_CODECFORMAT_WAV);
+}
+
+TEST_F(CodecRegistry, PathTailMatchesWithFoldedCaseButNeverTheWholePath) {
+    registerGameOrder();
+    ASSERT_EQ(stepCodecManager(), 1);
+    s32 format = 99;
+    EXPECT_EQ(findCodecFormatForPath(u"C:\\Music\\Song.MP3", &format), 1);
+    EXPECT_EQ(format, E_CODECFORMAT_MP3);
+    EXPECT_EQ(findCodecFormatForPath(u"/music/Ångström.Mp3", &format), 1);
+    EXPECT_EQ(format, E_CODECFORMAT_MP3);
+    EXPECT_EQ(findCodecFormatForPath(u"x.aif", &format), 1);
+    EXPECT_EQ(format, E_CODECFORMAT_AIFF);
+    format = 99;
+    EXPECT_EQ(findCodecFormatForPath(u".mp3", &format), 0);
+    EXPECT_EQ(format, -1);
+    EXPECT_EQ(findCodecFormatForPath(u"song.mp3.txt", &format), 0);
+}
+
+TEST_F(CodecRegistry, Mp3FallsThroughFromAFailedWindowsMediaRecordToQuickTime) {
+    registerGameOrder();
+    ASSERT_EQ(stepCodecManager(), 1);
+    s32 format = 99;
+    EXPECT_EQ(findCodecFormatForPath(u"a.mp3", &format), 1);
+    EXPECT_EQ(format, E_CODECFORMAT_MP3);
+    // ".wma" is listed only by the failed record.
+    EXPECT_EQ(findCodecFormatForPath(u"a.wma", &format), 0);
+    EXPECT_EQ(format, -1);
+    EXPECT_EQ(openCodecJob(E_CODECFORMAT_WMA, u"a.wma"), nullptr);
+
+    ClCodecStreamInstance* job = openCodecJob(E_CODECFORMAT_MP3, u"a.mp3");
+    ASSERT_NE(job, nullptr);
+    EXPECT_EQ(static_cast<ClFakeCodec*>(job)->m_familyTag, E_FAKE_QUICKTIME);
+    EXPECT_EQ(getLiveCodecJobCount(), 1u);
+    const SCodecRecord* record = findCodecRecordForFormat(E_CODECFORMAT_MP3);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->extensionCount, 3u);
+    releaseCodecJob(job);
+}
+
+TEST_F(CodecRegistry, ExtensionSearchIsALowerCasedSubstringSearch) {
+    registerGameOrder();
+    ASSERT_EQ(stepCodecManager(), 1);
+    s32 format = 99;
+    EXPECT_EQ(findCodecFormatForExtension("wv", &format), 1);
+    EXPECT_EQ(format, E_CODECFORMAT_WAVPACK);
+    EXPECT_EQ(findCodecFormatForExtension("AIF", &format), 1);
+    EXPECT_EQ(format, E_CODECFORMAT_AIFF);
+    EXPECT_EQ(findCodecFormatForExtension("mp", &format), 1);
+    EXPECT_EQ(format, E_CODECFORMAT_MP3);
+    EXPECT_EQ(findCodecFormatForExtension(".M4A", &format), 1);
+    EXPECT_EQ(format, E_CODECFORMAT_M4A);
+    EXPECT_EQ(findCodecFormatForExtensionWide(u"WAV", &format), 1);
+    EXPECT_EQ(format, E_CODECFORMAT_WAV);
+    // With a dot the dot takes part: ".v" is not in any extension.
+    EXPECT_EQ(findCodecFormatForExtension(".v", &format), 0);
+    EXPECT_EQ(format, -1);
+    EXPECT_EQ(findCodecFormatForExtension("", &format), 0);
+    EXPECT_EQ(findCodecFormatForExtension("flac", &format), 0);
+}
+
+TEST_F(CodecRegistry, DisabledFlagIsSetOnTheFirstEqualEntryOnly) {
+    registerGameOrder();
+    ASSERT_EQ(stepCodecManager(), 1);
+    EXPECT_EQ(isCodecDisabledForExtension("mp3"), 0u);
+    EXPECT_EQ(setCodecDisabledForExtension("MP3", 1), 1);
+    EXPECT_EQ(isCodecDisabledForExtension(".mp3"), 1u);
+    EXPECT_EQ(isCodecDisabledForPath(u"x.Mp3"), 1u);
+    // The QuickTime record's own ".mp3" entry keeps its flag.
+    const SCodecRecord* quickTime = findCodecRecordForFormat(E_CODECFORMAT_MP3);
+    ASSERT_NE(quickTime, nullptr);
+    EXPECT_EQ(quickTime->extensions[0].disabledByUser, 0u);
+
+    // Equality, not a substring: "aif" names the ".aif" entry, not ".aiff".
+    EXPECT_EQ(setCodecDisabledForExtension("aif", 1), 1);
+    EXPECT_EQ(isCodecDisabledForExtension("aiff"), 0u);
+    EXPECT_EQ(isCodecDisabledForPath(u"x.aif"), 1u);
+
+    EXPECT_EQ(setCodecDisabledForExtension("ogg", 1), 0);
+    EXPECT_EQ(isCodecDisabledForExtension("ogg"), 1u);
+    EXPECT_EQ(isCodecUnavailableForExtension("wav"), 0u);
+    EXPECT_EQ(isCodecUnavailableForPath(u"x.wav"), 0u);
+    EXPECT_EQ(isCodecUnavailableForPath(u"x.ogg"), 1u);
+}
+
+TEST_F(CodecRegistry, ReleasedJobStillDecodingLivesUntilItsStopFlagFinishesIt) {
+    registerGameOrder();
+    ASSERT_EQ(stepCodecManager(), 1);
+    ClCodecStreamInstance* job = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
+    ASSERT_NE(job, nullptr);
+    for (int pass = 0; pass < 3; ++pass) stepCodecManager();
+    ASSERT_EQ(getCodecJobState(job), E_CODECJOB_READY);
+    const int objects = g_fakeCodecLiveObjects.load();
+
+    releaseCodecJob(job);
+    stepCodecManager();  // not terminal yet: stepped, and its stop flag moves it to 4
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_FINISHED);
+    EXPECT_EQ(getLiveCodecJobCount(), 1u);
+    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects);
+    stepCodecManager();  // destroyed in the following pass
+    EXPECT_EQ(getLiveCodecJobCount(), 0u);
+    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects - 1);
+}
+
+TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
+    g_othersStart = false;
+    registerGameOrder();
+    EXPECT_EQ(stepCodecManager(), 0);
+    EXPECT_EQ(getCodecManagerState(), 3);
+    EXPECT_FALSE(isCodecRegistryReady());
+    s32 format = 99;
+    EXPECT_EQ(findCodecFormatForPath(u"a.wav", &format), 0);
+    EXPECT_EQ(format, 99);
+    EXPECT_EQ(openCodecJob(E_CODECFORMAT_WAV, u"a.wav"), nullptr);
+    shutdownCodecRegistry();
+    EXPECT_EQ(g_windowsMediaExits.load() + g_quickTimeExits.load(), 0);
+    initCodecRegistry();  // for TearDown
+
+    // No records at all count as every family failing.
+    EXPECT_EQ(stepCodecManager(), 0);
+    EXPECT_FALSE(isCodecRegistryReady());
+}
+
+TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes) {
+    registerGameOrder();
+    setDecodeThreadInterval(1);
+    EXPECT_EQ(getDecodeThreadInterval(), 1u);
+    ASSERT_EQ(startDecodeThread(), 1);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!isCodecRegistryReady() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(isCodecRegistryReady());
+
+    ClCodecStreamInstance* released = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
+    ClCodecStreamInstance* kept = openCodecJob(E_CODECFORMAT_WAVPACK, u"b.wv");
+    ASSERT_NE(released, nullptr);
+    ASSERT_NE(kept, nullptr);
+    while (getCodecJobState(kept) != E_CODECJOB_READY && std::chrono::steady_clock::now() < deadline) {
+        waitForCodecJobProgress(kept, 10);
+    }
+    EXPECT_EQ(getCodecJobState(kept), E_CODECJOB_READY);
+    releaseCodecJob(released);
+    while (getLiveCodecJobCount() != 1 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(getLiveCodecJobCount(), 1u);
+
+    // The job never released is stopped and freed by the shutdown itself.
+    shutdownCodecRegistry();
+    EXPECT_EQ(g_fakeCodecLiveObjects.load(), 0);
+    EXPECT_EQ(g_quickTimeExits.load(), 1);
+    EXPECT_EQ(g_windowsMediaExits.load(), 0);
+    resetDecodeThreadInterval();
+    EXPECT_EQ(getDecodeThreadInterval(), CODEC_DEFAULT_DECODE_INTERVAL_MS);
+    initCodecRegistry();  // for TearDown
+}
+
+TEST(CodecRecord, HoldsAtMostEightLowerCasedExtensions) {
+    SCodecRecord record;
+    initCodecRecord(&record, nullptr, nullptr, nullptr);
+    EXPECT_EQ(record.initStatus, E_CODECINIT_NOT_INITIALISED);
+    EXPECT_EQ(addCodecRecordExtension(&record, ".FLAC", E_CODECFORMAT_FLAC), 1);
+    EXPECT_STREQ(record.extensions[0].extension, ".flac");
+    EXPECT_EQ(addCodecRecordExtension(&record, "", E_CODECFORMAT_FLAC), 0);
+    for (u32 i = 1; i < CODEC_MAX_EXTENSIONS; ++i) EXPECT_EQ(addCodecRecordExtension(&record, ".x", 0), 1);
+    EXPECT_EQ(addCodecRecordExtension(&record, ".y", 0), 0);
+    EXPECT_EQ(record.extensionCount, CODEC_MAX_EXTENSIONS);
+}
+
+}  // namespace

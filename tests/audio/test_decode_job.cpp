@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "core/crit_section_pool.h"
+#include "tests/audio/fake_codec_family.h"
+
+namespace {
+
+class DecodeJob : public ::testing::Test {
+protected:
+    void SetUp() override { critSectionPoolInit(); }
+    void TearDown() override {
+        for (ClFakeCodec* job : m_jobs) {
+            shutdownCodecJob(job);
+            delete job;
+        }
+    }
+
+    ClFakeCodec* makeJob(const SFakeCodecConfig& config) {
+        ClFakeCodec* job = new ClFakeCodec(config);
+        initCodecJob(job, 0, u"C:\\Music\\fake.snd");
+        m_jobs.push_back(job);
+        return job;
+    }
+
+    std::vector<ClFakeCodec*> m_jobs;
+};
+
+TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
+    ClFakeCodec* job = makeJob({});
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_NEW);
+    stepCodecJob(job);
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_PRE_OPEN_PASSED);
+    stepCodecJob(job);
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_OPENED);
+    stepCodecJob(job);
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_READY);
+    // The first fill filled every buffer: the ring is full, so the job stays ready.
+    EXPECT_EQ(job->m_produced, 300u);
+    stepCodecJob(job);
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_READY);
+
+    u8 sink[100];
+    job->handleFMODReadCallback(sink, sizeof(sink));
+    stepCodecJob(job);
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_DECODING);
+    stepCodecJob(job);
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_READY);
+    EXPECT_EQ(job->m_produced, 400u);
+
+    // Drain to the end: 1000 bytes then a 0-byte fill finish the job.
+    u8 big[1000];
+    for (int i = 0; i < 20 && getCodecJobState(job) != E_CODECJOB_FINISHED; ++i) {
+        job->handleFMODReadCallback(big, 250);
+        stepCodecJob(job);
+        stepCodecJob(job);
+    }
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_FINISHED);
+    EXPECT_EQ(job->m_produced, 1000u);
+    EXPECT_EQ(getCodecJobState(nullptr), -1);
+}
+
+TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
+    SFakeCodecConfig open;
+    open.failOpen = true;
+    ClFakeCodec* notOpened = makeJob(open);
+    stepCodecJob(notOpened);
+    EXPECT_EQ(getCodecJobState(notOpened), E_CODECJOB_PRE_OPEN_PASSED);
+    stepCodecJob(notOpened);
+    EXPECT_EQ(getCodecJobState(notOpened), E_CODECJOB_OPEN_FAILED);
+    for (int i = 0; i < 3; ++i) stepCodecJob(notOpened);
+    EXPECT_EQ(getCodecJobState(notOpened), E_CODECJOB_OPEN_FAILED);
+    EXPECT_EQ(notOpened->m_fills, 0u);
+
+    SFakeCodecConfig preOpen;
+    preOpen.failPreOpen = true;
+    ClFakeCodec* refused = makeJob(preOpen);
+    stepCodecJob(refused);
+    EXPECT_EQ(getCodecJobState(refused), E_CODECJOB_OPEN_FAILED);
+
+    SFakeCodecConfig start;
+    start.failStart = true;
+    EXPECT_EQ(stepFakeJobUntil(makeJob(start), {E_CODECJOB_START_FAILED, E_CODECJOB_READY}), E_CODECJOB_START_FAILED);
+
+    // A decoding error keeps what the ring already holds readable.
+    SFakeCodecConfig decode;
+    decode.failAtFill = 3;
+    ClFakeCodec* broken = makeJob(decode);
+    EXPECT_EQ(stepFakeJobUntil(broken, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    u8 first[100];
+    broken->handleFMODReadCallback(first, sizeof(first));
+    EXPECT_EQ(stepFakeJobUntil(broken, {E_CODECJOB_DECODE_FAILED}), E_CODECJOB_DECODE_FAILED);
+    u8 rest[200];
+    broken->handleFMODReadCallback(rest, sizeof(rest));
+    EXPECT_EQ(rest[0], fakeStreamByte(100));
+    EXPECT_EQ(rest[199], fakeStreamByte(299));
+    EXPECT_TRUE(isCodecJobFailed(E_CODECJOB_DECODE_FAILED));
+    EXPECT_FALSE(isCodecJobFailed(E_CODECJOB_FINISHED));
+}
+
+TEST_F(DecodeJob, FailedInitialisationEndsAsOpenFailureAtTheFirstStep) {
+    SFakeCodecConfig config;
+    config.failInitializeMembers = true;
+    ClFakeCodec* job = new ClFakeCodec(config);
+    m_jobs.push_back(job);
+    EXPECT_EQ(initCodecJob(job, 0, u"x.snd"), 0);
+    EXPECT_EQ(job->m_stopFlag.load(), 1u);
+    stepCodecJob(job);
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_OPEN_FAILED);
+}
+
+TEST_F(DecodeJob, EachJobTakesTwoPooledLocksAndOneWithoutLocksEndsAtItsFirstStep) {
+    const u32 before = critSectionPoolUseCount();
+    ClFakeCodec* first = makeJob({});
+    ClFakeCodec* second = makeJob({});
+    EXPECT_EQ(critSectionPoolUseCount(), before + 4);
+
+    // Leave exactly one lock in the pool: the next job gets its buffer lock but not the other.
+    std::vector<SCritSection*> held;
+    while (critSectionPoolUseCount() + 1 < CRIT_SECTION_POOL_CAPACITY) {
+        SCritSection* lock = nullptr;
+        ASSERT_EQ(critSectionCreate(&lock), 1);
+        held.push_back(lock);
+    }
+    ClFakeCodec* starved = new ClFakeCodec(SFakeCodecConfig{});
+    m_jobs.push_back(starved);
+    EXPECT_EQ(initCodecJob(starved, 0, u"x.snd"), 0);
+    stepCodecJob(starved);
+    EXPECT_EQ(getCodecJobState(starved), E_CODECJOB_OPEN_FAILED);
+    EXPECT_EQ(starved->m_fills, 0u);
+    for (SCritSection* lock : held) critSectionDestroy(lock);
+
+    EXPECT_EQ(stepFakeJobUntil(first, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    EXPECT_EQ(stepFakeJobUntil(second, {E_CODECJOB_READY}), E_CODECJOB_READY);
+}
+
+TEST_F(DecodeJob, StopFlagInReadyOrDecodingFinishesInTheSameStep) {
+    ClFakeCodec* ready = makeJob({});
+    ASSERT_EQ(stepFakeJobUntil(ready, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    ready->m_stopFlag.store(1);
+    stepCodecJob(ready);
+    EXPECT_EQ(getCodecJobState(ready), E_CODECJOB_FINISHED);
+
+    ClFakeCodec* decoding = makeJob({});
+    ASSERT_EQ(stepFakeJobUntil(decoding, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    u8 sink[100];
+    decoding->handleFMODReadCallback(sink, sizeof(sink));
+    stepCodecJob(decoding);
+    ASSERT_EQ(getCodecJobState(decoding), E_CODECJOB_DECODING);
+    decoding->m_stopFlag.store(1);
+    stepCodecJob(decoding);
+    EXPECT_EQ(getCodecJobState(decoding), E_CODECJOB_FINISHED);
+}
+
+TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuffer) {
+    SFakeCodecConfig config;
+    config.totalBytes = 250;  // buffers of 100, 100, 50: the ring holds the whole stream
+    ClFakeCodec* job = makeJob(config);
+    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
+
+    u8 data[400];
+    std::memset(data, 0xAA, sizeof(data));
+    EXPECT_EQ(job->handleFMODReadCallback(data, sizeof(data)), CODEC_STREAM_READ_OK);
+    for (u32 i = 0; i < 250; ++i) ASSERT_EQ(data[i], fakeStreamByte(i)) << i;
+    for (u32 i = 250; i < 400; ++i) ASSERT_EQ(data[i], 0) << i;
+    // Every buffer was read and freed; the position wrapped back to buffer 0, the first unfilled.
+    EXPECT_EQ(job->m_ring.streamRead.index, 0u);
+    EXPECT_EQ(job->m_ring.streamRead.offset, 0u);
+    for (u32 i = 0; i < 3; ++i) EXPECT_EQ(job->m_ring.states[i], E_CODECBS_FREE);
+
+    // Two of three buffers ready: the read stops at the third, which stays the read position.
+    SFakeCodecConfig partial;
+    partial.failAtFill = 2;
+    ClFakeCodec* shortRing = makeJob(partial);
+    stepFakeJobUntil(shortRing, {E_CODECJOB_START_FAILED});
+    shortRing->handleFMODReadCallback(data, sizeof(data));
+    EXPECT_EQ(data[199], fakeStreamByte(199));
+    EXPECT_EQ(data[200], 0);
+    EXPECT_EQ(shortRing->m_ring.streamRead.index, 2u);
+}
+
+TEST_F(DecodeJob, StreamReadOfExactlyTheRemainingBytesFreesTheBuffer) {
+    ClFakeCodec* job = makeJob({});
+    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    u8 data[100];
+    job->handleFMODReadCallback(data, 30);
+    EXPECT_EQ(job->m_ring.streamRead.index, 0u);
+    EXPECT_EQ(job->m_ring.streamRead.offset, 30u);
+    EXPECT_EQ(job->m_ring.states[0], E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE);
+
+    job->handleFMODReadCallback(data, 70);
+    EXPECT_EQ(data[0], fakeStreamByte(30));
+    EXPECT_EQ(data[69], fakeStreamByte(99));
+    EXPECT_EQ(job->m_ring.streamRead.index, 1u);
+    EXPECT_EQ(job->m_ring.streamRead.offset, 0u);
+    EXPECT_EQ(job->m_ring.states[0], E_CODECBS_FREE);
+
+    // Spanning a buffer boundary leaves the offset inside the next one.
+    job->handleFMODReadCallback(data, 100);
+    job->handleFMODReadCallback(data, 40);
+    EXPECT_EQ(data[0], fakeStreamByte(200));
+    EXPECT_EQ(job->m_ring.streamRead.index, 2u);
+    EXPECT_EQ(job->m_ring.streamRead.offset, 40u);
+}
+
+TEST_F(DecodeJob, DecodesOutsideTheBufferLock) {
+    std::atomic<int> lockFreeDuringDecode{0};
+    std::atomic<int> decodes{0};
+    ClFakeCodec* job = nullptr;
+    SFakeCodecConfig config;
+    config.onDecode = [&](u32) {
+        ++decodes;
+        // Another thread must be able to take the buffer lock while a buffer decodes.
+        std::thread other([&] {
+            if (critSectionTryEnter(job->m_bufferLock)) {
+                ++lockFreeDuringDecode;
+                critSectionLeave(job->m_bufferLock);
+            }
+        });
+        other.join();
+    };
+    job = makeJob(config);
+    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    EXPECT_EQ(decodes.load(), 3);
+    EXPECT_EQ(lockFreeDuringDecode.load(), 3);
+}
+
+struct SCallbackRecord {
+    s32 kind;
+    u32 result;
+    u32 userWord;
+    char16_t firstUnit;
+};
+std::vector<SCallbackRecord> g_metaDataCalls;
+
+void recordMetaDataCall(s32 kind, ClCodecStreamInstance*, char16_t* buffer, u32, u32 userWord, u32 result, u32) {
+    g_metaDataCalls.push_back({kind, result, userWord, buffer[0]});
+}
+
+TEST_F(DecodeJob, MetaDataRequestsAreAnsweredWhenReadyAndCancelledAtShutdown) {
+    g_metaDataCalls.clear();
+    char16_t title[16];
+    char16_t album[16];
+    std::fill(std::begin(title), std::end(title), u'x');
+    std::fill(std::begin(album), std::end(album), u'x');
+    ClFakeCodec* job = makeJob({});
+    job->m_requestQueue.push({E_CODECMETA_TITLE, title, sizeof(title), recordMetaDataCall, 11});
+    job->m_requestQueue.push({E_CODECMETA_ALBUM, album, sizeof(album), recordMetaDataCall, 12});
+    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    stepCodecJob(job);
+    ASSERT_EQ(g_metaDataCalls.size(), 2u);
+    EXPECT_EQ(g_metaDataCalls[0].result, E_CODECMETARESULT_ANSWERED);
+    EXPECT_EQ(g_metaDataCalls[0].firstUnit, u'F');
+    EXPECT_EQ(g_metaDataCalls[1].result, E_CODECMETARESULT_NOT_ANSWERED);
+    EXPECT_EQ(g_metaDataCalls[1].firstUnit, 0);
+    EXPECT_EQ(job->m_requestQueue.count, 0u);
+
+    // Requests still queued when the job is destroyed are cancelled with a cleared buffer.
+    g_metaDataCalls.clear();
+    std::fill(std::begin(title), std::end(title), u'x');
+    std::fill(std::begin(album), std::end(album), u'x');
+    job->m_requestQueue.push({E_CODECMETA_TITLE, title, sizeof(title), recordMetaDataCall, 21});
+    job->m_requestQueue.push({E_CODECMETA_ARTIST, album, sizeof(album), recordMetaDataCall, 22});
+    const int releasesBefore = g_fakeCodecReleaseAllCalls.load();
+    const u32 locksBefore = critSectionPoolUseCount();
+    shutdownCodecJob(job);
+    ASSERT_EQ(g_metaDataCalls.size(), 2u);
+    for (const SCallbackRecord& call : g_metaDataCalls) {
+        EXPECT_EQ(call.result, E_CODECMETARESULT_CANCELLED);
+        EXPECT_EQ(call.firstUnit, 0);
+    }
+    EXPECT_EQ(g_metaDataCalls[1].userWord, 22u);
+    EXPECT_EQ(title[15], 0);
+    EXPECT_EQ(g_fakeCodecReleaseAllCalls.load(), releasesBefore + 1);
+    EXPECT_EQ(critSectionPoolUseCount(), locksBefore - 2);
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_NEW);
+    m_jobs.erase(std::find(m_jobs.begin(), m_jobs.end(), job));
+    delete job;
+}
+
+TEST(CodecRing, RefusesEmptyOversizedAndTooManyBuffers) {
+    SCodecRing ring;
+    EXPECT_EQ(allocateCodecRing(&ring, 0, 100, nullptr), 0);
+    EXPECT_EQ(allocateCodecRing(&ring, 3, 0, nullptr), 0);
+    EXPECT_EQ(allocateCodecRing(&ring, CODEC_RING_MAX_BUFFERS + 1, 100, nullptr), 0);
+    EXPECT_EQ(allocateCodecRing(&ring, 2, u64(CODEC_RING_MAX_BUFFER_BYTES) + 1, nullptr), 0);
+    EXPECT_EQ(allocateCodecRing(&ring, 2, 0x100000000ull, nullptr), 0);
+    ASSERT_EQ(allocateCodecRing(&ring, 2, 13, nullptr), 1);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(ring.buffers[1]) % 16, 0u);
+    releaseCodecRing(&ring);
+    EXPECT_EQ(ring.buffers[0], nullptr);
+    EXPECT_FALSE(codecByteCountSupported(0x100000000ull));
+    EXPECT_TRUE(codecByteCountSupported(0xFFFFFFFFull));
+}
+
+}  // namespace
