@@ -5,10 +5,8 @@
 #include "audio/codec_registry.h"
 
 #include "audio/decode_thread.h"
-#include "core/directories.h"
-#include "platform/os/os.h"
 
-#include <string>
+#include <initializer_list>
 
 namespace {
 
@@ -28,27 +26,10 @@ void registerFamily(CodecThreadInitFn threadInit, CodecThreadExitFn threadExit, 
     registerCodec(record);
 }
 
-// "GAMEDATA\audio.log" under the user-data directory. The log's folder exists by now (the
-// library's start-up creates it).
-void openAudioLog() {
-    const char16_t* userDir = getUserDataDirW();
-    if (!userDir || userDir[0] == 0) return;
-    std::u16string path(userDir);
-    if (path.back() != u'\\' && path.back() != u'/') path += u'\\';
-    path += u"GAMEDATA\\audio.log";
-    for (char16_t& unit : path) {
-        if (unit == u'/') unit = u'\\';
-    }
-    if (path.size() + 1 > LOG_TEXT_CAPACITY) return;
-    const std::string narrowPath = osWideToUtf8(path.c_str());
-    if (narrowPath.size() + 1 > LOG_TEXT_CAPACITY) return;
-    openLog(CODEC_AUDIO_LOG_NAME, narrowPath.c_str());
-}
-
 }  // namespace
 
 s32 codecRegistration(u32 audioLogSetting) {
-    openAudioLog();
+    openCodecAudioLog();
     setCodecLogging(audioLogSetting);
     registerFamily(codecThreadInitWindowsMedia, codecThreadExitWindowsMedia, createCodecStreamInstanceWindowsMedia,
                    {{".mp3", E_CODECFORMAT_MP3}, {".wma", E_CODECFORMAT_WMA}});

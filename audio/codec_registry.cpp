@@ -5,12 +5,15 @@
 #include "audio/decode_thread.h"
 #include "core/array.h"
 #include "core/crit_section_pool.h"
+#include "core/directories.h"
 #include "core/fatal_error.h"
+#include "platform/os/os.h"
 
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -260,6 +263,21 @@ s32 registerCodec(const SCodecRecord& record) {
 
 // ---------------------------------------------------------------------------------------------
 // Audio log
+
+void openCodecAudioLog() {
+    const char16_t* userDir = getUserDataDirW();
+    if (!userDir || userDir[0] == 0) return;
+    std::u16string path(userDir);
+    if (path.back() != u'\\' && path.back() != u'/') path += u'\\';
+    path += u"GAMEDATA\\audio.log";
+    for (char16_t& unit : path) {
+        if (unit == u'/') unit = u'\\';
+    }
+    // The UTF-8 form goes to the log manager whole: a user folder with any name gets its log.
+    const std::string narrowPath = osWideToUtf8(path.c_str());
+    if (narrowPath.size() + 1 > LOG_TEXT_CAPACITY) return;
+    openLog(CODEC_AUDIO_LOG_NAME, narrowPath.c_str());
+}
 
 void setCodecLogging(u32 setting) { g_codecAudioLog.store(setting ? findLog(CODEC_AUDIO_LOG_NAME) : nullptr); }
 

@@ -85,6 +85,9 @@ void shutdownCodecRegistry();
 // Appends a copy of the record under the registry lock. Returns 1.
 s32 registerCodec(const SCodecRecord& record);
 
+// Opens "GAMEDATA\audio.log" under the user-data directory as CODEC_AUDIO_LOG_NAME (its folder
+// must exist); a path the log manager cannot hold leaves no log. Part of codecRegistration.
+void openCodecAudioLog();
 // Non-zero: the audio log (CODEC_AUDIO_LOG_NAME) receives the decoders' lines; 0: none.
 void setCodecLogging(u32 setting);
 // The audio log, or null while logging is off (writeLog drops lines on null).

@@ -2,10 +2,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <thread>
 
 #include "audio/decode_thread.h"
 #include "core/crit_section_pool.h"
+#include "core/directories.h"
+#include "core/log_manager.h"
+#include "platform/os/os.h"
 #include "tests/audio/fake_codec_family.h"
 
 namespace {
@@ -236,6 +244,35 @@ TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes
     resetDecodeThreadInterval();
     EXPECT_EQ(getDecodeThreadInterval(), CODEC_DEFAULT_DECODE_INTERVAL_MS);
     initCodecRegistry();  // for TearDown
+}
+
+TEST(CodecAudioLog, GoesUnderTheUserFolderWhateverItsNameAndOnlyWhileLoggingIsOn) {
+    critSectionPoolInit();
+    char name[] = "/tmp/velodrix_\xC3\x85udio_XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    const std::string folder = name;
+    std::filesystem::create_directories(folder + "/GAMEDATA");
+    std::u16string wideFolder;
+    ASSERT_TRUE(osUtf8ToWide((folder + "/").c_str(), &wideFolder));
+    const std::u16string previousUserDir = getUserDataDirW();
+    setUserDataDirW(wideFolder.c_str());
+
+    logManagerInit();
+    openCodecAudioLog();
+    setCodecLogging(0);
+    writeCodecAudioLog("dropped %d", 1);
+    EXPECT_EQ(codecAudioLog(), nullptr);
+    setCodecLogging(1);
+    writeCodecAudioLog("buffer [%d] kept", 2);
+    setCodecLogging(0);
+    logManagerShutdown();
+    setUserDataDirW(previousUserDir.c_str());
+
+    std::ifstream in(folder + "/GAMEDATA/audio.log");
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "buffer [2] kept\n");
+    std::filesystem::remove_all(folder);
 }
 
 TEST(CodecRecord, HoldsAtMostEightLowerCasedExtensions) {
