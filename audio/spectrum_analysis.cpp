@@ -2,10 +2,18 @@
 
 #include "core/fatal_error.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
 SSpectrumAnalysisState g_SpectrumAnalysis;
+
+namespace {
+std::atomic<f32> g_fSpectrumProgress{0.0f};
+}  // namespace
+
+f32 getSpectrumAnalysisProgress() { return g_fSpectrumProgress.load(std::memory_order_relaxed); }
+void setSpectrumAnalysisProgress(f32 progress) { g_fSpectrumProgress.store(progress, std::memory_order_relaxed); }
 
 namespace {
 
@@ -62,4 +70,5 @@ void releaseSpectrumAnalysis() {
 void resetSpectrumAnalysis() {
     releaseSpectrumAnalysis();
     std::memset(&g_SpectrumAnalysis, 0, sizeof(g_SpectrumAnalysis));
+    setSpectrumAnalysisProgress(0.0f);
 }

@@ -94,12 +94,15 @@ struct SSpectrumAnalysisState {
     u32 energyFrameCount;                // frames the four arrays above hold
 
     u8* cacheImage;                      // the loaded cache file; bandValues points into it
-    volatile f32 progress;               // 0 to SPECTRUM_DECODE_PROGRESS_END while decoding
     SpectrumChunkCallback chunkCallback;
     u32 chunkUserWord;
 };
 
 extern SSpectrumAnalysisState g_SpectrumAnalysis;
+
+// The pass's progress, 0 to SPECTRUM_DECODE_PROGRESS_END, for the library's display (any thread).
+f32 getSpectrumAnalysisProgress();
+void setSpectrumAnalysisProgress(f32 progress);
 
 // Band value of a frame (no range check: frame < frameCount, band < bandCount).
 inline f32 spectrumBandValue(u32 frame, u32 band) {
