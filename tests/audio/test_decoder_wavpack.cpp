@@ -1,0 +1,221 @@
+#include "audio/decoder_wavpack.h"
+
+#include "decoder_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <wavpack/wavpack.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+using namespace decoder_test;
+
+namespace {
+
+ClCodecStreamInstance_WavPack* asWavPack(ClCodecStreamInstance* job) {
+    return static_cast<ClCodecStreamInstance_WavPack*>(job);
+}
+
+bool encodeWavPack(const std::string& wav, const std::string& out, const std::string& options = "") {
+    return runTool("wavpack -q -y " + options + " " + quoted(wav) + " -o " + quoted(out));
+}
+
+// What the decoder must deliver for integer samples: the container value over 2^(8 x container - 1).
+std::vector<f32> expectedFloats(const std::vector<s32>& samples, u32 bits) {
+    const u32 container = (bits + 7) / 8;
+    const f32 scale = f32(1.0 / f64(1ull << (container * 8 - 1)));
+    std::vector<f32> out;
+    for (s32 sample : samples) out.push_back(f32(s32(u32(sample) << (container * 8 - bits))) * scale);
+    return out;
+}
+
+std::vector<f32> floatsOf(const std::vector<u8>& bytes) {
+    std::vector<f32> out(bytes.size() / 4);
+    if (!out.empty()) std::memcpy(out.data(), bytes.data(), out.size() * 4);
+    return out;
+}
+
+bool sameBits(const std::vector<f32>& a, const std::vector<f32>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * 4) == 0);
+}
+
+struct SWavPackCase {
+    u32 bits;
+    u32 channels;
+    u32 rate;
+};
+
+class WavPackDecoderDepths : public ::testing::TestWithParam<SWavPackCase> {};
+
+TEST_P(WavPackDecoderDepths, DecodesToScaledFloatsExactly) {
+    const SWavPackCase c = GetParam();
+    ClTempFolder folder;
+    const u32 frames = c.rate * 3 / 4;
+    const std::vector<s32> samples = makeSignal(frames, c.channels, c.rate, c.bits);
+    ASSERT_TRUE(writeWavFile(folder.file("song.wav"), c.channels, c.rate, c.bits, samples));
+    ASSERT_TRUE(encodeWavPack(folder.file("song.wav"), folder.file("song.wv")));
+
+    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, folder.file("song.wv"));
+    const SDecodeRun run = runJob(job, &asWavPack(job)->m_ring);
+    EXPECT_EQ(run.state, E_CODECJOB_FINISHED);
+    EXPECT_TRUE(sameBits(floatsOf(run.bytes), expectedFloats(samples, c.bits)));
+
+    SCommonCodecInfo info = {};
+    ASSERT_EQ(job->getCommonCodecInfo(&info), 1);
+    EXPECT_EQ(info.totalBytes, size_t(frames) * c.channels * 4);
+    EXPECT_EQ(info.channels, c.channels);
+    EXPECT_EQ(info.bytesPerSample, 4u);
+    EXPECT_EQ(info.sampleFormat, u32(E_CODECSAMPLEFORMAT_FLOAT));
+    EXPECT_EQ(info.sampleRate, f32(c.rate));
+    EXPECT_EQ(info.durationMs, u32(f32(f64(frames) / c.rate) * 1000.0f));
+    SCodecCreateSoundExInfo sound = {};
+    ASSERT_EQ(job->fillCreateSoundExInfo(&sound), 1);
+    EXPECT_EQ(sound.format, E_CODECSOUNDFORMAT_PCMFLOAT);
+    EXPECT_EQ(sound.length, info.totalBytes);
+    destroyJob(job);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, WavPackDecoderDepths,
+                         ::testing::Values(SWavPackCase{8, 1, 8000}, SWavPackCase{12, 2, 22050},
+                                           SWavPackCase{16, 2, 44100}, SWavPackCase{16, 1, 96000},
+                                           SWavPackCase{20, 2, 48000}, SWavPackCase{24, 1, 44100},
+                                           SWavPackCase{24, 2, 96000}, SWavPackCase{32, 2, 44100}));
+
+TEST(WavPackDecoder, FloatFilesPassUnchanged) {
+    ClTempFolder folder;
+    std::vector<f32> samples;
+    for (u32 i = 0; i < 30000; ++i) {
+        samples.push_back(f32(0.6 * std::sin(i * 0.031)));
+        samples.push_back(i % 5000 == 0 ? -1.0f : f32(0.25 * std::cos(i * 0.007)));
+    }
+    ASSERT_TRUE(writeFloatWavFile(folder.file("float.wav"), 2, 44100, samples));
+    ASSERT_TRUE(encodeWavPack(folder.file("float.wav"), folder.file("float.wv")));
+    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, folder.file("float.wv"));
+    const SDecodeRun run = runJob(job, &asWavPack(job)->m_ring);
+    EXPECT_EQ(run.state, E_CODECJOB_FINISHED);
+    EXPECT_TRUE(sameBits(floatsOf(run.bytes), samples));
+    destroyJob(job);
+}
+
+TEST(WavPackDecoder, TagItemsOfANonAsciiFileName) {
+    ClTempFolder folder;
+    ASSERT_TRUE(writeWavFile(folder.file("song.wav"), 2, 44100, 16, makeSignal(10000, 2, 44100, 16)));
+    const std::string path = folder.file("Ünïcødé 曲.wv");
+    ASSERT_TRUE(encodeWavPack(folder.file("song.wav"), path, "-w 'Title=Tïtle ♫' -w Artist=Ärtist"));
+    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, path);
+    ASSERT_EQ(stepUntilOpened(job), E_CODECJOB_OPENED);
+
+    char16_t text[32] = {};
+    SCodecMetaDataRequest request = {E_CODECMETA_TITLE, text, sizeof(text), nullptr, 0};
+    ASSERT_EQ(job->getMetaData(&request), 1);
+    EXPECT_EQ(std::u16string(text), u"Tïtle ♫");
+    request.kind = E_CODECMETA_ARTIST;
+    ASSERT_EQ(job->getMetaData(&request), 1);
+    EXPECT_EQ(std::u16string(text), u"Ärtist");
+    request.kind = E_CODECMETA_ALBUM;
+    EXPECT_EQ(job->getMetaData(&request), 0);
+    // The cut keeps whole characters within the buffer.
+    char16_t small[4] = {};
+    SCodecMetaDataRequest shortRequest = {E_CODECMETA_TITLE, small, sizeof(small), nullptr, 0};
+    ASSERT_EQ(job->getMetaData(&shortRequest), 1);
+    EXPECT_EQ(std::u16string(small), u"Tït");
+    EXPECT_EQ(runJob(job, &asWavPack(job)->m_ring).state, E_CODECJOB_FINISHED);
+    destroyJob(job);
+}
+
+// Written to a pipe, the file's header has no sample count; read from a pipe, the library cannot
+// look for the last block either.
+TEST(WavPackDecoder, FileOfUnknownLengthIsRefusedAtOpen) {
+    ClTempFolder folder;
+    ASSERT_TRUE(writeWavFile(folder.file("song.wav"), 2, 44100, 16, makeSignal(4000, 2, 44100, 16)));
+    ASSERT_TRUE(runTool("cat " + quoted(folder.file("song.wav")) + " | wavpack -q -y -i - -o - 2>/dev/null | tee " +
+                        quoted(folder.file("streamed.wv"))));
+    const std::vector<u8> streamed = readFileBytes(folder.file("streamed.wv"));
+    ASSERT_GT(streamed.size(), 32u);
+    ASSERT_LT(streamed.size(), 60000u);  // fits in the pipe, so the writer never waits for the reader
+    const std::string fifo = folder.file("fifo.wv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+
+    ClAudioLogCapture log(folder);
+    std::thread writer([&] {
+        // Bounded: a reader that never comes leaves the writer after two seconds.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        int fd = -1;
+        while (fd < 0 && std::chrono::steady_clock::now() < deadline) {
+            fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (fd < 0) return;
+        fcntl(fd, F_SETFL, 0);
+        EXPECT_EQ(write(fd, streamed.data(), streamed.size()), ssize_t(streamed.size()));
+        close(fd);
+    });
+    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, fifo);
+    const SDecodeRun run = runJob(job, &asWavPack(job)->m_ring);
+    writer.join();
+    EXPECT_EQ(run.state, E_CODECJOB_OPEN_FAILED);
+    destroyJob(job);
+    EXPECT_EQ(log.finish(), "WavpackGetNumSamples() -> Failed to determine total number of samples; file [" + fifo +
+                                "] is invalid!\n");
+}
+
+TEST(WavPackDecoder, DamagedFilesFailCleanly) {
+    ClTempFolder folder;
+    const std::vector<s32> samples = makeSignal(3 * 44100, 2, 44100, 16);
+    ASSERT_TRUE(writeWavFile(folder.file("song.wav"), 2, 44100, 16, samples));
+    ASSERT_TRUE(encodeWavPack(folder.file("song.wav"), folder.file("song.wv")));
+    const std::vector<u8> file = readFileBytes(folder.file("song.wv"));
+    const std::vector<f32> expected = expectedFloats(samples, 16);
+
+    ClAudioLogCapture log(folder);
+    ASSERT_TRUE(writeFileBytes(folder.file("empty.wv"), {}));
+    std::vector<u8> garbage(4096);
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = u8(i * 7919u >> 3);
+    ASSERT_TRUE(writeFileBytes(folder.file("garbage.wv"), garbage));
+    for (const char* name : {"empty.wv", "garbage.wv"}) {
+        ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, folder.file(name));
+        EXPECT_EQ(runJob(job, &asWavPack(job)->m_ring).state, E_CODECJOB_OPEN_FAILED) << name;
+        destroyJob(job);
+    }
+    EXPECT_EQ(log.finish(), "WavpackOpenFileInput() -> Failed opening file [" + folder.file("empty.wv") +
+                                "]!\nWavpackOpenFileInput() -> Failed opening file [" + folder.file("garbage.wv") +
+                                "]!\n");
+
+    // Cut in the middle: what was there is delivered exactly, then the job fails.
+    ASSERT_TRUE(writeFileBytes(folder.file("cut.wv"), std::vector<u8>(file.begin(), file.begin() + file.size() * 3 / 5)));
+    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, folder.file("cut.wv"));
+    SDecodeRun run = runJob(job, &asWavPack(job)->m_ring);
+    EXPECT_EQ(run.state, E_CODECJOB_DECODE_FAILED);
+    const std::vector<f32> delivered = floatsOf(run.bytes);
+    EXPECT_GT(delivered.size(), 0u);
+    ASSERT_LT(delivered.size(), expected.size());
+    EXPECT_TRUE(sameBits(delivered, std::vector<f32>(expected.begin(), expected.begin() + delivered.size())));
+    destroyJob(job);
+
+    // Blocks overwritten in the middle: the job ends, with no more than the declared length.
+    std::vector<u8> corrupt = file;
+    for (size_t i = file.size() / 2; i < file.size() / 2 + 2000; ++i) corrupt[i] = u8(0xFF - (i & 0x0F));
+    ASSERT_TRUE(writeFileBytes(folder.file("corrupt.wv"), corrupt));
+    job = openJob(createCodecStreamInstanceWavPack, folder.file("corrupt.wv"));
+    run = runJob(job, &asWavPack(job)->m_ring);
+    EXPECT_TRUE(run.state == E_CODECJOB_FINISHED || run.state == E_CODECJOB_DECODE_FAILED) << run.state;
+    EXPECT_LE(run.bytes.size(), expected.size() * 4);
+    destroyJob(job);
+}
+
+TEST(WavPackDecoder, ThreadInitRecordsTheLibraryVersion) {
+    EXPECT_EQ(codecThreadInitWavPack(), 1);
+    EXPECT_EQ(g_wavPackLibraryVersion, WavpackGetLibraryVersion());
+    EXPECT_STREQ(g_wavPackLibraryVersionText, WavpackGetLibraryVersionString());
+    EXPECT_NE(g_wavPackLibraryVersion, 0u);
+}
+
+}  // namespace
