@@ -1,0 +1,364 @@
+// Tempo candidates, run tracing, run groups, the tempo choice and the final beat list, over
+// generated onset lists and generated three-band energies.
+#include "audio/tempo_search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+// Exact in binary, so that onset times and song lengths carry no rounding.
+constexpr f32 EXACT_FRAME = 1.0f / 128.0f;
+
+class TempoSearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_analysis.chosenCandidate = -1;
+        m_analysis.chosenList = -1;
+        m_analysis.frameDuration = EXACT_FRAME;
+        createOnsetLists(&m_analysis);
+        m_beats.init();
+    }
+    void TearDown() override {
+        releaseTempoCandidates(&m_analysis);
+        m_beats.release();
+    }
+
+    void setSongSeconds(f32 seconds) { m_analysis.frameCount = u32(seconds / EXACT_FRAME); }
+    SBeatArray& list(EOnsetList which) { return m_analysis.onsetLists[which]; }
+    void addOnset(EOnsetList which, f32 time, f32 strength = 2.0f) {
+        SBeat beat{};
+        beat.time = time;
+        beat.strength = strength;
+        pushBeat(&list(which), beat);
+    }
+    // Onset pairs `interval` apart every 2.5 s, so that no other interval votes.
+    void addPairs(EOnsetList which, f32 interval, u32 pairs) {
+        for (u32 k = 0; k < pairs; ++k) {
+            addOnset(which, 2.5f * f32(k));
+            addOnset(which, 2.5f * f32(k) + interval);
+        }
+    }
+    u32 addCandidate(f32 tempo) {
+        STempoCandidate candidate{};
+        candidate.tempo = tempo;
+        candidate.period = 60.0f / tempo;
+        for (ClRunGroupArray& groups : candidate.groups) initRunGroupArray(&groups, 8);
+        return m_analysis.candidates.push(candidate) - 1;
+    }
+    bool flagged(EOnsetList which, u32 index) { return (list(which)[index].flags & BEAT_FLAG_ON_PULSE) != 0; }
+
+    SBeatAnalysis m_analysis{};
+    SBeatArray m_beats;
+};
+
+}  // namespace
+
+TEST_F(TempoSearch, FewerThanTwoOnsetsGiveNoCandidateAndTheSummedOnsetIsTheBeat) {
+    setSongSeconds(100.0f);
+    addOnset(E_ONSET_LIST_LOW, 3.0f);
+    addOnset(E_ONSET_LIST_SUMMED, 4.0f, 5.0f);
+    selectBeats(&m_analysis, &m_beats);
+    EXPECT_EQ(m_analysis.candidates.count, 0u);
+    EXPECT_EQ(m_analysis.chosenCandidate, -1);
+    ASSERT_EQ(m_beats.count, 1u);
+    EXPECT_EQ(m_beats[0].time, 4.0f);
+}
+
+TEST_F(TempoSearch, SmoothedBinBelowHalfTheSongLengthIsNeverACandidate) {
+    for (u32 k = 0; k <= 60; ++k) addOnset(E_ONSET_LIST_SUMMED, 0.5f * f32(k));  // 60 intervals of 0.5 s
+    setSongSeconds(121.0f);
+    findTempoCandidates(&m_analysis);
+    EXPECT_EQ(m_analysis.candidates.count, 0u);
+
+    setSongSeconds(120.0f);  // half the length is 60: reached
+    findTempoCandidates(&m_analysis);
+    ASSERT_EQ(m_analysis.candidates.count, 1u);
+    // The smoothed histogram is flat across the summing width; its first bin is the peak.
+    EXPECT_NEAR(m_analysis.candidates[0].tempo, 120.0f, 8.0f);
+    EXPECT_EQ(m_analysis.candidates[0].period, 60.0f / m_analysis.candidates[0].tempo);
+}
+
+TEST_F(TempoSearch, PeaksTenBeatsPerMinuteApartMergeIntoOneCandidate) {
+    addPairs(E_ONSET_LIST_LOW, 60.0f / 120.0f, 40);
+    addPairs(E_ONSET_LIST_HIGH, 60.0f / 130.0f, 40);
+    setSongSeconds(80.0f);
+    findTempoCandidates(&m_analysis);
+    ASSERT_EQ(m_analysis.candidates.count, 1u);
+    EXPECT_LT(m_analysis.candidates[0].tempo, 121.0f);  // the low list's, which came first
+}
+
+TEST_F(TempoSearch, PeaksThirtyBeatsPerMinuteApartStaySeparate) {
+    addPairs(E_ONSET_LIST_LOW, 60.0f / 120.0f, 40);
+    addPairs(E_ONSET_LIST_HIGH, 60.0f / 150.0f, 40);
+    setSongSeconds(80.0f);
+    findTempoCandidates(&m_analysis);
+    EXPECT_EQ(m_analysis.candidates.count, 2u);
+}
+
+TEST_F(TempoSearch, RunWithNoMatchAtItsSecondBeatStopsAndIsDiscarded) {
+    for (f32 t : {10.0f, 11.0f, 11.5f, 12.0f, 12.5f}) addOnset(E_ONSET_LIST_SUMMED, t);
+    SBeatRun run{};
+    EXPECT_EQ(traceBeatRun(&run, &list(E_ONSET_LIST_SUMMED), 2, 0, 0, 0.5f, BEAT_RUN_TOLERANCE, 4, 4), 0u);
+    EXPECT_EQ(run.onsets.count, 1u);
+    // From 11.0 the run holds four entries and qualifies.
+    EXPECT_EQ(traceBeatRun(&run, &list(E_ONSET_LIST_SUMMED), 2, 1, 0, 0.5f, BEAT_RUN_TOLERANCE, 4, 4), 1u);
+    EXPECT_EQ(run.onsets.count, 4u);
+    EXPECT_EQ(run.duration, 1.5f);
+    EXPECT_EQ(run.phase, 0.0f);
+    run.onsets.release();
+}
+
+TEST_F(TempoSearch, AMissIsBridgedOnlyAfterFiveConsecutiveMatches) {
+    // Beats 0 .. 4 present (four matches after the start), beat 5 missing.
+    for (u32 k = 0; k < 12; ++k) {
+        if (k != 5) addOnset(E_ONSET_LIST_LOW, 0.2f + 0.5f * f32(k));
+    }
+    // Beats 0 .. 5 present (five matches), beat 6 missing.
+    for (u32 k = 0; k < 12; ++k) {
+        if (k != 6) addOnset(E_ONSET_LIST_HIGH, 0.2f + 0.5f * f32(k));
+    }
+    SBeatRun run{};
+    ASSERT_EQ(traceBeatRun(&run, &list(E_ONSET_LIST_LOW), 0, 0, 0, 0.5f, BEAT_RUN_TOLERANCE, 4, 4), 1u);
+    EXPECT_EQ(run.onsets.count, 5u);
+    ASSERT_EQ(traceBeatRun(&run, &list(E_ONSET_LIST_HIGH), 1, 0, 0, 0.5f, BEAT_RUN_TOLERANCE, 4, 4), 1u);
+    ASSERT_EQ(run.onsets.count, 12u);
+    EXPECT_EQ(run.onsets[6], -1);
+    EXPECT_EQ(run.onsets[11], 10);
+    EXPECT_NEAR(run.phase, 0.2f, 1e-6f);
+    run.onsets.release();
+}
+
+TEST_F(TempoSearch, RunPassesOverOnsetsAlreadyInARunOfItsCandidate) {
+    for (u32 k = 0; k < 6; ++k) addOnset(E_ONSET_LIST_SUMMED, 0.5f * f32(k));
+    addOnset(E_ONSET_LIST_SUMMED, 2.55f);
+    list(E_ONSET_LIST_SUMMED)[5].candidateMember[3] = 1;  // 2.5 s belongs to candidate 3
+    SBeatRun run{};
+    ASSERT_EQ(traceBeatRun(&run, &list(E_ONSET_LIST_SUMMED), 2, 0, 3, 0.5f, BEAT_RUN_TOLERANCE, 4, 4), 1u);
+    EXPECT_EQ(run.onsets[run.onsets.count - 1], 6);
+    ASSERT_EQ(traceBeatRun(&run, &list(E_ONSET_LIST_SUMMED), 2, 0, 2, 0.5f, BEAT_RUN_TOLERANCE, 4, 4), 1u);
+    EXPECT_EQ(run.onsets[run.onsets.count - 1], 5);
+    run.onsets.release();
+}
+
+TEST_F(TempoSearch, RunsOnOneGridShareAGroupScoredByTheirDurations) {
+    const u32 k = addCandidate(120.0f);
+    // Two runs on the 0.5 s grid with a gap, and one run half a beat off it.
+    for (f32 t : {1.0f, 1.5f, 2.0f, 2.5f, 3.0f, 20.0f, 20.5f, 21.0f, 21.5f, 40.25f, 40.75f, 41.25f, 41.75f}) {
+        addOnset(E_ONSET_LIST_SUMMED, t);
+    }
+    traceAllRuns(&m_analysis);
+    const ClRunGroupArray& groups = m_analysis.candidates[k].groups[E_ONSET_LIST_SUMMED];
+    ASSERT_EQ(groups.count, 2u);
+    ASSERT_EQ(groups[0].runs.count, 2u);
+    EXPECT_EQ(groups[0].time, 20.0f);
+    const f32 total = 2.0f + 1.5f;
+    EXPECT_FLOAT_EQ(groups[0].score, (total / 4.0f) * total * 120.0f / 1000.0f);
+    ASSERT_EQ(groups[1].runs.count, 1u);
+    EXPECT_FLOAT_EQ(groups[1].score, (1.5f / 4.0f) * 1.5f * 120.0f / 1000.0f);
+    for (const SBeat& onset : list(E_ONSET_LIST_SUMMED)) EXPECT_EQ(onset.candidateMember[k], 1u);
+    EXPECT_EQ(m_analysis.candidates[k].groups[E_ONSET_LIST_LOW].count, 0u);
+}
+
+TEST_F(TempoSearch, GroupPhasesCompareAroundThePeriod) {
+    const u32 k = addCandidate(120.0f);
+    // Phases 0.49 and 0.01 of a 0.5 s period are 0.02 s apart.
+    for (f32 t : {0.49f, 0.99f, 1.49f, 1.99f, 10.01f, 10.51f, 11.01f, 11.51f}) addOnset(E_ONSET_LIST_SUMMED, t);
+    traceAllRuns(&m_analysis);
+    const ClRunGroupArray& groups = m_analysis.candidates[k].groups[E_ONSET_LIST_SUMMED];
+    ASSERT_EQ(groups.count, 1u);
+    EXPECT_EQ(groups[0].runs.count, 2u);
+}
+
+TEST_F(TempoSearch, SlowTempoIsDampedByFiveWhenOneAndAHalfAndThreeTimesItAreCandidates) {
+    const f32 tempos[] = {40.0f, 60.0f, 118.0f};
+    const f32 scores[] = {100.0f, 30.0f, 25.0f};
+    for (u32 i = 0; i < 3; ++i) {
+        const u32 k = addCandidate(tempos[i]);
+        SBeatRunGroup group{};
+        group.score = scores[i];
+        group.runs.init(8);
+        pushRunGroup(&m_analysis.candidates[k].groups[E_ONSET_LIST_HIGH], group);
+    }
+    chooseTempo(&m_analysis);
+    EXPECT_EQ(m_analysis.candidates[0].groups[E_ONSET_LIST_HIGH][0].score, 20.0f);
+    EXPECT_EQ(m_analysis.chosenCandidate, 1);
+    EXPECT_EQ(m_analysis.chosenList, s32(E_ONSET_LIST_HIGH));
+
+    // Eight beats per minute away from three times the slow tempo is too far: no damping.
+    m_analysis.candidates[0].groups[E_ONSET_LIST_HIGH][0].score = 100.0f;
+    m_analysis.candidates[2].tempo = 128.0f;
+    chooseTempo(&m_analysis);
+    EXPECT_EQ(m_analysis.candidates[0].groups[E_ONSET_LIST_HIGH][0].score, 100.0f);
+    EXPECT_EQ(m_analysis.chosenCandidate, 0);
+}
+
+TEST_F(TempoSearch, ExtensionTakesTheNearbyRunThatFallsOnWholePeriods) {
+    const u32 k = addCandidate(120.0f);
+    std::vector<f32> times;
+    for (u32 i = 0; i <= 10; ++i) times.push_back(0.5f * f32(i));                    // run A: 0 .. 5 s
+    for (f32 t : {6.0f, 6.25f, 6.5f, 6.75f, 7.0f, 7.25f, 7.5f, 7.75f}) times.push_back(t);  // B and C interleaved
+    for (f32 t : times) addOnset(E_ONSET_LIST_SUMMED, t);
+    auto makeRun = [&](std::initializer_list<s32> members) {
+        SBeatRun run{};
+        run.onsets.init(8);
+        for (s32 m : members) run.onsets.push(m);
+        run.duration = times[u32(*(members.end() - 1))] - times[u32(*members.begin())];
+        return run;
+    };
+    SBeatRunGroup group{};
+    group.score = 1.0f;
+    group.runs.init(8);
+    group.runs.push(makeRun({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    group.runs.push(makeRun({12, 14, 16, 18}));  // C: 6.25 .. 7.75, 2.5 periods after A
+    group.runs.push(makeRun({11, 13, 15, 17}));  // B: 6.0 .. 7.5, 2 periods after A
+    pushRunGroup(&m_analysis.candidates[k].groups[E_ONSET_LIST_SUMMED], group);
+
+    chooseTempo(&m_analysis);
+    const SBeatRunGroup& result = m_analysis.candidates[k].groups[E_ONSET_LIST_SUMMED][0];
+    EXPECT_EQ(result.runs[0].chosen, 1u);
+    EXPECT_EQ(result.runs[2].chosen, 1u);
+    EXPECT_EQ(result.runs[2].fit, 1.0f);
+    EXPECT_EQ(result.runs[1].fit, 0.0f);
+    EXPECT_EQ(result.runs[1].chosen, 0u);
+    EXPECT_EQ(result.runs[1].taken, 1u);  // it overlaps B
+    EXPECT_TRUE(flagged(E_ONSET_LIST_SUMMED, 11));
+    EXPECT_FALSE(flagged(E_ONSET_LIST_SUMMED, 12));
+
+    // Outside the runs only the strongest onset of each 0.3 s cluster is flagged.
+    addOnset(E_ONSET_LIST_SUMMED, 7.9f, 1.0f);  // within a period of B's end: left alone
+    addOnset(E_ONSET_LIST_SUMMED, 9.0f, 2.0f);
+    addOnset(E_ONSET_LIST_SUMMED, 9.25f, 3.0f);
+    flagBeatsAroundRuns(&m_analysis);
+    buildBeatList(&m_analysis, &m_beats);
+    EXPECT_FALSE(flagged(E_ONSET_LIST_SUMMED, 19));
+    EXPECT_FALSE(flagged(E_ONSET_LIST_SUMMED, 20));
+    EXPECT_TRUE(flagged(E_ONSET_LIST_SUMMED, 21));
+    ASSERT_EQ(m_beats.count, 11u + 4u + 1u);
+    EXPECT_EQ(m_beats[14].time, 7.5f);
+    EXPECT_EQ(m_beats[15].time, 9.25f);
+}
+
+TEST_F(TempoSearch, OnsetsAQuarterSecondApartFormOneClusterFlaggingTheStronger) {
+    addOnset(E_ONSET_LIST_SUMMED, 5.0f, 2.0f);
+    addOnset(E_ONSET_LIST_SUMMED, 5.25f, 3.0f);
+    addOnset(E_ONSET_LIST_SUMMED, 5.5f, 9.0f);  // less than 0.3 s after the flagged onset
+    addOnset(E_ONSET_LIST_SUMMED, 5.55f, 1.0f);
+    flagBeatsWithoutTempo(&m_analysis);
+    EXPECT_FALSE(flagged(E_ONSET_LIST_SUMMED, 0));
+    EXPECT_TRUE(flagged(E_ONSET_LIST_SUMMED, 1));
+    EXPECT_FALSE(flagged(E_ONSET_LIST_SUMMED, 2));
+    EXPECT_TRUE(flagged(E_ONSET_LIST_SUMMED, 3));
+}
+
+TEST_F(TempoSearch, BeatListMergesByTimeWithOneRecordAtEqualTimes) {
+    m_analysis.chosenList = E_ONSET_LIST_LOW;
+    for (f32 t : {1.0f, 2.0f, 3.0f}) addOnset(E_ONSET_LIST_LOW, t, 1.0f);
+    for (f32 t : {1.5f, 2.0f, 3.0f}) addOnset(E_ONSET_LIST_SUMMED, t, 7.0f);
+    for (u32 i = 0; i < 3; ++i) list(E_ONSET_LIST_LOW)[i].flags = BEAT_FLAG_ON_PULSE;
+    list(E_ONSET_LIST_SUMMED)[1].flags = BEAT_FLAG_ON_PULSE;
+    buildBeatList(&m_analysis, &m_beats);
+    ASSERT_EQ(m_beats.count, 3u);
+    EXPECT_EQ(m_beats[0].time, 1.0f);
+    EXPECT_EQ(m_beats[1].strength, 7.0f);  // the summed record at 2.0
+    EXPECT_EQ(m_beats[2].strength, 1.0f);  // the low record at 3.0, the summed one unflagged
+}
+
+// ---------------------------------------------------------------------------------------------
+// Generated click tracks: two minutes of three-band energies at 126 frames per second (44.1 kHz),
+// a decaying click on every beat, and optionally a bass line (low band notes on beats 1 and 3
+// and on the off-beat after beat 2 of each bar, each held until shortly before the next).
+
+namespace {
+
+constexpr f32 FRAME_126 = 1.0f / 126.0f;
+constexpr u32 SONG_FRAMES = 126 * 120;
+
+struct SClickTrack {
+    std::vector<SThreeBandEnergy> energies;
+    std::vector<f32> clickTimes;
+};
+
+SClickTrack makeClickTrack(f32 bpm, bool bass) {
+    SClickTrack track;
+    track.energies.assign(SONG_FRAMES, SThreeBandEnergy{0.02f, 0.02f, 0.02f});
+    const f32 beat = 60.0f / bpm;
+    std::vector<u32> clickFrames;
+    for (u32 k = 0;; ++k) {
+        const u32 frame = u32(std::lround((1.0f + beat * f32(k)) / FRAME_126));
+        if (frame + 40 >= SONG_FRAMES) break;
+        clickFrames.push_back(frame);
+        track.clickTimes.push_back(f32(frame) * FRAME_126);
+    }
+    if (bass) {
+        // Per bar: (start in beats, length in beats, level).
+        const f32 notes[3][3] = {{0.0f, 1.4f, 0.9f}, {1.5f, 0.4f, 1.3f}, {2.0f, 1.8f, 0.7f}};
+        for (u32 bar = 0; 4 * bar < clickFrames.size(); ++bar) {
+            for (const auto& note : notes) {
+                const f32 start = 1.0f + beat * (4.0f * f32(bar) + note[0]);
+                if (start > track.clickTimes.back()) break;  // the bass stops with the clicks
+                const u32 first = u32(std::lround(start / FRAME_126));
+                const u32 end = std::min(SONG_FRAMES, u32(std::lround((start + beat * note[1]) / FRAME_126)));
+                for (u32 f = first; f < end; ++f) track.energies[f].low += note[2];
+            }
+        }
+    }
+    for (u32 frame : clickFrames) {
+        for (u32 j = 0; j < 20 && frame + j < SONG_FRAMES; ++j) {
+            const f32 decay = std::exp(-f32(j) / 2.5f);
+            track.energies[frame + j].low += 0.6f * decay;
+            track.energies[frame + j].middle += 0.8f * decay;
+            track.energies[frame + j].high += 1.5f * decay;
+        }
+    }
+    return track;
+}
+
+class ClickTrack : public ::testing::TestWithParam<std::tuple<f32, bool>> {};
+
+}  // namespace
+
+TEST_P(ClickTrack, ChosenTempoAndBeatsLandOnTheClicks) {
+    const auto [bpm, bass] = GetParam();
+    const SClickTrack track = makeClickTrack(bpm, bass);
+    std::vector<f32> summed(SONG_FRAMES), low(SONG_FRAMES), high(SONG_FRAMES);
+    computeOnsetFunctions(track.energies.data(), SONG_FRAMES, onsetRiseWindow(FRAME_126), summed.data(), low.data(),
+                          high.data());
+
+    SBeatAnalysis analysis{};
+    analysis.frameDuration = FRAME_126;
+    analysis.frameCount = SONG_FRAMES;
+    createOnsetLists(&analysis);
+    SBeatArray beats;
+    beats.init();
+    pickOnsets(summed.data(), low.data(), high.data(), SONG_FRAMES, FRAME_126, &beats, analysis.onsetLists);
+    selectBeats(&analysis, &beats);
+
+    ASSERT_GE(analysis.chosenCandidate, 0);
+    // The smoothed histogram is flat over the summing width (0.03 s of timing error) around the
+    // true tempo, and the candidate is its first bin.
+    const f32 tempo = analysis.candidates[u32(analysis.chosenCandidate)].tempo;
+    const f32 summingWidth = 60.0f / (60.0f / bpm - 0.03f) - bpm;
+    EXPECT_LE(tempo, bpm);
+    EXPECT_GE(tempo, bpm - summingWidth - 1.0f);
+
+    ASSERT_EQ(beats.count, track.clickTimes.size());
+    for (u32 i = 0; i < beats.count; ++i) {
+        EXPECT_NEAR(beats[i].time, track.clickTimes[i], 1.01f * FRAME_126) << "beat " << i;
+        EXPECT_TRUE(beats[i].flags & BEAT_FLAG_ON_PULSE);
+    }
+    releaseTempoCandidates(&analysis);
+    beats.release();
+}
+
+INSTANTIATE_TEST_SUITE_P(NinetyToHundredForty, ClickTrack,
+                         ::testing::Combine(::testing::Values(90.0f, 120.0f, 140.0f), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::to_string(int(std::get<0>(info.param))) +
+                                    (std::get<1>(info.param) ? "WithBass" : "ClicksOnly");
+                         });
