@@ -1,5 +1,6 @@
 #include "core/startup.h"
 
+#include "audio/codec_registry.h"
 #include "core/cipher.h"
 #include "core/config.h"
 #include "core/directories.h"
@@ -12,12 +13,14 @@
 #include "core/packages.h"
 #include "core/random.h"
 #include "core/script_cache.h"
+#include "core/string_helpers.h"
 #include "core/string_table.h"
 #include "core/task_layer.h"
 #include "core/text_reader.h"
 #include "core/timers.h"
 #include "input/ambient_light.h"
 #include "input/input_channels.h"
+#include "library/saved_options.h"
 #include "online/medal_queue.h"
 #include "platform/os/os.h"
 #include "render/message_pump.h"
@@ -26,6 +29,17 @@
 #include "world/bar_colour_scheme.h"
 
 namespace {
+
+// The game-data folder under the user-data directory, with every missing parent; the audio log
+// and the game data file live there.
+void createGameDataDir() {
+    char16_t path[FILE_PATH_LIMIT];
+    if (wstrCopyN(path, getUserDataDirW(), FILE_PATH_LIMIT) != E_TEXTCOPY_COMPLETE ||
+        wstrAppendNarrowN(path, "GAMEDATA\\", FILE_PATH_LIMIT) != E_TEXTCOPY_COMPLETE) {
+        return;
+    }
+    createDirectoryW(path);
+}
 
 // A text the tables may lack reads as empty.
 const char16_t* localisedOrEmpty(const char* key) {
@@ -80,6 +94,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     getScript("guardian_movies.txt", 0);
     getScript("sos.txt", 0);
     logManagerInit();
+    createGameDataDir();
     initAmbientLighting(localisedOrEmpty("WINDOW_TITLE"), localisedOrEmpty("GAME_VERSION"), 1.0f / 30.0f, 5);
 
     // Display options and the window.
@@ -92,6 +107,10 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     taskLayerInit();
     resetViewSlots();
     pushDefaultStateStacks();
+
+    // Audio: the codec registry and its decode thread.
+    initCodecRegistry();
+    codecRegistration(g_SavedOptions.audioLog);
 
     initBarColourScheme();
     medalQueueStartup();
@@ -106,6 +125,7 @@ s32 gameShutdown() {
     freeAllScripts();
     taskLayerShutdown();
     medalQueueShutdown();
+    shutdownCodecRegistry();
     shutdownAmbientLighting();
     configFree();
     closeTextSource();
