@@ -149,6 +149,7 @@ public:
 
 private:
     friend class ClSoundSystem;
+    friend struct SSoundSystemState;
     ClSoundSystem* m_system = nullptr;
     u32 m_id = 0;  // slot and generation
 };
@@ -175,6 +176,7 @@ public:
 
 private:
     friend class ClSoundSystem;
+    friend struct SSoundSystemState;
     ClSoundSystem* m_system = nullptr;
     u32 m_id = 0;
 };
@@ -219,6 +221,7 @@ public:
 
 private:
     friend class ClSoundSystem;
+    friend struct SSoundSystemState;
     ClSoundSystem* m_system = nullptr;
     u32 m_id = 0;
 };

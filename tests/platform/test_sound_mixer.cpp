@@ -1,0 +1,558 @@
+// The sound layer on the manual null clock: streams and memory sounds come out sample-exact at
+// unity, positions follow the mixed frames, and volume, pan, frequency, groups, loops and stale
+// handles behave as the engine relies on. One case opens the SDL output on its dummy driver.
+#include "platform/os/os.h"
+#include "platform/sound/sound_system.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr f64 PI = 3.14159265358979323846;
+
+// A stream source of known 16-bit samples; the set-position callback rewinds it.
+struct SStreamSource {
+    std::vector<s16> samples;
+    size_t next = 0;
+    bool endless = false;  // answers end-of-file once the samples run out
+    std::atomic<u32> rewinds{0};
+};
+
+ESoundResult readSource(ClSound sound, void* data, u32 bytes) {
+    void* user = nullptr;
+    if (sound.getUserData(&user) != E_SOUND_OK || user == nullptr) return E_SOUND_ERR_INVALID_PARAM;
+    auto* source = static_cast<SStreamSource*>(user);
+    u32 count = bytes / 2;
+    if (!source->endless && source->next >= source->samples.size()) return E_SOUND_ERR_FILE_EOF;
+    s16* out = static_cast<s16*>(data);
+    for (u32 i = 0; i < count; ++i) {
+        out[i] = source->next < source->samples.size() ? source->samples[source->next] : 0;
+        ++source->next;
+    }
+    return E_SOUND_OK;
+}
+
+ESoundResult rewindSource(ClSound sound, s32, u32, ESoundTimeUnit) {
+    void* user = nullptr;
+    sound.getUserData(&user);
+    auto* source = static_cast<SStreamSource*>(user);
+    source->next = 0;
+    ++source->rewinds;
+    return E_SOUND_OK;
+}
+
+void putLe(std::vector<u8>& out, u32 value, u32 bytes) {
+    for (u32 i = 0; i < bytes; ++i) out.push_back(static_cast<u8>(value >> (8 * i)));
+}
+
+// A RIFF/WAVE image: format tag 1 (integer) or 3 (float), samples already encoded.
+std::vector<u8> makeWav(u32 tag, u32 channels, u32 rate, u32 bits, const std::vector<u8>& data) {
+    std::vector<u8> out = {'R', 'I', 'F', 'F'};
+    putLe(out, static_cast<u32>(36 + data.size()), 4);
+    for (char c : std::string("WAVEfmt ")) out.push_back(static_cast<u8>(c));
+    putLe(out, 16, 4);
+    putLe(out, tag, 2);
+    putLe(out, channels, 2);
+    putLe(out, rate, 4);
+    putLe(out, rate * channels * bits / 8, 4);
+    putLe(out, channels * bits / 8, 2);
+    putLe(out, bits, 2);
+    for (char c : std::string("data")) out.push_back(static_cast<u8>(c));
+    putLe(out, static_cast<u32>(data.size()), 4);
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+std::vector<u8> pcm16Bytes(const std::vector<s16>& samples) {
+    std::vector<u8> out;
+    for (s16 s : samples) putLe(out, static_cast<u16>(s), 2);
+    return out;
+}
+
+std::vector<s16> sine(u32 frames, f64 hz, u32 rate, f64 amplitude) {
+    std::vector<s16> out(frames);
+    for (u32 i = 0; i < frames; ++i) out[i] = static_cast<s16>(amplitude * 32767.0 * std::sin(2.0 * PI * hz * i / rate));
+    return out;
+}
+
+// Rising zero crossings of the left channel, per second of output.
+f64 measuredPitch(const std::vector<f32>& stereo) {
+    u32 crossings = 0;
+    size_t frames = stereo.size() / 2;
+    for (size_t i = 1; i < frames; ++i) crossings += (stereo[2 * (i - 1)] < 0.0f && stereo[2 * i] >= 0.0f) ? 1 : 0;
+    return crossings * 48000.0 / static_cast<f64>(frames);
+}
+
+class SoundMixer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(m_system.setOutput(E_SOUNDOUTPUT_NOSOUND_MANUAL), E_SOUND_OK);
+        ASSERT_EQ(m_system.init(SOUND_MAX_CHANNELS, 0, nullptr), E_SOUND_OK);
+    }
+
+    ClSound memorySound(const std::vector<u8>& image, u32 mode = E_SOUNDMODE_LOOP_OFF) {
+        SCreateSoundInfo info = {};
+        info.length = static_cast<u32>(image.size());
+        ClSound sound;
+        EXPECT_EQ(m_system.createSound(image.data(), E_SOUNDMODE_OPENMEMORY | E_SOUNDMODE_2D | mode, &info, &sound),
+                  E_SOUND_OK);
+        return sound;
+    }
+    ClSound monoSound(const std::vector<s16>& samples, u32 rate = 48000) {
+        return memorySound(makeWav(1, 1, rate, 16, pcm16Bytes(samples)));
+    }
+    ClSound userStream(SStreamSource* source, u32 channels, u32 lengthBytes, u32 bufferFrames) {
+        SCreateSoundInfo info = {};
+        info.length = lengthBytes;
+        info.numChannels = static_cast<s32>(channels);
+        info.defaultFrequency = 48000;
+        info.format = E_SOUNDFORMAT_PCM16;
+        info.decodeBufferSize = bufferFrames;
+        info.pcmReadCallback = &readSource;
+        info.pcmSetPosCallback = &rewindSource;
+        info.userData = source;
+        ClSound sound;
+        EXPECT_EQ(m_system.createStream(nullptr, 0x4C8, &info, &sound), E_SOUND_OK);
+        return sound;
+    }
+    std::vector<f32> mix(u32 frames) {
+        std::vector<f32> out(2 * frames);
+        EXPECT_EQ(m_system.advanceNullOutput(frames, out.data()), E_SOUND_OK);
+        return out;
+    }
+    bool playing(const ClChannel& channel) {
+        bool result = true;
+        channel.isPlaying(&result);
+        return result;
+    }
+    u32 position(const ClChannel& channel, ESoundTimeUnit unit) {
+        u32 value = 0;
+        EXPECT_EQ(channel.getPosition(&value, unit), E_SOUND_OK);
+        return value;
+    }
+
+    ClSoundSystem m_system;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Worked values
+
+TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLength) {
+    SStreamSource source;
+    const u32 frames = 10007;  // not a multiple of the ring's chunks or the mixer's blocks
+    for (u32 i = 0; i < 2 * frames; ++i) source.samples.push_back(static_cast<s16>((i * 7919) % 65536 - 32768));
+    ClSound sound = userStream(&source, 2, frames * 4, 1000);
+    ClChannel channel;
+    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+
+    std::vector<f32> out = mix(frames - 1);
+    EXPECT_TRUE(playing(channel));
+    std::vector<f32> last = mix(1);
+    out.insert(out.end(), last.begin(), last.end());
+    EXPECT_FALSE(playing(channel));
+    for (u32 i = 0; i < 2 * frames; ++i) {
+        ASSERT_EQ(out[i], static_cast<f32>(source.samples[i]) / 32768.0f) << "sample " << i;
+    }
+    std::vector<f32> after = mix(256);
+    for (f32 value : after) EXPECT_EQ(value, 0.0f);
+    sound.release();  // before its source goes
+}
+
+TEST_F(SoundMixer, StreamEndsWhenItsSourceEndsBeforeItsLength) {
+    SStreamSource source;
+    source.samples.assign(2 * 3000, 1000);
+    ClSound sound = userStream(&source, 2, 0, 512);  // length unknown
+    ClChannel channel;
+    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    std::vector<f32> out = mix(4096);
+    EXPECT_FALSE(playing(channel));
+    // The last chunk read runs past the source, which pads it with silence.
+    EXPECT_NE(out[2 * 2999], 0.0f);
+    EXPECT_EQ(out[2 * 4095], 0.0f);
+    sound.release();
+}
+
+TEST_F(SoundMixer, PositionFollowsMixedFramesWithinAMillisecond) {
+    ClSound sound = monoSound(sine(96000, 440.0, 48000, 0.5));
+    ClChannel channel;
+    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    u32 mixed = 0;
+    for (u32 piece : {1u, 333u, 1024u, 4095u, 17000u}) {
+        mix(piece);
+        mixed += piece;
+        EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), mixed);
+        EXPECT_NEAR(static_cast<f64>(position(channel, E_SOUNDTIMEUNIT_MS)), mixed / 48.0, 1.0);
+    }
+    // A 44.1 kHz source runs through its own frames at its own rate.
+    ClSound slow = monoSound(sine(44100, 440.0, 44100, 0.5), 44100);
+    ClChannel other;
+    ASSERT_EQ(m_system.playSound(slow, false, &other), E_SOUND_OK);
+    mix(24000);
+    EXPECT_NEAR(static_cast<f64>(position(other, E_SOUNDTIMEUNIT_MS)), 500.0, 1.0);
+    EXPECT_NEAR(static_cast<f64>(position(other, E_SOUNDTIMEUNIT_PCM)), 22050.0, 1.0);
+}
+
+TEST_F(SoundMixer, PausedChannelHoldsItsPositionAndIsSilent) {
+    ClSound sound = monoSound(sine(48000, 440.0, 48000, 0.5));
+    ClChannel channel;
+    ASSERT_EQ(m_system.playSound(sound, true, &channel), E_SOUND_OK);
+    for (f32 value : mix(2048)) EXPECT_EQ(value, 0.0f);
+    EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 0u);
+    channel.setPaused(false);
+    mix(4800);
+    channel.setPaused(true);
+    for (f32 value : mix(9600)) EXPECT_EQ(value, 0.0f);
+    EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_MS), 100u);
+    EXPECT_TRUE(playing(channel));
+    channel.setPaused(false);
+    mix(4800);
+    EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_MS), 200u);
+}
+
+TEST_F(SoundMixer, VolumeAndGroupVolumesMultiply) {
+    ClSound sound = memorySound(makeWav(1, 2, 48000, 16, pcm16Bytes(std::vector<s16>(2 * 4800, 16384))));
+    ClChannel channel;
+    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    channel.setVolume(0.5f);
+    EXPECT_FLOAT_EQ(mix(16)[0], 0.25f);
+
+    ClChannelGroup master;
+    ClChannelGroup dry;
+    ClChannelGroup wet;
+    ASSERT_EQ(m_system.getMasterChannelGroup(&master), E_SOUND_OK);
+    ASSERT_EQ(m_system.createChannelGroup("voice_dry_0", &dry), E_SOUND_OK);
+    ASSERT_EQ(m_system.createChannelGroup("voice_wet_0", &wet), E_SOUND_OK);
+    ASSERT_EQ(master.addGroup(dry), E_SOUND_OK);
+    dry.setVolume(0.5f);
+    master.setVolume(0.5f);
+    ASSERT_EQ(channel.setChannelGroup(dry), E_SOUND_OK);
+    EXPECT_FLOAT_EQ(mix(16)[1], 0.0625f);
+
+    // A group never connected under the master is silent, whatever its volume.
+    ASSERT_EQ(channel.setChannelGroup(wet), E_SOUND_OK);
+    EXPECT_EQ(mix(16)[0], 0.0f);
+    EXPECT_EQ(dry.addGroup(master), E_SOUND_ERR_INVALID_PARAM);
+
+    // Releasing the group puts its channels back on the master.
+    ASSERT_EQ(wet.release(), E_SOUND_OK);
+    EXPECT_FLOAT_EQ(mix(16)[0], 0.125f);
+    char name[SOUND_GROUP_NAME_CAPACITY];
+    EXPECT_EQ(wet.getName(name, sizeof(name)), E_SOUND_ERR_INVALID_HANDLE);
+    ASSERT_EQ(dry.getName(name, sizeof(name)), E_SOUND_OK);
+    EXPECT_STREQ(name, "voice_dry_0");
+}
+
+TEST_F(SoundMixer, MonoPansWithEqualPowerAndStereoBalances) {
+    ClSound mono = monoSound(std::vector<s16>(4800, 16384));
+    ClChannel channel;
+    ASSERT_EQ(m_system.playSound(mono, false, &channel), E_SOUND_OK);
+    std::vector<f32> out = mix(8);
+    EXPECT_NEAR(out[0], 0.5f * 0.70710678f, 1e-6f);
+    EXPECT_NEAR(out[1], 0.5f * 0.70710678f, 1e-6f);
+    channel.setPan(-1.0f);
+    out = mix(8);
+    EXPECT_NEAR(out[0], 0.5f, 1e-6f);
+    EXPECT_NEAR(out[1], 0.0f, 1e-6f);
+    channel.setPan(5.0f);  // clamped to the right edge
+    out = mix(8);
+    EXPECT_NEAR(out[0], 0.0f, 1e-6f);
+    EXPECT_NEAR(out[1], 0.5f, 1e-6f);
+    channel.stop();
+
+    ClSound stereo = memorySound(makeWav(1, 2, 48000, 16, pcm16Bytes(std::vector<s16>(2 * 4800, 16384))));
+    ASSERT_EQ(m_system.playSound(stereo, false, &channel), E_SOUND_OK);
+    channel.setPan(0.5f);
+    out = mix(8);
+    EXPECT_FLOAT_EQ(out[0], 0.25f);
+    EXPECT_FLOAT_EQ(out[1], 0.5f);
+    channel.setPan(-0.25f);
+    const f32 levels[2] = {0.0f, 1.0f};
+    ASSERT_EQ(channel.setInputChannelMix(levels, 2), E_SOUND_OK);
+    out = mix(8);
+    EXPECT_FLOAT_EQ(out[0], 0.0f);
+    EXPECT_FLOAT_EQ(out[1], 0.375f);
+}
+
+TEST_F(SoundMixer, FrequencyResamplesASineToItsNewPitch) {
+    ClSound sound = monoSound(sine(48000, 440.0, 48000, 0.5));
+    ClChannel channel;
+    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    EXPECT_NEAR(measuredPitch(mix(12000)), 440.0, 8.0);
+    ASSERT_EQ(channel.setFrequency(72000.0f), E_SOUND_OK);
+    EXPECT_NEAR(measuredPitch(mix(12000)), 660.0, 8.0);
+    ASSERT_EQ(channel.setFrequency(24000.0f), E_SOUND_OK);
+    EXPECT_NEAR(measuredPitch(mix(12000)), 220.0, 8.0);
+    EXPECT_EQ(channel.setFrequency(-1.0f), E_SOUND_ERR_INVALID_PARAM);
+
+    // A 22.05 kHz source at its default frequency keeps its pitch.
+    ClSound low = monoSound(sine(22050, 500.0, 22050, 0.5), 22050);
+    f32 frequency = 0.0f;
+    ASSERT_EQ(low.getDefaults(&frequency, nullptr, nullptr, nullptr), E_SOUND_OK);
+    EXPECT_EQ(frequency, 22050.0f);
+    channel.stop();
+    ASSERT_EQ(m_system.playSound(low, false, &channel), E_SOUND_OK);
+    EXPECT_NEAR(measuredPitch(mix(24000)), 500.0, 8.0);
+}
+
+TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
+    std::vector<s16> ramp(1000);
+    for (u32 i = 0; i < 1000; ++i) ramp[i] = static_cast<s16>(i * 30);
+    ClSound sound = memorySound(makeWav(1, 1, 48000, 16, pcm16Bytes(ramp)), E_SOUNDMODE_LOOP_NORMAL);
+    s32 loops = 0;
+    ASSERT_EQ(sound.getLoopCount(&loops), E_SOUND_OK);
+    EXPECT_EQ(loops, -1);
+    ASSERT_EQ(sound.setLoopCount(2), E_SOUND_OK);
+    ClChannel channel;
+    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    channel.setPan(-1.0f);
+    std::vector<f32> out = mix(1500);
+    EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 500u);
+    EXPECT_EQ(out[2 * 1200], out[2 * 200]);
+    mix(1499);
+    EXPECT_TRUE(playing(channel));
+    mix(1);
+    EXPECT_FALSE(playing(channel));
+
+    // Endless, and a stream loops by rewinding its source.
+    ASSERT_EQ(sound.setLoopCount(-1), E_SOUND_OK);
+    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    mix(20000);
+    EXPECT_TRUE(playing(channel));
+    channel.stop();
+
+    SStreamSource source;
+    source.samples.assign(2 * 700, 500);
+    ClSound stream = userStream(&source, 2, 700 * 4, 256);
+    ASSERT_EQ(m_system.playSound(stream, false, &channel), E_SOUND_OK);
+    ASSERT_EQ(channel.setLoopCount(1), E_SOUND_OK);
+    mix(1399);
+    EXPECT_TRUE(playing(channel));
+    mix(1);
+    EXPECT_FALSE(playing(channel));
+    EXPECT_GE(source.rewinds.load(), 1u);
+    stream.release();
+}
+
+TEST_F(SoundMixer, StaleHandlesAnswerAnErrorAndTouchNothing) {
+    ClSound sound = monoSound(std::vector<s16>(4800, 8000));
+    ClChannel first;
+    ASSERT_EQ(m_system.playSound(sound, false, &first), E_SOUND_OK);
+    ASSERT_EQ(first.stop(), E_SOUND_OK);
+    bool isPlaying = true;
+    EXPECT_EQ(first.isPlaying(&isPlaying), E_SOUND_ERR_INVALID_HANDLE);
+    EXPECT_FALSE(isPlaying);
+
+    // Fill every channel, so the stopped one's slot is certainly reused.
+    std::vector<ClChannel> all(SOUND_MAX_CHANNELS);
+    for (ClChannel& channel : all) ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    ClChannel extra;
+    EXPECT_EQ(m_system.playSound(sound, false, &extra), E_SOUND_ERR_CHANNEL_ALLOC);
+    EXPECT_EQ(first.setVolume(0.0f), E_SOUND_ERR_INVALID_HANDLE);
+    EXPECT_EQ(first.stop(), E_SOUND_ERR_INVALID_HANDLE);
+    u32 where = 1;
+    EXPECT_EQ(first.getPosition(&where, E_SOUNDTIMEUNIT_MS), E_SOUND_ERR_INVALID_HANDLE);
+    EXPECT_EQ(where, 0u);
+    s32 count = 0;
+    m_system.getChannelsPlaying(&count);
+    EXPECT_EQ(count, SOUND_MAX_CHANNELS);
+    for (ClChannel& channel : all) {
+        f32 volume = 0.0f;
+        ASSERT_EQ(channel.getVolume(&volume), E_SOUND_OK);
+        EXPECT_EQ(volume, 1.0f);
+    }
+
+    // An ended channel's handle is stale too; so are a released sound's and a null one.
+    mix(4800);
+    EXPECT_EQ(all[5].setPaused(true), E_SOUND_ERR_INVALID_HANDLE);
+    ASSERT_EQ(sound.release(), E_SOUND_OK);
+    EXPECT_EQ(sound.release(), E_SOUND_ERR_INVALID_HANDLE);
+    EXPECT_EQ(m_system.playSound(sound, false, &extra), E_SOUND_ERR_INVALID_HANDLE);
+    EXPECT_EQ(ClChannel().stop(), E_SOUND_ERR_INVALID_HANDLE);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sound data
+
+TEST_F(SoundMixer, EveryPcmFormatConvertsToTheSameLevels) {
+    // -0.5, 0 and +0.5 in each format, played hard left.
+    std::vector<u8> pcm8 = {64, 128, 192};
+    std::vector<u8> pcm24 = {0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40};
+    std::vector<u8> pcmFloat;
+    for (f32 value : {-0.5f, 0.0f, 0.5f}) {
+        u32 bits;
+        std::memcpy(&bits, &value, 4);
+        putLe(pcmFloat, bits, 4);
+    }
+    for (const std::vector<u8>& image : {makeWav(1, 1, 48000, 8, pcm8), makeWav(1, 1, 48000, 24, pcm24),
+                                         makeWav(3, 1, 48000, 32, pcmFloat),
+                                         makeWav(1, 1, 48000, 16, pcm16Bytes({-16384, 0, 16384}))}) {
+        ClSound sound = memorySound(image);
+        ClChannel channel;
+        ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+        channel.setPan(-1.0f);
+        std::vector<f32> out = mix(4);
+        EXPECT_FLOAT_EQ(out[0], -0.5f);
+        EXPECT_FLOAT_EQ(out[2], 0.0f);
+        EXPECT_FLOAT_EQ(out[4], 0.5f);
+        EXPECT_EQ(out[6], 0.0f);
+        EXPECT_FALSE(playing(channel));
+        u32 length = 0;
+        ASSERT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_PCM), E_SOUND_OK);
+        EXPECT_EQ(length, 3u);
+        sound.release();
+    }
+}
+
+TEST_F(SoundMixer, DamagedOrForeignDataIsRefused) {
+    std::vector<u8> good = makeWav(1, 1, 48000, 16, pcm16Bytes(std::vector<s16>(100, 1)));
+    SCreateSoundInfo info = {};
+    ClSound sound;
+    info.length = 20;
+    EXPECT_EQ(m_system.createSound(good.data(), E_SOUNDMODE_OPENMEMORY, &info, &sound), E_SOUND_ERR_FILE_BAD);
+    EXPECT_TRUE(sound.isNull());
+    std::vector<u8> badAlign = good;
+    badAlign[32] = 7;  // block align
+    info.length = static_cast<u32>(badAlign.size());
+    EXPECT_EQ(m_system.createSound(badAlign.data(), E_SOUNDMODE_OPENMEMORY, &info, &sound), E_SOUND_ERR_FILE_BAD);
+    std::vector<u8> text(64, 'x');
+    info.length = 64;
+    EXPECT_EQ(m_system.createSound(text.data(), E_SOUNDMODE_OPENMEMORY, &info, &sound), E_SOUND_ERR_FORMAT);
+    EXPECT_EQ(m_system.createSound("/nonexistent/velodrix.wav", 0, nullptr, &sound), E_SOUND_ERR_FILE_NOTFOUND);
+    SCreateSoundInfo user = {};
+    user.numChannels = 2;
+    user.defaultFrequency = 48000;
+    user.format = E_SOUNDFORMAT_NONE;
+    user.pcmReadCallback = &readSource;
+    EXPECT_EQ(m_system.createStream(nullptr, 0x4C8, &user, &sound), E_SOUND_ERR_INVALID_PARAM);
+}
+
+TEST_F(SoundMixer, FileStreamFromARangeAndOggFromMemoryPlay) {
+    char directory[] = "/tmp/velodrix_sound_XXXXXX";
+    ASSERT_NE(mkdtemp(directory), nullptr);
+    std::string root = directory;
+    // A WAV inside a larger file, streamed by offset and length as from a package.
+    std::vector<s16> samples = sine(20000, 300.0, 48000, 0.25);
+    std::vector<u8> wav = makeWav(1, 1, 48000, 16, pcm16Bytes(samples));
+    {
+        std::ofstream pack(root + "/pack.dat", std::ios::binary);
+        pack << std::string(777, '\xAB');
+        pack.write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
+        pack << std::string(333, '\xCD');
+    }
+    SCreateSoundInfo info = {};
+    info.fileOffset = 777;
+    info.length = static_cast<u32>(wav.size());
+    ClSound stream;
+    ASSERT_EQ(m_system.createStream((root + "/pack.dat").c_str(), 0x4A, &info, &stream), E_SOUND_OK);
+    stream.setLoopCount(0);
+    ClChannel channel;
+    ASSERT_EQ(m_system.playSound(stream, false, &channel), E_SOUND_OK);
+    channel.setPan(-1.0f);
+    std::vector<f32> out = mix(20000);
+    for (u32 i = 0; i < 20000; i += 997) ASSERT_EQ(out[2 * i], samples[i] / 32768.0f) << "frame " << i;
+    EXPECT_FALSE(playing(channel));
+
+    std::string ogg = root + "/tone.ogg";
+    std::string command = "ffmpeg -hide_banner -loglevel error -f lavfi -i sine=frequency=600:duration=0.5 "
+                          "-ar 48000 -c:a libvorbis -y '" + ogg + "' 2>/dev/null";
+    if (std::system(command.c_str()) == 0) {
+        std::ifstream in(ogg, std::ios::binary);
+        std::vector<u8> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ClSound sound = memorySound(image);
+        u32 length = 0;
+        ASSERT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_MS), E_SOUND_OK);
+        EXPECT_NEAR(static_cast<f64>(length), 500.0, 30.0);
+        ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+        EXPECT_NEAR(measuredPitch(mix(12000)), 600.0, 10.0);
+    }
+    std::system(("rm -rf '" + root + "'").c_str());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Outputs and threads
+
+TEST(SoundOutput, SdlDummyDriverOpensPlaysAndCloses) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ClSoundSystem system;
+    ASSERT_EQ(system.init(SOUND_MAX_CHANNELS, 0, nullptr), E_SOUND_OK);
+    ESoundOutputType output = E_SOUNDOUTPUT_NOSOUND;
+    system.getOutput(&output);
+    if (output != E_SOUNDOUTPUT_AUTODETECT) GTEST_SKIP() << "SDL audio cannot start here";
+    u32 latency = 0;
+    ASSERT_EQ(system.getOutputLatency(&latency), E_SOUND_OK);
+    EXPECT_GT(latency, 0u);
+    std::vector<u8> image = makeWav(1, 1, 48000, 16, pcm16Bytes(sine(48000 * 4, 440.0, 48000, 0.3)));
+    SCreateSoundInfo info = {};
+    info.length = static_cast<u32>(image.size());
+    ClSound sound;
+    ASSERT_EQ(system.createSound(image.data(), E_SOUNDMODE_OPENMEMORY, &info, &sound), E_SOUND_OK);
+    ClChannel channel;
+    ASSERT_EQ(system.playSound(sound, false, &channel), E_SOUND_OK);
+    u32 start = osTimeGetTime();
+    u32 first = 0;
+    while (first == 0 && osTimeGetTime() - start < 3000) {
+        osSleep(5);
+        channel.getPosition(&first, E_SOUNDTIMEUNIT_MS);
+    }
+    ASSERT_GT(first, 0u);
+    osSleep(50);
+    u32 later = 0;
+    channel.getPosition(&later, E_SOUNDTIMEUNIT_MS);
+    EXPECT_GT(later, first);
+    EXPECT_EQ(system.update(), E_SOUND_OK);
+    EXPECT_EQ(system.close(), E_SOUND_OK);
+    bool isPlaying = true;
+    EXPECT_EQ(channel.isPlaying(&isPlaying), E_SOUND_ERR_INVALID_HANDLE);
+}
+
+TEST(SoundOutput, ReleaseWaitsOutAReadAndNoCallbackFollows) {
+    struct SSlowSource {
+        std::atomic<u32> calls{0};
+        std::atomic<bool> released{false};
+        std::atomic<bool> calledAfterRelease{false};
+    } slow;
+    auto slowRead = [](ClSound sound, void* data, u32 bytes) -> ESoundResult {
+        void* user = nullptr;
+        sound.getUserData(&user);
+        auto* source = static_cast<SSlowSource*>(user);
+        if (source == nullptr) return E_SOUND_ERR_INVALID_PARAM;
+        if (source->released) source->calledAfterRelease = true;
+        ++source->calls;
+        osSleep(2);
+        std::memset(data, 0, bytes);
+        return E_SOUND_OK;
+    };
+    ClSoundSystem system;
+    system.setOutput(E_SOUNDOUTPUT_NOSOUND);
+    ASSERT_EQ(system.init(32, 0, nullptr), E_SOUND_OK);
+    SCreateSoundInfo info = {};
+    info.numChannels = 2;
+    info.defaultFrequency = 48000;
+    info.format = E_SOUNDFORMAT_PCM16;
+    info.decodeBufferSize = 64;
+    info.pcmReadCallback = slowRead;
+    info.userData = &slow;
+    ClSound sound;
+    ASSERT_EQ(system.createStream(nullptr, 0x4C8, &info, &sound), E_SOUND_OK);
+    ClChannel channel;
+    ASSERT_EQ(system.playSound(sound, false, &channel), E_SOUND_OK);
+    u32 start = osTimeGetTime();
+    while (slow.calls < 10 && osTimeGetTime() - start < 3000) osSleep(1);
+    ASSERT_EQ(sound.release(), E_SOUND_OK);
+    slow.released = true;
+    osSleep(30);
+    EXPECT_FALSE(slow.calledAfterRelease);
+    EXPECT_EQ(system.close(), E_SOUND_OK);
+}
+
+}  // namespace
