@@ -242,6 +242,16 @@ void writeRingLine(const SCodecRingMessages& messages, const char* format, u32 i
 
 }  // namespace
 
+void bindCodecRingToStream(ClCodecStreamInstance* job, SCodecRing* ring, SCodecCreateSoundExInfo* info,
+                           const char* lockOwner) {
+    job->lockCodecBuffers(lockOwner);
+    ring->streamRead.index = 0;
+    ring->streamRead.offset = 0;
+    ring->streamRead.job = job;
+    job->unlockCodecBuffers();
+    info->userData = &ring->streamRead;
+}
+
 s32 readCodecRingForStream(ClCodecStreamInstance* job, SCodecRing* ring, void* data, u32 bytes,
                            const SCodecRingMessages& messages) {
     u8* out = static_cast<u8*>(data);

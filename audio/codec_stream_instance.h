@@ -278,6 +278,11 @@ s32 fillCodecRing(ClCodecStreamInstance* job, SCodecRing* ring, DecodeFn&& decod
     return 1;
 }
 
+// The end of slot 14 of a ring decoder: under the buffer lock, the stream's read position goes
+// back to the first buffer, and the stream's user data becomes that position.
+void bindCodecRingToStream(ClCodecStreamInstance* job, SCodecRing* ring, SCodecCreateSoundExInfo* info,
+                           const char* lockOwner);
+
 // Where a decoder's two ring-read lines go.
 enum ECodecLogTarget : u32 {
     E_CODECLOG_AUDIO_LOG = 0,   // the audio log of the registry (nothing while logging is off)

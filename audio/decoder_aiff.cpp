@@ -142,12 +142,7 @@ s32 ClCodecStreamInstance_AIFF::fillCreateSoundExInfo(SCodecCreateSoundExInfo* i
     info->numChannels = m_channels;
     info->defaultFrequency = m_sampleRate;
     info->format = E_CODECSOUNDFORMAT_PCMFLOAT;
-    lockCodecBuffers("ClCodecStreamInstance_AIFF::fillCreateSoundExInfo");
-    m_ring.streamRead.index = 0;
-    m_ring.streamRead.offset = 0;
-    m_ring.streamRead.job = this;
-    unlockCodecBuffers();
-    info->userData = &m_ring.streamRead;
+    bindCodecRingToStream(this, &m_ring, info, "ClCodecStreamInstance_AIFF::fillCreateSoundExInfo");
     return 1;
 }
 

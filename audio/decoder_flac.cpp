@@ -260,12 +260,7 @@ s32 ClCodecStreamInstance_FLAC::fillCreateSoundExInfo(SCodecCreateSoundExInfo* i
     info->numChannels = m_channels;
     info->defaultFrequency = m_sampleRate;
     info->format = format;
-    lockCodecBuffers("ClCodecStreamInstance_FLAC::fillCreateSoundExInfo");
-    m_ring.streamRead.index = 0;
-    m_ring.streamRead.offset = 0;
-    m_ring.streamRead.job = this;
-    unlockCodecBuffers();
-    info->userData = &m_ring.streamRead;
+    bindCodecRingToStream(this, &m_ring, info, "ClCodecStreamInstance_FLAC::fillCreateSoundExInfo");
     return 1;
 }
 

@@ -261,12 +261,7 @@ s32 ClCodecStreamInstance_OggVorbis::fillCreateSoundExInfo(SCodecCreateSoundExIn
     info->numChannels = m_channels;
     info->defaultFrequency = m_sampleRate;
     info->format = E_CODECSOUNDFORMAT_PCM16;
-    lockCodecBuffers("_OggVorbisFMODPCMReadCallback");
-    m_ring.streamRead.index = 0;
-    m_ring.streamRead.offset = 0;
-    m_ring.streamRead.job = this;
-    unlockCodecBuffers();
-    info->userData = &m_ring.streamRead;
+    bindCodecRingToStream(this, &m_ring, info, "_OggVorbisFMODPCMReadCallback");
     return 1;
 }
 

@@ -222,12 +222,7 @@ s32 ClCodecStreamInstance_WAV::fillCreateSoundExInfo(SCodecCreateSoundExInfo* in
     info->numChannels = m_format.channels;
     info->defaultFrequency = m_format.samplesPerSec;
     info->format = format;
-    lockCodecBuffers("ClCodecStreamInstance_WAV::fillCreateSoundExInfo");
-    m_ring.streamRead.index = 0;
-    m_ring.streamRead.offset = 0;
-    m_ring.streamRead.job = this;
-    unlockCodecBuffers();
-    info->userData = &m_ring.streamRead;
+    bindCodecRingToStream(this, &m_ring, info, "ClCodecStreamInstance_WAV::fillCreateSoundExInfo");
     return 1;
 }
 

@@ -162,12 +162,7 @@ s32 ClCodecStreamInstance_WavPack::fillCreateSoundExInfo(SCodecCreateSoundExInfo
     info->numChannels = m_channels;
     info->defaultFrequency = m_sampleRate;
     info->format = E_CODECSOUNDFORMAT_PCMFLOAT;
-    lockCodecBuffers("ClCodecStreamInstance_WavPack::fillCreateSoundExInfo");
-    m_ring.streamRead.index = 0;
-    m_ring.streamRead.offset = 0;
-    m_ring.streamRead.job = this;
-    unlockCodecBuffers();
-    info->userData = &m_ring.streamRead;
+    bindCodecRingToStream(this, &m_ring, info, "ClCodecStreamInstance_WavPack::fillCreateSoundExInfo");
     return 1;
 }
 

@@ -351,12 +351,7 @@ s32 ClCodecStreamInstance_WindowsMedia::fillCreateSoundExInfo(SCodecCreateSoundE
     info->numChannels = format.channels;
     info->defaultFrequency = format.sampleRate;
     SCodecRing* ring = mp_syncDecoder.ring();
-    lockCodecBuffers("ClCodecStreamInstance_WindowsMedia::fillCreateSoundExInfo");
-    ring->streamRead.index = 0;
-    ring->streamRead.offset = 0;
-    ring->streamRead.job = this;
-    unlockCodecBuffers();
-    info->userData = &ring->streamRead;
+    bindCodecRingToStream(this, ring, info, "ClCodecStreamInstance_WindowsMedia::fillCreateSoundExInfo");
     return 1;
 }
 
