@@ -1,6 +1,14 @@
 #include "audio/spectrum_analysis.h"
 
+#include "audio/song_sound_hook.h"
+#include "audio/spectral_cache.h"
+#include "audio/spectrum_pass.h"
+#include "audio/spectrum_stream.h"
+#include "core/config.h"
+#include "core/directories.h"
 #include "core/fatal_error.h"
+#include "core/file_layer.h"
+#include "core/string_helpers.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -71,4 +79,66 @@ void resetSpectrumAnalysis() {
     releaseSpectrumAnalysis();
     std::memset(&g_SpectrumAnalysis, 0, sizeof(g_SpectrumAnalysis));
     setSpectrumAnalysisProgress(0.0f);
+}
+
+namespace {
+
+bool cacheReadsAllowed(u32 force) {
+    if (force != 0) return false;
+    if (configGetInt("NEVER_CACHE") != 0) return false;
+    // A music path given for the beat-analysis view: that song is always decoded again.
+    return !configHasKey("VISUAL_BEAT_ANALYSIS");
+}
+
+s32 finishWithPlayback(u32 prepareToPlay) {
+    if (prepareToPlay == 0) return 1;
+    const SSpectrumHeader& h = g_SpectrumAnalysis.header;
+    return runPrepareSongSoundHook(g_SpectrumAnalysis.songPath, h.duration, h.sampleRateF) != 0 ? 1 : 0;
+}
+
+s32 fail(s32* outResult, s32 code) {
+    closeAnalysisStream();
+    *outResult = code;
+    return 0;
+}
+
+}  // namespace
+
+s32 analyseSongSpectrum(const char16_t* path, const SSongIdentity& identity, s32* outResult, u32 prepareToPlay,
+                        u32 force) {
+    SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    *outResult = E_SPECTRUM_RESULT_NONE;
+    setSpectrumAnalysisProgress(0.0f);
+    s.chunkCallback = foldSpectrumRows;
+    wstrCopyN(s.songPath, path != nullptr ? path : u"", SPECTRUM_PATH_CAPACITY);
+    toBackslashesW(s.songPath);
+
+    if (!fileExistsW(s.songPath)) {
+        *outResult = E_SPECTRUM_RESULT_CANNOT_OPEN;
+        return 0;
+    }
+
+    if (cacheReadsAllowed(force) && readSpectrumCache(s.songPath, identity)) {
+        s.header.loadedFromCache = 1;
+        closeAnalysisStream();
+        return finishWithPlayback(prepareToPlay);
+    }
+
+    if (!openAnalysisStream(s.songPath)) return fail(outResult, E_SPECTRUM_RESULT_UNDECODABLE);
+    if (!readAnalysisStreamInfo()) return fail(outResult, E_SPECTRUM_RESULT_UNDECODABLE);
+
+    const SSpectrumStreamFormat format = analysisStreamFormat();
+    SSpectrumGeometry geometry;
+    const s32 formatResult = validateSpectrumStream(format, &geometry);
+    if (formatResult != E_SPECTRUM_RESULT_NONE) return fail(outResult, formatResult);
+
+    ClAnalysisJobSampleSource source;
+    const s32 passResult = runSpectrumPass(&source, format, geometry);
+    closeAnalysisStream();
+    if (passResult != E_SPECTRUM_RESULT_NONE) {
+        *outResult = passResult;
+        return 0;
+    }
+    writeSpectrumCache(s.songPath, identity);
+    return finishWithPlayback(prepareToPlay);
 }

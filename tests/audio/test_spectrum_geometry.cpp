@@ -1,0 +1,120 @@
+#include "audio/spectrum_geometry.h"
+
+#include <gtest/gtest.h>
+
+TEST(SpectrumGeometry, FortyFourKilohertzWorkedValues) {
+    SSpectrumGeometry g;
+    ASSERT_TRUE(computeSpectrumGeometry(44100.0f, &g));
+    EXPECT_EQ(g.framesPerSecond, 126u);
+    EXPECT_EQ(g.hop, 350u);
+    EXPECT_EQ(g.windowLength, 700u);
+    EXPECT_EQ(g.transformSize, 1024u);
+    EXPECT_EQ(g.nyquist, 22050u);
+    EXPECT_EQ(g.bandCount, 18u);
+    EXPECT_EQ(g.frameDuration, 1.0f / 126.0f);
+    // 3 minutes of 16-bit stereo.
+    EXPECT_EQ(spectrumFrameCount(7938000u * 4u, 2, 2, g.hop), 22680u);
+}
+
+TEST(SpectrumGeometry, FortyEightKilohertzWorkedValues) {
+    SSpectrumGeometry g;
+    ASSERT_TRUE(computeSpectrumGeometry(48000.0f, &g));
+    EXPECT_EQ(g.framesPerSecond, 120u);
+    EXPECT_EQ(g.hop, 400u);
+    EXPECT_EQ(g.windowLength, 800u);
+    EXPECT_EQ(g.transformSize, 1024u);
+    EXPECT_EQ(g.bandCount, 19u);
+}
+
+TEST(SpectrumGeometry, FramesPerSecondForOtherRates) {
+    EXPECT_EQ(spectrumFramesPerSecond(88200), 120u);
+    EXPECT_EQ(spectrumFramesPerSecond(32000), 125u);
+    EXPECT_EQ(spectrumFramesPerSecond(22050), 126u);
+    EXPECT_EQ(spectrumFramesPerSecond(11025), 147u);
+    EXPECT_EQ(spectrumFramesPerSecond(192000), 120u);
+}
+
+TEST(SpectrumGeometry, HighestRateIsAnalysedAndOneAboveIsRefused) {
+    SSpectrumGeometry g;
+    ASSERT_TRUE(computeSpectrumGeometry(192000.0f, &g));
+    EXPECT_EQ(g.framesPerSecond, 120u);
+    EXPECT_EQ(g.hop, 1600u);
+    EXPECT_EQ(g.bandCount, 24u);
+    EXPECT_LE(g.bandCount, SPECTRUM_BAND_CAPACITY);
+    EXPECT_FALSE(computeSpectrumGeometry(192001.0f, &g));
+    EXPECT_FALSE(computeSpectrumGeometry(192000.5f, &g));
+}
+
+TEST(SpectrumGeometry, LowOddAndBrokenRatesAreRefused) {
+    SSpectrumGeometry g;
+    EXPECT_FALSE(computeSpectrumGeometry(0.0f, &g));
+    EXPECT_FALSE(computeSpectrumGeometry(119.0f, &g));
+    EXPECT_FALSE(computeSpectrumGeometry(7999.0f, &g));
+    EXPECT_FALSE(computeSpectrumGeometry(-44100.0f, &g));
+    EXPECT_FALSE(computeSpectrumGeometry(__builtin_nanf(""), &g));
+    // 44,056 = 8 x 5,507: its smallest divisor from 120 up is far above 200.
+    EXPECT_FALSE(computeSpectrumGeometry(44056.0f, &g));
+    EXPECT_EQ(spectrumFramesPerSecond(44056), 0u);
+    EXPECT_TRUE(computeSpectrumGeometry(8000.0f, &g));
+    EXPECT_EQ(g.hop, 64u);
+}
+
+TEST(SpectrumGeometry, BandCountsByHop) {
+    const u32 hops[] = {64, 75, 128, 175, 256, 350, 400, 735, 800, 1470, 1600};
+    const u32 counts[] = {12, 13, 15, 16, 17, 18, 19, 21, 21, 24, 24};
+    for (u32 i = 0; i < sizeof(hops) / sizeof(hops[0]); ++i) EXPECT_EQ(spectrumBandCount(hops[i]), counts[i]) << hops[i];
+}
+
+TEST(SpectrumGeometry, BandWidthsArePowersOfOnePointThreeInSinglePrecision) {
+    const u32 widths[] = {1, 1, 1, 2, 2, 3, 4, 6, 8, 10, 13, 17, 23, 30, 39, 51, 66, 86, 112, 146, 190, 247, 321, 417};
+    for (u32 b = 0; b < 24; ++b) EXPECT_EQ(spectrumBandWidth(b), widths[b]) << b;
+}
+
+TEST(SpectrumGeometry, BandsTileTheBinsAndTheLastIsCut) {
+    u32 first[SPECTRUM_BAND_CAPACITY];
+    u32 width[SPECTRUM_BAND_CAPACITY];
+    const u32 count = layoutSpectrumBands(350, first, width, SPECTRUM_BAND_CAPACITY);
+    ASSERT_EQ(count, 18u);
+    u32 next = 0;
+    for (u32 b = 0; b < count; ++b) {
+        EXPECT_EQ(first[b], next);
+        next += width[b];
+    }
+    EXPECT_EQ(next, 350u);
+    EXPECT_EQ(first[17], 277u);
+    EXPECT_EQ(width[17], 73u);
+    // Tiny hops stop at the hop's bin count.
+    EXPECT_EQ(spectrumBandCount(1), 1u);
+    EXPECT_EQ(spectrumBandCount(3), 3u);
+    EXPECT_EQ(spectrumBandCount(0), 0u);
+}
+
+TEST(SpectrumGeometry, ThreeBandSplitUsesNyquistOverHop) {
+    const SThreeBandSplit a = computeThreeBandSplit(22050, 350);
+    EXPECT_EQ(a.low, 7u);
+    EXPECT_EQ(a.middle, 24u);
+    EXPECT_EQ(a.high, 98u);
+    const SThreeBandSplit b = computeThreeBandSplit(24000, 400);
+    EXPECT_EQ(b.low, 7u);
+    EXPECT_EQ(b.middle, 26u);
+    EXPECT_EQ(b.high, 111u);
+    // Every accepted rate keeps the split inside the kept bins.
+    for (u32 rate = SPECTRUM_MIN_SAMPLE_RATE; rate <= SPECTRUM_MAX_SAMPLE_RATE; rate += 50) {
+        SSpectrumGeometry g;
+        if (!computeSpectrumGeometry(static_cast<f32>(rate), &g)) continue;
+        const SThreeBandSplit s = computeThreeBandSplit(g.nyquist, g.hop);
+        EXPECT_LE(s.low, s.middle);
+        EXPECT_LE(s.middle, s.high);
+        EXPECT_LE(s.high, g.hop) << rate;
+    }
+}
+
+TEST(SpectrumGeometry, FrameCountRoundsUpAndRefusesZeroWidths) {
+    EXPECT_EQ(spectrumFrameCount(350u * 4u, 2, 2, 350), 1u);
+    EXPECT_EQ(spectrumFrameCount(351u * 4u, 2, 2, 350), 2u);
+    EXPECT_EQ(spectrumFrameCount(351u * 4u + 3u, 2, 2, 350), 2u);  // a partial sample frame is dropped
+    EXPECT_EQ(spectrumFrameCount(1000, 0, 2, 350), 0u);
+    EXPECT_EQ(spectrumFrameCount(1000, 2, 0, 350), 0u);
+    EXPECT_EQ(spectrumFrameCount(1000, 2, 2, 0), 0u);
+    EXPECT_EQ(spectrumFrameCount(0xFFFFFFFFu, 1, 1, 64), 67108864u);
+}
