@@ -1,4 +1,5 @@
-# Writes the data directory: run with -DSOURCE, -DSTAGE, -DOUTPUT, -DLINT, -DSTRINGS, -DPACK.
+# Writes the data directory: run with -DSOURCE, -DSTAGE, -DOUTPUT, -DLINT, -DSTRINGS, -DPACK,
+# -DSFXSYNTH, -DSOUNDBANK.
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
@@ -30,5 +31,12 @@ foreach(language ${languages})
     run(${STRINGS} ${STAGE}/Lang/${language}/Strings ${tables})
   endif()
 endforeach()
+
+# The sound effects: synthesised samples in Audio/ and the bank written beside them from its
+# cue list. Samples stay plain in the package (the packer's default for audio), so a streamed
+# one can be read straight from the data file.
+file(MAKE_DIRECTORY ${STAGE}/Audio)
+run(${SFXSYNTH} ${STAGE}/Audio)
+run(${SOUNDBANK} ${SOURCE}/Audio/ZUNO_SFX.cues ${STAGE}/Audio ${STAGE}/Audio)
 
 run(${PACK} --compress *.txt --compress *.ini --compress *.lang ${STAGE} ${OUTPUT} ASPEC)

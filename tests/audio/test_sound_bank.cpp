@@ -1,0 +1,204 @@
+// Sound-bank and timeline images: what the writer builds the reader gives back, and damaged
+// images are refused with a reason instead of being trusted.
+#include "audio/sound_bank_format.h"
+
+#include "core/name_hash.h"
+#include "core/package_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+SSoundDefinition makeDefinition(const char* cue, u32 samples) {
+    SSoundDefinition d;
+    d.nameHash = crc32TextNoCase(cue);
+    d.sampleCount = samples;
+    for (u32 i = 0; i < samples; ++i) {
+        std::snprintf(d.fileNames[i], SOUND_SAMPLE_NAME_SIZE, "%s_%u.wav", cue, i);
+        d.weights[i] = 1.0f / f32(samples);
+        d.lengths[i] = 0.25f * f32(i + 1);
+        d.defaultFrequencies[i] = 48000.0f;
+    }
+    return d;
+}
+
+std::vector<u8> oneCueBank(const SSoundDefinition& definition) {
+    return soundBankBuild(crc32TextNoCase("ZUNO_SFX"), 0.5f, {{definition.nameHash, definition}});
+}
+
+// The offset of the only definition of a one-cue bank.
+u32 firstDefinitionOffset(const std::vector<u8>& image) { return loadLe32(&image[loadLe32(&image[0]) + 8]); }
+
+ESoundDataError parse(const std::vector<u8>& image) {
+    SSoundBankImage bank;
+    const ESoundDataError error = soundBankParse(image.data(), image.size(), &bank);
+    EXPECT_EQ(bank.parsed, error == E_SOUNDDATA_OK);
+    if (error != E_SOUNDDATA_OK) {
+        EXPECT_TRUE(bank.entries.empty());
+    }
+    return error;
+}
+
+}  // namespace
+
+TEST(SoundBankFormat, RoundTripKeepsEveryField) {
+    SSoundDefinition d = makeDefinition("BossImpact", 3);
+    d.positional = 1;
+    d.loop = 1;
+    d.stream = 1;
+    d.timelineFlags[1] = 1;
+    d.volume = {0.8f, 1, 0.6f, 0.9f};
+    d.pitch = {1.0f, 1, 0.95f, 1.05f};
+    d.pan = {-0.5f, 0, -0.5f, -0.5f};
+    d.scaleCount = 2;
+    d.scaleSlots[0] = E_SOUNDSCALE_EFFECTS;
+    d.scaleSlots[1] = 9;
+    d.inputMixCount = 2;
+    d.inputMix[1].level = {0.5f, 1, 0.25f, 0.75f};
+    d.inputMix[1].scaleCount = 1;
+    d.inputMix[1].scaleSlots[0] = E_SOUNDSCALE_VOICE;
+    SSoundDefinition other = makeDefinition("PlayerImpact", 1);
+
+    const std::vector<u8> image =
+        soundBankBuild(crc32TextNoCase("ZUNO_SFX"), 2.5f, {{d.nameHash, d}, {other.nameHash, other}});
+    SSoundBankImage bank;
+    ASSERT_EQ(soundBankParse(image.data(), image.size(), &bank), E_SOUNDDATA_OK);
+    ASSERT_TRUE(bank.parsed);
+    EXPECT_EQ(bank.nameHash, crc32TextNoCase("ZUNO_SFX"));
+    EXPECT_EQ(bank.parameter, 2.5f);
+    ASSERT_EQ(bank.entries.size(), 2u);
+    EXPECT_EQ(bank.entries[1].nameHash, other.nameHash);
+
+    const SSoundDefinition& r = bank.definitions[bank.entries[0].definitionIndex];
+    EXPECT_EQ(r.nameHash, d.nameHash);
+    EXPECT_EQ(r.positional, 1u);
+    EXPECT_EQ(r.sampleCount, 3u);
+    EXPECT_STREQ(r.fileNames[2], "BossImpact_2.wav");
+    EXPECT_EQ(r.weights[0], d.weights[0]);
+    EXPECT_EQ(r.timelineFlags[1], 1u);
+    EXPECT_EQ(r.lengths[2], 0.75f);
+    EXPECT_EQ(r.defaultFrequencies[1], 48000.0f);
+    EXPECT_EQ(r.loop, 1u);
+    EXPECT_EQ(r.stream, 1u);
+    EXPECT_EQ(r.volume.mode, 1u);
+    EXPECT_EQ(r.volume.high, 0.9f);
+    EXPECT_EQ(r.pitch.low, 0.95f);
+    EXPECT_EQ(r.pan.fixed, -0.5f);
+    ASSERT_EQ(r.scaleCount, 2u);
+    EXPECT_EQ(r.scaleSlots[1], 9u);
+    ASSERT_EQ(r.inputMixCount, 2u);
+    EXPECT_EQ(r.inputMix[1].level.low, 0.25f);
+    EXPECT_EQ(r.inputMix[1].scaleSlots[0], u32(E_SOUNDSCALE_VOICE));
+    EXPECT_EQ(r.instance, nullptr);
+}
+
+TEST(SoundBankFormat, FixedLayoutWordsSitWhereTheGameReadsThem) {
+    const SSoundDefinition d = makeDefinition("PlayerImpact", 1);
+    const std::vector<u8> image = oneCueBank(d);
+    const u32 def = firstDefinitionOffset(image);
+    EXPECT_EQ(def % 16, 0u);
+    EXPECT_EQ(image.size(), def + SOUND_DEFINITION_SIZE);
+    EXPECT_EQ(loadLe32(&image[20]), 1u);
+    EXPECT_EQ(loadLe32(&image[def + 136]), d.nameHash);
+    EXPECT_EQ(loadLe32(&image[def + 144]), 1u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(&image[def + 152]), "PlayerImpact_0.wav");
+    for (u32 word = 0; word < 32; word += 4) EXPECT_EQ(loadLe32(&image[def + word]), 0u);  // pointer slots
+    EXPECT_EQ(loadLe32(&image[def + 128]), 0u);  // instance
+    EXPECT_EQ(loadLe32(&image[def + 888]), 0u);  // no envelope
+}
+
+TEST(SoundBankFormat, EmptyBankIsValid) {
+    const std::vector<u8> image = soundBankBuild(1, 0.0f, {});
+    SSoundBankImage bank;
+    EXPECT_EQ(soundBankParse(image.data(), image.size(), &bank), E_SOUNDDATA_OK);
+    EXPECT_TRUE(bank.parsed);
+    EXPECT_TRUE(bank.entries.empty());
+}
+
+TEST(SoundBankFormat, DamagedImagesAreRefused) {
+    const SSoundDefinition d = makeDefinition("PlayerImpact", 2);
+    const std::vector<u8> good = oneCueBank(d);
+    const u32 def = firstDefinitionOffset(good);
+    ASSERT_EQ(parse(good), E_SOUNDDATA_OK);
+
+    EXPECT_EQ(parse(std::vector<u8>(good.begin(), good.begin() + 20)), E_SOUNDDATA_TOO_SHORT);
+    EXPECT_EQ(parse(std::vector<u8>(good.begin(), good.end() - 1)), E_SOUNDDATA_DEFINITION_PAST_END);
+
+    auto damaged = [&](u32 offset, u32 value) {
+        std::vector<u8> image = good;
+        storeLe32(&image[offset], value);
+        return parse(image);
+    };
+    EXPECT_EQ(damaged(0, 0xFFFFFFF0u), E_SOUNDDATA_TABLE_PAST_END);
+    EXPECT_EQ(damaged(20, 0x08000000u), E_SOUNDDATA_TABLE_PAST_END);
+    EXPECT_EQ(damaged(loadLe32(&good[0]) + 8, 0xFFFFFF00u), E_SOUNDDATA_DEFINITION_PAST_END);
+    EXPECT_EQ(damaged(def + 144, 0), E_SOUNDDATA_BAD_SAMPLE_COUNT);
+    EXPECT_EQ(damaged(def + 144, 9), E_SOUNDDATA_BAD_SAMPLE_COUNT);
+    EXPECT_EQ(damaged(def + 148, 1), E_SOUNDDATA_WIDE_NAMES);
+    EXPECT_EQ(damaged(def + 852, 9), E_SOUNDDATA_BAD_COUNT);
+    EXPECT_EQ(damaged(def + 1152, 9), E_SOUNDDATA_BAD_COUNT);
+    EXPECT_EQ(damaged(def + 152 + 64, 0), E_SOUNDDATA_BAD_SAMPLE_NAME);  // second name empty
+
+    std::vector<u8> unterminated = good;
+    std::memset(&unterminated[def + 152], 'a', 64);
+    EXPECT_EQ(parse(unterminated), E_SOUNDDATA_BAD_SAMPLE_NAME);
+
+    u32 nanBits;
+    const f32 nan = std::numeric_limits<f32>::quiet_NaN();
+    std::memcpy(&nanBits, &nan, 4);
+    EXPECT_EQ(damaged(def + 664, nanBits), E_SOUNDDATA_BAD_NUMBER);
+    EXPECT_EQ(damaged(def + 804, nanBits), E_SOUNDDATA_BAD_NUMBER);
+}
+
+TEST(SoundBankFormat, ACountTooLargeForTheImageIsRefusedBeforeAllocating) {
+    std::vector<u8> image(SOUND_BANK_HEADER_SIZE + 64, 0);
+    storeLe32(&image[0], SOUND_BANK_HEADER_SIZE);
+    storeLe32(&image[20], 2);  // two entries fit, two definitions do not
+    EXPECT_EQ(parse(image), E_SOUNDDATA_DEFINITION_PAST_END);
+}
+
+TEST(TimelineFormat, RoundTripAndRefusals) {
+    const std::vector<STimelineTrack> tracks = {{7, {0.0f, 0.5f, 1.25f}}, {9, {}}};
+    const std::vector<u8> image = timelineBuild(tracks);
+    STimelineImage timeline;
+    ASSERT_EQ(timelineParse(image.data(), image.size(), &timeline), E_SOUNDDATA_OK);
+    ASSERT_EQ(timeline.tracks.size(), 2u);
+    EXPECT_EQ(timeline.tracks[0].eventId, 7u);
+    EXPECT_EQ(timeline.tracks[0].times, tracks[0].times);
+    EXPECT_TRUE(timeline.tracks[1].times.empty());
+
+    auto damaged = [&](u32 offset, u32 value) {
+        std::vector<u8> copy = image;
+        storeLe32(&copy[offset], value);
+        STimelineImage parsed;
+        const ESoundDataError error = timelineParse(copy.data(), copy.size(), &parsed);
+        EXPECT_EQ(parsed.parsed, error == E_SOUNDDATA_OK);
+        return error;
+    };
+    EXPECT_EQ(damaged(12, 1000), E_SOUNDDATA_TABLE_PAST_END);
+    EXPECT_EQ(damaged(TIMELINE_HEADER_SIZE + 12, 1000), E_SOUNDDATA_EVENTS_PAST_END);
+    u32 early;
+    const f32 earlyTime = 0.25f;
+    std::memcpy(&early, &earlyTime, 4);
+    const u32 times = loadLe32(&image[TIMELINE_HEADER_SIZE]);
+    EXPECT_EQ(damaged(times + 8, early), E_SOUNDDATA_EVENTS_NOT_ASCENDING);
+
+    std::vector<STimelineTrack> many(TIMELINE_MAX_TRACKS + 1);
+    const std::vector<u8> tooMany = timelineBuild(many);
+    STimelineImage parsed;
+    EXPECT_EQ(timelineParse(tooMany.data(), tooMany.size(), &parsed), E_SOUNDDATA_BAD_COUNT);
+}
+
+TEST(SoundVolumeScale, NamesMapToTheDocumentedSlots) {
+    EXPECT_EQ(soundVolumeScaleFromName("music"), 0);
+    EXPECT_EQ(soundVolumeScaleFromName("Song"), 1);
+    EXPECT_EQ(soundVolumeScaleFromName("EFFECTS"), 2);
+    EXPECT_EQ(soundVolumeScaleFromName("voice"), 3);
+    EXPECT_EQ(soundVolumeScaleFromName("ambience"), -1);
+    EXPECT_STREQ(soundVolumeScaleName(3), "voice");
+    EXPECT_EQ(soundVolumeScaleName(4), nullptr);
+}
