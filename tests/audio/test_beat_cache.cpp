@@ -1,0 +1,370 @@
+// The beat cache: its image, its files, and loadOrAnalyseBeats with and without it, down to one
+// song decoded through the codec registry.
+#include "audio/beat_cache.h"
+
+#include "audio/codec_registry.h"
+#include "audio/decode_thread.h"
+#include "audio/spectral_cache.h"
+#include "audio/tempo_search.h"
+#include "core/config.h"
+#include "core/crit_section_pool.h"
+#include "core/directories.h"
+#include "core/file_layer.h"
+#include "platform/os/os.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+SBeat beatAt(f32 time, f32 strength, u32 candidate) {
+    SBeat beat{};
+    beat.time = time;
+    beat.strength = strength;
+    beat.flags = BEAT_FLAG_ON_PULSE;
+    beat.candidateMember[candidate] = 1;
+    return beat;
+}
+
+std::vector<u8> imageOf(std::initializer_list<f32> times) {
+    SBeatArray beats;
+    beats.init();
+    for (f32 t : times) pushBeat(&beats, beatAt(t, 2.0f, 0));
+    u8* block = nullptr;
+    u32 size = 0;
+    EXPECT_TRUE(buildBeatCacheImage(beats, &block, &size));
+    std::vector<u8> image(block, block + size);
+    std::free(block);
+    beats.release();
+    return image;
+}
+
+bool accepts(const std::vector<u8>& image, f32 songSeconds = 100.0f, u32* count = nullptr) {
+    u32 n = 0;
+    const bool ok = validateBeatCacheImage(image.data(), u32(image.size()), songSeconds, &n);
+    if (count) *count = n;
+    return ok;
+}
+
+}  // namespace
+
+TEST(BeatCacheImage, HeadThenRecordsAsTheyStandInMemory) {
+    const std::vector<u8> image = imageOf({1.0f, 2.5f});
+    ASSERT_EQ(image.size(), 8u + 2u * 80u);
+    EXPECT_EQ(std::memcmp(image.data(), "BSYM\x01\x00\x00\x00", 8), 0);
+    SBeat second;
+    std::memcpy(&second, image.data() + 8 + 80, 80);
+    EXPECT_EQ(second.time, 2.5f);
+    EXPECT_EQ(second.flags, BEAT_FLAG_ON_PULSE);
+    EXPECT_EQ(second.candidateMember[0], 1u);
+}
+
+TEST(BeatCacheImage, TrailingPartOfARecordIsIgnored) {
+    std::vector<u8> image = imageOf({1.0f, 2.0f, 3.0f});
+    image.resize(8 + 2 * 80 + 79);
+    u32 count = 0;
+    EXPECT_TRUE(accepts(image, 100.0f, &count));
+    EXPECT_EQ(count, 2u);
+}
+
+TEST(BeatCacheImage, ShortForeignOrNewerFilesAreRejected) {
+    // A song with no beats writes the 8-byte head alone; it reads as not cached.
+    const std::vector<u8> empty = imageOf({});
+    ASSERT_EQ(empty.size(), 8u);
+    EXPECT_FALSE(accepts(empty));
+    std::vector<u8> nine = empty;
+    nine.push_back(0);
+    EXPECT_FALSE(accepts(nine));
+    nine.push_back(0);
+    EXPECT_TRUE(accepts(nine));  // ten bytes: accepted, no records
+
+    std::vector<u8> version2 = imageOf({1.0f});
+    version2[4] = 2;
+    EXPECT_FALSE(accepts(version2));
+    std::vector<u8> foreign = imageOf({1.0f});
+    foreign[0] = 'S';
+    EXPECT_FALSE(accepts(foreign));
+}
+
+TEST(BeatCacheImage, TimesMustBeFiniteAscendingAndWithinTheSong) {
+    EXPECT_TRUE(accepts(imageOf({0.0f, 1.0f, 100.0f})));
+    EXPECT_FALSE(accepts(imageOf({1.0f, NAN})));
+    EXPECT_FALSE(accepts(imageOf({1.0f, INFINITY})));
+    EXPECT_FALSE(accepts(imageOf({2.0f, 1.0f})));
+    EXPECT_FALSE(accepts(imageOf({1.0f, 1.0f})));
+    EXPECT_FALSE(accepts(imageOf({-0.5f, 1.0f})));
+    EXPECT_FALSE(accepts(imageOf({1.0f, 100.5f})));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+namespace {
+
+constexpr f32 FRAME_126 = 1.0f / 126.0f;
+
+class BeatCacheFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/velodrix_beats_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        critSectionPoolInit();
+        fileLayerInit();
+        configClear();
+        m_previousUserDir = getUserDataDirW();
+        std::u16string userDir;
+        ASSERT_TRUE(osUtf8ToWide((m_dir + "/user/").c_str(), &userDir));
+        setUserDataDirW(userDir.c_str());
+        resetSpectrumAnalysis();
+        g_SpectrumAnalysis.header.frameDuration = FRAME_126;
+        g_SpectrumAnalysis.header.frameCount = 126 * 100;
+        createOnsetLists();
+        emptyBeats(&g_aSongBeats);
+        m_identity.bytes[0] = 7;
+    }
+    void TearDown() override {
+        releaseTempoCandidates();
+        g_aSongBeats.release();
+        resetSpectrumAnalysis();
+        configClear();
+        setUserDataDirW(m_previousUserDir.c_str());
+        std::filesystem::remove_all(m_dir);
+    }
+
+    std::string cacheFile() const {
+        char16_t path[768];
+        EXPECT_TRUE(buildSongCachePath(m_identity, BEAT_CACHE_NAME_SALT, BEAT_CACHE_EXTENSION, path, 768));
+        return osSystemPathW(path);
+    }
+    void writeFile(const std::vector<u8>& bytes) const {
+        std::filesystem::create_directories(std::filesystem::path(cacheFile()).parent_path());
+        std::ofstream(cacheFile(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    std::vector<u8> readFile() const {
+        std::ifstream in(cacheFile(), std::ios::binary);
+        return std::vector<u8>(std::istreambuf_iterator<char>(in), {});
+    }
+    std::vector<u8> songBeatBytes() const {
+        const u8* bytes = reinterpret_cast<const u8*>(g_aSongBeats.data);
+        return std::vector<u8>(bytes, bytes + size_t(g_aSongBeats.count) * sizeof(SBeat));
+    }
+    // Three-band energies of a click every half second from 1 s, as a decoding pass leaves them.
+    void giveClickEnergies() {
+        const u32 frames = g_SpectrumAnalysis.header.frameCount;
+        allocateSpectrumEnergyTables(frames);
+        for (u32 k = 0; 126 + 63 * k + 20 < frames; ++k) {
+            for (u32 j = 0; j < 20; ++j) {
+                SThreeBandEnergy& e = g_SpectrumAnalysis.threeBandEnergies[126 + 63 * k + j];
+                e.low = e.middle = e.high = std::exp(-f32(j) / 2.5f);
+            }
+        }
+    }
+
+    std::string m_dir;
+    std::u16string m_previousUserDir;
+    SSongIdentity m_identity{};
+};
+
+}  // namespace
+
+TEST_F(BeatCacheFiles, WrittenListReadsBackWholeUnderItsOwnName) {
+    pushBeat(&g_aSongBeats, beatAt(1.0f, 3.0f, 2));
+    pushBeat(&g_aSongBeats, beatAt(1.5f, 4.0f, 15));
+    const std::vector<u8> written = songBeatBytes();
+    writeBeatCache(u"any/song.wav", m_identity);
+    ASSERT_TRUE(std::filesystem::exists(cacheFile()));
+    EXPECT_EQ(std::filesystem::path(cacheFile()).filename().string().size(), 14u + 44u + 4u);
+    EXPECT_FALSE(std::filesystem::exists(cacheFile() + ".tmp"));
+    EXPECT_EQ(std::filesystem::file_size(cacheFile()), 8u + 2u * 80u);
+
+    emptyBeats(&g_aSongBeats);
+    ASSERT_EQ(readBeatCache(u"other/path.wav", m_identity), 1);
+    EXPECT_EQ(songBeatBytes(), written);
+
+    // Without VISUAL_BEAT_ANALYSIS the records are appended; with it the list is emptied first.
+    ASSERT_EQ(readBeatCache(nullptr, m_identity), 1);
+    EXPECT_EQ(g_aSongBeats.count, 4u);
+    configSetValue("VISUAL_BEAT_ANALYSIS", "song.wav");
+    ASSERT_EQ(readBeatCache(nullptr, m_identity), 1);
+    EXPECT_EQ(songBeatBytes(), written);
+}
+
+TEST_F(BeatCacheFiles, RejectedFileLeavesTheListAlone) {
+    pushBeat(&g_aSongBeats, beatAt(3.0f, 1.0f, 0));
+    EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);  // no file
+    writeFile(imageOf({1.0f, 2.0f, 101.0f}));           // the song lasts 100 s
+    EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);
+    writeFile({});
+    EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);
+    ASSERT_EQ(g_aSongBeats.count, 1u);
+    EXPECT_EQ(g_aSongBeats[0].time, 3.0f);
+}
+
+TEST_F(BeatCacheFiles, AnalysedBeatsAreCachedAndReloadByteForByte) {
+    giveClickEnergies();
+    g_iCurrentBeat = 5;
+    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
+    EXPECT_EQ(g_iCurrentBeat, 0);
+    ASSERT_GT(g_aSongBeats.count, 190u);
+    EXPECT_NEAR(g_aSongBeats[0].time, 1.0f, 1.01f * FRAME_126);
+    const std::vector<u8> analysed = songBeatBytes();
+    EXPECT_EQ(readFile().size(), 8u + analysed.size());
+
+    // The cache answers now, even with the energies gone.
+    releaseSpectrumEnergyTables();
+    emptyBeats(&g_aSongBeats);
+    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
+    EXPECT_EQ(songBeatBytes(), analysed);
+
+    // A damaged cache is analysed again and rewritten.
+    giveClickEnergies();
+    std::vector<u8> damaged = readFile();
+    damaged[4] = 2;
+    writeFile(damaged);
+    emptyBeats(&g_aSongBeats);
+    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
+    EXPECT_EQ(songBeatBytes(), analysed);
+    EXPECT_EQ(readFile()[4], 1u);
+
+    // NEVER_CACHE analyses although a valid cache exists, and still rewrites it.
+    configSetValue("NEVER_CACHE", "1");
+    writeFile(imageOf({50.0f}));
+    emptyBeats(&g_aSongBeats);
+    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
+    EXPECT_EQ(songBeatBytes(), analysed);
+    EXPECT_EQ(readFile().size(), 8u + analysed.size());
+}
+
+// ---------------------------------------------------------------------------------------------
+// One song through the codec registry, the decode thread, the spectral analysis and both caches
+
+namespace {
+
+constexpr u32 SONG_RATE = 22050;
+constexpr u32 SONG_SECONDS = 100;
+constexpr f32 SONG_BPM = 120.0f;
+
+void putLe(std::vector<u8>* out, u32 value, u32 bytes) {
+    for (u32 i = 0; i < bytes; ++i) out->push_back(u8(value >> (8 * i)));
+}
+
+// 16-bit mono PCM: a kick with a noise burst on every beat from 1 s, over a bass note that
+// changes every bar.
+std::vector<u8> makeDrumWav(std::vector<f32>* hitTimes) {
+    const u32 frames = SONG_RATE * SONG_SECONDS;
+    std::vector<f32> mono(frames, 0.0f);
+    const u32 beatFrames = u32(60.0f / SONG_BPM * f32(SONG_RATE));
+    u32 noise = 99;
+    for (u32 first = SONG_RATE; first + SONG_RATE < frames; first += beatFrames) {
+        hitTimes->push_back(f32(first) / f32(SONG_RATE));
+        for (u32 i = 0; i < SONG_RATE / 10; ++i) {
+            noise = noise * 1664525u + 1013904223u;
+            const f32 white = f32(noise >> 8) / f32(1u << 24) * 2.0f - 1.0f;
+            const f32 age = f32(i) / f32(SONG_RATE);
+            const f32 phase = 6.2831853f * (50.0f * age + 3.0f * (1.0f - std::exp(-age / 0.03f)));
+            mono[first + i] += 0.7f * std::sin(phase) * std::exp(-age / 0.06f) + 0.4f * white * std::exp(-age / 0.02f);
+        }
+    }
+    const f32 bassNotes[4] = {110.0f, 146.8f, 164.8f, 123.5f};
+    for (u32 i = SONG_RATE; i < frames - SONG_RATE; ++i) {
+        const u32 bar = (i - SONG_RATE) / (4 * beatFrames);
+        mono[i] += 0.3f * std::sin(6.2831853f * bassNotes[bar % 4] * f32(i) / f32(SONG_RATE));
+    }
+
+    std::vector<u8> wav;
+    const u32 dataBytes = frames * 2u;
+    wav.insert(wav.end(), {'R', 'I', 'F', 'F'});
+    putLe(&wav, 36 + dataBytes, 4);
+    wav.insert(wav.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    putLe(&wav, 16, 4);
+    putLe(&wav, 1, 2);  // PCM
+    putLe(&wav, 1, 2);  // mono
+    putLe(&wav, SONG_RATE, 4);
+    putLe(&wav, SONG_RATE * 2u, 4);
+    putLe(&wav, 2, 2);
+    putLe(&wav, 16, 2);
+    wav.insert(wav.end(), {'d', 'a', 't', 'a'});
+    putLe(&wav, dataBytes, 4);
+    for (f32 v : mono) putLe(&wav, u32(u16(s16(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f)))), 2);
+    return wav;
+}
+
+s32 acceptCodecInit() { return 1; }
+
+class SongBeats : public BeatCacheFiles {
+protected:
+    void SetUp() override {
+        BeatCacheFiles::SetUp();
+        const std::vector<u8> wav = makeDrumWav(&m_hitTimes);
+        std::ofstream(m_dir + "/song.wav", std::ios::binary).write(reinterpret_cast<const char*>(wav.data()), wav.size());
+        ASSERT_TRUE(osUtf8ToWide((m_dir + "/song.wav").c_str(), &m_songPath));
+
+        initCodecRegistry();
+        SCodecRecord record;
+        initCodecRecord(&record, acceptCodecInit, nullptr, createCodecStreamInstanceWAV);
+        addCodecRecordExtension(&record, ".wav", E_CODECFORMAT_WAV);
+        registerCodec(record);
+        setDecodeThreadInterval(1);
+        ASSERT_EQ(startDecodeThread(), 1);
+        for (u32 i = 0; i < 500 && !isCodecRegistryReady(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ASSERT_TRUE(isCodecRegistryReady());
+    }
+    void TearDown() override {
+        shutdownCodecRegistry();
+        resetDecodeThreadInterval();
+        BeatCacheFiles::TearDown();
+    }
+
+    // A new song state, as the library or the in-game entry makes it, then both analyses.
+    void analyseSong() {
+        resetSpectrumAnalysis();
+        createOnsetLists();
+        emptyBeats(&g_aSongBeats);
+        s32 result = -1;
+        ASSERT_EQ(analyseSongSpectrum(m_songPath.c_str(), m_identity, &result, 0, 0), 1);
+        ASSERT_EQ(result, 0);
+        ASSERT_EQ(loadOrAnalyseBeats(m_songPath.c_str(), m_identity, 0), 1);
+    }
+
+    std::vector<f32> m_hitTimes;
+    std::u16string m_songPath;
+};
+
+}  // namespace
+
+TEST_F(SongBeats, DecodedSongGetsItsBeatsOnceAndTheSameBeatsFromEitherCache) {
+    analyseSong();
+    EXPECT_EQ(g_SpectrumAnalysis.header.loadedFromCache, 0u);
+    const std::vector<u8> analysed = songBeatBytes();
+    ASSERT_EQ(g_aSongBeats.count, m_hitTimes.size());
+    const f32 frame = g_SpectrumAnalysis.header.frameDuration;
+    for (u32 i = 0; i < g_aSongBeats.count; ++i) {
+        EXPECT_NEAR(g_aSongBeats[i].time, m_hitTimes[i] - frame, 1.01f * frame) << "beat " << i;
+    }
+    ASSERT_TRUE(std::filesystem::exists(cacheFile()));
+
+    // Frames from the spectral cache carry no energies: without a beat cache the song is
+    // decoded again for them, and the beats come out the same.
+    std::filesystem::remove(cacheFile());
+    analyseSong();
+    EXPECT_EQ(songBeatBytes(), analysed);
+    EXPECT_NE(g_SpectrumAnalysis.threeBandEnergies, nullptr);
+    ASSERT_TRUE(std::filesystem::exists(cacheFile()));
+
+    // With both caches nothing is decoded.
+    analyseSong();
+    EXPECT_EQ(g_SpectrumAnalysis.header.loadedFromCache, 1u);
+    EXPECT_EQ(g_SpectrumAnalysis.threeBandEnergies, nullptr);
+    EXPECT_EQ(songBeatBytes(), analysed);
+}
