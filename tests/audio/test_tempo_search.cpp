@@ -1,5 +1,5 @@
 // Tempo candidates, run tracing, run groups, the tempo choice and the final beat list, over
-// generated onset lists, generated three-band energies and generated songs.
+// generated onset lists and generated songs.
 #include "audio/tempo_search.h"
 
 #include "audio/spectrum_analysis.h"
@@ -274,102 +274,8 @@ TEST_F(TempoSearch, BeatListMergesByTimeWithOneRecordAtEqualTimes) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Generated click tracks: two minutes of three-band energies at 126 frames per second (44.1 kHz),
-// a decaying click on every beat, and optionally a bass line (low band notes on beats 1 and 3
-// and on the off-beat after beat 2 of each bar, each held until shortly before the next).
-
-namespace {
-
-constexpr f32 FRAME_126 = 1.0f / 126.0f;
-constexpr u32 SONG_FRAMES = 126 * 120;
-
-struct SClickTrack {
-    std::vector<SThreeBandEnergy> energies;
-    std::vector<f32> clickTimes;
-};
-
-SClickTrack makeClickTrack(f32 bpm, bool bass) {
-    SClickTrack track;
-    track.energies.assign(SONG_FRAMES, SThreeBandEnergy{0.02f, 0.02f, 0.02f});
-    const f32 beat = 60.0f / bpm;
-    std::vector<u32> clickFrames;
-    for (u32 k = 0;; ++k) {
-        const u32 frame = u32(std::lround((1.0f + beat * f32(k)) / FRAME_126));
-        if (frame + 40 >= SONG_FRAMES) break;
-        clickFrames.push_back(frame);
-        track.clickTimes.push_back(f32(frame) * FRAME_126);
-    }
-    if (bass) {
-        // Per bar: (start in beats, length in beats, level).
-        const f32 notes[3][3] = {{0.0f, 1.4f, 0.9f}, {1.5f, 0.4f, 1.3f}, {2.0f, 1.8f, 0.7f}};
-        for (u32 bar = 0; 4 * bar < clickFrames.size(); ++bar) {
-            for (const auto& note : notes) {
-                const f32 start = 1.0f + beat * (4.0f * f32(bar) + note[0]);
-                if (start > track.clickTimes.back()) break;  // the bass stops with the clicks
-                const u32 first = u32(std::lround(start / FRAME_126));
-                const u32 end = std::min(SONG_FRAMES, u32(std::lround((start + beat * note[1]) / FRAME_126)));
-                for (u32 f = first; f < end; ++f) track.energies[f].low += note[2];
-            }
-        }
-    }
-    for (u32 frame : clickFrames) {
-        for (u32 j = 0; j < 20 && frame + j < SONG_FRAMES; ++j) {
-            const f32 decay = std::exp(-f32(j) / 2.5f);
-            track.energies[frame + j].low += 0.6f * decay;
-            track.energies[frame + j].middle += 0.8f * decay;
-            track.energies[frame + j].high += 1.5f * decay;
-        }
-    }
-    return track;
-}
-
-class ClickTrack : public ::testing::TestWithParam<std::tuple<f32, bool>> {};
-
-}  // namespace
-
-TEST_P(ClickTrack, ChosenTempoAndBeatsLandOnTheClicks) {
-    const auto [bpm, bass] = GetParam();
-    const SClickTrack track = makeClickTrack(bpm, bass);
-    std::vector<f32> summed(SONG_FRAMES), low(SONG_FRAMES), high(SONG_FRAMES);
-    computeOnsetFunctions(track.energies.data(), SONG_FRAMES, onsetRiseWindow(FRAME_126), summed.data(), low.data(),
-                          high.data());
-
-    SBeatAnalysis analysis{};
-    analysis.frameDuration = FRAME_126;
-    analysis.frameCount = SONG_FRAMES;
-    createOnsetLists(&analysis);
-    SBeatArray beats;
-    beats.init();
-    pickOnsets(summed.data(), low.data(), high.data(), SONG_FRAMES, FRAME_126, &beats, analysis.onsetLists);
-    selectBeats(&analysis, &beats);
-
-    ASSERT_GE(analysis.chosenCandidate, 0);
-    // The smoothed histogram is flat over the summing width (0.03 s of timing error) around the
-    // true tempo, and the candidate is its first bin.
-    const f32 tempo = analysis.candidates[u32(analysis.chosenCandidate)].tempo;
-    const f32 summingWidth = 60.0f / (60.0f / bpm - 0.03f) - bpm;
-    EXPECT_LE(tempo, bpm);
-    EXPECT_GE(tempo, bpm - summingWidth - 1.0f);
-
-    ASSERT_EQ(beats.count, track.clickTimes.size());
-    for (u32 i = 0; i < beats.count; ++i) {
-        EXPECT_NEAR(beats[i].time, track.clickTimes[i], 1.01f * FRAME_126) << "beat " << i;
-        EXPECT_TRUE(beats[i].flags & BEAT_FLAG_ON_PULSE);
-    }
-    releaseTempoCandidates(&analysis);
-    beats.release();
-}
-
-INSTANTIATE_TEST_SUITE_P(NinetyToHundredForty, ClickTrack,
-                         ::testing::Combine(::testing::Values(90.0f, 120.0f, 140.0f), ::testing::Bool()),
-                         [](const auto& info) {
-                             return std::to_string(int(std::get<0>(info.param))) +
-                                    (std::get<1>(info.param) ? "WithBass" : "ClicksOnly");
-                         });
-
-// ---------------------------------------------------------------------------------------------
-// The same tracks as sound: 16-bit stereo samples at 44.1 kHz through the spectral pass, then
-// the whole beat analysis of the song.
+// Generated songs, two minutes of 16-bit stereo samples at 44.1 kHz through the spectral pass,
+// then the whole beat analysis of the song.
 
 namespace {
 
@@ -400,7 +306,7 @@ struct SDrumSong {
 
 // Drum hits: a kick with a noise burst, decaying over tens of milliseconds (a burst shorter than
 // the onset window gives a flat onset function and no peak). The bass line plays sine notes of
-// 110 to 165 Hz in the bar pattern above and ends before the last hit. Without the kick's low
+// 110 to 165 Hz on beat 1, after beat 2 and on beat 3 of each bar, and ends before the last hit. Without the kick's low
 // thump the bass would own the low band, whose onsets then follow the bass's frame-to-frame
 // flicker (the window is barely two of its periods long), up to 50 ms after the beat.
 SDrumSong makeDrumSong(f32 bpm, bool bass) {
