@@ -1,5 +1,6 @@
 #include "audio/sound_engine.h"
 
+#include "audio/codec_music_stream.h"
 #include "audio/codec_registry.h"
 #include "audio/sound_bank.h"
 #include "audio/sound_engine_internal.h"
@@ -599,7 +600,7 @@ ClSoundSystem* getSoundEngineSystem() { return g_engine.system; }
 SCritSection* getSoundEngineLock() { return g_engine.lock; }
 
 IMusicStream* makeMusicStream(s32 formatId, const char16_t* widePath) {
-    return g_engine.musicFactory ? g_engine.musicFactory(formatId, widePath) : nullptr;
+    return g_engine.musicFactory ? g_engine.musicFactory(formatId, widePath) : makeCodecMusicStream(formatId, widePath);
 }
 
 void addStreamedInstance(SSoundInstance* instance) {

@@ -69,7 +69,7 @@ bool isAudioEngineRunning();
 void updateAudioEngine(f32 dt);
 
 // Before initAudioEngine: the layer's output (default E_SOUNDOUTPUT_AUTODETECT, the device or
-// the null clock) and the maker of music stream players (default: the codec stream player).
+// the null clock) and the maker of music stream players (null: the codec stream player).
 void setAudioEngineOutput(ESoundOutputType output);
 void setMusicStreamFactory(MusicStreamFactory factory);
 

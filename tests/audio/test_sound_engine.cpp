@@ -503,6 +503,52 @@ TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerAndEndsWithIt) {
     EXPECT_EQ(song.wideFileNames[0], nullptr);  // owned names go with the sound
 }
 
+TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
+    start();
+    for (int i = 0; i < 200 && !isCodecRegistryReady(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(isCodecRegistryReady());
+    fs::create_directories(m_root / "music");
+    writeFile(m_root / "music" / "song.wav", wavBytes(RATE / 2));
+    const std::string folder = (m_root / "music").string() + "/";
+
+    static SSoundDefinition song;
+    song = SSoundDefinition{};
+    song.nameHash = crc32TextNoCase("UserMusic");
+    song.sampleCount = 1;
+    std::snprintf(song.fileNames[0], SOUND_SAMPLE_NAME_SIZE, "song.wav");
+    song.weights[0] = 1.0f;
+    song.lengths[0] = 0.5f;
+    song.defaultFrequencies[0] = f32(RATE);
+    song.stream = 1;
+    const std::u16string wideFolder(folder.begin(), folder.end());
+    ASSERT_EQ(createMusicFileSound(nullptr, &song, wideFolder.c_str(), 1), 1);
+
+    const SCueHandle music = playCueHeld("UserMusic");
+    for (int i = 0; i < 400 && getDelayedStartCount() != 0; ++i) {
+        updateAudioEngine(0.0f);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(getDelayedStartCount(), 0u);
+    EXPECT_FALSE(isCueFinished(music));
+    getSoundEngineSystem()->advanceNullOutput(RATE / 4, nullptr);
+    EXPECT_NEAR(getCuePosition(music), 0.25f, 0.001f);
+    EXPECT_EQ(getCueDuration(music), 0.5f);
+    getSoundEngineSystem()->advanceNullOutput(RATE / 4 + 100, nullptr);
+    for (int i = 0; i < 3; ++i) updateAudioEngine(0.0f);
+    EXPECT_TRUE(isCueFinished(music));
+
+    // A second song replaces the first; quitting while it plays releases it before the jobs go.
+    ASSERT_EQ(createMusicFileSound(nullptr, &song, wideFolder.c_str(), 1), 1);
+    EXPECT_TRUE(isCueFinished(music));
+    const SCueHandle again = playCueHeld("UserMusic");
+    for (int i = 0; i < 400 && getDelayedStartCount() != 0; ++i) {
+        updateAudioEngine(0.0f);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    getSoundEngineSystem()->advanceNullOutput(RATE / 10, nullptr);
+    EXPECT_FALSE(isCueFinished(again));
+}
+
 TEST(SoundEngineDevice, StartsPlaysAndShutsDownOnTheDummyDriver) {
     critSectionPoolInit();
     const u32 locksBefore = critSectionPoolUseCount();
