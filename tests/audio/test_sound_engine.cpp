@@ -460,6 +460,24 @@ TEST_F(SoundEngine, TimelineEventsFireFromTheSampleTime) {
     EXPECT_EQ(getRunningTimelinePlayerCount(), TIMELINE_PLAYER_POOL_SIZE - 1);
 }
 
+TEST_F(SoundEngine, FixedStepTimesVoicesOnTheGameClock) {
+    configSetValue("FIXED_DT", "0.016");
+    start();
+    struct SEvents : ITimelineListener {
+        u32 count = 0;
+        void started(u32) override {}
+        void event(u32, f32, f32, u32) override { ++count; }
+    } events;
+    STimelineListenerRecord* registration = addTimelineListener(5, &events);
+    playCueHeld("Timed");
+    frame(0.25f);
+    frame(0.6f, 0.0f);  // real time runs, game time does not
+    EXPECT_EQ(events.count, 1u);
+    frame(0.6f);
+    EXPECT_EQ(events.count, 2u);
+    removeTimelineListener(registration);
+}
+
 TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerAndEndsWithIt) {
     setMusicStreamFactory(makeFakeMusicStream);
     start();
