@@ -1,6 +1,7 @@
 #include "core/startup.h"
 
-#include "audio/codec_registry.h"
+#include "audio/sound_bank.h"
+#include "audio/sound_engine.h"
 #include "core/cipher.h"
 #include "core/config.h"
 #include "core/directories.h"
@@ -108,9 +109,9 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     resetViewSlots();
     pushDefaultStateStacks();
 
-    // Audio: the codec registry and its decode thread.
-    initCodecRegistry();
-    codecRegistration(g_SavedOptions.audioLog);
+    // Audio: the sound system, the codec registry with its decode thread, the effects bank.
+    initAudioEngine(g_SavedOptions.audioLog);
+    loadSoundBank("ZUNO_SFX", 0);
 
     initBarColourScheme();
     medalQueueStartup();
@@ -125,7 +126,7 @@ s32 gameShutdown() {
     freeAllScripts();
     taskLayerShutdown();
     medalQueueShutdown();
-    shutdownCodecRegistry();
+    shutdownAudioEngine();
     shutdownAmbientLighting();
     configFree();
     closeTextSource();
