@@ -248,8 +248,19 @@ void bindCodecRingToStream(ClCodecStreamInstance* job, SCodecRing* ring, SCodecC
     ring->streamRead.index = 0;
     ring->streamRead.offset = 0;
     ring->streamRead.job = job;
+    job->m_pStreamRing = ring;
     job->unlockCodecBuffers();
     info->userData = &ring->streamRead;
+}
+
+s32 ClCodecStreamInstance::isStreamDrained() {
+    const s32 state = m_jobState.load();
+    if (m_pStreamRing == nullptr || (state != E_CODECJOB_FINISHED && state != E_CODECJOB_DECODE_FAILED)) return 0;
+    lockCodecBuffers("isStreamDrained");
+    bool pending = false;
+    for (u32 i = 0; i < m_pStreamRing->bufferCount; ++i) pending = pending || m_pStreamRing->states[i] != E_CODECBS_FREE;
+    unlockCodecBuffers();
+    return pending ? 0 : 1;
 }
 
 s32 readCodecRingForStream(ClCodecStreamInstance* job, SCodecRing* ring, void* data, u32 bytes,

@@ -120,6 +120,8 @@ struct SCodecMetaDataRequest {
 // Returned by handleFMODReadCallback in every case.
 constexpr s32 CODEC_STREAM_READ_OK = 0;
 
+struct SCodecRing;
+
 class ClCodecStreamInstance {
 public:
     ClCodecStreamInstance();
@@ -169,6 +171,11 @@ public:
     // for the decoder where it lags; outBytes counts decoded bytes (not zero fill). Returns 1.
     virtual s32 gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination, u32 bytes,
                                                u32* outBytes) = 0;
+    // Slot 17: non-zero once the stream will get nothing more: decoding has ended (finished, or
+    // failed after what the ring holds) and every buffer has been read. The stream then ends even
+    // where the decoder's total was an estimate that runs past the real end. Ring decoders answer
+    // through the ring bound to the stream; others override it.
+    virtual s32 isStreamDrained();
 
     // Guards the ring, its read positions and buffer states. The label names the holder only.
     void lockCodecBuffers(const char* label);
@@ -189,6 +196,8 @@ public:
     u32 m_initFailed = 0;
     char16_t m_path[CODEC_PATH_CAPACITY] = {};
     ClArray<SCodecMetaDataRequest> m_requestQueue;
+    // The ring the stream reads, bound by bindCodecRingToStream; null until then.
+    SCodecRing* m_pStreamRing = nullptr;
     // Auto-reset: set on progress, waited on by the analysis's pull.
     ClEvent m_progressEvent{false, false};
 };
@@ -279,7 +288,8 @@ s32 fillCodecRing(ClCodecStreamInstance* job, SCodecRing* ring, DecodeFn&& decod
 }
 
 // The end of slot 14 of a ring decoder: under the buffer lock, the stream's read position goes
-// back to the first buffer, and the stream's user data becomes that position.
+// back to the first buffer, and the stream's user data becomes that position. The ring becomes
+// the one isStreamDrained looks at.
 void bindCodecRingToStream(ClCodecStreamInstance* job, SCodecRing* ring, SCodecCreateSoundExInfo* info,
                            const char* lockOwner);
 

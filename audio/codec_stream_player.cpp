@@ -187,7 +187,10 @@ void releaseCodecStreamPlayer(SCodecStreamPlayer* player) {
 ESoundResult codecStreamPlayerReadCallback(ClSound sound, void* data, u32 bytes) {
     void* userData = nullptr;
     if (sound.getUserData(&userData) != E_SOUND_OK || userData == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    static_cast<ClCodecStreamInstance*>(userData)->handleFMODReadCallback(data, bytes);
+    auto* job = static_cast<ClCodecStreamInstance*>(userData);
+    // Ends the stream at the real end of the song, before an estimated length runs out.
+    if (job->isStreamDrained()) return E_SOUND_ERR_FILE_EOF;
+    job->handleFMODReadCallback(data, bytes);
     return E_SOUND_OK;
 }
 

@@ -393,3 +393,13 @@ s32 codecThreadInitQuickTime() {
 }
 
 void codecThreadExitQuickTime() {}
+
+s32 ClCodecStreamInstance_QuickTime::isStreamDrained() {
+    const s32 state = m_jobState.load();
+    if (state != E_CODECJOB_FINISHED && state != E_CODECJOB_DECODE_FAILED) return 0;
+    lockCodecBuffers("ClCodecStreamInstance_QuickTime::isStreamDrained");
+    bool pending = false;
+    for (const SScheduledAudioSlice& slice : m_slices) pending = pending || slice.mFlags != E_SLICEFLAG_COMPLETE;
+    unlockCodecBuffers();
+    return pending ? 0 : 1;
+}

@@ -40,6 +40,7 @@ public:
     s32 prepareMetaDataOnly() override { return 1; }
     s32 canDecodeMoreData() override;
     s32 isDecodingFinished() override { return m_endOfMedia ? 1 : 0; }
+    s32 isStreamDrained() override;
     s32 getMetaData(SCodecMetaDataRequest* request) override;
     s32 continueDecoding() override;
     void releaseAll() override;

@@ -86,10 +86,7 @@ public:
         info->numChannels = 2;
         info->defaultFrequency = 1000;
         info->format = E_CODECSOUNDFORMAT_PCM16;
-        m_ring.streamRead.index = 0;
-        m_ring.streamRead.offset = 0;
-        m_ring.streamRead.job = this;
-        info->userData = &m_ring.streamRead;
+        bindCodecRingToStream(this, &m_ring, info, "ClFakeCodec::fillCreateSoundExInfo");
         return 1;
     }
     s32 handleFMODReadCallback(void* data, u32 bytes) override {

@@ -182,6 +182,37 @@ TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuf
     EXPECT_EQ(shortRing->m_ring.streamRead.index, 2u);
 }
 
+TEST_F(DecodeJob, TheStreamIsDrainedOnlyOnceDecodingEndedAndEveryBufferWasRead) {
+    SFakeCodecConfig config;
+    config.totalBytes = 250;
+    ClFakeCodec* job = makeJob(config);
+    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    SCodecCreateSoundExInfo info = {};
+    ASSERT_EQ(job->fillCreateSoundExInfo(&info), 1);
+    EXPECT_EQ(job->isStreamDrained(), 0) << "decoding has not ended";
+
+    u8 data[100];
+    job->handleFMODReadCallback(data, sizeof(data));
+    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_FINISHED}), E_CODECJOB_FINISHED);
+    EXPECT_EQ(job->isStreamDrained(), 0) << "150 bytes are still in the ring";
+    job->handleFMODReadCallback(data, sizeof(data));
+    job->handleFMODReadCallback(data, sizeof(data));
+    EXPECT_EQ(job->isStreamDrained(), 1);
+
+    // A job that failed half-way is drained once what it decoded has been read.
+    SFakeCodecConfig failing;
+    failing.totalBytes = 1000;
+    failing.failAtFill = 3;
+    ClFakeCodec* broken = makeJob(failing);
+    ASSERT_EQ(stepFakeJobUntil(broken, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    ASSERT_EQ(broken->fillCreateSoundExInfo(&info), 1);
+    broken->handleFMODReadCallback(data, sizeof(data));
+    ASSERT_EQ(stepFakeJobUntil(broken, {E_CODECJOB_DECODE_FAILED}), E_CODECJOB_DECODE_FAILED);
+    EXPECT_EQ(broken->isStreamDrained(), 0);
+    for (int i = 0; i < 3; ++i) broken->handleFMODReadCallback(data, sizeof(data));
+    EXPECT_EQ(broken->isStreamDrained(), 1);
+}
+
 TEST_F(DecodeJob, StreamReadOfExactlyTheRemainingBytesFreesTheBuffer) {
     ClFakeCodec* job = makeJob({});
     ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
