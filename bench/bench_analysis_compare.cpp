@@ -1,0 +1,357 @@
+// The whole song analysis beside the tools it is measured against. A 3-minute song is generated
+// here (clicks at a known tempo, a bass line and pads, 44.1 kHz stereo), encoded to FLAC and
+// Ogg Vorbis with the command-line encoders, and each file is then handled by:
+//   velodrix-analyse (decode through the codec registry and the decode thread, spectral
+//                     analysis with the cache reads off, onsets and beats),
+//   the format's reference decoder (flac -d, oggdec), decoding only,
+//   aubio's beat tracker (aubio beat).
+// Every program runs as a child process and is timed from outside (wall clock, and user +
+// system CPU from wait4), best of the runs. The targets: our whole analysis at most 1.5 times
+// the reference decoder, and never slower than aubio.
+//
+// A plain program, run by hand: bench_analysis_compare [--keep] [--runs N]
+#include "core/types.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr u32 SONG_RATE = 44100;
+constexpr u32 SONG_CHANNELS = 2;
+constexpr u32 SONG_SECONDS = 180;
+constexpr f64 SONG_TEMPO = 128.0;
+// A beat time counts as on the click grid within this much.
+constexpr f64 GRID_TOLERANCE = 0.05;
+
+constexpr f64 TARGET_DECODER_RATIO = 1.5;
+constexpr f64 TARGET_AUBIO_RATIO = 1.0;
+constexpr u32 DEFAULT_RUNS = 3;
+
+#ifndef VELODRIX_ANALYSE_BINARY
+#define VELODRIX_ANALYSE_BINARY "velodrix-analyse"
+#endif
+
+// ---------------------------------------------------------------------------------------------
+// The song
+
+struct SNoise {
+    u32 state = 0x2545F491u;
+    f64 next() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return f64(state) * (2.0 / 4294967296.0) - 1.0;
+    }
+};
+
+// Interleaved 16-bit stereo. Every beat a click (a 4 ms burst of decaying noise); a bass note
+// on every beat, its root changing each bar of four; a pad chord held over each bar with a slow
+// attack, the left and right voices slightly apart.
+std::vector<s16> makeSong() {
+    constexpr f64 kTwoPi = 6.283185307179586;
+    static const f64 kRoots[] = {55.0, 43.65, 65.41, 49.0};
+    static const f64 kChords[][3] = {{220.0, 261.63, 329.63}, {174.61, 220.0, 261.63},
+                                     {261.63, 329.63, 392.0}, {196.0, 246.94, 293.66}};
+    const f64 beat = 60.0 / SONG_TEMPO;
+    const u64 frames = u64(SONG_RATE) * SONG_SECONDS;
+    std::vector<s16> samples(size_t(frames) * SONG_CHANNELS);
+    SNoise noise;
+    for (u64 frame = 0; frame < frames; ++frame) {
+        const f64 t = f64(frame) / SONG_RATE;
+        const u64 beatIndex = u64(t / beat);
+        const f64 inBeat = t - f64(beatIndex) * beat;
+        const u64 bar = beatIndex / 4;
+        const f64 inBar = t - f64(bar) * 4.0 * beat;
+
+        const f64 click = inBeat < 0.004 ? 0.9 * noise.next() * std::exp(-inBeat / 0.001) : 0.0;
+        const f64 root = kRoots[bar % 4];
+        const f64 bassEnvelope = std::min(1.0, inBeat / 0.005) * std::exp(-inBeat / 0.18);
+        const f64 bass = 0.35 * bassEnvelope * (std::sin(kTwoPi * root * t) + 0.3 * std::sin(kTwoPi * 2.0 * root * t));
+        const f64 padEnvelope = std::min(1.0, inBar / 0.6) * (1.0 - 0.3 * inBar / (4.0 * beat));
+        f64 padLeft = 0.0, padRight = 0.0;
+        for (const f64 pitch : kChords[bar % 4]) {
+            padLeft += std::sin(kTwoPi * pitch * t) + 0.25 * std::sin(kTwoPi * 2.0 * pitch * t);
+            padRight += std::sin(kTwoPi * pitch * 1.003 * t) + 0.25 * std::sin(kTwoPi * 2.0 * pitch * 1.003 * t);
+        }
+        const f64 left = click + bass + 0.06 * padEnvelope * padLeft;
+        const f64 right = click + bass + 0.06 * padEnvelope * padRight;
+        samples[size_t(frame) * 2] = s16(std::lround(std::clamp(left, -1.0, 1.0) * 32000.0));
+        samples[size_t(frame) * 2 + 1] = s16(std::lround(std::clamp(right, -1.0, 1.0) * 32000.0));
+    }
+    return samples;
+}
+
+void putLe(std::vector<u8>* out, u32 value, u32 bytes) {
+    for (u32 i = 0; i < bytes; ++i) out->push_back(u8(value >> (8 * i)));
+}
+
+bool writeWav(const std::filesystem::path& path, const std::vector<s16>& samples) {
+    const u32 dataBytes = u32(samples.size() * 2);
+    std::vector<u8> bytes;
+    bytes.insert(bytes.end(), {'R', 'I', 'F', 'F'});
+    putLe(&bytes, 36 + dataBytes, 4);
+    bytes.insert(bytes.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    putLe(&bytes, 16, 4);
+    putLe(&bytes, 1, 2);
+    putLe(&bytes, SONG_CHANNELS, 2);
+    putLe(&bytes, SONG_RATE, 4);
+    putLe(&bytes, SONG_RATE * SONG_CHANNELS * 2, 4);
+    putLe(&bytes, SONG_CHANNELS * 2, 2);
+    putLe(&bytes, 16, 2);
+    bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
+    putLe(&bytes, dataBytes, 4);
+    for (const s16 sample : samples) putLe(&bytes, u16(sample), 2);
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bool(file);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Child processes
+
+struct SProcessRun {
+    s32 exitCode = -1;  // -1 when the program could not be started or did not exit normally
+    f64 wallSeconds = 0.0;
+    f64 cpuSeconds = 0.0;
+};
+
+f64 secondsOf(const timeval& value) { return f64(value.tv_sec) + f64(value.tv_usec) * 1e-6; }
+
+// Runs the program without a shell; standard output and standard error go to the files given
+// (empty: /dev/null).
+SProcessRun runProcess(const std::vector<std::string>& arguments, const std::string& outFile,
+                       const std::string& errFile) {
+    SProcessRun run;
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.empty() ? "/dev/null" : outFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.empty() ? "/dev/null" : errFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        std::fprintf(stderr, "bench_analysis_compare: cannot start %s: %s\n", argv[0], std::strerror(spawned));
+        return run;
+    }
+    int status = 0;
+    rusage usage = {};
+    if (wait4(pid, &status, 0, &usage) != pid) return run;
+    run.wallSeconds = std::chrono::duration<f64>(std::chrono::steady_clock::now() - start).count();
+    run.cpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The first number of each line that starts with one.
+std::vector<f64> readTimes(const std::filesystem::path& path) {
+    std::vector<f64> times;
+    std::istringstream lines(readText(path));
+    std::string line;
+    while (std::getline(lines, line)) {
+        char* end = nullptr;
+        const f64 value = std::strtod(line.c_str(), &end);
+        if (end != line.c_str()) times.push_back(value);
+    }
+    return times;
+}
+
+f64 onGridFraction(const std::vector<f64>& times) {
+    if (times.empty()) return 0.0;
+    const f64 beat = 60.0 / SONG_TEMPO;
+    u32 onGrid = 0;
+    for (const f64 t : times) {
+        const f64 phase = std::fmod(t, beat);
+        if (std::min(phase, beat - phase) <= GRID_TOLERANCE) ++onGrid;
+    }
+    return f64(onGrid) / f64(times.size());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The table
+
+struct STool {
+    SProcessRun best;
+    bool ok = true;
+    std::vector<f64> beats;
+};
+
+struct SRow {
+    std::string name;
+    f64 megabytes = 0.0;
+    STool ours;
+    STool decoder;
+    STool aubio;
+    std::string oursSummary;  // velodrix-analyse's standard-error line
+};
+
+void keepBest(STool* tool, const SProcessRun& run, bool first) {
+    if (run.exitCode != 0) tool->ok = false;
+    if (first) {
+        tool->best = run;
+        return;
+    }
+    tool->best.wallSeconds = std::min(tool->best.wallSeconds, run.wallSeconds);
+    tool->best.cpuSeconds = std::min(tool->best.cpuSeconds, run.cpuSeconds);
+}
+
+f64 ratio(f64 a, f64 b) { return b > 0.0 ? a / b : 0.0; }
+
+void printTable(const std::vector<SRow>& rows) {
+    std::printf("\n%-6s | %-15s | %-15s | %-15s | %-17s | %-17s | %s\n", "format", "velodrix wall/CPU",
+                "decoder wall/CPU", "aubio wall/CPU", "vs decoder w/CPU", "vs aubio w/CPU", "targets (<=1.5x, <=1x)");
+    for (const SRow& row : rows) {
+        if (!row.ours.ok || !row.decoder.ok || !row.aubio.ok) {
+            std::printf("%-6s | failed: velodrix exit %d, decoder exit %d, aubio exit %d\n", row.name.c_str(),
+                        row.ours.best.exitCode, row.decoder.best.exitCode, row.aubio.best.exitCode);
+            continue;
+        }
+        const f64 decoderWall = ratio(row.ours.best.wallSeconds, row.decoder.best.wallSeconds);
+        const f64 decoderCpu = ratio(row.ours.best.cpuSeconds, row.decoder.best.cpuSeconds);
+        const f64 aubioWall = ratio(row.ours.best.wallSeconds, row.aubio.best.wallSeconds);
+        const f64 aubioCpu = ratio(row.ours.best.cpuSeconds, row.aubio.best.cpuSeconds);
+        const bool decoderMet = decoderWall <= TARGET_DECODER_RATIO && decoderCpu <= TARGET_DECODER_RATIO;
+        const bool aubioMet = aubioWall <= TARGET_AUBIO_RATIO && aubioCpu <= TARGET_AUBIO_RATIO;
+        std::printf("%-6s | %6.3f / %6.3f | %6.3f / %6.3f | %6.3f / %6.3f | %7.2f / %7.2f | %7.2f / %7.2f | %s, %s\n",
+                    row.name.c_str(), row.ours.best.wallSeconds, row.ours.best.cpuSeconds,
+                    row.decoder.best.wallSeconds, row.decoder.best.cpuSeconds, row.aubio.best.wallSeconds,
+                    row.aubio.best.cpuSeconds, decoderWall, decoderCpu, aubioWall, aubioCpu,
+                    decoderMet ? "decoder yes" : "decoder NO", aubioMet ? "aubio yes" : "aubio NO");
+    }
+    std::printf("\nseconds, best of the runs, each a whole process timed from outside\n");
+    std::printf("\nbeats of the %.0f BPM song (%u expected), share within %.0f ms of a click:\n", SONG_TEMPO,
+                u32(SONG_SECONDS * SONG_TEMPO / 60.0), GRID_TOLERANCE * 1000.0);
+    for (const SRow& row : rows) {
+        std::printf("%-6s velodrix %4zu beats, %5.1f%% on the grid; aubio %4zu beats, %5.1f%% on the grid\n",
+                    row.name.c_str(), row.ours.beats.size(), 100.0 * onGridFraction(row.ours.beats),
+                    row.aubio.beats.size(), 100.0 * onGridFraction(row.aubio.beats));
+        std::printf("       velodrix-analyse: %s", row.oursSummary.c_str());
+    }
+}
+
+struct SFormat {
+    const char* name;
+    const char* extension;
+    std::vector<std::string> encoder;  // {in} the WAV, {out} the encoded file
+    std::vector<std::string> decoder;  // {in} the encoded file
+};
+
+std::vector<std::string> substitute(const std::vector<std::string>& pattern, const std::string& in,
+                                    const std::string& out) {
+    std::vector<std::string> result;
+    for (const std::string& word : pattern) result.push_back(word == "{in}" ? in : word == "{out}" ? out : word);
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool keepFiles = false;
+    u32 runs = DEFAULT_RUNS;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--keep") {
+            keepFiles = true;
+        } else if (argument == "--runs" && i + 1 < argc && std::atoi(argv[i + 1]) >= 1) {
+            runs = u32(std::atoi(argv[++i]));
+        } else {
+            std::fprintf(stderr, "usage: bench_analysis_compare [--keep] [--runs N]\n");
+            return 2;
+        }
+    }
+
+    std::error_code noTemp;
+    std::string folderTemplate =
+        (std::filesystem::temp_directory_path(noTemp) / "velodrix_bench_analysis_XXXXXX").string();
+    if (noTemp || !mkdtemp(folderTemplate.data())) {
+        std::perror("bench_analysis_compare: mkdtemp");
+        return 1;
+    }
+    const std::filesystem::path folder = folderTemplate;
+    const std::filesystem::path wav = folder / "song.wav";
+    std::printf("generating %u s of %u Hz stereo at %.0f BPM in %s\n", SONG_SECONDS, SONG_RATE, SONG_TEMPO,
+                folder.c_str());
+    if (!writeWav(wav, makeSong())) {
+        std::fprintf(stderr, "bench_analysis_compare: cannot write %s\n", wav.c_str());
+        return 1;
+    }
+
+    const std::vector<SFormat> formats = {
+        {"FLAC", ".flac", {"flac", "-s", "-f", "-o", "{out}", "{in}"}, {"flac", "-d", "-s", "-f", "-c", "{in}"}},
+        {"Ogg", ".ogg", {"oggenc", "-Q", "-o", "{out}", "{in}"}, {"oggdec", "-Q", "-o", "/dev/null", "{in}"}},
+    };
+    const std::string oursOut = (folder / "ours.txt").string();
+    const std::string oursErr = (folder / "ours.err").string();
+    const std::string aubioOut = (folder / "aubio.txt").string();
+
+    std::vector<SRow> rows;
+    bool allRan = true;
+    for (const SFormat& format : formats) {
+        SRow row;
+        row.name = format.name;
+        const std::filesystem::path encoded = folder / (std::string("song") + format.extension);
+        std::printf("encoding %s\n", format.name);
+        std::fflush(stdout);
+        if (runProcess(substitute(format.encoder, wav.string(), encoded.string()), "", "").exitCode != 0) {
+            std::fprintf(stderr, "bench_analysis_compare: the %s encoder failed\n", format.name);
+            allRan = false;
+            continue;
+        }
+        row.megabytes = f64(std::filesystem::file_size(encoded)) / 1e6;
+        std::printf("timing %s (%.1f MB), %u runs\n", format.name, row.megabytes, runs);
+        std::fflush(stdout);
+        for (u32 run = 0; run < runs; ++run) {
+            keepBest(&row.ours, runProcess({VELODRIX_ANALYSE_BINARY, encoded.string()}, oursOut, oursErr), run == 0);
+            keepBest(&row.decoder, runProcess(substitute(format.decoder, encoded.string(), ""), "", ""), run == 0);
+            keepBest(&row.aubio, runProcess({"aubio", "beat", encoded.string()}, aubioOut, ""), run == 0);
+        }
+        row.ours.beats = readTimes(oursOut);
+        row.aubio.beats = readTimes(aubioOut);
+        row.oursSummary = readText(oursErr);
+        if (row.oursSummary.empty() || row.oursSummary.back() != '\n') row.oursSummary += '\n';
+        allRan = allRan && row.ours.ok && row.decoder.ok && row.aubio.ok;
+        rows.push_back(row);
+    }
+
+    printTable(rows);
+    if (!keepFiles) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    } else {
+        std::printf("files kept in %s\n", folder.c_str());
+    }
+    return allRan ? 0 : 1;
+}

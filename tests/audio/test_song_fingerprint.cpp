@@ -1,0 +1,96 @@
+// The fingerprint letters from the bar levels, and the enciphered song-feature buffer.
+#include "audio/song_fingerprint.h"
+
+#include "core/cipher.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<SSpawnBar> barsWithLevels(std::initializer_list<std::pair<u32, f32>> runs) {
+    std::vector<SSpawnBar> bars;
+    for (const auto& [count, level] : runs) {
+        for (u32 i = 0; i < count; ++i) {
+            SSpawnBar bar{};
+            bar.level = level;
+            bars.push_back(bar);
+        }
+    }
+    return bars;
+}
+
+std::string letters(const std::vector<SSpawnBar>& bars, f32 barDuration) {
+    char out[FINGERPRINT_MAX_LETTERS];
+    const u32 count = computeFingerprintLetters(bars.data(), u32(bars.size()), barDuration, out);
+    return std::string(out, count);
+}
+
+std::string decipher(const u8* buffer, u32 length) {
+    u8 key[CIPHER_KEY_SIZE];
+    u8 iv[CIPHER_BLOCK_SIZE];
+    makeFingerprintKey(key);
+    makeZeroIvWithWord(iv, 0);
+    u8* plain = nullptr;
+    u32 plainLength = 0;
+    if (!decryptBufferWithLength(buffer, length, &plain, &plainLength, key, iv)) return "(undecipherable)";
+    std::string text(reinterpret_cast<char*>(plain), plainLength);
+    std::free(plain);
+    return text;
+}
+
+}  // namespace
+
+TEST(FingerprintLetters, OneLetterPerWholeTwentyFiveSecondSegment) {
+    // Half-second bars: 50 to a segment. A full segment at level 1 reads 50 / 50.01 -> 'J'.
+    const std::vector<SSpawnBar> bars =
+        barsWithLevels({{50, 0.0f}, {50, 1.0f}, {50, 0.55f}, {25, 0.3f}, {24, 0.3f}});
+    EXPECT_EQ(letters(bars, 0.5f), "AJF");
+}
+
+TEST(FingerprintLetters, SegmentMeanIsTakenOverItsOwnBars) {
+    const std::vector<SSpawnBar> bars = barsWithLevels({{10, 0.0f}, {40, 0.5f}, {50, 0.2f}});
+    // 20 / 50.01 = 0.39992 -> 'D'; 10 / 50.01 = 0.19996 -> 'B'.
+    EXPECT_EQ(letters(bars, 0.5f), "DB");
+    // Bars of 62/126 s: trunc(25 / 0.49206) = 50 bars as well.
+    EXPECT_EQ(letters(bars, 62.0f / 126.0f), "DB");
+}
+
+TEST(FingerprintLetters, AtMostThirtyLettersAndNoneForTooShortOrDegenerateInput) {
+    const std::vector<SSpawnBar> longSong = barsWithLevels({{50 * 40, 0.75f}});
+    EXPECT_EQ(letters(longSong, 0.5f), std::string(30, 'H'));
+    EXPECT_EQ(letters(barsWithLevels({{49, 1.0f}}), 0.5f), "");
+    EXPECT_EQ(letters(longSong, 0.0f), "");
+    EXPECT_EQ(letters(longSong, 30.0f), "") << "a bar longer than a segment gives no whole segment";
+}
+
+TEST(FingerprintLetters, LevelsOutsideZeroToOneAreHeldToTheLetterRange) {
+    const std::vector<SSpawnBar> loud = barsWithLevels({{50, 3.0f}, {50, -1.0f}});
+    EXPECT_EQ(letters(loud, 0.5f), "KA");
+}
+
+TEST(SongFeatureBuffer, HoldsTheLettersEncipheredAndIsReplacedAndReleased) {
+    storeSongFingerprint("ABC", 3);
+    u32 length = 0;
+    const u8* first = getSongFeatureBuffer(&length);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(length, 32u) << "one padded block and the length block";
+    const std::string stored(reinterpret_cast<const char*>(first), length);
+    EXPECT_EQ(stored.find("ABC"), std::string::npos) << "never stored in the clear";
+    EXPECT_EQ(decipher(first, length), "ABC");
+
+    const std::string many(30, 'K');
+    storeSongFingerprint(many.data(), u32(many.size()));
+    const u8* second = getSongFeatureBuffer(&length);
+    EXPECT_EQ(length, 48u);
+    EXPECT_EQ(decipher(second, length), many);
+
+    releaseSongFeatureBuffer();
+    EXPECT_EQ(getSongFeatureBuffer(&length), nullptr);
+    EXPECT_EQ(length, 0u);
+    releaseSongFeatureBuffer();
+}
