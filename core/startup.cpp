@@ -1,6 +1,7 @@
 #include "core/startup.h"
 
 #include "audio/sound_bank.h"
+#include "audio/song_fingerprint.h"
 #include "audio/sound_engine.h"
 #include "core/cipher.h"
 #include "core/config.h"
@@ -120,6 +121,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
 }
 
 s32 gameShutdown() {
+    releaseSongFeatureBuffer();
     g_iQuitGame = 1;
     g_pCurrentGameMode->exit();
     releaseGlobalBucketTables();
