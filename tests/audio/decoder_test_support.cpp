@@ -1,62 +1,38 @@
 #include "decoder_test_support.h"
 
+#include "audio/sample_pull.h"
 #include "core/crit_section_pool.h"
 #include "core/directories.h"
 #include "core/log_manager.h"
+#include "platform/os/os.h"
 
-#include <gtest/gtest.h>
-
+#include <atomic>
+#include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <thread>
 
 namespace decoder_test {
 
 namespace {
 
-void putLe(std::vector<u8>* out, u32 value, u32 bytes) {
-    for (u32 i = 0; i < bytes; ++i) out->push_back(u8(value >> (8 * i)));
-}
-
-void putId(std::vector<u8>* out, const char* id) { out->insert(out->end(), id, id + 4); }
-
 // The format GUID's tail shared by PCM and float subformats.
 const u8 kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-bool writeWav(const std::string& path, u32 channels, u32 rate, u32 validBits, u32 container, bool floats,
-              const std::vector<u8>& data) {
-    const bool extensible = floats || (validBits % 8) != 0;
-    std::vector<u8> fmt;
-    putLe(&fmt, extensible ? 0xFFFE : 1, 2);
-    putLe(&fmt, channels, 2);
-    putLe(&fmt, rate, 4);
-    putLe(&fmt, rate * channels * container, 4);
-    putLe(&fmt, channels * container, 2);
-    putLe(&fmt, container * 8, 2);
-    if (extensible) {
-        putLe(&fmt, 22, 2);
-        putLe(&fmt, validBits, 2);
-        putLe(&fmt, 0, 4);
-        putLe(&fmt, floats ? 3 : 1, 2);
-        fmt.insert(fmt.end(), kSubFormatTail, kSubFormatTail + sizeof(kSubFormatTail));
-    }
-    std::vector<u8> file;
-    putId(&file, "RIFF");
-    putLe(&file, u32(4 + 8 + fmt.size() + 8 + data.size()), 4);
-    putId(&file, "WAVE");
-    putId(&file, "fmt ");
-    putLe(&file, u32(fmt.size()), 4);
-    file.insert(file.end(), fmt.begin(), fmt.end());
-    putId(&file, "data");
-    putLe(&file, u32(data.size()), 4);
-    file.insert(file.end(), data.begin(), data.end());
-    return writeFileBytes(path, file);
-}
+constexpr u16 kWavTagExtensible = 0xFFFE;
+constexpr u16 kWavTagFloat = 3;
+
+// Bounds a pull whose job never ends or never falls short of a whole chunk.
+constexpr size_t kPullByteLimit = size_t(256) << 20;
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Signals
 
 std::vector<s32> makeSignal(u32 frames, u32 channels, u32 rate, u32 bits) {
     const s64 maxValue = (s64(1) << (bits - 1)) - 1;
@@ -80,6 +56,33 @@ std::vector<s32> makeSignal(u32 frames, u32 channels, u32 rate, u32 bits) {
     return samples;
 }
 
+std::vector<f32> makeChirps(u32 frames, u32 channels, u32 rate) {
+    std::vector<f32> samples(size_t(frames) * channels);
+    const f64 seconds = f64(frames) / rate;
+    for (u32 channel = 0; channel < channels; ++channel) {
+        const f64 low = 220.0 * (channel + 1);
+        const f64 high = low * 8.0;
+        for (u32 frame = 0; frame < frames; ++frame) {
+            const f64 t = f64(frame) / rate;
+            const f64 phase = 2.0 * M_PI * (low * t + (high - low) * t * t / (2.0 * seconds));
+            samples[size_t(frame) * channels + channel] = f32(0.5 * std::sin(phase));
+        }
+    }
+    return samples;
+}
+
+std::vector<f32> makeFullScaleSquare(u32 frames, u32 channels, u32 rate) {
+    std::vector<f32> samples(size_t(frames) * channels);
+    for (u32 frame = 0; frame < frames; ++frame) {
+        const f32 value = (frame * 200 / rate) % 2 == 0 ? 1.0f : -1.0f;
+        for (u32 channel = 0; channel < channels; ++channel) samples[size_t(frame) * channels + channel] = value;
+    }
+    return samples;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sample conversions
+
 std::vector<u8> packPcm(const std::vector<s32>& samples, u32 bits) {
     const u32 container = (bits + 7) / 8;
     std::vector<u8> pcm;
@@ -92,14 +95,121 @@ std::vector<u8> packPcm(const std::vector<s32>& samples, u32 bits) {
     return pcm;
 }
 
+std::vector<s32> quantise16(const std::vector<f32>& samples) {
+    std::vector<s32> out;
+    out.reserve(samples.size());
+    for (f32 sample : samples) {
+        const f32 scaled = std::round(sample * 32767.0f);
+        out.push_back(s32(scaled < -32768.0f ? -32768.0f : (scaled > 32767.0f ? 32767.0f : scaled)));
+    }
+    return out;
+}
+
+std::vector<f32> scaledFloats(const std::vector<s32>& samples, u32 bits) {
+    const u32 container = (bits + 7) / 8;
+    const f32 scale = f32(1.0 / f64(1ull << (container * 8 - 1)));
+    std::vector<f32> out;
+    out.reserve(samples.size());
+    for (s32 sample : samples) out.push_back(f32(s32(u32(sample) << (container * 8 - bits))) * scale);
+    return out;
+}
+
+std::vector<f32> pcm16Floats(const std::vector<u8>& bytes) {
+    std::vector<f32> samples(bytes.size() / 2);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = f32(s16(u16(bytes[2 * i] | (bytes[2 * i + 1] << 8)))) / 32768.0f;
+    }
+    return samples;
+}
+
+std::vector<f32> floatsOf(const std::vector<u8>& bytes) {
+    std::vector<f32> out(bytes.size() / 4);
+    if (!out.empty()) std::memcpy(out.data(), bytes.data(), out.size() * 4);
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// File bytes
+
+void putLe(std::vector<u8>* out, u32 value, u32 bytes) {
+    for (u32 i = 0; i < bytes; ++i) out->push_back(u8(value >> (8 * i)));
+}
+
+void putBe(std::vector<u8>* out, u32 value, u32 bytes) {
+    for (u32 i = bytes; i > 0; --i) out->push_back(u8(value >> (8 * (i - 1))));
+}
+
+void putId(std::vector<u8>* out, const char* id) {
+    for (u32 i = 0; i < 4; ++i) out->push_back(u8(id[i]));
+}
+
+std::vector<u8> makeWav(const SWavSpec& spec, const std::vector<u8>& data) {
+    const u32 container = (spec.bits + 7u) / 8u;
+    std::vector<u8> fmt;
+    putLe(&fmt, spec.extensible ? kWavTagExtensible : spec.tag, 2);
+    putLe(&fmt, spec.channels, 2);
+    putLe(&fmt, spec.rate, 4);
+    putLe(&fmt, spec.rate * spec.channels * container, 4);
+    putLe(&fmt, spec.channels * container, 2);
+    putLe(&fmt, spec.extensible ? container * 8 : spec.bits, 2);
+    if (spec.extensible) {
+        putLe(&fmt, 22, 2);
+        putLe(&fmt, spec.bits, 2);
+        putLe(&fmt, 0, 4);
+        putLe(&fmt, spec.tag, 2);
+        fmt.insert(fmt.end(), kSubFormatTail, kSubFormatTail + sizeof(kSubFormatTail));
+    }
+    if (spec.fmtSize) fmt.resize(spec.fmtSize, 0);
+
+    std::vector<u8> out;
+    putId(&out, "RIFF");
+    putLe(&out, 0, 4);
+    putId(&out, "WAVE");
+    auto putFmt = [&] {
+        putId(&out, "fmt ");
+        putLe(&out, u32(fmt.size()), 4);
+        out.insert(out.end(), fmt.begin(), fmt.end());
+    };
+    auto putData = [&] {
+        putId(&out, "data");
+        putLe(&out, spec.dataSizeOverride ? spec.dataSizeOverride : u32(data.size()), 4);
+        out.insert(out.end(), data.begin(), data.end());
+        if (data.size() % 2) out.push_back(0);
+    };
+    if (!spec.dataBeforeFmt) putFmt();
+    if (spec.oddListBeforeData) {
+        const char info[] = "LIST-INFO-odd";  // 13 bytes
+        putId(&out, "LIST");
+        putLe(&out, 13, 4);
+        out.insert(out.end(), info, info + 13);
+        if (!spec.omitPad) out.push_back(0);
+    }
+    putData();
+    if (spec.dataBeforeFmt) putFmt();
+    const u32 riffSize = u32(out.size() - 8);
+    for (u32 i = 0; i < 4; ++i) out[4 + i] = u8(riffSize >> (8 * i));
+    return out;
+}
+
 bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples) {
-    return writeWav(path, channels, rate, bits, (bits + 7) / 8, false, packPcm(samples, bits));
+    SWavSpec spec;
+    spec.channels = u16(channels);
+    spec.rate = rate;
+    spec.bits = u16(bits);
+    spec.extensible = (bits % 8) != 0;
+    return writeFileBytes(path, makeWav(spec, packPcm(samples, bits)));
 }
 
 bool writeFloatWavFile(const std::string& path, u32 channels, u32 rate, const std::vector<f32>& samples) {
+    SWavSpec spec;
+    spec.channels = u16(channels);
+    spec.rate = rate;
+    spec.bits = 32;
+    spec.tag = kWavTagFloat;
+    spec.extensible = true;
     std::vector<u8> data(samples.size() * 4);
     if (!samples.empty()) std::memcpy(data.data(), samples.data(), data.size());
-    return writeWav(path, channels, rate, 32, 4, true, data);
+    return writeFileBytes(path, makeWav(spec, data));
 }
 
 std::vector<u8> readFileBytes(const std::string& path) {
@@ -113,9 +223,38 @@ bool writeFileBytes(const std::string& path, const std::vector<u8>& bytes) {
     return bool(out);
 }
 
-bool runTool(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+std::vector<u8> firstBytes(const std::vector<u8>& bytes, size_t count) {
+    return std::vector<u8>(bytes.begin(), bytes.begin() + std::ptrdiff_t(count < bytes.size() ? count : bytes.size()));
+}
+
+std::vector<u8> garbageBytes(size_t count) {
+    std::vector<u8> bytes(count);
+    for (size_t i = 0; i < count; ++i) bytes[i] = u8(i * 7919u >> 3);
+    return bytes;
+}
+
+std::vector<u8> plainTextBytes() {
+    std::string text;
+    for (int i = 0; i < 200; ++i) text += "These words are not audio.\n";
+    return std::vector<u8>(text.begin(), text.end());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tools and folders
+
+bool runCommand(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+bool runTool(const std::string& command) { return runCommand(command + " >/dev/null 2>&1"); }
 
 std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
+bool runFfmpeg(const std::string& arguments) {
+    return runCommand("ffmpeg -hide_banner -loglevel error -nostdin -y " + arguments);
+}
+
+bool hasFfmpegEncoder(const char* name) {
+    return runCommand(std::string("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' ") + name + " '");
+}
 
 ClTempFolder::ClTempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "velodrix-decoder-XXXXXX").string();
@@ -125,6 +264,12 @@ ClTempFolder::ClTempFolder() {
 ClTempFolder::~ClTempFolder() {
     std::error_code error;
     if (!m_path.empty()) std::filesystem::remove_all(m_path, error);
+}
+
+std::string ClTempFolder::write(const std::string& name, const std::vector<u8>& bytes) const {
+    const std::string path = file(name);
+    writeFileBytes(path, bytes);
+    return path;
 }
 
 std::u16string widePath(const std::string& utf8Path) {
@@ -160,6 +305,9 @@ std::string ClAudioLogCapture::finish() {
     return std::string(text.begin(), text.end());
 }
 
+// ---------------------------------------------------------------------------------------------
+// Jobs stepped on this thread
+
 ClCodecStreamInstance* openJob(CodecFactoryFn factory, const std::string& path) {
     critSectionPoolInit();
     ClCodecStreamInstance* job = factory();
@@ -171,6 +319,11 @@ void destroyJob(ClCodecStreamInstance* job) {
     if (!job) return;
     shutdownCodecJob(job);
     delete job;
+}
+
+s32 stepJobUntil(ClCodecStreamInstance* job, s32 state, u32 stepLimit) {
+    for (u32 i = 0; i < stepLimit && getCodecJobState(job) < state; ++i) stepCodecJob(job);
+    return getCodecJobState(job);
 }
 
 SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring, u32 stepLimit) {
@@ -194,19 +347,89 @@ SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring, u32 stepLimit) {
     return run;
 }
 
-s32 stepUntilOpened(ClCodecStreamInstance* job, u32 stepLimit) {
-    for (u32 i = 0; i < stepLimit && getCodecJobState(job) <= E_CODECJOB_PRE_OPEN_PASSED; ++i) stepCodecJob(job);
-    return getCodecJobState(job);
+// ---------------------------------------------------------------------------------------------
+// Jobs stepped on a thread of their own and pulled dry
+
+SPulledRun pullJob(CodecFactoryFn factory, const std::string& path, const SPullOptions& options) {
+    SPulledRun run;
+    ClCodecStreamInstance* job = openJob(factory, path);
+    if (!job) return run;
+    std::atomic<bool> pullDone{false};
+    std::thread stepper([&] {
+        for (u32 step = 0; step < options.stepLimit && !pullDone && !isCodecJobTerminal(getCodecJobState(job));
+             ++step) {
+            stepCodecJob(job);
+            std::this_thread::sleep_for(std::chrono::microseconds(options.stepPauseMicroseconds));
+        }
+        if (!isCodecJobTerminal(getCodecJobState(job))) {
+            job->m_stopFlag.store(1);
+            stepCodecJob(job);
+        }
+        job->signalCodecJobProgress();
+    });
+    s32 state = getCodecJobState(job);
+    while (state < E_CODECJOB_READY) {
+        waitForCodecJobProgress(job, 5);
+        state = getCodecJobState(job);
+    }
+    run.readyState = state;
+    if (state != E_CODECJOB_OPEN_FAILED && state != E_CODECJOB_START_FAILED) {
+        run.infoResult = job->getCommonCodecInfo(&run.info);
+        if (options.askSoundInfo) run.soundResult = job->fillCreateSoundExInfo(&run.sound);
+        if (run.infoResult) {
+            SAnalysisStreamInfo reader = {};
+            reader.job = job;
+            fillAnalysisStreamInfo(&reader, run.info);
+            std::vector<u8> chunk(options.chunkBytes);
+            while (run.bytes.size() < kPullByteLimit) {
+                u32 got = 0;
+                job->gameSpecificProcessDecodedData(&reader, chunk.data(), u32(chunk.size()), &got);
+                run.bytes.insert(run.bytes.end(), chunk.begin(), chunk.begin() + got);
+                if (got < chunk.size()) break;
+            }
+        }
+    }
+    pullDone = true;
+    stepper.join();
+    run.finalState = getCodecJobState(job);
+    destroyJob(job);
+    return run;
 }
 
-f64 correlation(const std::vector<f64>& a, const std::vector<f64>& b) {
-    f64 ab = 0.0, aa = 0.0, bb = 0.0;
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
-        ab += a[i] * b[i];
-        aa += a[i] * a[i];
-        bb += b[i] * b[i];
+// ---------------------------------------------------------------------------------------------
+// Comparison
+
+f64 channelCorrelation(const std::vector<f32>& decoded, const std::vector<f32>& source, u32 channels, u32 channel,
+                       s32 maxLag, s32* outLag) {
+    const s64 sourceFrames = s64(source.size() / channels);
+    const s64 decodedFrames = s64(decoded.size() / channels);
+    auto at = [channels, channel](const std::vector<f32>& v, s64 frame) {
+        return f64(v[size_t(frame) * channels + channel]);
+    };
+    auto correlate = [&](s32 lag, s64 first, s64 last) {
+        f64 cross = 0.0, sourceEnergy = 0.0, decodedEnergy = 0.0;
+        for (s64 frame = first; frame < last; ++frame) {
+            const s64 other = frame + lag;
+            if (other < 0 || other >= decodedFrames) continue;
+            cross += at(source, frame) * at(decoded, other);
+            sourceEnergy += at(source, frame) * at(source, frame);
+            decodedEnergy += at(decoded, other) * at(decoded, other);
+        }
+        return sourceEnergy > 0.0 && decodedEnergy > 0.0 ? cross / std::sqrt(sourceEnergy * decodedEnergy) : 0.0;
+    };
+    const s64 windowStart = sourceFrames / 3;
+    const s64 windowEnd = windowStart + 2048 < sourceFrames ? windowStart + 2048 : sourceFrames;
+    s32 bestLag = 0;
+    f64 best = -2.0;
+    for (s32 lag = -maxLag; lag <= maxLag; ++lag) {
+        const f64 value = correlate(lag, windowStart, windowEnd);
+        if (value > best) {
+            best = value;
+            bestLag = lag;
+        }
     }
-    return (aa > 0.0 && bb > 0.0) ? ab / std::sqrt(aa * bb) : 0.0;
+    if (outLag) *outLag = bestLag;
+    return correlate(bestLag, 0, sourceFrames);
 }
 
 }  // namespace decoder_test

@@ -1,11 +1,14 @@
-// Fixtures and a job driver shared by the FLAC, Ogg Vorbis and WavPack decoder tests.
+// Fixtures, job drivers and comparisons shared by the decoder tests.
 //
-// Signals are made here and written as WAV files by our own writer; the command-line encoders
-// turn them into the format under test inside a temporary folder.
+// Signals are made here and written as WAV files by our own writer; command-line encoders (flac,
+// oggenc, wavpack, ffmpeg) turn them into the format under test inside a temporary folder. A job
+// is driven either on this thread, as the decode thread would step it, or stepped on a thread of
+// its own while this one pulls it dry, as the analysis reads a song.
 #pragma once
 
 #include "audio/codec_registry.h"
 #include "audio/codec_stream_instance.h"
+#include "audio/wav_format.h"
 #include "core/types.h"
 
 #include <string>
@@ -13,13 +16,60 @@
 
 namespace decoder_test {
 
-// A sine on even channels and noise with full-scale clicks on odd ones, as right-justified
-// integers of the given width, interleaved.
+// ---------------------------------------------------------------------------------------------
+// Signals
+
+// A sine on even channels and noise with full-scale clicks (both extremes) on odd ones, as
+// right-justified integers of the given width, interleaved.
 std::vector<s32> makeSignal(u32 frames, u32 channels, u32 rate, u32 bits);
 
-// The WAV data bytes of the signal: (bits + 7) / 8 bytes per sample, left-justified, 8-bit
-// unsigned. Also exactly what the FLAC decoder delivers.
+// Each channel a linear chirp over a band of its own, at half scale: a lag or swapped channels
+// cannot pass for a match, as they could with a steady tone.
+std::vector<f32> makeChirps(u32 frames, u32 channels, u32 rate);
+
+// A square wave at full scale: its lossy decode overshoots past 1.
+std::vector<f32> makeFullScaleSquare(u32 frames, u32 channels, u32 rate);
+
+// ---------------------------------------------------------------------------------------------
+// Sample conversions
+
+// Little-endian PCM: (bits + 7) / 8 bytes per sample, left-justified, 8-bit unsigned. Also
+// exactly what the WAV and FLAC decoders deliver.
 std::vector<u8> packPcm(const std::vector<s32>& samples, u32 bits);
+
+// Floats in [-1, 1] as rounded 16-bit integers, clamped.
+std::vector<s32> quantise16(const std::vector<f32>& samples);
+
+// What the float decoders deliver for integer samples: the container value over
+// 2^(8 x container - 1).
+std::vector<f32> scaledFloats(const std::vector<s32>& samples, u32 bits);
+
+// Decoded bytes read back: signed 16-bit over 32768, or native floats.
+std::vector<f32> pcm16Floats(const std::vector<u8>& bytes);
+std::vector<f32> floatsOf(const std::vector<u8>& bytes);
+
+// ---------------------------------------------------------------------------------------------
+// File bytes
+
+void putLe(std::vector<u8>* out, u32 value, u32 bytes);
+void putBe(std::vector<u8>* out, u32 value, u32 bytes);
+void putId(std::vector<u8>* out, const char* id);
+
+struct SWavSpec {
+    u16 channels = 2;
+    u32 rate = 44100;
+    u16 bits = 16;                  // significant bits; the container is (bits + 7) / 8 bytes
+    u16 tag = WAV_FORMAT_TAG_PCM;   // with `extensible`, the subformat
+    bool extensible = false;        // tag 0xFFFE, the container width and the significant bits
+    u32 fmtSize = 0;                // 0: as written (16, or 40 extensible); else cut or zero-filled
+    bool dataBeforeFmt = false;
+    bool oddListBeforeData = false;  // a 13-byte LIST chunk
+    bool omitPad = false;            // the LIST chunk's pad byte left out
+    u32 dataSizeOverride = 0;        // 0: the real size
+};
+
+// A RIFF WAVE image around the data bytes; odd data gets its pad byte.
+std::vector<u8> makeWav(const SWavSpec& spec, const std::vector<u8>& data);
 
 // Integer PCM (the extensible format for widths that are not whole bytes), or 32-bit float.
 bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples);
@@ -28,9 +78,26 @@ bool writeFloatWavFile(const std::string& path, u32 channels, u32 rate, const st
 std::vector<u8> readFileBytes(const std::string& path);
 bool writeFileBytes(const std::string& path, const std::vector<u8>& bytes);
 
-// Runs a shell command with its output discarded; true when it exited with 0.
+// The first `count` bytes: a file cut short.
+std::vector<u8> firstBytes(const std::vector<u8>& bytes, size_t count);
+
+// A fixed pattern of bytes with no container's signature or frame sync in it.
+std::vector<u8> garbageBytes(size_t count);
+
+// Lines of plain text: a file with no audio in it at all.
+std::vector<u8> plainTextBytes();
+
+// ---------------------------------------------------------------------------------------------
+// Tools and folders
+
+// Runs a shell command; true when it exited with 0. runTool discards the command's output.
+bool runCommand(const std::string& command);
 bool runTool(const std::string& command);
 std::string quoted(const std::string& path);
+
+// Runs ffmpeg, overwriting its output; only its errors are printed.
+bool runFfmpeg(const std::string& arguments);
+bool hasFfmpegEncoder(const char* name);
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class ClTempFolder {
@@ -41,6 +108,8 @@ public:
     ClTempFolder& operator=(const ClTempFolder&) = delete;
     std::string file(const std::string& name) const { return m_path + "/" + name; }
     const std::string& path() const { return m_path; }
+    // Writes the bytes as the named file and returns its path.
+    std::string write(const std::string& name, const std::vector<u8>& bytes) const;
 
 private:
     std::string m_path;
@@ -64,14 +133,24 @@ private:
     bool m_active = false;
 };
 
+// ---------------------------------------------------------------------------------------------
+// Jobs stepped on this thread
+
 // A job made by the family's factory and initialised for full decoding of the file.
 ClCodecStreamInstance* openJob(CodecFactoryFn factory, const std::string& path);
 // The decode thread's clean-up and the delete.
 void destroyJob(ClCodecStreamInstance* job);
 
+// Generous: a job that has not settled in this many decode passes is stuck.
+constexpr u32 DECODE_STEP_LIMIT = 4000;
+
+// Steps a job until its state is at least `state` (every terminal state lies past the others) or
+// stepLimit steps have run; returns the state.
+s32 stepJobUntil(ClCodecStreamInstance* job, s32 state, u32 stepLimit = DECODE_STEP_LIMIT);
+
 struct SDecodeRun {
     s32 state = E_CODECJOB_NEW;
-    std::vector<u8> bytes;        // every buffer that became ready, in order
+    std::vector<u8> bytes;         // every buffer that became ready, in order
     std::vector<u32> bufferSizes;  // the byte count of each of them
     u32 steps = 0;
 };
@@ -81,10 +160,42 @@ struct SDecodeRun {
 // fails on the state).
 SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring, u32 stepLimit = 2000);
 
-// Steps the job until it leaves the opening states (1 and below) or stepLimit steps have run.
-s32 stepUntilOpened(ClCodecStreamInstance* job, u32 stepLimit = 10);
+// ---------------------------------------------------------------------------------------------
+// Jobs stepped on a thread of their own and pulled dry
 
-// Normalised cross-correlation of two equally long series.
-f64 correlation(const std::vector<f64>& a, const std::vector<f64>& b);
+struct SPullOptions {
+    u32 chunkBytes = 4093;             // odd, so reads end inside buffers
+    bool askSoundInfo = true;          // fill the stream's creation info before the pull
+    u32 stepLimit = 20000;             // then the stepper stops the job, which ends the pull
+    u32 stepPauseMicroseconds = 50;
+};
+
+// The media families decode a whole buffer per pass and are read in large chunks. They are not
+// asked for the stream's creation info, which binds their ring to a stream.
+constexpr SPullOptions MEDIA_PULL = {65536, false, DECODE_STEP_LIMIT, 1000};
+
+struct SPulledRun {
+    s32 readyState = E_CODECJOB_NEW;  // the first state at or past 2
+    s32 finalState = E_CODECJOB_NEW;
+    s32 infoResult = 0;
+    SCommonCodecInfo info = {};
+    s32 soundResult = 0;
+    SCodecCreateSoundExInfo sound = {};
+    std::vector<u8> bytes;  // decoded bytes, zero fill not counted
+};
+
+// Opens a job on the file and decodes it whole: a thread steps the job like the decode thread
+// while this one pulls through slot 16 (a job that failed only in decoding still gives what its
+// ring holds). A job still running after the step limit is stopped, so a hang shows as a short
+// or failed decode, never as a stuck test.
+SPulledRun pullJob(CodecFactoryFn factory, const std::string& path, const SPullOptions& options = {});
+
+// ---------------------------------------------------------------------------------------------
+// Comparison
+
+// Normalised correlation of one channel of the decode with the source, at the lag (decode
+// behind source, within +-maxLag frames) that matches best over a window of the source.
+f64 channelCorrelation(const std::vector<f32>& decoded, const std::vector<f32>& source, u32 channels, u32 channel,
+                       s32 maxLag, s32* outLag = nullptr);
 
 }  // namespace decoder_test

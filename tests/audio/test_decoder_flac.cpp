@@ -116,7 +116,7 @@ TEST(FlacDecoder, TagsOfANonAsciiFileName) {
     ASSERT_TRUE(encodeFlac(folder, "Ünïcødé 曲.flac", 2, 44100, 16, samples,
                            "-T 'title=Tïtle ♫' -T ARTIST=First -T ALBUMARTIST=Second"));
     ClCodecStreamInstance* job = openJob(createCodecStreamInstanceFLAC, folder.file("Ünïcødé 曲.flac"));
-    ASSERT_EQ(stepUntilOpened(job), E_CODECJOB_OPENED);
+    ASSERT_EQ(stepJobUntil(job, E_CODECJOB_OPENED), E_CODECJOB_OPENED);
 
     char16_t text[64] = {};
     SCodecMetaDataRequest request = {E_CODECMETA_TITLE, text, sizeof(text), nullptr, 0};
@@ -148,14 +148,14 @@ TEST(FlacDecoder, WidthsAndLayoutsItCannotStreamFail) {
                            "--channel-map=none"));
     for (const char* name : {"wide.flac", "three.flac"}) {
         ClCodecStreamInstance* job = openJob(createCodecStreamInstanceFLAC, folder.file(name));
-        ASSERT_EQ(stepUntilOpened(job), E_CODECJOB_OPENED) << name;
+        ASSERT_EQ(stepJobUntil(job, E_CODECJOB_OPENED), E_CODECJOB_OPENED) << name;
         const SDecodeRun run = runJob(job, &asFlac(job)->m_ring);
         EXPECT_EQ(run.state, E_CODECJOB_DECODE_FAILED) << name;
         EXPECT_TRUE(run.bytes.empty()) << name;
         destroyJob(job);
     }
     ClCodecStreamInstance* job = openJob(createCodecStreamInstanceFLAC, folder.file("wide.flac"));
-    stepUntilOpened(job);
+    stepJobUntil(job, E_CODECJOB_OPENED);
     SCodecCreateSoundExInfo sound = {};
     EXPECT_EQ(job->fillCreateSoundExInfo(&sound), 0);
     destroyJob(job);
@@ -203,9 +203,7 @@ TEST(FlacDecoder, DamagedFilesFailCleanly) {
     const std::vector<u8> expected = packPcm(samples, 16);
 
     ASSERT_TRUE(writeFileBytes(folder.file("empty.flac"), {}));
-    std::vector<u8> garbage(4096);
-    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = u8(i * 7919u >> 3);
-    ASSERT_TRUE(writeFileBytes(folder.file("garbage.flac"), garbage));
+    ASSERT_TRUE(writeFileBytes(folder.file("garbage.flac"), garbageBytes(4096)));
     for (const char* name : {"empty.flac", "garbage.flac", "missing.flac"}) {
         ClCodecStreamInstance* job = openJob(createCodecStreamInstanceFLAC, folder.file(name));
         EXPECT_EQ(runJob(job, &asFlac(job)->m_ring).state, E_CODECJOB_OPEN_FAILED) << name;
@@ -213,7 +211,7 @@ TEST(FlacDecoder, DamagedFilesFailCleanly) {
     }
 
     // Cut in the middle: what was there is delivered exactly, then the job fails.
-    ASSERT_TRUE(writeFileBytes(folder.file("cut.flac"), std::vector<u8>(file.begin(), file.begin() + file.size() * 3 / 5)));
+    ASSERT_TRUE(writeFileBytes(folder.file("cut.flac"), firstBytes(file, file.size() * 3 / 5)));
     ClCodecStreamInstance* job = openJob(createCodecStreamInstanceFLAC, folder.file("cut.flac"));
     SDecodeRun run = runJob(job, &asFlac(job)->m_ring);
     EXPECT_EQ(run.state, E_CODECJOB_DECODE_FAILED);

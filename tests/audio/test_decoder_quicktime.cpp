@@ -3,12 +3,17 @@
 #include "audio/codec_registry.h"
 #include "audio/decoder_windows_media.h"
 
-#include "tests/audio/test_decoder_media_support.h"
+#include "core/crit_section_pool.h"
+#include "decoder_test_support.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <tuple>
+#include <vector>
 
-using namespace mediatest;
+using namespace decoder_test;
 
 namespace {
 
@@ -29,9 +34,9 @@ protected:
         s_mono = makeChirps(3 * kRate48 / 2, 1, kRate48);
         // Longer than the 32 slices hold, so the first fill leaves the end unread.
         const std::vector<f32> square = makeFullScaleSquare(7 * kRate44 / 2, 2, kRate44);
-        writeWav16(s_folder->file("stereo44.wav"), s_stereo, 2, kRate44);
-        writeWav16(s_folder->file("mono48.wav"), s_mono, 1, kRate48);
-        writeWav16(s_folder->file("square.wav"), square, 2, kRate44);
+        writeWavFile(s_folder->file("stereo44.wav"), 2, kRate44, 16, quantise16(s_stereo));
+        writeWavFile(s_folder->file("mono48.wav"), 1, kRate48, 16, quantise16(s_mono));
+        writeWavFile(s_folder->file("square.wav"), 2, kRate44, 16, quantise16(square));
         const std::string stereoWav = quoted(s_folder->file("stereo44.wav"));
         runFfmpeg("-i " + stereoWav + " -c:a aac -b:a 160k " + quoted(s_folder->file("stereo44.m4a")));
         runFfmpeg("-i " + stereoWav + " -c:a aac -b:a 160k -movflags +faststart " +
@@ -50,11 +55,11 @@ protected:
         s_folder = nullptr;
     }
 
-    static SDecodeRun decodeFile(const char* name) {
-        return decodeAll(createCodecStreamInstanceQuickTime(), widePath(s_folder->file(name)));
+    static SPulledRun decodeFile(const char* name) {
+        return pullJob(createCodecStreamInstanceQuickTime, s_folder->file(name), MEDIA_PULL);
     }
 
-    static void expectMatchesSource(const SDecodeRun& run, const std::vector<f32>& source, u32 channels, u32 rate) {
+    static void expectMatchesSource(const SPulledRun& run, const std::vector<f32>& source, u32 channels, u32 rate) {
         ASSERT_EQ(run.finalState, E_CODECJOB_FINISHED);
         ASSERT_EQ(run.infoResult, 1);
         EXPECT_EQ(run.info.channels, channels);
@@ -64,7 +69,7 @@ protected:
         const s64 sourceFrames = s64(source.size() / channels);
         EXPECT_NEAR(f64(run.info.totalBytes / (4 * channels)), f64(sourceFrames), kEstimateToleranceSeconds * rate);
 
-        const std::vector<f32> decoded = f32Samples(run.bytes);
+        const std::vector<f32> decoded = floatsOf(run.bytes);
         EXPECT_NEAR(f64(decoded.size() / channels), f64(sourceFrames), f64(kLengthToleranceFrames));
         for (u32 channel = 0; channel < channels; ++channel) {
             s32 lag = 0;
@@ -96,9 +101,9 @@ TEST_F(QuickTimeDecoder, MonoAdtsAacWithNonAsciiNameMatchesItsSource) {
 }
 
 TEST_F(QuickTimeDecoder, FullScaleOvershootIsClampedToUnitRange) {
-    const SDecodeRun run = decodeFile("square.m4a");
+    const SPulledRun run = decodeFile("square.m4a");
     ASSERT_EQ(run.finalState, E_CODECJOB_FINISHED);
-    const std::vector<f32> decoded = f32Samples(run.bytes);
+    const std::vector<f32> decoded = floatsOf(run.bytes);
     ASSERT_FALSE(decoded.empty());
     const auto [low, high] = std::minmax_element(decoded.begin(), decoded.end());
     EXPECT_GE(*low, -1.0f);
@@ -159,7 +164,7 @@ TEST_F(QuickTimeDecoder, SlicesCycleFromReadyToFreeAndBack) {
     auto* job = static_cast<ClCodecStreamInstance_QuickTime*>(createCodecStreamInstanceQuickTime());
     critSectionPoolInit();
     ASSERT_EQ(initCodecJob(job, 0, widePath(s_folder->file("square.m4a")).c_str()), 1);
-    ASSERT_EQ(stepUntilSettled(job), E_CODECJOB_READY);
+    ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
     for (u32 i = 0; i < QUICKTIME_SLICE_COUNT; ++i) {
         EXPECT_EQ(job->getSliceFlags(i), u32(kScheduledAudioSliceFlag_BeganToRender)) << "slice " << i;
     }
@@ -208,17 +213,15 @@ TEST_F(QuickTimeDecoder, SlicesCycleFromReadyToFreeAndBack) {
 // Damaged and wrong files
 
 TEST_F(QuickTimeDecoder, FilesWithoutUsableAudioFailToOpen) {
-    writeBytes(s_folder->file("empty.m4a"), "");
-    std::string text;
-    for (int i = 0; i < 200; ++i) text += "These words are not audio.\n";
-    writeBytes(s_folder->file("words.aac"), text);
-    const std::string whole = readBytes(s_folder->file("stereo44.m4a"));
+    writeFileBytes(s_folder->file("empty.m4a"), {});
+    writeFileBytes(s_folder->file("words.aac"), plainTextBytes());
+    const std::vector<u8> whole = readFileBytes(s_folder->file("stereo44.m4a"));
     // Without faststart the movie's index is at the end, so the cut loses it.
-    writeBytes(s_folder->file("no index.m4a"), whole.substr(0, whole.size() / 2));
+    writeFileBytes(s_folder->file("no index.m4a"), firstBytes(whole, whole.size() / 2));
     runFfmpeg("-f lavfi -i testsrc=size=64x48:rate=10:duration=1 -c:v mpeg4 " + quoted(s_folder->file("silent.mp4")));
 
     for (const char* name : {"empty.m4a", "words.aac", "no index.m4a", "silent.mp4", "missing.m4a"}) {
-        const SDecodeRun run = decodeFile(name);
+        const SPulledRun run = decodeFile(name);
         EXPECT_EQ(run.readyState, E_CODECJOB_OPEN_FAILED) << name;
         EXPECT_TRUE(run.bytes.empty()) << name;
     }
@@ -231,14 +234,14 @@ TEST_F(QuickTimeDecoder, FilesWithoutUsableAudioFailToOpen) {
 }
 
 TEST_F(QuickTimeDecoder, TruncatedFilesEndWithWhatTheyHold) {
-    const std::string faststart = readBytes(s_folder->file("faststart.m4a"));
-    writeBytes(s_folder->file("cut.m4a"), faststart.substr(0, faststart.size() * 2 / 5));
-    const std::string adts = readBytes(s_folder->file("mono48 ñandú 曲.aac"));
-    writeBytes(s_folder->file("cut.aac"), adts.substr(0, adts.size() * 2 / 5));
+    const std::vector<u8> faststart = readFileBytes(s_folder->file("faststart.m4a"));
+    writeFileBytes(s_folder->file("cut.m4a"), firstBytes(faststart, faststart.size() * 2 / 5));
+    const std::vector<u8> adts = readFileBytes(s_folder->file("mono48 ñandú 曲.aac"));
+    writeFileBytes(s_folder->file("cut.aac"), firstBytes(adts, adts.size() * 2 / 5));
 
     for (const auto& [name, channels, sourceFrames] :
          {std::tuple("cut.m4a", 2u, s_stereo.size() / 2), std::tuple("cut.aac", 1u, s_mono.size())}) {
-        const SDecodeRun run = decodeFile(name);
+        const SPulledRun run = decodeFile(name);
         EXPECT_TRUE(run.finalState == E_CODECJOB_FINISHED || run.finalState == E_CODECJOB_DECODE_FAILED) << name;
         const u64 frames = run.bytes.size() / (4 * channels);
         EXPECT_GT(frames, 0u) << name;

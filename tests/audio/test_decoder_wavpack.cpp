@@ -28,21 +28,6 @@ bool encodeWavPack(const std::string& wav, const std::string& out, const std::st
     return runTool("wavpack -q -y " + options + " " + quoted(wav) + " -o " + quoted(out));
 }
 
-// What the decoder must deliver for integer samples: the container value over 2^(8 x container - 1).
-std::vector<f32> expectedFloats(const std::vector<s32>& samples, u32 bits) {
-    const u32 container = (bits + 7) / 8;
-    const f32 scale = f32(1.0 / f64(1ull << (container * 8 - 1)));
-    std::vector<f32> out;
-    for (s32 sample : samples) out.push_back(f32(s32(u32(sample) << (container * 8 - bits))) * scale);
-    return out;
-}
-
-std::vector<f32> floatsOf(const std::vector<u8>& bytes) {
-    std::vector<f32> out(bytes.size() / 4);
-    if (!out.empty()) std::memcpy(out.data(), bytes.data(), out.size() * 4);
-    return out;
-}
-
 bool sameBits(const std::vector<f32>& a, const std::vector<f32>& b) {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * 4) == 0);
 }
@@ -66,7 +51,7 @@ TEST_P(WavPackDecoderDepths, DecodesToScaledFloatsExactly) {
     ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, folder.file("song.wv"));
     const SDecodeRun run = runJob(job, &asWavPack(job)->m_ring);
     EXPECT_EQ(run.state, E_CODECJOB_FINISHED);
-    EXPECT_TRUE(sameBits(floatsOf(run.bytes), expectedFloats(samples, c.bits)));
+    EXPECT_TRUE(sameBits(floatsOf(run.bytes), scaledFloats(samples, c.bits)));
 
     SCommonCodecInfo info = {};
     ASSERT_EQ(job->getCommonCodecInfo(&info), 1);
@@ -111,7 +96,7 @@ TEST(WavPackDecoder, TagItemsOfANonAsciiFileName) {
     const std::string path = folder.file("Ünïcødé 曲.wv");
     ASSERT_TRUE(encodeWavPack(folder.file("song.wav"), path, "-w 'Title=Tïtle ♫' -w Artist=Ärtist"));
     ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, path);
-    ASSERT_EQ(stepUntilOpened(job), E_CODECJOB_OPENED);
+    ASSERT_EQ(stepJobUntil(job, E_CODECJOB_OPENED), E_CODECJOB_OPENED);
 
     char16_t text[32] = {};
     SCodecMetaDataRequest request = {E_CODECMETA_TITLE, text, sizeof(text), nullptr, 0};
@@ -173,13 +158,11 @@ TEST(WavPackDecoder, DamagedFilesFailCleanly) {
     ASSERT_TRUE(writeWavFile(folder.file("song.wav"), 2, 44100, 16, samples));
     ASSERT_TRUE(encodeWavPack(folder.file("song.wav"), folder.file("song.wv")));
     const std::vector<u8> file = readFileBytes(folder.file("song.wv"));
-    const std::vector<f32> expected = expectedFloats(samples, 16);
+    const std::vector<f32> expected = scaledFloats(samples, 16);
 
     ClAudioLogCapture log(folder);
     ASSERT_TRUE(writeFileBytes(folder.file("empty.wv"), {}));
-    std::vector<u8> garbage(4096);
-    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = u8(i * 7919u >> 3);
-    ASSERT_TRUE(writeFileBytes(folder.file("garbage.wv"), garbage));
+    ASSERT_TRUE(writeFileBytes(folder.file("garbage.wv"), garbageBytes(4096)));
     for (const char* name : {"empty.wv", "garbage.wv"}) {
         ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, folder.file(name));
         EXPECT_EQ(runJob(job, &asWavPack(job)->m_ring).state, E_CODECJOB_OPEN_FAILED) << name;
@@ -190,7 +173,7 @@ TEST(WavPackDecoder, DamagedFilesFailCleanly) {
                                 "]!\n");
 
     // Cut in the middle: what was there is delivered exactly, then the job fails.
-    ASSERT_TRUE(writeFileBytes(folder.file("cut.wv"), std::vector<u8>(file.begin(), file.begin() + file.size() * 3 / 5)));
+    ASSERT_TRUE(writeFileBytes(folder.file("cut.wv"), firstBytes(file, file.size() * 3 / 5)));
     ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, folder.file("cut.wv"));
     SDecodeRun run = runJob(job, &asWavPack(job)->m_ring);
     EXPECT_EQ(run.state, E_CODECJOB_DECODE_FAILED);

@@ -2,11 +2,17 @@
 
 #include "audio/codec_registry.h"
 
-#include "tests/audio/test_decoder_media_support.h"
+#include "core/crit_section_pool.h"
+#include "decoder_test_support.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
-using namespace mediatest;
+using namespace decoder_test;
 
 namespace {
 
@@ -27,8 +33,8 @@ protected:
         s_folder = new ClTempFolder();
         s_stereo = makeChirps(2 * kRate44, 2, kRate44);
         s_mono = makeChirps(kMonoFrames, 1, kRate48);
-        writeWav16(s_folder->file("stereo44.wav"), s_stereo, 2, kRate44);
-        writeWav16(s_folder->file("mono48.wav"), s_mono, 1, kRate48);
+        writeWavFile(s_folder->file("stereo44.wav"), 2, kRate44, 16, quantise16(s_stereo));
+        writeWavFile(s_folder->file("mono48.wav"), 1, kRate48, 16, quantise16(s_mono));
         s_hasLame = hasFfmpegEncoder("libmp3lame");
         s_hasWma = hasFfmpegEncoder("wmav2");
         if (s_hasLame) {
@@ -50,11 +56,11 @@ protected:
         s_folder = nullptr;
     }
 
-    static SDecodeRun decodeFile(const char* name) {
-        return decodeAll(createCodecStreamInstanceWindowsMedia(), widePath(s_folder->file(name)));
+    static SPulledRun decodeFile(const char* name) {
+        return pullJob(createCodecStreamInstanceWindowsMedia, s_folder->file(name), MEDIA_PULL);
     }
 
-    static void expectMatchesSource(const SDecodeRun& run, const std::vector<f32>& source, u32 channels, u32 rate) {
+    static void expectMatchesSource(const SPulledRun& run, const std::vector<f32>& source, u32 channels, u32 rate) {
         ASSERT_EQ(run.finalState, E_CODECJOB_FINISHED);
         ASSERT_EQ(run.infoResult, 1);
         EXPECT_EQ(run.info.channels, channels);
@@ -66,7 +72,7 @@ protected:
 
         // The end of the file is padded to a whole buffer, so the decode may run on by up to one
         // buffer of silence.
-        const std::vector<f32> decoded = s16ToFloats(run.bytes);
+        const std::vector<f32> decoded = pcm16Floats(run.bytes);
         const s64 decodedFrames = s64(decoded.size() / channels);
         EXPECT_GE(decodedFrames, sourceFrames - kLengthToleranceFrames);
         EXPECT_LE(decodedFrames, sourceFrames + kLengthToleranceFrames + s64(MEDIA_AUDIO_BUFFER_FRAMES));
@@ -122,7 +128,7 @@ TEST_F(WindowsMediaDecoder, FirstFillFillsAllSixtyFourBuffersAndAFreedBufferIsRe
     auto* job = static_cast<ClCodecStreamInstance_WindowsMedia*>(createCodecStreamInstanceWindowsMedia());
     critSectionPoolInit();
     ASSERT_EQ(initCodecJob(job, 0, widePath(s_folder->file("mono48 ñandú 曲.mp3")).c_str()), 1);
-    ASSERT_EQ(stepUntilSettled(job), E_CODECJOB_READY);
+    ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
     const u32 bufferBytes = job->mp_syncDecoder.bytesPerBuffer();
     EXPECT_EQ(bufferBytes, MEDIA_AUDIO_BUFFER_FRAMES * 2);
     SCodecRing* ring = job->mp_syncDecoder.ring();
@@ -156,7 +162,7 @@ TEST_F(WindowsMediaDecoder, FirstFillFillsAllSixtyFourBuffersAndAFreedBufferIsRe
 
 TEST_F(WindowsMediaDecoder, FileEndingMidBufferGivesWholeZeroPaddedBuffers) {
     if (!s_hasLame) GTEST_SKIP() << "ffmpeg has no libmp3lame encoder";
-    const SDecodeRun run = decodeFile("mono48 ñandú 曲.mp3");
+    const SPulledRun run = decodeFile("mono48 ñandú 曲.mp3");
     ASSERT_EQ(run.finalState, E_CODECJOB_FINISHED);
     const size_t bufferBytes = MEDIA_AUDIO_BUFFER_FRAMES * 2;
     EXPECT_EQ(run.bytes.size() % bufferBytes, 0u);
@@ -170,21 +176,19 @@ TEST_F(WindowsMediaDecoder, FileEndingMidBufferGivesWholeZeroPaddedBuffers) {
 // Damaged and wrong files
 
 TEST_F(WindowsMediaDecoder, FilesWithoutUsableAudioFailToOpen) {
-    writeBytes(s_folder->file("empty.mp3"), "");
-    std::string text;
-    for (int i = 0; i < 200; ++i) text += "These words are not audio.\n";
-    writeBytes(s_folder->file("words.mp3"), text);
-    std::string noise(40000, '\0');
+    writeFileBytes(s_folder->file("empty.mp3"), {});
+    writeFileBytes(s_folder->file("words.mp3"), plainTextBytes());
+    std::vector<u8> noise(40000);
     u32 seed = 12345;
-    for (char& byte : noise) {
+    for (u8& byte : noise) {
         seed = seed * 1664525u + 1013904223u;
-        byte = char(seed >> 24);
+        byte = u8(seed >> 24);
     }
-    writeBytes(s_folder->file("noise.wma"), noise);
+    writeFileBytes(s_folder->file("noise.wma"), noise);
     runFfmpeg("-f lavfi -i testsrc=size=64x48:rate=10:duration=1 -c:v mpeg4 " + quoted(s_folder->file("silent.avi")));
 
     for (const char* name : {"empty.mp3", "words.mp3", "noise.wma", "silent.avi", "missing.mp3"}) {
-        const SDecodeRun run = decodeFile(name);
+        const SPulledRun run = decodeFile(name);
         EXPECT_EQ(run.readyState, E_CODECJOB_OPEN_FAILED) << name;
         EXPECT_TRUE(run.bytes.empty()) << name;
     }
@@ -196,9 +200,9 @@ TEST_F(WindowsMediaDecoder, TruncatedFilesEndWithWhatTheyHold) {
     if (s_hasWma) cases.emplace_back("stereo44.wma", "cut.wma");
     if (cases.empty()) GTEST_SKIP() << "ffmpeg has neither libmp3lame nor wmav2";
     for (const auto& [whole, cut] : cases) {
-        const std::string bytes = readBytes(s_folder->file(whole));
-        writeBytes(s_folder->file(cut), bytes.substr(0, bytes.size() * 2 / 5));
-        const SDecodeRun run = decodeFile(cut);
+        const std::vector<u8> bytes = readFileBytes(s_folder->file(whole));
+        writeFileBytes(s_folder->file(cut), firstBytes(bytes, bytes.size() * 2 / 5));
+        const SPulledRun run = decodeFile(cut);
         EXPECT_TRUE(run.finalState == E_CODECJOB_FINISHED || run.finalState == E_CODECJOB_DECODE_FAILED) << cut;
         const u64 frames = run.bytes.size() / 4;
         EXPECT_GT(frames, 0u) << cut;
