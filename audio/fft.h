@@ -1,22 +1,35 @@
-// The forward complex FFT of the spectral analysis: iterative radix-2, in place after a
-// bit-reversed copy, in single precision, unscaled. Data are n pairs (re, im) of f32.
+// The forward complex FFT of the spectral analysis: iterative radix-2 over a bit-reversed copy,
+// in single precision, unscaled.
 //
-// The twiddle factors advance by the trigonometric recurrence from (1, 0), not from a table, so
-// the magnitudes match the analysis's tuning to the last bit.
+// The twiddle factors come from the trigonometric recurrence from (1, 0), each pass its own, not
+// from sin/cos per factor, so the magnitudes match the analysis's tuning to the last bit. The
+// recurrence runs once per pass size into tables shared by every transform (built on first use,
+// safe from any thread); every butterfly then does the same f32 operations in the same order as
+// when the recurrence ran inside the loop.
 #pragma once
 
 #include "core/types.h"
 
-// Forward transform of n pairs from input to output (distinct arrays of 2n f32). False, doing
-// nothing, when either array is missing, n is 0 or n is not a power of two.
+// Largest transform the tables cover: the window of the highest sample rate the analysis takes
+// (2 x 1,600 samples) rounded up to a power of two.
+constexpr u32 FFT_MAX_SIZE = 4096;
+
+// Forward transform of n pairs (re, im) from input to output (distinct arrays of 2n f32). False,
+// doing nothing, when either array is missing or n is not a power of two in [1, FFT_MAX_SIZE].
 bool fftComplex(const f32* input, f32* output, u32 n);
 
-// Copies pair j of input to the bit-reversed position of output (n a power of two).
-void fftBitReverseCopy(const f32* input, f32* output, u32 n);
+// The same transform over separate arrays of n real and n imaginary parts. inputImag may be null
+// for a real input (every imaginary part +0). The outputs are distinct from the inputs and from
+// each other. Same refusals as fftComplex; no heap use.
+bool fftComplexSplit(const f32* inputReal, const f32* inputImag, f32* outputReal, f32* outputImag, u32 n);
 
-// The radix-2 passes in place over n pairs already in bit-reversed order. inverse flips the
-// sign of the angle; the result is never scaled.
-void fftButterflies(f32* data, u32 n, bool inverse);
+// The later passes run eight lanes wide where the processor has AVX, four otherwise; the results
+// are the same bits. Tests call this with false to run the four-lane code on an AVX machine.
+// Returns whether the eight-lane code is now in use.
+bool fftSetWideLanes(bool allowed);
 
 // sqrt(re x re + im x im) in f32.
 f32 complexMagnitude(f32 re, f32 im);
+
+// out[i] = complexMagnitude(real[i], imag[i]) for i below count, the same bits.
+void complexMagnitudes(const f32* real, const f32* imag, u32 count, f32* out);

@@ -4,6 +4,7 @@
 #include "audio/spectrum_analysis.h"
 #include "core/fatal_error.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,8 @@ constexpr f32 SCALE_24BIT = 1.0f / 8388608.0f;      // 2^-23
 constexpr f32 SCALE_32BIT = 1.0f / 2147483648.0f;   // 2^-31
 constexpr f32 BAND_SHAPE_DIVISOR = 2.1f;
 constexpr f32 BAND_SHAPE_FLOOR = 0.03f;
+static_assert(2u * (SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) <= FFT_MAX_SIZE,
+              "the largest window must fit the transform tables");
 
 void* allocateBlock(size_t bytes, size_t alignment, bool zeroed) {
     size_t rounded = (bytes + alignment - 1) & ~(alignment - 1);
@@ -26,10 +29,11 @@ void* allocateBlock(size_t bytes, size_t alignment, bool zeroed) {
     return block;
 }
 
-// NaN from a float stream counts as silence rather than poisoning the running maximum.
+// NaN from a float stream counts as silence rather than poisoning the running maximum. Written
+// as two selections so that no branch depends on the sign of the wave.
 inline f32 clamp01(f32 v) {
-    if (!(v > 0.0f)) return 0.0f;
-    return v > 1.0f ? 1.0f : v;
+    const f32 positive = v > 0.0f ? v : 0.0f;
+    return positive > 1.0f ? 1.0f : positive;
 }
 
 inline s32 readS16(const u8* p) { return static_cast<s16>(static_cast<u16>(p[0] | (p[1] << 8))); }
@@ -48,42 +52,109 @@ inline f32 readF32(const u8* p) {
     return v;
 }
 
-template <typename SumFn>
-void monoLoop(const u8* chunk, u32 sampleFrames, u32 channels, u32 frameBytes, f32 scale, f32* out, SumFn sum) {
-    const f32 channelFactor = static_cast<f32>(channels);
+inline s32 readU8Centred(const u8* p) { return static_cast<s32>(p[0]) - 128; }
+
+// Each sample frame's channels summed in Sum from 0, channel by channel, then multiplied by the
+// channel count and the scale and clipped. FixedChannels (when not 0) lets mono and stereo run
+// without an inner loop.
+template <typename Sum, auto Read, u32 FixedChannels>
+void monoFrames(const u8* chunk, u32 sampleFrames, u32 channels, u32 sampleBytes, f32 scale, f32* out) {
+    const u32 count = FixedChannels != 0 ? FixedChannels : channels;
+    const u32 frameBytes = count * sampleBytes;
+    const f32 channelFactor = static_cast<f32>(count);
     for (u32 s = 0; s < sampleFrames; ++s) {
-        const f32 v = sum(chunk + static_cast<size_t>(s) * frameBytes);
-        out[s] = clamp01(v * channelFactor * scale);
+        const u8* frame = chunk + static_cast<size_t>(s) * frameBytes;
+        Sum sum = 0;
+        for (u32 c = 0; c < count; ++c) sum += Read(frame + c * sampleBytes);
+        out[s] = clamp01(static_cast<f32>(sum) * channelFactor * scale);
     }
 }
 
-// The buffers of one pass, all freed together.
+// Four lanes of f32 or s32: element-wise arithmetic, each lane as the scalar code.
+typedef f32 PassLanes __attribute__((vector_size(16)));
+typedef s32 PassIntLanes __attribute__((vector_size(16)));
+constexpr u32 PASS_LANES = 4;
+
+// 16-bit stereo, the common case, four sample frames at a time: each little-endian frame read as
+// one word holds the left sample in its low half. Returns the frames done; the rest go through
+// the scalar loop.
+u32 stereo16ToMonoLanes(const u8* chunk, u32 sampleFrames, f32* out) {
+    if constexpr (std::endian::native != std::endian::little) return 0;
+    const PassLanes channelFactor = {2.0f, 2.0f, 2.0f, 2.0f};
+    const PassLanes scale = {SCALE_16BIT, SCALE_16BIT, SCALE_16BIT, SCALE_16BIT};
+    const PassLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    const PassLanes one = {1.0f, 1.0f, 1.0f, 1.0f};
+    u32 s = 0;
+    for (; s + PASS_LANES <= sampleFrames; s += PASS_LANES) {
+        PassIntLanes frames;
+        std::memcpy(&frames, chunk + size_t(s) * 4u, sizeof frames);
+        const PassIntLanes left = (frames << 16) >> 16;
+        const PassIntLanes right = frames >> 16;
+        const PassLanes v = __builtin_convertvector(left + right, PassLanes) * channelFactor * scale;
+        const PassLanes positive = v > zero ? v : zero;
+        const PassLanes clipped = positive > one ? one : positive;
+        std::memcpy(out + s, &clipped, sizeof clipped);
+    }
+    return s;
+}
+
+template <typename Sum, auto Read>
+void monoLoop(const u8* chunk, u32 sampleFrames, u32 channels, u32 sampleBytes, f32 scale, f32* out) {
+    if (channels == 1) {
+        monoFrames<Sum, Read, 1>(chunk, sampleFrames, channels, sampleBytes, scale, out);
+    } else if (channels == 2) {
+        monoFrames<Sum, Read, 2>(chunk, sampleFrames, channels, sampleBytes, scale, out);
+    } else {
+        monoFrames<Sum, Read, 0>(chunk, sampleFrames, channels, sampleBytes, scale, out);
+    }
+}
+
+// The buffers of one pass, all freed together. The transform's input is real (the windowed
+// samples, zero past the window); its output comes as separate real and imaginary parts.
 struct SPassBuffers {
     u8* chunk = nullptr;
-    f32* transformIn = nullptr;
-    f32* transformOut = nullptr;
+    f32* windowed = nullptr;
+    f32* spectrumReal = nullptr;
+    f32* spectrumImag = nullptr;
     f32* mono = nullptr;
     f32* carry = nullptr;
 
     bool allocate(u32 chunkBytes, u32 transformSize, u32 rate, u32 hop) {
         chunk = static_cast<u8*>(allocateBlock(chunkBytes, 16, false));
-        transformIn = static_cast<f32*>(allocateBlock(size_t(transformSize) * 2 * sizeof(f32), 16, true));
-        transformOut = static_cast<f32*>(allocateBlock(size_t(transformSize) * 2 * sizeof(f32), 16, true));
+        windowed = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
+        spectrumReal = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
+        spectrumImag = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
         mono = static_cast<f32*>(allocateBlock(size_t(rate) * sizeof(f32), 16, true));
         carry = static_cast<f32*>(allocateBlock(size_t(hop) * sizeof(f32), 16, true));
-        return chunk && transformIn && transformOut && mono && carry;
+        return chunk && windowed && spectrumReal && spectrumImag && mono && carry;
     }
     ~SPassBuffers() {
         std::free(chunk);
-        std::free(transformIn);
-        std::free(transformOut);
+        std::free(windowed);
+        std::free(spectrumReal);
+        std::free(spectrumImag);
         std::free(mono);
         std::free(carry);
     }
 };
 
-void storeMagnitudes(const f32* transformOut, u32 hop, f32* row) {
-    for (u32 b = 0; b < hop; ++b) row[b] = complexMagnitude(transformOut[2u * b], transformOut[2u * b + 1u]);
+// out[i] = samples[i] x weights[i].
+void applyWindow(const f32* samples, const f32* weights, u32 count, f32* out) {
+    u32 i = 0;
+    for (; i + PASS_LANES <= count; i += PASS_LANES) {
+        PassLanes a, b;
+        std::memcpy(&a, samples + i, sizeof a);
+        std::memcpy(&b, weights + i, sizeof b);
+        const PassLanes product = a * b;
+        std::memcpy(out + i, &product, sizeof product);
+    }
+    for (; i < count; ++i) out[i] = samples[i] * weights[i];
+}
+
+// The kept bins' magnitudes of the windowed frame.
+void transformFrame(const SPassBuffers& buffers, u32 transformSize, u32 hop, f32* row) {
+    fftComplexSplit(buffers.windowed, nullptr, buffers.spectrumReal, buffers.spectrumImag, transformSize);
+    complexMagnitudes(buffers.spectrumReal, buffers.spectrumImag, hop, row);
 }
 
 void failPass() {
@@ -111,42 +182,20 @@ s32 validateSpectrumStream(const SSpectrumStreamFormat& format, SSpectrumGeometr
 
 void convertChunkToMono(const u8* chunk, u32 sampleFrames, u32 channels, u32 bytesPerSample, u32 integerSamples,
                         f32* outMono) {
-    const u32 frameBytes = channels * bytesPerSample;
     switch (bytesPerSample) {
-    case 1:
-        monoLoop(chunk, sampleFrames, channels, frameBytes, SCALE_8BIT, outMono, [channels](const u8* p) {
-            s32 sum = 0;
-            for (u32 c = 0; c < channels; ++c) sum += static_cast<s32>(p[c]) - 128;
-            return static_cast<f32>(sum);
-        });
+    case 1: monoLoop<s32, readU8Centred>(chunk, sampleFrames, channels, 1, SCALE_8BIT, outMono); break;
+    case 2: {
+        const u32 done = channels == 2 ? stereo16ToMonoLanes(chunk, sampleFrames, outMono) : 0;
+        monoLoop<s32, readS16>(chunk + size_t(done) * channels * 2u, sampleFrames - done, channels, 2, SCALE_16BIT,
+                               outMono + done);
         break;
-    case 2:
-        monoLoop(chunk, sampleFrames, channels, frameBytes, SCALE_16BIT, outMono, [channels](const u8* p) {
-            s32 sum = 0;
-            for (u32 c = 0; c < channels; ++c) sum += readS16(p + 2u * c);
-            return static_cast<f32>(sum);
-        });
-        break;
-    case 3:
-        monoLoop(chunk, sampleFrames, channels, frameBytes, SCALE_24BIT, outMono, [channels](const u8* p) {
-            s64 sum = 0;
-            for (u32 c = 0; c < channels; ++c) sum += readS24(p + 3u * c);
-            return static_cast<f32>(sum);
-        });
-        break;
+    }
+    case 3: monoLoop<s64, readS24>(chunk, sampleFrames, channels, 3, SCALE_24BIT, outMono); break;
     default:
         if (integerSamples != 0) {
-            monoLoop(chunk, sampleFrames, channels, frameBytes, SCALE_32BIT, outMono, [channels](const u8* p) {
-                s64 sum = 0;
-                for (u32 c = 0; c < channels; ++c) sum += readS32(p + 4u * c);
-                return static_cast<f32>(sum);
-            });
+            monoLoop<s64, readS32>(chunk, sampleFrames, channels, 4, SCALE_32BIT, outMono);
         } else {
-            monoLoop(chunk, sampleFrames, channels, frameBytes, 1.0f, outMono, [channels](const u8* p) {
-                f32 sum = 0.0f;
-                for (u32 c = 0; c < channels; ++c) sum += readF32(p + 4u * c);
-                return sum;
-            });
+            monoLoop<f32, readF32>(chunk, sampleFrames, channels, 4, 1.0f, outMono);
         }
         break;
     }
@@ -288,7 +337,8 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
     const u32 frameBytes = format.channels * format.bytesPerSample;
     const u32 chunkBytes = frameBytes * rate;
     SPassBuffers buffers;
-    if (frameCount == 0 || !buffers.allocate(chunkBytes, geometry.transformSize, rate, hop) ||
+    if (frameCount == 0 || geometry.transformSize > FFT_MAX_SIZE ||
+        !buffers.allocate(chunkBytes, geometry.transformSize, rate, hop) ||
         !allocateSpectrumRows(framesPerSecond, hop)) {
         failPass();
         return E_SPECTRUM_RESULT_UNDECODABLE;
@@ -323,23 +373,17 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
         const u32 framesBefore = framesDone;
         u32 k = 0;
         // The frame that straddles the previous chunk and this one.
-        if (carryValid) {
-            for (u32 i = 0; i < hop; ++i) {
-                buffers.transformIn[2u * i] = buffers.carry[i] * window[i];
-                buffers.transformIn[2u * (hop + i)] = buffers.mono[i] * window[hop + i];
-            }
-            fftComplex(buffers.transformIn, buffers.transformOut, geometry.transformSize);
-            if (framesDone < frameCount) {
-                storeMagnitudes(buffers.transformOut, hop, rows);
-                ++framesDone;
-                k = 1;
-            }
+        if (carryValid && framesDone < frameCount) {
+            applyWindow(buffers.carry, window, hop, buffers.windowed);
+            applyWindow(buffers.mono, window + hop, hop, buffers.windowed + hop);
+            transformFrame(buffers, geometry.transformSize, hop, rows);
+            ++framesDone;
+            k = 1;
         }
         for (u32 f = 0; f + 1 < framesPerSecond && framesDone < frameCount; ++f) {
             const f32* samples = buffers.mono + size_t(f) * hop;
-            for (u32 i = 0; i < geometry.windowLength; ++i) buffers.transformIn[2u * i] = samples[i] * window[i];
-            fftComplex(buffers.transformIn, buffers.transformOut, geometry.transformSize);
-            storeMagnitudes(buffers.transformOut, hop, rows + size_t(k) * hop);
+            applyWindow(samples, window, geometry.windowLength, buffers.windowed);
+            transformFrame(buffers, geometry.transformSize, hop, rows + size_t(k) * hop);
             ++framesDone;
             ++k;
         }

@@ -3,10 +3,72 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
+
+// The first implementation, kept as the oracle: the twiddles advance by the f32 recurrence inside
+// the butterfly loop. The tables must give these outputs bit for bit.
+void oracleFft(const f32* input, f32* output, u32 n) {
+    u32 reversed = 0;
+    for (u32 j = 0; j < n; ++j) {
+        output[2u * reversed] = input[2u * j];
+        output[2u * reversed + 1u] = input[2u * j + 1u];
+        u32 bit = n >> 1;
+        while (bit != 0 && (reversed & bit) != 0) {
+            reversed ^= bit;
+            bit >>= 1;
+        }
+        reversed |= bit;
+    }
+    for (u32 half = 1; half < n; half <<= 1) {
+        const f32 angle = -3.1415927f / static_cast<f32>(half);
+        const f32 halfSine = std::sin(angle * 0.5f);
+        const f32 stepReal = -2.0f * halfSine * halfSine;
+        const f32 stepImag = std::sin(angle);
+        f32 wr = 1.0f;
+        f32 wi = 0.0f;
+        const u32 span = half << 1;
+        for (u32 m = 0; m < half; ++m) {
+            for (u32 j = m; j < n; j += span) {
+                f32* a = output + 2u * j;
+                f32* b = output + 2u * (j + half);
+                const f32 tr = wr * b[0] - wi * b[1];
+                const f32 ti = wr * b[1] + wi * b[0];
+                b[0] = a[0] - tr;
+                b[1] = a[1] - ti;
+                a[0] = a[0] + tr;
+                a[1] = a[1] + ti;
+            }
+            const f32 oldReal = wr;
+            wr = wr + (wr * stepReal - wi * stepImag);
+            wi = wi + (wi * stepReal + oldReal * stepImag);
+        }
+    }
+}
+
+// Inputs of the kinds the analysis and other callers give: full complex noise, real-only
+// windowed samples (imaginary +0) with a zero tail, and signed zeros with huge and tiny values.
+std::vector<f32> oracleInput(u32 n, u32 kind, std::mt19937* rng) {
+    std::uniform_real_distribution<f32> dist(-1.0f, 1.0f);
+    std::vector<f32> input(2u * n, 0.0f);
+    for (u32 j = 0; j < n; ++j) {
+        if (kind == 0) {
+            input[2u * j] = dist(*rng);
+            input[2u * j + 1u] = dist(*rng);
+        } else if (kind == 1) {
+            if (j < n - n / 4u) input[2u * j] = std::fabs(dist(*rng)) * 0.8f;
+        } else {
+            static const f32 specials[] = {-0.0f, 0.0f, 3.0e38f, -1.0e-40f, 1.0e-30f, -7.5f};
+            input[2u * j] = specials[(*rng)() % 6u];
+            input[2u * j + 1u] = specials[(*rng)() % 6u];
+        }
+    }
+    return input;
+}
 
 // Double-precision DFT as the reference.
 std::vector<double> directDft(const std::vector<f32>& input, u32 n) {
@@ -25,7 +87,61 @@ std::vector<double> directDft(const std::vector<f32>& input, u32 n) {
     return out;
 }
 
+void expectOracleOutputsOnEverySize() {
+    std::mt19937 rng(77);
+    for (u32 n = 1; n <= FFT_MAX_SIZE; n <<= 1) {
+        for (u32 kind = 0; kind < 3; ++kind) {
+            for (u32 trial = 0; trial < 3; ++trial) {
+                const std::vector<f32> input = oracleInput(n, kind, &rng);
+                std::vector<f32> expected(2u * n);
+                oracleFft(input.data(), expected.data(), n);
+
+                std::vector<f32> interleaved(2u * n, 9.0f);
+                ASSERT_TRUE(fftComplex(input.data(), interleaved.data(), n));
+                ASSERT_EQ(std::memcmp(interleaved.data(), expected.data(), expected.size() * sizeof(f32)), 0)
+                    << "interleaved, n = " << n << ", kind " << kind;
+
+                std::vector<f32> re(n), im(n), outRe(n, 9.0f), outIm(n, 9.0f);
+                for (u32 j = 0; j < n; ++j) {
+                    re[j] = input[2u * j];
+                    im[j] = input[2u * j + 1u];
+                }
+                // Real-only inputs go in without an imaginary array, as the analysis passes them.
+                const f32* imaginary = kind == 1 ? nullptr : im.data();
+                ASSERT_TRUE(fftComplexSplit(re.data(), imaginary, outRe.data(), outIm.data(), n));
+                for (u32 j = 0; j < n; ++j) {
+                    ASSERT_EQ(std::memcmp(&outRe[j], &expected[2u * j], sizeof(f32)), 0) << "n = " << n << " j " << j;
+                    ASSERT_EQ(std::memcmp(&outIm[j], &expected[2u * j + 1u], sizeof(f32)), 0) << "n = " << n << " j " << j;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
+
+TEST(Fft, TablesGiveTheRecurrenceOutputsBitForBit) {
+    // Four lanes here; eight too where the processor has them.
+    fftSetWideLanes(false);
+    expectOracleOutputsOnEverySize();
+    if (fftSetWideLanes(true)) expectOracleOutputsOnEverySize();
+}
+
+TEST(Fft, TransformsFromSeveralThreadsAtOnceAgree) {
+    // The first calls build the tables: threads racing to them must all see whole tables.
+    const u32 n = 1024;
+    std::mt19937 rng(5);
+    const std::vector<f32> input = oracleInput(n, 0, &rng);
+    std::vector<f32> expected(2u * n);
+    oracleFft(input.data(), expected.data(), n);
+    std::vector<std::vector<f32>> outputs(4, std::vector<f32>(2u * n));
+    std::vector<std::thread> threads;
+    for (std::vector<f32>& out : outputs)
+        threads.emplace_back([&input, &out] { fftComplex(input.data(), out.data(), n); });
+    for (std::thread& t : threads) t.join();
+    for (const std::vector<f32>& out : outputs)
+        EXPECT_EQ(std::memcmp(out.data(), expected.data(), expected.size() * sizeof(f32)), 0);
+}
 
 TEST(Fft, MatchesDirectDftOnRandomInput) {
     std::mt19937 rng(1234);
@@ -63,20 +179,9 @@ TEST(Fft, RefusesMissingArraysAndSizesThatAreNotPowersOfTwo) {
     EXPECT_FALSE(fftComplex(nullptr, output.data(), 8));
     EXPECT_FALSE(fftComplex(input.data(), nullptr, 8));
     for (f32 v : output) EXPECT_EQ(v, 7.0f);
-}
-
-TEST(Fft, BitReverseCopyPermutesPairs) {
-    const u32 n = 8;
-    std::vector<f32> input(2 * n);
-    for (u32 j = 0; j < n; ++j) {
-        input[2 * j] = float(j);
-        input[2 * j + 1] = float(100 + j);
-    }
-    std::vector<f32> output(2 * n);
-    fftBitReverseCopy(input.data(), output.data(), n);
-    const u32 reversed[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-    for (u32 j = 0; j < n; ++j) {
-        EXPECT_EQ(output[2 * reversed[j]], float(j));
-        EXPECT_EQ(output[2 * reversed[j] + 1], float(100 + j));
-    }
+    std::vector<f32> big(4u * FFT_MAX_SIZE, 0.0f);
+    EXPECT_FALSE(fftComplex(big.data(), big.data() + 2u * FFT_MAX_SIZE, 2u * FFT_MAX_SIZE));
+    EXPECT_FALSE(fftComplexSplit(input.data(), nullptr, output.data(), nullptr, 8));
+    EXPECT_FALSE(fftComplexSplit(nullptr, nullptr, output.data(), output.data() + 8, 8));
+    EXPECT_FALSE(fftComplexSplit(input.data(), nullptr, output.data(), output.data() + 12, 12));
 }
