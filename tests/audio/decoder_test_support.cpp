@@ -1,10 +1,13 @@
 #include "decoder_test_support.h"
 
+#include "audio/decode_thread.h"
 #include "audio/sample_pull.h"
 #include "core/crit_section_pool.h"
 #include "core/directories.h"
 #include "core/log_manager.h"
 #include "platform/os/os.h"
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -28,6 +31,21 @@ constexpr u16 kWavTagFloat = 3;
 
 // Bounds a pull whose job never ends or never falls short of a whole chunk.
 constexpr size_t kPullByteLimit = size_t(256) << 20;
+
+s32 familyStarts() { return 1; }
+
+SMediaFixtures* g_mediaFixtures = nullptr;
+
+// Removes the media files after the last test. A forked death test never runs it, so its exit
+// leaves the files to the parent.
+class ClMediaFixtureCleanup : public ::testing::Environment {
+    void TearDown() override {
+        delete g_mediaFixtures;
+        g_mediaFixtures = nullptr;
+    }
+};
+[[maybe_unused]] ::testing::Environment* const g_mediaCleanup =
+    ::testing::AddGlobalTestEnvironment(new ClMediaFixtureCleanup);
 
 }  // namespace
 
@@ -218,6 +236,8 @@ std::vector<u8> readFileBytes(const std::string& path) {
 }
 
 bool writeFileBytes(const std::string& path, const std::vector<u8>& bytes) {
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return bool(out);
@@ -257,7 +277,8 @@ bool hasFfmpegEncoder(const char* name) {
 }
 
 ClTempFolder::ClTempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velodrix-decoder-XXXXXX").string();
+    // Not ASCII: every path the tests hand over must survive that.
+    std::string pattern = (std::filesystem::temp_directory_path() / "velodrix-d\xc3\xa9" "codeur-XXXXXX").string();
     if (mkdtemp(pattern.data())) m_path = pattern;
 }
 
@@ -277,6 +298,12 @@ std::u16string widePath(const std::string& utf8Path) {
     osUtf8ToWide(utf8Path.c_str(), &wide);
     return wide;
 }
+
+ClTempUserFolder::ClTempUserFolder() : m_previousUserDir(getUserDataDirW()) {
+    setUserDataDirW(widePath(path() + "/").c_str());
+}
+
+ClTempUserFolder::~ClTempUserFolder() { setUserDataDirW(m_previousUserDir.c_str()); }
 
 ClAudioLogCapture::ClAudioLogCapture(const ClTempFolder& folder) {
     critSectionPoolInit();
@@ -345,6 +372,40 @@ SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring, u32 stepLimit) {
         if (isCodecJobTerminal(run.state)) break;
     }
     return run;
+}
+
+void askJobInfo(ClCodecStreamInstance* job, SDecodeRun* run) {
+    if (run->state == E_CODECJOB_OPEN_FAILED || run->state == E_CODECJOB_START_FAILED) return;
+    run->infoResult = job->getCommonCodecInfo(&run->info);
+    run->soundResult = job->fillCreateSoundExInfo(&run->sound);
+}
+
+std::u16string jobTag(ClCodecStreamInstance* job, s32 kind, u32 units) {
+    std::u16string text(units, u'#');
+    SCodecMetaDataRequest request = {kind, text.data(), units * 2, nullptr, 0};
+    if (job->getMetaData(&request)) return std::u16string(text.c_str());
+    return text == std::u16string(units, u'#') ? u"(none)" : u"(none, but the buffer changed)";
+}
+
+void registerCodecFamily(CodecThreadInitFn init, CodecThreadExitFn exit, CodecFactoryFn factory,
+                         std::initializer_list<std::pair<const char*, s32>> extensions) {
+    SCodecRecord record;
+    initCodecRecord(&record, init, exit, factory);
+    for (const auto& [extension, format] : extensions) addCodecRecordExtension(&record, extension, format);
+    registerCodec(record);
+}
+
+bool startSingleFamilyRegistry(CodecFactoryFn factory, const char* extension, s32 format) {
+    critSectionPoolInit();
+    initCodecRegistry();
+    registerCodecFamily(familyStarts, nullptr, factory, {{extension, format}});
+    setDecodeThreadInterval(1);
+    if (startDecodeThread() != 1) return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!isCodecRegistryReady() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return isCodecRegistryReady();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -430,6 +491,79 @@ f64 channelCorrelation(const std::vector<f32>& decoded, const std::vector<f32>& 
     }
     if (outLag) *outLag = bestLag;
     return correlate(bestLag, 0, sourceFrames);
+}
+
+void expectCodecInfo(s32 infoResult, const SCommonCodecInfo& info, s32 soundResult,
+                     const SCodecCreateSoundExInfo& sound, const SExpectedInfo& expected) {
+    const u64 totalBytes = expected.frames * expected.channels * expected.bytesPerSample;
+    ASSERT_EQ(infoResult, 1);
+    EXPECT_EQ(info.totalBytes, totalBytes);
+    EXPECT_EQ(info.channels, expected.channels);
+    EXPECT_EQ(info.one, 1u);
+    EXPECT_EQ(info.bytesPerSample, expected.bytesPerSample);
+    EXPECT_EQ(info.sampleRate, f32(expected.rate));
+    EXPECT_EQ(info.sampleFormat, expected.sampleFormat);
+    EXPECT_NEAR(f64(info.durationMs), f64(expected.frames) * 1000.0 / expected.rate, 1.0);
+    const bool streamed = expected.soundFormat != E_CODECSOUNDFORMAT_NONE;
+    EXPECT_EQ(soundResult, s32(streamed));
+    EXPECT_EQ(sound.format, expected.soundFormat);
+    if (!streamed) return;
+    EXPECT_EQ(sound.length, totalBytes);
+    EXPECT_EQ(sound.numChannels, expected.channels);
+    EXPECT_EQ(sound.defaultFrequency, expected.rate);
+}
+
+void expectLossyMatch(const char* what, const SPulledRun& run, const std::vector<f32>& source, u32 channels,
+                      u32 rate, u32 bytesPerSample, u32 sampleFormat, u32 paddingFrames) {
+    SCOPED_TRACE(what);
+    ASSERT_EQ(run.finalState, E_CODECJOB_FINISHED);
+    ASSERT_EQ(run.infoResult, 1);
+    EXPECT_EQ(run.info.channels, channels);
+    EXPECT_EQ(run.info.sampleRate, f32(rate));
+    EXPECT_EQ(run.info.bytesPerSample, bytesPerSample);
+    EXPECT_EQ(run.info.sampleFormat, sampleFormat);
+    const f64 sourceFrames = f64(source.size() / channels);
+    EXPECT_NEAR(f64(run.info.totalBytes / (bytesPerSample * channels)), sourceFrames, 0.15 * rate);
+
+    const std::vector<f32> decoded = bytesPerSample == 2 ? pcm16Floats(run.bytes) : floatsOf(run.bytes);
+    const f64 decodedFrames = f64(decoded.size() / channels);
+    EXPECT_GE(decodedFrames, sourceFrames - 2048.0);
+    EXPECT_LE(decodedFrames, sourceFrames + 2048.0 + paddingFrames);
+    for (u32 channel = 0; channel < channels; ++channel) {
+        EXPECT_GT(channelCorrelation(decoded, source, channels, channel, 2048), 0.95) << "channel " << channel;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Media fixtures
+
+const SMediaFixtures& mediaFixtures() {
+    if (g_mediaFixtures) return *g_mediaFixtures;
+    SMediaFixtures* m = g_mediaFixtures = new SMediaFixtures;
+    m->stereo = makeChirps(2 * 44100, 2, 44100);
+    m->mono = makeChirps(MEDIA_MONO_FRAMES, 1, 48000);
+    writeWavFile(m->file("stereo44.wav"), 2, 44100, 16, quantise16(m->stereo));
+    writeWavFile(m->file("mono48.wav"), 1, 48000, 16, quantise16(m->mono));
+    // Longer than the QuickTime decoder's 32 slices hold, so its first fill leaves the end unread.
+    writeWavFile(m->file("square.wav"), 2, 44100, 16, quantise16(makeFullScaleSquare(7 * 44100 / 2, 2, 44100)));
+    const std::string stereo = " -i " + quoted(m->file("stereo44.wav"));
+    const std::string mono = " -i " + quoted(m->file("mono48.wav"));
+    const std::string video = "-f lavfi -i testsrc=size=64x48:rate=10:duration=2";
+    runFfmpeg(stereo + " -c:a aac -b:a 160k " + quoted(m->file("stereo44.m4a")));
+    runFfmpeg(stereo + " -c:a aac -b:a 160k -movflags +faststart " + quoted(m->file("faststart.m4a")));
+    runFfmpeg(mono + " -c:a aac -b:a 96k -f adts " + quoted(m->file("mono48 ñandú 曲.aac")));
+    runFfmpeg("-i " + quoted(m->file("square.wav")) + " -c:a aac -b:a 128k " + quoted(m->file("square.m4a")));
+    runFfmpeg(video + " -c:v mpeg4 " + quoted(m->file("silent.mp4")));
+    m->hasLame = hasFfmpegEncoder("libmp3lame");
+    m->hasWma = hasFfmpegEncoder("wmav2");
+    if (m->hasLame) {
+        runFfmpeg(stereo + " -c:a libmp3lame -b:a 192k " + quoted(m->file("stereo44.mp3")));
+        runFfmpeg(mono + " -c:a libmp3lame -b:a 128k " + quoted(m->file("mono48 ñandú 曲.mp3")));
+        runFfmpeg(video + stereo + " -map 0:v -map 1:a -c:v mpeg4 -c:a libmp3lame -b:a 192k -shortest " +
+                  quoted(m->file("clip.avi")));
+    }
+    if (m->hasWma) runFfmpeg(stereo + " -c:a wmav2 -b:a 128k " + quoted(m->file("stereo44.wma")));
+    return *m;
 }
 
 }  // namespace decoder_test

@@ -3,15 +3,19 @@
 // Signals are made here and written as WAV files by our own writer; command-line encoders (flac,
 // oggenc, wavpack, ffmpeg) turn them into the format under test inside a temporary folder. A job
 // is driven either on this thread, as the decode thread would step it, or stepped on a thread of
-// its own while this one pulls it dry, as the analysis reads a song.
+// its own while this one pulls it dry, as the analysis reads a song. The lossy files of the media
+// decoders are encoded once for all their tests.
 #pragma once
 
 #include "audio/codec_registry.h"
 #include "audio/codec_stream_instance.h"
 #include "audio/wav_format.h"
 #include "core/types.h"
+#include "platform/media/media_audio_reader.h"
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace decoder_test {
@@ -76,6 +80,7 @@ bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, con
 bool writeFloatWavFile(const std::string& path, u32 channels, u32 rate, const std::vector<f32>& samples);
 
 std::vector<u8> readFileBytes(const std::string& path);
+// Makes the file's folder first where it is missing.
 bool writeFileBytes(const std::string& path, const std::vector<u8>& bytes);
 
 // The first `count` bytes: a file cut short.
@@ -117,6 +122,16 @@ private:
 
 std::u16string widePath(const std::string& utf8Path);
 
+// A temporary folder that is the user-data folder while it lives.
+class ClTempUserFolder : public ClTempFolder {
+public:
+    ClTempUserFolder();
+    ~ClTempUserFolder();
+
+private:
+    std::u16string m_previousUserDir;
+};
+
 // Sends the decoders' audio-log lines to "GAMEDATA/audio.log" under the folder while it lives.
 class ClAudioLogCapture {
 public:
@@ -153,12 +168,34 @@ struct SDecodeRun {
     std::vector<u8> bytes;         // every buffer that became ready, in order
     std::vector<u32> bufferSizes;  // the byte count of each of them
     u32 steps = 0;
+    s32 infoResult = 0;  // filled by decodeFile only
+    SCommonCodecInfo info = {};
+    s32 soundResult = 0;
+    SCodecCreateSoundExInfo sound = {};
 };
 
 // Steps the job on this thread, as the decode thread would, draining each ready buffer as a
 // reader would, until the job is in a terminal state or stepLimit steps have run (the test then
 // fails on the state).
 SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring, u32 stepLimit = 2000);
+
+// Asks an opened job for its codec info and its stream's creation info.
+void askJobInfo(ClCodecStreamInstance* job, SDecodeRun* run);
+
+// Opens a job of the family TJob on the file, runs it as runJob does, asks it for its infos
+// (unless it failed to open) and destroys it.
+template <class TJob>
+SDecodeRun decodeFile(CodecFactoryFn factory, const std::string& path) {
+    ClCodecStreamInstance* job = openJob(factory, path);
+    SDecodeRun run = runJob(job, &static_cast<TJob*>(job)->m_ring);
+    askJobInfo(job, &run);
+    destroyJob(job);
+    return run;
+}
+
+// The job's answer to a metadata request of `kind` into a buffer of `units` wide units; "(none)"
+// when it is not answered and leaves the buffer alone.
+std::u16string jobTag(ClCodecStreamInstance* job, s32 kind, u32 units = 64);
 
 // ---------------------------------------------------------------------------------------------
 // Jobs stepped on a thread of their own and pulled dry
@@ -190,12 +227,68 @@ struct SPulledRun {
 // or failed decode, never as a stuck test.
 SPulledRun pullJob(CodecFactoryFn factory, const std::string& path, const SPullOptions& options = {});
 
+// Registers a family with its extensions, each with its format.
+void registerCodecFamily(CodecThreadInitFn init, CodecThreadExitFn exit, CodecFactoryFn factory,
+                         std::initializer_list<std::pair<const char*, s32>> extensions);
+
+// The registry with one family for one extension, and the decode thread stepping it every
+// millisecond; false when the registry is not ready within ten seconds.
+bool startSingleFamilyRegistry(CodecFactoryFn factory, const char* extension, s32 format);
+
 // ---------------------------------------------------------------------------------------------
 // Comparison
+
+// What a decoder tells of a decode of `frames` frames. A stream format of NONE: the decode
+// cannot be streamed, and the stream's creation info is refused.
+struct SExpectedInfo {
+    u32 channels;
+    u32 rate;
+    u32 bytesPerSample;
+    u32 sampleFormat;
+    u64 frames;
+    ECodecSoundFormat soundFormat;
+};
+
+void expectCodecInfo(s32 infoResult, const SCommonCodecInfo& info, s32 soundResult,
+                     const SCodecCreateSoundExInfo& sound, const SExpectedInfo& expected);
+template <class TRun>
+void expectCodecInfo(const TRun& run, const SExpectedInfo& expected) {
+    expectCodecInfo(run.infoResult, run.info, run.soundResult, run.sound, expected);
+}
 
 // Normalised correlation of one channel of the decode with the source, at the lag (decode
 // behind source, within +-maxLag frames) that matches best over a window of the source.
 f64 channelCorrelation(const std::vector<f32>& decoded, const std::vector<f32>& source, u32 channels, u32 channel,
                        s32 maxLag, s32* outLag = nullptr);
+
+// A lossy decode of the source pulled whole: finished, its layout, a total estimated from the
+// container within 0.15 s, a length within the encoders' priming and padding (2,048 frames, and
+// `paddingFrames` of silence more at the end) and every channel closely like the source at some
+// lag within 2,048 frames.
+void expectLossyMatch(const char* what, const SPulledRun& run, const std::vector<f32>& source, u32 channels,
+                      u32 rate, u32 bytesPerSample, u32 sampleFormat, u32 paddingFrames = 0);
+
+// ---------------------------------------------------------------------------------------------
+// Lossy files for the media decoder tests, encoded once at first use and removed after the last
+// test: chirps as WAV, as MP3 where ffmpeg has libmp3lame, as WMA where it has wmav2, as M4A
+// (also with its index first) and ADTS AAC; a full-scale square as M4A; a video whose sound is
+// the stereo chirps (with libmp3lame), and one without sound.
+//   stereo44.wav .m4a .mp3 .wma, faststart.m4a, clip.avi   the stereo chirps
+//   mono48.wav, "mono48 ñandú 曲.aac" and ".mp3"              the mono chirps
+//   square.m4a (3.5 s, stereo, 44.1 kHz), silent.mp4
+
+// Longer than the Windows Media ring's 64 buffers, and ending 100 frames into its last buffer.
+constexpr u32 MEDIA_MONO_FRAMES = 70 * MEDIA_AUDIO_BUFFER_FRAMES + 100;
+
+struct SMediaFixtures {
+    ClTempFolder folder;
+    std::vector<f32> stereo;  // 2 s at 44.1 kHz
+    std::vector<f32> mono;    // MEDIA_MONO_FRAMES at 48 kHz
+    bool hasLame = false;
+    bool hasWma = false;
+    std::string file(const std::string& name) const { return folder.file(name); }
+};
+
+const SMediaFixtures& mediaFixtures();
 
 }  // namespace decoder_test

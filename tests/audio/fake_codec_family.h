@@ -23,7 +23,7 @@ struct SFakeCodecConfig {
     // The fill (counted from 0) that reports a decoding error; -1 for none.
     s32 failAtFill = -1;
     // Runs inside each fill's decode, before the bytes are produced.
-    std::function<void(u32 fill)> onDecode;
+    std::function<void(u32 fill)> onDecode = nullptr;
 };
 
 // The byte at position i of every fake stream.

@@ -8,22 +8,19 @@
 #include "audio/tempo_search.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
-#include "core/directories.h"
 #include "core/file_layer.h"
 #include "platform/os/os.h"
+#include "tests/audio/decoder_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
+
+using namespace decoder_test;
 
 namespace {
 
@@ -116,16 +113,9 @@ constexpr f32 FRAME_126 = 1.0f / 126.0f;
 class BeatCacheFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/velodrix_beats_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
         critSectionPoolInit();
         fileLayerInit();
         configClear();
-        m_previousUserDir = getUserDataDirW();
-        std::u16string userDir;
-        ASSERT_TRUE(osUtf8ToWide((m_dir + "/user/").c_str(), &userDir));
-        setUserDataDirW(userDir.c_str());
         resetSpectrumAnalysis();
         g_SpectrumAnalysis.header.frameDuration = FRAME_126;
         g_SpectrumAnalysis.header.frameCount = 126 * 100;
@@ -138,22 +128,12 @@ protected:
         g_aSongBeats.release();
         resetSpectrumAnalysis();
         configClear();
-        setUserDataDirW(m_previousUserDir.c_str());
-        std::filesystem::remove_all(m_dir);
     }
 
     std::string cacheFile() const {
         char16_t path[768];
         EXPECT_TRUE(buildSongCachePath(m_identity, BEAT_CACHE_NAME_SALT, BEAT_CACHE_EXTENSION, path, 768));
         return osSystemPathW(path);
-    }
-    void writeFile(const std::vector<u8>& bytes) const {
-        std::filesystem::create_directories(std::filesystem::path(cacheFile()).parent_path());
-        std::ofstream(cacheFile(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
-    std::vector<u8> readFile() const {
-        std::ifstream in(cacheFile(), std::ios::binary);
-        return std::vector<u8>(std::istreambuf_iterator<char>(in), {});
     }
     std::vector<u8> songBeatBytes() const {
         const u8* bytes = reinterpret_cast<const u8*>(g_aSongBeats.data);
@@ -171,8 +151,7 @@ protected:
         }
     }
 
-    std::string m_dir;
-    std::u16string m_previousUserDir;
+    ClTempUserFolder m_folder;
     SSongIdentity m_identity{};
 };
 
@@ -203,9 +182,9 @@ TEST_F(BeatCacheFiles, WrittenListReadsBackWholeUnderItsOwnName) {
 TEST_F(BeatCacheFiles, RejectedFileLeavesTheListAlone) {
     pushBeat(&g_aSongBeats, beatAt(3.0f, 1.0f, 0));
     EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);  // no file
-    writeFile(imageOf({1.0f, 2.0f, 101.0f}));           // the song lasts 100 s
+    writeFileBytes(cacheFile(), imageOf({1.0f, 2.0f, 101.0f}));  // the song lasts 100 s
     EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);
-    writeFile({});
+    writeFileBytes(cacheFile(), {});
     EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);
     ASSERT_EQ(g_aSongBeats.count, 1u);
     EXPECT_EQ(g_aSongBeats[0].time, 3.0f);
@@ -219,7 +198,7 @@ TEST_F(BeatCacheFiles, AnalysedBeatsAreCachedAndReloadByteForByte) {
     ASSERT_GT(g_aSongBeats.count, 190u);
     EXPECT_NEAR(g_aSongBeats[0].time, 1.0f, 1.01f * FRAME_126);
     const std::vector<u8> analysed = songBeatBytes();
-    EXPECT_EQ(readFile().size(), 8u + analysed.size());
+    EXPECT_EQ(readFileBytes(cacheFile()).size(), 8u + analysed.size());
 
     // The cache answers now, even with the energies gone.
     releaseSpectrumEnergyTables();
@@ -229,21 +208,21 @@ TEST_F(BeatCacheFiles, AnalysedBeatsAreCachedAndReloadByteForByte) {
 
     // A damaged cache is analysed again and rewritten.
     giveClickEnergies();
-    std::vector<u8> damaged = readFile();
+    std::vector<u8> damaged = readFileBytes(cacheFile());
     damaged[4] = 2;
-    writeFile(damaged);
+    writeFileBytes(cacheFile(), damaged);
     emptyBeats(&g_aSongBeats);
     ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
     EXPECT_EQ(songBeatBytes(), analysed);
-    EXPECT_EQ(readFile()[4], 1u);
+    EXPECT_EQ(readFileBytes(cacheFile())[4], 1u);
 
     // NEVER_CACHE analyses although a valid cache exists, and still rewrites it.
     configSetValue("NEVER_CACHE", "1");
-    writeFile(imageOf({50.0f}));
+    writeFileBytes(cacheFile(), imageOf({50.0f}));
     emptyBeats(&g_aSongBeats);
     ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
     EXPECT_EQ(songBeatBytes(), analysed);
-    EXPECT_EQ(readFile().size(), 8u + analysed.size());
+    EXPECT_EQ(readFileBytes(cacheFile()).size(), 8u + analysed.size());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -255,13 +234,9 @@ constexpr u32 SONG_RATE = 22050;
 constexpr u32 SONG_SECONDS = 100;
 constexpr f32 SONG_BPM = 120.0f;
 
-void putLe(std::vector<u8>* out, u32 value, u32 bytes) {
-    for (u32 i = 0; i < bytes; ++i) out->push_back(u8(value >> (8 * i)));
-}
-
-// 16-bit mono PCM: a kick with a noise burst on every beat from 1 s, over a bass note that
-// changes every bar.
-std::vector<u8> makeDrumWav(std::vector<f32>* hitTimes) {
+// 16-bit mono: a kick with a noise burst on every beat from 1 s, over a bass note that changes
+// every bar.
+std::vector<s32> makeDrumSong(std::vector<f32>* hitTimes) {
     const u32 frames = SONG_RATE * SONG_SECONDS;
     std::vector<f32> mono(frames, 0.0f);
     const u32 beatFrames = u32(60.0f / SONG_BPM * f32(SONG_RATE));
@@ -281,44 +256,17 @@ std::vector<u8> makeDrumWav(std::vector<f32>* hitTimes) {
         const u32 bar = (i - SONG_RATE) / (4 * beatFrames);
         mono[i] += 0.3f * std::sin(6.2831853f * bassNotes[bar % 4] * f32(i) / f32(SONG_RATE));
     }
-
-    std::vector<u8> wav;
-    const u32 dataBytes = frames * 2u;
-    wav.insert(wav.end(), {'R', 'I', 'F', 'F'});
-    putLe(&wav, 36 + dataBytes, 4);
-    wav.insert(wav.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    putLe(&wav, 16, 4);
-    putLe(&wav, 1, 2);  // PCM
-    putLe(&wav, 1, 2);  // mono
-    putLe(&wav, SONG_RATE, 4);
-    putLe(&wav, SONG_RATE * 2u, 4);
-    putLe(&wav, 2, 2);
-    putLe(&wav, 16, 2);
-    wav.insert(wav.end(), {'d', 'a', 't', 'a'});
-    putLe(&wav, dataBytes, 4);
-    for (f32 v : mono) putLe(&wav, u32(u16(s16(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f)))), 2);
-    return wav;
+    return quantise16(mono);
 }
-
-s32 acceptCodecInit() { return 1; }
 
 class SongBeats : public BeatCacheFiles {
 protected:
     void SetUp() override {
         BeatCacheFiles::SetUp();
-        const std::vector<u8> wav = makeDrumWav(&m_hitTimes);
-        std::ofstream(m_dir + "/song.wav", std::ios::binary).write(reinterpret_cast<const char*>(wav.data()), wav.size());
-        ASSERT_TRUE(osUtf8ToWide((m_dir + "/song.wav").c_str(), &m_songPath));
-
-        initCodecRegistry();
-        SCodecRecord record;
-        initCodecRecord(&record, acceptCodecInit, nullptr, createCodecStreamInstanceWAV);
-        addCodecRecordExtension(&record, ".wav", E_CODECFORMAT_WAV);
-        registerCodec(record);
-        setDecodeThreadInterval(1);
-        ASSERT_EQ(startDecodeThread(), 1);
-        for (u32 i = 0; i < 500 && !isCodecRegistryReady(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        ASSERT_TRUE(isCodecRegistryReady());
+        const std::string song = m_folder.file("song.wav");
+        ASSERT_TRUE(writeWavFile(song, 1, SONG_RATE, 16, makeDrumSong(&m_hitTimes)));
+        m_songPath = widePath(song);
+        ASSERT_TRUE(startSingleFamilyRegistry(createCodecStreamInstanceWAV, ".wav", E_CODECFORMAT_WAV));
     }
     void TearDown() override {
         shutdownCodecRegistry();

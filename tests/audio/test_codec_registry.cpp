@@ -2,18 +2,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <thread>
 
 #include "audio/decode_thread.h"
 #include "core/crit_section_pool.h"
-#include "core/directories.h"
-#include "core/log_manager.h"
-#include "platform/os/os.h"
+#include "tests/audio/decoder_test_support.h"
 #include "tests/audio/fake_codec_family.h"
 
 namespace {
@@ -36,14 +29,6 @@ ClCodecStreamInstance* createWav() { return new ClFakeCodec(g_registryFakeConfig
 ClCodecStreamInstance* createAiff() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_AIFF); }
 ClCodecStreamInstance* createWavPack() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_WAVPACK); }
 
-void registerFake(CodecThreadInitFn init, CodecThreadExitFn exit, CodecFactoryFn factory,
-                  std::initializer_list<std::pair<const char*, s32>> extensions) {
-    SCodecRecord record;
-    initCodecRecord(&record, init, exit, factory);
-    for (const auto& extension : extensions) addCodecRecordExtension(&record, extension.first, extension.second);
-    registerCodec(record);
-}
-
 class CodecRegistry : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -65,13 +50,14 @@ protected:
 
     // The records of the game's order, with Windows Media unable to start.
     void registerGameOrder() {
-        registerFake(initWindowsMedia, exitWindowsMedia, createWindowsMedia,
-                     {{".mp3", E_CODECFORMAT_MP3}, {".wma", E_CODECFORMAT_WMA}});
-        registerFake(initOther, exitQuickTime, createQuickTime,
-                     {{".mp3", E_CODECFORMAT_MP3}, {".m4a", E_CODECFORMAT_M4A}, {".aac", E_CODECFORMAT_AAC}});
-        registerFake(initOther, nullptr, createWav, {{".wav", E_CODECFORMAT_WAV}});
-        registerFake(initOther, nullptr, createAiff, {{".aiff", E_CODECFORMAT_AIFF}, {".aif", E_CODECFORMAT_AIFF}});
-        registerFake(initOther, nullptr, createWavPack, {{".wv", E_CODECFORMAT_WAVPACK}});
+        using decoder_test::registerCodecFamily;
+        registerCodecFamily(initWindowsMedia, exitWindowsMedia, createWindowsMedia,
+                            {{".mp3", E_CODECFORMAT_MP3}, {".wma", E_CODECFORMAT_WMA}});
+        registerCodecFamily(initOther, exitQuickTime, createQuickTime,
+                            {{".mp3", E_CODECFORMAT_MP3}, {".m4a", E_CODECFORMAT_M4A}, {".aac", E_CODECFORMAT_AAC}});
+        registerCodecFamily(initOther, nullptr, createWav, {{".wav", E_CODECFORMAT_WAV}});
+        registerCodecFamily(initOther, nullptr, createAiff, {{".aiff", E_CODECFORMAT_AIFF}, {".aif", E_CODECFORMAT_AIFF}});
+        registerCodecFamily(initOther, nullptr, createWavPack, {{".wv", E_CODECFORMAT_WAVPACK}});
     }
 
     u32 m_locksBefore = 0;
@@ -87,66 +73,44 @@ TEST_F(CodecRegistry, AnswersNothingBeforeTheFirstPass) {
     EXPECT_EQ(isCodecDisabledForPath(u"song.wav"), 1u);
     EXPECT_EQ(stepCodecManager(), 1);
     EXPECT_TRUE(isCodecRegistryReady());
-    EXPECT_EQ(findCodecFormatForPath(u"song.wav", &format), 1);
+}
+
+// Windows Media cannot start: ".mp3" falls through to QuickTime, and ".wma", listed only by the
+// failed record, is not found.
+TEST_F(CodecRegistry, PathsAndExtensionsFindTheFormatOfTheFirstStartedRecord) {
+    registerGameOrder();
+    ASSERT_EQ(stepCodecManager(), 1);
+    // The path's tail, with folded case, but never the whole path.
+    const std::pair<const char16_t*, s32> paths[] = {
+        {u"song.wav", E_CODECFORMAT_WAV}, {u"C:\\Music\\Song.MP3", E_CODECFORMAT_MP3},
+        {u"/music/Ångström.Mp3", E_CODECFORMAT_MP3}, {u"x.aif", E_CODECFORMAT_AIFF},
+        {u".mp3", -1}, {u"song.mp3.txt", -1}, {u"a.wma", -1}};
+    for (const auto& [path, expected] : paths) {
+        s32 format = 99;
+        EXPECT_EQ(findCodecFormatForPath(path, &format), expected >= 0);
+        EXPECT_EQ(format, expected);
+    }
+    // A lower-cased substring search: the first extension holding the text wins, and with a dot
+    // the dot takes part (".v" is in no extension).
+    const std::pair<const char*, s32> extensions[] = {
+        {"wv", E_CODECFORMAT_WAVPACK}, {"AIF", E_CODECFORMAT_AIFF}, {"mp", E_CODECFORMAT_MP3},
+        {".M4A", E_CODECFORMAT_M4A}, {".v", -1}, {"", -1}, {"flac", -1}};
+    for (const auto& [extension, expected] : extensions) {
+        s32 format = 99;
+        EXPECT_EQ(findCodecFormatForExtension(extension, &format), expected >= 0) << extension;
+        EXPECT_EQ(format, expected) << extension;
+    }
+    s32 format = 99;
+    EXPECT_EQ(findCodecFormatForExtensionWide(u"WAV", &format), 1);
     EXPECT_EQ(format, E_CODECFORMAT_WAV);
-}
 
-TEST_F(CodecRegistry, PathTailMatchesWithFoldedCaseButNeverTheWholePath) {
-    registerGameOrder();
-    ASSERT_EQ(stepCodecManager(), 1);
-    s32 format = 99;
-    EXPECT_EQ(findCodecFormatForPath(u"C:\\Music\\Song.MP3", &format), 1);
-    EXPECT_EQ(format, E_CODECFORMAT_MP3);
-    EXPECT_EQ(findCodecFormatForPath(u"/music/Ångström.Mp3", &format), 1);
-    EXPECT_EQ(format, E_CODECFORMAT_MP3);
-    EXPECT_EQ(findCodecFormatForPath(u"x.aif", &format), 1);
-    EXPECT_EQ(format, E_CODECFORMAT_AIFF);
-    format = 99;
-    EXPECT_EQ(findCodecFormatForPath(u".mp3", &format), 0);
-    EXPECT_EQ(format, -1);
-    EXPECT_EQ(findCodecFormatForPath(u"song.mp3.txt", &format), 0);
-}
-
-TEST_F(CodecRegistry, Mp3FallsThroughFromAFailedWindowsMediaRecordToQuickTime) {
-    registerGameOrder();
-    ASSERT_EQ(stepCodecManager(), 1);
-    s32 format = 99;
-    EXPECT_EQ(findCodecFormatForPath(u"a.mp3", &format), 1);
-    EXPECT_EQ(format, E_CODECFORMAT_MP3);
-    // ".wma" is listed only by the failed record.
-    EXPECT_EQ(findCodecFormatForPath(u"a.wma", &format), 0);
-    EXPECT_EQ(format, -1);
     EXPECT_EQ(openCodecJob(E_CODECFORMAT_WMA, u"a.wma"), nullptr);
-
     ClCodecStreamInstance* job = openCodecJob(E_CODECFORMAT_MP3, u"a.mp3");
     ASSERT_NE(job, nullptr);
     EXPECT_EQ(static_cast<ClFakeCodec*>(job)->m_familyTag, E_FAKE_QUICKTIME);
     EXPECT_EQ(getLiveCodecJobCount(), 1u);
-    const SCodecRecord* record = findCodecRecordForFormat(E_CODECFORMAT_MP3);
-    ASSERT_NE(record, nullptr);
-    EXPECT_EQ(record->extensionCount, 3u);
+    EXPECT_EQ(findCodecRecordForFormat(E_CODECFORMAT_MP3)->extensionCount, 3u);
     releaseCodecJob(job);
-}
-
-TEST_F(CodecRegistry, ExtensionSearchIsALowerCasedSubstringSearch) {
-    registerGameOrder();
-    ASSERT_EQ(stepCodecManager(), 1);
-    s32 format = 99;
-    EXPECT_EQ(findCodecFormatForExtension("wv", &format), 1);
-    EXPECT_EQ(format, E_CODECFORMAT_WAVPACK);
-    EXPECT_EQ(findCodecFormatForExtension("AIF", &format), 1);
-    EXPECT_EQ(format, E_CODECFORMAT_AIFF);
-    EXPECT_EQ(findCodecFormatForExtension("mp", &format), 1);
-    EXPECT_EQ(format, E_CODECFORMAT_MP3);
-    EXPECT_EQ(findCodecFormatForExtension(".M4A", &format), 1);
-    EXPECT_EQ(format, E_CODECFORMAT_M4A);
-    EXPECT_EQ(findCodecFormatForExtensionWide(u"WAV", &format), 1);
-    EXPECT_EQ(format, E_CODECFORMAT_WAV);
-    // With a dot the dot takes part: ".v" is not in any extension.
-    EXPECT_EQ(findCodecFormatForExtension(".v", &format), 0);
-    EXPECT_EQ(format, -1);
-    EXPECT_EQ(findCodecFormatForExtension("", &format), 0);
-    EXPECT_EQ(findCodecFormatForExtension("flac", &format), 0);
 }
 
 TEST_F(CodecRegistry, DisabledFlagIsSetOnTheFirstEqualEntryOnly) {
@@ -247,32 +211,14 @@ TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes
 }
 
 TEST(CodecAudioLog, GoesUnderTheUserFolderWhateverItsNameAndOnlyWhileLoggingIsOn) {
-    critSectionPoolInit();
-    char name[] = "/tmp/velodrix_\xC3\x85udio_XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    const std::string folder = name;
-    std::filesystem::create_directories(folder + "/GAMEDATA");
-    std::u16string wideFolder;
-    ASSERT_TRUE(osUtf8ToWide((folder + "/").c_str(), &wideFolder));
-    const std::u16string previousUserDir = getUserDataDirW();
-    setUserDataDirW(wideFolder.c_str());
-
-    logManagerInit();
-    openCodecAudioLog();
+    decoder_test::ClTempFolder folder;  // its name is not ASCII
+    decoder_test::ClAudioLogCapture log(folder);
     setCodecLogging(0);
     writeCodecAudioLog("dropped %d", 1);
     EXPECT_EQ(codecAudioLog(), nullptr);
     setCodecLogging(1);
     writeCodecAudioLog("buffer [%d] kept", 2);
-    setCodecLogging(0);
-    logManagerShutdown();
-    setUserDataDirW(previousUserDir.c_str());
-
-    std::ifstream in(folder + "/GAMEDATA/audio.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "buffer [2] kept\n");
-    std::filesystem::remove_all(folder);
+    EXPECT_EQ(log.finish(), "buffer [2] kept\n");
 }
 
 TEST(CodecRecord, HoldsAtMostEightLowerCasedExtensions) {

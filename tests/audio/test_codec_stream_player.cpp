@@ -4,7 +4,6 @@
 #include "audio/codec_stream_player.h"
 #include "audio/decode_thread.h"
 #include "core/crit_section_pool.h"
-#include "platform/os/os.h"
 #include "tests/audio/decoder_test_support.h"
 
 #include <gtest/gtest.h>
@@ -15,26 +14,12 @@
 
 namespace {
 
-using decoder_test::ClTempFolder;
-
-s32 startWav() { return 1; }
+using namespace decoder_test;
 
 class CodecStreamPlayer : public ::testing::Test {
 protected:
     void SetUp() override {
-        critSectionPoolInit();
-        initCodecRegistry();
-        SCodecRecord record;
-        initCodecRecord(&record, startWav, nullptr, createCodecStreamInstanceWAV);
-        addCodecRecordExtension(&record, ".wav", E_CODECFORMAT_WAV);
-        registerCodec(record);
-        setDecodeThreadInterval(1);
-        ASSERT_EQ(startDecodeThread(), 1);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!isCodecRegistryReady() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ASSERT_TRUE(isCodecRegistryReady());
+        ASSERT_TRUE(startSingleFamilyRegistry(createCodecStreamInstanceWAV, ".wav", E_CODECFORMAT_WAV));
         m_lock = critSectionCreateOrDie("stream player test");
         ASSERT_EQ(m_system.setOutput(E_SOUNDOUTPUT_NOSOUND_MANUAL), E_SOUND_OK);
         ASSERT_EQ(m_system.init(SOUND_MAX_CHANNELS, 0, nullptr), E_SOUND_OK);
@@ -62,13 +47,12 @@ protected:
 
 TEST_F(CodecStreamPlayer, DecodedSongPlaysSampleExactAndEndsAtItsLength) {
     const u32 frames = 24011;
-    std::vector<s32> samples = decoder_test::makeSignal(frames, 2, 48000, 16);
+    std::vector<s32> samples = makeSignal(frames, 2, 48000, 16);
     std::string path = m_folder.file("song.wav");
-    ASSERT_TRUE(decoder_test::writeWavFile(path, 2, 48000, 16, samples));
+    ASSERT_TRUE(writeWavFile(path, 2, 48000, 16, samples));
 
     SCodecStreamPlayer player;
-    ASSERT_EQ(initCodecStreamPlayer(&player, E_CODECFORMAT_WAV, decoder_test::widePath(path).c_str(), &m_system, m_lock),
-              1);
+    ASSERT_EQ(initCodecStreamPlayer(&player, E_CODECFORMAT_WAV, widePath(path).c_str(), &m_system, m_lock), 1);
     EXPECT_EQ(playCodecStreamPlayer(&player, false), 0);
     stepUntil(&player, E_STREAMPLAYER_READY);
     ASSERT_EQ(player.state, E_STREAMPLAYER_READY);
@@ -105,9 +89,9 @@ TEST_F(CodecStreamPlayer, DecodedSongPlaysSampleExactAndEndsAtItsLength) {
 
 TEST_F(CodecStreamPlayer, PauseResumeAndStopFollowTheStates) {
     std::string path = m_folder.file("tone.wav");
-    ASSERT_TRUE(decoder_test::writeWavFile(path, 1, 48000, 16, decoder_test::makeSignal(48000, 1, 48000, 16)));
+    ASSERT_TRUE(writeWavFile(path, 1, 48000, 16, makeSignal(48000, 1, 48000, 16)));
     SCodecStreamPlayer player;
-    initCodecStreamPlayer(&player, E_CODECFORMAT_WAV, decoder_test::widePath(path).c_str(), &m_system, m_lock);
+    initCodecStreamPlayer(&player, E_CODECFORMAT_WAV, widePath(path).c_str(), &m_system, m_lock);
     stepUntil(&player, E_STREAMPLAYER_READY);
     ASSERT_EQ(playCodecStreamPlayer(&player, false), 1);
     m_system.advanceNullOutput(4800, nullptr);
@@ -129,8 +113,7 @@ TEST_F(CodecStreamPlayer, PauseResumeAndStopFollowTheStates) {
 
 TEST_F(CodecStreamPlayer, MissingFileAndStreamWithoutJobFail) {
     SCodecStreamPlayer player;
-    initCodecStreamPlayer(&player, E_CODECFORMAT_WAV, decoder_test::widePath(m_folder.file("none.wav")).c_str(),
-                          &m_system, m_lock);
+    initCodecStreamPlayer(&player, E_CODECFORMAT_WAV, widePath(m_folder.file("none.wav")).c_str(), &m_system, m_lock);
     stepUntil(&player, E_STREAMPLAYER_READY);
     EXPECT_EQ(player.state, E_STREAMPLAYER_ERROR);
     releaseCodecStreamPlayer(&player);

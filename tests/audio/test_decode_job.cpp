@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -8,6 +9,12 @@
 #include "tests/audio/fake_codec_family.h"
 
 namespace {
+
+// One decode pass; the state after it.
+s32 step(ClCodecStreamInstance* job) {
+    stepCodecJob(job);
+    return getCodecJobState(job);
+}
 
 class DecodeJob : public ::testing::Test {
 protected:
@@ -19,9 +26,10 @@ protected:
         }
     }
 
-    ClFakeCodec* makeJob(const SFakeCodecConfig& config) {
+    ClFakeCodec* makeJob(const SFakeCodecConfig& config, s32* initResult = nullptr) {
         ClFakeCodec* job = new ClFakeCodec(config);
-        initCodecJob(job, 0, u"C:\\Music\\fake.snd");
+        const s32 result = initCodecJob(job, 0, u"C:\\Music\\fake.snd");
+        if (initResult) *initResult = result;
         m_jobs.push_back(job);
         return job;
     }
@@ -32,23 +40,17 @@ protected:
 TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
     ClFakeCodec* job = makeJob({});
     EXPECT_EQ(getCodecJobState(job), E_CODECJOB_NEW);
-    stepCodecJob(job);
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_PRE_OPEN_PASSED);
-    stepCodecJob(job);
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_OPENED);
-    stepCodecJob(job);
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_READY);
+    EXPECT_EQ(step(job), E_CODECJOB_PRE_OPEN_PASSED);
+    EXPECT_EQ(step(job), E_CODECJOB_OPENED);
+    EXPECT_EQ(step(job), E_CODECJOB_READY);
     // The first fill filled every buffer: the ring is full, so the job stays ready.
     EXPECT_EQ(job->m_produced, 300u);
-    stepCodecJob(job);
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_READY);
+    EXPECT_EQ(step(job), E_CODECJOB_READY);
 
     u8 sink[100];
     job->handleFMODReadCallback(sink, sizeof(sink));
-    stepCodecJob(job);
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_DECODING);
-    stepCodecJob(job);
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_READY);
+    EXPECT_EQ(step(job), E_CODECJOB_DECODING);
+    EXPECT_EQ(step(job), E_CODECJOB_READY);
     EXPECT_EQ(job->m_produced, 400u);
 
     // Drain to the end: 1000 bytes then a 0-byte fill finish the job.
@@ -64,31 +66,20 @@ TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
 }
 
 TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
-    SFakeCodecConfig open;
-    open.failOpen = true;
-    ClFakeCodec* notOpened = makeJob(open);
-    stepCodecJob(notOpened);
-    EXPECT_EQ(getCodecJobState(notOpened), E_CODECJOB_PRE_OPEN_PASSED);
-    stepCodecJob(notOpened);
-    EXPECT_EQ(getCodecJobState(notOpened), E_CODECJOB_OPEN_FAILED);
+    ClFakeCodec* notOpened = makeJob({.failOpen = true});
+    EXPECT_EQ(step(notOpened), E_CODECJOB_PRE_OPEN_PASSED);
+    EXPECT_EQ(step(notOpened), E_CODECJOB_OPEN_FAILED);
     for (int i = 0; i < 3; ++i) stepCodecJob(notOpened);
     EXPECT_EQ(getCodecJobState(notOpened), E_CODECJOB_OPEN_FAILED);
     EXPECT_EQ(notOpened->m_fills, 0u);
 
-    SFakeCodecConfig preOpen;
-    preOpen.failPreOpen = true;
-    ClFakeCodec* refused = makeJob(preOpen);
-    stepCodecJob(refused);
-    EXPECT_EQ(getCodecJobState(refused), E_CODECJOB_OPEN_FAILED);
+    EXPECT_EQ(step(makeJob({.failPreOpen = true})), E_CODECJOB_OPEN_FAILED);
 
-    SFakeCodecConfig start;
-    start.failStart = true;
-    EXPECT_EQ(stepFakeJobUntil(makeJob(start), {E_CODECJOB_START_FAILED, E_CODECJOB_READY}), E_CODECJOB_START_FAILED);
+    EXPECT_EQ(stepFakeJobUntil(makeJob({.failStart = true}), {E_CODECJOB_START_FAILED, E_CODECJOB_READY}),
+              E_CODECJOB_START_FAILED);
 
     // A decoding error keeps what the ring already holds readable.
-    SFakeCodecConfig decode;
-    decode.failAtFill = 3;
-    ClFakeCodec* broken = makeJob(decode);
+    ClFakeCodec* broken = makeJob({.failAtFill = 3});
     EXPECT_EQ(stepFakeJobUntil(broken, {E_CODECJOB_READY}), E_CODECJOB_READY);
     u8 first[100];
     broken->handleFMODReadCallback(first, sizeof(first));
@@ -99,17 +90,12 @@ TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
     EXPECT_EQ(rest[199], fakeStreamByte(299));
     EXPECT_TRUE(isCodecJobFailed(E_CODECJOB_DECODE_FAILED));
     EXPECT_FALSE(isCodecJobFailed(E_CODECJOB_FINISHED));
-}
 
-TEST_F(DecodeJob, FailedInitialisationEndsAsOpenFailureAtTheFirstStep) {
-    SFakeCodecConfig config;
-    config.failInitializeMembers = true;
-    ClFakeCodec* job = new ClFakeCodec(config);
-    m_jobs.push_back(job);
-    EXPECT_EQ(initCodecJob(job, 0, u"x.snd"), 0);
-    EXPECT_EQ(job->m_stopFlag.load(), 1u);
-    stepCodecJob(job);
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_OPEN_FAILED);
+    // A failed set-up is an open failure at the first step, never a finished job.
+    s32 initResult = -1;
+    ClFakeCodec* uninitialised = makeJob({.failInitializeMembers = true}, &initResult);
+    EXPECT_EQ(initResult, 0);
+    EXPECT_EQ(step(uninitialised), E_CODECJOB_OPEN_FAILED);
 }
 
 TEST_F(DecodeJob, EachJobTakesTwoPooledLocksAndOneWithoutLocksEndsAtItsFirstStep) {
@@ -125,11 +111,10 @@ TEST_F(DecodeJob, EachJobTakesTwoPooledLocksAndOneWithoutLocksEndsAtItsFirstStep
         ASSERT_EQ(critSectionCreate(&lock), 1);
         held.push_back(lock);
     }
-    ClFakeCodec* starved = new ClFakeCodec(SFakeCodecConfig{});
-    m_jobs.push_back(starved);
-    EXPECT_EQ(initCodecJob(starved, 0, u"x.snd"), 0);
-    stepCodecJob(starved);
-    EXPECT_EQ(getCodecJobState(starved), E_CODECJOB_OPEN_FAILED);
+    s32 initResult = -1;
+    ClFakeCodec* starved = makeJob({}, &initResult);
+    EXPECT_EQ(initResult, 0);
+    EXPECT_EQ(step(starved), E_CODECJOB_OPEN_FAILED);
     EXPECT_EQ(starved->m_fills, 0u);
     for (SCritSection* lock : held) critSectionDestroy(lock);
 
@@ -138,27 +123,22 @@ TEST_F(DecodeJob, EachJobTakesTwoPooledLocksAndOneWithoutLocksEndsAtItsFirstStep
 }
 
 TEST_F(DecodeJob, StopFlagInReadyOrDecodingFinishesInTheSameStep) {
-    ClFakeCodec* ready = makeJob({});
-    ASSERT_EQ(stepFakeJobUntil(ready, {E_CODECJOB_READY}), E_CODECJOB_READY);
-    ready->m_stopFlag.store(1);
-    stepCodecJob(ready);
-    EXPECT_EQ(getCodecJobState(ready), E_CODECJOB_FINISHED);
-
-    ClFakeCodec* decoding = makeJob({});
-    ASSERT_EQ(stepFakeJobUntil(decoding, {E_CODECJOB_READY}), E_CODECJOB_READY);
-    u8 sink[100];
-    decoding->handleFMODReadCallback(sink, sizeof(sink));
-    stepCodecJob(decoding);
-    ASSERT_EQ(getCodecJobState(decoding), E_CODECJOB_DECODING);
-    decoding->m_stopFlag.store(1);
-    stepCodecJob(decoding);
-    EXPECT_EQ(getCodecJobState(decoding), E_CODECJOB_FINISHED);
+    for (const s32 state : {E_CODECJOB_READY, E_CODECJOB_DECODING}) {
+        ClFakeCodec* job = makeJob({});
+        ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
+        if (state == E_CODECJOB_DECODING) {
+            u8 sink[100];
+            job->handleFMODReadCallback(sink, sizeof(sink));
+            ASSERT_EQ(step(job), state);
+        }
+        job->m_stopFlag.store(1);
+        EXPECT_EQ(step(job), E_CODECJOB_FINISHED);
+    }
 }
 
 TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuffer) {
-    SFakeCodecConfig config;
-    config.totalBytes = 250;  // buffers of 100, 100, 50: the ring holds the whole stream
-    ClFakeCodec* job = makeJob(config);
+    // Buffers of 100, 100 and 50: the ring holds the whole stream.
+    ClFakeCodec* job = makeJob({.totalBytes = 250});
     ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
 
     u8 data[400];
@@ -172,9 +152,7 @@ TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuf
     for (u32 i = 0; i < 3; ++i) EXPECT_EQ(job->m_ring.states[i], E_CODECBS_FREE);
 
     // Two of three buffers ready: the read stops at the third, which stays the read position.
-    SFakeCodecConfig partial;
-    partial.failAtFill = 2;
-    ClFakeCodec* shortRing = makeJob(partial);
+    ClFakeCodec* shortRing = makeJob({.failAtFill = 2});
     stepFakeJobUntil(shortRing, {E_CODECJOB_START_FAILED});
     shortRing->handleFMODReadCallback(data, sizeof(data));
     EXPECT_EQ(data[199], fakeStreamByte(199));
@@ -183,9 +161,7 @@ TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuf
 }
 
 TEST_F(DecodeJob, TheStreamIsDrainedOnlyOnceDecodingEndedAndEveryBufferWasRead) {
-    SFakeCodecConfig config;
-    config.totalBytes = 250;
-    ClFakeCodec* job = makeJob(config);
+    ClFakeCodec* job = makeJob({.totalBytes = 250});
     ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
     SCodecCreateSoundExInfo info = {};
     ASSERT_EQ(job->fillCreateSoundExInfo(&info), 1);
@@ -200,10 +176,7 @@ TEST_F(DecodeJob, TheStreamIsDrainedOnlyOnceDecodingEndedAndEveryBufferWasRead) 
     EXPECT_EQ(job->isStreamDrained(), 1);
 
     // A job that failed half-way is drained once what it decoded has been read.
-    SFakeCodecConfig failing;
-    failing.totalBytes = 1000;
-    failing.failAtFill = 3;
-    ClFakeCodec* broken = makeJob(failing);
+    ClFakeCodec* broken = makeJob({.totalBytes = 1000, .failAtFill = 3});
     ASSERT_EQ(stepFakeJobUntil(broken, {E_CODECJOB_READY}), E_CODECJOB_READY);
     ASSERT_EQ(broken->fillCreateSoundExInfo(&info), 1);
     broken->handleFMODReadCallback(data, sizeof(data));
@@ -273,13 +246,11 @@ void recordMetaDataCall(s32 kind, ClCodecStreamInstance*, char16_t* buffer, u32,
 
 TEST_F(DecodeJob, MetaDataRequestsAreAnsweredWhenReadyAndCancelledAtShutdown) {
     g_metaDataCalls.clear();
-    char16_t title[16];
-    char16_t album[16];
-    std::fill(std::begin(title), std::end(title), u'x');
-    std::fill(std::begin(album), std::end(album), u'x');
+    std::u16string title(16, u'x');
+    std::u16string album(16, u'x');
     ClFakeCodec* job = makeJob({});
-    job->m_requestQueue.push({E_CODECMETA_TITLE, title, sizeof(title), recordMetaDataCall, 11});
-    job->m_requestQueue.push({E_CODECMETA_ALBUM, album, sizeof(album), recordMetaDataCall, 12});
+    job->m_requestQueue.push({E_CODECMETA_TITLE, title.data(), 32, recordMetaDataCall, 11});
+    job->m_requestQueue.push({E_CODECMETA_ALBUM, album.data(), 32, recordMetaDataCall, 12});
     ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
     stepCodecJob(job);
     ASSERT_EQ(g_metaDataCalls.size(), 2u);
@@ -291,10 +262,10 @@ TEST_F(DecodeJob, MetaDataRequestsAreAnsweredWhenReadyAndCancelledAtShutdown) {
 
     // Requests still queued when the job is destroyed are cancelled with a cleared buffer.
     g_metaDataCalls.clear();
-    std::fill(std::begin(title), std::end(title), u'x');
-    std::fill(std::begin(album), std::end(album), u'x');
-    job->m_requestQueue.push({E_CODECMETA_TITLE, title, sizeof(title), recordMetaDataCall, 21});
-    job->m_requestQueue.push({E_CODECMETA_ARTIST, album, sizeof(album), recordMetaDataCall, 22});
+    title.assign(16, u'x');
+    album.assign(16, u'x');
+    job->m_requestQueue.push({E_CODECMETA_TITLE, title.data(), 32, recordMetaDataCall, 21});
+    job->m_requestQueue.push({E_CODECMETA_ARTIST, album.data(), 32, recordMetaDataCall, 22});
     const int releasesBefore = g_fakeCodecReleaseAllCalls.load();
     const u32 locksBefore = critSectionPoolUseCount();
     shutdownCodecJob(job);

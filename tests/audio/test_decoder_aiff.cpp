@@ -152,13 +152,8 @@ TEST_F(AiffDecoder, DecodesEveryDepthRateAndLayoutSampleExactly) {
                            {2, 96000, 24}, {1, 22050, 24}, {2, 44100, 32}, {1, 8000, 32}};
     for (const SCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.channels << " ch " << c.rate << " Hz " << c.bits << " bits");
-        SAiffSpec spec;
-        spec.channels = c.channels;
-        spec.rate = c.rate;
-        spec.bits = c.bits;
-        spec.extraChunks = c.bits == 24;
-        spec.ssndFirst = c.channels == 1;
-        spec.ssndOffset = c.bits == 8 ? 3 : 0;
+        const SAiffSpec spec = {.channels = c.channels, .rate = c.rate, .bits = c.bits, .extraChunks = c.bits == 24,
+                                .ssndFirst = c.channels == 1, .ssndOffset = c.bits == 8 ? 3u : 0u};
         // 1.3 s: more than the ring's two half-second buffers, and a short last one.
         const u32 frames = u32(c.rate) * 13 / 10;
         std::vector<s32> values;
@@ -166,30 +161,15 @@ TEST_F(AiffDecoder, DecodesEveryDepthRateAndLayoutSampleExactly) {
         const SPulledRun decoded =
             decode(m_folder.write("M\xc3\xb6tley \xe6\x97\xa5.aif", makeAiff(spec, frames, &values)));
         EXPECT_EQ(decoded.finalState, E_CODECJOB_FINISHED);
-        ASSERT_EQ(decoded.infoResult, 1);
-        EXPECT_EQ(decoded.info.totalBytes, values.size() * sizeof(f32));
-        EXPECT_EQ(decoded.info.channels, u32(c.channels));
-        EXPECT_EQ(decoded.info.bytesPerSample, 4u);
-        EXPECT_EQ(decoded.info.sampleRate, f32(c.rate));
-        EXPECT_EQ(decoded.info.sampleFormat, E_CODECSAMPLEFORMAT_FLOAT);
-        EXPECT_NEAR(f64(decoded.info.durationMs), 1300.0, 1.0);
-        EXPECT_EQ(decoded.sound.format, E_CODECSOUNDFORMAT_PCMFLOAT);
-        EXPECT_EQ(decoded.sound.length, values.size() * sizeof(f32));
-        const std::vector<f32> samples = floatsOf(decoded.bytes);
-        const std::vector<f32> expected = scaledFloats(values, u32(c.bits));
-        ASSERT_EQ(samples.size(), values.size());
-        u32 mismatches = 0;
-        for (size_t i = 0; i < values.size(); ++i) mismatches += samples[i] != expected[i];
-        EXPECT_EQ(mismatches, 0u);
+        expectCodecInfo(decoded, {u32(c.channels), u32(c.rate), 4, E_CODECSAMPLEFORMAT_FLOAT, frames,
+                                  E_CODECSOUNDFORMAT_PCMFLOAT});
+        EXPECT_TRUE(floatsOf(decoded.bytes) == scaledFloats(values, u32(c.bits)));
     }
 }
 
 TEST_F(AiffDecoder, ReaderAnswersAndRecordsTheOtherChunks) {
-    SAiffSpec spec;
-    spec.rate = 22050;
-    spec.extraChunks = true;
     std::vector<s32> values;
-    const std::string path = m_folder.write("info.aif", makeAiff(spec, 5000, &values));
+    const std::string path = m_folder.write("info.aif", makeAiff({.rate = 22050, .extraChunks = true}, 5000, &values));
     EXPECT_EQ(aiffReaderChannels(path.c_str()), 2);
     EXPECT_EQ(aiffReaderBitsPerSample(path.c_str()), 16);
     EXPECT_EQ(aiffReaderSampleRate(path.c_str()), 22050);
@@ -216,32 +196,21 @@ TEST_F(AiffDecoder, ReaderAnswersAndRecordsTheOtherChunks) {
 }
 
 TEST_F(AiffDecoder, TwelveBitFileDecodesToSilenceOfItsLength) {
-    SAiffSpec spec;
-    spec.bits = 12;
-    spec.rate = 8000;
-    std::vector<s32> values;
-    const SPulledRun decoded = decode(m_folder.write("twelve.aiff", makeAiff(spec, 9000, &values)));
+    const SPulledRun decoded = decode(m_folder.write("twelve.aiff", makeAiff({.rate = 8000, .bits = 12}, 9000)));
     EXPECT_EQ(decoded.finalState, E_CODECJOB_FINISHED);
-    const std::vector<f32> samples = floatsOf(decoded.bytes);
-    ASSERT_EQ(samples.size(), values.size());
-    for (f32 sample : samples) ASSERT_EQ(sample, 0.0f);
+    EXPECT_TRUE(floatsOf(decoded.bytes) == std::vector<f32>(9000 * 2, 0.0f));
 }
 
 TEST_F(AiffDecoder, CommFrameCountBeyondTheDataYieldsWhatTheFileHolds) {
-    SAiffSpec spec;
-    spec.rate = 22050;
-    spec.commFramesOverride = 1000000;
     std::vector<s32> values;
-    std::vector<u8> bytes = makeAiff(spec, 30000, &values);
+    std::vector<u8> bytes = makeAiff({.rate = 22050, .commFramesOverride = 1000000}, 30000, &values);
     // And a file cut off inside its sound data: only whole frames count.
     bytes.resize(bytes.size() - 4002);
     values.resize(values.size() - 2002);
     const SPulledRun decoded = decode(m_folder.write("short.aiff", bytes));
     EXPECT_EQ(decoded.finalState, E_CODECJOB_FINISHED);
     EXPECT_EQ(decoded.info.totalBytes, values.size() * sizeof(f32));
-    const std::vector<f32> samples = floatsOf(decoded.bytes);
-    ASSERT_EQ(samples.size(), values.size());
-    EXPECT_EQ(samples.back(), scaledFloats(values, 16).back());
+    EXPECT_TRUE(floatsOf(decoded.bytes) == scaledFloats(values, 16));
 }
 
 TEST_F(AiffDecoder, RefusedFilesGiveTheReaderCodesAndFailToOpen) {
@@ -250,16 +219,6 @@ TEST_F(AiffDecoder, RefusedFilesGiveTheReaderCodesAndFailToOpen) {
         std::vector<u8> bytes;
         s32 code;
     };
-    SAiffSpec aifc;
-    aifc.formType = "AIFC";
-    SAiffSpec threeChannels;
-    threeChannels.channels = 3;
-    SAiffSpec wideBits;
-    wideBits.bits = 40;
-    SAiffSpec noFrames;
-    noFrames.bits = 8;
-    SAiffSpec noRate;
-    noRate.rate = 0.0;
     const std::vector<u8> good = makeAiff({}, 1000);
     std::vector<u8> noSound = good;
     noSound.resize(12 + 8 + 18);
@@ -267,11 +226,11 @@ TEST_F(AiffDecoder, RefusedFilesGiveTheReaderCodesAndFailToOpen) {
     std::memcpy(wav.data(), "RIFF\x38\0\0\0WAVE", 12);
 
     const SRefused refused[] = {
-        {"compressed", makeAiff(aifc, 1000), E_AIFFREAD_BAD_FILE},
-        {"3 channels", makeAiff(threeChannels, 1000), E_AIFFREAD_TOO_MANY_CHANNELS},
-        {"40 bits", makeAiff(wideBits, 100), E_AIFFREAD_TOO_MANY_BITS},
-        {"no frames", makeAiff(noFrames, 0), E_AIFFREAD_NO_FRAMES},
-        {"0 Hz", makeAiff(noRate, 1000), E_AIFFREAD_BAD_FILE},
+        {"compressed", makeAiff({.formType = "AIFC"}, 1000), E_AIFFREAD_BAD_FILE},
+        {"3 channels", makeAiff({.channels = 3}, 1000), E_AIFFREAD_TOO_MANY_CHANNELS},
+        {"40 bits", makeAiff({.bits = 40}, 100), E_AIFFREAD_TOO_MANY_BITS},
+        {"no frames", makeAiff({.bits = 8}, 0), E_AIFFREAD_NO_FRAMES},
+        {"0 Hz", makeAiff({.rate = 0.0}, 1000), E_AIFFREAD_BAD_FILE},
         {"no SSND", noSound, E_AIFFREAD_BAD_FILE},
         {"header only", firstBytes(good, 12), E_AIFFREAD_BAD_FILE},
         {"truncated COMM", firstBytes(good, 30), E_AIFFREAD_BAD_FILE},
@@ -311,14 +270,9 @@ TEST_F(AiffDecoder, HugeChunkSizesAndEndlessEmptyChunksEndCleanly) {
 
 TEST_F(AiffDecoder, DecodedSizeOrFileOfFourGibibytesIsRefused) {
     // 2^29 stereo 8-bit frames are 1 GiB in the file but 4 GiB as f32.
-    SAiffSpec spec;
-    spec.bits = 8;
-    spec.commFramesOverride = 1u << 29;
-    std::vector<u8> bytes = makeAiff(spec, 0);
-    bytes[12 + 8 + 18 + 4 + 3] = 0xF0;  // the SSND size: as much as the file holds
-    bytes[12 + 8 + 18 + 4 + 2] = 0xFF;
-    bytes[12 + 8 + 18 + 4 + 1] = 0xFF;
-    bytes[12 + 8 + 18 + 4 + 0] = 0xFF;
+    std::vector<u8> bytes = makeAiff({.bits = 8, .commFramesOverride = 1u << 29}, 0);
+    const u8 ssndSize[] = {0xFF, 0xFF, 0xFF, 0xF0};  // as much as the file holds
+    std::copy(ssndSize, ssndSize + 4, bytes.begin() + 12 + 8 + 18 + 4);
     const std::string path = m_folder.write("wide.aiff", bytes);
     // Sparse: no disk space is used.
     std::filesystem::resize_file(path, (u64(1) << 30) + 64);
@@ -343,9 +297,7 @@ TEST_F(AiffDecoder, FilesWrittenBySoxMatchTheirRawSamples) {
     const std::vector<f32> expected = pcm16Floats(readFileBytes(raw));
     const SPulledRun decoded = decode(aiff);
     EXPECT_EQ(decoded.info.sampleRate, 48000.0f);
-    const std::vector<f32> samples = floatsOf(decoded.bytes);
-    ASSERT_EQ(samples.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(samples[i], expected[i]) << i;
+    EXPECT_TRUE(floatsOf(decoded.bytes) == expected);
 }
 
 }  // namespace

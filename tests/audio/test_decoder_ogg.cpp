@@ -11,10 +11,6 @@ using namespace decoder_test;
 
 namespace {
 
-ClCodecStreamInstance_OggVorbis* asOgg(ClCodecStreamInstance* job) {
-    return static_cast<ClCodecStreamInstance_OggVorbis*>(job);
-}
-
 bool encodeOgg(const ClTempFolder& folder, const std::string& name, u32 channels, u32 rate,
                const std::vector<s32>& samples, const std::string& options = "") {
     const std::string wav = folder.file(name + ".wav");
@@ -68,6 +64,10 @@ bool breakFirstCodebook(std::vector<u8>* file, size_t from) {
     return true;
 }
 
+SDecodeRun decodeOgg(const std::string& path) {
+    return decodeFile<ClCodecStreamInstance_OggVorbis>(createCodecStreamInstanceOggVorbis, path);
+}
+
 struct SOggCase {
     u32 channels;
     u32 rate;
@@ -84,14 +84,14 @@ TEST_P(OggVorbisDecoderLayouts, MatchesTheSourceInLengthAndShape) {
     const std::vector<s32> source = makeSignal(frames, c.channels, c.rate, 16);
     ASSERT_TRUE(encodeOgg(folder, "song.ogg", c.channels, c.rate, source, "-q 6"));
 
-    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceOggVorbis, folder.file("song.ogg"));
-    const SDecodeRun run = runJob(job, &asOgg(job)->m_ring);
+    const SDecodeRun run = decodeOgg(folder.file("song.ogg"));
     ASSERT_EQ(run.state, E_CODECJOB_FINISHED);
+    expectCodecInfo(run, {c.channels, c.rate, 2, E_CODECSAMPLEFORMAT_INTEGER, frames, E_CODECSOUNDFORMAT_PCM16});
     ASSERT_EQ(run.bytes.size(), size_t(frames) * c.channels * 2);
     // The end of the file comes with the last data: a short last buffer, no empty one after it.
     ASSERT_FALSE(run.bufferSizes.empty());
     EXPECT_GT(run.bufferSizes.back(), 0u);
-    EXPECT_LT(run.bufferSizes.back(), asOgg(job)->m_ring.bytesPerBuffer);
+    EXPECT_LT(run.bufferSizes.back(), run.bufferSizes.front());
 
     // The same length: compared without a lag.
     const std::vector<f32> decoded = pcm16Floats(run.bytes);
@@ -100,19 +100,6 @@ TEST_P(OggVorbisDecoderLayouts, MatchesTheSourceInLengthAndShape) {
     if (c.channels == 2) {
         EXPECT_GT(channelCorrelation(decoded, expected, c.channels, 1, 0), 0.95);
     }
-
-    SCommonCodecInfo info = {};
-    ASSERT_EQ(job->getCommonCodecInfo(&info), 1);
-    EXPECT_EQ(info.totalBytes, run.bytes.size());
-    EXPECT_EQ(info.channels, c.channels);
-    EXPECT_EQ(info.bytesPerSample, 2u);
-    EXPECT_EQ(info.sampleRate, f32(c.rate));
-    EXPECT_EQ(info.durationMs, u32(f64(frames) / f64(c.rate) * 1000.0));
-    SCodecCreateSoundExInfo sound = {};
-    ASSERT_EQ(job->fillCreateSoundExInfo(&sound), 1);
-    EXPECT_EQ(sound.format, E_CODECSOUNDFORMAT_PCM16);
-    EXPECT_EQ(sound.length, run.bytes.size());
-    destroyJob(job);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, OggVorbisDecoderLayouts,
@@ -164,105 +151,89 @@ TEST(OggVorbisDecoder, FillReadsPastHolesAndStopsAtAnyOtherError) {
     EXPECT_EQ(odd.calls, 2u);
 }
 
-TEST(OggVorbisDecoder, ReadsCommentsWhateverTheCaseOfTheirNames) {
-    ClTempFolder folder;
-    const std::vector<s32> source = makeSignal(20000, 2, 44100, 16);
-    const std::string tagged = folder.file("Ünïcødé 曲.ogg");
-    ASSERT_TRUE(encodeOgg(folder, "Ünïcødé 曲.ogg", 2, 44100, source));
+// One song of 3 s, longer than the ring (1.5 s), shared by the tests below.
+class OggVorbisFile : public ::testing::Test {
+protected:
+    static constexpr u32 kFrames = 3 * 44100;
+    static void SetUpTestSuite() {
+        s_folder = new ClTempFolder();
+        encodeOgg(*s_folder, "song.ogg", 2, 44100, makeSignal(kFrames, 2, 44100, 16), "-s 1");
+    }
+    static void TearDownTestSuite() { delete s_folder; }
+    void SetUp() override {
+        m_song = readFileBytes(file("song.ogg"));
+        ASSERT_FALSE(m_song.empty());
+    }
+    static std::string file(const std::string& name) { return s_folder->file(name); }
+
+    static inline ClTempFolder* s_folder = nullptr;
+    std::vector<u8> m_song;
+};
+
+TEST_F(OggVorbisFile, ReadsCommentsWhateverTheCaseOfTheirNames) {
+    const std::string tagged = file("Ünïcødé 曲.ogg");
+    ASSERT_TRUE(writeFileBytes(tagged, m_song));
     ASSERT_TRUE(runTool("vorbiscomment -w -t 'title=Tïtle ♫' -t artist=First -t ARTIST=Later -t Album=Album " +
                         quoted(tagged)));
-    ASSERT_TRUE(encodeOgg(folder, "plain.ogg", 2, 44100, source));
-
     ClCodecStreamInstance* job = openJob(createCodecStreamInstanceOggVorbis, tagged);
     ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
-    char16_t text[32] = {};
-    SCodecMetaDataRequest request = {E_CODECMETA_TITLE, text, sizeof(text), nullptr, 0};
-    ASSERT_EQ(job->getMetaData(&request), 1);
-    EXPECT_EQ(std::u16string(text), u"Tïtle ♫");
-    request.kind = E_CODECMETA_ARTIST;
-    ASSERT_EQ(job->getMetaData(&request), 1);
-    EXPECT_EQ(std::u16string(text), u"Later");
-    request.kind = E_CODECMETA_ALBUM;
-    ASSERT_EQ(job->getMetaData(&request), 1);
-    EXPECT_EQ(std::u16string(text), u"Album");
+    EXPECT_EQ(jobTag(job, E_CODECMETA_TITLE), u"Tïtle ♫");
+    EXPECT_EQ(jobTag(job, E_CODECMETA_ARTIST), u"Later");
+    EXPECT_EQ(jobTag(job, E_CODECMETA_ALBUM), u"Album");
     destroyJob(job);
 
-    job = openJob(createCodecStreamInstanceOggVorbis, folder.file("plain.ogg"));
+    // The song itself has no title.
+    job = openJob(createCodecStreamInstanceOggVorbis, file("song.ogg"));
     stepJobUntil(job, E_CODECJOB_READY);
-    request.kind = E_CODECMETA_TITLE;
-    EXPECT_EQ(job->getMetaData(&request), 0);
-    EXPECT_EQ(std::u16string(text), u"Album");
+    EXPECT_EQ(jobTag(job, E_CODECMETA_TITLE), u"(none)");
     destroyJob(job);
 }
 
-TEST(OggVorbisDecoder, ChainedFilesPlayEveryLinkUntilOneBreaks) {
+TEST_F(OggVorbisFile, ChainedFilesPlayEveryLinkUntilOneBreaks) {
     ClTempFolder folder;
-    // Longer than the ring (1.5 s), so that the break comes after the first fill.
-    const u32 firstFrames = 3 * 44100;
-    ASSERT_TRUE(encodeOgg(folder, "first.ogg", 2, 44100, makeSignal(firstFrames, 2, 44100, 16), "-s 1"));
     ASSERT_TRUE(encodeOgg(folder, "second.ogg", 2, 44100, makeSignal(30000, 2, 44100, 16), "-s 2"));
-    std::vector<u8> first = readFileBytes(folder.file("first.ogg"));
-    std::vector<u8> chain = first;
+    std::vector<u8> chain = m_song;
     const std::vector<u8> second = readFileBytes(folder.file("second.ogg"));
     chain.insert(chain.end(), second.begin(), second.end());
-    ASSERT_TRUE(writeFileBytes(folder.file("chain.ogg"), chain));
 
     // Both links, from the start of the first.
-    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceOggVorbis, folder.file("chain.ogg"));
-    SDecodeRun run = runJob(job, &asOgg(job)->m_ring);
+    SDecodeRun run = decodeOgg(folder.write("chain.ogg", chain));
     EXPECT_EQ(run.state, E_CODECJOB_FINISHED);
-    EXPECT_EQ(run.bytes.size(), size_t(firstFrames + 30000) * 4);
-    destroyJob(job);
+    EXPECT_EQ(run.bytes.size(), size_t(kFrames + 30000) * 4);
 
     // The second link cannot be set up: the first is delivered whole, then the job fails.
-    ASSERT_TRUE(breakFirstCodebook(&chain, first.size()));
-    ASSERT_TRUE(writeFileBytes(folder.file("broken.ogg"), chain));
-    job = openJob(createCodecStreamInstanceOggVorbis, folder.file("broken.ogg"));
-    run = runJob(job, &asOgg(job)->m_ring);
+    ASSERT_TRUE(breakFirstCodebook(&chain, m_song.size()));
+    run = decodeOgg(folder.write("broken.ogg", chain));
     EXPECT_EQ(run.state, E_CODECJOB_DECODE_FAILED);
-    EXPECT_EQ(run.bytes.size(), size_t(firstFrames) * 4);
-    destroyJob(job);
+    EXPECT_EQ(run.bytes.size(), size_t(kFrames) * 4);
 }
 
-TEST(OggVorbisDecoder, DamagedFilesEndCleanly) {
+TEST_F(OggVorbisFile, DamagedFilesEndCleanly) {
     ClTempFolder folder;
-    const u32 frames = 3 * 44100;
-    ASSERT_TRUE(encodeOgg(folder, "song.ogg", 2, 44100, makeSignal(frames, 2, 44100, 16)));
-    const std::vector<u8> file = readFileBytes(folder.file("song.ogg"));
-
-    ASSERT_TRUE(writeFileBytes(folder.file("empty.ogg"), {}));
-    ASSERT_TRUE(writeFileBytes(folder.file("garbage.ogg"), garbageBytes(4096)));
-    // Only the first page: the headers never complete.
-    ASSERT_TRUE(writeFileBytes(folder.file("head.ogg"), firstBytes(file, 100)));
-    for (const char* name : {"empty.ogg", "garbage.ogg", "head.ogg", "missing.ogg"}) {
-        ClCodecStreamInstance* job = openJob(createCodecStreamInstanceOggVorbis, folder.file(name));
-        EXPECT_EQ(runJob(job, &asOgg(job)->m_ring).state, E_CODECJOB_OPEN_FAILED) << name;
-        destroyJob(job);
+    // "head.ogg" holds only the first page: the headers never complete.
+    for (const auto& [name, bytes] : {std::pair("empty.ogg", std::vector<u8>{}),
+                                      std::pair("garbage.ogg", garbageBytes(4096)),
+                                      std::pair("head.ogg", firstBytes(m_song, 100))}) {
+        EXPECT_EQ(decodeOgg(folder.write(name, bytes)).state, E_CODECJOB_OPEN_FAILED) << name;
     }
+    EXPECT_EQ(decodeOgg(folder.file("missing.ogg")).state, E_CODECJOB_OPEN_FAILED);
 
     // A page damaged in the middle is a hole: decoding goes on after it to the end.
-    std::vector<u8> holed = file;
+    std::vector<u8> holed = m_song;
     const size_t page = findBytes(holed, "OggS", 4, holed.size() / 2);
     ASSERT_NE(page, std::string::npos);
     holed[page + 40] ^= 0xFF;
-    ASSERT_TRUE(writeFileBytes(folder.file("holed.ogg"), holed));
-    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceOggVorbis, folder.file("holed.ogg"));
-    SDecodeRun run = runJob(job, &asOgg(job)->m_ring);
+    SDecodeRun run = decodeOgg(folder.write("holed.ogg", holed));
     EXPECT_EQ(run.state, E_CODECJOB_FINISHED);
-    EXPECT_GT(run.bytes.size(), size_t(frames) * 4 * 3 / 4);
-    EXPECT_LE(run.bytes.size(), size_t(frames) * 4);
-    destroyJob(job);
+    EXPECT_GT(run.bytes.size(), size_t(kFrames) * 4 * 3 / 4);
+    EXPECT_LE(run.bytes.size(), size_t(kFrames) * 4);
 
     // Cut short: it ends where the last whole page ends.
-    ASSERT_TRUE(writeFileBytes(folder.file("cut.ogg"), firstBytes(file, file.size() / 2)));
-    job = openJob(createCodecStreamInstanceOggVorbis, folder.file("cut.ogg"));
-    run = runJob(job, &asOgg(job)->m_ring);
+    run = decodeOgg(folder.write("cut.ogg", firstBytes(m_song, m_song.size() / 2)));
     EXPECT_TRUE(isCodecJobTerminal(run.state)) << run.state;
     EXPECT_GT(run.bytes.size(), 0u);
-    SCommonCodecInfo info = {};
-    ASSERT_EQ(job->getCommonCodecInfo(&info), 1);
-    EXPECT_LE(run.bytes.size(), info.totalBytes);
-    destroyJob(job);
+    ASSERT_EQ(run.infoResult, 1);
+    EXPECT_LE(run.bytes.size(), run.info.totalBytes);
 }
 
 }  // namespace

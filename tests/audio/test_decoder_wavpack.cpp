@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -20,8 +19,8 @@ using namespace decoder_test;
 
 namespace {
 
-ClCodecStreamInstance_WavPack* asWavPack(ClCodecStreamInstance* job) {
-    return static_cast<ClCodecStreamInstance_WavPack*>(job);
+SDecodeRun decodeWavPack(const std::string& path) {
+    return decodeFile<ClCodecStreamInstance_WavPack>(createCodecStreamInstanceWavPack, path);
 }
 
 bool encodeWavPack(const std::string& wav, const std::string& out, const std::string& options = "") {
@@ -48,24 +47,10 @@ TEST_P(WavPackDecoderDepths, DecodesToScaledFloatsExactly) {
     ASSERT_TRUE(writeWavFile(folder.file("song.wav"), c.channels, c.rate, c.bits, samples));
     ASSERT_TRUE(encodeWavPack(folder.file("song.wav"), folder.file("song.wv")));
 
-    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, folder.file("song.wv"));
-    const SDecodeRun run = runJob(job, &asWavPack(job)->m_ring);
+    const SDecodeRun run = decodeWavPack(folder.file("song.wv"));
     EXPECT_EQ(run.state, E_CODECJOB_FINISHED);
     EXPECT_TRUE(sameBits(floatsOf(run.bytes), scaledFloats(samples, c.bits)));
-
-    SCommonCodecInfo info = {};
-    ASSERT_EQ(job->getCommonCodecInfo(&info), 1);
-    EXPECT_EQ(info.totalBytes, size_t(frames) * c.channels * 4);
-    EXPECT_EQ(info.channels, c.channels);
-    EXPECT_EQ(info.bytesPerSample, 4u);
-    EXPECT_EQ(info.sampleFormat, u32(E_CODECSAMPLEFORMAT_FLOAT));
-    EXPECT_EQ(info.sampleRate, f32(c.rate));
-    EXPECT_EQ(info.durationMs, u32(f32(f64(frames) / c.rate) * 1000.0f));
-    SCodecCreateSoundExInfo sound = {};
-    ASSERT_EQ(job->fillCreateSoundExInfo(&sound), 1);
-    EXPECT_EQ(sound.format, E_CODECSOUNDFORMAT_PCMFLOAT);
-    EXPECT_EQ(sound.length, info.totalBytes);
-    destroyJob(job);
+    expectCodecInfo(run, {c.channels, c.rate, 4, E_CODECSAMPLEFORMAT_FLOAT, frames, E_CODECSOUNDFORMAT_PCMFLOAT});
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, WavPackDecoderDepths,
@@ -83,11 +68,9 @@ TEST(WavPackDecoder, FloatFilesPassUnchanged) {
     }
     ASSERT_TRUE(writeFloatWavFile(folder.file("float.wav"), 2, 44100, samples));
     ASSERT_TRUE(encodeWavPack(folder.file("float.wav"), folder.file("float.wv")));
-    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, folder.file("float.wv"));
-    const SDecodeRun run = runJob(job, &asWavPack(job)->m_ring);
+    const SDecodeRun run = decodeWavPack(folder.file("float.wv"));
     EXPECT_EQ(run.state, E_CODECJOB_FINISHED);
     EXPECT_TRUE(sameBits(floatsOf(run.bytes), samples));
-    destroyJob(job);
 }
 
 TEST(WavPackDecoder, TagItemsOfANonAsciiFileName) {
@@ -98,21 +81,11 @@ TEST(WavPackDecoder, TagItemsOfANonAsciiFileName) {
     ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, path);
     ASSERT_EQ(stepJobUntil(job, E_CODECJOB_OPENED), E_CODECJOB_OPENED);
 
-    char16_t text[32] = {};
-    SCodecMetaDataRequest request = {E_CODECMETA_TITLE, text, sizeof(text), nullptr, 0};
-    ASSERT_EQ(job->getMetaData(&request), 1);
-    EXPECT_EQ(std::u16string(text), u"Tïtle ♫");
-    request.kind = E_CODECMETA_ARTIST;
-    ASSERT_EQ(job->getMetaData(&request), 1);
-    EXPECT_EQ(std::u16string(text), u"Ärtist");
-    request.kind = E_CODECMETA_ALBUM;
-    EXPECT_EQ(job->getMetaData(&request), 0);
-    // The cut keeps whole characters within the buffer.
-    char16_t small[4] = {};
-    SCodecMetaDataRequest shortRequest = {E_CODECMETA_TITLE, small, sizeof(small), nullptr, 0};
-    ASSERT_EQ(job->getMetaData(&shortRequest), 1);
-    EXPECT_EQ(std::u16string(small), u"Tït");
-    EXPECT_EQ(runJob(job, &asWavPack(job)->m_ring).state, E_CODECJOB_FINISHED);
+    EXPECT_EQ(jobTag(job, E_CODECMETA_TITLE), u"Tïtle ♫");
+    EXPECT_EQ(jobTag(job, E_CODECMETA_ARTIST), u"Ärtist");
+    EXPECT_EQ(jobTag(job, E_CODECMETA_ALBUM), u"(none)");
+    EXPECT_EQ(jobTag(job, E_CODECMETA_TITLE, 4), u"Tït");  // the cut keeps whole characters
+    EXPECT_EQ(runJob(job, &static_cast<ClCodecStreamInstance_WavPack*>(job)->m_ring).state, E_CODECJOB_FINISHED);
     destroyJob(job);
 }
 
@@ -143,11 +116,8 @@ TEST(WavPackDecoder, FileOfUnknownLengthIsRefusedAtOpen) {
         EXPECT_EQ(write(fd, streamed.data(), streamed.size()), ssize_t(streamed.size()));
         close(fd);
     });
-    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, fifo);
-    const SDecodeRun run = runJob(job, &asWavPack(job)->m_ring);
+    EXPECT_EQ(decodeWavPack(fifo).state, E_CODECJOB_OPEN_FAILED);
     writer.join();
-    EXPECT_EQ(run.state, E_CODECJOB_OPEN_FAILED);
-    destroyJob(job);
     EXPECT_EQ(log.finish(), "WavpackGetNumSamples() -> Failed to determine total number of samples; file [" + fifo +
                                 "] is invalid!\n");
 }
@@ -161,37 +131,28 @@ TEST(WavPackDecoder, DamagedFilesFailCleanly) {
     const std::vector<f32> expected = scaledFloats(samples, 16);
 
     ClAudioLogCapture log(folder);
-    ASSERT_TRUE(writeFileBytes(folder.file("empty.wv"), {}));
-    ASSERT_TRUE(writeFileBytes(folder.file("garbage.wv"), garbageBytes(4096)));
-    for (const char* name : {"empty.wv", "garbage.wv"}) {
-        ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, folder.file(name));
-        EXPECT_EQ(runJob(job, &asWavPack(job)->m_ring).state, E_CODECJOB_OPEN_FAILED) << name;
-        destroyJob(job);
+    for (const auto& [name, bytes] : {std::pair("empty.wv", std::vector<u8>{}),
+                                      std::pair("garbage.wv", garbageBytes(4096))}) {
+        EXPECT_EQ(decodeWavPack(folder.write(name, bytes)).state, E_CODECJOB_OPEN_FAILED) << name;
     }
     EXPECT_EQ(log.finish(), "WavpackOpenFileInput() -> Failed opening file [" + folder.file("empty.wv") +
                                 "]!\nWavpackOpenFileInput() -> Failed opening file [" + folder.file("garbage.wv") +
                                 "]!\n");
 
     // Cut in the middle: what was there is delivered exactly, then the job fails.
-    ASSERT_TRUE(writeFileBytes(folder.file("cut.wv"), firstBytes(file, file.size() * 3 / 5)));
-    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, folder.file("cut.wv"));
-    SDecodeRun run = runJob(job, &asWavPack(job)->m_ring);
+    SDecodeRun run = decodeWavPack(folder.write("cut.wv", firstBytes(file, file.size() * 3 / 5)));
     EXPECT_EQ(run.state, E_CODECJOB_DECODE_FAILED);
     const std::vector<f32> delivered = floatsOf(run.bytes);
     EXPECT_GT(delivered.size(), 0u);
     ASSERT_LT(delivered.size(), expected.size());
     EXPECT_TRUE(sameBits(delivered, std::vector<f32>(expected.begin(), expected.begin() + delivered.size())));
-    destroyJob(job);
 
     // Blocks overwritten in the middle: the job ends, with no more than the declared length.
     std::vector<u8> corrupt = file;
     for (size_t i = file.size() / 2; i < file.size() / 2 + 2000; ++i) corrupt[i] = u8(0xFF - (i & 0x0F));
-    ASSERT_TRUE(writeFileBytes(folder.file("corrupt.wv"), corrupt));
-    job = openJob(createCodecStreamInstanceWavPack, folder.file("corrupt.wv"));
-    run = runJob(job, &asWavPack(job)->m_ring);
+    run = decodeWavPack(folder.write("corrupt.wv", corrupt));
     EXPECT_TRUE(run.state == E_CODECJOB_FINISHED || run.state == E_CODECJOB_DECODE_FAILED) << run.state;
     EXPECT_LE(run.bytes.size(), expected.size() * 4);
-    destroyJob(job);
 }
 
 TEST(WavPackDecoder, ThreadInitRecordsTheLibraryVersion) {

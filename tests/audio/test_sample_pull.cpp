@@ -8,33 +8,21 @@
 #include "audio/decode_thread.h"
 #include "core/crit_section_pool.h"
 #include "platform/os/os.h"
+#include "tests/audio/decoder_test_support.h"
 #include "tests/audio/fake_codec_family.h"
 
 namespace {
 
 SFakeCodecConfig g_pullFakeConfig;
 
-s32 initFake() { return 1; }
 ClCodecStreamInstance* createFake() { return new ClFakeCodec(g_pullFakeConfig); }
 
 // The registry with one fake family and its decode thread stepping every millisecond.
 class SamplePull : public ::testing::Test {
 protected:
     void SetUp() override {
-        critSectionPoolInit();
         g_pullFakeConfig = SFakeCodecConfig{};
-        initCodecRegistry();
-        SCodecRecord record;
-        initCodecRecord(&record, initFake, nullptr, createFake);
-        addCodecRecordExtension(&record, ".wav", E_CODECFORMAT_WAV);
-        registerCodec(record);
-        setDecodeThreadInterval(1);
-        ASSERT_EQ(startDecodeThread(), 1);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!isCodecRegistryReady() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ASSERT_TRUE(isCodecRegistryReady());
+        ASSERT_TRUE(decoder_test::startSingleFamilyRegistry(createFake, ".wav", E_CODECFORMAT_WAV));
     }
     void TearDown() override {
         shutdownCodecRegistry();
@@ -54,7 +42,6 @@ protected:
 };
 
 TEST_F(SamplePull, DeliversTheWholeSongInOrderThenZerosWithShortCounts) {
-    g_pullFakeConfig.totalBytes = 1000;
     SAnalysisStreamInfo info;
     ClCodecStreamInstance* job = openFake(&info);
     ASSERT_NE(job, nullptr);
@@ -83,8 +70,7 @@ TEST_F(SamplePull, DeliversTheWholeSongInOrderThenZerosWithShortCounts) {
 }
 
 TEST_F(SamplePull, JobFailingWhileThePullWaitsEndsTheWaitWithZeros) {
-    g_pullFakeConfig.totalBytes = 5000;
-    g_pullFakeConfig.failAtFill = 4;  // three buffers at the start, one refill, then an error
+    g_pullFakeConfig = {.totalBytes = 5000, .failAtFill = 4};  // three buffers, one refill, then an error
     SAnalysisStreamInfo info;
     ClCodecStreamInstance* job = openFake(&info);
     ASSERT_NE(job, nullptr);

@@ -45,19 +45,16 @@ std::string decipher(const u8* buffer, u32 length) {
 
 }  // namespace
 
-TEST(FingerprintLetters, OneLetterPerWholeTwentyFiveSecondSegment) {
+TEST(FingerprintLetters, OneLetterPerWholeTwentyFiveSecondSegmentFromItsMeanLevel) {
     // Half-second bars: 50 to a segment. A full segment at level 1 reads 50 / 50.01 -> 'J'.
-    const std::vector<SSpawnBar> bars =
-        barsWithLevels({{50, 0.0f}, {50, 1.0f}, {50, 0.55f}, {25, 0.3f}, {24, 0.3f}});
-    EXPECT_EQ(letters(bars, 0.5f), "AJF");
-}
-
-TEST(FingerprintLetters, SegmentMeanIsTakenOverItsOwnBars) {
-    const std::vector<SSpawnBar> bars = barsWithLevels({{10, 0.0f}, {40, 0.5f}, {50, 0.2f}});
-    // 20 / 50.01 = 0.39992 -> 'D'; 10 / 50.01 = 0.19996 -> 'B'.
-    EXPECT_EQ(letters(bars, 0.5f), "DB");
+    EXPECT_EQ(letters(barsWithLevels({{50, 0.0f}, {50, 1.0f}, {50, 0.55f}, {25, 0.3f}, {24, 0.3f}}), 0.5f), "AJF");
+    // The mean is over the segment's own bars: 20 / 50.01 = 0.39992 -> 'D'; 10 / 50.01 -> 'B'.
     // Bars of 62/126 s: trunc(25 / 0.49206) = 50 bars as well.
+    const std::vector<SSpawnBar> bars = barsWithLevels({{10, 0.0f}, {40, 0.5f}, {50, 0.2f}});
+    EXPECT_EQ(letters(bars, 0.5f), "DB");
     EXPECT_EQ(letters(bars, 62.0f / 126.0f), "DB");
+    // Levels outside 0 to 1 are held to the letter range.
+    EXPECT_EQ(letters(barsWithLevels({{50, 3.0f}, {50, -1.0f}}), 0.5f), "KA");
 }
 
 TEST(FingerprintLetters, AtMostThirtyLettersAndNoneForTooShortOrDegenerateInput) {
@@ -66,11 +63,6 @@ TEST(FingerprintLetters, AtMostThirtyLettersAndNoneForTooShortOrDegenerateInput)
     EXPECT_EQ(letters(barsWithLevels({{49, 1.0f}}), 0.5f), "");
     EXPECT_EQ(letters(longSong, 0.0f), "");
     EXPECT_EQ(letters(longSong, 30.0f), "") << "a bar longer than a segment gives no whole segment";
-}
-
-TEST(FingerprintLetters, LevelsOutsideZeroToOneAreHeldToTheLetterRange) {
-    const std::vector<SSpawnBar> loud = barsWithLevels({{50, 3.0f}, {50, -1.0f}});
-    EXPECT_EQ(letters(loud, 0.5f), "KA");
 }
 
 TEST(SongFeatureBuffer, HoldsTheLettersEncipheredAndIsReplacedAndReleased) {

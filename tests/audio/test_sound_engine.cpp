@@ -17,15 +17,14 @@
 #include "core/package_writer.h"
 #include "core/packages.h"
 #include "core/random.h"
+#include "tests/audio/decoder_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -35,31 +34,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using decoder_test::writeFileBytes;
+
 constexpr u32 RATE = 48000;
 
+// A 16-bit mono sine at the mixer's rate.
 std::vector<u8> wavBytes(u32 frames) {
-    std::vector<u8> bytes(44 + frames * 2, 0);
-    auto put32 = [&](u32 at, u32 v) { for (u32 b = 0; b < 4; ++b) bytes[at + b] = u8(v >> (8 * b)); };
-    auto put16 = [&](u32 at, u32 v) { bytes[at] = u8(v); bytes[at + 1] = u8(v >> 8); };
-    std::memcpy(&bytes[0], "RIFF", 4);
-    put32(4, 36 + frames * 2);
-    std::memcpy(&bytes[8], "WAVEfmt ", 8);
-    put32(16, 16);
-    put16(20, 1);
-    put16(22, 1);
-    put32(24, RATE);
-    put32(28, RATE * 2);
-    put16(32, 2);
-    put16(34, 16);
-    std::memcpy(&bytes[36], "data", 4);
-    put32(40, frames * 2);
-    for (u32 i = 0; i < frames; ++i) put16(44 + 2 * i, u16(s16(8000 * std::sin(i * 0.05))));
-    return bytes;
-}
-
-void writeFile(const fs::path& path, const std::vector<u8>& bytes) {
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    using namespace decoder_test;
+    return makeWav({.channels = 1, .rate = RATE}, packPcm(makeSignal(frames, 1, RATE, 16), 16));
 }
 
 SSoundBankInput cue(const char* name, std::vector<const char*> samples, std::vector<f32> weights = {}) {
@@ -111,18 +93,8 @@ public:
         return 1;
     }
     s32 unpause() override { return m_state == E_MUSICSTREAM_PLAYING && m_channel.setPaused(false) == E_SOUND_OK; }
-    s32 pause() override {
-        if (m_state != E_MUSICSTREAM_PLAYING) return 0;
-        m_channel.setPaused(true);
-        m_state = E_MUSICSTREAM_PAUSED;
-        return 1;
-    }
-    s32 resume() override {
-        if (m_state != E_MUSICSTREAM_PAUSED) return 0;
-        m_channel.setPaused(false);
-        m_state = E_MUSICSTREAM_PLAYING;
-        return 1;
-    }
+    s32 pause() override { return move(E_MUSICSTREAM_PLAYING, E_MUSICSTREAM_PAUSED, true); }
+    s32 resume() override { return move(E_MUSICSTREAM_PAUSED, E_MUSICSTREAM_PLAYING, false); }
     s32 stop() override {
         if (m_state != E_MUSICSTREAM_PLAYING && m_state != E_MUSICSTREAM_PAUSED) return 0;
         m_channel.stop();
@@ -136,6 +108,22 @@ public:
         m_sound.release();
         if (s_last == this) s_last = nullptr;
     }
+
+private:
+    s32 move(s32 from, s32 to, bool paused) {
+        if (m_state != from) return 0;
+        m_channel.setPaused(paused);
+        m_state = to;
+        return 1;
+    }
+};
+
+// Counts a timeline's starts and keeps its event times.
+struct STimelineEvents : ITimelineListener {
+    u32 starts = 0;
+    std::vector<f32> times;
+    void started(u32) override { ++starts; }
+    void event(u32, f32 eventTime, f32, u32) override { times.push_back(eventTime); }
 };
 
 IMusicStream* makeFakeMusicStream(s32, const char16_t*) {
@@ -153,10 +141,10 @@ protected:
         fs::remove_all(m_root);
         fs::create_directories(m_root / "src" / "Audio");
         fs::create_directories(m_root / "data");
-        writeFile(m_root / "src" / "Audio" / "blip.wav", wavBytes(RATE / 10));   // 0.1 s
-        writeFile(m_root / "src" / "Audio" / "long.wav", wavBytes(RATE / 5));    // 0.2 s
-        writeFile(m_root / "src" / "Audio" / "timed.wav", wavBytes(RATE));
-        writeFile(m_root / "src" / "Audio" / "timed.iAudioTD", timelineBuild({{5, {0.0f, 0.5f}}}));
+        writeFileBytes(m_root / "src" / "Audio" / "blip.wav", wavBytes(RATE / 10));   // 0.1 s
+        writeFileBytes(m_root / "src" / "Audio" / "long.wav", wavBytes(RATE / 5));    // 0.2 s
+        writeFileBytes(m_root / "src" / "Audio" / "timed.wav", wavBytes(RATE));
+        writeFileBytes(m_root / "src" / "Audio" / "timed.iAudioTD", timelineBuild({{5, {0.0f, 0.5f}}}));
 
         std::vector<SSoundBankInput> cues = {cue("Blip", {"blip.wav"}), cue("Other", {"blip.wav"}),
                                              cue("Three", {"blip.wav", "blip.wav", "long.wav"}, {0, 0, 1}),
@@ -169,10 +157,10 @@ protected:
         cues[2].definition.lengths[2] = 0.2f;
         cues[3].definition.lengths[0] = 0.1f;
         cues[3].definition.lengths[1] = 0.2f;
-        writeFile(m_root / "src" / "Audio" / "ZUNO_SFX.iAudioSB", soundBankBuild(crc32TextNoCase("ZUNO_SFX"), 0.0f, cues));
+        writeFileBytes(m_root / "src" / "Audio" / "ZUNO_SFX.iAudioSB", soundBankBuild(crc32TextNoCase("ZUNO_SFX"), 0.0f, cues));
         std::vector<u8> damaged = soundBankBuild(1, 0.0f, {cue("Bad", {"blip.wav"})});
         damaged.resize(damaged.size() - 100);
-        writeFile(m_root / "src" / "Audio" / "DAMAGED.iAudioSB", damaged);
+        writeFileBytes(m_root / "src" / "Audio" / "DAMAGED.iAudioSB", damaged);
 
         std::string error;
         ASSERT_TRUE(packageWriterPackFolder((m_root / "src").c_str(), (m_root / "data").c_str(), "TEST", {}, &error))
@@ -211,6 +199,34 @@ protected:
         setClockDelta(GAME_CLOCK_GAMEPLAY, gameSeconds < 0.0f ? seconds : gameSeconds);
         updateAudioEngine(seconds);
         getSoundEngineSystem()->advanceNullOutput(u32(seconds * RATE), nullptr);
+    }
+
+    // start(), then waits for the codec registry that the engine starts.
+    void startWithCodecs() {
+        start();
+        for (int i = 0; i < 200 && !isCodecRegistryReady(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ASSERT_TRUE(isCodecRegistryReady());
+    }
+    // Updates until every delayed start has been made, for at most two seconds.
+    static void updateUntilStarted() {
+        for (int i = 0; i < 400 && getDelayedStartCount() != 0; ++i) {
+            updateAudioEngine(0.0f);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    // The code-built "UserMusic" definition: one streamed sample of `seconds`.
+    static SSoundDefinition* songDefinition(f32 seconds) {
+        static SSoundDefinition song;
+        song = SSoundDefinition{};
+        song.nameHash = crc32TextNoCase("UserMusic");
+        song.sampleCount = 1;
+        song.weights[0] = 1.0f;
+        song.lengths[0] = seconds;
+        song.defaultFrequencies[0] = f32(RATE);
+        song.stream = 1;
+        return &song;
     }
 
     static f32 channelVolume(SCueHandle handle) {
@@ -434,12 +450,7 @@ TEST(SoundBankLoad, AFlagOtherThanZeroIsFatal) {
 
 TEST_F(SoundEngine, TimelineEventsFireFromTheSampleTime) {
     start();
-    struct SEvents : ITimelineListener {
-        u32 starts = 0;
-        std::vector<f32> times;
-        void started(u32) override { ++starts; }
-        void event(u32, f32 eventTime, f32, u32) override { times.push_back(eventTime); }
-    } events;
+    STimelineEvents events;
     STimelineListenerRecord* registration = addTimelineListener(5, &events);
     const SCueHandle timed = playCueHeld("Timed");
     frame(0.25f);
@@ -463,37 +474,23 @@ TEST_F(SoundEngine, TimelineEventsFireFromTheSampleTime) {
 TEST_F(SoundEngine, FixedStepTimesVoicesOnTheGameClock) {
     configSetValue("FIXED_DT", "0.016");
     start();
-    struct SEvents : ITimelineListener {
-        u32 count = 0;
-        void started(u32) override {}
-        void event(u32, f32, f32, u32) override { ++count; }
-    } events;
+    STimelineEvents events;
     STimelineListenerRecord* registration = addTimelineListener(5, &events);
     playCueHeld("Timed");
     frame(0.25f);
     frame(0.6f, 0.0f);  // real time runs, game time does not
-    EXPECT_EQ(events.count, 1u);
+    EXPECT_EQ(events.times.size(), 1u);
     frame(0.6f);
-    EXPECT_EQ(events.count, 2u);
+    EXPECT_EQ(events.times.size(), 2u);
     removeTimelineListener(registration);
 }
 
 TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerAndEndsWithIt) {
     setMusicStreamFactory(makeFakeMusicStream);
-    start();
-    for (int i = 0; i < 200 && !isCodecRegistryReady(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_TRUE(isCodecRegistryReady());
-
-    static SSoundDefinition song;
-    song = SSoundDefinition{};
-    song.nameHash = crc32TextNoCase("UserMusic");
-    song.sampleCount = 1;
+    startWithCodecs();
+    SSoundDefinition& song = *songDefinition(1.0f);
     song.wideNames = 1;
     song.wideFileNames[0] = new char16_t[10]{u's', u'o', u'n', u'g', u'.', u'w', u'a', u'v', 0};
-    song.weights[0] = 1.0f;
-    song.lengths[0] = 1.0f;
-    song.defaultFrequencies[0] = f32(RATE);
-    song.stream = 1;
     song.scaleCount = 2;
     song.scaleSlots[1] = E_SOUNDSCALE_SONG_VOLUME;
     ASSERT_EQ(createMusicFileSound(nullptr, &song, u"/music/", 1), 1);
@@ -522,30 +519,17 @@ TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerAndEndsWithIt) {
 }
 
 TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
-    start();
-    for (int i = 0; i < 200 && !isCodecRegistryReady(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_TRUE(isCodecRegistryReady());
+    startWithCodecs();
     fs::create_directories(m_root / "music");
-    writeFile(m_root / "music" / "song.wav", wavBytes(RATE / 2));
+    writeFileBytes(m_root / "music" / "song.wav", wavBytes(RATE / 2));
     const std::string folder = (m_root / "music").string() + "/";
-
-    static SSoundDefinition song;
-    song = SSoundDefinition{};
-    song.nameHash = crc32TextNoCase("UserMusic");
-    song.sampleCount = 1;
-    std::snprintf(song.fileNames[0], SOUND_SAMPLE_NAME_SIZE, "song.wav");
-    song.weights[0] = 1.0f;
-    song.lengths[0] = 0.5f;
-    song.defaultFrequencies[0] = f32(RATE);
-    song.stream = 1;
     const std::u16string wideFolder(folder.begin(), folder.end());
-    ASSERT_EQ(createMusicFileSound(nullptr, &song, wideFolder.c_str(), 1), 1);
+    SSoundDefinition* song = songDefinition(0.5f);
+    std::snprintf(song->fileNames[0], SOUND_SAMPLE_NAME_SIZE, "song.wav");
+    ASSERT_EQ(createMusicFileSound(nullptr, song, wideFolder.c_str(), 1), 1);
 
     const SCueHandle music = playCueHeld("UserMusic");
-    for (int i = 0; i < 400 && getDelayedStartCount() != 0; ++i) {
-        updateAudioEngine(0.0f);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    updateUntilStarted();
     ASSERT_EQ(getDelayedStartCount(), 0u);
     EXPECT_FALSE(isCueFinished(music));
     getSoundEngineSystem()->advanceNullOutput(RATE / 4, nullptr);
@@ -556,13 +540,10 @@ TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
     EXPECT_TRUE(isCueFinished(music));
 
     // A second song replaces the first; quitting while it plays releases it before the jobs go.
-    ASSERT_EQ(createMusicFileSound(nullptr, &song, wideFolder.c_str(), 1), 1);
+    ASSERT_EQ(createMusicFileSound(nullptr, song, wideFolder.c_str(), 1), 1);
     EXPECT_TRUE(isCueFinished(music));
     const SCueHandle again = playCueHeld("UserMusic");
-    for (int i = 0; i < 400 && getDelayedStartCount() != 0; ++i) {
-        updateAudioEngine(0.0f);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    updateUntilStarted();
     getSoundEngineSystem()->advanceNullOutput(RATE / 10, nullptr);
     EXPECT_FALSE(isCueFinished(again));
 }

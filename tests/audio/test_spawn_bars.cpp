@@ -8,7 +8,6 @@
 #include "audio/spectrum_analysis.h"
 #include "audio/spectrum_pass.h"
 #include "audio/tempo_search.h"
-#include "core/cipher.h"
 #include "core/fatal_error.h"
 #include "core/script_cache.h"
 #include "core/script_node.h"
@@ -134,6 +133,10 @@ TEST_F(SongFeatures, SilentMinuteAtOneHundredTwentySixFramesGivesOneHundredTwent
     }
     EXPECT_EQ(bars[120].time, 7441.0f * frameDuration);
     EXPECT_EQ(findFirstAudibleTime(), 0.0f);
+    // A time gives the index of its bar.
+    EXPECT_EQ(timeToSpectrumFrame(bars[10].time), 10);
+    EXPECT_EQ(timeToSpectrumFrame(bars[120].time), 120);
+    for (f32 before : {0.0f, -3.0f, std::nanf("")}) EXPECT_EQ(timeToSpectrumFrame(before), 0);
 
     // Nothing rises, so the counting-all pass gives lo events of level 0 at each bar's start.
     ASSERT_EQ(getSongSpawnEvents().count, 121u * 2u);
@@ -141,17 +144,6 @@ TEST_F(SongFeatures, SilentMinuteAtOneHundredTwentySixFramesGivesOneHundredTwent
     EXPECT_EQ(getSongSpawnEvents()[1].band, 1u);
     EXPECT_EQ(getSongSpawnEvents()[2].frame, 63u);
     EXPECT_EQ(getSongSpawnEvents()[2].bandLevel, 0u);
-}
-
-TEST_F(SongFeatures, TimeToSpectrumFrameGivesTheBarIndex) {
-    makeSong(1.0f / 126.0f, 7560, 18);
-    computeSongFeatures(0);
-    const ClSpawnBarArray& bars = getSongSpawnBars();
-    EXPECT_EQ(timeToSpectrumFrame(bars[10].time), 10);
-    EXPECT_EQ(timeToSpectrumFrame(bars[120].time), 120);
-    EXPECT_EQ(timeToSpectrumFrame(0.0f), 0);
-    EXPECT_EQ(timeToSpectrumFrame(-3.0f), 0);
-    EXPECT_EQ(timeToSpectrumFrame(std::nanf("")), 0);
 }
 
 TEST_F(SongFeatures, SongTooShortForOneBarHasNoBars) {
@@ -183,23 +175,18 @@ protected:
     }
 };
 
-TEST_F(SpawnEvents, StepTwoPassIsKeptWhenItReachesTheTarget) {
-    computeSongFeatures(1);  // target 3
+TEST_F(SpawnEvents, FirstPassThatReachesTheTargetIsKept) {
     using V = std::vector<std::pair<u32, u32>>;
-    EXPECT_EQ(firstBar(), (V{{100, 1}, {100, 3}, {100, 5}}));
-}
-
-TEST_F(SpawnEvents, StepOnePassStopsAtTheTarget) {
-    computeSongFeatures(2);  // target 4
-    using V = std::vector<std::pair<u32, u32>>;
-    EXPECT_EQ(firstBar(), (V{{100, 1}, {100, 2}, {100, 3}, {100, 4}}));
-}
-
-TEST_F(SpawnEvents, TargetZeroStillEmitsTheFirstEventItMeets) {
-    computeSongFeatures(3);  // target 0
-    using V = std::vector<std::pair<u32, u32>>;
-    EXPECT_EQ(firstBar(), (V{{100, 1}}));
-    // The second bar (frames 5 to 8) has no rise: the step-two pass reaches 0 with nothing.
+    // Target 3: the step-two pass. Target 4: the step-one pass, stopped at the target. Target 0:
+    // still the first event met.
+    const std::pair<s32, V> cases[] = {{1, {{100, 1}, {100, 3}, {100, 5}}},
+                                       {2, {{100, 1}, {100, 2}, {100, 3}, {100, 4}}},
+                                       {3, {{100, 1}}}};
+    for (const auto& [level, expected] : cases) {
+        computeSongFeatures(level);
+        EXPECT_EQ(firstBar(), expected) << "level " << level;
+    }
+    // The second bar (frames 5 to 8) has no rise: with target 0 the step-two pass gives nothing.
     EXPECT_TRUE(eventsInFrames(5, 9).empty());
 }
 
@@ -442,21 +429,16 @@ TEST_F(SongFeatures, GeneratedSongGetsLevelsFromItsSectionsAndOneDropBeat) {
     EXPECT_GE(drops[0], 17.7f);
     EXPECT_LE(drops[0], 18.22f);
 
-    // The fingerprint is the enciphered letters of the bars.
+    // The song-feature buffer holds the bars' fingerprint, enciphered as storeSongFingerprint does.
     char letters[FINGERPRINT_MAX_LETTERS];
     const u32 count = computeFingerprintLetters(bars.data, bars.count, barDuration, letters);
     ASSERT_EQ(count, 1u);
-    u8 key[16];
-    u8 iv[16];
-    makeFingerprintKey(key);
-    makeZeroIvWithWord(iv, 0);
     u32 length = 0;
     const u8* buffer = getSongFeatureBuffer(&length);
-    u8* plain = nullptr;
-    u32 plainLength = 0;
-    ASSERT_TRUE(decryptBufferWithLength(buffer, length, &plain, &plainLength, key, iv));
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(plain), plainLength), std::string(letters, count));
-    std::free(plain);
+    const std::vector<u8> stored(buffer, buffer + length);
+    storeSongFingerprint(letters, count);
+    buffer = getSongFeatureBuffer(&length);
+    EXPECT_EQ(std::vector<u8>(buffer, buffer + length), stored);
 }
 
 // ---------------------------------------------------------------------------------------------

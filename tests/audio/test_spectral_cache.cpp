@@ -3,18 +3,15 @@
 #include "audio/spectrum_geometry.h"
 #include "core/crit_section_pool.h"
 #include "core/digest.h"
-#include "core/directories.h"
 #include "core/file_layer.h"
 #include "platform/os/os.h"
+#include "tests/audio/decoder_test_support.h"
 
 #include <gtest/gtest.h>
-
-#include <stdlib.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -83,32 +80,16 @@ protected:
     void SetUp() override {
         critSectionPoolInit();
         fileLayerInit();
-        char pattern[] = "/tmp/velodrix_sec_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        std::u16string wide;
-        ASSERT_TRUE(osUtf8ToWide((m_dir + "/").c_str(), &wide));
-        m_previousUserDir = getUserDataDirW();
-        setUserDataDirW(wide.c_str());
         for (u32 i = 0; i < SONG_IDENTITY_BYTES; ++i) m_identity.bytes[i] = u8(i * 7 + 1);
     }
-    void TearDown() override {
-        resetSpectrumAnalysis();
-        setUserDataDirW(m_previousUserDir.c_str());
-        std::filesystem::remove_all(m_dir);
-    }
+    void TearDown() override { resetSpectrumAnalysis(); }
     std::string cacheFile() const {
         char16_t path[768];
         EXPECT_TRUE(buildSongCachePath(m_identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION, path, 768));
         return osSystemPathW(path);
     }
-    void writeFile(const std::vector<u8>& image) const {
-        std::filesystem::create_directories(m_dir + "/SAVEDATA");
-        std::ofstream(cacheFile(), std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
-    }
 
-    std::string m_dir;
-    std::u16string m_previousUserDir;
+    decoder_test::ClTempUserFolder m_folder;
     SSongIdentity m_identity{};
 };
 
@@ -190,12 +171,12 @@ TEST_F(SpectralCache, DamagedFilesReadAsNotCachedAndLeaveTheStateAlone) {
     std::vector<u8> truncated(good.begin(), good.end() - 1);
     const std::vector<u8> version1 = resigned(good, [](std::vector<u8>* i) { setWord(i, 4, 1); });
     for (const std::vector<u8>* bad : std::initializer_list<const std::vector<u8>*>{&lastByte, &truncated, &version1}) {
-        writeFile(*bad);
+        decoder_test::writeFileBytes(cacheFile(), *bad);
         EXPECT_EQ(readSpectrumCache(u"x.wav", m_identity), 0);
         EXPECT_EQ(g_SpectrumAnalysis.header.frameCount, 40u);  // the current analysis stays
         EXPECT_EQ(g_SpectrumAnalysis.cacheImage, nullptr);
     }
-    writeFile(good);
+    decoder_test::writeFileBytes(cacheFile(), good);
     EXPECT_EQ(readSpectrumCache(u"x.wav", m_identity), 1);
 }
 
