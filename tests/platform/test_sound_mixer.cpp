@@ -3,20 +3,21 @@
 // handles behave as the engine relies on. One case opens the SDL output on its dummy driver.
 #include "platform/os/os.h"
 #include "platform/sound/sound_system.h"
+#include "tests/platform/file_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
+
+using file_test::pcm16Bytes;
+using file_test::wavImage;
 
 constexpr f64 PI = 3.14159265358979323846;
 
@@ -24,7 +25,6 @@ constexpr f64 PI = 3.14159265358979323846;
 struct SStreamSource {
     std::vector<s16> samples;
     size_t next = 0;
-    bool endless = false;  // answers end-of-file once the samples run out
     std::atomic<u32> rewinds{0};
 };
 
@@ -32,12 +32,10 @@ ESoundResult readSource(ClSound sound, void* data, u32 bytes) {
     void* user = nullptr;
     if (sound.getUserData(&user) != E_SOUND_OK || user == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     auto* source = static_cast<SStreamSource*>(user);
-    u32 count = bytes / 2;
-    if (!source->endless && source->next >= source->samples.size()) return E_SOUND_ERR_FILE_EOF;
+    if (source->next >= source->samples.size()) return E_SOUND_ERR_FILE_EOF;
     s16* out = static_cast<s16*>(data);
-    for (u32 i = 0; i < count; ++i) {
+    for (u32 i = 0; i < bytes / 2; ++i, ++source->next) {
         out[i] = source->next < source->samples.size() ? source->samples[source->next] : 0;
-        ++source->next;
     }
     return E_SOUND_OK;
 }
@@ -51,32 +49,27 @@ ESoundResult rewindSource(ClSound sound, s32, u32, ESoundTimeUnit) {
     return E_SOUND_OK;
 }
 
-void putLe(std::vector<u8>& out, u32 value, u32 bytes) {
-    for (u32 i = 0; i < bytes; ++i) out.push_back(static_cast<u8>(value >> (8 * i)));
+// A 48 kHz 16-bit user stream; a length of 0 plays until the source ends.
+SCreateSoundInfo userStreamInfo(SoundPcmReadCallback read, void* user, u32 channels, u32 lengthBytes,
+                                u32 bufferFrames) {
+    SCreateSoundInfo info = {};
+    info.length = lengthBytes;
+    info.numChannels = static_cast<s32>(channels);
+    info.defaultFrequency = 48000;
+    info.format = E_SOUNDFORMAT_PCM16;
+    info.decodeBufferSize = bufferFrames;
+    info.pcmReadCallback = read;
+    info.userData = user;
+    return info;
 }
 
-// A RIFF/WAVE image: format tag 1 (integer) or 3 (float), samples already encoded.
-std::vector<u8> makeWav(u32 tag, u32 channels, u32 rate, u32 bits, const std::vector<u8>& data) {
-    std::vector<u8> out = {'R', 'I', 'F', 'F'};
-    putLe(out, static_cast<u32>(36 + data.size()), 4);
-    for (char c : std::string("WAVEfmt ")) out.push_back(static_cast<u8>(c));
-    putLe(out, 16, 4);
-    putLe(out, tag, 2);
-    putLe(out, channels, 2);
-    putLe(out, rate, 4);
-    putLe(out, rate * channels * bits / 8, 4);
-    putLe(out, channels * bits / 8, 2);
-    putLe(out, bits, 2);
-    for (char c : std::string("data")) out.push_back(static_cast<u8>(c));
-    putLe(out, static_cast<u32>(data.size()), 4);
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-}
-
-std::vector<u8> pcm16Bytes(const std::vector<s16>& samples) {
-    std::vector<u8> out;
-    for (s16 s : samples) putLe(out, static_cast<u16>(s), 2);
-    return out;
+ClSound memorySound(ClSoundSystem& system, const std::vector<u8>& image, u32 mode = E_SOUNDMODE_LOOP_OFF) {
+    SCreateSoundInfo info = {};
+    info.length = static_cast<u32>(image.size());
+    ClSound sound;
+    EXPECT_EQ(system.createSound(image.data(), E_SOUNDMODE_OPENMEMORY | E_SOUNDMODE_2D | mode, &info, &sound),
+              E_SOUND_OK);
+    return sound;
 }
 
 std::vector<s16> sine(u32 frames, f64 hz, u32 rate, f64 amplitude) {
@@ -100,30 +93,27 @@ protected:
         ASSERT_EQ(m_system.init(SOUND_MAX_CHANNELS, 0, nullptr), E_SOUND_OK);
     }
 
-    ClSound memorySound(const std::vector<u8>& image, u32 mode = E_SOUNDMODE_LOOP_OFF) {
-        SCreateSoundInfo info = {};
-        info.length = static_cast<u32>(image.size());
-        ClSound sound;
-        EXPECT_EQ(m_system.createSound(image.data(), E_SOUNDMODE_OPENMEMORY | E_SOUNDMODE_2D | mode, &info, &sound),
-                  E_SOUND_OK);
-        return sound;
+    ClSound imageSound(const std::vector<u8>& image, u32 mode = E_SOUNDMODE_LOOP_OFF) {
+        return memorySound(m_system, image, mode);
     }
     ClSound monoSound(const std::vector<s16>& samples, u32 rate = 48000) {
-        return memorySound(makeWav(1, 1, rate, 16, pcm16Bytes(samples)));
+        return imageSound(wavImage(1, 1, rate, 16, pcm16Bytes(samples)));
+    }
+    // 100 ms of one level on every channel.
+    ClSound steadySound(u32 channels, s16 level) {
+        return imageSound(wavImage(1, channels, 48000, 16, pcm16Bytes(std::vector<s16>(channels * 4800, level))));
     }
     ClSound userStream(SStreamSource* source, u32 channels, u32 lengthBytes, u32 bufferFrames) {
-        SCreateSoundInfo info = {};
-        info.length = lengthBytes;
-        info.numChannels = static_cast<s32>(channels);
-        info.defaultFrequency = 48000;
-        info.format = E_SOUNDFORMAT_PCM16;
-        info.decodeBufferSize = bufferFrames;
-        info.pcmReadCallback = &readSource;
+        SCreateSoundInfo info = userStreamInfo(&readSource, source, channels, lengthBytes, bufferFrames);
         info.pcmSetPosCallback = &rewindSource;
-        info.userData = source;
         ClSound sound;
         EXPECT_EQ(m_system.createStream(nullptr, 0x4C8, &info, &sound), E_SOUND_OK);
         return sound;
+    }
+    ClChannel play(ClSound sound, bool paused = false) {
+        ClChannel channel;
+        EXPECT_EQ(m_system.playSound(sound, paused, &channel), E_SOUND_OK);
+        return channel;
     }
     std::vector<f32> mix(u32 frames) {
         std::vector<f32> out(2 * frames);
@@ -152,9 +142,7 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLength) {
     const u32 frames = 10007;  // not a multiple of the ring's chunks or the mixer's blocks
     for (u32 i = 0; i < 2 * frames; ++i) source.samples.push_back(static_cast<s16>((i * 7919) % 65536 - 32768));
     ClSound sound = userStream(&source, 2, frames * 4, 1000);
-    ClChannel channel;
-    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
-
+    ClChannel channel = play(sound);
     std::vector<f32> out = mix(frames - 1);
     EXPECT_TRUE(playing(channel));
     std::vector<f32> last = mix(1);
@@ -163,8 +151,7 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLength) {
     for (u32 i = 0; i < 2 * frames; ++i) {
         ASSERT_EQ(out[i], static_cast<f32>(source.samples[i]) / 32768.0f) << "sample " << i;
     }
-    std::vector<f32> after = mix(256);
-    for (f32 value : after) EXPECT_EQ(value, 0.0f);
+    for (f32 value : mix(256)) EXPECT_EQ(value, 0.0f);
     sound.release();  // before its source goes
 }
 
@@ -172,8 +159,7 @@ TEST_F(SoundMixer, StreamEndsWhenItsSourceEndsBeforeItsLength) {
     SStreamSource source;
     source.samples.assign(2 * 3000, 1000);
     ClSound sound = userStream(&source, 2, 0, 512);  // length unknown
-    ClChannel channel;
-    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    ClChannel channel = play(sound);
     std::vector<f32> out = mix(4096);
     EXPECT_FALSE(playing(channel));
     // The last chunk read runs past the source, which pads it with silence.
@@ -183,9 +169,7 @@ TEST_F(SoundMixer, StreamEndsWhenItsSourceEndsBeforeItsLength) {
 }
 
 TEST_F(SoundMixer, PositionFollowsMixedFramesWithinAMillisecond) {
-    ClSound sound = monoSound(sine(96000, 440.0, 48000, 0.5));
-    ClChannel channel;
-    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    ClChannel channel = play(monoSound(sine(96000, 440.0, 48000, 0.5)));
     u32 mixed = 0;
     for (u32 piece : {1u, 333u, 1024u, 4095u, 17000u}) {
         mix(piece);
@@ -194,18 +178,14 @@ TEST_F(SoundMixer, PositionFollowsMixedFramesWithinAMillisecond) {
         EXPECT_NEAR(static_cast<f64>(position(channel, E_SOUNDTIMEUNIT_MS)), mixed / 48.0, 1.0);
     }
     // A 44.1 kHz source runs through its own frames at its own rate.
-    ClSound slow = monoSound(sine(44100, 440.0, 44100, 0.5), 44100);
-    ClChannel other;
-    ASSERT_EQ(m_system.playSound(slow, false, &other), E_SOUND_OK);
+    ClChannel other = play(monoSound(sine(44100, 440.0, 44100, 0.5), 44100));
     mix(24000);
     EXPECT_NEAR(static_cast<f64>(position(other, E_SOUNDTIMEUNIT_MS)), 500.0, 1.0);
     EXPECT_NEAR(static_cast<f64>(position(other, E_SOUNDTIMEUNIT_PCM)), 22050.0, 1.0);
 }
 
 TEST_F(SoundMixer, PausedChannelHoldsItsPositionAndIsSilent) {
-    ClSound sound = monoSound(sine(48000, 440.0, 48000, 0.5));
-    ClChannel channel;
-    ASSERT_EQ(m_system.playSound(sound, true, &channel), E_SOUND_OK);
+    ClChannel channel = play(monoSound(sine(48000, 440.0, 48000, 0.5)), true);
     for (f32 value : mix(2048)) EXPECT_EQ(value, 0.0f);
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 0u);
     channel.setPaused(false);
@@ -220,15 +200,11 @@ TEST_F(SoundMixer, PausedChannelHoldsItsPositionAndIsSilent) {
 }
 
 TEST_F(SoundMixer, VolumeAndGroupVolumesMultiply) {
-    ClSound sound = memorySound(makeWav(1, 2, 48000, 16, pcm16Bytes(std::vector<s16>(2 * 4800, 16384))));
-    ClChannel channel;
-    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    ClChannel channel = play(steadySound(2, 16384));
     channel.setVolume(0.5f);
     EXPECT_FLOAT_EQ(mix(16)[0], 0.25f);
 
-    ClChannelGroup master;
-    ClChannelGroup dry;
-    ClChannelGroup wet;
+    ClChannelGroup master, dry, wet;
     ASSERT_EQ(m_system.getMasterChannelGroup(&master), E_SOUND_OK);
     ASSERT_EQ(m_system.createChannelGroup("voice_dry_0", &dry), E_SOUND_OK);
     ASSERT_EQ(m_system.createChannelGroup("voice_wet_0", &wet), E_SOUND_OK);
@@ -248,50 +224,41 @@ TEST_F(SoundMixer, VolumeAndGroupVolumesMultiply) {
     EXPECT_FLOAT_EQ(mix(16)[0], 0.125f);
     char name[SOUND_GROUP_NAME_CAPACITY];
     EXPECT_EQ(wet.getName(name, sizeof(name)), E_SOUND_ERR_INVALID_HANDLE);
-    ASSERT_EQ(dry.getName(name, sizeof(name)), E_SOUND_OK);
-    EXPECT_STREQ(name, "voice_dry_0");
 }
 
 TEST_F(SoundMixer, MonoPansWithEqualPowerAndStereoBalances) {
-    ClSound mono = monoSound(std::vector<s16>(4800, 16384));
-    ClChannel channel;
-    ASSERT_EQ(m_system.playSound(mono, false, &channel), E_SOUND_OK);
-    std::vector<f32> out = mix(8);
-    EXPECT_NEAR(out[0], 0.5f * 0.70710678f, 1e-6f);
-    EXPECT_NEAR(out[1], 0.5f * 0.70710678f, 1e-6f);
-    channel.setPan(-1.0f);
-    out = mix(8);
-    EXPECT_NEAR(out[0], 0.5f, 1e-6f);
-    EXPECT_NEAR(out[1], 0.0f, 1e-6f);
-    channel.setPan(5.0f);  // clamped to the right edge
-    out = mix(8);
-    EXPECT_NEAR(out[0], 0.0f, 1e-6f);
-    EXPECT_NEAR(out[1], 0.5f, 1e-6f);
-    channel.stop();
-
-    ClSound stereo = memorySound(makeWav(1, 2, 48000, 16, pcm16Bytes(std::vector<s16>(2 * 4800, 16384))));
-    ASSERT_EQ(m_system.playSound(stereo, false, &channel), E_SOUND_OK);
-    channel.setPan(0.5f);
-    out = mix(8);
-    EXPECT_FLOAT_EQ(out[0], 0.25f);
-    EXPECT_FLOAT_EQ(out[1], 0.5f);
+    // Every input channel at 0.5; a pan past the edge is clamped to it.
+    const f32 centre = 0.5f * 0.70710678f;
+    const struct {
+        u32 channels;
+        f32 pan, left, right;
+    } cases[] = {{1, 0.0f, centre, centre}, {1, -1.0f, 0.5f, 0.0f}, {1, 5.0f, 0.0f, 0.5f}, {2, 0.5f, 0.25f, 0.5f}};
+    for (const auto& c : cases) {
+        ClChannel channel = play(steadySound(c.channels, 16384));
+        mix(8);  // the pan moves a channel that is already playing
+        channel.setPan(c.pan);
+        std::vector<f32> out = mix(8);
+        EXPECT_NEAR(out[0], c.left, 1e-6f) << c.channels << " channels at pan " << c.pan;
+        EXPECT_NEAR(out[1], c.right, 1e-6f) << c.channels << " channels at pan " << c.pan;
+        channel.stop();
+    }
+    // The input-channel mix weighs the source's channels before the balance.
+    ClChannel channel = play(steadySound(2, 16384));
     channel.setPan(-0.25f);
     const f32 levels[2] = {0.0f, 1.0f};
     ASSERT_EQ(channel.setInputChannelMix(levels, 2), E_SOUND_OK);
-    out = mix(8);
+    std::vector<f32> out = mix(8);
     EXPECT_FLOAT_EQ(out[0], 0.0f);
     EXPECT_FLOAT_EQ(out[1], 0.375f);
 }
 
 TEST_F(SoundMixer, FrequencyResamplesASineToItsNewPitch) {
-    ClSound sound = monoSound(sine(48000, 440.0, 48000, 0.5));
-    ClChannel channel;
-    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
-    EXPECT_NEAR(measuredPitch(mix(12000)), 440.0, 8.0);
-    ASSERT_EQ(channel.setFrequency(72000.0f), E_SOUND_OK);
-    EXPECT_NEAR(measuredPitch(mix(12000)), 660.0, 8.0);
-    ASSERT_EQ(channel.setFrequency(24000.0f), E_SOUND_OK);
-    EXPECT_NEAR(measuredPitch(mix(12000)), 220.0, 8.0);
+    ClChannel channel = play(monoSound(sine(48000, 440.0, 48000, 0.5)));
+    for (auto [frequency, pitch] :
+         {std::pair{48000.0f, 440.0}, std::pair{72000.0f, 660.0}, std::pair{24000.0f, 220.0}}) {
+        ASSERT_EQ(channel.setFrequency(frequency), E_SOUND_OK);
+        EXPECT_NEAR(measuredPitch(mix(12000)), pitch, 8.0) << frequency;
+    }
     EXPECT_EQ(channel.setFrequency(-1.0f), E_SOUND_ERR_INVALID_PARAM);
 
     // A 22.05 kHz source at its default frequency keeps its pitch.
@@ -300,20 +267,19 @@ TEST_F(SoundMixer, FrequencyResamplesASineToItsNewPitch) {
     ASSERT_EQ(low.getDefaults(&frequency, nullptr, nullptr, nullptr), E_SOUND_OK);
     EXPECT_EQ(frequency, 22050.0f);
     channel.stop();
-    ASSERT_EQ(m_system.playSound(low, false, &channel), E_SOUND_OK);
+    play(low);
     EXPECT_NEAR(measuredPitch(mix(24000)), 500.0, 8.0);
 }
 
 TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
     std::vector<s16> ramp(1000);
     for (u32 i = 0; i < 1000; ++i) ramp[i] = static_cast<s16>(i * 30);
-    ClSound sound = memorySound(makeWav(1, 1, 48000, 16, pcm16Bytes(ramp)), E_SOUNDMODE_LOOP_NORMAL);
+    ClSound sound = imageSound(wavImage(1, 1, 48000, 16, pcm16Bytes(ramp)), E_SOUNDMODE_LOOP_NORMAL);
     s32 loops = 0;
     ASSERT_EQ(sound.getLoopCount(&loops), E_SOUND_OK);
     EXPECT_EQ(loops, -1);
     ASSERT_EQ(sound.setLoopCount(2), E_SOUND_OK);
-    ClChannel channel;
-    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    ClChannel channel = play(sound);
     channel.setPan(-1.0f);
     std::vector<f32> out = mix(1500);
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 500u);
@@ -325,7 +291,7 @@ TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
 
     // Endless, and a stream loops by rewinding its source.
     ASSERT_EQ(sound.setLoopCount(-1), E_SOUND_OK);
-    ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    channel = play(sound);
     mix(20000);
     EXPECT_TRUE(playing(channel));
     channel.stop();
@@ -333,7 +299,7 @@ TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
     SStreamSource source;
     source.samples.assign(2 * 700, 500);
     ClSound stream = userStream(&source, 2, 700 * 4, 256);
-    ASSERT_EQ(m_system.playSound(stream, false, &channel), E_SOUND_OK);
+    channel = play(stream);
     ASSERT_EQ(channel.setLoopCount(1), E_SOUND_OK);
     mix(1399);
     EXPECT_TRUE(playing(channel));
@@ -344,9 +310,8 @@ TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
 }
 
 TEST_F(SoundMixer, StaleHandlesAnswerAnErrorAndTouchNothing) {
-    ClSound sound = monoSound(std::vector<s16>(4800, 8000));
-    ClChannel first;
-    ASSERT_EQ(m_system.playSound(sound, false, &first), E_SOUND_OK);
+    ClSound sound = steadySound(1, 8000);
+    ClChannel first = play(sound);
     ASSERT_EQ(first.stop(), E_SOUND_OK);
     bool isPlaying = true;
     EXPECT_EQ(first.isPlaying(&isPlaying), E_SOUND_ERR_INVALID_HANDLE);
@@ -384,21 +349,16 @@ TEST_F(SoundMixer, StaleHandlesAnswerAnErrorAndTouchNothing) {
 // Sound data
 
 TEST_F(SoundMixer, EveryPcmFormatConvertsToTheSameLevels) {
-    // -0.5, 0 and +0.5 in each format, played hard left.
+    // -0.5, 0 and +0.5 in each format (8-bit unsigned), played hard left.
     std::vector<u8> pcm8 = {64, 128, 192};
     std::vector<u8> pcm24 = {0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40};
-    std::vector<u8> pcmFloat;
-    for (f32 value : {-0.5f, 0.0f, 0.5f}) {
-        u32 bits;
-        std::memcpy(&bits, &value, 4);
-        putLe(pcmFloat, bits, 4);
-    }
-    for (const std::vector<u8>& image : {makeWav(1, 1, 48000, 8, pcm8), makeWav(1, 1, 48000, 24, pcm24),
-                                         makeWav(3, 1, 48000, 32, pcmFloat),
-                                         makeWav(1, 1, 48000, 16, pcm16Bytes({-16384, 0, 16384}))}) {
-        ClSound sound = memorySound(image);
-        ClChannel channel;
-        ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+    const f32 floats[] = {-0.5f, 0.0f, 0.5f};  // the host is little-endian, as the file
+    std::vector<u8> pcmFloat(reinterpret_cast<const u8*>(floats), reinterpret_cast<const u8*>(floats + 3));
+    for (const std::vector<u8>& image : {wavImage(1, 1, 48000, 8, pcm8), wavImage(1, 1, 48000, 24, pcm24),
+                                         wavImage(3, 1, 48000, 32, pcmFloat),
+                                         wavImage(1, 1, 48000, 16, pcm16Bytes({-16384, 0, 16384}))}) {
+        ClSound sound = imageSound(image);
+        ClChannel channel = play(sound);
         channel.setPan(-1.0f);
         std::vector<f32> out = mix(4);
         EXPECT_FLOAT_EQ(out[0], -0.5f);
@@ -414,7 +374,7 @@ TEST_F(SoundMixer, EveryPcmFormatConvertsToTheSameLevels) {
 }
 
 TEST_F(SoundMixer, DamagedOrForeignDataIsRefused) {
-    std::vector<u8> good = makeWav(1, 1, 48000, 16, pcm16Bytes(std::vector<s16>(100, 1)));
+    std::vector<u8> good = wavImage(1, 1, 48000, 16, pcm16Bytes(std::vector<s16>(100, 1)));
     SCreateSoundInfo info = {};
     ClSound sound;
     info.length = 20;
@@ -428,54 +388,39 @@ TEST_F(SoundMixer, DamagedOrForeignDataIsRefused) {
     info.length = 64;
     EXPECT_EQ(m_system.createSound(text.data(), E_SOUNDMODE_OPENMEMORY, &info, &sound), E_SOUND_ERR_FORMAT);
     EXPECT_EQ(m_system.createSound("/nonexistent/velodrix.wav", 0, nullptr, &sound), E_SOUND_ERR_FILE_NOTFOUND);
-    SCreateSoundInfo user = {};
-    user.numChannels = 2;
-    user.defaultFrequency = 48000;
+    SCreateSoundInfo user = userStreamInfo(&readSource, nullptr, 2, 0, 0);
     user.format = E_SOUNDFORMAT_NONE;
-    user.pcmReadCallback = &readSource;
     EXPECT_EQ(m_system.createStream(nullptr, 0x4C8, &user, &sound), E_SOUND_ERR_INVALID_PARAM);
 }
 
 TEST_F(SoundMixer, FileStreamFromARangeAndOggFromMemoryPlay) {
-    char directory[] = "/tmp/velodrix_sound_XXXXXX";
-    ASSERT_NE(mkdtemp(directory), nullptr);
-    std::string root = directory;
+    file_test::ClTempFolder folder;
     // A WAV inside a larger file, streamed by offset and length as from a package.
     std::vector<s16> samples = sine(20000, 300.0, 48000, 0.25);
-    std::vector<u8> wav = makeWav(1, 1, 48000, 16, pcm16Bytes(samples));
-    {
-        std::ofstream pack(root + "/pack.dat", std::ios::binary);
-        pack << std::string(777, '\xAB');
-        pack.write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
-        pack << std::string(333, '\xCD');
-    }
+    std::vector<u8> wav = wavImage(1, 1, 48000, 16, pcm16Bytes(samples));
+    const std::string pack = std::string(777, '\xAB') + std::string(wav.begin(), wav.end()) + std::string(333, '\xCD');
     SCreateSoundInfo info = {};
     info.fileOffset = 777;
     info.length = static_cast<u32>(wav.size());
     ClSound stream;
-    ASSERT_EQ(m_system.createStream((root + "/pack.dat").c_str(), 0x4A, &info, &stream), E_SOUND_OK);
+    ASSERT_EQ(m_system.createStream(folder.write("pack.dat", pack).c_str(), 0x4A, &info, &stream), E_SOUND_OK);
     stream.setLoopCount(0);
-    ClChannel channel;
-    ASSERT_EQ(m_system.playSound(stream, false, &channel), E_SOUND_OK);
+    ClChannel channel = play(stream);
     channel.setPan(-1.0f);
     std::vector<f32> out = mix(20000);
     for (u32 i = 0; i < 20000; i += 997) ASSERT_EQ(out[2 * i], samples[i] / 32768.0f) << "frame " << i;
     EXPECT_FALSE(playing(channel));
 
-    std::string ogg = root + "/tone.ogg";
-    std::string command = "ffmpeg -hide_banner -loglevel error -f lavfi -i sine=frequency=600:duration=0.5 "
-                          "-ar 48000 -c:a libvorbis -y '" + ogg + "' 2>/dev/null";
-    if (std::system(command.c_str()) == 0) {
-        std::ifstream in(ogg, std::ios::binary);
-        std::vector<u8> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        ClSound sound = memorySound(image);
+    const std::string ogg = folder.file("tone.ogg");
+    if (std::system(("ffmpeg -hide_banner -loglevel error -f lavfi -i sine=frequency=600:duration=0.5 "
+                     "-ar 48000 -c:a libvorbis -y '" + ogg + "' 2>/dev/null").c_str()) == 0) {
+        ClSound sound = imageSound(file_test::readBytes(ogg));
         u32 length = 0;
         ASSERT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_MS), E_SOUND_OK);
         EXPECT_NEAR(static_cast<f64>(length), 500.0, 30.0);
-        ASSERT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
+        play(sound);
         EXPECT_NEAR(measuredPitch(mix(12000)), 600.0, 10.0);
     }
-    std::system(("rm -rf '" + root + "'").c_str());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -491,11 +436,7 @@ TEST(SoundOutput, SdlDummyDriverOpensPlaysAndCloses) {
     u32 latency = 0;
     ASSERT_EQ(system.getOutputLatency(&latency), E_SOUND_OK);
     EXPECT_GT(latency, 0u);
-    std::vector<u8> image = makeWav(1, 1, 48000, 16, pcm16Bytes(sine(48000 * 4, 440.0, 48000, 0.3)));
-    SCreateSoundInfo info = {};
-    info.length = static_cast<u32>(image.size());
-    ClSound sound;
-    ASSERT_EQ(system.createSound(image.data(), E_SOUNDMODE_OPENMEMORY, &info, &sound), E_SOUND_OK);
+    ClSound sound = memorySound(system, wavImage(1, 1, 48000, 16, pcm16Bytes(sine(48000 * 4, 440.0, 48000, 0.3))));
     ClChannel channel;
     u64 playedAt = osPerformanceCounter();
     ASSERT_EQ(system.playSound(sound, false, &channel), E_SOUND_OK);
@@ -537,13 +478,7 @@ TEST(SoundOutput, ReleaseWaitsOutAReadAndNoCallbackFollows) {
     ClSoundSystem system;
     system.setOutput(E_SOUNDOUTPUT_NOSOUND);
     ASSERT_EQ(system.init(32, 0, nullptr), E_SOUND_OK);
-    SCreateSoundInfo info = {};
-    info.numChannels = 2;
-    info.defaultFrequency = 48000;
-    info.format = E_SOUNDFORMAT_PCM16;
-    info.decodeBufferSize = 64;
-    info.pcmReadCallback = slowRead;
-    info.userData = &slow;
+    SCreateSoundInfo info = userStreamInfo(slowRead, &slow, 2, 0, 64);
     ClSound sound;
     ASSERT_EQ(system.createStream(nullptr, 0x4C8, &info, &sound), E_SOUND_OK);
     ClChannel channel;

@@ -3,15 +3,12 @@
 #include "audio/sound_bank_writer.h"
 
 #include "core/name_hash.h"
+#include "tests/platform/file_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
+#include <vector>
 
 namespace {
 
@@ -22,27 +19,9 @@ std::string parseError(const std::string& text) {
     return error;
 }
 
-// A mono PCM16 WAV of the frame count at the rate, with an odd chunk before "data".
-void writeWav(const fs::path& path, u32 frames, u32 rate) {
-    std::ofstream file(path, std::ios::binary);
-    auto word = [&](u32 v) { file.write(reinterpret_cast<const char*>(&v), 4); };
-    auto half = [&](u16 v) { file.write(reinterpret_cast<const char*>(&v), 2); };
-    file.write("RIFF", 4);
-    word(36 + 10 + frames * 2);
-    file.write("WAVEfmt ", 8);
-    word(16);
-    half(1);
-    half(1);
-    word(rate);
-    word(rate * 2);
-    half(2);
-    half(16);
-    file.write("LIST", 4);
-    word(1);
-    file.write("x\0", 2);
-    file.write("data", 4);
-    word(frames * 2);
-    for (u32 i = 0; i < frames; ++i) half(0);
+// Silent mono PCM16 of the frame count at the rate, with an odd chunk before "data".
+std::vector<u8> silentWav(u32 frames, u32 rate) {
+    return file_test::wavImage(1, 1, rate, 16, std::vector<u8>(frames * 2), true);
 }
 
 }  // namespace
@@ -117,15 +96,14 @@ TEST(SoundBankWriter, MistakesAreReportedWithTheirLine) {
 }
 
 TEST(SoundBankWriter, SamplesAreMeasuredAndTheBankReadsBack) {
-    const fs::path folder = fs::temp_directory_path() / ("velodrix_bank_writer_" + std::to_string(getpid()));
-    fs::create_directories(folder);
-    writeWav(folder / "a.wav", 24000, 48000);
-    writeWav(folder / "b.wav", 11025, 22050);
+    const file_test::ClTempFolder folder;
+    folder.write("a.wav", silentWav(24000, 48000));
+    folder.write("b.wav", silentWav(11025, 22050));
 
     SSoundBankSource bank;
     std::string error;
     ASSERT_TRUE(soundCueListParse("x.cues", "bank ZUNO_SFX\ncue A\n sample a.wav\ncue B\n sample b.wav\n", &bank, &error));
-    ASSERT_TRUE(soundBankMeasureSamples(&bank, folder.string(), &error)) << error;
+    ASSERT_TRUE(soundBankMeasureSamples(&bank, folder.path(), &error)) << error;
     const std::vector<u8> image = soundBankSourceBuild(bank);
 
     SSoundBankImage parsed;
@@ -137,10 +115,8 @@ TEST(SoundBankWriter, SamplesAreMeasuredAndTheBankReadsBack) {
     EXPECT_EQ(parsed.definitions[1].lengths[0], 0.5f);
     EXPECT_EQ(parsed.definitions[1].defaultFrequencies[0], 22050.0f);
 
-    std::ofstream(folder / "c.wav") << "not a wave";
     f32 seconds, frequency;
-    EXPECT_FALSE(soundSampleMeasureWav((folder / "c.wav").string(), &seconds, &frequency, &error));
+    EXPECT_FALSE(soundSampleMeasureWav(folder.write("c.wav", "not a wave"), &seconds, &frequency, &error));
     EXPECT_NE(error.find("c.wav"), std::string::npos);
-    EXPECT_FALSE(soundSampleMeasureWav((folder / "missing.wav").string(), &seconds, &frequency, &error));
-    fs::remove_all(folder);
+    EXPECT_FALSE(soundSampleMeasureWav(folder.file("missing.wav"), &seconds, &frequency, &error));
 }

@@ -4,15 +4,14 @@
 
 #include "core/name_hash.h"
 #include "core/string_table_format.h"
+#include "tests/platform/file_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 namespace {
@@ -95,33 +94,25 @@ TEST(StringTableWriter, PlaceholdersOtherThanIntAndTextAreWarnedAbout) {
 }
 
 TEST(StringTableWriter, WritesEveryTableOrNoneAndWarnsOnSharedKeys) {
-    char name[] = "/tmp/velodrix_strings_tool_XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    const fs::path root = name;
-    std::ofstream(root / "Win32.txt") << "# an empty table is valid\n";
-    std::ofstream(root / "Shared.txt") << "SHARED\twin\n";
-    std::ofstream(root / "All.txt") << "SHARED\tall\nONLY\tx\n";
-    std::ofstream(root / "Bad.txt") << "NO TAB HERE\n";
-    const fs::path out = root / "out";
+    const file_test::ClTempFolder folder;
+    const std::string win32 = folder.write("Win32.txt", "# an empty table is valid\n");
+    const std::string shared = folder.write("Shared.txt", "SHARED\twin\n");
+    const std::string all = folder.write("All.txt", "SHARED\tall\nONLY\tx\n");
+    const std::string out = folder.file("out");
 
     std::vector<std::string> warnings;
     std::string error;
-    EXPECT_FALSE(stringTableWriterWrite({(root / "Win32.txt").string(), (root / "Bad.txt").string()}, out.c_str(),
-                                        &warnings, &error));
-    EXPECT_FALSE(fs::exists(out / "Win32.lang"));
+    EXPECT_FALSE(stringTableWriterWrite({win32, folder.write("Bad.txt", "NO TAB HERE\n")}, out.c_str(), &warnings,
+                                        &error));
+    EXPECT_FALSE(std::filesystem::exists(out + "/Win32.lang"));
 
     warnings.clear();
-    ASSERT_TRUE(stringTableWriterWrite({(root / "Win32.txt").string(), (root / "Shared.txt").string(),
-                                        (root / "All.txt").string()},
-                                       out.c_str(), &warnings, &error))
-        << error;
+    ASSERT_TRUE(stringTableWriterWrite({win32, shared, all}, out.c_str(), &warnings, &error)) << error;
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("All.txt:1: key SHARED is also in"), std::string::npos);
-    EXPECT_TRUE(fs::exists(out / "All.lang"));
-    std::ifstream in(out / "Win32.lang", std::ios::binary);
-    const std::vector<u8> empty((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_TRUE(std::filesystem::exists(out + "/All.lang"));
+    const std::vector<u8> empty = file_test::readBytes(out + "/Win32.lang");
     SStringTableView view;
     ASSERT_EQ(stringTableOpen(&view, empty.data(), empty.size()), E_STRINGTABLE_OK);
     EXPECT_EQ(stringTableCount(view), 0u);
-    fs::remove_all(root);
 }

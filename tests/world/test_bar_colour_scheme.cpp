@@ -1,41 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
-#include "core/fatal_error.h"
 #include "world/bar_colour_scheme.h"
 #include "world/equaliser_cell.h"
 
-namespace {
-
-struct FatalThrown : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-[[noreturn]] void throwOnFatal(const char* reason) { throw FatalThrown(reason); }
-
-class BarColourSchemeFatal : public ::testing::Test {
-protected:
-    void SetUp() override { setFatalErrorHook(throwOnFatal); }
-    void TearDown() override { setFatalErrorHook(nullptr); }
-};
-
-}  // namespace
-
 TEST(BarColourScheme, NewSchemeHasEveryEntrySwitchedOff) {
+    static_assert(E_COLOURANIM_OFF == 0 && E_TWEEN_NONE == 0);
     const SBarColourScheme scheme;
     for (u32 entry = 0; entry < BAR_SCHEME_ENTRY_COUNT; ++entry) {
-        switch (barSchemeEntryKind(entry)) {
-            case E_BARSCHEME_COLOUR:
-                EXPECT_EQ(scheme.colour(entry).mode, u32(E_COLOURANIM_OFF)) << entry;
-                break;
-            case E_BARSCHEME_FLOAT:
-                EXPECT_EQ(scheme.floatEntry(entry).mode, u32(E_TWEEN_NONE)) << entry;
-                break;
-            case E_BARSCHEME_INT:
-                EXPECT_EQ(scheme.intEntry(entry).mode, s32(E_TWEEN_NONE)) << entry;
-                break;
-        }
+        const u32 kind = barSchemeEntryKind(entry);
+        const s64 mode = kind == E_BARSCHEME_COLOUR  ? s64(scheme.colour(entry).mode)
+                         : kind == E_BARSCHEME_FLOAT ? s64(scheme.floatEntry(entry).mode)
+                                                     : s64(scheme.intEntry(entry).mode);
+        EXPECT_EQ(mode, 0) << "entry " << entry;
     }
 }
 
@@ -60,7 +36,6 @@ TEST(BarColourScheme, PresetsHoldTheEqualiserValues) {
     EXPECT_EQ(p0.eqHighlightSize().value, 60.0f);
     EXPECT_EQ(p1.eqHighlightSize().value, 60.0f);
     for (SBarColourScheme* preset : {&p0, &p1}) {
-        EXPECT_EQ(preset->eqCellColour().current >> 24, 0u);
         EXPECT_EQ(preset->eqLineColour().mode, u32(E_COLOURANIM_CONSTANT));
         EXPECT_EQ(preset->eqHighlightSize().mode, u32(E_TWEEN_HOLD));
     }
@@ -80,16 +55,16 @@ TEST(BarColourScheme, StartUpCopiesPresetZeroIntoTheCurrentScheme) {
     EXPECT_EQ(g_aBarColourPresets[1].colour(33).current, 0xFF00F000u);
 }
 
-TEST_F(BarColourSchemeFatal, WrongKindEntryOrPresetStops) {
+TEST(BarColourSchemeDeathTest, WrongKindEntryOrPresetStops) {
     SBarColourScheme scheme;
-    EXPECT_THROW(scheme.colour(26), FatalThrown);
-    EXPECT_THROW(scheme.floatEntry(25), FatalThrown);
-    EXPECT_THROW(scheme.intEntry(11), FatalThrown);
-    EXPECT_THROW(scheme.colour(BAR_SCHEME_ENTRY_COUNT), FatalThrown);
-    EXPECT_THROW(setBarColourSchemePreset(&scheme, BAR_COLOUR_PRESET_COUNT), FatalThrown);
+    EXPECT_EXIT(scheme.colour(26), ::testing::ExitedWithCode(3), "");
+    EXPECT_EXIT(scheme.floatEntry(25), ::testing::ExitedWithCode(3), "");
+    EXPECT_EXIT(scheme.intEntry(11), ::testing::ExitedWithCode(3), "");
+    EXPECT_EXIT(scheme.colour(BAR_SCHEME_ENTRY_COUNT), ::testing::ExitedWithCode(3), "");
+    EXPECT_EXIT(setBarColourSchemePreset(&scheme, BAR_COLOUR_PRESET_COUNT), ::testing::ExitedWithCode(3), "");
 }
 
-TEST(EqualiserCell, HundredBandsGiveTheWorkedPositions) {
+TEST(EqualiserCell, HundredBandsGiveTheWorkedPositionsAndZeroBandsCountAsOne) {
     ClVec3 cell(9.0f, 9.0f, 9.0f, 7.0f);
     EXPECT_EQ(getEqCellPosition(&cell, 0, 0, 100), &cell);
     EXPECT_EQ(cell.x, 1.6575f);
@@ -100,10 +75,6 @@ TEST(EqualiserCell, HundredBandsGiveTheWorkedPositions) {
     EXPECT_EQ(cell.x, 323.4075f);
     EXPECT_EQ(cell.y, 51.07143f);
     EXPECT_EQ(cell.z, 0.0f);
-}
-
-TEST(EqualiserCell, ZeroBandsCountAsOne) {
-    ClVec3 cell;
     getEqCellPosition(&cell, 0, 1, 0);
     EXPECT_EQ(cell.x, f32(325.0 * f64(1.02f) * 0.5));
     EXPECT_EQ(cell.y, f32(55.0 / 14.0));
