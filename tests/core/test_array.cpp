@@ -12,7 +12,7 @@ struct SRecord48 {
     f32 values[12];
 };
 
-TEST(Array, EighthAppendMovesToAnAlignedBlockOfSixteenKeepingCursorIndex) {
+TEST(Array, EighthAppendMovesToAnAlignedBlockOfSixteenKeepingCursorIndexAndOwnElements) {
     ClArray<u32> array;
     array.init(8);
     for (u32 i = 0; i < 7; ++i) EXPECT_EQ(array.push(100 + i), i + 1);
@@ -27,34 +27,20 @@ TEST(Array, EighthAppendMovesToAnAlignedBlockOfSixteenKeepingCursorIndex) {
     EXPECT_EQ(array.last, array.data + 7);
     for (u32 i = 0; i < 8; ++i) EXPECT_EQ(array[i], 100 + i);
     array.release();
-}
 
-TEST(Array, AppendingAnElementOfItsOwnBlockSurvivesGrowth) {
-    ClArray<SRecord48> array;
-    array.init(2);
+    ClArray<SRecord48> records;
+    records.init(2);
     SRecord48 record{};
     record.values[11] = 4.5f;
-    array.push(record);
-    array.push(array[0]);  // this append frees the block its source lives in
-    array.push(array[1]);
-    ASSERT_EQ(array.count, 3u);
-    for (const SRecord48& element : array) EXPECT_EQ(element.values[11], 4.5f);
-    array.release();
+    records.push(record);
+    records.push(records[0]);  // this append frees the block its source lives in
+    records.push(records[1]);
+    ASSERT_EQ(records.count, 3u);
+    for (const SRecord48& element : records) EXPECT_EQ(element.values[11], 4.5f);
+    records.release();
 }
 
-TEST(Array, ArraysSetUpWithRoomForNoneOrOneStillGrow) {
-    for (u32 firstCapacity : {0u, 1u}) {
-        ClArrayU16 array;
-        array.init(firstCapacity);
-        for (u16 i = 0; i < 5; ++i) array.push(i);
-        EXPECT_EQ(array.count, 5u);
-        EXPECT_GT(array.capacity, array.count);
-        EXPECT_EQ(array[4], 4u);
-        array.release();
-    }
-}
-
-TEST(Array, RemoveAtClosesTheGapAndKeepsTheCursorIndex) {
+TEST(Array, RemoveAtClosesTheGapKeepingTheCursorAndArraysWithRoomForNoneOrOneGrow) {
     ClArray<u32> array;
     array.init();
     for (u32 i = 0; i < 5; ++i) array.push(i);
@@ -77,6 +63,16 @@ TEST(Array, RemoveAtClosesTheGapAndKeepsTheCursorIndex) {
     EXPECT_EQ(array.data, nullptr);
     EXPECT_EQ(array.elementSize, 0u);
     array.release();  // not in use: nothing happens
+
+    for (u32 firstCapacity : {0u, 1u}) {
+        ClArrayU16 array;
+        array.init(firstCapacity);
+        for (u16 i = 0; i < 5; ++i) array.push(i);
+        EXPECT_EQ(array.count, 5u);
+        EXPECT_GT(array.capacity, array.count);
+        EXPECT_EQ(array[4], 4u);
+        array.release();
+    }
 }
 
 TEST(ArrayDeathTest, MisuseStopsTheProgram) {

@@ -2,112 +2,44 @@
 
 #include "core/file_completions.h"
 #include "core/file_layer.h"
+#include "core/packaged_asset_source.h"
+#include "core/packages.h"
+#include "tests/core/core_test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+using namespace core_test;
+
 namespace {
 
-std::vector<u8> patternBytes(u32 size) {
-    std::vector<u8> bytes(size);
-    for (u32 i = 0; i < size; ++i) bytes[i] = u8((i * 131u) ^ (i >> 13));
-    return bytes;
-}
-
-// A package source whose "package" is a folder of loose files, read through the disk-file layer
-// the way the packaged-file layer reads its data file: look-up misses fail without a callback,
-// opens and closes report at once, reads complete in alertable waits.
-class ClFolderSource : public IAsyncAssetSource {
+// The packaged-file source, failing its buffers on demand and noting the requester's word.
+class ClWatchedSource : public IAsyncAssetSource {
 public:
-    struct SFile {
-        SDiskFileSlot* slot = nullptr;
-        void* data = nullptr;
-        AsyncSourceDoneFn onDone = nullptr;
-        AsyncSourceFailedFn onFail = nullptr;
-        void* user = nullptr;
-    };
-
-    explicit ClFolderSource(std::string folder) : m_folder(std::move(folder)) {}
-
     u32 openAsync(const char* path, void** outFile, AsyncSourceOpenedFn onOpen, AsyncSourceFailedFn onFail,
                   void* user) override {
-        const std::string full = m_folder + "/" + path;
-        if (!fileExistsA(full.c_str())) return E_FILESTATUS_OPEN_FAILED;
-        auto* file = new SFile;
-        ++liveFiles;
-        *outFile = file;
-        u32 size = 0;
-        const u32 status = openDiskFileA(full.c_str(), &size, &file->slot);
-        if (status != E_FILESTATUS_OK) {
-            onFail(7, status, user);
-            return status;
-        }
-        onOpen(file, size, user);
-        return E_FILESTATUS_OK;
+        return m_inner->openAsync(path, outFile, onOpen, onFail, user);
     }
-
     bool prepareBuffers(void* file, u32 size, u32 alignment, u32 userWord) override {
         lastUserWord = userWord;
-        if (failBuffers) return false;
-        static_cast<SFile*>(file)->data = std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
-        return true;
+        return !failBuffers && m_inner->prepareBuffers(file, size, alignment, userWord);
     }
-
-    u32 readWholeAsync(void* file, u32 size, AsyncSourceDoneFn onDone, AsyncSourceFailedFn onFail, void* user) override {
-        SFile* f = remember(file, onDone, onFail, user);
-        return readDiskFileAsync(
-            f->slot, 0, size, f->data, [](SDiskFileSlot*, void* u) { static_cast<SFile*>(u)->onDone(static_cast<SFile*>(u)->user); },
-            f, [](SDiskFileSlot*, u32 error, void* u) { static_cast<SFile*>(u)->onFail(9, error, static_cast<SFile*>(u)->user); },
-            f);
+    u32 readWholeAsync(void* file, u32 size, AsyncSourceDoneFn onDone, AsyncSourceFailedFn onFail,
+                       void* user) override {
+        return m_inner->readWholeAsync(file, size, onDone, onFail, user);
     }
-
-    void* dataBuffer(void* file) override { return static_cast<SFile*>(file)->data; }
-
+    void* dataBuffer(void* file) override { return m_inner->dataBuffer(file); }
     u32 closeAsync(void* file, AsyncSourceDoneFn onClosed, AsyncSourceFailedFn onFail, void* user) override {
-        SFile* f = remember(file, onClosed, onFail, user);
-        SDiskFileSlot* slot = f->slot;
-        f->slot = nullptr;
-        return closeDiskFileWithCallbacks(
-            slot, [](SDiskFileSlot*, void* u) { static_cast<SFile*>(u)->onDone(static_cast<SFile*>(u)->user); }, f,
-            [](SDiskFileSlot*, u32 status, void* u) { static_cast<SFile*>(u)->onFail(8, status, static_cast<SFile*>(u)->user); },
-            f);
+        return m_inner->closeAsync(file, onClosed, onFail, user);
     }
+    void closeNow(void* file) override { m_inner->closeNow(file); }
+    void release(void* file) override { m_inner->release(file); }
 
-    void closeNow(void* file) override {
-        SFile* f = static_cast<SFile*>(file);
-        if (f->slot) closeDiskFile(f->slot);
-        f->slot = nullptr;
-    }
-
-    void release(void* file) override {
-        closeNow(file);
-        std::free(static_cast<SFile*>(file)->data);
-        delete static_cast<SFile*>(file);
-        --liveFiles;
-    }
-
-    int liveFiles = 0;
     bool failBuffers = false;
     u32 lastUserWord = 0;
 
 private:
-    static SFile* remember(void* file, AsyncSourceDoneFn onDone, AsyncSourceFailedFn onFail, void* user) {
-        SFile* f = static_cast<SFile*>(file);
-        f->onDone = onDone;
-        f->onFail = onFail;
-        f->user = user;
-        return f;
-    }
-
-    std::string m_folder;
+    IAsyncAssetSource* m_inner = packagedAssetSource();
 };
 
 struct SRequest {
@@ -115,7 +47,6 @@ struct SRequest {
     int failed = 0;
     s32 stage = 0;
     u32 error = 0;
-    u32 sizeAtDone = 0;
     std::vector<u8> bytesAtDone;
     std::vector<int>* order = nullptr;
     int id = 0;
@@ -124,7 +55,6 @@ struct SRequest {
 void requestDone(SAsyncAssetEntry* entry, void* user) {
     auto* request = static_cast<SRequest*>(user);
     ++request->done;
-    request->sizeAtDone = entry->size;
     const u8* data = static_cast<const u8*>(entry->data);
     request->bytesAtDone.assign(data, data + entry->size);
     if (request->order) request->order->push_back(request->id);
@@ -137,27 +67,26 @@ void requestFailed(SAsyncAssetEntry*, void* user, s32 stage, u32 error) {
     request->error = error;
 }
 
-class AsyncAsset : public ::testing::Test {
+// Disk loads read loose files of the data directory; packaged loads go through the watched
+// source to a package "ASPEC".
+class AsyncAsset : public PackageTest {
 protected:
-    void SetUp() override {
-        char name[] = "/tmp/velodrix_async_asset_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        m_directory = name;
-        m_source = std::make_unique<ClFolderSource>(m_directory);
-        fileLayerInit();
-    }
-
     void TearDown() override {
         EXPECT_EQ(getAsyncAssetCount(), 0u);
-        setAsyncAssetPackageSource(nullptr);
-        fileLayerShutdown();
-        std::filesystem::remove_all(m_directory);
+        PackageTest::TearDown();
     }
 
     std::string makeFile(const std::string& name, const std::vector<u8>& bytes) {
-        const std::string path = m_directory + "/" + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        return path;
+        writeFileBytes(m_root.path() / name, bytes);
+        return m_root.str() + "/" + name;
+    }
+    // The entry is stored compressed: the loader must hand it out inflated.
+    void packAndWatch(const std::string& name, const std::string& contents) {
+        writeSource("ASPEC", name, contents);
+        SPackageWriterOptions options;
+        options.compressPatterns = {"*"};
+        packAndMount("ASPEC", options);
+        setAsyncAssetPackageSource(&m_source);
     }
 
     SAsyncAssetEntry* queue(const std::string& path, SRequest* request, bool disk, u32 ownership = 1) {
@@ -179,8 +108,7 @@ protected:
         for (int i = 0; i < 100 && request.done == 0 && request.failed == 0; ++i) tick(1);
     }
 
-    std::string m_directory;
-    std::unique_ptr<ClFolderSource> m_source;
+    ClWatchedSource m_source;
 };
 
 // Every slot can be opened at once: nothing is left holding one.
@@ -199,7 +127,6 @@ TEST_F(AsyncAsset, ADiskLoadCallsOnDoneOnceWithTheWholeFile) {
     tickUntilReported(request);
     EXPECT_EQ(request.done, 1);
     EXPECT_EQ(request.failed, 0);
-    EXPECT_EQ(request.sizeAtDone, bytes.size());
     EXPECT_TRUE(request.bytesAtDone == bytes);
     EXPECT_TRUE(entry->doneReported);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(entry->data) % ASYNC_ASSET_ALIGNMENT, 0u);
@@ -210,23 +137,23 @@ TEST_F(AsyncAsset, ADiskLoadCallsOnDoneOnceWithTheWholeFile) {
     expectEverySlotFree(path);
 }
 
-TEST_F(AsyncAsset, APackagedLoadGoesThroughTheSourceAndKeepsItsFileObject) {
-    const std::vector<u8> bytes = patternBytes(5000);
-    makeFile("project.ini", bytes);
-    setAsyncAssetPackageSource(m_source.get());
+TEST_F(AsyncAsset, APackagedLoadArrivesUnpackedThroughTheSourceAndKeepsItsFileObject) {
+    const std::string text = repeatedText(20000, "loader ");
+    packAndWatch("Shaders/Glow.txt", text);
     SRequest request;
-    SAsyncAssetEntry* entry = queue("project.ini", &request, false, 4);
+    SAsyncAssetEntry* entry = queue("Shaders\\Glow.txt", &request, false, 4);
     tickUntilReported(request);
     ASSERT_EQ(request.done, 1);
-    EXPECT_TRUE(request.bytesAtDone == bytes);
-    EXPECT_EQ(m_source->lastUserWord, 4u);
+    EXPECT_EQ(std::string(request.bytesAtDone.begin(), request.bytesAtDone.end()), text);
+    EXPECT_EQ(m_source.lastUserWord, 4u);
     EXPECT_NE(entry->file, nullptr);
-    EXPECT_EQ(m_source->liveFiles, 1);
+    EXPECT_EQ(getAssetFileCount(), 1u);
     releaseAsyncAsset(entry);
-    EXPECT_EQ(m_source->liveFiles, 0);
+    EXPECT_EQ(getAssetFileCount(), 0u);
 }
 
 TEST_F(AsyncAsset, APathInNoPackageFailsAtTheFirstStepAndReportsAtTheNext) {
+    setAsyncAssetPackageSource(nullptr);  // no source: every packaged load fails at the open
     SRequest request;
     SAsyncAssetEntry* entry = queue("Shaders/missing.fxo", &request, false);
     stepAsyncAssetLoader();
@@ -242,7 +169,7 @@ TEST_F(AsyncAsset, APathInNoPackageFailsAtTheFirstStepAndReportsAtTheNext) {
     releaseAsyncAsset(entry);
 
     // The same with packages mounted, and for a path too long to keep.
-    setAsyncAssetPackageSource(m_source.get());
+    packAndWatch("other.txt", "other");
     SRequest missing, tooLong;
     SAsyncAssetEntry* first = queue("Shaders/missing.fxo", &missing, false);
     SAsyncAssetEntry* second = queue(std::string(FILE_PATH_LIMIT, 'x'), &tooLong, true);
@@ -314,7 +241,7 @@ TEST_F(AsyncAsset, ReleasingALoadInFlightWaitsUntilItsOperationHasEnded) {
     expectEverySlotFree(path);
 }
 
-TEST_F(AsyncAsset, AReadFailureEndsAtStageThreeAndGivesTheSlotBack) {
+TEST_F(AsyncAsset, ReadAndBufferFailuresEndAtTheirStagesAndGiveTheirFilesBack) {
     const std::string path = makeFile("shrinking.bin", patternBytes(2 * DISK_READ_PIECE_SIZE));
     SRequest request;
     SAsyncAssetEntry* entry = queue(path, &request, true);
@@ -328,20 +255,17 @@ TEST_F(AsyncAsset, AReadFailureEndsAtStageThreeAndGivesTheSlotBack) {
     EXPECT_EQ(entry->data, nullptr);
     releaseAsyncAsset(entry);
     expectEverySlotFree(path);
-}
 
-TEST_F(AsyncAsset, ABufferFailureEndsAtStageOneAndReleasesTheFileObject) {
-    makeFile("texture.png", patternBytes(64));
-    setAsyncAssetPackageSource(m_source.get());
-    m_source->failBuffers = true;
-    SRequest request;
-    SAsyncAssetEntry* entry = queue("texture.png", &request, false);
-    tickUntilReported(request);
-    EXPECT_EQ(request.failed, 1);
-    EXPECT_EQ(request.stage, E_ASYNCSTAGE_BUFFER);
-    EXPECT_EQ(request.error, 0u);
-    EXPECT_EQ(m_source->liveFiles, 0);
-    releaseAsyncAsset(entry);
+    packAndWatch("texture.png", repeatedText(64, "png"));
+    m_source.failBuffers = true;
+    SRequest buffers;
+    SAsyncAssetEntry* noBuffers = queue("texture.png", &buffers, false);
+    tickUntilReported(buffers);
+    EXPECT_EQ(buffers.failed, 1);
+    EXPECT_EQ(buffers.stage, E_ASYNCSTAGE_BUFFER);
+    EXPECT_EQ(buffers.error, 0u);
+    EXPECT_EQ(getAssetFileCount(), 0u);
+    releaseAsyncAsset(noBuffers);
 }
 
 TEST_F(AsyncAsset, AnUnknownStateStopsTheProgram) {

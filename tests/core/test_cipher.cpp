@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <string>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -54,7 +54,7 @@ Bytes decrypt(const Bytes& cipher, const u8* key = kKey, const u8* iv = kIv) {
     return takeBlock(block, u32(cipher.size()));
 }
 
-TEST(CipherKnownAnswers, CbcAes128ExampleOfSp800_38A) {
+TEST(CipherKnownAnswers, CbcAes128ExampleOfSp800_38AAndTheFips197AnswerUnderTheZeroIv) {
     const Bytes key = fromHex("2b7e151628aed2a6abf7158809cf4f3c");
     const Bytes iv = fromHex("000102030405060708090a0b0c0d0e0f");
     const Bytes plain = fromHex(
@@ -65,37 +65,25 @@ TEST(CipherKnownAnswers, CbcAes128ExampleOfSp800_38A) {
         "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7");
     EXPECT_EQ(encrypt(plain, false, key.data(), iv.data()), cipher);
     EXPECT_EQ(decrypt(cipher, key.data(), iv.data()), plain);
-}
 
-TEST(CipherKnownAnswers, OneBlockUnderTheZeroIvIsTheFips197Answer) {
-    u8 iv[16];
-    std::memset(iv, 0xAA, sizeof(iv));
-    makeZeroIvWithWord(iv, 0);
-    EXPECT_EQ(Bytes(iv, iv + 16), Bytes(16, 0));
-    EXPECT_EQ(encrypt(fromHex("00112233445566778899aabbccddeeff"), false, fromHex("000102030405060708090a0b0c0d0e0f").data(), iv),
+    u8 zeroIv[16];
+    std::memset(zeroIv, 0xAA, sizeof(zeroIv));
+    makeZeroIvWithWord(zeroIv, 0);
+    EXPECT_EQ(Bytes(zeroIv, zeroIv + 16), Bytes(16, 0));
+    const Bytes fipsKey = fromHex("000102030405060708090a0b0c0d0e0f");
+    EXPECT_EQ(encrypt(fromHex("00112233445566778899aabbccddeeff"), false, fipsKey.data(), zeroIv),
               fromHex("69c4e0d86a7b0430d8cdb78070b4c55a"));
-    makeZeroIvWithWord(iv, 0x04030201);
-    EXPECT_EQ(Bytes(iv, iv + 16), Bytes({1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    makeZeroIvWithWord(zeroIv, 0x04030201);
+    EXPECT_EQ(Bytes(zeroIv, zeroIv + 16), Bytes({1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST(CipherKeys, KeyFromTextKeepsAtMostFifteenCharacters) {
-    u8 key[16];
-    std::memset(key, 0xAA, sizeof(key));
-    makeKeyFromText(key, "secret");
-    EXPECT_EQ(Bytes(key, key + 16), Bytes({'s', 'e', 'c', 'r', 'e', 't', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    makeKeyFromText(key, "ABCDEFGHIJKLMNOPQRST");
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(key), 16), std::string("ABCDEFGHIJKLMNO\0", 16));
-}
-
-TEST(CipherSizes, PlaintextIsZeroPaddedToWholeBlocks) {
+TEST(CipherSizes, PlaintextIsZeroPaddedTheLengthBlockFollowsItAndKeysKeep15Characters) {
     EXPECT_EQ(encrypt(counting(16), false).size(), 16u);
     EXPECT_EQ(encrypt(counting(0), false).size(), 0u);
     Bytes padded = counting(17);
     padded.resize(32, 0);
     EXPECT_EQ(decrypt(encrypt(counting(17), false)), padded);
-}
 
-TEST(CipherWithLength, LengthBlockFollowsThePaddedTextAndRoundTrips) {
     const Bytes plain = decrypt(encrypt(counting(16), true));
     ASSERT_EQ(plain.size(), 32u);
     EXPECT_EQ(Bytes(plain.begin() + 16, plain.end()), Bytes({16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
@@ -108,6 +96,13 @@ TEST(CipherWithLength, LengthBlockFollowsThePaddedTextAndRoundTrips) {
         ASSERT_TRUE(decryptBufferWithLength(cipher.data(), u32(cipher.size()), &block, &length, kKey, kIv)) << n;
         EXPECT_EQ(takeBlock(block, length), counting(n));
     }
+
+    u8 key[16];
+    std::memset(key, 0xAA, sizeof(key));
+    makeKeyFromText(key, "secret");
+    EXPECT_EQ(Bytes(key, key + 16), Bytes({'s', 'e', 'c', 'r', 'e', 't', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    makeKeyFromText(key, "ABCDEFGHIJKLMNOPQRST");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(key), 16), std::string("ABCDEFGHIJKLMNO\0", 16));
 }
 
 // A ciphertext of `dataBlocks` zero blocks and a length block saying `storedLength`.
@@ -129,14 +124,12 @@ bool decryptsWithLength(const Bytes& cipher, size_t n) {
     return false;
 }
 
-TEST(CipherDamagedInput, StoredLengthBeyondTheDataIsRejected) {
+TEST(CipherDamagedInput, StoredLengthsBeyondTheDataAndPartBlocksAreRejected) {
     EXPECT_FALSE(decryptsWithLength(withStoredLength(1, 17), 32));
     EXPECT_FALSE(decryptsWithLength(withStoredLength(2, 0xFFFFFFFF), 48));
     EXPECT_FALSE(decryptsWithLength(withStoredLength(0, 1), 16));
     EXPECT_TRUE(decryptsWithLength(withStoredLength(2, 32), 48));
-}
-
-TEST(CipherDamagedInput, LengthsThatAreNotWholeBlocksAreRejected) {
+    // Lengths that are not whole blocks.
     const Bytes cipher = encrypt(counting(40), true);
     for (size_t n : {0, 15, 33, 47}) EXPECT_FALSE(decryptsWithLength(cipher, n)) << n;
     u8* block = reinterpret_cast<u8*>(&block);

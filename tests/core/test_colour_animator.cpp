@@ -1,10 +1,8 @@
 #include "core/colour_animator.h"
 
-#include <gtest/gtest.h>
+#include "tests/core/core_test_support.h"
 
-#include <stdexcept>
-
-#include "core/fatal_error.h"
+using namespace core_test;
 
 namespace {
 
@@ -27,17 +25,11 @@ u32 colourAtHalfway(u32 easing) {
     return animator.current;
 }
 
-[[noreturn]] void throwingHook(const char* reason) { throw std::runtime_error(reason); }
-
-class ColourAnimatorFatal : public ::testing::Test {
-protected:
-    void SetUp() override { setFatalErrorHook(throwingHook); }
-    void TearDown() override { setFatalErrorHook(nullptr); }
-};
+using ColourAnimatorFatal = FatalThrowingTest;
 
 }  // namespace
 
-TEST(ColourAnimator, LinearFadeTruncatesHalfwayAndStopsAtItsEnd) {
+TEST(ColourAnimator, LinearFadeTruncatesHalfwayStopsAtItsEndAndEasingsPassTheirFractions) {
     SColourAnimator animator;
     animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f));
     EXPECT_EQ(animator.current, BLACK);
@@ -50,15 +42,13 @@ TEST(ColourAnimator, LinearFadeTruncatesHalfwayAndStopsAtItsEnd) {
     animator.advance(0.5f);
     EXPECT_EQ(animator.current, WHITE);
     EXPECT_EQ(animator.active, 0u);
-}
 
-TEST(ColourAnimator, EasingsPassTheirWorkedFractionsAtHalfway) {
     EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_COSINE), 0xFF7F7F7Fu);         // 0.5
     EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_QUADRATIC_OUT), 0xFFBFBFBFu);  // 0.75
     EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_QUARTIC_OUT), 0xFFEFEFEFu);    // 0.9375
 }
 
-TEST(ColourAnimator, PulseSwingsFromColourAToColourBAndBackOverOnePeriod) {
+TEST(ColourAnimator, PulseSwingsToColourBAndBackOverOnePeriodAndOnlyABoundedOneEnds) {
     SColourAnimator animator;
     animator.start(pulseRecord(BLACK, WHITE, 2.0f));
     EXPECT_EQ(animator.current, BLACK);
@@ -69,20 +59,19 @@ TEST(ColourAnimator, PulseSwingsFromColourAToColourBAndBackOverOnePeriod) {
 
     for (int i = 0; i < 100; ++i) animator.advance(0.25f);
     EXPECT_EQ(animator.active, 1u);
+
+    // A bounded pulse ends at colourA once past its duration.
+    SColourAnimator bounded;
+    bounded.start(pulseRecord(BLACK, WHITE, 2.0f));
+    bounded.bounded = 1;
+    bounded.advance(2.0f);  // elapsed 1.5
+    EXPECT_EQ(bounded.active, 1u);
+    bounded.advance(1.0f);  // elapsed 2.5
+    EXPECT_EQ(bounded.active, 0u);
+    EXPECT_EQ(bounded.current, BLACK);
 }
 
-TEST(ColourAnimator, BoundedPulseEndsAtColourAOncePastItsDuration) {
-    SColourAnimator animator;
-    animator.start(pulseRecord(BLACK, WHITE, 2.0f));
-    animator.bounded = 1;
-    animator.advance(2.0f);  // elapsed 1.5
-    EXPECT_EQ(animator.active, 1u);
-    animator.advance(1.0f);  // elapsed 2.5
-    EXPECT_EQ(animator.active, 0u);
-    EXPECT_EQ(animator.current, BLACK);
-}
-
-TEST(ColourAnimator, ZeroDurationSetsColourBAtOnceAndStaysInactive) {
+TEST(ColourAnimator, ZeroDurationSetsColourBAtOnceAndAModeZeroRecordOnlySwitchesOff) {
     SColourAnimator animator;
     animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, 0x80112233u, 0.0f));
     EXPECT_EQ(animator.current, 0x80112233u);
@@ -90,6 +79,22 @@ TEST(ColourAnimator, ZeroDurationSetsColourBAtOnceAndStaysInactive) {
     EXPECT_EQ(animator.active, 0u);
     animator.advance(1.0f);
     EXPECT_EQ(animator.current, 0x80112233u);
+
+    animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f));
+    animator.advance(0.5f);
+    const u32 before = animator.current;
+
+    SColourAnimatorStart off = fadeRecord(E_COLOURANIM_EASE_LINEAR, 0x11111111u, 0x22222222u,
+                                          3.0f);
+    off.mode = E_COLOURANIM_OFF;
+    animator.start(off);
+    EXPECT_EQ(animator.mode, static_cast<u32>(E_COLOURANIM_OFF));
+    EXPECT_EQ(animator.current, before);
+    EXPECT_EQ(animator.colourA, BLACK);
+    EXPECT_EQ(animator.colourB, WHITE);
+
+    animator.advance(0.5f);
+    EXPECT_EQ(animator.current, before);
 }
 
 TEST(ColourAnimator, DelayHoldsTheColourThenCountsTheWholeStep) {
@@ -110,26 +115,7 @@ TEST(ColourAnimator, DelayHoldsTheColourThenCountsTheWholeStep) {
     EXPECT_EQ(animator.current, 0xFF7F7F7Fu);
 }
 
-TEST(ColourAnimator, ModeZeroRecordOnlySwitchesTheAnimatorOff) {
-    SColourAnimator animator;
-    animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f));
-    animator.advance(0.5f);
-    const u32 before = animator.current;
-
-    SColourAnimatorStart off = fadeRecord(E_COLOURANIM_EASE_LINEAR, 0x11111111u, 0x22222222u,
-                                          3.0f);
-    off.mode = E_COLOURANIM_OFF;
-    animator.start(off);
-    EXPECT_EQ(animator.mode, static_cast<u32>(E_COLOURANIM_OFF));
-    EXPECT_EQ(animator.current, before);
-    EXPECT_EQ(animator.colourA, BLACK);
-    EXPECT_EQ(animator.colourB, WHITE);
-
-    animator.advance(0.5f);
-    EXPECT_EQ(animator.current, before);
-}
-
-TEST(ColourAnimator, FadeFromCurrentStartsAtTheShownColour) {
+TEST(ColourAnimator, FadeFromCurrentStartsAtTheShownColourAndInitialElapsedAppliesAtOnce) {
     SColourAnimator animator;
     animator.setConstant(0xFF00FF00u);
     animator.fadeFromCurrent(0xFF0000FFu, 1.0f, E_COLOURANIM_EASE_LINEAR, 0.0f);
@@ -137,17 +123,13 @@ TEST(ColourAnimator, FadeFromCurrentStartsAtTheShownColour) {
     EXPECT_EQ(animator.current, 0xFF00FF00u);
     animator.advance(0.5f);
     EXPECT_EQ(animator.current, 0xFF007F7Fu);
-}
 
-TEST(ColourAnimator, InitialElapsedAppliesAtOnce) {
-    SColourAnimator animator;
+    animator = SColourAnimator();
     animator.fadeFromCurrentDelayed(WHITE, 1.0f, E_COLOURANIM_EASE_LINEAR, 0.0f, 0.5f);
     EXPECT_EQ(animator.current, 0x7F7F7F7Fu);  // from transparent black
     EXPECT_EQ(animator.active, 1u);
-}
 
-TEST(ColourAnimator, InitialElapsedPastTheEndFinishesAtOnce) {
-    SColourAnimator animator;
+    // Past the end it finishes at once.
     SColourAnimatorStart record = fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f);
     record.initialElapsed = 2.0f;
     animator.start(record);
@@ -155,22 +137,20 @@ TEST(ColourAnimator, InitialElapsedPastTheEndFinishesAtOnce) {
     EXPECT_EQ(animator.active, 0u);
 }
 
-TEST_F(ColourAnimatorFatal, InvalidModeStopsTheProgramWhenApplied) {
+TEST_F(ColourAnimatorFatal, InvalidModeOrEasingStopsTheProgramWhenApplied) {
     SColourAnimator animator;
     SColourAnimatorStart record = fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f);
     record.mode = 3;
     animator.start(record);
-    EXPECT_THROW(animator.advance(0.1f), std::runtime_error);
-}
+    EXPECT_THROW(animator.advance(0.1f), SFatal);
 
-TEST_F(ColourAnimatorFatal, InvalidEasingStopsTheProgramWhenApplied) {
     SColourAnimator fade;
     fade.start(fadeRecord(5, BLACK, WHITE, 1.0f));
-    EXPECT_THROW(fade.advance(0.1f), std::runtime_error);
+    EXPECT_THROW(fade.advance(0.1f), SFatal);
 
     SColourAnimator pulse;
-    SColourAnimatorStart record = pulseRecord(BLACK, WHITE, 1.0f);
+    record = pulseRecord(BLACK, WHITE, 1.0f);
     record.easing = E_COLOURANIM_EASE_LINEAR;
     pulse.start(record);
-    EXPECT_THROW(pulse.advance(0.1f), std::runtime_error);
+    EXPECT_THROW(pulse.advance(0.1f), SFatal);
 }

@@ -1,23 +1,16 @@
 #include "core/config.h"
 #include "core/directories.h"
 #include "core/fatal_error.h"
-#include "core/file_layer.h"
 #include "core/name_hash.h"
 #include "core/package_format.h"
-#include "core/package_writer.h"
 #include "core/packages.h"
 #include "core/text_reader.h"
+#include "tests/core/core_test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
+using namespace core_test;
 
 namespace {
 
@@ -39,25 +32,46 @@ protected:
     std::string m_text;
 };
 
-}  // namespace
-
-TEST_F(Config, ValuesReadByTheirForm) {
-    parse("INT 12\nHEX 0x1F\nNEG -3\nFLOAT 2.5\nPLUS +5\nEXP 1e3\nWORD hello\n");
-    EXPECT_EQ(configGetInt("INT"), 12);
-    EXPECT_STREQ(configGetString("INT"), "12");
-    EXPECT_EQ(configGetInt("HEX"), 31);
-    EXPECT_EQ(configGetInt("NEG"), -3);
-    EXPECT_FLOAT_EQ(configGetFloat("FLOAT"), 2.5f);
-    EXPECT_EQ(configGetInt("PLUS"), 0);
-    EXPECT_EQ(configGetFloat("PLUS"), 0.0f);
-    EXPECT_STREQ(configGetString("PLUS"), "+5");
-    EXPECT_EQ(configGetInt("EXP"), 0);
-    EXPECT_STREQ(configGetString("EXP"), "1e3");
-    EXPECT_EQ(configGetInt("WORD"), 0);
-    EXPECT_STREQ(configGetString("WORD"), "hello");
+// Lines "K0 0" to "K<count-1> <count-1>".
+std::string numberedKeys(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += "K" + std::to_string(i) + " " + std::to_string(i) + "\n";
+    return text;
 }
 
-TEST_F(Config, WrongGetterConvertsTheValue) {
+}  // namespace
+
+TEST_F(Config, ValuesReadByTheirFormAndASignOrPointAloneIsText) {
+    parse("INT 12\nHEX 0x1F\nNEG -3\nFLOAT 2.5\nPLUS +5\nEXP 1e3\nWORD hello\nDASH -\nDOT .\nBIGHEX 0x123456789\n");
+    // Every value keeps its text; hex with more than 8 digits keeps its low 32 bits.
+    const struct {
+        const char* key;
+        s32 value;
+        const char* text;
+    } values[] = {{"INT", 12, "12"}, {"HEX", 31, "0x1F"},  {"NEG", -3, "-3"},  {"PLUS", 0, "+5"},
+                  {"EXP", 0, "1e3"}, {"WORD", 0, "hello"}, {"DASH", 0, "-"},   {"DOT", 0, "."},
+                  {"BIGHEX", 0x23456789, "0x123456789"}};
+    for (const auto& [key, value, text] : values) {
+        EXPECT_EQ(configGetInt(key), value) << key;
+        EXPECT_STREQ(configGetString(key), text);
+    }
+    EXPECT_FLOAT_EQ(configGetFloat("FLOAT"), 2.5f);
+    EXPECT_EQ(configGetFloat("PLUS"), 0.0f);
+    EXPECT_EQ(configGetFloat("DOT"), 0.0f);
+}
+
+TEST_F(Config, WrongGetterConvertsTheValueAndAbsentKeysGiveZeroAndNull) {
+    parse("PRESENT 1\n");
+    EXPECT_EQ(configGetInt("ABSENT"), 0);
+    EXPECT_EQ(configGetFloat("ABSENT"), 0.0f);
+    EXPECT_EQ(configGetString("ABSENT"), nullptr);
+    EXPECT_FALSE(configHasKey("ABSENT"));
+    EXPECT_FALSE(configHasKey(nullptr));
+    EXPECT_TRUE(configHasKey("present"));
+    configFree();
+    EXPECT_FALSE(configHasKey("PRESENT"));
+    EXPECT_EQ(configGetInt("PRESENT"), 0);
+
     parse("FIXED_DT 1\nEND_GAME_EARLY_TIME 30\nFLAG 1.0\nNEG_FLOAT -2.75\nHEX 0xFFFFFFFF\n");
     EXPECT_EQ(configGetFloat("FIXED_DT"), 1.0f);
     EXPECT_EQ(configGetFloat("Fixed_DT"), 1.0f);
@@ -67,24 +81,11 @@ TEST_F(Config, WrongGetterConvertsTheValue) {
     EXPECT_EQ(configGetFloat("HEX"), -1.0f);
 }
 
-TEST_F(Config, AbsentKeysGiveZeroAndNull) {
-    parse("PRESENT 1\n");
-    EXPECT_EQ(configGetInt("ABSENT"), 0);
-    EXPECT_EQ(configGetFloat("ABSENT"), 0.0f);
-    EXPECT_EQ(configGetString("ABSENT"), nullptr);
-    EXPECT_FALSE(configHasKey("ABSENT"));
-    EXPECT_FALSE(configHasKey(nullptr));
-    EXPECT_TRUE(configHasKey("present"));
-}
-
-TEST_F(Config, QuotedValueKeepsBlanksAndTrailingNoteFallsAway) {
-    parse("GAME_MUSIC_FILE \"My Music/a song.ogg\" // the song\nRESOLUTION 720 // lines\n");
+TEST_F(Config, QuotesKeepBlanksAndCommentsFallAway) {
+    parse("GAME_MUSIC_FILE \"My Music/a song.ogg\" // the song\nRESOLUTION 720 // lines\n"
+          "// FULLSCREEN 1\n  / / NOVSYNC 1\nLANG ger\n");
     EXPECT_STREQ(configGetString("GAME_MUSIC_FILE"), "My Music/a song.ogg");
     EXPECT_EQ(configGetInt("RESOLUTION"), 720);
-}
-
-TEST_F(Config, CommentLinesAreSkipped) {
-    parse("// FULLSCREEN 1\n  / / NOVSYNC 1\nLANG ger\n");
     EXPECT_FALSE(configHasKey("FULLSCREEN"));
     EXPECT_FALSE(configHasKey("NOVSYNC"));
     EXPECT_STREQ(configGetString("LANG"), "ger");
@@ -103,50 +104,41 @@ TEST_F(Config, LaterDuplicateWinsAndOtherKeysStayFindable) {
     }
 }
 
-TEST_F(Config, OverlongKeyIsCutTheSameWayWhenReadBack) {
+TEST_F(Config, OverlongKeyIsCutTheSameWayWhenReadBackAndAKeyWithoutValueMakesNoEntry) {
     const std::string key31(31, 'K');
     parse(key31 + "_TAIL 5\n");
     EXPECT_EQ(configGetInt((key31 + "_TAIL").c_str()), 5);
     EXPECT_EQ(configGetInt((key31 + "_OTHER").c_str()), 5);
     EXPECT_EQ(configGetInt(key31.c_str()), 5);
     EXPECT_FALSE(configHasKey(std::string(30, 'K').c_str()));
-}
 
-TEST_F(Config, KeyWithoutValueCreatesNoEntry) {
     parse("LONELY\nEMPTY \"\"\nNEXT 2\n");
     EXPECT_FALSE(configHasKey("LONELY"));
     EXPECT_FALSE(configHasKey("EMPTY"));
     EXPECT_EQ(configGetInt("NEXT"), 2);
 }
 
-TEST_F(Config, The128thKeyLineEndsParsing) {
-    std::string text;
-    for (int i = 0; i < 130; ++i) text += "K" + std::to_string(i) + " " + std::to_string(i) + "\n";
-    parse(text);
+TEST_F(Config, The128thKeyLineEndsParsingAndAnEmptyValueUsesUpARecord) {
+    parse(numberedKeys(130));
     EXPECT_EQ(configGetInt("K126"), 126);
     EXPECT_FALSE(configHasKey("K127"));
     EXPECT_FALSE(configHasKey("K129"));
     EXPECT_FALSE(configSetValue("LATE", "1"));
-}
 
-TEST_F(Config, EmptyValueUsesUpARecord) {
-    std::string text;
-    for (int i = 0; i < 126; ++i) text += "K" + std::to_string(i) + " " + std::to_string(i) + "\n";
-    text += "BLANK \"\"\nLAST 1\n";
-    parse(text);
+    configFree();
+    configClear();
+    parse(numberedKeys(126) + "BLANK \"\"\nLAST 1\n");
     EXPECT_FALSE(configHasKey("BLANK"));
     EXPECT_FALSE(configHasKey("LAST"));
 }
 
-TEST_F(Config, CrLfFileReadsLikeLf) {
+TEST_F(Config, CrLfFileReadsLikeLfAndALineLongerThanItsBufferGoesOnAsTheNextLine) {
     parse("// dev\r\nLANG eng\r\nFULLSCREEN 0\r\n\r\nRESOLUTION 720\r\nFLOAT 0.5\r\n");
     EXPECT_STREQ(configGetString("LANG"), "eng");
     EXPECT_TRUE(configHasKey("FULLSCREEN"));
     EXPECT_EQ(configGetInt("RESOLUTION"), 720);
     EXPECT_FLOAT_EQ(configGetFloat("FLOAT"), 0.5f);
-}
 
-TEST_F(Config, LineLongerThanItsBufferGoesOnAsTheNextLine) {
     // The value is cut to 255 characters; the piece past 2,047 bytes is a line of its own,
     // here a key with no value.
     const std::string longValue(CONFIG_LINE_LENGTH + 100, 'v');
@@ -157,38 +149,15 @@ TEST_F(Config, LineLongerThanItsBufferGoesOnAsTheNextLine) {
     EXPECT_EQ(configGetInt("TAIL"), 9);
 }
 
-TEST_F(Config, SignAndPointAloneAreText) {
-    parse("DASH -\nDOT .\nBIGHEX 0x123456789\n");
-    EXPECT_EQ(configGetInt("DASH"), 0);
-    EXPECT_STREQ(configGetString("DASH"), "-");
-    EXPECT_EQ(configGetFloat("DOT"), 0.0f);
-    EXPECT_STREQ(configGetString("DOT"), ".");
-    EXPECT_EQ(configGetInt("BIGHEX"), 0x23456789);
-}
-
-TEST_F(Config, FreedTableReadsAsEmpty) {
-    parse("KEY 1\n");
-    configFree();
-    EXPECT_FALSE(configHasKey("KEY"));
-    EXPECT_EQ(configGetInt("KEY"), 0);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Loading from mounted packages
 
 namespace {
 
-[[noreturn]] void throwOnFatal(const char* reason) { throw std::runtime_error(reason); }
-
-class ConfigLoad : public ::testing::Test {
+class ConfigLoad : public PackageTest {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/velodrix_config_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        m_root = name;
-        setDataDir((m_root.string() + "/").c_str());
-        fileLayerInit();
-        packagesInit();
+        PackageTest::SetUp();
         configClear();
         setFatalErrorHook(throwOnFatal);
     }
@@ -196,85 +165,63 @@ protected:
         setFatalErrorHook(nullptr);
         closeTextSource();
         configFree();
-        packagesShutdown();
-        fileLayerShutdown();
-        setDataDir("");
-        fs::remove_all(m_root);
+        PackageTest::TearDown();
     }
 
-    void addFile(const std::string& relativePath, const std::string& text) {
-        const fs::path path = m_root / "src" / relativePath;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
-    }
     void mount() {
         SPackageWriterOptions options;
         options.compressPatterns.push_back("*.txt");
-        std::string error;
-        ASSERT_TRUE(packageWriterPackFolder((m_root / "src").c_str(), m_root.c_str(), "ASPEC", options, &error))
-            << error;
-        ASSERT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
+        packAndMount("ASPEC", options);
     }
-
-    fs::path m_root;
 };
 
 }  // namespace
 
 TEST_F(ConfigLoad, ReadsTheSettingsFileFromAMountedPackage) {
-    addFile("project.ini", "// dev and CI\r\nLANG GER\r\nFIXED_DT 1\r\nRESOLUTION 720\r\n");
+    writeSource("ASPEC", "project.ini", "// dev and CI\r\nLANG GER\r\nFIXED_DT 1\r\nRESOLUTION 720\r\n");
     mount();
     ASSERT_TRUE(configLoad("project.ini"));
     EXPECT_EQ(configGetFloat("FIXED_DT"), 1.0f);
     EXPECT_EQ(configGetInt("RESOLUTION"), 720);
     buildLangDir();
-    EXPECT_EQ(std::string(getLangDir()), m_root.string() + "/Lang\\ger\\");
+    EXPECT_EQ(std::string(getLangDir()), m_root.str() + "/Lang\\ger\\");
     // The file object went back to the pool with the source.
     EXPECT_EQ(getAssetFileCount(), 0u);
 }
 
-TEST_F(ConfigLoad, MissingFileFailsToLoad) {
+TEST_F(ConfigLoad, MissingOrZeroByteFileFailsToLoad) {
     EXPECT_FALSE(configLoad("project.ini"));
-    addFile("other.ini", "KEY 1\n");
+    writeSource("ASPEC", "other.ini", "KEY 1\n");
     mount();
     EXPECT_FALSE(configLoad("project.ini"));
     EXPECT_FALSE(configHasKey("KEY"));
-}
 
-TEST_F(ConfigLoad, ZeroByteFileFailsToLoad) {
     // The package writer refuses empty files, so this package is put together by hand.
     SPackageTableInput input;
     input.pathHash = crc32TextNoCase("project.ini");
     input.entry.size = 0;
     std::vector<u8> table;
     ASSERT_EQ(packageTableBuild(&input, 1, &table).error, E_PACKAGEBUILD_OK);
-    std::ofstream(m_root / packageFileName("ASPEC", ".mtc"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(table.data()), std::streamsize(table.size()));
-    std::ofstream(m_root / packageFileName("ASPEC", ".mdf"), std::ios::binary) << std::string(16, 'x');
-    ASSERT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
+    writeFileBytes(packageFile("AAM", ".mtc"), table);
+    writeFileText(packageFile("AAM", ".mdf"), std::string(16, 'x'));
+    ASSERT_EQ(archiveMount("AAM", 4, nullptr), 1u);
 
     ASSERT_EQ(packagedFileExists("project.ini", PACKAGE_ID_ANY), 1u);
     EXPECT_FALSE(configLoad("project.ini"));
-    EXPECT_FALSE(openTextSource((m_root.string() + "/project.ini").c_str()));
+    EXPECT_FALSE(openTextSource((m_root.str() + "/project.ini").c_str()));
     EXPECT_EQ(getAssetFileCount(), 0u);
 }
 
 TEST_F(ConfigLoad, PackagedTextSourceReadsTokensAndNamesItselfInErrors) {
-    addFile("Camera/CameraFrames.txt", "// frames\nframe UI\n0 1 2\n");
+    writeSource("ASPEC", "Camera/CameraFrames.txt", "// frames\nframe UI\n0 1 2\n");
     mount();
-    const std::string path = m_root.string() + "/Camera/CameraFrames.txt";
-    ASSERT_TRUE(openTextSource(path.c_str()));
+    ASSERT_TRUE(openTextSource((m_root.str() + "/Camera/CameraFrames.txt").c_str()));
     EXPECT_EQ(getAssetFileCount(), 1u);
     expectToken("FRAME");
     EXPECT_STREQ(readToken(), "UI");
-    try {
-        expectToken("position");
-        FAIL() << "a wrong token must be fatal";
-    } catch (const std::runtime_error& error) {
-        const std::string reason = error.what();
-        EXPECT_NE(reason.find("CameraFrames.txt: line 3"), std::string::npos) << reason;
-    }
+    const std::string reason = fatalReasonOf([] { expectToken("position"); });
+    EXPECT_NE(reason.find("CameraFrames.txt: line 3"), std::string::npos) << reason;
     closeTextSource();
     EXPECT_EQ(getAssetFileCount(), 0u);
-    EXPECT_FALSE(openTextSource((m_root.string() + "/Camera/Missing.txt").c_str()));
+    EXPECT_FALSE(openTextSource((m_root.str() + "/Camera/Missing.txt").c_str()));
 }

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -42,7 +41,7 @@ protected:
     std::vector<SCritSection*> m_locks;
 };
 
-TEST_F(CritSectionPool, ThirtyThirdCreateFailsAndReportsTheExhaustion) {
+TEST_F(CritSectionPool, ThirtyThirdCreateFailsReportsTheExhaustionAndAFreedRecordIsReused) {
     EXPECT_EQ(fillPool() + m_usedAtStart, CRIT_SECTION_POOL_CAPACITY);
     EXPECT_EQ(critSectionPoolUseCount(), CRIT_SECTION_POOL_CAPACITY);
     EXPECT_EQ(critSectionPoolPeakUse(), CRIT_SECTION_POOL_CAPACITY);
@@ -59,9 +58,7 @@ TEST_F(CritSectionPool, ThirtyThirdCreateFailsAndReportsTheExhaustion) {
     const size_t first = reported.find(line);
     ASSERT_NE(first, std::string::npos) << reported;
     EXPECT_NE(reported.find(line, first + 1), std::string::npos) << "every exhaustion is reported";
-}
 
-TEST_F(CritSectionPool, FreedRecordIsReusedByTheNextCreate) {
     fillPool();
     ASSERT_GE(m_locks.size(), 3u);
     // A record from the middle: the last record in use takes its place.
@@ -82,7 +79,7 @@ TEST_F(CritSectionPool, FreedRecordIsReusedByTheNextCreate) {
     }
 }
 
-TEST_F(CritSectionPool, PeakUseCountsTheMostLocksInUseAtOnce) {
+TEST_F(CritSectionPool, PeakUseCountsTheMostLocksInUseAtOnceAndNullLocksAreSkipped) {
     const u32 peakBefore = critSectionPoolPeakUse();
     SCritSection* a = nullptr;
     SCritSection* b = nullptr;
@@ -92,9 +89,8 @@ TEST_F(CritSectionPool, PeakUseCountsTheMostLocksInUseAtOnce) {
     critSectionDestroy(b);
     EXPECT_EQ(critSectionPoolPeakUse(), std::max(peakBefore, m_usedAtStart + 2));
     EXPECT_EQ(critSectionPoolUseCount(), m_usedAtStart);
-}
 
-TEST_F(CritSectionPool, NullLockIsSkipped) {
+    // A null lock (a failed create) is skipped.
     critSectionEnter(nullptr);
     critSectionLeave(nullptr);
     EXPECT_EQ(critSectionTryEnter(nullptr), 0);
@@ -174,16 +170,14 @@ TEST_F(CritSectionPool, ConcurrentCreateAndDestroyKeepThePoolConsistent) {
     EXPECT_EQ(critSectionPoolUseCount(), m_usedAtStart + 1);
 }
 
-TEST_F(CritSectionPool, CreateOrDieStopsNamingTheOwnerWhenExhausted) {
+TEST_F(CritSectionPool, CreateOrDieStopsNamingTheOwnerWhenExhaustedAndADoubleDestroyStops) {
     EXPECT_EXIT(
         {
             fillPool();
             critSectionCreateOrDie("the log record");
         },
         ::testing::ExitedWithCode(3), "no pooled lock left for the log record");
-}
 
-TEST_F(CritSectionPool, DestroyingALockTwiceStops) {
     EXPECT_EXIT(
         {
             SCritSection* lock = critSectionCreateOrDie("test");
@@ -198,21 +192,15 @@ TEST_F(CritSectionPool, ShutdownReturnsEveryRecordAndCreateSetsThePoolUpAgain) {
     EXPECT_EXIT(
         {
             SCritSection* old = critSectionCreateOrDie("test");
-            const bool shutdownReturnsZero = critSectionPoolShutdown() == 0;
-            const bool emptyAfterShutdown = critSectionPoolUseCount() == 0;
+            bool ok = critSectionPoolShutdown() == 0 && critSectionPoolUseCount() == 0;
             critSectionDestroy(old);  // already deleted by the shutdown: ignored
             SCritSection* fresh = nullptr;
-            const bool created = critSectionCreate(&fresh) == 1;
-            const bool counted = critSectionPoolUseCount() == 1 && critSectionPoolPeakUse() == 1;
+            ok = ok && critSectionCreate(&fresh) == 1;
+            ok = ok && critSectionPoolUseCount() == 1 && critSectionPoolPeakUse() == 1;
             critSectionEnter(fresh);
             critSectionLeave(fresh);
             critSectionPoolShutdown();
-            if (!shutdownReturnsZero || !emptyAfterShutdown || !created || !counted) {
-                std::fprintf(stderr, "shutdown=%d empty=%d created=%d counted=%d\n", shutdownReturnsZero,
-                             emptyAfterShutdown, created, counted);
-                std::_Exit(1);
-            }
-            std::_Exit(0);
+            std::_Exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
 }

@@ -1,14 +1,16 @@
 // SHA-256 with a 4-byte value, and digest trailers on buffers and files.
 #include "core/digest.h"
 
-#include <gtest/gtest.h>
+#include "tests/core/core_test_support.h"
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <unistd.h>
+
+using namespace core_test;
 
 namespace {
 
@@ -35,14 +37,12 @@ std::string withTrailer(const std::string& bytes, u32 value) {
 
 bool verify(const std::string& bytes, u32 value) { return verifyTrailingDigest(bytes.data(), u32(bytes.size()), value); }
 
-TEST(Digest, ValueFollowsTheBytesLittleEndian) {
+TEST(Digest, ValueFollowsTheBytesAndTheTrailerVerifiesOnlyWithItUnchangedAndWhole) {
     EXPECT_EQ(digestHex("abc", 1), "bbae2a4e19bc4aaeb37c49398fc50d4b41a01298443f3208bc4cc3399a9de850");
     // The published two-block vector, its last four characters "nopq" given as the value.
     EXPECT_EQ(digestHex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnop", 0x71706F6E),
               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-}
 
-TEST(DigestTrailer, VerifiesOnlyWithItsValueAndUnchangedBytes) {
     const std::string content = "spectral frames";
     const std::string sealed = withTrailer(content, 407162);
     ASSERT_EQ(sealed.size(), content.size() + DIGEST_SIZE);
@@ -56,9 +56,7 @@ TEST(DigestTrailer, VerifiesOnlyWithItsValueAndUnchangedBytes) {
     }
     EXPECT_FALSE(verify(sealed.substr(0, sealed.size() - 1), 407162));
     EXPECT_FALSE(verify(sealed + "x", 407162));
-}
 
-TEST(DigestTrailer, ShortBuffersAreRejectedAndEmptyContentSeals) {
     EXPECT_FALSE(verify("", 0));
     EXPECT_FALSE(verify(std::string(31, '\0'), 0));
     EXPECT_TRUE(verify(withTrailer("", 5), 5));
@@ -66,42 +64,29 @@ TEST(DigestTrailer, ShortBuffersAreRejectedAndEmptyContentSeals) {
 
 class DigestFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char name[] = "/tmp/velodrix_digest_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        m_root = name;
-    }
-    void TearDown() override { std::system(("rm -rf '" + m_root + "'").c_str()); }
-
     // The path as the game writes it: UTF-16 with '\' separators.
     static std::u16string gamePath(const std::string& systemPath) {
         std::u16string wide;
         for (char c : systemPath) wide += c == '/' ? u'\\' : char16_t(u8(c));
         return wide;
     }
-    static std::string readAll(const std::string& path) {
-        std::ostringstream out;
-        out << std::ifstream(path, std::ios::binary).rdbuf();
-        return out.str();
-    }
 
-    std::string m_root;
+    ClTempDir m_dir;
+    const std::string m_root = m_dir.str();
 };
 
-TEST_F(DigestFile, TrailerOfTheWholeContentIsAppended) {
+TEST_F(DigestFile, TrailerOfTheWholeContentIsAppendedAndFilesThatCannotBeWrittenFail) {
     const std::string path = m_root + "/cache.sec";
     std::string content;
     for (int i = 0; i < 5000; ++i) content += char(i * 7);
     std::ofstream(path, std::ios::binary) << content;
     ASSERT_TRUE(appendDigestToFile(gamePath(path).c_str(), 407162));
-    EXPECT_EQ(readAll(path), withTrailer(content, 407162));
+    EXPECT_EQ(readFileText(path), withTrailer(content, 407162));
 
     const std::string created = m_root + "/new.sbc";
     ASSERT_TRUE(appendDigestToFile(gamePath(created).c_str(), 3));
-    EXPECT_EQ(readAll(created), withTrailer("", 3));
-}
+    EXPECT_EQ(readFileText(created), withTrailer("", 3));
 
-TEST_F(DigestFile, FilesThatCannotBeOpenedOrWrittenFail) {
     EXPECT_FALSE(appendDigestToFile(gamePath(m_root + "/no/such/folder/file").c_str(), 0));
     EXPECT_FALSE(appendDigestToFile(gamePath(m_root).c_str(), 0));
     // A full disk: the write is buffered, so the failure shows only when the file is closed.

@@ -29,17 +29,14 @@ void expectUnitFrame(const ClMatrix33& m) {
 
 }  // namespace
 
-TEST(LookRotation, ColumnsAreRightUpAndBackward) {
+TEST(LookRotation, ColumnsAreRightUpAndBackwardAndParallelUpVectorsFallBack) {
     ClMatrix33 m;
     makeLookRotation(ClVec3(0.0f, 0.0f, -2.0f), &m, ClVec3(0.0f, 1.0f, 0.0f));
     expectVec3Near(m.getColumn(0), ClVec3(1.0f, 0.0f, 0.0f));
     expectVec3Near(m.getColumn(1), ClVec3(0.0f, 1.0f, 0.0f));
     expectVec3Near(m.getColumn(2), ClVec3(0.0f, 0.0f, 1.0f));
-}
 
-// Forward along the up vector once used (0, 0, 1) and, along z too, stopped the program.
-TEST(LookRotation, ParallelUpVectorsFallBackToAUsableAxis) {
-    ClMatrix33 m;
+    // Forward along the up vector once used (0, 0, 1) and, along z too, stopped the program.
     makeLookRotation(ClVec3(0.0f, 1.0f, 0.0f), &m, ClVec3(0.0f, 1.0f, 0.0f));
     expectUnitFrame(m);
     expectVec3Near(m.getColumn(1), ClVec3(0.0f, 0.0f, 1.0f));
@@ -53,7 +50,7 @@ TEST(LookRotation, ParallelUpVectorsFallBackToAUsableAxis) {
     expectVec3Near(m.getColumn(2), ClVec3(0.0f, 0.0f, 1.0f), 0.0f);
 }
 
-TEST(RotationBetweenDirections, CarriesTheFirstDirectionOntoTheSecond) {
+TEST(RotationBetweenDirections, CarriesTheFirstOntoTheSecondAndTurnsAFacingTowardTheTarget) {
     const ClVec3 a = ClVec3(1.0f, 0.0f, 0.0f);
     const ClVec3 b = ClVec3(0.0f, 0.3f, 0.8f).normalized();
     expectVec3Near(rotationBetweenDirections(a, b).transformPoint(a), b);
@@ -63,11 +60,9 @@ TEST(RotationBetweenDirections, CarriesTheFirstDirectionOntoTheSecond) {
     const ClMatrix44 reverse = rotationBetweenDirections(a, a.negated());
     expectVec3Near(reverse.transformPoint(a), a.negated());
     EXPECT_NEAR(reverse.transformPoint(b).length(), 1.0f, 1e-6f);
-}
 
-// A station whose branch axis A should come to face the ship along U: its facing F must turn
-// the same way as A does.
-TEST(RotationBetweenDirections, TurningTheFacingAsARowVectorMovesTheBranchTowardTheTarget) {
+    // A station whose branch axis A should come to face the ship along U: its facing F must turn
+    // the same way as A does.
     const f32 yaw = 0.4f;
     ClMatrix44 entity;
     entity.setRotationY(yaw);
@@ -85,7 +80,7 @@ TEST(RotationBetweenDirections, TurningTheFacingAsARowVectorMovesTheBranchToward
     expectVec3Near(turned.transformPoint(ClVec3(0.0f, 0.0f, -1.0f)), target);
 }
 
-TEST(ClampDirectionToCone, InsideIsUnchangedOutsideLandsOnTheEdge) {
+TEST(ClampDirectionToCone, InsideIsUnchangedOutsideLandsOnTheEdgeAlsoInThePlaneNormalForm) {
     const ClVec3 axis(1.0f, 0.0f, 0.0f);
     const ClVec3 inside = ClVec3(1.0f, 0.5f, 0.0f).normalized();
     const ClVec3 kept = clampDirectionToCone(inside, axis, MATH_PI / 4.0f);
@@ -100,12 +95,9 @@ TEST(ClampDirectionToCone, InsideIsUnchangedOutsideLandsOnTheEdge) {
     const ClVec3 opposite = clampDirectionToCone(axis.negated(), axis, 0.5f);
     EXPECT_NEAR(opposite.dot(axis), std::cos(0.5f), 1e-6f);
     EXPECT_NEAR(opposite.length(), 1.0f, 1e-6f);
-}
 
-// The arm's call: plane normal N = normalise(A x L); cos(limit) A + or - sqrt(1 - cos^2) P with
-// P = A x N and the side chosen by the sign of D . P.
-TEST(ClampDirectionToCone, PlaneNormalFormMatchesTheArmsExpectedResult) {
-    const ClVec3 axis(1.0f, 0.0f, 0.0f);
+    // The arm's call: plane normal N = normalise(A x L); cos(limit) A + or - sqrt(1 - cos^2) P with
+    // P = A x N and the side chosen by the sign of D . P.
     const ClVec3 towardShip(-0.3f, 0.4f, 0.9f);
     const ClVec3 d = towardShip.normalized();
     const ClVec3 n = axis.cross(towardShip).normalized();

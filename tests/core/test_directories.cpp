@@ -21,61 +21,24 @@ protected:
     void TearDown() override { configFree(); }
 };
 
-std::u16string fileName(const char16_t* path, bool withExtension) {
-    char16_t out[PATH_PART_LENGTH];
-    getFileNameW(path, out, withExtension);
-    return out;
-}
+// The parts of a path: directory, file name with and without its extension, extension.
+struct SPathParts {
+    std::u16string directory, name, bareName, extension;
+    bool operator==(const SPathParts&) const = default;
+};
 
-std::u16string directory(const char16_t* path) {
-    char16_t out[PATH_PART_LENGTH];
-    getDirectoryW(path, out);
-    return out;
-}
-
-std::u16string extension(const char16_t* path) {
-    char16_t out[PATH_PART_LENGTH];
-    getExtensionW(path, out);
-    return out;
+SPathParts partsOf(const std::u16string& path) {
+    char16_t out[4][PATH_PART_LENGTH];
+    getDirectoryW(path.c_str(), out[0]);
+    getFileNameW(path.c_str(), out[1], true);
+    getFileNameW(path.c_str(), out[2], false);
+    getExtensionW(path.c_str(), out[3]);
+    return {out[0], out[1], out[2], out[3]};
 }
 
 }  // namespace
 
-TEST_F(Directories, SetDataDirResetsUserDataDir) {
-    setUserDataDirW(u"/home/x\\");
-    setDataDir("data/");
-    EXPECT_STREQ(getDataDir(), "data/");
-    EXPECT_EQ(std::u16string(getDataDirW()), u"data/");
-    EXPECT_EQ(std::u16string(getUserDataDirW()), u".\\");
-}
-
-TEST_F(Directories, LanguageComesFromTheSettingWithoutRegardToCase) {
-    EXPECT_EQ(chooseLanguage(), 0);
-    configSetValue("LANG", "GER");
-    EXPECT_EQ(chooseLanguage(), 2);
-    buildLangDir();
-    EXPECT_STREQ(getLangDir(), "./Lang\\ger\\");
-    EXPECT_EQ(getLanguageIndex(), 2);
-}
-
-TEST_F(Directories, UnknownLanguageFallsBackToEnglish) {
-    configSetValue("LANG", "xyz");
-    EXPECT_EQ(chooseLanguage(), 0);
-    buildLangDir();
-    EXPECT_STREQ(getLangDir(), "./Lang\\eng\\");
-    EXPECT_EQ(getLanguageIndex(), 0);
-}
-
-TEST_F(Directories, LanguageCodesInIndexOrder) {
-    EXPECT_EQ(languageIndexOfCode("ENG"), 0);
-    EXPECT_EQ(languageIndexOfCode("jap"), LANGUAGE_INDEX_JAPANESE);
-    EXPECT_EQ(languageIndexOfCode("bul"), LANGUAGE_COUNT - 1);
-    EXPECT_EQ(languageIndexOfCode("en"), -1);
-    EXPECT_EQ(languageIndexOfCode("engl"), -1);
-    EXPECT_EQ(languageIndexOfCode(nullptr), -1);
-}
-
-TEST_F(Directories, DataDirPrefixIsRemovedWithItsSlashesTurned) {
+TEST_F(Directories, DataDirPrefixIsRemovedWithItsSlashesTurnedAndSetDataDirResetsUserDataDir) {
     char path[64] = ".\\Lang\\eng\\Strings\\All.lang";
     removeDataDirPrefix(path);
     EXPECT_STREQ(path, "Lang\\eng\\Strings\\All.lang");
@@ -88,36 +51,54 @@ TEST_F(Directories, DataDirPrefixIsRemovedWithItsSlashesTurned) {
     char nested[64] = "x\\game\\data\\project.ini";
     removeDataDirPrefix(nested);
     EXPECT_STREQ(nested, "project.ini");
+
+    setUserDataDirW(u"/home/x\\");
+    setDataDir("data/");
+    EXPECT_STREQ(getDataDir(), "data/");
+    EXPECT_EQ(std::u16string(getDataDirW()), u"data/");
+    EXPECT_EQ(std::u16string(getUserDataDirW()), u".\\");
+}
+
+TEST_F(Directories, LanguageComesFromTheSettingOrItsCodeWithoutRegardToCaseElseEnglish) {
+    EXPECT_EQ(chooseLanguage(), 0);
+    configSetValue("LANG", "GER");
+    EXPECT_EQ(chooseLanguage(), 2);
+    buildLangDir();
+    EXPECT_STREQ(getLangDir(), "./Lang\\ger\\");
+    EXPECT_EQ(getLanguageIndex(), 2);
+    // An unknown code falls back to English.
+    configSetValue("LANG", "xyz");
+    EXPECT_EQ(chooseLanguage(), 0);
+    buildLangDir();
+    EXPECT_STREQ(getLangDir(), "./Lang\\eng\\");
+    EXPECT_EQ(getLanguageIndex(), 0);
+
+    EXPECT_EQ(languageIndexOfCode("ENG"), 0);
+    EXPECT_EQ(languageIndexOfCode("jap"), LANGUAGE_INDEX_JAPANESE);
+    EXPECT_EQ(languageIndexOfCode("bul"), LANGUAGE_COUNT - 1);
+    EXPECT_EQ(languageIndexOfCode("en"), -1);
+    EXPECT_EQ(languageIndexOfCode("engl"), -1);
+    EXPECT_EQ(languageIndexOfCode(nullptr), -1);
 }
 
 TEST_F(Directories, PathSplitsAtEitherSeparatorAndTheLastDot) {
-    EXPECT_EQ(directory(u"music/album\\song.v2.ogg"), u"music/album\\");
-    EXPECT_EQ(fileName(u"music/album\\song.v2.ogg", true), u"song.v2.ogg");
-    EXPECT_EQ(fileName(u"music/album\\song.v2.ogg", false), u"song.v2");
-    EXPECT_EQ(extension(u"music/album\\song.v2.ogg"), u"ogg");
-
-    EXPECT_EQ(directory(u"name"), u"");
-    EXPECT_EQ(extension(u"name"), u"");
-    EXPECT_EQ(fileName(u"name", false), u"name");
-    EXPECT_EQ(extension(u"dir.d/name"), u"");
-    EXPECT_EQ(fileName(u"dir.d/name", true), u"name");
-    EXPECT_EQ(fileName(u"folder/", true), u"");
+    EXPECT_EQ(partsOf(u"music/album\\song.v2.ogg"), (SPathParts{u"music/album\\", u"song.v2.ogg", u"song.v2", u"ogg"}));
+    EXPECT_EQ(partsOf(u"name"), (SPathParts{u"", u"name", u"name", u""}));
+    EXPECT_EQ(partsOf(u"dir.d/name"), (SPathParts{u"dir.d/", u"name", u"name", u""}));
+    EXPECT_EQ(partsOf(u"folder/"), (SPathParts{u"folder/", u"", u"", u""}));
 }
 
 TEST_F(Directories, PathWithAnOverlongPartGivesEmptyResults) {
-    const std::u16string longName(PATH_PART_LENGTH, u'n');
-    const std::u16string path = u"dir\\" + longName + u".ogg";
-    EXPECT_EQ(directory(path.c_str()), u"");
-    EXPECT_EQ(extension(path.c_str()), u"");
+    const std::u16string path = u"dir\\" + std::u16string(PATH_PART_LENGTH, u'n') + u".ogg";
+    EXPECT_EQ(partsOf(path), SPathParts{});
     char16_t out[PATH_PART_LENGTH];
     EXPECT_FALSE(getFileNameW(path.c_str(), out, false));
-    EXPECT_EQ(out[0], u'\0');
 
     // Each part fits, but name and extension together do not.
-    const std::u16string both = u"d\\" + std::u16string(200, u'a') + u"." + std::u16string(100, u'b');
-    EXPECT_EQ(fileName(both.c_str(), false).size(), 200u);
-    EXPECT_EQ(fileName(both.c_str(), true), u"");
-    EXPECT_EQ(extension(both.c_str()).size(), 100u);
+    const SPathParts both = partsOf(u"d\\" + std::u16string(200, u'a') + u"." + std::u16string(100, u'b'));
+    EXPECT_EQ(both.bareName.size(), 200u);
+    EXPECT_EQ(both.name, u"");
+    EXPECT_EQ(both.extension.size(), 100u);
 }
 
 TEST_F(Directories, UserDataDirIsUnderTheDataHome) {

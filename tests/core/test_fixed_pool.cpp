@@ -17,7 +17,7 @@ void expectIndicesMatchTable(const ClTestPool& pool) {
     for (u32 i = 0; i < pool.capacity; ++i) EXPECT_EQ(pool.table[i]->poolIndex, i);
 }
 
-TEST(FixedPool, ReleasingTheLastLiveRecordOnlyLowersUsed) {
+TEST(FixedPool, ReleasingTheLastLiveRecordOnlyLowersUsedAndReleaseAllAlwaysSucceeds) {
     ClTestPool pool;
     pool.init();
     pool.take();
@@ -27,9 +27,13 @@ TEST(FixedPool, ReleasingTheLastLiveRecordOnlyLowersUsed) {
     EXPECT_EQ(pool.used, 1u);
     EXPECT_EQ(pool.table[1], second);
     EXPECT_EQ(second->value, 42u);  // a released record keeps its contents
+    EXPECT_TRUE(pool.releaseAll());
+    EXPECT_EQ(pool.used, 0u);
+    EXPECT_TRUE(pool.releaseAll());  // also when empty
+    expectIndicesMatchTable(pool);
 }
 
-TEST(FixedPool, ReleasingTheFirstMovesTheLastLiveRecordIntoItsPlace) {
+TEST(FixedPool, ReleasingTheFirstMovesTheLastLiveRecordIntoItsPlaceAndStrayOnesNothing) {
     ClTestPool pool;
     EXPECT_EQ(pool.take(), nullptr);  // never set up
     pool.init();
@@ -41,11 +45,8 @@ TEST(FixedPool, ReleasingTheFirstMovesTheLastLiveRecordIntoItsPlace) {
     EXPECT_EQ(pool.table[0], taken[3]);
     EXPECT_EQ(pool.table[3], taken[0]);
     expectIndicesMatchTable(pool);
-}
 
-TEST(FixedPool, StrayReleasesLeaveLiveRecordsAlone) {
-    ClTestPool pool;
-    pool.init();
+    pool.init();  // empties the pool
     SPoolRecord* a = pool.take();
     SPoolRecord* b = pool.take();
     pool.release(a);
@@ -55,16 +56,6 @@ TEST(FixedPool, StrayReleasesLeaveLiveRecordsAlone) {
     pool.release(&foreign);
     EXPECT_EQ(pool.used, 1u);
     EXPECT_EQ(pool.table[0], b);
-    expectIndicesMatchTable(pool);
-}
-
-TEST(FixedPool, ReleaseAllEmptiesThePoolAndReturnsTrue) {
-    ClTestPool pool;
-    pool.init();
-    EXPECT_TRUE(pool.releaseAll());
-    for (u32 i = 0; i < 3; ++i) pool.take();
-    EXPECT_TRUE(pool.releaseAll());
-    EXPECT_EQ(pool.used, 0u);
     expectIndicesMatchTable(pool);
 }
 

@@ -1,25 +1,14 @@
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <stdexcept>
-
-#include "core/fatal_error.h"
 #include "core/global_objects.h"
 #include "core/name_hash.h"
+#include "tests/core/core_test_support.h"
+
+#include <cstdint>
+
+using namespace core_test;
 
 namespace {
 
-struct FatalThrown : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-[[noreturn]] void throwOnFatal(const char* reason) { throw FatalThrown(reason); }
-
-class GlobalObjectsFatal : public ::testing::Test {
-protected:
-    void SetUp() override { setFatalErrorHook(throwOnFatal); }
-    void TearDown() override { setFatalErrorHook(nullptr); }
-};
+using GlobalObjectsFatal = FatalThrowingTest;
 
 bool isAligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15u) == 0; }
 
@@ -30,7 +19,7 @@ struct SPooledRecord {
 
 }  // namespace
 
-TEST(BucketTable, ThousandBucketsHaveMaskAndZeroedAlignedBlocks) {
+TEST(BucketTable, ThousandBucketsHaveMaskAndZeroedAlignedBlocksAndTheGlobalTablesTheirSizes) {
     ClBucketTable table(32, 64);
     EXPECT_EQ(table.inUse, 0u);
     table.init(1024, 16);
@@ -48,30 +37,7 @@ TEST(BucketTable, ThousandBucketsHaveMaskAndZeroedAlignedBlocks) {
     }
     EXPECT_EQ(table.bucketFor(0x12345400u + 7u), &table.buckets[7]);
     EXPECT_EQ(table.bucketFor(1024u + 1023u), &table.buckets[1023]);
-}
 
-TEST(BucketTable, ReleaseClearsAndRebuildWorks) {
-    ClBucketTable table(32, 4);
-    table.release();  // not in use: nothing happens
-    table.init(8, 2);
-    table.buckets[3].used = 1;
-    table.init(16, 4);  // a table in use is given back first
-    EXPECT_EQ(table.mask, 15u);
-    EXPECT_EQ(table.buckets[3].used, 0u);
-    table.release();
-    EXPECT_EQ(table.inUse, 0u);
-    EXPECT_EQ(table.bucketCount, 0u);
-    EXPECT_EQ(table.buckets, nullptr);
-}
-
-TEST_F(GlobalObjectsFatal, BucketCountMustBeAPowerOfTwo) {
-    ClBucketTable table(32, 4);
-    EXPECT_THROW(table.init(1000, 16), FatalThrown);
-    EXPECT_THROW(table.init(0, 16), FatalThrown);
-    EXPECT_EQ(table.inUse, 0u);
-}
-
-TEST(BucketTable, GlobalTablesHaveTheirRecordSizes) {
     EXPECT_EQ(firstBucketTable().secondRecordSize, 64u);
     EXPECT_EQ(secondBucketTable().secondRecordSize, 4u);
     initGlobalBucketTables();
@@ -85,7 +51,24 @@ TEST(BucketTable, GlobalTablesHaveTheirRecordSizes) {
     EXPECT_EQ(secondBucketTable().inUse, 0u);
 }
 
-TEST(HashSlotTable, GetOrAddReturnsTheSameSlotForANameAndTheNextForANewOne) {
+TEST_F(GlobalObjectsFatal, BucketTableReleaseClearsRebuildWorksAndCountsArePowersOfTwo) {
+    ClBucketTable table(32, 4);
+    table.release();  // not in use: nothing happens
+    table.init(8, 2);
+    table.buckets[3].used = 1;
+    table.init(16, 4);  // a table in use is given back first
+    EXPECT_EQ(table.mask, 15u);
+    EXPECT_EQ(table.buckets[3].used, 0u);
+    table.release();
+    EXPECT_EQ(table.inUse, 0u);
+    EXPECT_EQ(table.bucketCount, 0u);
+    EXPECT_EQ(table.buckets, nullptr);
+    EXPECT_THROW(table.init(1000, 16), SFatal);
+    EXPECT_THROW(table.init(0, 16), SFatal);
+    EXPECT_EQ(table.inUse, 0u);
+}
+
+TEST(HashSlotTable, GetOrAddGivesTheSameSlotForANameTheNextForANewOneAndOptionsInOrder) {
     ClHashSlotTable table;
     s32 slots[8] = {};
     table.map.init(8);
@@ -96,40 +79,43 @@ TEST(HashSlotTable, GetOrAddReturnsTheSameSlotForANameAndTheNextForANewOne) {
     EXPECT_EQ(getOrAdd(table, "fullscreen"), first);  // names ignore case
     EXPECT_EQ(table.slotsUsed, 2u);
     EXPECT_EQ(table.getOrDie(crc32TextNoCase("VSYNC")), reinterpret_cast<uintptr_t>(&slots[1]));
-}
 
-TEST_F(GlobalObjectsFatal, GetOrAddStopsWithoutSlotsWhenFullAndOnHashZero) {
-    ClHashSlotTable table;
-    table.map.init(2);
-    EXPECT_THROW(getOrAdd(table, "A"), FatalThrown);  // no slot array
-    s32 slots[2] = {};
-    table.slots = slots;
-    getOrAdd(table, "A");
-    getOrAdd(table, "B");
-    EXPECT_EQ(getOrAdd(table, "A"), &slots[0]);  // a full table still finds its names
-    EXPECT_THROW(getOrAdd(table, "C"), FatalThrown);
-    EXPECT_THROW(getOrAdd(table, ""), FatalThrown);
-    EXPECT_EQ(table.slotsUsed, 2u);
-}
-
-TEST(DisplayOptionTable, HoldsTheFourNamesInOrderAndRestartsAtZero) {
     initDisplayOptionTable();
-    ClHashSlotTable& table = displayOptionTable();
-    EXPECT_EQ(table.map.getCapacity(), DISPLAY_OPTION_CAPACITY);
-    EXPECT_EQ(table.slotsUsed, 4u);
-    s32* base = static_cast<s32*>(table.slots);
-    EXPECT_EQ(getOrAdd(table, "FULLSCREEN"), base + 0);
-    EXPECT_EQ(getOrAdd(table, "VSYNC"), base + 1);
-    EXPECT_EQ(getOrAdd(table, "RES_X"), base + 2);
-    EXPECT_EQ(getOrAdd(table, "RES_Y"), base + 3);
-    *getOrAdd(table, "RES_X") = 1280;
-    EXPECT_EQ(*reinterpret_cast<s32*>(table.getOrDie(crc32TextNoCase("RES_X"))), 1280);
+    ClHashSlotTable& options = displayOptionTable();
+    EXPECT_EQ(options.map.getCapacity(), DISPLAY_OPTION_CAPACITY);
+    EXPECT_EQ(options.slotsUsed, 4u);
+    s32* base = static_cast<s32*>(options.slots);
+    EXPECT_EQ(getOrAdd(options, "FULLSCREEN"), base + 0);
+    EXPECT_EQ(getOrAdd(options, "VSYNC"), base + 1);
+    EXPECT_EQ(getOrAdd(options, "RES_X"), base + 2);
+    EXPECT_EQ(getOrAdd(options, "RES_Y"), base + 3);
+    *getOrAdd(options, "RES_X") = 1280;
+    EXPECT_EQ(*reinterpret_cast<s32*>(options.getOrDie(crc32TextNoCase("RES_X"))), 1280);
 
     initDisplayOptionTable();
     EXPECT_EQ(*getOrAdd(displayOptionTable(), "RES_X"), 0);
     releaseDisplayOptionTable();
     EXPECT_EQ(displayOptionTable().slots, nullptr);
     EXPECT_FALSE(displayOptionTable().map.isInUse());
+}
+
+TEST_F(GlobalObjectsFatal, GetOrAddAndGetOrDieStopWithoutSlotsWhenFullOrMissingAndOnHashZero) {
+    ClHashSlotTable table;
+    table.map.init(2);
+    EXPECT_THROW(getOrAdd(table, "A"), SFatal);  // no slot array
+    s32 slots[2] = {};
+    table.slots = slots;
+    getOrAdd(table, "A");
+    getOrAdd(table, "B");
+    EXPECT_EQ(getOrAdd(table, "A"), &slots[0]);  // a full table still finds its names
+    EXPECT_THROW(getOrAdd(table, "C"), SFatal);
+    EXPECT_THROW(getOrAdd(table, ""), SFatal);
+    EXPECT_EQ(table.slotsUsed, 2u);
+
+    // getOrDie stops on a missing key, or on a table without its record array.
+    EXPECT_THROW(table.getOrDie(crc32TextNoCase("C")), SFatal);
+    table.slots = nullptr;
+    EXPECT_THROW(table.getOrDie(crc32TextNoCase("A")), SFatal);
 }
 
 TEST(LazyFixedPool, AllocatesOnlyAtInitAndKeepsIndicesOnRelease) {

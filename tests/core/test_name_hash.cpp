@@ -43,41 +43,28 @@ std::string randomText(std::mt19937& engine) {
 
 }  // namespace
 
-TEST(NameHash, WorkedValues) {
+// "ba" gives 0xC3945C81 with a logical shift: the shift must be arithmetic.
+TEST(NameHash, WorkedValuesWithTheArithmeticShift) {
+    const std::pair<const char*, u32> worked[] = {
+        {"abc", 0x5CC2DA5Au}, {"ABC", 0x5CC2DA5Au}, {"Speed", 0xC1AFCBA4u}, {"SPEED", 0xC1AFCBA4u},
+        {"ba", 0x3C945C81u}, {"project.ini", 0xFD2998FBu}, {"Lang\\eng\\Strings\\Win32.lang", 0x3D12325Bu},
+        {"Scripts\\playbalance.txt", 0x1487A4AFu}, {"Lang\\eng\\Strings\\All.lang", 0xEC91E381u},
+        {"Camera\\CameraFrames.txt", 0xAC42DFE7u}, {"[UNNAMED]", 0x3B926EDAu}, {"", 0}, {nullptr, 0}};
+    for (const auto& [text, hash] : worked) EXPECT_EQ(crc32TextNoCase(text), hash) << (text ? text : "null");
     EXPECT_EQ(crc32TableEntry(1), 0x77073096u);
-    EXPECT_EQ(crc32TextNoCase("abc"), 0x5CC2DA5Au);
-    EXPECT_EQ(crc32TextNoCase("ABC"), 0x5CC2DA5Au);
-    EXPECT_EQ(crc32TextNoCase("Speed"), 0xC1AFCBA4u);
-    EXPECT_EQ(crc32TextNoCase("SPEED"), 0xC1AFCBA4u);
-    EXPECT_EQ(crc32TextNoCase("project.ini"), 0xFD2998FBu);
-    EXPECT_EQ(crc32TextNoCase("Lang\\eng\\Strings\\Win32.lang"), 0x3D12325Bu);
-    EXPECT_EQ(crc32TextNoCase("Scripts\\playbalance.txt"), 0x1487A4AFu);
-    EXPECT_EQ(crc32TextNoCase("[UNNAMED]"), 0x3B926EDAu);
     EXPECT_EQ(crc32Text("abc"), 0xCA6598D0u);
-}
-
-TEST(NameHash, ShiftIsArithmeticNotLogical) {
-    EXPECT_EQ(crc32TextNoCase("ba"), 0x3C945C81u);
-    EXPECT_NE(crc32TextNoCase("ba"), 0xC3945C81u);
-}
-
-TEST(NameHash, EmptyAndNullTextsHashToZero) {
-    EXPECT_EQ(crc32TextNoCase(""), 0u);
     EXPECT_EQ(crc32Text(""), 0u);
-    EXPECT_EQ(crc32TextNoCase(nullptr), 0u);
     EXPECT_EQ(crc32Text(nullptr), 0u);
     EXPECT_EQ(crc32BytesNoCase("abc", 0), 0u);
 }
 
-TEST(NameHash, MaskFoldsBitFiveOfEveryByteNotOnlyLetters) {
+TEST(NameHash, MaskFoldsBitFiveOfEveryByteAndMatchesIndependentFormsOverRandomTexts) {
     // '0' is 0x30 and folds onto 0x10; '.' (0x2E) onto 0x0E.
     EXPECT_EQ(crc32TextNoCase("a0"), crc32TextNoCase("A\x10"));
     EXPECT_EQ(crc32TextNoCase("x.y"), crc32TextNoCase("X\x0EY"));
     // The separator takes part: the '/' form of a path is another name.
     EXPECT_NE(crc32TextNoCase("Scripts\\playbalance.txt"), crc32TextNoCase("Scripts/playbalance.txt"));
-}
 
-TEST(NameHash, MatchesIndependentFormsOverRandomTexts) {
     ASSERT_EQ(zlibStyleCrc32(0, "123456789"), 0xCBF43926u);  // the published check value
     std::mt19937 engine(20240601u);
     for (int i = 0; i < 2000; ++i) {
@@ -89,7 +76,7 @@ TEST(NameHash, MatchesIndependentFormsOverRandomTexts) {
     }
 }
 
-TEST(HashedName, InitCopiesTextAndHashesIt) {
+TEST(HashedName, InitCopiesTextAndHashesItAndAssigningItsOwnTextIsSafe) {
     char source[] = "Speed";
     ClHashedName name;
     name.initFromText(source);
@@ -103,17 +90,15 @@ TEST(HashedName, InitCopiesTextAndHashesIt) {
     EXPECT_EQ(name.owned, 0u);
     EXPECT_EQ(name.text, g_szEmptyText);
     EXPECT_EQ(name.hash, 0u);
+
+    ClHashedName path;
+    path.initFromText("Scripts\\playbalance.txt");
+    path.assignText(path.text + 8);
+    EXPECT_STREQ(path.text, "playbalance.txt");
+    EXPECT_EQ(path.hash, crc32TextNoCase("playbalance.txt"));
 }
 
-TEST(HashedName, AssignTextFromItsOwnTextIsSafe) {
-    ClHashedName name;
-    name.initFromText("Scripts\\playbalance.txt");
-    name.assignText(name.text + 8);
-    EXPECT_STREQ(name.text, "playbalance.txt");
-    EXPECT_EQ(name.hash, crc32TextNoCase("playbalance.txt"));
-}
-
-TEST(HashedName, AssignCopiesAnOwningHolder) {
+TEST(HashedName, AssignCopiesAnOwningHolderAndGivesAnOwnedEmptyTextForANonOwningOne) {
     ClHashedName source;
     source.initFromText("[UNNAMED]");
     ClHashedName copy;
@@ -125,9 +110,7 @@ TEST(HashedName, AssignCopiesAnOwningHolder) {
     EXPECT_EQ(copy.owned, 1u);
     copy.assign(copy);
     EXPECT_STREQ(copy.text, "[UNNAMED]");
-}
 
-TEST(HashedName, AssignFromNonOwningHolderGivesOwnedEmptyText) {
     ClHashedName borrowed;
     borrowed.text = "relocated";
     borrowed.hash = crc32TextNoCase("relocated");
@@ -139,4 +122,3 @@ TEST(HashedName, AssignFromNonOwningHolderGivesOwnedEmptyText) {
     EXPECT_EQ(name.hash, 0u);
     EXPECT_EQ(name.owned, 1u);
 }
-

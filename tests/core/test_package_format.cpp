@@ -38,7 +38,7 @@ EPackageTableError openCopy(const std::vector<u8>& bytes, u64 dataSize, SPackage
 // ---------------------------------------------------------------------------------------------
 // Layout and look-up
 
-TEST(PackageFormat, ImageHasTheDocumentedLayout) {
+TEST(PackageFormat, ImageHasTheDocumentedLayoutAndEveryEntryIsFoundByItsHash) {
     SPackageTableInput input = plainInput(0x11223344u, 0x40, 5, "a.txt");
     input.entry.compressed = 1;
     input.entry.compressedSize = 3;
@@ -57,17 +57,15 @@ TEST(PackageFormat, ImageHasTheDocumentedLayout) {
     EXPECT_EQ(loadLe32(&image[descriptor + 16]), 5u);
     EXPECT_EQ(loadLe32(&image[descriptor + 20]), 3u);
     EXPECT_STREQ(reinterpret_cast<const char*>(&image[loadLe32(&image[record + 4])]), "a.txt");
-}
 
-TEST(PackageFormat, EveryEntryIsFoundByItsHashAndOthersMiss) {
     const char* paths[] = {"project.ini", "Lang\\eng\\Strings\\Win32.lang", "Scripts\\playbalance.txt",
                            "Camera\\CameraFrames.txt", "Shaders\\Glow.fxo"};
     std::vector<SPackageTableInput> inputs;
     for (u32 i = 0; i < 5; ++i) inputs.push_back(plainInput(crc32TextNoCase(paths[i]), i * 16, i + 1, paths[i]));
-    const std::vector<u8> image = buildImage(inputs);
+    const std::vector<u8> table = buildImage(inputs);
 
     SPackageTableView view;
-    ASSERT_EQ(packageTableOpen(&view, image.data(), image.size(), 1000), E_PACKAGETABLE_OK);
+    ASSERT_EQ(packageTableOpen(&view, table.data(), table.size(), 1000), E_PACKAGETABLE_OK);
     ASSERT_EQ(packageTableCount(view), 5u);
     for (u32 i = 0; i < 5; ++i) {
         SPackageEntry entry;
@@ -76,14 +74,10 @@ TEST(PackageFormat, EveryEntryIsFoundByItsHashAndOthersMiss) {
         EXPECT_EQ(entry.size, i + 1);
     }
     EXPECT_FALSE(packageTableFind(view, crc32TextNoCase("missing.txt"), nullptr));
-    for (u32 i = 0; i < 5; ++i) {
-        const char* path = packageTablePathAt(view, i);
-        ASSERT_NE(path, nullptr);
-        EXPECT_EQ(crc32TextNoCase(path), packageTableHashAt(view, i));
-    }
+    for (u32 i = 0; i < 5; ++i) EXPECT_EQ(crc32TextNoCase(packageTablePathAt(view, i)), packageTableHashAt(view, i));
 }
 
-TEST(PackageFormat, HashesDifferingOnlyInTheSignBitAreBothFound) {
+TEST(PackageFormat, HashesDifferingOnlyInTheSignBitAreBothFoundAndAnEmptyTableFindsNothing) {
     const std::vector<u8> image = buildImage({plainInput(0x00000010u, 0, 1), plainInput(0x80000010u, 16, 2),
                                               plainInput(0x7FFFFFFFu, 32, 3), plainInput(0xFFFFFFFFu, 48, 4)});
     SPackageTableView view;
@@ -92,33 +86,23 @@ TEST(PackageFormat, HashesDifferingOnlyInTheSignBitAreBothFound) {
     EXPECT_EQ(packageTableHashAt(view, 0), 0x80000010u);
     EXPECT_EQ(packageTableHashAt(view, 1), 0xFFFFFFFFu);
     EXPECT_EQ(packageTableHashAt(view, 3), 0x7FFFFFFFu);
-    SPackageEntry entry;
-    ASSERT_TRUE(packageTableFind(view, 0x00000010u, &entry));
-    EXPECT_EQ(entry.size, 1u);
-    ASSERT_TRUE(packageTableFind(view, 0x80000010u, &entry));
-    EXPECT_EQ(entry.size, 2u);
-    ASSERT_TRUE(packageTableFind(view, 0xFFFFFFFFu, &entry));
-    EXPECT_EQ(entry.size, 4u);
-}
-
-TEST(PackageFormat, AnEmptyTableOpensAndFindsNothing) {
-    const std::vector<u8> image = buildImage({});
-    SPackageTableView view;
-    ASSERT_EQ(packageTableOpen(&view, image.data(), image.size(), 0), E_PACKAGETABLE_OK);
+    const std::pair<u32, u32> sizes[] = {{0x00000010u, 1}, {0x80000010u, 2}, {0x7FFFFFFFu, 3}, {0xFFFFFFFFu, 4}};
+    for (const auto& [hash, size] : sizes) {
+        SPackageEntry entry;
+        ASSERT_TRUE(packageTableFind(view, hash, &entry)) << hash;
+        EXPECT_EQ(entry.size, size);
+    }
+    // An empty table opens and finds nothing.
+    const std::vector<u8> empty = buildImage({});
+    ASSERT_EQ(packageTableOpen(&view, empty.data(), empty.size(), 0), E_PACKAGETABLE_OK);
     EXPECT_FALSE(packageTableFind(view, 0, nullptr));
 }
 
 TEST(PackageFormat, GenericViewReadsOtherRecordSizes) {
     // A string-table-like image: header, array of 2, two 16-byte records with payload offsets.
     std::vector<u8> image(16 + 8 + 32, 0);
-    storeLe32(&image[0], 16);
-    storeLe32(&image[8], 2);
-    storeLe32(&image[16], 24);
-    storeLe32(&image[20], 40);
-    storeLe32(&image[24 + 0], 7);
-    storeLe32(&image[24 + 8], u32(-5));
-    storeLe32(&image[40 + 0], 9);
-    storeLe32(&image[40 + 8], 3);
+    const std::pair<u32, u32> words[] = {{0, 16}, {8, 2}, {16, 24}, {20, 40}, {24, 7}, {32, u32(-5)}, {40, 9}, {48, 3}};
+    for (const auto& [at, value] : words) storeLe32(&image[at], value);
     SRelocTableView view;
     ASSERT_EQ(relocTableOpen(&view, image.data(), image.size(), 16), E_RELOCTABLE_OK);
     EXPECT_EQ(relocTableFind(view, 3), 1);
@@ -132,7 +116,7 @@ TEST(PackageFormat, GenericViewReadsOtherRecordSizes) {
 // ---------------------------------------------------------------------------------------------
 // Writer refusals
 
-TEST(PackageFormat, DuplicateHashesAreRefusedNamingBothInputs) {
+TEST(PackageFormat, WriterRefusesDuplicateHashesNamingBothInputsAndBadEntries) {
     std::vector<u8> image;
     const std::vector<SPackageTableInput> inputs = {plainInput(5, 0, 1), plainInput(9, 16, 1), plainInput(5, 32, 1)};
     const SPackageBuildResult result = packageTableBuild(inputs.data(), 3, &image);
@@ -140,20 +124,18 @@ TEST(PackageFormat, DuplicateHashesAreRefusedNamingBothInputs) {
     EXPECT_EQ(result.firstIndex, 0u);
     EXPECT_EQ(result.secondIndex, 2u);
     EXPECT_TRUE(image.empty());
-}
 
-TEST(PackageFormat, WriterRefusesEntriesTheReaderWouldRefuse) {
+    // An entry the reader would refuse.
     SPackageTableInput input = plainInput(1, 0, 20);
     input.entry.enciphered = 1;
     input.entry.encipheredSize = 20;
-    std::vector<u8> image;
     EXPECT_EQ(packageTableBuild(&input, 1, &image).error, E_PACKAGEBUILD_BAD_ENTRY);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Damaged tables
 
-TEST(PackageFormat, EveryTruncationOfTheRecordsIsRefused) {
+TEST(PackageFormat, EveryTruncationAndEveryOffsetPastTheEndIsRefused) {
     std::vector<SPackageTableInput> inputs;
     for (u32 i = 0; i < 6; ++i) inputs.push_back(plainInput(i * 0x2F000001u, i * 4, 4));
     const std::vector<u8> image = buildImage(inputs);
@@ -164,36 +146,28 @@ TEST(PackageFormat, EveryTruncationOfTheRecordsIsRefused) {
         EXPECT_NE(openCopy(prefix, 1000, &view, &keep), E_PACKAGETABLE_OK) << length;
         EXPECT_EQ(packageTableCount(view), 0u);
     }
-}
 
-TEST(PackageFormat, OffsetsPastTheEndAreRefused) {
     const std::vector<u8> good = buildImage({plainInput(1, 0, 4), plainInput(2, 4, 4)});
-    SPackageTableView view;
-    std::vector<u8> keep;
-
-    std::vector<u8> bad = good;
-    storeLe32(&bad[0], 0xFFFFFFF0u);
-    EXPECT_EQ(openCopy(bad, 100, &view, &keep), E_PACKAGETABLE_ARRAY_PAST_END);
-
-    bad = good;
-    storeLe32(&bad[8], 0x40000001u);  // 4N wraps to 4 in 32 bits
-    EXPECT_EQ(openCopy(bad, 100, &view, &keep), E_PACKAGETABLE_ARRAY_PAST_END);
-
-    bad = good;
-    storeLe32(&bad[16 + 4], u32(bad.size()) - 11);
-    EXPECT_EQ(openCopy(bad, 100, &view, &keep), E_PACKAGETABLE_RECORD_PAST_END);
-
-    bad = good;
-    const u32 record = loadLe32(&bad[16]);
-    storeLe32(&bad[record], u32(bad.size()) - 27);
-    EXPECT_EQ(openCopy(bad, 100, &view, &keep), E_PACKAGETABLE_DESCRIPTOR_PAST_END);
-
-    bad = good;
-    storeLe32(&bad[record], 0xFFFFFFFFu);
-    EXPECT_EQ(openCopy(bad, 100, &view, &keep), E_PACKAGETABLE_DESCRIPTOR_PAST_END);
+    const u32 size = u32(good.size());
+    const u32 record = loadLe32(&good[16]);
+    const struct {
+        u32 at, value;
+        EPackageTableError error;
+    } damage[] = {{0, 0xFFFFFFF0u, E_PACKAGETABLE_ARRAY_PAST_END},
+                  {8, 0x40000001u, E_PACKAGETABLE_ARRAY_PAST_END},  // 4N wraps to 4 in 32 bits
+                  {16 + 4, size - 11, E_PACKAGETABLE_RECORD_PAST_END},
+                  {record, size - 27, E_PACKAGETABLE_DESCRIPTOR_PAST_END},
+                  {record, 0xFFFFFFFFu, E_PACKAGETABLE_DESCRIPTOR_PAST_END}};
+    for (const auto& [at, value, error] : damage) {
+        std::vector<u8> bad = good;
+        storeLe32(&bad[at], value);
+        SPackageTableView view;
+        std::vector<u8> keep;
+        EXPECT_EQ(openCopy(bad, 100, &view, &keep), error) << at << " " << value;
+    }
 }
 
-TEST(PackageFormat, UnsortedRecordsAreRefused) {
+TEST(PackageFormat, UnsortedRecordsAreRefusedAndAnUnterminatedPathTextIsNotShown) {
     std::vector<u8> image = buildImage({plainInput(1, 0, 4), plainInput(2, 4, 4)});
     const u32 first = loadLe32(&image[16]);
     const u32 second = loadLe32(&image[20]);
@@ -202,9 +176,15 @@ TEST(PackageFormat, UnsortedRecordsAreRefused) {
     SPackageTableView view;
     EXPECT_EQ(packageTableOpen(&view, image.data(), image.size(), 100), E_PACKAGETABLE_NOT_SORTED);
     EXPECT_FALSE(packageTableFind(view, 1, nullptr));
+
+    std::vector<u8> unterminated = buildImage({plainInput(crc32TextNoCase("abc"), 0, 1, "abc")});
+    unterminated.pop_back();  // the terminator of the last text
+    std::vector<u8> keep;
+    ASSERT_EQ(openCopy(unterminated, 10, &view, &keep), E_PACKAGETABLE_OK);
+    EXPECT_EQ(packageTablePathAt(view, 0), nullptr);
 }
 
-TEST(PackageFormat, StoredBytesMustLieInsideTheDataFile) {
+TEST(PackageFormat, StoredBytesMustLieInsideTheDataFileAndCipherLengthsBeWholeBlocks) {
     SPackageTableInput compressed = plainInput(1, 90, 1000);
     compressed.entry.compressed = 1;
     compressed.entry.compressedSize = 10;
@@ -218,9 +198,7 @@ TEST(PackageFormat, StoredBytesMustLieInsideTheDataFile) {
     nearTheTop.dataOffset = 0xFFFFFFF0u;
     nearTheTop.size = 0x20;
     EXPECT_FALSE(packageEntryFitsDataFile(nearTheTop, 0xFFFFFFFFull));
-}
 
-TEST(PackageFormat, CipherLengthsMustBeWholeBlocksCoveringTheirUse) {
     SPackageEntry entry;
     entry.enciphered = 1;
     entry.size = 20;
@@ -242,20 +220,10 @@ TEST(PackageFormat, CipherLengthsMustBeWholeBlocksCoveringTheirUse) {
     SPackageTableInput input = plainInput(1, 0, 16);
     input.entry.enciphered = 1;
     input.entry.encipheredSize = 16;
-    std::vector<u8> image = buildImage({input});
-    const u32 descriptor = loadLe32(&image[loadLe32(&image[16])]);
-    storeLe32(&image[descriptor + 24], 17);
-    SPackageTableView view;
-    EXPECT_EQ(packageTableOpen(&view, image.data(), image.size(), 100), E_PACKAGETABLE_BAD_CIPHER_LENGTH);
-}
-
-TEST(PackageFormat, PathTextWithoutTerminatorIsNotShown) {
-    std::vector<u8> image = buildImage({plainInput(crc32TextNoCase("abc"), 0, 1, "abc")});
-    image.pop_back();  // the terminator of the last text
-    SPackageTableView view;
-    std::vector<u8> keep;
-    ASSERT_EQ(openCopy(image, 10, &view, &keep), E_PACKAGETABLE_OK);
-    EXPECT_EQ(packageTablePathAt(view, 0), nullptr);
+    std::vector<u8> damaged = buildImage({input});
+    const u32 descriptor = loadLe32(&damaged[loadLe32(&damaged[16])]);
+    storeLe32(&damaged[descriptor + 24], 17);
+    EXPECT_EQ(packageTableOpen(&view, damaged.data(), damaged.size(), 100), E_PACKAGETABLE_BAD_CIPHER_LENGTH);
 }
 
 TEST(PackageFormat, RandomDamageNeverReadsOutsideTheImage) {

@@ -12,14 +12,9 @@ u32 untemper(u32 y) {
     y ^= y >> 18;
     y ^= (y << 15) & 0xEFC60000u;
     u32 x = y;
-    for (int i = 0; i < 4; ++i) {
-        x = y ^ ((x << 7) & 0x9D2C5680u);
-    }
+    for (int i = 0; i < 4; ++i) x = y ^ ((x << 7) & 0x9D2C5680u);
     y = x;
-    x = y;
-    for (int i = 0; i < 2; ++i) {
-        x = y ^ (x >> 11);
-    }
+    for (int i = 0; i < 2; ++i) x = y ^ (x >> 11);
     return x;
 }
 
@@ -57,9 +52,7 @@ TEST(SfmtGenerator, Seed1234GivesReferenceSequence) {
     const u32 expected[] = {3440181298u, 1564997079u, 1510669302u, 2930277156u, 1452439940u,
                             3796268453u, 423124208u,  2143818589u, 3827219408u, 2987036003u,
                             2674978610u, 1536842514u};
-    for (u32 value : expected) {
-        EXPECT_EQ(sfmtGenRand32(), value);
-    }
+    for (u32 value : expected) EXPECT_EQ(sfmtGenRand32(), value);
 }
 
 // The reference output as 64-bit words (two consecutive 32-bit draws, low word first) for seed
@@ -68,9 +61,7 @@ TEST(SfmtGenerator, SequenceCrossesRegenerationAsReference) {
     sfmtInitGenRand(4321);
     EXPECT_EQ(pairOfDraws(), 16924766246869039260ull);
     EXPECT_EQ(pairOfDraws(), 8201438687333352714ull);
-    for (int pair = 2; pair < 310; ++pair) {
-        pairOfDraws();
-    }
+    for (int pair = 2; pair < 310; ++pair) pairOfDraws();
     EXPECT_EQ(g_sfmtState.index, 620u);
     EXPECT_EQ(pairOfDraws(), 18146933153017348921ull);
     EXPECT_EQ(pairOfDraws(), 17369978576367231139ull);
@@ -79,7 +70,7 @@ TEST(SfmtGenerator, SequenceCrossesRegenerationAsReference) {
     EXPECT_EQ(pairOfDraws(), 11335758870083327110ull);
 }
 
-TEST(SfmtGenerator, SeedingRestartsSequenceAndCountsDraws) {
+TEST(SfmtGenerator, SeedingRestartsSequenceAndCountsDrawsAndADrawBeforeItIsNotStuck) {
     sfmtInitGenRand(77);
     const u32 first = sfmtGenRand32();
     sfmtGenRand32();
@@ -91,16 +82,12 @@ TEST(SfmtGenerator, SeedingRestartsSequenceAndCountsDraws) {
     sfmtInitGenRand(77);
     EXPECT_EQ(g_sfmtState.draws, 0u);
     EXPECT_EQ(sfmtGenRand32(), first);
-}
 
-// An all-zero state is a fixed point of the recursion; a draw before the start-up seeds must
-// not lock the generator onto 0.
-TEST(SfmtGenerator, DrawBeforeSeedingIsNotStuckAtZero) {
+    // An all-zero state is a fixed point of the recursion; a draw before the start-up seeds must
+    // not lock the generator onto 0.
     g_sfmtState = SSfmtState{{}, SFMT_WORD_COUNT, 0, 0, 0};
     u32 combined = 0;
-    for (int i = 0; i < 8; ++i) {
-        combined |= sfmtGenRand32();
-    }
+    for (int i = 0; i < 8; ++i) combined |= sfmtGenRand32();
     EXPECT_NE(combined, 0u);
     EXPECT_EQ(g_sfmtState.initialised, 1u);
 }
@@ -121,21 +108,27 @@ TEST(SfmtFloat, UnitDrawEdgesAndRangeScaling) {
 
 // ---- Per-object MT19937 ----
 
-TEST(RandObjSFMT, UnseededStartsAtReferenceSeed5489) {
+TEST(RandObjSFMT, UnseededStartsAtReferenceSeed5489AndEqualsStdMt19937AcrossRegenerations) {
     ClRandObjSFMT generator;
     EXPECT_EQ(generator.next(), 3499211612u);
     EXPECT_EQ(generator.next(), 581869302u);
     EXPECT_EQ(generator.draws, 2u);
-}
 
-TEST(RandObjSFMT, EqualsStdMt19937AcrossRegenerations) {
+    // Saving an object never seeded records the default seed, and restores the same sequence.
+    ClRandObjSFMT untouched;
+    SRandObjState record{};
+    untouched.saveState(&record);
+    EXPECT_EQ(record.seed, RAND_OBJ_DEFAULT_SEED);
+    EXPECT_EQ(record.draws, 0u);
+    ClRandObjSFMT restored;
+    restored.restoreState(record);
+    EXPECT_EQ(restored.next(), untouched.next());
+
     for (u32 seed : {0u, 1u, 5489u, 0x12345678u, 0xFFFFFFFFu}) {
         ClRandObjSFMT generator;
         generator.seed(seed);
         std::mt19937 oracle(seed);
-        for (int i = 0; i < 3 * 624 + 5; ++i) {
-            ASSERT_EQ(generator.next(), u32(oracle())) << "seed " << seed << " draw " << i;
-        }
+        for (int i = 0; i < 3 * 624 + 5; ++i) ASSERT_EQ(generator.next(), u32(oracle())) << seed << " draw " << i;
     }
 }
 
@@ -143,9 +136,7 @@ TEST(RandObjSFMT, RestoreInFreshObjectContinuesTheSequence) {
     for (u32 drawsBefore : {0u, 1u, 623u, 624u, 625u, 1500u}) {
         ClRandObjSFMT original;
         original.seed(2024);
-        for (u32 i = 0; i < drawsBefore; ++i) {
-            original.next();
-        }
+        for (u32 i = 0; i < drawsBefore; ++i) original.next();
         SRandObjState record{};
         EXPECT_EQ(original.saveState(&record), &record);
         EXPECT_EQ(record.valid, 1u);
@@ -155,36 +146,18 @@ TEST(RandObjSFMT, RestoreInFreshObjectContinuesTheSequence) {
         ClRandObjSFMT restored;
         restored.restoreState(record);
         EXPECT_EQ(restored.draws, drawsBefore);
-        for (int i = 0; i < 700; ++i) {
-            ASSERT_EQ(restored.next(), original.next()) << "after " << drawsBefore << " draws";
-        }
+        for (int i = 0; i < 700; ++i) ASSERT_EQ(restored.next(), original.next()) << "after " << drawsBefore;
     }
-}
-
-TEST(RandObjSFMT, SavingUnseededObjectRestoresTheSameSequence) {
-    ClRandObjSFMT untouched;
-    SRandObjState record{};
-    untouched.saveState(&record);
-    EXPECT_EQ(record.seed, RAND_OBJ_DEFAULT_SEED);
-    EXPECT_EQ(record.draws, 0u);
-
-    ClRandObjSFMT restored;
-    restored.restoreState(record);
-    EXPECT_EQ(restored.next(), untouched.next());
 }
 
 // ---- Per-object derived draws ----
 
-TEST(RandObjSFMTDraws, UnitFloatReachesBothEnds) {
+TEST(RandObjSFMTDraws, UnitFloatReachesBothEndsAndDegenerateRangesHoldOneValue) {
     ClRandObjSFMT generator;
     forceNextDraw(generator, 0xFFFFFFFFu);
     EXPECT_EQ(generator.randomUnitFloat(), 1.0f);
     forceNextDraw(generator, 0);
     EXPECT_EQ(generator.randomUnitFloat(), 0.0f);
-}
-
-TEST(RandObjSFMTDraws, DegenerateIntegerRanges) {
-    ClRandObjSFMT generator;
     generator.seed(11);
     for (int i = 0; i < 1000; ++i) {
         ASSERT_EQ(generator.randomIntInRange(3, 3), 3u);
@@ -202,7 +175,7 @@ TEST(RandObjSFMTDraws, Draw7FFFFFFFReducesToZeroFirst) {
     EXPECT_EQ(generator.randomIntInRange(10, 20), 10u);
 }
 
-TEST(RandObjSFMTDraws, NegativeLowerBoundWrapsIntoRange) {
+TEST(RandObjSFMTDraws, NegativeLowerBoundsWrapIntoRangeAndZeroCountsDoNotDivideByZero) {
     ClRandObjSFMT generator;
     generator.seed(5);
     // A negative lower bound passed as unsigned still works by wrap-around.
@@ -211,10 +184,6 @@ TEST(RandObjSFMTDraws, NegativeLowerBoundWrapsIntoRange) {
         ASSERT_GE(value, -2);
         ASSERT_LE(value, 2);
     }
-}
-
-TEST(RandObjSFMTDraws, ZeroCountsDoNotDivideByZero) {
-    ClRandObjSFMT generator;
     generator.seed(8);
     EXPECT_EQ(generator.randomBelow(0), 0u);
     EXPECT_EQ(generator.draws, 1u);
@@ -223,13 +192,10 @@ TEST(RandObjSFMTDraws, ZeroCountsDoNotDivideByZero) {
     EXPECT_EQ(generator.randomIntInRange(0, 0xFFFFFFFFu), 6u);
 }
 
-TEST(RandObjSFMTDraws, RangeAndAroundGoThroughTheUnitDrawOperation) {
-    ClHalfwayRandObj generator;
-    EXPECT_EQ(generator.randomFloatInRange(2.0f, 4.0f), 3.0f);
-    EXPECT_EQ(generator.randomAround(10.0f, 0.5f), 10.0f);
-}
-
-TEST(RandObjSFMTDraws, AroundDrawsFromTheSpreadInterval) {
+TEST(RandObjSFMTDraws, AroundDrawsFromTheSpreadIntervalThroughTheUnitDrawOperation) {
+    ClHalfwayRandObj halfway;
+    EXPECT_EQ(halfway.randomFloatInRange(2.0f, 4.0f), 3.0f);
+    EXPECT_EQ(halfway.randomAround(10.0f, 0.5f), 10.0f);
     ClRandObjSFMT a;
     ClRandObjSFMT b;
     a.seed(99);

@@ -1,55 +1,31 @@
-#include "core/directories.h"
 #include "core/fatal_error.h"
-#include "core/file_layer.h"
 #include "core/name_hash.h"
-#include "core/package_writer.h"
 #include "core/packages.h"
 #include "core/script_cache.h"
 #include "core/script_node.h"
 #include "core/script_parser.h"
+#include "tests/core/core_test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <stdexcept>
 #include <string>
+
+using namespace core_test;
 
 namespace {
 
-class ClCountingSource : public IScriptSource {
-public:
-    bool readScriptFile(const char* name, std::vector<char>* out) override {
-        ++reads[name];
-        const auto found = files.find(name);
-        if (found == files.end()) return false;
-        out->assign(found->second.begin(), found->second.end());
-        return true;
-    }
-    std::map<std::string, std::string> files;
-    std::map<std::string, int> reads;
-};
-
-struct SFatal : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-void throwOnFatal(const char* reason) { throw SFatal(reason); }
-
-class ScriptCache : public ::testing::Test {
+class ScriptCache : public FatalThrowingTest {
 protected:
     void SetUp() override {
+        FatalThrowingTest::SetUp();
         scriptRegistriesInit();
         setScriptSource(&source);
     }
     void TearDown() override {
         freeAllScripts();
         setScriptSource(nullptr);
-        setFatalErrorHook(nullptr);
+        FatalThrowingTest::TearDown();
     }
 
-    ClCountingSource source;
+    ClMemoryScriptSource source;
 };
 
 std::string keyWithSums(std::initializer_list<std::pair<u8, u8>> pairs) {
@@ -81,7 +57,7 @@ TEST(ScriptRegistry, BucketHashUsesSignedBytesAndASinglePrecisionProduct) {
     EXPECT_EQ(scriptBucketHash(key.c_str()) % SCRIPT_REGISTRY_BUCKET_COUNT, 16u);
 }
 
-TEST(ScriptRegistry, KeysSharingABucketStayApart) {
+TEST(ScriptRegistry, KeysSharingABucketStayApartAndAZeroValueIsPresent) {
     // "ab" and "ba" have swapped sums and so the same bucket.
     ClScriptRegistry registry;
     EXPECT_TRUE(registry.insert("ab", 1));
@@ -102,12 +78,9 @@ TEST(ScriptRegistry, KeysSharingABucketStayApart) {
     EXPECT_STREQ(key.getText(), "ab");
     EXPECT_FALSE(registry.removeFirst(&key, &value));
     EXPECT_EQ(registry.getCount(), 0u);
-}
 
-TEST(ScriptRegistry, ZeroValueIsPresentNotAbsent) {
-    ClScriptRegistry registry;
     ASSERT_TRUE(registry.insert("missing.txt", 0));
-    uintptr_t value = 7;
+    value = 7;
     EXPECT_TRUE(registry.find("missing.txt", &value));
     EXPECT_EQ(value, 0u);
 }
@@ -115,7 +88,7 @@ TEST(ScriptRegistry, ZeroValueIsPresentNotAbsent) {
 // ---------------------------------------------------------------------------------------------
 // Cache
 
-TEST_F(ScriptCache, LoadedTreeIsCachedUntilReloaded) {
+TEST_F(ScriptCache, LoadedTreeIsCachedUntilReloadedOrItsFileChanges) {
     source.files["playbalance.txt"] = "spawn_bar_range { { 1, 2 } }";
     ClScriptNode* first = getScript("playbalance.txt", 0);
     ASSERT_NE(first, nullptr);
@@ -126,9 +99,20 @@ TEST_F(ScriptCache, LoadedTreeIsCachedUntilReloaded) {
     ClScriptNode* second = getScript("playbalance.txt", 1);
     EXPECT_EQ(source.reads["playbalance.txt"], 2);
     EXPECT_EQ(second->getNamedChildOrDie("spawn_bar_range")->getChild(0)->getChild(0)->getInt(), 3);
+
+    source.files["a.txt"] = "v = 1;";
+    onScriptFileChanged("./Scripts\\a.txt");
+    EXPECT_EQ(source.reads["a.txt"], 0);
+    getScript("a.txt", 0);
+    source.files["a.txt"] = "v = 2;";
+    onScriptFileChanged("./Scripts\\a.txt");
+    onScriptFileChanged("no separator");
+    ClScriptNode* now = getScript("a.txt", 0);
+    EXPECT_EQ(source.reads["a.txt"], 2);
+    EXPECT_EQ(now->getNamedChildOrDie("v")->getInt(), 2);
 }
 
-TEST_F(ScriptCache, MissingScriptIsRetriedByGetScriptOnly) {
+TEST_F(ScriptCache, MissingScriptIsRetriedByGetScriptOnlyAndFreeAllEmptiesBothRegistries) {
     EXPECT_EQ(getScript("sos.txt", 0), nullptr);
     EXPECT_EQ(getScript("sos.txt", 0), nullptr);
     EXPECT_EQ(source.reads["sos.txt"], 2);
@@ -142,48 +126,7 @@ TEST_F(ScriptCache, MissingScriptIsRetriedByGetScriptOnly) {
     ClScriptNode* tree = getScript("guardian_movies.txt", 0);
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(getScriptUnchecked("guardian_movies.txt", 0), tree);
-}
 
-TEST_F(ScriptCache, NullTreeFromUncheckedLoadStopsNamingTheScript) {
-    setFatalErrorHook(throwOnFatal);
-    ClScriptNode* tree = getScriptUnchecked("sos.txt", 0);
-    try {
-        ClScriptNode::getNamedChildOrDie(tree, "zones");
-        FAIL() << "no fatal error";
-    } catch (const SFatal& fatal) {
-        EXPECT_NE(std::string(fatal.what()).find("\"sos.txt\""), std::string::npos) << fatal.what();
-    }
-}
-
-TEST_F(ScriptCache, MissingChildOfACachedScriptNamesTheScript) {
-    source.files["playbalance.txt"] = "death_penalty { 1, 2 }";
-    setFatalErrorHook(throwOnFatal);
-    ClScriptNode* tree = getScript("playbalance.txt", 0);
-    try {
-        tree->getNamedChildOrDie("death_penalty")->getChild(5);
-        FAIL() << "no fatal error";
-    } catch (const SFatal& fatal) {
-        EXPECT_STREQ(fatal.what(), "script \"playbalance.txt\" death_penalty: child 5 asked for, but it has 2");
-    }
-}
-
-TEST_F(ScriptCache, DuplicateClassAcrossTwoScriptsExitsWithStatus3) {
-    source.files["a.txt"] = "Boss { _class; hp = 1; }";
-    source.files["b.txt"] = "\nBoss { _class; }";
-    ASSERT_NE(getScript("a.txt", 0), nullptr);
-    EXPECT_EXIT(getScript("b.txt", 0), ::testing::ExitedWithCode(3), "b.txt:14: class \"Boss\" is already defined");
-}
-
-TEST_F(ScriptCache, ReloadingTheSameScriptKeepsItsClass) {
-    source.files["a.txt"] = "Boss { _class; hp = 1; }";
-    ASSERT_NE(getScript("a.txt", 0), nullptr);
-    ClScriptNode* reloaded = getScript("a.txt", 1);
-    ASSERT_NE(reloaded, nullptr);
-    EXPECT_EQ(findScriptClass("Boss"), reloaded->getNamedChildOrDie("Boss"));
-    EXPECT_EQ(scriptClassCount(), 1u);
-}
-
-TEST_F(ScriptCache, FreeAllScriptsEmptiesBothRegistries) {
     source.files["a.txt"] = "A { _class; }";
     source.files["b.txt"] = "B { _class; }";
     getScript("a.txt", 0);
@@ -195,25 +138,27 @@ TEST_F(ScriptCache, FreeAllScriptsEmptiesBothRegistries) {
     EXPECT_EQ(source.reads["a.txt"], 2);
 }
 
-TEST_F(ScriptCache, FileChangeReloadsOnlyACachedScript) {
-    source.files["a.txt"] = "v = 1;";
-    onScriptFileChanged("./Scripts\\a.txt");
-    EXPECT_EQ(source.reads["a.txt"], 0);
-    getScript("a.txt", 0);
-    source.files["a.txt"] = "v = 2;";
-    onScriptFileChanged("./Scripts\\a.txt");
-    onScriptFileChanged("no separator");
-    ClScriptNode* now = getScript("a.txt", 0);
-    EXPECT_EQ(source.reads["a.txt"], 2);
-    EXPECT_EQ(now->getNamedChildOrDie("v")->getInt(), 2);
+TEST_F(ScriptCache, NullTreeOrAMissingChildStopsNamingTheScript) {
+    ClScriptNode* missing = getScriptUnchecked("sos.txt", 0);
+    const std::string reason = fatalReasonOf([&] { ClScriptNode::getNamedChildOrDie(missing, "zones"); });
+    EXPECT_NE(reason.find("\"sos.txt\""), std::string::npos) << reason;
+
+    source.files["playbalance.txt"] = "death_penalty { 1, 2 }";
+    ClScriptNode* tree = getScript("playbalance.txt", 0);
+    EXPECT_EQ(fatalReasonOf([&] { tree->getNamedChildOrDie("death_penalty")->getChild(5); }),
+              "script \"playbalance.txt\" death_penalty: child 5 asked for, but it has 2");
 }
 
-TEST_F(ScriptCache, IncludesAreReadThroughTheSameSource) {
-    source.files["main.txt"] = "<<inject[shared/common.txt]>> own = 1;";
-    source.files["shared/common.txt"] = "common = 2;";
-    ClScriptNode* tree = getScript("main.txt", 0);
-    ASSERT_NE(tree, nullptr);
-    EXPECT_EQ(tree->getNamedChildOrDie("common")->getInt(), 2);
+TEST_F(ScriptCache, ReloadingAScriptKeepsItsClassButASecondScriptWithItExitsWithStatus3) {
+    source.files["a.txt"] = "Boss { _class; hp = 1; }";
+    source.files["b.txt"] = "\nBoss { _class; }";
+    ASSERT_NE(getScript("a.txt", 0), nullptr);
+    ClScriptNode* reloaded = getScript("a.txt", 1);
+    ASSERT_NE(reloaded, nullptr);
+    EXPECT_EQ(findScriptClass("Boss"), reloaded->getNamedChildOrDie("Boss"));
+    EXPECT_EQ(scriptClassCount(), 1u);
+    setFatalErrorHook(nullptr);
+    EXPECT_EXIT(getScript("b.txt", 0), ::testing::ExitedWithCode(3), "b.txt:14: class \"Boss\" is already defined");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -221,38 +166,19 @@ TEST_F(ScriptCache, IncludesAreReadThroughTheSameSource) {
 
 namespace {
 
-class ScriptPackages : public ::testing::Test {
+class ScriptPackages : public PackageTest {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/velodrix_scripts_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        root = name;
-        setDataDir((root.string() + "/").c_str());
-        fileLayerInit();
-        packagesInit();
+        PackageTest::SetUp();
         scriptRegistriesInit();
     }
     void TearDown() override {
         freeAllScripts();
-        packagesShutdown();
-        fileLayerShutdown();
-        setDataDir("");
-        std::filesystem::remove_all(root);
+        PackageTest::TearDown();
     }
-
     void writeScript(const std::string& relative, const std::string& text) {
-        const std::filesystem::path path = root / "src" / "Scripts" / relative;
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
+        writeSource("ASPEC", "Scripts/" + relative, text);
     }
-
-    void packAndMount(const SPackageWriterOptions& options = {}) {
-        std::string error;
-        ASSERT_TRUE(packageWriterPackFolder((root / "src").c_str(), root.c_str(), "ASPEC", options, &error)) << error;
-        ASSERT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
-    }
-
-    std::filesystem::path root;
 };
 
 }  // namespace
@@ -261,24 +187,19 @@ TEST_F(ScriptPackages, ScriptAndItsIncludeComeFromThePackage) {
     EXPECT_EQ(crc32TextNoCase("Scripts\\playbalance.txt"), 0x1487A4AFu);
     writeScript("playbalance.txt", "<<inject[shared/levels.txt]>>\nscore_wavekill_base_bonus = 1.5;\n");
     writeScript("shared/levels.txt", "spawn_bar_range { { 1, 2 } { 2, 3 } }\n");
+    writeScript("sos.txt", "// zones come later\n");
     SPackageWriterOptions options;
     options.compressPatterns.push_back("*.txt");
-    packAndMount(options);
+    packAndMount("ASPEC", options);
 
     ClScriptNode* tree = getScript("playbalance.txt", 0);
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(tree->getNamedChildOrDie("spawn_bar_range")->getChild(1)->getChild(1)->getInt(), 3);
     EXPECT_FLOAT_EQ(tree->getNamedChildOrDie("score_wavekill_base_bonus")->getFloat(), 1.5f);
-    // Packaged names ignore case.
+    // Packaged names ignore case; a script in no package gives null.
     EXPECT_NE(getScript("Playbalance.txt", 0), nullptr);
-    // Every file object went back to the pool.
-    EXPECT_EQ(getAssetFileCount(), 0u);
-}
-
-TEST_F(ScriptPackages, ScriptMissingFromThePackagesGivesNull) {
-    writeScript("sos.txt", "// zones come later\n");
-    packAndMount();
     EXPECT_NE(getScript("sos.txt", 0), nullptr);
     EXPECT_EQ(getScript("guardian_movies.txt", 0), nullptr);
+    // Every file object went back to the pool.
     EXPECT_EQ(getAssetFileCount(), 0u);
 }

@@ -3,47 +3,30 @@
 #include "core/script_node.h"
 #include "core/script_parser.h"
 #include "core/vec.h"
+#include "tests/core/core_test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
 #include <memory>
-#include <stdexcept>
 #include <string>
+
+using namespace core_test;
 
 namespace {
 
-struct SFatal : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-void throwOnFatal(const char* reason) { throw SFatal(reason); }
-
 using TreePtr = std::unique_ptr<ClScriptNode>;
 
-class ScriptNode : public ::testing::Test {
+class ScriptNode : public FatalThrowingTest {
 protected:
     void SetUp() override {
         scriptRegistriesInit();
-        setFatalErrorHook(throwOnFatal);
+        FatalThrowingTest::SetUp();
     }
     void TearDown() override {
-        setFatalErrorHook(nullptr);
+        FatalThrowingTest::TearDown();
         freeAllScripts();
     }
 
     static TreePtr parse(const std::string& text) {
         return TreePtr(scriptParseBytes("node.txt", text.data(), u32(text.size()), nullptr, nullptr));
-    }
-
-    template <typename Fn>
-    static std::string fatalReasonOf(Fn fn) {
-        try {
-            fn();
-        } catch (const SFatal& fatal) {
-            return fatal.what();
-        }
-        return "";
     }
 };
 
@@ -52,30 +35,26 @@ protected:
 // ---------------------------------------------------------------------------------------------
 // Values by kind
 
-TEST_F(ScriptNode, IntegerReadAsFloatGivesItsValue) {
-    TreePtr root = parse("scale = 2; neg = -7;");
+// An integer read as a float gives its value; a float read as an integer truncates toward zero.
+TEST_F(ScriptNode, ValuesReadAsTheOtherKindAreConvertedAndNonNumbersReadAsZero) {
+    TreePtr root = parse("scale = 2; neg = -7; a = 2.9; b = -2.9; c = 0.4; "
+                         "big = 5000000000.0; small = -5000000000.0;");
     EXPECT_EQ(root->getNamedChildOrDie("scale")->getFloat(), 2.0f);
     EXPECT_EQ(root->getNamedChildOrDie("neg")->getFloat(), -7.0f);
-}
-
-TEST_F(ScriptNode, FloatReadAsIntegerTruncatesTowardZero) {
-    TreePtr root = parse("a = 2.9; b = -2.9; c = 0.4; big = 5000000000.0; small = -5000000000.0;");
     EXPECT_EQ(root->getNamedChildOrDie("a")->getInt(), 2);
     EXPECT_EQ(root->getNamedChildOrDie("b")->getInt(), -2);
     EXPECT_EQ(root->getNamedChildOrDie("c")->getInt(), 0);
     EXPECT_EQ(root->getNamedChildOrDie("big")->getInt(), INT32_MAX);
     EXPECT_EQ(root->getNamedChildOrDie("small")->getInt(), INT32_MIN);
-}
 
-TEST_F(ScriptNode, NonNumbersReadAsZero) {
-    TreePtr root = parse("t = \"text\"; bare; blk { x = 1; }");
+    TreePtr other = parse("t = \"text\"; bare; blk { x = 1; }");
     for (const char* name : {"t", "bare", "blk"}) {
-        EXPECT_EQ(root->getNamedChildOrDie(name)->getInt(), 0) << name;
-        EXPECT_EQ(root->getNamedChildOrDie(name)->getFloat(), 0.0f) << name;
+        EXPECT_EQ(other->getNamedChildOrDie(name)->getInt(), 0) << name;
+        EXPECT_EQ(other->getNamedChildOrDie(name)->getFloat(), 0.0f) << name;
     }
 }
 
-TEST_F(ScriptNode, Vector3ReadsTheFirstThreeChildrenAndKeepsW) {
+TEST_F(ScriptNode, Vector3ReadsTheFirstThreeChildrenKeepsWAndStopsWithFewer) {
     TreePtr root = parse("pos { 1.5, 2, -3.25, 9 }");
     ClVec3 v(0.0f, 0.0f, 0.0f, 42.0f);
     root->getNamedChildOrDie("pos")->getVector3(&v);
@@ -83,6 +62,10 @@ TEST_F(ScriptNode, Vector3ReadsTheFirstThreeChildrenAndKeepsW) {
     EXPECT_EQ(v.y, 2.0f);
     EXPECT_EQ(v.z, -3.25f);
     EXPECT_EQ(v.w, 42.0f);
+    // Too few children stop the program.
+    TreePtr two = parse("pos { 1.0, 2.0 }");
+    EXPECT_NE(fatalReasonOf([&] { two->getNamedChildOrDie("pos")->getVector3(&v); }).find("child 2 asked for"),
+              std::string::npos);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -99,7 +82,7 @@ TEST_F(ScriptNode, NamedLookupSkipsUnnamedChildrenAndIgnoresCase) {
     EXPECT_NE(fatalReasonOf([&] { root->getNamedChildOrDie("[UNNAMED]"); }), "");
 }
 
-TEST_F(ScriptNode, MissingChildStopsWithThePathOfTheNode) {
+TEST_F(ScriptNode, MissingChildStopsWithThePathOfTheNodeAndANullTreeStopsInsteadOfCrashing) {
     TreePtr root = parse("spawn_bar_range { { 1, 2 } { 3 } }");
     const ClScriptNode* range = root->getNamedChildOrDie("spawn_bar_range");
     EXPECT_EQ(fatalReasonOf([&] { range->getChild(1)->getChild(1); }),
@@ -108,16 +91,7 @@ TEST_F(ScriptNode, MissingChildStopsWithThePathOfTheNode) {
               "script \"(not cached)\" spawn_bar_range: getNamedChildOrDie(\"lo\"): no such child");
     EXPECT_EQ(fatalReasonOf([&] { ClScriptNode::getChildOrDie(root.get(), "absent"); }),
               "script \"(not cached)\" (root): getChildOrDie(\"absent\"): no such child");
-}
 
-TEST_F(ScriptNode, Vector3WithTooFewChildrenStops) {
-    TreePtr root = parse("pos { 1.0, 2.0 }");
-    ClVec3 v;
-    EXPECT_NE(fatalReasonOf([&] { root->getNamedChildOrDie("pos")->getVector3(&v); }).find("child 2 asked for"),
-              std::string::npos);
-}
-
-TEST_F(ScriptNode, NullTreeStopsInsteadOfCrashing) {
     EXPECT_EQ(fatalReasonOf([] { ClScriptNode::getNamedChildOrDie(nullptr, "x"); }),
               "script: getNamedChildOrDie(\"x\") on a null tree (last script that could not be loaded: \"none\")");
     setFatalErrorHook(nullptr);
@@ -136,19 +110,4 @@ TEST_F(ScriptNode, DestroyingATreeUnregistersNestedClasses) {
     EXPECT_EQ(findScriptClass("Outer"), outer);
     root.reset();
     EXPECT_EQ(scriptClassCount(), 0u);
-}
-
-TEST_F(ScriptNode, HandBuiltNodesHoldTheirValues) {
-    ClScriptNode node;
-    EXPECT_EQ(node.kind, u32(E_SCRIPTNODE_NAME_ONLY));
-    EXPECT_EQ(node.childCount(), 0u);
-    node.init(E_SCRIPTNODE_BLOCK);
-    EXPECT_EQ(node.name.hash, SCRIPT_UNNAMED_HASH);
-    ClScriptNode* child = new ClScriptNode;
-    child->init(E_SCRIPTNODE_INT);
-    child->setFloat(0.75f);
-    node.attachChild(child);
-    EXPECT_EQ(child->parent, &node);
-    EXPECT_EQ(node.getChild(0)->getFloat(), 0.75f);
-    EXPECT_EQ(node.getChild(0)->getInt(), 0);
 }

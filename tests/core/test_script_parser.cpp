@@ -1,39 +1,24 @@
-#include "core/fatal_error.h"
-#include "core/name_hash.h"
 #include "core/script_cache.h"
 #include "core/script_node.h"
 #include "core/script_parser.h"
+#include "tests/core/core_test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <map>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
-namespace {
+using namespace core_test;
 
-class ClMemorySource : public IScriptSource {
-public:
-    bool readScriptFile(const char* name, std::vector<char>* out) override {
-        const auto found = files.find(name);
-        if (found == files.end()) return false;
-        out->assign(found->second.begin(), found->second.end());
-        return true;
-    }
-    std::map<std::string, std::string> files;
-};
+namespace {
 
 class ClCollectingSink : public IScriptProblemSink {
 public:
     void onScriptProblem(const SScriptProblem& problem) override {
-        problems.push_back({problem.code, problem.file, problem.offset, problem.reason});
+        problems.push_back({problem.code, problem.file, problem.offset});
     }
     struct SSeen {
         EScriptProblem code;
         std::string file;
         u32 offset;
-        std::string reason;
     };
     bool has(EScriptProblem code) const {
         for (const SSeen& seen : problems) {
@@ -44,22 +29,16 @@ public:
     std::vector<SSeen> problems;
 };
 
-struct SFatal : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-void throwOnFatal(const char* reason) { throw SFatal(reason); }
-
 using TreePtr = std::unique_ptr<ClScriptNode>;
 
-class ScriptParser : public ::testing::Test {
+class ScriptParser : public FatalThrowingTest {
 protected:
     void SetUp() override {
         scriptRegistriesInit();
-        setFatalErrorHook(throwOnFatal);
+        FatalThrowingTest::SetUp();
     }
     void TearDown() override {
-        setFatalErrorHook(nullptr);
+        FatalThrowingTest::TearDown();
         freeAllScripts();
     }
 
@@ -68,21 +47,12 @@ protected:
     }
 
     // The fatal reason a parse stops with, or "" when it does not stop.
-    std::string fatalReasonOf(const std::string& text) {
-        try {
-            parse(text);
-        } catch (const SFatal& fatal) {
-            return fatal.what();
-        }
-        return "";
+    std::string fatalReasonOfParse(const std::string& text) {
+        return fatalReasonOf([&] { parse(text); });
     }
 
-    ClMemorySource source;
+    ClMemoryScriptSource source;
 };
-
-std::string tokenText(const std::string& text, const SScriptToken& token) {
-    return text.substr(token.start, token.counted);
-}
 
 }  // namespace
 
@@ -96,9 +66,11 @@ TEST_F(ScriptParser, EmptyFileGivesARootWithoutChildren) {
     EXPECT_EQ(root->kind, u32(E_SCRIPTNODE_BLOCK));
     EXPECT_EQ(root->named, 0u);
     EXPECT_STREQ(root->name.text, "[UNNAMED]");
+    EXPECT_EQ(root->name.hash, 0x3B926EDAu);
+    EXPECT_EQ(SCRIPT_UNNAMED_HASH, 0x3B926EDAu);
 }
 
-TEST_F(ScriptParser, IntegerThenBareNameGiveAnIntAndANameOnlyNode) {
+TEST_F(ScriptParser, IntegerThenBareNameGiveAnIntAndANameOnlyNodeAndNumbersReadAsTheirKinds) {
     TreePtr root = parse("a = 1; b;");
     ASSERT_EQ(root->childCount(), 2u);
     const ClScriptNode* a = root->getChild(0);
@@ -109,10 +81,8 @@ TEST_F(ScriptParser, IntegerThenBareNameGiveAnIntAndANameOnlyNode) {
     const ClScriptNode* b = root->getChild(1);
     EXPECT_STREQ(b->name.text, "b");
     EXPECT_EQ(b->kind, u32(E_SCRIPTNODE_NAME_ONLY));
-}
 
-TEST_F(ScriptParser, NumbersReadAsTheirKinds) {
-    TreePtr root = parse("x = -3; scale = 0.5; mask = 0x1F; big = 1e3; neg = -.25;");
+    root = parse("x = -3; scale = 0.5; mask = 0x1F; big = 1e3; neg = -.25;");
     EXPECT_EQ(root->getNamedChildOrDie("x")->getInt(), -3);
     EXPECT_EQ(root->getNamedChildOrDie("scale")->kind, u32(E_SCRIPTNODE_FLOAT));
     EXPECT_FLOAT_EQ(root->getNamedChildOrDie("scale")->getFloat(), 0.5f);
@@ -123,17 +93,7 @@ TEST_F(ScriptParser, NumbersReadAsTheirKinds) {
     EXPECT_FLOAT_EQ(root->getNamedChildOrDie("neg")->getFloat(), -0.25f);
 }
 
-TEST_F(ScriptParser, LeadingFullStopIsIgnoredSoTheNameStandsAlone) {
-    // ".5" is neither a name nor a number; the ';' then closes a bare name.
-    ClCollectingSink sink;
-    TreePtr root = parse("y = .5;", &sink);
-    ASSERT_EQ(root->childCount(), 1u);
-    EXPECT_STREQ(root->getChild(0)->name.text, "y");
-    EXPECT_EQ(root->getChild(0)->kind, u32(E_SCRIPTNODE_NAME_ONLY));
-    EXPECT_TRUE(sink.has(E_SCRIPTPROBLEM_IGNORED_TOKEN));
-}
-
-TEST_F(ScriptParser, QuotedTexts) {
+TEST_F(ScriptParser, QuotedTextsKeepSeparatorsAndALeadingFullStopLeavesTheNameAlone) {
     TreePtr root = parse("\"alone\"; title = \"a b, c; d\"; empty = \"\"; cut = \"abc=\";");
     ASSERT_EQ(root->childCount(), 4u);
     const ClScriptNode* alone = root->getChild(0);
@@ -145,17 +105,17 @@ TEST_F(ScriptParser, QuotedTexts) {
     EXPECT_EQ(empty->kind, u32(E_SCRIPTNODE_NAME_ONLY));
     EXPECT_EQ(empty->getValueString().getLength(), 0);
     EXPECT_STREQ(root->getNamedChildOrDie("cut")->getValueString().getText(), "abc");
+
+    // ".5" is neither a name nor a number; the ';' then closes a bare name.
+    ClCollectingSink sink;
+    root = parse("y = .5;", &sink);
+    ASSERT_EQ(root->childCount(), 1u);
+    EXPECT_STREQ(root->getChild(0)->name.text, "y");
+    EXPECT_EQ(root->getChild(0)->kind, u32(E_SCRIPTNODE_NAME_ONLY));
+    EXPECT_TRUE(sink.has(E_SCRIPTPROBLEM_IGNORED_TOKEN));
 }
 
-TEST_F(ScriptParser, SlashInsideANameAndCommentsBeforeATokens) {
-    TreePtr root = parse("// heading\npath/to = 4; / single slash comment\nnext = 5;");
-    ASSERT_EQ(root->childCount(), 2u);
-    EXPECT_STREQ(root->getChild(0)->name.text, "path/to");
-    EXPECT_EQ(root->getChild(0)->getInt(), 4);
-    EXPECT_EQ(root->getNamedChildOrDie("next")->getInt(), 5);
-}
-
-TEST_F(ScriptParser, BlocksNestAndHoldUnnamedValues) {
+TEST_F(ScriptParser, BlocksNestAndHoldUnnamedValuesAndASlashInsideANameIsNoComment) {
     TreePtr root = parse("outer { pos { 1.0, 2.0, 3.0 } inner { deep = 7; } }");
     const ClScriptNode* outer = root->getNamedChildOrDie("outer");
     EXPECT_EQ(outer->kind, u32(E_SCRIPTNODE_BLOCK));
@@ -166,11 +126,12 @@ TEST_F(ScriptParser, BlocksNestAndHoldUnnamedValues) {
     EXPECT_FLOAT_EQ(pos->getChild(2)->getFloat(), 3.0f);
     EXPECT_EQ(outer->getNamedChildOrDie("inner")->getNamedChildOrDie("deep")->getInt(), 7);
     EXPECT_EQ(pos->parent, outer);
-}
 
-TEST_F(ScriptParser, UnnamedNameHashesToTheKnownValue) {
-    EXPECT_EQ(crc32TextNoCase("[UNNAMED]"), 0x3B926EDAu);
-    EXPECT_EQ(SCRIPT_UNNAMED_HASH, 0x3B926EDAu);
+    root = parse("// heading\npath/to = 4; / single slash comment\nnext = 5;");
+    ASSERT_EQ(root->childCount(), 2u);
+    EXPECT_STREQ(root->getChild(0)->name.text, "path/to");
+    EXPECT_EQ(root->getChild(0)->getInt(), 4);
+    EXPECT_EQ(root->getNamedChildOrDie("next")->getInt(), 5);
 }
 
 TEST_F(ScriptParser, ClassBlockIsRegisteredAndLeavesWithItsTree) {
@@ -182,10 +143,8 @@ TEST_F(ScriptParser, ClassBlockIsRegisteredAndLeavesWithItsTree) {
     EXPECT_EQ(findScriptClass("Boss"), boss);
     root.reset();
     EXPECT_EQ(findScriptClass("Boss"), nullptr);
-}
-
-TEST_F(ScriptParser, ClassMarkerOutsideANamedBlockMakesNoClass) {
-    TreePtr root = parse("_class; { _class; }");
+    // A marker outside a named block makes no class.
+    root = parse("_class; { _class; }");
     EXPECT_EQ(scriptClassCount(), 0u);
     EXPECT_EQ(root->childCount(), 2u);
 }
@@ -193,23 +152,7 @@ TEST_F(ScriptParser, ClassMarkerOutsideANamedBlockMakesNoClass) {
 // ---------------------------------------------------------------------------------------------
 // Tokenizer
 
-TEST_F(ScriptParser, TokensSplitAtSeparatorsOutsideQuotesOnly) {
-    const std::string text = "  ab=cd, \"x, y\"";
-    u32 position = 0;
-    SScriptToken token;
-    std::vector<std::string> seen;
-    bool quoted = false;
-    for (;;) {
-        scriptNextToken(text.c_str(), u32(text.size()), &position, quoted, &token);
-        if (token.counted == 0) break;
-        const std::string piece = tokenText(text, token);
-        if (piece == "\"") quoted = !quoted;
-        seen.push_back(piece);
-    }
-    EXPECT_EQ(seen, (std::vector<std::string>{"ab", "=", "cd", ",", "\"", "x, y", "\""}));
-}
-
-TEST_F(ScriptParser, BlankInsideAnUnquotedTokenKeepsTheFirstCountedCharacters) {
+TEST_F(ScriptParser, BlankInsideATokenKeepsTheCountedCharactersAndTextEndsAtNulOrItsEnd) {
     // The run is "ab cd" and four characters are counted: the token reads "ab c".
     ClCollectingSink sink;
     TreePtr root = parse("ab cd;", &sink);
@@ -221,66 +164,55 @@ TEST_F(ScriptParser, BlankInsideAnUnquotedTokenKeepsTheFirstCountedCharacters) {
     TreePtr trailing = parse("speed = 10 ;", &quiet);
     EXPECT_EQ(trailing->getNamedChildOrDie("speed")->getInt(), 10);
     EXPECT_TRUE(quiet.problems.empty());
-}
 
-TEST_F(ScriptParser, TextEndsAtNulAndUnterminatedQuoteStaysInside) {
     const std::string withNul("a = 1;\0b = 2;", 13);
-    TreePtr root = parse(withNul);
+    root = parse(withNul);
     EXPECT_EQ(root->childCount(), 1u);
-    ClCollectingSink sink;
-    TreePtr open = parse("t = \"never closed", &sink);
+    ClCollectingSink unclosed;
+    TreePtr open = parse("t = \"never closed", &unclosed);
     EXPECT_STREQ(open->getNamedChildOrDie("t")->getValueString().getText(), "never closed");
-    EXPECT_TRUE(sink.has(E_SCRIPTPROBLEM_UNCLOSED_QUOTE));
+    EXPECT_TRUE(unclosed.has(E_SCRIPTPROBLEM_UNCLOSED_QUOTE));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Damaged files
 
-TEST_F(ScriptParser, ExtraClosingBraceKeepsTheRootAndDropsWhatFollows) {
+TEST_F(ScriptParser, ExtraClosingBraceOrQuoteKeepsTheRootAndAnUnclosedBlockIsKept) {
     testing::internal::CaptureStderr();
     TreePtr root = parse("a = 1; } b = 2; c { d = 3; }");
-    const std::string err = testing::internal::GetCapturedStderr();
+    std::string err = testing::internal::GetCapturedStderr();
     ASSERT_NE(root, nullptr);
     ASSERT_EQ(root->childCount(), 1u);
     EXPECT_STREQ(root->getChild(0)->name.text, "a");
     EXPECT_EQ(root->parent, nullptr);
     EXPECT_NE(err.find("test.txt:7: unmatched }"), std::string::npos) << err;
-}
 
-TEST_F(ScriptParser, ClosingQuoteWithNothingOpenDoesNotPopTheRoot) {
     // The '}' pops the quoted node, so the second quote has only the root left to close.
     testing::internal::CaptureStderr();
-    TreePtr root = parse("\"abc}\" later = 1;");
-    const std::string err = testing::internal::GetCapturedStderr();
+    root = parse("\"abc}\" later = 1;");
+    err = testing::internal::GetCapturedStderr();
     ASSERT_EQ(root->childCount(), 1u);
     EXPECT_NE(err.find("test.txt:5: unmatched \""), std::string::npos) << err;
-}
 
-TEST_F(ScriptParser, UnclosedBlockIsKeptAndReported) {
     ClCollectingSink sink;
-    TreePtr root = parse("a { b = 1;", &sink);
+    root = parse("a { b = 1;", &sink);
     EXPECT_EQ(root->getNamedChildOrDie("a")->getNamedChildOrDie("b")->getInt(), 1);
     ASSERT_TRUE(sink.has(E_SCRIPTPROBLEM_UNCLOSED_BLOCK));
 }
 
 TEST_F(ScriptParser, FatalProblemsNameFileAndOffset) {
     // A name after "=" is the only way to two names: blanks do not end a token.
-    EXPECT_EQ(fatalReasonOf("speed = fast;"), "test.txt:8: two names in a row (\"speed\" then \"fast\")");
-    EXPECT_EQ(fatalReasonOf("A { _class; } A { _class; }"),
+    EXPECT_EQ(fatalReasonOfParse("speed = fast;"), "test.txt:8: two names in a row (\"speed\" then \"fast\")");
+    EXPECT_EQ(fatalReasonOfParse("A { _class; } A { _class; }"),
               "test.txt:24: class \"A\" is already defined by a loaded script");
-    EXPECT_EQ(fatalReasonOf("x = 1; <<inject[nothing.txt"), "test.txt:7: <<inject[ without ]>>");
-    EXPECT_EQ(fatalReasonOf("<<inject[]>>"), "test.txt:0: include name \"\" must hold 1 to 767 characters");
-    EXPECT_EQ(fatalReasonOf("\n<<inject[gone.txt]>>"), "test.txt:1: include \"gone.txt\" cannot be read");
+    EXPECT_EQ(fatalReasonOfParse("x = 1; <<inject[nothing.txt"), "test.txt:7: <<inject[ without ]>>");
+    EXPECT_EQ(fatalReasonOfParse("<<inject[]>>"), "test.txt:0: include name \"\" must hold 1 to 767 characters");
+    EXPECT_EQ(fatalReasonOfParse("\n<<inject[gone.txt]>>"), "test.txt:1: include \"gone.txt\" cannot be read");
     // Nothing stays registered from a parse that stopped.
     EXPECT_EQ(scriptClassCount(), 0u);
 }
 
-TEST_F(ScriptParser, FatalParseErrorExitsWithStatus3AndAMessage) {
-    setFatalErrorHook(nullptr);
-    EXPECT_EXIT(parse("one = two;"), ::testing::ExitedWithCode(3), "test.txt:6: two names in a row");
-}
-
-TEST_F(ScriptParser, SinkThatGoesOnGetsTheLaterNameAndNoSecondClass) {
+TEST_F(ScriptParser, SinkThatGoesOnGetsTheLaterNameNoSecondClassAndPartlyReadNumbers) {
     ClCollectingSink sink;
     TreePtr root = parse("one = two = 2; A { _class; } A { _class; }", &sink);
     EXPECT_EQ(root->getNamedChildOrDie("two")->getInt(), 2);
@@ -290,13 +222,11 @@ TEST_F(ScriptParser, SinkThatGoesOnGetsTheLaterNameAndNoSecondClass) {
     EXPECT_EQ(root->getChild(2)->isClass, 0u);
     root.reset();
     EXPECT_EQ(scriptClassCount(), 0u);
-}
 
-TEST_F(ScriptParser, NumbersNotReadWholeAreReported) {
-    ClCollectingSink sink;
-    TreePtr root = parse("a = 1e3; b = 2.5e2; c = -; d = 0X1F;", &sink);
-    EXPECT_EQ(sink.problems.size(), 3u);
-    for (const auto& problem : sink.problems) EXPECT_EQ(problem.code, E_SCRIPTPROBLEM_NUMBER_WITH_TRAILING_TEXT);
+    ClCollectingSink numbers;
+    root = parse("a = 1e3; b = 2.5e2; c = -; d = 0X1F;", &numbers);
+    EXPECT_EQ(numbers.problems.size(), 3u);
+    for (const auto& problem : numbers.problems) EXPECT_EQ(problem.code, E_SCRIPTPROBLEM_NUMBER_WITH_TRAILING_TEXT);
     EXPECT_FLOAT_EQ(root->getNamedChildOrDie("b")->getFloat(), 250.0f);
     EXPECT_EQ(root->getNamedChildOrDie("c")->getInt(), 0);
     EXPECT_EQ(root->getNamedChildOrDie("d")->getInt(), 0);
@@ -305,7 +235,7 @@ TEST_F(ScriptParser, NumbersNotReadWholeAreReported) {
 // ---------------------------------------------------------------------------------------------
 // Includes
 
-TEST_F(ScriptParser, BackToBackIncludesAreBothExpanded) {
+TEST_F(ScriptParser, BackToBackIncludesAreBothExpandedAndAShortOneHidesNoDirective) {
     source.files["a.txt"] = "a = 1;";
     source.files["b.txt"] = "b = 2;";
     TreePtr root = parse("<<inject[a.txt]>><<inject[b.txt]>>c = 3;");
@@ -313,17 +243,15 @@ TEST_F(ScriptParser, BackToBackIncludesAreBothExpanded) {
     EXPECT_EQ(root->getNamedChildOrDie("a")->getInt(), 1);
     EXPECT_EQ(root->getNamedChildOrDie("b")->getInt(), 2);
     EXPECT_EQ(root->getNamedChildOrDie("c")->getInt(), 3);
-}
 
-TEST_F(ScriptParser, ShortIncludeDoesNotHideTheNextDirective) {
     // An include shorter than its directive must not move the search past the next one.
     source.files["s"] = "";
     source.files["t.txt"] = "t = 1;";
-    TreePtr root = parse("<<inject[s]>> <<inject[t.txt]>>");
+    root = parse("<<inject[s]>> <<inject[t.txt]>>");
     EXPECT_EQ(root->getNamedChildOrDie("t")->getInt(), 1);
 }
 
-TEST_F(ScriptParser, IncludesNestFromTheStartOfTheInsertedText) {
+TEST_F(ScriptParser, IncludesNestFromTheStartOfTheInsertedTextUpToADepthLimit) {
     source.files["outer.txt"] = "<<inject[inner.txt]>> outer = 1; padding { a; b; c; d; e; f; g; h; }";
     source.files["inner.txt"] = "inner = 2;";
     source.files["sub/deep.txt"] = "deep = 3;";
@@ -331,15 +259,13 @@ TEST_F(ScriptParser, IncludesNestFromTheStartOfTheInsertedText) {
     EXPECT_EQ(root->getNamedChildOrDie("inner")->getInt(), 2);
     EXPECT_EQ(root->getNamedChildOrDie("outer")->getInt(), 1);
     EXPECT_EQ(root->getNamedChildOrDie("deep")->getInt(), 3);
-}
 
-TEST_F(ScriptParser, SelfInclusionStopsAtTheDepthLimit) {
     source.files["loop.txt"] = "x; <<inject[loop.txt]>>";
-    const std::string reason = fatalReasonOf("<<inject[loop.txt]>>");
-    EXPECT_EQ(reason, "loop.txt:3: include \"loop.txt\" nested deeper than 16 files (does a file include itself?)");
+    EXPECT_EQ(fatalReasonOfParse("<<inject[loop.txt]>>"),
+              "loop.txt:3: include \"loop.txt\" nested deeper than 16 files (does a file include itself?)");
 }
 
-TEST_F(ScriptParser, ProblemsInsideAnIncludeNameTheIncludedFile) {
+TEST_F(ScriptParser, ProblemsInsideAnIncludeNameTheIncludedFileAlsoAcrossASplitDirective) {
     source.files["part.txt"] = "ok = 1;\nbad = worse;";
     ClCollectingSink sink;
     TreePtr root = parse("first = 0;\n<<inject[part.txt]>>\nlast = 2;", &sink);
@@ -347,19 +273,17 @@ TEST_F(ScriptParser, ProblemsInsideAnIncludeNameTheIncludedFile) {
     EXPECT_EQ(sink.problems[0].file, "part.txt");
     EXPECT_EQ(sink.problems[0].offset, 14u);
     EXPECT_EQ(root->getNamedChildOrDie("last")->getInt(), 2);
-}
 
-TEST_F(ScriptParser, DirectiveSplitAcrossFilesStillMapsBack) {
     // The tail of one include and the text after it form a new directive; expanding it must keep
     // every later offset pointing into the right file.
     source.files["head.txt"] = "<<inj";
     source.files["x.txt"] = "x = 1;";
-    ClCollectingSink sink;
-    TreePtr root = parse("<<inject[head.txt]>>ect[x.txt]>> two = words;", &sink);
+    ClCollectingSink split;
+    root = parse("<<inject[head.txt]>>ect[x.txt]>> two = words;", &split);
     EXPECT_EQ(root->getNamedChildOrDie("x")->getInt(), 1);
-    ASSERT_EQ(sink.problems.size(), 1u);
-    EXPECT_EQ(sink.problems[0].file, "test.txt");
-    EXPECT_EQ(sink.problems[0].offset, 39u);
+    ASSERT_EQ(split.problems.size(), 1u);
+    EXPECT_EQ(split.problems[0].file, "test.txt");
+    EXPECT_EQ(split.problems[0].offset, 39u);
 }
 
 TEST_F(ScriptParser, SegmentsLocateEveryByte) {
@@ -371,15 +295,16 @@ TEST_F(ScriptParser, SegmentsLocateEveryByte) {
     ASSERT_TRUE(scriptExpandInjects(&text, &source, &sink));
     EXPECT_EQ(std::string(text.bytes.data(), text.length), "abMIDcd");
     EXPECT_EQ(text.bytes[text.length], '\0');
-    const char* file;
-    u32 offset;
-    scriptLocate(text, 1, &file, &offset);
-    EXPECT_STREQ(file, "top.txt");
-    EXPECT_EQ(offset, 1u);
-    scriptLocate(text, 3, &file, &offset);
-    EXPECT_STREQ(file, "mid.txt");
-    EXPECT_EQ(offset, 1u);
-    scriptLocate(text, 6, &file, &offset);
-    EXPECT_STREQ(file, "top.txt");
-    EXPECT_EQ(offset, 22u);
+    const struct {
+        u32 position;
+        const char* file;
+        u32 offset;
+    } expected[] = {{1, "top.txt", 1}, {3, "mid.txt", 1}, {6, "top.txt", 22}};
+    for (const auto& [position, expectedFile, expectedOffset] : expected) {
+        const char* file;
+        u32 offset;
+        scriptLocate(text, position, &file, &offset);
+        EXPECT_STREQ(file, expectedFile) << position;
+        EXPECT_EQ(offset, expectedOffset) << position;
+    }
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdint>
 
 #include "core/string.h"
@@ -11,30 +10,7 @@ bool isAligned16(const void* p) { return reinterpret_cast<uintptr_t>(p) % 16 == 
 
 }  // namespace
 
-TEST(String, FromIntegerGivesDecimalText) {
-    EXPECT_STREQ(String(-12).getText(), "-12");
-    EXPECT_STREQ(String(0).getText(), "0");
-    EXPECT_STREQ(String(INT32_MIN).getText(), "-2147483648");
-    EXPECT_EQ(String(INT32_MIN).getLength(), 11);
-}
-
-TEST(String, CopiesNeverShareBlocks) {
-    String a("velodrix");
-    String b(a);
-    String c;
-    c = a;
-    EXPECT_NE(a.getText(), b.getText());
-    EXPECT_NE(a.getText(), c.getText());
-    EXPECT_TRUE(isAligned16(a.getText()));
-    *a.charAt(0) = 'V';
-    EXPECT_STREQ(b.getText(), "velodrix");
-    EXPECT_STREQ(c.getText(), "velodrix");
-    const String& alias = c;
-    c = alias;
-    EXPECT_STREQ(c.getText(), "velodrix");
-}
-
-TEST(String, DefaultAndClearedStringsAreTheUsableSharedEmptyText) {
+TEST(String, DefaultAndClearedStringsAreTheUsableSharedEmptyTextAndCopiesShareNoBlock) {
     EXPECT_EQ(String().getText(), g_szEmptyText);
     String s("12 abc");
     EXPECT_EQ(s.indexOf('a'), 3);
@@ -50,9 +26,23 @@ TEST(String, DefaultAndClearedStringsAreTheUsableSharedEmptyText) {
     EXPECT_EQ(s.parseHexAfterPrefix(), 0u);
     s += "again";
     EXPECT_STREQ(s.getText(), "again");
+
+    String a("velodrix");
+    String b(a);
+    String c;
+    c = a;
+    EXPECT_NE(a.getText(), b.getText());
+    EXPECT_NE(a.getText(), c.getText());
+    EXPECT_TRUE(isAligned16(a.getText()));
+    *a.charAt(0) = 'V';
+    EXPECT_STREQ(b.getText(), "velodrix");
+    EXPECT_STREQ(c.getText(), "velodrix");
+    const String& alias = c;
+    c = alias;
+    EXPECT_STREQ(c.getText(), "velodrix");
 }
 
-TEST(String, AssigningFromItsOwnBlockReadsBeforeFreeing) {
+TEST(String, AssigningFromItsOwnBlockReadsBeforeFreeingAndBytesKeepTheirCountedLength) {
     String s("Scripts\\sos.txt");
     s.assignText(s.getText() + 8);
     EXPECT_STREQ(s.getText(), "sos.txt");
@@ -62,10 +52,7 @@ TEST(String, AssigningFromItsOwnBlockReadsBeforeFreeing) {
     s.assignBytes(s.getText(), 3);
     EXPECT_STREQ(s.getText(), "sos");
     EXPECT_EQ(s.getLength(), 3);
-}
 
-TEST(String, AssignBytesKeepsCountedLengthAndTerminates) {
-    String s;
     s.assignBytes("ab\0cd", 5);
     EXPECT_EQ(s.getLength(), 5);
     EXPECT_STREQ(s.getText(), "ab");
@@ -93,7 +80,7 @@ TEST(String, AppendingEmptyChangesNothingAndSelfAppendDoubles) {
     EXPECT_STREQ(("<" + s + ">" + String("!")).getText(), "<ababab>!");
 }
 
-TEST(String, EqualityIsCaseSensitiveButHashIsNot) {
+TEST(String, EqualityIsCaseSensitiveButHashIsNotAndParseHexSkipsThePrefix) {
     const String lower("Speed");
     const String upper("SPEED");
     EXPECT_FALSE(lower.equals(upper));
@@ -103,20 +90,7 @@ TEST(String, EqualityIsCaseSensitiveButHashIsNot) {
     EXPECT_EQ(lower.hash(), 0xC1AFCBA4u);
     const IHashable& hashable = lower;
     EXPECT_EQ(hashable.hash(), 0xC1AFCBA4u);
-}
 
-TEST(String, NumbersReadByCRules) {
-    EXPECT_EQ(String("  -42xyz").toInt(), -42);
-    EXPECT_EQ(String("+7").toInt(), 7);
-    EXPECT_EQ(String("abc").toInt(), 0);
-    // Out of range: the low 32 bits of the saturated value, never undefined behaviour.
-    EXPECT_EQ(String("4294967297").toInt(), 1);
-    EXPECT_EQ(String("1.3").toFloat(), 1.3f);
-    EXPECT_EQ(String(" -0.25e1m").toFloat(), -2.5f);
-    EXPECT_EQ(String("x").toFloat(), 0.0f);
-}
-
-TEST(String, ParseHexSkipsPrefixAndUpperCasesInPlace) {
     String s("0x1f");
     EXPECT_EQ(s.parseHexAfterPrefix(), 0x1Fu);
     EXPECT_STREQ(s.getText(), "0X1F");
@@ -128,4 +102,19 @@ TEST(String, ParseHexSkipsPrefixAndUpperCasesInPlace) {
     // The prefix is skipped unread, whatever it holds; upper digits fall off.
     String long_("zz123456789");
     EXPECT_EQ(long_.parseHexAfterPrefix(), 0x23456789u);
+}
+
+TEST(String, NumbersReadAndWrittenByCRules) {
+    EXPECT_EQ(String("  -42xyz").toInt(), -42);
+    EXPECT_EQ(String("+7").toInt(), 7);
+    EXPECT_EQ(String("abc").toInt(), 0);
+    // Out of range: the low 32 bits of the saturated value, never undefined behaviour.
+    EXPECT_EQ(String("4294967297").toInt(), 1);
+    EXPECT_EQ(String("1.3").toFloat(), 1.3f);
+    EXPECT_EQ(String(" -0.25e1m").toFloat(), -2.5f);
+    EXPECT_EQ(String("x").toFloat(), 0.0f);
+    EXPECT_STREQ(String(-12).getText(), "-12");
+    EXPECT_STREQ(String(0).getText(), "0");
+    EXPECT_STREQ(String(INT32_MIN).getText(), "-2147483648");
+    EXPECT_EQ(String(INT32_MIN).getLength(), 11);
 }

@@ -8,7 +8,8 @@
 namespace {
 
 // A destination of `Capacity` units followed by guard units that a bounded helper must never
-// touch. The destination itself starts filled with a marker, so stale units show too.
+// touch, checked when it goes. The destination itself starts filled with a marker, so stale units
+// show too.
 template <typename T, u32 Capacity>
 struct SGuardedBuffer {
     static constexpr u32 GUARD_UNITS = 16;
@@ -19,13 +20,11 @@ struct SGuardedBuffer {
         units.fill(GUARD);
         for (u32 i = 0; i < Capacity; ++i) units[i] = MARKER;
     }
-    T* data() { return units.data(); }
-    bool guardsIntact() const {
-        for (u32 i = Capacity; i < Capacity + GUARD_UNITS; ++i) {
-            if (units[i] != GUARD) return false;
-        }
-        return true;
+    ~SGuardedBuffer() {
+        for (u32 i = Capacity; i < Capacity + GUARD_UNITS; ++i) EXPECT_EQ(units[i], GUARD) << "unit " << i;
     }
+    T* data() { return units.data(); }
+    std::basic_string<T> text() const { return units.data(); }
 
     std::array<T, Capacity + GUARD_UNITS> units;
 };
@@ -56,21 +55,12 @@ TEST(StringCompare, WideNoCaseGivesTheFoldedDifferenceAndMinusOneForNull) {
     EXPECT_EQ(wstrCompareNoCase(nullptr, u"abc"), -1);
     EXPECT_EQ(wstrCompareNoCase(u"abc", nullptr), -1);
     EXPECT_EQ(wstrCompareNoCase(nullptr, nullptr), -1);
-}
-
-TEST(StringCompare, WideNoCaseFoldsOnlyAsciiLetters) {
+    // Only A-Z fold.
     EXPECT_NE(wstrCompareNoCase(u"[", u"{"), 0);
     EXPECT_NE(wstrCompareNoCase(u"\u00C9", u"\u00E9"), 0);
 }
 
-TEST(StringCompare, NarrowNoCaseFoldsAsciiLetters) {
-    EXPECT_EQ(strCompareNoCase("Scripts\\PlayBalance.txt", "SCRIPTS\\playbalance.TXT"), 0);
-    EXPECT_LT(strCompareNoCase("apple", "BANANA"), 0);
-    EXPECT_GT(strCompareNoCase("b", "A"), 0);
-    EXPECT_NE(strCompareNoCase("\xC9", "\xE9"), 0);
-}
-
-TEST(StringCompare, NarrowAgainstWideWidensEachByte) {
+TEST(StringCompare, NarrowNoCaseFoldsAsciiLettersAndAgainstWideWidensEachByte) {
     EXPECT_EQ(strCompareNoCaseWithWide("abc", u"ABC"), 0);
     EXPECT_EQ(wstrCompareNoCaseWithNarrow(u"..", ".."), 0);
     EXPECT_EQ(wstrCompareNoCaseWithNarrow(u"\u00E9", "\xE9"), 0) << "byte 0xE9 widens to U+00E9";
@@ -78,25 +68,26 @@ TEST(StringCompare, NarrowAgainstWideWidensEachByte) {
     EXPECT_EQ(wstrCompareNoCaseWithNarrow(u"abd", "abc"), s32(u'd') - s32(u'c'));
     EXPECT_EQ(strCompareNoCaseWithWide(nullptr, u"a"), -1);
     EXPECT_EQ(wstrCompareNoCaseWithNarrow(nullptr, "a"), -1);
-}
 
-TEST(StringCompare, LongNarrowTextNeverEqualsItsWidePrefix) {
+    EXPECT_EQ(strCompareNoCase("Scripts\\PlayBalance.txt", "SCRIPTS\\playbalance.TXT"), 0);
+    EXPECT_LT(strCompareNoCase("apple", "BANANA"), 0);
+    EXPECT_GT(strCompareNoCase("b", "A"), 0);
+    EXPECT_NE(strCompareNoCase("\xC9", "\xE9"), 0);
+
+    // A long narrow text never equals its widened prefix.
     const std::string longText(WIDEN_TEXT_LIMIT + 10, 'x');
     const std::u16string prefix(WIDEN_TEXT_LIMIT, u'x');
     EXPECT_GT(strCompareNoCaseWithWide(longText.c_str(), prefix.c_str()), 0);
     EXPECT_LT(wstrCompareNoCaseWithNarrow(prefix.c_str(), longText.c_str()), 0);
 }
 
-TEST(StringFind, WideFindGivesFirstOccurrenceAndTheTextForAnEmptyPattern) {
+TEST(StringFind, FindGivesTheFirstOccurrenceAndLastCharTheFinalOne) {
     const char16_t* text = u"Music\\Album\\Album\\track.ogg";
     EXPECT_EQ(wstrFind(text, u"Album"), text + 6);
     EXPECT_EQ(wstrFind(text, u""), text);
     EXPECT_EQ(wstrFind(text, u"album"), nullptr);
     EXPECT_EQ(wstrFind(u"ab", u"abc"), nullptr);
     EXPECT_STREQ(strFind("key value", "val"), "value");
-}
-
-TEST(StringFind, LastCharFindsTheFinalSeparatorOrNull) {
     const char16_t* path = u"C:\\Music\\song.mp3";
     EXPECT_EQ(wstrFindLastChar(path, u'\\'), path + 8);
     EXPECT_EQ(wstrFindLastChar(u"song.mp3", u'\\'), nullptr);
@@ -106,33 +97,26 @@ TEST(StringFind, LastCharFindsTheFinalSeparatorOrNull) {
 // ---------------------------------------------------------------------------------------------
 // Bounded copies
 
-TEST(StringCopyN, AlwaysTerminatesAndPadsWithinTheBound) {
+TEST(StringCopyN, AlwaysTerminatesAndPadsWithinTheBoundAndZeroCapacityWritesNothing) {
     SGuardedBuffer<char, 8> buffer;
     EXPECT_EQ(strCopyN(buffer.data(), "abcdefghijk", 8), E_TEXTCOPY_TRUNCATED);
     EXPECT_STREQ(buffer.data(), "abcdefg");
-    EXPECT_TRUE(buffer.guardsIntact());
 
     SGuardedBuffer<char, 8> exact;
     EXPECT_EQ(strCopyN(exact.data(), "abcdefg", 8), E_TEXTCOPY_COMPLETE);
     EXPECT_STREQ(exact.data(), "abcdefg");
-    EXPECT_TRUE(exact.guardsIntact());
 
     SGuardedBuffer<char, 8> padded;
     EXPECT_EQ(strCopyN(padded.data(), "ab", 8), E_TEXTCOPY_COMPLETE);
     for (u32 i = 2; i < 8; ++i) EXPECT_EQ(padded.units[i], 0) << "unit " << i;
-    EXPECT_TRUE(padded.guardsIntact());
-}
 
-TEST(StringCopyN, ZeroCapacityWritesNothing) {
     SGuardedBuffer<char, 0> narrow;
     EXPECT_EQ(strCopyN(narrow.data(), "a", 0), E_TEXTCOPY_TRUNCATED);
-    EXPECT_TRUE(narrow.guardsIntact());
     SGuardedBuffer<char16_t, 0> wide;
     EXPECT_EQ(wstrCopyN(wide.data(), u"a", 0), E_TEXTCOPY_TRUNCATED);
     EXPECT_EQ(strToWideN(wide.data(), "a", 0), E_TEXTCOPY_TRUNCATED);
     EXPECT_EQ(wstrAppendN(wide.data(), u"a", 0), E_TEXTCOPY_TRUNCATED);
     EXPECT_EQ(wstrTrimCopy(wide.data(), u"a", 0), 0u);
-    EXPECT_TRUE(wide.guardsIntact());
 }
 
 TEST(StringCopyN, WideCopyTerminatesAndNeverSplitsASurrogatePair) {
@@ -140,37 +124,32 @@ TEST(StringCopyN, WideCopyTerminatesAndNeverSplitsASurrogatePair) {
 
     SGuardedBuffer<char16_t, 3> cut;  // room for "ab" and the high half only
     EXPECT_EQ(wstrCopyN(cut.data(), text, 3), E_TEXTCOPY_TRUNCATED);
-    EXPECT_EQ(std::u16string(cut.data()), u"ab");
+    EXPECT_EQ(cut.text(), u"ab");
     EXPECT_EQ(cut.units[2], 0);
-    EXPECT_TRUE(cut.guardsIntact());
 
     SGuardedBuffer<char16_t, 4> cutBeforeLow;  // the pair would end exactly at the terminator
     EXPECT_EQ(wstrCopyN(cutBeforeLow.data(), text, 4), E_TEXTCOPY_TRUNCATED);
-    EXPECT_EQ(std::u16string(cutBeforeLow.data()), u"ab");
+    EXPECT_EQ(cutBeforeLow.text(), u"ab");
     EXPECT_EQ(cutBeforeLow.units[3], 0) << "padded after the shortened text";
-    EXPECT_TRUE(cutBeforeLow.guardsIntact());
 
     SGuardedBuffer<char16_t, 5> whole;
     EXPECT_EQ(wstrCopyN(whole.data(), text, 5), E_TEXTCOPY_TRUNCATED);
     EXPECT_EQ(whole.units[2], GRINNING_HIGH);
     EXPECT_EQ(whole.units[3], GRINNING_LOW);
     EXPECT_EQ(whole.units[4], 0);
-    EXPECT_TRUE(whole.guardsIntact());
-}
 
-TEST(StringCopyN, UnpairedSurrogatesAreCopiedAsPlainUnits) {
-    const char16_t text[] = {u'a', GRINNING_HIGH, u'b', 0};
-    SGuardedBuffer<char16_t, 3> buffer;
-    EXPECT_EQ(wstrCopyN(buffer.data(), text, 3), E_TEXTCOPY_TRUNCATED);
-    EXPECT_EQ(buffer.units[1], GRINNING_HIGH);
-    EXPECT_EQ(buffer.units[2], 0);
-    EXPECT_TRUE(buffer.guardsIntact());
+    // An unpaired surrogate is copied as a plain unit.
+    const char16_t unpaired[] = {u'a', GRINNING_HIGH, u'b', 0};
+    SGuardedBuffer<char16_t, 3> lone;
+    EXPECT_EQ(wstrCopyN(lone.data(), unpaired, 3), E_TEXTCOPY_TRUNCATED);
+    EXPECT_EQ(lone.units[1], GRINNING_HIGH);
+    EXPECT_EQ(lone.units[2], 0);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Bounded appends
 
-TEST(StringAppendN, StopsAtTheCapacityAndReportsIt) {
+TEST(StringAppendN, StopsAtTheCapacityAndCutsAnUnterminatedDestinationInsideIt) {
     SGuardedBuffer<char, 8> buffer;
     strCopyN(buffer.data(), "abc", 8);
     EXPECT_EQ(strAppendN(buffer.data(), "de", 8), E_TEXTCOPY_COMPLETE);
@@ -180,43 +159,33 @@ TEST(StringAppendN, StopsAtTheCapacityAndReportsIt) {
     EXPECT_EQ(strAppendN(buffer.data(), "x", 8), E_TEXTCOPY_TRUNCATED);
     EXPECT_EQ(strAppendN(buffer.data(), "", 8), E_TEXTCOPY_COMPLETE);
     EXPECT_STREQ(buffer.data(), "abcdefg");
-    EXPECT_TRUE(buffer.guardsIntact());
-}
 
-TEST(StringAppendN, UnterminatedDestinationIsCutInsideTheBound) {
-    SGuardedBuffer<char, 6> buffer;  // all marker units, no terminator
-    EXPECT_EQ(strAppendN(buffer.data(), "a", 6), E_TEXTCOPY_TRUNCATED);
-    EXPECT_EQ(buffer.units[5], 0);
-    EXPECT_EQ(strLength(buffer.data()), 5u);
-    EXPECT_TRUE(buffer.guardsIntact());
+    SGuardedBuffer<char, 6> unterminated;  // all marker units, no terminator
+    EXPECT_EQ(strAppendN(unterminated.data(), "a", 6), E_TEXTCOPY_TRUNCATED);
+    EXPECT_EQ(unterminated.units[5], 0);
+    EXPECT_EQ(strLength(unterminated.data()), 5u);
 
     SGuardedBuffer<char16_t, 6> wide;
     EXPECT_EQ(wstrAppendN(wide.data(), u"a", 6), E_TEXTCOPY_TRUNCATED);
     EXPECT_EQ(wstrLength(wide.data()), 5u);
-    EXPECT_TRUE(wide.guardsIntact());
 }
 
-TEST(StringAppendN, WideAppendLeavesNoHalfPair) {
+TEST(StringAppendN, WideAppendLeavesNoHalfPairAndWidensNarrowTextWithinTheBound) {
     SGuardedBuffer<char16_t, 4> buffer;
     wstrCopyN(buffer.data(), u"ab", 4);
     const char16_t pair[] = {GRINNING_HIGH, GRINNING_LOW, 0};
     EXPECT_EQ(wstrAppendN(buffer.data(), pair, 4), E_TEXTCOPY_TRUNCATED);
-    EXPECT_EQ(std::u16string(buffer.data()), u"ab");
-    EXPECT_TRUE(buffer.guardsIntact());
+    EXPECT_EQ(buffer.text(), u"ab");
 
     SGuardedBuffer<char16_t, 5> roomy;
     wstrCopyN(roomy.data(), u"ab", 5);
     EXPECT_EQ(wstrAppendN(roomy.data(), pair, 5), E_TEXTCOPY_COMPLETE);
     EXPECT_EQ(wstrLength(roomy.data()), 4u);
-    EXPECT_TRUE(roomy.guardsIntact());
-}
 
-TEST(StringAppendN, NarrowIntoWideWidensEachByteWithinTheBound) {
-    SGuardedBuffer<char16_t, 6> buffer;
-    wstrCopyN(buffer.data(), u"C:", 6);
-    EXPECT_EQ(wstrAppendNarrowN(buffer.data(), "\\\xE9t\xE9", 6), E_TEXTCOPY_TRUNCATED);
-    EXPECT_EQ(std::u16string(buffer.data()), u"C:\\\u00E9t");
-    EXPECT_TRUE(buffer.guardsIntact());
+    SGuardedBuffer<char16_t, 6> path;
+    wstrCopyN(path.data(), u"C:", 6);
+    EXPECT_EQ(wstrAppendNarrowN(path.data(), "\\\xE9t\xE9", 6), E_TEXTCOPY_TRUNCATED);
+    EXPECT_EQ(path.text(), u"C:\\\u00E9t");
 }
 
 TEST(StringAppend, UnboundedFormsJoinWholeTexts) {
@@ -232,7 +201,21 @@ TEST(StringAppend, UnboundedFormsJoinWholeTexts) {
 // ---------------------------------------------------------------------------------------------
 // Joining an optional first part
 
-TEST(StringJoin, EmptyDestinationTakesOnlyTheWideText) {
+TEST(StringJoin, AnEmptyDestinationTakesOnlyTheWideTextAndBoundedJoinsKeepTheCapacity) {
+    SGuardedBuffer<char16_t, 12> buffer;
+    wstrCopyN(buffer.data(), u"Artist", 12);
+    EXPECT_EQ(wstrJoinNarrowThenWideN(buffer.data(), " - ", u"Title", 12), E_TEXTCOPY_TRUNCATED);
+    EXPECT_EQ(buffer.text(), u"Artist - Ti");
+
+    SGuardedBuffer<char16_t, 12> empty;
+    wstrCopyN(empty.data(), u"", 12);
+    EXPECT_EQ(wstrJoinNarrowThenWideN(empty.data(), " - ", u"Title", 12), E_TEXTCOPY_COMPLETE);
+    EXPECT_EQ(empty.text(), u"Title");
+
+    SGuardedBuffer<char16_t, 8> fullAfterSeparator;
+    wstrCopyN(fullAfterSeparator.data(), u"Artist", 8);
+    EXPECT_EQ(wstrJoinNarrowThenWideN(fullAfterSeparator.data(), " - ", u"T", 8), E_TEXTCOPY_TRUNCATED);
+    EXPECT_EQ(fullAfterSeparator.text(), u"Artist ");
     char16_t dest[32] = u"";
     wstrJoinNarrowThenWide(dest, " - ", u"Title");
     EXPECT_EQ(std::u16string(dest), u"Title");
@@ -240,25 +223,6 @@ TEST(StringJoin, EmptyDestinationTakesOnlyTheWideText) {
     char16_t withArtist[32] = u"Artist";
     wstrJoinNarrowThenWide(withArtist, " - ", u"Title");
     EXPECT_EQ(std::u16string(withArtist), u"Artist - Title");
-}
-
-TEST(StringJoin, BoundedJoinNeverPassesTheCapacity) {
-    SGuardedBuffer<char16_t, 12> buffer;
-    wstrCopyN(buffer.data(), u"Artist", 12);
-    EXPECT_EQ(wstrJoinNarrowThenWideN(buffer.data(), " - ", u"Title", 12), E_TEXTCOPY_TRUNCATED);
-    EXPECT_EQ(std::u16string(buffer.data()), u"Artist - Ti");
-    EXPECT_TRUE(buffer.guardsIntact());
-
-    SGuardedBuffer<char16_t, 12> empty;
-    wstrCopyN(empty.data(), u"", 12);
-    EXPECT_EQ(wstrJoinNarrowThenWideN(empty.data(), " - ", u"Title", 12), E_TEXTCOPY_COMPLETE);
-    EXPECT_EQ(std::u16string(empty.data()), u"Title");
-
-    SGuardedBuffer<char16_t, 8> fullAfterSeparator;
-    wstrCopyN(fullAfterSeparator.data(), u"Artist", 8);
-    EXPECT_EQ(wstrJoinNarrowThenWideN(fullAfterSeparator.data(), " - ", u"T", 8), E_TEXTCOPY_TRUNCATED);
-    EXPECT_EQ(std::u16string(fullAfterSeparator.data()), u"Artist ");
-    EXPECT_TRUE(fullAfterSeparator.guardsIntact());
 }
 
 TEST(StringJoin, NarrowPartIsLimitedToOnePathBuffer) {
@@ -279,97 +243,75 @@ TEST(StringJoin, NarrowPartIsLimitedToOnePathBuffer) {
 // ---------------------------------------------------------------------------------------------
 // Conversion
 
-TEST(StringConvert, NarrowingWritesUnderscoreForUnitsAbove255) {
+// A unit above 255 becomes '_', a pair two of them or none when both do not fit.
+TEST(StringConvert, NarrowingWritesUnderscoresAndKeepsTheLastByteATerminator) {
     SGuardedBuffer<char, 16> buffer;
     EXPECT_EQ(wstrToNarrowN(buffer.data(), u"a\u00FF\u0100\u4E2Dz", 16), E_TEXTCOPY_COMPLETE);
     EXPECT_STREQ(buffer.data(), "a\xFF__z");
-    EXPECT_TRUE(buffer.guardsIntact());
-}
 
-TEST(StringConvert, NarrowingTurnsAPairIntoTwoUnderscoresOrDropsItWhole) {
     const char16_t text[] = {u'a', GRINNING_HIGH, GRINNING_LOW, u'b', 0};
-    SGuardedBuffer<char, 8> whole;
-    EXPECT_EQ(wstrToNarrowN(whole.data(), text, 8), E_TEXTCOPY_COMPLETE);
-    EXPECT_STREQ(whole.data(), "a__b");
-
+    EXPECT_EQ(wstrToNarrowN(buffer.data(), text, 16), E_TEXTCOPY_COMPLETE);
+    EXPECT_STREQ(buffer.data(), "a__b");
     SGuardedBuffer<char, 3> cut;
     EXPECT_EQ(wstrToNarrowN(cut.data(), text, 3), E_TEXTCOPY_TRUNCATED);
     EXPECT_STREQ(cut.data(), "a");
-    EXPECT_TRUE(cut.guardsIntact());
+
+    SGuardedBuffer<char, 64> full;
+    EXPECT_EQ(wstrToNarrowN(full.data(), std::u16string(200, u'n').c_str(), 64), E_TEXTCOPY_TRUNCATED);
+    EXPECT_EQ(strLength(full.data()), 63u);
 }
 
-TEST(StringConvert, BoundedNarrowingKeepsTheLastByteATerminator) {
-    SGuardedBuffer<char, 64> buffer;
-    const std::u16string longName(200, u'n');
-    EXPECT_EQ(wstrToNarrowN(buffer.data(), longName.c_str(), 64), E_TEXTCOPY_TRUNCATED);
-    EXPECT_EQ(strLength(buffer.data()), 63u);
-    EXPECT_EQ(buffer.units[63], 0);
-    EXPECT_TRUE(buffer.guardsIntact());
-}
-
-TEST(StringConvert, WideningMapsEachByteToTheUnitOfTheSameValue) {
+TEST(StringConvert, WideningMapsEachByteToTheSameValueAndLowerCopyLowersOnlyAsciiLetters) {
     SGuardedBuffer<char16_t, 5> buffer;
     EXPECT_EQ(strToWideN(buffer.data(), "a\x80\xFFz", 5), E_TEXTCOPY_COMPLETE);
     const char16_t expected[] = {u'a', 0x80, 0xFF, u'z', 0};
-    EXPECT_EQ(std::u16string(buffer.data()), std::u16string(expected));
-    EXPECT_TRUE(buffer.guardsIntact());
+    EXPECT_EQ(buffer.text(), std::u16string(expected));
 
     SGuardedBuffer<char16_t, 3> cut;
     EXPECT_EQ(strToWideN(cut.data(), "abcdef", 3), E_TEXTCOPY_TRUNCATED);
-    EXPECT_EQ(std::u16string(cut.data()), u"ab");
-    EXPECT_TRUE(cut.guardsIntact());
+    EXPECT_EQ(cut.text(), u"ab");
+
+    SGuardedBuffer<char, 16> lowered;
+    EXPECT_EQ(strToLowerCopyN(lowered.data(), ".MP3 \xC9[Z]", 16), E_TEXTCOPY_COMPLETE);
+    EXPECT_STREQ(lowered.data(), ".mp3 \xC9[z]");
+    EXPECT_EQ(strToLowerCopyN(lowered.data(), "ABCDEFGHIJKLMNOPQRS", 16), E_TEXTCOPY_TRUNCATED);
+    EXPECT_STREQ(lowered.data(), "abcdefghijklmno");
+    char plain[8];
+    strToLowerCopy(plain, "WAV");
+    EXPECT_STREQ(plain, "wav");
 }
 
-TEST(StringConvert, UnboundedConversionsRoundTripLatin1) {
+TEST(StringConvert, UnboundedConversionsRoundTripLatin1AndWidenAtMostTheLimit) {
     char16_t wide[16];
     strToWide(wide, "caf\xE9");
     EXPECT_EQ(std::u16string(wide), u"caf\u00E9");
     char narrow[16];
     wstrToNarrow(narrow, wide);
     EXPECT_STREQ(narrow, "caf\xE9");
-}
 
-TEST(StringConvert, FromNarrowWidensAtMostTheLimit) {
     const std::string text(WIDEN_TEXT_LIMIT + 100, 'w');
     std::u16string dest(WIDEN_TEXT_LIMIT + 200, u'#');
     wstrFromNarrow(dest.data(), text.c_str());
     EXPECT_EQ(wstrLength(dest.c_str()), WIDEN_TEXT_LIMIT);
 }
 
-TEST(StringConvert, LowerCopyLowersOnlyAsciiLetters) {
-    SGuardedBuffer<char, 16> buffer;
-    EXPECT_EQ(strToLowerCopyN(buffer.data(), ".MP3 \xC9[Z]", 16), E_TEXTCOPY_COMPLETE);
-    EXPECT_STREQ(buffer.data(), ".mp3 \xC9[z]");
-    EXPECT_EQ(strToLowerCopyN(buffer.data(), "ABCDEFGHIJKLMNOPQRS", 16), E_TEXTCOPY_TRUNCATED);
-    EXPECT_STREQ(buffer.data(), "abcdefghijklmno");
-    EXPECT_TRUE(buffer.guardsIntact());
-    char plain[8];
-    strToLowerCopy(plain, "WAV");
-    EXPECT_STREQ(plain, "wav");
-}
-
 // ---------------------------------------------------------------------------------------------
 // Trimming
 
-TEST(StringTrim, RemovesLeadingAndTrailingWhiteSpace) {
+TEST(StringTrim, RemovesLeadingAndTrailingWhiteSpaceAndMayLeaveNothing) {
     SGuardedBuffer<char16_t, 16> buffer;
     EXPECT_EQ(wstrTrimCopy(buffer.data(), u" \t\r\n Title  \v\f", 16), 5u);
-    EXPECT_EQ(std::u16string(buffer.data()), u"Title");
+    EXPECT_EQ(buffer.text(), u"Title");
     EXPECT_EQ(wstrTrimCopy(buffer.data(), u"a b", 16), 3u);
-    EXPECT_EQ(std::u16string(buffer.data()), u"a b");
-    EXPECT_TRUE(buffer.guardsIntact());
+    EXPECT_EQ(buffer.text(), u"a b");
+    // Only white space gives an empty text of length 0.
+    EXPECT_EQ(wstrTrimCopy(buffer.data(), u" \t \n", 16), 0u);
+    EXPECT_EQ(buffer.units[0], 0);
+    EXPECT_EQ(wstrTrimCopy(buffer.data(), u"", 16), 0u);
+    EXPECT_EQ(buffer.units[0], 0);
 }
 
-TEST(StringTrim, OnlyWhiteSpaceGivesAnEmptyTextOfLengthZero) {
-    SGuardedBuffer<char16_t, 8> buffer;
-    EXPECT_EQ(wstrTrimCopy(buffer.data(), u" \t \n", 8), 0u);
-    EXPECT_EQ(buffer.units[0], 0);
-    EXPECT_EQ(wstrTrimCopy(buffer.data(), u"", 8), 0u);
-    EXPECT_EQ(buffer.units[0], 0);
-    EXPECT_TRUE(buffer.guardsIntact());
-}
-
-TEST(StringTrim, UnitsOutsideTheCWhiteSpaceSetStay) {
+TEST(StringTrim, UnitsOutsideTheCWhiteSpaceSetStayAndCutsNeverSplitAPair) {
     SGuardedBuffer<char16_t, 16> buffer;
     // U+3000, U+00A0 and U+0085 are white space in Unicode but not in the "C" locale.
     const char16_t text[] = {0x0100, u' ', 0x3000, 0x00A0, 0x0085, 0};
@@ -379,37 +321,27 @@ TEST(StringTrim, UnitsOutsideTheCWhiteSpaceSetStay) {
     // Their low bytes are a tab and a space.
     const char16_t edgeOfRange[] = {0x0109, u'x', 0x0120, 0};
     EXPECT_EQ(wstrTrimCopy(buffer.data(), edgeOfRange, 16), 3u);
-    EXPECT_TRUE(buffer.guardsIntact());
-}
 
-TEST(StringTrim, TruncatesToCapacityWithoutSplittingAPair) {
-    const char16_t text[] = {u' ', u'a', u'b', GRINNING_HIGH, GRINNING_LOW, u' ', 0};
+    const char16_t paired[] = {u' ', u'a', u'b', GRINNING_HIGH, GRINNING_LOW, u' ', 0};
     SGuardedBuffer<char16_t, 4> cut;
-    EXPECT_EQ(wstrTrimCopy(cut.data(), text, 4), 2u);
-    EXPECT_EQ(std::u16string(cut.data()), u"ab");
-    EXPECT_TRUE(cut.guardsIntact());
-
+    EXPECT_EQ(wstrTrimCopy(cut.data(), paired, 4), 2u);
+    EXPECT_EQ(cut.text(), u"ab");
     SGuardedBuffer<char16_t, 5> whole;
-    EXPECT_EQ(wstrTrimCopy(whole.data(), text, 5), 4u);
+    EXPECT_EQ(wstrTrimCopy(whole.data(), paired, 5), 4u);
     EXPECT_EQ(whole.units[3], GRINNING_LOW);
-    EXPECT_TRUE(whole.guardsIntact());
 }
 
 // ---------------------------------------------------------------------------------------------
 // String array and splitting
 
-TEST(StringSplit, AdjacentAndOuterDelimitersGiveNoEmptyTokens) {
+TEST(StringSplit, EmptyTokensAreSkippedAndASecondSplitStartsAfresh) {
     ClStringArray tokens;
     splitString(",a,,b,", &tokens, ",");
     ASSERT_EQ(tokens.getCount(), 2u);
     EXPECT_STREQ(tokens[0].getText(), "a");
     EXPECT_STREQ(tokens[1].getText(), "b");
     EXPECT_EQ(tokens.getCapacity(), STRING_ARRAY_INITIAL_CAPACITY);
-}
-
-TEST(StringSplit, ASecondSplitResetsTheArrayAndAnyDelimiterCuts) {
-    ClStringArray tokens;
-    splitString("one two three", &tokens, " ");
+    // A second split resets the array, and any of the delimiters cuts.
     splitString("x;y z", &tokens, "; ");
     ASSERT_EQ(tokens.getCount(), 3u);
     EXPECT_STREQ(tokens[0].getText(), "x");
@@ -430,7 +362,7 @@ TEST(StringSplit, ManyTokensGrowTheArray) {
     EXPECT_EQ(tokens.getCapacity(), 64u);
 }
 
-TEST(StringArray, EighthPushGrowsAndTheCursorKeepsItsIndex) {
+TEST(StringArray, EighthPushGrowsTheCursorKeepsItsIndexAndOwnElementsSurviveGrowth) {
     ClStringArray array;
     array.init(8);
     for (int i = 0; i < 7; ++i) array.push(String(i));
@@ -442,16 +374,14 @@ TEST(StringArray, EighthPushGrowsAndTheCursorKeepsItsIndex) {
     EXPECT_STREQ(array.getCursor()->getText(), "3");
     EXPECT_EQ(array.getLast(), &array[7]);
     EXPECT_STREQ(array[7].getText(), "eighth");
-}
 
-TEST(StringArray, PushingItsOwnElementSurvivesGrowth) {
-    ClStringArray array;
-    array.init(2);
-    array.push(String("first"));
-    array.push(array[0]);  // grows: the source moves with the block
-    array.push(array[1]);
-    ASSERT_EQ(array.getCount(), 3u);
-    EXPECT_STREQ(array[2].getText(), "first");
+    ClStringArray small;
+    small.init(2);
+    small.push(String("first"));
+    small.push(small[0]);  // grows: the source moves with the block
+    small.push(small[1]);
+    ASSERT_EQ(small.getCount(), 3u);
+    EXPECT_STREQ(small[2].getText(), "first");
 }
 
 TEST(StringArray, ZeroCapacityAndPushWithoutInitStillWork) {

@@ -4,24 +4,18 @@
 #include "core/string_table.h"
 
 #include "core/directories.h"
-#include "core/file_layer.h"
 #include "core/name_hash.h"
-#include "core/package_format.h"
-#include "core/package_writer.h"
 #include "core/packages.h"
 #include "core/string_table_format.h"
-
-#include <gtest/gtest.h>
+#include "tests/core/core_test_support.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-namespace fs = std::filesystem;
+using namespace core_test;
 
 namespace {
 
@@ -38,52 +32,37 @@ std::vector<u8> buildTable(const Entries& entries) {
 // One record whose text sits at the given offset of an image of the given size.
 std::vector<u8> oneRecordImage(u32 textOffset, u32 imageSize, u32 idHash) {
     std::vector<u8> image(imageSize, 0xAB);
-    storeLe32(&image[0], 16);
-    storeLe32(&image[8], 1);
-    storeLe32(&image[16], 20);
-    storeLe32(&image[20], textOffset);
-    storeLe32(&image[24], 0);
-    storeLe32(&image[28], idHash);
+    const std::pair<u32, u32> words[] = {{0, 16}, {8, 1}, {16, 20}, {20, textOffset}, {24, 0}, {28, idHash}};
+    for (const auto& [at, value] : words) storeLe32(&image[at], value);
     return image;
 }
 
-class StringTables : public ::testing::Test {
+class StringTables : public PackageTest {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/velodrix_strings_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        m_root = name;
-        setDataDir((m_root.string() + "/").c_str());
+        PackageTest::SetUp();
         buildLangDir();
-        fileLayerInit();
-        packagesInit();
         stringTablesInit();
     }
     void TearDown() override {
         stringTablesShutdown();
-        packagesShutdown();
-        fileLayerShutdown();
-        setDataDir("");
-        fs::remove_all(m_root);
+        PackageTest::TearDown();
     }
 
     void addTable(const std::string& name, const std::vector<u8>& image) {
-        const fs::path path =
-            m_root / "src" / "Lang" / g_aLanguageCodes[getLanguageIndex()] / "Strings" / (name + ".lang");
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+        writeSource("TEST", std::string("Lang/") + g_aLanguageCodes[getLanguageIndex()] + "/Strings/" + name + ".lang",
+                    std::string(image.begin(), image.end()));
     }
-    void mount() {
-        std::string error;
-        ASSERT_TRUE(packageWriterPackFolder((m_root / "src").c_str(), m_root.c_str(), "TEST", {}, &error)) << error;
-        ASSERT_EQ(archiveMount("TEST", 4, nullptr), 1u);
+    // Adds an "All" table of the given entries, packs and mounts the tables and loads "All".
+    void mountAndLoadAll(const Entries& all) {
+        addTable("All", buildTable(all));
+        packAndMount("TEST");
+        ASSERT_EQ(stringTableLoad("All"), 1u);
     }
     std::u16string text(const char* key) {
         const char16_t* found = getLocalisedString(key);
         return found ? std::u16string(found) : u"<null>";
     }
-
-    fs::path m_root;
 };
 
 }  // namespace
@@ -114,7 +93,7 @@ TEST(StringTableImage, TextsMustStartAndEndInsideTheImage) {
 TEST_F(StringTables, PlatformTableWinsAndAReloadIsRefused) {
     addTable("Win32", buildTable({{"SHARED", u"from Win32"}}));
     addTable("All", buildTable({{"SHARED", u"from All"}, {"GAME_VERSION", u"1.0"}}));
-    mount();
+    packAndMount("TEST");
     EXPECT_EQ(loadPlatformStringTable(), 1u);
     EXPECT_EQ(stringTableLoad("Win32"), 0u);
     EXPECT_EQ(stringTableLoad("All"), 1u);
@@ -131,47 +110,40 @@ TEST_F(StringTables, PlatformTableWinsAndAReloadIsRefused) {
     EXPECT_EQ(stringTableLoad("All"), 0u);  // not set up any more
 }
 
-TEST_F(StringTables, MissingTableIsSkippedAndAnEmptyOneLoads) {
-    addTable("Empty", buildTable({}));
-    mount();
+TEST_F(StringTables, MissingTableIsSkippedAnEmptyOneLoadsAndANinthIsRefusedWithoutHoldingItsFile) {
+    for (int i = 0; i < 9; ++i) addTable("T" + std::to_string(i), i == 0 ? buildTable({}) : buildTable({{"K", u"t"}}));
+    packAndMount("TEST");
     EXPECT_EQ(stringTableLoad("All_NO_TRANS"), 0u);
-    EXPECT_EQ(stringTableLoad("Empty"), 1u);
+    EXPECT_EQ(stringTableLoad("T0"), 1u);
     EXPECT_EQ(getAssetFileCount(), 1u);
     EXPECT_EQ(getLocalisedString("ANY"), nullptr);
-}
-
-TEST_F(StringTables, NinthTableIsRefusedWithoutHoldingItsFile) {
-    for (int i = 0; i < 9; ++i) addTable("T" + std::to_string(i), buildTable({{"K", u"t"}}));
-    mount();
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(stringTableLoad(("T" + std::to_string(i)).c_str()), 1u);
+    for (int i = 1; i < 8; ++i) EXPECT_EQ(stringTableLoad(("T" + std::to_string(i)).c_str()), 1u);
     EXPECT_EQ(stringTableLoad("T8"), 0u);
     EXPECT_EQ(getStringTableCount(), 8u);
     EXPECT_EQ(getAssetFileCount(), 8u);
 }
 
-TEST_F(StringTables, DamagedTableIsRefusedAndItsFileReleased) {
+TEST_F(StringTables, DamagedTableIsRefusedItsFileReleasedAndOddOffsetsAreHandedOutAligned) {
     std::vector<u8> unsorted = buildTable({{"A", u"a"}, {"B", u"b"}});
     std::swap_ranges(unsorted.begin() + 16, unsorted.begin() + 20, unsorted.begin() + 20);
     addTable("Unsorted", unsorted);
     addTable("Unterminated", oneRecordImage(32, 40, crc32TextNoCase("K")));
     addTable("Good", buildTable({{"K", u"good"}}));
-    mount();
+    std::vector<u8> odd = oneRecordImage(33, 40, crc32TextNoCase("ODD"));
+    const char16_t units[] = {u'o', u'k', 0};
+    for (int i = 0; i < 3; ++i) {
+        odd[33 + 2 * i] = u8(units[i]);
+        odd[34 + 2 * i] = 0;
+    }
+    addTable("Odd", odd);
+    packAndMount("TEST");
     EXPECT_EQ(stringTableLoad("Unsorted"), 0u);
     EXPECT_EQ(stringTableLoad("Unterminated"), 0u);
     EXPECT_EQ(getAssetFileCount(), 0u);
     EXPECT_EQ(stringTableLoad("Good"), 1u);
     EXPECT_EQ(text("K"), u"good");
-}
 
-TEST_F(StringTables, TextAtAnOddOffsetIsHandedOutAligned) {
-    std::vector<u8> image = oneRecordImage(33, 40, crc32TextNoCase("ODD"));
-    const char16_t units[] = {u'o', u'k', 0};
-    for (int i = 0; i < 3; ++i) {
-        image[33 + 2 * i] = u8(units[i]);
-        image[34 + 2 * i] = 0;
-    }
-    addTable("Odd", image);
-    mount();
+    // A text at an odd offset is handed out aligned.
     ASSERT_EQ(stringTableLoad("Odd"), 1u);
     const char16_t* found = getLocalisedString("ODD");
     ASSERT_NE(found, nullptr);
@@ -182,46 +154,36 @@ TEST_F(StringTables, TextAtAnOddOffsetIsHandedOutAligned) {
 // ---------------------------------------------------------------------------------------------
 // Formatting
 
-TEST_F(StringTables, FormattingWorkedValues) {
-    addTable("All", buildTable({{"TWO", u"%d then %d then %d"},
-                                {"ONE", u"%d"},
-                                {"PERCENT", u"100% %x %"},
-                                {"NAME", u"Hi %s, %s!"}}));
-    mount();
-    ASSERT_EQ(stringTableLoad("All"), 1u);
+TEST_F(StringTables, FormattingWorkedValuesAndAMissingKeyClearsTheBuffer) {
+    mountAndLoadAll(
+        {{"TWO", u"%d then %d then %d"}, {"ONE", u"%d"}, {"PERCENT", u"100% %x %"}, {"NAME", u"Hi %s, %s!"}});
     char16_t out[64];
     const u32 two = crc32TextNoCase("TWO");
     EXPECT_EQ(formatLocalisedTwoInts(out, 64, two, 3, 7), 1u);
     EXPECT_EQ(std::u16string(out), u"3 then 7 then 7");
     EXPECT_EQ(formatLocalisedInt(out, 64, two, 3), 1u);
     EXPECT_EQ(std::u16string(out), u"3 then 3 then 3");
-    formatLocalisedIntByKey(out, 64, "ONE", -42);
-    EXPECT_EQ(std::u16string(out), u"-42");
-    formatLocalisedIntByKey(out, 64, "ONE", 0);
-    EXPECT_EQ(std::u16string(out), u"0");
-    formatLocalisedIntByKey(out, 64, "ONE", INT32_MIN);
-    EXPECT_EQ(std::u16string(out), u"-2147483648");
-    formatLocalisedIntByKey(out, 64, "PERCENT", 5);
-    EXPECT_EQ(std::u16string(out), u"100% %x %");
+    const struct {
+        const char* key;
+        s32 value;
+        std::u16string expected;
+    } ints[] = {
+        {"ONE", -42, u"-42"}, {"ONE", 0, u"0"}, {"ONE", INT32_MIN, u"-2147483648"}, {"PERCENT", 5, u"100% %x %"}};
+    for (const auto& [key, value, expected] : ints) {
+        EXPECT_EQ(formatLocalisedIntByKey(out, 64, key, value), 1u);
+        EXPECT_EQ(std::u16string(out), expected) << value;
+    }
     formatLocalisedStringByKey(out, 64, "NAME", u"Ana");
     EXPECT_EQ(std::u16string(out), u"Hi Ana, Ana!");
     formatLocalisedNarrowStringByKey(out, 64, "NAME", "B\xE9");
     EXPECT_EQ(std::u16string(out), u"Hi B\u00E9, B\u00E9!");
-}
-
-TEST_F(StringTables, FormattingAMissingKeyClearsTheBuffer) {
-    addTable("All", buildTable({{"PRESENT", u"x"}}));
-    mount();
-    ASSERT_EQ(stringTableLoad("All"), 1u);
-    char16_t out[8] = u"stale";
+    // A missing key clears the buffer, so no stale text is shown.
     EXPECT_EQ(formatLocalisedIntByKey(out, 8, "MISSING", 1), 0u);
     EXPECT_EQ(out[0], 0);
 }
 
 TEST_F(StringTables, OverlongTextIsCutAndTerminatedInsideItsBuffer) {
-    addTable("All", buildTable({{"LONG", u"abcdefgh"}, {"NUM", u"n=%d"}, {"PAIR", u"ab\U0001F600"}}));
-    mount();
-    ASSERT_EQ(stringTableLoad("All"), 1u);
+    mountAndLoadAll({{"LONG", u"abcdefgh"}, {"NUM", u"n=%d"}, {"PAIR", u"ab\U0001F600"}});
     char16_t out[8];
     std::fill(std::begin(out), std::end(out), u'#');
     EXPECT_EQ(formatLocalisedIntByKey(out, 5, "LONG", 0), 1u);

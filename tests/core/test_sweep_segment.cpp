@@ -18,7 +18,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SweepSegment, GrowsToItsSpanSlidesAndFinishesWhenLowPassesTheEnd) {
+TEST_F(SweepSegment, GrowsToItsSpanSlidesAndFinishesWhenLowPassesTheEndEitherWay) {
     ClSweepSegment s;
     s.init(10.0f, 3.0f, 2.0f);
     EXPECT_EQ(s.hasStarted(), 0u);
@@ -39,17 +39,15 @@ TEST_F(SweepSegment, GrowsToItsSpanSlidesAndFinishesWhenLowPassesTheEnd) {
     EXPECT_EQ(s.high, 10.0f);
     EXPECT_EQ(s.update(), 0u);
     EXPECT_EQ(s.low, 10.0f);
-}
 
-TEST_F(SweepSegment, RunsBackwardsMirrored) {
-    ClSweepSegment s;
+    // Backwards, mirrored.
     s.init(10.0f, 3.0f, -2.0f);
     EXPECT_EQ(s.hasStarted(), 0u);
     setStep(1.0f);
     EXPECT_EQ(s.update(), 1u);
     EXPECT_EQ(s.low, 8.0f);
     EXPECT_EQ(s.high, 10.0f);
-    int updates = 1;
+    updates = 1;
     while (s.update() && updates < 100) ++updates;
     EXPECT_EQ(s.low, 0.0f);
     EXPECT_EQ(s.high, 0.0f);
@@ -57,7 +55,7 @@ TEST_F(SweepSegment, RunsBackwardsMirrored) {
 
 // The piece begun mid-track is the span behind the lead, as the update keeps it, not the
 // whole track behind it.
-TEST_F(SweepSegment, OffsetStartHoldsAtMostTheSpan) {
+TEST_F(SweepSegment, OffsetStartHoldsAtMostTheSpanAndStandsWithTheGameClock) {
     ClSweepSegment s;
     s.initAtOffset(1.0f, 0.7f, 0.2f, 1.0f);
     EXPECT_FLOAT_EQ(s.low, 0.5f);
@@ -82,10 +80,7 @@ TEST_F(SweepSegment, OffsetStartHoldsAtMostTheSpan) {
         EXPECT_LE(s.lead, 1.0f);
         EXPECT_LE(s.high - s.low, 0.25f + 1e-6f);
     }
-}
-
-TEST_F(SweepSegment, HoldsStillWhileTheGameClockStands) {
-    ClSweepSegment s;
+    // A stopped game clock holds the piece where it is.
     s.initAtOffset(10.0f, 5.0f, 2.0f, 3.0f);
     setStep(0.0f);
     EXPECT_EQ(s.update(), 1u);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -59,18 +60,22 @@ protected:
         g_ProcessorQuery = kSystemProcessorQuery;
     }
 
-    STestTaskState* newState(u32 parts) {
-        STestTaskState* state = new STestTaskState;
+    std::unique_ptr<STestTaskState> newState(u32 parts) {
+        auto state = std::make_unique<STestTaskState>();
         state->partsToStart = parts;
         state->mainThread = std::this_thread::get_id();
         return state;
     }
+    static SWorkerTask* create(STestTaskState* state) {
+        SWorkerTask* task = nullptr;
+        EXPECT_EQ(taskCreate(0, state, &task), 1);
+        return task;
+    }
 };
 
 TEST_F(TaskLayer, PartsRunOnWorkersAndFinishRunsOnceOnTheMainThread) {
-    STestTaskState* state = newState(10);
-    SWorkerTask* task = nullptr;
-    ASSERT_EQ(taskCreate(0, state, &task), 1);
+    auto state = newState(10);
+    SWorkerTask* task = create(state.get());
     ASSERT_NE(task, nullptr);
     EXPECT_EQ(state->task, task) << "the task is stored before the start routine runs";
     EXPECT_EQ(task->partsStarted, 10u);
@@ -83,13 +88,11 @@ TEST_F(TaskLayer, PartsRunOnWorkersAndFinishRunsOnceOnTheMainThread) {
     EXPECT_EQ(state->partsRunAtFinish, 10u);
     EXPECT_EQ(state->finishThread, std::this_thread::get_id());
     EXPECT_EQ(taskRelease(task), 1);
-    delete state;
 }
 
-TEST_F(TaskLayer, TaskWithNoPartsIsDoneAtOnce) {
-    STestTaskState* state = newState(0);
-    SWorkerTask* task = nullptr;
-    ASSERT_EQ(taskCreate(0, state, &task), 1);
+TEST_F(TaskLayer, TaskWithNoPartsIsDoneAtOnceAndANullTaskIsDoneAndRefused) {
+    auto state = newState(0);
+    SWorkerTask* task = create(state.get());
     EXPECT_EQ(taskIsDone(task), 1);
     task->result = 7;
     EXPECT_EQ(taskWait(task), 7u);
@@ -97,13 +100,10 @@ TEST_F(TaskLayer, TaskWithNoPartsIsDoneAtOnce) {
     EXPECT_EQ(taskRelease(task), 1);
 
     state->finishAtOnce = true;
-    ASSERT_EQ(taskCreate(0, state, &task), 1);
+    task = create(state.get());
     EXPECT_EQ(state->finishCalls, 1u);
     EXPECT_EQ(taskRelease(task), 1);
-    delete state;
-}
 
-TEST_F(TaskLayer, NullTaskIsDoneAndRefused) {
     EXPECT_EQ(taskIsDone(nullptr), 1);
     EXPECT_EQ(taskWait(nullptr), 0u);
     EXPECT_EQ(taskStartPart(nullptr, nullptr), 0);
@@ -111,10 +111,9 @@ TEST_F(TaskLayer, NullTaskIsDoneAndRefused) {
     EXPECT_EQ(taskRelease(nullptr), 0);
 }
 
-TEST_F(TaskLayer, FrameTickDispatchDrivesATaskToItsEnd) {
-    STestTaskState* state = newState(4);
-    SWorkerTask* task = nullptr;
-    ASSERT_EQ(taskCreate(0, state, &task), 1);
+TEST_F(TaskLayer, FrameTickDispatchDrivesATaskToItsEndExceptWhileSuspended) {
+    auto state = newState(4);
+    SWorkerTask* task = create(state.get());
     bool done = false;
     for (u32 frame = 0; frame < 10000 && !done; ++frame) {
         taskLayerDispatch();
@@ -124,14 +123,10 @@ TEST_F(TaskLayer, FrameTickDispatchDrivesATaskToItsEnd) {
     EXPECT_TRUE(done);
     EXPECT_EQ(state->finishCalls, 1u);
     EXPECT_EQ(taskRelease(task), 1);
-    delete state;
-}
 
-TEST_F(TaskLayer, SuspendedLayerIsNotDispatchedByTheTickButAWaitStillEnds) {
     taskLayerSetSuspended(true);
-    STestTaskState* state = newState(3);
-    SWorkerTask* task = nullptr;
-    ASSERT_EQ(taskCreate(0, state, &task), 1);
+    state = newState(3);
+    task = create(state.get());
     taskLayerDispatch();
     EXPECT_EQ(workerPoolAnyBusy(), 0) << "nothing handed out while suspended";
     EXPECT_EQ(state->partsRun.load(), 0u);
@@ -141,33 +136,27 @@ TEST_F(TaskLayer, SuspendedLayerIsNotDispatchedByTheTickButAWaitStillEnds) {
     EXPECT_EQ(state->finishCalls, 1u);
     taskLayerSetSuspended(false);
     EXPECT_EQ(taskRelease(task), 1);
-    delete state;
 }
 
 // A live task keeps its record when another task is released or when many are created.
 TEST_F(TaskLayer, TasksKeepTheirRecordsWhileOthersComeAndGo) {
-    STestTaskState* first = newState(2);
-    SWorkerTask* firstTask = nullptr;
-    ASSERT_EQ(taskCreate(0, first, &firstTask), 1);
+    auto first = newState(2);
+    SWorkerTask* firstTask = create(first.get());
 
-    STestTaskState* others[12];
+    std::unique_ptr<STestTaskState> others[12];
     SWorkerTask* otherTasks[12];
     for (u32 i = 0; i < 12; ++i) {
         others[i] = newState(1);
-        ASSERT_EQ(taskCreate(0, others[i], &otherTasks[i]), 1);
+        otherTasks[i] = create(others[i].get());
     }
     for (u32 i = 0; i < 12; ++i) EXPECT_EQ(taskRelease(otherTasks[i]), 1);
 
-    EXPECT_EQ(firstTask->argument, first);
+    EXPECT_EQ(firstTask->argument, first.get());
     EXPECT_EQ(firstTask->partsStarted, 2u);
     taskWait(firstTask);
     EXPECT_EQ(first->finishCalls, 1u);
     EXPECT_EQ(taskRelease(firstTask), 1);
-    for (u32 i = 0; i < 12; ++i) {
-        EXPECT_EQ(others[i]->finishCalls, 1u);
-        delete others[i];
-    }
-    delete first;
+    for (const auto& other : others) EXPECT_EQ(other->finishCalls, 1u);
 }
 
 TEST_F(TaskLayer, TaskTypesOtherThanZeroStopTheProgram) {

@@ -1,27 +1,33 @@
 #include "core/fatal_error.h"
 #include "core/text_reader.h"
-
-#include <gtest/gtest.h>
+#include "tests/core/core_test_support.h"
 
 #include <clocale>
-#include <stdexcept>
 #include <string>
+#include <vector>
+
+using namespace core_test;
 
 namespace {
 
-[[noreturn]] void throwOnFatal(const char* reason) { throw std::runtime_error(reason); }
-
-class TextReader : public ::testing::Test {
+class TextReader : public FatalThrowingTest {
 protected:
-    void SetUp() override { setFatalErrorHook(throwOnFatal); }
     void TearDown() override {
         closeTextSource();
-        setFatalErrorHook(nullptr);
+        FatalThrowingTest::TearDown();
     }
 
     void setSource(const std::string& text) {
         m_text = text;
         setTextSource(m_text.data(), u32(m_text.size()));
+    }
+
+    // Every line readLine gives with a buffer of the given size, up to the end of the text.
+    static std::vector<std::string> allLines(u32 size) {
+        std::vector<std::string> lines;
+        char line[64];
+        while (readLine(line, size) != nullptr) lines.push_back(line);
+        return lines;
     }
 
     std::string m_text;
@@ -38,32 +44,15 @@ std::string tokenOf(const char* text, u32 size = 256, const char** rest = nullpt
 
 TEST_F(TextReader, LinesEndAfterEitherBreakSoCrLfGivesABreakOnlyLine) {
     setSource("ab\r\ncd\nlast");
-    char line[16];
-    ASSERT_NE(readLine(line, sizeof line), nullptr);
-    EXPECT_STREQ(line, "ab\r");
-    ASSERT_NE(readLine(line, sizeof line), nullptr);
-    EXPECT_STREQ(line, "\n");
-    EXPECT_FALSE(isContentLine(line));
-    ASSERT_NE(readLine(line, sizeof line), nullptr);
-    EXPECT_STREQ(line, "cd\n");
-    ASSERT_NE(readLine(line, sizeof line), nullptr);
-    EXPECT_STREQ(line, "last");
-    EXPECT_EQ(readLine(line, sizeof line), nullptr);
+    EXPECT_EQ(allLines(16), (std::vector<std::string>{"ab\r", "\n", "cd\n", "last"}));
 }
 
 TEST_F(TextReader, LongLineContinuesAsTheNextLine) {
     setSource("abcdefg\n");
-    char line[4];
-    ASSERT_NE(readLine(line, sizeof line), nullptr);
-    EXPECT_STREQ(line, "abc");
-    ASSERT_NE(readLine(line, sizeof line), nullptr);
-    EXPECT_STREQ(line, "def");
-    ASSERT_NE(readLine(line, sizeof line), nullptr);
-    EXPECT_STREQ(line, "g\n");
-    EXPECT_EQ(readLine(line, sizeof line), nullptr);
+    EXPECT_EQ(allLines(4), (std::vector<std::string>{"abc", "def", "g\n"}));
 }
 
-TEST_F(TextReader, ReadLineRefusesWithoutSourceOrRoom) {
+TEST_F(TextReader, ReadLineRefusesWithoutSourceOrRoomAndClosingForgetsTheCallersBlock) {
     char line[8];
     EXPECT_EQ(readLine(line, sizeof line), nullptr);
     setSource("text");
@@ -71,22 +60,20 @@ TEST_F(TextReader, ReadLineRefusesWithoutSourceOrRoom) {
     EXPECT_EQ(readLine(line, 0), nullptr);
     EXPECT_NE(readLine(line, 2), nullptr);
     EXPECT_STREQ(line, "t");
+
+    setSource("a b");
+    EXPECT_STREQ(readToken(), "a");
+    closeTextSource();
+    EXPECT_STREQ(readToken(), "");
+    EXPECT_EQ(readLine(line, sizeof line), nullptr);
+    EXPECT_EQ(m_text, "a b");
 }
 
-TEST_F(TextReader, CommentLinesStartWithTwoSlashesBlanksAllowedBetween) {
-    EXPECT_FALSE(isContentLine("// note\n"));
-    EXPECT_FALSE(isContentLine("  \t/ /note"));
-    EXPECT_FALSE(isContentLine("/"));
-    EXPECT_FALSE(isContentLine(""));
-    EXPECT_FALSE(isContentLine(" "));
-    EXPECT_FALSE(isContentLine("\r"));
-    EXPECT_TRUE(isContentLine("KEY 1 // note"));
-    EXPECT_TRUE(isContentLine(" /x"));
-    EXPECT_TRUE(isContentLine("/\n"));
-    EXPECT_TRUE(isContentLine("a"));
-}
+TEST_F(TextReader, CommentLinesStartWithTwoSlashesBlanksAllowedBetweenAndAreSkipped) {
+    for (const char* line : {"// note\n", "  \t/ /note", "/", "", " ", "\r", "\n"})
+        EXPECT_FALSE(isContentLine(line)) << line;
+    for (const char* line : {"KEY 1 // note", " /x", "/\n", "a"}) EXPECT_TRUE(isContentLine(line)) << line;
 
-TEST_F(TextReader, NextContentLineSkipsCommentsAndBreaks) {
     setSource("// head\r\n\r\n  / / also\nKEY 1\r\n");
     char line[64];
     ASSERT_NE(nextContentLine(sizeof line, line), nullptr);
@@ -94,7 +81,7 @@ TEST_F(TextReader, NextContentLineSkipsCommentsAndBreaks) {
     EXPECT_EQ(nextContentLine(sizeof line, line), nullptr);
 }
 
-TEST_F(TextReader, TokensSplitAtWhiteSpaceAndQuotesKeepBlanks) {
+TEST_F(TextReader, TokensSplitAtWhiteSpaceQuotesKeepBlanksAndAnOpenQuoteEndsWithItsLine) {
     const char* rest = nullptr;
     EXPECT_EQ(tokenOf("  KEY\t value\r\n", 256, &rest), "KEY");
     ASSERT_NE(rest, nullptr);
@@ -106,10 +93,8 @@ TEST_F(TextReader, TokensSplitAtWhiteSpaceAndQuotesKeepBlanks) {
     EXPECT_STREQ(rest, "next");
     EXPECT_EQ(tokenOf("\"\" next", 256, &rest), "");
     EXPECT_STREQ(rest, "next");
-}
 
-TEST_F(TextReader, OpenQuoteEndsWithTheTextOrItsLine) {
-    const char* rest = reinterpret_cast<const char*>(1);
+    rest = reinterpret_cast<const char*>(1);
     EXPECT_EQ(tokenOf("\"", 256, &rest), "");
     EXPECT_EQ(rest, nullptr);
     EXPECT_EQ(tokenOf("\"abc def", 256, &rest), "abc def");
@@ -118,16 +103,14 @@ TEST_F(TextReader, OpenQuoteEndsWithTheTextOrItsLine) {
     EXPECT_EQ(rest, nullptr);
 }
 
-TEST_F(TextReader, OverlongTokenIsCutAndItsRestSkipped) {
+TEST_F(TextReader, OverlongTokenIsCutAndReadTokenCrossesLinesAndSkipsComments) {
     const char* rest = nullptr;
     EXPECT_EQ(tokenOf("abcdefgh second", 4, &rest), "abc");
     ASSERT_NE(rest, nullptr);
     EXPECT_STREQ(rest, "second");
     EXPECT_EQ(tokenOf("\"ab cd\" x", 3, &rest), "ab");
     EXPECT_STREQ(rest, "x");
-}
 
-TEST_F(TextReader, ReadTokenCrossesLinesAndSkipsComments) {
     setSource("first second\r\n// skipped\r\n   \r\n\"third one\"\nfourth");
     EXPECT_STREQ(readToken(), "first");
     EXPECT_STREQ(readToken(), "second");
@@ -141,55 +124,23 @@ TEST_F(TextReader, ExpectTokenIgnoresCaseAndStopsOnAWrongToken) {
     setSource("Frame UI\nnext\n");
     expectToken("FRAME");
     EXPECT_STREQ(readToken(), "UI");
-    try {
-        expectToken("other");
-        FAIL() << "a wrong token must be fatal";
-    } catch (const std::runtime_error& error) {
-        const std::string reason = error.what();
-        EXPECT_NE(reason.find("line 2"), std::string::npos) << reason;
-        EXPECT_NE(reason.find("\"next\""), std::string::npos) << reason;
-    }
-}
-
-TEST_F(TextReader, ExpectTokenStopsAtTheEndOfTheText) {
+    const std::string reason = fatalReasonOf([] { expectToken("other"); });
+    EXPECT_NE(reason.find("line 2"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("\"next\""), std::string::npos) << reason;
+    // At the end of the text there is no token to match.
     setSource("only");
     expectToken("only");
-    EXPECT_THROW(expectToken("more"), std::runtime_error);
+    EXPECT_THROW(expectToken("more"), SFatal);
 }
 
-TEST_F(TextReader, ClosingForgetsTheCallersBlock) {
-    setSource("a b");
-    EXPECT_STREQ(readToken(), "a");
-    closeTextSource();
-    EXPECT_STREQ(readToken(), "");
-    char line[8];
-    EXPECT_EQ(readLine(line, sizeof line), nullptr);
-    EXPECT_EQ(m_text, "a b");
-}
+TEST(TextNumbers, ClassifiesHexIntAndFloatTextsAndWideIntegersKeepTheirLow32Bits) {
+    for (const char* text : {"0x1F", "0X"}) EXPECT_TRUE(isHexText(text)) << text;
+    for (const char* text : {"0x1G", "1F"}) EXPECT_FALSE(isHexText(text)) << text;
+    for (const char* text : {"12", "-3"}) EXPECT_TRUE(isIntText(text)) << text;
+    for (const char* text : {"-", "+5", "1e3", ""}) EXPECT_FALSE(isIntText(text)) << text;
+    for (const char* text : {"2.5", ".5", "-5."}) EXPECT_TRUE(isFloatText(text)) << text;
+    for (const char* text : {".", "-.", "1.2.3", "12"}) EXPECT_FALSE(isFloatText(text)) << text;
 
-TEST(TextNumbers, ClassifiesHexIntAndFloatTexts) {
-    EXPECT_TRUE(isHexText("0x1F"));
-    EXPECT_TRUE(isHexText("0X"));
-    EXPECT_FALSE(isHexText("0x1G"));
-    EXPECT_FALSE(isHexText("1F"));
-
-    EXPECT_TRUE(isIntText("12"));
-    EXPECT_TRUE(isIntText("-3"));
-    EXPECT_FALSE(isIntText("-"));
-    EXPECT_FALSE(isIntText("+5"));
-    EXPECT_FALSE(isIntText("1e3"));
-    EXPECT_FALSE(isIntText(""));
-
-    EXPECT_TRUE(isFloatText("2.5"));
-    EXPECT_TRUE(isFloatText(".5"));
-    EXPECT_TRUE(isFloatText("-5."));
-    EXPECT_FALSE(isFloatText("."));
-    EXPECT_FALSE(isFloatText("-."));
-    EXPECT_FALSE(isFloatText("1.2.3"));
-    EXPECT_FALSE(isFloatText("12"));
-}
-
-TEST(TextNumbers, WideIntegersKeepTheirLow32Bits) {
     EXPECT_EQ(hexTextValue("0x1F"), 31u);
     EXPECT_EQ(hexTextValue("0x"), 0u);
     EXPECT_EQ(hexTextValue("0xFFFFFFFF"), 0xFFFFFFFFu);

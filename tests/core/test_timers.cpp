@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <vector>
 
 namespace {
@@ -32,16 +31,13 @@ protected:
     }
 };
 
-TEST_F(Timers, CountdownHoldsWhilePausedAndStopsAtExactlyZero) {
+TEST_F(Timers, CountdownHoldsWhilePausedStopsAtExactlyZeroAndEachTimerRunsOnItsOwnClock) {
     SCountdownTimer* timer = takeCountdownTimer(GAME_CLOCK_GAMEPLAY, 0.1f);
     ASSERT_NE(timer, nullptr);
     for (int i = 0; i < 10; ++i) frame(1.0f / 60.0f, 0.0f);
     EXPECT_EQ(timer->remaining, 0.1f);
     for (int i = 0; i < 10; ++i) frame(1.0f / 60.0f, 1.0f / 60.0f);
     EXPECT_EQ(timer->remaining, 0.0f);
-}
-
-TEST_F(Timers, EachTimerRunsOnItsOwnClockAndCountUpOnlyWhileRunning) {
     SCountdownTimer* down = takeCountdownTimer(GAME_CLOCK_SYSTEM, 1.0f);
     SCountUpTimer* upOnSystem = takeCountUpTimer(GAME_CLOCK_SYSTEM);
     SCountUpTimer* upOnGameplay = takeCountUpTimer(GAME_CLOCK_GAMEPLAY);
@@ -53,7 +49,7 @@ TEST_F(Timers, EachTimerRunsOnItsOwnClockAndCountUpOnlyWhileRunning) {
     EXPECT_EQ(upOnGameplay->elapsed, 0.0f);
 }
 
-TEST_F(Timers, ReleasedCountdownIsClearedAndAStrayReleaseHarmsNoOther) {
+TEST_F(Timers, AStrayReleaseHarmsNoOtherAndPoolsHoldTheirCapacityThenRefuse) {
     SCountdownTimer* released = takeCountdownTimer(GAME_CLOCK_SYSTEM, 2.0f);
     SCountdownTimer* kept = takeCountdownTimer(GAME_CLOCK_SYSTEM, 3.0f);
     releaseCountdownTimer(released);
@@ -63,9 +59,8 @@ TEST_F(Timers, ReleasedCountdownIsClearedAndAStrayReleaseHarmsNoOther) {
     releaseCountdownTimer(nullptr);
     frame(1.0f, 0.0f);
     EXPECT_EQ(kept->remaining, 2.0f);
-}
+    releaseCountdownTimer(kept);
 
-TEST_F(Timers, PoolsHoldTheirCapacityThenRefuse) {
     for (u32 i = 0; i < COUNTDOWN_TIMER_CAPACITY; ++i) ASSERT_NE(takeCountdownTimer(0, 1.0f), nullptr);
     EXPECT_EQ(takeCountdownTimer(0, 1.0f), nullptr);
     std::vector<SCountUpTimer*> countUps;
@@ -75,7 +70,7 @@ TEST_F(Timers, PoolsHoldTheirCapacityThenRefuse) {
     EXPECT_EQ(takeCountUpTimer(1), countUps[5]);
 }
 
-TEST(TimersLifecycle, NothingIsTakenOrAdvancedOutsideInitAndShutdown) {
+TEST(TimersLifecycle, NothingIsTakenOrAdvancedOutsideInitAndShutdownAndCountDownFloorsAtZero) {
     resetClocks();
     EXPECT_EQ(takeCountdownTimer(GAME_CLOCK_GAMEPLAY, 1.0f), nullptr);
     frame(0.1f, 0.1f);
@@ -86,6 +81,11 @@ TEST(TimersLifecycle, NothingIsTakenOrAdvancedOutsideInitAndShutdown) {
     EXPECT_EQ(timer->remaining, 1.0f);
     releaseCountdownTimer(timer);  // after shutdown: harmless
     resetClocks();
+
+    f32 seconds = 0.3f;
+    EXPECT_EQ(countDownTimer(&seconds, 0.25f), 0.3f - 0.25f);
+    EXPECT_EQ(countDownTimer(&seconds, 1.0f), 0.0f);
+    EXPECT_EQ(seconds, 0.0f);
 }
 
 TEST(TimersDeathTest, AClockThatDoesNotExistStopsTheProgram) {
@@ -107,13 +107,6 @@ TEST(Blink, AlternatesEveryHalfSecondAtRateTwoAndStaysDefinedOnLongRuns) {
     g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime = 1.0e300;     // the product overflows
     EXPECT_FALSE(isBlinkOn(1.0e10f, 0.0f, GAME_CLOCK_SYSTEM));
     resetClocks();
-}
-
-TEST(CountDownTimer, SubtractsAndFloorsAtZero) {
-    f32 timer = 0.3f;
-    EXPECT_EQ(countDownTimer(&timer, 0.25f), 0.3f - 0.25f);
-    EXPECT_EQ(countDownTimer(&timer, 1.0f), 0.0f);
-    EXPECT_EQ(timer, 0.0f);
 }
 
 TEST(LocalDate, SecondsBetweenDatesCountsCalendarDaysWithoutDaylightSaving) {

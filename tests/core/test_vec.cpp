@@ -14,7 +14,7 @@ void expectUnitAndPerpendicular(const ClVec3& v) {
 
 }  // namespace
 
-TEST(Vec3, ZeroLengthGuardsLeaveTheVectorAlone) {
+TEST(Vec, ZeroLengthGuardsLeaveTheVectorAloneAndDivisionByZeroClearsIt) {
     ClVec3 zero(0.0f, 0.0f, 0.0f, 5.0f);
     EXPECT_EQ(zero.normalize(), 0.0f);
     EXPECT_EQ(zero.x, 0.0f);
@@ -28,17 +28,20 @@ TEST(Vec3, ZeroLengthGuardsLeaveTheVectorAlone) {
     v.setLength(10.0f);
     EXPECT_FLOAT_EQ(v.x, 6.0f);
     EXPECT_FLOAT_EQ(v.z, 8.0f);
-}
 
-TEST(Vec3, DivisionByExactZeroClearsAllFourFloats) {
-    const ClVec3 v(1.0f, 2.0f, 3.0f, 7.0f);
-    const ClVec3 q = v / 0.0f;
-    EXPECT_EQ(q.x, 0.0f);
-    EXPECT_EQ(q.y, 0.0f);
-    EXPECT_EQ(q.z, 0.0f);
-    EXPECT_EQ(q.w, 0.0f);
+    ClVec2 zero2;
+    EXPECT_EQ(zero2.normalize(), 0.0f);
+    EXPECT_EQ(zero2, ClVec2());
+    ClVec2 w(3.0f, 4.0f);
+    EXPECT_EQ(w.normalize(), 5.0f);
+    EXPECT_FLOAT_EQ(w.length(), 1.0f);
+    EXPECT_EQ(ClVec2::fromAngle(0.0f), ClVec2(1.0f, 0.0f));
 
-    const ClVec3 half = v / 2.0f;
+    const ClVec3 u(1.0f, 2.0f, 3.0f, 7.0f);
+    const ClVec3 q = u / 0.0f;
+    EXPECT_TRUE(q.x == 0.0f && q.y == 0.0f && q.z == 0.0f && q.w == 0.0f);
+
+    const ClVec3 half = u / 2.0f;
     EXPECT_EQ(half.y, 1.0f);
     EXPECT_EQ(half.w, 7.0f);
 }
@@ -56,17 +59,12 @@ TEST(Vec3, ThreeComponentOperationsLeaveTheFourthFloat) {
     EXPECT_EQ((v - other).w, 9.0f);
     EXPECT_EQ(v.negated().w, 9.0f);
     EXPECT_EQ(v.cross(other).w, 9.0f);
+    const ClVec3 z = ClVec3(1.0f, 0.0f, 0.0f).cross(ClVec3(0.0f, 1.0f, 0.0f));  // right-hand rule
+    EXPECT_TRUE(z.x == 0.0f && z.y == 0.0f && z.z == 1.0f);
     EXPECT_EQ(scaleVec3(v, 3.0f).w, 9.0f);
     v.normalize();
     EXPECT_EQ(v.w, 9.0f);
     EXPECT_EQ(ClVec3(0.0f, 0.0f, 0.0f, 9.0f).normalized().w, 0.0f);
-}
-
-TEST(Vec3, CrossFollowsTheRightHandRule) {
-    const ClVec3 z = ClVec3(1.0f, 0.0f, 0.0f).cross(ClVec3(0.0f, 1.0f, 0.0f));
-    EXPECT_EQ(z.x, 0.0f);
-    EXPECT_EQ(z.y, 0.0f);
-    EXPECT_EQ(z.z, 1.0f);
 }
 
 // Straight down used to give (0, 1, 0) x v = 0, and long vectors slipped past the vertical test.
@@ -79,15 +77,4 @@ TEST(Vec3, PerpendicularIsUnitForEveryDirectionIncludingStraightDown) {
     expectUnitAndPerpendicular(ClVec3(0.0f, 0.0f, -3.0f));
     expectUnitAndPerpendicular(ClVec3(0.3f, 0.5f, -0.8f));
     EXPECT_EQ(ClVec3().perpendicular().length(), 0.0f);
-}
-
-TEST(Vec2, BasicsAndZeroGuard) {
-    const ClVec2 v = ClVec2::fromAngle(0.0f);
-    EXPECT_EQ(v, ClVec2(1.0f, 0.0f));
-    ClVec2 zero;
-    EXPECT_EQ(zero.normalize(), 0.0f);
-    EXPECT_EQ(zero, ClVec2());
-    ClVec2 w(3.0f, 4.0f);
-    EXPECT_EQ(w.normalize(), 5.0f);
-    EXPECT_FLOAT_EQ(w.length(), 1.0f);
 }

@@ -46,6 +46,7 @@ void gatedWork(void* argument) {
 struct SJobLog {
     std::vector<std::string> workOrder;  // written by one worker at a time (single worker)
     std::vector<std::string> completions;
+    std::thread::id workThread;
     std::thread::id completionThread;
 };
 
@@ -57,6 +58,7 @@ struct SLoggedJob {
 void loggedWork(void* argument) {
     SLoggedJob* job = static_cast<SLoggedJob*>(argument);
     job->log->workOrder.push_back(job->name);
+    job->log->workThread = std::this_thread::get_id();
 }
 
 void loggedCompletion(void* argument) {
@@ -86,7 +88,7 @@ protected:
     }
 };
 
-TEST_F(WorkerPool, FourLogicalProcessorsOnTwoCoresGiveFourWorkers) {
+TEST_F(WorkerPool, FourLogicalProcessorsOnTwoCoresGiveFourWorkersAndAFailedQueryOne) {
     useMachine(4, 2);
     EXPECT_EQ(countLogicalProcessors(), E_PROCESSORCOUNT_OK);
     EXPECT_EQ(g_uLogicalProcessorCount, 4u);
@@ -110,9 +112,7 @@ TEST_F(WorkerPool, FourLogicalProcessorsOnTwoCoresGiveFourWorkers) {
         return completed.load() == 5;
     }));
     EXPECT_EQ(jobs.finished.load(), 5u);
-}
 
-TEST_F(WorkerPool, FailedProcessorQueryGivesOneWorker) {
     useMachine(0, 0);
     EXPECT_EQ(countLogicalProcessors(), E_PROCESSORCOUNT_QUERY_FAILED);
     EXPECT_EQ(g_uLogicalProcessorCount, 1u);
@@ -127,7 +127,7 @@ TEST_F(WorkerPool, FailedProcessorQueryGivesOneWorker) {
     EXPECT_EQ(g_uProcessorCoreCount, 1u) << "a core count of 0 becomes 1";
 }
 
-TEST_F(WorkerPool, JobSubmittedLastRunsFirst) {
+TEST_F(WorkerPool, LastJobRunsFirstAndJobsFinishedTogetherAreCollectedInRunningOrder) {
     useMachine(1, 1);
     ASSERT_EQ(workerPoolInit(), 1);
     SJobLog log;
@@ -137,45 +137,27 @@ TEST_F(WorkerPool, JobSubmittedLastRunsFirst) {
     ASSERT_TRUE(dispatchUntil(log.completions, 3));
     EXPECT_EQ(log.workOrder, (std::vector<std::string>{"c", "b", "a"}));
     EXPECT_EQ(log.completions, (std::vector<std::string>{"c", "b", "a"}));
-}
+    // Work runs on the worker, completions on the main thread.
+    EXPECT_NE(log.workThread, std::this_thread::get_id());
+    EXPECT_EQ(log.completionThread, std::this_thread::get_id());
 
-TEST_F(WorkerPool, JobsFinishedTogetherAreCollectedInOneDispatchInRunningOrder) {
+    // Two jobs finishing in the same frame are collected in one dispatch, in running order.
+    workerPoolShutdown();
     useMachine(2, 2);
     ASSERT_EQ(workerPoolInit(), 1);
-    std::vector<std::string> completions;
-    struct SNamed {
-        std::vector<std::string>* completions;
-        const char* name;
-    } first{&completions, "first"}, second{&completions, "second"};
-    auto complete = [](void* argument) {
-        SNamed* job = static_cast<SNamed*>(argument);
-        job->completions->push_back(job->name);
-    };
-    workerPoolSubmit(&first, nullptr, [](void*) {}, complete);
-    workerPoolSubmit(&second, nullptr, [](void*) {}, complete);
+    SJobLog together;
+    SLoggedJob first{&together, "first"}, second{&together, "second"};
+    workerPoolSubmit(&first, nullptr, [](void*) {}, loggedCompletion);
+    workerPoolSubmit(&second, nullptr, [](void*) {}, loggedCompletion);
     workerPoolDispatch();
     ASSERT_TRUE(waitUntil([] { return workerPoolAnyBusy() == 0; }));
 
     workerPoolDispatch();
     // The newest job was handed out first, so it heads the running list.
-    EXPECT_EQ(completions, (std::vector<std::string>{"second", "first"}));
+    EXPECT_EQ(together.completions, (std::vector<std::string>{"second", "first"}));
 }
 
-TEST_F(WorkerPool, WorkRunsOnWorkersAndCompletionsOnTheMainThread) {
-    useMachine(2, 1);
-    ASSERT_EQ(workerPoolInit(), 1);
-    SJobLog log;
-    std::thread::id workThread;
-    SLoggedJob job{&log, "job"};
-    workerPoolSubmit(&job, &workThread,
-                     [](void* argument) { *static_cast<std::thread::id*>(argument) = std::this_thread::get_id(); },
-                     loggedCompletion);
-    ASSERT_TRUE(dispatchUntil(log.completions, 1));
-    EXPECT_NE(workThread, std::this_thread::get_id());
-    EXPECT_EQ(log.completionThread, std::this_thread::get_id());
-}
-
-TEST_F(WorkerPool, BusyFromHandOutUntilTheJobReturns) {
+TEST_F(WorkerPool, BusyFromHandOutUntilTheJobReturnsAndShutdownWaitsForTheJobInHand) {
     useMachine(2, 2);
     ASSERT_EQ(workerPoolInit(), 1);
     EXPECT_EQ(workerPoolAnyBusy(), 0);
@@ -190,15 +172,11 @@ TEST_F(WorkerPool, BusyFromHandOutUntilTheJobReturns) {
     EXPECT_EQ(jobs.finished.load(), 1u);
     workerPoolDispatch();  // collects a job without completion
     EXPECT_EQ(workerPoolAnyBusy(), 0);
-}
 
-TEST_F(WorkerPool, ShutdownWaitsForTheJobInHand) {
-    useMachine(2, 2);
-    ASSERT_EQ(workerPoolInit(), 1);
-    SGatedJobs jobs;
-    workerPoolSubmit(nullptr, &jobs, gatedWork, nullptr);
+    SGatedJobs inHand;
+    workerPoolSubmit(nullptr, &inHand, gatedWork, nullptr);
     workerPoolDispatch();
-    ASSERT_TRUE(waitUntil([&] { return jobs.started.load() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return inHand.started.load() == 1; }));
 
     ClThread opener;
     ASSERT_TRUE(opener.start(
@@ -206,9 +184,9 @@ TEST_F(WorkerPool, ShutdownWaitsForTheJobInHand) {
             osSleep(20);
             static_cast<SGatedJobs*>(argument)->gate.set();
         },
-        &jobs));
+        &inHand));
     workerPoolShutdown();
-    EXPECT_EQ(jobs.finished.load(), 1u);
+    EXPECT_EQ(inHand.finished.load(), 1u);
     opener.join();
 }
 
