@@ -161,23 +161,23 @@ void putId(std::vector<u8>* out, const char* id) {
     for (u32 i = 0; i < 4; ++i) out->push_back(u8(id[i]));
 }
 
-std::vector<u8> makeWav(const SWavSpec& spec, const std::vector<u8>& data) {
-    const u32 container = (spec.bits + 7u) / 8u;
+std::vector<u8> makeWav(const SWavFixture& fixture, const std::vector<u8>& data) {
+    const u32 container = (fixture.bits + 7u) / 8u;
     std::vector<u8> fmt;
-    putLe(&fmt, spec.extensible ? kWavTagExtensible : spec.tag, 2);
-    putLe(&fmt, spec.channels, 2);
-    putLe(&fmt, spec.rate, 4);
-    putLe(&fmt, spec.rate * spec.channels * container, 4);
-    putLe(&fmt, spec.channels * container, 2);
-    putLe(&fmt, spec.extensible ? container * 8 : spec.bits, 2);
-    if (spec.extensible) {
+    putLe(&fmt, fixture.extensible ? kWavTagExtensible : fixture.tag, 2);
+    putLe(&fmt, fixture.channels, 2);
+    putLe(&fmt, fixture.rate, 4);
+    putLe(&fmt, fixture.rate * fixture.channels * container, 4);
+    putLe(&fmt, fixture.channels * container, 2);
+    putLe(&fmt, fixture.extensible ? container * 8 : fixture.bits, 2);
+    if (fixture.extensible) {
         putLe(&fmt, 22, 2);
-        putLe(&fmt, spec.bits, 2);
+        putLe(&fmt, fixture.bits, 2);
         putLe(&fmt, 0, 4);
-        putLe(&fmt, spec.tag, 2);
+        putLe(&fmt, fixture.tag, 2);
         fmt.insert(fmt.end(), kSubFormatTail, kSubFormatTail + sizeof(kSubFormatTail));
     }
-    if (spec.fmtSize) fmt.resize(spec.fmtSize, 0);
+    if (fixture.fmtSize) fmt.resize(fixture.fmtSize, 0);
 
     std::vector<u8> out;
     putId(&out, "RIFF");
@@ -190,44 +190,44 @@ std::vector<u8> makeWav(const SWavSpec& spec, const std::vector<u8>& data) {
     };
     auto putData = [&] {
         putId(&out, "data");
-        putLe(&out, spec.dataSizeOverride ? spec.dataSizeOverride : u32(data.size()), 4);
+        putLe(&out, fixture.dataSizeOverride ? fixture.dataSizeOverride : u32(data.size()), 4);
         out.insert(out.end(), data.begin(), data.end());
         if (data.size() % 2) out.push_back(0);
     };
-    if (!spec.dataBeforeFmt) putFmt();
-    if (spec.oddListBeforeData) {
+    if (!fixture.dataBeforeFmt) putFmt();
+    if (fixture.oddListBeforeData) {
         const char info[] = "LIST-INFO-odd";  // 13 bytes
         putId(&out, "LIST");
         putLe(&out, 13, 4);
         out.insert(out.end(), info, info + 13);
-        if (!spec.omitPad) out.push_back(0);
+        if (!fixture.omitPad) out.push_back(0);
     }
     putData();
-    if (spec.dataBeforeFmt) putFmt();
+    if (fixture.dataBeforeFmt) putFmt();
     const u32 riffSize = u32(out.size() - 8);
     for (u32 i = 0; i < 4; ++i) out[4 + i] = u8(riffSize >> (8 * i));
     return out;
 }
 
 bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples) {
-    SWavSpec spec;
-    spec.channels = u16(channels);
-    spec.rate = rate;
-    spec.bits = u16(bits);
-    spec.extensible = (bits % 8) != 0;
-    return writeFileBytes(path, makeWav(spec, packPcm(samples, bits)));
+    SWavFixture fixture;
+    fixture.channels = u16(channels);
+    fixture.rate = rate;
+    fixture.bits = u16(bits);
+    fixture.extensible = (bits % 8) != 0;
+    return writeFileBytes(path, makeWav(fixture, packPcm(samples, bits)));
 }
 
 bool writeFloatWavFile(const std::string& path, u32 channels, u32 rate, const std::vector<f32>& samples) {
-    SWavSpec spec;
-    spec.channels = u16(channels);
-    spec.rate = rate;
-    spec.bits = 32;
-    spec.tag = kWavTagFloat;
-    spec.extensible = true;
+    SWavFixture fixture;
+    fixture.channels = u16(channels);
+    fixture.rate = rate;
+    fixture.bits = 32;
+    fixture.tag = kWavTagFloat;
+    fixture.extensible = true;
     std::vector<u8> data(samples.size() * 4);
     if (!samples.empty()) std::memcpy(data.data(), samples.data(), data.size());
-    return writeFileBytes(path, makeWav(spec, data));
+    return writeFileBytes(path, makeWav(fixture, data));
 }
 
 std::vector<u8> readFileBytes(const std::string& path) {

@@ -59,7 +59,7 @@ void putLe(std::vector<u8>* out, u32 value, u32 bytes);
 void putBe(std::vector<u8>* out, u32 value, u32 bytes);
 void putId(std::vector<u8>* out, const char* id);
 
-struct SWavSpec {
+struct SWavFixture {
     u16 channels = 2;
     u32 rate = 44100;
     u16 bits = 16;                  // significant bits; the container is (bits + 7) / 8 bytes
@@ -73,7 +73,7 @@ struct SWavSpec {
 };
 
 // A RIFF WAVE image around the data bytes; odd data gets its pad byte.
-std::vector<u8> makeWav(const SWavSpec& spec, const std::vector<u8>& data);
+std::vector<u8> makeWav(const SWavFixture& fixture, const std::vector<u8>& data);
 
 // Integer PCM (the extensible format for widths that are not whole bytes), or 32-bit float.
 bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples);

@@ -32,12 +32,12 @@ struct SAiffSpec {
     u32 ssndOffset = 0;
 };
 
-std::vector<u8> makeAiff(const SAiffSpec& spec, u32 frames, std::vector<s32>* outValues = nullptr) {
-    const u32 container = (u32(spec.bits) + 7) / 8;
-    const std::vector<s32> values = makeSignal(frames, u32(spec.channels), u32(spec.rate), u32(spec.bits));
-    std::vector<u8> sound(spec.ssndOffset, 0xEE);
+std::vector<u8> makeAiff(const SAiffSpec& fixture, u32 frames, std::vector<s32>* outValues = nullptr) {
+    const u32 container = (u32(fixture.bits) + 7) / 8;
+    const std::vector<s32> values = makeSignal(frames, u32(fixture.channels), u32(fixture.rate), u32(fixture.bits));
+    std::vector<u8> sound(fixture.ssndOffset, 0xEE);
     for (s32 value : values) {
-        const u64 word = u64(u32(value)) << (container * 8 - u32(spec.bits));
+        const u64 word = u64(u32(value)) << (container * 8 - u32(fixture.bits));
         for (u32 b = 0; b < container; ++b) sound.push_back(u8(word >> (8 * (container - 1 - b))));
     }
     if (outValues) outValues->insert(outValues->end(), values.begin(), values.end());
@@ -45,8 +45,8 @@ std::vector<u8> makeAiff(const SAiffSpec& spec, u32 frames, std::vector<s32>* ou
     std::vector<u8> out;
     putId(&out, "FORM");
     putBe(&out, 0, 4);
-    putId(&out, spec.formType);
-    if (spec.extraChunks) {
+    putId(&out, fixture.formType);
+    if (fixture.extraChunks) {
         putId(&out, "MARK");  // one marker named "cue": a count, then 2 + 4 + 4 bytes
         putBe(&out, 12, 4);
         putBe(&out, 1, 2);
@@ -63,22 +63,22 @@ std::vector<u8> makeAiff(const SAiffSpec& spec, u32 frames, std::vector<s32>* ou
     auto putComm = [&] {
         putId(&out, "COMM");
         putBe(&out, 18, 4);
-        putBe(&out, u32(u16(spec.channels)), 2);
-        putBe(&out, spec.commFramesOverride ? spec.commFramesOverride : frames, 4);
-        putBe(&out, u32(u16(spec.bits)), 2);
+        putBe(&out, u32(u16(fixture.channels)), 2);
+        putBe(&out, fixture.commFramesOverride ? fixture.commFramesOverride : frames, 4);
+        putBe(&out, u32(u16(fixture.bits)), 2);
         u8 rate[AIFF_EXTENDED_BYTES];
-        aiffDoubleToExtended(spec.rate, rate);
+        aiffDoubleToExtended(fixture.rate, rate);
         out.insert(out.end(), rate, rate + AIFF_EXTENDED_BYTES);
     };
     auto putSound = [&] {
         putId(&out, "SSND");
         putBe(&out, u32(8 + sound.size()), 4);
-        putBe(&out, spec.ssndOffset, 4);
+        putBe(&out, fixture.ssndOffset, 4);
         putBe(&out, 0, 4);
         out.insert(out.end(), sound.begin(), sound.end());
         if (sound.size() % 2) out.push_back(0);
     };
-    if (spec.ssndFirst) {
+    if (fixture.ssndFirst) {
         putSound();
         putComm();
     } else {
@@ -152,14 +152,14 @@ TEST_F(AiffDecoder, DecodesEveryDepthRateAndLayoutSampleExactly) {
                            {2, 96000, 24}, {1, 22050, 24}, {2, 44100, 32}, {1, 8000, 32}};
     for (const SCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.channels << " ch " << c.rate << " Hz " << c.bits << " bits");
-        const SAiffSpec spec = {.channels = c.channels, .rate = c.rate, .bits = c.bits, .extraChunks = c.bits == 24,
+        const SAiffSpec fixture = {.channels = c.channels, .rate = c.rate, .bits = c.bits, .extraChunks = c.bits == 24,
                                 .ssndFirst = c.channels == 1, .ssndOffset = c.bits == 8 ? 3u : 0u};
         // 1.3 s: more than the ring's two half-second buffers, and a short last one.
         const u32 frames = u32(c.rate) * 13 / 10;
         std::vector<s32> values;
         // A name that is not ASCII must open as well.
         const SPulledRun decoded =
-            decode(m_folder.write("M\xc3\xb6tley \xe6\x97\xa5.aif", makeAiff(spec, frames, &values)));
+            decode(m_folder.write("M\xc3\xb6tley \xe6\x97\xa5.aif", makeAiff(fixture, frames, &values)));
         EXPECT_EQ(decoded.finalState, E_CODECJOB_FINISHED);
         expectCodecInfo(decoded, {u32(c.channels), u32(c.rate), 4, E_CODECSAMPLEFORMAT_FLOAT, frames,
                                   E_CODECSOUNDFORMAT_PCMFLOAT});

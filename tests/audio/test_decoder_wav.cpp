@@ -60,12 +60,12 @@ TEST(WavFormat, ChunkWalkFindsFmtAndDataInAnyOrderAcrossOddChunks) {
                            {"size beyond the file", false, false, false, 0x7FFFFFF0, 44}};
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.name);
-        SWavSpec spec;
-        spec.dataBeforeFmt = c.dataBeforeFmt;
-        spec.oddListBeforeData = c.oddList;
-        spec.omitPad = c.omitPad;
-        spec.dataSizeOverride = c.dataSizeField;
-        SParsed parsed = parse(makeWav(spec, packPcm(makeSignal(10, 2, 44100, 16), 16)));
+        SWavFixture fixture;
+        fixture.dataBeforeFmt = c.dataBeforeFmt;
+        fixture.oddListBeforeData = c.oddList;
+        fixture.omitPad = c.omitPad;
+        fixture.dataSizeOverride = c.dataSizeField;
+        SParsed parsed = parse(makeWav(fixture, packPcm(makeSignal(10, 2, 44100, 16), 16)));
         EXPECT_EQ(parsed.result, E_WAVRESULT_OK);
         ASSERT_NE(parsed.layout.formatBlock, nullptr);
         EXPECT_EQ(parsed.layout.formatBlockSize, 18u);
@@ -173,11 +173,11 @@ TEST_F(WavDecoder, DecodesEveryDepthRateAndLayoutSampleExactly) {
 
 TEST_F(WavDecoder, OddHeadersAndWrongSizesDecodeWhatTheFileHolds) {
     std::vector<u8> pcm = packPcm(makeSignal(4001, 1, 8000, 8), 8);  // odd data size, with its pad byte
-    SWavSpec spec = {.channels = 1, .rate = 8000, .bits = 8, .fmtSize = 18, .oddListBeforeData = true};
-    EXPECT_TRUE(decode(m_folder.write("odd.wav", makeWav(spec, pcm))).bytes == pcm);
-    spec.dataBeforeFmt = true;
-    spec.omitPad = true;
-    EXPECT_TRUE(decode(m_folder.write("odd2.wav", makeWav(spec, pcm))).bytes == pcm);
+    SWavFixture fixture = {.channels = 1, .rate = 8000, .bits = 8, .fmtSize = 18, .oddListBeforeData = true};
+    EXPECT_TRUE(decode(m_folder.write("odd.wav", makeWav(fixture, pcm))).bytes == pcm);
+    fixture.dataBeforeFmt = true;
+    fixture.omitPad = true;
+    EXPECT_TRUE(decode(m_folder.write("odd2.wav", makeWav(fixture, pcm))).bytes == pcm);
 
     // A data size beyond the file: what the file holds, then the end.
     pcm = packPcm(makeSignal(30000, 2, 44100, 16), 16);
@@ -252,9 +252,9 @@ TEST_F(WavDecoder, FilesWrittenBySoxDecodeToTheirRawSamples) {
 }
 
 TEST_F(WavDecoder, FileOfFourGibibytesIsRefusedAtOpen) {
-    SWavSpec spec;
-    spec.dataSizeOverride = 0xFFFFFFF0u;
-    const std::string path = m_folder.write("huge.wav", makeWav(spec, {}));
+    SWavFixture fixture;
+    fixture.dataSizeOverride = 0xFFFFFFF0u;
+    const std::string path = m_folder.write("huge.wav", makeWav(fixture, {}));
     // Sparse: no disk space is used.
     std::filesystem::resize_file(path, (u64(1) << 32) + 64);
     ClSyncWAVFileReader reader;
