@@ -9,6 +9,7 @@
 #include "core/fatal_error.h"
 #include "platform/os/os.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
@@ -289,8 +290,11 @@ void writeCodecAudioLog(const char* format, ...) {
     char line[LOG_LINE_MAX_LENGTH + 1];
     va_list arguments;
     va_start(arguments, format);
-    std::vsnprintf(line, sizeof(line), format, arguments);
+    const int length = std::vsnprintf(line, sizeof(line), format, arguments);
     va_end(arguments);
+    // The log ends every line itself; the decoders' texts may carry their own line end.
+    size_t end = length < 0 ? 0 : std::min(size_t(length), sizeof(line) - 1);
+    while (end > 0 && (line[end - 1] == '\n' || line[end - 1] == '\r')) line[--end] = '\0';
     writeLog(log, "%s", line);
 }
 

@@ -218,7 +218,8 @@ TEST(CodecAudioLog, GoesUnderTheUserFolderWhateverItsNameAndOnlyWhileLoggingIsOn
     EXPECT_EQ(codecAudioLog(), nullptr);
     setCodecLogging(1);
     writeCodecAudioLog("buffer [%d] kept", 2);
-    EXPECT_EQ(log.finish(), "buffer [2] kept\n");
+    writeCodecAudioLog("wrapped around to buffer [%d]\n", 3);  // a decoder text with its own line end
+    EXPECT_EQ(log.finish(), "buffer [2] kept\nwrapped around to buffer [3]\n");
 }
 
 TEST(CodecRecord, HoldsAtMostEightLowerCasedExtensions) {
