@@ -59,12 +59,28 @@ void resetSlot(SDiskFileSlot* slot) {
     slot->wholePiecesLeft = -1;
 }
 
+// The slot pool is shared by every thread that reads disk files (the main thread, and the song
+// analysis on the scan thread): taking and returning a slot happens under the file-system lock.
+// A slot's reads are issued and completed on the thread that opened it.
+// Releases move other slots' pool indices, so a taken slot is also reset under the lock.
+SDiskFileSlot* takeSlot() {
+    ClFileSystemLockScope lock;
+    SDiskFileSlot* slot = g_diskFileSlots.take();
+    if (slot) resetSlot(slot);
+    return slot;
+}
+
+void releaseSlot(SDiskFileSlot* slot) {
+    ClFileSystemLockScope lock;
+    g_diskFileSlots.release(slot);
+}
+
+
 template <typename C>
 u32 openDiskFile(const C* path, u32* outSize, SDiskFileSlot** outSlot) {
     if (!pathAcceptable(path)) return E_FILESTATUS_BAD_PATH;
-    SDiskFileSlot* slot = g_diskFileSlots.take();
+    SDiskFileSlot* slot = takeSlot();
     if (!slot) return E_FILESTATUS_NO_FREE_OBJECT;
-    resetSlot(slot);
     storePath(slot, path);
 
     SOsFile* file;
@@ -73,13 +89,13 @@ u32 openDiskFile(const C* path, u32* outSize, SDiskFileSlot** outSlot) {
         file = openExisting(path);
     }
     if (!file) {
-        g_diskFileSlots.release(slot);
+        releaseSlot(slot);
         return E_FILESTATUS_OPEN_FAILED;
     }
     u64 size = 0;
     if (!osFileGetSize(file, &size) || size >= DISK_FILE_SIZE_LIMIT || size == 0) {
         osFileClose(file);
-        g_diskFileSlots.release(slot);
+        releaseSlot(slot);
         return size == 0 ? E_FILESTATUS_EMPTY_FILE : E_FILESTATUS_OPEN_FAILED;
     }
     slot->file = file;
@@ -141,7 +157,7 @@ void pieceCompleted(u32 error, u32 bytes, SOsOverlapped* overlapped) {
     slot->pieceInFlight = false;
     if (slot->releaseWhenIdle) {
         slot->releaseWhenIdle = false;
-        g_diskFileSlots.release(slot);
+        releaseSlot(slot);
         return;
     }
 
@@ -259,7 +275,7 @@ u32 closeDiskFile(SDiskFileSlot* slot) {
     if (slot->pieceInFlight) {
         slot->releaseWhenIdle = true;
     } else {
-        g_diskFileSlots.release(slot);
+        releaseSlot(slot);
     }
     return closed ? E_FILESTATUS_OK : E_FILESTATUS_CLOSE_FAILED;
 }

@@ -5,9 +5,10 @@
 // Narrow paths are UTF-8 and wide paths UTF-16, both with '\' separators; paths of
 // FILE_PATH_LIMIT units or more are refused with E_FILESTATUS_BAD_PATH.
 //
-// Disk-file slots belong to one thread (the main thread): opens, closes and reads on them are
-// issued there, and their completion routines run there, inside its alertable waits
-// (`pumpFileCompletions`, `sleepAlertable`), never inside the call that issued the read.
+// A disk-file slot belongs to the thread that opened it: its reads are issued there, and their
+// completion routines run there, inside its alertable waits (`pumpFileCompletions`,
+// `sleepAlertable`), never inside the call that issued the read. The pool of slots is shared
+// under the file-system lock, so the main thread and the song analysis may open files at once.
 #pragma once
 
 #include "core/array.h"

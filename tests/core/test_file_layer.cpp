@@ -316,6 +316,30 @@ TEST_F(FileLayer, EightSlotsThenNoFreeSlotAndOneClosedInFlightIsReusedOnlyAfterI
     for (SDiskFileSlot* slot : slots) closeDiskFile(slot);
 }
 
+TEST_F(FileLayer, SeveralThreadsOpenReadAndCloseFilesAtOnce) {
+    const std::vector<u8> bytes = patternBytes(4096);
+    const std::string path = makeFile("shared.bin", bytes);
+    auto reader = [&] {
+        for (int i = 0; i < 200; ++i) {
+            u32 size = 0;
+            SDiskFileSlot* slot = nullptr;
+            if (openDiskFileA(path.c_str(), &size, &slot) != E_FILESTATUS_OK) continue;  // every slot busy
+            std::vector<u8> buffer(size);
+            EXPECT_EQ(readDiskFileBlocking(slot, 0, size, buffer.data()), 0u);
+            EXPECT_EQ(buffer, bytes);
+            EXPECT_EQ(closeDiskFile(slot), u32(E_FILESTATUS_OK));
+        }
+    };
+    std::thread first(reader), second(reader), third(reader);
+    reader();
+    first.join();
+    second.join();
+    third.join();
+    SDiskFileSlot* slots[DISK_FILE_SLOT_COUNT];
+    for (SDiskFileSlot*& slot : slots) ASSERT_NE(slot = open(path), nullptr) << "a slot was lost";
+    for (SDiskFileSlot* slot : slots) closeDiskFile(slot);
+}
+
 TEST_F(FileLayer, CallbackFormsReportAtOnce) {
     struct SCallbackLog {
         int opened = 0, closed = 0, failed = 0;
