@@ -234,6 +234,10 @@ struct SSoundSystemState {
         return handle;
     }
 
+    // The state behind a handle's system; null for a null handle.
+    static SSoundSystemState* stateOf(const ClSoundSystem* system) {
+        return system != nullptr ? system->m_state : nullptr;
+    }
     static ClSoundSystem* groupSystem(const ClChannelGroup& group) { return group.m_system; }
     static u32 groupId(const ClChannelGroup& group) { return group.m_id; }
 

@@ -136,6 +136,31 @@ ESoundResult positionInUnit(const SSoundSlot& sound, f64 frames, ESoundTimeUnit 
     return E_SOUND_OK;
 }
 
+// One handle operation: holds the system lock for its length and finds the live slot the handle
+// names. False for a null handle (the lock is not taken) and for a stale one.
+template <typename TSlot, TSlot* (*FindLive)(SSoundSystemState*, u32)>
+class ClLockedHandle {
+public:
+    ClLockedHandle(const ClSoundSystem* system, u32 id) : m_state(SSoundSystemState::stateOf(system)) {
+        if (m_state == nullptr) return;
+        m_held = std::unique_lock<std::mutex>(m_state->lock);
+        m_slot = FindLive(m_state, id);
+    }
+    explicit operator bool() const { return m_slot != nullptr; }
+    TSlot* operator->() const { return m_slot; }
+    TSlot& operator*() const { return *m_slot; }
+    SSoundSystemState* system() const { return m_state; }
+
+private:
+    SSoundSystemState* m_state;
+    std::unique_lock<std::mutex> m_held;
+    TSlot* m_slot = nullptr;
+};
+
+using ClLockedSound = ClLockedHandle<SSoundSlot, findLiveSound>;
+using ClLockedChannel = ClLockedHandle<SChannelSlot, findLiveChannel>;
+using ClLockedGroup = ClLockedHandle<SGroupSlot, findLiveGroup>;
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -547,21 +572,15 @@ ESoundResult ClSound::release() {
 ESoundResult ClSound::getUserData(void** userData) const {
     if (userData == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *userData = nullptr;
-    if (m_system == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
-    SSoundSystemState* state = m_system->m_state;
-    std::lock_guard<std::mutex> guard(state->lock);
-    SSoundSlot* sound = findLiveSound(state, m_id);
-    if (sound == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
+    ClLockedSound sound(m_system, m_id);
+    if (!sound) return E_SOUND_ERR_INVALID_HANDLE;
     *userData = sound->userData;
     return E_SOUND_OK;
 }
 
 ESoundResult ClSound::getDefaults(f32* frequency, f32* volume, f32* pan, s32* priority) const {
-    if (m_system == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
-    SSoundSystemState* state = m_system->m_state;
-    std::lock_guard<std::mutex> guard(state->lock);
-    SSoundSlot* sound = findLiveSound(state, m_id);
-    if (sound == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
+    ClLockedSound sound(m_system, m_id);
+    if (!sound) return E_SOUND_ERR_INVALID_HANDLE;
     if (frequency != nullptr) *frequency = static_cast<f32>(sound->format.rate);
     if (volume != nullptr) *volume = 1.0f;
     if (pan != nullptr) *pan = 0.0f;
@@ -572,20 +591,14 @@ ESoundResult ClSound::getDefaults(f32* frequency, f32* volume, f32* pan, s32* pr
 ESoundResult ClSound::getLength(u32* length, ESoundTimeUnit unit) const {
     if (length == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *length = 0;
-    if (m_system == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
-    SSoundSystemState* state = m_system->m_state;
-    std::lock_guard<std::mutex> guard(state->lock);
-    SSoundSlot* sound = findLiveSound(state, m_id);
-    if (sound == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
+    ClLockedSound sound(m_system, m_id);
+    if (!sound) return E_SOUND_ERR_INVALID_HANDLE;
     return positionInUnit(*sound, static_cast<f64>(sound->format.frameCount), unit, length);
 }
 
 ESoundResult ClSound::getFormat(ESoundFormat* format, s32* channels, s32* bits) const {
-    if (m_system == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
-    SSoundSystemState* state = m_system->m_state;
-    std::lock_guard<std::mutex> guard(state->lock);
-    SSoundSlot* sound = findLiveSound(state, m_id);
-    if (sound == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
+    ClLockedSound sound(m_system, m_id);
+    if (!sound) return E_SOUND_ERR_INVALID_HANDLE;
     if (format != nullptr) *format = sound->format.format;
     if (channels != nullptr) *channels = sound->format.channels;
     if (bits != nullptr) *bits = static_cast<s32>(soundFormatBytes(sound->format.format) * 8);
@@ -595,24 +608,21 @@ ESoundResult ClSound::getFormat(ESoundFormat* format, s32* channels, s32* bits) 
 ESoundResult ClSound::setLoopCount(s32 loopCount) {
     if (m_system == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
     if (loopCount < -1) return E_SOUND_ERR_INVALID_PARAM;
-    SSoundSystemState* state = m_system->m_state;
-    std::lock_guard<std::mutex> guard(state->lock);
-    SSoundSlot* sound = findLiveSound(state, m_id);
-    if (sound == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
+    ClLockedSound sound(m_system, m_id);
+    if (!sound) return E_SOUND_ERR_INVALID_HANDLE;
     sound->loopCount = loopCount;
     // Before the first play the stream thread is already filling the ring: tell it now.
-    if (sound->stream != nullptr && sound->streamChannel < 0) setSoundStreamLooping(state, sound, loopCount != 0);
+    if (sound->stream != nullptr && sound->streamChannel < 0) {
+        setSoundStreamLooping(sound.system(), &*sound, loopCount != 0);
+    }
     return E_SOUND_OK;
 }
 
 ESoundResult ClSound::getLoopCount(s32* loopCount) const {
     if (loopCount == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *loopCount = 0;
-    if (m_system == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
-    SSoundSystemState* state = m_system->m_state;
-    std::lock_guard<std::mutex> guard(state->lock);
-    SSoundSlot* sound = findLiveSound(state, m_id);
-    if (sound == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
+    ClLockedSound sound(m_system, m_id);
+    if (!sound) return E_SOUND_ERR_INVALID_HANDLE;
     *loopCount = sound->loopCount;
     return E_SOUND_OK;
 }
@@ -620,15 +630,9 @@ ESoundResult ClSound::getLoopCount(s32* loopCount) const {
 // ---------------------------------------------------------------------------------------------
 // Channels
 
-#define SOUND_CHANNEL_PROLOGUE()                                            \
-    if (m_system == nullptr) return E_SOUND_ERR_INVALID_HANDLE;             \
-    SSoundSystemState* state = m_system->m_state;                           \
-    std::lock_guard<std::mutex> guard(state->lock);                         \
-    SChannelSlot* channel = findLiveChannel(state, m_id);                   \
-    if (channel == nullptr) return E_SOUND_ERR_INVALID_HANDLE
-
 ESoundResult ClChannel::setVolume(f32 volume) {
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     channel->volume = clampUnit(volume);
     return E_SOUND_OK;
 }
@@ -636,13 +640,15 @@ ESoundResult ClChannel::setVolume(f32 volume) {
 ESoundResult ClChannel::getVolume(f32* volume) const {
     if (volume == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *volume = 0.0f;
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     *volume = channel->volume;
     return E_SOUND_OK;
 }
 
 ESoundResult ClChannel::setPan(f32 pan) {
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     if (!(pan >= -1.0f)) pan = -1.0f;  // NaN too
     if (pan > 1.0f) pan = 1.0f;
     channel->pan = pan;
@@ -652,14 +658,16 @@ ESoundResult ClChannel::setPan(f32 pan) {
 ESoundResult ClChannel::getPan(f32* pan) const {
     if (pan == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *pan = 0.0f;
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     *pan = channel->pan;
     return E_SOUND_OK;
 }
 
 ESoundResult ClChannel::setFrequency(f32 frequency) {
     if (!(frequency >= 0.0f)) return E_SOUND_ERR_INVALID_PARAM;
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     channel->frequency = frequency > SOUND_MAX_FREQUENCY ? SOUND_MAX_FREQUENCY : frequency;
     return E_SOUND_OK;
 }
@@ -667,15 +675,17 @@ ESoundResult ClChannel::setFrequency(f32 frequency) {
 ESoundResult ClChannel::getFrequency(f32* frequency) const {
     if (frequency == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *frequency = 0.0f;
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     *frequency = channel->frequency;
     return E_SOUND_OK;
 }
 
 ESoundResult ClChannel::setPaused(bool paused) {
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     if (paused && !channel->paused) {
-        channel->pausedPosition = channelAudiblePosition(state, *channel, osPerformanceCounter());
+        channel->pausedPosition = channelAudiblePosition(channel.system(), *channel, osPerformanceCounter());
     }
     channel->paused = paused;
     return E_SOUND_OK;
@@ -684,18 +694,20 @@ ESoundResult ClChannel::setPaused(bool paused) {
 ESoundResult ClChannel::getPaused(bool* paused) const {
     if (paused == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *paused = false;
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     *paused = channel->paused;
     return E_SOUND_OK;
 }
 
 ESoundResult ClChannel::setLoopCount(s32 loopCount) {
     if (loopCount < -1) return E_SOUND_ERR_INVALID_PARAM;
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     channel->loopCount = loopCount;
-    SSoundSlot& sound = state->sounds[channel->soundSlot];
+    SSoundSlot& sound = channel.system()->sounds[channel->soundSlot];
     if (sound.stream != nullptr && sound.streamChannel == static_cast<s32>(soundHandleSlot(m_id))) {
-        setSoundStreamLooping(state, &sound, loopCount != 0);
+        setSoundStreamLooping(channel.system(), &sound, loopCount != 0);
     }
     return E_SOUND_OK;
 }
@@ -703,14 +715,16 @@ ESoundResult ClChannel::setLoopCount(s32 loopCount) {
 ESoundResult ClChannel::getLoopCount(s32* loopCount) const {
     if (loopCount == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *loopCount = 0;
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     *loopCount = channel->loopCount;
     return E_SOUND_OK;
 }
 
 ESoundResult ClChannel::setInputChannelMix(const f32* levels, s32 count) {
     if (levels == nullptr || count < 0 || count > SOUND_MAX_INPUT_CHANNELS) return E_SOUND_ERR_INVALID_PARAM;
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     for (s32 c = 0; c < count; ++c) channel->inputMix[c] = levels[c] > 0.0f ? levels[c] : 0.0f;
     return E_SOUND_OK;
 }
@@ -718,33 +732,37 @@ ESoundResult ClChannel::setInputChannelMix(const f32* levels, s32 count) {
 ESoundResult ClChannel::isPlaying(bool* playing) const {
     if (playing == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *playing = false;
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     *playing = true;
     return E_SOUND_OK;
 }
 
 ESoundResult ClChannel::stop() {
-    SOUND_CHANNEL_PROLOGUE();
-    freeChannelSlot(state, soundHandleSlot(m_id));
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
+    freeChannelSlot(channel.system(), soundHandleSlot(m_id));
     return E_SOUND_OK;
 }
 
 ESoundResult ClChannel::getPosition(u32* position, ESoundTimeUnit unit) const {
     if (position == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *position = 0;
-    SOUND_CHANNEL_PROLOGUE();
-    f64 frames = channelPositionInPass(state, *channel, osPerformanceCounter());
-    return positionInUnit(state->sounds[channel->soundSlot], frames, unit, position);
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
+    f64 frames = channelPositionInPass(channel.system(), *channel, osPerformanceCounter());
+    return positionInUnit(channel.system()->sounds[channel->soundSlot], frames, unit, position);
 }
 
 ESoundResult ClChannel::setChannelGroup(ClChannelGroup group) {
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     if (group.isNull()) {
         channel->groupSlot = SOUND_MASTER_GROUP_SLOT;
         return E_SOUND_OK;
     }
     u32 groupId = SSoundSystemState::groupId(group);
-    if (SSoundSystemState::groupSystem(group) != m_system || findLiveGroup(state, groupId) == nullptr) {
+    if (SSoundSystemState::groupSystem(group) != m_system || findLiveGroup(channel.system(), groupId) == nullptr) {
         return E_SOUND_ERR_INVALID_HANDLE;
     }
     channel->groupSlot = soundHandleSlot(groupId);
@@ -754,35 +772,29 @@ ESoundResult ClChannel::setChannelGroup(ClChannelGroup group) {
 ESoundResult ClChannel::getChannelGroup(ClChannelGroup* group) const {
     if (group == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *group = ClChannelGroup();
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     *group = SSoundSystemState::groupHandle(
-        m_system, makeSoundHandleId(channel->groupSlot, state->groups[channel->groupSlot].generation));
+        m_system, makeSoundHandleId(channel->groupSlot, channel.system()->groups[channel->groupSlot].generation));
     return E_SOUND_OK;
 }
 
 ESoundResult ClChannel::getCurrentSound(ClSound* sound) const {
     if (sound == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *sound = ClSound();
-    SOUND_CHANNEL_PROLOGUE();
+    ClLockedChannel channel(m_system, m_id);
+    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     *sound = SSoundSystemState::soundHandle(
-        m_system, makeSoundHandleId(channel->soundSlot, state->sounds[channel->soundSlot].generation));
+        m_system, makeSoundHandleId(channel->soundSlot, channel.system()->sounds[channel->soundSlot].generation));
     return E_SOUND_OK;
 }
-
-#undef SOUND_CHANNEL_PROLOGUE
 
 // ---------------------------------------------------------------------------------------------
 // Channel groups
 
-#define SOUND_GROUP_PROLOGUE()                                              \
-    if (m_system == nullptr) return E_SOUND_ERR_INVALID_HANDLE;             \
-    SSoundSystemState* state = m_system->m_state;                           \
-    std::lock_guard<std::mutex> guard(state->lock);                         \
-    SGroupSlot* group = findLiveGroup(state, m_id);                         \
-    if (group == nullptr) return E_SOUND_ERR_INVALID_HANDLE
-
 ESoundResult ClChannelGroup::setVolume(f32 volume) {
-    SOUND_GROUP_PROLOGUE();
+    ClLockedGroup group(m_system, m_id);
+    if (!group) return E_SOUND_ERR_INVALID_HANDLE;
     group->volume = clampUnit(volume);
     return E_SOUND_OK;
 }
@@ -790,15 +802,17 @@ ESoundResult ClChannelGroup::setVolume(f32 volume) {
 ESoundResult ClChannelGroup::getVolume(f32* volume) const {
     if (volume == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     *volume = 0.0f;
-    SOUND_GROUP_PROLOGUE();
+    ClLockedGroup group(m_system, m_id);
+    if (!group) return E_SOUND_ERR_INVALID_HANDLE;
     *volume = group->volume;
     return E_SOUND_OK;
 }
 
 ESoundResult ClChannelGroup::addGroup(ClChannelGroup child) {
-    SOUND_GROUP_PROLOGUE();
+    ClLockedGroup group(m_system, m_id);
+    if (!group) return E_SOUND_ERR_INVALID_HANDLE;
     if (child.m_system != m_system) return E_SOUND_ERR_INVALID_HANDLE;
-    SGroupSlot* childGroup = findLiveGroup(state, child.m_id);
+    SGroupSlot* childGroup = findLiveGroup(group.system(), child.m_id);
     if (childGroup == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
     u32 childSlot = soundHandleSlot(child.m_id);
     if (childSlot == SOUND_MASTER_GROUP_SLOT) return E_SOUND_ERR_INVALID_PARAM;
@@ -806,9 +820,8 @@ ESoundResult ClChannelGroup::addGroup(ClChannelGroup child) {
     s32 current = static_cast<s32>(soundHandleSlot(m_id));
     for (u32 depth = 0; current >= 0 && depth < SOUND_MAX_CHANNEL_GROUPS; ++depth) {
         if (static_cast<u32>(current) == childSlot) return E_SOUND_ERR_INVALID_PARAM;
-        current = state->groups[current].parent;
+        current = group.system()->groups[current].parent;
     }
-    (void)group;
     childGroup->parent = static_cast<s32>(soundHandleSlot(m_id));
     return E_SOUND_OK;
 }
@@ -816,24 +829,24 @@ ESoundResult ClChannelGroup::addGroup(ClChannelGroup child) {
 ESoundResult ClChannelGroup::getName(char* name, s32 capacity) const {
     if (name == nullptr || capacity <= 0) return E_SOUND_ERR_INVALID_PARAM;
     name[0] = '\0';
-    SOUND_GROUP_PROLOGUE();
+    ClLockedGroup group(m_system, m_id);
+    if (!group) return E_SOUND_ERR_INVALID_HANDLE;
     std::snprintf(name, static_cast<size_t>(capacity), "%s", group->name);
     return E_SOUND_OK;
 }
 
 ESoundResult ClChannelGroup::release() {
-    SOUND_GROUP_PROLOGUE();
+    ClLockedGroup group(m_system, m_id);
+    if (!group) return E_SOUND_ERR_INVALID_HANDLE;
     u32 slot = soundHandleSlot(m_id);
     if (slot == SOUND_MASTER_GROUP_SLOT) return E_SOUND_ERR_BADCOMMAND;
-    for (SChannelSlot& channel : state->channels) {
+    for (SChannelSlot& channel : group.system()->channels) {
         if (channel.state != E_CHANNELSTATE_FREE && channel.groupSlot == slot) channel.groupSlot = SOUND_MASTER_GROUP_SLOT;
     }
-    for (SGroupSlot& other : state->groups) {
+    for (SGroupSlot& other : group.system()->groups) {
         if (other.live && other.parent == static_cast<s32>(slot)) other.parent = -1;
     }
     group->live = false;
     group->generation = nextSoundGeneration(group->generation);
     return E_SOUND_OK;
 }
-
-#undef SOUND_GROUP_PROLOGUE
