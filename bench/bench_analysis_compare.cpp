@@ -10,27 +10,18 @@
 // the reference decoder, and never slower than aubio.
 //
 // A plain program, run by hand: bench_analysis_compare [--keep] [--runs N]
+#include "bench/support.h"
 #include "core/types.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -99,75 +90,8 @@ std::vector<s16> makeSong() {
     return samples;
 }
 
-void putLe(std::vector<u8>* out, u32 value, u32 bytes) {
-    for (u32 i = 0; i < bytes; ++i) out->push_back(u8(value >> (8 * i)));
-}
-
-bool writeWav(const std::filesystem::path& path, const std::vector<s16>& samples) {
-    const u32 dataBytes = u32(samples.size() * 2);
-    std::vector<u8> bytes;
-    bytes.insert(bytes.end(), {'R', 'I', 'F', 'F'});
-    putLe(&bytes, 36 + dataBytes, 4);
-    bytes.insert(bytes.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    putLe(&bytes, 16, 4);
-    putLe(&bytes, 1, 2);
-    putLe(&bytes, SONG_CHANNELS, 2);
-    putLe(&bytes, SONG_RATE, 4);
-    putLe(&bytes, SONG_RATE * SONG_CHANNELS * 2, 4);
-    putLe(&bytes, SONG_CHANNELS * 2, 2);
-    putLe(&bytes, 16, 2);
-    bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
-    putLe(&bytes, dataBytes, 4);
-    for (const s16 sample : samples) putLe(&bytes, u16(sample), 2);
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(file);
-}
-
 // ---------------------------------------------------------------------------------------------
-// Child processes
-
-struct SProcessRun {
-    s32 exitCode = -1;  // -1 when the program could not be started or did not exit normally
-    f64 wallSeconds = 0.0;
-    f64 cpuSeconds = 0.0;
-};
-
-f64 secondsOf(const timeval& value) { return f64(value.tv_sec) + f64(value.tv_usec) * 1e-6; }
-
-// Runs the program without a shell; standard output and standard error go to the files given
-// (empty: /dev/null).
-SProcessRun runProcess(const std::vector<std::string>& arguments, const std::string& outFile,
-                       const std::string& errFile) {
-    SProcessRun run;
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.empty() ? "/dev/null" : outFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.empty() ? "/dev/null" : errFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        std::fprintf(stderr, "bench_analysis_compare: cannot start %s: %s\n", argv[0], std::strerror(spawned));
-        return run;
-    }
-    int status = 0;
-    rusage usage = {};
-    if (wait4(pid, &status, 0, &usage) != pid) return run;
-    run.wallSeconds = std::chrono::duration<f64>(std::chrono::steady_clock::now() - start).count();
-    run.cpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+// What the children wrote
 
 std::string readText(const std::filesystem::path& path) {
     std::ifstream file(path);
@@ -269,13 +193,6 @@ struct SFormat {
     std::vector<std::string> decoder;  // {in} the encoded file
 };
 
-std::vector<std::string> substitute(const std::vector<std::string>& pattern, const std::string& in,
-                                    const std::string& out) {
-    std::vector<std::string> result;
-    for (const std::string& word : pattern) result.push_back(word == "{in}" ? in : word == "{out}" ? out : word);
-    return result;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -293,18 +210,12 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::error_code noTemp;
-    std::string folderTemplate =
-        (std::filesystem::temp_directory_path(noTemp) / "velodrix_bench_analysis_XXXXXX").string();
-    if (noTemp || !mkdtemp(folderTemplate.data())) {
-        std::perror("bench_analysis_compare: mkdtemp");
-        return 1;
-    }
-    const std::filesystem::path folder = folderTemplate;
+    const std::filesystem::path folder = makeScratchFolder("velodrix_bench_analysis");
+    if (folder.empty()) return 1;
     const std::filesystem::path wav = folder / "song.wav";
     std::printf("generating %u s of %u Hz stereo at %.0f BPM in %s\n", SONG_SECONDS, SONG_RATE, SONG_TEMPO,
                 folder.c_str());
-    if (!writeWav(wav, makeSong())) {
+    if (!writeWav16(wav, makeSong(), SONG_CHANNELS, SONG_RATE)) {
         std::fprintf(stderr, "bench_analysis_compare: cannot write %s\n", wav.c_str());
         return 1;
     }
@@ -325,18 +236,22 @@ int main(int argc, char** argv) {
         const std::filesystem::path encoded = folder / (std::string("song") + format.extension);
         std::printf("encoding %s\n", format.name);
         std::fflush(stdout);
-        if (runProcess(substitute(format.encoder, wav.string(), encoded.string()), "", "").exitCode != 0) {
+        const std::vector<std::string> encoder = substitute(format.encoder, wav.string(), encoded.string());
+        if (runProcess(encoder, DISCARD_OUTPUT, DISCARD_OUTPUT).exitCode != 0) {
             std::fprintf(stderr, "bench_analysis_compare: the %s encoder failed\n", format.name);
             allRan = false;
             continue;
         }
         row.megabytes = f64(std::filesystem::file_size(encoded)) / 1e6;
         std::printf("timing %s (%.1f MB), %u runs\n", format.name, row.megabytes, runs);
+        const std::vector<std::string> decoder = substitute(format.decoder, encoded.string(), "");
         std::fflush(stdout);
         for (u32 run = 0; run < runs; ++run) {
-            keepBest(&row.ours, runProcess({VELODRIX_ANALYSE_BINARY, encoded.string()}, oursOut, oursErr), run == 0);
-            keepBest(&row.decoder, runProcess(substitute(format.decoder, encoded.string(), ""), "", ""), run == 0);
-            keepBest(&row.aubio, runProcess({"aubio", "beat", encoded.string()}, aubioOut, ""), run == 0);
+            keepBest(&row.ours, runProcess({VELODRIX_ANALYSE_BINARY, encoded.string()}, oursOut.c_str(), oursErr.c_str()),
+                     run == 0);
+            keepBest(&row.decoder, runProcess(decoder, DISCARD_OUTPUT, DISCARD_OUTPUT), run == 0);
+            keepBest(&row.aubio, runProcess({"aubio", "beat", encoded.string()}, aubioOut.c_str(), DISCARD_OUTPUT),
+                     run == 0);
         }
         row.ours.beats = readTimes(oursOut);
         row.aubio.beats = readTimes(aubioOut);
@@ -347,11 +262,6 @@ int main(int argc, char** argv) {
     }
 
     printTable(rows);
-    if (!keepFiles) {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    } else {
-        std::printf("files kept in %s\n", folder.c_str());
-    }
+    finishScratchFolder(folder, keepFiles);
     return allRan ? 0 : 1;
 }

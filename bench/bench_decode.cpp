@@ -10,30 +10,22 @@
 #include "audio/codec_stream_instance.h"
 #include "audio/decode_thread.h"
 #include "audio/sample_pull.h"
+#include "bench/support.h"
 #include "core/crit_section_pool.h"
 #include "core/types.h"
 #include "platform/os/os.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -116,88 +108,6 @@ std::vector<s16> makeSong() {
         samples[size_t(frame) * 2 + 1] = s16(std::clamp(mixRight, -1.0f, 1.0f) * 32767.0f);
     }
     return samples;
-}
-
-void putU16(std::vector<u8>* out, u32 value) {
-    out->push_back(u8(value));
-    out->push_back(u8(value >> 8));
-}
-
-void putU32(std::vector<u8>* out, u32 value) {
-    putU16(out, value & 0xFFFF);
-    putU16(out, value >> 16);
-}
-
-void putTag(std::vector<u8>* out, const char* tag) { out->insert(out->end(), tag, tag + 4); }
-
-// A canonical 44-byte-header PCM WAV file.
-bool writeWav(const std::filesystem::path& path, const std::vector<s16>& samples, u32 channels, u32 rate) {
-    const u32 dataBytes = u32(samples.size() * 2);
-    std::vector<u8> header;
-    putTag(&header, "RIFF");
-    putU32(&header, 36 + dataBytes);
-    putTag(&header, "WAVE");
-    putTag(&header, "fmt ");
-    putU32(&header, 16);
-    putU16(&header, 1);
-    putU16(&header, channels);
-    putU32(&header, rate);
-    putU32(&header, rate * channels * 2);
-    putU16(&header, channels * 2);
-    putU16(&header, 16);
-    putTag(&header, "data");
-    putU32(&header, dataBytes);
-    std::vector<u8> body(dataBytes);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        body[2 * i] = u8(u16(samples[i]));
-        body[2 * i + 1] = u8(u16(samples[i]) >> 8);
-    }
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(header.data()), std::streamsize(header.size()));
-    file.write(reinterpret_cast<const char*>(body.data()), std::streamsize(body.size()));
-    return bool(file);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Child processes
-
-struct SProcessRun {
-    s32 exitCode = -1;  // -1 when the program could not be started or did not exit normally
-    f64 wallSeconds = 0.0;
-    f64 cpuSeconds = 0.0;  // user + system of the child
-};
-
-f64 secondsOf(const timeval& value) { return f64(value.tv_sec) + f64(value.tv_usec) * 1e-6; }
-
-// Runs the program without a shell, its standard output to /dev/null (and standard error too
-// when quiet), and times it.
-SProcessRun runProcess(const std::vector<std::string>& arguments, bool quiet) {
-    SProcessRun run;
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    if (quiet) posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        std::fprintf(stderr, "bench_decode: cannot start %s: %s\n", argv[0], std::strerror(spawned));
-        return run;
-    }
-    int status = 0;
-    rusage usage = {};
-    if (wait4(pid, &status, 0, &usage) != pid) return run;
-    run.wallSeconds = std::chrono::duration<f64>(std::chrono::steady_clock::now() - start).count();
-    run.cpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -312,13 +222,6 @@ std::vector<SFormat> benchFormats() {
     };
 }
 
-std::vector<std::string> substitute(const std::vector<std::string>& pattern, const std::string& in,
-                                    const std::string& out) {
-    std::vector<std::string> result;
-    for (const std::string& word : pattern) result.push_back(word == "{in}" ? in : word == "{out}" ? out : word);
-    return result;
-}
-
 struct SOptions {
     bool keepFiles = false;
     std::string only;  // an extension such as ".flac"; empty for all
@@ -383,16 +286,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    std::error_code noTemp;
-    std::string folderTemplate = (std::filesystem::temp_directory_path(noTemp) / "velodrix_bench_decode_XXXXXX").string();
-    if (noTemp || !mkdtemp(folderTemplate.data())) {
-        std::perror("bench_decode: mkdtemp");
-        return 1;
-    }
-    const std::filesystem::path folder = folderTemplate;
+    const std::filesystem::path folder = makeScratchFolder("velodrix_bench_decode");
+    if (folder.empty()) return 1;
     const std::filesystem::path source = folder / "song.wav";
     std::printf("generating %u s of %u Hz stereo in %s\n", SONG_SECONDS, SONG_RATE, folder.c_str());
-    if (!writeWav(source, makeSong(), SONG_CHANNELS, SONG_RATE)) {
+    if (!writeWav16(source, makeSong(), SONG_CHANNELS, SONG_RATE)) {
         std::fprintf(stderr, "bench_decode: cannot write %s\n", source.c_str());
         return 1;
     }
@@ -422,7 +320,8 @@ int main(int argc, char** argv) {
             encoded = folder / (std::string("song") + format.extension);
             std::printf("encoding %s\n", format.name);
             std::fflush(stdout);
-            const SProcessRun encode = runProcess(substitute(format.encoder, source.string(), encoded.string()), false);
+            const SProcessRun encode =
+                runProcess(substitute(format.encoder, source.string(), encoded.string()), DISCARD_OUTPUT, nullptr);
             if (encode.exitCode != 0) {
                 std::fprintf(stderr, "bench_decode: the %s encoder failed\n", format.name);
                 rows.push_back(row);
@@ -437,7 +336,7 @@ int main(int argc, char** argv) {
         row.ok = true;
         for (u32 run = 0; run < options.runs; ++run) {
             const SOurRun ours = decodeOurs(encoded, &pullBuffer);
-            const SProcessRun theirs = runProcess(reference, true);
+            const SProcessRun theirs = runProcess(reference, DISCARD_OUTPUT, DISCARD_OUTPUT);
             if (!ours.ok || theirs.exitCode != 0) {
                 row.ours = ours;
                 row.reference = theirs;
@@ -460,11 +359,6 @@ int main(int argc, char** argv) {
 
     shutdownCodecRegistry();
     printTable(rows);
-    if (!options.keepFiles) {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    } else {
-        std::printf("files kept in %s\n", folder.c_str());
-    }
+    finishScratchFolder(folder, options.keepFiles);
     return allDecoded ? 0 : 1;
 }

@@ -1,0 +1,35 @@
+// What the comparison benchmarks share: a scratch folder, a generated song written as a plain
+// WAV file, and other programs run as timed child processes.
+#pragma once
+
+#include "core/types.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// A new, empty folder under the system's temporary directory, named from the prefix; empty when
+// none could be made.
+std::filesystem::path makeScratchFolder(const char* prefix);
+// Removes the folder and everything in it unless asked to keep it (the kept folder is printed).
+void finishScratchFolder(const std::filesystem::path& folder, bool keep);
+
+// A canonical 44-byte-header PCM WAV file of interleaved 16-bit samples. False when it cannot be
+// written.
+bool writeWav16(const std::filesystem::path& path, const std::vector<s16>& samples, u32 channels, u32 rate);
+
+struct SProcessRun {
+    s32 exitCode = -1;  // -1 when the program could not be started or did not exit normally
+    f64 wallSeconds = 0.0;
+    f64 cpuSeconds = 0.0;  // user + system of the child
+};
+
+// Runs the program without a shell, standard input from /dev/null, and times it from outside
+// (wall clock, and the child's CPU time from wait4). Standard output and standard error go to
+// the files named (created or truncated); null keeps this program's stream.
+constexpr const char* DISCARD_OUTPUT = "/dev/null";
+SProcessRun runProcess(const std::vector<std::string>& arguments, const char* outFile, const char* errFile);
+
+// The pattern's words with "{in}" and "{out}" replaced.
+std::vector<std::string> substitute(const std::vector<std::string>& pattern, const std::string& in,
+                                    const std::string& out);
