@@ -4,10 +4,7 @@
 #include "audio/tempo_search.h"
 #include "core/config.h"
 #include "core/directories.h"
-#include "core/file_layer.h"
 #include "core/string_helpers.h"
-#include "platform/os/os.h"
-#include "platform/os/rename.h"
 
 #include <bit>
 #include <cmath>
@@ -16,9 +13,6 @@
 
 namespace {
 
-constexpr const char16_t* TEMPORARY_SUFFIX = u".tmp";
-constexpr u32 CACHE_PATH_CAPACITY = 768;
-constexpr u32 IMAGE_ALIGNMENT = 32;
 constexpr char BEAT_CACHE_MAGIC[4] = {'B', 'S', 'Y', 'M'};
 
 // Records are copied between memory and the file as they stand.
@@ -78,48 +72,19 @@ bool validateBeatCacheImage(const u8* image, u32 size, f32 songSeconds, u32* out
 }
 
 void writeBeatCache(const char16_t* /*path*/, const SSongIdentity& identity) {
-    char16_t finalPath[CACHE_PATH_CAPACITY];
-    char16_t temporaryPath[CACHE_PATH_CAPACITY];
-    if (!buildSongCachePath(identity, BEAT_CACHE_NAME_SALT, BEAT_CACHE_EXTENSION, finalPath, CACHE_PATH_CAPACITY)) {
-        return;
-    }
-    wstrCopyN(temporaryPath, finalPath, CACHE_PATH_CAPACITY);
-    if (wstrAppendN(temporaryPath, TEMPORARY_SUFFIX, CACHE_PATH_CAPACITY) != E_TEXTCOPY_COMPLETE) return;
-
     u8* image = nullptr;
     u32 size = 0;
     if (!g_aSongBeats.inUse || !buildBeatCacheImage(g_aSongBeats, &image, &size)) return;
-    if (createSaveDataDir() && writeWholeFileW(temporaryPath, image, size) == 0) {
-        fileSystemLockEnter();
-        const bool renamed = osRenameFileW(temporaryPath, finalPath);
-        fileSystemLockLeave();
-        if (!renamed) osDeleteFile(osWideToUtf8(temporaryPath).c_str());
-    } else {
-        osDeleteFile(osWideToUtf8(temporaryPath).c_str());
-    }
+    writeSongCacheFile(identity, BEAT_CACHE_NAME_SALT, BEAT_CACHE_EXTENSION, image, size);
     std::free(image);
 }
 
 s32 readBeatCache(const char16_t* /*path*/, const SSongIdentity& identity) {
-    char16_t cachePath[CACHE_PATH_CAPACITY];
-    if (!buildSongCachePath(identity, BEAT_CACHE_NAME_SALT, BEAT_CACHE_EXTENSION, cachePath, CACHE_PATH_CAPACITY)) {
-        return 0;
-    }
-    if (!fileExistsW(cachePath)) return 0;
-
+    u8* image = nullptr;
     u32 size = 0;
-    SDiskFileSlot* slot = nullptr;
-    if (openDiskFileW(cachePath, &size, &slot) != 0) return 0;
-    u8* image = static_cast<u8*>(
-        std::aligned_alloc(IMAGE_ALIGNMENT, (size_t(size) + IMAGE_ALIGNMENT - 1) & ~size_t(IMAGE_ALIGNMENT - 1)));
-    if (!image) {
-        closeDiskFile(slot);
-        return 0;
-    }
-    const bool read = readDiskFileBlocking(slot, 0, size, image) == 0;
-    closeDiskFile(slot);
+    if (!readSongCacheFile(identity, BEAT_CACHE_NAME_SALT, BEAT_CACHE_EXTENSION, &image, &size)) return 0;
     u32 count = 0;
-    if (!read || !validateBeatCacheImage(image, size, currentSongSeconds(), &count)) {
+    if (!validateBeatCacheImage(image, size, currentSongSeconds(), &count)) {
         std::free(image);
         return 0;
     }

@@ -106,6 +106,50 @@ bool buildSongCachePath(const SSongIdentity& identity, u32 nameSalt, const char*
     return true;
 }
 
+void writeSongCacheFile(const SSongIdentity& identity, u32 nameSalt, const char* extension, const u8* image,
+                        u32 size) {
+    char16_t finalPath[CACHE_PATH_CAPACITY];
+    char16_t temporaryPath[CACHE_PATH_CAPACITY];
+    if (!buildSongCachePath(identity, nameSalt, extension, finalPath, CACHE_PATH_CAPACITY)) return;
+    wstrCopyN(temporaryPath, finalPath, CACHE_PATH_CAPACITY);
+    if (wstrAppendN(temporaryPath, TEMPORARY_SUFFIX, CACHE_PATH_CAPACITY) != E_TEXTCOPY_COMPLETE) return;
+
+    if (createSaveDataDir() && writeWholeFileW(temporaryPath, image, size) == 0) {
+        fileSystemLockEnter();
+        const bool renamed = osRenameFileW(temporaryPath, finalPath);
+        fileSystemLockLeave();
+        if (!renamed) osDeleteFile(osWideToUtf8(temporaryPath).c_str());
+    } else {
+        osDeleteFile(osWideToUtf8(temporaryPath).c_str());
+    }
+}
+
+bool readSongCacheFile(const SSongIdentity& identity, u32 nameSalt, const char* extension, u8** outImage,
+                       u32* outSize) {
+    char16_t cachePath[CACHE_PATH_CAPACITY];
+    if (!buildSongCachePath(identity, nameSalt, extension, cachePath, CACHE_PATH_CAPACITY)) return false;
+    if (!fileExistsW(cachePath)) return false;
+
+    u32 size = 0;
+    SDiskFileSlot* slot = nullptr;
+    if (openDiskFileW(cachePath, &size, &slot) != 0) return false;
+    u8* image = static_cast<u8*>(std::aligned_alloc(IMAGE_ALIGNMENT, (size_t(size) + IMAGE_ALIGNMENT - 1) &
+                                                                         ~size_t(IMAGE_ALIGNMENT - 1)));
+    if (image == nullptr) {
+        closeDiskFile(slot);
+        return false;
+    }
+    const bool read = readDiskFileBlocking(slot, 0, size, image) == 0;
+    closeDiskFile(slot);
+    if (!read) {
+        std::free(image);
+        return false;
+    }
+    *outImage = image;
+    *outSize = size;
+    return true;
+}
+
 void songIdentityFromPath(const char16_t* path, SSongIdentity* out) {
     std::string utf8 = osWideToUtf8(path);
     for (char& c : utf8) {
@@ -223,14 +267,6 @@ bool validateSpectralCacheImage(const u8* image, u32 size, SSpectrumHeader* outH
 }
 
 void writeSpectrumCache(const char16_t* /*path*/, const SSongIdentity& identity) {
-    char16_t finalPath[CACHE_PATH_CAPACITY];
-    char16_t temporaryPath[CACHE_PATH_CAPACITY];
-    if (!buildSongCachePath(identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION, finalPath,
-                            CACHE_PATH_CAPACITY))
-        return;
-    wstrCopyN(temporaryPath, finalPath, CACHE_PATH_CAPACITY);
-    if (wstrAppendN(temporaryPath, TEMPORARY_SUFFIX, CACHE_PATH_CAPACITY) != E_TEXTCOPY_COMPLETE) return;
-
     SSpectrumHeader header = g_SpectrumAnalysis.header;
     std::memcpy(header.magic, SPECTRAL_CACHE_MAGIC, 4);
     header.version = SPECTRAL_CACHE_VERSION;
@@ -240,34 +276,16 @@ void writeSpectrumCache(const char16_t* /*path*/, const SSongIdentity& identity)
     u8* image = nullptr;
     u32 size = 0;
     if (!buildSpectralCacheImage(header, &image, &size)) return;
-    if (createSaveDataDir() && writeWholeFileW(temporaryPath, image, size) == 0) {
-        if (!osRenameFileW(temporaryPath, finalPath)) osDeleteFile(osWideToUtf8(temporaryPath).c_str());
-    } else {
-        osDeleteFile(osWideToUtf8(temporaryPath).c_str());
-    }
+    writeSongCacheFile(identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION, image, size);
     std::free(image);
 }
 
 s32 readSpectrumCache(const char16_t* /*path*/, const SSongIdentity& identity) {
-    char16_t cachePath[CACHE_PATH_CAPACITY];
-    if (!buildSongCachePath(identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION, cachePath,
-                            CACHE_PATH_CAPACITY))
-        return 0;
-    if (!fileExistsW(cachePath)) return 0;
-
+    u8* image = nullptr;
     u32 size = 0;
-    SDiskFileSlot* slot = nullptr;
-    if (openDiskFileW(cachePath, &size, &slot) != 0) return 0;
-    u8* image = static_cast<u8*>(std::aligned_alloc(IMAGE_ALIGNMENT, (size_t(size) + IMAGE_ALIGNMENT - 1) &
-                                                                         ~size_t(IMAGE_ALIGNMENT - 1)));
-    if (image == nullptr) {
-        closeDiskFile(slot);
-        return 0;
-    }
-    const bool read = readDiskFileBlocking(slot, 0, size, image) == 0;
-    closeDiskFile(slot);
+    if (!readSongCacheFile(identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION, &image, &size)) return 0;
     SSpectrumHeader header;
-    if (!read || !validateSpectralCacheImage(image, size, &header)) {
+    if (!validateSpectralCacheImage(image, size, &header)) {
         std::free(image);
         return 0;
     }

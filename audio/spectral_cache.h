@@ -37,6 +37,16 @@ void buildSongCacheNamePart(const SSongIdentity& identity, u32 nameSalt, char ou
 bool buildSongCachePath(const SSongIdentity& identity, u32 nameSalt, const char* extension, char16_t* out,
                         u32 capacity);
 
+// Writes the image to the song's cache file through a temporary name beside it, renamed into
+// place under the file-system lock, so a reader never meets a half-written file. The temporary
+// file is removed on failure; nothing is reported.
+void writeSongCacheFile(const SSongIdentity& identity, u32 nameSalt, const char* extension, const u8* image,
+                        u32 size);
+// The song's whole cache file in a new 32-byte aligned block (std::free). False, with nothing
+// allocated, when the file is missing or cannot be read.
+bool readSongCacheFile(const SSongIdentity& identity, u32 nameSalt, const char* extension, u8** outImage,
+                       u32* outSize);
+
 // The identity of a song that has no library record: SHA-256 of its path in UTF-8 with '/'
 // taken as '\', followed by four zero bytes. The same path always gives the same identity.
 void songIdentityFromPath(const char16_t* path, SSongIdentity* out);
