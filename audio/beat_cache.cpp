@@ -4,6 +4,7 @@
 #include "audio/tempo_search.h"
 #include "core/config.h"
 #include "core/directories.h"
+#include "core/package_format.h"
 #include "core/string_helpers.h"
 
 #include <bit>
@@ -17,18 +18,6 @@ constexpr char BEAT_CACHE_MAGIC[4] = {'B', 'S', 'Y', 'M'};
 
 // Records are copied between memory and the file as they stand.
 static_assert(std::endian::native == std::endian::little, "the beat cache's words are little-endian");
-
-u32 getWord(const u8* at) {
-    return static_cast<u32>(at[0]) | (static_cast<u32>(at[1]) << 8) | (static_cast<u32>(at[2]) << 16) |
-           (static_cast<u32>(at[3]) << 24);
-}
-
-void putWord(u8* at, u32 value) {
-    at[0] = static_cast<u8>(value);
-    at[1] = static_cast<u8>(value >> 8);
-    at[2] = static_cast<u8>(value >> 16);
-    at[3] = static_cast<u8>(value >> 24);
-}
 
 f32 recordTime(const u8* record) {
     f32 time;
@@ -49,7 +38,7 @@ bool buildBeatCacheImage(const SBeatArray& beats, u8** outBlock, u32* outSize) {
     u8* block = static_cast<u8*>(std::aligned_alloc(16, (size_t(size) + 15) & ~size_t(15)));
     if (!block) return false;
     std::memcpy(block, BEAT_CACHE_MAGIC, 4);
-    putWord(block + 4, BEAT_CACHE_VERSION);
+    storeLe32(block + 4, BEAT_CACHE_VERSION);
     if (beats.count != 0) std::memcpy(block + BEAT_CACHE_HEAD_BYTES, beats.data, size_t(beats.count) * BEAT_CACHE_RECORD_BYTES);
     *outBlock = block;
     *outSize = u32(size);
@@ -58,7 +47,7 @@ bool buildBeatCacheImage(const SBeatArray& beats, u8** outBlock, u32* outSize) {
 
 bool validateBeatCacheImage(const u8* image, u32 size, f32 songSeconds, u32* outCount) {
     if (size <= BEAT_CACHE_MIN_SIZE_EXCLUDED) return false;
-    if (std::memcmp(image, BEAT_CACHE_MAGIC, 4) != 0 || getWord(image + 4) != BEAT_CACHE_VERSION) return false;
+    if (std::memcmp(image, BEAT_CACHE_MAGIC, 4) != 0 || loadLe32(image + 4) != BEAT_CACHE_VERSION) return false;
     const u32 count = (size - BEAT_CACHE_HEAD_BYTES) / BEAT_CACHE_RECORD_BYTES;
     f32 previous = -1.0f;
     for (u32 i = 0; i < count; ++i) {

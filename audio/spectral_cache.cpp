@@ -5,6 +5,7 @@
 #include "core/directories.h"
 #include "core/encoders.h"
 #include "core/file_layer.h"
+#include "core/package_format.h"
 #include "core/string_helpers.h"
 #include "platform/os/os.h"
 #include "platform/os/rename.h"
@@ -50,28 +51,18 @@ static_assert(std::endian::native == std::endian::little, "the cache's words are
 
 constexpr char SPECTRAL_CACHE_MAGIC[4] = {'S', 'D', 'F', 'T'};
 
-void putWord(u8* at, u32 value) {
-    at[0] = static_cast<u8>(value);
-    at[1] = static_cast<u8>(value >> 8);
-    at[2] = static_cast<u8>(value >> 16);
-    at[3] = static_cast<u8>(value >> 24);
-}
 void putFloat(u8* at, f32 value) {
     u32 bits;
     std::memcpy(&bits, &value, 4);
-    putWord(at, bits);
-}
-u32 getWord(const u8* at) {
-    return static_cast<u32>(at[0]) | (static_cast<u32>(at[1]) << 8) | (static_cast<u32>(at[2]) << 16) |
-           (static_cast<u32>(at[3]) << 24);
+    storeLe32(at, bits);
 }
 f32 getFloat(const u8* at) {
-    const u32 bits = getWord(at);
+    const u32 bits = loadLe32(at);
     f32 value;
     std::memcpy(&value, &bits, 4);
     return value;
 }
-u32 headWord(const u8* image, u32 word) { return getWord(image + 4u * word); }
+u32 headWord(const u8* image, u32 word) { return loadLe32(image + 4u * word); }
 f32 headFloat(const u8* image, u32 word) { return getFloat(image + 4u * word); }
 
 bool sameBits(f32 a, f32 b) { return std::memcmp(&a, &b, 4) == 0; }
@@ -176,26 +167,26 @@ bool buildSpectralCacheImage(const SSpectrumHeader& header, u8** outBlock, u32* 
     u8* content = static_cast<u8*>(std::aligned_alloc(16, (size_t(contentSize) + 15u) & ~size_t(15)));
     if (content == nullptr) return false;
     std::memcpy(content, SPECTRAL_CACHE_MAGIC, 4);
-    putWord(content + 4u * W_VERSION, SPECTRAL_CACHE_VERSION);
-    putWord(content + 4u * W_WINDOW, header.windowLength);
-    putWord(content + 4u * W_TRANSFORM, header.transformSize);
-    putWord(content + 4u * W_HOP, header.hop);
-    putWord(content + 4u * W_RATE, header.sampleRate);
-    putWord(content + 4u * W_NYQUIST, header.nyquist);
+    storeLe32(content + 4u * W_VERSION, SPECTRAL_CACHE_VERSION);
+    storeLe32(content + 4u * W_WINDOW, header.windowLength);
+    storeLe32(content + 4u * W_TRANSFORM, header.transformSize);
+    storeLe32(content + 4u * W_HOP, header.hop);
+    storeLe32(content + 4u * W_RATE, header.sampleRate);
+    storeLe32(content + 4u * W_NYQUIST, header.nyquist);
     putFloat(content + 4u * W_FRAME_DURATION, header.frameDuration);
-    putWord(content + 4u * W_CHANNELS, header.channels);
-    putWord(content + 4u * W_BYTES_PER_SAMPLE, header.bytesPerSample);
-    putWord(content + 4u * W_FRAME_COUNT, frames);
-    putWord(content + 4u * W_TABLE_OFFSET, SPECTRAL_CACHE_HEADER_BYTES);
-    putWord(content + 4u * W_LOADED_FROM_CACHE, header.loadedFromCache);
-    putWord(content + 4u * W_BAND_COUNT, bands);
-    putWord(content + 4u * W_RESERVED, 0);
+    storeLe32(content + 4u * W_CHANNELS, header.channels);
+    storeLe32(content + 4u * W_BYTES_PER_SAMPLE, header.bytesPerSample);
+    storeLe32(content + 4u * W_FRAME_COUNT, frames);
+    storeLe32(content + 4u * W_TABLE_OFFSET, SPECTRAL_CACHE_HEADER_BYTES);
+    storeLe32(content + 4u * W_LOADED_FROM_CACHE, header.loadedFromCache);
+    storeLe32(content + 4u * W_BAND_COUNT, bands);
+    storeLe32(content + 4u * W_RESERVED, 0);
     putFloat(content + 4u * W_DURATION, header.duration);
     putFloat(content + 4u * W_RATE_F, header.sampleRateF);
 
     const u32 valuesStart = SPECTRAL_CACHE_HEADER_BYTES + 4u * frames;
     u8* table = content + SPECTRAL_CACHE_HEADER_BYTES;
-    for (u32 i = 0; i < frames; ++i) putWord(table + 4u * i, valuesStart + 4u * bands * i);
+    for (u32 i = 0; i < frames; ++i) storeLe32(table + 4u * i, valuesStart + 4u * bands * i);
     u8* values = content + valuesStart;
     const size_t valueCount = size_t(frames) * bands;
     for (size_t i = 0; i < valueCount; ++i) putFloat(values + 4u * i, header.bandValues[i]);
@@ -220,7 +211,7 @@ bool validateSpectralCacheImage(const u8* image, u32 size, SSpectrumHeader* outH
     const u32 valuesStart = SPECTRAL_CACHE_HEADER_BYTES + 4u * frames;
     const u8* table = image + SPECTRAL_CACHE_HEADER_BYTES;
     for (u32 i = 0; i < frames; ++i) {
-        if (getWord(table + 4u * i) != valuesStart + 4u * bands * i) return false;
+        if (loadLe32(table + 4u * i) != valuesStart + 4u * bands * i) return false;
     }
 
     SSpectrumGeometry geometry;
