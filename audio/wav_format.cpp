@@ -1,5 +1,7 @@
 #include "audio/wav_format.h"
 
+#include "core/package_format.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -9,10 +11,6 @@ constexpr u32 RIFF_HEADER_BYTES = 12;
 constexpr u32 CHUNK_HEADER_BYTES = 8;
 
 u16 readLe16(const u8* bytes) { return u16(bytes[0] | (bytes[1] << 8)); }
-
-u32 readLe32(const u8* bytes) {
-    return u32(bytes[0]) | (u32(bytes[1]) << 8) | (u32(bytes[2]) << 16) | (u32(bytes[3]) << 24);
-}
 
 bool sameId(const u8* bytes, const char* id) { return std::memcmp(bytes, id, 4) == 0; }
 
@@ -59,8 +57,8 @@ u32 wavResultFromSystemError(u32 error) {
 void readWavFormatBlock(const u8* block, SWavFormat* out) {
     out->formatTag = readLe16(block + 0);
     out->channels = readLe16(block + 2);
-    out->samplesPerSec = readLe32(block + 4);
-    out->avgBytesPerSec = readLe32(block + 8);
+    out->samplesPerSec = loadLe32(block + 4);
+    out->avgBytesPerSec = loadLe32(block + 8);
     out->blockAlign = readLe16(block + 12);
     out->bitsPerSample = readLe16(block + 14);
     out->extraSize = readLe16(block + 16);
@@ -92,7 +90,7 @@ u32 parseWavChunks(const SWavChunkSource& source, SWavLayout* layout) {
         // A partial header can only be the file's last bytes.
         if (got < CHUNK_HEADER_BYTES) break;
 
-        const u32 size = readLe32(chunk + 4);
+        const u32 size = loadLe32(chunk + 4);
         const u64 bodyStart = offset + CHUNK_HEADER_BYTES;
         if (sameId(chunk, "fmt ")) {
             error = readFormatChunk(source, bodyStart, size, layout);
