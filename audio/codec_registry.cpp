@@ -100,6 +100,25 @@ const SCodecExtension* findPathEntry(const char16_t* widePath) {
     return nullptr;
 }
 
+// A flag of the first entry matching the path's tail; 1 when not ready or nothing matches.
+u32 pathEntryFlag(const char16_t* widePath, u32 SCodecExtension::*flag) {
+    if (!isCodecRegistryReady()) return 1;
+    critSectionEnter(g_codecRegistryLock);
+    const SCodecExtension* entry = findPathEntry(widePath);
+    const u32 value = entry ? entry->*flag : 1;
+    critSectionLeave(g_codecRegistryLock);
+    return value;
+}
+
+// A flag of the first entry equal to the extension; 1 when nothing matches.
+u32 equalEntryFlag(const char* extension, u32 SCodecExtension::*flag) {
+    critSectionEnter(g_codecRegistryLock);
+    const SCodecExtension* entry = findEqualEntry(extension);
+    const u32 value = entry ? entry->*flag : 1;
+    critSectionLeave(g_codecRegistryLock);
+    return value;
+}
+
 void destroyJob(ClCodecStreamInstance* job) {
     shutdownCodecJob(job);
     delete job;
@@ -360,37 +379,19 @@ s32 findCodecFormatForExtensionWide(const char16_t* extension, s32* outFormat) {
 }
 
 u32 isCodecDisabledForPath(const char16_t* widePath) {
-    if (!isCodecRegistryReady()) return 1;
-    critSectionEnter(g_codecRegistryLock);
-    const SCodecExtension* entry = findPathEntry(widePath);
-    const u32 flag = entry ? entry->disabledByUser : 1;
-    critSectionLeave(g_codecRegistryLock);
-    return flag;
+    return pathEntryFlag(widePath, &SCodecExtension::disabledByUser);
 }
 
 u32 isCodecUnavailableForPath(const char16_t* widePath) {
-    if (!isCodecRegistryReady()) return 1;
-    critSectionEnter(g_codecRegistryLock);
-    const SCodecExtension* entry = findPathEntry(widePath);
-    const u32 flag = entry ? entry->unavailable : 1;
-    critSectionLeave(g_codecRegistryLock);
-    return flag;
+    return pathEntryFlag(widePath, &SCodecExtension::unavailable);
 }
 
 u32 isCodecDisabledForExtension(const char* extension) {
-    critSectionEnter(g_codecRegistryLock);
-    const SCodecExtension* entry = findEqualEntry(extension);
-    const u32 flag = entry ? entry->disabledByUser : 1;
-    critSectionLeave(g_codecRegistryLock);
-    return flag;
+    return equalEntryFlag(extension, &SCodecExtension::disabledByUser);
 }
 
 u32 isCodecUnavailableForExtension(const char* extension) {
-    critSectionEnter(g_codecRegistryLock);
-    const SCodecExtension* entry = findEqualEntry(extension);
-    const u32 flag = entry ? entry->unavailable : 1;
-    critSectionLeave(g_codecRegistryLock);
-    return flag;
+    return equalEntryFlag(extension, &SCodecExtension::unavailable);
 }
 
 s32 setCodecDisabledForExtension(const char* extension, u32 value) {
