@@ -248,22 +248,26 @@ s32 ClCodecStreamInstance_WindowsMedia::initializeMembers() {
     return 1;
 }
 
-s32 ClCodecStreamInstance_WindowsMedia::initializeFullStream() {
+s32 ClCodecStreamInstance_WindowsMedia::openSyncDecoder(const char* slotName) {
     if (wmResultFailed(mp_syncDecoder.SetParams(0, 0, 0, 1, 0, 0))) {
-        writeCodecAudioLog(
-            "ClCodecStreamInstance_WindowsMedia::initializeFullStream() -> mp_syncDecoder.SetParams() -> "
-            "Incorrect values of input parameters -st or -end!");
+        writeCodecAudioLog("ClCodecStreamInstance_WindowsMedia::%s() -> mp_syncDecoder.SetParams() -> "
+                           "Incorrect values of input parameters -st or -end!",
+                           slotName);
         return 0;
     }
-    u32 result = mp_syncDecoder.Open(m_path);
+    const u32 result = mp_syncDecoder.Open(m_path);
     if (wmResultFailed(result)) {
-        writeCodecAudioLog(
-            "ClCodecStreamInstance_WindowsMedia::initializeFullStream() -> mp_syncDecoder.Open() -> "
-            "Cannot open reader: hr = [0x%08X]!",
-            result);
+        writeCodecAudioLog("ClCodecStreamInstance_WindowsMedia::%s() -> mp_syncDecoder.Open() -> "
+                           "Cannot open reader: hr = [0x%08X]!",
+                           slotName, result);
         return 0;
     }
-    result = mp_syncDecoder.setUpSampleReading();
+    return 1;
+}
+
+s32 ClCodecStreamInstance_WindowsMedia::initializeFullStream() {
+    if (!openSyncDecoder("initializeFullStream")) return 0;
+    const u32 result = mp_syncDecoder.setUpSampleReading();
     if (wmResultFailed(result)) {
         writeCodecAudioLog(
             "ClCodecStreamInstance_WindowsMedia::initializeFullStream() -> "
@@ -275,21 +279,7 @@ s32 ClCodecStreamInstance_WindowsMedia::initializeFullStream() {
 }
 
 s32 ClCodecStreamInstance_WindowsMedia::initializeMetaDataOnlyStream() {
-    if (wmResultFailed(mp_syncDecoder.SetParams(0, 0, 0, 1, 0, 0))) {
-        writeCodecAudioLog(
-            "ClCodecStreamInstance_WindowsMedia::initializeMetaDataOnlyStream() -> "
-            "mp_syncDecoder.SetParams() -> Incorrect values of input parameters -st or -end!");
-        return 0;
-    }
-    const u32 result = mp_syncDecoder.Open(m_path);
-    if (wmResultFailed(result)) {
-        writeCodecAudioLog(
-            "ClCodecStreamInstance_WindowsMedia::initializeMetaDataOnlyStream() -> mp_syncDecoder.Open() "
-            "-> Cannot open reader: hr = [0x%08X]!",
-            result);
-        return 0;
-    }
-    return 1;
+    return openSyncDecoder("initializeMetaDataOnlyStream");
 }
 
 s32 ClCodecStreamInstance_WindowsMedia::startDecoding() {

@@ -102,4 +102,9 @@ public:
     s32 gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination, u32 bytes, u32* outBytes) override;
 
     ClWindowsMediaSyncDecoder mp_syncDecoder;
+
+private:
+    // Sets the whole-file range and opens the reader on the job's path; each failure writes
+    // its line naming the slot. 0 on failure.
+    s32 openSyncDecoder(const char* slotName);
 };
