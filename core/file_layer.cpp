@@ -2,6 +2,7 @@
 
 #include "core/crit_section_pool.h"
 #include "core/fatal_error.h"
+#include "core/file_completions.h"
 #include "core/fixed_pool.h"
 
 #include <cstdarg>
@@ -180,8 +181,7 @@ void pieceCompleted(u32 error, u32 bytes, SOsOverlapped* overlapped) {
         }
         if (next > 0) {
             if (!issuePiece(slot, pieceOffset + bytes, position + bytes, next)) {
-                const u32 issueError = osLastError();
-                reportLastError();
+                const u32 issueError = reportLastError();
                 failRead(slot, issueError != 0 ? issueError : u32(E_OSERR_OTHER));
             }
             return;
@@ -190,15 +190,20 @@ void pieceCompleted(u32 error, u32 bytes, SOsOverlapped* overlapped) {
     finishRead(slot);
 }
 
-u32 startRead(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, DiskFileDoneFn onDone, void* user,
-              DiskFileFailedFn onFail, void* failUser) {
-    if (!readAcceptable(slot, offset, size, buffer)) return E_FILESTATUS_READ_NOT_STARTED;
+// Sets the callbacks of a new read and clears what the last one left.
+void beginRead(SDiskFileSlot* slot, DiskFileDoneFn onDone, void* user, DiskFileFailedFn onFail, void* failUser) {
     slot->onDone = onDone;
     slot->user = user;
     slot->onFail = onFail;
     slot->failUser = failUser;
     slot->readError = 0;
     resetSplit(slot);
+}
+
+u32 startRead(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, DiskFileDoneFn onDone, void* user,
+              DiskFileFailedFn onFail, void* failUser) {
+    if (!readAcceptable(slot, offset, size, buffer)) return E_FILESTATUS_READ_NOT_STARTED;
+    beginRead(slot, onDone, user, onFail, failUser);
     u32 first = size;
     if (size > DISK_READ_PIECE_SIZE) {
         slot->wholePiecesLeft = s32(size / DISK_READ_PIECE_SIZE);
@@ -206,8 +211,7 @@ u32 startRead(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, DiskFileD
         first = DISK_READ_PIECE_SIZE;
     }
     if (!issuePiece(slot, offset, static_cast<u8*>(buffer), first)) {
-        slot->readError = osLastError();
-        reportLastError();
+        slot->readError = reportLastError();
         resetSplit(slot);
         return E_FILESTATUS_READ_NOT_STARTED;
     }
@@ -316,22 +320,16 @@ u32 readDiskFilePiece(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer) {
 
 u32 readDiskFileBlocking(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer) {
     if (!readAcceptable(slot, offset, size, buffer)) return E_FILESTATUS_READ_NOT_STARTED;
-    slot->onDone = nullptr;
-    slot->onFail = nullptr;
-    slot->user = nullptr;
-    slot->failUser = nullptr;
-    slot->readError = 0;
-    resetSplit(slot);
+    beginRead(slot, nullptr, nullptr, nullptr, nullptr);
     u8* const target = static_cast<u8*>(buffer);
     u32 done = 0;
     while (done < size) {
         const u32 piece = size - done < DISK_READ_PIECE_SIZE ? size - done : DISK_READ_PIECE_SIZE;
         if (!issuePiece(slot, u64(offset) + done, target + done, piece)) {
-            slot->readError = osLastError();
-            reportLastError();
+            slot->readError = reportLastError();
             return E_FILESTATUS_READ_NOT_STARTED;
         }
-        while (slot->pieceInFlight) osSleepEx(0, true);
+        while (slot->pieceInFlight) pumpFileCompletions();
         if (slot->readError != 0) return E_FILESTATUS_READ_NOT_STARTED;
         done += piece;
     }
