@@ -101,10 +101,9 @@ const SScriptSegment* segmentAt(const SScriptText& text, u32 position) {
 }
 
 // Replaces the bytes [from, to) by the inserted ones and keeps the segment map in step. The
-// inserted bytes get a segment of their own (file index and depth given); pass fileIndex ~0u to
-// insert nothing.
+// inserted bytes, when there are any, get a segment of their own (file index and depth given).
 void replaceRange(SScriptText* text, u32 from, u32 to, const std::vector<char>& inserted, u32 fileIndex, u32 depth) {
-    const u32 insertedLength = fileIndex == ~0u ? 0 : u32(inserted.size());
+    const u32 insertedLength = u32(inserted.size());
     std::vector<SScriptSegment> segments;
     segments.reserve(text->segments.size() + 2);
     bool insertedPlaced = false;
@@ -155,6 +154,9 @@ bool scriptExpandInjects(SScriptText* text, IScriptSource* source, IScriptProble
     for (;;) {
         const u32 open = findFrom(*text, position, SCRIPT_INJECT_OPEN);
         if (open == ~0u) return clean;
+        // On at the directive's place whatever becomes of it: what an include inserts has its own
+        // directives, which nest, and nothing after the directive is passed over.
+        position = open;
         const u32 nameStart = open + openLength;
         const u32 close = findFrom(*text, nameStart, SCRIPT_INJECT_CLOSE);
         if (close == ~0u) {
@@ -163,51 +165,38 @@ bool scriptExpandInjects(SScriptText* text, IScriptSource* source, IScriptProble
             return false;
         }
         const u32 directiveEnd = close + closeLength;
+        // A directive that cannot be expanded is reported and removed.
+        auto drop = [&](EScriptProblem code, std::string reason) {
+            report(sink, *text, code, open, std::move(reason));
+            clean = false;
+            replaceRange(text, open, directiveEnd, {}, 0, 0);
+        };
         const std::string name(text->bytes.data() + nameStart, close - nameStart);
         if (name.empty() || name.size() > SCRIPT_INJECT_NAME_LIMIT || name.find('\0') != std::string::npos) {
-            report(sink, *text, E_SCRIPTPROBLEM_INJECT_BAD_NAME, open,
-                   "include name " + quoteText(name) + " must hold 1 to " + std::to_string(SCRIPT_INJECT_NAME_LIMIT) +
-                       " characters");
-            clean = false;
-            replaceRange(text, open, directiveEnd, included, ~0u, 0);
-            position = open;
+            drop(E_SCRIPTPROBLEM_INJECT_BAD_NAME, "include name " + quoteText(name) + " must hold 1 to " +
+                                                      std::to_string(SCRIPT_INJECT_NAME_LIMIT) + " characters");
             continue;
         }
         const SScriptSegment* segment = segmentAt(*text, open);
         const u32 depth = (segment ? segment->depth : 0) + 1;
         if (depth > SCRIPT_INJECT_DEPTH_LIMIT) {
-            report(sink, *text, E_SCRIPTPROBLEM_INJECT_TOO_DEEP, open,
-                   "include " + quoteText(name) + " nested deeper than " + std::to_string(SCRIPT_INJECT_DEPTH_LIMIT) +
-                       " files (does a file include itself?)");
-            clean = false;
-            replaceRange(text, open, directiveEnd, included, ~0u, 0);
-            position = open;
+            drop(E_SCRIPTPROBLEM_INJECT_TOO_DEEP, "include " + quoteText(name) + " nested deeper than " +
+                                                      std::to_string(SCRIPT_INJECT_DEPTH_LIMIT) +
+                                                      " files (does a file include itself?)");
             continue;
         }
         if (!source || !source->readScriptFile(name.c_str(), &included)) {
-            report(sink, *text, E_SCRIPTPROBLEM_INJECT_MISSING, open, "include " + quoteText(name) + " cannot be read");
-            clean = false;
-            included.clear();
-            replaceRange(text, open, directiveEnd, included, ~0u, 0);
-            position = open;
+            drop(E_SCRIPTPROBLEM_INJECT_MISSING, "include " + quoteText(name) + " cannot be read");
             continue;
         }
         const u64 grownLength = u64(text->length) - (directiveEnd - open) + included.size();
         if (grownLength > SCRIPT_TEXT_SIZE_LIMIT) {
-            report(sink, *text, E_SCRIPTPROBLEM_TEXT_TOO_LARGE, open,
-                   "include " + quoteText(name) + " makes the text larger than " +
-                       std::to_string(SCRIPT_TEXT_SIZE_LIMIT) + " bytes");
-            clean = false;
-            included.clear();
-            replaceRange(text, open, directiveEnd, included, ~0u, 0);
-            position = open;
+            drop(E_SCRIPTPROBLEM_TEXT_TOO_LARGE, "include " + quoteText(name) + " makes the text larger than " +
+                                                     std::to_string(SCRIPT_TEXT_SIZE_LIMIT) + " bytes");
             continue;
         }
         text->files.push_back(name);
         replaceRange(text, open, directiveEnd, included, u32(text->files.size() - 1), depth);
-        // On at the start of what was inserted: its own directives nest, and nothing after the
-        // directive is passed over.
-        position = open;
     }
 }
 
