@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 
+#include "core/c_locale.h"
 #include "core/fatal_error.h"
 #include "core/name_hash.h"
 
@@ -14,13 +14,6 @@ char g_szEmptyText[1] = {'\0'};
 namespace {
 
 constexpr size_t TEXT_BLOCK_ALIGNMENT = 16;
-
-// strtod follows LC_NUMERIC; settings and script files always write '.' as the decimal point.
-locale_t cLocale() {
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    if (!locale) fatalError("String: the C locale cannot be created");
-    return locale;
-}
 
 }  // namespace
 

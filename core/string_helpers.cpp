@@ -1,9 +1,9 @@
 #include "core/string_helpers.h"
 
+#include "core/c_locale.h"
 #include "core/fatal_error.h"
 
 #include <ctype.h>
-#include <locale.h>
 #include <strings.h>
 
 #include <cstdint>
@@ -11,13 +11,6 @@
 #include <string>
 
 namespace {
-
-// The process locale may have been changed by a library; these helpers answer as in "C".
-locale_t cLocale() {
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(0));
-    if (!locale) fatalError("cannot create the C locale");
-    return locale;
-}
 
 bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }

@@ -1,10 +1,10 @@
 #include "core/text_reader.h"
 
+#include "core/c_locale.h"
 #include "core/fatal_error.h"
 #include "core/packages.h"
 #include "core/string_helpers.h"
 
-#include <locale.h>
 #include <stdlib.h>
 
 namespace {
@@ -31,12 +31,6 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 bool isHexDigit(char c) { return isDecimalDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-// Number texts never depend on the locale the process has set.
-locale_t cLocale() {
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(0));
-    return locale;
-}
 
 void resetReader() {
     g_textReader.source = nullptr;
