@@ -1,6 +1,5 @@
 #include "render/message_pump.h"
 
-#include "core/config.h"
 #include "core/frame.h"
 #include "platform/os/os.h"
 
@@ -52,7 +51,6 @@ s32 pumpMessages() {
     return runFrame();
 }
 
-void keepCursorCentred() {
-    if (!configGetInt("MOUSE_EXCLUSIVE") || !g_bMainWindowExists) return;
-    // The stand-in window has no pointer to hold.
-}
+// The stand-in window has no pointer to hold, so MOUSE_EXCLUSIVE has nothing to act on yet; the
+// main loop calls this every pass, and looking the key up there would be work for nothing.
+void keepCursorCentred() {}

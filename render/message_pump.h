@@ -21,7 +21,8 @@ s32 pumpMessages();
 // Posts the quit message; the next pass that takes it ends the loop.
 void postQuitMessage();
 
-// With MOUSE_EXCLUSIVE set, keeps the pointer at the window's centre; nothing without a window.
+// With MOUSE_EXCLUSIVE set, keeps the pointer at the window's centre; nothing while the window is
+// the stand-in, which has no pointer.
 void keepCursorCentred();
 
 // Forgets the window and every waiting message (start and end of a run, and tests).
