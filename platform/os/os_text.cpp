@@ -21,6 +21,14 @@ void appendUtf8(std::string& out, uint32_t codePoint) {
     }
 }
 
+// A game path ('\' separators) as the system takes it.
+std::string withSystemSeparators(std::string path) {
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}
+
 }  // namespace
 
 std::string osWideToUtf8(const char16_t* text) {
@@ -87,18 +95,6 @@ bool osUtf8ToWide(const char* text, std::u16string* out) {
     return true;
 }
 
-std::string osSystemPath(const char* path) {
-    std::string out = path ? path : "";
-    for (char& c : out) {
-        if (c == '\\') c = '/';
-    }
-    return out;
-}
+std::string osSystemPath(const char* path) { return withSystemSeparators(path ? path : ""); }
 
-std::string osSystemPathW(const char16_t* path) {
-    std::string out = osWideToUtf8(path);
-    for (char& c : out) {
-        if (c == '\\') c = '/';
-    }
-    return out;
-}
+std::string osSystemPathW(const char16_t* path) { return withSystemSeparators(osWideToUtf8(path)); }
