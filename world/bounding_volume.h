@@ -82,6 +82,5 @@ public:
     const SCollisionSphere& operator[](u32 i) const { return entries[i]; }
 
 private:
-    void empty();
     void pushSphere(u32 kind, f32 radius, const ClVec3& start, const ClVec3& end);
 };
