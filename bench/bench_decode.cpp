@@ -6,10 +6,10 @@
 //
 // A plain program, run by hand: bench_decode [--keep] [--only EXT] [--runs N]
 // The table compares our CPU time with the reference's; the target is at most 1.2 times it.
-#include "audio/codec_registry.h"
-#include "audio/codec_stream_instance.h"
-#include "audio/decode_thread.h"
-#include "audio/sample_pull.h"
+#include "audio/decode/codec_registry.h"
+#include "audio/decode/codec_stream_instance.h"
+#include "audio/decode/decode_thread.h"
+#include "audio/decode/sample_pull.h"
 #include "bench/support.h"
 #include "core/crit_section_pool.h"
 #include "core/types.h"

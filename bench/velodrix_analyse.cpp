@@ -6,12 +6,12 @@
 //
 // Exit status 0 on success; otherwise one line on standard error says why: 1 the file cannot
 // be analysed, 2 usage, 3 a fatal error inside the game code.
-#include "audio/beat.h"
-#include "audio/codec_registry.h"
-#include "audio/decode_thread.h"
-#include "audio/spectral_cache.h"
-#include "audio/spectrum_analysis.h"
-#include "audio/tempo_search.h"
+#include "audio/analysis/beat.h"
+#include "audio/decode/codec_registry.h"
+#include "audio/decode/decode_thread.h"
+#include "audio/analysis/spectral_cache.h"
+#include "audio/analysis/spectrum_analysis.h"
+#include "audio/analysis/tempo_search.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/directories.h"

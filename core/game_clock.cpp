@@ -4,6 +4,7 @@
 
 SGameClock g_aGameClocks[GAME_CLOCK_COUNT];
 f32& g_fFrameTime = g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime;
+s32 g_iInputSettleFrames = 0;
 
 void setClockDelta(int clock, f32 seconds) {
     SGameClock& target = g_aGameClocks[clock];

@@ -17,6 +17,9 @@ extern SGameClock g_aGameClocks[GAME_CLOCK_COUNT];
 // The gameplay clock's frame step, read by everything that moves in the world.
 extern f32& g_fFrameTime;
 
+// Frames during which the player's control ignores its input; the frame tick counts it down.
+extern s32 g_iInputSettleFrames;
+
 // Stores the frame step and adds it to the running total.
 void setClockDelta(int clock, f32 seconds);
 

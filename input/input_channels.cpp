@@ -1,6 +1,6 @@
 #include "input/input_channels.h"
 
-#include "library/saved_options.h"
+#include "core/saved_options.h"
 
 #include <cstring>
 #include <vector>

@@ -1,6 +1,5 @@
 #include "render/message_pump.h"
 
-#include "core/frame.h"
 #include "platform/os/os.h"
 
 namespace {
@@ -30,7 +29,7 @@ void destroyMainWindow() {
 
 void postQuitMessage() { g_bQuitPosted = true; }
 
-s32 pumpMessages() {
+s32 pumpMessages(FrameRoutine runFrame) {
     if (osTerminationRequested()) {
         osClearTerminationRequest();
         postQuitMessage();

@@ -13,10 +13,13 @@ void createMainWindow();
 bool mainWindowExists();
 bool mainWindowWasActivated();
 
+// The program's frame routine: 1 to go on, 0 to quit.
+using FrameRoutine = s32 (*)();
+
 // Handles at most one message. 0 when the message taken is the quit message. With no message
-// waiting: before the first activation sleeps 1 ms (alertable) and returns 1; afterwards
-// returns what runFrame returns.
-s32 pumpMessages();
+// waiting: before the first activation sleeps 1 ms (alertable) and returns 1; afterwards runs one
+// frame and returns what the frame routine returns.
+s32 pumpMessages(FrameRoutine runFrame);
 
 // Posts the quit message; the next pass that takes it ends the loop.
 void postQuitMessage();

@@ -10,7 +10,7 @@
 // library code behind it, for the caller to write to its own log.
 #pragma once
 
-#include "core/types.h"
+#include "platform/types.h"
 
 #include <string>
 

@@ -19,7 +19,7 @@
 // released sound is running or will run.
 #pragma once
 
-#include "core/types.h"
+#include "platform/types.h"
 
 class ClSoundSystem;
 class ClSound;

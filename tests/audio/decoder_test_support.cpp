@@ -1,7 +1,7 @@
 #include "decoder_test_support.h"
 
-#include "audio/decode_thread.h"
-#include "audio/sample_pull.h"
+#include "audio/decode/decode_thread.h"
+#include "audio/decode/sample_pull.h"
 #include "core/crit_section_pool.h"
 #include "core/directories.h"
 #include "core/log_manager.h"

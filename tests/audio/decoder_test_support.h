@@ -7,9 +7,9 @@
 // decoders are encoded once for all their tests.
 #pragma once
 
-#include "audio/codec_registry.h"
-#include "audio/codec_stream_instance.h"
-#include "audio/wav_format.h"
+#include "audio/decode/codec_registry.h"
+#include "audio/decode/codec_stream_instance.h"
+#include "audio/decode/wav_format.h"
 #include "core/types.h"
 #include "platform/media/media_audio_reader.h"
 

@@ -3,9 +3,9 @@
 // exercised without any real file format.
 #pragma once
 
-#include "audio/codec_registry.h"
-#include "audio/codec_stream_instance.h"
-#include "audio/sample_pull.h"
+#include "audio/decode/codec_registry.h"
+#include "audio/decode/codec_stream_instance.h"
+#include "audio/decode/sample_pull.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,11 +1,11 @@
 // The beat cache: its image, its files, and loadOrAnalyseBeats with and without it, down to one
 // song decoded through the codec registry.
-#include "audio/beat_cache.h"
+#include "audio/analysis/beat_cache.h"
 
-#include "audio/codec_registry.h"
-#include "audio/decode_thread.h"
-#include "audio/spectral_cache.h"
-#include "audio/tempo_search.h"
+#include "audio/analysis/spectral_cache.h"
+#include "audio/analysis/tempo_search.h"
+#include "audio/decode/codec_registry.h"
+#include "audio/decode/decode_thread.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/file_layer.h"

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "audio/decode_thread.h"
+#include "audio/decode/decode_thread.h"
 #include "core/crit_section_pool.h"
 #include "tests/audio/decoder_test_support.h"
 #include "tests/audio/fake_codec_family.h"

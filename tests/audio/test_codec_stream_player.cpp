@@ -1,8 +1,8 @@
 // The stream player over a real WAV decode job and the sound layer's manual null clock: the song
 // comes out sample-exact and ends at its length; illegal calls change nothing.
-#include "audio/codec_registry.h"
-#include "audio/codec_stream_player.h"
-#include "audio/decode_thread.h"
+#include "audio/decode/codec_registry.h"
+#include "audio/sound/codec_stream_player.h"
+#include "audio/decode/decode_thread.h"
 #include "core/crit_section_pool.h"
 #include "tests/audio/decoder_test_support.h"
 

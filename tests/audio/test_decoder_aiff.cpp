@@ -1,6 +1,6 @@
-#include "audio/decoder_aiff.h"
+#include "audio/decode/decoder_aiff.h"
 
-#include "audio/aiff_reader.h"
+#include "audio/decode/aiff_reader.h"
 #include "core/crit_section_pool.h"
 #include "decoder_test_support.h"
 

@@ -1,4 +1,4 @@
-#include "audio/decoder_flac.h"
+#include "audio/decode/decoder_flac.h"
 
 #include "decoder_test_support.h"
 

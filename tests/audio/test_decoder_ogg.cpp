@@ -1,4 +1,4 @@
-#include "audio/decoder_ogg.h"
+#include "audio/decode/decoder_ogg.h"
 
 #include "decoder_test_support.h"
 

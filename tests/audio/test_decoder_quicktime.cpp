@@ -1,7 +1,7 @@
-#include "audio/decoder_quicktime.h"
+#include "audio/decode/decoder_quicktime.h"
 
-#include "audio/codec_registry.h"
-#include "audio/decoder_windows_media.h"
+#include "audio/decode/codec_registry.h"
+#include "audio/decode/decoder_windows_media.h"
 
 #include "core/crit_section_pool.h"
 #include "decoder_test_support.h"

@@ -1,6 +1,6 @@
-#include "audio/decoder_wav.h"
+#include "audio/decode/decoder_wav.h"
 
-#include "audio/wav_format.h"
+#include "audio/decode/wav_format.h"
 #include "core/crit_section_pool.h"
 #include "decoder_test_support.h"
 

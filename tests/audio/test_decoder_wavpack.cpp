@@ -1,4 +1,4 @@
-#include "audio/decoder_wavpack.h"
+#include "audio/decode/decoder_wavpack.h"
 
 #include "decoder_test_support.h"
 

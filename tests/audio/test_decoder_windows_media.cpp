@@ -1,6 +1,6 @@
-#include "audio/decoder_windows_media.h"
+#include "audio/decode/decoder_windows_media.h"
 
-#include "audio/codec_registry.h"
+#include "audio/decode/codec_registry.h"
 
 #include "core/crit_section_pool.h"
 #include "decoder_test_support.h"

@@ -1,4 +1,4 @@
-#include "audio/fft.h"
+#include "audio/analysis/fft.h"
 
 #include <gtest/gtest.h>
 

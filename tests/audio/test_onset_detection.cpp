@@ -1,5 +1,5 @@
 // Onset functions and peak picking over generated three-band energies.
-#include "audio/onset_detection.h"
+#include "audio/analysis/onset_detection.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "audio/run_group_array.h"
+#include "audio/analysis/run_group_array.h"
 #include "core/fatal_error.h"
 
 namespace {

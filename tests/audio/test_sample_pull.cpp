@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/decode_thread.h"
+#include "audio/decode/decode_thread.h"
 #include "core/crit_section_pool.h"
 #include "platform/os/os.h"
 #include "tests/audio/decoder_test_support.h"

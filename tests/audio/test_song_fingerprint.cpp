@@ -1,5 +1,5 @@
 // The fingerprint letters from the bar levels, and the enciphered song-feature buffer.
-#include "audio/song_fingerprint.h"
+#include "audio/analysis/song_fingerprint.h"
 
 #include "core/cipher.h"
 

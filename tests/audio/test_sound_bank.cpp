@@ -1,6 +1,6 @@
 // Sound-bank and timeline images: what the writer builds the reader gives back, and damaged
 // images are refused with a reason instead of being trusted.
-#include "audio/sound_bank_format.h"
+#include "audio/sound/sound_bank_format.h"
 
 #include "core/name_hash.h"
 #include "core/package_format.h"

@@ -1,12 +1,12 @@
 // The sound engine over the sound layer's manual null output: cues by name from a bank in a
 // package, handles and voice limits, looping, fades on the game clock, volume scales, pauses,
 // music voices through a stream player, and the whole engine on SDL's dummy driver.
-#include "audio/sound_engine.h"
+#include "audio/sound/sound_engine.h"
 
-#include "audio/codec_registry.h"
-#include "audio/sound_bank.h"
-#include "audio/sound_bank_format.h"
-#include "audio/sound_timeline.h"
+#include "audio/decode/codec_registry.h"
+#include "audio/sound/sound_bank.h"
+#include "audio/sound/sound_bank_format.h"
+#include "audio/sound/sound_timeline.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/directories.h"

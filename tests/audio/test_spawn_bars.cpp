@@ -1,13 +1,13 @@
 // Spawn bars, spawn events, band envelopes and drop beats over made-up band values and over a
 // generated song with loud and quiet sections; the beat window query they use.
-#include "audio/spawn_bars.h"
+#include "audio/analysis/spawn_bars.h"
 
-#include "audio/beat.h"
-#include "audio/beat_queries.h"
-#include "audio/song_fingerprint.h"
-#include "audio/spectrum_analysis.h"
-#include "audio/spectrum_pass.h"
-#include "audio/tempo_search.h"
+#include "audio/analysis/beat.h"
+#include "audio/analysis/beat_queries.h"
+#include "audio/analysis/song_fingerprint.h"
+#include "audio/analysis/spectrum_analysis.h"
+#include "audio/analysis/spectrum_pass.h"
+#include "audio/analysis/tempo_search.h"
 #include "core/fatal_error.h"
 #include "core/script_cache.h"
 #include "core/script_node.h"

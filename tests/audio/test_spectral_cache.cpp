@@ -1,6 +1,6 @@
-#include "audio/spectral_cache.h"
+#include "audio/analysis/spectral_cache.h"
 
-#include "audio/spectrum_geometry.h"
+#include "audio/analysis/spectrum_geometry.h"
 #include "core/crit_section_pool.h"
 #include "core/digest.h"
 #include "core/file_layer.h"

@@ -1,4 +1,4 @@
-#include "audio/spectrum_geometry.h"
+#include "audio/analysis/spectrum_geometry.h"
 
 #include <gtest/gtest.h>
 

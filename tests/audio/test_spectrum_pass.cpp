@@ -2,9 +2,9 @@
 // them and the caches hold them. These cases pin the digests of every magnitude row, band value
 // and three-band energy of short generated songs, one per transform size the rates give and one
 // per sample format.
-#include "audio/fft.h"
-#include "audio/spectrum_analysis.h"
-#include "audio/spectrum_pass.h"
+#include "audio/analysis/fft.h"
+#include "audio/analysis/spectrum_analysis.h"
+#include "audio/analysis/spectrum_pass.h"
 #include "core/digest.h"
 
 #include <gtest/gtest.h>

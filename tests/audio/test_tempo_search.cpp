@@ -1,9 +1,9 @@
 // Tempo candidates, run tracing, run groups, the tempo choice and the final beat list, over
 // generated onset lists and generated songs.
-#include "audio/tempo_search.h"
+#include "audio/analysis/tempo_search.h"
 
-#include "audio/spectrum_analysis.h"
-#include "audio/spectrum_pass.h"
+#include "audio/analysis/spectrum_analysis.h"
+#include "audio/analysis/spectrum_pass.h"
 
 #include <gtest/gtest.h>
 

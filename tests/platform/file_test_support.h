@@ -1,7 +1,7 @@
 // Temporary folders, whole-file reads and WAV images for the tests that make their own files.
 #pragma once
 
-#include "core/types.h"
+#include "platform/types.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,6 +1,6 @@
 // The sound-bank writer: cue lists parsed into definitions, mistakes reported by line, samples
 // measured from their WAV headers, and the bank the game reads.
-#include "audio/sound_bank_writer.h"
+#include "audio/sound/sound_bank_writer.h"
 
 #include "core/name_hash.h"
 #include "tests/platform/file_test_support.h"

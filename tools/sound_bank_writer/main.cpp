@@ -5,7 +5,7 @@
 // The samples the list names are measured in SAMPLE_FOLDER (their lengths and frequencies go
 // into the bank); OUTPUT_FOLDER receives "<bank>.iAudioSB" and one "<name>.iAudioTD" per
 // timeline. The game reads all of them from "Audio/" in its packages.
-#include "audio/sound_bank_writer.h"
+#include "audio/sound/sound_bank_writer.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,0 +1,25 @@
+#include "app/game_mode_action.h"
+
+ClGameModeActionZuno g_GameModeAction;
+
+ClGameModeActionZuno::ClGameModeActionZuno() { m_songPath[0] = 0; }
+
+s32 ClGameModeActionZuno::enter(s32) {
+    // A song can be played only once it can be decoded, analysed and turned into waves;
+    // until then entering fails, and the first update hands back to the front end.
+    m_finished = 1;
+    m_paused = 0;
+    m_forcedQuit = 0;
+    m_enterFailed = 1;
+    return 0;
+}
+
+s32 ClGameModeActionZuno::update(f32 dt) {
+    updateModeClocksAndMappers(this, dt, s32(m_paused));
+    return s32(m_finished);
+}
+
+s32 ClGameModeActionZuno::exit() {
+    m_enterFailed = 0;
+    return 1;
+}

@@ -1,0 +1,34 @@
+#include "app/real_main.h"
+
+#include "app/frame.h"
+#include "app/startup.h"
+#include "core/crash_dump.h"
+#include "core/crit_section_pool.h"
+#include "core/memory_allocator.h"
+#include "platform/crash/crash.h"
+#include "platform/os/os.h"
+#include "render/message_pump.h"
+
+bool installCrashFilterUnlessDebugged() {
+    if (osIsDebuggerPresent()) return false;
+    crashInstallFilter(crashDumpFilter);
+    return true;
+}
+
+s32 programEntry(const char* commandLine) {
+    installCrashFilterUnlessDebugged();
+    return realMain(commandLine);
+}
+
+s32 realMain(const char* commandLine) {
+    critSectionPoolInit();
+    setAllocatorReady();
+    gameStartup(commandLine, "./", 38);
+    for (;;) {
+        keepCursorCentred();
+        if (!pumpMessages(runFrame)) break;
+    }
+    gameShutdown();
+    critSectionPoolShutdown();
+    return 0;
+}

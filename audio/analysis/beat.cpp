@@ -1,0 +1,4 @@
+#include "audio/analysis/beat.h"
+
+SBeatArray g_aSongBeats;
+s32 g_iCurrentBeat = 0;

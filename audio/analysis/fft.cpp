@@ -1,0 +1,359 @@
+#include "audio/analysis/fft.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
+namespace {
+
+constexpr f32 FFT_PI = 3.1415927f;
+// The pass of half-size h keeps its h twiddles from index h - 1 (1 + 2 + ... + h/2 before it),
+// so every pass up to the largest transform fits in FFT_MAX_SIZE - 1 entries. A pass's twiddles
+// depend only on its half-size, never on the transform size.
+constexpr u32 FFT_TWIDDLE_COUNT = FFT_MAX_SIZE - 1u;
+// The reversal table of size n starts at index n - 1.
+constexpr u32 FFT_REVERSAL_COUNT = 2u * FFT_MAX_SIZE - 1u;
+static_assert(FFT_MAX_SIZE <= 65536u, "reversed indices are kept as u16");
+
+struct SFftTables {
+    alignas(64) f32 twiddleReal[FFT_TWIDDLE_COUNT];
+    alignas(64) f32 twiddleImag[FFT_TWIDDLE_COUNT];
+    alignas(64) u16 reversal[FFT_REVERSAL_COUNT];
+};
+
+SFftTables g_FftTables;
+std::once_flag g_FftTablesBuilt;
+// Eight lanes where the processor runs AVX (set with the tables), unless a test asked for four.
+std::atomic<bool> g_fftWideLanes{false};
+
+bool fftWideLanesAvailable() {
+#if defined(__x86_64__)
+    return __builtin_cpu_supports("avx");
+#else
+    return false;
+#endif
+}
+
+void buildFftTables() {
+    SFftTables& t = g_FftTables;
+    for (u32 half = 1; half < FFT_MAX_SIZE; half <<= 1) {
+        const f32 angle = -FFT_PI / static_cast<f32>(half);
+        const f32 halfSine = std::sin(angle * 0.5f);
+        const f32 stepReal = -2.0f * halfSine * halfSine;
+        const f32 stepImag = std::sin(angle);
+        f32 wr = 1.0f;
+        f32 wi = 0.0f;
+        for (u32 m = 0; m < half; ++m) {
+            t.twiddleReal[half - 1u + m] = wr;
+            t.twiddleImag[half - 1u + m] = wi;
+            // Both parts advance from the old twiddle: the pair is one rotation.
+            const f32 oldReal = wr;
+            wr = wr + (wr * stepReal - wi * stepImag);
+            wi = wi + (wi * stepReal + oldReal * stepImag);
+        }
+    }
+    g_fftWideLanes.store(fftWideLanesAvailable(), std::memory_order_relaxed);
+    for (u32 n = 1; n <= FFT_MAX_SIZE; n <<= 1) {
+        u16* reversal = t.reversal + (n - 1u);
+        u32 reversed = 0;
+        for (u32 j = 0; j < n; ++j) {
+            reversal[j] = static_cast<u16>(reversed);
+            // Add one to the reversed counter: the carry runs from the top bit downward.
+            u32 bit = n >> 1;
+            while (bit != 0 && (reversed & bit) != 0) {
+                reversed ^= bit;
+                bit >>= 1;
+            }
+            reversed |= bit;
+        }
+    }
+}
+
+const SFftTables& fftTables() {
+    std::call_once(g_FftTablesBuilt, buildFftTables);
+    return g_FftTables;
+}
+
+bool isTransformSize(u32 n) { return n != 0 && n <= FFT_MAX_SIZE && (n & (n - 1u)) == 0; }
+
+// Lanes of f32: element-wise IEEE arithmetic, the same result per lane as the scalar code. Four
+// lanes everywhere; the later passes take eight where the processor has AVX.
+typedef f32 FftLanes __attribute__((vector_size(16)));
+constexpr u32 FFT_LANES = 4;
+
+// The helpers and pass templates down to the pop are always inlined, so an eight-lane value never
+// crosses a call: the warning about the AVX calling convention does not apply to them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+template <typename Lanes>
+[[gnu::always_inline]] inline Lanes loadAs(const f32* p) {
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+template <typename Lanes>
+[[gnu::always_inline]] inline void storeAs(f32* p, const Lanes& v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// One butterfly: b takes a - w b, a takes a + w b, in this operation order.
+template <typename T>
+[[gnu::always_inline]] inline void butterfly(T& ar, T& ai, T& br, T& bi, const T& wr, const T& wi) {
+    const T tr = wr * br - wi * bi;
+    const T ti = wr * bi + wi * br;
+    br = ar - tr;
+    bi = ai - ti;
+    ar = ar + tr;
+    ai = ai + ti;
+}
+
+// One pass of half-size `half` (a multiple of the lane count).
+template <typename Lanes>
+[[gnu::always_inline]] inline void singlePass(f32* re, f32* im, u32 n, u32 half, const SFftTables& t) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    const f32* twr = t.twiddleReal + (half - 1u);
+    const f32* twi = t.twiddleImag + (half - 1u);
+    for (u32 start = 0; start < n; start += 2u * half) {
+        f32* aRe = re + start;
+        f32* aIm = im + start;
+        f32* bRe = aRe + half;
+        f32* bIm = aIm + half;
+        for (u32 m = 0; m < half; m += lanes) {
+            Lanes ar = loadAs<Lanes>(aRe + m), ai = loadAs<Lanes>(aIm + m);
+            Lanes br = loadAs<Lanes>(bRe + m), bi = loadAs<Lanes>(bIm + m);
+            butterfly(ar, ai, br, bi, loadAs<Lanes>(twr + m), loadAs<Lanes>(twi + m));
+            storeAs(aRe + m, ar);
+            storeAs(aIm + m, ai);
+            storeAs(bRe + m, br);
+            storeAs(bIm + m, bi);
+        }
+    }
+}
+
+// The passes of half-size h and 2h together, so each point is loaded and stored once for both.
+// In a block of 4h points, point m of each quarter (x0..x3) meets pass h as (x0, x1) and
+// (x2, x3) with twiddle m, then pass 2h as (x0, x2) with twiddle m and (x1, x3) with twiddle
+// h + m: the butterflies of the two single passes, on the same values.
+template <typename Lanes>
+[[gnu::always_inline]] inline void pairedPasses(f32* re, f32* im, u32 n, u32 half, const SFftTables& t) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    const f32* w1r = t.twiddleReal + (half - 1u);
+    const f32* w1i = t.twiddleImag + (half - 1u);
+    const f32* w2r = t.twiddleReal + (2u * half - 1u);
+    const f32* w2i = t.twiddleImag + (2u * half - 1u);
+    for (u32 start = 0; start < n; start += 4u * half) {
+        f32* pr0 = re + start;
+        f32* pr1 = pr0 + half;
+        f32* pr2 = pr1 + half;
+        f32* pr3 = pr2 + half;
+        f32* pi0 = im + start;
+        f32* pi1 = pi0 + half;
+        f32* pi2 = pi1 + half;
+        f32* pi3 = pi2 + half;
+        for (u32 m = 0; m < half; m += lanes) {
+            Lanes r0 = loadAs<Lanes>(pr0 + m), r1 = loadAs<Lanes>(pr1 + m);
+            Lanes r2 = loadAs<Lanes>(pr2 + m), r3 = loadAs<Lanes>(pr3 + m);
+            Lanes i0 = loadAs<Lanes>(pi0 + m), i1 = loadAs<Lanes>(pi1 + m);
+            Lanes i2 = loadAs<Lanes>(pi2 + m), i3 = loadAs<Lanes>(pi3 + m);
+            const Lanes wr = loadAs<Lanes>(w1r + m), wi = loadAs<Lanes>(w1i + m);
+            butterfly(r0, i0, r1, i1, wr, wi);
+            butterfly(r2, i2, r3, i3, wr, wi);
+            butterfly(r0, i0, r2, i2, loadAs<Lanes>(w2r + m), loadAs<Lanes>(w2i + m));
+            butterfly(r1, i1, r3, i3, loadAs<Lanes>(w2r + half + m), loadAs<Lanes>(w2i + half + m));
+            storeAs(pr0 + m, r0);
+            storeAs(pr1 + m, r1);
+            storeAs(pr2 + m, r2);
+            storeAs(pr3 + m, r3);
+            storeAs(pi0 + m, i0);
+            storeAs(pi1 + m, i1);
+            storeAs(pi2 + m, i2);
+            storeAs(pi3 + m, i3);
+        }
+    }
+}
+
+#pragma GCC diagnostic pop
+
+// The passes of half-size 1 and 2 together, four points at a time: each point meets the same
+// butterflies with the same twiddles as pass by pass. For transforms too small for the lanes.
+void firstTwoPasses(f32* re, f32* im, u32 n, const SFftTables& t) {
+    const f32 w1r = t.twiddleReal[0], w1i = t.twiddleImag[0];
+    const f32 w20r = t.twiddleReal[1], w20i = t.twiddleImag[1];
+    const f32 w21r = t.twiddleReal[2], w21i = t.twiddleImag[2];
+    for (u32 j = 0; j < n; j += 4) {
+        f32 r0 = re[j], r1 = re[j + 1], r2 = re[j + 2], r3 = re[j + 3];
+        f32 i0 = im[j], i1 = im[j + 1], i2 = im[j + 2], i3 = im[j + 3];
+        butterfly(r0, i0, r1, i1, w1r, w1i);
+        butterfly(r2, i2, r3, i3, w1r, w1i);
+        butterfly(r0, i0, r2, i2, w20r, w20i);
+        butterfly(r1, i1, r3, i3, w21r, w21i);
+        re[j] = r0;
+        re[j + 1] = r1;
+        re[j + 2] = r2;
+        re[j + 3] = r3;
+        im[j] = i0;
+        im[j + 1] = i1;
+        im[j + 2] = i2;
+        im[j + 3] = i3;
+    }
+}
+
+// Rows of a 4 x 4 block become its columns.
+inline void transposeLanes(FftLanes& a, FftLanes& b, FftLanes& c, FftLanes& d) {
+    const FftLanes ab01 = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+    const FftLanes ab23 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+    const FftLanes cd01 = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+    const FftLanes cd23 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+    a = __builtin_shufflevector(ab01, cd01, 0, 1, 4, 5);
+    b = __builtin_shufflevector(ab01, cd01, 2, 3, 6, 7);
+    c = __builtin_shufflevector(ab23, cd23, 0, 1, 4, 5);
+    d = __builtin_shufflevector(ab23, cd23, 2, 3, 6, 7);
+}
+
+// The bit-reversed copy and the passes of half-size 1 and 2 in one sweep (n at least 16). For
+// r below n/4, the input points r, r + n/2, r + n/4 and r + 3n/4 are, in that order, the block
+// of four at rev(r) in bit-reversed order; four consecutive r fill the lanes, so the loads need
+// no shuffle, and the finished blocks are transposed back before they are stored.
+void reversedFirstTwoPasses(const f32* inRe, const f32* inIm, f32* re, f32* im, u32 n, const SFftTables& t) {
+    const u16* reversal = t.reversal + (n - 1u);
+    const u32 quarter = n / 4u;
+    const FftLanes w1r = {t.twiddleReal[0], t.twiddleReal[0], t.twiddleReal[0], t.twiddleReal[0]};
+    const FftLanes w1i = {t.twiddleImag[0], t.twiddleImag[0], t.twiddleImag[0], t.twiddleImag[0]};
+    const FftLanes w20r = {t.twiddleReal[1], t.twiddleReal[1], t.twiddleReal[1], t.twiddleReal[1]};
+    const FftLanes w20i = {t.twiddleImag[1], t.twiddleImag[1], t.twiddleImag[1], t.twiddleImag[1]};
+    const FftLanes w21r = {t.twiddleReal[2], t.twiddleReal[2], t.twiddleReal[2], t.twiddleReal[2]};
+    const FftLanes w21i = {t.twiddleImag[2], t.twiddleImag[2], t.twiddleImag[2], t.twiddleImag[2]};
+    const FftLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (u32 r = 0; r < quarter; r += FFT_LANES) {
+        FftLanes r0 = loadAs<FftLanes>(inRe + r);
+        FftLanes r1 = loadAs<FftLanes>(inRe + r + 2u * quarter);
+        FftLanes r2 = loadAs<FftLanes>(inRe + r + quarter);
+        FftLanes r3 = loadAs<FftLanes>(inRe + r + 3u * quarter);
+        FftLanes i0 = zero, i1 = zero, i2 = zero, i3 = zero;
+        if (inIm != nullptr) {
+            i0 = loadAs<FftLanes>(inIm + r);
+            i1 = loadAs<FftLanes>(inIm + r + 2u * quarter);
+            i2 = loadAs<FftLanes>(inIm + r + quarter);
+            i3 = loadAs<FftLanes>(inIm + r + 3u * quarter);
+        }
+        butterfly(r0, i0, r1, i1, w1r, w1i);
+        butterfly(r2, i2, r3, i3, w1r, w1i);
+        butterfly(r0, i0, r2, i2, w20r, w20i);
+        butterfly(r1, i1, r3, i3, w21r, w21i);
+        transposeLanes(r0, r1, r2, r3);
+        transposeLanes(i0, i1, i2, i3);
+        storeAs(re + reversal[r], r0);
+        storeAs(re + reversal[r + 1u], r1);
+        storeAs(re + reversal[r + 2u], r2);
+        storeAs(re + reversal[r + 3u], r3);
+        storeAs(im + reversal[r], i0);
+        storeAs(im + reversal[r + 1u], i1);
+        storeAs(im + reversal[r + 2u], i2);
+        storeAs(im + reversal[r + 3u], i3);
+    }
+}
+
+// The passes from half-size 4 up, over data that has been through the first two.
+void laterPasses(f32* re, f32* im, u32 n, const SFftTables& t) {
+    u32 half = 4;
+    for (; 4u * half <= n; half *= 4u) pairedPasses<FftLanes>(re, im, n, half, t);
+    if (half < n) singlePass<FftLanes>(re, im, n, half, t);
+}
+
+#if defined(__x86_64__)
+typedef f32 FftWideLanes __attribute__((vector_size(32)));
+
+// AVX alone: without FMA no multiply and add can be fused, so the lanes round as the scalar code.
+[[gnu::target("avx")]] void laterPassesWide(f32* re, f32* im, u32 n, const SFftTables& t) {
+    u32 half = 4;
+    if (4u * half <= n) {
+        pairedPasses<FftLanes>(re, im, n, half, t);
+        half *= 4u;
+    }
+    for (; 4u * half <= n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
+    if (half < n) singlePass<FftWideLanes>(re, im, n, half, t);
+}
+#endif
+
+// The whole transform from inputs in natural order into re and im.
+void transform(const f32* inRe, const f32* inIm, f32* re, f32* im, u32 n) {
+    const SFftTables& t = fftTables();
+    if (n >= 4u * FFT_LANES) {
+        reversedFirstTwoPasses(inRe, inIm, re, im, n, t);
+#if defined(__x86_64__)
+        if (g_fftWideLanes.load(std::memory_order_relaxed)) {
+            laterPassesWide(re, im, n, t);
+            return;
+        }
+#endif
+        laterPasses(re, im, n, t);
+        return;
+    }
+    // Gathering from the reversed index is the same permutation: reversal is its own inverse.
+    const u16* reversal = t.reversal + (n - 1u);
+    for (u32 j = 0; j < n; ++j) {
+        re[j] = inRe[reversal[j]];
+        im[j] = inIm != nullptr ? inIm[reversal[j]] : 0.0f;
+    }
+    if (n == 2) butterfly(re[0], im[0], re[1], im[1], t.twiddleReal[0], t.twiddleImag[0]);
+    if (n < 4) return;
+    firstTwoPasses(re, im, n, t);
+    laterPasses(re, im, n, t);
+}
+
+}  // namespace
+
+bool fftSetWideLanes(bool allowed) {
+    fftTables();
+    const bool wide = allowed && fftWideLanesAvailable();
+    g_fftWideLanes.store(wide, std::memory_order_relaxed);
+    return wide;
+}
+
+bool fftComplexSplit(const f32* inputReal, const f32* inputImag, f32* outputReal, f32* outputImag, u32 n) {
+    if (inputReal == nullptr || outputReal == nullptr || outputImag == nullptr || !isTransformSize(n)) return false;
+    transform(inputReal, inputImag, outputReal, outputImag, n);
+    return true;
+}
+
+bool fftComplex(const f32* input, f32* output, u32 n) {
+    if (input == nullptr || output == nullptr || !isTransformSize(n)) return false;
+    // The output holds the split input while the transform runs into the scratch.
+    f32* inRe = output;
+    f32* inIm = output + n;
+    for (u32 j = 0; j < n; ++j) {
+        inRe[j] = input[2u * j];
+        inIm[j] = input[2u * j + 1u];
+    }
+    alignas(16) f32 re[FFT_MAX_SIZE];
+    alignas(16) f32 im[FFT_MAX_SIZE];
+    transform(inRe, inIm, re, im, n);
+    for (u32 j = 0; j < n; ++j) {
+        output[2u * j] = re[j];
+        output[2u * j + 1u] = im[j];
+    }
+    return true;
+}
+
+f32 complexMagnitude(f32 re, f32 im) {
+    return std::sqrt(re * re + im * im);
+}
+
+void complexMagnitudes(const f32* real, const f32* imag, u32 count, f32* out) {
+    u32 i = 0;
+#if defined(__SSE__)
+    // sqrtps rounds each lane correctly, as sqrtss does for std::sqrt.
+    for (; i + FFT_LANES <= count; i += FFT_LANES) {
+        const FftLanes re = loadAs<FftLanes>(real + i);
+        const FftLanes im = loadAs<FftLanes>(imag + i);
+        const FftLanes squares = re * re + im * im;
+        storeAs(out + i, reinterpret_cast<FftLanes>(_mm_sqrt_ps(reinterpret_cast<__m128>(squares))));
+    }
+#endif
+    for (; i < count; ++i) out[i] = complexMagnitude(real[i], imag[i]);
+}

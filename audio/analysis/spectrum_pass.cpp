@@ -1,0 +1,407 @@
+#include "audio/analysis/spectrum_pass.h"
+
+#include "audio/analysis/fft.h"
+#include "audio/analysis/spectrum_analysis.h"
+#include "core/fatal_error.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr f32 GAUSSIAN_E = 2.7182817f;
+constexpr f32 SCALE_8BIT = 1.0f / 127.0f;
+constexpr f32 SCALE_16BIT = 1.0f / 32767.0f;
+constexpr f32 SCALE_24BIT = 1.0f / 8388608.0f;      // 2^-23
+constexpr f32 SCALE_32BIT = 1.0f / 2147483648.0f;   // 2^-31
+constexpr f32 BAND_SHAPE_DIVISOR = 2.1f;
+constexpr f32 BAND_SHAPE_FLOOR = 0.03f;
+static_assert(2u * (SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) <= FFT_MAX_SIZE,
+              "the largest window must fit the transform tables");
+
+void* allocateBlock(size_t bytes, size_t alignment, bool zeroed) {
+    size_t rounded = (bytes + alignment - 1) & ~(alignment - 1);
+    if (rounded == 0) rounded = alignment;
+    void* block = std::aligned_alloc(alignment, rounded);
+    if (block != nullptr && zeroed) std::memset(block, 0, rounded);
+    return block;
+}
+
+// NaN from a float stream counts as silence rather than poisoning the running maximum. Written
+// as two selections so that no branch depends on the sign of the wave.
+inline f32 clamp01(f32 v) {
+    const f32 positive = v > 0.0f ? v : 0.0f;
+    return positive > 1.0f ? 1.0f : positive;
+}
+
+inline s32 readS16(const u8* p) { return static_cast<s16>(static_cast<u16>(p[0] | (p[1] << 8))); }
+inline s32 readS24(const u8* p) {
+    const u32 raw = static_cast<u32>(p[0]) | (static_cast<u32>(p[1]) << 8) | (static_cast<u32>(p[2]) << 16);
+    return static_cast<s32>(raw << 8) >> 8;
+}
+inline s32 readS32(const u8* p) {
+    u32 raw;
+    std::memcpy(&raw, p, 4);
+    return static_cast<s32>(raw);
+}
+inline f32 readF32(const u8* p) {
+    f32 v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+inline s32 readU8Centred(const u8* p) { return static_cast<s32>(p[0]) - 128; }
+
+// Each sample frame's channels summed in Sum from 0, channel by channel, then multiplied by the
+// channel count and the scale and clipped. FixedChannels (when not 0) lets mono and stereo run
+// without an inner loop.
+template <typename Sum, auto Read, u32 FixedChannels>
+void monoFrames(const u8* chunk, u32 sampleFrames, u32 channels, u32 sampleBytes, f32 scale, f32* out) {
+    const u32 count = FixedChannels != 0 ? FixedChannels : channels;
+    const u32 frameBytes = count * sampleBytes;
+    const f32 channelFactor = static_cast<f32>(count);
+    for (u32 s = 0; s < sampleFrames; ++s) {
+        const u8* frame = chunk + static_cast<size_t>(s) * frameBytes;
+        Sum sum = 0;
+        for (u32 c = 0; c < count; ++c) sum += Read(frame + c * sampleBytes);
+        out[s] = clamp01(static_cast<f32>(sum) * channelFactor * scale);
+    }
+}
+
+// Four lanes of f32 or s32: element-wise arithmetic, each lane as the scalar code.
+typedef f32 PassLanes __attribute__((vector_size(16)));
+typedef s32 PassIntLanes __attribute__((vector_size(16)));
+constexpr u32 PASS_LANES = 4;
+
+// 16-bit stereo, the common case, four sample frames at a time: each little-endian frame read as
+// one word holds the left sample in its low half. Returns the frames done; the rest go through
+// the scalar loop.
+u32 stereo16ToMonoLanes(const u8* chunk, u32 sampleFrames, f32* out) {
+    if constexpr (std::endian::native != std::endian::little) return 0;
+    const PassLanes channelFactor = {2.0f, 2.0f, 2.0f, 2.0f};
+    const PassLanes scale = {SCALE_16BIT, SCALE_16BIT, SCALE_16BIT, SCALE_16BIT};
+    const PassLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    const PassLanes one = {1.0f, 1.0f, 1.0f, 1.0f};
+    u32 s = 0;
+    for (; s + PASS_LANES <= sampleFrames; s += PASS_LANES) {
+        PassIntLanes frames;
+        std::memcpy(&frames, chunk + size_t(s) * 4u, sizeof frames);
+        const PassIntLanes left = (frames << 16) >> 16;
+        const PassIntLanes right = frames >> 16;
+        const PassLanes v = __builtin_convertvector(left + right, PassLanes) * channelFactor * scale;
+        const PassLanes positive = v > zero ? v : zero;
+        const PassLanes clipped = positive > one ? one : positive;
+        std::memcpy(out + s, &clipped, sizeof clipped);
+    }
+    return s;
+}
+
+template <typename Sum, auto Read>
+void monoLoop(const u8* chunk, u32 sampleFrames, u32 channels, u32 sampleBytes, f32 scale, f32* out) {
+    if (channels == 1) {
+        monoFrames<Sum, Read, 1>(chunk, sampleFrames, channels, sampleBytes, scale, out);
+    } else if (channels == 2) {
+        monoFrames<Sum, Read, 2>(chunk, sampleFrames, channels, sampleBytes, scale, out);
+    } else {
+        monoFrames<Sum, Read, 0>(chunk, sampleFrames, channels, sampleBytes, scale, out);
+    }
+}
+
+// The buffers of one pass, all freed together. The transform's input is real (the windowed
+// samples, zero past the window); its output comes as separate real and imaginary parts.
+struct SPassBuffers {
+    u8* chunk = nullptr;
+    f32* windowed = nullptr;
+    f32* spectrumReal = nullptr;
+    f32* spectrumImag = nullptr;
+    f32* mono = nullptr;
+    f32* carry = nullptr;
+
+    bool allocate(u32 chunkBytes, u32 transformSize, u32 rate, u32 hop) {
+        chunk = static_cast<u8*>(allocateBlock(chunkBytes, 16, false));
+        windowed = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
+        spectrumReal = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
+        spectrumImag = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
+        mono = static_cast<f32*>(allocateBlock(size_t(rate) * sizeof(f32), 16, true));
+        carry = static_cast<f32*>(allocateBlock(size_t(hop) * sizeof(f32), 16, true));
+        return chunk && windowed && spectrumReal && spectrumImag && mono && carry;
+    }
+    ~SPassBuffers() {
+        std::free(chunk);
+        std::free(windowed);
+        std::free(spectrumReal);
+        std::free(spectrumImag);
+        std::free(mono);
+        std::free(carry);
+    }
+};
+
+// out[i] = samples[i] x weights[i].
+void applyWindow(const f32* samples, const f32* weights, u32 count, f32* out) {
+    u32 i = 0;
+    for (; i + PASS_LANES <= count; i += PASS_LANES) {
+        PassLanes a, b;
+        std::memcpy(&a, samples + i, sizeof a);
+        std::memcpy(&b, weights + i, sizeof b);
+        const PassLanes product = a * b;
+        std::memcpy(out + i, &product, sizeof product);
+    }
+    for (; i < count; ++i) out[i] = samples[i] * weights[i];
+}
+
+// The kept bins' magnitudes of the windowed frame.
+void transformFrame(const SPassBuffers& buffers, u32 transformSize, u32 hop, f32* row) {
+    fftComplexSplit(buffers.windowed, nullptr, buffers.spectrumReal, buffers.spectrumImag, transformSize);
+    complexMagnitudes(buffers.spectrumReal, buffers.spectrumImag, hop, row);
+}
+
+void failPass() {
+    releaseSpectrumAnalysis();
+    g_SpectrumAnalysis.header.frameCount = 0;
+    g_SpectrumAnalysis.header.bandCount = 0;
+}
+
+}  // namespace
+
+s32 validateSpectrumStream(const SSpectrumStreamFormat& format, SSpectrumGeometry* outGeometry) {
+    *outGeometry = SSpectrumGeometry{};
+    if (format.bytesPerSample == 0 || format.bytesPerSample > 4 || format.channels == 0 || format.channels > 2)
+        return E_SPECTRUM_RESULT_UNDECODABLE;
+    if (!(format.sampleRate >= static_cast<f32>(SPECTRUM_MIN_SAMPLE_RATE)) ||
+        !(format.sampleRate <= static_cast<f32>(SPECTRUM_MAX_SAMPLE_RATE)))
+        return E_SPECTRUM_RESULT_UNDECODABLE;
+    if (format.durationMs < SPECTRUM_MIN_DURATION_MS) return E_SPECTRUM_RESULT_TOO_SHORT;
+    if (format.durationMs > SPECTRUM_MAX_DURATION_MS) return E_SPECTRUM_RESULT_TOO_LONG;
+    if (!computeSpectrumGeometry(format.sampleRate, outGeometry)) return E_SPECTRUM_RESULT_UNDECODABLE;
+    if (spectrumFrameCount(format.totalBytes, format.channels, format.bytesPerSample, outGeometry->hop) == 0)
+        return E_SPECTRUM_RESULT_UNDECODABLE;
+    return E_SPECTRUM_RESULT_NONE;
+}
+
+void convertChunkToMono(const u8* chunk, u32 sampleFrames, u32 channels, u32 bytesPerSample, u32 integerSamples,
+                        f32* outMono) {
+    switch (bytesPerSample) {
+    case 1: monoLoop<s32, readU8Centred>(chunk, sampleFrames, channels, 1, SCALE_8BIT, outMono); break;
+    case 2: {
+        const u32 done = channels == 2 ? stereo16ToMonoLanes(chunk, sampleFrames, outMono) : 0;
+        monoLoop<s32, readS16>(chunk + size_t(done) * channels * 2u, sampleFrames - done, channels, 2, SCALE_16BIT,
+                               outMono + done);
+        break;
+    }
+    case 3: monoLoop<s64, readS24>(chunk, sampleFrames, channels, 3, SCALE_24BIT, outMono); break;
+    default:
+        if (integerSamples != 0) {
+            monoLoop<s64, readS32>(chunk, sampleFrames, channels, 4, SCALE_32BIT, outMono);
+        } else {
+            monoLoop<f32, readF32>(chunk, sampleFrames, channels, 4, 1.0f, outMono);
+        }
+        break;
+    }
+}
+
+f32 gaussianWindowWeight(u32 index, u32 length) {
+    const f32 centre = static_cast<f32>(length - 1u) / 2.0f;
+    const f32 x = (static_cast<f32>(index) - centre) / (0.4f * centre);
+    return std::pow(GAUSSIAN_E, -0.5f * (x * x));
+}
+
+void buildGaussianWindow(u32 length) {
+    releaseAnalysisWindow();
+    f32* window = static_cast<f32*>(allocateBlock(size_t(length) * sizeof(f32), 16, false));
+    if (window == nullptr) fatalError("spectrum analysis: no memory for the window");
+    for (u32 i = 0; i < length; ++i) window[i] = gaussianWindowWeight(i, length);
+    g_SpectrumAnalysis.window = window;
+}
+
+void releaseAnalysisWindow() {
+    std::free(g_SpectrumAnalysis.window);
+    g_SpectrumAnalysis.window = nullptr;
+}
+
+s32 allocateSpectrumRows(u32 count, u32 hop) {
+    releaseSpectrumRows();
+    g_SpectrumAnalysis.header.magnitudeRows =
+        static_cast<f32*>(allocateBlock(size_t(count) * hop * sizeof(f32), 16, true));
+    return g_SpectrumAnalysis.header.magnitudeRows != nullptr ? 1 : 0;
+}
+
+void releaseSpectrumRows() {
+    std::free(g_SpectrumAnalysis.header.magnitudeRows);
+    g_SpectrumAnalysis.header.magnitudeRows = nullptr;
+}
+
+void foldSpectrumRows(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, const f32* rows, u32 nyquist,
+                      u32 /*userWord*/) {
+    SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    u32 firstBin[SPECTRUM_MAX_BANDS];
+    u32 width[SPECTRUM_MAX_BANDS];
+    const u32 bandCount = layoutSpectrumBands(hop, firstBin, width, SPECTRUM_MAX_BANDS);
+
+    if (firstFrame == 0) {
+        s.header.bandCount = bandCount;
+        std::free(s.header.bandValues);
+        s.header.bandValues =
+            static_cast<f32*>(allocateBlock(size_t(frameCount) * bandCount * sizeof(f32), 16, false));
+        if (s.header.bandValues == nullptr) fatalError("spectrum analysis: no memory for the band values");
+        allocateSpectrumEnergyTables(frameCount);
+    }
+    if (s.header.bandValues == nullptr || s.threeBandEnergies == nullptr || bandCount != s.header.bandCount)
+        fatalError("spectrum analysis: rows folded before the tables exist");
+    if (firstFrame >= frameCount) return;
+    if (rowCount > frameCount - firstFrame) rowCount = frameCount - firstFrame;
+
+    const SThreeBandSplit split = computeThreeBandSplit(nyquist, hop);
+    for (u32 r = 0; r < rowCount; ++r) {
+        const f32* row = rows + size_t(r) * hop;
+        f32* bands = s.header.bandValues + size_t(firstFrame + r) * bandCount;
+        for (u32 b = 0; b < bandCount; ++b) {
+            // The normaliser follows the single bin at the band's index, not the band's sum.
+            if (row[b] > s.runningMaximum) s.runningMaximum = row[b];
+            f32 sum = 0.0f;
+            for (u32 i = firstBin[b]; i < firstBin[b] + width[b]; ++i) sum += row[i];
+            bands[b] = sum;
+        }
+        SThreeBandEnergy& energy = s.threeBandEnergies[firstFrame + r];
+        f32 low = 0.0f;
+        for (u32 i = 0; i < split.low; ++i) low += row[i];
+        f32 middle = 0.0f;
+        for (u32 i = split.low; i < split.middle; ++i) middle += row[i];
+        f32 high = 0.0f;
+        for (u32 i = split.middle; i < split.high; ++i) high += row[i];
+        energy.low = low;
+        energy.middle = middle;
+        energy.high = high;
+    }
+}
+
+f32 shapeSpectrumBandValue(f32 value, f32 maximum) {
+    f32 x = (value / maximum) / BAND_SHAPE_DIVISOR;
+    x = clamp01(x);
+    f32 y = 1.0f - std::pow(1.0f - x, 6.0f);
+    y = y - BAND_SHAPE_FLOOR;
+    return clamp01(y);
+}
+
+void normaliseSpectrumBands(u32 /*hop*/, u32 frameCount) {
+    SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    const f32 maximum = s.runningMaximum;
+    const size_t valueCount = size_t(frameCount) * s.header.bandCount;
+    if (s.header.bandValues != nullptr) {
+        for (size_t i = 0; i < valueCount; ++i)
+            s.header.bandValues[i] = maximum > 0.0f ? shapeSpectrumBandValue(s.header.bandValues[i], maximum) : 0.0f;
+    }
+    if (s.threeBandEnergies != nullptr) {
+        const u32 energies = frameCount < s.energyFrameCount ? frameCount : s.energyFrameCount;
+        for (u32 i = 0; i < energies; ++i) {
+            SThreeBandEnergy& e = s.threeBandEnergies[i];
+            if (maximum > 0.0f) {
+                e.low = e.low / maximum;
+                e.middle = e.middle / maximum;
+                e.high = e.high / maximum;
+            } else {
+                e = SThreeBandEnergy{};
+            }
+        }
+    }
+}
+
+s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& format,
+                    const SSpectrumGeometry& geometry) {
+    SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    releaseSpectrumAnalysis();
+
+    const u32 rate = geometry.sampleRate;
+    const u32 hop = geometry.hop;
+    const u32 framesPerSecond = geometry.framesPerSecond;
+    const u32 frameCount = spectrumFrameCount(format.totalBytes, format.channels, format.bytesPerSample, hop);
+
+    SSpectrumHeader& h = s.header;
+    h.windowLength = geometry.windowLength;
+    h.transformSize = geometry.transformSize;
+    h.hop = hop;
+    h.sampleRate = rate;
+    h.nyquist = geometry.nyquist;
+    h.frameDuration = geometry.frameDuration;
+    h.channels = format.channels;
+    h.bytesPerSample = format.bytesPerSample;
+    h.frameCount = frameCount;
+    h.loadedFromCache = 0;
+    h.bandCount = 0;
+    h.duration = static_cast<f32>(format.durationMs) * 0.001f;
+    h.sampleRateF = format.sampleRate;
+    s.framesPerSecond = framesPerSecond;
+    if (s.chunkCallback == nullptr) s.chunkCallback = foldSpectrumRows;
+
+    const u32 frameBytes = format.channels * format.bytesPerSample;
+    const u32 chunkBytes = frameBytes * rate;
+    SPassBuffers buffers;
+    if (frameCount == 0 || geometry.transformSize > FFT_MAX_SIZE ||
+        !buffers.allocate(chunkBytes, geometry.transformSize, rate, hop) ||
+        !allocateSpectrumRows(framesPerSecond, hop)) {
+        failPass();
+        return E_SPECTRUM_RESULT_UNDECODABLE;
+    }
+    buildGaussianWindow(geometry.windowLength);
+    const f32* window = s.window;
+    f32* rows = h.magnitudeRows;
+
+    s.runningMaximum = 0.0f;
+    u32 framesDone = 0;
+    u64 bytesPulled = 0;
+    bool carryValid = false;
+    bool failed = false;
+    while (framesDone < frameCount) {
+        setSpectrumAnalysisProgress((static_cast<f32>(bytesPulled) / static_cast<f32>(format.totalBytes)) *
+                                    SPECTRUM_DECODE_PROGRESS_END);
+        std::memset(buffers.chunk, 0, 4);
+        const u32 delivered = source->pullSamples(buffers.chunk, chunkBytes);
+        bytesPulled += delivered;
+        if (delivered < chunkBytes) {
+            // A stream that ends early counts as silence (its total may have been an estimate),
+            // unless the decoder broke off before the whole song was delivered.
+            if (source->hasFailed() && bytesPulled < format.totalBytes) {
+                failed = true;
+                break;
+            }
+            std::memset(buffers.chunk + delivered, 0, chunkBytes - delivered);
+        }
+        convertChunkToMono(buffers.chunk, rate, format.channels, format.bytesPerSample, format.integerSamples,
+                           buffers.mono);
+
+        const u32 framesBefore = framesDone;
+        u32 k = 0;
+        // The frame that straddles the previous chunk and this one.
+        if (carryValid && framesDone < frameCount) {
+            applyWindow(buffers.carry, window, hop, buffers.windowed);
+            applyWindow(buffers.mono, window + hop, hop, buffers.windowed + hop);
+            transformFrame(buffers, geometry.transformSize, hop, rows);
+            ++framesDone;
+            k = 1;
+        }
+        for (u32 f = 0; f + 1 < framesPerSecond && framesDone < frameCount; ++f) {
+            const f32* samples = buffers.mono + size_t(f) * hop;
+            applyWindow(samples, window, geometry.windowLength, buffers.windowed);
+            transformFrame(buffers, geometry.transformSize, hop, rows + size_t(k) * hop);
+            ++framesDone;
+            ++k;
+        }
+        // The last slot's samples start the next chunk's boundary frame.
+        std::memcpy(buffers.carry, buffers.mono + size_t(framesPerSecond - 1u) * hop, size_t(hop) * sizeof(f32));
+        carryValid = true;
+
+        s.chunkCallback(k, hop, framesBefore, frameCount, rows, h.nyquist, s.chunkUserWord);
+    }
+    if (!failed && source->hasFailed() && bytesPulled < format.totalBytes) failed = true;
+
+    setSpectrumAnalysisProgress(SPECTRUM_DECODE_PROGRESS_END);
+    releaseAnalysisWindow();
+    releaseSpectrumRows();
+    if (failed) {
+        failPass();
+        return E_SPECTRUM_RESULT_UNDECODABLE;
+    }
+    normaliseSpectrumBands(hop, frameCount);
+    return E_SPECTRUM_RESULT_NONE;
+}

@@ -1,4 +1,0 @@
-#include "audio/beat.h"
-
-SBeatArray g_aSongBeats;
-s32 g_iCurrentBeat = 0;

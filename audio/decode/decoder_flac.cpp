@@ -1,0 +1,408 @@
+// The FLAC decoder over libFLAC++'s file decoder.
+#include "audio/decode/decoder_flac.h"
+
+#include "audio/decode/codec_registry.h"
+#include "audio/decode/sample_pull.h"
+#include "core/fatal_error.h"
+#include "core/file_layer.h"
+#include "core/string_helpers.h"
+#include "platform/os/os.h"
+
+#include <FLAC++/decoder.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+static_assert(sizeof(FLAC__int32) == sizeof(s32));
+
+// Receives libFLAC's callbacks for one decoder object and hands them to its job.
+class ClFLACFileDecoder : public FLAC::Decoder::File {
+public:
+    explicit ClFLACFileDecoder(ClCodecStreamInstance_FLAC* owner) : m_owner(owner) {}
+
+protected:
+    ::FLAC__StreamDecoderWriteStatus write_callback(const ::FLAC__Frame* frame,
+                                                    const FLAC__int32* const buffer[]) override {
+        const u32 abort = m_owner->onFrameDecoded(frame->header.blocksize, frame->header.channels,
+                                                  frame->header.bits_per_sample, buffer);
+        return abort ? FLAC__STREAM_DECODER_WRITE_STATUS_ABORT : FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    }
+    void metadata_callback(const ::FLAC__StreamMetadata* metadata) override { m_owner->onMetadata(metadata); }
+    void error_callback(::FLAC__StreamDecoderErrorStatus status) override { m_owner->onDecodeError(s32(status)); }
+
+private:
+    ClCodecStreamInstance_FLAC* m_owner;
+};
+
+namespace {
+
+const SCodecRingMessages kFlacRingMessages = {
+    "ClCodecStreamInstance_FLAC::handleFMODReadCallback() -> ERROR -> Buffer [%d] should have it's buffer state "
+    "set to E_FDBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!\n",
+    "ClCodecStreamInstance_FLAC::handleFMODReadCallback() -> ERROR -> We have wrapped around to buffer [%d] where "
+    "we started (we are out of data)!\n",
+    E_CODECLOG_STDOUT,
+};
+
+// The name of a comment holds at most this many characters that take part in the search.
+constexpr u32 FLAC_COMMENT_NAME_CAPACITY = 256;
+
+void storeTagText(std::u16string* item, const char* utf8, u32 length) {
+    std::u16string text;
+    if (!osUtf8ToWide(std::string(utf8, length).c_str(), &text) || text.empty()) return;
+    if (text.size() > FLAC_TAG_MAX_UNITS) {
+        u32 keep = FLAC_TAG_MAX_UNITS;
+        // Never keep the high half of a pair without its low half.
+        if (text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF) --keep;
+        text.resize(keep);
+    }
+    *item = text;
+}
+
+}  // namespace
+
+u32 flacContainerBytes(u32 bitsPerSample) {
+    if (bitsPerSample == 0 || bitsPerSample > 24) return 0;
+    return (bitsPerSample + 7) / 8;
+}
+
+s32 packFlacFrame(const s32* const* channelSamples, u32 channels, u32 frames, u32 bitsPerSample,
+                  u8* destination, u32 capacity, u32* outBytes) {
+    *outBytes = 0;
+    const u32 container = flacContainerBytes(bitsPerSample);
+    if (container == 0 || (channels != 1 && channels != 2)) return 0;
+    const u64 bytes = u64(frames) * channels * container;
+    if (bytes > capacity) return 0;
+    const u32 shift = container * 8 - bitsPerSample;
+    u8* out = destination;
+    for (u32 i = 0; i < frames; ++i) {
+        for (u32 c = 0; c < channels; ++c) {
+            const u32 value = u32(channelSamples[c][i]) << shift;
+            switch (container) {
+                case 1:
+                    *out++ = u8(value + 128u);
+                    break;
+                case 2:
+                    out[0] = u8(value);
+                    out[1] = u8(value >> 8);
+                    out += 2;
+                    break;
+                default:
+                    out[0] = u8(value);
+                    out[1] = u8(value >> 8);
+                    out[2] = u8(value >> 16);
+                    out += 3;
+                    break;
+            }
+        }
+    }
+    *outBytes = u32(bytes);
+    return 1;
+}
+
+ClCodecStreamInstance_FLAC::~ClCodecStreamInstance_FLAC() { releaseAll(); }
+
+s32 ClCodecStreamInstance_FLAC::initializeMembers() {
+    releaseAll();
+    m_lastErrorStatus = 0;
+    m_hasStreamInfo = 0;
+    m_totalSamples = 0;
+    m_sampleRate = m_channels = m_bitsPerSample = m_bytesPerSample = 0;
+    m_minBlockSize = m_maxBlockSize = m_minFrameSize = m_maxFrameSize = 0;
+    m_processCallsPerBuffer = 0;
+    m_fillTarget = nullptr;
+    m_fillCapacity = m_fillOffset = m_fillFrames = 0;
+    m_decodedSamples = 0;
+    m_endedShort = 0;
+    m_decodeFailed = 0;
+
+    m_fileDecoder = new (std::nothrow) ClFLACFileDecoder(this);
+    if (!m_fileDecoder) return 0;
+    if (!m_fileDecoder->is_valid()) {
+        delete m_fileDecoder;
+        m_fileDecoder = nullptr;
+        return 0;
+    }
+    m_fileDecoder->set_md5_checking(true);
+    m_fileDecoder->set_metadata_respond_all();
+    return 1;
+}
+
+s32 ClCodecStreamInstance_FLAC::openFile() {
+    if (!m_fileDecoder) return 0;
+    const std::string path = osSystemPathW(m_path);
+    fileSystemLockEnter();
+    const ::FLAC__StreamDecoderInitStatus status = m_fileDecoder->init(path.c_str());
+    fileSystemLockLeave();
+    if (status != FLAC__STREAM_DECODER_INIT_STATUS_OK) {
+        std::printf("ClCodecStreamInstance_FLAC::initializeFullStream() -> ERROR -> Failed opening file [%s] "
+                    "(init status [%d])!\n",
+                    path.c_str(), int(status));
+        return 0;
+    }
+    // The stream's format is checked here, so that a file the ring cannot be built for is refused
+    // at open.
+    if (!prepareMetaDataOnly() || !hasUsableStreamInfo()) {
+        std::printf("ClCodecStreamInstance_FLAC::initializeFullStream() -> ERROR -> No usable stream info in file "
+                    "[%s]!\n",
+                    path.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+s32 ClCodecStreamInstance_FLAC::initializeFullStream() { return openFile(); }
+
+s32 ClCodecStreamInstance_FLAC::initializeMetaDataOnlyStream() { return openFile(); }
+
+u64 ClCodecStreamInstance_FLAC::totalDecodedBytes() const {
+    return m_totalSamples * m_channels * m_bytesPerSample;
+}
+
+s32 ClCodecStreamInstance_FLAC::hasUsableStreamInfo() const {
+    if (!m_hasStreamInfo || m_sampleRate == 0) return 0;
+    // The ring's buffers are whole multiples of the maximum block size.
+    if (m_maxBlockSize == 0) return 0;
+    const u64 total = totalDecodedBytes();
+    return total != 0 && codecByteCountSupported(total);
+}
+
+s32 ClCodecStreamInstance_FLAC::startDecoding() {
+    if (!prepareMetaDataOnly() || !hasUsableStreamInfo()) return 0;
+    const u64 frameBytes = u64(m_channels) * m_bytesPerSample;
+    const u64 half = u64(f64(u64(m_sampleRate) * frameBytes) * 0.5);
+    m_processCallsPerBuffer = u32(half / m_maxBlockSize + 1);
+    const u64 bytesPerBuffer = u64(m_processCallsPerBuffer) * m_maxBlockSize * frameBytes;
+    if (!allocateCodecRing(&m_ring, FLAC_RING_BUFFER_COUNT, bytesPerBuffer, this)) return 0;
+    // A stream the write callback refuses fails at the job's next step (state 7), not here.
+    attemptToFillFLACDataBuffers();
+    return 1;
+}
+
+s32 ClCodecStreamInstance_FLAC::prepareMetaDataOnly() {
+    if (!m_fileDecoder) return 0;
+    return m_fileDecoder->process_until_end_of_metadata() ? 1 : 0;
+}
+
+s32 ClCodecStreamInstance_FLAC::canDecodeMoreData() { return codecRingHasFreeBuffer(this, &m_ring); }
+
+// The ring's flag, set only when a fill met the end of the stream: a decoder that aborted or
+// failed is not finished, so its job fails at the next fill instead of passing as complete.
+s32 ClCodecStreamInstance_FLAC::isDecodingFinished() { return m_ring.finished ? 1 : 0; }
+
+s32 ClCodecStreamInstance_FLAC::getMetaData(SCodecMetaDataRequest* request) {
+    const std::u16string* item = nullptr;
+    switch (request->kind) {
+        case E_CODECMETA_TITLE:
+            item = &m_title;
+            break;
+        case E_CODECMETA_ARTIST:
+            item = &m_artist;
+            break;
+        case E_CODECMETA_ALBUM:
+            item = &m_album;
+            break;
+        default:
+            fatalErrorf("ClCodecStreamInstance_FLAC::getMetaData: unknown kind %d", request->kind);
+    }
+    if (item->empty()) return 0;
+    if (request->buffer) wstrCopyN(request->buffer, item->c_str(), request->bufferBytes / 2);
+    return 1;
+}
+
+s32 ClCodecStreamInstance_FLAC::continueDecoding() { return attemptToFillFLACDataBuffers(); }
+
+void ClCodecStreamInstance_FLAC::releaseAll() {
+    // Deleting the library's decoder closes its file.
+    delete m_fileDecoder;
+    m_fileDecoder = nullptr;
+    m_title.clear();
+    m_title.shrink_to_fit();
+    m_artist.clear();
+    m_artist.shrink_to_fit();
+    m_album.clear();
+    m_album.shrink_to_fit();
+    releaseCodecRing(&m_ring);
+    m_fillTarget = nullptr;
+}
+
+s32 ClCodecStreamInstance_FLAC::getCommonCodecInfo(SCommonCodecInfo* info) {
+    if (!hasUsableStreamInfo()) return 0;
+    info->durationMs = u32(f64(m_totalSamples) / f64(m_sampleRate) * 1000.0);
+    info->totalBytes = u32(totalDecodedBytes());
+    info->channels = m_channels;
+    info->one = 1;
+    info->bytesPerSample = m_bytesPerSample;
+    info->sampleRate = f32(m_sampleRate);
+    info->sampleFormat = E_CODECSAMPLEFORMAT_INTEGER;
+    return 1;
+}
+
+s32 ClCodecStreamInstance_FLAC::fillCreateSoundExInfo(SCodecCreateSoundExInfo* info) {
+    if (!hasUsableStreamInfo()) return 0;
+    ECodecSoundFormat format = E_CODECSOUNDFORMAT_NONE;
+    switch (flacContainerBytes(m_bitsPerSample)) {
+        case 1:
+            format = E_CODECSOUNDFORMAT_PCM8;
+            break;
+        case 2:
+            format = E_CODECSOUNDFORMAT_PCM16;
+            break;
+        case 3:
+            format = E_CODECSOUNDFORMAT_PCM24;
+            break;
+        default:
+            return 0;
+    }
+    info->length = u32(totalDecodedBytes());
+    info->decodeBufferSize = (m_ring.bytesPerBuffer / 2) / (m_bytesPerSample * m_channels);
+    info->numChannels = m_channels;
+    info->defaultFrequency = m_sampleRate;
+    info->format = format;
+    bindCodecRingToStream(this, &m_ring, info, "ClCodecStreamInstance_FLAC::fillCreateSoundExInfo");
+    return 1;
+}
+
+s32 ClCodecStreamInstance_FLAC::handleFMODReadCallback(void* data, u32 bytes) {
+    return readCodecRingForStream(this, &m_ring, data, bytes, kFlacRingMessages);
+}
+
+s32 ClCodecStreamInstance_FLAC::gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination,
+                                                               u32 bytes, u32* outBytes) {
+    return pullCodecRingForAnalysis(this, &m_ring, info, destination, bytes, outBytes);
+}
+
+s32 ClCodecStreamInstance_FLAC::attemptToFillFLACDataBuffers() {
+    return fillCodecRing(this, &m_ring, [this](u8* destination, u32 capacity, u32* outBytes, u32* outAtEnd) {
+        return decodeIntoBuffer(destination, capacity, outBytes, outAtEnd);
+    });
+}
+
+s32 ClCodecStreamInstance_FLAC::decodeIntoBuffer(u8* destination, u32 capacity, u32* outBytes, u32* outAtEnd) {
+    if (!m_fileDecoder) return 0;
+    // A failure is reported once; the fills after it fail silently.
+    if (m_decodeFailed) return 0;
+    if (m_endedShort) {
+        m_decodeFailed = 1;
+        return reportEndedShort();
+    }
+    m_fillTarget = destination;
+    m_fillCapacity = capacity;
+    m_fillOffset = 0;
+    m_fillFrames = 0;
+    s32 result = 1;
+    // Calls that deliver no frame (a damaged frame skipped) do not count, so a buffer is never
+    // committed empty before the end; every call consumes input, so the loop ends with the file.
+    // The library answers true in its aborted state, hence the state test after each call.
+    while (m_fillFrames < m_processCallsPerBuffer) {
+        if (m_fileDecoder->get_state() == FLAC__STREAM_DECODER_END_OF_STREAM) break;
+        if (!m_fileDecoder->process_single() || m_fileDecoder->get_state() > FLAC__STREAM_DECODER_END_OF_STREAM) {
+            std::printf("ClCodecStreamInstance_FLAC::attemptToFillFLACDataBuffers() -> ERROR -> Decoding failed "
+                        "in state [%s]!\n",
+                        m_fileDecoder->get_state().as_cstring());
+            m_decodeFailed = 1;
+            result = 0;
+            break;
+        }
+    }
+    m_fillTarget = nullptr;
+    if (!result) return 0;
+    *outBytes = m_fillOffset;
+    *outAtEnd = m_fileDecoder->get_state() == FLAC__STREAM_DECODER_END_OF_STREAM ? 1 : 0;
+    // A stream that ends before its declared length lost frames: the file is truncated or
+    // damaged. What was decoded is delivered; the next fill fails the job.
+    if (*outAtEnd && m_decodedSamples < m_totalSamples) {
+        m_endedShort = 1;
+        if (m_fillOffset == 0) {
+            m_decodeFailed = 1;
+            return reportEndedShort();
+        }
+        *outAtEnd = 0;
+    }
+    return 1;
+}
+
+s32 ClCodecStreamInstance_FLAC::reportEndedShort() const {
+    std::printf("ClCodecStreamInstance_FLAC::attemptToFillFLACDataBuffers() -> ERROR -> Stream ended after [%llu] "
+                "of [%llu] samples!\n",
+                static_cast<unsigned long long>(m_decodedSamples), static_cast<unsigned long long>(m_totalSamples));
+    return 0;
+}
+
+s32 ClCodecStreamInstance_FLAC::onFrameDecoded(u32 frames, u32 channels, u32 bitsPerSample,
+                                               const s32* const* channelSamples) {
+    if (!m_fillTarget) return 1;
+    if (channels != m_channels || bitsPerSample != m_bitsPerSample || flacContainerBytes(bitsPerSample) == 0 ||
+        channels > 2) {
+        std::printf("ClCodecStreamInstance_FLAC::write_callback() -> ERROR -> Unsupported frame of [%u] channels "
+                    "and [%u] bits per sample!\n",
+                    channels, bitsPerSample);
+        return 1;
+    }
+    u32 written = 0;
+    if (!packFlacFrame(channelSamples, channels, frames, bitsPerSample, m_fillTarget + m_fillOffset,
+                       m_fillCapacity - m_fillOffset, &written)) {
+        std::printf("ClCodecStreamInstance_FLAC::write_callback() -> ERROR -> Frame of [%u] samples does not fit "
+                    "the buffer (maximum block size [%u])!\n",
+                    frames, m_maxBlockSize);
+        return 1;
+    }
+    m_fillOffset += written;
+    ++m_fillFrames;
+    m_decodedSamples += frames;
+    return 0;
+}
+
+void ClCodecStreamInstance_FLAC::onMetadata(const FLAC__StreamMetadata* metadata) {
+    if (metadata->type == FLAC__METADATA_TYPE_STREAMINFO) {
+        const FLAC__StreamMetadata_StreamInfo& info = metadata->data.stream_info;
+        m_hasStreamInfo = 1;
+        m_totalSamples = info.total_samples;
+        m_sampleRate = info.sample_rate;
+        m_channels = info.channels;
+        m_bitsPerSample = info.bits_per_sample;
+        m_bytesPerSample = (info.bits_per_sample + 7) / 8;
+        m_minBlockSize = info.min_blocksize;
+        m_maxBlockSize = info.max_blocksize;
+        m_minFrameSize = info.min_framesize;
+        m_maxFrameSize = info.max_framesize;
+    } else if (metadata->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
+        const FLAC__StreamMetadata_VorbisComment& comments = metadata->data.vorbis_comment;
+        for (u32 i = 0; i < comments.num_comments; ++i) {
+            const FLAC__StreamMetadata_VorbisComment_Entry& entry = comments.comments[i];
+            if (entry.entry) applyComment(reinterpret_cast<const char*>(entry.entry), entry.length);
+        }
+    }
+}
+
+void ClCodecStreamInstance_FLAC::onDecodeError(s32 status) { m_lastErrorStatus = status; }
+
+void ClCodecStreamInstance_FLAC::applyComment(const char* entry, u32 length) {
+    const char* equals = static_cast<const char*>(std::memchr(entry, '=', length));
+    if (!equals) return;
+    // Only the name takes part in the search, so a value that happens to hold a key word is
+    // never taken for a field name.
+    char name[FLAC_COMMENT_NAME_CAPACITY];
+    const u32 nameLength = u32(equals - entry) < FLAC_COMMENT_NAME_CAPACITY - 1 ? u32(equals - entry)
+                                                                                : FLAC_COMMENT_NAME_CAPACITY - 1;
+    for (u32 i = 0; i < nameLength; ++i) {
+        const char c = entry[i];
+        name[i] = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+    }
+    name[nameLength] = 0;
+
+    std::u16string* item = nullptr;
+    if (strFind(name, "TITLE")) {
+        item = &m_title;
+    } else if (strFind(name, "ARTIST")) {
+        item = &m_artist;
+    } else if (strFind(name, "ALBUM")) {
+        item = &m_album;
+    }
+    if (!item) return;
+    const u32 valueStart = u32(equals - entry) + 1;
+    storeTagText(item, entry + valueStart, length - valueStart);
+}
+
+ClCodecStreamInstance* createCodecStreamInstanceFLAC() { return new (std::nothrow) ClCodecStreamInstance_FLAC(); }

@@ -1,0 +1,295 @@
+// The Ogg Vorbis decoder over vorbisfile.
+#include "audio/decode/decoder_ogg.h"
+
+#include "audio/decode/sample_pull.h"
+#include "core/file_layer.h"
+#include "core/string_helpers.h"
+#include "platform/os/os.h"
+
+// We pass our own callbacks; the header's unused static callback tables are left out.
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
+
+#include <cstring>
+#include <new>
+#include <string>
+
+static_assert(OGGVORBIS_HOLE == OV_HOLE);
+
+namespace {
+
+const SCodecRingMessages kOggVorbisRingMessages = {
+    "_OggVorbisFMODPCMReadCallback() ERROR -> Buffer [%d] should have it's buffer state set to "
+    "E_OGGVORBISDBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!\n",
+    "_OggVorbisFMODPCMReadCallback() ERROR -> We have wrapped around to buffer [%d] where we started (we are out "
+    "of data)!\n",
+    E_CODECLOG_STDOUT,
+};
+
+size_t readOggFile(void* destination, size_t size, size_t count, void* file) {
+    return std::fread(destination, size, count, static_cast<FILE*>(file));
+}
+
+int seekOggFile(void* file, ogg_int64_t offset, int whence) {
+    return fseeko(static_cast<FILE*>(file), off_t(offset), whence);
+}
+
+int closeOggFile(void* file) { return std::fclose(static_cast<FILE*>(file)); }
+
+long tellOggFile(void* file) { return long(ftello(static_cast<FILE*>(file))); }
+
+struct SOggReadContext {
+    OggVorbis_File* vorbisFile;
+    u32 channels;
+};
+
+long readOggVorbis(void* context, char* buffer, int bytes) {
+    SOggReadContext* read = static_cast<SOggReadContext*>(context);
+    int bitstream = 0;
+    const long result = ov_read(read->vorbisFile, buffer, bytes, 0, 2, 1, &bitstream);
+    if (result > 0) {
+        // The ring's frames have the first link's width; a link of another width cannot follow.
+        const vorbis_info* info = ov_info(read->vorbisFile, -1);
+        if (!info || u32(info->channels) != read->channels) return OGGVORBIS_LINK_CHANNELS_CHANGED;
+    }
+    return result;
+}
+
+// Whether the field name (up to length characters) contains the key, A-Z folded.
+bool nameContainsNoCase(const char* name, u32 length, const char* key) {
+    const u32 keyLength = strLength(key);
+    for (u32 start = 0; start + keyLength <= length; ++start) {
+        u32 i = 0;
+        for (; i < keyLength; ++i) {
+            char c = name[start + i];
+            if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+            if (c != key[i]) break;
+        }
+        if (i == keyLength) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+s32 fillOggVorbisBuffer(OggVorbisReadFn read, void* context, u8* destination, u32 capacity, u32 frameBytes,
+                        u32* outBytes, u32* outAtEnd, long* outError) {
+    *outBytes = 0;
+    *outAtEnd = 0;
+    *outError = 0;
+    if (frameBytes == 0) return 0;
+    u32 offset = 0;
+    // The library writes whole frames only and answers a room of less than one frame with an
+    // error, so the buffer counts as full once less than a frame is left.
+    while (capacity - offset >= frameBytes) {
+        const u32 room = capacity - offset;
+        const long result = read(context, reinterpret_cast<char*>(destination + offset), int(room));
+        if (result == 0) {
+            *outAtEnd = 1;
+            break;
+        }
+        if (result == OGGVORBIS_HOLE) continue;
+        if (result < 0 || u64(result) > room) {
+            *outError = result < 0 ? result : OV_EFAULT;
+            *outBytes = offset;
+            return 0;
+        }
+        offset += u32(result);
+    }
+    *outBytes = offset;
+    return 1;
+}
+
+ClCodecStreamInstance_OggVorbis::~ClCodecStreamInstance_OggVorbis() { releaseAll(); }
+
+s32 ClCodecStreamInstance_OggVorbis::initializeMembers() {
+    releaseAll();
+    m_channels = 0;
+    m_sampleRate = 0;
+    m_totalFrames = -1;
+    m_totalSeconds = -1.0;
+    return 1;
+}
+
+s32 ClCodecStreamInstance_OggVorbis::openFile() {
+    const std::string path = osSystemPathW(m_path);
+    fileSystemLockEnter();
+    m_file = std::fopen(path.c_str(), "rb");
+    fileSystemLockLeave();
+    if (!m_file) {
+        std::printf("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> Failed opening file [%s]!\n",
+                    path.c_str());
+        return 0;
+    }
+    m_vorbisFile = new (std::nothrow) OggVorbis_File;
+    if (!m_vorbisFile) return 0;
+    std::memset(m_vorbisFile, 0, sizeof(*m_vorbisFile));
+    const ov_callbacks callbacks = {readOggFile, seekOggFile, closeOggFile, tellOggFile};
+    const int result = ov_open_callbacks(m_file, m_vorbisFile, nullptr, 0, callbacks);
+    if (result != 0) {
+        // A failed open leaves the file with us.
+        std::printf("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> ov_open_callbacks() "
+                    "failed with [%d] on file [%s]!\n",
+                    result, path.c_str());
+        return 0;
+    }
+    m_vorbisOpen = 1;
+    m_file = nullptr;
+    // After opening a chained file vorbisfile stands at the start of its second link; decoding
+    // must begin with the first.
+    if (ov_streams(m_vorbisFile) > 1 && ov_raw_seek(m_vorbisFile, 0) != 0) {
+        std::printf("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> Cannot rewind the chained "
+                    "file [%s]!\n",
+                    path.c_str());
+        return 0;
+    }
+    const vorbis_info* info = ov_info(m_vorbisFile, -1);
+    if (!info || info->channels < 1 || info->rate < 1) return 0;
+    m_channels = u32(info->channels);
+    m_sampleRate = u32(info->rate);
+    // Taken once here: the format slots run on other threads while the decode thread reads.
+    m_totalFrames = ov_pcm_total(m_vorbisFile, -1);
+    m_totalSeconds = ov_time_total(m_vorbisFile, -1);
+    s64 frames = 0;
+    if (totalFrames(&frames) && !codecByteCountSupported(u64(frames) * m_channels * 2)) {
+        std::printf("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> File [%s] is too long!\n",
+                    path.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+s32 ClCodecStreamInstance_OggVorbis::initializeFullStream() {
+    if (!openFile()) return 0;
+    // Half a second of 16-bit audio, in whole frames: a room of less than a frame would make
+    // every read fail.
+    const u32 frameBytes = m_channels * 2;
+    u64 bytesPerBuffer = 2 * u64(f64(m_channels) * 0.5 * f64(m_sampleRate));
+    bytesPerBuffer -= bytesPerBuffer % frameBytes;
+    return allocateCodecRing(&m_ring, OGGVORBIS_RING_BUFFER_COUNT, bytesPerBuffer, this);
+}
+
+s32 ClCodecStreamInstance_OggVorbis::initializeMetaDataOnlyStream() { return openFile(); }
+
+s32 ClCodecStreamInstance_OggVorbis::startDecoding() {
+    if (!attemptToFillOggVorbisBuffers()) return 0;
+    m_comment = ov_comment(m_vorbisFile, -1);
+    return 1;
+}
+
+s32 ClCodecStreamInstance_OggVorbis::prepareMetaDataOnly() {
+    if (!m_vorbisOpen) return 0;
+    m_comment = ov_comment(m_vorbisFile, -1);
+    return 1;
+}
+
+s32 ClCodecStreamInstance_OggVorbis::canDecodeMoreData() { return codecRingHasFreeBuffer(this, &m_ring); }
+
+s32 ClCodecStreamInstance_OggVorbis::isDecodingFinished() { return m_ring.finished ? 1 : 0; }
+
+s32 ClCodecStreamInstance_OggVorbis::getMetaData(SCodecMetaDataRequest* request) {
+    if (!m_comment) return 0;
+    const char* key = nullptr;
+    switch (request->kind) {
+        case E_CODECMETA_TITLE:
+            key = "TITLE";
+            break;
+        case E_CODECMETA_ARTIST:
+            key = "ARTIST";
+            break;
+        case E_CODECMETA_ALBUM:
+            key = "ALBUM";
+            break;
+        default:
+            return 0;
+    }
+    // Field names are case-insensitive (encoders write "title="); a later match overwrites.
+    s32 answered = 0;
+    for (int i = 0; i < m_comment->comments; ++i) {
+        const char* comment = m_comment->user_comments[i];
+        const int length = m_comment->comment_lengths ? m_comment->comment_lengths[i] : 0;
+        if (!comment || length <= 0) continue;
+        const char* equals = static_cast<const char*>(std::memchr(comment, '=', size_t(length)));
+        if (!equals || !nameContainsNoCase(comment, u32(equals - comment), key)) continue;
+        std::u16string value;
+        const size_t valueLength = size_t(length) - size_t(equals - comment) - 1;
+        if (!osUtf8ToWide(std::string(equals + 1, valueLength).c_str(), &value) || value.empty()) continue;
+        if (request->buffer) wstrCopyN(request->buffer, value.c_str(), request->bufferBytes / 2);
+        answered = 1;
+    }
+    return answered;
+}
+
+s32 ClCodecStreamInstance_OggVorbis::continueDecoding() { return attemptToFillOggVorbisBuffers(); }
+
+void ClCodecStreamInstance_OggVorbis::releaseAll() {
+    // Every file is closed exactly once: by ov_clear once vorbisfile took it, else here.
+    if (m_vorbisOpen) ov_clear(m_vorbisFile);
+    m_vorbisOpen = 0;
+    if (m_file) std::fclose(m_file);
+    m_file = nullptr;
+    delete m_vorbisFile;
+    m_vorbisFile = nullptr;
+    m_comment = nullptr;
+    releaseCodecRing(&m_ring);
+}
+
+s32 ClCodecStreamInstance_OggVorbis::totalFrames(s64* outFrames) const {
+    // A negative total is the library's error code (OV_EINVAL for an unseekable stream).
+    if (m_totalFrames < 0 || m_totalSeconds < 0.0) return 0;
+    *outFrames = m_totalFrames;
+    return 1;
+}
+
+s32 ClCodecStreamInstance_OggVorbis::getCommonCodecInfo(SCommonCodecInfo* info) {
+    s64 frames = 0;
+    if (!totalFrames(&frames)) return 0;
+    info->durationMs = u32(m_totalSeconds * 1000.0);
+    info->totalBytes = u32(u64(frames) * m_channels * 2);
+    info->channels = m_channels;
+    info->one = 1;
+    info->bytesPerSample = 2;
+    info->sampleRate = f32(m_sampleRate);
+    info->sampleFormat = E_CODECSAMPLEFORMAT_INTEGER;
+    return 1;
+}
+
+s32 ClCodecStreamInstance_OggVorbis::fillCreateSoundExInfo(SCodecCreateSoundExInfo* info) {
+    s64 frames = 0;
+    if (!totalFrames(&frames)) return 0;
+    info->length = u32(u64(frames) * m_channels * 2);
+    info->numChannels = m_channels;
+    info->defaultFrequency = m_sampleRate;
+    info->format = E_CODECSOUNDFORMAT_PCM16;
+    bindCodecRingToStream(this, &m_ring, info, "_OggVorbisFMODPCMReadCallback");
+    return 1;
+}
+
+s32 ClCodecStreamInstance_OggVorbis::handleFMODReadCallback(void* data, u32 bytes) {
+    return readCodecRingForStream(this, &m_ring, data, bytes, kOggVorbisRingMessages);
+}
+
+s32 ClCodecStreamInstance_OggVorbis::gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination,
+                                                                    u32 bytes, u32* outBytes) {
+    return pullCodecRingForAnalysis(this, &m_ring, info, destination, bytes, outBytes);
+}
+
+s32 ClCodecStreamInstance_OggVorbis::attemptToFillOggVorbisBuffers() {
+    if (!m_vorbisOpen) return 0;
+    SOggReadContext context = {m_vorbisFile, m_channels};
+    return fillCodecRing(this, &m_ring, [&](u8* destination, u32 capacity, u32* outBytes, u32* outAtEnd) {
+        long error = 0;
+        if (!fillOggVorbisBuffer(readOggVorbis, &context, destination, capacity, m_channels * 2, outBytes, outAtEnd,
+                                 &error)) {
+            std::printf("ClCodecStreamInstance_OggVorbis::attemptToFillOggVorbisBuffers() -> ERROR -> ov_read() "
+                        "failed with [%ld]!\n",
+                        error);
+            return s32(0);
+        }
+        return s32(1);
+    });
+}
+
+ClCodecStreamInstance* createCodecStreamInstanceOggVorbis() {
+    return new (std::nothrow) ClCodecStreamInstance_OggVorbis();
+}

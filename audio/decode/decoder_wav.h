@@ -1,0 +1,82 @@
+// The decoder of uncompressed RIFF/WAVE files (format id 0, ".wav"): its own synchronous reader
+// hands the file's PCM bytes unchanged to a ring of three half-second buffers.
+#pragma once
+
+#include "audio/decode/codec_stream_instance.h"
+#include "audio/decode/wav_format.h"
+#include "core/types.h"
+
+struct SOsFile;
+
+constexpr u32 WAV_RING_BUFFER_COUNT = 3;
+
+// Reads a WAV file's chunks at open and then its data chunk in order. Errors are kept as
+// HRESULT-style codes (wav_format.h) in the last error; nothing reports them further.
+class ClSyncWAVFileReader {
+public:
+    ClSyncWAVFileReader() = default;
+    ClSyncWAVFileReader(const ClSyncWAVFileReader&) = delete;
+    ClSyncWAVFileReader& operator=(const ClSyncWAVFileReader&) = delete;
+    ~ClSyncWAVFileReader() { close(); }
+
+    // Opens the file (under the file-system lock) and walks its chunks. 0 when the file cannot be
+    // opened, is not a regular file or is 4 GiB or larger; otherwise 1 whether or not the walk
+    // succeeded: the file is usable only when getFormatBlock is non-null.
+    s32 open(const char16_t* path);
+    // Reads up to bytes of the data chunk from the read position. 0 on a read failure (the last
+    // error keeps it); otherwise 1 with outCount bytes (0 at the end of the data).
+    s32 readNextData(void* buffer, u32 bytes, u32* outCount);
+    void close();
+
+    // At least WAV_FORMAT_BLOCK_MIN_BYTES bytes; null until a "fmt " chunk was read.
+    const u8* getFormatBlock() const { return m_layout.formatBlock; }
+    u32 getFormatBlockSize() const { return m_layout.formatBlockSize; }
+    u32 getDataStart() const { return m_layout.dataStart; }
+    u32 getDataSize() const { return m_layout.dataSize; }
+    u32 getReadPosition() const { return m_readPosition; }
+    u32 getLastError() const { return m_lastError; }
+
+private:
+    SWavLayout m_layout = {};
+    u32 m_readPosition = 0;
+    u32 m_lastError = 0;
+    SOsFile* m_file = nullptr;
+    u64 m_fileSize = 0;
+    char16_t m_path[CODEC_PATH_CAPACITY] = {};
+};
+
+class ClCodecStreamInstance_WAV : public ClCodecStreamInstance {
+public:
+    ~ClCodecStreamInstance_WAV() override;
+
+    s32 initializeMembers() override;
+    s32 initializeFullStream() override;
+    // The same as initializeFullStream: a WAV file has no tags to prepare.
+    s32 initializeMetaDataOnlyStream() override;
+    s32 startDecoding() override;
+    s32 prepareMetaDataOnly() override;
+    s32 canDecodeMoreData() override;
+    s32 isDecodingFinished() override;
+    // Always 0: a WAV file gives no title, artist or album here.
+    s32 getMetaData(SCodecMetaDataRequest* request) override;
+    s32 continueDecoding() override;
+    void releaseAll() override;
+    s32 getCommonCodecInfo(SCommonCodecInfo* info) override;
+    s32 fillCreateSoundExInfo(SCodecCreateSoundExInfo* info) override;
+    s32 handleFMODReadCallback(void* data, u32 bytes) override;
+    s32 gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination, u32 bytes,
+                                       u32* outBytes) override;
+
+    // The body of slots 5, 6 and 11.
+    s32 attemptToFillWAVDataBuffers();
+
+    const SCodecRing& getRing() const { return m_ring; }
+
+    ClSyncWAVFileReader* mp_pSyncWAVFileReader = nullptr;
+
+private:
+    void releaseResources();
+
+    SWavFormat m_format = {};
+    SCodecRing m_ring = {};
+};

@@ -1,0 +1,205 @@
+// The WavPack decoder over the WavPack library.
+#include "audio/decode/decoder_wavpack.h"
+
+#include "audio/decode/codec_registry.h"
+#include "audio/decode/sample_pull.h"
+#include "core/file_layer.h"
+#include "core/string_helpers.h"
+#include "platform/os/os.h"
+
+#include <wavpack/wavpack.h>
+
+#include <cstring>
+#include <new>
+
+static_assert(WAVPACK_OPEN_FLAGS == (OPEN_WVC | OPEN_TAGS | OPEN_NORMALIZE));
+
+u32 g_wavPackLibraryVersion = 0;
+char g_wavPackLibraryVersionText[WAVPACK_VERSION_TEXT_CAPACITY] = {};
+
+namespace {
+
+const SCodecRingMessages kWavPackRingMessages = {
+    "ClCodecStreamInstance_WavPack::handleFMODReadCallback() ERROR -> Buffer [%d] should have it's buffer state set "
+    "to E_WAVPACKDBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!\n",
+    "ClCodecStreamInstance_WavPack::handleFMODReadCallback() ERROR -> We have wrapped around to buffer [%d] where "
+    "we started (we are out of data)!\n",
+    E_CODECLOG_AUDIO_LOG,
+};
+
+// The library's error text buffer.
+constexpr u32 WAVPACK_ERROR_TEXT_CAPACITY = 80;
+
+// Converts count integer samples, stored in place as s32, to f32 for a stream of bytesPerSample
+// bytes (1 to 4).
+void convertWavPackSamplesToFloat(u8* samples, u32 count, u32 bytesPerSample) {
+    const f32 scale = f32(1.0 / f64(1ull << (bytesPerSample * 8 - 1)));
+    for (u32 i = 0; i < count; ++i) {
+        u8* sample = samples + u64(i) * 4;
+        s32 value = 0;
+        std::memcpy(&value, sample, sizeof(value));
+        const f32 converted = f32(value) * scale;
+        std::memcpy(sample, &converted, sizeof(converted));
+    }
+}
+
+}  // namespace
+
+s32 codecThreadInitWavPack() {
+    g_wavPackLibraryVersion = WavpackGetLibraryVersion();
+    const char* text = WavpackGetLibraryVersionString();
+    strCopyN(g_wavPackLibraryVersionText, text ? text : "", WAVPACK_VERSION_TEXT_CAPACITY);
+    return 1;
+}
+
+ClCodecStreamInstance_WavPack::~ClCodecStreamInstance_WavPack() { releaseAll(); }
+
+s32 ClCodecStreamInstance_WavPack::initializeMembers() {
+    releaseAll();
+    m_mode = m_channels = m_sampleRate = m_bitsPerSample = m_bytesPerSample = 0;
+    m_totalSamples = m_unpackedSamples = 0;
+    return 1;
+}
+
+s32 ClCodecStreamInstance_WavPack::openFile() {
+    m_filePath = osSystemPathW(m_path);
+    char error[WAVPACK_ERROR_TEXT_CAPACITY] = {};
+    fileSystemLockEnter();
+    m_context = WavpackOpenFileInput(m_filePath.c_str(), error, WAVPACK_OPEN_FLAGS, 0);
+    fileSystemLockLeave();
+    if (!m_context) {
+        writeCodecAudioLog("WavpackOpenFileInput() -> Failed opening file [%s]!", m_filePath.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+s32 ClCodecStreamInstance_WavPack::initializeFullStream() {
+    if (!openFile()) return 0;
+    m_mode = u32(WavpackGetMode(m_context));
+    m_channels = u32(WavpackGetNumChannels(m_context));
+    m_sampleRate = WavpackGetSampleRate(m_context);
+    m_bitsPerSample = u32(WavpackGetBitsPerSample(m_context));
+    m_bytesPerSample = u32(WavpackGetBytesPerSample(m_context));
+    const s64 totalSamples = WavpackGetNumSamples64(m_context);
+    if (totalSamples < 0) {
+        writeCodecAudioLog("WavpackGetNumSamples() -> Failed to determine total number of samples; file [%s] is "
+                           "invalid!",
+                           m_filePath.c_str());
+        return 0;
+    }
+    m_totalSamples = u64(totalSamples);
+    if (m_channels == 0 || m_sampleRate == 0 || m_bytesPerSample == 0 || m_bytesPerSample > 4 ||
+        !codecByteCountSupported(m_totalSamples * m_channels * 4)) {
+        writeCodecAudioLog("ClCodecStreamInstance_WavPack::initializeFullStream() -> Unsupported format in file [%s]!",
+                           m_filePath.c_str());
+        return 0;
+    }
+    const u64 bytesPerBuffer = u64(f64(u64(m_sampleRate) * m_channels * 4) * 0.5);
+    return allocateCodecRing(&m_ring, WAVPACK_RING_BUFFER_COUNT, bytesPerBuffer, this);
+}
+
+s32 ClCodecStreamInstance_WavPack::initializeMetaDataOnlyStream() { return openFile(); }
+
+s32 ClCodecStreamInstance_WavPack::startDecoding() { return attemptToFillWavPackDataBuffers(); }
+
+s32 ClCodecStreamInstance_WavPack::prepareMetaDataOnly() { return 1; }
+
+s32 ClCodecStreamInstance_WavPack::canDecodeMoreData() { return codecRingHasFreeBuffer(this, &m_ring); }
+
+s32 ClCodecStreamInstance_WavPack::isDecodingFinished() { return m_ring.finished ? 1 : 0; }
+
+s32 ClCodecStreamInstance_WavPack::getMetaData(SCodecMetaDataRequest* request) {
+    if (!m_context) return 0;
+    const char* item = nullptr;
+    switch (request->kind) {
+        case E_CODECMETA_TITLE:
+            item = "title";
+            break;
+        case E_CODECMETA_ARTIST:
+            item = "artist";
+            break;
+        case E_CODECMETA_ALBUM:
+            item = "album";
+            break;
+        default:
+            return 0;
+    }
+    // The whole item is read, so that a cut never splits a UTF-8 sequence.
+    const int length = WavpackGetTagItem(m_context, item, nullptr, 0);
+    if (length <= 0) return 0;
+    std::string value(size_t(length) + 1, '\0');
+    if (WavpackGetTagItem(m_context, item, value.data(), length + 1) <= 0) return 0;
+    std::u16string text;
+    if (!osUtf8ToWide(value.c_str(), &text) || text.empty()) return 0;
+    if (request->buffer) wstrCopyN(request->buffer, text.c_str(), request->bufferBytes / 2);
+    return 1;
+}
+
+s32 ClCodecStreamInstance_WavPack::continueDecoding() { return attemptToFillWavPackDataBuffers(); }
+
+void ClCodecStreamInstance_WavPack::releaseAll() {
+    if (m_context) WavpackCloseFile(m_context);
+    m_context = nullptr;
+    releaseCodecRing(&m_ring);
+}
+
+s32 ClCodecStreamInstance_WavPack::getCommonCodecInfo(SCommonCodecInfo* info) {
+    if (m_channels == 0 || m_sampleRate == 0) return 0;
+    info->durationMs = u32(f32(f64(m_totalSamples) / f64(m_sampleRate)) * 1000.0f);
+    info->totalBytes = u32(m_totalSamples * m_channels * 4);
+    info->channels = m_channels;
+    info->one = 1;
+    info->bytesPerSample = 4;
+    info->sampleRate = f32(m_sampleRate);
+    info->sampleFormat = E_CODECSAMPLEFORMAT_FLOAT;
+    return 1;
+}
+
+s32 ClCodecStreamInstance_WavPack::fillCreateSoundExInfo(SCodecCreateSoundExInfo* info) {
+    if (m_channels == 0 || m_sampleRate == 0) return 0;
+    info->length = u32(m_totalSamples * m_channels * 4);
+    info->numChannels = m_channels;
+    info->defaultFrequency = m_sampleRate;
+    info->format = E_CODECSOUNDFORMAT_PCMFLOAT;
+    bindCodecRingToStream(this, &m_ring, info, "ClCodecStreamInstance_WavPack::fillCreateSoundExInfo");
+    return 1;
+}
+
+s32 ClCodecStreamInstance_WavPack::handleFMODReadCallback(void* data, u32 bytes) {
+    return readCodecRingForStream(this, &m_ring, data, bytes, kWavPackRingMessages);
+}
+
+s32 ClCodecStreamInstance_WavPack::gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination,
+                                                                  u32 bytes, u32* outBytes) {
+    return pullCodecRingForAnalysis(this, &m_ring, info, destination, bytes, outBytes);
+}
+
+s32 ClCodecStreamInstance_WavPack::attemptToFillWavPackDataBuffers() {
+    return fillCodecRing(this, &m_ring, [this](u8* destination, u32 capacity, u32* outBytes, u32* outAtEnd) {
+        return decodeIntoBuffer(destination, capacity, outBytes, outAtEnd);
+    });
+}
+
+s32 ClCodecStreamInstance_WavPack::decodeIntoBuffer(u8* destination, u32 capacity, u32* outBytes, u32* outAtEnd) {
+    if (!m_context || m_channels == 0) return 0;
+    const u32 frames = capacity / (m_channels * 4);
+    const u32 unpacked = WavpackUnpackSamples(m_context, reinterpret_cast<int32_t*>(destination), frames);
+    const u32 samples = unpacked * m_channels;
+    if (!(m_mode & MODE_FLOAT)) convertWavPackSamplesToFloat(destination, samples, m_bytesPerSample);
+    m_unpackedSamples += unpacked;
+    *outBytes = samples * 4;
+    *outAtEnd = (unpacked == 0 || m_unpackedSamples >= m_totalSamples) ? 1 : 0;
+    // The library shows damage only as samples it cannot deliver: a stream that ends short of
+    // its length is truncated or damaged.
+    if (*outAtEnd && m_unpackedSamples < m_totalSamples) {
+        writeCodecAudioLog("ClCodecStreamInstance_WavPack::attemptToFillWavPackDataBuffers() -> Stream ended after "
+                           "[%llu] of [%llu] samples; file [%s] is damaged!",
+                           static_cast<unsigned long long>(m_unpackedSamples),
+                           static_cast<unsigned long long>(m_totalSamples), m_filePath.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+ClCodecStreamInstance* createCodecStreamInstanceWavPack() { return new (std::nothrow) ClCodecStreamInstance_WavPack(); }

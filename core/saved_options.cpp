@@ -1,0 +1,19 @@
+#include "core/saved_options.h"
+
+SSavedOptions defaultSavedOptions() {
+    SSavedOptions options = {};
+    options.waterReflection = 1;
+    options.bloom = 1;
+    options.inputLagReduction = 0;
+    options.fullScreen = 0;
+    options.verticalSync = 1;
+    options.audioLog = 0;
+    options.controllerSensitivity = 5;
+    options.pointerSensitivityX = 5;
+    options.pointerSensitivityY = 5;
+    options.ambientLayout = 0;
+    options.latchedFire = 0;
+    return options;
+}
+
+SSavedOptions g_SavedOptions = defaultSavedOptions();

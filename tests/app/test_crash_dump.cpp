@@ -1,0 +1,136 @@
+// The crash filter leaves a dump named after the build, the date and the tick count, and the
+// process still dies by its signal; under a debugger nothing is installed.
+#include "core/crash_dump.h"
+#include "app/real_main.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> filesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(directory.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+        }
+        closedir(dir);
+    }
+    return names;
+}
+
+std::string makeTempDirectory() {
+    char name[] = "/tmp/velodrix_crash_XXXXXX";
+    return mkdtemp(name) ? std::string(name) : std::string();
+}
+
+TEST(CrashDumpName, MonthComesBeforeDayAndTheTickCountLast) {
+    char name[CRASH_DUMP_NAME_LENGTH];
+    formatCrashDumpName(name, sizeof name, CRASH_BUILD_NUMBER, 3, 7, 2026, 123456);
+    EXPECT_STREQ(name, "HSQCrashDump__VelodrixBuild_996__03-07-2026__123456.dmp");
+    formatCrashDumpName(name, sizeof name, 996, 12, 31, 999, -5);
+    EXPECT_STREQ(name, "HSQCrashDump__VelodrixBuild_996__12-31-0999__-5.dmp");
+}
+
+TEST(CrashDumpName, NeverWritesPastItsBuffer) {
+    char name[20];
+    std::memset(name, 'x', sizeof name);
+    formatCrashDumpName(name, 12, 996, 3, 7, 2026, 1);
+    EXPECT_STREQ(name, "HSQCrashDum");
+    EXPECT_EQ(name[12], 'x');
+}
+
+TEST(CrashFilter, ACrashLeavesADumpAndStillKillsTheProcess) {
+    const std::string directory = makeTempDirectory();
+    ASSERT_FALSE(directory.empty());
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (chdir(directory.c_str()) != 0) _exit(70);
+        if (!installCrashFilterUnlessDebugged()) _exit(71);
+        raise(SIGSEGV);
+        _exit(72);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+
+    const std::vector<std::string> files = filesIn(directory);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(std::regex_match(files[0], std::regex(R"(HSQCrashDump__VelodrixBuild_996__\d\d-\d\d-\d{4}__-?\d+\.dmp)")))
+        << files[0];
+    std::ifstream dump(directory + "/" + files[0]);
+    std::stringstream text;
+    text << dump.rdbuf();
+    EXPECT_NE(text.str().find("signal: 11"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("back-trace:"), std::string::npos);
+    std::system(("rm -rf '" + directory + "'").c_str());
+}
+
+TEST(CrashFilter, AnUnwritableFolderGivesTheStandardErrorLine) {
+    const std::string directory = makeTempDirectory();
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(pipeEnds[1], STDERR_FILENO);
+        // Root ignores permissions, so make the folder vanish instead.
+        if (chdir(directory.c_str()) != 0 || rmdir(directory.c_str()) != 0) _exit(70);
+        installCrashFilterUnlessDebugged();
+        raise(SIGFPE);
+        _exit(72);
+    }
+    close(pipeEnds[1]);
+    std::string errorText;
+    char buffer[512];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) errorText.append(buffer, size_t(got));
+    close(pipeEnds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGFPE);
+    EXPECT_NE(errorText.find("EXCEPTION HANDLER -> Could not write mini-dump file with path [HSQCrashDump__VelodrixBuild_996__"),
+              std::string::npos)
+        << errorText;
+}
+
+TEST(CrashFilter, UnderADebuggerNoFilterIsInstalled) {
+    const std::string directory = makeTempDirectory();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (chdir(directory.c_str()) != 0) _exit(70);
+        if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(77);
+        signal(SIGSEGV, SIG_DFL);
+        if (installCrashFilterUnlessDebugged()) _exit(71);
+        raise(SIGSEGV);
+        _exit(72);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "tracing is not permitted here";
+    ASSERT_TRUE(WIFSTOPPED(status)) << "the filter was installed under a tracer";
+    EXPECT_EQ(WSTOPSIG(status), SIGSEGV);
+    ptrace(PTRACE_CONT, child, nullptr, reinterpret_cast<void*>(intptr_t(SIGSEGV)));
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(filesIn(directory).empty());
+    std::system(("rm -rf '" + directory + "'").c_str());
+}
+
+}  // namespace

@@ -1,0 +1,246 @@
+// The frame step, the frame tick's order and the switch between the game modes.
+#include "core/config.h"
+#include "app/frame.h"
+#include "core/game_clock.h"
+#include "app/game_mode.h"
+#include "input/input_mapper.h"
+#include "render/state_stacks.h"
+#include "render/view_slots.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> g_calls;
+
+class ClRecordingMode : public ClGameMode {
+public:
+    explicit ClRecordingMode(std::string name) : m_name(std::move(name)) {}
+    s32 enter(s32 previousModeId) override {
+        g_calls.push_back(m_name + ".enter(" + std::to_string(previousModeId) + ")");
+        return m_enterResult;
+    }
+    s32 update(f32 dt) override {
+        m_lastDt = dt;
+        g_calls.push_back(m_name + ".update");
+        if (m_setQuitInUpdate) g_iQuitGame = 1;
+        return m_finishNext;
+    }
+    s32 exit() override {
+        g_calls.push_back(m_name + ".exit");
+        return 1;
+    }
+
+    std::string m_name;
+    s32 m_enterResult = 1;
+    s32 m_finishNext = 0;
+    bool m_setQuitInUpdate = false;
+    f32 m_lastDt = -1.0f;
+};
+
+class FrameTick : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_calls.clear();
+        configClear();
+        g_FrameTickServices = {
+            [] { g_calls.push_back("songScanTick"); },
+            [] { g_calls.push_back("taskLayerDispatch"); },
+            [] { g_calls.push_back("logManagerWake"); },
+            [] { g_calls.push_back("pumpFileCompletions"); },
+            []() -> s32 {
+                g_calls.push_back("updateInput");
+                return 1;
+            },
+            [](f32) { g_calls.push_back("updateAudioEngine"); },
+            [] { g_calls.push_back("updateAmbientLighting"); },
+            [] { g_calls.push_back("medalQueueTick"); },
+            [] { g_calls.push_back("leaderboardTick"); },
+        };
+        m_savedModes[1] = g_apGameModes[1];
+        m_savedModes[2] = g_apGameModes[2];
+        g_apGameModes[1] = &m_frontEnd;
+        g_apGameModes[2] = &m_action;
+        g_iQuitGame = 0;
+        g_iInputSettleFrames = 0;
+        switchGameMode(0);
+        g_calls.clear();
+        frameTimerInit();
+        resetFirstFrame();
+    }
+    void TearDown() override {
+        g_FrameTickServices = kDefaultFrameTickServices;
+        g_apGameModes[1] = m_savedModes[1];
+        g_apGameModes[2] = m_savedModes[2];
+        g_pCurrentGameMode = g_apGameModes[1];
+        g_iQuitGame = 0;
+        configClear();
+    }
+
+    ClRecordingMode m_frontEnd{"frontEnd"};
+    ClRecordingMode m_action{"action"};
+    ClGameMode* m_savedModes[3] = {};
+};
+
+TEST_F(FrameTick, RunsTheServicesInTheirOrderThenTheMode) {
+    EXPECT_EQ(gameFrameTick(0.01f), 1);
+    const std::vector<std::string> expected = {
+        "songScanTick",      "taskLayerDispatch", "logManagerWake", "pumpFileCompletions",
+        "updateInput",       "updateAudioEngine", "updateAmbientLighting", "medalQueueTick",
+        "leaderboardTick",   "frontEnd.update",
+    };
+    EXPECT_EQ(g_calls, expected);
+}
+
+TEST_F(FrameTick, AFinishedModeIsExitedAndTheOtherEnteredInTheSameTick) {
+    m_frontEnd.m_finishNext = 1;
+    EXPECT_EQ(gameFrameTick(0.01f), 1);
+    ASSERT_GE(g_calls.size(), 3u);
+    EXPECT_EQ(g_calls[g_calls.size() - 2], "frontEnd.exit");
+    EXPECT_EQ(g_calls.back(), "action.enter(1)");
+    EXPECT_EQ(g_iPreviousGameModeId, 1);
+    EXPECT_EQ(g_iCurrentGameModeId, 2);
+    EXPECT_EQ(g_iNextGameModeId, 1);
+    EXPECT_EQ(g_pCurrentGameMode, &m_action);
+
+    // A failed enter still makes the mode current; it finishes on its first update.
+    m_action.m_finishNext = 1;
+    g_calls.clear();
+    EXPECT_EQ(gameFrameTick(0.01f), 1);
+    EXPECT_EQ(g_calls.back(), "frontEnd.enter(2)");
+    EXPECT_EQ(g_pCurrentGameMode, &m_frontEnd);
+}
+
+TEST_F(FrameTick, AModeFinishingAsQuitIsSetIsNeitherExitedNorSwitched) {
+    m_frontEnd.m_finishNext = 1;
+    m_frontEnd.m_setQuitInUpdate = true;
+    EXPECT_EQ(gameFrameTick(0.01f), 0);
+    EXPECT_EQ(g_calls.back(), "frontEnd.update");
+    EXPECT_EQ(g_pCurrentGameMode, &m_frontEnd);
+    EXPECT_EQ(g_iCurrentGameModeId, 1);
+}
+
+TEST_F(FrameTick, CountsTheInputSettleFramesDownToZero) {
+    g_iInputSettleFrames = 2;
+    gameFrameTick(0.01f);
+    EXPECT_EQ(g_iInputSettleFrames, 1);
+    gameFrameTick(0.01f);
+    gameFrameTick(0.01f);
+    EXPECT_EQ(g_iInputSettleFrames, 0);
+}
+
+TEST_F(FrameTick, SwitchWithAnUnknownIdEntersTheFrontEnd) {
+    g_iCurrentGameModeId = 2;
+    g_iPreviousGameModeId = 1;
+    EXPECT_EQ(switchGameMode(7), 1);
+    EXPECT_EQ(g_iCurrentGameModeId, 1);
+    EXPECT_EQ(g_iPreviousGameModeId, 0);
+    EXPECT_EQ(g_iNextGameModeId, 2);
+    EXPECT_EQ(g_calls.back(), "frontEnd.enter(0)");
+}
+
+TEST_F(FrameTick, PreEnterRunsOnlyWhenFlagged) {
+    class ClPreEnterMode : public ClRecordingMode {
+    public:
+        ClPreEnterMode() : ClRecordingMode("pre") {}
+        s32 preEnter(s32) override {
+            g_calls.push_back("pre.preEnter");
+            return 1;
+        }
+    } mode;
+    g_apGameModes[2] = &mode;
+    switchGameMode(2);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"pre.enter(0)"}));
+    g_calls.clear();
+    mode.m_preEnterFlag = 1;
+    switchGameMode(2);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"pre.preEnter", "pre.enter(0)"}));
+    g_apGameModes[2] = &m_action;
+}
+
+TEST_F(FrameTick, TheFirstFrameGetsSixteenMillisecondsThenTheMeasuredStep) {
+    EXPECT_EQ(runFrame(), 1);
+    EXPECT_EQ(m_frontEnd.m_lastDt, 0.016f);
+    EXPECT_EQ(runFrame(), 1);
+    EXPECT_NE(m_frontEnd.m_lastDt, 0.016f);
+    EXPECT_GE(m_frontEnd.m_lastDt, 0.0f);
+    EXPECT_LT(m_frontEnd.m_lastDt, 1.0f) << "the second step counted from the start of time";
+}
+
+TEST_F(FrameTick, FixedStepReplacesEveryStepIncludingTheFirst) {
+    configSetValue("FIXED_DT", "0.02");
+    runFrame();
+    EXPECT_EQ(m_frontEnd.m_lastDt, 0.02f);
+    runFrame();
+    EXPECT_EQ(m_frontEnd.m_lastDt, 0.02f);
+}
+
+TEST_F(FrameTick, FixedStepWrittenWithoutADecimalPointIsStillUsable) {
+    configSetValue("Fixed_DT", "1");
+    runFrame();
+    EXPECT_EQ(m_frontEnd.m_lastDt, 1.0f);
+}
+
+TEST_F(FrameTick, RunFrameReportsQuit) {
+    m_frontEnd.m_setQuitInUpdate = true;
+    EXPECT_EQ(runFrame(), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class ClCountingMapper : public ClInputMapperBase {
+public:
+    void mapInputs(int slot) override { slots.push_back(slot); }
+    std::vector<int> slots;
+};
+
+class ModeClocks : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (auto& stack : g_aFloatStateStacks) stack.count = 0;
+        for (auto& stack : g_aIntStateStacks) stack.count = 0;
+        pushDefaultStateStacks();
+        resetViewSlots();
+        for (SGameClock& clock : g_aGameClocks) clock = {};
+    }
+    void TearDown() override { resetViewSlots(); }
+};
+
+TEST_F(ModeClocks, GameplayStepIsClampedScaledAndStoppedWhilePaused) {
+    updateModeClocksAndMappers(nullptr, 0.05f, 0);
+    EXPECT_EQ(g_aGameClocks[0].frameTime, 0.05f);
+    EXPECT_EQ(g_aGameClocks[1].frameTime, 0.05f);
+    EXPECT_EQ(g_fFrameTime, 0.05f);
+
+    updateModeClocksAndMappers(nullptr, 2.0f, 0);
+    EXPECT_EQ(g_aGameClocks[0].frameTime, 2.0f) << "clock 0 takes the raw step";
+    EXPECT_EQ(g_aGameClocks[1].frameTime, 0.15f);
+
+    updateModeClocksAndMappers(nullptr, -0.1f, 0);
+    EXPECT_EQ(g_aGameClocks[1].frameTime, 0.0f);
+
+    updateModeClocksAndMappers(nullptr, 0.05f, 1);
+    EXPECT_EQ(g_aGameClocks[1].frameTime, 0.0f);
+    EXPECT_DOUBLE_EQ(g_aGameClocks[1].totalTime, double(0.05f) + double(0.15f));
+
+    g_aFloatStateStacks[E_FLOATSTACK_TIME_SCALE].push(2.0f);
+    updateModeClocksAndMappers(nullptr, 1.0f, 0);
+    EXPECT_EQ(g_aGameClocks[1].frameTime, 0.3f);
+}
+
+TEST_F(ModeClocks, TheTopMapperOfEverySlotThatHasOneRuns) {
+    ClCountingMapper below;
+    ClCountingMapper top;
+    pushPlayerInputMapper(0, &below);
+    pushPlayerInputMapper(0, &top);
+    pushPlayerInputMapper(2, &top);
+    updateModeClocksAndMappers(nullptr, 0.01f, 0);
+    EXPECT_TRUE(below.slots.empty());
+    EXPECT_EQ(top.slots, (std::vector<int>{0, 2}));
+}
+
+}  // namespace
