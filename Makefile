@@ -35,7 +35,7 @@ test-sanitize: deps $(BUILD_SANITIZE)/build.ninja
 # The threaded suites under ThreadSanitizer: decode thread and codec registry, the sound layer's
 # stream thread, log writer, worker pool and tasks, file completions and locks.
 TSAN_TARGETS ?= test_platform test_core test_audio
-TSAN_SUITES  ?= ^(OverlappedRead|AlertableWait|Events|CriticalSection|SoundMixer|SoundOutput|CritSectionPool|FileLayer|LogManager|TaskLayer|WorkerPool|Packages|AsyncAsset|CodecRegistry|DecodeJob|SamplePull|CodecStreamPlayer|SoundEngine|SongBeats)[.]
+TSAN_SUITES  ?= ^(OverlappedRead|AlertableWait|Events|CriticalSection|SoundMixer|SoundOutput|CritSectionPool|FileLayer|LogManager|TaskLayer|WorkerPool|Packages|AsyncAsset|CodecRegistry|DecodeJob|SamplePull|CodecStreamPlayer|SoundEngine|SongBeats|SongClock)[.]
 
 $(BUILD_TSAN)/build.ninja: | deps
 	cmake -S . -B $(BUILD_TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELODRIX_TSAN=ON
