@@ -4,12 +4,14 @@
 #include "core/file_layer.h"
 #include "core/packaged_asset_source.h"
 #include "core/packages.h"
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/file_bytes.h"
+#include "tests/support/package_test.h"
 
 #include <string>
 #include <vector>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

@@ -1,8 +1,9 @@
 #include "core/colour_animator.h"
 
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/fatal_catch.h"
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

@@ -5,12 +5,15 @@
 #include "core/package_format.h"
 #include "core/packages.h"
 #include "core/text_reader.h"
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/fatal_catch.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/package_test.h"
 
 #include <string>
 #include <vector>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

@@ -1,7 +1,9 @@
 // SHA-256 with a 4-byte value, and digest trailers on buffers and files.
 #include "core/digest.h"
 
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 #include <unistd.h>
 
@@ -10,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

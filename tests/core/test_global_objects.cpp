@@ -1,10 +1,11 @@
 #include "core/global_objects.h"
 #include "core/name_hash.h"
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/fatal_catch.h"
 
 #include <cstdint>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

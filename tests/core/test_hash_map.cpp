@@ -1,13 +1,14 @@
 #include "core/hash_map.h"
 #include "core/name_hash.h"
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/fatal_catch.h"
 
 #include <random>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

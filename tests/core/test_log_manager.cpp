@@ -3,7 +3,9 @@
 #include "core/crit_section_pool.h"
 #include "core/log_manager.h"
 #include "platform/os/os.h"
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 #include <atomic>
 #include <filesystem>
@@ -12,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

@@ -7,12 +7,14 @@
 #include "core/name_hash.h"
 #include "core/package_format.h"
 #include "core/path_helpers.h"
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/file_bytes.h"
+#include "tests/support/package_test.h"
 
 #include <string>
 #include <vector>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

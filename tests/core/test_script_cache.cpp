@@ -4,11 +4,14 @@
 #include "core/script_cache.h"
 #include "core/script_node.h"
 #include "core/script_parser.h"
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/fatal_catch.h"
+#include "tests/support/memory_script_source.h"
+#include "tests/support/package_test.h"
 
 #include <string>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

@@ -3,12 +3,13 @@
 #include "core/script_node.h"
 #include "core/script_parser.h"
 #include "core/vec.h"
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/fatal_catch.h"
 
 #include <memory>
 #include <string>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

@@ -7,7 +7,8 @@
 #include "core/name_hash.h"
 #include "core/packages.h"
 #include "core/string_table_format.h"
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/package_test.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -15,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

@@ -1,12 +1,13 @@
 #include "core/fatal_error.h"
 #include "core/text_reader.h"
-#include "tests/core/core_test_support.h"
+#include <gtest/gtest.h>
+#include "tests/support/fatal_catch.h"
 
 #include <clocale>
 #include <string>
 #include <vector>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

@@ -3,7 +3,8 @@
 // fail cleanly within a bounded number of reads.
 #include "platform/media/media_audio_reader.h"
 #include "platform/os/os.h"
-#include "tests/platform/file_test_support.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -94,7 +95,7 @@ protected:
         return std::system(command.c_str()) == 0 ? path : std::string();
     }
 
-    file_test::ClTempFolder m_folder;
+    test_support::ClTempDir m_folder;
 };
 
 struct SLossyCase {
@@ -147,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A 16-bit WAV of our own: S16 comes back unchanged, f32 is the same samples / 32768.
 std::vector<u8> wavFile(const std::vector<s16>& samples, u32 rate, u32 channels) {
-    return file_test::wavImage(1, channels, rate, 16, file_test::pcm16Bytes(samples));
+    return test_support::wavImage(1, channels, rate, 16, test_support::pcm16Bytes(samples));
 }
 
 TEST_F(MediaAudioReaderFiles, WavReadsBackSampleExactInBothForms) {
@@ -234,7 +235,7 @@ TEST_F(MediaAudioReaderFiles, GarbageInTheMiddleStillDecodesToAnEnd) {
         GTEST_SKIP() << "this ffmpeg has no libmp3lame or aac encoder";
     }
     for (auto [name, codec] : {std::pair{"bad.mp3", "-c:a libmp3lame"}, std::pair{"bad.m4a", "-c:a aac"}}) {
-        std::vector<u8> damaged = file_test::readBytes(encode(name, codec, 44100, 2));
+        std::vector<u8> damaged = test_support::readFileBytes(encode(name, codec, 44100, 2));
         ASSERT_GT(damaged.size(), 10000u) << name;
         for (size_t i = damaged.size() / 3; i < damaged.size() / 2; ++i) damaged[i] = u8(i * 31 + 7);
         // Decoding goes on past the damage or stops there, but ends within the bounded reads.

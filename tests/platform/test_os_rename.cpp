@@ -1,7 +1,8 @@
 // Replacing a file by renaming another over it.
 #include "platform/os/os.h"
 #include "platform/os/rename.h"
-#include "tests/platform/file_test_support.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +15,15 @@ protected:
     // The game's form of a path in the folder: UTF-16 with a backslash.
     std::u16string gamePath(const std::string& name) const {
         std::u16string wide;
-        EXPECT_TRUE(osUtf8ToWide((m_folder.path() + "\\" + name).c_str(), &wide));
+        EXPECT_TRUE(osUtf8ToWide((m_folder.str() + "\\" + name).c_str(), &wide));
         return wide;
     }
     std::string readText(const std::string& name) const {
-        const std::vector<u8> bytes = file_test::readBytes(m_folder.file(name));
+        const std::vector<u8> bytes = test_support::readFileBytes(m_folder.file(name));
         return std::string(bytes.begin(), bytes.end());
     }
 
-    file_test::ClTempFolder m_folder;
+    test_support::ClTempDir m_folder;
 };
 
 }  // namespace

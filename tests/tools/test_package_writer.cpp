@@ -1,7 +1,7 @@
 // The package writer: folder walk, path hashing, storage choices, refusals and the listing.
 #include "core/package_writer.h"
 
-#include "tests/platform/file_test_support.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ protected:
         throw std::runtime_error("not listed: " + path);
     }
 
-    file_test::ClTempFolder m_folder;
+    test_support::ClTempDir m_folder;
 };
 
 std::string compressible(size_t length) {

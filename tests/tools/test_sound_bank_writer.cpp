@@ -3,7 +3,8 @@
 #include "audio/sound/sound_bank_writer.h"
 
 #include "core/name_hash.h"
-#include "tests/platform/file_test_support.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ std::string parseError(const std::string& text) {
 
 // Silent mono PCM16 of the frame count at the rate, with an odd chunk before "data".
 std::vector<u8> silentWav(u32 frames, u32 rate) {
-    return file_test::wavImage(1, 1, rate, 16, std::vector<u8>(frames * 2), true);
+    return test_support::wavImage(1, 1, rate, 16, std::vector<u8>(frames * 2), true);
 }
 
 }  // namespace
@@ -96,14 +97,14 @@ TEST(SoundBankWriter, MistakesAreReportedWithTheirLine) {
 }
 
 TEST(SoundBankWriter, SamplesAreMeasuredAndTheBankReadsBack) {
-    const file_test::ClTempFolder folder;
+    const test_support::ClTempDir folder;
     folder.write("a.wav", silentWav(24000, 48000));
     folder.write("b.wav", silentWav(11025, 22050));
 
     SSoundBankSource bank;
     std::string error;
     ASSERT_TRUE(soundCueListParse("x.cues", "bank ZUNO_SFX\ncue A\n sample a.wav\ncue B\n sample b.wav\n", &bank, &error));
-    ASSERT_TRUE(soundBankMeasureSamples(&bank, folder.path(), &error)) << error;
+    ASSERT_TRUE(soundBankMeasureSamples(&bank, folder.str(), &error)) << error;
     const std::vector<u8> image = soundBankSourceBuild(bank);
 
     SSoundBankImage parsed;

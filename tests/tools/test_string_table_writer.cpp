@@ -4,7 +4,8 @@
 
 #include "core/name_hash.h"
 #include "core/string_table_format.h"
-#include "tests/platform/file_test_support.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -94,7 +95,7 @@ TEST(StringTableWriter, PlaceholdersOtherThanIntAndTextAreWarnedAbout) {
 }
 
 TEST(StringTableWriter, WritesEveryTableOrNoneAndWarnsOnSharedKeys) {
-    const file_test::ClTempFolder folder;
+    const test_support::ClTempDir folder;
     const std::string win32 = folder.write("Win32.txt", "# an empty table is valid\n");
     const std::string shared = folder.write("Shared.txt", "SHARED\twin\n");
     const std::string all = folder.write("All.txt", "SHARED\tall\nONLY\tx\n");
@@ -111,7 +112,7 @@ TEST(StringTableWriter, WritesEveryTableOrNoneAndWarnsOnSharedKeys) {
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("All.txt:1: key SHARED is also in"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(out + "/All.lang"));
-    const std::vector<u8> empty = file_test::readBytes(out + "/Win32.lang");
+    const std::vector<u8> empty = test_support::readFileBytes(out + "/Win32.lang");
     SStringTableView view;
     ASSERT_EQ(stringTableOpen(&view, empty.data(), empty.size()), E_STRINGTABLE_OK);
     EXPECT_EQ(stringTableCount(view), 0u);
