@@ -18,27 +18,18 @@ protected:
         EXPECT_TRUE(osUtf8ToWide((m_folder.str() + "\\" + name).c_str(), &wide));
         return wide;
     }
-    std::string readText(const std::string& name) const {
-        const std::vector<u8> bytes = test_support::readFileBytes(m_folder.file(name));
-        return std::string(bytes.begin(), bytes.end());
-    }
-
     test_support::ClTempDir m_folder;
 };
 
 }  // namespace
 
-TEST_F(RenameDirectory, RenameReplacesAnExistingFileAndRemovesTheSource) {
+TEST_F(RenameDirectory, RenameReplacesAnExistingFileAndAMissingSourceLeavesTheTargetAlone) {
     m_folder.write("new.tmp", "new contents");
-    m_folder.write("cache.bin", "old");
-    ASSERT_TRUE(osRenameFileW(gamePath("new.tmp").c_str(), gamePath("cache.bin").c_str()));
-    EXPECT_EQ(readText("cache.bin"), "new contents");
-    EXPECT_FALSE(osFileExistsW(gamePath("new.tmp").c_str()));
-}
-
-TEST_F(RenameDirectory, MissingSourceFailsAndLeavesTheTargetAlone) {
     m_folder.write("cache.bin", "old");
     EXPECT_FALSE(osRenameFileW(gamePath("absent.tmp").c_str(), gamePath("cache.bin").c_str()));
     EXPECT_EQ(osLastError(), uint32_t(E_OSERR_NOT_FOUND));
-    EXPECT_EQ(readText("cache.bin"), "old");
+    EXPECT_EQ(test_support::readFileText(m_folder.file("cache.bin")), "old");
+    ASSERT_TRUE(osRenameFileW(gamePath("new.tmp").c_str(), gamePath("cache.bin").c_str()));
+    EXPECT_EQ(test_support::readFileText(m_folder.file("cache.bin")), "new contents");
+    EXPECT_FALSE(osFileExistsW(gamePath("new.tmp").c_str()));
 }
