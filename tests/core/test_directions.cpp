@@ -45,6 +45,9 @@ TEST(LookRotation, ColumnsAreRightUpAndBackwardAndParallelUpVectorsFallBack) {
     expectUnitFrame(m);
     expectVec3Near(m.getColumn(2), ClVec3(0.0f, 0.0f, -1.0f));
 
+    makeLookRotation(ClVec3(), &m, ClVec3(0.0f, 1.0f, 0.0f));
+    expectVec3Near(m.getColumn(0), ClVec3(1.0f, 0.0f, 0.0f), 0.0f);
+    expectVec3Near(m.getColumn(2), ClVec3(0.0f, 0.0f, 1.0f), 0.0f);
 }
 
 TEST(RotationBetweenDirections, CarriesTheFirstOntoTheSecondAndTurnsAFacingTowardTheTarget) {
