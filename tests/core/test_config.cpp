@@ -204,7 +204,7 @@ TEST_F(ConfigLoad, PackagedTextSourceReadsTokensAndNamesItselfInErrors) {
     ASSERT_TRUE(openTextSource((m_root.str() + "/Camera/CameraFrames.txt").c_str()));
     expectToken("FRAME");
     const std::string reason = fatalReasonOf([] { expectToken("position"); });
-    EXPECT_NE(reason.find("CameraFrames.txt: line 3"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("CameraFrames.txt: line 2"), std::string::npos) << reason;
     closeTextSource();
     EXPECT_EQ(getAssetFileCount(), 0u);
 }
