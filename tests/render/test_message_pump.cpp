@@ -36,18 +36,18 @@ TEST_F(MessagePump, NoFrameRunsBeforeTheWindowIsActivated) {
     createMainWindow();
     EXPECT_EQ(pumpMessages(countFrame), 1) << "the activation message";
     EXPECT_EQ(g_iFramesRun, 0);
-    EXPECT_TRUE(mainWindowWasActivated());
     EXPECT_EQ(pumpMessages(countFrame), 1);
-    EXPECT_EQ(pumpMessages(countFrame), 1);
-    EXPECT_EQ(g_iFramesRun, 2);
+    EXPECT_EQ(g_iFramesRun, 1);
 }
 
-TEST_F(MessagePump, TheQuitMessageEndsTheLoopWithoutAFrame) {
+TEST_F(MessagePump, TheQuitMessageEndsTheLoopWithoutAFrameAsDoesAFrameThatQuits) {
     createMainWindow();
     pumpMessages(countFrame);
     postQuitMessage();
     EXPECT_EQ(pumpMessages(countFrame), 0);
     EXPECT_EQ(g_iFramesRun, 0);
+    g_iQuitAfterFrame = 1;
+    EXPECT_EQ(pumpMessages(countFrame), 0);
 }
 
 TEST_F(MessagePump, TerminationSignalsBecomeTheQuitMessage) {
@@ -57,13 +57,6 @@ TEST_F(MessagePump, TerminationSignalsBecomeTheQuitMessage) {
     raise(SIGTERM);
     EXPECT_EQ(pumpMessages(countFrame), 0);
     EXPECT_EQ(pumpMessages(countFrame), 1) << "one signal, one quit";
-}
-
-TEST_F(MessagePump, AFrameThatSetsQuitEndsTheLoop) {
-    createMainWindow();
-    pumpMessages(countFrame);
-    g_iQuitAfterFrame = 1;
-    EXPECT_EQ(pumpMessages(countFrame), 0);
 }
 
 }  // namespace
