@@ -26,7 +26,6 @@ uint64_t osPerformanceFrequency();
 
 // Milliseconds since an arbitrary start, truncated to 32 bits (wraps after 49.7 days).
 uint32_t osTickCount();
-uint32_t osTimeGetTime();
 
 struct SOsDateTime {
     int year;        // full year, such as 2026
@@ -203,7 +202,7 @@ struct SOsFindData {
 struct SOsFind;
 
 // The pattern is a directory, '\', and a name pattern with '*' and '?' (matched without
-// regard to case), such as "C:\Music\*" or "Songs\*.mp3". Null when the directory cannot be
+// regard to case), such as "/home/ann/Music\*" or "Songs\*.mp3". Null when the directory cannot be
 // searched or nothing matches; osLastError() then tells which (E_OSERR_NO_MORE_FILES for an
 // empty result). Like the system's own search, "." and ".." are listed.
 SOsFind* osFindFirst(const char16_t* pattern, SOsFindData* out);

@@ -483,8 +483,8 @@ TEST(SoundOutput, ReleaseWaitsOutAReadAndNoCallbackFollows) {
     ASSERT_EQ(system.createStream(nullptr, 0x4C8, &info, &sound), E_SOUND_OK);
     ClChannel channel;
     ASSERT_EQ(system.playSound(sound, false, &channel), E_SOUND_OK);
-    u32 start = osTimeGetTime();
-    while (slow.calls < 10 && osTimeGetTime() - start < 3000) osSleep(1);
+    u32 start = osTickCount();
+    while (slow.calls < 10 && osTickCount() - start < 3000) osSleep(1);
     ASSERT_EQ(sound.release(), E_SOUND_OK);
     slow.released = true;
     osSleep(30);
