@@ -153,6 +153,8 @@ bool osFileGetSize(SOsFile* file, uint64_t* outSize);
 bool osFileRead(SOsFile* file, void* buffer, uint32_t size, uint32_t* outRead);
 bool osFileWrite(SOsFile* file, const void* buffer, uint32_t size, uint32_t* outWritten);
 bool osFileSeek(SOsFile* file, uint64_t offset);
+// Writes the file's data through to the disk, so that it survives a crash from now on.
+bool osFileFlush(SOsFile* file);
 // Positioned read that leaves the sequential position alone.
 bool osFileReadAt(SOsFile* file, uint64_t offset, void* buffer, uint32_t size, uint32_t* outRead);
 
