@@ -2,6 +2,7 @@
 // unity, positions follow the mixed frames, and volume, pan, frequency, groups, loops and stale
 // handles behave as the engine relies on. One case opens the SDL output on its dummy driver.
 #include "platform/os/os.h"
+#include "platform/sound/sound_internal.h"
 #include "platform/sound/sound_system.h"
 #include "tests/platform/file_test_support.h"
 
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -456,6 +458,42 @@ TEST(SoundOutput, SdlDummyDriverOpensPlaysAndCloses) {
     EXPECT_EQ(system.close(), E_SOUND_OK);
     bool isPlaying = true;
     EXPECT_EQ(channel.isPlaying(&isPlaying), E_SOUND_ERR_INVALID_HANDLE);
+}
+
+// The audible cursor between device callbacks, on a clock the test sets: callbacks come late,
+// early, in halves, and readers ask at every point between them, one with a clock reading taken
+// before the callback that it waited behind.
+TEST(SoundOutput, AudibleFrameNeverStepsBackAndStaysWithinOneCallbackOfTheMixedFramesLessTheLatency) {
+    constexpr u32 PERIOD = 1024;
+    constexpr u32 LATENCY = 2 * PERIOD;
+    auto state = std::make_unique<SSoundSystemState>();
+    state->initialised = true;
+    state->outputLatency = LATENCY;
+    state->outputPeriod = PERIOD;
+    state->outputInterpolates = true;
+    auto clockAt = [](f64 periods) { return u64(1e9 + periods * PERIOD * 1e9 / SOUND_OUTPUT_RATE); };
+
+    // Start times in periods, and frames asked for.
+    const struct {
+        f64 at;
+        u32 frames;
+    } callbacks[] = {{0.0, PERIOD},      {1.6, PERIOD},      {2.2, PERIOD}, {3.05, PERIOD}, {3.9, PERIOD / 2},
+                     {4.0, PERIOD / 2}, {5.3, PERIOD},      {5.8, PERIOD}, {7.0, PERIOD},  {8.0, PERIOD}};
+    std::vector<f32> out(SOUND_OUTPUT_CHANNELS * PERIOD);
+    u64 previous = 0;
+    auto check = [&](f64 at) {
+        const u64 heard = audibleOutputFrame(state.get(), clockAt(at));
+        EXPECT_GE(heard, previous) << "at " << at << " periods";
+        EXPECT_GE(heard + LATENCY, state->mixedFrames) << "at " << at << " periods";
+        EXPECT_LE(heard + LATENCY, state->mixedFrames + PERIOD) << "at " << at << " periods";
+        previous = heard;
+    };
+    for (size_t i = 0; i < std::size(callbacks); ++i) {
+        mixSoundOutput(state.get(), out.data(), callbacks[i].frames, clockAt(callbacks[i].at));
+        check(callbacks[i].at - 0.05);
+        const f64 next = i + 1 < std::size(callbacks) ? callbacks[i + 1].at : callbacks[i].at + 2.0;
+        for (f64 at = callbacks[i].at; at < next; at += 0.1) check(at);
+    }
 }
 
 TEST(SoundOutput, ReleaseWaitsOutAReadAndNoCallbackFollows) {
