@@ -278,31 +278,16 @@ TEST_F(FileLayer, SeveralThreadsOpenReadAndCloseFilesAtOnce) {
 }
 
 TEST_F(FileLayer, CallbackFormsReportAtOnce) {
-    struct SCallbackLog {
-        int opened = 0, closed = 0, failed = 0;
-        u32 status = 0;
-        SDiskFileSlot* slot = nullptr;
-    } log;
-    auto onOpen = [](SDiskFileSlot* slot, u32, void* user) {
-        ++static_cast<SCallbackLog*>(user)->opened;
-        static_cast<SCallbackLog*>(user)->slot = slot;
-    };
-    auto onFail = [](SDiskFileSlot* slot, u32 status, void* user) {
-        auto* l = static_cast<SCallbackLog*>(user);
-        ++l->failed;
-        l->status = status;
-        l->slot = slot;
-    };
-    auto onClosed = [](SDiskFileSlot*, void* user) { ++static_cast<SCallbackLog*>(user)->closed; };
-
+    SReadLog log;  // `done` counts the open and the close
+    auto onOpen = [](SDiskFileSlot* slot, u32, void* user) { logDone(slot, user); };
     const std::string path = makeFile("callbacks.bin", patternBytes(33));
-    EXPECT_EQ(openDiskFileWithCallbacks(path.c_str(), onOpen, &log, onFail, &log), u32(E_FILESTATUS_OK));
-    EXPECT_EQ(closeDiskFileWithCallbacks(log.slot, onClosed, &log, onFail, &log), u32(E_FILESTATUS_OK));
-    EXPECT_EQ(log.opened + log.closed, 2);
-    EXPECT_EQ(openDiskFileWithCallbacks((m_dir.str() + "/none").c_str(), onOpen, &log, onFail, &log),
+    EXPECT_EQ(openDiskFileWithCallbacks(path.c_str(), onOpen, &log, logFailed, &log), u32(E_FILESTATUS_OK));
+    EXPECT_EQ(closeDiskFileWithCallbacks(log.slot, logDone, &log, logFailed, &log), u32(E_FILESTATUS_OK));
+    EXPECT_EQ(log.done, 2);
+    EXPECT_EQ(openDiskFileWithCallbacks((m_dir.str() + "/none").c_str(), onOpen, &log, logFailed, &log),
               u32(E_FILESTATUS_OPEN_FAILED));
     EXPECT_EQ(log.failed, 1);
-    EXPECT_EQ(log.status, u32(E_FILESTATUS_OPEN_FAILED));
+    EXPECT_EQ(log.error, u32(E_FILESTATUS_OPEN_FAILED));
     EXPECT_EQ(log.slot, nullptr);
 }
 

@@ -82,7 +82,6 @@ TEST_F(ScriptParser, IntegerThenBareNameGiveAnIntAndANameOnlyNodeAndNumbersReadA
 
     root = parse("x = -3; scale = 0.5; mask = 0x1F; big = 1e3; neg = -.25;");
     EXPECT_EQ(root->getNamedChildOrDie("x")->getInt(), -3);
-    EXPECT_EQ(root->getNamedChildOrDie("scale")->kind, u32(E_SCRIPTNODE_FLOAT));
     EXPECT_FLOAT_EQ(root->getNamedChildOrDie("scale")->getFloat(), 0.5f);
     EXPECT_EQ(root->getNamedChildOrDie("mask")->getInt(), 31);
     // No '.' means an integer read by the C rules, which stop at the 'e'.
