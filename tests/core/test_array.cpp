@@ -99,7 +99,7 @@ TEST(Array, RemoveAtClosesTheGapKeepingTheCursorAndArraysWithRoomForNoneOrOneGro
 }
 
 TEST(ArrayDeathTest, MisuseStopsTheProgram) {
-    EXPECT_EXIT(ClArray<u32>().push(1), ::testing::ExitedWithCode(3), "not set up");
+    EXPECT_EXIT(ClArray<u32>().push(1), ::testing::ExitedWithCode(3), "ClArray::push on an array that was not set up");
     EXPECT_EXIT(
         {
             ClArray<u32> array;
@@ -107,8 +107,9 @@ TEST(ArrayDeathTest, MisuseStopsTheProgram) {
             array.push(1);
             array.removeAt(1);
         },
-        ::testing::ExitedWithCode(3), "removeAt");
-    EXPECT_EXIT(arrayGrownCapacity(0x80000000u), ::testing::ExitedWithCode(3), "cannot double");
+        ::testing::ExitedWithCode(3), "ClArray::removeAt index 1 of 1");
+    EXPECT_EXIT(arrayGrownCapacity(0x80000000u), ::testing::ExitedWithCode(3),
+                "growable array cannot double its capacity of 2147483648");
 }
 
 }  // namespace

@@ -149,7 +149,7 @@ TEST_F(CritSectionPool, CreateOrDieStopsNamingTheOwnerWhenExhaustedAndADoubleDes
             critSectionDestroy(lock);
             critSectionDestroy(lock);
         },
-        ::testing::ExitedWithCode(3), "not in use");
+        ::testing::ExitedWithCode(3), "critSectionDestroy of a lock that is not in use");
 }
 
 // Shutdown deletes the locks of every owner, so it runs in a child process of its own.
