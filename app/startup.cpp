@@ -78,7 +78,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     configClear();
     if (!configLoad("project.ini")) fatalError("cannot read project.ini from the data packages");
     const s32 seed = configGetInt("RANDOM_SEED");
-    sfmtInitGenRand(seed != 0 ? u32(seed) : osTimeGetTime());
+    sfmtInitGenRand(seed != 0 ? u32(seed) : osTickCount());
     buildLangDir();
     initUserDataDir();
     closeTextSource();
