@@ -26,17 +26,27 @@ std::atomic<size_t> g_largestAllocation{0};
 // The replacement pairs malloc with free; the compiler's pairing check cannot see that.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     if (g_probeOpen.load(std::memory_order_relaxed)) {
         size_t seen = g_largestAllocation.load();
         while (seen < size && !g_largestAllocation.compare_exchange_weak(seen, size)) {
         }
     }
-    if (void* block = std::malloc(size ? size : 1)) return block;
+    return std::malloc(size ? size : 1);
+}
+// Every unaligned form is replaced, so each block is released by the family that made it.
+void* operator new(std::size_t size) {
+    if (void* block = operator new(size, std::nothrow)) return block;
     throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return operator new(size, std::nothrow); }
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
 #pragma GCC diagnostic pop
 
 namespace {
