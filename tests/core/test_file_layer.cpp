@@ -2,7 +2,9 @@
 
 #include "core/crit_section_pool.h"
 #include "core/file_completions.h"
-#include "tests/core/core_test_support.h"
+#include "tests/support/fatal_catch.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 #include <sys/resource.h>
 
@@ -12,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

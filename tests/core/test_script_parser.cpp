@@ -1,12 +1,13 @@
 #include "core/script_cache.h"
 #include "core/script_node.h"
 #include "core/script_parser.h"
-#include "tests/core/core_test_support.h"
+#include "tests/support/fatal_catch.h"
+#include "tests/support/memory_script_source.h"
 
 #include <memory>
 #include <string>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 

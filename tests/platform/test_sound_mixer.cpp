@@ -4,7 +4,8 @@
 #include "platform/os/os.h"
 #include "platform/sound/sound_internal.h"
 #include "platform/sound/sound_system.h"
-#include "tests/platform/file_test_support.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +19,8 @@
 
 namespace {
 
-using file_test::pcm16Bytes;
-using file_test::wavImage;
+using test_support::pcm16Bytes;
+using test_support::wavImage;
 
 constexpr f64 PI = 3.14159265358979323846;
 
@@ -44,7 +45,8 @@ ESoundResult readSource(ClSound sound, void* data, u32 bytes) {
 
 ESoundResult rewindSource(ClSound sound, s32, u32, ESoundTimeUnit) {
     void* user = nullptr;
-    sound.getUserData(&user);
+    // A release racing the stream thread makes the handle stale: no user data then.
+    if (sound.getUserData(&user) != E_SOUND_OK || user == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     auto* source = static_cast<SStreamSource*>(user);
     source->next = 0;
     ++source->rewinds;
@@ -369,7 +371,7 @@ TEST_F(SoundMixer, DamagedOrForeignDataIsRefused) {
 }
 
 TEST_F(SoundMixer, FileStreamFromARangeAndOggFromMemoryPlay) {
-    file_test::ClTempFolder folder;
+    test_support::ClTempDir folder;
     // A WAV inside a larger file, streamed by offset and length as from a package.
     std::vector<s16> samples = sine(20000, 300.0, 48000, 0.25);
     std::vector<u8> wav = wavImage(1, 1, 48000, 16, pcm16Bytes(samples));
@@ -389,7 +391,7 @@ TEST_F(SoundMixer, FileStreamFromARangeAndOggFromMemoryPlay) {
     const std::string ogg = folder.file("tone.ogg");
     if (std::system(("ffmpeg -hide_banner -loglevel error -f lavfi -i sine=frequency=600:duration=0.5 "
                      "-ar 48000 -c:a libvorbis -y '" + ogg + "' 2>/dev/null").c_str()) == 0) {
-        ClSound sound = imageSound(file_test::readBytes(ogg));
+        ClSound sound = imageSound(test_support::readFileBytes(ogg));
         u32 length = 0;
         ASSERT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_MS), E_SOUND_OK);
         EXPECT_NEAR(static_cast<f64>(length), 500.0, 30.0);
