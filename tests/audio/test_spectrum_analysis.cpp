@@ -11,6 +11,8 @@
 #include "core/file_layer.h"
 #include "platform/os/os.h"
 
+#include "decoder_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -315,6 +317,31 @@ TEST_F(SpectrumPass, StreamShorterThanItsEstimateEndsInSilence) {
         for (u32 b = 0; b < h.bandCount; ++b) ASSERT_EQ(h.bandValues[f * h.bandCount + b], 0.0f);
     }
     EXPECT_GT(h.bandValues[100u * h.bandCount + 6], 0.0f);
+}
+
+// A stream that ends well before its promised 100 s is the song it delivered: refused as too
+// short below 90 s, else cut to what came; either way the shortfall is in the audio log.
+TEST_F(SpectrumPass, StreamEndingWellShortIsJudgedByWhatItDelivered) {
+    decoder_test::ClTempFolder folder;
+    decoder_test::ClAudioLogCapture log(folder);
+    for (const u32 seconds : {60u, 95u}) {
+        ClSynthSource source(1, 8000ull * seconds, [](u64 i, u32) { return tone(i, 440.0, 8000, 0.5); });
+        const SSpectrumStreamFormat promised = format16(1, 8000, 8000ull * 100);
+        const s32 result = runPass(&source, promised);
+        const SSpectrumHeader& h = g_SpectrumAnalysis.header;
+        if (seconds < 90) {
+            EXPECT_EQ(result, E_SPECTRUM_RESULT_TOO_SHORT);
+            EXPECT_EQ(h.frameCount, 0u);
+            continue;
+        }
+        ASSERT_EQ(result, E_SPECTRUM_RESULT_NONE);
+        EXPECT_EQ(h.frameCount, spectrumFrameCount(8000u * seconds * 2, 1, 2, h.hop));
+        EXPECT_FLOAT_EQ(h.duration, f32(seconds));
+        EXPECT_GT(h.bandValues[(h.frameCount - 2) * h.bandCount + 6], 0.0f);
+    }
+    const std::string text = log.finish();
+    EXPECT_NE(text.find("ended after [60000] ms of the [100000] ms"), std::string::npos) << text;
+    EXPECT_NE(text.find("ended after [95000] ms of the [100000] ms"), std::string::npos) << text;
 }
 
 // ---------------------------------------------------------------------------------------------
