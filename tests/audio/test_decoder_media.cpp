@@ -3,8 +3,12 @@
 // the reason in the audio log. What the reader measures and decodes is tested with the reader.
 #include "audio/decode/decoder_media.h"
 
+#include "audio/analysis/spectral_cache.h"
+#include "audio/analysis/spectrum_analysis.h"
 #include "audio/decode/codec_registry.h"
+#include "audio/decode/decode_thread.h"
 #include "core/crit_section_pool.h"
+#include "core/file_layer.h"
 #include "decoder_test_support.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +112,29 @@ TEST_F(MediaDecoder, FileThatCannotBeOpenedFailsTheJobWithItsReasonLogged) {
               std::string::npos)
         << log;
     EXPECT_NE(log.find("[" + m_media.file("silent.mp4") + "]: no audio stream found"), std::string::npos) << log;
+}
+
+// End to end through the registry and the analysis: a 92 s ADTS file whose bit rate drops after
+// its first seconds, so that a length estimated from the bit rate would be about 55 s, is
+// analysed as the 92 s it holds.
+TEST_F(MediaDecoder, AdtsSongIsAnalysedAtTheLengthItHolds) {
+    ClTempUserFolder user;
+    const std::string song = user.file("song.aac");
+    ASSERT_TRUE(runFfmpeg("-f lavfi -i \"aevalsrc='if(lt(t,8),0.8*(random(0)-0.5),0.3*sin(2*PI*440*t))':s=44100:d=92\" "
+                          "-c:a aac -q:a 1 -f adts " + quoted(song)));
+    fileLayerInit();
+    ASSERT_TRUE(startSingleFamilyRegistry(createCodecStreamInstanceQuickTime, ".aac", E_CODECFORMAT_AAC));
+    const std::u16string path = widePath(song);
+    SSongIdentity identity;
+    songIdentityFromPath(path.c_str(), &identity);
+    resetSpectrumAnalysis();
+    s32 result = -1;
+    EXPECT_EQ(analyseSongSpectrum(path.c_str(), identity, &result, 0, 1), 1);
+    EXPECT_EQ(result, E_SPECTRUM_RESULT_NONE);
+    EXPECT_NEAR(g_SpectrumAnalysis.header.duration, 92.0, 0.1);
+    resetSpectrumAnalysis();
+    shutdownCodecRegistry();
+    resetDecodeThreadInterval();
 }
 
 }  // namespace
