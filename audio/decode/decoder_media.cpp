@@ -40,9 +40,9 @@ s32 ClCodecStreamInstance_Media::openReader() {
         m_reader.getFormat(&m_format);
         return 1;
     }
-    writeCodecAudioLog("%s decoder: cannot open [%s]: %s (code [0x%08X])", m_profile.name,
+    writeCodecAudioLog("%s decoder: cannot open [%s]: %s (code %d)", m_profile.name,
                        osSystemPathW(m_path).c_str(), mediaReaderErrorText(error),
-                       mediaReaderResultCode(error, m_reader.lastSystemCode()));
+                       m_reader.lastSystemCode());
     return 0;
 }
 
@@ -75,9 +75,9 @@ s32 ClCodecStreamInstance_Media::fillBuffers() {
             *outAtEnd = m_reader.atEnd() ? 1 : 0;
             if (error != E_MEDIAERR_NONE) {
                 // What came before the failure is still the song's; the job then fails.
-                writeCodecAudioLog("%s decoder: decoding [%s] failed: %s (code [0x%08X])", m_profile.name,
+                writeCodecAudioLog("%s decoder: decoding [%s] failed: %s (code %d)", m_profile.name,
                                    osSystemPathW(m_path).c_str(), mediaReaderErrorText(error),
-                                   mediaReaderResultCode(error, m_reader.lastSystemCode()));
+                                   m_reader.lastSystemCode());
                 m_decodeFailed = 1;
             }
             return 1;

@@ -384,20 +384,6 @@ const char* mediaReaderErrorText(EMediaReaderError error) {
     return "unknown error";
 }
 
-u32 mediaReaderResultCode(EMediaReaderError error, s32 systemCode) {
-    switch (error) {
-        case E_MEDIAERR_NONE: return 0;
-        case E_MEDIAERR_INVALID_PARAMETER: return 0x80070057u;
-        case E_MEDIAERR_OUT_OF_MEMORY: return 0x8007000Eu;
-        case E_MEDIAERR_FILE_NOT_FOUND:
-        case E_MEDIAERR_FILE_OPEN:
-        case E_MEDIAERR_READ:
-            if (systemCode > 0) return 0x80070000u | (u32(systemCode) & 0xFFFFu);
-            return 0x80004005u;
-        default: return 0x80004005u;
-    }
-}
-
 ClMediaAudioReader::~ClMediaAudioReader() { close(); }
 
 EMediaReaderError ClMediaAudioReader::fail(EMediaReaderError error, s32 systemCode) {

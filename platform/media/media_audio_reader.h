@@ -47,11 +47,6 @@ enum EMediaReaderError : u32 {
 // A fixed English text for an error, such as "no audio stream found".
 const char* mediaReaderErrorText(EMediaReaderError error);
 
-// An HRESULT-style code for a failure, for log lines that print one: 0 for success,
-// 0x80070000 | system code for file failures, 0x80070057 for invalid parameters,
-// 0x8007000E for out of memory, 0x80004005 for everything else.
-u32 mediaReaderResultCode(EMediaReaderError error, s32 systemCode);
-
 // The delivered audio, as read from the file at open.
 struct SMediaAudioFormat {
     EMediaSampleFormat sampleFormat;
