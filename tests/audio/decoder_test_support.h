@@ -267,11 +267,9 @@ void expectLossyMatch(const char* what, const SPulledRun& run, const std::vector
 
 // ---------------------------------------------------------------------------------------------
 // Lossy files for the media decoder tests, encoded once at first use and removed after the last
-// test: chirps as WAV, as MP3 where ffmpeg has libmp3lame, as M4A and as ADTS AAC; a video
-// without sound.
-//   stereo44.wav .m4a .mp3                                  the stereo chirps
-//   mono48.wav, "mono48 ñandú 曲.aac" and ".mp3"              the mono chirps
-//   silent.mp4
+// test: mono chirps as WAV, as MP3 where ffmpeg has libmp3lame and as ADTS AAC; a video without
+// sound.
+//   mono48.wav, "mono48 ñandú 曲.aac" and ".mp3", silent.mp4
 
 // Longer than the 64 buffers of the media decoder's larger ring, and ending 100 frames into its
 // last buffer.
@@ -279,7 +277,6 @@ constexpr u32 MEDIA_MONO_FRAMES = 70 * MEDIA_AUDIO_BUFFER_FRAMES + 100;
 
 struct SMediaFixtures {
     ClTempFolder folder;
-    std::vector<f32> stereo;  // 2 s at 44.1 kHz
     std::vector<f32> mono;    // MEDIA_MONO_FRAMES at 48 kHz
     bool hasLame = false;
     std::string file(const std::string& name) const { return folder.file(name); }

@@ -27,37 +27,26 @@ protected:
 
 struct SRegistrationCase {
     CodecFactoryFn factory;
-    const char* file;
+    const char* file;  // the mono chirps, longer than either ring
+    u32 bytesPerSample;
+    u32 sampleFormat;
     u32 bufferCount;
     ECodecSoundFormat soundFormat;
     u32 decodeBufferFrames;
 };
 
-const SRegistrationCase kWindowsMedia = {createCodecStreamInstanceWindowsMedia, "mono48 ñandú 曲.mp3", 64,
-                                         E_CODECSOUNDFORMAT_PCM16, MEDIA_AUDIO_BUFFER_FRAMES / 2};
-const SRegistrationCase kQuickTime = {createCodecStreamInstanceQuickTime, "mono48 ñandú 曲.aac", 32,
-                                      E_CODECSOUNDFORMAT_PCMFLOAT, 32 * MEDIA_AUDIO_BUFFER_FRAMES / 2};
+const SRegistrationCase kWindowsMedia = {createCodecStreamInstanceWindowsMedia, "mono48 ñandú 曲.mp3", 2,
+                                         E_CODECSAMPLEFORMAT_INTEGER, 64, E_CODECSOUNDFORMAT_PCM16,
+                                         MEDIA_AUDIO_BUFFER_FRAMES / 2};
+const SRegistrationCase kQuickTime = {createCodecStreamInstanceQuickTime, "mono48 ñandú 曲.aac", 4,
+                                      E_CODECSAMPLEFORMAT_FLOAT, 32, E_CODECSOUNDFORMAT_PCMFLOAT,
+                                      32 * MEDIA_AUDIO_BUFFER_FRAMES / 2};
 
 TEST_F(MediaDecoder, EachRegistrationDecodesItsFormToTheReportedLength) {
-    struct SCase {
-        CodecFactoryFn factory;
-        const char* file;
-        const std::vector<f32>* source;
-        u32 channels;
-        u32 rate;
-        u32 bytesPerSample;
-        u32 sampleFormat;
-    };
-    std::vector<SCase> cases = {
-        {createCodecStreamInstanceQuickTime, "stereo44.m4a", &m_media.stereo, 2, 44100, 4, E_CODECSAMPLEFORMAT_FLOAT},
-        {createCodecStreamInstanceQuickTime, kQuickTime.file, &m_media.mono, 1, 48000, 4, E_CODECSAMPLEFORMAT_FLOAT}};
-    if (m_media.hasLame) {
-        cases.push_back({createCodecStreamInstanceWindowsMedia, "stereo44.mp3", &m_media.stereo, 2, 44100, 2,
-                         E_CODECSAMPLEFORMAT_INTEGER});
-    }
-    for (const SCase& c : cases) {
+    if (!m_media.hasLame) GTEST_SKIP() << "ffmpeg has no libmp3lame encoder";
+    for (const SRegistrationCase& c : {kWindowsMedia, kQuickTime}) {
         const SPulledRun run = pullJob(c.factory, m_media.file(c.file), MEDIA_PULL);
-        expectLossyMatch(c.file, run, *c.source, c.channels, c.rate, c.bytesPerSample, c.sampleFormat);
+        expectLossyMatch(c.file, run, m_media.mono, 1, 48000, c.bytesPerSample, c.sampleFormat);
         // No buffer is padded: the decode ends where the reported length does.
         EXPECT_EQ(run.bytes.size(), run.info.totalBytes) << c.file;
     }

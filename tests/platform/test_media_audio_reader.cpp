@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -20,15 +19,7 @@ namespace {
 constexpr u32 MAX_READS = 10000;  // a decode that needs more reads than this is a hang
 
 bool ffmpegHasEncoder(const std::string& name) {
-    static std::string s_list;
-    if (s_list.empty()) {
-        FILE* pipe = popen("ffmpeg -hide_banner -encoders 2>/dev/null", "r");
-        if (!pipe) return false;
-        char line[512];
-        while (fgets(line, sizeof line, pipe)) s_list += line;
-        pclose(pipe);
-    }
-    return s_list.find(" " + name + " ") != std::string::npos;
+    return std::system(("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' " + name + " '").c_str()) == 0;
 }
 
 std::u16string wide(const std::string& utf8) {
