@@ -220,7 +220,6 @@ int convertIntoPending(SMediaAudioReaderState* state, const AVFrame* frame) {
     return converted;
 }
 
-
 struct SOpenFailure {
     EMediaReaderError error;
     s32 code;
@@ -319,7 +318,7 @@ SOpenFailure measureStream(SMediaAudioReaderState* state, SStreamLength* out) {
                             ? nextPts - previousPts
                             : 0;
         const s64 length = gap > 0 && gap <= maxPacketTicks ? gap : previousDuration;
-        if (length <= 0 || length > maxPacketTicks) allTimed = false;
+        if (length <= 0 || length > maxPacketTicks || ticks > INT64_MAX - length) allTimed = false;
         else ticks += length;
     };
     bool any = false;
@@ -339,7 +338,8 @@ SOpenFailure measureStream(SMediaAudioReaderState* state, SStreamLength* out) {
             previousDuration = packet->duration;
             size_t size = 0;
             const u8* skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
-            if (skip && size >= 8) removed += s64(AV_RL32(skip)) + s64(AV_RL32(skip + 4));
+            // Bounded, so that no count of hostile packets can overflow it.
+            if (skip && size >= 8 && removed < INT64_MAX / 4) removed += s64(AV_RL32(skip)) + s64(AV_RL32(skip + 4));
         }
         av_packet_unref(state->packet);
     }
