@@ -2,6 +2,7 @@
 
 #include "audio/analysis/fft.h"
 #include "audio/analysis/spectrum_analysis.h"
+#include "audio/decode/codec_registry.h"
 #include "core/fatal_error.h"
 
 #include <bit>
@@ -352,6 +353,10 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
     u64 bytesPulled = 0;
     bool carryValid = false;
     bool failed = false;
+    // Set when the stream ended more than SPECTRUM_SHORT_END_TOLERANCE_MS before its promised
+    // length: the song is then what was decoded.
+    bool endedShort = false;
+    const u64 toleranceBytes = u64(frameBytes) * rate * SPECTRUM_SHORT_END_TOLERANCE_MS / 1000u;
     while (framesDone < frameCount) {
         setSpectrumAnalysisProgress((static_cast<f32>(bytesPulled) / static_cast<f32>(format.totalBytes)) *
                                     SPECTRUM_DECODE_PROGRESS_END);
@@ -366,6 +371,7 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
                 break;
             }
             std::memset(buffers.chunk + delivered, 0, chunkBytes - delivered);
+            endedShort = bytesPulled + toleranceBytes < format.totalBytes;
         }
         convertChunkToMono(buffers.chunk, rate, format.channels, format.bytesPerSample, format.integerSamples,
                            buffers.mono);
@@ -392,6 +398,7 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
         carryValid = true;
 
         s.chunkCallback(k, hop, framesBefore, frameCount, rows, h.nyquist, s.chunkUserWord);
+        if (endedShort) break;
     }
     if (!failed && source->hasFailed() && bytesPulled < format.totalBytes) failed = true;
 
@@ -402,6 +409,20 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
         failPass();
         return E_SPECTRUM_RESULT_UNDECODABLE;
     }
-    normaliseSpectrumBands(hop, frameCount);
+    u32 keptFrames = frameCount;
+    if (endedShort) {
+        const u32 decodedMs = u32(bytesPulled / frameBytes * 1000u / rate);
+        writeCodecAudioLog("Song analysis: the stream ended after [%u] ms of the [%u] ms its decoder promised",
+                           decodedMs, format.durationMs);
+        if (decodedMs < SPECTRUM_MIN_DURATION_MS) {
+            failPass();
+            return E_SPECTRUM_RESULT_TOO_SHORT;
+        }
+        keptFrames = spectrumFrameCount(u32(bytesPulled), format.channels, format.bytesPerSample, hop);
+        if (keptFrames > framesDone) keptFrames = framesDone;
+        h.frameCount = keptFrames;
+        h.duration = static_cast<f32>(decodedMs) * 0.001f;
+    }
+    normaliseSpectrumBands(hop, keptFrames);
     return E_SPECTRUM_RESULT_NONE;
 }

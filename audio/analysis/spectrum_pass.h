@@ -35,10 +35,17 @@ public:
 // 59,940,000 ms; 4 for a rate with no usable frame geometry or a stream with no whole frame.
 s32 validateSpectrumStream(const SSpectrumStreamFormat& format, SSpectrumGeometry* outGeometry);
 
+// A stream may end this much before its promised length (an estimate, a last block held back):
+// the rest counts as silence. A stream that ends earlier is judged by what it delivered.
+constexpr u32 SPECTRUM_SHORT_END_TOLERANCE_MS = 1000;
+
 // Runs the whole pass and leaves the song's frames in g_SpectrumAnalysis (header filled,
 // loadedFromCache 0, values normalised). Earlier tables are released first. Returns 0, or 4
 // when a buffer cannot be allocated or the source failed before delivering the whole song; the
-// state then holds no tables and a frame count of 0.
+// state then holds no tables and a frame count of 0. A stream that ends, without failing, more
+// than SPECTRUM_SHORT_END_TOLERANCE_MS short is logged to the audio log and judged by what it
+// delivered: 2 (too short) below SPECTRUM_MIN_DURATION_MS, else the frame count and duration
+// are those of the delivered audio.
 s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& format,
                     const SSpectrumGeometry& geometry);
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-// WAV, Ogg Vorbis and FLAC have nothing to start.
+// The media decoder, WAV, Ogg Vorbis and FLAC have nothing to start.
 s32 codecThreadInitNothing() { return 1; }
 
 struct SCodecExtensionEntry {
@@ -31,9 +31,9 @@ void registerFamily(CodecThreadInitFn threadInit, CodecThreadExitFn threadExit, 
 s32 codecRegistration(u32 audioLogSetting) {
     openCodecAudioLog();
     setCodecLogging(audioLogSetting);
-    registerFamily(codecThreadInitWindowsMedia, codecThreadExitWindowsMedia, createCodecStreamInstanceWindowsMedia,
+    registerFamily(codecThreadInitNothing, nullptr, createCodecStreamInstanceWindowsMedia,
                    {{".mp3", E_CODECFORMAT_MP3}, {".wma", E_CODECFORMAT_WMA}});
-    registerFamily(codecThreadInitQuickTime, codecThreadExitQuickTime, createCodecStreamInstanceQuickTime,
+    registerFamily(codecThreadInitNothing, nullptr, createCodecStreamInstanceQuickTime,
                    {{".mp3", E_CODECFORMAT_MP3}, {".m4a", E_CODECFORMAT_M4A}, {".aac", E_CODECFORMAT_AAC}});
     registerFamily(codecThreadInitNothing, nullptr, createCodecStreamInstanceWAV, {{".wav", E_CODECFORMAT_WAV}});
     registerFamily(codecThreadInitNothing, nullptr, createCodecStreamInstanceOggVorbis,

@@ -154,16 +154,12 @@ bool isCodecStopRequested();
 //   5 FLAC           ".flac" (6)
 //   6 AIFF           ".aiff" (7), ".aif" (7)
 //   7 WavPack        ".wv" (8)
-// WAV, Ogg Vorbis and FLAC have nothing to start: their records get a thread-init that
-// succeeds and no thread-exit.
+// Windows Media and QuickTime are the two registrations of the media decoder
+// (decoder_media.h), which has nothing to start; nor have WAV, Ogg Vorbis and FLAC. Their
+// records get a thread-init that succeeds and no thread-exit.
 
 ClCodecStreamInstance* createCodecStreamInstanceWindowsMedia();
-s32 codecThreadInitWindowsMedia();
-void codecThreadExitWindowsMedia();
-
 ClCodecStreamInstance* createCodecStreamInstanceQuickTime();
-s32 codecThreadInitQuickTime();
-void codecThreadExitQuickTime();
 
 ClCodecStreamInstance* createCodecStreamInstanceWAV();
 

@@ -229,7 +229,7 @@ void waitForCodecJobProgress(ClCodecStreamInstance* job, u32 milliseconds);
 // ---------------------------------------------------------------------------------------------
 // The ring of decoded buffers
 
-// Windows Media keeps 64 buffers; every other format 2 or 3.
+// The media decoder keeps up to 64 buffers; every other format 2 or 3.
 constexpr u32 CODEC_RING_MAX_BUFFERS = 64;
 // Larger buffers come only from a damaged or hostile header.
 constexpr u32 CODEC_RING_MAX_BUFFER_BYTES = 16u * 1024u * 1024u;

@@ -11,6 +11,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/intreadwrite.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
 #include <libswresample/swresample.h>
@@ -29,6 +30,10 @@ namespace {
 constexpr int MEDIA_IO_BUFFER_BYTES = 64 * 1024;
 // Damaged packets in a row, with no audio between them, before the stream counts as broken.
 constexpr u32 MEDIA_MAX_CONSECUTIVE_BAD_PACKETS = 256;
+// A packet longer than this (about 20 s at 48 kHz) comes only from a damaged header.
+constexpr s64 MEDIA_MAX_PACKET_FRAMES = s64(1) << 20;
+// The lowest bit rate a stated length is checked against: 8 kbit/s is 1,000 bytes a second.
+constexpr u64 MEDIA_MIN_BYTES_PER_SECOND = 1000;
 
 void silenceLibraryLog() {
     static std::once_flag s_once;
@@ -61,6 +66,9 @@ struct SMediaAudioReaderState {
     AVSampleFormat outFormat = AV_SAMPLE_FMT_NONE;
 
     SMediaAudioFormat format{};
+    // Frames handed out so far, and the most the stream may give (its measured length).
+    u64 framesDelivered = 0;
+    u64 frameLimit = ~u64(0);
 
     // Converted frames not yet handed out.
     std::vector<u8> pending;
@@ -114,18 +122,22 @@ int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictio
     return AVERROR(EPERM);
 }
 
-void releaseState(SMediaAudioReaderState* state) {
-    if (!state) return;
-    av_frame_free(&state->frame);
-    av_packet_free(&state->packet);
-    swr_free(&state->converter);
-    avcodec_free_context(&state->decoder);
+void closeContainer(SMediaAudioReaderState* state) {
     // Custom I/O: closing the container leaves the I/O context to us.
     avformat_close_input(&state->container);
     if (state->io) {
         av_freep(&state->io->buffer);
         avio_context_free(&state->io);
     }
+}
+
+void releaseState(SMediaAudioReaderState* state) {
+    if (!state) return;
+    av_frame_free(&state->frame);
+    av_packet_free(&state->packet);
+    swr_free(&state->converter);
+    avcodec_free_context(&state->decoder);
+    closeContainer(state);
     av_channel_layout_uninit(&state->converterInLayout);
     av_channel_layout_uninit(&state->outLayout);
     if (state->file) osFileClose(state->file);
@@ -208,6 +220,146 @@ int convertIntoPending(SMediaAudioReaderState* state, const AVFrame* frame) {
     return converted;
 }
 
+struct SOpenFailure {
+    EMediaReaderError error;
+    s32 code;
+};
+
+// Reads the container's header and stream facts from the start of the file.
+SOpenFailure openContainer(SMediaAudioReaderState* state) {
+    state->position = 0;
+    state->ioFailed = false;
+    u8* ioBuffer = static_cast<u8*>(av_malloc(MEDIA_IO_BUFFER_BYTES));
+    if (!ioBuffer) return {E_MEDIAERR_OUT_OF_MEMORY, 0};
+    state->io = avio_alloc_context(ioBuffer, MEDIA_IO_BUFFER_BYTES, 0, state, readFromFile, nullptr, seekInFile);
+    if (!state->io) {
+        av_free(ioBuffer);
+        return {E_MEDIAERR_OUT_OF_MEMORY, 0};
+    }
+    state->container = avformat_alloc_context();
+    if (!state->container) return {E_MEDIAERR_OUT_OF_MEMORY, 0};
+    state->container->pb = state->io;
+    state->container->io_open = refuseNestedOpen;
+
+    // No file name goes to the library: the container is recognised by its contents alone, so a
+    // misnamed file is judged by what it holds.
+    int result = avformat_open_input(&state->container, "", nullptr, nullptr);
+    if (result < 0) {
+        // A failed open frees the container itself.
+        state->container = nullptr;
+        if (state->ioFailed) return {E_MEDIAERR_READ, s32(state->ioError)};
+        return {result == AVERROR(ENOMEM) ? E_MEDIAERR_OUT_OF_MEMORY : E_MEDIAERR_NOT_A_MEDIA_FILE, result};
+    }
+    result = avformat_find_stream_info(state->container, nullptr);
+    if (result < 0) {
+        if (state->ioFailed) return {E_MEDIAERR_READ, s32(state->ioError)};
+        return {E_MEDIAERR_STREAM_INFO, result};
+    }
+    return {E_MEDIAERR_NONE, 0};
+}
+
+// Picks the best audio stream and has the demuxer skip every other one, so a video's pictures
+// are never even read out.
+SOpenFailure selectAudioStream(SMediaAudioReaderState* state, const AVCodec** outCodec) {
+    const int result = av_find_best_stream(state->container, AVMEDIA_TYPE_AUDIO, -1, -1, outCodec, 0);
+    if (result == AVERROR_STREAM_NOT_FOUND) return {E_MEDIAERR_NO_AUDIO_STREAM, result};
+    if (result < 0 || !*outCodec) return {E_MEDIAERR_NO_DECODER, result};
+    state->streamIndex = result;
+    for (unsigned i = 0; i < state->container->nb_streams; ++i) {
+        if (int(i) != state->streamIndex) state->container->streams[i]->discard = AVDISCARD_ALL;
+    }
+    const AVCodecParameters* parameters = state->container->streams[result]->codecpar;
+    const int channels = parameters->ch_layout.nb_channels;
+    if (parameters->sample_rate <= 0 || channels <= 0 || u32(channels) > MEDIA_AUDIO_MAX_CHANNELS) {
+        return {E_MEDIAERR_UNSUPPORTED_FORMAT, 0};
+    }
+    return {E_MEDIAERR_NONE, 0};
+}
+
+struct SStreamLength {
+    u64 frames;
+    bool measured;
+};
+
+// The length the container states for the stream, in frames (its own duration, else the
+// container's); 0 when it states none. Sets exact unless the library only estimated it from
+// the bit rate.
+u64 statedFrames(const AVFormatContext* container, const AVStream* stream, bool* outExact) {
+    const int rate = stream->codecpar->sample_rate;
+    s64 frames = 0;
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+        frames = av_rescale_q(stream->duration, stream->time_base, AVRational{1, rate});
+    } else if (container->duration != AV_NOPTS_VALUE && container->duration > 0) {
+        frames = av_rescale(container->duration, rate, AV_TIME_BASE);
+    }
+    *outExact = container->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
+    return frames > 0 ? u64(frames) : 0;
+}
+
+// Reads every packet of the stream once, without decoding, and adds up their lengths less the
+// encoder delay and padding that the container marks on them for removal (a LAME header's
+// start and end, an edit list's priming). A packet lasts until the next one starts, where the
+// timestamps say so sanely (stated packet lengths may be rounded, as ASF's milliseconds are),
+// else for its own stated length. A container's stated length is believed only below the
+// measured one: headers may claim hours that a few kilobytes cannot hold, estimate from the
+// bit rate, or describe a file that has since been cut short. Where a packet has no length at
+// all, the stated one stands if the file's size could hold it.
+SOpenFailure measureStream(SMediaAudioReaderState* state, SStreamLength* out) {
+    const AVStream* stream = state->container->streams[state->streamIndex];
+    const AVRational frameBase{1, stream->codecpar->sample_rate};
+    const s64 maxPacketTicks = av_rescale_q(MEDIA_MAX_PACKET_FRAMES, frameBase, stream->time_base);
+    s64 ticks = 0;
+    s64 removed = 0;
+    bool allTimed = true;
+    s64 previousPts = AV_NOPTS_VALUE;
+    s64 previousDuration = 0;
+    auto addPrevious = [&](s64 nextPts) {
+        const s64 gap = nextPts != AV_NOPTS_VALUE && previousPts != AV_NOPTS_VALUE && nextPts > previousPts
+                            ? nextPts - previousPts
+                            : 0;
+        const s64 length = gap > 0 && gap <= maxPacketTicks ? gap : previousDuration;
+        if (length <= 0 || length > maxPacketTicks || ticks > INT64_MAX - length) allTimed = false;
+        else ticks += length;
+    };
+    bool any = false;
+    for (;;) {
+        const int result = av_read_frame(state->container, state->packet);
+        if (result < 0) {
+            if (state->ioFailed) return {E_MEDIAERR_READ, s32(state->ioError)};
+            if (result == AVERROR(ENOMEM)) return {E_MEDIAERR_OUT_OF_MEMORY, result};
+            // The end of the file, or a container too damaged to go on: the length is what came.
+            break;
+        }
+        const AVPacket* packet = state->packet;
+        if (packet->stream_index == state->streamIndex) {
+            if (any) addPrevious(packet->pts);
+            any = true;
+            previousPts = packet->pts;
+            previousDuration = packet->duration;
+            size_t size = 0;
+            const u8* skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+            // Bounded, so that no count of hostile packets can overflow it.
+            if (skip && size >= 8 && removed < INT64_MAX / 4) removed += s64(AV_RL32(skip)) + s64(AV_RL32(skip + 4));
+        }
+        av_packet_unref(state->packet);
+    }
+    if (any) addPrevious(AV_NOPTS_VALUE);
+    const s64 frames = av_rescale_q(ticks, stream->time_base, frameBase);
+
+    bool exact = false;
+    const u64 stated = statedFrames(state->container, stream, &exact);
+    const u64 holdable = state->fileSize / MEDIA_MIN_BYTES_PER_SECOND * u64(frameBase.den);
+    const bool plausible = stated <= holdable;
+    if (allTimed) {
+        const u64 measured = frames > removed ? u64(frames - removed) : 0;
+        const bool statedShorter = exact && plausible && stated > 0 && stated < measured;
+        *out = {statedShorter ? stated : measured, true};
+    } else {
+        *out = {plausible ? stated : 0, false};
+    }
+    return {E_MEDIAERR_NONE, 0};
+}
+
 }  // namespace
 
 const char* mediaReaderErrorText(EMediaReaderError error) {
@@ -230,20 +382,6 @@ const char* mediaReaderErrorText(EMediaReaderError error) {
         case E_MEDIAERR_DECODE: return "decoding failed";
     }
     return "unknown error";
-}
-
-u32 mediaReaderResultCode(EMediaReaderError error, s32 systemCode) {
-    switch (error) {
-        case E_MEDIAERR_NONE: return 0;
-        case E_MEDIAERR_INVALID_PARAMETER: return 0x80070057u;
-        case E_MEDIAERR_OUT_OF_MEMORY: return 0x8007000Eu;
-        case E_MEDIAERR_FILE_NOT_FOUND:
-        case E_MEDIAERR_FILE_OPEN:
-        case E_MEDIAERR_READ:
-            if (systemCode > 0) return 0x80070000u | (u32(systemCode) & 0xFFFFu);
-            return 0x80004005u;
-        default: return 0x80004005u;
-    }
 }
 
 ClMediaAudioReader::~ClMediaAudioReader() { close(); }
@@ -270,78 +408,53 @@ EMediaReaderError ClMediaAudioReader::open(const char16_t* path, EMediaSampleFor
     SMediaAudioReaderState* state = new (std::nothrow) SMediaAudioReaderState;
     if (!state) return fail(E_MEDIAERR_OUT_OF_MEMORY, 0);
     // Every failure below releases what was built so far.
-    auto failOpen = [&](EMediaReaderError error, s32 code) {
+    auto failOpen = [&](SOpenFailure failure) {
         releaseState(state);
-        return fail(error, code);
+        return fail(failure.error, failure.code);
     };
 
     state->file = osFileOpenW(path, E_OSFILE_READ_EXISTING);
     if (!state->file) {
         const u32 error = osLastError();
-        return failOpen(error == E_OSERR_NOT_FOUND ? E_MEDIAERR_FILE_NOT_FOUND : E_MEDIAERR_FILE_OPEN, s32(error));
+        return failOpen({error == E_OSERR_NOT_FOUND ? E_MEDIAERR_FILE_NOT_FOUND : E_MEDIAERR_FILE_OPEN, s32(error)});
     }
-    if (!osFileGetSize(state->file, &state->fileSize)) return failOpen(E_MEDIAERR_FILE_OPEN, s32(osLastError()));
-    if (state->fileSize == 0) return failOpen(E_MEDIAERR_EMPTY_FILE, 0);
+    if (!osFileGetSize(state->file, &state->fileSize)) return failOpen({E_MEDIAERR_FILE_OPEN, s32(osLastError())});
+    if (state->fileSize == 0) return failOpen({E_MEDIAERR_EMPTY_FILE, 0});
+    state->packet = av_packet_alloc();
+    state->frame = av_frame_alloc();
+    if (!state->packet || !state->frame) return failOpen({E_MEDIAERR_OUT_OF_MEMORY, 0});
 
-    u8* ioBuffer = static_cast<u8*>(av_malloc(MEDIA_IO_BUFFER_BYTES));
-    if (!ioBuffer) return failOpen(E_MEDIAERR_OUT_OF_MEMORY, 0);
-    state->io = avio_alloc_context(ioBuffer, MEDIA_IO_BUFFER_BYTES, 0, state, readFromFile, nullptr, seekInFile);
-    if (!state->io) {
-        av_free(ioBuffer);
-        return failOpen(E_MEDIAERR_OUT_OF_MEMORY, 0);
-    }
-    state->container = avformat_alloc_context();
-    if (!state->container) return failOpen(E_MEDIAERR_OUT_OF_MEMORY, 0);
-    state->container->pb = state->io;
-    state->container->io_open = refuseNestedOpen;
-
-    // No file name goes to the library: the container is recognised by its contents alone, so a
-    // misnamed file is judged by what it holds.
-    int result = avformat_open_input(&state->container, "", nullptr, nullptr);
-    if (result < 0) {
-        // A failed open frees the container itself.
-        state->container = nullptr;
-        if (state->ioFailed) return failOpen(E_MEDIAERR_READ, s32(state->ioError));
-        return failOpen(result == AVERROR(ENOMEM) ? E_MEDIAERR_OUT_OF_MEMORY : E_MEDIAERR_NOT_A_MEDIA_FILE, result);
-    }
-    result = avformat_find_stream_info(state->container, nullptr);
-    if (result < 0) {
-        if (state->ioFailed) return failOpen(E_MEDIAERR_READ, s32(state->ioError));
-        return failOpen(E_MEDIAERR_STREAM_INFO, result);
-    }
-
+    // The first reading measures the stream; the second, from the start again, decodes it.
     const AVCodec* codec = nullptr;
-    result = av_find_best_stream(state->container, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-    if (result == AVERROR_STREAM_NOT_FOUND) return failOpen(E_MEDIAERR_NO_AUDIO_STREAM, result);
-    if (result < 0 || !codec) return failOpen(E_MEDIAERR_NO_DECODER, result);
-    state->streamIndex = result;
-    for (unsigned i = 0; i < state->container->nb_streams; ++i) {
-        // Other streams are skipped by the demuxer, so a video's pictures are never even read out.
-        if (int(i) != state->streamIndex) state->container->streams[i]->discard = AVDISCARD_ALL;
-    }
+    SOpenFailure failure = openContainer(state);
+    if (failure.error == E_MEDIAERR_NONE) failure = selectAudioStream(state, &codec);
+    if (failure.error != E_MEDIAERR_NONE) return failOpen(failure);
+    const int firstStreamIndex = state->streamIndex;
+    SStreamLength length = {};
+    failure = measureStream(state, &length);
+    if (failure.error != E_MEDIAERR_NONE) return failOpen(failure);
+    closeContainer(state);
+    failure = openContainer(state);
+    if (failure.error == E_MEDIAERR_NONE) failure = selectAudioStream(state, &codec);
+    if (failure.error != E_MEDIAERR_NONE) return failOpen(failure);
+    // The same bytes read the same way give the same streams.
+    if (state->streamIndex != firstStreamIndex) return failOpen({E_MEDIAERR_STREAM_INFO, 0});
+
     const AVStream* stream = state->container->streams[state->streamIndex];
     const AVCodecParameters* parameters = stream->codecpar;
     const int channels = parameters->ch_layout.nb_channels;
-    if (parameters->sample_rate <= 0 || channels <= 0 || u32(channels) > MEDIA_AUDIO_MAX_CHANNELS) {
-        return failOpen(E_MEDIAERR_UNSUPPORTED_FORMAT, 0);
-    }
-
     state->decoder = avcodec_alloc_context3(codec);
-    if (!state->decoder) return failOpen(E_MEDIAERR_OUT_OF_MEMORY, 0);
-    result = avcodec_parameters_to_context(state->decoder, parameters);
-    if (result < 0) return failOpen(E_MEDIAERR_DECODER_OPEN, result);
+    if (!state->decoder) return failOpen({E_MEDIAERR_OUT_OF_MEMORY, 0});
+    int result = avcodec_parameters_to_context(state->decoder, parameters);
+    if (result < 0) return failOpen({E_MEDIAERR_DECODER_OPEN, result});
     state->decoder->pkt_timebase = stream->time_base;
     result = avcodec_open2(state->decoder, codec, nullptr);
-    if (result < 0) return failOpen(E_MEDIAERR_DECODER_OPEN, result);
-
-    state->packet = av_packet_alloc();
-    state->frame = av_frame_alloc();
-    if (!state->packet || !state->frame) return failOpen(E_MEDIAERR_OUT_OF_MEMORY, 0);
+    if (result < 0) return failOpen({E_MEDIAERR_DECODER_OPEN, result});
 
     // Output keeps the source's channel order; only a layout without one gets the default order.
     if (parameters->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC && av_channel_layout_check(&parameters->ch_layout)) {
         result = av_channel_layout_copy(&state->outLayout, &parameters->ch_layout);
-        if (result < 0) return failOpen(E_MEDIAERR_OUT_OF_MEMORY, result);
+        if (result < 0) return failOpen({E_MEDIAERR_OUT_OF_MEMORY, result});
     } else {
         av_channel_layout_default(&state->outLayout, channels);
     }
@@ -354,18 +467,9 @@ EMediaReaderError ClMediaAudioReader::open(const char16_t* path, EMediaSampleFor
     format.bitsPerSample = wanted == E_MEDIASAMPLE_S16 ? 16 : 32;
     format.bytesPerFrame = format.channels * format.bitsPerSample / 8;
     format.bytesPerBuffer = MEDIA_AUDIO_BUFFER_FRAMES * format.bytesPerFrame;
-
-    // The container's duration first, else the stream's; either may be absent.
-    s64 duration100ns = 0;
-    if (state->container->duration != AV_NOPTS_VALUE && state->container->duration > 0) {
-        duration100ns = av_rescale(state->container->duration, 10, 1);
-    } else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
-        duration100ns = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 10000000});
-    }
-    if (duration100ns < 0) duration100ns = 0;
-    format.duration100ns = u64(duration100ns);
-    format.durationSeconds = f64(duration100ns) / 10000000.0;
-    format.totalFramesEstimate = u64(av_rescale(duration100ns, parameters->sample_rate, 10000000));
+    format.totalFrames = length.frames;
+    format.lengthMeasured = length.measured;
+    state->frameLimit = length.measured ? length.frames : ~u64(0);
 
     m_state = state;
     return E_MEDIAERR_NONE;
@@ -392,10 +496,15 @@ EMediaReaderError ClMediaAudioReader::read(void* out, u32 maxFrames, u32* frames
 
     u8* destination = static_cast<u8*>(out);
     const u32 bytesPerFrame = state->format.bytesPerFrame;
+    const u32 requested = maxFrames;
+    // Frames past the measured length are the padding of the last packet.
+    const u64 allowed = state->frameLimit - state->framesDelivered;
+    if (u64(maxFrames) > allowed) maxFrames = u32(allowed);
     u32 delivered = 0;
     // Ends a read with a failure: the frames so far stand and the stream is over.
     auto failRead = [&](EMediaReaderError error, s32 code) {
         *framesOut = delivered;
+        state->framesDelivered += delivered;
         state->atEnd = true;
         return fail(error, code);
     };
@@ -473,7 +582,8 @@ EMediaReaderError ClMediaAudioReader::read(void* out, u32 maxFrames, u32* frames
     }
 
     *framesOut = delivered;
-    if (delivered < maxFrames) state->atEnd = true;
+    state->framesDelivered += delivered;
+    if (delivered < requested) state->atEnd = true;
     return E_MEDIAERR_NONE;
 }
 

@@ -47,12 +47,7 @@ enum EMediaReaderError : u32 {
 // A fixed English text for an error, such as "no audio stream found".
 const char* mediaReaderErrorText(EMediaReaderError error);
 
-// An HRESULT-style code for a failure, for log lines that print one: 0 for success,
-// 0x80070000 | system code for file failures, 0x80070057 for invalid parameters,
-// 0x8007000E for out of memory, 0x80004005 for everything else.
-u32 mediaReaderResultCode(EMediaReaderError error, s32 systemCode);
-
-// The delivered audio, as read from the container at open.
+// The delivered audio, as read from the file at open.
 struct SMediaAudioFormat {
     EMediaSampleFormat sampleFormat;
     u32 sampleRate;           // Hz
@@ -60,9 +55,12 @@ struct SMediaAudioFormat {
     u32 bitsPerSample;        // 16 or 32
     u32 bytesPerFrame;        // channels x bitsPerSample / 8
     u32 bytesPerBuffer;       // MEDIA_AUDIO_BUFFER_FRAMES x bytesPerFrame
-    u64 duration100ns;        // container duration in 100-ns units; 0 when it states none
-    f64 durationSeconds;      // the same duration in seconds
-    u64 totalFramesEstimate;  // duration x rate, rounded; the decode may differ by some frames
+    // Frames the stream holds. Measured (lengthMeasured) from the stream's packets at open,
+    // less the encoder delay and padding the file marks for removal, and never more than an
+    // exact length the container states; reads then end there. Otherwise the container's
+    // stated length, where the file's size could hold it, else 0.
+    u64 totalFrames;
+    bool lengthMeasured;
 };
 
 enum EMediaTag : u32 {

@@ -89,15 +89,6 @@ std::vector<f32> makeChirps(u32 frames, u32 channels, u32 rate) {
     return samples;
 }
 
-std::vector<f32> makeFullScaleSquare(u32 frames, u32 channels, u32 rate) {
-    std::vector<f32> samples(size_t(frames) * channels);
-    for (u32 frame = 0; frame < frames; ++frame) {
-        const f32 value = (frame * 200 / rate) % 2 == 0 ? 1.0f : -1.0f;
-        for (u32 channel = 0; channel < channels; ++channel) samples[size_t(frame) * channels + channel] = value;
-    }
-    return samples;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Sample conversions
 
@@ -514,7 +505,7 @@ void expectCodecInfo(s32 infoResult, const SCommonCodecInfo& info, s32 soundResu
 }
 
 void expectLossyMatch(const char* what, const SPulledRun& run, const std::vector<f32>& source, u32 channels,
-                      u32 rate, u32 bytesPerSample, u32 sampleFormat, u32 paddingFrames) {
+                      u32 rate, u32 bytesPerSample, u32 sampleFormat) {
     SCOPED_TRACE(what);
     ASSERT_EQ(run.finalState, E_CODECJOB_FINISHED);
     ASSERT_EQ(run.infoResult, 1);
@@ -528,7 +519,7 @@ void expectLossyMatch(const char* what, const SPulledRun& run, const std::vector
     const std::vector<f32> decoded = bytesPerSample == 2 ? pcm16Floats(run.bytes) : floatsOf(run.bytes);
     const f64 decodedFrames = f64(decoded.size() / channels);
     EXPECT_GE(decodedFrames, sourceFrames - 2048.0);
-    EXPECT_LE(decodedFrames, sourceFrames + 2048.0 + paddingFrames);
+    EXPECT_LE(decodedFrames, sourceFrames + 2048.0);
     for (u32 channel = 0; channel < channels; ++channel) {
         EXPECT_GT(channelCorrelation(decoded, source, channels, channel, 2048), 0.95) << "channel " << channel;
     }
@@ -540,29 +531,15 @@ void expectLossyMatch(const char* what, const SPulledRun& run, const std::vector
 const SMediaFixtures& mediaFixtures() {
     if (g_mediaFixtures) return *g_mediaFixtures;
     SMediaFixtures* m = g_mediaFixtures = new SMediaFixtures;
-    m->stereo = makeChirps(2 * 44100, 2, 44100);
     m->mono = makeChirps(MEDIA_MONO_FRAMES, 1, 48000);
-    writeWavFile(m->file("stereo44.wav"), 2, 44100, 16, quantise16(m->stereo));
     writeWavFile(m->file("mono48.wav"), 1, 48000, 16, quantise16(m->mono));
-    // Longer than the QuickTime decoder's 32 slices hold, so its first fill leaves the end unread.
-    writeWavFile(m->file("square.wav"), 2, 44100, 16, quantise16(makeFullScaleSquare(7 * 44100 / 2, 2, 44100)));
-    const std::string stereo = " -i " + quoted(m->file("stereo44.wav"));
     const std::string mono = " -i " + quoted(m->file("mono48.wav"));
-    const std::string video = "-f lavfi -i testsrc=size=64x48:rate=10:duration=2";
-    runFfmpeg(stereo + " -c:a aac -b:a 160k " + quoted(m->file("stereo44.m4a")));
-    runFfmpeg(stereo + " -c:a aac -b:a 160k -movflags +faststart " + quoted(m->file("faststart.m4a")));
     runFfmpeg(mono + " -c:a aac -b:a 96k -f adts " + quoted(m->file("mono48 ñandú 曲.aac")));
-    runFfmpeg("-i " + quoted(m->file("square.wav")) + " -c:a aac -b:a 128k " + quoted(m->file("square.m4a")));
-    runFfmpeg(video + " -c:v mpeg4 " + quoted(m->file("silent.mp4")));
+    runFfmpeg("-f lavfi -i testsrc=size=64x48:rate=10:duration=2 -c:v mpeg4 " + quoted(m->file("silent.mp4")));
     m->hasLame = hasFfmpegEncoder("libmp3lame");
-    m->hasWma = hasFfmpegEncoder("wmav2");
     if (m->hasLame) {
-        runFfmpeg(stereo + " -c:a libmp3lame -b:a 192k " + quoted(m->file("stereo44.mp3")));
         runFfmpeg(mono + " -c:a libmp3lame -b:a 128k " + quoted(m->file("mono48 ñandú 曲.mp3")));
-        runFfmpeg(video + stereo + " -map 0:v -map 1:a -c:v mpeg4 -c:a libmp3lame -b:a 192k -shortest " +
-                  quoted(m->file("clip.avi")));
     }
-    if (m->hasWma) runFfmpeg(stereo + " -c:a wmav2 -b:a 128k " + quoted(m->file("stereo44.wma")));
     return *m;
 }
 

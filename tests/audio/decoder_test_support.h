@@ -31,8 +31,6 @@ std::vector<s32> makeSignal(u32 frames, u32 channels, u32 rate, u32 bits);
 // cannot pass for a match, as they could with a steady tone.
 std::vector<f32> makeChirps(u32 frames, u32 channels, u32 rate);
 
-// A square wave at full scale: its lossy decode overshoots past 1.
-std::vector<f32> makeFullScaleSquare(u32 frames, u32 channels, u32 rate);
 
 // ---------------------------------------------------------------------------------------------
 // Sample conversions
@@ -261,31 +259,26 @@ void expectCodecInfo(const TRun& run, const SExpectedInfo& expected) {
 f64 channelCorrelation(const std::vector<f32>& decoded, const std::vector<f32>& source, u32 channels, u32 channel,
                        s32 maxLag, s32* outLag = nullptr);
 
-// A lossy decode of the source pulled whole: finished, its layout, a total estimated from the
-// container within 0.15 s, a length within the encoders' priming and padding (2,048 frames, and
-// `paddingFrames` of silence more at the end) and every channel closely like the source at some
-// lag within 2,048 frames.
+// A lossy decode of the source pulled whole: finished, its layout, a reported total within
+// 0.15 s of the source, a length within the encoders' priming and padding (2,048 frames) and
+// every channel closely like the source at some lag within 2,048 frames.
 void expectLossyMatch(const char* what, const SPulledRun& run, const std::vector<f32>& source, u32 channels,
-                      u32 rate, u32 bytesPerSample, u32 sampleFormat, u32 paddingFrames = 0);
+                      u32 rate, u32 bytesPerSample, u32 sampleFormat);
 
 // ---------------------------------------------------------------------------------------------
 // Lossy files for the media decoder tests, encoded once at first use and removed after the last
-// test: chirps as WAV, as MP3 where ffmpeg has libmp3lame, as WMA where it has wmav2, as M4A
-// (also with its index first) and ADTS AAC; a full-scale square as M4A; a video whose sound is
-// the stereo chirps (with libmp3lame), and one without sound.
-//   stereo44.wav .m4a .mp3 .wma, faststart.m4a, clip.avi   the stereo chirps
-//   mono48.wav, "mono48 ñandú 曲.aac" and ".mp3"              the mono chirps
-//   square.m4a (3.5 s, stereo, 44.1 kHz), silent.mp4
+// test: mono chirps as WAV, as MP3 where ffmpeg has libmp3lame and as ADTS AAC; a video without
+// sound.
+//   mono48.wav, "mono48 ñandú 曲.aac" and ".mp3", silent.mp4
 
-// Longer than the Windows Media ring's 64 buffers, and ending 100 frames into its last buffer.
+// Longer than the 64 buffers of the media decoder's larger ring, and ending 100 frames into its
+// last buffer.
 constexpr u32 MEDIA_MONO_FRAMES = 70 * MEDIA_AUDIO_BUFFER_FRAMES + 100;
 
 struct SMediaFixtures {
     ClTempFolder folder;
-    std::vector<f32> stereo;  // 2 s at 44.1 kHz
     std::vector<f32> mono;    // MEDIA_MONO_FRAMES at 48 kHz
     bool hasLame = false;
-    bool hasWma = false;
     std::string file(const std::string& name) const { return folder.file(name); }
 };
 

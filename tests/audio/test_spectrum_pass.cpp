@@ -6,6 +6,7 @@
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/analysis/spectrum_pass.h"
 #include "core/digest.h"
+#include "tests/audio/decoder_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -246,7 +247,7 @@ protected:
     void TearDown() override { resetSpectrumAnalysis(); }
 };
 
-}  // namespace
+
 
 TEST(SpectrumPassBits, RowsBandsAndEnergiesKeepTheirRecordedDigests) {
     fftSetWideLanes(false);
@@ -448,3 +449,29 @@ TEST_F(SpectrumPass, StreamShorterThanItsEstimateEndsInSilence) {
     EXPECT_GT(h.bandValues[100u * h.bandCount + 6], 0.0f);
 }
 
+
+// A stream that ends well before its promised 100 s is the song it delivered: refused as too
+// short below 90 s, else cut to what came; either way the shortfall is in the audio log.
+TEST_F(SpectrumPass, StreamEndingWellShortIsJudgedByWhatItDelivered) {
+    decoder_test::ClTempFolder folder;
+    decoder_test::ClAudioLogCapture log(folder);
+    for (const u32 seconds : {60u, 95u}) {
+        ClSynthSource source(1, 8000ull * seconds, [](u64 i, u32) { return tone(i, 440.0, 8000, 0.5); });
+        const s32 result = runPass(&source, format16(1, 8000, 8000ull * 100));
+        const SSpectrumHeader& h = g_SpectrumAnalysis.header;
+        if (seconds < 90) {
+            EXPECT_EQ(result, E_SPECTRUM_RESULT_TOO_SHORT);
+            EXPECT_EQ(h.frameCount, 0u);
+            continue;
+        }
+        ASSERT_EQ(result, E_SPECTRUM_RESULT_NONE);
+        EXPECT_EQ(h.frameCount, spectrumFrameCount(8000u * seconds * 2, 1, 2, h.hop));
+        EXPECT_FLOAT_EQ(h.duration, f32(seconds));
+        EXPECT_GT(h.bandValues[(h.frameCount - 2) * h.bandCount + 6], 0.0f);
+    }
+    const std::string text = log.finish();
+    EXPECT_NE(text.find("ended after [60000] ms of the [100000] ms"), std::string::npos) << text;
+    EXPECT_NE(text.find("ended after [95000] ms of the [100000] ms"), std::string::npos) << text;
+}
+
+}  // namespace
