@@ -9,6 +9,7 @@
 #include "tests/support/package_test.h"
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace test_support;
@@ -19,21 +20,16 @@ namespace {
 class ClWatchedSource : public IAsyncAssetSource {
 public:
     u32 openAsync(const char* path, void** outFile, AsyncSourceOpenedFn onOpen, AsyncSourceFailedFn onFail,
-                  void* user) override {
-        return m_inner->openAsync(path, outFile, onOpen, onFail, user);
-    }
+                  void* user) override { return m_inner->openAsync(path, outFile, onOpen, onFail, user); }
     bool prepareBuffers(void* file, u32 size, u32 alignment, u32 userWord) override {
         lastUserWord = userWord;
         return !failBuffers && m_inner->prepareBuffers(file, size, alignment, userWord);
     }
     u32 readWholeAsync(void* file, u32 size, AsyncSourceDoneFn onDone, AsyncSourceFailedFn onFail,
-                       void* user) override {
-        return m_inner->readWholeAsync(file, size, onDone, onFail, user);
-    }
+                       void* user) override { return m_inner->readWholeAsync(file, size, onDone, onFail, user); }
     void* dataBuffer(void* file) override { return m_inner->dataBuffer(file); }
     u32 closeAsync(void* file, AsyncSourceDoneFn onClosed, AsyncSourceFailedFn onFail, void* user) override {
-        return m_inner->closeAsync(file, onClosed, onFail, user);
-    }
+        return m_inner->closeAsync(file, onClosed, onFail, user); }
     void closeNow(void* file) override { m_inner->closeNow(file); }
     void release(void* file) override { m_inner->release(file); }
 
@@ -45,13 +41,13 @@ private:
 };
 
 struct SRequest {
-    int done = 0;
-    int failed = 0;
+    int done = 0, failed = 0, id = 0;
     s32 stage = 0;
     u32 error = 0;
     std::vector<u8> bytesAtDone;
     std::vector<int>* order = nullptr;
-    int id = 0;
+    // Failures so far, stage and error of the last one.
+    std::tuple<int, s32, u32> failure() const { return {failed, stage, error}; }
 };
 
 void requestDone(SAsyncAssetEntry* entry, void* user) {
@@ -64,24 +60,15 @@ void requestDone(SAsyncAssetEntry* entry, void* user) {
 
 void requestFailed(SAsyncAssetEntry*, void* user, s32 stage, u32 error) {
     auto* request = static_cast<SRequest*>(user);
-    ++request->failed;
-    request->stage = stage;
-    request->error = error;
+    ++request->failed, request->stage = stage, request->error = error;
 }
 
 // Disk loads read loose files of the data directory; packaged loads go through the watched
 // source to a package "ASPEC".
 class AsyncAsset : public PackageTest {
 protected:
-    void TearDown() override {
-        EXPECT_EQ(getAsyncAssetCount(), 0u);
-        PackageTest::TearDown();
-    }
+    void TearDown() override { EXPECT_EQ(getAsyncAssetCount(), 0u), PackageTest::TearDown(); }
 
-    std::string makeFile(const std::string& name, const std::vector<u8>& bytes) {
-        writeFileBytes(m_root.path() / name, bytes);
-        return m_root.str() + "/" + name;
-    }
     // The entry is stored compressed: the loader must hand it out inflated.
     void packAndWatch(const std::string& name, const std::string& contents) {
         writeSource("ASPEC", name, contents);
@@ -107,7 +94,7 @@ protected:
     }
 
     static void tickUntilReported(const SRequest& request) {
-        for (int i = 0; i < 100 && request.done == 0 && request.failed == 0; ++i) tick(1);
+        for (int i = 0; i < 100 && request.done + request.failed == 0; ++i) tick(1);
     }
 
     ClWatchedSource m_source;
@@ -123,7 +110,7 @@ void expectEverySlotFree(const std::string& path) {
 
 TEST_F(AsyncAsset, ADiskLoadCallsOnDoneOnceWithTheWholeFile) {
     const std::vector<u8> bytes = patternBytes(2 * DISK_READ_PIECE_SIZE + 777);
-    const std::string path = makeFile("effect.fxo", bytes);
+    const std::string path = m_root.write("effect.fxo", bytes);
     SRequest request;
     SAsyncAssetEntry* entry = queue(path, &request, true);
     tickUntilReported(request);
@@ -158,9 +145,7 @@ TEST_F(AsyncAsset, APathInNoPackageFailsAtTheFirstStepAndReportsAtTheNext) {
     EXPECT_EQ(entry->state, E_ASYNCASSET_FAILED);
     EXPECT_EQ(request.failed, 0);
     stepAsyncAssetLoader();
-    EXPECT_EQ(request.failed, 1);
-    EXPECT_EQ(request.stage, E_ASYNCSTAGE_OPEN);
-    EXPECT_EQ(request.error, u32(E_FILESTATUS_OPEN_FAILED));
+    EXPECT_EQ(request.failure(), std::tuple(1, E_ASYNCSTAGE_OPEN, u32(E_FILESTATUS_OPEN_FAILED)));
     releaseAsyncAsset(entry);
 
     // With packages mounted, a path too long to keep.
@@ -168,14 +153,12 @@ TEST_F(AsyncAsset, APathInNoPackageFailsAtTheFirstStepAndReportsAtTheNext) {
     SRequest tooLong;
     SAsyncAssetEntry* second = queue(std::string(FILE_PATH_LIMIT, 'x'), &tooLong, true);
     tick(4);
-    EXPECT_EQ(tooLong.failed, 1);
-    EXPECT_EQ(tooLong.stage, E_ASYNCSTAGE_OPEN);
-    EXPECT_EQ(tooLong.error, u32(E_FILESTATUS_BAD_PATH));
+    EXPECT_EQ(tooLong.failure(), std::tuple(1, E_ASYNCSTAGE_OPEN, u32(E_FILESTATUS_BAD_PATH)));
     releaseAsyncAsset(second);
 }
 
 TEST_F(AsyncAsset, ReleasingAQueuedEntryDoesNotWaitAndTheNextQueuedBecomesCurrent) {
-    const std::string path = makeFile("a.bin", patternBytes(100));
+    const std::string path = m_root.write("a.bin", patternBytes(100));
     SRequest a, b, c;
     SAsyncAssetEntry* first = queue(path, &a, true);
     SAsyncAssetEntry* second = queue(path, &b, true);
@@ -204,7 +187,7 @@ TEST_F(AsyncAsset, OneLoadAtATimeInQueueOrder) {
     for (int i = 0; i < 3; ++i) {
         requests[i].order = &order;
         requests[i].id = i;
-        entries[i] = queue(makeFile("f" + std::to_string(i), patternBytes(1000 + i)), &requests[i], true);
+        entries[i] = queue(m_root.write("f" + std::to_string(i), patternBytes(1000 + i)), &requests[i], true);
     }
     for (int round = 0; round < 40; ++round) {
         tick(1);
@@ -217,11 +200,10 @@ TEST_F(AsyncAsset, OneLoadAtATimeInQueueOrder) {
 }
 
 TEST_F(AsyncAsset, ReleasingALoadInFlightWaitsUntilItsOperationHasEnded) {
-    const std::string path = makeFile("big.bin", patternBytes(3 * DISK_READ_PIECE_SIZE));
+    const std::string path = m_root.write("big.bin", patternBytes(3 * DISK_READ_PIECE_SIZE));
     SRequest request;
     SAsyncAssetEntry* entry = queue(path, &request, true);
-    stepAsyncAssetLoader();
-    stepAsyncAssetLoader();
+    for (int i = 0; i < 2; ++i) stepAsyncAssetLoader();
     ASSERT_EQ(entry->state, E_ASYNCASSET_READING);
 
     releaseAsyncAsset(entry);
@@ -233,16 +215,14 @@ TEST_F(AsyncAsset, ReleasingALoadInFlightWaitsUntilItsOperationHasEnded) {
 }
 
 TEST_F(AsyncAsset, ReadAndBufferFailuresEndAtTheirStagesAndGiveTheirFilesBack) {
-    const std::string path = makeFile("shrinking.bin", patternBytes(2 * DISK_READ_PIECE_SIZE));
+    const std::string path = m_root.write("shrinking.bin", patternBytes(2 * DISK_READ_PIECE_SIZE));
     SRequest request;
     SAsyncAssetEntry* entry = queue(path, &request, true);
     stepAsyncAssetLoader();
     ASSERT_EQ(entry->state, E_ASYNCASSET_OPENING);
     std::filesystem::resize_file(path, DISK_READ_PIECE_SIZE + 1);
     tickUntilReported(request);
-    EXPECT_EQ(request.failed, 1);
-    EXPECT_EQ(request.stage, E_ASYNCSTAGE_READ);
-    EXPECT_EQ(request.error, u32(E_OSERR_HANDLE_EOF));
+    EXPECT_EQ(request.failure(), std::tuple(1, E_ASYNCSTAGE_READ, u32(E_OSERR_HANDLE_EOF)));
     releaseAsyncAsset(entry);
     expectEverySlotFree(path);
 
@@ -251,8 +231,7 @@ TEST_F(AsyncAsset, ReadAndBufferFailuresEndAtTheirStagesAndGiveTheirFilesBack) {
     SRequest buffers;
     SAsyncAssetEntry* noBuffers = queue("texture.png", &buffers, false);
     tickUntilReported(buffers);
-    EXPECT_EQ(buffers.failed, 1);
-    EXPECT_EQ(buffers.stage, E_ASYNCSTAGE_BUFFER);
+    EXPECT_EQ(std::tuple(buffers.failed, buffers.stage), std::tuple(1, E_ASYNCSTAGE_BUFFER));
     EXPECT_EQ(getAssetFileCount(), 0u);
     releaseAsyncAsset(noBuffers);
 }

@@ -15,8 +15,7 @@ SColourAnimatorStart fadeRecord(u32 easing, u32 from, u32 to, f32 duration) {
 }
 
 SColourAnimatorStart pulseRecord(u32 from, u32 to, f32 period) {
-    return SColourAnimatorStart{0, E_COLOURANIM_PULSE, E_COLOURANIM_PULSE_SINE, from, to, 0.0f,
-                                0.0f, period, 0};
+    return SColourAnimatorStart{0, E_COLOURANIM_PULSE, E_COLOURANIM_PULSE_SINE, from, to, 0.0f, 0.0f, period, 0};
 }
 
 u32 colourAtHalfway(u32 easing) {
@@ -31,13 +30,12 @@ using ColourAnimatorFatal = FatalThrowingTest;
 }  // namespace
 
 TEST(ColourAnimator, LinearFadeTruncatesHalfwayStopsAtItsEndAndEasingsPassTheirFractions) {
+    EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_LINEAR), 0xFF7F7F7Fu);  // 127.5 truncated
     SColourAnimator animator;
     animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f));
     animator.advance(0.5f);
-    EXPECT_EQ(animator.current, 0xFF7F7F7Fu);  // 127.5 truncated
     animator.advance(0.5f);
-    EXPECT_EQ(animator.current, WHITE);
-    EXPECT_EQ(animator.active, 0u);
+    EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(WHITE, 0u));
 
     EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_QUADRATIC_OUT), 0xFFBFBFBFu);  // 0.75
     EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_QUARTIC_OUT), 0xFFEFEFEFu);    // 0.9375
@@ -58,22 +56,19 @@ TEST(ColourAnimator, PulseSwingsToColourBAndBackOverOnePeriodAndOnlyABoundedOneE
     bounded.advance(2.0f);  // elapsed 1.5
     EXPECT_EQ(bounded.active, 1u);
     bounded.advance(1.0f);  // elapsed 2.5
-    EXPECT_EQ(bounded.active, 0u);
-    EXPECT_EQ(bounded.current, BLACK);
+    EXPECT_EQ(std::pair(bounded.current, bounded.active), std::pair(BLACK, 0u));
 }
 
 TEST(ColourAnimator, ZeroDurationSetsColourBAtOnceAndAModeZeroRecordOnlySwitchesOff) {
     SColourAnimator animator;
     animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, 0x80112233u, 0.0f));
-    EXPECT_EQ(animator.current, 0x80112233u);
-    EXPECT_EQ(animator.active, 0u);
+    EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(0x80112233u, 0u));
 
     animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f));
     animator.advance(0.5f);
     const u32 before = animator.current;
 
-    SColourAnimatorStart off = fadeRecord(E_COLOURANIM_EASE_LINEAR, 0x11111111u, 0x22222222u,
-                                          3.0f);
+    SColourAnimatorStart off = fadeRecord(E_COLOURANIM_EASE_LINEAR, 0x11111111u, 0x22222222u, 3.0f);
     off.mode = E_COLOURANIM_OFF;
     animator.start(off);
     EXPECT_EQ(animator.colourB, WHITE);
@@ -110,8 +105,7 @@ TEST(ColourAnimator, FadeFromCurrentStartsAtTheShownColourAndInitialElapsedAppli
     SColourAnimatorStart record = fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f);
     record.initialElapsed = 2.0f;
     animator.start(record);
-    EXPECT_EQ(animator.current, WHITE);
-    EXPECT_EQ(animator.active, 0u);
+    EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(WHITE, 0u));
 }
 
 TEST_F(ColourAnimatorFatal, InvalidModeOrEasingStopsTheProgramWhenApplied) {

@@ -26,24 +26,22 @@ std::u16string widen(const std::string& text) {
     return wide;
 }
 
+constexpr u32 OK = E_FILESTATUS_OK, REFUSED = E_FILESTATUS_READ_NOT_STARTED;
+
 struct SReadLog {
-    int done = 0;
-    int failed = 0;
+    int done = 0, failed = 0;
     u32 error = 0;
     SDiskFileSlot* slot = nullptr;
 };
 
 void logDone(SDiskFileSlot* slot, void* user) {
     auto* log = static_cast<SReadLog*>(user);
-    ++log->done;
-    log->slot = slot;
+    ++log->done, log->slot = slot;
 }
 
 void logFailed(SDiskFileSlot* slot, u32 error, void* user) {
     auto* log = static_cast<SReadLog*>(user);
-    ++log->failed;
-    log->error = error;
-    log->slot = slot;
+    ++log->failed, log->error = error, log->slot = slot;
 }
 
 u32 readAsync(SDiskFileSlot* slot, u32 offset, u32 size, std::vector<u8>* buffer, SReadLog* log) {
@@ -66,7 +64,7 @@ protected:
     SDiskFileSlot* open(const std::string& path, u32* size = nullptr) {
         u32 ignored = 0;
         SDiskFileSlot* slot = nullptr;
-        EXPECT_EQ(openDiskFileA(path.c_str(), size ? size : &ignored, &slot), u32(E_FILESTATUS_OK)) << path;
+        EXPECT_EQ(openDiskFileA(path.c_str(), size ? size : &ignored, &slot), OK) << path;
         return slot;
     }
 
@@ -86,9 +84,6 @@ protected:
     ClTempDir m_dir;
 };
 
-// ---------------------------------------------------------------------------------------------
-// Split reads
-
 TEST_F(FileLayer, SplitReadsTakeOnePiecePerMiBFromTheirOwnOffsetsAndCallOnDoneOnce) {
     const struct {
         u32 fileSize, offset, size;
@@ -103,7 +98,7 @@ TEST_F(FileLayer, SplitReadsTakeOnePiecePerMiBFromTheirOwnOffsetsAndCallOnDoneOn
         ASSERT_EQ(opened, fileSize);
         std::vector<u8> buffer(size), blocking(size);
         SReadLog log;
-        ASSERT_EQ(readAsync(slot, offset, size, &buffer, &log), u32(E_FILESTATUS_OK));
+        ASSERT_EQ(readAsync(slot, offset, size, &buffer, &log), OK);
         std::vector<u32> seen{slot->pieceSize};
         EXPECT_EQ(log.done, 0) << "completions never run inside the issuing call";
         EXPECT_EQ(pumpUntilOutcome(log, slot, &seen), int(pieces.size()));
@@ -113,22 +108,19 @@ TEST_F(FileLayer, SplitReadsTakeOnePiecePerMiBFromTheirOwnOffsetsAndCallOnDoneOn
         EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bytes.begin() + offset));
         EXPECT_FALSE(diskFileReadInFlight(slot));
         EXPECT_EQ(slot->wholePiecesLeft, -1);
-        EXPECT_EQ(readDiskFileBlocking(slot, offset, size, blocking.data()), u32(E_FILESTATUS_OK));
+        EXPECT_EQ(readDiskFileBlocking(slot, offset, size, blocking.data()), OK);
         EXPECT_TRUE(blocking == buffer);
-        EXPECT_EQ(closeDiskFile(slot), u32(E_FILESTATUS_OK));
+        EXPECT_EQ(closeDiskFile(slot), OK);
     }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Refused reads and read errors
 
 TEST_F(FileLayer, ReadsPastTheEndWithoutABufferOrOnABusySlotAreRefused) {
     SDiskFileSlot* slot = open(makeFile("small.bin", patternBytes(100)));
     std::vector<u8> buffer(2 * MIB + 10);
-    EXPECT_EQ(readDiskFileBlocking(slot, 50, 51, buffer.data()), u32(E_FILESTATUS_READ_NOT_STARTED));
-    EXPECT_EQ(readDiskFilePiece(slot, 0xFFFFFFF0u, 0x20, buffer.data()), u32(E_FILESTATUS_READ_NOT_STARTED));
-    EXPECT_EQ(readDiskFileBlocking(slot, 0, 10, nullptr), u32(E_FILESTATUS_READ_NOT_STARTED));
-    EXPECT_EQ(readDiskFileBlocking(slot, 50, 50, buffer.data()), u32(E_FILESTATUS_OK));
+    EXPECT_EQ(readDiskFileBlocking(slot, 50, 51, buffer.data()), REFUSED);
+    EXPECT_EQ(readDiskFilePiece(slot, 0xFFFFFFF0u, 0x20, buffer.data()), REFUSED);
+    EXPECT_EQ(readDiskFileBlocking(slot, 0, 10, nullptr), REFUSED);
+    EXPECT_EQ(readDiskFileBlocking(slot, 50, 50, buffer.data()), OK);
     EXPECT_EXIT(readDiskFilePiece(slot, 0, MIB + 1, buffer.data()), ::testing::ExitedWithCode(3),
                 "readDiskFilePiece: a piece of 1048577 bytes is over 1 MiB");
     closeDiskFile(slot);
@@ -138,17 +130,17 @@ TEST_F(FileLayer, ReadsPastTheEndWithoutABufferOrOnABusySlotAreRefused) {
     std::vector<u8> other(100);
     SReadLog log, otherLog;
     ASSERT_EQ(readAsync(slot, 0, u32(bytes.size()), &buffer, &log), 0u);
-    EXPECT_EQ(readAsync(slot, 0, 100, &other, &otherLog), u32(E_FILESTATUS_READ_NOT_STARTED));
-    EXPECT_EQ(readDiskFileBlocking(slot, 0, 100, other.data()), u32(E_FILESTATUS_READ_NOT_STARTED));
+    EXPECT_EQ(readAsync(slot, 0, 100, &other, &otherLog), REFUSED);
+    EXPECT_EQ(readDiskFileBlocking(slot, 0, 100, other.data()), REFUSED);
     // Between pieces the split read is still in flight.
     pumpFileCompletions();
     EXPECT_EQ(log.done, 0);
-    EXPECT_EQ(readDiskFilePiece(slot, 0, 100, other.data()), u32(E_FILESTATUS_READ_NOT_STARTED));
+    EXPECT_EQ(readDiskFilePiece(slot, 0, 100, other.data()), REFUSED);
 
     pumpUntilOutcome(log);
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.begin()));
     EXPECT_EQ(otherLog.done + otherLog.failed, 0);
-    EXPECT_EQ(readDiskFilePiece(slot, 0, 100, other.data()), u32(E_FILESTATUS_OK));
+    EXPECT_EQ(readDiskFilePiece(slot, 0, 100, other.data()), OK);
     pumpFileCompletions();
     closeDiskFile(slot);
 }
@@ -172,7 +164,7 @@ TEST_F(FileLayer, ErrorsOfAPieceReachOnFailAndResetTheSplitState) {
 
     // The blocking form returns 9 instead of success with a partly filled buffer.
     slot->readError = 0;
-    EXPECT_EQ(readDiskFileBlocking(slot, 0, u32(buffer.size()), buffer.data()), u32(E_FILESTATUS_READ_NOT_STARTED));
+    EXPECT_EQ(readDiskFileBlocking(slot, 0, u32(buffer.size()), buffer.data()), REFUSED);
     EXPECT_NE(slot->readError, 0u);
     EXPECT_FALSE(diskFileReadInFlight(slot));
     closeDiskFile(slot);
@@ -196,13 +188,10 @@ TEST_F(FileLayer, AFailedReissueCallsOnFailAndResetsTheSplitState) {
     EXPECT_NE(report.find("failed with error"), std::string::npos);
     EXPECT_EQ(slot->wholePiecesLeft, -1);
     EXPECT_FALSE(diskFileReadInFlight(slot));
-    EXPECT_EQ(readDiskFileBlocking(slot, 0, 3 * MIB, buffer.data()), u32(E_FILESTATUS_OK));
+    EXPECT_EQ(readDiskFileBlocking(slot, 0, 3 * MIB, buffer.data()), OK);
     EXPECT_TRUE(buffer == patternBytes(3 * MIB));
     closeDiskFile(slot);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Opening, slots and closing
 
 TEST_F(FileLayer, BadPathsAreRefusedWithTwoAndMissingEmptyOrHugeFilesWithTheirOwnCodes) {
     u32 size = 0;
@@ -220,13 +209,13 @@ TEST_F(FileLayer, BadPathsAreRefusedWithTwoAndMissingEmptyOrHugeFilesWithTheirOw
     std::filesystem::resize_file(huge, u64(1) << 32);
     EXPECT_EQ(openDiskFileA(huge.c_str(), &size, &slot), u32(E_FILESTATUS_OPEN_FAILED));
     std::filesystem::resize_file(huge, (u64(1) << 32) - 1);
-    ASSERT_EQ(openDiskFileA(huge.c_str(), &size, &slot), u32(E_FILESTATUS_OK));
+    ASSERT_EQ(openDiskFileA(huge.c_str(), &size, &slot), OK);
     EXPECT_EQ(size, 0xFFFFFFFFu);
     closeDiskFile(slot);
 
     // The slot keeps a wide path as UTF-8, for messages.
     const std::string named = makeFile("Bj\xC3\xB6rk.wav", patternBytes(64));
-    ASSERT_EQ(openDiskFileW(widen(named).c_str(), &size, &slot), u32(E_FILESTATUS_OK));
+    ASSERT_EQ(openDiskFileW(widen(named).c_str(), &size, &slot), OK);
     EXPECT_STREQ(slot->path, named.c_str());
     closeDiskFile(slot);
 }
@@ -238,19 +227,19 @@ TEST_F(FileLayer, EightSlotsThenNoFreeSlotAndOneClosedInFlightIsReusedOnlyAfterI
     u32 size = 0;
     SDiskFileSlot* extra = nullptr;
     EXPECT_EQ(openDiskFileA(path.c_str(), &size, &extra), u32(E_FILESTATUS_NO_FREE_OBJECT));
-    EXPECT_EQ(closeDiskFile(slots[3]), u32(E_FILESTATUS_OK));
+    EXPECT_EQ(closeDiskFile(slots[3]), OK);
     EXPECT_EQ(closeDiskFile(slots[3]), u32(E_FILESTATUS_CLOSE_FAILED)) << "a slot closed twice";
-    ASSERT_EQ(openDiskFileA(path.c_str(), &size, &extra), u32(E_FILESTATUS_OK));
+    ASSERT_EQ(openDiskFileA(path.c_str(), &size, &extra), OK);
     EXPECT_EQ(extra, slots[3]);
 
     std::vector<u8> buffer(1000);
     SReadLog log;
     ASSERT_EQ(readAsync(slots[0], 0, 1000, &buffer, &log), 0u);
-    EXPECT_EQ(closeDiskFile(slots[0]), u32(E_FILESTATUS_OK));
+    EXPECT_EQ(closeDiskFile(slots[0]), OK);
     EXPECT_EQ(openDiskFileA(path.c_str(), &size, &extra), u32(E_FILESTATUS_NO_FREE_OBJECT));
     pumpFileCompletions();
     EXPECT_EQ(log.done + log.failed, 0) << "a closed file reports nothing";
-    ASSERT_EQ(openDiskFileA(path.c_str(), &size, &extra), u32(E_FILESTATUS_OK));
+    ASSERT_EQ(openDiskFileA(path.c_str(), &size, &extra), OK);
     EXPECT_EQ(extra, slots[0]);
     for (SDiskFileSlot* slot : slots) closeDiskFile(slot);
 }
@@ -266,14 +255,13 @@ TEST_F(FileLayer, SeveralThreadsOpenReadAndCloseFilesAtOnce) {
             std::vector<u8> buffer(size);
             EXPECT_EQ(readDiskFileBlocking(slot, 0, size, buffer.data()), 0u);
             EXPECT_EQ(buffer, bytes);
-            EXPECT_EQ(closeDiskFile(slot), u32(E_FILESTATUS_OK));
+            EXPECT_EQ(closeDiskFile(slot), OK);
         }
     };
-    std::thread first(reader), second(reader), third(reader);
-    reader();
-    first.join();
-    second.join();
-    third.join();
+    {
+        std::jthread first(reader), second(reader), third(reader);
+        reader();
+    }
     SDiskFileSlot* slots[DISK_FILE_SLOT_COUNT];
     for (SDiskFileSlot*& slot : slots) ASSERT_NE(slot = open(path), nullptr) << "a slot was lost";
     for (SDiskFileSlot* slot : slots) closeDiskFile(slot);
@@ -283,8 +271,8 @@ TEST_F(FileLayer, CallbackFormsReportAtOnce) {
     SReadLog log;  // `done` counts the open and the close
     auto onOpen = [](SDiskFileSlot* slot, u32, void* user) { logDone(slot, user); };
     const std::string path = makeFile("callbacks.bin", patternBytes(33));
-    EXPECT_EQ(openDiskFileWithCallbacks(path.c_str(), onOpen, &log, logFailed, &log), u32(E_FILESTATUS_OK));
-    EXPECT_EQ(closeDiskFileWithCallbacks(log.slot, logDone, &log, logFailed, &log), u32(E_FILESTATUS_OK));
+    EXPECT_EQ(openDiskFileWithCallbacks(path.c_str(), onOpen, &log, logFailed, &log), OK);
+    EXPECT_EQ(closeDiskFileWithCallbacks(log.slot, logDone, &log, logFailed, &log), OK);
     EXPECT_EQ(log.done, 2);
     EXPECT_EQ(openDiskFileWithCallbacks((m_dir.str() + "/none").c_str(), onOpen, &log, logFailed, &log),
               u32(E_FILESTATUS_OPEN_FAILED));
@@ -292,9 +280,6 @@ TEST_F(FileLayer, CallbackFormsReportAtOnce) {
     EXPECT_EQ(log.error, u32(E_FILESTATUS_OPEN_FAILED));
     EXPECT_EQ(log.slot, nullptr);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Listing, existence, writing and directories
 
 std::vector<std::string> namesOf(const ClArray<SDirectoryEntry>& entries) {
     std::vector<std::string> names;
@@ -310,39 +295,31 @@ TEST_F(FileLayer, ListingWithMaskOneAndSkipDotsGivesOnlySubDirectories) {
     makeFile("notes.txt", patternBytes(4));
 
     ClArray<SDirectoryEntry> entries;
-    const std::u16string directory = widen(m_dir.str());
-    ASSERT_EQ(listDirectoryW(&entries, directory.c_str(), E_FILEATTR_DIRECTORY, true), u32(E_FILESTATUS_OK));
-    EXPECT_EQ(namesOf(entries), (std::vector<std::string>{"Albums", "Singles"}));
-    ASSERT_EQ(listDirectoryW(&entries, directory.c_str(), E_FILEATTR_DIRECTORY, false), u32(E_FILESTATUS_OK));
-    EXPECT_EQ(namesOf(entries), (std::vector<std::string>{".", "..", "Albums", "Singles"}));
-
-    ASSERT_EQ(listDirectoryW(&entries, (directory + u"\\").c_str(), E_FILEATTR_FILE, true), u32(E_FILESTATUS_OK));
-    EXPECT_EQ(namesOf(entries), (std::vector<std::string>{"notes.txt", "track.mp3"}));
-
-    ASSERT_EQ(listDirectoryW(&entries, (directory + u"\\*.MP3").c_str(), E_FILEATTR_FILE, true, true),
-              u32(E_FILESTATUS_OK));
-    EXPECT_EQ(namesOf(entries), (std::vector<std::string>{"track.mp3"}));
-
-    EXPECT_EQ(listDirectoryW(&entries, (directory + u"\\missing").c_str(), E_FILEATTR_DIRECTORY, true),
-              u32(E_FILESTATUS_SEARCH_FAILED));
-    EXPECT_EQ(entries.count, 0u);
+    // The names found, sorted, then the status when the listing failed.
+    auto list = [&](const char16_t* suffix, u32 mask, bool skipDots, bool pattern = false) {
+        const u32 status = listDirectoryW(&entries, (widen(m_dir.str()) + suffix).c_str(), mask, skipDots, pattern);
+        std::vector<std::string> names = namesOf(entries);
+        if (status != OK) names.push_back("status " + std::to_string(status));
+        return names;
+    };
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(list(u"", E_FILEATTR_DIRECTORY, true), (Names{"Albums", "Singles"}));
+    EXPECT_EQ(list(u"", E_FILEATTR_DIRECTORY, false), (Names{".", "..", "Albums", "Singles"}));
+    EXPECT_EQ(list(u"\\", E_FILEATTR_FILE, true), (Names{"notes.txt", "track.mp3"}));
+    EXPECT_EQ(list(u"\\*.MP3", E_FILEATTR_FILE, true, true), Names{"track.mp3"});
+    EXPECT_EQ(list(u"\\missing", E_FILEATTR_DIRECTORY, true), Names{"status 15"});
     entries.release();
 }
 
 // A process file-size limit makes writes past it fail as a full disk would.
 class ClFileSizeLimit {
 public:
-    explicit ClFileSizeLimit(rlim_t bytes) {
+    explicit ClFileSizeLimit(rlim_t bytes) : m_oldHandler(std::signal(SIGXFSZ, SIG_IGN)) {
         getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
+        rlimit limit{bytes, m_saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
-    ~ClFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
+    ~ClFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved), std::signal(SIGXFSZ, m_oldHandler); }
 
 private:
     rlimit m_saved{};
@@ -355,8 +332,8 @@ TEST_F(FileLayer, WholeFileWritesReplaceTheFileAndAFailedOneLeavesItAsItWas) {
     EXPECT_EQ(createDirectoryW(folder.c_str()), 1u) << "an existing folder is fine";
     const std::u16string file = folder + u"\\GM-DATA";
     const fs::path written = m_dir.path() / "user/SAVEDATA/GM-DATA";
-    EXPECT_EQ(writeWholeFileW(file.c_str(), patternBytes(5000).data(), 5000), u32(E_FILESTATUS_OK));
-    EXPECT_EQ(writeWholeFileW(file.c_str(), "old", 3), u32(E_FILESTATUS_OK));
+    EXPECT_EQ(writeWholeFileW(file.c_str(), patternBytes(5000).data(), 5000), OK);
+    EXPECT_EQ(writeWholeFileW(file.c_str(), "old", 3), OK);
     EXPECT_EQ(readFileText(written), "old");
     {
         ClFileSizeLimit diskFull(4096);
@@ -402,9 +379,6 @@ TEST(FileLayerLock, InitTakesOnePooledLockAndShutdownGivesItBack) {
     fileLayerShutdown();
     EXPECT_EQ(critSectionPoolUseCount(), before);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Error reports and bounded formatting
 
 TEST(FileLayerReports, LastErrorZeroWritesNothingAndReturnsZero) {
     osSetLastError(0);

@@ -19,29 +19,19 @@ using namespace test_support;
 namespace {
 
 SPackageWriterOptions everyKindOfEntry() {
-    SPackageWriterOptions options;
-    options.compressPatterns = {"comp*", "both*"};
-    options.encipherPatterns = {"enc*", "both*"};
-    options.keyText = "test key";
-    return options;
-}
-
-SPackageWriterOptions compressEverything() {
-    SPackageWriterOptions options;
-    options.compressPatterns = {"*"};
-    return options;
+    // Compressed, plain, enciphered patterns and the key.
+    return {{"comp*", "both*"}, {}, {"enc*", "both*"}, "test key"};
 }
 
 struct SAsyncOutcome {
-    int done = 0;
-    int failed = 0;
+    int done = 0, failed = 0;
     u32 stage = 0;
 };
 
 void outcomeDone(void* user) { ++static_cast<SAsyncOutcome*>(user)->done; }
 void outcomeFailed(u32 stage, u32, void* user) {
-    ++static_cast<SAsyncOutcome*>(user)->failed;
-    static_cast<SAsyncOutcome*>(user)->stage = stage;
+    auto* outcome = static_cast<SAsyncOutcome*>(user);
+    ++outcome->failed, outcome->stage = stage;
 }
 
 // Pumps completions until the outcome is known (bounded, so a lost completion fails the test).
@@ -51,18 +41,19 @@ void waitFor(const SAsyncOutcome& outcome) {
 
 class Packages : public PackageTest {
 protected:
-    // Reads a packaged file the blocking way; the status of the first step that fails.
-    u32 readPackaged(const std::string& path, std::string* out, u32 packageId = PACKAGE_ID_ANY) {
+    // Reads a packaged file the blocking way: its bytes, or "status N" of the first step that fails.
+    std::string read(const std::string& path, u32 packageId = PACKAGE_ID_ANY) {
         SAssetFile* file = nullptr;
         u32 size = 0;
         u32 status = openPackagedFile(path.c_str(), &size, &file, packageId);
-        if (status != 0) return status;
+        if (status != 0) return "status " + std::to_string(status);
         EXPECT_EQ(prepareAssetFileBuffers(file, 0, size, 16, 4), 1u);
         status = readAssetFile(file, 0, size);
-        if (status == 0) out->assign(reinterpret_cast<const char*>(file->data), size);
+        const std::string out = status == 0 ? std::string(reinterpret_cast<const char*>(file->data), size)
+                                            : "status " + std::to_string(status);
         EXPECT_EQ(closeAssetFileDisk(file), 0u);
         EXPECT_EQ(releaseAssetFile(file), 1u);
-        return status;
+        return out;
     }
 
     // Opens a packaged file and starts its whole read in the background.
@@ -128,11 +119,7 @@ TEST_F(Packages, PlainCompressedAndEncipheredEntriesReadBackExactlyAndPlainOnesI
     EXPECT_TRUE(entryOf("both.txt").compressed && entryOf("both.txt").enciphered);
 
     ASSERT_EQ(archiveMount("ASPEC", 4, "test key"), 1u);
-    for (const auto& [path, contents] : files) {
-        std::string out;
-        ASSERT_EQ(readPackaged(path, &out), 0u) << path;
-        EXPECT_EQ(out, contents) << path;
-    }
+    for (const auto& [path, contents] : files) EXPECT_EQ(read(path), contents) << path;
 
     // Plain entries also read in parts, within the entry and the buffer.
     SAssetFile* file = nullptr;
@@ -171,12 +158,9 @@ TEST_F(Packages, FirstMountedPackageWinsAndAnIdSearchesOnlyItsPackage) {
     writeSource("AAM", "only.txt", "AAM only");
     packAndMount("ASPEC");
     packAndMount("AAM");
-    std::string out;
-    ASSERT_EQ(readPackaged("project.ini", &out), 0u);
-    EXPECT_EQ(out, "from ASPEC");
-    ASSERT_EQ(readPackaged("project.ini", &out, crc32TextNoCase("AAM")), 0u);
-    EXPECT_EQ(out, "from AAM");
-    EXPECT_EQ(readPackaged("only.txt", &out, crc32TextNoCase("ASPEC")), 1u);
+    EXPECT_EQ(read("project.ini"), "from ASPEC");
+    EXPECT_EQ(read("project.ini", crc32TextNoCase("AAM")), "from AAM");
+    EXPECT_EQ(read("only.txt", crc32TextNoCase("ASPEC")), "status 1");
 }
 
 TEST_F(Packages, AMissingPackageIsSilentlyNotMountedAndASecondMountKeepsOneRecord) {
@@ -200,11 +184,9 @@ TEST_F(Packages, BothFilesComeFromTheFallbackFolderWhenTheDataFileIsThere) {
     fs::remove(packageFile("AAM", ".mdf", "Mag"));
     ASSERT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
     ASSERT_EQ(archiveMount("AAM", 4, nullptr), 1u);
-    std::string out;
-    ASSERT_EQ(readPackaged("a.txt", &out), 0u);
-    EXPECT_EQ(out, "from Mag");
+    EXPECT_EQ(read("a.txt"), "from Mag");
     EXPECT_EQ(packagedFileExists("b.txt", PACKAGE_ID_ANY), 1u);
-    EXPECT_EQ(readPackaged("b.txt", &out), 1u);
+    EXPECT_EQ(read("b.txt"), "status 1");
     EXPECT_EQ(getAssetFileCount(), 0u);
 }
 
@@ -235,8 +217,7 @@ TEST_F(Packages, AWrongKeyGivesWrongBytesOrAFailureNeverAnOverrun) {
     writeSource("ASPEC", "enc.txt", "plain text here");
     pack("ASPEC", everyKindOfEntry());
     ASSERT_EQ(archiveMount("ASPEC", 4, "other key"), 1u);
-    std::string out;
-    EXPECT_EQ(readPackaged("both.txt", &out), 9u);  // the deciphered stream does not inflate
+    EXPECT_EQ(read("both.txt"), "status 9");  // the deciphered stream does not inflate
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -280,19 +261,17 @@ TEST_F(Packages, EntriesPastTheDataFileAndCipherLengthsNotAMultipleOf16AreRefuse
 TEST_F(Packages, StreamsThatDoNotInflateToTheirSizeFailBlockingAndAsynchronousReads) {
     writeSource("ASPEC", "bad.txt", repeatedText(4000, "zlib "));
     writeSource("ASPEC", "short.txt", repeatedText(4000, "zlib "));
-    pack("ASPEC", compressEverything());
+    pack("ASPEC", {{"*"}, {}, {}, ""});
     damageStoredBytes("bad.txt");
     patchDescriptor("short.txt", 4, 4001);
     ASSERT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
-    std::string out;
-    EXPECT_EQ(readPackaged("short.txt", &out), 9u);
+    EXPECT_EQ(read("short.txt"), "status 9");
 
     // The asynchronous read fails at its read stage.
     SAsyncOutcome outcome;
     SAssetFile* file = startAsyncRead("bad.txt", &outcome);
     waitFor(outcome);
-    EXPECT_EQ(outcome.failed, 1);
-    EXPECT_EQ(outcome.stage, u32(E_ASSETSTAGE_READ));
+    EXPECT_EQ(std::pair(outcome.failed, outcome.stage), std::pair(1, u32(E_ASSETSTAGE_READ)));
     releaseAssetFile(file);
 }
 
@@ -301,8 +280,7 @@ TEST_F(Packages, ADataFileCutAfterTheMountFailsTheRead) {
     writeSource("ASPEC", "b.txt", repeatedText(100, "b"));
     packAndMount("ASPEC");
     fs::resize_file(packageFile("ASPEC", ".mdf"), entryOf("b.txt").dataOffset + 10);
-    std::string out;
-    EXPECT_EQ(readPackaged("b.txt", &out), 9u);
+    EXPECT_EQ(read("b.txt"), "status 9");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,98 +2,66 @@
 // waits only; events, and the re-entrant lock that every pooled lock is.
 #include "platform/os/os.h"
 
+#include "tests/support/temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <string>
 #include <thread>
-#include <unistd.h>
+#include <tuple>
 
 namespace {
-
-struct STempFile {
-    std::string path;
-    explicit STempFile(const std::string& contents) {
-        char name[] = "/tmp/velodrix_os_XXXXXX";
-        const int fd = mkstemp(name);
-        path = name;
-        EXPECT_EQ(write(fd, contents.data(), contents.size()), ssize_t(contents.size()));
-        close(fd);
-    }
-    ~STempFile() { std::remove(path.c_str()); }
-};
 
 struct SReadRecord {
     SOsOverlapped overlapped{};
     std::thread::id ranOn;
     int calls = 0;
-    uint32_t error = 99;
-    uint32_t bytes = 0;
+    u32 error = 99, bytes = 0;
 };
 
-void recordRead(uint32_t error, uint32_t bytes, SOsOverlapped* overlapped) {
+void recordRead(u32 error, u32 bytes, SOsOverlapped* overlapped) {
     auto* record = static_cast<SReadRecord*>(overlapped->user);
     record->ranOn = std::this_thread::get_id();
-    record->calls++;
-    record->error = error;
-    record->bytes = bytes;
+    ++record->calls, record->error = error, record->bytes = bytes;
 }
 
-TEST(OverlappedRead, CompletesOnlyInsideTheIssuingThreadsAlertableWait) {
-    STempFile file("0123456789");
-    SOsFile* handle = osFileOpen(file.path.c_str(), E_OSFILE_READ_EXISTING);
-    ASSERT_NE(handle, nullptr);
+bool startRead(SOsFile* handle, u32 offset, char* buffer, u32 size, SReadRecord* record) {
+    record->overlapped.offset = offset;
+    record->overlapped.user = record;
+    return osFileReadOverlapped(handle, buffer, size, &record->overlapped, recordRead);
+}
 
+TEST(OverlappedRead, CompletesOnlyInsideTheIssuingThreadsAlertableWaitAndReportsReadsPastTheEnd) {
+    test_support::ClTempDir folder;
+    SOsFile* handle = osFileOpen(folder.write("digits", "0123456789").c_str(), E_OSFILE_READ_EXISTING);
+    ASSERT_NE(handle, nullptr);
     char buffer[10] = {};
     SReadRecord record;
-    record.overlapped.offset = 2;
-    record.overlapped.user = &record;
-    ASSERT_TRUE(osFileReadOverlapped(handle, buffer, 4, &record.overlapped, recordRead));
+    ASSERT_TRUE(startRead(handle, 2, buffer, 4, &record));
     EXPECT_EQ(record.calls, 0) << "ran inside the issuing call";
-
     osSleep(5);
     EXPECT_EQ(record.calls, 0) << "ran in a wait that is not alertable";
-
     // Another thread's alertable wait must not run it.
-    std::thread other([] { osSleepEx(0, true); });
-    other.join();
+    std::thread([] { osSleepEx(0, true); }).join();
     EXPECT_EQ(record.calls, 0);
 
     EXPECT_EQ(osSleepEx(0, true), E_OSWAIT_IO_COMPLETION);
-    EXPECT_EQ(record.calls, 1);
+    EXPECT_EQ(std::tuple(record.calls, record.error, record.bytes), std::tuple(1, 0u, 4u));
     EXPECT_EQ(record.ranOn, std::this_thread::get_id());
-    EXPECT_EQ(record.error, 0u);
-    EXPECT_EQ(record.bytes, 4u);
     EXPECT_EQ(std::string(buffer, 4), "2345");
-
     EXPECT_EQ(osSleepEx(0, true), E_OSWAIT_TIMEOUT) << "a completion ran twice";
-    osFileClose(handle);
-}
 
-TEST(OverlappedRead, ReadPastTheEndReachesTheRoutineAsAnError) {
-    STempFile file("abc");
-    SOsFile* handle = osFileOpen(file.path.c_str(), E_OSFILE_READ_EXISTING);
-    ASSERT_NE(handle, nullptr);
-    char buffer[8];
-    SReadRecord record;
-    record.overlapped.offset = 100;
-    record.overlapped.user = &record;
-    ASSERT_TRUE(osFileReadOverlapped(handle, buffer, sizeof buffer, &record.overlapped, recordRead));
+    SReadRecord pastEnd;
+    ASSERT_TRUE(startRead(handle, 100, buffer, sizeof buffer, &pastEnd));
     osSleepEx(0, true);
-    EXPECT_EQ(record.calls, 1);
-    EXPECT_EQ(record.error, uint32_t(E_OSERR_HANDLE_EOF));
-    EXPECT_EQ(record.bytes, 0u);
+    EXPECT_EQ(std::tuple(pastEnd.calls, pastEnd.error, pastEnd.bytes), std::tuple(1, u32(E_OSERR_HANDLE_EOF), 0u));
     osFileClose(handle);
-}
 
-TEST(OverlappedRead, RefusesToStartWithoutAFile) {
-    char buffer[4];
-    SReadRecord record;
-    record.overlapped.user = &record;
-    EXPECT_FALSE(osFileReadOverlapped(nullptr, buffer, 4, &record.overlapped, recordRead));
+    SReadRecord noFile;
+    EXPECT_FALSE(startRead(nullptr, 0, buffer, 4, &noFile));
     EXPECT_EQ(osSleepEx(0, true), E_OSWAIT_TIMEOUT);
-    EXPECT_EQ(record.calls, 0);
+    EXPECT_EQ(noFile.calls, 0);
 }
 
 void countCompletion(void* context) { static_cast<std::atomic<int>*>(context)->fetch_add(1); }
@@ -142,8 +110,7 @@ TEST(CriticalSection, IsReentrant) {
     EXPECT_TRUE(lock.tryEnter());
     lock.leave();
     bool otherGotIt = true;
-    std::thread other([&] { otherGotIt = lock.tryEnter(); });
-    other.join();
+    std::thread([&] { otherGotIt = lock.tryEnter(); }).join();
     EXPECT_FALSE(otherGotIt);
     lock.leave();
 }

@@ -1,5 +1,7 @@
-// Files, directories, directory search, text conversion and time.
+// Files, directories, directory search, renames, text conversion and time.
 #include "platform/os/os.h"
+#include "platform/os/rename.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +10,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -17,9 +21,8 @@ class TempDirectory : public ::testing::Test {
 protected:
     void writeFile(const std::string& relative, const std::string& contents) {
         SOsFile* file = osFileOpen((m_root + "/" + relative).c_str(), E_OSFILE_WRITE_CREATE);
-        ASSERT_NE(file, nullptr);
         uint32_t written = 0;
-        ASSERT_TRUE(osFileWrite(file, contents.data(), uint32_t(contents.size()), &written));
+        ASSERT_TRUE(file && osFileWrite(file, contents.data(), uint32_t(contents.size()), &written));
         EXPECT_TRUE(osFileClose(file));
     }
 
@@ -37,9 +40,10 @@ protected:
         return names;
     }
 
-    std::u16string wideRoot() {
+    // The game's form of a path in the folder: UTF-16 with a backslash.
+    std::u16string wideRoot(const std::string& name = "") {
         std::u16string wide;
-        osUtf8ToWide(m_root.c_str(), &wide);
+        EXPECT_TRUE(osUtf8ToWide((name.empty() ? m_root : m_root + "\\" + name).c_str(), &wide));
         return wide;
     }
 
@@ -90,9 +94,7 @@ TEST_F(TempDirectory, NonAsciiNamesOpenAndList) {
     ASSERT_NE(file, nullptr);
     osFileClose(file);
 
-    const std::vector<std::u16string> names = listNames(wideRoot() + u"\\*.FLAC");
-    ASSERT_EQ(names.size(), 1u);
-    EXPECT_EQ(names[0], name);
+    EXPECT_EQ(listNames(wideRoot() + u"\\*.FLAC"), std::vector<std::u16string>{name});
 }
 
 TEST_F(TempDirectory, SearchReportsAttributesAndMatchesWithoutCase) {
@@ -104,17 +106,14 @@ TEST_F(TempDirectory, SearchReportsAttributesAndMatchesWithoutCase) {
 
     std::vector<uint32_t> attributes;
     std::vector<std::u16string> names = listNames(wideRoot() + u"\\*", &attributes);
+    std::map<std::u16string, uint32_t> found;
+    const uint32_t shown = E_OSATTR_DIRECTORY | E_OSATTR_FILE | E_OSATTR_HIDDEN | E_OSATTR_READONLY;
+    for (size_t i = 0; i < names.size(); ++i) found[names[i]] = attributes[i] & shown;
     ASSERT_EQ(names.size(), 6u) << "., .., Album and three files";
-    for (size_t i = 0; i < names.size(); ++i) {
-        const uint32_t a = attributes[i];
-        if (names[i] == u"Album") {
-            EXPECT_EQ(a & (E_OSATTR_DIRECTORY | E_OSATTR_FILE), uint32_t(E_OSATTR_DIRECTORY));
-        } else if (names[i] == u".hidden.mp3") {
-            EXPECT_EQ(a & (E_OSATTR_FILE | E_OSATTR_HIDDEN), uint32_t(E_OSATTR_FILE | E_OSATTR_HIDDEN));
-        } else if (names[i] == u"notes.txt") {
-            EXPECT_EQ(a & (E_OSATTR_FILE | E_OSATTR_READONLY), uint32_t(E_OSATTR_FILE | E_OSATTR_READONLY));
-        }
-    }
+    EXPECT_EQ(found[u"Album"], uint32_t(E_OSATTR_DIRECTORY));
+    EXPECT_EQ(found[u".hidden.mp3"], uint32_t(E_OSATTR_FILE | E_OSATTR_HIDDEN));
+    EXPECT_EQ(found[u"notes.txt"], uint32_t(E_OSATTR_FILE | E_OSATTR_READONLY));
+    EXPECT_EQ(found[u"Track.MP3"], uint32_t(E_OSATTR_FILE));
 
     names = listNames(wideRoot() + u"\\*.mp3");
     std::sort(names.begin(), names.end());
@@ -123,6 +122,17 @@ TEST_F(TempDirectory, SearchReportsAttributesAndMatchesWithoutCase) {
     SOsFindData data;
     EXPECT_EQ(osFindFirst((wideRoot() + u"\\missing\\*").c_str(), &data), nullptr);
     EXPECT_EQ(osLastError(), uint32_t(E_OSERR_NOT_FOUND));
+}
+
+TEST_F(TempDirectory, RenameReplacesAnExistingFileAndAMissingSourceLeavesTheTargetAlone) {
+    m_folder.write("new.tmp", "new contents");
+    m_folder.write("cache.bin", "old");
+    EXPECT_FALSE(osRenameFileW(wideRoot("absent.tmp").c_str(), wideRoot("cache.bin").c_str()));
+    EXPECT_EQ(osLastError(), uint32_t(E_OSERR_NOT_FOUND));
+    EXPECT_EQ(test_support::readFileText(m_folder.file("cache.bin")), "old");
+    ASSERT_TRUE(osRenameFileW(wideRoot("new.tmp").c_str(), wideRoot("cache.bin").c_str()));
+    EXPECT_EQ(test_support::readFileText(m_folder.file("cache.bin")), "new contents");
+    EXPECT_FALSE(osFileExistsW(wideRoot("new.tmp").c_str()));
 }
 
 TEST(TextConversion, RoundTripsAndRejectsInvalidUtf8) {
@@ -145,9 +155,7 @@ TEST(Time, CivilDatesAndCounters) {
     osDateTimeFromUnixSeconds(1772841600, &date);  // 2026-03-07 00:00:00 UTC
     EXPECT_EQ(date.dayOfWeek, 6);
     osDateTimeFromUnixSeconds(951782400 + 86399, &date);  // 2000-02-29 23:59:59
-    EXPECT_EQ(date.month, 2);
-    EXPECT_EQ(date.day, 29);
-    EXPECT_EQ(date.second, 59);
+    EXPECT_EQ(std::tuple(date.month, date.day, date.second), std::tuple(2, 29, 59));
     const uint64_t before = osPerformanceCounter();
     osSleep(2);
     EXPECT_GT(osPerformanceCounter(), before);

@@ -31,23 +31,25 @@ struct SStreamSource {
     std::atomic<u32> rewinds{0};
 };
 
-ESoundResult readSource(ClSound sound, void* data, u32 bytes) {
+// A release racing the stream thread makes the handle stale: no user data then.
+SStreamSource* sourceOf(ClSound sound) {
     void* user = nullptr;
-    if (sound.getUserData(&user) != E_SOUND_OK || user == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    auto* source = static_cast<SStreamSource*>(user);
+    return sound.getUserData(&user) == E_SOUND_OK ? static_cast<SStreamSource*>(user) : nullptr;
+}
+
+ESoundResult readSource(ClSound sound, void* data, u32 bytes) {
+    SStreamSource* source = sourceOf(sound);
+    if (source == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     if (source->next >= source->samples.size()) return E_SOUND_ERR_FILE_EOF;
     s16* out = static_cast<s16*>(data);
-    for (u32 i = 0; i < bytes / 2; ++i, ++source->next) {
+    for (u32 i = 0; i < bytes / 2; ++i, ++source->next)
         out[i] = source->next < source->samples.size() ? source->samples[source->next] : 0;
-    }
     return E_SOUND_OK;
 }
 
 ESoundResult rewindSource(ClSound sound, s32, u32, ESoundTimeUnit) {
-    void* user = nullptr;
-    // A release racing the stream thread makes the handle stale: no user data then.
-    if (sound.getUserData(&user) != E_SOUND_OK || user == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    auto* source = static_cast<SStreamSource*>(user);
+    SStreamSource* source = sourceOf(sound);
+    if (source == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     source->next = 0;
     ++source->rewinds;
     return E_SOUND_OK;
@@ -129,6 +131,10 @@ protected:
         channel.isPlaying(&result);
         return result;
     }
+    bool playingAfter(const ClChannel& channel, u32 frames) {
+        mix(frames);
+        return playing(channel);
+    }
     u32 position(const ClChannel& channel, ESoundTimeUnit unit) {
         u32 value = 0;
         EXPECT_EQ(channel.getPosition(&value, unit), E_SOUND_OK);
@@ -149,13 +155,13 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLength) {
     ClChannel channel = play(sound);
     std::vector<f32> out = mix(frames - 1);
     EXPECT_TRUE(playing(channel));
-    std::vector<f32> last = mix(1);
+    const std::vector<f32> last = mix(1);
     out.insert(out.end(), last.begin(), last.end());
     EXPECT_FALSE(playing(channel));
-    for (u32 i = 0; i < 2 * frames; ++i) {
-        ASSERT_EQ(out[i], static_cast<f32>(source.samples[i]) / 32768.0f) << "sample " << i;
-    }
-    for (f32 value : mix(256)) EXPECT_EQ(value, 0.0f);
+    std::vector<f32> expected(source.samples.begin(), source.samples.end());
+    for (f32& value : expected) value /= 32768.0f;
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(mix(256), std::vector<f32>(512, 0.0f));
     sound.release();  // before its source goes
 }
 
@@ -190,12 +196,12 @@ TEST_F(SoundMixer, PositionFollowsMixedFramesWithinAMillisecond) {
 
 TEST_F(SoundMixer, PausedChannelHoldsItsPositionAndIsSilent) {
     ClChannel channel = play(monoSound(sine(48000, 440.0, 48000, 0.5)), true);
-    for (f32 value : mix(2048)) EXPECT_EQ(value, 0.0f);
+    EXPECT_EQ(mix(2048), std::vector<f32>(4096, 0.0f));
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 0u);
     channel.setPaused(false);
     mix(4800);
     channel.setPaused(true);
-    for (f32 value : mix(9600)) EXPECT_EQ(value, 0.0f);
+    EXPECT_EQ(mix(9600), std::vector<f32>(19200, 0.0f));
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_MS), 100u);
     EXPECT_TRUE(playing(channel));
     channel.setPaused(false);
@@ -241,9 +247,10 @@ TEST_F(SoundMixer, MonoPansWithEqualPowerAndStereoBalances) {
         ClChannel channel = play(steadySound(c.channels, 16384));
         mix(8);  // the pan moves a channel that is already playing
         channel.setPan(c.pan);
-        std::vector<f32> out = mix(8);
-        EXPECT_NEAR(out[0], c.left, 1e-6f) << c.channels << " channels at pan " << c.pan;
-        EXPECT_NEAR(out[1], c.right, 1e-6f) << c.channels << " channels at pan " << c.pan;
+        SCOPED_TRACE(testing::Message() << c.channels << " channels at pan " << c.pan);
+        const std::vector<f32> out = mix(8);
+        EXPECT_NEAR(out[0], c.left, 1e-6f);
+        EXPECT_NEAR(out[1], c.right, 1e-6f);
         channel.stop();
     }
     // The input-channel mix weighs the source's channels before the balance.
@@ -251,9 +258,7 @@ TEST_F(SoundMixer, MonoPansWithEqualPowerAndStereoBalances) {
     channel.setPan(-0.25f);
     const f32 levels[2] = {0.0f, 1.0f};
     ASSERT_EQ(channel.setInputChannelMix(levels, 2), E_SOUND_OK);
-    std::vector<f32> out = mix(8);
-    EXPECT_FLOAT_EQ(out[0], 0.0f);
-    EXPECT_FLOAT_EQ(out[1], 0.375f);
+    EXPECT_EQ(mix(1), (std::vector<f32>{0.0f, 0.375f}));
 }
 
 TEST_F(SoundMixer, FrequencyResamplesASineToItsNewPitch) {
@@ -276,10 +281,8 @@ TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
     std::vector<f32> out = mix(1500);
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 500u);
     EXPECT_EQ(out[2 * 1200], out[2 * 200]);
-    mix(1499);
-    EXPECT_TRUE(playing(channel));
-    mix(1);
-    EXPECT_FALSE(playing(channel));
+    EXPECT_TRUE(playingAfter(channel, 1499));
+    EXPECT_FALSE(playingAfter(channel, 1));
 
     // A stream loops by rewinding its source.
     SStreamSource source;
@@ -287,10 +290,8 @@ TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
     ClSound stream = userStream(&source, 2, 700 * 4, 256);
     channel = play(stream);
     ASSERT_EQ(channel.setLoopCount(1), E_SOUND_OK);
-    mix(1399);
-    EXPECT_TRUE(playing(channel));
-    mix(1);
-    EXPECT_FALSE(playing(channel));
+    EXPECT_TRUE(playingAfter(channel, 1399));
+    EXPECT_FALSE(playingAfter(channel, 1));
     EXPECT_GE(source.rewinds.load(), 1u);
     stream.release();
 }
@@ -310,7 +311,7 @@ TEST_F(SoundMixer, StaleHandlesAnswerAnErrorAndTouchNothing) {
     EXPECT_EQ(where, 0u);
     for (ClChannel& channel : all) {
         f32 volume = 0.0f;
-        ASSERT_EQ(channel.getVolume(&volume), E_SOUND_OK);
+        EXPECT_EQ(channel.getVolume(&volume), E_SOUND_OK);
         EXPECT_EQ(volume, 1.0f);
     }
     // An ended channel's handle is stale too; so are a released sound's and a null one.
@@ -327,24 +328,19 @@ TEST_F(SoundMixer, StaleHandlesAnswerAnErrorAndTouchNothing) {
 
 TEST_F(SoundMixer, EveryPcmFormatConvertsToTheSameLevels) {
     // -0.5, 0 and +0.5 in each format (8-bit unsigned), played hard left.
-    std::vector<u8> pcm8 = {64, 128, 192};
-    std::vector<u8> pcm24 = {0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40};
     const f32 floats[] = {-0.5f, 0.0f, 0.5f};  // the host is little-endian, as the file
     std::vector<u8> pcmFloat(reinterpret_cast<const u8*>(floats), reinterpret_cast<const u8*>(floats + 3));
-    for (const std::vector<u8>& image : {wavImage(1, 1, 48000, 8, pcm8), wavImage(1, 1, 48000, 24, pcm24),
+    for (const std::vector<u8>& image : {wavImage(1, 1, 48000, 8, {64, 128, 192}),
+                                         wavImage(1, 1, 48000, 24, {0, 0, 0xC0, 0, 0, 0, 0, 0, 0x40}),
                                          wavImage(3, 1, 48000, 32, pcmFloat),
                                          wavImage(1, 1, 48000, 16, pcm16Bytes({-16384, 0, 16384}))}) {
         ClSound sound = imageSound(image);
         ClChannel channel = play(sound);
         channel.setPan(-1.0f);
-        std::vector<f32> out = mix(4);
-        EXPECT_FLOAT_EQ(out[0], -0.5f);
-        EXPECT_FLOAT_EQ(out[2], 0.0f);
-        EXPECT_FLOAT_EQ(out[4], 0.5f);
-        EXPECT_EQ(out[6], 0.0f);
+        EXPECT_EQ(mix(4), (std::vector<f32>{-0.5f, 0, 0, 0, 0.5f, 0, 0, 0}));
         EXPECT_FALSE(playing(channel));
         u32 length = 0;
-        ASSERT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_PCM), E_SOUND_OK);
+        EXPECT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_PCM), E_SOUND_OK);
         EXPECT_EQ(length, 3u);
         sound.release();
     }
@@ -441,18 +437,16 @@ TEST(SoundOutput, AudibleFrameNeverStepsBackAndStaysWithinOneCallbackOfTheMixedF
     auto clockAt = [](f64 periods) { return u64(1e9 + periods * PERIOD * 1e9 / SOUND_OUTPUT_RATE); };
 
     // Start times in periods, and frames asked for.
-    const struct {
-        f64 at;
-        u32 frames;
-    } callbacks[] = {{0.0, PERIOD},      {1.6, PERIOD},      {2.2, PERIOD}, {3.05, PERIOD}, {3.9, PERIOD / 2},
+    const struct { f64 at; u32 frames; } callbacks[] = {{0.0, PERIOD},      {1.6, PERIOD},      {2.2, PERIOD}, {3.05, PERIOD}, {3.9, PERIOD / 2},
                      {4.0, PERIOD / 2}, {5.3, PERIOD},      {5.8, PERIOD}, {7.0, PERIOD},  {8.0, PERIOD}};
     std::vector<f32> out(SOUND_OUTPUT_CHANNELS * PERIOD);
     u64 previous = 0;
     auto check = [&](f64 at) {
+        SCOPED_TRACE(testing::Message() << "at " << at << " periods");
         const u64 heard = audibleOutputFrame(state.get(), clockAt(at));
-        EXPECT_GE(heard, previous) << "at " << at << " periods";
-        EXPECT_GE(heard + LATENCY, state->mixedFrames) << "at " << at << " periods";
-        EXPECT_LE(heard + LATENCY, state->mixedFrames + PERIOD) << "at " << at << " periods";
+        EXPECT_GE(heard, previous);
+        EXPECT_GE(heard + LATENCY, state->mixedFrames);
+        EXPECT_LE(heard + LATENCY, state->mixedFrames + PERIOD);
         previous = heard;
     };
     for (size_t i = 0; i < std::size(callbacks); ++i) {
@@ -466,8 +460,7 @@ TEST(SoundOutput, AudibleFrameNeverStepsBackAndStaysWithinOneCallbackOfTheMixedF
 TEST(SoundOutput, ReleaseWaitsOutAReadAndNoCallbackFollows) {
     struct SSlowSource {
         std::atomic<u32> calls{0};
-        std::atomic<bool> released{false};
-        std::atomic<bool> calledAfterRelease{false};
+        std::atomic<bool> released{false}, calledAfterRelease{false};
     } slow;
     auto slowRead = [](ClSound sound, void* data, u32 bytes) -> ESoundResult {
         void* user = nullptr;
