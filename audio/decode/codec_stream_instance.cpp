@@ -2,6 +2,7 @@
 #include "audio/decode/codec_stream_instance.h"
 
 #include "audio/decode/codec_registry.h"
+#include "audio/decode/decode_thread.h"
 #include "core/crit_section_pool.h"
 #include "core/fatal_error.h"
 
@@ -20,7 +21,10 @@ void ClCodecStreamInstance::lockCodecBuffers(const char* label) {
 
 void ClCodecStreamInstance::unlockCodecBuffers() { critSectionLeave(m_bufferLock); }
 
-void ClCodecStreamInstance::signalCodecJobProgress() { m_progressEvent.set(); }
+void ClCodecStreamInstance::signalCodecJobProgress() {
+    m_progressCount.fetch_add(1);
+    m_progressEvent.set();
+}
 
 namespace {
 
@@ -163,7 +167,10 @@ void shutdownCodecJob(ClCodecStreamInstance* job) {
 }
 
 void waitForCodecJobProgress(ClCodecStreamInstance* job, u32 milliseconds) {
+    job->m_waitingReaders.fetch_add(1);
+    wakeDecodeThread();
     job->m_progressEvent.wait(milliseconds, true);
+    job->m_waitingReaders.fetch_sub(1);
 }
 
 // ---------------------------------------------------------------------------------------------

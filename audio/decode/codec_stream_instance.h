@@ -184,6 +184,11 @@ public:
     // Wakes a reader waiting for this job (waitForCodecJobProgress): called when a buffer
     // becomes ready and whenever the state changes.
     void signalCodecJobProgress();
+    // Counts every signalCodecJobProgress, so the decode thread can tell whether a step did
+    // anything.
+    u32 codecJobProgressCount() const { return m_progressCount.load(); }
+    // Readers inside waitForCodecJobProgress right now.
+    u32 waitingCodecJobReaders() const { return m_waitingReaders.load(); }
 
     // Written only by the decode thread (state) and the registry (stop flag); read anywhere.
     std::atomic<s32> m_jobState{E_CODECJOB_NEW};
@@ -200,6 +205,11 @@ public:
     SCodecRing* m_pStreamRing = nullptr;
     // Auto-reset: set on progress, waited on by the analysis's pull.
     ClEvent m_progressEvent{false, false};
+
+private:
+    friend void waitForCodecJobProgress(ClCodecStreamInstance* job, u32 milliseconds);
+    std::atomic<u32> m_progressCount{0};
+    std::atomic<u32> m_waitingReaders{0};
 };
 
 // Called by the registry right after the factory: takes the two locks from the pool, stores the
@@ -223,7 +233,9 @@ void shutdownCodecJob(ClCodecStreamInstance* job);
 
 // Waits (alertably: completions of file reads queued to this thread run meanwhile, so the main
 // thread may wait) until the job signals progress or the time passes. OS_INFINITE waits without
-// limit. Callers re-check what they wait for in a loop.
+// limit. Callers re-check what they wait for in a loop. A waiting reader cuts the decode thread's
+// sleep short, and the thread runs its passes back to back for as long as they move this job on,
+// so a reader with nothing else to do waits for decoding work, never for the interval.
 void waitForCodecJobProgress(ClCodecStreamInstance* job, u32 milliseconds);
 
 // ---------------------------------------------------------------------------------------------

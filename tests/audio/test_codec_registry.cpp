@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "audio/decode/decode_thread.h"
 #include "core/crit_section_pool.h"
@@ -208,6 +209,41 @@ TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes
     resetDecodeThreadInterval();
     EXPECT_EQ(getDecodeThreadInterval(), CODEC_DEFAULT_DECODE_INTERVAL_MS);
     initCodecRegistry();  // for TearDown
+}
+
+// The interval is far longer than the test may take: only a waiting reader can make the thread
+// open, start and refill the job, so a pull that still sleeps the interval between passes ends in
+// the watchdog's stop, zero-filled.
+TEST_F(CodecRegistry, WaitingReaderIsNotHeldByTheDecodeThreadInterval) {
+    g_registryFakeConfig.totalBytes = 40 * 100 + 17;
+    registerGameOrder();
+    ASSERT_EQ(startDecodeThread(), 1);
+    while (!isCodecRegistryReady()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    setDecodeThreadInterval(3600 * 1000);
+    ClCodecStreamInstance* job = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
+    ASSERT_NE(job, nullptr);
+
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!done && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (done) return;
+        job->m_stopFlag.store(1);
+        wakeDecodeThread();
+    });
+    while (getCodecJobState(job) < E_CODECJOB_READY) waitForCodecJobProgress(job, OS_INFINITE);
+    SAnalysisStreamInfo info = {};
+    SCommonCodecInfo codecInfo = {};
+    ASSERT_EQ(job->getCommonCodecInfo(&codecInfo), 1);
+    fillAnalysisStreamInfo(&info, codecInfo);
+    std::vector<u8> pulled(g_registryFakeConfig.totalBytes);
+    u32 delivered = 0;
+    job->gameSpecificProcessDecodedData(&info, pulled.data(), u32(pulled.size()), &delivered);
+    done = true;
+    watchdog.join();
+    EXPECT_EQ(delivered, pulled.size());
+    EXPECT_EQ(pulled.back(), fakeStreamByte(u32(pulled.size()) - 1));
+    releaseCodecJob(job);
 }
 
 TEST(CodecAudioLog, GoesUnderTheUserFolderWhateverItsNameAndOnlyWhileLoggingIsOn) {
