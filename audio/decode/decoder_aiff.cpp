@@ -39,7 +39,6 @@ s32 ClCodecStreamInstance_AIFF::initializeMembers() {
     releaseResources();
     m_sampleFrames = 0;
     m_channels = 0;
-    m_bytesPerSample = 0;
     m_sampleRate = 0;
     m_decodePosition = 0;
     m_framesPerBuffer = 0;
@@ -56,15 +55,13 @@ s32 ClCodecStreamInstance_AIFF::initializeFullStream() {
     }
     const s32 frames = aiffReaderSampleFrames(m_systemPath);
     const s32 channels = frames < 0 ? frames : aiffReaderChannels(m_systemPath);
-    const s32 bits = channels < 0 ? channels : aiffReaderBitsPerSample(m_systemPath);
-    const s32 rate = bits < 0 ? bits : aiffReaderSampleRate(m_systemPath);
+    const s32 rate = channels < 0 ? channels : aiffReaderSampleRate(m_systemPath);
     if (rate < 0) {
         printf("ClCodecStreamInstance_AIFF::initializeFullStream() -> AIFF reader refused the file [%d]!\n", rate);
         return 0;
     }
     m_sampleFrames = u32(frames);
     m_channels = u32(channels);
-    m_bytesPerSample = u32(bits) / 8;
     m_sampleRate = u32(rate);
     if (!codecByteCountSupported(u64(m_sampleFrames) * m_channels * sizeof(f32))) return 0;
 

@@ -45,7 +45,6 @@ private:
 
     u32 m_sampleFrames = 0;
     u32 m_channels = 0;
-    u32 m_bytesPerSample = 0;   // of the file's samples (bits / 8)
     u32 m_sampleRate = 0;
     u32 m_decodePosition = 0;   // in frames; decode thread only
     u32 m_framesPerBuffer = 0;

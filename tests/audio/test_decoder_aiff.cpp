@@ -195,10 +195,16 @@ TEST_F(AiffDecoder, ReaderAnswersAndRecordsTheOtherChunks) {
     EXPECT_EQ(aiffReadChannel(path.c_str(), plane.data(), 5000, 100, 0), 0);
 }
 
-TEST_F(AiffDecoder, TwelveBitFileDecodesToSilenceOfItsLength) {
-    const SPulledRun decoded = decode(m_folder.write("twelve.aiff", makeAiff({.rate = 8000, .bits = 12}, 9000)));
-    EXPECT_EQ(decoded.finalState, E_CODECJOB_FINISHED);
-    EXPECT_TRUE(floatsOf(decoded.bytes) == std::vector<f32>(9000 * 2, 0.0f));
+// Left-justified in 2- and 1-byte containers; the fixture's values reach both extremes.
+TEST_F(AiffDecoder, SampleSizesThatAreNotWholeBytesDecodeFromTheirContainers) {
+    for (const s16 bits : {12, 6}) {
+        SCOPED_TRACE(bits);
+        std::vector<s32> values;
+        const SPulledRun decoded = decode(m_folder.write("odd.aiff", makeAiff({.rate = 8000, .bits = bits}, 9000, &values)));
+        EXPECT_EQ(decoded.finalState, E_CODECJOB_FINISHED);
+        EXPECT_EQ(decoded.info.totalBytes, 9000u * 2 * sizeof(f32));
+        EXPECT_TRUE(floatsOf(decoded.bytes) == scaledFloats(values, u32(bits)));
+    }
 }
 
 TEST_F(AiffDecoder, CommFrameCountBeyondTheDataYieldsWhatTheFileHolds) {
