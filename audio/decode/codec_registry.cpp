@@ -18,13 +18,6 @@
 
 namespace {
 
-enum ECodecManagerState : s32 {
-    E_CODECMANAGER_NOT_STARTED = -1,
-    E_CODECMANAGER_RUNNING = 1,
-    E_CODECMANAGER_SHUTTING_DOWN = 2,
-    E_CODECMANAGER_ALL_FAILED = 3,
-};
-
 SCritSection* g_codecRegistryLock = nullptr;
 ClArray<SCodecRecord> g_codecRecords;
 ClArray<ClCodecStreamInstance*> g_liveCodecJobs;

@@ -6,7 +6,6 @@
 #include "core/crit_section_pool.h"
 #include "core/fatal_error.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -235,15 +234,11 @@ void commitCodecRingFill(ClCodecStreamInstance* job, SCodecRing* ring, u32 index
 
 namespace {
 
-void writeRingLine(const SCodecRingMessages& messages, const char* format, u32 index) {
+void writeRingLine(const char* format, u32 index) {
     if (!format) return;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    if (messages.target == E_CODECLOG_STDOUT) {
-        std::printf(format, int(index));
-    } else {
-        writeCodecAudioLog(format, int(index));
-    }
+    writeCodecAudioLog(format, int(index));
 #pragma GCC diagnostic pop
 }
 
@@ -304,7 +299,7 @@ s32 readCodecRingForStream(ClCodecStreamInstance* job, SCodecRing* ring, void* d
     while (remaining > 0) {
         const u32 index = position.index;
         if (ring->states[index] != E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE) {
-            writeRingLine(messages, messages.notPendingFormat, index);
+            writeRingLine(messages.notPendingFormat, index);
             break;
         }
         const u32 filled = ring->byteCounts[index];
@@ -320,7 +315,7 @@ s32 readCodecRingForStream(ClCodecStreamInstance* job, SCodecRing* ring, void* d
         ring->states[index] = E_CODECBS_FREE;
         position.index = (index + 1) % ring->bufferCount;
         if (position.index == startIndex && remaining > 0) {
-            writeRingLine(messages, messages.wrappedAroundFormat, position.index);
+            writeRingLine(messages.wrappedAroundFormat, position.index);
             break;
         }
     }

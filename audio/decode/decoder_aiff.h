@@ -33,7 +33,7 @@ public:
     s32 gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination, u32 bytes,
                                        u32* outBytes) override;
 
-    // The body of slots 5 and 11.
+    // The body of startDecoding and continueDecoding.
     s32 attemptToFillAIFFDataBuffers();
 
     const SCodecRing& getRing() const { return m_ring; }

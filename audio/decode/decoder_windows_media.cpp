@@ -21,7 +21,6 @@ const SCodecRingMessages g_windowsMediaRingMessages = {
     "E_WMADBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!",
     "_WMAFMODPCMReadCallback() ERROR -> We have wrapped around to buffer [%d] where we started (we are "
     "out of data)!",
-    E_CODECLOG_AUDIO_LOG,
 };
 
 // Decoded bytes of the whole file as the container's duration gives them:

@@ -161,7 +161,7 @@ TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
     g_othersStart = false;
     registerGameOrder();
     EXPECT_EQ(stepCodecManager(), 0);
-    EXPECT_EQ(getCodecManagerState(), 3);
+    EXPECT_EQ(getCodecManagerState(), E_CODECMANAGER_ALL_FAILED);
     EXPECT_FALSE(isCodecRegistryReady());
     s32 format = 99;
     EXPECT_EQ(findCodecFormatForPath(u"a.wav", &format), 0);

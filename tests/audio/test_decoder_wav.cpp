@@ -66,7 +66,7 @@ TEST(WavFormat, ChunkWalkFindsFmtAndDataInAnyOrderAcrossOddChunks) {
         fixture.omitPad = c.omitPad;
         fixture.dataSizeOverride = c.dataSizeField;
         SParsed parsed = parse(makeWav(fixture, packPcm(makeSignal(10, 2, 44100, 16), 16)));
-        EXPECT_EQ(parsed.result, E_WAVRESULT_OK);
+        EXPECT_EQ(parsed.result, E_WAVERR_NONE);
         ASSERT_NE(parsed.layout.formatBlock, nullptr);
         EXPECT_EQ(parsed.layout.formatBlockSize, 18u);
         EXPECT_EQ(parsed.format.extraSize, 0);
@@ -81,16 +81,16 @@ TEST(WavFormat, DamagedHeadersFailWithTheirCodes) {
 
     std::vector<u8> notRiff = good;
     std::memcpy(notRiff.data(), "RIFX", 4);
-    EXPECT_EQ(parse(notRiff).result, E_WAVRESULT_FAIL);
-    EXPECT_EQ(parse(firstBytes(good, 11)).result, E_WAVRESULT_FAIL);
-    EXPECT_EQ(parse({}).result, E_WAVRESULT_FAIL);
+    EXPECT_EQ(parse(notRiff).result, E_WAVERR_NOT_WAVE);
+    EXPECT_EQ(parse(firstBytes(good, 11)).result, E_WAVERR_NOT_WAVE);
+    EXPECT_EQ(parse({}).result, E_WAVERR_NOT_WAVE);
 
     // A "fmt " size far beyond the file is refused before anything is allocated for it.
     std::vector<u8> hugeFmt = good;
     const u32 huge = 0xFFFFFFF0u;
     std::memcpy(hugeFmt.data() + 16, &huge, 4);
     SParsed parsed = parse(hugeFmt);
-    EXPECT_EQ(parsed.result, E_WAVRESULT_FAIL);
+    EXPECT_EQ(parsed.result, E_WAVERR_BAD_FORMAT_CHUNK);
     EXPECT_EQ(parsed.layout.formatBlock, nullptr);
 }
 
@@ -104,7 +104,7 @@ TEST(WavFormat, ChunkWalkStopsAfterItsLimit) {
     putId(&bytes, "data");
     putLe(&bytes, 0, 4);
     SParsed parsed = parse(bytes);
-    EXPECT_EQ(parsed.result, E_WAVRESULT_OK);
+    EXPECT_EQ(parsed.result, E_WAVERR_NONE);
     EXPECT_NE(parsed.layout.formatBlock, nullptr);
     EXPECT_EQ(parsed.layout.dataStart, 0u);
     freeWavLayout(&parsed.layout);
@@ -227,7 +227,7 @@ TEST_F(WavDecoder, DamagedFilesFailToOpenCleanly) {
 TEST_F(WavDecoder, MissingFileDirectoryAndPipeFailToOpen) {
     ClSyncWAVFileReader reader;
     EXPECT_EQ(reader.open(widePath(m_folder.file("missing.wav")).c_str()), 0);
-    EXPECT_EQ(reader.getLastError(), 0x80070002u);  // the system's "file not found"
+    EXPECT_EQ(reader.getLastError(), E_WAVERR_CANNOT_OPEN);
     EXPECT_EQ(decode(m_folder.file("missing.wav")).finalState, E_CODECJOB_OPEN_FAILED);
     EXPECT_EQ(decode(m_folder.path()).finalState, E_CODECJOB_OPEN_FAILED);
     const std::string pipe = m_folder.file("pipe.wav");
@@ -259,7 +259,7 @@ TEST_F(WavDecoder, FileOfFourGibibytesIsRefusedAtOpen) {
     std::filesystem::resize_file(path, (u64(1) << 32) + 64);
     ClSyncWAVFileReader reader;
     EXPECT_EQ(reader.open(widePath(path).c_str()), 0);
-    EXPECT_EQ(reader.getLastError(), E_WAVRESULT_FILE_TOO_LARGE);
+    EXPECT_EQ(reader.getLastError(), E_WAVERR_TOO_LARGE);
     EXPECT_EQ(decode(path).finalState, E_CODECJOB_OPEN_FAILED);
 }
 

@@ -118,8 +118,7 @@ TEST(WavPackDecoder, FileOfUnknownLengthIsRefusedAtOpen) {
     });
     EXPECT_EQ(decodeWavPack(fifo).state, E_CODECJOB_OPEN_FAILED);
     writer.join();
-    EXPECT_EQ(log.finish(), "WavpackGetNumSamples() -> Failed to determine total number of samples; file [" + fifo +
-                                "] is invalid!\n");
+    EXPECT_NE(log.finish().find("total number of samples; file [" + fifo + "] is invalid"), std::string::npos);
 }
 
 TEST(WavPackDecoder, DamagedFilesFailCleanly) {
@@ -135,9 +134,9 @@ TEST(WavPackDecoder, DamagedFilesFailCleanly) {
                                       std::pair("garbage.wv", garbageBytes(4096))}) {
         EXPECT_EQ(decodeWavPack(folder.write(name, bytes)).state, E_CODECJOB_OPEN_FAILED) << name;
     }
-    EXPECT_EQ(log.finish(), "WavpackOpenFileInput() -> Failed opening file [" + folder.file("empty.wv") +
-                                "]!\nWavpackOpenFileInput() -> Failed opening file [" + folder.file("garbage.wv") +
-                                "]!\n");
+    const std::string lines = log.finish();
+    EXPECT_NE(lines.find("Failed opening file [" + folder.file("empty.wv") + "]"), std::string::npos);
+    EXPECT_NE(lines.find("Failed opening file [" + folder.file("garbage.wv") + "]"), std::string::npos);
 
     // Cut in the middle: what was there is delivered exactly, then the job fails.
     SDecodeRun run = decodeWavPack(folder.write("cut.wv", firstBytes(file, file.size() * 3 / 5)));
