@@ -19,7 +19,6 @@
 #include "core/types.h"
 #include "platform/os/os.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <time.h>
@@ -98,30 +97,6 @@ bool startCodecs() {
     return isCodecRegistryReady();
 }
 
-// Some decoders report their failures on standard output; while the song is analysed that goes
-// to /dev/null, so standard output carries the beat times only.
-class ClQuietStdout {
-public:
-    ClQuietStdout() {
-        std::fflush(stdout);
-        m_saved = dup(STDOUT_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        if (m_saved >= 0 && null >= 0) dup2(null, STDOUT_FILENO);
-        if (null >= 0) close(null);
-    }
-    ~ClQuietStdout() { restore(); }
-    void restore() {
-        if (m_saved < 0) return;
-        std::fflush(stdout);
-        dup2(m_saved, STDOUT_FILENO);
-        close(m_saved);
-        m_saved = -1;
-    }
-
-private:
-    int m_saved = -1;
-};
-
 f32 chosenTempo() {
     const SBeatAnalysis& analysis = g_BeatAnalysis;
     if (analysis.chosenCandidate < 0 || u32(analysis.chosenCandidate) >= analysis.candidates.count) return 0.0f;
@@ -149,7 +124,6 @@ int analyse(const char* path) {
         return failWith(path, "is of a type the game does not play");
     }
 
-    ClQuietStdout quiet;
     const f64 cpuStart = processCpuSeconds();
     const auto wallStart = std::chrono::steady_clock::now();
     resetSpectrumAnalysis();
@@ -161,7 +135,6 @@ int analyse(const char* path) {
     const f64 wallSeconds = std::chrono::duration<f64>(std::chrono::steady_clock::now() - wallStart).count();
     const f64 cpuSeconds = processCpuSeconds() - cpuStart;
     shutdownCodecRegistry();
-    quiet.restore();
     if (!ready) {
         resetSpectrumAnalysis();
         return failWith(path, describeResult(result));

@@ -9,7 +9,7 @@
 class ClCodecStreamInstance;
 
 // Clears g_SpectrumAnalysis.stream, opens a job for the file by its extension and waits until
-// the job is ready (state 2 or later). 1 ready; 0 when no codec serves the file, no job could be
+// the job is ready (E_CODECJOB_READY or later). 1 ready; 0 when no codec serves the file, no job could be
 // opened, or the job failed to open or start (the job is then released).
 s32 openAnalysisStream(const char16_t* path);
 // Fills the stream record from the job's format. 1, or 0 when the job cannot describe itself.
@@ -26,6 +26,6 @@ SSpectrumStreamFormat analysisStreamFormat();
 class ClAnalysisJobSampleSource final : public ISpectrumSampleSource {
 public:
     u32 pullSamples(void* destination, u32 bytes) override;
-    // True once the job ended in state 5, 6 or 7.
+    // True once the job ended in one of its failed states.
     bool hasFailed() override;
 };

@@ -152,6 +152,11 @@ void aiffDoubleToExtended(f64 value, u8* bytes) {
     for (u32 i = 0; i < 8; ++i) bytes[2 + i] = u8(mantissa >> (56 - 8 * i));
 }
 
+u32 aiffContainerBytes(u32 bitsPerSample) {
+    if (bitsPerSample == 0 || bitsPerSample > u32(AIFF_MAX_BITS_PER_SAMPLE)) return 0;
+    return (bitsPerSample + 7) / 8;
+}
+
 bool parseAiffCommChunk(const u8* body, u32 size, SAiffInfo* info) {
     if (size < AIFF_COMM_MIN_BYTES) return false;
     info->channels = s16(readBe16(body));
@@ -163,23 +168,25 @@ bool parseAiffCommChunk(const u8* body, u32 size, SAiffInfo* info) {
 }
 
 void convertAiffSamples(const u8* source, u32 bitsPerSample, u32 count, u32 strideBytes, f32* destination) {
-    switch (bitsPerSample) {
-        case 8:
+    // Samples are left-justified in their container, so the container read whole is the sample
+    // scaled to the container's range (the pad bits below it are zero in a valid file).
+    switch (aiffContainerBytes(bitsPerSample)) {
+        case 1:
             for (u32 i = 0; i < count; ++i) destination[i] = f32(s8(source[size_t(i) * strideBytes])) / 128.0f;
             break;
-        case 16:
+        case 2:
             for (u32 i = 0; i < count; ++i) {
                 destination[i] = f32(s16(readBe16(source + size_t(i) * strideBytes))) / 32768.0f;
             }
             break;
-        case 24:
+        case 3:
             for (u32 i = 0; i < count; ++i) {
                 const u8* sample = source + size_t(i) * strideBytes;
                 const u32 word = (u32(sample[0]) << 24) | (u32(sample[1]) << 16) | (u32(sample[2]) << 8);
                 destination[i] = f32(s32(word)) / 2147483648.0f;
             }
             break;
-        case 32:
+        case 4:
             for (u32 i = 0; i < count; ++i) {
                 destination[i] = f32(s32(readBe32(source + size_t(i) * strideBytes))) / 2147483648.0f;
             }
@@ -216,8 +223,11 @@ s32 parseAiffFile(FILE* file, SAiffInfo* info) {
     }
     if (!info->hasComm || !info->hasSoundData) return E_AIFFREAD_BAD_FILE;
 
+    // Depths without a container and bad channel counts are refused by the validation.
     if (info->channels > 0 && info->bitsPerSample > 0) {
-        info->bytesPerFrame = u32((info->bitsPerSample + 7) / 8) * u32(info->channels);
+        info->bytesPerFrame = aiffContainerBytes(u32(info->bitsPerSample)) * u32(info->channels);
+    }
+    if (info->bytesPerFrame != 0) {
         const u64 heldFrames = (ssndDataEnd - info->firstSampleByte) / info->bytesPerFrame;
         if (heldFrames < info->sampleFrames) info->sampleFrames = u32(heldFrames);
     }

@@ -71,9 +71,14 @@ void aiffDoubleToExtended(f64 value, u8* bytes);
 // Reads the COMM body into the info; false when it is shorter than AIFF_COMM_MIN_BYTES.
 bool parseAiffCommChunk(const u8* body, u32 size, SAiffInfo* info);
 
-// count big-endian samples of the given bit depth to f32: 8 bits signed / 2^7, 16 bits / 2^15,
-// 24 bits placed in the top three bytes of an i32 / 2^31, 32 bits / 2^31. Samples are taken
-// every strideBytes bytes. Any other depth writes nothing (the destination stays as it was).
+// Bytes of the container of one sample: the bit depth rounded up to whole bytes (a 12-bit sample
+// takes 2, a 6-bit one 1). 0 for a depth of 0 or above AIFF_MAX_BITS_PER_SAMPLE.
+u32 aiffContainerBytes(u32 bitsPerSample);
+
+// count big-endian samples of the given bit depth to f32, by their container, in which the sample
+// is left-justified: 1 byte signed / 2^7, 2 bytes / 2^15, 3 bytes placed in the top three bytes
+// of an i32 / 2^31, 4 bytes / 2^31. Samples are taken every strideBytes bytes. A depth without a
+// container writes nothing (the destination stays as it was).
 void convertAiffSamples(const u8* source, u32 bitsPerSample, u32 count, u32 strideBytes, f32* destination);
 
 // Walks the chunks of an open file (at most AIFF_CHUNK_WALK_LIMIT), filling a cleared info.

@@ -18,13 +18,6 @@
 
 namespace {
 
-enum ECodecManagerState : s32 {
-    E_CODECMANAGER_NOT_STARTED = -1,
-    E_CODECMANAGER_RUNNING = 1,
-    E_CODECMANAGER_SHUTTING_DOWN = 2,
-    E_CODECMANAGER_ALL_FAILED = 3,
-};
-
 SCritSection* g_codecRegistryLock = nullptr;
 ClArray<SCodecRecord> g_codecRecords;
 ClArray<ClCodecStreamInstance*> g_liveCodecJobs;
@@ -131,8 +124,19 @@ s32 findJob(const ClArray<ClCodecStreamInstance*>& jobs, const ClCodecStreamInst
     return -1;
 }
 
+// The shutdown pass follows at once: a stop never waits out the interval.
 void stopEveryLiveJob() {
     for (ClCodecStreamInstance* job : g_liveCodecJobs) job->m_stopFlag.store(1);
+    wakeDecodeThread();
+}
+
+// A reader waits on the job, its step just moved it on, and it is neither done nor resting with
+// a full ring: the next step has work for that reader, so the thread skips its sleep. A step that
+// changed nothing never asks for another, so a stalled job cannot keep the thread spinning.
+bool readerWaitsOnMovingJob(const ClCodecStreamInstance* job, u32 progressBefore) {
+    if (job->waitingCodecJobReaders() == 0 || job->codecJobProgressCount() == progressBefore) return false;
+    const s32 state = getCodecJobState(job);
+    return state != E_CODECJOB_READY && !isCodecJobTerminal(state);
 }
 
 // First pass: start every family's library on this thread.
@@ -182,7 +186,13 @@ s32 runningPass() {
     critSectionLeave(g_codecRegistryLock);
 
     // Stepped outside the lock: opens and releases on other threads never wait for a decode.
-    for (ClCodecStreamInstance* job : g_stepCodecJobs) stepCodecJob(job);
+    bool runAgainNow = false;
+    for (ClCodecStreamInstance* job : g_stepCodecJobs) {
+        const u32 progressBefore = job->codecJobProgressCount();
+        stepCodecJob(job);
+        runAgainNow = runAgainNow || readerWaitsOnMovingJob(job, progressBefore);
+    }
+    if (runAgainNow) wakeDecodeThread();
     return 1;
 }
 

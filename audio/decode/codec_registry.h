@@ -72,7 +72,8 @@ s32 addCodecRecordExtension(SCodecRecord* record, const char* extension, s32 for
 // ---------------------------------------------------------------------------------------------
 // Start-up and shutdown (by the sound engine)
 
-// Manager state -1, not ready, no thread; creates the registry lock and the three arrays.
+// E_CODECMANAGER_NOT_STARTED, not ready, no thread; creates the registry lock and the three
+// arrays.
 // Returns 1.
 s32 initCodecRegistry();
 // Opens the audio log, applies the user's audio-log option (g_SavedOptions.audioLog), registers
@@ -128,7 +129,7 @@ const SCodecRecord* findCodecRecordForFormat(s32 formatId);
 // Creates a job for the file with the format's record, runs initCodecJob (metadata-only 0)
 // and adds it to the live jobs; the decode thread steps it from then on. Null when not ready,
 // no started record lists the format, or the factory gives nothing. A job whose initialisation
-// failed is still returned: it ends in state 5. Any thread.
+// failed is still returned: it ends in E_CODECJOB_OPEN_FAILED. Any thread.
 ClCodecStreamInstance* openCodecJob(s32 formatId, const char16_t* widePath);
 // Sets the job's stop flag and hands it to the decode thread, which destroys it once it is
 // in a terminal state. Each job is released exactly once and not touched afterwards. Any thread.
@@ -137,8 +138,14 @@ void releaseCodecJob(ClCodecStreamInstance* job);
 // ---------------------------------------------------------------------------------------------
 // The decode thread's pass (decode_thread.cpp calls it every interval). 0 ends the thread.
 s32 stepCodecManager();
-// The manager state: -1 before the first pass and after shutdown, 1 running, 2 shutting down,
-// 3 every family failed.
+
+enum ECodecManagerState : s32 {
+    E_CODECMANAGER_NOT_STARTED = -1,  // before the first pass, and after shutdown
+    E_CODECMANAGER_RUNNING = 1,
+    E_CODECMANAGER_SHUTTING_DOWN = 2,
+    E_CODECMANAGER_ALL_FAILED = 3,    // no family started; the thread has ended
+};
+// ECodecManagerState.
 s32 getCodecManagerState();
 // Jobs the registry still owns (live), for tests and the lock budget.
 u32 getLiveCodecJobCount();

@@ -2,10 +2,10 @@
 #include "audio/decode/codec_stream_instance.h"
 
 #include "audio/decode/codec_registry.h"
+#include "audio/decode/decode_thread.h"
 #include "core/crit_section_pool.h"
 #include "core/fatal_error.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,7 +20,10 @@ void ClCodecStreamInstance::lockCodecBuffers(const char* label) {
 
 void ClCodecStreamInstance::unlockCodecBuffers() { critSectionLeave(m_bufferLock); }
 
-void ClCodecStreamInstance::signalCodecJobProgress() { m_progressEvent.set(); }
+void ClCodecStreamInstance::signalCodecJobProgress() {
+    m_progressCount.fetch_add(1);
+    m_progressEvent.set();
+}
 
 namespace {
 
@@ -163,7 +166,10 @@ void shutdownCodecJob(ClCodecStreamInstance* job) {
 }
 
 void waitForCodecJobProgress(ClCodecStreamInstance* job, u32 milliseconds) {
+    job->m_waitingReaders.fetch_add(1);
+    wakeDecodeThread();
     job->m_progressEvent.wait(milliseconds, true);
+    job->m_waitingReaders.fetch_sub(1);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -228,15 +234,11 @@ void commitCodecRingFill(ClCodecStreamInstance* job, SCodecRing* ring, u32 index
 
 namespace {
 
-void writeRingLine(const SCodecRingMessages& messages, const char* format, u32 index) {
+void writeRingLine(const char* format, u32 index) {
     if (!format) return;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    if (messages.target == E_CODECLOG_STDOUT) {
-        std::printf(format, int(index));
-    } else {
-        writeCodecAudioLog(format, int(index));
-    }
+    writeCodecAudioLog(format, int(index));
 #pragma GCC diagnostic pop
 }
 
@@ -297,7 +299,7 @@ s32 readCodecRingForStream(ClCodecStreamInstance* job, SCodecRing* ring, void* d
     while (remaining > 0) {
         const u32 index = position.index;
         if (ring->states[index] != E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE) {
-            writeRingLine(messages, messages.notPendingFormat, index);
+            writeRingLine(messages.notPendingFormat, index);
             break;
         }
         const u32 filled = ring->byteCounts[index];
@@ -313,7 +315,7 @@ s32 readCodecRingForStream(ClCodecStreamInstance* job, SCodecRing* ring, void* d
         ring->states[index] = E_CODECBS_FREE;
         position.index = (index + 1) % ring->bufferCount;
         if (position.index == startIndex && remaining > 0) {
-            writeRingLine(messages, messages.wrappedAroundFormat, position.index);
+            writeRingLine(messages.wrappedAroundFormat, position.index);
             break;
         }
     }

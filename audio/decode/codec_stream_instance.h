@@ -35,9 +35,9 @@ enum ECodecJobState : s32 {
     E_CODECJOB_READY = 2,           // ring full, or a metadata-only job waiting for requests
     E_CODECJOB_DECODING = 3,
     E_CODECJOB_FINISHED = 4,        // end of file reached, or stopped
-    E_CODECJOB_OPEN_FAILED = 5,     // initCodecJob, slot 2, 3 or 4 failed
-    E_CODECJOB_START_FAILED = 6,    // slot 5 or 6 failed
-    E_CODECJOB_DECODE_FAILED = 7,   // slot 11 failed; what is in the ring can still be read
+    E_CODECJOB_OPEN_FAILED = 5,     // initCodecJob, preOpenCheck or the open failed
+    E_CODECJOB_START_FAILED = 6,    // startDecoding or prepareMetaDataOnly failed
+    E_CODECJOB_DECODE_FAILED = 7,   // continueDecoding failed; what is in the ring can still be read
 };
 
 // The sample format word of SCommonCodecInfo. A reader treats 0 and 1 as integer, anything
@@ -128,52 +128,51 @@ public:
     ClCodecStreamInstance(const ClCodecStreamInstance&) = delete;
     ClCodecStreamInstance& operator=(const ClCodecStreamInstance&) = delete;
 
-    // Slot 0. releaseAll has already run when the decode thread destroys a job.
+    // releaseAll has already run when the decode thread destroys a job.
     virtual ~ClCodecStreamInstance();
-    // Slot 1: zeroes the decoder's own members (and creates library objects that must exist
-    // before opening); 0 on failure. Members must also be zero from their initialisers: releaseAll
-    // runs on a job whose initCodecJob failed before this slot.
+    // Zeroes the decoder's own members (and creates library objects that must exist before
+    // opening); 0 on failure. Members must also be zero from their initialisers: releaseAll runs
+    // on a job whose initCodecJob failed before this call.
     virtual s32 initializeMembers() = 0;
-    // Slot 2: 1 in every decoder.
+    // 1 in every decoder.
     virtual s32 preOpenCheck() { return 1; }
-    // Slot 3: opens the file for full decoding, reads its format, allocates the ring.
+    // Opens the file for full decoding, reads its format, allocates the ring.
     virtual s32 initializeFullStream() = 0;
-    // Slot 4: opens the file only far enough to read tags (1 without work where nothing is
-    // needed).
+    // Opens the file only far enough to read tags (1 without work where nothing is needed).
     virtual s32 initializeMetaDataOnlyStream() = 0;
-    // Slot 5: the first fill of the ring.
+    // The first fill of the ring.
     virtual s32 startDecoding() = 0;
-    // Slot 6: metadata-only counterpart of slot 5.
+    // The metadata-only counterpart of startDecoding.
     virtual s32 prepareMetaDataOnly() = 0;
-    // Slot 7: once, when the job enters state 2.
+    // Once, when the job enters E_CODECJOB_READY.
     virtual void onDecodingStarted() {}
-    // Slot 8: non-zero when at least one buffer is free (taken under the buffer lock).
+    // Non-zero when at least one buffer is free (taken under the buffer lock).
     virtual s32 canDecodeMoreData() = 0;
-    // Slot 9: non-zero once the end of the file has been decoded.
+    // Non-zero once the end of the file has been decoded.
     virtual s32 isDecodingFinished() = 0;
-    // Slot 10: copies the title, artist or album into the request's buffer (at most
-    // bufferBytes / 2 units); 1 when answered, 0 when the decoder cannot answer.
+    // Copies the title, artist or album into the request's buffer (at most bufferBytes / 2
+    // units); 1 when answered, 0 when the decoder cannot answer.
     virtual s32 getMetaData(SCodecMetaDataRequest* request) = 0;
-    // Slot 11: fills free buffers; 0 on a decoding error.
+    // Fills free buffers; 0 on a decoding error.
     virtual s32 continueDecoding() = 0;
-    // Slot 12: closes the file and frees the ring and every decoder resource; safe on a partly
-    // opened job and on a job whose initializeMembers never ran.
+    // Closes the file and frees the ring and every decoder resource; safe on a partly opened job
+    // and on a job whose initializeMembers never ran.
     virtual void releaseAll() = 0;
-    // Slot 13: fills the format record; 0 on failure.
+    // Fills the format record; 0 on failure.
     virtual s32 getCommonCodecInfo(SCommonCodecInfo* info) = 0;
-    // Slot 14: the stream's format; resets the stream read position to buffer 0, offset 0 and
-    // points userData at it. 0 when the stream cannot be created.
+    // The stream's format; resets the stream read position to buffer 0, offset 0 and points
+    // userData at it. 0 when the stream cannot be created.
     virtual s32 fillCreateSoundExInfo(SCodecCreateSoundExInfo* info) = 0;
-    // Slot 15: fills the stream's request from the ring, silence where the ring has nothing.
-    // Called only from the sound layer's stream thread. Returns CODEC_STREAM_READ_OK.
+    // Fills the stream's request from the ring, silence where the ring has nothing. Called only
+    // from the sound layer's stream thread. Returns CODEC_STREAM_READ_OK.
     virtual s32 handleFMODReadCallback(void* data, u32 bytes) = 0;
-    // Slot 16: the analysis's pull (sample_pull.h): copies up to bytes of decoded audio, waiting
-    // for the decoder where it lags; outBytes counts decoded bytes (not zero fill). Returns 1.
+    // The analysis's pull (sample_pull.h): copies up to bytes of decoded audio, waiting for the
+    // decoder where it lags; outBytes counts decoded bytes (not zero fill). Returns 1.
     virtual s32 gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination, u32 bytes,
                                                u32* outBytes) = 0;
-    // Slot 17: non-zero once the stream will get nothing more: decoding has ended (finished, or
-    // failed after what the ring holds) and every buffer has been read. The stream then ends even
-    // where the decoder's total was an estimate that runs past the real end. Ring decoders answer
+    // Non-zero once the stream will get nothing more: decoding has ended (finished, or failed
+    // after what the ring holds) and every buffer has been read. The stream then ends even where
+    // the decoder's total was an estimate that runs past the real end. Ring decoders answer
     // through the ring bound to the stream; others override it.
     virtual s32 isStreamDrained();
 
@@ -184,6 +183,11 @@ public:
     // Wakes a reader waiting for this job (waitForCodecJobProgress): called when a buffer
     // becomes ready and whenever the state changes.
     void signalCodecJobProgress();
+    // Counts every signalCodecJobProgress, so the decode thread can tell whether a step did
+    // anything.
+    u32 codecJobProgressCount() const { return m_progressCount.load(); }
+    // Readers inside waitForCodecJobProgress right now.
+    u32 waitingCodecJobReaders() const { return m_waitingReaders.load(); }
 
     // Written only by the decode thread (state) and the registry (stop flag); read anywhere.
     std::atomic<s32> m_jobState{E_CODECJOB_NEW};
@@ -192,7 +196,7 @@ public:
     SCritSection* m_bufferLock = nullptr;
     SCritSection* m_requestLock = nullptr;
     u32 m_metaDataOnly = 0;
-    // Set when initCodecJob failed: the first step ends the job in state 5.
+    // Set when initCodecJob failed: the first step ends the job in E_CODECJOB_OPEN_FAILED.
     u32 m_initFailed = 0;
     char16_t m_path[CODEC_PATH_CAPACITY] = {};
     ClArray<SCodecMetaDataRequest> m_requestQueue;
@@ -200,30 +204,38 @@ public:
     SCodecRing* m_pStreamRing = nullptr;
     // Auto-reset: set on progress, waited on by the analysis's pull.
     ClEvent m_progressEvent{false, false};
+
+private:
+    friend void waitForCodecJobProgress(ClCodecStreamInstance* job, u32 milliseconds);
+    std::atomic<u32> m_progressCount{0};
+    std::atomic<u32> m_waitingReaders{0};
 };
 
 // Called by the registry right after the factory: takes the two locks from the pool, stores the
-// flag and the path (at most 767 units, zero-filled) and runs slot 1. 0 on failure, with the
-// stop flag set: the job then ends in state 5 at its first step.
+// flag and the path (at most 767 units, zero-filled) and runs initializeMembers. 0 on failure,
+// with the stop flag set: the job then ends in E_CODECJOB_OPEN_FAILED at its first step.
 s32 initCodecJob(ClCodecStreamInstance* job, u32 metaDataOnly, const char16_t* path);
 
-// -1 for no job.
+// E_CODECJOB_NEW for no job.
 s32 getCodecJobState(const ClCodecStreamInstance* job);
-// 5, 6 and 7.
+// The three failed states.
 bool isCodecJobFailed(s32 state);
-// 4 to 7: the job will not change any more.
+// E_CODECJOB_FINISHED and the failed states: the job will not change any more.
 bool isCodecJobTerminal(s32 state);
 
 // One step of the state machine; decode thread only. An unknown state is fatal.
 void stepCodecJob(ClCodecStreamInstance* job);
 
 // The decode thread's clean-up before it deletes a job: cancels queued metadata requests
-// (result 3), gives both locks back to the pool, state -1, then releaseAll.
+// (E_CODECMETARESULT_CANCELLED), gives both locks back to the pool, state E_CODECJOB_NEW, then
+// releaseAll.
 void shutdownCodecJob(ClCodecStreamInstance* job);
 
 // Waits (alertably: completions of file reads queued to this thread run meanwhile, so the main
 // thread may wait) until the job signals progress or the time passes. OS_INFINITE waits without
-// limit. Callers re-check what they wait for in a loop.
+// limit. Callers re-check what they wait for in a loop. A waiting reader cuts the decode thread's
+// sleep short, and the thread runs its passes back to back for as long as they move this job on,
+// so a reader with nothing else to do waits for decoding work, never for the interval.
 void waitForCodecJobProgress(ClCodecStreamInstance* job, u32 milliseconds);
 
 // ---------------------------------------------------------------------------------------------
@@ -256,7 +268,7 @@ s32 allocateCodecRing(SCodecRing* ring, u32 count, u64 bytesPerBuffer, ClCodecSt
 // Frees every buffer and zeroes the record; safe on a zeroed or partly allocated ring.
 void releaseCodecRing(SCodecRing* ring);
 
-// Slot 8 of a ring decoder: under the buffer lock, non-zero when some buffer is free.
+// canDecodeMoreData of a ring decoder: under the buffer lock, non-zero when some buffer is free.
 s32 codecRingHasFreeBuffer(ClCodecStreamInstance* job, const SCodecRing* ring);
 
 // The two steps of a fill, for decoders that cannot use fillCodecRing directly.
@@ -268,8 +280,9 @@ s32 beginCodecRingFill(ClCodecStreamInstance* job, SCodecRing* ring, u32* outInd
 // Signals the job's progress.
 void commitCodecRingFill(ClCodecStreamInstance* job, SCodecRing* ring, u32 index, u32 bytes, u32 atEnd);
 
-// The body of slots 5 and 11 of a ring decoder: while the buffer at the write index is free,
-// decodes into it outside the lock, then flips it to ready. decode is called as
+// The body of startDecoding and continueDecoding of a ring decoder: while the buffer at the
+// write index is free, decodes into it outside the lock, then flips it to ready. decode is
+// called as
 //   s32 decode(u8* destination, u32 capacity, u32* outBytes, u32* outAtEnd)
 // and returns 0 on a decoding error; 0 bytes, or outAtEnd non-zero, ends the stream. Returns 0
 // on a decoding error (or a decoder reporting more bytes than the buffer holds), else 1.
@@ -287,29 +300,24 @@ s32 fillCodecRing(ClCodecStreamInstance* job, SCodecRing* ring, DecodeFn&& decod
     return 1;
 }
 
-// The end of slot 14 of a ring decoder: under the buffer lock, the stream's read position goes
-// back to the first buffer, and the stream's user data becomes that position. The ring becomes
-// the one isStreamDrained looks at.
+// The end of fillCreateSoundExInfo of a ring decoder: under the buffer lock, the stream's read
+// position goes back to the first buffer, and the stream's user data becomes that position. The
+// ring becomes the one isStreamDrained looks at.
 void bindCodecRingToStream(ClCodecStreamInstance* job, SCodecRing* ring, SCodecCreateSoundExInfo* info,
                            const char* lockOwner);
 
-// Where a decoder's two ring-read lines go.
-enum ECodecLogTarget : u32 {
-    E_CODECLOG_AUDIO_LOG = 0,   // the audio log of the registry (nothing while logging is off)
-    E_CODECLOG_STDOUT = 1,
-};
-
-// A decoder's "should have it's buffer state set" and "wrapped around" lines, each with one %d
-// for the buffer index.
+// A decoder's two audio-log lines of the stream read, each with one %d for the buffer index: a
+// buffer not yet E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE, and a read that wrapped around to the
+// buffer it started at.
 struct SCodecRingMessages {
     const char* notPendingFormat;
     const char* wrappedAroundFormat;
-    ECodecLogTarget target;
 };
 
-// Slot 15 of a ring decoder: zero-fills data, then (once the job has reached state 2: before
-// that the decode thread is still setting the ring up) copies from the ring at ring->streamRead
-// under the buffer lock; a buffer not ready, or a wrap back to the starting buffer, ends the copy
-// with a line and the rest silent. Returns CODEC_STREAM_READ_OK.
+// handleFMODReadCallback of a ring decoder: zero-fills data, then (once the job has reached
+// E_CODECJOB_READY: before that the decode thread is still setting the ring up) copies from the
+// ring at ring->streamRead under the buffer lock; a buffer not ready, or a wrap back to the
+// starting buffer, ends the copy with a line in the audio log and the rest silent. Returns
+// CODEC_STREAM_READ_OK.
 s32 readCodecRingForStream(ClCodecStreamInstance* job, SCodecRing* ring, void* data, u32 bytes,
                            const SCodecRingMessages& messages);

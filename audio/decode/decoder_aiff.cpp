@@ -5,18 +5,16 @@
 #include "audio/decode/sample_pull.h"
 #include "core/string_helpers.h"
 
-#include <cstdio>
 #include <new>
 #include <string>
 
 namespace {
 
 const SCodecRingMessages AIFF_RING_MESSAGES = {
-    "ClCodecStreamInstance_AIFF::handleFMODReadCallback() ERROR -> Buffer [%d] should have it's buffer state set "
-    "to E_AIFFDBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!\n",
+    "ClCodecStreamInstance_AIFF::handleFMODReadCallback() ERROR -> Buffer [%d] should have its buffer state set to "
+    "E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!",
     "ClCodecStreamInstance_AIFF::handleFMODReadCallback() ERROR -> We have wrapped around to buffer [%d] where we "
-    "started (we are out of data)!\n",
-    E_CODECLOG_STDOUT,
+    "started (we are out of data)!",
 };
 
 constexpr u32 AIFF_VERSION_TEXT_CAPACITY = 32;
@@ -39,7 +37,6 @@ s32 ClCodecStreamInstance_AIFF::initializeMembers() {
     releaseResources();
     m_sampleFrames = 0;
     m_channels = 0;
-    m_bytesPerSample = 0;
     m_sampleRate = 0;
     m_decodePosition = 0;
     m_framesPerBuffer = 0;
@@ -51,20 +48,21 @@ s32 ClCodecStreamInstance_AIFF::initializeFullStream() {
     // The reader takes the real UTF-8 path, so songs with any name open.
     const std::string systemPath = osSystemPathW(m_path);
     if (systemPath.empty() || strCopyN(m_systemPath, systemPath.c_str(), AIFF_SYSTEM_PATH_CAPACITY) != E_TEXTCOPY_COMPLETE) {
-        printf("ClCodecStreamInstance_AIFF::initializeFullStream() -> Cannot convert the path of the AIFF file!\n");
+        writeCodecAudioLog("ClCodecStreamInstance_AIFF::initializeFullStream() -> Cannot convert the path of the AIFF "
+                           "file!");
         return 0;
     }
     const s32 frames = aiffReaderSampleFrames(m_systemPath);
     const s32 channels = frames < 0 ? frames : aiffReaderChannels(m_systemPath);
-    const s32 bits = channels < 0 ? channels : aiffReaderBitsPerSample(m_systemPath);
-    const s32 rate = bits < 0 ? bits : aiffReaderSampleRate(m_systemPath);
+    const s32 rate = channels < 0 ? channels : aiffReaderSampleRate(m_systemPath);
     if (rate < 0) {
-        printf("ClCodecStreamInstance_AIFF::initializeFullStream() -> AIFF reader refused the file [%d]!\n", rate);
+        writeCodecAudioLog("ClCodecStreamInstance_AIFF::initializeFullStream() -> AIFF reader refused the file [%s] "
+                           "[%d]!",
+                           m_systemPath, rate);
         return 0;
     }
     m_sampleFrames = u32(frames);
     m_channels = u32(channels);
-    m_bytesPerSample = u32(bits) / 8;
     m_sampleRate = u32(rate);
     if (!codecByteCountSupported(u64(m_sampleFrames) * m_channels * sizeof(f32))) return 0;
 

@@ -33,7 +33,7 @@ public:
     s32 gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination, u32 bytes,
                                        u32* outBytes) override;
 
-    // The body of slots 5 and 11.
+    // The body of startDecoding and continueDecoding.
     s32 attemptToFillAIFFDataBuffers();
 
     const SCodecRing& getRing() const { return m_ring; }
@@ -45,7 +45,6 @@ private:
 
     u32 m_sampleFrames = 0;
     u32 m_channels = 0;
-    u32 m_bytesPerSample = 0;   // of the file's samples (bits / 8)
     u32 m_sampleRate = 0;
     u32 m_decodePosition = 0;   // in frames; decode thread only
     u32 m_framesPerBuffer = 0;

@@ -10,7 +10,6 @@
 
 #include <FLAC++/decoder.h>
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -38,11 +37,10 @@ private:
 namespace {
 
 const SCodecRingMessages kFlacRingMessages = {
-    "ClCodecStreamInstance_FLAC::handleFMODReadCallback() -> ERROR -> Buffer [%d] should have it's buffer state "
-    "set to E_FDBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!\n",
-    "ClCodecStreamInstance_FLAC::handleFMODReadCallback() -> ERROR -> We have wrapped around to buffer [%d] where "
-    "we started (we are out of data)!\n",
-    E_CODECLOG_STDOUT,
+    "ClCodecStreamInstance_FLAC::handleFMODReadCallback() ERROR -> Buffer [%d] should have its buffer state set to "
+    "E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!",
+    "ClCodecStreamInstance_FLAC::handleFMODReadCallback() ERROR -> We have wrapped around to buffer [%d] where we "
+    "started (we are out of data)!",
 };
 
 // The name of a comment holds at most this many characters that take part in the search.
@@ -136,17 +134,17 @@ s32 ClCodecStreamInstance_FLAC::openFile() {
     const ::FLAC__StreamDecoderInitStatus status = m_fileDecoder->init(path.c_str());
     fileSystemLockLeave();
     if (status != FLAC__STREAM_DECODER_INIT_STATUS_OK) {
-        std::printf("ClCodecStreamInstance_FLAC::initializeFullStream() -> ERROR -> Failed opening file [%s] "
-                    "(init status [%d])!\n",
-                    path.c_str(), int(status));
+        writeCodecAudioLog("ClCodecStreamInstance_FLAC::initializeFullStream() -> ERROR -> Failed opening file [%s] "
+                           "(init status [%d])!",
+                           path.c_str(), int(status));
         return 0;
     }
     // The stream's format is checked here, so that a file the ring cannot be built for is refused
     // at open.
     if (!prepareMetaDataOnly() || !hasUsableStreamInfo()) {
-        std::printf("ClCodecStreamInstance_FLAC::initializeFullStream() -> ERROR -> No usable stream info in file "
-                    "[%s]!\n",
-                    path.c_str());
+        writeCodecAudioLog("ClCodecStreamInstance_FLAC::initializeFullStream() -> ERROR -> No usable stream info in "
+                           "file [%s]!",
+                           path.c_str());
         return 0;
     }
     return 1;
@@ -175,7 +173,8 @@ s32 ClCodecStreamInstance_FLAC::startDecoding() {
     m_processCallsPerBuffer = u32(half / m_maxBlockSize + 1);
     const u64 bytesPerBuffer = u64(m_processCallsPerBuffer) * m_maxBlockSize * frameBytes;
     if (!allocateCodecRing(&m_ring, FLAC_RING_BUFFER_COUNT, bytesPerBuffer, this)) return 0;
-    // A stream the write callback refuses fails at the job's next step (state 7), not here.
+    // A stream the write callback refuses fails at the job's next step (E_CODECJOB_DECODE_FAILED),
+    // not here.
     attemptToFillFLACDataBuffers();
     return 1;
 }
@@ -298,9 +297,9 @@ s32 ClCodecStreamInstance_FLAC::decodeIntoBuffer(u8* destination, u32 capacity, 
     while (m_fillFrames < m_processCallsPerBuffer) {
         if (m_fileDecoder->get_state() == FLAC__STREAM_DECODER_END_OF_STREAM) break;
         if (!m_fileDecoder->process_single() || m_fileDecoder->get_state() > FLAC__STREAM_DECODER_END_OF_STREAM) {
-            std::printf("ClCodecStreamInstance_FLAC::attemptToFillFLACDataBuffers() -> ERROR -> Decoding failed "
-                        "in state [%s]!\n",
-                        m_fileDecoder->get_state().as_cstring());
+            writeCodecAudioLog("ClCodecStreamInstance_FLAC::attemptToFillFLACDataBuffers() -> ERROR -> Decoding "
+                               "failed in state [%s]!",
+                               m_fileDecoder->get_state().as_cstring());
             m_decodeFailed = 1;
             result = 0;
             break;
@@ -324,9 +323,10 @@ s32 ClCodecStreamInstance_FLAC::decodeIntoBuffer(u8* destination, u32 capacity, 
 }
 
 s32 ClCodecStreamInstance_FLAC::reportEndedShort() const {
-    std::printf("ClCodecStreamInstance_FLAC::attemptToFillFLACDataBuffers() -> ERROR -> Stream ended after [%llu] "
-                "of [%llu] samples!\n",
-                static_cast<unsigned long long>(m_decodedSamples), static_cast<unsigned long long>(m_totalSamples));
+    writeCodecAudioLog("ClCodecStreamInstance_FLAC::attemptToFillFLACDataBuffers() -> ERROR -> Stream ended after "
+                       "[%llu] of [%llu] samples!",
+                       static_cast<unsigned long long>(m_decodedSamples),
+                       static_cast<unsigned long long>(m_totalSamples));
     return 0;
 }
 
@@ -335,17 +335,17 @@ s32 ClCodecStreamInstance_FLAC::onFrameDecoded(u32 frames, u32 channels, u32 bit
     if (!m_fillTarget) return 1;
     if (channels != m_channels || bitsPerSample != m_bitsPerSample || flacContainerBytes(bitsPerSample) == 0 ||
         channels > 2) {
-        std::printf("ClCodecStreamInstance_FLAC::write_callback() -> ERROR -> Unsupported frame of [%u] channels "
-                    "and [%u] bits per sample!\n",
-                    channels, bitsPerSample);
+        writeCodecAudioLog("ClCodecStreamInstance_FLAC::onFrameDecoded() -> ERROR -> Unsupported frame of [%u] "
+                           "channels and [%u] bits per sample!",
+                           channels, bitsPerSample);
         return 1;
     }
     u32 written = 0;
     if (!packFlacFrame(channelSamples, channels, frames, bitsPerSample, m_fillTarget + m_fillOffset,
                        m_fillCapacity - m_fillOffset, &written)) {
-        std::printf("ClCodecStreamInstance_FLAC::write_callback() -> ERROR -> Frame of [%u] samples does not fit "
-                    "the buffer (maximum block size [%u])!\n",
-                    frames, m_maxBlockSize);
+        writeCodecAudioLog("ClCodecStreamInstance_FLAC::onFrameDecoded() -> ERROR -> Frame of [%u] samples does not "
+                           "fit the buffer (maximum block size [%u])!",
+                           frames, m_maxBlockSize);
         return 1;
     }
     m_fillOffset += written;

@@ -5,7 +5,7 @@
 // to fill the container, so a 12-bit stream plays as 16-bit and a 20-bit one as 24-bit, exactly
 // as a WAV file of that depth holds them. 8-bit samples get 128 added: the layer's PCM8 is
 // unsigned. Streams above 24 bits, or with more than 2 channels, open but fail at their first
-// fill. Standard output receives this decoder's lines.
+// fill. The audio log receives this decoder's lines.
 #pragma once
 
 #include "audio/decode/codec_stream_instance.h"
@@ -40,7 +40,7 @@ public:
     s32 initializeMetaDataOnlyStream() override;
     s32 startDecoding() override;
     s32 prepareMetaDataOnly() override;
-    s32 canDecodeMoreData() override;  // canDecodeMoreFLACData
+    s32 canDecodeMoreData() override;
     s32 isDecodingFinished() override;
     s32 getMetaData(SCodecMetaDataRequest* request) override;
     s32 continueDecoding() override;

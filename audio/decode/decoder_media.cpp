@@ -20,7 +20,6 @@ namespace {
 const SCodecRingMessages kMediaRingMessages = {
     "Media decoder: stream read found buffer [%d] not ready -> the rest of the read is silent",
     "Media decoder: stream read came back round to buffer [%d] where it started (out of data)",
-    E_CODECLOG_AUDIO_LOG,
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The Ogg Vorbis decoder over vorbisfile.
 #include "audio/decode/decoder_ogg.h"
 
+#include "audio/decode/codec_registry.h"
 #include "audio/decode/sample_pull.h"
 #include "core/file_layer.h"
 #include "core/string_helpers.h"
@@ -19,11 +20,10 @@ static_assert(OGGVORBIS_HOLE == OV_HOLE);
 namespace {
 
 const SCodecRingMessages kOggVorbisRingMessages = {
-    "_OggVorbisFMODPCMReadCallback() ERROR -> Buffer [%d] should have it's buffer state set to "
-    "E_OGGVORBISDBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!\n",
-    "_OggVorbisFMODPCMReadCallback() ERROR -> We have wrapped around to buffer [%d] where we started (we are out "
-    "of data)!\n",
-    E_CODECLOG_STDOUT,
+    "ClCodecStreamInstance_OggVorbis::handleFMODReadCallback() ERROR -> Buffer [%d] should have its buffer state set to "
+    "E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!",
+    "ClCodecStreamInstance_OggVorbis::handleFMODReadCallback() ERROR -> We have wrapped around to buffer [%d] where we "
+    "started (we are out of data)!",
 };
 
 size_t readOggFile(void* destination, size_t size, size_t count, void* file) {
@@ -117,8 +117,9 @@ s32 ClCodecStreamInstance_OggVorbis::openFile() {
     m_file = std::fopen(path.c_str(), "rb");
     fileSystemLockLeave();
     if (!m_file) {
-        std::printf("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> Failed opening file [%s]!\n",
-                    path.c_str());
+        writeCodecAudioLog("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> Failed opening file "
+                           "[%s]!",
+                           path.c_str());
         return 0;
     }
     m_vorbisFile = new (std::nothrow) OggVorbis_File;
@@ -128,9 +129,9 @@ s32 ClCodecStreamInstance_OggVorbis::openFile() {
     const int result = ov_open_callbacks(m_file, m_vorbisFile, nullptr, 0, callbacks);
     if (result != 0) {
         // A failed open leaves the file with us.
-        std::printf("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> ov_open_callbacks() "
-                    "failed with [%d] on file [%s]!\n",
-                    result, path.c_str());
+        writeCodecAudioLog("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> ov_open_callbacks() "
+                           "failed with [%d] on file [%s]!",
+                           result, path.c_str());
         return 0;
     }
     m_vorbisOpen = 1;
@@ -138,22 +139,24 @@ s32 ClCodecStreamInstance_OggVorbis::openFile() {
     // After opening a chained file vorbisfile stands at the start of its second link; decoding
     // must begin with the first.
     if (ov_streams(m_vorbisFile) > 1 && ov_raw_seek(m_vorbisFile, 0) != 0) {
-        std::printf("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> Cannot rewind the chained "
-                    "file [%s]!\n",
-                    path.c_str());
+        writeCodecAudioLog("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> Cannot rewind the "
+                           "chained file [%s]!",
+                           path.c_str());
         return 0;
     }
     const vorbis_info* info = ov_info(m_vorbisFile, -1);
     if (!info || info->channels < 1 || info->rate < 1) return 0;
     m_channels = u32(info->channels);
     m_sampleRate = u32(info->rate);
-    // Taken once here: the format slots run on other threads while the decode thread reads.
+    // Taken once here: getCommonCodecInfo and fillCreateSoundExInfo run on other threads while
+    // the decode thread reads.
     m_totalFrames = ov_pcm_total(m_vorbisFile, -1);
     m_totalSeconds = ov_time_total(m_vorbisFile, -1);
     s64 frames = 0;
     if (totalFrames(&frames) && !codecByteCountSupported(u64(frames) * m_channels * 2)) {
-        std::printf("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> File [%s] is too long!\n",
-                    path.c_str());
+        writeCodecAudioLog("ClCodecStreamInstance_OggVorbis::initializeFullStream() -> ERROR -> File [%s] is too "
+                           "long!",
+                           path.c_str());
         return 0;
     }
     return 1;
@@ -261,7 +264,7 @@ s32 ClCodecStreamInstance_OggVorbis::fillCreateSoundExInfo(SCodecCreateSoundExIn
     info->numChannels = m_channels;
     info->defaultFrequency = m_sampleRate;
     info->format = E_CODECSOUNDFORMAT_PCM16;
-    bindCodecRingToStream(this, &m_ring, info, "_OggVorbisFMODPCMReadCallback");
+    bindCodecRingToStream(this, &m_ring, info, "ClCodecStreamInstance_OggVorbis::fillCreateSoundExInfo");
     return 1;
 }
 
@@ -281,9 +284,9 @@ s32 ClCodecStreamInstance_OggVorbis::attemptToFillOggVorbisBuffers() {
         long error = 0;
         if (!fillOggVorbisBuffer(readOggVorbis, &context, destination, capacity, m_channels * 2, outBytes, outAtEnd,
                                  &error)) {
-            std::printf("ClCodecStreamInstance_OggVorbis::attemptToFillOggVorbisBuffers() -> ERROR -> ov_read() "
-                        "failed with [%ld]!\n",
-                        error);
+            writeCodecAudioLog("ClCodecStreamInstance_OggVorbis::attemptToFillOggVorbisBuffers() -> ERROR -> "
+                               "ov_read() failed with [%ld]!",
+                               error);
             return s32(0);
         }
         return s32(1);

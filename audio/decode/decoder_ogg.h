@@ -2,7 +2,7 @@
 //
 // The file is opened with the C runtime from its UTF-8 path and handed to vorbisfile through our
 // own read, seek, tell and close callbacks. Only a hole in the data (a lost or damaged page) is
-// read past; any other error of the library fails the fill. Standard output receives this
+// read past; any other error of the library fails the fill. The audio log receives this
 // decoder's lines.
 #pragma once
 
@@ -41,7 +41,7 @@ public:
     s32 initializeMetaDataOnlyStream() override;
     s32 startDecoding() override;
     s32 prepareMetaDataOnly() override;
-    s32 canDecodeMoreData() override;  // canDecodeMoreOggVorbisData
+    s32 canDecodeMoreData() override;
     s32 isDecodingFinished() override;
     s32 getMetaData(SCodecMetaDataRequest* request) override;
     s32 continueDecoding() override;

@@ -7,16 +7,16 @@
 
 #include <filesystem>
 #include <new>
+#include <string>
 #include <system_error>
 
 namespace {
 
 const SCodecRingMessages WAV_RING_MESSAGES = {
-    "ClCodecStreamInstance_WAV::handleFMODReadCallback() ERROR -> Buffer [%d] should have it's buffer state set "
-    "to E_WAVDBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!\n",
+    "ClCodecStreamInstance_WAV::handleFMODReadCallback() ERROR -> Buffer [%d] should have its buffer state set to "
+    "E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!",
     "ClCodecStreamInstance_WAV::handleFMODReadCallback() ERROR -> We have wrapped around to buffer [%d] where we "
-    "started (we are out of data)!\n",
-    E_CODECLOG_AUDIO_LOG,
+    "started (we are out of data)!",
 };
 
 u32 readFileAt(void* user, u64 offset, void* buffer, u32 size, u32* outRead) {
@@ -39,58 +39,71 @@ bool existsButIsNotRegular(const char16_t* path) {
 s32 ClSyncWAVFileReader::open(const char16_t* path) {
     close();
     m_readPosition = 0;
-    m_lastError = 0;
+    m_lastError = E_WAVERR_NONE;
+    m_systemError = 0;
     m_layout = {};
     if (!path) {
-        m_lastError = E_WAVRESULT_INVALID_ARG;
+        m_lastError = E_WAVERR_CANNOT_OPEN;
         return 0;
     }
     wstrCopyN(m_path, path, CODEC_PATH_CAPACITY);
 
     fileSystemLockEnter();
     if (existsButIsNotRegular(m_path)) {
-        m_lastError = E_WAVRESULT_INVALID_ARG;
+        m_lastError = E_WAVERR_CANNOT_OPEN;
     } else {
         m_file = osFileOpenW(m_path, E_OSFILE_READ_EXISTING);
-        if (!m_file) m_lastError = wavResultFromSystemError(osLastError());
+        if (!m_file) failWith(E_WAVERR_CANNOT_OPEN);
     }
     fileSystemLockLeave();
     if (!m_file) return 0;
 
     if (!osFileGetSize(m_file, &m_fileSize)) {
-        m_lastError = wavResultFromSystemError(osLastError());
+        failWith(E_WAVERR_READ_FAILED);
         close();
         return 0;
     }
     if (m_fileSize >= WAV_FILE_SIZE_LIMIT) {
-        m_lastError = E_WAVRESULT_FILE_TOO_LARGE;
+        m_lastError = E_WAVERR_TOO_LARGE;
         close();
         return 0;
     }
     const SWavChunkSource source = {readFileAt, m_file, m_fileSize};
     m_lastError = parseWavChunks(source, &m_layout);
+    if (m_lastError == E_WAVERR_READ_FAILED) m_systemError = osLastError();
     return 1;
 }
 
 s32 ClSyncWAVFileReader::readNextData(void* buffer, u32 bytes, u32* outCount) {
     *outCount = 0;
     if (!m_file) {
-        m_lastError = E_WAVRESULT_INVALID_ARG;
+        m_lastError = E_WAVERR_CANNOT_OPEN;
         return 0;
     }
     const u32 left = m_layout.dataSize - m_readPosition;
     const u32 wanted = bytes < left ? bytes : left;
     u32 got = 0;
-    if (wanted != 0 && !osFileReadAt(m_file, u64(m_layout.dataStart) + m_readPosition, buffer, wanted, &got)) {
-        const u32 error = osLastError();
-        if (error != WAV_SYSTEM_ERROR_HANDLE_EOF) {
-            m_lastError = wavResultFromSystemError(error);
-            return 0;
-        }
+    if (wanted != 0 && !osFileReadAt(m_file, u64(m_layout.dataStart) + m_readPosition, buffer, wanted, &got) &&
+        osLastError() != E_OSERR_HANDLE_EOF) {
+        failWith(E_WAVERR_READ_FAILED);
+        return 0;
     }
     *outCount = got;
     m_readPosition += got;
     return 1;
+}
+
+std::string ClSyncWAVFileReader::describeLastError() const {
+    // Open succeeds on a file whose walk found no format block; that is the one failure then.
+    std::string text = m_lastError == E_WAVERR_NONE && !m_layout.formatBlock ? "no \"fmt \" chunk"
+                                                                             : wavErrorText(m_lastError);
+    if (m_systemError != 0) text += " (" + osErrorText(m_systemError) + ")";
+    return text;
+}
+
+void ClSyncWAVFileReader::failWith(EWavError error) {
+    m_lastError = error;
+    m_systemError = osLastError();
 }
 
 void ClSyncWAVFileReader::close() {
@@ -118,8 +131,8 @@ s32 ClCodecStreamInstance_WAV::initializeFullStream() {
     mp_pSyncWAVFileReader = new (std::nothrow) ClSyncWAVFileReader();
     if (!mp_pSyncWAVFileReader) return 0;
     if (!mp_pSyncWAVFileReader->open(m_path) || !mp_pSyncWAVFileReader->getFormatBlock()) {
-        writeCodecAudioLog("ClCodecStreamInstance_WAV::initializeFullStream() -> Cannot read WAV file [0x%08X]!",
-                           mp_pSyncWAVFileReader->getLastError());
+        writeCodecAudioLog("ClCodecStreamInstance_WAV::initializeFullStream() -> Cannot read WAV file [%s]: %s!",
+                           osWideToUtf8(m_path).c_str(), mp_pSyncWAVFileReader->describeLastError().c_str());
         return 0;
     }
     readWavFormatBlock(mp_pSyncWAVFileReader->getFormatBlock(), &m_format);
@@ -170,7 +183,9 @@ s32 ClCodecStreamInstance_WAV::attemptToFillWAVDataBuffers() {
     return fillCodecRing(this, &m_ring, [reader](u8* destination, u32 capacity, u32* outBytes, u32* outAtEnd) {
         *outAtEnd = 0;
         if (!reader->readNextData(destination, capacity, outBytes)) {
-            writeCodecAudioLog("mp_pSyncWAVFileReader->readNextData() -> Error decoding WAV stream; data is invalid!");
+            writeCodecAudioLog("ClCodecStreamInstance_WAV::attemptToFillWAVDataBuffers() -> Cannot read the WAV data: "
+                               "%s!",
+                               reader->describeLastError().c_str());
             return s32(0);
         }
         return s32(1);

@@ -6,12 +6,14 @@
 #include "audio/decode/wav_format.h"
 #include "core/types.h"
 
+#include <string>
+
 struct SOsFile;
 
 constexpr u32 WAV_RING_BUFFER_COUNT = 3;
 
-// Reads a WAV file's chunks at open and then its data chunk in order. Errors are kept as
-// HRESULT-style codes (wav_format.h) in the last error; nothing reports them further.
+// Reads a WAV file's chunks at open and then its data chunk in order. The last error says why a
+// call failed, with the system's error code where the system refused.
 class ClSyncWAVFileReader {
 public:
     ClSyncWAVFileReader() = default;
@@ -34,12 +36,19 @@ public:
     u32 getDataStart() const { return m_layout.dataStart; }
     u32 getDataSize() const { return m_layout.dataSize; }
     u32 getReadPosition() const { return m_readPosition; }
-    u32 getLastError() const { return m_lastError; }
+    EWavError getLastError() const { return m_lastError; }
+    // The system's error code of the last failure, 0 when the system did not refuse anything.
+    u32 getSystemError() const { return m_systemError; }
+    // The last error, and the system's reason where there is one, for the audio log.
+    std::string describeLastError() const;
 
 private:
+    void failWith(EWavError error);
+
     SWavLayout m_layout = {};
     u32 m_readPosition = 0;
-    u32 m_lastError = 0;
+    EWavError m_lastError = E_WAVERR_NONE;
+    u32 m_systemError = 0;
     SOsFile* m_file = nullptr;
     u64 m_fileSize = 0;
     char16_t m_path[CODEC_PATH_CAPACITY] = {};
@@ -67,7 +76,7 @@ public:
     s32 gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination, u32 bytes,
                                        u32* outBytes) override;
 
-    // The body of slots 5, 6 and 11.
+    // The body of startDecoding, prepareMetaDataOnly and continueDecoding.
     s32 attemptToFillWAVDataBuffers();
 
     const SCodecRing& getRing() const { return m_ring; }

@@ -20,11 +20,10 @@ char g_wavPackLibraryVersionText[WAVPACK_VERSION_TEXT_CAPACITY] = {};
 namespace {
 
 const SCodecRingMessages kWavPackRingMessages = {
-    "ClCodecStreamInstance_WavPack::handleFMODReadCallback() ERROR -> Buffer [%d] should have it's buffer state set "
-    "to E_WAVPACKDBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!\n",
-    "ClCodecStreamInstance_WavPack::handleFMODReadCallback() ERROR -> We have wrapped around to buffer [%d] where "
-    "we started (we are out of data)!\n",
-    E_CODECLOG_AUDIO_LOG,
+    "ClCodecStreamInstance_WavPack::handleFMODReadCallback() ERROR -> Buffer [%d] should have its buffer state set to "
+    "E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE -> SKIPPING!",
+    "ClCodecStreamInstance_WavPack::handleFMODReadCallback() ERROR -> We have wrapped around to buffer [%d] where we "
+    "started (we are out of data)!",
 };
 
 // The library's error text buffer.
@@ -68,7 +67,8 @@ s32 ClCodecStreamInstance_WavPack::openFile() {
     m_context = WavpackOpenFileInput(m_filePath.c_str(), error, WAVPACK_OPEN_FLAGS, 0);
     fileSystemLockLeave();
     if (!m_context) {
-        writeCodecAudioLog("WavpackOpenFileInput() -> Failed opening file [%s]!", m_filePath.c_str());
+        writeCodecAudioLog("ClCodecStreamInstance_WavPack::openFile() -> Failed opening file [%s]: %s",
+                           m_filePath.c_str(), error);
         return 0;
     }
     return 1;
@@ -83,8 +83,8 @@ s32 ClCodecStreamInstance_WavPack::initializeFullStream() {
     m_bytesPerSample = u32(WavpackGetBytesPerSample(m_context));
     const s64 totalSamples = WavpackGetNumSamples64(m_context);
     if (totalSamples < 0) {
-        writeCodecAudioLog("WavpackGetNumSamples() -> Failed to determine total number of samples; file [%s] is "
-                           "invalid!",
+        writeCodecAudioLog("ClCodecStreamInstance_WavPack::initializeFullStream() -> Failed to determine the total "
+                           "number of samples; file [%s] is invalid!",
                            m_filePath.c_str());
         return 0;
     }

@@ -34,7 +34,7 @@ public:
     s32 initializeMetaDataOnlyStream() override;
     s32 startDecoding() override;
     s32 prepareMetaDataOnly() override;
-    s32 canDecodeMoreData() override;  // canDecodeMoreWavPackData
+    s32 canDecodeMoreData() override;
     s32 isDecodingFinished() override;
     s32 getMetaData(SCodecMetaDataRequest* request) override;
     s32 continueDecoding() override;

@@ -26,9 +26,9 @@ struct SAnalysisStreamInfo {
 // Copies the format facts of the record into the reader record (job and read fields untouched).
 void fillAnalysisStreamInfo(SAnalysisStreamInfo* info, const SCommonCodecInfo& codecInfo);
 
-// Slot 16 of a ring decoder: copies up to bytes of decoded audio in stream order into
-// destination, reading at info->readIndex / readOffset (first waiting, if need be, until the
-// job has reached state 2 or failed). Where no buffer is ready it waits for
+// gameSpecificProcessDecodedData of a ring decoder: copies up to bytes of decoded audio in stream
+// order into destination, reading at info->readIndex / readOffset (first waiting, if need be,
+// until the job has reached E_CODECJOB_READY or failed). Where no buffer is ready it waits for
 // the decoder, unless the job is finished or failed: then the rest is zero-filled. outBytes is
 // the count of decoded bytes copied. Returns 1.
 s32 pullCodecRingForAnalysis(ClCodecStreamInstance* job, SCodecRing* ring, SAnalysisStreamInfo* info,

@@ -1,6 +1,7 @@
 #include "audio/decode/wav_format.h"
 
 #include "core/package_format.h"
+#include "platform/os/os.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -29,29 +30,36 @@ u64 nextChunkOffset(const SWavChunkSource& source, u64 bodyStart, u32 size) {
 }
 
 // Reads the "fmt " body into a fresh block of at least WAV_FORMAT_BLOCK_MIN_BYTES bytes.
-u32 readFormatChunk(const SWavChunkSource& source, u64 bodyStart, u32 size, SWavLayout* layout) {
+EWavError readFormatChunk(const SWavChunkSource& source, u64 bodyStart, u32 size, SWavLayout* layout) {
     // Checked before allocating: the size field is the file's word, not a promise.
-    if (size > WAV_FORMAT_BLOCK_MAX_BYTES || bodyStart + size > source.size) return E_WAVRESULT_FAIL;
+    if (size > WAV_FORMAT_BLOCK_MAX_BYTES || bodyStart + size > source.size) return E_WAVERR_BAD_FORMAT_CHUNK;
     const u32 blockSize = size < WAV_FORMAT_BLOCK_MIN_BYTES ? WAV_FORMAT_BLOCK_MIN_BYTES : size;
     u8* block = static_cast<u8*>(std::calloc(blockSize, 1));
-    if (!block) return E_WAVRESULT_FAIL;
+    if (!block) return E_WAVERR_BAD_FORMAT_CHUNK;
     u32 got = 0;
     const u32 error = size ? source.readAt(source.user, bodyStart, block, size, &got) : 0;
     if (error != 0 || got < size) {
         std::free(block);
-        return error != 0 ? wavResultFromSystemError(error) : E_WAVRESULT_FAIL;
+        return error != 0 ? E_WAVERR_READ_FAILED : E_WAVERR_BAD_FORMAT_CHUNK;
     }
     std::free(layout->formatBlock);
     layout->formatBlock = block;
     layout->formatBlockSize = blockSize;
-    return E_WAVRESULT_OK;
+    return E_WAVERR_NONE;
 }
 
 }  // namespace
 
-u32 wavResultFromSystemError(u32 error) {
-    if (s32(error) <= 0) return error;
-    return 0x80070000u | (error & 0xFFFFu);
+const char* wavErrorText(EWavError error) {
+    switch (error) {
+        case E_WAVERR_NONE: return "no error";
+        case E_WAVERR_NOT_WAVE: return "not a RIFF/WAVE file";
+        case E_WAVERR_BAD_FORMAT_CHUNK: return "damaged \"fmt \" chunk";
+        case E_WAVERR_READ_FAILED: return "read failed";
+        case E_WAVERR_TOO_LARGE: return "4 GiB or larger";
+        case E_WAVERR_CANNOT_OPEN: return "cannot be opened";
+    }
+    return "unknown error";
 }
 
 void readWavFormatBlock(const u8* block, SWavFormat* out) {
@@ -71,30 +79,30 @@ bool isPrintableChunkId(const u8* id) {
     return true;
 }
 
-u32 parseWavChunks(const SWavChunkSource& source, SWavLayout* layout) {
-    if (source.size >= WAV_FILE_SIZE_LIMIT) return E_WAVRESULT_FILE_TOO_LARGE;
+EWavError parseWavChunks(const SWavChunkSource& source, SWavLayout* layout) {
+    if (source.size >= WAV_FILE_SIZE_LIMIT) return E_WAVERR_TOO_LARGE;
 
     u8 header[RIFF_HEADER_BYTES];
     u32 got = 0;
     u32 error = source.readAt(source.user, 0, header, RIFF_HEADER_BYTES, &got);
-    if (error != 0) return wavResultFromSystemError(error);
-    if (got < RIFF_HEADER_BYTES || !sameId(header, "RIFF") || !sameId(header + 8, "WAVE")) return E_WAVRESULT_FAIL;
+    if (error != 0) return E_WAVERR_READ_FAILED;
+    if (got < RIFF_HEADER_BYTES || !sameId(header, "RIFF") || !sameId(header + 8, "WAVE")) return E_WAVERR_NOT_WAVE;
 
     u64 offset = RIFF_HEADER_BYTES;
     for (u32 walked = 0; walked < WAV_CHUNK_WALK_LIMIT && offset < source.size; ++walked) {
         u8 chunk[CHUNK_HEADER_BYTES];
         got = 0;
         error = source.readAt(source.user, offset, chunk, CHUNK_HEADER_BYTES, &got);
-        if (error == WAV_SYSTEM_ERROR_HANDLE_EOF) break;
-        if (error != 0) return wavResultFromSystemError(error);
+        if (error == E_OSERR_HANDLE_EOF) break;
+        if (error != 0) return E_WAVERR_READ_FAILED;
         // A partial header can only be the file's last bytes.
         if (got < CHUNK_HEADER_BYTES) break;
 
         const u32 size = loadLe32(chunk + 4);
         const u64 bodyStart = offset + CHUNK_HEADER_BYTES;
         if (sameId(chunk, "fmt ")) {
-            error = readFormatChunk(source, bodyStart, size, layout);
-            if (error != E_WAVRESULT_OK) return error;
+            const EWavError formatError = readFormatChunk(source, bodyStart, size, layout);
+            if (formatError != E_WAVERR_NONE) return formatError;
         } else if (sameId(chunk, "data")) {
             const u64 held = bodyStart < source.size ? source.size - bodyStart : 0;
             layout->dataStart = u32(bodyStart < source.size ? bodyStart : source.size);
@@ -102,7 +110,7 @@ u32 parseWavChunks(const SWavChunkSource& source, SWavLayout* layout) {
         }
         offset = nextChunkOffset(source, bodyStart, size);
     }
-    return E_WAVRESULT_OK;
+    return E_WAVERR_NONE;
 }
 
 void freeWavLayout(SWavLayout* layout) {

@@ -1,6 +1,6 @@
 // The RIFF/WAVE container as the WAV decoder reads it: the chunk walk that finds the "fmt " and
 // "data" chunks, the format block read as WAVEFORMATEX, the checks a PCM stream must pass, and
-// the HRESULT-style error codes the reader keeps.
+// the reasons a file is refused.
 //
 // The walk reads through a caller-supplied positioned read, so it runs the same over a disk file
 // and over bytes in memory.
@@ -8,16 +8,17 @@
 
 #include "core/types.h"
 
-// HRESULT-style codes kept by the WAV reader.
-enum EWavResult : u32 {
-    E_WAVRESULT_OK = 0,
-    E_WAVRESULT_FAIL = 0x80004005,          // bad header, or a short "fmt " read
-    E_WAVRESULT_INVALID_ARG = 0x80070057,   // no file, or not a regular disk file
-    E_WAVRESULT_FILE_TOO_LARGE = 0x800700DF, // 4 GiB or larger: sizes here are 32-bit
+enum EWavError : u32 {
+    E_WAVERR_NONE = 0,
+    E_WAVERR_NOT_WAVE = 1,          // no RIFF/WAVE header
+    E_WAVERR_BAD_FORMAT_CHUNK = 2,  // a "fmt " chunk too large, running past the end, or short
+    E_WAVERR_READ_FAILED = 3,       // the source refused a read
+    E_WAVERR_TOO_LARGE = 4,         // 4 GiB or larger: sizes here are 32-bit
+    E_WAVERR_CANNOT_OPEN = 5,       // no path, no such file, or not a regular file
 };
 
-// System error code of a read past the end of a file; the walk treats it as the end.
-constexpr u32 WAV_SYSTEM_ERROR_HANDLE_EOF = 38;
+// A short text for the audio log.
+const char* wavErrorText(EWavError error);
 
 constexpr u16 WAV_FORMAT_TAG_PCM = 1;
 // The format block always holds a whole WAVEFORMATEX, zero-filled beyond the file's chunk.
@@ -33,9 +34,6 @@ constexpr u32 WAV_MAX_AVG_BYTES_PER_SEC = 32u << 20;
 // Files of this size or larger are refused: data offsets and sizes are 32-bit.
 constexpr u64 WAV_FILE_SIZE_LIMIT = u64(1) << 32;
 
-// Win32 error n (n > 0) becomes 0x80070000 | (n & 0xFFFF); 0 and negative values pass unchanged.
-u32 wavResultFromSystemError(u32 error);
-
 // The standard WAVEFORMATEX fields, little-endian in the file.
 struct SWavFormat {
     u16 formatTag;
@@ -50,7 +48,8 @@ struct SWavFormat {
 // Reads the fields from a block of at least WAV_FORMAT_BLOCK_MIN_BYTES bytes.
 void readWavFormatBlock(const u8* block, SWavFormat* out);
 
-// Positioned read: returns 0 or a system error code; outRead may be short at the end of the data.
+// Positioned read: returns 0 or a system error code (E_OSERR_HANDLE_EOF counts as the end of the
+// data); outRead may be short at the end of the data.
 using WavReadAtFn = u32 (*)(void* user, u64 offset, void* buffer, u32 size, u32* outRead);
 
 struct SWavChunkSource {
@@ -69,12 +68,12 @@ struct SWavLayout {
     u32 dataSize;
 };
 
-// Walks the chunks. Returns E_WAVRESULT_OK, or the error that stopped the walk; whatever was
+// Walks the chunks. Returns E_WAVERR_NONE, or the error that stopped the walk; whatever was
 // found before the error stays in the layout (a caller can use the file when it has a format
 // block). A later "fmt " or "data" chunk replaces an earlier one. A chunk of odd size is followed
 // by a pad byte, unless the byte there starts a printable chunk id (a writer that left the pad
 // out; real pad bytes are 0).
-u32 parseWavChunks(const SWavChunkSource& source, SWavLayout* layout);
+EWavError parseWavChunks(const SWavChunkSource& source, SWavLayout* layout);
 void freeWavLayout(SWavLayout* layout);
 
 // True when all four bytes are printable ASCII, as every chunk id is.

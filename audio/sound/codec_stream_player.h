@@ -42,14 +42,14 @@ struct SCodecStreamPlayer {
     SCritSection* fmodLock;
 };
 
-// Stores the format and the path (at most 767 units, zero-filled), state 0, no job, sound or
-// channel. Returns 1.
+// Stores the format and the path (at most 767 units, zero-filled), E_STREAMPLAYER_CREATED, no
+// job, sound or channel. Returns 1.
 s32 initCodecStreamPlayer(SCodecStreamPlayer* player, s32 formatId, const char16_t* widePath, ClSoundSystem* system,
                           SCritSection* fmodLock);
 // One step of the state machine (main thread). An unknown state is fatal.
 void stepCodecStreamPlayer(SCodecStreamPlayer* player);
-// Each answers 1 when its state allowed it, else 0 with nothing changed: play only when ready
-// (4); unpause only while playing (5, for a stream started paused; the state stays 5); pause only
+// Each answers 1 when its state allowed it, else 0 with nothing changed: play only when ready;
+// unpause only while playing (for a stream started paused; the state stays playing); pause only
 // while playing with a channel; resume only while paused with a channel; stop only while playing
 // or paused with a channel.
 s32 playCodecStreamPlayer(SCodecStreamPlayer* player, bool startPaused);

@@ -94,8 +94,7 @@ void stopCue(SCueHandle handle, f32 fadeSeconds);
 // A held cue becomes a one-shot. Nothing for a stale handle or a cue already fading out.
 void releaseCueWhenFinished(SCueHandle handle);
 // No handle (or a stale one) counts as finished. A music voice is finished when its stream
-// player has stopped (8) or failed (9), or when it has no channel and is not waiting for its
-// player; any other voice when its channel is not playing and it is not waiting to start.
+// player has stopped or failed, or when it has no channel and is not waiting for its player; any other voice when its channel is not playing and it is not waiting to start.
 bool isCueFinished(SCueHandle handle);
 // The chosen sample's length in seconds; 0 with no handle or an unknown length.
 f32 getCueDuration(SCueHandle handle);

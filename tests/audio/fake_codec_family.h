@@ -32,9 +32,8 @@ inline u8 fakeStreamByte(u32 i) { return u8((i * 7u + (i >> 8)) & 0xFF); }
 inline std::atomic<int> g_fakeCodecLiveObjects{0};
 inline std::atomic<int> g_fakeCodecReleaseAllCalls{0};
 
-inline const SCodecRingMessages g_fakeRingMessages = {"fake ring: buffer [%d] not pending\n",
-                                                      "fake ring: wrapped around to buffer [%d]\n",
-                                                      E_CODECLOG_AUDIO_LOG};
+inline const SCodecRingMessages g_fakeRingMessages = {"fake ring: buffer [%d] not pending",
+                                                      "fake ring: wrapped around to buffer [%d]"};
 
 class ClFakeCodec : public ClCodecStreamInstance {
 public:

@@ -60,13 +60,10 @@ TEST(WavFormat, ChunkWalkFindsFmtAndDataInAnyOrderAcrossOddChunks) {
                            {"size beyond the file", false, false, false, 0x7FFFFFF0, 44}};
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.name);
-        SWavFixture fixture;
-        fixture.dataBeforeFmt = c.dataBeforeFmt;
-        fixture.oddListBeforeData = c.oddList;
-        fixture.omitPad = c.omitPad;
-        fixture.dataSizeOverride = c.dataSizeField;
+        const SWavFixture fixture = {.dataBeforeFmt = c.dataBeforeFmt, .oddListBeforeData = c.oddList,
+                                     .omitPad = c.omitPad, .dataSizeOverride = c.dataSizeField};
         SParsed parsed = parse(makeWav(fixture, packPcm(makeSignal(10, 2, 44100, 16), 16)));
-        EXPECT_EQ(parsed.result, E_WAVRESULT_OK);
+        EXPECT_EQ(parsed.result, E_WAVERR_NONE);
         ASSERT_NE(parsed.layout.formatBlock, nullptr);
         EXPECT_EQ(parsed.layout.formatBlockSize, 18u);
         EXPECT_EQ(parsed.format.extraSize, 0);
@@ -78,19 +75,15 @@ TEST(WavFormat, ChunkWalkFindsFmtAndDataInAnyOrderAcrossOddChunks) {
 
 TEST(WavFormat, DamagedHeadersFailWithTheirCodes) {
     std::vector<u8> good = makeWav({}, packPcm(makeSignal(4, 1, 8000, 16), 16));
-
-    std::vector<u8> notRiff = good;
-    std::memcpy(notRiff.data(), "RIFX", 4);
-    EXPECT_EQ(parse(notRiff).result, E_WAVRESULT_FAIL);
-    EXPECT_EQ(parse(firstBytes(good, 11)).result, E_WAVRESULT_FAIL);
-    EXPECT_EQ(parse({}).result, E_WAVRESULT_FAIL);
+    EXPECT_EQ(parse(firstBytes(good, 11)).result, E_WAVERR_NOT_WAVE);
+    std::memcpy(good.data(), "RIFX", 4);
+    EXPECT_EQ(parse(good).result, E_WAVERR_NOT_WAVE);
 
     // A "fmt " size far beyond the file is refused before anything is allocated for it.
-    std::vector<u8> hugeFmt = good;
-    const u32 huge = 0xFFFFFFF0u;
-    std::memcpy(hugeFmt.data() + 16, &huge, 4);
-    SParsed parsed = parse(hugeFmt);
-    EXPECT_EQ(parsed.result, E_WAVRESULT_FAIL);
+    std::memcpy(good.data(), "RIFF", 4);
+    std::fill(good.begin() + 16, good.begin() + 20, 0xF0);
+    SParsed parsed = parse(good);
+    EXPECT_EQ(parsed.result, E_WAVERR_BAD_FORMAT_CHUNK);
     EXPECT_EQ(parsed.layout.formatBlock, nullptr);
 }
 
@@ -104,20 +97,14 @@ TEST(WavFormat, ChunkWalkStopsAfterItsLimit) {
     putId(&bytes, "data");
     putLe(&bytes, 0, 4);
     SParsed parsed = parse(bytes);
-    EXPECT_EQ(parsed.result, E_WAVRESULT_OK);
+    EXPECT_EQ(parsed.result, E_WAVERR_NONE);
     EXPECT_NE(parsed.layout.formatBlock, nullptr);
     EXPECT_EQ(parsed.layout.dataStart, 0u);
     freeWavLayout(&parsed.layout);
 }
 
-TEST(WavFormat, ContainerWidthComesFromBlockAlign) {
-    SWavFormat format = {WAV_FORMAT_TAG_PCM, 2, 44100, 44100 * 4, 4, 12, 0};
-    EXPECT_EQ(wavContainerBytes(format), 2u);
-    EXPECT_EQ(checkWavPcmFormat(format), E_WAVCHECK_OK);
-    format = {WAV_FORMAT_TAG_PCM, 2, 44100, 44100 * 6, 6, 20, 0};
-    EXPECT_EQ(wavContainerBytes(format), 3u);
-    EXPECT_EQ(checkWavPcmFormat(format), E_WAVCHECK_OK);
-
+// Each malformed case would divide by zero, size a buffer from nothing or overflow one.
+TEST(WavFormat, FieldsThatCannotDescribeAPcmStreamAreRefused) {
     EXPECT_EQ(checkWavPcmFormat({3, 2, 44100, 44100 * 8, 8, 32, 0}), E_WAVCHECK_UNSUPPORTED_TAG);
     EXPECT_EQ(checkWavPcmFormat({1, 2, 44100, 44100 * 10, 10, 40, 0}), E_WAVCHECK_UNSUPPORTED_BITS);
     EXPECT_EQ(checkWavPcmFormat({1, 0, 44100, 44100 * 4, 4, 16, 0}), E_WAVCHECK_MALFORMED);
@@ -143,7 +130,7 @@ protected:
     ClTempFolder m_folder;
 };
 
-TEST_F(WavDecoder, DecodesEveryDepthRateAndLayoutSampleExactly) {
+TEST_F(WavDecoder, DecodesEveryDepthSampleExactly) {
     struct SCase {
         u16 channels;
         u32 rate;
@@ -152,35 +139,24 @@ TEST_F(WavDecoder, DecodesEveryDepthRateAndLayoutSampleExactly) {
         ECodecSoundFormat format;  // NONE: cannot be streamed
     };
     // 8-bit bytes stay unsigned (the stream's PCM8); 12 and 20 bits fill 2- and 3-byte containers.
-    const SCase cases[] = {{1, 8000, 8, 1, E_CODECSOUNDFORMAT_PCM8},     {2, 22050, 8, 1, E_CODECSOUNDFORMAT_PCM8},
-                           {1, 44100, 16, 2, E_CODECSOUNDFORMAT_PCM16},  {2, 48000, 16, 2, E_CODECSOUNDFORMAT_PCM16},
-                           {2, 96000, 24, 3, E_CODECSOUNDFORMAT_PCM24},  {1, 22050, 24, 3, E_CODECSOUNDFORMAT_PCM24},
-                           {2, 44100, 32, 4, E_CODECSOUNDFORMAT_NONE},   {1, 8000, 32, 4, E_CODECSOUNDFORMAT_NONE},
-                           {2, 8000, 12, 2, E_CODECSOUNDFORMAT_PCM16},   {1, 22050, 20, 3, E_CODECSOUNDFORMAT_PCM24}};
+    const SCase cases[] = {{1, 8000, 8, 1, E_CODECSOUNDFORMAT_PCM8},    {2, 44100, 16, 2, E_CODECSOUNDFORMAT_PCM16},
+                           {2, 96000, 24, 3, E_CODECSOUNDFORMAT_PCM24}, {1, 8000, 32, 4, E_CODECSOUNDFORMAT_NONE},
+                           {2, 8000, 12, 2, E_CODECSOUNDFORMAT_PCM16},  {1, 22050, 20, 3, E_CODECSOUNDFORMAT_PCM24}};
     for (const SCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.channels << " ch " << c.rate << " Hz " << c.bits << " bits");
         // 2.3 s: more than the ring holds, so buffers are refilled, and a short last one.
         const u32 frames = c.rate * 23 / 10;
         const std::vector<u8> pcm = packPcm(makeSignal(frames, c.channels, c.rate, c.bits), c.bits);
         const std::vector<u8> wav = makeWav({.channels = c.channels, .rate = c.rate, .bits = c.bits}, pcm);
-        // A name that is not ASCII must open as well.
-        const SPulledRun decoded = decode(m_folder.write("Sigur R\xc3\xb3s \xe6\x97\xa5.wav", wav));
+        const SPulledRun decoded = decode(m_folder.write("song.wav", wav));
         EXPECT_EQ(decoded.finalState, E_CODECJOB_FINISHED);
         expectCodecInfo(decoded, {c.channels, c.rate, c.container, E_CODECSAMPLEFORMAT_INTEGER, frames, c.format});
         EXPECT_TRUE(decoded.bytes == pcm);
     }
 }
 
-TEST_F(WavDecoder, OddHeadersAndWrongSizesDecodeWhatTheFileHolds) {
-    std::vector<u8> pcm = packPcm(makeSignal(4001, 1, 8000, 8), 8);  // odd data size, with its pad byte
-    SWavFixture fixture = {.channels = 1, .rate = 8000, .bits = 8, .fmtSize = 18, .oddListBeforeData = true};
-    EXPECT_TRUE(decode(m_folder.write("odd.wav", makeWav(fixture, pcm))).bytes == pcm);
-    fixture.dataBeforeFmt = true;
-    fixture.omitPad = true;
-    EXPECT_TRUE(decode(m_folder.write("odd2.wav", makeWav(fixture, pcm))).bytes == pcm);
-
-    // A data size beyond the file: what the file holds, then the end.
-    pcm = packPcm(makeSignal(30000, 2, 44100, 16), 16);
+TEST_F(WavDecoder, WrongDataSizesDecodeWhatTheFileHolds) {
+    const std::vector<u8> pcm = packPcm(makeSignal(30000, 2, 44100, 16), 16);
     SPulledRun decoded = decode(m_folder.write("long.wav", makeWav({.dataSizeOverride = 0x10000000}, pcm)));
     EXPECT_EQ(decoded.finalState, E_CODECJOB_FINISHED);
     EXPECT_EQ(decoded.info.totalBytes, pcm.size());
@@ -194,31 +170,16 @@ TEST_F(WavDecoder, OddHeadersAndWrongSizesDecodeWhatTheFileHolds) {
     EXPECT_TRUE(decoded.bytes.empty());
 }
 
-TEST_F(WavDecoder, DamagedFilesFailToOpenCleanly) {
+// The header's checks and the chunk walk are tested above; here the decoder must refuse what
+// they refuse.
+TEST_F(WavDecoder, RefusedFormatsFailToOpen) {
     const std::vector<u8> good = makeWav({}, packPcm(makeSignal(1000, 2, 44100, 16), 16));
-    // The good file with the bytes at `offset` replaced.
-    auto patched = [&](u32 offset, std::vector<u8> bytes) {
-        std::vector<u8> out = good;
-        std::copy(bytes.begin(), bytes.end(), out.begin() + offset);
-        return out;
-    };
-    std::vector<u8> aiff(64, 0);
-    std::memcpy(aiff.data(), "FORM\0\0\0\x38" "AIFF", 12);
-    const std::pair<const char*, std::vector<u8>> damaged[] = {
-        {"empty", {}},
-        {"header only", firstBytes(good, 12)},
-        {"truncated fmt", firstBytes(good, 30)},
-        {"noise", std::vector<u8>(4096, 0xA5)},
-        {"huge fmt", patched(16, {0xF0, 0xFF, 0xFF, 0xFF})},
-        {"float tag", patched(20, {3})},
-        {"40 bits", patched(34, {40})},
-        {"0 channels", patched(22, {0})},
-        {"0 rate", patched(24, {0, 0, 0, 0})},
-        {"wrong extension", aiff},
-    };
-    for (const auto& [name, bytes] : damaged) {
-        SCOPED_TRACE(name);
-        const SPulledRun decoded = decode(m_folder.write("damaged.wav", bytes));
+    std::vector<u8> floatTag = good;
+    floatTag[20] = 3;
+    std::vector<u8> noRate = good;
+    std::fill(noRate.begin() + 24, noRate.begin() + 28, 0);
+    for (const std::vector<u8>& bytes : {std::vector<u8>{}, floatTag, noRate}) {
+        const SPulledRun decoded = decode(m_folder.write("refused.wav", bytes));
         EXPECT_EQ(decoded.finalState, E_CODECJOB_OPEN_FAILED);
         EXPECT_TRUE(decoded.bytes.empty());
     }
@@ -227,8 +188,7 @@ TEST_F(WavDecoder, DamagedFilesFailToOpenCleanly) {
 TEST_F(WavDecoder, MissingFileDirectoryAndPipeFailToOpen) {
     ClSyncWAVFileReader reader;
     EXPECT_EQ(reader.open(widePath(m_folder.file("missing.wav")).c_str()), 0);
-    EXPECT_EQ(reader.getLastError(), 0x80070002u);  // the system's "file not found"
-    EXPECT_EQ(decode(m_folder.file("missing.wav")).finalState, E_CODECJOB_OPEN_FAILED);
+    EXPECT_EQ(reader.getLastError(), E_WAVERR_CANNOT_OPEN);
     EXPECT_EQ(decode(m_folder.path()).finalState, E_CODECJOB_OPEN_FAILED);
     const std::string pipe = m_folder.file("pipe.wav");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -259,7 +219,7 @@ TEST_F(WavDecoder, FileOfFourGibibytesIsRefusedAtOpen) {
     std::filesystem::resize_file(path, (u64(1) << 32) + 64);
     ClSyncWAVFileReader reader;
     EXPECT_EQ(reader.open(widePath(path).c_str()), 0);
-    EXPECT_EQ(reader.getLastError(), E_WAVRESULT_FILE_TOO_LARGE);
+    EXPECT_EQ(reader.getLastError(), E_WAVERR_TOO_LARGE);
     EXPECT_EQ(decode(path).finalState, E_CODECJOB_OPEN_FAILED);
 }
 

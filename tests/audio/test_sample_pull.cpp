@@ -85,6 +85,33 @@ TEST_F(SamplePull, JobFailingWhileThePullWaitsEndsTheWaitWithZeros) {
     releaseCodecJob(job);
 }
 
+// The interval is far longer than the test may take: only the waiting pull can make the decode
+// thread open, start and refill the job, so a pull that still waits out the interval between
+// passes ends in the watchdog's stop, zero-filled.
+TEST_F(SamplePull, AWaitingPullIsNotHeldByTheDecodeThreadInterval) {
+    g_pullFakeConfig.totalBytes = 40 * 100 + 17;
+    setDecodeThreadInterval(3600 * 1000);
+    SAnalysisStreamInfo info;
+    ClCodecStreamInstance* job = openFake(&info);
+    ASSERT_NE(job, nullptr);
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!done && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (done) return;
+        job->m_stopFlag.store(1);
+        wakeDecodeThread();
+    });
+    std::vector<u8> data(g_pullFakeConfig.totalBytes);
+    u32 got = 0;
+    job->gameSpecificProcessDecodedData(&info, data.data(), u32(data.size()), &got);
+    done = true;
+    watchdog.join();
+    EXPECT_EQ(got, data.size());
+    EXPECT_EQ(data.back(), fakeStreamByte(u32(data.size()) - 1));
+    releaseCodecJob(job);
+}
+
 std::atomic<bool> g_completionRan{false};
 void markCompletion(void*) { g_completionRan = true; }
 
