@@ -27,7 +27,8 @@ struct STestTaskState {
     std::string summary() const {
         std::string text = "ran " + std::to_string(partsRun) + " (" + std::to_string(partsOffMainThread) +
                            " off main), finished " + std::to_string(finishCalls) + "x";
-        if (finishCalls) text += " after " + std::to_string(partsRunAtFinish) + (finishedOnMain ? " on main" : " elsewhere");
+        if (!finishCalls) return text;
+        return text + " after " + std::to_string(partsRunAtFinish) + (finishedOnMain ? " on main" : " elsewhere");
         return text;
     }
 };
