@@ -9,8 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -52,10 +53,7 @@ protected:
             [] { g_calls.push_back("taskLayerDispatch"); },
             [] { g_calls.push_back("logManagerWake"); },
             [] { g_calls.push_back("pumpFileCompletions"); },
-            []() -> s32 {
-                g_calls.push_back("updateInput");
-                return 1;
-            },
+            []() -> s32 { return g_calls.push_back("updateInput"), 1; },
             [](f32) { g_calls.push_back("updateAudioEngine"); },
             [] { g_calls.push_back("updateAmbientLighting"); },
             [] { g_calls.push_back("medalQueueTick"); },
@@ -89,12 +87,10 @@ protected:
 TEST_F(FrameTick, RunsTheServicesInTheirOrderThenTheModeAndCountsTheSettleFramesDown) {
     g_iInputSettleFrames = 1;
     EXPECT_EQ(gameFrameTick(0.01f), 1);
-    const std::vector<std::string> expected = {
-        "songScanTick",      "taskLayerDispatch", "logManagerWake", "pumpFileCompletions",
-        "updateInput",       "updateAudioEngine", "updateAmbientLighting", "medalQueueTick",
-        "leaderboardTick",   "frontEnd.update",
-    };
-    EXPECT_EQ(g_calls, expected);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"songScanTick", "taskLayerDispatch", "logManagerWake",
+                                                 "pumpFileCompletions", "updateInput", "updateAudioEngine",
+                                                 "updateAmbientLighting", "medalQueueTick", "leaderboardTick",
+                                                 "frontEnd.update"}));
     gameFrameTick(0.01f);
     EXPECT_EQ(g_iInputSettleFrames, 0) << "never below zero";
 }
@@ -103,11 +99,9 @@ TEST_F(FrameTick, AFinishedModeIsExitedAndTheOtherEnteredInTheSameTick) {
     m_frontEnd.m_finishNext = 1;
     EXPECT_EQ(gameFrameTick(0.01f), 1);
     ASSERT_GE(g_calls.size(), 3u);
-    EXPECT_EQ(g_calls[g_calls.size() - 2], "frontEnd.exit");
-    EXPECT_EQ(g_calls.back(), "action.enter(1)");
-    EXPECT_EQ(g_iPreviousGameModeId, 1);
-    EXPECT_EQ(g_iNextGameModeId, 1);
-    EXPECT_EQ(g_pCurrentGameMode, &m_action);
+    EXPECT_EQ(std::vector(g_calls.end() - 3, g_calls.end()),
+              (std::vector<std::string>{"frontEnd.update", "frontEnd.exit", "action.enter(1)"}));
+    EXPECT_EQ(std::tuple(g_iPreviousGameModeId, g_iNextGameModeId, g_pCurrentGameMode), std::tuple(1, 1, &m_action));
 
     // A failed enter still makes the mode current; it finishes on its first update.
     m_action.m_enterResult = 0;
@@ -129,9 +123,7 @@ TEST_F(FrameTick, AModeFinishingAsQuitIsSetIsNeitherExitedNorSwitched) {
 TEST_F(FrameTick, AnUnknownIdEntersTheFrontEndAndPreEnterRunsOnlyWhenFlagged) {
     g_iCurrentGameModeId = 2;
     EXPECT_EQ(switchGameMode(7), 1);
-    EXPECT_EQ(g_iPreviousGameModeId, 0);
-    EXPECT_EQ(g_iNextGameModeId, 2);
-    EXPECT_EQ(g_calls.back(), "frontEnd.enter(0)");
+    EXPECT_EQ(std::tuple(g_iPreviousGameModeId, g_iNextGameModeId, g_calls.back()), std::tuple(0, 2, "frontEnd.enter(0)"));
 
     class ClPreEnterMode : public ClRecordingMode {
     public:
@@ -153,19 +145,15 @@ TEST_F(FrameTick, AnUnknownIdEntersTheFrontEndAndPreEnterRunsOnlyWhenFlagged) {
 }
 
 TEST_F(FrameTick, TheFirstFrameGetsSixteenMillisecondsThenTheMeasuredStep) {
-    EXPECT_EQ(runFrame(), 1);
-    EXPECT_EQ(m_frontEnd.m_lastDt, 0.016f);
+    EXPECT_EQ(std::pair(runFrame(), m_frontEnd.m_lastDt), std::pair(1, 0.016f));
     EXPECT_EQ(runFrame(), 1);
     EXPECT_NE(m_frontEnd.m_lastDt, 0.016f);
     EXPECT_LT(m_frontEnd.m_lastDt, 1.0f) << "the second step counted from the start of time";
-}
 
-TEST_F(FrameTick, AFixedStepWrittenWithoutADecimalPointReplacesEveryStepIncludingTheFirst) {
+    // A fixed step written without a decimal point replaces every step, the first included.
+    resetFirstFrame();
     configSetValue("Fixed_DT", "1");
-    runFrame();
-    EXPECT_EQ(m_frontEnd.m_lastDt, 1.0f);
-    runFrame();
-    EXPECT_EQ(m_frontEnd.m_lastDt, 1.0f);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(std::pair(runFrame(), m_frontEnd.m_lastDt), std::pair(1, 1.0f));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -193,8 +181,8 @@ TEST_F(ModeClocks, GameplayStepIsClampedScaledAndStoppedWhilePaused) {
     EXPECT_EQ(g_fFrameTime, 0.05f);
 
     updateModeClocksAndMappers(nullptr, 2.0f, 0);
-    EXPECT_EQ(g_aGameClocks[0].frameTime, 2.0f) << "clock 0 takes the raw step";
-    EXPECT_EQ(g_aGameClocks[1].frameTime, 0.15f);
+    // Clock 0 takes the raw step.
+    EXPECT_EQ(std::pair(g_aGameClocks[0].frameTime, g_aGameClocks[1].frameTime), std::pair(2.0f, 0.15f));
 
     updateModeClocksAndMappers(nullptr, -0.1f, 0);
     EXPECT_EQ(g_aGameClocks[1].frameTime, 0.0f);

@@ -28,13 +28,9 @@ protected:
 
     // Takes every free record; returns how many were taken.
     u32 fillPool() {
-        u32 taken = 0;
-        SCritSection* lock = nullptr;
-        while (critSectionCreate(&lock)) {
-            m_locks.push_back(lock);
-            ++taken;
-        }
-        return taken;
+        const size_t before = m_locks.size();
+        for (SCritSection* lock = nullptr; critSectionCreate(&lock);) m_locks.push_back(lock);
+        return u32(m_locks.size() - before);
     }
 
     u32 m_usedAtStart = 0;
@@ -44,32 +40,27 @@ protected:
 TEST_F(CritSectionPool, ThirtyThirdCreateFailsReportsTheExhaustionAndAFreedRecordIsReused) {
     EXPECT_EQ(fillPool() + m_usedAtStart, CRIT_SECTION_POOL_CAPACITY);
     EXPECT_EQ(critSectionPoolPeakUse(), CRIT_SECTION_POOL_CAPACITY);
-
     SCritSection* const untouched = reinterpret_cast<SCritSection*>(0x1234);
     SCritSection* lock = untouched;
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(critSectionCreate(&lock), 0);
-    EXPECT_EQ(critSectionCreate(&lock), 0);
+    EXPECT_EQ(critSectionCreate(&lock) + critSectionCreate(&lock), 0);
     const std::string reported = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(lock, untouched);
-
+    // Every exhaustion is reported.
     const std::string line = "all 32 pooled locks are in use";
-    const size_t first = reported.find(line);
-    ASSERT_NE(first, std::string::npos) << reported;
-    EXPECT_NE(reported.find(line, first + 1), std::string::npos) << "every exhaustion is reported";
+    size_t reports = 0;
+    for (size_t at = reported.find(line); at != std::string::npos; at = reported.find(line, at + 1)) ++reports;
+    EXPECT_EQ(reports, 2u) << reported;
 
-    ASSERT_GE(m_locks.size(), 3u);
     // A record from the middle: the last record in use takes its place.
+    ASSERT_GE(m_locks.size(), 3u);
     SCritSection* freed = m_locks[1];
     critSectionDestroy(freed);
     m_locks.erase(m_locks.begin() + 1);
     EXPECT_EQ(critSectionPoolUseCount(), CRIT_SECTION_POOL_CAPACITY - 1);
-
-    SCritSection* again = nullptr;
-    ASSERT_EQ(critSectionCreate(&again), 1);
-    EXPECT_EQ(again, freed);
-    m_locks.push_back(again);
-
+    ASSERT_EQ(critSectionCreate(&lock), 1);
+    EXPECT_EQ(lock, freed);
+    m_locks.push_back(lock);
     // Every lock still in use still works after the records moved.
     for (SCritSection* lock : m_locks) {
         critSectionEnter(lock);
@@ -79,10 +70,8 @@ TEST_F(CritSectionPool, ThirtyThirdCreateFailsReportsTheExhaustionAndAFreedRecor
 
 TEST_F(CritSectionPool, PeakUseCountsTheMostLocksInUseAtOnceAndNullLocksAreSkipped) {
     const u32 peakBefore = critSectionPoolPeakUse();
-    SCritSection* a = nullptr;
-    SCritSection* b = nullptr;
-    ASSERT_EQ(critSectionCreate(&a), 1);
-    ASSERT_EQ(critSectionCreate(&b), 1);
+    SCritSection *a = nullptr, *b = nullptr;
+    ASSERT_EQ(critSectionCreate(&a) + critSectionCreate(&b), 2);
     critSectionDestroy(a);
     critSectionDestroy(b);
     EXPECT_EQ(critSectionPoolPeakUse(), std::max(peakBefore, m_usedAtStart + 2));
@@ -99,9 +88,7 @@ struct SChurnShared {
     u64 counter;
     std::atomic<u32> failedCreates;
 };
-
-constexpr u32 kChurnThreads = 4;
-constexpr u32 kChurnRounds = 2000;
+constexpr u32 kChurnThreads = 4, kChurnRounds = 2000;
 
 // Threads take and give back their own locks while they count under one shared lock: the pool's
 // bookkeeping must stay consistent and the count exact.

@@ -8,23 +8,29 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace {
 
-u32 threeProcessors() { return 3; }
+const std::thread::id g_mainThread = std::this_thread::get_id();
 
 // What the test task type's routines saw.
 struct STestTaskState {
     u32 partsToStart = 0;
     bool finishAtOnce = false;
-    std::atomic<u32> partsRun{0};
-    std::atomic<u32> partsOffMainThread{0};
-    u32 finishCalls = 0;
-    u32 partsRunAtFinish = 0;
-    std::thread::id mainThread;
-    std::thread::id finishThread;
+    std::atomic<u32> partsRun{0}, partsOffMainThread{0};
+    u32 finishCalls = 0, partsRunAtFinish = 0;
+    bool finishedOnMain = false;
     SWorkerTask* task = nullptr;
+
+    std::string summary() const {
+        std::string text = "ran " + std::to_string(partsRun) + " (" + std::to_string(partsOffMainThread) +
+                           " off main), finished " + std::to_string(finishCalls) + "x";
+        if (!finishCalls) return text;
+        return text + " after " + std::to_string(partsRunAtFinish) + (finishedOnMain ? " on main" : " elsewhere");
+        return text;
+    }
 };
 
 void testTaskStart(void* argument, SWorkerTask* task) {
@@ -36,7 +42,7 @@ void testTaskStart(void* argument, SWorkerTask* task) {
 
 void testTaskWork(void* partArgument) {
     STestTaskState* state = static_cast<STestTaskState*>(partArgument);
-    if (std::this_thread::get_id() != state->mainThread) state->partsOffMainThread.fetch_add(1);
+    if (std::this_thread::get_id() != g_mainThread) state->partsOffMainThread.fetch_add(1);
     state->partsRun.fetch_add(1);
 }
 
@@ -44,13 +50,13 @@ void testTaskFinish(void* argument) {
     STestTaskState* state = static_cast<STestTaskState*>(argument);
     ++state->finishCalls;
     state->partsRunAtFinish = state->partsRun.load();
-    state->finishThread = std::this_thread::get_id();
+    state->finishedOnMain = std::this_thread::get_id() == g_mainThread;
 }
 
 class TaskLayer : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_ProcessorQuery = {threeProcessors, threeProcessors};
+        g_ProcessorQuery = {[] { return 3u; }, [] { return 3u; }};
         g_aTaskTypes[0] = {testTaskStart, testTaskWork, testTaskFinish};
         ASSERT_EQ(taskLayerInit(), 1);
     }
@@ -60,10 +66,9 @@ protected:
         g_ProcessorQuery = kSystemProcessorQuery;
     }
 
-    std::unique_ptr<STestTaskState> newState(u32 parts) {
+    static std::unique_ptr<STestTaskState> newState(u32 parts) {
         auto state = std::make_unique<STestTaskState>();
         state->partsToStart = parts;
-        state->mainThread = std::this_thread::get_id();
         return state;
     }
     static SWorkerTask* create(STestTaskState* state) {
@@ -79,12 +84,8 @@ TEST_F(TaskLayer, PartsRunOnWorkersAndFinishRunsOnceOnTheMainThread) {
     ASSERT_NE(task, nullptr);
     EXPECT_EQ(state->task, task) << "the task is stored before the start routine runs";
     EXPECT_EQ(task->partsStarted, 10u);
-
     EXPECT_EQ(taskWait(task), 0u);
-    EXPECT_EQ(state->partsOffMainThread.load(), 10u);
-    EXPECT_EQ(state->finishCalls, 1u);
-    EXPECT_EQ(state->partsRunAtFinish, 10u);
-    EXPECT_EQ(state->finishThread, std::this_thread::get_id());
+    EXPECT_EQ(state->summary(), "ran 10 (10 off main), finished 1x after 10 on main");
     EXPECT_EQ(taskRelease(task), 1);
 }
 
@@ -94,7 +95,8 @@ TEST_F(TaskLayer, TaskWithNoPartsIsDoneAtOnceAndANullTaskIsDoneAndRefused) {
     EXPECT_EQ(taskIsDone(task), 1);
     task->result = 7;
     EXPECT_EQ(taskWait(task), 7u);
-    EXPECT_EQ(state->finishCalls, 0u) << "nothing finished, so the finish routine waits for taskFinishNow";
+    // Nothing finished, so the finish routine waits for taskFinishNow.
+    EXPECT_EQ(state->finishCalls, 0u);
     EXPECT_EQ(taskRelease(task), 1);
 
     state->finishAtOnce = true;
@@ -109,14 +111,8 @@ TEST_F(TaskLayer, TaskWithNoPartsIsDoneAtOnceAndANullTaskIsDoneAndRefused) {
 TEST_F(TaskLayer, FrameTickDispatchDrivesATaskToItsEndExceptWhileSuspended) {
     auto state = newState(4);
     SWorkerTask* task = create(state.get());
-    bool done = false;
-    for (u32 frame = 0; frame < 10000 && !done; ++frame) {
-        taskLayerDispatch();
-        done = taskIsDone(task) != 0;
-        if (!done) osSleep(1);
-    }
-    EXPECT_TRUE(done);
-    EXPECT_EQ(state->finishCalls, 1u);
+    for (u32 frame = 0; frame < 10000 && (taskLayerDispatch(), !taskIsDone(task)); ++frame) osSleep(1);
+    EXPECT_EQ(state->summary(), "ran 4 (4 off main), finished 1x after 4 on main");
     EXPECT_EQ(taskRelease(task), 1);
 
     taskLayerSetSuspended(true);
@@ -125,7 +121,6 @@ TEST_F(TaskLayer, FrameTickDispatchDrivesATaskToItsEndExceptWhileSuspended) {
     taskLayerDispatch();
     EXPECT_EQ(workerPoolAnyBusy(), 0) << "nothing handed out while suspended";
     EXPECT_EQ(state->partsRun.load(), 0u);
-
     taskWait(task);
     EXPECT_EQ(state->partsRun.load(), 3u);
     EXPECT_EQ(state->finishCalls, 1u);
@@ -137,14 +132,10 @@ TEST_F(TaskLayer, FrameTickDispatchDrivesATaskToItsEndExceptWhileSuspended) {
 TEST_F(TaskLayer, TasksKeepTheirRecordsWhileOthersComeAndGo) {
     auto first = newState(2);
     SWorkerTask* firstTask = create(first.get());
-
     std::unique_ptr<STestTaskState> others[12];
     SWorkerTask* otherTasks[12];
-    for (u32 i = 0; i < 12; ++i) {
-        others[i] = newState(1);
-        otherTasks[i] = create(others[i].get());
-    }
-    for (u32 i = 0; i < 12; ++i) EXPECT_EQ(taskRelease(otherTasks[i]), 1);
+    for (u32 i = 0; i < 12; ++i) otherTasks[i] = create((others[i] = newState(1)).get());
+    for (SWorkerTask* other : otherTasks) EXPECT_EQ(taskRelease(other), 1);
 
     EXPECT_EQ(firstTask->argument, first.get());
     EXPECT_EQ(firstTask->partsStarted, 2u);

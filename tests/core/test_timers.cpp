@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-void resetClocks() {
-    for (SGameClock& clock : g_aGameClocks) clock = SGameClock{};
-}
+void resetClocks() { std::fill(std::begin(g_aGameClocks), std::end(g_aGameClocks), SGameClock{}); }
 
 // Both game modes set the clocks, then advance the timers.
 void frame(f32 systemStep, f32 gameplayStep) {
@@ -44,9 +44,7 @@ TEST_F(Timers, CountdownHoldsWhilePausedStopsAtExactlyZeroAndEachTimerRunsOnItsO
     frame(0.25f, 0.0f);
     upOnSystem->running = 0;
     frame(0.25f, 0.0f);
-    EXPECT_EQ(down->remaining, 0.5f);
-    EXPECT_EQ(upOnSystem->elapsed, 0.25f);
-    EXPECT_EQ(upOnGameplay->elapsed, 0.0f);
+    EXPECT_EQ(std::tuple(down->remaining, upOnSystem->elapsed, upOnGameplay->elapsed), std::tuple(0.5f, 0.25f, 0.0f));
 }
 
 TEST_F(Timers, AStrayReleaseHarmsNoOtherAndPoolsHoldTheirCapacityThenRefuse) {
@@ -81,8 +79,7 @@ TEST(TimersLifecycle, NothingIsTakenOrAdvancedOutsideInitAndShutdownAndCountDown
     resetClocks();
 
     f32 seconds = 0.3f;
-    EXPECT_EQ(countDownTimer(&seconds, 1.0f), 0.0f);
-    EXPECT_EQ(seconds, 0.0f);
+    EXPECT_EQ(std::pair(countDownTimer(&seconds, 1.0f), seconds), std::pair(0.0f, 0.0f));
 }
 
 TEST(TimersDeathTest, AClockThatDoesNotExistStopsTheProgram) {

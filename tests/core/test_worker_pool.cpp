@@ -8,31 +8,33 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-u32 g_uFakeLogical = 1;
-u32 g_uFakeCores = 1;
-
-u32 fakeLogicalCount() { return g_uFakeLogical; }
-u32 fakeCoreCount() { return g_uFakeCores; }
+u32 g_uFakeLogical = 1, g_uFakeCores = 1;
+const std::thread::id g_mainThread = std::this_thread::get_id();
 
 // Generous bound for the other threads to reach a state; a test that hits it has failed.
 template <typename Predicate>
 bool waitUntil(Predicate predicate) {
-    for (u32 i = 0; i < 10000; ++i) {
-        if (predicate()) return true;
-        osSleep(1);
-    }
+    for (u32 i = 0; i < 10000 && !predicate(); ++i) osSleep(1);
     return predicate();
 }
 
-// A job that reports that it started, then waits for the test to open the gate.
+template <typename Predicate>
+bool dispatchUntil(Predicate predicate) {
+    return waitUntil([&] {
+        workerPoolDispatch();
+        return predicate();
+    });
+}
+
+// Jobs that report that they started, then wait for the test to open the gate.
 struct SGatedJobs {
     ClEvent gate{true, false};
-    std::atomic<u32> started{0};
-    std::atomic<u32> finished{0};
+    std::atomic<u32> started{0}, finished{0};
 };
 
 void gatedWork(void* argument) {
@@ -42,84 +44,59 @@ void gatedWork(void* argument) {
     jobs->finished.fetch_add(1);
 }
 
-// Records, on the main thread, the order in which work ran and completions were collected.
-struct SJobLog {
-    std::vector<std::string> workOrder;  // written by one worker at a time (single worker)
-    std::vector<std::string> completions;
-    std::thread::id workThread;
-    std::thread::id completionThread;
-};
+void countUp(void* counter) { static_cast<std::atomic<u32>*>(counter)->fetch_add(1); }
 
+// Work runs on a worker and completions on the main thread; an entry made elsewhere is marked.
+struct SJobLog {
+    std::vector<std::string> work, completions;  // work written by one worker at a time
+};
 struct SLoggedJob {
     SJobLog* log;
     const char* name;
 };
 
-void loggedWork(void* argument) {
-    SLoggedJob* job = static_cast<SLoggedJob*>(argument);
-    job->log->workOrder.push_back(job->name);
-    job->log->workThread = std::this_thread::get_id();
+std::string placed(const char* name, bool onMain) {
+    return std::string(name) + (onMain == (std::this_thread::get_id() == g_mainThread) ? "" : " (wrong thread)");
 }
-
+void loggedWork(void* argument) {
+    const SLoggedJob* job = static_cast<SLoggedJob*>(argument);
+    job->log->work.push_back(placed(job->name, false));
+}
 void loggedCompletion(void* argument) {
-    SLoggedJob* job = static_cast<SLoggedJob*>(argument);
-    job->log->completions.push_back(job->name);
-    job->log->completionThread = std::this_thread::get_id();
+    const SLoggedJob* job = static_cast<SLoggedJob*>(argument);
+    job->log->completions.push_back(placed(job->name, true));
 }
 
 class WorkerPool : public ::testing::Test {
 protected:
-    void useMachine(u32 logical, u32 cores) {
+    // Counts the processors of a pretend machine: the result, the logical count and the core count.
+    static std::tuple<EProcessorCountResult, u32, u32> useMachine(u32 logical, u32 cores) {
         g_uFakeLogical = logical;
         g_uFakeCores = cores;
-        g_ProcessorQuery = {fakeLogicalCount, fakeCoreCount};
+        g_ProcessorQuery = {[] { return g_uFakeLogical; }, [] { return g_uFakeCores; }};
+        return {countLogicalProcessors(), g_uLogicalProcessorCount, g_uProcessorCoreCount};
     }
     void TearDown() override {
         workerPoolShutdown();
         g_ProcessorQuery = kSystemProcessorQuery;
     }
-
-    // Dispatches until every job submitted so far has completed.
-    bool dispatchUntil(const std::vector<std::string>& completions, size_t count) {
-        return waitUntil([&] {
-            workerPoolDispatch();
-            return completions.size() >= count;
-        });
-    }
 };
 
 TEST_F(WorkerPool, FourLogicalProcessorsOnTwoCoresGiveFourWorkersAndAFailedQueryOne) {
-    useMachine(4, 2);
-    EXPECT_EQ(countLogicalProcessors(), E_PROCESSORCOUNT_OK);
-    EXPECT_EQ(g_uLogicalProcessorCount, 4u);
-    EXPECT_EQ(g_uProcessorCoreCount, 2u);
+    EXPECT_EQ(useMachine(0, 0), std::tuple(E_PROCESSORCOUNT_QUERY_FAILED, 1u, 1u));
+    EXPECT_EQ(useMachine(8, 0), std::tuple(E_PROCESSORCOUNT_OK, 8u, 1u));  // a core count of 0 becomes 1
+    EXPECT_EQ(useMachine(4, 2), std::tuple(E_PROCESSORCOUNT_OK, 4u, 2u));
 
     ASSERT_EQ(workerPoolInit(), 1);
     SGatedJobs jobs;
     std::atomic<u32> completed{0};
-    for (u32 i = 0; i < 5; ++i) {
-        workerPoolSubmit(&completed, &jobs, gatedWork,
-                         [](void* counter) { static_cast<std::atomic<u32>*>(counter)->fetch_add(1); });
-    }
+    for (u32 i = 0; i < 5; ++i) workerPoolSubmit(&completed, &jobs, gatedWork, countUp);
     workerPoolDispatch();
     // Four jobs run at once, which takes four workers; the fifth waits for a free one.
     EXPECT_TRUE(waitUntil([&] { return jobs.started.load() == 4; }));
-
     jobs.gate.set();
-    EXPECT_TRUE(waitUntil([&] {
-        workerPoolDispatch();
-        return completed.load() == 5;
-    }));
+    EXPECT_TRUE(dispatchUntil([&] { return completed.load() == 5; }));
     EXPECT_EQ(jobs.finished.load(), 5u);
-
-    useMachine(0, 0);
-    EXPECT_EQ(countLogicalProcessors(), E_PROCESSORCOUNT_QUERY_FAILED);
-    EXPECT_EQ(g_uLogicalProcessorCount, 1u);
-    EXPECT_EQ(g_uProcessorCoreCount, 1u);
-
-    useMachine(8, 0);
-    EXPECT_EQ(countLogicalProcessors(), E_PROCESSORCOUNT_OK);
-    EXPECT_EQ(g_uProcessorCoreCount, 1u) << "a core count of 0 becomes 1";
 }
 
 TEST_F(WorkerPool, LastJobRunsFirstAndJobsFinishedTogetherAreCollectedInRunningOrder) {
@@ -128,15 +105,12 @@ TEST_F(WorkerPool, LastJobRunsFirstAndJobsFinishedTogetherAreCollectedInRunningO
     SJobLog log;
     SLoggedJob a{&log, "a"}, b{&log, "b"}, c{&log, "c"};
     for (SLoggedJob* job : {&a, &b, &c}) workerPoolSubmit(job, job, loggedWork, loggedCompletion);
-
-    ASSERT_TRUE(dispatchUntil(log.completions, 3));
-    EXPECT_EQ(log.workOrder, (std::vector<std::string>{"c", "b", "a"}));
+    ASSERT_TRUE(dispatchUntil([&] { return log.completions.size() == 3; }));
+    EXPECT_EQ(log.work, (std::vector<std::string>{"c", "b", "a"}));
     EXPECT_EQ(log.completions, (std::vector<std::string>{"c", "b", "a"}));
-    // Work runs on the worker, completions on the main thread.
-    EXPECT_NE(log.workThread, std::this_thread::get_id());
-    EXPECT_EQ(log.completionThread, std::this_thread::get_id());
 
-    // Two jobs finishing in the same frame are collected in one dispatch, in running order.
+    // Two jobs finishing in the same frame are collected in one dispatch; the newest was handed
+    // out first, so it heads the running list.
     workerPoolShutdown();
     useMachine(2, 2);
     ASSERT_EQ(workerPoolInit(), 1);
@@ -146,9 +120,7 @@ TEST_F(WorkerPool, LastJobRunsFirstAndJobsFinishedTogetherAreCollectedInRunningO
     workerPoolSubmit(&second, nullptr, [](void*) {}, loggedCompletion);
     workerPoolDispatch();
     ASSERT_TRUE(waitUntil([] { return workerPoolAnyBusy() == 0; }));
-
     workerPoolDispatch();
-    // The newest job was handed out first, so it heads the running list.
     EXPECT_EQ(together.completions, (std::vector<std::string>{"second", "first"}));
 }
 
@@ -170,12 +142,11 @@ TEST_F(WorkerPool, BusyFromHandOutUntilTheJobReturnsAndShutdownWaitsForTheJobInH
     workerPoolSubmit(nullptr, &inHand, gatedWork, nullptr);
     workerPoolDispatch();
     ASSERT_TRUE(waitUntil([&] { return inHand.started.load() == 1; }));
-
     ClThread opener;
     ASSERT_TRUE(opener.start(
-        [](void* argument) {
+        [](void* gated) {
             osSleep(20);
-            static_cast<SGatedJobs*>(argument)->gate.set();
+            static_cast<SGatedJobs*>(gated)->gate.set();
         },
         &inHand));
     workerPoolShutdown();
@@ -188,14 +159,9 @@ TEST_F(WorkerPool, RestartsAfterShutdown) {
     for (u32 round = 0; round < 2; ++round) {
         ASSERT_EQ(workerPoolInit(), 1);
         EXPECT_EQ(workerPoolInit(), 1) << "a second init while running does nothing";
-        std::vector<std::string> completions;
-        std::atomic<u32> ran{0};
-        for (u32 i = 0; i < 6; ++i) {
-            workerPoolSubmit(&completions, &ran,
-                             [](void* counter) { static_cast<std::atomic<u32>*>(counter)->fetch_add(1); },
-                             [](void* list) { static_cast<std::vector<std::string>*>(list)->push_back("done"); });
-        }
-        ASSERT_TRUE(dispatchUntil(completions, 6));
+        std::atomic<u32> ran{0}, completed{0};
+        for (u32 i = 0; i < 6; ++i) workerPoolSubmit(&completed, &ran, countUp, countUp);
+        ASSERT_TRUE(dispatchUntil([&] { return completed.load() == 6; }));
         EXPECT_EQ(ran.load(), 6u);
         workerPoolShutdown();
     }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "core/colour.h"
 #include "render/colour_tween.h"
@@ -14,9 +14,10 @@ SFloatTweenDesc animateDesc(u32 curve, f32 from, f32 to, f32 duration, f32 delay
     return SFloatTweenDesc{0, E_TWEEN_ANIMATE, curve, from, to, delay, timeOffset, duration, 0};
 }
 
-SFloatTween started(const SFloatTweenDesc& desc) {
+SFloatTween started(const SFloatTweenDesc& desc, std::initializer_list<f32> steps = {}) {
     SFloatTween tween;
     startFloatTween(&tween, desc);
+    for (f32 step : steps) advanceFloatTween(&tween, step);
     return tween;
 }
 
@@ -33,61 +34,76 @@ u32 pack(f32 r, f32 g, f32 b, f32 a) {
     return packed;
 }
 
+// The colour after the start and after each step.
+std::vector<u32> colours(u32 curve, u32 from, u32 to, f32 duration, f32 applyNow, std::initializer_list<f32> steps) {
+    SColourTween tween;
+    tween.curve = curve;
+    startColourTween(&tween, from, to, duration, applyNow);
+    std::vector<u32> out{tween.current};
+    for (f32 step : steps) {
+        advanceColourTween(&tween, step);
+        out.push_back(tween.current);
+    }
+    return out;
+}
+
 }  // namespace
 
 // --- Float tween -------------------------------------------------------------------------
 
 TEST(FloatTween, CurvesGiveTheirWorkedValuesAtHalfway) {
-    EXPECT_EQ(curveAtHalfway(E_TWEEN_CURVE_LINEAR), 0.5f);
+    EXPECT_EQ((std::vector{curveAtHalfway(E_TWEEN_CURVE_LINEAR), curveAtHalfway(E_TWEEN_CURVE_QUADRATIC_OUT),
+                           curveAtHalfway(E_TWEEN_CURVE_EIGHTH_POWER_OUT), curveAtHalfway(E_TWEEN_CURVE_POWER, 3.0f)}),
+              (std::vector{0.5f, 0.75f, 0.99609375f, 0.125f}));
     EXPECT_FLOAT_EQ(curveAtHalfway(E_TWEEN_CURVE_COSINE), 0.5f);
-    EXPECT_EQ(curveAtHalfway(E_TWEEN_CURVE_QUADRATIC_OUT), 0.75f);
-    EXPECT_EQ(curveAtHalfway(E_TWEEN_CURVE_EIGHTH_POWER_OUT), 0.99609375f);
-    EXPECT_EQ(curveAtHalfway(E_TWEEN_CURVE_POWER, 3.0f), 0.125f);
 }
 
-TEST(FloatTween, AnimationEndsExactlyAtEndAndStopsRunning) {
-    SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_COSINE, 2.0f, 6.0f, 1.0f));
-    advanceFloatTween(&tween, 0.75f);
-    advanceFloatTween(&tween, 0.25f);
-    EXPECT_EQ(tween.value, 6.0f);
-    EXPECT_EQ(tween.running, 0u);
-    EXPECT_EQ(tween.mode, static_cast<u32>(E_TWEEN_ANIMATE));  // finished, not switched to holding
+TEST(FloatTween, AnimationsEndExactlyAtTheirEndAndStartAtTheirTimeOffset) {
+    const struct {
+        const char* what;
+        SFloatTweenDesc desc;
+        std::initializer_list<f32> steps;
+        f32 value;
+        u32 running;
+    } cases[] = {
+        {"ends on its end", animateDesc(E_TWEEN_CURVE_COSINE, 2.0f, 6.0f, 1.0f), {0.75f, 0.25f}, 6.0f, 0},
+        {"zero duration", animateDesc(E_TWEEN_CURVE_LINEAR, 1.0f, 9.0f, 0.0f), {}, 9.0f, 0},
+        {"negative duration, not advanced", animateDesc(E_TWEEN_CURVE_LINEAR, 1.0f, 9.0f, -1.0f), {}, 1.0f, 1},
+        {"negative duration, advanced", animateDesc(E_TWEEN_CURVE_LINEAR, 1.0f, 9.0f, -1.0f), {0.01f}, 9.0f, 0},
+        {"time offset", animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 10.0f, 2.0f, 0.0f, 0.5f), {}, 2.5f, 1},
+        {"time offset past the end", animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 10.0f, 2.0f, 0.0f, 3.0f), {}, 10.0f, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SFloatTween tween = started(c.desc, c.steps);
+        EXPECT_EQ(std::pair(tween.value, tween.running), std::pair(c.value, c.running));
+    }
+    // Finished, not switched to holding.
+    EXPECT_EQ(started(cases[0].desc, cases[0].steps).mode, static_cast<u32>(E_TWEEN_ANIMATE));
 }
 
-TEST(FloatTween, ZeroDurationEndsAtOnceAndNegativeShowsStartUntilTheFirstAdvance) {
-    const SFloatTween zero = started(animateDesc(E_TWEEN_CURVE_LINEAR, 1.0f, 9.0f, 0.0f));
-    EXPECT_EQ(zero.value, 9.0f);
-    EXPECT_EQ(zero.running, 0u);
-    SFloatTween negative = started(animateDesc(E_TWEEN_CURVE_LINEAR, 1.0f, 9.0f, -1.0f));
-    EXPECT_EQ(negative.value, 1.0f);
-    advanceFloatTween(&negative, 0.01f);
-    EXPECT_EQ(negative.value, 9.0f);
-}
-
-TEST(FloatTween, DelayHoldsThenMovesByTheWholeFrameStep) {
+TEST(FloatTween, DelayHoldsThenMovesByTheWholeFrameStepAndKeepCurrentStartsFromTheShownValue) {
     SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f, 0.5f));
     tween.value = 7.0f;  // an owner's value shown during the delay
     advanceFloatTween(&tween, 0.3f);
     EXPECT_EQ(tween.value, 7.0f);
     advanceFloatTween(&tween, 0.3f);
     EXPECT_FLOAT_EQ(tween.value, 0.3f);
-}
 
-TEST(FloatTween, KeepCurrentStartsFromTheShownValue) {
-    SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 4.0f, 0.0f));
+    tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 4.0f, 0.0f));
     SFloatTweenDesc desc = animateDesc(E_TWEEN_CURVE_LINEAR, 100.0f, 0.0f, 2.0f);
     desc.keepCurrent = 1;
     startFloatTween(&tween, desc);
     advanceFloatTween(&tween, 1.0f);
     EXPECT_EQ(tween.value, 2.0f);  // halfway from 4 to 0
-}
 
-TEST(FloatTween, TimeOffsetEvaluatesAtOnceAndPastTheEndFinishes) {
-    for (auto [offset, value, running] : {std::tuple{0.5f, 2.5f, 1u}, std::tuple{3.0f, 10.0f, 0u}}) {
-        const SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 10.0f, 2.0f, 0.0f, offset));
-        EXPECT_EQ(tween.value, value) << "offset " << offset;
-        EXPECT_EQ(tween.running, running) << "offset " << offset;
-    }
+    startFloatTweenFromTo(&tween, 10.0f, 20.0f, 4.0f, E_TWEEN_CURVE_LINEAR, 1.0f);
+    advanceFloatTween(&tween, 0.5f);
+    EXPECT_EQ(tween.value, 10.0f);
+    advanceFloatTween(&tween, 1.5f);  // the delay ends inside this step, which counts whole
+    EXPECT_EQ(tween.value, 13.75f);
+    advanceFloatTween(&tween, 2.5f);
+    EXPECT_EQ(tween.value, 20.0f);
 }
 
 TEST(FloatTween, OscillationBeginsAtStartAndReachesEndAfterHalfAPeriod) {
@@ -98,27 +114,13 @@ TEST(FloatTween, OscillationBeginsAtStartAndReachesEndAfterHalfAPeriod) {
     EXPECT_EQ(tween.value, 6.0f);
     for (int i = 0; i < 50; ++i) advanceFloatTween(&tween, 0.5f);
     EXPECT_EQ(tween.running, 1u);
-
     tween.stop = 1;
     advanceFloatTween(&tween, 0.5f);
-    EXPECT_EQ(tween.value, 2.0f);
-    EXPECT_EQ(tween.running, 0u);
-}
-
-TEST(FloatTween, FromToAnimatesBetweenTheTwoValues) {
-    SFloatTween tween;
-    startFloatTweenFromTo(&tween, 10.0f, 20.0f, 4.0f, E_TWEEN_CURVE_LINEAR, 1.0f);
-    advanceFloatTween(&tween, 0.5f);
-    EXPECT_EQ(tween.value, 10.0f);
-    advanceFloatTween(&tween, 1.5f);  // the delay ends inside this step, which counts whole
-    EXPECT_EQ(tween.value, 13.75f);
-    advanceFloatTween(&tween, 2.5f);
-    EXPECT_EQ(tween.value, 20.0f);
+    EXPECT_EQ(std::pair(tween.value, tween.running), std::pair(2.0f, 0u));
 }
 
 TEST(FloatTween, ModeZeroDescriptionOnlySwitchesTheTweenOff) {
-    SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f));
-    advanceFloatTween(&tween, 0.5f);
+    SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f), {0.5f});
     SFloatTweenDesc off = animateDesc(E_TWEEN_CURVE_LINEAR, 5.0f, 6.0f, 1.0f);
     off.mode = E_TWEEN_NONE;
     startFloatTween(&tween, off);
@@ -128,29 +130,27 @@ TEST(FloatTween, ModeZeroDescriptionOnlySwitchesTheTweenOff) {
 }
 
 TEST(TweenDeathTest, UnsupportedModesAndCurvesStopTheProgramOnceEvaluated) {
-    SFloatTweenDesc mode3 = animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f);
+    SFloatTweenDesc mode3 = animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f), linearOscillation = mode3;
     mode3.mode = 3;
-    SFloatTweenDesc linearOscillation = animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f);
     linearOscillation.mode = E_TWEEN_OSCILLATE;
-    const std::pair<SFloatTweenDesc, const char*> cases[] = {
-        {mode3, "invalid mode 3"},
-        {animateDesc(6, 0.0f, 1.0f, 1.0f), "invalid curve 6"},
-        {linearOscillation, "invalid oscillation curve 1"}};
+    const std::pair<SFloatTweenDesc, const char*> cases[] = {{mode3, "invalid mode 3"},
+                                                             {animateDesc(6, 0.0f, 1.0f, 1.0f), "invalid curve 6"},
+                                                             {linearOscillation, "invalid oscillation curve 1"}};
     for (const auto& [desc, message] : cases) {
         SFloatTween tween = started(desc);
         EXPECT_EXIT(advanceFloatTween(&tween, 0.1f), ::testing::ExitedWithCode(3), message);
     }
-    SColourTween colour;
-    colour.curve = 2;
-    startColourTween(&colour, 0xFF000000u, 0xFFFFFFFFu, 1.0f, 0.0f);
-    EXPECT_EXIT(advanceColourTween(&colour, 0.1f), ::testing::ExitedWithCode(3), "colour tween: invalid curve 2");
+    EXPECT_EXIT(colours(2, 0xFF000000u, 0xFFFFFFFFu, 1.0f, 0.0f, {0.1f}), ::testing::ExitedWithCode(3),
+                "colour tween: invalid curve 2");
 }
 
 // --- Colour packing ----------------------------------------------------------------------
 
-TEST(ColourPacking, ChannelsPackIntoArgbOrderAndUnpackFromIt) {
-    EXPECT_EQ(pack(1.0f, 0.0f, 0.0f, 1.0f), 0xFFFF0000u);
-    EXPECT_EQ(pack(0.0f, 0.0f, 1.0f, 0.5f), 0x7F0000FFu);
+TEST(ColourPacking, ChannelsPackIntoArgbOrderSaturateWithoutTouchingNeighboursAndUnpack) {
+    const f32 nan = std::numeric_limits<f32>::quiet_NaN();
+    EXPECT_EQ((std::vector{pack(1.0f, 0.0f, 0.0f, 1.0f), pack(0.0f, 0.0f, 1.0f, 0.5f), pack(2.0f, -1.0f, 0.5f, 1.5f),
+                           pack(-0.5f, 1.0f, -3.0f, -1.0f), pack(nan, 1.0f, nan, 1.0f)}),
+              (std::vector{0xFFFF0000u, 0x7F0000FFu, 0xFFFF007Fu, 0x0000FF00u, 0xFF00FF00u}));
     EXPECT_EQ(unpackColourARGB(0x80FF3300u).g, 51.0f / 255.0f);
     // Every byte survives unpack and pack.
     for (u32 byte = 0; byte < 256; ++byte) {
@@ -159,48 +159,21 @@ TEST(ColourPacking, ChannelsPackIntoArgbOrderAndUnpackFromIt) {
         packColourARGB(&packed, unpackColourARGB(colour));
         ASSERT_EQ(packed, colour) << "byte " << byte;
     }
-}
-
-TEST(ColourPacking, OutOfRangeChannelsSaturateWithoutTouchingNeighbours) {
-    EXPECT_EQ(pack(2.0f, -1.0f, 0.5f, 1.5f), 0xFFFF007Fu);
-    EXPECT_EQ(pack(-0.5f, 1.0f, -3.0f, -1.0f), 0x0000FF00u);
-    const f32 nan = std::numeric_limits<f32>::quiet_NaN();
-    EXPECT_EQ(pack(nan, 1.0f, nan, 1.0f), 0xFF00FF00u);
-}
-
-TEST(ColourPacking, SetColourAlphaReplacesOnlyTheTopByte) {
-    EXPECT_EQ(setColourAlpha(0x00123456u, 0.5f), 0x7F123456u);
-    EXPECT_EQ(setColourAlpha(0x00ABCDEFu, 1.7f), 0xFFABCDEFu);
-    EXPECT_EQ(setColourAlpha(0x80ABCDEFu, -0.2f), 0x00ABCDEFu);
+    // Setting the alpha replaces only the top byte.
+    EXPECT_EQ((std::vector{setColourAlpha(0x00123456u, 0.5f), setColourAlpha(0x00ABCDEFu, 1.7f),
+                           setColourAlpha(0x80ABCDEFu, -0.2f)}),
+              (std::vector{0x7F123456u, 0xFFABCDEFu, 0x00ABCDEFu}));
 }
 
 // --- Colour tween ------------------------------------------------------------------------
 
-TEST(ColourTween, LinearBlendTruncatesAndFinishesAtTheEndColour) {
-    SColourTween tween;
-    startColourTween(&tween, 0xFF000000u, 0xFFFFFFFFu, 2.0f, 0.0f);
-    EXPECT_EQ(tween.current, 0xFF000000u);
-    advanceColourTween(&tween, 1.0f);
-    EXPECT_EQ(tween.current, 0xFF7F7F7Fu);
-    advanceColourTween(&tween, 1.5f);
-    EXPECT_EQ(tween.current, 0xFFFFFFFFu);
-}
-
-TEST(ColourTween, CosineBlendIsSlowAtTheStartAndApplyNowAdvancesAtOnce) {
-    SColourTween tween;
-    tween.curve = E_COLOURTWEEN_COSINE;
-    startColourTween(&tween, 0x00000000u, 0xFF000000u, 1.0f, 0.25f);
-    // (cos(0.75 pi) + 1) / 2 = 0.1464..., of 255 truncated
-    EXPECT_EQ(tween.current, 0x25000000u);
-    SColourTween linear;
-    startColourTween(&linear, 0xFF000000u, 0xFF0000FFu, 1.0f, 0.5f);
-    EXPECT_EQ(linear.current, 0xFF00007Fu);
-}
-
-TEST(ColourTween, ZeroDurationSetsTheEndColourAtOnce) {
-    SColourTween tween;
-    startColourTween(&tween, 0xFF000000u, 0x40302010u, 0.0f, 0.0f);
-    EXPECT_EQ(tween.current, 0x40302010u);
-    advanceColourTween(&tween, 1.0f);
-    EXPECT_EQ(tween.current, 0x40302010u);
+TEST(ColourTween, BlendsTruncateFinishAtTheEndColourAndApplyNowAdvancesAtOnce) {
+    EXPECT_EQ(colours(E_COLOURTWEEN_LINEAR, 0xFF000000u, 0xFFFFFFFFu, 2.0f, 0.0f, {1.0f, 1.5f}),
+              (std::vector{0xFF000000u, 0xFF7F7F7Fu, 0xFFFFFFFFu}));
+    // (cos(0.75 pi) + 1) / 2 = 0.1464..., of 255 truncated: slow at the start.
+    EXPECT_EQ(colours(E_COLOURTWEEN_COSINE, 0x00000000u, 0xFF000000u, 1.0f, 0.25f, {}), std::vector{0x25000000u});
+    EXPECT_EQ(colours(E_COLOURTWEEN_LINEAR, 0xFF000000u, 0xFF0000FFu, 1.0f, 0.5f, {}), std::vector{0xFF00007Fu});
+    // Zero duration sets the end colour at once.
+    EXPECT_EQ(colours(E_COLOURTWEEN_LINEAR, 0xFF000000u, 0x40302010u, 0.0f, 0.0f, {1.0f}),
+              (std::vector{0x40302010u, 0x40302010u}));
 }
