@@ -7,6 +7,7 @@
 #include "audio/analysis/spectral_cache.h"
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/analysis/spectrum_pass.h"
+#include "audio/sound/sound_bank.h"
 #include "audio/sound/sound_bank_format.h"
 #include "audio/sound/sound_engine.h"
 #include "core/name_hash.h"
