@@ -2,33 +2,24 @@
 // song decoded through the codec registry.
 #include "audio/analysis/beat_cache.h"
 
-#include "audio/analysis/spectral_cache.h"
 #include "audio/analysis/tempo_search.h"
 #include "audio/decode/codec_registry.h"
 #include "audio/decode/decode_thread.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/file_layer.h"
-#include "platform/os/os.h"
 #include "tests/audio/decoder_test_support.h"
+#include "tests/support/audio_songs.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstring>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 using namespace decoder_test;
+using test_support::songCacheFile;
 
 namespace {
 
 SBeat beatAt(f32 time, f32 strength, u32 candidate) {
-    SBeat beat{};
-    beat.time = time;
-    beat.strength = strength;
-    beat.flags = BEAT_FLAG_ON_PULSE;
+    SBeat beat{time, strength, BEAT_FLAG_ON_PULSE, 0, {}};
     beat.candidateMember[candidate] = 1;
     return beat;
 }
@@ -76,12 +67,11 @@ TEST(BeatCacheImage, HeadThenRecordsAndOnlySoundListsAreAccepted) {
     EXPECT_FALSE(accepts(head));
     head.push_back(0);
     EXPECT_TRUE(accepts(head));
-    std::vector<u8> version2 = imageOf({1.0f});
-    version2[4] = 2;
-    EXPECT_FALSE(accepts(version2));
-    std::vector<u8> foreign = imageOf({1.0f});
-    foreign[0] = 'S';
-    EXPECT_FALSE(accepts(foreign));
+    for (const auto& [offset, value] : {std::pair(4, 2), {0, 'S'}}) {  // version 2, a foreign magic
+        std::vector<u8> damaged = imageOf({1.0f});
+        damaged[offset] = u8(value);
+        EXPECT_FALSE(accepts(damaged)) << offset;
+    }
 
     // Times finite, ascending and within the song.
     EXPECT_TRUE(accepts(imageOf({0.0f, 1.0f, 100.0f})));
@@ -118,11 +108,7 @@ protected:
         configClear();
     }
 
-    std::string cacheFile() const {
-        char16_t path[768];
-        EXPECT_TRUE(buildSongCachePath(m_identity, BEAT_CACHE_NAME_SALT, BEAT_CACHE_EXTENSION, path, 768));
-        return osSystemPathW(path);
-    }
+    std::string cacheFile() const { return songCacheFile(m_identity, BEAT_CACHE_NAME_SALT, BEAT_CACHE_EXTENSION); }
     std::vector<u8> songBeatBytes() const {
         const u8* bytes = reinterpret_cast<const u8*>(g_aSongBeats.data);
         return std::vector<u8>(bytes, bytes + size_t(g_aSongBeats.count) * sizeof(SBeat));
@@ -146,8 +132,7 @@ protected:
 }  // namespace
 
 TEST_F(BeatCacheFiles, WrittenListReadsBackWholeUnderItsOwnName) {
-    pushBeat(&g_aSongBeats, beatAt(1.0f, 3.0f, 2));
-    pushBeat(&g_aSongBeats, beatAt(1.5f, 4.0f, 15));
+    for (const SBeat& beat : {beatAt(1.0f, 3.0f, 2), beatAt(1.5f, 4.0f, 15)}) pushBeat(&g_aSongBeats, beat);
     const std::vector<u8> written = songBeatBytes();
     writeBeatCache(u"any/song.wav", m_identity);
     EXPECT_EQ(std::filesystem::file_size(cacheFile()), 8u + 2u * 80u);
@@ -174,36 +159,35 @@ TEST_F(BeatCacheFiles, RejectedFileLeavesTheListAlone) {
 }
 
 TEST_F(BeatCacheFiles, AnalysedBeatsAreCachedAndReloadByteForByte) {
+    // The song's beats after a fresh loadOrAnalyseBeats.
+    const auto load = [this] {
+        emptyBeats(&g_aSongBeats);
+        EXPECT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
+        return songBeatBytes();
+    };
     giveClickEnergies();
     g_iCurrentBeat = 5;
-    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
+    const std::vector<u8> analysed = load();
     EXPECT_EQ(g_iCurrentBeat, 0);
     ASSERT_GT(g_aSongBeats.count, 190u);
-    const std::vector<u8> analysed = songBeatBytes();
     EXPECT_EQ(readFileBytes(cacheFile()).size(), 8u + analysed.size());
 
     // The cache answers now, even with the energies gone.
     releaseSpectrumEnergyTables();
-    emptyBeats(&g_aSongBeats);
-    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
-    EXPECT_EQ(songBeatBytes(), analysed);
+    EXPECT_EQ(load(), analysed);
 
     // A damaged cache is analysed again and rewritten.
     giveClickEnergies();
     std::vector<u8> damaged = readFileBytes(cacheFile());
     damaged[4] = 2;
     writeFileBytes(cacheFile(), damaged);
-    emptyBeats(&g_aSongBeats);
-    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
-    EXPECT_EQ(songBeatBytes(), analysed);
+    EXPECT_EQ(load(), analysed);
     EXPECT_EQ(readFileBytes(cacheFile())[4], 1u);
 
     // NEVER_CACHE analyses although a valid cache exists, and still rewrites it.
     configSetValue("NEVER_CACHE", "1");
     writeFileBytes(cacheFile(), imageOf({50.0f}));
-    emptyBeats(&g_aSongBeats);
-    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
-    EXPECT_EQ(songBeatBytes(), analysed);
+    EXPECT_EQ(load(), analysed);
     EXPECT_EQ(readFileBytes(cacheFile()).size(), 8u + analysed.size());
 }
 
@@ -219,9 +203,8 @@ constexpr f32 SONG_BPM = 120.0f;
 // 16-bit mono: a decaying noise burst on every beat from 1 s.
 std::vector<s32> makeDrumSong() {
     std::vector<f32> mono(SONG_RATE * SONG_SECONDS, 0.0f);
-    const u32 beatFrames = u32(60.0f / SONG_BPM * f32(SONG_RATE));
     u32 noise = 99;
-    for (u32 first = SONG_RATE; first + SONG_RATE < mono.size(); first += beatFrames) {
+    for (u32 first = SONG_RATE; first + SONG_RATE < mono.size(); first += u32(60.0f / SONG_BPM * f32(SONG_RATE))) {
         for (u32 i = 0; i < SONG_RATE / 10; ++i) {
             noise = noise * 1664525u + 1013904223u;
             mono[first + i] = (f32(noise >> 8) / f32(1u << 24) - 0.5f) * std::exp(-f32(i) / f32(SONG_RATE / 50));
