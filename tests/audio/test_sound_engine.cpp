@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
 
 using namespace test_support;
@@ -157,6 +158,25 @@ protected:
         getCueChannel(handle).getVolume(&volume);
         return volume;
     }
+    // The handles in use, then for each cue "done" once it has finished, else its channel's volume.
+    static std::string status(std::initializer_list<SCueHandle> cues) {
+        std::ostringstream text;
+        text << getCueHandlesInUse();
+        for (SCueHandle cue : cues) {
+            if (isCueFinished(cue)) text << " done";
+            else text << ' ' << channelVolume(cue);
+        }
+        return text.str();
+    }
+    // Frames of (real, game) seconds, each followed by the cue's status.
+    std::vector<std::string> play(SCueHandle cue, std::initializer_list<std::pair<f32, f32>> frames) {
+        std::vector<std::string> seen;
+        for (const auto& [real, game] : frames) {
+            frame(real, game);
+            seen.push_back(status({cue}));
+        }
+        return seen;
+    }
 
     u32 m_locksBefore = 0;
 };
@@ -167,16 +187,15 @@ TEST_F(SoundEngine, MissingCuePlaysNothingAndAOneShotStartsAtTheNextUpdateAndIsF
     startEngine();
     EXPECT_FALSE(playCueHeld("NoSuchCue"));
     playCue("NoSuchCue");
-    EXPECT_EQ(getCueHandlesInUse(), 0u);
-    EXPECT_TRUE(isCueFinished({}));
-    EXPECT_EQ(getCuePosition({}) + getCueDuration({}), 0.0f);
+    EXPECT_EQ(status({{}}), "0 done");
+    EXPECT_EQ(std::pair(getCuePosition({}), getCueDuration({})), std::pair(0.0f, 0.0f));
 
     playCue("Blip");
     EXPECT_EQ(getDelayedStartCount(), 1u);
     frame(0.02f);
     s32 playing = 0;
     getSoundEngineSystem()->getChannelsPlaying(&playing);
-    EXPECT_EQ(std::pair(getDelayedStartCount(), playing), std::pair(0u, 1));
+    EXPECT_EQ(std::tuple(getDelayedStartCount(), playing, getCueHandlesInUse()), std::tuple(0u, 1, 1u));
     for (int i = 0; i < 10; ++i) frame(0.02f);
     EXPECT_EQ(getCueHandlesInUse(), 0u);
 }
@@ -191,8 +210,7 @@ TEST_F(SoundEngine, CuesAreFoundByNameAndChooseTheirSampleByWeight) {
     getCueChannel(three).getChannelGroup(&group);
     f32 groupVolume = 0.0f;
     group.getVolume(&groupVolume);
-    EXPECT_EQ(groupVolume, 1.0f);  // the voice's volume is on its channel only
-    EXPECT_EQ(channelVolume(three), 0.5f);
+    EXPECT_EQ(std::pair(groupVolume, channelVolume(three)), std::pair(1.0f, 0.5f));  // the voice's volume is on its channel only
 
     for (u32 seed : {1u, 2u, 3u, 4u}) {
         sfmtInitGenRand(seed);
@@ -221,8 +239,7 @@ TEST_F(SoundEngine, StaleHandlesTouchNothing) {
     const SCueHandle first = playCueHeld("Blip");
     frame(0.01f);
     stopCue(first, -1.0f);  // negative: at once
-    EXPECT_EQ(getCueHandlesInUse(), 0u);
-    EXPECT_TRUE(isCueFinished(first));
+    EXPECT_EQ(status({first}), "0 done");
 
     const SCueHandle second = playCueHeld("Loop");
     ASSERT_EQ(second.record, first.record);  // the same record, handed out again
@@ -230,11 +247,9 @@ TEST_F(SoundEngine, StaleHandlesTouchNothing) {
     releaseCueWhenFinished(first);
     setCueVolume(first, 0.0f);
     stopCue(first, 0.0f);
-    EXPECT_FALSE(isCueFinished(second));
-    EXPECT_EQ(getCueVolume(second), 0.5f);
-    EXPECT_EQ(getCuePosition(first), 0.0f);
+    EXPECT_EQ(std::tuple(isCueFinished(second), getCueVolume(second), getCuePosition(first)), std::tuple(false, 0.5f, 0.0f));
     for (int i = 0; i < 20; ++i) frame(0.02f);
-    EXPECT_EQ(getCueHandlesInUse(), 1u);  // still held by its holder
+    EXPECT_EQ(status({second}), "1 0.5");  // still held by its holder
 }
 
 TEST_F(SoundEngine, HeldCuesStayUntilReleasedAndLoopingCuesKeepPlaying) {
@@ -243,31 +258,22 @@ TEST_F(SoundEngine, HeldCuesStayUntilReleasedAndLoopingCuesKeepPlaying) {
     const SCueHandle loop = playCueHeld("Loop");
     const SCueHandle missing = playCueHeld("Missing");  // its sample is not in the packages
     for (int i = 0; i < 25; ++i) frame(0.02f);  // five lengths of the loop
-    EXPECT_TRUE(isCueFinished(blip) && isCueFinished(missing));
-    EXPECT_FALSE(isCueFinished(loop));
-    EXPECT_EQ(getCueHandlesInUse(), 3u);
+    EXPECT_EQ(status({blip, loop, missing}), "3 done 0.5 done");
     releaseCueWhenFinished(blip);
     releaseCueWhenFinished(missing);
     frame(0.02f);
-    EXPECT_EQ(getCueHandlesInUse(), 1u);
+    EXPECT_EQ(status({loop}), "1 0.5");
 }
 
 TEST_F(SoundEngine, FadesRunOnTheGameClock) {
     startEngine();
     const SCueHandle loop = playCueHeld("Loop");
     frame(0.01f);
-    EXPECT_EQ(channelVolume(loop), 0.5f);
+    EXPECT_EQ(status({loop}), "1 0.5");
     stopCue(loop, 1.0f);
-    frame(0.25f);
-    EXPECT_NEAR(channelVolume(loop), 0.375f, 1e-6f);
-    frame(0.25f, 0.0f);  // paused game: the fade stands still
-    EXPECT_NEAR(channelVolume(loop), 0.375f, 1e-6f);
-    frame(0.5f);
-    EXPECT_NEAR(channelVolume(loop), 0.125f, 1e-6f);
-    EXPECT_EQ(getCueHandlesInUse(), 1u);
-    frame(0.25f);
-    EXPECT_EQ(getCueHandlesInUse(), 0u);
-    EXPECT_TRUE(isCueFinished(loop));
+    // A paused game (no game time) holds the fade.
+    EXPECT_EQ(play(loop, {{0.25f, 0.25f}, {0.25f, 0.0f}, {0.5f, 0.5f}, {0.25f, 0.25f}}),
+              (std::vector<std::string>{"1 0.375", "1 0.375", "1 0.125", "0 done"}));
 }
 
 TEST_F(SoundEngine, ValuesAreClampedAndVolumeScalesLastOneUpdate) {
@@ -283,16 +289,11 @@ TEST_F(SoundEngine, ValuesAreClampedAndVolumeScalesLastOneUpdate) {
     setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 0.5f);
     frame(0.01f);
     EXPECT_EQ(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), 1.0f);
-    EXPECT_EQ(channelVolume(loop), 0.25f);
-    frame(0.01f);
-    EXPECT_EQ(channelVolume(loop), 0.5f);
+    EXPECT_EQ(status({loop}), "1 0.25");
+    EXPECT_EQ(play(loop, {{0.01f, 0.01f}}), std::vector<std::string>{"1 0.5"});
     setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 1.0f);
-
-    startVolumeScaleRamp(0.5f, E_SOUNDSCALE_EFFECTS, 1.0f);
-    frame(0.5f);
-    EXPECT_EQ(channelVolume(loop), 0.5f);  // the ramp starts at its level
-    frame(0.5f);
-    EXPECT_EQ(channelVolume(loop), 0.75f);
+    startVolumeScaleRamp(0.5f, E_SOUNDSCALE_EFFECTS, 1.0f);  // from its level
+    EXPECT_EQ(play(loop, {{0.5f, 0.5f}, {0.5f, 0.5f}}), (std::vector<std::string>{"1 0.5", "1 0.75"}));
 }
 
 TEST_F(SoundEngine, MuteAllSilencesEverything) {
@@ -300,7 +301,7 @@ TEST_F(SoundEngine, MuteAllSilencesEverything) {
     startEngine();
     const SCueHandle loop = playCueHeld("Loop");
     frame(0.01f);
-    EXPECT_EQ(channelVolume(loop), 0.0f);
+    EXPECT_EQ(status({loop}), "1 0");
 }
 
 TEST_F(SoundEngine, PositionFollowsTheMixedFramesAndHoldsWhilePaused) {
@@ -336,8 +337,7 @@ TEST_F(SoundEngine, BanksLoadOnceAndDamagedOrMissingBanksAreRefused) {
 
     const SCueHandle held = playCueHeld("Blip");
     EXPECT_EQ(unloadSoundBank(crc32TextNoCase("ZUNO_SFX")), 1);
-    EXPECT_TRUE(isCueFinished(held));
-    EXPECT_EQ(getCueHandlesInUse(), 0u);
+    EXPECT_EQ(status({held}), "0 done");
     EXPECT_FALSE(playCueHeld("Blip"));
 }
 
@@ -397,12 +397,10 @@ TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerAndEndsWithIt) {
     const SCueHandle music = playCueHeld("UserMusic");
     ASSERT_TRUE(music);
     frame(0.02f);
-    EXPECT_FALSE(isCueFinished(music));  // waiting for the player is not the end
-    EXPECT_EQ(getDelayedStartCount(), 1u);
+    EXPECT_EQ(std::pair(isCueFinished(music), getDelayedStartCount()), std::pair(false, 1u));  // waiting is not the end
     player->makeReady();
     updateAudioEngine(0.0f);
-    EXPECT_EQ(player->state(), E_MUSICSTREAM_PLAYING);
-    EXPECT_FALSE(isCueFinished(music));
+    EXPECT_EQ(std::pair(player->state(), isCueFinished(music)), std::pair(s32(E_MUSICSTREAM_PLAYING), false));
     mix(RATE / 2);
     EXPECT_NEAR(getCuePosition(music), 0.5f, 0.001f);
     mix(RATE / 2 + 10);
@@ -426,8 +424,7 @@ TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
 
     const SCueHandle music = playCueHeld("UserMusic");
     updateUntilStarted();
-    ASSERT_EQ(getDelayedStartCount(), 0u);
-    EXPECT_FALSE(isCueFinished(music));
+    ASSERT_EQ(std::pair(getDelayedStartCount(), isCueFinished(music)), std::pair(0u, false));
     mix(RATE / 4);
     EXPECT_NEAR(getCuePosition(music), 0.25f, 0.001f);
     EXPECT_EQ(getCueDuration(music), 0.5f);
