@@ -41,13 +41,15 @@ void recordDelivery(const SBeat& beat, s32 index, void* user) {
     static_cast<std::vector<SDelivery>*>(user)->push_back({index, beat.time, g_fSongTime});
 }
 
+void resetBeats() {
+    configClear();
+    setBeats({});
+    g_fSongTime = 0.0f;
+}
+
 class BeatEvents : public ::testing::Test {
 protected:
-    void SetUp() override {
-        configClear();
-        setBeats({});
-        g_fSongTime = 0.0f;
-    }
+    void SetUp() override { resetBeats(); }
     void TearDown() override { releaseBeatAnalysis(); }
 };
 
@@ -59,9 +61,7 @@ protected:
     void SetUp() override {
         critSectionPoolInit();
         SoundPackageTest::SetUp();
-        configClear();
-        setBeats({});
-        g_fSongTime = 0.0f;
+        resetBeats();
         writeAudio("song.wav", sineWav(12 * RATE, RATE));
         packBank({bankCue("Song", {"song.wav"})});
         startEngine();
@@ -149,7 +149,7 @@ TEST_F(BeatEvents, TheFrameClockGivesFrameMinusOneWhileNegativeAndHoldsTheLastFr
     }
     g_fSongTime = 50.0f;
     updateSongClock(0);
-    EXPECT_EQ(g_iSpectrumFrame, 99);
+    EXPECT_EQ(g_iSpectrumFrame, 99);  // the last frame
     g_SpectrumAnalysis.header.frameCount = 0;
     releaseSongAnalysis();
     EXPECT_DEATH(updateSongClock(1), "no song is playing");
@@ -253,12 +253,13 @@ TEST_F(BeatEvents, QueriesAnswerNoneBeforeTheFirstBeatAndPastTheLast) {
 TEST_F(BeatEvents, SpacedBeatsStayInsideTheirWindowAndCount) {
     setBeats({0.0f, 1.0f, 1.1f, 1.3f, 1.35f, 1.6f, 2.0f, 5.0f}, {0, 0, 1, 1, 1, 2, 1, 1});
     ClArray<s32> out;
-    collectSpacedBeats(0.9f, 2.0f, 10, 1, 0.2f, &out);
-    EXPECT_EQ(indicesOf(out), (std::vector<s32>{1, 3}));
-    collectSpacedBeats(3.0f, 4.0f, 10, 0, 0.0f, &out);
-    EXPECT_EQ(out.count, 0u) << "a window without beats takes none, not the next one after it";
-    collectSpacedBeats(0.9f, 2.0f, 0, 0, 0.0f, &out);
-    EXPECT_EQ(out.count, 0u);
+    const auto collect = [&out](f32 start, f32 end, u32 count, u32 mask, f32 spacing) {
+        collectSpacedBeats(start, end, count, mask, spacing, &out);
+        return indicesOf(out);
+    };
+    EXPECT_EQ(collect(0.9f, 2.0f, 10, 1, 0.2f), (std::vector<s32>{1, 3}));
+    // A window without beats takes none, not the next one after it.
+    EXPECT_EQ(collect(3.0f, 4.0f, 10, 0, 0.0f).size() + collect(0.9f, 2.0f, 0, 0, 0.0f).size(), 0u);
     out.release();
 }
 

@@ -6,8 +6,6 @@
 #include "core/digest.h"
 #include "tests/support/audio_songs.h"
 
-#include <functional>
-
 using namespace test_support;
 
 namespace {
@@ -33,48 +31,6 @@ s32 synthSample(u64 frame, u32 channel, u32 rate) {
     const s64 v = (bass + lead + burst) / (quiet ? 6 : 1);
     return s32(std::clamp<s64>(v, -SYNTH_FULL_SCALE, SYNTH_FULL_SCALE));
 }
-
-// A generated song in one of the sample formats the pass reads: 24-bit values from a function of
-// (sample frame, channel), cut to the format's width. After the end or a failure the rest of a
-// request holds junk, which the pass must not read.
-class ClSynthSource : public ISpectrumSampleSource {
-public:
-    ClSynthSource(const SSpectrumStreamFormat& format, u64 totalFrames, std::function<s32(u64, u32)> sample)
-        : m_format(format), m_totalFrames(totalFrames), m_sample(std::move(sample)) {}
-    // 16-bit samples at 44.1 kHz.
-    ClSynthSource(u32 channels, u64 totalFrames, const std::function<s16(u64, u32)>& sample)
-        : ClSynthSource(pcmFormat(channels, 44100, 2, totalFrames), totalFrames,
-                        [sample](u64 i, u32 c) { return s32(sample(i, c)) * 256; }) {}
-
-    u32 pullSamples(void* destination, u32 bytes) override {
-        const u32 sampleBytes = m_format.bytesPerSample;
-        u8* out = static_cast<u8*>(destination);
-        u32 delivered = 0;
-        while (!m_failed && delivered + sampleBytes * m_format.channels <= bytes && m_position < m_totalFrames) {
-            for (u32 c = 0; c < m_format.channels; ++c, delivered += sampleBytes) {
-                const s32 v = m_sample(m_position, c);
-                // Integers left-justified in their width (8-bit unsigned); floats over a power of two: exact.
-                const u32 word = sampleBytes == 1 ? u32((v >> 16) + 128) : u32(v) << 8 >> (8 * (4 - sampleBytes));
-                const f32 f = f32(v) / 8388608.0f;
-                std::memcpy(out + delivered, m_format.integerSamples ? static_cast<const void*>(&word) : &f, sampleBytes);
-            }
-            ++m_position;
-            m_failed = m_failAtFrame != 0 && m_position >= m_failAtFrame;
-        }
-        std::memset(out + delivered, 0x5A, bytes - delivered);
-        return delivered;
-    }
-    bool hasFailed() override { return m_failed; }
-
-    u64 m_failAtFrame = 0;
-
-private:
-    SSpectrumStreamFormat m_format;
-    u64 m_totalFrames;
-    u64 m_position = 0;
-    bool m_failed = false;
-    std::function<s32(u64, u32)> m_sample;
-};
 
 std::vector<u8> g_rowBytes;
 
@@ -108,12 +64,6 @@ const SDigestCase DIGEST_CASES[] = {
     {96000, 2, 4, 0, 4, 2048, "f35139f3157c62ff3f19146582556b33", "ff3e6a348812443c20a7e4bc2a0665a5"},
     {192000, 1, 2, 1, 3, 4096, "63f09df70995f64fd42cad5438d57995", "3410ef9b68d2c3567c39a4b120f36b34"},
 };
-
-s32 runPass(ClSynthSource* source, const SSpectrumStreamFormat& format) {
-    SSpectrumGeometry geometry;
-    if (!computeSpectrumGeometry(format.sampleRate, &geometry)) return -1;
-    return runSpectrumPass(source, format, geometry);
-}
 
 // Each case over `seconds` (plus a partial second) of the song in its format.
 void expectRecordedDigests() {
@@ -159,7 +109,7 @@ protected:
     void TearDown() override { resetSpectrumAnalysis(); }
     // 16-bit samples of a tone at 44.1 kHz through the pass.
     static s32 passTone(u32 channels, u64 frames, f64 hz, f64 amplitude, u64 formatFrames = 0) {
-        ClSynthSource source(channels, frames, [=](u64 i, u32) { return tone(i, hz, amplitude); });
+        ClSynthSource source(channels, 44100, frames, [=](u64 i, u32) { return tone(i, hz, amplitude); });
         return runPass(&source, pcmFormat(channels, 44100, 2, formatFrames ? formatFrames : frames));
     }
 };
@@ -218,7 +168,7 @@ TEST(SpectrumValidation, ResultCodesFollowTheFormatInOrder) {
 // The worked values
 
 TEST_F(SpectrumPass, ThreeMinutesAtFortyFourKilohertzGiveTheWorkedHeader) {
-    ClSynthSource source(2, 44100ull * 180, [](u64 i, u32 c) { return tone(i, c == 0 ? 440.0 : 880.0, 0.5); });
+    ClSynthSource source(2, 44100, 44100ull * 180, [](u64 i, u32 c) { return tone(i, c == 0 ? 440.0 : 880.0, 0.5); });
     ASSERT_EQ(runPass(&source, pcmFormat(2, 44100, 2, 44100ull * 180)), 0);
     const SSpectrumHeader& h = g_SpectrumAnalysis.header;
     EXPECT_EQ(std::tuple(h.frameCount, h.hop, h.windowLength, h.transformSize, h.bandCount, g_SpectrumAnalysis.energyFrameCount),
@@ -263,7 +213,7 @@ TEST(SpectrumMono, UnsignedBytesAndFloatsWithNotANumberAsSilence) {
 
 TEST_F(SpectrumPass, SilentAndAllNegativeSongsGiveZeroMonoAndZeroFrames) {
     for (s16 level : {s16(0), s16(-12000)}) {
-        ClSynthSource source(2, 44100ull * 2, [level](u64, u32) { return level; });
+        ClSynthSource source(2, 44100, 44100ull * 2, [level](u64, u32) { return level; });
         ASSERT_EQ(runPass(&source, pcmFormat(2, 44100, 2, 44100ull * 2)), 0);
         const SSpectrumAnalysisState& s = g_SpectrumAnalysis;
         EXPECT_EQ(s.runningMaximum, 0.0f);
@@ -307,7 +257,7 @@ TEST(SpectrumWindow, GaussianIsSymmetricWithItsPeakInTheMiddle) {
 // Failures during the pass
 
 TEST_F(SpectrumPass, DecoderFailureHalfWayGivesCodeFourAndNoFrames) {
-    ClSynthSource source(2, 44100ull * 3, [](u64 i, u32) { return tone(i, 440.0, 0.5); });
+    ClSynthSource source(2, 44100, 44100ull * 3, [](u64 i, u32) { return tone(i, 440.0, 0.5); });
     source.m_failAtFrame = 44100ull + 500;
     EXPECT_EQ(runPass(&source, pcmFormat(2, 44100, 2, 44100ull * 3)), E_SPECTRUM_RESULT_UNDECODABLE);
     EXPECT_EQ(g_SpectrumAnalysis.header.frameCount, 0u);

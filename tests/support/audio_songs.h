@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,32 +32,62 @@ inline SSpectrumStreamFormat pcmFormat(u32 channels, u32 rate, u32 bytesPerSampl
             integer};
 }
 
-// Interleaved 16-bit samples held by the caller.
-class ClSampleArraySource : public ISpectrumSampleSource {
+// A generated song in one of the sample formats the pass reads: 24-bit values from a function of
+// (sample frame, channel), cut to the format's width. After the end or a failure the rest of a
+// request holds junk, which the pass must not read.
+class ClSynthSource : public ISpectrumSampleSource {
 public:
-    explicit ClSampleArraySource(const std::vector<s16>& samples) : m_samples(samples) {}
+    ClSynthSource(const SSpectrumStreamFormat& format, u64 totalFrames, std::function<s32(u64, u32)> sample)
+        : m_format(format), m_totalFrames(totalFrames), m_sample(std::move(sample)) {}
+    // 16-bit samples.
+    ClSynthSource(u32 channels, u32 rate, u64 totalFrames, const std::function<s16(u64, u32)>& sample)
+        : ClSynthSource(pcmFormat(channels, rate, 2, totalFrames), totalFrames,
+                        [sample](u64 i, u32 c) { return s32(sample(i, c)) * 256; }) {}
+
     u32 pullSamples(void* destination, u32 bytes) override {
-        const u32 n = u32(std::min<size_t>(bytes, m_samples.size() * 2 - m_offset));
-        std::memcpy(destination, reinterpret_cast<const u8*>(m_samples.data()) + m_offset, n);
-        m_offset += n;
-        return n;
+        const u32 sampleBytes = m_format.bytesPerSample;
+        u8* out = static_cast<u8*>(destination);
+        u32 delivered = 0;
+        while (!m_failed && delivered + sampleBytes * m_format.channels <= bytes && m_position < m_totalFrames) {
+            for (u32 c = 0; c < m_format.channels; ++c, delivered += sampleBytes) {
+                const s32 v = m_sample(m_position, c);
+                // Integers left-justified in their width (8-bit unsigned); floats over a power of two: exact.
+                const u32 word = sampleBytes == 1 ? u32((v >> 16) + 128) : u32(v) << 8 >> (8 * (4 - sampleBytes));
+                const f32 f = f32(v) / 8388608.0f;
+                std::memcpy(out + delivered, m_format.integerSamples ? static_cast<const void*>(&word) : &f, sampleBytes);
+            }
+            ++m_position;
+            m_failed = m_failAtFrame != 0 && m_position >= m_failAtFrame;
+        }
+        std::memset(out + delivered, 0x5A, bytes - delivered);
+        return delivered;
     }
-    bool hasFailed() override { return false; }
+    bool hasFailed() override { return m_failed; }
+
+    u64 m_failAtFrame = 0;
 
 private:
-    const std::vector<s16>& m_samples;
-    size_t m_offset = 0;
+    SSpectrumStreamFormat m_format;
+    u64 m_totalFrames;
+    u64 m_position = 0;
+    bool m_failed = false;
+    std::function<s32(u64, u32)> m_sample;
 };
 
-// The spectral pass over the samples into g_SpectrumAnalysis: its result code, -1 for a rate the
-// pass has no geometry for.
-inline s32 runPassOver(const std::vector<s16>& samples, u32 channels, u32 rate) {
-    const SSpectrumStreamFormat format = pcmFormat(channels, rate, 2, samples.size() / channels);
+// The spectral pass into g_SpectrumAnalysis: its result code, -1 for a rate the pass has no
+// geometry for.
+inline s32 runPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& format) {
     SSpectrumGeometry geometry{};
     if (!computeSpectrumGeometry(format.sampleRate, &geometry)) return -1;
+    return runSpectrumPass(source, format, geometry);
+}
+
+// The pass over interleaved 16-bit samples, from a fresh analysis.
+inline s32 runPassOver(const std::vector<s16>& samples, u32 channels, u32 rate) {
     resetSpectrumAnalysis();
-    ClSampleArraySource source(samples);
-    return runSpectrumPass(&source, format, geometry);
+    ClSynthSource source(channels, rate, samples.size() / channels,
+                         [&samples, channels](u64 i, u32 c) { return samples[i * channels + c]; });
+    return runPass(&source, pcmFormat(channels, rate, 2, samples.size() / channels));
 }
 
 // Samples in [-1, 1] (clamped) times `scale`, rounded, each written to `channels` channels.
