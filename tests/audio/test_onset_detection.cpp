@@ -65,7 +65,7 @@ TEST(OnsetFunctions, SteadyToneRisesOnlyWhereItStarts) {
     computeOnsetFunctions(energies.data(), n, window, summed.data(), low.data(), high.data());
 
     // Zero away from the start.
-    for (u32 i = 0; i < n; ++i) EXPECT_NEAR(i + window <= start || i >= start + window ? summed[i] : 0.0f, 0.0f, 1e-5f) << i;
+    for (u32 i = 0; i < n; ++i) EXPECT_NEAR(i + window <= start || i >= start + window ? summed[i] : 0.0f, 0.0f, 1e-5f);
     EXPECT_NEAR(summed[start], 0.9f * f32(window), 1e-5f);
     EXPECT_NEAR(low[start], 0.4f * f32(window), 1e-5f);
     EXPECT_NEAR(high[start], 0.2f * f32(window), 1e-5f);
@@ -100,7 +100,8 @@ TEST(OnsetPicks, ExactThresholdsArePickedAndAnythingSmallerIsNot) {
         ASSERT_EQ(list->count, 1u);
         EXPECT_EQ((*list)[0].time, 50.0f * FRAME_126);
     }
-    EXPECT_EQ(std::pair(out.lists[E_ONSET_LIST_SUMMED][0].strength, out.lists[E_ONSET_LIST_LOW][0].strength), std::pair(1.5f, 1.0f));
+    EXPECT_EQ(std::pair(out.lists[E_ONSET_LIST_SUMMED][0].strength, out.lists[E_ONSET_LIST_LOW][0].strength),
+              std::pair(1.5f, 1.0f));
 }
 
 TEST(OnsetPicks, ListsKeepTheirOwnPicksInTimeOrderWithZeroedWords) {
@@ -116,7 +117,8 @@ TEST(OnsetPicks, ListsKeepTheirOwnPicksInTimeOrderWithZeroedWords) {
     ASSERT_EQ(std::tuple(out.beats.count, out.lists[E_ONSET_LIST_SUMMED].count, out.lists[E_ONSET_LIST_LOW].count,
                          out.lists[E_ONSET_LIST_HIGH].count),
               std::tuple(2u, 2u, 1u, 1u));
-    EXPECT_EQ(std::tuple(out.lists[E_ONSET_LIST_SUMMED][1].time, out.lists[E_ONSET_LIST_LOW][0].time, out.lists[E_ONSET_LIST_HIGH][0].strength),
+    EXPECT_EQ(std::tuple(out.lists[E_ONSET_LIST_SUMMED][1].time, out.lists[E_ONSET_LIST_LOW][0].time,
+                         out.lists[E_ONSET_LIST_HIGH][0].strength),
               std::tuple(300.0f * FRAME_120, 100.0f * FRAME_120, 3.0f));
     const SBeat zeroed{out.beats[0].time, out.beats[0].strength, 0, 0, {}};
     EXPECT_EQ(std::memcmp(&out.beats[0], &zeroed, sizeof zeroed), 0) << "flags, reserved word and candidate words are 0";

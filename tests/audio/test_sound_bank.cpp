@@ -113,7 +113,8 @@ TEST(SoundBankFormat, RoundTripKeepsEveryFieldAtItsOffset) {
     EXPECT_EQ(std::tuple(r.timelineFlags[1], r.lengths[2], r.defaultFrequencies[1], r.loop, r.stream),
               std::tuple(1u, 0.75f, 48000.0f, 1u, 1u));
     EXPECT_EQ(std::tuple(r.volume.mode, r.volume.high, r.pitch.low, r.pan.fixed), std::tuple(1u, 0.9f, 0.95f, -0.5f));
-    EXPECT_EQ(std::tuple(r.scaleCount, r.scaleSlots[1], r.inputMixCount, r.inputMix[1].level.low, r.inputMix[1].scaleSlots[0]),
+    const SSoundInputMix& mix = r.inputMix[1];
+    EXPECT_EQ(std::tuple(r.scaleCount, r.scaleSlots[1], r.inputMixCount, mix.level.low, mix.scaleSlots[0]),
               std::tuple(2u, 9u, 2u, 0.25f, u32(E_SOUNDSCALE_VOICE)));
 
     // The words the game reads by offset, and pointer slots left empty.
@@ -185,7 +186,10 @@ TEST(TimelineFormat, RoundTripAndRefusals) {
     STimelineImage timeline;
     ASSERT_EQ(timelineParse(image.data(), image.size(), &timeline), E_SOUNDDATA_OK);
     ASSERT_EQ(timeline.tracks.size(), 2u);
-    for (u32 i = 0; i < 2; ++i) EXPECT_EQ(std::pair(timeline.tracks[i].eventId, timeline.tracks[i].times), std::pair(tracks[i].eventId, tracks[i].times));
+    for (u32 i = 0; i < 2; ++i) {
+        EXPECT_EQ(std::pair(timeline.tracks[i].eventId, timeline.tracks[i].times),
+                  std::pair(tracks[i].eventId, tracks[i].times));
+    }
 
     auto damaged = [&](u32 offset, u32 value) {
         std::vector<u8> copy = image;
@@ -197,7 +201,8 @@ TEST(TimelineFormat, RoundTripAndRefusals) {
     };
     EXPECT_EQ(damaged(12, 1000), E_SOUNDDATA_TABLE_PAST_END);
     EXPECT_EQ(damaged(TIMELINE_HEADER_SIZE + 12, 1000), E_SOUNDDATA_EVENTS_PAST_END);
-    EXPECT_EQ(damaged(loadLe32(&image[TIMELINE_HEADER_SIZE]) + 8, std::bit_cast<u32>(0.25f)), E_SOUNDDATA_EVENTS_NOT_ASCENDING);
+    const u32 secondTime = loadLe32(&image[TIMELINE_HEADER_SIZE]) + 8;
+    EXPECT_EQ(damaged(secondTime, std::bit_cast<u32>(0.25f)), E_SOUNDDATA_EVENTS_NOT_ASCENDING);
 
     const std::vector<u8> tooMany = timelineBuild(std::vector<STimelineTrack>(TIMELINE_MAX_TRACKS + 1));
     STimelineImage parsed;

@@ -210,7 +210,7 @@ TEST_F(SoundEngine, CuesAreFoundByNameAndChooseTheirSampleByWeight) {
     getCueChannel(three).getChannelGroup(&group);
     f32 groupVolume = 0.0f;
     group.getVolume(&groupVolume);
-    EXPECT_EQ(std::pair(groupVolume, channelVolume(three)), std::pair(1.0f, 0.5f));  // the voice's volume is on its channel only
+    EXPECT_EQ(std::pair(groupVolume, channelVolume(three)), std::pair(1.0f, 0.5f));  // volume on the channel only
 
     for (u32 seed : {1u, 2u, 3u, 4u}) {
         sfmtInitGenRand(seed);
@@ -247,7 +247,8 @@ TEST_F(SoundEngine, StaleHandlesTouchNothing) {
     releaseCueWhenFinished(first);
     setCueVolume(first, 0.0f);
     stopCue(first, 0.0f);
-    EXPECT_EQ(std::tuple(isCueFinished(second), getCueVolume(second), getCuePosition(first)), std::tuple(false, 0.5f, 0.0f));
+    EXPECT_EQ(std::tuple(isCueFinished(second), getCueVolume(second), getCuePosition(first)),
+              std::tuple(false, 0.5f, 0.0f));
     for (int i = 0; i < 20; ++i) frame(0.02f);
     EXPECT_EQ(status({second}), "1 0.5");  // still held by its holder
 }

@@ -59,7 +59,8 @@ protected:
     }
     // A value in the middle of the level's range.
     static void setLevel(u32 frame, u32 band, s32 level) {
-        g_SpectrumAnalysis.header.bandValues[frame * g_SpectrumAnalysis.header.bandCount + band] = (f32(level) + 0.5f) / 14.0f;
+        SSpectrumHeader& h = g_SpectrumAnalysis.header;
+        h.bandValues[frame * h.bandCount + band] = (f32(level) + 0.5f) / 14.0f;
     }
     // Each event in the frames as frame x 100 + band x 10 + band level.
     static std::vector<u32> eventsInFrames(u32 first, u32 end) {
@@ -81,7 +82,8 @@ protected:
 TEST(SpawnBarGeometry, BarFramesFollowTheFrameRateInSinglePrecision) {
     EXPECT_EQ(std::tuple(spawnBarFrames(1.0f / 126.0f), spawnBarFrames(1.0f / 120.0f), spawnBarFrames(1.0f / 147.0f)),
               std::tuple(62u, 59u, 73u));
-    EXPECT_EQ(std::tuple(spawnBandLevel(0.97f), spawnBandLevel(0.0714f), spawnBandLevel(std::nanf(""))), std::tuple(13, 0, 0));
+    EXPECT_EQ(std::tuple(spawnBandLevel(0.97f), spawnBandLevel(0.0714f), spawnBandLevel(std::nanf(""))),
+              std::tuple(13, 0, 0));
 }
 
 TEST_F(SongFeatures, SilentMinuteAtOneHundredTwentySixFramesGivesOneHundredTwentyOneQuietBars) {
