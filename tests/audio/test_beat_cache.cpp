@@ -2,33 +2,24 @@
 // song decoded through the codec registry.
 #include "audio/analysis/beat_cache.h"
 
-#include "audio/analysis/spectral_cache.h"
 #include "audio/analysis/tempo_search.h"
 #include "audio/decode/codec_registry.h"
 #include "audio/decode/decode_thread.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/file_layer.h"
-#include "platform/os/os.h"
 #include "tests/audio/decoder_test_support.h"
+#include "tests/support/audio_songs.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstring>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 using namespace decoder_test;
+using test_support::songCacheFile;
 
 namespace {
 
 SBeat beatAt(f32 time, f32 strength, u32 candidate) {
-    SBeat beat{};
-    beat.time = time;
-    beat.strength = strength;
-    beat.flags = BEAT_FLAG_ON_PULSE;
+    SBeat beat{time, strength, BEAT_FLAG_ON_PULSE, 0, {}};
     beat.candidateMember[candidate] = 1;
     return beat;
 }
@@ -46,11 +37,10 @@ std::vector<u8> imageOf(std::initializer_list<f32> times) {
     return image;
 }
 
-bool accepts(const std::vector<u8>& image, f32 songSeconds = 100.0f, u32* count = nullptr) {
-    u32 n = 0;
-    const bool ok = validateBeatCacheImage(image.data(), u32(image.size()), songSeconds, &n);
-    if (count) *count = n;
-    return ok;
+// The number of beats an image is accepted with for a song of 100 s, or "refused".
+std::string verdict(const std::vector<u8>& image) {
+    u32 count = 0;
+    return validateBeatCacheImage(image.data(), u32(image.size()), 100.0f, &count) ? std::to_string(count) : "refused";
 }
 
 }  // namespace
@@ -61,34 +51,23 @@ TEST(BeatCacheImage, HeadThenRecordsAndOnlySoundListsAreAccepted) {
     EXPECT_EQ(std::memcmp(image.data(), "BSYM\x01\x00\x00\x00", 8), 0);
     SBeat second;
     std::memcpy(&second, image.data() + 8 + 80, 80);
-    EXPECT_EQ(second.time, 2.5f);
-    EXPECT_EQ(second.candidateMember[0], 1u);
-    // A trailing part of a record is ignored.
-    image.resize(8 + 2 * 80 + 79);
-    u32 count = 0;
-    EXPECT_TRUE(accepts(image, 100.0f, &count));
-    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(std::pair(second.time, second.candidateMember[0]), std::pair(2.5f, 1u));
+    image.resize(8 + 2 * 80 + 79);  // a trailing part of a record is ignored
 
     // A song with no beats writes the 8-byte head alone; it reads as not cached, as do 9 bytes.
-    std::vector<u8> head = imageOf({});
-    EXPECT_FALSE(accepts(head));
-    head.push_back(0);
-    EXPECT_FALSE(accepts(head));
-    head.push_back(0);
-    EXPECT_TRUE(accepts(head));
-    std::vector<u8> version2 = imageOf({1.0f});
+    std::vector<u8> head = imageOf({}), head9 = head, head10 = head, version2 = imageOf({1.0f}), foreign = version2;
+    head9.resize(9, 0);
+    head10.resize(10, 0);
     version2[4] = 2;
-    EXPECT_FALSE(accepts(version2));
-    std::vector<u8> foreign = imageOf({1.0f});
     foreign[0] = 'S';
-    EXPECT_FALSE(accepts(foreign));
-
-    // Times finite, ascending and within the song.
-    EXPECT_TRUE(accepts(imageOf({0.0f, 1.0f, 100.0f})));
-    EXPECT_FALSE(accepts(imageOf({1.0f, NAN})));
-    EXPECT_FALSE(accepts(imageOf({1.0f, 1.0f})));
-    EXPECT_FALSE(accepts(imageOf({-0.5f, 1.0f})));
-    EXPECT_FALSE(accepts(imageOf({1.0f, 100.5f})));
+    std::vector<std::string> verdicts;
+    // Times must be finite, ascending and within the song.
+    for (const std::vector<u8>& tried : {image, head, head9, head10, version2, foreign, imageOf({0.0f, 1.0f, 100.0f}),
+                                         imageOf({1.0f, NAN}), imageOf({1.0f, 1.0f}), imageOf({-0.5f, 1.0f}),
+                                         imageOf({1.0f, 100.5f})})
+        verdicts.push_back(verdict(tried));
+    EXPECT_EQ(verdicts, (std::vector<std::string>{"2", "refused", "refused", "0", "refused", "refused", "3", "refused",
+                                                  "refused", "refused", "refused"}));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -118,11 +97,7 @@ protected:
         configClear();
     }
 
-    std::string cacheFile() const {
-        char16_t path[768];
-        EXPECT_TRUE(buildSongCachePath(m_identity, BEAT_CACHE_NAME_SALT, BEAT_CACHE_EXTENSION, path, 768));
-        return osSystemPathW(path);
-    }
+    std::string cacheFile() const { return songCacheFile(m_identity, BEAT_CACHE_NAME_SALT, BEAT_CACHE_EXTENSION); }
     std::vector<u8> songBeatBytes() const {
         const u8* bytes = reinterpret_cast<const u8*>(g_aSongBeats.data);
         return std::vector<u8>(bytes, bytes + size_t(g_aSongBeats.count) * sizeof(SBeat));
@@ -146,8 +121,7 @@ protected:
 }  // namespace
 
 TEST_F(BeatCacheFiles, WrittenListReadsBackWholeUnderItsOwnName) {
-    pushBeat(&g_aSongBeats, beatAt(1.0f, 3.0f, 2));
-    pushBeat(&g_aSongBeats, beatAt(1.5f, 4.0f, 15));
+    for (const SBeat& beat : {beatAt(1.0f, 3.0f, 2), beatAt(1.5f, 4.0f, 15)}) pushBeat(&g_aSongBeats, beat);
     const std::vector<u8> written = songBeatBytes();
     writeBeatCache(u"any/song.wav", m_identity);
     EXPECT_EQ(std::filesystem::file_size(cacheFile()), 8u + 2u * 80u);
@@ -174,36 +148,35 @@ TEST_F(BeatCacheFiles, RejectedFileLeavesTheListAlone) {
 }
 
 TEST_F(BeatCacheFiles, AnalysedBeatsAreCachedAndReloadByteForByte) {
+    // The song's beats after a fresh loadOrAnalyseBeats.
+    const auto load = [this] {
+        emptyBeats(&g_aSongBeats);
+        EXPECT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
+        return songBeatBytes();
+    };
     giveClickEnergies();
     g_iCurrentBeat = 5;
-    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
+    const std::vector<u8> analysed = load();
     EXPECT_EQ(g_iCurrentBeat, 0);
     ASSERT_GT(g_aSongBeats.count, 190u);
-    const std::vector<u8> analysed = songBeatBytes();
     EXPECT_EQ(readFileBytes(cacheFile()).size(), 8u + analysed.size());
 
     // The cache answers now, even with the energies gone.
     releaseSpectrumEnergyTables();
-    emptyBeats(&g_aSongBeats);
-    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
-    EXPECT_EQ(songBeatBytes(), analysed);
+    EXPECT_EQ(load(), analysed);
 
     // A damaged cache is analysed again and rewritten.
     giveClickEnergies();
     std::vector<u8> damaged = readFileBytes(cacheFile());
     damaged[4] = 2;
     writeFileBytes(cacheFile(), damaged);
-    emptyBeats(&g_aSongBeats);
-    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
-    EXPECT_EQ(songBeatBytes(), analysed);
+    EXPECT_EQ(load(), analysed);
     EXPECT_EQ(readFileBytes(cacheFile())[4], 1u);
 
     // NEVER_CACHE analyses although a valid cache exists, and still rewrites it.
     configSetValue("NEVER_CACHE", "1");
     writeFileBytes(cacheFile(), imageOf({50.0f}));
-    emptyBeats(&g_aSongBeats);
-    ASSERT_EQ(loadOrAnalyseBeats(u"music/song.wav", m_identity, 0), 1);
-    EXPECT_EQ(songBeatBytes(), analysed);
+    EXPECT_EQ(load(), analysed);
     EXPECT_EQ(readFileBytes(cacheFile()).size(), 8u + analysed.size());
 }
 
@@ -219,9 +192,8 @@ constexpr f32 SONG_BPM = 120.0f;
 // 16-bit mono: a decaying noise burst on every beat from 1 s.
 std::vector<s32> makeDrumSong() {
     std::vector<f32> mono(SONG_RATE * SONG_SECONDS, 0.0f);
-    const u32 beatFrames = u32(60.0f / SONG_BPM * f32(SONG_RATE));
     u32 noise = 99;
-    for (u32 first = SONG_RATE; first + SONG_RATE < mono.size(); first += beatFrames) {
+    for (u32 first = SONG_RATE; first + SONG_RATE < mono.size(); first += u32(60.0f / SONG_BPM * f32(SONG_RATE))) {
         for (u32 i = 0; i < SONG_RATE / 10; ++i) {
             noise = noise * 1664525u + 1013904223u;
             mono[first + i] = (f32(noise >> 8) / f32(1u << 24) - 0.5f) * std::exp(-f32(i) / f32(SONG_RATE / 50));

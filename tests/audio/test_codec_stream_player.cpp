@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -32,6 +31,11 @@ protected:
         critSectionDestroy(m_lock);
     }
 
+    // One step; the state after it.
+    static s32 step(SCodecStreamPlayer* player) {
+        stepCodecStreamPlayer(player);
+        return player->state;
+    }
     // Steps until the state is reached or a bounded number of steps has passed.
     void stepUntil(SCodecStreamPlayer* player, s32 state) {
         for (u32 i = 0; i < 5000 && player->state != state && player->state != E_STREAMPLAYER_ERROR; ++i) {
@@ -61,25 +65,20 @@ TEST_F(CodecStreamPlayer, DecodedSongPlaysSampleExactAndEndsAtItsLength) {
 
     // Started paused, it plays once unpaused and stays in state 5.
     ASSERT_EQ(playCodecStreamPlayer(&player, true), 1);
-    std::vector<f32> silent(2 * 512);
+    std::vector<f32> silent(2 * 512, 1.0f);
     m_system.advanceNullOutput(512, silent.data());
-    for (f32 value : silent) ASSERT_EQ(value, 0.0f);
+    EXPECT_EQ(silent, std::vector<f32>(2 * 512, 0.0f));
     ASSERT_EQ(unpauseCodecStreamPlayer(&player), 1);
     EXPECT_EQ(player.state, E_STREAMPLAYER_PLAYING);
     EXPECT_EQ(resumeCodecStreamPlayer(&player), 0);
 
     std::vector<f32> out(2 * frames);
     ASSERT_EQ(m_system.advanceNullOutput(frames - 1, out.data()), E_SOUND_OK);
-    stepCodecStreamPlayer(&player);
-    EXPECT_EQ(player.state, E_STREAMPLAYER_PLAYING);
+    EXPECT_EQ(step(&player), E_STREAMPLAYER_PLAYING);
     ASSERT_EQ(m_system.advanceNullOutput(1, out.data() + 2 * (frames - 1)), E_SOUND_OK);
-    for (u32 i = 0; i < 2 * frames; ++i) {
-        ASSERT_EQ(out[i], static_cast<f32>(samples[i]) / 32768.0f) << "sample " << i;
-    }
-    stepCodecStreamPlayer(&player);
-    EXPECT_EQ(player.state, E_STREAMPLAYER_STOPPING);
-    stepCodecStreamPlayer(&player);
-    EXPECT_EQ(player.state, E_STREAMPLAYER_STOPPED);
+    EXPECT_EQ(out, scaledFloats(samples, 16));
+    EXPECT_EQ(step(&player), E_STREAMPLAYER_STOPPING);
+    EXPECT_EQ(step(&player), E_STREAMPLAYER_STOPPED);
     releaseCodecStreamPlayer(&player);
     EXPECT_EQ(player.job, nullptr);
 }
@@ -102,8 +101,7 @@ TEST_F(CodecStreamPlayer, PauseResumeAndStopFollowTheStates) {
     ASSERT_EQ(resumeCodecStreamPlayer(&player), 1);
     ASSERT_EQ(stopCodecStreamPlayer(&player), 1);
     EXPECT_EQ(player.state, E_STREAMPLAYER_STOPPING);
-    stepCodecStreamPlayer(&player);
-    EXPECT_EQ(player.state, E_STREAMPLAYER_STOPPED);
+    EXPECT_EQ(step(&player), E_STREAMPLAYER_STOPPED);
     EXPECT_EQ(stopCodecStreamPlayer(&player), 0);
     releaseCodecStreamPlayer(&player);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -46,13 +47,12 @@ TEST(OnsetStrength, RiseOverTheWindowAheadLessTheWindowBehindNeverUsingFrameZero
     energies[26].high = NAN;      // so do values that are not numbers
     const u32 n = u32(energies.size());
 
-    EXPECT_EQ(onsetStrength(energies.data(), n, 0, 0, 5), 0.0f);
-    EXPECT_EQ(onsetStrength(energies.data(), n, 0, 16, 5), 1.0f);  // ahead [16, 21): frame 20
-    EXPECT_EQ(onsetStrength(energies.data(), n, 0, 20, 5), 5.0f);  // ahead [20, 25), behind empty
-    EXPECT_EQ(onsetStrength(energies.data(), n, 0, 23, 5), 2.0f);  // 5 ahead less 3 behind
-    EXPECT_EQ(onsetStrength(energies.data(), n, 0, 38, 5), 0.0f);  // cut ahead, clamped at 0
-    EXPECT_EQ(onsetStrength(energies.data(), n, 1, 25, 5), 0.0f);
-    EXPECT_EQ(onsetStrength(energies.data(), n, 2, 26, 5), 0.0f);
+    // Frame 16: ahead [16, 21) holds frame 20; 20: ahead [20, 25), behind empty; 23: 5 ahead less 3
+    // behind; 38: cut ahead, clamped at 0.
+    std::vector<f32> strengths;
+    for (const auto& [band, frame] : {std::pair(0u, 0u), {0u, 16u}, {0u, 20u}, {0u, 23u}, {0u, 38u}, {1u, 25u}, {2u, 26u}})
+        strengths.push_back(onsetStrength(energies.data(), n, band, frame, 5));
+    EXPECT_EQ(strengths, (std::vector<f32>{0.0f, 1.0f, 5.0f, 2.0f, 0.0f, 0.0f, 0.0f}));
 }
 
 TEST(OnsetFunctions, SteadyToneRisesOnlyWhereItStarts) {
@@ -64,11 +64,8 @@ TEST(OnsetFunctions, SteadyToneRisesOnlyWhereItStarts) {
     const u32 window = onsetRiseWindow(FRAME_126);
     computeOnsetFunctions(energies.data(), n, window, summed.data(), low.data(), high.data());
 
-    for (u32 i = 0; i < n; ++i) {
-        if (i + window <= start || i >= start + window) {
-            EXPECT_NEAR(summed[i], 0.0f, 1e-5f) << "frame " << i;
-        }
-    }
+    // Zero away from the start.
+    for (u32 i = 0; i < n; ++i) EXPECT_NEAR(i + window <= start || i >= start + window ? summed[i] : 0.0f, 0.0f, 1e-5f);
     EXPECT_NEAR(summed[start], 0.9f * f32(window), 1e-5f);
     EXPECT_NEAR(low[start], 0.4f * f32(window), 1e-5f);
     EXPECT_NEAR(high[start], 0.2f * f32(window), 1e-5f);
@@ -93,11 +90,9 @@ TEST(OnsetPicks, ExactThresholdsArePickedAndAnythingSmallerIsNot) {
     const u32 n = 200;
     std::vector<f32> summed(n, 0.0f), low(n, 0.0f), high(n, 0.0f);
     summed[50] = 1.5f;
+    low[50] = high[50] = 1.0f;
     summed[120] = std::nextafter(1.5f, 0.0f);
-    low[50] = 1.0f;
-    low[120] = std::nextafter(1.0f, 0.0f);
-    high[50] = 1.0f;
-    high[120] = std::nextafter(1.0f, 0.0f);
+    low[120] = high[120] = std::nextafter(1.0f, 0.0f);
     SOnsetLists out;
     pick(summed, low, high, FRAME_126, &out);
 
@@ -105,8 +100,8 @@ TEST(OnsetPicks, ExactThresholdsArePickedAndAnythingSmallerIsNot) {
         ASSERT_EQ(list->count, 1u);
         EXPECT_EQ((*list)[0].time, 50.0f * FRAME_126);
     }
-    EXPECT_EQ(out.lists[E_ONSET_LIST_SUMMED][0].strength, 1.5f);
-    EXPECT_EQ(out.lists[E_ONSET_LIST_LOW][0].strength, 1.0f);
+    EXPECT_EQ(std::pair(out.lists[E_ONSET_LIST_SUMMED][0].strength, out.lists[E_ONSET_LIST_LOW][0].strength),
+              std::pair(1.5f, 1.0f));
 }
 
 TEST(OnsetPicks, ListsKeepTheirOwnPicksInTimeOrderWithZeroedWords) {
@@ -119,15 +114,12 @@ TEST(OnsetPicks, ListsKeepTheirOwnPicksInTimeOrderWithZeroedWords) {
     SOnsetLists out;
     pick(summed, low, high, FRAME_120, &out);
 
-    ASSERT_EQ(out.beats.count, 2u);
-    ASSERT_EQ(out.lists[E_ONSET_LIST_SUMMED].count, 2u);
-    EXPECT_EQ(out.lists[E_ONSET_LIST_SUMMED][1].time, 300.0f * FRAME_120);
-    ASSERT_EQ(out.lists[E_ONSET_LIST_LOW].count, 1u);
-    EXPECT_EQ(out.lists[E_ONSET_LIST_LOW][0].time, 100.0f * FRAME_120);
-    ASSERT_EQ(out.lists[E_ONSET_LIST_HIGH].count, 1u);
-    EXPECT_EQ(out.lists[E_ONSET_LIST_HIGH][0].strength, 3.0f);
-    const SBeat& beat = out.beats[0];
-    EXPECT_EQ(beat.flags, 0u);
-    EXPECT_EQ(beat.reserved, 0u);
-    for (u32 word : beat.candidateMember) EXPECT_EQ(word, 0u);
+    ASSERT_EQ(std::tuple(out.beats.count, out.lists[E_ONSET_LIST_SUMMED].count, out.lists[E_ONSET_LIST_LOW].count,
+                         out.lists[E_ONSET_LIST_HIGH].count),
+              std::tuple(2u, 2u, 1u, 1u));
+    EXPECT_EQ(std::tuple(out.lists[E_ONSET_LIST_SUMMED][1].time, out.lists[E_ONSET_LIST_LOW][0].time,
+                         out.lists[E_ONSET_LIST_HIGH][0].strength),
+              std::tuple(300.0f * FRAME_120, 100.0f * FRAME_120, 3.0f));
+    const SBeat zeroed{out.beats[0].time, out.beats[0].strength, 0, 0, {}};
+    EXPECT_EQ(std::memcmp(&out.beats[0], &zeroed, sizeof zeroed), 0) << "flags, reserved word and candidate words are 0";
 }

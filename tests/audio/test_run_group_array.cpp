@@ -1,18 +1,14 @@
+#include "audio/analysis/run_group_array.h"
+
+#include "tests/support/fatal_catch.h"
+
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
-#include "audio/analysis/run_group_array.h"
-#include "core/fatal_error.h"
+using namespace test_support;
 
 namespace {
 
-struct FatalThrown : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-[[noreturn]] void throwOnFatal(const char* reason) { throw FatalThrown(reason); }
-
+// A group at `time` scoring 2 x time, whose run i lasts i and holds onsets i and -1.
 SBeatRunGroup groupWithRuns(f32 time, u32 runCount) {
     SBeatRunGroup group{};
     group.time = time;
@@ -29,9 +25,11 @@ SBeatRunGroup groupWithRuns(f32 time, u32 runCount) {
     return group;
 }
 
+using RunGroupArray = FatalThrowingTest;
+
 }  // namespace
 
-TEST(RunGroupArray, PushCopiesRecordsAndDoublesWhenCountPlusOneReachesCapacity) {
+TEST_F(RunGroupArray, PushCopiesRecordsAndDoublesWhenCountPlusOneReachesCapacity) {
     ClRunGroupArray array;
     initRunGroupArray(&array, 4);
     EXPECT_EQ(array.count, 0u);
@@ -39,21 +37,17 @@ TEST(RunGroupArray, PushCopiesRecordsAndDoublesWhenCountPlusOneReachesCapacity) 
     for (u32 i = 0; i < 3; ++i) pushRunGroup(&array, groupWithRuns(f32(i), i));
     EXPECT_EQ(array.capacity, 4u);
     pushRunGroup(&array, groupWithRuns(3.0f, 2));  // the fourth append moves to 8
-    EXPECT_EQ(array.capacity, 8u);
-    ASSERT_EQ(array.count, 4u);
+    ASSERT_EQ(std::pair(array.capacity, array.count), std::pair(8u, 4u));
     for (u32 i = 0; i < 4; ++i) EXPECT_EQ(array[i].score, f32(i) * 2.0f);
     ASSERT_EQ(array[2].runs.count, 2u);
-    EXPECT_EQ(array[2].runs[1].onsets[0], 1);
-    EXPECT_EQ(array[2].runs[1].onsets[1], -1);
+    EXPECT_EQ(std::pair(array[2].runs[1].onsets[0], array[2].runs[1].onsets[1]), std::pair(1, -1));
     EXPECT_EQ(releaseRunGroupArray(&array), 1u);  // frees the runs with it (checked by the sanitizer)
 }
 
-TEST(RunGroupArray, ReleaseReportsWhetherTheArrayWasSetUpAndPushNeedsSetUp) {
+TEST_F(RunGroupArray, ReleaseReportsWhetherTheArrayWasSetUpAndPushNeedsSetUp) {
     ClRunGroupArray array;
     EXPECT_EQ(releaseRunGroupArray(&array), 0u);
-    setFatalErrorHook(throwOnFatal);
-    EXPECT_THROW(pushRunGroup(&array, SBeatRunGroup{}), FatalThrown);
-    setFatalErrorHook(nullptr);
+    EXPECT_THROW(pushRunGroup(&array, SBeatRunGroup{}), SFatal);
     initRunGroupArray(&array, 2);
     pushRunGroup(&array, groupWithRuns(1.0f, 1));
     initRunGroupArray(&array, 2);  // set up again: the old groups are given back first

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,13 +13,7 @@ namespace {
 
 std::vector<SSpawnBar> barsWithLevels(std::initializer_list<std::pair<u32, f32>> runs) {
     std::vector<SSpawnBar> bars;
-    for (const auto& [count, level] : runs) {
-        for (u32 i = 0; i < count; ++i) {
-            SSpawnBar bar{};
-            bar.level = level;
-            bars.push_back(bar);
-        }
-    }
+    for (const auto& [count, level] : runs) bars.insert(bars.end(), count, SSpawnBar{0.0f, 0.0f, 0.0f, level, 0, 0, 0.0f});
     return bars;
 }
 
@@ -65,21 +58,20 @@ TEST(FingerprintLetters, AtMostThirtyLettersAndNoneForTooShortOrDegenerateInput)
 }
 
 TEST(SongFeatureBuffer, HoldsTheLettersEncipheredAndIsReplacedAndReleased) {
+    // The buffer's length and deciphered text; one padded block and the length block for "ABC".
+    const auto stored = [] {
+        u32 length = 0;
+        const u8* buffer = getSongFeatureBuffer(&length);
+        return std::pair(length, buffer ? decipher(buffer, length) : "(none)");
+    };
     storeSongFingerprint("ABC", 3);
+    EXPECT_EQ(stored(), std::pair(32u, std::string("ABC")));
     u32 length = 0;
-    const u8* first = getSongFeatureBuffer(&length);
-    EXPECT_EQ(length, 32u) << "one padded block and the length block";
-    const std::string stored(reinterpret_cast<const char*>(first), length);
-    EXPECT_EQ(stored.find("ABC"), std::string::npos) << "never stored in the clear";
-    EXPECT_EQ(decipher(first, length), "ABC");
-
+    const std::string raw(reinterpret_cast<const char*>(getSongFeatureBuffer(&length)), length);
+    EXPECT_EQ(raw.find("ABC"), std::string::npos) << "never stored in the clear";
     const std::string many(30, 'K');
     storeSongFingerprint(many.data(), u32(many.size()));
-    const u8* second = getSongFeatureBuffer(&length);
-    EXPECT_EQ(length, 48u);
-    EXPECT_EQ(decipher(second, length), many);
-
+    EXPECT_EQ(stored(), std::pair(48u, many));
     releaseSongFeatureBuffer();
-    EXPECT_EQ(getSongFeatureBuffer(&length), nullptr);
-    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(stored(), std::pair(0u, std::string("(none)")));
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -75,9 +76,7 @@ ESoundDataError parse(const std::vector<u8>& image) {
     SSoundBankImage bank;
     const ESoundDataError error = soundBankParse(image.data(), image.size(), &bank);
     EXPECT_EQ(bank.parsed, error == E_SOUNDDATA_OK);
-    if (error != E_SOUNDDATA_OK) {
-        EXPECT_TRUE(bank.entries.empty());
-    }
+    EXPECT_TRUE(error == E_SOUNDDATA_OK || bank.entries.empty());
     return error;
 }
 
@@ -104,38 +103,26 @@ TEST(SoundBankFormat, RoundTripKeepsEveryFieldAtItsOffset) {
         soundBankBuild(crc32TextNoCase("ZUNO_SFX"), 2.5f, {{d.nameHash, d}, {other.nameHash, other}});
     SSoundBankImage bank;
     ASSERT_EQ(soundBankParse(image.data(), image.size(), &bank), E_SOUNDDATA_OK);
-    EXPECT_EQ(bank.nameHash, crc32TextNoCase("ZUNO_SFX"));
-    EXPECT_EQ(bank.parameter, 2.5f);
     ASSERT_EQ(bank.entries.size(), 2u);
-    EXPECT_EQ(bank.entries[1].nameHash, other.nameHash);
+    EXPECT_EQ(std::tuple(bank.nameHash, bank.parameter, bank.entries[1].nameHash),
+              std::tuple(crc32TextNoCase("ZUNO_SFX"), 2.5f, other.nameHash));
 
     const SSoundDefinition& r = bank.definitions[bank.entries[0].definitionIndex];
-    EXPECT_EQ(r.nameHash, d.nameHash);
-    EXPECT_EQ(r.positional, 1u);
-    EXPECT_EQ(r.sampleCount, 3u);
-    EXPECT_STREQ(r.fileNames[2], "BossImpact_2.wav");
-    EXPECT_EQ(r.weights[0], d.weights[0]);
-    EXPECT_EQ(r.timelineFlags[1], 1u);
-    EXPECT_EQ(r.lengths[2], 0.75f);
-    EXPECT_EQ(r.defaultFrequencies[1], 48000.0f);
-    EXPECT_EQ(r.loop + r.stream, 2u);
-    EXPECT_EQ(r.volume.mode, 1u);
-    EXPECT_EQ(r.volume.high, 0.9f);
-    EXPECT_EQ(r.pitch.low, 0.95f);
-    EXPECT_EQ(r.pan.fixed, -0.5f);
-    ASSERT_EQ(r.scaleCount, 2u);
-    EXPECT_EQ(r.scaleSlots[1], 9u);
-    ASSERT_EQ(r.inputMixCount, 2u);
-    EXPECT_EQ(r.inputMix[1].level.low, 0.25f);
-    EXPECT_EQ(r.inputMix[1].scaleSlots[0], u32(E_SOUNDSCALE_VOICE));
+    EXPECT_EQ(std::tuple(r.nameHash, r.positional, r.sampleCount, std::string(r.fileNames[2]), r.weights[0]),
+              std::tuple(d.nameHash, 1u, 3u, std::string("BossImpact_2.wav"), d.weights[0]));
+    EXPECT_EQ(std::tuple(r.timelineFlags[1], r.lengths[2], r.defaultFrequencies[1], r.loop, r.stream),
+              std::tuple(1u, 0.75f, 48000.0f, 1u, 1u));
+    EXPECT_EQ(std::tuple(r.volume.mode, r.volume.high, r.pitch.low, r.pan.fixed), std::tuple(1u, 0.9f, 0.95f, -0.5f));
+    const SSoundInputMix& mix = r.inputMix[1];
+    EXPECT_EQ(std::tuple(r.scaleCount, r.scaleSlots[1], r.inputMixCount, mix.level.low, mix.scaleSlots[0]),
+              std::tuple(2u, 9u, 2u, 0.25f, u32(E_SOUNDSCALE_VOICE)));
 
     // The words the game reads by offset, and pointer slots left empty.
     const std::vector<u8> single = oneCueBank(other);
     const u32 def = firstDefinitionOffset(single);
     EXPECT_EQ(def % 16, 0u);
     EXPECT_EQ(single.size(), def + SOUND_DEFINITION_SIZE);
-    EXPECT_EQ(loadLe32(&single[def + 136]), other.nameHash);
-    EXPECT_EQ(loadLe32(&single[def + 144]), 1u);
+    EXPECT_EQ(std::pair(loadLe32(&single[def + 136]), loadLe32(&single[def + 144])), std::pair(other.nameHash, 1u));
     EXPECT_STREQ(reinterpret_cast<const char*>(&single[def + 152]), "PlayerImpact_0.wav");
     for (u32 word = 0; word <= 128; word += 4) EXPECT_EQ(loadLe32(&single[def + word]), 0u);
 }
@@ -168,10 +155,7 @@ TEST(SoundBankFormat, DamagedImagesAreRefused) {
     std::vector<u8> unterminated = good;
     std::memset(&unterminated[def + 152], 'a', 64);
     EXPECT_EQ(parse(unterminated), E_SOUNDDATA_BAD_SAMPLE_NAME);
-
-    u32 nanBits;
-    const f32 nan = std::numeric_limits<f32>::quiet_NaN();
-    std::memcpy(&nanBits, &nan, 4);
+    const u32 nanBits = std::bit_cast<u32>(std::numeric_limits<f32>::quiet_NaN());
     EXPECT_EQ(damaged(def + 664, nanBits), E_SOUNDDATA_BAD_NUMBER);
     EXPECT_EQ(damaged(def + 804, nanBits), E_SOUNDDATA_BAD_NUMBER);
 }
@@ -202,9 +186,10 @@ TEST(TimelineFormat, RoundTripAndRefusals) {
     STimelineImage timeline;
     ASSERT_EQ(timelineParse(image.data(), image.size(), &timeline), E_SOUNDDATA_OK);
     ASSERT_EQ(timeline.tracks.size(), 2u);
-    EXPECT_EQ(timeline.tracks[0].eventId, 7u);
-    EXPECT_EQ(timeline.tracks[0].times, tracks[0].times);
-    EXPECT_TRUE(timeline.tracks[1].times.empty());
+    for (u32 i = 0; i < 2; ++i) {
+        EXPECT_EQ(std::pair(timeline.tracks[i].eventId, timeline.tracks[i].times),
+                  std::pair(tracks[i].eventId, tracks[i].times));
+    }
 
     auto damaged = [&](u32 offset, u32 value) {
         std::vector<u8> copy = image;
@@ -216,10 +201,8 @@ TEST(TimelineFormat, RoundTripAndRefusals) {
     };
     EXPECT_EQ(damaged(12, 1000), E_SOUNDDATA_TABLE_PAST_END);
     EXPECT_EQ(damaged(TIMELINE_HEADER_SIZE + 12, 1000), E_SOUNDDATA_EVENTS_PAST_END);
-    u32 early;
-    const f32 earlyTime = 0.25f;
-    std::memcpy(&early, &earlyTime, 4);
-    EXPECT_EQ(damaged(loadLe32(&image[TIMELINE_HEADER_SIZE]) + 8, early), E_SOUNDDATA_EVENTS_NOT_ASCENDING);
+    const u32 secondTime = loadLe32(&image[TIMELINE_HEADER_SIZE]) + 8;
+    EXPECT_EQ(damaged(secondTime, std::bit_cast<u32>(0.25f)), E_SOUNDDATA_EVENTS_NOT_ASCENDING);
 
     const std::vector<u8> tooMany = timelineBuild(std::vector<STimelineTrack>(TIMELINE_MAX_TRACKS + 1));
     STimelineImage parsed;

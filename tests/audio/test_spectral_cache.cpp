@@ -4,17 +4,11 @@
 #include "core/crit_section_pool.h"
 #include "core/digest.h"
 #include "core/file_layer.h"
-#include "platform/os/os.h"
 #include "tests/audio/decoder_test_support.h"
+#include "tests/support/audio_songs.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -30,8 +24,7 @@ void fillAnalysis(u32 frames) {
     h.sampleRate = g.sampleRate;
     h.nyquist = g.nyquist;
     h.frameDuration = g.frameDuration;
-    h.channels = 2;
-    h.bytesPerSample = 2;
+    h.channels = h.bytesPerSample = 2;
     h.frameCount = frames;
     h.bandCount = g.bandCount;
     h.duration = 180.0f;
@@ -84,9 +77,7 @@ protected:
     }
     void TearDown() override { resetSpectrumAnalysis(); }
     std::string cacheFile() const {
-        char16_t path[768];
-        EXPECT_TRUE(buildSongCachePath(m_identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION, path, 768));
-        return osSystemPathW(path);
+        return test_support::songCacheFile(m_identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION);
     }
 
     decoder_test::ClTempUserFolder m_folder;
@@ -96,26 +87,20 @@ protected:
 }  // namespace
 
 TEST(SpectralCacheName, OneNamePerIdentityAndSaltWhateverTheSlashes) {
-    SSongIdentity a;
-    SSongIdentity b;
-    SSongIdentity c;
-    songIdentityFromPath(u"/music/Ångström.flac", &a);
-    songIdentityFromPath(u"\\music\\Ångström.flac", &b);
-    songIdentityFromPath(u"/music/Angstrom.flac", &c);
-    char first[SONG_CACHE_NAME_PART_LENGTH + 1];
-    char same[SONG_CACHE_NAME_PART_LENGTH + 1];
-    char other[SONG_CACHE_NAME_PART_LENGTH + 1];
-    char beats[SONG_CACHE_NAME_PART_LENGTH + 1];
-    buildSongCacheNamePart(a, SPECTRAL_CACHE_NAME_SALT, first);
-    buildSongCacheNamePart(b, SPECTRAL_CACHE_NAME_SALT, same);
-    buildSongCacheNamePart(c, SPECTRAL_CACHE_NAME_SALT, other);
-    buildSongCacheNamePart(a, 3105872, beats);
-    EXPECT_EQ(std::strlen(first), 44u);
-    EXPECT_STREQ(first, same);
-    EXPECT_STRNE(first, other);
-    EXPECT_STRNE(first, beats);
+    const auto namePart = [](const char16_t* path, u32 salt) {
+        SSongIdentity identity;
+        songIdentityFromPath(path, &identity);
+        char part[SONG_CACHE_NAME_PART_LENGTH + 1];
+        buildSongCacheNamePart(identity, salt, part);
+        return std::string(part);
+    };
+    const std::string first = namePart(u"/music/Ångström.flac", SPECTRAL_CACHE_NAME_SALT);
+    EXPECT_EQ(namePart(u"\\music\\Ångström.flac", SPECTRAL_CACHE_NAME_SALT), first);
+    EXPECT_NE(namePart(u"/music/Angstrom.flac", SPECTRAL_CACHE_NAME_SALT), first);
+    EXPECT_NE(namePart(u"/music/Ångström.flac", 3105872), first);
+    ASSERT_EQ(first.size(), 44u);
     EXPECT_EQ(first[43], '_');
-    for (u32 i = 0; i < 44; ++i) EXPECT_TRUE(std::isalnum(u8(first[i])) || first[i] == '_') << first;
+    for (char c : first) EXPECT_TRUE(std::isalnum(u8(c)) || c == '_') << first;
 }
 
 TEST_F(SpectralCache, ThreeMinutesAtFortyFourKilohertzIsTheWorkedSize) {
@@ -137,10 +122,8 @@ TEST_F(SpectralCache, WrittenFileReadsBackAsTheSameFrames) {
     resetSpectrumAnalysis();
     ASSERT_EQ(readSpectrumCache(u"other.wav", m_identity), 1);
     const SSpectrumHeader& h = g_SpectrumAnalysis.header;
-    EXPECT_EQ(h.frameCount * 100 + h.bandCount, 50018u);
-    EXPECT_EQ(h.hop, 350u);
-    EXPECT_EQ(h.duration, 180.0f);
-    EXPECT_EQ(g_SpectrumAnalysis.framesPerSecond, 126u);
+    EXPECT_EQ(std::tuple(h.frameCount, h.bandCount, h.hop, h.duration, g_SpectrumAnalysis.framesPerSecond),
+              std::tuple(500u, 18u, 350u, 180.0f, 126u));
     EXPECT_EQ(std::memcmp(h.bandValues, values.data(), values.size() * sizeof(f32)), 0);
 
     // Another identity has no file.

@@ -1,21 +1,15 @@
 #include "audio/analysis/spectrum_analysis.h"
 
-#include "audio/analysis/spectral_cache.h"
-#include "audio/analysis/spectrum_pass.h"
 #include "audio/decode/codec_registry.h"
 #include "audio/decode/decode_thread.h"
 #include "audio/sound/song_sound_hook.h"
 #include "core/config.h"
 #include "core/file_layer.h"
-#include "platform/os/os.h"
 #include "tests/audio/decoder_test_support.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/audio_songs.h"
 
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
 
 // ---------------------------------------------------------------------------------------------
 // The whole analysis through the codec registry, the WAV decoder and the cache
@@ -57,9 +51,13 @@ protected:
 
     std::u16string songPath() const { return widePath(m_folder.file("song.wav")); }
     std::string cacheFile() const {
-        char16_t path[768];
-        buildSongCachePath(m_identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION, path, 768);
-        return osSystemPathW(path);
+        return test_support::songCacheFile(m_identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION);
+    }
+    // analyseSongSpectrum of the named file (the song by default): its answer and result code.
+    std::pair<s32, s32> analyse(u32 prepare, const char* name = "song.wav") {
+        s32 result = -1;
+        const s32 answer = analyseSongSpectrum(widePath(m_folder.file(name)).c_str(), m_identity, &result, prepare, 0);
+        return {answer, result};
     }
     static std::vector<f32> bandValues() {
         const SSpectrumHeader& h = g_SpectrumAnalysis.header;
@@ -114,34 +112,25 @@ TEST_F(SongAnalysis, CacheIsWrittenOnceAndUsedUnlessForcedTurnedOffOrDamaged) {
 }
 
 TEST_F(SongAnalysis, PlaybackIsPreparedWithTheSongsDurationAndRate) {
-    s32 result = -1;
-    ASSERT_EQ(analyseSongSpectrum(songPath().c_str(), m_identity, &result, 1, 0), 1);
+    ASSERT_EQ(analyse(1).first, 1);
     EXPECT_FLOAT_EQ(g_preparedDuration, 90.0f);
     EXPECT_EQ(g_preparedRate, 22050.0f);
     EXPECT_EQ(g_preparedPath.find(u'/'), std::u16string::npos);  // the stored path uses '\'
 
     g_preparedRate = 0.0f;
     resetSpectrumAnalysis();
-    ASSERT_EQ(analyseSongSpectrum(songPath().c_str(), m_identity, &result, 1, 0), 1);  // from the cache
+    ASSERT_EQ(analyse(1).first, 1);  // from the cache
     EXPECT_EQ(g_preparedRate, 22050.0f);
 
     g_prepareAnswer = 0;
     resetSpectrumAnalysis();
-    EXPECT_EQ(analyseSongSpectrum(songPath().c_str(), m_identity, &result, 1, 0), 0);
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(analyse(1), std::pair(0, 0));
 }
 
 TEST_F(SongAnalysis, UnusableSongsGetTheirResultCodes) {
-    s32 result = -1;
-    EXPECT_EQ(analyseSongSpectrum(widePath(m_folder.file("missing.wav")).c_str(), m_identity, &result, 0, 0), 0);
-    EXPECT_EQ(result, E_SPECTRUM_RESULT_CANNOT_OPEN);
-
+    EXPECT_EQ(analyse(0, "missing.wav"), std::pair(0, s32(E_SPECTRUM_RESULT_CANNOT_OPEN)));
     ASSERT_TRUE(writeWavFile(m_folder.file("short.wav"), 1, 8000, 16, makeSignal(8000u * 89u + 7999u, 1, 8000, 16)));
-    EXPECT_EQ(analyseSongSpectrum(widePath(m_folder.file("short.wav")).c_str(), m_identity, &result, 0, 0), 0);
-    EXPECT_EQ(result, E_SPECTRUM_RESULT_TOO_SHORT);
-
-    // A file no codec serves.
-    m_folder.write("notes.txt", plainTextBytes());
-    EXPECT_EQ(analyseSongSpectrum(widePath(m_folder.file("notes.txt")).c_str(), m_identity, &result, 0, 0), 0);
-    EXPECT_EQ(result, E_SPECTRUM_RESULT_UNDECODABLE);
+    EXPECT_EQ(analyse(0, "short.wav"), std::pair(0, s32(E_SPECTRUM_RESULT_TOO_SHORT)));
+    m_folder.write("notes.txt", plainTextBytes());  // a file no codec serves
+    EXPECT_EQ(analyse(0, "notes.txt"), std::pair(0, s32(E_SPECTRUM_RESULT_UNDECODABLE)));
 }

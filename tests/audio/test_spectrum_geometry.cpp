@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 TEST(SpectrumGeometry, WorkedValuesFromTheRate) {
     struct SCase {
         f32 rate;
@@ -14,13 +16,9 @@ TEST(SpectrumGeometry, WorkedValuesFromTheRate) {
     for (const SCase& c : cases) {
         SSpectrumGeometry g;
         ASSERT_TRUE(computeSpectrumGeometry(c.rate, &g)) << c.rate;
-        EXPECT_EQ(g.framesPerSecond, c.framesPerSecond) << c.rate;
-        EXPECT_EQ(g.hop, c.hop) << c.rate;
-        EXPECT_EQ(g.windowLength, c.window) << c.rate;
-        EXPECT_EQ(g.transformSize, c.transform) << c.rate;
-        EXPECT_EQ(g.bandCount, c.bands) << c.rate;
-        EXPECT_EQ(g.nyquist, u32(c.rate) / 2) << c.rate;
-        EXPECT_EQ(g.frameDuration, 1.0f / f32(c.framesPerSecond)) << c.rate;
+        EXPECT_EQ(std::tuple(g.framesPerSecond, g.hop, g.windowLength, g.transformSize, g.bandCount, g.nyquist),
+                  std::tuple(c.framesPerSecond, c.hop, c.window, c.transform, c.bands, u32(c.rate) / 2));
+        EXPECT_EQ(g.frameDuration, 1.0f / f32(c.framesPerSecond));
     }
     EXPECT_EQ(spectrumFramesPerSecond(11025), 147u);
     // 3 minutes of 16-bit stereo at 44.1 kHz.
@@ -38,9 +36,8 @@ TEST(SpectrumGeometry, LowOddAndBrokenRatesAreRefused) {
 TEST(SpectrumGeometry, BandsArePowersOfOnePointThreeTilingTheBins) {
     const u32 widths[] = {1, 1, 1, 2, 2, 3, 4, 6, 8, 10, 13, 17, 23, 30, 39, 51, 66, 86, 112, 146, 190, 247, 321, 417};
     for (u32 b = 0; b < 24; ++b) EXPECT_EQ(spectrumBandWidth(b), widths[b]) << b;
-    EXPECT_EQ(spectrumBandCount(175), 16u);
-    EXPECT_EQ(spectrumBandCount(735), 21u);
-    EXPECT_EQ(spectrumBandCount(3), 3u);  // tiny hops stop at the hop's bin count
+    // Tiny hops stop at the hop's bin count.
+    EXPECT_EQ(std::tuple(spectrumBandCount(175), spectrumBandCount(735), spectrumBandCount(3)), std::tuple(16u, 21u, 3u));
 
     u32 first[SPECTRUM_BAND_CAPACITY];
     u32 width[SPECTRUM_BAND_CAPACITY];
@@ -57,17 +54,13 @@ TEST(SpectrumGeometry, BandsArePowersOfOnePointThreeTilingTheBins) {
 
 TEST(SpectrumGeometry, ThreeBandSplitUsesNyquistOverHop) {
     const SThreeBandSplit a = computeThreeBandSplit(22050, 350);
-    EXPECT_EQ(a.low, 7u);
-    EXPECT_EQ(a.middle, 24u);
-    EXPECT_EQ(a.high, 98u);
+    EXPECT_EQ(std::tuple(a.low, a.middle, a.high), std::tuple(7u, 24u, 98u));
     // Every accepted rate keeps the split inside the kept bins.
     for (u32 rate = SPECTRUM_MIN_SAMPLE_RATE; rate <= SPECTRUM_MAX_SAMPLE_RATE; rate += 50) {
         SSpectrumGeometry g;
         if (!computeSpectrumGeometry(static_cast<f32>(rate), &g)) continue;
         const SThreeBandSplit s = computeThreeBandSplit(g.nyquist, g.hop);
-        EXPECT_LE(s.low, s.middle);
-        EXPECT_LE(s.middle, s.high);
-        EXPECT_LE(s.high, g.hop) << rate;
+        EXPECT_TRUE(s.low <= s.middle && s.middle <= s.high && s.high <= g.hop) << rate;
     }
 }
 
