@@ -6,11 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,8 +32,9 @@ Bytes takeBlock(u8* block, u32 length) {
     return bytes;
 }
 
-Bytes counting(size_t n) {
-    Bytes bytes(n);
+// `n` counting bytes, zero-padded to `size`.
+Bytes counting(size_t n, size_t size = 0) {
+    Bytes bytes(std::max(n, size));
     for (size_t i = 0; i < n; ++i) bytes[i] = u8(i * 37 + 11);
     return bytes;
 }
@@ -54,6 +56,31 @@ Bytes decrypt(const Bytes& cipher, const u8* key = kKey, const u8* iv = kIv) {
     return takeBlock(block, u32(cipher.size()));
 }
 
+// The plaintext that a ciphertext with a length block opens to from its first `n` bytes, or
+// nullopt when it is refused (leaving no block and a zero length).
+std::optional<Bytes> openWithLength(const Bytes& cipher, size_t n) {
+    u8* block = reinterpret_cast<u8*>(&block);
+    u32 length = 99;
+    if (decryptBufferWithLength(cipher.data(), u32(n), &block, &length, kKey, kIv)) return takeBlock(block, length);
+    EXPECT_EQ(block, nullptr);
+    EXPECT_EQ(length, 0u);
+    return std::nullopt;
+}
+
+// A ciphertext of `dataBlocks` zero blocks and a length block saying `storedLength`.
+Bytes withStoredLength(size_t dataBlocks, u32 storedLength) {
+    Bytes plain(dataBlocks * 16 + 16, 0);
+    for (int i = 0; i < 4; ++i) plain[dataBlocks * 16 + i] = u8(storedLength >> (8 * i));
+    return encrypt(plain, false);
+}
+
+// The IV that makeZeroIvWithWord writes over a stale one.
+Bytes zeroIvWithWord(u32 word) {
+    Bytes iv(16, 0xAA);
+    makeZeroIvWithWord(iv.data(), word);
+    return iv;
+}
+
 TEST(CipherKnownAnswers, CbcAes128ExampleOfSp800_38AAndTheFips197AnswerUnderTheZeroIv) {
     const Bytes key = fromHex("2b7e151628aed2a6abf7158809cf4f3c");
     const Bytes iv = fromHex("000102030405060708090a0b0c0d0e0f");
@@ -66,67 +93,36 @@ TEST(CipherKnownAnswers, CbcAes128ExampleOfSp800_38AAndTheFips197AnswerUnderTheZ
     EXPECT_EQ(encrypt(plain, false, key.data(), iv.data()), cipher);
     EXPECT_EQ(decrypt(cipher, key.data(), iv.data()), plain);
 
-    u8 zeroIv[16];
-    std::memset(zeroIv, 0xAA, sizeof(zeroIv));
-    makeZeroIvWithWord(zeroIv, 0);
-    EXPECT_EQ(Bytes(zeroIv, zeroIv + 16), Bytes(16, 0));
-    const Bytes fipsKey = fromHex("000102030405060708090a0b0c0d0e0f");
-    EXPECT_EQ(encrypt(fromHex("00112233445566778899aabbccddeeff"), false, fipsKey.data(), zeroIv),
+    EXPECT_EQ(zeroIvWithWord(0), Bytes(16, 0));
+    EXPECT_EQ(encrypt(fromHex("00112233445566778899aabbccddeeff"), false, iv.data(), Bytes(16, 0).data()),
               fromHex("69c4e0d86a7b0430d8cdb78070b4c55a"));
-    makeZeroIvWithWord(zeroIv, 0x04030201);
-    EXPECT_EQ(Bytes(zeroIv, zeroIv + 16), Bytes({1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(zeroIvWithWord(0x04030201), fromHex("01020304000000000000000000000000"));
 }
 
 TEST(CipherSizes, PlaintextIsZeroPaddedTheLengthBlockFollowsItAndKeysKeep15Characters) {
-    Bytes padded = counting(17);
-    padded.resize(32, 0);
-    EXPECT_EQ(decrypt(encrypt(counting(17), false)), padded);
-
-    const Bytes plain = decrypt(encrypt(counting(16), true));
-    ASSERT_EQ(plain.size(), 32u);
-    EXPECT_EQ(Bytes(plain.begin() + 16, plain.end()), Bytes({16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-
+    EXPECT_EQ(decrypt(encrypt(counting(17), false)), counting(17, 32));
+    Bytes withLength = counting(16, 32);
+    withLength[16] = 16;
+    EXPECT_EQ(decrypt(encrypt(counting(16), true)), withLength);
     for (size_t n : {0, 1, 16, 33}) {
         const Bytes cipher = encrypt(counting(n), true);
         ASSERT_EQ(cipher.size(), (n + 15) / 16 * 16 + 16) << n;
-        u8* block = nullptr;
-        u32 length = 0;
-        ASSERT_TRUE(decryptBufferWithLength(cipher.data(), u32(cipher.size()), &block, &length, kKey, kIv)) << n;
-        EXPECT_EQ(takeBlock(block, length), counting(n));
+        EXPECT_EQ(openWithLength(cipher, cipher.size()), counting(n));
     }
 
-    u8 key[16];
-    std::memset(key, 0xAA, sizeof(key));
-    makeKeyFromText(key, "ABCDEFGHIJKLMNOPQRST");
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(key), 16), std::string("ABCDEFGHIJKLMNO\0", 16));
-}
-
-// A ciphertext of `dataBlocks` zero blocks and a length block saying `storedLength`.
-Bytes withStoredLength(size_t dataBlocks, u32 storedLength) {
-    Bytes plain(dataBlocks * 16 + 16, 0);
-    for (int i = 0; i < 4; ++i) plain[dataBlocks * 16 + i] = u8(storedLength >> (8 * i));
-    return encrypt(plain, false);
-}
-
-bool decryptsWithLength(const Bytes& cipher, size_t n) {
-    u8* block = reinterpret_cast<u8*>(&block);
-    u32 length = 99;
-    if (decryptBufferWithLength(cipher.data(), u32(n), &block, &length, kKey, kIv)) {
-        std::free(block);
-        return true;
-    }
-    EXPECT_EQ(block, nullptr);
-    EXPECT_EQ(length, 0u);
-    return false;
+    Bytes key(16, 0xAA);
+    makeKeyFromText(key.data(), "ABCDEFGHIJKLMNOPQRST");
+    EXPECT_EQ(std::string(key.begin(), key.end()), std::string("ABCDEFGHIJKLMNO\0", 16));
 }
 
 TEST(CipherDamagedInput, StoredLengthsBeyondTheDataAndPartBlocksAreRejected) {
-    EXPECT_FALSE(decryptsWithLength(withStoredLength(1, 17), 32));
-    EXPECT_FALSE(decryptsWithLength(withStoredLength(2, 0xFFFFFFFF), 48));
-    EXPECT_TRUE(decryptsWithLength(withStoredLength(2, 32), 48));
+    EXPECT_EQ(openWithLength(withStoredLength(1, 17), 32), std::nullopt);
+    EXPECT_EQ(openWithLength(withStoredLength(2, 0xFFFFFFFF), 48), std::nullopt);
+    EXPECT_EQ(openWithLength(withStoredLength(2, 32), 48), Bytes(32, 0));
     // Lengths that are not whole blocks.
     const Bytes cipher = encrypt(counting(40), true);
-    for (size_t n : {0, 33}) EXPECT_FALSE(decryptsWithLength(cipher, n)) << n;
+    EXPECT_EQ(openWithLength(cipher, 0), std::nullopt);
+    EXPECT_EQ(openWithLength(cipher, 33), std::nullopt);
     u8* block = reinterpret_cast<u8*>(&block);
     EXPECT_FALSE(decryptBuffer(cipher.data(), 20, &block, kKey, kIv));
     EXPECT_EQ(block, nullptr);
@@ -138,20 +134,15 @@ TEST(CipherDamagedInput, StoredLengthsBeyondTheDataAndPartBlocksAreRejected) {
 bool waitsForTheCipherLock(const std::function<void()>& operation) {
     std::atomic<bool> done{false};
     std::thread thread;
+    bool waited = false;
     {
         ClCipherLockScope hold;
-        thread = std::thread([&] {
-            operation();
-            done = true;
-        });
+        thread = std::thread([&] { operation(), done = true; });
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        if (done) {
-            thread.join();
-            return false;
-        }
+        waited = !done;
     }
     thread.join();
-    return done;
+    return waited && done;
 }
 
 TEST(CipherLock, IsOnePooledLockThatEveryOperationButThePlainDigestTakes) {
@@ -167,10 +158,7 @@ TEST(CipherLock, IsOnePooledLockThatEveryOperationButThePlainDigestTakes) {
     u32 length = 0;
     u8 digest[DIGEST_SIZE];
     EXPECT_TRUE(waitsForTheCipherLock([&] { encrypt(plain, false); }));
-    EXPECT_TRUE(waitsForTheCipherLock([&] {
-        decryptBufferWithLength(cipher.data(), u32(cipher.size()), &block, &length, kKey, kIv);
-        std::free(block);
-    }));
+    EXPECT_TRUE(waitsForTheCipherLock([&] { openWithLength(cipher, cipher.size()); }));
     EXPECT_TRUE(waitsForTheCipherLock([&] {
         appendDigest(plain.data(), u32(plain.size()), 1, &block, &length);
         std::free(block);

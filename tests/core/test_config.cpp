@@ -10,6 +10,7 @@
 #include "tests/support/file_bytes.h"
 #include "tests/support/package_test.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -17,132 +18,8 @@ using namespace test_support;
 
 namespace {
 
-class Config : public ::testing::Test {
-protected:
-    void SetUp() override { configClear(); }
-    void TearDown() override {
-        closeTextSource();
-        configFree();
-    }
-
-    void parse(const std::string& text) {
-        m_text = text;
-        setTextSource(m_text.data(), u32(m_text.size()));
-        configParse();
-        closeTextSource();
-    }
-
-    std::string m_text;
-};
-
-// Lines "K0 0" to "K<count-1> <count-1>".
-std::string numberedKeys(int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) text += "K" + std::to_string(i) + " " + std::to_string(i) + "\n";
-    return text;
-}
-
-}  // namespace
-
-TEST_F(Config, ValuesReadByTheirFormAndASignOrPointAloneIsText) {
-    parse("HEX 0x1F\nNEG -3\nFLOAT 2.5\nPLUS +5\nEXP 1e3\nDASH -\nDOT .\nBIGHEX 0x123456789\n");
-    // Every value keeps its text; hex with more than 8 digits keeps its low 32 bits.
-    const struct {
-        const char* key;
-        s32 value;
-        const char* text;
-    } values[] = {{"HEX", 31, "0x1F"}, {"NEG", -3, "-3"}, {"PLUS", 0, "+5"}, {"EXP", 0, "1e3"},
-                  {"DASH", 0, "-"},  {"DOT", 0, "."},   {"BIGHEX", 0x23456789, "0x123456789"}};
-    for (const auto& [key, value, text] : values) {
-        EXPECT_EQ(configGetInt(key), value) << key;
-        EXPECT_STREQ(configGetString(key), text);
-    }
-    EXPECT_FLOAT_EQ(configGetFloat("FLOAT"), 2.5f);
-    EXPECT_EQ(configGetFloat("DOT"), 0.0f);
-}
-
-TEST_F(Config, WrongGetterConvertsTheValueAndAbsentKeysGiveZeroAndNull) {
-    parse("PRESENT 1\n");
-    EXPECT_EQ(configGetString("ABSENT"), nullptr);
-    EXPECT_FALSE(configHasKey(nullptr));
-    EXPECT_TRUE(configHasKey("present"));
-    configFree();
-    EXPECT_FALSE(configHasKey("PRESENT"));
-
-    parse("FIXED_DT 1\nNEG_FLOAT -2.75\nHEX 0xFFFFFFFF\n");
-    EXPECT_EQ(configGetFloat("Fixed_DT"), 1.0f);
-    EXPECT_EQ(configGetInt("NEG_FLOAT"), -2);
-    EXPECT_EQ(configGetFloat("HEX"), -1.0f);
-}
-
-TEST_F(Config, QuotesKeepBlanksAndCommentsFallAway) {
-    parse("GAME_MUSIC_FILE \"My Music/a song.ogg\" // the song\nRESOLUTION 720 // lines\n"
-          "// FULLSCREEN 1\n  / / NOVSYNC 1\nLANG ger\n");
-    EXPECT_STREQ(configGetString("GAME_MUSIC_FILE"), "My Music/a song.ogg");
-    EXPECT_EQ(configGetInt("RESOLUTION"), 720);
-    EXPECT_FALSE(configHasKey("NOVSYNC"));
-    EXPECT_STREQ(configGetString("LANG"), "ger");
-}
-
-TEST_F(Config, LaterDuplicateWinsAndOtherKeysStayFindable) {
-    // Many keys share the probe runs of a 128-slot index; removing the first mapping re-places
-    // the run, so every key must still be found afterwards.
-    std::string text;
-    for (int i = 0; i < 60; ++i) text += "KEY_" + std::to_string(i) + " " + std::to_string(i) + "\n";
-    for (int i = 0; i < 60; i += 3) text += "KEY_" + std::to_string(i) + " " + std::to_string(1000 + i) + "\n";
-    parse(text);
-    for (int i = 0; i < 60; ++i) {
-        const std::string key = "KEY_" + std::to_string(i);
-        EXPECT_EQ(configGetInt(key.c_str()), i % 3 == 0 ? 1000 + i : i) << key;
-    }
-}
-
-TEST_F(Config, OverlongKeyIsCutTheSameWayWhenReadBackAndAKeyWithoutValueMakesNoEntry) {
-    const std::string key31(31, 'K');
-    parse(key31 + "_TAIL 5\n");
-    EXPECT_EQ(configGetInt((key31 + "_OTHER").c_str()), 5);
-    EXPECT_FALSE(configHasKey(std::string(30, 'K').c_str()));
-
-    parse("LONELY\nEMPTY \"\"\nNEXT 2\n");
-    EXPECT_FALSE(configHasKey("LONELY"));
-    EXPECT_FALSE(configHasKey("EMPTY"));
-    EXPECT_EQ(configGetInt("NEXT"), 2);
-}
-
-TEST_F(Config, The128thKeyLineEndsParsingAndAnEmptyValueUsesUpARecord) {
-    parse(numberedKeys(130));
-    EXPECT_EQ(configGetInt("K126"), 126);
-    EXPECT_FALSE(configHasKey("K127"));
-    EXPECT_FALSE(configSetValue("LATE", "1"));
-
-    configFree();
-    configClear();
-    parse(numberedKeys(126) + "BLANK \"\"\nLAST 1\n");
-    EXPECT_FALSE(configHasKey("BLANK"));
-    EXPECT_FALSE(configHasKey("LAST"));
-}
-
-TEST_F(Config, CrLfFileReadsLikeLfAndALineLongerThanItsBufferGoesOnAsTheNextLine) {
-    parse("// dev\r\nLANG eng\r\nFULLSCREEN 0\r\n\r\nRESOLUTION 720\r\nFLOAT 0.5\r\n");
-    EXPECT_STREQ(configGetString("LANG"), "eng");
-    EXPECT_FLOAT_EQ(configGetFloat("FLOAT"), 0.5f);
-
-    // The value is cut to 255 characters; the piece past 2,047 bytes is a line of its own,
-    // here a key with no value.
-    const std::string longValue(CONFIG_LINE_LENGTH + 100, 'v');
-    parse("LONG " + longValue + "\nAFTER 7\nSPLIT " + std::string(CONFIG_LINE_LENGTH - 7, 'x') + " TAIL 9\n");
-    ASSERT_NE(configGetString("LONG"), nullptr);
-    EXPECT_EQ(std::string(configGetString("LONG")), std::string(CONFIG_VALUE_LENGTH - 1, 'v'));
-    EXPECT_EQ(configGetInt("AFTER"), 7);
-    EXPECT_EQ(configGetInt("TAIL"), 9);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Loading from mounted packages
-
-namespace {
-
-class ConfigLoad : public PackageTest {
+// Settings parsed from memory, or loaded from a package in a temporary data directory.
+class Config : public PackageTest {
 protected:
     void SetUp() override {
         PackageTest::SetUp();
@@ -155,28 +32,103 @@ protected:
         configFree();
         PackageTest::TearDown();
     }
-
     void mount() {
         SPackageWriterOptions options;
         options.compressPatterns.push_back("*.txt");
         packAndMount("ASPEC", options);
     }
+
+    void parse(std::string text) {
+        setTextSource(text.data(), u32(text.size()));
+        configParse();
+        closeTextSource();
+    }
 };
+
+// Lines "K0 0" to "K<count-1> <count-1>".
+std::string numberedKeys(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += "K" + std::to_string(i) + " " + std::to_string(i) + "\n";
+    return text;
+}
+
+// "KEY=int/float/text" for each key, or "KEY=-" for one that is absent.
+std::string entries(std::initializer_list<std::string> keys) {
+    std::string out;
+    for (const std::string& key : keys) {
+        const char* text = configGetString(key.c_str());
+        EXPECT_EQ(text != nullptr, configHasKey(key.c_str())) << key;
+        out += (out.empty() ? "" : " ") + key + "=";
+        char number[40];
+        std::snprintf(number, sizeof number, "%d/%g/", configGetInt(key.c_str()), configGetFloat(key.c_str()));
+        out += text ? number + std::string(text) : "-";
+    }
+    return out;
+}
 
 }  // namespace
 
-TEST_F(ConfigLoad, ReadsTheSettingsFileFromAMountedPackage) {
-    writeSource("ASPEC", "project.ini", "// dev and CI\r\nLANG GER\r\nFIXED_DT 1\r\nRESOLUTION 720\r\n");
-    mount();
-    ASSERT_TRUE(configLoad("project.ini"));
-    EXPECT_EQ(configGetInt("RESOLUTION"), 720);
-    buildLangDir();
-    EXPECT_EQ(std::string(getLangDir()), m_root.str() + "/Lang\\ger\\");
-    // The file object went back to the pool with the source.
-    EXPECT_EQ(getAssetFileCount(), 0u);
+TEST_F(Config, ValuesReadByTheirFormEitherGetterConvertsAndAbsentKeysGiveZeroAndNull) {
+    parse("HEX 0x1F\nNEG -3\nFLOAT 2.5\nPLUS +5\nEXP 1e3\nDASH -\nDOT .\nBIGHEX 0x123456789\nALLHEX 0xFFFFFFFF\n");
+    // Every value keeps its text; hex with more than 8 digits keeps its low 32 bits; a sign or a
+    // point alone is text.
+    EXPECT_EQ(entries({"HEX", "NEG", "Float", "PLUS", "EXP", "DASH", "DOT", "BIGHEX", "ALLHEX", "ABSENT"}),
+              "HEX=31/31/0x1F NEG=-3/-3/-3 Float=2/2.5/2.5 PLUS=0/0/+5 EXP=0/0/1e3 DASH=0/0/- DOT=0/0/. "
+              "BIGHEX=591751049/5.91751e+08/0x123456789 ALLHEX=-1/-1/0xFFFFFFFF ABSENT=-");
+    EXPECT_FALSE(configHasKey(nullptr));
+    configFree();
+    EXPECT_EQ(entries({"HEX"}), "HEX=-");
+    parse("NEG_FLOAT -2.75\n");
+    EXPECT_EQ(entries({"NEG_FLOAT"}), "NEG_FLOAT=-2/-2.75/-2.75");
 }
 
-TEST_F(ConfigLoad, MissingOrZeroByteFileFailsToLoad) {
+TEST_F(Config, QuotesKeepBlanksCommentsFallAwayAndCrLfReadsLikeLf) {
+    parse("GAME_MUSIC_FILE \"My Music/a song.ogg\" // the song\nRESOLUTION 720 // lines\n"
+          "// FULLSCREEN 1\n  / / NOVSYNC 1\nLANG ger\n");
+    EXPECT_EQ(entries({"GAME_MUSIC_FILE", "RESOLUTION", "NOVSYNC", "LANG"}),
+              "GAME_MUSIC_FILE=0/0/My Music/a song.ogg RESOLUTION=720/720/720 NOVSYNC=- LANG=0/0/ger");
+    parse("// dev\r\nLANG eng\r\nFULLSCREEN 0\r\n\r\nRESOLUTION 720\r\nFLOAT 0.5\r\n");
+    EXPECT_EQ(entries({"LANG", "FLOAT"}), "LANG=0/0/eng FLOAT=0/0.5/0.5");
+}
+
+TEST_F(Config, LaterDuplicateWinsOtherKeysStayFindableAndOverlongKeysAreCutAlike) {
+    // Many keys share the probe runs of a 128-slot index; removing the first mapping re-places
+    // the run, so every key must still be found afterwards.
+    std::string text, expected, found;
+    for (int i = 0; i < 60; ++i) text += "KEY_" + std::to_string(i) + " " + std::to_string(i) + "\n";
+    for (int i = 0; i < 60; i += 3) text += "KEY_" + std::to_string(i) + " " + std::to_string(1000 + i) + "\n";
+    parse(text);
+    for (int i = 0; i < 60; ++i) {
+        expected += std::to_string(i % 3 == 0 ? 1000 + i : i) + " ";
+        found += std::to_string(configGetInt(("KEY_" + std::to_string(i)).c_str())) + " ";
+    }
+    EXPECT_EQ(found, expected);
+    // An overlong key is cut the same way when read back; a key without value makes no entry.
+    const std::string key31(31, 'K');
+    parse(key31 + "_TAIL 5\nLONELY\nEMPTY \"\"\nNEXT 2\n");
+    EXPECT_EQ(entries({key31 + "_OTHER", std::string(30, 'K'), "LONELY", "EMPTY", "NEXT"}),
+              key31 + "_OTHER=5/5/5 " + std::string(30, 'K') + "=- LONELY=- EMPTY=- NEXT=2/2/2");
+}
+
+TEST_F(Config, The128thKeyLineEndsParsingAnEmptyValueUsesUpARecordAndALongLineGoesOnAsTheNext) {
+    parse(numberedKeys(130));
+    EXPECT_EQ(entries({"K126", "K127"}), "K126=126/126/126 K127=-");
+    EXPECT_FALSE(configSetValue("LATE", "1"));
+
+    configFree();
+    configClear();
+    parse(numberedKeys(126) + "BLANK \"\"\nLAST 1\n");
+    EXPECT_EQ(entries({"BLANK", "LAST"}), "BLANK=- LAST=-");
+    configFree();
+    configClear();
+    // The value is cut to 255 characters; the piece past 2,047 bytes is a line of its own,
+    // here a key with no value.
+    const std::string longValue(CONFIG_LINE_LENGTH + 100, 'v');
+    parse("LONG " + longValue + "\nAFTER 7\nSPLIT " + std::string(CONFIG_LINE_LENGTH - 7, 'x') + " TAIL 9\n");
+    EXPECT_EQ(entries({"LONG", "AFTER", "TAIL"}), "LONG=0/0/" + std::string(CONFIG_VALUE_LENGTH - 1, 'v') + " AFTER=7/7/7 TAIL=9/9/9");
+}
+
+TEST_F(Config, MissingOrZeroByteFileFailsToLoad) {
     EXPECT_FALSE(configLoad("project.ini"));
     writeSource("ASPEC", "other.ini", "KEY 1\n");
     mount();
@@ -198,13 +150,20 @@ TEST_F(ConfigLoad, MissingOrZeroByteFileFailsToLoad) {
     EXPECT_EQ(getAssetFileCount(), 0u);
 }
 
-TEST_F(ConfigLoad, PackagedTextSourceReadsTokensAndNamesItselfInErrors) {
+TEST_F(Config, ReadsTheSettingsFileFromAMountedPackageAndAPackagedTextSourceNamesItselfInErrors) {
+    writeSource("ASPEC", "project.ini", "// dev and CI\r\nLANG GER\r\nFIXED_DT 1\r\nRESOLUTION 720\r\n");
     writeSource("ASPEC", "Camera/CameraFrames.txt", "// frames\nframe UI\n0 1 2\n");
     mount();
+    ASSERT_TRUE(configLoad("project.ini"));
+    EXPECT_EQ(configGetInt("RESOLUTION"), 720);
+    buildLangDir();
+    EXPECT_EQ(std::string(getLangDir()), m_root.str() + "/Lang\\ger\\");
+    // The file object went back to the pool with the source.
+    EXPECT_EQ(getAssetFileCount(), 0u);
+
     ASSERT_TRUE(openTextSource((m_root.str() + "/Camera/CameraFrames.txt").c_str()));
     expectToken("FRAME");
-    const std::string reason = fatalReasonOf([] { expectToken("position"); });
-    EXPECT_NE(reason.find("CameraFrames.txt: line 2"), std::string::npos) << reason;
+    EXPECT_NE(fatalReasonOf([] { expectToken("position"); }).find("CameraFrames.txt: line 2"), std::string::npos);
     closeTextSource();
     EXPECT_EQ(getAssetFileCount(), 0u);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "core/float_helpers.h"
 
@@ -54,15 +55,13 @@ TEST(Matrix44, InverseTimesMatrixIsTheIdentityAlsoFor2x2AndTheSingularCase) {
     expectIdentity(m.multiply(m.getInverse()), 1e-5f);
 
     const ClMatrix22 m22{2.0f, 1.0f, 1.0f, 1.0f};
-    const ClMatrix22 inv = m22.getInverse();
-    const ClVec2 back = inv.transform(m22.transform(ClVec2(3.0f, -4.0f)));
+    const ClVec2 back = m22.getInverse().transform(m22.transform(ClVec2(3.0f, -4.0f)));
     EXPECT_FLOAT_EQ(back.x, 3.0f);
     EXPECT_FLOAT_EQ(back.y, -4.0f);
 
     // A singular matrix comes back transposed rather than divided by zero.
     const ClMatrix22 t = ClMatrix22{1.0f, 2.0f, 3.0f, 6.0f}.getInverse();
-    EXPECT_EQ(t.b, 3.0f);
-    EXPECT_EQ(t.c, 2.0f);
+    EXPECT_EQ(std::make_pair(t.b, t.c), std::make_pair(3.0f, 2.0f));
 }
 
 TEST(Matrix44, AxisAngleOfIdentityHalfTurnsAndOtherAnglesRoundTrips) {
@@ -106,8 +105,7 @@ TEST(Matrix44, OrientationRowsAreAUnitFrameKeepTheTranslationAndFallBackInsteadO
     m.setOrientation(ClVec3(2.0f, 0.0f, 0.0f), ClVec3(0.0f, 1.0f, 0.0f));
     expectVec3Near(rowOf(m, 0), 1.0f, 0.0f, 0.0f);
     expectVec3Near(rowOf(m, 2), 0.0f, 0.0f, 1.0f);
-    EXPECT_EQ(m.m[3], 0.0f);
-    EXPECT_EQ(m.m[13], 2.0f);
+    EXPECT_EQ(std::make_pair(m.m[3], m.m[13]), std::make_pair(0.0f, 2.0f));
 
     // Once a fatal stop: forward and hint along z, or a zero forward, are reachable in play.
     const ClVec3 cases[][2] = {
@@ -119,8 +117,7 @@ TEST(Matrix44, OrientationRowsAreAUnitFrameKeepTheTranslationAndFallBackInsteadO
         ClMatrix44 frame;
         frame.setOrientation(c[0], c[1]);
         for (int i = 0; i < 3; ++i) EXPECT_NEAR(rowOf(frame, i).length(), 1.0f, 1e-6f);
-        EXPECT_NEAR(rowOf(frame, 0).dot(rowOf(frame, 1)), 0.0f, 1e-6f);
-        EXPECT_NEAR(rowOf(frame, 1).dot(rowOf(frame, 2)), 0.0f, 1e-6f);
+        for (int i = 0; i < 2; ++i) EXPECT_NEAR(rowOf(frame, i).dot(rowOf(frame, i + 1)), 0.0f, 1e-6f);
         EXPECT_NEAR(rowOf(frame, 0).dot(c[0].normalized()), 1.0f, 1e-6f);
     }
     ClMatrix44 zeroForward;
@@ -138,8 +135,5 @@ TEST(Matrix44, WorldMatrixAndThreeByThreeHelpers) {
 
     // An orientation times its own inverse rotation is the identity.
     const ClMatrix33 product = multiplyByInverseRotation(orientation, world.getTransposed());
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) EXPECT_NEAR(product.at(i, j), i == j ? 1.0f : 0.0f, 1e-6f);
-    }
-
+    for (int i = 0; i < 9; ++i) EXPECT_NEAR(product.at(i / 3, i % 3), i % 4 == 0 ? 1.0f : 0.0f, 1e-6f) << i;
 }

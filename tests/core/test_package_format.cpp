@@ -5,18 +5,38 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-SPackageTableInput plainInput(u32 hash, u32 offset, u32 size, const char* path = nullptr) {
+// An entry stored compressed or enciphered when its stored size for that is not 0.
+SPackageTableInput plainInput(u32 hash, u32 offset, u32 size, const char* path = nullptr, u32 compressedSize = 0,
+                              u32 encipheredSize = 0) {
     SPackageTableInput input;
     input.pathHash = hash;
     input.entry.dataOffset = offset;
     input.entry.size = size;
     input.pathText = path;
+    input.entry.compressed = compressedSize != 0;
+    input.entry.compressedSize = compressedSize;
+    input.entry.enciphered = encipheredSize != 0;
+    input.entry.encipheredSize = encipheredSize;
     return input;
+}
+
+// "offset/size " of each hash's entry, "- " for one not found.
+std::string found(const SPackageTableView& view, const std::vector<u32>& hashes) {
+    std::string out;
+    for (u32 hash : hashes) {
+        SPackageEntry entry;
+        const bool known = packageTableFind(view, hash, &entry);
+        out += known ? std::to_string(entry.dataOffset) + "/" + std::to_string(entry.size) + " " : "- ";
+    }
+    return out;
 }
 
 std::vector<u8> buildImage(const std::vector<SPackageTableInput>& inputs) {
@@ -26,11 +46,12 @@ std::vector<u8> buildImage(const std::vector<SPackageTableInput>& inputs) {
     return image;
 }
 
-// Exactly sized heap copies, so that the sanitizer run catches any read past the end.
-EPackageTableError openCopy(const std::vector<u8>& bytes, u64 dataSize, SPackageTableView* view,
-                            std::vector<u8>* keep) {
-    *keep = bytes;
-    return packageTableOpen(view, keep->empty() ? nullptr : keep->data(), keep->size(), dataSize);
+// Opens an exactly sized heap copy, so that the sanitizer run catches any read past the end. The
+// view holds until the next call.
+EPackageTableError openCopy(const std::vector<u8>& bytes, u64 dataSize, SPackageTableView* view) {
+    static std::vector<u8> keep;
+    keep = std::vector<u8>(bytes);
+    return packageTableOpen(view, keep.empty() ? nullptr : keep.data(), keep.size(), dataSize);
 }
 
 }  // namespace
@@ -39,37 +60,31 @@ EPackageTableError openCopy(const std::vector<u8>& bytes, u64 dataSize, SPackage
 // Layout and look-up
 
 TEST(PackageFormat, ImageHasTheDocumentedLayoutAndEveryEntryIsFoundByItsHash) {
-    SPackageTableInput input = plainInput(0x11223344u, 0x40, 5, "a.txt");
-    input.entry.compressed = 1;
-    input.entry.compressedSize = 3;
-    const std::vector<u8> image = buildImage({input});
+    const std::vector<u8> image = buildImage({plainInput(0x11223344u, 0x40, 5, "a.txt", 3)});
 
     ASSERT_GE(image.size(), 16u + 4 + 12 + 28);
-    EXPECT_EQ(loadLe32(&image[8]), 1u);
     const u32 record = loadLe32(&image[16]);
     EXPECT_EQ(image[record + 8], 0x44);  // the hash, little-endian on disk
     const u32 descriptor = loadLe32(&image[record]);
-    EXPECT_EQ(loadLe32(&image[descriptor + 0]), 1u);
-    EXPECT_EQ(loadLe32(&image[descriptor + 8]), 0x40u);
-    EXPECT_EQ(loadLe32(&image[descriptor + 20]), 3u);
+    EXPECT_EQ((std::vector<u32>{loadLe32(&image[8]), loadLe32(&image[descriptor]), loadLe32(&image[descriptor + 8]),
+                                loadLe32(&image[descriptor + 20])}),
+              (std::vector<u32>{1, 1, 0x40, 3}));
     EXPECT_STREQ(reinterpret_cast<const char*>(&image[loadLe32(&image[record + 4])]), "a.txt");
 
     const char* paths[] = {"project.ini", "Lang\\eng\\Strings\\Win32.lang", "Scripts\\playbalance.txt",
                            "Camera\\CameraFrames.txt", "Shaders\\Glow.fxo"};
     std::vector<SPackageTableInput> inputs;
-    for (u32 i = 0; i < 5; ++i) inputs.push_back(plainInput(crc32TextNoCase(paths[i]), i * 16, i + 1, paths[i]));
+    std::vector<u32> hashes;
+    for (u32 i = 0; i < 5; ++i) {
+        hashes.push_back(crc32TextNoCase(paths[i]));
+        inputs.push_back(plainInput(hashes.back(), i * 16, i + 1, paths[i]));
+    }
     const std::vector<u8> table = buildImage(inputs);
-
+    hashes.push_back(crc32TextNoCase("missing.txt"));
     SPackageTableView view;
     ASSERT_EQ(packageTableOpen(&view, table.data(), table.size(), 1000), E_PACKAGETABLE_OK);
-    ASSERT_EQ(packageTableCount(view), 5u);
-    for (u32 i = 0; i < 5; ++i) {
-        SPackageEntry entry;
-        ASSERT_TRUE(packageTableFind(view, crc32TextNoCase(paths[i]), &entry)) << paths[i];
-        EXPECT_EQ(entry.dataOffset, i * 16);
-        EXPECT_EQ(entry.size, i + 1);
-    }
-    EXPECT_FALSE(packageTableFind(view, crc32TextNoCase("missing.txt"), nullptr));
+    EXPECT_EQ(packageTableCount(view), 5u);
+    EXPECT_EQ(found(view, hashes), "0/1 16/2 32/3 48/4 64/5 - ");
 }
 
 TEST(PackageFormat, HashesDifferingOnlyInTheSignBitAreBothFoundAndAnEmptyTableFindsNothing) {
@@ -79,12 +94,7 @@ TEST(PackageFormat, HashesDifferingOnlyInTheSignBitAreBothFoundAndAnEmptyTableFi
     ASSERT_EQ(packageTableOpen(&view, image.data(), image.size(), PACKAGE_DATA_SIZE_UNKNOWN), E_PACKAGETABLE_OK);
     // Sorted as signed integers: the negative keys come first.
     EXPECT_EQ(packageTableHashAt(view, 0), 0x80000010u);
-    const std::pair<u32, u32> sizes[] = {{0x00000010u, 1}, {0x80000010u, 2}, {0x7FFFFFFFu, 3}, {0xFFFFFFFFu, 4}};
-    for (const auto& [hash, size] : sizes) {
-        SPackageEntry entry;
-        ASSERT_TRUE(packageTableFind(view, hash, &entry)) << hash;
-        EXPECT_EQ(entry.size, size);
-    }
+    EXPECT_EQ(found(view, {0x00000010u, 0x80000010u, 0x7FFFFFFFu, 0xFFFFFFFFu}), "0/1 16/2 32/3 48/4 ");
     // An empty table opens and finds nothing.
     const std::vector<u8> empty = buildImage({});
     ASSERT_EQ(packageTableOpen(&view, empty.data(), empty.size(), 0), E_PACKAGETABLE_OK);
@@ -113,14 +123,10 @@ TEST(PackageFormat, WriterRefusesDuplicateHashesNamingBothInputsAndBadEntries) {
     std::vector<u8> image;
     const std::vector<SPackageTableInput> inputs = {plainInput(5, 0, 1), plainInput(9, 16, 1), plainInput(5, 32, 1)};
     const SPackageBuildResult result = packageTableBuild(inputs.data(), 3, &image);
-    EXPECT_EQ(result.error, E_PACKAGEBUILD_DUPLICATE_HASH);
-    EXPECT_EQ(result.firstIndex, 0u);
-    EXPECT_EQ(result.secondIndex, 2u);
-
+    EXPECT_EQ(std::make_tuple(result.error, result.firstIndex, result.secondIndex),
+              std::make_tuple(E_PACKAGEBUILD_DUPLICATE_HASH, 0u, 2u));
     // An entry the reader would refuse.
-    SPackageTableInput input = plainInput(1, 0, 20);
-    input.entry.enciphered = 1;
-    input.entry.encipheredSize = 20;
+    const SPackageTableInput input = plainInput(1, 0, 20, nullptr, 0, 20);
     EXPECT_EQ(packageTableBuild(&input, 1, &image).error, E_PACKAGEBUILD_BAD_ENTRY);
 }
 
@@ -133,9 +139,7 @@ TEST(PackageFormat, EveryTruncationAndEveryOffsetPastTheEndIsRefused) {
     const std::vector<u8> image = buildImage(inputs);
     for (size_t length = 0; length < image.size(); ++length) {
         SPackageTableView view;
-        std::vector<u8> keep;
-        const std::vector<u8> prefix(image.begin(), image.begin() + length);
-        EXPECT_NE(openCopy(prefix, 1000, &view, &keep), E_PACKAGETABLE_OK) << length;
+        EXPECT_NE(openCopy({image.begin(), image.begin() + length}, 1000, &view), E_PACKAGETABLE_OK) << length;
         EXPECT_EQ(packageTableCount(view), 0u);
     }
 
@@ -152,33 +156,25 @@ TEST(PackageFormat, EveryTruncationAndEveryOffsetPastTheEndIsRefused) {
         std::vector<u8> bad = good;
         storeLe32(&bad[at], value);
         SPackageTableView view;
-        std::vector<u8> keep;
-        EXPECT_EQ(openCopy(bad, 100, &view, &keep), error) << at << " " << value;
+        EXPECT_EQ(openCopy(bad, 100, &view), error) << at << " " << value;
     }
 }
 
 TEST(PackageFormat, UnsortedRecordsAreRefusedAndAnUnterminatedPathTextIsNotShown) {
     std::vector<u8> image = buildImage({plainInput(1, 0, 4), plainInput(2, 4, 4)});
-    const u32 first = loadLe32(&image[16]);
-    const u32 second = loadLe32(&image[20]);
-    storeLe32(&image[16], second);
-    storeLe32(&image[20], first);
+    std::swap_ranges(image.begin() + 16, image.begin() + 20, image.begin() + 20);
     SPackageTableView view;
     EXPECT_EQ(packageTableOpen(&view, image.data(), image.size(), 100), E_PACKAGETABLE_NOT_SORTED);
     EXPECT_FALSE(packageTableFind(view, 1, nullptr));
 
     std::vector<u8> unterminated = buildImage({plainInput(crc32TextNoCase("abc"), 0, 1, "abc")});
     unterminated.pop_back();  // the terminator of the last text
-    std::vector<u8> keep;
-    ASSERT_EQ(openCopy(unterminated, 10, &view, &keep), E_PACKAGETABLE_OK);
+    ASSERT_EQ(openCopy(unterminated, 10, &view), E_PACKAGETABLE_OK);
     EXPECT_EQ(packageTablePathAt(view, 0), nullptr);
 }
 
 TEST(PackageFormat, StoredBytesMustLieInsideTheDataFileAndCipherLengthsBeWholeBlocks) {
-    SPackageTableInput compressed = plainInput(1, 90, 1000);
-    compressed.entry.compressed = 1;
-    compressed.entry.compressedSize = 10;
-    const std::vector<u8> image = buildImage({compressed});
+    const std::vector<u8> image = buildImage({plainInput(1, 90, 1000, nullptr, 10)});
     SPackageTableView view;
     EXPECT_EQ(packageTableOpen(&view, image.data(), image.size(), 100), E_PACKAGETABLE_OK);
     EXPECT_EQ(packageTableOpen(&view, image.data(), image.size(), 99), E_PACKAGETABLE_DATA_PAST_END);
@@ -188,24 +184,16 @@ TEST(PackageFormat, StoredBytesMustLieInsideTheDataFileAndCipherLengthsBeWholeBl
     nearTheTop.size = 0x20;
     EXPECT_FALSE(packageEntryFitsDataFile(nearTheTop, 0xFFFFFFFFull));
 
-    SPackageEntry entry;
-    entry.enciphered = 1;
-    entry.size = 20;
-    entry.encipheredSize = 24;
-    EXPECT_EQ(packageEntryCheck(entry), E_PACKAGETABLE_BAD_CIPHER_LENGTH);
-    entry.encipheredSize = 16;
-    EXPECT_EQ(packageEntryCheck(entry), E_PACKAGETABLE_BAD_SIZES);  // 20 bytes from 16
-    entry.encipheredSize = 32;
-    EXPECT_EQ(packageEntryCheck(entry), E_PACKAGETABLE_OK);
-    entry.compressed = 1;
-    entry.compressedSize = 33;  // the stream would be inflated from beyond the block
-    EXPECT_EQ(packageEntryCheck(entry), E_PACKAGETABLE_BAD_SIZES);
-
+    // 20 bytes enciphered as 24 (no whole block) or 16 (too few); as 32, but inflated from a
+    // stream of 33 bytes, beyond the block.
+    const auto check = [](u32 compressedSize, u32 encipheredSize) {
+        return packageEntryCheck(plainInput(1, 0, 20, nullptr, compressedSize, encipheredSize).entry);
+    };
+    EXPECT_EQ((std::vector<EPackageTableError>{check(0, 24), check(0, 16), check(0, 32), check(33, 32)}),
+              (std::vector<EPackageTableError>{E_PACKAGETABLE_BAD_CIPHER_LENGTH, E_PACKAGETABLE_BAD_SIZES,
+                                               E_PACKAGETABLE_OK, E_PACKAGETABLE_BAD_SIZES}));
     // The same damage in an image is refused at open.
-    SPackageTableInput input = plainInput(1, 0, 16);
-    input.entry.enciphered = 1;
-    input.entry.encipheredSize = 16;
-    std::vector<u8> damaged = buildImage({input});
+    std::vector<u8> damaged = buildImage({plainInput(1, 0, 16, nullptr, 0, 16)});
     const u32 descriptor = loadLe32(&damaged[loadLe32(&damaged[16])]);
     storeLe32(&damaged[descriptor + 24], 17);
     EXPECT_EQ(packageTableOpen(&view, damaged.data(), damaged.size(), 100), E_PACKAGETABLE_BAD_CIPHER_LENGTH);
@@ -222,8 +210,7 @@ TEST(PackageFormat, RandomDamageNeverReadsOutsideTheImage) {
         for (int f = 0; f < flips; ++f) bad[random() % bad.size()] = u8(random());
         if (random() % 3 == 0) bad.resize(random() % bad.size());
         SPackageTableView view;
-        std::vector<u8> keep;
-        if (openCopy(bad, 64, &view, &keep) != E_PACKAGETABLE_OK) continue;
+        if (openCopy(bad, 64, &view) != E_PACKAGETABLE_OK) continue;
         for (u32 i = 0; i < packageTableCount(view); ++i) {
             const SPackageEntry entry = packageTableEntryAt(view, i);
             EXPECT_TRUE(packageEntryFitsDataFile(entry, 64));

@@ -60,6 +60,15 @@ protected:
         packAndMount("TEST");
         ASSERT_EQ(stringTableLoad("All"), 1u);
     }
+    // What formatting the key's text with `value` into a buffer of `size` units returns and
+    // leaves there, as "result:text"; no unit past the buffer may change.
+    static std::u16string intByKey(const char* key, s32 value, u32 size = 32) {
+        char16_t out[40];
+        std::fill(std::begin(out), std::end(out), u'#');
+        const u32 result = formatLocalisedIntByKey(out, size, key, value);
+        for (u32 i = size; i < 40; ++i) EXPECT_EQ(out[i], u'#') << key << " " << i;
+        return char16_t(u'0' + result) + (u":" + std::u16string(out, std::find(out, out + size, u'\0')));
+    }
     std::u16string text(const char* key) {
         const char16_t* found = getLocalisedString(key);
         return found ? std::u16string(found) : u"<null>";
@@ -95,9 +104,8 @@ TEST_F(StringTables, PlatformTableWinsAndAReloadIsRefused) {
     addTable("Win32", buildTable({{"SHARED", u"from Win32"}}));
     addTable("All", buildTable({{"SHARED", u"from All"}, {"GAME_VERSION", u"1.0"}}));
     packAndMount("TEST");
-    EXPECT_EQ(loadPlatformStringTable(), 1u);
-    EXPECT_EQ(stringTableLoad("Win32"), 0u);
-    EXPECT_EQ(stringTableLoad("All"), 1u);
+    EXPECT_EQ((std::vector<u32>{loadPlatformStringTable(), stringTableLoad("Win32"), stringTableLoad("All")}),
+              (std::vector<u32>{1, 0, 1}));
     EXPECT_EQ(text("SHARED"), u"from Win32");
     EXPECT_EQ(text("game_version"), u"1.0");
     EXPECT_EQ(getLocalisedStringFormatted("%s_VERSION", "GAME"), getLocalisedString("GAME_VERSION"));
@@ -111,10 +119,9 @@ TEST_F(StringTables, PlatformTableWinsAndAReloadIsRefused) {
 TEST_F(StringTables, MissingTableIsSkippedAnEmptyOneLoadsAndANinthIsRefusedWithoutHoldingItsFile) {
     for (int i = 0; i < 9; ++i) addTable("T" + std::to_string(i), i == 0 ? buildTable({}) : buildTable({{"K", u"t"}}));
     packAndMount("TEST");
-    EXPECT_EQ(stringTableLoad("All_NO_TRANS"), 0u);
-    EXPECT_EQ(stringTableLoad("T0"), 1u);
-    for (int i = 1; i < 8; ++i) EXPECT_EQ(stringTableLoad(("T" + std::to_string(i)).c_str()), 1u);
-    EXPECT_EQ(stringTableLoad("T8"), 0u);
+    std::string loads = std::to_string(stringTableLoad("All_NO_TRANS"));
+    for (int i = 0; i < 9; ++i) loads += std::to_string(stringTableLoad(("T" + std::to_string(i)).c_str()));
+    EXPECT_EQ(loads, "0111111110");
     EXPECT_EQ(getStringTableCount(), 8u);
     EXPECT_EQ(getAssetFileCount(), 8u);
 }
@@ -126,16 +133,12 @@ TEST_F(StringTables, DamagedTableIsRefusedItsFileReleasedAndOddOffsetsAreHandedO
     addTable("Unterminated", oneRecordImage(32, 40, crc32TextNoCase("K")));
     addTable("Good", buildTable({{"K", u"good"}}));
     std::vector<u8> odd = oneRecordImage(33, 40, crc32TextNoCase("ODD"));
-    const char16_t units[] = {u'o', u'k', 0};
-    for (int i = 0; i < 3; ++i) {
-        odd[33 + 2 * i] = u8(units[i]);
-        odd[34 + 2 * i] = 0;
-    }
+    const u8 ok[] = {'o', 0, 'k', 0, 0, 0};
+    std::copy(std::begin(ok), std::end(ok), odd.begin() + 33);
     addTable("Odd", odd);
     packAndMount("TEST");
-    EXPECT_EQ(stringTableLoad("Unsorted"), 0u);
-    EXPECT_EQ(stringTableLoad("Unterminated"), 0u);
-    EXPECT_EQ(getAssetFileCount(), 0u);
+    EXPECT_EQ((std::vector<u32>{stringTableLoad("Unsorted"), stringTableLoad("Unterminated"), getAssetFileCount()}),
+              (std::vector<u32>{0, 0, 0}));
 
     // A text at an odd offset is handed out aligned.
     ASSERT_EQ(stringTableLoad("Odd"), 1u);
@@ -148,37 +151,19 @@ TEST_F(StringTables, DamagedTableIsRefusedItsFileReleasedAndOddOffsetsAreHandedO
 // ---------------------------------------------------------------------------------------------
 // Formatting
 
-TEST_F(StringTables, FormattingWorkedValuesAndAMissingKeyClearsTheBuffer) {
-    mountAndLoadAll(
-        {{"TWO", u"%d then %d then %d"}, {"ONE", u"%d"}, {"PERCENT", u"100% %x %"}, {"NAME", u"Hi %s, %s!"}});
+TEST_F(StringTables, FormattingWorkedValuesAMissingKeyClearsTheBufferAndOverlongTextIsCutInside) {
+    mountAndLoadAll({{"TWO", u"%d then %d then %d"}, {"ONE", u"%d"}, {"PERCENT", u"100% %x %"},
+                     {"NAME", u"Hi %s, %s!"}, {"LONG", u"abcdefgh"}, {"PAIR", u"ab\U0001F600"}});
     char16_t out[64];
-    const u32 two = crc32TextNoCase("TWO");
-    EXPECT_EQ(formatLocalisedTwoInts(out, 64, two, 3, 7), 1u);
+    EXPECT_EQ(formatLocalisedTwoInts(out, 64, crc32TextNoCase("TWO"), 3, 7), 1u);
     EXPECT_EQ(std::u16string(out), u"3 then 7 then 7");
-    const std::pair<const char*, s32> ints[] = {{"ONE", INT32_MIN}, {"PERCENT", 5}};
-    const std::u16string expected[] = {u"-2147483648", u"100% %x %"};
-    for (u32 i = 0; i < 2; ++i) {
-        EXPECT_EQ(formatLocalisedIntByKey(out, 64, ints[i].first, ints[i].second), 1u);
-        EXPECT_EQ(std::u16string(out), expected[i]);
-    }
-    formatLocalisedNarrowStringByKey(out, 64, "NAME", "B\xE9");
+    EXPECT_EQ(formatLocalisedNarrowStringByKey(out, 64, "NAME", "B\xE9"), 1u);
     EXPECT_EQ(std::u16string(out), u"Hi B\u00E9, B\u00E9!");
-    // A missing key clears the buffer, so no stale text is shown.
-    EXPECT_EQ(formatLocalisedIntByKey(out, 8, "MISSING", 1), 0u);
-    EXPECT_EQ(out[0], 0);
-}
-
-TEST_F(StringTables, OverlongTextIsCutAndTerminatedInsideItsBuffer) {
-    mountAndLoadAll({{"LONG", u"abcdefgh"}, {"NUM", u"n=%d"}, {"PAIR", u"ab\U0001F600"}});
-    char16_t out[8];
-    std::fill(std::begin(out), std::end(out), u'#');
-    EXPECT_EQ(formatLocalisedIntByKey(out, 5, "LONG", 0), 1u);
-    EXPECT_EQ(std::u16string(out), u"abcd");
-    EXPECT_EQ(out[5], u'#');
+    EXPECT_EQ(intByKey("ONE", INT32_MIN), u"1:-2147483648");
+    EXPECT_EQ(intByKey("PERCENT", 5), u"1:100% %x %");
+    EXPECT_EQ(intByKey("MISSING", 1, 8), u"0:");  // no stale text is shown
+    EXPECT_EQ(intByKey("LONG", 0, 5), u"1:abcd");
     // Only the high half of the pair would fit: neither half is written.
-    formatLocalisedIntByKey(out, 4, "PAIR", 0);
-    EXPECT_EQ(std::u16string(out), u"ab");
-    out[0] = u'#';
-    EXPECT_EQ(formatLocalisedIntByKey(out, 0, "LONG", 0), 1u);
-    EXPECT_EQ(out[0], u'#');
+    EXPECT_EQ(intByKey("PAIR", 0, 4), u"1:ab");
+    EXPECT_EQ(intByKey("LONG", 0, 0), u"1:");
 }

@@ -34,11 +34,18 @@ protected:
     std::string m_text;
 };
 
-std::string tokenOf(const char* text, u32 size = 256, const char** rest = nullptr) {
+// The token that nextToken cuts from the text and what it leaves after it, as "token|rest".
+std::string tokenOf(const char* text, u32 size = 256) {
     char out[256];
-    const char* after = nextToken(text, out, size);
-    if (rest) *rest = after;
-    return out;
+    const char* rest = nextToken(text, out, size);
+    return std::string(out) + "|" + (rest ? rest : "<null>");
+}
+
+// readToken's tokens up to the end of the source, joined by '|'.
+std::string allTokens() {
+    std::string joined;
+    for (std::string token = readToken(); !token.empty(); token = readToken()) joined += token + "|";
+    return joined;
 }
 
 }  // namespace
@@ -54,8 +61,7 @@ TEST_F(TextReader, ReadLineRefusesWithoutSourceOrRoomAndClosingForgetsTheCallers
     char line[8];
     EXPECT_EQ(readLine(line, sizeof line), nullptr);
     setSource("text");
-    EXPECT_EQ(readLine(line, 1), nullptr);
-    EXPECT_EQ(readLine(line, 0), nullptr);
+    EXPECT_EQ((std::vector<const char*>{readLine(line, 1), readLine(line, 0)}), std::vector<const char*>(2, nullptr));
 
     setSource("a b");
     EXPECT_STREQ(readToken(), "a");
@@ -76,34 +82,16 @@ TEST_F(TextReader, CommentLinesStartWithTwoSlashesBlanksAllowedBetweenAndAreSkip
     EXPECT_EQ(nextContentLine(sizeof line, line), nullptr);
 }
 
-TEST_F(TextReader, TokensSplitAtWhiteSpaceQuotesKeepBlanksAndAnOpenQuoteEndsWithItsLine) {
-    const char* rest = nullptr;
-    EXPECT_EQ(tokenOf("  KEY\t value\r\n", 256, &rest), "KEY");
-    ASSERT_NE(rest, nullptr);
-    EXPECT_STREQ(rest, "value\r\n");
-    EXPECT_EQ(tokenOf(rest, 256, &rest), "value");
-    EXPECT_EQ(rest, nullptr);
-    EXPECT_EQ(tokenOf("\"a b\tc\" next", 256, &rest), "a b\tc");
-    EXPECT_STREQ(rest, "next");
-    rest = reinterpret_cast<const char*>(1);
-    EXPECT_EQ(tokenOf("\"", 256, &rest), "");
-    EXPECT_EQ(rest, nullptr);
-    EXPECT_EQ(tokenOf("\"abc def\r\n", 256, &rest), "abc def");
-    EXPECT_EQ(rest, nullptr);
-}
-
-TEST_F(TextReader, OverlongTokenIsCutAndReadTokenCrossesLinesAndSkipsComments) {
-    const char* rest = nullptr;
-    EXPECT_EQ(tokenOf("abcdefgh second", 4, &rest), "abc");
-    ASSERT_NE(rest, nullptr);
-    EXPECT_STREQ(rest, "second");
-
+TEST_F(TextReader, TokensSplitAtWhiteSpaceQuotesKeepBlanksAnOpenQuoteEndsWithItsLineAndLongOnesAreCut) {
+    EXPECT_EQ(tokenOf("  KEY\t value\r\n"), "KEY|value\r\n");
+    EXPECT_EQ(tokenOf("value\r\n"), "value|<null>");
+    EXPECT_EQ(tokenOf("\"a b\tc\" next"), "a b\tc|next");
+    EXPECT_EQ(tokenOf("\""), "|<null>");
+    EXPECT_EQ(tokenOf("\"abc def\r\n"), "abc def|<null>");
+    EXPECT_EQ(tokenOf("abcdefgh second", 4), "abc|second");
+    // readToken crosses lines and skips comments.
     setSource("first second\r\n// skipped\r\n   \r\n\"third one\"\nfourth");
-    EXPECT_STREQ(readToken(), "first");
-    EXPECT_STREQ(readToken(), "second");
-    EXPECT_STREQ(readToken(), "third one");
-    EXPECT_STREQ(readToken(), "fourth");
-    EXPECT_STREQ(readToken(), "");
+    EXPECT_EQ(allTokens(), "first|second|third one|fourth|");
 }
 
 TEST_F(TextReader, ExpectTokenIgnoresCaseAndStopsOnAWrongToken) {
@@ -120,17 +108,13 @@ TEST_F(TextReader, ExpectTokenIgnoresCaseAndStopsOnAWrongToken) {
 }
 
 TEST(TextNumbers, ClassifiesHexIntAndFloatTextsAndWideIntegersKeepTheirLow32Bits) {
-    EXPECT_FALSE(isHexText("0x1G"));
-    for (const char* text : {"-", "+5", "1e3", ""}) EXPECT_FALSE(isIntText(text)) << text;
-    EXPECT_TRUE(isFloatText("-5."));
-    for (const char* text : {".", "-.", "1.2.3", "12"}) EXPECT_FALSE(isFloatText(text)) << text;
-
-    EXPECT_EQ(hexTextValue("0x123456789"), 0x23456789u);
-    EXPECT_EQ(hexTextValue("0x11223344556677889"), 0xFFFFFFFFu);
-
-    EXPECT_EQ(intTextValue("2147483648"), INT32_MIN);
-    EXPECT_EQ(intTextValue("4294967297"), 1);
-    EXPECT_EQ(intTextValue("99999999999999999999"), -1);
+    std::string kinds;
+    for (const char* text : {"0x1G", "-", "+5", "1e3", "", "-5.", ".", "-.", "1.2.3", "12"})
+        kinds += std::to_string(isHexText(text)) + std::to_string(isIntText(text)) + std::to_string(isFloatText(text)) + " ";
+    EXPECT_EQ(kinds, "000 000 000 000 000 001 000 000 000 010 ");
+    EXPECT_EQ((std::vector<u32>{hexTextValue("0x123456789"), hexTextValue("0x11223344556677889"), u32(intTextValue("2147483648")),
+                                u32(intTextValue("4294967297")), u32(intTextValue("99999999999999999999"))}),
+              (std::vector<u32>{0x23456789u, 0xFFFFFFFFu, 0x80000000u, 1, 0xFFFFFFFFu}));
 }
 
 TEST(TextNumbers, FloatsReadTheSameInAnyLocale) {
