@@ -30,7 +30,6 @@ struct SFakeCodecConfig {
 inline u8 fakeStreamByte(u32 i) { return u8((i * 7u + (i >> 8)) & 0xFF); }
 
 inline std::atomic<int> g_fakeCodecLiveObjects{0};
-inline std::atomic<int> g_fakeCodecReleaseAllCalls{0};
 
 inline const SCodecRingMessages g_fakeRingMessages = {"fake ring: buffer [%d] not pending",
                                                       "fake ring: wrapped around to buffer [%d]"};
@@ -66,10 +65,7 @@ public:
         return 1;
     }
     s32 continueDecoding() override { return fill(); }
-    void releaseAll() override {
-        releaseCodecRing(&m_ring);
-        ++g_fakeCodecReleaseAllCalls;
-    }
+    void releaseAll() override { releaseCodecRing(&m_ring); }
     s32 getCommonCodecInfo(SCommonCodecInfo* info) override {
         info->durationMs = m_config.totalBytes / 4;
         info->totalBytes = m_config.totalBytes;
@@ -116,13 +112,3 @@ private:
         });
     }
 };
-
-// Steps the job until its state is one of the wanted ones, at most maxSteps times; the state.
-inline s32 stepFakeJobUntil(ClCodecStreamInstance* job, std::initializer_list<s32> wanted, u32 maxSteps = 100) {
-    for (u32 i = 0; i < maxSteps; ++i) {
-        const s32 state = getCodecJobState(job);
-        if (std::find(wanted.begin(), wanted.end(), state) != wanted.end()) return state;
-        stepCodecJob(job);
-    }
-    return getCodecJobState(job);
-}

@@ -9,6 +9,8 @@
 #include "tests/audio/decoder_test_support.h"
 #include "tests/audio/fake_codec_family.h"
 
+using namespace decoder_test;
+
 namespace {
 
 enum EFakeFamily : s32 { E_FAKE_WINDOWS_MEDIA = 1, E_FAKE_QUICKTIME = 2, E_FAKE_WAV = 3, E_FAKE_AIFF = 6, E_FAKE_WAVPACK = 7 };
@@ -49,8 +51,7 @@ protected:
     }
 
     // The records of the game's order, with Windows Media unable to start.
-    void registerGameOrder() {
-        using decoder_test::registerCodecFamily;
+    static void registerGameOrder() {
         registerCodecFamily(initWindowsMedia, exitWindowsMedia, createWindowsMedia,
                             {{".mp3", E_CODECFORMAT_MP3}, {".wma", E_CODECFORMAT_WMA}});
         registerCodecFamily(initOther, exitQuickTime, createQuickTime,
@@ -81,26 +82,24 @@ TEST_F(CodecRegistry, PathsAndExtensionsFindTheFormatOfTheFirstStartedRecord) {
     registerGameOrder();
     ASSERT_EQ(stepCodecManager(), 1);
     // The path's tail, with folded case, but never the whole path.
-    const std::pair<const char16_t*, s32> paths[] = {{u"/music/Song.Mp3", E_CODECFORMAT_MP3},
-                                                     {u"x.aif", E_CODECFORMAT_AIFF}, {u".mp3", -1},
-                                                     {u"song.mp3.txt", -1}, {u"a.wma", -1}};
-    for (const auto& [path, expected] : paths) {
+    // Each look-up as "found:format", the format left at 99 when nothing is found.
+    const auto found = [](auto find, const auto* name) {
         s32 format = 99;
-        EXPECT_EQ(findCodecFormatForPath(path, &format), expected >= 0);
-        EXPECT_EQ(format, expected);
+        const s32 result = find(name, &format);
+        return std::to_string(result) + ":" + std::to_string(format);
+    };
+    std::vector<std::string> results;
+    for (const char16_t* path : {u"/music/Song.Mp3", u"x.aif", u".mp3", u"song.mp3.txt", u"a.wma"}) {
+        results.push_back(found(findCodecFormatForPath, path));
     }
     // A lower-cased substring search: the first extension holding the text wins, and with a dot
     // the dot takes part (".v" is in no extension).
-    const std::pair<const char*, s32> extensions[] = {
-        {"wv", E_CODECFORMAT_WAVPACK}, {"AIF", E_CODECFORMAT_AIFF}, {"mp", E_CODECFORMAT_MP3}, {".v", -1}, {"", -1}};
-    for (const auto& [extension, expected] : extensions) {
-        s32 format = 99;
-        EXPECT_EQ(findCodecFormatForExtension(extension, &format), expected >= 0) << extension;
-        EXPECT_EQ(format, expected) << extension;
-    }
-    s32 format = 99;
-    EXPECT_EQ(findCodecFormatForExtensionWide(u"WAV", &format), 1);
-    EXPECT_EQ(format, E_CODECFORMAT_WAV);
+    for (const char* extension : {"wv", "AIF", "mp", ".v", ""}) results.push_back(found(findCodecFormatForExtension, extension));
+    results.push_back(found(findCodecFormatForExtensionWide, u"WAV"));
+    const auto hit = [](s32 format) { return "1:" + std::to_string(format); };
+    EXPECT_EQ(results, std::vector<std::string>({hit(E_CODECFORMAT_MP3), hit(E_CODECFORMAT_AIFF), "0:-1", "0:-1", "0:-1",
+                                                 hit(E_CODECFORMAT_WAVPACK), hit(E_CODECFORMAT_AIFF), hit(E_CODECFORMAT_MP3),
+                                                 "0:-1", "0:-1", hit(E_CODECFORMAT_WAV)}));
 
     EXPECT_EQ(openCodecJob(E_CODECFORMAT_WMA, u"a.wma"), nullptr);
     ClCodecStreamInstance* job = openCodecJob(E_CODECFORMAT_MP3, u"a.mp3");
@@ -175,19 +174,13 @@ TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
 
 TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes) {
     registerGameOrder();
-    setDecodeThreadInterval(1);
+    ASSERT_TRUE(startDecodeThreadAndWait());
     EXPECT_EQ(getDecodeThreadInterval(), 1u);
-    ASSERT_EQ(startDecodeThread(), 1);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!isCodecRegistryReady() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_TRUE(isCodecRegistryReady());
 
     ClCodecStreamInstance* released = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
     ClCodecStreamInstance* kept = openCodecJob(E_CODECFORMAT_WAVPACK, u"b.wv");
-    ASSERT_NE(released, nullptr);
-    ASSERT_NE(kept, nullptr);
+    ASSERT_TRUE(released && kept);
     while (getCodecJobState(kept) != E_CODECJOB_READY && std::chrono::steady_clock::now() < deadline) {
         waitForCodecJobProgress(kept, 10);
     }
@@ -209,8 +202,8 @@ TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes
 }
 
 TEST(CodecAudioLog, GoesUnderTheUserFolderWhateverItsNameAndOnlyWhileLoggingIsOn) {
-    decoder_test::ClTempFolder folder;  // its name is not ASCII
-    decoder_test::ClAudioLogCapture log(folder);
+    const ClTempFolder folder;
+    ClAudioLogCapture log(folder.file("d\xc3\xa9codeur \xe6\x9b\xb2"));
     setCodecLogging(0);
     writeCodecAudioLog("dropped %d", 1);
     EXPECT_EQ(codecAudioLog(), nullptr);
