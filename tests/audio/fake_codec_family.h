@@ -49,8 +49,7 @@ public:
     }
     s32 preOpenCheck() override { return m_config.failPreOpen ? 0 : 1; }
     s32 initializeFullStream() override {
-        if (m_config.failOpen) return 0;
-        return allocateCodecRing(&m_ring, m_config.bufferCount, m_config.bytesPerBuffer, this);
+        return m_config.failOpen ? 0 : allocateCodecRing(&m_ring, m_config.bufferCount, m_config.bytesPerBuffer, this);
     }
     s32 initializeMetaDataOnlyStream() override { return 1; }
     s32 startDecoding() override { return m_config.failStart ? 0 : fill(); }
@@ -59,9 +58,7 @@ public:
     s32 isDecodingFinished() override { return s32(m_ring.finished); }
     s32 getMetaData(SCodecMetaDataRequest* request) override {
         if (request->kind != E_CODECMETA_TITLE) return 0;
-        const char16_t title[] = u"Fake";
-        const u32 units = std::min<u32>(request->bufferBytes / 2, 5);
-        std::memcpy(request->buffer, title, units * 2);
+        std::memcpy(request->buffer, u"Fake", std::min<u32>(request->bufferBytes / 2, 5) * 2);
         return 1;
     }
     s32 continueDecoding() override { return fill(); }
