@@ -140,18 +140,17 @@ void putBe(std::vector<u8>& out, u32 value, u32 bytes) {
 
 std::vector<u8> makeWav(const SWavFixture& fixture, const std::vector<u8>& data) {
     const u32 container = (fixture.bits + 7u) / 8u;
+    const u32 tag = fixture.extensible ? 0xFFFE : fixture.tag;
     std::vector<u8> fmt;
-    putLe(fmt, fixture.extensible ? 0xFFFE : fixture.tag, 2);
-    putLe(fmt, fixture.channels, 2);
-    putLe(fmt, fixture.rate, 4);
-    putLe(fmt, fixture.rate * fixture.channels * container, 4);
-    putLe(fmt, fixture.channels * container, 2);
-    putLe(fmt, fixture.extensible ? container * 8 : fixture.bits, 2);
+    for (const auto& [value, bytes] : {std::pair{tag, 2u}, {fixture.channels, 2u}, {fixture.rate, 4u},
+                                       {fixture.rate * fixture.channels * container, 4u}, {fixture.channels * container, 2u},
+                                       {fixture.extensible ? container * 8 : fixture.bits, 2u}}) {
+        putLe(fmt, value, bytes);
+    }
     if (fixture.extensible) {
-        putLe(fmt, 22, 2);
-        putLe(fmt, fixture.bits, 2);
-        putLe(fmt, 0, 4);
-        putLe(fmt, fixture.tag, 2);
+        for (const auto& [value, bytes] : {std::pair{22u, 2u}, {fixture.bits, 2u}, {0u, 4u}, {u32(fixture.tag), 2u}}) {
+            putLe(fmt, value, bytes);
+        }
         fmt.insert(fmt.end(), kSubFormatTail, kSubFormatTail + sizeof(kSubFormatTail));
     }
     std::vector<u8> out;

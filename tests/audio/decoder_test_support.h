@@ -198,10 +198,7 @@ bool startSingleFamilyRegistry(CodecFactoryFn factory, const char* extension, s3
 // What a decoder tells of a decode of `frames` frames. A stream format of NONE: the decode
 // cannot be streamed, and the stream's creation info is refused.
 struct SExpectedInfo {
-    u32 channels;
-    u32 rate;
-    u32 bytesPerSample;
-    u32 sampleFormat;
+    u32 channels, rate, bytesPerSample, sampleFormat;
     u64 frames;
     ECodecSoundFormat soundFormat;
 };
