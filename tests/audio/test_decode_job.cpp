@@ -64,17 +64,14 @@ protected:
 
 TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
     ClFakeCodec* job = makeJob({});
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_NEW);
-    EXPECT_EQ(step(job), E_CODECJOB_PRE_OPEN_PASSED);
-    EXPECT_EQ(step(job), E_CODECJOB_OPENED);
-    EXPECT_EQ(step(job), E_CODECJOB_READY);
+    EXPECT_EQ(std::vector<s32>({getCodecJobState(job), step(job), step(job), step(job)}),
+              std::vector<s32>({E_CODECJOB_NEW, E_CODECJOB_PRE_OPEN_PASSED, E_CODECJOB_OPENED, E_CODECJOB_READY}));
     // The first fill filled every buffer: the ring is full, so the job stays ready.
     EXPECT_EQ(job->m_produced, 300u);
     EXPECT_EQ(step(job), E_CODECJOB_READY);
 
     streamRead(job, 100);
-    EXPECT_EQ(step(job), E_CODECJOB_DECODING);
-    EXPECT_EQ(step(job), E_CODECJOB_READY);
+    EXPECT_EQ((std::pair{step(job), step(job)}), std::pair(s32(E_CODECJOB_DECODING), s32(E_CODECJOB_READY)));
     EXPECT_EQ(job->m_produced, 400u);
 
     // Drain to the end: 1000 bytes then a 0-byte fill finish the job.
@@ -89,10 +86,9 @@ TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
 
 TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
     ClFakeCodec* notOpened = makeJob({.failOpen = true});
-    EXPECT_EQ(step(notOpened), E_CODECJOB_PRE_OPEN_PASSED);
-    EXPECT_EQ(step(notOpened), E_CODECJOB_OPEN_FAILED);
-    for (int i = 0; i < 3; ++i) stepCodecJob(notOpened);
-    EXPECT_EQ(getCodecJobState(notOpened), E_CODECJOB_OPEN_FAILED);
+    EXPECT_EQ(std::vector<s32>({step(notOpened), step(notOpened), step(notOpened), step(notOpened)}),
+              std::vector<s32>({E_CODECJOB_PRE_OPEN_PASSED, E_CODECJOB_OPEN_FAILED, E_CODECJOB_OPEN_FAILED,
+                                E_CODECJOB_OPEN_FAILED}));
     EXPECT_EQ(notOpened->m_fills, 0u);
 
     EXPECT_EQ(step(makeJob({.failPreOpen = true})), E_CODECJOB_OPEN_FAILED);
@@ -113,8 +109,7 @@ TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
 
 TEST_F(DecodeJob, EachJobTakesTwoPooledLocksAndOneWithoutLocksEndsAtItsFirstStep) {
     const u32 before = critSectionPoolUseCount();
-    ClFakeCodec* first = makeJob({});
-    ClFakeCodec* second = makeJob({});
+    ClFakeCodec* const jobs[] = {makeJob({}), makeJob({})};
     EXPECT_EQ(critSectionPoolUseCount(), before + 4);
 
     // Leave exactly one lock in the pool: the next job gets its buffer lock but not the other.
@@ -124,13 +119,10 @@ TEST_F(DecodeJob, EachJobTakesTwoPooledLocksAndOneWithoutLocksEndsAtItsFirstStep
     }
     s32 initResult = -1;
     ClFakeCodec* starved = makeJob({}, &initResult);
-    EXPECT_EQ(initResult, 0);
-    EXPECT_EQ(step(starved), E_CODECJOB_OPEN_FAILED);
-    EXPECT_EQ(starved->m_fills, 0u);
+    EXPECT_EQ((std::tuple{initResult, step(starved), starved->m_fills}), std::tuple(0, s32(E_CODECJOB_OPEN_FAILED), 0u));
     for (SCritSection* lock : held) critSectionDestroy(lock);
 
-    EXPECT_EQ(stepJobUntil(first, E_CODECJOB_READY), E_CODECJOB_READY);
-    EXPECT_EQ(stepJobUntil(second, E_CODECJOB_READY), E_CODECJOB_READY);
+    for (ClFakeCodec* job : jobs) EXPECT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
 }
 
 TEST_F(DecodeJob, StopFlagInReadyOrDecodingFinishesInTheSameStep) {
@@ -208,15 +200,17 @@ TEST_F(DecodeJob, DecodesOutsideTheBufferLock) {
     };
     job = makeJob(config);
     ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
-    EXPECT_EQ(decodes.load(), 3);
-    EXPECT_EQ(lockFreeDuringDecode.load(), 3);
+    EXPECT_EQ(std::pair(decodes.load(), lockFreeDuringDecode.load()), std::pair(3, 3));
 }
 
-// Each call as "kind result userWord firstUnit".
+// Each call as "(kind, result, userWord, first unit)".
+std::string metaCall(s32 kind, u32 result, u32 userWord, char16_t first) {
+    return testing::PrintToString(std::tuple(kind, result, userWord, u32(first)));
+}
 std::vector<std::string> g_metaDataCalls;
 
 void recordMetaDataCall(s32 kind, ClCodecStreamInstance*, char16_t* buffer, u32, u32 userWord, u32 result, u32) {
-    g_metaDataCalls.push_back(testing::PrintToString(std::tuple(kind, result, userWord, u32(buffer[0]))));
+    g_metaDataCalls.push_back(metaCall(kind, result, userWord, buffer[0]));
 }
 
 TEST_F(DecodeJob, MetaDataRequestsAreAnsweredWhenReadyAndCancelledAtShutdown) {
@@ -227,11 +221,8 @@ TEST_F(DecodeJob, MetaDataRequestsAreAnsweredWhenReadyAndCancelledAtShutdown) {
     job->m_requestQueue.push({E_CODECMETA_ALBUM, album.data(), 32, recordMetaDataCall, 12});
     ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
     stepCodecJob(job);
-    const auto call = [](s32 kind, u32 result, u32 userWord, char16_t first) {
-        return testing::PrintToString(std::tuple(kind, result, userWord, u32(first)));
-    };
-    EXPECT_EQ(g_metaDataCalls, std::vector({call(E_CODECMETA_TITLE, E_CODECMETARESULT_ANSWERED, 11, u'F'),
-                                            call(E_CODECMETA_ALBUM, E_CODECMETARESULT_NOT_ANSWERED, 12, 0)}));
+    EXPECT_EQ(g_metaDataCalls, std::vector({metaCall(E_CODECMETA_TITLE, E_CODECMETARESULT_ANSWERED, 11, u'F'),
+                                            metaCall(E_CODECMETA_ALBUM, E_CODECMETARESULT_NOT_ANSWERED, 12, 0)}));
     EXPECT_EQ(job->m_requestQueue.count, 0u);
 
     // Requests still queued when the job is destroyed are cancelled with a cleared buffer.
@@ -240,7 +231,7 @@ TEST_F(DecodeJob, MetaDataRequestsAreAnsweredWhenReadyAndCancelledAtShutdown) {
     job->m_requestQueue.push({E_CODECMETA_TITLE, title.data(), 32, recordMetaDataCall, 21});
     const u32 locksBefore = critSectionPoolUseCount();
     shutdownCodecJob(job);
-    EXPECT_EQ(g_metaDataCalls, std::vector({call(E_CODECMETA_TITLE, E_CODECMETARESULT_CANCELLED, 21, 0)}));
+    EXPECT_EQ(g_metaDataCalls, std::vector({metaCall(E_CODECMETA_TITLE, E_CODECMETARESULT_CANCELLED, 21, 0)}));
     EXPECT_EQ(title[15], 0);
     EXPECT_EQ(critSectionPoolUseCount(), locksBefore - 2);
     m_jobs.erase(std::find(m_jobs.begin(), m_jobs.end(), job));
