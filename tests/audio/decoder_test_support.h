@@ -12,7 +12,10 @@
 #include "audio/decode/wav_format.h"
 #include "core/types.h"
 #include "platform/media/media_audio_reader.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -20,8 +23,12 @@
 
 namespace decoder_test {
 
+using ClTempFolder = test_support::ClTempDir;
+using test_support::readFileBytes;
+using test_support::writeFileBytes;
+
 // ---------------------------------------------------------------------------------------------
-// Signals
+// Signals and sample conversions
 
 // A sine on even channels and noise with full-scale clicks (both extremes) on odd ones, as
 // right-justified integers of the given width, interleaved.
@@ -31,31 +38,23 @@ std::vector<s32> makeSignal(u32 frames, u32 channels, u32 rate, u32 bits);
 // cannot pass for a match, as they could with a steady tone.
 std::vector<f32> makeChirps(u32 frames, u32 channels, u32 rate);
 
-
-// ---------------------------------------------------------------------------------------------
-// Sample conversions
-
 // Little-endian PCM: (bits + 7) / 8 bytes per sample, left-justified, 8-bit unsigned. Also
 // exactly what the WAV and FLAC decoders deliver.
 std::vector<u8> packPcm(const std::vector<s32>& samples, u32 bits);
-
 // Floats in [-1, 1] as rounded 16-bit integers, clamped.
 std::vector<s32> quantise16(const std::vector<f32>& samples);
-
 // What the float decoders deliver for integer samples: the container value over
 // 2^(8 x container - 1).
 std::vector<f32> scaledFloats(const std::vector<s32>& samples, u32 bits);
-
-// Decoded bytes read back: signed 16-bit over 32768, or native floats.
+// Decoded bytes read back: signed 16-bit over 32768, or native floats; and floats as bytes.
 std::vector<f32> pcm16Floats(const std::vector<u8>& bytes);
 std::vector<f32> floatsOf(const std::vector<u8>& bytes);
+std::vector<u8> bytesOf(const std::vector<f32>& samples);
 
 // ---------------------------------------------------------------------------------------------
 // File bytes
 
-void putLe(std::vector<u8>* out, u32 value, u32 bytes);
-void putBe(std::vector<u8>* out, u32 value, u32 bytes);
-void putId(std::vector<u8>* out, const char* id);
+void putBe(std::vector<u8>& out, u32 value, u32 bytes);
 
 struct SWavFixture {
     u16 channels = 2;
@@ -63,7 +62,6 @@ struct SWavFixture {
     u16 bits = 16;                  // significant bits; the container is (bits + 7) / 8 bytes
     u16 tag = WAV_FORMAT_TAG_PCM;   // with `extensible`, the subformat
     bool extensible = false;        // tag 0xFFFE, the container width and the significant bits
-    u32 fmtSize = 0;                // 0: as written (16, or 40 extensible); else cut or zero-filled
     bool dataBeforeFmt = false;
     bool oddListBeforeData = false;  // a 13-byte LIST chunk
     bool omitPad = false;            // the LIST chunk's pad byte left out
@@ -77,46 +75,20 @@ std::vector<u8> makeWav(const SWavFixture& fixture, const std::vector<u8>& data)
 bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples);
 bool writeFloatWavFile(const std::string& path, u32 channels, u32 rate, const std::vector<f32>& samples);
 
-std::vector<u8> readFileBytes(const std::string& path);
-// Makes the file's folder first where it is missing.
-bool writeFileBytes(const std::string& path, const std::vector<u8>& bytes);
-
 // The first `count` bytes: a file cut short.
 std::vector<u8> firstBytes(const std::vector<u8>& bytes, size_t count);
-
-// A fixed pattern of bytes with no container's signature or frame sync in it.
-std::vector<u8> garbageBytes(size_t count);
-
 // Lines of plain text: a file with no audio in it at all.
 std::vector<u8> plainTextBytes();
+bool isPrefix(const std::vector<u8>& part, const std::vector<u8>& whole);
 
 // ---------------------------------------------------------------------------------------------
 // Tools and folders
 
-// Runs a shell command; true when it exited with 0. runTool discards the command's output.
-bool runCommand(const std::string& command);
+// Runs a shell command, discarding its output; true when it exited with 0.
 bool runTool(const std::string& command);
 std::string quoted(const std::string& path);
-
 // Runs ffmpeg, overwriting its output; only its errors are printed.
 bool runFfmpeg(const std::string& arguments);
-bool hasFfmpegEncoder(const char* name);
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ClTempFolder {
-public:
-    ClTempFolder();
-    ~ClTempFolder();
-    ClTempFolder(const ClTempFolder&) = delete;
-    ClTempFolder& operator=(const ClTempFolder&) = delete;
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& path() const { return m_path; }
-    // Writes the bytes as the named file and returns its path.
-    std::string write(const std::string& name, const std::vector<u8>& bytes) const;
-
-private:
-    std::string m_path;
-};
 
 std::u16string widePath(const std::string& utf8Path);
 
@@ -133,8 +105,9 @@ private:
 // Sends the decoders' audio-log lines to "GAMEDATA/audio.log" under the folder while it lives.
 class ClAudioLogCapture {
 public:
-    explicit ClAudioLogCapture(const ClTempFolder& folder);
-    ~ClAudioLogCapture();
+    explicit ClAudioLogCapture(const std::string& folder);
+    explicit ClAudioLogCapture(const ClTempFolder& folder) : ClAudioLogCapture(folder.str()) {}
+    ~ClAudioLogCapture() { finish(); }
     ClAudioLogCapture(const ClAudioLogCapture&) = delete;
     ClAudioLogCapture& operator=(const ClAudioLogCapture&) = delete;
     // Stops logging and returns the log's text.
@@ -147,7 +120,7 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------
-// Jobs stepped on this thread
+// Jobs
 
 // A job made by the family's factory and initialised for full decoding of the file.
 ClCodecStreamInstance* openJob(CodecFactoryFn factory, const std::string& path);
@@ -162,22 +135,19 @@ constexpr u32 DECODE_STEP_LIMIT = 4000;
 s32 stepJobUntil(ClCodecStreamInstance* job, s32 state, u32 stepLimit = DECODE_STEP_LIMIT);
 
 struct SDecodeRun {
-    s32 state = E_CODECJOB_NEW;
-    std::vector<u8> bytes;         // every buffer that became ready, in order
-    std::vector<u32> bufferSizes;  // the byte count of each of them
-    u32 steps = 0;
-    s32 infoResult = 0;  // filled by decodeFile only
+    s32 state = E_CODECJOB_NEW;       // the final state
+    s32 readyState = E_CODECJOB_NEW;  // pulled: the first state at or past ready
+    std::vector<u8> bytes;            // decoded bytes, zero fill not counted
+    std::vector<u32> bufferSizes;     // stepped: the byte count of each ready buffer
+    s32 infoResult = 0;
     SCommonCodecInfo info = {};
     s32 soundResult = 0;
     SCodecCreateSoundExInfo sound = {};
 };
 
 // Steps the job on this thread, as the decode thread would, draining each ready buffer as a
-// reader would, until the job is in a terminal state or stepLimit steps have run (the test then
-// fails on the state).
+// reader would, until the job is in a terminal state or stepLimit steps have run.
 SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring, u32 stepLimit = 2000);
-
-// Asks an opened job for its codec info and its stream's creation info.
 void askJobInfo(ClCodecStreamInstance* job, SDecodeRun* run);
 
 // Opens a job of the family TJob on the file, runs it as runJob does, asks it for its infos
@@ -191,12 +161,9 @@ SDecodeRun decodeFile(CodecFactoryFn factory, const std::string& path) {
     return run;
 }
 
-// The job's answer to a metadata request of `kind` into a buffer of `units` wide units; "(none)"
-// when it is not answered and leaves the buffer alone.
-std::u16string jobTag(ClCodecStreamInstance* job, s32 kind, u32 units = 64);
-
-// ---------------------------------------------------------------------------------------------
-// Jobs stepped on a thread of their own and pulled dry
+// The job's answers to metadata requests {kind, buffer units}, joined by '|': "(none)" for one
+// not answered that leaves the buffer alone.
+std::u16string jobTags(ClCodecStreamInstance* job, std::initializer_list<std::pair<s32, u32>> requests);
 
 struct SPullOptions {
     u32 chunkBytes = 4093;             // odd, so reads end inside buffers
@@ -209,28 +176,20 @@ struct SPullOptions {
 // asked for the stream's creation info, which binds their ring to a stream.
 constexpr SPullOptions MEDIA_PULL = {65536, false, DECODE_STEP_LIMIT, 1000};
 
-struct SPulledRun {
-    s32 readyState = E_CODECJOB_NEW;  // the first state at or past 2
-    s32 finalState = E_CODECJOB_NEW;
-    s32 infoResult = 0;
-    SCommonCodecInfo info = {};
-    s32 soundResult = 0;
-    SCodecCreateSoundExInfo sound = {};
-    std::vector<u8> bytes;  // decoded bytes, zero fill not counted
-};
-
 // Opens a job on the file and decodes it whole: a thread steps the job like the decode thread
 // while this one pulls through slot 16 (a job that failed only in decoding still gives what its
 // ring holds). A job still running after the step limit is stopped, so a hang shows as a short
 // or failed decode, never as a stuck test.
-SPulledRun pullJob(CodecFactoryFn factory, const std::string& path, const SPullOptions& options = {});
+SDecodeRun pullJob(CodecFactoryFn factory, const std::string& path, const SPullOptions& options = {});
 
 // Registers a family with its extensions, each with its format.
 void registerCodecFamily(CodecThreadInitFn init, CodecThreadExitFn exit, CodecFactoryFn factory,
                          std::initializer_list<std::pair<const char*, s32>> extensions);
 
-// The registry with one family for one extension, and the decode thread stepping it every
-// millisecond; false when the registry is not ready within ten seconds.
+// Starts the decode thread on the registered families, stepping every millisecond; false when
+// the registry is not ready within ten seconds.
+bool startDecodeThreadAndWait();
+// The registry with one family for one extension, and the decode thread stepping it.
 bool startSingleFamilyRegistry(CodecFactoryFn factory, const char* extension, s32 format);
 
 // ---------------------------------------------------------------------------------------------
@@ -239,30 +198,41 @@ bool startSingleFamilyRegistry(CodecFactoryFn factory, const char* extension, s3
 // What a decoder tells of a decode of `frames` frames. A stream format of NONE: the decode
 // cannot be streamed, and the stream's creation info is refused.
 struct SExpectedInfo {
-    u32 channels;
-    u32 rate;
-    u32 bytesPerSample;
-    u32 sampleFormat;
+    u32 channels, rate, bytesPerSample, sampleFormat;
     u64 frames;
     ECodecSoundFormat soundFormat;
 };
+void expectCodecInfo(const SDecodeRun& run, const SExpectedInfo& expected);
 
-void expectCodecInfo(s32 infoResult, const SCommonCodecInfo& info, s32 soundResult,
-                     const SCodecCreateSoundExInfo& sound, const SExpectedInfo& expected);
-template <class TRun>
-void expectCodecInfo(const TRun& run, const SExpectedInfo& expected) {
-    expectCodecInfo(run.infoResult, run.info, run.soundResult, run.sound, expected);
-}
+using DecodeFn = std::function<SDecodeRun(const std::string& path)>;
+
+struct SDepth {
+    u32 channels, rate, bits;
+};
+// Writes the samples as a file of the format under test in the folder and returns its path.
+using EncodeFn = std::function<std::string(const ClTempFolder&, const SDepth&, const std::vector<s32>&)>;
+
+// Each depth's signal of `tenths` tenths of a second, encoded and decoded: the job finishes,
+// tells its layout and length, and delivers exactly the source's samples, packed as packPcm
+// does or, with `floats`, as scaledFloats gives them.
+void expectExactDepths(const EncodeFn& encode, const DecodeFn& decode, bool floats, u32 tenths,
+                       std::initializer_list<SDepth> depths);
+
+// A damaged lossless file (its bytes `file`, decoding to `expected`): garbage does not open; cut
+// at 3/5 it delivers a start of `expected` exactly, then fails; with 2,000 bytes overwritten in
+// its middle the job ends, with no more than `expected`.
+void expectDamagedLosslessEnds(const DecodeFn& decode, const std::string& folderPath, const std::vector<u8>& file,
+                               const std::vector<u8>& expected);
 
 // Normalised correlation of one channel of the decode with the source, at the lag (decode
 // behind source, within +-maxLag frames) that matches best over a window of the source.
 f64 channelCorrelation(const std::vector<f32>& decoded, const std::vector<f32>& source, u32 channels, u32 channel,
-                       s32 maxLag, s32* outLag = nullptr);
+                       s32 maxLag);
 
 // A lossy decode of the source pulled whole: finished, its layout, a reported total within
 // 0.15 s of the source, a length within the encoders' priming and padding (2,048 frames) and
 // every channel closely like the source at some lag within 2,048 frames.
-void expectLossyMatch(const char* what, const SPulledRun& run, const std::vector<f32>& source, u32 channels,
+void expectLossyMatch(const char* what, const SDecodeRun& run, const std::vector<f32>& source, u32 channels,
                       u32 rate, u32 bytesPerSample, u32 sampleFormat);
 
 // ---------------------------------------------------------------------------------------------

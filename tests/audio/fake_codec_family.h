@@ -30,7 +30,6 @@ struct SFakeCodecConfig {
 inline u8 fakeStreamByte(u32 i) { return u8((i * 7u + (i >> 8)) & 0xFF); }
 
 inline std::atomic<int> g_fakeCodecLiveObjects{0};
-inline std::atomic<int> g_fakeCodecReleaseAllCalls{0};
 
 inline const SCodecRingMessages g_fakeRingMessages = {"fake ring: buffer [%d] not pending",
                                                       "fake ring: wrapped around to buffer [%d]"};
@@ -50,8 +49,7 @@ public:
     }
     s32 preOpenCheck() override { return m_config.failPreOpen ? 0 : 1; }
     s32 initializeFullStream() override {
-        if (m_config.failOpen) return 0;
-        return allocateCodecRing(&m_ring, m_config.bufferCount, m_config.bytesPerBuffer, this);
+        return m_config.failOpen ? 0 : allocateCodecRing(&m_ring, m_config.bufferCount, m_config.bytesPerBuffer, this);
     }
     s32 initializeMetaDataOnlyStream() override { return 1; }
     s32 startDecoding() override { return m_config.failStart ? 0 : fill(); }
@@ -60,16 +58,11 @@ public:
     s32 isDecodingFinished() override { return s32(m_ring.finished); }
     s32 getMetaData(SCodecMetaDataRequest* request) override {
         if (request->kind != E_CODECMETA_TITLE) return 0;
-        const char16_t title[] = u"Fake";
-        const u32 units = std::min<u32>(request->bufferBytes / 2, 5);
-        std::memcpy(request->buffer, title, units * 2);
+        std::memcpy(request->buffer, u"Fake", std::min<u32>(request->bufferBytes / 2, 5) * 2);
         return 1;
     }
     s32 continueDecoding() override { return fill(); }
-    void releaseAll() override {
-        releaseCodecRing(&m_ring);
-        ++g_fakeCodecReleaseAllCalls;
-    }
+    void releaseAll() override { releaseCodecRing(&m_ring); }
     s32 getCommonCodecInfo(SCommonCodecInfo* info) override {
         info->durationMs = m_config.totalBytes / 4;
         info->totalBytes = m_config.totalBytes;
@@ -116,13 +109,3 @@ private:
         });
     }
 };
-
-// Steps the job until its state is one of the wanted ones, at most maxSteps times; the state.
-inline s32 stepFakeJobUntil(ClCodecStreamInstance* job, std::initializer_list<s32> wanted, u32 maxSteps = 100) {
-    for (u32 i = 0; i < maxSteps; ++i) {
-        const s32 state = getCodecJobState(job);
-        if (std::find(wanted.begin(), wanted.end(), state) != wanted.end()) return state;
-        stepCodecJob(job);
-    }
-    return getCodecJobState(job);
-}

@@ -3,38 +3,36 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 #include "audio/decode/decode_thread.h"
 #include "core/crit_section_pool.h"
 #include "tests/audio/decoder_test_support.h"
 #include "tests/audio/fake_codec_family.h"
 
+using namespace decoder_test;
+
 namespace {
 
 enum EFakeFamily : s32 { E_FAKE_WINDOWS_MEDIA = 1, E_FAKE_QUICKTIME = 2, E_FAKE_WAV = 3, E_FAKE_AIFF = 6, E_FAKE_WAVPACK = 7 };
 
-SFakeCodecConfig g_registryFakeConfig;
-std::atomic<bool> g_windowsMediaStarts{false};
+// Windows Media never starts; the others start while g_othersStart holds.
 std::atomic<bool> g_othersStart{true};
 std::atomic<int> g_windowsMediaExits{0};
 std::atomic<int> g_quickTimeExits{0};
 
-s32 initWindowsMedia() { return g_windowsMediaStarts ? 1 : 0; }
+s32 initWindowsMedia() { return 0; }
 s32 initOther() { return g_othersStart ? 1 : 0; }
 void exitWindowsMedia() { ++g_windowsMediaExits; }
 void exitQuickTime() { ++g_quickTimeExits; }
-ClCodecStreamInstance* createWindowsMedia() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_WINDOWS_MEDIA); }
-ClCodecStreamInstance* createQuickTime() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_QUICKTIME); }
-ClCodecStreamInstance* createWav() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_WAV); }
-ClCodecStreamInstance* createAiff() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_AIFF); }
-ClCodecStreamInstance* createWavPack() { return new ClFakeCodec(g_registryFakeConfig, E_FAKE_WAVPACK); }
+template <s32 TFamily>
+ClCodecStreamInstance* createFake() { return new ClFakeCodec(SFakeCodecConfig{}, TFamily); }
 
 class CodecRegistry : public ::testing::Test {
 protected:
     void SetUp() override {
         critSectionPoolInit();
-        g_registryFakeConfig = SFakeCodecConfig{};
-        g_windowsMediaStarts = false;
         g_othersStart = true;
         g_windowsMediaExits = 0;
         g_quickTimeExits = 0;
@@ -48,16 +46,15 @@ protected:
         EXPECT_EQ(critSectionPoolUseCount(), m_locksBefore);
     }
 
-    // The records of the game's order, with Windows Media unable to start.
-    void registerGameOrder() {
-        using decoder_test::registerCodecFamily;
-        registerCodecFamily(initWindowsMedia, exitWindowsMedia, createWindowsMedia,
+    // The records of the game's order.
+    static void registerGameOrder() {
+        registerCodecFamily(initWindowsMedia, exitWindowsMedia, createFake<E_FAKE_WINDOWS_MEDIA>,
                             {{".mp3", E_CODECFORMAT_MP3}, {".wma", E_CODECFORMAT_WMA}});
-        registerCodecFamily(initOther, exitQuickTime, createQuickTime,
+        registerCodecFamily(initOther, exitQuickTime, createFake<E_FAKE_QUICKTIME>,
                             {{".mp3", E_CODECFORMAT_MP3}, {".m4a", E_CODECFORMAT_M4A}, {".aac", E_CODECFORMAT_AAC}});
-        registerCodecFamily(initOther, nullptr, createWav, {{".wav", E_CODECFORMAT_WAV}});
-        registerCodecFamily(initOther, nullptr, createAiff, {{".aiff", E_CODECFORMAT_AIFF}, {".aif", E_CODECFORMAT_AIFF}});
-        registerCodecFamily(initOther, nullptr, createWavPack, {{".wv", E_CODECFORMAT_WAVPACK}});
+        registerCodecFamily(initOther, nullptr, createFake<E_FAKE_WAV>, {{".wav", E_CODECFORMAT_WAV}});
+        registerCodecFamily(initOther, nullptr, createFake<E_FAKE_AIFF>, {{".aiff", E_CODECFORMAT_AIFF}, {".aif", E_CODECFORMAT_AIFF}});
+        registerCodecFamily(initOther, nullptr, createFake<E_FAKE_WAVPACK>, {{".wv", E_CODECFORMAT_WAVPACK}});
     }
 
     u32 m_locksBefore = 0;
@@ -81,26 +78,24 @@ TEST_F(CodecRegistry, PathsAndExtensionsFindTheFormatOfTheFirstStartedRecord) {
     registerGameOrder();
     ASSERT_EQ(stepCodecManager(), 1);
     // The path's tail, with folded case, but never the whole path.
-    const std::pair<const char16_t*, s32> paths[] = {{u"/music/Song.Mp3", E_CODECFORMAT_MP3},
-                                                     {u"x.aif", E_CODECFORMAT_AIFF}, {u".mp3", -1},
-                                                     {u"song.mp3.txt", -1}, {u"a.wma", -1}};
-    for (const auto& [path, expected] : paths) {
+    // Each look-up as "found:format", the format left at 99 when nothing is found.
+    const auto found = [](auto find, const auto* name) {
         s32 format = 99;
-        EXPECT_EQ(findCodecFormatForPath(path, &format), expected >= 0);
-        EXPECT_EQ(format, expected);
+        const s32 result = find(name, &format);
+        return std::to_string(result) + ":" + std::to_string(format);
+    };
+    std::vector<std::string> results;
+    for (const char16_t* path : {u"/music/Song.Mp3", u"x.aif", u".mp3", u"song.mp3.txt", u"a.wma"}) {
+        results.push_back(found(findCodecFormatForPath, path));
     }
     // A lower-cased substring search: the first extension holding the text wins, and with a dot
     // the dot takes part (".v" is in no extension).
-    const std::pair<const char*, s32> extensions[] = {
-        {"wv", E_CODECFORMAT_WAVPACK}, {"AIF", E_CODECFORMAT_AIFF}, {"mp", E_CODECFORMAT_MP3}, {".v", -1}, {"", -1}};
-    for (const auto& [extension, expected] : extensions) {
-        s32 format = 99;
-        EXPECT_EQ(findCodecFormatForExtension(extension, &format), expected >= 0) << extension;
-        EXPECT_EQ(format, expected) << extension;
-    }
-    s32 format = 99;
-    EXPECT_EQ(findCodecFormatForExtensionWide(u"WAV", &format), 1);
-    EXPECT_EQ(format, E_CODECFORMAT_WAV);
+    for (const char* extension : {"wv", "AIF", "mp", ".v", ""}) results.push_back(found(findCodecFormatForExtension, extension));
+    results.push_back(found(findCodecFormatForExtensionWide, u"WAV"));
+    const auto hit = [](s32 format) { return "1:" + std::to_string(format); };
+    EXPECT_EQ(results, std::vector<std::string>({hit(E_CODECFORMAT_MP3), hit(E_CODECFORMAT_AIFF), "0:-1", "0:-1", "0:-1",
+                                                 hit(E_CODECFORMAT_WAVPACK), hit(E_CODECFORMAT_AIFF), hit(E_CODECFORMAT_MP3),
+                                                 "0:-1", "0:-1", hit(E_CODECFORMAT_WAV)}));
 
     EXPECT_EQ(openCodecJob(E_CODECFORMAT_WMA, u"a.wma"), nullptr);
     ClCodecStreamInstance* job = openCodecJob(E_CODECFORMAT_MP3, u"a.mp3");
@@ -114,25 +109,19 @@ TEST_F(CodecRegistry, PathsAndExtensionsFindTheFormatOfTheFirstStartedRecord) {
 TEST_F(CodecRegistry, DisabledFlagIsSetOnTheFirstEqualEntryOnly) {
     registerGameOrder();
     ASSERT_EQ(stepCodecManager(), 1);
-    EXPECT_EQ(isCodecDisabledForExtension("mp3"), 0u);
-    EXPECT_EQ(setCodecDisabledForExtension("MP3", 1), 1);
-    EXPECT_EQ(isCodecDisabledForExtension(".mp3"), 1u);
-    EXPECT_EQ(isCodecDisabledForPath(u"x.Mp3"), 1u);
-    // The QuickTime record's own ".mp3" entry keeps its flag.
+    // In order: ".mp3" disabled through the Windows Media entry, while the QuickTime record's own
+    // ".mp3" entry keeps its flag; equality, not a substring, so "aif" names ".aif", not ".aiff";
+    // an extension no record lists cannot be disabled and counts as disabled and unavailable.
     const SCodecRecord* quickTime = findCodecRecordForFormat(E_CODECFORMAT_MP3);
     ASSERT_NE(quickTime, nullptr);
-    EXPECT_EQ(quickTime->extensions[0].disabledByUser, 0u);
-
-    // Equality, not a substring: "aif" names the ".aif" entry, not ".aiff".
-    EXPECT_EQ(setCodecDisabledForExtension("aif", 1), 1);
-    EXPECT_EQ(isCodecDisabledForExtension("aiff"), 0u);
-    EXPECT_EQ(isCodecDisabledForPath(u"x.aif"), 1u);
-
-    EXPECT_EQ(setCodecDisabledForExtension("ogg", 1), 0);
-    EXPECT_EQ(isCodecDisabledForExtension("ogg"), 1u);
-    EXPECT_EQ(isCodecUnavailableForExtension("wav"), 0u);
-    EXPECT_EQ(isCodecUnavailableForPath(u"x.wav"), 0u);
-    EXPECT_EQ(isCodecUnavailableForPath(u"x.ogg"), 1u);
+    EXPECT_EQ(std::vector<u32>({isCodecDisabledForExtension("mp3"), u32(setCodecDisabledForExtension("MP3", 1)),
+                                isCodecDisabledForExtension(".mp3"), isCodecDisabledForPath(u"x.Mp3"),
+                                quickTime->extensions[0].disabledByUser, u32(setCodecDisabledForExtension("aif", 1)),
+                                isCodecDisabledForExtension("aiff"), isCodecDisabledForPath(u"x.aif"),
+                                u32(setCodecDisabledForExtension("ogg", 1)), isCodecDisabledForExtension("ogg"),
+                                isCodecUnavailableForExtension("wav"), isCodecUnavailableForPath(u"x.wav"),
+                                isCodecUnavailableForPath(u"x.ogg")}),
+              std::vector<u32>({0, 1, 1, 1, 0, 1, 0, 1, 0, 1, 0, 0, 1}));
 }
 
 TEST_F(CodecRegistry, ReleasedJobStillDecodingLivesUntilItsStopFlagFinishesIt) {
@@ -146,12 +135,10 @@ TEST_F(CodecRegistry, ReleasedJobStillDecodingLivesUntilItsStopFlagFinishesIt) {
 
     releaseCodecJob(job);
     stepCodecManager();  // not terminal yet: stepped, and its stop flag moves it to 4
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_FINISHED);
-    EXPECT_EQ(getLiveCodecJobCount(), 1u);
-    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects);
+    EXPECT_EQ(std::tuple(getCodecJobState(job), getLiveCodecJobCount(), g_fakeCodecLiveObjects.load()),
+              std::tuple(E_CODECJOB_FINISHED, 1u, objects));
     stepCodecManager();  // destroyed in the following pass
-    EXPECT_EQ(getLiveCodecJobCount(), 0u);
-    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects - 1);
+    EXPECT_EQ(std::pair(getLiveCodecJobCount(), g_fakeCodecLiveObjects.load()), std::pair(0u, objects - 1));
 }
 
 TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
@@ -175,19 +162,13 @@ TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
 
 TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes) {
     registerGameOrder();
-    setDecodeThreadInterval(1);
+    ASSERT_TRUE(startDecodeThreadAndWait());
     EXPECT_EQ(getDecodeThreadInterval(), 1u);
-    ASSERT_EQ(startDecodeThread(), 1);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!isCodecRegistryReady() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_TRUE(isCodecRegistryReady());
 
     ClCodecStreamInstance* released = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
     ClCodecStreamInstance* kept = openCodecJob(E_CODECFORMAT_WAVPACK, u"b.wv");
-    ASSERT_NE(released, nullptr);
-    ASSERT_NE(kept, nullptr);
+    ASSERT_TRUE(released && kept);
     while (getCodecJobState(kept) != E_CODECJOB_READY && std::chrono::steady_clock::now() < deadline) {
         waitForCodecJobProgress(kept, 10);
     }
@@ -200,17 +181,16 @@ TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes
 
     // The job never released is stopped and freed by the shutdown itself.
     shutdownCodecRegistry();
-    EXPECT_EQ(g_fakeCodecLiveObjects.load(), 0);
-    EXPECT_EQ(g_quickTimeExits.load(), 1);
-    EXPECT_EQ(g_windowsMediaExits.load(), 0);
+    EXPECT_EQ(std::tuple(g_fakeCodecLiveObjects.load(), g_quickTimeExits.load(), g_windowsMediaExits.load()),
+              std::tuple(0, 1, 0));
     resetDecodeThreadInterval();
     EXPECT_EQ(getDecodeThreadInterval(), CODEC_DEFAULT_DECODE_INTERVAL_MS);
     initCodecRegistry();  // for TearDown
 }
 
 TEST(CodecAudioLog, GoesUnderTheUserFolderWhateverItsNameAndOnlyWhileLoggingIsOn) {
-    decoder_test::ClTempFolder folder;  // its name is not ASCII
-    decoder_test::ClAudioLogCapture log(folder);
+    const ClTempFolder folder;
+    ClAudioLogCapture log(folder.file("décodeur 曲"));
     setCodecLogging(0);
     writeCodecAudioLog("dropped %d", 1);
     EXPECT_EQ(codecAudioLog(), nullptr);

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/crit_section_pool.h"
+#include "tests/audio/decoder_test_support.h"
 #include "tests/audio/fake_codec_family.h"
+
+using decoder_test::stepJobUntil;
 
 namespace {
 
@@ -16,21 +20,42 @@ s32 step(ClCodecStreamInstance* job) {
     return getCodecJobState(job);
 }
 
+// What the stream reads next: `bytes` bytes, the unfilled rest silent.
+std::vector<u8> streamRead(ClCodecStreamInstance* job, u32 bytes) {
+    std::vector<u8> data(bytes, 0xAA);
+    EXPECT_EQ(job->handleFMODReadCallback(data.data(), bytes), CODEC_STREAM_READ_OK);
+    return data;
+}
+
+// The counting pattern from `first` for `count` bytes, then `zeros` zero bytes.
+std::vector<u8> fakeBytes(u32 first, u32 count, u32 zeros = 0) {
+    std::vector<u8> bytes(count + zeros, 0);
+    for (u32 i = 0; i < count; ++i) bytes[i] = fakeStreamByte(first + i);
+    return bytes;
+}
+
+std::vector<u32> ringStates(const ClFakeCodec* job) {
+    return std::vector<u32>(job->m_ring.states, job->m_ring.states + job->m_ring.bufferCount);
+}
+
+constexpr u32 FREE = E_CODECBS_FREE, PENDING = E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE;
+
 class DecodeJob : public ::testing::Test {
 protected:
     void SetUp() override { critSectionPoolInit(); }
     void TearDown() override {
-        for (ClFakeCodec* job : m_jobs) {
-            shutdownCodecJob(job);
-            delete job;
-        }
+        for (ClFakeCodec* job : m_jobs) decoder_test::destroyJob(job);
     }
 
     ClFakeCodec* makeJob(const SFakeCodecConfig& config, s32* initResult = nullptr) {
-        ClFakeCodec* job = new ClFakeCodec(config);
+        ClFakeCodec* job = m_jobs.emplace_back(new ClFakeCodec(config));
         const s32 result = initCodecJob(job, 0, u"C:\\Music\\fake.snd");
         if (initResult) *initResult = result;
-        m_jobs.push_back(job);
+        return job;
+    }
+    ClFakeCodec* makeReadyJob(const SFakeCodecConfig& config) {
+        ClFakeCodec* job = makeJob(config);
+        EXPECT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
         return job;
     }
 
@@ -39,24 +64,19 @@ protected:
 
 TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
     ClFakeCodec* job = makeJob({});
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_NEW);
-    EXPECT_EQ(step(job), E_CODECJOB_PRE_OPEN_PASSED);
-    EXPECT_EQ(step(job), E_CODECJOB_OPENED);
-    EXPECT_EQ(step(job), E_CODECJOB_READY);
+    EXPECT_EQ(std::vector<s32>({getCodecJobState(job), step(job), step(job), step(job)}),
+              std::vector<s32>({E_CODECJOB_NEW, E_CODECJOB_PRE_OPEN_PASSED, E_CODECJOB_OPENED, E_CODECJOB_READY}));
     // The first fill filled every buffer: the ring is full, so the job stays ready.
     EXPECT_EQ(job->m_produced, 300u);
     EXPECT_EQ(step(job), E_CODECJOB_READY);
 
-    u8 sink[100];
-    job->handleFMODReadCallback(sink, sizeof(sink));
-    EXPECT_EQ(step(job), E_CODECJOB_DECODING);
-    EXPECT_EQ(step(job), E_CODECJOB_READY);
+    streamRead(job, 100);
+    EXPECT_EQ((std::pair{step(job), step(job)}), std::pair(s32(E_CODECJOB_DECODING), s32(E_CODECJOB_READY)));
     EXPECT_EQ(job->m_produced, 400u);
 
     // Drain to the end: 1000 bytes then a 0-byte fill finish the job.
-    u8 big[250];
     for (int i = 0; i < 20 && getCodecJobState(job) != E_CODECJOB_FINISHED; ++i) {
-        job->handleFMODReadCallback(big, sizeof(big));
+        streamRead(job, 250);
         stepCodecJob(job);
         stepCodecJob(job);
     }
@@ -66,26 +86,19 @@ TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
 
 TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
     ClFakeCodec* notOpened = makeJob({.failOpen = true});
-    EXPECT_EQ(step(notOpened), E_CODECJOB_PRE_OPEN_PASSED);
-    EXPECT_EQ(step(notOpened), E_CODECJOB_OPEN_FAILED);
-    for (int i = 0; i < 3; ++i) stepCodecJob(notOpened);
-    EXPECT_EQ(getCodecJobState(notOpened), E_CODECJOB_OPEN_FAILED);
+    EXPECT_EQ(std::vector<s32>({step(notOpened), step(notOpened), step(notOpened), step(notOpened)}),
+              std::vector<s32>({E_CODECJOB_PRE_OPEN_PASSED, E_CODECJOB_OPEN_FAILED, E_CODECJOB_OPEN_FAILED,
+                                E_CODECJOB_OPEN_FAILED}));
     EXPECT_EQ(notOpened->m_fills, 0u);
 
     EXPECT_EQ(step(makeJob({.failPreOpen = true})), E_CODECJOB_OPEN_FAILED);
-
-    EXPECT_EQ(stepFakeJobUntil(makeJob({.failStart = true}), {E_CODECJOB_START_FAILED, E_CODECJOB_READY}),
-              E_CODECJOB_START_FAILED);
+    EXPECT_EQ(stepJobUntil(makeJob({.failStart = true}), E_CODECJOB_READY), E_CODECJOB_START_FAILED);
 
     // A decoding error keeps what the ring already holds readable.
-    ClFakeCodec* broken = makeJob({.failAtFill = 3});
-    EXPECT_EQ(stepFakeJobUntil(broken, {E_CODECJOB_READY}), E_CODECJOB_READY);
-    u8 first[100];
-    broken->handleFMODReadCallback(first, sizeof(first));
-    EXPECT_EQ(stepFakeJobUntil(broken, {E_CODECJOB_DECODE_FAILED}), E_CODECJOB_DECODE_FAILED);
-    u8 rest[200];
-    broken->handleFMODReadCallback(rest, sizeof(rest));
-    EXPECT_EQ(rest[199], fakeStreamByte(299));
+    ClFakeCodec* broken = makeReadyJob({.failAtFill = 3});
+    streamRead(broken, 100);
+    EXPECT_EQ(stepJobUntil(broken, E_CODECJOB_DECODE_FAILED), E_CODECJOB_DECODE_FAILED);
+    EXPECT_EQ(streamRead(broken, 200), fakeBytes(100, 200));
 
     // A failed set-up is an open failure at the first step, never a finished job.
     s32 initResult = -1;
@@ -96,36 +109,28 @@ TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
 
 TEST_F(DecodeJob, EachJobTakesTwoPooledLocksAndOneWithoutLocksEndsAtItsFirstStep) {
     const u32 before = critSectionPoolUseCount();
-    ClFakeCodec* first = makeJob({});
-    ClFakeCodec* second = makeJob({});
+    ClFakeCodec* const jobs[] = {makeJob({}), makeJob({})};
     EXPECT_EQ(critSectionPoolUseCount(), before + 4);
 
     // Leave exactly one lock in the pool: the next job gets its buffer lock but not the other.
     std::vector<SCritSection*> held;
     while (critSectionPoolUseCount() + 1 < CRIT_SECTION_POOL_CAPACITY) {
-        SCritSection* lock = nullptr;
-        ASSERT_EQ(critSectionCreate(&lock), 1);
-        held.push_back(lock);
+        ASSERT_EQ(critSectionCreate(&held.emplace_back(nullptr)), 1);
     }
     s32 initResult = -1;
     ClFakeCodec* starved = makeJob({}, &initResult);
-    EXPECT_EQ(initResult, 0);
-    EXPECT_EQ(step(starved), E_CODECJOB_OPEN_FAILED);
-    EXPECT_EQ(starved->m_fills, 0u);
+    EXPECT_EQ((std::tuple{initResult, step(starved), starved->m_fills}), std::tuple(0, s32(E_CODECJOB_OPEN_FAILED), 0u));
     for (SCritSection* lock : held) critSectionDestroy(lock);
 
-    EXPECT_EQ(stepFakeJobUntil(first, {E_CODECJOB_READY}), E_CODECJOB_READY);
-    EXPECT_EQ(stepFakeJobUntil(second, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    for (ClFakeCodec* job : jobs) EXPECT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
 }
 
 TEST_F(DecodeJob, StopFlagInReadyOrDecodingFinishesInTheSameStep) {
-    for (const s32 state : {E_CODECJOB_READY, E_CODECJOB_DECODING}) {
-        ClFakeCodec* job = makeJob({});
-        ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
-        if (state == E_CODECJOB_DECODING) {
-            u8 sink[100];
-            job->handleFMODReadCallback(sink, sizeof(sink));
-            ASSERT_EQ(step(job), state);
+    for (const bool decoding : {false, true}) {
+        ClFakeCodec* job = makeReadyJob({});
+        if (decoding) {
+            streamRead(job, 100);
+            ASSERT_EQ(step(job), E_CODECJOB_DECODING);
         }
         job->m_stopFlag.store(1);
         EXPECT_EQ(step(job), E_CODECJOB_FINISHED);
@@ -134,65 +139,47 @@ TEST_F(DecodeJob, StopFlagInReadyOrDecodingFinishesInTheSameStep) {
 
 TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuffer) {
     // Buffers of 100, 100 and 50: the ring holds the whole stream.
-    ClFakeCodec* job = makeJob({.totalBytes = 250});
-    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
-
-    u8 data[400];
-    std::memset(data, 0xAA, sizeof(data));
-    EXPECT_EQ(job->handleFMODReadCallback(data, sizeof(data)), CODEC_STREAM_READ_OK);
-    for (u32 i = 0; i < 250; ++i) ASSERT_EQ(data[i], fakeStreamByte(i)) << i;
-    for (u32 i = 250; i < 400; ++i) ASSERT_EQ(data[i], 0) << i;
+    ClFakeCodec* job = makeReadyJob({.totalBytes = 250});
+    EXPECT_EQ(streamRead(job, 400), fakeBytes(0, 250, 150));
     // Every buffer was read and freed; the position wrapped back to buffer 0, the first unfilled.
-    EXPECT_EQ(job->m_ring.streamRead.index, 0u);
-    EXPECT_EQ(job->m_ring.streamRead.offset, 0u);
-    for (u32 i = 0; i < 3; ++i) EXPECT_EQ(job->m_ring.states[i], E_CODECBS_FREE);
+    EXPECT_EQ(std::pair(job->m_ring.streamRead.index, job->m_ring.streamRead.offset), std::pair(0u, 0u));
+    EXPECT_EQ(ringStates(job), std::vector<u32>({FREE, FREE, FREE}));
 
     // Two of three buffers ready: the read stops at the third, which stays the read position.
     ClFakeCodec* shortRing = makeJob({.failAtFill = 2});
-    stepFakeJobUntil(shortRing, {E_CODECJOB_START_FAILED});
-    shortRing->handleFMODReadCallback(data, sizeof(data));
-    EXPECT_EQ(data[199], fakeStreamByte(199));
-    EXPECT_EQ(data[200], 0);
+    stepJobUntil(shortRing, E_CODECJOB_START_FAILED);
+    EXPECT_EQ(streamRead(shortRing, 400), fakeBytes(0, 200, 200));
     EXPECT_EQ(shortRing->m_ring.streamRead.index, 2u);
+
+    // A read ending at a buffer's end frees that buffer.
+    ClFakeCodec* exact = makeReadyJob({});
+    streamRead(exact, 30);
+    EXPECT_EQ(exact->m_ring.streamRead.offset, 30u);
+    EXPECT_EQ(streamRead(exact, 70), fakeBytes(30, 70));
+    EXPECT_EQ(std::pair(exact->m_ring.streamRead.index, exact->m_ring.streamRead.offset), std::pair(1u, 0u));
+    EXPECT_EQ(ringStates(exact), std::vector<u32>({FREE, PENDING, PENDING}));
 }
 
 TEST_F(DecodeJob, TheStreamIsDrainedOnlyOnceDecodingEndedAndEveryBufferWasRead) {
-    ClFakeCodec* job = makeJob({.totalBytes = 250});
-    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
     SCodecCreateSoundExInfo info = {};
+    ClFakeCodec* job = makeReadyJob({.totalBytes = 250});
     ASSERT_EQ(job->fillCreateSoundExInfo(&info), 1);
     EXPECT_EQ(job->isStreamDrained(), 0) << "decoding has not ended";
-
-    u8 data[100];
-    job->handleFMODReadCallback(data, sizeof(data));
-    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_FINISHED}), E_CODECJOB_FINISHED);
+    streamRead(job, 100);
+    ASSERT_EQ(stepJobUntil(job, E_CODECJOB_FINISHED), E_CODECJOB_FINISHED);
     EXPECT_EQ(job->isStreamDrained(), 0) << "150 bytes are still in the ring";
-    job->handleFMODReadCallback(data, sizeof(data));
-    job->handleFMODReadCallback(data, sizeof(data));
+    streamRead(job, 100);
+    streamRead(job, 100);
     EXPECT_EQ(job->isStreamDrained(), 1);
 
     // A job that failed half-way is drained once what it decoded has been read.
-    ClFakeCodec* broken = makeJob({.totalBytes = 1000, .failAtFill = 3});
-    ASSERT_EQ(stepFakeJobUntil(broken, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    ClFakeCodec* broken = makeReadyJob({.totalBytes = 1000, .failAtFill = 3});
     ASSERT_EQ(broken->fillCreateSoundExInfo(&info), 1);
-    broken->handleFMODReadCallback(data, sizeof(data));
-    ASSERT_EQ(stepFakeJobUntil(broken, {E_CODECJOB_DECODE_FAILED}), E_CODECJOB_DECODE_FAILED);
+    streamRead(broken, 100);
+    ASSERT_EQ(stepJobUntil(broken, E_CODECJOB_DECODE_FAILED), E_CODECJOB_DECODE_FAILED);
     EXPECT_EQ(broken->isStreamDrained(), 0);
-    for (int i = 0; i < 3; ++i) broken->handleFMODReadCallback(data, sizeof(data));
+    streamRead(broken, 300);
     EXPECT_EQ(broken->isStreamDrained(), 1);
-}
-
-TEST_F(DecodeJob, StreamReadOfExactlyTheRemainingBytesFreesTheBuffer) {
-    ClFakeCodec* job = makeJob({});
-    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
-    u8 data[100];
-    job->handleFMODReadCallback(data, 30);
-    EXPECT_EQ(job->m_ring.streamRead.offset, 30u);
-    job->handleFMODReadCallback(data, 70);
-    EXPECT_EQ(data[69], fakeStreamByte(99));
-    EXPECT_EQ(job->m_ring.streamRead.index, 1u);
-    EXPECT_EQ(job->m_ring.streamRead.offset, 0u);
-    EXPECT_EQ(job->m_ring.states[0], E_CODECBS_FREE);
 }
 
 TEST_F(DecodeJob, DecodesOutsideTheBufferLock) {
@@ -212,37 +199,30 @@ TEST_F(DecodeJob, DecodesOutsideTheBufferLock) {
         other.join();
     };
     job = makeJob(config);
-    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
-    EXPECT_EQ(decodes.load(), 3);
-    EXPECT_EQ(lockFreeDuringDecode.load(), 3);
+    ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
+    EXPECT_EQ(std::pair(decodes.load(), lockFreeDuringDecode.load()), std::pair(3, 3));
 }
 
-struct SCallbackRecord {
-    s32 kind;
-    u32 result;
-    u32 userWord;
-    char16_t firstUnit;
-};
-std::vector<SCallbackRecord> g_metaDataCalls;
+// Each call as "(kind, result, userWord, first unit)".
+std::string metaCall(s32 kind, u32 result, u32 userWord, char16_t first) {
+    return testing::PrintToString(std::tuple(kind, result, userWord, u32(first)));
+}
+std::vector<std::string> g_metaDataCalls;
 
 void recordMetaDataCall(s32 kind, ClCodecStreamInstance*, char16_t* buffer, u32, u32 userWord, u32 result, u32) {
-    g_metaDataCalls.push_back({kind, result, userWord, buffer[0]});
+    g_metaDataCalls.push_back(metaCall(kind, result, userWord, buffer[0]));
 }
 
 TEST_F(DecodeJob, MetaDataRequestsAreAnsweredWhenReadyAndCancelledAtShutdown) {
     g_metaDataCalls.clear();
-    std::u16string title(16, u'x');
-    std::u16string album(16, u'x');
+    std::u16string title(16, u'x'), album(16, u'x');
     ClFakeCodec* job = makeJob({});
     job->m_requestQueue.push({E_CODECMETA_TITLE, title.data(), 32, recordMetaDataCall, 11});
     job->m_requestQueue.push({E_CODECMETA_ALBUM, album.data(), 32, recordMetaDataCall, 12});
-    ASSERT_EQ(stepFakeJobUntil(job, {E_CODECJOB_READY}), E_CODECJOB_READY);
+    ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
     stepCodecJob(job);
-    ASSERT_EQ(g_metaDataCalls.size(), 2u);
-    EXPECT_EQ(g_metaDataCalls[0].result, E_CODECMETARESULT_ANSWERED);
-    EXPECT_EQ(g_metaDataCalls[0].firstUnit, u'F');
-    EXPECT_EQ(g_metaDataCalls[1].result, E_CODECMETARESULT_NOT_ANSWERED);
-    EXPECT_EQ(g_metaDataCalls[1].firstUnit, 0);
+    EXPECT_EQ(g_metaDataCalls, std::vector({metaCall(E_CODECMETA_TITLE, E_CODECMETARESULT_ANSWERED, 11, u'F'),
+                                            metaCall(E_CODECMETA_ALBUM, E_CODECMETARESULT_NOT_ANSWERED, 12, 0)}));
     EXPECT_EQ(job->m_requestQueue.count, 0u);
 
     // Requests still queued when the job is destroyed are cancelled with a cleared buffer.
@@ -251,9 +231,7 @@ TEST_F(DecodeJob, MetaDataRequestsAreAnsweredWhenReadyAndCancelledAtShutdown) {
     job->m_requestQueue.push({E_CODECMETA_TITLE, title.data(), 32, recordMetaDataCall, 21});
     const u32 locksBefore = critSectionPoolUseCount();
     shutdownCodecJob(job);
-    ASSERT_EQ(g_metaDataCalls.size(), 1u);
-    EXPECT_EQ(g_metaDataCalls[0].result, E_CODECMETARESULT_CANCELLED);
-    EXPECT_EQ(g_metaDataCalls[0].userWord, 21u);
+    EXPECT_EQ(g_metaDataCalls, std::vector({metaCall(E_CODECMETA_TITLE, E_CODECMETARESULT_CANCELLED, 21, 0)}));
     EXPECT_EQ(title[15], 0);
     EXPECT_EQ(critSectionPoolUseCount(), locksBefore - 2);
     m_jobs.erase(std::find(m_jobs.begin(), m_jobs.end(), job));

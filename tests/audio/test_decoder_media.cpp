@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace decoder_test;
@@ -45,7 +46,7 @@ const SRegistrationCase kQuickTime = {createCodecStreamInstanceQuickTime, "mono4
 TEST_F(MediaDecoder, EachRegistrationDecodesItsFormToTheReportedLength) {
     if (!m_media.hasLame) GTEST_SKIP() << "ffmpeg has no libmp3lame encoder";
     for (const SRegistrationCase& c : {kWindowsMedia, kQuickTime}) {
-        const SPulledRun run = pullJob(c.factory, m_media.file(c.file), MEDIA_PULL);
+        const SDecodeRun run = pullJob(c.factory, m_media.file(c.file), MEDIA_PULL);
         expectLossyMatch(c.file, run, m_media.mono, 1, 48000, c.bytesPerSample, c.sampleFormat);
         // No buffer is padded: the decode ends where the reported length does.
         EXPECT_EQ(run.bytes.size(), run.info.totalBytes) << c.file;
@@ -62,18 +63,16 @@ TEST_F(MediaDecoder, RingFillsWholeAndAFreedBufferIsRefilled) {
         ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
         SCodecRing& ring = job->m_ring;
         ASSERT_EQ(ring.bufferCount, c.bufferCount);
-        for (u32 i = 0; i < ring.bufferCount; ++i) {
-            EXPECT_EQ(ring.states[i], u32(E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE)) << "buffer " << i;
-            EXPECT_EQ(ring.byteCounts[i], ring.bytesPerBuffer) << "buffer " << i;
-        }
+        EXPECT_EQ(std::vector<u32>(ring.states, ring.states + ring.bufferCount),
+                  std::vector<u32>(ring.bufferCount, E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE));
+        EXPECT_EQ(std::vector<u32>(ring.byteCounts, ring.byteCounts + ring.bufferCount),
+                  std::vector<u32>(ring.bufferCount, ring.bytesPerBuffer));
         EXPECT_EQ(job->canDecodeMoreData(), 0);
 
         SCodecCreateSoundExInfo sound = {};
         ASSERT_EQ(job->fillCreateSoundExInfo(&sound), 1);
-        EXPECT_EQ(sound.format, c.soundFormat);
-        EXPECT_EQ(sound.numChannels, 1u);
-        EXPECT_EQ(sound.defaultFrequency, 48000u);
-        EXPECT_EQ(sound.decodeBufferSize, c.decodeBufferFrames);
+        EXPECT_EQ(std::tuple(sound.format, sound.numChannels, sound.defaultFrequency, sound.decodeBufferSize),
+                  std::tuple(c.soundFormat, 1u, 48000u, c.decodeBufferFrames));
 
         std::vector<u8> data(ring.bytesPerBuffer);
         job->handleFMODReadCallback(data.data(), u32(data.size()));
@@ -87,19 +86,15 @@ TEST_F(MediaDecoder, RingFillsWholeAndAFreedBufferIsRefilled) {
 }
 
 TEST_F(MediaDecoder, FileThatCannotBeOpenedFailsTheJobWithItsReasonLogged) {
-    ClTempFolder folder;
-    std::string log;
-    {
-        ClAudioLogCapture capture(folder);
-        for (const char* name : {"missing.m4a", "silent.mp4"}) {
-            const SPulledRun run = pullJob(createCodecStreamInstanceQuickTime, m_media.file(name), MEDIA_PULL);
-            EXPECT_EQ(run.readyState, E_CODECJOB_OPEN_FAILED) << name;
-        }
-        log = capture.finish();
+    const ClTempFolder folder;
+    ClAudioLogCapture capture(folder);
+    for (const char* name : {"missing.m4a", "silent.mp4"}) {
+        EXPECT_EQ(pullJob(createCodecStreamInstanceQuickTime, m_media.file(name), MEDIA_PULL).readyState,
+                  E_CODECJOB_OPEN_FAILED) << name;
     }
+    const std::string log = capture.finish();
     EXPECT_NE(log.find("QuickTime decoder: cannot open [" + m_media.file("missing.m4a") + "]: file not found"),
-              std::string::npos)
-        << log;
+              std::string::npos) << log;
     EXPECT_NE(log.find("[" + m_media.file("silent.mp4") + "]: no audio stream found"), std::string::npos) << log;
 }
 
