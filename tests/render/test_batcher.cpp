@@ -227,7 +227,7 @@ TEST_F(Batcher, ConcurrentReservationsGetDisjointRanges) {
     std::vector<std::thread> producers;
     for (u32 t = 0; t < threads; ++t)
         producers.emplace_back([t] {
-            for (u32 i = 0; i < perThread; ++i) addObject(1u << t, material(t), 0.0f, 0);
+            for (u32 i = 0; i < perThread; ++i) addObject(1u << t, material(0), 0.0f, 0);
         });
     for (std::thread& producer : producers) producer.join();
     EXPECT_EQ(threads * perThread * 3, batchVertexCount());
