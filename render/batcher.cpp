@@ -95,26 +95,42 @@ void mergeSortByKey(u16* objects, u32 count) {
     if (from != objects) std::memcpy(objects, from, count * sizeof(u16));
 }
 
+bool sortedByKey(const u16* objects, u32 count) {
+    for (u32 i = 1; i < count; ++i)
+        if (g_aKeys[objects[i]] < g_aKeys[objects[i - 1]]) return false;
+    return true;
+}
+
+// The sort flags' orders, on copies of the fields, so the comparisons read one record each.
+struct SSortRecord {
+    BatchKey key;
+    s32 depth;
+    u16 object;
+    uintptr_t material;
+};
+SSortRecord g_aSortRecords[BATCH_OBJECT_CAPACITY];
+
 void sortSelected(u32 count, bool byKey, bool sortByDepth, bool sortByMaterial) {
     u16* objects = g_auSelected;
-    if (sortByDepth) {
-        std::sort(objects, objects + count, [byKey](u16 a, u16 b) {
-            if (byKey && g_aKeys[a] != g_aKeys[b]) return g_aKeys[a] < g_aKeys[b];
-            const s32 depthA = depthOrder(g_afDepths[a]);
-            const s32 depthB = depthOrder(g_afDepths[b]);
-            if (depthA != depthB) return depthA > depthB;
-            return materialOrder(a) < materialOrder(b);
-        });
-    } else if (sortByMaterial) {
-        std::sort(objects, objects + count, [byKey](u16 a, u16 b) {
-            if (byKey && g_aKeys[a] != g_aKeys[b]) return g_aKeys[a] < g_aKeys[b];
-            return materialOrder(a) < materialOrder(b);
-        });
-    } else if (byKey && count > 1) {
+    if (!sortByDepth && !sortByMaterial) {
+        if (!byKey || count < 2 || sortedByKey(objects, count)) return;
         const u32 padded = nextPowerOfTwo(count);
         for (u32 i = count; i < padded; ++i) objects[i] = 0xFFFFu;
         mergeSortByKey(objects, padded);
+        return;
     }
+    for (u32 i = 0; i < count; ++i) {
+        const u16 object = objects[i];
+        g_aSortRecords[i] = SSortRecord{byKey ? g_aKeys[object] : 0, sortByDepth ? depthOrder(g_afDepths[object]) : 0,
+                                        object, materialOrder(object)};
+    }
+    // With depth: far (greater) first; records without depth all hold 0, leaving key and material.
+    std::sort(g_aSortRecords, g_aSortRecords + count, [](const SSortRecord& a, const SSortRecord& b) {
+        if (a.key != b.key) return a.key < b.key;
+        if (a.depth != b.depth) return a.depth > b.depth;
+        return a.material < b.material;
+    });
+    for (u32 i = 0; i < count; ++i) objects[i] = g_aSortRecords[i].object;
 }
 
 // Appends the object's indices to the position's run list, extending the last run when it has

@@ -8,6 +8,7 @@
 #include "render/render_target.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -54,22 +55,34 @@ ClVec4 toVec4(const ClVec3& v) {
     return r;
 }
 
-ClVec3 toVec3(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
-
 bool selected(u32 layerMask, u32 passMask) { return (layerMask & passMask) == passMask; }
-
-ClVec3 eyeFor(const ClRenderTargetGroup* owner, const ClVec4& passEye) {
-    return toVec3(owner ? owner->eyePoint : passEye);
-}
 
 BatchKey keyOf(const ClRenderTargetGroup* owner) { return reinterpret_cast<BatchKey>(owner); }
 
-void writeVertex(SBatchVertex* v, const ClVec3& p, u32 colour, f32 normalX, f32 u, f32 tv) {
+// The builders' own small vector: inline, so tens of thousands of commands per frame cost no
+// calls.
+struct SV3 {
+    f32 x, y, z;
+};
+inline SV3 v3(const ClVec4& v) { return SV3{v.x, v.y, v.z}; }
+inline SV3 operator+(SV3 a, SV3 b) { return SV3{a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline SV3 operator-(SV3 a, SV3 b) { return SV3{a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline SV3 operator*(SV3 a, f32 s) { return SV3{a.x * s, a.y * s, a.z * s}; }
+inline SV3 cross(SV3 a, SV3 b) { return SV3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+// A zero vector stays zero.
+inline SV3 unit(SV3 a) {
+    const f32 length = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+    return length > 0.0f ? a * (1.0f / length) : SV3{0.0f, 0.0f, 0.0f};
+}
+
+SV3 eyeFor(const ClRenderTargetGroup* owner, const ClVec4& passEye) { return v3(owner ? owner->eyePoint : passEye); }
+
+inline void writeVertex(SBatchVertex* v, SV3 p, u32 colour, f32 normalX, f32 u, f32 tv) {
     *v = SBatchVertex{p.x, p.y, p.z, colour, normalX, 0.0f, 0.0f, u, tv};
 }
 
-void tag(const SBatchReservation& r, u32 object, u32 indexOffset, u32 indexCount, u32 mask, const SMaterial* material,
-         const ClRenderTargetGroup* owner) {
+inline void tag(const SBatchReservation& r, u32 object, u32 indexOffset, u32 indexCount, u32 mask,
+                const SMaterial* material, const ClRenderTargetGroup* owner) {
     r.layerMasks[object] = mask;
     r.indexRanges[object] = SBatchIndexRange{r.firstStagedIndex + indexOffset, indexCount};
     r.materials[object] = material;
@@ -78,14 +91,14 @@ void tag(const SBatchReservation& r, u32 object, u32 indexOffset, u32 indexCount
 
 // A line of 8 vertices facing the eye: a square cap, the body, a square cap. Each end's side
 // and cap vectors are as long as that end's width.
-void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, const ClVec3& start, const ClVec3& end,
-                   const ClVec3& eye, f32 startWidth, f32 endWidth, u32 startColour, u32 endColour) {
-    const ClVec3 along = (end - start).normalized();
-    const ClVec3 side = along.cross(eye - start).normalized();
-    const ClVec3 startSide = scaleVec3(side, startWidth);
-    const ClVec3 startCap = scaleVec3(along, startWidth);
-    const ClVec3 endSide = scaleVec3(side, endWidth);
-    const ClVec3 endCap = scaleVec3(along, endWidth);
+void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, SV3 start, SV3 end, SV3 eye, f32 startWidth,
+                   f32 endWidth, u32 startColour, u32 endColour) {
+    const SV3 along = unit(end - start);
+    const SV3 side = unit(cross(along, eye - start));
+    const SV3 startSide = side * startWidth;
+    const SV3 startCap = along * startWidth;
+    const SV3 endSide = side * endWidth;
+    const SV3 endCap = along * endWidth;
     // q carries the width ratio to the effect; a line that ends in a point has no finite ratio.
     const f32 q = endWidth > 0.0f ? startWidth / endWidth : 1.0f;
     writeVertex(v + 0, start + startSide - startCap, startColour, q, 0.0f, 0.0f);
@@ -111,24 +124,27 @@ void writeQuadIndices(u32* indices, u32 vertexBase) {
     for (u32 i = 0; i < 6; ++i) indices[i] = vertexBase + pattern[i];
 }
 
-void buildSprites(u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
+SBatchReservation reserveSprites(u32 half, u32 passMask) {
     const SSpriteCommand* sprites = g_DrawLists.sprites[half];
     const u32 count = g_DrawLists.counts[half].sprites;
     u32 chosen = 0;
     for (u32 i = 0; i < count; ++i) chosen += selected(sprites[i].layerMask, passMask) ? 1u : 0u;
-    if (chosen == 0) return;
-    const SBatchReservation r = reserveBatchGeometry(chosen, 4 * chosen, 6 * chosen);
+    return chosen > 0 ? reserveBatchGeometry(chosen, 4 * chosen, 6 * chosen) : SBatchReservation{};
+}
+
+void buildSprites(const SBatchReservation& r, u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
     if (!r.vertices) return;
+    const SSpriteCommand* sprites = g_DrawLists.sprites[half];
+    const u32 count = g_DrawLists.counts[half].sprites;
     u32 object = 0;
     for (u32 i = 0; i < count; ++i) {
         const SSpriteCommand& sprite = sprites[i];
         if (!selected(sprite.layerMask, passMask)) continue;
-        const ClVec3 position = toVec3(sprite.position);
-        const ClVec3 toEye = (eyeFor(sprite.owner, passEye) - position).normalized();
-        ClVec3 right = toEye.cross(ClVec3(0.0f, 1.0f, 0.0f)).normalized();
-        ClVec3 up = right.cross(toEye);
-        right *= sprite.size * 0.5f;
-        up *= sprite.size * 0.5f;
+        const SV3 position = v3(sprite.position);
+        const SV3 toEye = unit(eyeFor(sprite.owner, passEye) - position);
+        const SV3 unitRight = unit(cross(toEye, SV3{0.0f, 1.0f, 0.0f}));
+        const SV3 up = cross(unitRight, toEye) * (sprite.size * 0.5f);
+        const SV3 right = unitRight * (sprite.size * 0.5f);
         SBatchVertex* v = r.vertices + 4 * object;
         writeVertex(v + 0, position + up + right, sprite.colour, 0.0f, 0.0f, 0.0f);
         writeVertex(v + 1, position - up + right, sprite.colour, 0.0f, 0.0f, 1.0f);
@@ -140,20 +156,24 @@ void buildSprites(u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
     }
 }
 
-void buildGradientLines(u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
+SBatchReservation reserveGradientLines(u32 half, u32 passMask) {
     const SGradientLineCommand* lines = g_DrawLists.gradientLines[half];
     const u32 count = g_DrawLists.counts[half].gradientLines;
     u32 chosen = 0;
     for (u32 i = 0; i < count; ++i) chosen += selected(lines[i].layerMask, passMask) ? 1u : 0u;
-    if (chosen == 0) return;
-    const SBatchReservation r = reserveBatchGeometry(chosen, 8 * chosen, 18 * chosen);
+    return chosen > 0 ? reserveBatchGeometry(chosen, 8 * chosen, 18 * chosen) : SBatchReservation{};
+}
+
+void buildGradientLines(const SBatchReservation& r, u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
     if (!r.vertices) return;
+    const SGradientLineCommand* lines = g_DrawLists.gradientLines[half];
+    const u32 count = g_DrawLists.counts[half].gradientLines;
     u32 object = 0;
     for (u32 i = 0; i < count; ++i) {
         const SGradientLineCommand& line = lines[i];
         if (!selected(line.layerMask, passMask)) continue;
-        writeWideLine(r.vertices + 8 * object, r.stagedIndices + 18 * object, r.vertexBase + 8 * object, toVec3(line.start),
-                      toVec3(line.end), eyeFor(line.owner, passEye), line.startWidth, line.endWidth, line.startColour,
+        writeWideLine(r.vertices + 8 * object, r.stagedIndices + 18 * object, r.vertexBase + 8 * object, v3(line.start), v3(line.end),
+                      eyeFor(line.owner, passEye), line.startWidth, line.endWidth, line.startColour,
                       line.endColour);
         tag(r, object, 18 * object, 18, line.layerMask & keepMask, line.material, line.owner);
         ++object;
@@ -204,8 +224,8 @@ void lineTaskWork(void* partArgument) {
     const SBatchReservation& r = job.reservation;
     for (u32 i = 0; i < job.lineCount; ++i) {
         const SLineCommand& line = lines[job.lineNumbers[i]];
-        writeWideLine(r.vertices + 8 * i, r.stagedIndices + 18 * i, r.vertexBase + 8 * i, toVec3(line.start),
-                      toVec3(line.end), eyeFor(line.owner, record.eye), line.width, line.width, line.colour, line.colour);
+        writeWideLine(r.vertices + 8 * i, r.stagedIndices + 18 * i, r.vertexBase + 8 * i, v3(line.start), v3(line.end),
+                      eyeFor(line.owner, record.eye), line.width, line.width, line.colour, line.colour);
         tag(r, i, 18 * i, 18, line.layerMask & record.keepMask, line.material, line.owner);
     }
 }
@@ -327,8 +347,6 @@ void setCurrentDrawOwner(ClRenderTargetGroup* owner) { g_DrawLists.owner = owner
 void buildDrawCommands(u32 passMask, const ClVec4& eye, u32 excludeMask) {
     SDrawLists& lists = g_DrawLists;
     const u32 half = frameFlipIndex();
-    buildSprites(half, passMask, ~excludeMask, eye);
-    buildGradientLines(half, passMask, ~excludeMask, eye);
     if (!lists.poolReady) fatalError("buildDrawCommands before initDrawBatchPool");
     if (lists.recordsInUse == DRAW_BUILD_RECORD_COUNT) fatalError("buildDrawCommands: every draw build record is in use");
     SDrawBuildRecord* record = lists.recordOrder[lists.recordsInUse++];
@@ -336,8 +354,16 @@ void buildDrawCommands(u32 passMask, const ClVec4& eye, u32 excludeMask) {
     record->keepMask = ~excludeMask;
     record->eye = eye;
     record->half = half;
+    // Reserved in the order sprites, gradient lines, lines, so that layers without sorting draw
+    // them in that order; the sprites and gradient lines are then written here while the pool
+    // writes the lines.
+    const SBatchReservation sprites = reserveSprites(half, passMask);
+    const SBatchReservation gradientLines = reserveGradientLines(half, passMask);
     SWorkerTask* task = nullptr;
     taskCreate(0, record, &task);
+    workerPoolDispatch();
+    buildSprites(sprites, half, passMask, ~excludeMask, eye);
+    buildGradientLines(gradientLines, half, passMask, ~excludeMask, eye);
     taskWait(task);
     taskRelease(task);
 }
@@ -353,7 +379,7 @@ void buildQuadCommands() {
         const SQuadCommand& quad = quads[i];
         SBatchVertex* v = r.vertices + 4 * i;
         for (u32 corner = 0; corner < 4; ++corner)
-            writeVertex(v + corner, toVec3(quad.corners[corner]), quad.colour, 0.0f, quad.texCoords[corner].x,
+            writeVertex(v + corner, v3(quad.corners[corner]), quad.colour, 0.0f, quad.texCoords[corner].x,
                         quad.texCoords[corner].y);
         writeQuadIndices(r.stagedIndices + 6 * i, r.vertexBase + 4 * i);
         tag(r, i, 6 * i, 6, quad.layerMask, quad.material, quad.owner);
