@@ -1,5 +1,7 @@
 #include "render/batch_buffers.h"
 
+#include "render/render_device.h"
+
 namespace {
 
 struct SBatchBufferPair {
@@ -33,4 +35,5 @@ void lockBatchDeviceBuffers(u32 buffer, SBatchVertex** vertices, u32** indices) 
 
 void unlockBatchDeviceBuffers(u32) {}
 
-bool batchDeviceReady() { return true; }
+// Without a device (tools, benchmarks) the staging memory is all there is.
+bool batchDeviceReady() { return !renderDeviceExists() || renderDeviceReady(); }

@@ -4,7 +4,7 @@
 #include "core/task_layer.h"
 #include "core/worker_pool.h"
 #include "render/batcher.h"
-#include "render/frame_half.h"
+#include "render/render_worker.h"
 #include "render/render_target.h"
 
 #include <algorithm>
@@ -242,12 +242,14 @@ void lineTaskFinish(void* argument) {
     fatalError("a draw build record went back to the pool twice");
 }
 
-SDrawListCounts& producerCounts() { return g_DrawLists.counts[producerFrameHalf()]; }
+u32 producerHalf() { return 1u - renderFlipIndex(); }
+
+SDrawListCounts& producerCounts() { return g_DrawLists.counts[producerHalf()]; }
 
 SQuadCommand* nextQuad(u32 limit, const char* form) {
     u32& count = producerCounts().quads;
     if (count >= limit) fatalErrorf("%s: %u quads are already queued in this frame", form, count);
-    SQuadCommand* quad = &g_DrawLists.quads[producerFrameHalf()][count++];
+    SQuadCommand* quad = &g_DrawLists.quads[producerHalf()][count++];
     quad->owner = g_DrawLists.owner;
     return quad;
 }
@@ -276,7 +278,7 @@ SSpriteCommand* appendSpriteCommand(const ClVec3& position, f32 size, u32 colour
                                     u32 layerMask, f32 rotation) {
     u32& count = producerCounts().sprites;
     if (count >= SPRITE_COMMAND_CAPACITY - 1) return nullptr;
-    SSpriteCommand* sprite = &g_DrawLists.sprites[producerFrameHalf()][count++];
+    SSpriteCommand* sprite = &g_DrawLists.sprites[producerHalf()][count++];
     *sprite = SSpriteCommand{toVec4(position), material, size, colour, layerMask, g_DrawLists.owner, rotation};
     return sprite;
 }
@@ -285,7 +287,7 @@ void appendLineCommand(const ClVec3& start, const ClVec3& end, f32 width, u32 co
                        f32 widthScale, u32 word, u32 layerMask) {
     u32& count = producerCounts().lines;
     if (count >= LINE_COMMAND_CAPACITY - 1) return;
-    g_DrawLists.lines[producerFrameHalf()][count++] =
+    g_DrawLists.lines[producerHalf()][count++] =
         SLineCommand{toVec4(start), toVec4(end), colour, material, width, widthScale, layerMask, g_DrawLists.owner, word};
 }
 
@@ -293,7 +295,7 @@ void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 start
                                u32 endColour, const SMaterial* material, u32 layerMask) {
     u32& count = producerCounts().gradientLines;
     if (count >= GRADIENT_LINE_COMMAND_CAPACITY - 1) return;
-    g_DrawLists.gradientLines[producerFrameHalf()][count++] = SGradientLineCommand{
+    g_DrawLists.gradientLines[producerHalf()][count++] = SGradientLineCommand{
         toVec4(start), toVec4(end), 0, startColour, endColour, startWidth, endWidth, material, layerMask, g_DrawLists.owner};
 }
 
@@ -346,7 +348,7 @@ void setCurrentDrawOwner(ClRenderTargetGroup* owner) { g_DrawLists.owner = owner
 
 void buildDrawCommands(u32 passMask, const ClVec4& eye, u32 excludeMask) {
     SDrawLists& lists = g_DrawLists;
-    const u32 half = frameFlipIndex();
+    const u32 half = renderFlipIndex();
     if (!lists.poolReady) fatalError("buildDrawCommands before initDrawBatchPool");
     if (lists.recordsInUse == DRAW_BUILD_RECORD_COUNT) fatalError("buildDrawCommands: every draw build record is in use");
     SDrawBuildRecord* record = lists.recordOrder[lists.recordsInUse++];
@@ -369,7 +371,7 @@ void buildDrawCommands(u32 passMask, const ClVec4& eye, u32 excludeMask) {
 }
 
 void buildQuadCommands() {
-    const u32 half = frameFlipIndex();
+    const u32 half = renderFlipIndex();
     const SQuadCommand* quads = g_DrawLists.quads[half];
     const u32 count = g_DrawLists.counts[half].quads;
     if (count == 0) return;
@@ -387,9 +389,9 @@ void buildQuadCommands() {
     }
 }
 
-void clearDrawLists() { g_DrawLists.counts[frameFlipIndex()] = SDrawListCounts{}; }
+void clearDrawLists() { g_DrawLists.counts[renderFlipIndex()] = SDrawListCounts{}; }
 
-void clearProducerDrawLists() { g_DrawLists.counts[producerFrameHalf()] = SDrawListCounts{}; }
+void clearDrawListHalf(u32 half) { g_DrawLists.counts[half & 1u] = SDrawListCounts{}; }
 
 void initDrawBatchPool() {
     SDrawLists& lists = g_DrawLists;

@@ -1,7 +1,7 @@
 // The per-frame draw lists: camera-facing sprites, lines, lines with a width and colour gradient,
 // and textured quads, appended by game code and turned into batched geometry by the render worker.
 //
-// Every list is double-buffered by the flip index (render/frame_half.h): the main thread appends
+// Every list is double-buffered by the flip index (render/render_worker.h): the main thread appends
 // to half 1 - flip, the render worker builds and clears half flip. A command is drawn in a pass
 // when (its layer mask AND the pass mask) == the pass mask; its owner (the render-target group of
 // a preview, or null for the main scene) becomes the batched object's key.
@@ -100,8 +100,8 @@ void buildDrawCommands(u32 passMask, const ClVec4& eye, u32 excludeMask);
 // Every quad of the half, whatever its mask.
 void buildQuadCommands();
 void clearDrawLists();
-// The hand-off while the device is not ready: nothing draws the filled half, so it is emptied.
-void clearProducerDrawLists();
+// Empties one half (the hand-off clears the filled half when no frame can be drawn).
+void clearDrawListHalf(u32 half);
 
 // The pool of build records and the line builder's task type (start-up, shutdown).
 void initDrawBatchPool();

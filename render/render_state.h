@@ -1,18 +1,12 @@
-// The render state every drawing routine shares: the screen size, the selected render target and
-// the device transforms the stacks apply (render/transform_stacks.h).
+// The render state every drawing routine shares: the selected render target and the device
+// transforms the stacks apply (render/transform_stacks.h). The screen size is the device's
+// (render/render_device.h).
 #pragma once
 
 #include "core/types.h"
 #include "core/matrix44.h"
 
 class ClRenderTargetGroup;
-
-// Set when the window is created: the back buffer's size in pixels.
-void setScreenSize(f32 width, f32 height);
-f32 screenWidth();
-f32 screenHeight();
-f32 screenHalfWidth();
-f32 screenHalfHeight();
 
 // Of the selected group's target, or of the screen while the back buffer is selected.
 f32 getRenderTargetWidth();
@@ -24,7 +18,7 @@ void setRenderTarget(ClRenderTargetGroup* group);
 ClRenderTargetGroup* currentRenderTarget();
 
 // The transform stacks' side of initRenderer: every stack empty, the identity pushed and applied on
-// the world stack, no render target selected, flip index 0.
+// the world stack, no render target selected.
 void resetRenderState();
 
 // Called by the transform stacks when a device transform changes (types 0 to 3) or all of them

@@ -1,7 +1,7 @@
 #include "render/transform_node.h"
 
 #include "core/matrix44.h"
-#include "render/frame_half.h"
+#include "render/render_worker.h"
 #include "render/transform_stacks.h"
 
 namespace {
@@ -119,23 +119,23 @@ void releaseAttachedNodeLists() {
 s32 addAttachedNodeObject(SAttachedNodeObject* object, u32 flagMask) {
     SAttachedNodeLists& lists = g_AttachedNodeLists;
     if (!lists.initialised) return 0;
-    SAttachedNodeList& list = lists.halves[producerFrameHalf()];
+    SAttachedNodeList& list = lists.halves[1u - renderFlipIndex()];
     if (list.count == lists.capacity) return 0;
     list.records[list.count++] = SAttachedNodeRecord{object, flagMask};
     return 1;
 }
 
 void clearAttachedNodeList() {
-    if (g_AttachedNodeLists.initialised) g_AttachedNodeLists.halves[frameFlipIndex()].count = 0;
+    if (g_AttachedNodeLists.initialised) g_AttachedNodeLists.halves[renderFlipIndex()].count = 0;
 }
 
-void clearProducerAttachedNodeList() {
-    if (g_AttachedNodeLists.initialised) g_AttachedNodeLists.halves[producerFrameHalf()].count = 0;
+void clearAttachedNodeListHalf(u32 half) {
+    if (g_AttachedNodeLists.initialised) g_AttachedNodeLists.halves[half & 1u].count = 0;
 }
 
 void updateAttachedNodeLists(u32 mask) {
     if (!g_AttachedNodeLists.initialised) return;
-    const SAttachedNodeList& list = g_AttachedNodeLists.halves[producerFrameHalf()];
+    const SAttachedNodeList& list = g_AttachedNodeLists.halves[1u - renderFlipIndex()];
     for (u32 i = 0; i < list.count; ++i)
         if (list.records[i].flagMask & mask) updateAttachedNodes(list.records[i].object);
 }

@@ -55,8 +55,8 @@ void releaseAttachedNodeLists();
 s32 addAttachedNodeObject(SAttachedNodeObject* object, u32 flagMask);
 // Scene render: empties the list of the half being drawn.
 void clearAttachedNodeList();
-// Hand-off while the device is not ready: empties the half being filled.
-void clearProducerAttachedNodeList();
+// Empties one half (the hand-off clears the filled half when no frame can be drawn).
+void clearAttachedNodeListHalf(u32 half);
 // Hand-off: updates the objects of the filled half whose flag mask shares a bit with mask.
 void updateAttachedNodeLists(u32 mask);
 u32 attachedNodeCount(u32 half);

@@ -2,7 +2,8 @@
 #include "core/task_layer.h"
 #include "render/batcher.h"
 #include "render/draw_lists.h"
-#include "render/frame_half.h"
+#include "render/render_worker.h"
+#include "null_renderer_frames.h"
 #include "render/render_target.h"
 
 #include <gtest/gtest.h>
@@ -22,32 +23,21 @@ ClVec4 eyeAt(f32 x, f32 y, f32 z) {
     return eye;
 }
 
-// The draw lists with a batcher frame open and the worker pool running; appends fill half 1
-// (flip index 0) until the test flips.
-class DrawLists : public ::testing::Test {
+// Appends without a renderer: with flip index 0 the main thread fills half 1.
+class DrawListAppends : public ::testing::Test {
 protected:
     void SetUp() override {
-        critSectionPoolInit();
-        taskLayerInit();
-        createBatchBuffers(true);
-        beginBatchFrame();
-        initDrawBatchPool();
-        resetFrameHalf();
-        for (int half = 0; half < 2; ++half) {
-            clearProducerDrawLists();
-            flipFrameHalf();
-        }
+        resetRenderFlipIndex();
+        clearDrawListHalf(0);
+        clearDrawListHalf(1);
         setCurrentDrawOwner(nullptr);
-    }
-    void TearDown() override {
-        releaseAllDrawBatches();
-        releaseBatchBuffers();
-        taskLayerShutdown();
-        resetFrameHalf();
     }
 };
 
-TEST_F(DrawLists, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgram) {
+// Built by the render worker on the null renderer, from the half handed over.
+using DrawLists = NullRendererFrames;
+
+TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgram) {
     for (u32 i = 0; i < SPRITE_COMMAND_CAPACITY - 1; ++i)
         ASSERT_NE(nullptr, appendSpriteCommand(ClVec3(), 1.0f, 0, material(0), 1, 0.0f));
     EXPECT_EQ(nullptr, appendSpriteCommand(ClVec3(), 1.0f, 0, material(0), 1, 0.0f));
@@ -57,16 +47,16 @@ TEST_F(DrawLists, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgram) {
     }
     for (u32 i = 0; i < QUAD_COMMAND_CAPACITY; ++i)
         appendQuadCommandCorners(ClVec3(), ClVec3(), ClVec3(), ClVec3(), 0, material(0), 1);
-    const SDrawListCounts counts = drawListCounts(producerFrameHalf());
+    const SDrawListCounts counts = drawListCounts(1);
     EXPECT_EQ(15999u, counts.sprites);
     EXPECT_EQ(15999u, counts.lines);
     EXPECT_EQ(15999u, counts.gradientLines);
     EXPECT_EQ(4999u, counts.quads);
-    EXPECT_EQ(0u, drawListCounts(frameFlipIndex()).sprites);
+    EXPECT_EQ(0u, drawListCounts(0).sprites);
 
     EXPECT_EXIT(appendQuadCommand(ClVec3(), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 1, 1, 0, material(0), 1, 0),
                 ::testing::ExitedWithCode(3), "appendQuadCommand: 4999 quads are already queued");
-    clearProducerDrawLists();
+    clearDrawListHalf(1);
     for (u32 i = 0; i < QUAD_COMMAND_CAPACITY - 2; ++i)
         appendCentredQuadCommandUV(ClVec3(), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 1, 1, 0, material(0), ClVec2(), ClVec2(1, 1), 1, 0);
     EXPECT_EXIT(appendCentredQuadCommandUV(ClVec3(), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 1, 1, 0, material(0), ClVec2(),
@@ -74,21 +64,29 @@ TEST_F(DrawLists, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgram) {
                 ::testing::ExitedWithCode(3), "appendCentredQuadCommandUV: 4998 quads are already queued");
 }
 
-TEST_F(DrawLists, TheWorkerBuildsTheHalfHandedOverAndClearsOnlyItsOwn) {
-    appendSpriteCommand(ClVec3(), 1.0f, 0, material(0), 0x20, 0.0f);
-    buildDrawCommands(0x20, eyeAt(0, 0, 10), 0);
-    EXPECT_EQ(0u, batchVertexCount());  // still the producers' half
+TEST_F(DrawLists, TheWorkerBuildsTheHalfHandedOverWhileTheMainThreadFillsTheOther) {
+    const ClVec4 eye = eyeAt(0, 0, 10);
+    appendSpriteCommand(ClVec3(), 1.0f, 1, material(0), 0x20, 0.0f);
+    appendSpriteCommand(ClVec3(), 1.0f, 1, material(0), 0x20, 0.0f);
+    const u32 filled = 1 - renderFlipIndex();
+    u32 builtHalf = 9;
+    ASSERT_EQ(1, handOff([&] {
+        builtHalf = renderFlipIndex();
+        buildDrawCommands(0x20, eye, 0);
+        clearDrawLists();
+    }));
+    EXPECT_EQ(filled, builtHalf);
+    EXPECT_EQ(8u, batchVertexCount());
+    EXPECT_EQ(0u, drawListCounts(filled).sprites);
 
-    flipFrameHalf();
-    appendSpriteCommand(ClVec3(), 1.0f, 0, material(0), 0x20, 0.0f);
-    appendSpriteCommand(ClVec3(), 1.0f, 0, material(0), 0x20, 0.0f);
-    buildDrawCommands(0x20, eyeAt(0, 0, 10), 0);
+    // The next frame's commands go to the other half; an empty frame flips back.
+    appendSpriteCommand(ClVec3(), 1.0f, 2, material(0), 0x20, 0.0f);
+    EXPECT_EQ(1u, drawListCounts(1 - filled).sprites);
+    beginBatchFrame();
+    ASSERT_EQ(1, handOff([&] { buildDrawCommands(0x20, eye, 0); }));
     EXPECT_EQ(4u, batchVertexCount());
-    clearDrawLists();
-    EXPECT_EQ(0u, drawListCounts(frameFlipIndex()).sprites);
-    EXPECT_EQ(2u, drawListCounts(producerFrameHalf()).sprites);
-    clearProducerDrawLists();
-    EXPECT_EQ(0u, drawListCounts(producerFrameHalf()).sprites);
+    EXPECT_EQ(2u, batchLockedVertices()[0].colour);
+    EXPECT_EQ(1 - filled, renderFlipIndex());
 }
 
 TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGiveKeyAndEye) {
@@ -100,8 +98,7 @@ TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGive
     setCurrentDrawOwner(&preview);
     appendSpriteCommand(ClVec3(), 2.0f, 0, material(1), 0x22, 0.0f);
     setCurrentDrawOwner(nullptr);
-    flipFrameHalf();
-    buildDrawCommands(0x22, eyeAt(0, 0, 10), 0x40);
+    handOff([] { buildDrawCommands(0x22, eyeAt(0, 0, 10), 0x40); });
     ASSERT_EQ(8u, batchVertexCount());
 
     // The main scene's sprite faces +z: its right is -x, its up +y.
@@ -121,7 +118,7 @@ TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGive
     EXPECT_EQ(material(1), batchRuns(1, reinterpret_cast<BatchKey>(&preview))[0].material);
 }
 
-TEST_F(DrawLists, LinesAreCutIntoAtMostThirtyTwoRoundedUpSlices) {
+TEST(DrawListSlices, LinesAreCutIntoAtMostThirtyTwoRoundedUpSlices) {
     EXPECT_EQ(5u, lineSliceSize(10, 2));
     EXPECT_EQ(5u, lineSliceSize(10, 1));
     EXPECT_EQ(4u, lineSliceSize(100, 64));   // 32 slices, 25 jobs
@@ -132,12 +129,16 @@ TEST_F(DrawLists, LinesAreCutIntoAtMostThirtyTwoRoundedUpSlices) {
 TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) {
     for (u32 i = 0; i < 100; ++i)
         appendLineCommand(ClVec3(0, f32(i), 0), ClVec3(10, f32(i), 0), 0.5f, i, material(0), 1.0f, 1, i % 2 ? 0x24 : 0x04);
-    flipFrameHalf();
-    buildDrawCommands(0x08, eyeAt(5, 0, 100), 0);
-    EXPECT_EQ(0u, lastLineJobCount());
-    EXPECT_EQ(0u, batchVertexCount());
-
-    buildDrawCommands(0x24, eyeAt(5, 0, 100), 0);
+    u32 emptyPassJobs = 99;
+    u32 emptyPassVertices = 99;
+    handOff([&] {
+        buildDrawCommands(0x08, eyeAt(5, 0, 100), 0);
+        emptyPassJobs = lastLineJobCount();
+        emptyPassVertices = batchVertexCount();
+        buildDrawCommands(0x24, eyeAt(5, 0, 100), 0);
+    });
+    EXPECT_EQ(0u, emptyPassJobs);
+    EXPECT_EQ(0u, emptyPassVertices);
     ASSERT_EQ(400u, batchVertexCount());
     EXPECT_GE(lastLineJobCount(), 2u);
     EXPECT_LE(lastLineJobCount(), DRAW_BUILD_JOB_CAPACITY);
@@ -162,8 +163,7 @@ TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPo
     appendGradientLineCommand(ClVec3(0, 0, 0), ClVec3(10, 0, 0), 2.0f, 1.0f, 0xAAu, 0xBBu, material(0), 1);
     appendGradientLineCommand(ClVec3(0, 0, 0), ClVec3(10, 0, 0), 2.0f, 0.0f, 0xAAu, 0xBBu, material(0), 1);
     appendGradientLineCommand(ClVec3(0, 0, 0), ClVec3(10, 0, 0), 2.0f, -1.0f, 0xAAu, 0xBBu, material(0), 1);
-    flipFrameHalf();
-    buildDrawCommands(1, eyeAt(5, 0, 50), 0);
+    handOff([] { buildDrawCommands(1, eyeAt(5, 0, 50), 0); });
     ASSERT_EQ(24u, batchVertexCount());
     const SBatchVertex* v = batchLockedVertices();
     EXPECT_EQ(2.0f, v[0].nx);
@@ -182,8 +182,7 @@ TEST_F(DrawLists, EveryQuadIsConvertedWithItsCornersTextureCoordinatesAndDepth) 
     appendCentredQuadCommandUV(ClVec3(0, 0, 0), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 4.0f, 2.0f, 0x11u, material(0),
                                ClVec2(0.25f, 0.5f), ClVec2(0.75f, 1.0f), 0x100, 3.0f);
     appendQuadCommandCorners(ClVec3(1, 1, 1), ClVec3(2, 2, 2), ClVec3(3, 3, 3), ClVec3(4, 4, 4), 0x22u, material(1), 0);
-    flipFrameHalf();
-    buildQuadCommands();
+    handOff([] { buildQuadCommands(); });
     ASSERT_EQ(8u, batchVertexCount());
     const SBatchVertex* v = batchLockedVertices();
     // b = a x n = (1, 0, 0) x (0, 0, 1) = (0, -1, 0).

@@ -1,4 +1,4 @@
-#include "render/frame_half.h"
+#include "render/render_worker.h"
 #include "render/transform_node.h"
 #include "render/transform_stacks.h"
 
@@ -80,8 +80,9 @@ TEST(TransformNode, TheWorldPushScalesAfterRotatingAndTheTexturePushIsUnscaled) 
     EXPECT_EQ(0u, transformStackDepth(E_TRANSFORM_TEXTURE0));
 }
 
+// With flip index 0 the main thread fills half 1 and the worker's scene clears half 0.
 TEST(AttachedNodeLists, TheFilledHalfIsUpdatedByMaskAndClearedByHalf) {
-    resetFrameHalf();
+    resetRenderFlipIndex();
     initAttachedNodeLists(2);
     STransformNode node;
     node.offset = ClVec3(0.0f, 1.0f, 0.0f);
@@ -98,23 +99,20 @@ TEST(AttachedNodeLists, TheFilledHalfIsUpdatedByMaskAndClearedByHalf) {
     EXPECT_EQ(1, addAttachedNodeObject(&ignored, 4));
     EXPECT_EQ(1, addAttachedNodeObject(&followed, 2));
     EXPECT_EQ(0, addAttachedNodeObject(&followed, 2));
-    EXPECT_EQ(2u, attachedNodeCount(producerFrameHalf()));
+    EXPECT_EQ(2u, attachedNodeCount(1));
+    EXPECT_EQ(0u, attachedNodeCount(0));
 
     updateAttachedNodeLists(3);
     expectNear(node.position, 5.0f, 1.0f, 0.0f);
     expectNear(node.orientation.getRow(0), 0.0f, 1.0f, 0.0f);
     expectNear(node.scale, 2.0f, 2.0f, 2.0f);
 
-    flipFrameHalf();
-    EXPECT_EQ(0u, attachedNodeCount(producerFrameHalf()));
     clearAttachedNodeList();
-    EXPECT_EQ(0u, attachedNodeCount(frameFlipIndex()));
-    EXPECT_EQ(1, addAttachedNodeObject(&followed, 2));
-    clearProducerAttachedNodeList();
-    EXPECT_EQ(0u, attachedNodeCount(producerFrameHalf()));
+    EXPECT_EQ(2u, attachedNodeCount(1));
+    clearAttachedNodeListHalf(1);
+    EXPECT_EQ(0u, attachedNodeCount(1));
     releaseAttachedNodeLists();
     EXPECT_EQ(0, addAttachedNodeObject(&followed, 2));
-    resetFrameHalf();
 }
 
 }  // namespace

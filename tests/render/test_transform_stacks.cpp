@@ -1,3 +1,4 @@
+#include "render/render_device.h"
 #include "render/render_state.h"
 #include "render/render_target.h"
 #include "render/transform_stacks.h"
