@@ -160,7 +160,7 @@ bool parseOnOff(SParser& p, std::string_view key, std::string_view word, bool* v
 
 bool parsePassLine(SParser& p, std::string_view rest, SEffectPassState* pass) {
     std::string_view key = nextToken(&rest);
-    if (key != "blend" && key != "depthtest" && key != "depthwrite" && key != "cull") {
+    if (key != "blend" && key != "depthtest" && key != "depthwrite" && key != "cull" && key != "address") {
         return p.fail("unknown pass state '" + std::string(key) + "'");
     }
     std::string_view word = nextToken(&rest);
@@ -177,6 +177,13 @@ bool parsePassLine(SParser& p, std::string_view rest, SEffectPassState* pass) {
     }
     if (key == "depthtest") return parseOnOff(p, key, word, &pass->depthTest);
     if (key == "depthwrite") return parseOnOff(p, key, word, &pass->depthWrite);
+    if (key == "address") {
+        if (word == "wrap") pass->address = E_EFFECT_ADDRESS_WRAP;
+        else if (word == "clamp") pass->address = E_EFFECT_ADDRESS_CLAMP;
+        else if (word == "mirror") pass->address = E_EFFECT_ADDRESS_MIRROR;
+        else return p.fail("address takes wrap, clamp or mirror, not '" + std::string(word) + "'");
+        return true;
+    }
     if (word == "none") pass->cull = E_EFFECT_CULL_NONE;
     else if (word == "cw") pass->cull = E_EFFECT_CULL_CW;
     else if (word == "ccw") pass->cull = E_EFFECT_CULL_CCW;

@@ -12,6 +12,7 @@
 //   depthtest off           on | off   (default on)
 //   depthwrite off          on | off   (default on)
 //   cull none               none | cw | ccw   (default ccw, as Direct3D's)
+//   address clamp           wrap | clamp | mirror: texture addressing of every slot (default wrap)
 //   [vertex]
 //   ...GLSL without #version or the parameters' uniforms...
 //   [fragment]
@@ -47,6 +48,7 @@ enum E_EffectBlend {
     E_EFFECT_BLEND_MAX,       // per-channel maximum
 };
 enum E_EffectCull { E_EFFECT_CULL_NONE, E_EFFECT_CULL_CW, E_EFFECT_CULL_CCW };
+enum E_EffectAddress { E_EFFECT_ADDRESS_WRAP, E_EFFECT_ADDRESS_CLAMP, E_EFFECT_ADDRESS_MIRROR };
 enum E_EffectStage { E_EFFECT_STAGE_VERTEX, E_EFFECT_STAGE_FRAGMENT };
 
 struct SEffectAnnotation {
@@ -72,6 +74,7 @@ struct SEffectPassState {
     bool depthTest = true;
     bool depthWrite = true;
     E_EffectCull cull = E_EFFECT_CULL_CCW;
+    E_EffectAddress address = E_EFFECT_ADDRESS_WRAP;
 };
 
 struct SEffectStageText {

@@ -16,6 +16,7 @@ constexpr const char* BLUR_EFFECT =
     "blend additive\n"
     "depthwrite off\n"
     "cull none\n"
+    "address clamp\n"
     "[vertex]\n"
     "void main() { gl_Position = vec4(0.0); }\n"
     "[fragment]\n"
@@ -67,11 +68,13 @@ TEST(EffectFile, PassStatesAndTheirDefaults) {
     EXPECT_TRUE(blur.pass.depthTest) << "default";
     EXPECT_FALSE(blur.pass.depthWrite);
     EXPECT_EQ(blur.pass.cull, E_EFFECT_CULL_NONE);
+    EXPECT_EQ(blur.pass.address, E_EFFECT_ADDRESS_CLAMP);
 
     const SEffectFile plain = parseOrFail("velodrix-effect 1\n[vertex]\n[fragment]\n");
     EXPECT_EQ(plain.pass.blend, E_EFFECT_BLEND_NONE);
     EXPECT_TRUE(plain.pass.depthWrite);
     EXPECT_EQ(plain.pass.cull, E_EFFECT_CULL_CCW);
+    EXPECT_EQ(plain.pass.address, E_EFFECT_ADDRESS_WRAP);
     EXPECT_TRUE(plain.parameters.empty());
 }
 
@@ -89,8 +92,8 @@ TEST(EffectFile, StageSourcesDeclareTheParametersAndMapLinesBack) {
               "out vec4 colour;\n"
               "void main() { colour = g_v4Colour; }\n");
 
-    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_FRAGMENT, 7), 15u);
-    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 6), 12u);
+    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_FRAGMENT, 7), 16u);
+    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 6), 13u);
     EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 3), 0u) << "generated declaration";
     EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 7), 0u) << "past the stage";
 
