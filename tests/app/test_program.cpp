@@ -27,6 +27,7 @@ SRun runGame(const std::string& directory, const std::string& home, int signal) 
     if (child == 0) {
         dup2(pipeEnds[1], STDERR_FILENO);
         close(pipeEnds[0]);
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
         setenv("HOME", home.c_str(), 1);
         setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
         if (chdir(directory.c_str()) != 0) _exit(70);
