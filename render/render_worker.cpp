@@ -7,14 +7,16 @@
 #include "render/render_device.h"
 
 #include <atomic>
-#include <memory>
 
 namespace {
 
 struct SRenderWorker {
-    std::unique_ptr<ClEvent> frameComplete;
-    std::unique_ptr<ClEvent> startFrame;
-    ClThread thread;
+    // Owned through plain pointers: a program that exits while the worker waits (a fatal error
+    // during start-up) must neither join it nor destroy the event it waits on from a static
+    // destructor.
+    ClEvent* frameComplete = nullptr;
+    ClEvent* startFrame = nullptr;
+    ClThread* thread = nullptr;
     std::atomic<bool> stop{false};
     std::atomic<bool> exited{false};
     std::atomic<u64> framesDrawn{0};
@@ -57,9 +59,10 @@ void startRenderWorker() {
     g_worker.stop.store(false);
     g_worker.exited.store(false);
     g_worker.framesDrawn.store(0);
-    g_worker.frameComplete = std::make_unique<ClEvent>(true, false);
-    g_worker.startFrame = std::make_unique<ClEvent>(true, false);
-    if (!g_worker.thread.start(workerProcedure, nullptr)) fatalError("the render worker thread could not start");
+    g_worker.frameComplete = new ClEvent(true, false);
+    g_worker.startFrame = new ClEvent(true, false);
+    g_worker.thread = new ClThread;
+    if (!g_worker.thread->start(workerProcedure, nullptr)) fatalError("the render worker thread could not start");
     g_worker.running = true;
 }
 
@@ -68,11 +71,15 @@ void stopRenderWorker() {
     if (g_worker.running) {
         g_worker.startFrame->set();
         while (!g_worker.exited.load()) osSleepEx(1, true);
-        g_worker.thread.join();
+        g_worker.thread->join();
+        delete g_worker.thread;
+        g_worker.thread = nullptr;
         g_worker.running = false;
     }
-    g_worker.frameComplete.reset();
-    g_worker.startFrame.reset();
+    delete g_worker.frameComplete;
+    delete g_worker.startFrame;
+    g_worker.frameComplete = nullptr;
+    g_worker.startFrame = nullptr;
 }
 
 bool renderWorkerRunning() { return g_worker.running; }
