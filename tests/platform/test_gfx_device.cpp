@@ -183,6 +183,22 @@ TEST_F(GfxDevice, ClearsTheBackBufferAndRenderTargetsAndResetsTheViewportOnTarge
     gfxReleaseTexture(target);
 }
 
+TEST(GfxDeviceMultisampled, ResolvesItsBackBufferForReadingAndPresenting) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    SGfxDeviceParams params;
+    params.width = 16;
+    params.height = 8;
+    params.multisample = 4;
+    params.stencil = true;
+    ASSERT_EQ(gfxCreateDevice(params), E_GFX_OK) << gfxLastErrorText();
+    gfxClear(E_GFX_CLEAR_TARGET | E_GFX_CLEAR_DEPTH | E_GFX_CLEAR_STENCIL, 0xFF336699u, 1.0f, 0);
+    std::vector<SPixel> pixels(16 * 8);
+    ASSERT_TRUE(gfxReadPixels(nullptr, reinterpret_cast<u8*>(pixels.data()), 16 * 8 * 4));
+    EXPECT_EQ(pixels[77], (SPixel{0x33, 0x66, 0x99, 0xFF}));
+    EXPECT_EQ(gfxPresent(), E_GFX_OK);
+    gfxDestroyDevice();
+}
+
 TEST_F(GfxDevice, ATexturedQuadCoversExactlyItsPixelsTopRowFirst) {
     // 2x2 texture: red, green on the top row; blue, white below.
     const u8 texels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};

@@ -30,6 +30,8 @@ protected:
         m_locksBefore = critSectionPoolUseCount();
         configClear();
         configSetValue("NOGFX", "1");
+        configSetValue("NOVSYNC", "0");
+        configSetValue("FSAA", "3");
         configSetValue("FULLSCREEN", "0");
         initDisplayOptionTable();
         g_steps.clear();
@@ -67,6 +69,8 @@ protected:
 TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     EXPECT_EQ(g_steps, (std::vector<std::string>{"create debug shapes", "create scene targets"}));
     ASSERT_TRUE(renderDeviceReady());
+    EXPECT_FALSE(gfxDeviceParams().vsync) << "NOGFX 1 presents immediately whatever NOVSYNC says";
+    EXPECT_EQ(gfxDeviceParams().multisample, 0u) << "FSAA 3 is no multisampling";
     static int s_pausedGames;
     s_pausedGames = 0;
     SRenderUpwardHooks hooks;
