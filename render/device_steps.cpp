@@ -1,19 +1,21 @@
 #include "render/device_steps.h"
 
+#include "render/batcher.h"
+#include "render/render_state.h"
+#include "render/shader.h"
+
 namespace {
 
+// After a reset the batcher keeps its registered target keys.
+void recreateBatchBuffers() { createBatchBuffers(false); }
+
 // Steps of subsystems not built yet; each keeps its place in the order.
-void resetRendererState() {}
 void createDebugShapes() {}
 void releaseDebugShapes() {}
 void releaseUiDeviceResources() {}
 void createUiDeviceResources() {}
 void releasePreviewTargets() {}
 void recreatePreviewTargets() {}
-void onEffectsDeviceLost() {}
-void onEffectsDeviceReset() {}
-void releaseBatchBuffers() {}
-void recreateBatchBuffers() {}
 void createSceneRenderTargets() {}
 void releaseSceneTargets() {}
 void recreateSceneTargets() {}
@@ -22,7 +24,7 @@ void destroySceneTargets() {}
 }  // namespace
 
 const SDeviceResourceSteps kDefaultDeviceResourceSteps = {
-    resetRendererState,
+    resetRenderState,
     onEffectsDeviceLost,     onEffectsDeviceReset,     createDebugShapes,   releaseDebugShapes,
     releaseBatchBuffers,     recreateBatchBuffers,     releaseUiDeviceResources,
     createUiDeviceResources, createSceneRenderTargets, releaseSceneTargets, recreateSceneTargets,

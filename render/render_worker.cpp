@@ -3,6 +3,7 @@
 #include "core/fatal_error.h"
 #include "platform/gfx/gfx_device.h"
 #include "platform/os/os.h"
+#include "render/frame_lists.h"
 #include "render/render_device.h"
 
 #include <atomic>
@@ -23,8 +24,6 @@ struct SRenderWorker {
 SRenderWorker g_worker;
 // Written only by the hand-off while the worker waits for its start event.
 std::atomic<u32> g_flipIndex{0};
-
-void noHalfStep(u32) {}
 
 // Until the scene render exists, a frame is the cleared back buffer.
 void clearAndPresent() {
@@ -51,7 +50,7 @@ void workerProcedure(void*) {
 
 }  // namespace
 
-const SFrameHandOffSteps kDefaultFrameHandOffSteps = {noHalfStep, noHalfStep, clearAndPresent};
+const SFrameHandOffSteps kDefaultFrameHandOffSteps = {closeFrameHalfLists, clearFrameHalfLists, clearAndPresent};
 SFrameHandOffSteps g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
 
 void startRenderWorker() {

@@ -2,11 +2,16 @@
 // gl_backend.cpp; with the null renderer none is made.
 #include "platform/gfx/gfx_device.h"
 
+#include "platform/gfx/frame_pacer.h"
 #include "platform/gfx/gfx_internal.h"
+#include "platform/os/os.h"
 
 #include <cstdio>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -24,12 +29,25 @@ struct SDeviceState {
     SGfxProgram* program = nullptr;
     bool lost = false;
     u32 failingResets = 0;
-    u64 presents = 0;
-    char errorText[512] = {};
+    std::atomic<u64> presents{0};
+    ClFramePacer pacer;
+    char errorText[1024] = {};
 };
 
 SDeviceState g_device;
 thread_local u32 t_contextDepth = 0;
+
+bool usesGl() { return g_device.exists && g_device.params.backend == E_GFX_BACKEND_GL; }
+
+u32 indexCount(EGfxPrimitive primitive, u32 primitiveCount) {
+    switch (primitive) {
+    case E_GFX_PRIM_TRIANGLE_LIST: return primitiveCount * 3;
+    case E_GFX_PRIM_LINE_LIST: return primitiveCount * 2;
+    case E_GFX_PRIM_LINE_STRIP: return primitiveCount ? primitiveCount + 1 : 0;
+    case E_GFX_PRIM_TRIANGLE_STRIP: return primitiveCount ? primitiveCount + 2 : 0;
+    }
+    return 0;
+}
 
 void setError(const char* text) {
     std::snprintf(g_device.errorText, sizeof(g_device.errorText), "%s", text);
@@ -105,12 +123,15 @@ EGfxResult gfxCreateDevice(const SGfxDeviceParams& params) {
         setError("the back buffer has no size");
         return E_GFX_FAILED;
     }
-    if (params.backend != E_GFX_BACKEND_NULL) {
-        setError("no OpenGL back end");
-        return E_GFX_FAILED;
-    }
     g_device.params = params;
+    if (params.backend == E_GFX_BACKEND_GL) {
+        ClGfxContextScope lock;
+        if (!glbCreate(params, g_device.errorText, sizeof(g_device.errorText))) return E_GFX_FAILED;
+        glbMakeCurrent(false);
+    }
     g_device.exists = true;
+    g_device.pacer.configure(params.vsync, params.backend == E_GFX_BACKEND_GL && glbSwapIntervalAccepted(),
+                             params.refreshHz);
     g_device.target = nullptr;
     g_device.lost = false;
     g_device.failingResets = 0;
@@ -123,6 +144,10 @@ EGfxResult gfxCreateDevice(const SGfxDeviceParams& params) {
 }
 
 void gfxDestroyDevice() {
+    if (usesGl()) {
+        ClGfxContextScope lock;
+        glbDestroy();
+    }
     g_device.exists = false;
     g_device.target = nullptr;
     g_device.decl = nullptr;
@@ -139,11 +164,13 @@ const SGfxDeviceParams& gfxDeviceParams() { return g_device.params; }
 ClGfxContextScope::ClGfxContextScope() {
     if (t_contextDepth++ == 0) {
         enterLock();
+        if (usesGl()) glbMakeCurrent(true);
     }
 }
 
 ClGfxContextScope::~ClGfxContextScope() {
     if (--t_contextDepth == 0) {
+        if (usesGl()) glbMakeCurrent(false);
         leaveLock();
     }
 }
@@ -165,8 +192,7 @@ EGfxResult gfxReset() {
         return E_GFX_FAILED;
     }
     g_device.lost = false;
-    g_device.target = nullptr;
-    resetViewportToTarget();
+    gfxSetRenderTarget(nullptr, nullptr);
     return E_GFX_OK;
 }
 
@@ -188,6 +214,13 @@ SGfxTexture* gfxCreateTexture(u32 width, u32 height, const u8* rgba, bool mipmap
             ++texture->levels;
         }
     }
+    if (usesGl()) {
+        ClGfxContextScope context;
+        if (!glbCreateTexture(texture, rgba)) {
+            delete texture;
+            return nullptr;
+        }
+    }
     return texture;
 }
 
@@ -199,6 +232,13 @@ SGfxTexture* gfxCreateRenderTargetTexture(u32 width, u32 height) {
     texture->width = width;
     texture->height = height;
     texture->kind = E_GFX_TEXTURE_RENDER_TARGET;
+    if (usesGl()) {
+        ClGfxContextScope context;
+        if (!glbCreateTexture(texture, nullptr)) {
+            delete texture;
+            return nullptr;
+        }
+    }
     return texture;
 }
 
@@ -207,8 +247,11 @@ void gfxReleaseTexture(SGfxTexture* texture) {
         return;
     }
     if (g_device.target == texture) {
-        g_device.target = nullptr;
-        resetViewportToTarget();
+        gfxSetRenderTarget(nullptr, nullptr);
+    }
+    if (usesGl()) {
+        ClGfxContextScope context;
+        glbReleaseTexture(texture);
     }
     delete texture;
 }
@@ -227,12 +270,26 @@ SGfxDepthSurface* gfxCreateDepthSurface(u32 width, u32 height) {
     auto* surface = new SGfxDepthSurface;
     surface->width = width;
     surface->height = height;
+    if (usesGl()) {
+        ClGfxContextScope context;
+        if (!glbCreateDepthSurface(surface)) {
+            delete surface;
+            return nullptr;
+        }
+    }
     return surface;
 }
 
 void gfxReleaseDepthSurface(SGfxDepthSurface* surface) {
+    if (!surface) {
+        return;
+    }
     if (g_device.depth == surface) {
-        g_device.depth = nullptr;
+        gfxSetRenderTarget(g_device.target, nullptr);
+    }
+    if (usesGl()) {
+        ClGfxContextScope context;
+        glbReleaseDepthSurface(surface);
     }
     delete surface;
 }
@@ -244,16 +301,32 @@ void gfxSetRenderTarget(SGfxTexture* colour, SGfxDepthSurface* depth) {
     g_device.target = colour;
     g_device.depth = colour ? depth : nullptr;
     resetViewportToTarget();
+    if (usesGl()) {
+        ClGfxContextScope context;
+        glbBindTarget(colour, g_device.depth);
+        glbSetViewport(g_device.viewport);
+    }
 }
 
 SGfxTexture* gfxRenderTarget() { return g_device.target; }
 u32 gfxBackBufferWidth() { return g_device.exists ? g_device.params.width : 0; }
 u32 gfxBackBufferHeight() { return g_device.exists ? g_device.params.height : 0; }
 
-void gfxSetViewport(const SGfxViewport& viewport) { g_device.viewport = viewport; }
+void gfxSetViewport(const SGfxViewport& viewport) {
+    g_device.viewport = viewport;
+    if (usesGl()) {
+        ClGfxContextScope context;
+        glbSetViewport(viewport);
+    }
+}
 SGfxViewport gfxViewport() { return g_device.viewport; }
 
-void gfxClear(u32, u32, f32, u32) {}
+void gfxClear(u32 flags, u32 argb, f32 depth, u32 stencil) {
+    if (usesGl()) {
+        ClGfxContextScope context;
+        glbClear(flags, argb, depth, stencil, g_device.viewport);
+    }
+}
 
 bool gfxReadPixels(SGfxTexture* target, u8* out, u32 capacity) {
     if (!g_device.exists || !out) {
@@ -264,6 +337,10 @@ bool gfxReadPixels(SGfxTexture* target, u8* out, u32 capacity) {
     const u64 bytes = static_cast<u64>(width) * height * 4;
     if (bytes > capacity) {
         return false;
+    }
+    if (usesGl()) {
+        ClGfxContextScope context;
+        return glbReadPixels(target, width, height, out);
     }
     std::memset(out, 0, bytes);
     return true;
@@ -287,12 +364,27 @@ SGfxVertexBuffer* gfxCreateVertexBuffer(u32 bytes) {
     }
     auto* buffer = new SGfxVertexBuffer;
     buffer->staging.resize(bytes);
+    if (usesGl()) {
+        ClGfxContextScope context;
+        if (!glbCreateBuffer(buffer, false)) {
+            glbReleaseBuffer(buffer);
+            delete buffer;
+            return nullptr;
+        }
+    }
     return buffer;
 }
 
 void gfxReleaseVertexBuffer(SGfxVertexBuffer* buffer) {
+    if (!buffer) {
+        return;
+    }
     if (g_device.stream == buffer) {
         g_device.stream = nullptr;
+    }
+    if (usesGl()) {
+        ClGfxContextScope context;
+        glbReleaseBuffer(buffer);
     }
     delete buffer;
 }
@@ -314,12 +406,27 @@ SGfxIndexBuffer* gfxCreateIndexBuffer(u32 bytes, EGfxIndexFormat format) {
     auto* buffer = new SGfxIndexBuffer;
     buffer->staging.resize(bytes);
     buffer->format = format;
+    if (usesGl()) {
+        ClGfxContextScope context;
+        if (!glbCreateBuffer(buffer, true)) {
+            glbReleaseBuffer(buffer);
+            delete buffer;
+            return nullptr;
+        }
+    }
     return buffer;
 }
 
 void gfxReleaseIndexBuffer(SGfxIndexBuffer* buffer) {
+    if (!buffer) {
+        return;
+    }
     if (g_device.indices == buffer) {
         g_device.indices = nullptr;
+    }
+    if (usesGl()) {
+        ClGfxContextScope context;
+        glbReleaseBuffer(buffer);
     }
     delete buffer;
 }
@@ -363,11 +470,42 @@ void gfxSetVertexDecl(SGfxVertexDecl* decl) { g_device.decl = decl; }
 void gfxSetStreamSource(SGfxVertexBuffer* buffer) { g_device.stream = buffer; }
 void gfxSetIndices(SGfxIndexBuffer* buffer) { g_device.indices = buffer; }
 
-void gfxDrawIndexedPrimitive(EGfxPrimitive, s32, u32, u32, u32, u32) {}
-void gfxDrawPrimitiveUP(EGfxPrimitive, u32, const void*, u32) {}
-void gfxDrawIndexedPrimitiveUP(EGfxPrimitive, u32, u32, const void*, EGfxIndexFormat, const void*) {}
+void gfxDrawIndexedPrimitive(EGfxPrimitive primitive, s32 baseVertex, u32 minIndex, u32 vertexCount,
+                             u32 startIndex, u32 primitiveCount) {
+    SGfxIndexBuffer* indices = g_device.indices;
+    const u32 count = indexCount(primitive, primitiveCount);
+    if (!usesGl() || !g_device.decl || !g_device.stream || !indices || !g_device.program || count == 0) {
+        return;
+    }
+    const u64 indexBytes = indices->format == E_GFX_INDEX_32 ? 4 : 2;
+    if ((static_cast<u64>(startIndex) + count) * indexBytes > indices->staging.size()) {
+        return;
+    }
+    ClGfxContextScope context;
+    glbDrawIndexed(primitive, g_device.decl, g_device.stream, indices, g_device.program, baseVertex, minIndex,
+                   vertexCount, startIndex, count, g_device.viewport);
+}
 
-const char* const GFX_GLSL_EPILOGUE = "";
+void gfxDrawPrimitiveUP(EGfxPrimitive primitive, u32 primitiveCount, const void* vertices, u32 vertexCount) {
+    const u32 count = indexCount(primitive, primitiveCount);
+    if (!usesGl() || !g_device.decl || !g_device.program || !vertices || count == 0 || count > vertexCount) {
+        return;
+    }
+    ClGfxContextScope context;
+    glbDrawUser(primitive, g_device.decl, g_device.program, vertices, vertexCount, nullptr, E_GFX_INDEX_16, count,
+                g_device.viewport);
+}
+
+void gfxDrawIndexedPrimitiveUP(EGfxPrimitive primitive, u32 vertexCount, u32 primitiveCount, const void* indices,
+                               EGfxIndexFormat format, const void* vertices) {
+    const u32 count = indexCount(primitive, primitiveCount);
+    if (!usesGl() || !g_device.decl || !g_device.program || !vertices || !indices || count == 0) {
+        return;
+    }
+    ClGfxContextScope context;
+    glbDrawUser(primitive, g_device.decl, g_device.program, vertices, vertexCount, indices, format, count,
+                g_device.viewport);
+}
 
 SGfxProgram* gfxCreateProgram(const char* vertexSource, const char* fragmentSource, char* errorOut,
                               u32 errorCapacity) {
@@ -377,30 +515,105 @@ SGfxProgram* gfxCreateProgram(const char* vertexSource, const char* fragmentSour
         }
         return nullptr;
     }
+    if (usesGl()) {
+        ClGfxContextScope context;
+        return glbCreateProgram(vertexSource, fragmentSource, errorOut, errorCapacity);
+    }
     return new SGfxProgram;
 }
 
 void gfxReleaseProgram(SGfxProgram* program) {
+    if (!program) {
+        return;
+    }
     if (g_device.program == program) {
         g_device.program = nullptr;
+    }
+    if (usesGl()) {
+        ClGfxContextScope context;
+        glbReleaseProgram(program);
     }
     delete program;
 }
 
 void gfxSetProgram(SGfxProgram* program) { g_device.program = program; }
-s32 gfxUniformLocation(SGfxProgram*, const char*) { return -1; }
-u32 gfxProgramUniforms(SGfxProgram*, SGfxUniformInfo*, u32) { return 0; }
-void gfxSetUniformFloats(SGfxProgram*, s32, const f32*, u32) {}
-void gfxSetUniformVec4s(SGfxProgram*, s32, const f32*, u32) {}
-void gfxSetUniformMatrix(SGfxProgram*, s32, const f32*) {}
-void gfxSetUniformTexture(SGfxProgram*, s32, u32, SGfxTexture*) {}
-void gfxApplyPassState(const SGfxPassState&) {}
-void gfxResetPassState() {}
+s32 gfxUniformLocation(SGfxProgram* program, const char* name) {
+    if (!usesGl() || !program || !name) {
+        return -1;
+    }
+    ClGfxContextScope context;
+    return glbUniformLocation(program, name);
+}
+
+u32 gfxProgramUniforms(SGfxProgram* program, SGfxUniformInfo* out, u32 capacity) {
+    if (!usesGl() || !program || !out) {
+        return 0;
+    }
+    ClGfxContextScope context;
+    return glbProgramUniforms(program, out, capacity);
+}
+
+void gfxSetUniformFloats(SGfxProgram* program, s32 location, const f32* values, u32 count) {
+    if (usesGl() && program && location >= 0 && values && count) {
+        ClGfxContextScope context;
+        glbSetUniformFloats(program, location, values, count);
+    }
+}
+
+void gfxSetUniformVec4s(SGfxProgram* program, s32 location, const f32* values4, u32 count) {
+    if (usesGl() && program && location >= 0 && values4 && count) {
+        ClGfxContextScope context;
+        glbSetUniformVec4s(program, location, values4, count);
+    }
+}
+
+void gfxSetUniformMatrix(SGfxProgram* program, s32 location, const f32* matrix16) {
+    if (usesGl() && program && location >= 0 && matrix16) {
+        ClGfxContextScope context;
+        glbSetUniformMatrix(program, location, matrix16);
+    }
+}
+
+void gfxSetUniformTexture(SGfxProgram* program, s32 location, u32 unit, SGfxTexture* texture) {
+    if (usesGl() && program && location >= 0 && unit < GFX_MAX_TEXTURE_UNITS) {
+        ClGfxContextScope context;
+        glbSetUniformTexture(program, location, unit, texture);
+    }
+}
+
+void gfxApplyPassState(const SGfxPassState& state) {
+    if (usesGl()) {
+        ClGfxContextScope context;
+        glbApplyPassState(state);
+    }
+}
+
+void gfxResetPassState() { gfxApplyPassState(SGfxPassState{}); }
 
 SGfxFence* gfxCreateFence() { return g_device.exists ? new SGfxFence : nullptr; }
-void gfxReleaseFence(SGfxFence* fence) { delete fence; }
-void gfxIssueFence(SGfxFence*) {}
-bool gfxFenceDone(SGfxFence*, bool) { return true; }
+
+void gfxReleaseFence(SGfxFence* fence) {
+    if (fence && fence->glSync && usesGl()) {
+        ClGfxContextScope context;
+        glbReleaseFence(fence);
+    }
+    delete fence;
+}
+
+void gfxIssueFence(SGfxFence* fence) {
+    if (fence && usesGl()) {
+        ClGfxContextScope context;
+        glbIssueFence(fence);
+    }
+}
+
+bool gfxFenceDone(SGfxFence* fence, bool flush) {
+    if (!fence || !usesGl()) {
+        return true;
+    }
+    ClGfxContextScope context;
+    return glbFenceDone(fence, flush);
+}
 
 EGfxResult gfxPresent() {
     if (!g_device.exists) {
@@ -409,9 +622,19 @@ EGfxResult gfxPresent() {
     if (g_device.lost) {
         return E_GFX_DEVICE_LOST;
     }
+    const u64 now = osPerformanceCounter();
+    const u64 presentAt = g_device.pacer.beforePresent(now);
+    if (presentAt > now) {
+        std::this_thread::sleep_for(std::chrono::nanoseconds(presentAt - now));
+    }
+    if (usesGl()) {
+        ClGfxContextScope context;
+        glbPresent();
+    }
+    g_device.pacer.afterPresent(osPerformanceCounter());
     ++g_device.presents;
     return E_GFX_OK;
 }
 
-u64 gfxPresentCount() { return g_device.presents; }
-bool gfxSwapWaitsForVsync() { return false; }
+u64 gfxPresentCount() { return g_device.presents.load(); }
+bool gfxSwapWaitsForVsync() { return g_device.exists && g_device.pacer.swapWaits(); }
