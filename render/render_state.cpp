@@ -20,6 +20,11 @@ struct SRenderState {
 SRenderState g_RenderState;
 const STransformNode kIdentityNode;
 
+void unbindTextures(ClShader* effect) {
+    for (u32 slot = E_TEXTURE_SLOT_DIFFUSE; slot <= E_TEXTURE_SLOT_SPECULAR; ++slot)
+        if (effect->hasTextureSlot(slot)) effect->setTexture(slot, nullptr);
+}
+
 void setEffectWorld(ClShader* effect, const STransformNode& world) {
     pushNodeWorldTransform(world);
     effect->setWorldTransform(transformStackTop(E_TRANSFORM_WORLD).m, transformStackTop(E_TRANSFORM_VIEW).m,
@@ -65,6 +70,8 @@ void applyMaterial(const SMaterial* material, const STransformNode* world, const
     if (state.textureSet != material->textureSet) {
         state.textureSet = material->textureSet;
         bindMaterialTextures(material);
+        // A material without textures would otherwise draw with the previous material's.
+        if (!material->textureSet) unbindTextures(state.effect);
         changed = true;
     }
     if (mustBegin) state.effect->begin();
