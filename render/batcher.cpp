@@ -3,7 +3,9 @@
 #include "core/crit_section_pool.h"
 #include "core/fatal_error.h"
 #include "core/log_manager.h"
+#include "platform/gfx/gfx_device.h"
 #include "render/batch_buffers.h"
+#include "render/render_state.h"
 
 #include <algorithm>
 #include <atomic>
@@ -224,19 +226,21 @@ void tagObject(const SBatchReservation& reservation, u32 indexCount, u32 layerMa
 
 }  // namespace
 
-void createBatchBuffers(bool resetKeys) {
+bool createBatchBuffers(bool resetKeys) {
     SBatcher& batcher = g_Batcher;
     if (resetKeys) {
         batcher.keys[0] = BATCH_KEY_MAIN_SCENE;
         batcher.keyCount = 1;
     }
+    if (batcher.ready) return true;
+    if (!createBatchDeviceBuffers()) return false;
     batcher.lock = critSectionCreateOrDie("geometry batcher");
-    createBatchDeviceBuffers();
     batcher.lockedBuffer = -1;
     batcher.lockedVertices = nullptr;
     batcher.lockedIndices = nullptr;
     batcher.vertexCount = batcher.objectCount = batcher.stagedIndexCount = batcher.indexWritePosition = 0;
     batcher.ready = true;
+    return true;
 }
 
 void releaseBatchBuffers() {
@@ -334,6 +338,19 @@ void buildLayerDrawList(u32 layer, u32 layerMask, bool sortByDepth, bool sortByM
 
 void buildLayerDrawListSingleKey(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial) {
     buildLayer(layer, layerMask, sortByDepth, sortByMaterial, true);
+}
+
+void drawBatchLayer(u32 layer, BatchKey key) {
+    const SBatcher& batcher = g_Batcher;
+    const u32 count = batchRunCount(layer, key);
+    if (!batcher.ready || count == 0) return;
+    selectBatchDeviceBuffers(batcher.bufferIndex);
+    const SBatchRun* runs = batchRuns(layer, key);
+    for (u32 i = 0; i < count; ++i) {
+        applyMaterial(runs[i].material, identityTransformNode(), nullptr);
+        gfxDrawIndexedPrimitive(E_GFX_PRIM_TRIANGLE_LIST, 0, 0, batcher.vertexCount, runs[i].firstIndex, runs[i].indexCount / 3);
+    }
+    endCurrentMaterial();
 }
 
 u32 batchRunCount(u32 layer, BatchKey key) {

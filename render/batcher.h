@@ -60,7 +60,8 @@ struct SBatchReservation {
 };
 
 // With resetKeys the registered keys become {main scene}; without, they survive (device reset).
-void createBatchBuffers(bool resetKeys);
+// False, with the batcher not ready, when the device cannot make its buffers.
+bool createBatchBuffers(bool resetKeys);
 void releaseBatchBuffers();
 bool batcherReady();
 
@@ -88,6 +89,12 @@ u32 batchTargetCount();
 void buildLayerDrawList(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial);
 // The same with every selected object in the runs of key position 0, whatever its key.
 void buildLayerDrawListSingleKey(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial);
+
+// Render worker, inside the scene and after unlockBatchBuffers: one indexed draw per run of the
+// layer and key, each with its material made current (render/render_state.h) and the identity
+// node as world; the material is ended afterwards. A key that is not registered stops the
+// program; nothing is drawn while the batcher is not ready.
+void drawBatchLayer(u32 layer, BatchKey key);
 
 // The runs of a layer for a key; a key that is not registered stops the program.
 u32 batchRunCount(u32 layer, BatchKey key);

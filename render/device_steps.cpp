@@ -2,6 +2,7 @@
 
 #include "render/batcher.h"
 #include "render/render_state.h"
+#include "render/scene_targets.h"
 #include "render/shader.h"
 
 namespace {
@@ -16,10 +17,6 @@ void releaseUiDeviceResources() {}
 void createUiDeviceResources() {}
 void releasePreviewTargets() {}
 void recreatePreviewTargets() {}
-void createSceneRenderTargets() {}
-void releaseSceneTargets() {}
-void recreateSceneTargets() {}
-void destroySceneTargets() {}
 
 }  // namespace
 

@@ -75,7 +75,7 @@ inline SV3 unit(SV3 a) {
     return length > 0.0f ? a * (1.0f / length) : SV3{0.0f, 0.0f, 0.0f};
 }
 
-SV3 eyeFor(const ClRenderTargetGroup* owner, const ClVec4& passEye) { return v3(owner ? owner->eyePoint : passEye); }
+const ClVec4& eyeFor(const ClRenderTargetGroup* owner, const ClVec4& passEye) { return owner ? owner->eyePoint : passEye; }
 
 inline void writeVertex(SBatchVertex* v, SV3 p, u32 colour, f32 normalX, f32 u, f32 tv) {
     *v = SBatchVertex{p.x, p.y, p.z, colour, normalX, 0.0f, 0.0f, u, tv};
@@ -91,8 +91,13 @@ inline void tag(const SBatchReservation& r, u32 object, u32 indexOffset, u32 ind
 
 // A line of 8 vertices facing the eye: a square cap, the body, a square cap. Each end's side
 // and cap vectors are as long as that end's width.
-void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, SV3 start, SV3 end, SV3 eye, f32 startWidth,
-                   f32 endWidth, u32 startColour, u32 endColour) {
+// The points are taken by reference from the commands: vectors handed over in registers were
+// spilled and reloaded across a store boundary, which stalled every call.
+void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, const ClVec4& startPoint, const ClVec4& endPoint,
+                   const ClVec4& eyePoint, f32 startWidth, f32 endWidth, u32 startColour, u32 endColour) {
+    const SV3 start = v3(startPoint);
+    const SV3 end = v3(endPoint);
+    const SV3 eye = v3(eyePoint);
     const SV3 along = unit(end - start);
     const SV3 side = unit(cross(along, eye - start));
     const SV3 startSide = side * startWidth;
@@ -141,7 +146,7 @@ void buildSprites(const SBatchReservation& r, u32 half, u32 passMask, u32 keepMa
         const SSpriteCommand& sprite = sprites[i];
         if (!selected(sprite.layerMask, passMask)) continue;
         const SV3 position = v3(sprite.position);
-        const SV3 toEye = unit(eyeFor(sprite.owner, passEye) - position);
+        const SV3 toEye = unit(v3(eyeFor(sprite.owner, passEye)) - position);
         const SV3 unitRight = unit(cross(toEye, SV3{0.0f, 1.0f, 0.0f}));
         const SV3 up = cross(unitRight, toEye) * (sprite.size * 0.5f);
         const SV3 right = unitRight * (sprite.size * 0.5f);
@@ -172,7 +177,7 @@ void buildGradientLines(const SBatchReservation& r, u32 half, u32 passMask, u32 
     for (u32 i = 0; i < count; ++i) {
         const SGradientLineCommand& line = lines[i];
         if (!selected(line.layerMask, passMask)) continue;
-        writeWideLine(r.vertices + 8 * object, r.stagedIndices + 18 * object, r.vertexBase + 8 * object, v3(line.start), v3(line.end),
+        writeWideLine(r.vertices + 8 * object, r.stagedIndices + 18 * object, r.vertexBase + 8 * object, line.start, line.end,
                       eyeFor(line.owner, passEye), line.startWidth, line.endWidth, line.startColour,
                       line.endColour);
         tag(r, object, 18 * object, 18, line.layerMask & keepMask, line.material, line.owner);
@@ -224,7 +229,7 @@ void lineTaskWork(void* partArgument) {
     const SBatchReservation& r = job.reservation;
     for (u32 i = 0; i < job.lineCount; ++i) {
         const SLineCommand& line = lines[job.lineNumbers[i]];
-        writeWideLine(r.vertices + 8 * i, r.stagedIndices + 18 * i, r.vertexBase + 8 * i, v3(line.start), v3(line.end),
+        writeWideLine(r.vertices + 8 * i, r.stagedIndices + 18 * i, r.vertexBase + 8 * i, line.start, line.end,
                       eyeFor(line.owner, record.eye), line.width, line.width, line.colour, line.colour);
         tag(r, i, 18 * i, 18, line.layerMask & record.keepMask, line.material, line.owner);
     }

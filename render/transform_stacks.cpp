@@ -24,6 +24,14 @@ STransformStack& stackOf(u32 type) {
     return g_aTransformStacks[type];
 }
 
+// Stores the matrix as the new top, as it is.
+void pushEntry(u32 type, const ClMatrix44& matrix) {
+    STransformStack& stack = stackOf(type);
+    if (stack.depth == TRANSFORM_STACK_DEPTH)
+        fatalErrorf("the %s transform stack overflows: more than %u pushes", kStackNames[type], TRANSFORM_STACK_DEPTH);
+    stack.entries[stack.depth++] = matrix;
+}
+
 }  // namespace
 
 void resetTransformStacks() {
@@ -33,14 +41,7 @@ void resetTransformStacks() {
 }
 
 void pushTransform(u32 type, const ClMatrix44& matrix, bool apply) {
-    STransformStack& stack = stackOf(type);
-    if (stack.depth == TRANSFORM_STACK_DEPTH)
-        fatalErrorf("the %s transform stack overflows: more than %u pushes", kStackNames[type], TRANSFORM_STACK_DEPTH);
-    if (stack.depth == 0)
-        stack.entries[0] = matrix;
-    else
-        stack.entries[stack.depth] = matrix.multiply(stack.entries[stack.depth - 1]);
-    ++stack.depth;
+    pushEntry(type, stackOf(type).depth == 0 ? matrix : matrix.multiply(transformStackTop(type)));
     if (apply) applyTransform(type);
 }
 
@@ -85,22 +86,11 @@ ClMatrix44 makeOrthoProjection(f32 width, f32 height) {
     return m;
 }
 
-namespace {
-
-// Pushes matrix as it is, without composing it with the top below.
-void pushUncomposed(u32 type, const ClMatrix44& matrix) {
-    STransformStack& stack = stackOf(type);
-    if (stack.depth == TRANSFORM_STACK_DEPTH)
-        fatalErrorf("the %s transform stack overflows: more than %u pushes", kStackNames[type], TRANSFORM_STACK_DEPTH);
-    stack.entries[stack.depth++] = matrix;
-    applyTransform(type);
-}
-
-}  // namespace
-
 void pushOrthoProjection(f32 width, f32 height) {
-    pushUncomposed(E_TRANSFORM_PROJECTION, makeOrthoProjection(width, height));
-    pushUncomposed(E_TRANSFORM_VIEW, kIdentity);
+    pushEntry(E_TRANSFORM_PROJECTION, makeOrthoProjection(width, height));
+    applyTransform(E_TRANSFORM_PROJECTION);
+    pushEntry(E_TRANSFORM_VIEW, kIdentity);
+    applyTransform(E_TRANSFORM_VIEW);
 }
 
 void buildProjectionMatrix(ClMatrix44* out, const SProjectionParams& params) {

@@ -204,17 +204,9 @@ TEST_F(Batcher, ArcsAndCappedLinesHaveTheirWorkedShapes) {
     beginBatchFrame();
     addBatchedCappedLine(1, ClVec2(5.0f, 5.0f), ClVec2(5.0f, 5.0f), 2.0f, 0, material(0), 0.0f, 0);
     EXPECT_EQ(0u, batchVertexCount());
+    // The line's corners are checked where they are drawn (BatchDrawing); here its object.
     addBatchedCappedLine(1, ClVec2(0.0f, 0.0f), ClVec2(10.0f, 0.0f), 2.0f, 0xFFFFFFFFu, material(0), 0.0f, 0);
     ASSERT_EQ(8u, batchVertexCount());
-    v = batchLockedVertices();
-    const f32 expected[8][4] = {{-2, 2, 0, 0}, {-2, -2, 0, 1}, {0, 2, 0.5f, 0}, {0, -2, 0.5f, 1},
-                                {10, 2, 0.5f, 0}, {10, -2, 0.5f, 1}, {12, 2, 1, 0}, {12, -2, 1, 1}};
-    for (u32 i = 0; i < 8; ++i) {
-        EXPECT_EQ(expected[i][0], v[i].x) << i;
-        EXPECT_EQ(expected[i][1], v[i].y) << i;
-        EXPECT_EQ(expected[i][2], v[i].u) << i;
-        EXPECT_EQ(expected[i][3], v[i].v) << i;
-    }
     addBatchedTriangle(1, ClVec3(), ClVec3(1, 0, 0), ClVec3(0, 1, 0), 7, material(1), 2.0f, ClVec2(), ClVec2(1, 0), ClVec2(0, 1));
     buildLayerDrawList(0, 1, false, false);
     EXPECT_EQ((std::vector<SRunView>{{material(0), 0, 18}, {material(1), 18, 3}}), runsOf(0, 0));
@@ -234,13 +226,6 @@ TEST_F(Batcher, ConcurrentReservationsGetDisjointRanges) {
     buildLayerDrawListSingleKey(0, 0, false, false);
     std::set<u32> seen(batchLockedIndices(), batchLockedIndices() + batchIndexWritePosition());
     EXPECT_EQ(threads * perThread * 3, seen.size());
-}
-
-TEST(BatcherMaths, NextPowerOfTwo) {
-    EXPECT_EQ(1u, nextPowerOfTwo(1));
-    EXPECT_EQ(2u, nextPowerOfTwo(2));
-    EXPECT_EQ(4u, nextPowerOfTwo(3));
-    EXPECT_EQ(65536u, nextPowerOfTwo(42666));
 }
 
 }  // namespace

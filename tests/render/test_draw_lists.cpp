@@ -34,7 +34,8 @@ protected:
     }
 };
 
-// Built by the render worker on the null renderer, from the half handed over.
+// Built by the render worker on the null renderer, from the half handed over (which half, and
+// its clearing, are checked frame by frame in DrawListHandOff).
 using DrawLists = NullRendererFrames;
 
 TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgram) {
@@ -62,31 +63,6 @@ TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgr
     EXPECT_EXIT(appendCentredQuadCommandUV(ClVec3(), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 1, 1, 0, material(0), ClVec2(),
                                            ClVec2(1, 1), 1, 0),
                 ::testing::ExitedWithCode(3), "appendCentredQuadCommandUV: 4998 quads are already queued");
-}
-
-TEST_F(DrawLists, TheWorkerBuildsTheHalfHandedOverWhileTheMainThreadFillsTheOther) {
-    const ClVec4 eye = eyeAt(0, 0, 10);
-    appendSpriteCommand(ClVec3(), 1.0f, 1, material(0), 0x20, 0.0f);
-    appendSpriteCommand(ClVec3(), 1.0f, 1, material(0), 0x20, 0.0f);
-    const u32 filled = 1 - renderFlipIndex();
-    u32 builtHalf = 9;
-    ASSERT_EQ(1, handOff([&] {
-        builtHalf = renderFlipIndex();
-        buildDrawCommands(0x20, eye, 0);
-        clearDrawLists();
-    }));
-    EXPECT_EQ(filled, builtHalf);
-    EXPECT_EQ(8u, batchVertexCount());
-    EXPECT_EQ(0u, drawListCounts(filled).sprites);
-
-    // The next frame's commands go to the other half; an empty frame flips back.
-    appendSpriteCommand(ClVec3(), 1.0f, 2, material(0), 0x20, 0.0f);
-    EXPECT_EQ(1u, drawListCounts(1 - filled).sprites);
-    beginBatchFrame();
-    ASSERT_EQ(1, handOff([&] { buildDrawCommands(0x20, eye, 0); }));
-    EXPECT_EQ(4u, batchVertexCount());
-    EXPECT_EQ(2u, batchLockedVertices()[0].colour);
-    EXPECT_EQ(1 - filled, renderFlipIndex());
 }
 
 TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGiveKeyAndEye) {

@@ -1,6 +1,5 @@
 #include "render/render_device.h"
 #include "render/render_state.h"
-#include "render/render_target.h"
 #include "render/transform_stacks.h"
 
 #include <gtest/gtest.h>
@@ -89,16 +88,6 @@ TEST_F(TransformStacks, TheOrthoProjectionCoversTheScreenAndTheTwoDimensionalDep
     expectNear(project(projection, 1280.0f, 720.0f, 4000.0f), 1.0f, -1.0f, 1.0f);
     expectNear(project(projection, 640.0f, 360.0f, 0.0f), 0.0f, 0.0f, 0.5f);
     EXPECT_EQ(1u, transformStackDepth(E_TRANSFORM_VIEW));
-}
-
-TEST_F(TransformStacks, TheTargetSizeIsTheScreensOrTheSelectedGroupsTexture) {
-    EXPECT_NEAR(1.7777778f, getRenderTargetAspect(), 1e-6f);
-    ClRenderTargetGroup bloom(341.3f, 192.0f, 0);
-    setRenderTarget(&bloom);
-    EXPECT_EQ(341.0f, getRenderTargetWidth());
-    EXPECT_EQ(192.0f, getRenderTargetHeight());
-    setRenderTarget(nullptr);
-    EXPECT_EQ(1280.0f, getRenderTargetWidth());
 }
 
 TEST_F(TransformStacks, PerspectivesPutNearAtDepthZeroAndFarAtOne) {
