@@ -10,6 +10,7 @@
 namespace {
 
 struct SWindowState {
+    bool videoUp = false;
     u32 videoInits = 0;
     SDL_Window* window = nullptr;
     bool trackingLeave = false;
@@ -75,7 +76,7 @@ void translateWindowEvent(const SDL_WindowEvent& e) {
 }
 
 void pollSdlEvents() {
-    if (g_window.videoInits == 0) {
+    if (!g_window.videoUp) {
         return;
     }
     SDL_Event e;
@@ -95,34 +96,34 @@ void pollSdlEvents() {
 }  // namespace
 
 bool windowInitVideo() {
-    if (g_window.videoInits > 0) {
-        ++g_window.videoInits;
-        return true;
+    if (!g_window.videoUp) {
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            std::fprintf(stderr, "window: no video: %s\n", SDL_GetError());
+            return false;
+        }
+        g_window.videoUp = true;
     }
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "window: no video: %s\n", SDL_GetError());
-        return false;
-    }
-    g_window.videoInits = 1;
+    ++g_window.videoInits;
     return true;
 }
 
+// SDL's video stays up until the process ends: quitting it unloads the GL driver's libraries,
+// whose allocations the leak checker then reports without being able to name them.
 void windowShutdownVideo() {
     if (g_window.videoInits == 0 || --g_window.videoInits > 0) {
         return;
     }
     windowDestroy();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 bool windowIsHeadless() {
-    const char* driver = g_window.videoInits ? SDL_GetCurrentVideoDriver() : nullptr;
+    const char* driver = g_window.videoUp ? SDL_GetCurrentVideoDriver() : nullptr;
     return !driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
 }
 
 u32 windowDisplayModes(SWindowDisplayMode* out, u32 capacity) {
-    if (g_window.videoInits == 0 || !out) {
+    if (!g_window.videoUp || !out) {
         return 0;
     }
     if (windowIsHeadless()) {
@@ -147,7 +148,7 @@ u32 windowDisplayModes(SWindowDisplayMode* out, u32 capacity) {
 
 void windowDesktopMode(u32* width, u32* height, u32* refreshHz) {
     u32 w = 0, h = 0, hz = 0;
-    if (g_window.videoInits > 0) {
+    if (g_window.videoUp) {
         if (windowIsHeadless()) {
             w = 1920, h = 1080, hz = 60;
         } else {
@@ -178,7 +179,7 @@ bool windowCreate(const char* title, s32 x, s32 y, u32 width, u32 height, bool f
         std::snprintf(g_window.errorText, sizeof(g_window.errorText), "the window exists");
         return false;
     }
-    if (g_window.videoInits == 0 && !windowInitVideo()) {
+    if (!g_window.videoUp && !windowInitVideo()) {
         std::snprintf(g_window.errorText, sizeof(g_window.errorText), "no video: %s", SDL_GetError());
         return false;
     }
@@ -282,7 +283,7 @@ bool windowTrackMouseLeave() {
 
 void windowErrorBox(const char* utf8Title, const char* utf8Text) {
     std::fprintf(stderr, "%s: %s\n", utf8Title ? utf8Title : "", utf8Text ? utf8Text : "");
-    if (g_window.videoInits > 0 && !windowIsHeadless()) {
+    if (g_window.videoUp && !windowIsHeadless()) {
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, utf8Title ? utf8Title : "",
                                  utf8Text ? utf8Text : "", g_window.window);
     }
@@ -290,7 +291,7 @@ void windowErrorBox(const char* utf8Title, const char* utf8Text) {
 
 void windowShowCursor(bool show) {
     g_window.cursorShown = show;
-    if (g_window.videoInits > 0) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+    if (g_window.videoUp) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
 void windowWarpCursor(s32 x, s32 y) {

@@ -14,6 +14,8 @@
 // Initialises SDL's video subsystem once; false (with the reason on standard error) when there is
 // no display to open. SDL_VIDEODRIVER chooses the driver ("offscreen" runs without a display).
 bool windowInitVideo();
+// Ends one windowInitVideo; the last closes the window. SDL's video itself stays up until the
+// process ends.
 void windowShutdownVideo();
 // True on the offscreen driver, where nothing is shown and boxes go to standard error.
 bool windowIsHeadless();
