@@ -8,7 +8,7 @@
 namespace {
 
 // After a reset the batcher keeps its registered target keys.
-void recreateBatchBuffers() { createBatchBuffers(false); }
+bool recreateBatchBuffers() { return createBatchBuffers(false); }
 
 // Steps of subsystems not built yet; each keeps its place in the order.
 void createDebugShapes() {}

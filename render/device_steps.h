@@ -13,8 +13,8 @@ struct SDeviceResourceSteps {
     void (*createDebugShapes)();
     void (*releaseDebugShapes)();
     void (*releaseBatchBuffers)();
-    // Re-creates the batcher's buffers, keeping its registered target keys.
-    void (*recreateBatchBuffers)();
+    // Re-creates the batcher's buffers, keeping its registered target keys; false on failure.
+    bool (*recreateBatchBuffers)();
     void (*releaseUiDeviceResources)();
     void (*createUiDeviceResources)();
     // The scene's render-target groups: created with a cleared screen after the device, released

@@ -165,20 +165,26 @@ s32 handleLostDevice() {
     if (!g_render.exists) return g_render.ready.load() ? 1 : 0;
     if (g_render.lost) {
         const EGfxResult level = gfxTestCooperativeLevel();
-        if (level == E_GFX_DEVICE_NOT_RESET) {
-            g_DeviceResourceSteps.releaseSceneTargets();
+        if (level == E_GFX_DEVICE_NOT_RESET || level == E_GFX_OK) {
+            // E_GFX_OK here: an earlier reset succeeded but the resources could not be re-created.
             ClGfxContextScope context;
-            if (gfxReset() == E_GFX_OK && recreateDeviceResources()) {
-                onDeviceRestored();
-                g_render.lost = false;
-                g_render.wasLost = 0;
-                g_render.ready.store(true);
-                g_render.wasRestored = 1;
-                return 1;
+            if (level == E_GFX_DEVICE_NOT_RESET) {
+                g_DeviceResourceSteps.releaseSceneTargets();
+                if (gfxReset() != E_GFX_OK) return 0;
             }
-        } else if (level != E_GFX_OK) {
-            osSleep(30);
+            if (!recreateDeviceResources()) {
+                // Drawing would resume with missing buffers: stay lost, start clean next frame.
+                releaseDeviceResources();
+                return 0;
+            }
+            onDeviceRestored();
+            g_render.lost = false;
+            g_render.wasLost = 0;
+            g_render.ready.store(true);
+            g_render.wasRestored = 1;
+            return 1;
         }
+        osSleep(30);
     } else if (lastPresentResult() == E_GFX_DEVICE_LOST) {
         g_render.lost = true;
         g_render.ready.store(false);
@@ -202,7 +208,7 @@ s32 recreateDeviceResources() {
     if (!gfxDeviceExists()) return 0;
     g_DeviceResourceSteps.onEffectsDeviceReset();
     g_DeviceResourceSteps.createDebugShapes();
-    g_DeviceResourceSteps.recreateBatchBuffers();
+    if (!g_DeviceResourceSteps.recreateBatchBuffers()) return 0;
     g_DeviceResourceSteps.createUiDeviceResources();
     return 1;
 }

@@ -24,7 +24,8 @@ s32 createRenderDevice(u32* outWidth, u32* outHeight, const SDisplayMode& mode);
 // when it can be reset. Returns the device-ready flag.
 s32 handleLostDevice();
 // What is released before a reset and re-created after it, in their fixed order. Re-creation
-// returns 0 when the device's surfaces cannot be had (the device then stays lost).
+// returns 0 when the device or the batcher's buffers cannot be had: the device then stays lost,
+// its resources are released again, and the next frame tries again.
 void releaseDeviceResources();
 s32 recreateDeviceResources();
 

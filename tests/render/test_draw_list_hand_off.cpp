@@ -29,7 +29,7 @@ struct SFrameSeen {
 };
 
 void releaseBatcher() { releaseBatchBuffers(); }
-void recreateBatcher() { createBatchBuffers(false); }
+bool recreateBatcher() { return createBatchBuffers(false); }
 
 using DrawListHandOff = NullRendererFrames;
 

@@ -19,6 +19,7 @@
 namespace {
 
 std::vector<std::string> g_steps;
+bool g_batchBuffersRecreated = true;
 
 #define RECORD(name) [] { g_steps.push_back(name); }
 
@@ -35,13 +36,17 @@ protected:
         configSetValue("FULLSCREEN", "0");
         initDisplayOptionTable();
         g_steps.clear();
+        g_batchBuffersRecreated = true;
         g_DeviceResourceSteps = kDefaultDeviceResourceSteps;
         g_DeviceResourceSteps.onEffectsDeviceLost = RECORD("effects lost");
         g_DeviceResourceSteps.onEffectsDeviceReset = RECORD("effects reset");
         g_DeviceResourceSteps.createDebugShapes = RECORD("create debug shapes");
         g_DeviceResourceSteps.releaseDebugShapes = RECORD("release debug shapes");
         g_DeviceResourceSteps.releaseBatchBuffers = RECORD("release batch buffers");
-        g_DeviceResourceSteps.recreateBatchBuffers = RECORD("recreate batch buffers");
+        g_DeviceResourceSteps.recreateBatchBuffers = [] {
+            g_steps.push_back("recreate batch buffers");
+            return g_batchBuffersRecreated;
+        };
         g_DeviceResourceSteps.releaseUiDeviceResources = RECORD("release ui");
         g_DeviceResourceSteps.createUiDeviceResources = RECORD("create ui");
         g_DeviceResourceSteps.createSceneRenderTargets = RECORD("create scene targets");
@@ -93,11 +98,20 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     EXPECT_EQ(g_steps, (std::vector<std::string>{"release scene targets"}));
     EXPECT_TRUE(renderDeviceLost());
 
+    // The reset succeeds but the batcher's buffers cannot be made: still lost, released again.
     g_steps.clear();
-    EXPECT_EQ(submitFrameToRenderWorker(), 1);
+    g_batchBuffersRecreated = false;
+    EXPECT_EQ(submitFrameToRenderWorker(), 0);
     EXPECT_EQ(g_steps, (std::vector<std::string>{"release scene targets", "effects reset", "create debug shapes",
-                                                 "recreate batch buffers", "create ui", "recreate scene targets",
-                                                 "recreate preview targets"}));
+                                                 "recreate batch buffers", "effects lost", "release debug shapes",
+                                                 "release batch buffers", "release ui"}));
+    EXPECT_TRUE(renderDeviceLost());
+
+    g_steps.clear();
+    g_batchBuffersRecreated = true;
+    EXPECT_EQ(submitFrameToRenderWorker(), 1);
+    EXPECT_EQ(g_steps, (std::vector<std::string>{"effects reset", "create debug shapes", "recreate batch buffers",
+                                                 "create ui", "recreate scene targets", "recreate preview targets"}));
     EXPECT_FALSE(renderDeviceLost());
     EXPECT_EQ(deviceWasLost(), 0u);
     EXPECT_EQ(deviceWasRestored(), 1u);
