@@ -1,5 +1,8 @@
 #include "app/game_mode_action.h"
 
+#include "render/batcher.h"
+#include "render/render_worker.h"
+
 ClGameModeActionZuno g_GameModeAction;
 
 ClGameModeActionZuno::ClGameModeActionZuno() { m_songPath[0] = 0; }
@@ -15,7 +18,9 @@ s32 ClGameModeActionZuno::enter(s32) {
 }
 
 s32 ClGameModeActionZuno::update(f32 dt) {
+    beginBatchFrame();
     updateModeClocksAndMappers(this, dt, s32(m_paused));
+    finishFrame();
     return s32(m_finished);
 }
 

@@ -1,6 +1,8 @@
 #include "app/game_mode_front_end.h"
 
 #include "input/input_channels.h"
+#include "render/batcher.h"
+#include "render/render_worker.h"
 
 ClGameModeFrontEnd g_GameModeFrontEnd;
 
@@ -14,9 +16,11 @@ s32 ClGameModeFrontEnd::enter(s32) {
 }
 
 s32 ClGameModeFrontEnd::update(f32 dt) {
+    beginBatchFrame();
     updateInputSensitivity();
     updateModeClocksAndMappers(this, dt, 0);
     if (m_quitConfirmed) g_iQuitGame = 1;
+    finishFrame();
     return s32(m_finished);
 }
 

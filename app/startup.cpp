@@ -25,11 +25,20 @@
 #include "input/input_channels.h"
 #include "online/medal_queue.h"
 #include "platform/os/os.h"
-#include "render/message_pump.h"
+#include "render/batcher.h"
+#include "render/display_modes.h"
+#include "render/draw_lists.h"
+#include "render/materials.h"
+#include "render/render_device.h"
+#include "render/shader.h"
 #include "render/state_stacks.h"
+#include "render/texture.h"
+#include "render/transform_node.h"
 #include "render/view_slots.h"
 #include "world/bar_colour_scheme.h"
 #include "world/effects/equaliser_state.h"
+
+#include <iterator>
 
 namespace {
 
@@ -49,6 +58,26 @@ const char16_t* localisedOrEmpty(const char* key) {
     const char16_t* text = getLocalisedString(key);
     return text ? text : u"";
 }
+
+// The images every run needs, loaded in this order.
+const char* const STARTUP_TEXTURES[] = {
+    "Images/Bar_WhiteTight", "Images/square", "Images/BulletWithGlow", "Images/BulletWithGlow-sub",
+    "Images/Bullet-Enemy-Rays-rot1", "Images/Bullet-Enemy-Rays-rot2", "Images/Bullet-Player-Double1",
+    "Images/Bullet-Player-Double2", "Images/Bullet-Player-Double3", "Images/Bullet-Player-Double1-black",
+    "Images/Bullet-Player-Double2-black", "Images/Bullet-Player-Double3-black", "Images/EQ", "Images/Arrow",
+    "Images/BarBig", "Images/Cloud", "Images/Geosphere", "Images/WaterBump", "Images/ExplosionPart",
+    "Images/Explosion-core", "Images/ExplosionPart_Blue", "Images/BarBrightLine", "Images/Noise",
+    "Images/NoiseDots", "Images/FlyingNote-1", "Images/FlyingNote-1-Bright", "Images/FlyingNote-2",
+    "Images/FlyingNote-2-Bright", "Images/FlyingNote-2-Bright-sub", "Images/FlyingNote-Rest", "Images/NoteGlow",
+    "Images/fx-with-big-orange-glow", "Images/Bar-New-White", "Images/hud-solkey", "Images/hud-strokes",
+    "Images/StaffTex", "Images/Shockwave", "Images/Shockwave_small", "Images/GuardianBG", "Images/smallcircle",
+    "Images/bossEye1", "Images/bossEye2", "Images/bossEye3", "Images/ExplosionRed", "Images/Particle-1",
+    "Images/Particle-2", "Images/Particle-3", "Images/Bullet-Blaster", "Images/Bullet-Misc", "Images/Bullet-Shotgun",
+};
+static_assert(std::size(STARTUP_TEXTURES) == 50);
+
+// Objects whose nodes follow them each frame, per frame half.
+constexpr u32 ATTACHED_NODE_LIST_CAPACITY = 1024;
 
 }  // namespace
 
@@ -100,20 +129,31 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     createGameDataDir();
     initAmbientLighting(localisedOrEmpty("WINDOW_TITLE"), localisedOrEmpty("GAME_VERSION"), 1.0f / 30.0f, 5);
 
-    // Display options and the window.
+    // Display options, the window, the device and the render worker; effects, materials, draw
+    // batches, the batcher's buffers and the texture table need the device.
     initDisplayOptionTable();
-    createMainWindow();
+    copySavedDisplayOptions();
+    initRenderer();
     osInstallTerminationHandler();
+    initShaderRegistry();
+    initMaterialPools();
+    initDrawBatchPool();
+    createBatchBuffers(true);
+    initTextureTable();
 
     // Input, tasks and the view slots.
     initInput(0, inputChannelCount);
     taskLayerInit();
     resetViewSlots();
     pushDefaultStateStacks();
+    initAttachedNodeLists(ATTACHED_NODE_LIST_CAPACITY);
 
     // Audio: the sound system, the codec registry with its decode thread, the effects bank.
     initAudioEngine(g_SavedOptions.audioLog);
     loadSoundBank("ZUNO_SFX", 0);
+
+    // Images.
+    for (const char* name : STARTUP_TEXTURES) loadTexture(name);
 
     initBarColourScheme();
     installEqualiserDisplayHooks();
@@ -128,20 +168,25 @@ s32 gameShutdown() {
     g_pCurrentGameMode->exit();
     releaseGlobalBucketTables();
     freeAllScripts();
+    releaseBatchBuffers();
     taskLayerShutdown();
-    medalQueueShutdown();
+    destroyAllTextures();
+    releaseAllDrawBatches();
+    releaseAllMaterials();
     shutdownAudioEngine();
+    medalQueueShutdown();
     shutdownAmbientLighting();
     configFree();
     closeTextSource();
     shutdownInput();
-    releaseDisplayOptionTable();
+    releaseShaderRegistry();
+    shutdownRenderer();
+    releaseAttachedNodeLists();
     logManagerShutdown();
     fileLayerShutdown();
     timersShutdown();
     stringTablesShutdown();
     cipherLockShutdown();
     packagesShutdown();
-    destroyMainWindow();
     return 1;
 }

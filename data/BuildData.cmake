@@ -1,5 +1,5 @@
 # Writes the data directory: run with -DSOURCE, -DSTAGE, -DOUTPUT, -DLINT, -DSTRINGS, -DPACK,
-# -DSFXSYNTH, -DSOUNDBANK.
+# -DSFXSYNTH, -DSOUNDBANK, -DIMAGEGEN.
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
@@ -38,5 +38,9 @@ endforeach()
 file(MAKE_DIRECTORY ${STAGE}/Audio)
 run(${SFXSYNTH} ${STAGE}/Audio)
 run(${SOUNDBANK} ${SOURCE}/Audio/ZUNO_SFX.cues ${STAGE}/Audio ${STAGE}/Audio)
+
+# The images the start-up loads, drawn by the generator into Images/ (PNG stays plain in the
+# package).
+run(${IMAGEGEN} ${STAGE})
 
 run(${PACK} --compress *.txt --compress *.ini --compress *.lang ${STAGE} ${OUTPUT} ASPEC)

@@ -1,55 +1,119 @@
 #include "render/message_pump.h"
 
+#include "core/config.h"
 #include "platform/os/os.h"
+#include "platform/window/window.h"
+#include "render/render_device.h"
+#include "render/window_events.h"
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
-bool g_bMainWindowExists = false;
-bool g_bActivationWaiting = false;
-bool g_bWindowActivated = false;
-bool g_bQuitPosted = false;
+bool g_started = false;
+bool g_keepCursorCentred = false;
 
 }  // namespace
 
 void createMainWindow() {
-    g_bMainWindowExists = true;
-    g_bActivationWaiting = true;
+    if (!windowExists() && !windowCreate("", 0, 0, 640, 360, false)) {
+        windowErrorBox("Window", windowErrorText());
+        std::exit(1);
+    }
+    mainWindowCreated();
+    windowShow();
 }
 
-bool mainWindowExists() { return g_bMainWindowExists; }
+void mainWindowCreated() {
+    g_started = false;
+    g_keepCursorCentred = configGetInt("MOUSE_EXCLUSIVE") != 0;
+}
 
-bool mainWindowWasActivated() { return g_bWindowActivated; }
+bool mainWindowExists() { return windowExists(); }
+
+bool mainWindowWasActivated() { return g_started; }
 
 void destroyMainWindow() {
-    g_bMainWindowExists = false;
-    g_bActivationWaiting = false;
-    g_bWindowActivated = false;
-    g_bQuitPosted = false;
+    windowDestroy();
+    windowClearMessages();
+    g_started = false;
+    g_keepCursorCentred = false;
 }
 
-void postQuitMessage() { g_bQuitPosted = true; }
+void postQuitMessage() { windowPostMessage(E_WM_QUIT, 0, 0); }
 
 s32 pumpMessages(FrameRoutine runFrame) {
     if (osTerminationRequested()) {
         osClearTerminationRequest();
         postQuitMessage();
     }
-    if (g_bQuitPosted) {
-        g_bQuitPosted = false;
-        return 0;
-    }
-    if (g_bActivationWaiting) {
-        g_bActivationWaiting = false;
-        g_bWindowActivated = true;
+    SWindowMessage message;
+    if (windowPeekMessage(&message)) {
+        if (message.message == E_WM_QUIT) return 0;
+        mainWindowProc(message.message, message.wParam, message.lParam);
         return 1;
     }
-    if (!g_bWindowActivated) {
+    if (!g_started) {
         osSleepEx(1, true);
         return 1;
     }
+    if (renderDeviceExists() && !renderDeviceLost()) renderDeviceTestCooperativeLevel();
     return runFrame();
 }
 
-// The stand-in window has no pointer to hold, so MOUSE_EXCLUSIVE has nothing to act on yet; the
-// main loop calls this every pass, and looking the key up there would be work for nothing.
-void keepCursorCentred() {}
+s64 mainWindowProc(u32 message, u64 wParam, s64 lParam) {
+    switch (message) {
+    case E_WM_DESTROY:
+        postQuitMessage();
+        return 0;
+    case E_WM_MOVE:
+        onWindowMove();
+        return 0;
+    case E_WM_SIZE:
+        onWindowSize(static_cast<u32>(wParam));
+        return 0;
+    case E_WM_ACTIVATE:
+        // Keyboard and mouse are read through SDL's own state, which needs no acquiring.
+        if ((wParam & 0xFFFF) == 1 || (wParam & 0xFFFF) == 2) {
+            onWindowActivated();
+        } else if ((wParam & 0xFFFF) == 0) {
+            onWindowDeactivated();
+        }
+        return 0;
+    case E_WM_PAINT:
+        onWindowPaint();
+        return 0;
+    case E_WM_CLOSE:
+        if (!isQuitVetoed()) postQuitMessage();
+        return 0;
+    case E_WM_ACTIVATEAPP:
+        if (wParam == 0) {
+            if (renderDeviceExists() && !renderDeviceFullScreen()) renderDeviceTestCooperativeLevel();
+        } else {
+            g_started = true;
+        }
+        return 0;
+    case E_WM_DISPLAYCHANGE:
+        onDisplayChange();
+        return 0;
+    case E_WM_MOUSEMOVE:
+        onMouseMove(static_cast<s16>(lParam & 0xFFFF), static_cast<s16>((lParam >> 16) & 0xFFFF));
+        return 0;
+    case E_WM_MOUSELEAVE:
+        onMouseLeave();
+        return 0;
+    case E_WM_VIDEO_EVENT:
+        onVideoGraphEvent();
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void keepCursorCentred() {
+    if (!g_keepCursorCentred || renderDeviceFullScreen() || !windowHasFocus()) return;
+    s32 left = 0, top = 0, right = 0, bottom = 0;
+    windowOuterRect(&left, &top, &right, &bottom);
+    windowWarpCursor((left + right) / 2, (top + bottom) / 2);
+}

@@ -1,32 +1,40 @@
-// The main loop's pass: one window message, or one frame when none is waiting.
+// The main loop's pass: one window message, or one frame when none is waiting; and the window
+// procedure those messages go to.
 //
-// There is no window yet: the window stand-in knows two messages, its activation (queued when
-// it is created, as a desktop sends it when the window first gets the focus) and the quit
-// message (posted by postQuitMessage, or on SIGINT and SIGTERM once the termination handler
-// is installed).
+// SIGINT and SIGTERM (once the termination handler is installed) become the quit message, which
+// no close veto stops. The window's first activation arrives as messages when it is shown.
 #pragma once
 
 #include "core/types.h"
 
-// Creates the stand-in window: its activation message waits in the queue.
+// Creates and shows a plain window for the pump (tests and tools; the game's window comes from
+// createMainWindowAndDevice). Its activation messages wait in the queue. Exits with status 1 when
+// no window can be opened.
 void createMainWindow();
 bool mainWindowExists();
+// The started flag: set by the first application activation, never cleared while the window lives.
 bool mainWindowWasActivated();
+// Marks the window created by createMainWindowAndDevice: the settings the pump keeps are read.
+void mainWindowCreated();
 
 // The program's frame routine: 1 to go on, 0 to quit.
 using FrameRoutine = s32 (*)();
 
 // Handles at most one message. 0 when the message taken is the quit message. With no message
-// waiting: before the first activation sleeps 1 ms (alertable) and returns 1; afterwards runs one
-// frame and returns what the frame routine returns.
+// waiting: before the first activation sleeps 1 ms (alertable) and returns 1; afterwards tests the
+// device's cooperative level (when it exists and is not lost), runs one frame and returns what the
+// frame routine returns.
 s32 pumpMessages(FrameRoutine runFrame);
+
+// The window procedure. Returns 0 for every message it handles.
+s64 mainWindowProc(u32 message, u64 wParam, s64 lParam);
 
 // Posts the quit message; the next pass that takes it ends the loop.
 void postQuitMessage();
 
-// With MOUSE_EXCLUSIVE set, keeps the pointer at the window's centre; nothing while the window is
-// the stand-in, which has no pointer.
+// With MOUSE_EXCLUSIVE set (read once when the window is created) and a windowed display, keeps
+// the pointer at the centre of the window while it has the focus.
 void keepCursorCentred();
 
-// Forgets the window and every waiting message (start and end of a run, and tests).
+// Closes the window and forgets every waiting message (end of a run, and tests).
 void destroyMainWindow();

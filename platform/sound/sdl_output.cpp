@@ -24,6 +24,8 @@ public:
     ~ClSdlSoundOutput() override { stop(); }
 
     ESoundResult start() override {
+        // SDL must not take SIGINT/SIGTERM from the program's termination handler.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return E_SOUND_ERR_OUTPUT;
         SDL_AudioSpec wanted = {};
         wanted.freq = static_cast<int>(SOUND_OUTPUT_RATE);

@@ -1,7 +1,5 @@
 // The whole program: it starts from its data directory, runs its frames, and ends cleanly on
 // SIGINT or SIGTERM; without its data it stops with a line saying why.
-#include "tests/support/temp_dir.h"
-
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -10,6 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -17,17 +20,36 @@ namespace {
 struct SRun {
     int status = 0;
     std::string errorText;
+    double cpuSeconds = 0;  // user and system time until the signal
+    double wallSeconds = 0;
 };
 
-// Starts the game in a folder with its user data under a fresh home, optionally sends a signal
-// after a moment, and waits for it to end.
-SRun runGame(const std::string& directory, const std::string& home, int signal) {
+double processCpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::stoull(field);
+        if (i == 15) stime = std::stoull(field);
+    }
+    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
+// Starts the game in a folder with its user data under a fresh home and the given video driver
+// (and display), optionally sends a signal after a while, and waits for it to end.
+SRun runGame(const std::string& directory, const std::string& home, int signal, const char* videoDriver = "offscreen",
+             const std::string& display = "", int runMilliseconds = 500) {
     int pipeEnds[2];
     EXPECT_EQ(pipe(pipeEnds), 0);
     const pid_t child = fork();
     if (child == 0) {
         dup2(pipeEnds[1], STDERR_FILENO);
         close(pipeEnds[0]);
+        setenv("SDL_VIDEODRIVER", videoDriver, 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
         setenv("HOME", home.c_str(), 1);
         setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
         if (chdir(directory.c_str()) != 0) _exit(70);
@@ -35,11 +57,13 @@ SRun runGame(const std::string& directory, const std::string& home, int signal) 
         _exit(71);
     }
     close(pipeEnds[1]);
+    SRun run;
     if (signal != 0) {
-        usleep(500 * 1000);
+        usleep(useconds_t(runMilliseconds) * 1000);
+        run.cpuSeconds = processCpuSeconds(child);
+        run.wallSeconds = runMilliseconds / 1000.0;
         kill(child, signal);
     }
-    SRun run;
     char buffer[512];
     for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) run.errorText.append(buffer, size_t(got));
     close(pipeEnds[0]);
@@ -56,27 +80,76 @@ int dumpsIn(const std::string& directory) {
     return dumps;
 }
 
+std::string makeTempDirectory() {
+    char name[] = "/tmp/velodrix_run_XXXXXX";
+    return mkdtemp(name);
+}
+
+void expectCleanEnd(const SRun& run) {
+    ASSERT_TRUE(WIFEXITED(run.status)) << "killed by signal " << WTERMSIG(run.status) << "\n" << run.errorText;
+    EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errorText;
+}
+
 TEST(Program, EndsCleanlyOnTerminationSignalsAndKeepsItsFoldersUnderTheUserDataHome) {
     for (int signal : {SIGTERM, SIGINT}) {
-        const test_support::ClTempDir folder;
-        const std::string home = folder.str();
+        const std::string home = makeTempDirectory();
         const SRun run = runGame(VELODRIX_BUILD_DATA_DIR, home, signal);
-        ASSERT_TRUE(WIFEXITED(run.status)) << "killed by signal " << WTERMSIG(run.status) << "\n" << run.errorText;
-        EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errorText;
+        expectCleanEnd(run);
         EXPECT_EQ(dumpsIn(VELODRIX_BUILD_DATA_DIR), 0);
         struct stat info;
         EXPECT_EQ(stat((home + "/.local/share/Orlenvane/Velodrix/SAVEDATA").c_str(), &info), 0);
+        std::system(("rm -rf '" + home + "'").c_str());
     }
 }
 
+// Paced frames leave the processor mostly idle: the start-up's work included, the game uses far
+// less than a core while it waits for the display.
+TEST(Program, RunsPacedFramesInItsWindowWithoutKeepingACoreBusy) {
+    const std::string home = makeTempDirectory();
+    const SRun run = runGame(VELODRIX_BUILD_DATA_DIR, home, SIGINT, "offscreen", "", 4000);
+    expectCleanEnd(run);
+    EXPECT_LT(run.cpuSeconds, 0.8 * run.wallSeconds) << run.errorText;
+    std::system(("rm -rf '" + home + "'").c_str());
+}
+
+// The X11 path, on a virtual X server (which has no window manager to give the focus).
+TEST(Program, OpensItsWindowOnAnX11DisplayAndEndsCleanly) {
+    int displayPipe[2];
+    ASSERT_EQ(pipe(displayPipe), 0);
+    const pid_t server = fork();
+    if (server == 0) {
+        close(displayPipe[0]);
+        const std::string fd = std::to_string(displayPipe[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x720x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(72);
+    }
+    close(displayPipe[1]);
+    char number[32] = {};
+    const ssize_t got = read(displayPipe[0], number, sizeof number - 1);
+    close(displayPipe[0]);
+    if (got <= 0) {
+        waitpid(server, nullptr, 0);
+        GTEST_SKIP() << "no Xvfb (scripts/install-deps installs it)";
+    }
+    const std::string display = ":" + std::string(number, strcspn(number, "\n"));
+    for (int signal : {SIGTERM, SIGINT}) {
+        const std::string home = makeTempDirectory();
+        expectCleanEnd(runGame(VELODRIX_BUILD_DATA_DIR, home, signal, "x11", display, 1500));
+        std::system(("rm -rf '" + home + "'").c_str());
+    }
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+}
+
 TEST(Program, WithoutItsDataItStopsWithStatusThreeNamingTheSettingsFile) {
-    const test_support::ClTempDir folder;
-    const std::string directory = folder.str();
+    const std::string directory = makeTempDirectory();
     const SRun run = runGame(directory, directory, 0);
     ASSERT_TRUE(WIFEXITED(run.status));
     EXPECT_EQ(WEXITSTATUS(run.status), 3);
     EXPECT_NE(run.errorText.find("project.ini"), std::string::npos) << run.errorText;
     EXPECT_EQ(dumpsIn(directory), 0);
+    std::system(("rm -rf '" + directory + "'").c_str());
 }
 
 }  // namespace

@@ -1,0 +1,440 @@
+#include "render/batcher.h"
+
+#include "core/crit_section_pool.h"
+#include "core/fatal_error.h"
+#include "core/log_manager.h"
+#include "platform/gfx/gfx_device.h"
+#include "render/batch_buffers.h"
+#include "render/render_state.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Selected object numbers are padded to a power of two for the merge sort.
+constexpr u32 BATCH_SORT_CAPACITY = 65536;
+static_assert(BATCH_OBJECT_CAPACITY <= BATCH_SORT_CAPACITY, "object numbers are 16-bit");
+
+const char* const BATCH_LOG_NAME = "render";
+
+struct SBatcher {
+    std::atomic<bool> ready{false};
+    SCritSection* lock = nullptr;
+    u32 bufferIndex = 0;
+
+    // This frame's counts; written under the lock by reservations.
+    u32 vertexCount = 0;
+    u32 objectCount = 0;
+    u32 stagedIndexCount = 0;
+    u32 indexWritePosition = 0;
+    s32 lockedBuffer = -1;
+    SBatchVertex* lockedVertices = nullptr;
+    u32* lockedIndices = nullptr;
+
+    BatchKey keys[BATCH_TARGET_KEY_CAPACITY] = {};
+    u32 keyCount = 0;
+
+    u32 droppedObjects = 0;
+    u32 skippedObjects = 0;
+};
+
+SBatcher g_Batcher;
+
+u32 g_auStagedIndices[BATCH_INDEX_CAPACITY];
+u32 g_auLayerMasks[BATCH_OBJECT_CAPACITY];
+SBatchIndexRange g_aIndexRanges[BATCH_OBJECT_CAPACITY];
+f32 g_afDepths[BATCH_OBJECT_CAPACITY];
+const SMaterial* g_apMaterials[BATCH_OBJECT_CAPACITY];
+BatchKey g_aKeys[BATCH_OBJECT_CAPACITY];
+
+u32 g_auRunCounts[BATCH_LAYER_COUNT][BATCH_TARGET_KEY_CAPACITY];
+SBatchRun g_aRuns[BATCH_LAYER_COUNT][BATCH_TARGET_KEY_CAPACITY][BATCH_RUN_CAPACITY];
+
+// Render worker only.
+u16 g_auSelected[BATCH_SORT_CAPACITY];
+u16 g_auSortScratch[BATCH_SORT_CAPACITY];
+
+constexpr BatchKey BATCH_SORT_SENTINEL_KEY = ~BatchKey(0);
+
+s32 keyPosition(BatchKey key) {
+    for (u32 i = 0; i < g_Batcher.keyCount; ++i)
+        if (g_Batcher.keys[i] == key) return static_cast<s32>(i);
+    return -1;
+}
+
+// Depths ordered as integers: a total order, NaN included, so a bad depth cannot break the sort.
+s32 depthOrder(f32 depth) {
+    s32 bits;
+    std::memcpy(&bits, &depth, sizeof bits);
+    return bits < 0 ? static_cast<s32>(0x80000000u - static_cast<u32>(bits)) : bits;
+}
+
+uintptr_t materialOrder(u16 object) { return reinterpret_cast<uintptr_t>(g_apMaterials[object]); }
+
+BatchKey objectKey(u16 object) { return object == 0xFFFFu ? BATCH_SORT_SENTINEL_KEY : g_aKeys[object]; }
+
+// Bottom-up merge sort by key, stable; count is a power of two, padded with the sentinel object.
+void mergeSortByKey(u16* objects, u32 count) {
+    u16* from = objects;
+    u16* to = g_auSortScratch;
+    for (u32 width = 1; width < count; width *= 2) {
+        for (u32 start = 0; start < count; start += 2 * width) {
+            u32 left = start;
+            u32 right = start + width;
+            const u32 leftEnd = start + width;
+            const u32 rightEnd = start + 2 * width;
+            u32 out = start;
+            while (left < leftEnd && right < rightEnd)
+                to[out++] = objectKey(from[right]) < objectKey(from[left]) ? from[right++] : from[left++];
+            while (left < leftEnd) to[out++] = from[left++];
+            while (right < rightEnd) to[out++] = from[right++];
+        }
+        std::swap(from, to);
+    }
+    if (from != objects) std::memcpy(objects, from, count * sizeof(u16));
+}
+
+bool sortedByKey(const u16* objects, u32 count) {
+    for (u32 i = 1; i < count; ++i)
+        if (g_aKeys[objects[i]] < g_aKeys[objects[i - 1]]) return false;
+    return true;
+}
+
+// The sort flags' orders, on copies of the fields, so the comparisons read one record each.
+struct SSortRecord {
+    BatchKey key;
+    s32 depth;
+    u16 object;
+    uintptr_t material;
+};
+SSortRecord g_aSortRecords[BATCH_OBJECT_CAPACITY];
+
+void sortSelected(u32 count, bool byKey, bool sortByDepth, bool sortByMaterial) {
+    u16* objects = g_auSelected;
+    if (!sortByDepth && !sortByMaterial) {
+        if (!byKey || count < 2 || sortedByKey(objects, count)) return;
+        const u32 padded = nextPowerOfTwo(count);
+        for (u32 i = count; i < padded; ++i) objects[i] = 0xFFFFu;
+        mergeSortByKey(objects, padded);
+        return;
+    }
+    for (u32 i = 0; i < count; ++i) {
+        const u16 object = objects[i];
+        g_aSortRecords[i] = SSortRecord{byKey ? g_aKeys[object] : 0, sortByDepth ? depthOrder(g_afDepths[object]) : 0,
+                                        object, materialOrder(object)};
+    }
+    // With depth: far (greater) first; records without depth all hold 0, leaving key and material.
+    std::sort(g_aSortRecords, g_aSortRecords + count, [](const SSortRecord& a, const SSortRecord& b) {
+        if (a.key != b.key) return a.key < b.key;
+        if (a.depth != b.depth) return a.depth > b.depth;
+        return a.material < b.material;
+    });
+    for (u32 i = 0; i < count; ++i) objects[i] = g_aSortRecords[i].object;
+}
+
+// Appends the object's indices to the position's run list, extending the last run when it has
+// the same material.
+void addObjectToRuns(u32 layer, u32 position, u16 object, SBatchRun*& currentRun) {
+    SBatcher& batcher = g_Batcher;
+    const SBatchIndexRange range = g_aIndexRanges[object];
+    const SMaterial* material = g_apMaterials[object];
+    const bool extends = currentRun && currentRun->material == material;
+    u32& runCount = g_auRunCounts[layer][position];
+    if (range.count > BATCH_INDEX_CAPACITY - batcher.indexWritePosition || (!extends && runCount == BATCH_RUN_CAPACITY)) {
+        ++batcher.droppedObjects;
+        return;
+    }
+    if (extends) {
+        currentRun->indexCount += range.count;
+    } else {
+        currentRun = &g_aRuns[layer][position][runCount++];
+        *currentRun = SBatchRun{material, batcher.indexWritePosition, range.count};
+    }
+    std::memcpy(batcher.lockedIndices + batcher.indexWritePosition, g_auStagedIndices + range.first,
+                range.count * sizeof(u32));
+    batcher.indexWritePosition += range.count;
+}
+
+void buildLayer(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial, bool singleKey) {
+    SBatcher& batcher = g_Batcher;
+    if (layer >= BATCH_LAYER_COUNT) fatalErrorf("batch layer %u does not exist", layer);
+    if (!batcher.lockedVertices || !batcher.lockedIndices) return;
+
+    u32 count = 0;
+    for (u32 object = 0; object < batcher.objectCount; ++object)
+        if ((g_auLayerMasks[object] & layerMask) == layerMask) g_auSelected[count++] = static_cast<u16>(object);
+    sortSelected(count, !singleKey, sortByDepth, sortByMaterial);
+
+    const u32 droppedBefore = batcher.droppedObjects;
+    SBatchRun* currentRun = nullptr;
+    if (singleKey) {
+        g_auRunCounts[layer][0] = 0;
+        for (u32 i = 0; i < count; ++i) addObjectToRuns(layer, 0, g_auSelected[i], currentRun);
+    } else {
+        s32 position = -1;
+        for (u32 i = 0; i < count; ++i) {
+            const u16 object = g_auSelected[i];
+            if (i == 0 || g_aKeys[object] != g_aKeys[g_auSelected[i - 1]]) {
+                position = keyPosition(g_aKeys[object]);
+                currentRun = nullptr;
+                if (position >= 0)
+                    g_auRunCounts[layer][position] = 0;
+                else
+                    writeLog(findLog(BATCH_LOG_NAME), "batcher: layer %u skips objects of unregistered key %#llx", layer,
+                             static_cast<unsigned long long>(g_aKeys[object]));
+            }
+            if (position < 0)
+                ++batcher.skippedObjects;
+            else
+                addObjectToRuns(layer, static_cast<u32>(position), object, currentRun);
+        }
+    }
+    if (batcher.droppedObjects != droppedBefore)
+        writeLog(findLog(BATCH_LOG_NAME), "batcher: layer %u dropped %u objects (index buffer or run list full)", layer,
+                 batcher.droppedObjects - droppedBefore);
+}
+
+void writeVertex(SBatchVertex* vertex, const ClVec3& position, u32 colour, f32 u, f32 v) {
+    *vertex = SBatchVertex{position.x, position.y, position.z, colour, 0.0f, 0.0f, 0.0f, u, v};
+}
+
+// (k, k+1, k+2) and (k+1, k+3, k+2) for k = 0, 2, 4 ...: a strip of quads between vertex pairs.
+void writeQuadStripIndices(u32* indices, u32 vertexBase, u32 quadCount) {
+    for (u32 quad = 0; quad < quadCount; ++quad) {
+        const u32 k = vertexBase + 2 * quad;
+        indices[0] = k;
+        indices[1] = k + 1;
+        indices[2] = k + 2;
+        indices[3] = k + 1;
+        indices[4] = k + 3;
+        indices[5] = k + 2;
+        indices += 6;
+    }
+}
+
+void tagObject(const SBatchReservation& reservation, u32 indexCount, u32 layerMask, const SMaterial* material,
+               f32 depth, BatchKey key) {
+    reservation.layerMasks[0] = layerMask;
+    reservation.indexRanges[0] = SBatchIndexRange{reservation.firstStagedIndex, indexCount};
+    reservation.depths[0] = depth;
+    reservation.materials[0] = material;
+    reservation.keys[0] = key;
+}
+
+}  // namespace
+
+bool createBatchBuffers(bool resetKeys) {
+    SBatcher& batcher = g_Batcher;
+    if (resetKeys) {
+        batcher.keys[0] = BATCH_KEY_MAIN_SCENE;
+        batcher.keyCount = 1;
+    }
+    if (batcher.ready) return true;
+    if (!createBatchDeviceBuffers()) return false;
+    batcher.lock = critSectionCreateOrDie("geometry batcher");
+    batcher.lockedBuffer = -1;
+    batcher.lockedVertices = nullptr;
+    batcher.lockedIndices = nullptr;
+    batcher.vertexCount = batcher.objectCount = batcher.stagedIndexCount = batcher.indexWritePosition = 0;
+    batcher.ready = true;
+    return true;
+}
+
+void releaseBatchBuffers() {
+    SBatcher& batcher = g_Batcher;
+    if (!batcher.ready) return;
+    critSectionEnter(batcher.lock);
+    batcher.ready = false;
+    if (batcher.lockedBuffer >= 0) unlockBatchDeviceBuffers(static_cast<u32>(batcher.lockedBuffer));
+    batcher.lockedBuffer = -1;
+    batcher.lockedVertices = nullptr;
+    batcher.lockedIndices = nullptr;
+    critSectionLeave(batcher.lock);
+    critSectionDestroy(batcher.lock);
+    batcher.lock = nullptr;
+    releaseBatchDeviceBuffers();
+}
+
+bool batcherReady() { return g_Batcher.ready; }
+
+void beginBatchFrame() {
+    SBatcher& batcher = g_Batcher;
+    if (!batcher.ready) return;
+    critSectionEnter(batcher.lock);
+    if (batcher.lockedBuffer >= 0) unlockBatchDeviceBuffers(static_cast<u32>(batcher.lockedBuffer));
+    batcher.bufferIndex ^= 1u;
+    lockBatchDeviceBuffers(batcher.bufferIndex, &batcher.lockedVertices, &batcher.lockedIndices);
+    batcher.lockedBuffer = static_cast<s32>(batcher.bufferIndex);
+    batcher.vertexCount = batcher.objectCount = batcher.stagedIndexCount = batcher.indexWritePosition = 0;
+    batcher.droppedObjects = batcher.skippedObjects = 0;
+    std::memset(g_auRunCounts, 0, sizeof g_auRunCounts);
+    critSectionLeave(batcher.lock);
+}
+
+void unlockBatchBuffers() {
+    SBatcher& batcher = g_Batcher;
+    if (!batcher.ready) return;
+    critSectionEnter(batcher.lock);
+    if (batcher.lockedBuffer >= 0) unlockBatchDeviceBuffers(static_cast<u32>(batcher.lockedBuffer));
+    batcher.lockedBuffer = -1;
+    batcher.lockedVertices = nullptr;
+    batcher.lockedIndices = nullptr;
+    critSectionLeave(batcher.lock);
+}
+
+SBatchReservation reserveBatchGeometry(u32 objects, u32 vertices, u32 indices) {
+    SBatcher& batcher = g_Batcher;
+    SBatchReservation reservation = {};
+    if (!batcher.ready) return reservation;
+    critSectionEnter(batcher.lock);
+    const bool fits = batcher.ready && batchDeviceReady() && batcher.lockedVertices &&
+                      vertices < BATCH_VERTEX_CAPACITY - batcher.vertexCount &&
+                      objects <= BATCH_OBJECT_CAPACITY - batcher.objectCount &&
+                      indices <= BATCH_INDEX_CAPACITY - batcher.stagedIndexCount;
+    if (fits) {
+        reservation.vertices = batcher.lockedVertices + batcher.vertexCount;
+        reservation.stagedIndices = g_auStagedIndices + batcher.stagedIndexCount;
+        reservation.firstStagedIndex = batcher.stagedIndexCount;
+        reservation.vertexBase = batcher.vertexCount;
+        reservation.layerMasks = g_auLayerMasks + batcher.objectCount;
+        reservation.indexRanges = g_aIndexRanges + batcher.objectCount;
+        reservation.depths = g_afDepths + batcher.objectCount;
+        reservation.materials = g_apMaterials + batcher.objectCount;
+        reservation.keys = g_aKeys + batcher.objectCount;
+        batcher.vertexCount += vertices;
+        batcher.objectCount += objects;
+        batcher.stagedIndexCount += indices;
+    }
+    critSectionLeave(batcher.lock);
+    // Producers that do not sort by depth leave it unwritten; the sort must never meet garbage.
+    if (fits) std::fill(reservation.depths, reservation.depths + objects, 0.0f);
+    return reservation;
+}
+
+s32 registerBatchTarget(BatchKey key) {
+    SBatcher& batcher = g_Batcher;
+    if (batcher.keyCount == BATCH_TARGET_KEY_CAPACITY || keyPosition(key) >= 0) return 0;
+    batcher.keys[batcher.keyCount++] = key;
+    return 1;
+}
+
+s32 unregisterBatchTarget(BatchKey key) {
+    SBatcher& batcher = g_Batcher;
+    const s32 position = keyPosition(key);
+    if (position < 0) return 0;
+    for (u32 i = static_cast<u32>(position) + 1; i < batcher.keyCount; ++i) batcher.keys[i - 1] = batcher.keys[i];
+    --batcher.keyCount;
+    return 1;
+}
+
+u32 batchTargetCount() { return g_Batcher.keyCount; }
+
+void buildLayerDrawList(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial) {
+    buildLayer(layer, layerMask, sortByDepth, sortByMaterial, false);
+}
+
+void buildLayerDrawListSingleKey(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial) {
+    buildLayer(layer, layerMask, sortByDepth, sortByMaterial, true);
+}
+
+void drawBatchLayer(u32 layer, BatchKey key) {
+    const SBatcher& batcher = g_Batcher;
+    const u32 count = batchRunCount(layer, key);
+    if (!batcher.ready || count == 0) return;
+    selectBatchDeviceBuffers(batcher.bufferIndex);
+    const SBatchRun* runs = batchRuns(layer, key);
+    for (u32 i = 0; i < count; ++i) {
+        applyMaterial(runs[i].material, identityTransformNode(), nullptr);
+        gfxDrawIndexedPrimitive(E_GFX_PRIM_TRIANGLE_LIST, 0, 0, batcher.vertexCount, runs[i].firstIndex, runs[i].indexCount / 3);
+    }
+    endCurrentMaterial();
+}
+
+u32 batchRunCount(u32 layer, BatchKey key) {
+    const s32 position = keyPosition(key);
+    if (position < 0 || layer >= BATCH_LAYER_COUNT)
+        fatalErrorf("batch runs of layer %u for key %#llx: no such layer or key", layer, static_cast<unsigned long long>(key));
+    return g_auRunCounts[layer][position];
+}
+
+const SBatchRun* batchRuns(u32 layer, BatchKey key) {
+    batchRunCount(layer, key);
+    return g_aRuns[layer][keyPosition(key)];
+}
+
+u32 batchVertexCount() { return g_Batcher.vertexCount; }
+u32 batchObjectCount() { return g_Batcher.objectCount; }
+u32 batchIndexWritePosition() { return g_Batcher.indexWritePosition; }
+const SBatchVertex* batchLockedVertices() { return g_Batcher.lockedVertices; }
+const u32* batchLockedIndices() { return g_Batcher.lockedIndices; }
+u32 batchDroppedObjectCount() { return g_Batcher.droppedObjects; }
+u32 batchSkippedObjectCount() { return g_Batcher.skippedObjects; }
+
+void addBatchedTriangle(u32 layerMask, const ClVec3& p0, const ClVec3& p1, const ClVec3& p2, u32 colour,
+                        const SMaterial* material, f32 depth, const ClVec2& uv0, const ClVec2& uv1, const ClVec2& uv2) {
+    const SBatchReservation reservation = reserveBatchGeometry(1, 3, 3);
+    if (!reservation.vertices) return;
+    writeVertex(reservation.vertices + 0, p0, colour, uv0.x, uv0.y);
+    writeVertex(reservation.vertices + 1, p1, colour, uv1.x, uv1.y);
+    writeVertex(reservation.vertices + 2, p2, colour, uv2.x, uv2.y);
+    for (u32 i = 0; i < 3; ++i) reservation.stagedIndices[i] = reservation.vertexBase + i;
+    tagObject(reservation, 3, layerMask, material, depth, BATCH_KEY_MAIN_SCENE);
+}
+
+void addBatchedCappedLine(u32 layerMask, const ClVec2& start, const ClVec2& end, f32 halfWidth, u32 colour,
+                          const SMaterial* material, f32 depth, BatchKey key) {
+    ClVec2 along(end.x - start.x, end.y - start.y);
+    if (along.normalize() == 0.0f) return;
+    const SBatchReservation reservation = reserveBatchGeometry(1, 8, 18);
+    if (!reservation.vertices) return;
+    const ClVec3 d(along.x * halfWidth, along.y * halfWidth, 0.0f);
+    const ClVec3 p(-along.y * halfWidth, along.x * halfWidth, 0.0f);
+    const ClVec3 s(start.x, start.y, 0.0f);
+    const ClVec3 e(end.x, end.y, 0.0f);
+    SBatchVertex* v = reservation.vertices;
+    writeVertex(v + 0, s + p - d, colour, 0.0f, 0.0f);
+    writeVertex(v + 1, s - p - d, colour, 0.0f, 1.0f);
+    writeVertex(v + 2, s + p, colour, 0.5f, 0.0f);
+    writeVertex(v + 3, s - p, colour, 0.5f, 1.0f);
+    writeVertex(v + 4, e + p, colour, 0.5f, 0.0f);
+    writeVertex(v + 5, e - p, colour, 0.5f, 1.0f);
+    writeVertex(v + 6, e + p + d, colour, 1.0f, 0.0f);
+    writeVertex(v + 7, e - p + d, colour, 1.0f, 1.0f);
+    writeQuadStripIndices(reservation.stagedIndices, reservation.vertexBase, 3);
+    tagObject(reservation, 18, layerMask, material, depth, key);
+}
+
+void addBatchedArc(const SBatchArc& arc, const SMaterial* material, u32 layerMask, BatchKey key, f32 depth) {
+    const f32 segments = std::floor(std::fabs(arc.sweep) * arc.outerRadius / arc.segmentLength);
+    // A segment length of zero (or a non-finite quotient) would ask for an unbounded ring.
+    if (!(segments < static_cast<f32>(BATCH_VERTEX_CAPACITY))) return;
+    const u32 n = segments >= 1.0f ? static_cast<u32>(segments) : 1u;
+    const SBatchReservation reservation = reserveBatchGeometry(1, 2 * (n + 1), 6 * n);
+    if (!reservation.vertices) return;
+    const ClVec3 normal = arc.startAxis.cross(arc.rotationAxis);
+    SBatchVertex* v = reservation.vertices;
+    for (u32 i = 0; i <= n; ++i) {
+        const f32 angle = static_cast<f32>(i) * arc.sweep / static_cast<f32>(n);
+        const f32 sine = std::sin(angle);
+        const f32 cosine = std::cos(angle);
+        const ClVec3 inner = arc.centre + scaleVec3(normal, sine * arc.innerRadius) + scaleVec3(arc.startAxis, cosine * arc.innerRadius);
+        const ClVec3 outer = arc.centre + scaleVec3(normal, sine * arc.outerRadius) + scaleVec3(arc.startAxis, cosine * arc.outerRadius);
+        writeVertex(v++, inner, arc.innerColour, 0.0f, 0.0f);
+        writeVertex(v++, outer, arc.outerColour, 1.0f, 0.0f);
+    }
+    writeQuadStripIndices(reservation.stagedIndices, reservation.vertexBase, n);
+    tagObject(reservation, 6 * n, layerMask, material, depth, key);
+}
+
+u32 nextPowerOfTwo(u32 v) {
+    --v;
+    v |= v >> 1;
+    v |= v >> 2;
+    v |= v >> 4;
+    v |= v >> 8;
+    v |= v >> 16;
+    return v + 1;
+}

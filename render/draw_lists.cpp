@@ -1,0 +1,423 @@
+#include "render/draw_lists.h"
+
+#include "core/fatal_error.h"
+#include "core/task_layer.h"
+#include "core/worker_pool.h"
+#include "render/batcher.h"
+#include "render/render_worker.h"
+#include "render/render_target.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct SDrawBuildRecord;
+
+// One slice of the selected lines and the part of the reservation it fills.
+struct SDrawBuildJob {
+    const SDrawBuildRecord* record;
+    SBatchReservation reservation;
+    const u32* lineNumbers;
+    u32 lineCount;
+};
+
+struct SDrawBuildRecord {
+    u32 passMask;
+    u32 keepMask;  // the inverted exclude mask
+    ClVec4 eye;
+    u32 half;
+    u32 lineNumbers[LINE_COMMAND_CAPACITY];
+    SDrawBuildJob jobs[DRAW_BUILD_JOB_CAPACITY];
+};
+
+struct SDrawLists {
+    SSpriteCommand sprites[2][SPRITE_COMMAND_CAPACITY];
+    SLineCommand lines[2][LINE_COMMAND_CAPACITY];
+    SGradientLineCommand gradientLines[2][GRADIENT_LINE_COMMAND_CAPACITY];
+    SQuadCommand quads[2][QUAD_COMMAND_CAPACITY];
+    SDrawListCounts counts[2];
+    ClRenderTargetGroup* owner;
+
+    SDrawBuildRecord records[DRAW_BUILD_RECORD_COUNT];
+    // Records in use first; a record goes back by swapping with the last one in use.
+    SDrawBuildRecord* recordOrder[DRAW_BUILD_RECORD_COUNT];
+    u32 recordsInUse;
+    bool poolReady;
+    u32 lastLineJobs;
+};
+
+SDrawLists g_DrawLists;
+
+ClVec4 toVec4(const ClVec3& v) {
+    ClVec4 r;
+    r.set(v.x, v.y, v.z, 0.0f);
+    return r;
+}
+
+bool selected(u32 layerMask, u32 passMask) { return (layerMask & passMask) == passMask; }
+
+BatchKey keyOf(const ClRenderTargetGroup* owner) { return reinterpret_cast<BatchKey>(owner); }
+
+// The builders' own small vector: inline, so tens of thousands of commands per frame cost no
+// calls.
+struct SV3 {
+    f32 x, y, z;
+};
+inline SV3 v3(const ClVec4& v) { return SV3{v.x, v.y, v.z}; }
+inline SV3 operator+(SV3 a, SV3 b) { return SV3{a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline SV3 operator-(SV3 a, SV3 b) { return SV3{a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline SV3 operator*(SV3 a, f32 s) { return SV3{a.x * s, a.y * s, a.z * s}; }
+inline SV3 cross(SV3 a, SV3 b) { return SV3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+// A zero vector stays zero.
+inline SV3 unit(SV3 a) {
+    const f32 length = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+    return length > 0.0f ? a * (1.0f / length) : SV3{0.0f, 0.0f, 0.0f};
+}
+
+const ClVec4& eyeFor(const ClRenderTargetGroup* owner, const ClVec4& passEye) { return owner ? owner->eyePoint : passEye; }
+
+inline void writeVertex(SBatchVertex* v, SV3 p, u32 colour, f32 normalX, f32 u, f32 tv) {
+    *v = SBatchVertex{p.x, p.y, p.z, colour, normalX, 0.0f, 0.0f, u, tv};
+}
+
+inline void tag(const SBatchReservation& r, u32 object, u32 indexOffset, u32 indexCount, u32 mask,
+                const SMaterial* material, const ClRenderTargetGroup* owner) {
+    r.layerMasks[object] = mask;
+    r.indexRanges[object] = SBatchIndexRange{r.firstStagedIndex + indexOffset, indexCount};
+    r.materials[object] = material;
+    r.keys[object] = keyOf(owner);
+}
+
+// A line of 8 vertices facing the eye: a square cap, the body, a square cap. Each end's side
+// and cap vectors are as long as that end's width.
+// The points are taken by reference from the commands: vectors handed over in registers were
+// spilled and reloaded across a store boundary, which stalled every call.
+void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, const ClVec4& startPoint, const ClVec4& endPoint,
+                   const ClVec4& eyePoint, f32 startWidth, f32 endWidth, u32 startColour, u32 endColour) {
+    const SV3 start = v3(startPoint);
+    const SV3 end = v3(endPoint);
+    const SV3 eye = v3(eyePoint);
+    const SV3 along = unit(end - start);
+    const SV3 side = unit(cross(along, eye - start));
+    const SV3 startSide = side * startWidth;
+    const SV3 startCap = along * startWidth;
+    const SV3 endSide = side * endWidth;
+    const SV3 endCap = along * endWidth;
+    // q carries the width ratio to the effect; a line that ends in a point has no finite ratio.
+    const f32 q = endWidth > 0.0f ? startWidth / endWidth : 1.0f;
+    writeVertex(v + 0, start + startSide - startCap, startColour, q, 0.0f, 0.0f);
+    writeVertex(v + 1, start - startSide - startCap, startColour, q, 0.0f, q);
+    writeVertex(v + 2, start + startSide, startColour, q, 0.5f, 0.0f);
+    writeVertex(v + 3, start - startSide, startColour, q, 0.5f, q);
+    writeVertex(v + 4, end + endSide, endColour, 1.0f, 0.5f, 0.0f);
+    writeVertex(v + 5, end - endSide, endColour, 1.0f, 0.5f, 1.0f);
+    writeVertex(v + 6, end + endSide + endCap, endColour, 1.0f, 1.0f, 0.0f);
+    writeVertex(v + 7, end - endSide + endCap, endColour, 1.0f, 1.0f, 1.0f);
+    for (u32 k = 0; k < 6; k += 2) {
+        *indices++ = vertexBase + k;
+        *indices++ = vertexBase + k + 1;
+        *indices++ = vertexBase + k + 2;
+        *indices++ = vertexBase + k + 1;
+        *indices++ = vertexBase + k + 3;
+        *indices++ = vertexBase + k + 2;
+    }
+}
+
+void writeQuadIndices(u32* indices, u32 vertexBase) {
+    const u32 pattern[6] = {0, 1, 2, 1, 3, 2};
+    for (u32 i = 0; i < 6; ++i) indices[i] = vertexBase + pattern[i];
+}
+
+SBatchReservation reserveSprites(u32 half, u32 passMask) {
+    const SSpriteCommand* sprites = g_DrawLists.sprites[half];
+    const u32 count = g_DrawLists.counts[half].sprites;
+    u32 chosen = 0;
+    for (u32 i = 0; i < count; ++i) chosen += selected(sprites[i].layerMask, passMask) ? 1u : 0u;
+    return chosen > 0 ? reserveBatchGeometry(chosen, 4 * chosen, 6 * chosen) : SBatchReservation{};
+}
+
+void buildSprites(const SBatchReservation& r, u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
+    if (!r.vertices) return;
+    const SSpriteCommand* sprites = g_DrawLists.sprites[half];
+    const u32 count = g_DrawLists.counts[half].sprites;
+    u32 object = 0;
+    for (u32 i = 0; i < count; ++i) {
+        const SSpriteCommand& sprite = sprites[i];
+        if (!selected(sprite.layerMask, passMask)) continue;
+        const SV3 position = v3(sprite.position);
+        const SV3 toEye = unit(v3(eyeFor(sprite.owner, passEye)) - position);
+        const SV3 unitRight = unit(cross(toEye, SV3{0.0f, 1.0f, 0.0f}));
+        const SV3 up = cross(unitRight, toEye) * (sprite.size * 0.5f);
+        const SV3 right = unitRight * (sprite.size * 0.5f);
+        SBatchVertex* v = r.vertices + 4 * object;
+        writeVertex(v + 0, position + up + right, sprite.colour, 0.0f, 0.0f, 0.0f);
+        writeVertex(v + 1, position - up + right, sprite.colour, 0.0f, 0.0f, 1.0f);
+        writeVertex(v + 2, position + up - right, sprite.colour, 0.0f, 1.0f, 0.0f);
+        writeVertex(v + 3, position - up - right, sprite.colour, 0.0f, 1.0f, 1.0f);
+        writeQuadIndices(r.stagedIndices + 6 * object, r.vertexBase + 4 * object);
+        tag(r, object, 6 * object, 6, sprite.layerMask & keepMask, sprite.material, sprite.owner);
+        ++object;
+    }
+}
+
+SBatchReservation reserveGradientLines(u32 half, u32 passMask) {
+    const SGradientLineCommand* lines = g_DrawLists.gradientLines[half];
+    const u32 count = g_DrawLists.counts[half].gradientLines;
+    u32 chosen = 0;
+    for (u32 i = 0; i < count; ++i) chosen += selected(lines[i].layerMask, passMask) ? 1u : 0u;
+    return chosen > 0 ? reserveBatchGeometry(chosen, 8 * chosen, 18 * chosen) : SBatchReservation{};
+}
+
+void buildGradientLines(const SBatchReservation& r, u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
+    if (!r.vertices) return;
+    const SGradientLineCommand* lines = g_DrawLists.gradientLines[half];
+    const u32 count = g_DrawLists.counts[half].gradientLines;
+    u32 object = 0;
+    for (u32 i = 0; i < count; ++i) {
+        const SGradientLineCommand& line = lines[i];
+        if (!selected(line.layerMask, passMask)) continue;
+        writeWideLine(r.vertices + 8 * object, r.stagedIndices + 18 * object, r.vertexBase + 8 * object, line.start, line.end,
+                      eyeFor(line.owner, passEye), line.startWidth, line.endWidth, line.startColour,
+                      line.endColour);
+        tag(r, object, 18 * object, 18, line.layerMask & keepMask, line.material, line.owner);
+        ++object;
+    }
+}
+
+// Line task, type 0 of the task layer.
+void lineTaskStart(void* argument, SWorkerTask* task) {
+    SDrawBuildRecord* record = static_cast<SDrawBuildRecord*>(argument);
+    const SLineCommand* lines = g_DrawLists.lines[record->half];
+    const u32 count = g_DrawLists.counts[record->half].lines;
+    u32 n = 0;
+    for (u32 i = 0; i < count; ++i)
+        if (selected(lines[i].layerMask, record->passMask)) record->lineNumbers[n++] = i;
+    g_DrawLists.lastLineJobs = 0;
+    const SBatchReservation r = n > 0 ? reserveBatchGeometry(n, 8 * n, 18 * n) : SBatchReservation{};
+    if (!r.vertices) {
+        taskFinishNow(task);
+        return;
+    }
+    const u32 sliceSize = lineSliceSize(n, g_uLogicalProcessorCount);
+    u32 job = 0;
+    for (u32 first = 0; first < n; first += sliceSize, ++job) {
+        SDrawBuildJob& slice = record->jobs[job];
+        slice.record = record;
+        slice.lineNumbers = record->lineNumbers + first;
+        slice.lineCount = std::min(sliceSize, n - first);
+        slice.reservation = r;
+        slice.reservation.vertices += 8 * first;
+        slice.reservation.stagedIndices += 18 * first;
+        slice.reservation.firstStagedIndex += 18 * first;
+        slice.reservation.vertexBase += 8 * first;
+        slice.reservation.layerMasks += first;
+        slice.reservation.indexRanges += first;
+        slice.reservation.depths += first;
+        slice.reservation.materials += first;
+        slice.reservation.keys += first;
+    }
+    g_DrawLists.lastLineJobs = job;
+    for (u32 i = 0; i < job; ++i) taskStartPart(task, &record->jobs[i]);
+}
+
+// On a pool worker: its slice of one reservation, so no lock.
+void lineTaskWork(void* partArgument) {
+    const SDrawBuildJob& job = *static_cast<const SDrawBuildJob*>(partArgument);
+    const SDrawBuildRecord& record = *job.record;
+    const SLineCommand* lines = g_DrawLists.lines[record.half];
+    const SBatchReservation& r = job.reservation;
+    for (u32 i = 0; i < job.lineCount; ++i) {
+        const SLineCommand& line = lines[job.lineNumbers[i]];
+        writeWideLine(r.vertices + 8 * i, r.stagedIndices + 18 * i, r.vertexBase + 8 * i, line.start, line.end,
+                      eyeFor(line.owner, record.eye), line.width, line.width, line.colour, line.colour);
+        tag(r, i, 18 * i, 18, line.layerMask & record.keepMask, line.material, line.owner);
+    }
+}
+
+void lineTaskFinish(void* argument) {
+    SDrawLists& lists = g_DrawLists;
+    SDrawBuildRecord* record = static_cast<SDrawBuildRecord*>(argument);
+    for (u32 i = 0; i < lists.recordsInUse; ++i) {
+        if (lists.recordOrder[i] != record) continue;
+        std::swap(lists.recordOrder[i], lists.recordOrder[lists.recordsInUse - 1]);
+        --lists.recordsInUse;
+        return;
+    }
+    fatalError("a draw build record went back to the pool twice");
+}
+
+u32 producerHalf() { return 1u - renderFlipIndex(); }
+
+SDrawListCounts& producerCounts() { return g_DrawLists.counts[producerHalf()]; }
+
+SQuadCommand* nextQuad(u32 limit, const char* form) {
+    u32& count = producerCounts().quads;
+    if (count >= limit) fatalErrorf("%s: %u quads are already queued in this frame", form, count);
+    SQuadCommand* quad = &g_DrawLists.quads[producerHalf()][count++];
+    quad->owner = g_DrawLists.owner;
+    return quad;
+}
+
+void setQuadCorners(SQuadCommand* quad, const ClVec3& origin, const ClVec3& n, const ClVec3& a, f32 sizeAlong,
+                    f32 sizeAcross, const ClVec2& texMin, const ClVec2& texMax) {
+    const ClVec3 across = scaleVec3(a.cross(n), sizeAcross);
+    const ClVec3 alongEnd = origin + scaleVec3(a, sizeAlong);
+    quad->corners[0] = toVec4(origin);
+    quad->corners[1] = toVec4(origin + across);
+    quad->corners[2] = toVec4(alongEnd);
+    quad->corners[3] = toVec4(alongEnd + across);
+    quad->texCoords[0].set(texMin.x, texMin.y, 0.0f, 0.0f);
+    quad->texCoords[1].set(texMin.x, texMax.y, 0.0f, 0.0f);
+    quad->texCoords[2].set(texMax.x, texMin.y, 0.0f, 0.0f);
+    quad->texCoords[3].set(texMax.x, texMax.y, 0.0f, 0.0f);
+}
+
+ClVec3 centredOrigin(const ClVec3& centre, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross) {
+    return centre - scaleVec3(a, sizeAlong * 0.5f) - scaleVec3(a.cross(n), sizeAcross * 0.5f);
+}
+
+}  // namespace
+
+SSpriteCommand* appendSpriteCommand(const ClVec3& position, f32 size, u32 colour, const SMaterial* material,
+                                    u32 layerMask, f32 rotation) {
+    u32& count = producerCounts().sprites;
+    if (count >= SPRITE_COMMAND_CAPACITY - 1) return nullptr;
+    SSpriteCommand* sprite = &g_DrawLists.sprites[producerHalf()][count++];
+    *sprite = SSpriteCommand{toVec4(position), material, size, colour, layerMask, g_DrawLists.owner, rotation};
+    return sprite;
+}
+
+void appendLineCommand(const ClVec3& start, const ClVec3& end, f32 width, u32 colour, const SMaterial* material,
+                       f32 widthScale, u32 word, u32 layerMask) {
+    u32& count = producerCounts().lines;
+    if (count >= LINE_COMMAND_CAPACITY - 1) return;
+    g_DrawLists.lines[producerHalf()][count++] =
+        SLineCommand{toVec4(start), toVec4(end), colour, material, width, widthScale, layerMask, g_DrawLists.owner, word};
+}
+
+void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 startWidth, f32 endWidth, u32 startColour,
+                               u32 endColour, const SMaterial* material, u32 layerMask) {
+    u32& count = producerCounts().gradientLines;
+    if (count >= GRADIENT_LINE_COMMAND_CAPACITY - 1) return;
+    g_DrawLists.gradientLines[producerHalf()][count++] = SGradientLineCommand{
+        toVec4(start), toVec4(end), 0, startColour, endColour, startWidth, endWidth, material, layerMask, g_DrawLists.owner};
+}
+
+void appendQuadCommand(const ClVec3& origin, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross,
+                       u32 colour, const SMaterial* material, u32 layerMask, f32 depth) {
+    SQuadCommand* quad = nextQuad(QUAD_COMMAND_CAPACITY - 1, "appendQuadCommand");
+    setQuadCorners(quad, origin, n, a, sizeAlong, sizeAcross, ClVec2(0.0f, 0.0f), ClVec2(1.0f, 1.0f));
+    quad->material = material;
+    quad->colour = colour;
+    quad->layerMask = layerMask;
+    quad->depth = depth;
+}
+
+void appendCentredQuadCommand(const ClVec3& centre, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross,
+                              u32 colour, const SMaterial* material, u32 layerMask, f32 depth) {
+    appendQuadCommand(centredOrigin(centre, n, a, sizeAlong, sizeAcross), n, a, sizeAlong, sizeAcross, colour, material,
+                      layerMask, depth);
+}
+
+void appendCentredQuadCommandUV(const ClVec3& centre, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross,
+                                u32 colour, const SMaterial* material, const ClVec2& texMin, const ClVec2& texMax,
+                                u32 layerMask, f32 depth) {
+    SQuadCommand* quad = nextQuad(QUAD_COMMAND_CAPACITY - 2, "appendCentredQuadCommandUV");
+    setQuadCorners(quad, centredOrigin(centre, n, a, sizeAlong, sizeAcross), n, a, sizeAlong, sizeAcross, texMin, texMax);
+    quad->material = material;
+    quad->colour = colour;
+    quad->layerMask = layerMask;
+    quad->depth = depth;
+}
+
+void appendQuadCommandCorners(const ClVec3& c0, const ClVec3& c1, const ClVec3& c2, const ClVec3& c3, u32 colour,
+                              const SMaterial* material, u32 layerMask) {
+    if (producerCounts().quads >= QUAD_COMMAND_CAPACITY - 1) return;
+    SQuadCommand* quad = nextQuad(QUAD_COMMAND_CAPACITY - 1, "appendQuadCommandCorners");
+    quad->corners[0] = toVec4(c0);
+    quad->corners[1] = toVec4(c1);
+    quad->corners[2] = toVec4(c2);
+    quad->corners[3] = toVec4(c3);
+    quad->texCoords[0].set(0.0f, 0.0f, 0.0f, 0.0f);
+    quad->texCoords[1].set(0.0f, 1.0f, 0.0f, 0.0f);
+    quad->texCoords[2].set(1.0f, 0.0f, 0.0f, 0.0f);
+    quad->texCoords[3].set(1.0f, 1.0f, 0.0f, 0.0f);
+    quad->material = material;
+    quad->colour = colour;
+    quad->layerMask = layerMask;
+    quad->depth = 0.0f;
+}
+
+void setCurrentDrawOwner(ClRenderTargetGroup* owner) { g_DrawLists.owner = owner; }
+
+void buildDrawCommands(u32 passMask, const ClVec4& eye, u32 excludeMask) {
+    SDrawLists& lists = g_DrawLists;
+    const u32 half = renderFlipIndex();
+    if (!lists.poolReady) fatalError("buildDrawCommands before initDrawBatchPool");
+    if (lists.recordsInUse == DRAW_BUILD_RECORD_COUNT) fatalError("buildDrawCommands: every draw build record is in use");
+    SDrawBuildRecord* record = lists.recordOrder[lists.recordsInUse++];
+    record->passMask = passMask;
+    record->keepMask = ~excludeMask;
+    record->eye = eye;
+    record->half = half;
+    // Reserved in the order sprites, gradient lines, lines, so that layers without sorting draw
+    // them in that order; the sprites and gradient lines are then written here while the pool
+    // writes the lines.
+    const SBatchReservation sprites = reserveSprites(half, passMask);
+    const SBatchReservation gradientLines = reserveGradientLines(half, passMask);
+    SWorkerTask* task = nullptr;
+    taskCreate(0, record, &task);
+    workerPoolDispatch();
+    buildSprites(sprites, half, passMask, ~excludeMask, eye);
+    buildGradientLines(gradientLines, half, passMask, ~excludeMask, eye);
+    taskWait(task);
+    taskRelease(task);
+}
+
+void buildQuadCommands() {
+    const u32 half = renderFlipIndex();
+    const SQuadCommand* quads = g_DrawLists.quads[half];
+    const u32 count = g_DrawLists.counts[half].quads;
+    if (count == 0) return;
+    const SBatchReservation r = reserveBatchGeometry(count, 4 * count, 6 * count);
+    if (!r.vertices) return;
+    for (u32 i = 0; i < count; ++i) {
+        const SQuadCommand& quad = quads[i];
+        SBatchVertex* v = r.vertices + 4 * i;
+        for (u32 corner = 0; corner < 4; ++corner)
+            writeVertex(v + corner, v3(quad.corners[corner]), quad.colour, 0.0f, quad.texCoords[corner].x,
+                        quad.texCoords[corner].y);
+        writeQuadIndices(r.stagedIndices + 6 * i, r.vertexBase + 4 * i);
+        tag(r, i, 6 * i, 6, quad.layerMask, quad.material, quad.owner);
+        r.depths[i] = quad.depth;
+    }
+}
+
+void clearDrawLists() { g_DrawLists.counts[renderFlipIndex()] = SDrawListCounts{}; }
+
+void clearDrawListHalf(u32 half) { g_DrawLists.counts[half & 1u] = SDrawListCounts{}; }
+
+void initDrawBatchPool() {
+    SDrawLists& lists = g_DrawLists;
+    for (u32 i = 0; i < DRAW_BUILD_RECORD_COUNT; ++i) lists.recordOrder[i] = &lists.records[i];
+    lists.recordsInUse = 0;
+    lists.poolReady = true;
+    g_aTaskTypes[0] = STaskType{lineTaskStart, lineTaskWork, lineTaskFinish};
+}
+
+void releaseAllDrawBatches() {
+    SDrawLists& lists = g_DrawLists;
+    lists.recordsInUse = 0;
+    lists.poolReady = false;
+    g_aTaskTypes[0] = kUnusedTaskType;
+}
+
+u32 lineSliceSize(u32 lineCount, u32 poolThreads) {
+    const u32 slices = std::min(std::max(2u, poolThreads), DRAW_BUILD_JOB_CAPACITY);
+    return lineCount == 0 ? 1u : (lineCount + slices - 1) / slices;
+}
+
+SDrawListCounts drawListCounts(u32 half) { return g_DrawLists.counts[half & 1u]; }
+
+u32 lastLineJobCount() { return g_DrawLists.lastLineJobs; }

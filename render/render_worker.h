@@ -1,0 +1,40 @@
+// The render worker: all drawing and presenting happens on it. The main thread fills half
+// 1 - flip index of the double-buffered lists; at the end of its frame it flips, wakes the worker
+// and waits until the worker has drawn and presented that half.
+#pragma once
+
+#include "core/types.h"
+
+// Clears the stop and exited flags and starts the worker with its two events; failure ends the
+// program.
+void startRenderWorker();
+// Wakes the worker to end and waits for it; nothing when it does not run.
+void stopRenderWorker();
+bool renderWorkerRunning();
+
+// 0 or 1: producers append to half 1 - renderFlipIndex(), the worker reads half renderFlipIndex().
+u32 renderFlipIndex();
+void resetRenderFlipIndex();
+
+// The end of every game mode's update: camera blenders, then the hand-off.
+s32 finishFrame();
+// The hand-off; returns the device-ready flag. While the device is not ready nothing is flipped
+// or drawn, and the producers' half is cleared here on the main thread instead.
+s32 submitFrameToRenderWorker();
+
+// The steps of a frame that other parts of the renderer own. Tests replace entries.
+struct SFrameHandOffSteps {
+    // Closing the filled half (main thread): debug shape requests copied, attached nodes updated.
+    void (*closeFrameHalf)(u32 half);
+    // Clears every per-frame list of one half (draw lists, 2D queue, attached nodes, debug shapes).
+    void (*clearFrameHalf)(u32 half);
+    // The worker's frame: draws half renderFlipIndex() and ends with presentRenderedFrame().
+    void (*renderScene)();
+};
+extern SFrameHandOffSteps g_FrameHandOffSteps;
+extern const SFrameHandOffSteps kDefaultFrameHandOffSteps;
+
+// Presents the back buffer and keeps the result for the lost-device check.
+void presentRenderedFrame();
+// Frames the worker has completed since it started.
+u64 renderWorkerFramesDrawn();

@@ -1,0 +1,33 @@
+// The scene's render-target groups: the scene image and the reflection (screen size), the glow
+// source (half size) and the three bloom buffers (BLOOM_TARGET_HEIGHT high, as wide as the
+// screen's aspect makes them).
+#pragma once
+
+#include "core/types.h"
+
+class ClRenderTargetGroup;
+
+enum E_SceneTarget : u32 {
+    E_SCENE_TARGET_IMAGE = 0,
+    E_SCENE_TARGET_REFLECTION,
+    E_SCENE_TARGET_GLOW,
+    E_SCENE_TARGET_BLOOM0,
+    E_SCENE_TARGET_BLOOM1,
+    E_SCENE_TARGET_BLOOM2,
+    E_SCENE_TARGET_COUNT,
+};
+
+constexpr f32 BLOOM_TARGET_HEIGHT = 192.0f;
+
+// After the device: the back buffer cleared to opaque black (depth 1) and presented once, then
+// the image, reflection and glow groups.
+void createSceneRenderTargets();
+// Replaces the three bloom groups.
+void createBloomTargets();
+// Device loss and reset: every existing group releases or re-creates its resources.
+void releaseSceneTargets();
+void recreateSceneTargets();
+// Shutdown: every group destroyed.
+void destroySceneTargets();
+// Null when not created.
+ClRenderTargetGroup* sceneTarget(E_SceneTarget which);

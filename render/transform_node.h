@@ -1,0 +1,62 @@
+// Placement records of things that move in 3D (cameras, particle anchors, lent effect nodes), the
+// push of a node's world matrix on the transform stacks, and the double-buffered lists of objects
+// whose attached nodes follow them.
+#pragma once
+
+#include "core/matrix33.h"
+#include "core/types.h"
+#include "core/vec.h"
+
+struct STransformNode {
+    // World block. Orientation rows in the row-vector convention: a direction d in the node's
+    // frame is d x orientation in the world.
+    ClMatrix33 orientation;
+    ClVec3 position;
+    ClVec3 scale = ClVec3(1.0f, 1.0f, 1.0f);
+    // Relative block, used only with a parent.
+    ClMatrix33 relativeOrientation;
+    ClVec3 offset;
+    STransformNode* parent = nullptr;
+
+    // With a parent, the offset becomes position - parent position, then the world block is
+    // recomputed.
+    void setPosition(const ClVec3& worldPosition);
+    // With a parent, the relative orientation becomes worldOrientation x the parent's inverse.
+    void setOrientation(const ClMatrix33& worldOrientation);
+    // With a parent: position = parent position + offset (the offset is not turned by the
+    // parent), orientation = relative x parent orientation. Without one the relative block
+    // returns to identity and zero.
+    void updateWorld();
+};
+
+// Pushes orientation x diag(scale) with the position as translation on the world stack (so a
+// point is rotated, then scaled), and the unscaled orientation and position on the texture stack;
+// both applied.
+void pushNodeWorldTransform(const STransformNode& node);
+// Pops both stacks again and applies the new tops.
+void popNodeWorldTransform();
+
+// An object whose nodes follow it: its own world block, then the nodes, each placed by its
+// relative block.
+struct SAttachedNodeObject {
+    STransformNode world;
+    STransformNode** nodes = nullptr;
+    u32 nodeCount = 0;
+};
+
+// Places every attached node at the object's position + its offset, with its relative
+// orientation x the object's orientation and the object's scale.
+void updateAttachedNodes(SAttachedNodeObject* object);
+
+// Two lists of `capacity` records, one per frame half.
+void initAttachedNodeLists(u32 capacity);
+void releaseAttachedNodeLists();
+// Main thread, into the half being filled. A full list drops the record and returns 0.
+s32 addAttachedNodeObject(SAttachedNodeObject* object, u32 flagMask);
+// Scene render: empties the list of the half being drawn.
+void clearAttachedNodeList();
+// Empties one half (the hand-off clears the filled half when no frame can be drawn).
+void clearAttachedNodeListHalf(u32 half);
+// Hand-off: updates the objects of the filled half whose flag mask shares a bit with mask.
+void updateAttachedNodeLists(u32 mask);
+u32 attachedNodeCount(u32 half);

@@ -1,0 +1,136 @@
+#include "render/window_events.h"
+
+#include "audio/sound/sound_engine.h"
+#include "core/config.h"
+#include "core/string_table.h"
+#include "core/worker_pool.h"
+#include "input/ambient_light.h"
+#include "platform/os/os.h"
+#include "platform/window/window.h"
+#include "render/render_hooks.h"
+#include "render/device_steps.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr f32 POINTER_OUTSIDE = -1000.0f;
+
+char16_t g_windowTitle[WINDOW_TITLE_CAPACITY] = {};
+bool g_windowActive = false;
+bool g_cursorHidden = false;
+bool g_trackingMouse = false;
+bool g_deviceLostForWorkers = false;
+
+s32 hookAnswer(s32 (*hook)()) { return hook ? hook() : 0; }
+
+bool toggleMouseCursor() { return configGetInt("TOGGLE_MOUSE_CURSOR") > 0; }
+
+}  // namespace
+
+void setWindowTitle() {
+    const char16_t* text = getLocalisedString("WINDOW_TITLE");
+    u32 n = 0;
+    for (; text && text[n] != 0 && n < WINDOW_TITLE_CAPACITY - 1; ++n) g_windowTitle[n] = text[n];
+    for (u32 i = n; i < WINDOW_TITLE_CAPACITY; ++i) g_windowTitle[i] = 0;
+    windowSetTitle(osWideToUtf8(g_windowTitle).c_str());
+}
+
+const char16_t* windowTitleText() { return g_windowTitle; }
+
+s32 isQuitVetoed() { return hookAnswer(renderUpwardHooks().isQuitVetoed) ? 1 : 0; }
+
+void onWindowActivated() {
+    g_windowActive = true;
+    const SRenderUpwardHooks& hooks = renderUpwardHooks();
+    if (hookAnswer(hooks.goToActionRequested) != 1 && hookAnswer(hooks.actionModeRunning) == 0) {
+        resumeAllCues();
+    }
+    resumeAmbientEffects();
+}
+
+void onWindowDeactivated() {
+    g_windowActive = false;
+    const SRenderUpwardHooks& hooks = renderUpwardHooks();
+    // The UI exists exactly when it has installed its hooks.
+    if (hooks.goToActionRequested) {
+        if ((hookAnswer(hooks.actionModeRunning) != 0 || hookAnswer(hooks.goToActionRequested) == 1) &&
+            hooks.pauseActionGame) {
+            hooks.pauseActionGame();
+        }
+        pauseAllCues();
+        suspendAmbientEffects();
+    }
+}
+
+void onWindowSize(u32 sizeKind) {
+    if (sizeKind == E_SIZE_MINIMIZED) {
+        suspendAmbientEffects();
+    } else {
+        resumeAmbientEffects();
+    }
+    // The video window follows the client area once a video layer exists.
+}
+
+void onWindowMove() {}
+void onWindowPaint() {}
+void onDisplayChange() {}
+void onVideoGraphEvent() {}
+
+void onMouseMove(s16 x, s16 y) {
+    if (!g_trackingMouse) {
+        if (windowTrackMouseLeave()) g_trackingMouse = true;
+        if (toggleMouseCursor()) {
+            windowShowCursor(false);
+            g_cursorHidden = true;
+            windowSetPointerPosition(x, y);
+            return;
+        }
+    }
+    if (!g_cursorHidden) {
+        windowSetPointerPosition(POINTER_OUTSIDE, POINTER_OUTSIDE);
+    } else {
+        windowSetPointerPosition(x, y);
+    }
+}
+
+void onMouseLeave() {
+    g_trackingMouse = false;
+    if (toggleMouseCursor()) {
+        windowShowCursor(true);
+        windowSetPointerPosition(POINTER_OUTSIDE, POINTER_OUTSIDE);
+        g_cursorHidden = false;
+    }
+}
+
+void onDeviceLost() {
+    const SRenderUpwardHooks& hooks = renderUpwardHooks();
+    if (hookAnswer(hooks.goToActionRequested) == 1 && hooks.pauseActionGame) hooks.pauseActionGame();
+    g_deviceLostForWorkers = true;
+    // Pool jobs write into batcher geometry: nothing is released under them.
+    while (workerPoolAnyBusy()) osSleepEx(1, true);
+    g_DeviceResourceSteps.releaseSceneTargets();
+    g_DeviceResourceSteps.releasePreviewTargets();
+    suspendAmbientEffects();
+}
+
+void onDeviceRestored() {
+    g_DeviceResourceSteps.recreateSceneTargets();
+    g_DeviceResourceSteps.recreatePreviewTargets();
+    g_deviceLostForWorkers = false;
+    resumeAmbientEffects();
+}
+
+bool windowIsActive() { return g_windowActive; }
+bool deviceLostForWorkers() { return g_deviceLostForWorkers; }
+bool cursorHidden() { return g_cursorHidden; }
+void setCursorHidden(bool hidden) { g_cursorHidden = hidden; }
+
+void resetWindowEventState() {
+    g_windowActive = false;
+    g_cursorHidden = false;
+    g_trackingMouse = false;
+    g_deviceLostForWorkers = false;
+}
+
+bool nearlyEqual(f32 a, f32 b, f32 tolerance) { return std::fabs(a - b) <= tolerance; }

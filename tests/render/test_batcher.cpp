@@ -1,0 +1,231 @@
+#include "core/crit_section_pool.h"
+#include "render/batcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <set>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Materials are only compared and handed on here: distinct addresses stand in for them.
+const SMaterial* material(u32 i) {
+    static char storage[8];
+    return reinterpret_cast<const SMaterial*>(storage + i);
+}
+
+// One object of three vertices whose staged indices are its own vertices.
+void addObject(u32 layerMask, const SMaterial* mat, f32 depth, BatchKey key, u32 indexCount = 3) {
+    const SBatchReservation r = reserveBatchGeometry(1, 3, indexCount);
+    ASSERT_NE(nullptr, r.vertices);
+    for (u32 i = 0; i < indexCount; ++i) r.stagedIndices[i] = r.vertexBase + i % 3;
+    r.layerMasks[0] = layerMask;
+    r.indexRanges[0] = SBatchIndexRange{r.firstStagedIndex, indexCount};
+    r.depths[0] = depth;
+    r.materials[0] = mat;
+    r.keys[0] = key;
+}
+
+struct SRunView {
+    const SMaterial* material;
+    u32 firstIndex;
+    u32 indexCount;
+    bool operator==(const SRunView&) const = default;
+};
+
+std::vector<SRunView> runsOf(u32 layer, BatchKey key) {
+    std::vector<SRunView> runs;
+    const SBatchRun* run = batchRuns(layer, key);
+    for (u32 i = 0; i < batchRunCount(layer, key); ++i) runs.push_back({run[i].material, run[i].firstIndex, run[i].indexCount});
+    return runs;
+}
+
+class Batcher : public ::testing::Test {
+protected:
+    void SetUp() override {
+        critSectionPoolInit();
+        createBatchBuffers(true);
+        beginBatchFrame();
+    }
+    void TearDown() override { releaseBatchBuffers(); }
+};
+
+TEST_F(Batcher, ReservationsStopBelowTheVertexCapacityAndWithinObjectsAndIndices) {
+    const SBatchReservation first = reserveBatchGeometry(1, BATCH_VERTEX_CAPACITY - 2, 3);
+    ASSERT_NE(nullptr, first.vertices);
+    const SBatchReservation second = reserveBatchGeometry(1, 1, 3);
+    ASSERT_NE(nullptr, second.vertices);
+    EXPECT_EQ(BATCH_VERTEX_CAPACITY - 2, second.vertexBase);
+    EXPECT_EQ(3u, second.firstStagedIndex);
+    EXPECT_EQ(first.layerMasks + 1, second.layerMasks);
+    const SBatchReservation full = reserveBatchGeometry(1, 1, 3);
+    EXPECT_EQ(nullptr, full.vertices);
+    EXPECT_EQ(nullptr, full.stagedIndices);
+    EXPECT_EQ(nullptr, full.keys);
+    EXPECT_EQ(BATCH_VERTEX_CAPACITY - 1, batchVertexCount());
+
+    beginBatchFrame();
+    EXPECT_EQ(0u, batchVertexCount());
+    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, BATCH_INDEX_CAPACITY + 1).vertices);
+    EXPECT_EQ(nullptr, reserveBatchGeometry(BATCH_OBJECT_CAPACITY + 1, 3, 3).vertices);
+    EXPECT_NE(nullptr, reserveBatchGeometry(BATCH_OBJECT_CAPACITY, 3, BATCH_INDEX_CAPACITY).vertices);
+    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, 0).vertices);
+}
+
+TEST_F(Batcher, NothingIsLockedReservedOrBuiltWhileTheBatcherIsNotReadyOrUnlocked) {
+    unlockBatchBuffers();
+    EXPECT_EQ(nullptr, batchLockedVertices());
+    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, 3).vertices);
+    buildLayerDrawList(0, 0, false, false);
+    EXPECT_EQ(0u, batchRunCount(0, BATCH_KEY_MAIN_SCENE));
+
+    // Device loss releases the buffers and the lock; the frame calls must not use either.
+    releaseBatchBuffers();
+    beginBatchFrame();
+    unlockBatchBuffers();
+    EXPECT_FALSE(batcherReady());
+    EXPECT_EQ(nullptr, batchLockedVertices());
+    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, 3).vertices);
+
+    // A device reset keeps the registered keys.
+    createBatchBuffers(true);
+    ASSERT_EQ(1, registerBatchTarget(0x1000));
+    releaseBatchBuffers();
+    createBatchBuffers(false);
+    EXPECT_EQ(2u, batchTargetCount());
+    createBatchBuffers(false);
+}
+
+TEST_F(Batcher, KeysAreLimitedToSixteenAndRemovedByValue) {
+    for (BatchKey key = 1; key < BATCH_TARGET_KEY_CAPACITY; ++key) ASSERT_EQ(1, registerBatchTarget(key * 0x100));
+    EXPECT_EQ(0, registerBatchTarget(0x5000));
+    EXPECT_EQ(1, unregisterBatchTarget(0x300));
+    EXPECT_EQ(0, unregisterBatchTarget(0x300));
+    EXPECT_EQ(1, registerBatchTarget(0x5000));
+    EXPECT_EQ(16u, batchTargetCount());
+
+    // The gap is closed: the key after the removed one still has its own runs.
+    addObject(1, material(0), 0.0f, 0x400);
+    buildLayerDrawList(0, 1, false, false);
+    EXPECT_EQ(1u, batchRunCount(0, 0x400));
+    EXPECT_EQ(0u, batchRunCount(0, 0x500));
+}
+
+TEST_F(Batcher, WithoutSortFlagsObjectsKeepTheirOrderWithinEachKeyAndRunsShareAMaterial) {
+    ASSERT_EQ(1, registerBatchTarget(0x2000));
+    addObject(0x23, material(1), 0.0f, 0x2000);  // objects 0 .. 5, vertices 0, 3, 6 ...
+    addObject(0x21, material(0), 0.0f, 0);
+    addObject(0x20, material(0), 0.0f, 0);
+    addObject(0x02, material(0), 0.0f, 0);       // not in the layer
+    addObject(0x30, material(1), 0.0f, 0);
+    addObject(0x20, material(0), 0.0f, 0x2000);
+    buildLayerDrawList(3, 0x20, false, false);
+
+    EXPECT_EQ((std::vector<SRunView>{{material(0), 0, 6}, {material(1), 6, 3}}), runsOf(3, 0));
+    EXPECT_EQ((std::vector<SRunView>{{material(1), 9, 3}, {material(0), 12, 3}}), runsOf(3, 0x2000));
+    const u32* indices = batchLockedIndices();
+    EXPECT_EQ((std::vector<u32>{3, 4, 5, 6, 7, 8, 12, 13, 14, 0, 1, 2, 15, 16, 17}), std::vector<u32>(indices, indices + 15));
+    EXPECT_EQ(15u, batchIndexWritePosition());
+
+    // One key position for everything: object order, both keys' objects together.
+    buildLayerDrawListSingleKey(4, 0x20, false, false);
+    EXPECT_EQ((std::vector<SRunView>{{material(1), 15, 3}, {material(0), 18, 6}, {material(1), 24, 3}, {material(0), 27, 3}}),
+              runsOf(4, 0));
+}
+
+TEST_F(Batcher, DepthSortDrawsFarFirstThenByMaterialAndMaterialSortGroups) {
+    addObject(1, material(2), 1.0f, 0);
+    addObject(1, material(1), 5.0f, 0);
+    addObject(1, material(0), 1.0f, 0);
+    addObject(1, material(3), std::numeric_limits<f32>::quiet_NaN(), 0);  // ordered somewhere, never a broken sort
+    addObject(1, material(2), 5.0f, 0);
+    buildLayerDrawList(0, 1, true, false);
+    std::vector<SRunView> runs = runsOf(0, 0);
+    ASSERT_EQ(5u, runs.size());
+    std::vector<const SMaterial*> order;
+    for (const SRunView& run : runs)
+        if (batchLockedIndices()[run.firstIndex] != 9) order.push_back(run.material);
+    EXPECT_EQ((std::vector<const SMaterial*>{material(1), material(2), material(0), material(2)}), order);
+
+    buildLayerDrawList(1, 1, false, true);
+    runs = runsOf(1, 0);
+    EXPECT_EQ((std::vector<SRunView>{{material(0), 15, 3}, {material(1), 18, 3}, {material(2), 21, 6}, {material(3), 27, 3}}),
+              runs);
+}
+
+TEST_F(Batcher, ObjectsOfUnregisteredKeysAreSkippedAndTheirRunsCannotBeAsked) {
+    addObject(1, material(0), 0.0f, 0x7000);
+    addObject(1, material(0), 0.0f, 0);
+    buildLayerDrawList(0, 1, false, false);
+    EXPECT_EQ(1u, batchSkippedObjectCount());
+    EXPECT_EQ(1u, batchRunCount(0, 0));
+    EXPECT_EXIT(batchRunCount(0, 0x7000), ::testing::ExitedWithCode(3), "no such layer or key");
+}
+
+TEST_F(Batcher, LayersThatOverfillTheIndexBufferOrARunListDropAndCountObjects) {
+    // Two layers selecting the same 500,001 staged indices need twice what the buffer holds.
+    constexpr u32 perObject = 50001;
+    for (u32 i = 0; i < 10; ++i) addObject(1, material(0), 0.0f, 0, perObject);
+    addObject(1, material(0), 0.0f, 0, 300);
+    buildLayerDrawList(0, 1, false, false);
+    EXPECT_EQ(0u, batchDroppedObjectCount());
+    buildLayerDrawList(1, 1, false, false);
+    EXPECT_EQ(10u, batchDroppedObjectCount());
+    EXPECT_EQ(10 * perObject + 600, batchIndexWritePosition());
+    EXPECT_EQ((std::vector<SRunView>{{material(0), 10 * perObject + 300, 300}}), runsOf(1, 0));
+
+    beginBatchFrame();
+    for (u32 i = 0; i <= BATCH_RUN_CAPACITY; ++i) addObject(2, material(i % 2), 0.0f, 0);
+    buildLayerDrawList(0, 2, false, false);
+    EXPECT_EQ(BATCH_RUN_CAPACITY, batchRunCount(0, 0));
+    EXPECT_EQ(1u, batchDroppedObjectCount());
+}
+
+TEST_F(Batcher, ArcsAndCappedLinesHaveTheirWorkedShapes) {
+    SBatchArc arc{ClVec3(1.0f, 2.0f, 3.0f), ClVec3(1.0f, 0.0f, 0.0f), ClVec3(0.0f, 0.0f, -1.0f), 3.14159265f, 8.0f, 10.0f,
+                  0xFF112233u, 0x80445566u, 1.0f};
+    addBatchedArc(arc, material(0), 4, 0, 0.0f);
+    EXPECT_EQ(64u, batchVertexCount());
+    buildLayerDrawList(0, 4, false, false);
+    EXPECT_EQ((std::vector<SRunView>{{material(0), 0, 186}}), runsOf(0, 0));
+    const SBatchVertex* v = batchLockedVertices();
+    // A x B = (0, 1, 0): the half turn passes through the top and ends at -A.
+    EXPECT_NEAR(9.0f, v[0].x, 1e-5f);
+    EXPECT_EQ(0xFF112233u, v[0].colour);
+    EXPECT_NEAR(11.0f, v[1].x, 1e-5f);
+    EXPECT_EQ(1.0f, v[1].u);
+    EXPECT_NEAR(2.0f + 10.0f * std::sin(15.0f * 3.14159265f / 31.0f), v[31].y, 1e-4f);
+    EXPECT_NEAR(-9.0f, v[63].x, 1e-4f);
+    EXPECT_EQ((std::vector<u32>{60, 61, 62, 61, 63, 62}), std::vector<u32>(batchLockedIndices() + 180, batchLockedIndices() + 186));
+
+    beginBatchFrame();
+    addBatchedCappedLine(1, ClVec2(5.0f, 5.0f), ClVec2(5.0f, 5.0f), 2.0f, 0, material(0), 0.0f, 0);
+    EXPECT_EQ(0u, batchVertexCount());
+    // The line's corners are checked where they are drawn (BatchDrawing); here its object.
+    addBatchedCappedLine(1, ClVec2(0.0f, 0.0f), ClVec2(10.0f, 0.0f), 2.0f, 0xFFFFFFFFu, material(0), 0.0f, 0);
+    ASSERT_EQ(8u, batchVertexCount());
+    addBatchedTriangle(1, ClVec3(), ClVec3(1, 0, 0), ClVec3(0, 1, 0), 7, material(1), 2.0f, ClVec2(), ClVec2(1, 0), ClVec2(0, 1));
+    buildLayerDrawList(0, 1, false, false);
+    EXPECT_EQ((std::vector<SRunView>{{material(0), 0, 18}, {material(1), 18, 3}}), runsOf(0, 0));
+    EXPECT_EQ(10u, batchLockedIndices()[20]);
+}
+
+TEST_F(Batcher, ConcurrentReservationsGetDisjointRanges) {
+    constexpr u32 threads = 4;
+    constexpr u32 perThread = 2000;
+    std::vector<std::thread> producers;
+    for (u32 t = 0; t < threads; ++t)
+        producers.emplace_back([t] {
+            for (u32 i = 0; i < perThread; ++i) addObject(1u << t, material(0), 0.0f, 0);
+        });
+    for (std::thread& producer : producers) producer.join();
+    EXPECT_EQ(threads * perThread * 3, batchVertexCount());
+    buildLayerDrawListSingleKey(0, 0, false, false);
+    std::set<u32> seen(batchLockedIndices(), batchLockedIndices() + batchIndexWritePosition());
+    EXPECT_EQ(threads * perThread * 3, seen.size());
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+// The effect registry over the built data: every effect file binds, compiles and declares its
+// globals consistently; fatal rules of registration and begin.
+#include "render/materials.h"
+#include "render/shader.h"
+#include "render/texture.h"
+#include "render_data_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+class Effects : public BuiltDataTest {
+protected:
+    void TearDown() override {
+        releaseShaderRegistry();
+        BuiltDataTest::TearDown();
+    }
+};
+
+TEST_F(Effects, EveryBuiltInEffectBindsWithSharedGlobals) {
+    ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+    initShaderRegistry();
+    EXPECT_TRUE(effectsReady());
+    for (const char* name : g_aBuiltInEffectNames) {
+        const ClShader* shader = findEffect(name);
+        EXPECT_GE(shader->textureSlotCount(), 1u) << name;
+        EXPECT_TRUE(shader->hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE)) << name;
+    }
+    // The drawn-by-name effects of the bloom and the two-texture backdrop.
+    EXPECT_EQ(findEffect("game_guardian_bg")->textureSlotCount(), 2u);
+    EXPECT_EQ(findEffect("PostFx_BlurH")->globalCount(), 2u);
+    // Set at start-up, so the post-processing effects can begin at once.
+    EXPECT_TRUE(findShaderGlobal("g_afBlurHorParams")->hasBeenSet);
+    EXPECT_FLOAT_EQ(findShaderGlobal("g_v2InvScreenSize")->values[0][0], 1.0f / 320.0f);
+    // Declared once for every effect that uses it: the bar and triangle constants the world sets.
+    for (const char* name : {"g_v4BarPlayerCore1", "g_v4TriEnemy1Med", "g_v3LightDir", "g_fSpecExp", "g_v3Spec0Pos",
+                             "g_v2ScreenSpaceNoiseScale1", "g_fUISpaceNoiseFactor2", "g_v2GuardianNoise",
+                             "g_v4GuardianAdder", "g_v3CamPos", "g_fSkySign", "g_av2BlurOffsets", "g_afBlurWeights"}) {
+        EXPECT_NE(findShaderGlobal(name), nullptr) << name;
+    }
+    EXPECT_EQ(findShaderGlobal("g_av2BlurOffsets")->count, 15u);
+}
+
+TEST_F(Effects, EveryEffectFileCompilesOnOpenGL) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    if (!startDevice(E_GFX_BACKEND_GL)) GTEST_SKIP() << "no OpenGL device: " << gfxLastErrorText();
+    initShaderRegistry();
+    for (const char* name : g_aBuiltInEffectNames) EXPECT_NE(findEffect(name)->program(), nullptr) << name;
+}
+
+using EffectsDeathTest = Effects;
+
+TEST_F(EffectsDeathTest, RegistrationAndBeginFailuresAreFatal) {
+    ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+    initShaderRegistry();
+    EXPECT_EXIT(registerEffect("NoSuchEffect"), ::testing::ExitedWithCode(3),
+                "effect file Shaders\\\\NoSuchEffect.fxo is missing or cannot be read");
+    EXPECT_EXIT(findEffect("system_nothing"), ::testing::ExitedWithCode(3), "unknown effect system_nothing");
+    EXPECT_EXIT(findEffect("game_bar_enemy_red")->begin(), ::testing::ExitedWithCode(3),
+                "begins before shader constant \"g_v4BarEnemyRed\" was set");
+    EXPECT_EXIT(findEffect("system_add")->setTexture(E_TEXTURE_SLOT_SPECULAR, nullptr), ::testing::ExitedWithCode(3),
+                "has no texture slot 2");
+
+    findEffect("PostFx_FinalAddAndSubtract")->begin();  // its constant is set at start-up
+    findEffect("PostFx_FinalAddAndSubtract")->end();
+}
+
+class Materials : public Effects {
+protected:
+    void SetUp() override {
+        Effects::SetUp();
+        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+        initShaderRegistry();
+        initTextureTable();
+        initMaterialPools();
+    }
+    void TearDown() override {
+        releaseAllMaterials();
+        destroyAllTextures();
+        Effects::TearDown();
+    }
+};
+
+TEST_F(Materials, SharedRecordsDependOnEffectAndTextureOrder) {
+    ClTexture* noise = loadTexture("Images/Noise");
+    ClTexture* dots = loadTexture("Images/NoiseDots");
+    ASSERT_TRUE(noise && dots);
+
+    SMaterial* ab = getMaterialForEffectAndTextures2("game_guardian_bg", noise, dots);
+    EXPECT_EQ(getMaterialForEffectAndTextureNames2("game_guardian_bg", "Images/Noise", "Images/NoiseDots"), ab);
+    SMaterial* ba = getMaterialForEffectAndTextures2("game_guardian_bg", dots, noise);
+    EXPECT_NE(ba, ab) << "another texture order is another material";
+    EXPECT_NE(ba->textureSet, ab->textureSet);
+
+    SMaterial* added = getMaterialForEffectAndTexture("system_add", noise);
+    SMaterial* blended = getMaterialForEffectAndTexture("system_blend", noise);
+    EXPECT_NE(added, blended);
+    EXPECT_EQ(added->textureSet, blended->textureSet) << "one set serves both effects";
+    EXPECT_EQ(getMaterialForEffect("system_add"), getMaterialForEffect("SYSTEM_ADD"));
+    EXPECT_EQ(getMaterialForEffect("system_add")->textureSet, nullptr);
+    EXPECT_EQ(getLiveMaterialCount(), 5u);
+    EXPECT_EQ(getLiveTextureSetCount(), 3u);
+    EXPECT_EQ(ab->poolIndex, 0u);
+    EXPECT_EQ(ba->poolIndex, 1u);
+
+    // A texture the table does not hold binds the white default: no fatal error at draw time.
+    SMaterial* missing = getMaterialForEffectAndTextureName("system_add", "Images/NotThere");
+    EXPECT_EQ(missing->textureSet->textures[0], nullptr);
+    bindMaterialTextures(missing);
+
+    // Purging the dot texture releases both guardian materials and their sets; holders see the
+    // generation move on.
+    const u32 generation = ab->generation;
+    purgeTextureFromMaterials(dots);
+    EXPECT_EQ(getLiveMaterialCount(), 4u);
+    EXPECT_EQ(getLiveTextureSetCount(), 2u);
+    EXPECT_NE(ab->generation, generation);
+    EXPECT_EQ(getMaterialForEffectAndTexture("system_add", noise), added) << "untouched materials stay";
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+// The render device and its worker on the null renderer: lost-device release and restoration in
+// their order, the hand-off's halves, and the worker's stop.
+#include "core/config.h"
+#include "core/crit_section_pool.h"
+#include "core/global_objects.h"
+#include "render/device_steps.h"
+#include "render/render_device.h"
+#include "render/render_hooks.h"
+#include "render/render_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> g_steps;
+bool g_batchBuffersRecreated = true;
+
+#define RECORD(name) [] { g_steps.push_back(name); }
+
+class RenderDevice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        critSectionPoolInit();
+        m_locksBefore = critSectionPoolUseCount();
+        configClear();
+        configSetValue("NOGFX", "1");
+        configSetValue("NOVSYNC", "0");
+        configSetValue("FSAA", "3");
+        configSetValue("FULLSCREEN", "0");
+        initDisplayOptionTable();
+        g_steps.clear();
+        g_batchBuffersRecreated = true;
+        g_DeviceResourceSteps = kDefaultDeviceResourceSteps;
+        g_DeviceResourceSteps.onEffectsDeviceLost = RECORD("effects lost");
+        g_DeviceResourceSteps.onEffectsDeviceReset = RECORD("effects reset");
+        g_DeviceResourceSteps.createDebugShapes = RECORD("create debug shapes");
+        g_DeviceResourceSteps.releaseDebugShapes = RECORD("release debug shapes");
+        g_DeviceResourceSteps.releaseBatchBuffers = RECORD("release batch buffers");
+        g_DeviceResourceSteps.recreateBatchBuffers = [] {
+            g_steps.push_back("recreate batch buffers");
+            return g_batchBuffersRecreated;
+        };
+        g_DeviceResourceSteps.releaseUiDeviceResources = RECORD("release ui");
+        g_DeviceResourceSteps.createUiDeviceResources = RECORD("create ui");
+        g_DeviceResourceSteps.createSceneRenderTargets = RECORD("create scene targets");
+        g_DeviceResourceSteps.releaseSceneTargets = RECORD("release scene targets");
+        g_DeviceResourceSteps.recreateSceneTargets = RECORD("recreate scene targets");
+        g_DeviceResourceSteps.destroySceneTargets = RECORD("destroy scene targets");
+        g_DeviceResourceSteps.releasePreviewTargets = RECORD("release preview targets");
+        g_DeviceResourceSteps.recreatePreviewTargets = RECORD("recreate preview targets");
+        g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
+        initRenderer();
+    }
+
+    void TearDown() override {
+        shutdownRenderer();
+        g_DeviceResourceSteps = kDefaultDeviceResourceSteps;
+        g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
+        setRenderUpwardHooks(nullptr);
+        configClear();
+        EXPECT_EQ(critSectionPoolUseCount(), m_locksBefore) << "the device lock goes back to the pool";
+    }
+
+    u32 m_locksBefore = 0;
+};
+
+TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
+    EXPECT_EQ(g_steps, (std::vector<std::string>{"create debug shapes", "create scene targets"}));
+    ASSERT_TRUE(renderDeviceReady());
+    EXPECT_FALSE(gfxDeviceParams().vsync) << "NOGFX 1 presents immediately whatever NOVSYNC says";
+    EXPECT_EQ(gfxDeviceParams().multisample, 0u) << "FSAA 3 is no multisampling";
+    static int s_pausedGames;
+    s_pausedGames = 0;
+    SRenderUpwardHooks hooks;
+    hooks.goToActionRequested = [] { return 1; };
+    hooks.pauseActionGame = [] { ++s_pausedGames; };
+    setRenderUpwardHooks(&hooks);
+    g_steps.clear();
+
+    gfxTestLoseDevice(1);
+    EXPECT_EQ(submitFrameToRenderWorker(), 0);
+    EXPECT_EQ(g_steps, (std::vector<std::string>{"effects lost", "release debug shapes", "release batch buffers",
+                                                 "release ui", "release scene targets", "release preview targets"}));
+    EXPECT_EQ(s_pausedGames, 1);
+    EXPECT_EQ(deviceWasLost(), 1u);
+    EXPECT_TRUE(renderDeviceLost());
+
+    // The first reset fails: the device stays lost and tries again on the next frame.
+    g_steps.clear();
+    EXPECT_EQ(submitFrameToRenderWorker(), 0);
+    EXPECT_EQ(g_steps, (std::vector<std::string>{"release scene targets"}));
+    EXPECT_TRUE(renderDeviceLost());
+
+    // The reset succeeds but the batcher's buffers cannot be made: still lost, released again.
+    g_steps.clear();
+    g_batchBuffersRecreated = false;
+    EXPECT_EQ(submitFrameToRenderWorker(), 0);
+    EXPECT_EQ(g_steps, (std::vector<std::string>{"release scene targets", "effects reset", "create debug shapes",
+                                                 "recreate batch buffers", "effects lost", "release debug shapes",
+                                                 "release batch buffers", "release ui"}));
+    EXPECT_TRUE(renderDeviceLost());
+
+    g_steps.clear();
+    g_batchBuffersRecreated = true;
+    EXPECT_EQ(submitFrameToRenderWorker(), 1);
+    EXPECT_EQ(g_steps, (std::vector<std::string>{"effects reset", "create debug shapes", "recreate batch buffers",
+                                                 "create ui", "recreate scene targets", "recreate preview targets"}));
+    EXPECT_FALSE(renderDeviceLost());
+    EXPECT_EQ(deviceWasLost(), 0u);
+    EXPECT_EQ(deviceWasRestored(), 1u);
+    EXPECT_EQ(submitFrameToRenderWorker(), 1);
+}
+
+std::atomic<u32> g_drawnHalf{2};
+std::vector<u32> g_clearedHalves;
+std::vector<u32> g_closedHalves;
+
+TEST_F(RenderDevice, TheWorkerDrawsTheFilledHalfAndANotReadyDeviceClearsItInstead) {
+    g_FrameHandOffSteps.closeFrameHalf = [](u32 half) { g_closedHalves.push_back(half); };
+    g_FrameHandOffSteps.clearFrameHalf = [](u32 half) { g_clearedHalves.push_back(half); };
+    g_FrameHandOffSteps.renderScene = [] {
+        g_drawnHalf.store(renderFlipIndex());
+        presentRenderedFrame();
+    };
+    g_closedHalves.clear();
+    g_clearedHalves.clear();
+    const u64 presents = gfxPresentCount();
+    for (u32 frame = 0; frame < 4; ++frame) {
+        const u32 filled = 1 - renderFlipIndex();
+        EXPECT_EQ(submitFrameToRenderWorker(), 1);
+        EXPECT_EQ(g_drawnHalf.load(), filled);
+        EXPECT_EQ(renderFlipIndex(), filled);
+    }
+    EXPECT_EQ(g_closedHalves, (std::vector<u32>{1, 0, 1, 0}));
+    EXPECT_EQ(gfxPresentCount(), presents + 4);
+    EXPECT_TRUE(g_clearedHalves.empty());
+
+    gfxTestLoseDevice(1000);
+    submitFrameToRenderWorker();  // presents, finds the device lost
+    const u32 flip = renderFlipIndex();
+    const u64 drawn = renderWorkerFramesDrawn();
+    for (int frame = 0; frame < 3; ++frame) EXPECT_EQ(submitFrameToRenderWorker(), 0);
+    EXPECT_EQ(renderFlipIndex(), flip) << "no flip while the device is not ready";
+    EXPECT_EQ(renderWorkerFramesDrawn(), drawn) << "and no frame drawn";
+    EXPECT_EQ(g_clearedHalves, (std::vector<u32>(3, 1 - flip)));
+}
+
+TEST_F(RenderDevice, StoppingTheWaitingWorkerEndsItAfterOneWakeUp) {
+    ASSERT_TRUE(renderWorkerRunning());
+    const u64 drawn = renderWorkerFramesDrawn();
+    stopRenderWorker();
+    EXPECT_FALSE(renderWorkerRunning());
+    EXPECT_EQ(renderWorkerFramesDrawn(), drawn);
+    stopRenderWorker();
+}
+
+// Producers on the main thread fill their half while the worker reads the other; run under
+// ThreadSanitizer, any overlap is a reported race.
+TEST_F(RenderDevice, HandOffStressKeepsProducerAndWorkerHalvesApart) {
+    static u32 s_lists[2][64];
+    static u64 s_sums[2];
+    g_FrameHandOffSteps.closeFrameHalf = [](u32) {};
+    g_FrameHandOffSteps.clearFrameHalf = [](u32) {};
+    g_FrameHandOffSteps.renderScene = [] {
+        const u32 half = renderFlipIndex();
+        u64 sum = 0;
+        for (u32 value : s_lists[half]) sum += value;
+        s_sums[half] = sum;
+        for (u32& value : s_lists[half]) value = 0;
+        presentRenderedFrame();
+    };
+    for (u32 frame = 1; frame <= 2000; ++frame) {
+        const u32 half = 1 - renderFlipIndex();
+        for (u32& value : s_lists[half]) value = frame;
+        ASSERT_EQ(submitFrameToRenderWorker(), 1);
+        ASSERT_EQ(s_sums[half], u64(frame) * 64);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+// Global shader constants: declaration, setters and their fatal rules.
+#include "render/shader_globals.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ShaderGlobals : public ::testing::Test {
+protected:
+    void SetUp() override { initShaderGlobals(); }
+    void TearDown() override { releaseShaderGlobals(); }
+};
+
+TEST_F(ShaderGlobals, SettersStoreWorkedValues) {
+    declareShaderGlobal("g_v4Tint", E_SHADER_VALUE_VEC4, 0);
+    declareShaderGlobal("g_av2Offsets", E_SHADER_VALUE_VEC2, 15);
+    declareShaderGlobal("g_afWeights", E_SHADER_VALUE_FLOATS, 15);
+    const SShaderGlobal* tint = findShaderGlobal("G_V4TINT");
+    ASSERT_NE(tint, nullptr) << "names are found whatever their case";
+    EXPECT_FALSE(tint->hasBeenSet);
+
+    setShaderGlobalColour("g_v4Tint", 0x80FF0000);
+    EXPECT_TRUE(tint->hasBeenSet);
+    EXPECT_FLOAT_EQ(tint->values[0][0], 1.0f);
+    EXPECT_FLOAT_EQ(tint->values[0][1], 0.0f);
+    EXPECT_FLOAT_EQ(tint->values[0][3], 128.0f / 255.0f);
+    EXPECT_NEAR(tint->values[0][3], 0.502f, 0.0005f);
+
+    setShaderGlobalVec3("g_v4Tint", ClVec3(1, 2, 3, 7));
+    EXPECT_EQ(tint->values[0][2], 3.0f);
+    EXPECT_EQ(tint->values[0][3], 0.0f) << "a vec3 into a float4 constant has w = 0";
+
+    const ClVec2 offsets[2] = {{0.5f, -1.0f}, {2.0f, 3.0f}};
+    setShaderGlobalVec2Array("g_av2Offsets", offsets, 2);
+    const SShaderGlobal* stored = findShaderGlobal("g_av2Offsets");
+    EXPECT_EQ(stored->values[1][0], 2.0f);
+    EXPECT_EQ(stored->values[1][1], 3.0f);
+    EXPECT_EQ(stored->values[1][2], 0.0f);
+
+    const f32 weights[3] = {0.25f, 0.5f, 0.25f};
+    setShaderGlobalFloatArray("g_afWeights", weights, 3);
+    setShaderGlobalFloat("g_afWeights", 9.0f);
+    const f32* floats = &findShaderGlobal("g_afWeights")->values[0][0];
+    EXPECT_EQ(floats[0], 9.0f);
+    EXPECT_EQ(floats[1], 0.5f) << "floats are stored one after another";
+    EXPECT_EQ(shaderGlobalUploadCount(*findShaderGlobal("g_afWeights")), 15u);
+    EXPECT_EQ(shaderGlobalUploadCount(*tint), 1u) << "a plain vector";
+}
+
+TEST_F(ShaderGlobals, OneRecordServesEveryEffectThatDeclaresIt) {
+    SShaderGlobal* first = declareShaderGlobal("g_fSkySign", E_SHADER_VALUE_FLOATS, 1);
+    setShaderGlobalFloat("g_fSkySign", -1.0f);
+    SShaderGlobal* second = declareShaderGlobal("g_fSkySign", E_SHADER_VALUE_FLOATS, 1);
+    EXPECT_EQ(first, second);
+    EXPECT_TRUE(second->hasBeenSet) << "a second declaration changes nothing";
+    EXPECT_EQ(second->values[0][0], -1.0f);
+    EXPECT_EQ(findShaderGlobal("g_fUnknown"), nullptr);
+}
+
+using ShaderGlobalsDeathTest = ShaderGlobals;
+
+TEST_F(ShaderGlobalsDeathTest, MisuseIsFatal) {
+    declareShaderGlobal("g_v2Pair", E_SHADER_VALUE_VEC2, 0);
+    declareShaderGlobal("g_av3Three", E_SHADER_VALUE_VEC3, 3);
+    declareShaderGlobal("g_afFour", E_SHADER_VALUE_FLOATS, 4);
+    const ClVec2 pairs[17] = {};
+    const ClVec3 triples[17] = {};
+    const f32 floats[5] = {};
+
+    EXPECT_EXIT(setShaderGlobalFloat("g_fNobody", 1.0f), ::testing::ExitedWithCode(3),
+                "shader constant \"g_fNobody\" is set but no effect declares it");
+    EXPECT_EXIT(setShaderGlobalColour("g_v2Pair", 0), ::testing::ExitedWithCode(3),
+                "shader constant \"g_v2Pair\" is a float2, set as a float4");
+    EXPECT_EXIT(declareShaderGlobal("g_v2Pair", E_SHADER_VALUE_VEC3, 0), ::testing::ExitedWithCode(3),
+                "shader constant \"g_v2Pair\" declared as float2 and as float3");
+    EXPECT_EXIT(setShaderGlobalVec2Array("g_v2Pair", pairs, 2), ::testing::ExitedWithCode(3),
+                "shader constant \"g_v2Pair\" holds 1 values, 2 were set");
+    EXPECT_EXIT(setShaderGlobalVec3Array("g_av3Three", triples, 4), ::testing::ExitedWithCode(3),
+                "holds 3 values, 4 were set");
+    EXPECT_EXIT(setShaderGlobalFloatArray("g_afFour", floats, 5), ::testing::ExitedWithCode(3),
+                "shader constant \"g_afFour\" holds 4 floats, 5 were set");
+    EXPECT_EXIT(declareShaderGlobal("g_av4Big", E_SHADER_VALUE_VEC4, 17), ::testing::ExitedWithCode(3),
+                "17 values of kind 5 do not fit its storage");
+    EXPECT_EXIT(declareShaderGlobal("g_afBig", E_SHADER_VALUE_FLOATS, 65), ::testing::ExitedWithCode(3),
+                "65 values of kind 2 do not fit its storage");
+    EXPECT_EXIT(declareShaderGlobal("g_a_name_of_forty_characters_xxxxxxxxxxx", E_SHADER_VALUE_FLOATS, 1),
+                ::testing::ExitedWithCode(3), "is longer than 39 characters");
+    EXPECT_EXIT(
+        {
+            for (u32 i = 0; i <= SHADER_GLOBAL_POOL_SIZE; ++i) {
+                declareShaderGlobal(("g_f" + std::to_string(i)).c_str(), E_SHADER_VALUE_FLOATS, 1);
+            }
+        },
+        ::testing::ExitedWithCode(3), "more than 128 shader constants");
+}
+
+}  // namespace

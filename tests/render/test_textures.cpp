@@ -1,0 +1,95 @@
+// The texture table: the start-up images from the built data, name resolution, keys and
+// damaged files.
+#include "platform/gfx/image_decode.h"
+#include "render/texture.h"
+#include "render_data_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+const char* const STARTUP_IMAGES[] = {
+    "Images/Bar_WhiteTight", "Images/square", "Images/BulletWithGlow", "Images/BulletWithGlow-sub",
+    "Images/Bullet-Enemy-Rays-rot1", "Images/Bullet-Enemy-Rays-rot2", "Images/Bullet-Player-Double1",
+    "Images/Bullet-Player-Double2", "Images/Bullet-Player-Double3", "Images/Bullet-Player-Double1-black",
+    "Images/Bullet-Player-Double2-black", "Images/Bullet-Player-Double3-black", "Images/EQ", "Images/Arrow",
+    "Images/BarBig", "Images/Cloud", "Images/Geosphere", "Images/WaterBump", "Images/ExplosionPart",
+    "Images/Explosion-core", "Images/ExplosionPart_Blue", "Images/BarBrightLine", "Images/Noise", "Images/NoiseDots",
+    "Images/FlyingNote-1", "Images/FlyingNote-1-Bright", "Images/FlyingNote-2", "Images/FlyingNote-2-Bright",
+    "Images/FlyingNote-2-Bright-sub", "Images/FlyingNote-Rest", "Images/NoteGlow", "Images/fx-with-big-orange-glow",
+    "Images/Bar-New-White", "Images/hud-solkey", "Images/hud-strokes", "Images/StaffTex", "Images/Shockwave",
+    "Images/Shockwave_small", "Images/GuardianBG", "Images/smallcircle", "Images/bossEye1", "Images/bossEye2",
+    "Images/bossEye3", "Images/ExplosionRed", "Images/Particle-1", "Images/Particle-2", "Images/Particle-3",
+    "Images/Bullet-Blaster", "Images/Bullet-Misc", "Images/Bullet-Shotgun",
+    // The lens-flare parts.
+    "Images/Lensflare-rays", "Images/Lensflare-glow", "Images/Lensflare-filled-3", "Images/Lensflare-filled",
+    "Images/Lensflare-ring", "Images/Lensflare-semifilledhalo",
+};
+
+class Textures : public BuiltDataTest {
+protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+        initTextureTable();
+    }
+    void TearDown() override {
+        destroyAllTextures();
+        BuiltDataTest::TearDown();
+    }
+};
+
+TEST_F(Textures, EveryStartUpImageLoadsFromTheBuiltData) {
+    for (const char* name : STARTUP_IMAGES) {
+        ClTexture* texture = loadTexture(name);
+        ASSERT_NE(texture, nullptr) << name;
+        EXPECT_NE(texture->deviceTexture(), nullptr) << name;
+        EXPECT_GT(texture->width(), 0.0f) << name;
+        EXPECT_EQ(loadTexture(name), texture) << "found again without loading: " << name;
+    }
+    EXPECT_EQ(getTextureCount(), std::size(STARTUP_IMAGES));
+    EXPECT_EQ(findTexture("images/lensflare-glow"), loadTexture("Images/Lensflare-glow"));
+}
+
+TEST_F(Textures, KeyedTexturesAreFoundUnderTheirKey) {
+    ClTexture* keyed = loadTexture("Images/Noise", false, ".png", true, "NoiseKey");
+    ASSERT_NE(keyed, nullptr);
+    EXPECT_EQ(loadTexture("Images/Noise", false, ".png", true, "NoiseKey"), keyed) << "not read and inserted again";
+    EXPECT_EQ(getTextureCount(), 1u);
+    EXPECT_EQ(findTexture("Images/Noise"), nullptr);
+    EXPECT_NE(loadTexture("Images/Noise"), keyed) << "the plain name is another entry";
+}
+
+TEST_F(Textures, ResolutionPrefersBmpAndDamagedFilesGiveNoDeviceTexture) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "velodrix_texture_test";
+    std::filesystem::create_directories(folder / "Images");
+    const u8 red[4] = {255, 0, 0, 255};
+    const u8 green[8] = {0, 255, 0, 255, 0, 255, 0, 255};
+    writePngFile((folder / "Images/both.png").c_str(), 1, 1, red);
+    // The ".bmp" candidate: really PNG bytes of another size, which the decoder reads by content.
+    writePngFile((folder / "Images/both.bmp").c_str(), 2, 1, green);
+    std::ofstream(folder / "Images/broken.png") << "this is no image";
+    setDataDir((folder.string() + "/").c_str());
+
+    ClTexture* both = loadTexture("Images/both");
+    ASSERT_NE(both, nullptr);
+    EXPECT_EQ(both->width(), 2.0f) << "the .bmp name is tried first";
+    EXPECT_TRUE(textureFileExists("Images/both", ".png"));
+    EXPECT_FALSE(textureFileExists("Images/none"));
+
+    EXPECT_EQ(loadTexture("Images/none"), nullptr);
+    EXPECT_EQ(getTextureCount(), 1u) << "a missing file registers nothing";
+
+    ClTexture* broken = loadTexture("Images/broken");
+    ASSERT_NE(broken, nullptr) << "registered, without a device texture";
+    EXPECT_EQ(broken->deviceTexture(), nullptr);
+    EXPECT_EQ(broken->width(), 0.0f);
+    EXPECT_EQ(broken->saveToFile((folder / "saved.png").c_str()), 0u);
+    EXPECT_FALSE(std::filesystem::exists(folder / "saved.png"));
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace

@@ -1,0 +1,109 @@
+#include "render/render_device.h"
+#include "render/render_state.h"
+#include "render/transform_stacks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+ClMatrix44 translation(f32 x, f32 y, f32 z) {
+    ClMatrix44 m;
+    m.setTranslationXYZ(x, y, z);
+    return m;
+}
+
+// p x m, divided by w.
+ClVec3 project(const ClMatrix44& m, f32 x, f32 y, f32 z) {
+    const ClVec3 p = m.transformPoint(ClVec3(x, y, z, 1.0f));
+    return ClVec3(p.x / p.w, p.y / p.w, p.z / p.w, 1.0f);
+}
+
+void expectNear(const ClVec3& v, f32 x, f32 y, f32 z) {
+    EXPECT_NEAR(v.x, x, 1e-5f);
+    EXPECT_NEAR(v.y, y, 1e-5f);
+    EXPECT_NEAR(v.z, z, 1e-5f);
+}
+
+class TransformStacks : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetTransformStacks();
+        setScreenSize(1280.0f, 720.0f);
+        setRenderTarget(nullptr);
+    }
+};
+
+TEST_F(TransformStacks, AFirstPushIsStoredAsItIsAndLaterPushesPutTheChildBeforeItsParent) {
+    ClMatrix44 parent;
+    parent.setRotationAxisAngle(ClVec3(0.0f, 0.0f, 1.0f), 1.5707964f);
+    pushTransform(E_TRANSFORM_WORLD, parent, false);
+    EXPECT_EQ(0, std::memcmp(transformStackTop(E_TRANSFORM_WORLD).m, parent.m, sizeof parent.m));
+
+    ClMatrix44 applied;
+    getDeviceTransform(E_TRANSFORM_WORLD, &applied);
+    expectNear(applied.transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f)), 1.0f, 0.0f, 0.0f);
+
+    // The child's translation is turned by the parent's rotation.
+    pushTransform(E_TRANSFORM_WORLD, translation(1.0f, 0.0f, 0.0f), true);
+    getDeviceTransform(E_TRANSFORM_WORLD, &applied);
+    expectNear(applied.transformPoint(ClVec3(0.0f, 0.0f, 0.0f, 1.0f)), 0.0f, 1.0f, 0.0f);
+    EXPECT_EQ(2u, transformStackDepth(E_TRANSFORM_WORLD));
+
+    popTransform(E_TRANSFORM_WORLD, true);
+    getDeviceTransform(E_TRANSFORM_WORLD, &applied);
+    expectNear(applied.transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f)), 0.0f, 1.0f, 0.0f);
+}
+
+TEST_F(TransformStacks, PoppingTheLastEntryAppliesTheIdentity) {
+    pushTransform(E_TRANSFORM_VIEW, translation(5.0f, 6.0f, 7.0f), true);
+    popTransform(E_TRANSFORM_VIEW, true);
+    ClMatrix44 applied;
+    getDeviceTransform(E_TRANSFORM_VIEW, &applied);
+    EXPECT_EQ(0, std::memcmp(applied.m, ClMatrix44().m, sizeof applied.m));
+}
+
+TEST(TransformStacksDeathTest, OverflowAndUnderflowStopTheProgram) {
+    EXPECT_EXIT(
+        {
+            resetTransformStacks();
+            for (u32 i = 0; i <= TRANSFORM_STACK_DEPTH; ++i) pushTransform(E_TRANSFORM_WORLD, ClMatrix44(), false);
+        },
+        ::testing::ExitedWithCode(3), "the world transform stack overflows");
+    EXPECT_EXIT(
+        {
+            resetTransformStacks();
+            popTransform(E_TRANSFORM_TEXTURE0, true);
+        },
+        ::testing::ExitedWithCode(3), "the texture transform stack underflows");
+}
+
+TEST_F(TransformStacks, TheOrthoProjectionCoversTheScreenAndTheTwoDimensionalDepthRange) {
+    pushTransform(E_TRANSFORM_PROJECTION, translation(100.0f, 0.0f, 0.0f), true);
+    pushOrthoProjection(1280.0f, 720.0f);
+    ClMatrix44 projection;
+    getDeviceTransform(E_TRANSFORM_PROJECTION, &projection);
+    expectNear(project(projection, 0.0f, 0.0f, -4000.0f), -1.0f, 1.0f, 0.0f);
+    expectNear(project(projection, 1280.0f, 720.0f, 4000.0f), 1.0f, -1.0f, 1.0f);
+    expectNear(project(projection, 640.0f, 360.0f, 0.0f), 0.0f, 0.0f, 0.5f);
+    EXPECT_EQ(1u, transformStackDepth(E_TRANSFORM_VIEW));
+}
+
+TEST_F(TransformStacks, PerspectivesPutNearAtDepthZeroAndFarAtOne) {
+    ClMatrix44 perspective;
+    buildProjectionMatrix(&perspective, SProjectionParams{90.0f, 1.0f, 100.0f});
+    expectNear(project(perspective, 0.0f, 1.0f, 1.0f), 0.0f, 1.0f, 0.0f);
+    // A 90 degree field of view on a 16:9 target reaches x = 16/9 of the distance.
+    expectNear(project(perspective, 177.77778f, 0.0f, 100.0f), 1.0f, 0.0f, 1.0f);
+
+    // The off-centre window is one unit wide, 1/aspect high, shifted by the offsets.
+    pushOffCentreProjection(SProjectionParams{0.0f, 2.0f, 50.0f}, 0.25f, 0.1f);
+    ClMatrix44 offCentre;
+    getDeviceTransform(E_TRANSFORM_PROJECTION, &offCentre);
+    const f32 top = 0.5f / 1.7777778f - 0.1f;
+    expectNear(project(offCentre, -0.75f, top, 2.0f), -1.0f, 1.0f, 0.0f);
+    expectNear(project(offCentre, 0.25f * 25.0f, (-0.5f / 1.7777778f - 0.1f) * 25.0f, 50.0f), 1.0f, -1.0f, 1.0f);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+// Whole frames in one process: the game's window, device and render worker under the offscreen
+// driver draw known draw-list commands, and the back buffer shows them where the orthographic
+// projection puts them. The picture is written as PNG into VELODRIX_TEST_PNG_DIR when set.
+#include "core/config.h"
+#include "core/global_objects.h"
+#include "core/task_layer.h"
+#include "render/batcher.h"
+#include "render/draw_lists.h"
+#include "render/materials.h"
+#include "render/render_device.h"
+#include "render/render_state.h"
+#include "render/render_worker.h"
+#include "render/shader.h"
+#include "render/transform_stacks.h"
+#include "render_data_support.h"
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr u32 W = 160;
+constexpr u32 H = 90;
+constexpr u32 LAYER_MASK_2D = 0x100;
+
+// The worker's frame: the quads of its half, drawn over black into the back buffer.
+void drawQuadsScene() {
+    setRenderTarget(nullptr);
+    gfxClear(E_GFX_CLEAR_TARGET | E_GFX_CLEAR_DEPTH, 0xFF000000u, 1.0f, 0);
+    pushOrthoProjection(f32(W), f32(H));
+    buildQuadCommands();
+    buildLayerDrawList(0, LAYER_MASK_2D, false, false);
+    unlockBatchBuffers();
+    drawBatchLayer(0, BATCH_KEY_MAIN_SCENE);
+    popTransform(0, false);
+    popTransform(1, false);
+    clearDrawLists();
+    presentRenderedFrame();
+}
+
+class WholeFrames : public BuiltDataTest {
+protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        configClear();
+        configSetValue("NOVSYNC", "1");
+        configSetValue("FULLSCREEN", "0");
+        configSetValue("HARD_FORCED_WIDTH", std::to_string(W).c_str());
+        configSetValue("HARD_FORCED_HEIGHT", std::to_string(H).c_str());
+        initDisplayOptionTable();
+        taskLayerInit();
+        initRenderer();
+        initShaderRegistry();
+        initMaterialPools();
+        initDrawBatchPool();
+        ASSERT_TRUE(createBatchBuffers(true));
+        g_FrameHandOffSteps.renderScene = drawQuadsScene;
+    }
+    void TearDown() override {
+        g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
+        releaseBatchBuffers();
+        releaseAllDrawBatches();
+        releaseAllMaterials();
+        releaseShaderRegistry();
+        shutdownRenderer();
+        taskLayerShutdown();
+        configClear();
+        BuiltDataTest::TearDown();
+    }
+};
+
+TEST_F(WholeFrames, QuadsFromTheDrawListsLandOnTheirPixelsInTheBackBuffer) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    ASSERT_EQ(gfxBackBufferWidth(), W);
+    const SMaterial* additive = getMaterialForEffect("Debug_Add");
+    // Pixel rectangles, given with the half-pixel shift of 2D code: [20, 60) x [10, 40) red and
+    // [50, 100) x [30, 80) green, overlapping (added) in [50, 60) x [30, 40).
+    auto quad = [&](f32 x0, f32 y0, f32 x1, f32 y1, u32 colour) {
+        appendQuadCommandCorners(ClVec3(x0 - 0.5f, y0 - 0.5f, 0.0f), ClVec3(x0 - 0.5f, y1 - 0.5f, 0.0f),
+                                 ClVec3(x1 - 0.5f, y0 - 0.5f, 0.0f), ClVec3(x1 - 0.5f, y1 - 0.5f, 0.0f), colour,
+                                 additive, LAYER_MASK_2D);
+    };
+    for (int frame = 0; frame < 3; ++frame) {
+        beginBatchFrame();
+        quad(20, 10, 60, 40, 0xFFC00000u);
+        quad(50, 30, 100, 80, 0xFF00C000u);
+        ASSERT_EQ(submitFrameToRenderWorker(), 1);
+    }
+    std::vector<u8> rgba(W * H * 4);
+    ASSERT_TRUE(gfxReadPixels(nullptr, rgba.data(), u32(rgba.size())));
+    if (const char* dir = std::getenv("VELODRIX_TEST_PNG_DIR")) {
+        stbi_write_png((std::string(dir) + "/whole_frame.png").c_str(), int(W), int(H), 4, rgba.data(), int(W * 4));
+    }
+    auto expectNear = [&](u32 x, u32 y, int r, int g, int b) {
+        const u8* p = &rgba[4 * (y * W + x)];
+        EXPECT_NEAR(p[0], r, 2) << "at " << x << ", " << y;
+        EXPECT_NEAR(p[1], g, 2) << "at " << x << ", " << y;
+        EXPECT_NEAR(p[2], b, 2) << "at " << x << ", " << y;
+    };
+    expectNear(20, 10, 0xC0, 0, 0);
+    expectNear(49, 39, 0xC0, 0, 0);
+    expectNear(55, 35, 0xC0, 0xC0, 0);
+    expectNear(99, 79, 0, 0xC0, 0);
+    expectNear(19, 10, 0, 0, 0);
+    expectNear(20, 9, 0, 0, 0);
+    expectNear(100, 79, 0, 0, 0);
+    expectNear(99, 80, 0, 0, 0);
+    expectNear(150, 5, 0, 0, 0);
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// The window procedure's answers to the window's messages: the close veto, pausing on focus loss,
+// and the pointer position the window's mouse handling keeps.
+#include "core/config.h"
+#include "platform/window/window.h"
+#include "render/message_pump.h"
+#include "render/render_hooks.h"
+#include "render/window_events.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+int g_framesRun = 0;
+int g_gamesPaused = 0;
+s32 g_actionRunning = 0;
+
+s32 countFrame() {
+    ++g_framesRun;
+    return 1;
+}
+
+class WindowEvents : public ::testing::Test {
+protected:
+    void SetUp() override {
+        configClear();
+        windowClearMessages();
+        resetWindowEventState();
+        setRenderUpwardHooks(nullptr);
+        g_framesRun = 0;
+        g_gamesPaused = 0;
+        g_actionRunning = 0;
+    }
+    void TearDown() override {
+        setRenderUpwardHooks(nullptr);
+        windowClearMessages();
+        configClear();
+    }
+
+    // Passes the pump until it ends the loop or ten passes went by; true when it ended.
+    static bool loopEnds() {
+        for (int pass = 0; pass < 10; ++pass)
+            if (pumpMessages(countFrame) == 0) return true;
+        return false;
+    }
+};
+
+TEST_F(WindowEvents, ClosingIsVetoedOnlyWhileTheUiSaysSoAndTheQuitMessageIsNot) {
+    mainWindowProc(E_WM_CLOSE, 0, 0);
+    EXPECT_TRUE(loopEnds()) << "no UI, no veto";
+
+    SRenderUpwardHooks hooks;
+    hooks.isQuitVetoed = [] { return s32(1); };
+    setRenderUpwardHooks(&hooks);
+    mainWindowProc(E_WM_CLOSE, 0, 0);
+    EXPECT_FALSE(loopEnds());
+    postQuitMessage();
+    EXPECT_TRUE(loopEnds()) << "the quit message is not subject to the veto";
+}
+
+TEST_F(WindowEvents, LosingTheFocusPausesTheGameOnlyInPlayOrOnTheWayIntoIt) {
+    SRenderUpwardHooks hooks;
+    hooks.goToActionRequested = [] { return s32(0); };
+    hooks.actionModeRunning = [] { return g_actionRunning; };
+    hooks.pauseActionGame = [] { ++g_gamesPaused; };
+    setRenderUpwardHooks(&hooks);
+
+    mainWindowProc(E_WM_ACTIVATE, 1, 0);
+    EXPECT_TRUE(windowIsActive());
+    mainWindowProc(E_WM_ACTIVATE, 0, 0);
+    EXPECT_FALSE(windowIsActive());
+    EXPECT_EQ(g_gamesPaused, 0) << "in the menus nothing is paused";
+    g_actionRunning = 1;
+    mainWindowProc(E_WM_ACTIVATE, 0, 0);
+    EXPECT_EQ(g_gamesPaused, 1);
+}
+
+TEST_F(WindowEvents, ThePointerIsOutsideWhileTheSystemCursorShowsUnlessTheGameHidesIt) {
+    const s64 at_10_20 = 10 | (20 << 16);
+    f32 x = 0, y = 0;
+    mainWindowProc(E_WM_MOUSEMOVE, 0, at_10_20);
+    windowPointerPosition(&x, &y);
+    EXPECT_EQ(x, -1000.0f);
+    EXPECT_EQ(y, -1000.0f);
+
+    resetWindowEventState();
+    configSetValue("TOGGLE_MOUSE_CURSOR", "1");
+    mainWindowProc(E_WM_MOUSEMOVE, 0, at_10_20);
+    windowPointerPosition(&x, &y);
+    EXPECT_EQ(x, 10.0f);
+    EXPECT_EQ(y, 20.0f);
+    EXPECT_TRUE(cursorHidden());
+    const s64 negative = u16(-5) | (7 << 16);
+    mainWindowProc(E_WM_MOUSEMOVE, 0, negative);
+    windowPointerPosition(&x, &y);
+    EXPECT_EQ(x, -5.0f) << "coordinates are signed 16-bit";
+    mainWindowProc(E_WM_MOUSELEAVE, 0, 0);
+    windowPointerPosition(&x, &y);
+    EXPECT_EQ(x, -1000.0f);
+    EXPECT_FALSE(cursorHidden());
+}
+
+}  // namespace
