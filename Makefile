@@ -1,9 +1,10 @@
 # The two everyday commands: `make run` and `make test`.
 BUILD          ?= build
 BUILD_SANITIZE ?= build-sanitize
+BUILD_TSAN     ?= build-tsan
 JOBS           ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-sanitize bench clean
+.PHONY: all deps configure build run test test-sanitize test-tsan bench clean
 
 all: build
 
@@ -31,8 +32,21 @@ test-sanitize: deps $(BUILD_SANITIZE)/build.ninja
 	cmake --build $(BUILD_SANITIZE) -j $(JOBS)
 	cd $(BUILD_SANITIZE) && ctest --output-on-failure -j $(JOBS)
 
+# The threaded suites under ThreadSanitizer: decode thread and codec registry, the sound layer's
+# stream thread, log writer, worker pool and tasks, file completions and locks.
+TSAN_TARGETS ?= test_platform test_core test_audio
+TSAN_SUITES  ?= ^(OverlappedRead|AlertableWait|Events|CriticalSection|SoundMixer|SoundOutput|CritSectionPool|FileLayer|LogManager|TaskLayer|WorkerPool|Packages|AsyncAsset|CodecRegistry|DecodeJob|SamplePull|CodecStreamPlayer|SoundEngine|SongBeats|SongClock)[.]
+
+$(BUILD_TSAN)/build.ninja: | deps
+	cmake -S . -B $(BUILD_TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELODRIX_TSAN=ON
+
+test-tsan: deps $(BUILD_TSAN)/build.ninja
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target $(TSAN_TARGETS)
+	cd $(BUILD_TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_SUITES)'
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SANITIZE)
+	rm -rf $(BUILD) $(BUILD_SANITIZE) $(BUILD_TSAN)

@@ -29,6 +29,7 @@
 #include "render/state_stacks.h"
 #include "render/view_slots.h"
 #include "world/bar_colour_scheme.h"
+#include "world/effects/equaliser_state.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     configClear();
     if (!configLoad("project.ini")) fatalError("cannot read project.ini from the data packages");
     const s32 seed = configGetInt("RANDOM_SEED");
-    sfmtInitGenRand(seed != 0 ? u32(seed) : osTimeGetTime());
+    sfmtInitGenRand(seed != 0 ? u32(seed) : osTickCount());
     buildLangDir();
     initUserDataDir();
     closeTextSource();
@@ -115,6 +116,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     loadSoundBank("ZUNO_SFX", 0);
 
     initBarColourScheme();
+    installEqualiserDisplayHooks();
     medalQueueStartup();
 
     switchGameMode(E_GAMEMODE_NONE);

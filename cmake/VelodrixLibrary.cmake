@@ -17,7 +17,8 @@ function(velodrix_library name)
   endif()
 endfunction()
 
-# A test executable for one source folder: every *.cpp under tests/<folder>/, run by ctest.
+# A test executable for one source folder: every *.cpp under tests/<folder>/, with the shared
+# test support, run by ctest.
 function(velodrix_test_folder folder)
   cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
@@ -26,7 +27,7 @@ function(velodrix_test_folder folder)
   endif()
   set(target test_${folder})
   add_executable(${target} ${sources})
-  target_link_libraries(${target} PRIVATE ${ARG_LINKS} GTest::gmock GTest::gtest_main)
+  target_link_libraries(${target} PRIVATE ${ARG_LINKS} test_support GTest::gmock GTest::gtest_main)
   target_compile_definitions(${target} PRIVATE VELODRIX_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/${folder}/data")
   gtest_discover_tests(${target}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}

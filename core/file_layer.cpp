@@ -4,8 +4,10 @@
 #include "core/fatal_error.h"
 #include "core/file_completions.h"
 #include "core/fixed_pool.h"
+#include "platform/os/rename.h"
 
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -47,6 +49,32 @@ void copyUtf8Bounded(char* dest, u32 capacity, const std::string& text) {
 void storePath(SDiskFileSlot* slot, const char* path) { copyUtf8Bounded(slot->path, FILE_PATH_LIMIT, path); }
 void storePath(SDiskFileSlot* slot, const char16_t* path) {
     copyUtf8Bounded(slot->path, FILE_PATH_LIMIT, osWideToUtf8(path));
+}
+
+// Whole-file writes go to path + ".tmp" and are renamed over the file once every byte is on
+// the disk, so a crash or a full disk mid-write leaves the old file as it was.
+constexpr char16_t TEMPORARY_SUFFIX[] = u".tmp";
+constexpr u32 TEMPORARY_PATH_CAPACITY = FILE_PATH_LIMIT + sizeof(TEMPORARY_SUFFIX) / sizeof(char16_t);
+
+// The path is acceptable, so it and the suffix fit.
+void temporaryPathOf(const char16_t* path, char16_t (&out)[TEMPORARY_PATH_CAPACITY]) {
+    u32 length = 0;
+    for (; path[length] != 0; ++length) out[length] = path[length];
+    for (u32 i = 0; TEMPORARY_SUFFIX[i] != 0; ++i) out[length++] = TEMPORARY_SUFFIX[i];
+    out[length] = 0;
+}
+
+// Renames the written temporary over the file, or removes it when the write failed or the
+// rename does; osLastError() keeps the first failure's code.
+bool replaceByTemporary(const char16_t* temporary, const char16_t* path, bool written) {
+    if (written) {
+        ClFileSystemLockScope lock;
+        if (osRenameFileW(temporary, path)) return true;
+    }
+    const u32 error = osLastError();
+    osDeleteFile(osWideToUtf8(temporary).c_str());
+    osSetLastError(error);
+    return false;
 }
 
 SOsFile* openExisting(const char* path) { return osFileOpen(path, E_OSFILE_READ_EXISTING); }
@@ -379,17 +407,19 @@ u32 fileExistsW(const char16_t* path) { return fileExists(path); }
 u32 writeWholeFileW(const char16_t* path, const void* buffer, u32 size) {
     if (!pathAcceptable(path)) return E_FILESTATUS_BAD_PATH;
     if (!buffer && size > 0) return E_FILESTATUS_WRITE_FAILED;
+    char16_t temporary[TEMPORARY_PATH_CAPACITY];
+    temporaryPathOf(path, temporary);
     SOsFile* file;
     {
         ClFileSystemLockScope lock;
-        file = osFileOpenW(path, E_OSFILE_WRITE_CREATE);
+        file = osFileOpenW(temporary, E_OSFILE_WRITE_CREATE);
     }
     if (!file) return E_FILESTATUS_WRITE_FAILED;
     u32 written = 0;
-    bool ok = osFileWrite(file, buffer, size, &written) && written == size;
+    bool ok = osFileWrite(file, buffer, size, &written) && written == size && osFileFlush(file);
     // A close can report a write that failed late (full disk, network file system).
     if (!osFileClose(file)) ok = false;
-    return ok ? E_FILESTATUS_OK : E_FILESTATUS_WRITE_FAILED;
+    return replaceByTemporary(temporary, path, ok) ? E_FILESTATUS_OK : E_FILESTATUS_WRITE_FAILED;
 }
 
 u32 createDirectoryW(const char16_t* path) {
@@ -428,26 +458,33 @@ u32 formatBounded(char* buffer, size_t size, const char* format, ...) {
 bool ClStreamWriter::open(const char16_t* path) {
     close();
     if (!pathAcceptable(path)) return false;
-    const std::string systemPath = osSystemPathW(path);
+    char16_t temporary[TEMPORARY_PATH_CAPACITY];
+    temporaryPathOf(path, temporary);
     {
         ClFileSystemLockScope lock;
-        m_file = std::fopen(systemPath.c_str(), "wb");
+        m_file = osFileOpenW(temporary, E_OSFILE_WRITE_CREATE);
     }
     m_open = m_file != nullptr;
+    m_writeFailed = false;
+    if (m_open) m_path = path;
     return m_open;
 }
 
 u32 ClStreamWriter::write(const void* buffer, u32 size) {
     if (!m_open || !buffer) return 0;
-    const size_t written = std::fwrite(buffer, 1, size, m_file);
+    u32 written = 0;
+    if (!osFileWrite(m_file, buffer, size, &written) || written != size) m_writeFailed = true;
     m_bytesWritten += written;
-    return u32(written);
+    return written;
 }
 
 bool ClStreamWriter::close() {
     if (!m_open) return true;
     m_open = false;
-    const bool closed = std::fclose(m_file) == 0;
+    bool ok = !m_writeFailed && osFileFlush(m_file);
+    if (!osFileClose(m_file)) ok = false;
     m_file = nullptr;
-    return closed;
+    char16_t temporary[TEMPORARY_PATH_CAPACITY];
+    temporaryPathOf(m_path.c_str(), temporary);
+    return replaceByTemporary(temporary, m_path.c_str(), ok);
 }

@@ -16,7 +16,7 @@
 #include "core/types.h"
 #include "platform/os/os.h"
 
-#include <cstdio>
+#include <string>
 
 // Callers hold at most one open per packaged file plus the loader's own; 8 leaves headroom.
 constexpr u32 DISK_FILE_SLOT_COUNT = 8;
@@ -118,8 +118,9 @@ u32 listDirectoryW(ClArray<SDirectoryEntry>* out, const char16_t* path, u32 attr
 u32 fileExistsA(const char* path);
 u32 fileExistsW(const char16_t* path);
 
-// Creates or truncates the file and writes the whole buffer: 0, 2 bad path, or 10 when the
-// create, the write or the close fails.
+// Writes the whole buffer to path + ".tmp" and renames it over the file once it is on the disk:
+// 0, 2 bad path, or 10 when the create, the write, the flush, the close or the rename fails. A
+// failed write leaves the file as it was and removes the temporary one.
 u32 writeWholeFileW(const char16_t* path, const void* buffer, u32 size);
 
 // Creates the directory and every missing parent: 1 when it exists afterwards, else 0.
@@ -143,7 +144,8 @@ enum EFormatBoundedResult : u32 {
 // 0x7fffffff writes nothing.
 u32 formatBounded(char* buffer, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
-// Writes a file as a byte stream, for the save writer.
+// Writes a file as a byte stream, for the save writer. Like writeWholeFileW, the bytes go to
+// path + ".tmp", which only a close after every write was whole renames over the file.
 class ClStreamWriter {
 public:
     ClStreamWriter() = default;
@@ -151,11 +153,12 @@ public:
     ClStreamWriter& operator=(const ClStreamWriter&) = delete;
     ~ClStreamWriter() { close(); }
 
-    // Creates or truncates the file (closing one already open first); returns the open flag.
+    // Creates the temporary file (closing one already open first); returns the open flag.
     bool open(const char16_t* path);
     // Returns the bytes written, which are added to bytesWritten; 0 when not open.
     u32 write(const void* buffer, u32 size);
-    // False when the file was open and closing it failed (buffered bytes may be lost).
+    // Puts the file in place. False when the file was open and a write came short or the flush,
+    // close or rename failed: the file is then left as it was before the open.
     bool close();
 
     bool isOpen() const { return m_open; }
@@ -163,6 +166,8 @@ public:
 
 private:
     bool m_open = false;
+    bool m_writeFailed = false;
     u64 m_bytesWritten = 0;
-    FILE* m_file = nullptr;
+    SOsFile* m_file = nullptr;
+    std::u16string m_path;
 };

@@ -56,6 +56,7 @@ std::string quoteText(const std::string& text) { return quoteText(text.data(), t
 void scriptTextFromBytes(SScriptText* text, const char* fileName, const char* bytes, u32 size,
                          IScriptProblemSink* sink) {
     text->files.assign(1, fileName ? fileName : "");
+    text->includedBy.assign(1, 0);
     text->segments.clear();
     if (size > SCRIPT_TEXT_SIZE_LIMIT) {
         text->length = 0;
@@ -135,6 +136,23 @@ void replaceRange(SScriptText* text, u32 from, u32 to, const std::vector<char>& 
     text->length = text->length - (to - from) + insertedLength;
 }
 
+// Package look-ups ignore case and read '/' as '\'.
+bool sameScriptName(const std::string& a, const std::string& b) {
+    auto normal = [](char c) { return c == '/' ? '\\' : (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+               return normal(x) == normal(y);
+           });
+}
+
+// Whether the named file is the one at the index or one of those that include it.
+bool inIncludeChain(const SScriptText& text, u32 fileIndex, const std::string& name) {
+    for (;;) {
+        if (sameScriptName(text.files[fileIndex], name)) return true;
+        if (fileIndex == 0) return false;
+        fileIndex = text.includedBy[fileIndex];
+    }
+}
+
 // First occurrence of the pattern at or after the position, within the text's length.
 u32 findFrom(const SScriptText& text, u32 position, const char* pattern) {
     const u32 patternLength = u32(std::strlen(pattern));
@@ -150,6 +168,7 @@ bool scriptExpandInjects(SScriptText* text, IScriptSource* source, IScriptProble
     const u32 closeLength = u32(std::strlen(SCRIPT_INJECT_CLOSE));
     bool clean = true;
     u32 position = 0;
+    u64 includedBytes = 0;
     std::vector<char> included;
     for (;;) {
         const u32 open = findFrom(*text, position, SCRIPT_INJECT_OPEN);
@@ -179,10 +198,14 @@ bool scriptExpandInjects(SScriptText* text, IScriptSource* source, IScriptProble
         }
         const SScriptSegment* segment = segmentAt(*text, open);
         const u32 depth = (segment ? segment->depth : 0) + 1;
+        const u32 includingFile = segment ? segment->file : 0;
+        if (inIncludeChain(*text, includingFile, name)) {
+            drop(E_SCRIPTPROBLEM_INJECT_CYCLE, "include " + quoteText(name) + " is already being included here");
+            continue;
+        }
         if (depth > SCRIPT_INJECT_DEPTH_LIMIT) {
             drop(E_SCRIPTPROBLEM_INJECT_TOO_DEEP, "include " + quoteText(name) + " nested deeper than " +
-                                                      std::to_string(SCRIPT_INJECT_DEPTH_LIMIT) +
-                                                      " files (does a file include itself?)");
+                                                      std::to_string(SCRIPT_INJECT_DEPTH_LIMIT) + " files");
             continue;
         }
         if (!source || !source->readScriptFile(name.c_str(), &included)) {
@@ -195,7 +218,14 @@ bool scriptExpandInjects(SScriptText* text, IScriptSource* source, IScriptProble
                                                      std::to_string(SCRIPT_TEXT_SIZE_LIMIT) + " bytes");
             continue;
         }
+        includedBytes += included.size();
+        if (includedBytes > SCRIPT_INCLUDED_SIZE_LIMIT) {
+            drop(E_SCRIPTPROBLEM_TEXT_TOO_LARGE, "include " + quoteText(name) + " makes the includes insert more than " +
+                                                     std::to_string(SCRIPT_INCLUDED_SIZE_LIMIT) + " bytes");
+            continue;
+        }
         text->files.push_back(name);
+        text->includedBy.push_back(includingFile);
         replaceRange(text, open, directiveEnd, included, u32(text->files.size() - 1), depth);
     }
 }

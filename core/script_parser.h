@@ -14,10 +14,13 @@
 
 class ClScriptNode;
 
-// Included files nest at most this deep (a file that includes itself hits this).
+// Included files nest at most this deep.
 constexpr u32 SCRIPT_INJECT_DEPTH_LIMIT = 16;
 // A text with its includes may not grow beyond this; scripts are a few kilobytes.
 constexpr u32 SCRIPT_TEXT_SIZE_LIMIT = 16u << 20;
+// The includes of one script may insert at most this many bytes all told, a file included twice
+// counted twice: files that each include the next several times would otherwise multiply.
+constexpr u32 SCRIPT_INCLUDED_SIZE_LIMIT = 256u << 10;
 // An include name holds 1 to this many characters.
 constexpr u32 SCRIPT_INJECT_NAME_LIMIT = 767;
 
@@ -41,6 +44,7 @@ enum EScriptProblem : u32 {
     E_SCRIPTPROBLEM_INJECT_BAD_NAME,
     E_SCRIPTPROBLEM_INJECT_MISSING,
     E_SCRIPTPROBLEM_INJECT_TOO_DEEP,
+    E_SCRIPTPROBLEM_INJECT_CYCLE,
     E_SCRIPTPROBLEM_TEXT_TOO_LARGE,
     // The game prints these and drops the rest of the text.
     E_SCRIPTPROBLEM_UNMATCHED_CLOSE,
@@ -93,6 +97,7 @@ struct SScriptText {
     std::vector<char> bytes;
     u32 length = 0;
     std::vector<std::string> files;  // [0] is the script itself, then each include as read
+    std::vector<u32> includedBy;     // per file, the file its directive stood in; [0] is 0
     std::vector<SScriptSegment> segments;
 };
 
@@ -105,8 +110,11 @@ void scriptLocate(const SScriptText& text, u32 position, const char** outFile, u
 
 // Replaces every "<<inject[NAME]>>" by the bytes of the file NAME, searching on at the start of
 // each inserted text so that includes nest (at most SCRIPT_INJECT_DEPTH_LIMIT deep) and no
-// original text is passed over. Problems go to the sink; a sink that returns gets the directive
-// dropped (or, when it has no end, the search stopped). True when nothing went wrong.
+// original text is passed over. A file that is already being included where the directive
+// stands (names compared without regard to case, '/' as '\') is not included again, and the
+// includes stop at SCRIPT_INCLUDED_SIZE_LIMIT bytes. Problems go to the sink; a sink that
+// returns gets the directive dropped (or, when it has no end, the search stopped). True when
+// nothing went wrong.
 bool scriptExpandInjects(SScriptText* text, IScriptSource* source, IScriptProblemSink* sink);
 
 // One token from *position, which moves past it. The token's text is the first `counted`

@@ -1,5 +1,6 @@
 #include "core/string_table_writer.h"
 
+#include "core/file_layer.h"
 #include "core/name_hash.h"
 #include "core/string_table_format.h"
 #include "platform/os/os.h"
@@ -73,13 +74,9 @@ bool readWholeFile(const std::string& path, std::string* out) {
 }
 
 bool writeWholeFile(const std::string& path, const std::vector<u8>& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    if (written && closed) return true;
-    std::remove(path.c_str());
-    return false;
+    std::u16string widePath;
+    return osUtf8ToWide(path.c_str(), &widePath) &&
+           writeWholeFileW(widePath.c_str(), bytes.data(), u32(bytes.size())) == E_FILESTATUS_OK;
 }
 
 }  // namespace

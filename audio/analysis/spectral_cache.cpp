@@ -8,7 +8,6 @@
 #include "core/package_format.h"
 #include "core/string_helpers.h"
 #include "platform/os/os.h"
-#include "platform/os/rename.h"
 
 #include <bit>
 #include <cmath>
@@ -20,7 +19,6 @@ namespace {
 
 constexpr const char16_t* SAVE_FOLDER = u"SAVEDATA\\";
 constexpr const char* CACHE_NAME_PREFIX = "VelodrixCache_";
-constexpr const char16_t* TEMPORARY_SUFFIX = u".tmp";
 constexpr u32 CACHE_PATH_CAPACITY = 768;
 constexpr u32 IMAGE_ALIGNMENT = 32;
 // Word indices of the 17-word head.
@@ -99,20 +97,9 @@ bool buildSongCachePath(const SSongIdentity& identity, u32 nameSalt, const char*
 
 void writeSongCacheFile(const SSongIdentity& identity, u32 nameSalt, const char* extension, const u8* image,
                         u32 size) {
-    char16_t finalPath[CACHE_PATH_CAPACITY];
-    char16_t temporaryPath[CACHE_PATH_CAPACITY];
-    if (!buildSongCachePath(identity, nameSalt, extension, finalPath, CACHE_PATH_CAPACITY)) return;
-    wstrCopyN(temporaryPath, finalPath, CACHE_PATH_CAPACITY);
-    if (wstrAppendN(temporaryPath, TEMPORARY_SUFFIX, CACHE_PATH_CAPACITY) != E_TEXTCOPY_COMPLETE) return;
-
-    if (createSaveDataDir() && writeWholeFileW(temporaryPath, image, size) == 0) {
-        fileSystemLockEnter();
-        const bool renamed = osRenameFileW(temporaryPath, finalPath);
-        fileSystemLockLeave();
-        if (!renamed) osDeleteFile(osWideToUtf8(temporaryPath).c_str());
-    } else {
-        osDeleteFile(osWideToUtf8(temporaryPath).c_str());
-    }
+    char16_t path[CACHE_PATH_CAPACITY];
+    if (!buildSongCachePath(identity, nameSalt, extension, path, CACHE_PATH_CAPACITY)) return;
+    if (createSaveDataDir()) writeWholeFileW(path, image, size);
 }
 
 bool readSongCacheFile(const SSongIdentity& identity, u32 nameSalt, const char* extension, u8** outImage,

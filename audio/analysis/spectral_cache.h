@@ -37,9 +37,8 @@ void buildSongCacheNamePart(const SSongIdentity& identity, u32 nameSalt, char ou
 bool buildSongCachePath(const SSongIdentity& identity, u32 nameSalt, const char* extension, char16_t* out,
                         u32 capacity);
 
-// Writes the image to the song's cache file through a temporary name beside it, renamed into
-// place under the file-system lock, so a reader never meets a half-written file. The temporary
-// file is removed on failure; nothing is reported.
+// Writes the image to the song's cache file with the file layer's whole-file write, so a reader
+// never meets a half-written file. Nothing is reported on failure.
 void writeSongCacheFile(const SSongIdentity& identity, u32 nameSalt, const char* extension, const u8* image,
                         u32 size);
 // The song's whole cache file in a new 32-byte aligned block (std::free). False, with nothing

@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cfloat>
-#include <cstdlib>
 #include <string>
 
 struct SCueRecord {
@@ -34,10 +33,8 @@ struct SSoundPauseListener {
 
 namespace {
 
-constexpr u32 SOUND_BLOCK_ALIGNMENT = 16;
 constexpr u32 SOUND_MEMORY_TYPES_ALL = 0xFFFFFFFFu;
 constexpr s32 SOUND_INPUT_CHANNELS = 16;
-constexpr u32 PLUGIN_NAME_CAPACITY = 256;
 constexpr f32 DOPPLER_SCALE = 0.0f;
 constexpr f32 DISTANCE_FACTOR = 1.0f;
 constexpr f32 ROLLOFF_SCALE = 0.5f;
@@ -64,7 +61,6 @@ struct SSoundEngineState {
     bool running = false;
     ClSoundSystem* system = nullptr;
     SCritSection* lock = nullptr;
-    void* memoryBlock = nullptr;
     f32 masterVolume = 1.0f;
     bool fixedDt = false;
     ESoundOutputType output = E_SOUNDOUTPUT_AUTODETECT;
@@ -464,26 +460,18 @@ void advanceRamps(f32 step) {
     }
 }
 
+// The sound layer has no plug-ins: the counts are asked for in the start-up order and are 0.
 void enumeratePlugins() {
     const ESoundPluginType types[] = {E_SOUNDPLUGIN_CODEC, E_SOUNDPLUGIN_DSP, E_SOUNDPLUGIN_OUTPUT};
     for (ESoundPluginType type : types) {
         s32 count = 0;
         g_engine.system->getNumPlugins(type, &count);
-        for (s32 i = 0; i < count; ++i) {
-            u32 handle = 0;
-            char name[PLUGIN_NAME_CAPACITY];
-            ESoundPluginType infoType;
-            u32 version = 0;
-            if (g_engine.system->getPluginHandle(type, i, &handle) == E_SOUND_OK)
-                g_engine.system->getPluginInfo(handle, &infoType, name, s32(sizeof name), &version);
-        }
     }
 }
 
 void startSoundSystem() {
-    g_engine.memoryBlock = std::aligned_alloc(SOUND_BLOCK_ALIGNMENT, SOUND_ENGINE_MEMORY_BLOCK_SIZE);
-    if (!g_engine.memoryBlock) fatalError("sound engine: no memory for the sound block");
-    if (soundMemoryInitialize(g_engine.memoryBlock, SOUND_ENGINE_MEMORY_BLOCK_SIZE, SOUND_MEMORY_TYPES_ALL) != E_SOUND_OK)
+    // The sound layer sets up its own tables at init: no memory pool is handed over.
+    if (soundMemoryInitialize(nullptr, 0, SOUND_MEMORY_TYPES_ALL) != E_SOUND_OK)
         fatalError("sound engine: the sound memory could not be set up");
 
     g_engine.system = new ClSoundSystem;
@@ -557,8 +545,6 @@ void shutdownAudioEngine() {
     g_engine.streamed.release();
     critSectionDestroy(g_engine.lock);
     g_engine.lock = nullptr;
-    std::free(g_engine.memoryBlock);
-    g_engine.memoryBlock = nullptr;
     g_engine.running = false;
 }
 

@@ -37,7 +37,6 @@ constexpr u32 VOLUME_RAMP_POOL_SIZE = 24;
 constexpr u32 MUSIC_FILE_SOUND_POOL_SIZE = 32;
 constexpr u32 PAUSE_LISTENER_POOL_SIZE = 8;
 constexpr u32 SOUND_ENGINE_CHANNELS = 128;
-constexpr u32 SOUND_ENGINE_MEMORY_BLOCK_SIZE = 0x2000000;
 
 // A caller's hold on a cue. The generation makes a handle kept after its cue was freed (and
 // perhaps handed to another caller) stale: every call with it does nothing and reports "no cue".

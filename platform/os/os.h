@@ -26,7 +26,6 @@ uint64_t osPerformanceFrequency();
 
 // Milliseconds since an arbitrary start, truncated to 32 bits (wraps after 49.7 days).
 uint32_t osTickCount();
-uint32_t osTimeGetTime();
 
 struct SOsDateTime {
     int year;        // full year, such as 2026
@@ -154,6 +153,8 @@ bool osFileGetSize(SOsFile* file, uint64_t* outSize);
 bool osFileRead(SOsFile* file, void* buffer, uint32_t size, uint32_t* outRead);
 bool osFileWrite(SOsFile* file, const void* buffer, uint32_t size, uint32_t* outWritten);
 bool osFileSeek(SOsFile* file, uint64_t offset);
+// Writes the file's data through to the disk, so that it survives a crash from now on.
+bool osFileFlush(SOsFile* file);
 // Positioned read that leaves the sequential position alone.
 bool osFileReadAt(SOsFile* file, uint64_t offset, void* buffer, uint32_t size, uint32_t* outRead);
 
@@ -203,7 +204,7 @@ struct SOsFindData {
 struct SOsFind;
 
 // The pattern is a directory, '\', and a name pattern with '*' and '?' (matched without
-// regard to case), such as "C:\Music\*" or "Songs\*.mp3". Null when the directory cannot be
+// regard to case), such as "/home/ann/Music\*" or "Songs\*.mp3". Null when the directory cannot be
 // searched or nothing matches; osLastError() then tells which (E_OSERR_NO_MORE_FILES for an
 // empty result). Like the system's own search, "." and ".." are listed.
 SOsFind* osFindFirst(const char16_t* pattern, SOsFindData* out);

@@ -149,6 +149,14 @@ bool osFileSeek(SOsFile* file, uint64_t offset) {
     return true;
 }
 
+bool osFileFlush(SOsFile* file) {
+    if (!file) {
+        osSetLastError(E_OSERR_INVALID_HANDLE);
+        return false;
+    }
+    return ::fsync(file->fd) == 0 || failWithErrno();
+}
+
 bool osFileReadOverlapped(SOsFile* file, void* buffer, uint32_t size, SOsOverlapped* overlapped,
                           OsReadCompletion routine) {
     if (!file || !overlapped || !routine || (!buffer && size > 0)) {

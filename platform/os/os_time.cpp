@@ -40,8 +40,6 @@ uint64_t osPerformanceFrequency() { return 1000000000ull; }
 
 uint32_t osTickCount() { return uint32_t(monotonicNanoseconds() / 1000000ull); }
 
-uint32_t osTimeGetTime() { return osTickCount(); }
-
 void osDateTimeFromUnixSeconds(int64_t seconds, SOsDateTime* out) {
     int64_t days = seconds / 86400;
     int64_t rest = seconds % 86400;

@@ -287,8 +287,7 @@ void mixSoundFrames(SSoundSystemState* state, std::unique_lock<std::mutex>& held
     }
 }
 
-void mixSoundOutput(SSoundSystemState* state, f32* outStereo, u32 frames) {
-    u64 callbackTime = osPerformanceCounter();
+void mixSoundOutput(SSoundSystemState* state, f32* outStereo, u32 frames, u64 callbackTime) {
     std::unique_lock<std::mutex> held(state->lock);
     if (!state->initialised) {
         std::memset(outStereo, 0, sizeof(f32) * SOUND_OUTPUT_CHANNELS * frames);
@@ -299,15 +298,17 @@ void mixSoundOutput(SSoundSystemState* state, f32* outStereo, u32 frames) {
 }
 
 u64 audibleOutputFrame(SSoundSystemState* state, u64 now) {
-    u64 mixed = state->mixedFrames;
-    u64 heard = mixed > state->outputLatency ? mixed - state->outputLatency : 0;
+    const u64 mixed = state->mixedFrames;
+    u64 reached = mixed;
     if (state->outputInterpolates && state->lastCallbackTime != 0 && now > state->lastCallbackTime) {
         u64 elapsedNs = now - state->lastCallbackTime;
         u64 elapsedFrames = elapsedNs * SOUND_OUTPUT_RATE / 1000000000ull;
         if (elapsedFrames > state->outputPeriod) elapsedFrames = state->outputPeriod;
-        heard += elapsedFrames;
-        if (heard > mixed) heard = mixed;
+        reached += elapsedFrames;
     }
+    // Until the latency has passed nothing is heard; the clock moves on from there, not from 0.
+    u64 heard = reached > state->outputLatency ? reached - state->outputLatency : 0;
+    if (heard > mixed) heard = mixed;
     // Callbacks do not come at exact intervals; the cursor never steps back.
     if (heard < state->lastAudibleFrame) heard = state->lastAudibleFrame;
     state->lastAudibleFrame = heard;

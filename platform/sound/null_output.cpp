@@ -44,7 +44,7 @@ private:
                 continue;
             }
             if (now - due > NULL_OUTPUT_MAX_BACKLOG_NS) due = now;
-            mixSoundOutput(output->m_state, output->m_mix, NULL_OUTPUT_PERIOD_FRAMES);
+            mixSoundOutput(output->m_state, output->m_mix, NULL_OUTPUT_PERIOD_FRAMES, now);
             due += periodNs;
         }
     }

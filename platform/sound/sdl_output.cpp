@@ -66,7 +66,7 @@ private:
         s16* out = reinterpret_cast<s16*>(stream);
         while (frames > 0) {
             u32 block = frames < output->m_period ? frames : output->m_period;
-            mixSoundOutput(output->m_state, output->m_mix.data(), block);
+            mixSoundOutput(output->m_state, output->m_mix.data(), block, osPerformanceCounter());
             for (u32 i = 0; i < block * SOUND_OUTPUT_CHANNELS; ++i) out[i] = toS16(output->m_mix[i]);
             out += block * SOUND_OUTPUT_CHANNELS;
             frames -= block;

@@ -1,5 +1,5 @@
 // The sound layer's own records, shared by its mixer, stream thread, decoders and outputs.
-// Nothing outside platform/sound includes this.
+// Nothing outside platform/sound and its tests includes this.
 #pragma once
 
 #include "platform/os/os.h"
@@ -302,8 +302,9 @@ f64 channelPositionInPass(SSoundSystemState* state, const SChannelSlot& channel,
 // stream thread, releasing the lock meanwhile.
 void mixSoundFrames(SSoundSystemState* state, std::unique_lock<std::mutex>& held, f32* outStereo, u32 frames,
                     bool waitForStreams);
-// Output callbacks: takes the lock, mixes, records the callback time.
-void mixSoundOutput(SSoundSystemState* state, f32* outStereo, u32 frames);
+// Output callbacks: takes the lock, mixes, records the callback's time (osPerformanceCounter
+// when it began).
+void mixSoundOutput(SSoundSystemState* state, f32* outStereo, u32 frames, u64 callbackTime);
 
 // The stream thread (stream_thread.cpp).
 ESoundResult startSoundStreamThread(SSoundSystemState* state);

@@ -3,6 +3,9 @@
 #include "core/crash_dump.h"
 #include "app/real_main.h"
 
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -11,15 +14,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+using test_support::ClTempDir;
 
 std::vector<std::string> filesIn(const std::string& directory) {
     std::vector<std::string> names;
@@ -32,20 +34,10 @@ std::vector<std::string> filesIn(const std::string& directory) {
     return names;
 }
 
-std::string makeTempDirectory() {
-    char name[] = "/tmp/velodrix_crash_XXXXXX";
-    return mkdtemp(name) ? std::string(name) : std::string();
-}
-
-TEST(CrashDumpName, MonthComesBeforeDayAndTheTickCountLast) {
-    char name[CRASH_DUMP_NAME_LENGTH];
-    formatCrashDumpName(name, sizeof name, CRASH_BUILD_NUMBER, 3, 7, 2026, 123456);
-    EXPECT_STREQ(name, "HSQCrashDump__VelodrixBuild_996__03-07-2026__123456.dmp");
-    formatCrashDumpName(name, sizeof name, 996, 12, 31, 999, -5);
-    EXPECT_STREQ(name, "HSQCrashDump__VelodrixBuild_996__12-31-0999__-5.dmp");
-}
-
-TEST(CrashDumpName, NeverWritesPastItsBuffer) {
+TEST(CrashDumpName, MonthComesBeforeDayTheTickCountLastAndNothingPastTheBuffer) {
+    char full[CRASH_DUMP_NAME_LENGTH];
+    formatCrashDumpName(full, sizeof full, 996, 12, 31, 999, -5);
+    EXPECT_STREQ(full, "HSQCrashDump__VelodrixBuild_996__12-31-0999__-5.dmp");
     char name[20];
     std::memset(name, 'x', sizeof name);
     formatCrashDumpName(name, 12, 996, 3, 7, 2026, 1);
@@ -54,8 +46,8 @@ TEST(CrashDumpName, NeverWritesPastItsBuffer) {
 }
 
 TEST(CrashFilter, ACrashLeavesADumpAndStillKillsTheProcess) {
-    const std::string directory = makeTempDirectory();
-    ASSERT_FALSE(directory.empty());
+    const ClTempDir folder;
+    const std::string directory = folder.str();
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -73,16 +65,14 @@ TEST(CrashFilter, ACrashLeavesADumpAndStillKillsTheProcess) {
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(std::regex_match(files[0], std::regex(R"(HSQCrashDump__VelodrixBuild_996__\d\d-\d\d-\d{4}__-?\d+\.dmp)")))
         << files[0];
-    std::ifstream dump(directory + "/" + files[0]);
-    std::stringstream text;
-    text << dump.rdbuf();
-    EXPECT_NE(text.str().find("signal: 11"), std::string::npos) << text.str();
-    EXPECT_NE(text.str().find("back-trace:"), std::string::npos);
-    std::system(("rm -rf '" + directory + "'").c_str());
+    const std::string text = test_support::readFileText(folder.path() / files[0]);
+    EXPECT_NE(text.find("signal: 11"), std::string::npos) << text;
+    EXPECT_NE(text.find("back-trace:"), std::string::npos);
 }
 
 TEST(CrashFilter, AnUnwritableFolderGivesTheStandardErrorLine) {
-    const std::string directory = makeTempDirectory();
+    char name[] = "/tmp/velodrix_crash_XXXXXX";
+    const std::string directory = mkdtemp(name);
     int pipeEnds[2];
     ASSERT_EQ(pipe(pipeEnds), 0);
     const pid_t child = fork();
@@ -110,7 +100,8 @@ TEST(CrashFilter, AnUnwritableFolderGivesTheStandardErrorLine) {
 }
 
 TEST(CrashFilter, UnderADebuggerNoFilterIsInstalled) {
-    const std::string directory = makeTempDirectory();
+    const ClTempDir folder;
+    const std::string directory = folder.str();
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -130,7 +121,6 @@ TEST(CrashFilter, UnderADebuggerNoFilterIsInstalled) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status));
     EXPECT_TRUE(filesIn(directory).empty());
-    std::system(("rm -rf '" + directory + "'").c_str());
 }
 
 }  // namespace

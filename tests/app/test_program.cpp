@@ -1,5 +1,7 @@
 // The whole program: it starts from its data directory, runs its frames, and ends cleanly on
 // SIGINT or SIGTERM; without its data it stops with a line saying why.
+#include "tests/support/temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -8,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -56,32 +57,27 @@ int dumpsIn(const std::string& directory) {
     return dumps;
 }
 
-std::string makeTempDirectory() {
-    char name[] = "/tmp/velodrix_run_XXXXXX";
-    return mkdtemp(name);
-}
-
 TEST(Program, EndsCleanlyOnTerminationSignalsAndKeepsItsFoldersUnderTheUserDataHome) {
     for (int signal : {SIGTERM, SIGINT}) {
-        const std::string home = makeTempDirectory();
+        const test_support::ClTempDir folder;
+        const std::string home = folder.str();
         const SRun run = runGame(VELODRIX_BUILD_DATA_DIR, home, signal);
         ASSERT_TRUE(WIFEXITED(run.status)) << "killed by signal " << WTERMSIG(run.status) << "\n" << run.errorText;
         EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errorText;
         EXPECT_EQ(dumpsIn(VELODRIX_BUILD_DATA_DIR), 0);
         struct stat info;
         EXPECT_EQ(stat((home + "/.local/share/Orlenvane/Velodrix/SAVEDATA").c_str(), &info), 0);
-        std::system(("rm -rf '" + home + "'").c_str());
     }
 }
 
 TEST(Program, WithoutItsDataItStopsWithStatusThreeNamingTheSettingsFile) {
-    const std::string directory = makeTempDirectory();
+    const test_support::ClTempDir folder;
+    const std::string directory = folder.str();
     const SRun run = runGame(directory, directory, 0);
     ASSERT_TRUE(WIFEXITED(run.status));
     EXPECT_EQ(WEXITSTATUS(run.status), 3);
     EXPECT_NE(run.errorText.find("project.ini"), std::string::npos) << run.errorText;
     EXPECT_EQ(dumpsIn(directory), 0);
-    std::system(("rm -rf '" + directory + "'").c_str());
 }
 
 }  // namespace

@@ -41,35 +41,24 @@ TEST(RunGroupArray, PushCopiesRecordsAndDoublesWhenCountPlusOneReachesCapacity) 
     pushRunGroup(&array, groupWithRuns(3.0f, 2));  // the fourth append moves to 8
     EXPECT_EQ(array.capacity, 8u);
     ASSERT_EQ(array.count, 4u);
-    for (u32 i = 0; i < 4; ++i) {
-        EXPECT_EQ(array[i].time, f32(i));
-        EXPECT_EQ(array[i].score, f32(i) * 2.0f);
-    }
+    for (u32 i = 0; i < 4; ++i) EXPECT_EQ(array[i].score, f32(i) * 2.0f);
     ASSERT_EQ(array[2].runs.count, 2u);
     EXPECT_EQ(array[2].runs[1].onsets[0], 1);
     EXPECT_EQ(array[2].runs[1].onsets[1], -1);
     EXPECT_EQ(releaseRunGroupArray(&array), 1u);  // frees the runs with it (checked by the sanitizer)
 }
 
-TEST(RunGroupArray, ReleaseReportsWhetherTheArrayWasSetUp) {
+TEST(RunGroupArray, ReleaseReportsWhetherTheArrayWasSetUpAndPushNeedsSetUp) {
     ClRunGroupArray array;
     EXPECT_EQ(releaseRunGroupArray(&array), 0u);
+    setFatalErrorHook(throwOnFatal);
+    EXPECT_THROW(pushRunGroup(&array, SBeatRunGroup{}), FatalThrown);
+    setFatalErrorHook(nullptr);
     initRunGroupArray(&array, 2);
     pushRunGroup(&array, groupWithRuns(1.0f, 1));
     initRunGroupArray(&array, 2);  // set up again: the old groups are given back first
     EXPECT_EQ(array.count, 0u);
     EXPECT_EQ(releaseRunGroupArray(&array), 1u);
-    EXPECT_EQ(array.inUse, 0u);
-    EXPECT_EQ(array.count, 0u);
-    EXPECT_EQ(array.capacity, 0u);
     EXPECT_EQ(array.data, nullptr);
     EXPECT_EQ(releaseRunGroupArray(&array), 0u);
-}
-
-TEST(RunGroupArray, PushOnAnArrayNotSetUpStops) {
-    setFatalErrorHook(throwOnFatal);
-    ClRunGroupArray array;
-    SBeatRunGroup group{};
-    EXPECT_THROW(pushRunGroup(&array, group), FatalThrown);
-    setFatalErrorHook(nullptr);
 }

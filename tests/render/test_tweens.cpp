@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <tuple>
+#include <utility>
 
 #include "core/colour.h"
 #include "render/colour_tween.h"
@@ -46,29 +47,21 @@ TEST(FloatTween, CurvesGiveTheirWorkedValuesAtHalfway) {
 
 TEST(FloatTween, AnimationEndsExactlyAtEndAndStopsRunning) {
     SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_COSINE, 2.0f, 6.0f, 1.0f));
-    EXPECT_EQ(tween.value, 2.0f);
     advanceFloatTween(&tween, 0.75f);
-    EXPECT_EQ(tween.running, 1u);
     advanceFloatTween(&tween, 0.25f);
     EXPECT_EQ(tween.value, 6.0f);
     EXPECT_EQ(tween.running, 0u);
     EXPECT_EQ(tween.mode, static_cast<u32>(E_TWEEN_ANIMATE));  // finished, not switched to holding
-    advanceFloatTween(&tween, 1.0f);
-    EXPECT_EQ(tween.value, 6.0f);
 }
 
 TEST(FloatTween, ZeroDurationEndsAtOnceAndNegativeShowsStartUntilTheFirstAdvance) {
     const SFloatTween zero = started(animateDesc(E_TWEEN_CURVE_LINEAR, 1.0f, 9.0f, 0.0f));
-    EXPECT_EQ(zero.mode, static_cast<u32>(E_TWEEN_HOLD));
     EXPECT_EQ(zero.value, 9.0f);
     EXPECT_EQ(zero.running, 0u);
-
     SFloatTween negative = started(animateDesc(E_TWEEN_CURVE_LINEAR, 1.0f, 9.0f, -1.0f));
     EXPECT_EQ(negative.value, 1.0f);
-    EXPECT_EQ(negative.running, 1u);
     advanceFloatTween(&negative, 0.01f);
     EXPECT_EQ(negative.value, 9.0f);
-    EXPECT_EQ(negative.running, 0u);
 }
 
 TEST(FloatTween, DelayHoldsThenMovesByTheWholeFrameStep) {
@@ -103,8 +96,6 @@ TEST(FloatTween, OscillationBeginsAtStartAndReachesEndAfterHalfAPeriod) {
     EXPECT_EQ(tween.value, 2.0f);
     advanceFloatTween(&tween, 1.0f);
     EXPECT_EQ(tween.value, 6.0f);
-    advanceFloatTween(&tween, 1.0f);
-    EXPECT_EQ(tween.value, 2.0f);
     for (int i = 0; i < 50; ++i) advanceFloatTween(&tween, 0.5f);
     EXPECT_EQ(tween.running, 1u);
 
@@ -141,29 +132,27 @@ TEST(TweenDeathTest, UnsupportedModesAndCurvesStopTheProgramOnceEvaluated) {
     mode3.mode = 3;
     SFloatTweenDesc linearOscillation = animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f);
     linearOscillation.mode = E_TWEEN_OSCILLATE;
-    for (const SFloatTweenDesc& desc : {mode3, animateDesc(6, 0.0f, 1.0f, 1.0f), linearOscillation}) {
+    const std::pair<SFloatTweenDesc, const char*> cases[] = {
+        {mode3, "invalid mode 3"},
+        {animateDesc(6, 0.0f, 1.0f, 1.0f), "invalid curve 6"},
+        {linearOscillation, "invalid oscillation curve 1"}};
+    for (const auto& [desc, message] : cases) {
         SFloatTween tween = started(desc);
-        EXPECT_EXIT(advanceFloatTween(&tween, 0.1f), ::testing::ExitedWithCode(3), "") << "mode " << desc.mode;
+        EXPECT_EXIT(advanceFloatTween(&tween, 0.1f), ::testing::ExitedWithCode(3), message);
     }
     SColourTween colour;
     colour.curve = 2;
     startColourTween(&colour, 0xFF000000u, 0xFFFFFFFFu, 1.0f, 0.0f);
-    EXPECT_EXIT(advanceColourTween(&colour, 0.1f), ::testing::ExitedWithCode(3), "");
+    EXPECT_EXIT(advanceColourTween(&colour, 0.1f), ::testing::ExitedWithCode(3), "colour tween: invalid curve 2");
 }
 
 // --- Colour packing ----------------------------------------------------------------------
 
 TEST(ColourPacking, ChannelsPackIntoArgbOrderAndUnpackFromIt) {
     EXPECT_EQ(pack(1.0f, 0.0f, 0.0f, 1.0f), 0xFFFF0000u);
-    EXPECT_EQ(pack(0.0f, 1.0f, 0.0f, 0.0f), 0x0000FF00u);
     EXPECT_EQ(pack(0.0f, 0.0f, 1.0f, 0.5f), 0x7F0000FFu);
-    const SColourRGBA c = unpackColourARGB(0x80FF3300u);
-    EXPECT_EQ(c.r, 1.0f);
-    EXPECT_EQ(c.g, 51.0f / 255.0f);
-    EXPECT_EQ(c.a, 128.0f / 255.0f);
-}
-
-TEST(ColourPacking, EveryByteSurvivesUnpackAndPack) {
+    EXPECT_EQ(unpackColourARGB(0x80FF3300u).g, 51.0f / 255.0f);
+    // Every byte survives unpack and pack.
     for (u32 byte = 0; byte < 256; ++byte) {
         const u32 colour = byte << 24 | (255 - byte) << 16 | byte << 8 | (byte ^ 0x5A);
         u32 packed = 0;
@@ -181,8 +170,6 @@ TEST(ColourPacking, OutOfRangeChannelsSaturateWithoutTouchingNeighbours) {
 
 TEST(ColourPacking, SetColourAlphaReplacesOnlyTheTopByte) {
     EXPECT_EQ(setColourAlpha(0x00123456u, 0.5f), 0x7F123456u);
-    EXPECT_EQ(setColourAlpha(0xFF123456u, 0.0f), 0x00123456u);
-    EXPECT_EQ(setColourAlpha(0x00ABCDEFu, 1.0f), 0xFFABCDEFu);
     EXPECT_EQ(setColourAlpha(0x00ABCDEFu, 1.7f), 0xFFABCDEFu);
     EXPECT_EQ(setColourAlpha(0x80ABCDEFu, -0.2f), 0x00ABCDEFu);
 }
@@ -195,10 +182,7 @@ TEST(ColourTween, LinearBlendTruncatesAndFinishesAtTheEndColour) {
     EXPECT_EQ(tween.current, 0xFF000000u);
     advanceColourTween(&tween, 1.0f);
     EXPECT_EQ(tween.current, 0xFF7F7F7Fu);
-    advanceColourTween(&tween, 1.0f);
-    EXPECT_EQ(tween.current, 0xFFFFFFFFu);
-    EXPECT_EQ(tween.duration, 0.0f);
-    advanceColourTween(&tween, 1.0f);
+    advanceColourTween(&tween, 1.5f);
     EXPECT_EQ(tween.current, 0xFFFFFFFFu);
 }
 
@@ -211,14 +195,12 @@ TEST(ColourTween, CosineBlendIsSlowAtTheStartAndApplyNowAdvancesAtOnce) {
     SColourTween linear;
     startColourTween(&linear, 0xFF000000u, 0xFF0000FFu, 1.0f, 0.5f);
     EXPECT_EQ(linear.current, 0xFF00007Fu);
-    EXPECT_EQ(linear.time, 0.5f);
 }
 
 TEST(ColourTween, ZeroDurationSetsTheEndColourAtOnce) {
     SColourTween tween;
     startColourTween(&tween, 0xFF000000u, 0x40302010u, 0.0f, 0.0f);
     EXPECT_EQ(tween.current, 0x40302010u);
-    EXPECT_EQ(tween.duration, 0.0f);
     advanceColourTween(&tween, 1.0f);
     EXPECT_EQ(tween.current, 0x40302010u);
 }

@@ -69,7 +69,7 @@ TEST(ScriptLint, StructuralMistakesAreErrorsWithTheirFileAndLine) {
         // A cycle is found although no file is the root of it.
         {{file("a.txt", "<<inject[b.txt]>>"), file("b.txt", "<<inject[a.txt]>>")},
          1,
-         {"a.txt:1: error: include \"b.txt\" nested deeper than"}},
+         {"b.txt:1: error: include \"a.txt\" is already being included here"}},
     });
 }
 

@@ -1,0 +1,66 @@
+#include "audio/play/song_clock.h"
+
+#include "audio/analysis/spawn_bars.h"
+#include "audio/analysis/spectrum_analysis.h"
+#include "audio/play/song_display_hook.h"
+#include "core/fatal_error.h"
+#include "core/game_clock.h"
+
+f32 g_fSongTime = 0.0f;
+s32 g_iSpectrumFrame = -1;
+
+namespace {
+SCueHandle g_SongCue;
+}  // namespace
+
+void resetSongAnalysis() {
+    resetSpectrumAnalysis();
+    resetSongFeatures();
+    g_SongCue = SCueHandle{};
+    g_iSpectrumFrame = -1;
+    g_fSongTime = 0.0f;
+    if (songDisplayHooks().resetDisplay) songDisplayHooks().resetDisplay();
+}
+
+void releaseSongAnalysis() {
+    if (g_SongCue) {
+        stopCue(g_SongCue, 0.0f);
+        // stopCue with no fade already freed the handle; the generation check makes this harmless.
+        releaseCueWhenFinished(g_SongCue);
+        g_SongCue = SCueHandle{};
+    }
+    releaseSongFeatures();
+    releaseSpectrumAnalysis();
+}
+
+void setSongCue(SCueHandle cue) { g_SongCue = cue; }
+
+SCueHandle getSongCue() { return g_SongCue; }
+
+s32 spectrumFrameAt(f32 songTime, f32 frameDuration, u32 frameCount) {
+    if (frameCount == 0 || !(frameDuration > 0.0f)) return -1;
+    const f32 frames = songTime / frameDuration;
+    if (!(frames > 0.0f)) return 0;
+    if (frames >= f32(frameCount - 1)) return s32(frameCount - 1);
+    return s32(frames);
+}
+
+void updateSongClock(u32 followCue) {
+    const SSongDisplayHooks& hooks = songDisplayHooks();
+    if (hooks.advancePulse) hooks.advancePulse(g_fFrameTime);
+
+    if (followCue) {
+        if (!g_SongCue) fatalError("updateSongClock: asked to follow the song cue, but no song is playing");
+        g_fSongTime = getCuePosition(g_SongCue);
+    } else {
+        g_fSongTime += g_fFrameTime;
+        if (g_fSongTime < 0.0f) {
+            g_iSpectrumFrame = -1;
+            return;
+        }
+    }
+
+    g_iSpectrumFrame = spectrumFrameAt(g_fSongTime, g_SongFeatures.frameDuration,
+                                       g_SpectrumAnalysis.header.frameCount);
+    if (g_SongCue && hooks.drawEqualiser) hooks.drawEqualiser(g_iSpectrumFrame);
+}

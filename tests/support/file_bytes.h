@@ -1,0 +1,33 @@
+// Whole files read and written by the tests, bytes that show misplaced data, and the RIFF WAVE
+// images of the tests that make their own sounds.
+#pragma once
+
+#include "platform/types.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+// Writing creates the missing parent folders.
+std::vector<u8> readFileBytes(const std::filesystem::path& path);
+std::string readFileText(const std::filesystem::path& path);
+void writeFileBytes(const std::filesystem::path& path, const std::vector<u8>& bytes);
+void writeFileText(const std::filesystem::path& path, const std::string& text);
+
+// Bytes that differ from piece to piece, so data landing at a wrong offset is seen.
+std::vector<u8> patternBytes(u32 size);
+// A text of the given length repeating a word: it compresses well.
+std::string repeatedText(size_t length, const char* word);
+
+void putLe(std::vector<u8>& out, u32 value, u32 bytes);
+void putId(std::vector<u8>& out, const char* id);
+
+// A RIFF WAVE image around samples already encoded: format tag 1 (integer) or 3 (float).
+// `oddChunk` puts a 1-byte LIST chunk and its pad byte before "data".
+std::vector<u8> wavImage(u32 tag, u32 channels, u32 rate, u32 bits, const std::vector<u8>& data,
+                         bool oddChunk = false);
+std::vector<u8> pcm16Bytes(const std::vector<s16>& samples);
+
+}  // namespace test_support

@@ -1,0 +1,19 @@
+// Script files held in memory, counting how often each name is read.
+#pragma once
+
+#include "core/script_parser.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+class ClMemoryScriptSource : public IScriptSource {
+public:
+    bool readScriptFile(const char* name, std::vector<char>* out) override;
+    std::map<std::string, std::string> files;
+    std::map<std::string, int> reads;
+};
+
+}  // namespace test_support

@@ -1,0 +1,28 @@
+// A temporary data directory with the file layer and the packages set up. The sources of package
+// NAME go under "src_NAME/"; packing writes the pair into the data directory or a sub-folder of it.
+#pragma once
+
+#include "core/package_writer.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace test_support {
+
+class PackageTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void writeSource(const std::string& package, const std::string& relative, const std::string& contents);
+    void pack(const std::string& package, const SPackageWriterOptions& options = {}, const std::string& folder = "");
+    void packAndMount(const std::string& package, const SPackageWriterOptions& options = {},
+                      const char* keyText = nullptr);
+    fs::path packageFile(const std::string& package, const char* extension, const std::string& folder = "") const;
+
+    ClTempDir m_root;
+};
+
+}  // namespace test_support
