@@ -420,4 +420,10 @@ u32 lineSliceSize(u32 lineCount, u32 poolThreads) {
 
 SDrawListCounts drawListCounts(u32 half) { return g_DrawLists.counts[half & 1u]; }
 
+const SSpriteCommand* drawListSprites(u32 half) { return g_DrawLists.sprites[half & 1u]; }
+
+const SLineCommand* drawListLines(u32 half) { return g_DrawLists.lines[half & 1u]; }
+
+const SQuadCommand* drawListQuads(u32 half) { return g_DrawLists.quads[half & 1u]; }
+
 u32 lastLineJobCount() { return g_DrawLists.lastLineJobs; }

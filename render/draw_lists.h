@@ -118,5 +118,10 @@ struct SDrawListCounts {
     u32 quads;
 };
 SDrawListCounts drawListCounts(u32 half);
+// The commands of one half, drawListCounts(half) of each: for the builders' callers that check what
+// a producer appended.
+const SSpriteCommand* drawListSprites(u32 half);
+const SLineCommand* drawListLines(u32 half);
+const SQuadCommand* drawListQuads(u32 half);
 // Jobs started by the last line build.
 u32 lastLineJobCount();

@@ -1,6 +1,8 @@
 #include "world/effects/equaliser_state.h"
 
 #include "audio/play/song_display_hook.h"
+#include "world/effects/beat_analysis_view.h"
+#include "world/effects/equaliser_display.h"
 #include "render/float_tween.h"
 
 f32 g_fGuardianLevel = 0.0f;
@@ -38,5 +40,7 @@ void installEqualiserDisplayHooks() {
     SSongDisplayHooks hooks = {};
     hooks.resetDisplay = resetEqualiserDisplay;
     hooks.advancePulse = advanceEqualiserPulse;
+    hooks.drawEqualiser = drawEqualiserDisplay;
+    hooks.drawBeatAnalysisView = drawBeatAnalysisView;
     setSongDisplayHooks(&hooks);
 }

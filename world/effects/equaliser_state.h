@@ -18,5 +18,6 @@ void advanceEqualiserPulse(f32 dt);
 // The pulse: 0 to 1 and back over 2 s (the static spark rises to 55 x this value).
 f32 equaliserPulseValue();
 
-// Installs the two functions above as the audio layer's song display hooks.
+// Installs the display reset, the pulse, the equaliser strip and the beat-analysis view as the
+// audio layer's song display hooks.
 void installEqualiserDisplayHooks();

@@ -1,0 +1,143 @@
+// The equaliser strip and the beat-analysis view append what they should to the draw lists: the
+// worked ceilings, levels and packed columns, the lines alone before a song, and the view's window
+// and beat sprites. Materials come from the built data on the null renderer.
+#include "world/effects/beat_analysis_view.h"
+#include "world/effects/equaliser_display.h"
+#include "world/effects/equaliser_state.h"
+
+#include "audio/analysis/beat.h"
+#include "audio/analysis/spectrum_analysis.h"
+#include "audio/analysis/tempo_search.h"
+#include "audio/play/song_clock.h"
+#include "core/saved_options.h"
+#include "render/draw_lists.h"
+#include "render/materials.h"
+#include "render/render_worker.h"
+#include "render/shader.h"
+#include "render/texture.h"
+#include "tests/render/render_data_support.h"
+#include "world/bar_colour_scheme.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// With flip index 0 the producers fill half 1.
+constexpr u32 PRODUCER_HALF = 1;
+
+TEST(EqualiserLayout, CeilingRowsAndPackedColumnsFollowTheWorkedValues) {
+    EXPECT_EQ(equaliserCeilingRow(0.0f), 13);
+    EXPECT_EQ(equaliserCeilingRow(100.0f), 13);
+    EXPECT_EQ(equaliserCeilingRow(1000.0f), 0);
+    EXPECT_NEAR(13 * EQ_ROW_PITCH, 51.07, 0.01);
+
+    struct SPanCase {
+        f32 pan;
+        s32 firstColumn;
+        s32 lastColumn;
+        f32 edge;
+    };
+    for (const SPanCase& c : {SPanCase{1.0f, 13, 17, 234.72f}, SPanCase{-1.0f, 0, 3, 72.22f},
+                              SPanCase{0.5f, 6, 17, 108.33f}, SPanCase{0.0f, 0, 17, 0.0f}}) {
+        SCOPED_TRACE(c.pan);
+        f32 edge = -1.0f;
+        EXPECT_EQ(equaliserColumnForBand(0, 18, c.pan, &edge), c.firstColumn);
+        EXPECT_EQ(equaliserColumnForBand(17, 18, c.pan, &edge), c.lastColumn);
+        EXPECT_NEAR(edge, c.edge, 0.01f);
+    }
+}
+
+class EqualiserDisplay : public BuiltDataTest {
+protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+        initShaderRegistry();
+        initTextureTable();
+        initMaterialPools();
+        initBarColourScheme();
+        resetRenderFlipIndex();
+        clearDrawListHalf(PRODUCER_HALF);
+        resetSongAnalysis();
+        m_bands = {0.97f, 0.0714f, 0.0715f, 0.5f};
+        SSpectrumHeader& header = g_SpectrumAnalysis.header;
+        header.bandCount = 4;
+        header.frameCount = 1;
+        header.bandValues = m_bands.data();
+        g_fGuardianLevel = 0.0f;
+        g_fGuardianRise = 0.0f;
+        g_fEqualiserPan = 0.0f;
+    }
+    void TearDown() override {
+        g_SpectrumAnalysis.header = SSpectrumHeader{};
+        g_SavedOptions = defaultSavedOptions();
+        clearDrawListHalf(PRODUCER_HALF);
+        releaseAllMaterials();
+        destroyAllTextures();
+        releaseShaderRegistry();
+        BuiltDataTest::TearDown();
+    }
+    std::vector<f32> m_bands;
+};
+
+TEST_F(EqualiserDisplay, LevelsLightCellsFromTheBaseAndTheSongsRunUpDrawsOnlyTheLines) {
+    drawEqualiserDisplay(-1);
+    SDrawListCounts counts = drawListCounts(PRODUCER_HALF);
+    EXPECT_EQ(counts.lines, 3u);
+    EXPECT_EQ(counts.quads, 0u);
+    EXPECT_FLOAT_EQ(g_fEqualiserCeiling, f32(13 * EQ_ROW_PITCH));
+
+    clearDrawListHalf(PRODUCER_HALF);
+    drawEqualiserDisplay(0);
+    counts = drawListCounts(PRODUCER_HALF);
+    // Levels 13, 0, 1 and 7: lit cells, and highlights at rows 0, 5 and 10 below the level.
+    EXPECT_EQ(counts.quads, 13u + 0u + 1u + 7u);
+    EXPECT_EQ(counts.sprites, 3u + 0u + 1u + 2u);
+    const SQuadCommand& bottom = drawListQuads(PRODUCER_HALF)[0];
+    const u32 alpha = bottom.colour >> 24;
+    EXPECT_TRUE(alpha == 240 || alpha == 222) << alpha;
+    const u32 topAlpha = drawListQuads(PRODUCER_HALF)[12].colour >> 24;
+    EXPECT_TRUE(topAlpha == 24 || topAlpha == 6) << topAlpha;
+    EXPECT_FLOAT_EQ(drawListQuads(PRODUCER_HALF)[13].corners[0].x, f32(325.0 / 4 * 2)) << "band 2 in column 2";
+}
+
+TEST_F(EqualiserDisplay, AFullGuardianBlocksEveryCellAndBloomOffFixesTheHighlightAlpha) {
+    g_fGuardianLevel = 1000.0f;
+    drawEqualiserDisplay(0);
+    EXPECT_EQ(drawListCounts(PRODUCER_HALF).quads, 13u * 4u) << "13 blocked cells in each column, none lit";
+    EXPECT_EQ(drawListCounts(PRODUCER_HALF).sprites, 0u);
+    EXPECT_FLOAT_EQ(g_fEqualiserCeiling, 0.0f);
+    EXPECT_EQ(drawListQuads(PRODUCER_HALF)[0].colour >> 24, 0x18u);
+
+    clearDrawListHalf(PRODUCER_HALF);
+    g_fGuardianLevel = 0.0f;
+    g_SavedOptions.bloom = 0;
+    drawEqualiserDisplay(0);
+    EXPECT_EQ(drawListSprites(PRODUCER_HALF)[0].colour >> 24, 0xE5u);
+}
+
+TEST_F(EqualiserDisplay, TheBeatViewHoldsFourSecondsAndMovesPastPlayedBeatsOnly) {
+    const f32 frameDuration = 1.0f / 126.0f;
+    EXPECT_EQ(beatViewWindowFrames(frameDuration), 503u);
+    g_BeatAnalysis.frameDuration = frameDuration;
+    g_BeatAnalysis.frameCount = 0;  // no energies: the columns are skipped, the beats still handled
+    emptyBeats(&g_aSongBeats);
+    for (const f32 time : {9.0f, 10.0f, 13.99f, 14.0f}) {
+        SBeat beat = {};
+        beat.time = time;
+        pushBeat(&g_aSongBeats, beat);
+    }
+    g_iCurrentBeat = 0;
+    g_fSongTime = 10.0f;
+    drawBeatAnalysisView();
+    EXPECT_EQ(g_iCurrentBeat, 1) << "a beat at the song time is not passed";
+    EXPECT_EQ(drawListCounts(PRODUCER_HALF).sprites, 1u) << "only the beat at 13.99 s is inside the window";
+    EXPECT_EQ(drawListCounts(PRODUCER_HALF).quads, 0u);
+    g_aSongBeats.release();
+    g_iCurrentBeat = 0;
+    g_fSongTime = 0.0f;
+}
+
+}  // namespace
