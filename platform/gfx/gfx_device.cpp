@@ -175,6 +175,10 @@ ClGfxContextScope::~ClGfxContextScope() {
     }
 }
 
+void gfxEndDrawingThread() {
+    if (usesGl()) glbEndThread();
+}
+
 EGfxResult gfxTestCooperativeLevel() {
     if (!g_device.exists) {
         return E_GFX_NO_DEVICE;

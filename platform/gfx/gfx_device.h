@@ -85,6 +85,10 @@ public:
     ClGfxContextScope& operator=(const ClGfxContextScope&) = delete;
 };
 
+// A thread of the game's own (not the main thread) that drew calls this as it ends: the window
+// library keeps per-thread records for threads that made the context current.
+void gfxEndDrawingThread();
+
 // E_GFX_OK while usable; E_GFX_DEVICE_NOT_RESET while lost.
 EGfxResult gfxTestCooperativeLevel();
 // Resets a lost device with its creation parameters: E_GFX_OK or E_GFX_FAILED (still lost).
