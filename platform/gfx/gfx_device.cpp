@@ -126,7 +126,10 @@ EGfxResult gfxCreateDevice(const SGfxDeviceParams& params) {
     g_device.params = params;
     if (params.backend == E_GFX_BACKEND_GL) {
         ClGfxContextScope lock;
-        if (!glbCreate(params, g_device.errorText, sizeof(g_device.errorText))) return E_GFX_FAILED;
+        if (!glbCreate(params, g_device.errorText, sizeof(g_device.errorText))) {
+            g_device.params = SGfxDeviceParams{};
+            return E_GFX_FAILED;
+        }
         glbMakeCurrent(false);
     }
     g_device.exists = true;
@@ -149,6 +152,8 @@ void gfxDestroyDevice() {
         glbDestroy();
     }
     g_device.exists = false;
+    // The owner's lock goes with the device.
+    g_device.params = SGfxDeviceParams{};
     g_device.target = nullptr;
     g_device.decl = nullptr;
     g_device.stream = nullptr;
