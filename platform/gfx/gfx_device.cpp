@@ -338,7 +338,7 @@ void gfxClear(u32 flags, u32 argb, f32 depth, u32 stencil) {
 }
 
 bool gfxReadPixels(SGfxTexture* target, u8* out, u32 capacity) {
-    if (!g_device.exists || !out) {
+    if (!g_device.exists || !out || (target && target->kind != E_GFX_TEXTURE_RENDER_TARGET)) {
         return false;
     }
     const u32 width = target ? target->width : g_device.params.width;

@@ -147,8 +147,9 @@ enum EGfxClearFlags : u32 {
 // Clears the viewport of the current target; colour is ARGB.
 void gfxClear(u32 flags, u32 argb, f32 depth, u32 stencil);
 
-// The pixels of a target (null: the back buffer) as RGBA8, top row first, width * height * 4
-// bytes. False when out is too small or there is no device; the null renderer gives zeros.
+// The pixels of a render target (null: the back buffer) as RGBA8, top row first, width * height * 4
+// bytes. False for a texture that is not a render target, when out is too small or there is no
+// device; the null renderer gives zeros.
 bool gfxReadPixels(SGfxTexture* target, u8* out, u32 capacity);
 
 // ---------------------------------------------------------------------------------------------
