@@ -82,6 +82,9 @@ constexpr u32 ATTACHED_NODE_LIST_CAPACITY = 1024;
 }  // namespace
 
 void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) {
+    // First, so that Ctrl+C during a slow start-up ends the run cleanly once the loop runs.
+    osInstallTerminationHandler();
+
     // Mode state.
     g_iCurrentGameModeId = E_GAMEMODE_FRONT_END;
     g_iPreviousGameModeId = E_GAMEMODE_NONE;
@@ -134,7 +137,6 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     initDisplayOptionTable();
     copySavedDisplayOptions();
     initRenderer();
-    osInstallTerminationHandler();
     initShaderRegistry();
     initMaterialPools();
     initDrawBatchPool();

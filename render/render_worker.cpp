@@ -47,6 +47,7 @@ void workerProcedure(void*) {
         g_worker.startFrame->wait(OS_INFINITE);
         g_worker.startFrame->reset();
     }
+    gfxEndDrawingThread();
     g_worker.exited.store(true);
 }
 

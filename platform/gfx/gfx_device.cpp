@@ -126,7 +126,10 @@ EGfxResult gfxCreateDevice(const SGfxDeviceParams& params) {
     g_device.params = params;
     if (params.backend == E_GFX_BACKEND_GL) {
         ClGfxContextScope lock;
-        if (!glbCreate(params, g_device.errorText, sizeof(g_device.errorText))) return E_GFX_FAILED;
+        if (!glbCreate(params, g_device.errorText, sizeof(g_device.errorText))) {
+            g_device.params = SGfxDeviceParams{};
+            return E_GFX_FAILED;
+        }
         glbMakeCurrent(false);
     }
     g_device.exists = true;
@@ -149,6 +152,8 @@ void gfxDestroyDevice() {
         glbDestroy();
     }
     g_device.exists = false;
+    // The owner's lock goes with the device.
+    g_device.params = SGfxDeviceParams{};
     g_device.target = nullptr;
     g_device.decl = nullptr;
     g_device.stream = nullptr;
@@ -173,6 +178,10 @@ ClGfxContextScope::~ClGfxContextScope() {
         if (usesGl()) glbMakeCurrent(false);
         leaveLock();
     }
+}
+
+void gfxEndDrawingThread() {
+    if (usesGl()) glbEndThread();
 }
 
 EGfxResult gfxTestCooperativeLevel() {
@@ -329,7 +338,7 @@ void gfxClear(u32 flags, u32 argb, f32 depth, u32 stencil) {
 }
 
 bool gfxReadPixels(SGfxTexture* target, u8* out, u32 capacity) {
-    if (!g_device.exists || !out) {
+    if (!g_device.exists || !out || (target && target->kind != E_GFX_TEXTURE_RENDER_TARGET)) {
         return false;
     }
     const u32 width = target ? target->width : g_device.params.width;

@@ -85,6 +85,10 @@ public:
     ClGfxContextScope& operator=(const ClGfxContextScope&) = delete;
 };
 
+// A thread of the game's own (not the main thread) that drew calls this as it ends: the window
+// library keeps per-thread records for threads that made the context current.
+void gfxEndDrawingThread();
+
 // E_GFX_OK while usable; E_GFX_DEVICE_NOT_RESET while lost.
 EGfxResult gfxTestCooperativeLevel();
 // Resets a lost device with its creation parameters: E_GFX_OK or E_GFX_FAILED (still lost).
@@ -143,8 +147,9 @@ enum EGfxClearFlags : u32 {
 // Clears the viewport of the current target; colour is ARGB.
 void gfxClear(u32 flags, u32 argb, f32 depth, u32 stencil);
 
-// The pixels of a target (null: the back buffer) as RGBA8, top row first, width * height * 4
-// bytes. False when out is too small or there is no device; the null renderer gives zeros.
+// The pixels of a render target (null: the back buffer) as RGBA8, top row first, width * height * 4
+// bytes. False for a texture that is not a render target, when out is too small or there is no
+// device; the null renderer gives zeros.
 bool gfxReadPixels(SGfxTexture* target, u8* out, u32 capacity);
 
 // ---------------------------------------------------------------------------------------------

@@ -100,3 +100,4 @@ void glbReleaseFence(SGfxFence* fence);
 // asked for and refused (tracked by the caller's pacer through glbSwapIntervalAccepted).
 void glbPresent();
 bool glbSwapIntervalAccepted();
+void glbEndThread();

@@ -660,3 +660,5 @@ void glbPresent() {
 }
 
 bool glbSwapIntervalAccepted() { return g_gl.swapIntervalAccepted; }
+
+void glbEndThread() { SDL_TLSCleanup(); }

@@ -204,6 +204,8 @@ TEST_F(GfxDevice, ATexturedQuadCoversExactlyItsPixelsTopRowFirst) {
     const u8 texels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
     SGfxTexture* texture = gfxCreateTexture(2, 2, texels, false);
     ASSERT_NE(texture, nullptr);
+    u8 unreadable[16];
+    EXPECT_FALSE(gfxReadPixels(texture, unreadable, sizeof unreadable)) << "not a render target";
     gfxSetUniformTexture(m_program, gfxUniformLocation(m_program, "u_diffuse"), 0, texture);
     // The world matrix moves the quad by (4, 2): it is drawn at [8, 24) x [4, 12).
     f32 world[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 4, 2, 0, 1};
