@@ -134,8 +134,9 @@ std::vector<u8> bytesOf(const std::vector<f32>& samples) {
 // ---------------------------------------------------------------------------------------------
 // File bytes
 
+// Containers wider than the value (a refused 40-bit sample) get zero high bytes.
 void putBe(std::vector<u8>& out, u32 value, u32 bytes) {
-    for (u32 i = bytes; i > 0; --i) out.push_back(u8(value >> (8 * (i - 1))));
+    for (u32 i = bytes; i > 0; --i) out.push_back(i > 4 ? u8(0) : u8(value >> (8 * (i - 1))));
 }
 
 std::vector<u8> makeWav(const SWavFixture& fixture, const std::vector<u8>& data) {
