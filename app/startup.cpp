@@ -21,7 +21,7 @@
 #include "core/task_layer.h"
 #include "core/text_reader.h"
 #include "core/timers.h"
-#include "input/ambient_light.h"
+#include "input/ambient/ambient_light.h"
 #include "input/input_channels.h"
 #include "input/input_devices.h"
 #include "online/medal_queue.h"
