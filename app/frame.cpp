@@ -7,7 +7,7 @@
 #include "core/game_clock.h"
 #include "core/log_manager.h"
 #include "core/task_layer.h"
-#include "input/ambient_light.h"
+#include "input/ambient/ambient_light.h"
 #include "input/input_channels.h"
 #include "library/song_scan.h"
 #include "online/leaderboard.h"

@@ -21,8 +21,9 @@
 #include "core/task_layer.h"
 #include "core/text_reader.h"
 #include "core/timers.h"
-#include "input/ambient_light.h"
+#include "input/ambient/ambient_light.h"
 #include "input/input_channels.h"
+#include "input/input_devices.h"
 #include "online/medal_queue.h"
 #include "platform/os/os.h"
 #include "render/batcher.h"
@@ -149,6 +150,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     resetViewSlots();
     pushDefaultStateStacks();
     initAttachedNodeLists(ATTACHED_NODE_LIST_CAPACITY);
+    stopAllRumble();
 
     // Audio: the sound system, the codec registry with its decode thread, the effects bank.
     initAudioEngine(g_SavedOptions.audioLog);
@@ -175,6 +177,7 @@ s32 gameShutdown() {
     destroyAllTextures();
     releaseAllDrawBatches();
     releaseAllMaterials();
+    shutdownRumble();
     shutdownAudioEngine();
     medalQueueShutdown();
     shutdownAmbientLighting();

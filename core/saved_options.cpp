@@ -9,8 +9,8 @@ SSavedOptions defaultSavedOptions() {
     options.verticalSync = 1;
     options.audioLog = 0;
     options.controllerSensitivity = 5;
-    options.pointerSensitivityX = 5;
-    options.pointerSensitivityY = 5;
+    options.interfacePointerSensitivity = 5;
+    options.inGamePointerSensitivity = 5;
     options.ambientLayout = 0;
     options.latchedFire = 0;
     return options;

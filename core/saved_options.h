@@ -13,8 +13,8 @@ struct SSavedOptions {
     u32 resolutionHeight;
     u32 audioLog;             // non-zero: the codec layer writes the audio log
     s32 controllerSensitivity;  // 0 to 10, 5 normal
-    s32 pointerSensitivityX;
-    s32 pointerSensitivityY;
+    s32 interfacePointerSensitivity;  // the pointer in the menus, 0 to 10
+    s32 inGamePointerSensitivity;     // the pointer in play, 0 to 10
     s32 ambientLayout;
     u32 latchedFire;
 };

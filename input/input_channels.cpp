@@ -1,14 +1,17 @@
 #include "input/input_channels.h"
 
 #include "core/saved_options.h"
+#include "input/input_devices.h"
+#include "input/input_mappers.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 u8 g_uInputFlipIndex = 0;
 s32 g_iInputLockCounter = 0;
 u8 g_aPlayerPadMap[INPUT_PLAYER_COUNT] = {0, 1, 2, 3};
-u32 g_uMenuInputFlag = 0;
+u32 g_uMenuInputFlag = 1;
 f32 g_fInputSensitivity = 1.0f;
 
 namespace {
@@ -17,12 +20,17 @@ bool g_bInputInitialised = false;
 u32 g_uChannelCount = 0;
 std::vector<SInputChannel> g_aPlayerChannels[INPUT_PLAYER_COUNT];
 SInputChannel g_aDebugCameraChannels[INPUT_DEBUG_CAMERA_CHANNELS];
+std::unique_ptr<ClInputHWtoECPlatform> g_pPlatformInput;
 
 bool isOn(f32 value) { return value > INPUT_CHANNEL_ON_THRESHOLD; }
 
 }  // namespace
 
 void initInput(u32, u32 channelCount) {
+    g_pPlatformInput = std::make_unique<ClInputHWtoECPlatform>();
+    g_pPlatformInput->createDevices();
+    createDebugCameraMapper();
+    createInputMappers();
     g_uChannelCount = channelCount;
     for (std::vector<SInputChannel>& channels : g_aPlayerChannels) channels.assign(channelCount, SInputChannel{});
     std::memset(g_aDebugCameraChannels, 0, sizeof g_aDebugCameraChannels);
@@ -34,11 +42,14 @@ void initInput(u32, u32 channelCount) {
 
 u32 shutdownInput() {
     if (!g_bInputInitialised) return 1;
+    g_pPlatformInput->releaseDevices();
+    g_pPlatformInput.reset();
     for (std::vector<SInputChannel>& channels : g_aPlayerChannels) {
         channels.clear();
         channels.shrink_to_fit();
     }
     g_uChannelCount = 0;
+    destroyInputMappers();
     g_bInputInitialised = false;
     return 1;
 }
@@ -46,6 +57,10 @@ u32 shutdownInput() {
 bool inputIsInitialised() { return g_bInputInitialised; }
 
 s32 updateInput() {
+    if (g_pPlatformInput) {
+        g_pPlatformInput->poll();
+        g_pPlatformInput->updateKeyRepeat();
+    }
     g_uInputFlipIndex = u8(1 - g_uInputFlipIndex);
     if (g_iInputLockCounter != 0) --g_iInputLockCounter;
     clearPlayerChannels();
@@ -96,4 +111,4 @@ f32 inputSensitivityFor(s32 optionValue) {
     return optionValue <= 5 ? 1.0f - (5.0f - s) * 0.125f : 1.0f + (s - 5.0f) / 5.0f;
 }
 
-void updateInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_SavedOptions.controllerSensitivity); }
+void updateInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_SavedOptions.interfacePointerSensitivity); }

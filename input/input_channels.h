@@ -23,17 +23,17 @@ extern s32 g_iInputLockCounter;
 extern u8 g_aPlayerPadMap[INPUT_PLAYER_COUNT];
 // Set while menus take the input (pause, tips, front end).
 extern u32 g_uMenuInputFlag;
-// The factor that pointer and stick sensitivities scale by.
+// The factor the pointer's motion is scaled by.
 extern f32 g_fInputSensitivity;
 
-// Start-up: the channel arrays of the four players (channelCount each) and the debug-camera
+// Start-up: the device reader and the mappers, the channel arrays of the four players (channelCount each) and the debug-camera
 // block, all zero, and the identity pad map.
 void initInput(u32 reserved, u32 channelCount);
 // Frees the channel arrays; nothing without initInput.
 u32 shutdownInput();
 bool inputIsInitialised();
 
-// Once per frame from the tick: flips the channels, counts the lock down and clears the new
+// Once per frame from the tick: polls the devices and runs the key repeat, flips the channels, counts the lock down and clears the new
 // current side for the mappers to fill.
 s32 updateInput();
 
@@ -58,4 +58,5 @@ void clearPlayerChannels();
 // The sensitivity factor from the options value s (0 to 10): 1 - (5 - s) x 0.125 up to 5,
 // 1 + (s - 5) / 5 above.
 f32 inputSensitivityFor(s32 optionValue);
+// The factor from the interface pointer sensitivity of the saved options.
 void updateInputSensitivity();

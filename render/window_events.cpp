@@ -4,7 +4,7 @@
 #include "core/config.h"
 #include "core/string_table.h"
 #include "core/worker_pool.h"
-#include "input/ambient_light.h"
+#include "input/ambient/ambient_light.h"
 #include "platform/os/os.h"
 #include "platform/window/window.h"
 #include "render/render_hooks.h"

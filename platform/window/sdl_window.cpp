@@ -2,6 +2,8 @@
 
 #include "platform/window/window_internal.h"
 
+#include "platform/input/input_sdl_internal.h"
+
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -81,6 +83,7 @@ void pollSdlEvents() {
     }
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
+        inputSdlHandleEvent(e);
         if (e.type == SDL_WINDOWEVENT) {
             translateWindowEvent(e.window);
         } else if (e.type == SDL_MOUSEMOTION) {

@@ -1,5 +1,5 @@
 // Control channels: edges, the input lock, the pad map and the sensitivity factor.
-#include "input/ambient_light.h"
+#include "input/ambient/ambient_light.h"
 #include "input/input_channels.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,102 @@
+#include "input/input_mappers.h"
+
+#include "input/input_channels.h"
+#include "input/input_devices.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<ClInputMapperGAMENormalGameplay> g_pGameplayMapper;
+std::unique_ptr<ClInputMapperMenus> g_pMenusMapper;
+std::unique_ptr<ClInputMapperDebugCamera> g_pDebugCameraMapper;
+
+// DirectInput codes of the bound keys.
+constexpr u32 KEY_ESCAPE = 0x01;
+constexpr u32 KEY_SPACE = 0x39;
+constexpr u32 KEY_A = 0x1E;
+constexpr u32 KEY_C = 0x2E;
+constexpr u32 KEY_F2 = 0x3C;
+constexpr u32 KEY_F3 = 0x3D;
+constexpr u32 KEY_DIGIT_1 = 0x02;  // 1 to 9, then 0 at 0x0B
+
+f32 keyDown(u32 code) { return g_aKeyStates[code] == E_KEY_DOWN ? 1.0f : 0.0f; }
+f32 above(f32 value, f32 threshold) { return value > threshold ? 1.0f : 0.0f; }
+f32 c(f32 x, f32 lo, f32 hi) { return std::clamp(x, lo, hi); }
+
+void add(int player, int channel, f32 value) {
+    if (SInputChannel* ch = getPlayerChannel(player, channel)) ch->value[g_uInputFlipIndex] += value;
+}
+
+// Channels 21 to 33, shared by play and the menus.
+void mapSharedKeys(int player) {
+    add(player, 21, keyDown(KEY_A));
+    add(player, 22, keyDown(KEY_F2));
+    add(player, 23, keyDown(KEY_F3));
+    for (u32 k = 0; k < 10; ++k) add(player, 24 + int(k), keyDown(KEY_DIGIT_1 + k));
+}
+
+}  // namespace
+
+void ClInputMapperGAMENormalGameplay::mapInputs(int player) {
+    const f32* r = g_aRawPadRecords[player & 3];
+    add(player, 5, r[E_RAW_MOUSE_LEFT] + r[E_RAW_A] + r[E_RAW_LEFT_TRIGGER]);
+    add(player, 6, r[E_RAW_MOUSE_RIGHT] + r[E_RAW_B] + r[E_RAW_RIGHT_TRIGGER]);
+    add(player, 7, keyDown(KEY_SPACE));
+    add(player, 8, keyDown(KEY_ESCAPE));
+    add(player, 34, c(r[E_RAW_LEFT_Y], 0, 1) + c(r[E_RAW_RIGHT_Y], 0, 1) + r[E_RAW_DPAD_UP]);
+    add(player, 35, -c(r[E_RAW_LEFT_Y], -1, 0) - c(r[E_RAW_RIGHT_Y], -1, 0) + r[E_RAW_DPAD_DOWN]);
+    add(player, 36, -c(r[E_RAW_LEFT_X], -1, 0) - c(r[E_RAW_RIGHT_X], -1, 0) + r[E_RAW_DPAD_LEFT]);
+    add(player, 37, c(r[E_RAW_LEFT_X], 0, 1) + c(r[E_RAW_RIGHT_X], 0, 1) + r[E_RAW_DPAD_RIGHT]);
+    mapSharedKeys(player);
+}
+
+void ClInputMapperMenus::mapInputs(int player) {
+    const f32* r = g_aRawPadRecords[player & 3];
+    add(player, E_CHANNEL_MENU_ESCAPE, keyDown(KEY_ESCAPE));
+    add(player, 13, r[E_RAW_A] + r[E_RAW_MOUSE_LEFT]);
+    add(player, E_CHANNEL_MENU_BACK, r[E_RAW_B] + r[E_RAW_MOUSE_RIGHT]);
+    add(player, 18, above(r[E_RAW_WHEEL], 0.0f));
+    add(player, 19, r[E_RAW_WHEEL] < 0.0f ? 1.0f : 0.0f);
+    mapSharedKeys(player);
+}
+
+void ClInputMapperDebugCamera::mapInputs(int player) {
+    const f32* r = g_aRawPadRecords[player & 3];
+    const f32 values[15] = {
+        -c(r[E_RAW_LEFT_X], -1, 0),
+        c(r[E_RAW_LEFT_X], 0, 1),
+        above(r[E_RAW_DPAD_UP], 0.5f),
+        above(r[E_RAW_DPAD_DOWN], 0.5f),
+        c(r[E_RAW_LEFT_Y], 0, 1),
+        -c(r[E_RAW_LEFT_Y], -1, 0),
+        r[E_RAW_RIGHT_X] * 3.0f,
+        r[E_RAW_RIGHT_Y] * 3.0f,
+        0.0f,
+        above(r[E_RAW_LEFT_TRIGGER], 0.5f) + above(r[E_RAW_RIGHT_TRIGGER], 0.5f),
+        above(r[E_RAW_LEFT_SHOULDER], 0.5f),
+        above(r[E_RAW_RIGHT_SHOULDER], 0.5f),
+        0.0f,
+        r[E_RAW_BACK],
+        keyDown(KEY_C),
+    };
+    for (int i = 0; i < 15; ++i) getDebugCameraChannel(i)->value[g_uInputFlipIndex] += values[i];
+}
+
+ClInputMapperBase* gameplayInputMapper() { return g_pGameplayMapper.get(); }
+ClInputMapperBase* menusInputMapper() { return g_pMenusMapper.get(); }
+ClInputMapperBase* debugCameraInputMapper() { return g_pDebugCameraMapper.get(); }
+
+void createInputMappers() {
+    g_pGameplayMapper = std::make_unique<ClInputMapperGAMENormalGameplay>();
+    g_pMenusMapper = std::make_unique<ClInputMapperMenus>();
+}
+
+void destroyInputMappers() {
+    g_pGameplayMapper.reset();
+    g_pMenusMapper.reset();
+    g_pDebugCameraMapper.reset();
+}
+
+void createDebugCameraMapper() { g_pDebugCameraMapper = std::make_unique<ClInputMapperDebugCamera>(); }

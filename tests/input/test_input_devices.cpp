@@ -1,0 +1,125 @@
+// The device reader and the mappers on a fake backend: pad values, key states, the pointer,
+// what each mapper writes, and the rumble switched off.
+#include "core/config.h"
+#include "input/input_channels.h"
+#include "input/input_devices.h"
+#include "input/input_mappers.h"
+#include "tests/input/fake_input_backend.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+class InputDevices : public ::testing::Test {
+protected:
+    void SetUp() override {
+        configClear();
+        inputSetBackend(&backend);
+        initInput(0, 38);
+    }
+    void TearDown() override {
+        shutdownInput();
+        inputSetBackend(nullptr);
+        configClear();
+    }
+    f32 channel(int player, int id) { return channelValue(getPlayerChannel(player, id)); }
+    std::vector<f32> channels(int player, std::initializer_list<int> ids) {
+        std::vector<f32> out;
+        for (int id : ids) out.push_back(channel(player, id));
+        return out;
+    }
+    void frame(ClInputMapperBase* mapper, int player = 0) {
+        updateInput();
+        mapper->mapInputs(player);
+    }
+    ClFakeInputBackend backend;
+};
+
+TEST_F(InputDevices, PadValuesTakeDeadZonesDivisorTriggersAndBearing) {
+    backend.padPresent[2] = true;
+    backend.pads[2] = {u16(E_PAD_A | E_PAD_DPAD_LEFT | E_PAD_START), 255, 51, 7848, -32768, 32767, 0};
+    g_aPlayerPadMap[2] = 1;
+    updateInput();
+    const f32* raw = g_aRawPadRecords[1];
+    EXPECT_EQ((std::vector<f32>{raw[E_RAW_A], raw[E_RAW_DPAD_LEFT], raw[E_RAW_START], raw[E_RAW_B],
+                                raw[E_RAW_LEFT_TRIGGER], raw[E_RAW_RIGHT_TRIGGER], raw[E_RAW_LEFT_X], raw[E_RAW_LEFT_Y],
+                                raw[E_RAW_RIGHT_X], raw[E_RAW_RIGHT_Y], raw[E_RAW_RIGHT_BEARING], raw[E_RAW_RIGHT_TRIGGER_X10]}),
+              (std::vector<f32>{1, 1, 1, 0, 1, 0.2f, 0, -1, 24078.0f / 24918.0f, 0, 90, 2}));
+    EXPECT_EQ((std::vector<u32>{g_aPadConnected[0], g_aPadConnected[1], g_aPadConnected[2]}), (std::vector<u32>{0, 1, 0}));
+    backend.pads[2] = {0, 0, 0, 32767, 0, -32767, 0};
+    updateInput();
+    EXPECT_EQ((std::vector<f32>{raw[E_RAW_LEFT_X], raw[E_RAW_RIGHT_BEARING]}), (std::vector<f32>{1.0f, 270.0f}));
+}
+
+TEST_F(InputDevices, KeyStatesAreDownReleasedForOnePollAndClearedWhenLost) {
+    backend.keys = {{0x39, 0x80}, {0x01, 0x80}, {0x01, 0x00}, {0xC8, 0x80}, {0xC8, 0x00}, {0xC8, 0x80}};
+    updateInput();
+    EXPECT_EQ((std::vector<u32>{g_aKeyStates[0x39], g_aKeyStates[0x01], g_aKeyStates[keyIndexOfCode(0xC8)]}),
+              (std::vector<u32>{E_KEY_DOWN, E_KEY_RELEASED, E_KEY_DOWN}));
+    EXPECT_EQ((std::vector<u32>{keyIndexOfCode(0x53), keyIndexOfCode(0x56), keyIndexOfCode(0xED), keyIndexOfCode(0x54)}),
+              (std::vector<u32>{0x53, 84, 144, 0}));
+    updateInput();
+    EXPECT_EQ(g_aKeyStates[0x01], u32(E_KEY_UP));
+    backend.lost = true;
+    updateInput();
+    EXPECT_EQ(g_aKeyStates[0x39], u32(E_KEY_UP));
+}
+
+TEST_F(InputDevices, GameplayMapperSumsItsSourcesAndKeepsOppositeHalvesApart) {
+    backend.padPresent[0] = true;
+    backend.pads[0] = {u16(E_PAD_A | E_PAD_DPAD_RIGHT), 255, 0, -32767, 32767, 0, 0};
+    backend.keys = {{0x39, 0x80}, {0x0B, 0x80}, {0x3C, 0x80}, {0x3C, 0x00}};
+    frame(gameplayInputMapper());
+    EXPECT_EQ(channels(0, {5, 6, 7, 8, 22, 33, 34, 35, 36, 37}), (std::vector<f32>{2, 0, 1, 0, 0, 1, 1, 0, 1, 1}));
+    EXPECT_EQ(channel(1, 5), 0.0f) << "a player without a pad of its own";
+}
+
+TEST_F(InputDevices, MenusMapperGivesOneEdgePerWheelFrame) {
+    backend.mouse = {{E_MOUSE_RECORD_WHEEL, 120}, {E_MOUSE_RECORD_BUTTON1, 0x80}};
+    backend.keys = {{0x01, 0x80}};
+    frame(menusInputMapper());
+    EXPECT_EQ(channels(0, {13, 16, 18, 19, 20}), (std::vector<f32>{0, 1, 1, 0, 1}));
+    EXPECT_EQ(isChannelPressed(getPlayerChannel(0, 18)), 1u);
+    frame(menusInputMapper());
+    EXPECT_EQ(channels(0, {16, 18}), (std::vector<f32>{1, 0})) << "buttons are kept, the wheel is not";
+    backend.mouse = {{E_MOUSE_RECORD_WHEEL, -1}};
+    frame(menusInputMapper());
+    EXPECT_EQ(channels(0, {18, 19}), (std::vector<f32>{0, 1}));
+}
+
+TEST_F(InputDevices, DebugCameraMapperWritesItsOwnBlock) {
+    backend.padPresent[0] = true;
+    backend.pads[0] = {u16(E_PAD_DPAD_UP | E_PAD_LEFT_SHOULDER | E_PAD_BACK), 200, 200, 32767, 0, 0, 32767};
+    backend.keys = {{0x2E, 0x80}};
+    frame(debugCameraInputMapper());
+    std::vector<f32> block;
+    for (int i = 0; i < 16; ++i) block.push_back(channelValue(getDebugCameraChannel(i)));
+    EXPECT_EQ(block, (std::vector<f32>{0, 1, 1, 0, 0, 0, 0, 3 * (24078.0f / 24918.0f), 0, 2, 1, 0, 0, 1, 1, 0}));
+    EXPECT_EQ(channel(0, 5), 0.0f);
+}
+
+TEST_F(InputDevices, IgnoreSettingsKeepPadsConnectedButSilent) {
+    configSetValue("IGNORE_GAMEPAD_INPUTS", "1");
+    configSetValue("IGNORE_KEYBOARD_INPUTS", "1");
+    shutdownInput();
+    initInput(0, 38);
+    backend.padPresent[0] = true;
+    backend.pads[0] = {E_PAD_A, 0, 0, 0, 0, 0, 0};
+    backend.keys = {{0x39, 0x80}};
+    frame(gameplayInputMapper());
+    EXPECT_EQ((std::vector<f32>{channel(0, 5), channel(0, 7), f32(g_aPadConnected[0])}), (std::vector<f32>{0, 0, 1}));
+}
+
+TEST_F(InputDevices, RumbleIsSwitchedOffOnEveryPadAtStartAndAtShutdown) {
+    stopAllRumble();
+    shutdownRumble();
+    std::vector<SRumbleCall> expected;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (u32 pad = 0; pad < 4; ++pad) expected.push_back({pad, 0, 0});
+    }
+    EXPECT_EQ(backend.rumble, expected);
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// SDL events pushed into the window's one event loop reach the channels through the SDL backend
+// and the mappers (offscreen video driver; the pad is SDL's virtual game controller).
+#include "core/config.h"
+#include "input/input_channels.h"
+#include "input/input_devices.h"
+#include "input/input_mappers.h"
+#include "platform/window/window.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+class InputSdlEvents : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        ASSERT_TRUE(windowInitVideo());
+        ASSERT_TRUE(windowCreate("", 0, 0, 640, 360, false)) << windowErrorText();
+        configClear();
+        initInput(0, 38);
+        drain();
+    }
+    void TearDown() override {
+        shutdownInput();
+        windowDestroy();
+        windowShutdownVideo();
+    }
+    static void drain() {
+        SWindowMessage message;
+        while (windowPeekMessage(&message)) {
+        }
+    }
+    static void push(SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1); }
+    static void key(SDL_Scancode code, bool down) {
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.keysym.scancode = code;
+        push(e);
+    }
+    static void frame(ClInputMapperBase* mapper) {
+        drain();
+        updateInput();
+        mapper->mapInputs(0);
+    }
+    static std::vector<f32> channels(std::initializer_list<int> ids) {
+        std::vector<f32> out;
+        for (int id : ids) out.push_back(channelValue(getPlayerChannel(0, id)));
+        return out;
+    }
+};
+
+TEST_F(InputSdlEvents, KeysWheelButtonsAndMotionReachTheMenusChannels) {
+    key(SDL_SCANCODE_ESCAPE, true);
+    key(SDL_SCANCODE_9, true);
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.y = 1;
+    push(e);
+    e = {};
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.button = SDL_BUTTON_LEFT;
+    push(e);
+    e = {};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.xrel = 320;
+    e.motion.yrel = 900;
+    push(e);
+    frame(menusInputMapper());
+    EXPECT_EQ(channels({20, 32, 18, 13, 16}), (std::vector<f32>{1, 1, 1, 1, 0}));
+    EXPECT_EQ((std::vector<f32>{g_aRawPadRecords[0][E_RAW_POINTER_X], g_aRawPadRecords[0][E_RAW_POINTER_Y]}),
+              (std::vector<f32>{0.5f, 1.0f}))
+        << "in the menus the pointer stays inside the window";
+    key(SDL_SCANCODE_ESCAPE, false);
+    frame(menusInputMapper());
+    EXPECT_EQ(channels({20, 32, 18, 13}), (std::vector<f32>{0, 1, 0, 1}));
+}
+
+TEST_F(InputSdlEvents, KeyStatesAreClearedWhenTheWindowLosesTheFocus) {
+    key(SDL_SCANCODE_SPACE, true);
+    frame(gameplayInputMapper());
+    EXPECT_EQ(channels({7}), (std::vector<f32>{1}));
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    push(e);
+    frame(gameplayInputMapper());
+    EXPECT_EQ(channels({7}), (std::vector<f32>{0}));
+}
+
+TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) {
+    const int first = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+    const int second = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+    ASSERT_GE(second, 0) << SDL_GetError();
+    drain();
+    SDL_Joystick* pad1 = SDL_JoystickOpen(second);
+    ASSERT_NE(pad1, nullptr);
+    SDL_JoystickSetVirtualAxis(pad1, SDL_CONTROLLER_AXIS_LEFTY, -32768);     // pushed up
+    SDL_JoystickSetVirtualAxis(pad1, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767);
+    SDL_JoystickSetVirtualButton(pad1, SDL_CONTROLLER_BUTTON_B, 1);
+    frame(gameplayInputMapper());
+    ClInputMapperBase* gameplay = gameplayInputMapper();
+    gameplay->mapInputs(1);
+    EXPECT_EQ((std::vector<u32>{g_aPadConnected[0], g_aPadConnected[1], g_aPadConnected[2]}), (std::vector<u32>{1, 1, 0}));
+    EXPECT_EQ((std::vector<f32>{channelValue(getPlayerChannel(1, 34)), channelValue(getPlayerChannel(1, 5)),
+                                channelValue(getPlayerChannel(1, 6))}),
+              (std::vector<f32>{1, 1, 1}));
+
+    // The first pad leaves and comes back: the second keeps ordinal 1, the new one takes 0.
+    SDL_JoystickDetachVirtual(first);
+    drain();
+    updateInput();
+    EXPECT_EQ((std::vector<u32>{g_aPadConnected[0], g_aPadConnected[1]}), (std::vector<u32>{0, 1}));
+    const int again = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+    ASSERT_GE(again, 0);
+    drain();
+    updateInput();
+    EXPECT_EQ((std::vector<u32>{g_aPadConnected[0], g_aPadConnected[1], g_aRawPadRecords[1][E_RAW_B] == 1.0f}),
+              (std::vector<u32>{1, 1, 1}));
+    SDL_JoystickClose(pad1);
+    for (int i = SDL_NumJoysticks() - 1; i >= 0; --i) SDL_JoystickDetachVirtual(i);
+    drain();
+}
+
+}  // namespace

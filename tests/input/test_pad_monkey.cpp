@@ -1,0 +1,91 @@
+// The random input tester: deterministic from the seed, one-frame clicks, its pointer cycle with
+// a fake region provider, and clamped tuning.
+#include "core/config.h"
+#include "core/random.h"
+#include "input/input_devices.h"
+#include "input/pad_monkey.h"
+#include "input/pointer_region_hook.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+bool regionAtCentre(f32* x, f32* y) {
+    *x = 0.5f;
+    *y = 0.25f;
+    return true;
+}
+
+// Pointer x, left and right button of record 0, frame by frame.
+std::vector<f32> run(int frames) {
+    std::vector<f32> trace;
+    for (int i = 0; i < frames; ++i) {
+        for (f32* record : g_aRawPadRecords) std::fill(record, record + RAW_PAD_FIELD_COUNT, 0.0f);
+        updatePadMonkey(1.0f / 60.0f);
+        trace.insert(trace.end(), {g_aRawPadRecords[0][E_RAW_POINTER_X], g_aRawPadRecords[0][E_RAW_MOUSE_LEFT],
+                                   g_aRawPadRecords[0][E_RAW_MOUSE_RIGHT]});
+        for (int f = 0; f < RAW_PAD_FIELD_COUNT; ++f) {
+            if (f != E_RAW_POINTER_X && f != E_RAW_POINTER_Y && f != E_RAW_POINTER_PRESENT && f != E_RAW_MOUSE_LEFT &&
+                f != E_RAW_MOUSE_RIGHT)
+                EXPECT_EQ(g_aRawPadRecords[0][f], 0.0f) << "field " << f;
+        }
+    }
+    return trace;
+}
+
+class PadMonkey : public ::testing::Test {
+protected:
+    void SetUp() override { configClear(); }
+    void TearDown() override {
+        setPointerRegionCentreProvider(nullptr);
+        configClear();
+    }
+};
+
+TEST_F(PadMonkey, TheSameSeedGivesTheSameRunOfOneFrameClicksInsideTheWindow) {
+    sfmtInitGenRand(7);
+    initPadMonkey();
+    const std::vector<f32> first = run(300);
+    sfmtInitGenRand(7);
+    initPadMonkey();
+    EXPECT_EQ(run(300), first);
+    EXPECT_EQ((std::vector<u32>{g_aPadConnected[0], g_aPadConnected[1], g_aPadConnected[3]}), (std::vector<u32>{1, 0, 0}));
+    int clicks = 0;
+    for (size_t i = 0; i < first.size(); i += 3) {
+        EXPECT_TRUE(first[i] >= 0.0f && first[i] <= 1.0f);
+        if (first[i + 1] + first[i + 2] > 0.0f) {
+            ++clicks;
+            ASSERT_LT(i + 5, first.size());
+            EXPECT_EQ(first[i + 4] + first[i + 5], 0.0f) << "a click lasts one frame";
+        }
+    }
+    EXPECT_GT(clicks, 10);
+}
+
+TEST_F(PadMonkey, PointerJumpsToRegionCentresNineteenStepsOfThirty) {
+    setPointerRegionCentreProvider(regionAtCentre);
+    sfmtInitGenRand(3);
+    initPadMonkey();
+    int jumps = 0;
+    for (int step = 0; step < 30; ++step) {
+        updatePadMonkey(0.05f);
+        if (g_aRawPadRecords[0][E_RAW_POINTER_X] == 0.5f && g_aRawPadRecords[0][E_RAW_POINTER_Y] == 0.25f) ++jumps;
+    }
+    EXPECT_EQ(jumps, 19);
+}
+
+TEST_F(PadMonkey, MaximaBelowTheirMinimaAreRaised) {
+    configSetValue("PAD_MONKEY_DIGITAL_MIN_REPS", "4");
+    configSetValue("PAD_MONKEY_DIGITAL_MAX_REPS", "3");
+    configSetValue("PAD_MONKEY_ANALOG_MIN_HOLD", "0.5");
+    configSetValue("PAD_MONKEY_ANALOG_MAX_HOLD", "0.1");
+    initPadMonkey();
+    const SPadMonkeyTuning& t = padMonkeyTuning();
+    EXPECT_EQ((std::vector<f32>{f32(t.digitalMinReps), f32(t.digitalMaxReps), t.analogMinHold, t.analogMaxHold, t.betweenTime}),
+              (std::vector<f32>{4, 4, 0.5f, 0.5f, 0.05f}));
+    EXPECT_EQ((std::vector<s32>{randomIntBelow(0), randomIntBelow(-3), randomIntBelow(1)}), (std::vector<s32>{0, 0, 0}));
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+// Text entry: capacities, editing keys, caps lock, terminators and the key repeat.
+#include "input/input_devices.h"
+#include "input/text_entry.h"
+#include "tests/input/fake_input_backend.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::vector<u16> LETTERS_AND_DIGITS = [] {
+    std::vector<u16> list;
+    for (char c = 'a'; c <= 'z'; ++c) list.push_back(u16(c));
+    for (char c = 'A'; c <= 'Z'; ++c) list.push_back(u16(c));
+    for (char c = '0'; c <= '9'; ++c) list.push_back(u16(c));
+    return list;
+}();
+const std::vector<u16> TERMINATORS = {0x0A};
+
+std::u16string typed() {
+    char16_t buffer[300];
+    getTypedText(buffer, 300);
+    return buffer;
+}
+
+void tap(u32 code) {
+    handleTextKey(1, code, true);
+    handleTextKey(0, code, true);
+}
+
+class TextEntry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        inputSetBackend(&backend);
+        setKeyRepeatTimings(0.5f, 0.1f);
+    }
+    void TearDown() override {
+        endTextEntry();
+        inputSetBackend(nullptr);
+    }
+    void begin(u32 capacity, const char16_t* initial = nullptr) {
+        beginTextEntry(LETTERS_AND_DIGITS, TERMINATORS, {}, nullptr, initial, capacity, 0.5f, 0.1f, 63);
+    }
+    ClFakeInputBackend backend;
+};
+
+TEST_F(TextEntry, CapacityKeepsOneLessAndTheCopyIsCut) {
+    begin(17);
+    for (int i = 0; i < 17; ++i) tap(0x10 + u32(i % 10));  // q w e r t y u i o p ...
+    EXPECT_EQ(typed(), u"qwertyuiopqwerty");
+    char16_t small[8];
+    EXPECT_EQ(getTypedText(small, 8), 1u);
+    EXPECT_EQ(std::u16string(small), u"qwertyu");
+    EXPECT_EQ(getTypedText(nullptr, 8), 0u);
+}
+
+TEST_F(TextEntry, EditingKeysMoveTheCursorInsertOverwriteAndDelete) {
+    begin(21, u"abc");
+    tap(0x0E);                     // backspace at the end
+    tap(0xC7);                     // home
+    tap(0x0E);                     // backspace at 0 does nothing
+    tap(0x2D);                     // x inserted at the front
+    tap(0xD2);                     // overwrite on
+    tap(0x2C);                     // z over a
+    tap(0xCF);                     // end
+    tap(0x2C);                     // overwrite at the end appends
+    tap(0xD3);                     // delete at the end does nothing
+    EXPECT_EQ(typed(), u"xzbz");
+    EXPECT_EQ(textEntryCursor(), 4u);
+}
+
+TEST_F(TextEntry, CapsLockAndShiftAndEnterEndsTheEntry) {
+    backend.capsLock = true;
+    g_uTextEntryActive = 1;
+    begin(21);
+    tap(0x1E);                     // A
+    handleTextKey(1, 0x2A, true);  // shift down
+    tap(0x1E);                     // a
+    tap(0x03);                     // @ is not allowed
+    handleTextKey(0, 0x2A, true);
+    tap(0x1C);                     // Enter
+    EXPECT_EQ(typed(), u"Aa");
+    EXPECT_EQ(textEntryEndCharacter(), 0x0A);
+    EXPECT_EQ(g_uTextEntryActive, 0u);
+    EXPECT_EQ(textCharacterOfKey(300, false, false, false), 0);
+}
+
+TEST_F(TextEntry, AHeldKeyRepeatsAfterHalfASecondThenEveryTenth) {
+    begin(0);
+    handleTextKey(1, 0x1F, true);  // s held
+    std::vector<size_t> lengths;
+    for (int frame = 0; frame < 14; ++frame) {
+        updateKeyRepeat(0.0625f);  // a step the timers hold exactly
+        lengths.push_back(typed().size());
+    }
+    handleTextKey(0, 0x1F, true);
+    updateKeyRepeat(1.0f);
+    EXPECT_EQ(lengths, (std::vector<size_t>{1, 1, 1, 1, 1, 1, 1, 2, 2, 3, 3, 4, 4, 5}));
+    EXPECT_EQ(typed().size(), 5u);
+}
+
+}  // namespace
