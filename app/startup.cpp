@@ -31,6 +31,7 @@
 #include "render/materials.h"
 #include "render/render_device.h"
 #include "render/shader.h"
+#include "render/spline_registry.h"
 #include "render/state_stacks.h"
 #include "render/texture.h"
 #include "render/transform_node.h"
@@ -147,6 +148,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     resetViewSlots();
     pushDefaultStateStacks();
     initAttachedNodeLists(ATTACHED_NODE_LIST_CAPACITY);
+    initSplineRegistry();
 
     // Audio: the sound system, the codec registry with its decode thread, the effects bank.
     initAudioEngine(g_SavedOptions.audioLog);
@@ -167,6 +169,7 @@ s32 gameShutdown() {
     g_iQuitGame = 1;
     g_pCurrentGameMode->exit();
     releaseGlobalBucketTables();
+    shutdownSplineRegistry();
     freeAllScripts();
     releaseBatchBuffers();
     taskLayerShutdown();
