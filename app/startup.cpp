@@ -31,6 +31,7 @@
 #include "render/materials.h"
 #include "render/render_device.h"
 #include "render/shader.h"
+#include "render/mega_particles.h"
 #include "render/spline_registry.h"
 #include "render/state_stacks.h"
 #include "render/texture.h"
@@ -162,10 +163,15 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     medalQueueStartup();
 
     switchGameMode(E_GAMEMODE_NONE);
+
+    g_megaParticleSystem = new ClMegaParticleSystem();
+    registerParticleSystem(g_megaParticleSystem);
 }
 
 s32 gameShutdown() {
     releaseSongFeatureBuffer();
+    retireParticleSystem(g_megaParticleSystem);
+    g_megaParticleSystem = nullptr;
     g_iQuitGame = 1;
     g_pCurrentGameMode->exit();
     releaseGlobalBucketTables();
@@ -188,6 +194,7 @@ s32 gameShutdown() {
     logManagerShutdown();
     fileLayerShutdown();
     timersShutdown();
+    destroyRetiredParticleSystems();
     stringTablesShutdown();
     cipherLockShutdown();
     packagesShutdown();
