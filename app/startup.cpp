@@ -31,6 +31,7 @@
 #include "render/materials.h"
 #include "render/render_device.h"
 #include "render/shader.h"
+#include "render/flipbook_table.h"
 #include "render/mega_particles.h"
 #include "render/spline_registry.h"
 #include "render/state_stacks.h"
@@ -149,6 +150,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     resetViewSlots();
     pushDefaultStateStacks();
     initAttachedNodeLists(ATTACHED_NODE_LIST_CAPACITY);
+    initFlipbookTable();
     initSplineRegistry();
 
     // Audio: the sound system, the codec registry with its decode thread, the effects bank.
@@ -157,6 +159,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
 
     // Images.
     for (const char* name : STARTUP_TEXTURES) loadTexture(name);
+    loadFlipbook("Animations/eye", 15.0f);
 
     initBarColourScheme();
     installEqualiserDisplayHooks();
@@ -176,6 +179,7 @@ s32 gameShutdown() {
     g_pCurrentGameMode->exit();
     releaseGlobalBucketTables();
     shutdownSplineRegistry();
+    releaseAllFlipbooks();
     freeAllScripts();
     releaseBatchBuffers();
     taskLayerShutdown();
