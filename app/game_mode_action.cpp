@@ -2,6 +2,7 @@
 
 #include "render/batcher.h"
 #include "render/render_worker.h"
+#include "render/particle_system.h"
 
 ClGameModeActionZuno g_GameModeAction;
 
@@ -20,6 +21,7 @@ s32 ClGameModeActionZuno::enter(s32) {
 s32 ClGameModeActionZuno::update(f32 dt) {
     beginBatchFrame();
     updateModeClocksAndMappers(this, dt, s32(m_paused));
+    updateParticleSystems();
     finishFrame();
     return s32(m_finished);
 }

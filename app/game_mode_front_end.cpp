@@ -5,6 +5,7 @@
 #include "render/view_slots.h"
 #include "render/batcher.h"
 #include "render/render_worker.h"
+#include "render/particle_system.h"
 
 ClGameModeFrontEnd g_GameModeFrontEnd;
 
@@ -27,6 +28,7 @@ s32 ClGameModeFrontEnd::update(f32 dt) {
     updateInputSensitivity();
     updateModeClocksAndMappers(this, dt, 0);
     if (m_quitConfirmed) g_iQuitGame = 1;
+    updateParticleSystems();
     finishFrame();
     return s32(m_finished);
 }

@@ -32,6 +32,9 @@
 #include "render/materials.h"
 #include "render/render_device.h"
 #include "render/shader.h"
+#include "render/flipbook_table.h"
+#include "render/mega_particles.h"
+#include "render/spline_registry.h"
 #include "render/state_stacks.h"
 #include "render/texture.h"
 #include "render/transform_node.h"
@@ -151,6 +154,8 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     pushDefaultStateStacks();
     initAttachedNodeLists(ATTACHED_NODE_LIST_CAPACITY);
     stopAllRumble();
+    initFlipbookTable();
+    initSplineRegistry();
 
     // Audio: the sound system, the codec registry with its decode thread, the effects bank.
     initAudioEngine(g_SavedOptions.audioLog);
@@ -158,19 +163,27 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
 
     // Images.
     for (const char* name : STARTUP_TEXTURES) loadTexture(name);
+    loadFlipbook("Animations/eye", 15.0f);
 
     initBarColourScheme();
     installEqualiserDisplayHooks();
     medalQueueStartup();
 
     switchGameMode(E_GAMEMODE_NONE);
+
+    g_megaParticleSystem = new ClMegaParticleSystem();
+    registerParticleSystem(g_megaParticleSystem);
 }
 
 s32 gameShutdown() {
     releaseSongFeatureBuffer();
+    retireParticleSystem(g_megaParticleSystem);
+    g_megaParticleSystem = nullptr;
     g_iQuitGame = 1;
     g_pCurrentGameMode->exit();
     releaseGlobalBucketTables();
+    shutdownSplineRegistry();
+    releaseAllFlipbooks();
     freeAllScripts();
     releaseBatchBuffers();
     taskLayerShutdown();
@@ -190,6 +203,7 @@ s32 gameShutdown() {
     logManagerShutdown();
     fileLayerShutdown();
     timersShutdown();
+    destroyRetiredParticleSystems();
     stringTablesShutdown();
     cipherLockShutdown();
     packagesShutdown();

@@ -1,4 +1,4 @@
-#include "world/bounding_volume.h"
+#include "core/bounding_volume.h"
 
 #include "core/fatal_error.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "world/bounding_volume.h"
+#include "core/bounding_volume.h"
 
 namespace {
 

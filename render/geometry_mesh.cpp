@@ -1,0 +1,107 @@
+#include "render/geometry_mesh.h"
+
+#include "core/fatal_error.h"
+
+#include <initializer_list>
+
+namespace {
+
+u8 vertexByte(const ClGeometryMesh& mesh, u32 index) {
+    if (index >= GEOMETRY_MESH_MAX_VERTICES || index >= mesh.vertices.count) {
+        fatalErrorf("ClGeometryMesh: vertex index %u out of range (%u vertices)", index, mesh.vertices.count);
+    }
+    return u8(index);
+}
+
+template <typename T>
+void copyList(ClArray<T>* target, const ClArray<T>& source) {
+    target->init();
+    for (const T& element : source) target->push(element);
+}
+
+}  // namespace
+
+void ClGeometryMesh::init() {
+    vertices.init();
+    texCoords.init();
+    triangles.init();
+    texturedTriangles.init();
+    edges.init();
+    boundingSphere.clear();
+    boundingVolumes.reset();
+    detail = GEOMETRY_MESH_DETAIL_DEFAULT;
+    material = 0;
+}
+
+void ClGeometryMesh::clear() {
+    vertices.release();
+    texCoords.release();
+    triangles.release();
+    texturedTriangles.release();
+    edges.release();
+    boundingVolumes.release();
+}
+
+void ClGeometryMesh::assign(const ClGeometryMesh& source) {
+    copyList(&vertices, source.vertices);
+    copyList(&texCoords, source.texCoords);
+    copyList(&triangles, source.triangles);
+    copyList(&texturedTriangles, source.texturedTriangles);
+    copyList(&edges, source.edges);
+    boundingSphere = source.boundingSphere;
+    boundingVolumes.reset();
+    for (u32 i = 0; i < source.boundingVolumes.count(); ++i) boundingVolumes.push(source.boundingVolumes[i]);
+    detail = source.detail;
+    material = source.material;
+}
+
+u32 ClGeometryMesh::addVertex(const ClVec3& position) { return vertices.push(position) - 1; }
+
+void ClGeometryMesh::addEdge(u32 a, u32 b) { edges.push(SMeshEdge{{vertexByte(*this, a), vertexByte(*this, b)}}); }
+
+void ClGeometryMesh::addTriangle(u32 a, u32 b, u32 c) {
+    triangles.push(SMeshTriangle{{vertexByte(*this, a), vertexByte(*this, b), vertexByte(*this, c)}});
+}
+
+void ClGeometryMesh::finishBounds() {
+    boundingSphere.setSphereFromPoints(vertices.count, vertices.data);
+    boundingVolumes.push(SCollisionSphere{E_BOUNDS_SPHERE, boundingSphere.radius, boundingSphere.centre,
+                                          boundingSphere.centre});
+}
+
+void ClGeometryMesh::addTexturedQuad(u32 materialWord, const ClVec3& centre, const ClVec3& axisU, const ClVec3& axisV,
+                                     f32 width, f32 height) {
+    material = materialWord;
+    const ClVec3 u = scaleVec3(axisU, width * 0.5f);
+    const ClVec3 v = scaleVec3(axisV, height * 0.5f);
+    const u32 first = vertices.count;
+    if (first + 4 > 0xFFFFu) fatalErrorf("ClGeometryMesh::addTexturedQuad: %u vertices", first + 4);
+    addVertex(centre - u - v);
+    addVertex(centre + u - v);
+    addVertex(centre + u + v);
+    addVertex(centre - u + v);
+    for (const SMeshTexCoord corner : {SMeshTexCoord{0, 1}, SMeshTexCoord{1, 1}, SMeshTexCoord{1, 0}, SMeshTexCoord{0, 0}}) {
+        texCoords.push(corner);
+    }
+    const u16 i = u16(first);
+    texturedTriangles.push(SMeshTexturedTriangle{{i, u16(i + 2), u16(i + 1)}});
+    texturedTriangles.push(SMeshTexturedTriangle{{i, u16(i + 3), u16(i + 2)}});
+    finishBounds();
+}
+
+void ClGeometryMesh::addArrow(const ClVec3& start, const ClVec3& direction, f32 size) {
+    const ClVec3 along = scaleVec3(direction.normalized(), size);
+    ClVec3 side = along.cross(ClVec3(0, 1, 0));
+    if (side.length() < 1e-7f) side = along.perpendicular();
+    side.setLength(size);
+    const ClVec3 headBase = start + scaleVec3(along, 0.8f);
+    const u32 first = vertices.count;
+    // One closed outline: the shaft narrows to a point at the start, so 6 corners suffice.
+    addVertex(start);
+    addVertex(headBase + scaleVec3(side, 0.05f));
+    addVertex(headBase + scaleVec3(side, 0.2f));
+    addVertex(start + along);
+    addVertex(headBase - scaleVec3(side, 0.2f));
+    addVertex(headBase - scaleVec3(side, 0.05f));
+    for (u32 k = 0; k < 6; ++k) addEdge(first + k, first + (k + 1) % 6);
+}

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "render/flipbook.h"
+#include "render/flipbook_player.h"
+#include "render/flipbook_table.h"
+#include "tests/support/fatal_catch.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/package_test.h"
+
+namespace {
+
+// Frame files on disk under the data directory; without a device the textures stay empty, which
+// the frame count does not mind.
+class Flipbooks : public test_support::PackageTest {
+protected:
+    void SetUp() override {
+        PackageTest::SetUp();
+        initFlipbookTable();
+    }
+    void TearDown() override {
+        releaseAllFlipbooks();
+        PackageTest::TearDown();
+    }
+    void frames(const char* name, std::initializer_list<const char*> numbers, const char* suffix) {
+        for (const char* number : numbers) {
+            test_support::writeFileText(m_root.path() / "Animations" / (std::string(name) + "-" + number + suffix), "x");
+        }
+    }
+    static u32 frameCount(const char* name) {
+        const SFlipbook* flipbook = loadFlipbook(name, 15.0f);
+        return flipbook->textures.count;
+    }
+};
+
+TEST_F(Flipbooks, SequencesEndAtTheirFirstGap) {
+    frames("a", {"000", "001", "002", "003", "004"}, "_720.png");
+    frames("b", {"0001", "0002", "0003", "0004"}, "_480.bmp");
+    frames("c", {"000", "001", "002", "004"}, "_1080.png");
+    frames("d", {"000", "001"}, ".png");  // unsuffixed names are never found
+    EXPECT_EQ(5u, frameCount("Animations/a"));
+    EXPECT_EQ(4u, frameCount("Animations/b"));
+    EXPECT_EQ(3u, frameCount("Animations/c"));
+    EXPECT_EQ(0u, frameCount("Animations/d"));
+    EXPECT_EQ(4u, findFlipbook("animations/B")->sizes.count);
+    EXPECT_EQ(nullptr, findFlipbook("Animations/none"));
+}
+
+SFlipbook* sequence(u32 frameCount, f32 rate) {
+    auto* flipbook = new SFlipbook();
+    flipbook->frameRate = rate;
+    for (u32 i = 0; i < frameCount; ++i) flipbook->textures.push(nullptr);
+    return flipbook;
+}
+
+TEST(FlipbookPlayer, FrameChoiceInEachMode) {
+    std::unique_ptr<SFlipbook> five(sequence(5, 15.0f));
+    ClFlipbookPlayer player;
+    player.start(five.get(), E_FLIPBOOK_LOOP, true);
+    player.advance(0.21f);
+    EXPECT_EQ(3, player.frame);
+    player.advance(0.21f);  // 6 frames on: round to frame 1
+    EXPECT_EQ(1, player.frame);
+
+    std::unique_ptr<SFlipbook> four(sequence(4, 10.0f));
+    player.start(four.get(), E_FLIPBOOK_ONCE, true);
+    player.advance(1.0f);
+    EXPECT_EQ(3, player.frame);
+    EXPECT_EQ(0u, player.playing);
+
+    player.start(four.get(), E_FLIPBOOK_PING_PONG, true);
+    player.advance(0.45f);  // 1 2 3 2
+    EXPECT_EQ(2, player.frame);
+    EXPECT_EQ(0u, player.forward);
+
+    std::unique_ptr<SFlipbook> thirty(sequence(5, 30.0f));
+    player.start(thirty.get(), E_FLIPBOOK_LOOP, true);
+    player.stopAtEnd = 1;
+    player.advance(0.5f);
+    EXPECT_EQ(4, player.frame);
+    EXPECT_EQ(0u, player.playing);
+
+    std::unique_ptr<SFlipbook> one(sequence(1, 30.0f));
+    player.start(one.get(), E_FLIPBOOK_LOOP, true);
+    player.advance(1.0f);
+    EXPECT_EQ(0, player.frame);
+    EXPECT_EQ(1u, player.playing);
+}
+
+}  // namespace
