@@ -27,6 +27,13 @@
 #include "online/medal_queue.h"
 #include "platform/os/os.h"
 #include "render/batcher.h"
+#include "render/camera_list.h"
+#include "render/canvases.h"
+#include "render/lens_flares.h"
+#include "render/scene_inputs.h"
+#include "render/scene_render.h"
+#include "render/screen_quad.h"
+#include "render/sprite_queue.h"
 #include "render/display_modes.h"
 #include "render/draw_lists.h"
 #include "render/materials.h"
@@ -147,6 +154,11 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     createBatchBuffers(true);
     initTextureTable();
 
+    // The 2D queue and the canvases over the back buffer; each canvas must be found once defined.
+    initSpriteQueue();
+    defineStartupCanvases(screenWidth(), screenHeight());
+    for (const char* name : {"FULL", "43CORE", "SAFE"}) getCanvas(name);
+
     // Input, tasks and the view slots.
     initInput(0, inputChannelCount);
     taskLayerInit();
@@ -164,6 +176,15 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     // Images.
     for (const char* name : STARTUP_TEXTURES) loadTexture(name);
     loadFlipbook("Animations/eye", 15.0f);
+
+    // Cameras, their frames and blenders, the flare images; the scene draws each handed-over frame.
+    createDebugCamera();
+    loadCameraFrames();
+    setUpCameraBlenders();
+    loadLensFlareTextures();
+    // The song library marks itself set up here once it exists.
+    g_uMusicLibraryInitialised = 1;
+    setSpriteTarget(nullptr);
 
     initBarColourScheme();
     installEqualiserDisplayHooks();
@@ -185,6 +206,13 @@ s32 gameShutdown() {
     shutdownSplineRegistry();
     releaseAllFlipbooks();
     freeAllScripts();
+    releaseLensFlares();
+    releaseUIDeviceBuffers();
+    releaseCanvases();
+    releaseCameras();
+    releaseCameraBlenders();
+    shutdownSpriteQueue();
+    g_uMusicLibraryInitialised = 0;
     releaseBatchBuffers();
     taskLayerShutdown();
     destroyAllTextures();

@@ -43,15 +43,19 @@ void resetReader() {
     g_textReader.linePosition = nullptr;
 }
 
-u32 currentLineNumber() {
+u32 lineNumberAt(u32 offset) {
     u32 lineNumber = 1;
-    for (u32 i = 0; i < g_textReader.lineStart && i < g_textReader.length; ++i) {
+    for (u32 i = 0; i < offset && i < g_textReader.length; ++i) {
         if (g_textReader.source[i] == '\n') ++lineNumber;
     }
     return lineNumber;
 }
 
+u32 currentLineNumber() { return lineNumberAt(g_textReader.lineStart); }
+
 }  // namespace
+
+u32 textLineNumber() { return currentLineNumber(); }
 
 bool openTextSource(const char* path) {
     closeTextSource();

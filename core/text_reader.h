@@ -30,6 +30,9 @@ void setTextSource(const char* block, u32 length);
 // Releases a file source (a caller's block is only forgotten) and resets the reader.
 void closeTextSource();
 
+// The 1-based number of the line read last, for messages.
+u32 textLineNumber();
+
 // Copies the next line, up to and including its first '\n' or '\r', or its first size - 1
 // characters, and terminates it. Null at the end of the source, with no source, or for a
 // size below 2.

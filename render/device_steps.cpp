@@ -3,6 +3,9 @@
 #include "render/batcher.h"
 #include "render/render_state.h"
 #include "render/scene_targets.h"
+#include "render/debug_shapes.h"
+#include "render/scene_inputs.h"
+#include "render/screen_quad.h"
 #include "render/shader.h"
 
 namespace {
@@ -10,21 +13,14 @@ namespace {
 // After a reset the batcher keeps its registered target keys.
 bool recreateBatchBuffers() { return createBatchBuffers(false); }
 
-// Steps of subsystems not built yet; each keeps its place in the order.
-void createDebugShapes() {}
-void releaseDebugShapes() {}
-void releaseUiDeviceResources() {}
-void createUiDeviceResources() {}
-void releasePreviewTargets() {}
-void recreatePreviewTargets() {}
 
 }  // namespace
 
 const SDeviceResourceSteps kDefaultDeviceResourceSteps = {
     resetRenderState,
     onEffectsDeviceLost,     onEffectsDeviceReset,     createDebugShapes,   releaseDebugShapes,
-    releaseBatchBuffers,     recreateBatchBuffers,     releaseUiDeviceResources,
-    createUiDeviceResources, createSceneRenderTargets, releaseSceneTargets, recreateSceneTargets,
+    releaseBatchBuffers,     recreateBatchBuffers,     releaseUIDeviceBuffers,
+    createUIDeviceBuffers, createSceneRenderTargets, releaseSceneTargets, recreateSceneTargets,
     destroySceneTargets,     releasePreviewTargets,    recreatePreviewTargets,
 };
 

@@ -3,6 +3,7 @@
 #include "core/fatal_error.h"
 #include "platform/gfx/gfx_device.h"
 #include "platform/os/os.h"
+#include "render/camera_list.h"
 #include "render/frame_lists.h"
 #include "render/render_device.h"
 
@@ -89,7 +90,7 @@ u32 renderFlipIndex() { return g_flipIndex.load(std::memory_order_relaxed); }
 void resetRenderFlipIndex() { g_flipIndex.store(0); }
 
 s32 finishFrame() {
-    // The camera blenders advance here once they exist.
+    g_aCameraBlenders[0].update();
     return submitFrameToRenderWorker();
 }
 

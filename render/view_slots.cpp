@@ -14,6 +14,7 @@ void resetViewSlots() {
 }
 
 void setViewSlotCameraStack(int slot, u8 stackIndex, u8 tag) {
+    if (slot < 0 || slot >= VIEW_SLOT_COUNT) return;
     g_aViewSlots[slot].cameraStack = stackIndex;
     g_aViewSlots[slot].slotTag = tag;
 }

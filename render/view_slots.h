@@ -20,6 +20,7 @@ extern SViewSlot g_aViewSlots[VIEW_SLOT_COUNT];
 
 // Every slot back to its start: no camera stack, tag 255, no mapper.
 void resetViewSlots();
+// A slot out of range is ignored.
 void setViewSlotCameraStack(int slot, u8 stackIndex, u8 tag);
 
 ClInputMapperBase* getPlayerInputMapper(int slot);

@@ -1,0 +1,186 @@
+#include "core/game_clock.h"
+#include "core/name_hash.h"
+#include "render/camera.h"
+#include "render/camera_blend.h"
+#include "render/camera_inputs.h"
+#include "render/camera_list.h"
+#include "render/camera_stacks.h"
+#include "render/render_device.h"
+#include "render/view_slots.h"
+#include "tests/support/fatal_catch.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+using test_support::fatalReasonOf;
+
+class Cameras : public test_support::FatalThrowingTest {
+protected:
+    void SetUp() override {
+        FatalThrowingTest::SetUp();
+        setScreenSize(1280, 720);
+        createDebugCamera();
+        setUpCameraBlenders();
+        resetViewSlots();
+        resetCameraStacks();
+        g_CameraWorldInputs = {};
+        g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.0f;
+    }
+    void TearDown() override {
+        releaseCameras();
+        releaseCameraBlenders();
+        FatalThrowingTest::TearDown();
+    }
+    static void loadFrames(const std::string& text) { loadCameraFramesFromText(text.data(), u32(text.size()), "frames"); }
+};
+
+TEST_F(Cameras, ANewCameraAndItsShake) {
+    ClCamera camera;
+    EXPECT_EQ(55.0f, camera.fov);
+    EXPECT_EQ(0.5f, camera.nearPlane);
+    EXPECT_EQ(1000.0f, camera.farPlane);
+    EXPECT_EQ(0u, camera.active);
+    camera.startShake(ClVec3(1, 0, 0), 1.0f, 2.0f);
+    EXPECT_EQ(1.0f, camera.shakeRemaining);
+    camera.startShake(ClVec3(1, 0, 0), 0.0f, 2.0f);
+    EXPECT_EQ(0.0f, camera.shakeRemaining);
+}
+
+TEST_F(Cameras, TheInGameCameraSeesThePlayfieldFromAboveWithTheFocusInTheCentre) {
+    const ClVec3 centre(162.5f, 0.0f, 134.875f);
+    g_CameraWorldInputs.arenaFocus = centre;
+    g_CameraWorldInputs.actionGameRunning = 1;
+    g_CameraWorldInputs.playerExists = 1;
+    g_CameraWorldInputs.playerPosition = centre;
+    ClCameraInGame camera;
+    for (int i = 0; i < 40; ++i) camera.update();
+    EXPECT_EQ(34.0f, camera.fov);
+    EXPECT_GT(camera.position().y, 300.0f);
+    const ClVec2 middle = camera.projectToScreen(centre);
+    EXPECT_NEAR(0.5f, middle.x, 1e-4f);
+    EXPECT_NEAR(0.5f, middle.y, 1e-4f);
+    for (const ClVec3& corner : {ClVec3(0, 0, 0), ClVec3(325, 0, 0), ClVec3(0, 0, 269.75f), ClVec3(325, 0, 269.75f)}) {
+        const ClVec2 p = camera.projectToScreen(corner);
+        EXPECT_TRUE(p.x > 0 && p.x < 1 && p.y > 0 && p.y < 1) << corner.x << ", " << corner.z << " at " << p.x << ", " << p.y;
+    }
+    // The far edge (z 0, away from the camera) is at the top of the screen.
+    EXPECT_LT(camera.projectToScreen(ClVec3(162.5f, 0, 0)).y, 0.5f);
+    const ClVec3 back = camera.unprojectScreenPoint(middle, 0.5f);
+    const ClVec2 again = camera.projectToScreen(back);
+    EXPECT_NEAR(0.5f, again.x, 1e-3f);
+    EXPECT_NEAR(0.5f, again.y, 1e-3f);
+    setScreenSize(1024, 768);
+    ClCameraInGame square;
+    square.update();
+    EXPECT_EQ(38.0f, square.fov);
+}
+
+TEST_F(Cameras, FramesAreParsedAndDamagedRecordsNameTheirLine) {
+    loadFrames("// poses\nframe Top\n1 2 3\n0 0 -1\n1 0 0\n0 1 0\n45\n");
+    ASSERT_EQ(1u, cameraFrameCount());
+    const SCameraFrame* frame = getCameraFrame("top");
+    EXPECT_EQ(45.0f, frame->fov);
+    EXPECT_EQ(3.0f, frame->position.z);
+    ClCamera camera;
+    camera.applyFrame(*frame);
+    ClMatrix44 view;
+    camera.getViewMatrix(&view);
+    const f32 expected[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -1, -2, -3, 1};
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(expected[i], view.m[i], 1e-6f) << i;
+    EXPECT_EQ(nullptr, findCameraFrame(crc32TextNoCase("UI")));
+    EXPECT_NE(fatalReasonOf([] { getCameraFrame("UI"); }).find("UI"), std::string::npos);
+    createDebugCamera();
+    EXPECT_NE(fatalReasonOf([] { loadFrames("frame A\n1 2 3\n0 0 -1\n1 0 0\n0 1 0\n"); }).find("line 5"), std::string::npos);
+    createDebugCamera();
+    std::string five;
+    for (int i = 0; i < 5; ++i) five += "frame F" + std::to_string(i) + "\n0 0 0\n0 0 -1\n1 0 0\n0 1 0\n60\n";
+    EXPECT_NE(fatalReasonOf([&] { loadFrames(five); }).find("line 25"), std::string::npos);
+}
+
+TEST_F(Cameras, BlendsCutInterruptAndPauseWithTheGame) {
+    ClCameraBlender& blender = g_aCameraBlenders[0];
+    ClCamera a, b;
+    a.node.position = ClVec3(0, 0, 0);
+    b.node.position = ClVec3(10, 0, 0);
+    b.fov = 95.0f;
+    ClMatrix44 turn;
+    turn.setRotationY(1.0f);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) b.node.orientation.set(r, c, turn.m[4 * r + c]);
+    blender.blendTo(&a, 0.0f, false);
+    blender.update();
+    EXPECT_EQ(0.0f, blender.getViewCamera()->position().x);
+    blender.blendTo(&b, 1.0f, false);
+    blender.update();
+    EXPECT_EQ(0.0f, blender.getViewCamera()->position().x) << "a paused game holds the blend";
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.5f;
+    blender.update();
+    ClCamera* view = blender.getViewCamera();
+    EXPECT_NEAR(5.0f, view->position().x, 1e-5f);
+    EXPECT_NEAR(75.0f, view->fov, 1e-4f);
+    ClMatrix44 half;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) half.m[4 * r + c] = view->node.orientation.at(r, c);
+    ClVec3 axis;
+    EXPECT_NEAR(0.5f, half.toAxisAngle(&axis), 1e-4f);
+    // Interrupted halfway: the new blend starts from what is on screen.
+    blender.blendTo(&a, 1.0f, false);
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.0f;
+    blender.update();
+    EXPECT_NEAR(5.0f, blender.getViewCamera()->position().x, 1e-5f);
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 1.0f;
+    blender.update();
+    EXPECT_EQ(&a, blender.fromCamera());
+    EXPECT_EQ(0.0f, blender.getViewCamera()->position().x);
+}
+
+TEST_F(Cameras, CurvesOfTheBlendHelpers) {
+    EXPECT_EQ(0.25f, blendCurveValue(E_BLEND_LINEAR, 0.25f));
+    EXPECT_NEAR(0.5f, blendCurveValue(E_BLEND_COSINE, 0.5f), 1e-6f);
+    EXPECT_EQ(1.0f, blendCurveValue(E_BLEND_INVERSE_SQUARE, 0.0f));
+    EXPECT_EQ(0.75f, blendCurveValue(E_BLEND_SQUARE_OUT, 0.5f));
+    EXPECT_EQ(0.9375f, blendCurveValue(E_BLEND_FOURTH_OUT, 0.5f));
+    EXPECT_NE("", fatalReasonOf([] { blendCurveValue(5, 0.5f); }));
+    ClVectorBlend blend;
+    blend.start(ClVec3(0, 0, 0), ClVec3(4, 8, 0), 2.0f, 0.5f);
+    EXPECT_EQ(1.0f, blend.value().x);
+    EXPECT_EQ(4.0f, blend.update(0.5f).y);
+    EXPECT_EQ(4.0f, blend.update(5.0f).x);
+}
+
+TEST_F(Cameras, CameraStacksPushPopOnlyOnRealStacksAndKeepTenEntries) {
+    setViewSlotCameraStack(0, 0, 0);
+    setViewSlotCameraStack(1, 4, 0);
+    setViewSlotCameraStack(9, 0, 0);
+    ClCamera* cameras[11];
+    for (ClCamera*& camera : cameras) {
+        camera = new ClCamera;
+        ASSERT_TRUE(registerCamera(camera));
+    }
+    pushViewCamera(1, cameras[0], 0.0f, false);
+    EXPECT_EQ(0u, cameras[0]->active);
+    EXPECT_EQ(nullptr, getViewSlotTopCamera(1));
+    for (ClCamera* camera : cameras) pushViewCamera(0, camera, 0.0f, false);
+    EXPECT_EQ(10u, g_aCameraStacks[0].count);
+    EXPECT_EQ(cameras[9], getViewSlotTopCamera(0));
+    EXPECT_EQ(1u, cameras[10]->active);
+    EXPECT_EQ(cameras[10], g_aCameraBlenders[0].fromCamera());
+    EXPECT_EQ(cameras[10], g_aCameraBlenders[0].getTargetCamera());
+    popViewCamera(0, 0.0f);
+    EXPECT_EQ(cameras[8], g_aCameraBlenders[0].fromCamera());
+    unregisterCamera(cameras[8]);
+    EXPECT_EQ(nullptr, g_aCameraBlenders[0].fromCamera());
+    EXPECT_EQ(cameras[7], getViewSlotTopCamera(0));
+    EXPECT_EQ(8u, g_aCameraStacks[0].count);
+    for (int i = 0; i < 8; ++i) popViewCamera(0, 0.0f);
+    EXPECT_EQ(nullptr, getViewSlotTopCamera(0));
+    while (cameraCount() < CAMERA_LIST_CAPACITY) registerCamera(new ClCamera);
+    ClCamera extra;
+    EXPECT_FALSE(registerCamera(&extra));
+}
+
+}  // namespace

@@ -1,0 +1,140 @@
+// The scene render under the offscreen driver: a bright 2D quad spreads into its neighbours with
+// bloom and not without it, and the reflection target is cleared to the water colour.
+#include "core/config.h"
+#include "core/global_objects.h"
+#include "core/saved_options.h"
+#include "core/task_layer.h"
+#include "render/batcher.h"
+#include "render/camera.h"
+#include "render/camera_list.h"
+#include "render/display_modes.h"
+#include "render/draw_lists.h"
+#include "render/materials.h"
+#include "render/render_device.h"
+#include "render/render_target.h"
+#include "render/render_worker.h"
+#include "render/scene_inputs.h"
+#include "render/scene_render.h"
+#include "render/scene_targets.h"
+#include "render/screen_quad.h"
+#include "render/shader.h"
+#include "render/sprite_queue.h"
+#include "render/texture.h"
+#include "render_data_support.h"
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr u32 W = 160;
+constexpr u32 H = 90;
+
+class SceneRender : public BuiltDataTest {
+protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        configClear();
+        configSetValue("NOVSYNC", "1");
+        configSetValue("FULLSCREEN", "0");
+        configSetValue("HARD_FORCED_WIDTH", std::to_string(W).c_str());
+        configSetValue("HARD_FORCED_HEIGHT", std::to_string(H).c_str());
+        initDisplayOptionTable();
+        taskLayerInit();
+        initRenderer();
+        initShaderRegistry();
+        initMaterialPools();
+        initTextureTable();
+        initDrawBatchPool();
+        ASSERT_TRUE(createBatchBuffers(true));
+        initSpriteQueue();
+        createDebugCamera();
+        setUpCameraBlenders();
+        g_aCameraBlenders[0].blendTo(cameraAt(0), 0.0f, false);
+        installSceneRender();
+        g_uMusicLibraryInitialised = 1;
+        g_uInGameFlag = 1;
+        g_uWaterClearColour = 0xFF204060u;
+        m_saved = g_SavedOptions;
+    }
+    void TearDown() override {
+        g_SavedOptions = m_saved;
+        g_uMusicLibraryInitialised = 0;
+        g_uInGameFlag = 0;
+        g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
+        releaseUIDeviceBuffers();
+        releaseCameras();
+        releaseCameraBlenders();
+        shutdownSpriteQueue();
+        releaseBatchBuffers();
+        releaseAllDrawBatches();
+        releaseAllMaterials();
+        destroyAllTextures();
+        releaseShaderRegistry();
+        shutdownRenderer();
+        taskLayerShutdown();
+        configClear();
+        BuiltDataTest::TearDown();
+    }
+    // Three frames of a white 8 x 8 quad at (76, 41) in the middle 2D band; the back buffer.
+    std::vector<u8> drawFrames(const char* pngName) {
+        const SMaterial* additive = getMaterialForEffect("Debug_Add");
+        for (int frame = 0; frame < 3; ++frame) {
+            beginBatchFrame();
+            addSpriteQuad(1250, additive, 0xFFFFFFFFu, 76, 41, 8, 8);
+            addSpriteQuad(1300, additive, 0xFF00C000u, 10, 10, 20, 10);
+            appendLineCommand(ClVec3(0, 0, 0), ClVec3(1, 0, 0), 0.05f, 0xFFFF0000u, additive, 1.0f, 0, 0x22);
+            EXPECT_EQ(1, finishFrame());
+        }
+        std::vector<u8> rgba(W * H * 4);
+        EXPECT_TRUE(gfxReadPixels(nullptr, rgba.data(), u32(rgba.size())));
+        if (const char* dir = std::getenv("VELODRIX_TEST_PNG_DIR"))
+            stbi_write_png((std::string(dir) + "/" + pngName).c_str(), int(W), int(H), 4, rgba.data(), int(W * 4));
+        return rgba;
+    }
+    static int green(const std::vector<u8>& rgba, u32 x, u32 y) { return rgba[4 * (y * W + x) + 1]; }
+    SSavedOptions m_saved;
+};
+
+TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    g_SavedOptions.waterReflection = 1;
+    g_SavedOptions.bloom = 1;
+    const std::vector<u8> bloom = drawFrames("scene_bloom.png");
+    EXPECT_EQ(1u, bloomIndex());
+    EXPECT_NEAR(255, green(bloom, 80, 45), 2);
+    EXPECT_GT(green(bloom, 80, 52), 8) << "below the quad";
+    EXPECT_GT(green(bloom, 72, 45), 8) << "left of the quad";
+    EXPECT_NEAR(0xC0, green(bloom, 15, 15), 2);
+    std::vector<u8> reflection(W * H * 4);
+    ASSERT_TRUE(gfxReadPixels(sceneTarget(E_SCENE_TARGET_REFLECTION)->target()->deviceTexture(), reflection.data(),
+                              u32(reflection.size())));
+    EXPECT_EQ(std::vector<u8>({0x20, 0x40, 0x60}), std::vector<u8>(reflection.begin(), reflection.begin() + 3));
+
+    g_SavedOptions.bloom = 0;
+    const std::vector<u8> plain = drawFrames("scene_no_bloom.png");
+    EXPECT_NEAR(255, green(plain, 80, 45), 2);
+    EXPECT_EQ(0, green(plain, 80, 52));
+    EXPECT_EQ(0, green(plain, 72, 45));
+    EXPECT_NEAR(0xC0, green(plain, 15, 15), 2);
+}
+
+TEST(BlurTables, FifteenGaussianTapsWithHorizontalAndVerticalOffsets) {
+    const SBlurTables t = makeBlurTables(341.0f);
+    f32 sum = 0.0f;
+    for (f32 w : t.weights) sum += w;
+    EXPECT_NEAR(1.0f, sum, 1e-6f);
+    EXPECT_NEAR(t.weights[7] * std::exp(-1.0f / 12.5f), t.weights[6], 1e-7f);
+    EXPECT_EQ(-7.0f / 341.0f, t.horizontal[0].x);
+    EXPECT_EQ(0.0f, t.horizontal[0].y);
+    EXPECT_EQ(0.0f, t.vertical[14].x);
+    EXPECT_NEAR(7.0f / 192.0f, t.vertical[14].y, 1e-7f);
+}
+
+}  // namespace
