@@ -7,11 +7,12 @@
 // Exit status 0 on success; otherwise one line on standard error says why: 1 the file cannot
 // be analysed, 2 usage, 3 a fatal error inside the game code.
 #include "audio/analysis/beat.h"
-#include "audio/decode/codec_registry.h"
-#include "audio/decode/decode_thread.h"
 #include "audio/analysis/spectral_cache.h"
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/analysis/tempo_search.h"
+#include "audio/decode/codec_registry.h"
+#include "audio/decode/decode_thread.h"
+#include "bench/scratch_user_dir.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/directories.h"
@@ -60,29 +61,6 @@ int failWith(const char* path, const char* why) {
     return 1;
 }
 
-// The spectral cache is still written with the reads off; it goes to a folder of its own that
-// is removed afterwards, so the user's real cache stays untouched.
-class ClScratchUserDir {
-public:
-    bool create() {
-        std::error_code error;
-        std::string pattern = (std::filesystem::temp_directory_path(error) / "velodrix-analyse-XXXXXX").string();
-        if (error || mkdtemp(pattern.data()) == nullptr) return false;
-        m_folder = pattern;
-        std::u16string wide;
-        if (!osUtf8ToWide((pattern + "/").c_str(), &wide)) return false;
-        setUserDataDirW(wide.c_str());
-        return true;
-    }
-    ~ClScratchUserDir() {
-        if (m_folder.empty()) return;
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
-
-private:
-    std::string m_folder;
-};
 
 bool startCodecs() {
     critSectionPoolInit();
@@ -110,7 +88,7 @@ int analyse(const char* path) {
     if (!std::filesystem::is_regular_file(path, error)) return failWith(path, "is not a readable file");
 
     ClScratchUserDir scratch;
-    if (!scratch.create()) return failWith(path, "cannot be analysed: no temporary folder");
+    if (!scratch.create("velodrix-analyse")) return failWith(path, "cannot be analysed: no temporary folder");
     configClear();
     configSetValue("NEVER_CACHE", "1");
 

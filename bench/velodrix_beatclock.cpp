@@ -17,6 +17,7 @@
 #include "audio/sound/sound_bank.h"
 #include "audio/sound/sound_bank_format.h"
 #include "audio/sound/sound_engine.h"
+#include "bench/scratch_user_dir.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/directories.h"
@@ -54,28 +55,6 @@ int failWith(const char* path, const char* why) {
     return 1;
 }
 
-// The caches go to a folder of their own that is removed afterwards.
-class ClScratchUserDir {
-public:
-    bool create() {
-        std::error_code error;
-        std::string pattern = (std::filesystem::temp_directory_path(error) / "velodrix-beatclock-XXXXXX").string();
-        if (error || mkdtemp(pattern.data()) == nullptr) return false;
-        m_folder = pattern;
-        std::u16string wide;
-        if (!osUtf8ToWide((pattern + "/").c_str(), &wide)) return false;
-        setUserDataDirW(wide.c_str());
-        return true;
-    }
-    ~ClScratchUserDir() {
-        if (m_folder.empty()) return;
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
-
-private:
-    std::string m_folder;
-};
 
 void printBeat(const SBeat& beat, s32, void*) {
     const f64 sinceStart = std::chrono::duration<f64>(SteadyClock::now() - g_SongStart).count();
@@ -149,7 +128,7 @@ int run(const char* path, f32 seconds) {
     if (error || !std::filesystem::is_regular_file(song, error)) return failWith(path, "is not a readable file");
 
     ClScratchUserDir scratch;
-    if (!scratch.create()) return failWith(path, "cannot be played: no temporary folder");
+    if (!scratch.create("velodrix-beatclock")) return failWith(path, "cannot be played: no temporary folder");
     critSectionPoolInit();
     fileLayerInit();
     configClear();
