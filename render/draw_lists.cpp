@@ -129,11 +129,16 @@ void writeQuadIndices(u32* indices, u32 vertexBase) {
     for (u32 i = 0; i < 6; ++i) indices[i] = vertexBase + pattern[i];
 }
 
-SBatchReservation reserveSprites(u32 half, u32 passMask) {
-    const SSpriteCommand* sprites = g_DrawLists.sprites[half];
-    const u32 count = g_DrawLists.counts[half].sprites;
+// Commands of a half that the pass selects.
+template <typename TCommand>
+u32 countSelected(const TCommand* commands, u32 count, u32 passMask) {
     u32 chosen = 0;
-    for (u32 i = 0; i < count; ++i) chosen += selected(sprites[i].layerMask, passMask) ? 1u : 0u;
+    for (u32 i = 0; i < count; ++i) chosen += selected(commands[i].layerMask, passMask) ? 1u : 0u;
+    return chosen;
+}
+
+SBatchReservation reserveSprites(u32 half, u32 passMask) {
+    const u32 chosen = countSelected(g_DrawLists.sprites[half], g_DrawLists.counts[half].sprites, passMask);
     return chosen > 0 ? reserveBatchGeometry(chosen, 4 * chosen, 6 * chosen) : SBatchReservation{};
 }
 
@@ -162,10 +167,7 @@ void buildSprites(const SBatchReservation& r, u32 half, u32 passMask, u32 keepMa
 }
 
 SBatchReservation reserveGradientLines(u32 half, u32 passMask) {
-    const SGradientLineCommand* lines = g_DrawLists.gradientLines[half];
-    const u32 count = g_DrawLists.counts[half].gradientLines;
-    u32 chosen = 0;
-    for (u32 i = 0; i < count; ++i) chosen += selected(lines[i].layerMask, passMask) ? 1u : 0u;
+    const u32 chosen = countSelected(g_DrawLists.gradientLines[half], g_DrawLists.counts[half].gradientLines, passMask);
     return chosen > 0 ? reserveBatchGeometry(chosen, 8 * chosen, 18 * chosen) : SBatchReservation{};
 }
 
