@@ -185,6 +185,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     // The song library marks itself set up here once it exists.
     g_uMusicLibraryInitialised = 1;
     setSpriteTarget(nullptr);
+    installSceneRender();
 
     initBarColourScheme();
     installEqualiserDisplayHooks();

@@ -99,6 +99,15 @@ void inputLagReduction() {
     }
 }
 
+// The bloom is added to the picture only in game and only when something glows; otherwise the
+// scene goes straight to the back buffer, which gives the same pixels without the three
+// full-screen passes (scene copy, glow, final add) and the blurs.
+bool glowLayersHoldRuns() {
+    for (u32 layer : {5u, 6u, 7u, 9u})
+        if (batchRunCount(layer, BATCH_KEY_MAIN_SCENE) != 0) return true;
+    return false;
+}
+
 }  // namespace
 
 SBlurTables makeBlurTables(f32 bloomWidth) {
@@ -176,6 +185,7 @@ void renderScene() {
         buildLayerDrawList(layer, kLayers[layer].mask, kLayers[layer].byDepth, true);
     }
     unlockBatchBuffers();
+    const bool glowShown = bloom && camera && g_uInGameFlag && glowLayersHoldRuns();
 
     for (SPreviewSlot& slot : g_aPreviewSlots) {
         if (!slot.active || !slot.group || !slot.camera) continue;
@@ -205,7 +215,7 @@ void renderScene() {
         camera->popProjectionTransform();
     }
 
-    setRenderTarget(bloom ? sceneTarget(E_SCENE_TARGET_IMAGE) : nullptr);
+    setRenderTarget(glowShown ? sceneTarget(E_SCENE_TARGET_IMAGE) : nullptr);
     clearTarget(kOpaqueBlack);
     if (camera) {
         camera->pushProjectionTransform();
@@ -220,21 +230,19 @@ void renderScene() {
         camera->popProjectionTransform();
     }
 
-    if (bloom) {
+    if (glowShown) {
         setRenderTarget(sceneTarget(E_SCENE_TARGET_GLOW));
         clearTarget(kOpaqueBlack);
-        if (camera) {
-            camera->pushProjectionTransform();
-            camera->pushViewTransform();
-            drawLayers({6, 7, 5}, BATCH_KEY_MAIN_SCENE);
-            camera->popViewTransform();
-            camera->popProjectionTransform();
-            setRenderTarget(nullptr);
-            pushSpriteProjection();
-            setRenderTarget(sceneTarget(E_SCENE_TARGET_GLOW));
-            drawBatchLayer(9, BATCH_KEY_MAIN_SCENE);
-            popSpriteTransforms();
-        }
+        camera->pushProjectionTransform();
+        camera->pushViewTransform();
+        drawLayers({6, 7, 5}, BATCH_KEY_MAIN_SCENE);
+        camera->popViewTransform();
+        camera->popProjectionTransform();
+        setRenderTarget(nullptr);
+        pushSpriteProjection();
+        setRenderTarget(sceneTarget(E_SCENE_TARGET_GLOW));
+        drawBatchLayer(9, BATCH_KEY_MAIN_SCENE);
+        popSpriteTransforms();
         renderBloom();
     }
 
