@@ -9,6 +9,7 @@
 #include "render/camera_list.h"
 #include "render/display_modes.h"
 #include "render/draw_lists.h"
+#include "render/lens_flares.h"
 #include "render/materials.h"
 #include "render/render_device.h"
 #include "render/render_target.h"
@@ -123,6 +124,22 @@ TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
     EXPECT_EQ(0, green(plain, 80, 52));
     EXPECT_EQ(0, green(plain, 72, 45));
     EXPECT_NEAR(0xC0, green(plain, 15, 15), 2);
+
+    // Out of game the bloom is not added: the picture is the plain one.
+    g_SavedOptions.bloom = 1;
+    g_uInGameFlag = 0;
+    const std::vector<u8> outOfGame = drawFrames("scene_bloom_out_of_game.png");
+    for (size_t i = 0; i < plain.size(); ++i) ASSERT_NEAR(plain[i], outOfGame[i], 2) << "byte " << i;
+}
+
+TEST_F(SceneRender, TheLensFlareImagesAreLoadedUnderTheirNames) {
+    loadLensFlareTextures();
+    for (const char* name : g_aLensFlareTextureNames) {
+        const ClTexture* texture = findTexture(name);
+        ASSERT_NE(nullptr, texture) << name;
+        EXPECT_GT(texture->width(), 0.0f) << name;
+    }
+    releaseLensFlares();
 }
 
 TEST(BlurTables, FifteenGaussianTapsWithHorizontalAndVerticalOffsets) {
