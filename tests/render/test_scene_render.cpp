@@ -8,6 +8,7 @@
 #include "render/camera.h"
 #include "render/camera_list.h"
 #include "render/display_modes.h"
+#include "render/debug_shapes.h"
 #include "render/draw_lists.h"
 #include "render/lens_flares.h"
 #include "render/materials.h"
@@ -130,6 +131,33 @@ TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
     g_uInGameFlag = 0;
     const std::vector<u8> outOfGame = drawFrames("scene_bloom_out_of_game.png");
     for (size_t i = 0; i < plain.size(); ++i) ASSERT_NEAR(plain[i], outOfGame[i], 2) << "byte " << i;
+}
+
+// The device's own release and re-create walk: the preview groups and the debug shapes go with the
+// device and come back with it, and the screen quads of the bloom draw again after the reset.
+TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsDebugShapesAndScreenQuads) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    g_SavedOptions.waterReflection = 1;
+    g_SavedOptions.bloom = 1;
+    ClRenderTargetGroup preview(32.0f, 32.0f, 0);
+    g_aPreviewSlots[0].group = &preview;
+    ASSERT_TRUE(preview.target()->deviceTexture() && debugShapesCreated());
+
+    gfxTestLoseDevice(0);
+    for (int frame = 0; frame < 3 && !renderDeviceLost(); ++frame) {
+        beginBatchFrame();
+        finishFrame();
+    }
+    ASSERT_TRUE(renderDeviceLost());
+    EXPECT_EQ(nullptr, preview.target()->deviceTexture());
+    EXPECT_FALSE(debugShapesCreated());
+    const std::vector<u8> restored = drawFrames("scene_restored.png");
+    EXPECT_FALSE(renderDeviceLost());
+    EXPECT_NE(nullptr, preview.target()->deviceTexture());
+    EXPECT_TRUE(debugShapesCreated());
+    EXPECT_NEAR(255, green(restored, 80, 45), 2);
+    EXPECT_GT(green(restored, 80, 52), 8) << "the bloom below the quad";
+    g_aPreviewSlots[0].group = nullptr;
 }
 
 TEST_F(SceneRender, TheLensFlareImagesAreLoadedUnderTheirNames) {
