@@ -29,14 +29,13 @@ public:
     void release() override { log("release"); }
     SAmbientLight* createLight(u32 mask, u32) override {
         lights.push_back({mask});
-        return reinterpret_cast<SAmbientLight*>(uintptr_t(lights.size()));
+        return reinterpret_cast<SAmbientLight*>(uintptr_t(lights.size()));  // its index plus one
     }
     void releaseLight(SAmbientLight* light) override { record(light).released = true; }
     void enableAllDevices(u32 on) override { log(on ? "enable" : "disable"); }
     void update(s32 budget) override { if (budget != 5) log("update " + std::to_string(budget)); }
     void runThreadLoop(u32) override {
         std::unique_lock<std::mutex> lock(mutex);
-        loopRunning = true;
         stopped.wait(lock, [this] { return stopRequested && !neverStop; });
     }
     void stopThreadLoop(u32) override {
@@ -70,7 +69,6 @@ public:
     std::vector<std::string> calls;
     std::mutex mutex;
     std::condition_variable stopped;
-    bool loopRunning = false;
     bool stopRequested = false;
     bool neverStop = false;
 };

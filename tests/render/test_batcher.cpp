@@ -7,6 +7,7 @@
 #include <limits>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -22,17 +23,13 @@ void addObject(u32 layerMask, const SMaterial* mat, f32 depth, BatchKey key, u32
     const SBatchReservation r = reserveBatchGeometry(1, 3, indexCount);
     ASSERT_NE(nullptr, r.vertices);
     for (u32 i = 0; i < indexCount; ++i) r.stagedIndices[i] = r.vertexBase + i % 3;
-    r.layerMasks[0] = layerMask;
-    r.indexRanges[0] = SBatchIndexRange{r.firstStagedIndex, indexCount};
-    r.depths[0] = depth;
-    r.materials[0] = mat;
-    r.keys[0] = key;
+    std::tie(r.layerMasks[0], r.indexRanges[0], r.depths[0], r.materials[0], r.keys[0]) =
+        std::tuple(layerMask, SBatchIndexRange{r.firstStagedIndex, indexCount}, depth, mat, key);
 }
 
 struct SRunView {
     const SMaterial* material;
-    u32 firstIndex;
-    u32 indexCount;
+    u32 firstIndex, indexCount;
     bool operator==(const SRunView&) const = default;
 };
 
@@ -106,12 +103,9 @@ TEST_F(Batcher, KeysAreLimitedToSixteenAndRemovedByValue) {
 
 TEST_F(Batcher, WithoutSortFlagsObjectsKeepTheirOrderWithinEachKeyAndRunsShareAMaterial) {
     ASSERT_EQ(1, registerBatchTarget(0x2000));
-    addObject(0x23, material(1), 0.0f, 0x2000);  // objects 0 .. 5, vertices 0, 3, 6 ...
-    addObject(0x21, material(0), 0.0f, 0);
-    addObject(0x20, material(0), 0.0f, 0);
-    addObject(0x02, material(0), 0.0f, 0);       // not in the layer
-    addObject(0x30, material(1), 0.0f, 0);
-    addObject(0x20, material(0), 0.0f, 0x2000);
+    // Objects 0 .. 5 (vertices 0, 3, 6 ...) as {layer mask, material, key}; the fourth is not in the layer.
+    for (auto [mask, mat, key] : {std::tuple{0x23u, 1u, 0x2000u}, {0x21u, 0u, 0u}, {0x20u, 0u, 0u}, {0x02u, 0u, 0u}, {0x30u, 1u, 0u}, {0x20u, 0u, 0x2000u}})
+        addObject(mask, material(mat), 0.0f, key);
     buildLayerDrawList(3, 0x20, false, false);
 
     EXPECT_EQ((std::vector<SRunView>{{material(0), 0, 6}, {material(1), 6, 3}}), runsOf(3, 0));
@@ -127,11 +121,9 @@ TEST_F(Batcher, WithoutSortFlagsObjectsKeepTheirOrderWithinEachKeyAndRunsShareAM
 }
 
 TEST_F(Batcher, DepthSortDrawsFarFirstThenByMaterialAndMaterialSortGroups) {
-    addObject(1, material(2), 1.0f, 0);
-    addObject(1, material(1), 5.0f, 0);
-    addObject(1, material(0), 1.0f, 0);
-    addObject(1, material(3), std::numeric_limits<f32>::quiet_NaN(), 0);  // ordered somewhere, never a broken sort
-    addObject(1, material(2), 5.0f, 0);
+    // {material, depth}: the NaN depth is ordered somewhere, never a broken sort.
+    for (auto [mat, depth] : {std::pair{2u, 1.0f}, {1u, 5.0f}, {0u, 1.0f}, {3u, std::numeric_limits<f32>::quiet_NaN()}, {2u, 5.0f}})
+        addObject(1, material(mat), depth, 0);
     buildLayerDrawList(0, 1, true, false);
     const std::vector<SRunView> runs = runsOf(0, 0);
     ASSERT_EQ(5u, runs.size());
