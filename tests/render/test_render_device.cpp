@@ -12,7 +12,9 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -111,8 +113,7 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
 }
 
 std::atomic<u32> g_drawnHalf{2};
-std::vector<u32> g_clearedHalves;
-std::vector<u32> g_closedHalves;
+std::vector<u32> g_clearedHalves, g_closedHalves;
 
 TEST_F(RenderDevice, TheWorkerDrawsTheFilledHalfAndANotReadyDeviceClearsItInstead) {
     g_FrameHandOffSteps.closeFrameHalf = [](u32 half) { g_closedHalves.push_back(half); };
@@ -121,8 +122,7 @@ TEST_F(RenderDevice, TheWorkerDrawsTheFilledHalfAndANotReadyDeviceClearsItInstea
         g_drawnHalf.store(renderFlipIndex());
         presentRenderedFrame();
     };
-    g_closedHalves.clear();
-    g_clearedHalves.clear();
+    g_closedHalves = g_clearedHalves = {};
     const u64 presents = gfxPresentCount();
     for (u32 frame = 0; frame < 4; ++frame) {
         const u32 filled = 1 - renderFlipIndex();
@@ -146,27 +146,25 @@ TEST_F(RenderDevice, StoppingTheWaitingWorkerEndsItAfterOneWakeUp) {
     const u64 drawn = renderWorkerFramesDrawn();
     stopRenderWorker();
     EXPECT_EQ(std::make_pair(renderWorkerRunning(), renderWorkerFramesDrawn()), std::make_pair(false, drawn));
-    stopRenderWorker();
+    stopRenderWorker();  // a second stop is harmless
 }
 
 // Producers on the main thread fill their half while the worker reads the other; run under
 // ThreadSanitizer, any overlap is a reported race.
 TEST_F(RenderDevice, HandOffStressKeepsProducerAndWorkerHalvesApart) {
-    static u32 s_lists[2][64];
+    static u32 s_lists[2][64];  // per half
     static u64 s_sums[2];
     g_FrameHandOffSteps.closeFrameHalf = [](u32) {};
     g_FrameHandOffSteps.clearFrameHalf = [](u32) {};
     g_FrameHandOffSteps.renderScene = [] {
         const u32 half = renderFlipIndex();
-        u64 sum = 0;
-        for (u32 value : s_lists[half]) sum += value;
-        s_sums[half] = sum;
-        for (u32& value : s_lists[half]) value = 0;
+        s_sums[half] = std::accumulate(std::begin(s_lists[half]), std::end(s_lists[half]), u64(0));
+        std::fill(std::begin(s_lists[half]), std::end(s_lists[half]), 0u);
         presentRenderedFrame();
     };
     for (u32 frame = 1; frame <= 2000; ++frame) {
         const u32 half = 1 - renderFlipIndex();
-        for (u32& value : s_lists[half]) value = frame;
+        std::fill(std::begin(s_lists[half]), std::end(s_lists[half]), frame);
         ASSERT_EQ(submitFrameToRenderWorker(), 1);
         ASSERT_EQ(s_sums[half], u64(frame) * 64);
     }

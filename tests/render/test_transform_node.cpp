@@ -88,10 +88,8 @@ TEST(AttachedNodeLists, TheFilledHalfIsUpdatedByMaskAndClearedByHalf) {
     node.relativeOrientation = quarterTurnAboutZ();
     STransformNode* nodes[] = {&node};
     SAttachedNodeObject followed;
-    followed.world.position = ClVec3(5.0f, 0.0f, 0.0f);
-    followed.world.scale = ClVec3(2.0f, 2.0f, 2.0f);
-    followed.nodes = nodes;
-    followed.nodeCount = 1;
+    std::tie(followed.world.position, followed.world.scale, followed.nodes, followed.nodeCount) =
+        std::tuple(ClVec3(5.0f, 0.0f, 0.0f), ClVec3(2.0f, 2.0f, 2.0f), nodes, 1u);
     SAttachedNodeObject ignored = followed;
     ignored.world.position = ClVec3(-50.0f, 0.0f, 0.0f);
 

@@ -28,9 +28,7 @@ protected:
         windowClearMessages();
         resetWindowEventState();
         setRenderUpwardHooks(nullptr);
-        g_framesRun = 0;
-        g_gamesPaused = 0;
-        g_actionRunning = 0;
+        g_framesRun = g_gamesPaused = g_actionRunning = 0;
     }
     void TearDown() override {
         setRenderUpwardHooks(nullptr);
