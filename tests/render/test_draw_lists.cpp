@@ -1,5 +1,3 @@
-#include "core/crit_section_pool.h"
-#include "core/task_layer.h"
 #include "render/batcher.h"
 #include "render/draw_lists.h"
 #include "render/render_worker.h"
