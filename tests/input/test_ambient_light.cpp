@@ -29,16 +29,13 @@ public:
     void release() override { log("release"); }
     SAmbientLight* createLight(u32 mask, u32) override {
         lights.push_back({mask});
-        return reinterpret_cast<SAmbientLight*>(uintptr_t(lights.size()));
+        return reinterpret_cast<SAmbientLight*>(uintptr_t(lights.size()));  // its index plus one
     }
     void releaseLight(SAmbientLight* light) override { record(light).released = true; }
     void enableAllDevices(u32 on) override { log(on ? "enable" : "disable"); }
-    void update(s32 budget) override {
-        if (budget != 5) log("update " + std::to_string(budget));
-    }
+    void update(s32 budget) override { if (budget != 5) log("update " + std::to_string(budget)); }
     void runThreadLoop(u32) override {
         std::unique_lock<std::mutex> lock(mutex);
-        loopRunning = true;
         stopped.wait(lock, [this] { return stopRequested && !neverStop; });
     }
     void stopThreadLoop(u32) override {
@@ -51,14 +48,8 @@ public:
         record(light).colour = byte(r) << 16 | byte(g) << 8 | byte(b);
         return 0;
     }
-    s32 setLightFadeTime(SAmbientLight* light, s64 ms) override {
-        record(light).fadeMs = ms;
-        return 0;
-    }
-    void getLightUpdateTiming(SAmbientLight*, s64* ms, f32* value) override {
-        *ms = 10;
-        *value = 1.0f;
-    }
+    s32 setLightFadeTime(SAmbientLight* light, s64 ms) override { record(light).fadeMs = ms; return 0; }
+    void getLightUpdateTiming(SAmbientLight*, s64* ms, f32* value) override { *ms = 10; *value = 1.0f; }
     void setLightUpdateTiming(SAmbientLight* light, s64 ms, f32) override { record(light).timingMs = ms; }
 
     void log(const std::string& line) {
@@ -69,9 +60,8 @@ public:
     // Colours of the lights not released, in creation order.
     std::vector<u32> colours() const {
         std::vector<u32> out;
-        for (const SLightRecord& l : lights) {
+        for (const SLightRecord& l : lights)
             if (!l.released) out.push_back(l.colour);
-        }
         return out;
     }
 
@@ -79,7 +69,6 @@ public:
     std::vector<std::string> calls;
     std::mutex mutex;
     std::condition_variable stopped;
-    bool loopRunning = false;
     bool stopRequested = false;
     bool neverStop = false;
 };
@@ -114,7 +103,6 @@ protected:
             updateAmbientLighting();
         }
     }
-    static u32 rgb(u32 packed) { return packed & 0xFFFFFF; }
     ClFakeAmbientRuntime* runtime = nullptr;
     SSavedOptions saved{};
 };
@@ -135,10 +123,10 @@ TEST(AmbientLightAbsent, EveryCallIsANoOpAndShutdownMarksTheLayerGone) {
 
 TEST_F(AmbientLayer, LayoutsCreateTheirLightsAndADamagedLayoutIsIgnored) {
     start(3);
-    std::vector<u32> masks;
-    for (const SLightRecord& l : runtime->lights) masks.push_back(l.mask);
-    EXPECT_EQ(masks, (std::vector<u32>{0x080, 0x001, 0x002, 0x060, 0x110, 0x00C}));
-    EXPECT_EQ(runtime->lights[0].timingMs, 33);
+    std::vector<s64> masksThenTiming;
+    for (const SLightRecord& l : runtime->lights) masksThenTiming.push_back(l.mask);
+    masksThenTiming.push_back(runtime->lights[0].timingMs);
+    EXPECT_EQ(masksThenTiming, (std::vector<s64>{0x080, 0x001, 0x002, 0x060, 0x110, 0x00C, 33}));
     EXPECT_EQ(setAmbientLightLayout(1), 1u);
     EXPECT_EQ(runtime->colours().size(), 2u) << "all six released first";
     EXPECT_EQ((std::vector<u32>{setAmbientLightLayout(-1), setAmbientLightLayout(7), ambientLightCount()}),
@@ -168,14 +156,14 @@ TEST_F(AmbientLayer, MenuDriftAlternatesPalettesEveryFourSeconds) {
     start(2);
     setAmbientMode(E_AMBIENT_FRONT_END);
     const std::vector<u32> b = {0x1251FF, 0x4B468F, 0x1E2458}, a = {0x90C8FC, 0x1A1743, 0x195FC9};
-    EXPECT_EQ(runtime->colours(), b);
-    frames(1, 0.0625f);
-    EXPECT_EQ(runtime->colours(), a);
+    // Palettes after 0, 1, 64 and 65 frames of 1/16 s.
+    std::vector<std::vector<u32>> seen{runtime->colours()};
+    for (int count : {1, 63, 1}) {
+        frames(count, 0.0625f);
+        seen.push_back(runtime->colours());
+    }
+    EXPECT_EQ(seen, (std::vector<std::vector<u32>>{b, a, a, b}));
     EXPECT_EQ(runtime->lights[0].fadeMs, 4000);
-    frames(63, 0.0625f);
-    EXPECT_EQ(runtime->colours(), a);
-    frames(1, 0.0625f);
-    EXPECT_EQ(runtime->colours(), b);
     setAmbientMode(E_AMBIENT_PAUSED);
     frames(1, 0.0625f);
     EXPECT_EQ(runtime->colours(), (std::vector<u32>{0x00BFFF, 0x00BFFF, 0x0000EE}));
@@ -208,8 +196,7 @@ TEST_F(AmbientLayer, MeterFillsWhiteInItsOrderOncePerPostedLevel) {
     const u32 W = 0xFFFFFF, R = 0xFF0000;
     EXPECT_EQ(runtime->colours(), (std::vector<u32>{W, R, R, W, R, R, W, R, W}));
     runtime->lights[0].colour = 0;
-    frames(1, 0.01f);
-    EXPECT_EQ(runtime->lights[0].colour, 0u) << "the posted level is consumed";
+    frames(1, 0.01f);                      // the posted level is consumed
     setAmbientMode(E_AMBIENT_BOSS_METER);  // the mode in effect: nothing
     EXPECT_EQ(runtime->lights[0].colour, 0u);
 }
@@ -219,8 +206,7 @@ TEST_F(AmbientLayer, ShutdownEndsAfterItsWaitWhenTheWorkerNeverSignals) {
     g_pStuckRuntime = runtime;
     start(0);
     shutdownAmbientLighting(50);
-    EXPECT_FALSE(ambientLightingPresent());
-    EXPECT_EQ(std::count(runtime->calls.begin(), runtime->calls.end(), "release"), 0);
+    EXPECT_EQ(std::make_pair(ambientLightingPresent(), std::count(runtime->calls.begin(), runtime->calls.end(), "release")), std::make_pair(false, 0L));
 }
 
 TEST_F(AmbientLayer, ShutdownStopsTheWorkerBlacksOutAndReleasesEverything) {
@@ -229,8 +215,7 @@ TEST_F(AmbientLayer, ShutdownStopsTheWorkerBlacksOutAndReleasesEverything) {
     shutdownAmbientLighting();
     EXPECT_EQ(runtime->colours(), std::vector<u32>{});
     EXPECT_EQ((std::vector<u32>{runtime->lights[0].colour, runtime->lights[1].colour}), (std::vector<u32>{0, 0}));
-    EXPECT_EQ(runtime->calls.back(), "release");
-    EXPECT_TRUE(runtime->stopRequested);
+    EXPECT_EQ(std::make_pair(runtime->calls.back(), runtime->stopRequested), std::make_pair(std::string("release"), true));
 }
 
 }  // namespace

@@ -34,21 +34,26 @@ protected:
         while (windowPeekMessage(&message)) {
         }
     }
-    static void push(SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1); }
-    static void key(SDL_Scancode code, bool down) {
+    // Pushes an event of the type, after fill has set its fields.
+    template <typename F>
+    static void push(Uint32 type, F fill) {
         SDL_Event e{};
-        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        e.key.keysym.scancode = code;
-        push(e);
+        e.type = type;
+        fill(e);
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
     }
+    static void key(SDL_Scancode code, bool down) {
+        push(down ? SDL_KEYDOWN : SDL_KEYUP, [code](SDL_Event& e) { e.key.keysym.scancode = code; });
+    }
+    static std::vector<u32> padsConnected(int count) { return std::vector<u32>(g_aPadConnected, g_aPadConnected + count); }
     static void frame(ClInputMapperBase* mapper) {
         drain();
         updateInput();
         mapper->mapInputs(0);
     }
-    static std::vector<f32> channels(std::initializer_list<int> ids) {
+    static std::vector<f32> channels(std::initializer_list<int> ids, int player = 0) {
         std::vector<f32> out;
-        for (int id : ids) out.push_back(channelValue(getPlayerChannel(0, id)));
+        for (int id : ids) out.push_back(channelValue(getPlayerChannel(player, id)));
         return out;
     }
 };
@@ -56,19 +61,9 @@ protected:
 TEST_F(InputSdlEvents, KeysWheelButtonsAndMotionReachTheMenusChannels) {
     key(SDL_SCANCODE_ESCAPE, true);
     key(SDL_SCANCODE_9, true);
-    SDL_Event e{};
-    e.type = SDL_MOUSEWHEEL;
-    e.wheel.y = 1;
-    push(e);
-    e = {};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = SDL_BUTTON_LEFT;
-    push(e);
-    e = {};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.xrel = 320;
-    e.motion.yrel = 900;
-    push(e);
+    push(SDL_MOUSEWHEEL, [](SDL_Event& e) { e.wheel.y = 1; });
+    push(SDL_MOUSEBUTTONDOWN, [](SDL_Event& e) { e.button.button = SDL_BUTTON_LEFT; });
+    push(SDL_MOUSEMOTION, [](SDL_Event& e) { e.motion.xrel = 320, e.motion.yrel = 900; });
     frame(menusInputMapper());
     EXPECT_EQ(channels({20, 32, 18, 13, 16}), (std::vector<f32>{1, 1, 1, 1, 0}));
     EXPECT_EQ((std::vector<f32>{g_aRawPadRecords[0][E_RAW_POINTER_X], g_aRawPadRecords[0][E_RAW_POINTER_Y]}),
@@ -83,10 +78,7 @@ TEST_F(InputSdlEvents, KeyStatesAreClearedWhenTheWindowLosesTheFocus) {
     key(SDL_SCANCODE_SPACE, true);
     frame(gameplayInputMapper());
     EXPECT_EQ(channels({7}), (std::vector<f32>{1}));
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-    push(e);
+    push(SDL_WINDOWEVENT, [](SDL_Event& e) { e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; });
     frame(gameplayInputMapper());
     EXPECT_EQ(channels({7}), (std::vector<f32>{0}));
 }
@@ -104,22 +96,20 @@ TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) 
     frame(gameplayInputMapper());
     ClInputMapperBase* gameplay = gameplayInputMapper();
     gameplay->mapInputs(1);
-    EXPECT_EQ((std::vector<u32>{g_aPadConnected[0], g_aPadConnected[1], g_aPadConnected[2]}), (std::vector<u32>{1, 1, 0}));
-    EXPECT_EQ((std::vector<f32>{channelValue(getPlayerChannel(1, 34)), channelValue(getPlayerChannel(1, 5)),
-                                channelValue(getPlayerChannel(1, 6))}),
-              (std::vector<f32>{1, 1, 1}));
+    EXPECT_EQ(padsConnected(3), (std::vector<u32>{1, 1, 0}));
+    EXPECT_EQ(channels({34, 5, 6}, 1), (std::vector<f32>{1, 1, 1}));
 
     // The first pad leaves and comes back: the second keeps ordinal 1, the new one takes 0.
     SDL_JoystickDetachVirtual(first);
     drain();
     updateInput();
-    EXPECT_EQ((std::vector<u32>{g_aPadConnected[0], g_aPadConnected[1]}), (std::vector<u32>{0, 1}));
+    EXPECT_EQ(padsConnected(2), (std::vector<u32>{0, 1}));
     const int again = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
     ASSERT_GE(again, 0);
     drain();
     updateInput();
-    EXPECT_EQ((std::vector<u32>{g_aPadConnected[0], g_aPadConnected[1], g_aRawPadRecords[1][E_RAW_B] == 1.0f}),
-              (std::vector<u32>{1, 1, 1}));
+    EXPECT_EQ(padsConnected(2), (std::vector<u32>{1, 1}));
+    EXPECT_EQ(g_aRawPadRecords[1][E_RAW_B], 1.0f);
     SDL_JoystickClose(pad1);
     for (int i = SDL_NumJoysticks() - 1; i >= 0; --i) SDL_JoystickDetachVirtual(i);
     drain();

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 namespace {
 
 constexpr const char* BLUR_EFFECT =
@@ -30,52 +34,40 @@ SEffectFile parseOrFail(const char* text) {
     return file;
 }
 
+// The error a refused file gives, or "parsed".
+std::string errorOf(const std::string& text, const char* name = "Shaders/test.fxo") {
+    SEffectFile file;
+    std::string error;
+    return parseEffectFile(name, text, &file, &error) ? "parsed" : error;
+}
+
 TEST(EffectFile, ParametersAnswerReflection) {
     const SEffectFile file = parseOrFail(BLUR_EFFECT);
     ASSERT_EQ(file.parameters.size(), 4u);
 
-    const SEffectParameter& matrix = file.parameters[0];
-    EXPECT_EQ(matrix.paramClass, E_EFFECT_CLASS_MATRIX);
-    EXPECT_EQ(matrix.rows, 4u);
-    EXPECT_EQ(matrix.columns, 4u);
-    EXPECT_EQ(matrix.elements, 0u) << "not an array";
-
-    const SEffectParameter& offsets = file.parameters[1];
-    EXPECT_EQ(offsets.name, "g_av2BlurOffsets");
-    EXPECT_EQ(offsets.semantic, "GLOBAL");
-    EXPECT_EQ(offsets.paramClass, E_EFFECT_CLASS_VECTOR);
-    EXPECT_EQ(offsets.type, E_EFFECT_TYPE_FLOAT);
-    EXPECT_EQ(offsets.columns, 2u);
-    EXPECT_EQ(offsets.elements, 15u);
-    EXPECT_EQ(offsets.line, 4u);
-
-    const SEffectParameter& texture = file.parameters[3];
-    EXPECT_EQ(texture.type, E_EFFECT_TYPE_TEXTURE);
-    EXPECT_EQ(texture.semantic, "");
+    const SEffectParameter &matrix = file.parameters[0], &offsets = file.parameters[1], &texture = file.parameters[3];
+    EXPECT_EQ(std::make_tuple(matrix.paramClass, matrix.rows, matrix.columns, matrix.elements), std::make_tuple(E_EFFECT_CLASS_MATRIX, 4u, 4u, 0u));
+    EXPECT_EQ(std::make_tuple(offsets.name, offsets.semantic, offsets.paramClass, offsets.type, offsets.columns, offsets.elements, offsets.line),
+              std::make_tuple(std::string("g_av2BlurOffsets"), std::string("GLOBAL"), E_EFFECT_CLASS_VECTOR, E_EFFECT_TYPE_FLOAT, 2u, 15u, 4u));
+    EXPECT_EQ(std::make_pair(texture.type, texture.semantic), std::make_pair(E_EFFECT_TYPE_TEXTURE, std::string()));
     ASSERT_EQ(texture.annotations.size(), 2u);
-    EXPECT_EQ(texture.annotations[0].name, "Slot");
-    EXPECT_EQ(texture.annotations[0].value, "diffuse");
-    EXPECT_EQ(texture.annotations[1].value, "x y");
-
-    EXPECT_EQ(findEffectParameterBySemantic(file, "WORLDVIEWPROJ"), 0);
-    EXPECT_EQ(findEffectParameterBySemantic(file, "PEROBJ"), 2);
-    EXPECT_EQ(findEffectParameterBySemantic(file, "WORLD"), -1) << "semantics match whole words";
+    EXPECT_EQ((std::vector<std::string>{texture.annotations[0].name, texture.annotations[0].value, texture.annotations[1].value}),
+              (std::vector<std::string>{"Slot", "diffuse", "x y"}));
+    // Semantics match whole words.
+    EXPECT_EQ((std::vector<int>{findEffectParameterBySemantic(file, "WORLDVIEWPROJ"), findEffectParameterBySemantic(file, "PEROBJ"),
+                                findEffectParameterBySemantic(file, "WORLD")}),
+              (std::vector<int>{0, 2, -1}));
 }
 
 TEST(EffectFile, PassStatesAndTheirDefaults) {
     const SEffectFile blur = parseOrFail(BLUR_EFFECT);
-    EXPECT_EQ(blur.pass.blend, E_EFFECT_BLEND_ADDITIVE);
-    EXPECT_TRUE(blur.pass.depthTest) << "default";
-    EXPECT_FALSE(blur.pass.depthWrite);
-    EXPECT_EQ(blur.pass.cull, E_EFFECT_CULL_NONE);
-    EXPECT_EQ(blur.pass.address, E_EFFECT_ADDRESS_CLAMP);
-
+    const SEffectPassState& b = blur.pass;  // depth test by default
+    EXPECT_EQ(std::make_tuple(b.blend, b.depthTest, b.depthWrite, b.cull, b.address),
+              std::make_tuple(E_EFFECT_BLEND_ADDITIVE, true, false, E_EFFECT_CULL_NONE, E_EFFECT_ADDRESS_CLAMP));
     const SEffectFile plain = parseOrFail("velodrix-effect 1\n[vertex]\n[fragment]\n");
-    EXPECT_EQ(plain.pass.blend, E_EFFECT_BLEND_NONE);
-    EXPECT_TRUE(plain.pass.depthWrite);
-    EXPECT_EQ(plain.pass.cull, E_EFFECT_CULL_CCW);
-    EXPECT_EQ(plain.pass.address, E_EFFECT_ADDRESS_WRAP);
-    EXPECT_TRUE(plain.parameters.empty());
+    const SEffectPassState& p = plain.pass;
+    EXPECT_EQ(std::make_tuple(p.blend, p.depthWrite, p.cull, p.address, plain.parameters.size()),
+              std::make_tuple(E_EFFECT_BLEND_NONE, true, E_EFFECT_CULL_CCW, E_EFFECT_ADDRESS_WRAP, size_t(0)));
 }
 
 TEST(EffectFile, StageSourcesDeclareTheParametersAndMapLinesBack) {
@@ -92,22 +84,17 @@ TEST(EffectFile, StageSourcesDeclareTheParametersAndMapLinesBack) {
               "out vec4 colour;\n"
               "void main() { colour = g_v4Colour; }\n");
 
-    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_FRAGMENT, 7), 16u);
-    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 6), 13u);
-    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 3), 0u) << "generated declaration";
-    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 7), 0u) << "past the stage";
-
-    EXPECT_EQ(firstLineOfGlslLog("0:12(7): error: `x' undeclared\n"), 12u);
-    EXPECT_EQ(firstLineOfGlslLog("ERROR: 0(9) : syntax error"), 9u);
-    EXPECT_EQ(firstLineOfGlslLog("linker error: no main"), 0u);
+    // Vertex line 3 is a generated declaration, line 7 past the stage.
+    EXPECT_EQ((std::vector<u32>{effectFileLineOfStageLine(file, E_EFFECT_STAGE_FRAGMENT, 7), effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 6),
+                                effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 3), effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 7)}),
+              (std::vector<u32>{16, 13, 0, 0}));
+    EXPECT_EQ((std::vector<u32>{firstLineOfGlslLog("0:12(7): error: `x' undeclared\n"), firstLineOfGlslLog("ERROR: 0(9) : syntax error"),
+                                firstLineOfGlslLog("linker error: no main")}),
+              (std::vector<u32>{12, 9, 0}));
 }
 
 TEST(EffectFile, DamagedFilesNameFileAndLine) {
-    struct SCase {
-        const char* text;
-        const char* error;
-    };
-    const SCase cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"", "Shaders/test.fxo:0: empty effect file"},
         {"velodrix-effect 2\n", "Shaders/test.fxo:1: 'velodrix-effect 1' expected first"},
         {"velodrix-effect 1\nparam double x\n", "Shaders/test.fxo:2: unknown parameter type 'double'"},
@@ -126,19 +113,10 @@ TEST(EffectFile, DamagedFilesNameFileAndLine) {
         {"velodrix-effect 1\n[fragment]\n", "Shaders/test.fxo:2: [fragment] must follow [vertex]"},
         {"velodrix-effect 1\n[vertex]\nvoid main() {}\n", "Shaders/test.fxo:0: the [vertex] and [fragment] stages are missing"},
     };
-    for (const SCase& c : cases) {
-        SEffectFile file;
-        std::string error;
-        EXPECT_FALSE(parseEffectFile("Shaders/test.fxo", c.text, &file, &error)) << c.text;
-        EXPECT_EQ(error, c.error) << c.text;
-    }
-
+    for (const auto& [text, error] : cases) EXPECT_EQ(errorOf(text), error) << text;
     std::string tooMany = "velodrix-effect 1\n";
     for (int i = 0; i <= 64; ++i) tooMany += "param float p" + std::to_string(i) + "\n";
-    SEffectFile file;
-    std::string error;
-    EXPECT_FALSE(parseEffectFile("big", tooMany, &file, &error));
-    EXPECT_EQ(error, "big:66: more than 64 parameters");
+    EXPECT_EQ(errorOf(tooMany, "big"), "big:66: more than 64 parameters");
 }
 
 }  // namespace

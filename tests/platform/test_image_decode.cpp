@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 void put16(std::vector<u8>& b, u32 v) {
@@ -42,49 +45,37 @@ std::vector<u8> tgaGreenThenHalfWhite() {
     return b;
 }
 
-TEST(ImageDecode, FormatsArriveAsRgbaTopRowFirst) {
+// "WxH: r g b a ..." for a decoded image, or "refused: <reason>" (and the image left empty).
+std::string decoded(const void* data, size_t size) {
     SDecodedImage image;
     std::string error;
-    const std::vector<u8> bmp = bmpRedOverBlue();
-    ASSERT_TRUE(decodeImage(bmp.data(), bmp.size(), &image, &error)) << error;
-    EXPECT_EQ(image.width, 1u);
-    EXPECT_EQ(image.height, 2u);
-    EXPECT_EQ(image.rgba, (std::vector<u8>{0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0xFF}));
+    if (!decodeImage(data, size, &image, &error)) return "refused: " + error + (image.rgba.empty() ? "" : " (with pixels)");
+    std::string out = std::to_string(image.width) + "x" + std::to_string(image.height) + ":";
+    for (u8 b : image.rgba) out += " " + std::to_string(b);
+    return out;
+}
+std::string decoded(const std::vector<u8>& bytes) { return decoded(bytes.data(), bytes.size()); }
 
-    const std::vector<u8> tga = tgaGreenThenHalfWhite();
-    ASSERT_TRUE(decodeImage(tga.data(), tga.size(), &image, &error)) << error;
-    EXPECT_EQ(image.rgba, (std::vector<u8>{0, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x80}));
-
+TEST(ImageDecode, FormatsArriveAsRgbaTopRowFirst) {
+    EXPECT_EQ(decoded(bmpRedOverBlue()), "1x2: 255 0 0 255 0 0 255 255");
+    EXPECT_EQ(decoded(tgaGreenThenHalfWhite()), "2x1: 0 255 0 255 255 255 255 128");
     const u8 pixels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    const std::vector<u8> png = encodePng(1, 3, pixels);
-    ASSERT_FALSE(png.empty());
-    ASSERT_TRUE(decodeImage(png.data(), png.size(), &image, &error)) << error;
-    EXPECT_EQ(image.width, 1u);
-    EXPECT_EQ(image.height, 3u);
-    EXPECT_EQ(image.rgba, std::vector<u8>(pixels, pixels + 12));
+    EXPECT_EQ(decoded(encodePng(1, 3, pixels)), "1x3: 1 2 3 4 5 6 7 8 9 10 11 12");
 }
 
 TEST(ImageDecode, DamagedAndOversizedDataIsRefusedWithAReason) {
-    SDecodedImage image;
-    std::string error;
-    EXPECT_FALSE(decodeImage(nullptr, 0, &image, &error));
-    EXPECT_EQ(error, "no image data");
-
+    EXPECT_EQ(decoded(nullptr, 0), "refused: no image data");
     const std::string text = "not an image at all";
-    EXPECT_FALSE(decodeImage(text.data(), text.size(), &image, &error));
-    EXPECT_NE(error.find("unreadable image"), std::string::npos) << error;
+    EXPECT_EQ(decoded(text.data(), text.size()).rfind("refused: unreadable image", 0), 0u) << decoded(text.data(), text.size());
 
     const u8 pixels[4 * 16] = {};
     std::vector<u8> png = encodePng(4, 4, pixels);
-    std::vector<u8> cut(png.begin(), png.begin() + long(png.size() / 2));
-    EXPECT_FALSE(decodeImage(cut.data(), cut.size(), &image, &error));
-    EXPECT_TRUE(image.rgba.empty());
+    EXPECT_EQ(decoded(png.data(), png.size() / 2).rfind("refused: ", 0), 0u);
+    EXPECT_EQ(decoded(png.data(), png.size() / 2).find("(with pixels)"), std::string::npos);
 
     // The header claims 9000 pixels across: refused before decoding.
-    std::vector<u8> wide = png;
-    wide[16] = 0, wide[17] = 0, wide[18] = 0x23, wide[19] = 0x28;
-    EXPECT_FALSE(decodeImage(wide.data(), wide.size(), &image, &error));
-    EXPECT_EQ(error, "image of 9000x4 pixels is outside 1 to 8192");
+    png[16] = 0, png[17] = 0, png[18] = 0x23, png[19] = 0x28;
+    EXPECT_EQ(decoded(png), "refused: image of 9000x4 pixels is outside 1 to 8192");
 
     EXPECT_TRUE(encodePng(0, 4, pixels).empty());
     EXPECT_FALSE(writePngFile("/nonexistent-folder/x.png", 4, 4, pixels));

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -28,9 +30,16 @@ protected:
     }
 };
 
-u32 pixelAt(const std::vector<u8>& rgba, u32 width, u32 x, u32 y) {
-    const u8* p = &rgba[4 * (y * width + x)];
-    return (u32(p[0]) << 16) | (u32(p[1]) << 8) | u32(p[2]);
+// The RGB words at the listed (x, y) points of a 320-pixel-wide target.
+std::vector<u32> pixelsAt(SGfxTexture* target, std::initializer_list<std::pair<u32, u32>> points) {
+    std::vector<u8> rgba(320 * 200 * 4);
+    EXPECT_TRUE(gfxReadPixels(target, rgba.data(), u32(rgba.size())));
+    std::vector<u32> out;
+    for (auto [x, y] : points) {
+        const u8* p = &rgba[4 * (y * 320 + x)];
+        out.push_back((u32(p[0]) << 16) | (u32(p[1]) << 8) | u32(p[2]));
+    }
+    return out;
 }
 
 TEST_F(BatchDrawing, EachLayerDrawsItsOwnRunsWhereTheOrthoProjectionPutsThem) {
@@ -46,10 +55,10 @@ TEST_F(BatchDrawing, EachLayerDrawsItsOwnRunsWhereTheOrthoProjectionPutsThem) {
     const SMaterial* tinted = getMaterialForEffectAndTexture("Debug_Add", blue.getTexture());
     ASSERT_TRUE(createBatchBuffers(true));
     beginBatchFrame();
-    addBatchedCappedLine(1, ClVec2(40.0f, 50.0f), ClVec2(120.0f, 50.0f), 10.0f, 0xFFFF0000u, additive, 0.0f, 0);
-    addBatchedCappedLine(2, ClVec2(40.0f, 150.0f), ClVec2(120.0f, 150.0f), 10.0f, 0xFF00FF00u, additive, 0.0f, 0);
-    addBatchedCappedLine(1, ClVec2(200.0f, 50.0f), ClVec2(280.0f, 50.0f), 10.0f, 0xFFFFFFFFu, tinted, 0.0f, 0);
-    addBatchedCappedLine(1, ClVec2(200.0f, 100.0f), ClVec2(280.0f, 100.0f), 10.0f, 0xFFFFFF00u, additive, 0.0f, 0);
+    // {layer, x0, x1, y, colour, material}: lines 10 wide.
+    for (auto [layer, x0, x1, y, colour, mat] : {std::tuple{1u, 40.0f, 120.0f, 50.0f, 0xFFFF0000u, additive}, {2u, 40.0f, 120.0f, 150.0f, 0xFF00FF00u, additive},
+                                                 {1u, 200.0f, 280.0f, 50.0f, 0xFFFFFFFFu, tinted}, {1u, 200.0f, 280.0f, 100.0f, 0xFFFFFF00u, additive}})
+        addBatchedCappedLine(layer, ClVec2(x0, y), ClVec2(x1, y), 10.0f, colour, mat, 0.0f, 0);
     buildLayerDrawList(0, 1, false, false);
     buildLayerDrawList(1, 2, false, false);
     unlockBatchBuffers();
@@ -61,19 +70,12 @@ TEST_F(BatchDrawing, EachLayerDrawsItsOwnRunsWhereTheOrthoProjectionPutsThem) {
     gfxClear(E_GFX_CLEAR_TARGET | E_GFX_CLEAR_DEPTH, 0xFF000000u, 1.0f, 0);
     drawBatchLayer(0, BATCH_KEY_MAIN_SCENE);
 
-    std::vector<u8> pixels(320 * 200 * 4);
-    ASSERT_TRUE(gfxReadPixels(target.target()->deviceTexture(), pixels.data(), u32(pixels.size())));
-    EXPECT_EQ(0xFF0000u, pixelAt(pixels, 320, 80, 50));
-    EXPECT_EQ(0xFF0000u, pixelAt(pixels, 320, 32, 42));   // inside the square cap
-    EXPECT_EQ(0x000000u, pixelAt(pixels, 320, 80, 65));   // below the line's half-width
-    EXPECT_EQ(0x000000u, pixelAt(pixels, 320, 80, 150));  // layer 1 not drawn yet
-    EXPECT_EQ(0x0000FFu, pixelAt(pixels, 320, 240, 50));  // white through the blue texture
-    EXPECT_EQ(0xFFFF00u, pixelAt(pixels, 320, 240, 100)); // back to the white default
-
+    // The red line, inside its square cap, below its half-width; layer 1 not drawn yet; white
+    // through the blue texture; then back to the white default.
+    EXPECT_EQ(pixelsAt(target.target()->deviceTexture(), {{80, 50}, {32, 42}, {80, 65}, {80, 150}, {240, 50}, {240, 100}}),
+              (std::vector<u32>{0xFF0000u, 0xFF0000u, 0, 0, 0x0000FFu, 0xFFFF00u}));
     drawBatchLayer(1, BATCH_KEY_MAIN_SCENE);
-    ASSERT_TRUE(gfxReadPixels(target.target()->deviceTexture(), pixels.data(), u32(pixels.size())));
-    EXPECT_EQ(0x00FF00u, pixelAt(pixels, 320, 80, 150));
-    EXPECT_EQ(0xFF0000u, pixelAt(pixels, 320, 80, 50));
+    EXPECT_EQ(pixelsAt(target.target()->deviceTexture(), {{80, 150}, {80, 50}}), (std::vector<u32>{0x00FF00u, 0xFF0000u}));
 }
 
 }  // namespace

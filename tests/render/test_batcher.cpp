@@ -7,6 +7,7 @@
 #include <limits>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -22,17 +23,13 @@ void addObject(u32 layerMask, const SMaterial* mat, f32 depth, BatchKey key, u32
     const SBatchReservation r = reserveBatchGeometry(1, 3, indexCount);
     ASSERT_NE(nullptr, r.vertices);
     for (u32 i = 0; i < indexCount; ++i) r.stagedIndices[i] = r.vertexBase + i % 3;
-    r.layerMasks[0] = layerMask;
-    r.indexRanges[0] = SBatchIndexRange{r.firstStagedIndex, indexCount};
-    r.depths[0] = depth;
-    r.materials[0] = mat;
-    r.keys[0] = key;
+    std::tie(r.layerMasks[0], r.indexRanges[0], r.depths[0], r.materials[0], r.keys[0]) =
+        std::tuple(layerMask, SBatchIndexRange{r.firstStagedIndex, indexCount}, depth, mat, key);
 }
 
 struct SRunView {
     const SMaterial* material;
-    u32 firstIndex;
-    u32 indexCount;
+    u32 firstIndex, indexCount;
     bool operator==(const SRunView&) const = default;
 };
 
@@ -58,27 +55,22 @@ TEST_F(Batcher, ReservationsStopBelowTheVertexCapacityAndWithinObjectsAndIndices
     ASSERT_NE(nullptr, first.vertices);
     const SBatchReservation second = reserveBatchGeometry(1, 1, 3);
     ASSERT_NE(nullptr, second.vertices);
-    EXPECT_EQ(BATCH_VERTEX_CAPACITY - 2, second.vertexBase);
-    EXPECT_EQ(3u, second.firstStagedIndex);
+    EXPECT_EQ((std::vector<u32>{BATCH_VERTEX_CAPACITY - 2, 3}), (std::vector<u32>{second.vertexBase, second.firstStagedIndex}));
     EXPECT_EQ(first.layerMasks + 1, second.layerMasks);
     const SBatchReservation full = reserveBatchGeometry(1, 1, 3);
-    EXPECT_EQ(nullptr, full.vertices);
-    EXPECT_EQ(nullptr, full.stagedIndices);
-    EXPECT_EQ(nullptr, full.keys);
+    EXPECT_TRUE(!full.vertices && !full.stagedIndices && !full.keys);
     EXPECT_EQ(BATCH_VERTEX_CAPACITY - 1, batchVertexCount());
 
     beginBatchFrame();
     EXPECT_EQ(0u, batchVertexCount());
-    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, BATCH_INDEX_CAPACITY + 1).vertices);
-    EXPECT_EQ(nullptr, reserveBatchGeometry(BATCH_OBJECT_CAPACITY + 1, 3, 3).vertices);
-    EXPECT_NE(nullptr, reserveBatchGeometry(BATCH_OBJECT_CAPACITY, 3, BATCH_INDEX_CAPACITY).vertices);
-    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, 0).vertices);
+    EXPECT_EQ((std::vector<bool>{false, false, true, false}),
+              (std::vector<bool>{!!reserveBatchGeometry(1, 3, BATCH_INDEX_CAPACITY + 1).vertices, !!reserveBatchGeometry(BATCH_OBJECT_CAPACITY + 1, 3, 3).vertices,
+                                 !!reserveBatchGeometry(BATCH_OBJECT_CAPACITY, 3, BATCH_INDEX_CAPACITY).vertices, !!reserveBatchGeometry(1, 3, 0).vertices}));
 }
 
 TEST_F(Batcher, NothingIsLockedReservedOrBuiltWhileTheBatcherIsNotReadyOrUnlocked) {
     unlockBatchBuffers();
-    EXPECT_EQ(nullptr, batchLockedVertices());
-    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, 3).vertices);
+    EXPECT_TRUE(!batchLockedVertices() && !reserveBatchGeometry(1, 3, 3).vertices);
     buildLayerDrawList(0, 0, false, false);
     EXPECT_EQ(0u, batchRunCount(0, BATCH_KEY_MAIN_SCENE));
 
@@ -86,9 +78,7 @@ TEST_F(Batcher, NothingIsLockedReservedOrBuiltWhileTheBatcherIsNotReadyOrUnlocke
     releaseBatchBuffers();
     beginBatchFrame();
     unlockBatchBuffers();
-    EXPECT_FALSE(batcherReady());
-    EXPECT_EQ(nullptr, batchLockedVertices());
-    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, 3).vertices);
+    EXPECT_TRUE(!batcherReady() && !batchLockedVertices() && !reserveBatchGeometry(1, 3, 3).vertices);
 
     // A device reset keeps the registered keys.
     createBatchBuffers(true);
@@ -102,26 +92,20 @@ TEST_F(Batcher, NothingIsLockedReservedOrBuiltWhileTheBatcherIsNotReadyOrUnlocke
 TEST_F(Batcher, KeysAreLimitedToSixteenAndRemovedByValue) {
     for (BatchKey key = 1; key < BATCH_TARGET_KEY_CAPACITY; ++key) ASSERT_EQ(1, registerBatchTarget(key * 0x100));
     EXPECT_EQ(0, registerBatchTarget(0x5000));
-    EXPECT_EQ(1, unregisterBatchTarget(0x300));
-    EXPECT_EQ(0, unregisterBatchTarget(0x300));
-    EXPECT_EQ(1, registerBatchTarget(0x5000));
+    EXPECT_EQ((std::vector<int>{1, 0, 1}), (std::vector<int>{unregisterBatchTarget(0x300), unregisterBatchTarget(0x300), registerBatchTarget(0x5000)}));
     EXPECT_EQ(16u, batchTargetCount());
 
     // The gap is closed: the key after the removed one still has its own runs.
     addObject(1, material(0), 0.0f, 0x400);
     buildLayerDrawList(0, 1, false, false);
-    EXPECT_EQ(1u, batchRunCount(0, 0x400));
-    EXPECT_EQ(0u, batchRunCount(0, 0x500));
+    EXPECT_EQ((std::vector<u32>{1, 0}), (std::vector<u32>{batchRunCount(0, 0x400), batchRunCount(0, 0x500)}));
 }
 
 TEST_F(Batcher, WithoutSortFlagsObjectsKeepTheirOrderWithinEachKeyAndRunsShareAMaterial) {
     ASSERT_EQ(1, registerBatchTarget(0x2000));
-    addObject(0x23, material(1), 0.0f, 0x2000);  // objects 0 .. 5, vertices 0, 3, 6 ...
-    addObject(0x21, material(0), 0.0f, 0);
-    addObject(0x20, material(0), 0.0f, 0);
-    addObject(0x02, material(0), 0.0f, 0);       // not in the layer
-    addObject(0x30, material(1), 0.0f, 0);
-    addObject(0x20, material(0), 0.0f, 0x2000);
+    // Objects 0 .. 5 (vertices 0, 3, 6 ...) as {layer mask, material, key}; the fourth is not in the layer.
+    for (auto [mask, mat, key] : {std::tuple{0x23u, 1u, 0x2000u}, {0x21u, 0u, 0u}, {0x20u, 0u, 0u}, {0x02u, 0u, 0u}, {0x30u, 1u, 0u}, {0x20u, 0u, 0x2000u}})
+        addObject(mask, material(mat), 0.0f, key);
     buildLayerDrawList(3, 0x20, false, false);
 
     EXPECT_EQ((std::vector<SRunView>{{material(0), 0, 6}, {material(1), 6, 3}}), runsOf(3, 0));
@@ -137,13 +121,11 @@ TEST_F(Batcher, WithoutSortFlagsObjectsKeepTheirOrderWithinEachKeyAndRunsShareAM
 }
 
 TEST_F(Batcher, DepthSortDrawsFarFirstThenByMaterialAndMaterialSortGroups) {
-    addObject(1, material(2), 1.0f, 0);
-    addObject(1, material(1), 5.0f, 0);
-    addObject(1, material(0), 1.0f, 0);
-    addObject(1, material(3), std::numeric_limits<f32>::quiet_NaN(), 0);  // ordered somewhere, never a broken sort
-    addObject(1, material(2), 5.0f, 0);
+    // {material, depth}: the NaN depth is ordered somewhere, never a broken sort.
+    for (auto [mat, depth] : {std::pair{2u, 1.0f}, {1u, 5.0f}, {0u, 1.0f}, {3u, std::numeric_limits<f32>::quiet_NaN()}, {2u, 5.0f}})
+        addObject(1, material(mat), depth, 0);
     buildLayerDrawList(0, 1, true, false);
-    std::vector<SRunView> runs = runsOf(0, 0);
+    const std::vector<SRunView> runs = runsOf(0, 0);
     ASSERT_EQ(5u, runs.size());
     std::vector<const SMaterial*> order;
     for (const SRunView& run : runs)
@@ -151,17 +133,14 @@ TEST_F(Batcher, DepthSortDrawsFarFirstThenByMaterialAndMaterialSortGroups) {
     EXPECT_EQ((std::vector<const SMaterial*>{material(1), material(2), material(0), material(2)}), order);
 
     buildLayerDrawList(1, 1, false, true);
-    runs = runsOf(1, 0);
-    EXPECT_EQ((std::vector<SRunView>{{material(0), 15, 3}, {material(1), 18, 3}, {material(2), 21, 6}, {material(3), 27, 3}}),
-              runs);
+    EXPECT_EQ((std::vector<SRunView>{{material(0), 15, 3}, {material(1), 18, 3}, {material(2), 21, 6}, {material(3), 27, 3}}), runsOf(1, 0));
 }
 
 TEST_F(Batcher, ObjectsOfUnregisteredKeysAreSkippedAndTheirRunsCannotBeAsked) {
     addObject(1, material(0), 0.0f, 0x7000);
     addObject(1, material(0), 0.0f, 0);
     buildLayerDrawList(0, 1, false, false);
-    EXPECT_EQ(1u, batchSkippedObjectCount());
-    EXPECT_EQ(1u, batchRunCount(0, 0));
+    EXPECT_EQ((std::vector<u32>{1, 1}), (std::vector<u32>{batchSkippedObjectCount(), batchRunCount(0, 0)}));
     EXPECT_EXIT(batchRunCount(0, 0x7000), ::testing::ExitedWithCode(3), "no such layer or key");
 }
 
@@ -173,15 +152,13 @@ TEST_F(Batcher, LayersThatOverfillTheIndexBufferOrARunListDropAndCountObjects) {
     buildLayerDrawList(0, 1, false, false);
     EXPECT_EQ(0u, batchDroppedObjectCount());
     buildLayerDrawList(1, 1, false, false);
-    EXPECT_EQ(10u, batchDroppedObjectCount());
-    EXPECT_EQ(10 * perObject + 600, batchIndexWritePosition());
+    EXPECT_EQ((std::vector<u32>{10, 10 * perObject + 600}), (std::vector<u32>{batchDroppedObjectCount(), batchIndexWritePosition()}));
     EXPECT_EQ((std::vector<SRunView>{{material(0), 10 * perObject + 300, 300}}), runsOf(1, 0));
 
     beginBatchFrame();
     for (u32 i = 0; i <= BATCH_RUN_CAPACITY; ++i) addObject(2, material(i % 2), 0.0f, 0);
     buildLayerDrawList(0, 2, false, false);
-    EXPECT_EQ(BATCH_RUN_CAPACITY, batchRunCount(0, 0));
-    EXPECT_EQ(1u, batchDroppedObjectCount());
+    EXPECT_EQ((std::vector<u32>{BATCH_RUN_CAPACITY, 1}), (std::vector<u32>{batchRunCount(0, 0), batchDroppedObjectCount()}));
 }
 
 TEST_F(Batcher, ArcsAndCappedLinesHaveTheirWorkedShapes) {
@@ -194,9 +171,8 @@ TEST_F(Batcher, ArcsAndCappedLinesHaveTheirWorkedShapes) {
     const SBatchVertex* v = batchLockedVertices();
     // A x B = (0, 1, 0): the half turn passes through the top and ends at -A.
     EXPECT_NEAR(9.0f, v[0].x, 1e-5f);
-    EXPECT_EQ(0xFF112233u, v[0].colour);
     EXPECT_NEAR(11.0f, v[1].x, 1e-5f);
-    EXPECT_EQ(1.0f, v[1].u);
+    EXPECT_EQ(std::make_pair(0xFF112233u, 1.0f), std::make_pair(v[0].colour, v[1].u));
     EXPECT_NEAR(2.0f + 10.0f * std::sin(15.0f * 3.14159265f / 31.0f), v[31].y, 1e-4f);
     EXPECT_NEAR(-9.0f, v[63].x, 1e-4f);
     EXPECT_EQ((std::vector<u32>{60, 61, 62, 61, 63, 62}), std::vector<u32>(batchLockedIndices() + 180, batchLockedIndices() + 186));
@@ -214,8 +190,7 @@ TEST_F(Batcher, ArcsAndCappedLinesHaveTheirWorkedShapes) {
 }
 
 TEST_F(Batcher, ConcurrentReservationsGetDisjointRanges) {
-    constexpr u32 threads = 4;
-    constexpr u32 perThread = 2000;
+    constexpr u32 threads = 4, perThread = 2000;
     std::vector<std::thread> producers;
     for (u32 t = 0; t < threads; ++t)
         producers.emplace_back([t] {
@@ -224,8 +199,7 @@ TEST_F(Batcher, ConcurrentReservationsGetDisjointRanges) {
     for (std::thread& producer : producers) producer.join();
     EXPECT_EQ(threads * perThread * 3, batchVertexCount());
     buildLayerDrawListSingleKey(0, 0, false, false);
-    std::set<u32> seen(batchLockedIndices(), batchLockedIndices() + batchIndexWritePosition());
-    EXPECT_EQ(threads * perThread * 3, seen.size());
+    EXPECT_EQ(threads * perThread * 3, std::set<u32>(batchLockedIndices(), batchLockedIndices() + batchIndexWritePosition()).size());
 }
 
 }  // namespace

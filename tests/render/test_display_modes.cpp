@@ -6,80 +6,67 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <string>
+#include <tuple>
+#include <vector>
+
 namespace {
 
-SDisplayModeSet desktop(u32 width, u32 height) {
+// A desktop of the given size offering the listed {width, height, hz, bits} modes.
+SDisplayModeSet desktop(u32 width, u32 height, std::initializer_list<std::array<u32, 4>> modes = {}) {
     SDisplayModeSet set;
     set.screenWidth = width;
     set.screenHeight = height;
+    for (const auto& m : modes) addDisplayMode(set, m[0], m[1], m[2], m[3]);
     return set;
 }
 
+std::string size(const SResolutionChoice& c) {
+    return std::to_string(c.mode.width) + "x" + std::to_string(c.mode.height);
+}
+
 TEST(DisplayModes, AspectClassesFollowTheWidthToHeightThresholds) {
-    struct SCase {
-        u32 width, height;
-        s32 aspect;
-    };
-    for (const SCase& c : {SCase{2560, 1080, 0}, SCase{1920, 1080, 1}, SCase{1280, 800, 2}, SCase{1280, 854, 3},
-                           SCase{1024, 768, 4}, SCase{1280, 1024, 6}, SCase{640, 480, 4}, SCase{1280, 720, 1}}) {
+    for (const auto& [width, height, aspect] : std::vector<std::tuple<u32, u32, s32>>{
+             {2560, 1080, 0}, {1920, 1080, 1}, {1280, 800, 2}, {1280, 854, 3}, {1024, 768, 4}, {1280, 1024, 6}, {640, 480, 4}, {1280, 720, 1}}) {
         SDisplayMode mode;
-        mode.width = c.width;
-        mode.height = c.height;
-        EXPECT_EQ(computeAspectClass(&mode), c.aspect) << c.width << "x" << c.height;
+        mode.width = width;
+        mode.height = height;
+        EXPECT_EQ(computeAspectClass(&mode), aspect) << width << "x" << height;
     }
 }
 
 TEST(DisplayModes, UniqueModesPreferSixtyHertzThenFiftyNineElseTheLast) {
-    SDisplayModeSet set = desktop(1920, 1080);
-    addDisplayMode(set, 1280, 720, 59, 32);
-    addDisplayMode(set, 1280, 720, 60, 32);
-    addDisplayMode(set, 1280, 720, 75, 32);
-    addDisplayMode(set, 1024, 768, 75, 32);
-    addDisplayMode(set, 1024, 768, 59, 32);
-    addDisplayMode(set, 800, 600, 72, 32);
-    addDisplayMode(set, 800, 600, 85, 32);
-    addDisplayMode(set, 640, 480, 60, 16);
+    SDisplayModeSet set = desktop(1920, 1080, {{1280, 720, 59, 32}, {1280, 720, 60, 32}, {1280, 720, 75, 32}, {1024, 768, 75, 32},
+                                               {1024, 768, 59, 32}, {800, 600, 72, 32}, {800, 600, 85, 32}, {640, 480, 60, 16}});
     buildUniqueModes(set);
-    ASSERT_EQ(set.unique.size(), 3u);
-    EXPECT_EQ(set.unique[0].refreshHz, 60u);
-    EXPECT_EQ(set.unique[1].refreshHz, 59u);
-    EXPECT_EQ(set.unique[2].refreshHz, 85u);
+    std::vector<u32> hz;
+    for (const SDisplayMode& m : set.unique) hz.push_back(m.refreshHz);
+    EXPECT_EQ(hz, (std::vector<u32>{60, 59, 85}));
 }
 
 TEST(DisplayModes, PortraitAndOversizedModesAreNeverListedSoNoModeRemains) {
-    SDisplayModeSet set = desktop(1080, 1920);
-    addDisplayMode(set, 1080, 1920, 60, 32);
-    addDisplayMode(set, 768, 1024, 60, 32);
-    addDisplayMode(set, 2560, 1440, 60, 32);  // landscape, but larger than the screen
-    const SResolutionChoice choice = chooseResolution(set, SResolutionSettings{});
-    EXPECT_FALSE(choice.haveMode);
+    // The last is landscape, but larger than the screen.
+    SDisplayModeSet set = desktop(1080, 1920, {{1080, 1920, 60, 32}, {768, 1024, 60, 32}, {2560, 1440, 60, 32}});
+    EXPECT_FALSE(chooseResolution(set, SResolutionSettings{}).haveMode);
     EXPECT_TRUE(set.all.empty());
 }
 
 TEST(DisplayModes, ResolutionCodesIncludingWideScreenEmulation) {
-    u32 w = 0, h = 0;
-    ASSERT_TRUE(resolutionForCode(456, true, &w, &h));
-    EXPECT_EQ(w, 832u);
-    ASSERT_TRUE(resolutionForCode(456, false, &w, &h));
-    EXPECT_EQ(w, 608u);
-    ASSERT_TRUE(resolutionForCode(9001, false, &w, &h));
-    EXPECT_EQ(w, 1440u);
-    EXPECT_EQ(h, 900u);
-    ASSERT_TRUE(resolutionForCode(720, false, &w, &h));
-    EXPECT_EQ(w, 1280u);
-    EXPECT_FALSE(resolutionForCode(721, false, &w, &h));
+    auto code = [](u32 c, bool wide) {
+        u32 w = 0, h = 0;
+        return resolutionForCode(c, wide, &w, &h) ? std::to_string(w) + "x" + std::to_string(h) : "refused";
+    };
+    EXPECT_EQ((std::vector<std::string>{code(456, true), code(456, false), code(9001, false), code(720, false), code(721, false)}),
+              (std::vector<std::string>{"832x456", "608x456", "1440x900", "1280x720", "refused"}));
 }
 
 class ResolutionChoice : public ::testing::Test {
 protected:
     void SetUp() override {
         m_set = desktop(1920, 1080);
-        for (u32 hz : {60u, 75u}) {
-            addDisplayMode(m_set, 1920, 1080, hz, 32);
-            addDisplayMode(m_set, 1600, 900, hz, 32);
-            addDisplayMode(m_set, 1280, 720, hz, 32);
-            addDisplayMode(m_set, 1024, 768, hz, 32);
-        }
+        for (u32 hz : {60u, 75u})
+            for (auto [w, h] : {std::pair{1920u, 1080u}, {1600u, 900u}, {1280u, 720u}, {1024u, 768u}}) addDisplayMode(m_set, w, h, hz, 32);
     }
     SDisplayModeSet m_set;
 };
@@ -87,9 +74,7 @@ protected:
 TEST_F(ResolutionChoice, WindowedTakesTheTallestSixteenByNineModeBelowNineTenthsOfTheScreen) {
     const SResolutionChoice choice = chooseResolution(m_set, SResolutionSettings{});
     ASSERT_TRUE(choice.haveMode);
-    EXPECT_EQ(choice.width, 1600u);
-    EXPECT_EQ(choice.mode.width, 1600u);
-    EXPECT_EQ(choice.mode.height, 900u);
+    EXPECT_EQ(std::make_pair(choice.width, size(choice)), std::make_pair(1600u, std::string("1600x900")));
     EXPECT_EQ(choice.mode.refreshHz, 60u) << "the unique list prefers 60 Hz";
 }
 
@@ -110,15 +95,11 @@ TEST_F(ResolutionChoice, ZeroSavedSlotsMeanNoResolutionAndCodesAndForcedSizesApp
     settings.savedHeight = 0;
     EXPECT_EQ(chooseResolution(m_set, settings).mode.width, 1600u);
     settings.resolutionCode = 720;
-    SResolutionChoice choice = chooseResolution(m_set, settings);
-    EXPECT_TRUE(choice.resolutionCodeGiven);
-    EXPECT_EQ(choice.mode.width, 1280u);
+    EXPECT_TRUE(chooseResolution(m_set, settings).resolutionCodeGiven);
+    EXPECT_EQ(chooseResolution(m_set, settings).mode.width, 1280u);
     settings.hardForcedWidth = 333;
     settings.hardForcedHeight = 222;
-    choice = chooseResolution(m_set, settings);
-    EXPECT_EQ(choice.mode.width, 333u);
-    EXPECT_EQ(choice.mode.height, 222u);
-    EXPECT_EQ(choice.width, 333u);
+    EXPECT_EQ(std::make_pair(chooseResolution(m_set, settings).width, size(chooseResolution(m_set, settings))), std::make_pair(333u, std::string("333x222")));
 }
 
 TEST(DisplaySettings, AProjectKeyBeatsTheSavedSlotAndNoVsyncDecidesWhenPresent) {
@@ -129,14 +110,11 @@ TEST(DisplaySettings, AProjectKeyBeatsTheSavedSlotAndNoVsyncDecidesWhenPresent) 
     g_SavedOptions.resolutionWidth = 1280;
     g_SavedOptions.resolutionHeight = 720;
     copySavedDisplayOptions();
-    EXPECT_TRUE(displayFullScreen());
-    EXPECT_TRUE(vsyncWanted());
-    EXPECT_EQ(readResolutionSettings().savedWidth, 1280u);
+    EXPECT_EQ(std::make_tuple(displayFullScreen(), vsyncWanted(), readResolutionSettings().savedWidth), std::make_tuple(true, true, 1280u));
 
     configSetValue("FULLSCREEN", "0");
-    EXPECT_FALSE(displayFullScreen());
     configSetValue("NOVSYNC", "1");
-    EXPECT_FALSE(vsyncWanted());
+    EXPECT_EQ(std::make_pair(displayFullScreen(), vsyncWanted()), std::make_pair(false, false));
     configSetValue("NOVSYNC", "0");
     g_SavedOptions.verticalSync = 0;
     copySavedDisplayOptions();

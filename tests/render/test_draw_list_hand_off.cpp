@@ -11,7 +11,9 @@
 #include "render/render_device.h"
 #include "render/render_worker.h"
 
+#include <ostream>
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -21,12 +23,14 @@ const SMaterial* material(u32 i) {
 }
 
 struct SFrameSeen {
-    u32 half;
-    u32 sprites;
-    u32 lines;
-    u32 vertices;
-    u32 wrongColours;
+    u32 half, sprites, lines, vertices, wrongColours;
+    auto operator<=>(const SFrameSeen&) const = default;
 };
+
+std::ostream& operator<<(std::ostream& out, const SFrameSeen& s) {
+    return out << "half " << s.half << ", " << s.sprites << " sprites, " << s.lines << " lines, " << s.vertices << " vertices, "
+               << s.wrongColours << " wrong colours";
+}
 
 void releaseBatcher() { releaseBatchBuffers(); }
 bool recreateBatcher() { return createBatchBuffers(false); }
@@ -39,8 +43,7 @@ TEST_F(DrawListHandOff, StressOnTheNullRenderer) {
     std::mt19937 random(12345);
     ClVec4 eye;
     eye.set(0.0f, 0.0f, 100.0f, 0.0f);
-    u32 framesDrawn = 0;
-    u32 framesCleared = 0;
+    u32 framesDrawn = 0, framesCleared = 0;
 
     for (u32 frame = 1; frame <= 300; ++frame) {
         beginBatchFrame();
@@ -56,9 +59,8 @@ TEST_F(DrawListHandOff, StressOnTheNullRenderer) {
         SFrameSeen seen{};
         const s32 ready = handOff([&seen, &eye, frame] {
             seen.half = renderFlipIndex();
-            const SDrawListCounts counts = drawListCounts(seen.half);
-            seen.sprites = counts.sprites;
-            seen.lines = counts.lines;
+            seen.sprites = drawListCounts(seen.half).sprites;
+            seen.lines = drawListCounts(seen.half).lines;
             buildDrawCommands(0x20, eye, 0);
             seen.vertices = batchVertexCount();
             const SBatchVertex* vertices = batchLockedVertices();
@@ -69,24 +71,19 @@ TEST_F(DrawListHandOff, StressOnTheNullRenderer) {
 
         if (drawable) {
             ++framesDrawn;
-            ASSERT_EQ(filled, seen.half) << frame;
-            ASSERT_EQ(sprites, seen.sprites) << frame;
-            ASSERT_EQ(lines, seen.lines) << frame;
-            ASSERT_EQ(4 * sprites + 8 * lines, seen.vertices) << frame;
-            ASSERT_EQ(0u, seen.wrongColours) << frame;
+            ASSERT_EQ(seen, (SFrameSeen{filled, sprites, lines, 4 * sprites + 8 * lines, 0})) << frame;
             ASSERT_EQ(frame % 50 != 0, ready == 1) << frame;
         } else {
             // Lost: nothing flipped or drawn, and the filled half was emptied on the main thread.
             ++framesCleared;
-            ASSERT_EQ(filled, 1 - renderFlipIndex()) << frame;
-            ASSERT_EQ(0u, drawListCounts(filled).sprites) << frame;
-            ASSERT_EQ(0u, drawListCounts(filled).lines) << frame;
-            ASSERT_EQ(1, ready) << frame;  // restored by this hand-off's lost-device check
+            // Restored by this hand-off's lost-device check: ready is 1.
+            ASSERT_EQ(std::make_tuple(1 - renderFlipIndex(), drawListCounts(filled).sprites, drawListCounts(filled).lines, ready),
+                      std::make_tuple(filled, 0u, 0u, 1)) << frame;
         }
         ASSERT_EQ(0u, drawListCounts(1 - filled).sprites) << frame;
     }
-    EXPECT_EQ(295u, framesDrawn);  // the loss in frame 300 is noticed, and cleared, only after the loop
-    EXPECT_EQ(5u, framesCleared);
+    // The loss in frame 300 is noticed, and cleared, only after the loop.
+    EXPECT_EQ(std::make_pair(295u, 5u), std::make_pair(framesDrawn, framesCleared));
     g_DeviceResourceSteps = kDefaultDeviceResourceSteps;
 }
 

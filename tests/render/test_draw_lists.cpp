@@ -1,5 +1,3 @@
-#include "core/crit_section_pool.h"
-#include "core/task_layer.h"
 #include "render/batcher.h"
 #include "render/draw_lists.h"
 #include "render/render_worker.h"
@@ -48,12 +46,8 @@ TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgr
     }
     for (u32 i = 0; i < QUAD_COMMAND_CAPACITY; ++i)
         appendQuadCommandCorners(ClVec3(), ClVec3(), ClVec3(), ClVec3(), 0, material(0), 1);
-    const SDrawListCounts counts = drawListCounts(1);
-    EXPECT_EQ(15999u, counts.sprites);
-    EXPECT_EQ(15999u, counts.lines);
-    EXPECT_EQ(15999u, counts.gradientLines);
-    EXPECT_EQ(4999u, counts.quads);
-    EXPECT_EQ(0u, drawListCounts(0).sprites);
+    const SDrawListCounts c = drawListCounts(1);
+    EXPECT_EQ((std::vector<u32>{15999, 15999, 15999, 4999, 0}), (std::vector<u32>{c.sprites, c.lines, c.gradientLines, c.quads, drawListCounts(0).sprites}));
 
     EXPECT_EXIT(appendQuadCommand(ClVec3(), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 1, 1, 0, material(0), 1, 0),
                 ::testing::ExitedWithCode(3), "appendQuadCommand: 4999 quads are already queued");
@@ -79,79 +73,60 @@ TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGive
 
     // The main scene's sprite faces +z: its right is -x, its up +y.
     const SBatchVertex* v = batchLockedVertices();
-    EXPECT_FLOAT_EQ(-1.0f, v[0].x);
-    EXPECT_FLOAT_EQ(1.0f, v[0].y);
+    EXPECT_EQ((std::vector<f32>{-1, 1, 1}), (std::vector<f32>{v[0].x, v[0].y, v[1].v}));
     EXPECT_EQ(0xFF00FF00u, v[0].colour);
-    EXPECT_EQ(1.0f, v[1].v);
     // The preview's sprite faces its group's eye on +x.
     EXPECT_FLOAT_EQ(0.0f, v[4].x);
     EXPECT_FLOAT_EQ(1.0f, std::fabs(v[4].z));
 
     buildLayerDrawList(0, 0x40, false, false);  // the exclude mask took 0x40 off
-    EXPECT_EQ(0u, batchRunCount(0, 0));
     buildLayerDrawList(1, 0x22, false, false);
-    EXPECT_EQ(1u, batchRunCount(1, 0));
+    EXPECT_EQ(std::make_pair(0u, 1u), std::make_pair(batchRunCount(0, 0), batchRunCount(1, 0)));
     EXPECT_EQ(material(1), batchRuns(1, reinterpret_cast<BatchKey>(&preview))[0].material);
 }
 
 TEST(DrawListSlices, LinesAreCutIntoAtMostThirtyTwoRoundedUpSlices) {
-    EXPECT_EQ(5u, lineSliceSize(10, 2));
-    EXPECT_EQ(5u, lineSliceSize(10, 1));
-    EXPECT_EQ(4u, lineSliceSize(100, 64));   // 32 slices, 25 jobs
-    EXPECT_EQ(32u, lineSliceSize(1000, 64)); // 32 jobs
-    EXPECT_EQ(1u, lineSliceSize(17, 64));
+    // 100 lines on 64 threads: 32 slices in 25 jobs; 1000 lines: 32 jobs.
+    EXPECT_EQ((std::vector<u32>{5, 5, 4, 32, 1}),
+              (std::vector<u32>{lineSliceSize(10, 2), lineSliceSize(10, 1), lineSliceSize(100, 64), lineSliceSize(1000, 64), lineSliceSize(17, 64)}));
 }
 
 TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) {
     for (u32 i = 0; i < 100; ++i)
         appendLineCommand(ClVec3(0, f32(i), 0), ClVec3(10, f32(i), 0), 0.5f, i, material(0), 1.0f, 1, i % 2 ? 0x24 : 0x04);
-    u32 emptyPassJobs = 99;
-    u32 emptyPassVertices = 99;
+    std::pair<u32, u32> emptyPass{99, 99};  // jobs, vertices
     handOff([&] {
         buildDrawCommands(0x08, eyeAt(5, 0, 100), 0);
-        emptyPassJobs = lastLineJobCount();
-        emptyPassVertices = batchVertexCount();
+        emptyPass = {lastLineJobCount(), batchVertexCount()};
         buildDrawCommands(0x24, eyeAt(5, 0, 100), 0);
     });
-    EXPECT_EQ(0u, emptyPassJobs);
-    EXPECT_EQ(0u, emptyPassVertices);
+    EXPECT_EQ(emptyPass, std::make_pair(0u, 0u));
     ASSERT_EQ(400u, batchVertexCount());
-    EXPECT_GE(lastLineJobCount(), 2u);
-    EXPECT_LE(lastLineJobCount(), DRAW_BUILD_JOB_CAPACITY);
+    EXPECT_TRUE(lastLineJobCount() >= 2 && lastLineJobCount() <= DRAW_BUILD_JOB_CAPACITY) << lastLineJobCount();
     const SBatchVertex* v = batchLockedVertices();
     for (u32 line = 0; line < 50; ++line) {
-        const f32 y = f32(2 * line + 1);
-        EXPECT_EQ(2 * line + 1, v[8 * line].colour);
-        const SBatchVertex& a = v[8 * line];
-        const SBatchVertex& b = v[8 * line + 1];
+        const SBatchVertex &a = v[8 * line], &b = v[8 * line + 1];
+        EXPECT_EQ(2 * line + 1, a.colour);
         // The first two vertices straddle the start cap's end, one width either side.
         EXPECT_NEAR(-0.5f, 0.5f * (a.x + b.x), 1e-4f);
-        EXPECT_NEAR(y, 0.5f * (a.y + b.y), 1e-4f);
+        EXPECT_NEAR(f32(2 * line + 1), 0.5f * (a.y + b.y), 1e-4f);
         EXPECT_NEAR(1.0f, std::hypot(a.y - b.y, a.z - b.z), 1e-4f);
         EXPECT_NEAR(10.5f, 0.5f * (v[8 * line + 6].x + v[8 * line + 7].x), 1e-4f);
     }
     buildLayerDrawList(0, 0x24, false, false);
-    EXPECT_EQ(50u * 18u, batchIndexWritePosition());
-    EXPECT_EQ(1u + 8u * 49u, batchLockedIndices()[18 * 49 + 1]);
+    EXPECT_EQ(std::make_pair(50u * 18u, 1u + 8u * 49u), std::make_pair(batchIndexWritePosition(), batchLockedIndices()[18 * 49 + 1]));
 }
 
 TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPoint) {
-    appendGradientLineCommand(ClVec3(0, 0, 0), ClVec3(10, 0, 0), 2.0f, 1.0f, 0xAAu, 0xBBu, material(0), 1);
-    appendGradientLineCommand(ClVec3(0, 0, 0), ClVec3(10, 0, 0), 2.0f, 0.0f, 0xAAu, 0xBBu, material(0), 1);
-    appendGradientLineCommand(ClVec3(0, 0, 0), ClVec3(10, 0, 0), 2.0f, -1.0f, 0xAAu, 0xBBu, material(0), 1);
+    for (f32 endWidth : {1.0f, 0.0f, -1.0f}) appendGradientLineCommand(ClVec3(), ClVec3(10, 0, 0), 2.0f, endWidth, 0xAAu, 0xBBu, material(0), 1);
     handOff([] { buildDrawCommands(1, eyeAt(5, 0, 50), 0); });
     ASSERT_EQ(24u, batchVertexCount());
     const SBatchVertex* v = batchLockedVertices();
-    EXPECT_EQ(2.0f, v[0].nx);
-    EXPECT_EQ(2.0f, v[1].v);
-    EXPECT_EQ(1.0f, v[4].nx);
-    EXPECT_EQ(0xAAu, v[3].colour);
-    EXPECT_EQ(0xBBu, v[4].colour);
+    EXPECT_EQ((std::vector<f32>{2, 2, 1}), (std::vector<f32>{v[0].nx, v[1].v, v[4].nx}));
+    EXPECT_EQ(std::make_pair(0xAAu, 0xBBu), std::make_pair(v[3].colour, v[4].colour));
     EXPECT_NEAR(4.0f, std::fabs(v[0].y - v[1].y), 1e-5f);
     EXPECT_NEAR(2.0f, std::fabs(v[4].y - v[5].y), 1e-5f);
-    for (u32 i = 8; i < 24; ++i) {
-        EXPECT_TRUE(std::isfinite(v[i].nx) && std::isfinite(v[i].v) && std::isfinite(v[i].x)) << i;
-    }
+    for (u32 i = 8; i < 24; ++i) EXPECT_TRUE(std::isfinite(v[i].nx) && std::isfinite(v[i].v) && std::isfinite(v[i].x)) << i;
 }
 
 TEST_F(DrawLists, EveryQuadIsConvertedWithItsCornersTextureCoordinatesAndDepth) {
@@ -162,19 +137,13 @@ TEST_F(DrawLists, EveryQuadIsConvertedWithItsCornersTextureCoordinatesAndDepth) 
     ASSERT_EQ(8u, batchVertexCount());
     const SBatchVertex* v = batchLockedVertices();
     // b = a x n = (1, 0, 0) x (0, 0, 1) = (0, -1, 0).
-    const f32 expected[4][4] = {{-2, 1, 0.25f, 0.5f}, {-2, -1, 0.25f, 1.0f}, {2, 1, 0.75f, 0.5f}, {2, -1, 0.75f, 1.0f}};
-    for (u32 i = 0; i < 4; ++i) {
-        EXPECT_FLOAT_EQ(expected[i][0], v[i].x) << i;
-        EXPECT_FLOAT_EQ(expected[i][1], v[i].y) << i;
-        EXPECT_EQ(expected[i][2], v[i].u) << i;
-        EXPECT_EQ(expected[i][3], v[i].v) << i;
-    }
-    EXPECT_EQ(4.0f, v[7].x);
-    EXPECT_EQ(1.0f, v[7].u);
+    std::vector<f32> got;
+    for (u32 i = 0; i < 4; ++i) got.insert(got.end(), {v[i].x, v[i].y, v[i].u, v[i].v});
+    EXPECT_EQ(got, (std::vector<f32>{-2, 1, 0.25f, 0.5f, -2, -1, 0.25f, 1.0f, 2, 1, 0.75f, 0.5f, 2, -1, 0.75f, 1.0f}));
+    EXPECT_EQ(std::make_pair(4.0f, 1.0f), std::make_pair(v[7].x, v[7].u));
     buildLayerDrawList(0, 0, true, false);
     // Far first: the UV quad (depth 3) before the corner quad (depth 0).
-    EXPECT_EQ(material(0), batchRuns(0, 0)[0].material);
-    EXPECT_EQ(material(1), batchRuns(0, 0)[1].material);
+    EXPECT_EQ(std::make_pair(material(0), material(1)), std::make_pair(batchRuns(0, 0)[0].material, batchRuns(0, 0)[1].material));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -24,22 +25,18 @@ TEST_F(Effects, EveryBuiltInEffectBindsWithSharedGlobals) {
     initShaderRegistry();
     EXPECT_TRUE(effectsReady());
     for (const char* name : g_aBuiltInEffectNames) {
-        const ClShader* shader = findEffect(name);
-        EXPECT_GE(shader->textureSlotCount(), 1u) << name;
-        EXPECT_TRUE(shader->hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE)) << name;
+        EXPECT_TRUE(findEffect(name)->textureSlotCount() >= 1 && findEffect(name)->hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE)) << name;
     }
     // The drawn-by-name effects of the bloom and the two-texture backdrop.
-    EXPECT_EQ(findEffect("game_guardian_bg")->textureSlotCount(), 2u);
-    EXPECT_EQ(findEffect("PostFx_BlurH")->globalCount(), 2u);
+    EXPECT_EQ(std::make_pair(findEffect("game_guardian_bg")->textureSlotCount(), findEffect("PostFx_BlurH")->globalCount()), std::make_pair(2u, 2u));
     // Set at start-up, so the post-processing effects can begin at once.
     EXPECT_TRUE(findShaderGlobal("g_afBlurHorParams")->hasBeenSet);
     EXPECT_FLOAT_EQ(findShaderGlobal("g_v2InvScreenSize")->values[0][0], 1.0f / 320.0f);
     // Declared once for every effect that uses it: the bar and triangle constants the world sets.
     for (const char* name : {"g_v4BarPlayerCore1", "g_v4TriEnemy1Med", "g_v3LightDir", "g_fSpecExp", "g_v3Spec0Pos",
                              "g_v2ScreenSpaceNoiseScale1", "g_fUISpaceNoiseFactor2", "g_v2GuardianNoise",
-                             "g_v4GuardianAdder", "g_v3CamPos", "g_fSkySign", "g_av2BlurOffsets", "g_afBlurWeights"}) {
+                             "g_v4GuardianAdder", "g_v3CamPos", "g_fSkySign", "g_av2BlurOffsets", "g_afBlurWeights"})
         EXPECT_NE(findShaderGlobal(name), nullptr) << name;
-    }
     EXPECT_EQ(findShaderGlobal("g_av2BlurOffsets")->count, 15u);
 }
 
@@ -91,8 +88,7 @@ TEST_F(Materials, SharedRecordsDependOnEffectAndTextureOrder) {
     SMaterial* ab = getMaterialForEffectAndTextures2("game_guardian_bg", noise, dots);
     EXPECT_EQ(getMaterialForEffectAndTextureNames2("game_guardian_bg", "Images/Noise", "Images/NoiseDots"), ab);
     SMaterial* ba = getMaterialForEffectAndTextures2("game_guardian_bg", dots, noise);
-    EXPECT_NE(ba, ab) << "another texture order is another material";
-    EXPECT_NE(ba->textureSet, ab->textureSet);
+    EXPECT_TRUE(ba != ab && ba->textureSet != ab->textureSet) << "another texture order is another material";
 
     SMaterial* added = getMaterialForEffectAndTexture("system_add", noise);
     SMaterial* blended = getMaterialForEffectAndTexture("system_blend", noise);
@@ -100,10 +96,7 @@ TEST_F(Materials, SharedRecordsDependOnEffectAndTextureOrder) {
     EXPECT_EQ(added->textureSet, blended->textureSet) << "one set serves both effects";
     EXPECT_EQ(getMaterialForEffect("system_add"), getMaterialForEffect("SYSTEM_ADD"));
     EXPECT_EQ(getMaterialForEffect("system_add")->textureSet, nullptr);
-    EXPECT_EQ(getLiveMaterialCount(), 5u);
-    EXPECT_EQ(getLiveTextureSetCount(), 3u);
-    EXPECT_EQ(ab->poolIndex, 0u);
-    EXPECT_EQ(ba->poolIndex, 1u);
+    EXPECT_EQ((std::vector<u32>{getLiveMaterialCount(), getLiveTextureSetCount(), ab->poolIndex, ba->poolIndex}), (std::vector<u32>{5, 3, 0, 1}));
 
     // A texture the table does not hold binds the white default: no fatal error at draw time.
     SMaterial* missing = getMaterialForEffectAndTextureName("system_add", "Images/NotThere");
@@ -114,8 +107,7 @@ TEST_F(Materials, SharedRecordsDependOnEffectAndTextureOrder) {
     // generation move on.
     const u32 generation = ab->generation;
     purgeTextureFromMaterials(dots);
-    EXPECT_EQ(getLiveMaterialCount(), 4u);
-    EXPECT_EQ(getLiveTextureSetCount(), 2u);
+    EXPECT_EQ(std::make_pair(getLiveMaterialCount(), getLiveTextureSetCount()), std::make_pair(4u, 2u));
     EXPECT_NE(ab->generation, generation);
     EXPECT_EQ(getMaterialForEffectAndTexture("system_add", noise), added) << "untouched materials stay";
 }

@@ -12,7 +12,9 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -30,10 +32,7 @@ protected:
         critSectionPoolInit();
         m_locksBefore = critSectionPoolUseCount();
         configClear();
-        configSetValue("NOGFX", "1");
-        configSetValue("NOVSYNC", "0");
-        configSetValue("FSAA", "3");
-        configSetValue("FULLSCREEN", "0");
+        for (auto [key, value] : {std::pair{"NOGFX", "1"}, {"NOVSYNC", "0"}, {"FSAA", "3"}, {"FULLSCREEN", "0"}}) configSetValue(key, value);
         initDisplayOptionTable();
         g_steps.clear();
         g_batchBuffersRecreated = true;
@@ -68,59 +67,53 @@ protected:
         EXPECT_EQ(critSectionPoolUseCount(), m_locksBefore) << "the device lock goes back to the pool";
     }
 
+    // One frame handed to the worker: what it returned, then the device steps it ran.
+    static std::string frame() {
+        g_steps.clear();
+        std::string out = std::to_string(submitFrameToRenderWorker());
+        for (const std::string& step : g_steps) out += ", " + step;
+        return out;
+    }
+
     u32 m_locksBefore = 0;
 };
 
 TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     EXPECT_EQ(g_steps, (std::vector<std::string>{"create debug shapes", "create scene targets"}));
     ASSERT_TRUE(renderDeviceReady());
-    EXPECT_FALSE(gfxDeviceParams().vsync) << "NOGFX 1 presents immediately whatever NOVSYNC says";
-    EXPECT_EQ(gfxDeviceParams().multisample, 0u) << "FSAA 3 is no multisampling";
+    // NOGFX 1 presents immediately whatever NOVSYNC says; FSAA 3 is no multisampling.
+    EXPECT_EQ(std::make_pair(gfxDeviceParams().vsync, gfxDeviceParams().multisample), std::make_pair(false, 0u));
     static int s_pausedGames;
     s_pausedGames = 0;
     SRenderUpwardHooks hooks;
     hooks.goToActionRequested = [] { return 1; };
     hooks.pauseActionGame = [] { ++s_pausedGames; };
     setRenderUpwardHooks(&hooks);
-    g_steps.clear();
 
     gfxTestLoseDevice(1);
-    EXPECT_EQ(submitFrameToRenderWorker(), 0);
-    EXPECT_EQ(g_steps, (std::vector<std::string>{"effects lost", "release debug shapes", "release batch buffers",
-                                                 "release ui", "release scene targets", "release preview targets"}));
-    EXPECT_EQ(s_pausedGames, 1);
-    EXPECT_EQ(deviceWasLost(), 1u);
-    EXPECT_TRUE(renderDeviceLost());
+    EXPECT_EQ(frame(), "0, effects lost, release debug shapes, release batch buffers, release ui, release scene targets, "
+                       "release preview targets");
+    EXPECT_EQ((std::vector<u32>{u32(s_pausedGames), deviceWasLost(), renderDeviceLost()}), (std::vector<u32>{1, 1, 1}));
 
     // The first reset fails: the device stays lost and tries again on the next frame.
-    g_steps.clear();
-    EXPECT_EQ(submitFrameToRenderWorker(), 0);
-    EXPECT_EQ(g_steps, (std::vector<std::string>{"release scene targets"}));
+    EXPECT_EQ(frame(), "0, release scene targets");
     EXPECT_TRUE(renderDeviceLost());
 
     // The reset succeeds but the batcher's buffers cannot be made: still lost, released again.
-    g_steps.clear();
     g_batchBuffersRecreated = false;
-    EXPECT_EQ(submitFrameToRenderWorker(), 0);
-    EXPECT_EQ(g_steps, (std::vector<std::string>{"release scene targets", "effects reset", "create debug shapes",
-                                                 "recreate batch buffers", "effects lost", "release debug shapes",
-                                                 "release batch buffers", "release ui"}));
+    EXPECT_EQ(frame(), "0, release scene targets, effects reset, create debug shapes, recreate batch buffers, effects lost, "
+                       "release debug shapes, release batch buffers, release ui");
     EXPECT_TRUE(renderDeviceLost());
 
-    g_steps.clear();
     g_batchBuffersRecreated = true;
-    EXPECT_EQ(submitFrameToRenderWorker(), 1);
-    EXPECT_EQ(g_steps, (std::vector<std::string>{"effects reset", "create debug shapes", "recreate batch buffers",
-                                                 "create ui", "recreate scene targets", "recreate preview targets"}));
-    EXPECT_FALSE(renderDeviceLost());
-    EXPECT_EQ(deviceWasLost(), 0u);
-    EXPECT_EQ(deviceWasRestored(), 1u);
-    EXPECT_EQ(submitFrameToRenderWorker(), 1);
+    EXPECT_EQ(frame(), "1, effects reset, create debug shapes, recreate batch buffers, create ui, recreate scene targets, "
+                       "recreate preview targets");
+    EXPECT_EQ((std::vector<u32>{renderDeviceLost(), deviceWasLost(), deviceWasRestored()}), (std::vector<u32>{0, 0, 1}));
+    EXPECT_EQ(frame(), "1");
 }
 
 std::atomic<u32> g_drawnHalf{2};
-std::vector<u32> g_clearedHalves;
-std::vector<u32> g_closedHalves;
+std::vector<u32> g_clearedHalves, g_closedHalves;
 
 TEST_F(RenderDevice, TheWorkerDrawsTheFilledHalfAndANotReadyDeviceClearsItInstead) {
     g_FrameHandOffSteps.closeFrameHalf = [](u32 half) { g_closedHalves.push_back(half); };
@@ -129,26 +122,22 @@ TEST_F(RenderDevice, TheWorkerDrawsTheFilledHalfAndANotReadyDeviceClearsItInstea
         g_drawnHalf.store(renderFlipIndex());
         presentRenderedFrame();
     };
-    g_closedHalves.clear();
-    g_clearedHalves.clear();
+    g_closedHalves = g_clearedHalves = {};
     const u64 presents = gfxPresentCount();
     for (u32 frame = 0; frame < 4; ++frame) {
         const u32 filled = 1 - renderFlipIndex();
         EXPECT_EQ(submitFrameToRenderWorker(), 1);
-        EXPECT_EQ(g_drawnHalf.load(), filled);
-        EXPECT_EQ(renderFlipIndex(), filled);
+        EXPECT_EQ(std::make_pair(g_drawnHalf.load(), renderFlipIndex()), std::make_pair(filled, filled));
     }
     EXPECT_EQ(g_closedHalves, (std::vector<u32>{1, 0, 1, 0}));
-    EXPECT_EQ(gfxPresentCount(), presents + 4);
-    EXPECT_TRUE(g_clearedHalves.empty());
+    EXPECT_EQ(std::make_pair(gfxPresentCount(), g_clearedHalves.size()), std::make_pair(presents + 4, size_t(0)));
 
     gfxTestLoseDevice(1000);
     submitFrameToRenderWorker();  // presents, finds the device lost
     const u32 flip = renderFlipIndex();
     const u64 drawn = renderWorkerFramesDrawn();
     for (int frame = 0; frame < 3; ++frame) EXPECT_EQ(submitFrameToRenderWorker(), 0);
-    EXPECT_EQ(renderFlipIndex(), flip) << "no flip while the device is not ready";
-    EXPECT_EQ(renderWorkerFramesDrawn(), drawn) << "and no frame drawn";
+    EXPECT_EQ(std::make_pair(renderFlipIndex(), renderWorkerFramesDrawn()), std::make_pair(flip, drawn)) << "no flip, no frame";
     EXPECT_EQ(g_clearedHalves, (std::vector<u32>(3, 1 - flip)));
 }
 
@@ -156,29 +145,26 @@ TEST_F(RenderDevice, StoppingTheWaitingWorkerEndsItAfterOneWakeUp) {
     ASSERT_TRUE(renderWorkerRunning());
     const u64 drawn = renderWorkerFramesDrawn();
     stopRenderWorker();
-    EXPECT_FALSE(renderWorkerRunning());
-    EXPECT_EQ(renderWorkerFramesDrawn(), drawn);
-    stopRenderWorker();
+    EXPECT_EQ(std::make_pair(renderWorkerRunning(), renderWorkerFramesDrawn()), std::make_pair(false, drawn));
+    stopRenderWorker();  // a second stop is harmless
 }
 
 // Producers on the main thread fill their half while the worker reads the other; run under
 // ThreadSanitizer, any overlap is a reported race.
 TEST_F(RenderDevice, HandOffStressKeepsProducerAndWorkerHalvesApart) {
-    static u32 s_lists[2][64];
+    static u32 s_lists[2][64];  // per half
     static u64 s_sums[2];
     g_FrameHandOffSteps.closeFrameHalf = [](u32) {};
     g_FrameHandOffSteps.clearFrameHalf = [](u32) {};
     g_FrameHandOffSteps.renderScene = [] {
         const u32 half = renderFlipIndex();
-        u64 sum = 0;
-        for (u32 value : s_lists[half]) sum += value;
-        s_sums[half] = sum;
-        for (u32& value : s_lists[half]) value = 0;
+        s_sums[half] = std::accumulate(std::begin(s_lists[half]), std::end(s_lists[half]), u64(0));
+        std::fill(std::begin(s_lists[half]), std::end(s_lists[half]), 0u);
         presentRenderedFrame();
     };
     for (u32 frame = 1; frame <= 2000; ++frame) {
         const u32 half = 1 - renderFlipIndex();
-        for (u32& value : s_lists[half]) value = frame;
+        std::fill(std::begin(s_lists[half]), std::end(s_lists[half]), frame);
         ASSERT_EQ(submitFrameToRenderWorker(), 1);
         ASSERT_EQ(s_sums[half], u64(frame) * 64);
     }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -36,13 +37,10 @@ TEST_F(RenderTargets, SceneAndBloomTargetsTakeTheirSizesFromTheScreen) {
     createSceneRenderTargets();
     EXPECT_EQ(presents + 1, gfxPresentCount());
     createBloomTargets();
-    EXPECT_EQ("RTT 1280x720", nameOf(E_SCENE_TARGET_IMAGE));
-    EXPECT_EQ("RTT 1280x720", nameOf(E_SCENE_TARGET_REFLECTION));
-    EXPECT_EQ("RTT 640x360", nameOf(E_SCENE_TARGET_GLOW));
-    for (E_SceneTarget bloom : {E_SCENE_TARGET_BLOOM0, E_SCENE_TARGET_BLOOM1, E_SCENE_TARGET_BLOOM2}) {
-        EXPECT_EQ("RTT 341x192", nameOf(bloom));
-        EXPECT_EQ(341u, gfxTextureWidth(sceneTarget(bloom)->target()->deviceTexture()));
-    }
+    std::string names;
+    for (E_SceneTarget t : {E_SCENE_TARGET_IMAGE, E_SCENE_TARGET_REFLECTION, E_SCENE_TARGET_GLOW, E_SCENE_TARGET_BLOOM0, E_SCENE_TARGET_BLOOM1, E_SCENE_TARGET_BLOOM2})
+        names += nameOf(t) + " " + std::to_string(gfxTextureWidth(sceneTarget(t)->target()->deviceTexture())) + "; ";
+    EXPECT_EQ(names, "RTT 1280x720 1280; RTT 1280x720 1280; RTT 640x360 640; RTT 341x192 341; RTT 341x192 341; RTT 341x192 341; ");
 }
 
 TEST_F(RenderTargets, SelectingATargetResetsTheViewportAndGivesItsSize) {
@@ -52,17 +50,11 @@ TEST_F(RenderTargets, SelectingATargetResetsTheViewportAndGivesItsSize) {
     EXPECT_NEAR(1.7777778f, getRenderTargetAspect(), 1e-6f);
     gfxSetViewport(SGfxViewport{10, 10, 20, 20, 0.0f, 1.0f});
     setRenderTarget(bloom);
-    EXPECT_EQ(bloom, currentRenderTarget());
-    EXPECT_EQ(bloom->target()->deviceTexture(), gfxRenderTarget());
-    EXPECT_EQ(341u, gfxViewport().width);
-    EXPECT_EQ(192u, gfxViewport().height);
-    EXPECT_EQ(341.0f, getRenderTargetWidth());
-    EXPECT_EQ(192.0f, getRenderTargetHeight());
+    EXPECT_EQ(std::make_pair(bloom, bloom->target()->deviceTexture()), std::make_pair(currentRenderTarget(), gfxRenderTarget()));
+    EXPECT_EQ(std::make_tuple(341u, 192u, 341.0f, 192.0f), std::make_tuple(gfxViewport().width, gfxViewport().height, getRenderTargetWidth(), getRenderTargetHeight()));
 
     setRenderTarget(nullptr);
-    EXPECT_EQ(nullptr, gfxRenderTarget());
-    EXPECT_EQ(1280u, gfxViewport().width);
-    EXPECT_EQ(720.0f, getRenderTargetHeight());
+    EXPECT_EQ(std::make_tuple((SGfxTexture*)nullptr, 1280u, 720.0f), std::make_tuple(gfxRenderTarget(), gfxViewport().width, getRenderTargetHeight()));
 }
 
 TEST_F(RenderTargets, DeviceLossReleasesTargetsHarmlesslyTwiceAndAResetRemakesThem) {
@@ -70,17 +62,14 @@ TEST_F(RenderTargets, DeviceLossReleasesTargetsHarmlesslyTwiceAndAResetRemakesTh
     ClRenderTargetGroup* image = sceneTarget(E_SCENE_TARGET_IMAGE);
     releaseSceneTargets();
     releaseSceneTargets();
-    EXPECT_EQ(nullptr, image->getTexture());
-    EXPECT_EQ(nullptr, image->target()->depthSurface());
+    EXPECT_TRUE(!image->getTexture() && !image->target()->depthSurface());
     // A target without a texture is never selected: the back buffer is.
     setRenderTarget(image);
-    EXPECT_EQ(nullptr, currentRenderTarget());
-    EXPECT_EQ(1280.0f, getRenderTargetWidth());
+    EXPECT_EQ(std::make_pair((ClRenderTargetGroup*)nullptr, 1280.0f), std::make_pair(currentRenderTarget(), getRenderTargetWidth()));
 
     recreateSceneTargets();
     ASSERT_NE(nullptr, image->getTexture());
-    EXPECT_EQ(std::string("RTT 1280x720"), image->getTexture()->name);
-    EXPECT_EQ(1280.0f, image->getTexture()->width());
+    EXPECT_EQ(std::make_pair(std::string("RTT 1280x720"), 1280.0f), std::make_pair(std::string(image->getTexture()->name), image->getTexture()->width()));
     setRenderTarget(image);
     EXPECT_EQ(image, currentRenderTarget());
 }

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 namespace {
 
 class ShaderGlobals : public ::testing::Test {
@@ -12,48 +16,38 @@ protected:
 };
 
 TEST_F(ShaderGlobals, SettersStoreWorkedValues) {
+    const SShaderGlobal* stored = declareShaderGlobal("g_av2Offsets", E_SHADER_VALUE_VEC2, 15);
+    const SShaderGlobal* weights = declareShaderGlobal("g_afWeights", E_SHADER_VALUE_FLOATS, 15);
     declareShaderGlobal("g_v4Tint", E_SHADER_VALUE_VEC4, 0);
-    declareShaderGlobal("g_av2Offsets", E_SHADER_VALUE_VEC2, 15);
-    declareShaderGlobal("g_afWeights", E_SHADER_VALUE_FLOATS, 15);
     const SShaderGlobal* tint = findShaderGlobal("G_V4TINT");
     ASSERT_NE(tint, nullptr) << "names are found whatever their case";
     EXPECT_FALSE(tint->hasBeenSet);
 
     setShaderGlobalColour("g_v4Tint", 0x80FF0000);
     EXPECT_TRUE(tint->hasBeenSet);
-    EXPECT_FLOAT_EQ(tint->values[0][0], 1.0f);
-    EXPECT_FLOAT_EQ(tint->values[0][1], 0.0f);
-    EXPECT_FLOAT_EQ(tint->values[0][3], 128.0f / 255.0f);
-    EXPECT_NEAR(tint->values[0][3], 0.502f, 0.0005f);
+    EXPECT_EQ((std::vector<f32>{tint->values[0][0], tint->values[0][1], tint->values[0][3]}), (std::vector<f32>{1, 0, 128.0f / 255.0f}));
 
-    setShaderGlobalVec3("g_v4Tint", ClVec3(1, 2, 3, 7));
-    EXPECT_EQ(tint->values[0][2], 3.0f);
-    EXPECT_EQ(tint->values[0][3], 0.0f) << "a vec3 into a float4 constant has w = 0";
+    setShaderGlobalVec3("g_v4Tint", ClVec3(1, 2, 3, 7));  // into a float4 constant: w = 0
+    EXPECT_EQ(std::make_pair(tint->values[0][2], tint->values[0][3]), std::make_pair(3.0f, 0.0f));
 
     const ClVec2 offsets[2] = {{0.5f, -1.0f}, {2.0f, 3.0f}};
     setShaderGlobalVec2Array("g_av2Offsets", offsets, 2);
-    const SShaderGlobal* stored = findShaderGlobal("g_av2Offsets");
-    EXPECT_EQ(stored->values[1][0], 2.0f);
-    EXPECT_EQ(stored->values[1][1], 3.0f);
-    EXPECT_EQ(stored->values[1][2], 0.0f);
+    EXPECT_EQ((std::vector<f32>(stored->values[1], stored->values[1] + 3)), (std::vector<f32>{2, 3, 0}));
 
-    const f32 weights[3] = {0.25f, 0.5f, 0.25f};
-    setShaderGlobalFloatArray("g_afWeights", weights, 3);
+    const f32 values[3] = {0.25f, 0.5f, 0.25f};
+    setShaderGlobalFloatArray("g_afWeights", values, 3);
     setShaderGlobalFloat("g_afWeights", 9.0f);
-    const f32* floats = &findShaderGlobal("g_afWeights")->values[0][0];
-    EXPECT_EQ(floats[0], 9.0f);
-    EXPECT_EQ(floats[1], 0.5f) << "floats are stored one after another";
-    EXPECT_EQ(shaderGlobalUploadCount(*findShaderGlobal("g_afWeights")), 15u);
-    EXPECT_EQ(shaderGlobalUploadCount(*tint), 1u) << "a plain vector";
+    const f32* floats = &weights->values[0][0];  // stored one after another
+    EXPECT_EQ(std::make_pair(floats[0], floats[1]), std::make_pair(9.0f, 0.5f));
+    // An array uploads every value, a plain vector one.
+    EXPECT_EQ(std::make_pair(shaderGlobalUploadCount(*weights), shaderGlobalUploadCount(*tint)), std::make_pair(15u, 1u));
 }
 
 TEST_F(ShaderGlobals, OneRecordServesEveryEffectThatDeclaresIt) {
     SShaderGlobal* first = declareShaderGlobal("g_fSkySign", E_SHADER_VALUE_FLOATS, 1);
     setShaderGlobalFloat("g_fSkySign", -1.0f);
     SShaderGlobal* second = declareShaderGlobal("g_fSkySign", E_SHADER_VALUE_FLOATS, 1);
-    EXPECT_EQ(first, second);
-    EXPECT_TRUE(second->hasBeenSet) << "a second declaration changes nothing";
-    EXPECT_EQ(second->values[0][0], -1.0f);
+    EXPECT_EQ(std::make_tuple(first, second->hasBeenSet, second->values[0][0]), std::make_tuple(second, true, -1.0f)) << "a second declaration changes nothing";
     EXPECT_EQ(findShaderGlobal("g_fUnknown"), nullptr);
 }
 
@@ -87,9 +81,7 @@ TEST_F(ShaderGlobalsDeathTest, MisuseIsFatal) {
                 ::testing::ExitedWithCode(3), "is longer than 39 characters");
     EXPECT_EXIT(
         {
-            for (u32 i = 0; i <= SHADER_GLOBAL_POOL_SIZE; ++i) {
-                declareShaderGlobal(("g_f" + std::to_string(i)).c_str(), E_SHADER_VALUE_FLOATS, 1);
-            }
+            for (u32 i = 0; i <= SHADER_GLOBAL_POOL_SIZE; ++i) declareShaderGlobal(("g_f" + std::to_string(i)).c_str(), E_SHADER_VALUE_FLOATS, 1);
         },
         ::testing::ExitedWithCode(3), "more than 128 shader constants");
 }

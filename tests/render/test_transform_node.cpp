@@ -4,15 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 namespace {
 
 // Rows in the row-vector convention: x turns into y.
 ClMatrix33 quarterTurnAboutZ() {
     ClMatrix33 m;
     m.setZero();
-    m.set(0, 1, 1.0f);
-    m.set(1, 0, -1.0f);
-    m.set(2, 2, 1.0f);
+    for (auto [row, column, value] : {std::tuple{0, 1, 1.0f}, {1, 0, -1.0f}, {2, 2, 1.0f}}) m.set(row, column, value);
     return m;
 }
 
@@ -67,8 +68,7 @@ TEST(TransformNode, TheWorldPushScalesAfterRotatingAndTheTexturePushIsUnscaled) 
     node.position = ClVec3(100.0f, 0.0f, 0.0f);
     node.scale = ClVec3(2.0f, 3.0f, 1.0f);
     pushNodeWorldTransform(node);
-    ClMatrix44 world;
-    ClMatrix44 texture;
+    ClMatrix44 world, texture;
     getDeviceTransform(E_TRANSFORM_WORLD, &world);
     getDeviceTransform(E_TRANSFORM_TEXTURE0, &texture);
     // (1, 0, 0) turns into (0, 1, 0), which the y scale of 3 then stretches.
@@ -76,8 +76,7 @@ TEST(TransformNode, TheWorldPushScalesAfterRotatingAndTheTexturePushIsUnscaled) 
     expectNear(texture.transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f)), 100.0f, 1.0f, 0.0f);
 
     popNodeWorldTransform();
-    EXPECT_EQ(0u, transformStackDepth(E_TRANSFORM_WORLD));
-    EXPECT_EQ(0u, transformStackDepth(E_TRANSFORM_TEXTURE0));
+    EXPECT_EQ(std::make_pair(0u, 0u), std::make_pair(transformStackDepth(E_TRANSFORM_WORLD), transformStackDepth(E_TRANSFORM_TEXTURE0)));
 }
 
 // With flip index 0 the main thread fills half 1 and the worker's scene clears half 0.
@@ -89,18 +88,13 @@ TEST(AttachedNodeLists, TheFilledHalfIsUpdatedByMaskAndClearedByHalf) {
     node.relativeOrientation = quarterTurnAboutZ();
     STransformNode* nodes[] = {&node};
     SAttachedNodeObject followed;
-    followed.world.position = ClVec3(5.0f, 0.0f, 0.0f);
-    followed.world.scale = ClVec3(2.0f, 2.0f, 2.0f);
-    followed.nodes = nodes;
-    followed.nodeCount = 1;
+    std::tie(followed.world.position, followed.world.scale, followed.nodes, followed.nodeCount) =
+        std::tuple(ClVec3(5.0f, 0.0f, 0.0f), ClVec3(2.0f, 2.0f, 2.0f), nodes, 1u);
     SAttachedNodeObject ignored = followed;
     ignored.world.position = ClVec3(-50.0f, 0.0f, 0.0f);
 
-    EXPECT_EQ(1, addAttachedNodeObject(&ignored, 4));
-    EXPECT_EQ(1, addAttachedNodeObject(&followed, 2));
-    EXPECT_EQ(0, addAttachedNodeObject(&followed, 2));
-    EXPECT_EQ(2u, attachedNodeCount(1));
-    EXPECT_EQ(0u, attachedNodeCount(0));
+    EXPECT_EQ((std::vector<int>{1, 1, 0}), (std::vector<int>{addAttachedNodeObject(&ignored, 4), addAttachedNodeObject(&followed, 2), addAttachedNodeObject(&followed, 2)}));
+    EXPECT_EQ(std::make_pair(2u, 0u), std::make_pair(attachedNodeCount(1), attachedNodeCount(0)));
 
     updateAttachedNodeLists(3);
     expectNear(node.position, 5.0f, 1.0f, 0.0f);
@@ -108,9 +102,9 @@ TEST(AttachedNodeLists, TheFilledHalfIsUpdatedByMaskAndClearedByHalf) {
     expectNear(node.scale, 2.0f, 2.0f, 2.0f);
 
     clearAttachedNodeList();
-    EXPECT_EQ(2u, attachedNodeCount(1));
+    const u32 afterClearingTheWorkersHalf = attachedNodeCount(1);
     clearAttachedNodeListHalf(1);
-    EXPECT_EQ(0u, attachedNodeCount(1));
+    EXPECT_EQ(std::make_pair(2u, 0u), std::make_pair(afterClearingTheWorkersHalf, attachedNodeCount(1)));
     releaseAttachedNodeLists();
     EXPECT_EQ(0, addAttachedNodeObject(&followed, 2));
 }

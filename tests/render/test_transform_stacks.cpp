@@ -26,6 +26,13 @@ void expectNear(const ClVec3& v, f32 x, f32 y, f32 z) {
     EXPECT_NEAR(v.z, z, 1e-5f);
 }
 
+ClMatrix44 applied(u32 type) {
+    ClMatrix44 m;
+    getDeviceTransform(type, &m);
+    return m;
+}
+ClMatrix44 appliedWorld() { return applied(E_TRANSFORM_WORLD); }
+
 class TransformStacks : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -41,49 +48,35 @@ TEST_F(TransformStacks, AFirstPushIsStoredAsItIsAndLaterPushesPutTheChildBeforeI
     pushTransform(E_TRANSFORM_WORLD, parent, false);
     EXPECT_EQ(0, std::memcmp(transformStackTop(E_TRANSFORM_WORLD).m, parent.m, sizeof parent.m));
 
-    ClMatrix44 applied;
-    getDeviceTransform(E_TRANSFORM_WORLD, &applied);
-    expectNear(applied.transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f)), 1.0f, 0.0f, 0.0f);
+    // Not applied to the device by that push.
+    expectNear(appliedWorld().transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f)), 1.0f, 0.0f, 0.0f);
 
     // The child's translation is turned by the parent's rotation.
     pushTransform(E_TRANSFORM_WORLD, translation(1.0f, 0.0f, 0.0f), true);
-    getDeviceTransform(E_TRANSFORM_WORLD, &applied);
-    expectNear(applied.transformPoint(ClVec3(0.0f, 0.0f, 0.0f, 1.0f)), 0.0f, 1.0f, 0.0f);
+    expectNear(appliedWorld().transformPoint(ClVec3(0.0f, 0.0f, 0.0f, 1.0f)), 0.0f, 1.0f, 0.0f);
     EXPECT_EQ(2u, transformStackDepth(E_TRANSFORM_WORLD));
 
     popTransform(E_TRANSFORM_WORLD, true);
-    getDeviceTransform(E_TRANSFORM_WORLD, &applied);
-    expectNear(applied.transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f)), 0.0f, 1.0f, 0.0f);
+    expectNear(appliedWorld().transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f)), 0.0f, 1.0f, 0.0f);
 }
 
 TEST_F(TransformStacks, PoppingTheLastEntryAppliesTheIdentity) {
     pushTransform(E_TRANSFORM_VIEW, translation(5.0f, 6.0f, 7.0f), true);
     popTransform(E_TRANSFORM_VIEW, true);
-    ClMatrix44 applied;
-    getDeviceTransform(E_TRANSFORM_VIEW, &applied);
-    EXPECT_EQ(0, std::memcmp(applied.m, ClMatrix44().m, sizeof applied.m));
+    EXPECT_EQ(0, std::memcmp(applied(E_TRANSFORM_VIEW).m, ClMatrix44().m, sizeof(ClMatrix44().m)));
 }
 
 TEST(TransformStacksDeathTest, OverflowAndUnderflowStopTheProgram) {
-    EXPECT_EXIT(
-        {
-            resetTransformStacks();
-            for (u32 i = 0; i <= TRANSFORM_STACK_DEPTH; ++i) pushTransform(E_TRANSFORM_WORLD, ClMatrix44(), false);
-        },
-        ::testing::ExitedWithCode(3), "the world transform stack overflows");
-    EXPECT_EXIT(
-        {
-            resetTransformStacks();
-            popTransform(E_TRANSFORM_TEXTURE0, true);
-        },
-        ::testing::ExitedWithCode(3), "the texture transform stack underflows");
+    resetTransformStacks();
+    EXPECT_EXIT(for (u32 i = 0; i <= TRANSFORM_STACK_DEPTH; ++i) pushTransform(E_TRANSFORM_WORLD, ClMatrix44(), false),
+                ::testing::ExitedWithCode(3), "the world transform stack overflows");
+    EXPECT_EXIT(popTransform(E_TRANSFORM_TEXTURE0, true), ::testing::ExitedWithCode(3), "the texture transform stack underflows");
 }
 
 TEST_F(TransformStacks, TheOrthoProjectionCoversTheScreenAndTheTwoDimensionalDepthRange) {
     pushTransform(E_TRANSFORM_PROJECTION, translation(100.0f, 0.0f, 0.0f), true);
     pushOrthoProjection(1280.0f, 720.0f);
-    ClMatrix44 projection;
-    getDeviceTransform(E_TRANSFORM_PROJECTION, &projection);
+    const ClMatrix44 projection = applied(E_TRANSFORM_PROJECTION);
     expectNear(project(projection, 0.0f, 0.0f, -4000.0f), -1.0f, 1.0f, 0.0f);
     expectNear(project(projection, 1280.0f, 720.0f, 4000.0f), 1.0f, -1.0f, 1.0f);
     expectNear(project(projection, 640.0f, 360.0f, 0.0f), 0.0f, 0.0f, 0.5f);
@@ -99,8 +92,7 @@ TEST_F(TransformStacks, PerspectivesPutNearAtDepthZeroAndFarAtOne) {
 
     // The off-centre window is one unit wide, 1/aspect high, shifted by the offsets.
     pushOffCentreProjection(SProjectionParams{0.0f, 2.0f, 50.0f}, 0.25f, 0.1f);
-    ClMatrix44 offCentre;
-    getDeviceTransform(E_TRANSFORM_PROJECTION, &offCentre);
+    const ClMatrix44 offCentre = applied(E_TRANSFORM_PROJECTION);
     const f32 top = 0.5f / 1.7777778f - 0.1f;
     expectNear(project(offCentre, -0.75f, top, 2.0f), -1.0f, 1.0f, 0.0f);
     expectNear(project(offCentre, 0.25f * 25.0f, (-0.5f / 1.7777778f - 0.1f) * 25.0f, 50.0f), 1.0f, -1.0f, 1.0f);

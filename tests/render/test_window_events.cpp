@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 int g_framesRun = 0;
@@ -26,14 +28,18 @@ protected:
         windowClearMessages();
         resetWindowEventState();
         setRenderUpwardHooks(nullptr);
-        g_framesRun = 0;
-        g_gamesPaused = 0;
-        g_actionRunning = 0;
+        g_framesRun = g_gamesPaused = g_actionRunning = 0;
     }
     void TearDown() override {
         setRenderUpwardHooks(nullptr);
         windowClearMessages();
         configClear();
+    }
+
+    static std::pair<f32, f32> pointer() {
+        f32 x = 0, y = 0;
+        windowPointerPosition(&x, &y);
+        return {x, y};
     }
 
     // Passes the pump until it ends the loop or ten passes went by; true when it ended.
@@ -67,8 +73,7 @@ TEST_F(WindowEvents, LosingTheFocusPausesTheGameOnlyInPlayOrOnTheWayIntoIt) {
     mainWindowProc(E_WM_ACTIVATE, 1, 0);
     EXPECT_TRUE(windowIsActive());
     mainWindowProc(E_WM_ACTIVATE, 0, 0);
-    EXPECT_FALSE(windowIsActive());
-    EXPECT_EQ(g_gamesPaused, 0) << "in the menus nothing is paused";
+    EXPECT_EQ(std::make_pair(windowIsActive(), g_gamesPaused), std::make_pair(false, 0)) << "in the menus nothing is paused";
     g_actionRunning = 1;
     mainWindowProc(E_WM_ACTIVATE, 0, 0);
     EXPECT_EQ(g_gamesPaused, 1);
@@ -76,27 +81,18 @@ TEST_F(WindowEvents, LosingTheFocusPausesTheGameOnlyInPlayOrOnTheWayIntoIt) {
 
 TEST_F(WindowEvents, ThePointerIsOutsideWhileTheSystemCursorShowsUnlessTheGameHidesIt) {
     const s64 at_10_20 = 10 | (20 << 16);
-    f32 x = 0, y = 0;
     mainWindowProc(E_WM_MOUSEMOVE, 0, at_10_20);
-    windowPointerPosition(&x, &y);
-    EXPECT_EQ(x, -1000.0f);
-    EXPECT_EQ(y, -1000.0f);
+    EXPECT_EQ(pointer(), std::make_pair(-1000.0f, -1000.0f));
 
     resetWindowEventState();
     configSetValue("TOGGLE_MOUSE_CURSOR", "1");
     mainWindowProc(E_WM_MOUSEMOVE, 0, at_10_20);
-    windowPointerPosition(&x, &y);
-    EXPECT_EQ(x, 10.0f);
-    EXPECT_EQ(y, 20.0f);
+    EXPECT_EQ(pointer(), std::make_pair(10.0f, 20.0f));
     EXPECT_TRUE(cursorHidden());
-    const s64 negative = u16(-5) | (7 << 16);
-    mainWindowProc(E_WM_MOUSEMOVE, 0, negative);
-    windowPointerPosition(&x, &y);
-    EXPECT_EQ(x, -5.0f) << "coordinates are signed 16-bit";
+    mainWindowProc(E_WM_MOUSEMOVE, 0, u16(-5) | (7 << 16));
+    EXPECT_EQ(pointer(), std::make_pair(-5.0f, 7.0f)) << "coordinates are signed 16-bit";
     mainWindowProc(E_WM_MOUSELEAVE, 0, 0);
-    windowPointerPosition(&x, &y);
-    EXPECT_EQ(x, -1000.0f);
-    EXPECT_FALSE(cursorHidden());
+    EXPECT_EQ(std::make_pair(pointer().first, cursorHidden()), std::make_pair(-1000.0f, false));
 }
 
 }  // namespace
