@@ -57,7 +57,8 @@ void ClDebrisLineParticleSystem::addLine(const ClVec3& endA, const ClVec3& endB,
 }
 
 void ClDebrisLineParticleSystem::releaseAll() {
-    if (m_pool.used) clearNewDebrisList();
+    // Even with no live pieces the list may still hold pieces released this frame.
+    clearNewDebrisList();
     m_pool.releaseAll();
 }
 
@@ -100,7 +101,8 @@ void ClDebrisTriParticleSystem::addTriangle(const ClVec3& position, const ClMatr
 }
 
 void ClDebrisTriParticleSystem::releaseAll() {
-    if (m_pool.used) clearNewDebrisList();
+    // Even with no live pieces the list may still hold pieces released this frame.
+    clearNewDebrisList();
     m_pool.releaseAll();
 }
 

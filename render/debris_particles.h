@@ -57,7 +57,7 @@ public:
     // Nothing when the pool is full.
     void addLine(const ClVec3& endA, const ClVec3& endB, const ClMatrix44& spin, f32 width, u32 colour,
                  const SMaterial* material, const ClVec3& velocity);
-    // Also empties the new-debris list, which may point into this pool.
+    // Also empties the new-debris list, which may point into this pool (the destructor runs it).
     void releaseAll();
     u32 liveCount() const { return m_pool.used; }
     SDebrisLine* live(u32 i) { return m_pool.table[i]; }
