@@ -40,6 +40,7 @@
 #include "render/render_device.h"
 #include "render/shader.h"
 #include "render/flipbook_table.h"
+#include "render/fmv_player.h"
 #include "render/mega_particles.h"
 #include "render/spline_registry.h"
 #include "render/state_stacks.h"
@@ -220,6 +221,8 @@ s32 gameShutdown() {
     releaseAllDrawBatches();
     releaseAllMaterials();
     shutdownRumble();
+    // The film's sound stream goes before the sound layer closes.
+    fmvRelease();
     shutdownAudioEngine();
     medalQueueShutdown();
     shutdownAmbientLighting();

@@ -1,10 +1,12 @@
 #include "render/flipbook_player.h"
 
 #include "core/fatal_error.h"
+#include "core/game_clock.h"
 #include "render/flipbook.h"
 #include "render/flipbook_table.h"
 
 void ClFlipbookPlayer::start(const SFlipbook* flipbook, u32 playMode, bool forwards) {
+    if (!flipbook) fatalError("ClFlipbookPlayer::start: no image sequence");
     sequence = flipbook;
     mode = playMode;
     period = flipbook->frameRate > 0.0f ? 1.0f / flipbook->frameRate : 0.0f;
@@ -16,10 +18,47 @@ void ClFlipbookPlayer::start(const SFlipbook* flipbook, u32 playMode, bool forwa
     stopAtEnd = 0;
 }
 
-void ClFlipbookPlayer::play(const char* name, u32 playMode, bool forwards) {
+void ClFlipbookPlayer::play(const char* name, u32 playMode, f32 delay, bool forwards) {
     const SFlipbook* flipbook = findFlipbook(name);
     if (!flipbook) fatalErrorf("ClFlipbookPlayer::play: no image sequence \"%s\" was loaded", name);
-    start(flipbook, playMode, forwards);
+    clearQueue();
+    queue(flipbook, playMode, false, delay, forwards);
+}
+
+void ClFlipbookPlayer::queue(const SFlipbook* flipbook, u32 playMode, bool waitForEnd, f32 delay, bool forwards) {
+    if (pending.getCount() == 0 && delay == 0.0f) {
+        start(flipbook, playMode, forwards);
+        return;
+    }
+    auto* entry = new SFlipbookQueued();
+    entry->delay = delay;
+    entry->sequence = flipbook;
+    entry->mode = playMode;
+    entry->waitForEnd = waitForEnd ? 1u : 0u;
+    entry->forward = forwards ? 1u : 0u;
+    pending.pushBack(entry);
+}
+
+void ClFlipbookPlayer::update(int clock) {
+    if (clock < 0 || clock >= GAME_CLOCK_COUNT) fatalErrorf("ClFlipbookPlayer::update: no game clock %d", clock);
+    const f32 dt = g_aGameClocks[clock].frameTime;
+    advance(dt);
+    colour.advance(dt);
+    auto* first = static_cast<SFlipbookQueued*>(pending.getHead());
+    if (!first) return;
+    first->delay -= dt;
+    if (first->delay > 0.0f) return;
+    if (first->waitForEnd && playing) {
+        stopAtEnd = 1;
+        return;
+    }
+    start(first->sequence, first->mode, first->forward != 0);
+    pending.unlink(first);
+    delete first;
+}
+
+void ClFlipbookPlayer::clearQueue() {
+    pending.clear([](ClListNode* node) { delete static_cast<SFlipbookQueued*>(node); });
 }
 
 void ClFlipbookPlayer::advance(f32 dt) {

@@ -3,6 +3,7 @@
 #include "core/fatal_error.h"
 #include "core/hash_map.h"
 #include "core/name_hash.h"
+#include "render/canvases.h"
 #include "render/data_file_read.h"
 #include "render/flipbook.h"
 #include "render/texture.h"
@@ -10,11 +11,10 @@
 #include <cstdio>
 #include <string>
 
-u32 g_flipbookCanvasHeight = 0;
-
 namespace {
 
 constexpr u32 FLIPBOOK_TABLE_CAPACITY = 64;
+// The variants "FULL" is given at start-up, for sequences loaded before the canvases exist.
 const u32 FULL_CANVAS_VARIANTS[] = {1080, 720, 480};
 
 ClHashMap g_flipbooks;
@@ -92,7 +92,17 @@ SFlipbook* loadFlipbook(const char* name, f32 frameRate) {
     if (!g_flipbooks.isInUse()) fatalErrorf("loadFlipbook: the sequence table is not set up (\"%s\")", name);
     auto* flipbook = new SFlipbook();
     flipbook->frameRate = frameRate;
-    loadFlipbookFrames(flipbook, name, g_flipbookCanvasHeight, FULL_CANVAS_VARIANTS, 3);
+    if (const SCanvas* full = findCanvas("FULL")) {
+        // Only the variants the canvas holds: its list has room for more than it stores.
+        u32 heights[CANVAS_VARIANT_CAPACITY];
+        u32 count = 0;
+        for (u32 i = 0; i < full->variantCount && i < CANVAS_VARIANT_CAPACITY; ++i) {
+            if (full->variants[i].pixelHeight > 0) heights[count++] = u32(full->variants[i].pixelHeight);
+        }
+        loadFlipbookFrames(flipbook, name, u32(full->pixelHeight), heights, count);
+    } else {
+        loadFlipbookFrames(flipbook, name, 0, FULL_CANVAS_VARIANTS, 3);
+    }
     const u32 key = crc32TextNoCase(name);
     g_ownedFlipbooks.push(flipbook);
     g_flipbooks.remove(key);

@@ -6,15 +6,12 @@
 
 struct SFlipbook;
 
-// The back-buffer height in pixels, tried first as a frame suffix before the variants 1080, 720
-// and 480; 0 until the canvases are set up.
-extern u32 g_flipbookCanvasHeight;
-
 void initFlipbookTable();
 // Destroys every sequence with its textures.
 void releaseAllFlipbooks();
-// Loads the frames and keeps the sequence under the name (replacing one of the same name). A
-// name with no frame files gives a sequence without frames.
+// Loads the frames and keeps the sequence under the name (replacing one of the same name): the
+// suffixes are the "FULL" canvas's pixel height, then its variants (1080, 720 and 480 before the
+// canvases exist). A name with no frame files gives a sequence without frames.
 SFlipbook* loadFlipbook(const char* name, f32 frameRate);
 // Null when the name was never loaded.
 SFlipbook* findFlipbook(const char* name);

@@ -9,6 +9,7 @@
 #include "platform/window/window.h"
 #include "render/render_hooks.h"
 #include "render/device_steps.h"
+#include "render/fmv_player.h"
 
 #include <cmath>
 
@@ -75,7 +76,7 @@ void onWindowSize(u32 sizeKind) {
 void onWindowMove() {}
 void onWindowPaint() {}
 void onDisplayChange() {}
-void onVideoGraphEvent() {}
+void onVideoGraphEvent() { fmvHandleGraphEvents(); }
 
 void onMouseMove(s16 x, s16 y) {
     if (!g_trackingMouse) {

@@ -4,6 +4,8 @@
 // and channel layout.
 #include "platform/media/media_audio_reader.h"
 
+#include "platform/media/ffmpeg_io.h"
+
 #include "platform/os/os.h"
 
 extern "C" {
@@ -35,21 +37,9 @@ constexpr s64 MEDIA_MAX_PACKET_FRAMES = s64(1) << 20;
 // The lowest bit rate a stated length is checked against: 8 kbit/s is 1,000 bytes a second.
 constexpr u64 MEDIA_MIN_BYTES_PER_SECOND = 1000;
 
-void silenceLibraryLog() {
-    static std::once_flag s_once;
-    // The library's console lines would bury the game's own logs; failures come back as codes.
-    std::call_once(s_once, [] { av_log_set_level(AV_LOG_QUIET); });
-}
-
 }  // namespace
 
-struct SMediaAudioReaderState {
-    SOsFile* file = nullptr;
-    u64 fileSize = 0;
-    u64 position = 0;
-    bool ioFailed = false;
-    u32 ioError = 0;
-
+struct SMediaAudioReaderState : SFfmpegFileIo {
     AVIOContext* io = nullptr;
     AVFormatContext* container = nullptr;
     AVCodecContext* decoder = nullptr;
@@ -82,45 +72,6 @@ struct SMediaAudioReaderState {
 };
 
 namespace {
-
-int readFromFile(void* opaque, u8* buffer, int size) {
-    SMediaAudioReaderState* state = static_cast<SMediaAudioReaderState*>(opaque);
-    if (size <= 0) return 0;
-    if (state->position >= state->fileSize) return AVERROR_EOF;
-    const u64 left = state->fileSize - state->position;
-    const u32 want = u32(u64(size) < left ? u64(size) : left);
-    u32 got = 0;
-    if (!osFileReadAt(state->file, state->position, buffer, want, &got)) {
-        state->ioFailed = true;
-        state->ioError = osLastError();
-        return AVERROR(EIO);
-    }
-    if (got == 0) return AVERROR_EOF;
-    state->position += got;
-    return int(got);
-}
-
-int64_t seekInFile(void* opaque, int64_t offset, int whence) {
-    SMediaAudioReaderState* state = static_cast<SMediaAudioReaderState*>(opaque);
-    whence &= ~AVSEEK_FORCE;
-    if (whence == AVSEEK_SIZE) return int64_t(state->fileSize);
-    int64_t base = 0;
-    switch (whence) {
-        case SEEK_SET: base = 0; break;
-        case SEEK_CUR: base = int64_t(state->position); break;
-        case SEEK_END: base = int64_t(state->fileSize); break;
-        default: return AVERROR(EINVAL);
-    }
-    // Offsets come from the file's own headers: refuse any that leave the 64-bit range.
-    if ((offset > 0 && base > INT64_MAX - offset) || base + offset < 0) return AVERROR(EINVAL);
-    state->position = u64(base + offset);
-    return int64_t(state->position);
-}
-
-// The container may ask to open further resources (playlists, references); a song is one file.
-int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
-    return AVERROR(EPERM);
-}
 
 void closeContainer(SMediaAudioReaderState* state) {
     // Custom I/O: closing the container leaves the I/O context to us.
@@ -231,7 +182,8 @@ SOpenFailure openContainer(SMediaAudioReaderState* state) {
     state->ioFailed = false;
     u8* ioBuffer = static_cast<u8*>(av_malloc(MEDIA_IO_BUFFER_BYTES));
     if (!ioBuffer) return {E_MEDIAERR_OUT_OF_MEMORY, 0};
-    state->io = avio_alloc_context(ioBuffer, MEDIA_IO_BUFFER_BYTES, 0, state, readFromFile, nullptr, seekInFile);
+    state->io = avio_alloc_context(ioBuffer, MEDIA_IO_BUFFER_BYTES, 0, static_cast<SFfmpegFileIo*>(state), ffmpegReadFromFile,
+                                   nullptr, ffmpegSeekInFile);
     if (!state->io) {
         av_free(ioBuffer);
         return {E_MEDIAERR_OUT_OF_MEMORY, 0};
@@ -239,7 +191,7 @@ SOpenFailure openContainer(SMediaAudioReaderState* state) {
     state->container = avformat_alloc_context();
     if (!state->container) return {E_MEDIAERR_OUT_OF_MEMORY, 0};
     state->container->pb = state->io;
-    state->container->io_open = refuseNestedOpen;
+    state->container->io_open = ffmpegRefuseNestedOpen;
 
     // No file name goes to the library: the container is recognised by its contents alone, so a
     // misnamed file is judged by what it holds.
@@ -401,7 +353,7 @@ EMediaReaderError ClMediaAudioReader::open(const char16_t* path, EMediaSampleFor
     if (!path || !path[0] || m_state || (wanted != E_MEDIASAMPLE_S16 && wanted != E_MEDIASAMPLE_F32)) {
         return fail(E_MEDIAERR_INVALID_PARAMETER, 0);
     }
-    silenceLibraryLog();
+    silenceFfmpegLog();
     m_lastError = E_MEDIAERR_NONE;
     m_lastSystemCode = 0;
 

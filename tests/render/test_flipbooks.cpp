@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "core/game_clock.h"
+#include "render/canvases.h"
 #include "render/flipbook.h"
 #include "render/flipbook_player.h"
 #include "render/flipbook_table.h"
@@ -48,6 +50,16 @@ TEST_F(Flipbooks, SequencesEndAtTheirFirstGap) {
     EXPECT_EQ(nullptr, findFlipbook("Animations/none"));
 }
 
+TEST_F(Flipbooks, FramesTakeTheFullCanvasHeightFirst) {
+    frames("e", {"000", "001"}, "_900.png");
+    frames("e", {"000", "001", "002"}, "_720.png");
+    EXPECT_EQ(3u, frameCount("Animations/e"));  // no canvases yet: the start-up variants only
+    createCanvases(1600.0f, 900.0f);
+    defineStartupCanvases(1600.0f, 900.0f);
+    EXPECT_EQ(2u, frameCount("Animations/e"));
+    releaseCanvases();
+}
+
 SFlipbook* sequence(u32 frameCount, f32 rate) {
     auto* flipbook = new SFlipbook();
     flipbook->frameRate = rate;
@@ -87,6 +99,39 @@ TEST(FlipbookPlayer, FrameChoiceInEachMode) {
     player.advance(1.0f);
     EXPECT_EQ(0, player.frame);
     EXPECT_EQ(1u, player.playing);
+}
+
+TEST_F(Flipbooks, QueuedPlaysWaitForTheirDelayAndForTheEnd) {
+    frames("f", {"000", "001", "002", "003"}, "_720.png");
+    SFlipbook* four = loadFlipbook("Animations/f", 8.0f);
+    ClFlipbookPlayer player;
+    player.play("Animations/f", E_FLIPBOOK_LOOP, 0.0f, true);
+    EXPECT_EQ(four, player.sequence);
+    EXPECT_EQ(1u, player.playing);
+    player.queue(four, E_FLIPBOOK_HOLD, true, 0.125f, false);
+    player.colour.fadeFromCurrent(0xFFFFFFFFu, 1.0f, E_COLOURANIM_EASE_LINEAR, 0.0f);
+    setClockDelta(GAME_CLOCK_SYSTEM, 0.1875f);  // a frame and a half
+    player.update(GAME_CLOCK_SYSTEM);  // the delay is over while the loop plays: it finishes its pass
+    EXPECT_EQ(1u, player.stopAtEnd);
+    EXPECT_EQ(1u, player.pending.getCount());
+    EXPECT_NE(0u, player.colour.current);
+    player.update(GAME_CLOCK_SYSTEM);
+    EXPECT_EQ(E_FLIPBOOK_LOOP, player.mode);
+    player.update(GAME_CLOCK_SYSTEM);  // the pass ends at frame 3; the held play starts there, backwards
+    EXPECT_EQ(E_FLIPBOOK_HOLD, player.mode);
+    EXPECT_EQ(3, player.frame);
+    EXPECT_EQ(0u, player.forward);
+    EXPECT_EQ(0u, player.pending.getCount());
+
+    player.play("Animations/f", E_FLIPBOOK_ONCE, 0.5f, true);
+    player.update(GAME_CLOCK_SYSTEM);
+    EXPECT_EQ(E_FLIPBOOK_HOLD, player.mode);
+    setClockDelta(GAME_CLOCK_SYSTEM, 0.3125f);  // the delay is used up exactly
+    player.update(GAME_CLOCK_SYSTEM);
+    EXPECT_EQ(E_FLIPBOOK_ONCE, player.mode);
+    EXPECT_EQ(0, player.frame);
+    EXPECT_DEATH(player.play("Animations/none", E_FLIPBOOK_ONCE, 0.0f, true), "no image sequence \"Animations/none\"");
+    setClockDelta(GAME_CLOCK_SYSTEM, 0.0f);
 }
 
 }  // namespace

@@ -1,0 +1,95 @@
+// Video reader: a film made by the ffmpeg command from a test pattern and a tone decodes to its
+// pictures and its sound, and again after a rewind.
+#include "platform/media/media_video_reader.h"
+#include "platform/os/os.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+bool ffmpegHasEncoders() {
+    return std::system("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' mpeg4 '") == 0 &&
+           std::system("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' aac '") == 0;
+}
+
+std::u16string wide(const std::string& utf8) {
+    std::u16string out;
+    osUtf8ToWide(utf8.c_str(), &out);
+    return out;
+}
+
+struct SCounts {
+    u32 pictures = 0;
+    u64 soundFrames = 0;
+    f64 lastTime = -1.0;
+    bool timesRise = true;
+    u32 firstPixel = 0;
+};
+
+SCounts readAll(ClMediaVideoReader& reader) {
+    SCounts counts;
+    for (u32 guard = 0; guard < 10000; ++guard) {
+        const EMediaVideoEvent event = reader.next();
+        if (event == E_MEDIAVIDEO_PICTURE) {
+            if (counts.pictures++ == 0) {
+                const u8* p = reader.pixels();
+                counts.firstPixel = u32(p[0]) << 24 | u32(p[1]) << 16 | u32(p[2]) << 8 | p[3];
+            }
+            counts.timesRise = counts.timesRise && reader.pictureTime() > counts.lastTime;
+            counts.lastTime = reader.pictureTime();
+        } else if (event == E_MEDIAVIDEO_SOUND) {
+            counts.soundFrames += reader.soundFrames();
+        } else {
+            EXPECT_EQ(E_MEDIAVIDEO_END, event) << reader.lastError();
+            break;
+        }
+    }
+    return counts;
+}
+
+TEST(MediaVideoReader, DecodesEveryPictureAndTheSoundAgainAfterARewind) {
+    if (!ffmpegHasEncoders()) GTEST_SKIP() << "this ffmpeg has no mpeg4 or aac encoder";
+    test_support::ClTempDir folder;
+    const std::string path = folder.file("film.mov");
+    // One second: 10 pictures of solid red at 64 x 48 and a 440 Hz tone at 22,050 Hz.
+    const std::string command =
+        "ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i color=c=red:size=64x48:rate=10:duration=1 "
+        "-f lavfi -i sine=frequency=440:sample_rate=22050:duration=1 -c:v mpeg4 -q:v 2 -c:a aac '" + path + "'";
+    ASSERT_EQ(0, std::system(command.c_str())) << "ffmpeg could not make the film";
+
+    ClMediaVideoReader reader;
+    ASSERT_EQ(E_MEDIAERR_NONE, reader.open(wide(path).c_str()));
+    const SMediaVideoFormat format = reader.format();
+    EXPECT_TRUE(format.hasVideo && format.hasAudio);
+    EXPECT_EQ(64u, format.width);
+    EXPECT_EQ(48u, format.height);
+    EXPECT_EQ(22050u, format.sampleRate);
+    const SCounts first = readAll(reader);
+    EXPECT_EQ(10u, first.pictures);
+    EXPECT_TRUE(first.timesRise);
+    EXPECT_NEAR(0.9, first.lastTime, 1e-6);
+    EXPECT_NEAR(22050.0, f64(first.soundFrames), 2048.0);  // the encoder's priming and padding
+    EXPECT_NEAR(0xFE, first.firstPixel >> 24, 4u);
+    EXPECT_LT((first.firstPixel >> 16) & 0xFF, 4u);
+    EXPECT_EQ(0xFFu, first.firstPixel & 0xFF);
+
+    ASSERT_TRUE(reader.rewind());
+    const SCounts second = readAll(reader);
+    EXPECT_EQ(first.pictures, second.pictures);
+    EXPECT_EQ(first.soundFrames, second.soundFrames);
+}
+
+TEST(MediaVideoReader, MissingAndForeignFilesDoNotOpen) {
+    test_support::ClTempDir folder;
+    ClMediaVideoReader reader;
+    EXPECT_EQ(E_MEDIAERR_FILE_NOT_FOUND, reader.open(wide(folder.file("none.mov")).c_str()));
+    EXPECT_EQ(E_MEDIAERR_NOT_A_MEDIA_FILE, reader.open(wide(folder.write("text.mov", "no film in here\n")).c_str()));
+    EXPECT_FALSE(reader.isOpen());
+    EXPECT_EQ(E_MEDIAVIDEO_END, reader.next());
+}
+
+}  // namespace
