@@ -3,6 +3,7 @@
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/global_objects.h"
+#include "core/task_layer.h"
 #include "render/device_steps.h"
 #include "render/render_device.h"
 #include "render/render_hooks.h"
@@ -89,6 +90,7 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     EXPECT_EQ(g_steps, (std::vector<std::string>{"effects lost", "release debug shapes", "release batch buffers",
                                                  "release ui", "release scene targets", "release preview targets"}));
     EXPECT_EQ(s_pausedGames, 1);
+    EXPECT_TRUE(taskLayerSuspended()) << "the pool gets no work while the device is lost";
     EXPECT_EQ(deviceWasLost(), 1u);
     EXPECT_TRUE(renderDeviceLost());
 
@@ -115,6 +117,7 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     EXPECT_FALSE(renderDeviceLost());
     EXPECT_EQ(deviceWasLost(), 0u);
     EXPECT_EQ(deviceWasRestored(), 1u);
+    EXPECT_FALSE(taskLayerSuspended());
     EXPECT_EQ(submitFrameToRenderWorker(), 1);
 }
 
