@@ -91,6 +91,7 @@ void taskLayerDispatch() {
 }
 
 void taskLayerSetSuspended(bool suspended) { g_TaskLayer.suspended = suspended; }
+bool taskLayerSuspended() { return g_TaskLayer.suspended; }
 
 s32 taskCreate(u32 type, void* argument, SWorkerTask** outTask) {
     STaskLayer& layer = g_TaskLayer;
@@ -126,7 +127,8 @@ u32 taskWait(SWorkerTask* task) {
     while (!taskIsDone(task)) {
         // Dispatches even while suspended: its parts can only finish through a dispatch.
         if (g_TaskLayer.ready) workerPoolDispatch();
-        osSleepEx(0, true);
+        // Woken by the finishing part instead of spinning; the bound only guards a missed wake.
+        workerPoolWaitForJobs(1);
     }
     return task->result;
 }

@@ -29,6 +29,8 @@ struct SWorker {
     ClEvent event{false, false};
     void* jobArgument = nullptr;
     WorkerJobFunction jobFunction = nullptr;
+    // The completion queue of the thread that handed the job out: a waiter there is woken.
+    OsThreadQueueRef dispatcher;
     // Set by the main thread when it hands a job out, cleared by the worker when the job returns.
     std::atomic<u32> busy{0};
     std::atomic<u32> done{0};
@@ -48,6 +50,13 @@ struct SWorkerPool {
 };
 
 SWorkerPool g_WorkerPool;
+// Threads inside workerPoolWaitForJobs. A finishing job wakes its dispatcher only while one
+// waits, so no thread's completion queue fills with wake-ups it never takes. Both sides use
+// sequentially consistent order (done then waiters on the worker, waiters then done on the
+// waiter), so either the worker sees the waiter or the waiter sees the finished job.
+std::atomic<u32> g_uPoolWaiters{0};
+
+void wakeNoOp(void*) {}
 
 u32 systemLogicalProcessorCount() { return osLogicalProcessorCount(); }
 u32 systemProcessorCoreCount() { return osProcessorCoreCount(); }
@@ -60,13 +69,16 @@ void workerThreadMain(void* argument) {
             worker->status.store(E_WORKER_FAILED, std::memory_order_release);
             break;
         }
+        // Copied first: once done is set the dispatcher may hand this worker its next job.
+        const OsThreadQueueRef dispatcher = worker->dispatcher;
         if (worker->jobFunction) {
             worker->jobFunction(worker->jobArgument);
         } else if (worker->stop.load(std::memory_order_acquire)) {
             worker->status.store(E_WORKER_STOPPED, std::memory_order_release);
         }
         worker->busy.store(0, std::memory_order_release);
-        worker->done.store(1, std::memory_order_release);
+        worker->done.store(1, std::memory_order_seq_cst);
+        if (dispatcher && g_uPoolWaiters.load(std::memory_order_seq_cst) > 0) osQueueCompletion(dispatcher, wakeNoOp, nullptr);
     }
     worker->busy.store(0, std::memory_order_release);
 }
@@ -106,6 +118,7 @@ void handOutJobs() {
         job.worker = worker;
         worker->jobArgument = job.jobArgument;
         worker->jobFunction = job.work;
+        worker->dispatcher = osCurrentThreadQueue();
         worker->busy.store(1, std::memory_order_release);
         pool.running.push(job);
         worker->event.set();
@@ -170,6 +183,17 @@ void workerPoolDispatch() {
     if (!g_WorkerPool.ready) return;
     collectFinishedJobs();
     handOutJobs();
+}
+
+void workerPoolWaitForJobs(u32 milliseconds) {
+    const SWorkerPool& pool = g_WorkerPool;
+    g_uPoolWaiters.fetch_add(1, std::memory_order_seq_cst);
+    bool finished = pool.running.count == 0;
+    for (u32 i = 0; i < pool.running.count && !finished; ++i) {
+        finished = pool.running[i].worker->done.load(std::memory_order_seq_cst) != 0;
+    }
+    osSleepEx(finished ? 0 : milliseconds, true);
+    g_uPoolWaiters.fetch_sub(1, std::memory_order_seq_cst);
 }
 
 s32 workerPoolAnyBusy() {

@@ -55,6 +55,11 @@ void workerPoolSubmit(void* completionArgument, void* jobArgument, WorkerJobFunc
 // Main thread only.
 void workerPoolDispatch();
 
+// An alertable wait of at most the given time that ends as soon as a job handed out by this
+// thread finishes (at once when one already has, or none runs). Completions queued to the
+// thread run inside it.
+void workerPoolWaitForJobs(u32 milliseconds);
+
 // 1 while any worker holds a job that has not returned yet (from hand-out to return).
 s32 workerPoolAnyBusy();
 

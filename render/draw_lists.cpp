@@ -251,12 +251,11 @@ void lineTaskFinish(void* argument) {
 
 u32 producerHalf() { return 1u - renderFlipIndex(); }
 
-SDrawListCounts& producerCounts() { return g_DrawLists.counts[producerHalf()]; }
-
 SQuadCommand* nextQuad(u32 limit, const char* form) {
-    u32& count = producerCounts().quads;
+    const u32 half = producerHalf();
+    u32& count = g_DrawLists.counts[half].quads;
     if (count >= limit) fatalErrorf("%s: %u quads are already queued in this frame", form, count);
-    SQuadCommand* quad = &g_DrawLists.quads[producerHalf()][count++];
+    SQuadCommand* quad = &g_DrawLists.quads[half][count++];
     quad->owner = g_DrawLists.owner;
     return quad;
 }
@@ -283,26 +282,29 @@ ClVec3 centredOrigin(const ClVec3& centre, const ClVec3& n, const ClVec3& a, f32
 
 SSpriteCommand* appendSpriteCommand(const ClVec3& position, f32 size, u32 colour, const SMaterial* material,
                                     u32 layerMask, f32 rotation) {
-    u32& count = producerCounts().sprites;
+    const u32 half = producerHalf();
+    u32& count = g_DrawLists.counts[half].sprites;
     if (count >= SPRITE_COMMAND_CAPACITY - 1) return nullptr;
-    SSpriteCommand* sprite = &g_DrawLists.sprites[producerHalf()][count++];
+    SSpriteCommand* sprite = &g_DrawLists.sprites[half][count++];
     *sprite = SSpriteCommand{toVec4(position), material, size, colour, layerMask, g_DrawLists.owner, rotation};
     return sprite;
 }
 
 void appendLineCommand(const ClVec3& start, const ClVec3& end, f32 width, u32 colour, const SMaterial* material,
                        f32 widthScale, u32 word, u32 layerMask) {
-    u32& count = producerCounts().lines;
+    const u32 half = producerHalf();
+    u32& count = g_DrawLists.counts[half].lines;
     if (count >= LINE_COMMAND_CAPACITY - 1) return;
-    g_DrawLists.lines[producerHalf()][count++] =
+    g_DrawLists.lines[half][count++] =
         SLineCommand{toVec4(start), toVec4(end), colour, material, width, widthScale, layerMask, g_DrawLists.owner, word};
 }
 
 void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 startWidth, f32 endWidth, u32 startColour,
                                u32 endColour, const SMaterial* material, u32 layerMask) {
-    u32& count = producerCounts().gradientLines;
+    const u32 half = producerHalf();
+    u32& count = g_DrawLists.counts[half].gradientLines;
     if (count >= GRADIENT_LINE_COMMAND_CAPACITY - 1) return;
-    g_DrawLists.gradientLines[producerHalf()][count++] = SGradientLineCommand{
+    g_DrawLists.gradientLines[half][count++] = SGradientLineCommand{
         toVec4(start), toVec4(end), 0, startColour, endColour, startWidth, endWidth, material, layerMask, g_DrawLists.owner};
 }
 
@@ -335,7 +337,7 @@ void appendCentredQuadCommandUV(const ClVec3& centre, const ClVec3& n, const ClV
 
 void appendQuadCommandCorners(const ClVec3& c0, const ClVec3& c1, const ClVec3& c2, const ClVec3& c3, u32 colour,
                               const SMaterial* material, u32 layerMask) {
-    if (producerCounts().quads >= QUAD_COMMAND_CAPACITY - 1) return;
+    if (g_DrawLists.counts[producerHalf()].quads >= QUAD_COMMAND_CAPACITY - 1) return;
     SQuadCommand* quad = nextQuad(QUAD_COMMAND_CAPACITY - 1, "appendQuadCommandCorners");
     quad->corners[0] = toVec4(c0);
     quad->corners[1] = toVec4(c1);

@@ -71,6 +71,11 @@ s64 mainWindowProc(u32 message, u64 wParam, s64 lParam) {
         onWindowMove();
         return 0;
     case E_WM_SIZE:
+        if (wParam == E_SIZE_RESTORED || wParam == E_SIZE_MAXIMIZED) {
+            // Restoring from the taskbar leaves the whole client area to repaint at once.
+            windowShowDefault();
+            onWindowPaint();
+        }
         onWindowSize(static_cast<u32>(wParam));
         return 0;
     case E_WM_ACTIVATE:

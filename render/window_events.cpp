@@ -3,6 +3,7 @@
 #include "audio/sound/sound_engine.h"
 #include "core/config.h"
 #include "core/string_table.h"
+#include "core/task_layer.h"
 #include "core/worker_pool.h"
 #include "input/ambient/ambient_light.h"
 #include "platform/os/os.h"
@@ -21,7 +22,6 @@ char16_t g_windowTitle[WINDOW_TITLE_CAPACITY] = {};
 bool g_windowActive = false;
 bool g_cursorHidden = false;
 bool g_trackingMouse = false;
-bool g_deviceLostForWorkers = false;
 
 s32 hookAnswer(s32 (*hook)()) { return hook ? hook() : 0; }
 
@@ -107,7 +107,7 @@ void onMouseLeave() {
 void onDeviceLost() {
     const SRenderUpwardHooks& hooks = renderUpwardHooks();
     if (hookAnswer(hooks.goToActionRequested) == 1 && hooks.pauseActionGame) hooks.pauseActionGame();
-    g_deviceLostForWorkers = true;
+    taskLayerSetSuspended(true);
     // Pool jobs write into batcher geometry: nothing is released under them.
     while (workerPoolAnyBusy()) osSleepEx(1, true);
     g_DeviceResourceSteps.releaseSceneTargets();
@@ -118,12 +118,12 @@ void onDeviceLost() {
 void onDeviceRestored() {
     g_DeviceResourceSteps.recreateSceneTargets();
     g_DeviceResourceSteps.recreatePreviewTargets();
-    g_deviceLostForWorkers = false;
+    taskLayerSetSuspended(false);
     resumeAmbientEffects();
 }
 
 bool windowIsActive() { return g_windowActive; }
-bool deviceLostForWorkers() { return g_deviceLostForWorkers; }
+bool deviceLostForWorkers() { return taskLayerSuspended(); }
 bool cursorHidden() { return g_cursorHidden; }
 void setCursorHidden(bool hidden) { g_cursorHidden = hidden; }
 
@@ -131,7 +131,7 @@ void resetWindowEventState() {
     g_windowActive = false;
     g_cursorHidden = false;
     g_trackingMouse = false;
-    g_deviceLostForWorkers = false;
+    taskLayerSetSuspended(false);
 }
 
 bool nearlyEqual(f32 a, f32 b, f32 tolerance) { return std::fabs(a - b) <= tolerance; }

@@ -27,7 +27,8 @@ void onDeviceLost();
 void onDeviceRestored();
 
 bool windowIsActive();
-// Set while the device is lost: the worker pool reads it.
+// Set while the device is lost: the task layer's suspended flag, so the frame tick hands no
+// work to the pool.
 bool deviceLostForWorkers();
 // The cursor-hidden flag (also set by full-screen window creation; the UI reads and writes it).
 bool cursorHidden();

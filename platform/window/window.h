@@ -42,6 +42,9 @@ const char* windowErrorText();
 // Shows the window. Every driver then gets the activation messages: a display without a window
 // manager may never give the window the focus, so the first activation is synthesised.
 void windowShow();
+// Shows the window again (after a restore) without the synthesised activation.
+void windowShowDefault();
+bool windowIsShown();
 void windowSetTitle(const char* utf8Title);
 // Sizes the client area and places the window's top-left corner.
 void windowSetClientRect(s32 x, s32 y, u32 width, u32 height);

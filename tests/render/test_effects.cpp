@@ -1,5 +1,7 @@
 // The effect registry over the built data: every effect file binds, compiles and declares its
 // globals consistently; fatal rules of registration and begin.
+#include "core/async_asset.h"
+#include "core/file_completions.h"
 #include "render/materials.h"
 #include "render/shader.h"
 #include "render/texture.h"
@@ -47,7 +49,44 @@ TEST_F(Effects, EveryEffectFileCompilesOnOpenGL) {
     for (const char* name : g_aBuiltInEffectNames) EXPECT_NE(findEffect(name)->program(), nullptr) << name;
 }
 
+// The loader's own frame steps, as the tick would run them.
+void stepLoaderUntilIdle() {
+    for (int i = 0; i < 100 && getAsyncAssetCount() != 0; ++i) {
+        pumpFileCompletions();
+        stepAsyncAssetLoader();
+    }
+}
+
+TEST_F(Effects, AnAsynchronousLoadBindsTheEffectOnceTheLoaderReportsIt) {
+    ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+    initShaderRegistry();
+    ClShader shader;
+    ASSERT_TRUE(shader.load("PostFx_BlurH"));
+    EXPECT_EQ(shader.program(), nullptr) << "nothing happens before the loader steps";
+    stepLoaderUntilIdle();
+    EXPECT_FALSE(shader.loadPending());
+    EXPECT_NE(shader.program(), nullptr);
+    EXPECT_EQ(shader.globalCount(), 2u);
+    EXPECT_TRUE(shader.hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE));
+
+    // Released while pending: the request leaves the queue and never reports.
+    ClShader dropped;
+    ASSERT_TRUE(dropped.load("system_add"));
+    dropped.release();
+    EXPECT_EQ(getAsyncAssetCount(), 0u);
+}
+
 using EffectsDeathTest = Effects;
+
+TEST_F(EffectsDeathTest, AnAsynchronousLoadOfAMissingFileIsFatal) {
+    ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+    initShaderRegistry();
+    ClShader shader;
+    ASSERT_TRUE(shader.load("NoSuchEffect"));
+    EXPECT_EXIT(stepLoaderUntilIdle(), ::testing::ExitedWithCode(3),
+                "effect file Shaders\\\\NoSuchEffect.fxo is missing or cannot be read");
+    shader.release();
+}
 
 TEST_F(EffectsDeathTest, RegistrationAndBeginFailuresAreFatal) {
     ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));

@@ -1,6 +1,7 @@
 // The main loop's pass: activation, quit and termination requests.
 #include "core/config.h"
 #include "platform/os/os.h"
+#include "platform/window/window.h"
 #include "render/message_pump.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,22 @@ TEST_F(MessagePump, AFrameThatSetsQuitEndsTheLoop) {
     openActivatedWindow();
     g_iQuitAfterFrame = 1;
     EXPECT_EQ(pumpMessages(countFrame), 0);
+}
+
+TEST_F(MessagePump, ARestoredOrMaximisedWindowIsShownAgainWithoutAnActivation) {
+    ASSERT_TRUE(windowCreate("", 0, 0, 64, 64, false));
+    mainWindowCreated();
+    mainWindowProc(E_WM_SIZE, E_SIZE_MINIMIZED, 0);
+    EXPECT_FALSE(windowIsShown());
+    mainWindowProc(E_WM_SIZE, E_SIZE_RESTORED, 0);
+    EXPECT_TRUE(windowIsShown());
+    windowDestroy();
+    ASSERT_TRUE(windowCreate("", 0, 0, 64, 64, false));
+    mainWindowProc(E_WM_SIZE, E_SIZE_MAXIMIZED, 0);
+    EXPECT_TRUE(windowIsShown());
+    for (int pass = 0; pass < 20; ++pass) ASSERT_EQ(pumpMessages(countFrame), 1);
+    EXPECT_FALSE(mainWindowWasActivated()) << "only the first show is an activation";
+    EXPECT_EQ(g_iFramesRun, 0);
 }
 
 }  // namespace

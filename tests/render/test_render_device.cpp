@@ -3,6 +3,7 @@
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/global_objects.h"
+#include "core/task_layer.h"
 #include "render/device_steps.h"
 #include "render/render_device.h"
 #include "render/render_hooks.h"
@@ -93,7 +94,9 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     gfxTestLoseDevice(1);
     EXPECT_EQ(frame(), "0, effects lost, release debug shapes, release batch buffers, release ui, release scene targets, "
                        "release preview targets");
-    EXPECT_EQ((std::vector<u32>{u32(s_pausedGames), deviceWasLost(), renderDeviceLost()}), (std::vector<u32>{1, 1, 1}));
+    EXPECT_EQ((std::vector<u32>{u32(s_pausedGames), deviceWasLost(), renderDeviceLost(), taskLayerSuspended()}),
+              (std::vector<u32>{1, 1, 1, 1}))
+        << "the pool gets no work while the device is lost";
 
     // The first reset fails: the device stays lost and tries again on the next frame.
     EXPECT_EQ(frame(), "0, release scene targets");
@@ -108,7 +111,8 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     g_batchBuffersRecreated = true;
     EXPECT_EQ(frame(), "1, effects reset, create debug shapes, recreate batch buffers, create ui, recreate scene targets, "
                        "recreate preview targets");
-    EXPECT_EQ((std::vector<u32>{renderDeviceLost(), deviceWasLost(), deviceWasRestored()}), (std::vector<u32>{0, 0, 1}));
+    EXPECT_EQ((std::vector<u32>{renderDeviceLost(), deviceWasLost(), deviceWasRestored(), taskLayerSuspended()}),
+              (std::vector<u32>{0, 0, 1, 0}));
     EXPECT_EQ(frame(), "1");
 }
 

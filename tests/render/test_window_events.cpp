@@ -1,12 +1,19 @@
 // The window procedure's answers to the window's messages: the close veto, pausing on focus loss,
 // and the pointer position the window's mouse handling keeps.
 #include "core/config.h"
+#include "core/directories.h"
+#include "core/name_hash.h"
+#include "core/string_table.h"
+#include "core/string_table_format.h"
 #include "platform/window/window.h"
 #include "render/message_pump.h"
 #include "render/render_hooks.h"
 #include "render/window_events.h"
 
 #include <gtest/gtest.h>
+#include "tests/support/package_test.h"
+
+#include <string>
 
 #include <utility>
 
@@ -93,6 +100,35 @@ TEST_F(WindowEvents, ThePointerIsOutsideWhileTheSystemCursorShowsUnlessTheGameHi
     EXPECT_EQ(pointer(), std::make_pair(-5.0f, 7.0f)) << "coordinates are signed 16-bit";
     mainWindowProc(E_WM_MOUSELEAVE, 0, 0);
     EXPECT_EQ(std::make_pair(pointer().first, cursorHidden()), std::make_pair(-1000.0f, false));
+}
+
+// A localised title of 300 characters is cut to 255 and terminated inside its buffer.
+class WindowTitle : public test_support::PackageTest {
+protected:
+    void SetUp() override {
+        PackageTest::SetUp();
+        buildLangDir();
+        stringTablesInit();
+    }
+    void TearDown() override {
+        stringTablesShutdown();
+        PackageTest::TearDown();
+    }
+};
+
+TEST_F(WindowTitle, ALongTitleIsCutTo255CharactersAndTerminated) {
+    std::u16string text;
+    for (int i = 0; i < 300; ++i) text += char16_t(u'A' + i % 26);
+    const SStringTableInput input{crc32TextNoCase("WINDOW_TITLE"), text.c_str(), "WINDOW_TITLE"};
+    std::vector<u8> image;
+    ASSERT_EQ(stringTableBuild(&input, 1, &image).error, E_STRINGTABLEBUILD_OK);
+    writeSource("TEST", std::string("Lang/") + g_aLanguageCodes[getLanguageIndex()] + "/Strings/All.lang",
+                std::string(image.begin(), image.end()));
+    packAndMount("TEST");
+    ASSERT_EQ(stringTableLoad("All"), 1u);
+
+    setWindowTitle();
+    EXPECT_EQ(std::u16string(windowTitleText(), WINDOW_TITLE_CAPACITY), text.substr(0, 255) + u'\0');
 }
 
 }  // namespace
