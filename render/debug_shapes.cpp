@@ -17,6 +17,7 @@ namespace {
 struct SShapeLines {
     std::vector<SBatchVertex> points;
     std::vector<u32> lineLengths;
+    std::vector<u16> indices;  // an indexed shape: one line strip through these
 };
 
 struct SRequest {
@@ -74,6 +75,43 @@ void buildSphere(SShapeLines& s) {
     s.lineLengths.push_back(DEBUG_SPHERE_POINTS);
 }
 
+// Looking down +z: a body box behind the origin, the view frustum in front of it and a triangle
+// above the far rectangle marking up. Four closed rectangles, eight single edges, one triangle.
+void buildCamera(SShapeLines& s) {
+    auto rect = [&s](f32 hx, f32 hy, f32 z) { addLine(s, {{-hx, -hy, z}, {hx, -hy, z}, {hx, hy, z}, {-hx, hy, z}, {-hx, -hy, z}}); };
+    const f32 body = 0.25f, nearH = 0.15f, farW = 0.4f, farH = 0.3f;
+    rect(body, body, -0.5f);
+    rect(body, body, 0.0f);
+    rect(nearH, nearH, 0.0f);
+    rect(farW, farH, 0.5f);
+    for (f32 sx : {-1.0f, 1.0f})
+        for (f32 sy : {-1.0f, 1.0f}) {
+            addLine(s, {{sx * body, sy * body, -0.5f}, {sx * body, sy * body, 0.0f}});
+            addLine(s, {{sx * nearH, sy * nearH, 0.0f}, {sx * farW, sy * farH, 0.5f}});
+        }
+    addLine(s, {{-0.15f, 0.35f, 0.5f}, {0.15f, 0.35f, 0.5f}, {0.0f, 0.5f, 0.5f}, {-0.15f, 0.35f, 0.5f}});
+}
+
+// A double pyramid: 16 points round the equator (vertices 0..15, radius 0.5) and the poles at
+// y = +0.5 (16) and -0.5 (17). One strip walks every edge once and the axis twice: up the axis,
+// down to vertex 0, the lower half (two spokes and the ring edge between them at each step) back
+// to 0, the upper half likewise back to the north pole, and down the axis: 51 indices.
+void buildGem(SShapeLines& s) {
+    constexpr u16 kRing = 16, kNorth = 16, kSouth = 17;
+    for (u16 k = 0; k < kRing; ++k) {
+        const f32 a = f32(k) * 2.0f * kPi / f32(kRing);
+        s.points.push_back(SBatchVertex{0.5f * std::cos(a), 0.0f, 0.5f * std::sin(a), 0xFFFFFFFFu, 0, 0, 0, 0, 0});
+    }
+    for (f32 y : {0.5f, -0.5f}) s.points.push_back(SBatchVertex{0.0f, y, 0.0f, 0xFFFFFFFFu, 0, 0, 0, 0, 0});
+    std::vector<u16>& i = s.indices;
+    i = {kSouth, kNorth, 0};
+    for (u16 k = 0; k < kRing / 2; ++k) i.insert(i.end(), {kSouth, u16(2 * k + 1), u16((2 * k + 2) % kRing)});
+    i.insert(i.end(), {1, kNorth});
+    for (u16 k = 1; k < kRing / 2; ++k) i.insert(i.end(), {u16(2 * k), u16(2 * k + 1), kNorth});
+    i.push_back(kSouth);
+    s.lineLengths.push_back(u32(i.size()));
+}
+
 void buildAxes(SShapeLines& s) {
     addLine(s, {{0, 0, 0}, {1, 0, 0}});
     addLine(s, {{0, 0, 0}, {0, 1, 0}});
@@ -92,6 +130,8 @@ void createDebugShapes() {
     for (SShapeLines& shape : d.shapes) shape = SShapeLines{};
     buildCube(d.shapes[E_DEBUG_SHAPE_CUBE]);
     buildSphere(d.shapes[E_DEBUG_SHAPE_SPHERE]);
+    buildCamera(d.shapes[E_DEBUG_SHAPE_CAMERA]);
+    buildGem(d.shapes[E_DEBUG_SHAPE_GEM]);
     buildAxes(d.shapes[E_DEBUG_SHAPE_AXES]);
     if (gfxDeviceExists() && !d.decl) d.decl = gfxCreateVertexDecl(kElements, 2, sizeof(SBatchVertex));
     d.created = true;
@@ -138,6 +178,12 @@ void drawDebugShapes() {
             node.position = world.getTranslation();
             applyMaterial(material, &node, nullptr);
             gfxSetVertexDecl(d.decl);
+            if (!shape.indices.empty()) {
+                gfxDrawIndexedPrimitiveUP(E_GFX_PRIM_LINE_STRIP, u32(coloured.size()), u32(shape.indices.size()) - 1,
+                                          shape.indices.data(), E_GFX_INDEX_16, coloured.data());
+                endCurrentMaterial();
+                continue;
+            }
             u32 first = 0;
             for (u32 length : shape.lineLengths) {
                 gfxDrawPrimitiveUP(E_GFX_PRIM_LINE_STRIP, length - 1, coloured.data() + first, length);
@@ -155,5 +201,14 @@ void releaseDebugShapeRequests() {
     }
 }
 
+u32 debugShapeRequestCount() {
+    u32 total = 0;
+    for (u32 count : g_DebugShapes.requestCounts) total += count;
+    return total;
+}
+
 u32 debugShapeLineCount(E_DebugShape shape) { return u32(g_DebugShapes.shapes[shape].lineLengths.size()); }
 u32 debugShapeLinePoints(E_DebugShape shape, u32 line) { return g_DebugShapes.shapes[shape].lineLengths[line]; }
+u32 debugShapeVertexCount(E_DebugShape shape) { return u32(g_DebugShapes.shapes[shape].points.size()); }
+u32 debugShapeIndexCount(E_DebugShape shape) { return u32(debugShapeIndices(shape).size()); }
+const std::vector<u16>& debugShapeIndices(E_DebugShape shape) { return g_DebugShapes.shapes[shape].indices; }

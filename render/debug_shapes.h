@@ -1,12 +1,23 @@
 // Built-in wireframe shapes for debugging overlays in the 3D scene (a unit cube, a sphere of
-// diameter 1 and the axes, all centred on the origin), drawn once per frame from a small request
-// pool. Nothing in the game places requests, so the pass normally draws nothing.
+// diameter 1, a camera, a gem and the axes, all centred on the origin), drawn once per frame from a
+// small request pool. Nothing in the game places requests, so the pass normally draws nothing.
 #pragma once
 
 #include "core/matrix44.h"
 #include "core/types.h"
 
-enum E_DebugShape : u32 { E_DEBUG_SHAPE_CUBE = 0, E_DEBUG_SHAPE_SPHERE, E_DEBUG_SHAPE_AXES, E_DEBUG_SHAPE_COUNT };
+#include <vector>
+
+// The camera is made of 13 polylines (body box, view frustum, up triangle); the gem is one indexed
+// polyline over 18 vertices.
+enum E_DebugShape : u32 {
+    E_DEBUG_SHAPE_CUBE = 0,
+    E_DEBUG_SHAPE_SPHERE,
+    E_DEBUG_SHAPE_CAMERA,
+    E_DEBUG_SHAPE_GEM,
+    E_DEBUG_SHAPE_AXES,
+    E_DEBUG_SHAPE_COUNT
+};
 
 constexpr u32 DEBUG_SPHERE_POINTS = 516;
 constexpr u32 DEBUG_SHAPE_REQUEST_CAPACITY = 1;  // per shape
@@ -25,6 +36,13 @@ void drawDebugShapes();
 // Every frame, and on the main thread while the device is lost.
 void releaseDebugShapeRequests();
 
-// The polylines of a shape: points (x, y, z triples) and the point count of each line.
+// Requests waiting for the next hand-off, over every shape.
+u32 debugShapeRequestCount();
+
+// The polylines of a shape and the point count of each; an indexed shape is one polyline whose
+// points are its indices.
 u32 debugShapeLineCount(E_DebugShape shape);
 u32 debugShapeLinePoints(E_DebugShape shape, u32 line);
+u32 debugShapeVertexCount(E_DebugShape shape);
+u32 debugShapeIndexCount(E_DebugShape shape);
+const std::vector<u16>& debugShapeIndices(E_DebugShape shape);

@@ -4,10 +4,13 @@
 #include "core/crit_section_pool.h"
 #include "core/global_objects.h"
 #include "core/task_layer.h"
+#include "render/debug_shapes.h"
 #include "render/device_steps.h"
 #include "render/render_device.h"
 #include "render/render_hooks.h"
 #include "render/render_worker.h"
+#include "render/scene_render.h"
+#include "render/sprite_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -143,6 +146,18 @@ TEST_F(RenderDevice, TheWorkerDrawsTheFilledHalfAndANotReadyDeviceClearsItInstea
     for (int frame = 0; frame < 3; ++frame) EXPECT_EQ(submitFrameToRenderWorker(), 0);
     EXPECT_EQ(std::make_pair(renderFlipIndex(), renderWorkerFramesDrawn()), std::make_pair(flip, drawn)) << "no flip, no frame";
     EXPECT_EQ(g_clearedHalves, (std::vector<u32>(3, 1 - flip)));
+}
+
+TEST_F(RenderDevice, ANotReadyDeviceEmptiesTheQuadQueueAndTheDebugShapeRequests) {
+    g_FrameHandOffSteps.clearFrameHalf = clearFrameHalf;
+    g_FrameHandOffSteps.renderScene = [] { presentRenderedFrame(); };
+    gfxTestLoseDevice(1000);
+    submitFrameToRenderWorker();  // presents, finds the device lost
+    addSpriteQuad(3, nullptr, 0xFFFFFFFFu, 0.0f, 0.0f, 8.0f, 8.0f);
+    requestDebugShape(E_DEBUG_SHAPE_CUBE, ClMatrix44(), 0xFFFFFFFFu);
+    ASSERT_EQ(std::make_pair(spriteQueueCount(), debugShapeRequestCount()), std::make_pair(1u, 1u));
+    EXPECT_EQ(submitFrameToRenderWorker(), 0);
+    EXPECT_EQ(std::make_pair(spriteQueueCount(), debugShapeRequestCount()), std::make_pair(0u, 0u));
 }
 
 TEST_F(RenderDevice, StoppingTheWaitingWorkerEndsItAfterOneWakeUp) {
