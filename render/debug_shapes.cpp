@@ -25,8 +25,23 @@ struct SRequest {
     u32 colour;
 };
 
+// A single line (2 points) or triangle (3 points), written into a small buffer per request.
+struct SPointsRequest {
+    ClVec3 points[3];
+    u32 colour;
+};
+
+struct SPointsPool {
+    SPointsRequest request;
+    u32 requestCount = 0;
+    SPointsRequest draw;
+    u32 drawCount = 0;
+};
+
 struct SDebugShapes {
     bool created = false;
+    SPointsPool line;
+    SPointsPool triangle;
     SShapeLines shapes[E_DEBUG_SHAPE_COUNT];
     SGfxVertexDecl* decl = nullptr;
     SRequest requests[E_DEBUG_SHAPE_COUNT][DEBUG_SHAPE_REQUEST_CAPACITY];
@@ -152,17 +167,51 @@ void requestDebugShape(E_DebugShape shape, const ClMatrix44& world, u32 colour) 
     if (count < DEBUG_SHAPE_REQUEST_CAPACITY) g_DebugShapes.requests[shape][count++] = SRequest{world, colour};
 }
 
+void requestDebugLine(const ClVec3& start, const ClVec3& end, u32 colour) {
+    SPointsPool& pool = g_DebugShapes.line;
+    if (pool.requestCount == 0) pool.request = SPointsRequest{{start, end, ClVec3()}, colour}, pool.requestCount = 1;
+}
+
+void requestDebugTriangle(const ClVec3& a, const ClVec3& b, const ClVec3& c, u32 colour) {
+    SPointsPool& pool = g_DebugShapes.triangle;
+    if (pool.requestCount == 0) pool.request = SPointsRequest{{a, b, c}, colour}, pool.requestCount = 1;
+}
+
 void copyDebugShapeRequests() {
     SDebugShapes& d = g_DebugShapes;
+    for (SPointsPool* pool : {&d.line, &d.triangle}) {
+        pool->draw = pool->request;
+        pool->drawCount = pool->requestCount;
+    }
     for (u32 s = 0; s < E_DEBUG_SHAPE_COUNT; ++s) {
         for (u32 i = 0; i < d.requestCounts[s]; ++i) d.draws[s][i] = d.requests[s][i];
         d.drawCounts[s] = d.requestCounts[s];
     }
 }
 
+// The points are in world coordinates: drawn under an identity world transform.
+void drawPoints(const SPointsPool& pool, u32 pointCount, EGfxPrimitive primitive, const SMaterial* material) {
+    if (pool.drawCount == 0) return;
+    SBatchVertex points[3];
+    for (u32 i = 0; i < pointCount; ++i) {
+        const ClVec3& p = pool.draw.points[i];
+        points[i] = SBatchVertex{p.x, p.y, p.z, pool.draw.colour, 0, 0, 0, 0, 0};
+    }
+    STransformNode node;
+    applyMaterial(material, &node, nullptr);
+    gfxSetVertexDecl(g_DebugShapes.decl);
+    gfxDrawPrimitiveUP(primitive, 1, points, pointCount);
+    endCurrentMaterial();
+}
+
 void drawDebugShapes() {
     SDebugShapes& d = g_DebugShapes;
     if (!d.created || !d.decl || !effectsReady()) return;
+    if (d.line.drawCount + d.triangle.drawCount != 0) {
+        const SMaterial* pointsMaterial = getMaterialForEffect("Debug_Add");
+        drawPoints(d.line, 2, E_GFX_PRIM_LINE_STRIP, pointsMaterial);
+        drawPoints(d.triangle, 3, E_GFX_PRIM_TRIANGLE_LIST, pointsMaterial);
+    }
     const SMaterial* material = nullptr;
     std::vector<SBatchVertex> coloured;
     for (u32 s = 0; s < E_DEBUG_SHAPE_COUNT; ++s) {
@@ -195,6 +244,7 @@ void drawDebugShapes() {
 }
 
 void releaseDebugShapeRequests() {
+    for (SPointsPool* pool : {&g_DebugShapes.line, &g_DebugShapes.triangle}) pool->requestCount = pool->drawCount = 0;
     for (u32 s = 0; s < E_DEBUG_SHAPE_COUNT; ++s) {
         g_DebugShapes.requestCounts[s] = 0;
         g_DebugShapes.drawCounts[s] = 0;
@@ -202,7 +252,7 @@ void releaseDebugShapeRequests() {
 }
 
 u32 debugShapeRequestCount() {
-    u32 total = 0;
+    u32 total = g_DebugShapes.line.requestCount + g_DebugShapes.triangle.requestCount;
     for (u32 count : g_DebugShapes.requestCounts) total += count;
     return total;
 }

@@ -29,6 +29,9 @@ bool debugShapesCreated();
 
 // Main thread: a shape placed by world; a full pool drops it.
 void requestDebugShape(E_DebugShape shape, const ClMatrix44& world, u32 colour);
+// Main thread: one line or one filled triangle in world coordinates, one of each per frame.
+void requestDebugLine(const ClVec3& start, const ClVec3& end, u32 colour);
+void requestDebugTriangle(const ClVec3& a, const ClVec3& b, const ClVec3& c, u32 colour);
 // Hand-off: the requests become this frame's draws.
 void copyDebugShapeRequests();
 // Render worker, inside the scene under the camera's transforms.

@@ -161,13 +161,17 @@ TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsDebugShapesAnd
 }
 
 // A gem scaled by 4, drawn from its index strip, for the one frame it was requested in.
-TEST_F(SceneRender, ARequestedGemDrawsAsGreenLinesForOneFrame) {
+TEST_F(SceneRender, ARequestedGemLineAndTriangleDrawForOneFrame) {
     g_SavedOptions.bloom = 0;
     ClMatrix44 gem;
     for (int i : {0, 5, 10}) gem.m[i] = 4.0f;
     const auto greenPixels = [&](bool request, const char* pngName) {
         beginBatchFrame();
-        if (request) requestDebugShape(E_DEBUG_SHAPE_GEM, gem, 0xFF00FF00u);
+        if (request) {
+            requestDebugShape(E_DEBUG_SHAPE_GEM, gem, 0xFF00FF00u);
+            requestDebugLine({-6, -5, 0}, {6, -5, 0}, 0xFF00FF00u);
+            requestDebugTriangle({6, 0, 0}, {10, 0, 0}, {8, 3, 0}, 0xFF00FF00u);
+        }
         EXPECT_EQ(1, finishFrame());
         std::vector<u8> rgba(W * H * 4);
         EXPECT_TRUE(gfxReadPixels(nullptr, rgba.data(), u32(rgba.size())));
