@@ -9,6 +9,7 @@
 #include "render/camera_list.h"
 #include "render/debug_shapes.h"
 #include "render/draw_lists.h"
+#include "render/fmv_picture.h"
 #include "render/frame_lists.h"
 #include "render/lens_flares.h"
 #include "render/materials.h"
@@ -249,6 +250,7 @@ void renderScene() {
     pushSpriteProjection();
     drawBatchLayer(10, BATCH_KEY_MAIN_SCENE);
     popSpriteTransforms();
+    drawFmvPicture();
 
     inputLagReduction();
     presentRenderedFrame();

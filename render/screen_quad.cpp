@@ -2,6 +2,7 @@
 
 #include "platform/gfx/gfx_device.h"
 #include "render/batcher.h"
+#include "render/fmv_picture.h"
 #include "render/render_state.h"
 
 #include <cstddef>
@@ -26,6 +27,7 @@ void createUIDeviceBuffers() {
 void releaseUIDeviceBuffers() {
     if (g_pScreenQuadDecl) gfxReleaseVertexDecl(g_pScreenQuadDecl);
     g_pScreenQuadDecl = nullptr;
+    releaseFmvPictureTexture();
 }
 
 void drawScreenQuad(const SMaterial* material, f32 x, f32 y, f32 width, f32 height, u32 colour, u32) {

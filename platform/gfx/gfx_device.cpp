@@ -251,6 +251,13 @@ SGfxTexture* gfxCreateRenderTargetTexture(u32 width, u32 height) {
     return texture;
 }
 
+bool gfxUpdateTexture(SGfxTexture* texture, const u8* rgba) {
+    if (!texture || !rgba || texture->kind != E_GFX_TEXTURE_STATIC || texture->levels != 1) return false;
+    if (!usesGl()) return true;
+    ClGfxContextScope context;
+    return glbUpdateTexture(texture, rgba);
+}
+
 void gfxReleaseTexture(SGfxTexture* texture) {
     if (!texture) {
         return;

@@ -114,6 +114,9 @@ enum EGfxTextureKind : s32 {
 // generated; else one level. Null on failure (zero size, no device).
 SGfxTexture* gfxCreateTexture(u32 width, u32 height, const u8* rgba, bool mipmaps);
 SGfxTexture* gfxCreateRenderTargetTexture(u32 width, u32 height);
+// Replaces the top level of a one-level static texture with width * height RGBA8 pixels of its own
+// size (pictures that change every frame). False for any other texture or without pixels.
+bool gfxUpdateTexture(SGfxTexture* texture, const u8* rgba);
 void gfxReleaseTexture(SGfxTexture* texture);
 u32 gfxTextureWidth(const SGfxTexture* texture);
 u32 gfxTextureHeight(const SGfxTexture* texture);

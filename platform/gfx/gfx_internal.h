@@ -68,6 +68,7 @@ bool glbCreate(const SGfxDeviceParams& params, char* error, u32 errorCapacity);
 void glbDestroy();
 void glbMakeCurrent(bool current);
 bool glbCreateTexture(SGfxTexture* texture, const u8* rgba);
+bool glbUpdateTexture(SGfxTexture* texture, const u8* rgba);
 void glbReleaseTexture(SGfxTexture* texture);
 bool glbCreateDepthSurface(SGfxDepthSurface* surface);
 void glbReleaseDepthSurface(SGfxDepthSurface* surface);

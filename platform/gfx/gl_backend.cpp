@@ -356,6 +356,13 @@ bool glbCreateTexture(SGfxTexture* texture, const u8* rgba) {
     return glGetError() == GL_NO_ERROR;
 }
 
+bool glbUpdateTexture(SGfxTexture* texture, const u8* rgba) {
+    glBindTexture(GL_TEXTURE_2D, texture->glTexture);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(texture->width), static_cast<GLsizei>(texture->height),
+                    GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return glGetError() == GL_NO_ERROR;
+}
+
 void glbReleaseTexture(SGfxTexture* texture) {
     if (g_gl.target == texture) {
         g_gl.target = nullptr;

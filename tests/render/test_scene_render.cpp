@@ -1,5 +1,6 @@
 // The scene render under the offscreen driver: a bright 2D quad spreads into its neighbours with
-// bloom and not without it, and the reflection target is cleared to the water colour.
+// bloom and not without it, the reflection target is cleared to the water colour, and a playing
+// film covers the frame.
 #include "core/config.h"
 #include "core/global_objects.h"
 #include "core/saved_options.h"
@@ -8,6 +9,7 @@
 #include "render/camera.h"
 #include "render/camera_list.h"
 #include "render/display_modes.h"
+#include "render/fmv_player.h"
 #include "render/debug_shapes.h"
 #include "render/draw_lists.h"
 #include "render/lens_flares.h"
@@ -23,6 +25,7 @@
 #include "render/sprite_queue.h"
 #include "render/texture.h"
 #include "render_data_support.h"
+#include "tests/support/temp_dir.h"
 
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -183,6 +186,45 @@ TEST_F(SceneRender, ARequestedGemLineAndTriangleDrawForOneFrame) {
     };
     EXPECT_GT(greenPixels(true, "debug_gem.png"), 100u);
     EXPECT_EQ(greenPixels(false, "debug_gem_next.png"), 0u);
+}
+
+// A square red film on the 16:9 back buffer: the picture fills the height, centred, with black
+// bars left and right, and the frame's own quads are hidden beneath it.
+TEST_F(SceneRender, APlayingFilmIsDrawnLetterboxedOverTheFrame) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    if (std::system("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' mpeg4 '") != 0)
+        GTEST_SKIP() << "this ffmpeg has no mpeg4 encoder";
+    test_support::ClTempDir films;
+    std::filesystem::create_directories(films.path() / "FMV");
+    const std::string command =
+        "ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i color=c=red:size=32x32:rate=10:duration=1 "
+        "-c:v mpeg4 -q:v 2 '" + films.file("FMV/red.mov") + "'";
+    ASSERT_EQ(0, std::system(command.c_str()));
+    g_SavedOptions.bloom = 0;
+    const std::string dataDir = getDataDir();
+    setDataDir((films.str() + "/").c_str());
+    const bool started = fmvPlay("red", 0);
+    setDataDir(dataDir.c_str());
+    ASSERT_TRUE(started);
+    fmvUpdate(0.05f);
+    const std::vector<u8> shown = drawFrames("scene_film.png");
+    fmvRelease();
+    const auto pixel = [&](u32 x, u32 y) {
+        const u8* p = &shown[4 * (y * W + x)];
+        return std::vector<int>({p[0], p[1], p[2]});
+    };
+    for (const auto& [x, y] : {std::pair<u32, u32>{80, 45}, {15 + 30, 15}, {80, 2}, {122, 87}}) {
+        const std::vector<int> rgb = pixel(x, y);
+        EXPECT_NEAR(255, rgb[0], 12) << x << "," << y;
+        EXPECT_NEAR(0, rgb[1], 12) << x << "," << y;
+        EXPECT_NEAR(0, rgb[2], 12) << x << "," << y;
+    }
+    for (const auto& [x, y] : {std::pair<u32, u32>{15, 15}, {2, 45}, {157, 45}, {33, 45}, {127, 45}})
+        EXPECT_EQ(std::vector<int>({0, 0, 0}), pixel(x, y)) << x << "," << y;
+
+    // Once the film has ended the frame shows again.
+    const std::vector<u8> after = drawFrames("scene_after_film.png");
+    EXPECT_NEAR(0xC0, green(after, 15, 15), 2);
 }
 
 TEST_F(SceneRender, TheLensFlareImagesAreLoadedUnderTheirNames) {
