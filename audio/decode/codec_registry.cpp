@@ -162,12 +162,17 @@ s32 startCodecFamilies() {
     return 1;
 }
 
+// A stop request: every live job is told to stop and the next passes shut the registry down.
+void beginShutdown() {
+    critSectionEnter(g_codecRegistryLock);
+    stopEveryLiveJob();
+    g_codecManagerState.store(E_CODECMANAGER_SHUTTING_DOWN);
+    critSectionLeave(g_codecRegistryLock);
+}
+
 s32 runningPass() {
     if (g_codecStopRequest.load()) {
-        critSectionEnter(g_codecRegistryLock);
-        stopEveryLiveJob();
-        g_codecManagerState.store(E_CODECMANAGER_SHUTTING_DOWN);
-        critSectionLeave(g_codecRegistryLock);
+        beginShutdown();
         return 1;
     }
     critSectionEnter(g_codecRegistryLock);
@@ -475,12 +480,7 @@ s32 stepCodecManager() {
         case E_CODECMANAGER_SHUTTING_DOWN:
             return shutdownPass();
         case E_CODECMANAGER_ALL_FAILED:
-            if (g_codecStopRequest.load()) {
-                critSectionEnter(g_codecRegistryLock);
-                stopEveryLiveJob();
-                g_codecManagerState.store(E_CODECMANAGER_SHUTTING_DOWN);
-                critSectionLeave(g_codecRegistryLock);
-            }
+            if (g_codecStopRequest.load()) beginShutdown();
             return 1;
         default:
             fatalErrorf("stepCodecManager: unknown manager state %d", state);
