@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/config.h"
+#include "core/game_clock.h"
 #include "core/name_hash.h"
 #include "core/random.h"
 #include "core/script_cache.h"
@@ -10,12 +11,16 @@
 #include "tests/support/memory_script_source.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
+#include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/boss_choice.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/play/play_record.h"
+#include "world/play/hud_widgets.h"
+#include "world/play/player_ship.h"
 #include "world/play/player_state.h"
+#include "world/play/score_hud.h"
 #include "world/play/score_popups.h"
 
 #include <cfloat>
@@ -299,4 +304,98 @@ TEST_F(PlayTest, ScorePickupsShareOnePopupAndTakeNoneWithoutAShip) {
     freeEntity(ship);
     shipProgram->release();
     delete shipProgram;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The ship's life
+
+namespace {
+
+// A ship of one anchor node and no parts: it lives until something destroys it.
+ClDNAProgram* anchoredShipProgram() {
+    ClDNAProgram* program = new ClDNAProgram();
+    program->init();
+    program->kind = E_PROGRAM_PLAYER;
+    program->emitNewNode(ClMatrix44());
+    program->emitParamInt("anchID", 0);
+    program->emitCloseNode();
+    return program;
+}
+
+void runFrame() {
+    flipFrameBuffers();
+    updatePlayerLife();
+    flushDestroyedEntities();
+    flushFreedEntities();
+}
+
+}  // namespace
+
+TEST_F(PlayTest, DeadShipRespawnsOnTheFrameItsCountdownReachesZero) {
+    setShipProgramBuilder(anchoredShipProgram);
+    createPlayerShipProgram();
+    spawnPlayerShip(0, 1);
+    SPlayerState& player = g_aPlayerState[0];
+    ASSERT_NE(player.ship, nullptr);
+    EXPECT_EQ(player.anchorCount, 1);
+    EXPECT_EQ(player.ship->timer, SPAWN_GRACE_SECONDS);
+    EXPECT_EQ(player.invincibilityTime, 0.0f);
+    const ClVec4 start = player.ship->getWorldPosition();
+    EXPECT_EQ(std::make_pair(start.x, start.z), std::make_pair(162.5f, 242.775f));
+
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);
+    player.ship->destroy();
+    runFrame();
+    EXPECT_EQ(player.ship, nullptr);
+    EXPECT_EQ(player.deaths, 1);
+    EXPECT_EQ(player.respawnCountdown, 4.0f);
+    // 240 steps of 1/60 s in f32 leave a sliver of the 4 s; the 241st reaches below 0.
+    for (int frame = 1; frame < 241; ++frame) runFrame();
+    EXPECT_EQ(player.ship, nullptr);
+    runFrame();
+    ASSERT_NE(player.ship, nullptr);
+    EXPECT_EQ(player.respawnCountdown, 0.0f);
+    EXPECT_EQ(usedEntityCount(), 1u);
+
+    g_iPlayerRammed = 1;
+    runFrame();
+    EXPECT_EQ(player.ship->timer, RAM_GRACE_SECONDS);
+    EXPECT_EQ(g_iPlayerRammed, 0);
+    freeEntity(player.ship);
+    player.ship = nullptr;
+    freeSessionDNAProgram();
+    setShipProgramBuilder(nullptr);
+}
+
+TEST_F(PlayTest, InvincibleShipHasNoSpawnGraceAndEndlessRamGrace) {
+    configSetValue("PLAYER_INVINCIBLE", "1");
+    setShipProgramBuilder(anchoredShipProgram);
+    createPlayerShipProgram();
+    spawnPlayerShip(0, 1);
+    SPlayerState& player = g_aPlayerState[0];
+    EXPECT_EQ(player.ship->timer, 0.0f);
+    EXPECT_EQ(player.invincibilityTime, FLT_MAX);
+    g_iPlayerRammed = 1;
+    runFrame();
+    EXPECT_EQ(player.ship->timer, FLT_MAX);
+    freeEntity(player.ship);
+    player.ship = nullptr;
+    freeSessionDNAProgram();
+    setShipProgramBuilder(nullptr);
+}
+
+TEST_F(PlayTest, ScoreTargetsAndThousandsSeparators) {
+    SPlaySong& song = g_PlayRecord.song;
+    song.scoreTargets[0][0] = 1000;
+    song.scoreTargets[0][1] = 5000;
+    song.progressThresholds[0][0] = song.progressThresholds[0][1] = 100.0f;
+    EXPECT_EQ(std::vector<s32>({scoreTargetState(999), scoreTargetState(1000), scoreTargetState(5000)}),
+              std::vector<s32>({-1, 0, 1}));
+    song.progressValue = 100.0f;
+    EXPECT_EQ(scoreTargetState(0), 1);
+    char text[32];
+    formatThousandsForHud("-1234567", text, sizeof(text));
+    EXPECT_STREQ(text, "-1,234,567");
+    formatThousandsForHud("999", text, sizeof(text));
+    EXPECT_STREQ(text, "999");
 }
