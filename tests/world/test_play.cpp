@@ -14,7 +14,10 @@
 #include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
+#include "world/entity/entity_node.h"
 #include "world/play/boss_choice.h"
+#include "world/play/gun_params.h"
+#include "world/play/wave_record.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/play/play_record.h"
 #include "world/play/hud_widgets.h"
@@ -24,6 +27,8 @@
 #include "world/play/score_popups.h"
 
 #include <cfloat>
+#include <cstring>
+#include <tuple>
 #include <memory>
 #include <string>
 #include <vector>
@@ -398,4 +403,80 @@ TEST_F(PlayTest, ScoreTargetsAndThousandsSeparators) {
     EXPECT_STREQ(text, "-1,234,567");
     formatThousandsForHud("999", text, sizeof(text));
     EXPECT_STREQ(text, "999");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Wave plans and parameter blocks
+
+TEST(WavePlan, PathSpeedsAndTimedPlanDuration) {
+    EXPECT_EQ(std::vector<f32>({getPathSpeed(0, 0), getPathSpeed(1, 1), getPathSpeed(2, 2), getPathSpeed(3, 3),
+                                getPathSpeed(4, 7)}),
+              std::vector<f32>({120.0f, 75.0f, 40.0f, 10.0f, 25.0f}));
+    ClWaveDNA plan;
+    plan.speedClass = 2;
+    SWaveMember& member = plan.members[0];
+    member.wave = &plan;
+    member.segments.init(8);
+    auto add = [&](u32 kind, ClVec3 a, s32 c) {
+        SMotionSegment segment = {};
+        segment.kind = kind;
+        segment.a.setVector(a.x, a.y, a.z, 0.0f);
+        segment.c.setInt(c);
+        member.segments.push(segment);
+    };
+    add(E_SEG_START, ClVec3(0, 0, 0), 0);
+    add(E_SEG_FACE, ClVec3(0, 0, 1), 0);
+    add(E_SEG_TIMED_MOVE, ClVec3(40, 0, 0), 2);  // 40 units at 40 units/s
+    add(E_SEG_TIMED_MOVE, ClVec3(40, 0, 30), 0);  // 30 units at 80 units/s
+    add(E_SEG_END, ClVec3(), 0);
+    add(E_SEG_STEER, ClVec3(), 0);  // past the end: never read
+    EXPECT_EQ(member.computeDuration(), 1.375f);
+    EXPECT_EQ(member.totalPathTime, 1.375f);
+    plan.release();
+}
+
+TEST(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
+    setFatalErrorHook(throwOnFatal);
+    ClEntityNode gun;
+    gun.init();
+    SParamTable& p = gun.params;
+    p.findOrAdd("GunRate")->setFloat(0.25f);
+    p.findOrAdd("GunPel")->setInt(3);
+    p.findOrAdd("GunPat")->setInt(1);
+    p.findOrAdd("MyBullGen")->setInt(s32(crc32TextNoCase("DefBullGen")));
+    p.findOrAdd("BullType")->setInt(18);
+    p.findOrAdd("BullLev")->setInt(2);
+    p.findOrAdd("BullRad")->setFloat(6.5f);
+    p.findOrAdd("BullRndRad")->setInt(40);  // a whole number written as an integer reads as its float
+    p.findOrAdd("BullDmg")->setFloat(10.0f);
+    p.findOrAdd("BullVel")->setFloat(300.0f);
+    p.findOrAdd("BullVelVar")->setFloat(0.1f);
+    p.findOrAdd("BullCol")->setInt(s32(0xFF2060FFu));
+    p.findOrAdd("BullFlag")->setInt(4);
+    SGunParams gunParams = {};
+    SGunParams::readFromNode(&gun, &gunParams);
+    EXPECT_EQ(std::make_tuple(gunParams.gunRate, gunParams.gunPel, gunParams.gunPat), std::make_tuple(0.25f, 3, 1));
+
+    ClEntityNode bullet;
+    bullet.init();
+    copyBulletParamsToBullet(&bullet, gunParams.bullet);
+    SBulletParams copied = {};
+    SBulletParams::readFromNode(&bullet, &copied);
+    EXPECT_EQ(std::memcmp(&copied, &gunParams.bullet, sizeof(copied)), 0);
+    EXPECT_EQ(copied.bullRndRad, 40.0f);
+
+    ClEntityNode charging;
+    charging.init();
+    copyBulletParamsToBullet(&charging, gunParams.bullet);
+    SChargingGunParams chargingParams = {};
+    EXPECT_NE(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }), "");
+    charging.params.findOrAdd("CHD")->setText("slow");
+    charging.params.findOrAdd("CHT")->setFloat(1.0f);
+    charging.params.findOrAdd("CHMIN")->setFloat(0.1f);
+    EXPECT_EQ(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }),
+              "parameter \"CHD\" is not a number (type 1)");
+    gun.releaseContents();
+    bullet.releaseContents();
+    charging.releaseContents();
+    setFatalErrorHook(nullptr);
 }
