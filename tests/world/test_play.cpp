@@ -20,7 +20,6 @@
 #include "world/play/wave_record.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/play/play_record.h"
-#include "world/play/hud_widgets.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 #include "world/play/score_hud.h"
@@ -389,7 +388,7 @@ TEST_F(PlayTest, InvincibleShipHasNoSpawnGraceAndEndlessRamGrace) {
     setShipProgramBuilder(nullptr);
 }
 
-TEST_F(PlayTest, ScoreTargetsAndThousandsSeparators) {
+TEST_F(PlayTest, ScoreTargetStates) {
     SPlaySong& song = g_PlayRecord.song;
     song.scoreTargets[0][0] = 1000;
     song.scoreTargets[0][1] = 5000;
@@ -398,11 +397,6 @@ TEST_F(PlayTest, ScoreTargetsAndThousandsSeparators) {
               std::vector<s32>({-1, 0, 1}));
     song.progressValue = 100.0f;
     EXPECT_EQ(scoreTargetState(0), 1);
-    char text[32];
-    formatThousandsForHud("-1234567", text, sizeof(text));
-    EXPECT_STREQ(text, "-1,234,567");
-    formatThousandsForHud("999", text, sizeof(text));
-    EXPECT_STREQ(text, "999");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "world/play/boss_wave_hook.h"
 #include "world/play/play_record.h"
 #include "world/play/player_state.h"
+#include "world/services/positioned_sound.h"
 
 #include <cstdio>
 #include <cstring>
@@ -252,4 +253,12 @@ void resetSessionChoice() {
 void shutdownSessionChoice() {
     g_BossEncounter.introSoundName[0] = '\0';
     resetSessionChoice();
+}
+
+void playBossNote(const ClVec3& position) {
+    const s32 note = nextBossNote();
+    if (note == 0) return;
+    char cue[16];
+    std::snprintf(cue, sizeof(cue), "note_%02d", note);
+    playSoundCueAt(cue, position);
 }
