@@ -1,0 +1,93 @@
+// The widget registry and its properties, and the number grouping.
+#include "core/name_hash.h"
+#include "tests/support/fatal_catch.h"
+#include "ui/number_format.h"
+#include "ui/widget.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using test_support::fatalReasonOf;
+
+class Widgets : public test_support::FatalThrowingTest {
+protected:
+    void SetUp() override {
+        FatalThrowingTest::SetUp();
+        initWidgetRegistry();
+    }
+    void TearDown() override {
+        releaseWidgetRegistry();
+        FatalThrowingTest::TearDown();
+    }
+};
+
+TEST_F(Widgets, NamesAreFoundWithoutRegardToCaseAndUnknownNamesGiveNull) {
+    ClWidget* score = createWidget("Score");
+    EXPECT_EQ(findWidgetByName("score"), score);
+    EXPECT_EQ(findWidgetByName("WaveKillChain"), nullptr);
+    EXPECT_EQ(findWidgetByName(UI_VARIABLES_WIDGET_NAME), getUiVariables());
+    EXPECT_EQ(fatalReasonOf([] { createWidget("SCORE"); }), "createWidget: a widget named \"SCORE\" exists already");
+
+    releaseWidgetRegistry();
+    EXPECT_EQ(findWidgetByName("Score"), nullptr);
+    EXPECT_EQ(getUiVariables(), nullptr);
+}
+
+TEST_F(Widgets, SettersAddPropertiesAndAbsentOrTextPropertiesReadZero) {
+    ClWidget* w = createWidget("playback_time_remaining");
+    EXPECT_EQ(w->getInt("selectedSongIndex"), 0);
+    EXPECT_EQ(w->getIntOr("selectedSongIndex", -1), -1);
+    w->setInt("selectedSongIndex", 7);
+    w->setBool("AllowQuit", true);
+    w->setLocalizedIdFromKey("localizedID", "hud_next_target");
+    w->setColour("textColor", 0x80FFFFFF);
+    w->setText("dynamicText", "1,234");
+    w->setWideText("dynamicUnicodeText", u"03:07");
+    EXPECT_EQ(std::vector<s32>({w->getInt("selectedsongindex"), w->getInt("AllowQuit"), w->getInt("textColor"),
+                                w->getInt("dynamicText")}),
+              std::vector<s32>({7, 1, s32(0x80FFFFFF), 0}));
+    EXPECT_EQ(u32(w->getInt("localizedID")), crc32TextNoCase("hud_next_target"));
+    EXPECT_STREQ(w->getText("dynamicText"), "1,234");
+    EXPECT_EQ(std::u16string(w->getWideText("dynamicUnicodeText")), u"03:07");
+    EXPECT_EQ(w->getWideText("dynamicText"), nullptr);
+
+    // A setter of another kind takes the property over; the raw id 0 clears the key.
+    w->setLocalizedId("localizedID", 0);
+    w->setInt("dynamicText", 3);
+    EXPECT_EQ(std::vector<s32>({w->getInt("localizedID"), w->getInt("dynamicText")}), std::vector<s32>({0, 3}));
+    EXPECT_EQ(w->getText("dynamicText"), nullptr);
+}
+
+TEST_F(Widgets, EveryVisibilityCallFiresTheCallback) {
+    ClWidget* chain = createWidget("WaveKillChain");
+    std::vector<int> seen;
+    chain->setVisibilityCallback([](ClWidget*, bool visible, void* user) {
+        static_cast<std::vector<int>*>(user)->push_back(visible ? 1 : 0);
+    }, &seen);
+    chain->setVisible(false);
+    chain->setVisible(false);
+    chain->setVisible(true);
+    EXPECT_EQ(seen, std::vector<int>({0, 0, 1}));
+    EXPECT_TRUE(chain->isVisible());
+}
+
+TEST(NumberFormat, CommasGoBetweenGroupsOfThreeFromTheRight) {
+    char out[THOUSANDS_TEXT_LENGTH];
+    std::vector<std::string> texts;
+    for (const char* digits : {"0", "999", "1000", "1234567", "-1234", "-123", "123456"}) {
+        EXPECT_TRUE(formatThousandsNarrow(digits, out, sizeof out));
+        texts.push_back(out);
+    }
+    EXPECT_EQ(texts, std::vector<std::string>({"0", "999", "1,000", "1,234,567", "-1,234", "-123", "123,456"}));
+    formatIntThousandsNarrow(-2147483647 - 1, out);
+    EXPECT_STREQ(out, "-2,147,483,648");
+
+    char small[5];
+    EXPECT_TRUE(formatThousandsNarrow("1234", small, sizeof small) == false && small[0] == 0);
+}
+
+}  // namespace
