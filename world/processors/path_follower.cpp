@@ -160,7 +160,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::runSegment() {
         case E_SEG_FREE_SPLINE: return freeSpline();
         case E_SEG_DESTROY:
             // Only an activated entity may be destroyed: one still flying in enters play first.
-            if (entity->state == E_ENTITY_SPAWNED) entity->activate();
+            entity->activate();
             entity->destroy();
             return E_NEXT;
         default:
@@ -345,7 +345,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::endOfPath() {
     if (entity->tween.value == 0.0f) {
         root->resetAtoms();
         entity->noBrokenAtom = 1;
-        if (entity->state != E_ENTITY_ACTIVE) entity->activate();
+        entity->activate();
         entity->destroy();
         cursor = s32(member->segments.count);
         return E_CONTINUE;
@@ -359,8 +359,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::endOfPath() {
     if (record) record->arrived = 1;
     root->resetAtoms();
     entity->noBrokenAtom = 1;
-    // An entity already in play (a boss that flies a second path) is not listed twice.
-    if (entity->state != E_ENTITY_ACTIVE) entity->activate();
+    entity->activate();
     entity->setWaveMember(0);
     ++cursor;
     if (!record) return E_CONTINUE;
