@@ -1,14 +1,14 @@
-// An invisible anchor: a named point on a node that follows the node's world frame. Weapon mounts,
-// emitter anchors and position-type points are found by name or index; it never draws, never
-// collides and stays out of node bounds.
+// The invisible anchor point of a node: found by name or index, follows its node's world frame,
+// never drawn, never in node bounds and never colliding.
 #pragma once
 
 #include "world/atoms/atom.h"
 
-class ClAtom_InvisibleAttachPt final : public ClAtom {
+class alignas(16) ClAtom_InvisibleAttachPt : public ClAtom {
 public:
     void init(ClGeometryMesh* mesh, ClEntity* owner, ClEntityNode* hangingOn) override;
     void draw() override {}
+    // Both boxes unbounded, which node bounds leave out and which never overlap.
     void computeWorldBounds() override;
     void rebuildCollisionShape() override;
 };

@@ -142,14 +142,20 @@ void ClAtom_Body::bumpStamp() {
 }
 
 void ClAtom_Body::computeWorldBounds() {
-    const u32 cur = g_uFrameCurrent;
-    worldBox[cur] = geometry ? geometry->boundingSphere : ClBoundingVolume{};
-    if (geometry) worldBox[cur].transformSphere(worldMatrix[cur]);
-    if (!boundsValid) {
+    const u32 current = g_uFrameCurrent;
+    const u32 previous = g_uFramePrevious;
+    if (!geometry || geometry->boundingSphere.kind != E_BOUNDS_SPHERE) {
+        worldBox[current].clear();
+        if (!boundsValid) worldBox[previous].clear();
         boundsValid = 1;
-        const u32 prev = g_uFramePrevious;
-        worldBox[prev] = geometry ? geometry->boundingSphere : ClBoundingVolume{};
-        if (geometry) worldBox[prev].transformSphere(worldMatrix[prev]);
+        return;
+    }
+    worldBox[current] = geometry->boundingSphere;
+    worldBox[current].transformSphere(worldMatrix[current]);
+    if (!boundsValid) {
+        worldBox[previous] = geometry->boundingSphere;
+        worldBox[previous].transformSphere(worldMatrix[previous]);
+        boundsValid = 1;
     }
 }
 
@@ -157,7 +163,7 @@ void ClAtom_Body::rebuildCollisionShape() {
     if (geometry)
         collisionShape.sweepSpheres(geometry->boundingVolumes, worldMatrix[g_uFramePrevious], worldMatrix[g_uFrameCurrent]);
     else
-        collisionShape.setUnbounded();
+        collisionShape.reset();
     collisionShapeDirty = 0;
 }
 

@@ -1,4 +1,4 @@
-#include "world/atoms/atom_pickup.h"
+#include "world/atoms/atom_pickupable.h"
 
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
@@ -64,19 +64,21 @@ void ClAtom_Pickupable::release() {
 }
 
 void ClAtom_Pickupable::computeWorldBounds() {
-    const u32 cur = g_uFrameCurrent;
-    worldBox[cur].centre = onFloor(matrixRow(worldMatrix[cur], 3));
-    worldBox[cur].radius = PICKUP_RADIUS;
-    worldBox[cur].kind = E_BOUNDS_SPHERE;
+    ClBoundingVolume& box = worldBox[g_uFrameCurrent];
+    box.kind = E_BOUNDS_SPHERE;
+    box.centre = onFloor(matrixRow(worldMatrix[g_uFrameCurrent], 3));
+    box.radius = PICKUP_COLLISION_RADIUS;
     if (!boundsValid) {
+        ClBoundingVolume& previous = worldBox[g_uFramePrevious];
+        previous = box;
+        previous.centre = onFloor(matrixRow(worldMatrix[g_uFramePrevious], 3));
         boundsValid = 1;
-        worldBox[g_uFramePrevious] = worldBox[cur];
     }
 }
 
 void ClAtom_Pickupable::rebuildCollisionShape() {
     collisionShape.setSegment(onFloor(matrixRow(worldMatrix[g_uFramePrevious], 3)),
-                              onFloor(matrixRow(worldMatrix[g_uFrameCurrent], 3)), PICKUP_RADIUS);
+                              onFloor(matrixRow(worldMatrix[g_uFrameCurrent], 3)), PICKUP_COLLISION_RADIUS);
     collisionShapeDirty = 0;
 }
 

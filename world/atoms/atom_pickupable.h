@@ -11,7 +11,7 @@
 struct SMaterial;
 
 constexpr u32 PICKUP_ORBIT_NOTE_COUNT = 20;
-constexpr f32 PICKUP_RADIUS = 15.0f;
+constexpr f32 PICKUP_COLLISION_RADIUS = 15.0f;
 
 enum EPickupPattern : u32 {
     E_PICKUP_PATTERN_UNREAD = 0,
