@@ -11,8 +11,8 @@
 #include <functional>
 #include <vector>
 
-constexpr u32 WORLD_PICTURE_W = 256;
-constexpr u32 WORLD_PICTURE_H = 160;
+constexpr u32 WORLD_PICTURE_W = 512;
+constexpr u32 WORLD_PICTURE_H = 320;
 
 struct SPixelBox {
     u32 x0, y0, x1, y1;  // x1, y1 exclusive
