@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/config.h"
+#include "core/game_clock.h"
 #include "core/name_hash.h"
 #include "core/random.h"
 #include "core/script_cache.h"
@@ -10,15 +11,23 @@
 #include "tests/support/memory_script_source.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
+#include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
+#include "world/entity/entity_node.h"
 #include "world/play/boss_choice.h"
+#include "world/play/gun_params.h"
+#include "world/play/wave_record.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/play/play_record.h"
+#include "world/play/player_ship.h"
 #include "world/play/player_state.h"
+#include "world/play/score_hud.h"
 #include "world/play/score_popups.h"
 
 #include <cfloat>
+#include <cstring>
+#include <tuple>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,14 +74,14 @@ protected:
         FatalThrowingTest::SetUp();
         scriptRegistriesInit();
         m_script.files["playbalance.txt"] =
-            "score_wavekill_base_bonus 100.0;"
+            "score_wavekill_base_bonus = 100.0;"
             "death_penalty { -20.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };"
             "boss_total_time_before_escape { { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; };"
             "  { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; };"
             "boss_kelvath_eine_kleine_2_notes { };"
-            "boss_kelvath_don_giovanni_2_notes { 4; 0; };";
+            "boss_kelvath_don_giovanni_2_notes { 4; 0; 7; };";
         m_script.files["guardian_movies.txt"] =
-            "boss_1_0 { InGameIntro { sound_file \"SG_Intro_Boss1\"; events { }; }; };";
+            "boss_1_0 { InGameIntro { sound_file = \"SG_Intro_Boss1\"; events { }; }; };";
         setScriptSource(&m_script);
         configClear();
         initWorld();
@@ -207,6 +216,7 @@ TEST_F(PlayTest, ForcedIndexWithEveryPairBeatenTakesARealSubBoss) {
 TEST_F(PlayTest, RandomForcedBossIsDrawnFromTheGlobalGenerator) {
     beatAll();
     configSetValue("FORCE_BOSS", "2");
+    addMember(50.0f);
     sfmtInitGenRand(1234);
     const s32 boss = s32((sfmtGenRand32() % 0x7FFFFFFFu) % 5);
     const s32 sub = s32((sfmtGenRand32() % 0x7FFFFFFFu) % 3);
@@ -231,7 +241,8 @@ TEST_F(PlayTest, BossNotesFollowTheSequenceOnEverySecondCallAndAnEmptyOneIsRando
     chooseSessionBoss(g_PlayRecord.song);
     std::vector<s32> notes;
     for (int i = 0; i < 6; ++i) notes.push_back(nextBossNote());
-    EXPECT_EQ(notes, (std::vector<s32>{0, 1, 0, 5, 0, 1}));
+    // The sequence advances on every call; only every second call plays.
+    EXPECT_EQ(notes, (std::vector<s32>{0, 1, 0, 5, 0, 8}));
 
     releaseSessionBoss();
     g_PlayRecord.boss.beaten[0][0] = 0;
@@ -299,4 +310,169 @@ TEST_F(PlayTest, ScorePickupsShareOnePopupAndTakeNoneWithoutAShip) {
     freeEntity(ship);
     shipProgram->release();
     delete shipProgram;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The ship's life
+
+namespace {
+
+// A ship of one anchor node and no parts: it lives until something destroys it.
+ClDNAProgram* anchoredShipProgram() {
+    ClDNAProgram* program = new ClDNAProgram();
+    program->init();
+    program->kind = E_PROGRAM_PLAYER;
+    program->emitNewNode(ClMatrix44());
+    program->emitParamInt("anchID", 0);
+    program->emitCloseNode();
+    return program;
+}
+
+void runFrame() {
+    flipFrameBuffers();
+    updatePlayerLife();
+    flushDestroyedEntities();
+    flushFreedEntities();
+}
+
+}  // namespace
+
+TEST_F(PlayTest, DeadShipRespawnsOnTheFrameItsCountdownReachesZero) {
+    setShipProgramBuilder(anchoredShipProgram);
+    createPlayerShipProgram();
+    spawnPlayerShip(0, 1);
+    SPlayerState& player = g_aPlayerState[0];
+    ASSERT_NE(player.ship, nullptr);
+    EXPECT_EQ(player.anchorCount, 1);
+    EXPECT_EQ(player.ship->timer, SPAWN_GRACE_SECONDS);
+    EXPECT_EQ(player.invincibilityTime, 0.0f);
+    const ClVec4 start = player.ship->getWorldPosition();
+    EXPECT_EQ(std::make_pair(start.x, start.z), std::make_pair(162.5f, 242.775f));
+
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);
+    player.ship->destroy();
+    runFrame();
+    EXPECT_EQ(player.ship, nullptr);
+    EXPECT_EQ(player.deaths, 1);
+    EXPECT_EQ(player.respawnCountdown, 4.0f);
+    // 240 steps of 1/60 s in f32 leave a sliver of the 4 s; the 241st reaches below 0.
+    for (int frame = 1; frame < 241; ++frame) runFrame();
+    EXPECT_EQ(player.ship, nullptr);
+    runFrame();
+    ASSERT_NE(player.ship, nullptr);
+    EXPECT_EQ(player.respawnCountdown, 0.0f);
+    EXPECT_EQ(usedEntityCount(), 1u);
+
+    g_iPlayerRammed = 1;
+    runFrame();
+    EXPECT_EQ(player.ship->timer, RAM_GRACE_SECONDS);
+    EXPECT_EQ(g_iPlayerRammed, 0);
+    freeEntity(player.ship);
+    player.ship = nullptr;
+    freeSessionDNAProgram();
+    setShipProgramBuilder(nullptr);
+}
+
+TEST_F(PlayTest, InvincibleShipHasNoSpawnGraceAndEndlessRamGrace) {
+    configSetValue("PLAYER_INVINCIBLE", "1");
+    setShipProgramBuilder(anchoredShipProgram);
+    createPlayerShipProgram();
+    spawnPlayerShip(0, 1);
+    SPlayerState& player = g_aPlayerState[0];
+    EXPECT_EQ(player.ship->timer, 0.0f);
+    EXPECT_EQ(player.invincibilityTime, FLT_MAX);
+    g_iPlayerRammed = 1;
+    runFrame();
+    EXPECT_EQ(player.ship->timer, FLT_MAX);
+    freeEntity(player.ship);
+    player.ship = nullptr;
+    freeSessionDNAProgram();
+    setShipProgramBuilder(nullptr);
+}
+
+TEST_F(PlayTest, ScoreTargetStates) {
+    SPlaySong& song = g_PlayRecord.song;
+    song.scoreTargets[0][0] = 1000;
+    song.scoreTargets[0][1] = 5000;
+    song.progressThresholds[0][0] = song.progressThresholds[0][1] = 100.0f;
+    EXPECT_EQ(std::vector<s32>({scoreTargetState(999), scoreTargetState(1000), scoreTargetState(5000)}),
+              std::vector<s32>({-1, 0, 1}));
+    song.progressValue = 100.0f;
+    EXPECT_EQ(scoreTargetState(0), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Wave plans and parameter blocks
+
+TEST(WavePlan, PathSpeedsAndTimedPlanDuration) {
+    EXPECT_EQ(std::vector<f32>({getPathSpeed(0, 0), getPathSpeed(1, 1), getPathSpeed(2, 2), getPathSpeed(3, 3),
+                                getPathSpeed(4, 7)}),
+              std::vector<f32>({120.0f, 75.0f, 40.0f, 10.0f, 25.0f}));
+    ClWaveDNA plan;
+    plan.speedClass = 2;
+    SWaveMember& member = plan.members[0];
+    member.wave = &plan;
+    member.segments.init(8);
+    auto add = [&](u32 kind, ClVec3 a, s32 c) {
+        SMotionSegment segment = {};
+        segment.kind = kind;
+        segment.a.setVector(a.x, a.y, a.z, 0.0f);
+        segment.c.setInt(c);
+        member.segments.push(segment);
+    };
+    add(E_SEG_START, ClVec3(0, 0, 0), 0);
+    add(E_SEG_FACE, ClVec3(0, 0, 1), 0);
+    add(E_SEG_TIMED_MOVE, ClVec3(40, 0, 0), 2);  // 40 units at 40 units/s
+    add(E_SEG_TIMED_MOVE, ClVec3(40, 0, 30), 0);  // 30 units at 80 units/s
+    add(E_SEG_END, ClVec3(), 0);
+    add(E_SEG_STEER, ClVec3(), 0);  // past the end: never read
+    EXPECT_EQ(member.computeDuration(), 1.375f);
+    EXPECT_EQ(member.totalPathTime, 1.375f);
+    plan.release();
+}
+
+TEST(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
+    setFatalErrorHook(throwOnFatal);
+    ClEntityNode gun;
+    gun.init();
+    SParamTable& p = gun.params;
+    p.findOrAdd("GunRate")->setFloat(0.25f);
+    p.findOrAdd("GunPel")->setInt(3);
+    p.findOrAdd("GunPat")->setInt(1);
+    p.findOrAdd("MyBullGen")->setInt(s32(crc32TextNoCase("DefBullGen")));
+    p.findOrAdd("BullType")->setInt(18);
+    p.findOrAdd("BullLev")->setInt(2);
+    p.findOrAdd("BullRad")->setFloat(6.5f);
+    p.findOrAdd("BullRndRad")->setInt(40);  // a whole number written as an integer reads as its float
+    p.findOrAdd("BullDmg")->setFloat(10.0f);
+    p.findOrAdd("BullVel")->setFloat(300.0f);
+    p.findOrAdd("BullVelVar")->setFloat(0.1f);
+    p.findOrAdd("BullCol")->setInt(s32(0xFF2060FFu));
+    p.findOrAdd("BullFlag")->setInt(4);
+    SGunParams gunParams = {};
+    SGunParams::readFromNode(&gun, &gunParams);
+    EXPECT_EQ(std::make_tuple(gunParams.gunRate, gunParams.gunPel, gunParams.gunPat), std::make_tuple(0.25f, 3, 1));
+
+    ClEntityNode bullet;
+    bullet.init();
+    copyBulletParamsToBullet(&bullet, gunParams.bullet);
+    SBulletParams copied = {};
+    SBulletParams::readFromNode(&bullet, &copied);
+    EXPECT_EQ(std::memcmp(&copied, &gunParams.bullet, sizeof(copied)), 0);
+    EXPECT_EQ(copied.bullRndRad, 40.0f);
+
+    ClEntityNode charging;
+    charging.init();
+    copyBulletParamsToBullet(&charging, gunParams.bullet);
+    SChargingGunParams chargingParams = {};
+    EXPECT_NE(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }), "");
+    charging.params.findOrAdd("CHD")->setText("slow");
+    charging.params.findOrAdd("CHT")->setFloat(1.0f);
+    charging.params.findOrAdd("CHMIN")->setFloat(0.1f);
+    EXPECT_EQ(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }),
+              "parameter \"CHD\" is not a number (type 1)");
+    gun.releaseContents();
+    bullet.releaseContents();
+    charging.releaseContents();
+    setFatalErrorHook(nullptr);
 }
