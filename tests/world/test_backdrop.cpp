@@ -12,6 +12,7 @@
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
+#include "audio/sound/sound_engine.h"
 #include "core/game_clock.h"
 #include "core/random.h"
 #include "render/draw_lists.h"
@@ -19,13 +20,16 @@
 #include "render/render_worker.h"
 #include "render/shader.h"
 #include "render/texture.h"
+#include "ui/widget.h"
 #include "tests/render/render_data_support.h"
 #include "world/bar_colour_scheme.h"
+#include "world/play/song_sound.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -213,10 +217,32 @@ TEST_F(Backdrop, RailPiecesScrollAndWrapToTheFarEnd) {
               (std::vector{-340.0f, 215.0f, -525.0f}));
 }
 
-TEST_F(Backdrop, TheTimeLabelHasNoSongToShowBeforeTheSong) {
+TEST_F(Backdrop, TheTimeLabelShowsTheSongsTimeLeftAndIsBlankBeforeAndAfter) {
+    drawBackdropStreams();  // no widget: nothing to write
+    initWidgetRegistry();
+    ClWidget* label = createWidget("playback_time_remaining");
+    label->setWideText("dynamicUnicodeText", u"03:10");
     f32 seconds = -1.0f;
     EXPECT_FALSE(backdropRemainingSeconds(&seconds));
-    EXPECT_EQ(seconds, -1.0f);
+    drawBackdropStreams();
+    EXPECT_EQ(std::u16string(label->getWideText("dynamicUnicodeText")), u"");
+
+    // A song of 100 s on the silent output: its time left, then blank once it has ended.
+    setAudioEngineOutput(E_SOUNDOUTPUT_NOSOUND_MANUAL);
+    ASSERT_EQ(initAudioEngine(0), 1);
+    ASSERT_EQ(prepareSongSound(u"C:\\Music\\song.wav", 100.0f, 48000.0f), 1u);
+    ASSERT_EQ(startSongCue(), 1u);
+    label->setLocalizedId("localizedID", 77);
+    drawBackdropStreams();
+    EXPECT_EQ(std::u16string(label->getWideText("dynamicUnicodeText")), u"01:40");
+    EXPECT_EQ(label->getInt("localizedID"), 0);
+    stopCue(getSongCue(), 0.0f);
+    drawBackdropStreams();
+    EXPECT_EQ(std::u16string(label->getWideText("dynamicUnicodeText")), u"");
+    setSongCue({});
+    shutdownAudioEngine();
+    setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
+    releaseWidgetRegistry();
 }
 
 TEST(WeightedTable, PicksInProportionAndNeverPastTheLastWeight) {
