@@ -23,6 +23,10 @@
 #include "ui/widget.h"
 #include "tests/render/render_data_support.h"
 #include "world/bar_colour_scheme.h"
+#include "world/atoms/atom.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
 #include "world/play/song_sound.h"
 
 #include <gtest/gtest.h>
@@ -210,12 +214,7 @@ TEST_F(Backdrop, RingsWidenAndFadeForSixSecondsAndSixteenAtMost) {
     EXPECT_EQ(backdropRingCount(), 0u);
 }
 
-TEST_F(Backdrop, RailPiecesScrollAndWrapToTheFarEnd) {
-    EXPECT_EQ((std::vector{backdropRailPieceZ(0), backdropRailPieceZ(4)}), (std::vector{-400.0f, 340.0f}));
-    moveBackdropRails(60.0f);
-    EXPECT_EQ((std::vector{backdropRailPieceZ(0), backdropRailPieceZ(3), backdropRailPieceZ(4)}),
-              (std::vector{-340.0f, 215.0f, -525.0f}));
-}
+TEST_F(Backdrop, WithoutAWorldThereAreNoRails) { EXPECT_EQ(backdropRailsEntity(), nullptr); }
 
 TEST_F(Backdrop, TheTimeLabelShowsTheSongsTimeLeftAndIsBlankBeforeAndAfter) {
     drawBackdropStreams();  // no widget: nothing to write
