@@ -7,6 +7,7 @@
 #include "core/name_hash.h"
 #include "core/random.h"
 #include "core/saved_options.h"
+#include "render/debris_particles.h"
 #include "render/draw_lists.h"
 #include "render/fx_particles.h"
 #include "render/geometry_mesh.h"
@@ -132,6 +133,23 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     m_one.entity->tween.value = 0.5f;
     body.draw();
     EXPECT_EQ(drawListSprites(PRODUCER_HALF)[1].colour >> 24, 63u);
+}
+
+TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
+    ClDebrisLineParticleSystem lines;
+    ClDebrisTriParticleSystem shards;
+    g_debrisLineSystem = &lines;
+    g_debrisTriSystem = &shards;
+    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
+    m_one.atom->onKilled(0.015f);
+    EXPECT_EQ(lines.liveCount(), 11u);
+    EXPECT_EQ(shards.liveCount(), 11u / 3 + 1);
+    m_one.entity->setWaveMember(1);
+    m_one.atom->onKilled(0.015f);
+    EXPECT_EQ(shards.liveCount(), 4u) << "a ghost leaves no shards";
+    g_debrisLineSystem = nullptr;
+    g_debrisTriSystem = nullptr;
+    clearNewDebrisList();
 }
 
 TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
