@@ -13,6 +13,7 @@
 #include "render/geometry_mesh.h"
 #include "render/materials.h"
 #include "render/render_worker.h"
+#include "render/scene_inputs.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include "tests/render/render_data_support.h"
@@ -60,6 +61,8 @@ protected:
     }
     void TearDown() override {
         g_fxParticleSystem = nullptr;
+        g_uInGameFlag = 0;
+        g_aGameClocks[1] = SGameClock{};
         m_one.release();
         shutdownWorld();
         g_SavedOptions = defaultSavedOptions();
@@ -265,6 +268,26 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
     resetInspirationPickups();
     generator.releaseSharedProgram();
     generatorUnregister(&generator);
+}
+
+TEST_F(Atoms, AMeshPickupBlinksOnceItsDelayIsOverAndGoesWhenItsTimeEnds) {
+    g_uInGameFlag = 1;
+    m_one.build(E_PROGRAM_PICKUP, E_ATOM_PICKUPABLE, makeRingMesh(5), E_PICKUP_PATTERN_MESH);
+    m_one.entity->root->params.findOrAdd("PTTS")->setFloat(10.0f);
+    auto& atom = *static_cast<ClAtom_Pickupable*>(m_one.atom);
+    g_aGameClocks[1].frameTime = 0.25f;
+    u32 drawnBeforeDelay = 0, drawnAfter = 0, draws = 0;
+    for (; atom.active && draws < 100; ++draws) {
+        g_aGameClocks[1].totalTime = 0.125 * draws;  // the blink of rate 4 is on every other draw
+        const u32 before = counts().lines;
+        atom.draw();
+        (0.25f * draws < 4.0f ? drawnBeforeDelay : drawnAfter) += counts().lines > before;
+    }
+    EXPECT_EQ(drawnBeforeDelay, 16u) << "shown on every draw of the 4 s delay";
+    // The first draw starts the life; the step that ends the delay already counts towards the
+    // 10 s, so the 55th step of 0.25 s ends it.
+    EXPECT_EQ(draws, 56u);
+    EXPECT_NEAR(drawnAfter, 20.0, 1.0) << "blinking: every other draw";
 }
 
 }  // namespace
