@@ -30,6 +30,7 @@
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/inspiration_pickups.h"
+#include "world/play/player_state.h"
 
 #include <gtest/gtest.h>
 
@@ -136,6 +137,16 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     m_one.entity->tween.value = 0.5f;
     body.draw();
     EXPECT_EQ(drawListSprites(PRODUCER_HALF)[1].colour >> 24, 63u);
+
+    // The invincible ship: two glints running along each edge, in one bright colour.
+    clearDrawListHalf(PRODUCER_HALF);
+    g_aPlayerState[0].ship = m_one.entity;
+    g_aPlayerState[0].invincibilityTime = 1.0f;
+    body.draw();
+    g_aPlayerState[0] = SPlayerState{};
+    ASSERT_EQ(counts().lines, 22u);
+    EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].colour, drawListLines(PRODUCER_HALF)[21].colour);
+    EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].material, body.ghostMaterial);
 }
 
 TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
