@@ -29,11 +29,13 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
+#include "world/play/gun_params.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/play/player_state.h"
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 using namespace test_support;
@@ -75,8 +77,8 @@ protected:
         BuiltDataTest::TearDown();
     }
     SDrawListCounts counts() const { return drawListCounts(PRODUCER_HALF); }
-    ClAtom_Bullet* bullet(s32 type, s32 level) {
-        m_one.buildBullet(type, level, 0, ClVec3(100.0f, 0.0f, 100.0f));
+    ClAtom_Bullet* bullet(s32 type, s32 level, s32 flag = 0) {
+        m_one.buildBullet(type, level, flag, ClVec3(100.0f, 0.0f, 100.0f));
         return static_cast<ClAtom_Bullet*>(m_one.atom);
     }
     SOneAtomEntity m_one;
@@ -190,6 +192,26 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     bullet(17, 0)->draw();
     EXPECT_EQ(counts().lines + counts().sprites + counts().quads, 0u);
     m_one.release();
+
+    // Bolts: lightning ahead of the tip in the level colour at flag 100 with a glow; none at 5;
+    // lightning in white along a side but no glow at 50.
+    for (auto [flag, lightning, glows] : {std::tuple{100, true, 1u}, {5, false, 0u}, {50, true, 0u}}) {
+        clearDrawListHalf(PRODUCER_HALF);
+        m_fx.releaseAll();
+        bullet(13, 1, flag);
+        m_one.atom->draw();
+        EXPECT_EQ(counts().lines > 2, lightning) << flag;
+        if (lightning) EXPECT_EQ(drawListLines(PRODUCER_HALF)[2].colour, flag == 100 ? 0xFF2060FFu : 0xFFFFFFFFu);
+        EXPECT_EQ(m_fx.liveCount(), glows) << flag;
+        m_one.release();
+    }
+
+    SBulletParams params = {};
+    params.bullType = 16;
+    params.bullLev = 2;
+    EXPECT_EQ(getBulletColour(params), 0xFF00FFFFu);
+    params.bullType = 9;
+    EXPECT_EQ(getBulletColour(params), 0xFF7040F0u);
 
     b = bullet(20, 0);
     EXPECT_EQ(fatalReasonOf([&] { b->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
