@@ -5,13 +5,13 @@
 #include "core/bounding_volume.h"
 #include "core/matrix44.h"
 #include "core/types.h"
+#include "world/atoms/atom_effect.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/param_table.h"
 
 class ClEntity;
 class ClEntityNode;
 class ClGeometryMesh;
-struct SAtomEffect;
 
 enum EAtomKind : u32 {
     E_ATOM_NONE = 0,
@@ -25,19 +25,13 @@ enum EAtomKind : u32 {
 
 constexpr u32 ATOM_EFFECT_CAPACITY = 4;
 constexpr u32 ATOM_DEPENDANTS_INITIAL_CAPACITY = 2;
+constexpr u32 ATOM_LINKED_INITIAL_CAPACITY = 8;
 constexpr u32 ATOM_SHOWN_EDGES_NO_MESH_EDGES = 0xFFFFFFFFu;
-
-// What an effect is started from: kind, duration in seconds and two parameter words.
-struct SAtomEffectDesc {
-    u32 kind;
-    f32 duration;
-    u32 param0;
-    u32 param1;
-};
 
 class alignas(16) ClAtom {
 public:
     ClAtom();
+    // Gives back whatever storage release has not.
     virtual ~ClAtom();
     ClAtom(const ClAtom&) = delete;
     ClAtom& operator=(const ClAtom&) = delete;
@@ -60,6 +54,8 @@ public:
     u32 visitStamp = 0;
     ClArray<ClAtom*> linkedAtoms;
     SParamTable params;
+    // effects[0 .. effectCount - 1] are attached, in slot order; the records live in the atom, so
+    // attaching an effect allocates nothing.
     SAtomEffect* effects[ATOM_EFFECT_CAPACITY] = {};
     u32 effectCount = 0;
     ClBoundingVolume worldBox[2];  // by frame parity
@@ -71,8 +67,13 @@ public:
     ClBoundingVolume sweptBox;
     u32 worldMatrixSet = 0;
     u32 sweptBoxDirty = 0;
+    SAtomEffect effectRecords[ATOM_EFFECT_CAPACITY];
 
+    // Active, identity local matrix, no name, stamps 0, empty lists and no effects. Each kind
+    // runs it first and then stores its kind.
     virtual void init(ClGeometryMesh* mesh, ClEntity* owner, ClEntityNode* hangingOn);
+    // Inactive; drops its effects unstopped, unlinks itself from every linked atom, frees its
+    // lists and a mesh of its own.
     virtual void release();
     virtual void resetEffects() {}
     virtual void draw() = 0;
@@ -91,10 +92,15 @@ public:
     const ClBoundingVolume& getSweptBox();
     const ClBoundingVolumeList& getCollisionShape();
     void resetToSpawn();
-    // Takes the dependants down too; unless quiet, queues the entity for the kill queue.
+    // Takes the dependants that are still active down too; unless quiet, then queues the entity
+    // for the kill queue.
     void deactivate(u32 quiet);
+    // This active atom and every active atom reachable through the links take the stamp.
     void stampReachable(u32 stamp);
+    // Kinds 0, 4, 5, 6 and 7 replace every attached effect of those kinds. A fifth effect is
+    // dropped.
     void addEffect(const SAtomEffectDesc& effect);
+    // Detaches every effect without its stop step.
     void dropEffects();
     // The per-frame step of the timed effects.
     void atomTick();
@@ -102,4 +108,8 @@ public:
     // Both ways; unlinking also both ways.
     static void linkAtoms(ClAtom* a, ClAtom* b);
     static void unlinkAtoms(ClAtom* a, ClAtom* b);
+
+private:
+    // Swaps the slot with the last attached one.
+    void removeEffectAt(u32 slot);
 };

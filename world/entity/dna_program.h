@@ -52,7 +52,7 @@ constexpr u32 DNA_INSTRUCTION_INITIAL_CAPACITY = 8;
 
 class ClDNAProgram {
 public:
-    ClArray<ClGeometryMesh*> geometries;  // owned; opcode 7 picks one by index
+    ClArray<ClGeometryMesh*> geometries;  // owned (made with new); opcode 7 picks one by index
     ClArray<SDNAInstruction> instructions;
     u32 atomCount = 0;
     ClArray<ClWaveDNA*> wavePlans;  // owned

@@ -6,7 +6,7 @@
 #include "core/types.h"
 
 extern u32 g_uFrameCurrent;   // 0 or 1
-extern u32 g_uFramePrevious;  // 1 - g_uFrameCurrent once the first flip has run
+extern u32 g_uFramePrevious;  // always 1 - g_uFrameCurrent
 
 // Once per frame, first in the game step: previous = current, current = 1 - current.
 void flipFrameBuffers();

@@ -64,6 +64,13 @@ public:
     ClEntityNode* node = nullptr;
     u32 builderIndex = 0;  // the DNA instruction that created it, written before attach
 
+    // What every class's attach does first.
+    void storeAttachment(ClEntity* owner, ClEntityNode* hangingOn, u32 classTypeId) {
+        entity = owner;
+        node = hangingOn;
+        typeId = classTypeId;
+    }
+
     virtual void attach(ClEntity* owner, ClEntityNode* hangingOn) {
         (void)owner;
         (void)hangingOn;
@@ -86,7 +93,10 @@ public:
     virtual void onBulletEnded(ClEntity* bullet) { (void)bullet; }
 };
 
+// The class name of the type id, or null outside 0 to 40.
+const char* processorClassName(u32 typeId);
 // A new processor of the class (16-byte aligned storage, constructed; freed with
-// processorFree). A type id outside 0 to 40, or no memory, is fatal.
+// processorFree). A type id outside 0 to 40, one whose class is not built, or no memory, is fatal.
 ClProcessor* processorCreate(u32 typeId);
+// Runs the destructor and frees the storage; null is ignored. Release the processor first.
 void processorFree(ClProcessor* processor);

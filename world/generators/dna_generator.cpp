@@ -3,6 +3,7 @@
 #include "core/fatal_error.h"
 #include "core/name_hash.h"
 #include "core/string_helpers.h"
+#include "world/entity/dna_program.h"
 #include "world/play/play_record.h"
 
 #include <vector>
@@ -24,7 +25,25 @@ ClDNAGenerator::ClDNAGenerator(u32 category, const char* name)
     strCopyN(m_name, name ? name : "", GENERATOR_NAME_LENGTH);
 }
 
+ClDNAGenerator::~ClDNAGenerator() { releaseSharedProgram(); }
+
 s32 ClDNAGenerator::onCollect(ClEntity*, const SContact*) { return 0; }
+
+ClDNAProgram* ClDNAGenerator::getSharedProgram() {
+    if (!m_pSharedProgram) {
+        m_pSharedProgram = generate(nullptr, nullptr);
+        if (!m_pSharedProgram) fatalErrorf("generator \"%s\" wrote no program", m_name);
+        m_pSharedProgram->generator = this;
+    }
+    return m_pSharedProgram;
+}
+
+void ClDNAGenerator::releaseSharedProgram() {
+    if (!m_pSharedProgram) return;
+    m_pSharedProgram->release();
+    delete m_pSharedProgram;
+    m_pSharedProgram = nullptr;
+}
 
 void generatorRegister(ClDNAGenerator* generator) {
     const u32 category = generator->getCategory();

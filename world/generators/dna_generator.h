@@ -27,7 +27,7 @@ class ClDNAGenerator {
 public:
     // The name is cut to 31 characters; its hash is taken from the whole name.
     ClDNAGenerator(u32 category, const char* name);
-    virtual ~ClDNAGenerator() = default;
+    virtual ~ClDNAGenerator();
     ClDNAGenerator(const ClDNAGenerator&) = delete;
     ClDNAGenerator& operator=(const ClDNAGenerator&) = delete;
 
@@ -37,6 +37,12 @@ public:
     // Pickups: the ship collected an entity built from this generator's program.
     virtual s32 onCollect(ClEntity* pickup, const SContact* contact);
 
+    // The generator's own program, written by generate (no random object, no parameters) on
+    // first use and kept until releaseSharedProgram: what guns build each shot from.
+    ClDNAProgram* getSharedProgram();
+    // Frees the shared program; every entity built from it must be released first.
+    void releaseSharedProgram();
+
     u32 getCategory() const { return m_category; }
     u32 getNameHash() const { return m_nameHash; }
 
@@ -44,6 +50,7 @@ private:
     u32 m_category;
     u32 m_nameHash;
     char m_name[GENERATOR_NAME_LENGTH];
+    ClDNAProgram* m_pSharedProgram = nullptr;
 };
 
 // Registers a generator (not owned). A category of 13 or more, or a second generator of the same

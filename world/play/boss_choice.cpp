@@ -11,10 +11,12 @@
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/play/play_record.h"
 #include "world/play/player_state.h"
+#include "world/services/positioned_sound.h"
 
 #include <cstdio>
 #include <cstring>
@@ -114,7 +116,7 @@ void buildBossEntity(const SPlaySong& song, ClDNAGenerator* generator) {
     ClDNAProgram* program = generator->generate(&random, song.generatorParams);
     if (!program) fatalErrorf("boss generator \"%s\" wrote no program", generator->getName());
     program->generator = generator;
-    ClEntity* entity = allocEntity(ENTITY_OWNER_GAME);
+    ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
     if (s_pBossWaveHooks && s_pBossWaveHooks->attachBossWave) s_pBossWaveHooks->attachBossWave(entity, program);
     entity->buildFromDNA(program);
     s_pBossProgram = program;
@@ -216,36 +218,6 @@ void releaseSessionBoss() {
     }
 }
 
-void findNextUnbeatenBoss(s32* outBoss, s32* outSubBoss) {
-    for (u32 b = 0; b < BOSS_COUNT; ++b) {
-        for (u32 s = 0; s < SUBBOSS_COUNT; ++s) {
-            if (!getBossGenerator(b, s)) fatalErrorf("no generator for boss %u sub-boss %u", b, s);
-            if (!g_PlayRecord.boss.beaten[b][s]) {
-                *outBoss = s32(b);
-                *outSubBoss = s32(s);
-                return;
-            }
-        }
-    }
-    *outBoss = -1;
-    *outSubBoss = -1;
-}
-
-f32 getBossProgressFraction() {
-    for (u32 b = 0; b < BOSS_COUNT; ++b) {
-        u32 existing = 0;
-        while (existing < SUBBOSS_COUNT && getBossGenerator(b, existing)) ++existing;
-        for (u32 s = 0; s < existing; ++s) {
-            if (!g_PlayRecord.boss.beaten[b][s]) return f32(s) / f32(existing);
-        }
-    }
-    return 1.0f;
-}
-
-u32 songIdentityDiffers(const u32* a, const u32* b) {
-    return std::memcmp(a, b, SONG_IDENTITY_WORD_COUNT * sizeof(u32)) != 0 ? 1u : 0u;
-}
-
 s32 nextBossNote() {
     SBossEncounter& e = g_BossEncounter;
     s32 note;
@@ -281,4 +253,12 @@ void resetSessionChoice() {
 void shutdownSessionChoice() {
     g_BossEncounter.introSoundName[0] = '\0';
     resetSessionChoice();
+}
+
+void playBossNote(const ClVec3& position) {
+    const s32 note = nextBossNote();
+    if (note == 0) return;
+    char cue[16];
+    std::snprintf(cue, sizeof(cue), "note_%02d", note);
+    playSoundCueAt(cue, position);
 }
