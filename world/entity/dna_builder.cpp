@@ -65,8 +65,8 @@ void newAtom(SBuildCursor& cursor, const SDNAInstruction& record, const ClDNAPro
     ClEntityNode* node = requireNode(cursor, record.opcode);
     const s32 kind = record.operand[0].integer;
     if (kind < 1 || kind > 7 || kind == 3) fatalErrorf("DNA atom kind %d does not exist", kind);
-    ClAtom* atom = atomCreate(u32(kind));
-    if (!atom) fatalErrorf("an atom of kind %d could not be created", kind);
+    const s32 hitPointClass = record.operand[3].integer;
+    if (hitPointClass < 0) fatalErrorf("hit-point class %d does not exist", hitPointClass);
     ClGeometryMesh* geometry = nullptr;
     const s32 geometryIndex = record.operand[1].integer;
     if (kind != E_ATOM_ATTACH_POINT && program.geometries.count != 0 && geometryIndex >= 0) {
@@ -75,12 +75,13 @@ void newAtom(SBuildCursor& cursor, const SDNAInstruction& record, const ClDNAPro
                         program.geometries.count);
         geometry = program.geometries[u32(geometryIndex)];
     }
-    atom->init(geometry, cursor.entity, node);
-    const s32 hitPointClass = record.operand[3].integer;
-    if (hitPointClass < 0) fatalErrorf("hit-point class %d does not exist", hitPointClass);
-    atom->hitPointClass = u32(hitPointClass);
     const f32 hitPoints =
         hitPointsForClass(u32(hitPointClass), program.kind == E_PROGRAM_PLAYER ? 0 : HIT_POINT_ROW_CURRENT);
+    // Every check comes before the atom exists, so a refused atom is not left behind.
+    ClAtom* atom = atomCreate(u32(kind));
+    if (!atom) fatalErrorf("an atom of kind %d could not be created", kind);
+    atom->init(geometry, cursor.entity, node);
+    atom->hitPointClass = u32(hitPointClass);
     atom->hitPoints = hitPoints;
     atom->spawnHitPoints = hitPoints;
     node->atoms.push(atom);
