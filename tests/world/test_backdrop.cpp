@@ -206,7 +206,38 @@ TEST_F(Backdrop, RingsWidenAndFadeForSixSecondsAndSixteenAtMost) {
     EXPECT_EQ(backdropRingCount(), 0u);
 }
 
-TEST_F(Backdrop, WithoutAWorldThereAreNoRails) { EXPECT_EQ(backdropRailsEntity(), nullptr); }
+TEST_F(Backdrop, TheRailsAreOneBackdropEntityWhosePiecesScrollAndWrap) {
+    EXPECT_EQ(backdropRailsEntity(), nullptr) << "no world, no rails";
+    ASSERT_EQ(initWorld(), 1);
+    resetBackdrop();
+    ClEntity* rails = backdropRailsEntity();
+    ASSERT_NE(rails, nullptr);
+    EXPECT_EQ(rails->program->kind, u32(E_PROGRAM_BACKDROP));
+    EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u) << "updated and drawn by the backdrop only";
+    ASSERT_EQ(rails->root->children.count, BACKDROP_RAIL_PIECE_COUNT);
+    EXPECT_EQ(rails->atoms.count, 10u);
+    std::vector<f32> zs;
+    for (u32 i = 0; i < BACKDROP_RAIL_PIECE_COUNT; ++i) zs.push_back(backdropRailPieceZ(i));
+    EXPECT_EQ(zs, (std::vector{-400.0f, -215.0f, -30.0f, 155.0f, 340.0f}));
+    // The right rail's piece of node 1 lies along z at x = 325, from its node's z on.
+    const ClAtom* right = rails->root->children[1]->atoms[1];
+    const ClVec3 ends[2] = {right->localMatrix.transformPoint(ClVec3(0.0f, -92.5f, 0.0f)),
+                            right->localMatrix.transformPoint(ClVec3(0.0f, 92.5f, 0.0f))};
+    for (const ClVec3& e : ends) {
+        EXPECT_NEAR(e.x, 325.0f, 1e-4f);
+        EXPECT_NEAR(e.y, 0.0f, 1e-4f);
+    }
+    EXPECT_NEAR(std::min(ends[0].z, ends[1].z), 0.0f, 1e-4f);
+    EXPECT_NEAR(std::max(ends[0].z, ends[1].z), 185.0f, 1e-4f);
+    moveBackdropRails(60.0f);
+    EXPECT_EQ((std::vector{backdropRailPieceZ(0), backdropRailPieceZ(3), backdropRailPieceZ(4)}),
+              (std::vector{-340.0f, 215.0f, -525.0f}));
+    const ClMatrix44& world = rails->root->children[4]->currentWorldMatrix();
+    EXPECT_EQ(world.m[14], -525.0f) << "the pieces' world frames follow";
+    releaseBackdrop();
+    EXPECT_EQ(usedEntityCount(), 0u);
+    shutdownWorld();
+}
 
 TEST_F(Backdrop, TheTimeLabelShowsTheSongsTimeLeftAndIsBlankBeforeAndAfter) {
     drawBackdropStreams();  // no widget: nothing to write
