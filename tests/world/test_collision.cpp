@@ -195,6 +195,40 @@ TEST_F(CollisionTest, FastBulletsCannotTunnelAndTheirContactsComeInOrderOfEntry)
         << "entry times, the enemy first as it was activated first";
 }
 
+TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
+    recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
+    ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 0), 1.0f, 1);
+    ClDNAProgram* program = new ClDNAProgram();
+    m_programs.push_back(program);
+    program->init();
+    program->kind = E_PROGRAM_ENEMY;
+    for (int node = 0; node < 2; ++node) {
+        program->emitNewNode(ClMatrix44());
+        program->emitNewAtom(E_ATOM_BULLET, -1, ClMatrix44(), 0);
+    }
+    program->emitCloseNode();
+    program->emitCloseNode();
+    ClEntity* enemy = allocEntity(OWNER_LIVE_GAME);
+    enemy->buildFromDNA(program);
+    SBulletParams radius{};
+    radius.bullRad = 5.0f;
+    copyBulletParamsToBullet(enemy->root, radius);
+    copyBulletParamsToBullet(enemy->root->children[0], radius);
+    enemy->spawn();
+    enemy->activate();
+    ClMatrix44 at;
+    at.setTranslationXYZ(40, 0, 100);
+    enemy->atoms[0]->setWorldMatrix(at);
+    at.setTranslationXYZ(100, 0, 100);
+    enemy->atoms[1]->setWorldMatrix(at);
+    updateWorldCollisions();
+    nextStep();
+    place(bullet, ClVec3(100, 0, 200));
+    updateWorldCollisions();
+    ASSERT_EQ(s_contacts.size(), 1u) << "the child is entered on its swept box, not on this frame's";
+    EXPECT_EQ(s_contacts[0], std::make_pair(94.0f / 200.0f, enemy));
+}
+
 TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickups) {
     recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
     recordKinds(E_PROGRAM_PLAYER, E_PROGRAM_PICKUP);
