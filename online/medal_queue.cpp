@@ -1,8 +1,17 @@
 #include "online/medal_queue.h"
 
-void medalQueueStartup() {}
+#include "world/play/player_state.h"
 
-void medalQueueShutdown() {}
+namespace {
+
+// The play state awards medals through the world's hook.
+void awardMedalFromPlay(u32 medalId) { awardMedal(static_cast<s32>(medalId)); }
+
+}  // namespace
+
+void medalQueueStartup() { setAwardMedalHook(awardMedalFromPlay); }
+
+void medalQueueShutdown() { setAwardMedalHook(nullptr); }
 
 void medalQueueTick() {}
 

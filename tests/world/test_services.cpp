@@ -1,10 +1,14 @@
-// The world's small services: the play-area tests, cues panned by arena position, the note list.
+// The world's small services: the play-area tests, cues panned by arena position, the note list,
+// the session countdowns.
 #include "world/services/note_list.h"
 #include "world/services/play_area.h"
 #include "world/services/positioned_sound.h"
+#include "world/services/session_timers.h"
 
 #include "audio/sound/sound_engine.h"
 #include "core/crit_section_pool.h"
+#include "core/game_clock.h"
+#include "world/play/player_state.h"
 #include "tests/support/audio_songs.h"
 
 #include <gtest/gtest.h>
@@ -67,6 +71,22 @@ TEST(NoteList, AResetEmptiesTheListAndRewindsTheCursor) {
     EXPECT_EQ(std::vector<u32>({g_NoteList.entries.count, u32(g_NoteList.cursor), g_NoteList.entries.inUse}),
               std::vector<u32>({0, 0, 1}));
     releaseNoteList();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SessionTimers, TheChainWindowLosesTheGameplayStepWithoutAFloor) {
+    g_fWaveKillChainWindow = 0.01f;
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
+    tickSessionTimers();
+    tickSessionTimers();
+    EXPECT_FLOAT_EQ(g_fWaveKillChainWindow, -0.49f);
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0f);
+    tickSessionTimers();
+    EXPECT_FLOAT_EQ(g_fWaveKillChainWindow, -0.49f) << "paused";
+    g_fWaveKillChainWindow = 0.0f;
 }
 
 }  // namespace

@@ -1,0 +1,6 @@
+// The play's countdowns that the in-game mode runs once per unpaused frame.
+#pragma once
+
+// The wave-kill chain window (g_fWaveKillChainWindow) loses the gameplay step, with no floor:
+// the chain widgets and the next chain step read it as "over" once it is 0 or less.
+void tickSessionTimers();
