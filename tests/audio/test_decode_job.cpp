@@ -67,7 +67,7 @@ TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
     EXPECT_EQ(std::vector<s32>({getCodecJobState(job), step(job), step(job), step(job)}),
               std::vector<s32>({E_CODECJOB_NEW, E_CODECJOB_PRE_OPEN_PASSED, E_CODECJOB_OPENED, E_CODECJOB_READY}));
     // The first fill filled every buffer: the ring is full, so the job stays ready.
-    EXPECT_EQ((std::pair{job->m_produced, step(job)}), std::pair(300u, s32(E_CODECJOB_READY)));
+    EXPECT_EQ((std::pair{u32(job->m_produced), step(job)}), std::pair(300u, s32(E_CODECJOB_READY)));
 
     streamRead(job, 100);
     EXPECT_EQ((std::pair{step(job), step(job)}), std::pair(s32(E_CODECJOB_DECODING), s32(E_CODECJOB_READY)));
@@ -151,7 +151,7 @@ TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuf
 
     // A read ending at a buffer's end frees that buffer.
     ClFakeCodec* exact = makeReadyJob({});
-    EXPECT_EQ((std::tuple{streamRead(exact, 30), exact->m_ring.streamRead.offset, streamRead(exact, 70)}),
+    EXPECT_EQ((std::tuple{streamRead(exact, 30), u32(exact->m_ring.streamRead.offset), streamRead(exact, 70)}),
               std::tuple(fakeBytes(0, 30), 30u, fakeBytes(30, 70)));
     EXPECT_EQ(std::pair(exact->m_ring.streamRead.index, exact->m_ring.streamRead.offset), std::pair(1u, 0u));
     EXPECT_EQ(ringStates(exact), std::vector<u32>({FREE, PENDING, PENDING}));
