@@ -144,9 +144,8 @@ TEST_F(CodecRegistry, ReleasedJobStillDecodingLivesUntilItsStopFlagFinishesIt) {
 TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
     g_othersStart = false;
     registerGameOrder();
-    EXPECT_EQ(stepCodecManager(), 0);
-    EXPECT_EQ(getCodecManagerState(), E_CODECMANAGER_ALL_FAILED);
-    EXPECT_FALSE(isCodecRegistryReady());
+    EXPECT_EQ((std::tuple{stepCodecManager(), getCodecManagerState(), isCodecRegistryReady()}),
+              std::tuple(0, s32(E_CODECMANAGER_ALL_FAILED), false));
     s32 format = 99;
     EXPECT_EQ(findCodecFormatForPath(u"a.wav", &format), 0);
     EXPECT_EQ(format, 99);

@@ -67,8 +67,7 @@ TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
     EXPECT_EQ(std::vector<s32>({getCodecJobState(job), step(job), step(job), step(job)}),
               std::vector<s32>({E_CODECJOB_NEW, E_CODECJOB_PRE_OPEN_PASSED, E_CODECJOB_OPENED, E_CODECJOB_READY}));
     // The first fill filled every buffer: the ring is full, so the job stays ready.
-    EXPECT_EQ(job->m_produced, 300u);
-    EXPECT_EQ(step(job), E_CODECJOB_READY);
+    EXPECT_EQ((std::pair{u32(job->m_produced), step(job)}), std::pair(300u, s32(E_CODECJOB_READY)));
 
     streamRead(job, 100);
     EXPECT_EQ((std::pair{step(job), step(job)}), std::pair(s32(E_CODECJOB_DECODING), s32(E_CODECJOB_READY)));
@@ -80,8 +79,7 @@ TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
         stepCodecJob(job);
         stepCodecJob(job);
     }
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_FINISHED);
-    EXPECT_EQ(job->m_produced, 1000u);
+    EXPECT_EQ(std::pair(getCodecJobState(job), job->m_produced), std::pair(s32(E_CODECJOB_FINISHED), 1000u));
 }
 
 TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
@@ -153,9 +151,8 @@ TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuf
 
     // A read ending at a buffer's end frees that buffer.
     ClFakeCodec* exact = makeReadyJob({});
-    streamRead(exact, 30);
-    EXPECT_EQ(exact->m_ring.streamRead.offset, 30u);
-    EXPECT_EQ(streamRead(exact, 70), fakeBytes(30, 70));
+    EXPECT_EQ((std::tuple{streamRead(exact, 30), u32(exact->m_ring.streamRead.offset), streamRead(exact, 70)}),
+              std::tuple(fakeBytes(0, 30), 30u, fakeBytes(30, 70)));
     EXPECT_EQ(std::pair(exact->m_ring.streamRead.index, exact->m_ring.streamRead.offset), std::pair(1u, 0u));
     EXPECT_EQ(ringStates(exact), std::vector<u32>({FREE, PENDING, PENDING}));
 }
@@ -168,8 +165,7 @@ TEST_F(DecodeJob, TheStreamIsDrainedOnlyOnceDecodingEndedAndEveryBufferWasRead) 
     streamRead(job, 100);
     ASSERT_EQ(stepJobUntil(job, E_CODECJOB_FINISHED), E_CODECJOB_FINISHED);
     EXPECT_EQ(job->isStreamDrained(), 0) << "150 bytes are still in the ring";
-    streamRead(job, 100);
-    streamRead(job, 100);
+    streamRead(job, 200);
     EXPECT_EQ(job->isStreamDrained(), 1);
 
     // A job that failed half-way is drained once what it decoded has been read.
@@ -183,8 +179,7 @@ TEST_F(DecodeJob, TheStreamIsDrainedOnlyOnceDecodingEndedAndEveryBufferWasRead) 
 }
 
 TEST_F(DecodeJob, DecodesOutsideTheBufferLock) {
-    std::atomic<int> lockFreeDuringDecode{0};
-    std::atomic<int> decodes{0};
+    std::atomic<int> lockFreeDuringDecode{0}, decodes{0};
     ClFakeCodec* job = nullptr;
     SFakeCodecConfig config;
     config.onDecode = [&](u32) {
@@ -232,25 +227,21 @@ TEST_F(DecodeJob, MetaDataRequestsAreAnsweredWhenReadyAndCancelledAtShutdown) {
     const u32 locksBefore = critSectionPoolUseCount();
     shutdownCodecJob(job);
     EXPECT_EQ(g_metaDataCalls, std::vector({metaCall(E_CODECMETA_TITLE, E_CODECMETARESULT_CANCELLED, 21, 0)}));
-    EXPECT_EQ(title[15], 0);
-    EXPECT_EQ(critSectionPoolUseCount(), locksBefore - 2);
+    EXPECT_EQ(std::pair(title[15], critSectionPoolUseCount()), std::pair(u'\0', locksBefore - 2));
     m_jobs.erase(std::find(m_jobs.begin(), m_jobs.end(), job));
     delete job;
 }
 
 TEST(CodecRing, RefusesEmptyOversizedAndTooManyBuffers) {
     SCodecRing ring;
-    EXPECT_EQ(allocateCodecRing(&ring, 0, 100, nullptr), 0);
-    EXPECT_EQ(allocateCodecRing(&ring, 3, 0, nullptr), 0);
-    EXPECT_EQ(allocateCodecRing(&ring, CODEC_RING_MAX_BUFFERS + 1, 100, nullptr), 0);
-    EXPECT_EQ(allocateCodecRing(&ring, 2, u64(CODEC_RING_MAX_BUFFER_BYTES) + 1, nullptr), 0);
-    EXPECT_EQ(allocateCodecRing(&ring, 2, 0x100000000ull, nullptr), 0);
+    for (const auto& [count, bytes] : {std::pair<u32, u64>{0, 100}, {3, 0}, {CODEC_RING_MAX_BUFFERS + 1, 100},
+                                       {2, u64(CODEC_RING_MAX_BUFFER_BYTES) + 1}, {2, 0x100000000ull}})
+        EXPECT_EQ(allocateCodecRing(&ring, count, bytes, nullptr), 0) << count << " x " << bytes;
     ASSERT_EQ(allocateCodecRing(&ring, 2, 13, nullptr), 1);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(ring.buffers[1]) % 16, 0u);
     releaseCodecRing(&ring);
     EXPECT_EQ(ring.buffers[0], nullptr);
-    EXPECT_FALSE(codecByteCountSupported(0x100000000ull));
-    EXPECT_TRUE(codecByteCountSupported(0xFFFFFFFFull));
+    EXPECT_EQ(std::pair(codecByteCountSupported(0x100000000ull), codecByteCountSupported(0xFFFFFFFFull)), std::pair(false, true));
 }
 
 }  // namespace

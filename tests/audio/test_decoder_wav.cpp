@@ -107,9 +107,7 @@ TEST_F(WavDecoder, DecodesEveryDepthSampleExactly) {
 TEST_F(WavDecoder, WrongDataSizesDecodeWhatTheFileHolds) {
     const std::vector<u8> pcm = packPcm(makeSignal(30000, 2, 44100, 16), 16);
     SDecodeRun decoded = decodeBytes(makeWav({.dataSizeOverride = 0x10000000}, pcm));
-    EXPECT_EQ(decoded.state, E_CODECJOB_FINISHED);
-    EXPECT_EQ(decoded.info.totalBytes, pcm.size());
-    EXPECT_TRUE(decoded.bytes == pcm);
+    EXPECT_EQ(std::tuple(decoded.state, decoded.info.totalBytes, decoded.bytes == pcm), std::tuple(E_CODECJOB_FINISHED, pcm.size(), true));
 
     // No data chunk at all: the job opens and finishes at once, empty.
     decoded = decodeBytes(firstBytes(makeWav({}, {}), 36));
@@ -130,8 +128,8 @@ TEST_F(WavDecoder, RefusedFilesFailToOpen) {
         EXPECT_TRUE(decoded.bytes.empty());
     }
     ClSyncWAVFileReader reader;
-    EXPECT_EQ(reader.open(widePath(m_folder.file("missing.wav")).c_str()), 0);
-    EXPECT_EQ(reader.getLastError(), E_WAVERR_CANNOT_OPEN);
+    EXPECT_EQ((std::pair{reader.open(widePath(m_folder.file("missing.wav")).c_str()), reader.getLastError()}),
+              std::pair(0, E_WAVERR_CANNOT_OPEN));
     EXPECT_EQ(decode(m_folder.str()).state, E_CODECJOB_OPEN_FAILED);
     const std::string pipe = m_folder.file("pipe.wav");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -156,9 +154,8 @@ TEST_F(WavDecoder, FileOfFourGibibytesIsRefusedAtOpen) {
     // Sparse: no disk space is used.
     std::filesystem::resize_file(path, (u64(1) << 32) + 64);
     ClSyncWAVFileReader reader;
-    EXPECT_EQ(reader.open(widePath(path).c_str()), 0);
-    EXPECT_EQ(reader.getLastError(), E_WAVERR_TOO_LARGE);
-    EXPECT_EQ(decode(path).state, E_CODECJOB_OPEN_FAILED);
+    EXPECT_EQ((std::tuple{reader.open(widePath(path).c_str()), reader.getLastError(), decode(path).state}),
+              std::tuple(0, E_WAVERR_TOO_LARGE, E_CODECJOB_OPEN_FAILED));
 }
 
 }  // namespace

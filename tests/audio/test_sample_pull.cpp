@@ -81,9 +81,8 @@ TEST_F(SamplePull, DeliversTheWholeSongInOrderThenZerosWithShortCounts) {
 TEST_F(SamplePull, JobFailingWhileThePullWaitsEndsTheWaitWithZeros) {
     g_pullFakeConfig = {.totalBytes = 5000, .failAtFill = 4};  // three buffers, one refill, then an error
     openFake();
-    EXPECT_EQ(pull(m_job, &m_info, 1000, &m_got), fakeBytes(400, 600));
-    EXPECT_EQ(getCodecJobState(m_job), E_CODECJOB_DECODE_FAILED);
-    EXPECT_EQ(m_got, 400u);
+    EXPECT_EQ((std::tuple{pull(m_job, &m_info, 1000, &m_got), getCodecJobState(m_job), m_got}),
+              std::tuple(fakeBytes(400, 600), s32(E_CODECJOB_DECODE_FAILED), 400u));
 }
 
 // The interval is far longer than the test may take: only the waiting pull can make the decode
@@ -126,9 +125,7 @@ TEST_F(SamplePull, WaitsStillRunTheWaitingThreadsFileCompletions) {
     osQueueCompletion(osCurrentThreadQueue(), markCompletion, nullptr);
     openFake();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(pull(m_job, &m_info, 600, &m_got), fakeBytes(600));
-    EXPECT_TRUE(g_completionRan.load());
-    EXPECT_EQ(m_got, 600u);
+    EXPECT_EQ((std::tuple{pull(m_job, &m_info, 600, &m_got), g_completionRan.load(), m_got}), std::tuple(fakeBytes(600), true, 600u));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
 
@@ -149,9 +146,8 @@ TEST(SamplePullRing, RequestEndingAtABufferEndFreesThatBuffer) {
     EXPECT_EQ(position(), std::vector<u32>({1, 0, FREE, PENDING}));
     pull(&job, &info, 30, &got);
     EXPECT_EQ(position(), std::vector<u32>({1, 30, FREE, PENDING}));
-    EXPECT_EQ(pull(&job, &info, 70, &got).back(), fakeStreamByte(199));
-    EXPECT_EQ(got, 70u);
-    EXPECT_EQ(position(), std::vector<u32>({2, 0, FREE, FREE}));
+    EXPECT_EQ((std::tuple{pull(&job, &info, 70, &got).back(), got, position()}),
+              std::tuple(fakeStreamByte(199), 70u, std::vector<u32>({2, 0, FREE, FREE})));
     shutdownCodecJob(&job);
 }
 

@@ -103,14 +103,11 @@ TEST_F(FileLayer, SplitReadsTakeOnePiecePerMiBFromTheirOwnOffsetsAndCallOnDoneOn
         EXPECT_EQ(log.done, 0) << "completions never run inside the issuing call";
         EXPECT_EQ(pumpUntilOutcome(log, slot, &seen), int(pieces.size()));
         EXPECT_EQ(seen, pieces);
-        EXPECT_EQ(log.done, 1);
-        EXPECT_EQ(log.slot, slot);
+        EXPECT_EQ(std::tuple(log.done, log.slot, diskFileReadInFlight(slot), slot->wholePiecesLeft),
+                  std::tuple(1, slot, false, -1));
         EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bytes.begin() + offset));
-        EXPECT_FALSE(diskFileReadInFlight(slot));
-        EXPECT_EQ(slot->wholePiecesLeft, -1);
         EXPECT_EQ(readDiskFileBlocking(slot, offset, size, blocking.data()), OK);
-        EXPECT_TRUE(blocking == buffer);
-        EXPECT_EQ(closeDiskFile(slot), OK);
+        EXPECT_EQ(std::pair(blocking == buffer, closeDiskFile(slot)), std::pair(true, OK));
     }
 }
 
@@ -154,19 +151,14 @@ TEST_F(FileLayer, ErrorsOfAPieceReachOnFailAndResetTheSplitState) {
     SReadLog log;
     ASSERT_EQ(readAsync(slot, 0, u32(buffer.size()), &buffer, &log), 0u);
     pumpUntilOutcome(log);
-    EXPECT_EQ(log.done, 0);
-    EXPECT_EQ(log.failed, 1);
     EXPECT_NE(log.error, 0u);
-    EXPECT_EQ(slot->readError, log.error);
-    EXPECT_EQ(slot->wholePiecesLeft, -1);
-    EXPECT_EQ(slot->remainder, 0u);
-    EXPECT_EQ(slot->bytesRead, 0u);
+    EXPECT_EQ(std::tuple(log.done, log.failed, slot->readError, slot->wholePiecesLeft, slot->remainder, slot->bytesRead),
+              std::tuple(0, 1, log.error, -1, 0u, 0u));
 
     // The blocking form returns 9 instead of success with a partly filled buffer.
     slot->readError = 0;
     EXPECT_EQ(readDiskFileBlocking(slot, 0, u32(buffer.size()), buffer.data()), REFUSED);
-    EXPECT_NE(slot->readError, 0u);
-    EXPECT_FALSE(diskFileReadInFlight(slot));
+    EXPECT_EQ(std::pair(slot->readError != 0, diskFileReadInFlight(slot)), std::pair(true, false));
     closeDiskFile(slot);
 }
 
@@ -183,11 +175,9 @@ TEST_F(FileLayer, AFailedReissueCallsOnFailAndResetsTheSplitState) {
     const std::string report = testing::internal::GetCapturedStderr();
     slot->file = file;
 
-    EXPECT_EQ(log.failed, 1);
-    EXPECT_EQ(log.done, 0);
     EXPECT_NE(report.find("failed with error"), std::string::npos);
-    EXPECT_EQ(slot->wholePiecesLeft, -1);
-    EXPECT_FALSE(diskFileReadInFlight(slot));
+    EXPECT_EQ(std::tuple(log.failed, log.done, slot->wholePiecesLeft, diskFileReadInFlight(slot)),
+              std::tuple(1, 0, -1, false));
     EXPECT_EQ(readDiskFileBlocking(slot, 0, 3 * MIB, buffer.data()), OK);
     EXPECT_TRUE(buffer == patternBytes(3 * MIB));
     closeDiskFile(slot);
@@ -276,16 +266,7 @@ TEST_F(FileLayer, CallbackFormsReportAtOnce) {
     EXPECT_EQ(log.done, 2);
     EXPECT_EQ(openDiskFileWithCallbacks((m_dir.str() + "/none").c_str(), onOpen, &log, logFailed, &log),
               u32(E_FILESTATUS_OPEN_FAILED));
-    EXPECT_EQ(log.failed, 1);
-    EXPECT_EQ(log.error, u32(E_FILESTATUS_OPEN_FAILED));
-    EXPECT_EQ(log.slot, nullptr);
-}
-
-std::vector<std::string> namesOf(const ClArray<SDirectoryEntry>& entries) {
-    std::vector<std::string> names;
-    for (const SDirectoryEntry& entry : entries) names.push_back(osWideToUtf8(entry.name));
-    std::sort(names.begin(), names.end());
-    return names;
+    EXPECT_EQ(std::tuple(log.failed, log.error, log.slot), std::tuple(1, u32(E_FILESTATUS_OPEN_FAILED), nullptr));
 }
 
 TEST_F(FileLayer, ListingWithMaskOneAndSkipDotsGivesOnlySubDirectories) {
@@ -298,7 +279,9 @@ TEST_F(FileLayer, ListingWithMaskOneAndSkipDotsGivesOnlySubDirectories) {
     // The names found, sorted, then the status when the listing failed.
     auto list = [&](const char16_t* suffix, u32 mask, bool skipDots, bool pattern = false) {
         const u32 status = listDirectoryW(&entries, (widen(m_dir.str()) + suffix).c_str(), mask, skipDots, pattern);
-        std::vector<std::string> names = namesOf(entries);
+        std::vector<std::string> names;
+        for (const SDirectoryEntry& entry : entries) names.push_back(osWideToUtf8(entry.name));
+        std::sort(names.begin(), names.end());
         if (status != OK) names.push_back("status " + std::to_string(status));
         return names;
     };
@@ -381,15 +364,14 @@ TEST(FileLayerLock, InitTakesOnePooledLockAndShutdownGivesItBack) {
 }
 
 TEST(FileLayerReports, LastErrorZeroWritesNothingAndReturnsZero) {
-    osSetLastError(0);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(reportLastError(), 0u);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-
-    osSetLastError(E_OSERR_NOT_FOUND);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(reportLastError(), u32(E_OSERR_NOT_FOUND));
-    EXPECT_EQ(testing::internal::GetCapturedStderr().rfind("failed with error 2: ", 0), 0u);
+    const auto report = [](u32 error) {
+        osSetLastError(error);
+        testing::internal::CaptureStderr();
+        const u32 result = reportLastError();
+        return std::to_string(result) + " " + testing::internal::GetCapturedStderr().substr(0, 21);
+    };
+    EXPECT_EQ(report(0), "0 ");
+    EXPECT_EQ(report(E_OSERR_NOT_FOUND), std::to_string(E_OSERR_NOT_FOUND) + " failed with error 2: ");
 }
 
 TEST(FileLayerReports, FormatBoundedCutsAndTerminates) {

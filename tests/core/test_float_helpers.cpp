@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <vector>
 
 TEST(FloatHelpers, SignOfZeroIsPlusOneAndClampHoldsBothEnds) {
-    EXPECT_EQ(signOf(0.0f), 1.0f);
-    EXPECT_EQ(signOf(-0.5f), -1.0f);
-    EXPECT_EQ(clampFloat(2.0f, -1.0f, 1.0f), 1.0f);
+    EXPECT_EQ(std::tuple(signOf(0.0f), signOf(-0.5f), clampFloat(2.0f, -1.0f, 1.0f)), std::tuple(1.0f, -1.0f, 1.0f));
 }
 
 TEST(FloatHelpers, WrappedAnglesStayInsideHalfOpenRangeAndUnwrapShiftsOneTurnAtMost) {
@@ -63,11 +63,8 @@ TEST(FloatHelpers, ApproachAcceleratesWithinItsLimitAndSettlesOnTheTarget) {
 }
 
 TEST(FloatHelpers, ClampsToTheUnitRangeAndAtZeroTakeNaNAsZero) {
-    EXPECT_EQ(clamp01(-0.5f), 0.0f);
-    EXPECT_EQ(clamp01(0.25f), 0.25f);
-    EXPECT_EQ(clamp01(7.0f), 1.0f);
-    EXPECT_EQ(clamp01(std::nanf("")), 0.0f);
-    EXPECT_EQ(clampNonNegative(-3.0f), 0.0f);
-    EXPECT_EQ(clampNonNegative(300.0f), 300.0f);
-    EXPECT_EQ(clampNonNegative(std::nanf("")), 0.0f);
+    EXPECT_EQ((std::vector{clamp01(-0.5f), clamp01(0.25f), clamp01(7.0f), clamp01(std::nanf(""))}),
+              (std::vector{0.0f, 0.25f, 1.0f, 0.0f}));
+    EXPECT_EQ((std::vector{clampNonNegative(-3.0f), clampNonNegative(300.0f), clampNonNegative(std::nanf(""))}),
+              (std::vector{0.0f, 300.0f, 0.0f}));
 }

@@ -23,10 +23,7 @@ SPackageWriterOptions everyKindOfEntry() {
     return {{"comp*", "both*"}, {}, {"enc*", "both*"}, "test key"};
 }
 
-struct SAsyncOutcome {
-    int done = 0, failed = 0;
-    u32 stage = 0;
-};
+struct SAsyncOutcome { int done = 0, failed = 0; u32 stage = 0; };
 
 void outcomeDone(void* user) { ++static_cast<SAsyncOutcome*>(user)->done; }
 void outcomeFailed(u32 stage, u32, void* user) {
@@ -114,9 +111,8 @@ TEST_F(Packages, PlainCompressedAndEncipheredEntriesReadBackExactlyAndPlainOnesI
                                                          {"both.txt", repeatedText(3000, "both ways ")}};
     for (const auto& [path, contents] : files) writeSource("ASPEC", path, contents);
     pack("ASPEC", everyKindOfEntry());
-    EXPECT_TRUE(entryOf("comp.txt").compressed);
-    EXPECT_TRUE(entryOf("enc.txt").enciphered);
-    EXPECT_TRUE(entryOf("both.txt").compressed && entryOf("both.txt").enciphered);
+    EXPECT_TRUE(entryOf("comp.txt").compressed && entryOf("enc.txt").enciphered && entryOf("both.txt").compressed &&
+                entryOf("both.txt").enciphered);
 
     ASSERT_EQ(archiveMount("ASPEC", 4, "test key"), 1u);
     for (const auto& [path, contents] : files) EXPECT_EQ(read(path), contents) << path;
@@ -158,9 +154,8 @@ TEST_F(Packages, FirstMountedPackageWinsAndAnIdSearchesOnlyItsPackage) {
     writeSource("AAM", "only.txt", "AAM only");
     packAndMount("ASPEC");
     packAndMount("AAM");
-    EXPECT_EQ(read("project.ini"), "from ASPEC");
-    EXPECT_EQ(read("project.ini", crc32TextNoCase("AAM")), "from AAM");
-    EXPECT_EQ(read("only.txt", crc32TextNoCase("ASPEC")), "status 1");
+    EXPECT_EQ(std::tuple(read("project.ini"), read("project.ini", crc32TextNoCase("AAM")), read("only.txt", crc32TextNoCase("ASPEC"))),
+              std::tuple("from ASPEC", "from AAM", "status 1"));
 }
 
 TEST_F(Packages, AMissingPackageIsSilentlyNotMountedAndASecondMountKeepsOneRecord) {
@@ -184,9 +179,8 @@ TEST_F(Packages, BothFilesComeFromTheFallbackFolderWhenTheDataFileIsThere) {
     fs::remove(packageFile("AAM", ".mdf", "Mag"));
     ASSERT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
     ASSERT_EQ(archiveMount("AAM", 4, nullptr), 1u);
-    EXPECT_EQ(read("a.txt"), "from Mag");
-    EXPECT_EQ(packagedFileExists("b.txt", PACKAGE_ID_ANY), 1u);
-    EXPECT_EQ(read("b.txt"), "status 1");
+    EXPECT_EQ(std::tuple(read("a.txt"), packagedFileExists("b.txt", PACKAGE_ID_ANY), read("b.txt")),
+              std::tuple("from Mag", 1u, "status 1"));
     EXPECT_EQ(getAssetFileCount(), 0u);
 }
 
@@ -232,9 +226,8 @@ TEST_F(Packages, TruncatedTablesAreRefusedNamingTheFile) {
         writeFileBytes(packageFile("ASPEC", ".mtc"), std::vector<u8>(whole.begin(), whole.begin() + length));
         u32 result = 1;
         const std::string errors = mountCapturingErrors("ASPEC", &result);
-        EXPECT_EQ(result, 0u) << length;
         EXPECT_NE(errors.find("ASPEC_win32.mtc"), std::string::npos) << errors;
-        EXPECT_EQ(getMountedPackageCount(), 0u);
+        EXPECT_EQ(std::pair(result, getMountedPackageCount()), std::pair(0u, 0u)) << length;
     }
 }
 
@@ -243,11 +236,8 @@ TEST_F(Packages, EntriesPastTheDataFileAndCipherLengthsNotAMultipleOf16AreRefuse
     writeSource("ASPEC", "enc.txt", "secret");
     pack("ASPEC", everyKindOfEntry());
     const std::vector<u8> table = readFileBytes(packageFile("ASPEC", ".mtc"));
-    const struct {
-        const char* path;
-        u32 word, value;
-        const char* reason;
-    } damage[] = {{"a.txt", 2, 0xFFFFFFF0u, "data file"}, {"enc.txt", 6, 15, "multiple of 16"}};
+    const struct { const char* path; u32 word, value; const char* reason; } damage[] = {
+        {"a.txt", 2, 0xFFFFFFF0u, "data file"}, {"enc.txt", 6, 15, "multiple of 16"}};
     for (const auto& [path, word, value, reason] : damage) {
         writeFileBytes(packageFile("ASPEC", ".mtc"), table);
         patchDescriptor(path, word, value);
@@ -310,8 +300,7 @@ TEST_F(Packages, ReleasingAnObjectWaitsForItsReadButShutdownAfterTheFileLayerDoe
     packAndMount("ASPEC");
     SAsyncOutcome released;
     EXPECT_EQ(releaseAssetFile(startAsyncRead("big.txt", &released)), 1u);
-    EXPECT_EQ(released.done, 1);
-    EXPECT_EQ(getAssetFileCount(), 0u);
+    EXPECT_EQ(std::pair(released.done, getAssetFileCount()), std::pair(1, 0u));
 
     SAsyncOutcome outcome;
     startAsyncRead("big.txt", &outcome);

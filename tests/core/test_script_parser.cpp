@@ -81,9 +81,7 @@ protected:
 TEST_F(ScriptParser, ValuesNamesTextsAndBlocksTakeTheirKinds) {
     TreePtr root = parse("");
     ASSERT_NE(root, nullptr);
-    EXPECT_EQ(root->childCount(), 0u);
-    EXPECT_EQ(root->kind, u32(E_SCRIPTNODE_BLOCK));
-    EXPECT_EQ(root->named, 0u);
+    EXPECT_EQ(std::tuple(root->childCount(), root->kind, root->named), std::tuple(0u, u32(E_SCRIPTNODE_BLOCK), 0u));
     EXPECT_STREQ(root->name.text, "[UNNAMED]");
 
     // No '.' means an integer read by the C rules, which stop at the 'e'.

@@ -121,9 +121,7 @@ TEST_F(StringTables, MissingTableIsSkippedAnEmptyOneLoadsAndANinthIsRefusedWitho
     packAndMount("TEST");
     std::string loads = std::to_string(stringTableLoad("All_NO_TRANS"));
     for (int i = 0; i < 9; ++i) loads += std::to_string(stringTableLoad(("T" + std::to_string(i)).c_str()));
-    EXPECT_EQ(loads, "0111111110");
-    EXPECT_EQ(getStringTableCount(), 8u);
-    EXPECT_EQ(getAssetFileCount(), 8u);
+    EXPECT_EQ(std::tuple(loads, getStringTableCount(), getAssetFileCount()), std::tuple("0111111110", 8u, 8u));
 }
 
 TEST_F(StringTables, DamagedTableIsRefusedItsFileReleasedAndOddOffsetsAreHandedOutAligned) {

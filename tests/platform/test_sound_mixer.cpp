@@ -21,8 +21,7 @@ namespace {
 
 using test_support::pcm16Bytes;
 using test_support::wavImage;
-
-constexpr f64 PI = 3.14159265358979323846;
+using Floats = std::vector<f32>;
 
 // A stream source of known 16-bit samples; the set-position callback rewinds it.
 struct SStreamSource {
@@ -41,9 +40,8 @@ ESoundResult readSource(ClSound sound, void* data, u32 bytes) {
     SStreamSource* source = sourceOf(sound);
     if (source == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     if (source->next >= source->samples.size()) return E_SOUND_ERR_FILE_EOF;
-    s16* out = static_cast<s16*>(data);
     for (u32 i = 0; i < bytes / 2; ++i, ++source->next)
-        out[i] = source->next < source->samples.size() ? source->samples[source->next] : 0;
+        static_cast<s16*>(data)[i] = source->next < source->samples.size() ? source->samples[source->next] : 0;
     return E_SOUND_OK;
 }
 
@@ -56,11 +54,10 @@ ESoundResult rewindSource(ClSound sound, s32, u32, ESoundTimeUnit) {
 }
 
 // A 48 kHz 16-bit user stream; a length of 0 plays until the source ends.
-SCreateSoundInfo userStreamInfo(SoundPcmReadCallback read, void* user, u32 channels, u32 lengthBytes,
-                                u32 bufferFrames) {
+SCreateSoundInfo userStreamInfo(SoundPcmReadCallback read, void* user, u32 channels, u32 lengthBytes, u32 bufferFrames) {
     SCreateSoundInfo info = {};
     info.length = lengthBytes;
-    info.numChannels = static_cast<s32>(channels);
+    info.numChannels = s32(channels);
     info.defaultFrequency = 48000;
     info.format = E_SOUNDFORMAT_PCM16;
     info.decodeBufferSize = bufferFrames;
@@ -71,25 +68,24 @@ SCreateSoundInfo userStreamInfo(SoundPcmReadCallback read, void* user, u32 chann
 
 ClSound memorySound(ClSoundSystem& system, const std::vector<u8>& image, u32 mode = E_SOUNDMODE_LOOP_OFF) {
     SCreateSoundInfo info = {};
-    info.length = static_cast<u32>(image.size());
+    info.length = u32(image.size());
     ClSound sound;
-    EXPECT_EQ(system.createSound(image.data(), E_SOUNDMODE_OPENMEMORY | E_SOUNDMODE_2D | mode, &info, &sound),
-              E_SOUND_OK);
+    EXPECT_EQ(system.createSound(image.data(), E_SOUNDMODE_OPENMEMORY | E_SOUNDMODE_2D | mode, &info, &sound), E_SOUND_OK);
     return sound;
 }
 
 std::vector<s16> sine(u32 frames, f64 hz, u32 rate, f64 amplitude) {
     std::vector<s16> out(frames);
-    for (u32 i = 0; i < frames; ++i) out[i] = static_cast<s16>(amplitude * 32767.0 * std::sin(2.0 * PI * hz * i / rate));
+    for (u32 i = 0; i < frames; ++i) out[i] = s16(amplitude * 32767.0 * std::sin(2.0 * M_PI * hz * i / rate));
     return out;
 }
 
 // Rising zero crossings of the left channel, per second of output.
-f64 measuredPitch(const std::vector<f32>& stereo) {
+f64 measuredPitch(const Floats& stereo) {
     u32 crossings = 0;
-    size_t frames = stereo.size() / 2;
-    for (size_t i = 1; i < frames; ++i) crossings += (stereo[2 * (i - 1)] < 0.0f && stereo[2 * i] >= 0.0f) ? 1 : 0;
-    return crossings * 48000.0 / static_cast<f64>(frames);
+    const size_t frames = stereo.size() / 2;
+    for (size_t i = 1; i < frames; ++i) crossings += stereo[2 * (i - 1)] < 0.0f && stereo[2 * i] >= 0.0f;
+    return crossings * 48000.0 / f64(frames);
 }
 
 class SoundMixer : public ::testing::Test {
@@ -102,8 +98,8 @@ protected:
     ClSound imageSound(const std::vector<u8>& image, u32 mode = E_SOUNDMODE_LOOP_OFF) {
         return memorySound(m_system, image, mode);
     }
-    ClSound monoSound(const std::vector<s16>& samples, u32 rate = 48000) {
-        return imageSound(wavImage(1, 1, rate, 16, pcm16Bytes(samples)));
+    ClSound monoSound(const std::vector<s16>& samples, u32 rate = 48000, u32 mode = E_SOUNDMODE_LOOP_OFF) {
+        return imageSound(wavImage(1, 1, rate, 16, pcm16Bytes(samples)), mode);
     }
     // 100 ms of one level on every channel.
     ClSound steadySound(u32 channels, s16 level) {
@@ -116,17 +112,19 @@ protected:
         EXPECT_EQ(m_system.createStream(nullptr, 0x4C8, &info, &sound), E_SOUND_OK);
         return sound;
     }
-    ClChannel play(ClSound sound, bool paused = false) {
+    // Played, and panned when `pan` is given (hard left: the left channel is the source).
+    ClChannel play(ClSound sound, bool paused = false, f32 pan = NAN) {
         ClChannel channel;
         EXPECT_EQ(m_system.playSound(sound, paused, &channel), E_SOUND_OK);
+        if (!std::isnan(pan)) channel.setPan(pan);
         return channel;
     }
-    std::vector<f32> mix(u32 frames) {
-        std::vector<f32> out(2 * frames);
+    Floats mix(u32 frames) {
+        Floats out(2 * frames);
         EXPECT_EQ(m_system.advanceNullOutput(frames, out.data()), E_SOUND_OK);
         return out;
     }
-    bool playing(const ClChannel& channel) {
+    static bool playing(const ClChannel& channel) {
         bool result = true;
         channel.isPlaying(&result);
         return result;
@@ -135,7 +133,7 @@ protected:
         mix(frames);
         return playing(channel);
     }
-    u32 position(const ClChannel& channel, ESoundTimeUnit unit) {
+    static u32 position(const ClChannel& channel, ESoundTimeUnit unit) {
         u32 value = 0;
         EXPECT_EQ(channel.getPosition(&value, unit), E_SOUND_OK);
         return value;
@@ -150,31 +148,28 @@ protected:
 TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLength) {
     SStreamSource source;
     const u32 frames = 10007;  // not a multiple of the ring's chunks or the mixer's blocks
-    for (u32 i = 0; i < 2 * frames; ++i) source.samples.push_back(static_cast<s16>((i * 7919) % 65536 - 32768));
+    for (u32 i = 0; i < 2 * frames; ++i) source.samples.push_back(s16((i * 7919) % 65536 - 32768));
     ClSound sound = userStream(&source, 2, frames * 4, 1000);
     ClChannel channel = play(sound);
-    std::vector<f32> out = mix(frames - 1);
+    Floats out = mix(frames - 1);
     EXPECT_TRUE(playing(channel));
-    const std::vector<f32> last = mix(1);
+    const Floats last = mix(1);
     out.insert(out.end(), last.begin(), last.end());
     EXPECT_FALSE(playing(channel));
-    std::vector<f32> expected(source.samples.begin(), source.samples.end());
+    Floats expected(source.samples.begin(), source.samples.end());
     for (f32& value : expected) value /= 32768.0f;
     EXPECT_EQ(out, expected);
-    EXPECT_EQ(mix(256), std::vector<f32>(512, 0.0f));
+    EXPECT_EQ(mix(256), Floats(512, 0.0f));
     sound.release();  // before its source goes
-}
 
-TEST_F(SoundMixer, StreamEndsWhenItsSourceEndsBeforeItsLength) {
-    SStreamSource source;
+    // A stream of unknown length ends with its source; the last chunk read past it is silence.
     source.samples.assign(2 * 3000, 1000);
-    ClSound sound = userStream(&source, 2, 0, 512);  // length unknown
-    ClChannel channel = play(sound);
-    std::vector<f32> out = mix(4096);
+    source.next = 0;
+    sound = userStream(&source, 2, 0, 512);
+    channel = play(sound);
+    out = mix(4096);
     EXPECT_FALSE(playing(channel));
-    // The last chunk read runs past the source, which pads it with silence.
-    EXPECT_NE(out[2 * 2999], 0.0f);
-    EXPECT_EQ(out[2 * 4095], 0.0f);
+    EXPECT_EQ(std::pair(out[2 * 2999] != 0.0f, out[2 * 4095]), std::pair(true, 0.0f));
     sound.release();
 }
 
@@ -185,25 +180,24 @@ TEST_F(SoundMixer, PositionFollowsMixedFramesWithinAMillisecond) {
         mix(piece);
         mixed += piece;
         EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), mixed);
-        EXPECT_NEAR(static_cast<f64>(position(channel, E_SOUNDTIMEUNIT_MS)), mixed / 48.0, 1.0);
+        EXPECT_NEAR(f64(position(channel, E_SOUNDTIMEUNIT_MS)), mixed / 48.0, 1.0);
     }
     // A 44.1 kHz source runs through its own frames at its own rate.
     ClChannel other = play(monoSound(sine(44100, 440.0, 44100, 0.5), 44100));
     mix(24000);
-    EXPECT_NEAR(static_cast<f64>(position(other, E_SOUNDTIMEUNIT_MS)), 500.0, 1.0);
-    EXPECT_NEAR(static_cast<f64>(position(other, E_SOUNDTIMEUNIT_PCM)), 22050.0, 1.0);
+    EXPECT_NEAR(f64(position(other, E_SOUNDTIMEUNIT_MS)), 500.0, 1.0);
+    EXPECT_NEAR(f64(position(other, E_SOUNDTIMEUNIT_PCM)), 22050.0, 1.0);
 }
 
 TEST_F(SoundMixer, PausedChannelHoldsItsPositionAndIsSilent) {
     ClChannel channel = play(monoSound(sine(48000, 440.0, 48000, 0.5)), true);
-    EXPECT_EQ(mix(2048), std::vector<f32>(4096, 0.0f));
+    EXPECT_EQ(mix(2048), Floats(4096, 0.0f));
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 0u);
     channel.setPaused(false);
     mix(4800);
     channel.setPaused(true);
-    EXPECT_EQ(mix(9600), std::vector<f32>(19200, 0.0f));
-    EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_MS), 100u);
-    EXPECT_TRUE(playing(channel));
+    EXPECT_EQ(mix(9600), Floats(19200, 0.0f));
+    EXPECT_EQ(std::pair(position(channel, E_SOUNDTIMEUNIT_MS), playing(channel)), std::pair(100u, true));
     channel.setPaused(false);
     mix(4800);
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_MS), 200u);
@@ -215,10 +209,9 @@ TEST_F(SoundMixer, VolumeAndGroupVolumesMultiply) {
     EXPECT_FLOAT_EQ(mix(16)[0], 0.25f);
 
     ClChannelGroup master, dry, wet;
-    ASSERT_EQ(m_system.getMasterChannelGroup(&master), E_SOUND_OK);
-    ASSERT_EQ(m_system.createChannelGroup("voice_dry_0", &dry), E_SOUND_OK);
-    ASSERT_EQ(m_system.createChannelGroup("voice_wet_0", &wet), E_SOUND_OK);
-    ASSERT_EQ(master.addGroup(dry), E_SOUND_OK);
+    ASSERT_EQ(m_system.getMasterChannelGroup(&master) | m_system.createChannelGroup("voice_dry_0", &dry) |
+                  m_system.createChannelGroup("voice_wet_0", &wet) | master.addGroup(dry),
+              E_SOUND_OK);
     dry.setVolume(0.5f);
     master.setVolume(0.5f);
     ASSERT_EQ(channel.setChannelGroup(dry), E_SOUND_OK);
@@ -239,32 +232,28 @@ TEST_F(SoundMixer, VolumeAndGroupVolumesMultiply) {
 TEST_F(SoundMixer, MonoPansWithEqualPowerAndStereoBalances) {
     // Every input channel at 0.5; a pan past the edge is clamped to it.
     const f32 centre = 0.5f * 0.70710678f;
-    const struct {
-        u32 channels;
-        f32 pan, left, right;
-    } cases[] = {{1, 0.0f, centre, centre}, {1, -1.0f, 0.5f, 0.0f}, {1, 5.0f, 0.0f, 0.5f}, {2, 0.5f, 0.25f, 0.5f}};
+    const struct { u32 channels; f32 pan, left, right; } cases[] = {
+        {1, 0.0f, centre, centre}, {1, -1.0f, 0.5f, 0.0f}, {1, 5.0f, 0.0f, 0.5f}, {2, 0.5f, 0.25f, 0.5f}};
     for (const auto& c : cases) {
         ClChannel channel = play(steadySound(c.channels, 16384));
         mix(8);  // the pan moves a channel that is already playing
         channel.setPan(c.pan);
         SCOPED_TRACE(testing::Message() << c.channels << " channels at pan " << c.pan);
-        const std::vector<f32> out = mix(8);
+        const Floats out = mix(8);
         EXPECT_NEAR(out[0], c.left, 1e-6f);
         EXPECT_NEAR(out[1], c.right, 1e-6f);
         channel.stop();
     }
     // The input-channel mix weighs the source's channels before the balance.
-    ClChannel channel = play(steadySound(2, 16384));
-    channel.setPan(-0.25f);
+    ClChannel channel = play(steadySound(2, 16384), false, -0.25f);
     const f32 levels[2] = {0.0f, 1.0f};
     ASSERT_EQ(channel.setInputChannelMix(levels, 2), E_SOUND_OK);
-    EXPECT_EQ(mix(1), (std::vector<f32>{0.0f, 0.375f}));
+    EXPECT_EQ(mix(1), (Floats{0.0f, 0.375f}));
 }
 
 TEST_F(SoundMixer, FrequencyResamplesASineToItsNewPitch) {
     ClChannel channel = play(monoSound(sine(48000, 440.0, 48000, 0.5)));
-    for (auto [frequency, pitch] :
-         {std::pair{48000.0f, 440.0}, std::pair{72000.0f, 660.0}, std::pair{24000.0f, 220.0}}) {
+    for (auto [frequency, pitch] : {std::pair{48000.0f, 440.0}, std::pair{72000.0f, 660.0}, std::pair{24000.0f, 220.0}}) {
         ASSERT_EQ(channel.setFrequency(frequency), E_SOUND_OK);
         EXPECT_NEAR(measuredPitch(mix(12000)), pitch, 8.0) << frequency;
     }
@@ -273,12 +262,11 @@ TEST_F(SoundMixer, FrequencyResamplesASineToItsNewPitch) {
 
 TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
     std::vector<s16> ramp(1000);
-    for (u32 i = 0; i < 1000; ++i) ramp[i] = static_cast<s16>(i * 30);
-    ClSound sound = imageSound(wavImage(1, 1, 48000, 16, pcm16Bytes(ramp)), E_SOUNDMODE_LOOP_NORMAL);
+    for (u32 i = 0; i < 1000; ++i) ramp[i] = s16(i * 30);
+    ClSound sound = monoSound(ramp, 48000, E_SOUNDMODE_LOOP_NORMAL);
     ASSERT_EQ(sound.setLoopCount(2), E_SOUND_OK);
-    ClChannel channel = play(sound);
-    channel.setPan(-1.0f);
-    std::vector<f32> out = mix(1500);
+    ClChannel channel = play(sound, false, -1.0f);
+    const Floats out = mix(1500);
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 500u);
     EXPECT_EQ(out[2 * 1200], out[2 * 200]);
     EXPECT_TRUE(playingAfter(channel, 1499));
@@ -329,37 +317,35 @@ TEST_F(SoundMixer, StaleHandlesAnswerAnErrorAndTouchNothing) {
 TEST_F(SoundMixer, EveryPcmFormatConvertsToTheSameLevels) {
     // -0.5, 0 and +0.5 in each format (8-bit unsigned), played hard left.
     const f32 floats[] = {-0.5f, 0.0f, 0.5f};  // the host is little-endian, as the file
-    std::vector<u8> pcmFloat(reinterpret_cast<const u8*>(floats), reinterpret_cast<const u8*>(floats + 3));
+    const std::vector<u8> pcmFloat(reinterpret_cast<const u8*>(floats), reinterpret_cast<const u8*>(floats + 3));
     for (const std::vector<u8>& image : {wavImage(1, 1, 48000, 8, {64, 128, 192}),
                                          wavImage(1, 1, 48000, 24, {0, 0, 0xC0, 0, 0, 0, 0, 0, 0x40}),
                                          wavImage(3, 1, 48000, 32, pcmFloat),
                                          wavImage(1, 1, 48000, 16, pcm16Bytes({-16384, 0, 16384}))}) {
         ClSound sound = imageSound(image);
-        ClChannel channel = play(sound);
-        channel.setPan(-1.0f);
-        EXPECT_EQ(mix(4), (std::vector<f32>{-0.5f, 0, 0, 0, 0.5f, 0, 0, 0}));
-        EXPECT_FALSE(playing(channel));
+        ClChannel channel = play(sound, false, -1.0f);
+        EXPECT_EQ(mix(4), (Floats{-0.5f, 0, 0, 0, 0.5f, 0, 0, 0}));
         u32 length = 0;
         EXPECT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_PCM), E_SOUND_OK);
-        EXPECT_EQ(length, 3u);
+        EXPECT_EQ(std::pair(playing(channel), length), std::pair(false, 3u));
         sound.release();
     }
 }
 
 TEST_F(SoundMixer, DamagedOrForeignDataIsRefused) {
-    std::vector<u8> good = wavImage(1, 1, 48000, 16, pcm16Bytes(std::vector<s16>(100, 1)));
-    SCreateSoundInfo info = {};
-    ClSound sound;
-    info.length = 20;
-    EXPECT_EQ(m_system.createSound(good.data(), E_SOUNDMODE_OPENMEMORY, &info, &sound), E_SOUND_ERR_FILE_BAD);
-    EXPECT_TRUE(sound.isNull());
-    std::vector<u8> badAlign = good;
+    const std::vector<u8> good = wavImage(1, 1, 48000, 16, pcm16Bytes(std::vector<s16>(100, 1)));
+    std::vector<u8> badAlign = good, text(64, 'x');
     badAlign[32] = 7;  // block align
-    info.length = static_cast<u32>(badAlign.size());
-    EXPECT_EQ(m_system.createSound(badAlign.data(), E_SOUNDMODE_OPENMEMORY, &info, &sound), E_SOUND_ERR_FILE_BAD);
-    std::vector<u8> text(64, 'x');
-    info.length = 64;
-    EXPECT_EQ(m_system.createSound(text.data(), E_SOUNDMODE_OPENMEMORY, &info, &sound), E_SOUND_ERR_FORMAT);
+    ClSound sound;
+    auto create = [&](const std::vector<u8>& bytes, u32 length) {
+        SCreateSoundInfo info = {};
+        info.length = length;
+        return m_system.createSound(bytes.data(), E_SOUNDMODE_OPENMEMORY, &info, &sound);
+    };
+    EXPECT_EQ(create(good, 20), E_SOUND_ERR_FILE_BAD);
+    EXPECT_TRUE(sound.isNull());
+    EXPECT_EQ(create(badAlign, u32(badAlign.size())), E_SOUND_ERR_FILE_BAD);
+    EXPECT_EQ(create(text, 64), E_SOUND_ERR_FORMAT);
     EXPECT_EQ(m_system.createSound("/nonexistent/velodrix.wav", 0, nullptr, &sound), E_SOUND_ERR_FILE_NOTFOUND);
     SCreateSoundInfo user = userStreamInfo(&readSource, nullptr, 2, 0, 0);
     user.format = E_SOUNDFORMAT_NONE;
@@ -369,18 +355,17 @@ TEST_F(SoundMixer, DamagedOrForeignDataIsRefused) {
 TEST_F(SoundMixer, FileStreamFromARangeAndOggFromMemoryPlay) {
     test_support::ClTempDir folder;
     // A WAV inside a larger file, streamed by offset and length as from a package.
-    std::vector<s16> samples = sine(20000, 300.0, 48000, 0.25);
-    std::vector<u8> wav = wavImage(1, 1, 48000, 16, pcm16Bytes(samples));
+    const std::vector<s16> samples = sine(20000, 300.0, 48000, 0.25);
+    const std::vector<u8> wav = wavImage(1, 1, 48000, 16, pcm16Bytes(samples));
     const std::string pack = std::string(777, '\xAB') + std::string(wav.begin(), wav.end()) + std::string(333, '\xCD');
     SCreateSoundInfo info = {};
     info.fileOffset = 777;
-    info.length = static_cast<u32>(wav.size());
+    info.length = u32(wav.size());
     ClSound stream;
     ASSERT_EQ(m_system.createStream(folder.write("pack.dat", pack).c_str(), 0x4A, &info, &stream), E_SOUND_OK);
     stream.setLoopCount(0);
-    ClChannel channel = play(stream);
-    channel.setPan(-1.0f);
-    std::vector<f32> out = mix(20000);
+    ClChannel channel = play(stream, false, -1.0f);
+    const Floats out = mix(20000);
     for (u32 i = 0; i < 20000; i += 997) ASSERT_EQ(out[2 * i], samples[i] / 32768.0f) << "frame " << i;
     EXPECT_FALSE(playing(channel));
 
@@ -390,7 +375,7 @@ TEST_F(SoundMixer, FileStreamFromARangeAndOggFromMemoryPlay) {
         ClSound sound = imageSound(test_support::readFileBytes(ogg));
         u32 length = 0;
         ASSERT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_MS), E_SOUND_OK);
-        EXPECT_NEAR(static_cast<f64>(length), 500.0, 30.0);
+        EXPECT_NEAR(f64(length), 500.0, 30.0);
         play(sound);
         EXPECT_NEAR(measuredPitch(mix(12000)), 600.0, 10.0);
     }
@@ -427,19 +412,17 @@ TEST(SoundOutput, SdlDummyDriverOpensPlaysAndCloses) {
 // early, in halves, and readers ask at every point between them, one with a clock reading taken
 // before the callback that it waited behind.
 TEST(SoundOutput, AudibleFrameNeverStepsBackAndStaysWithinOneCallbackOfTheMixedFramesLessTheLatency) {
-    constexpr u32 PERIOD = 1024;
-    constexpr u32 LATENCY = 2 * PERIOD;
+    constexpr u32 PERIOD = 1024, LATENCY = 2 * PERIOD;
     auto state = std::make_unique<SSoundSystemState>();
-    state->initialised = true;
+    state->initialised = state->outputInterpolates = true;
     state->outputLatency = LATENCY;
     state->outputPeriod = PERIOD;
-    state->outputInterpolates = true;
     auto clockAt = [](f64 periods) { return u64(1e9 + periods * PERIOD * 1e9 / SOUND_OUTPUT_RATE); };
 
     // Start times in periods, and frames asked for.
-    const struct { f64 at; u32 frames; } callbacks[] = {{0.0, PERIOD},      {1.6, PERIOD},      {2.2, PERIOD}, {3.05, PERIOD}, {3.9, PERIOD / 2},
-                     {4.0, PERIOD / 2}, {5.3, PERIOD},      {5.8, PERIOD}, {7.0, PERIOD},  {8.0, PERIOD}};
-    std::vector<f32> out(SOUND_OUTPUT_CHANNELS * PERIOD);
+    const struct { f64 at; u32 frames; } callbacks[] = {{0.0, PERIOD}, {1.6, PERIOD}, {2.2, PERIOD}, {3.05, PERIOD},
+        {3.9, PERIOD / 2}, {4.0, PERIOD / 2}, {5.3, PERIOD}, {5.8, PERIOD}, {7.0, PERIOD}, {8.0, PERIOD}};
+    Floats out(SOUND_OUTPUT_CHANNELS * PERIOD);
     u64 previous = 0;
     auto check = [&](f64 at) {
         SCOPED_TRACE(testing::Message() << "at " << at << " periods");
@@ -481,8 +464,7 @@ TEST(SoundOutput, ReleaseWaitsOutAReadAndNoCallbackFollows) {
     ASSERT_EQ(system.createStream(nullptr, 0x4C8, &info, &sound), E_SOUND_OK);
     ClChannel channel;
     ASSERT_EQ(system.playSound(sound, false, &channel), E_SOUND_OK);
-    u32 start = osTickCount();
-    while (slow.calls < 10 && osTickCount() - start < 3000) osSleep(1);
+    for (u32 start = osTickCount(); slow.calls < 10 && osTickCount() - start < 3000;) osSleep(1);
     ASSERT_EQ(sound.release(), E_SOUND_OK);
     slow.released = true;
     osSleep(30);

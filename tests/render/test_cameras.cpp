@@ -40,10 +40,7 @@ protected:
 
 TEST_F(Cameras, ANewCameraAndItsShake) {
     ClCamera camera;
-    EXPECT_EQ(55.0f, camera.fov);
-    EXPECT_EQ(0.5f, camera.nearPlane);
-    EXPECT_EQ(1000.0f, camera.farPlane);
-    EXPECT_EQ(0u, camera.active);
+    EXPECT_EQ(std::tuple(55.0f, 0.5f, 1000.0f, 0u), std::tuple(camera.fov, camera.nearPlane, camera.farPlane, camera.active));
     camera.startShake(ClVec3(1, 0, 0), 1.0f, 2.0f);
     EXPECT_EQ(1.0f, camera.shakeRemaining);
     camera.startShake(ClVec3(1, 0, 0), 0.0f, 2.0f);
@@ -139,11 +136,10 @@ TEST_F(Cameras, BlendsCutInterruptAndPauseWithTheGame) {
 }
 
 TEST_F(Cameras, CurvesOfTheBlendHelpers) {
-    EXPECT_EQ(0.25f, blendCurveValue(E_BLEND_LINEAR, 0.25f));
     EXPECT_NEAR(0.5f, blendCurveValue(E_BLEND_COSINE, 0.5f), 1e-6f);
-    EXPECT_EQ(1.0f, blendCurveValue(E_BLEND_INVERSE_SQUARE, 0.0f));
-    EXPECT_EQ(0.75f, blendCurveValue(E_BLEND_SQUARE_OUT, 0.5f));
-    EXPECT_EQ(0.9375f, blendCurveValue(E_BLEND_FOURTH_OUT, 0.5f));
+    EXPECT_EQ(std::tuple(0.25f, 1.0f, 0.75f, 0.9375f),
+              std::tuple(blendCurveValue(E_BLEND_LINEAR, 0.25f), blendCurveValue(E_BLEND_INVERSE_SQUARE, 0.0f),
+                         blendCurveValue(E_BLEND_SQUARE_OUT, 0.5f), blendCurveValue(E_BLEND_FOURTH_OUT, 0.5f)));
     EXPECT_NE("", fatalReasonOf([] { blendCurveValue(5, 0.5f); }));
     ClVectorBlend blend;
     blend.start(ClVec3(0, 0, 0), ClVec3(4, 8, 0), 2.0f, 0.5f);
@@ -165,17 +161,14 @@ TEST_F(Cameras, CameraStacksPushPopOnlyOnRealStacksAndKeepTenEntries) {
     EXPECT_EQ(0u, cameras[0]->active);
     EXPECT_EQ(nullptr, getViewSlotTopCamera(1));
     for (ClCamera* camera : cameras) pushViewCamera(0, camera, 0.0f, false);
-    EXPECT_EQ(10u, g_aCameraStacks[0].count);
-    EXPECT_EQ(cameras[9], getViewSlotTopCamera(0));
-    EXPECT_EQ(1u, cameras[10]->active);
-    EXPECT_EQ(cameras[10], g_aCameraBlenders[0].fromCamera());
-    EXPECT_EQ(cameras[10], g_aCameraBlenders[0].getTargetCamera());
+    EXPECT_EQ(std::tuple(10u, cameras[9], 1u, cameras[10], cameras[10]),
+              std::tuple(g_aCameraStacks[0].count, getViewSlotTopCamera(0), cameras[10]->active,
+                         g_aCameraBlenders[0].fromCamera(), g_aCameraBlenders[0].getTargetCamera()));
     popViewCamera(0, 0.0f);
     EXPECT_EQ(cameras[8], g_aCameraBlenders[0].fromCamera());
     unregisterCamera(cameras[8]);
-    EXPECT_EQ(nullptr, g_aCameraBlenders[0].fromCamera());
-    EXPECT_EQ(cameras[7], getViewSlotTopCamera(0));
-    EXPECT_EQ(8u, g_aCameraStacks[0].count);
+    EXPECT_EQ(std::tuple(nullptr, cameras[7], 8u),
+              std::tuple(g_aCameraBlenders[0].fromCamera(), getViewSlotTopCamera(0), g_aCameraStacks[0].count));
     for (int i = 0; i < 8; ++i) popViewCamera(0, 0.0f);
     EXPECT_EQ(nullptr, getViewSlotTopCamera(0));
     while (cameraCount() < CAMERA_LIST_CAPACITY) registerCamera(new ClCamera);

@@ -42,11 +42,9 @@ TEST_F(Flipbooks, SequencesEndAtTheirFirstGap) {
     frames("b", {"0001", "0002", "0003", "0004"}, "_480.bmp");
     frames("c", {"000", "001", "002", "004"}, "_1080.png");
     frames("d", {"000", "001"}, ".png");  // unsuffixed names are never found
-    EXPECT_EQ(5u, frameCount("Animations/a"));
-    EXPECT_EQ(4u, frameCount("Animations/b"));
-    EXPECT_EQ(3u, frameCount("Animations/c"));
-    EXPECT_EQ(0u, frameCount("Animations/d"));
-    EXPECT_EQ(4u, findFlipbook("animations/B")->sizes.count);
+    EXPECT_EQ((std::vector<u32>{5, 4, 3, 0, 4}),
+              (std::vector<u32>{frameCount("Animations/a"), frameCount("Animations/b"), frameCount("Animations/c"),
+                                frameCount("Animations/d"), findFlipbook("animations/B")->sizes.count}));
     EXPECT_EQ(nullptr, findFlipbook("Animations/none"));
 }
 
@@ -112,16 +110,11 @@ TEST_F(Flipbooks, QueuedPlaysWaitForTheirDelayAndForTheEnd) {
     player.colour.fadeFromCurrent(0xFFFFFFFFu, 1.0f, E_COLOURANIM_EASE_LINEAR, 0.0f);
     setClockDelta(GAME_CLOCK_SYSTEM, 0.1875f);  // a frame and a half
     player.update(GAME_CLOCK_SYSTEM);  // the delay is over while the loop plays: it finishes its pass
-    EXPECT_EQ(1u, player.stopAtEnd);
-    EXPECT_EQ(1u, player.pending.getCount());
-    EXPECT_NE(0u, player.colour.current);
+    EXPECT_EQ(std::tuple(1u, 1u, true), std::tuple(player.stopAtEnd, player.pending.getCount(), player.colour.current != 0));
     player.update(GAME_CLOCK_SYSTEM);
     EXPECT_EQ(E_FLIPBOOK_LOOP, player.mode);
     player.update(GAME_CLOCK_SYSTEM);  // the pass ends at frame 3; the held play starts there, backwards
-    EXPECT_EQ(E_FLIPBOOK_HOLD, player.mode);
-    EXPECT_EQ(3, player.frame);
-    EXPECT_EQ(0u, player.forward);
-    EXPECT_EQ(0u, player.pending.getCount());
+    EXPECT_EQ(std::tuple(E_FLIPBOOK_HOLD, 3, 0u, 0u), std::tuple(player.mode, player.frame, player.forward, player.pending.getCount()));
 
     player.play("Animations/f", E_FLIPBOOK_ONCE, 0.5f, true);
     player.update(GAME_CLOCK_SYSTEM);

@@ -1,91 +1,40 @@
 // The scene render under the offscreen driver: a bright 2D quad spreads into its neighbours with
 // bloom and not without it, the reflection target is cleared to the water colour, and a playing
 // film covers the frame.
-#include "core/config.h"
-#include "core/global_objects.h"
 #include "core/saved_options.h"
-#include "core/task_layer.h"
-#include "render/batcher.h"
+#include "offscreen_frame_test.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
-#include "render/display_modes.h"
-#include "render/fmv_player.h"
 #include "render/debug_shapes.h"
-#include "render/draw_lists.h"
+#include "render/fmv_player.h"
 #include "render/lens_flares.h"
-#include "render/materials.h"
-#include "render/render_device.h"
 #include "render/render_target.h"
-#include "render/render_worker.h"
-#include "render/scene_inputs.h"
-#include "render/scene_render.h"
 #include "render/scene_targets.h"
-#include "render/screen_quad.h"
-#include "render/shader.h"
-#include "render/sprite_queue.h"
-#include "render/texture.h"
-#include "render_data_support.h"
 #include "tests/support/temp_dir.h"
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
-
-#include <cstdlib>
-#include <string>
-#include <vector>
+#include <cmath>
 
 namespace {
 
-constexpr u32 W = 160;
-constexpr u32 H = 90;
+constexpr u32 W = FRAME_W, H = FRAME_H;
 
-class SceneRender : public BuiltDataTest {
+class SceneRender : public OffscreenFrameTest {
 protected:
     void SetUp() override {
-        BuiltDataTest::SetUp();
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        configClear();
-        configSetValue("NOVSYNC", "1");
-        configSetValue("FULLSCREEN", "0");
-        configSetValue("HARD_FORCED_WIDTH", std::to_string(W).c_str());
-        configSetValue("HARD_FORCED_HEIGHT", std::to_string(H).c_str());
-        initDisplayOptionTable();
-        taskLayerInit();
-        initRenderer();
-        initShaderRegistry();
-        initMaterialPools();
-        initTextureTable();
-        initDrawBatchPool();
-        ASSERT_TRUE(createBatchBuffers(true));
-        initSpriteQueue();
+        OffscreenFrameTest::SetUp();
         createDebugCamera();
         setUpCameraBlenders();
         g_aCameraBlenders[0].blendTo(cameraAt(0), 0.0f, false);
-        installSceneRender();
-        g_uMusicLibraryInitialised = 1;
         g_uInGameFlag = 1;
         g_uWaterClearColour = 0xFF204060u;
         m_saved = g_SavedOptions;
     }
     void TearDown() override {
         g_SavedOptions = m_saved;
-        g_uMusicLibraryInitialised = 0;
         g_uInGameFlag = 0;
-        g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
-        releaseUIDeviceBuffers();
         releaseCameras();
         releaseCameraBlenders();
-        shutdownSpriteQueue();
-        releaseBatchBuffers();
-        releaseAllDrawBatches();
-        releaseAllMaterials();
-        destroyAllTextures();
-        releaseShaderRegistry();
-        shutdownRenderer();
-        taskLayerShutdown();
-        configClear();
-        BuiltDataTest::TearDown();
+        OffscreenFrameTest::TearDown();
     }
     // Three frames of a white 8 x 8 quad at (76, 41) in the middle 2D band; the back buffer.
     std::vector<u8> drawFrames(const char* pngName) {
@@ -97,11 +46,7 @@ protected:
             appendLineCommand(ClVec3(0, 0, 0), ClVec3(1, 0, 0), 0.05f, 0xFFFF0000u, additive, 1.0f, 0, 0x22);
             EXPECT_EQ(1, finishFrame());
         }
-        std::vector<u8> rgba(W * H * 4);
-        EXPECT_TRUE(gfxReadPixels(nullptr, rgba.data(), u32(rgba.size())));
-        if (const char* dir = std::getenv("VELODRIX_TEST_PNG_DIR"))
-            stbi_write_png((std::string(dir) + "/" + pngName).c_str(), int(W), int(H), 4, rgba.data(), int(W * 4));
-        return rgba;
+        return readFrame(pngName);
     }
     static int green(const std::vector<u8>& rgba, u32 x, u32 y) { return rgba[4 * (y * W + x) + 1]; }
     SSavedOptions m_saved;
@@ -176,10 +121,7 @@ TEST_F(SceneRender, ARequestedGemLineAndTriangleDrawForOneFrame) {
             requestDebugTriangle({6, 0, 0}, {10, 0, 0}, {8, 3, 0}, 0xFF00FF00u);
         }
         EXPECT_EQ(1, finishFrame());
-        std::vector<u8> rgba(W * H * 4);
-        EXPECT_TRUE(gfxReadPixels(nullptr, rgba.data(), u32(rgba.size())));
-        if (const char* dir = std::getenv("VELODRIX_TEST_PNG_DIR"))
-            stbi_write_png((std::string(dir) + "/" + pngName).c_str(), int(W), int(H), 4, rgba.data(), int(W * 4));
+        const std::vector<u8> rgba = readFrame(pngName);
         u32 count = 0;
         for (u32 i = 0; i < W * H; ++i) count += rgba[4 * i] < 64 && rgba[4 * i + 1] > 128 && rgba[4 * i + 2] < 64;
         return count;

@@ -1,32 +1,15 @@
 // Whole frames in one process: the game's window, device and render worker under the offscreen
 // driver draw known draw-list commands, and the back buffer shows them where the orthographic
 // projection puts them. The picture is written as PNG into VELODRIX_TEST_PNG_DIR when set.
-#include "core/config.h"
-#include "core/global_objects.h"
-#include "core/task_layer.h"
-#include "render/batcher.h"
-#include "render/draw_lists.h"
-#include "render/materials.h"
-#include "render/render_device.h"
+#include "offscreen_frame_test.h"
 #include "render/render_state.h"
-#include "render/render_worker.h"
-#include "render/shader.h"
 #include "render/transform_stacks.h"
-#include "render_data_support.h"
-
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
 
 #include <array>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 namespace {
 
-constexpr u32 W = 160;
-constexpr u32 H = 90;
+constexpr u32 W = FRAME_W, H = FRAME_H;
 constexpr u32 LAYER_MASK_2D = 0x100;
 
 // The worker's frame: the quads of its half, drawn over black into the back buffer.
@@ -44,33 +27,11 @@ void drawQuadsScene() {
     presentRenderedFrame();
 }
 
-class WholeFrames : public BuiltDataTest {
+class WholeFrames : public OffscreenFrameTest {
 protected:
     void SetUp() override {
-        BuiltDataTest::SetUp();
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        configClear();
-        for (auto [key, value] : {std::pair{"NOVSYNC", "1"}, {"FULLSCREEN", "0"}, {"HARD_FORCED_WIDTH", "160"}, {"HARD_FORCED_HEIGHT", "90"}})
-            configSetValue(key, value);
-        initDisplayOptionTable();
-        taskLayerInit();
-        initRenderer();
-        initShaderRegistry();
-        initMaterialPools();
-        initDrawBatchPool();
-        ASSERT_TRUE(createBatchBuffers(true));
+        OffscreenFrameTest::SetUp();
         g_FrameHandOffSteps.renderScene = drawQuadsScene;
-    }
-    void TearDown() override {
-        g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
-        releaseBatchBuffers();
-        releaseAllDrawBatches();
-        releaseAllMaterials();
-        releaseShaderRegistry();
-        shutdownRenderer();
-        taskLayerShutdown();
-        configClear();
-        BuiltDataTest::TearDown();
     }
 };
 
@@ -91,10 +52,7 @@ TEST_F(WholeFrames, QuadsFromTheDrawListsLandOnTheirPixelsInTheBackBuffer) {
         quad(50, 30, 100, 80, 0xFF00C000u);
         ASSERT_EQ(submitFrameToRenderWorker(), 1);
     }
-    std::vector<u8> rgba(W * H * 4);
-    ASSERT_TRUE(gfxReadPixels(nullptr, rgba.data(), u32(rgba.size())));
-    if (const char* dir = std::getenv("VELODRIX_TEST_PNG_DIR"))
-        stbi_write_png((std::string(dir) + "/whole_frame.png").c_str(), int(W), int(H), 4, rgba.data(), int(W * 4));
+    const std::vector<u8> rgba = readFrame("whole_frame.png");
     // {x, y, red, green}: inside each quad, in the overlap, and just outside every edge.
     for (auto [x, y, r, g] : std::vector<std::array<u32, 4>>{{20, 10, 0xC0, 0}, {49, 39, 0xC0, 0}, {55, 35, 0xC0, 0xC0}, {99, 79, 0, 0xC0},
                                                             {19, 10, 0, 0}, {20, 9, 0, 0}, {100, 79, 0, 0}, {99, 80, 0, 0}, {150, 5, 0, 0}}) {

@@ -1,39 +1,18 @@
 // Text, shadows, alignment, the base-face fallback and a filled sprite, drawn through the 2D quad
 // queue and read back from the frame under the offscreen driver; and the screen point of a text
 // placed in the world. The glyphs are a 5 x 7 test font made here.
-#include "core/config.h"
-#include "core/global_objects.h"
-#include "core/task_layer.h"
-#include "platform/gfx/image_decode.h"
-#include "render/batcher.h"
 #include "render/camera.h"
 #include "render/canvases.h"
-#include "render/display_modes.h"
-#include "render/draw_lists.h"
-#include "render/materials.h"
-#include "render/render_device.h"
-#include "render/render_worker.h"
-#include "render/scene_inputs.h"
-#include "render/scene_render.h"
-#include "render/screen_quad.h"
-#include "render/shader.h"
-#include "render/sprite_queue.h"
-#include "render/texture.h"
-#include "tests/render/render_data_support.h"
+#include "tests/render/offscreen_frame_test.h"
 #include "ui/font_face.h"
 #include "ui/text_draw.h"
 #include "ui/ui_sprite.h"
 
 #include <gmock/gmock.h>
 
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 namespace {
 
-constexpr u32 W = 160;
-constexpr u32 H = 90;
+constexpr u32 W = FRAME_W, H = FRAME_H;
 constexpr u32 GRID_WIDTH = 5;
 constexpr u32 GRID_HEIGHT = 7;
 constexpr u32 CELL = 6;  // atlas cell and advance
@@ -54,45 +33,17 @@ const STestGlyph TEST_GLYPHS[] = {
     {u'?', {".###.", "#...#", "....#", "...#.", "..#..", ".....", "..#.."}},
 };
 
-class TextDrawing : public BuiltDataTest {
+class TextDrawing : public OffscreenFrameTest {
 protected:
     void SetUp() override {
-        BuiltDataTest::SetUp();
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        configClear();
-        configSetValue("NOVSYNC", "1");
-        configSetValue("FULLSCREEN", "0");
-        configSetValue("HARD_FORCED_WIDTH", std::to_string(W).c_str());
-        configSetValue("HARD_FORCED_HEIGHT", std::to_string(H).c_str());
-        initDisplayOptionTable();
-        taskLayerInit();
-        initRenderer();
-        initShaderRegistry();
-        initMaterialPools();
-        initTextureTable();
-        initDrawBatchPool();
-        ASSERT_TRUE(createBatchBuffers(true));
-        initSpriteQueue();
-        installSceneRender();
-        g_uMusicLibraryInitialised = 1;
+        OffscreenFrameTest::SetUp();
         makeFont();
     }
     void TearDown() override {
-        g_uMusicLibraryInitialised = 0;
         releaseFontFaces();
         releaseUiSprites();
-        releaseUIDeviceBuffers();
-        shutdownSpriteQueue();
-        releaseBatchBuffers();
-        releaseAllDrawBatches();
-        releaseAllMaterials();
         delete m_atlas;
-        destroyAllTextures();
-        releaseShaderRegistry();
-        shutdownRenderer();
-        taskLayerShutdown();
-        configClear();
-        BuiltDataTest::TearDown();
+        OffscreenFrameTest::TearDown();
     }
 
     void makeFont() {
@@ -145,11 +96,7 @@ protected:
             drawScene();
             EXPECT_EQ(1, finishFrame());
         }
-        std::vector<u8> rgba(W * H * 4);
-        EXPECT_TRUE(gfxReadPixels(nullptr, rgba.data(), u32(rgba.size())));
-        if (const char* dir = std::getenv("VELODRIX_TEST_PNG_DIR"))
-            writePngFile((std::string(dir) + "/" + pngName).c_str(), W, H, rgba.data());
-        return rgba;
+        return readFrame(pngName);
     }
     static std::vector<int> rgb(const std::vector<u8>& frame, u32 x, u32 y) {
         const u8* p = &frame[4 * (y * W + x)];
