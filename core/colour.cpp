@@ -38,3 +38,15 @@ SColourRGBA colourBlend(const SColourRGBA& from, const SColourRGBA& delta, f32 f
     return SColourRGBA{from.r + delta.r * f, from.g + delta.g * f, from.b + delta.b * f,
                        from.a + delta.a * f};
 }
+
+void scaleColourARGB(u32* colour, f32 factor) {
+    u32 scaled = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const f32 v = static_cast<f32>((*colour >> shift) & 0xFFu) * factor;
+        u32 byte = 0;
+        if (v > 255.0f || v != v) byte = 255;
+        else if (v > 0.0f) byte = static_cast<u32>(v);
+        scaled |= byte << shift;
+    }
+    *colour = scaled;
+}

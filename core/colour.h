@@ -26,3 +26,7 @@ u32 setColourAlpha(u32 colour, f32 alpha);
 SColourRGBA colourDifference(const SColourRGBA& from, const SColourRGBA& to);
 // from + delta x f, channel by channel.
 SColourRGBA colourBlend(const SColourRGBA& from, const SColourRGBA& delta, f32 f);
+
+// Each byte (alpha, red, green, blue) times the factor, rounded to single precision, held at 255
+// (NaN too) and truncated toward zero, in place. A negative factor gives 0.
+void scaleColourARGB(u32* colour, f32 factor);

@@ -16,6 +16,14 @@ f32 clampFloat(f32 v, f32 lo, f32 hi) {
 
 f32 minFloat(f32 a, f32 b) { return a < b ? a : b; }
 
+f32 clamp01(f32 x) {
+    // Written so that NaN takes the first branch.
+    if (!(x > 0.0f)) return 0.0f;
+    return x > 1.0f ? 1.0f : x;
+}
+
+f32 clampNonNegative(f32 x) { return x > 0.0f ? x : 0.0f; }
+
 f32 maxFloat(f32 a, f32 b) { return a > b ? a : b; }
 
 f32 wrapAngle2Pi(f32 angle) {

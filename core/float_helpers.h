@@ -13,6 +13,10 @@ f32 signOf(f32 x);
 // lo when v < lo, hi when v > hi, else v.
 f32 clampFloat(f32 v, f32 lo, f32 hi);
 f32 minFloat(f32 a, f32 b);
+// x held to [0, 1]; NaN gives 0.
+f32 clamp01(f32 x);
+// x held at 0 from below; NaN gives 0.
+f32 clampNonNegative(f32 x);
 f32 maxFloat(f32 a, f32 b);
 
 // Into [0, 2 pi).

@@ -61,3 +61,13 @@ TEST(FloatHelpers, ApproachAcceleratesWithinItsLimitAndSettlesOnTheTarget) {
     EXPECT_FLOAT_EQ(outVelocity, 1.5f);
     EXPECT_FLOAT_EQ(outPosition, 0.15f);
 }
+
+TEST(FloatHelpers, ClampsToTheUnitRangeAndAtZeroTakeNaNAsZero) {
+    EXPECT_EQ(clamp01(-0.5f), 0.0f);
+    EXPECT_EQ(clamp01(0.25f), 0.25f);
+    EXPECT_EQ(clamp01(7.0f), 1.0f);
+    EXPECT_EQ(clamp01(std::nanf("")), 0.0f);
+    EXPECT_EQ(clampNonNegative(-3.0f), 0.0f);
+    EXPECT_EQ(clampNonNegative(300.0f), 300.0f);
+    EXPECT_EQ(clampNonNegative(std::nanf("")), 0.0f);
+}

@@ -1,0 +1,134 @@
+#include "ui/text_draw.h"
+
+#include "core/string_helpers.h"
+#include "render/camera.h"
+#include "render/camera_list.h"
+#include "render/canvases.h"
+#include "render/materials.h"
+#include "render/shader.h"
+#include "render/sprite_queue.h"
+#include "render/texture.h"
+#include "ui/font_face.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr u32 ALIGN_HORIZONTAL = E_ALIGN_LEFT | E_ALIGN_CENTRE | E_ALIGN_RIGHT;
+
+f32 lineWidth(const SFontFace& face, const char16_t* line) {
+    f32 width = 0.0f;
+    for (const char16_t* c = line; *c && *c != u'\n'; ++c)
+        if (const SFontGlyph* glyph = face.findGlyph(*c)) width += glyph->advance;
+    return width;
+}
+
+// Where a piece of `size` starts in a span of `extent` under the alignment.
+f32 alignWithin(f32 extent, f32 size, u32 alignment, u32 low, u32 centre, u32 high) {
+    if (alignment & low) return 0.0f;
+    if (alignment & high) return extent - size;
+    if (alignment & centre) return (extent - size) * 0.5f;
+    return 0.0f;
+}
+
+// The glyphs of the text in a box whose top-left corner is at `corner` (pixels), k pixels per
+// face pixel.
+void queueGlyphs(const SFontFace& face, const SMaterial* material, u32 layer, u32 colour, const char16_t* text,
+                 ClVec2 corner, ClVec2 box, f32 k, u32 alignment) {
+    const ClVec2 size = measureText(face, text);
+    f32 top = corner.y + alignWithin(box.y, size.y * k, alignment, E_ALIGN_TOP, E_ALIGN_MIDDLE, E_ALIGN_BOTTOM);
+    for (const char16_t* line = text;; top += face.lineHeight * k) {
+        f32 pen = corner.x + alignWithin(box.x, lineWidth(face, line) * k, alignment & ALIGN_HORIZONTAL, E_ALIGN_LEFT,
+                                         E_ALIGN_CENTRE, E_ALIGN_RIGHT);
+        pen = roundToNearest(pen);
+        const f32 lineTop = roundToNearest(top);
+        const char16_t* c = line;
+        for (; *c && *c != u'\n'; ++c) {
+            const SFontGlyph* glyph = face.findGlyph(*c);
+            if (!glyph) continue;
+            if (glyph->width > 0.0f && glyph->height > 0.0f)
+                addSpriteQuadUV(layer, material, colour, pen + glyph->offsetX * k, lineTop + glyph->offsetY * k,
+                                glyph->width * k, glyph->height * k, glyph->texMin, glyph->texMax);
+            pen += glyph->advance * k;
+        }
+        if (!*c) break;
+        line = c + 1;
+    }
+}
+
+void queueTextWithShadow(const SFontFace& face, const SMaterial* material, u32 layer, u32 colour,
+                         const char16_t* text, ClVec2 corner, ClVec2 box, f32 k, u32 alignment, u32 shadowColour,
+                         f32 shadowOffset) {
+    if (shadowColour >> 24) {
+        const ClVec2 shadowCorner(corner.x + shadowOffset, corner.y + shadowOffset);
+        queueGlyphs(face, material, layer > 0 ? layer - 1 : 0, shadowColour, text, shadowCorner, box, k, alignment);
+    }
+    queueGlyphs(face, material, layer, colour, text, corner, box, k, alignment);
+}
+
+}  // namespace
+
+ClVec2 measureText(const SFontFace& face, const char16_t* text) {
+    ClVec2 size(0.0f, 0.0f);
+    if (!text) return size;
+    for (const char16_t* line = text;;) {
+        size.x = std::max(size.x, lineWidth(face, line));
+        size.y += face.lineHeight;
+        while (*line && *line != u'\n') ++line;
+        if (!*line) break;
+        ++line;
+    }
+    return size;
+}
+
+bool drawText(const STextStyle& style, u32 layer, u32 alignment, f32 x, f32 y, f32 scale, u32 colour,
+              const char16_t* text, u32 shadowColour) {
+    const SFontFace* face = findFontFaceOrBase(style.face);
+    const SCanvas* canvas = findCanvas(style.canvas ? style.canvas : "FULL");
+    if (!face || !face->texture || !canvas || !text) return false;
+    const SMaterial* material = getMaterialForEffectAndTexture(style.effect, face->texture);
+    const f32 k = scale * canvas->scale;
+    const ClVec2 size = measureText(*face, text);
+    const ClVec2 box(style.boxWidth > 0.0f ? style.boxWidth * canvas->scale : size.x * k,
+                     style.boxHeight > 0.0f ? style.boxHeight * canvas->scale : size.y * k);
+    const ClVec2 corner = alignRectInCurrentCanvas(*canvas, x * canvas->scale, y * canvas->scale, box.x, box.y,
+                                                   alignment, alignment, false);
+    queueTextWithShadow(*face, material, layer, colour, text, corner, box, k, alignment, shadowColour,
+                        TEXT_SHADOW_OFFSET * k);
+    return true;
+}
+
+bool drawTextAtWorldPosition(const ClCamera* camera, const ClVec3& position, const char* effect, u32 textureHash,
+                             const char* faceName, u32 layer, f32 size, f32 offsetX, f32 offsetY, u32 alignment,
+                             u32 colour, const char16_t* text) {
+    if (!camera) camera = viewCamera();
+    const SFontFace* face = findFontFaceOrBase(faceName);
+    if (!camera || !face || !face->texture || face->lineHeight <= 0.0f || !text) return false;
+
+    ClMatrix44 view, projection;
+    camera->getViewMatrix(&view);
+    camera->getProjectionMatrix(&projection);
+    ClVec3 p = position;
+    p.w = 1.0f;
+    const ClVec3 clip = view.multiply(projection).transformPoint(p);
+    if (!(clip.w > 0.0f)) return false;
+
+    const f32 width = spriteTargetWidth();
+    const f32 height = spriteTargetHeight();
+    const f32 unit = height / WORLD_TEXT_SCREEN_UNITS;
+    const ClVec2 point((0.5f + 0.5f * clip.x / clip.w) * width + offsetX * unit,
+                       (0.5f - 0.5f * clip.y / clip.w) * height + offsetY * unit);
+    const f32 k = size * unit / face->lineHeight;
+    const ClVec2 extent = measureText(*face, text);
+    const ClVec2 box(extent.x * k, extent.y * k);
+    const SCanvasRect at{point.x, point.x, point.y, point.y};
+    const ClVec2 corner = placeRectInCanvas(at, 0.0f, 0.0f, box.x, box.y, E_ALIGN_LEFT | E_ALIGN_TOP, alignment, false);
+
+    const SMaterial* plain = getMaterialForEffect(effect);
+    ClTexture* second = textureHash ? findTextureByHash(textureHash) : nullptr;
+    const SMaterial* material = second && plain->shader->hasTextureSlot(1)
+                                    ? getMaterialForEffectAndTextures2(effect, face->texture, second)
+                                    : getMaterialForEffectAndTexture(effect, face->texture);
+    queueGlyphs(*face, material, layer, colour, text, corner, box, k, alignment);
+    return true;
+}

@@ -1,0 +1,3 @@
+#include "world/services/world_quad_pass.h"
+
+void drawWorldQuadPass() {}
