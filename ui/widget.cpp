@@ -42,12 +42,6 @@ ClWidget::SProperty& ClWidget::findOrAdd(const char* property, E_WidgetProperty 
 
 bool ClWidget::hasProperty(const char* property) const { return find(property) != nullptr; }
 
-E_WidgetProperty ClWidget::propertyKind(const char* property) const {
-    const SProperty* p = find(property);
-    if (!p) fatalErrorf("widget \"%s\" has no property \"%s\"", m_name, property);
-    return p->kind;
-}
-
 s32 ClWidget::getIntOr(const char* property, s32 fallback) const {
     const SProperty* p = find(property);
     if (!p || p->kind == E_WIDGETPROPERTY_TEXT || p->kind == E_WIDGETPROPERTY_WIDE_TEXT) return fallback;
@@ -118,8 +112,6 @@ void initWidgetRegistry() {
 
 void releaseWidgetRegistry() { g_Widgets = SWidgetRegistry{}; }
 
-bool widgetRegistryInitialised() { return g_Widgets.initialised; }
-
 ClWidget* createWidget(const char* name) {
     if (!g_Widgets.initialised) fatalErrorf("createWidget(\"%s\"): the widget registry is not set up", name);
     auto widget = std::make_unique<ClWidget>(name);
@@ -135,5 +127,3 @@ ClWidget* findWidgetByName(const char* name) {
 }
 
 ClWidget* getUiVariables() { return g_Widgets.variables; }
-
-u32 getWidgetCount() { return static_cast<u32>(g_Widgets.widgets.size()); }

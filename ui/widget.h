@@ -42,7 +42,6 @@ public:
     u32 nameHash() const { return m_nameHash; }
 
     bool hasProperty(const char* property) const;
-    E_WidgetProperty propertyKind(const char* property) const;  // fatal when absent
     // An int, bool, localised-id or colour property as an integer; fallback when absent or
     // text.
     s32 getIntOr(const char* property, s32 fallback) const;
@@ -95,7 +94,6 @@ private:
 void initWidgetRegistry();
 // Destroys every widget; findWidgetByName answers null afterwards.
 void releaseWidgetRegistry();
-bool widgetRegistryInitialised();
 
 // A new widget registered under its name; a name already registered (or no registry) is fatal.
 ClWidget* createWidget(const char* name);
@@ -103,4 +101,3 @@ ClWidget* createWidget(const char* name);
 ClWidget* findWidgetByName(const char* name);
 // The interface variables widget; null before the registry exists.
 ClWidget* getUiVariables();
-u32 getWidgetCount();

@@ -2,6 +2,7 @@
 #include "render/render_device.h"
 #include "render/render_state.h"
 #include "render/render_target.h"
+#include "render/scene_inputs.h"
 #include "render/scene_targets.h"
 #include "render/texture.h"
 
@@ -72,6 +73,21 @@ TEST_F(RenderTargets, DeviceLossReleasesTargetsHarmlesslyTwiceAndAResetRemakesTh
     EXPECT_EQ(std::make_pair(std::string("RTT 1280x720"), 1280.0f), std::make_pair(std::string(image->getTexture()->name), image->getTexture()->width()));
     setRenderTarget(image);
     EXPECT_EQ(image, currentRenderTarget());
+}
+
+// The menu previews' walks across a lost device: every slot with a group, none without.
+TEST_F(RenderTargets, PreviewSlotWalksReleaseAndRemakeEachGroupAndSkipEmptySlots) {
+    ClRenderTargetGroup first(64.0f, 64.0f, 0);
+    ClRenderTargetGroup last(32.0f, 16.0f, 0);
+    g_aPreviewSlots[2].group = &first;
+    g_aPreviewSlots[PREVIEW_SLOT_COUNT - 1].group = &last;
+    releasePreviewTargets();
+    EXPECT_EQ(std::make_pair((ClTexture*)nullptr, (ClTexture*)nullptr), std::make_pair(first.getTexture(), last.getTexture()));
+    recreatePreviewTargets();
+    ASSERT_TRUE(first.getTexture() && last.getTexture());
+    EXPECT_EQ(std::make_pair(std::string("RTT 64x64"), std::string("RTT 32x16")),
+              std::make_pair(std::string(first.getTexture()->name), std::string(last.getTexture()->name)));
+    g_aPreviewSlots[2].group = g_aPreviewSlots[PREVIEW_SLOT_COUNT - 1].group = nullptr;
 }
 
 }  // namespace

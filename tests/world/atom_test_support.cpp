@@ -7,6 +7,7 @@
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
+#include "world/play/gun_params.h"
 
 #include <cmath>
 
@@ -40,6 +41,19 @@ void SOneAtomEntity::build(u32 programKind, u32 atomKind, ClGeometryMesh* mesh, 
     entity->buildFromDNA(program);
     entity->root->resetAtoms();
     atom = entity->atoms[0];
+}
+
+void SOneAtomEntity::buildBullet(s32 type, s32 level, s32 flag, const ClVec3& at) {
+    build(E_PROGRAM_PLAYER_SHOT, E_ATOM_BULLET, nullptr);
+    SBulletParams params = {};
+    params.bullType = type;
+    params.bullLev = level;
+    params.bullRad = 2.0f;
+    params.bullRndRad = 1.0f;
+    params.bullCol = s32(0xFF00FF00u);
+    params.bullFlag = flag;
+    copyBulletParamsToBullet(entity->root, params);
+    placeAt(at);
 }
 
 void SOneAtomEntity::placeAt(const ClVec3& position, f32 scale) {

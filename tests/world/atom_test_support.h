@@ -21,6 +21,8 @@ struct SOneAtomEntity {
 
     // mesh (owned by the program from then on) may be null; pattern > 0 writes the atom's "PAT".
     void build(u32 programKind, u32 atomKind, ClGeometryMesh* mesh, s32 pattern = 0);
+    // A bullet atom of the type and level (render radius 1, colour green) at the point.
+    void buildBullet(s32 type, s32 level, s32 flag, const ClVec3& at);
     // Root, node and atom at the point (scaled by `scale`): both frames of a new atom, the current
     // one after.
     void placeAt(const ClVec3& position, f32 scale = 1.0f);

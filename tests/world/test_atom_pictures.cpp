@@ -13,11 +13,11 @@
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/world.h"
-#include "world/play/gun_params.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -41,36 +41,18 @@ protected:
     }
     // The bar and glass effects' constants, from the colour scheme as play sets them.
     static void setSceneConstants() {
-        const auto colour = [](u32 entry) { return g_BarColourScheme.colour(entry).current; };
-        setShaderGlobalColour("g_v4BarEnemyCore1", colour(15));
-        setShaderGlobalColour("g_v4BarEnemyCorona1", colour(16));
-        setShaderGlobalColour("g_v4BarEnemyRed", colour(17));
-        setShaderGlobalColour("g_v4BarEnemyRedCorona", colour(18));
-        setShaderGlobalColour("g_v4BarPlayerCore1", colour(4));
-        setShaderGlobalColour("g_v4BarPlayerCorona1", colour(5));
-        setShaderGlobalColour("g_v4TriEnemy1Med", colour(7));
-        setShaderGlobalColour("g_v4TriEnemy1Dark", colour(14));
-        setShaderGlobalColour("g_v4TriEnemy1Lite", colour(8));
-        setShaderGlobalVec3("g_v3LightDir", ClVec3(0.0f, -1.0f, 0.3f));
-        setShaderGlobalFloat("g_fLightAmb", 0.3f);
+        for (auto [name, entry] : {std::pair{"g_v4BarEnemyCore1", 15u}, {"g_v4BarEnemyCorona1", 16u}, {"g_v4BarEnemyRed", 17u},
+                                   {"g_v4BarEnemyRedCorona", 18u}, {"g_v4BarPlayerCore1", 4u}, {"g_v4BarPlayerCorona1", 5u},
+                                   {"g_v4TriEnemy1Med", 7u}, {"g_v4TriEnemy1Dark", 14u}, {"g_v4TriEnemy1Lite", 8u}})
+            setShaderGlobalColour(name, g_BarColourScheme.colour(entry).current);
         setShaderGlobalVec3("g_v3LightPos", ClVec3(160.0f, 400.0f, 0.0f));
         setShaderGlobalVec3("g_v3Spec0Pos", ClVec3(400.0f, 100.0f, 200.0f));
         setShaderGlobalVec3("g_v3Spec1Pos", ClVec3(-200.0f, -100.0f, 200.0f));
+        setShaderGlobalVec3("g_v3LightDir", ClVec3(0.0f, -1.0f, 0.3f));
+        setShaderGlobalFloat("g_fLightAmb", 0.3f);
         setShaderGlobalFloat("g_fSpecExp", 40.0f);
     }
-    SOneAtomEntity& bullet(s32 type, s32 level, s32 flag, const ClVec3& at) {
-        SOneAtomEntity& one = m_atoms[m_count++];
-        one.build(E_PROGRAM_PLAYER_SHOT, E_ATOM_BULLET, nullptr);
-        SBulletParams params = {};
-        params.bullType = type;
-        params.bullLev = level;
-        params.bullRad = 2.0f;
-        params.bullRndRad = 1.0f;
-        params.bullFlag = flag;
-        copyBulletParamsToBullet(one.entity->root, params);
-        one.placeAt(at);
-        return one;
-    }
+    void bullet(s32 type, s32 level, s32 flag, const ClVec3& at) { m_atoms[m_count++].buildBullet(type, level, flag, at); }
     // The box of half-size r pixels round the point's picture.
     SPixelBox around(const ClVec3& world, u32 r) const {
         const ClVec2 p = project(world);

@@ -7,11 +7,13 @@
 #include "core/name_hash.h"
 #include "core/random.h"
 #include "core/saved_options.h"
+#include "render/debris_particles.h"
 #include "render/draw_lists.h"
 #include "render/fx_particles.h"
 #include "render/geometry_mesh.h"
 #include "render/materials.h"
 #include "render/render_worker.h"
+#include "render/scene_inputs.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include "tests/render/render_data_support.h"
@@ -29,10 +31,11 @@
 #include "world/generators/dna_generator.h"
 #include "world/play/gun_params.h"
 #include "world/play/inspiration_pickups.h"
+#include "world/play/player_state.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <tuple>
 #include <vector>
 
 using namespace test_support;
@@ -61,6 +64,8 @@ protected:
     }
     void TearDown() override {
         g_fxParticleSystem = nullptr;
+        g_uInGameFlag = 0;
+        g_aGameClocks[1] = SGameClock{};
         m_one.release();
         shutdownWorld();
         g_SavedOptions = defaultSavedOptions();
@@ -72,16 +77,8 @@ protected:
         BuiltDataTest::TearDown();
     }
     SDrawListCounts counts() const { return drawListCounts(PRODUCER_HALF); }
-    ClAtom_Bullet* bullet(s32 type, s32 level) {
-        m_one.build(E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET, nullptr);
-        SBulletParams params = {};
-        params.bullType = type;
-        params.bullLev = level;
-        params.bullRad = 2.0f;
-        params.bullRndRad = 1.0f;
-        params.bullCol = s32(0xFF00FF00u);
-        copyBulletParamsToBullet(m_one.entity->root, params);
-        m_one.placeAt(ClVec3(100.0f, 0.0f, 100.0f));
+    ClAtom_Bullet* bullet(s32 type, s32 level, s32 flag = 0) {
+        m_one.buildBullet(type, level, flag, ClVec3(100.0f, 0.0f, 100.0f));
         return static_cast<ClAtom_Bullet*>(m_one.atom);
     }
     SOneAtomEntity m_one;
@@ -126,13 +123,10 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     m_one.placeAt(ClVec3(100.0f, 0.0f, 100.0f));
     body.draw();
     ASSERT_EQ(counts().lines, 11u);
-    for (u32 i = 0; i < 11; ++i) {
-        const SLineCommand& line = drawListLines(PRODUCER_HALF)[i];
-        EXPECT_GE(line.colour, 0xF0000000u);
-        EXPECT_LE(line.colour, 0xFE000000u);
-        EXPECT_EQ(line.layerMask, 236u);
-        EXPECT_EQ(line.material, body.edgeMaterial);
-    }
+    const SLineCommand& line = drawListLines(PRODUCER_HALF)[10];
+    EXPECT_TRUE(line.colour >= 0xF0000000u && line.colour <= 0xFE000000u) << "black, alpha 240 to 254";
+    EXPECT_EQ(line.layerMask, 236u);
+    EXPECT_EQ(line.material, body.edgeMaterial);
     EXPECT_EQ(counts().sprites, 0u);
 
     clearDrawListHalf(PRODUCER_HALF);
@@ -145,6 +139,33 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     m_one.entity->tween.value = 0.5f;
     body.draw();
     EXPECT_EQ(drawListSprites(PRODUCER_HALF)[1].colour >> 24, 63u);
+
+    // The invincible ship: two glints running along each edge, in one bright colour.
+    clearDrawListHalf(PRODUCER_HALF);
+    g_aPlayerState[0].ship = m_one.entity;
+    g_aPlayerState[0].invincibilityTime = 1.0f;
+    body.draw();
+    g_aPlayerState[0] = SPlayerState{};
+    ASSERT_EQ(counts().lines, 22u);
+    EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].colour, drawListLines(PRODUCER_HALF)[21].colour);
+    EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].material, body.ghostMaterial);
+}
+
+TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
+    ClDebrisLineParticleSystem lines;
+    ClDebrisTriParticleSystem shards;
+    g_debrisLineSystem = &lines;
+    g_debrisTriSystem = &shards;
+    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
+    m_one.atom->onKilled(0.015f);
+    EXPECT_EQ(lines.liveCount(), 11u);
+    EXPECT_EQ(shards.liveCount(), 11u / 3 + 1);
+    m_one.entity->setWaveMember(1);
+    m_one.atom->onKilled(0.015f);
+    EXPECT_EQ(shards.liveCount(), 4u) << "a ghost leaves no shards";
+    g_debrisLineSystem = nullptr;
+    g_debrisTriSystem = nullptr;
+    clearNewDebrisList();
 }
 
 TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
@@ -171,6 +192,26 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     bullet(17, 0)->draw();
     EXPECT_EQ(counts().lines + counts().sprites + counts().quads, 0u);
     m_one.release();
+
+    // Bolts: lightning ahead of the tip in the level colour at flag 100 with a glow; none at 5;
+    // lightning in white along a side but no glow at 50.
+    for (auto [flag, lightning, glows] : {std::tuple{100, true, 1u}, {5, false, 0u}, {50, true, 0u}}) {
+        clearDrawListHalf(PRODUCER_HALF);
+        m_fx.releaseAll();
+        bullet(13, 1, flag);
+        m_one.atom->draw();
+        EXPECT_EQ(counts().lines > 2, lightning) << flag;
+        if (lightning) EXPECT_EQ(drawListLines(PRODUCER_HALF)[2].colour, flag == 100 ? 0xFF2060FFu : 0xFFFFFFFFu);
+        EXPECT_EQ(m_fx.liveCount(), glows) << flag;
+        m_one.release();
+    }
+
+    SBulletParams params = {};
+    params.bullType = 16;
+    params.bullLev = 2;
+    EXPECT_EQ(getBulletColour(params), 0xFF00FFFFu);
+    params.bullType = 9;
+    EXPECT_EQ(getBulletColour(params), 0xFF7040F0u);
 
     b = bullet(20, 0);
     EXPECT_EQ(fatalReasonOf([&] { b->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
@@ -234,25 +275,25 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
     ASSERT_TRUE(isInspirationGridCellTaken(column, row));
     auto& atom = *static_cast<ClAtom_Pickupable*>(pickup->atoms[0]);
 
+    // Draws until `seconds` of life have passed; the notes of the last draw.
     const f32 dt = 1.0f / 64.0f;
     g_aGameClocks[1].frameTime = dt;
     f32 elapsed = -dt;  // the first draw starts the life without advancing it
-    u32 draws = 0;
-    while (atom.active && draws < 1000) {
-        clearDrawListHalf(PRODUCER_HALF);
-        atom.draw();
-        elapsed += dt;
-        ++draws;
-        if (!atom.active) break;
-        ASSERT_EQ(counts().quads, 1u) << "the centre";
-        const u32 notes = counts().sprites;
-        const f32 shrink = elapsed - 6.0f;
-        if (shrink < 0.0f) {
-            ASSERT_EQ(notes, 20u) << elapsed;
-        } else if (std::fmod(shrink, 0.15f) > 0.02f && std::fmod(shrink, 0.15f) < 0.13f) {
-            ASSERT_EQ(notes, u32(19 - s32(shrink / 0.15f))) << "after " << shrink << " s of shrinking";
+    auto notesAt = [&](f32 seconds) {
+        while (atom.active && elapsed + dt <= seconds) {
+            clearDrawListHalf(PRODUCER_HALF);
+            atom.draw();
+            elapsed += dt;
         }
-    }
+        return counts().sprites;
+    };
+    EXPECT_EQ(notesAt(5.9f), 20u);
+    EXPECT_EQ(notesAt(6.0f + 1.0f / 64.0f), 19u) << "the shrink has begun";
+    EXPECT_EQ(notesAt(6.2f), 18u);
+    EXPECT_EQ(notesAt(6.0f + 15 * 0.15f + 0.05f), 4u);
+    EXPECT_EQ(notesAt(8.9f), 0u);
+    EXPECT_TRUE(atom.active);
+    notesAt(9.1f);
     EXPECT_FALSE(atom.active);
     EXPECT_NEAR(elapsed, 9.0f, 2.0f * dt) << "it lives 6 + 3 s";
     EXPECT_FALSE(isInspirationGridCellTaken(column, row));
@@ -260,6 +301,26 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
     resetInspirationPickups();
     generator.releaseSharedProgram();
     generatorUnregister(&generator);
+}
+
+TEST_F(Atoms, AMeshPickupBlinksOnceItsDelayIsOverAndGoesWhenItsTimeEnds) {
+    g_uInGameFlag = 1;
+    m_one.build(E_PROGRAM_PICKUP, E_ATOM_PICKUPABLE, makeRingMesh(5), E_PICKUP_PATTERN_MESH);
+    m_one.entity->root->params.findOrAdd("PTTS")->setFloat(10.0f);
+    auto& atom = *static_cast<ClAtom_Pickupable*>(m_one.atom);
+    g_aGameClocks[1].frameTime = 0.25f;
+    u32 drawnBeforeDelay = 0, drawnAfter = 0, draws = 0;
+    for (; atom.active && draws < 100; ++draws) {
+        g_aGameClocks[1].totalTime = 0.125 * draws;  // the blink of rate 4 is on every other draw
+        const u32 before = counts().lines;
+        atom.draw();
+        (0.25f * draws < 4.0f ? drawnBeforeDelay : drawnAfter) += counts().lines > before;
+    }
+    EXPECT_EQ(drawnBeforeDelay, 16u) << "shown on every draw of the 4 s delay";
+    // The first draw starts the life; the step that ends the delay already counts towards the
+    // 10 s, so the 55th step of 0.25 s ends it.
+    EXPECT_EQ(draws, 56u);
+    EXPECT_NEAR(drawnAfter, 20.0, 1.0) << "blinking: every other draw";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "core/script_cache.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/support/memory_script_source.h"
+#include "ui/widget.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/frame_parity.h"
@@ -475,4 +476,32 @@ TEST(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
     bullet.releaseContents();
     charging.releaseContents();
     setFatalErrorHook(nullptr);
+}
+
+TEST_F(PlayTest, ScoreHudWritesTheWidgetsAndRetiresSpentPopups) {
+    initWidgetRegistry();
+    for (const char* name : {"Score", "WaveKillChain", "WaveKillChain_BG1", "WaveKillChain_BG2", "hud_next_target",
+                             "hud_target_score"})
+        createWidget(name);
+    g_PlayRecord.song.scoreTargets[0][0] = 2500;
+    g_PlayRecord.song.scoreTargets[0][1] = 90000;
+    g_PlayRecord.song.progressThresholds[0][0] = g_PlayRecord.song.progressThresholds[0][1] = 1.0f;
+    g_aPlayerState[0].score = 12345 * SCORE_ENCODING_FACTOR;
+    g_fWaveKillChainWindow = 4.5f;
+    awardWaveKillChainBonus(0, ClVec3());
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f);
+    updateScoreHud();
+    EXPECT_STREQ(findWidgetByName("Score")->getText("dynamicText"), "12,465");
+    EXPECT_EQ(findWidgetByName("WaveKillChain")->getInt("textColor"), s32(0x7FFFFFFFu));
+    EXPECT_EQ(findWidgetByName("WaveKillChain_BG2")->tint().colour, 0x7FFFFFFFu);
+    EXPECT_STREQ(findWidgetByName("hud_target_score")->getText("dynamicText"), "90,000");
+    EXPECT_EQ(g_aPlayerState[0].nextTargetShown, 1);
+    EXPECT_EQ(scorePopupCount(), 1u);
+
+    g_fWaveKillChainWindow = 0.0f;
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 1.5f);
+    updateScoreHud();
+    EXPECT_FALSE(findWidgetByName("WaveKillChain_BG1")->isVisible());
+    EXPECT_EQ(scorePopupCount(), 0u);
+    releaseWidgetRegistry();
 }

@@ -61,11 +61,6 @@ TEST(ProcessorBase, EveryOperationLeftAloneDoesNothing) {
     EXPECT_EQ(processor->entity, nullptr);
     EXPECT_EQ(processor->node, nullptr);
     EXPECT_EQ(processor->builderIndex, 12u);
-
-    processor->storeAttachment(someEntity, someNode, E_PROC_BRIDGE_TO_CORE);
-    EXPECT_EQ(processor->typeId, u32(E_PROC_BRIDGE_TO_CORE));
-    EXPECT_EQ(processor->entity, someEntity);
-    EXPECT_EQ(processor->node, someNode);
     processorFree(processor);
 }
 

@@ -1,9 +1,7 @@
-// The world's small services: the play-area tests, cues panned by arena position, the note list
-// and the scratch list.
+// The world's small services: the play-area tests, cues panned by arena position, the note list.
 #include "world/services/note_list.h"
 #include "world/services/play_area.h"
 #include "world/services/positioned_sound.h"
-#include "world/services/scratch_list.h"
 
 #include "audio/sound/sound_engine.h"
 #include "core/crit_section_pool.h"
@@ -69,13 +67,6 @@ TEST(NoteList, AResetEmptiesTheListAndRewindsTheCursor) {
     EXPECT_EQ(std::vector<u32>({g_NoteList.entries.count, u32(g_NoteList.cursor), g_NoteList.entries.inUse}),
               std::vector<u32>({0, 0, 1}));
     releaseNoteList();
-    EXPECT_EQ(g_NoteList.entries.inUse, 0u);
-
-    initWorldScratchList();
-    g_WorldScratchList.push(&g_NoteList);
-    freeWorldScratchList();
-    freeWorldScratchList();
-    EXPECT_EQ(g_WorldScratchList.inUse, 0u);
 }
 
 }  // namespace

@@ -102,6 +102,8 @@ void ClAtom_Body::configure(s32 newVariant) {
     if (newVariant < 0 || newVariant > (player ? 1 : 2))
         fatalErrorf("ClAtom_Body::configure: variant %d for owner kind %u", newVariant, owner);
     variant = u32(newVariant);
+    texturedFaceMaterial = nullptr;
+    ghostColour = nullptr;
     flashMaterial = getMaterialForEffectAndTextureName("system_add_nobias", "Images/square");
     redEdgeMaterial = getMaterialForEffectAndTextureName("game_bar_enemy_red", "Images/Bar_WhiteTight");
     redTriangleMaterial = getMaterialForEffectAndTextureName("game_tri_glass_red", "Images/square");

@@ -29,6 +29,7 @@ public:
     u32 variant = 0;
     ClArray<SBodyEdgeRecord> edgeRecords;  // one per mesh edge
 
+    ~ClAtom_Body() override { releaseEdgeRecords(&edgeRecords); }
     void init(ClGeometryMesh* mesh, ClEntity* owner, ClEntityNode* hangingOn) override;
     void release() override;
     void resetEffects() override;

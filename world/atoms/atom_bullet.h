@@ -42,6 +42,7 @@ public:
     const SMaterial* glowMaterial = nullptr;
     const SMaterial* glowSubMaterial = nullptr;
 
+    ~ClAtom_Bullet() override { trail.release(); }
     void init(ClGeometryMesh* mesh, ClEntity* owner, ClEntityNode* hangingOn) override;
     void release() override;
     // A type outside 0 to 19 is fatal.

@@ -38,6 +38,7 @@ public:
     // once it stops running the pickup removes itself.
     SFloatTween lifeTween;
 
+    ~ClAtom_Pickupable() override { releaseEdgeRecords(&edgeRecords); }
     void init(ClGeometryMesh* mesh, ClEntity* owner, ClEntityNode* hangingOn) override;
     void release() override;
     // A pattern other than 1 or 2 is fatal.

@@ -1,6 +1,9 @@
 #include "world/entity/world.h"
 
 #include "core/array.h"
+
+#include <cstddef>
+#include <sanitizer/asan_interface.h>
 #include "core/crit_section_pool.h"
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
@@ -11,6 +14,7 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/wave_slot.h"
+#include "world/services/play_area.h"
 
 static_assert(E_LIST_COUNT == ENTITY_LINK_LIST_COUNT);
 
@@ -51,6 +55,16 @@ bool listRemove(EEntityList list, ClEntity* entity) {
     return true;
 }
 
+// Records are reused, never reconstructed, so a pointer kept past freeEntity reads stale fields
+// that look valid. Under AddressSanitizer a free record is poisoned up to its pool position (which
+// the pool itself still writes) until it is taken again.
+constexpr size_t ENTITY_POISONED_BYTES = offsetof(ClEntity, poolIndex);
+
+void returnToPool(ClEntity* entity) {
+    s_pool.get()->release(entity);
+    ASAN_POISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
+}
+
 // Whatever leaves the world: its wave slot learns of it, and it goes out as destroyed once.
 void retireEntity(ClEntity* entity) {
     if (entity->waveSlot) entity->waveSlot->entity = entity;
@@ -86,6 +100,7 @@ void shutdownWorld() {
     lockWorld();
     while (pool->used != 0) freeEntity(pool->table[pool->used - 1]);
     unlockWorld();
+    ASAN_UNPOISON_MEMORY_REGION(pool->records, sizeof(pool->records));
     s_furtherList.release();
     for (SEntityList& list : s_lists) {
         arrayFreeBlock(list.links);
@@ -106,6 +121,7 @@ ClEntity* allocEntity(s32 ownerTag) {
     lockWorld();
     ClEntity* entity = s_pool.get()->take();
     if (!entity) fatalErrorf("the entity pool is exhausted (%u in use)", ENTITY_CAPACITY);
+    ASAN_UNPOISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
     entity->waveSlot = nullptr;
     entity->ownerTag = ownerTag;
     unlockWorld();
@@ -182,7 +198,7 @@ void freeEntity(ClEntity* entity) {
     entity->listSlot[E_LIST_DESTROYED] = ENTITY_NOT_LISTED;
     retireEntity(entity);
     entity->releaseTree();
-    s_pool.get()->release(entity);
+    returnToPool(entity);
     unlockWorld();
 }
 
@@ -233,7 +249,7 @@ void flushFreedEntities() {
         listRemove(E_LIST_LIVE, entity);
         listRemove(E_LIST_PREVIEW, entity);
         entity->releaseTree();
-        s_pool.get()->release(entity);
+        returnToPool(entity);
     }
     queue.count = 0;
     unlockWorld();
@@ -286,3 +302,16 @@ ClRenderTargetGroup* getPreviewRenderTarget(s32 ownerTag) {
 u32 entityListCount(EEntityList list) { return s_lists[list].count; }
 ClEntity* entityListAt(EEntityList list, u32 index) { return s_lists[list].links[index]; }
 u32 usedEntityCount() { return s_pool.isReady() ? s_pool.get()->used : 0; }
+
+f32 sumActiveEnemyWeight() {
+    f32 sum = 0.0f;
+    const SEntityList& activated = s_lists[E_LIST_ACTIVATED];
+    for (u32 i = activated.count; i-- > 0;) {
+        const ClEntity* entity = activated.links[i];
+        if (entity->state != E_ENTITY_ACTIVE || !entity->program || entity->program->kind != E_PROGRAM_ENEMY) continue;
+        const ClVec4 at = entity->getWorldPosition();
+        const ClVec3 position(at.x, at.y, at.z, 0.0f);
+        if (at.z <= PLAY_AREA_DEPTH && isInsidePlayArea(position)) sum += f32(entity->program->weight);
+    }
+    return sum;
+}

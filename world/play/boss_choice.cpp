@@ -124,6 +124,7 @@ void buildBossEntity(const SPlaySong& song, ClDNAGenerator* generator) {
     SBossEncounter& e = g_BossEncounter;
     e.dead = 0;
     e.entity = entity;
+    g_pCurrentBossEntity = entity;
     e.noteTargetAtom = entity->root ? entity->root->findAtomByName("noteTarg") : nullptr;
     e.barLastValue = 1.0f;
     e.hitFlashTime = 0.0f;
@@ -208,8 +209,10 @@ void chooseSessionBoss(const SPlaySong& song) {
 }
 
 void releaseSessionBoss() {
-    if (g_BossEncounter.entity) freeEntity(g_BossEncounter.entity);
+    // After the world's teardown the entity is already back in the pool.
+    if (g_BossEncounter.entity && isWorldReady()) freeEntity(g_BossEncounter.entity);
     g_BossEncounter.entity = nullptr;
+    g_pCurrentBossEntity = nullptr;
     g_BossEncounter.noteTargetAtom = nullptr;
     if (s_pBossProgram) {
         s_pBossProgram->release();
