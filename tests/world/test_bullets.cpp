@@ -2,14 +2,14 @@
 // (grown inside the arena, carried, fired at the ship once).
 #include "core/game_clock.h"
 #include "core/random.h"
-#include "tests/support/fatal_catch.h"
+#include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_bullet.h"
-#include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/generators/bullet_generators.h"
 #include "world/generators/dna_generator.h"
+#include "world/play/gun_params.h"
 #include "world/play/player_state.h"
 #include "world/processors/bullet_processors.h"
 #include "world/processors/enemy_gun.h"
@@ -18,109 +18,72 @@
 
 #include <cmath>
 
-namespace {
+using namespace world_test;
 
-constexpr f32 STEP = 1.0f / 60.0f;
+namespace {
 
 ClVec3 at(const ClEntity* e) {
     const ClVec4 p = e->getWorldPosition();
     return ClVec3(p.x, p.y, p.z);
 }
 
-ClVec3 heading(const ClEntity* e) {
-    const ClVec4 x = e->getWorldAxisX();
-    return ClVec3(x.x, x.y, x.z);
-}
+f32 headingAngle(const ClEntity* e) { return std::atan2(e->getWorldAxisX().z, e->getWorldAxisX().x); }
 
-class BulletTest : public test_support::FatalThrowingTest {
+class BulletTest : public WorldTest {
 protected:
     void SetUp() override {
-        FatalThrowingTest::SetUp();
-        initWorld();
+        WorldTest::SetUp();
         registerBulletGenerators();
         resetPlayerStates();
         sfmtInitGenRand(3);
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
     }
     void TearDown() override {
-        g_aPlayerState[0].ship = nullptr;
-        shutdownWorld();
+        WorldTest::TearDown();
         unregisterBulletGenerators();
-        for (ClDNAProgram& program : m_programs) program.release();
-        FatalThrowingTest::TearDown();
     }
 
-    ClEntity* bullet(s32 type, f32 speed, const ClMatrix44& placement) {
-        ClEntity* b = allocEntity(OWNER_LIVE_GAME);
-        b->buildFromDNA(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
-        b->root->resetAtoms();
-        b->spawn();
+    static ClEntity* bullet(s32 type, f32 speed, const ClMatrix44& placement) {
+        ClEntity* b = spawnActiveEntity(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
         b->setRootTransform(placement);
-        b->activate();
         SBulletParams params = {};
         params.bullType = type;
         params.bullVel = speed;
         copyBulletParamsToBullet(b->root, params);
         return b;
     }
-    static ClMatrix44 placedAt(const ClVec3& position) {
-        ClMatrix44 m;
-        m.setTranslationXYZ(position.x, position.y, position.z);
-        return m;
-    }
-    // An enemy of one registered part that holds its place frame after frame (straight flight at
-    // speed 0); with a gun, a child node 5 units ahead in z carries it.
+    // An enemy of one main part holding its place (straight flight at speed 0); with a gun, on a
+    // child node 5 units ahead in z.
     ClEntity* enemy(const ClVec3& position, bool withGun, u32 slot) {
-        ClDNAProgram& p = m_programs[slot];
-        p.init();
-        p.kind = E_PROGRAM_ENEMY;
-        p.emitNewNode(ClMatrix44());
-        p.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-        p.emitAddProcessor(E_PROC_GO_STRAIGHT);
-        p.emitParamFloat("vel", 0.0f);
-        p.emitNewAtom(E_ATOM_ATTACH_POINT, -1, ClMatrix44(), 0);
-        p.emitRegisterAtom();
+        DnaWriter& w = m_dna[slot];
+        w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_GO_STRAIGHT).param("vel", 0.0f).mainBody();
         if (withGun) {
-            p.emitNewNode(placedAt(ClVec3(0.0f, 0.0f, 5.0f)));
-            p.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-            p.emitAddProcessor(E_PROC_ENEMY_GUN);
-            p.emitParamFloat("GunRate", 1.0f);
-            p.emitParamInt("GunPel", 1);
-            p.emitParamInt("GunPat", 0);
-            for (const char* name : {"MyBullGen", "BullLev", "BullCol", "BullFlag"}) p.emitParamInt(name, 0);
-            p.emitParamInt("BullType", 18);
-            for (const char* name : {"BullRad", "BullRndRad", "BullDmg", "BullVelVar"}) p.emitParamFloat(name, 1.0f);
-            p.emitParamFloat("BullVel", 600.0f);
-            p.emitNewAtom(E_ATOM_ATTACH_POINT, -1, ClMatrix44(), 0);
-            p.emitCloseNode();
+            w.node(nullptr, translation(0.0f, 0.0f, 5.0f)).processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_GUN);
+            w.param("GunRate", 1.0f).param("GunPel", 1).param("GunPat", 0).param("BullType", 18).param("BullVel", 600.0f);
+            for (const char* name : {"MyBullGen", "BullLev", "BullCol", "BullFlag"}) w.param(name, 0);
+            for (const char* name : {"BullRad", "BullRndRad", "BullDmg", "BullVelVar"}) w.param(name, 0.0f);
+            w.atom(E_ATOM_ATTACH_POINT);
+            w.close();
         }
-        p.emitCloseNode();
-        ClEntity* e = allocEntity(OWNER_LIVE_GAME);
-        e->buildFromDNA(&p);
-        e->spawn();
+        w.close();
+        ClEntity* e = spawnActiveEntity(&w.program);
         e->setRootPosition(position);
-        e->activate();
         return e;
     }
-    static void step() {
-        flipFrameBuffers();
-        updateLiveEntities();
-        flushDestroyedEntities();
-        flushFreedEntities();
+    static ClProcessor_EnemyGun* gunOf(ClEntity* e) {
+        return static_cast<ClProcessor_EnemyGun*>(e->root->children[0]->findProcessor(E_PROC_ENEMY_GUN));
     }
     static u32 enemyShots() {
         u32 n = 0;
-        for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i)
-            n += entityListAt(E_LIST_LIVE, i)->program->kind == E_PROGRAM_ENEMY_SHOT;
+        for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i) n += entityListAt(E_LIST_LIVE, i)->program->kind == E_PROGRAM_ENEMY_SHOT;
         return n;
     }
 
-    ClDNAProgram m_programs[2];
+    DnaWriter m_dna[2];
 };
 
 TEST_F(BulletTest, ABulletWithoutAHeadingFliesAlongZAndEndsOnlyBeyondTheFarLimit) {
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0625f);
-    ClMatrix44 collapsed = placedAt(ClVec3(0.0f, 0.0f, 1190.0f));
+    ClMatrix44 collapsed = translation(0.0f, 0.0f, 1190.0f);
     collapsed.m[0] = 0.0f;
     ClEntity* b = bullet(0, 160.0f, collapsed);
     flipFrameBuffers();
@@ -128,8 +91,7 @@ TEST_F(BulletTest, ABulletWithoutAHeadingFliesAlongZAndEndsOnlyBeyondTheFarLimit
     EXPECT_EQ(std::make_pair(at(b).z, b->state), std::make_pair(1200.0f, u32(E_ENTITY_ACTIVE)));
     flipFrameBuffers();
     b->update();
-    EXPECT_EQ(b->state, u32(E_ENTITY_DESTROYED));
-    EXPECT_EQ(b->root->params.get("BullHit")->integer, 0);
+    EXPECT_EQ(std::make_pair(b->state, b->root->params.get("BullHit")->integer), std::make_pair(u32(E_ENTITY_DESTROYED), 0));
 
     ClEntity* flash = bullet(BULLET_TYPE_FLASH, 0.0f, ClMatrix44());
     flash->update();
@@ -139,17 +101,15 @@ TEST_F(BulletTest, ABulletWithoutAHeadingFliesAlongZAndEndsOnlyBeyondTheFarLimit
 }
 
 TEST_F(BulletTest, APelletEndsWhereItsTweenEndsWithinItsRangeAndSpread) {
-    ClEntity* pellet = bullet(6, 1000.0f, placedAt(ClVec3(100.0f, 0.0f, 100.0f)));
+    ClEntity* pellet = bullet(6, 1000.0f, translation(100.0f, 0.0f, 100.0f));
     u32 frames = 0;
-    ClVec3 last;
-    while (pellet->state != E_ENTITY_DESTROYED && frames < 200) {
+    ClVec3 travel;
+    for (; pellet->state != E_ENTITY_DESTROYED && frames < 200; ++frames) {
         flipFrameBuffers();
         pellet->update();
-        last = at(pellet);
-        ++frames;
+        travel = at(pellet) - ClVec3(100.0f, 0.0f, 100.0f);
     }
     EXPECT_LE(frames, 80u) << "1.3125 s at most";
-    const ClVec3 travel = last - ClVec3(100.0f, 0.0f, 100.0f);
     EXPECT_GE(travel.length(), 100.0f);
     EXPECT_LE(travel.length(), 300.0f);
     EXPECT_LE(std::fabs(std::atan2(travel.z, travel.x)), 0.4f + 1e-5f);
@@ -157,70 +117,56 @@ TEST_F(BulletTest, APelletEndsWhereItsTweenEndsWithinItsRangeAndSpread) {
 
 TEST_F(BulletTest, ASeekerTurnsAtMostItsRateTowardTheEnemyAheadAndIgnoresOnesBehind) {
     enemy(ClVec3(0.0f, 0.0f, 100.0f), false, 0);
-    ClEntity* ignoring = bullet(8, 60.0f, placedAt(ClVec3(100.0f, 0.0f, 100.0f)));
-    step();
-    EXPECT_EQ(std::make_pair(at(ignoring).x, heading(ignoring).x), std::make_pair(101.0f, 1.0f));
+    ClEntity* ignoring = bullet(8, 60.0f, translation(100.0f, 0.0f, 100.0f));
+    stepWorld();
+    EXPECT_EQ(std::make_pair(at(ignoring).x, headingAngle(ignoring)), std::make_pair(101.0f, 0.0f));
 
     enemy(ClVec3(200.0f, 0.0f, 200.0f), false, 1);
-    ClEntity* seeker = bullet(8, 0.0f, placedAt(ClVec3(100.0f, 0.0f, 100.0f)));
-    const f32 limit = STEP * SEEKER_TURN_RATE;
-    f32 angle = 0.0f;
-    for (int frame = 1; frame <= 9; ++frame) {
-        step();
-        const ClVec3 h = heading(seeker);
-        const f32 now = std::atan2(h.z, h.x);
-        EXPECT_NEAR(now - angle, limit, 1e-5f) << "frame " << frame << ": toward the enemy, by the limit";
-        angle = now;
-    }
+    ClEntity* seeker = bullet(8, 0.0f, translation(100.0f, 0.0f, 100.0f));
+    const f32 limit = (1.0f / 60.0f) * SEEKER_TURN_RATE;
     EXPECT_NEAR(limit, 0.0833f, 1e-4f);
-    step();
-    EXPECT_NEAR(std::atan2(heading(seeker).z, heading(seeker).x), 0.785398f, 1e-5f) << "the last bit is taken whole";
+    for (int frame = 1; frame <= 9; ++frame) {
+        stepWorld();
+        EXPECT_NEAR(headingAngle(seeker), f32(frame) * limit, 1e-5f) << "frame " << frame;
+    }
+    stepWorld();
+    EXPECT_NEAR(headingAngle(seeker), 0.785398f, 1e-5f) << "the last bit is taken whole";
 }
 
 TEST_F(BulletTest, TheEnemyGunGrowsInsideTheArenaCarriesItsBulletAndFiresOnceAtTheShip) {
     ClEntity* shooter = enemy(ClVec3(-50.0f, 0.0f, 100.0f), true, 0);
-    auto* gun = static_cast<ClProcessor_EnemyGun*>(shooter->root->children[0]->findProcessor(E_PROC_ENEMY_GUN));
-    for (int i = 0; i < 60; ++i) step();
+    ClProcessor_EnemyGun* gun = gunOf(shooter);
+    for (int i = 0; i < 60; ++i) stepWorld();
     EXPECT_EQ(enemyShots(), 0u) << "outside the arena";
 
     shooter->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
-    step();
+    stepWorld();
     ASSERT_NE(gun->heldBullet, nullptr);
     ClEntity* shot = gun->heldBullet;
     EXPECT_EQ(gun->heldBulletAtom->satellitesDone, 0u);
     shooter->setRootPosition(ClVec3(120.0f, 0.0f, 100.0f));
-    step();
+    stepWorld();
     EXPECT_EQ(std::make_pair(at(shot).x, at(shot).z), std::make_pair(120.0f, 105.0f)) << "it rides on the gun";
 
-    ClEntity* ship = enemy(ClVec3(120.0f, 0.0f, 205.0f), false, 1);
-    ship->program->kind = E_PROGRAM_PLAYER;
-    g_aPlayerState[0].ship = ship;
+    g_aPlayerState[0].ship = enemy(ClVec3(120.0f, 0.0f, 205.0f), false, 1);
     gun->heldBulletAtom->satellitesDone = 1;
-    step();
+    stepWorld();
     EXPECT_EQ(gun->heldBullet, nullptr);
-    step();
-    EXPECT_NEAR(at(shot).z, 115.0f, 1e-4f) << "toward the ship at 10 units a frame";
-    EXPECT_NEAR(at(shot).x, 120.0f, 1e-4f);
-    for (int i = 0; i < 300; ++i) step();
+    stepWorld();
+    EXPECT_EQ(std::make_pair(at(shot).x, at(shot).z), std::make_pair(120.0f, 115.0f)) << "toward the ship, 10 a frame";
+    for (int i = 0; i < 300; ++i) stepWorld();
     EXPECT_EQ(enemyShots(), 0u) << "one bullet per activation, gone beyond the far limit";
+    g_aPlayerState[0].ship = nullptr;
 }
 
 TEST_F(BulletTest, WithoutAShipOrWithItsEnemyGoneTheHeldBulletIsDestroyed) {
-    ClEntity* shooter = enemy(ClVec3(100.0f, 0.0f, 100.0f), true, 0);
-    auto* gun = static_cast<ClProcessor_EnemyGun*>(shooter->root->children[0]->findProcessor(E_PROC_ENEMY_GUN));
-    for (int i = 0; i < 31; ++i) step();
-    ASSERT_NE(gun->heldBullet, nullptr);
-    gun->heldBulletAtom->satellitesDone = 1;
-    step();
-    EXPECT_EQ(std::make_pair(gun->heldBullet, enemyShots()), std::make_pair(static_cast<ClEntity*>(nullptr), 0u));
-
-    ClEntity* second = enemy(ClVec3(100.0f, 0.0f, 100.0f), true, 1);
-    auto* secondGun = static_cast<ClProcessor_EnemyGun*>(second->root->children[0]->findProcessor(E_PROC_ENEMY_GUN));
-    for (int i = 0; i < 31; ++i) step();
-    ASSERT_NE(secondGun->heldBullet, nullptr);
-    second->destroy();
-    step();
-    EXPECT_EQ(enemyShots(), 0u);
+    ClEntity* shooters[2] = {enemy(ClVec3(100.0f, 0.0f, 100.0f), true, 0), enemy(ClVec3(200.0f, 0.0f, 100.0f), true, 1)};
+    for (int i = 0; i < 31; ++i) stepWorld();
+    ASSERT_EQ(enemyShots(), 2u);
+    gunOf(shooters[0])->heldBulletAtom->satellitesDone = 1;
+    shooters[1]->destroy();
+    stepWorld();
+    EXPECT_EQ(std::make_pair(gunOf(shooters[0])->heldBullet, enemyShots()), std::make_pair(static_cast<ClEntity*>(nullptr), 0u));
 }
 
 }  // namespace
