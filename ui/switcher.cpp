@@ -1,6 +1,7 @@
 #include "ui/switcher.h"
 
 #include "core/fatal_error.h"
+#include "core/game_clock.h"
 #include "ui/ui_input.h"
 
 #include <cstdio>
@@ -15,23 +16,23 @@ void ClWidget_Switcher::switchTo(ClWidget* child) {
     if (child == m_shown) return;
     ClWidget* previous = m_shown;
     m_shown = child;
-    m_transitionLeft = SWITCHER_TRANSITION_TIME;
+    m_switchTime = g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime;
     if (previous) previous->setVisible(false);
     child->setVisible(true);
     fireEvent("onSwitch");
     if (const char* focus = child->getText("defaultFocus")) setUiFocus(findWidgetByName(focus));
 }
 
+f32 ClWidget_Switcher::transitionLeft() const {
+    const f64 left = f64(SWITCHER_TRANSITION_TIME) - (g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime - m_switchTime);
+    return left > 0.0 ? f32(left) : 0.0f;
+}
+
 f32 ClWidget_Switcher::childAlpha(const ClWidget* child) const {
-    if (child != m_shown || m_transitionLeft <= 0.0f) return 1.0f;
-    return 1.0f - m_transitionLeft / SWITCHER_TRANSITION_TIME;
+    return child == m_shown ? 1.0f - transitionLeft() / SWITCHER_TRANSITION_TIME : 1.0f;
 }
 
-void ClWidget_Switcher::tick(f32 dt) {
-    m_transitionLeft = dt >= m_transitionLeft ? 0.0f : m_transitionLeft - dt;
-}
-
-bool ClWidget_Switcher::isSettled() const { return m_transitionLeft <= 0.0f && ClWidget::isSettled(); }
+bool ClWidget_Switcher::isSettled() const { return transitionLeft() <= 0.0f && ClWidget::isSettled(); }
 
 ClWidget_Switcher* createSwitcher(const char* name, ClWidget* parent) {
     return createWidgetOf<ClWidget_Switcher>(name, parent);

@@ -1,7 +1,7 @@
 // Switchers: widgets that show one child at a time ("TopLevelSwitcher" shows the current
 // screen). A switch hides the shown child, shows the new one, fades it in over
-// SWITCHER_TRANSITION_TIME (the switcher is not settled meanwhile) and fires "onSwitch" on the
-// switcher. Main thread only.
+// SWITCHER_TRANSITION_TIME seconds of the real-time game clock (the switcher is not settled
+// meanwhile, drawn or not) and fires "onSwitch" on the switcher. Main thread only.
 #pragma once
 
 #include "ui/widget.h"
@@ -19,7 +19,6 @@ public:
     void switchTo(ClWidget* child);
 
     f32 childAlpha(const ClWidget* child) const override;
-    void tick(f32 dt) override;
     bool isSettled() const override;
 
 protected:
@@ -27,8 +26,10 @@ protected:
     void childAdded(ClWidget* child) override;
 
 private:
+    f32 transitionLeft() const;
+
     ClWidget* m_shown = nullptr;
-    f32 m_transitionLeft = 0.0f;
+    f64 m_switchTime = -1.0e9;  // the real-time clock's total at the last switch
 };
 
 // A new switcher below the parent (none: below no page).

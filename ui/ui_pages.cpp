@@ -1,7 +1,6 @@
 #include "ui/ui_pages.h"
 
 #include "core/fatal_error.h"
-#include "core/game_clock.h"
 #include "core/name_hash.h"
 #include "core/string_helpers.h"
 #include "render/canvases.h"
@@ -15,11 +14,6 @@ namespace {
 
 SLayoutPage g_pages[UI_PAGE_CAPACITY];
 u32 g_pageCount = 0;
-
-void tickTree(ClWidget* widget, f32 dt) {
-    widget->tick(dt);
-    for (ClWidget* child : widget->children()) tickTree(child, dt);
-}
 
 void drawTree(ClWidget* widget, const SCanvasRect& parentRect, const SUiDrawState& state, u32 lastLayer) {
     if (!widget->isVisible()) return;
@@ -61,9 +55,6 @@ void releaseLayoutPages() { g_pageCount = 0; }
 
 void renderUiPages() {
     if (!widgetRegistryExists() || !canvasesCreated()) return;
-    const f32 dt = g_aGameClocks[GAME_CLOCK_SYSTEM].frameTime;
-    for (u32 i = 0; i < g_pageCount; ++i) tickTree(g_pages[i].root, dt);
-
     clearUiHitRegions();
     for (u32 i = 0; i < g_pageCount; ++i) {
         const SCanvas* canvas = findCanvas(g_pages[i].canvas);

@@ -31,7 +31,7 @@ u32 layoutPageCount();
 // Forgets the pages (their widgets go with the widget registry).
 void releaseLayoutPages();
 
-// Once a frame: advances the transitions by the real-time clock's step, then lays out and
-// queues every shown widget of every page, and records the hit regions of the focusable ones
-// while the interface takes input. Nothing without canvases or widgets.
+// Once a frame: lays out and queues every shown widget of every page, and records the hit
+// regions of the focusable ones while the interface takes input. Nothing without canvases or
+// widgets.
 void renderUiPages();

@@ -182,8 +182,6 @@ public:
         (void)child;
         return 1.0f;
     }
-    // Called once a frame with the frame's time.
-    virtual void tick(f32 dt) { (void)dt; }
     // No transition under way here or below.
     virtual bool isSettled() const;
 

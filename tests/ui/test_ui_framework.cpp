@@ -116,7 +116,6 @@ TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsAndSettlesAfterTheFade) 
     buildPages();
     EXPECT_EQ(g_seen, std::vector<std::string>({"shown TitleMenu", "switch:TitleMenu TopLevelSwitcher"}));
     g_seen.clear();
-    g_aGameClocks[GAME_CLOCK_SYSTEM].frameTime = 0.1f;
     switchWidgetByName("toplevelswitcher", "SongList");
     switchWidgetByName("TopLevelSwitcher", "SongList");
     EXPECT_EQ(g_seen, std::vector<std::string>({"hidden TitleMenu", "shown SongList", "switch:SongList TopLevelSwitcher"}));
@@ -125,10 +124,15 @@ TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsAndSettlesAfterTheFade) 
 
     EXPECT_EQ(isWidgetSettledByName("ZUnO_UI2"), 1) << "pages are not widgets";
     EXPECT_EQ(isWidgetSettledByName("TopLevelSwitcher"), 0);
-    renderUiPages();
+    setClockDelta(GAME_CLOCK_SYSTEM, 0.1f);
     EXPECT_EQ(isWidgetSettledByName("TopLevelSwitcher"), 0);
-    renderUiPages();
+    setClockDelta(GAME_CLOCK_SYSTEM, 0.1f);
     EXPECT_EQ(isWidgetSettledByName("TopLevelSwitcher"), 1);
+    // Switchers below no page settle the same.
+    switchWidgetByName("Tutorial", "HideTutorial");
+    EXPECT_EQ(isWidgetSettledByName("Tutorial"), 0);
+    setClockDelta(GAME_CLOCK_SYSTEM, 0.2f);
+    EXPECT_EQ(isWidgetSettledByName("Tutorial"), 1);
 }
 
 TEST_F(UiFramework, MissingSwitchTargetsAreMadeAndWrongOnesStopTheProgram) {

@@ -106,7 +106,7 @@ protected:
     }
 
     std::vector<u8> drawFrames(const char* pngName) {
-        g_aGameClocks[GAME_CLOCK_SYSTEM].frameTime = 1.0f;  // past the switch's fade
+        setClockDelta(GAME_CLOCK_SYSTEM, 1.0f);  // past the switch's fade
         for (int frame = 0; frame < 3; ++frame) {
             beginBatchFrame();
             renderUiPages();
