@@ -1,5 +1,5 @@
 # Writes the data directory: run with -DSOURCE, -DSTAGE, -DOUTPUT, -DLINT, -DSTRINGS, -DPACK,
-# -DSFXSYNTH, -DSOUNDBANK, -DIMAGEGEN.
+# -DSFXSYNTH, -DSOUNDBANK, -DIMAGEGEN, -DFONTGEN, -DTRUETYPE.
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
@@ -42,5 +42,9 @@ run(${SOUNDBANK} ${SOURCE}/Audio/ZUNO_SFX.cues ${STAGE}/Audio ${STAGE}/Audio)
 # The images the start-up loads, drawn by the generator into Images/ (PNG stays plain in the
 # package).
 run(${IMAGEGEN} ${STAGE})
+
+# The interface's bitmap font faces: atlases and glyph tables in Fonts/, rasterised from the
+# TrueType fonts.
+run(${FONTGEN} ${STAGE} ${TRUETYPE})
 
 run(${PACK} --compress *.txt --compress *.ini --compress *.lang ${STAGE} ${OUTPUT} ASPEC)

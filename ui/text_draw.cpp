@@ -9,8 +9,11 @@
 #include "render/sprite_queue.h"
 #include "render/texture.h"
 #include "ui/font_face.h"
+#include "ui/text_tags.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -32,9 +35,9 @@ f32 alignWithin(f32 extent, f32 size, u32 alignment, u32 low, u32 centre, u32 hi
 }
 
 // The glyphs of the text in a box whose top-left corner is at `corner` (pixels), k pixels per
-// face pixel.
+// face pixel; each character in its own colour when colours are given.
 void queueGlyphs(const SFontFace& face, const SMaterial* material, u32 layer, u32 colour, const char16_t* text,
-                 ClVec2 corner, ClVec2 box, f32 k, u32 alignment) {
+                 ClVec2 corner, ClVec2 box, f32 k, u32 alignment, const u32* colours = nullptr) {
     const ClVec2 size = measureText(face, text);
     f32 top = corner.y + alignWithin(box.y, size.y * k, alignment, E_ALIGN_TOP, E_ALIGN_MIDDLE, E_ALIGN_BOTTOM);
     for (const char16_t* line = text;; top += face.lineHeight * k) {
@@ -47,7 +50,8 @@ void queueGlyphs(const SFontFace& face, const SMaterial* material, u32 layer, u3
             const SFontGlyph* glyph = face.findGlyph(*c);
             if (!glyph) continue;
             if (glyph->width > 0.0f && glyph->height > 0.0f)
-                addSpriteQuadUV(layer, material, colour, pen + glyph->offsetX * k, lineTop + glyph->offsetY * k,
+                addSpriteQuadUV(layer, material, colours ? colours[c - text] : colour, pen + glyph->offsetX * k,
+                                lineTop + glyph->offsetY * k,
                                 glyph->width * k, glyph->height * k, glyph->texMin, glyph->texMax);
             pen += glyph->advance * k;
         }
@@ -58,13 +62,17 @@ void queueGlyphs(const SFontFace& face, const SMaterial* material, u32 layer, u3
 
 void queueTextWithShadow(const SFontFace& face, const SMaterial* material, u32 layer, u32 colour,
                          const char16_t* text, ClVec2 corner, ClVec2 box, f32 k, u32 alignment, u32 shadowColour,
-                         f32 shadowOffset) {
+                         f32 shadowOffset, const u32* colours) {
     if (shadowColour >> 24) {
         const ClVec2 shadowCorner(corner.x + shadowOffset, corner.y + shadowOffset);
         queueGlyphs(face, material, layer > 0 ? layer - 1 : 0, shadowColour, text, shadowCorner, box, k, alignment);
     }
-    queueGlyphs(face, material, layer, colour, text, corner, box, k, alignment);
+    queueGlyphs(face, material, layer, colour, text, corner, box, k, alignment, colours);
 }
+
+// Reused from call to call, so that tagged texts cost no allocation once the buffers are grown.
+std::u16string g_taglessText;
+std::vector<u32> g_tagColours;
 
 }  // namespace
 
@@ -86,6 +94,12 @@ bool drawText(const STextStyle& style, u32 layer, u32 alignment, f32 x, f32 y, f
     const SFontFace* face = findFontFaceOrBase(style.face);
     const SCanvas* canvas = findCanvas(style.canvas ? style.canvas : "FULL");
     if (!face || !face->texture || !canvas || !text) return false;
+    const u32* colours = nullptr;
+    if (hasColourTags(text)) {
+        parseColourTags(text, colour, &g_taglessText, &g_tagColours);
+        text = g_taglessText.c_str();
+        colours = g_tagColours.data();
+    }
     const SMaterial* material = getMaterialForEffectAndTexture(style.effect, face->texture);
     const f32 k = scale * canvas->scale;
     const ClVec2 size = measureText(*face, text);
@@ -94,7 +108,7 @@ bool drawText(const STextStyle& style, u32 layer, u32 alignment, f32 x, f32 y, f
     const ClVec2 corner = alignRectInCurrentCanvas(*canvas, x * canvas->scale, y * canvas->scale, box.x, box.y,
                                                    alignment, alignment, false);
     queueTextWithShadow(*face, material, layer, colour, text, corner, box, k, alignment, shadowColour,
-                        TEXT_SHADOW_OFFSET * k);
+                        TEXT_SHADOW_OFFSET * k, colours);
     return true;
 }
 

@@ -30,7 +30,8 @@ struct STextStyle {
 // The size of the text in face pixels: its widest line and its lines x the line height.
 ClVec2 measureText(const SFontFace& face, const char16_t* text);
 
-// Draws the text at (x, y) canvas units, each face pixel scale canvas units. A shadow colour
+// Draws the text at (x, y) canvas units, each face pixel scale canvas units, with its colour tags
+// (ui/text_tags.h) applied; the shadow ignores them. A shadow colour
 // with alpha above 0 draws the text first in that colour, TEXT_SHADOW_OFFSET x scale further
 // right and down, one layer below (layer 0 keeps 0). False, with nothing drawn, without a face
 // or a canvas of the style's names.

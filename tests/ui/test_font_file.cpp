@@ -1,0 +1,63 @@
+// The glyph table of a font face: written and read back whole, and damaged tables refused with
+// their reason.
+#include "ui/font_file_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+SFontFileImage twoGlyphs() {
+    SFontFileImage image;
+    image.atlasWidth = 64;
+    image.atlasHeight = 32;
+    image.lineHeight = 20.0f;
+    image.ascent = 15.0f;
+    image.fallbackCode = '?';
+    image.glyphs = {{'?', 0, 0, 10, 14, 1, 2, 11.5f}, {'A', 12, 0, 13, 15, -1, 0, 12.25f}};
+    return image;
+}
+
+std::string readError(const std::vector<u8>& bytes) {
+    SFontFileImage out;
+    std::string error;
+    return readFontFile(bytes.data(), u32(bytes.size()), &out, &error) ? "" : error;
+}
+
+TEST(FontFile, ATableReadsBackAsWritten) {
+    const std::vector<u8> bytes = writeFontFile(twoGlyphs());
+    SFontFileImage out;
+    std::string error;
+    ASSERT_TRUE(readFontFile(bytes.data(), u32(bytes.size()), &out, &error)) << error;
+    EXPECT_EQ(std::vector<f32>({f32(out.atlasWidth), f32(out.atlasHeight), out.lineHeight, out.ascent,
+                                f32(out.fallbackCode), f32(out.glyphs.size())}),
+              std::vector<f32>({64, 32, 20, 15, '?', 2}));
+    const SFontFileGlyph& a = out.glyphs[1];
+    EXPECT_EQ(std::vector<f32>({f32(a.code), f32(a.x), f32(a.width), f32(a.height), f32(a.offsetX), a.advance}),
+              std::vector<f32>({'A', 12, 13, 15, -1, 12.25f}));
+}
+
+TEST(FontFile, DamagedTablesAreRefusedWithTheirReason) {
+    std::vector<u8> bytes = writeFontFile(twoGlyphs());
+    std::vector<u8> flipped = bytes;
+    flipped[40] ^= 1;
+    std::vector<u8> cut(bytes.begin(), bytes.end() - 1);
+    std::vector<u8> many = bytes;
+    const u32 huge = FONT_FILE_MAX_GLYPHS + 1;
+    std::memcpy(&many[28], &huge, 4);
+    SFontFileImage outside = twoGlyphs();
+    outside.glyphs[1].x = 60;
+    SFontFileImage unordered = twoGlyphs();
+    std::swap(unordered.glyphs[0], unordered.glyphs[1]);
+    EXPECT_EQ(std::vector<std::string>({readError(flipped), readError(cut), readError(many),
+                                        readError(writeFontFile(outside)), readError(writeFontFile(unordered)),
+                                        readError({})}),
+              std::vector<std::string>({"digest does not match", "size does not match its glyph count",
+                                        "too many glyphs", "glyph outside its atlas",
+                                        "glyph codes out of order or range", "shorter than its header"}));
+}
+
+}  // namespace

@@ -1,0 +1,291 @@
+// Switchers, focus and pointer hit regions, the menu inputs, events and their named callbacks,
+// 64-bit properties and the hooks the interface installs below it. Pages are laid out over
+// canvases without a device: nothing is drawn, but rectangles and hit regions are real.
+#include "core/game_clock.h"
+#include "core/random.h"
+#include "input/input_channels.h"
+#include "input/input_devices.h"
+#include "input/pointer_region_hook.h"
+#include "render/canvases.h"
+#include "render/render_hooks.h"
+#include "tests/support/fatal_catch.h"
+#include "ui/hit_regions.h"
+#include "ui/switcher.h"
+#include "ui/ui_callbacks.h"
+#include "ui/ui_input.h"
+#include "ui/ui_pages.h"
+#include "ui/ui_system.h"
+#include "ui/ui_variables.h"
+#include "ui/widget_kinds.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using test_support::fatalReasonOf;
+
+// 1920 x 1080 pixels: "FULL" is 1080 units high, one pixel a unit.
+constexpr f32 W = 1920.0f;
+constexpr f32 H = 1080.0f;
+
+std::vector<std::string> g_seen;
+
+void record(ClWidget* widget, const char* what) { g_seen.push_back(std::string(what) + " " + widget->name()); }
+
+class UiFramework : public test_support::FatalThrowingTest {
+protected:
+    void SetUp() override {
+        FatalThrowingTest::SetUp();
+        g_seen.clear();
+        createCanvases(W, H);
+        initInput(0, 38);
+        std::fill(std::begin(g_aRawPadRecords[0]), std::end(g_aRawPadRecords[0]), 0.0f);
+        initUi();
+        g_UiFlags.inputEnabled = 1;
+        registerUiCallback("seeClick", [](ClWidget* w) { record(w, "click"); });
+        registerUiCallback("seeBack", [](ClWidget* w) { record(w, "back"); });
+        registerUiCallback("seeShown", [](ClWidget* w) { record(w, "shown"); });
+        registerUiCallback("seeHidden", [](ClWidget* w) { record(w, "hidden"); });
+        registerUiCallback("seeSwitch", [](ClWidget* w) { record(w, std::string("switch:").append(shownChildName(w->name())).c_str()); });
+        registerUiCallback("seeFocus", [](ClWidget* w) { record(w, "focus"); });
+        registerUiCallback("seeSelect", [](ClWidget* w) { record(w, ("select " + std::to_string(w->getInt("selectedIndex"))).c_str()); });
+    }
+    void TearDown() override {
+        shutdownUi();
+        shutdownInput();
+        releaseCanvases();
+        FatalThrowingTest::TearDown();
+    }
+
+    // "ZUnO_UI2": TopLevelSwitcher with "TitleMenu" (two buttons and a disabled one) and
+    // "SongList" (a list of four rows, three shown, the third disabled).
+    void buildPages() {
+        ClWidget* root = createLayoutPage("ZUnO_UI2", "FULL");
+        ClWidget_Switcher* top = createSwitcher("TopLevelSwitcher", root);
+        top->setEvent("onSwitch", "seeSwitch");
+        ClWidget* title = createWidget("TitleMenu", top);
+        title->setEvent("onBecomeVisible", "seeShown");
+        title->setEvent("onBecomeInvisible", "seeHidden");
+        title->setEvent("onBack", "seeBack");
+        m_play = createButton("PlayButton", title, {100, 100, 400, 100}, u"Play", "seeClick");
+        m_play->setEvent("onFocus", "seeFocus");
+        m_songs = createButton("SongsButton", title, {100, 300, 400, 100}, u"Songs", nullptr);
+        m_songs->setText("nextScreenID", "SongList");
+        m_off = createButton("OffButton", title, {100, 500, 400, 100}, u"Off", "seeClick");
+        m_off->setInt("disabled", 1);
+        ClWidget* songs = createWidget("SongList", top);
+        songs->setEvent("onBecomeVisible", "seeShown");
+        m_list = createList("Songs", songs, {600, 100, 800, 300});
+        m_list->setRowHeight(100);
+        m_list->setEvent("onSelect", "seeSelect");
+        for (const char16_t* t : {u"one", u"two", u"three", u"four"}) m_list->addItem(t, t[0] != u't' || t[1] != u'h');
+        finishUiPageLoad();
+        switchWidgetByName("TopLevelSwitcher", "TitleMenu");
+    }
+
+    // One frame of the interface with the channel values given (previous frame's as before).
+    void frame(const std::vector<std::pair<int, f32>>& channels = {}) {
+        g_uInputFlipIndex ^= 1;
+        for (int c = 0; c < 38; ++c) getPlayerChannel(0, c)->value[g_uInputFlipIndex] = 0.0f;
+        for (auto [channel, value] : channels) getPlayerChannel(0, channel)->value[g_uInputFlipIndex] = value;
+        updateUiInput();
+        renderUiPages();
+    }
+    void pointAt(f32 x, f32 y) {
+        g_aRawPadRecords[0][E_RAW_POINTER_PRESENT] = 1.0f;
+        g_aRawPadRecords[0][E_RAW_POINTER_X] = x / W;
+        g_aRawPadRecords[0][E_RAW_POINTER_Y] = y / H;
+    }
+    void click() {
+        frame({{UI_CHANNEL_CLICK, 1.0f}});
+        frame();
+    }
+
+    ClWidget_Button* m_play = nullptr;
+    ClWidget_Button* m_songs = nullptr;
+    ClWidget_Button* m_off = nullptr;
+    ClWidget_List* m_list = nullptr;
+};
+
+TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsAndSettlesAfterTheFade) {
+    buildPages();
+    EXPECT_EQ(g_seen, std::vector<std::string>({"shown TitleMenu", "switch:TitleMenu TopLevelSwitcher"}));
+    g_seen.clear();
+    switchWidgetByName("toplevelswitcher", "SongList");
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    EXPECT_EQ(g_seen, std::vector<std::string>({"hidden TitleMenu", "shown SongList", "switch:SongList TopLevelSwitcher"}));
+    EXPECT_FALSE(findWidgetByName("TitleMenu")->isVisible());
+    EXPECT_FALSE(m_play->isShown());
+
+    EXPECT_EQ(isWidgetSettledByName("ZUnO_UI2"), 1) << "pages are not widgets";
+    EXPECT_EQ(isWidgetSettledByName("TopLevelSwitcher"), 0);
+    setClockDelta(GAME_CLOCK_SYSTEM, 0.1f);
+    EXPECT_EQ(isWidgetSettledByName("TopLevelSwitcher"), 0);
+    setClockDelta(GAME_CLOCK_SYSTEM, 0.1f);
+    EXPECT_EQ(isWidgetSettledByName("TopLevelSwitcher"), 1);
+    // Switchers below no page settle the same.
+    switchWidgetByName("Tutorial", "HideTutorial");
+    EXPECT_EQ(isWidgetSettledByName("Tutorial"), 0);
+    setClockDelta(GAME_CLOCK_SYSTEM, 0.2f);
+    EXPECT_EQ(isWidgetSettledByName("Tutorial"), 1);
+}
+
+TEST_F(UiFramework, MissingSwitchTargetsAreMadeAndWrongOnesStopTheProgram) {
+    buildPages();
+    switchWidgetByName("Tutorial", "HideTutorial");
+    ASSERT_NE(findSwitcherByName("Tutorial"), nullptr);
+    EXPECT_STREQ(shownChildName("Tutorial"), "HideTutorial");
+    switchWidgetByName("TopLevelSwitcher", "MenuAreYouSureYouWantToQuit");
+    EXPECT_EQ(findWidgetByName("MenuAreYouSureYouWantToQuit")->parent(), findWidgetByName("TopLevelSwitcher"));
+
+    EXPECT_EQ(fatalReasonOf([] { switchWidgetByName("TitleMenu", "PlayButton"); }),
+              "switchWidgetByName: \"TitleMenu\" is not a switcher");
+    EXPECT_EQ(fatalReasonOf([] { switchWidgetByName("Tutorial", "PlayButton"); }),
+              "switcher \"Tutorial\" cannot show \"PlayButton\": it is not its child");
+}
+
+TEST_F(UiFramework, ThePointerFocusesTheRegionUnderItAndAClickRunsTheButtonsCallback) {
+    buildPages();
+    renderUiPages();
+    // The disabled button has no region; the hidden list neither.
+    ASSERT_EQ(uiHitRegionCount(), 2u);
+    EXPECT_EQ(uiHitRegion(0).rect.left, 100.0f);
+    EXPECT_EQ(uiHitRegion(1).rect.top, 300.0f);
+
+    pointAt(300, 150);
+    click();
+    EXPECT_EQ(uiFocus(), m_play);
+    EXPECT_EQ(g_seen.back(), "click PlayButton");
+    EXPECT_EQ(g_seen[g_seen.size() - 2], "focus PlayButton");
+
+    // The back input passes up to the page; over empty space nothing is focused.
+    frame({{16, 1.0f}});
+    EXPECT_EQ(g_seen.back(), "back TitleMenu");
+    pointAt(300, 560);
+    frame();
+    EXPECT_EQ(uiFocus(), nullptr);
+    const size_t before = g_seen.size();
+    click();
+    EXPECT_EQ(g_seen.size(), before);
+
+    // A button with a next screen switches the top level; the pointer left standing still
+    // focuses nothing on the new page until it moves.
+    pointAt(300, 350);
+    click();
+    EXPECT_STREQ(shownChildName("TopLevelSwitcher"), "SongList");
+    EXPECT_EQ(uiFocus(), nullptr);
+}
+
+TEST_F(UiFramework, ListRowsAreRegionsAndOnlyEnabledRowsCanBeSelected) {
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    renderUiPages();
+    ASSERT_EQ(uiHitRegionCount(), 3u);
+    EXPECT_EQ(uiHitRegion(2).rect.top, 300.0f);
+
+    pointAt(700, 250);  // the second row
+    click();
+    EXPECT_EQ(g_seen.back(), "select 1 Songs");
+    pointAt(700, 350);  // "three" is disabled
+    click();
+    EXPECT_EQ(g_seen.back(), "select 1 Songs");
+    EXPECT_EQ(m_list->selectedIndex(), 1);
+
+    // Down from the last shown row scrolls; the wheel scrolls back.
+    frame({{10, 1.0f}});
+    EXPECT_EQ(m_list->focusRow(), 3);
+    EXPECT_EQ(m_list->firstRow(), 1u);
+    click();
+    EXPECT_EQ(g_seen.back(), "select 3 Songs");
+    frame({{UI_CHANNEL_WHEEL_UP, 1.0f}});
+    EXPECT_EQ(m_list->firstRow(), 0u);
+}
+
+TEST_F(UiFramework, UpAndDownMoveTheFocusAlongTheRegionsWithoutAPointer) {
+    buildPages();
+    renderUiPages();
+    frame({{10, 1.0f}});
+    EXPECT_EQ(uiFocus(), m_play);
+    frame();
+    frame({{10, 1.0f}});
+    EXPECT_EQ(uiFocus(), m_songs);
+    frame();
+    frame({{10, 1.0f}});
+    EXPECT_EQ(uiFocus(), m_play) << "wraps round";
+    frame();
+    frame({{9, 1.0f}});
+    EXPECT_EQ(uiFocus(), m_songs);
+
+    // Nothing is read while the input is disabled.
+    g_UiFlags.inputEnabled = 0;
+    frame();
+    frame({{9, 1.0f}});
+    EXPECT_EQ(uiFocus(), m_songs);
+}
+
+TEST_F(UiFramework, TheRandomTesterAimsAtRegionCentresInClientFractions) {
+    f32 x = 1, y = 1;
+    randomPointerRegionCentre(&x, &y);
+    EXPECT_EQ(std::vector<f32>({x, y}), std::vector<f32>({0, 0})) << "no regions yet";
+    buildPages();
+    renderUiPages();
+    sfmtInitGenRand(7);
+    std::vector<f32> ys;
+    for (int i = 0; i < 12; ++i) {
+        randomPointerRegionCentre(&x, &y);
+        EXPECT_FLOAT_EQ(x, 300.0f / W);
+        if (std::find(ys.begin(), ys.end(), y) == ys.end()) ys.push_back(y);
+    }
+    std::sort(ys.begin(), ys.end());
+    EXPECT_EQ(ys, std::vector<f32>({150.0f / H, 350.0f / H}));
+}
+
+TEST_F(UiFramework, PropertiesHoldPointersAndEventsNameRegisteredCallbacks) {
+    ClWidget* root = getUiVariables();
+    int scan = 0;
+    root->setPointer(UIVAR_MY_MUSIC_DIR_SCAN, &scan);
+    EXPECT_EQ(root->getPointer(UIVAR_MY_MUSIC_DIR_SCAN), &scan);
+    *root->getValuePtr(UIVAR_MY_MUSIC_DIR_SCAN) = 0;
+    EXPECT_EQ(root->getPointer(UIVAR_MY_MUSIC_DIR_SCAN), nullptr);
+    root->setInt64("big", s64(1) << 40);
+    EXPECT_EQ(root->getInt64("big"), s64(1) << 40);
+    EXPECT_EQ(fatalReasonOf([root] { root->getValuePtr("absent"); }), "widget \"UIRoot\" has no property \"absent\"");
+
+    EXPECT_EQ(fatalReasonOf([] { registerUiCallback("seeClick", [](ClWidget*) {}); }),
+              "registerUiCallback: another callback is registered as \"seeClick\" already");
+    ClWidget* orphan = createWidget("Orphan");
+    orphan->setEvent("onClick", "nobodysCallback");
+    EXPECT_FALSE(orphan->fireEvent("onClick"));
+    EXPECT_EQ(fatalReasonOf([] { finishUiPageLoad(); }),
+              "widget \"Orphan\" names the callback \"nobodysCallback\", which nobody registered");
+    orphan->setEvent("onClick", nullptr);
+    finishUiPageLoad();
+
+    createLayoutPage("Tutorial", "43CORE");
+    EXPECT_EQ(fatalReasonOf([] { createLayoutPage("TUTORIAL", "FULL"); }), "layout page \"TUTORIAL\" is loaded already");
+    EXPECT_EQ(fatalReasonOf([orphan] { createWidget("Child", orphan); createWidget("Other")->addChild(findWidgetByName("Child")); }),
+              "widget \"Child\" cannot go below \"Other\": it is below \"Orphan\" already");
+}
+
+TEST_F(UiFramework, TheWindowMayCloseOnceQuitIsAllowedAndGoToActionIsReportedBelow) {
+    const SRenderUpwardHooks& hooks = renderUpwardHooks();
+    ASSERT_NE(hooks.isQuitVetoed, nullptr);
+    EXPECT_EQ(hooks.isQuitVetoed(), 1);
+    systemAllowQuit();
+    EXPECT_EQ(hooks.isQuitVetoed(), 0);
+    EXPECT_EQ(hooks.goToActionRequested(), 0);
+    setUiVariable(UIVAR_GO_TO_ACTION, 1);
+    EXPECT_EQ(hooks.goToActionRequested(), 1);
+
+    shutdownUi();
+    EXPECT_EQ(renderUpwardHooks().isQuitVetoed, nullptr);
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 0);
+    initUi();
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include "ui/ui_input.h"
+
+#include "input/input_channels.h"
+#include "input/input_devices.h"
+#include "render/canvases.h"
+#include "ui/hit_regions.h"
+#include "ui/widget.h"
+
+SUiFlags g_UiFlags;
+
+namespace {
+
+ClWidget* g_focus = nullptr;
+bool g_pointerSeen = false;
+f32 g_pointerX = 0.0f;
+f32 g_pointerY = 0.0f;
+
+// Focus moves by one widget along the hit regions, in drawing order, wrapping round.
+void moveFocus(s32 direction) {
+    const u32 count = uiHitRegionCount();
+    if (count == 0) return;
+    const s32 at = g_focus ? firstUiHitRegionOf(g_focus) : -1;
+    if (at < 0) {
+        setUiFocus(uiHitRegion(direction > 0 ? 0 : count - 1).widget);
+        return;
+    }
+    for (u32 step = 1; step < count; ++step) {
+        const u32 i = u32((s64(at) + direction * s64(step) + s64(count) * 2) % count);
+        ClWidget* next = uiHitRegion(i).widget;
+        if (next != g_focus) {
+            setUiFocus(next);
+            return;
+        }
+    }
+}
+
+void followPointer() {
+    const f32* raw = g_aRawPadRecords[0];
+    const SCanvas* full = findCanvas("FULL");
+    if (raw[E_RAW_POINTER_PRESENT] <= 0.0f || !full) return;
+    const f32 x = raw[E_RAW_POINTER_X], y = raw[E_RAW_POINTER_Y];
+    if (g_pointerSeen && x == g_pointerX && y == g_pointerY) return;
+    g_pointerSeen = true;
+    g_pointerX = x;
+    g_pointerY = y;
+    const f32 px = full->rect.left + x * (full->rect.right - full->rect.left);
+    const f32 py = full->rect.top + y * (full->rect.bottom - full->rect.top);
+    const SUiHitRegion* region = findUiHitRegionAt(px, py);
+    setUiFocus(region ? region->widget : nullptr);
+    if (region) region->widget->onPointerOver(region->region);
+}
+
+void send(E_UiInput input) {
+    if (!g_focus) {
+        if (input <= E_UIINPUT_DOWN) moveFocus(input == E_UIINPUT_UP ? -1 : 1);
+        return;
+    }
+    if (!g_focus->onInput(input) && input <= E_UIINPUT_DOWN) moveFocus(input == E_UIINPUT_UP ? -1 : 1);
+}
+
+}  // namespace
+
+void setUiFocus(ClWidget* widget) {
+    if (widget == g_focus) return;
+    ClWidget* previous = g_focus;
+    g_focus = widget;
+    if (previous) previous->fireEvent("onLoseFocus");
+    if (widget) widget->fireEvent("onFocus");
+}
+
+ClWidget* uiFocus() { return g_focus; }
+
+void resetUiInput() {
+    g_focus = nullptr;
+    g_pointerSeen = false;
+}
+
+void updateUiInput() {
+    if (!g_UiFlags.inputEnabled || !inputIsInitialised() || !widgetRegistryExists()) return;
+    if (g_focus && !g_focus->isShown()) setUiFocus(nullptr);
+    followPointer();
+
+    for (int player = 0; player < INPUT_PLAYER_COUNT; ++player) {
+        if (player > 0 && !g_aPadConnected[g_aPlayerPadMap[player] & 3]) continue;
+        for (int channel = UI_CHANNEL_FIRST; channel <= UI_CHANNEL_LAST; ++channel) {
+            const SInputChannel* c = getPlayerChannel(player, channel);
+            if (!c) continue;
+            const E_UiInput input = channel < UI_CHANNEL_CLICK   ? E_UiInput(E_UIINPUT_UP + (channel - UI_CHANNEL_FIRST))
+                                    : channel == UI_CHANNEL_CLICK ? E_UIINPUT_CLICK
+                                                                  : E_UiInput(E_UIINPUT_CLICK_ALT1 + (channel - 14));
+            if (isChannelPressed(c)) send(input);
+            if (channel == UI_CHANNEL_CLICK && isChannelReleased(c) && g_focus) g_focus->onInput(E_UIINPUT_UNCLICK);
+        }
+        const SInputChannel* up = getPlayerChannel(player, UI_CHANNEL_WHEEL_UP);
+        const SInputChannel* down = getPlayerChannel(player, UI_CHANNEL_WHEEL_DOWN);
+        const s32 wheel = (up && isChannelHeld(up) ? 1 : 0) - (down && isChannelHeld(down) ? 1 : 0);
+        if (wheel && g_focus) g_focus->onScroll(wheel);
+    }
+}

@@ -1,0 +1,90 @@
+#include "ui/ui_system.h"
+
+#include "core/fatal_error.h"
+#include "input/pointer_region_hook.h"
+#include "render/render_hooks.h"
+#include "render/texture.h"
+#include "ui/font_face.h"
+#include "ui/font_load.h"
+#include "ui/hit_regions.h"
+#include "ui/ui_callbacks.h"
+#include "ui/ui_draw.h"
+#include "ui/ui_input.h"
+#include "ui/ui_pages.h"
+#include "ui/ui_sprite.h"
+#include "ui/ui_variables.h"
+#include "ui/widget.h"
+
+#include <string>
+
+namespace {
+
+s32 quitVetoed() {
+    const ClWidget* root = getUiVariables();
+    return root && root->hasProperty(UIVAR_ALLOW_QUIT) && root->getInt(UIVAR_ALLOW_QUIT) != 1 ? 1 : 0;
+}
+
+s32 goToActionRequested() { return uiVariable(UIVAR_GO_TO_ACTION) == 1 ? 1 : 0; }
+
+void installHooks(bool install) {
+    SRenderUpwardHooks hooks = renderUpwardHooks();
+    hooks.isQuitVetoed = install ? quitVetoed : nullptr;
+    hooks.goToActionRequested = install ? goToActionRequested : nullptr;
+    setRenderUpwardHooks(&hooks);
+    setPointerRegionCentreProvider(install ? randomUiHitRegionCentre : nullptr);
+}
+
+}  // namespace
+
+void initUi() {
+    initWidgetRegistry();
+    releaseLayoutPages();
+    clearUiHitRegions();
+    resetUiInput();
+    g_UiFlags = SUiFlags{};
+    initUiVariables();
+    registerUiCallback("systemAllowQuit", [](ClWidget*) { systemAllowQuit(); });
+    installHooks(true);
+}
+
+bool loadUiImage(const char* name, u32 flags) {
+    (void)flags;
+    if (findUiSprite(name)) return true;
+    const std::string path = std::string(UI_IMAGE_FOLDER) + name;
+    if (!textureFileExists(path.c_str(), ".png")) return false;
+    ClTexture* texture = loadTexture(path.c_str(), false, ".png");
+    if (!texture) return false;
+    SUiSprite sprite;
+    sprite.texture = texture;
+    registerUiSprite(name, sprite);
+    return true;
+}
+
+void loadUiFonts() {
+    loadStartupFontFaces();
+    initUiDraw();
+}
+
+void finishUiPageLoad() {
+    const ClWidget* widget = nullptr;
+    const char* callback = nullptr;
+    if (findUnregisteredCallback(&widget, &callback))
+        fatalErrorf("widget \"%s\" names the callback \"%s\", which nobody registered", widget->name(), callback);
+}
+
+void shutdownUi() {
+    installHooks(false);
+    resetUiInput();
+    g_UiFlags = SUiFlags{};
+    clearUiHitRegions();
+    releaseLayoutPages();
+    releaseWidgetRegistry();
+    releaseUiCallbacks();
+    releaseUiDraw();
+    releaseFontFaces();
+    releaseUiSprites();
+}
+
+bool uiExists() { return widgetRegistryExists(); }
+
+void systemAllowQuit() { setUiVariable(UIVAR_ALLOW_QUIT, 1); }
