@@ -1,5 +1,5 @@
 # Writes the data directory: run with -DSOURCE, -DSTAGE, -DOUTPUT, -DLINT, -DSTRINGS, -DPACK,
-# -DSFXSYNTH, -DSOUNDBANK, -DIMAGEGEN.
+# -DSFXSYNTH, -DSOUNDBANK, -DIMAGEGEN, -DDEMOSONG.
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
@@ -42,5 +42,10 @@ run(${SOUNDBANK} ${SOURCE}/Audio/ZUNO_SFX.cues ${STAGE}/Audio ${STAGE}/Audio)
 # The images the start-up loads, drawn by the generator into Images/ (PNG stays plain in the
 # package).
 run(${IMAGEGEN} ${STAGE})
+
+# The demo song stays a loose file in the soundtrack folder beside the package: the song scan
+# reads folders on disk, never the package.
+file(MAKE_DIRECTORY ${OUTPUT}/Soundtrack)
+run(${DEMOSONG} "${OUTPUT}/Soundtrack/Velodrix Demo.wav")
 
 run(${PACK} --compress *.txt --compress *.ini --compress *.lang ${STAGE} ${OUTPUT} ASPEC)
