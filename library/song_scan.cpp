@@ -33,6 +33,9 @@ struct SScanShared {
     std::vector<SScanFoundSong> found;
     std::vector<SScanAnalysedSong> analysed;
     bool walkDone = false;
+    // Set by a pause: the walk stops after the folder it is in, and is asked for again.
+    bool cutWalk = false;
+    bool walkWasCut = false;
 };
 
 SScanShared s_shared;
@@ -51,7 +54,7 @@ bool s_walking = false;
 bool handOverFound(std::vector<SScanFoundSong>* batch, void*) {
     critSectionEnter(s_shared.lock);
     for (SScanFoundSong& song : *batch) s_shared.found.push_back(std::move(song));
-    const bool goOn = !s_shared.stop;
+    const bool goOn = !s_shared.stop && !s_shared.cutWalk;
     critSectionLeave(s_shared.lock);
     batch->clear();
     return goOn;
@@ -71,7 +74,11 @@ void scanThreadMain(void*) {
         if (request == E_SCANREQ_NONE) continue;
 
         if (request == E_SCANREQ_WALK) {
-            walkMusicFolders(folders, handOverFound, nullptr);
+            if (!walkMusicFolders(folders, handOverFound, nullptr)) {
+                critSectionEnter(s_shared.lock);
+                s_shared.walkWasCut = true;
+                critSectionLeave(s_shared.lock);
+            }
             critSectionEnter(s_shared.lock);
             s_shared.walkDone = true;
             critSectionLeave(s_shared.lock);
@@ -183,11 +190,13 @@ void songScanTick() {
     found.swap(s_shared.found);
     analysed.swap(s_shared.analysed);
     const bool walkDone = std::exchange(s_shared.walkDone, false);
+    const bool walkWasCut = walkDone && std::exchange(s_shared.walkWasCut, false);
     critSectionLeave(s_shared.lock);
 
     for (SScanFoundSong& song : found) takeFoundSong(song);
     for (const SScanAnalysedSong& song : analysed) takeAnalysedSong(song);
     if (walkDone) s_walking = false;
+    if (walkWasCut) s_walkRequested = true;
 
     if (s_paused || s_busy || !isCodecRegistryReady()) return;
     if (s_walkRequested) {
@@ -196,6 +205,7 @@ void songScanTick() {
         std::vector<std::u16string> folders = collectScanFolders();
         critSectionEnter(s_shared.lock);
         s_shared.walkFolders = std::move(folders);
+        s_shared.cutWalk = false;
         critSectionLeave(s_shared.lock);
         issue(E_SCANREQ_WALK);
         return;
@@ -214,7 +224,13 @@ void waitForSongScanIdle() {
     while (s_busy) s_idle.wait(IDLE_WAIT_MS, true);
 }
 
-void pauseSongScanRequests() { s_paused = true; }
+void pauseSongScanRequests() {
+    s_paused = true;
+    if (!s_started) return;
+    critSectionEnter(s_shared.lock);
+    s_shared.cutWalk = true;
+    critSectionLeave(s_shared.lock);
+}
 void resumeSongScanRequests() { s_paused = false; }
 bool areSongScanRequestsPaused() { return s_paused; }
 bool isSongScanBusy() { return s_busy; }

@@ -32,7 +32,9 @@ void songScanTick();
 
 // Sleeps 16 ms at a time (alertably) while a request runs.
 void waitForSongScanIdle();
-// Stop and allow the tick's requests; a request already running goes on to its end.
+// Stop and allow the tick's requests. An analysis already running goes on to its end; a walk
+// stops after the folder it is in and is asked for again, so that play need not wait for a
+// walk of a large music folder.
 void pauseSongScanRequests();
 void resumeSongScanRequests();
 bool areSongScanRequestsPaused();

@@ -49,7 +49,8 @@ bool walkFolder(const std::u16string& folder, u32 depth, ScanFoundFn found, void
         }
     }
     entries.release();
-    if (!batch.empty() && !found(&batch, user)) return false;
+    // Called for every folder, even one with no songs, so that the receiver can stop the walk.
+    if (!found(&batch, user)) return false;
     if (depth >= SONG_SCAN_MAX_FOLDER_DEPTH) return true;
     for (const std::u16string& sub : subFolders) {
         if (!walkFolder(sub, depth + 1, found, user)) return false;
@@ -65,10 +66,11 @@ s32 spawnTargetSum() {
 
 }  // namespace
 
-void walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user) {
+bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user) {
     for (const std::u16string& folder : folders) {
-        if (!walkFolder(folder, 0, found, user)) return;
+        if (!walkFolder(folder, 0, found, user)) return false;
     }
+    return true;
 }
 
 void analyseSongInBackground(const std::u16string& path, const SSongIdentity& identity,

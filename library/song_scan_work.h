@@ -34,14 +34,14 @@ struct SScanAnalysedSong {
     s32 levelSpawnTargets[DIFFICULTY_LEVEL_COUNT];
 };
 
-// Hands over what a walk found so far; the walk goes on while it answers true.
+// Hands over the songs of one folder (possibly none); the walk goes on while it answers true.
 using ScanFoundFn = bool (*)(std::vector<SScanFoundSong>* batch, void* user);
 
 // Walks each folder and its sub-folders for files whose extension a started decoder family
 // takes (and the player has not turned off) and that are at least SONG_SCAN_MIN_FILE_BYTES;
 // each folder's songs, with their tags, go to `found` in one batch. A folder that cannot be
-// listed (it vanished, or was never there) is passed over.
-void walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user);
+// listed (it vanished, or was never there) is passed over. False when `found` stopped the walk.
+bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user);
 
 // Analyses the song (spectral frames and beats, from their caches when present, writing them
 // otherwise) and builds its spawn bars at each difficulty from the ranges given, leaving the
