@@ -53,6 +53,11 @@ SSongRecord makeSongRecord(const std::u16string& path, u64 fileSize) {
     return song;
 }
 
+SSongNameTags getSongNameTags(const SSongRecord& song) {
+    const auto orNull = [](const std::u16string& text) { return text.empty() ? nullptr : text.c_str(); };
+    return {song.path.c_str(), orNull(song.title), orNull(song.artist)};
+}
+
 void createSongLibrary() {
     setDefaults(&g_SongLibrary);
     g_uMusicLibraryInitialised = 1;

@@ -6,6 +6,7 @@
 #include "core/rand_obj.h"
 #include "core/types.h"
 #include "world/play/play_record.h"
+#include "world/play/song_names.h"
 
 #include <string>
 
@@ -61,5 +62,8 @@ SSongRecord makeSongRecord(const std::u16string& path, u64 fileSize);
 // of the library's. It differs from songIdentityFromPath's, which names songs outside the
 // library.
 void makeSongIdentity(const std::u16string& path, u64 fileSize, SSongIdentity* out);
+// The song's path and tags as the display-name functions take them (song_names.h): an empty
+// tag is null there. Valid while the record is unchanged.
+SSongNameTags getSongNameTags(const SSongRecord& song);
 // A song may be chosen for play once analysed.
 inline bool isSongPlayable(const SSongRecord& song) { return song.state == E_SONGSTATE_READY; }
