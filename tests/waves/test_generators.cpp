@@ -99,7 +99,9 @@ TEST_F(BuiltInPackTest, EveryProgramBuildsIntoAnEntityOfItsKind) {
             << name;
         EXPECT_EQ(entity->registeredAtoms.count, 1u) << name;
         const bool flies = generator->getCategory() >= E_GENCAT_ENEMY_SMALL && generator->getCategory() <= E_GENCAT_ENEMY_LARGE;
-        if (flies) EXPECT_NE(entity->root->findProcessor(E_PROC_FOLLOW_PATH), nullptr) << name;
+        if (flies) {
+            EXPECT_NE(entity->root->findProcessor(E_PROC_FOLLOW_PATH), nullptr) << name;
+        }
     }
     releasePrograms();
 }
