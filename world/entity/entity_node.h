@@ -1,0 +1,86 @@
+// A node of an entity's tree: its atoms and processors, its named parameters, its local and
+// (double-buffered) world transforms, a short name and its bounds.
+#pragma once
+
+#include "core/array.h"
+#include "core/bounding_volume.h"
+#include "core/matrix44.h"
+#include "core/types.h"
+#include "world/entity/frame_parity.h"
+#include "world/entity/param_table.h"
+
+class ClAtom;
+class ClEntity;
+class ClProcessor;
+struct SAtomEffectDesc;
+
+class alignas(16) ClEntityNode {
+public:
+    using NamedNodeCallback = void (*)(ClEntityNode* node, uintptr_t user);
+
+    ClEntity* entity = nullptr;
+    ClEntityNode* parent = nullptr;  // null for the root
+    ClArray<ClEntityNode*> children;
+    ClArray<ClAtom*> atoms;           // creation order
+    ClArray<ClProcessor*> processors; // creation order
+    SParamTable params;
+    ClMatrix44 localMatrix;  // relative to the parent
+    ClBoundingVolume sweptBox;  // union of this frame's and the previous frame's bounds
+    char name[ENTITY_NAME_CAPACITY] = {};
+    u32 anyActive = 1;  // some atom of the subtree is active
+    u32 worldSet = 0;
+    ClMatrix44 worldMatrix[2];  // by frame parity
+    u32 boundsSet = 0;
+    ClBoundingVolume bounds[2];  // by frame parity
+
+    // Lists with room for 8, a table of 16, identity local matrix, flags cleared, any-active 1.
+    void init();
+    // Children first (each released recursively and freed), then this node's contents. The node's
+    // own storage is its owner's to free.
+    void releaseTree();
+    // Each processor's release, then its storage; each atom's release, then its storage; then
+    // the node's lists and parameter table.
+    void releaseContents();
+
+    // Into the current parity; the first time into both, so a new node has no stale previous.
+    void setWorldMatrix(const ClMatrix44& matrix);
+    const ClMatrix44& currentWorldMatrix() const { return worldMatrix[g_uFrameCurrent]; }
+    const ClMatrix44& previousWorldMatrix() const { return worldMatrix[g_uFramePrevious]; }
+
+    // Pre-order look-ups: a node's own items first, then each child in order.
+    ClAtom* findAtomByIndex(u32 indexInEntity);
+    ClAtom* findAtomByName(const char* atomName);  // byte comparison
+    // A node without a parameter table is fatal.
+    ClEntityNode* findByParamValue(const char* paramName, s32 value);
+    // This node only; no processor of that type is fatal.
+    ClProcessor* findProcessor(u32 typeId);
+    void forEachNamed(const char* nodeName, uintptr_t user, NamedNodeCallback callback);
+
+    // Sets anyActive over the whole subtree (every child is visited) and returns this node's.
+    u32 updateAliveFlags();
+    u32 allAtomsIntact();
+    u32 allAtomsIntactAndActive();
+    // The atoms of this node and of all its ancestors are whole and active.
+    u32 isChainIntact();
+
+    void resetAtoms();
+    void resetAtomsWithParam(const char* paramName);
+    void addEffectToAtoms(const SAtomEffectDesc& effect);
+    // Appends the subtree's atoms, pre-order, to the owning entity's atoms list.
+    void collectAtoms();
+
+    // Current-parity bounds of the subtree from its active atoms, and the swept box.
+    void computeBounds();
+
+    // Moves this subtree under another entity's node, re-owning its atoms and processors.
+    void graftOnto(ClEntityNode* newParent);
+};
+
+// out = the transform b followed by a (row vectors): out row i = sum over k of b[i][k] x a row k.
+void multiplyMatrix4(const ClMatrix44& a, ClMatrix44* out, const ClMatrix44& b);
+// The identity with x, y, z of the vector as its translation row.
+void makeTranslationMatrix(ClMatrix44* out, const ClVec3& v);
+
+// A node of 16-byte aligned storage, constructed; running out of memory is fatal.
+ClEntityNode* allocEntityNode();
+void freeEntityNode(ClEntityNode* node);

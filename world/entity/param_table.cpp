@@ -1,0 +1,44 @@
+#include "world/entity/param_table.h"
+
+#include "core/array.h"
+#include "core/fatal_error.h"
+#include "core/name_hash.h"
+
+void SParamTable::init(u32 tableCapacity) {
+    release();
+    map.init(tableCapacity);
+    entries = static_cast<SParamValue*>(arrayAllocateBlock(tableCapacity, sizeof(SParamValue)));
+    for (u32 i = 0; i < tableCapacity; ++i) entries[i].type = E_PARAM_NONE;
+    capacity = tableCapacity;
+    count = 0;
+}
+
+void SParamTable::release() {
+    if (!entries) return;
+    map.release();
+    arrayFreeBlock(entries);
+    entries = nullptr;
+    count = 0;
+    capacity = 0;
+}
+
+SParamValue* SParamTable::find(const char* name) const {
+    if (!entries) fatalErrorf("parameter \"%s\" looked up in a table that was not set up", name);
+    return reinterpret_cast<SParamValue*>(map.find(crc32TextNoCase(name)));
+}
+
+SParamValue* SParamTable::get(const char* name) const {
+    SParamValue* value = find(name);
+    if (!value) fatalErrorf("required parameter \"%s\" is missing", name);
+    return value;
+}
+
+SParamValue* SParamTable::findOrAdd(const char* name) {
+    if (SParamValue* value = find(name)) return value;
+    if (count >= capacity) fatalErrorf("parameter table full (%u entries) adding \"%s\"", capacity, name);
+    SParamValue* value = &entries[count];
+    if (!map.insert(crc32TextNoCase(name), reinterpret_cast<uintptr_t>(value)))
+        fatalErrorf("parameter \"%s\" cannot be entered in its table", name);
+    ++count;
+    return value;
+}

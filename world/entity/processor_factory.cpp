@@ -1,0 +1,82 @@
+#include "core/fatal_error.h"
+#include "world/entity/processor.h"
+#include "world/entity/processor_bridge_to_core.h"
+
+#include <new>
+
+namespace {
+
+using ProcessorConstructor = ClProcessor* (*)();
+
+template <typename T>
+ClProcessor* constructProcessor() {
+    return new (std::nothrow) T();
+}
+
+struct SProcessorClassEntry {
+    const char* name;
+    ProcessorConstructor construct;  // null while the class is not built
+};
+
+// Indexed by type id; one line per class.
+constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
+    {"ClProcessor_UpdateWorldFrames", nullptr},
+    {"ClProcessor_UpdateWorldFramesAbsRot", nullptr},
+    {"ClProcessor_Bullet", nullptr},
+    {"ClProcessor_Bullet_Seek", nullptr},
+    {"ClProcessor_Bullet_RoundStaff", nullptr},
+    {"ClProcessor_Missile", nullptr},
+    {"ClProcessor_PlayerCtrl", nullptr},
+    {"ClProcessor_PlayerGun", nullptr},
+    {"ClProcessor_PlayerSonic", nullptr},
+    {"ClProcessor_PlayerMissileLauncher", nullptr},
+    {"ClProcessor_PlayerChargingGun", nullptr},
+    {"ClProcessor_PlayerLightning", nullptr},
+    {"ClProcessor_EnemyGun", nullptr},
+    {"ClProcessor_EnemyGun_Physical", nullptr},
+    {"ClProcessor_FollowPath", nullptr},
+    {"ClProcessor_GoStraight", nullptr},
+    {"ClProcessor_Rotator", nullptr},
+    {"ClProcessor_Rotator_OnBeat", nullptr},
+    {"ClProcessor_Enemy_Flower", nullptr},
+    {"ClProcessor_Enemy_AI_StaffStar", nullptr},
+    {"ClProcessor_Enemy_AI_StaffStarGun", nullptr},
+    {"ClProcessor_Enemy_AI_RoundStaffGun", nullptr},
+    {"ClProcessor_Enemy_Crawler", nullptr},
+    {"ClProcessor_Enemy_AI_Hover", nullptr},
+    {"ClProcessor_Enemy_AI_StaticSpark", nullptr},
+    {"ClProcessor_Enemy_Med_Beat_Shield", nullptr},
+    {"ClProcessor_Enemy_Boss_1", nullptr},
+    {"ClProcessor_Enemy_Boss_TheWave", nullptr},
+    {"ClProcessor_Enemy_Boss_WhipIt", nullptr},
+    {"ClProcessor_Enemy_Boss_Opps", nullptr},
+    {"ClProcessor_Enemy_Boss_Dancer", nullptr},
+    {"ClProcessor_BridgeToCore", &constructProcessor<ClProcessor_BridgeToCore>},
+    {"ClProcessor_Conditional_Destroy", nullptr},
+    {"ClProcessor_EnableBasedOnWaveFlags", nullptr},
+    {"ClProcessor_FlickerWhenDamaged", nullptr},
+    {"ClProcessor_Enemy_ExplodeWhenIDie", nullptr},
+    {"ClProcessor_Enemy_AI_Head_Gun", nullptr},
+    {"ClProcessor_Enemy_AI_Head_Shield", nullptr},
+    {"ClProcessor_Enemy_AI_CubeStation", nullptr},
+    {"ClProcessor_Enemy_AI_ArmGroup", nullptr},
+    {"ClProcessor_Enemy_AI_Arm", nullptr},
+};
+
+}  // namespace
+
+const char* processorClassName(u32 typeId) {
+    return typeId < PROCESSOR_TYPE_COUNT ? PROCESSOR_CLASSES[typeId].name : nullptr;
+}
+
+ClProcessor* processorCreate(u32 typeId) {
+    const char* name = processorClassName(typeId);
+    if (!name) fatalErrorf("processor type %u does not exist", typeId);
+    const ProcessorConstructor construct = PROCESSOR_CLASSES[typeId].construct;
+    if (!construct) fatalErrorf("processor type %u (%s) has no class in this build", typeId, name);
+    ClProcessor* processor = construct();
+    if (!processor) fatalErrorf("no memory for a processor of type %u (%s)", typeId, name);
+    return processor;
+}
+
+void processorFree(ClProcessor* processor) { delete processor; }

@@ -1,0 +1,288 @@
+#include "world/entity/world.h"
+
+#include "core/array.h"
+#include "core/crit_section_pool.h"
+#include "core/fatal_error.h"
+#include "core/game_clock.h"
+#include "core/global_objects.h"
+#include "render/float_tween.h"
+#include "render/scene_inputs.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/tree_walks.h"
+#include "world/entity/wave_slot.h"
+
+static_assert(E_LIST_COUNT == ENTITY_LINK_LIST_COUNT);
+
+namespace {
+
+const char* const LIST_NAMES[E_LIST_COUNT] = {"live", "activated", "preview", "free queue", "destroyed"};
+
+// A list of entity pointers; each entity keeps its own position in every list, so removal is a
+// swap with the last link and never a search.
+struct SEntityList {
+    ClEntity** links = nullptr;
+    u32 count = 0;
+};
+
+ClLazyFixedPool<ClEntity, ENTITY_CAPACITY> s_pool;
+SEntityList s_lists[E_LIST_COUNT];
+ClEntityNode* s_subtreeQueue[SUBTREE_QUEUE_CAPACITY];
+u32 s_subtreeCount = 0;
+ClArray<u32> s_furtherList;
+SCritSection* s_worldLock = nullptr;
+bool s_worldReady = false;
+
+void listAppend(EEntityList list, ClEntity* entity) {
+    SEntityList& target = s_lists[list];
+    if (target.count >= ENTITY_CAPACITY) fatalErrorf("the %s entity list is full (%u)", LIST_NAMES[list], ENTITY_CAPACITY);
+    entity->listSlot[list] = target.count;
+    target.links[target.count++] = entity;
+}
+
+bool listRemove(EEntityList list, ClEntity* entity) {
+    SEntityList& source = s_lists[list];
+    const u32 slot = entity->listSlot[list];
+    if (slot >= source.count || source.links[slot] != entity) return false;
+    ClEntity* moved = source.links[--source.count];
+    source.links[slot] = moved;
+    moved->listSlot[list] = slot;
+    entity->listSlot[list] = ENTITY_NOT_LISTED;
+    return true;
+}
+
+// Whatever leaves the world: its wave slot learns of it, and it goes out as destroyed once.
+void retireEntity(ClEntity* entity) {
+    if (entity->waveSlot) entity->waveSlot->entity = entity;
+    if (entity->state != E_ENTITY_DESTROYED) {
+        entity->state = E_ENTITY_DESTROYED;
+        if (entity->root) broadcastDestroy(entity->root);
+        entity->colour.setConstant(0);
+    }
+}
+
+}  // namespace
+
+s32 initWorld() {
+    if (s_worldReady) shutdownWorld();
+    critSectionPoolInit();
+    s_pool.init();
+    for (SEntityList& list : s_lists) {
+        list.links = static_cast<ClEntity**>(arrayAllocateBlock(ENTITY_CAPACITY, sizeof(ClEntity*)));
+        list.count = 0;
+    }
+    s_subtreeCount = 0;
+    s_furtherList.init();
+    s_worldLock = critSectionCreateOrDie("world");
+    s_worldReady = true;
+    return 1;
+}
+
+void shutdownWorld() {
+    if (!s_worldReady) return;
+    flushDestroyedEntities();
+    flushFreedEntities();
+    ClFixedPool<ClEntity, ENTITY_CAPACITY>* pool = s_pool.get();
+    lockWorld();
+    while (pool->used != 0) freeEntity(pool->table[pool->used - 1]);
+    unlockWorld();
+    s_furtherList.release();
+    for (SEntityList& list : s_lists) {
+        arrayFreeBlock(list.links);
+        list = SEntityList();
+    }
+    s_pool.release();
+    critSectionDestroy(s_worldLock);
+    s_worldLock = nullptr;
+    s_worldReady = false;
+}
+
+bool isWorldReady() { return s_worldReady; }
+void lockWorld() { critSectionEnter(s_worldLock); }
+void unlockWorld() { critSectionLeave(s_worldLock); }
+
+ClEntity* allocEntity(s32 ownerTag) {
+    if (!s_worldReady) fatalError("allocEntity before initWorld");
+    lockWorld();
+    ClEntity* entity = s_pool.get()->take();
+    if (!entity) fatalErrorf("the entity pool is exhausted (%u in use)", ENTITY_CAPACITY);
+    entity->waveSlot = nullptr;
+    entity->ownerTag = ownerTag;
+    unlockWorld();
+    return entity;
+}
+
+void ClEntity::spawn() {
+    if (!root) fatalError("an entity without a root node was spawned");
+    state = E_ENTITY_SPAWNED;
+    broadcastSpawn(root);
+    lockWorld();
+    listAppend(E_LIST_LIVE, this);
+    unlockWorld();
+}
+
+void ClEntity::spawnForPreview() {
+    if (!root) fatalError("an entity without a root node was spawned for a preview");
+    state = E_ENTITY_ACTIVE;
+    broadcastPreviewSpawn(root);
+    lockWorld();
+    listAppend(E_LIST_PREVIEW, this);
+    unlockWorld();
+}
+
+// An entity already in the activated list stays there once: a second activation (a path that
+// activates an arrived boss again) changes nothing.
+void ClEntity::activate() {
+    if (isListed(E_LIST_ACTIVATED)) return;
+    state = E_ENTITY_ACTIVE;
+    lockWorld();
+    listAppend(E_LIST_ACTIVATED, this);
+    unlockWorld();
+    if (root) broadcastActivate(root);
+}
+
+void ClEntity::destroy() {
+    if (waveSlot) waveSlot->entity = this;
+    state = E_ENTITY_DESTROYED;
+    if (root) broadcastDestroy(root);
+    colour.setConstant(0);
+    lockWorld();
+    SEntityList& destroyed = s_lists[E_LIST_DESTROYED];
+    if (isListed(E_LIST_DESTROYED)) {
+        // Destroyed twice in one frame: the second entry makes the flush find it gone.
+        if (destroyed.count >= ENTITY_CAPACITY) fatalError("the destroyed entity list is full");
+        destroyed.links[destroyed.count++] = this;
+    } else {
+        listAppend(E_LIST_DESTROYED, this);
+    }
+    unlockWorld();
+    if (program && (program->kind == E_PROGRAM_PLAYER_SHOT || program->kind == E_PROGRAM_ENEMY_SHOT))
+        queueEntityForFreeing(this);
+}
+
+void ClEntity::kill() {
+    killed = 1;
+    destroy();
+}
+
+void freeEntity(ClEntity* entity) {
+    lockWorld();
+    listRemove(E_LIST_ACTIVATED, entity);
+    listRemove(E_LIST_LIVE, entity);
+    listRemove(E_LIST_PREVIEW, entity);
+    listRemove(E_LIST_FREE_QUEUE, entity);
+    // Every entry, duplicates of a double destruction included.
+    SEntityList& destroyed = s_lists[E_LIST_DESTROYED];
+    for (u32 i = destroyed.count; i-- > 0;) {
+        if (destroyed.links[i] != entity) continue;
+        ClEntity* moved = destroyed.links[--destroyed.count];
+        destroyed.links[i] = moved;
+        if (moved != entity && moved->listSlot[E_LIST_DESTROYED] == destroyed.count) moved->listSlot[E_LIST_DESTROYED] = i;
+    }
+    entity->listSlot[E_LIST_DESTROYED] = ENTITY_NOT_LISTED;
+    retireEntity(entity);
+    entity->releaseTree();
+    s_pool.get()->release(entity);
+    unlockWorld();
+}
+
+void freeEntitiesByOwner(s32 ownerTag) {
+    lockWorld();
+    ClFixedPool<ClEntity, ENTITY_CAPACITY>* pool = s_pool.get();
+    for (u32 i = pool->used; i-- > 0;) {
+        // Freeing swaps the last used record into this position; it was visited already.
+        if (i < pool->used && pool->table[i]->ownerTag == ownerTag) freeEntity(pool->table[i]);
+    }
+    unlockWorld();
+}
+
+void queueEntityForFreeing(ClEntity* entity) {
+    lockWorld();
+    if (!entity->isListed(E_LIST_FREE_QUEUE)) listAppend(E_LIST_FREE_QUEUE, entity);
+    unlockWorld();
+}
+
+void queueSubtreeForRelease(ClEntityNode* subtree) {
+    lockWorld();
+    if (s_subtreeCount >= SUBTREE_QUEUE_CAPACITY) fatalErrorf("more than %u detached subtrees in one frame", SUBTREE_QUEUE_CAPACITY);
+    s_subtreeQueue[s_subtreeCount++] = subtree;
+    unlockWorld();
+}
+
+void flushDestroyedEntities() {
+    lockWorld();
+    SEntityList& destroyed = s_lists[E_LIST_DESTROYED];
+    for (u32 i = 0; i < destroyed.count; ++i) {
+        ClEntity* entity = destroyed.links[i];
+        if (!listRemove(E_LIST_ACTIVATED, entity)) fatalError("a destroyed entity is not in the activated list");
+        if (!listRemove(E_LIST_LIVE, entity)) fatalError("a destroyed entity is not in the live list");
+        entity->listSlot[E_LIST_DESTROYED] = ENTITY_NOT_LISTED;
+    }
+    destroyed.count = 0;
+    unlockWorld();
+}
+
+void flushFreedEntities() {
+    lockWorld();
+    SEntityList& queue = s_lists[E_LIST_FREE_QUEUE];
+    for (u32 i = 0; i < queue.count; ++i) {
+        ClEntity* entity = queue.links[i];
+        entity->listSlot[E_LIST_FREE_QUEUE] = ENTITY_NOT_LISTED;
+        // A record going back to the pool must not stay behind in a list.
+        listRemove(E_LIST_ACTIVATED, entity);
+        listRemove(E_LIST_LIVE, entity);
+        listRemove(E_LIST_PREVIEW, entity);
+        entity->releaseTree();
+        s_pool.get()->release(entity);
+    }
+    queue.count = 0;
+    unlockWorld();
+    for (u32 i = 0; i < s_subtreeCount; ++i) {
+        s_subtreeQueue[i]->releaseTree();
+        freeEntityNode(s_subtreeQueue[i]);
+    }
+    s_subtreeCount = 0;
+}
+
+void updateLiveEntities() {
+    SEntityList& live = s_lists[E_LIST_LIVE];
+    for (u32 i = live.count; i-- > 0;) {
+        if (i >= live.count) continue;
+        ClEntity* entity = live.links[i];
+        if (entity->incoming == 1) advanceFloatTween(&entity->tween, g_fFrameTime);
+        if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->update();
+    }
+}
+
+void drawLiveEntities() {
+    SEntityList& live = s_lists[E_LIST_LIVE];
+    for (u32 i = 0; i < live.count; ++i) {
+        ClEntity* entity = live.links[i];
+        if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->draw();
+    }
+}
+
+void drawPreviewEntities() {
+    SEntityList& preview = s_lists[E_LIST_PREVIEW];
+    for (u32 i = 0; i < preview.count; ++i)
+        if (preview.links[i]->state == E_ENTITY_ACTIVE) preview.links[i]->draw();
+}
+
+void tickPreviewEntities() {
+    SEntityList& preview = s_lists[E_LIST_PREVIEW];
+    for (u32 i = preview.count; i-- > 0;) {
+        if (i >= preview.count) continue;
+        if (preview.links[i]->state == E_ENTITY_ACTIVE) preview.links[i]->updatePreview();
+    }
+}
+
+ClRenderTargetGroup* getPreviewRenderTarget(s32 ownerTag) {
+    if (ownerTag == OWNER_LIVE_GAME) return nullptr;
+    if (ownerTag < 0 || ownerTag >= s32(PREVIEW_SLOT_COUNT))
+        fatalErrorf("owner tag %d names no preview render target", ownerTag);
+    return acquirePreviewTarget(ownerTag);
+}
+
+u32 entityListCount(EEntityList list) { return s_lists[list].count; }
+ClEntity* entityListAt(EEntityList list, u32 index) { return s_lists[list].links[index]; }
+u32 usedEntityCount() { return s_pool.isReady() ? s_pool.get()->used : 0; }

@@ -1,0 +1,44 @@
+// The entity pool, the world's lists and lock, and the per-frame walks over the lists.
+#pragma once
+
+#include "core/types.h"
+#include "world/entity/entity.h"
+#include "world/entity/frame_parity.h"
+
+class ClRenderTargetGroup;
+
+constexpr u32 SUBTREE_QUEUE_CAPACITY = 64;
+
+// Sets up the pool, the lists and the lock (running out of locks is fatal). Returns 1.
+s32 initWorld();
+// Flushes, frees every used record from the last to the first, and releases the lists and the
+// lock. Entities are released here, before whoever owns their programs frees those. A world that
+// is not set up is left alone, so a second call does nothing.
+void shutdownWorld();
+bool isWorldReady();
+void lockWorld();
+void unlockWorld();
+
+// The next free record with its owner tag; an exhausted pool is fatal.
+ClEntity* allocEntity(s32 ownerTag);
+void freeEntity(ClEntity* entity);
+void freeEntitiesByOwner(s32 ownerTag);
+void queueEntityForFreeing(ClEntity* entity);
+// A detached subtree, released and freed after the free flush.
+void queueSubtreeForRelease(ClEntityNode* subtree);
+void flushDestroyedEntities();
+void flushFreedEntities();
+
+void updateLiveEntities();
+void drawLiveEntities();
+void drawPreviewEntities();
+void tickPreviewEntities();
+
+// Null for the live game (-1); else the preview slot's render-target group, marked used in this
+// frame. Any other tag is fatal.
+ClRenderTargetGroup* getPreviewRenderTarget(s32 ownerTag);
+
+// The lists, for the passes that walk them (collision, kill queue). Entries 0 .. count - 1.
+u32 entityListCount(EEntityList list);
+ClEntity* entityListAt(EEntityList list, u32 index);
+u32 usedEntityCount();
