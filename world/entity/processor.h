@@ -53,8 +53,9 @@ enum EProcessorType : u32 {
 };
 constexpr u32 PROCESSOR_TYPE_COUNT = 41;
 
-// Every operation of the base does nothing. Classes set up their own fields in attach, which
-// stores the entity, the node and the class's type id first.
+// Every operation of the base does nothing, attach included. Constructors leave the class's
+// lists and tweens unused; each class's attach stores the entity, the node and its type id
+// (storeAttachment) and then reads its parameters from its node and sets up its state.
 class alignas(16) ClProcessor {
 public:
     virtual ~ClProcessor() = default;

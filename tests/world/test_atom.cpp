@@ -1,0 +1,270 @@
+#include "core/colour_animator.h"
+#include "core/game_clock.h"
+#include "render/geometry_mesh.h"
+#include "tests/support/fatal_catch.h"
+#include "world/atoms/atom.h"
+#include "world/atoms/atom_body.h"
+#include "world/atoms/atom_factory.h"
+#include "world/atoms/atom_pickupable.h"
+#include "world/collision/kill_queue.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/frame_parity.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using test_support::fatalReasonOf;
+
+namespace {
+
+class AtomTest : public test_support::FatalThrowingTest {
+protected:
+    void SetUp() override {
+        FatalThrowingTest::SetUp();
+        resetKillQueue();
+        g_uFrameCurrent = 0;
+        g_uFramePrevious = 1;
+        g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.25f;
+    }
+    void TearDown() override {
+        for (ClAtom* atom : m_atoms) {
+            atom->release();
+            atomFree(atom);
+        }
+        resetKillQueue();
+        FatalThrowingTest::TearDown();
+    }
+
+    ClAtom* make(u32 kind, ClGeometryMesh* mesh = nullptr) {
+        ClAtom* atom = atomCreate(kind);
+        atom->init(mesh, &m_entity, nullptr);
+        m_atoms.push_back(atom);
+        return atom;
+    }
+    ClAtom_Body* makeBody() { return static_cast<ClAtom_Body*>(make(E_ATOM_BODY)); }
+
+    std::vector<u32> effectKinds(const ClAtom* atom) {
+        std::vector<u32> kinds;
+        for (u32 i = 0; i < atom->effectCount; ++i) kinds.push_back(atom->effects[i]->kind);
+        return kinds;
+    }
+
+    ClEntity m_entity;
+    std::vector<ClAtom*> m_atoms;
+};
+
+ClMatrix44 translation(f32 x, f32 y, f32 z) {
+    ClMatrix44 matrix;
+    matrix.setTranslationXYZ(x, y, z);
+    return matrix;
+}
+
+TEST_F(AtomTest, EachKindMakesItsClassAndTheOthersAreFatal) {
+    for (u32 kind = 0; kind <= ATOM_KIND_COUNT; ++kind) {
+        ClAtom* atom = nullptr;
+        const std::string reason = fatalReasonOf([&] { atom = atomCreate(kind); });
+        if (atom) {
+            m_atoms.push_back(atom);
+            atom->init(nullptr, &m_entity, nullptr);
+            EXPECT_EQ(atom->kind, kind);
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(atom) % 16, 0u);
+        } else if (atomKindName(kind)) {
+            EXPECT_EQ(reason, "atom kind " + std::to_string(kind) + " (" + atomKindName(kind) +
+                                  ") has no class in this build");
+        } else {
+            EXPECT_EQ(reason, "atom kind " + std::to_string(kind) + " does not exist");
+        }
+    }
+    EXPECT_EQ(atomKindName(3), nullptr);
+    EXPECT_STREQ(atomKindName(E_ATOM_PICKUPABLE), "ClAtom_Pickupable");
+}
+
+TEST(AtomHitPoints, TheTableByDifficultyAndClass) {
+    const f32 expected[HIT_POINT_LEVEL_COUNT][HIT_POINT_CLASS_COUNT] = {
+        {29, 70, 280, 750, 1750, FLT_MAX, FLT_MAX},     {60, 100, 400, 1050, 1500, FLT_MAX, FLT_MAX},
+        {150, 250, 1000, 2500, 3250, FLT_MAX, FLT_MAX}, {225, 375, 1600, 3400, 4650, FLT_MAX, FLT_MAX},
+        {330, 550, 2400, 5000, 5000, FLT_MAX, FLT_MAX}, {500, 800, 3200, 7500, 6500, FLT_MAX, FLT_MAX},
+    };
+    for (u32 level = 0; level < HIT_POINT_LEVEL_COUNT; ++level)
+        for (u32 hitPointClass = 0; hitPointClass < HIT_POINT_CLASS_COUNT; ++hitPointClass)
+            EXPECT_EQ(hitPointsForClass(hitPointClass, s32(level)), expected[level][hitPointClass])
+                << level << " " << hitPointClass;
+    const s32 savedLevel = g_iHitPointDifficultyLevel;
+    g_iHitPointDifficultyLevel = 3;
+    EXPECT_EQ(hitPointsForClass(2, HIT_POINT_ROW_CURRENT), 1600.0f);
+    g_iHitPointDifficultyLevel = savedLevel;
+}
+
+TEST_F(AtomTest, InitGivesAFreshActiveAtomEvenOverAUsedRecord) {
+    ClAtom* atom = make(E_ATOM_ATTACH_POINT);
+    atom->active = 0;
+    atom->buildStamp = 7;
+    atom->name[0] = 'x';
+    atom->addEffect({E_ATOM_EFFECT_RED_HELD, 1.0f, 0, 0});
+    atom->release();
+    atom->init(nullptr, &m_entity, nullptr);
+    EXPECT_EQ(atom->active, 1u);
+    EXPECT_EQ(atom->buildStamp, 0u);
+    EXPECT_STREQ(atom->name, "");
+    EXPECT_EQ(atom->effectCount, 0u);
+    EXPECT_EQ(atom->sweptBoxDirty, 1u);
+    EXPECT_EQ(atom->params.count, 0u);
+    EXPECT_TRUE(atom->atomIsAlive());  // no mesh
+}
+
+TEST_F(AtomTest, TheFirstWorldMatrixFillsBothBuffersSoTheFirstSweepHasNoLength) {
+    ClAtom* pickup = make(E_ATOM_PICKUPABLE);
+    pickup->setWorldMatrix(translation(10, 5, 20));
+    pickup->computeWorldBounds();
+    EXPECT_EQ(pickup->worldMatrix[1].m[12], 10.0f);
+    EXPECT_EQ(pickup->getSweptBox().radius, PICKUP_COLLISION_RADIUS);
+    const SCollisionSphere& first = pickup->getCollisionShape()[0];
+    EXPECT_EQ(first.start.x, first.end.x);
+    EXPECT_EQ(first.end.y, 0.0f);
+
+    flipFrameBuffers();
+    pickup->setWorldMatrix(translation(110, 5, 20));
+    pickup->computeWorldBounds();
+    EXPECT_EQ(pickup->getSweptBox().radius, 65.0f);
+    EXPECT_EQ(pickup->getSweptBox().centre.x, 60.0f);
+    const SCollisionSphere& swept = pickup->getCollisionShape()[0];
+    EXPECT_EQ(swept.start.x, 10.0f);
+    EXPECT_EQ(swept.end.x, 110.0f);
+}
+
+TEST_F(AtomTest, ResetToSpawnMakesTheMeshWholeAndDeactivateBreaksIt) {
+    ClGeometryMesh mesh;
+    mesh.init();
+    for (u32 i = 0; i < 3; ++i) mesh.addVertex(ClVec3(f32(i), 0, 0));
+    mesh.addEdge(0, 1);
+    mesh.addEdge(1, 2);
+    mesh.finishBounds();
+    ClAtom* body = make(E_ATOM_BODY, &mesh);
+    body->spawnHitPoints = 70.0f;
+    body->hitPoints = 3.0f;
+    EXPECT_FALSE(body->atomIsAlive());
+    body->resetToSpawn();
+    EXPECT_EQ(body->hitPoints, 70.0f);
+    EXPECT_EQ(body->buildStamp, GEOMETRY_MESH_DETAIL_DEFAULT);
+    EXPECT_EQ(body->shownEdgeCount, 2u);
+    EXPECT_TRUE(body->atomIsAlive());
+    m_entity.noBrokenAtom = 1;
+    body->deactivate(1);
+    EXPECT_FALSE(body->atomIsAlive());
+    EXPECT_EQ(body->shownEdgeCount, 0u);
+    EXPECT_EQ(m_entity.noBrokenAtom, 0u);
+    body->release();  // before the mesh goes
+}
+
+TEST_F(AtomTest, DeactivateTakesDependantsDownOnceAndQueuesTheEntityOnce) {
+    ClAtom* a = make(E_ATOM_BODY);
+    ClAtom* b = make(E_ATOM_BODY);
+    ClAtom* c = make(E_ATOM_BODY);
+    a->dependants.push(b);
+    b->dependants.push(a);  // a cycle ends at the atom already down
+    b->dependants.push(c);
+
+    a->deactivate(1);
+    EXPECT_EQ(a->active + b->active + c->active, 0u);
+    EXPECT_EQ(killQueueCount(), 0u);
+
+    for (ClAtom* atom : {a, b, c}) atom->resetToSpawn();
+    a->deactivate(0);
+    EXPECT_EQ(a->active + b->active + c->active, 0u);
+    EXPECT_EQ(killQueueCount(), 1u);
+}
+
+TEST_F(AtomTest, TheReachStampStopsAtAnInactiveAtom) {
+    ClAtom* a = make(E_ATOM_BODY);
+    ClAtom* b = make(E_ATOM_BODY);
+    ClAtom* c = make(E_ATOM_BODY);
+    ClAtom::linkAtoms(a, b);
+    ClAtom::linkAtoms(b, c);
+    a->stampReachable(5);
+    EXPECT_EQ(c->visitStamp, 5u);
+    b->active = 0;
+    a->stampReachable(6);
+    EXPECT_EQ(a->visitStamp, 6u);
+    EXPECT_EQ(b->visitStamp, 5u);
+    EXPECT_EQ(c->visitStamp, 5u);
+}
+
+TEST_F(AtomTest, ReleaseUnlinksBothWays) {
+    ClAtom* a = make(E_ATOM_BODY);
+    ClAtom* b = make(E_ATOM_BODY);
+    ClAtom* c = make(E_ATOM_BODY);
+    ClAtom::linkAtoms(a, b);
+    ClAtom::linkAtoms(c, a);
+    ClAtom::linkAtoms(b, c);
+    a->release();
+    EXPECT_EQ(a->active, 0u);
+    ASSERT_EQ(b->linkedAtoms.count, 1u);
+    EXPECT_EQ(b->linkedAtoms[0], c);
+    ASSERT_EQ(c->linkedAtoms.count, 1u);
+    EXPECT_EQ(c->linkedAtoms[0], b);
+}
+
+TEST_F(AtomTest, AFadeReplacesHitFlashesButKeepsTheOthersAndAFifthIsDropped) {
+    ClAtom_Body* body = makeBody();
+    body->addEffect({E_ATOM_EFFECT_HIT_FLASH, 1.0f, 0, 0});
+    body->addEffect({E_ATOM_EFFECT_EDGE_FLASH, 1.0f, 3, 0});
+    body->addEffect({E_ATOM_EFFECT_RED_HELD, 1.0f, 0, 0});
+    body->addEffect({E_ATOM_EFFECT_COLOUR_FADE, 1.0f, 0, 0});
+    EXPECT_EQ(effectKinds(body), (std::vector<u32>{3, 1, 4}));
+    body->addEffect({E_ATOM_EFFECT_RED, 1.0f, 0, 0});
+    body->addEffect({E_ATOM_EFFECT_RED, 2.0f, 0, 0});
+    EXPECT_EQ(effectKinds(body), (std::vector<u32>{3, 1, 4, 2}));
+    EXPECT_EQ(body->effects[3]->duration, 1.0f);
+    EXPECT_EQ(fatalReasonOf([&] { body->addEffect({5, 1.0f, 0, 0}); }), "atom effect kind 5 does not exist");
+}
+
+TEST_F(AtomTest, TimedEffectsRunOutOnABodyOnly) {
+    ClAtom_Body* body = makeBody();
+    ClAtom* anchor = make(E_ATOM_ATTACH_POINT);
+    for (ClAtom* atom : {static_cast<ClAtom*>(body), anchor}) {
+        atom->addEffect({E_ATOM_EFFECT_HIT_FLASH, 1.0f, 0, 0});
+        atom->addEffect({E_ATOM_EFFECT_RED, 0.5f, 0, 0});
+        atom->addEffect({E_ATOM_EFFECT_RED_HELD, 0.5f, 0, 0});
+    }
+    body->atomTick();
+    anchor->atomTick();  // the red look never starts on a part that is not a Body
+    EXPECT_EQ(effectKinds(body), (std::vector<u32>{0, 2, 3}));
+    EXPECT_EQ(effectKinds(anchor), (std::vector<u32>{0, 3}));
+    body->atomTick();
+    EXPECT_EQ(effectKinds(body), (std::vector<u32>{0, 3}));
+    body->atomTick();
+    body->atomTick();
+    EXPECT_EQ(effectKinds(body), (std::vector<u32>{3}));
+    for (int frame = 0; frame < 100; ++frame) anchor->atomTick();
+    EXPECT_EQ(effectKinds(anchor), (std::vector<u32>{0, 3}));
+}
+
+TEST_F(AtomTest, AColourFadeLeadsTheBodyToItsTriangleColourThenEnds) {
+    ClAtom_Body* body = makeBody();
+    SColourAnimator triangle;
+    triangle.setConstant(0xFF00FF00u);
+    body->triangleColour = &triangle;
+    body->colourAnimator.setConstant(0xFF000000u);
+    body->addEffect({E_ATOM_EFFECT_COLOUR_FADE, 0.5f, 0, 0});
+    EXPECT_EQ(body->colourPulse, 1u);
+    body->atomTick();
+    EXPECT_EQ(body->colourAnimator.current, 0xFF007F00u);
+    body->atomTick();
+    EXPECT_EQ(body->colourAnimator.current, 0xFF00FF00u);
+    EXPECT_EQ(body->effectCount, 1u);
+    body->atomTick();  // the animator has stopped: the fade ends and lets go of the pulse flag
+    EXPECT_EQ(body->effectCount, 0u);
+    EXPECT_EQ(body->colourPulse, 0u);
+
+    body->addEffect({E_ATOM_EFFECT_COLOUR_FADE, 0.5f, 0, 0});
+    body->dropEffects();  // without the stop step
+    EXPECT_EQ(body->effectCount, 0u);
+    EXPECT_EQ(body->colourPulse, 1u);
+}
+
+}  // namespace
