@@ -6,26 +6,7 @@
 #include "core/colour_animator.h"
 #include "core/types.h"
 #include "render/float_tween.h"
-
-// The integer twin of SFloatTween. Its field order mirrors the float tween's.
-struct SIntTween {
-    f32 exponent = 0.0f;
-    u32 tag = 0;
-    s32 mode = E_TWEEN_NONE;
-    s32 curve = 0;
-    s32 start = 0;
-    s32 end = 0;
-    f32 delay = 0.0f;
-    f32 timeOffset = 0.0f;
-    f32 duration = 0.0f;
-    u32 keepCurrent = 0;
-    u32 running = 0;
-    s32 range = 0;
-    f32 step = 0.0f;
-    s32 current = 0;
-    f32 time = 0.0f;
-    u32 stop = 0;
-};
+#include "world/play/int_tween.h"
 
 enum EBarSchemeEntryKind : u32 {
     E_BARSCHEME_COLOUR = 0,
@@ -37,7 +18,15 @@ constexpr u32 BAR_SCHEME_ENTRY_COUNT = 34;
 constexpr u32 BAR_SCHEME_COLOUR_COUNT = 29;
 constexpr u32 BAR_SCHEME_FLOAT_COUNT = 3;
 constexpr u32 BAR_SCHEME_INT_COUNT = 2;
-constexpr u32 BAR_COLOUR_PRESET_COUNT = 2;
+constexpr u32 BAR_COLOUR_PRESET_COUNT = 3;
+
+// Entries read by name outside the scheme.
+constexpr u32 E_BARSCHEME_WATER_COLOUR = 0;  // also the backdrop rings and the boss meter
+constexpr u32 E_BARSCHEME_AMBIENT_COLOUR = 1;
+constexpr u32 E_BARSCHEME_STREAK_COLOUR = 19;
+constexpr u32 E_BARSCHEME_STREAK_TAIL_COLOUR = 20;
+constexpr u32 E_BARSCHEME_BACKDROP_BAR_COLOUR = 23;
+constexpr u32 E_BARSCHEME_SPARK_COLOUR = 16;
 
 // Entries the equaliser display reads. eqCellColour keeps its alpha byte at 0 in every preset,
 // because the display ORs its row alpha into it.
@@ -83,3 +72,17 @@ void setBarColourSchemePreset(SBarColourScheme* scheme, u32 preset);
 
 // Start-up: writes the presets, makes the current scheme a copy of preset 0, preset index 0.
 void initBarColourScheme();
+
+// Fades every entry of the current scheme from its current value to the preset's, linearly over
+// `seconds`, and makes the preset the one the scheme heads for.
+void switchBarColourPreset(u32 preset, f32 seconds);
+
+// The preset the intensity asks for: that of the first threshold above it, in the order
+// (0.26: preset 0), (0.6: preset 2), (2.0: preset 1); -1 when none is above it.
+s32 barColourPresetForIntensity(f32 intensity);
+
+// Once a frame, in play and in the front end alike: advances the scheme by the gameplay clock's
+// step, publishes the bar and triangle effects' constants, the water clear colour and the ambient
+// light's base colour, and fades to another preset when the backdrop's intensity asks for one.
+// The effects must be registered (their constants are set by name).
+void applyBarShaderConstants();

@@ -1,6 +1,8 @@
 #include "core/fatal_error.h"
 #include "world/entity/processor.h"
 #include "world/entity/processor_bridge_to_core.h"
+#include "world/processors/motion_processors.h"
+#include "world/processors/path_follower.h"
 
 #include <new>
 
@@ -20,8 +22,8 @@ struct SProcessorClassEntry {
 
 // Indexed by type id; one line per class.
 constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
-    {"ClProcessor_UpdateWorldFrames", nullptr},
-    {"ClProcessor_UpdateWorldFramesAbsRot", nullptr},
+    {"ClProcessor_UpdateWorldFrames", &constructProcessor<ClProcessor_UpdateWorldFrames>},
+    {"ClProcessor_UpdateWorldFramesAbsRot", &constructProcessor<ClProcessor_UpdateWorldFramesAbsRot>},
     {"ClProcessor_Bullet", nullptr},
     {"ClProcessor_Bullet_Seek", nullptr},
     {"ClProcessor_Bullet_RoundStaff", nullptr},
@@ -34,10 +36,10 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_PlayerLightning", nullptr},
     {"ClProcessor_EnemyGun", nullptr},
     {"ClProcessor_EnemyGun_Physical", nullptr},
-    {"ClProcessor_FollowPath", nullptr},
-    {"ClProcessor_GoStraight", nullptr},
-    {"ClProcessor_Rotator", nullptr},
-    {"ClProcessor_Rotator_OnBeat", nullptr},
+    {"ClProcessor_FollowPath", &constructProcessor<ClProcessor_FollowPath>},
+    {"ClProcessor_GoStraight", &constructProcessor<ClProcessor_GoStraight>},
+    {"ClProcessor_Rotator", &constructProcessor<ClProcessor_Rotator>},
+    {"ClProcessor_Rotator_OnBeat", &constructProcessor<ClProcessor_Rotator_OnBeat>},
     {"ClProcessor_Enemy_Flower", nullptr},
     {"ClProcessor_Enemy_AI_StaffStar", nullptr},
     {"ClProcessor_Enemy_AI_StaffStarGun", nullptr},
@@ -54,7 +56,7 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_BridgeToCore", &constructProcessor<ClProcessor_BridgeToCore>},
     {"ClProcessor_Conditional_Destroy", nullptr},
     {"ClProcessor_EnableBasedOnWaveFlags", nullptr},
-    {"ClProcessor_FlickerWhenDamaged", nullptr},
+    {"ClProcessor_FlickerWhenDamaged", &constructProcessor<ClProcessor_FlickerWhenDamaged>},
     {"ClProcessor_Enemy_ExplodeWhenIDie", nullptr},
     {"ClProcessor_Enemy_AI_Head_Gun", nullptr},
     {"ClProcessor_Enemy_AI_Head_Shield", nullptr},

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "audio/play/beat_events.h"
+#include "core/game_clock.h"
+#include "world/atoms/atom.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/processor.h"
+#include "world/entity/world.h"
+#include "world/processors/motion_processors.h"
+
+#include <cmath>
+#include <functional>
+
+namespace {
+
+constexpr f32 STEP = 1.0f / 60.0f;
+
+// One entity whose root carries the world frames and a child node written by the test.
+class MotionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        initWorld();
+        resetBeatAnalysis();
+        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 0.0;
+    }
+    void TearDown() override {
+        shutdownWorld();
+        releaseBeatAnalysis();
+        m_program.release();
+    }
+
+    ClEntity* build(const std::function<void(ClDNAProgram&)>& child, u32 kind = E_PROGRAM_ENEMY) {
+        m_program.init();
+        m_program.kind = kind;
+        m_program.emitNewNode(ClMatrix44());
+        m_program.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+        m_program.emitNewAtom(E_ATOM_ATTACH_POINT, -1, ClMatrix44(), 0);
+        ClMatrix44 offset;
+        offset.setTranslationXYZ(10.0f, 0.0f, 0.0f);
+        m_program.emitNewNode(offset);
+        m_program.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+        child(m_program);
+        m_program.emitCloseNode();
+        m_program.emitCloseNode();
+        ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
+        entity->buildFromDNA(&m_program);
+        entity->spawn();
+        return entity;
+    }
+    static ClEntityNode* childOf(ClEntity* entity) { return entity->root->children[0]; }
+    template <typename T>
+    static T* processorOf(ClEntity* entity, u32 typeId) {
+        return static_cast<T*>(childOf(entity)->findProcessor(typeId));
+    }
+    static void step() {
+        flipFrameBuffers();
+        updateLiveEntities();
+        flushDestroyedEntities();
+        flushFreedEntities();
+    }
+
+    ClDNAProgram m_program;
+};
+
+void expectRotation(const ClMatrix44& got, const ClVec3& axis, f32 angle) {
+    ClMatrix44 want;
+    want.setRotationAxisAngle(axis, angle);
+    for (u32 i : {0u, 1u, 2u, 4u, 5u, 6u, 8u, 9u, 10u}) EXPECT_NEAR(got.m[i], want.m[i], 1e-5f) << "element " << i;
+}
+
+TEST_F(MotionTest, RotatorWithBothSpeedsShowsOnlyTheSecond) {
+    ClEntity* both = build([](ClDNAProgram& p) {
+        p.emitAddProcessor(E_PROC_ROTATOR);
+        p.emitParamFloat("delay", 0.5f);
+        p.emitParamFloat("rotspeed1", 1.0f);
+        p.emitParamVector("axis1", 1, 0, 0, 0);
+        p.emitParamFloat("rotspeed2", 2.0f);
+        p.emitParamVector("axis2", 0, 1, 0, 0);
+    });
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 1.0;
+    step();
+    expectRotation(childOf(both)->localMatrix, ClVec3(0, 1, 0), 2.0f * 1.0f + 0.5f);
+
+}
+
+TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
+    ClEntity* entity = build([](ClDNAProgram& p) {
+        p.emitAddProcessor(E_PROC_ROTATOR_ON_BEAT);
+        p.emitParamFloat("DPB", 90.0f);
+        p.emitParamFloat("BRSFTR", 0.5f);
+        p.emitParamInt("BRINV", 1);
+    });
+    entity->activate();
+    EXPECT_EQ(liveBeatSubscriptions(), 1u);
+    auto* rotator = processorOf<ClProcessor_Rotator_OnBeat>(entity, E_PROC_ROTATOR_ON_BEAT);
+    const SBeat beat{};
+    ClProcessor_Rotator_OnBeat::onBeat(beat, 0, rotator);
+    for (int frame = 0; frame < 15; ++frame) step();  // a quarter second: half way
+    EXPECT_NEAR(rotator->angle.value, 45.0f, 1e-3f);
+    ClProcessor_Rotator_OnBeat::onBeat(beat, 1, rotator);
+    for (int frame = 0; frame < 30; ++frame) step();
+    EXPECT_NEAR(rotator->angle.value, -45.0f, 1e-3f);
+    expectRotation(childOf(entity)->localMatrix, ClVec3(0, 1, 0), -45.0f * 3.14159265f / 180.0f);
+    entity->destroy();
+    EXPECT_EQ(liveBeatSubscriptions(), 0u);
+}
+
+TEST_F(MotionTest, BeatRotatorStartsOnThePathSignalOnceOrNeverAsAsked) {
+    for (s32 startOn : {1, 2}) {
+        m_program.release();
+        ClEntity* entity = build([startOn](ClDNAProgram& p) {
+            p.emitAddProcessor(E_PROC_ROTATOR_ON_BEAT);
+            p.emitParamFloat("DPB", 90.0f);
+            p.emitParamInt("BRSOFA", startOn);
+        });
+        entity->activate();
+        EXPECT_EQ(liveBeatSubscriptions(), 0u);
+        entity->broadcastPathSignal();
+        entity->broadcastPathSignal();
+        EXPECT_EQ(liveBeatSubscriptions(), startOn == 1 ? 1u : 0u) << "BRSOFA " << startOn;
+        freeEntity(entity);
+        EXPECT_EQ(liveBeatSubscriptions(), 0u);
+    }
+}
+
+TEST_F(MotionTest, GoStraightKeepsAnEntityAtTheRangeAndDestroysItPast) {
+    m_program.init();
+    m_program.kind = E_PROGRAM_ENEMY_SHOT;
+    m_program.emitNewNode(ClMatrix44());
+    m_program.emitAddProcessor(E_PROC_GO_STRAIGHT);
+    m_program.emitParamFloat("vel", 60.0f);
+    m_program.emitCloseNode();
+    ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
+    entity->buildFromDNA(&m_program);
+    entity->spawn();
+    entity->activate();
+    entity->setRootPosition(ClVec3(1199.0f, 0.0f, 0.0f));
+    step();
+    EXPECT_EQ(entity->getWorldPosition().x, 1200.0f);
+    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
+    step();
+    EXPECT_EQ(usedEntityCount(), 0u);
+}
+
+TEST_F(MotionTest, FlickerReachesTheChosenSubtreeAndOnlyForMainAtomsWhenAsked) {
+    ClEntity* entity = build([](ClDNAProgram& p) {
+        p.emitAddProcessor(E_PROC_FLICKER_WHEN_DAMAGED);
+        p.emitParamInt("FLKCC", 1);
+        p.emitParamInt("FLKP", 1);
+        p.emitNewAtom(E_ATOM_ATTACH_POINT, -1, ClMatrix44(), 0);
+    });
+    ClAtom* hit = childOf(entity)->atoms[0];
+    ClAtom* parentAtom = entity->root->atoms[0];
+    auto* flicker = processorOf<ClProcessor>(entity, E_PROC_FLICKER_WHEN_DAMAGED);
+    flicker->onDamaged(hit);
+    EXPECT_EQ(parentAtom->effectCount, 0u);
+    hit->registered = 1;
+    flicker->onDamaged(hit);
+    EXPECT_EQ(parentAtom->effectCount, 1u);
+    EXPECT_EQ(hit->effectCount, 1u);
+}
+
+}  // namespace

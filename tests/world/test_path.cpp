@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include "audio/play/beat_events.h"
+#include "audio/play/song_clock.h"
+#include "core/game_clock.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/processor.h"
+#include "world/entity/world.h"
+#include "world/play/wave_record.h"
+#include "world/processors/path_follower.h"
+#include "world/processors/path_steering.h"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr f32 STEP = 1.0f / 60.0f;
+
+void expectNear(const ClVec3& got, const ClVec3& want, f32 tolerance = 1e-4f) {
+    EXPECT_NEAR(got.x, want.x, tolerance);
+    EXPECT_NEAR(got.y, want.y, tolerance);
+    EXPECT_NEAR(got.z, want.z, tolerance);
+}
+
+TEST(PathSteering, BackwardsHeadingsSwingThroughPlusZEitherWay) {
+    const f32 limit = 0.1f;
+    expectNear(turnHeadingTowards(ClVec3(-1, 0, 0), ClVec3(1, 0, 0), limit), ClVec3(-std::cos(limit), 0, std::sin(limit)));
+    expectNear(turnHeadingTowards(ClVec3(1, 0, 0), ClVec3(-1, 0, 0), limit), ClVec3(std::cos(limit), 0, std::sin(limit)));
+    // Straight up against straight down still turns, by exactly the limit.
+    const ClVec3 turned = turnHeadingTowards(ClVec3(0, 1, 0), ClVec3(0, -1, 0), limit);
+    EXPECT_NEAR(turned.length(), 1.0f, 1e-5f);
+    EXPECT_NEAR(turned.y, std::cos(limit), 1e-5f);
+}
+
+TEST(PathSteering, OnlyPositionsPastTheWallsBounce) {
+    for (const ClVec3 border : {ClVec3(0.0001f, 0, 0.0001f), ClVec3(325.0001f, 0, 269.7501f)}) {
+        ClVec3 position = border;
+        ClVec3 heading(1, 0, 1);
+        bounceInArena(&position, &heading);
+        EXPECT_EQ(position.x, border.x);
+        EXPECT_EQ(position.z, border.z);
+        EXPECT_EQ(heading.x, 1.0f);
+    }
+    ClVec3 position(-2.0f, 0, 300.0f);
+    ClVec3 heading(-1, 0, 1);
+    bounceInArena(&position, &heading);
+    expectNear(position, ClVec3(2.0f, 0, 269.7499f));
+    expectNear(heading, ClVec3(1, 0, -1));
+}
+
+SParamValue vectorValue(f32 x, f32 y, f32 z) { SParamValue v{}; v.setVector(x, y, z, 0.0f); return v; }
+SParamValue intValue(s32 i) { SParamValue v{}; v.setInt(i); return v; }
+SParamValue floatValue(f32 f) { SParamValue v{}; v.setFloat(f); return v; }
+
+// Wave members built from a program of one node carrying the world frames and the path follower.
+class FollowPathTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        initWorld();
+        resetBeatAnalysis();
+        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        g_fGameStep = STEP;
+        g_fSongTime = 0.0f;
+        m_program.init();
+        m_program.kind = E_PROGRAM_ENEMY;
+        m_program.emitNewNode(ClMatrix44());
+        m_program.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+        m_program.emitAddProcessor(E_PROC_FOLLOW_PATH);
+        m_program.emitCloseNode();
+        restartPlan(0);
+        m_record.plan = &m_plan.members[0];
+    }
+    void restartPlan(u32 speedClass) {
+        m_plan.release();
+        m_plan.speedClass = speedClass;
+        m_plan.members[0].wave = &m_plan;
+        m_plan.members[0].segments.init();
+        m_record.memberCount = 0;
+    }
+    void TearDown() override {
+        setSongCue({});
+        shutdownWorld();
+        releaseBeatAnalysis();
+        m_program.release();
+        m_plan.release();
+    }
+
+    void add(u32 kind, SParamValue a = {}, SParamValue b = {}, SParamValue c = {}) {
+        m_plan.members[0].segments.push(SMotionSegment{kind, a, b, c});
+    }
+    ClEntity* spawnMember(u32 memberIndex = 0) {
+        ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
+        entity->waveSlot = &m_record;
+        entity->memberIndex = memberIndex;
+        entity->buildFromDNA(&m_program);
+        entity->spawn();
+        m_record.memberEntities[m_record.memberCount++] = entity;
+        return entity;
+    }
+    static void step() {
+        flipFrameBuffers();
+        updateLiveEntities();
+        flushDestroyedEntities();
+        flushFreedEntities();
+    }
+    static ClVec3 position(const ClEntity* entity) {
+        const ClVec4 p = entity->getWorldPosition();
+        return ClVec3(p.x, p.y, p.z);
+    }
+    static ClProcessor_FollowPath* follower(ClEntity* entity) {
+        return static_cast<ClProcessor_FollowPath*>(entity->root->findProcessor(E_PROC_FOLLOW_PATH));
+    }
+
+    ClDNAProgram m_program;
+    ClWaveDNA m_plan;
+    SWaveRecord m_record{};
+};
+
+TEST_F(FollowPathTest, CrossingEnteredOnItsLineEndsAtOnceAndTheMemberArrives) {
+    add(E_SEG_START, vectorValue(50, 0, 50));
+    add(E_SEG_CROSS_X, floatValue(50.0f), intValue(0));
+    add(E_SEG_END);
+    ClEntity* entity = spawnMember();
+    step();
+    expectNear(position(entity), ClVec3(50, 0, 50));
+    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(m_record.arrived, 1u);
+    EXPECT_EQ(entity->isIncoming(), 0u);
+}
+
+TEST_F(FollowPathTest, CrossingsFlyAtTheClassSpeedsAndFractionsAndTurnAtFourRadiansASecond) {
+    const f32 speeds[] = {120, 100, 80, 40, 25};
+    for (u32 speedClass = 0; speedClass < PATH_SPEED_CLASS_COUNT; ++speedClass) {
+        for (s32 fraction = 0; fraction <= 3; ++fraction) {
+            restartPlan(speedClass);
+            add(E_SEG_START, vectorValue(50, 0, 50));
+            add(E_SEG_HEADING, vectorValue(-1, 0, 0));
+            add(E_SEG_CROSS_X, floatValue(200.0f), intValue(fraction));
+            ClEntity* entity = spawnMember();
+            step();
+            const f32 fractions[] = {1.0f, 0.75f, 0.5f, 0.25f};
+            const f32 distance = speeds[speedClass] * fractions[fraction] * STEP;
+            const f32 turn = 4.0f * STEP;
+            expectNear(position(entity), ClVec3(50 - std::cos(turn) * distance, 0, 50 + std::sin(turn) * distance));
+            freeEntity(entity);
+        }
+    }
+}
+
+TEST_F(FollowPathTest, SteeringAcceleratesAtTheClassRate) {
+    const f32 accelerations[] = {70, 60, 50, 50, 50};
+    for (u32 speedClass = 0; speedClass < PATH_SPEED_CLASS_COUNT; ++speedClass) {
+        restartPlan(speedClass);
+        add(E_SEG_START, vectorValue(0, 0, 0));
+        // A given heading keeps the steering from taking its full speed at once.
+        add(E_SEG_HEADING, vectorValue(1, 0, 0));
+        add(E_SEG_STEER, vectorValue(300, 0, 0), intValue(0));
+        ClEntity* entity = spawnMember();
+        step();
+        step();
+        const f32 perFrame = accelerations[speedClass] * STEP * STEP;
+        EXPECT_NEAR(position(entity).x, perFrame * 3.0f, 1e-5f) << "class " << speedClass;
+        freeEntity(entity);
+    }
+}
+
+TEST_F(FollowPathTest, TimedMovesFollowTheSongClockAndFinishAtOnceAfterTheSongEnds) {
+    add(E_SEG_START, vectorValue(0, 0, 0));
+    add(E_SEG_TIMED_MOVE, vectorValue(120, 0, 0), vectorValue(1, 0, 0), intValue(0));
+    add(E_SEG_TIMED_MOVE, vectorValue(120, 0, 240), vectorValue(0, 0, 1), intValue(0));
+    add(E_SEG_END);
+    ClEntity* entity = spawnMember();
+    entity->spawnTime = 0.0f;
+    step();
+    g_fSongTime = 0.5f;
+    step();
+    expectNear(position(entity), ClVec3(60, 0, 0));
+    // The first move ends and the second starts from its end point in the same frame.
+    g_fSongTime = 1.0f;
+    step();
+    expectNear(position(entity), ClVec3(120, 0, 0));
+    // Any handle the engine does not know counts as a finished song.
+    alignas(16) static u8 unknownCue[64];
+    setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
+    step();
+    expectNear(position(entity), ClVec3(120, 0, 240));
+    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
+}
+
+TEST_F(FollowPathTest, MembersLeaveInTurnSkippingThoseFlaggedThree) {
+    add(E_SEG_START, vectorValue(0, 0, 0));
+    add(E_SEG_WAIT_BEAT, intValue(1));
+    add(E_SEG_END);
+    std::vector<ClEntity*> members;
+    for (u32 i = 0; i < 3; ++i) members.push_back(spawnMember(i));
+    m_record.memberFlags[1] = WAVE_MEMBER_FLAG_SKIP_TURN;
+    step();
+    const SBeat beat{};
+    for (s32 index = 0; index < 4; ++index) {
+        for (ClEntity* member : members) {
+            if (follower(member)->subscription) ClProcessor_FollowPath::onPathBeat(beat, index, follower(member));
+        }
+        step();
+    }
+    EXPECT_EQ(members[0]->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(members[1]->state, u32(E_ENTITY_SPAWNED));
+    EXPECT_EQ(members[2]->state, u32(E_ENTITY_ACTIVE));
+
+    // With every member flagged nobody can have a turn, and the wait ends.
+    m_record.memberFlags[0] = m_record.memberFlags[2] = WAVE_MEMBER_FLAG_SKIP_TURN;
+    ClProcessor_FollowPath::onPathBeat(beat, 9, follower(members[1]));
+    step();
+    EXPECT_EQ(members[1]->state, u32(E_ENTITY_ACTIVE));
+}
+
+TEST_F(FollowPathTest, BeatWaitDropsItsSubscriptionWhenTheMemberIsDestroyed) {
+    add(E_SEG_START, vectorValue(0, 0, 0));
+    add(E_SEG_WAIT_BEAT, intValue(0));
+    const u32 before = liveBeatSubscriptions();
+    ClEntity* entity = spawnMember();
+    step();
+    EXPECT_EQ(liveBeatSubscriptions(), before + 1);
+    entity->activate();
+    entity->destroy();
+    EXPECT_EQ(liveBeatSubscriptions(), before);
+}
+
+TEST_F(FollowPathTest, AJumpOfZeroWaitsForTheNextFrameAndOneBeforeTheFirstSegmentStops) {
+    add(E_SEG_START, vectorValue(0, 0, 0));
+    add(E_SEG_JUMP, intValue(0));
+    add(E_SEG_JUMP, intValue(-5));
+    ClEntity* entity = spawnMember();
+    step();
+    EXPECT_EQ(follower(entity)->cursor, 1);
+    follower(entity)->cursor = 2;
+    EXPECT_EXIT(step(), ::testing::ExitedWithCode(3), "jump of -5 leaves the path at -3");
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+#include "world/generators/bullet_generators.h"
+
+#include "core/matrix44.h"
+#include "world/entity/dna_program.h"
+#include "world/generators/dna_generator.h"
+
+namespace {
+
+// Processor type ids and atom kinds of the bullets' programs.
+constexpr u32 PROCESSOR_BULLET = 2;
+constexpr u32 PROCESSOR_BULLET_ROUNDSTAFF = 4;
+constexpr u32 ATOM_BULLET = 4;
+constexpr u32 ATOM_BULLET_STAFF = 5;
+constexpr u32 ATOM_BULLET_ROUNDSTAFF = 6;
+constexpr s32 NO_GEOMETRY = -1;
+constexpr u32 HIT_POINT_CLASS_WEAKEST = 0;
+// The staff star overwrites it with its own width after building.
+constexpr f32 DEFAULT_STAFF_WIDTH = 4.0f;
+
+enum EBulletShape : u32 {
+    E_SHAPE_BULLET,
+    E_SHAPE_ROUNDSTAFF,
+    E_SHAPE_STAFF,
+};
+
+class ClBulletGenerator : public ClDNAGenerator {
+public:
+    ClBulletGenerator(u32 category, const char* name, u32 programKind, EBulletShape shape)
+        : ClDNAGenerator(category, name), m_programKind(programKind), m_shape(shape) {}
+
+    ClDNAProgram* generate(ClRandObjSFMT*, const SGeneratorParams*) override {
+        ClDNAProgram* program = new ClDNAProgram();
+        program->init();
+        program->kind = m_programKind;
+        const ClMatrix44 identity;
+        program->emitNewNode(identity);
+        switch (m_shape) {
+            case E_SHAPE_BULLET:
+                program->emitAddProcessor(PROCESSOR_BULLET);
+                program->emitNewAtom(ATOM_BULLET, NO_GEOMETRY, identity, HIT_POINT_CLASS_WEAKEST);
+                break;
+            case E_SHAPE_ROUNDSTAFF:
+                program->emitAddProcessor(PROCESSOR_BULLET_ROUNDSTAFF);
+                program->emitNewAtom(ATOM_BULLET_ROUNDSTAFF, NO_GEOMETRY, identity, HIT_POINT_CLASS_WEAKEST);
+                program->emitNameAtom("RSAT");
+                break;
+            case E_SHAPE_STAFF:
+                program->emitParamFloat("staffwidth", DEFAULT_STAFF_WIDTH);
+                program->emitNewAtom(ATOM_BULLET_STAFF, NO_GEOMETRY, identity, HIT_POINT_CLASS_WEAKEST);
+                break;
+        }
+        program->emitRegisterAtom();
+        program->emitCloseNode();
+        program->generator = this;
+        return program;
+    }
+
+private:
+    u32 m_programKind;
+    EBulletShape m_shape;
+};
+
+ClBulletGenerator s_playerBullet(E_GENCAT_PLAYER_BULLET, "DefBullGen", E_PROGRAM_PLAYER_SHOT, E_SHAPE_BULLET);
+ClBulletGenerator s_enemyBullet(E_GENCAT_ENEMY_BULLET, "DefBullGenE", E_PROGRAM_ENEMY_SHOT, E_SHAPE_BULLET);
+ClBulletGenerator s_roundStaff(E_GENCAT_ENEMY_BULLET, "DefBullRSG", E_PROGRAM_ENEMY_SHOT, E_SHAPE_ROUNDSTAFF);
+ClBulletGenerator s_staff(E_GENCAT_ENEMY_BULLET, "DefBullGEF", E_PROGRAM_ENEMY_SHOT, E_SHAPE_STAFF);
+ClBulletGenerator* const BULLET_GENERATORS[] = {&s_playerBullet, &s_enemyBullet, &s_roundStaff, &s_staff};
+
+}  // namespace
+
+void registerBulletGenerators() {
+    for (ClBulletGenerator* generator : BULLET_GENERATORS) generatorRegister(generator);
+}
+
+void unregisterBulletGenerators() {
+    for (ClBulletGenerator* generator : BULLET_GENERATORS) {
+        generatorUnregister(generator);
+        generator->releaseSharedProgram();
+    }
+}

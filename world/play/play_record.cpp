@@ -1,0 +1,16 @@
+#include "world/play/play_record.h"
+
+#include <cstring>
+
+SPlayRecord g_PlayRecord;
+
+void resetPlayRecord() {
+    std::memset(&g_PlayRecord, 0, sizeof(g_PlayRecord));
+    g_PlayRecord.barrelPhaseCount = 1;
+}
+
+u32 currentDifficulty() {
+    const s32 d = g_PlayRecord.difficulty;
+    if (d < 0) return 0;
+    return d >= s32(DIFFICULTY_LEVEL_COUNT) ? DIFFICULTY_LEVEL_COUNT - 1 : u32(d);
+}

@@ -1,0 +1,133 @@
+#include "world/play/player_ship.h"
+
+#include "core/config.h"
+#include "core/game_clock.h"
+#include "core/vec.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/frame_parity.h"
+#include "world/entity/world.h"
+#include "world/play/collectibles.h"
+#include "world/play/play_cues.h"
+#include "world/play/player_state.h"
+#include "world/play/score_popups.h"
+
+#include <cfloat>
+
+namespace {
+
+ShipProgramBuilder s_pShipBuilder = nullptr;
+
+bool playerInvincible() { return configGetInt("PLAYER_INVINCIBLE") >= 1; }
+
+void placeAtStart(ClEntity* ship) {
+    ship->setRootPosition(ClVec3(SHIP_START_X, 0.0f, SHIP_START_Z));
+    ship->setFacing(ClVec3(0.0f, 0.0f, -1.0f), ClVec3(0.0f, 1.0f, 0.0f));
+}
+
+// The ship was allocated here, so it is freed from here (after the destroyed flush).
+void shipDied(SPlayerState& player) {
+    applyDeathPenalty(0);
+    queueEntityForFreeing(player.ship);
+    player.ship = nullptr;
+    player.anchorCount = 0;
+    player.respawnCountdown = RESPAWN_SECONDS;
+}
+
+bool someAnchorWhole(const SPlayerState& player) {
+    for (s32 i = 0; i < player.anchorCount; ++i) {
+        if (player.anchors[i].node && player.anchors[i].node->allAtomsIntact()) return true;
+    }
+    return false;
+}
+
+void freeShipProgram(SPlayerState& player) {
+    if (!player.shipProgram) return;
+    player.shipProgram->release();
+    delete player.shipProgram;
+    player.shipProgram = nullptr;
+}
+
+}  // namespace
+
+void setShipProgramBuilder(ShipProgramBuilder builder) { s_pShipBuilder = builder; }
+
+void createPlayerShipProgram() {
+    freeShipProgram(g_aPlayerState[0]);
+    g_aPlayerState[0].shipProgram = s_pShipBuilder ? s_pShipBuilder() : nullptr;
+}
+
+void spawnPlayerShip(u32 player, u32 firstSpawn) {
+    SPlayerState& state = g_aPlayerState[player];
+    if (!state.shipProgram) return;
+    ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
+    state.ship = ship;
+    ship->buildFromDNA(state.shipProgram);
+    state.invincibilityTime = 0.0f;
+    if (playerInvincible())
+        state.invincibilityTime = FLT_MAX;
+    else
+        ship->timer = SPAWN_GRACE_SECONDS;
+    if (ship->root) ship->root->resetAtomsWithParam("startNode");
+    ship->spawn();
+    ship->activate();
+    // Both transform buffers hold the start pose, so the first sweep does not streak.
+    placeAtStart(ship);
+    flipFrameBuffers();
+    placeAtStart(ship);
+    flipFrameBuffers();
+    g_aiWaveKillChain[player] = 0;
+    refreshShipAnchors();
+    if (!firstSpawn) {
+        const ClVec4 at = ship->getWorldPosition();
+        playWorldCueAt("PlayerRespawns", ClVec3(at.x, at.y, at.z));
+    }
+}
+
+void refreshShipAnchors() {
+    SPlayerState& player = g_aPlayerState[0];
+    player.anchorCount = 0;
+    if (!player.ship || !player.ship->root) return;
+    for (u32 i = 0; i < SHIP_ANCHOR_CAPACITY; ++i) {
+        ClEntityNode* node = player.ship->root->findByParamValue("anchID", s32(i));
+        if (!node) break;
+        SShipAnchor& anchor = player.anchors[i];
+        anchor.node = node;
+        anchor.atom = node->findAtomByName("AnchorCL");
+        anchor.upgradeValue = collectibleUpgradeValue(g_PlayRecord.equippedItemKeys[i]);
+        player.anchorCount = s32(i) + 1;
+    }
+}
+
+void updatePlayerLife() {
+    SPlayerState& player = g_aPlayerState[0];
+    if (player.ship) {
+        if (player.ship->state == E_ENTITY_DESTROYED) {
+            shipDied(player);
+        } else if (!someAnchorWhole(player)) {
+            player.ship->destroy();
+            shipDied(player);
+        }
+    } else if (player.respawnCountdown > 0.0f) {
+        player.respawnCountdown -= g_fFrameTime;
+        if (player.respawnCountdown <= 0.0f) {
+            player.respawnCountdown = 0.0f;
+            spawnPlayerShip(0, 0);
+        }
+    }
+    if (g_iPlayerRammed) {
+        if (player.ship) player.ship->timer = configGetInt("PLAYER_INVINCIBLE") > 0 ? FLT_MAX : RAM_GRACE_SECONDS;
+        g_iPlayerRammed = 0;
+    }
+}
+
+void freeSessionDNAProgram() {
+    if (configHasKey("VISUAL_BEAT_ANALYSIS")) return;
+    freeShipProgram(g_aPlayerState[0]);
+}
+
+void resetSessionEffects() {
+    freeShipProgram(g_aPlayerState[0]);
+    while (scorePopupCount() > 0) releaseScorePopup(scorePopupAt(scorePopupCount() - 1));
+}

@@ -1,0 +1,117 @@
+#include "world/play/score_hud.h"
+
+#include "core/fatal_error.h"
+#include "core/game_clock.h"
+#include "core/string_table.h"
+#include "world/entity/entity.h"
+#include "world/play/hud_widgets.h"
+#include "world/play/play_record.h"
+#include "world/play/player_state.h"
+#include "world/play/score_popups.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr u32 POPUP_TEXT_LENGTH = 64;
+constexpr f32 CHAIN_WIDGET_FADE_SECONDS = 9.0f;
+const char* const CHAIN_WIDGETS[] = {"WaveKillChain", "WaveKillChain_BG1", "WaveKillChain_BG2"};
+
+void formatScore(s32 shown, char* out, u32 size) {
+    char digits[16];
+    std::snprintf(digits, sizeof(digits), "%d", shown);
+    formatThousandsForHud(digits, out, size);
+}
+
+ClVec3 popupPosition(const SScorePopup& popup) {
+    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClVec3& at = popup.position.current;
+    switch (popup.kind) {
+        case E_POPUP_SCORE_PICKUP:
+            if (ship) {
+                const ClVec4 p = ship->getWorldPosition();
+                return ClVec3(p.x, p.y, p.z + 30.0f);
+            }
+            return at;
+        case E_POPUP_WAVE_KILL_BONUS: return ClVec3(at.x, at.y, at.z - 80.0f);
+        default: return at;
+    }
+}
+
+void updatePopups(f32 dt) {
+    for (u32 i = scorePopupCount(); i-- > 0;) {
+        SScorePopup* popup = scorePopupAt(i);
+        if (popup->kind < E_POPUP_WAVE_KILL_BONUS || popup->kind > E_POPUP_PLAYER_MESSAGE)
+            fatalErrorf("score popup kind %d out of range", popup->kind);
+        popup->lifetime -= dt;
+        if (popup->lifetime <= 0.0f) {
+            popup->lifetime = 0.0f;
+            releaseScorePopup(popup);
+            continue;
+        }
+        char16_t text[POPUP_TEXT_LENGTH];
+        if (popup->kind == E_POPUP_WAVE_KILL_BONUS && popup->chain > 1)
+            formatLocalisedTwoInts(text, POPUP_TEXT_LENGTH, popup->textId, popup->chain, popup->value);
+        else
+            formatLocalisedInt(text, POPUP_TEXT_LENGTH, popup->textId, popup->value);
+        advanceScorePopup(popup, dt);
+        const bool large = popup->kind == E_POPUP_WAVE_KILL_BONUS || popup->kind == E_POPUP_PLAYER_MESSAGE;
+        drawHudPopupText(popupPosition(*popup), large ? 80.0f : 60.0f, popup->colour.current, text);
+    }
+}
+
+void updateChainWidgets() {
+    if (g_fWaveKillChainWindow <= 0.0f) {
+        for (const char* name : CHAIN_WIDGETS) setHudWidgetVisible(name, false);
+        return;
+    }
+    f32 a = g_fWaveKillChainWindow / CHAIN_WIDGET_FADE_SECONDS;
+    a = a < 0.0f ? 0.0f : (a > 1.0f ? 1.0f : a);
+    const u32 colour = (u32(s32(a * 255.0f)) << 24) | 0xFFFFFFu;
+    setHudWidgetColour(CHAIN_WIDGETS[0], "textColor", colour);
+    for (const char* name : CHAIN_WIDGETS) {
+        setHudWidgetTint(name, colour);
+        setHudWidgetVisible(name, true);
+    }
+}
+
+void updateTargets(SPlayerState& player) {
+    const s32 shown = shownScore(player);
+    const s32 state = scoreTargetState(shown);
+    if (state == 1) {
+        setHudWidgetLocalizedId("hud_next_target", "hud_targets_reached");
+        setHudWidgetVisible("hud_target_score", false);
+        player.allTargetsReached = 1;
+        return;
+    }
+    const u32 d = currentDifficulty();
+    char text[32];
+    formatScore(g_PlayRecord.song.scoreTargets[d][state == -1 ? 0 : 1], text, sizeof(text));
+    setHudWidgetLocalizedId("hud_next_target", "hud_next_target");
+    setHudWidgetText("hud_target_score", "dynamicText", text);
+    setHudWidgetVisible("hud_target_score", true);
+    if (state == 0) player.nextTargetShown = 1;
+}
+
+}  // namespace
+
+s32 scoreTargetState(s32 shown) {
+    const SPlaySong& song = g_PlayRecord.song;
+    const u32 d = currentDifficulty();
+    s32 state = -1;
+    if (song.progressValue >= song.progressThresholds[d][0]) state = 0;
+    if (song.progressValue >= song.progressThresholds[d][1]) state = 1;
+    if (shown >= song.scoreTargets[d][0] && state == -1) state = 0;
+    if (shown >= song.scoreTargets[d][1] && state < 1) state = 1;
+    return state;
+}
+
+void updateScoreHud() {
+    SPlayerState& player = g_aPlayerState[0];
+    char score[32];
+    formatScore(shownScore(player), score, sizeof(score));
+    setHudWidgetText("Score", "dynamicText", score);
+    updatePopups(g_fFrameTime);
+    updateChainWidgets();
+    updateTargets(player);
+}

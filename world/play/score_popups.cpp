@@ -1,0 +1,90 @@
+#include "world/play/score_popups.h"
+
+#include "core/fatal_error.h"
+
+namespace {
+
+SScorePopup s_aPopups[SCORE_POPUP_CAPACITY];
+SScorePopup* s_apTable[SCORE_POPUP_CAPACITY];
+u32 s_uPopupsUsed = 0;
+
+bool colourRunning(const SColourAnimator& colour) {
+    return colour.mode == E_COLOURANIM_FADE && colour.active;
+}
+
+void startFade(SScorePopup* popup, const SPopupFade& fade) {
+    popup->colour.fadeFromCurrent(fade.target, fade.seconds, E_COLOURANIM_EASE_LINEAR, fade.delay);
+}
+
+}  // namespace
+
+void resetScorePopups() {
+    for (u32 i = 0; i < SCORE_POPUP_CAPACITY; ++i) {
+        s_aPopups[i] = SScorePopup{};
+        s_aPopups[i].slot = i;
+        s_apTable[i] = &s_aPopups[i];
+    }
+    s_uPopupsUsed = 0;
+}
+
+SScorePopup* takeScorePopup() {
+    if (s_uPopupsUsed >= SCORE_POPUP_CAPACITY) return nullptr;
+    SScorePopup* popup = s_apTable[s_uPopupsUsed];
+    popup->slot = s_uPopupsUsed++;
+    popup->queuedFadeCount = 0;
+    popup->value = 0;
+    popup->chain = 0;
+    return popup;
+}
+
+void releaseScorePopup(SScorePopup* popup) {
+    const u32 slot = popup->slot;
+    if (slot >= s_uPopupsUsed || s_apTable[slot] != popup) fatalError("score popup released twice");
+    SScorePopup* last = s_apTable[s_uPopupsUsed - 1];
+    s_apTable[slot] = last;
+    last->slot = slot;
+    s_apTable[s_uPopupsUsed - 1] = popup;
+    popup->slot = s_uPopupsUsed - 1;
+    popup->queuedFadeCount = 0;
+    --s_uPopupsUsed;
+}
+
+SScorePopup* findScorePopupOfKind(s32 kind) {
+    for (u32 i = 0; i < s_uPopupsUsed; ++i)
+        if (s_apTable[i]->kind == kind) return s_apTable[i];
+    return nullptr;
+}
+
+u32 scorePopupCount() { return s_uPopupsUsed; }
+SScorePopup* scorePopupAt(u32 index) { return index < s_uPopupsUsed ? s_apTable[index] : nullptr; }
+
+void setPopupColour(SScorePopup* popup, u32 constant) {
+    popup->colour.setConstant(constant);
+}
+
+void queuePopupFade(SScorePopup* popup, u32 target, f32 seconds, f32 delay) {
+    const SPopupFade fade = {target, seconds, delay};
+    if (!colourRunning(popup->colour) && popup->queuedFadeCount == 0) {
+        startFade(popup, fade);
+        return;
+    }
+    if (popup->queuedFadeCount < SCORE_POPUP_FADE_QUEUE_CAPACITY) popup->queuedFades[popup->queuedFadeCount++] = fade;
+}
+
+void setPopupPath(SScorePopup* popup, const ClVec3& from, const ClVec3& to, f32 seconds) {
+    popup->position = SPopupPath{from, to, seconds, 0.0f, from};
+}
+
+void advanceScorePopup(SScorePopup* popup, f32 dt) {
+    popup->colour.advance(dt);
+    if (!colourRunning(popup->colour) && popup->queuedFadeCount > 0) {
+        const SPopupFade next = popup->queuedFades[0];
+        for (u32 i = 1; i < popup->queuedFadeCount; ++i) popup->queuedFades[i - 1] = popup->queuedFades[i];
+        --popup->queuedFadeCount;
+        startFade(popup, next);
+    }
+    SPopupPath& path = popup->position;
+    path.time += dt;
+    const f32 t = path.duration > 0.0f && path.time < path.duration ? path.time / path.duration : 1.0f;
+    path.current = path.from + scaleVec3(path.to - path.from, t);
+}
