@@ -1,7 +1,76 @@
 #include <gtest/gtest.h>
 
+#include "audio/analysis/spawn_bars.h"
+#include "audio/play/beat_events.h"
+#include "audio/play/song_clock.h"
+#include "core/game_clock.h"
+#include "render/scene_inputs.h"
+#include "render/shader.h"
+#include "tests/render/render_data_support.h"
 #include "world/bar_colour_scheme.h"
+#include "world/effects/backdrop.h"
 #include "world/equaliser_cell.h"
+
+#include <array>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+std::array<f32, 4> globalValue(const char* name) {
+    const SShaderGlobal* global = findShaderGlobal(name);
+    if (!global) return {-1, -1, -1, -1};
+    return {global->values[0][0], global->values[0][1], global->values[0][2], global->values[0][3]};
+}
+
+std::array<f32, 4> colourFloats(u32 argb) {
+    return {f32((argb >> 16) & 0xFF) / 255.0f, f32((argb >> 8) & 0xFF) / 255.0f, f32(argb & 0xFF) / 255.0f,
+            f32(argb >> 24) / 255.0f};
+}
+
+// The per-frame step publishes into effect constants that the registered effects declare.
+class BarShaderConstants : public BuiltDataTest {
+protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+        initShaderRegistry();
+        initBarColourScheme();
+        g_aGameClocks[GAME_CLOCK_GAMEPLAY] = SGameClock{0.0f, 0.0};
+    }
+    void TearDown() override {
+        g_aGameClocks[GAME_CLOCK_GAMEPLAY] = SGameClock{0.0f, 0.0};
+        g_uWaterClearColour = 0;
+        if (m_backdrop) {
+            releaseBackdrop();
+            releaseSongAnalysis();
+            releaseBeatAnalysis();
+        }
+        releaseShaderRegistry();
+        BuiltDataTest::TearDown();
+    }
+    // Spawn bars of one level, followed by the backdrop for two frames.
+    void loudSong(f32 level) {
+        resetSongAnalysis();
+        resetBeatAnalysis();
+        SSpawnBar bar{};
+        bar.smoothedLevel = level;
+        g_SongFeatures.bars.push(bar);
+        resetBackdrop();
+        g_fSongTime = 0.0f;
+        updateBackdrop();
+        updateBackdrop();
+        ASSERT_NEAR(getBackdropIntensity(), 0.672f, 0.001f);
+        m_backdrop = true;
+    }
+    void frame(f32 dt) {
+        setClockDelta(GAME_CLOCK_GAMEPLAY, dt);
+        applyBarShaderConstants();
+    }
+    bool m_backdrop = false;
+};
+
+}  // namespace
 
 TEST(BarColourScheme, NewSchemeHasEveryEntrySwitchedOff) {
     static_assert(E_COLOURANIM_OFF == 0 && E_TWEEN_NONE == 0);
@@ -24,6 +93,65 @@ TEST(BarColourScheme, StartUpCopiesPresetZeroWhoseEntriesHoldTheirValues) {
     EXPECT_EQ(g_BarColourScheme.intEntry(13).mode, s32(E_TWEEN_HOLD));
     EXPECT_EQ(g_BarColourScheme.eqLineColour().mode, u32(E_COLOURANIM_CONSTANT));
     EXPECT_EQ(g_aBarColourPresets[1].eqHighlightColour().current, 0x80FF3010u);
+    EXPECT_EQ(g_aBarColourPresets[2].colour(29).current, 0x8FF0D0A0u);
+    EXPECT_EQ(g_aBarColourPresets[2].floatEntry(6).value, 18.0f);
+}
+
+TEST(BarColourScheme, TheFirstThresholdAboveTheIntensityPicksThePreset) {
+    EXPECT_EQ((std::array{barColourPresetForIntensity(0.0f), barColourPresetForIntensity(0.2599f),
+                          barColourPresetForIntensity(0.26f), barColourPresetForIntensity(0.6f),
+                          barColourPresetForIntensity(1.99f), barColourPresetForIntensity(2.0f)}),
+              (std::array{0, 0, 2, 1, 1, -1}));
+}
+
+TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {
+    initBarColourScheme();
+    switchBarColourPreset(2, 1.0f);
+    EXPECT_EQ(g_uBarColourPresetIndex, 2u);
+    g_BarColourScheme.colour(9).advance(0.5f);
+    EXPECT_EQ(g_BarColourScheme.colour(9).current, 0xFF607FA7u) << "half way from 0xFFA0F0FF to 0xFF201050";
+    // Restarted half way: the fade begins where the first one stood.
+    switchBarColourPreset(1, 1.0f);
+    EXPECT_EQ(g_BarColourScheme.colour(9).colourA, 0xFF607FA7u);
+    g_BarColourScheme.intEntry(13).advance(1.0f);
+    advanceFloatTween(&g_BarColourScheme.floatEntry(6), 0.25f);
+    EXPECT_EQ(g_BarColourScheme.intEntry(13).current, 254);
+    EXPECT_EQ(g_BarColourScheme.floatEntry(6).value, 17.0f);
+}
+
+TEST_F(BarShaderConstants, StartUpValuesThenAPresetReachedHalfASecondAfterTheSwitch) {
+    frame(0.0f);
+    EXPECT_EQ(globalValue("g_v4BarEnemyCore1"), colourFloats(0x0080C0FF));
+    EXPECT_EQ(globalValue("g_v4TriEnemy1Med"), colourFloats(0xFF10106F));
+    EXPECT_EQ(globalValue("g_v4TriPlayer1Dark"), colourFloats(0xFF908000));
+    EXPECT_EQ(globalValue("g_v4BarEnemyCore2"), colourFloats(0));
+    EXPECT_EQ(g_uWaterClearColour, 0x00010420u);
+    EXPECT_EQ(g_uBarColourPresetIndex, 0u) << "no intensity keeps preset 0";
+
+    // A loud song: intensity 0.8^1.732 = 0.679 once the backdrop has followed it, which asks
+    // for preset 1.
+    loudSong(0.8f);
+    frame(0.125f);
+    EXPECT_EQ(g_uBarColourPresetIndex, 1u);
+    EXPECT_EQ(globalValue("g_v4BarEnemyCore1"), colourFloats(0x0080C0FF)) << "published before the switch";
+    for (int i = 0; i < 3; ++i) frame(0.125f);
+    EXPECT_NE(globalValue("g_v4BarEnemyCore1"), colourFloats(0x00F0D060));
+    frame(0.125f);
+    EXPECT_EQ(globalValue("g_v4BarEnemyCore1"), colourFloats(0x00F0D060));
+    EXPECT_EQ(g_uWaterClearColour, 0x001C0000u);
+}
+
+TEST_F(BarShaderConstants, LightsCircleWithTheGameplayClockAndNoiseScalesFollowTheScreen) {
+    frame(0.0f);
+    const std::array<f32, 4> spec0 = globalValue("g_v3Spec0Pos");
+    const std::array<f32, 4> spec1 = globalValue("g_v3Spec1Pos");
+    EXPECT_EQ(spec0, (std::array<f32, 4>{400.0f, 100.0f, 200.0f, 0.0f}));
+    for (auto [got, want] : {std::pair{spec1[0], -200.0f}, {spec1[1], -100.0f}, {spec1[2], 200.0f}})
+        EXPECT_NEAR(got, want, 1e-4f);
+    EXPECT_NEAR(globalValue("g_v3LightDir")[0], -1.0f / std::sqrt(3.0f), 1e-6f);
+    frame(f32(M_PI / 2));
+    EXPECT_NEAR(globalValue("g_v3Spec0Pos")[2], 500.0f, 1e-3f);
+    EXPECT_NEAR(globalValue("g_v2ScreenSpaceNoiseOffset1")[1], 0.380511f * f32(M_PI / 2), 1e-5f);
 }
 
 TEST(BarColourSchemeDeathTest, WrongKindEntryOrPresetStops) {

@@ -261,6 +261,7 @@ void updateBackdrop() {
 void drawBackdropStreams() {
     drawStreaks();
     drawBars();
+    drawBackdropRails();
     updateBackdropTimeLabel();
 }
 

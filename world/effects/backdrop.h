@@ -37,7 +37,7 @@ void resetBackdrop();
 // Moves everything by this frame's scroll step (gameplay clock), spawns what the streams need,
 // draws the rings, and runs the edge sparks.
 void updateBackdrop();
-// The streaks, the bars, then the remaining-time label.
+// The streaks, the bars and the rails, then the remaining-time label.
 void drawBackdropStreams();
 void releaseBackdrop();
 

@@ -4,6 +4,14 @@
 
 #include "audio/play/song_clock.h"
 #include "audio/sound/sound_engine.h"
+#include "ui/widget.h"
+#include "world/play/play_time.h"
+
+namespace {
+
+constexpr u32 LABEL_CAPACITY = 64;
+
+}  // namespace
 
 bool backdropRemainingSeconds(f32* outSeconds) {
     const SCueHandle cue = getSongCue();
@@ -13,6 +21,13 @@ bool backdropRemainingSeconds(f32* outSeconds) {
 }
 
 void updateBackdropTimeLabel() {
+    ClWidget* label = findWidgetByName("playback_time_remaining");
+    if (!label) return;
+    char16_t text[LABEL_CAPACITY] = {};
     f32 seconds = 0.0f;
-    (void)backdropRemainingSeconds(&seconds);
+    if (backdropRemainingSeconds(&seconds)) {
+        formatPlayTime(seconds, text, LABEL_CAPACITY);
+        label->setLocalizedId("localizedID", 0);
+    }
+    label->setWideText("dynamicUnicodeText", text);
 }

@@ -1,0 +1,353 @@
+// The backdrop and its edge sparks, on the null renderer with the built data's materials: the
+// speed and intensity the song gives, the streams filled after a reset, the bars' bands, the
+// beat pulse, the rings, and the sparks' directions, counts and trails.
+#include "world/effects/backdrop.h"
+#include "world/effects/backdrop_label.h"
+#include "world/effects/backdrop_rails.h"
+#include "world/effects/edge_sparks.h"
+#include "world/effects/weighted_table.h"
+
+#include "audio/analysis/beat.h"
+#include "audio/analysis/spawn_bars.h"
+#include "audio/analysis/spectrum_analysis.h"
+#include "audio/play/beat_events.h"
+#include "audio/play/song_clock.h"
+#include "audio/sound/sound_engine.h"
+#include "core/game_clock.h"
+#include "core/random.h"
+#include "render/draw_lists.h"
+#include "render/materials.h"
+#include "render/render_worker.h"
+#include "render/shader.h"
+#include "render/texture.h"
+#include "ui/widget.h"
+#include "tests/render/render_data_support.h"
+#include "world/bar_colour_scheme.h"
+#include "world/atoms/atom.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+#include "world/play/song_sound.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr u32 PRODUCER_HALF = 1;
+
+class Backdrop : public BuiltDataTest {
+protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+        initShaderRegistry();
+        initTextureTable();
+        initMaterialPools();
+        initBarColourScheme();
+        resetRenderFlipIndex();
+        clearDrawListHalf(PRODUCER_HALF);
+        resetSongAnalysis();
+        resetBeatAnalysis();
+        sfmtInitGenRand(1234);
+        g_fSongTime = 0.0f;
+        g_aGameClocks[GAME_CLOCK_GAMEPLAY] = SGameClock{0.0f, 0.0};
+        resetBackdrop();
+    }
+    void TearDown() override {
+        releaseBackdrop();
+        g_SpectrumAnalysis.header = SSpectrumHeader{};
+        releaseSongAnalysis();
+        releaseBeatAnalysis();
+        g_aGameClocks[GAME_CLOCK_GAMEPLAY] = SGameClock{0.0f, 0.0};
+        clearDrawListHalf(PRODUCER_HALF);
+        releaseAllMaterials();
+        destroyAllTextures();
+        releaseShaderRegistry();
+        BuiltDataTest::TearDown();
+    }
+    void bars(std::initializer_list<f32> smoothedLevels) {
+        for (f32 level : smoothedLevels) {
+            SSpawnBar bar{};
+            bar.smoothedLevel = level;
+            g_SongFeatures.bars.push(bar);
+        }
+    }
+    void bands(std::vector<f32> values) {
+        m_bands = std::move(values);
+        g_SpectrumAnalysis.header.bandCount = u32(m_bands.size());
+        g_SpectrumAnalysis.header.frameCount = 1;
+        g_SpectrumAnalysis.header.bandValues = m_bands.data();
+        g_iSpectrumFrame = 0;
+    }
+    static void step(f32 dt) {
+        setClockDelta(GAME_CLOCK_GAMEPLAY, dt);
+        updateBackdrop();
+    }
+    std::vector<f32> m_bands;
+};
+
+TEST_F(Backdrop, SpeedAndIntensityFollowTheSpawnBarOfTheSongTime) {
+    EXPECT_EQ(getBackdropSpeedTarget(3.0f), 50.0f) << "no bars";
+    bars({0.0f, 1.0f, 0.25f});
+    const f32 barSeconds = spawnBarDuration(g_SongFeatures.frameDuration);
+    EXPECT_EQ((std::vector{getBackdropSpeedTarget(-2.0f), getBackdropSpeedTarget(barSeconds * 1.5f),
+                           getBackdropSpeedTarget(1e6f)}),
+              (std::vector{50.0f, 1050.0f, std::pow(0.25f, 1.732f) * 1000.0f + 50.0f}))
+        << "before the song the first bar, past the end the last one";
+
+    g_fSongTime = barSeconds * 1.5f;
+    step(0.5f);
+    EXPECT_EQ(getBackdropSpeed(), 105.0f);
+    EXPECT_EQ(getBackdropScrollStep(), 52.5f);
+    EXPECT_FLOAT_EQ(getBackdropIntensity(), 0.9f);
+    step(0.5f);
+    EXPECT_FLOAT_EQ(getBackdropSpeed(), 105.0f + 945.0f * 0.1f);
+    EXPECT_FLOAT_EQ(getBackdropIntensity(), 0.99f);
+}
+
+TEST_F(Backdrop, AResetThenOneUpdateFillsBothStreamsAndTheyScrollOut) {
+    bands({0.5f, 0.1f, 0.9f});
+    step(0.0f);
+    EXPECT_LE(backdropStreakCursor(), -400.0f);
+    EXPECT_LE(backdropBarCursor(), 0.0f);
+    ASSERT_GT(backdropStreakCount(), 30u);
+    ASSERT_GT(backdropBarCount(), 20u);
+    f32 nearest = -1000.0f;
+    f32 farthest = 1000.0f;
+    for (u32 i = 0; i < backdropStreakCount(); ++i) {
+        const SBackdropItem& streak = backdropStreak(i);
+        EXPECT_EQ(streak.tail, streak.position.z);
+        EXPECT_EQ(streak.position.w, 10.0f);
+        nearest = std::max(nearest, streak.position.z);
+        farthest = std::min(farthest, streak.position.z);
+    }
+    EXPECT_LT(nearest, 400.0f) << "the streak spawned at 400 leaves at once";
+    EXPECT_GT(nearest, 370.0f);
+    EXPECT_GT(farthest, -400.0f);
+    EXPECT_LT(farthest, -370.0f);
+    for (u32 i = 0; i < backdropBarCount(); ++i) {
+        const f32 z = backdropBar(i).position.z;
+        EXPECT_TRUE(z > 0.0f && z <= 400.0f) << z;
+        const f32 x = backdropBar(i).position.x;
+        EXPECT_TRUE(x == 0.0f || x == f32(325.0 / 3.0) || x == f32(650.0 / 3.0)) << x;
+    }
+    // At 1050 units per second everything has left within a second, and the streams are refilled.
+    bars({1.0f});
+    for (int i = 0; i < 120; ++i) step(1.0f / 60.0f);
+    EXPECT_GT(getBackdropSpeed(), 1049.0f);
+    for (u32 i = 0; i < backdropStreakCount(); ++i) {
+        const SBackdropItem& streak = backdropStreak(i);
+        EXPECT_LT(streak.tail, 400.0f + getBackdropScrollStep()) << "released in the frame after its tail passes 400";
+        EXPECT_LE(streak.tail, streak.position.z);
+        EXPECT_GE(streak.tail, streak.position.z - (getBackdropSpeed() - 100.0f) * 0.163821f - 0.01f);
+    }
+    for (u32 i = 0; i < backdropBarCount(); ++i) EXPECT_LT(backdropBar(i).position.z, 480.0f);
+}
+
+TEST_F(Backdrop, OneBandPutsEveryBarAtZeroAndNoBandsSpawnNone) {
+    step(0.0f);
+    EXPECT_EQ(backdropBarCount(), 0u);
+    EXPECT_EQ(backdropBarCursor(), 0.0f);
+    releaseBackdrop();
+    resetBackdrop();
+    bands({0.3f});
+    step(0.0f);
+    ASSERT_GT(backdropBarCount(), 0u);
+    for (u32 i = 0; i < backdropBarCount(); ++i) EXPECT_EQ(backdropBar(i).position.x, 0.0f);
+}
+
+TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
+    bands({0.5f, 0.5f});
+    step(1.0f / 60.0f);
+    drawBackdropStreams();
+    const SDrawListCounts counts = drawListCounts(PRODUCER_HALF);
+    EXPECT_EQ(counts.lines, backdropStreakCount());
+    EXPECT_EQ(counts.gradientLines, backdropStreakCount()) << "below 100 units per second";
+    EXPECT_EQ(counts.quads, backdropBarCount());
+    const SQuadCommand& quad = drawListQuads(PRODUCER_HALF)[0];
+    const SBackdropItem& bar = backdropBar(backdropBarCount() - 1);
+    const f32 z0 = std::max(bar.position.z - 80.0f, 0.0f);
+    for (const ClVec4& corner : quad.corners) {
+        EXPECT_EQ(corner.y, 0.0f);
+        EXPECT_TRUE(corner.x == bar.position.x || corner.x == bar.position.x + 15.5f) << corner.x;
+        EXPECT_TRUE(corner.z == z0 || corner.z == bar.position.z) << corner.z;
+    }
+    EXPECT_EQ(quad.colour, 0x084040FFu);
+    EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].colour, 0x408080FFu);
+}
+
+TEST_F(Backdrop, EveryBeatRestartsThePulse) {
+    EXPECT_EQ(getBackdropBeatPulse(), 0.0f);
+    emptyBeats(&g_aSongBeats);
+    SBeat beat{};
+    beat.time = 0.5f;
+    pushBeat(&g_aSongBeats, beat);
+    g_iCurrentBeat = 0;
+    g_fSongTime = 1.0f;
+    dispatchBeats();
+    EXPECT_EQ(getBackdropBeatPulse(), 1.0f);
+    step(0.5f);
+    EXPECT_EQ(getBackdropBeatPulse(), 1.0f / 256.0f);
+    releaseBackdrop();
+    EXPECT_EQ(liveBeatSubscriptions(), 0u);
+}
+
+TEST_F(Backdrop, RingsWidenAndFadeForSixSecondsAndSixteenAtMost) {
+    for (int i = 0; i < 17; ++i) spawnBackdropRing(ClVec3(100.0f, 0.0f, 50.0f), i == 0);
+    EXPECT_EQ(backdropRingCount(), 16u);
+    step(0.0f);
+    ASSERT_EQ(drawListCounts(PRODUCER_HALF).quads, 16u);
+    const SQuadCommand& wall = drawListQuads(PRODUCER_HALF)[15];
+    EXPECT_EQ(wall.colour, 0xFF010420u) << "opaque at the start, in the water colour";
+    EXPECT_EQ((std::vector{wall.corners[0].z, wall.corners[1].y, wall.corners[2].z, wall.corners[3].x}),
+              (std::vector{40.0f, 1000.0f, 60.0f, 100.0f})) << "the first ring spans z";
+    clearDrawListHalf(PRODUCER_HALF);
+    step(3.15f);
+    EXPECT_EQ(drawListQuads(PRODUCER_HALF)[0].colour >> 24, 0u) << "(1 - 0.5)^15 x 255 truncates to 0";
+    step(3.15f);
+    EXPECT_EQ(backdropRingCount(), 0u);
+}
+
+TEST_F(Backdrop, WithoutAWorldThereAreNoRails) { EXPECT_EQ(backdropRailsEntity(), nullptr); }
+
+TEST_F(Backdrop, TheTimeLabelShowsTheSongsTimeLeftAndIsBlankBeforeAndAfter) {
+    drawBackdropStreams();  // no widget: nothing to write
+    initWidgetRegistry();
+    ClWidget* label = createWidget("playback_time_remaining");
+    label->setWideText("dynamicUnicodeText", u"03:10");
+    f32 seconds = -1.0f;
+    EXPECT_FALSE(backdropRemainingSeconds(&seconds));
+    drawBackdropStreams();
+    EXPECT_EQ(std::u16string(label->getWideText("dynamicUnicodeText")), u"");
+
+    // A song of 100 s on the silent output: its time left, then blank once it has ended.
+    setAudioEngineOutput(E_SOUNDOUTPUT_NOSOUND_MANUAL);
+    ASSERT_EQ(initAudioEngine(0), 1);
+    ASSERT_EQ(prepareSongSound(u"C:\\Music\\song.wav", 100.0f, 48000.0f), 1u);
+    ASSERT_EQ(startSongCue(), 1u);
+    label->setLocalizedId("localizedID", 77);
+    drawBackdropStreams();
+    EXPECT_EQ(std::u16string(label->getWideText("dynamicUnicodeText")), u"01:40");
+    EXPECT_EQ(label->getInt("localizedID"), 0);
+    stopCue(getSongCue(), 0.0f);
+    drawBackdropStreams();
+    EXPECT_EQ(std::u16string(label->getWideText("dynamicUnicodeText")), u"");
+    setSongCue({});
+    shutdownAudioEngine();
+    setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
+    releaseWidgetRegistry();
+}
+
+TEST(WeightedTable, PicksInProportionAndNeverPastTheLastWeight) {
+    ClWeightedTable table;
+    EXPECT_EQ(table.pickRandom(), -1);
+    table.add(4, 1.0f);
+    table.add(5, 0.0f);
+    table.add(6, 3.0f);
+    sfmtInitGenRand(99);
+    u32 sixes = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const s32 pick = table.pickRandom();
+        ASSERT_TRUE(pick == 4 || pick == 6) << pick;
+        sixes += pick == 6;
+    }
+    EXPECT_NEAR(sixes, 3000u, 120u);
+    // A draw of exactly 1.0 is held below 1: the last weighted value.
+    g_sfmtState.words[g_sfmtState.index < SFMT_WORD_COUNT ? g_sfmtState.index : 0] = 0xFFFFFFFFu;
+    if (g_sfmtState.index < SFMT_WORD_COUNT) EXPECT_EQ(table.pickRandom(), 6);
+}
+
+// --- Edge sparks ------------------------------------------------------------------------------
+
+class EdgeSparks : public Backdrop {};
+
+TEST_F(EdgeSparks, TheSideOfTheBurstOrientsTheFanAndSetsItsCount) {
+    struct SCase {
+        f32 x;
+        ClVec3 direction;
+        u32 fan;
+        f32 z;
+    };
+    for (const SCase& c : {SCase{5.0f, {1, 0, 0}, 30, 77.0f}, SCase{320.0f, {-1, 0, 0}, 30, 77.0f},
+                           SCase{10.0f, {0, 0, 1}, 60, 0.0f}, SCase{160.0f, {0, 0, 1}, 60, 0.0f},
+                           SCase{315.0f, {0, 0, 1}, 60, 0.0f}}) {
+        SCOPED_TRACE(c.x);
+        releaseEdgeSparkPools();
+        const ClVec3 d = getArenaSideDirection(ClVec3(c.x, 5.0f, 77.0f));
+        EXPECT_EQ((std::vector{d.x, d.y, d.z}), (std::vector{c.direction.x, c.direction.y, c.direction.z}));
+        spawnEdgeSparks(ClVec3(c.x, 5.0f, 77.0f));
+        ASSERT_EQ(edgeSparkCount(), c.fan + 40);
+        u32 trailing = 0;
+        for (u32 i = 0; i < edgeSparkCount(); ++i) {
+            const SEdgeSpark& spark = edgeSpark(i);
+            EXPECT_EQ((std::vector{spark.position.x, spark.position.z}), (std::vector{c.x, c.z}));
+            // The fan lies in the plane of up and n = up x d: no velocity along d.
+            EXPECT_NEAR(spark.velocity.dot(c.direction), 0.0f, 1e-3f);
+            trailing += spark.trailSpacing != FLT_MAX;
+        }
+        EXPECT_EQ(trailing, c.fan);
+    }
+}
+
+TEST_F(EdgeSparks, ASparkLeavesTrailRecordsEverySpacingAlongItsWay) {
+    SEdgeSpark* spark = takeEdgeSparkForTest();
+    spark->velocity = ClVec3(0.0f, 0.0f, 50.0f);
+    spark->position = ClVec3(10.0f, 20.0f, 130.0f);
+    spark->nextTrail = 10.0f;
+    spark->trailSpacing = 40.0f;
+    spark->trailSize = 0.0f;
+    EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 30.0f)), 3u);
+    ASSERT_EQ(sparkTrailCount(), 3u);
+    std::vector<f32> zs;
+    for (u32 i = 0; i < 3; ++i) zs.push_back(sparkTrail(i).position.z);
+    EXPECT_EQ(zs, (std::vector{40.0f, 80.0f, 120.0f}));
+    EXPECT_EQ(spark->nextTrail, 30.0f);
+
+    spark->position.z += 25.0f;
+    EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 130.0f)), 0u) << "less than the distance left";
+    EXPECT_EQ(spark->nextTrail, 5.0f);
+
+    // A full trail pool skips the records, not the walk.
+    while (takeSparkTrailForTest()) {
+    }
+    spark->position.z += 100.0f;
+    EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 155.0f)), 3u);
+    EXPECT_EQ(sparkTrailCount(), SPARK_TRAIL_CAPACITY);
+    EXPECT_EQ(spark->nextTrail, 25.0f);
+}
+
+TEST_F(EdgeSparks, FastSparksNeverTrailAndAFullPoolEndsTheBurst) {
+    for (u32 i = 0; i < EDGE_SPARK_CAPACITY - 10; ++i) takeEdgeSparkForTest()->heat = 0.0f;
+    spawnEdgeSparks(ClVec3(160.0f, 0.0f, 50.0f));
+    EXPECT_EQ(edgeSparkCount(), EDGE_SPARK_CAPACITY);
+    step(1.0f / 60.0f);
+    EXPECT_EQ(edgeSparkCount(), 10u) << "the spent ones are gone";
+
+    releaseEdgeSparkPools();
+    spawnEdgeSparks(ClVec3(5.0f, 10.0f, 50.0f));
+    for (u32 i = 0; i < edgeSparkCount(); ++i)
+        if (edgeSpark(i).trailSpacing != FLT_MAX) edgeSpark(i).heat = 0.0f;
+    for (int i = 0; i < 5; ++i) step(1.0f / 60.0f);
+    EXPECT_EQ(sparkTrailCount(), 0u);
+    EXPECT_GT(edgeSparkCount(), 0u);
+}
+
+TEST_F(EdgeSparks, SparksSlowFallAndGlowInTheCoronaColour) {
+    spawnEdgeSparks(ClVec3(160.0f, 0.5f, 50.0f));
+    clearDrawListHalf(PRODUCER_HALF);
+    step(1.0f / 60.0f);
+    const u32 sprites = drawListCounts(PRODUCER_HALF).sprites;
+    EXPECT_EQ(sprites, edgeSparkCount() + sparkTrailCount());
+    EXPECT_EQ(drawListSprites(PRODUCER_HALF)[0].colour, 0xFF0020FFu);
+    // After a second and a half every spark has burnt out or fallen below the floor.
+    for (int i = 0; i < 90; ++i) step(1.0f / 60.0f);
+    EXPECT_EQ(edgeSparkCount(), 0u);
+}
+
+}  // namespace
