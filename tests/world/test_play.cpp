@@ -20,10 +20,10 @@
 #include "world/play/wave_record.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/play/play_record.h"
-#include "world/play/hud_widgets.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 #include "world/play/score_hud.h"
+#include "ui/widget.h"
 #include "world/play/score_popups.h"
 
 #include <cfloat>
@@ -75,14 +75,14 @@ protected:
         FatalThrowingTest::SetUp();
         scriptRegistriesInit();
         m_script.files["playbalance.txt"] =
-            "score_wavekill_base_bonus 100.0;"
+            "score_wavekill_base_bonus = 100.0;"
             "death_penalty { -20.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };"
             "boss_total_time_before_escape { { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; };"
             "  { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; };"
             "boss_kelvath_eine_kleine_2_notes { };"
-            "boss_kelvath_don_giovanni_2_notes { 4; 0; };";
+            "boss_kelvath_don_giovanni_2_notes { 4; 0; 7; };";
         m_script.files["guardian_movies.txt"] =
-            "boss_1_0 { InGameIntro { sound_file \"SG_Intro_Boss1\"; events { }; }; };";
+            "boss_1_0 { InGameIntro { sound_file = \"SG_Intro_Boss1\"; events { }; }; };";
         setScriptSource(&m_script);
         configClear();
         initWorld();
@@ -217,6 +217,7 @@ TEST_F(PlayTest, ForcedIndexWithEveryPairBeatenTakesARealSubBoss) {
 TEST_F(PlayTest, RandomForcedBossIsDrawnFromTheGlobalGenerator) {
     beatAll();
     configSetValue("FORCE_BOSS", "2");
+    addMember(50.0f);
     sfmtInitGenRand(1234);
     const s32 boss = s32((sfmtGenRand32() % 0x7FFFFFFFu) % 5);
     const s32 sub = s32((sfmtGenRand32() % 0x7FFFFFFFu) % 3);
@@ -241,7 +242,8 @@ TEST_F(PlayTest, BossNotesFollowTheSequenceOnEverySecondCallAndAnEmptyOneIsRando
     chooseSessionBoss(g_PlayRecord.song);
     std::vector<s32> notes;
     for (int i = 0; i < 6; ++i) notes.push_back(nextBossNote());
-    EXPECT_EQ(notes, (std::vector<s32>{0, 1, 0, 5, 0, 1}));
+    // The sequence advances on every call; only every second call plays.
+    EXPECT_EQ(notes, (std::vector<s32>{0, 1, 0, 5, 0, 8}));
 
     releaseSessionBoss();
     g_PlayRecord.boss.beaten[0][0] = 0;
@@ -389,7 +391,7 @@ TEST_F(PlayTest, InvincibleShipHasNoSpawnGraceAndEndlessRamGrace) {
     setShipProgramBuilder(nullptr);
 }
 
-TEST_F(PlayTest, ScoreTargetsAndThousandsSeparators) {
+TEST_F(PlayTest, ScoreTargetStates) {
     SPlaySong& song = g_PlayRecord.song;
     song.scoreTargets[0][0] = 1000;
     song.scoreTargets[0][1] = 5000;
@@ -398,11 +400,6 @@ TEST_F(PlayTest, ScoreTargetsAndThousandsSeparators) {
               std::vector<s32>({-1, 0, 1}));
     song.progressValue = 100.0f;
     EXPECT_EQ(scoreTargetState(0), 1);
-    char text[32];
-    formatThousandsForHud("-1234567", text, sizeof(text));
-    EXPECT_STREQ(text, "-1,234,567");
-    formatThousandsForHud("999", text, sizeof(text));
-    EXPECT_STREQ(text, "999");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -479,4 +476,32 @@ TEST(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
     bullet.releaseContents();
     charging.releaseContents();
     setFatalErrorHook(nullptr);
+}
+
+TEST_F(PlayTest, ScoreHudWritesTheWidgetsAndRetiresSpentPopups) {
+    initWidgetRegistry();
+    for (const char* name : {"Score", "WaveKillChain", "WaveKillChain_BG1", "WaveKillChain_BG2", "hud_next_target",
+                             "hud_target_score"})
+        createWidget(name);
+    g_PlayRecord.song.scoreTargets[0][0] = 2500;
+    g_PlayRecord.song.scoreTargets[0][1] = 90000;
+    g_PlayRecord.song.progressThresholds[0][0] = g_PlayRecord.song.progressThresholds[0][1] = 1.0f;
+    g_aPlayerState[0].score = 12345 * SCORE_ENCODING_FACTOR;
+    g_fWaveKillChainWindow = 4.5f;
+    awardWaveKillChainBonus(0, ClVec3());
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f);
+    updateScoreHud();
+    EXPECT_STREQ(findWidgetByName("Score")->getText("dynamicText"), "12,465");
+    EXPECT_EQ(findWidgetByName("WaveKillChain")->getInt("textColor"), s32(0x7FFFFFFFu));
+    EXPECT_EQ(findWidgetByName("WaveKillChain_BG2")->tint().colour, 0x7FFFFFFFu);
+    EXPECT_STREQ(findWidgetByName("hud_target_score")->getText("dynamicText"), "90,000");
+    EXPECT_EQ(g_aPlayerState[0].nextTargetShown, 1);
+    EXPECT_EQ(scorePopupCount(), 1u);
+
+    g_fWaveKillChainWindow = 0.0f;
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 1.5f);
+    updateScoreHud();
+    EXPECT_FALSE(findWidgetByName("WaveKillChain_BG1")->isVisible());
+    EXPECT_EQ(scorePopupCount(), 0u);
+    releaseWidgetRegistry();
 }

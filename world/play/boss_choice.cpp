@@ -16,6 +16,7 @@
 #include "world/play/boss_wave_hook.h"
 #include "world/play/play_record.h"
 #include "world/play/player_state.h"
+#include "world/services/positioned_sound.h"
 
 #include <cstdio>
 #include <cstring>
@@ -123,6 +124,7 @@ void buildBossEntity(const SPlaySong& song, ClDNAGenerator* generator) {
     SBossEncounter& e = g_BossEncounter;
     e.dead = 0;
     e.entity = entity;
+    g_pCurrentBossEntity = entity;
     e.noteTargetAtom = entity->root ? entity->root->findAtomByName("noteTarg") : nullptr;
     e.barLastValue = 1.0f;
     e.hitFlashTime = 0.0f;
@@ -207,8 +209,10 @@ void chooseSessionBoss(const SPlaySong& song) {
 }
 
 void releaseSessionBoss() {
-    if (g_BossEncounter.entity) freeEntity(g_BossEncounter.entity);
+    // After the world's teardown the entity is already back in the pool.
+    if (g_BossEncounter.entity && isWorldReady()) freeEntity(g_BossEncounter.entity);
     g_BossEncounter.entity = nullptr;
+    g_pCurrentBossEntity = nullptr;
     g_BossEncounter.noteTargetAtom = nullptr;
     if (s_pBossProgram) {
         s_pBossProgram->release();
@@ -252,4 +256,12 @@ void resetSessionChoice() {
 void shutdownSessionChoice() {
     g_BossEncounter.introSoundName[0] = '\0';
     resetSessionChoice();
+}
+
+void playBossNote(const ClVec3& position) {
+    const s32 note = nextBossNote();
+    if (note == 0) return;
+    char cue[16];
+    std::snprintf(cue, sizeof(cue), "note_%02d", note);
+    playSoundCueAt(cue, position);
 }

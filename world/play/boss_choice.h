@@ -15,7 +15,8 @@ struct SPlaySong;
 // Decides this play's boss and builds its entity (inactive) into g_BossEncounter. A song that
 // gets no boss leaves the phase timer at FLT_MAX.
 void chooseSessionBoss(const SPlaySong& song);
-// Frees the boss entity and its program, entity first.
+// Frees the boss entity (unless the world was already shut down, which released it) and then
+// its program.
 void releaseSessionBoss();
 
 // The first pair not beaten, boss by boss; -1 and -1 when every pair is beaten. An empty

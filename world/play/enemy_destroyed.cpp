@@ -5,7 +5,7 @@
 #include "world/entity/entity.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/play_cues.h"
+#include "world/services/positioned_sound.h"
 #include "world/play/player_state.h"
 
 void onEnemyDestroyed(ClAtom* atom, u32 dropPickups) {
@@ -15,9 +15,9 @@ void onEnemyDestroyed(ClAtom* atom, u32 dropPickups) {
     if (category == E_GENCAT_BOSS) return;
     const ClVec4 at = entity->getWorldPosition();
     switch (category) {
-        case E_GENCAT_ENEMY_SMALL: playWorldCueAt("EnemyDestroyedSmall", ClVec3(at.x, at.y, at.z)); break;
-        case E_GENCAT_ENEMY_MEDIUM: playWorldCueAt("EnemyDestroyedMedium", ClVec3(at.x, at.y, at.z)); break;
-        case E_GENCAT_ENEMY_LARGE: playWorldCueAt("EnemyDestroyedLarge", ClVec3(at.x, at.y, at.z)); break;
+        case E_GENCAT_ENEMY_SMALL: playSoundCueAt("EnemyDestroyedSmall", ClVec3(at.x, at.y, at.z)); break;
+        case E_GENCAT_ENEMY_MEDIUM: playSoundCueAt("EnemyDestroyedMedium", ClVec3(at.x, at.y, at.z)); break;
+        case E_GENCAT_ENEMY_LARGE: playSoundCueAt("EnemyDestroyedLarge", ClVec3(at.x, at.y, at.z)); break;
         default: break;
     }
     ++g_aPlayerState[0].kills;

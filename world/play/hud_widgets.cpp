@@ -1,27 +1,49 @@
 #include "world/play/hud_widgets.h"
 
-#include "core/string_helpers.h"
+#include "core/directories.h"
+#include "core/name_hash.h"
+#include "core/vec.h"
+#include "render/canvases.h"
+#include "ui/text_draw.h"
+#include "ui/widget.h"
 
-#include <cstring>
+namespace {
 
-void setHudWidgetVisible(const char*, bool) {}
-void setHudWidgetText(const char*, const char*, const char*) {}
-void setHudWidgetColour(const char*, const char*, u32) {}
-void setHudWidgetTint(const char*, u32) {}
-void setHudWidgetLocalizedId(const char*, const char*) {}
-void drawHudPopupText(const ClVec3&, f32, u32, const char16_t*) {}
+constexpr u32 POPUP_LAYER = 1200;
+constexpr u32 POPUP_SHADOW_LAYER = 1199;
+constexpr f32 POPUP_SHADOW_OFFSET = 3.0f;
 
-void formatThousandsForHud(const char* digits, char* out, u32 size) {
-    if (size == 0) return;
-    const u32 sign = digits[0] == '-' ? 1u : 0u;
-    const u32 length = u32(std::strlen(digits));
-    u32 o = 0;
-    for (u32 i = 0; i < length && o + 1 < size; ++i) {
-        if (i > sign && (length - i) % 3 == 0) {
-            out[o++] = ',';
-            if (o + 1 >= size) break;
-        }
-        out[o++] = digits[i];
-    }
-    out[o] = '\0';
+}  // namespace
+
+void setHudWidgetVisible(const char* widget, bool visible) {
+    if (ClWidget* w = findWidgetByName(widget)) w->setVisible(visible);
+}
+
+void setHudWidgetText(const char* widget, const char* property, const char* text) {
+    if (ClWidget* w = findWidgetByName(widget)) w->setText(property, text);
+}
+
+void setHudWidgetColour(const char* widget, const char* property, u32 colour) {
+    if (ClWidget* w = findWidgetByName(widget)) w->setColour(property, colour);
+}
+
+void setHudWidgetTint(const char* widget, u32 colour) {
+    if (ClWidget* w = findWidgetByName(widget)) w->setTint(colour);
+}
+
+void setHudWidgetLocalizedId(const char* widget, const char* key) {
+    if (ClWidget* w = findWidgetByName(widget)) w->setLocalizedIdFromKey("localizedID", key);
+}
+
+void drawHudPopupText(const ClVec3& position, f32 size, u32 colour, const char16_t* text) {
+    const char* face = getLanguageIndex() == LANGUAGE_INDEX_JAPANESE ? "NiceCapsBoldFont-JAP" : "NiceCapsBoldFont";
+    const u32 noise = crc32TextNoCase("Images/Noise");
+    const u32 align = E_ALIGN_CENTRE | E_ALIGN_MIDDLE;
+    for (int pass = 0; pass < 2; ++pass)
+        drawTextAtWorldPosition(nullptr, position, "game_bonustext", noise, face, POPUP_LAYER, size, 0.0f, 0.0f, align,
+                                colour, text);
+    u32 shadowAlpha = (colour >> 24) * 2;
+    if (shadowAlpha > 255) shadowAlpha = 255;
+    drawTextAtWorldPosition(nullptr, position, "system_font", 0, face, POPUP_SHADOW_LAYER, size, POPUP_SHADOW_OFFSET,
+                            POPUP_SHADOW_OFFSET, align, shadowAlpha << 24, text);
 }

@@ -11,8 +11,6 @@ void setHudWidgetText(const char* widget, const char* property, const char* text
 void setHudWidgetColour(const char* widget, const char* property, u32 colour);
 void setHudWidgetTint(const char* widget, u32 colour);
 void setHudWidgetLocalizedId(const char* widget, const char* key);
-// Digits with ',' between groups of three from the right.
-void formatThousandsForHud(const char* digits, char* out, u32 size);
-// A popup text at a world position: twice in its colour with the bonus-text look, once as a
-// black shadow offset by (3, 3).
+// A popup text at a world position: twice in its colour with the bonus-text look, then once as
+// a black shadow offset by (3, 3) whose alpha is twice the text's, at most 255.
 void drawHudPopupText(const ClVec3& position, f32 size, u32 colour, const char16_t* text);

@@ -1,5 +1,8 @@
 #include "world/play/play_record.h"
 
+#include "core/fatal_error.h"
+#include "world/entity/dna_program.h"
+
 #include <cstring>
 
 SPlayRecord g_PlayRecord;
@@ -13,4 +16,10 @@ u32 currentDifficulty() {
     const s32 d = g_PlayRecord.difficulty;
     if (d < 0) return 0;
     return d >= s32(DIFFICULTY_LEVEL_COUNT) ? DIFFICULTY_LEVEL_COUNT - 1 : u32(d);
+}
+
+void setPlayDifficulty(s32 level) {
+    if (level < 0 || level >= s32(DIFFICULTY_LEVEL_COUNT)) fatalErrorf("difficulty %d out of range", level);
+    g_PlayRecord.difficulty = level;
+    g_iHitPointDifficultyLevel = level;
 }

@@ -60,3 +60,6 @@ void resetPlayRecord();
 
 // The current difficulty clamped to 0..5.
 u32 currentDifficulty();
+// Sets the play's difficulty, which is also the hit-point row of the enemies' atoms. Outside
+// 0..5 is fatal.
+void setPlayDifficulty(s32 level);

@@ -9,7 +9,7 @@
 #include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
 #include "world/play/collectibles.h"
-#include "world/play/play_cues.h"
+#include "world/services/positioned_sound.h"
 #include "world/play/player_state.h"
 #include "world/play/score_popups.h"
 
@@ -81,7 +81,7 @@ void spawnPlayerShip(u32 player, u32 firstSpawn) {
     refreshShipAnchors();
     if (!firstSpawn) {
         const ClVec4 at = ship->getWorldPosition();
-        playWorldCueAt("PlayerRespawns", ClVec3(at.x, at.y, at.z));
+        playSoundCueAt("PlayerRespawns", ClVec3(at.x, at.y, at.z));
     }
 }
 
@@ -120,6 +120,16 @@ void updatePlayerLife() {
         if (player.ship) player.ship->timer = configGetInt("PLAYER_INVINCIBLE") > 0 ? FLT_MAX : RAM_GRACE_SECONDS;
         g_iPlayerRammed = 0;
     }
+}
+
+void tickPlayState(f32 frameStep, bool paused) {
+    if (frameStep <= 0.0f) return;
+    updatePlayerLife();
+    if (paused) return;
+    SPlayerState& player = g_aPlayerState[0];
+    player.playTime += frameStep;
+    if (player.invincibilityTime > 0.0f) player.invincibilityTime -= frameStep;
+    g_fWaveKillChainWindow -= frameStep;
 }
 
 void freeSessionDNAProgram() {

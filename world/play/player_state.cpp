@@ -8,7 +8,7 @@
 #include "input/ambient/ambient_light.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
-#include "world/play/play_cues.h"
+#include "world/services/positioned_sound.h"
 #include "world/play/score_popups.h"
 
 #include <cstring>
@@ -143,7 +143,7 @@ void applyDeathPenalty(u32 player) {
     const s32 lowered = shown + penalty < 0 ? 0 : shown + penalty;
     first.pointsLost += shown - lowered;
     first.score = SCORE_ENCODING_FACTOR * lowered;
-    playWorldCueAt("PlayerShipDestroyed", at);
+    playSoundCueAt("PlayerShipDestroyed", at);
     requestAmbientFlash(DEATH_FLASH);
 }
 

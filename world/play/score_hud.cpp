@@ -3,13 +3,13 @@
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "core/string_table.h"
+#include "ui/number_format.h"
 #include "world/entity/entity.h"
 #include "world/play/hud_widgets.h"
 #include "world/play/play_record.h"
 #include "world/play/player_state.h"
 #include "world/play/score_popups.h"
 
-#include <cstdio>
 
 namespace {
 
@@ -17,15 +17,10 @@ constexpr u32 POPUP_TEXT_LENGTH = 64;
 constexpr f32 CHAIN_WIDGET_FADE_SECONDS = 9.0f;
 const char* const CHAIN_WIDGETS[] = {"WaveKillChain", "WaveKillChain_BG1", "WaveKillChain_BG2"};
 
-void formatScore(s32 shown, char* out, u32 size) {
-    char digits[16];
-    std::snprintf(digits, sizeof(digits), "%d", shown);
-    formatThousandsForHud(digits, out, size);
-}
 
 ClVec3 popupPosition(const SScorePopup& popup) {
     const ClEntity* ship = g_aPlayerState[0].ship;
-    const ClVec3& at = popup.position.current;
+    const ClVec3& at = popup.position.getValue();
     switch (popup.kind) {
         case E_POPUP_SCORE_PICKUP:
             if (ship) {
@@ -85,8 +80,8 @@ void updateTargets(SPlayerState& player) {
         return;
     }
     const u32 d = currentDifficulty();
-    char text[32];
-    formatScore(g_PlayRecord.song.scoreTargets[d][state == -1 ? 0 : 1], text, sizeof(text));
+    char text[THOUSANDS_TEXT_LENGTH];
+    formatIntThousandsNarrow(g_PlayRecord.song.scoreTargets[d][state == -1 ? 0 : 1], text);
     setHudWidgetLocalizedId("hud_next_target", "hud_next_target");
     setHudWidgetText("hud_target_score", "dynamicText", text);
     setHudWidgetVisible("hud_target_score", true);
@@ -108,8 +103,8 @@ s32 scoreTargetState(s32 shown) {
 
 void updateScoreHud() {
     SPlayerState& player = g_aPlayerState[0];
-    char score[32];
-    formatScore(shownScore(player), score, sizeof(score));
+    char score[THOUSANDS_TEXT_LENGTH];
+    formatIntThousandsNarrow(shownScore(player), score);
     setHudWidgetText("Score", "dynamicText", score);
     updatePopups(g_fFrameTime);
     updateChainWidgets();

@@ -72,7 +72,7 @@ void queuePopupFade(SScorePopup* popup, u32 target, f32 seconds, f32 delay) {
 }
 
 void setPopupPath(SScorePopup* popup, const ClVec3& from, const ClVec3& to, f32 seconds) {
-    popup->position = SPopupPath{from, to, seconds, 0.0f, from};
+    popup->position.startFromTo(from, to, seconds, E_TWEEN_CURVE_LINEAR, 0.0f);
 }
 
 void advanceScorePopup(SScorePopup* popup, f32 dt) {
@@ -83,8 +83,5 @@ void advanceScorePopup(SScorePopup* popup, f32 dt) {
         --popup->queuedFadeCount;
         startFade(popup, next);
     }
-    SPopupPath& path = popup->position;
-    path.time += dt;
-    const f32 t = path.duration > 0.0f && path.time < path.duration ? path.time / path.duration : 1.0f;
-    path.current = path.from + scaleVec3(path.to - path.from, t);
+    popup->position.advance(dt);
 }

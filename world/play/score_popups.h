@@ -5,6 +5,7 @@
 #include "core/colour_animator.h"
 #include "core/types.h"
 #include "core/vec.h"
+#include "world/play/vector_tween.h"
 
 constexpr u32 SCORE_POPUP_CAPACITY = 10;
 // Fades asked for while the colour still runs wait here and start when the earlier ones end.
@@ -23,15 +24,6 @@ struct SPopupFade {
     f32 delay;
 };
 
-// A straight move from one point to another over a duration (a held point when they are equal).
-struct SPopupPath {
-    ClVec3 from;
-    ClVec3 to;
-    f32 duration;
-    f32 time;
-    ClVec3 current;
-};
-
 struct SScorePopup {
     s32 kind;  // EScorePopupKind
     u32 textId;  // name hash of the string-table key
@@ -39,7 +31,7 @@ struct SScorePopup {
     SColourAnimator colour;
     SPopupFade queuedFades[SCORE_POPUP_FADE_QUEUE_CAPACITY];
     u32 queuedFadeCount;
-    SPopupPath position;
+    SVectorTween position;  // world position
     s32 value;
     s32 chain;
     u32 slot;
