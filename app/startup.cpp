@@ -41,6 +41,8 @@
 #include "render/shader.h"
 #include "render/flipbook_table.h"
 #include "render/fmv_player.h"
+#include "render/debris_particles.h"
+#include "render/fx_particles.h"
 #include "render/mega_particles.h"
 #include "render/spline_registry.h"
 #include "render/state_stacks.h"
@@ -196,10 +198,22 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
 
     g_megaParticleSystem = new ClMegaParticleSystem();
     registerParticleSystem(g_megaParticleSystem);
+    g_fxParticleSystem = new ClFXParticleSystem();
+    registerParticleSystem(g_fxParticleSystem);
+    g_debrisLineSystem = new ClDebrisLineParticleSystem();
+    registerParticleSystem(g_debrisLineSystem);
+    g_debrisTriSystem = new ClDebrisTriParticleSystem();
+    registerParticleSystem(g_debrisTriSystem);
 }
 
 s32 gameShutdown() {
     releaseSongFeatureBuffer();
+    retireParticleSystem(g_debrisTriSystem);
+    g_debrisTriSystem = nullptr;
+    retireParticleSystem(g_debrisLineSystem);
+    g_debrisLineSystem = nullptr;
+    retireParticleSystem(g_fxParticleSystem);
+    g_fxParticleSystem = nullptr;
     retireParticleSystem(g_megaParticleSystem);
     g_megaParticleSystem = nullptr;
     g_iQuitGame = 1;

@@ -13,6 +13,7 @@ SSavedOptions defaultSavedOptions() {
     options.inGamePointerSensitivity = 5;
     options.ambientLayout = 0;
     options.latchedFire = 0;
+    options.animatedLines = 1;
     return options;
 }
 

@@ -17,6 +17,7 @@ struct SSavedOptions {
     s32 inGamePointerSensitivity;     // the pointer in play, 0 to 10
     s32 ambientLayout;
     u32 latchedFire;
+    u32 animatedLines;  // 0 whole mesh edges ("option_line_val_simple"), 1 glints running along them ("option_line_val_anim")
 };
 
 extern SSavedOptions g_SavedOptions;

@@ -7,6 +7,8 @@
 #include "render/render_worker.h"
 
 f32 g_particleGameStep = 1.0f / 60.0f;
+ClDebrisLineParticleSystem* g_debrisLineSystem = nullptr;
+ClDebrisTriParticleSystem* g_debrisTriSystem = nullptr;
 
 namespace {
 
@@ -161,6 +163,14 @@ void runBlastPass() {
         }
     }
     g_BlastLists.blastCount = 0;
+    g_BlastLists.newDebrisCount = 0;
+}
+
+void pushNewDebris(const SBlast& blast, const ClVec3& velocity) {
+    for (u32 i = 0; i < g_BlastLists.newDebrisCount; ++i) {
+        SDebrisBody* body = g_BlastLists.newDebris[i];
+        computeBlastPush(blast, velocity, body->centre, &body->velocity);
+    }
     g_BlastLists.newDebrisCount = 0;
 }
 

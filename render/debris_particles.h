@@ -98,11 +98,18 @@ private:
 // The action mode's fixed game step, written from above; at 0.0001 or less shards stop spinning.
 extern f32 g_particleGameStep;
 
+// The shared systems the world's atoms throw their debris into (null until start-up creates them).
+extern ClDebrisLineParticleSystem* g_debrisLineSystem;
+extern ClDebrisTriParticleSystem* g_debrisTriSystem;
+
 // A blast of the frame (its centre, radius and strength) with the velocity of what exploded. A
 // blast beyond BLAST_LIST_CAPACITY in one frame is dropped.
 void recordBlast(const SBlast& blast, const ClVec3& velocity);
 // Pushes every piece of the new-debris list by every recorded blast, then empties both lists.
 void runBlastPass();
+// Pushes every piece of the new-debris list by this one blast at once and empties the list (the
+// recorded blasts stay for the pass).
+void pushNewDebris(const SBlast& blast, const ClVec3& velocity);
 void clearNewDebrisList();
 u32 newDebrisCount();
 u32 blastCount();

@@ -13,6 +13,8 @@
 #include <cmath>
 #include <numbers>
 
+ClFXParticleSystem* g_fxParticleSystem = nullptr;
+
 namespace {
 
 constexpr f32 kTwoPi = 2.0f * std::numbers::pi_v<f32>;

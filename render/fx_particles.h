@@ -99,3 +99,6 @@ private:
 
 // True while particle is the live record it was when generation was read from it.
 bool fxParticleIsCurrent(const SFxParticle* particle, u32 generation);
+
+// The shared system the world's atoms and contact handlers add to (null until start-up creates it).
+extern ClFXParticleSystem* g_fxParticleSystem;

@@ -1,21 +1,59 @@
-// The mesh body of ships, enemies and bosses. So far it places its mesh's sphere and collision
-// spheres in the world and carries what the timed effects act on; its looks are drawn elsewhere.
+// The body atom: the visible hull of the ship, enemies and bosses. Its mesh is drawn as glowing
+// edge lines over flat glass triangles (with textured faces for some enemies), as a ghost while
+// its enemy flies in, edge by edge while it is built up, and it breaks into debris when killed.
 #pragma once
 
+#include "core/array.h"
 #include "core/colour_animator.h"
 #include "world/atoms/atom.h"
+#include "world/atoms/atom_edges.h"
 
-class alignas(16) ClAtom_Body : public ClAtom {
+struct SMaterial;
+
+class ClAtom_Body final : public ClAtom {
 public:
-    u32 colourPulse = 0;  // set while a colour-fade effect runs
+    u32 colourPulse = 0;  // set while a colour-pulse effect runs
     SColourAnimator colourAnimator;
-    const SColourAnimator* triangleColour = nullptr;  // an entry of the bar colour scheme
+    const SColourAnimator* triangleColour = nullptr;  // entries of g_BarColourScheme
+    const SMaterial* edgeMaterial = nullptr;
+    const SMaterial* redEdgeMaterial = nullptr;
+    const SMaterial* triangleMaterial = nullptr;
+    const SMaterial* redTriangleMaterial = nullptr;
+    const SMaterial* texturedFaceMaterial = nullptr;
+    const SMaterial* ghostMaterial = nullptr;
+    const SMaterial* flashMaterial = nullptr;
+    const SColourAnimator* spareColour = nullptr;  // set by configure, not drawn with
+    const SColourAnimator* ghostColour = nullptr;  // enemy look only
+    const SColourAnimator* faceColour = nullptr;
+    const SColourAnimator* spareColours[2] = {};
+    u32 variant = 0;
+    ClArray<SBodyEdgeRecord> edgeRecords;  // one per mesh edge
 
+    ~ClAtom_Body() override { releaseEdgeRecords(&edgeRecords); }
     void init(ClGeometryMesh* mesh, ClEntity* owner, ClEntityNode* hangingOn) override;
-    void draw() override {}
-    // The mesh's sphere moved by the world matrix; without a mesh (or an empty
-    // one) the box stays empty.
+    void release() override;
+    void resetEffects() override;
+    void draw() override;
     void computeWorldBounds() override;
-    // The mesh's collision spheres swept from the previous to the current world matrix.
+    void onKilled(f32 spin) override;
+    void shedDebris(f32 spin) override;
+    // Player look (owner kinds 0, 3) takes variants 0 and 1, the enemy look (1, 4, 5) 0 to 2;
+    // anything else is fatal. Nothing while the effects are not loaded.
+    void configure(s32 newVariant) override;
+    void bumpStamp() override;
     void rebuildCollisionShape() override;
+
+    // The hit handling's cue when damage leaves the body alive: at the other atom's node.
+    void playImpactCue(f32 damage, const ClAtom* other);
+    void refreshGlints(u32 randomOffset);
+
+private:
+    bool playerLook() const;
+    void drawGlintLook(bool invincible, const ClVec3* moved);
 };
+
+// The ghost's alpha at height y while its enemy flies in: 255 up to 50, fading to 0 at 100.
+u32 bodyGhostAlpha(f32 y);
+// Edges shown after a build stamp: all of them once the stamp reaches the step count, a share in
+// proportion below it; ATOM_SHOWN_EDGES_NO_MESH_EDGES for a mesh without edges.
+u32 bodyShownEdgeCount(u32 stamp, u32 stepCount, u32 edgeCount);

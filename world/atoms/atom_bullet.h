@@ -1,22 +1,61 @@
-// The ordinary bullet: no mesh, its world position alone places it. So far it has its box and
-// its swept collision sphere; its looks are drawn elsewhere.
+// The bullet atom of every ordinary bullet, the player's and the enemies': no mesh, its world
+// position places it, a sphere of the bullet radius bounds it and a sphere swept from last frame's
+// position to this frame's collides. Its look follows the bullet's type and level.
 #pragma once
 
+#include "core/array.h"
+#include "render/float_tween.h"
 #include "world/atoms/atom.h"
+#include "world/play/gun_params.h"
 
-class alignas(16) ClAtom_Bullet : public ClAtom {
+struct SFxParticle;
+struct SMaterial;
+
+constexpr s32 BULLET_TYPE_COUNT = 20;
+constexpr s32 BULLET_LEVEL_COUNT = 6;
+constexpr u32 BULLET_SATELLITE_COUNT = 20;
+
+// One satellite of the converging look: it moves from `from` to the bullet as its tween runs.
+struct SBulletSatellite {
+    ClVec3 from;
+    SFloatTween closing;  // 1 down to 0 over 0.2 s: the share of `from` still to go
+};
+
+class ClAtom_Bullet final : public ClAtom {
 public:
-    f32 collisionRadius = 0.0f;  // "BullRad" of the bullet's node, read on the first bounds
+    SBulletParams params = {};
+    SFxParticle* glow = nullptr;  // FX particles, steered only while still the records they were
+    SFxParticle* glow2 = nullptr;
+    u32 glowGeneration = 0;
+    u32 glow2Generation = 0;
+    ClArray<SBulletSatellite> trail;  // the converging look's satellites
+    f32 sparkTimer = 0.0f;
     u32 paramsRead = 0;
+    u32 satellitesDone = 1;  // 0 while a satellite of the converging look still moves
+    u32 glowsMade = 0;       // the first draw made its glows and ambient request
+    const SMaterial* mainMaterial = nullptr;  // null: not chosen yet
+    const SMaterial* mainSubMaterial = nullptr;
+    const SMaterial* secondMaterial = nullptr;
+    const SMaterial* secondSubMaterial = nullptr;
+    const SMaterial* thirdMaterial = nullptr;
+    const SMaterial* thirdSubMaterial = nullptr;
+    const SMaterial* glowMaterial = nullptr;
+    const SMaterial* glowSubMaterial = nullptr;
 
+    ~ClAtom_Bullet() override { trail.release(); }
     void init(ClGeometryMesh* mesh, ClEntity* owner, ClEntityNode* hangingOn) override;
-    void draw() override {}
-    // A sphere of the collision radius at the world position; the first time also the previous
-    // box, at the current position.
+    void release() override;
+    // A type outside 0 to 19 is fatal.
+    void draw() override;
     void computeWorldBounds() override;
-    // One sphere of the collision radius swept from the previous to the current world position.
     void rebuildCollisionShape() override;
 
 private:
     void readParams();
+    void chooseMaterials();
 };
+
+// The packed colour generators and player weapons give a bullet of the type and level.
+u32 getBulletColour(const SBulletParams& params);
+// The line colour of a level (A): levels outside 0 to 5 are clamped.
+u32 bulletLineColour(s32 level);

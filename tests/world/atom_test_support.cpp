@@ -1,0 +1,76 @@
+#include "tests/world/atom_test_support.h"
+
+#include "core/matrix44.h"
+#include "render/geometry_mesh.h"
+#include "world/atoms/atom.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+#include "world/play/gun_params.h"
+
+#include <cmath>
+
+ClGeometryMesh* makeRingMesh(u32 edges) {
+    auto* mesh = new ClGeometryMesh();
+    mesh->init();
+    const u32 centre = mesh->addVertex(ClVec3(0.0f, 0.0f, 0.0f));
+    for (u32 i = 0; i < edges; ++i) {
+        const f32 a = 6.2831853f * f32(i) / f32(edges);
+        mesh->addVertex(ClVec3(10.0f * std::cos(a), 0.0f, 10.0f * std::sin(a)));
+    }
+    for (u32 i = 0; i < edges; ++i) {
+        mesh->addEdge(centre + 1 + i, centre + 1 + (i + 1) % edges);
+        mesh->addTriangle(centre, centre + 1 + (i + 1) % edges, centre + 1 + i);
+    }
+    mesh->finishBounds();
+    return mesh;
+}
+
+void SOneAtomEntity::build(u32 programKind, u32 atomKind, ClGeometryMesh* mesh, s32 pattern) {
+    program = new ClDNAProgram();
+    program->init();
+    program->kind = programKind;
+    if (mesh) program->geometries.push(mesh);
+    program->emitNewNode(ClMatrix44());
+    program->emitNewAtom(atomKind, mesh ? 0 : -1, ClMatrix44(), 5);
+    if (pattern > 0) program->emitAtomParamInt("PAT", pattern);
+    program->emitRegisterAtom();
+    program->emitCloseNode();
+    entity = allocEntity(OWNER_LIVE_GAME);
+    entity->buildFromDNA(program);
+    entity->root->resetAtoms();
+    atom = entity->atoms[0];
+}
+
+void SOneAtomEntity::buildBullet(s32 type, s32 level, s32 flag, const ClVec3& at) {
+    build(E_PROGRAM_PLAYER_SHOT, E_ATOM_BULLET, nullptr);
+    SBulletParams params = {};
+    params.bullType = type;
+    params.bullLev = level;
+    params.bullRad = 2.0f;
+    params.bullRndRad = 1.0f;
+    params.bullCol = s32(0xFF00FF00u);
+    params.bullFlag = flag;
+    copyBulletParamsToBullet(entity->root, params);
+    placeAt(at);
+}
+
+void SOneAtomEntity::placeAt(const ClVec3& position, f32 scale) {
+    ClMatrix44 at;
+    for (u32 axis = 0; axis < 3; ++axis) at.m[5 * axis] = scale;
+    at.setTranslation(position);
+    entity->root->setWorldMatrix(at);
+    atom->setWorldMatrix(at);
+}
+
+void SOneAtomEntity::release() {
+    if (entity) freeEntity(entity);
+    if (program) {
+        program->release();
+        delete program;
+    }
+    entity = nullptr;
+    program = nullptr;
+    atom = nullptr;
+}

@@ -1,0 +1,116 @@
+// What a player sees of the atoms: an enemy body, bullets of three looks and a note pickup drawn
+// into whole frames under the offscreen driver. Each lights the pixels where the camera puts it,
+// in its own colours, and the space between them stays dark.
+#include "core/game_clock.h"
+#include "core/random.h"
+#include "core/saved_options.h"
+#include "render/fx_particles.h"
+#include "render/shader_globals.h"
+#include "tests/world/atom_test_support.h"
+#include "tests/world/world_pictures.h"
+#include "world/atoms/atom.h"
+#include "world/bar_colour_scheme.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/world.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <utility>
+
+namespace {
+
+class AtomPictures : public WorldPictureTest {
+protected:
+    void SetUp() override {
+        WorldPictureTest::SetUp();
+        initBarColourScheme();
+        initWorld();
+        sfmtInitGenRand(5);
+        g_aGameClocks[1].frameTime = 1.0f / 60.0f;
+        g_SavedOptions.animatedLines = 0;
+        g_fxParticleSystem = &m_fx;
+    }
+    void TearDown() override {
+        g_fxParticleSystem = nullptr;
+        m_fx.releaseAll();
+        for (SOneAtomEntity& one : m_atoms) one.release();
+        shutdownWorld();
+        WorldPictureTest::TearDown();
+    }
+    // The bar and glass effects' constants, from the colour scheme as play sets them.
+    static void setSceneConstants() {
+        for (auto [name, entry] : {std::pair{"g_v4BarEnemyCore1", 15u}, {"g_v4BarEnemyCorona1", 16u}, {"g_v4BarEnemyRed", 17u},
+                                   {"g_v4BarEnemyRedCorona", 18u}, {"g_v4BarPlayerCore1", 4u}, {"g_v4BarPlayerCorona1", 5u},
+                                   {"g_v4TriEnemy1Med", 7u}, {"g_v4TriEnemy1Dark", 14u}, {"g_v4TriEnemy1Lite", 8u}})
+            setShaderGlobalColour(name, g_BarColourScheme.colour(entry).current);
+        setShaderGlobalVec3("g_v3LightPos", ClVec3(160.0f, 400.0f, 0.0f));
+        setShaderGlobalVec3("g_v3Spec0Pos", ClVec3(400.0f, 100.0f, 200.0f));
+        setShaderGlobalVec3("g_v3Spec1Pos", ClVec3(-200.0f, -100.0f, 200.0f));
+        setShaderGlobalVec3("g_v3LightDir", ClVec3(0.0f, -1.0f, 0.3f));
+        setShaderGlobalFloat("g_fLightAmb", 0.3f);
+        setShaderGlobalFloat("g_fSpecExp", 40.0f);
+    }
+    void bullet(s32 type, s32 level, s32 flag, const ClVec3& at) { m_atoms[m_count++].buildBullet(type, level, flag, at); }
+    // The box of half-size r pixels round the point's picture.
+    SPixelBox around(const ClVec3& world, u32 r) const {
+        const ClVec2 p = project(world);
+        return SPixelBox{u32(std::max(0.0f, p.x - f32(r))), u32(std::max(0.0f, p.y - f32(r))), u32(p.x + f32(r)), u32(p.y + f32(r))};
+    }
+    SOneAtomEntity m_atoms[5];
+    u32 m_count = 0;
+    ClFXParticleSystem m_fx;
+};
+
+TEST_F(AtomPictures, ABodyBulletsAndAPickupShowWhereTheyAreInTheirColours) {
+    if (!m_ready) GTEST_SKIP() << "no OpenGL device";
+    lookAt(ClVec3(160.0f, 220.0f, -40.0f), ClVec3(160.0f, 0.0f, 110.0f));
+    const ClVec3 bodyAt(70.0f, 0.0f, 110.0f), ballAt(140.0f, 0.0f, 80.0f), doubleAt(170.0f, 0.0f, 150.0f),
+        boltAt(205.0f, 0.0f, 90.0f), pickupAt(255.0f, 0.0f, 110.0f);
+    SOneAtomEntity& body = m_atoms[m_count++];
+    body.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(8));
+    body.placeAt(bodyAt, 2.5f);
+    bullet(2, 0, 0, ballAt);
+    bullet(4, 2, 0, doubleAt);
+    bullet(13, 0, 100, boltAt);
+    SOneAtomEntity& pickup = m_atoms[m_count++];
+    pickup.build(E_PROGRAM_PICKUP, E_ATOM_PICKUPABLE, nullptr, 1);
+    pickup.placeAt(pickupAt);
+
+    const std::vector<u8> rgba = drawFrames(
+        [&] {
+            setSceneConstants();
+            for (u32 i = 0; i < m_count; ++i) m_atoms[i].atom->draw();
+            m_fx.update();
+        },
+        "atoms.png");
+
+    // The colourising effect turns the vertex red into magenta (red and blue, a quarter green);
+    // the body's glass and the level-2 double shot are blue.
+    struct SExpect {
+        const char* what;
+        ClVec3 at;
+        u32 radius;
+        bool blue;
+    };
+    for (const SExpect& e : {SExpect{"body", bodyAt, 24, true}, SExpect{"ball", ballAt, 12, false},
+                             SExpect{"double", doubleAt, 20, true}, SExpect{"bolt", boltAt, 40, false},
+                             SExpect{"pickup", pickupAt, 16, false}}) {
+        SCOPED_TRACE(e.what);
+        const SPixelBox box = around(e.at, e.radius);
+        EXPECT_GT(litPixels(rgba, box, 60), 10u);
+        const ClVec3 sum = colourSum(rgba, box);
+        if (e.blue) {
+            EXPECT_GT(sum.z, 2.0f * sum.x) << sum.x << " red, " << sum.z << " blue";
+        } else {
+            EXPECT_GT(sum.z, 0.5f * sum.x) << sum.x << " red, " << sum.z << " blue";
+            EXPECT_LT(sum.y, 0.5f * sum.x) << sum.x << " red, " << sum.y << " green";
+        }
+    }
+    // Between the body and the ball, and below everything, nothing was drawn.
+    EXPECT_EQ(litPixels(rgba, around(ClVec3(105.0f, 0.0f, 150.0f), 5), 40), 0u);
+    EXPECT_EQ(litPixels(rgba, SPixelBox{0, WORLD_PICTURE_H - 12, WORLD_PICTURE_W, WORLD_PICTURE_H}, 40), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,252 @@
+// The atom kinds: a body built up edge by edge and drawn as lines or as a ghost by height, bullet
+// looks by type and level, glows steered only while their particle is still theirs, and the note
+// pickup's shrinking swarm and life. Draw commands are read back from the producers' half of the
+// draw lists on the null renderer, with the materials of the built data.
+#include "core/config.h"
+#include "core/game_clock.h"
+#include "core/name_hash.h"
+#include "core/random.h"
+#include "core/saved_options.h"
+#include "render/draw_lists.h"
+#include "render/fx_particles.h"
+#include "render/geometry_mesh.h"
+#include "render/materials.h"
+#include "render/render_worker.h"
+#include "render/shader.h"
+#include "render/texture.h"
+#include "tests/render/render_data_support.h"
+#include "tests/support/fatal_catch.h"
+#include "tests/world/atom_test_support.h"
+#include "world/atoms/atom_body.h"
+#include "world/atoms/atom_bullet.h"
+#include "world/atoms/atom_effect.h"
+#include "world/atoms/atom_pickupable.h"
+#include "world/bar_colour_scheme.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+#include "world/generators/dna_generator.h"
+#include "world/play/inspiration_pickups.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace test_support;
+
+namespace {
+
+constexpr u32 PRODUCER_HALF = 1;
+
+class Atoms : public BuiltDataTest {
+protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        setFatalErrorHook(throwOnFatal);
+        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+        initShaderRegistry();
+        initTextureTable();
+        initMaterialPools();
+        initBarColourScheme();
+        resetRenderFlipIndex();
+        clearDrawListHalf(PRODUCER_HALF);
+        initWorld();
+        sfmtInitGenRand(17);
+        g_aGameClocks[1].frameTime = 1.0f / 60.0f;
+        g_SavedOptions.animatedLines = 0;
+        g_fxParticleSystem = &m_fx;
+    }
+    void TearDown() override {
+        g_fxParticleSystem = nullptr;
+        m_one.release();
+        shutdownWorld();
+        g_SavedOptions = defaultSavedOptions();
+        clearDrawListHalf(PRODUCER_HALF);
+        releaseAllMaterials();
+        destroyAllTextures();
+        releaseShaderRegistry();
+        setFatalErrorHook(nullptr);
+        BuiltDataTest::TearDown();
+    }
+    SDrawListCounts counts() const { return drawListCounts(PRODUCER_HALF); }
+    ClAtom_Bullet* bullet(s32 type, s32 level) {
+        m_one.buildBullet(type, level, 0, ClVec3(100.0f, 0.0f, 100.0f));
+        return static_cast<ClAtom_Bullet*>(m_one.atom);
+    }
+    SOneAtomEntity m_one;
+    ClFXParticleSystem m_fx;
+};
+
+TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
+    EXPECT_EQ(bodyGhostAlpha(50.0f), 255u);
+    EXPECT_EQ(bodyGhostAlpha(75.0f), 127u);
+    EXPECT_EQ(bodyGhostAlpha(100.5f), 0u);
+
+    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
+    ClAtom& body = *m_one.atom;
+    EXPECT_EQ(body.shownEdgeCount, 11u) << "whole after the build";
+    body.deactivate(1);
+    std::vector<u32> shown;
+    for (int step = 0; step < 10; ++step) {
+        body.bumpStamp();
+        shown.push_back(body.shownEdgeCount);
+    }
+    EXPECT_EQ(shown, (std::vector<u32>{1, 2, 3, 4, 5, 6, 7, 8, 9, 11}));
+    EXPECT_TRUE(body.atomIsAlive());
+    EXPECT_EQ(body.effectCount, 0u) << "enemies get no edge flashes";
+    m_one.release();
+
+    m_one.build(E_PROGRAM_PLAYER, E_ATOM_BODY, makeRingMesh(11));
+    m_one.atom->deactivate(1);
+    m_one.atom->bumpStamp();
+    ASSERT_EQ(m_one.atom->effectCount, 1u);
+    EXPECT_EQ(m_one.atom->effects[0]->kind, u32(E_ATOM_EFFECT_EDGE_FLASH));
+    EXPECT_EQ(m_one.atom->effects[0]->param0, 0u);
+    m_one.release();
+
+    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(0));
+    m_one.atom->bumpStamp();
+    EXPECT_EQ(m_one.atom->shownEdgeCount, ATOM_SHOWN_EDGES_NO_MESH_EDGES);
+}
+
+TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
+    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
+    auto& body = *static_cast<ClAtom_Body*>(m_one.atom);
+    m_one.placeAt(ClVec3(100.0f, 0.0f, 100.0f));
+    body.draw();
+    ASSERT_EQ(counts().lines, 11u);
+    const SLineCommand& line = drawListLines(PRODUCER_HALF)[10];
+    EXPECT_TRUE(line.colour >= 0xF0000000u && line.colour <= 0xFE000000u) << "black, alpha 240 to 254";
+    EXPECT_EQ(line.layerMask, 236u);
+    EXPECT_EQ(line.material, body.edgeMaterial);
+    EXPECT_EQ(counts().sprites, 0u);
+
+    clearDrawListHalf(PRODUCER_HALF);
+    m_one.entity->setWaveMember(1);
+    m_one.placeAt(ClVec3(100.0f, 75.0f, 100.0f));
+    body.draw();
+    EXPECT_EQ(counts().lines, 0u) << "a ghost shows no edges";
+    ASSERT_EQ(counts().sprites, 1u);
+    EXPECT_EQ(drawListSprites(PRODUCER_HALF)[0].colour >> 24, 127u);
+    m_one.entity->tween.value = 0.5f;
+    body.draw();
+    EXPECT_EQ(drawListSprites(PRODUCER_HALF)[1].colour >> 24, 63u);
+}
+
+TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
+    ClAtom_Bullet* b = bullet(0, 2);
+    b->draw();
+    ASSERT_EQ(counts().lines, 1u);
+    const SLineCommand& tail = drawListLines(PRODUCER_HALF)[0];
+    EXPECT_EQ(tail.colour, 0xFF40FF10u);
+    EXPECT_EQ(tail.layerMask, 236u);
+    EXPECT_EQ(tail.start.x, tail.end.x) << "the first frame's tail has no length";
+    m_one.release();
+
+    clearDrawListHalf(PRODUCER_HALF);
+    for (const char* name : {"Images/Bullet-Player-Double1", "Images/Bullet-Player-Double3"}) loadTexture(name);
+    b = bullet(4, 4);
+    b->draw();
+    ASSERT_EQ(counts().quads, 1u);
+    EXPECT_EQ(drawListQuads(PRODUCER_HALF)[0].material,
+              getMaterialForEffectAndTextureName("game_colorizeRed_addBlue_additiveBlend", "Images/Bullet-Player-Double3"));
+    EXPECT_NE(b->thirdMaterial, b->mainMaterial);
+    m_one.release();
+
+    clearDrawListHalf(PRODUCER_HALF);
+    bullet(17, 0)->draw();
+    EXPECT_EQ(counts().lines + counts().sprites + counts().quads, 0u);
+    m_one.release();
+
+    b = bullet(20, 0);
+    EXPECT_EQ(fatalReasonOf([&] { b->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
+}
+
+TEST_F(Atoms, AConvergingBulletShowsItsBallThenItsSatellitesForAFifthOfASecond) {
+    g_aGameClocks[1].frameTime = 1.0f / 16.0f;
+    ClAtom_Bullet* b = bullet(18, 0);
+    std::vector<u32> sprites;
+    for (int frame = 0; frame < 5; ++frame) {
+        const u32 before = counts().sprites;
+        b->draw();
+        sprites.push_back(counts().sprites - before);
+    }
+    EXPECT_EQ(sprites, (std::vector<u32>{3, 20, 20, 20, 3}));
+    EXPECT_EQ(b->satellitesDone, 1u);
+}
+
+TEST_F(Atoms, AGlowIsSteeredOnlyWhileItsParticleIsStillTheOneItsBulletMade) {
+    ClAtom_Bullet* b = bullet(10, 0);
+    b->draw();
+    ASSERT_EQ(m_fx.liveCount(), 1u);
+    SFxParticle* glow = m_fx.live(0);
+    m_one.placeAt(ClVec3(120.0f, 0.0f, 100.0f));
+    b->draw();
+    EXPECT_EQ(glow->position.x, 120.0f);
+
+    // The particle went and its record was handed to someone else.
+    m_fx.releaseAll();
+    SFxParticle* other = m_fx.addSprite(ClVec3(5.0f, 0.0f, 5.0f), 1.0f, 4.0f, 4.0f, 0xFFFFFFFFu, 0u, nullptr, nullptr, 44);
+    ASSERT_EQ(other, glow);
+    m_one.placeAt(ClVec3(140.0f, 0.0f, 100.0f));
+    b->draw();
+    EXPECT_EQ(other->position.x, 5.0f);
+}
+
+// The score pickup as the pickup drop makes it: one node with a note-swarm pickup atom.
+class ClNotePickupGenerator : public ClDNAGenerator {
+public:
+    ClNotePickupGenerator() : ClDNAGenerator(E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR) {}
+    ClDNAProgram* generate(ClRandObjSFMT*, const SGeneratorParams*) override {
+        auto* program = new ClDNAProgram();
+        program->init();
+        program->kind = E_PROGRAM_PICKUP;
+        program->emitNewNode(ClMatrix44());
+        program->emitNewAtom(E_ATOM_PICKUPABLE, -1, ClMatrix44(), 5);
+        program->emitAtomParamInt("PAT", E_PICKUP_PATTERN_NOTES);
+        program->emitCloseNode();
+        return program;
+    }
+};
+
+TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCell) {
+    ClNotePickupGenerator generator;
+    generatorRegister(&generator);
+    resetInspirationPickups();
+    ClEntity* pickup = spawnInspirationPickups(ClVec3(40.0f, 0.0f, 40.0f), 10, 0, 1);
+    ASSERT_NE(pickup, nullptr);
+    const s32 column = pickup->root->params.get("inspgridx")->integer;
+    const s32 row = pickup->root->params.get("inspgridz")->integer;
+    ASSERT_TRUE(isInspirationGridCellTaken(column, row));
+    auto& atom = *static_cast<ClAtom_Pickupable*>(pickup->atoms[0]);
+
+    // Draws until `seconds` of life have passed; the notes of the last draw.
+    const f32 dt = 1.0f / 64.0f;
+    g_aGameClocks[1].frameTime = dt;
+    f32 elapsed = -dt;  // the first draw starts the life without advancing it
+    auto notesAt = [&](f32 seconds) {
+        while (atom.active && elapsed + dt <= seconds) {
+            clearDrawListHalf(PRODUCER_HALF);
+            atom.draw();
+            elapsed += dt;
+        }
+        return counts().sprites;
+    };
+    EXPECT_EQ(notesAt(5.9f), 20u);
+    EXPECT_EQ(notesAt(6.0f + 1.0f / 64.0f), 19u) << "the shrink has begun";
+    EXPECT_EQ(notesAt(6.2f), 18u);
+    EXPECT_EQ(notesAt(6.0f + 15 * 0.15f + 0.05f), 4u);
+    EXPECT_EQ(notesAt(8.9f), 0u);
+    EXPECT_TRUE(atom.active);
+    notesAt(9.1f);
+    EXPECT_FALSE(atom.active);
+    EXPECT_NEAR(elapsed, 9.0f, 2.0f * dt) << "it lives 6 + 3 s";
+    EXPECT_FALSE(isInspirationGridCellTaken(column, row));
+    freeEntity(pickup);
+    resetInspirationPickups();
+    generator.releaseSharedProgram();
+    generatorUnregister(&generator);
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include "world/atoms/atom_draw.h"
+
+#include "core/directions.h"
+#include "core/matrix44.h"
+#include "core/random.h"
+#include "render/batcher.h"
+#include "render/draw_lists.h"
+#include "render/geometry_mesh.h"
+#include "render/materials.h"
+#include "world/entity/entity.h"
+#include "world/entity/world.h"
+
+#include <algorithm>
+
+ClDrawOwnerScope::ClDrawOwnerScope(const ClEntity* entity) {
+    setCurrentDrawOwner(getPreviewRenderTarget(entity ? entity->ownerTag : OWNER_LIVE_GAME));
+}
+
+ClDrawOwnerScope::~ClDrawOwnerScope() { setCurrentDrawOwner(nullptr); }
+
+u32 brightenColour(u32 colour, f32 factor) {
+    u32 out = colour & 0xFF000000u;
+    for (u32 shift = 0; shift < 24; shift += 8) {
+        const f32 channel = f32((colour >> shift) & 0xFFu) * factor;
+        out |= u32(std::clamp(channel, 0.0f, 255.0f)) << shift;
+    }
+    return out;
+}
+
+u32 randomBrightColour(f32 factor, u32 alpha) {
+    return withAlpha(brightenColour(sfmtGenRand32() & 0x00FFFFFFu, factor), alpha);
+}
+
+void appendMeshTriangleBatch(const ClGeometryMesh& mesh, const ClVec3* moved, u32 movedCount, u32 colour,
+                             const SMaterial* material, u32 batchKind, const ClEntity* owner, bool textured) {
+    const u32 n = textured ? mesh.texturedTriangles.count : mesh.triangles.count;
+    if (n == 0) return;
+    const SBatchReservation r = reserveBatchGeometry(1, 3 * n, 3 * n);
+    if (!r.vertices) return;
+    // Texture coordinates belong to the textured quads' vertices, which come last in the mesh.
+    const u32 texBase = mesh.vertices.count - std::min(mesh.texCoords.count, mesh.vertices.count);
+    for (u32 t = 0; t < n; ++t) {
+        u32 index[3];
+        for (u32 k = 0; k < 3; ++k)
+            index[k] = textured ? mesh.texturedTriangles.data[t].index[k] : mesh.triangles.data[t].index[k];
+        // A vertex beyond the moved ones (a textured mesh of more than 256 vertices) collapses the
+        // triangle onto the first vertex.
+        for (u32& i : index) i = i < movedCount ? i : 0;
+        const ClVec3& a = moved[index[0]];
+        const ClVec3& b = moved[index[1]];
+        const ClVec3& c = moved[index[2]];
+        ClVec3 normal = (c - a).cross(b - a);
+        normal.normalize();
+        for (u32 k = 0; k < 3; ++k) {
+            const ClVec3& p = moved[index[k]];
+            SMeshTexCoord uv = {0.0f, 0.0f};
+            if (textured && index[k] >= texBase && index[k] - texBase < mesh.texCoords.count)
+                uv = mesh.texCoords.data[index[k] - texBase];
+            r.vertices[3 * t + k] = SBatchVertex{p.x, p.y, p.z, colour, normal.x, normal.y, normal.z, uv.u, uv.v};
+        }
+    }
+    for (u32 k = 0; k < 3 * n; ++k) r.stagedIndices[k] = r.vertexBase + k;
+    r.layerMasks[0] = batchKind;
+    r.indexRanges[0] = SBatchIndexRange{r.firstStagedIndex, 3 * n};
+    r.depths[0] = 0.0f;
+    r.materials[0] = material;
+    r.keys[0] = reinterpret_cast<BatchKey>(getPreviewRenderTarget(owner ? owner->ownerTag : OWNER_LIVE_GAME));
+}
+
+f32 atomMusicIntensity() { return 0.0f; }
+
+const SMaterial* ClNamedMaterial::get() {
+    if (!m_material || m_material->generation != m_generation) {
+        SMaterial* material = m_texture ? getMaterialForEffectAndTextureName(m_effect, m_texture) : getMaterialForEffect(m_effect);
+        m_material = material;
+        m_generation = material->generation;
+    }
+    return m_material;
+}
+
+ClVec3 matrixRow(const ClMatrix44& m, u32 r) { return ClVec3(m.m[4 * r], m.m[4 * r + 1], m.m[4 * r + 2], 0.0f); }
+
+ClMatrix44 randomSpin(f32 angle) {
+    ClMatrix44 spin;
+    spin.setRotationAxisAngle(randomUnitVector3(), angle);
+    return spin;
+}

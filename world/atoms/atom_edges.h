@@ -1,0 +1,46 @@
+// The per-edge records of a mesh atom (bodies and mesh pickups): each edge's length and the glints
+// running along it, pieces of the edge kept as fractions 0..1 that travel at a speed measured in
+// edge lengths per second.
+#pragma once
+
+#include "core/array.h"
+#include "core/sweep_segment.h"
+#include "core/types.h"
+#include "core/vec.h"
+
+class ClGeometryMesh;
+
+constexpr u32 EDGE_GLINT_CAPACITY = 8;
+// Edges shorter than this run no glints.
+constexpr f32 EDGE_GLINT_MIN_LENGTH = 0.0001f;
+
+struct SEdgeGlint {
+    ClSweepSegment segment;  // over the track 0..1 of its edge
+    f32 widthFactor;         // uniform in [0.5, 1.5)
+};
+
+struct SBodyEdgeRecord {
+    f32 length;  // mesh units
+    u32 word;    // always 2
+    SEdgeGlint glints[EDGE_GLINT_CAPACITY];
+    u32 glintCount;
+};
+
+// How many glints each edge keeps running and how they start.
+struct SGlintRule {
+    u32 perEdge;      // at most EDGE_GLINT_CAPACITY
+    f32 spanFactor;   // 1 for bodies, 2 for pickups
+    u32 randomStart;  // start anywhere along the edge instead of at its first end
+};
+
+// One record per mesh edge, no glints; room for twice the edge count (8 without edges).
+void initEdgeRecords(ClArray<SBodyEdgeRecord>* records, const ClGeometryMesh* mesh);
+void releaseEdgeRecords(ClArray<SBodyEdgeRecord>* records);
+
+// Advances every glint by the gameplay frame step, drops those that left their edge and tops each
+// edge up to rule.perEdge. Speed and span follow the music intensity (0..1): louder, faster.
+void refreshEdgeGlints(ClArray<SBodyEdgeRecord>* records, const SGlintRule& rule, f32 intensity);
+
+// The mesh's vertices moved by the matrix, into out (at most 256).
+class ClMatrix44;
+u32 transformMeshVertices(const ClGeometryMesh& mesh, const ClMatrix44& world, ClVec3* out);
