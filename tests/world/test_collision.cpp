@@ -1,6 +1,29 @@
 #include <gtest/gtest.h>
 
+#include "core/script_cache.h"
+#include "tests/support/fatal_catch.h"
+#include "tests/support/memory_script_source.h"
+#include "world/atoms/atom.h"
+#include "world/collision/contact_handlers.h"
+#include "world/collision/kill_queue.h"
 #include "world/collision/swept_contact.h"
+#include "world/collision/world_collision.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+#include "world/generators/dna_generator.h"
+#include "world/play/boss_encounter.h"
+#include "world/play/inspiration_pickups.h"
+#include "world/play/play_record.h"
+#include "world/play/player_state.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+#include <vector>
+
+using namespace test_support;
 
 namespace {
 
@@ -43,4 +66,232 @@ TEST(SweptContact, OverlapFromBeforeTheStepCountsOnlyWhileItLastsAndLateEntryNot
     EXPECT_FALSE(findSweptContact(swept(ClVec3(1, 0, 0), ClVec3(3, 0, 0), 1.0f), target, &contact));
     EXPECT_FALSE(findSweptContact(swept(ClVec3(10, 0, 0), ClVec3(5, 0, 0), 1.0f), target, &contact))
         << "it would enter after the end of the step";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The pass, the handlers and the kill queue over real entities: one node, one bullet atom of
+// the given radius placed directly (no motion processors), hit points and damage as parameters.
+
+namespace {
+
+class ClEmptyGenerator : public ClDNAGenerator {
+public:
+    ClEmptyGenerator(u32 category, const char* name, u32 kind) : ClDNAGenerator(category, name), m_kind(kind) {}
+    ClDNAProgram* generate(ClRandObjSFMT*, const SGeneratorParams*) override {
+        ClDNAProgram* program = new ClDNAProgram();
+        program->init();
+        program->kind = m_kind;
+        program->emitNewNode(ClMatrix44());
+        program->emitCloseNode();
+        return program;
+    }
+
+private:
+    u32 m_kind;
+};
+
+std::vector<std::pair<f32, ClEntity*>> s_contacts;  // time, and the entity of the second atom
+
+void recordContact(const SContact& contact) { s_contacts.push_back({contact.time, contact.second->entity}); }
+
+u32 s_encounterEnds = 0;
+void countEncounterEnd() { ++s_encounterEnds; }
+
+class CollisionTest : public FatalThrowingTest {
+protected:
+    void SetUp() override {
+        FatalThrowingTest::SetUp();
+        scriptRegistriesInit();
+        m_script.files["playbalance.txt"] = "boss_kill_scalar_bonus = 1.5;";
+        setScriptSource(&m_script);
+        initWorld();
+        resetPlayRecord();
+        resetPlayerStates();
+        resetInspirationPickups();
+        g_BossEncounter = SBossEncounter{};
+        generatorRegister(&m_pickupGenerator);
+        initHitEffects();
+        s_contacts.clear();
+    }
+    void TearDown() override {
+        releaseHitEffects();
+        shutdownWorld();
+        for (ClDNAProgram* program : m_programs) {
+            program->release();
+            delete program;
+        }
+        generatorUnregisterAll();
+        m_pickupGenerator.releaseSharedProgram();
+        setBossEncounterEndHook(nullptr);
+        freeAllScripts();
+        setScriptSource(nullptr);
+        FatalThrowingTest::TearDown();
+    }
+
+    ClEntity* make(u32 kind, ClVec3 at, f32 radius, s32 hitPoints, f32 damage = 0.0f,
+                   ClDNAGenerator* generator = nullptr) {
+        ClDNAProgram* program = new ClDNAProgram();
+        m_programs.push_back(program);
+        program->init();
+        program->kind = kind;
+        program->generator = generator ? generator : &m_enemyGenerator;
+        program->emitNewNode(ClMatrix44());
+        program->emitParamFloat("BullRad", radius);
+        program->emitParamFloat("BullDmg", damage);
+        program->emitNewAtom(E_ATOM_BULLET, -1, ClMatrix44(), 0);
+        program->emitRegisterAtom();
+        program->emitAtomHitPoints(hitPoints);
+        program->emitCloseNode();
+        ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
+        entity->buildFromDNA(program);
+        entity->spawn();
+        entity->activate();
+        place(entity, at);
+        return entity;
+    }
+    static void place(ClEntity* entity, ClVec3 at) {
+        ClMatrix44 m;
+        m.setTranslationXYZ(at.x, at.y, at.z);
+        atomOf(entity)->setWorldMatrix(m);
+    }
+    static ClAtom* atomOf(ClEntity* entity) { return entity->registeredAtoms[0]; }
+    static f32 damageOf(ClEntity* bullet) { return bullet->root->params.get("BullDmg")->real; }
+    static void recordKinds(u32 a, u32 b) {
+        g_aContactHandlers[a * CONTACT_KIND_COUNT + b] = recordContact;
+        g_aContactHandlers[b * CONTACT_KIND_COUNT + a] = recordContact;
+    }
+    static void nextStep() { flipFrameBuffers(); }
+    static SContact contactOf(ClEntity* a, ClEntity* b) {
+        return SContact{ClVec3(), ClVec3(0.0f, 0.0f, 1.0f), 0.5f, atomOf(a), atomOf(b)};
+    }
+
+    ClMemoryScriptSource m_script;
+    std::vector<ClDNAProgram*> m_programs;
+    ClEmptyGenerator m_pickupGenerator{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP};
+    ClEmptyGenerator m_enemyGenerator{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY};
+};
+
+}  // namespace
+
+TEST_F(CollisionTest, FastBulletsCannotTunnelAndTheirContactsComeInOrderOfEntry) {
+    recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
+    ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(100, 0, 100), 5.0f, 10);
+    ClEntity* late = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 0), 1.0f, 1);
+    ClEntity* early = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 50), 1.0f, 1);
+    updateWorldCollisions();
+    EXPECT_TRUE(s_contacts.empty());
+
+    nextStep();
+    place(late, ClVec3(100, 0, 200));  // 200 units in one step, through a target 10 wide
+    place(early, ClVec3(100, 0, 250));
+    place(enemy, ClVec3(100, 0, 100));
+    updateWorldCollisions();
+    using Contacts = std::vector<std::pair<f32, ClEntity*>>;
+    EXPECT_EQ(s_contacts, (Contacts{{44.0f / 200.0f, early}, {94.0f / 200.0f, late}}))
+        << "entry times, the enemy first as it was activated first";
+}
+
+TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickups) {
+    recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
+    recordKinds(E_PROGRAM_PLAYER, E_PROGRAM_PICKUP);
+    recordKinds(E_PROGRAM_PLAYER, E_PROGRAM_ENEMY_SHOT);
+    make(E_PROGRAM_ENEMY, ClVec3(10, 0, 10), 5.0f, 10);
+    make(E_PROGRAM_ENEMY, ClVec3(12, 0, 10), 5.0f, 10);                        // overlaps, same side
+    ClEntity* still = make(E_PROGRAM_PLAYER_SHOT, ClVec3(10, 0, 14), 1.0f, 1);  // overlaps both, never moved
+    make(E_PROGRAM_PLAYER_SHOT, ClVec3(10, 0, 25), 3.0f, 1);                   // touches the first exactly
+    ClEntity* ship = make(E_PROGRAM_PLAYER, ClVec3(200, 0, 10), 5.0f, 10);
+    ship->timer = 1.0f;
+    ClEntity* pickup = make(E_PROGRAM_PICKUP, ClVec3(203, 0, 10), 5.0f, 1);
+    make(E_PROGRAM_ENEMY_SHOT, ClVec3(197, 0, 10), 1.0f, 1);
+    updateWorldCollisions();
+    using Contacts = std::vector<std::pair<f32, ClEntity*>>;
+    Contacts expected{{1.0f, still}, {1.0f, still}, {1.0f, pickup}};
+    std::sort(expected.begin(), expected.end());  // equal times come in no set order
+    std::sort(s_contacts.begin(), s_contacts.end());
+    EXPECT_EQ(s_contacts, expected);
+}
+
+TEST_F(CollisionTest, BulletDamageKillsOrWoundsAndWhatIsLeftFliesOn) {
+    struct SCase {
+        f32 damage;
+        s32 hitPoints;
+        f32 hitPointsAfter;
+        bool bulletFliesOn;
+        f32 damageAfter;
+    };
+    for (const SCase& c : {SCase{10, 4, 0, true, 6}, SCase{10, 10, 0, false, 10}, SCase{3, 10, 7, false, 3}}) {
+        ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(50, 0, 50), 5.0f, c.hitPoints);
+        ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(50, 0, 40), 1.0f, 1, c.damage);
+        onBulletHit(contactOf(enemy, bullet));
+        processKillQueue();
+        EXPECT_EQ(atomOf(enemy)->hitPoints, c.hitPointsAfter) << c.damage << " against " << c.hitPoints;
+        EXPECT_EQ(enemy->state, c.hitPointsAfter > 0 ? u32(E_ENTITY_ACTIVE) : u32(E_ENTITY_DESTROYED));
+        EXPECT_EQ(atomOf(bullet)->active != 0, c.bulletFliesOn) << c.damage << " against " << c.hitPoints;
+        EXPECT_EQ(damageOf(bullet), c.damageAfter);
+        if (!c.bulletFliesOn) {
+            EXPECT_EQ(bullet->root->params.get("BullHit")->integer, 1);
+            EXPECT_EQ(bullet->getWorldPosition().z, 50.0f) << "stopped on the part it hit";
+        }
+    }
+    EXPECT_EQ(g_aPlayerState[0].kills, 2);
+    EXPECT_EQ(liveInspirationPickupCount(), 2u);
+}
+
+TEST_F(CollisionTest, AnInvincibleShipTakesNoDamageAndTheLargestDamagePassesThrough) {
+    g_aPlayerState[0].invincibilityTime = 2.0f;
+    ClEntity* ship = make(E_PROGRAM_PLAYER, ClVec3(50, 0, 50), 5.0f, 10);
+    ClEntity* bullet = make(E_PROGRAM_ENEMY_SHOT, ClVec3(50, 0, 55), 1.0f, 1, 10.0f);
+    ClEntity* unstoppable = make(E_PROGRAM_ENEMY_SHOT, ClVec3(50, 0, 55), 1.0f, 1, BULLET_DAMAGE_UNSTOPPABLE);
+    onBulletHit(contactOf(ship, bullet));
+    onBulletHit(contactOf(ship, unstoppable));
+    EXPECT_EQ(atomOf(ship)->hitPoints, 10.0f);
+    EXPECT_FALSE(atomOf(bullet)->active);
+    EXPECT_TRUE(atomOf(unstoppable)->active);
+    EXPECT_EQ(unstoppable->root->params.find("BullHit"), nullptr);
+}
+
+TEST_F(CollisionTest, ABulletUsedUpOnItsFirstTargetMissesTheSecondAndADeadAtomIsHitOnce) {
+    ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(100, 0, 100), 5.0f, 10);
+    ClEntity* second = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 0), 1.0f, 1, 10.0f);
+    ClEntity* first = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 50), 1.0f, 1, 10.0f);
+    ClEntity* behind = make(E_PROGRAM_ENEMY, ClVec3(100, 0, 130), 5.0f, 10);
+    updateWorldCollisions();
+    nextStep();
+    place(second, ClVec3(100, 0, 200));
+    place(first, ClVec3(100, 0, 150));
+    updateWorldCollisions();
+    EXPECT_EQ(contactCount(), 4u) << "each bullet crosses both enemies";
+    EXPECT_EQ(enemy->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_FALSE(atomOf(first)->active);
+    EXPECT_EQ(behind->state, u32(E_ENTITY_DESTROYED)) << "the second bullet flies on to the one behind";
+    EXPECT_FALSE(atomOf(second)->active);
+    EXPECT_EQ(g_aPlayerState[0].kills, 2);
+}
+
+TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) {
+    ClEmptyGenerator bossGenerator(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY);
+    setBossEncounterEndHook(countEncounterEnd);
+    g_BossEncounter.valuePool = 1000.0f;
+    ClEntity* boss = make(E_PROGRAM_ENEMY, ClVec3(160, 0, 200), 20.0f, 10, 0.0f, &bossGenerator);
+    ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(160, 0, 170), 1.0f, 1, 50.0f);
+    onBulletHit(contactOf(boss, bullet));
+    queueKill(boss);
+    EXPECT_EQ(killQueueCount(), 1u) << "queued by the kill and again: one record";
+    EXPECT_EQ(g_BossEncounter.dead, 0) << "not from the hit handler";
+    processKillQueue();
+    queueKill(boss);
+    processKillQueue();
+    onBossDeath();
+    EXPECT_EQ(boss->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(g_BossEncounter.dead, 1);
+    EXPECT_EQ(s_encounterEnds, 1u);
+    ASSERT_EQ(liveInspirationPickupCount(), 36u);
+    std::set<s32> values;
+    for (u32 i = 0; i < entityListCount(E_LIST_ACTIVATED); ++i) {
+        const ClEntity* e = entityListAt(E_LIST_ACTIVATED, i);
+        if (e->program->kind == E_PROGRAM_PICKUP) values.insert(e->root->params.get("inspvalue")->integer);
+    }
+    EXPECT_EQ(values, std::set<s32>{41}) << "trunc(1.5 x 1000 / 36)";
+    freeEntity(boss);
+    bossGenerator.releaseSharedProgram();
 }

@@ -9,6 +9,7 @@
 #include "core/script_cache.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/support/memory_script_source.h"
+#include "ui/widget.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/frame_parity.h"
@@ -23,7 +24,6 @@
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 #include "world/play/score_hud.h"
-#include "ui/widget.h"
 #include "world/play/score_popups.h"
 
 #include <cfloat>

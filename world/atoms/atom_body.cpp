@@ -17,7 +17,7 @@
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/play_cues.h"
+#include "world/services/positioned_sound.h"
 #include "world/play/player_state.h"
 #include "core/saved_options.h"
 
@@ -173,16 +173,16 @@ void ClAtom_Body::playImpactCue(f32, const ClAtom* other) {
     const ClVec3 at = matrixRow(other->node->currentWorldMatrix(), 3);
     const u32 owner = entity->program->kind;
     if (owner == E_PROGRAM_PLAYER) {
-        playWorldCueAt("PlayerImpact", at);
+        playSoundCueAt("PlayerImpact", at);
         requestAmbientFlash(0xFFFF0000u);
         return;
     }
     if (owner != E_PROGRAM_ENEMY || !entity->program->generator) return;
     const u32 category = entity->program->generator->getCategory();
     if (category >= E_GENCAT_ENEMY_SMALL && category <= E_GENCAT_ENEMY_LARGE)
-        playWorldCueAt("DefaultImpactsEnemy", at);
+        playSoundCueAt("DefaultImpactsEnemy", at);
     else if (category == E_GENCAT_BOSS)
-        playWorldCueAt("BossImpact", at);
+        playSoundCueAt("BossImpact", at);
 }
 
 void ClAtom_Body::shedDebris(f32 spin) {

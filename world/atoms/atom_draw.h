@@ -50,5 +50,5 @@ ClVec3 matrixRow(const ClMatrix44& m, u32 r);
 // A rotation by angle about a random unit axis (the angle is drawn by the caller first).
 ClMatrix44 randomSpin(f32 angle);
 
-// The play's smoothed music intensity (0 before play): glints run faster and wider with it.
+// The backdrop's smoothed song intensity (0 before play): glints run faster and wider with it.
 f32 atomMusicIntensity();

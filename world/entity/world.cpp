@@ -11,6 +11,7 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/wave_slot.h"
+#include "world/services/play_area.h"
 
 static_assert(E_LIST_COUNT == ENTITY_LINK_LIST_COUNT);
 
@@ -286,3 +287,16 @@ ClRenderTargetGroup* getPreviewRenderTarget(s32 ownerTag) {
 u32 entityListCount(EEntityList list) { return s_lists[list].count; }
 ClEntity* entityListAt(EEntityList list, u32 index) { return s_lists[list].links[index]; }
 u32 usedEntityCount() { return s_pool.isReady() ? s_pool.get()->used : 0; }
+
+f32 sumActiveEnemyWeight() {
+    f32 sum = 0.0f;
+    const SEntityList& activated = s_lists[E_LIST_ACTIVATED];
+    for (u32 i = activated.count; i-- > 0;) {
+        const ClEntity* entity = activated.links[i];
+        if (entity->state != E_ENTITY_ACTIVE || !entity->program || entity->program->kind != E_PROGRAM_ENEMY) continue;
+        const ClVec4 at = entity->getWorldPosition();
+        const ClVec3 position(at.x, at.y, at.z, 0.0f);
+        if (at.z <= PLAY_AREA_DEPTH && isInsidePlayArea(position)) sum += f32(entity->program->weight);
+    }
+    return sum;
+}

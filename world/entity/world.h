@@ -42,3 +42,6 @@ ClRenderTargetGroup* getPreviewRenderTarget(s32 ownerTag);
 u32 entityListCount(EEntityList list);
 ClEntity* entityListAt(EEntityList list, u32 index);
 u32 usedEntityCount();
+
+// The construction weights of the active enemies inside the play area (z not above 269.75).
+f32 sumActiveEnemyWeight();

@@ -161,4 +161,5 @@ void showPlayerPopupText(u32 player, const char* textKey) {
     popup->textId = crc32TextNoCase(textKey);
 }
 
-s32 getBarrelPhaseCount() { return g_PlayRecord.barrelPhaseCount; }
+// The guns take it as a modulus: a record that was never filled must not divide by zero.
+s32 getBarrelPhaseCount() { return g_PlayRecord.barrelPhaseCount < 1 ? 1 : g_PlayRecord.barrelPhaseCount; }

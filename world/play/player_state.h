@@ -69,6 +69,7 @@ void addPickupScore(s32 points);
 void applyDeathPenalty(u32 player);
 // A message above player p's ship; nothing without a ship.
 void showPlayerPopupText(u32 player, const char* textKey);
+// The barrel-phase count of the play record, at least 1.
 s32 getBarrelPhaseCount();
 
 // The medal award lives above the world; without a hook an award is dropped.

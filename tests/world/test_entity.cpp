@@ -1,0 +1,331 @@
+// The entity pool, its lists and lifecycle, the tree walks and the world's teardown.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "core/crit_section_pool.h"
+#include "core/global_objects.h"
+#include "render/scene_inputs.h"
+#include "world/atoms/atom.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/mega_tip_hook.h"
+#include "world/entity/processor.h"
+#include "world/entity/tree_walks.h"
+#include "world/entity/world.h"
+#include "tests/world/world_test_support.h"
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using ::testing::HasSubstr;
+using test_support::fatalReasonOf;
+using world_test::DnaWriter;
+
+namespace {
+
+std::vector<std::string> g_calls;
+
+// Writes "<tag>:<operation>" for every operation the walks deliver.
+class ClRecordingProcessor : public ClProcessor {
+public:
+    explicit ClRecordingProcessor(const char* name) : tag(name) {}
+    void onSpawn() override { note("spawn"); }
+    void onActivate() override { note("activate"); }
+    void update() override { note("update"); }
+    void reloadParameters() override { note("reload"); }
+    void onDestroy() override { note("destroy"); }
+    void release() override { note("release"); }
+    void note(const char* what) { g_calls.push_back(tag + ":" + what); }
+    std::string tag;
+};
+
+void hang(ClEntityNode* node, const char* tag) { node->processors.push(new ClRecordingProcessor(tag)); }
+
+class EntityLifecycle : public world_test::WorldTest {
+protected:
+    void SetUp() override {
+        world_test::WorldTest::SetUp();
+        g_calls.clear();
+        m_enemy.node("hull");
+        m_enemy.mainBody();
+        m_enemy.node("arm");
+        m_enemy.atom(E_ATOM_ATTACH_POINT);
+        m_enemy.close().close();
+    }
+    // A built enemy with a recording processor on its root ("root") and on its child ("arm").
+    ClEntity* recordedEnemy() {
+        ClEntity* entity = world_test::buildEntity(&m_enemy.program);
+        hang(entity->root, "root");
+        hang(entity->root->children[0], "arm");
+        return entity;
+    }
+    DnaWriter m_enemy;
+};
+
+TEST_F(EntityLifecycle, TheRoadOfAnEnemyFromPoolToPool) {
+    ClEntity* entity = recordedEnemy();
+    EXPECT_EQ(usedEntityCount(), 1u);
+    EXPECT_EQ(entity->state, u32(E_ENTITY_BUILT));
+    entity->spawn();
+    entity->activate();
+    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(entityListCount(E_LIST_LIVE), 1u);
+    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 1u);
+    world_test::stepWorld();
+    entity->destroy();
+    world_test::stepWorld();  // not updated once destroyed; leaves both lists at the flush
+    EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u);
+    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 0u);
+    EXPECT_EQ(usedEntityCount(), 1u);  // an enemy is freed by whoever allocated it
+    freeEntity(entity);
+    EXPECT_EQ(usedEntityCount(), 0u);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"root:spawn", "arm:spawn", "root:activate", "arm:activate",
+                                                 "root:update", "arm:update", "root:destroy", "arm:destroy",
+                                                 "arm:release", "root:release"}));
+}
+
+TEST_F(EntityLifecycle, ShotsAreFreedAtTheEndOfTheFrameTheyAreDestroyedIn) {
+    DnaWriter shot(E_PROGRAM_PLAYER_SHOT);
+    shot.node().atom(E_ATOM_ATTACH_POINT);
+    shot.close();
+    ClEntity* bullet = world_test::spawnActiveEntity(&shot.program);
+    world_test::spawnActiveEntity(&m_enemy.program);
+    bullet->destroy();
+    queueEntityForFreeing(bullet);  // already queued: nothing more
+    EXPECT_EQ(entityListCount(E_LIST_FREE_QUEUE), 1u);
+    world_test::stepWorld();
+    EXPECT_EQ(usedEntityCount(), 1u);
+    EXPECT_EQ(entityListCount(E_LIST_LIVE), 1u);
+}
+
+TEST_F(EntityLifecycle, DestroyingASpawnedOnlyOrTwiceDestroyedEntityStopsAtTheFlush) {
+    ClEntity* spawnedOnly = world_test::buildEntity(&m_enemy.program);
+    spawnedOnly->spawn();
+    spawnedOnly->destroy();
+    EXPECT_THAT(fatalReasonOf([] { flushDestroyedEntities(); }), HasSubstr("not in the activated list"));
+    unlockWorld();  // the flush stopped while holding the lock
+    freeEntity(spawnedOnly);
+
+    ClEntity* twice = world_test::spawnActiveEntity(&m_enemy.program);
+    twice->destroy();
+    twice->destroy();
+    EXPECT_THAT(fatalReasonOf([] { flushDestroyedEntities(); }), HasSubstr("not in the activated list"));
+    unlockWorld();
+    freeEntity(twice);
+    EXPECT_EQ(entityListCount(E_LIST_DESTROYED), 0u);
+}
+
+TEST_F(EntityLifecycle, FreeingADestroyedEntitySendsNoSecondDestroy) {
+    ClEntity* entity = recordedEnemy();
+    entity->spawn();
+    entity->activate();
+    entity->destroy();
+    g_calls.clear();
+    freeEntity(entity);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"arm:release", "root:release"}));
+    EXPECT_EQ(entityListCount(E_LIST_DESTROYED), 0u);
+    EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u);
+}
+
+TEST_F(EntityLifecycle, OnlyActiveEnemiesInsideTheArenaWeighIn) {
+    m_enemy.program.weight = 30;
+    DnaWriter shot(E_PROGRAM_ENEMY_SHOT);
+    shot.node().atom(E_ATOM_ATTACH_POINT);
+    shot.close();
+    shot.program.weight = 1000;
+    const f32 places[4][2] = {{10, 10}, {325, 269.75f}, {326, 10}, {10, 269.7501f}};
+    for (const auto& place : places)
+        world_test::spawnActiveEntity(&m_enemy.program)->setRootPosition(ClVec3(place[0], 0, place[1]));
+    world_test::spawnActiveEntity(&shot.program)->setRootPosition(ClVec3(10, 0, 10));
+    world_test::buildEntity(&m_enemy.program)->spawn();  // not active yet
+    EXPECT_EQ(sumActiveEnemyWeight(), 60.0f);
+}
+
+TEST_F(EntityLifecycle, ReloadReachesChildrenFirstAndASecondActivationAddsNothing) {
+    ClEntity* entity = recordedEnemy();
+    entity->spawn();
+    entity->activate();
+    entity->activate();
+    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 1u);
+    g_calls.clear();
+    entity->broadcastRefresh();
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"arm:reload", "root:reload"}));
+}
+
+TEST_F(EntityLifecycle, OwnerTagsFreePreviewsAndNameTheirRenderTargets) {
+    ClEntity* shown = world_test::buildEntity(&m_enemy.program, 3);
+    shown->spawnForPreview();
+    world_test::buildEntity(&m_enemy.program, 3);
+    ClEntity* other = world_test::buildEntity(&m_enemy.program, 5);
+    EXPECT_EQ(entityListCount(E_LIST_PREVIEW), 1u);
+    freeEntitiesByOwner(3);
+    EXPECT_EQ(usedEntityCount(), 1u);
+    EXPECT_EQ(entityListCount(E_LIST_PREVIEW), 0u);
+    EXPECT_EQ(other->ownerTag, 5);
+
+    g_aPreviewSlots[7] = SPreviewSlot();
+    EXPECT_EQ(getPreviewRenderTarget(OWNER_LIVE_GAME), nullptr);
+    EXPECT_EQ(getPreviewRenderTarget(7), g_aPreviewSlots[7].group);
+    EXPECT_EQ(g_aPreviewSlots[7].active, 1u);
+    EXPECT_THAT(fatalReasonOf([] { getPreviewRenderTarget(8); }), HasSubstr("owner tag 8"));
+    EXPECT_THAT(fatalReasonOf([] { getPreviewRenderTarget(-2); }), HasSubstr("owner tag -2"));
+}
+
+TEST_F(EntityLifecycle, TheShipAsksForTheRepairTipWhenItsGraceEndsBroken) {
+    static std::vector<std::string> tips;
+    tips.clear();
+    setMegaTipHook([](const char* name) { tips.push_back(name); });
+    DnaWriter ship(E_PROGRAM_PLAYER);
+    ship.node();
+    ship.mainBody(ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
+    ship.close();
+    ClEntity* entity = world_test::spawnActiveEntity(&ship.program);
+    entity->atoms[0]->deactivate(1);
+    entity->timer = 0.025f;
+    world_test::stepWorld();
+    EXPECT_TRUE(tips.empty());
+    world_test::stepWorld();
+    world_test::stepWorld();
+    EXPECT_EQ(tips, (std::vector<std::string>{"MegaTip_Repair"}));
+    EXPECT_EQ(entity->timer, 0.0f);
+    EXPECT_EQ(entity->focusAtomIndex, 0);
+    entity->repairAtoms();  // ten build steps make the body whole again
+    EXPECT_TRUE(entity->atoms[0]->atomIsAlive());
+    EXPECT_EQ(entity->noBrokenAtom, 1u);
+    setMegaTipHook(nullptr);
+}
+
+TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndQuietExplosionsOnlyClearFlags) {
+    static std::vector<ClVec3> blasts;
+    blasts.clear();
+    setBreakUpImpactHook([](const ClVec3& at, f32 radius, f32 strength) {
+        blasts.push_back(ClVec3(at.x, at.y, radius, strength));
+    });
+    DnaWriter dna;
+    dna.node();
+    const u32 main = dna.mainBody();
+    dna.node("wing", world_test::translation(0, 30, 0));
+    dna.atom(E_ATOM_ATTACH_POINT);
+    dna.program.emitPairWithAtom(main);
+    dna.close();
+    dna.node("loose");
+    dna.atom(E_ATOM_ATTACH_POINT);
+    dna.close().close();
+    ClEntity* entity = world_test::spawnActiveEntity(&dna.program);
+    ClEntityNode* wing = entity->root->children[0];
+    wing->setWorldMatrix(world_test::translation(0, 30, 0));
+    wing->atoms[0]->setWorldMatrix(world_test::translation(0, 30, 0));
+    entity->propagateVisit();
+    EXPECT_EQ(entity->atoms[1]->active, 1u);
+    EXPECT_EQ(entity->atoms[2]->active, 0u);
+    ASSERT_EQ(blasts.size(), 1u);
+
+    entity->atoms[0]->deactivate(1);  // the wing is cut off now
+    entity->propagateVisit();
+    ASSERT_EQ(blasts.size(), 2u);
+    EXPECT_EQ(blasts[1].y, 20.0f);
+    EXPECT_EQ(blasts[1].z, 20.0f);
+    EXPECT_EQ(blasts[1].w, 5.0f);
+
+    entity->root->resetAtoms();
+    explodeAllAtoms(entity->root, 1);
+    EXPECT_EQ(blasts.size(), 2u);
+    EXPECT_EQ(entity->root->anyActive, 0u);
+    EXPECT_EQ(wing->anyActive, 0u);
+    EXPECT_EQ(entity->root->updateAliveFlags(), 0u);
+    setBreakUpImpactHook(nullptr);
+}
+
+TEST_F(EntityLifecycle, ATreeWithoutActiveAtomsHasUnboundedBounds) {
+    ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);
+    explodeAllAtoms(entity->root, 1);
+    entity->root->computeBounds();
+    EXPECT_EQ(entity->root->bounds[g_uFrameCurrent].kind, u32(E_BOUNDS_UNBOUNDED));
+    EXPECT_EQ(entity->root->sweptBox.kind, u32(E_BOUNDS_UNBOUNDED));
+}
+
+TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
+    ClVec3 rows[3];
+    ASSERT_TRUE(buildFrameFromDirection(ClVec3(0, 0, 2), ClVec3(0, 0, 1), rows));
+    EXPECT_EQ(rows[0].z, 1.0f);
+    EXPECT_NEAR(rows[1].length(), 1.0f, 1e-6f);
+    EXPECT_NEAR(rows[2].length(), 1.0f, 1e-6f);
+    EXPECT_NEAR(rows[1].dot(rows[0]) + rows[2].dot(rows[0]) + rows[1].dot(rows[2]), 0.0f, 1e-6f);
+    EXPECT_FALSE(buildFrameFromDirection(ClVec3(), ClVec3(0, 1, 0), rows));
+
+    ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);
+    entity->setRootPosition(ClVec3(5, 6, 7));
+    entity->setFacing(ClVec3(1, 0, 0), ClVec3(0, 1, 0));
+    const ClMatrix44 facing = entity->root->currentWorldMatrix();
+    entity->setFacing(ClVec3(), ClVec3(0, 1, 0));
+    EXPECT_EQ(std::memcmp(facing.m, entity->root->currentWorldMatrix().m, sizeof(facing.m)), 0);
+    EXPECT_EQ(entity->getWorldPosition().z, 7.0f);
+    EXPECT_EQ(entity->getPreviousWorldPosition().z, 7.0f);  // a first transform fills both buffers
+    EXPECT_EQ(entity->getWorldAxisX().x, 1.0f);
+}
+
+TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
+    DnaWriter ship(E_PROGRAM_PLAYER);
+    const s32 mesh = ship.addGeometry(world_test::makeRingMesh(4, 1.0f));
+    ship.node();
+    const u32 hull = ship.mainBody(mesh);
+    ship.node("item");
+    ship.atom(E_ATOM_BODY, mesh);
+    ship.program.emitNameAtom("AnchorCL");
+    ship.program.emitPairWithAtom(hull);
+    ship.node("barrel").atom(E_ATOM_ATTACH_POINT);
+    ship.close().close().close();
+    ClEntity* from = world_test::buildEntity(&ship.program);
+    ClEntity* to = world_test::buildEntity(&m_enemy.program);
+    ClEntityNode* item = from->root->children[0];
+    ClAtom* anchor = item->atoms[0];
+    item->graftOnto(to->root);
+
+    EXPECT_EQ(from->root->children.count, 0u);
+    EXPECT_EQ(item->parent, to->root);
+    EXPECT_EQ(to->root->children[1], item);
+    EXPECT_EQ(anchor->linkedAtoms.count, 0u);  // unlinked from the old parent's hull
+    EXPECT_EQ(from->atoms[0]->linkedAtoms.count, 0u);
+    EXPECT_EQ(to->registeredAtoms[1], anchor);  // the new parent's atoms had no links
+    EXPECT_EQ(from->atoms.count, 1u);
+    EXPECT_EQ(to->atoms.count, 4u);
+    EXPECT_EQ(item->children[0]->entity, to);
+    EXPECT_EQ(anchor->entity, to);
+    EXPECT_EQ(anchor->ownsGeometry, 1u);
+    EXPECT_NE(anchor->geometry, ship.program.geometries[0]);
+}
+
+class WorldTeardown : public test_support::FatalThrowingTest {};
+
+TEST_F(WorldTeardown, EntitiesGoBeforeTheirProgramAndShutdownRunsTwice) {
+    critSectionPoolInit();
+    const u32 locksBefore = critSectionPoolUseCount();
+    initWorld();
+    EXPECT_EQ(critSectionPoolUseCount(), locksBefore + 1);
+    {
+        DnaWriter dna;
+        dna.node().mainBody(dna.addGeometry(world_test::makeRingMesh(5, 2.0f)));
+        dna.close();
+        for (int i = 0; i < 3; ++i) world_test::spawnActiveEntity(&dna.program)->destroy();
+        world_test::buildEntity(&dna.program, 2)->spawnForPreview();
+        shutdownWorld();  // the trees read their program while it is still there
+    }
+    shutdownWorld();
+    EXPECT_FALSE(isWorldReady());
+    EXPECT_EQ(critSectionPoolUseCount(), locksBefore);
+    initWorld();
+    EXPECT_EQ(usedEntityCount(), 0u);
+    shutdownWorld();
+}
+
+TEST_F(WorldTeardown, AnExhaustedPoolStops) {
+    critSectionPoolInit();
+    initWorld();
+    for (u32 i = 0; i < ENTITY_CAPACITY; ++i) allocEntity(OWNER_LIVE_GAME);
+    EXPECT_THAT(fatalReasonOf([] { allocEntity(OWNER_LIVE_GAME); }), HasSubstr("entity pool is exhausted"));
+    unlockWorld();
+    shutdownWorld();
+}
+
+}  // namespace

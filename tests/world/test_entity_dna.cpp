@@ -1,0 +1,302 @@
+// Named parameters, DNA programs and the builder.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/support/memory_script_source.h"
+#include "world/atoms/atom.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/processor.h"
+#include "world/entity/world.h"
+#include "tests/world/world_test_support.h"
+
+#include "core/script_cache.h"
+#include "core/script_parser.h"
+
+#include <cfloat>
+
+using ::testing::HasSubstr;
+using test_support::fatalReasonOf;
+using world_test::DnaWriter;
+using world_test::translation;
+
+namespace {
+
+class ParamTable : public test_support::FatalThrowingTest {};
+
+TEST_F(ParamTable, NamesFoundByCaseInsensitiveHashKeepOneEntryEach) {
+    SParamTable table;
+    table.init(NODE_PARAM_CAPACITY);
+    table.findOrAdd("DPB")->setInt(1);
+    table.findOrAdd("dpb")->setFloat(2.5f);
+    EXPECT_EQ(table.count, 1u);
+    EXPECT_EQ(table.get("Dpb")->type, u32(E_PARAM_FLOAT));
+    EXPECT_EQ(table.get("Dpb")->real, 2.5f);
+    EXPECT_EQ(table.find("dnt_shoot"), nullptr);
+    EXPECT_EQ(table.count, 1u);
+    EXPECT_EQ(table.findOrAdd("vel")->type, u32(E_PARAM_NONE));
+    table.release();
+}
+
+TEST_F(ParamTable, MissingFullAndUnsetTablesStop) {
+    SParamTable table;
+    EXPECT_THAT(fatalReasonOf([&] { table.findOrAdd("delay"); }), HasSubstr("not set up"));
+    table.init(ATOM_PARAM_CAPACITY);
+    EXPECT_THAT(fatalReasonOf([&] { table.get("staffwidth"); }), HasSubstr("\"staffwidth\" is missing"));
+    for (u32 i = 0; i < ATOM_PARAM_CAPACITY; ++i) table.findOrAdd(("p" + std::to_string(i)).c_str())->setInt(s32(i));
+    EXPECT_THAT(fatalReasonOf([&] { table.findOrAdd("one_more"); }), HasSubstr("parameter table full (8 entries)"));
+    EXPECT_EQ(table.get("p7")->integer, 7);
+    table.release();
+}
+
+TEST_F(ParamTable, TextsAndNamesBeyondTheirFieldsStop) {
+    SParamValue value;
+    value.setText(std::string(91, 'a').c_str());
+    EXPECT_EQ(std::string(value.text).size(), 91u);
+    EXPECT_THAT(fatalReasonOf([&] { value.setText(std::string(92, 'a').c_str()); }),
+                HasSubstr("longer than 91 characters"));
+    char name[ENTITY_NAME_CAPACITY];
+    copyEntityName(name, "BarrelNode1");
+    EXPECT_STREQ(name, "BarrelNode1");
+    EXPECT_THAT(fatalReasonOf([&] { copyEntityName(name, "BarrelNode12"); }), HasSubstr("longer than 11"));
+}
+
+std::vector<u32> opcodesOf(const ClDNAProgram& program) {
+    std::vector<u32> opcodes;
+    for (const SDNAInstruction& record : program.instructions) opcodes.push_back(record.opcode);
+    return opcodes;
+}
+
+TEST(DnaEmitters, AtomIndicesCountAtomsOnlyAndStorageDoublesKeepingRecords) {
+    DnaWriter dna;
+    EXPECT_EQ(dna.program.instructions.capacity, 8u);
+    dna.node().param("delay", 1.5f);
+    EXPECT_EQ(dna.atom(E_ATOM_BODY), 0u);
+    dna.param("DPB", 4);
+    EXPECT_EQ(dna.atom(E_ATOM_BULLET), 1u);
+    dna.program.emitNameAtom("NozzleAtom");
+    dna.program.emitAtomHitPoints(12);
+    EXPECT_EQ(dna.program.instructions.capacity, 8u);
+    dna.program.emitCloseNode();  // the eighth record
+    EXPECT_EQ(dna.program.instructions.capacity, 16u);
+    EXPECT_EQ(opcodesOf(dna.program), (std::vector<u32>{1, 3, 7, 3, 7, 10, 15, 6}));
+    EXPECT_EQ(dna.program.instructions[1].operand[1].real, 1.5f);
+    EXPECT_STREQ(dna.program.instructions[5].operand[0].text, "NozzleAtom");
+    EXPECT_EQ(dna.program.instructions[7].operand[0].type, u32(E_PARAM_NONE));
+}
+
+TEST(DnaEmitters, CompositeEmittersLeaveTheirNodeOpen) {
+    DnaWriter dna(E_PROGRAM_PLAYER);
+    dna.node();
+    const u32 body = dna.mainBody();
+    EXPECT_EQ(dna.program.emitShipAnchor(translation(0, 0, 5), -1.0f, 1.0f, 2, "LR", body), 1u);
+    dna.program.emitAttachPoint(ClMatrix44(), 3, body);
+    EXPECT_EQ(dna.program.emitAnchorNode(), 3u);
+    EXPECT_EQ(opcodesOf(dna.program),
+              (std::vector<u32>{1, 7, 9, 1, 5, 7, 10, 16, 4, 3, 3, 3, 3, 7, 11, 16, 1, 7, 10}));
+    const SDNAInstruction& flags = dna.program.instructions[11];
+    EXPECT_STREQ(flags.operand[0].text, "anchFlags");
+    EXPECT_STREQ(flags.operand[1].text, "LR");
+    EXPECT_EQ(dna.program.instructions[5].operand[1].integer, -1);
+}
+
+class DnaBuild : public world_test::WorldTest {
+protected:
+    void TearDown() override {
+        g_iHitPointDifficultyLevel = 0;
+        world_test::WorldTest::TearDown();
+    }
+};
+
+void rawInstruction(ClDNAProgram& program, u32 opcode, const ClMatrix44* matrix = nullptr) {
+    SDNAInstruction record = {};
+    record.opcode = opcode;
+    if (matrix) record.operand[0].setMatrix(*matrix);
+    program.appendInstruction(record);
+}
+
+TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
+    g_iHitPointDifficultyLevel = 2;
+    DnaWriter dna;
+    const s32 ring = dna.addGeometry(world_test::makeRingMesh(4, 3.0f));
+    dna.node("core", translation(1, 2, 3));                           // 1, 5
+    const ClMatrix44 moved = translation(0, 0, 9);
+    rawInstruction(dna.program, E_DNA_SET_NODE_MATRIX, &moved);       // 2
+    dna.param("Vel", 2.0f).param("BRINV", "yes");                     // 3
+    dna.processor(E_PROC_BRIDGE_TO_CORE);                             // 4
+    const u32 hull = dna.mainBody(ring, 1);                           // 7, 9
+    dna.program.emitNameAtom("isAnchor");                             // 10
+    dna.program.emitAtomParamInt("PAT", 5);                           // 11
+    dna.program.emitAtomConfigure(0);                                 // 12
+    const u32 pin = dna.atom(E_ATOM_ATTACH_POINT, ring, 0, translation(4, 0, 0));
+    rawInstruction(dna.program, E_DNA_SET_ATOM_MATRIX, &moved);       // 8
+    dna.program.emitLinkToAtom(hull);                                 // 13
+    dna.program.emitPairWithAtom(hull);                               // 16
+    dna.program.emitAtomHitPoints(40);                                // 15
+    dna.node("arm");
+    const u32 claw = dna.atom(E_ATOM_BODY, ring, 6);
+    dna.program.emitAtomDependant(pin);                               // 14
+    rawInstruction(dna.program, E_DNA_FORGET_ATOM);                   // 17
+    dna.close().close();                                              // 6
+
+    ClEntity* entity = world_test::buildEntity(&dna.program);
+    ClEntityNode* root = entity->root;
+    ASSERT_NE(root, nullptr);
+    EXPECT_STREQ(root->name, "core");
+    EXPECT_EQ(root->localMatrix.m[14], 9.0f);
+    EXPECT_EQ(root->params.get("vel")->real, 2.0f);
+    EXPECT_STREQ(root->params.get("brinv")->text, "yes");
+    ASSERT_EQ(root->processors.count, 1u);
+    EXPECT_EQ(root->processors[0]->builderIndex, 5u);
+    ASSERT_EQ(root->children.count, 1u);
+    ClEntityNode* arm = root->children[0];
+    EXPECT_EQ(arm->parent, root);
+    EXPECT_EQ(arm->entity, entity);
+
+    ASSERT_EQ(entity->atoms.count, 3u);
+    ClAtom* hullAtom = entity->atoms[hull];
+    ClAtom* pinAtom = entity->atoms[pin];
+    ClAtom* clawAtom = entity->atoms[claw];
+    EXPECT_EQ(clawAtom->indexInEntity, 2u);
+    EXPECT_EQ(entity->registeredAtoms.count, 1u);
+    EXPECT_EQ(entity->registeredAtoms[0], hullAtom);
+    EXPECT_EQ(hullAtom->registered, 1u);
+    EXPECT_STREQ(hullAtom->name, "isAnchor");
+    EXPECT_EQ(hullAtom->params.get("pat")->integer, 5);
+    EXPECT_EQ(hullAtom->geometry, dna.program.geometries[0]);
+    EXPECT_EQ(pinAtom->geometry, nullptr);  // attach points never take one
+    EXPECT_EQ(pinAtom->localMatrix.m[14], 9.0f);
+    EXPECT_EQ(hullAtom->hitPoints, 250.0f);  // difficulty 2, class 1
+    EXPECT_EQ(pinAtom->hitPoints, 40.0f);
+    EXPECT_EQ(pinAtom->spawnHitPoints, 40.0f);
+    EXPECT_EQ(clawAtom->hitPoints, FLT_MAX);
+    ASSERT_EQ(hullAtom->dependants.count, 1u);
+    EXPECT_EQ(hullAtom->dependants[0], pinAtom);
+    ASSERT_EQ(clawAtom->dependants.count, 1u);
+    EXPECT_EQ(clawAtom->dependants[0], pinAtom);
+    ASSERT_EQ(pinAtom->linkedAtoms.count, 1u);
+    EXPECT_EQ(pinAtom->linkedAtoms[0], hullAtom);
+    EXPECT_EQ(hullAtom->linkedAtoms[0], pinAtom);
+    EXPECT_EQ(root->findAtomByName("isAnchor"), hullAtom);
+    EXPECT_EQ(root->findByParamValue("PAT", 5), nullptr);  // atom parameters are not node parameters
+    EXPECT_EQ(arm->atoms[0], clawAtom);
+}
+
+TEST_F(DnaBuild, ShipTakesRowZeroAndTableHoldsTheWorkedValues) {
+    g_iHitPointDifficultyLevel = 3;
+    DnaWriter ship(E_PROGRAM_PLAYER);
+    ship.node();
+    ship.mainBody(-1, 2);
+    ship.close();
+    ClEntity* entity = world_test::buildEntity(&ship.program);
+    EXPECT_EQ(entity->atoms[0]->hitPoints, 280.0f);
+    EXPECT_EQ(hitPointsForClass(0, 0), 29.0f);
+    EXPECT_EQ(hitPointsForClass(4, 5), 6500.0f);
+    EXPECT_EQ(hitPointsForClass(3, 4), 5000.0f);
+    EXPECT_EQ(hitPointsForClass(6, 1), FLT_MAX);
+    EXPECT_EQ(hitPointsForClass(1, HIT_POINT_ROW_CURRENT), 375.0f);
+}
+
+TEST_F(DnaBuild, RunFromAStartNodeEndsAtItsCloseAndContinuesTheNumbering) {
+    DnaWriter dna;
+    dna.node("root");
+    dna.atom(E_ATOM_ATTACH_POINT);
+    const u32 partStart = dna.program.instructions.count;
+    dna.node("part");
+    dna.atom(E_ATOM_ATTACH_POINT);
+    dna.close();
+    dna.node("never");  // beyond the part's close
+    dna.close().close();
+    ClEntity* entity = world_test::buildEntity(&dna.program);
+    ASSERT_EQ(entity->root->children.count, 2u);
+    ClEntityNode* rebuilt = nullptr;
+    entity->runDNA(partStart, entity->root, &rebuilt);
+    ASSERT_EQ(entity->root->children.count, 3u);
+    EXPECT_EQ(rebuilt, entity->root->children[2]);
+    EXPECT_STREQ(rebuilt->name, "part");
+    EXPECT_EQ(rebuilt->atoms[0]->indexInEntity, 2u);
+    EXPECT_EQ(entity->atoms.count, 3u);
+}
+
+TEST_F(DnaBuild, BrokenProgramsStopWithAMessage) {
+    struct SCase {
+        const char* expected;
+        void (*write)(DnaWriter& dna);
+    };
+    const SCase cases[] = {
+        {"opcode 18, outside 1 to 17", [](DnaWriter& d) { d.node(); rawInstruction(d.program, 18); }},
+        {"opcode 0", [](DnaWriter& d) { rawInstruction(d.program, 0); }},
+        {"atom kind 3 does not exist", [](DnaWriter& d) { d.node().atom(3); }},
+        {"atom kind 8 does not exist", [](DnaWriter& d) { d.node().atom(8); }},
+        {"geometry index 1 is past the program's 1", [](DnaWriter& d) {
+             d.addGeometry(world_test::makeRingMesh(3, 1.0f));
+             d.node().atom(E_ATOM_BODY, 1);
+         }},
+        {"needs a current node", [](DnaWriter& d) { d.param("delay", 1.0f); }},
+        {"needs a current node", [](DnaWriter& d) { d.atom(E_ATOM_BODY); }},
+        {"needs a current atom", [](DnaWriter& d) { d.node().program.emitRegisterAtom(); }},
+        {"needs a current atom", [](DnaWriter& d) {
+             d.node().atom(E_ATOM_BODY);
+             rawInstruction(d.program, E_DNA_FORGET_ATOM);
+             d.program.emitAtomHitPoints(3);
+         }},
+        {"names atom 4, which was not built", [](DnaWriter& d) {
+             d.node().atom(E_ATOM_BODY);
+             d.program.emitPairWithAtom(4);
+         }},
+        {"hit-point class 7 does not exist", [](DnaWriter& d) { d.node().atom(E_ATOM_BODY, -1, 7); }},
+    };
+    for (const SCase& c : cases) {
+        DnaWriter dna;
+        c.write(dna);
+        ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
+        EXPECT_THAT(fatalReasonOf([&] { entity->buildFromDNA(&dna.program); }), HasSubstr(c.expected));
+        freeEntity(entity);
+    }
+}
+
+class ConstructionCost : public test_support::FatalThrowingTest {
+protected:
+    void SetUp() override {
+        FatalThrowingTest::SetUp();
+        scriptRegistriesInit();
+        m_script.files["playbalance.txt"] =
+            "construction_cost { 40, 80, 160 }; inspiration_score_per_type { 10, 25, 60 };";
+        setScriptSource(&m_script);
+    }
+    void TearDown() override {
+        freeAllScripts();
+        setScriptSource(nullptr);
+        FatalThrowingTest::TearDown();
+    }
+    test_support::ClMemoryScriptSource m_script;
+};
+
+TEST_F(ConstructionCost, BuildStepsScaleToTheCostAndAZeroRawValueIsLeftAlone) {
+    DnaWriter dna;
+    const s32 a = dna.addGeometry(world_test::makeRingMesh(3, 1.0f));
+    const s32 b = dna.addGeometry(world_test::makeRingMesh(3, 1.0f));
+    dna.node();
+    dna.atom(E_ATOM_BODY, a);
+    dna.atom(E_ATOM_BODY, b);
+    dna.atom(E_ATOM_ATTACH_POINT, a);  // does not count
+    dna.atom(E_ATOM_BODY, b);
+    dna.close();
+    dna.program.applyConstructionCost(9);  // 80 steps over a raw 30
+    EXPECT_EQ(dna.program.rawValue, 30);
+    EXPECT_EQ(dna.program.geometries[0]->detail, 26u);
+    EXPECT_EQ(dna.program.geometries[1]->detail, 26u);
+    EXPECT_EQ(dna.program.weight, 78);
+    EXPECT_EQ(dna.program.inspirationScore, 25);
+
+    DnaWriter empty;
+    empty.node().atom(E_ATOM_ATTACH_POINT);
+    empty.close();
+    empty.program.applyConstructionCost(8);
+    EXPECT_EQ(empty.program.weight, 0);
+    EXPECT_EQ(empty.program.inspirationScore, 10);
+    EXPECT_THAT(fatalReasonOf([&] { empty.program.applyConstructionCost(11); }),
+                HasSubstr("no entry for generator category 11"));
+    EXPECT_THAT(fatalReasonOf([&] { empty.program.applyConstructionCost(7); }), HasSubstr("category 7"));
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+#include "tests/world/world_test_support.h"
+
+#include "core/crit_section_pool.h"
+#include "core/game_clock.h"
+#include "world/atoms/atom.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+
+#include <cmath>
+
+namespace world_test {
+
+void WorldTest::SetUp() {
+    test_support::FatalThrowingTest::SetUp();
+    critSectionPoolInit();
+    initWorld();
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);
+}
+
+void WorldTest::TearDown() {
+    shutdownWorld();
+    test_support::FatalThrowingTest::TearDown();
+}
+
+ClMatrix44 translation(f32 x, f32 y, f32 z) {
+    ClMatrix44 matrix;
+    matrix.setTranslationXYZ(x, y, z);
+    return matrix;
+}
+
+ClGeometryMesh* makeRingMesh(u32 vertexCount, f32 radius) {
+    ClGeometryMesh* mesh = new ClGeometryMesh();
+    mesh->init();
+    for (u32 i = 0; i < vertexCount; ++i) {
+        const f32 angle = 6.2831853f * f32(i) / f32(vertexCount);
+        mesh->addVertex(ClVec3(radius * std::cos(angle), 0.0f, radius * std::sin(angle), 1.0f));
+    }
+    for (u32 i = 0; i + 1 < vertexCount; ++i) mesh->addEdge(i, i + 1);
+    if (vertexCount > 2) mesh->addEdge(vertexCount - 1, 0);
+    mesh->finishBounds();
+    return mesh;
+}
+
+DnaWriter::DnaWriter(u32 kind) {
+    program.init();
+    program.kind = kind;
+}
+
+DnaWriter::~DnaWriter() { program.release(); }
+
+s32 DnaWriter::addGeometry(ClGeometryMesh* mesh) {
+    program.geometries.push(mesh);
+    return s32(program.geometries.count - 1);
+}
+
+DnaWriter& DnaWriter::node(const char* name, const ClMatrix44& local) {
+    program.emitNewNode(local);
+    if (name) program.emitNameNode(name);
+    return *this;
+}
+
+DnaWriter& DnaWriter::close() {
+    program.emitCloseNode();
+    return *this;
+}
+
+DnaWriter& DnaWriter::param(const char* name, s32 value) {
+    program.emitParamInt(name, value);
+    return *this;
+}
+
+DnaWriter& DnaWriter::param(const char* name, f32 value) {
+    program.emitParamFloat(name, value);
+    return *this;
+}
+
+DnaWriter& DnaWriter::param(const char* name, const char* text) {
+    program.emitParamString(name, text);
+    return *this;
+}
+
+DnaWriter& DnaWriter::processor(u32 typeId) {
+    program.emitAddProcessor(typeId);
+    return *this;
+}
+
+u32 DnaWriter::atom(u32 kind, s32 geometryIndex, u32 hitPointClass, const ClMatrix44& local) {
+    return program.emitNewAtom(kind, geometryIndex, local, hitPointClass);
+}
+
+u32 DnaWriter::mainBody(s32 geometryIndex, u32 hitPointClass) {
+    const u32 index = atom(E_ATOM_BODY, geometryIndex, hitPointClass);
+    program.emitRegisterAtom();
+    return index;
+}
+
+ClEntity* buildEntity(ClDNAProgram* program, s32 ownerTag) {
+    ClEntity* entity = allocEntity(ownerTag);
+    entity->buildFromDNA(program);
+    return entity;
+}
+
+ClEntity* spawnActiveEntity(ClDNAProgram* program, s32 ownerTag) {
+    ClEntity* entity = buildEntity(program, ownerTag);
+    entity->root->resetAtoms();
+    entity->spawn();
+    entity->activate();
+    return entity;
+}
+
+void stepWorld(f32 frameTime) {
+    setClockDelta(GAME_CLOCK_GAMEPLAY, frameTime);
+    flipFrameBuffers();
+    updateLiveEntities();
+    flushDestroyedEntities();
+    flushFreedEntities();
+}
+
+}  // namespace world_test

@@ -1,0 +1,63 @@
+// Small helpers the world's tests share: a world set up and torn down around each test, a DNA
+// program written in a few calls, and the steps of one game frame.
+#pragma once
+
+#include "core/matrix44.h"
+#include "core/types.h"
+#include "render/geometry_mesh.h"
+#include "tests/support/fatal_catch.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+
+#include <string>
+#include <vector>
+
+namespace world_test {
+
+// A fresh world for every test; fatal errors are thrown as test_support::SFatal.
+class WorldTest : public test_support::FatalThrowingTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+ClMatrix44 translation(f32 x, f32 y, f32 z);
+
+// A mesh of `vertexCount` points on a ring of the radius, with an edge between neighbours and the
+// bounding sphere set; its build step count is the mesh default (10).
+ClGeometryMesh* makeRingMesh(u32 vertexCount, f32 radius);
+
+// A DNA program written through the emitters. The writer owns the program and releases it when it
+// goes, so entities built from it must be freed first (the world's teardown does that).
+class DnaWriter {
+public:
+    explicit DnaWriter(u32 kind = E_PROGRAM_ENEMY);
+    ~DnaWriter();
+    DnaWriter(const DnaWriter&) = delete;
+    DnaWriter& operator=(const DnaWriter&) = delete;
+
+    // Adds a geometry the program owns and returns its index.
+    s32 addGeometry(ClGeometryMesh* mesh);
+    DnaWriter& node(const char* name = nullptr, const ClMatrix44& local = ClMatrix44());
+    DnaWriter& close();
+    DnaWriter& param(const char* name, s32 value);
+    DnaWriter& param(const char* name, f32 value);
+    DnaWriter& param(const char* name, const char* text);
+    DnaWriter& processor(u32 typeId);
+    // An atom of the kind on the current node; returns its index within the entity.
+    u32 atom(u32 kind, s32 geometryIndex = -1, u32 hitPointClass = 0, const ClMatrix44& local = ClMatrix44());
+    // A Body atom registered as a main atom.
+    u32 mainBody(s32 geometryIndex = -1, u32 hitPointClass = 0);
+
+    ClDNAProgram program;
+};
+
+// allocEntity and buildFromDNA.
+ClEntity* buildEntity(ClDNAProgram* program, s32 ownerTag = OWNER_LIVE_GAME);
+// Built, atoms reset to their spawn values, spawned and activated.
+ClEntity* spawnActiveEntity(ClDNAProgram* program, s32 ownerTag = OWNER_LIVE_GAME);
+
+// One game step at the given frame time: flip, update, flush destroyed, flush freed.
+void stepWorld(f32 frameTime = 1.0f / 60.0f);
+
+}  // namespace world_test

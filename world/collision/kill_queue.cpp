@@ -1,0 +1,89 @@
+#include "world/collision/kill_queue.h"
+
+#include "audio/sound/sound_engine.h"
+#include "core/fixed_pool.h"
+#include "core/script_cache.h"
+#include "core/script_node.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
+#include "world/generators/dna_generator.h"
+#include "world/play/boss_encounter.h"
+#include "world/play/inspiration_pickups.h"
+
+namespace {
+
+// The 6 x 6 shower of a dead boss over the play area.
+constexpr u32 BOSS_PICKUP_SIDE = 6;
+constexpr f32 BOSS_PICKUP_SHARE = 36.0f;
+constexpr f32 BOSS_PICKUP_STEP_X = 27.083334f;
+constexpr f32 BOSS_PICKUP_ORIGIN_X = 81.25f;
+constexpr f32 BOSS_PICKUP_STEP_Z = 22.479166f;
+constexpr f32 BOSS_PICKUP_ORIGIN_Z = 67.4375f;
+
+struct SKillRecord {
+    ClEntity* entity;
+    u32 poolIndex;
+};
+
+ClFixedPool<SKillRecord, KILL_QUEUE_CAPACITY> s_KillQueue;
+BossEncounterEndHook s_pfnEndBossEncounter = nullptr;
+
+bool isBoss(const ClEntity* entity) {
+    return entity->program->kind == E_PROGRAM_ENEMY && entity->program->generator &&
+           entity->program->generator->getCategory() == E_GENCAT_BOSS;
+}
+
+void workOff(ClEntity* entity) {
+    entity->propagateVisit();
+    if (entity->root && entity->root->updateAliveFlags()) {
+        entity->broadcastRefresh();
+        return;
+    }
+    if (entity->state == E_ENTITY_DESTROYED) return;
+    if (isBoss(entity)) onBossDeath();
+    entity->kill();
+}
+
+}  // namespace
+
+void queueKill(ClEntity* entity) {
+    if (s_KillQueue.capacity == 0) s_KillQueue.init();
+    for (u32 i = 0; i < s_KillQueue.used; ++i) {
+        if (s_KillQueue.table[i]->entity == entity) return;
+    }
+    SKillRecord* record = s_KillQueue.take();
+    if (record) record->entity = entity;
+}
+
+void processKillQueue() {
+    while (s_KillQueue.used != 0) {
+        SKillRecord* record = s_KillQueue.table[0];
+        ClEntity* entity = record->entity;
+        s_KillQueue.release(record);
+        workOff(entity);
+    }
+}
+
+void resetKillQueue() { s_KillQueue.releaseAll(); }
+
+u32 killQueueCount() { return s_KillQueue.used; }
+
+void onBossDeath() {
+    if (g_BossEncounter.dead) return;
+    g_BossEncounter.dead = 1;
+    g_BossEncounter.noteTargetAtom = nullptr;
+    if (s_pfnEndBossEncounter) s_pfnEndBossEncounter();
+    playCue("DeathOfBoss");
+    const f32 bonus = ClScriptNode::getChildOrDie(getScript("playbalance.txt", 0), "boss_kill_scalar_bonus")->getFloat();
+    const s32 value = s32(bonus * (g_BossEncounter.valuePool / BOSS_PICKUP_SHARE));
+    for (u32 i = 0; i < BOSS_PICKUP_SIDE; ++i) {
+        for (u32 j = 0; j < BOSS_PICKUP_SIDE; ++j) {
+            const ClVec3 position((f32(i) + 0.5f) * BOSS_PICKUP_STEP_X + BOSS_PICKUP_ORIGIN_X, 0.0f,
+                                  (f32(j) + 0.5f) * BOSS_PICKUP_STEP_Z + BOSS_PICKUP_ORIGIN_Z);
+            spawnInspirationPickups(position, value, 0, 0);
+        }
+    }
+}
+
+void setBossEncounterEndHook(BossEncounterEndHook hook) { s_pfnEndBossEncounter = hook; }

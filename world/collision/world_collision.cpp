@@ -1,0 +1,334 @@
+#include "world/collision/world_collision.h"
+
+#include "core/array.h"
+#include "render/debris_particles.h"
+#include "world/atoms/atom.h"
+#include "world/collision/contact_handlers.h"
+#include "world/collision/kill_queue.h"
+#include "world/collision/swept_contact.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/tree_walks.h"
+#include "world/entity/world.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+ContactHandler g_aContactHandlers[CONTACT_KIND_COUNT * CONTACT_KIND_COUNT];
+
+namespace {
+
+// The broad phase over entities buckets one side of a pair of kinds into a grid of cells on the
+// x-z plane, so that the pass stays near linear with thousands of bullets. Positions outside the
+// grid fall into its border cells, which costs time but loses no pair.
+constexpr f32 GRID_CELL_SIZE = 16.0f;
+constexpr s32 GRID_SIDE = 48;
+constexpr f32 GRID_ORIGIN_X = -192.0f;
+constexpr f32 GRID_ORIGIN_Z = -320.0f;
+constexpr u32 GRID_CELL_COUNT = u32(GRID_SIDE * GRID_SIDE);
+// An entity spanning more cells, or arriving when the entries are used up, is tested against the
+// whole other side instead.
+constexpr u32 GRID_MAX_CELLS_PER_ENTITY = 16;
+constexpr u32 GRID_ENTRY_CAPACITY = 4 * ENTITY_CAPACITY;
+// Below this many entities on the smaller side every pair is tested without the grid.
+constexpr u32 GRID_MIN_SIDE = 8;
+
+// An activated entity that can collide: its root's swept box is a sphere.
+struct SCollider {
+    ClEntity* entity;
+    ClEntityNode* root;
+    f32 minX, maxX, minZ, maxZ;
+    u32 order;  // position in the activated list
+    s32 cellX0, cellX1, cellZ0, cellZ1;
+};
+
+SContact s_aContacts[CONTACT_CAPACITY];
+u32 s_uContactCount = 0;
+u16 s_aContactOrder[CONTACT_CAPACITY];
+
+ClArray<SImpact> s_Impacts;
+
+SCollider s_aColliders[ENTITY_CAPACITY];
+u32 s_aKindStart[CONTACT_KIND_COUNT + 1];
+
+u32 s_aCellStart[GRID_CELL_COUNT + 1];
+u32 s_aCellEntries[GRID_ENTRY_CAPACITY];
+u32 s_aWide[ENTITY_CAPACITY];
+
+s32 cellOf(f32 value, f32 origin) {
+    const f32 cell = std::floor((value - origin) / GRID_CELL_SIZE);
+    if (!(cell >= 0.0f)) return 0;  // NaN too
+    return cell >= f32(GRID_SIDE - 1) ? GRID_SIDE - 1 : s32(cell);
+}
+
+u32 cellSpan(const SCollider& c) { return u32(c.cellX1 - c.cellX0 + 1) * u32(c.cellZ1 - c.cellZ0 + 1); }
+
+bool canCollide(ClEntity* entity) {
+    return entity->root && entity->program && entity->program->kind < CONTACT_KIND_COUNT &&
+           entity->root->sweptBox.kind == E_BOUNDS_SPHERE;
+}
+
+bool kindsMeet(u32 a, u32 b) {
+    return g_aContactHandlers[a * CONTACT_KIND_COUNT + b] || g_aContactHandlers[b * CONTACT_KIND_COUNT + a];
+}
+
+void takeContact(const SSweptContact& hit, ClAtom* first, ClAtom* second) {
+    if (s_uContactCount >= CONTACT_CAPACITY) return;
+    SContact& contact = s_aContacts[s_uContactCount++];
+    contact.point = hit.point;
+    contact.normal = hit.normal;
+    contact.time = hit.time;
+    contact.first = first;
+    contact.second = second;
+}
+
+void findAtomContacts(ClAtom* a, ClAtom* b) {
+    const ClBoundingVolumeList& shapeA = a->getCollisionShape();
+    const ClBoundingVolumeList& shapeB = b->getCollisionShape();
+    for (u32 i = 0; i < shapeA.count(); ++i) {
+        for (u32 j = 0; j < shapeB.count(); ++j) {
+            SSweptContact hit;
+            if (findSweptContact(shapeA[i], shapeB[j], &hit)) takeContact(hit, a, b);
+        }
+    }
+}
+
+bool collides(ClAtom* atom) { return atom->active && atom->atomIsAlive(); }
+
+// Child nodes are entered on their swept boxes: their current boxes alone would let a fast atom
+// pass through a child between two frames.
+void collideAtomWithNode(ClAtom* atom, ClEntityNode* node) {
+    const ClBoundingVolume& atomBox = atom->getSweptBox();
+    for (ClAtom* other : node->atoms) {
+        if (collides(other) && other->getSweptBox().overlaps(atomBox)) findAtomContacts(atom, other);
+    }
+    for (ClEntityNode* child : node->children) {
+        if (child->sweptBox.overlaps(atomBox)) collideAtomWithNode(atom, child);
+    }
+}
+
+void collideNodeTrees(ClEntityNode* nodeA, ClEntityNode* nodeB) {
+    if (!nodeA->sweptBox.overlaps(nodeB->sweptBox)) return;
+    for (ClAtom* atom : nodeA->atoms) {
+        if (collides(atom) && atom->getSweptBox().overlaps(nodeB->sweptBox)) collideAtomWithNode(atom, nodeB);
+    }
+    for (ClEntityNode* child : nodeA->children) collideNodeTrees(child, nodeB);
+}
+
+// A ship in its collision grace still collects pickups, but neither hits nor is hit.
+bool graceAllows(const ClEntity* a, const ClEntity* b) {
+    if (a->timer == 0.0f && b->timer == 0.0f) return true;
+    const u32 kindA = a->program->kind;
+    const u32 kindB = b->program->kind;
+    return (kindA == E_PROGRAM_PLAYER && kindB == E_PROGRAM_PICKUP) ||
+           (kindA == E_PROGRAM_PICKUP && kindB == E_PROGRAM_PLAYER);
+}
+
+void collidePair(const SCollider& a, const SCollider& b) {
+    if (!a.root->sweptBox.overlaps(b.root->sweptBox)) return;
+    const SCollider& first = a.order < b.order ? a : b;
+    const SCollider& second = a.order < b.order ? b : a;
+    if (!graceAllows(first.entity, second.entity)) return;
+    collideNodeTrees(first.root, second.root);
+}
+
+// Gathers the colliders grouped by kind, each group in activated-list order.
+void gatherColliders() {
+    u32 count[CONTACT_KIND_COUNT] = {};
+    const u32 activated = entityListCount(E_LIST_ACTIVATED);
+    for (u32 i = 0; i < activated; ++i) {
+        ClEntity* entity = entityListAt(E_LIST_ACTIVATED, i);
+        if (canCollide(entity)) ++count[entity->program->kind];
+    }
+    u32 cursor[CONTACT_KIND_COUNT];
+    s_aKindStart[0] = 0;
+    for (u32 k = 0; k < CONTACT_KIND_COUNT; ++k) {
+        cursor[k] = s_aKindStart[k];
+        s_aKindStart[k + 1] = s_aKindStart[k] + count[k];
+    }
+    for (u32 i = 0; i < activated; ++i) {
+        ClEntity* entity = entityListAt(E_LIST_ACTIVATED, i);
+        if (!canCollide(entity)) continue;
+        const ClBoundingVolume& box = entity->root->sweptBox;
+        SCollider& c = s_aColliders[cursor[entity->program->kind]++];
+        c.entity = entity;
+        c.root = entity->root;
+        c.minX = box.centre.x - box.radius;
+        c.maxX = box.centre.x + box.radius;
+        c.minZ = box.centre.z - box.radius;
+        c.maxZ = box.centre.z + box.radius;
+        c.order = i;
+        c.cellX0 = cellOf(c.minX, GRID_ORIGIN_X);
+        c.cellX1 = cellOf(c.maxX, GRID_ORIGIN_X);
+        c.cellZ0 = cellOf(c.minZ, GRID_ORIGIN_Z);
+        c.cellZ1 = cellOf(c.maxZ, GRID_ORIGIN_Z);
+    }
+}
+
+void collideWithinKind(u32 kind) {
+    for (u32 i = s_aKindStart[kind]; i < s_aKindStart[kind + 1]; ++i) {
+        for (u32 j = i + 1; j < s_aKindStart[kind + 1]; ++j) collidePair(s_aColliders[i], s_aColliders[j]);
+    }
+}
+
+void collideAllPairs(u32 kindA, u32 kindB) {
+    for (u32 i = s_aKindStart[kindA]; i < s_aKindStart[kindA + 1]; ++i) {
+        for (u32 j = s_aKindStart[kindB]; j < s_aKindStart[kindB + 1]; ++j) collidePair(s_aColliders[i], s_aColliders[j]);
+    }
+}
+
+// Buckets side A into the grid (counting sort by cell) and returns the number of wide entities.
+u32 buildGrid(u32 kindA) {
+    std::fill(s_aCellStart, s_aCellStart + GRID_CELL_COUNT + 1, 0u);
+    u32 wideCount = 0;
+    u32 total = 0;
+    for (u32 i = s_aKindStart[kindA]; i < s_aKindStart[kindA + 1]; ++i) {
+        const SCollider& c = s_aColliders[i];
+        const u32 span = cellSpan(c);
+        if (span > GRID_MAX_CELLS_PER_ENTITY || total + span > GRID_ENTRY_CAPACITY) {
+            s_aWide[wideCount++] = i;
+            continue;
+        }
+        total += span;
+        for (s32 z = c.cellZ0; z <= c.cellZ1; ++z)
+            for (s32 x = c.cellX0; x <= c.cellX1; ++x) ++s_aCellStart[z * GRID_SIDE + x];
+    }
+    for (u32 cell = 1; cell < GRID_CELL_COUNT; ++cell) s_aCellStart[cell] += s_aCellStart[cell - 1];
+    s_aCellStart[GRID_CELL_COUNT] = total;
+    // Filled backwards, so every cell's start ends at its first entry.
+    u32 wideIndex = 0;
+    for (u32 i = s_aKindStart[kindA]; i < s_aKindStart[kindA + 1]; ++i) {
+        if (wideIndex < wideCount && s_aWide[wideIndex] == i) {
+            ++wideIndex;
+            continue;
+        }
+        const SCollider& c = s_aColliders[i];
+        for (s32 z = c.cellZ0; z <= c.cellZ1; ++z)
+            for (s32 x = c.cellX0; x <= c.cellX1; ++x) s_aCellEntries[--s_aCellStart[z * GRID_SIDE + x]] = i;
+    }
+    return wideCount;
+}
+
+void collideThroughGrid(u32 kindA, u32 kindB) {
+    const u32 wideCount = buildGrid(kindA);
+    for (u32 j = s_aKindStart[kindB]; j < s_aKindStart[kindB + 1]; ++j) {
+        const SCollider& b = s_aColliders[j];
+        for (u32 w = 0; w < wideCount; ++w) collidePair(s_aColliders[s_aWide[w]], b);
+        for (s32 z = b.cellZ0; z <= b.cellZ1; ++z) {
+            for (s32 x = b.cellX0; x <= b.cellX1; ++x) {
+                const u32 cell = u32(z * GRID_SIDE + x);
+                for (u32 e = s_aCellStart[cell]; e < s_aCellStart[cell + 1]; ++e) {
+                    const SCollider& a = s_aColliders[s_aCellEntries[e]];
+                    // A pair sharing several cells is taken in the first of them only.
+                    if (x != std::max(a.cellX0, b.cellX0) || z != std::max(a.cellZ0, b.cellZ0)) continue;
+                    collidePair(a, b);
+                }
+            }
+        }
+    }
+}
+
+void collideKinds(u32 kindA, u32 kindB) {
+    const u32 countA = s_aKindStart[kindA + 1] - s_aKindStart[kindA];
+    const u32 countB = s_aKindStart[kindB + 1] - s_aKindStart[kindB];
+    if (countA == 0 || countB == 0) return;
+    if (std::min(countA, countB) < GRID_MIN_SIDE)
+        collideAllPairs(kindA, kindB);
+    else if (countA <= countB)
+        collideThroughGrid(kindA, kindB);
+    else
+        collideThroughGrid(kindB, kindA);
+}
+
+void emptyImpacts() {
+    s_Impacts.count = 0;
+    s_Impacts.last = nullptr;
+    s_Impacts.cursor = nullptr;
+}
+
+void recordBreakUpImpact(const ClVec3& position, f32 radius, f32 strength) {
+    pushImpact(SImpact{position, ClVec3(), radius, strength});
+}
+
+}  // namespace
+
+void initHitEffects() {
+    releaseHitEffects();
+    std::fill(std::begin(g_aContactHandlers), std::end(g_aContactHandlers), nullptr);
+    auto both = [](u32 a, u32 b, ContactHandler handler) {
+        g_aContactHandlers[a * CONTACT_KIND_COUNT + b] = handler;
+        g_aContactHandlers[b * CONTACT_KIND_COUNT + a] = handler;
+    };
+    both(E_PROGRAM_PLAYER, E_PROGRAM_ENEMY, onBodyContact);
+    both(E_PROGRAM_PLAYER, E_PROGRAM_PICKUP, onPickupContact);
+    both(E_PROGRAM_PLAYER, E_PROGRAM_ENEMY_SHOT, onBulletHit);
+    both(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT, onBulletHit);
+    if (!s_Impacts.inUse) s_Impacts.init(IMPACT_INITIAL_CAPACITY);
+    setBreakUpImpactHook(recordBreakUpImpact);
+}
+
+void releaseHitEffects() {
+    s_uContactCount = 0;
+    resetKillQueue();
+    emptyImpacts();
+}
+
+void updateWorldCollisions() {
+    const u32 activated = entityListCount(E_LIST_ACTIVATED);
+    for (u32 i = 0; i < activated; ++i) {
+        ClEntity* entity = entityListAt(E_LIST_ACTIVATED, i);
+        if (entity->root) entity->root->computeBounds();
+    }
+    runCollisionPass();
+    resolveContacts();
+}
+
+void runCollisionPass() {
+    s_uContactCount = 0;
+    gatherColliders();
+    for (u32 a = 0; a < CONTACT_KIND_COUNT; ++a) {
+        for (u32 b = a; b < CONTACT_KIND_COUNT; ++b) {
+            if (!kindsMeet(a, b)) continue;
+            if (a == b)
+                collideWithinKind(a);
+            else
+                collideKinds(a, b);
+        }
+    }
+}
+
+void resolveContacts() {
+    processKillQueue();
+    for (u32 i = 0; i < s_uContactCount; ++i) s_aContactOrder[i] = u16(i);
+    // Equal times keep the order in which the pass found them.
+    std::sort(s_aContactOrder, s_aContactOrder + s_uContactCount, [](u16 a, u16 b) {
+        if (s_aContacts[a].time != s_aContacts[b].time) return s_aContacts[a].time < s_aContacts[b].time;
+        return a < b;
+    });
+    for (u32 i = 0; i < s_uContactCount; ++i) {
+        const SContact& contact = s_aContacts[s_aContactOrder[i]];
+        if (!contact.first->active || !contact.second->active) continue;
+        const u32 kindFirst = contact.first->entity->program->kind;
+        const u32 kindSecond = contact.second->entity->program->kind;
+        const ContactHandler handler = g_aContactHandlers[kindFirst * CONTACT_KIND_COUNT + kindSecond];
+        if (!handler) continue;
+        handler(contact);
+        processKillQueue();
+    }
+    // Impacts recorded since the last pass (by a kill queue run outside it too) are handed over
+    // here, so none is lost.
+    for (const SImpact& impact : s_Impacts)
+        recordBlast(SBlast{impact.position, impact.radius, impact.strength}, impact.direction);
+    emptyImpacts();
+    runBlastPass();
+}
+
+u32 contactCount() { return s_uContactCount; }
+const SContact& contactAt(u32 index) { return s_aContacts[index]; }
+
+void pushImpact(const SImpact& impact) {
+    if (s_Impacts.inUse) s_Impacts.push(impact);
+}
+
+u32 impactCount() { return s_Impacts.count; }
