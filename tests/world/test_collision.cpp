@@ -14,6 +14,7 @@
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/boss_encounter.h"
+#include "world/play/gun_params.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/play/play_record.h"
 #include "world/play/player_state.h"
@@ -70,7 +71,8 @@ TEST(SweptContact, OverlapFromBeforeTheStepCountsOnlyWhileItLastsAndLateEntryNot
 
 // ---------------------------------------------------------------------------------------------
 // The pass, the handlers and the kill queue over real entities: one node, one bullet atom of
-// the given radius placed directly (no motion processors), hit points and damage as parameters.
+// the given radius placed directly (no motion processors), its radius and damage in the bullet
+// block of the root, its hit points from the program.
 
 namespace {
 
@@ -136,14 +138,16 @@ protected:
         program->kind = kind;
         program->generator = generator ? generator : &m_enemyGenerator;
         program->emitNewNode(ClMatrix44());
-        program->emitParamFloat("BullRad", radius);
-        program->emitParamFloat("BullDmg", damage);
         program->emitNewAtom(E_ATOM_BULLET, -1, ClMatrix44(), 0);
         program->emitRegisterAtom();
         program->emitAtomHitPoints(hitPoints);
         program->emitCloseNode();
         ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
         entity->buildFromDNA(program);
+        SBulletParams bullet{};
+        bullet.bullRad = radius;
+        bullet.bullDmg = damage;
+        copyBulletParamsToBullet(entity->root, bullet);
         entity->spawn();
         entity->activate();
         place(entity, at);

@@ -7,6 +7,7 @@
 #include "render/materials.h"
 #include "render/mega_particles.h"
 #include "world/atoms/atom.h"
+#include "world/atoms/atom_body.h"
 #include "world/collision/world_collision.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
@@ -100,10 +101,9 @@ void killAtom(ClAtom* atom) {
     atom->deactivate(0);
 }
 
-void playImpactCue(ClAtom* target, f32 damage, ClAtom* bullet) {
-    (void)target;
-    (void)damage;
-    (void)bullet;
+// Only a body has impact cues.
+void playImpactCue(ClAtom* target, f32 damage, const ClAtom* bullet) {
+    if (target->kind == E_ATOM_BODY) static_cast<ClAtom_Body*>(target)->playImpactCue(damage, bullet);
 }
 
 void killTarget(ClAtom* target) {
@@ -132,6 +132,7 @@ void onPickupContact(const SContact& contact) {
     if (entity->program->generator) entity->program->generator->onCollect(entity, &contact);
     if (!g_iPickupBurstSuppressed) {
         pickup->deactivate(0);
+        if (g_fxParticleSystem) g_fxParticleSystem->addExpandingFlash(PICKUP_FLASH_KIND, worldPosition(pickup));
         emitBurst(PICKUP_BURST, contact.point, UP, PICKUP_BURST_COLOUR);
     }
     g_iPickupBurstSuppressed = 0;
