@@ -7,11 +7,13 @@
 #include "core/name_hash.h"
 #include "core/random.h"
 #include "core/saved_options.h"
+#include "render/debris_particles.h"
 #include "render/draw_lists.h"
 #include "render/fx_particles.h"
 #include "render/geometry_mesh.h"
 #include "render/materials.h"
 #include "render/render_worker.h"
+#include "render/scene_inputs.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include "tests/render/render_data_support.h"
@@ -27,10 +29,13 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
+#include "world/play/gun_params.h"
 #include "world/play/inspiration_pickups.h"
+#include "world/play/player_state.h"
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 using namespace test_support;
@@ -59,6 +64,8 @@ protected:
     }
     void TearDown() override {
         g_fxParticleSystem = nullptr;
+        g_uInGameFlag = 0;
+        g_aGameClocks[1] = SGameClock{};
         m_one.release();
         shutdownWorld();
         g_SavedOptions = defaultSavedOptions();
@@ -70,8 +77,8 @@ protected:
         BuiltDataTest::TearDown();
     }
     SDrawListCounts counts() const { return drawListCounts(PRODUCER_HALF); }
-    ClAtom_Bullet* bullet(s32 type, s32 level) {
-        m_one.buildBullet(type, level, 0, ClVec3(100.0f, 0.0f, 100.0f));
+    ClAtom_Bullet* bullet(s32 type, s32 level, s32 flag = 0) {
+        m_one.buildBullet(type, level, flag, ClVec3(100.0f, 0.0f, 100.0f));
         return static_cast<ClAtom_Bullet*>(m_one.atom);
     }
     SOneAtomEntity m_one;
@@ -132,6 +139,33 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     m_one.entity->tween.value = 0.5f;
     body.draw();
     EXPECT_EQ(drawListSprites(PRODUCER_HALF)[1].colour >> 24, 63u);
+
+    // The invincible ship: two glints running along each edge, in one bright colour.
+    clearDrawListHalf(PRODUCER_HALF);
+    g_aPlayerState[0].ship = m_one.entity;
+    g_aPlayerState[0].invincibilityTime = 1.0f;
+    body.draw();
+    g_aPlayerState[0] = SPlayerState{};
+    ASSERT_EQ(counts().lines, 22u);
+    EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].colour, drawListLines(PRODUCER_HALF)[21].colour);
+    EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].material, body.ghostMaterial);
+}
+
+TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
+    ClDebrisLineParticleSystem lines;
+    ClDebrisTriParticleSystem shards;
+    g_debrisLineSystem = &lines;
+    g_debrisTriSystem = &shards;
+    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
+    m_one.atom->onKilled(0.015f);
+    EXPECT_EQ(lines.liveCount(), 11u);
+    EXPECT_EQ(shards.liveCount(), 11u / 3 + 1);
+    m_one.entity->setWaveMember(1);
+    m_one.atom->onKilled(0.015f);
+    EXPECT_EQ(shards.liveCount(), 4u) << "a ghost leaves no shards";
+    g_debrisLineSystem = nullptr;
+    g_debrisTriSystem = nullptr;
+    clearNewDebrisList();
 }
 
 TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
@@ -158,6 +192,26 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     bullet(17, 0)->draw();
     EXPECT_EQ(counts().lines + counts().sprites + counts().quads, 0u);
     m_one.release();
+
+    // Bolts: lightning ahead of the tip in the level colour at flag 100 with a glow; none at 5;
+    // lightning in white along a side but no glow at 50.
+    for (auto [flag, lightning, glows] : {std::tuple{100, true, 1u}, {5, false, 0u}, {50, true, 0u}}) {
+        clearDrawListHalf(PRODUCER_HALF);
+        m_fx.releaseAll();
+        bullet(13, 1, flag);
+        m_one.atom->draw();
+        EXPECT_EQ(counts().lines > 2, lightning) << flag;
+        if (lightning) EXPECT_EQ(drawListLines(PRODUCER_HALF)[2].colour, flag == 100 ? 0xFF2060FFu : 0xFFFFFFFFu);
+        EXPECT_EQ(m_fx.liveCount(), glows) << flag;
+        m_one.release();
+    }
+
+    SBulletParams params = {};
+    params.bullType = 16;
+    params.bullLev = 2;
+    EXPECT_EQ(getBulletColour(params), 0xFF00FFFFu);
+    params.bullType = 9;
+    EXPECT_EQ(getBulletColour(params), 0xFF7040F0u);
 
     b = bullet(20, 0);
     EXPECT_EQ(fatalReasonOf([&] { b->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
@@ -247,6 +301,26 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
     resetInspirationPickups();
     generator.releaseSharedProgram();
     generatorUnregister(&generator);
+}
+
+TEST_F(Atoms, AMeshPickupBlinksOnceItsDelayIsOverAndGoesWhenItsTimeEnds) {
+    g_uInGameFlag = 1;
+    m_one.build(E_PROGRAM_PICKUP, E_ATOM_PICKUPABLE, makeRingMesh(5), E_PICKUP_PATTERN_MESH);
+    m_one.entity->root->params.findOrAdd("PTTS")->setFloat(10.0f);
+    auto& atom = *static_cast<ClAtom_Pickupable*>(m_one.atom);
+    g_aGameClocks[1].frameTime = 0.25f;
+    u32 drawnBeforeDelay = 0, drawnAfter = 0, draws = 0;
+    for (; atom.active && draws < 100; ++draws) {
+        g_aGameClocks[1].totalTime = 0.125 * draws;  // the blink of rate 4 is on every other draw
+        const u32 before = counts().lines;
+        atom.draw();
+        (0.25f * draws < 4.0f ? drawnBeforeDelay : drawnAfter) += counts().lines > before;
+    }
+    EXPECT_EQ(drawnBeforeDelay, 16u) << "shown on every draw of the 4 s delay";
+    // The first draw starts the life; the step that ends the delay already counts towards the
+    // 10 s, so the 55th step of 0.25 s ends it.
+    EXPECT_EQ(draws, 56u);
+    EXPECT_NEAR(drawnAfter, 20.0, 1.0) << "blinking: every other draw";
 }
 
 }  // namespace
