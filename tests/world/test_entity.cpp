@@ -296,6 +296,21 @@ TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
     EXPECT_NE(anchor->geometry, ship.program.geometries[0]);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+TEST(EntityPoolDeathTest, AFreedRecordCannotBeReadThroughAStalePointer) {
+    EXPECT_DEATH(
+        {
+            critSectionPoolInit();
+            initWorld();
+            ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
+            freeEntity(entity);
+            volatile u32 state = entity->state;
+            (void)state;
+        },
+        "use-after-poison");
+}
+#endif
+
 class WorldTeardown : public test_support::FatalThrowingTest {};
 
 TEST_F(WorldTeardown, EntitiesGoBeforeTheirProgramAndShutdownRunsTwice) {

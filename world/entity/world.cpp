@@ -1,6 +1,9 @@
 #include "world/entity/world.h"
 
 #include "core/array.h"
+
+#include <cstddef>
+#include <sanitizer/asan_interface.h>
 #include "core/crit_section_pool.h"
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
@@ -52,6 +55,16 @@ bool listRemove(EEntityList list, ClEntity* entity) {
     return true;
 }
 
+// Records are reused, never reconstructed, so a pointer kept past freeEntity reads stale fields
+// that look valid. Under AddressSanitizer a free record is poisoned up to its pool position (which
+// the pool itself still writes) until it is taken again.
+constexpr size_t ENTITY_POISONED_BYTES = offsetof(ClEntity, poolIndex);
+
+void returnToPool(ClEntity* entity) {
+    s_pool.get()->release(entity);
+    ASAN_POISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
+}
+
 // Whatever leaves the world: its wave slot learns of it, and it goes out as destroyed once.
 void retireEntity(ClEntity* entity) {
     if (entity->waveSlot) entity->waveSlot->entity = entity;
@@ -87,6 +100,7 @@ void shutdownWorld() {
     lockWorld();
     while (pool->used != 0) freeEntity(pool->table[pool->used - 1]);
     unlockWorld();
+    ASAN_UNPOISON_MEMORY_REGION(pool->records, sizeof(pool->records));
     s_furtherList.release();
     for (SEntityList& list : s_lists) {
         arrayFreeBlock(list.links);
@@ -107,6 +121,7 @@ ClEntity* allocEntity(s32 ownerTag) {
     lockWorld();
     ClEntity* entity = s_pool.get()->take();
     if (!entity) fatalErrorf("the entity pool is exhausted (%u in use)", ENTITY_CAPACITY);
+    ASAN_UNPOISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
     entity->waveSlot = nullptr;
     entity->ownerTag = ownerTag;
     unlockWorld();
@@ -183,7 +198,7 @@ void freeEntity(ClEntity* entity) {
     entity->listSlot[E_LIST_DESTROYED] = ENTITY_NOT_LISTED;
     retireEntity(entity);
     entity->releaseTree();
-    s_pool.get()->release(entity);
+    returnToPool(entity);
     unlockWorld();
 }
 
@@ -234,7 +249,7 @@ void flushFreedEntities() {
         listRemove(E_LIST_LIVE, entity);
         listRemove(E_LIST_PREVIEW, entity);
         entity->releaseTree();
-        s_pool.get()->release(entity);
+        returnToPool(entity);
     }
     queue.count = 0;
     unlockWorld();
