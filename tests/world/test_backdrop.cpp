@@ -23,7 +23,6 @@
 #include "ui/widget.h"
 #include "tests/render/render_data_support.h"
 #include "world/bar_colour_scheme.h"
-#include "world/atoms/atom.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
@@ -31,6 +30,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <string>
@@ -116,26 +116,17 @@ TEST_F(Backdrop, AResetThenOneUpdateFillsBothStreamsAndTheyScrollOut) {
     step(0.0f);
     EXPECT_LE(backdropStreakCursor(), -400.0f);
     EXPECT_LE(backdropBarCursor(), 0.0f);
-    ASSERT_GT(backdropStreakCount(), 30u);
+    // Streaks from just below 400 (the one spawned at 400 leaves at once) to just above -400.
+    std::vector<f32> zs;
+    for (u32 i = 0; i < backdropStreakCount(); ++i) zs.push_back(backdropStreak(i).position.z);
+    ASSERT_GT(zs.size(), 30u);
+    EXPECT_TRUE(*std::max_element(zs.begin(), zs.end()) < 400.0f && *std::max_element(zs.begin(), zs.end()) > 370.0f);
+    EXPECT_TRUE(*std::min_element(zs.begin(), zs.end()) > -400.0f && *std::min_element(zs.begin(), zs.end()) < -370.0f);
     ASSERT_GT(backdropBarCount(), 20u);
-    f32 nearest = -1000.0f;
-    f32 farthest = 1000.0f;
-    for (u32 i = 0; i < backdropStreakCount(); ++i) {
-        const SBackdropItem& streak = backdropStreak(i);
-        EXPECT_EQ(streak.tail, streak.position.z);
-        EXPECT_EQ(streak.position.w, 10.0f);
-        nearest = std::max(nearest, streak.position.z);
-        farthest = std::min(farthest, streak.position.z);
-    }
-    EXPECT_LT(nearest, 400.0f) << "the streak spawned at 400 leaves at once";
-    EXPECT_GT(nearest, 370.0f);
-    EXPECT_GT(farthest, -400.0f);
-    EXPECT_LT(farthest, -370.0f);
     for (u32 i = 0; i < backdropBarCount(); ++i) {
-        const f32 z = backdropBar(i).position.z;
-        EXPECT_TRUE(z > 0.0f && z <= 400.0f) << z;
-        const f32 x = backdropBar(i).position.x;
-        EXPECT_TRUE(x == 0.0f || x == f32(325.0 / 3.0) || x == f32(650.0 / 3.0)) << x;
+        const ClVec3& at = backdropBar(i).position;
+        EXPECT_TRUE(at.z > 0.0f && at.z <= 400.0f) << at.z;
+        EXPECT_TRUE(at.x == 0.0f || at.x == f32(325.0 / 3.0) || at.x == f32(650.0 / 3.0)) << at.x;
     }
     // At 1050 units per second everything has left within a second, and the streams are refilled.
     bars({1.0f});
@@ -214,10 +205,30 @@ TEST_F(Backdrop, RingsWidenAndFadeForSixSecondsAndSixteenAtMost) {
     EXPECT_EQ(backdropRingCount(), 0u);
 }
 
-TEST_F(Backdrop, WithoutAWorldThereAreNoRails) { EXPECT_EQ(backdropRailsEntity(), nullptr); }
+TEST_F(Backdrop, TheRailsAreOneBackdropEntityWhosePiecesScrollAndWrap) {
+    EXPECT_EQ(backdropRailsEntity(), nullptr) << "no world, no rails";
+    ASSERT_EQ(initWorld(), 1);
+    resetBackdrop();
+    ClEntity* rails = backdropRailsEntity();
+    ASSERT_NE(rails, nullptr);
+    EXPECT_EQ(rails->program->kind, u32(E_PROGRAM_BACKDROP));
+    EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u) << "updated and drawn by the backdrop only";
+    ASSERT_EQ(rails->root->children.count, BACKDROP_RAIL_PIECE_COUNT);
+    EXPECT_EQ(rails->atoms.count, 10u);
+    std::vector<f32> zs;
+    for (u32 i = 0; i < BACKDROP_RAIL_PIECE_COUNT; ++i) zs.push_back(backdropRailPieceZ(i));
+    EXPECT_EQ(zs, (std::vector{-400.0f, -215.0f, -30.0f, 155.0f, 340.0f}));
+    moveBackdropRails(60.0f);
+    EXPECT_EQ((std::vector{backdropRailPieceZ(0), backdropRailPieceZ(3), backdropRailPieceZ(4)}),
+              (std::vector{-340.0f, 215.0f, -525.0f}));
+    const ClMatrix44& world = rails->root->children[4]->currentWorldMatrix();
+    EXPECT_EQ(world.m[14], -525.0f) << "the pieces' world frames follow";
+    releaseBackdrop();
+    EXPECT_EQ(usedEntityCount(), 0u);
+    shutdownWorld();
+}
 
 TEST_F(Backdrop, TheTimeLabelShowsTheSongsTimeLeftAndIsBlankBeforeAndAfter) {
-    drawBackdropStreams();  // no widget: nothing to write
     initWidgetRegistry();
     ClWidget* label = createWidget("playback_time_remaining");
     label->setWideText("dynamicUnicodeText", u"03:10");
@@ -244,23 +255,21 @@ TEST_F(Backdrop, TheTimeLabelShowsTheSongsTimeLeftAndIsBlankBeforeAndAfter) {
     releaseWidgetRegistry();
 }
 
-TEST(WeightedTable, PicksInProportionAndNeverPastTheLastWeight) {
+TEST(WeightedTable, PicksInProportionNeverAZeroWeightNorPastTheLast) {
     ClWeightedTable table;
     EXPECT_EQ(table.pickRandom(), -1);
     table.add(4, 1.0f);
     table.add(5, 0.0f);
     table.add(6, 3.0f);
     sfmtInitGenRand(99);
-    u32 sixes = 0;
-    for (int i = 0; i < 4000; ++i) {
-        const s32 pick = table.pickRandom();
-        ASSERT_TRUE(pick == 4 || pick == 6) << pick;
-        sixes += pick == 6;
-    }
-    EXPECT_NEAR(sixes, 3000u, 120u);
-    // A draw of exactly 1.0 is held below 1: the last weighted value.
-    g_sfmtState.words[g_sfmtState.index < SFMT_WORD_COUNT ? g_sfmtState.index : 0] = 0xFFFFFFFFu;
-    if (g_sfmtState.index < SFMT_WORD_COUNT) EXPECT_EQ(table.pickRandom(), 6);
+    u32 counts[3] = {};
+    for (int i = 0; i < 4000; ++i) ++counts[table.pickRandom() - 4];
+    EXPECT_EQ(counts[1], 0u);
+    EXPECT_NEAR(counts[2], 3000u, 120u);
+    // A draw that rounds up to 1.0 still picks the last weighted value.
+    sfmtGenRand32();
+    g_sfmtState.words[g_sfmtState.index] = 0xFFFFFFFFu;
+    EXPECT_EQ(table.pickRandom(), 6);
 }
 
 // --- Edge sparks ------------------------------------------------------------------------------

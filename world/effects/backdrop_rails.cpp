@@ -88,6 +88,7 @@ void moveBackdropRails(f32 scrollStep) {
         z += scrollStep;
         if (z >= RAIL_NEAR_Z) z -= wrap;
     }
+    g_pRailsEntity->refreshWorldFrames();
     g_pRailsEntity->update();
 }
 
