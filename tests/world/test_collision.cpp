@@ -130,24 +130,28 @@ protected:
         FatalThrowingTest::TearDown();
     }
 
+    // With nodes = 2 a child node carries a second atom of the same radius (not placed).
     ClEntity* make(u32 kind, ClVec3 at, f32 radius, s32 hitPoints, f32 damage = 0.0f,
-                   ClDNAGenerator* generator = nullptr) {
+                   ClDNAGenerator* generator = nullptr, u32 nodes = 1) {
         ClDNAProgram* program = new ClDNAProgram();
         m_programs.push_back(program);
         program->init();
         program->kind = kind;
         program->generator = generator ? generator : &m_enemyGenerator;
-        program->emitNewNode(ClMatrix44());
-        program->emitNewAtom(E_ATOM_BULLET, -1, ClMatrix44(), 0);
-        program->emitRegisterAtom();
-        program->emitAtomHitPoints(hitPoints);
-        program->emitCloseNode();
+        for (u32 node = 0; node < nodes; ++node) {
+            program->emitNewNode(ClMatrix44());
+            program->emitNewAtom(E_ATOM_BULLET, -1, ClMatrix44(), 0);
+            if (node == 0) program->emitRegisterAtom();
+            program->emitAtomHitPoints(hitPoints);
+        }
+        for (u32 node = 0; node < nodes; ++node) program->emitCloseNode();
         ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
         entity->buildFromDNA(program);
         SBulletParams bullet{};
         bullet.bullRad = radius;
         bullet.bullDmg = damage;
-        copyBulletParamsToBullet(entity->root, bullet);
+        for (ClEntityNode* node = entity->root; node; node = node->children.count ? node->children[0] : nullptr)
+            copyBulletParamsToBullet(node, bullet);
         entity->spawn();
         entity->activate();
         place(entity, at);
@@ -193,6 +197,21 @@ TEST_F(CollisionTest, FastBulletsCannotTunnelAndTheirContactsComeInOrderOfEntry)
     using Contacts = std::vector<std::pair<f32, ClEntity*>>;
     EXPECT_EQ(s_contacts, (Contacts{{44.0f / 200.0f, early}, {94.0f / 200.0f, late}}))
         << "entry times, the enemy first as it was activated first";
+}
+
+TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
+    recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
+    ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 0), 1.0f, 1);
+    ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(40, 0, 100), 5.0f, 10, 0.0f, nullptr, 2);
+    ClMatrix44 at;
+    at.setTranslationXYZ(100, 0, 100);
+    enemy->atoms[1]->setWorldMatrix(at);
+    updateWorldCollisions();
+    nextStep();
+    place(bullet, ClVec3(100, 0, 200));
+    updateWorldCollisions();
+    ASSERT_EQ(s_contacts.size(), 1u) << "the child is entered on its swept box, not on this frame's";
+    EXPECT_EQ(s_contacts[0], std::make_pair(94.0f / 200.0f, enemy));
 }
 
 TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickups) {

@@ -34,14 +34,13 @@ constexpr u32 GRID_ENTRY_CAPACITY = 4 * ENTITY_CAPACITY;
 // Below this many entities on the smaller side every pair is tested without the grid.
 constexpr u32 GRID_MIN_SIDE = 8;
 
-// An activated entity that can collide: its root's swept box is a sphere, copied here so that
-// the pair tests read the colliders in order instead of every root node.
+// An activated entity that can collide (its root's swept box is a sphere), with the cells its box
+// covers.
 struct SCollider {
     ClEntity* entity;
     ClEntityNode* root;
-    ClBoundingVolume box;
-    f32 minX, maxX, minZ, maxZ;
     u32 order;  // position in the activated list
+    u32 kind;
     s32 cellX0, cellX1, cellZ0, cellZ1;
 };
 
@@ -51,7 +50,8 @@ u16 s_aContactOrder[CONTACT_CAPACITY];
 
 ClArray<SImpact> s_Impacts;
 
-SCollider s_aColliders[ENTITY_CAPACITY];
+SCollider s_aGathered[ENTITY_CAPACITY];
+SCollider s_aColliders[ENTITY_CAPACITY];  // grouped by kind
 u32 s_aKindStart[CONTACT_KIND_COUNT + 1];
 
 u32 s_aCellStart[GRID_CELL_COUNT + 1];
@@ -127,21 +127,45 @@ bool graceAllows(const ClEntity* a, const ClEntity* b) {
            (kindA == E_PROGRAM_PICKUP && kindB == E_PROGRAM_PLAYER);
 }
 
+// ClBoundingVolume::overlaps of two spheres, kept inline for the pair loop.
+bool spheresOverlap(const ClBoundingVolume& a, const ClBoundingVolume& b) {
+    const f32 dx = b.centre.x - a.centre.x;
+    const f32 dy = b.centre.y - a.centre.y;
+    const f32 dz = b.centre.z - a.centre.z;
+    const f32 reach = a.radius + b.radius;
+    return dx * dx + dy * dy + dz * dz < reach * reach;
+}
+
+bool contactsFull() { return s_uContactCount >= CONTACT_CAPACITY; }
+
 void collidePair(const SCollider& a, const SCollider& b) {
-    if (!a.box.overlaps(b.box)) return;
+    if (!spheresOverlap(a.root->sweptBox, b.root->sweptBox)) return;
     const SCollider& first = a.order < b.order ? a : b;
     const SCollider& second = a.order < b.order ? b : a;
     if (!graceAllows(first.entity, second.entity)) return;
     collideNodeTrees(first.root, second.root);
 }
 
-// Gathers the colliders grouped by kind, each group in activated-list order.
+// Gathers the colliders in activated-list order (one walk over the entities), then groups them
+// by kind, keeping that order within each group.
 void gatherColliders() {
     u32 count[CONTACT_KIND_COUNT] = {};
+    u32 gathered = 0;
     const u32 activated = entityListCount(E_LIST_ACTIVATED);
     for (u32 i = 0; i < activated; ++i) {
         ClEntity* entity = entityListAt(E_LIST_ACTIVATED, i);
-        if (canCollide(entity)) ++count[entity->program->kind];
+        if (!canCollide(entity)) continue;
+        const ClBoundingVolume& box = entity->root->sweptBox;
+        SCollider& c = s_aGathered[gathered++];
+        c.entity = entity;
+        c.root = entity->root;
+        c.order = i;
+        c.kind = entity->program->kind;
+        c.cellX0 = cellOf(box.centre.x - box.radius, GRID_ORIGIN_X);
+        c.cellX1 = cellOf(box.centre.x + box.radius, GRID_ORIGIN_X);
+        c.cellZ0 = cellOf(box.centre.z - box.radius, GRID_ORIGIN_Z);
+        c.cellZ1 = cellOf(box.centre.z + box.radius, GRID_ORIGIN_Z);
+        ++count[c.kind];
     }
     u32 cursor[CONTACT_KIND_COUNT];
     s_aKindStart[0] = 0;
@@ -149,35 +173,19 @@ void gatherColliders() {
         cursor[k] = s_aKindStart[k];
         s_aKindStart[k + 1] = s_aKindStart[k] + count[k];
     }
-    for (u32 i = 0; i < activated; ++i) {
-        ClEntity* entity = entityListAt(E_LIST_ACTIVATED, i);
-        if (!canCollide(entity)) continue;
-        const ClBoundingVolume& box = entity->root->sweptBox;
-        SCollider& c = s_aColliders[cursor[entity->program->kind]++];
-        c.entity = entity;
-        c.root = entity->root;
-        c.box = box;
-        c.minX = box.centre.x - box.radius;
-        c.maxX = box.centre.x + box.radius;
-        c.minZ = box.centre.z - box.radius;
-        c.maxZ = box.centre.z + box.radius;
-        c.order = i;
-        c.cellX0 = cellOf(c.minX, GRID_ORIGIN_X);
-        c.cellX1 = cellOf(c.maxX, GRID_ORIGIN_X);
-        c.cellZ0 = cellOf(c.minZ, GRID_ORIGIN_Z);
-        c.cellZ1 = cellOf(c.maxZ, GRID_ORIGIN_Z);
-    }
+    for (u32 i = 0; i < gathered; ++i) s_aColliders[cursor[s_aGathered[i].kind]++] = s_aGathered[i];
 }
 
 void collideWithinKind(u32 kind) {
     for (u32 i = s_aKindStart[kind]; i < s_aKindStart[kind + 1]; ++i) {
-        for (u32 j = i + 1; j < s_aKindStart[kind + 1]; ++j) collidePair(s_aColliders[i], s_aColliders[j]);
+        for (u32 j = i + 1; j < s_aKindStart[kind + 1] && !contactsFull(); ++j) collidePair(s_aColliders[i], s_aColliders[j]);
     }
 }
 
 void collideAllPairs(u32 kindA, u32 kindB) {
     for (u32 i = s_aKindStart[kindA]; i < s_aKindStart[kindA + 1]; ++i) {
-        for (u32 j = s_aKindStart[kindB]; j < s_aKindStart[kindB + 1]; ++j) collidePair(s_aColliders[i], s_aColliders[j]);
+        for (u32 j = s_aKindStart[kindB]; j < s_aKindStart[kindB + 1] && !contactsFull(); ++j)
+            collidePair(s_aColliders[i], s_aColliders[j]);
     }
 }
 
@@ -215,7 +223,7 @@ u32 buildGrid(u32 kindA) {
 
 void collideThroughGrid(u32 kindA, u32 kindB) {
     const u32 wideCount = buildGrid(kindA);
-    for (u32 j = s_aKindStart[kindB]; j < s_aKindStart[kindB + 1]; ++j) {
+    for (u32 j = s_aKindStart[kindB]; j < s_aKindStart[kindB + 1] && !contactsFull(); ++j) {
         const SCollider& b = s_aColliders[j];
         for (u32 w = 0; w < wideCount; ++w) collidePair(s_aColliders[s_aWide[w]], b);
         for (s32 z = b.cellZ0; z <= b.cellZ1; ++z) {
@@ -292,7 +300,7 @@ void runCollisionPass() {
     gatherColliders();
     for (u32 a = 0; a < CONTACT_KIND_COUNT; ++a) {
         for (u32 b = a; b < CONTACT_KIND_COUNT; ++b) {
-            if (!kindsMeet(a, b)) continue;
+            if (!kindsMeet(a, b) || contactsFull()) continue;
             if (a == b)
                 collideWithinKind(a);
             else

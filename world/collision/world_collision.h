@@ -26,7 +26,7 @@ void releaseHitEffects();
 
 // The node bounds of every activated entity, then runCollisionPass and resolveContacts.
 void updateWorldCollisions();
-// Fills the contact pool; a full pool drops the rest of the step's contacts.
+// Fills the contact pool; a full pool drops the rest of the step's contacts (the pass stops).
 void runCollisionPass();
 // Works the contacts off in order of time of impact, skipping those whose atom an earlier one
 // deactivated; then hands the impacts to the blast pass and runs it.
