@@ -96,10 +96,11 @@ TEST_F(GeneratorTest, BulletGeneratorsWriteShotProgramsOfOneRegisteredAtom) {
         u32 atomKind;
         u32 processors;
     };
-    for (const SExpect& e : {SExpect{6, "DefBullGen", E_PROGRAM_PLAYER_SHOT, E_ATOM_BULLET, 1},
-                             SExpect{12, "DefBullGenE", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET, 1},
-                             SExpect{12, "DefBullRSG", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET_ROUND_STAFF, 1},
-                             SExpect{12, "DefBullGEF", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET_STAFF, 0}}) {
+    // Every program places its atom with the world-frame processor; all but the staff fly.
+    for (const SExpect& e : {SExpect{6, "DefBullGen", E_PROGRAM_PLAYER_SHOT, E_ATOM_BULLET, 2},
+                             SExpect{12, "DefBullGenE", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET, 2},
+                             SExpect{12, "DefBullRSG", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET_ROUND_STAFF, 2},
+                             SExpect{12, "DefBullGEF", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET_STAFF, 1}}) {
         ClDNAGenerator* generator = generatorFindOrDie(e.category, e.name);
         ClDNAProgram* program = generator->getSharedProgram();
         EXPECT_EQ(program, generator->getSharedProgram()) << e.name;

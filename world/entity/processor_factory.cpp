@@ -1,8 +1,12 @@
 #include "core/fatal_error.h"
 #include "world/entity/processor.h"
 #include "world/entity/processor_bridge_to_core.h"
+#include "world/processors/bullet_processors.h"
+#include "world/processors/enemy_gun.h"
 #include "world/processors/motion_processors.h"
 #include "world/processors/path_follower.h"
+#include "world/processors/player_ctrl.h"
+#include "world/processors/player_gun.h"
 
 #include <new>
 
@@ -24,17 +28,17 @@ struct SProcessorClassEntry {
 constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_UpdateWorldFrames", &constructProcessor<ClProcessor_UpdateWorldFrames>},
     {"ClProcessor_UpdateWorldFramesAbsRot", &constructProcessor<ClProcessor_UpdateWorldFramesAbsRot>},
-    {"ClProcessor_Bullet", nullptr},
-    {"ClProcessor_Bullet_Seek", nullptr},
+    {"ClProcessor_Bullet", &constructProcessor<ClProcessor_Bullet>},
+    {"ClProcessor_Bullet_Seek", &constructProcessor<ClProcessor_Bullet_Seek>},
     {"ClProcessor_Bullet_RoundStaff", nullptr},
     {"ClProcessor_Missile", nullptr},
-    {"ClProcessor_PlayerCtrl", nullptr},
-    {"ClProcessor_PlayerGun", nullptr},
+    {"ClProcessor_PlayerCtrl", &constructProcessor<ClProcessor_PlayerCtrl>},
+    {"ClProcessor_PlayerGun", &constructProcessor<ClProcessor_PlayerGun>},
     {"ClProcessor_PlayerSonic", nullptr},
     {"ClProcessor_PlayerMissileLauncher", nullptr},
     {"ClProcessor_PlayerChargingGun", nullptr},
     {"ClProcessor_PlayerLightning", nullptr},
-    {"ClProcessor_EnemyGun", nullptr},
+    {"ClProcessor_EnemyGun", &constructProcessor<ClProcessor_EnemyGun>},
     {"ClProcessor_EnemyGun_Physical", nullptr},
     {"ClProcessor_FollowPath", &constructProcessor<ClProcessor_FollowPath>},
     {"ClProcessor_GoStraight", &constructProcessor<ClProcessor_GoStraight>},

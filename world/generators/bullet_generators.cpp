@@ -7,6 +7,7 @@
 namespace {
 
 // Processor type ids and atom kinds of the bullets' programs.
+constexpr u32 PROCESSOR_UPDATE_WORLD_FRAMES = 0;
 constexpr u32 PROCESSOR_BULLET = 2;
 constexpr u32 PROCESSOR_BULLET_ROUNDSTAFF = 4;
 constexpr u32 ATOM_BULLET = 4;
@@ -34,6 +35,8 @@ public:
         program->kind = m_programKind;
         const ClMatrix44 identity;
         program->emitNewNode(identity);
+        // Places the atom where the flight put the root.
+        program->emitAddProcessor(PROCESSOR_UPDATE_WORLD_FRAMES);
         switch (m_shape) {
             case E_SHAPE_BULLET:
                 program->emitAddProcessor(PROCESSOR_BULLET);

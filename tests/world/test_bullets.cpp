@@ -1,0 +1,172 @@
+// Bullet flight (straight, the far limit, pellets, the seeker's turn) and the small enemies' gun
+// (grown inside the arena, carried, fired at the ship once).
+#include "core/game_clock.h"
+#include "core/random.h"
+#include "tests/world/world_test_support.h"
+#include "world/atoms/atom.h"
+#include "world/atoms/atom_bullet.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+#include "world/generators/bullet_generators.h"
+#include "world/generators/dna_generator.h"
+#include "world/play/gun_params.h"
+#include "world/play/player_state.h"
+#include "world/processors/bullet_processors.h"
+#include "world/processors/enemy_gun.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace world_test;
+
+namespace {
+
+ClVec3 at(const ClEntity* e) {
+    const ClVec4 p = e->getWorldPosition();
+    return ClVec3(p.x, p.y, p.z);
+}
+
+f32 headingAngle(const ClEntity* e) { return std::atan2(e->getWorldAxisX().z, e->getWorldAxisX().x); }
+
+class BulletTest : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        registerBulletGenerators();
+        resetPlayerStates();
+        sfmtInitGenRand(3);
+    }
+    void TearDown() override {
+        WorldTest::TearDown();
+        unregisterBulletGenerators();
+    }
+
+    static ClEntity* bullet(s32 type, f32 speed, const ClMatrix44& placement) {
+        ClEntity* b = spawnActiveEntity(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
+        b->setRootTransform(placement);
+        SBulletParams params = {};
+        params.bullType = type;
+        params.bullVel = speed;
+        copyBulletParamsToBullet(b->root, params);
+        return b;
+    }
+    // An enemy of one main part holding its place (straight flight at speed 0); with a gun, on a
+    // child node 5 units ahead in z.
+    ClEntity* enemy(const ClVec3& position, bool withGun, u32 slot) {
+        DnaWriter& w = m_dna[slot];
+        w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_GO_STRAIGHT).param("vel", 0.0f).mainBody();
+        if (withGun) {
+            w.node(nullptr, translation(0.0f, 0.0f, 5.0f)).processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_GUN);
+            w.param("GunRate", 1.0f).param("GunPel", 1).param("GunPat", 0).param("BullType", 18).param("BullVel", 600.0f);
+            for (const char* name : {"MyBullGen", "BullLev", "BullCol", "BullFlag"}) w.param(name, 0);
+            for (const char* name : {"BullRad", "BullRndRad", "BullDmg", "BullVelVar"}) w.param(name, 0.0f);
+            w.atom(E_ATOM_ATTACH_POINT);
+            w.close();
+        }
+        w.close();
+        ClEntity* e = spawnActiveEntity(&w.program);
+        e->setRootPosition(position);
+        return e;
+    }
+    static ClProcessor_EnemyGun* gunOf(ClEntity* e) {
+        return static_cast<ClProcessor_EnemyGun*>(e->root->children[0]->findProcessor(E_PROC_ENEMY_GUN));
+    }
+    static u32 enemyShots() {
+        u32 n = 0;
+        for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i) n += entityListAt(E_LIST_LIVE, i)->program->kind == E_PROGRAM_ENEMY_SHOT;
+        return n;
+    }
+
+    DnaWriter m_dna[2];
+};
+
+TEST_F(BulletTest, ABulletWithoutAHeadingFliesAlongZAndEndsOnlyBeyondTheFarLimit) {
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0625f);
+    ClMatrix44 collapsed = translation(0.0f, 0.0f, 1190.0f);
+    collapsed.m[0] = 0.0f;
+    ClEntity* b = bullet(0, 160.0f, collapsed);
+    flipFrameBuffers();
+    b->update();
+    EXPECT_EQ(std::make_pair(at(b).z, b->state), std::make_pair(1200.0f, u32(E_ENTITY_ACTIVE)));
+    flipFrameBuffers();
+    b->update();
+    EXPECT_EQ(std::make_pair(b->state, b->root->params.get("BullHit")->integer), std::make_pair(u32(E_ENTITY_DESTROYED), 0));
+
+    ClEntity* flash = bullet(BULLET_TYPE_FLASH, 0.0f, ClMatrix44());
+    flash->update();
+    EXPECT_EQ(flash->state, u32(E_ENTITY_ACTIVE));
+    flash->update();
+    EXPECT_EQ(flash->state, u32(E_ENTITY_DESTROYED)) << "a flash lives two updates";
+}
+
+TEST_F(BulletTest, APelletEndsWhereItsTweenEndsWithinItsRangeAndSpread) {
+    ClEntity* pellet = bullet(6, 1000.0f, translation(100.0f, 0.0f, 100.0f));
+    u32 frames = 0;
+    ClVec3 travel;
+    for (; pellet->state != E_ENTITY_DESTROYED && frames < 200; ++frames) {
+        flipFrameBuffers();
+        pellet->update();
+        travel = at(pellet) - ClVec3(100.0f, 0.0f, 100.0f);
+    }
+    EXPECT_LE(frames, 80u) << "1.3125 s at most";
+    EXPECT_GE(travel.length(), 100.0f);
+    EXPECT_LE(travel.length(), 300.0f);
+    EXPECT_LE(std::fabs(std::atan2(travel.z, travel.x)), 0.4f + 1e-5f);
+}
+
+TEST_F(BulletTest, ASeekerTurnsAtMostItsRateTowardTheEnemyAheadAndIgnoresOnesBehind) {
+    enemy(ClVec3(0.0f, 0.0f, 100.0f), false, 0);
+    ClEntity* ignoring = bullet(8, 60.0f, translation(100.0f, 0.0f, 100.0f));
+    stepWorld();
+    EXPECT_EQ(std::make_pair(at(ignoring).x, headingAngle(ignoring)), std::make_pair(101.0f, 0.0f));
+
+    enemy(ClVec3(200.0f, 0.0f, 200.0f), false, 1);
+    ClEntity* seeker = bullet(8, 0.0f, translation(100.0f, 0.0f, 100.0f));
+    const f32 limit = (1.0f / 60.0f) * SEEKER_TURN_RATE;
+    EXPECT_NEAR(limit, 0.0833f, 1e-4f);
+    for (int frame = 1; frame <= 9; ++frame) {
+        stepWorld();
+        EXPECT_NEAR(headingAngle(seeker), f32(frame) * limit, 1e-5f) << "frame " << frame;
+    }
+    stepWorld();
+    EXPECT_NEAR(headingAngle(seeker), 0.785398f, 1e-5f) << "the last bit is taken whole";
+}
+
+TEST_F(BulletTest, TheEnemyGunGrowsInsideTheArenaCarriesItsBulletAndFiresOnceAtTheShip) {
+    ClEntity* shooter = enemy(ClVec3(-50.0f, 0.0f, 100.0f), true, 0);
+    ClProcessor_EnemyGun* gun = gunOf(shooter);
+    for (int i = 0; i < 60; ++i) stepWorld();
+    EXPECT_EQ(enemyShots(), 0u) << "outside the arena";
+
+    shooter->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
+    stepWorld();
+    ASSERT_NE(gun->heldBullet, nullptr);
+    ClEntity* shot = gun->heldBullet;
+    EXPECT_EQ(gun->heldBulletAtom->satellitesDone, 0u);
+    shooter->setRootPosition(ClVec3(120.0f, 0.0f, 100.0f));
+    stepWorld();
+    EXPECT_EQ(std::make_pair(at(shot).x, at(shot).z), std::make_pair(120.0f, 105.0f)) << "it rides on the gun";
+
+    g_aPlayerState[0].ship = enemy(ClVec3(120.0f, 0.0f, 205.0f), false, 1);
+    gun->heldBulletAtom->satellitesDone = 1;
+    stepWorld();
+    EXPECT_EQ(gun->heldBullet, nullptr);
+    stepWorld();
+    EXPECT_EQ(std::make_pair(at(shot).x, at(shot).z), std::make_pair(120.0f, 115.0f)) << "toward the ship, 10 a frame";
+    for (int i = 0; i < 300; ++i) stepWorld();
+    EXPECT_EQ(enemyShots(), 0u) << "one bullet per activation, gone beyond the far limit";
+    g_aPlayerState[0].ship = nullptr;
+}
+
+TEST_F(BulletTest, WithoutAShipOrWithItsEnemyGoneTheHeldBulletIsDestroyed) {
+    ClEntity* shooters[2] = {enemy(ClVec3(100.0f, 0.0f, 100.0f), true, 0), enemy(ClVec3(200.0f, 0.0f, 100.0f), true, 1)};
+    for (int i = 0; i < 31; ++i) stepWorld();
+    ASSERT_EQ(enemyShots(), 2u);
+    gunOf(shooters[0])->heldBulletAtom->satellitesDone = 1;
+    shooters[1]->destroy();
+    stepWorld();
+    EXPECT_EQ(std::make_pair(gunOf(shooters[0])->heldBullet, enemyShots()), std::make_pair(static_cast<ClEntity*>(nullptr), 0u));
+}
+
+}  // namespace

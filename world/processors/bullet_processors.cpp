@@ -1,0 +1,146 @@
+#include "world/processors/bullet_processors.h"
+
+#include "core/game_clock.h"
+#include "core/matrix44.h"
+#include "core/random.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr f32 COLLAPSED_AXIS_SQUARED = 1e-7f;
+const ClVec3 WORLD_UP(0.0f, 1.0f, 0.0f);
+
+ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
+ClVec3 rowOf(const ClMatrix44& m, u32 r) { return ClVec3(m.m[4 * r], m.m[4 * r + 1], m.m[4 * r + 2]); }
+
+// Only an activated bullet may be destroyed; one already destroyed this frame stays so once.
+void endBullet(ClEntity* bullet) {
+    if (bullet->state != E_ENTITY_ACTIVE) return;
+    bullet->findOrAddParam("BullHit")->setInt(0);
+    bullet->destroy();
+}
+
+void tellOwner(ClProcessor*& owner, ClEntity* bullet) {
+    if (!owner) return;
+    ClProcessor* told = owner;
+    owner = nullptr;
+    told->onBulletEnded(bullet);
+}
+
+}  // namespace
+
+void flyBulletStraight(ClEntity* bullet, const ClVec3& axis) {
+    const f32 speed = bullet->root->params.get("BullVel")->real;
+    ClVec3 step = axis;
+    if (step.dot(step) < COLLAPSED_AXIS_SQUARED) step = ClVec3(0.0f, 0.0f, 1.0f);
+    step.normalize();
+    const ClVec3 position = xyz(bullet->getPreviousWorldPosition()) + scaleVec3(step, speed * g_fFrameTime);
+    bullet->setRootPosition(position);
+    if (position.length() > BULLET_ESCAPE_DISTANCE) endBullet(bullet);
+}
+
+// --- general bullet -------------------------------------------------------------------------------
+
+void ClProcessor_Bullet::attach(ClEntity* owner, ClEntityNode* hangingOn) {
+    storeAttachment(owner, hangingOn, E_PROC_BULLET);
+    moving = 1;
+    ownerProcessor = nullptr;
+    pelletStarted = 0;
+    frameCount = 0;
+}
+
+void ClProcessor_Bullet::update() {
+    const s32 type = entity->root->params.get("BullType")->integer;
+    if (type == BULLET_TYPE_FLASH) {
+        if (++frameCount >= 2) endBullet(entity);
+    } else if (type >= BULLET_TYPE_SHOTGUN_FIRST && type <= BULLET_TYPE_SHOTGUN_LAST) {
+        flyPellet();
+    } else if (type >= BULLET_TYPE_SEEKER_FIRST && type <= BULLET_TYPE_SEEKER_LAST) {
+        seek();
+    } else if (moving) {
+        flyBulletStraight(entity, xyz(entity->getPreviousWorldAxisX()));
+    }
+}
+
+void ClProcessor_Bullet::onDestroy() { tellOwner(ownerProcessor, entity); }
+
+void ClProcessor_Bullet::flyPellet() {
+    if (!pelletStarted) {
+        const f32 turn = 0.8f * randomUnitFloat() - PELLET_MAX_TURN;
+        const f32 range = PELLET_MIN_RANGE + PELLET_RANGE_SPREAD * randomUnitFloat();
+        ClVec3 offset = xyz(entity->getPreviousWorldAxisX());
+        if (offset.dot(offset) < COLLAPSED_AXIS_SQUARED) offset = ClVec3(0.0f, 0.0f, 1.0f);
+        offset.setLength(range);
+        ClMatrix44 rotation;
+        rotation.setRotationAxisAngle(WORLD_UP, turn);
+        offset = rotation.transformPoint(offset);
+        const ClVec3 start = xyz(entity->getPreviousWorldPosition());
+        const f32 seconds = randomFloatInRange(PELLET_MIN_SECONDS, PELLET_MAX_SECONDS);
+        pelletTween.startFromTo(start, start + offset, seconds, E_TWEEN_CURVE_EIGHTH_POWER_OUT, 0.0f);
+        pelletStarted = 1;
+    } else {
+        pelletTween.advance(g_fFrameTime);
+    }
+    entity->setRootPosition(pelletTween.getValue());
+    if (!pelletTween.running) endBullet(entity);
+}
+
+// Turns toward the enemy most nearly ahead (by the cosine of the angle to it), at most
+// SEEKER_TURN_RATE x the frame step, then flies straight along the new heading. The turn starts
+// from last frame's matrix: after the flip the current buffer still holds the one before it.
+void ClProcessor_Bullet::seek() {
+    const ClMatrix44 world = node->previousWorldMatrix();
+    const ClVec3 here = rowOf(world, 3);
+    const ClVec3 heading = rowOf(world, 0);
+    f32 best = -1.0f;
+    ClVec3 bestDirection;
+    bool found = false;
+    const u32 liveCount = entityListCount(E_LIST_LIVE);
+    for (u32 i = 0; i < liveCount; ++i) {
+        const ClEntity* candidate = entityListAt(E_LIST_LIVE, i);
+        if (!candidate->program || candidate->program->kind != E_PROGRAM_ENEMY) continue;
+        if (candidate->registeredAtoms.count == 0) continue;
+        ClVec3 d = xyz(candidate->getMainAtomWorldPosition()) - here;
+        d.normalize();
+        const f32 c = d.dot(heading);
+        if (c > 0.0f && c > best) {
+            best = c;
+            bestDirection = d;
+            found = true;
+        }
+    }
+    if (!found) {
+        entity->setFacing(xyz(entity->getPreviousWorldAxisX()), WORLD_UP);
+    } else {
+        const f32 angle = std::fabs(std::acos(std::clamp(best, 0.0f, 1.0f)));
+        const f32 maxTurn = g_fFrameTime * SEEKER_TURN_RATE;
+        if (maxTurn <= angle) {
+            ClMatrix44 rotation;
+            rotation.setRotationAxisAngle(WORLD_UP, bestDirection.dot(rowOf(world, 2)) >= 0.0f ? -maxTurn : maxTurn);
+            node->setWorldMatrix(world.multiply(rotation));
+        } else {
+            entity->setFacing(bestDirection, WORLD_UP);
+        }
+    }
+    if (moving) flyBulletStraight(entity, xyz(entity->getWorldAxisX()));
+}
+
+// --- straight bullet ------------------------------------------------------------------------------
+
+void ClProcessor_Bullet_Seek::attach(ClEntity* owner, ClEntityNode* hangingOn) {
+    storeAttachment(owner, hangingOn, E_PROC_BULLET_SEEK);
+    moving = 1;
+    ownerProcessor = nullptr;
+}
+
+void ClProcessor_Bullet_Seek::update() {
+    if (moving) flyBulletStraight(entity, xyz(entity->getPreviousWorldAxisX()));
+}
+
+void ClProcessor_Bullet_Seek::onDestroy() { tellOwner(ownerProcessor, entity); }

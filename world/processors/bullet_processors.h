@@ -1,0 +1,58 @@
+// The processors that fly bullet entities once a gun has spawned them: the general bullet, whose
+// flight follows the bullet's "BullType" (straight, shotgun pellet, seeker, a two-frame flash),
+// and the plain straight bullet. Both read the bullet block the gun copied into the root node.
+#pragma once
+
+#include "core/types.h"
+#include "core/vec.h"
+#include "world/entity/processor.h"
+#include "world/play/vector_tween.h"
+
+// A straight or seeking bullet further than this from the origin is gone.
+constexpr f32 BULLET_ESCAPE_DISTANCE = 1200.0f;
+// Radians per second a seeker turns toward its target.
+constexpr f32 SEEKER_TURN_RATE = 5.0f;
+// Bullet types with their own flight.
+constexpr s32 BULLET_TYPE_SHOTGUN_FIRST = 6;
+constexpr s32 BULLET_TYPE_SHOTGUN_LAST = 7;
+constexpr s32 BULLET_TYPE_SEEKER_FIRST = 8;
+constexpr s32 BULLET_TYPE_SEEKER_LAST = 9;
+constexpr s32 BULLET_TYPE_FLASH = 17;  // shown for two updates
+// A pellet flies 100 to 300 units within 0.4 rad of its heading, over 1.05 s +- 25 %.
+constexpr f32 PELLET_MIN_RANGE = 100.0f;
+constexpr f32 PELLET_RANGE_SPREAD = 200.0f;
+constexpr f32 PELLET_MAX_TURN = 0.4f;
+constexpr f32 PELLET_MIN_SECONDS = 0.7875f;
+constexpr f32 PELLET_MAX_SECONDS = 1.3125f;
+
+class ClProcessor_Bullet : public ClProcessor {
+public:
+    u32 moving = 1;  // a gun holding the bullet clears it
+    ClProcessor* ownerProcessor = nullptr;  // told of the bullet's end through onBulletEnded
+    SVectorTween pelletTween;
+    u32 pelletStarted = 0;
+    s32 frameCount = 0;
+
+    void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
+    void update() override;
+    void onDestroy() override;
+
+private:
+    void flyPellet();
+    void seek();
+};
+
+class ClProcessor_Bullet_Seek : public ClProcessor {
+public:
+    u32 moving = 1;
+    ClProcessor* ownerProcessor = nullptr;
+
+    void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
+    void update() override;
+    void onDestroy() override;
+};
+
+// The bullet's root moves from its previous position along axis (scaled to "BullVel" x the frame
+// step; a collapsed axis flies along +z). Beyond BULLET_ESCAPE_DISTANCE it is destroyed with
+// "BullHit" 0.
+void flyBulletStraight(ClEntity* bullet, const ClVec3& axis);
