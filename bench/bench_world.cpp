@@ -1,14 +1,27 @@
 // The world's game step with a crowded arena: 2,000 enemies standing on a grid over the play
-// area and 8,000 player bullets flying through it in every direction. One step is the buffer flip,
-// the entity update, the collision pass with its contacts and kill queue, and the flushes. Bullets
-// that hit (the enemies cannot die) or leave are replaced between steps, outside the timing, so
-// that every step sees the same crowd. One core: nothing here starts a thread.
+// area and 8,000 player bullets (the player gun's own bullet program and processor) flying through
+// it in every direction. One step is the buffer flip, the entity update, the collision pass with
+// its contacts and kill queue, and the flushes; the second benchmark adds the draw walk, which
+// fills the draw lists on the null renderer (nothing is drawn; the lists are emptied between
+// steps). Bullets that hit (the enemies cannot die) or leave are replaced between steps, outside
+// the timing, so that every step sees the same crowd. One core: nothing here starts a thread.
 #include <benchmark/benchmark.h>
 
+#include "core/crit_section_pool.h"
+#include "core/directories.h"
+#include "core/file_layer.h"
 #include "core/game_clock.h"
 #include "core/matrix44.h"
+#include "core/name_hash.h"
+#include "core/packages.h"
 #include "core/random.h"
+#include "platform/gfx/gfx_device.h"
+#include "render/draw_lists.h"
 #include "render/geometry_mesh.h"
+#include "render/materials.h"
+#include "render/render_worker.h"
+#include "render/shader.h"
+#include "render/texture.h"
 #include "world/atoms/atom.h"
 #include "world/collision/world_collision.h"
 #include "world/entity/dna_program.h"
@@ -16,6 +29,9 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
+#include "world/generators/bullet_generators.h"
+#include "world/generators/dna_generator.h"
+#include "world/play/gun_params.h"
 #include "world/world_step.h"
 
 #include <cmath>
@@ -63,31 +79,6 @@ ClDNAProgram* enemyProgram() {
     return program;
 }
 
-ClDNAProgram* bulletProgram() {
-    auto* program = new ClDNAProgram();
-    program->init();
-    program->kind = E_PROGRAM_PLAYER_SHOT;
-    const ClMatrix44 identity;
-    program->emitNewNode(identity);
-    program->emitParamFloat("vel", kBulletSpeed);
-    program->emitParamInt("MyBullGen", 0);
-    program->emitParamInt("BullType", 0);
-    program->emitParamInt("BullLev", 0);
-    program->emitParamFloat("BullRad", 1.0f);
-    program->emitParamFloat("BullRndRad", 1.0f);
-    program->emitParamFloat("BullDmg", 1.0f);
-    program->emitParamFloat("BullVel", kBulletSpeed);
-    program->emitParamFloat("BullVelVar", 0.0f);
-    program->emitParamInt("BullCol", s32(0xFF00FF00u));
-    program->emitParamInt("BullFlag", 0);
-    program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-    program->emitAddProcessor(E_PROC_GO_STRAIGHT);
-    program->emitNewAtom(E_ATOM_BULLET, -1, identity, 0);
-    program->emitRegisterAtom();
-    program->emitCloseNode();
-    return program;
-}
-
 // Both transform buffers at the pose, so the first sweep starts where the entity stands.
 void place(ClEntity* entity, const ClVec3& at, const ClVec3& facing) {
     for (u32 i = 0; i < 2; ++i) {
@@ -107,10 +98,53 @@ ClEntity* enter(ClDNAProgram* program, const ClVec3& at, const ClVec3& facing) {
     return entity;
 }
 
+// As the player gun fires them: the shared program, then the gun's bullet block in the root.
 void addBullet(ClDNAProgram* program) {
     const f32 angle = randomFloatInRange(0.0f, 6.2831853f);
     const ClVec3 at(randomFloatInRange(0.0f, kArenaWidth), 0.0f, randomFloatInRange(0.0f, kArenaDepth));
-    enter(program, at, ClVec3(std::cos(angle), 0.0f, std::sin(angle)));
+    ClEntity* bullet = enter(program, at, ClVec3(std::cos(angle), 0.0f, std::sin(angle)));
+    SBulletParams params = {};
+    params.myBullGen = s32(crc32TextNoCase("DefBullGen"));
+    params.bullRad = 1.0f;
+    params.bullRndRad = 1.0f;
+    params.bullDmg = 1.0f;
+    params.bullVel = kBulletSpeed;
+    params.bullCol = s32(0xFF00FF00u);
+    copyBulletParamsToBullet(bullet->root, params);
+    bullet->broadcastRefresh();
+}
+
+constexpr u32 kProducerHalf = 1;
+
+// The data directory the build wrote and the null device: the effects, textures and materials the
+// atoms draw with. False when the data cannot be mounted.
+bool startRenderData() {
+    fileLayerInit();
+    packagesInit();
+    setDataDir(VELODRIX_BUILD_DATA_DIR "/");
+    if (archiveMount("ASPEC", 4, nullptr) != 1u) return false;
+    SGfxDeviceParams params;
+    params.backend = E_GFX_BACKEND_NULL;
+    params.width = 320;
+    params.height = 200;
+    if (gfxCreateDevice(params) != E_GFX_OK) return false;
+    initShaderRegistry();
+    initTextureTable();
+    initMaterialPools();
+    resetRenderFlipIndex();
+    clearDrawListHalf(kProducerHalf);
+    return true;
+}
+
+void stopRenderData() {
+    clearDrawListHalf(kProducerHalf);
+    releaseAllMaterials();
+    destroyAllTextures();
+    releaseShaderRegistry();
+    if (gfxDeviceExists()) gfxDestroyDevice();
+    packagesShutdown();
+    fileLayerShutdown();
+    setDataDir("");
 }
 
 u32 countKind(u32 kind) {
@@ -120,13 +154,19 @@ u32 countKind(u32 kind) {
     return n;
 }
 
-void BM_WorldStep(benchmark::State& state) {
+void runWorldSteps(benchmark::State& state, bool draw) {
+    critSectionPoolInit();
+    if (!startRenderData()) {
+        state.SkipWithError("the built data or the null device is missing");
+        return;
+    }
     sfmtInitGenRand(1234);
     setClockDelta(GAME_CLOCK_GAMEPLAY, kStep);
     initWorld();
     initHitEffects();
+    registerBulletGenerators();
     ClDNAProgram* enemy = enemyProgram();
-    ClDNAProgram* bullet = bulletProgram();
+    ClDNAProgram* bullet = generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram();
     constexpr u32 kColumns = 50;
     for (u32 i = 0; i < kEnemies; ++i) {
         const f32 x = (f32(i % kColumns) + 0.5f) * kArenaWidth / f32(kColumns);
@@ -136,24 +176,34 @@ void BM_WorldStep(benchmark::State& state) {
     for (u32 i = 0; i < kBullets; ++i) addBullet(bullet);
 
     u64 replaced = 0;
+    u64 commands = 0;
     for (auto _ : state) {
         worldStep(nullptr);
+        if (draw) drawLiveEntities();
         state.PauseTiming();
+        const SDrawListCounts drawn = drawListCounts(kProducerHalf);
+        commands += drawn.sprites + drawn.lines + drawn.gradientLines + drawn.quads;
+        clearDrawListHalf(kProducerHalf);
         for (u32 n = countKind(E_PROGRAM_PLAYER_SHOT); n < kBullets; ++n, ++replaced) addBullet(bullet);
         state.ResumeTiming();
     }
     if (countKind(E_PROGRAM_ENEMY) != kEnemies) state.SkipWithError("an enemy was lost");
     state.counters["bullets_replaced_per_step"] =
         benchmark::Counter(f64(replaced) / f64(state.iterations()));
+    state.counters["draw_commands_per_step"] = benchmark::Counter(f64(commands) / f64(state.iterations()));
 
     releaseHitEffects();
     shutdownWorld();
-    for (ClDNAProgram* program : {enemy, bullet}) {
-        program->release();
-        delete program;
-    }
+    unregisterBulletGenerators();
+    enemy->release();
+    delete enemy;
+    stopRenderData();
 }
+
+void BM_WorldStep(benchmark::State& state) { runWorldSteps(state, false); }
+void BM_WorldStepAndDraw(benchmark::State& state) { runWorldSteps(state, true); }
 BENCHMARK(BM_WorldStep)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_WorldStepAndDraw)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 }  // namespace
 
