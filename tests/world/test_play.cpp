@@ -27,7 +27,6 @@
 #include <cstring>
 #include <memory>
 #include <tuple>
-
 using namespace test_support;
 
 namespace {
