@@ -8,9 +8,12 @@
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
 #include "world/processors/motion_processors.h"
+#include "tests/world/world_test_support.h"
 
 #include <cmath>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -28,24 +31,16 @@ protected:
     void TearDown() override {
         shutdownWorld();
         releaseBeatAnalysis();
-        m_program.release();
     }
 
-    ClEntity* build(const std::function<void(ClDNAProgram&)>& child, u32 kind = E_PROGRAM_ENEMY) {
-        m_program.init();
-        m_program.kind = kind;
-        m_program.emitNewNode(ClMatrix44());
-        m_program.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-        m_program.emitNewAtom(E_ATOM_ATTACH_POINT, -1, ClMatrix44(), 0);
-        ClMatrix44 offset;
-        offset.setTranslationXYZ(10.0f, 0.0f, 0.0f);
-        m_program.emitNewNode(offset);
-        m_program.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-        child(m_program);
-        m_program.emitCloseNode();
-        m_program.emitCloseNode();
-        ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
-        entity->buildFromDNA(&m_program);
+    // A fresh program each call (the last one lives until the test ends).
+    ClEntity* build(const std::function<void(ClDNAProgram&)>& child) {
+        world_test::DnaWriter& dna = *m_dnas.emplace_back(std::make_unique<world_test::DnaWriter>());
+        dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).atom(E_ATOM_ATTACH_POINT);
+        dna.node(nullptr, world_test::translation(10.0f, 0.0f, 0.0f)).processor(E_PROC_UPDATE_WORLD_FRAMES);
+        child(dna.program);
+        dna.close().close();
+        ClEntity* entity = world_test::buildEntity(&dna.program);
         entity->spawn();
         return entity;
     }
@@ -54,6 +49,7 @@ protected:
     static T* processorOf(ClEntity* entity, u32 typeId) {
         return static_cast<T*>(childOf(entity)->findProcessor(typeId));
     }
+    // One frame without touching the clock: the rotators read its total time.
     static void step() {
         flipFrameBuffers();
         updateLiveEntities();
@@ -61,7 +57,7 @@ protected:
         flushFreedEntities();
     }
 
-    ClDNAProgram m_program;
+    std::vector<std::unique_ptr<world_test::DnaWriter>> m_dnas;
 };
 
 void expectRotation(const ClMatrix44& got, const ClVec3& axis, f32 angle) {
@@ -82,7 +78,6 @@ TEST_F(MotionTest, RotatorWithBothSpeedsShowsOnlyTheSecond) {
     g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 1.0;
     step();
     expectRotation(childOf(both)->localMatrix, ClVec3(0, 1, 0), 2.0f * 1.0f + 0.5f);
-
 }
 
 TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
@@ -109,7 +104,6 @@ TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
 
 TEST_F(MotionTest, BeatRotatorStartsOnThePathSignalOnceOrNeverAsAsked) {
     for (s32 startOn : {1, 2}) {
-        m_program.release();
         ClEntity* entity = build([startOn](ClDNAProgram& p) {
             p.emitAddProcessor(E_PROC_ROTATOR_ON_BEAT);
             p.emitParamFloat("DPB", 90.0f);
@@ -126,16 +120,9 @@ TEST_F(MotionTest, BeatRotatorStartsOnThePathSignalOnceOrNeverAsAsked) {
 }
 
 TEST_F(MotionTest, GoStraightKeepsAnEntityAtTheRangeAndDestroysItPast) {
-    m_program.init();
-    m_program.kind = E_PROGRAM_ENEMY_SHOT;
-    m_program.emitNewNode(ClMatrix44());
-    m_program.emitAddProcessor(E_PROC_GO_STRAIGHT);
-    m_program.emitParamFloat("vel", 60.0f);
-    m_program.emitCloseNode();
-    ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
-    entity->buildFromDNA(&m_program);
-    entity->spawn();
-    entity->activate();
+    world_test::DnaWriter shot(E_PROGRAM_ENEMY_SHOT);
+    shot.node().processor(E_PROC_GO_STRAIGHT).param("vel", 60.0f).close();
+    ClEntity* entity = world_test::spawnActiveEntity(&shot.program);
     entity->setRootPosition(ClVec3(1199.0f, 0.0f, 0.0f));
     step();
     EXPECT_EQ(entity->getWorldPosition().x, 1200.0f);
@@ -158,8 +145,7 @@ TEST_F(MotionTest, FlickerReachesTheChosenSubtreeAndOnlyForMainAtomsWhenAsked) {
     EXPECT_EQ(parentAtom->effectCount, 0u);
     hit->registered = 1;
     flicker->onDamaged(hit);
-    EXPECT_EQ(parentAtom->effectCount, 1u);
-    EXPECT_EQ(hit->effectCount, 1u);
+    EXPECT_EQ(std::make_pair(parentAtom->effectCount, hit->effectCount), std::make_pair(1u, 1u));
 }
 
 }  // namespace
