@@ -1,16 +1,9 @@
-#include "core/colour_animator.h"
 #include "core/game_clock.h"
-#include "render/geometry_mesh.h"
-#include "tests/support/fatal_catch.h"
 #include "tests/world/world_test_support.h"
-#include "world/atoms/atom.h"
 #include "world/atoms/atom_body.h"
 #include "world/atoms/atom_factory.h"
 #include "world/atoms/atom_pickupable.h"
 #include "world/collision/kill_queue.h"
-#include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
-#include "world/entity/frame_parity.h"
 
 #include <gtest/gtest.h>
 
@@ -70,8 +63,7 @@ TEST_F(AtomTest, EachKindMakesItsClassAndTheOthersAreFatal) {
         if (atom) {
             m_atoms.push_back(atom);
             atom->init(nullptr, &m_entity, nullptr);
-            EXPECT_EQ(atom->kind, kind);
-            EXPECT_EQ(reinterpret_cast<uintptr_t>(atom) % 16, 0u);
+            EXPECT_EQ(std::make_tuple(atom->kind, reinterpret_cast<uintptr_t>(atom) % 16), std::make_tuple(kind, 0u));
         } else if (atomKindName(kind)) {
             EXPECT_EQ(reason, "atom kind " + std::to_string(kind) + " (" + atomKindName(kind) +
                                   ") has no class in this build");

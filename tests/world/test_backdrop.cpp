@@ -7,12 +7,10 @@
 #include "world/effects/edge_sparks.h"
 #include "world/effects/weighted_table.h"
 
-#include "audio/analysis/beat.h"
 #include "audio/analysis/spawn_bars.h"
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
-#include "audio/sound/sound_engine.h"
 #include "core/game_clock.h"
 #include "core/random.h"
 #include "render/draw_lists.h"
@@ -286,14 +284,14 @@ TEST_F(EdgeSparks, ASparkLeavesTrailRecordsEverySpacingAlongItsWay) {
                            spark->nextTrail}),
               (std::vector{40.0f, 80.0f, 120.0f, 30.0f}));
     spark->position.z += 25.0f;  // less than the distance left
-    EXPECT_EQ(std::make_pair(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 130.0f)), spark->nextTrail),
+    EXPECT_EQ((std::pair{emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 130.0f)), spark->nextTrail}),
               std::make_pair(0u, 5.0f));
 
     // A full trail pool skips the records, not the walk.
     while (takeSparkTrailForTest()) {
     }
     spark->position.z += 100.0f;
-    EXPECT_EQ(std::make_tuple(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 155.0f)), sparkTrailCount(), spark->nextTrail),
+    EXPECT_EQ((std::tuple{emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 155.0f)), sparkTrailCount(), spark->nextTrail}),
               std::make_tuple(3u, SPARK_TRAIL_CAPACITY, 25.0f));
 }
 

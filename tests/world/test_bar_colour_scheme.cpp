@@ -165,12 +165,9 @@ TEST(BarColourSchemeDeathTest, WrongKindEntryOrPresetStops) {
 TEST(EqualiserCell, HundredBandsGiveTheWorkedPositionsAndZeroBandsCountAsOne) {
     ClVec3 cell(9.0f, 9.0f, 9.0f, 7.0f);
     EXPECT_EQ(getEqCellPosition(&cell, 0, 0, 100), &cell);
-    EXPECT_EQ(cell.x, 1.6575f);
-    EXPECT_EQ(cell.w, 7.0f);
+    EXPECT_EQ(std::make_tuple(cell.x, cell.w), std::make_tuple(1.6575f, 7.0f));
     getEqCellPosition(&cell, 99, 13, 100);
-    EXPECT_EQ(cell.x, 323.4075f);
-    EXPECT_EQ(cell.y, 51.07143f);
+    EXPECT_EQ(std::make_tuple(cell.x, cell.y), std::make_tuple(323.4075f, 51.07143f));
     getEqCellPosition(&cell, 0, 1, 0);
-    EXPECT_EQ(cell.x, f32(325.0 * f64(1.02f) * 0.5));
-    EXPECT_EQ(cell.y, f32(55.0 / 14.0));
+    EXPECT_EQ(std::make_tuple(cell.x, cell.y), std::make_tuple(f32(325.0 * f64(1.02f) * 0.5), f32(55.0 / 14.0)));
 }

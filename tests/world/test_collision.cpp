@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "core/script_cache.h"
-#include "tests/support/fatal_catch.h"
 #include "tests/support/memory_script_source.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
@@ -10,14 +9,11 @@
 #include "world/collision/kill_queue.h"
 #include "world/collision/swept_contact.h"
 #include "world/collision/world_collision.h"
-#include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/boss_encounter.h"
 #include "world/play/gun_params.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/play_record.h"
 #include "world/play/player_state.h"
 
 #include <algorithm>

@@ -10,7 +10,6 @@
 #include "tests/world/world_test_support.h"
 
 #include "core/script_cache.h"
-#include "core/script_parser.h"
 
 #include <cfloat>
 

@@ -3,18 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "core/name_hash.h"
-#include "tests/support/fatal_catch.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
-#include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/generators/bullet_generators.h"
 #include "world/play/enemy_destroyed.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/play_record.h"
 #include "world/play/player_state.h"
 
 #include <vector>

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "audio/play/beat_events.h"
 #include "core/game_clock.h"
 #include "world/atoms/atom.h"
-#include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
-#include "world/entity/processor.h"
 #include "world/entity/world.h"
 #include "world/processors/motion_processors.h"
 #include "tests/world/world_test_support.h"

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
 #include "core/game_clock.h"
-#include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
-#include "world/entity/processor.h"
 #include "world/entity/world.h"
 #include "world/play/wave_record.h"
 #include "world/processors/path_follower.h"

@@ -16,7 +16,6 @@
 #include "world/play/boss_choice.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/play/gun_params.h"
-#include "world/play/play_record.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 #include "world/play/score_hud.h"

@@ -57,10 +57,8 @@ TEST(ProcessorBase, EveryOperationLeftAloneDoesNothing) {
     processor->onDamaged(reinterpret_cast<ClAtom*>(uintptr_t(0x3000)));
     processor->onBulletEnded(someEntity);
     processor->release();
-    EXPECT_EQ(processor->typeId, 0u);
-    EXPECT_EQ(processor->entity, nullptr);
-    EXPECT_EQ(processor->node, nullptr);
-    EXPECT_EQ(processor->builderIndex, 12u);
+    EXPECT_EQ(std::make_tuple(processor->typeId, processor->entity, processor->node, processor->builderIndex),
+              std::make_tuple(0u, nullptr, nullptr, 12u));
     processorFree(processor);
 }
 
