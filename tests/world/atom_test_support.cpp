@@ -65,6 +65,7 @@ ClGeometryMesh* makeRingMesh(u32 edges) {
 }
 
 void SOneAtomEntity::build(u32 programKind, u32 atomKind, ClGeometryMesh* mesh, s32 pattern) {
+    release();
     program = new ClDNAProgram();
     program->init();
     program->kind = programKind;

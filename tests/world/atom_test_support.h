@@ -51,7 +51,8 @@ struct SOneAtomEntity {
     ClEntity* entity = nullptr;
     ClAtom* atom = nullptr;
 
-    // mesh (owned by the program from then on) may be null; pattern > 0 writes the atom's "PAT".
+    // Releases what was built before. mesh (owned by the program from then on) may be null;
+    // pattern > 0 writes the atom's "PAT".
     void build(u32 programKind, u32 atomKind, ClGeometryMesh* mesh, s32 pattern = 0);
     // A bullet atom of the type and level (render radius 1, colour green) at the point.
     void buildBullet(s32 type, s32 level, s32 flag, const ClVec3& at);

@@ -77,7 +77,6 @@ TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
     EXPECT_EQ(shown, (std::vector<u32>{1, 2, 3, 4, 5, 6, 7, 8, 9, 11}));
     EXPECT_TRUE(body.atomIsAlive());
     EXPECT_EQ(body.effectCount, 0u) << "enemies get no edge flashes";
-    m_one.release();
 
     m_one.build(E_PROGRAM_PLAYER, E_ATOM_BODY, makeRingMesh(11));
     m_one.atom->deactivate(1);
@@ -85,7 +84,6 @@ TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
     ASSERT_EQ(m_one.atom->effectCount, 1u);
     EXPECT_EQ(std::make_pair(m_one.atom->effects[0]->kind, m_one.atom->effects[0]->param0),
               std::make_pair(u32(E_ATOM_EFFECT_EDGE_FLASH), 0u));
-    m_one.release();
 
     m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(0));
     m_one.atom->bumpStamp();
@@ -147,7 +145,6 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     const SLineCommand& tail = drawListLines(PRODUCER_HALF)[0];
     // The first frame's tail has no length.
     EXPECT_EQ(std::make_tuple(tail.colour, tail.layerMask, tail.start.x), std::make_tuple(0xFF40FF10u, 236u, tail.end.x));
-    m_one.release();
 
     clearDrawListHalf(PRODUCER_HALF);
     for (const char* name : {"Images/Bullet-Player-Double1", "Images/Bullet-Player-Double3"}) loadTexture(name);
@@ -157,12 +154,10 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     EXPECT_EQ(drawListQuads(PRODUCER_HALF)[0].material,
               getMaterialForEffectAndTextureName("game_colorizeRed_addBlue_additiveBlend", "Images/Bullet-Player-Double3"));
     EXPECT_NE(b->thirdMaterial, b->mainMaterial);
-    m_one.release();
 
     clearDrawListHalf(PRODUCER_HALF);
     bullet(17, 0)->draw();
     EXPECT_EQ(counts().lines + counts().sprites + counts().quads, 0u);
-    m_one.release();
 
     // Bolts: lightning ahead of the tip in the level colour at flag 100 with a glow; none at 5;
     // lightning in white along a side but no glow at 50.
@@ -174,7 +169,6 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
         EXPECT_EQ(counts().lines > 2, lightning) << flag;
         if (lightning) EXPECT_EQ(drawListLines(PRODUCER_HALF)[2].colour, flag == 100 ? 0xFF2060FFu : 0xFFFFFFFFu);
         EXPECT_EQ(m_fx.liveCount(), glows) << flag;
-        m_one.release();
     }
 
     SBulletParams params = {};
