@@ -47,10 +47,8 @@ protected:
     void SetUp() override {
         world_test::WorldTest::SetUp();
         g_calls.clear();
-        m_enemy.node("hull");
-        m_enemy.mainBody();
-        m_enemy.node("arm");
-        m_enemy.atom(E_ATOM_ATTACH_POINT);
+        m_enemy.node("hull").mainBody();
+        m_enemy.node("arm").atom(E_ATOM_ATTACH_POINT);
         m_enemy.close().close();
     }
     // A built enemy with a recording processor on its root ("root") and on its child ("arm").
@@ -159,8 +157,7 @@ TEST_F(EntityLifecycle, OwnerTagsFreePreviewsAndNameTheirRenderTargets) {
     g_aPreviewSlots[7] = SPreviewSlot();
     EXPECT_EQ(getPreviewRenderTarget(OWNER_LIVE_GAME), nullptr);
     auto* target = getPreviewRenderTarget(7);
-    EXPECT_EQ(std::make_pair(target, g_aPreviewSlots[7].active),
-              std::make_pair(g_aPreviewSlots[7].group, 1u));
+    EXPECT_EQ(std::make_pair(target, g_aPreviewSlots[7].active), std::make_pair(g_aPreviewSlots[7].group, 1u));
     EXPECT_THAT(fatalReasonOf([] { getPreviewRenderTarget(8); }), HasSubstr("owner tag 8"));
     EXPECT_THAT(fatalReasonOf([] { getPreviewRenderTarget(-2); }), HasSubstr("owner tag -2"));
 }
@@ -170,10 +167,8 @@ TEST_F(EntityLifecycle, TheShipAsksForTheRepairTipWhenItsGraceEndsBroken) {
     tips.clear();
     setMegaTipHook([](const char* name) { tips.push_back(name); });
     DnaWriter ship(E_PROGRAM_PLAYER);
-    ship.node();
-    ship.mainBody(ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
-    ship.close();
-    ClEntity* entity = world_test::spawnActiveEntity(&ship.program);
+    ship.node().mainBody(ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
+    ClEntity* entity = world_test::spawnActiveEntity(&ship.close().program);
     entity->atoms[0]->deactivate(1);
     entity->timer = 0.025f;
     world_test::stepWorld();
@@ -194,14 +189,10 @@ TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndQuietExplosionsOnl
         blasts.push_back(ClVec3(at.x, at.y, radius, strength));
     });
     DnaWriter dna;
-    dna.node();
-    const u32 main = dna.mainBody();
-    dna.node("wing", world_test::translation(0, 30, 0));
-    dna.atom(E_ATOM_ATTACH_POINT);
+    const u32 main = dna.node().mainBody();
+    dna.node("wing", world_test::translation(0, 30, 0)).atom(E_ATOM_ATTACH_POINT);
     dna.program.emitPairWithAtom(main);
-    dna.close();
-    dna.node("loose");
-    dna.atom(E_ATOM_ATTACH_POINT);
+    dna.close().node("loose").atom(E_ATOM_ATTACH_POINT);
     dna.close().close();
     ClEntity* entity = world_test::spawnActiveEntity(&dna.program);
     ClEntityNode* wing = entity->root->children[0];
@@ -255,10 +246,8 @@ TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
 TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
     DnaWriter ship(E_PROGRAM_PLAYER);
     const s32 mesh = ship.addGeometry(world_test::makeRingMesh(4, 1.0f));
-    ship.node();
-    const u32 hull = ship.mainBody(mesh);
-    ship.node("item");
-    ship.atom(E_ATOM_BODY, mesh);
+    const u32 hull = ship.node().mainBody(mesh);
+    ship.node("item").atom(E_ATOM_BODY, mesh);
     ship.program.emitNameAtom("AnchorCL");
     ship.program.emitPairWithAtom(hull);
     ship.node("barrel").atom(E_ATOM_ATTACH_POINT);

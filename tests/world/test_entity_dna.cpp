@@ -82,8 +82,7 @@ TEST(DnaEmitters, AtomIndicesCountAtomsOnlyAndStorageDoublesKeepingRecords) {
 
 TEST(DnaEmitters, CompositeEmittersLeaveTheirNodeOpen) {
     DnaWriter dna(E_PROGRAM_PLAYER);
-    dna.node();
-    const u32 body = dna.mainBody();
+    const u32 body = dna.node().mainBody();
     EXPECT_EQ(dna.program.emitShipAnchor(translation(0, 0, 5), -1.0f, 1.0f, 2, "LR", body), 1u);
     dna.program.emitAttachPoint(ClMatrix44(), 3, body);
     EXPECT_EQ(dna.program.emitAnchorNode(), 3u);
@@ -128,8 +127,7 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
     dna.program.emitLinkToAtom(hull);                                 // 13
     dna.program.emitPairWithAtom(hull);                               // 16
     dna.program.emitAtomHitPoints(40);                                // 15
-    dna.node("arm");
-    const u32 claw = dna.atom(E_ATOM_BODY, ring, 6);
+    const u32 claw = dna.node("arm").atom(E_ATOM_BODY, ring, 6);
     dna.program.emitAtomDependant(pin);                               // 14
     rawInstruction(dna.program, E_DNA_FORGET_ATOM);                   // 17
     dna.close().close();                                              // 6
@@ -169,21 +167,16 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
 TEST_F(DnaBuild, ShipTakesRowZeroWhateverTheDifficulty) {
     g_iHitPointDifficultyLevel = 3;
     DnaWriter ship(E_PROGRAM_PLAYER);
-    ship.node();
-    ship.mainBody(-1, 2);
-    ship.close();
-    EXPECT_EQ(world_test::buildEntity(&ship.program)->atoms[0]->hitPoints, 280.0f);
+    ship.node().mainBody(-1, 2);
+    EXPECT_EQ(world_test::buildEntity(&ship.close().program)->atoms[0]->hitPoints, 280.0f);
 }
 
 TEST_F(DnaBuild, RunFromAStartNodeEndsAtItsCloseAndContinuesTheNumbering) {
     DnaWriter dna;
-    dna.node("root");
-    dna.atom(E_ATOM_ATTACH_POINT);
+    dna.node("root").atom(E_ATOM_ATTACH_POINT);
     const u32 partStart = dna.program.instructions.count;
-    dna.node("part");
-    dna.atom(E_ATOM_ATTACH_POINT);
-    dna.close();
-    dna.node("never");  // beyond the part's close
+    dna.node("part").atom(E_ATOM_ATTACH_POINT);
+    dna.close().node("never");  // beyond the part's close
     dna.close().close();
     ClEntity* entity = world_test::buildEntity(&dna.program);
     ASSERT_EQ(entity->root->children.count, 2u);
@@ -248,8 +241,7 @@ TEST_F(ConstructionCost, BuildStepsScaleToTheCostAndAZeroRawValueIsLeftAlone) {
     DnaWriter dna;
     const s32 a = dna.addGeometry(world_test::makeRingMesh(3, 1.0f));
     const s32 b = dna.addGeometry(world_test::makeRingMesh(3, 1.0f));
-    dna.node();
-    dna.atom(E_ATOM_BODY, a);
+    dna.node().atom(E_ATOM_BODY, a);
     dna.atom(E_ATOM_BODY, b);
     dna.atom(E_ATOM_ATTACH_POINT, a);  // does not count
     dna.atom(E_ATOM_BODY, b);
@@ -261,8 +253,7 @@ TEST_F(ConstructionCost, BuildStepsScaleToTheCostAndAZeroRawValueIsLeftAlone) {
 
     DnaWriter empty;
     empty.node().atom(E_ATOM_ATTACH_POINT);
-    empty.close();
-    empty.program.applyConstructionCost(8);
+    empty.close().program.applyConstructionCost(8);
     EXPECT_EQ(std::make_pair(empty.program.weight, empty.program.inspirationScore), std::make_pair(0, 10));
     EXPECT_THAT(fatalReasonOf([&] { empty.program.applyConstructionCost(11); }),
                 HasSubstr("no entry for generator category 11"));
