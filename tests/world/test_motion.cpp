@@ -31,11 +31,11 @@ protected:
     }
 
     // A fresh program each call (the last one lives until the test ends).
-    ClEntity* build(const std::function<void(ClDNAProgram&)>& child) {
+    ClEntity* build(const std::function<void(world_test::DnaWriter&)>& child) {
         world_test::DnaWriter& dna = *m_dnas.emplace_back(std::make_unique<world_test::DnaWriter>());
         dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).atom(E_ATOM_ATTACH_POINT);
         dna.node(nullptr, world_test::translation(10.0f, 0.0f, 0.0f)).processor(E_PROC_UPDATE_WORLD_FRAMES);
-        child(dna.program);
+        child(dna);
         dna.close().close();
         ClEntity* entity = world_test::buildEntity(&dna.program);
         entity->spawn();
@@ -64,13 +64,10 @@ void expectRotation(const ClMatrix44& got, const ClVec3& axis, f32 angle) {
 }
 
 TEST_F(MotionTest, RotatorWithBothSpeedsShowsOnlyTheSecond) {
-    ClEntity* both = build([](ClDNAProgram& p) {
-        p.emitAddProcessor(E_PROC_ROTATOR);
-        p.emitParamFloat("delay", 0.5f);
-        p.emitParamFloat("rotspeed1", 1.0f);
-        p.emitParamVector("axis1", 1, 0, 0, 0);
-        p.emitParamFloat("rotspeed2", 2.0f);
-        p.emitParamVector("axis2", 0, 1, 0, 0);
+    ClEntity* both = build([](world_test::DnaWriter& d) {
+        d.processor(E_PROC_ROTATOR).param("delay", 0.5f).param("rotspeed1", 1.0f).param("rotspeed2", 2.0f);
+        d.program.emitParamVector("axis1", 1, 0, 0, 0);
+        d.program.emitParamVector("axis2", 0, 1, 0, 0);
     });
     g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 1.0;
     step();
@@ -78,11 +75,8 @@ TEST_F(MotionTest, RotatorWithBothSpeedsShowsOnlyTheSecond) {
 }
 
 TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
-    ClEntity* entity = build([](ClDNAProgram& p) {
-        p.emitAddProcessor(E_PROC_ROTATOR_ON_BEAT);
-        p.emitParamFloat("DPB", 90.0f);
-        p.emitParamFloat("BRSFTR", 0.5f);
-        p.emitParamInt("BRINV", 1);
+    ClEntity* entity = build([](world_test::DnaWriter& d) {
+        d.processor(E_PROC_ROTATOR_ON_BEAT).param("DPB", 90.0f).param("BRSFTR", 0.5f).param("BRINV", 1);
     });
     entity->activate();
     EXPECT_EQ(liveBeatSubscriptions(), 1u);
@@ -101,10 +95,8 @@ TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
 
 TEST_F(MotionTest, BeatRotatorStartsOnThePathSignalOnceOrNeverAsAsked) {
     for (s32 startOn : {1, 2}) {
-        ClEntity* entity = build([startOn](ClDNAProgram& p) {
-            p.emitAddProcessor(E_PROC_ROTATOR_ON_BEAT);
-            p.emitParamFloat("DPB", 90.0f);
-            p.emitParamInt("BRSOFA", startOn);
+        ClEntity* entity = build([startOn](world_test::DnaWriter& d) {
+            d.processor(E_PROC_ROTATOR_ON_BEAT).param("DPB", 90.0f).param("BRSOFA", startOn);
         });
         entity->activate();
         EXPECT_EQ(liveBeatSubscriptions(), 0u);
@@ -122,18 +114,14 @@ TEST_F(MotionTest, GoStraightKeepsAnEntityAtTheRangeAndDestroysItPast) {
     ClEntity* entity = world_test::spawnActiveEntity(&shot.program);
     entity->setRootPosition(ClVec3(1199.0f, 0.0f, 0.0f));
     step();
-    EXPECT_EQ(entity->getWorldPosition().x, 1200.0f);
-    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(std::make_pair(entity->getWorldPosition().x, entity->state), std::make_pair(1200.0f, u32(E_ENTITY_ACTIVE)));
     step();
     EXPECT_EQ(usedEntityCount(), 0u);
 }
 
 TEST_F(MotionTest, FlickerReachesTheChosenSubtreeAndOnlyForMainAtomsWhenAsked) {
-    ClEntity* entity = build([](ClDNAProgram& p) {
-        p.emitAddProcessor(E_PROC_FLICKER_WHEN_DAMAGED);
-        p.emitParamInt("FLKCC", 1);
-        p.emitParamInt("FLKP", 1);
-        p.emitNewAtom(E_ATOM_ATTACH_POINT, -1, ClMatrix44(), 0);
+    ClEntity* entity = build([](world_test::DnaWriter& d) {
+        d.processor(E_PROC_FLICKER_WHEN_DAMAGED).param("FLKCC", 1).param("FLKP", 1).atom(E_ATOM_ATTACH_POINT);
     });
     ClAtom* hit = childOf(entity)->atoms[0];
     ClAtom* parentAtom = entity->root->atoms[0];
