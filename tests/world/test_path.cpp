@@ -7,6 +7,7 @@
 #include "world/play/wave_record.h"
 #include "world/processors/path_follower.h"
 #include "world/processors/path_steering.h"
+#include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 
 #include <algorithm>
@@ -44,10 +45,6 @@ TEST(PathSteering, OnlyPositionsPastTheWallsBounce) {
     expectNear(position, ClVec3(2.0f, 0, 269.7499f));
     expectNear(heading, ClVec3(1, 0, -1));
 }
-
-SParamValue vectorValue(f32 x, f32 y, f32 z) { SParamValue v{}; v.setVector(x, y, z, 0.0f); return v; }
-SParamValue intValue(s32 i) { SParamValue v{}; v.setInt(i); return v; }
-SParamValue floatValue(f32 f) { SParamValue v{}; v.setFloat(f); return v; }
 
 // Wave members built from a program of one node carrying the world frames and the path follower.
 class FollowPathTest : public ::testing::Test {

@@ -67,12 +67,10 @@ protected:
         FatalThrowingTest::SetUp();
         scriptRegistriesInit();
         m_script.files["playbalance.txt"] =
-            "score_wavekill_base_bonus = 100.0;"
-            "death_penalty { -20.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };"
+            "score_wavekill_base_bonus = 100.0; death_penalty { -20.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };"
             "boss_total_time_before_escape { { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; };"
             "  { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; };"
-            "boss_kelvath_eine_kleine_2_notes { };"
-            "boss_kelvath_don_giovanni_2_notes { 4; 0; 7; };";
+            "boss_kelvath_eine_kleine_2_notes { }; boss_kelvath_don_giovanni_2_notes { 4; 0; 7; };";
         m_script.files["guardian_movies.txt"] =
             "boss_1_0 { InGameIntro { sound_file = \"SG_Intro_Boss1\"; events { }; }; };";
         setScriptSource(&m_script);
@@ -343,19 +341,13 @@ TEST(WavePlan, PathSpeedsAndTimedPlanDuration) {
     SWaveMember& member = plan.members[0];
     member.wave = &plan;
     member.segments.init(8);
-    auto add = [&](u32 kind, ClVec3 a, s32 c) {
-        SMotionSegment segment = {};
-        segment.kind = kind;
-        segment.a.setVector(a.x, a.y, a.z, 0.0f);
-        segment.c.setInt(c);
-        member.segments.push(segment);
-    };
-    add(E_SEG_START, ClVec3(0, 0, 0), 0);
-    add(E_SEG_FACE, ClVec3(0, 0, 1), 0);
-    add(E_SEG_TIMED_MOVE, ClVec3(40, 0, 0), 2);   // 40 units at 40 units/s
-    add(E_SEG_TIMED_MOVE, ClVec3(40, 0, 30), 0);  // 30 units at 80 units/s
-    add(E_SEG_END, ClVec3(), 0);
-    add(E_SEG_STEER, ClVec3(), 0);  // past the end: never read
+    auto add = [&](u32 kind, f32 x, f32 z, s32 c) { member.segments.push({kind, vectorValue(x, 0, z), {}, intValue(c)}); };
+    add(E_SEG_START, 0, 0, 0);
+    add(E_SEG_FACE, 0, 1, 0);
+    add(E_SEG_TIMED_MOVE, 40, 0, 2);   // 40 units at 40 units/s
+    add(E_SEG_TIMED_MOVE, 40, 30, 0);  // 30 units at 80 units/s
+    add(E_SEG_END, 0, 0, 0);
+    add(E_SEG_STEER, 0, 0, 0);  // past the end: never read
     EXPECT_EQ(std::make_pair(member.computeDuration(), member.totalPathTime), std::make_pair(1.375f, 1.375f));
     plan.release();
 }
