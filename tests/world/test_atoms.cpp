@@ -144,7 +144,8 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     ASSERT_EQ(counts().lines, 1u);
     const SLineCommand& tail = drawListLines(PRODUCER_HALF)[0];
     // The first frame's tail has no length.
-    EXPECT_EQ(std::make_tuple(tail.colour, tail.layerMask, tail.start.x), std::make_tuple(0xFF40FF10u, 236u, tail.end.x));
+    EXPECT_EQ(std::make_tuple(tail.colour, tail.layerMask, tail.start.x),
+              std::make_tuple(0xFF40FF10u, 236u, tail.end.x));
 
     clearDrawListHalf(PRODUCER_HALF);
     for (const char* name : {"Images/Bullet-Player-Double1", "Images/Bullet-Player-Double3"}) loadTexture(name);

@@ -252,7 +252,7 @@ TEST_F(EdgeSparks, TheSideOfTheBurstOrientsTheFanAndSetsItsCount) {
         f32 z;
     };
     for (const SCase& c : {SCase{5.0f, {1, 0, 0}, 30, 77.0f}, {320.0f, {-1, 0, 0}, 30, 77.0f},
-                           {10.0f, {0, 0, 1}, 60, 0.0f}, {160.0f, {0, 0, 1}, 60, 0.0f}, {315.0f, {0, 0, 1}, 60, 0.0f}}) {
+                           {10.0f, {0, 0, 1}, 60, 0}, {160.0f, {0, 0, 1}, 60, 0}, {315.0f, {0, 0, 1}, 60, 0}}) {
         SCOPED_TRACE(c.x);
         releaseEdgeSparkPools();
         const ClVec3 d = getArenaSideDirection(ClVec3(c.x, 5.0f, 77.0f));

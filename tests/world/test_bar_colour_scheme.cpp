@@ -86,11 +86,12 @@ TEST(BarColourScheme, NewSchemeHasEveryEntrySwitchedOff) {
 TEST(BarColourScheme, StartUpCopiesPresetZeroWhoseEntriesHoldTheirValues) {
     initBarColourScheme();
     SBarColourScheme& s = g_BarColourScheme;
-    EXPECT_EQ(std::make_tuple(g_uBarColourPresetIndex, s.colour(15).current, s.floatEntry(2).value, s.intEntry(13).current,
-                              s.intEntry(13).mode, s.eqLineColour().mode),
+    EXPECT_EQ(std::make_tuple(g_uBarColourPresetIndex, s.colour(15).current, s.floatEntry(2).value,
+                              s.intEntry(13).current, s.intEntry(13).mode, s.eqLineColour().mode),
               std::make_tuple(0u, 0x0080C0FFu, 1.2496411f, 254, s32(E_TWEEN_HOLD), u32(E_COLOURANIM_CONSTANT)));
-    EXPECT_EQ(std::make_tuple(g_aBarColourPresets[1].eqHighlightColour().current, g_aBarColourPresets[2].colour(29).current,
-                              g_aBarColourPresets[2].floatEntry(6).value),
+    SBarColourScheme* presets = g_aBarColourPresets;
+    EXPECT_EQ(std::make_tuple(presets[1].eqHighlightColour().current, presets[2].colour(29).current,
+                              presets[2].floatEntry(6).value),
               std::make_tuple(0x80FF3010u, 0x8FF0D0A0u, 18.0f));
 }
 
@@ -106,7 +107,8 @@ TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {
     switchBarColourPreset(2, 1.0f);
     g_BarColourScheme.colour(9).advance(0.5f);
     // Half way from 0xFFA0F0FF to 0xFF201050.
-    EXPECT_EQ(std::make_pair(g_uBarColourPresetIndex, g_BarColourScheme.colour(9).current), std::make_pair(2u, 0xFF607FA7u));
+    EXPECT_EQ(std::make_pair(g_uBarColourPresetIndex, g_BarColourScheme.colour(9).current),
+              std::make_pair(2u, 0xFF607FA7u));
     // Restarted half way: the fade begins where the first one stood.
     switchBarColourPreset(1, 1.0f);
     EXPECT_EQ(g_BarColourScheme.colour(9).colourA, 0xFF607FA7u);
@@ -119,8 +121,8 @@ TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {
 TEST_F(BarShaderConstants, StartUpValuesThenAPresetReachedHalfASecondAfterTheSwitch) {
     frame(0.0f);
     using Values = std::vector<std::array<f32, 4>>;
-    EXPECT_EQ((Values{globalValue("g_v4BarEnemyCore1"), globalValue("g_v4TriEnemy1Med"), globalValue("g_v4TriPlayer1Dark"),
-                      globalValue("g_v4BarEnemyCore2")}),
+    EXPECT_EQ((Values{globalValue("g_v4BarEnemyCore1"), globalValue("g_v4TriEnemy1Med"),
+                      globalValue("g_v4TriPlayer1Dark"), globalValue("g_v4BarEnemyCore2")}),
               (Values{colourFloats(0x0080C0FF), colourFloats(0xFF10106F), colourFloats(0xFF908000), colourFloats(0)}));
     // No intensity keeps preset 0.
     EXPECT_EQ(std::make_pair(g_uWaterClearColour, g_uBarColourPresetIndex), std::make_pair(0x00010420u, 0u));

@@ -37,7 +37,8 @@ TEST(SweptContact, FastSphereHitsAtItsEntryTimeNotAtTheEndOfTheStep) {
     SSweptContact contact{};
     ASSERT_TRUE(findSweptContact(bullet, target, &contact));
     // At the bullet's front, facing the target.
-    EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x), std::make_tuple(97.0f / 200.0f, -2.0f, 1.0f));
+    EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x),
+              std::make_tuple(97.0f / 200.0f, -2.0f, 1.0f));
     EXPECT_FALSE(findSweptContact(swept(ClVec3(-100, 3, 0), ClVec3(100, 3, 0), 1.0f), target, &contact))
         << "a pass at exactly the sum of the radii only touches";
 }
@@ -217,7 +218,8 @@ TEST_F(CollisionTest, BulletDamageKillsOrWoundsAndWhatIsLeftFliesOn) {
         ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(50, 0, 40), 1.0f, 1, damage);
         onBulletHit(contactOf(enemy, bullet));
         processKillQueue();
-        EXPECT_EQ(std::make_tuple(atomOf(enemy)->hitPoints, enemy->state, atomOf(bullet)->active != 0, damageOf(bullet)),
+        EXPECT_EQ(std::make_tuple(atomOf(enemy)->hitPoints, enemy->state, atomOf(bullet)->active != 0,
+                                  damageOf(bullet)),
                   std::make_tuple(hitPointsAfter, hitPointsAfter > 0 ? u32(E_ENTITY_ACTIVE) : u32(E_ENTITY_DESTROYED),
                                   fliesOn, damageAfter));
         // A used-up bullet stops on the part it hit.

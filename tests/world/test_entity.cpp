@@ -209,7 +209,8 @@ TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndQuietExplosionsOnl
 
     entity->root->resetAtoms();
     explodeAllAtoms(entity->root, 1);
-    EXPECT_EQ(std::make_tuple(blasts.size(), entity->root->anyActive, wing->anyActive), std::make_tuple(size_t(2), 0u, 0u));
+    EXPECT_EQ(std::make_tuple(blasts.size(), entity->root->anyActive, wing->anyActive),
+              std::make_tuple(size_t(2), 0u, 0u));
     EXPECT_EQ(entity->root->updateAliveFlags(), 0u);
     setBreakUpImpactHook(nullptr);
 }

@@ -183,7 +183,8 @@ TEST_F(DnaBuild, RunFromAStartNodeEndsAtItsCloseAndContinuesTheNumbering) {
     ClEntityNode* rebuilt = nullptr;
     entity->runDNA(partStart, entity->root, &rebuilt);
     ASSERT_EQ(entity->root->children.count, 3u);
-    EXPECT_EQ(std::make_tuple(rebuilt, std::string(rebuilt->name), rebuilt->atoms[0]->indexInEntity, entity->atoms.count),
+    EXPECT_EQ(std::make_tuple(rebuilt, std::string(rebuilt->name), rebuilt->atoms[0]->indexInEntity,
+                              entity->atoms.count),
               std::make_tuple(entity->root->children[2], std::string("part"), 2u, 3u));
 }
 
@@ -207,7 +208,8 @@ TEST_F(DnaBuild, BrokenProgramsStopWithAMessage) {
              rawInstruction(d.program, E_DNA_FORGET_ATOM);
              d.program.emitAtomHitPoints(3);
          }},
-        {"names atom 4, which was not built", [](DnaWriter& d) { d.node().atom(E_ATOM_BODY); d.program.emitPairWithAtom(4); }},
+        {"names atom 4, which was not built",
+         [](DnaWriter& d) { d.node().atom(E_ATOM_BODY); d.program.emitPairWithAtom(4); }},
         {"hit-point class 7 does not exist", [](DnaWriter& d) { d.node().atom(E_ATOM_BODY, -1, 7); }},
     };
     for (const SCase& c : cases) {
@@ -247,8 +249,9 @@ TEST_F(ConstructionCost, BuildStepsScaleToTheCostAndAZeroRawValueIsLeftAlone) {
     dna.atom(E_ATOM_BODY, b);
     dna.close();
     dna.program.applyConstructionCost(9);  // 80 steps over a raw 30
-    EXPECT_EQ(std::make_tuple(dna.program.rawValue, dna.program.geometries[0]->detail, dna.program.geometries[1]->detail,
-                              dna.program.weight, dna.program.inspirationScore),
+    const ClDNAProgram& p = dna.program;
+    EXPECT_EQ(std::make_tuple(p.rawValue, p.geometries[0]->detail, p.geometries[1]->detail, p.weight,
+                              p.inspirationScore),
               std::make_tuple(30, 26u, 26u, 78, 25));
 
     DnaWriter empty;

@@ -106,8 +106,9 @@ TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
     const ClEntity* pickup = entityListAt(E_LIST_ACTIVATED, entityListCount(E_LIST_ACTIVATED) - 1);
     const ClVec4 p = pickup->getWorldPosition();
     // Its value is 2.0 x 15.
-    EXPECT_EQ(std::make_tuple(pickup->root->params.get("inspvalue")->integer, pickup->root->params.get("inspbig")->integer,
-                              cellOf(pickup), p.x, p.z),
+    const SParamTable& params = pickup->root->params;
+    EXPECT_EQ(std::make_tuple(params.get("inspvalue")->integer, params.get("inspbig")->integer, cellOf(pickup), p.x,
+                              p.z),
               std::make_tuple(30, 0, std::make_pair(6, 3), 104.0f, 56.0f));
 
     // A boss is left to the kill queue.
@@ -136,7 +137,8 @@ TEST_F(GeneratorTest, DropsTakeTheNearestFreeCellsAndDestroyedOnesGiveThemBack) 
     flushDestroyedEntities();
     sweepInspirationPickups();
     flushFreedEntities();
-    EXPECT_EQ(std::make_tuple(isInspirationGridCellTaken(1, 0), isInspirationGridCellTaken(0, 1), liveInspirationPickupCount()),
+    EXPECT_EQ(std::make_tuple(isInspirationGridCellTaken(1, 0), isInspirationGridCellTaken(0, 1),
+                              liveInspirationPickupCount()),
               std::make_tuple(false, true, 3u));
     EXPECT_EQ(cellOf(spawnInspirationPickups(ClVec3(20.0f, 0.0f, 0.0f), 5, 0, 1)), std::make_pair(1, 0));
 }

@@ -114,7 +114,8 @@ TEST_F(MotionTest, GoStraightKeepsAnEntityAtTheRangeAndDestroysItPast) {
     ClEntity* entity = world_test::spawnActiveEntity(&shot.program);
     entity->setRootPosition(ClVec3(1199.0f, 0.0f, 0.0f));
     step();
-    EXPECT_EQ(std::make_pair(entity->getWorldPosition().x, entity->state), std::make_pair(1200.0f, u32(E_ENTITY_ACTIVE)));
+    EXPECT_EQ(std::make_pair(entity->getWorldPosition().x, entity->state),
+              std::make_pair(1200.0f, u32(E_ENTITY_ACTIVE)));
     step();
     EXPECT_EQ(usedEntityCount(), 0u);
 }

@@ -341,7 +341,9 @@ TEST(WavePlan, PathSpeedsAndTimedPlanDuration) {
     SWaveMember& member = plan.members[0];
     member.wave = &plan;
     member.segments.init(8);
-    auto add = [&](u32 kind, f32 x, f32 z, s32 c) { member.segments.push({kind, vectorValue(x, 0, z), {}, intValue(c)}); };
+    auto add = [&](u32 kind, f32 x, f32 z, s32 c) {
+        member.segments.push({kind, vectorValue(x, 0, z), {}, intValue(c)});
+    };
     add(E_SEG_START, 0, 0, 0);
     add(E_SEG_FACE, 0, 1, 0);
     add(E_SEG_TIMED_MOVE, 40, 0, 2);   // 40 units at 40 units/s
