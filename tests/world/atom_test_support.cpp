@@ -8,8 +8,45 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/gun_params.h"
+#include "render/draw_lists.h"
+#include "render/materials.h"
+#include "render/render_worker.h"
+#include "render/shader.h"
+#include "render/texture.h"
+#include "world/bar_colour_scheme.h"
 
 #include <cmath>
+
+void NullDrawTest::SetUp() {
+    BuiltDataTest::SetUp();
+    ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+    initShaderRegistry();
+    initTextureTable();
+    initMaterialPools();
+    initBarColourScheme();
+    resetRenderFlipIndex();
+    clearDrawListHalf(PRODUCER_HALF);
+}
+
+void NullDrawTest::TearDown() {
+    clearDrawListHalf(PRODUCER_HALF);
+    releaseAllMaterials();
+    destroyAllTextures();
+    releaseShaderRegistry();
+    BuiltDataTest::TearDown();
+}
+
+ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore, s32 atomKind, s32 pattern) {
+    auto* program = new ClDNAProgram();
+    program->init();
+    program->kind = kind;
+    program->inspirationScore = inspirationScore;
+    program->emitNewNode(ClMatrix44());
+    if (atomKind >= 0) program->emitNewAtom(u32(atomKind), -1, ClMatrix44(), 5);
+    if (pattern > 0) program->emitAtomParamInt("PAT", pattern);
+    program->emitCloseNode();
+    return program;
+}
 
 ClGeometryMesh* makeRingMesh(u32 edges) {
     auto* mesh = new ClGeometryMesh();
@@ -28,6 +65,7 @@ ClGeometryMesh* makeRingMesh(u32 edges) {
 }
 
 void SOneAtomEntity::build(u32 programKind, u32 atomKind, ClGeometryMesh* mesh, s32 pattern) {
+    release();
     program = new ClDNAProgram();
     program->init();
     program->kind = programKind;

@@ -1,24 +1,20 @@
-#include "core/colour_animator.h"
 #include "core/game_clock.h"
-#include "render/geometry_mesh.h"
-#include "tests/support/fatal_catch.h"
-#include "world/atoms/atom.h"
+#include "tests/world/world_test_support.h"
 #include "world/atoms/atom_body.h"
 #include "world/atoms/atom_factory.h"
 #include "world/atoms/atom_pickupable.h"
 #include "world/collision/kill_queue.h"
-#include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
-#include "world/entity/frame_parity.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cfloat>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 using test_support::fatalReasonOf;
+using world_test::translation;
 
 namespace {
 
@@ -47,6 +43,8 @@ protected:
         return atom;
     }
     ClAtom_Body* makeBody() { return static_cast<ClAtom_Body*>(make(E_ATOM_BODY)); }
+    // Three bodies of the test's entity.
+    std::array<ClAtom*, 3> threeBodies() { return {make(E_ATOM_BODY), make(E_ATOM_BODY), make(E_ATOM_BODY)}; }
 
     std::vector<u32> effectKinds(const ClAtom* atom) {
         std::vector<u32> kinds;
@@ -58,12 +56,6 @@ protected:
     std::vector<ClAtom*> m_atoms;
 };
 
-ClMatrix44 translation(f32 x, f32 y, f32 z) {
-    ClMatrix44 matrix;
-    matrix.setTranslationXYZ(x, y, z);
-    return matrix;
-}
-
 TEST_F(AtomTest, EachKindMakesItsClassAndTheOthersAreFatal) {
     for (u32 kind = 0; kind <= ATOM_KIND_COUNT; ++kind) {
         ClAtom* atom = nullptr;
@@ -71,8 +63,7 @@ TEST_F(AtomTest, EachKindMakesItsClassAndTheOthersAreFatal) {
         if (atom) {
             m_atoms.push_back(atom);
             atom->init(nullptr, &m_entity, nullptr);
-            EXPECT_EQ(atom->kind, kind);
-            EXPECT_EQ(reinterpret_cast<uintptr_t>(atom) % 16, 0u);
+            EXPECT_EQ(std::make_tuple(atom->kind, reinterpret_cast<uintptr_t>(atom) % 16), std::make_tuple(kind, 0u));
         } else if (atomKindName(kind)) {
             EXPECT_EQ(reason, "atom kind " + std::to_string(kind) + " (" + atomKindName(kind) +
                                   ") has no class in this build");
@@ -96,7 +87,8 @@ TEST(AtomHitPoints, TheTableByDifficultyAndClass) {
                 << level << " " << hitPointClass;
     const s32 savedLevel = g_iHitPointDifficultyLevel;
     g_iHitPointDifficultyLevel = 3;
-    EXPECT_EQ(hitPointsForClass(2, HIT_POINT_ROW_CURRENT), 1600.0f);
+    EXPECT_EQ(std::make_pair(hitPointsForClass(2, HIT_POINT_ROW_CURRENT), hitPointsForClass(1, HIT_POINT_ROW_CURRENT)),
+              std::make_pair(1600.0f, 375.0f));
     g_iHitPointDifficultyLevel = savedLevel;
 }
 
@@ -108,12 +100,9 @@ TEST_F(AtomTest, InitGivesAFreshActiveAtomEvenOverAUsedRecord) {
     atom->addEffect({E_ATOM_EFFECT_RED_HELD, 1.0f, 0, 0});
     atom->release();
     atom->init(nullptr, &m_entity, nullptr);
-    EXPECT_EQ(atom->active, 1u);
-    EXPECT_EQ(atom->buildStamp, 0u);
-    EXPECT_STREQ(atom->name, "");
-    EXPECT_EQ(atom->effectCount, 0u);
-    EXPECT_EQ(atom->sweptBoxDirty, 1u);
-    EXPECT_EQ(atom->params.count, 0u);
+    EXPECT_EQ(std::make_tuple(atom->active, atom->buildStamp, atom->name[0], atom->effectCount, atom->sweptBoxDirty,
+                              atom->params.count),
+              std::make_tuple(1u, 0u, '\0', 0u, 1u, 0u));
     EXPECT_TRUE(atom->atomIsAlive());  // no mesh
 }
 
@@ -121,20 +110,16 @@ TEST_F(AtomTest, TheFirstWorldMatrixFillsBothBuffersSoTheFirstSweepHasNoLength) 
     ClAtom* pickup = make(E_ATOM_PICKUPABLE);
     pickup->setWorldMatrix(translation(10, 5, 20));
     pickup->computeWorldBounds();
-    EXPECT_EQ(pickup->worldMatrix[1].m[12], 10.0f);
-    EXPECT_EQ(pickup->getSweptBox().radius, PICKUP_COLLISION_RADIUS);
     const SCollisionSphere& first = pickup->getCollisionShape()[0];
-    EXPECT_EQ(first.start.x, first.end.x);
-    EXPECT_EQ(first.end.y, 0.0f);
+    EXPECT_EQ(std::make_tuple(pickup->worldMatrix[1].m[12], pickup->getSweptBox().radius, first.start.x, first.end.y),
+              std::make_tuple(10.0f, PICKUP_COLLISION_RADIUS, first.end.x, 0.0f));
 
     flipFrameBuffers();
     pickup->setWorldMatrix(translation(110, 5, 20));
     pickup->computeWorldBounds();
-    EXPECT_EQ(pickup->getSweptBox().radius, 65.0f);
-    EXPECT_EQ(pickup->getSweptBox().centre.x, 60.0f);
     const SCollisionSphere& swept = pickup->getCollisionShape()[0];
-    EXPECT_EQ(swept.start.x, 10.0f);
-    EXPECT_EQ(swept.end.x, 110.0f);
+    EXPECT_EQ((std::vector{pickup->getSweptBox().radius, pickup->getSweptBox().centre.x, swept.start.x, swept.end.x}),
+              (std::vector{65.0f, 60.0f, 10.0f, 110.0f}));
 }
 
 TEST_F(AtomTest, ResetToSpawnMakesTheMeshWholeAndDeactivateBreaksIt) {
@@ -149,64 +134,48 @@ TEST_F(AtomTest, ResetToSpawnMakesTheMeshWholeAndDeactivateBreaksIt) {
     body->hitPoints = 3.0f;
     EXPECT_FALSE(body->atomIsAlive());
     body->resetToSpawn();
-    EXPECT_EQ(body->hitPoints, 70.0f);
-    EXPECT_EQ(body->buildStamp, GEOMETRY_MESH_DETAIL_DEFAULT);
-    EXPECT_EQ(body->shownEdgeCount, 2u);
-    EXPECT_TRUE(body->atomIsAlive());
+    EXPECT_EQ(std::make_tuple(body->hitPoints, body->buildStamp, body->shownEdgeCount, body->atomIsAlive()),
+              std::make_tuple(70.0f, GEOMETRY_MESH_DETAIL_DEFAULT, 2u, true));
     m_entity.noBrokenAtom = 1;
     body->deactivate(1);
-    EXPECT_FALSE(body->atomIsAlive());
-    EXPECT_EQ(body->shownEdgeCount, 0u);
-    EXPECT_EQ(m_entity.noBrokenAtom, 0u);
+    EXPECT_EQ(std::make_tuple(body->atomIsAlive(), body->shownEdgeCount, m_entity.noBrokenAtom),
+              std::make_tuple(false, 0u, 0u));
     body->release();  // before the mesh goes
 }
 
 TEST_F(AtomTest, DeactivateTakesDependantsDownOnceAndQueuesTheEntityOnce) {
-    ClAtom* a = make(E_ATOM_BODY);
-    ClAtom* b = make(E_ATOM_BODY);
-    ClAtom* c = make(E_ATOM_BODY);
+    auto [a, b, c] = threeBodies();
     a->dependants.push(b);
     b->dependants.push(a);  // a cycle ends at the atom already down
     b->dependants.push(c);
-
     a->deactivate(1);
-    EXPECT_EQ(a->active + b->active + c->active, 0u);
-    EXPECT_EQ(killQueueCount(), 0u);
-
+    EXPECT_EQ(std::make_pair(a->active + b->active + c->active, killQueueCount()), std::make_pair(0u, 0u));
     for (ClAtom* atom : {a, b, c}) atom->resetToSpawn();
     a->deactivate(0);
-    EXPECT_EQ(a->active + b->active + c->active, 0u);
-    EXPECT_EQ(killQueueCount(), 1u);
+    EXPECT_EQ(std::make_pair(a->active + b->active + c->active, killQueueCount()), std::make_pair(0u, 1u));
 }
 
 TEST_F(AtomTest, TheReachStampStopsAtAnInactiveAtom) {
-    ClAtom* a = make(E_ATOM_BODY);
-    ClAtom* b = make(E_ATOM_BODY);
-    ClAtom* c = make(E_ATOM_BODY);
+    auto [a, b, c] = threeBodies();
     ClAtom::linkAtoms(a, b);
     ClAtom::linkAtoms(b, c);
     a->stampReachable(5);
     EXPECT_EQ(c->visitStamp, 5u);
     b->active = 0;
     a->stampReachable(6);
-    EXPECT_EQ(a->visitStamp, 6u);
-    EXPECT_EQ(b->visitStamp, 5u);
-    EXPECT_EQ(c->visitStamp, 5u);
+    EXPECT_EQ(std::make_tuple(a->visitStamp, b->visitStamp, c->visitStamp), std::make_tuple(6u, 5u, 5u));
 }
 
 TEST_F(AtomTest, ReleaseUnlinksBothWays) {
-    ClAtom* a = make(E_ATOM_BODY);
-    ClAtom* b = make(E_ATOM_BODY);
-    ClAtom* c = make(E_ATOM_BODY);
+    auto [a, b, c] = threeBodies();
     ClAtom::linkAtoms(a, b);
     ClAtom::linkAtoms(c, a);
     ClAtom::linkAtoms(b, c);
     a->release();
-    EXPECT_EQ(a->active, 0u);
-    ASSERT_EQ(b->linkedAtoms.count, 1u);
-    EXPECT_EQ(b->linkedAtoms[0], c);
-    ASSERT_EQ(c->linkedAtoms.count, 1u);
-    EXPECT_EQ(c->linkedAtoms[0], b);
+    using Atoms = std::vector<ClAtom*>;
+    EXPECT_EQ(std::make_tuple(a->active, Atoms(b->linkedAtoms.begin(), b->linkedAtoms.end()),
+                              Atoms(c->linkedAtoms.begin(), c->linkedAtoms.end())),
+              std::make_tuple(0u, Atoms{c}, Atoms{b}));
 }
 
 TEST_F(AtomTest, AFadeReplacesHitFlashesButKeepsTheOthersAndAFifthIsDropped) {
@@ -218,8 +187,8 @@ TEST_F(AtomTest, AFadeReplacesHitFlashesButKeepsTheOthersAndAFifthIsDropped) {
     EXPECT_EQ(effectKinds(body), (std::vector<u32>{3, 1, 4}));
     body->addEffect({E_ATOM_EFFECT_RED, 1.0f, 0, 0});
     body->addEffect({E_ATOM_EFFECT_RED, 2.0f, 0, 0});
-    EXPECT_EQ(effectKinds(body), (std::vector<u32>{3, 1, 4, 2}));
-    EXPECT_EQ(body->effects[3]->duration, 1.0f);
+    EXPECT_EQ(std::make_pair(effectKinds(body), body->effects[3]->duration),
+              std::make_pair(std::vector<u32>{3, 1, 4, 2}, 1.0f));
     EXPECT_EQ(fatalReasonOf([&] { body->addEffect({5, 1.0f, 0, 0}); }), "atom effect kind 5 does not exist");
 }
 
@@ -255,16 +224,13 @@ TEST_F(AtomTest, AColourFadeLeadsTheBodyToItsTriangleColourThenEnds) {
     body->atomTick();
     EXPECT_EQ(body->colourAnimator.current, 0xFF007F00u);
     body->atomTick();
-    EXPECT_EQ(body->colourAnimator.current, 0xFF00FF00u);
-    EXPECT_EQ(body->effectCount, 1u);
+    EXPECT_EQ(std::make_pair(body->colourAnimator.current, body->effectCount), std::make_pair(0xFF00FF00u, 1u));
     body->atomTick();  // the animator has stopped: the fade ends and lets go of the pulse flag
-    EXPECT_EQ(body->effectCount, 0u);
-    EXPECT_EQ(body->colourPulse, 0u);
+    EXPECT_EQ(std::make_pair(body->effectCount, body->colourPulse), std::make_pair(0u, 0u));
 
     body->addEffect({E_ATOM_EFFECT_COLOUR_FADE, 0.5f, 0, 0});
     body->dropEffects();  // without the stop step
-    EXPECT_EQ(body->effectCount, 0u);
-    EXPECT_EQ(body->colourPulse, 1u);
+    EXPECT_EQ(std::make_pair(body->effectCount, body->colourPulse), std::make_pair(0u, 1u));
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include "core/random.h"
 #include "core/saved_options.h"
 #include "render/fx_particles.h"
-#include "render/shader_globals.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_pictures.h"
 #include "world/atoms/atom.h"
@@ -17,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <utility>
 
 namespace {
 
@@ -38,19 +36,6 @@ protected:
         for (SOneAtomEntity& one : m_atoms) one.release();
         shutdownWorld();
         WorldPictureTest::TearDown();
-    }
-    // The bar and glass effects' constants, from the colour scheme as play sets them.
-    static void setSceneConstants() {
-        for (auto [name, entry] : {std::pair{"g_v4BarEnemyCore1", 15u}, {"g_v4BarEnemyCorona1", 16u}, {"g_v4BarEnemyRed", 17u},
-                                   {"g_v4BarEnemyRedCorona", 18u}, {"g_v4BarPlayerCore1", 4u}, {"g_v4BarPlayerCorona1", 5u},
-                                   {"g_v4TriEnemy1Med", 7u}, {"g_v4TriEnemy1Dark", 14u}, {"g_v4TriEnemy1Lite", 8u}})
-            setShaderGlobalColour(name, g_BarColourScheme.colour(entry).current);
-        setShaderGlobalVec3("g_v3LightPos", ClVec3(160.0f, 400.0f, 0.0f));
-        setShaderGlobalVec3("g_v3Spec0Pos", ClVec3(400.0f, 100.0f, 200.0f));
-        setShaderGlobalVec3("g_v3Spec1Pos", ClVec3(-200.0f, -100.0f, 200.0f));
-        setShaderGlobalVec3("g_v3LightDir", ClVec3(0.0f, -1.0f, 0.3f));
-        setShaderGlobalFloat("g_fLightAmb", 0.3f);
-        setShaderGlobalFloat("g_fSpecExp", 40.0f);
     }
     void bullet(s32 type, s32 level, s32 flag, const ClVec3& at) { m_atoms[m_count++].buildBullet(type, level, flag, at); }
     // The box of half-size r pixels round the point's picture.
@@ -80,7 +65,7 @@ TEST_F(AtomPictures, ABodyBulletsAndAPickupShowWhereTheyAreInTheirColours) {
 
     const std::vector<u8> rgba = drawFrames(
         [&] {
-            setSceneConstants();
+            applyBarShaderConstants();  // the bar and glass effects' constants, as play sets them
             for (u32 i = 0; i < m_count; ++i) m_atoms[i].atom->draw();
             m_fx.update();
         },

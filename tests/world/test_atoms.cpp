@@ -2,34 +2,23 @@
 // looks by type and level, glows steered only while their particle is still theirs, and the note
 // pickup's shrinking swarm and life. Draw commands are read back from the producers' half of the
 // draw lists on the null renderer, with the materials of the built data.
-#include "core/config.h"
 #include "core/game_clock.h"
-#include "core/name_hash.h"
 #include "core/random.h"
 #include "core/saved_options.h"
 #include "render/debris_particles.h"
 #include "render/draw_lists.h"
 #include "render/fx_particles.h"
-#include "render/geometry_mesh.h"
 #include "render/materials.h"
-#include "render/render_worker.h"
 #include "render/scene_inputs.h"
-#include "render/shader.h"
 #include "render/texture.h"
-#include "tests/render/render_data_support.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/world/atom_test_support.h"
 #include "world/atoms/atom_body.h"
 #include "world/atoms/atom_bullet.h"
-#include "world/atoms/atom_effect.h"
 #include "world/atoms/atom_pickupable.h"
-#include "world/bar_colour_scheme.h"
 #include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/generators/dna_generator.h"
-#include "world/play/gun_params.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/play/player_state.h"
 
@@ -42,20 +31,11 @@ using namespace test_support;
 
 namespace {
 
-constexpr u32 PRODUCER_HALF = 1;
-
-class Atoms : public BuiltDataTest {
+class Atoms : public NullDrawTest {
 protected:
     void SetUp() override {
-        BuiltDataTest::SetUp();
+        NullDrawTest::SetUp();
         setFatalErrorHook(throwOnFatal);
-        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-        initShaderRegistry();
-        initTextureTable();
-        initMaterialPools();
-        initBarColourScheme();
-        resetRenderFlipIndex();
-        clearDrawListHalf(PRODUCER_HALF);
         initWorld();
         sfmtInitGenRand(17);
         g_aGameClocks[1].frameTime = 1.0f / 60.0f;
@@ -69,14 +49,10 @@ protected:
         m_one.release();
         shutdownWorld();
         g_SavedOptions = defaultSavedOptions();
-        clearDrawListHalf(PRODUCER_HALF);
-        releaseAllMaterials();
-        destroyAllTextures();
-        releaseShaderRegistry();
         setFatalErrorHook(nullptr);
-        BuiltDataTest::TearDown();
+        NullDrawTest::TearDown();
     }
-    SDrawListCounts counts() const { return drawListCounts(PRODUCER_HALF); }
+    static SDrawListCounts counts() { return drawListCounts(PRODUCER_HALF); }
     ClAtom_Bullet* bullet(s32 type, s32 level, s32 flag = 0) {
         m_one.buildBullet(type, level, flag, ClVec3(100.0f, 0.0f, 100.0f));
         return static_cast<ClAtom_Bullet*>(m_one.atom);
@@ -86,9 +62,8 @@ protected:
 };
 
 TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
-    EXPECT_EQ(bodyGhostAlpha(50.0f), 255u);
-    EXPECT_EQ(bodyGhostAlpha(75.0f), 127u);
-    EXPECT_EQ(bodyGhostAlpha(100.5f), 0u);
+    EXPECT_EQ(std::make_tuple(bodyGhostAlpha(50.0f), bodyGhostAlpha(75.0f), bodyGhostAlpha(100.5f)),
+              std::make_tuple(255u, 127u, 0u));
 
     m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
     ClAtom& body = *m_one.atom;
@@ -102,15 +77,13 @@ TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
     EXPECT_EQ(shown, (std::vector<u32>{1, 2, 3, 4, 5, 6, 7, 8, 9, 11}));
     EXPECT_TRUE(body.atomIsAlive());
     EXPECT_EQ(body.effectCount, 0u) << "enemies get no edge flashes";
-    m_one.release();
 
     m_one.build(E_PROGRAM_PLAYER, E_ATOM_BODY, makeRingMesh(11));
     m_one.atom->deactivate(1);
     m_one.atom->bumpStamp();
     ASSERT_EQ(m_one.atom->effectCount, 1u);
-    EXPECT_EQ(m_one.atom->effects[0]->kind, u32(E_ATOM_EFFECT_EDGE_FLASH));
-    EXPECT_EQ(m_one.atom->effects[0]->param0, 0u);
-    m_one.release();
+    EXPECT_EQ(std::make_pair(m_one.atom->effects[0]->kind, m_one.atom->effects[0]->param0),
+              std::make_pair(u32(E_ATOM_EFFECT_EDGE_FLASH), 0u));
 
     m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(0));
     m_one.atom->bumpStamp();
@@ -125,16 +98,14 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     ASSERT_EQ(counts().lines, 11u);
     const SLineCommand& line = drawListLines(PRODUCER_HALF)[10];
     EXPECT_TRUE(line.colour >= 0xF0000000u && line.colour <= 0xFE000000u) << "black, alpha 240 to 254";
-    EXPECT_EQ(line.layerMask, 236u);
-    EXPECT_EQ(line.material, body.edgeMaterial);
-    EXPECT_EQ(counts().sprites, 0u);
+    EXPECT_EQ(std::make_tuple(line.layerMask, line.material, counts().sprites),
+              std::make_tuple(236u, body.edgeMaterial, 0u));
 
     clearDrawListHalf(PRODUCER_HALF);
     m_one.entity->setWaveMember(1);
     m_one.placeAt(ClVec3(100.0f, 75.0f, 100.0f));
     body.draw();
-    EXPECT_EQ(counts().lines, 0u) << "a ghost shows no edges";
-    ASSERT_EQ(counts().sprites, 1u);
+    ASSERT_EQ(std::make_pair(counts().lines, counts().sprites), std::make_pair(0u, 1u)) << "a ghost shows no edges";
     EXPECT_EQ(drawListSprites(PRODUCER_HALF)[0].colour >> 24, 127u);
     m_one.entity->tween.value = 0.5f;
     body.draw();
@@ -147,8 +118,8 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     body.draw();
     g_aPlayerState[0] = SPlayerState{};
     ASSERT_EQ(counts().lines, 22u);
-    EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].colour, drawListLines(PRODUCER_HALF)[21].colour);
-    EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].material, body.ghostMaterial);
+    const SLineCommand* lines = drawListLines(PRODUCER_HALF);
+    EXPECT_EQ(std::make_pair(lines[0].colour, lines[0].material), std::make_pair(lines[21].colour, body.ghostMaterial));
 }
 
 TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
@@ -158,8 +129,7 @@ TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
     g_debrisTriSystem = &shards;
     m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
     m_one.atom->onKilled(0.015f);
-    EXPECT_EQ(lines.liveCount(), 11u);
-    EXPECT_EQ(shards.liveCount(), 11u / 3 + 1);
+    EXPECT_EQ(std::make_pair(lines.liveCount(), shards.liveCount()), std::make_pair(11u, 11u / 3 + 1));
     m_one.entity->setWaveMember(1);
     m_one.atom->onKilled(0.015f);
     EXPECT_EQ(shards.liveCount(), 4u) << "a ghost leaves no shards";
@@ -173,10 +143,9 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     b->draw();
     ASSERT_EQ(counts().lines, 1u);
     const SLineCommand& tail = drawListLines(PRODUCER_HALF)[0];
-    EXPECT_EQ(tail.colour, 0xFF40FF10u);
-    EXPECT_EQ(tail.layerMask, 236u);
-    EXPECT_EQ(tail.start.x, tail.end.x) << "the first frame's tail has no length";
-    m_one.release();
+    // The first frame's tail has no length.
+    EXPECT_EQ(std::make_tuple(tail.colour, tail.layerMask, tail.start.x),
+              std::make_tuple(0xFF40FF10u, 236u, tail.end.x));
 
     clearDrawListHalf(PRODUCER_HALF);
     for (const char* name : {"Images/Bullet-Player-Double1", "Images/Bullet-Player-Double3"}) loadTexture(name);
@@ -186,12 +155,10 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     EXPECT_EQ(drawListQuads(PRODUCER_HALF)[0].material,
               getMaterialForEffectAndTextureName("game_colorizeRed_addBlue_additiveBlend", "Images/Bullet-Player-Double3"));
     EXPECT_NE(b->thirdMaterial, b->mainMaterial);
-    m_one.release();
 
     clearDrawListHalf(PRODUCER_HALF);
     bullet(17, 0)->draw();
     EXPECT_EQ(counts().lines + counts().sprites + counts().quads, 0u);
-    m_one.release();
 
     // Bolts: lightning ahead of the tip in the level colour at flag 100 with a glow; none at 5;
     // lightning in white along a side but no glow at 50.
@@ -201,19 +168,16 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
         bullet(13, 1, flag);
         m_one.atom->draw();
         EXPECT_EQ(counts().lines > 2, lightning) << flag;
-        if (lightning) {
-            EXPECT_EQ(drawListLines(PRODUCER_HALF)[2].colour, flag == 100 ? 0xFF2060FFu : 0xFFFFFFFFu);
-        }
+        if (lightning) EXPECT_EQ(drawListLines(PRODUCER_HALF)[2].colour, flag == 100 ? 0xFF2060FFu : 0xFFFFFFFFu);
         EXPECT_EQ(m_fx.liveCount(), glows) << flag;
-        m_one.release();
     }
 
     SBulletParams params = {};
-    params.bullType = 16;
     params.bullLev = 2;
-    EXPECT_EQ(getBulletColour(params), 0xFF00FFFFu);
+    params.bullType = 16;
+    const u32 type16 = getBulletColour(params);
     params.bullType = 9;
-    EXPECT_EQ(getBulletColour(params), 0xFF7040F0u);
+    EXPECT_EQ(std::make_pair(type16, getBulletColour(params)), std::make_pair(0xFF00FFFFu, 0xFF7040F0u));
 
     b = bullet(20, 0);
     EXPECT_EQ(fatalReasonOf([&] { b->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
@@ -250,24 +214,10 @@ TEST_F(Atoms, AGlowIsSteeredOnlyWhileItsParticleIsStillTheOneItsBulletMade) {
     EXPECT_EQ(other->position.x, 5.0f);
 }
 
-// The score pickup as the pickup drop makes it: one node with a note-swarm pickup atom.
-class ClNotePickupGenerator : public ClDNAGenerator {
-public:
-    ClNotePickupGenerator() : ClDNAGenerator(E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR) {}
-    ClDNAProgram* generate(ClRandObjSFMT*, const SGeneratorParams*) override {
-        auto* program = new ClDNAProgram();
-        program->init();
-        program->kind = E_PROGRAM_PICKUP;
-        program->emitNewNode(ClMatrix44());
-        program->emitNewAtom(E_ATOM_PICKUPABLE, -1, ClMatrix44(), 5);
-        program->emitAtomParamInt("PAT", E_PICKUP_PATTERN_NOTES);
-        program->emitCloseNode();
-        return program;
-    }
-};
-
 TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCell) {
-    ClNotePickupGenerator generator;
+    // The score pickup as the pickup drop makes it: one node with a note-swarm pickup atom.
+    ClOneNodeGenerator generator(E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP, 0, E_ATOM_PICKUPABLE,
+                                 E_PICKUP_PATTERN_NOTES);
     generatorRegister(&generator);
     resetInspirationPickups();
     ClEntity* pickup = spawnInspirationPickups(ClVec3(40.0f, 0.0f, 40.0f), 10, 0, 1);
@@ -294,9 +244,9 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
     EXPECT_EQ(notesAt(6.2f), 18u);
     EXPECT_EQ(notesAt(6.0f + 15 * 0.15f + 0.05f), 4u);
     EXPECT_EQ(notesAt(8.9f), 0u);
-    EXPECT_TRUE(atom.active);
+    EXPECT_EQ(atom.active, 1u);
     notesAt(9.1f);
-    EXPECT_FALSE(atom.active);
+    EXPECT_EQ(atom.active, 0u);
     EXPECT_NEAR(elapsed, 9.0f, 2.0f * dt) << "it lives 6 + 3 s";
     EXPECT_FALSE(isInspirationGridCellTaken(column, row));
     freeEntity(pickup);

@@ -14,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -53,9 +54,7 @@ protected:
     void loudSong(f32 level) {
         resetSongAnalysis();
         resetBeatAnalysis();
-        SSpawnBar bar{};
-        bar.smoothedLevel = level;
-        g_SongFeatures.bars.push(bar);
+        g_SongFeatures.bars.push(SSpawnBar{0, 0, 0, 0, 0, 0, level});
         resetBackdrop();
         g_fSongTime = 0.0f;
         updateBackdrop();
@@ -86,15 +85,14 @@ TEST(BarColourScheme, NewSchemeHasEveryEntrySwitchedOff) {
 
 TEST(BarColourScheme, StartUpCopiesPresetZeroWhoseEntriesHoldTheirValues) {
     initBarColourScheme();
-    EXPECT_EQ(g_uBarColourPresetIndex, 0u);
-    EXPECT_EQ(g_BarColourScheme.colour(15).current, 0x0080C0FFu);
-    EXPECT_EQ(g_BarColourScheme.floatEntry(2).value, 1.2496411f);
-    EXPECT_EQ(g_BarColourScheme.intEntry(13).current, 254);
-    EXPECT_EQ(g_BarColourScheme.intEntry(13).mode, s32(E_TWEEN_HOLD));
-    EXPECT_EQ(g_BarColourScheme.eqLineColour().mode, u32(E_COLOURANIM_CONSTANT));
-    EXPECT_EQ(g_aBarColourPresets[1].eqHighlightColour().current, 0x80FF3010u);
-    EXPECT_EQ(g_aBarColourPresets[2].colour(29).current, 0x8FF0D0A0u);
-    EXPECT_EQ(g_aBarColourPresets[2].floatEntry(6).value, 18.0f);
+    SBarColourScheme& s = g_BarColourScheme;
+    EXPECT_EQ(std::make_tuple(g_uBarColourPresetIndex, s.colour(15).current, s.floatEntry(2).value,
+                              s.intEntry(13).current, s.intEntry(13).mode, s.eqLineColour().mode),
+              std::make_tuple(0u, 0x0080C0FFu, 1.2496411f, 254, s32(E_TWEEN_HOLD), u32(E_COLOURANIM_CONSTANT)));
+    SBarColourScheme* presets = g_aBarColourPresets;
+    EXPECT_EQ(std::make_tuple(presets[1].eqHighlightColour().current, presets[2].colour(29).current,
+                              presets[2].floatEntry(6).value),
+              std::make_tuple(0x80FF3010u, 0x8FF0D0A0u, 18.0f));
 }
 
 TEST(BarColourScheme, TheFirstThresholdAboveTheIntensityPicksThePreset) {
@@ -107,26 +105,27 @@ TEST(BarColourScheme, TheFirstThresholdAboveTheIntensityPicksThePreset) {
 TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {
     initBarColourScheme();
     switchBarColourPreset(2, 1.0f);
-    EXPECT_EQ(g_uBarColourPresetIndex, 2u);
     g_BarColourScheme.colour(9).advance(0.5f);
-    EXPECT_EQ(g_BarColourScheme.colour(9).current, 0xFF607FA7u) << "half way from 0xFFA0F0FF to 0xFF201050";
+    // Half way from 0xFFA0F0FF to 0xFF201050.
+    EXPECT_EQ(std::make_pair(g_uBarColourPresetIndex, g_BarColourScheme.colour(9).current),
+              std::make_pair(2u, 0xFF607FA7u));
     // Restarted half way: the fade begins where the first one stood.
     switchBarColourPreset(1, 1.0f);
     EXPECT_EQ(g_BarColourScheme.colour(9).colourA, 0xFF607FA7u);
     g_BarColourScheme.intEntry(13).advance(1.0f);
     advanceFloatTween(&g_BarColourScheme.floatEntry(6), 0.25f);
-    EXPECT_EQ(g_BarColourScheme.intEntry(13).current, 254);
-    EXPECT_EQ(g_BarColourScheme.floatEntry(6).value, 17.0f);
+    EXPECT_EQ(std::make_pair(g_BarColourScheme.intEntry(13).current, g_BarColourScheme.floatEntry(6).value),
+              std::make_pair(254, 17.0f));
 }
 
 TEST_F(BarShaderConstants, StartUpValuesThenAPresetReachedHalfASecondAfterTheSwitch) {
     frame(0.0f);
-    EXPECT_EQ(globalValue("g_v4BarEnemyCore1"), colourFloats(0x0080C0FF));
-    EXPECT_EQ(globalValue("g_v4TriEnemy1Med"), colourFloats(0xFF10106F));
-    EXPECT_EQ(globalValue("g_v4TriPlayer1Dark"), colourFloats(0xFF908000));
-    EXPECT_EQ(globalValue("g_v4BarEnemyCore2"), colourFloats(0));
-    EXPECT_EQ(g_uWaterClearColour, 0x00010420u);
-    EXPECT_EQ(g_uBarColourPresetIndex, 0u) << "no intensity keeps preset 0";
+    using Values = std::vector<std::array<f32, 4>>;
+    EXPECT_EQ((Values{globalValue("g_v4BarEnemyCore1"), globalValue("g_v4TriEnemy1Med"),
+                      globalValue("g_v4TriPlayer1Dark"), globalValue("g_v4BarEnemyCore2")}),
+              (Values{colourFloats(0x0080C0FF), colourFloats(0xFF10106F), colourFloats(0xFF908000), colourFloats(0)}));
+    // No intensity keeps preset 0.
+    EXPECT_EQ(std::make_pair(g_uWaterClearColour, g_uBarColourPresetIndex), std::make_pair(0x00010420u, 0u));
 
     // A loud song: intensity 0.8^1.732 = 0.679 once the backdrop has followed it, which asks
     // for preset 1.
@@ -137,15 +136,14 @@ TEST_F(BarShaderConstants, StartUpValuesThenAPresetReachedHalfASecondAfterTheSwi
     for (int i = 0; i < 3; ++i) frame(0.125f);
     EXPECT_NE(globalValue("g_v4BarEnemyCore1"), colourFloats(0x00F0D060));
     frame(0.125f);
-    EXPECT_EQ(globalValue("g_v4BarEnemyCore1"), colourFloats(0x00F0D060));
-    EXPECT_EQ(g_uWaterClearColour, 0x001C0000u);
+    EXPECT_EQ(std::make_pair(globalValue("g_v4BarEnemyCore1"), g_uWaterClearColour),
+              std::make_pair(colourFloats(0x00F0D060), 0x001C0000u));
 }
 
 TEST_F(BarShaderConstants, LightsCircleWithTheGameplayClockAndNoiseScalesFollowTheScreen) {
     frame(0.0f);
-    const std::array<f32, 4> spec0 = globalValue("g_v3Spec0Pos");
     const std::array<f32, 4> spec1 = globalValue("g_v3Spec1Pos");
-    EXPECT_EQ(spec0, (std::array<f32, 4>{400.0f, 100.0f, 200.0f, 0.0f}));
+    EXPECT_EQ(globalValue("g_v3Spec0Pos"), (std::array<f32, 4>{400.0f, 100.0f, 200.0f, 0.0f}));
     for (auto [got, want] : {std::pair{spec1[0], -200.0f}, {spec1[1], -100.0f}, {spec1[2], 200.0f}})
         EXPECT_NEAR(got, want, 1e-4f);
     frame(f32(M_PI / 2));
@@ -165,12 +163,9 @@ TEST(BarColourSchemeDeathTest, WrongKindEntryOrPresetStops) {
 TEST(EqualiserCell, HundredBandsGiveTheWorkedPositionsAndZeroBandsCountAsOne) {
     ClVec3 cell(9.0f, 9.0f, 9.0f, 7.0f);
     EXPECT_EQ(getEqCellPosition(&cell, 0, 0, 100), &cell);
-    EXPECT_EQ(cell.x, 1.6575f);
-    EXPECT_EQ(cell.w, 7.0f);
+    EXPECT_EQ(std::make_tuple(cell.x, cell.w), std::make_tuple(1.6575f, 7.0f));
     getEqCellPosition(&cell, 99, 13, 100);
-    EXPECT_EQ(cell.x, 323.4075f);
-    EXPECT_EQ(cell.y, 51.07143f);
+    EXPECT_EQ(std::make_tuple(cell.x, cell.y), std::make_tuple(323.4075f, 51.07143f));
     getEqCellPosition(&cell, 0, 1, 0);
-    EXPECT_EQ(cell.x, f32(325.0 * f64(1.02f) * 0.5));
-    EXPECT_EQ(cell.y, f32(55.0 / 14.0));
+    EXPECT_EQ(std::make_tuple(cell.x, cell.y), std::make_tuple(f32(325.0 * f64(1.02f) * 0.5), f32(55.0 / 14.0)));
 }

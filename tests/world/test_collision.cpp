@@ -1,22 +1,19 @@
 #include <gtest/gtest.h>
 
 #include "core/script_cache.h"
-#include "tests/support/fatal_catch.h"
 #include "tests/support/memory_script_source.h"
+#include "tests/world/atom_test_support.h"
+#include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/collision/contact_handlers.h"
 #include "world/collision/kill_queue.h"
 #include "world/collision/swept_contact.h"
 #include "world/collision/world_collision.h"
-#include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/generators/dna_generator.h"
 #include "world/play/boss_encounter.h"
 #include "world/play/gun_params.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/play_record.h"
 #include "world/play/player_state.h"
 
 #include <algorithm>
@@ -39,9 +36,9 @@ TEST(SweptContact, FastSphereHitsAtItsEntryTimeNotAtTheEndOfTheStep) {
     const SCollisionSphere target = swept(ClVec3(0, 0, 0), ClVec3(0, 0, 0), 2.0f);
     SSweptContact contact{};
     ASSERT_TRUE(findSweptContact(bullet, target, &contact));
-    EXPECT_FLOAT_EQ(contact.time, 97.0f / 200.0f);
-    EXPECT_FLOAT_EQ(contact.point.x, -2.0f);  // the bullet's front, facing the target
-    EXPECT_FLOAT_EQ(contact.normal.x, 1.0f);
+    // At the bullet's front, facing the target.
+    EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x),
+              std::make_tuple(97.0f / 200.0f, -2.0f, 1.0f));
     EXPECT_FALSE(findSweptContact(swept(ClVec3(-100, 3, 0), ClVec3(100, 3, 0), 1.0f), target, &contact))
         << "a pass at exactly the sum of the radii only touches";
 }
@@ -50,9 +47,7 @@ TEST(SweptContact, SpheresWithoutRelativeMotionMeetOnlyWhenStrictlyOverlapping) 
     const SCollisionSphere still = swept(ClVec3(10, 0, 0), ClVec3(10, 0, 0), 1.0f);
     SSweptContact contact{};
     ASSERT_TRUE(findSweptContact(still, swept(ClVec3(12, 0, 0), ClVec3(12, 0, 0), 1.5f), &contact));
-    EXPECT_EQ(contact.time, 1.0f);
-    EXPECT_EQ(contact.point.x, 11.0f);
-    EXPECT_EQ(contact.normal.x, 1.0f);
+    EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x), std::make_tuple(1.0f, 11.0f, 1.0f));
     EXPECT_FALSE(findSweptContact(still, swept(ClVec3(12, 0, 0), ClVec3(12, 0, 0), 1.0f), &contact));
     // Moving side by side counts as still.
     EXPECT_TRUE(findSweptContact(swept(ClVec3(0, 0, 0), ClVec3(5, 0, 0), 1.0f),
@@ -75,22 +70,6 @@ TEST(SweptContact, OverlapFromBeforeTheStepCountsOnlyWhileItLastsAndLateEntryNot
 // block of the root, its hit points from the program.
 
 namespace {
-
-class ClEmptyGenerator : public ClDNAGenerator {
-public:
-    ClEmptyGenerator(u32 category, const char* name, u32 kind) : ClDNAGenerator(category, name), m_kind(kind) {}
-    ClDNAProgram* generate(ClRandObjSFMT*, const SGeneratorParams*) override {
-        ClDNAProgram* program = new ClDNAProgram();
-        program->init();
-        program->kind = m_kind;
-        program->emitNewNode(ClMatrix44());
-        program->emitCloseNode();
-        return program;
-    }
-
-private:
-    u32 m_kind;
-};
 
 std::vector<std::pair<f32, ClEntity*>> s_contacts;  // time, and the entity of the second atom
 
@@ -158,9 +137,7 @@ protected:
         return entity;
     }
     static void place(ClEntity* entity, ClVec3 at) {
-        ClMatrix44 m;
-        m.setTranslationXYZ(at.x, at.y, at.z);
-        atomOf(entity)->setWorldMatrix(m);
+        atomOf(entity)->setWorldMatrix(world_test::translation(at.x, at.y, at.z));
     }
     static ClAtom* atomOf(ClEntity* entity) { return entity->registeredAtoms[0]; }
     static f32 damageOf(ClEntity* bullet) { return bullet->root->params.get("BullDmg")->real; }
@@ -175,8 +152,8 @@ protected:
 
     ClMemoryScriptSource m_script;
     std::vector<ClDNAProgram*> m_programs;
-    ClEmptyGenerator m_pickupGenerator{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP};
-    ClEmptyGenerator m_enemyGenerator{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY};
+    ClOneNodeGenerator m_pickupGenerator{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP};
+    ClOneNodeGenerator m_enemyGenerator{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY};
 };
 
 }  // namespace
@@ -203,9 +180,7 @@ TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
     recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
     ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 0), 1.0f, 1);
     ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(40, 0, 100), 5.0f, 10, 0.0f, nullptr, 2);
-    ClMatrix44 at;
-    at.setTranslationXYZ(100, 0, 100);
-    enemy->atoms[1]->setWorldMatrix(at);
+    enemy->atoms[1]->setWorldMatrix(world_test::translation(100, 0, 100));
     updateWorldCollisions();
     nextStep();
     place(bullet, ClVec3(100, 0, 200));
@@ -235,29 +210,24 @@ TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickup
 }
 
 TEST_F(CollisionTest, BulletDamageKillsOrWoundsAndWhatIsLeftFliesOn) {
-    struct SCase {
-        f32 damage;
-        s32 hitPoints;
-        f32 hitPointsAfter;
-        bool bulletFliesOn;
-        f32 damageAfter;
-    };
-    for (const SCase& c : {SCase{10, 4, 0, true, 6}, SCase{10, 10, 0, false, 10}, SCase{3, 10, 7, false, 3}}) {
-        ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(50, 0, 50), 5.0f, c.hitPoints);
-        ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(50, 0, 40), 1.0f, 1, c.damage);
+    // damage, hit points; hit points after, the bullet flies on, its damage after.
+    for (auto [damage, hitPoints, hitPointsAfter, fliesOn, damageAfter] :
+         {std::tuple{10.0f, 4, 0.0f, true, 6.0f}, {10.0f, 10, 0.0f, false, 10.0f}, {3.0f, 10, 7.0f, false, 3.0f}}) {
+        SCOPED_TRACE(std::to_string(damage) + " against " + std::to_string(hitPoints));
+        ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(50, 0, 50), 5.0f, hitPoints);
+        ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(50, 0, 40), 1.0f, 1, damage);
         onBulletHit(contactOf(enemy, bullet));
         processKillQueue();
-        EXPECT_EQ(atomOf(enemy)->hitPoints, c.hitPointsAfter) << c.damage << " against " << c.hitPoints;
-        EXPECT_EQ(enemy->state, c.hitPointsAfter > 0 ? u32(E_ENTITY_ACTIVE) : u32(E_ENTITY_DESTROYED));
-        EXPECT_EQ(atomOf(bullet)->active != 0, c.bulletFliesOn) << c.damage << " against " << c.hitPoints;
-        EXPECT_EQ(damageOf(bullet), c.damageAfter);
-        if (!c.bulletFliesOn) {
-            EXPECT_EQ(bullet->root->params.get("BullHit")->integer, 1);
-            EXPECT_EQ(bullet->getWorldPosition().z, 50.0f) << "stopped on the part it hit";
-        }
+        EXPECT_EQ(std::make_tuple(atomOf(enemy)->hitPoints, enemy->state, atomOf(bullet)->active != 0,
+                                  damageOf(bullet)),
+                  std::make_tuple(hitPointsAfter, hitPointsAfter > 0 ? u32(E_ENTITY_ACTIVE) : u32(E_ENTITY_DESTROYED),
+                                  fliesOn, damageAfter));
+        // A used-up bullet stops on the part it hit.
+        if (!fliesOn)
+            EXPECT_EQ(std::make_pair(bullet->root->params.get("BullHit")->integer, bullet->getWorldPosition().z),
+                      std::make_pair(1, 50.0f));
     }
-    EXPECT_EQ(g_aPlayerState[0].kills, 2);
-    EXPECT_EQ(liveInspirationPickupCount(), 2u);
+    EXPECT_EQ(std::make_pair(g_aPlayerState[0].kills, liveInspirationPickupCount()), std::make_pair(2, 2u));
 }
 
 TEST_F(CollisionTest, AnInvincibleShipTakesNoDamageAndTheLargestDamagePassesThrough) {
@@ -267,9 +237,8 @@ TEST_F(CollisionTest, AnInvincibleShipTakesNoDamageAndTheLargestDamagePassesThro
     ClEntity* unstoppable = make(E_PROGRAM_ENEMY_SHOT, ClVec3(50, 0, 55), 1.0f, 1, BULLET_DAMAGE_UNSTOPPABLE);
     onBulletHit(contactOf(ship, bullet));
     onBulletHit(contactOf(ship, unstoppable));
-    EXPECT_EQ(atomOf(ship)->hitPoints, 10.0f);
-    EXPECT_FALSE(atomOf(bullet)->active);
-    EXPECT_TRUE(atomOf(unstoppable)->active);
+    EXPECT_EQ(std::make_tuple(atomOf(ship)->hitPoints, atomOf(bullet)->active, atomOf(unstoppable)->active),
+              std::make_tuple(10.0f, 0u, 1u));
     EXPECT_EQ(unstoppable->root->params.find("BullHit"), nullptr);
 }
 
@@ -284,15 +253,14 @@ TEST_F(CollisionTest, ABulletUsedUpOnItsFirstTargetMissesTheSecondAndADeadAtomIs
     place(first, ClVec3(100, 0, 150));
     updateWorldCollisions();
     EXPECT_EQ(contactCount(), 4u) << "each bullet crosses both enemies";
-    EXPECT_EQ(enemy->state, u32(E_ENTITY_DESTROYED));
-    EXPECT_FALSE(atomOf(first)->active);
-    EXPECT_EQ(behind->state, u32(E_ENTITY_DESTROYED)) << "the second bullet flies on to the one behind";
-    EXPECT_FALSE(atomOf(second)->active);
-    EXPECT_EQ(g_aPlayerState[0].kills, 2);
+    // The second bullet flies on to the one behind.
+    EXPECT_EQ(std::make_tuple(enemy->state, behind->state, atomOf(first)->active, atomOf(second)->active,
+                              g_aPlayerState[0].kills),
+              std::make_tuple(u32(E_ENTITY_DESTROYED), u32(E_ENTITY_DESTROYED), 0u, 0u, 2));
 }
 
 TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) {
-    ClEmptyGenerator bossGenerator(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY);
+    ClOneNodeGenerator bossGenerator(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY);
     setBossEncounterEndHook(countEncounterEnd);
     g_BossEncounter.valuePool = 1000.0f;
     ClEntity* boss = make(E_PROGRAM_ENEMY, ClVec3(160, 0, 200), 20.0f, 10, 0.0f, &bossGenerator);
@@ -305,9 +273,8 @@ TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) 
     queueKill(boss);
     processKillQueue();
     onBossDeath();
-    EXPECT_EQ(boss->state, u32(E_ENTITY_DESTROYED));
-    EXPECT_EQ(g_BossEncounter.dead, 1);
-    EXPECT_EQ(s_encounterEnds, 1u);
+    EXPECT_EQ(std::make_tuple(boss->state, g_BossEncounter.dead, s_encounterEnds),
+              std::make_tuple(u32(E_ENTITY_DESTROYED), 1, 1u));
     ASSERT_EQ(liveInspirationPickupCount(), 36u);
     std::set<s32> values;
     for (u32 i = 0; i < entityListCount(E_LIST_ACTIVATED); ++i) {

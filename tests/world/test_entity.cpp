@@ -47,10 +47,8 @@ protected:
     void SetUp() override {
         world_test::WorldTest::SetUp();
         g_calls.clear();
-        m_enemy.node("hull");
-        m_enemy.mainBody();
-        m_enemy.node("arm");
-        m_enemy.atom(E_ATOM_ATTACH_POINT);
+        m_enemy.node("hull").mainBody();
+        m_enemy.node("arm").atom(E_ATOM_ATTACH_POINT);
         m_enemy.close().close();
     }
     // A built enemy with a recording processor on its root ("root") and on its child ("arm").
@@ -65,19 +63,17 @@ protected:
 
 TEST_F(EntityLifecycle, TheRoadOfAnEnemyFromPoolToPool) {
     ClEntity* entity = recordedEnemy();
-    EXPECT_EQ(usedEntityCount(), 1u);
-    EXPECT_EQ(entity->state, u32(E_ENTITY_BUILT));
+    EXPECT_EQ(std::make_pair(usedEntityCount(), entity->state), std::make_pair(1u, u32(E_ENTITY_BUILT)));
     entity->spawn();
     entity->activate();
-    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
-    EXPECT_EQ(entityListCount(E_LIST_LIVE), 1u);
-    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 1u);
+    EXPECT_EQ(std::make_tuple(entity->state, entityListCount(E_LIST_LIVE), entityListCount(E_LIST_ACTIVATED)),
+              std::make_tuple(u32(E_ENTITY_ACTIVE), 1u, 1u));
     world_test::stepWorld();
     entity->destroy();
     world_test::stepWorld();  // not updated once destroyed; leaves both lists at the flush
-    EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u);
-    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 0u);
-    EXPECT_EQ(usedEntityCount(), 1u);  // an enemy is freed by whoever allocated it
+    // An enemy is freed by whoever allocated it.
+    EXPECT_EQ(std::make_tuple(entityListCount(E_LIST_LIVE), entityListCount(E_LIST_ACTIVATED), usedEntityCount()),
+              std::make_tuple(0u, 0u, 1u));
     freeEntity(entity);
     EXPECT_EQ(usedEntityCount(), 0u);
     EXPECT_EQ(g_calls, (std::vector<std::string>{"root:spawn", "arm:spawn", "root:activate", "arm:activate",
@@ -95,24 +91,20 @@ TEST_F(EntityLifecycle, ShotsAreFreedAtTheEndOfTheFrameTheyAreDestroyedIn) {
     queueEntityForFreeing(bullet);  // already queued: nothing more
     EXPECT_EQ(entityListCount(E_LIST_FREE_QUEUE), 1u);
     world_test::stepWorld();
-    EXPECT_EQ(usedEntityCount(), 1u);
-    EXPECT_EQ(entityListCount(E_LIST_LIVE), 1u);
+    EXPECT_EQ(std::make_pair(usedEntityCount(), entityListCount(E_LIST_LIVE)), std::make_pair(1u, 1u));
 }
 
 TEST_F(EntityLifecycle, DestroyingASpawnedOnlyOrTwiceDestroyedEntityStopsAtTheFlush) {
-    ClEntity* spawnedOnly = world_test::buildEntity(&m_enemy.program);
-    spawnedOnly->spawn();
-    spawnedOnly->destroy();
-    EXPECT_THAT(fatalReasonOf([] { flushDestroyedEntities(); }), HasSubstr("not in the activated list"));
-    unlockWorld();  // the flush stopped while holding the lock
-    freeEntity(spawnedOnly);
-
-    ClEntity* twice = world_test::spawnActiveEntity(&m_enemy.program);
-    twice->destroy();
-    twice->destroy();
-    EXPECT_THAT(fatalReasonOf([] { flushDestroyedEntities(); }), HasSubstr("not in the activated list"));
-    unlockWorld();
-    freeEntity(twice);
+    for (bool spawnedOnly : {true, false}) {
+        ClEntity* entity = spawnedOnly ? world_test::buildEntity(&m_enemy.program)
+                                       : world_test::spawnActiveEntity(&m_enemy.program);
+        if (spawnedOnly) entity->spawn();
+        entity->destroy();
+        if (!spawnedOnly) entity->destroy();
+        EXPECT_THAT(fatalReasonOf([] { flushDestroyedEntities(); }), HasSubstr("not in the activated list"));
+        unlockWorld();  // the flush stopped while holding the lock
+        freeEntity(entity);
+    }
     EXPECT_EQ(entityListCount(E_LIST_DESTROYED), 0u);
 }
 
@@ -124,8 +116,7 @@ TEST_F(EntityLifecycle, FreeingADestroyedEntitySendsNoSecondDestroy) {
     g_calls.clear();
     freeEntity(entity);
     EXPECT_EQ(g_calls, (std::vector<std::string>{"arm:release", "root:release"}));
-    EXPECT_EQ(entityListCount(E_LIST_DESTROYED), 0u);
-    EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u);
+    EXPECT_EQ(entityListCount(E_LIST_DESTROYED) + entityListCount(E_LIST_LIVE), 0u);
 }
 
 TEST_F(EntityLifecycle, OnlyActiveEnemiesInsideTheArenaWeighIn) {
@@ -160,14 +151,13 @@ TEST_F(EntityLifecycle, OwnerTagsFreePreviewsAndNameTheirRenderTargets) {
     ClEntity* other = world_test::buildEntity(&m_enemy.program, 5);
     EXPECT_EQ(entityListCount(E_LIST_PREVIEW), 1u);
     freeEntitiesByOwner(3);
-    EXPECT_EQ(usedEntityCount(), 1u);
-    EXPECT_EQ(entityListCount(E_LIST_PREVIEW), 0u);
-    EXPECT_EQ(other->ownerTag, 5);
+    EXPECT_EQ(std::make_tuple(usedEntityCount(), entityListCount(E_LIST_PREVIEW), other->ownerTag),
+              std::make_tuple(1u, 0u, 5));
 
     g_aPreviewSlots[7] = SPreviewSlot();
     EXPECT_EQ(getPreviewRenderTarget(OWNER_LIVE_GAME), nullptr);
-    EXPECT_EQ(getPreviewRenderTarget(7), g_aPreviewSlots[7].group);
-    EXPECT_EQ(g_aPreviewSlots[7].active, 1u);
+    auto* target = getPreviewRenderTarget(7);
+    EXPECT_EQ(std::make_pair(target, g_aPreviewSlots[7].active), std::make_pair(g_aPreviewSlots[7].group, 1u));
     EXPECT_THAT(fatalReasonOf([] { getPreviewRenderTarget(8); }), HasSubstr("owner tag 8"));
     EXPECT_THAT(fatalReasonOf([] { getPreviewRenderTarget(-2); }), HasSubstr("owner tag -2"));
 }
@@ -177,10 +167,8 @@ TEST_F(EntityLifecycle, TheShipAsksForTheRepairTipWhenItsGraceEndsBroken) {
     tips.clear();
     setMegaTipHook([](const char* name) { tips.push_back(name); });
     DnaWriter ship(E_PROGRAM_PLAYER);
-    ship.node();
-    ship.mainBody(ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
-    ship.close();
-    ClEntity* entity = world_test::spawnActiveEntity(&ship.program);
+    ship.node().mainBody(ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
+    ClEntity* entity = world_test::spawnActiveEntity(&ship.close().program);
     entity->atoms[0]->deactivate(1);
     entity->timer = 0.025f;
     world_test::stepWorld();
@@ -188,11 +176,9 @@ TEST_F(EntityLifecycle, TheShipAsksForTheRepairTipWhenItsGraceEndsBroken) {
     world_test::stepWorld();
     world_test::stepWorld();
     EXPECT_EQ(tips, (std::vector<std::string>{"MegaTip_Repair"}));
-    EXPECT_EQ(entity->timer, 0.0f);
-    EXPECT_EQ(entity->focusAtomIndex, 0);
+    EXPECT_EQ(std::make_pair(entity->timer, entity->focusAtomIndex), std::make_pair(0.0f, 0));
     entity->repairAtoms();  // ten build steps make the body whole again
-    EXPECT_TRUE(entity->atoms[0]->atomIsAlive());
-    EXPECT_EQ(entity->noBrokenAtom, 1u);
+    EXPECT_TRUE(entity->atoms[0]->atomIsAlive() && entity->noBrokenAtom == 1u);
     setMegaTipHook(nullptr);
 }
 
@@ -203,36 +189,28 @@ TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndQuietExplosionsOnl
         blasts.push_back(ClVec3(at.x, at.y, radius, strength));
     });
     DnaWriter dna;
-    dna.node();
-    const u32 main = dna.mainBody();
-    dna.node("wing", world_test::translation(0, 30, 0));
-    dna.atom(E_ATOM_ATTACH_POINT);
+    const u32 main = dna.node().mainBody();
+    dna.node("wing", world_test::translation(0, 30, 0)).atom(E_ATOM_ATTACH_POINT);
     dna.program.emitPairWithAtom(main);
-    dna.close();
-    dna.node("loose");
-    dna.atom(E_ATOM_ATTACH_POINT);
+    dna.close().node("loose").atom(E_ATOM_ATTACH_POINT);
     dna.close().close();
     ClEntity* entity = world_test::spawnActiveEntity(&dna.program);
     ClEntityNode* wing = entity->root->children[0];
     wing->setWorldMatrix(world_test::translation(0, 30, 0));
     wing->atoms[0]->setWorldMatrix(world_test::translation(0, 30, 0));
     entity->propagateVisit();
-    EXPECT_EQ(entity->atoms[1]->active, 1u);
-    EXPECT_EQ(entity->atoms[2]->active, 0u);
-    ASSERT_EQ(blasts.size(), 1u);
+    EXPECT_EQ(std::make_tuple(entity->atoms[1]->active, entity->atoms[2]->active, blasts.size()),
+              std::make_tuple(1u, 0u, size_t(1)));
 
     entity->atoms[0]->deactivate(1);  // the wing is cut off now
     entity->propagateVisit();
     ASSERT_EQ(blasts.size(), 2u);
-    EXPECT_EQ(blasts[1].y, 20.0f);
-    EXPECT_EQ(blasts[1].z, 20.0f);
-    EXPECT_EQ(blasts[1].w, 5.0f);
+    EXPECT_EQ((std::vector{blasts[1].y, blasts[1].z, blasts[1].w}), (std::vector{20.0f, 20.0f, 5.0f}));
 
     entity->root->resetAtoms();
     explodeAllAtoms(entity->root, 1);
-    EXPECT_EQ(blasts.size(), 2u);
-    EXPECT_EQ(entity->root->anyActive, 0u);
-    EXPECT_EQ(wing->anyActive, 0u);
+    EXPECT_EQ(std::make_tuple(blasts.size(), entity->root->anyActive, wing->anyActive),
+              std::make_tuple(size_t(2), 0u, 0u));
     EXPECT_EQ(entity->root->updateAliveFlags(), 0u);
     setBreakUpImpactHook(nullptr);
 }
@@ -241,17 +219,17 @@ TEST_F(EntityLifecycle, ATreeWithoutActiveAtomsHasUnboundedBounds) {
     ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);
     explodeAllAtoms(entity->root, 1);
     entity->root->computeBounds();
-    EXPECT_EQ(entity->root->bounds[g_uFrameCurrent].kind, u32(E_BOUNDS_UNBOUNDED));
-    EXPECT_EQ(entity->root->sweptBox.kind, u32(E_BOUNDS_UNBOUNDED));
+    EXPECT_EQ(std::make_pair(entity->root->bounds[g_uFrameCurrent].kind, entity->root->sweptBox.kind),
+              std::make_pair(u32(E_BOUNDS_UNBOUNDED), u32(E_BOUNDS_UNBOUNDED)));
 }
 
 TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
     ClVec3 rows[3];
     ASSERT_TRUE(buildFrameFromDirection(ClVec3(0, 0, 2), ClVec3(0, 0, 1), rows));
     EXPECT_EQ(rows[0].z, 1.0f);
-    EXPECT_NEAR(rows[1].length(), 1.0f, 1e-6f);
-    EXPECT_NEAR(rows[2].length(), 1.0f, 1e-6f);
-    EXPECT_NEAR(rows[1].dot(rows[0]) + rows[2].dot(rows[0]) + rows[1].dot(rows[2]), 0.0f, 1e-6f);
+    EXPECT_NEAR(std::fabs(rows[1].length() - 1.0f) + std::fabs(rows[2].length() - 1.0f) +
+                    std::fabs(rows[1].dot(rows[0])) + std::fabs(rows[2].dot(rows[0])) + std::fabs(rows[1].dot(rows[2])),
+                0.0f, 5e-6f);
     EXPECT_FALSE(buildFrameFromDirection(ClVec3(), ClVec3(0, 1, 0), rows));
 
     ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);
@@ -260,18 +238,17 @@ TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
     const ClMatrix44 facing = entity->root->currentWorldMatrix();
     entity->setFacing(ClVec3(), ClVec3(0, 1, 0));
     EXPECT_EQ(std::memcmp(facing.m, entity->root->currentWorldMatrix().m, sizeof(facing.m)), 0);
-    EXPECT_EQ(entity->getWorldPosition().z, 7.0f);
-    EXPECT_EQ(entity->getPreviousWorldPosition().z, 7.0f);  // a first transform fills both buffers
-    EXPECT_EQ(entity->getWorldAxisX().x, 1.0f);
+    // A first transform fills both buffers.
+    EXPECT_EQ(std::make_tuple(entity->getWorldPosition().z, entity->getPreviousWorldPosition().z,
+                              entity->getWorldAxisX().x),
+              std::make_tuple(7.0f, 7.0f, 1.0f));
 }
 
 TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
     DnaWriter ship(E_PROGRAM_PLAYER);
     const s32 mesh = ship.addGeometry(world_test::makeRingMesh(4, 1.0f));
-    ship.node();
-    const u32 hull = ship.mainBody(mesh);
-    ship.node("item");
-    ship.atom(E_ATOM_BODY, mesh);
+    const u32 hull = ship.node().mainBody(mesh);
+    ship.node("item").atom(E_ATOM_BODY, mesh);
     ship.program.emitNameAtom("AnchorCL");
     ship.program.emitPairWithAtom(hull);
     ship.node("barrel").atom(E_ATOM_ATTACH_POINT);
@@ -282,17 +259,13 @@ TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
     ClAtom* anchor = item->atoms[0];
     item->graftOnto(to->root);
 
-    EXPECT_EQ(from->root->children.count, 0u);
-    EXPECT_EQ(item->parent, to->root);
-    EXPECT_EQ(to->root->children[1], item);
-    EXPECT_EQ(anchor->linkedAtoms.count, 0u);  // unlinked from the old parent's hull
-    EXPECT_EQ(from->atoms[0]->linkedAtoms.count, 0u);
-    EXPECT_EQ(to->registeredAtoms[1], anchor);  // the new parent's atoms had no links
-    EXPECT_EQ(from->atoms.count, 1u);
-    EXPECT_EQ(to->atoms.count, 4u);
-    EXPECT_EQ(item->children[0]->entity, to);
-    EXPECT_EQ(anchor->entity, to);
-    EXPECT_EQ(anchor->ownsGeometry, 1u);
+    EXPECT_EQ(std::make_tuple(item->parent, to->root->children[1], item->children[0]->entity, anchor->entity),
+              std::make_tuple(to->root, item, to, to));
+    // Unlinked from the old parent's hull; registered with the new parent, whose atoms had no links.
+    EXPECT_EQ(std::make_tuple(from->root->children.count, anchor->linkedAtoms.count, from->atoms[0]->linkedAtoms.count,
+                              from->atoms.count, to->atoms.count, anchor->ownsGeometry),
+              std::make_tuple(0u, 0u, 0u, 1u, 4u, 1u));
+    EXPECT_EQ(to->registeredAtoms[1], anchor);
     EXPECT_NE(anchor->geometry, ship.program.geometries[0]);
 }
 
@@ -327,8 +300,7 @@ TEST_F(WorldTeardown, EntitiesGoBeforeTheirProgramAndShutdownRunsTwice) {
         shutdownWorld();  // the trees read their program while it is still there
     }
     shutdownWorld();
-    EXPECT_FALSE(isWorldReady());
-    EXPECT_EQ(critSectionPoolUseCount(), locksBefore);
+    EXPECT_EQ(std::make_pair(isWorldReady(), critSectionPoolUseCount()), std::make_pair(false, locksBefore));
     initWorld();
     EXPECT_EQ(usedEntityCount(), 0u);
     shutdownWorld();

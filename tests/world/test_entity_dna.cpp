@@ -10,7 +10,6 @@
 #include "tests/world/world_test_support.h"
 
 #include "core/script_cache.h"
-#include "core/script_parser.h"
 
 #include <cfloat>
 
@@ -28,11 +27,8 @@ TEST_F(ParamTable, NamesFoundByCaseInsensitiveHashKeepOneEntryEach) {
     table.init(NODE_PARAM_CAPACITY);
     table.findOrAdd("DPB")->setInt(1);
     table.findOrAdd("dpb")->setFloat(2.5f);
-    EXPECT_EQ(table.count, 1u);
-    EXPECT_EQ(table.get("Dpb")->type, u32(E_PARAM_FLOAT));
-    EXPECT_EQ(table.get("Dpb")->real, 2.5f);
-    EXPECT_EQ(table.find("dnt_shoot"), nullptr);
-    EXPECT_EQ(table.count, 1u);
+    EXPECT_EQ(std::make_tuple(table.get("Dpb")->type, table.get("Dpb")->real, table.find("dnt_shoot"), table.count),
+              std::make_tuple(u32(E_PARAM_FLOAT), 2.5f, static_cast<SParamValue*>(nullptr), 1u));
     EXPECT_EQ(table.findOrAdd("vel")->type, u32(E_PARAM_NONE));
     table.release();
 }
@@ -79,24 +75,23 @@ TEST(DnaEmitters, AtomIndicesCountAtomsOnlyAndStorageDoublesKeepingRecords) {
     dna.program.emitCloseNode();  // the eighth record
     EXPECT_EQ(dna.program.instructions.capacity, 16u);
     EXPECT_EQ(opcodesOf(dna.program), (std::vector<u32>{1, 3, 7, 3, 7, 10, 15, 6}));
-    EXPECT_EQ(dna.program.instructions[1].operand[1].real, 1.5f);
-    EXPECT_STREQ(dna.program.instructions[5].operand[0].text, "NozzleAtom");
-    EXPECT_EQ(dna.program.instructions[7].operand[0].type, u32(E_PARAM_NONE));
+    const SDNAInstruction* ops = dna.program.instructions.data;
+    EXPECT_EQ(std::make_tuple(ops[1].operand[1].real, std::string(ops[5].operand[0].text), ops[7].operand[0].type),
+              std::make_tuple(1.5f, std::string("NozzleAtom"), u32(E_PARAM_NONE)));
 }
 
 TEST(DnaEmitters, CompositeEmittersLeaveTheirNodeOpen) {
     DnaWriter dna(E_PROGRAM_PLAYER);
-    dna.node();
-    const u32 body = dna.mainBody();
+    const u32 body = dna.node().mainBody();
     EXPECT_EQ(dna.program.emitShipAnchor(translation(0, 0, 5), -1.0f, 1.0f, 2, "LR", body), 1u);
     dna.program.emitAttachPoint(ClMatrix44(), 3, body);
     EXPECT_EQ(dna.program.emitAnchorNode(), 3u);
     EXPECT_EQ(opcodesOf(dna.program),
               (std::vector<u32>{1, 7, 9, 1, 5, 7, 10, 16, 4, 3, 3, 3, 3, 7, 11, 16, 1, 7, 10}));
     const SDNAInstruction& flags = dna.program.instructions[11];
-    EXPECT_STREQ(flags.operand[0].text, "anchFlags");
-    EXPECT_STREQ(flags.operand[1].text, "LR");
-    EXPECT_EQ(dna.program.instructions[5].operand[1].integer, -1);
+    EXPECT_EQ(std::make_tuple(std::string(flags.operand[0].text), std::string(flags.operand[1].text),
+                              dna.program.instructions[5].operand[1].integer),
+              std::make_tuple(std::string("anchFlags"), std::string("LR"), -1));
 }
 
 class DnaBuild : public world_test::WorldTest {
@@ -132,8 +127,7 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
     dna.program.emitLinkToAtom(hull);                                 // 13
     dna.program.emitPairWithAtom(hull);                               // 16
     dna.program.emitAtomHitPoints(40);                                // 15
-    dna.node("arm");
-    const u32 claw = dna.atom(E_ATOM_BODY, ring, 6);
+    const u32 claw = dna.node("arm").atom(E_ATOM_BODY, ring, 6);
     dna.program.emitAtomDependant(pin);                               // 14
     rawInstruction(dna.program, E_DNA_FORGET_ATOM);                   // 17
     dna.close().close();                                              // 6
@@ -141,80 +135,57 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
     ClEntity* entity = world_test::buildEntity(&dna.program);
     ClEntityNode* root = entity->root;
     ASSERT_NE(root, nullptr);
-    EXPECT_STREQ(root->name, "core");
-    EXPECT_EQ(root->localMatrix.m[14], 9.0f);
-    EXPECT_EQ(root->params.get("vel")->real, 2.0f);
-    EXPECT_STREQ(root->params.get("brinv")->text, "yes");
-    ASSERT_EQ(root->processors.count, 1u);
-    EXPECT_EQ(root->processors[0]->builderIndex, 5u);
-    ASSERT_EQ(root->children.count, 1u);
+    ASSERT_EQ(std::make_tuple(root->processors.count, root->children.count, entity->atoms.count),
+              std::make_tuple(1u, 1u, 3u));
+    EXPECT_EQ(std::make_tuple(std::string(root->name), root->localMatrix.m[14], root->params.get("vel")->real,
+                              std::string(root->params.get("brinv")->text), root->processors[0]->builderIndex),
+              std::make_tuple(std::string("core"), 9.0f, 2.0f, std::string("yes"), 5u));
     ClEntityNode* arm = root->children[0];
-    EXPECT_EQ(arm->parent, root);
-    EXPECT_EQ(arm->entity, entity);
+    EXPECT_EQ(std::make_pair(arm->parent, arm->entity), std::make_pair(root, entity));
 
-    ASSERT_EQ(entity->atoms.count, 3u);
     ClAtom* hullAtom = entity->atoms[hull];
     ClAtom* pinAtom = entity->atoms[pin];
     ClAtom* clawAtom = entity->atoms[claw];
-    EXPECT_EQ(clawAtom->indexInEntity, 2u);
-    EXPECT_EQ(entity->registeredAtoms.count, 1u);
-    EXPECT_EQ(entity->registeredAtoms[0], hullAtom);
-    EXPECT_EQ(hullAtom->registered, 1u);
-    EXPECT_STREQ(hullAtom->name, "isAnchor");
-    EXPECT_EQ(hullAtom->params.get("pat")->integer, 5);
-    EXPECT_EQ(hullAtom->geometry, dna.program.geometries[0]);
-    EXPECT_EQ(pinAtom->geometry, nullptr);  // attach points never take one
-    EXPECT_EQ(pinAtom->localMatrix.m[14], 9.0f);
-    EXPECT_EQ(hullAtom->hitPoints, 250.0f);  // difficulty 2, class 1
-    EXPECT_EQ(pinAtom->hitPoints, 40.0f);
-    EXPECT_EQ(pinAtom->spawnHitPoints, 40.0f);
-    EXPECT_EQ(clawAtom->hitPoints, FLT_MAX);
-    ASSERT_EQ(hullAtom->dependants.count, 1u);
-    EXPECT_EQ(hullAtom->dependants[0], pinAtom);
-    ASSERT_EQ(clawAtom->dependants.count, 1u);
-    EXPECT_EQ(clawAtom->dependants[0], pinAtom);
-    ASSERT_EQ(pinAtom->linkedAtoms.count, 1u);
-    EXPECT_EQ(pinAtom->linkedAtoms[0], hullAtom);
-    EXPECT_EQ(hullAtom->linkedAtoms[0], pinAtom);
-    EXPECT_EQ(root->findAtomByName("isAnchor"), hullAtom);
-    EXPECT_EQ(root->findByParamValue("PAT", 5), nullptr);  // atom parameters are not node parameters
-    EXPECT_EQ(arm->atoms[0], clawAtom);
+    EXPECT_EQ(std::make_tuple(clawAtom->indexInEntity, entity->registeredAtoms.count, hullAtom->registered,
+                              std::string(hullAtom->name), hullAtom->params.get("pat")->integer),
+              std::make_tuple(2u, 1u, 1u, std::string("isAnchor"), 5));
+    // Attach points never take a geometry; the hull's hit points are difficulty 2, class 1.
+    EXPECT_EQ(std::make_tuple(hullAtom->geometry, pinAtom->geometry, pinAtom->localMatrix.m[14]),
+              std::make_tuple(dna.program.geometries[0], static_cast<ClGeometryMesh*>(nullptr), 9.0f));
+    EXPECT_EQ((std::vector{hullAtom->hitPoints, pinAtom->hitPoints, pinAtom->spawnHitPoints, clawAtom->hitPoints}),
+              (std::vector{250.0f, 40.0f, 40.0f, FLT_MAX}));
+    using Atoms = std::vector<ClAtom*>;
+    const auto list = [](const ClArray<ClAtom*>& atoms) { return Atoms(atoms.begin(), atoms.end()); };
+    EXPECT_EQ(std::make_tuple(list(hullAtom->dependants), list(clawAtom->dependants), list(pinAtom->linkedAtoms),
+                              list(hullAtom->linkedAtoms), list(entity->registeredAtoms)),
+              std::make_tuple(Atoms{pinAtom}, Atoms{pinAtom}, Atoms{hullAtom}, Atoms{pinAtom}, Atoms{hullAtom}));
+    // Atom parameters are not node parameters.
+    EXPECT_EQ(std::make_tuple(root->findAtomByName("isAnchor"), root->findByParamValue("PAT", 5), arm->atoms[0]),
+              std::make_tuple(hullAtom, static_cast<ClEntityNode*>(nullptr), clawAtom));
 }
 
-TEST_F(DnaBuild, ShipTakesRowZeroAndTableHoldsTheWorkedValues) {
+TEST_F(DnaBuild, ShipTakesRowZeroWhateverTheDifficulty) {
     g_iHitPointDifficultyLevel = 3;
     DnaWriter ship(E_PROGRAM_PLAYER);
-    ship.node();
-    ship.mainBody(-1, 2);
-    ship.close();
-    ClEntity* entity = world_test::buildEntity(&ship.program);
-    EXPECT_EQ(entity->atoms[0]->hitPoints, 280.0f);
-    EXPECT_EQ(hitPointsForClass(0, 0), 29.0f);
-    EXPECT_EQ(hitPointsForClass(4, 5), 6500.0f);
-    EXPECT_EQ(hitPointsForClass(3, 4), 5000.0f);
-    EXPECT_EQ(hitPointsForClass(6, 1), FLT_MAX);
-    EXPECT_EQ(hitPointsForClass(1, HIT_POINT_ROW_CURRENT), 375.0f);
+    ship.node().mainBody(-1, 2);
+    EXPECT_EQ(world_test::buildEntity(&ship.close().program)->atoms[0]->hitPoints, 280.0f);
 }
 
 TEST_F(DnaBuild, RunFromAStartNodeEndsAtItsCloseAndContinuesTheNumbering) {
     DnaWriter dna;
-    dna.node("root");
-    dna.atom(E_ATOM_ATTACH_POINT);
+    dna.node("root").atom(E_ATOM_ATTACH_POINT);
     const u32 partStart = dna.program.instructions.count;
-    dna.node("part");
-    dna.atom(E_ATOM_ATTACH_POINT);
-    dna.close();
-    dna.node("never");  // beyond the part's close
+    dna.node("part").atom(E_ATOM_ATTACH_POINT);
+    dna.close().node("never");  // beyond the part's close
     dna.close().close();
     ClEntity* entity = world_test::buildEntity(&dna.program);
     ASSERT_EQ(entity->root->children.count, 2u);
     ClEntityNode* rebuilt = nullptr;
     entity->runDNA(partStart, entity->root, &rebuilt);
     ASSERT_EQ(entity->root->children.count, 3u);
-    EXPECT_EQ(rebuilt, entity->root->children[2]);
-    EXPECT_STREQ(rebuilt->name, "part");
-    EXPECT_EQ(rebuilt->atoms[0]->indexInEntity, 2u);
-    EXPECT_EQ(entity->atoms.count, 3u);
+    EXPECT_EQ(std::make_tuple(rebuilt, std::string(rebuilt->name), rebuilt->atoms[0]->indexInEntity,
+                              entity->atoms.count),
+              std::make_tuple(entity->root->children[2], std::string("part"), 2u, 3u));
 }
 
 TEST_F(DnaBuild, BrokenProgramsStopWithAMessage) {
@@ -227,10 +198,8 @@ TEST_F(DnaBuild, BrokenProgramsStopWithAMessage) {
         {"opcode 0", [](DnaWriter& d) { rawInstruction(d.program, 0); }},
         {"atom kind 3 does not exist", [](DnaWriter& d) { d.node().atom(3); }},
         {"atom kind 8 does not exist", [](DnaWriter& d) { d.node().atom(8); }},
-        {"geometry index 1 is past the program's 1", [](DnaWriter& d) {
-             d.addGeometry(world_test::makeRingMesh(3, 1.0f));
-             d.node().atom(E_ATOM_BODY, 1);
-         }},
+        {"geometry index 1 is past the program's 1",
+         [](DnaWriter& d) { d.node().atom(E_ATOM_BODY, d.addGeometry(world_test::makeRingMesh(3, 1.0f)) + 1); }},
         {"needs a current node", [](DnaWriter& d) { d.param("delay", 1.0f); }},
         {"needs a current node", [](DnaWriter& d) { d.atom(E_ATOM_BODY); }},
         {"needs a current atom", [](DnaWriter& d) { d.node().program.emitRegisterAtom(); }},
@@ -239,13 +208,12 @@ TEST_F(DnaBuild, BrokenProgramsStopWithAMessage) {
              rawInstruction(d.program, E_DNA_FORGET_ATOM);
              d.program.emitAtomHitPoints(3);
          }},
-        {"names atom 4, which was not built", [](DnaWriter& d) {
-             d.node().atom(E_ATOM_BODY);
-             d.program.emitPairWithAtom(4);
-         }},
+        {"names atom 4, which was not built",
+         [](DnaWriter& d) { d.node().atom(E_ATOM_BODY); d.program.emitPairWithAtom(4); }},
         {"hit-point class 7 does not exist", [](DnaWriter& d) { d.node().atom(E_ATOM_BODY, -1, 7); }},
     };
     for (const SCase& c : cases) {
+        SCOPED_TRACE(c.expected);
         DnaWriter dna;
         c.write(dna);
         ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
@@ -275,25 +243,21 @@ TEST_F(ConstructionCost, BuildStepsScaleToTheCostAndAZeroRawValueIsLeftAlone) {
     DnaWriter dna;
     const s32 a = dna.addGeometry(world_test::makeRingMesh(3, 1.0f));
     const s32 b = dna.addGeometry(world_test::makeRingMesh(3, 1.0f));
-    dna.node();
-    dna.atom(E_ATOM_BODY, a);
+    dna.node().atom(E_ATOM_BODY, a);
     dna.atom(E_ATOM_BODY, b);
     dna.atom(E_ATOM_ATTACH_POINT, a);  // does not count
     dna.atom(E_ATOM_BODY, b);
     dna.close();
     dna.program.applyConstructionCost(9);  // 80 steps over a raw 30
-    EXPECT_EQ(dna.program.rawValue, 30);
-    EXPECT_EQ(dna.program.geometries[0]->detail, 26u);
-    EXPECT_EQ(dna.program.geometries[1]->detail, 26u);
-    EXPECT_EQ(dna.program.weight, 78);
-    EXPECT_EQ(dna.program.inspirationScore, 25);
+    const ClDNAProgram& p = dna.program;
+    EXPECT_EQ(std::make_tuple(p.rawValue, p.geometries[0]->detail, p.geometries[1]->detail, p.weight,
+                              p.inspirationScore),
+              std::make_tuple(30, 26u, 26u, 78, 25));
 
     DnaWriter empty;
     empty.node().atom(E_ATOM_ATTACH_POINT);
-    empty.close();
-    empty.program.applyConstructionCost(8);
-    EXPECT_EQ(empty.program.weight, 0);
-    EXPECT_EQ(empty.program.inspirationScore, 10);
+    empty.close().program.applyConstructionCost(8);
+    EXPECT_EQ(std::make_pair(empty.program.weight, empty.program.inspirationScore), std::make_pair(0, 10));
     EXPECT_THAT(fatalReasonOf([&] { empty.program.applyConstructionCost(11); }),
                 HasSubstr("no entry for generator category 11"));
     EXPECT_THAT(fatalReasonOf([&] { empty.program.applyConstructionCost(7); }), HasSubstr("category 7"));

@@ -3,17 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "core/name_hash.h"
-#include "tests/support/fatal_catch.h"
+#include "tests/world/atom_test_support.h"
+#include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
-#include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/generators/bullet_generators.h"
-#include "world/generators/dna_generator.h"
 #include "world/play/enemy_destroyed.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/play_record.h"
 #include "world/play/player_state.h"
 
 #include <vector>
@@ -21,26 +18,6 @@
 using namespace test_support;
 
 namespace {
-
-// A program of one empty node, for enemies and pickups that need no parts.
-class ClEmptyGenerator : public ClDNAGenerator {
-public:
-    ClEmptyGenerator(u32 category, const char* name, u32 kind, s32 inspiration)
-        : ClDNAGenerator(category, name), m_kind(kind), m_inspiration(inspiration) {}
-    ClDNAProgram* generate(ClRandObjSFMT*, const SGeneratorParams*) override {
-        ClDNAProgram* program = new ClDNAProgram();
-        program->init();
-        program->kind = m_kind;
-        program->inspirationScore = m_inspiration;
-        program->emitNewNode(ClMatrix44());
-        program->emitCloseNode();
-        return program;
-    }
-
-private:
-    u32 m_kind;
-    s32 m_inspiration;
-};
 
 class ClTestAtom : public ClAtom {
 public:
@@ -71,50 +48,45 @@ protected:
         return {pickup->root->params.get("inspgridx")->integer, pickup->root->params.get("inspgridz")->integer};
     }
 
-    ClEmptyGenerator m_pickup{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP, 0};
-    ClEmptyGenerator m_enemy{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY, 15};
+    ClOneNodeGenerator m_pickup{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP, 0};
+    ClOneNodeGenerator m_enemy{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY, 15};
 };
 
 }  // namespace
 
 TEST_F(GeneratorTest, RegistryFindsByCategoryAndNameAndRefusesDuplicates) {
     generatorRegister(&m_enemy);
-    EXPECT_EQ(generatorFind(E_GENCAT_ENEMY_SMALL, crc32TextNoCase("drone")), &m_enemy);
-    EXPECT_EQ(generatorFind(E_GENCAT_ENEMY_MEDIUM, crc32TextNoCase("Drone")), nullptr);
-    EXPECT_EQ(generatorFind(13, crc32TextNoCase("Drone")), nullptr);
+    const u32 drone = crc32TextNoCase("Drone");
+    EXPECT_EQ(std::make_tuple(generatorFind(E_GENCAT_ENEMY_SMALL, crc32TextNoCase("drone")),
+                              generatorFind(E_GENCAT_ENEMY_MEDIUM, drone), generatorFind(13, drone)),
+              std::make_tuple(&m_enemy, nullptr, nullptr));
     EXPECT_EQ(fatalReasonOf([&] { generatorRegister(&m_enemy); }), "generator \"Drone\" registered twice in category 8");
     generatorUnregister(&m_enemy);
-    EXPECT_EQ(generatorFind(E_GENCAT_ENEMY_SMALL, crc32TextNoCase("Drone")), nullptr);
+    EXPECT_EQ(generatorFind(E_GENCAT_ENEMY_SMALL, drone), nullptr);
 }
 
 TEST_F(GeneratorTest, BulletGeneratorsWriteShotProgramsOfOneRegisteredAtom) {
     registerBulletGenerators();
-    struct SExpect {
-        u32 category;
-        const char* name;
-        u32 kind;
-        u32 atomKind;
-        u32 processors;
-    };
-    // Every program places its atom with the world-frame processor; all but the staff fly.
-    for (const SExpect& e : {SExpect{6, "DefBullGen", E_PROGRAM_PLAYER_SHOT, E_ATOM_BULLET, 2},
-                             SExpect{12, "DefBullGenE", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET, 2},
-                             SExpect{12, "DefBullRSG", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET_ROUND_STAFF, 2},
-                             SExpect{12, "DefBullGEF", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET_STAFF, 1}}) {
-        ClDNAGenerator* generator = generatorFindOrDie(e.category, e.name);
+    // category, name; program kind, its one atom's kind, processors (every program places its
+    // atom with the world-frame processor; all but the staff fly).
+    for (auto [category, name, kind, atomKind, processors] :
+         {std::tuple{6u, "DefBullGen", u32(E_PROGRAM_PLAYER_SHOT), u32(E_ATOM_BULLET), 2u},
+          {12u, "DefBullGenE", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET, 2u},
+          {12u, "DefBullRSG", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET_ROUND_STAFF, 2u},
+          {12u, "DefBullGEF", E_PROGRAM_ENEMY_SHOT, E_ATOM_BULLET_STAFF, 1u}}) {
+        SCOPED_TRACE(name);
+        ClDNAGenerator* generator = generatorFindOrDie(category, name);
         ClDNAProgram* program = generator->getSharedProgram();
-        EXPECT_EQ(program, generator->getSharedProgram()) << e.name;
-        EXPECT_EQ(program->kind, e.kind) << e.name;
-        u32 processors = 0, registered = 0;
+        EXPECT_EQ(std::make_pair(program, program->kind), std::make_pair(generator->getSharedProgram(), kind));
+        u32 processorsSeen = 0, registered = 0;
         std::vector<u32> atomKinds;
-        for (u32 i = 0; i < program->instructions.count; ++i) {
-            const SDNAInstruction& op = program->instructions.data[i];
-            processors += op.opcode == E_DNA_ADD_PROCESSOR;
+        for (const SDNAInstruction& op : program->instructions) {
+            processorsSeen += op.opcode == E_DNA_ADD_PROCESSOR;
             registered += op.opcode == E_DNA_REGISTER_ATOM;
             if (op.opcode == E_DNA_NEW_ATOM) atomKinds.push_back(u32(op.operand[0].integer));
         }
-        EXPECT_EQ(atomKinds, std::vector<u32>{e.atomKind}) << e.name;
-        EXPECT_EQ(std::make_pair(processors, registered), std::make_pair(e.processors, 1u)) << e.name;
+        EXPECT_EQ(std::make_tuple(atomKinds, processorsSeen, registered),
+                  std::make_tuple(std::vector<u32>{atomKind}, processors, 1u));
     }
     EXPECT_NE(generatorFindOrDie(12, "DefBullRSG")->getSharedProgram(), nullptr);
     unregisterBulletGenerators();
@@ -126,27 +98,25 @@ TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
     enemy->buildFromDNA(m_enemy.getSharedProgram());
     ClTestAtom atom;
     atom.entity = enemy;
-    ClMatrix44 at;
-    at.setTranslationXYZ(100.0f, 0.0f, 50.0f);
-    atom.setWorldMatrix(at);
+    atom.setWorldMatrix(world_test::translation(100.0f, 0.0f, 50.0f));
 
     onEnemyDestroyed(&atom, 1);
     onEnemyDestroyed(&atom, 0);
     EXPECT_EQ(g_aPlayerState[0].kills, 2);
     ASSERT_EQ(liveInspirationPickupCount(), 1u);
     const ClEntity* pickup = entityListAt(E_LIST_ACTIVATED, entityListCount(E_LIST_ACTIVATED) - 1);
-    EXPECT_EQ(pickup->root->params.get("inspvalue")->integer, 30);  // 2.0 x 15
-    EXPECT_EQ(pickup->root->params.get("inspbig")->integer, 0);
-    EXPECT_EQ(cellOf(pickup), std::make_pair(6, 3));
     const ClVec4 p = pickup->getWorldPosition();
-    EXPECT_EQ(std::make_pair(p.x, p.z), std::make_pair(104.0f, 56.0f));
+    // Its value is 2.0 x 15.
+    const SParamTable& params = pickup->root->params;
+    EXPECT_EQ(std::make_tuple(params.get("inspvalue")->integer, params.get("inspbig")->integer, cellOf(pickup), p.x,
+                              p.z),
+              std::make_tuple(30, 0, std::make_pair(6, 3), 104.0f, 56.0f));
 
     // A boss is left to the kill queue.
-    ClEmptyGenerator boss(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY, 15);
+    ClOneNodeGenerator boss(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY, 15);
     enemy->program->generator = &boss;
     onEnemyDestroyed(&atom, 1);
-    EXPECT_EQ(g_aPlayerState[0].kills, 2);
-    EXPECT_EQ(liveInspirationPickupCount(), 1u);
+    EXPECT_EQ(std::make_pair(g_aPlayerState[0].kills, liveInspirationPickupCount()), std::make_pair(2, 1u));
     enemy->program->generator = &m_enemy;
     boss.releaseSharedProgram();
 }
@@ -161,15 +131,15 @@ TEST_F(GeneratorTest, DropsTakeTheNearestFreeCellsAndDestroyedOnesGiveThemBack) 
     EXPECT_EQ(cells, (std::vector<std::pair<s32, s32>>{{0, 0}, {1, 0}, {0, 1}}));
     // Off the grid: exactly where asked, no cell.
     ClEntity* loose = spawnInspirationPickups(ClVec3(400.0f, 0.0f, -10.0f), 5, 1, 0);
-    EXPECT_EQ(loose->root->params.find("inspgridx"), nullptr);
-    EXPECT_EQ(loose->getWorldPosition().x, 400.0f);
+    EXPECT_EQ(std::make_pair(loose->root->params.find("inspgridx"), loose->getWorldPosition().x),
+              std::make_pair(static_cast<SParamValue*>(nullptr), 400.0f));
 
     pickups[1]->destroy();
     flushDestroyedEntities();
     sweepInspirationPickups();
     flushFreedEntities();
-    EXPECT_FALSE(isInspirationGridCellTaken(1, 0));
-    EXPECT_TRUE(isInspirationGridCellTaken(0, 1));
-    EXPECT_EQ(liveInspirationPickupCount(), 3u);
+    EXPECT_EQ(std::make_tuple(isInspirationGridCellTaken(1, 0), isInspirationGridCellTaken(0, 1),
+                              liveInspirationPickupCount()),
+              std::make_tuple(false, true, 3u));
     EXPECT_EQ(cellOf(spawnInspirationPickups(ClVec3(20.0f, 0.0f, 0.0f), 5, 0, 1)), std::make_pair(1, 0));
 }

@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "audio/play/beat_events.h"
 #include "core/game_clock.h"
 #include "world/atoms/atom.h"
-#include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
-#include "world/entity/processor.h"
 #include "world/entity/world.h"
 #include "world/processors/motion_processors.h"
+#include "tests/world/world_test_support.h"
 
 #include <cmath>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -28,24 +28,16 @@ protected:
     void TearDown() override {
         shutdownWorld();
         releaseBeatAnalysis();
-        m_program.release();
     }
 
-    ClEntity* build(const std::function<void(ClDNAProgram&)>& child, u32 kind = E_PROGRAM_ENEMY) {
-        m_program.init();
-        m_program.kind = kind;
-        m_program.emitNewNode(ClMatrix44());
-        m_program.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-        m_program.emitNewAtom(E_ATOM_ATTACH_POINT, -1, ClMatrix44(), 0);
-        ClMatrix44 offset;
-        offset.setTranslationXYZ(10.0f, 0.0f, 0.0f);
-        m_program.emitNewNode(offset);
-        m_program.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-        child(m_program);
-        m_program.emitCloseNode();
-        m_program.emitCloseNode();
-        ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
-        entity->buildFromDNA(&m_program);
+    // A fresh program each call (the last one lives until the test ends).
+    ClEntity* build(const std::function<void(world_test::DnaWriter&)>& child) {
+        world_test::DnaWriter& dna = *m_dnas.emplace_back(std::make_unique<world_test::DnaWriter>());
+        dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).atom(E_ATOM_ATTACH_POINT);
+        dna.node(nullptr, world_test::translation(10.0f, 0.0f, 0.0f)).processor(E_PROC_UPDATE_WORLD_FRAMES);
+        child(dna);
+        dna.close().close();
+        ClEntity* entity = world_test::buildEntity(&dna.program);
         entity->spawn();
         return entity;
     }
@@ -54,6 +46,7 @@ protected:
     static T* processorOf(ClEntity* entity, u32 typeId) {
         return static_cast<T*>(childOf(entity)->findProcessor(typeId));
     }
+    // One frame without touching the clock: the rotators read its total time.
     static void step() {
         flipFrameBuffers();
         updateLiveEntities();
@@ -61,7 +54,7 @@ protected:
         flushFreedEntities();
     }
 
-    ClDNAProgram m_program;
+    std::vector<std::unique_ptr<world_test::DnaWriter>> m_dnas;
 };
 
 void expectRotation(const ClMatrix44& got, const ClVec3& axis, f32 angle) {
@@ -71,26 +64,19 @@ void expectRotation(const ClMatrix44& got, const ClVec3& axis, f32 angle) {
 }
 
 TEST_F(MotionTest, RotatorWithBothSpeedsShowsOnlyTheSecond) {
-    ClEntity* both = build([](ClDNAProgram& p) {
-        p.emitAddProcessor(E_PROC_ROTATOR);
-        p.emitParamFloat("delay", 0.5f);
-        p.emitParamFloat("rotspeed1", 1.0f);
-        p.emitParamVector("axis1", 1, 0, 0, 0);
-        p.emitParamFloat("rotspeed2", 2.0f);
-        p.emitParamVector("axis2", 0, 1, 0, 0);
+    ClEntity* both = build([](world_test::DnaWriter& d) {
+        d.processor(E_PROC_ROTATOR).param("delay", 0.5f).param("rotspeed1", 1.0f).param("rotspeed2", 2.0f);
+        d.program.emitParamVector("axis1", 1, 0, 0, 0);
+        d.program.emitParamVector("axis2", 0, 1, 0, 0);
     });
     g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 1.0;
     step();
     expectRotation(childOf(both)->localMatrix, ClVec3(0, 1, 0), 2.0f * 1.0f + 0.5f);
-
 }
 
 TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
-    ClEntity* entity = build([](ClDNAProgram& p) {
-        p.emitAddProcessor(E_PROC_ROTATOR_ON_BEAT);
-        p.emitParamFloat("DPB", 90.0f);
-        p.emitParamFloat("BRSFTR", 0.5f);
-        p.emitParamInt("BRINV", 1);
+    ClEntity* entity = build([](world_test::DnaWriter& d) {
+        d.processor(E_PROC_ROTATOR_ON_BEAT).param("DPB", 90.0f).param("BRSFTR", 0.5f).param("BRINV", 1);
     });
     entity->activate();
     EXPECT_EQ(liveBeatSubscriptions(), 1u);
@@ -109,11 +95,8 @@ TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
 
 TEST_F(MotionTest, BeatRotatorStartsOnThePathSignalOnceOrNeverAsAsked) {
     for (s32 startOn : {1, 2}) {
-        m_program.release();
-        ClEntity* entity = build([startOn](ClDNAProgram& p) {
-            p.emitAddProcessor(E_PROC_ROTATOR_ON_BEAT);
-            p.emitParamFloat("DPB", 90.0f);
-            p.emitParamInt("BRSOFA", startOn);
+        ClEntity* entity = build([startOn](world_test::DnaWriter& d) {
+            d.processor(E_PROC_ROTATOR_ON_BEAT).param("DPB", 90.0f).param("BRSOFA", startOn);
         });
         entity->activate();
         EXPECT_EQ(liveBeatSubscriptions(), 0u);
@@ -126,30 +109,20 @@ TEST_F(MotionTest, BeatRotatorStartsOnThePathSignalOnceOrNeverAsAsked) {
 }
 
 TEST_F(MotionTest, GoStraightKeepsAnEntityAtTheRangeAndDestroysItPast) {
-    m_program.init();
-    m_program.kind = E_PROGRAM_ENEMY_SHOT;
-    m_program.emitNewNode(ClMatrix44());
-    m_program.emitAddProcessor(E_PROC_GO_STRAIGHT);
-    m_program.emitParamFloat("vel", 60.0f);
-    m_program.emitCloseNode();
-    ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
-    entity->buildFromDNA(&m_program);
-    entity->spawn();
-    entity->activate();
+    world_test::DnaWriter shot(E_PROGRAM_ENEMY_SHOT);
+    shot.node().processor(E_PROC_GO_STRAIGHT).param("vel", 60.0f).close();
+    ClEntity* entity = world_test::spawnActiveEntity(&shot.program);
     entity->setRootPosition(ClVec3(1199.0f, 0.0f, 0.0f));
     step();
-    EXPECT_EQ(entity->getWorldPosition().x, 1200.0f);
-    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(std::make_pair(entity->getWorldPosition().x, entity->state),
+              std::make_pair(1200.0f, u32(E_ENTITY_ACTIVE)));
     step();
     EXPECT_EQ(usedEntityCount(), 0u);
 }
 
 TEST_F(MotionTest, FlickerReachesTheChosenSubtreeAndOnlyForMainAtomsWhenAsked) {
-    ClEntity* entity = build([](ClDNAProgram& p) {
-        p.emitAddProcessor(E_PROC_FLICKER_WHEN_DAMAGED);
-        p.emitParamInt("FLKCC", 1);
-        p.emitParamInt("FLKP", 1);
-        p.emitNewAtom(E_ATOM_ATTACH_POINT, -1, ClMatrix44(), 0);
+    ClEntity* entity = build([](world_test::DnaWriter& d) {
+        d.processor(E_PROC_FLICKER_WHEN_DAMAGED).param("FLKCC", 1).param("FLKP", 1).atom(E_ATOM_ATTACH_POINT);
     });
     ClAtom* hit = childOf(entity)->atoms[0];
     ClAtom* parentAtom = entity->root->atoms[0];
@@ -158,8 +131,7 @@ TEST_F(MotionTest, FlickerReachesTheChosenSubtreeAndOnlyForMainAtomsWhenAsked) {
     EXPECT_EQ(parentAtom->effectCount, 0u);
     hit->registered = 1;
     flicker->onDamaged(hit);
-    EXPECT_EQ(parentAtom->effectCount, 1u);
-    EXPECT_EQ(hit->effectCount, 1u);
+    EXPECT_EQ(std::make_pair(parentAtom->effectCount, hit->effectCount), std::make_pair(1u, 1u));
 }
 
 }  // namespace

@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
 #include "core/game_clock.h"
-#include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
-#include "world/entity/processor.h"
 #include "world/entity/world.h"
 #include "world/play/wave_record.h"
 #include "world/processors/path_follower.h"
 #include "world/processors/path_steering.h"
+#include "tests/world/atom_test_support.h"
+#include "tests/world/world_test_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -18,10 +18,9 @@ namespace {
 
 constexpr f32 STEP = 1.0f / 60.0f;
 
-void expectNear(const ClVec3& got, const ClVec3& want, f32 tolerance = 1e-4f) {
-    EXPECT_NEAR(got.x, want.x, tolerance);
-    EXPECT_NEAR(got.y, want.y, tolerance);
-    EXPECT_NEAR(got.z, want.z, tolerance);
+void expectNear(const ClVec3& got, const ClVec3& want) {
+    EXPECT_LE(std::max({std::fabs(got.x - want.x), std::fabs(got.y - want.y), std::fabs(got.z - want.z)}), 1e-4f)
+        << got.x << " " << got.y << " " << got.z;
 }
 
 TEST(PathSteering, BackwardsHeadingsSwingThroughPlusZEitherWay) {
@@ -30,8 +29,7 @@ TEST(PathSteering, BackwardsHeadingsSwingThroughPlusZEitherWay) {
     expectNear(turnHeadingTowards(ClVec3(1, 0, 0), ClVec3(-1, 0, 0), limit), ClVec3(std::cos(limit), 0, std::sin(limit)));
     // Straight up against straight down still turns, by exactly the limit.
     const ClVec3 turned = turnHeadingTowards(ClVec3(0, 1, 0), ClVec3(0, -1, 0), limit);
-    EXPECT_NEAR(turned.length(), 1.0f, 1e-5f);
-    EXPECT_NEAR(turned.y, std::cos(limit), 1e-5f);
+    EXPECT_NEAR(std::fabs(turned.length() - 1.0f) + std::fabs(turned.y - std::cos(limit)), 0.0f, 1e-5f);
 }
 
 TEST(PathSteering, OnlyPositionsPastTheWallsBounce) {
@@ -39,9 +37,7 @@ TEST(PathSteering, OnlyPositionsPastTheWallsBounce) {
         ClVec3 position = border;
         ClVec3 heading(1, 0, 1);
         bounceInArena(&position, &heading);
-        EXPECT_EQ(position.x, border.x);
-        EXPECT_EQ(position.z, border.z);
-        EXPECT_EQ(heading.x, 1.0f);
+        EXPECT_EQ(std::make_tuple(position.x, position.z, heading.x), std::make_tuple(border.x, border.z, 1.0f));
     }
     ClVec3 position(-2.0f, 0, 300.0f);
     ClVec3 heading(-1, 0, 1);
@@ -49,10 +45,6 @@ TEST(PathSteering, OnlyPositionsPastTheWallsBounce) {
     expectNear(position, ClVec3(2.0f, 0, 269.7499f));
     expectNear(heading, ClVec3(1, 0, -1));
 }
-
-SParamValue vectorValue(f32 x, f32 y, f32 z) { SParamValue v{}; v.setVector(x, y, z, 0.0f); return v; }
-SParamValue intValue(s32 i) { SParamValue v{}; v.setInt(i); return v; }
-SParamValue floatValue(f32 f) { SParamValue v{}; v.setFloat(f); return v; }
 
 // Wave members built from a program of one node carrying the world frames and the path follower.
 class FollowPathTest : public ::testing::Test {
@@ -63,12 +55,7 @@ protected:
         setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
         g_fGameStep = STEP;
         g_fSongTime = 0.0f;
-        m_program.init();
-        m_program.kind = E_PROGRAM_ENEMY;
-        m_program.emitNewNode(ClMatrix44());
-        m_program.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-        m_program.emitAddProcessor(E_PROC_FOLLOW_PATH);
-        m_program.emitCloseNode();
+        m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_FOLLOW_PATH).close();
         restartPlan(0);
         m_record.plan = &m_plan.members[0];
     }
@@ -83,7 +70,6 @@ protected:
         setSongCue({});
         shutdownWorld();
         releaseBeatAnalysis();
-        m_program.release();
         m_plan.release();
     }
 
@@ -94,17 +80,12 @@ protected:
         ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
         entity->waveSlot = &m_record;
         entity->memberIndex = memberIndex;
-        entity->buildFromDNA(&m_program);
+        entity->buildFromDNA(&m_dna.program);
         entity->spawn();
         m_record.memberEntities[m_record.memberCount++] = entity;
         return entity;
     }
-    static void step() {
-        flipFrameBuffers();
-        updateLiveEntities();
-        flushDestroyedEntities();
-        flushFreedEntities();
-    }
+    static void step() { world_test::stepWorld(STEP); }
     static ClVec3 position(const ClEntity* entity) {
         const ClVec4 p = entity->getWorldPosition();
         return ClVec3(p.x, p.y, p.z);
@@ -113,7 +94,7 @@ protected:
         return static_cast<ClProcessor_FollowPath*>(entity->root->findProcessor(E_PROC_FOLLOW_PATH));
     }
 
-    ClDNAProgram m_program;
+    world_test::DnaWriter m_dna;
     ClWaveDNA m_plan;
     SWaveRecord m_record{};
 };
@@ -125,13 +106,13 @@ TEST_F(FollowPathTest, CrossingEnteredOnItsLineEndsAtOnceAndTheMemberArrives) {
     ClEntity* entity = spawnMember();
     step();
     expectNear(position(entity), ClVec3(50, 0, 50));
-    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
-    EXPECT_EQ(m_record.arrived, 1u);
-    EXPECT_EQ(entity->isIncoming(), 0u);
+    EXPECT_EQ(std::make_tuple(entity->state, m_record.arrived, entity->isIncoming()),
+              std::make_tuple(u32(E_ENTITY_ACTIVE), 1u, 0u));
 }
 
 TEST_F(FollowPathTest, CrossingsFlyAtTheClassSpeedsAndFractionsAndTurnAtFourRadiansASecond) {
     const f32 speeds[] = {120, 100, 80, 40, 25};
+    const f32 fractions[] = {1.0f, 0.75f, 0.5f, 0.25f};
     for (u32 speedClass = 0; speedClass < PATH_SPEED_CLASS_COUNT; ++speedClass) {
         for (s32 fraction = 0; fraction <= 3; ++fraction) {
             restartPlan(speedClass);
@@ -140,7 +121,6 @@ TEST_F(FollowPathTest, CrossingsFlyAtTheClassSpeedsAndFractionsAndTurnAtFourRadi
             add(E_SEG_CROSS_X, floatValue(200.0f), intValue(fraction));
             ClEntity* entity = spawnMember();
             step();
-            const f32 fractions[] = {1.0f, 0.75f, 0.5f, 0.25f};
             const f32 distance = speeds[speedClass] * fractions[fraction] * STEP;
             const f32 turn = 4.0f * STEP;
             expectNear(position(entity), ClVec3(50 - std::cos(turn) * distance, 0, 50 + std::sin(turn) * distance));
@@ -193,20 +173,17 @@ TEST_F(FollowPathTest, MembersLeaveInTurnSkippingThoseFlaggedThree) {
     add(E_SEG_START, vectorValue(0, 0, 0));
     add(E_SEG_WAIT_BEAT, intValue(1));
     add(E_SEG_END);
-    std::vector<ClEntity*> members;
-    for (u32 i = 0; i < 3; ++i) members.push_back(spawnMember(i));
+    const std::vector<ClEntity*> members = {spawnMember(0), spawnMember(1), spawnMember(2)};
     m_record.memberFlags[1] = WAVE_MEMBER_FLAG_SKIP_TURN;
     step();
     const SBeat beat{};
     for (s32 index = 0; index < 4; ++index) {
-        for (ClEntity* member : members) {
+        for (ClEntity* member : members)
             if (follower(member)->subscription) ClProcessor_FollowPath::onPathBeat(beat, index, follower(member));
-        }
         step();
     }
-    EXPECT_EQ(members[0]->state, u32(E_ENTITY_ACTIVE));
-    EXPECT_EQ(members[1]->state, u32(E_ENTITY_SPAWNED));
-    EXPECT_EQ(members[2]->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(std::make_tuple(members[0]->state, members[1]->state, members[2]->state),
+              std::make_tuple(u32(E_ENTITY_ACTIVE), u32(E_ENTITY_SPAWNED), u32(E_ENTITY_ACTIVE)));
 
     // With every member flagged nobody can have a turn, and the wait ends.
     m_record.memberFlags[0] = m_record.memberFlags[2] = WAVE_MEMBER_FLAG_SKIP_TURN;

@@ -7,54 +7,28 @@
 #include "core/name_hash.h"
 #include "core/random.h"
 #include "core/script_cache.h"
-#include "tests/support/fatal_catch.h"
 #include "tests/support/memory_script_source.h"
+#include "tests/world/atom_test_support.h"
+#include "tests/world/world_test_support.h"
 #include "ui/widget.h"
-#include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
-#include "world/entity/frame_parity.h"
-#include "world/entity/world.h"
-#include "world/generators/dna_generator.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/world.h"
 #include "world/play/boss_choice.h"
-#include "world/play/gun_params.h"
-#include "world/play/wave_record.h"
 #include "world/play/boss_wave_hook.h"
-#include "world/play/play_record.h"
+#include "world/play/gun_params.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 #include "world/play/score_hud.h"
 #include "world/play/score_popups.h"
+#include "world/play/wave_record.h"
 
 #include <cfloat>
 #include <cstring>
-#include <tuple>
 #include <memory>
-#include <string>
-#include <vector>
-
+#include <tuple>
 using namespace test_support;
 
 namespace {
-
-// A program of one empty node, of the given kind.
-ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore) {
-    ClDNAProgram* program = new ClDNAProgram();
-    program->init();
-    program->kind = kind;
-    program->inspirationScore = inspirationScore;
-    program->emitNewNode(ClMatrix44());
-    program->emitCloseNode();
-    return program;
-}
-
-class ClStubBossGenerator : public ClDNAGenerator {
-public:
-    explicit ClStubBossGenerator(const std::string& name) : ClDNAGenerator(E_GENCAT_BOSS, name.c_str()) {}
-    ClDNAProgram* generate(ClRandObjSFMT*, const SGeneratorParams*) override {
-        return oneNodeProgram(E_PROGRAM_ENEMY, 0);
-    }
-};
 
 // Wave members as the wave layer would list them: an entity and its spawn time.
 struct SFakeMember {
@@ -69,18 +43,34 @@ void visitMembers(BossWaveMemberVisitor visit, void* user) {
 }
 const SBossWaveHooks s_waveHooks = {visitMembers, nullptr};
 
+// A ship of one anchor node and no parts: it lives until something destroys it.
+ClDNAProgram* anchoredShipProgram() {
+    ClDNAProgram* program = new ClDNAProgram();
+    program->init();
+    program->kind = E_PROGRAM_PLAYER;
+    program->emitNewNode(ClMatrix44());
+    program->emitParamInt("anchID", 0);
+    program->emitCloseNode();
+    return program;
+}
+
+void runFrame() {
+    flipFrameBuffers();
+    updatePlayerLife();
+    flushDestroyedEntities();
+    flushFreedEntities();
+}
+
 class PlayTest : public FatalThrowingTest {
 protected:
     void SetUp() override {
         FatalThrowingTest::SetUp();
         scriptRegistriesInit();
         m_script.files["playbalance.txt"] =
-            "score_wavekill_base_bonus = 100.0;"
-            "death_penalty { -20.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };"
+            "score_wavekill_base_bonus = 100.0; death_penalty { -20.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };"
             "boss_total_time_before_escape { { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; };"
             "  { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; };"
-            "boss_kelvath_eine_kleine_2_notes { };"
-            "boss_kelvath_don_giovanni_2_notes { 4; 0; 7; };";
+            "boss_kelvath_eine_kleine_2_notes { }; boss_kelvath_don_giovanni_2_notes { 4; 0; 7; };";
         m_script.files["guardian_movies.txt"] =
             "boss_1_0 { InGameIntro { sound_file = \"SG_Intro_Boss1\"; events { }; }; };";
         setScriptSource(&m_script);
@@ -95,7 +85,8 @@ protected:
         g_PlayRecord.boss.skip = 1;
         for (u32 b = 0; b < BOSS_COUNT; ++b) {
             for (u32 s = 0; s < SUBBOSS_COUNT; ++s) {
-                m_bosses.push_back(std::make_unique<ClStubBossGenerator>("boss_" + std::to_string(b) + "_" + std::to_string(s)));
+                const std::string name = "boss_" + std::to_string(b) + "_" + std::to_string(s);
+                m_bosses.push_back(std::make_unique<ClOneNodeGenerator>(E_GENCAT_BOSS, name.c_str(), E_PROGRAM_ENEMY));
                 setBossGenerator(b, s, m_bosses.back().get());
             }
         }
@@ -106,6 +97,12 @@ protected:
     void TearDown() override {
         releaseSessionBoss();
         shutdownWorld();
+        if (m_shipProgram) {
+            m_shipProgram->release();
+            delete m_shipProgram;
+        }
+        freeSessionDNAProgram();
+        setShipProgramBuilder(nullptr);
         setBossWaveHooks(nullptr);
         s_members.clear();
         generatorUnregisterAll();
@@ -123,67 +120,66 @@ protected:
         for (auto& row : g_PlayRecord.boss.beaten)
             for (s32& flag : row) flag = 1;
     }
+    // Player 0 gets a ship of one empty node.
+    void giveShip() {
+        m_shipProgram = oneNodeProgram(E_PROGRAM_PLAYER);
+        g_aPlayerState[0].ship = world_test::buildEntity(m_shipProgram);
+    }
+    // Player 0's ship spawned through the ship builder, as at the start of play.
+    static SPlayerState& spawnAnchoredShip() {
+        setShipProgramBuilder(anchoredShipProgram);
+        createPlayerShipProgram();
+        spawnPlayerShip(0, 1);
+        return g_aPlayerState[0];
+    }
 
     ClMemoryScriptSource m_script;
-    std::vector<std::unique_ptr<ClStubBossGenerator>> m_bosses;
+    std::vector<std::unique_ptr<ClOneNodeGenerator>> m_bosses;
+    ClDNAProgram* m_shipProgram = nullptr;
 };
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------
-// Boss progress
 
 TEST_F(PlayTest, ProgressFindsTheFirstUnbeatenPairAndItsFraction) {
     s32 boss = 0, sub = 0;
     g_PlayRecord.boss.beaten[0][0] = g_PlayRecord.boss.beaten[0][1] = g_PlayRecord.boss.beaten[0][2] = 1;
     g_PlayRecord.boss.beaten[1][0] = 1;
     findNextUnbeatenBoss(&boss, &sub);
-    EXPECT_EQ(std::make_pair(boss, sub), std::make_pair(1, 1));
-    EXPECT_EQ(getBossProgressFraction(), 1.0f / 3.0f);
+    EXPECT_EQ(std::make_tuple(boss, sub, getBossProgressFraction()), std::make_tuple(1, 1, 1.0f / 3.0f));
     beatAll();
     findNextUnbeatenBoss(&boss, &sub);
-    EXPECT_EQ(std::make_pair(boss, sub), std::make_pair(-1, -1));
-    EXPECT_EQ(getBossProgressFraction(), 1.0f);
+    EXPECT_EQ(std::make_tuple(boss, sub, getBossProgressFraction()), std::make_tuple(-1, -1, 1.0f));
     setBossGenerator(4, 2, nullptr);
     EXPECT_EQ(fatalReasonOf([&] { findNextUnbeatenBoss(&boss, &sub); }), "no generator for boss 4 sub-boss 2");
 }
-
-// ---------------------------------------------------------------------------------------------
-// Boss choice
 
 TEST_F(PlayTest, NextUnbeatenBossArrivesWithTheSongsLastStretchAndIsBuilt) {
     g_PlayRecord.boss.beaten[0][0] = 1;
     chooseSessionBoss(g_PlayRecord.song);
     const SBossEncounter& e = g_BossEncounter;
-    EXPECT_EQ(std::make_pair(e.boss, e.subBoss), std::make_pair(0, 1));
     // No intro cue plays without a sound engine: 300 - (0 + 175 + 12).
-    EXPECT_EQ(e.phaseTimer, 113.0f);
-    EXPECT_EQ(e.valuePool, 10.0f);
+    EXPECT_EQ(std::make_tuple(e.boss, e.subBoss, e.phaseTimer, e.valuePool, e.forced),
+              std::make_tuple(0, 1, 113.0f, 10.0f, 0));
     ASSERT_NE(e.entity, nullptr);
     EXPECT_EQ(e.entity->state, u32(E_ENTITY_BUILT));
     EXPECT_STREQ(e.bossName, "boss_0_1");
-    EXPECT_EQ(e.forced, 0);
 }
 
 TEST_F(PlayTest, BossChoiceRefusals) {
-    struct SCase {
-        const char* name;
-        f32 duration;
-        f32 memberSpawn;
-        bool allBeaten;
-    };
-    for (const SCase& c : {SCase{"short song", 186.9f, 150.0f, false}, SCase{"empty window", 300.0f, 113.0f, false},
-                           SCase{"all beaten", 300.0f, 150.0f, true}}) {
+    for (auto [name, duration, memberSpawn, allBeaten] :
+         {std::tuple{"short song", 186.9f, 150.0f, false}, {"empty window", 300.0f, 113.0f, false},
+          {"all beaten", 300.0f, 150.0f, true}}) {
+        SCOPED_TRACE(name);
         s_members.clear();
-        addMember(c.memberSpawn);
+        addMember(memberSpawn);
         resetPlayRecord();
-        g_PlayRecord.song.duration = c.duration;
+        g_PlayRecord.song.duration = duration;
         g_PlayRecord.song.scoreScale[0] = 1.0f;
         g_PlayRecord.boss.enabled = g_PlayRecord.boss.skip = 1;
-        if (c.allBeaten) beatAll();
+        if (allBeaten) beatAll();
         chooseSessionBoss(g_PlayRecord.song);
-        EXPECT_EQ(g_BossEncounter.phaseTimer, FLT_MAX) << c.name;
-        EXPECT_EQ(g_BossEncounter.entity, nullptr) << c.name;
+        EXPECT_EQ(g_BossEncounter.phaseTimer, FLT_MAX);
+        EXPECT_EQ(g_BossEncounter.entity, nullptr);
     }
 }
 
@@ -193,10 +189,9 @@ TEST_F(PlayTest, ForcedBossComesAtFiveSecondsEvenOnAShortSong) {
     g_PlayRecord.song.identity[0] = 77;
     addMember(50.0f);
     chooseSessionBoss(g_PlayRecord.song);
-    EXPECT_EQ(g_BossEncounter.phaseTimer, 5.0f);
-    EXPECT_EQ(g_BossEncounter.forced, 1);
-    EXPECT_EQ(g_PlayRecord.boss.pending, 1);
-    EXPECT_EQ(g_PlayRecord.boss.pendingIdentity[0], 77u);
+    EXPECT_EQ(std::make_tuple(g_BossEncounter.phaseTimer, g_BossEncounter.forced, g_PlayRecord.boss.pending,
+                              g_PlayRecord.boss.pendingIdentity[0]),
+              std::make_tuple(5.0f, 1, 1, 77u));
 }
 
 TEST_F(PlayTest, ForcedIndexWithEveryPairBeatenTakesARealSubBoss) {
@@ -209,9 +204,8 @@ TEST_F(PlayTest, ForcedIndexWithEveryPairBeatenTakesARealSubBoss) {
     releaseSessionBoss();
     configSetValue("FORCE_SUBBOSS_INDEX", "2");
     chooseSessionBoss(g_PlayRecord.song);
-    EXPECT_EQ(g_BossEncounter.subBoss, 2);
-    EXPECT_EQ(g_PlayRecord.boss.beaten[3][2], 0);
-    EXPECT_EQ(g_PlayRecord.boss.beaten[3][1], 1);
+    EXPECT_EQ(std::make_tuple(g_BossEncounter.subBoss, g_PlayRecord.boss.beaten[3][2], g_PlayRecord.boss.beaten[3][1]),
+              std::make_tuple(2, 0, 1));
 }
 
 TEST_F(PlayTest, RandomForcedBossIsDrawnFromTheGlobalGenerator) {
@@ -223,8 +217,8 @@ TEST_F(PlayTest, RandomForcedBossIsDrawnFromTheGlobalGenerator) {
     const s32 sub = s32((sfmtGenRand32() % 0x7FFFFFFFu) % 3);
     sfmtInitGenRand(1234);
     chooseSessionBoss(g_PlayRecord.song);
-    EXPECT_EQ(std::make_pair(g_BossEncounter.boss, g_BossEncounter.subBoss), std::make_pair(boss, sub));
-    EXPECT_EQ(g_BossEncounter.phaseTimer, 5.0f);
+    EXPECT_EQ(std::make_tuple(g_BossEncounter.boss, g_BossEncounter.subBoss, g_BossEncounter.phaseTimer),
+              std::make_tuple(boss, sub, 5.0f));
 }
 
 TEST_F(PlayTest, IntroNameIsTheChosenBossesAndIsClearedForTheNext) {
@@ -251,35 +245,23 @@ TEST_F(PlayTest, BossNotesFollowTheSequenceOnEverySecondCallAndAnEmptyOneIsRando
     EXPECT_EQ(g_BossEncounter.noteSequence, nullptr);
     g_BossEncounter.noteToggle = 1;
     const s32 note = nextBossNote();
-    EXPECT_GE(note, 1);
-    EXPECT_LE(note, 14);
+    EXPECT_TRUE(note >= 1 && note <= 14) << note;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Score rules
-
 TEST_F(PlayTest, DeathPenaltyStopsAtZeroAndCountsEvenWithoutAFreePopup) {
-    ClDNAProgram* shipProgram = oneNodeProgram(E_PROGRAM_PLAYER, 0);
-    ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
-    ship->buildFromDNA(shipProgram);
-    g_aPlayerState[0].ship = ship;
+    giveShip();
     g_aPlayerState[0].score = 5 * SCORE_ENCODING_FACTOR;
     while (takeScorePopup()) {
     }
     applyDeathPenalty(0);
-    EXPECT_EQ(g_aPlayerState[0].score, 0);
-    EXPECT_EQ(g_aPlayerState[0].pointsLost, 5);
-    EXPECT_EQ(g_aPlayerState[0].deaths, 1);
-    freeEntity(ship);
-    shipProgram->release();
-    delete shipProgram;
+    const SPlayerState& player = g_aPlayerState[0];
+    EXPECT_EQ(std::make_tuple(player.score, player.pointsLost, player.deaths), std::make_tuple(0, 5, 1));
 }
 
 TEST_F(PlayTest, ChainBonusRisesToThreeTimesBaseThenHoldsAtTwice) {
-    std::vector<u32> medals;
-    static std::vector<u32>* s_medals;
-    s_medals = &medals;
-    setAwardMedalHook([](u32 id) { s_medals->push_back(id); });
+    static std::vector<u32> medals;
+    medals.clear();
+    setAwardMedalHook([](u32 id) { medals.push_back(id); });
     std::vector<s32> gains;
     for (int step = 1; step <= 12; ++step) {
         const s32 before = g_aPlayerState[0].score;
@@ -297,56 +279,19 @@ TEST_F(PlayTest, ChainBonusRisesToThreeTimesBaseThenHoldsAtTwice) {
 TEST_F(PlayTest, ScorePickupsShareOnePopupAndTakeNoneWithoutAShip) {
     addPickupScore(7);
     EXPECT_EQ(scorePopupCount(), 0u);
-    ClDNAProgram* shipProgram = oneNodeProgram(E_PROGRAM_PLAYER, 0);
-    ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
-    ship->buildFromDNA(shipProgram);
-    g_aPlayerState[0].ship = ship;
+    giveShip();
     addPickupScore(30);
     addPickupScore(12);
-    EXPECT_EQ(shownScore(g_aPlayerState[0]), 49);
-    EXPECT_EQ(g_aPlayerState[0].score, 49 * 11);
+    EXPECT_EQ(std::make_pair(shownScore(g_aPlayerState[0]), g_aPlayerState[0].score), std::make_pair(49, 49 * 11));
     ASSERT_EQ(scorePopupCount(), 1u);
-    EXPECT_EQ(scorePopupAt(0)->value, 42);
-    EXPECT_EQ(scorePopupAt(0)->lifetime, 2.69f);
-    freeEntity(ship);
-    shipProgram->release();
-    delete shipProgram;
+    EXPECT_EQ(std::make_pair(scorePopupAt(0)->value, scorePopupAt(0)->lifetime), std::make_pair(42, 2.69f));
 }
-
-// ---------------------------------------------------------------------------------------------
-// The ship's life
-
-namespace {
-
-// A ship of one anchor node and no parts: it lives until something destroys it.
-ClDNAProgram* anchoredShipProgram() {
-    ClDNAProgram* program = new ClDNAProgram();
-    program->init();
-    program->kind = E_PROGRAM_PLAYER;
-    program->emitNewNode(ClMatrix44());
-    program->emitParamInt("anchID", 0);
-    program->emitCloseNode();
-    return program;
-}
-
-void runFrame() {
-    flipFrameBuffers();
-    updatePlayerLife();
-    flushDestroyedEntities();
-    flushFreedEntities();
-}
-
-}  // namespace
 
 TEST_F(PlayTest, DeadShipRespawnsOnTheFrameItsCountdownReachesZero) {
-    setShipProgramBuilder(anchoredShipProgram);
-    createPlayerShipProgram();
-    spawnPlayerShip(0, 1);
-    SPlayerState& player = g_aPlayerState[0];
+    SPlayerState& player = spawnAnchoredShip();
     ASSERT_NE(player.ship, nullptr);
-    EXPECT_EQ(player.anchorCount, 1);
-    EXPECT_EQ(player.ship->timer, SPAWN_GRACE_SECONDS);
-    EXPECT_EQ(player.invincibilityTime, 0.0f);
+    EXPECT_EQ(std::make_tuple(player.anchorCount, player.ship->timer, player.invincibilityTime),
+              std::make_tuple(1, SPAWN_GRACE_SECONDS, 0.0f));
     const ClVec4 start = player.ship->getWorldPosition();
     EXPECT_EQ(std::make_pair(start.x, start.z), std::make_pair(162.5f, 242.775f));
 
@@ -354,41 +299,26 @@ TEST_F(PlayTest, DeadShipRespawnsOnTheFrameItsCountdownReachesZero) {
     player.ship->destroy();
     runFrame();
     EXPECT_EQ(player.ship, nullptr);
-    EXPECT_EQ(player.deaths, 1);
-    EXPECT_EQ(player.respawnCountdown, 4.0f);
+    EXPECT_EQ(std::make_pair(player.deaths, player.respawnCountdown), std::make_pair(1, 4.0f));
     // 240 steps of 1/60 s in f32 leave a sliver of the 4 s; the 241st reaches below 0.
     for (int frame = 1; frame < 241; ++frame) runFrame();
     EXPECT_EQ(player.ship, nullptr);
     runFrame();
     ASSERT_NE(player.ship, nullptr);
-    EXPECT_EQ(player.respawnCountdown, 0.0f);
-    EXPECT_EQ(usedEntityCount(), 1u);
+    EXPECT_EQ(std::make_pair(player.respawnCountdown, usedEntityCount()), std::make_pair(0.0f, 1u));
 
     g_iPlayerRammed = 1;
     runFrame();
-    EXPECT_EQ(player.ship->timer, RAM_GRACE_SECONDS);
-    EXPECT_EQ(g_iPlayerRammed, 0);
-    freeEntity(player.ship);
-    player.ship = nullptr;
-    freeSessionDNAProgram();
-    setShipProgramBuilder(nullptr);
+    EXPECT_EQ(std::make_pair(player.ship->timer, g_iPlayerRammed), std::make_pair(RAM_GRACE_SECONDS, 0));
 }
 
 TEST_F(PlayTest, InvincibleShipHasNoSpawnGraceAndEndlessRamGrace) {
     configSetValue("PLAYER_INVINCIBLE", "1");
-    setShipProgramBuilder(anchoredShipProgram);
-    createPlayerShipProgram();
-    spawnPlayerShip(0, 1);
-    SPlayerState& player = g_aPlayerState[0];
-    EXPECT_EQ(player.ship->timer, 0.0f);
-    EXPECT_EQ(player.invincibilityTime, FLT_MAX);
+    SPlayerState& player = spawnAnchoredShip();
+    EXPECT_EQ(std::make_pair(player.ship->timer, player.invincibilityTime), std::make_pair(0.0f, FLT_MAX));
     g_iPlayerRammed = 1;
     runFrame();
     EXPECT_EQ(player.ship->timer, FLT_MAX);
-    freeEntity(player.ship);
-    player.ship = nullptr;
-    freeSessionDNAProgram();
-    setShipProgramBuilder(nullptr);
 }
 
 TEST_F(PlayTest, ScoreTargetStates) {
@@ -396,14 +326,11 @@ TEST_F(PlayTest, ScoreTargetStates) {
     song.scoreTargets[0][0] = 1000;
     song.scoreTargets[0][1] = 5000;
     song.progressThresholds[0][0] = song.progressThresholds[0][1] = 100.0f;
-    EXPECT_EQ(std::vector<s32>({scoreTargetState(999), scoreTargetState(1000), scoreTargetState(5000)}),
-              std::vector<s32>({-1, 0, 1}));
+    EXPECT_EQ(std::make_tuple(scoreTargetState(999), scoreTargetState(1000), scoreTargetState(5000)),
+              std::make_tuple(-1, 0, 1));
     song.progressValue = 100.0f;
     EXPECT_EQ(scoreTargetState(0), 1);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Wave plans and parameter blocks
 
 TEST(WavePlan, PathSpeedsAndTimedPlanDuration) {
     EXPECT_EQ(std::vector<f32>({getPathSpeed(0, 0), getPathSpeed(1, 1), getPathSpeed(2, 2), getPathSpeed(3, 3),
@@ -414,56 +341,41 @@ TEST(WavePlan, PathSpeedsAndTimedPlanDuration) {
     SWaveMember& member = plan.members[0];
     member.wave = &plan;
     member.segments.init(8);
-    auto add = [&](u32 kind, ClVec3 a, s32 c) {
-        SMotionSegment segment = {};
-        segment.kind = kind;
-        segment.a.setVector(a.x, a.y, a.z, 0.0f);
-        segment.c.setInt(c);
-        member.segments.push(segment);
+    auto add = [&](u32 kind, f32 x, f32 z, s32 c) {
+        member.segments.push({kind, vectorValue(x, 0, z), {}, intValue(c)});
     };
-    add(E_SEG_START, ClVec3(0, 0, 0), 0);
-    add(E_SEG_FACE, ClVec3(0, 0, 1), 0);
-    add(E_SEG_TIMED_MOVE, ClVec3(40, 0, 0), 2);  // 40 units at 40 units/s
-    add(E_SEG_TIMED_MOVE, ClVec3(40, 0, 30), 0);  // 30 units at 80 units/s
-    add(E_SEG_END, ClVec3(), 0);
-    add(E_SEG_STEER, ClVec3(), 0);  // past the end: never read
-    EXPECT_EQ(member.computeDuration(), 1.375f);
-    EXPECT_EQ(member.totalPathTime, 1.375f);
+    add(E_SEG_START, 0, 0, 0);
+    add(E_SEG_FACE, 0, 1, 0);
+    add(E_SEG_TIMED_MOVE, 40, 0, 2);   // 40 units at 40 units/s
+    add(E_SEG_TIMED_MOVE, 40, 30, 0);  // 30 units at 80 units/s
+    add(E_SEG_END, 0, 0, 0);
+    add(E_SEG_STEER, 0, 0, 0);  // past the end: never read
+    EXPECT_EQ(std::make_pair(member.computeDuration(), member.totalPathTime), std::make_pair(1.375f, 1.375f));
     plan.release();
 }
 
 TEST(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
     setFatalErrorHook(throwOnFatal);
-    ClEntityNode gun;
-    gun.init();
-    SParamTable& p = gun.params;
-    p.findOrAdd("GunRate")->setFloat(0.25f);
-    p.findOrAdd("GunPel")->setInt(3);
-    p.findOrAdd("GunPat")->setInt(1);
-    p.findOrAdd("MyBullGen")->setInt(s32(crc32TextNoCase("DefBullGen")));
-    p.findOrAdd("BullType")->setInt(18);
-    p.findOrAdd("BullLev")->setInt(2);
-    p.findOrAdd("BullRad")->setFloat(6.5f);
-    p.findOrAdd("BullRndRad")->setInt(40);  // a whole number written as an integer reads as its float
-    p.findOrAdd("BullDmg")->setFloat(10.0f);
-    p.findOrAdd("BullVel")->setFloat(300.0f);
-    p.findOrAdd("BullVelVar")->setFloat(0.1f);
-    p.findOrAdd("BullCol")->setInt(s32(0xFF2060FFu));
-    p.findOrAdd("BullFlag")->setInt(4);
+    ClEntityNode gun, bullet, charging;
+    for (ClEntityNode* node : {&gun, &bullet, &charging}) node->init();
+    for (auto [name, value] : {std::pair{"GunRate", 0.25f}, {"BullRad", 6.5f}, {"BullDmg", 10.0f},
+                               {"BullVel", 300.0f}, {"BullVelVar", 0.1f}})
+        gun.params.findOrAdd(name)->setFloat(value);
+    // BullRndRad: a whole number written as an integer reads as its float.
+    for (auto [name, value] : {std::pair{"GunPel", 3}, {"GunPat", 1}, {"BullType", 18}, {"BullLev", 2},
+                               {"BullRndRad", 40}, {"BullCol", s32(0xFF2060FFu)}, {"BullFlag", 4},
+                               {"MyBullGen", s32(crc32TextNoCase("DefBullGen"))}})
+        gun.params.findOrAdd(name)->setInt(value);
     SGunParams gunParams = {};
     SGunParams::readFromNode(&gun, &gunParams);
     EXPECT_EQ(std::make_tuple(gunParams.gunRate, gunParams.gunPel, gunParams.gunPat), std::make_tuple(0.25f, 3, 1));
 
-    ClEntityNode bullet;
-    bullet.init();
     copyBulletParamsToBullet(&bullet, gunParams.bullet);
     SBulletParams copied = {};
     SBulletParams::readFromNode(&bullet, &copied);
     EXPECT_EQ(std::memcmp(&copied, &gunParams.bullet, sizeof(copied)), 0);
     EXPECT_EQ(copied.bullRndRad, 40.0f);
 
-    ClEntityNode charging;
-    charging.init();
     copyBulletParamsToBullet(&charging, gunParams.bullet);
     SChargingGunParams chargingParams = {};
     EXPECT_NE(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }), "");
@@ -472,9 +384,7 @@ TEST(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
     charging.params.findOrAdd("CHMIN")->setFloat(0.1f);
     EXPECT_EQ(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }),
               "parameter \"CHD\" is not a number (type 1)");
-    gun.releaseContents();
-    bullet.releaseContents();
-    charging.releaseContents();
+    for (ClEntityNode* node : {&gun, &bullet, &charging}) node->releaseContents();
     setFatalErrorHook(nullptr);
 }
 
@@ -495,8 +405,7 @@ TEST_F(PlayTest, ScoreHudWritesTheWidgetsAndRetiresSpentPopups) {
     EXPECT_EQ(findWidgetByName("WaveKillChain")->getInt("textColor"), s32(0x7FFFFFFFu));
     EXPECT_EQ(findWidgetByName("WaveKillChain_BG2")->tint().colour, 0x7FFFFFFFu);
     EXPECT_STREQ(findWidgetByName("hud_target_score")->getText("dynamicText"), "90,000");
-    EXPECT_EQ(g_aPlayerState[0].nextTargetShown, 1);
-    EXPECT_EQ(scorePopupCount(), 1u);
+    EXPECT_EQ(std::make_pair(g_aPlayerState[0].nextTargetShown, scorePopupCount()), std::make_pair(1, 1u));
 
     g_fWaveKillChainWindow = 0.0f;
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.5f);

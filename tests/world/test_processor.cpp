@@ -12,7 +12,7 @@ namespace {
 
 class ProcessorFactory : public test_support::FatalThrowingTest {};
 
-TEST_F(ProcessorFactory, EveryTypeIdMakesItsClassOrNamesTheIdItLacks) {
+TEST_F(ProcessorFactory, EveryTypeIdMakesItsClassOrNamesTheIdItLacksAndOthersAreFatal) {
     for (u32 typeId = 0; typeId < PROCESSOR_TYPE_COUNT; ++typeId) {
         ClProcessor* processor = nullptr;
         const std::string reason = fatalReasonOf([&] { processor = processorCreate(typeId); });
@@ -27,9 +27,6 @@ TEST_F(ProcessorFactory, EveryTypeIdMakesItsClassOrNamesTheIdItLacks) {
     }
     EXPECT_STREQ(processorClassName(E_PROC_FOLLOW_PATH), "ClProcessor_FollowPath");
     EXPECT_STREQ(processorClassName(E_PROC_ENEMY_ARM), "ClProcessor_Enemy_AI_Arm");
-}
-
-TEST_F(ProcessorFactory, TypeIdsOutsideTheTableAreFatal) {
     EXPECT_EQ(fatalReasonOf([] { processorCreate(41); }), "processor type 41 does not exist");
     EXPECT_EQ(fatalReasonOf([] { processorCreate(0xFFFFFFFFu); }), "processor type 4294967295 does not exist");
     EXPECT_EQ(processorClassName(41), nullptr);
@@ -42,25 +39,17 @@ TEST(ProcessorBase, EveryOperationLeftAloneDoesNothing) {
     auto* const someEntity = reinterpret_cast<ClEntity*>(uintptr_t(0x1000));
     auto* const someNode = reinterpret_cast<ClEntityNode*>(uintptr_t(0x2000));
     processor->attach(someEntity, someNode);
-    processor->onSpawn();
-    processor->onPreviewSpawn();
-    processor->onActivate();
-    processor->onPathSignal();
-    processor->update();
-    processor->updatePreview();
-    processor->drawOverlay();
-    processor->updateWorldFrames();
-    processor->onFirePressed();
-    processor->onFireReleased();
-    processor->reloadParameters();
-    processor->onDestroy();
+    for (void (ClProcessor::*operation)() :
+         {&ClProcessor::onSpawn, &ClProcessor::onPreviewSpawn, &ClProcessor::onActivate, &ClProcessor::onPathSignal,
+          &ClProcessor::update, &ClProcessor::updatePreview, &ClProcessor::drawOverlay, &ClProcessor::updateWorldFrames,
+          &ClProcessor::onFirePressed, &ClProcessor::onFireReleased, &ClProcessor::reloadParameters,
+          &ClProcessor::onDestroy})
+        (processor->*operation)();
     processor->onDamaged(reinterpret_cast<ClAtom*>(uintptr_t(0x3000)));
     processor->onBulletEnded(someEntity);
     processor->release();
-    EXPECT_EQ(processor->typeId, 0u);
-    EXPECT_EQ(processor->entity, nullptr);
-    EXPECT_EQ(processor->node, nullptr);
-    EXPECT_EQ(processor->builderIndex, 12u);
+    EXPECT_EQ(std::make_tuple(processor->typeId, processor->entity, processor->node, processor->builderIndex),
+              std::make_tuple(0u, nullptr, nullptr, 12u));
     processorFree(processor);
 }
 

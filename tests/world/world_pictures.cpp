@@ -122,24 +122,23 @@ std::vector<u8> WorldPictureTest::drawFrames(const std::function<void()>& fill, 
     return rgba;
 }
 
-u32 WorldPictureTest::brightness(const std::vector<u8>& rgba, u32 x, u32 y) {
-    const u8* p = &rgba[4 * (y * WORLD_PICTURE_W + x)];
-    return std::max({p[0], p[1], p[2]});
+namespace {
+// Calls visit with each pixel of the box that lies inside the picture.
+template <typename Visit>
+void forEachPixel(const std::vector<u8>& rgba, const SPixelBox& box, Visit visit) {
+    for (u32 y = box.y0; y < std::min(box.y1, WORLD_PICTURE_H); ++y)
+        for (u32 x = box.x0; x < std::min(box.x1, WORLD_PICTURE_W); ++x) visit(&rgba[4 * (y * WORLD_PICTURE_W + x)]);
 }
+}  // namespace
 
 u32 WorldPictureTest::litPixels(const std::vector<u8>& rgba, const SPixelBox& box, u32 threshold) {
     u32 lit = 0;
-    for (u32 y = box.y0; y < std::min(box.y1, WORLD_PICTURE_H); ++y)
-        for (u32 x = box.x0; x < std::min(box.x1, WORLD_PICTURE_W); ++x) lit += brightness(rgba, x, y) > threshold;
+    forEachPixel(rgba, box, [&](const u8* p) { lit += std::max({p[0], p[1], p[2]}) > threshold; });
     return lit;
 }
 
 ClVec3 WorldPictureTest::colourSum(const std::vector<u8>& rgba, const SPixelBox& box) {
     ClVec3 sum(0.0f, 0.0f, 0.0f);
-    for (u32 y = box.y0; y < std::min(box.y1, WORLD_PICTURE_H); ++y)
-        for (u32 x = box.x0; x < std::min(box.x1, WORLD_PICTURE_W); ++x) {
-            const u8* p = &rgba[4 * (y * WORLD_PICTURE_W + x)];
-            sum += ClVec3(p[0], p[1], p[2]);
-        }
+    forEachPixel(rgba, box, [&](const u8* p) { sum += ClVec3(p[0], p[1], p[2]); });
     return sum;
 }

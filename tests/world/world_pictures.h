@@ -30,9 +30,7 @@ protected:
     // Where the camera puts a world point, in pixels.
     ClVec2 project(const ClVec3& world) const;
 
-    // The brightest channel of the pixel.
-    static u32 brightness(const std::vector<u8>& rgba, u32 x, u32 y);
-    // Pixels of the box brighter than threshold.
+    // Pixels of the box whose brightest channel is above threshold.
     static u32 litPixels(const std::vector<u8>& rgba, const SPixelBox& box, u32 threshold);
     // Summed red, green and blue of the box.
     static ClVec3 colourSum(const std::vector<u8>& rgba, const SPixelBox& box);
