@@ -50,6 +50,7 @@ protected:
     }
     void TearDown() override {
         shutdownFrontEndScreens();
+        setResultsEnemyCountSource(nullptr);
         if (uiExists()) shutdownUi();
         if (m_input) shutdownInput();
         if (m_canvases) releaseCanvases();
