@@ -21,6 +21,7 @@
 #include "world/play/score_hud.h"
 #include "world/play/score_popups.h"
 #include "world/play/wave_record.h"
+#include "world/processors/player_ctrl.h"
 
 #include <cfloat>
 #include <cstring>
@@ -43,12 +44,14 @@ void visitMembers(BossWaveMemberVisitor visit, void* user) {
 }
 const SBossWaveHooks s_waveHooks = {visitMembers, nullptr};
 
-// A ship of one anchor node and no parts: it lives until something destroys it.
+// A ship of one anchor node and no parts, with the player's control on its root: it lives until
+// something destroys it.
 ClDNAProgram* anchoredShipProgram() {
     ClDNAProgram* program = new ClDNAProgram();
     program->init();
     program->kind = E_PROGRAM_PLAYER;
     program->emitNewNode(ClMatrix44());
+    program->emitAddProcessor(E_PROC_PLAYER_CTRL);
     program->emitParamInt("anchID", 0);
     program->emitCloseNode();
     return program;
@@ -319,6 +322,39 @@ TEST_F(PlayTest, InvincibleShipHasNoSpawnGraceAndEndlessRamGrace) {
     g_iPlayerRammed = 1;
     runFrame();
     EXPECT_EQ(player.ship->timer, FLT_MAX);
+}
+
+TEST_F(PlayTest, ShipSpawnedWhileTheBossArrivesFliesToItsMeetingPoint) {
+    ClDNAProgram bossProgram;
+    bossProgram.init();
+    bossProgram.kind = E_PROGRAM_ENEMY;
+    bossProgram.emitNewNode(ClMatrix44());
+    bossProgram.emitParamVector("BPYP", 100.0f, 0.0f, 60.0f, 1.0f);
+    bossProgram.emitCloseNode();
+    ClEntity* boss = allocEntity(OWNER_LIVE_GAME);
+    boss->buildFromDNA(&bossProgram);
+    g_BossEncounter.entity = boss;
+    configSetValue("PLAYER_INVINCIBLE", "1");
+    setShipProgramBuilder(anchoredShipProgram);
+    createPlayerShipProgram();
+
+    std::vector<std::tuple<u32, f32, f32, f32>> moves;  // flag, target x and z, grace
+    for (s32 phase : {E_BOSSPHASE_WAITING, E_BOSSPHASE_ARRIVED}) {
+        g_BossEncounter.phase = phase;
+        spawnPlayerShip(0, 1);
+        ClEntity* ship = g_aPlayerState[0].ship;
+        const ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(ship);
+        moves.emplace_back(ctrl->scriptedMove, ctrl->moveTween.to.x, ctrl->moveTween.to.z, ship->timer);
+        freeEntity(ship);
+    }
+    EXPECT_EQ(moves[0], std::make_tuple(0u, 0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(moves[1], std::make_tuple(1u, 100.0f, 60.0f, 2.0f)) << "grace even for an invincible ship";
+    g_aPlayerState[0].ship = nullptr;
+    g_BossEncounter.entity = nullptr;
+    freeEntity(boss);
+    bossProgram.release();
+    freeSessionDNAProgram();
+    setShipProgramBuilder(nullptr);
 }
 
 TEST_F(PlayTest, ScoreTargetStates) {

@@ -8,10 +8,12 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
+#include "world/play/boss_encounter.h"
 #include "world/play/collectibles.h"
 #include "world/services/positioned_sound.h"
 #include "world/play/player_state.h"
 #include "world/play/score_popups.h"
+#include "world/processors/player_ctrl.h"
 
 #include <cfloat>
 
@@ -20,6 +22,9 @@ namespace {
 ShipProgramBuilder s_pShipBuilder = nullptr;
 
 bool playerInvincible() { return configGetInt("PLAYER_INVINCIBLE") >= 1; }
+
+// A ship that comes while the boss arrives is flown to the boss's meeting point "BPYP".
+constexpr f32 BOSS_MEETING_MOVE_SECONDS = 2.0f;
 
 void placeAtStart(ClEntity* ship) {
     ship->setRootPosition(ClVec3(SHIP_START_X, 0.0f, SHIP_START_Z));
@@ -82,6 +87,11 @@ void spawnPlayerShip(u32 player, u32 firstSpawn) {
     if (!firstSpawn) {
         const ClVec4 at = ship->getWorldPosition();
         playSoundCueAt("PlayerRespawns", ClVec3(at.x, at.y, at.z));
+    }
+    ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(ship);
+    if (g_BossEncounter.phase == E_BOSSPHASE_ARRIVED && g_BossEncounter.entity && ctrl && !ctrl->scriptedMove) {
+        ctrl->startScriptedMove(g_BossEncounter.entity->root->params.get("BPYP")->getVector(), BOSS_MEETING_MOVE_SECONDS);
+        ship->timer = SPAWN_GRACE_SECONDS;
     }
 }
 

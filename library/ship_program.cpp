@@ -1,0 +1,160 @@
+#include "library/ship_program.h"
+
+#include "core/matrix44.h"
+#include "core/name_hash.h"
+#include "core/string_helpers.h"
+#include "library/song_library.h"
+#include "render/mesh_builders.h"
+#include "world/atoms/atom.h"
+#include "world/atoms/atom_bullet.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/processor.h"
+#include "world/play/gun_params.h"
+
+namespace {
+
+// The ship's own frame: x points ahead (the player's control turns it to face up the arena), z to
+// the right, y up. Lengths are world units.
+constexpr f32 HULL_WIDTH = 14.0f;
+constexpr f32 HULL_TAIL_X = -8.0f;  // the dart's tail; its nose is 19 units ahead of it
+constexpr f32 WING_SIDE_Z = 12.0f;
+constexpr f32 WING_RADIUS = 4.0f;
+constexpr f32 WING_HEIGHT = 2.0f;
+// Nozzles, from the gun's node.
+constexpr f32 HULL_NOZZLE_X = 10.0f;
+constexpr f32 HULL_NOZZLE_Z = 3.0f;
+constexpr f32 WING_NOZZLE_X = 5.0f;
+
+// Hit-point class 0: the parts of the ship take the table's smallest hit points.
+constexpr u32 SHIP_HIT_POINT_CLASS = 0;
+
+enum EShipGeometry : s32 { E_SHIP_GEOMETRY_HULL = 0, E_SHIP_GEOMETRY_WING = 1 };
+
+// The hull's gun without an item: two barrels taking turns.
+constexpr SShipGunTuning DEFAULT_HULL_GUN = {12.0f, 1, 0};
+constexpr f32 HULL_RATE_ITEM_BASE = 10.0f;
+constexpr f32 WING_RATE_ITEM_BASE = 4.0f;
+constexpr f32 HULL_RATE_PER_LEVEL = 2.0f;
+constexpr f32 WING_RATE_PER_LEVEL = 1.0f;
+
+// The shot: the blaster, one pellet a barrel.
+constexpr s32 BLASTER_BULLET_TYPE = 0;
+constexpr s32 PELLETS_PER_BARREL = 1;
+constexpr f32 BULLET_COLLISION_RADIUS = 1.5f;
+constexpr f32 BULLET_DRAWN_RADIUS = 1.0f;
+constexpr f32 BULLET_DAMAGE = 10.0f;
+constexpr f32 BULLET_SPEED = 300.0f;      // units per second
+constexpr f32 BULLET_SPEED_SPREAD = 0.05f;  // fraction of the speed each bullet draws within
+
+const char* const PLAYER_BULLET_GENERATOR = "DefBullGen";
+
+ClMatrix44 translation(f32 x, f32 y, f32 z) {
+    ClMatrix44 matrix;
+    matrix.setTranslationXYZ(x, y, z);
+    return matrix;
+}
+
+s32 itemLevel(const char* itemKey, bool* known) {
+    const SCollectibleRecord* item = findCollectibleRecord(itemKey);
+    *known = item != nullptr;
+    if (!item || item->currentLevel < 0) return 0;
+    return item->currentLevel > SHIP_ITEM_LEVEL_MAX ? SHIP_ITEM_LEVEL_MAX : item->currentLevel;
+}
+
+// The gun's node parameters: the trigger, the rate and pattern, and the bullet block the gun
+// copies into every bullet (fourteen of a node's sixteen parameters).
+void emitGunBlock(ClDNAProgram* program, const SShipGunTuning& gun) {
+    SBulletParams bullet{};
+    bullet.myBullGen = s32(crc32TextNoCase(PLAYER_BULLET_GENERATOR));
+    bullet.bullType = BLASTER_BULLET_TYPE;
+    bullet.bullLev = gun.level;
+    program->emitParamInt("ctrl", SHIP_GUN_TRIGGER);
+    program->emitParamFloat("GunRate", gun.rate);
+    program->emitParamInt("GunPel", PELLETS_PER_BARREL);
+    program->emitParamInt("GunPat", gun.pattern);
+    program->emitParamInt("MyBullGen", bullet.myBullGen);
+    program->emitParamInt("BullType", bullet.bullType);
+    program->emitParamInt("BullLev", bullet.bullLev);
+    program->emitParamFloat("BullRad", BULLET_COLLISION_RADIUS);
+    program->emitParamFloat("BullRndRad", BULLET_DRAWN_RADIUS);
+    program->emitParamFloat("BullDmg", BULLET_DAMAGE);
+    program->emitParamFloat("BullVel", BULLET_SPEED);
+    program->emitParamFloat("BullVelVar", BULLET_SPEED_SPREAD);
+    program->emitParamInt("BullCol", s32(getBulletColour(bullet)));
+    program->emitParamInt("BullFlag", 0);
+}
+
+// A gun node at sideZ with a barrel for each nozzle offset (x ahead, z to the right). The gun
+// sets a barrel's local offset to its recoil, so the nozzle atoms carry the barrels' places.
+void emitGun(ClDNAProgram* program, const SShipGunTuning& gun, f32 sideZ, const f32 (*nozzles)[2], u32 barrelCount) {
+    program->emitNewNode(translation(0.0f, 0.0f, sideZ));
+    program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+    emitGunBlock(program, gun);
+    program->emitAddProcessor(E_PROC_PLAYER_GUN);
+    for (u32 k = 0; k < barrelCount; ++k) {
+        program->emitNewNode(ClMatrix44());
+        program->emitNameNode("BarrelNode");
+        program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+        program->emitNewAtom(E_ATOM_ATTACH_POINT, -1, translation(nozzles[k][0], 0.0f, nozzles[k][1]), 0);
+        program->emitNameAtom("NozzleAtom");
+        program->emitCloseNode();
+    }
+    program->emitCloseNode();
+}
+
+// Anchor i: its "AnchorCL" point, a body part whole from the spawn on ("startNode"), and the
+// gun its item gives. The hull's part is the main atom the entity registers.
+void emitAnchor(ClDNAProgram* program, u32 anchor, const char* itemKey) {
+    program->emitAnchorNode();
+    program->emitParamInt("anchID", s32(anchor));
+    program->emitParamInt("startNode", 1);
+    program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+    SShipGunTuning gun{};
+    const bool armed = shipGunTuning(anchor, itemKey, &gun);
+    if (anchor == 0) {
+        program->emitNewAtom(E_ATOM_BODY, E_SHIP_GEOMETRY_HULL, translation(HULL_TAIL_X, 0.0f, 0.0f), SHIP_HIT_POINT_CLASS);
+        program->emitRegisterAtom();
+        static const f32 nozzles[2][2] = {{HULL_NOZZLE_X, -HULL_NOZZLE_Z}, {HULL_NOZZLE_X, HULL_NOZZLE_Z}};
+        if (armed) emitGun(program, gun, 0.0f, nozzles, 2);
+    } else {
+        const f32 side = anchor == 1 ? -WING_SIDE_Z : WING_SIDE_Z;
+        program->emitNewAtom(E_ATOM_BODY, E_SHIP_GEOMETRY_WING, translation(0.0f, 0.0f, side), SHIP_HIT_POINT_CLASS);
+        static const f32 nozzle[1][2] = {{WING_NOZZLE_X, 0.0f}};
+        if (armed) emitGun(program, gun, side, nozzle, 1);
+    }
+    program->emitCloseNode();
+}
+
+}  // namespace
+
+bool shipGunTuning(u32 anchor, const char* itemKey, SShipGunTuning* out) {
+    bool known = false;
+    const s32 level = itemLevel(itemKey, &known);
+    if (anchor == 0) {
+        *out = known ? SShipGunTuning{HULL_RATE_ITEM_BASE + HULL_RATE_PER_LEVEL * f32(level), 0, level} : DEFAULT_HULL_GUN;
+        return true;
+    }
+    if (anchor >= SHIP_PROGRAM_ANCHOR_COUNT || !known) return false;
+    *out = SShipGunTuning{WING_RATE_ITEM_BASE + WING_RATE_PER_LEVEL * f32(level), 0, level};
+    return true;
+}
+
+ClDNAProgram* buildShipDna() {
+    auto* program = new ClDNAProgram();
+    program->init();
+    program->kind = E_PROGRAM_PLAYER;
+    program->geometries.push(buildDartMesh(HULL_WIDTH, 1.0f));
+    program->geometries.push(buildBipyramidMesh(4, WING_RADIUS, WING_HEIGHT, WING_HEIGHT));
+
+    program->emitNewNode(ClMatrix44());
+    program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+    program->emitAddProcessor(E_PROC_PLAYER_CTRL);
+    for (u32 anchor = 0; anchor < SHIP_PROGRAM_ANCHOR_COUNT; ++anchor) {
+        // A key as the save stored it need not be terminated within its slot.
+        char key[ITEM_KEY_LENGTH];
+        strCopyN(key, g_SongLibrary.equippedItemKeys[anchor], ITEM_KEY_LENGTH);
+        emitAnchor(program, anchor, key);
+    }
+    program->emitCloseNode();
+    return program;
+}

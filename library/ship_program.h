@@ -1,0 +1,35 @@
+// The player's ship as a DNA program, written from the profile's equipped items.
+//
+// The ship has three anchors, each a part that keeps the ship alive while it is whole: the hull
+// ("anchID" 0) and the left and right wings (1 and 2). The item equipped in slot i of the profile
+// tunes the gun of anchor i; the later slots fit no anchor. The hull always carries a gun (a
+// default one without an item); a wing carries one only with an item the library knows.
+#pragma once
+
+#include "core/types.h"
+
+class ClDNAProgram;
+
+constexpr u32 SHIP_PROGRAM_ANCHOR_COUNT = 3;
+// Every gun of the ship answers to fire 1 held (trigger 0 of the player's control).
+constexpr s32 SHIP_GUN_TRIGGER = 0;
+// An item's level above this tunes the gun as this one does (the bullet levels are 0 to 5).
+constexpr s32 SHIP_ITEM_LEVEL_MAX = 5;
+
+// One gun of the ship, as the equipped item makes it.
+struct SShipGunTuning {
+    f32 rate;     // volleys per second
+    s32 pattern;  // 0: every barrel fires each volley; 1: the barrels take turns
+    s32 level;    // bullet level, 0 to SHIP_ITEM_LEVEL_MAX
+};
+
+// The gun of the anchor for the equipped item of its slot (null: none, or a key the library does
+// not know). False when the anchor has no gun.
+bool shipGunTuning(u32 anchor, const char* itemKey, SShipGunTuning* out);
+
+// A new program for the ship with the items equipped in the song library's profile. The caller
+// owns it (release, then delete) and must free every entity built from it first. This is the
+// in-game mode's ship program builder (setShipProgramBuilder): it runs when the mode creates the
+// ship program, before the ship is spawned, and the mode frees the program after the world's
+// shutdown.
+ClDNAProgram* buildShipDna();

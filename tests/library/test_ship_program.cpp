@@ -1,0 +1,152 @@
+// The ship program: it builds into a ship that spawns whole on its three anchors, flies and fires
+// within a few game steps, and its guns follow the items equipped in the anchors' slots.
+#include <gtest/gtest.h>
+
+#include "core/config.h"
+#include "core/fatal_error.h"
+#include "core/game_clock.h"
+#include "core/random.h"
+#include "core/saved_options.h"
+#include "core/string_helpers.h"
+#include "input/input_channels.h"
+#include "library/ship_program.h"
+#include "library/song_library.h"
+#include "render/draw_lists.h"
+#include "render/materials.h"
+#include "render/render_worker.h"
+#include "render/shader.h"
+#include "render/texture.h"
+#include "tests/render/render_data_support.h"
+#include "tests/world/world_test_support.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+#include "world/generators/bullet_generators.h"
+#include "world/play/boss_encounter.h"
+#include "world/play/play_record.h"
+#include "world/play/player_ship.h"
+#include "world/play/player_state.h"
+#include "world/processors/player_ctrl.h"
+#include "world/processors/player_gun.h"
+
+#include <tuple>
+#include <vector>
+
+namespace {
+
+constexpr u32 PRODUCER_HALF = 1;
+constexpr f32 STEP = 1.0f / 60.0f;
+
+// Anchor, gun rate, pattern, bullet level and barrel count; rate 0 for an anchor without a gun.
+using GunRow = std::tuple<s32, f32, s32, s32, u32>;
+
+class ShipProgramTest : public BuiltDataTest {
+protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        setFatalErrorHook(test_support::throwOnFatal);
+        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+        initShaderRegistry();
+        initTextureTable();
+        initMaterialPools();
+        resetRenderFlipIndex();
+        clearDrawListHalf(PRODUCER_HALF);
+        initWorld();
+        registerBulletGenerators();
+        sfmtInitGenRand(3);
+        configClear();
+        initInput(0, 38);
+        g_iInputSettleFrames = 0;
+        g_SavedOptions.controllerSensitivity = 5;
+        g_SavedOptions.latchedFire = 0;
+        createSongLibrary();
+        resetPlayRecord();
+        resetPlayerStates();
+        g_BossEncounter = SBossEncounter{};
+        setShipProgramBuilder(buildShipDna);
+    }
+    void TearDown() override {
+        shutdownWorld();
+        freeSessionDNAProgram();
+        setShipProgramBuilder(nullptr);
+        freeSongLibrary();
+        shutdownInput();
+        configFree();
+        unregisterBulletGenerators();
+        clearDrawListHalf(PRODUCER_HALF);
+        releaseAllMaterials();
+        destroyAllTextures();
+        releaseShaderRegistry();
+        setFatalErrorHook(nullptr);
+        BuiltDataTest::TearDown();
+    }
+
+    static ClEntity* spawnShip() {
+        createPlayerShipProgram();
+        spawnPlayerShip(0, 1);
+        return g_aPlayerState[0].ship;
+    }
+    // A level below 0 leaves the key unknown to the library.
+    static void equip(u32 slot, const char* key, s32 level) {
+        SCollectibleRecord item{};
+        strCopyN(item.key, key, ITEM_KEY_LENGTH);
+        item.currentLevel = level;
+        if (level >= 0) g_SongLibrary.collectibles.push_back(item);
+        strCopyN(g_SongLibrary.equippedItemKeys[slot], key, ITEM_KEY_LENGTH);
+    }
+    static std::vector<GunRow> guns() {
+        std::vector<GunRow> rows;
+        const SPlayerState& player = g_aPlayerState[0];
+        for (s32 i = 0; i < player.anchorCount; ++i) {
+            GunRow row{i, 0.0f, 0, 0, 0u};
+            for (ClEntityNode* child : player.anchors[i].node->children) {
+                auto* gun = static_cast<ClProcessor_PlayerGun*>(child->findProcessor(E_PROC_PLAYER_GUN));
+                if (gun) row = {i, gun->params.gunRate, gun->params.gunPat, gun->params.bullet.bullLev, gun->barrels.count};
+            }
+            rows.push_back(row);
+        }
+        return rows;
+    }
+};
+
+}  // namespace
+
+TEST_F(ShipProgramTest, ShipSpawnsWholeThenFliesAndFiresWithTheDefaultGun) {
+    ClEntity* ship = spawnShip();
+    ASSERT_NE(ship, nullptr);
+    const SPlayerState& player = g_aPlayerState[0];
+    ASSERT_EQ(player.anchorCount, s32(SHIP_PROGRAM_ANCHOR_COUNT));
+    for (s32 i = 0; i < player.anchorCount; ++i) {
+        EXPECT_NE(player.anchors[i].atom, nullptr) << "anchor " << i;
+        EXPECT_TRUE(player.anchors[i].node->allAtomsIntact()) << "anchor " << i;
+    }
+    EXPECT_EQ(guns(), (std::vector<GunRow>{{0, 12.0f, 1, 0, 2u}, {1, 0.0f, 0, 0, 0u}, {2, 0.0f, 0, 0, 0u}}));
+
+    // Half a second of fire 1 and the stick to the right.
+    for (int frame = 0; frame < 30; ++frame) {
+        g_uInputFlipIndex ^= 1u;
+        clearPlayerChannels();
+        getPlayerChannel(0, SHIP_CHANNEL_FIRE_FIRST)->value[g_uInputFlipIndex] = 1.0f;
+        getPlayerChannel(0, SHIP_CHANNEL_RIGHT)->value[g_uInputFlipIndex] = 1.0f;
+        world_test::stepWorld(STEP);
+        updatePlayerLife();
+        clearDrawListHalf(PRODUCER_HALF);
+    }
+    ASSERT_EQ(player.ship, ship) << "the ship lives";
+    const ClVec4 at = ship->getWorldPosition();
+    EXPECT_NEAR(at.x, SHIP_START_X + 30.0f * SHIP_PAD_SPEED * STEP, 1e-2f);
+    u32 shotsAhead = 0;
+    for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i) {
+        const ClEntity* e = entityListAt(E_LIST_LIVE, i);
+        if (e->program->kind == E_PROGRAM_PLAYER_SHOT && e->getWorldPosition().z < at.z) ++shotsAhead;
+    }
+    EXPECT_GE(shotsAhead, 5u) << "12 volleys a second, one barrel each, flying up the arena";
+}
+
+TEST_F(ShipProgramTest, EquippedItemsTuneTheGunsOfTheirAnchors) {
+    equip(0, "item_hull", 2);
+    equip(1, "item_unknown", -1);
+    equip(2, "item_wing", 9);
+    ASSERT_NE(spawnShip(), nullptr);
+    EXPECT_EQ(guns(), (std::vector<GunRow>{{0, 14.0f, 0, 2, 2u}, {1, 0.0f, 0, 0, 0u}, {2, 9.0f, 0, 5, 1u}}))
+        << "the wing's level 9 tunes as the top level, 5";
+}
