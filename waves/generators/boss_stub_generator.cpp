@@ -22,6 +22,8 @@ ClDNAProgram* ClDNAGen_BossStub::generate(ClRandObjSFMT*, const SGeneratorParams
     program->geometries.push(buildBipyramidMesh(8, 30.0f, 20.0f, 20.0f));
     const ClMatrix44 identity;
     program->emitNewNode(identity);
+    // Where a ship that respawns during the arrival is flown: the middle of the arena's near side.
+    program->emitParamVector("BPYP", 162.5f, 0.0f, 60.0f, 1.0f);
     program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
     program->emitNewAtom(E_ATOM_BODY, 0, identity, BOSS_STUB_HIT_CLASS);
     program->emitRegisterAtom();
