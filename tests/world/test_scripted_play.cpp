@@ -1,0 +1,359 @@
+// One minute of play, headless, in game steps of 1/60 s with scripted input: the ship flies to
+// the far edge and fires, enemies fly in on paths timed by a beat every half second, the bullets
+// kill them, the ship collects the score pickups they drop, rams an enemy, dies, respawns and
+// plays on. The score, kills and deaths at the end are what the score rules give.
+#include <gtest/gtest.h>
+
+#include "audio/analysis/beat.h"
+#include "audio/play/beat_events.h"
+#include "audio/play/song_clock.h"
+#include "core/config.h"
+#include "core/crit_section_pool.h"
+#include "core/fatal_error.h"
+#include "core/game_clock.h"
+#include "core/name_hash.h"
+#include "core/random.h"
+#include "core/saved_options.h"
+#include "core/script_cache.h"
+#include "input/input_channels.h"
+#include "render/draw_lists.h"
+#include "render/materials.h"
+#include "render/render_worker.h"
+#include "render/shader.h"
+#include "render/texture.h"
+#include "tests/render/render_data_support.h"
+#include "tests/support/memory_script_source.h"
+#include "tests/world/world_test_support.h"
+#include "world/atoms/atom.h"
+#include "world/collision/world_collision.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/processor.h"
+#include "world/entity/world.h"
+#include "world/generators/bullet_generators.h"
+#include "world/generators/dna_generator.h"
+#include "world/play/boss_encounter.h"
+#include "world/play/inspiration_pickups.h"
+#include "world/play/play_record.h"
+#include "world/play/player_ship.h"
+#include "world/play/player_state.h"
+#include "world/play/wave_record.h"
+#include "world/processors/path_follower.h"
+#include "world/world_step.h"
+
+#include <cmath>
+#include <vector>
+
+using namespace world_test;
+
+namespace {
+
+constexpr f32 STEP = 1.0f / 60.0f;
+constexpr u32 STEPS = 3600;
+constexpr f32 SCORE_SCALE = 1.5f;
+constexpr s32 ENEMY_INSPIRATION = 25;
+constexpr s32 DEATH_PENALTY = -250;
+// Hit points of class 0 at difficulty 0; the bullets carry exactly that much, so each kill uses
+// its bullet up.
+constexpr f32 ENEMY_HIT_POINTS = 29.0f;
+
+constexpr int FIRE = 5;
+constexpr int UP = 34;
+constexpr int RIGHT = 37;
+
+// Enemies wait for a beat above the arena, then fly in to a point and enter play there.
+constexpr f32 ENTRY_Z = -40.0f;
+constexpr f32 LINE_X = 162.5f;   // the ship's firing line
+constexpr f32 LINE_Z = 8.0f;     // 17 in front of the ship at the far edge (z 25)
+constexpr f32 RAM_X = 250.0f;    // off the line, level with the ship
+constexpr f32 RAM_Z = 25.0f;
+
+ClGeometryMesh* hull() { return makeRingMesh(6, 3.0f); }
+
+ClDNAProgram* newProgram(u32 kind) {
+    ClDNAProgram* program = new ClDNAProgram();
+    program->init();
+    program->kind = kind;
+    return program;
+}
+
+// The ship: control on the root; anchor 0 carries its "AnchorCL", the hull (whole at every spawn)
+// and a gun that fires along the ship's heading while fire 1 is held.
+ClDNAProgram* buildShipProgram() {
+    ClDNAProgram* p = newProgram(E_PROGRAM_PLAYER);
+    p->geometries.push(hull());
+    const ClMatrix44 identity;
+    p->emitNewNode(identity);
+    p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+    p->emitAddProcessor(E_PROC_PLAYER_CTRL);
+    p->emitAnchorNode();
+    p->emitParamInt("anchID", 0);
+    p->emitParamInt("startNode", 1);
+    p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+    p->emitNewAtom(E_ATOM_BODY, 0, identity, 0);
+    p->emitRegisterAtom();
+    p->emitNewNode(identity);
+    p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+    p->emitAddProcessor(E_PROC_PLAYER_GUN);
+    p->emitParamInt("ctrl", 0);
+    p->emitParamFloat("GunRate", 10.0f);
+    p->emitParamInt("GunPel", 1);
+    p->emitParamInt("GunPat", 0);
+    p->emitParamInt("MyBullGen", s32(crc32TextNoCase("DefBullGen")));
+    p->emitParamInt("BullType", 0);
+    p->emitParamInt("BullLev", 0);
+    p->emitParamFloat("BullRad", 1.5f);
+    p->emitParamFloat("BullRndRad", 1.0f);
+    p->emitParamFloat("BullDmg", ENEMY_HIT_POINTS);
+    p->emitParamFloat("BullVel", 300.0f);
+    p->emitParamFloat("BullVelVar", 0.0f);
+    p->emitParamInt("BullCol", s32(0xFF00FF00u));
+    p->emitParamInt("BullFlag", 0);
+    p->emitNewNode(identity);
+    p->emitNameNode("BarrelNode");
+    p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+    p->emitNewAtom(E_ATOM_ATTACH_POINT, -1, identity, 0);
+    p->emitNameAtom("NozzleAtom");
+    p->emitCloseNode();
+    p->emitCloseNode();
+    p->emitCloseNode();
+    p->emitCloseNode();
+    return p;
+}
+
+class ClDroneGenerator : public ClDNAGenerator {
+public:
+    ClDroneGenerator() : ClDNAGenerator(E_GENCAT_ENEMY_SMALL, "ScriptedDrone") {}
+    ClDNAProgram* generate(ClRandObjSFMT*, const SGeneratorParams*) override {
+        ClDNAProgram* p = newProgram(E_PROGRAM_ENEMY);
+        p->geometries.push(hull());
+        p->emitNewNode(ClMatrix44());
+        p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+        p->emitAddProcessor(E_PROC_FOLLOW_PATH);
+        p->emitNewAtom(E_ATOM_BODY, 0, ClMatrix44(), 0);
+        p->emitRegisterAtom();
+        p->emitCloseNode();
+        p->inspirationScore = ENEMY_INSPIRATION;
+        p->generator = this;
+        return p;
+    }
+};
+
+class ClScorePickupGenerator : public ClDNAGenerator {
+public:
+    ClScorePickupGenerator() : ClDNAGenerator(E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR) {}
+    ClDNAProgram* generate(ClRandObjSFMT*, const SGeneratorParams*) override {
+        ClDNAProgram* p = newProgram(E_PROGRAM_PICKUP);
+        p->emitNewNode(ClMatrix44());
+        p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+        p->emitNewAtom(E_ATOM_PICKUPABLE, -1, ClMatrix44(), 0);
+        p->emitAtomParamInt("PAT", 1);
+        p->emitRegisterAtom();
+        p->emitCloseNode();
+        p->generator = this;
+        return p;
+    }
+    s32 onCollect(ClEntity* pickup, const SContact*) override {
+        addPickupScore(pickup->root->params.get("inspvalue")->integer);
+        return 1;
+    }
+};
+
+SParamValue point(f32 x, f32 z) {
+    SParamValue v{};
+    v.setVector(x, 0.0f, z, 0.0f);
+    return v;
+}
+
+SParamValue integer(s32 i) {
+    SParamValue v{};
+    v.setInt(i);
+    return v;
+}
+
+// One wave of one member: from above the arena, on the next beat, to its point.
+struct SScriptedWave {
+    f32 spawnTime;
+    f32 x, z;
+    ClWaveDNA plan;
+    SWaveRecord record{};
+    ClEntity* entity = nullptr;
+
+    void plot() {
+        plan.speedClass = 2;
+        plan.memberCount = 1;
+        SWaveMember& member = plan.members[0];
+        member.wave = &plan;
+        member.segments.init();
+        member.segments.push(SMotionSegment{E_SEG_START, point(x, ENTRY_Z), {}, {}});
+        member.segments.push(SMotionSegment{E_SEG_WAIT_BEAT, integer(0), {}, {}});
+        member.segments.push(SMotionSegment{E_SEG_TIMED_MOVE, point(x, z), point(0.0f, 1.0f), integer(0)});
+        member.segments.push(SMotionSegment{E_SEG_END, {}, {}, {}});
+        record.plan = &member;
+    }
+};
+
+// The data the game builds gives the gun its flashes; the null device draws nothing, and the draw
+// lists are emptied after every step.
+constexpr u32 PRODUCER_HALF = 1;
+
+class ScriptedPlay : public BuiltDataTest {
+protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        setFatalErrorHook(test_support::throwOnFatal);
+        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+        initShaderRegistry();
+        initTextureTable();
+        initMaterialPools();
+        resetRenderFlipIndex();
+        clearDrawListHalf(PRODUCER_HALF);
+        initWorld();
+        sfmtInitGenRand(17);
+        scriptRegistriesInit();
+        m_script.files["playbalance.txt"] =
+            "score_wavekill_base_bonus = 100.0;"
+            "death_penalty { -250.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };";
+        setScriptSource(&m_script);
+        configClear();
+        initInput(0, 38);
+        g_iInputSettleFrames = 0;
+        g_SavedOptions.controllerSensitivity = 5;
+        g_SavedOptions.latchedFire = 0;
+        resetSongAnalysis();
+        resetBeatAnalysis();
+        emptyBeats(&g_aSongBeats);
+        for (u32 i = 1; i <= 2 * 60; ++i) {
+            SBeat beat{};
+            beat.time = 0.5f * f32(i);
+            beat.flags = BEAT_FLAG_ON_PULSE;
+            pushBeat(&g_aSongBeats, beat);
+        }
+        g_iCurrentBeat = 0;
+        g_fGameStep = STEP;
+
+        resetPlayRecord();
+        g_PlayRecord.song.scoreScale[0] = SCORE_SCALE;
+        g_BossEncounter = SBossEncounter{};
+        resetPlayerStates();
+        resetInspirationPickups();
+        registerBulletGenerators();
+        generatorRegister(&m_drones);
+        generatorRegister(&m_pickups);
+        initHitEffects();
+        setShipProgramBuilder(buildShipProgram);
+        createPlayerShipProgram();
+        enableFirstPlayer();
+        spawnPlayerShip(0, 1);
+    }
+    void TearDown() override {
+        releaseHitEffects();
+        shutdownWorld();  // the entities go before the programs they were built from
+        freeSessionDNAProgram();
+        resetSessionEffects();
+        setShipProgramBuilder(nullptr);
+        unregisterBulletGenerators();
+        m_drones.releaseSharedProgram();
+        m_pickups.releaseSharedProgram();
+        generatorUnregisterAll();
+        for (SScriptedWave& wave : m_waves) wave.plan.release();
+        releaseBeatAnalysis();
+        releaseSongAnalysis();
+        shutdownInput();
+        configFree();
+        freeAllScripts();
+        setScriptSource(nullptr);
+        clearDrawListHalf(PRODUCER_HALF);
+        releaseAllMaterials();
+        destroyAllTextures();
+        releaseShaderRegistry();
+        setFatalErrorHook(nullptr);
+        BuiltDataTest::TearDown();
+    }
+
+    void addWave(f32 spawnTime, f32 x, f32 z) {
+        m_waves.push_back(SScriptedWave{spawnTime, x, z, {}, {}, nullptr});
+    }
+
+    // Between the flip and the update: the song clock on the gameplay step, the beats, and the
+    // waves that are due.
+    static void tick(void* user) {
+        auto* self = static_cast<ScriptedPlay*>(user);
+        updateSongClock(0);
+        dispatchBeats();
+        for (SScriptedWave& wave : self->m_waves) {
+            if (wave.entity || g_fSongTime < wave.spawnTime) continue;
+            wave.entity = allocEntity(OWNER_LIVE_GAME);
+            wave.entity->waveSlot = &wave.record;
+            wave.entity->buildFromDNA(self->m_drones.getSharedProgram());
+            wave.record.memberEntities[0] = wave.entity;
+            wave.record.memberCount = 1;
+            wave.entity->spawnTime = g_fSongTime;
+            wave.entity->spawn();
+            wave.entity->setWaveMember(1);
+        }
+    }
+
+    // Player 0's channels for this frame: the current side is written, the other keeps the last.
+    static void input(f32 time) {
+        g_uInputFlipIndex ^= 1u;
+        clearPlayerChannels();
+        const auto during = [time](f32 from, f32 to) { return time >= from && time < to ? 1.0f : 0.0f; };
+        getPlayerChannel(0, UP)->value[g_uInputFlipIndex] = during(0.0f, 1.5f) + during(28.0f, 29.5f);
+        getPlayerChannel(0, RIGHT)->value[g_uInputFlipIndex] = during(21.0f, 23.0f);
+        getPlayerChannel(0, FIRE)->value[g_uInputFlipIndex] = during(0.0f, 20.0f) + during(30.0f, 60.0f);
+    }
+
+    test_support::ClMemoryScriptSource m_script;
+    ClDroneGenerator m_drones;
+    ClScorePickupGenerator m_pickups;
+    std::vector<SScriptedWave> m_waves;
+};
+
+}  // namespace
+
+TEST_F(ScriptedPlay, AMinuteOfPlayEndsWithTheScoreKillsAndDeathsOfTheRules) {
+    // Five drones on the firing line, one to ram beside the ship, three more after the respawn.
+    for (f32 t : {2.0f, 5.0f, 8.0f, 11.0f, 14.0f}) addWave(t, LINE_X, LINE_Z);
+    addWave(16.0f, RAM_X, RAM_Z);
+    for (f32 t : {32.0f, 35.0f, 38.0f}) addWave(t, LINE_X, LINE_Z);
+    for (SScriptedWave& wave : m_waves) wave.plot();
+
+    const SWorldStepHooks hooks = {&ScriptedPlay::tick, this};
+    u32 deathsSeen = 0;
+    f32 deathTime = 0.0f;
+    for (u32 i = 0; i < STEPS; ++i) {
+        const f32 time = f32(i) * STEP;
+        input(time);
+        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        worldStep(&hooks);
+        tickPlayState(STEP, false);
+        clearDrawListHalf(PRODUCER_HALF);
+        if (g_aPlayerState[0].deaths > s32(deathsSeen)) {
+            deathsSeen = u32(g_aPlayerState[0].deaths);
+            deathTime = time;
+        }
+    }
+
+    // Each drone shot dies to one bullet and drops trunc(1.5 x 25) = 37 points, collected from the
+    // far edge. The ram kills the drone too (no pickup) and the ship: 5 x 37 = 185 falls by 250
+    // to 0, 185 points lost. The three drones after the respawn give 3 x 37.
+    const s32 killPoints = s32(SCORE_SCALE * f32(ENEMY_INSPIRATION));
+    const SPlayerState& player = g_aPlayerState[0];
+    EXPECT_EQ(player.kills, 9);
+    EXPECT_EQ(player.deaths, 1);
+    EXPECT_EQ(player.pointsLost, 5 * killPoints);
+    EXPECT_LT(5 * killPoints + DEATH_PENALTY, 0);
+    EXPECT_EQ(player.score, SCORE_ENCODING_FACTOR * 3 * killPoints);
+    EXPECT_EQ(shownScore(player), 111);
+    EXPECT_GT(deathTime, 21.0f);
+    EXPECT_LT(deathTime, 23.0f);
+    ASSERT_NE(player.ship, nullptr);
+    EXPECT_EQ(player.ship->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_NEAR(player.playTime, 60.0f, 1e-3f);
+    EXPECT_EQ(liveInspirationPickupCount(), 0u);
+    for (const SScriptedWave& wave : m_waves) {
+        ASSERT_NE(wave.entity, nullptr);
+        EXPECT_EQ(wave.entity->state, u32(E_ENTITY_DESTROYED)) << "the drone spawned at " << wave.spawnTime;
+        EXPECT_EQ(wave.entity->killed, 1u);
+    }
+}

@@ -1,0 +1,51 @@
+#include "world/world_step.h"
+
+#include "render/camera_inputs.h"
+#include "render/particle_world_inputs.h"
+#include "world/bar_colour_scheme.h"
+#include "world/collision/kill_queue.h"
+#include "world/collision/world_collision.h"
+#include "world/effects/backdrop.h"
+#include "world/entity/entity.h"
+#include "world/entity/frame_parity.h"
+#include "world/entity/world.h"
+#include "world/play/inspiration_pickups.h"
+#include "world/play/player_state.h"
+
+namespace {
+
+// Entries of the colour scheme the FX system draws its explosions and two flash kinds in.
+constexpr u32 SCHEME_FX_EXPLOSION = 25;
+constexpr u32 SCHEME_FX_FIRST_FLASH = 32;
+constexpr u32 SCHEME_FX_SECOND_FLASH = 27;
+
+}  // namespace
+
+void worldStep(const SWorldStepHooks* hooks) {
+    flipFrameBuffers();
+    if (hooks && hooks->afterFlip) hooks->afterFlip(hooks->user);
+    updateLiveEntities();
+    updateWorldCollisions();
+    processKillQueue();
+    flushDestroyedEntities();
+    sweepInspirationPickups();
+    flushFreedEntities();
+    publishWorldFrameInputs();
+}
+
+void publishWorldFrameInputs() {
+    SCameraWorldInputs& camera = g_CameraWorldInputs;
+    camera.arenaFocus = ClVec3(ARENA_FOCUS_X, 0.0f, ARENA_FOCUS_Z);
+    const ClEntity* ship = g_aPlayerState[0].ship;
+    const bool shipInPlay = ship && (ship->state == E_ENTITY_SPAWNED || ship->state == E_ENTITY_ACTIVE);
+    camera.playerExists = shipInPlay ? 1 : 0;
+    if (shipInPlay) {
+        const ClVec4 at = ship->getWorldPosition();
+        camera.playerPosition = ClVec3(at.x, at.y, at.z);
+    }
+
+    g_particleFxColours.explosion = g_BarColourScheme.colour(SCHEME_FX_EXPLOSION).current;
+    g_particleFxColours.firstFlash = g_BarColourScheme.colour(SCHEME_FX_FIRST_FLASH).current;
+    g_particleFxColours.secondFlash = g_BarColourScheme.colour(SCHEME_FX_SECOND_FLASH).current;
+    g_particleMusicLevel = getBackdropSpeed();
+}
