@@ -1,0 +1,152 @@
+// The built-in pack's registrations and boss table, and every built-in generator's program built
+// into an entity; the gun block of an armed enemy; the pickups' collect operations.
+#include <gtest/gtest.h>
+
+#include "core/name_hash.h"
+#include "core/rand_obj.h"
+#include "tests/waves/wave_test_song.h"
+#include "waves/generators/generator_params.h"
+#include "waves/pack_registry.h"
+#include "waves/waves.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/processor.h"
+#include "world/entity/world.h"
+#include "world/play/gun_params.h"
+#include "world/play/player_state.h"
+
+#include <tuple>
+
+using namespace test_support;
+
+namespace {
+
+struct SNamed {
+    u32 category;
+    const char* name;
+};
+const SNamed BUILT_IN[] = {
+    {E_GENCAT_PLAYER_BULLET, "DefBullGen"},    {E_GENCAT_ENEMY_BULLET, "DefBullGenE"},
+    {E_GENCAT_ENEMY_BULLET, "DefBullRSG"},     {E_GENCAT_ENEMY_BULLET, "DefBullGEF"},
+    {E_GENCAT_ENEMY_SMALL, "EnemyDart"},       {E_GENCAT_ENEMY_MEDIUM, "EnemySpinner"},
+    {E_GENCAT_ENEMY_LARGE, "EnemyBastion"},    {E_GENCAT_PICKUP, "ScorePickup"},
+    {E_GENCAT_PICKUP, "InvincibilityPickup"},  {E_GENCAT_PICKUP, "LevelUpPickup"},
+    {E_GENCAT_PICKUP, "ChainBonusPickup"},     {E_GENCAT_BOSS, "BossStub"},
+};
+
+class BuiltInPackTest : public WaveSongTest {
+protected:
+    void SetUp() override {
+        WaveSongTest::SetUp();
+        initWorld();
+        resetPlayerStates();
+        wavesSetUp();
+    }
+    void TearDown() override {
+        shutdownWorld();
+        wavesShutdown();
+        WaveSongTest::TearDown();
+    }
+    // A new entity of the generator's program; the program goes with the test's list.
+    ClEntity* build(ClDNAGenerator* generator, const SGeneratorParams* params) {
+        ClRandObjSFMT random;
+        random.seed(3);
+        ClDNAProgram* program = generator->generate(&random, params);
+        m_programs.push_back(program);
+        ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
+        entity->buildFromDNA(program);
+        return entity;
+    }
+    void releasePrograms() {
+        shutdownWorld();
+        for (ClDNAProgram* program : m_programs) {
+            program->release();
+            delete program;
+        }
+        m_programs.clear();
+    }
+
+    std::vector<ClDNAProgram*> m_programs;
+};
+
+TEST_F(BuiltInPackTest, RegistersWhatTheWorldLooksUpAndFillsTheBossTableUntilReleased) {
+    for (const SNamed& g : BUILT_IN) EXPECT_NE(generatorFind(g.category, crc32TextNoCase(g.name)), nullptr) << g.name;
+    ClDNAGenerator* stub = generatorFindOrDie(E_GENCAT_BOSS, "BossStub");
+    for (u32 boss = 0; boss < BOSS_COUNT; ++boss)
+        for (u32 sub = 0; sub < SUBBOSS_COUNT; ++sub) EXPECT_EQ(getBossGenerator(boss, sub), stub);
+    wavesShutdown();
+    for (const SNamed& g : BUILT_IN) EXPECT_EQ(generatorFind(g.category, crc32TextNoCase(g.name)), nullptr) << g.name;
+    EXPECT_EQ(getBossGenerator(4, 2), nullptr);
+    wavesSetUp();
+}
+
+TEST_F(BuiltInPackTest, EveryProgramBuildsIntoAnEntityOfItsKind) {
+    const SGeneratorParams params = {5, 0.0f};
+    const std::tuple<const char*, u32, u32, u32> expected[] = {
+        {"EnemyDart", E_PROGRAM_ENEMY, 1, 10},  {"EnemySpinner", E_PROGRAM_ENEMY, 2, 25},
+        {"EnemyBastion", E_PROGRAM_ENEMY, 2, 60}, {"ScorePickup", E_PROGRAM_PICKUP, 1, 0},
+        {"InvincibilityPickup", E_PROGRAM_PICKUP, 1, 0}, {"LevelUpPickup", E_PROGRAM_PICKUP, 1, 0},
+        {"ChainBonusPickup", E_PROGRAM_PICKUP, 1, 0},   {"BossStub", E_PROGRAM_ENEMY, 1, 0},
+    };
+    for (const auto& [name, kind, atoms, inspiration] : expected) {
+        ClDNAGenerator* generator = nullptr;
+        for (const SNamed& g : BUILT_IN)
+            if (std::string(g.name) == name) generator = generatorFindOrDie(g.category, name);
+        ClEntity* entity = build(generator, &params);
+        EXPECT_EQ(std::make_tuple(entity->program->kind, entity->atoms.count, u32(entity->program->inspirationScore)),
+                  std::make_tuple(kind, atoms, inspiration))
+            << name;
+        EXPECT_EQ(entity->registeredAtoms.count, 1u) << name;
+        const bool flies = generator->getCategory() >= E_GENCAT_ENEMY_SMALL && generator->getCategory() <= E_GENCAT_ENEMY_LARGE;
+        if (flies) {
+            EXPECT_NE(entity->root->findProcessor(E_PROC_FOLLOW_PATH), nullptr) << name;
+        }
+    }
+    releasePrograms();
+}
+
+TEST_F(BuiltInPackTest, AnArmedEnemyCarriesTheBulletBlockItsGunReads) {
+    const SGeneratorParams params = {4, 1.0f};
+    ClRandObjSFMT random;
+    ClDNAProgram* program = generatorFindOrDie(E_GENCAT_ENEMY_MEDIUM, "EnemySpinner")->generate(&random, &params);
+    m_programs.push_back(program);
+    u32 guns = 0;
+    // The gun's class is not part of this build: a class that reads nothing stands in for it.
+    for (SDNAInstruction& op : program->instructions) {
+        if (op.opcode != E_DNA_ADD_PROCESSOR || op.operand[0].integer != s32(E_PROC_ENEMY_GUN)) continue;
+        ++guns;
+        op.operand[0].integer = s32(E_PROC_UPDATE_WORLD_FRAMES_ABS_ROT);
+    }
+    EXPECT_EQ(guns, 1u);
+    ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
+    entity->buildFromDNA(program);
+    SGunParams gun = {};
+    SGunParams::readFromNode(entity->root, &gun);
+    EXPECT_EQ(std::make_tuple(gun.bullet.myBullGen, gun.bullet.bullLev, gun.gunPel),
+              std::make_tuple(s32(crc32TextNoCase("DefBullGenE")), 4, 1));
+    releasePrograms();
+}
+
+TEST_F(BuiltInPackTest, PickupsActOnTheFirstPlayer) {
+    ClEntity* score = build(generatorFindOrDie(E_GENCAT_PICKUP, "ScorePickup"), nullptr);
+    score->root->params.findOrAdd("inspvalue")->setInt(30);
+    score->program->generator->onCollect(score, nullptr);
+    EXPECT_EQ(g_aPlayerState[0].score, 30 * SCORE_ENCODING_FACTOR);
+
+    ClEntity* invincibility = build(generatorFindOrDie(E_GENCAT_PICKUP, "InvincibilityPickup"), nullptr);
+    invincibility->program->generator->onCollect(invincibility, nullptr);
+    invincibility->program->generator->onCollect(invincibility, nullptr);
+    EXPECT_EQ(g_aPlayerState[0].invincibilityTime, 10.0f);
+
+    // A closed window starts a new chain; an open one carries it on.
+    ClEntity* chain = build(generatorFindOrDie(E_GENCAT_PICKUP, "ChainBonusPickup"), nullptr);
+    g_aiWaveKillChain[0] = 4;
+    chain->program->generator->onCollect(chain, nullptr);
+    EXPECT_EQ(std::make_tuple(g_aiWaveKillChain[0], g_fWaveKillChainWindow), std::make_tuple(1, 9.0f));
+    chain->program->generator->onCollect(chain, nullptr);
+    EXPECT_EQ(g_aiWaveKillChain[0], 2);
+    releasePrograms();
+}
+
+}  // namespace

@@ -1,0 +1,241 @@
+// The wave schedule over a made-up song: the same plan for the same song at every level, the
+// member caps, the entity budget and the beats; built into the world, members spawn when due and
+// arrive on their beats; the chain bonus, the drop-beat pickups and the boss choice's hooks.
+#include <gtest/gtest.h>
+
+#include "audio/play/beat_events.h"
+#include "audio/play/song_clock.h"
+#include "core/game_clock.h"
+#include "core/rand_obj.h"
+#include "tests/waves/wave_test_song.h"
+#include "waves/session_pickups.h"
+#include "waves/wave_pool.h"
+#include "waves/wave_schedule.h"
+#include "waves/waves.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/world.h"
+#include "world/play/boss_wave_hook.h"
+#include "world/play/player_state.h"
+#include "world/processors/path_follower.h"
+#include "world/services/play_area.h"
+
+#include <cstring>
+#include <vector>
+
+using namespace test_support;
+
+namespace {
+
+constexpr f32 STEP = 1.0f / 60.0f;
+
+void planFor(u32 level, SWaveSchedulePlan* plan, u32 budget = WAVE_MEMBER_BUDGET) {
+    ClRandObjSFMT random;
+    seedSongRandom(g_PlayRecord.song, &random);
+    planWaveSchedule(level, &random, plan, budget);
+}
+
+bool samePlans(const SWaveSchedulePlan& a, const SWaveSchedulePlan& b) {
+    return a.waves.count == b.waves.count && a.memberTotal == b.memberTotal &&
+           std::memcmp(a.waves.data, b.waves.data, sizeof(SPlannedWave) * a.waves.count) == 0;
+}
+
+using WaveScheduleTest = WaveSongTest;
+
+TEST_F(WaveScheduleTest, ASongGivesTheSamePlanAtEachLevelAndAnotherSongAnother) {
+    s32 previousTarget = 0;
+    for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
+        computeSongFeatures(level);
+        SWaveSchedulePlan first, second, other;
+        planFor(level, &first);
+        planFor(level, &second);
+        g_PlayRecord.song.identity[0] = 7;
+        planFor(level, &other);
+        g_PlayRecord.song.identity[0] = 0;
+        EXPECT_GT(first.waves.count, 5u) << level;
+        EXPECT_TRUE(samePlans(first, second)) << level;
+        EXPECT_FALSE(samePlans(first, other)) << level;
+        for (SWaveSchedulePlan* plan : {&first, &second, &other}) plan->release();
+    }
+    computeSongWaveTargets(&g_PlayRecord.song);
+    for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
+        const s32* targets = g_PlayRecord.song.scoreTargets[level];
+        EXPECT_LT(0, targets[0]);
+        EXPECT_LT(targets[0], targets[1]);
+        EXPECT_LT(previousTarget, targets[1]) << "harder levels are worth more";
+        previousTarget = targets[1];
+    }
+}
+
+TEST_F(WaveScheduleTest, WavesKeepToTheirCapsTheBudgetAndTheBeats) {
+    for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
+        computeSongFeatures(level);
+        SWaveSchedulePlan plan;
+        planFor(level, &plan);
+        const u32 maxMembers = waveLevelRule(level).maxMembers;
+        u32 total = 0;
+        f32 previousFirstArrival = -1.0f;
+        for (const SPlannedWave& wave : plan.waves) {
+            const u32 divisor = wave.category == E_GENCAT_ENEMY_SMALL ? 1 : (wave.category == E_GENCAT_ENEMY_MEDIUM ? 2 : 4);
+            EXPECT_GE(wave.memberCount, 1u);
+            EXPECT_LE(wave.memberCount, std::max(1u, maxMembers / divisor));
+            EXPECT_LE(previousFirstArrival, wave.members[0].arrivalTime);
+            previousFirstArrival = wave.members[0].arrivalTime;
+            for (u32 i = 0; i < wave.memberCount; ++i) {
+                const SPlannedMember& m = wave.members[i];
+                ASSERT_LT(u32(m.beatIndex), g_aSongBeats.count);
+                EXPECT_EQ(m.arrivalTime, g_aSongBeats[u32(m.beatIndex)].time);
+                EXPECT_TRUE(isInsidePlayArea(m.arrival));
+                EXPECT_FALSE(isInsidePlayArea(m.start));
+                EXPECT_FALSE(isInsidePlayArea(m.exit));
+            }
+            total += wave.memberCount;
+        }
+        EXPECT_EQ(total, plan.memberTotal);
+        // A small budget cuts the plan short without passing it.
+        SWaveSchedulePlan small;
+        planFor(level, &small, 20);
+        EXPECT_LE(small.memberTotal, 20u);
+        EXPECT_LT(small.waves.count, plan.waves.count);
+        plan.release();
+        small.release();
+    }
+}
+
+// The schedule built into the world's entities, with the path followers run by game steps.
+class WaveWorldTest : public WaveSongTest {
+protected:
+    void SetUp() override {
+        WaveSongTest::SetUp();
+        initWorld();
+        resetPlayerStates();
+        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        g_fGameStep = STEP;
+        wavesSetUp();
+        computeSongFeatures(0);
+        rollAllPacks(g_PlayRecord);
+        waveScheduleGenerate(&g_PlayRecord);
+    }
+    void TearDown() override {
+        shutdownWorld();
+        wavesShutdown();
+        g_fSongTime = 0.0f;
+        WaveSongTest::TearDown();
+    }
+    static void step() {
+        flipFrameBuffers();
+        waveSpawnTick();
+        updateLiveEntities();
+        flushDestroyedEntities();
+        flushFreedEntities();
+        g_fSongTime += STEP;
+    }
+};
+
+TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
+    const u32 count = waveMemberCount();
+    ASSERT_GT(count, 20u);
+    f32 lastArrival = 0.0f;
+    for (u32 m = 0; m < count; ++m) {
+        const SWaveMemberLink& link = waveMemberAt(m);
+        EXPECT_EQ(link.entity->state, u32(E_ENTITY_BUILT));
+        EXPECT_EQ(link.entity->waveSlot, &link.record);
+        lastArrival = std::max(lastArrival, link.arrivalTime);
+    }
+    g_fSongTime = earliestPendingWaveTime();
+    constexpr f32 NOT_YET = -1e9f;
+    std::vector<f32> spawnedAt(count, NOT_YET), arrivedAt(count, NOT_YET);
+    while (g_fSongTime < lastArrival + 2.0f * STEP) {
+        const f32 now = g_fSongTime;
+        step();
+        for (u32 m = 0; m < count; ++m) {
+            const SWaveMemberLink& link = waveMemberAt(m);
+            if (spawnedAt[m] == NOT_YET && link.entity->state != E_ENTITY_BUILT) spawnedAt[m] = now;
+            if (arrivedAt[m] != NOT_YET || link.entity->state != E_ENTITY_ACTIVE) continue;
+            arrivedAt[m] = now;
+            // On its point, but for the first step of the roam that follows in the same frame.
+            const ClVec4 at = link.entity->getWorldPosition();
+            const ClVec3 point = link.record.plan->segments[1].a.getVector();
+            const f32 roamStep = getPathSpeed(link.record.plan->wave->speedClass, 2) * STEP;
+            EXPECT_LE(ClVec3(at.x - point.x, 0.0f, at.z - point.z).length(), roamStep + 1e-3f) << m;
+        }
+    }
+    EXPECT_EQ(earliestPendingWaveTime(), FLT_MAX);
+    for (u32 m = 0; m < count; ++m) {
+        const SWaveMemberLink& link = waveMemberAt(m);
+        EXPECT_GE(spawnedAt[m], link.spawnTime) << m;
+        EXPECT_LT(spawnedAt[m], link.spawnTime + STEP) << m;
+        EXPECT_GE(arrivedAt[m], link.arrivalTime - 1e-3f) << m;
+        EXPECT_LT(arrivedAt[m], link.arrivalTime + STEP + 1e-3f) << m;
+    }
+}
+
+TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollected) {
+    const SWave& wave = waveAt(0);
+    const SWaveMemberLink& last = waveMemberAt(wave.firstMember + wave.memberCount - 1);
+    g_fSongTime = 0.0f;
+    for (u32 i = 0; i < wave.memberCount; ++i) g_fSongTime = std::max(g_fSongTime, waveMemberAt(wave.firstMember + i).spawnTime);
+    step();
+    for (u32 i = 0; i < wave.memberCount; ++i) {
+        ClEntity* member = waveMemberAt(wave.firstMember + i).entity;
+        member->activate();
+        if (i + 1 < wave.memberCount) member->kill();
+    }
+    step();
+    EXPECT_EQ(liveSessionPickupCount(), 0u);
+    last.entity->kill();
+    step();
+    ASSERT_EQ(liveSessionPickupCount(), 1u);
+
+    // A drop beat puts an invincibility pickup in the arena on its beat.
+    g_aSongBeats[100].flags |= BEAT_FLAG_DROP;
+    setupSessionPickups(g_PlayRecord);
+    ASSERT_EQ(sessionPickupTableCount(), 1u);
+    EXPECT_EQ(sessionPickupTableAt(0).time, g_aSongBeats[100].time);
+    g_fSongTime = g_aSongBeats[100].time;
+    step();
+    EXPECT_EQ(liveSessionPickupCount(), 1u);
+
+    // Without a ship nothing is collected; with one everything is, and goes.
+    collectAllPickups();
+    EXPECT_EQ(g_aPlayerState[0].invincibilityTime, 0.0f);
+    g_aPlayerState[0].ship = waveMemberAt(0).entity;
+    collectAllPickups();
+    g_aPlayerState[0].ship = nullptr;
+    EXPECT_EQ(g_aPlayerState[0].invincibilityTime, 5.0f);
+    step();
+    step();
+    EXPECT_EQ(liveSessionPickupCount(), 0u);
+}
+
+TEST_F(WaveWorldTest, BossHooksSeeEveryMemberAndGiveTheBossTheLastFreeSlot) {
+    struct SSeen {
+        u32 count;
+        f32 firstSpawn;
+    } seen = {0, 0.0f};
+    getBossWaveHooks()->forEachWaveMember(
+        [](void* user, ClEntity*, f32 spawnTime) {
+            auto* s = static_cast<SSeen*>(user);
+            ++s->count;
+            s->firstSpawn = spawnTime;
+        },
+        &seen);
+    EXPECT_EQ(seen.count, waveMemberCount());
+    EXPECT_EQ(seen.firstSpawn, waveMemberAt(0).spawnTime) << "the last wave is visited first";
+
+    ClDNAProgram program;
+    program.init();
+    auto* plan = new ClWaveDNA();
+    plan->members[0].wave = plan;
+    program.wavePlans.push(plan);
+    ClEntity* boss = allocEntity(OWNER_LIVE_GAME);
+    getBossWaveHooks()->attachBossWave(boss, &program);
+    ASSERT_NE(boss->waveSlot, nullptr);
+    EXPECT_EQ(waveRecordOf(boss)->plan, &plan->members[0]);
+    EXPECT_EQ(fatalReasonOf([&] { getBossWaveHooks()->attachBossWave(boss, &program); }),
+              "no wave record is free for the boss's wave");
+    freeEntity(boss);
+    program.release();
+}
+
+}  // namespace

@@ -1,0 +1,27 @@
+// The pack the program carries: bullets, enemies, pickups and the boss stub.
+#pragma once
+
+#include "waves/generators/boss_stub_generator.h"
+#include "waves/generators/enemy_generators.h"
+#include "waves/generators/pickup_generators.h"
+#include "waves/pack_registry.h"
+
+class ClPack_Builtin final : public ClPack {
+public:
+    ClPack_Builtin();
+    const char* getName() const override { return "Builtin"; }
+    // Also fills every entry of the boss table.
+    void registerGenerators() override;
+    void unregisterGenerators() override;
+
+private:
+    ClDNAGen_Enemy m_small;
+    ClDNAGen_Enemy m_medium;
+    ClDNAGen_Enemy m_large;
+    ClDNAGen_Pickup m_score;
+    ClDNAGen_Pickup m_invincibility;
+    ClDNAGen_Pickup m_levelUp;
+    ClDNAGen_Pickup m_chainBonus;
+    ClDNAGen_BossStub m_boss;
+    bool m_registered = false;
+};

@@ -1,0 +1,102 @@
+#include "waves/pack_registry.h"
+
+#include "core/fatal_error.h"
+#include "waves/pack_builtin.h"
+#include "world/generators/bullet_generators.h"
+#include "world/play/inspiration_pickups.h"
+#include <initializer_list>
+#include "world/play/play_record.h"
+
+namespace {
+
+ClArray<ClPack*> s_packs;
+ClPack_Builtin* s_pBuiltin = nullptr;
+
+}  // namespace
+
+ClPack::~ClPack() {
+    for (ClArray<ClDNAGenerator*>& list : m_categories) list.release();
+}
+
+void ClPack::add(ClDNAGenerator* generator) {
+    generatorRegister(generator);
+    ClArray<ClDNAGenerator*>& list = m_categories[generator->getCategory()];
+    if (!list.inUse) list.init();
+    list.push(generator);
+}
+
+void ClPack::unregisterGenerators() {
+    for (ClArray<ClDNAGenerator*>& list : m_categories) {
+        for (u32 i = 0; i < list.count; ++i) {
+            generatorUnregister(list[i]);
+            list[i]->releaseSharedProgram();
+        }
+        list.release();
+    }
+}
+
+u32 ClPack::generatorCount(u32 category) const {
+    return category < GENERATOR_CATEGORY_COUNT ? m_categories[category].count : 0;
+}
+
+ClDNAGenerator* ClPack::generatorAt(u32 category, u32 index) const {
+    if (index >= generatorCount(category)) fatalErrorf("pack generator %u of category %u out of range", index, category);
+    return m_categories[category][index];
+}
+
+ClPack_Builtin::ClPack_Builtin()
+    : m_small(E_GENCAT_ENEMY_SMALL, ENEMY_SMALL_GENERATOR),
+      m_medium(E_GENCAT_ENEMY_MEDIUM, ENEMY_MEDIUM_GENERATOR),
+      m_large(E_GENCAT_ENEMY_LARGE, ENEMY_LARGE_GENERATOR),
+      m_score(E_PICKUP_SCORE, SCORE_PICKUP_GENERATOR),
+      m_invincibility(E_PICKUP_INVINCIBILITY, INVINCIBILITY_PICKUP_GENERATOR),
+      m_levelUp(E_PICKUP_LEVEL_UP, LEVEL_UP_PICKUP_GENERATOR),
+      m_chainBonus(E_PICKUP_CHAIN_BONUS, CHAIN_BONUS_PICKUP_GENERATOR) {}
+
+void ClPack_Builtin::registerGenerators() {
+    if (m_registered) return;
+    // The bullet generators are the world's own; the pack only has them registered.
+    registerBulletGenerators();
+    for (ClDNAGenerator* generator : std::initializer_list<ClDNAGenerator*>{
+             &m_small, &m_medium, &m_large, &m_score, &m_invincibility, &m_levelUp, &m_chainBonus, &m_boss})
+        add(generator);
+    for (u32 boss = 0; boss < BOSS_COUNT; ++boss)
+        for (u32 subBoss = 0; subBoss < SUBBOSS_COUNT; ++subBoss) setBossGenerator(boss, subBoss, &m_boss);
+    m_registered = true;
+}
+
+void ClPack_Builtin::unregisterGenerators() {
+    if (!m_registered) return;
+    unregisterBulletGenerators();
+    ClPack::unregisterGenerators();
+    clearBossGenerators();
+    m_registered = false;
+}
+
+void packRegistryInit() {
+    if (s_packs.inUse) return;
+    s_packs.init(PACK_REGISTRY_INITIAL_CAPACITY);
+    s_pBuiltin = new ClPack_Builtin();
+    packRegistryAdd(s_pBuiltin);
+}
+
+void packRegistryAdd(ClPack* pack) {
+    if (!s_packs.inUse) fatalError("a pack added before the pack registry was set up");
+    s_packs.push(pack);
+    pack->registerGenerators();
+}
+
+void packRegistryRelease() {
+    if (!s_packs.inUse) return;
+    for (u32 i = s_packs.count; i-- > 0;) s_packs[i]->unregisterGenerators();
+    s_packs.release();
+    delete s_pBuiltin;
+    s_pBuiltin = nullptr;
+}
+
+u32 packCount() { return s_packs.inUse ? s_packs.count : 0; }
+
+ClPack* packAt(u32 index) {
+    if (index >= packCount()) fatalErrorf("pack %u out of range", index);
+    return s_packs[index];
+}

@@ -1,0 +1,112 @@
+#include "waves/session_pickups.h"
+
+#include "audio/analysis/beat.h"
+#include "audio/analysis/spawn_bars.h"
+#include "audio/play/song_clock.h"
+#include "core/fatal_error.h"
+#include "core/name_hash.h"
+#include "world/collision/contact.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+#include "world/generators/dna_generator.h"
+#include "world/play/inspiration_pickups.h"
+#include "world/play/play_record.h"
+#include "world/play/player_state.h"
+
+namespace {
+
+// The drop-beat pickups take turns over four cells two cells off the grid's centre.
+constexpr s32 TABLE_CELLS[4][2] = {{8, 6}, {12, 10}, {12, 6}, {8, 10}};
+
+SPickupDrop s_aTable[SESSION_PICKUP_TABLE_CAPACITY];
+u32 s_uTableCount = 0;
+u32 s_uTableCursor = 0;
+ClEntity* s_apLive[SESSION_PICKUP_CAPACITY];
+u32 s_uLiveCount = 0;
+
+const char* generatorNameOf(EPickupKind kind) {
+    switch (kind) {
+        case E_PICKUP_SCORE: return SCORE_PICKUP_GENERATOR;
+        case E_PICKUP_INVINCIBILITY: return INVINCIBILITY_PICKUP_GENERATOR;
+        case E_PICKUP_LEVEL_UP: return LEVEL_UP_PICKUP_GENERATOR;
+        case E_PICKUP_CHAIN_BONUS: return CHAIN_BONUS_PICKUP_GENERATOR;
+    }
+    fatalErrorf("pickup kind %u", u32(kind));
+}
+
+ClVec3 cellCentre(s32 column, s32 row) {
+    return ClVec3((f32(column) + 0.5f) * INSPIRATION_GRID_CELL, 0.0f, (f32(row) + 0.5f) * INSPIRATION_GRID_CELL);
+}
+
+}  // namespace
+
+void setupSessionPickups(const SPlayRecord& record) {
+    (void)record;
+    releaseSessionPickupList();
+    for (const SBeat& beat : g_aSongBeats) {
+        if (!(beat.flags & BEAT_FLAG_DROP)) continue;
+        if (s_uTableCount >= SESSION_PICKUP_TABLE_CAPACITY) break;
+        const s32* cell = TABLE_CELLS[s_uTableCount % 4];
+        s_aTable[s_uTableCount++] = SPickupDrop{beat.time, cellCentre(cell[0], cell[1]), E_PICKUP_INVINCIBILITY};
+    }
+}
+
+void releaseSessionPickupList() {
+    s_uTableCount = 0;
+    s_uTableCursor = 0;
+    s_uLiveCount = 0;
+}
+
+ClEntity* spawnSessionPickup(EPickupKind kind, const ClVec3& position) {
+    ClDNAGenerator* generator = generatorFind(E_GENCAT_PICKUP, crc32TextNoCase(generatorNameOf(kind)));
+    if (!generator || s_uLiveCount >= SESSION_PICKUP_CAPACITY) return nullptr;
+    ClEntity* pickup = allocEntity(OWNER_LIVE_GAME);
+    pickup->buildFromDNA(generator->getSharedProgram());
+    pickup->root->resetAtoms();
+    pickup->spawn();
+    pickup->setRootPosition(position);
+    pickup->activate();
+    s_apLive[s_uLiveCount++] = pickup;
+    return pickup;
+}
+
+void tickSessionPickups() {
+    // A pickup destroyed in an earlier frame has left the destroyed list by now.
+    for (u32 i = s_uLiveCount; i-- > 0;) {
+        ClEntity* pickup = s_apLive[i];
+        if (pickup->state != E_ENTITY_DESTROYED || pickup->isListed(E_LIST_DESTROYED)) continue;
+        queueEntityForFreeing(pickup);
+        s_apLive[i] = s_apLive[--s_uLiveCount];
+    }
+    while (s_uTableCursor < s_uTableCount && s_aTable[s_uTableCursor].time <= g_fSongTime) {
+        const SPickupDrop& drop = s_aTable[s_uTableCursor++];
+        spawnSessionPickup(drop.kind, drop.position);
+    }
+}
+
+u32 sessionPickupTableCount() { return s_uTableCount; }
+
+const SPickupDrop& sessionPickupTableAt(u32 index) {
+    if (index >= s_uTableCount) fatalErrorf("pickup table entry %u out of range", index);
+    return s_aTable[index];
+}
+
+u32 liveSessionPickupCount() { return s_uLiveCount; }
+
+void collectAllPickups() {
+    const ClEntity* ship = g_aPlayerState[0].ship;
+    if (!ship || !isWorldReady()) return;
+    const ClVec4 at = ship->getWorldPosition();
+    for (u32 i = entityListCount(E_LIST_LIVE); i-- > 0;) {
+        ClEntity* entity = entityListAt(E_LIST_LIVE, i);
+        if (!entity->program || entity->program->kind != E_PROGRAM_PICKUP || entity->state == E_ENTITY_DESTROYED) continue;
+        SContact contact = {};
+        contact.point = ClVec3(at.x, at.y, at.z);
+        contact.first = entity->registeredAtoms.count ? entity->registeredAtoms[0] : nullptr;
+        if (entity->program->generator) entity->program->generator->onCollect(entity, &contact);
+        entity->activate();
+        entity->destroy();
+    }
+}

@@ -1,0 +1,266 @@
+#include "waves/wave_pool.h"
+
+#include "core/fatal_error.h"
+#include "core/rand_obj.h"
+#include "audio/play/song_clock.h"
+#include "waves/generators/generator_params.h"
+#include "waves/session_pickups.h"
+#include "waves/wave_schedule.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/world.h"
+#include "world/generators/dna_generator.h"
+#include "world/play/boss_wave_hook.h"
+
+#include <algorithm>
+#include <cfloat>
+
+namespace {
+
+// A roaming member's bounce leaves along its flight, at half its class speed.
+constexpr s32 ROAM_FRACTION = 2;
+constexpr s32 FULL_SPEED = 0;
+
+SWave* s_aWaves = nullptr;
+u32 s_uWaveCount = 0;
+u32 s_uWaveCapacity = 0;
+SWaveMemberLink* s_aMembers = nullptr;
+u32 s_uMemberCount = 0;
+u32 s_uMemberCapacity = 0;
+u32* s_aSpawnOrder = nullptr;  // member indices by spawn time
+u32 s_uScheduledCount = 0;     // members in the spawn order
+u32 s_uSpawnCursor = 0;
+ClArray<u32> s_openWaves;      // spawned, not yet settled
+u32* s_aGone = nullptr;        // per member: 1 once seen destroyed
+
+SParamValue vectorValue(const ClVec3& v) {
+    SParamValue value{};
+    value.setVector(v.x, v.y, v.z, 0.0f);
+    return value;
+}
+SParamValue intValue(s32 i) {
+    SParamValue value{};
+    value.setInt(i);
+    return value;
+}
+SParamValue floatValue(f32 f) {
+    SParamValue value{};
+    value.setFloat(f);
+    return value;
+}
+
+void addSegment(SWaveMember* member, u32 kind, SParamValue a = {}, SParamValue b = {}, SParamValue c = {}) {
+    member->segments.push(SMotionSegment{kind, a, b, c});
+}
+
+// In at full speed, timed, to the arrival point; the arrival; a roam; out at the other side.
+void writeMemberPath(SWaveMember* member, const SPlannedMember& planned, f32 roamSeconds) {
+    member->segments.init();
+    ClVec3 heading = planned.arrival - planned.start;
+    heading.normalize();
+    addSegment(member, E_SEG_START, vectorValue(planned.start));
+    addSegment(member, E_SEG_TIMED_MOVE, vectorValue(planned.arrival), vectorValue(heading), intValue(FULL_SPEED));
+    addSegment(member, E_SEG_END);
+    addSegment(member, E_SEG_BOUNCE, vectorValue(heading), intValue(ROAM_FRACTION), floatValue(roamSeconds));
+    addSegment(member, E_SEG_STEER, vectorValue(planned.exit), intValue(FULL_SPEED));
+    addSegment(member, E_SEG_DESTROY);
+}
+
+void freeStorage() {
+    delete[] s_aWaves;
+    delete[] s_aMembers;
+    delete[] s_aSpawnOrder;
+    delete[] s_aGone;
+    s_aWaves = nullptr;
+    s_aMembers = nullptr;
+    s_aSpawnOrder = nullptr;
+    s_aGone = nullptr;
+    s_uWaveCount = s_uWaveCapacity = 0;
+    s_uMemberCount = s_uMemberCapacity = 0;
+    s_uScheduledCount = s_uSpawnCursor = 0;
+    s_openWaves.release();
+}
+
+void openWave(u32 index) {
+    if (!s_openWaves.inUse) s_openWaves.init();
+    if (s_openWaves.count >= WAVE_POOL_CAPACITY) fatalErrorf("more than %u waves in play", WAVE_POOL_CAPACITY);
+    s_openWaves.push(index);
+}
+
+// True once every member is gone; a wave whose members were all killed drops the chain bonus.
+bool settleWave(SWave& wave) {
+    if (wave.spawnedCount < wave.memberCount) return false;
+    bool allKilled = true;
+    const ClEntity* lastGone = nullptr;
+    for (u32 i = 0; i < wave.memberCount; ++i) {
+        const u32 m = wave.firstMember + i;
+        const ClEntity* entity = s_aMembers[m].entity;
+        if (entity->state != E_ENTITY_DESTROYED) return false;
+        if (!s_aGone[m]) {
+            s_aGone[m] = 1;
+            lastGone = entity;
+        }
+        allKilled = allKilled && entity->killed;
+    }
+    wave.settled = 1;
+    if (allKilled && lastGone) {
+        const ClVec4 at = lastGone->getWorldPosition();
+        spawnSessionPickup(E_PICKUP_CHAIN_BONUS, ClVec3(at.x, 0.0f, at.z));
+    }
+    return true;
+}
+
+void settleOpenWaves() {
+    for (u32 i = s_openWaves.count; i-- > 0;) {
+        if (!settleWave(s_aWaves[s_openWaves[i]])) continue;
+        s_openWaves[i] = s_openWaves[s_openWaves.count - 1];
+        --s_openWaves.count;
+    }
+}
+
+void visitMembers(BossWaveMemberVisitor visit, void* user) {
+    for (u32 w = s_uWaveCount; w-- > 0;) {
+        const SWave& wave = s_aWaves[w];
+        if (!wave.program) continue;
+        for (u32 i = wave.memberCount; i-- > 0;) {
+            const SWaveMemberLink& link = s_aMembers[wave.firstMember + i];
+            visit(user, link.entity, link.spawnTime);
+        }
+    }
+}
+
+void attachBoss(ClEntity* boss, ClDNAProgram* program) {
+    if (program->wavePlans.count == 0) return;
+    if (s_uWaveCount >= s_uWaveCapacity || s_uMemberCount >= s_uMemberCapacity)
+        fatalError("no wave record is free for the boss's wave");
+    ClWaveDNA* plan = program->wavePlans[0];
+    SWave& wave = s_aWaves[s_uWaveCount];
+    wave = SWave{nullptr, s_uMemberCount, 1, 0, 1};
+    SWaveMemberLink& link = s_aMembers[s_uMemberCount];
+    link = SWaveMemberLink{};
+    link.record.wave = &wave;
+    link.record.plan = &plan->members[0];
+    link.record.memberEntities[0] = boss;
+    link.record.memberCount = 1;
+    link.entity = boss;
+    link.spawnTime = FLT_MAX;
+    link.arrivalTime = FLT_MAX;
+    link.waveIndex = s_uWaveCount;
+    boss->waveSlot = &link.record;
+    boss->memberIndex = 0;
+    boss->planSlot = 0;
+    ++s_uWaveCount;
+    ++s_uMemberCount;
+}
+
+const SBossWaveHooks BOSS_WAVE_HOOKS = {&visitMembers, &attachBoss};
+
+}  // namespace
+
+void wavePoolsInit() {
+    freeStorage();
+}
+
+void clearWavePools() {
+    if (isWorldReady()) {
+        for (u32 m = 0; m < s_uMemberCount; ++m) {
+            const SWave& wave = s_aWaves[s_aMembers[m].waveIndex];
+            if (wave.program && s_aMembers[m].entity) freeEntity(s_aMembers[m].entity);
+        }
+    }
+    for (u32 w = 0; w < s_uWaveCount; ++w) {
+        if (!s_aWaves[w].program) continue;
+        s_aWaves[w].program->release();
+        delete s_aWaves[w].program;
+    }
+    freeStorage();
+}
+
+void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* const generators[3],
+                ClRandObjSFMT* random) {
+    if (s_aWaves) fatalError("waves built over waves that were not cleared");
+    s_uWaveCapacity = plan.waves.count + WAVE_BOSS_RESERVE;
+    s_uMemberCapacity = plan.memberTotal + WAVE_BOSS_RESERVE;
+    s_aWaves = new SWave[s_uWaveCapacity]();
+    s_aMembers = new SWaveMemberLink[s_uMemberCapacity]();
+    s_aSpawnOrder = new u32[s_uMemberCapacity]();
+    s_aGone = new u32[s_uMemberCapacity]();
+    const SGeneratorParams params = {difficulty, waveLevelRule(difficulty).gunShare};
+
+    for (const SPlannedWave& planned : plan.waves) {
+        const u32 sizeIndex = planned.category - E_GENCAT_ENEMY_SMALL;
+        if (sizeIndex >= 3 || !generators[sizeIndex]) fatalErrorf("no enemy generator rolled for category %u", planned.category);
+        ClDNAGenerator* generator = generators[sizeIndex];
+        ClDNAProgram* program = generator->generate(random, &params);
+        if (!program) fatalErrorf("enemy generator \"%s\" wrote no program", generator->getName());
+        program->generator = generator;
+        auto* wavePlan = new ClWaveDNA();
+        wavePlan->speedClass = planned.speedClass;
+        wavePlan->memberCount = planned.memberCount;
+        program->wavePlans.push(wavePlan);
+
+        const u32 waveIndex = s_uWaveCount++;
+        SWave& wave = s_aWaves[waveIndex];
+        wave = SWave{program, s_uMemberCount, planned.memberCount, 0, 0};
+        for (u32 i = 0; i < planned.memberCount; ++i) {
+            SWaveMember& member = wavePlan->members[i];
+            member.wave = wavePlan;
+            writeMemberPath(&member, planned.members[i], planned.roamSeconds);
+            const f32 flight = member.computeDuration();
+
+            SWaveMemberLink& link = s_aMembers[s_uMemberCount];
+            link.record.wave = &wave;
+            link.record.memberIndex = i;
+            link.record.plan = &member;
+            link.record.memberCount = 1;
+            link.arrivalTime = planned.members[i].arrivalTime;
+            link.spawnTime = link.arrivalTime - flight;
+            link.waveIndex = waveIndex;
+            ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
+            // The path follower finds its plan through the slot while the program builds.
+            entity->waveSlot = &link.record;
+            entity->memberIndex = i;
+            entity->planSlot = i;
+            entity->buildFromDNA(program);
+            link.entity = entity;
+            link.record.memberEntities[0] = entity;
+            s_aSpawnOrder[s_uScheduledCount++] = s_uMemberCount;
+            ++s_uMemberCount;
+        }
+    }
+    std::stable_sort(s_aSpawnOrder, s_aSpawnOrder + s_uScheduledCount,
+                     [](u32 a, u32 b) { return s_aMembers[a].spawnTime < s_aMembers[b].spawnTime; });
+}
+
+void waveSpawnTick() {
+    while (s_uSpawnCursor < s_uScheduledCount) {
+        SWaveMemberLink& link = s_aMembers[s_aSpawnOrder[s_uSpawnCursor]];
+        if (link.spawnTime > g_fSongTime) break;
+        ++s_uSpawnCursor;
+        ClEntity* entity = link.entity;
+        entity->spawnTime = link.spawnTime;
+        entity->spawn();
+        entity->setWaveMember(1);
+        SWave& wave = s_aWaves[link.waveIndex];
+        if (wave.spawnedCount++ == 0) openWave(link.waveIndex);
+    }
+    settleOpenWaves();
+    tickSessionPickups();
+}
+
+f32 earliestPendingWaveTime() {
+    return s_uSpawnCursor < s_uScheduledCount ? s_aMembers[s_aSpawnOrder[s_uSpawnCursor]].spawnTime : FLT_MAX;
+}
+
+u32 waveCount() { return s_uWaveCount; }
+const SWave& waveAt(u32 index) {
+    if (index >= s_uWaveCount) fatalErrorf("wave %u out of range", index);
+    return s_aWaves[index];
+}
+u32 waveMemberCount() { return s_uMemberCount; }
+const SWaveMemberLink& waveMemberAt(u32 index) {
+    if (index >= s_uMemberCount) fatalErrorf("wave member %u out of range", index);
+    return s_aMembers[index];
+}
+
+void installBossWaveHooks() { setBossWaveHooks(&BOSS_WAVE_HOOKS); }

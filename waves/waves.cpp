@@ -1,0 +1,82 @@
+#include "waves/waves.h"
+
+#include "core/fatal_error.h"
+#include "core/rand_obj.h"
+#include "waves/pack_registry.h"
+#include "waves/session_pickups.h"
+#include "waves/wave_pool.h"
+#include "waves/wave_schedule.h"
+#include "world/entity/dna_program.h"
+#include "world/play/boss_wave_hook.h"
+#include "world/play/play_record.h"
+#include "world/play/wave_record.h"
+
+namespace {
+
+constexpr u32 ENEMY_SIZE_COUNT = 3;
+
+ClDNAGenerator* s_apCandidates[ENEMY_SIZE_COUNT] = {};
+
+void releaseWavePlan(ClWaveDNA* plan) {
+    plan->release();
+    delete plan;
+}
+
+}  // namespace
+
+void wavesSetUp() {
+    packRegistryInit();
+    setWavePlanReleaser(&releaseWavePlan);
+    installBossWaveHooks();
+    wavePoolsInit();
+}
+
+void wavesShutdown() {
+    releaseSongWaves();
+    setBossWaveHooks(nullptr);
+    packRegistryRelease();
+    generatorUnregisterAll();
+}
+
+void rollAllPacks(const SPlayRecord& record) {
+    ClRandObjSFMT random;
+    seedSongRandom(record.song, &random);
+    for (u32 size = 0; size < ENEMY_SIZE_COUNT; ++size) {
+        const u32 category = E_GENCAT_ENEMY_SMALL + size;
+        u32 total = 0;
+        for (u32 p = 0; p < packCount(); ++p) total += packAt(p)->generatorCount(category);
+        s_apCandidates[size] = nullptr;
+        if (total == 0) continue;
+        u32 pick = random.randomBelow(total);
+        for (u32 p = 0; p < packCount() && !s_apCandidates[size]; ++p) {
+            const u32 count = packAt(p)->generatorCount(category);
+            if (pick < count) s_apCandidates[size] = packAt(p)->generatorAt(category, pick);
+            else pick -= count;
+        }
+    }
+}
+
+void clearRolledCandidates() {
+    for (ClDNAGenerator*& candidate : s_apCandidates) candidate = nullptr;
+}
+
+ClDNAGenerator* rolledCandidate(u32 size) { return size < ENEMY_SIZE_COUNT ? s_apCandidates[size] : nullptr; }
+
+void waveScheduleGenerate(SPlayRecord* record) {
+    const u32 difficulty = u32(record->difficulty);
+    ClRandObjSFMT random;
+    seedSongRandom(record->song, &random);
+    SWaveSchedulePlan plan;
+    planWaveSchedule(difficulty, &random, &plan);
+    record->song.scoreScale[difficulty] = waveLevelRule(difficulty).scoreScale;
+    planScoreTargets(plan, record->song.scoreScale[difficulty], record->song.scoreTargets[difficulty]);
+    buildWaves(plan, difficulty, s_apCandidates, &random);
+    plan.release();
+}
+
+void releaseSongWaves() {
+    releaseSessionPickupList();
+    clearWavePools();
+    wavePoolsInit();
+    clearRolledCandidates();
+}

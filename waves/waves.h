@@ -1,0 +1,33 @@
+// What the program calls to run the wave layer: set-up and shutdown around the whole program,
+// and per song the build before play and the release after it. Between them, each game step
+// calls waveSpawnTick (wave_pool.h) after dispatchBeats.
+#pragma once
+
+#include "core/types.h"
+
+class ClDNAGenerator;
+struct SPlayRecord;
+
+// The pack registry with the built-in generators (so the world finds every generator it needs
+// by name and all 15 boss entries), the releaser of wave plans, the boss choice's wave hooks,
+// and empty wave pools. After the world is set up.
+void wavesSetUp();
+// Empties the pools and the candidates, takes the hooks out and unregisters every generator.
+// After the world's teardown.
+void wavesShutdown();
+
+// Draws this song's generator of each enemy size from the registered packs.
+void rollAllPacks(const SPlayRecord& record);
+void clearRolledCandidates();
+// The rolled generator of the size (0 small, 1 medium, 2 large), or null before rollAllPacks.
+ClDNAGenerator* rolledCandidate(u32 size);
+
+// Plans the song's waves at the record's difficulty from the current song features (call
+// computeSongFeatures at that difficulty first) and beats, builds their member entities, and
+// writes the level's score scale and score targets into the record's song. Needs the rolled
+// candidates.
+void waveScheduleGenerate(SPlayRecord* record);
+
+// After the world's teardown at the end of a play (or a failed start): frees the waves, their
+// programs, the pickup table and the candidates, leaving empty pools.
+void releaseSongWaves();
