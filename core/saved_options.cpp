@@ -8,9 +8,9 @@ SSavedOptions defaultSavedOptions() {
     options.fullScreen = 0;
     options.verticalSync = 1;
     options.audioLog = 0;
-    options.controllerSensitivity = 5;
-    options.interfacePointerSensitivity = 5;
-    options.inGamePointerSensitivity = 5;
+    options.controllerSensitivity = 5.0f;
+    options.interfacePointerSensitivity = 5.0f;
+    options.inGamePointerSensitivity = 5.0f;
     options.ambientLayout = 0;
     options.latchedFire = 0;
     options.animatedLines = 1;

@@ -12,9 +12,9 @@ struct SSavedOptions {
     u32 resolutionWidth;      // 0: none saved
     u32 resolutionHeight;
     u32 audioLog;             // non-zero: the codec layer writes the audio log
-    s32 controllerSensitivity;  // 0 to 10, 5 normal
-    s32 interfacePointerSensitivity;  // the pointer in the menus, 0 to 10
-    s32 inGamePointerSensitivity;     // the pointer in play, 0 to 10
+    f32 controllerSensitivity;        // 0 to 10, 5 normal
+    f32 interfacePointerSensitivity;  // the pointer in the menus, 0 to 10
+    f32 inGamePointerSensitivity;     // the pointer in play, 0 to 10
     s32 ambientLayout;
     u32 latchedFire;
     u32 animatedLines;  // 0 whole mesh edges ("option_line_val_simple"), 1 glints running along them ("option_line_val_anim")

@@ -1,5 +1,5 @@
 # Writes the data directory: run with -DSOURCE, -DSTAGE, -DOUTPUT, -DLINT, -DSTRINGS, -DPACK,
-# -DSFXSYNTH, -DSOUNDBANK, -DIMAGEGEN, -DFONTGEN, -DTRUETYPE.
+# -DSFXSYNTH, -DSOUNDBANK, -DIMAGEGEN, -DFONTGEN, -DTRUETYPE, -DDEMOSONG.
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
@@ -46,5 +46,10 @@ run(${IMAGEGEN} ${STAGE})
 # The interface's bitmap font faces: atlases and glyph tables in Fonts/, rasterised from the
 # TrueType fonts.
 run(${FONTGEN} ${STAGE} ${TRUETYPE})
+
+# The demo song stays a loose file in the soundtrack folder beside the package: the song scan
+# reads folders on disk, never the package.
+file(MAKE_DIRECTORY ${OUTPUT}/Soundtrack)
+run(${DEMOSONG} "${OUTPUT}/Soundtrack/Velodrix Demo.wav")
 
 run(${PACK} --compress *.txt --compress *.ini --compress *.lang ${STAGE} ${OUTPUT} ASPEC)

@@ -106,9 +106,9 @@ void clearPlayerChannels() {
     }
 }
 
-f32 inputSensitivityFor(s32 optionValue) {
-    const f32 s = f32(optionValue);
-    return optionValue <= 5 ? 1.0f - (5.0f - s) * 0.125f : 1.0f + (s - 5.0f) / 5.0f;
+f32 inputSensitivityFor(f32 optionValue) {
+    const f32 s = optionValue;
+    return s <= 5.0f ? 1.0f - (5.0f - s) * 0.125f : 1.0f + (s - 5.0f) / 5.0f;
 }
 
 void updateInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_SavedOptions.interfacePointerSensitivity); }

@@ -57,6 +57,6 @@ void clearPlayerChannels();
 
 // The sensitivity factor from the options value s (0 to 10): 1 - (5 - s) x 0.125 up to 5,
 // 1 + (s - 5) / 5 above.
-f32 inputSensitivityFor(s32 optionValue);
+f32 inputSensitivityFor(f32 optionValue);
 // The factor from the interface pointer sensitivity of the saved options.
 void updateInputSensitivity();

@@ -1,5 +1,46 @@
-// The song library's scan of the music folders and the per-song analysis.
+// The song library's scan of the music folders and its background analysis of each song found.
+//
+// One scan thread does the work the main thread asks for, one request at a time: a walk of the
+// music folders, or the analysis of one song. Requests are issued by songScanTick, only while
+// they are not paused; the busy flag is set when one is issued and cleared by the thread when it
+// is done, and the idle event is set with it. The analysis state is one global of the audio
+// layer, so no request may run while a song is played: the modes pause requests and wait for
+// idle before play.
+//
+// What the thread finds goes through a queue under a pooled lock that songScanTick drains on
+// the main thread into the library.
 #pragma once
 
-// Once per frame from the tick: the main thread's side of the song scan.
+#include "audio/analysis/spawn_bars.h"
+#include "core/types.h"
+#include "world/play/play_record.h"
+
+// Reads the six spawn-bar ranges from "playbalance.txt" (main thread: the scripts cannot be read
+// on the scan thread) and starts the thread. Requests start paused, with one walk of the
+// folders asked for.
+void startSongScan();
+// The same with the ranges given.
+void startSongScanWithRanges(const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT]);
+// Asks the thread to stop, waits for it (a song being analysed is finished first) and drops
+// what it left in the queue. Nothing happens when it does not run.
+void stopSongScan();
+
+// Once per frame from the tick: takes the thread's findings into the library, then issues the
+// next request unless requests are paused or one is running: a walk when one is asked for,
+// else the first pending song's analysis. Nothing is issued before the codec registry is ready.
 void songScanTick();
+
+// Sleeps 16 ms at a time (alertably) while a request runs.
+void waitForSongScanIdle();
+// Stop and allow the tick's requests. An analysis already running goes on to its end; a walk
+// stops after the folder it is in and is asked for again, so that play need not wait for a
+// walk of a large music folder.
+void pauseSongScanRequests();
+void resumeSongScanRequests();
+bool areSongScanRequestsPaused();
+bool isSongScanBusy();
+
+// Asks for a walk of the folders at the next tick that may issue one.
+void requestSongRescan();
+// True from the walk's request until the tick has taken its last finding.
+bool isSongScanWalking();

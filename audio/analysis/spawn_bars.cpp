@@ -89,12 +89,9 @@ void computeFrameActivity(const SSpawnSong& song, f32* activity) {
     }
 }
 
-struct SSpawnRange {
-    s32 lo;
-    s32 hi;
-};
+}  // namespace
 
-SSpawnRange readSpawnBarRange(u32 levelIndex) {
+SSpawnBarRange readSpawnBarRange(u32 levelIndex) {
     const ClScriptNode* ranges =
         ClScriptNode::getNamedChildOrDie(getScript(PLAYBALANCE_SCRIPT, 0), SPAWN_BAR_RANGE_NAME);
     char where[256];
@@ -109,6 +106,8 @@ SSpawnRange readSpawnBarRange(u32 levelIndex) {
     }
     return {entry->getChild(0)->getInt(), entry->getChild(1)->getInt()};
 }
+
+namespace {
 
 // Calls visit(frame, band, value) for every value the pass counts over frames [first, end), in
 // frame then band order, until visit returns false. Returns false when it was stopped.
@@ -163,7 +162,7 @@ void emitSpawnEvents(const SSpawnSong& song, u32 first, u32 end, s32 target, ClS
     });
 }
 
-void buildBars(const SSpawnSong& song, const f32* activity, SSpawnRange range, SSongFeatures* features) {
+void buildBars(const SSpawnSong& song, const f32* activity, SSpawnBarRange range, SSongFeatures* features) {
     const u32 barFrames = spawnBarFrames(song.frameDuration);
     const u32 secondFrames = framesIn(1.0f, song.frameDuration);
     const u32 windowOffset = barFrames;
@@ -326,13 +325,16 @@ const ClSpawnEventArray& getSongSpawnEvents() { return g_SongFeatures.spawnEvent
 const ClSpawnBarArray& getSongSpawnBars() { return g_SongFeatures.bars; }
 
 void computeSongFeatures(u32 levelIndex) {
+    // Read first: a fatal error here leaves nothing allocated behind.
+    computeSongFeaturesForRange(readSpawnBarRange(levelIndex));
+}
+
+void computeSongFeaturesForRange(SSpawnBarRange range) {
     SSongFeatures& features = g_SongFeatures;
     const SSpawnSong song = currentSong();
     if (song.frameDuration > 0.0f) features.frameDuration = song.frameDuration;
     emptyOrCreate(&features.bars, &features.spawnEvents);
 
-    // Read first: a fatal error here leaves nothing allocated behind.
-    const SSpawnRange range = readSpawnBarRange(levelIndex);
     f32* activity = allocateFloats(song.frameCount);
     computeFrameActivity(song, activity);
     buildBars(song, activity, range, &features);

@@ -78,11 +78,25 @@ void resetSongFeatures();
 // computeSongFeatures or releaseSongFeatureBuffer (song_fingerprint.h).
 void releaseSongFeatures();
 
+// A difficulty's entry of `spawn_bar_range`: the spawn targets of the quietest and loudest bars.
+struct SSpawnBarRange {
+    s32 lo;
+    s32 hi;
+};
+
+// The entry of `spawn_bar_range` in "playbalance.txt" for the difficulty `levelIndex` (0 to 5).
+// It reads the script cache, so only the main thread calls it; a missing script, section or
+// entry is fatal.
+SSpawnBarRange readSpawnBarRange(u32 levelIndex);
+
 // Builds the bars, the spawn events, the envelopes (once per song), the fingerprint and the drop
 // beats of the current song for the difficulty `levelIndex` (0 to 5), whose entry of
 // `spawn_bar_range` gives the spawn targets. A missing script, section or entry is fatal.
 // Replaces the bars, the events and the fingerprint of an earlier call.
 void computeSongFeatures(u32 levelIndex);
+// The same with the range given, so that a thread that must not read scripts (the library's
+// background analysis) can build the features from ranges read for it at start-up.
+void computeSongFeaturesForRange(SSpawnBarRange range);
 
 // The spawn events of the current song, in bar and frame order. The wave generation reads them
 // after computeSongFeatures; the list is rebuilt by each call and freed by releaseSongFeatures.

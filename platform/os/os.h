@@ -242,6 +242,10 @@ bool osUtf8ToWide(const char* text, std::u16string* out);
 // A game path as the system takes it: '\' becomes '/'.
 std::string osSystemPath(const char* path);
 std::string osSystemPathW(const char16_t* path);
+// The game path made absolute against the working directory, with "." and ".." parts resolved
+// by name (links are not followed), back in the game's form ('\' separators). A trailing
+// separator is kept. False, with an empty result, when the working directory cannot be read.
+bool osAbsolutePathW(const char16_t* path, std::u16string* out);
 
 // ---------------------------------------------------------------------------------------------
 // Termination requests

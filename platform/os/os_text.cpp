@@ -1,6 +1,9 @@
 // UTF-16 and UTF-8 conversion, and game paths turned into system paths.
 #include "platform/os/os.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace {
 
 void appendUtf8(std::string& out, uint32_t codePoint) {
@@ -98,3 +101,15 @@ bool osUtf8ToWide(const char* text, std::u16string* out) {
 std::string osSystemPath(const char* path) { return withSystemSeparators(path ? path : ""); }
 
 std::string osSystemPathW(const char16_t* path) { return withSystemSeparators(osWideToUtf8(path)); }
+
+bool osAbsolutePathW(const char16_t* path, std::u16string* out) {
+    out->clear();
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(osSystemPathW(path), error);
+    if (error) return false;
+    if (!osUtf8ToWide(absolute.lexically_normal().string().c_str(), out)) return false;
+    for (char16_t& c : *out) {
+        if (c == u'/') c = u'\\';
+    }
+    return true;
+}

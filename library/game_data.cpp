@@ -1,0 +1,110 @@
+#include "library/game_data.h"
+
+#include "audio/decode/codec_registry.h"
+#include "core/file_layer.h"
+#include "library/data_file.h"
+#include "library/save_bytes.h"
+
+#include <algorithm>
+#include <cctype>
+
+SGameData g_GameData{GAME_DATA_OPTION_SCAN_USER_MUSIC, {}, {}};
+
+namespace {
+
+constexpr u32 EXTENSION_TEXT_CAPACITY = 16;
+
+std::string lowerExtension(const char* extension) {
+    std::string text = extension[0] == '.' ? extension : std::string(".") + extension;
+    for (char& c : text) c = char(std::tolower(u8(c)));
+    return text;
+}
+
+void applyDisabledExtensions() {
+    for (const std::string& extension : g_GameData.disabledExtensions) setCodecDisabledForExtension(extension.c_str(), 1);
+}
+
+}  // namespace
+
+void setGameDataDefaults() {
+    g_GameData.options = GAME_DATA_OPTION_SCAN_USER_MUSIC;
+    g_GameData.musicFolders.clear();
+    g_GameData.disabledExtensions.clear();
+}
+
+std::vector<u8> encodeGameData() {
+    ClByteWriter out;
+    out.putU32(GAME_DATA_MAGIC);
+    out.putU32(GAME_DATA_VERSION);
+    out.putU32(g_GameData.options);
+    out.putU32(u32(g_GameData.musicFolders.size()));
+    for (const std::u16string& folder : g_GameData.musicFolders) out.putWide(folder);
+    out.putU32(u32(g_GameData.disabledExtensions.size()));
+    for (const std::string& extension : g_GameData.disabledExtensions) {
+        out.putText(extension.c_str(), EXTENSION_TEXT_CAPACITY);
+    }
+    return out.bytes();
+}
+
+bool decodeGameData(const std::vector<u8>& content) {
+    ClByteReader in(content.data(), u32(content.size()));
+    if (in.getU32() != GAME_DATA_MAGIC || in.getU32() != GAME_DATA_VERSION) return false;
+    SGameData data;
+    data.options = in.getU32();
+    data.musicFolders.resize(in.getCount(4));
+    for (std::u16string& folder : data.musicFolders) {
+        folder = in.getWide(FILE_PATH_LIMIT - 1);
+        if (folder.empty()) return false;
+    }
+    const u32 extensionCount = in.getCount(4);
+    if (extensionCount > GAME_DATA_EXTENSION_CAPACITY) return false;
+    for (u32 i = 0; i < extensionCount; ++i) {
+        char text[EXTENSION_TEXT_CAPACITY];
+        in.getText(text, EXTENSION_TEXT_CAPACITY);
+        if (text[0] != '.') return false;
+        data.disabledExtensions.push_back(text);
+    }
+    if (!in.finishedCleanly()) return false;
+    g_GameData = std::move(data);
+    return true;
+}
+
+s32 readGameDataFile() {
+    g_GameData.musicFolders.clear();
+    std::u16string path;
+    if (!buildUserDataPath(GAME_DATA_RELATIVE_PATH, &path)) return 0;
+    std::vector<u8> content;
+    const EDataFileRead read = readDataFile(path, GAME_DATA_TRAILER_VALUE, &content);
+    if (read == E_DATAFILE_READ_MISSING) return 0;
+    if (read != E_DATAFILE_READ_OK || !decodeGameData(content)) {
+        setDataFileAside(path);
+        noteLibraryDamagedFile(E_DAMAGED_GAME_DATA);
+        return 0;
+    }
+    applyDisabledExtensions();
+    return 1;
+}
+
+s32 writeGameDataFile() {
+    std::u16string path;
+    if (!buildUserDataPath(GAME_DATA_RELATIVE_PATH, &path)) return 0;
+    return writeDataFile(path, encodeGameData(), GAME_DATA_TRAILER_VALUE) ? 1 : 0;
+}
+
+bool addGameDataMusicFolder(const std::u16string& folder) {
+    std::vector<std::u16string>& folders = g_GameData.musicFolders;
+    if (folder.empty() || folder.size() >= FILE_PATH_LIMIT) return false;
+    if (std::find(folders.begin(), folders.end(), folder) != folders.end()) return false;
+    folders.push_back(folder);
+    return true;
+}
+
+void setExtensionDisabledByUser(const char* extension, bool disabled) {
+    const std::string text = lowerExtension(extension);
+    if (text.size() >= EXTENSION_TEXT_CAPACITY) return;
+    std::vector<std::string>& list = g_GameData.disabledExtensions;
+    const auto found = std::find(list.begin(), list.end(), text);
+    if (disabled && found == list.end() && list.size() < GAME_DATA_EXTENSION_CAPACITY) list.push_back(text);
+    if (!disabled && found != list.end()) list.erase(found);
+    setCodecDisabledForExtension(text.c_str(), disabled ? 1 : 0);
+}

@@ -1,0 +1,42 @@
+#include "library/library_setup.h"
+
+#include "core/file_layer.h"
+#include "library/cache_size.h"
+#include "library/data_file.h"
+#include "library/game_data.h"
+#include "library/music_folders.h"
+#include "library/song_library.h"
+#include "library/song_scan.h"
+#include "library/user_save.h"
+
+void librarySetUpAndReadGameData() {
+    createSongLibrary();
+    if (readGameDataFile()) return;
+    std::u16string folder;
+    if (buildUserDataPath("GAMEDATA\\", &folder)) createDirectoryW(folder.c_str());
+    setGameDataDefaults();
+    writeGameDataFile();
+}
+
+s32 libraryReadUserSave() {
+    computeSoundtrackFolder();
+    if (saveRead(1)) return 1;
+    finishLibrarySetup();
+    saveWrite(1);
+    return 0;
+}
+
+void librarySetUpAfterAudio() {
+    readGameDataFile();
+    startSongScan();
+}
+
+void libraryStopScanAndSave() {
+    stopSongScan();
+    saveWrite(1);
+}
+
+void libraryShutdown() {
+    joinCacheSizeThread();
+    freeSongLibrary();
+}

@@ -1,0 +1,61 @@
+// Little-endian byte images of the library's own files: a writer that appends values, and a
+// reader that checks every read against the bytes left, so a damaged or hostile file can only
+// make the read fail, never run past its end.
+#pragma once
+
+#include "core/types.h"
+
+#include <string>
+#include <vector>
+
+class ClByteWriter {
+public:
+    void putU8(u8 value) { m_bytes.push_back(value); }
+    void putU32(u32 value);
+    void putS32(s32 value) { putU32(u32(value)); }
+    void putU64(u64 value);
+    void putF32(f32 value);
+    void putBytes(const void* bytes, u32 size);
+    // A u32 count of UTF-16 units, then the units.
+    void putWide(const std::u16string& text);
+    // A terminated narrow text of a fixed capacity, stored as its count and bytes.
+    void putText(const char* text, u32 capacity);
+
+    const std::vector<u8>& bytes() const { return m_bytes; }
+
+private:
+    std::vector<u8> m_bytes;
+};
+
+class ClByteReader {
+public:
+    ClByteReader(const u8* bytes, u32 size) : m_bytes(bytes), m_size(size) {}
+
+    // Each read gives 0 (or empty) once the reader has failed; a read past the end fails it.
+    u8 getU8();
+    u32 getU32();
+    s32 getS32() { return s32(getU32()); }
+    u64 getU64();
+    f32 getF32();
+    void getBytes(void* out, u32 size);
+    // At most maxUnits units; a longer count fails the reader.
+    std::u16string getWide(u32 maxUnits);
+    // Into a buffer of the capacity, terminated; a count that leaves no room for the
+    // terminator fails the reader.
+    void getText(char* out, u32 capacity);
+    // A count of records that each take at least minRecordBytes: failing when the bytes left
+    // cannot hold that many, so a damaged count never makes the caller reserve a huge list.
+    u32 getCount(u32 minRecordBytes);
+
+    bool failed() const { return m_failed; }
+    // True when every byte was read and nothing failed.
+    bool finishedCleanly() const { return !m_failed && m_offset == m_size; }
+
+private:
+    bool take(u32 size);
+
+    const u8* m_bytes;
+    u32 m_size;
+    u32 m_offset = 0;
+    bool m_failed = false;
+};

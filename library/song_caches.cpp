@@ -1,0 +1,14 @@
+#include "library/song_caches.h"
+
+#include "core/file_layer.h"
+#include "library/song_record.h"
+
+s32 loadSongCaches(SSongRecord* record) {
+    if (!record || record->path.empty() || record->state == E_SONGSTATE_FAILED) return 0;
+    if (!fileExistsW(record->path.c_str())) {
+        record->state = E_SONGSTATE_FAILED;
+        record->failure = E_SONGFAIL_CANNOT_OPEN;
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,120 @@
+#include "library/song_library.h"
+
+#include "core/digest.h"
+#include "core/string_helpers.h"
+#include "platform/os/os.h"
+#include "render/scene_inputs.h"
+
+#include <cstdio>
+#include <cstring>
+
+SSongLibrary g_SongLibrary;
+
+namespace {
+
+// Mixed into a library song's identity so that it never equals the path-only identity of a song
+// outside the library.
+constexpr u32 LIBRARY_IDENTITY_VALUE = 0x5649444Cu;
+
+void setDefaults(SSongLibrary* library) {
+    library->songs.clear();
+    library->collectibles.clear();
+    std::memset(&library->credentials, 0, sizeof(library->credentials));
+    std::memset(&library->boss, 0, sizeof(library->boss));
+    std::memset(library->equippedItemKeys, 0, sizeof(library->equippedItemKeys));
+    library->bossStage = BOSS_STAGE_FIRST;
+    library->bossWon = 0;
+    library->bossFailed = 0;
+    library->barrelPhaseCount = 1;
+}
+
+}  // namespace
+
+void makeSongIdentity(const std::u16string& path, u64 fileSize, SSongIdentity* out) {
+    std::string bytes = osWideToUtf8(path.c_str());
+    for (char& c : bytes) {
+        if (c == '/') c = '\\';
+    }
+    for (u32 i = 0; i < 8; ++i) bytes += char(u8(fileSize >> (8 * i)));
+    computeDigestWithValue(out->bytes, bytes.data(), u32(bytes.size()), LIBRARY_IDENTITY_VALUE);
+}
+
+SSongRecord makeSongRecord(const std::u16string& path, u64 fileSize) {
+    SSongRecord song{};
+    makeSongIdentity(path, fileSize, &song.identity);
+    song.path = path;
+    song.fileSize = fileSize;
+    song.state = E_SONGSTATE_PENDING;
+    song.failure = E_SONGFAIL_NONE;
+    u32 seed = 0;
+    std::memcpy(&seed, song.identity.bytes, sizeof(seed));
+    song.randomState = SRandObjState{1, seed, 0};
+    for (f32& scale : song.scoreScale) scale = 1.0f;
+    return song;
+}
+
+SSongNameTags getSongNameTags(const SSongRecord& song) {
+    const auto orNull = [](const std::u16string& text) { return text.empty() ? nullptr : text.c_str(); };
+    return {song.path.c_str(), orNull(song.title), orNull(song.artist)};
+}
+
+void createSongLibrary() {
+    setDefaults(&g_SongLibrary);
+    g_uMusicLibraryInitialised = 1;
+}
+
+void freeSongLibrary() {
+    g_uMusicLibraryInitialised = 0;
+    setDefaults(&g_SongLibrary);
+    g_SongLibrary.songs.shrink_to_fit();
+    g_SongLibrary.collectibles.shrink_to_fit();
+}
+
+void finishLibrarySetup() { setDefaults(&g_SongLibrary); }
+
+s32 findSongIndexByPath(const std::u16string& path) {
+    const std::vector<SSongRecord>& songs = g_SongLibrary.songs;
+    for (size_t i = 0; i < songs.size(); ++i) {
+        if (songs[i].path == path) return s32(i);
+    }
+    return -1;
+}
+
+SSongRecord* getSongRecord(s32 index) {
+    if (index < 0 || size_t(index) >= g_SongLibrary.songs.size()) return nullptr;
+    return &g_SongLibrary.songs[size_t(index)];
+}
+
+SSongRecord* findSongByIdentity(const SSongIdentity& identity) {
+    for (SSongRecord& song : g_SongLibrary.songs) {
+        if (std::memcmp(song.identity.bytes, identity.bytes, SONG_IDENTITY_BYTES) == 0) return &song;
+    }
+    return nullptr;
+}
+
+SCollectibleRecord* getSongCollectible(u32 packHash) {
+    for (SCollectibleRecord& item : g_SongLibrary.collectibles) {
+        if (item.keyHash == packHash) return &item;
+    }
+    SCollectibleRecord item{};
+    std::snprintf(item.key, sizeof(item.key), "item_%08x", packHash);
+    item.keyHash = packHash;
+    g_SongLibrary.collectibles.push_back(item);
+    return &g_SongLibrary.collectibles.back();
+}
+
+const SCollectibleRecord* findCollectibleRecord(const char* key) {
+    if (!key || !key[0]) return nullptr;
+    for (const SCollectibleRecord& item : g_SongLibrary.collectibles) {
+        if (strCompare(item.key, key) == 0) return &item;
+    }
+    return nullptr;
+}
+
+bool recordBestScore(s32 songIndex, s32 difficulty, s32 storedScore) {
+    SSongRecord* song = getSongRecord(songIndex);
+    if (!song || difficulty < 0 || difficulty >= s32(DIFFICULTY_LEVEL_COUNT)) return false;
+    if (storedScore <= song->bestScores[difficulty]) return false;
+    song->bestScores[difficulty] = storedScore;
+    return true;
+}

@@ -1,0 +1,67 @@
+// The song library: every song found, the boss progress, the player profile's items and the
+// leaderboard credentials, kept in the user save. One global record, created at start-up and
+// freed at shutdown; main thread only (the scan thread hands its findings to songScanTick).
+#pragma once
+
+#include "core/types.h"
+#include "library/song_record.h"
+#include "world/play/play_record.h"
+
+#include <vector>
+
+constexpr u32 CREDENTIAL_NAME_LENGTH = 32;
+constexpr u32 CREDENTIAL_DIGEST_BYTES = 32;
+constexpr u32 BOSS_STAGE_FIRST = 1;
+constexpr u32 BOSS_STAGE_LAST = 5;
+
+struct SLibraryCredentials {
+    char loginName[CREDENTIAL_NAME_LENGTH];  // terminated; empty when none
+    u8 passwordDigest[CREDENTIAL_DIGEST_BYTES];
+};
+
+// An item a song's generator pack awards, found by the name hash of its key.
+struct SCollectibleRecord {
+    char key[ITEM_KEY_LENGTH];  // terminated
+    u32 keyHash;                // crc32TextNoCase(key)
+    u32 identified;             // the player has been shown the item
+    s32 currentLevel;
+};
+
+struct SSongLibrary {
+    SLibraryCredentials credentials;
+    std::vector<SSongRecord> songs;
+    std::vector<SCollectibleRecord> collectibles;
+    // The boss progress as the world reads and writes it during play (play_record.h).
+    SBossLibraryState boss;
+    s32 bossStage;   // BOSS_STAGE_FIRST to BOSS_STAGE_LAST
+    s32 bossWon;     // the last boss game was won / lost; the front end sets and clears them
+    s32 bossFailed;
+    char equippedItemKeys[SHIP_ANCHOR_CAPACITY][ITEM_KEY_LENGTH];
+    s32 barrelPhaseCount;  // at least 1
+};
+
+extern SSongLibrary g_SongLibrary;
+
+// The library of a first run: no songs, no credentials, no boss beaten, stage 1, boss met
+// counters 0, one barrel phase. Creating also sets the scene's library-initialised word (the
+// scene draws nothing while it is 0); freeing clears it.
+void createSongLibrary();
+void freeSongLibrary();
+// Library defaults for a first run (no usable save): the state createSongLibrary makes.
+void finishLibrarySetup();
+
+// The index of the song with this path (compared unit by unit), or -1.
+s32 findSongIndexByPath(const std::u16string& path);
+// The song at the index, or null outside the list.
+SSongRecord* getSongRecord(s32 index);
+// The song with this identity, or null.
+SSongRecord* findSongByIdentity(const SSongIdentity& identity);
+
+// The collectible a song's generator pack awards: the record whose key hash is packHash, made
+// (unidentified, level 0, key "item_<hash>") the first time it is asked for.
+SCollectibleRecord* getSongCollectible(u32 packHash);
+// The record of the key, or null.
+const SCollectibleRecord* findCollectibleRecord(const char* key);
+
+// Keeps the stored score when it beats the song's best at that difficulty. True when it did.
+bool recordBestScore(s32 songIndex, s32 difficulty, s32 storedScore);

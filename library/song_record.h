@@ -1,0 +1,69 @@
+// One song of the library: the identity that names its caches, the music file, its tags, what
+// its analysis found, the fields the play record takes from it, and the best scores.
+#pragma once
+
+#include "audio/analysis/spectrum_analysis.h"
+#include "core/rand_obj.h"
+#include "core/types.h"
+#include "world/play/play_record.h"
+#include "world/play/song_names.h"
+
+#include <string>
+
+enum ESongAnalysisState : u32 {
+    E_SONGSTATE_PENDING = 0,    // found, not analysed yet
+    E_SONGSTATE_ANALYSING = 1,  // handed to the scan thread
+    E_SONGSTATE_READY = 2,      // analysed: its caches exist and it can be played
+    E_SONGSTATE_FAILED = 3,     // cannot be played; the failure reason says why
+    E_SONGSTATE_COUNT
+};
+
+// Why a song cannot be played: the analysis's ESpectrumResult codes 1 to 4, kept as they are.
+enum ESongFailure : u32 {
+    E_SONGFAIL_NONE = E_SPECTRUM_RESULT_NONE,
+    E_SONGFAIL_CANNOT_OPEN = E_SPECTRUM_RESULT_CANNOT_OPEN,
+    E_SONGFAIL_TOO_SHORT = E_SPECTRUM_RESULT_TOO_SHORT,
+    E_SONGFAIL_TOO_LONG = E_SPECTRUM_RESULT_TOO_LONG,
+    E_SONGFAIL_UNDECODABLE = E_SPECTRUM_RESULT_UNDECODABLE,
+    E_SONGFAIL_COUNT
+};
+
+struct SSongRecord {
+    // First, as the caches expect: the 32 bytes their file names are made from.
+    SSongIdentity identity;
+    std::u16string path;    // the music file, a game path
+    std::u16string title;   // tags; empty when the file has none
+    std::u16string artist;
+    std::u16string album;
+    u64 fileSize;
+
+    u32 state;              // ESongAnalysisState
+    u32 failure;            // ESongFailure; E_SONGFAIL_NONE unless the state is failed
+    f32 duration;           // seconds, once analysed
+    f32 sampleRate;         // Hz, once analysed
+    // Spawn events the song's bars ask for at each difficulty: how busy each level is.
+    s32 levelSpawnTargets[DIFFICULTY_LEVEL_COUNT];
+
+    // What the play record takes (play_record.h); the wave layer settles the score fields at
+    // its first play, and they are kept from then on.
+    SRandObjState randomState;
+    f32 scoreScale[DIFFICULTY_LEVEL_COUNT];
+    f32 progressValue;
+    f32 progressThresholds[DIFFICULTY_LEVEL_COUNT][2];
+    s32 scoreTargets[DIFFICULTY_LEVEL_COUNT][2];
+
+    s32 bestScores[DIFFICULTY_LEVEL_COUNT];  // stored points; 0 before the first play
+};
+
+// A new record for the file: pending, its identity made from the path and size, score scale 1,
+// its wave generator state seeded from the identity.
+SSongRecord makeSongRecord(const std::u16string& path, u64 fileSize);
+// The song's own identity: SHA-256 of the path in UTF-8 followed by the file size, under a value
+// of the library's. It differs from songIdentityFromPath's, which names songs outside the
+// library.
+void makeSongIdentity(const std::u16string& path, u64 fileSize, SSongIdentity* out);
+// The song's path and tags as the display-name functions take them (song_names.h): an empty
+// tag is null there. Valid while the record is unchanged.
+SSongNameTags getSongNameTags(const SSongRecord& song);
+// A song may be chosen for play once analysed.
+inline bool isSongPlayable(const SSongRecord& song) { return song.state == E_SONGSTATE_READY; }

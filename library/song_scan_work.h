@@ -1,0 +1,50 @@
+// The scan thread's two kinds of work: walking the music folders for songs, and analysing one
+// song. Neither touches the library; their results go back through the scan's queue.
+#pragma once
+
+#include "audio/analysis/spawn_bars.h"
+#include "audio/analysis/spectrum_analysis.h"
+#include "core/types.h"
+#include "platform/tags/music_tags.h"
+#include "world/play/play_record.h"
+
+#include <string>
+#include <vector>
+
+// A file is taken as a song only from this size on: smaller files cannot hold the 90 seconds a
+// song needs in any format the game decodes (even 32 kbit/s MP3 takes 352 KiB), so ring tones,
+// sound effects and broken files are passed over without being opened.
+constexpr u64 SONG_SCAN_MIN_FILE_BYTES = 256 * 1024;
+// Folder levels walked below a music folder; links are followed, so a link to a parent folder
+// would otherwise never end.
+constexpr u32 SONG_SCAN_MAX_FOLDER_DEPTH = 16;
+
+struct SScanFoundSong {
+    std::u16string path;
+    u64 size;
+    SMusicTags tags;
+};
+
+struct SScanAnalysedSong {
+    SSongIdentity identity;
+    u32 state;    // E_SONGSTATE_READY or E_SONGSTATE_FAILED
+    u32 failure;  // ESongFailure
+    f32 duration;
+    f32 sampleRate;
+    s32 levelSpawnTargets[DIFFICULTY_LEVEL_COUNT];
+};
+
+// Hands over the songs of one folder (possibly none); the walk goes on while it answers true.
+using ScanFoundFn = bool (*)(std::vector<SScanFoundSong>* batch, void* user);
+
+// Walks each folder and its sub-folders for files whose extension a started decoder family
+// takes (and the player has not turned off) and that are at least SONG_SCAN_MIN_FILE_BYTES;
+// each folder's songs, with their tags, go to `found` in one batch. A folder that cannot be
+// listed (it vanished, or was never there) is passed over. False when `found` stopped the walk.
+bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user);
+
+// Analyses the song (spectral frames and beats, from their caches when present, writing them
+// otherwise) and builds its spawn bars at each difficulty from the ranges given, leaving the
+// global analysis state released. Only one analysis may run at a time in the process.
+void analyseSongInBackground(const std::u16string& path, const SSongIdentity& identity,
+                             const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT], SScanAnalysedSong* out);

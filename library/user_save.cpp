@@ -1,0 +1,212 @@
+#include "library/user_save.h"
+
+#include "core/file_layer.h"
+#include "core/saved_options.h"
+#include "library/data_file.h"
+#include "library/save_bytes.h"
+#include "library/song_library.h"
+#include "library/play_record_fill.h"
+
+#include <cmath>
+
+namespace {
+
+// A song record takes at least this many bytes: the fixed fields and four empty texts.
+constexpr u32 SONG_RECORD_MIN_BYTES = 32 + 4 * 4 + 8 + 4 * 4 + 6 * 4 + 3 * 4 + 6 * 4 + 4 + 12 * 4 + 12 * 4 + 6 * 4;
+constexpr u32 COLLECTIBLE_MIN_BYTES = 4 * 4;
+constexpr u32 WIDE_TAG_LIMIT = 4095;
+
+void putOptions(ClByteWriter& out, const SSavedOptions& o) {
+    for (u32 word : {o.waterReflection, o.bloom, o.inputLagReduction, o.fullScreen, o.verticalSync,
+                     o.resolutionWidth, o.resolutionHeight, o.audioLog}) {
+        out.putU32(word);
+    }
+    out.putF32(o.controllerSensitivity);
+    out.putF32(o.interfacePointerSensitivity);
+    out.putF32(o.inGamePointerSensitivity);
+    out.putS32(o.ambientLayout);
+    out.putU32(o.latchedFire);
+}
+
+bool validSensitivity(f32 value) { return std::isfinite(value) && value >= 0.0f && value <= 10.0f; }
+
+bool getOptions(ClByteReader& in, SSavedOptions* o) {
+    for (u32* word : {&o->waterReflection, &o->bloom, &o->inputLagReduction, &o->fullScreen, &o->verticalSync,
+                      &o->resolutionWidth, &o->resolutionHeight, &o->audioLog}) {
+        *word = in.getU32();
+    }
+    o->controllerSensitivity = in.getF32();
+    o->interfacePointerSensitivity = in.getF32();
+    o->inGamePointerSensitivity = in.getF32();
+    o->ambientLayout = in.getS32();
+    o->latchedFire = in.getU32();
+    return validSensitivity(o->controllerSensitivity) && validSensitivity(o->interfacePointerSensitivity) &&
+           validSensitivity(o->inGamePointerSensitivity) && o->ambientLayout >= 0 && o->ambientLayout <= 4;
+}
+
+void putBoss(ClByteWriter& out, const SSongLibrary& library) {
+    const SBossLibraryState& boss = library.boss;
+    for (const auto& row : boss.beaten) {
+        for (s32 beaten : row) out.putS32(beaten);
+    }
+    out.putS32(boss.pending);
+    for (u32 word : boss.pendingIdentity) out.putU32(word);
+    out.putS32(boss.enabled);
+    out.putS32(boss.skip);
+    for (s8 met : boss.met) out.putU8(u8(met));
+    out.putS32(boss.staticIntro);
+    out.putS32(boss.corruptionSoundOff);
+    out.putS32(library.bossStage);
+    out.putS32(library.bossWon);
+    out.putS32(library.bossFailed);
+}
+
+bool getBoss(ClByteReader& in, SSongLibrary* library) {
+    SBossLibraryState& boss = library->boss;
+    bool valid = true;
+    for (auto& row : boss.beaten) {
+        for (s32& beaten : row) {
+            beaten = in.getS32();
+            valid = valid && (beaten == 0 || beaten == 1);
+        }
+    }
+    boss.pending = in.getS32();
+    for (u32& word : boss.pendingIdentity) word = in.getU32();
+    boss.enabled = in.getS32();
+    boss.skip = in.getS32();
+    for (s8& met : boss.met) met = s8(in.getU8());
+    boss.staticIntro = in.getS32();
+    boss.corruptionSoundOff = in.getS32();
+    library->bossStage = in.getS32();
+    library->bossWon = in.getS32();
+    library->bossFailed = in.getS32();
+    return valid && library->bossStage >= s32(BOSS_STAGE_FIRST) && library->bossStage <= s32(BOSS_STAGE_LAST);
+}
+
+void putSong(ClByteWriter& out, const SSongRecord& song) {
+    out.putBytes(song.identity.bytes, SONG_IDENTITY_BYTES);
+    out.putWide(song.path);
+    out.putWide(song.title);
+    out.putWide(song.artist);
+    out.putWide(song.album);
+    out.putU64(song.fileSize);
+    // A song the scan thread was analysing is analysed again next time.
+    out.putU32(song.state == E_SONGSTATE_ANALYSING ? E_SONGSTATE_PENDING : song.state);
+    out.putU32(song.failure);
+    out.putF32(song.duration);
+    out.putF32(song.sampleRate);
+    for (s32 targets : song.levelSpawnTargets) out.putS32(targets);
+    out.putU32(song.randomState.valid);
+    out.putU32(song.randomState.seed);
+    out.putU32(song.randomState.draws);
+    for (f32 scale : song.scoreScale) out.putF32(scale);
+    out.putF32(song.progressValue);
+    for (const auto& pair : song.progressThresholds) {
+        for (f32 threshold : pair) out.putF32(threshold);
+    }
+    for (const auto& pair : song.scoreTargets) {
+        for (s32 target : pair) out.putS32(target);
+    }
+    for (s32 best : song.bestScores) out.putS32(best);
+}
+
+bool getSong(ClByteReader& in, SSongRecord* song) {
+    in.getBytes(song->identity.bytes, SONG_IDENTITY_BYTES);
+    song->path = in.getWide(FILE_PATH_LIMIT - 1);
+    song->title = in.getWide(WIDE_TAG_LIMIT);
+    song->artist = in.getWide(WIDE_TAG_LIMIT);
+    song->album = in.getWide(WIDE_TAG_LIMIT);
+    song->fileSize = in.getU64();
+    song->state = in.getU32();
+    song->failure = in.getU32();
+    song->duration = in.getF32();
+    song->sampleRate = in.getF32();
+    for (s32& targets : song->levelSpawnTargets) targets = in.getS32();
+    song->randomState.valid = in.getU32();
+    song->randomState.seed = in.getU32();
+    song->randomState.draws = in.getU32();
+    for (f32& scale : song->scoreScale) scale = in.getF32();
+    song->progressValue = in.getF32();
+    for (auto& pair : song->progressThresholds) {
+        for (f32& threshold : pair) threshold = in.getF32();
+    }
+    for (auto& pair : song->scoreTargets) {
+        for (s32& target : pair) target = in.getS32();
+    }
+    for (s32& best : song->bestScores) best = in.getS32();
+    return !song->path.empty() && song->state < E_SONGSTATE_COUNT && song->state != E_SONGSTATE_ANALYSING &&
+           song->failure < E_SONGFAIL_COUNT && std::isfinite(song->duration) && song->duration >= 0.0f;
+}
+
+}  // namespace
+
+std::vector<u8> encodeUserSave() {
+    const SSongLibrary& library = g_SongLibrary;
+    ClByteWriter out;
+    out.putU32(USER_SAVE_MAGIC);
+    out.putU32(USER_SAVE_VERSION);
+    putOptions(out, g_SavedOptions);
+    out.putText(library.credentials.loginName, CREDENTIAL_NAME_LENGTH);
+    out.putBytes(library.credentials.passwordDigest, CREDENTIAL_DIGEST_BYTES);
+    putBoss(out, library);
+    out.putS32(library.barrelPhaseCount);
+    for (const char* key : library.equippedItemKeys) out.putText(key, ITEM_KEY_LENGTH);
+    out.putU32(u32(library.collectibles.size()));
+    for (const SCollectibleRecord& item : library.collectibles) {
+        out.putText(item.key, ITEM_KEY_LENGTH);
+        out.putU32(item.keyHash);
+        out.putU32(item.identified);
+        out.putS32(item.currentLevel);
+    }
+    out.putU32(u32(library.songs.size()));
+    for (const SSongRecord& song : library.songs) putSong(out, song);
+    return out.bytes();
+}
+
+bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
+    ClByteReader in(content.data(), u32(content.size()));
+    if (in.getU32() != USER_SAVE_MAGIC || in.getU32() != USER_SAVE_VERSION) return false;
+    SSavedOptions options = g_SavedOptions;
+    SSongLibrary library = g_SongLibrary;
+    bool valid = getOptions(in, &options);
+    in.getText(library.credentials.loginName, CREDENTIAL_NAME_LENGTH);
+    in.getBytes(library.credentials.passwordDigest, CREDENTIAL_DIGEST_BYTES);
+    valid = getBoss(in, &library) && valid;
+    library.barrelPhaseCount = in.getS32();
+    valid = valid && library.barrelPhaseCount >= 1;
+    for (char* key : library.equippedItemKeys) in.getText(key, ITEM_KEY_LENGTH);
+    library.collectibles.resize(in.getCount(COLLECTIBLE_MIN_BYTES));
+    for (SCollectibleRecord& item : library.collectibles) {
+        in.getText(item.key, ITEM_KEY_LENGTH);
+        item.keyHash = in.getU32();
+        item.identified = in.getU32();
+        item.currentLevel = in.getS32();
+    }
+    library.songs.resize(in.getCount(SONG_RECORD_MIN_BYTES));
+    for (SSongRecord& song : library.songs) valid = getSong(in, &song) && valid;
+    if (!valid || !in.finishedCleanly()) return false;
+    g_SongLibrary = std::move(library);
+    if (withOptions) g_SavedOptions = options;
+    return true;
+}
+
+s32 saveRead(u32 withOptions) {
+    std::u16string path;
+    if (!buildUserDataPath(USER_SAVE_RELATIVE_PATH, &path)) return 0;
+    std::vector<u8> content;
+    const EDataFileRead read = readDataFile(path, USER_SAVE_TRAILER_VALUE, &content);
+    if (read == E_DATAFILE_READ_MISSING) return 0;
+    if (read != E_DATAFILE_READ_OK || !decodeUserSave(content, withOptions != 0)) {
+        setDataFileAside(path);
+        noteLibraryDamagedFile(E_DAMAGED_USER_SAVE);
+        return 0;
+    }
+    publishBossProgress();
+    return 1;
+}
+
+s32 saveWrite(u32) {
+    std::u16string path;
+    if (!buildUserDataPath(USER_SAVE_RELATIVE_PATH, &path)) return 0;
+    return writeDataFile(path, encodeUserSave(), USER_SAVE_TRAILER_VALUE) ? 1 : 0;
+}

@@ -1,0 +1,42 @@
+// The user save "SAVEDATA\USR-DATA" under the user-data directory: the saved options
+// (core/saved_options.h) and the song library (song_library.h).
+//
+// Layout, little-endian (save_bytes.h), closed by a digest trailer under USER_SAVE_TRAILER_VALUE:
+//   "VXUS", version
+//   options: seven u32 words (water reflection, bloom, input-lag reduction, full screen, v-sync,
+//     resolution width and height), the audio-log word, three f32 sensitivities (controller,
+//     interface pointer, in-game pointer), the ambient layout (s32), the latched-fire word
+//   credentials: login name (text), 32-byte password digest
+//   boss: 15 beaten words, pending word, pending identity (8 words), enabled, skip, 15 met
+//     bytes, static intro, corruption sound off, stage, won, failed
+//   profile: barrel-phase count, 16 equipped item keys (texts)
+//   collectibles: count, then key (text), key hash, identified, current level
+//   songs: count, then identity (32 bytes), path, title, artist, album (wide texts), file size
+//     (u64), state, failure, duration, rate, 6 level spawn targets, random state (3 words),
+//     6 score scales, progress value, 6 x 2 thresholds, 6 x 2 targets, 6 best scores
+// Texts are a u32 count and their units (UTF-16 for wide texts). A file whose trailer, version,
+// counts or values do not hold is damaged.
+#pragma once
+
+#include "core/types.h"
+
+#include <vector>
+
+constexpr u32 USER_SAVE_MAGIC = 0x53555856u;  // "VXUS"
+constexpr u32 USER_SAVE_VERSION = 1;
+constexpr u32 USER_SAVE_TRAILER_VALUE = 0x2F1A0E57u;
+constexpr const char* USER_SAVE_RELATIVE_PATH = "SAVEDATA\\USR-DATA";
+
+// Reads the save into the library (and, with withOptions, into g_SavedOptions), then hands the
+// boss progress to the world's play record. 1 when read; 0 when there is no usable save: missing,
+// or damaged, which sets it aside (noteLibraryDamagedFile) and leaves the library and the
+// options as they were.
+s32 saveRead(u32 withOptions);
+// Writes the whole save from the library and g_SavedOptions (the flag is the callers' and
+// changes nothing here). 1 when written; 0 leaves the file as it was.
+s32 saveWrite(u32 flag);
+
+// The save's content (without its trailer) for the current library and options, and its
+// decoding into them: false leaves both untouched.
+std::vector<u8> encodeUserSave();
+bool decodeUserSave(const std::vector<u8>& content, bool withOptions);

@@ -1,0 +1,82 @@
+#include "audio/sound/sound_bank_format.h"
+#include "audio/sound/sound_engine.h"
+#include "core/config.h"
+#include "core/game_clock.h"
+#include "library/audio_volumes.h"
+#include "library/game_data.h"
+#include "library/music_folders.h"
+#include "library/playtest_recorder.h"
+#include "library/song_caches.h"
+#include "library/song_record.h"
+#include "tests/library/library_test_support.h"
+#include "tests/support/file_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+TEST(AudioVolumes, TheDisableSettingsSilenceTheirSlotsAndTheSongTakesItsFactor) {
+    configClear();
+    configSetValue("DISABLE_SFX", "1");
+    g_fSongVolumeFactor = 0.5f;
+    applyAudioVolumes();
+    EXPECT_EQ((std::vector<f32>{getVolumeScaleBase(E_SOUNDSCALE_MUSIC), getVolumeScaleBase(E_SOUNDSCALE_SONG_VOLUME),
+                                getVolumeScaleBase(E_SOUNDSCALE_EFFECTS), getVolumeScaleBase(E_SOUNDSCALE_VOICE)}),
+              (std::vector<f32>{1.0f, 0.5f, 0.0f, 1.0f}));
+    g_fSongVolumeFactor = 1.0f;
+    configClear();
+    applyAudioVolumes();
+}
+
+TEST(PlaytestRecorder, FramesAfterTheThresholdAreWrittenPerCategory) {
+    library_test::ClUserDataFolder user;
+    setUpPlaytestRecorder(3);
+    const auto frame = [](f32 seconds, u32 category) {
+        setClockDelta(GAME_CLOCK_SYSTEM, seconds);
+        addPlaytestFrameTime(category, 15.0f);
+    };
+    frame(10.0f, 0);  // 10 s elapsed: still loading
+    frame(6.0f, 0);   // 16 s: counted, and slow
+    frame(0.01f, 1);
+    frame(0.01f, 3);  // no such category
+    EXPECT_EQ(getPlaytestCategory(0)->frames, 1u);
+    ASSERT_TRUE(flushPlaytestData());
+    EXPECT_EQ(test_support::readFileText(user.file("GAMEDATA/Playtest_v1_dat.lg")),
+              "category 0 frames 1 seconds 6.000 mean_ms 6000.000 worst_ms 6000.000 slow 1\n"
+              "category 1 frames 1 seconds 0.010 mean_ms 10.000 worst_ms 10.000 slow 0\n");
+}
+
+TEST(MusicFolders, TheSoundtrackFolderIsTheDataDirectorysMadeAbsoluteAndComesFirst) {
+    setDataDir("./");
+    computeSoundtrackFolder();
+    const std::u16string cwd = library_test::wide(std::filesystem::current_path().string());
+    EXPECT_EQ(getSoundtrackFolder(), cwd + u"\\Soundtrack\\");
+    setGameDataDefaults();
+    g_GameData.options = 0;
+    addGameDataMusicFolder(u"\\music");
+    EXPECT_EQ(collectScanFolders(), (std::vector<std::u16string>{cwd + u"\\Soundtrack", u"\\music"}));
+    setGameDataDefaults();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SongCaches, OnlyASongThatCannotBePlayedFailsAndAVanishedFileIsMarked) {
+    library_test::ClUserDataFolder user;
+    const std::string file = user.folder().write("song.wav", std::string(10, 'x'));
+    SSongRecord present = makeSongRecord(library_test::wide(file), 10);
+    SSongRecord gone = makeSongRecord(library_test::wide(user.file("gone.wav")), 10);
+    SSongRecord failed = present;
+    failed.state = E_SONGSTATE_FAILED;
+    // No cache exists for any of them: that alone is no failure.
+    EXPECT_EQ((std::vector<s32>{loadSongCaches(&present), loadSongCaches(&gone), loadSongCaches(&failed),
+                                loadSongCaches(nullptr)}),
+              (std::vector<s32>{1, 0, 0, 0}));
+    EXPECT_EQ(gone.state, u32(E_SONGSTATE_FAILED));
+    EXPECT_EQ(gone.failure, u32(E_SONGFAIL_CANNOT_OPEN));
+}
+
+}  // namespace

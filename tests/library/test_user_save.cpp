@@ -1,0 +1,158 @@
+#include "library/user_save.h"
+
+#include "core/saved_options.h"
+#include "library/data_file.h"
+#include "library/play_record_fill.h"
+#include "library/song_library.h"
+#include "tests/library/library_test_support.h"
+#include "tests/support/file_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+using library_test::ClUserDataFolder;
+using test_support::readFileBytes;
+using test_support::writeFileBytes;
+
+class UserSave : public ::testing::Test {
+protected:
+    void SetUp() override {
+        createSongLibrary();
+        clearLibraryDamagedFileFlags();
+        g_SavedOptions = defaultSavedOptions();
+    }
+    void TearDown() override {
+        freeSongLibrary();
+        g_SavedOptions = defaultSavedOptions();
+    }
+
+    // A library and options with something in every part of the save.
+    static void fillEverything() {
+        SSongLibrary& library = g_SongLibrary;
+        std::strcpy(library.credentials.loginName, "ann");
+        library.credentials.passwordDigest[5] = 0xAB;
+        library.boss.beaten[0][1] = 1;
+        library.boss.met[4] = -2;
+        library.boss.pendingIdentity[7] = 99;
+        library.bossStage = 3;
+        library.barrelPhaseCount = 4;
+        std::strcpy(library.equippedItemKeys[2], "laser");
+        getSongCollectible(0x1234)->identified = 1;
+        SSongRecord song = makeSongRecord(u"\\music\\a \u00e9.flac", 400000);
+        song.title = u"Title";
+        song.artist = u"Artist";
+        song.state = E_SONGSTATE_READY;
+        song.duration = 123.5f;
+        song.scoreTargets[5][1] = 777;
+        song.bestScores[2] = 5500;
+        library.songs.push_back(song);
+        SSongRecord failed = makeSongRecord(u"\\music\\b.wav", 300000);
+        failed.state = E_SONGSTATE_FAILED;
+        failed.failure = E_SONGFAIL_TOO_SHORT;
+        library.songs.push_back(failed);
+        g_SavedOptions.interfacePointerSensitivity = 7.5f;
+        g_SavedOptions.resolutionWidth = 1280;
+    }
+
+    ClUserDataFolder m_user;
+};
+
+TEST_F(UserSave, RoundTripKeepsTheLibraryAndTheOptions) {
+    fillEverything();
+    const std::vector<u8> written = encodeUserSave();
+    ASSERT_EQ(saveWrite(1), 1);
+    createSongLibrary();
+    g_SavedOptions = defaultSavedOptions();
+
+    ASSERT_EQ(saveRead(1), 1);
+    EXPECT_EQ(encodeUserSave(), written);
+    EXPECT_EQ(g_SavedOptions.interfacePointerSensitivity, 7.5f);
+    ASSERT_EQ(g_SongLibrary.songs.size(), 2u);
+    EXPECT_EQ(g_SongLibrary.songs[0].path, u"\\music\\a \u00e9.flac");
+    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[2], 5500);
+    EXPECT_EQ(g_SongLibrary.songs[1].failure, u32(E_SONGFAIL_TOO_SHORT));
+    // The world sees the saved boss progress at once.
+    EXPECT_EQ(g_PlayRecord.boss.beaten[0][1], 1);
+    EXPECT_EQ(libraryDamagedFileFlags(), 0u);
+}
+
+TEST_F(UserSave, ADamagedSaveIsSetAsideAndNothingIsTaken) {
+    fillEverything();
+    ASSERT_EQ(saveWrite(1), 1);
+    const std::string path = m_user.file("SAVEDATA/USR-DATA");
+    std::vector<u8> bytes = readFileBytes(path);
+    bytes[40] ^= 0x01;
+    writeFileBytes(path, bytes);
+    finishLibrarySetup();
+
+    EXPECT_EQ(saveRead(1), 0);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(readFileBytes(path + ".damaged"), bytes);
+    EXPECT_EQ(libraryDamagedFileFlags(), u32(E_DAMAGED_USER_SAVE));
+    EXPECT_TRUE(g_SongLibrary.songs.empty());
+    // A missing save is no damage.
+    clearLibraryDamagedFileFlags();
+    EXPECT_EQ(saveRead(1), 0);
+    EXPECT_EQ(libraryDamagedFileFlags(), 0u);
+}
+
+TEST_F(UserSave, ContentThatDoesNotHoldIsRefusedWhateverItsTrailer) {
+    fillEverything();
+    const std::vector<u8> good = encodeUserSave();
+    const SSongLibrary before = g_SongLibrary;
+    // Cut short, one byte too many, and a song count far beyond the bytes.
+    std::vector<u8> cut(good.begin(), good.end() - 3);
+    std::vector<u8> longer = good;
+    longer.push_back(0);
+    std::vector<u8> hugeCount = good;
+    // The song count is the word before the first song's 32 identity bytes.
+    const u8* identity = before.songs[0].identity.bytes;
+    const auto at = std::search(hugeCount.begin(), hugeCount.end(), identity, identity + 32) - hugeCount.begin() - 4;
+    hugeCount[size_t(at) + 3] = 0x7F;
+    for (const std::vector<u8>* content : {&cut, &longer, &hugeCount}) EXPECT_FALSE(decodeUserSave(*content, true));
+    EXPECT_EQ(g_SongLibrary.songs.size(), 2u);
+    EXPECT_TRUE(decodeUserSave(good, true));
+}
+
+TEST_F(UserSave, AFailedWriteLeavesTheOldFile) {
+    ASSERT_EQ(saveWrite(1), 1);
+    const std::string path = m_user.file("SAVEDATA/USR-DATA");
+    const std::vector<u8> old = readFileBytes(path);
+    // The temporary file cannot be created where a folder of its name stands.
+    std::filesystem::create_directory(path + ".tmp");
+    fillEverything();
+
+    EXPECT_EQ(saveWrite(1), 0);
+    EXPECT_EQ(readFileBytes(path), old);
+}
+
+TEST_F(UserSave, ThePlayRecordIsFilledFromAPlayableSongAndGivesTheBossStateBack) {
+    fillEverything();
+    EXPECT_FALSE(fillPlayRecordForSong(1, 0));  // the failed song
+    EXPECT_FALSE(fillPlayRecordForSong(0, 6));
+    ASSERT_TRUE(fillPlayRecordForSong(0, 5));
+    EXPECT_EQ(std::memcmp(g_PlayRecord.song.identity, g_SongLibrary.songs[0].identity.bytes, 32), 0);
+    EXPECT_EQ(g_PlayRecord.song.duration, 123.5f);
+    EXPECT_EQ(g_PlayRecord.song.scoreTargets[5][1], 777);
+    EXPECT_EQ(g_PlayRecord.barrelPhaseCount, 4);
+    EXPECT_STREQ(g_PlayRecord.equippedItemKeys[2], "laser");
+    EXPECT_EQ(g_PlayRecord.difficulty, 5);
+
+    g_PlayRecord.boss.beaten[4][2] = 1;
+    g_PlayRecord.boss.skip = 1;
+    g_PlayRecord.song.scoreTargets[0][0] = 42;
+    collectPlayRecord(0);
+    EXPECT_EQ(g_SongLibrary.boss.beaten[4][2], 1);
+    EXPECT_EQ(g_SongLibrary.boss.skip, 1);
+    EXPECT_EQ(g_SongLibrary.songs[0].scoreTargets[0][0], 42);
+    EXPECT_TRUE(recordBestScore(0, 2, 6000));
+    EXPECT_FALSE(recordBestScore(0, 2, 100));
+    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[2], 6000);
+}
+
+}  // namespace
