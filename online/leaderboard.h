@@ -1,5 +1,58 @@
-// The leaderboard client: requests to the leaderboard service, completed on the main thread.
+// The leaderboard client: requests to the leaderboard service at LEADERBOARD_IP, sent one at a
+// time by its worker thread and completed on the main thread by leaderboardTick.
+//
+// Without LEADERBOARD_IP the client stays idle: the worker never starts, every request is
+// refused, and one line in the "online" log says so. The main thread never waits on the network,
+// except in the stop, which waits for the one request under way (bounded by its time-out).
 #pragma once
 
-// Once per frame from the tick: completes a finished request.
+#include "core/types.h"
+
+class ILeaderboardTransport;
+
+constexpr u32 LEADERBOARD_QUEUE_CAPACITY = 8;
+// Address, request body and reply, terminator included.
+constexpr u32 LEADERBOARD_TEXT_LENGTH = 256;
+constexpr u32 LEADERBOARD_TIMEOUT_MS = 10000;
+// The page fetched once when the worker starts, with a short time-out, its result ignored.
+constexpr u32 LEADERBOARD_PROBE_TIMEOUT_MS = 1000;
+constexpr const char* LEADERBOARD_PAGE = "XLBPage.aspx";
+// The log the client writes to: "GAMEDATA\online.log" under the user-data directory.
+constexpr const char* ONLINE_LOG_NAME = "online";
+
+// Replies start with a status digit.
+enum ELeaderboardStatus : u32 {
+    E_LEADERBOARD_OK = 0,         // the reply began with '0'
+    E_LEADERBOARD_REFUSED = 1,    // with any other digit
+    E_LEADERBOARD_BAD_REPLY = 2,  // with no digit
+    E_LEADERBOARD_NO_NETWORK = 3, // the exchange failed or timed out, or no transport is installed
+    E_LEADERBOARD_CANCELLED = 4,  // the client stopped before the request was sent
+};
+
+// Main thread, exactly once per accepted request; the reply is empty unless one came.
+using LeaderboardDoneRoutine = void (*)(void* user, ELeaderboardStatus status, const char* reply);
+
+// Start-up, before the settings are read: the request state (its lock and the worker's event).
+void leaderboardClientStartup();
+// Once the settings and the logs are up: opens the "online" log and, with LEADERBOARD_IP set,
+// starts the worker and queues the page probe. Without it, logs that the client stays idle and
+// returns false.
+bool leaderboardWorkerStart();
+// Stops and joins the worker, completes every request left as cancelled (their routines run
+// here), closes the log and frees the request state. Safe to call when nothing was started.
+void leaderboardClientShutdown();
+
+// Once per frame: runs the routines of finished requests, in the order they were submitted.
 void leaderboardTick();
+
+// True while the worker runs.
+bool leaderboardIsActive();
+// True while any accepted request has not yet run its routine.
+bool leaderboardIsBusy();
+// Queues a POST of the body (at most LEADERBOARD_TEXT_LENGTH - 1 characters). False, with the
+// routine never run, while idle, when the queue is full or when the body is too long.
+bool leaderboardSubmit(const char* body, LeaderboardDoneRoutine done, void* user);
+
+// The network side; null (the default) fails every request. Set it before the worker starts;
+// the caller keeps it alive until the client's shutdown.
+void setLeaderboardTransport(ILeaderboardTransport* transport);

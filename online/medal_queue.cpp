@@ -1,20 +1,84 @@
 #include "online/medal_queue.h"
 
+#include "online/credentials.h"
+#include "online/leaderboard.h"
 #include "world/play/player_state.h"
+
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
-// The play state awards medals through the world's hook.
-void awardMedalFromPlay(u32 medalId) { awardMedal(static_cast<s32>(medalId)); }
+struct SMedalQueue {
+    s32 pending[MEDAL_ID_LIMIT];  // oldest first
+    u32 pendingCount = 0;
+    u64 pendingBits = 0;
+    u64 awardedBits = 0;
+    bool sending = false;  // the oldest is with the client
+    u32 holdTicks = 0;
+};
+
+SMedalQueue g_medals;
+
+u64 medalBit(s32 id) { return u64(1) << id; }
+
+void dropOldest() {
+    g_medals.pendingBits &= ~medalBit(g_medals.pending[0]);
+    --g_medals.pendingCount;
+    std::memmove(g_medals.pending, g_medals.pending + 1, g_medals.pendingCount * sizeof(s32));
+}
+
+void medalSent(void*, ELeaderboardStatus status, const char*) {
+    g_medals.sending = false;
+    if (g_medals.pendingCount == 0) return;
+    if (status == E_LEADERBOARD_OK) {
+        g_medals.awardedBits |= medalBit(g_medals.pending[0]);
+        dropOldest();
+    } else if (status != E_LEADERBOARD_CANCELLED) {
+        g_medals.holdTicks = MEDAL_RETRY_TICKS;
+    }
+}
+
+void awardMedalFromPlay(u32 medalId) { awardMedal(medalId < u32(MEDAL_ID_LIMIT) ? s32(medalId) : -1); }
 
 }  // namespace
 
-void medalQueueStartup() { setAwardMedalHook(awardMedalFromPlay); }
-
-void medalQueueShutdown() { setAwardMedalHook(nullptr); }
-
-void medalQueueTick() {}
-
-void awardMedal(s32) {
-    // Offline there is never an online user name, so no award is queued.
+void medalQueueStartup() {
+    g_medals.pendingCount = 0;
+    g_medals.pendingBits = 0;
+    g_medals.sending = false;
+    g_medals.holdTicks = 0;
+    setAwardMedalHook(awardMedalFromPlay);
 }
+
+void medalQueueShutdown() {
+    setAwardMedalHook(nullptr);
+    g_medals.pendingCount = 0;
+    g_medals.pendingBits = 0;
+}
+
+void medalQueueTick() {
+    if (g_medals.holdTicks > 0) {
+        --g_medals.holdTicks;
+        return;
+    }
+    if (g_medals.sending || g_medals.pendingCount == 0) return;
+    const char* user = onlineUserName();
+    if (!user[0]) return;
+    char body[LEADERBOARD_TEXT_LENGTH];
+    std::snprintf(body, sizeof body, "AwardMedal user=%s id=%d", user, g_medals.pending[0]);
+    g_medals.sending = leaderboardSubmit(body, medalSent, nullptr);
+}
+
+void awardMedal(s32 id) {
+    if (id < 0 || id >= MEDAL_ID_LIMIT || !onlineUserName()[0]) return;
+    if ((g_medals.pendingBits | g_medals.awardedBits) & medalBit(id)) return;
+    g_medals.pending[g_medals.pendingCount++] = id;
+    g_medals.pendingBits |= medalBit(id);
+}
+
+u64 awardedMedals() { return g_medals.awardedBits; }
+
+void setAwardedMedals(u64 awarded) { g_medals.awardedBits = awarded; }
+
+u32 pendingMedalCount() { return g_medals.pendingCount; }

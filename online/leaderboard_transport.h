@@ -1,0 +1,16 @@
+// The network side of the leaderboard client: one request sent and its reply read, on the
+// client's worker thread. This build installs none, so every request the worker takes fails
+// as E_LEADERBOARD_NO_NETWORK and nothing leaves the machine.
+#pragma once
+
+#include "core/types.h"
+
+class ILeaderboardTransport {
+public:
+    virtual ~ILeaderboardTransport() = default;
+    // Sends the body by POST to the page at the address (a GET when the body is empty) and
+    // waits at most timeoutMs for the answer, whose text goes into reply (capacity bytes,
+    // terminator included, cut when longer). False on any failure or time-out.
+    virtual bool exchange(const char* address, const char* page, const char* body, u32 timeoutMs, char* reply,
+                          u32 capacity) = 0;
+};
