@@ -1,0 +1,24 @@
+#include "library/presentation/front_end_particles.h"
+
+#include "library/presentation/mirror_lake.h"
+#include "render/fx_particles.h"
+#include "render/mega_particles.h"
+#include "render/particle_world_inputs.h"
+
+ClMegaParticleSystemEX* g_megaParticleSystemEX = nullptr;
+
+void frontEndParticleSetUp() {
+    if (g_megaParticleSystemEX || g_fxParticleSystem) return;
+    g_megaParticleSystemEX = new ClMegaParticleSystemEX();
+    registerParticleSystem(g_megaParticleSystemEX);
+    g_fxParticleSystem = new ClFXParticleSystem();
+    registerParticleSystem(g_fxParticleSystem);
+    g_particlePhysics = SParticlePhysics{ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f), ClVec3(), FRONT_END_BLAST_UPWARD_BIAS};
+}
+
+void frontEndParticleShutdown() {
+    retireParticleSystem(g_megaParticleSystemEX);
+    g_megaParticleSystemEX = nullptr;
+    retireParticleSystem(g_fxParticleSystem);
+    g_fxParticleSystem = nullptr;
+}
