@@ -300,14 +300,16 @@ void ClGameModeActionZuno::worldStep(u32 fromSongPosition) {
     ::worldStep(&hooks);
 }
 
-void ClGameModeActionZuno::preRollWorld() {
+void ClGameModeActionZuno::preRollWorld() { preRollWorldFrom(earliestPendingWaveTime()); }
+
+void ClGameModeActionZuno::preRollWorldFrom(f32 songTime) {
     // The song clock moves by the gameplay clock's step, and paths by the world-step time.
     const auto step = [this](f32 seconds) {
         g_fGameStep = seconds;
         setClockDelta(GAME_CLOCK_GAMEPLAY, seconds);
         worldStep(0);
     };
-    g_fSongTime = earliestPendingWaveTime();
+    g_fSongTime = songTime;
     while (g_fSongTime < PRE_ROLL_LONG_STEP_LIMIT) step(PRE_ROLL_LONG_STEP);
     while (g_fSongTime < -PRE_ROLL_FRAME_STEP) step(PRE_ROLL_FRAME_STEP);
     step(-g_fSongTime);
@@ -378,7 +380,7 @@ s32 ClGameModeActionZuno::update(f32 dt) {
 }
 
 void ClGameModeActionZuno::checkSongEnd() {
-    if (isCueFinished(getSongCue())) {
+    if (const SCueHandle cue = getSongCue(); cue && isCueFinished(cue)) {
         m_finished = 1;
         collectAllPickups();
     }

@@ -60,6 +60,8 @@ public:
     // Steps the world from the earliest pending wave up to song time 0, so that waves due before
     // the music are in place when it starts.
     void preRollWorld();
+    // The same from the given song time.
+    void preRollWorldFrom(f32 songTime);
     // The pause channel, the tips and the pause menu, once per frame after drawing.
     void handlePauseAndTips();
     // The song's end and QUICK_EXIT.
