@@ -3,7 +3,7 @@
 //   velodrix_sfx_synth OUTPUT_FOLDER
 //
 // Writes "<cue name>.wav" for every effect below: blips, pitch sweeps, noise bursts, explosions,
-// the boss melody's notes and three loops. Every file is made from a fixed seed, so two builds
+// the boss melody's notes, three loops and the menu music. Every file is made from a fixed seed, so two builds
 // give the same bytes. The loops hold a whole number of periods of every component, so they
 // repeat without a click.
 #include <cmath>
@@ -140,6 +140,29 @@ Buffer loopDrone(double seconds, double base, double level) {
     return out;
 }
 
+// The menu music: a soft arpeggio of sixteen notes a bar over a held fifth, in bars of 2 s.
+// Every note has decayed to silence before the next, and the pad holds whole cycles, so the
+// loop repeats without a click.
+Buffer loopArpeggio(int bars, double level) {
+    const double notes[16] = {220.0, 261.63, 329.63, 440.0, 329.63, 261.63, 220.0, 261.63,
+                              174.61, 220.0, 261.63, 349.23, 261.63, 220.0, 196.0, 246.94};
+    const double noteSeconds = 2.0 / 16.0;
+    Buffer out = silence(2.0 * bars);
+    const size_t noteLength = size_t(noteSeconds * SAMPLE_RATE);
+    for (size_t n = 0; n < size_t(bars) * 16; ++n) {
+        const double f = notes[n % 16] * (n / 16 % 2 ? 1.0 : 2.0);
+        for (size_t i = 0; i < noteLength; ++i)
+            out[n * noteLength + i] += level * envelope(i, noteLength, 0.004) * waveAt(Wave::Triangle, f * i / SAMPLE_RATE);
+    }
+    const double seconds = double(out.size()) / SAMPLE_RATE;
+    for (size_t i = 0; i < out.size(); ++i) {
+        const double u = double(i) / double(out.size());
+        out[i] += level * 0.3 * (waveAt(Wave::Sine, std::round(110.0 * seconds) * u) +
+                                 waveAt(Wave::Sine, std::round(165.0 * seconds) * u));
+    }
+    return out;
+}
+
 // Crackling static: noise whose loudness jumps every few milliseconds, faded at both ends of the
 // loop by a sine window so the seam is smooth.
 Buffer loopStatic(double seconds, uint32_t seed, double level) {
@@ -247,6 +270,7 @@ std::vector<Effect> makeEffects() {
     e.push_back({"SG_RetryStatic", noiseBurst(2.5, 31, 0.7, 0.3, 0.5)});
     e.push_back({"GS_Static", loopStatic(2.0, 32, 0.35)});
     e.push_back({"InGameSGCorruption", loopDrone(4.0, 55, 0.4)});
+    e.push_back({"MainMenuMusic", loopArpeggio(4, 0.3)});
     return e;
 }
 

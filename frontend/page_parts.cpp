@@ -1,0 +1,52 @@
+#include "frontend/page_parts.h"
+
+#include "core/game_clock.h"
+#include "core/string_table.h"
+#include "ui/switcher.h"
+
+ClWidget* createScreen(const char* name, ClWidget* switcher, u32 colour) {
+    ClWidget* screen = createWidget(name, switcher);
+    if (colour >> 24) screen->setColour("backgroundColor", colour);
+    return screen;
+}
+
+ClWidget_Label* createTextLabel(const char* name, ClWidget* parent, const SWidgetLayout& layout, const char* key,
+                                f32 size, u32 alignment) {
+    ClWidget_Label* label = createLabel(name ? name : "", parent, layout, nullptr);
+    if (key && *key) label->setLocalizedIdFromKey("localizedID", key);
+    label->look().size = size;
+    label->look().alignment = alignment;
+    return label;
+}
+
+ClWidget_Label* createHeading(ClWidget* parent, f32 y, const char* key) {
+    ClWidget_Label* heading = createTextLabel(nullptr, parent, centredAt(y, 1800, 130), key, 110);
+    heading->look().setFace(HEADING_FACE);
+    heading->setColour("textColor", HEADING_COLOUR);
+    return heading;
+}
+
+ClWidget_Button* createTextButton(const char* name, ClWidget* parent, const SWidgetLayout& layout, const char* key,
+                                  const char* onClick) {
+    ClWidget_Button* button = createButton(name, parent, layout, nullptr, onClick);
+    button->setLocalizedIdFromKey("localizedID", key);
+    button->look().size = 60;
+    return button;
+}
+
+void setLabelText(const char* widgetName, const char* text) {
+    if (ClWidget* w = findWidgetByName(widgetName)) w->setText("dynamicText", text);
+}
+
+void setLabelWideText(const char* widgetName, const char16_t* text) {
+    if (ClWidget* w = findWidgetByName(widgetName)) w->setWideText("dynamicUnicodeText", text);
+}
+
+void setLabelKey(const char* widgetName, const char* key) {
+    const char16_t* text = key ? getLocalisedString(key) : nullptr;
+    setLabelWideText(widgetName, text ? text : u"");
+}
+
+void showScreen(const char* screenName) { switchWidgetByName("TopLevelSwitcher", screenName); }
+
+f64 realTimeNow() { return g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime; }

@@ -1,0 +1,21 @@
+// The builders of the front end's screens and overlays, and their per-frame parts; each file
+// registers the callbacks its widgets name. Used by frontend.cpp only.
+#pragma once
+
+#include "core/types.h"
+
+class ClWidget;
+
+// "TopLevelSwitcher"'s menus: splashes, title, quit confirmation, scan wait, voice-over test and
+// interview, boss win and boss score, featured artists.
+void buildMenuScreens(ClWidget* topLevel);
+void tickMenuScreens();
+// The song list and the difficulty screen.
+void buildSongScreens(ClWidget* topLevel);
+void tickSongScreens();
+// The in-game HUD, the pause menu, the results and the identified collectible.
+void buildPlayScreens(ClWidget* topLevel);
+// The "Tutorial", "HelpOverlay", "TooltipSwitcher" and "NUXCreditsOverlaySwitcher" switchers
+// and the "DebugInfo" lines, each on its page.
+void buildOverlays(ClWidget* tutorialPage, ClWidget* tooltipsPage, ClWidget* helpPage, ClWidget* creditsPage);
+void tickOverlays();

@@ -1,0 +1,173 @@
+// The song list (in pages, each song's analysis state, why a song cannot be played) and the
+// difficulty screen, which asks for play.
+#include "core/name_hash.h"
+#include "core/string_helpers.h"
+#include "core/string_table.h"
+#include "frontend/front_end_services.h"
+#include "frontend/page_parts.h"
+#include "frontend/screens.h"
+#include "frontend/song_rows.h"
+#include "library/play_record_fill.h"
+#include "library/song_library.h"
+#include "library/song_scan.h"
+#include "ui/number_format.h"
+#include "ui/switcher.h"
+#include "ui/ui_callbacks.h"
+#include "ui/ui_variables.h"
+#include "world/play/player_state.h"
+
+#include <string>
+
+namespace {
+
+u32 g_page = 0;
+u64 g_shownSignature = 0;
+
+ClWidget_List* songList() { return static_cast<ClWidget_List*>(findWidgetByName("SongListRows")); }
+
+u32 songCount() { return u32(g_SongLibrary.songs.size()); }
+
+// Changes whenever a row of the page or the paging would show something else.
+u64 pageSignature() {
+    u64 h = 1469598103934665603ull ^ (u64(songCount()) << 32) ^ g_page;
+    for (u32 i = g_page * SONG_LIST_PAGE_ROWS; i < songCount() && i < (g_page + 1) * SONG_LIST_PAGE_ROWS; ++i) {
+        const SSongRecord& song = g_SongLibrary.songs[i];
+        for (u64 word : {u64(song.state), u64(song.failure), u64(song.path.size()), u64(u32(song.bestScores[0] ^
+                          song.bestScores[1] ^ song.bestScores[2] ^ song.bestScores[3] ^ song.bestScores[4] ^
+                          song.bestScores[5]))})
+            h = (h ^ word) * 1099511628211ull;
+    }
+    return h;
+}
+
+void refreshSongList(bool force) {
+    const u32 pages = songListPageCount(songCount());
+    if (g_page >= pages) g_page = pages - 1;
+    const u64 signature = pageSignature();
+    if (!force && signature == g_shownSignature) return;
+    g_shownSignature = signature;
+
+    ClWidget_List* list = songList();
+    const u32 first = g_page * SONG_LIST_PAGE_ROWS;
+    const u32 rows = songCount() > first ? std::min(SONG_LIST_PAGE_ROWS, songCount() - first) : 0;
+    if (list->itemCount() != rows) {
+        list->clearItems();
+        for (u32 r = 0; r < rows; ++r) list->addItem(u"", false);
+    }
+    for (u32 r = 0; r < rows; ++r) {
+        const s32 index = s32(first + r);
+        list->setItem(r, songRowText(index).c_str(), isSongPlayable(g_SongLibrary.songs[size_t(index)]));
+    }
+    list->setInt("selectedIndex", -1);
+
+    char16_t text[64];
+    formatLocalisedTwoInts(text, 64, crc32TextNoCase("fe_song_page"), s32(g_page + 1), s32(pages));
+    setLabelWideText("SongListPage", text);
+    setLabelKey("SongListEmpty", rows      ? nullptr
+                                 : isSongScanWalking() ? "fe_songs_none_yet"
+                                                       : "fe_songs_none");
+    findWidgetByName("SongListPrev")->setInt("disabled", g_page == 0 ? 1 : 0);
+    findWidgetByName("SongListNext")->setInt("disabled", g_page + 1 >= pages ? 1 : 0);
+}
+
+void initSongList(ClWidget*) {
+    resumeSongScanRequests();
+    systemStartMainMenuMusic();
+    const s32 selected = uiVariable(UIVAR_SELECTED_SONG_INDEX);
+    if (getSongRecord(selected)) g_page = u32(selected) / SONG_LIST_PAGE_ROWS;
+    refreshSongList(true);
+}
+
+void turnPage(s32 step) {
+    const s64 page = s64(g_page) + step;
+    if (page >= 0 && page < songListPageCount(songCount())) g_page = u32(page);
+    refreshSongList(true);
+}
+
+void songChosen(ClWidget* list) {
+    const s32 index = s32(g_page * SONG_LIST_PAGE_ROWS) + list->getInt("selectedIndex");
+    const SSongRecord* song = getSongRecord(index);
+    if (!song || !isSongPlayable(*song)) return;
+    setUiVariable(UIVAR_SELECTED_SONG_INDEX, index);
+    showScreen("Difficulty");
+}
+
+void initDifficulty(ClWidget*) {
+    const s32 index = uiVariable(UIVAR_SELECTED_SONG_INDEX);
+    setLabelWideText("DifficultySong", songDisplayName(index).c_str());
+    setLabelKey("DifficultyNotice", nullptr);
+    const SSongRecord* song = getSongRecord(index);
+    for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
+        const std::string name = "DifficultyLevel" + std::to_string(level);
+        const char16_t* levelName = getLocalisedString(("fe_level_" + std::to_string(level)).c_str());
+        std::u16string text = levelName ? levelName : u"";
+        if (song && song->bestScores[level] > 0) {
+            char best[THOUSANDS_TEXT_LENGTH];
+            formatIntThousandsNarrow(song->bestScores[level] / SCORE_ENCODING_FACTOR, best);
+            const char16_t* bestLabel = getLocalisedString("fe_song_best");
+            text += u"   [c=FFD040]" + std::u16string(bestLabel ? bestLabel : u"") + u" ";
+            for (const char* c = best; *c; ++c) text += char16_t(*c);
+            text += u"[/c]";
+        }
+        setLabelWideText(name.c_str(), text.c_str());
+    }
+}
+
+void difficultyChosen(ClWidget* button) {
+    if (!fillPlayRecordForSong(uiVariable(UIVAR_SELECTED_SONG_INDEX), button->getInt("level"))) {
+        setLabelKey("DifficultyNotice", "fe_song_unplayable");
+        return;
+    }
+    setLabelKey("DifficultyNotice", "fe_loading");
+    systemStopMainMenuMusic();
+    setUiVariable(UIVAR_GO_TO_ACTION, 1);
+}
+
+}  // namespace
+
+void buildSongScreens(ClWidget* top) {
+    registerUiCallback("systemInitSongList", initSongList);
+    registerUiCallback("systemSongListPrevPage", [](ClWidget*) { turnPage(-1); });
+    registerUiCallback("systemSongListNextPage", [](ClWidget*) { turnPage(1); });
+    registerUiCallback("systemSongChosen", songChosen);
+    registerUiCallback("systemInitDifficulty", initDifficulty);
+    registerUiCallback("systemDifficultyChosen", difficultyChosen);
+
+    ClWidget* songs = createScreen("SongList", top);
+    songs->setEvent("onBecomeVisible", "systemInitSongList");
+    songs->setText("defaultFocus", "SongListRows");
+    createHeading(songs, 40, "fe_songs_heading");
+    ClWidget_List* list = createList("SongListRows", songs, centredAt(190, 1640, 8 * 76));
+    list->setRowHeight(76);
+    list->look().size = 44;
+    list->setEvent("onSelect", "systemSongChosen");
+    createTextLabel("SongListEmpty", songs, centredAt(400, 1600, 80), nullptr, 52);
+    createTextButton("SongListPrev", songs, {-560, 840, 320, 100, TOP_CENTRE, TOP_CENTRE}, "fe_prev_page",
+                     "systemSongListPrevPage");
+    createTextLabel("SongListPage", songs, centredAt(840, 640, 100), nullptr, 48);
+    createTextButton("SongListNext", songs, {560, 840, 320, 100, TOP_CENTRE, TOP_CENTRE}, "fe_next_page",
+                     "systemSongListNextPage");
+    createTextButton("SongListBack", songs, centredAt(960, 400, 90), "fe_back", nullptr)
+        ->setText("nextScreenID", "TitleMenu");
+
+    ClWidget* difficulty = createScreen("Difficulty", top);
+    difficulty->setEvent("onBecomeVisible", "systemInitDifficulty");
+    difficulty->setText("defaultFocus", "DifficultyLevel0");
+    createHeading(difficulty, 40, "fe_difficulty_heading");
+    createTextLabel("DifficultySong", difficulty, centredAt(180, 1700, 80), nullptr, 56);
+    for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
+        const std::string name = "DifficultyLevel" + std::to_string(level);
+        ClWidget_Button* button = createTextButton(name.c_str(), difficulty, centredAt(290.0f + 105.0f * level, 900, 90),
+                                                   nullptr, "systemDifficultyChosen");
+        button->setInt("level", s32(level));
+        button->look().size = 52;
+    }
+    createTextLabel("DifficultyNotice", difficulty, centredAt(930, 1600, 60), nullptr, 44)
+        ->setColour("textColor", NOTICE_COLOUR);
+    createTextButton("DifficultyBack", difficulty, centredAt(1000, 400, 70), "fe_back", nullptr)
+        ->setText("nextScreenID", "SongList");
+}
+
+void tickSongScreens() {
+    if (strCompareNoCase(shownChildName("TopLevelSwitcher"), "SongList") == 0) refreshSongList(false);
+}

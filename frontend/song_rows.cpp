@@ -1,0 +1,59 @@
+#include "frontend/song_rows.h"
+
+#include "core/string_table.h"
+#include "library/song_library.h"
+#include "ui/number_format.h"
+#include "world/play/play_time.h"
+#include "world/play/player_state.h"
+
+#include <algorithm>
+
+namespace {
+
+std::u16string localised(const std::string& key) {
+    const char16_t* text = getLocalisedString(key.c_str());
+    return text ? text : std::u16string(key.begin(), key.end());
+}
+
+std::u16string widen(const char* ascii) { return std::u16string(ascii, ascii + std::char_traits<char>::length(ascii)); }
+
+}  // namespace
+
+std::u16string songDisplayName(s32 songIndex) {
+    const SSongRecord* song = getSongRecord(songIndex);
+    if (!song) return {};
+    const SSongNameTags tags = getSongNameTags(*song);
+    std::u16string name(getSongDisplayNameLength(tags), u'\0');
+    formatSongDisplayName(tags, name.data());
+    name.resize(std::char_traits<char16_t>::length(name.c_str()));
+    return name;
+}
+
+std::string songStateKey(const SSongRecord& song) {
+    switch (song.state) {
+        case E_SONGSTATE_READY: return "fe_song_ready";
+        case E_SONGSTATE_ANALYSING: return "fe_song_analysing";
+        case E_SONGSTATE_FAILED:
+            return "fe_song_fail_" + std::to_string(song.failure < E_SONGFAIL_COUNT ? song.failure : 0);
+        default: return "fe_song_waiting";
+    }
+}
+
+std::u16string songRowText(s32 songIndex) {
+    const SSongRecord* song = getSongRecord(songIndex);
+    if (!song) return {};
+    std::u16string row = songDisplayName(songIndex) + u"   ";
+    if (song->state == E_SONGSTATE_READY) {
+        char16_t length[16];
+        formatPlayTime(song->duration, length, 16);
+        char best[THOUSANDS_TEXT_LENGTH];
+        formatIntThousandsNarrow(*std::max_element(std::begin(song->bestScores), std::end(song->bestScores)) /
+                                     SCORE_ENCODING_FACTOR,
+                                 best);
+        return row + SONG_READY_TAG + length + u"  " + localised("fe_song_best") + u" " + widen(best) + u"[/c]";
+    }
+    const char16_t* tag = song->state == E_SONGSTATE_FAILED ? SONG_FAILED_TAG : SONG_WAITING_TAG;
+    return row + tag + localised(songStateKey(*song)) + u"[/c]";
+}
+
+u32 songListPageCount(u32 songCount) { return std::max<u32>(1, (songCount + SONG_LIST_PAGE_ROWS - 1) / SONG_LIST_PAGE_ROWS); }

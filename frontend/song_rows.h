@@ -1,0 +1,27 @@
+// What the song list shows of each song: its name, and by its analysis state its length and best
+// score, "waiting", "analysing", or why it cannot be played. Rows are in pages of
+// SONG_LIST_PAGE_ROWS.
+#pragma once
+
+#include "core/types.h"
+
+#include <string>
+
+struct SSongRecord;
+
+constexpr u32 SONG_LIST_PAGE_ROWS = 8;
+constexpr const char16_t* SONG_READY_TAG = u"[c=70E070]";
+constexpr const char16_t* SONG_WAITING_TAG = u"[c=A0A8B8]";
+constexpr const char16_t* SONG_FAILED_TAG = u"[c=FF6050]";
+
+// "artist - title" of the library's song at the index; empty outside the library.
+std::u16string songDisplayName(s32 songIndex);
+// The string-table key of the song's state: "fe_song_ready", "fe_song_waiting",
+// "fe_song_analysing", or "fe_song_fail_<reason>" (1 cannot open, 2 too short, 3 too long,
+// 4 undecodable; an unknown reason "fe_song_fail_0").
+std::string songStateKey(const SSongRecord& song);
+// The row: the display name, then in the state's colour its text (a ready song: its length and
+// its best shown score over the six levels).
+std::u16string songRowText(s32 songIndex);
+// At least 1.
+u32 songListPageCount(u32 songCount);

@@ -1,0 +1,43 @@
+#include "frontend/switch_log.h"
+
+#include "core/log_manager.h"
+#include "frontend/frontend.h"
+#include "frontend/song_rows.h"
+#include "library/data_file.h"
+#include "platform/os/os.h"
+#include "ui/switcher.h"
+#include "ui/ui_variables.h"
+#include "world/play/play_record.h"
+
+#include <cstring>
+
+namespace {
+
+LogHandle g_log = nullptr;
+
+}  // namespace
+
+void openSwitchLog() {
+    std::u16string path;
+    if (!buildUserDataPath(FRONT_END_LOG_RELATIVE_PATH, &path)) return;
+    const std::string narrow = osWideToUtf8(path.c_str());
+    if (narrow.size() < LOG_TEXT_CAPACITY) g_log = openLog(FRONT_END_LOG_NAME, narrow.c_str());
+}
+
+void closeSwitchLog() {
+    if (g_log && g_log != logSentinel()) closeLog(FRONT_END_LOG_NAME);
+    g_log = nullptr;
+}
+
+std::string switchLogLine(const char* page) {
+    std::string line = std::string("page ") + page;
+    if (std::strcmp(page, "Results") == 0) {
+        line += " song=\"" + osWideToUtf8(songDisplayName(uiVariable(UIVAR_SELECTED_SONG_INDEX)).c_str()) + "\"";
+        line += " difficulty=" + std::to_string(currentDifficulty());
+    }
+    return line;
+}
+
+void logTopLevelSwitch() {
+    if (g_log) writeLog(g_log, "%s", switchLogLine(shownChildName("TopLevelSwitcher")).c_str());
+}

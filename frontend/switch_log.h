@@ -1,0 +1,16 @@
+// The front end's own log: one line at every switch of "TopLevelSwitcher", naming the page shown
+// and, for "Results", the song and the difficulty:
+//   page TitleMenu
+//   page Results song="Artist - Title" difficulty=2
+#pragma once
+
+#include <string>
+
+// Opens the log under the user-data directory (nothing when the log manager does not run).
+void openSwitchLog();
+void closeSwitchLog();
+// The line for the page now shown; the song and difficulty are read from the library and the
+// play record.
+std::string switchLogLine(const char* page);
+// The "onSwitch" callback of "TopLevelSwitcher".
+void logTopLevelSwitch();
