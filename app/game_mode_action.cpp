@@ -12,6 +12,7 @@
 #include "core/config.h"
 #include "core/game_clock.h"
 #include "core/string_helpers.h"
+#include "frontend/frontend.h"
 #include "input/ambient/ambient_light.h"
 #include "input/input_channels.h"
 #include "input/input_mappers.h"
@@ -367,6 +368,7 @@ s32 ClGameModeActionZuno::update(f32 dt) {
     drawWorldQuadPass();
     drawBackdropStreams();
     updateUiInput();
+    tickFrontEndScreens();
     renderUiPages();
     drawMirrorLake();
     addPlaytestFrameTime(PLAYTEST_CATEGORY_PLAY, SLOW_FRAME_MILLISECONDS);
@@ -513,6 +515,7 @@ s32 ClGameModeActionZuno::exit() {
 
     m_wasBossGame = isBossGame() ? 1 : 0;
     m_bossBeaten = g_BossEncounter.dead ? 1 : 0;
+    m_enemiesOffered = s32(waveMemberCount());
     setUiVariable(UIVAR_MOCKED, 0);
     releaseSessionPickupList();
     g_uInGameFlag = 0;

@@ -84,6 +84,8 @@ public:
     // What the front end reads of the play just left: a boss game, and whether its boss fell.
     u32 m_wasBossGame = 0;
     u32 m_bossBeaten = 0;
+    // The enemies the play's waves offered, for the results' kill percentage.
+    s32 m_enemiesOffered = 0;
     ClCameraInGame* m_camera = nullptr;
     bool m_cameraListed = false;  // the camera list owns it
     s32 m_songIndex = -1;

@@ -3,6 +3,8 @@
 #include "app/game_mode_action.h"
 #include "audio/sound/sound_engine.h"
 #include "core/config.h"
+#include "frontend/front_end_services.h"
+#include "frontend/frontend.h"
 #include "core/name_hash.h"
 #include "core/random.h"
 #include "app/mode_camera.h"
@@ -60,13 +62,12 @@ bool bossWinForced() {
     return force == 2 && sfmtGenRand32() > 0x7FFFFFFFu;
 }
 
-// Until the screens and the water pass are merged.
-const SCollectibleRecord* songCollectibleForResults(s32) { return nullptr; }
-void systemStartMainMenuMusic() {}
-void loadSosZones() {}
-void releaseSosZones() {}
-bool storySequencePlaying() { return false; }
-void resetMusicDirScanOption() {}
+// The item the results go by: the first the player has not been shown yet, or none.
+const SCollectibleRecord* collectibleForResults() {
+    for (const SCollectibleRecord& item : g_SongLibrary.collectibles)
+        if (!item.identified) return &item;
+    return nullptr;
+}
 
 }  // namespace
 
@@ -124,7 +125,7 @@ bool ClGameModeFrontEnd::chooseScreenAfterPlay() {
             collectPlayRecord(-1);
         }
     }
-    const SCollectibleRecord* item = songCollectibleForResults(uiVariable(UIVAR_SELECTED_SONG_INDEX));
+    const SCollectibleRecord* item = collectibleForResults();
     if (!item || item->identified) {
         setUiVariable(UIVAR_RESULTS_SCREEN_INIT_FROM, 0);
         switchWidgetByName(TOP_LEVEL_SWITCHER, "Results");
@@ -204,6 +205,7 @@ s32 ClGameModeFrontEnd::update(f32 dt) {
     setMirrorLakeShaderParams();
     applyBarShaderConstants();
     updateUiInput();
+    tickFrontEndScreens();
     renderUiPages();
     drawLeaderboardBusyText();
     updateParticleSystems();
@@ -239,7 +241,7 @@ void ClGameModeFrontEnd::handleQuitMenu() {
     const bool padMonkey = configGetInt("USE_PAD_MONKEY") != 0;
     const bool shownBefore = m_quitMenuShown != 0;
     const SInputChannel* back = getPlayerChannel(0, E_CHANNEL_MENU_ESCAPE);
-    if (!m_quitMenuShown && !storySequencePlaying() && uiVariable(UIVAR_ALLOW_QUIT) == 1 && back &&
+    if (!m_quitMenuShown && uiVariable(UIVAR_ALLOW_QUIT) == 1 && back &&
         isChannelPressed(back) && isWidgetSettledByName(TOP_LEVEL_SWITCHER)) {
         m_quitMenuShown = 1;
         m_cuesPausedByQuitMenu = 1;
@@ -276,7 +278,6 @@ s32 ClGameModeFrontEnd::exit() {
     waitForSongScanIdle();
     shutdownWorld();
     releaseSosZones();
-    resetMusicDirScanOption();
     popViewCamera(0, 0.0f);
     for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) popPlayerInputMapper(slot);
     releaseModeCamera(m_camera, m_cameraListed);

@@ -26,6 +26,8 @@
 #include "core/timers.h"
 #include "input/ambient/ambient_light.h"
 #include "input/input_channels.h"
+#include "frontend/front_end_services.h"
+#include "frontend/frontend.h"
 #include "input/input_devices.h"
 #include "library/audio_volumes.h"
 #include "library/library_setup.h"
@@ -113,6 +115,9 @@ constexpr u32 PLAYTEST_CATEGORY_COUNT = 3;
 
 void loadStartupUiImage(const char* name) { loadUiImage(name, 0); }
 
+// Every member of the play's waves: what the results' kill percentage is out of.
+s32 enemiesOffered() { return g_GameModeAction.m_enemiesOffered; }
+
 // project.ini must exist and hold settings; an empty one is as fatal as a missing one.
 void loadSettingsOrDie() {
     configClear();
@@ -127,6 +132,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     osInstallTerminationHandler();
 
     // Online and mode state.
+    clearQueuedDocument();
     leaderboardClientStartup();
     g_iCurrentGameModeId = E_GAMEMODE_FRONT_END;
     g_iPreviousGameModeId = E_GAMEMODE_NONE;
@@ -220,6 +226,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     for (const char* name : STARTUP_TEXTURES) loadTexture(name);
     loadFlipbook("Animations/eye", 15.0f);
     forEachStartupUiImage(loadStartupUiImage);
+    loadFeaturedArtists();
     loadUiFonts();
 
     // The world's effects, the world, the waves with every generator the world needs.
@@ -229,7 +236,9 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     resetSessionChoice();
     applyAudioVolumes();
 
+    buildFrontEndPages();
     finishUiPageLoad();
+    setResultsEnemyCountSource(enemiesOffered);
     setUpCameraBlenders();
     setSpriteTarget(nullptr);
     installSceneRender();
@@ -288,6 +297,7 @@ s32 gameShutdown() {
     removeModeHooks();
     releaseUIDeviceBuffers();
     releaseCanvases();
+    shutdownFrontEndScreens();
     shutdownUi();
     releaseCameras();
     releaseCameraBlenders();
@@ -306,5 +316,6 @@ s32 gameShutdown() {
     stringTablesShutdown();
     cipherLockShutdown();
     packagesShutdown();
+    openQueuedDocument();
     return 1;
 }
