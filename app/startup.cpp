@@ -150,7 +150,8 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     fileLayerInit();
     cipherLockInit();
     packagesInit();
-    archiveMount("ASPEC", 4, nullptr);
+    // Every data file is read through the game's package; the second is optional.
+    if (!archiveMount("ASPEC", 4, nullptr)) fatalError("cannot mount the package ASPEC (ASPEC_win32.mdf/.mtc), which holds project.ini");
     archiveMount("AAM", 4, nullptr);
 
     // Settings. The generator is seeded once they are known, so that RANDOM_SEED can make a run
