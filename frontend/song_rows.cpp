@@ -46,11 +46,14 @@ std::u16string songRowText(s32 songIndex) {
     if (song->state == E_SONGSTATE_READY) {
         char16_t length[16];
         formatPlayTime(song->duration, length, 16);
-        char best[THOUSANDS_TEXT_LENGTH];
-        formatIntThousandsNarrow(*std::max_element(std::begin(song->bestScores), std::end(song->bestScores)) /
-                                     SCORE_ENCODING_FACTOR,
-                                 best);
-        return row + SONG_READY_TAG + length + u"  " + localised("fe_song_best") + u" " + widen(best) + u"[/c]";
+        row += SONG_READY_TAG + std::u16string(length);
+        const s32 best = *std::max_element(std::begin(song->bestScores), std::end(song->bestScores));
+        if (best > 0) {
+            char shown[THOUSANDS_TEXT_LENGTH];
+            formatIntThousandsNarrow(best / SCORE_ENCODING_FACTOR, shown);
+            row += u"  " + localised("fe_song_best") + u" " + widen(shown);
+        }
+        return row + u"[/c]";
     }
     const char16_t* tag = song->state == E_SONGSTATE_FAILED ? SONG_FAILED_TAG : SONG_WAITING_TAG;
     return row + tag + localised(songStateKey(*song)) + u"[/c]";

@@ -20,8 +20,8 @@ std::u16string songDisplayName(s32 songIndex);
 // "fe_song_analysing", or "fe_song_fail_<reason>" (1 cannot open, 2 too short, 3 too long,
 // 4 undecodable; an unknown reason "fe_song_fail_0").
 std::string songStateKey(const SSongRecord& song);
-// The row: the display name, then in the state's colour its text (a ready song: its length and
-// its best shown score over the six levels).
+// The row: the display name, then in the state's colour its text (a ready song: its length and,
+// once played, its best shown score over the six levels).
 std::u16string songRowText(s32 songIndex);
 // At least 1.
 u32 songListPageCount(u32 songCount);

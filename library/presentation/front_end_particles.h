@@ -2,9 +2,11 @@
 // (EX) and the effect system the world's flashes, trails and explosions go into.
 #pragma once
 
+#include "core/types.h"
+
 class ClMegaParticleSystemEX;
 
-constexpr float FRONT_END_BLAST_UPWARD_BIAS = 0.95f;
+constexpr f32 FRONT_END_BLAST_UPWARD_BIAS = 0.95f;
 
 // Null until frontEndParticleSetUp.
 extern ClMegaParticleSystemEX* g_megaParticleSystemEX;

@@ -1,0 +1,134 @@
+// The way to play by pointer input (title, song list, difficulty, "goToAction"), the song list's
+// states and pages, the quit confirmation, the results' values and the switch log.
+#include "frontend_test_support.h"
+
+#include "frontend/results.h"
+#include "frontend/song_rows.h"
+#include "library/play_record_fill.h"
+#include "world/play/play_record.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using frontend_test::FrontEndTest;
+
+class FrontEndFlow : public FrontEndTest {
+protected:
+    ClWidget_List* rows() { return static_cast<ClWidget_List*>(findWidgetByName("SongListRows")); }
+    void clickRow(u32 row) {
+        const SCanvasRect& r = rows()->screenRect();
+        clickAt((r.left + r.right) / 2, r.top + 76.0f * (f32(row) + 0.5f));
+    }
+};
+
+TEST_F(FrontEndFlow, TitleSongListAndDifficultyLeadToActionByPointer) {
+    addSong("Alpha", E_SONGSTATE_READY);
+    addSong("Broken", E_SONGSTATE_FAILED, E_SONGFAIL_TOO_SHORT);
+    addSong("Later", E_SONGSTATE_PENDING);
+    buildPages();
+    EXPECT_EQ(uiVariable(UIVAR_ALLOW_QUIT), 0);
+    switchWidgetByName("TopLevelSwitcher", "TitleMenu");
+    EXPECT_EQ(uiVariable(UIVAR_ALLOW_QUIT), 1);
+    frame();
+
+    clickWidget("TitlePlay");
+    ASSERT_EQ(shownScreen(), "SongList");
+    frame();
+    ASSERT_EQ(rows()->itemCount(), 3u);
+    EXPECT_EQ(textOf("SongListPage"), u"Page 1 of 1");
+
+    // The song that cannot be played says why and cannot be chosen.
+    clickRow(1);
+    EXPECT_EQ(shownScreen(), "SongList");
+    clickRow(2);
+    EXPECT_EQ(shownScreen(), "SongList");
+    clickRow(0);
+    ASSERT_EQ(shownScreen(), "Difficulty");
+    EXPECT_EQ(uiVariable(UIVAR_SELECTED_SONG_INDEX), 0);
+    EXPECT_EQ(textOf("DifficultySong"), u"Artist - Alpha");
+
+    clickWidget("DifficultyLevel4");
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 1);
+    EXPECT_EQ(currentDifficulty(), 4u);
+    EXPECT_EQ(switchLog(), "page TitleMenu\npage SongList\npage Difficulty\n");
+}
+
+TEST_F(FrontEndFlow, RowsShowEachSongsStateAndPagesTurn) {
+    for (int i = 0; i < 9; ++i) addSong(("Song " + std::to_string(i)).c_str(), E_SONGSTATE_READY);
+    g_SongLibrary.songs[0].bestScores[2] = 11 * 4321;
+    addSong("Long", E_SONGSTATE_FAILED, E_SONGFAIL_TOO_LONG);
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    frame();
+    EXPECT_EQ(rows()->itemCount(), 8u);
+    EXPECT_EQ(textOf("SongListPage"), u"Page 1 of 2");
+    EXPECT_EQ(findWidgetByName("SongListPrev")->getInt("disabled"), 1);
+
+    clickWidget("SongListNext");
+    EXPECT_EQ(rows()->itemCount(), 2u);
+    EXPECT_EQ(textOf("SongListPage"), u"Page 2 of 2");
+    EXPECT_EQ(findWidgetByName("SongListNext")->getInt("disabled"), 1);
+
+    g_SongLibrary.songs[8].state = E_SONGSTATE_ANALYSING;
+    frame();
+    EXPECT_EQ(songRowText(8), u"Artist - Song 8   [c=A0A8B8]analysing...[/c]");
+    EXPECT_EQ(songRowText(9), u"Artist - Long   [c=FF6050]cannot be played: too long[/c]");
+    EXPECT_EQ(songRowText(0), u"Artist - Song 0   [c=70E070]03:20  best 4,321[/c]");
+    clickWidget("SongListPrev");
+    EXPECT_EQ(textOf("SongListPage"), u"Page 1 of 2");
+}
+
+TEST_F(FrontEndFlow, TheQuitConfirmationReturnsOrAsksToQuit) {
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "TitleMenu");
+    frame();
+    clickWidget("TitleQuit");
+    ASSERT_EQ(shownScreen(), "MenuAreYouSureYouWantToQuit");
+    EXPECT_EQ(uiVariable(UIVAR_PAUSE_GAME), 1);
+    clickWidget("QuitNo");
+    EXPECT_EQ(shownScreen(), "TitleMenu");
+    EXPECT_EQ(uiVariable(UIVAR_PAUSE_GAME), 0);
+    clickWidget("TitleQuit");
+    clickWidget("QuitYes");
+    EXPECT_EQ(uiVariable(UIVAR_FORCE_QUIT_GAME), 1);
+}
+
+TEST_F(FrontEndFlow, ResultsShowThePlayAndKeepTheBestScore) {
+    addSong("Alpha", E_SONGSTATE_READY);
+    buildPages();
+    setResultsEnemyCountSource([] { return 40; });
+    SPlayerState& player = g_aPlayerState[0];
+    player.score = 11 * 12345 + 7;
+    player.kills = 30;
+    player.deaths = 2;
+    player.playTime = 125.5f;
+    player.pointsLost = 1500;
+    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
+    ASSERT_TRUE(fillPlayRecordForSong(0, 3));
+    switchWidgetByName("TopLevelSwitcher", "Results");
+
+    std::vector<std::u16string> shown;
+    for (const char* v : {"ResultsScoreValue", "ResultsKillsValue", "ResultsDeathsValue", "ResultsPlayTimeValue",
+                          "ResultsPointsLostValue", "ResultsKillPercentageValue", "ResultsBestValue", "ResultsNewBest"})
+        shown.push_back(textOf(v));
+    EXPECT_EQ(shown, (std::vector<std::u16string>{u"12,345", u"30", u"2", u"02:05", u"1,500", u"75%", u"12,345",
+                                                  u"NEW BEST SCORE!"}));
+    EXPECT_EQ(player.killPercentage, 75.0f);
+    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[3], 11 * 12345 + 7);
+    EXPECT_EQ(uiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED), 1);
+    EXPECT_EQ(switchLog(), "page Results song=\"Artist - Alpha\" difficulty=3\n");
+
+    // A worse play later keeps the best; without an enemy count the percentage is unknown.
+    setResultsEnemyCountSource(nullptr);
+    player.score = 11 * 100;
+    setUiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED, 0);
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    switchWidgetByName("TopLevelSwitcher", "Results");
+    EXPECT_EQ(textOf("ResultsBestValue"), u"12,345");
+    EXPECT_EQ(textOf("ResultsKillPercentageValue"), u"-");
+    EXPECT_EQ(textOf("ResultsNewBest"), u"");
+    EXPECT_EQ(computeResults(player, 20).killPercentage, 100.0f);
+}
+
+}  // namespace
