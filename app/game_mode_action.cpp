@@ -1,32 +1,553 @@
 #include "app/game_mode_action.h"
 
+#include "app/menu_input.h"
+#include "app/mode_camera.h"
+#include "audio/analysis/beat_cache.h"
+#include "audio/analysis/spawn_bars.h"
+#include "audio/analysis/spectral_cache.h"
+#include "audio/analysis/spectrum_analysis.h"
+#include "audio/play/beat_events.h"
+#include "audio/play/song_clock.h"
+#include "audio/sound/sound_engine.h"
+#include "core/config.h"
+#include "core/game_clock.h"
+#include "core/string_helpers.h"
+#include "frontend/frontend.h"
+#include "input/ambient/ambient_light.h"
+#include "input/input_channels.h"
+#include "input/input_mappers.h"
+#include "library/audio_volumes.h"
+#include "library/play_record_fill.h"
+#include "library/playtest_recorder.h"
+#include "library/presentation/front_end_particles.h"
+#include "library/presentation/mirror_lake.h"
+#include "library/song_caches.h"
+#include "library/song_library.h"
+#include "library/song_scan.h"
+#include "library/user_save.h"
 #include "render/batcher.h"
-#include "render/render_worker.h"
+#include "render/camera.h"
+#include "render/camera_inputs.h"
+#include "render/camera_list.h"
+#include "render/camera_stacks.h"
+#include "render/debris_particles.h"
+#include "render/fx_particles.h"
+#include "render/mega_particles.h"
 #include "render/particle_system.h"
+#include "render/render_device.h"
+#include "render/render_worker.h"
+#include "render/scene_inputs.h"
+#include "render/spline_registry.h"
+#include "render/view_slots.h"
+#include "ui/switcher.h"
+#include "ui/ui_input.h"
+#include "ui/ui_pages.h"
+#include "ui/ui_system.h"
+#include "ui/ui_variables.h"
+#include "ui/widget.h"
+#include "waves/session_pickups.h"
+#include "waves/wave_pool.h"
+#include "waves/waves.h"
+#include "world/bar_colour_scheme.h"
+#include "world/collision/kill_queue.h"
+#include "world/collision/world_collision.h"
+#include "world/effects/backdrop.h"
+#include "world/effects/equaliser_display.h"
+#include "world/effects/equaliser_state.h"
+#include "world/entity/frame_parity.h"
+#include "world/entity/world.h"
+#include "world/play/boss_choice.h"
+#include "world/play/player_ship.h"
+#include "world/play/player_state.h"
+#include "world/play/score_hud.h"
+#include "world/play/song_sound.h"
+#include "world/processors/path_follower.h"
+#include "world/services/note_list.h"
+#include "world/services/scratch_list.h"
+#include "world/services/session_timers.h"
+#include "world/services/world_quad_pass.h"
+#include "world/world_step.h"
+
+#include <cfloat>
+#include <cstring>
+
+namespace {
+
+constexpr const char* TOP_LEVEL_SWITCHER = "TopLevelSwitcher";
+constexpr const char* CREDITS_SWITCHER = "NUXCreditsOverlaySwitcher";
+constexpr const char* UIVAR_MOCKED = "GS_mocked_us";
+// The partner credits show this long into play, and again this long before the song ends.
+constexpr f32 FIRST_CREDITS_DELAY = 2.5f;
+constexpr f32 SECOND_CREDITS_BEFORE_END = 8.0f + 5.0f;
+constexpr f32 SLOW_FRAME_MILLISECONDS = 15.0f;
+constexpr u32 PLAYTEST_CATEGORY_PLAY = 1;
+constexpr s32 AMBIENT_MODE_PLAY = 1;
+constexpr s32 AMBIENT_MODE_PAUSED = 2;
+constexpr s32 AMBIENT_MODE_BOSS_PLAY = 3;
+
+bool beatsViewOnly() { return configHasKey("VISUAL_BEAT_ANALYSIS"); }
+
+s32 checkLibrarySongCaches(s32 songIndex) { return loadSongCaches(getSongRecord(songIndex)); }
+
+s32 analyseSongForPlay(const char16_t* path, const SSongIdentity& identity, bool viewOnly) {
+    s32 result = 0;
+    if (!analyseSongSpectrum(path, identity, &result, 1, 0)) return 0;
+    if (viewOnly) return 1;
+    return loadOrAnalyseBeats(path, identity, 0);
+}
+
+void prepareLibrarySongPlay(bool viewOnly) {
+    if (!viewOnly) createPlayerShipProgram();
+    g_fGameStep = PRE_ROLL_FRAME_STEP;
+    if (!viewOnly) rollAllPacks(g_PlayRecord);
+    computeSongFeatures(currentDifficulty());
+    if (!viewOnly) {
+        waveScheduleGenerate(&g_PlayRecord);
+        chooseSessionBoss(g_PlayRecord.song);
+    }
+}
+
+void afterFlip(void* user) {
+    updateSongClock(*static_cast<u32*>(user));
+    dispatchBeats();
+    waveSpawnTick();
+}
+
+void retireDebrisSystems() {
+    retireParticleSystem(g_debrisLineSystem);
+    g_debrisLineSystem = nullptr;
+    retireParticleSystem(g_debrisTriSystem);
+    g_debrisTriSystem = nullptr;
+}
+
+}  // namespace
+
+const SActionPlayServices kDefaultActionPlayServices = {
+    checkLibrarySongCaches,
+    analyseSongForPlay,
+    prepareLibrarySongPlay,
+    startSongCue,
+};
+SActionPlayServices g_ActionPlayServices = kDefaultActionPlayServices;
 
 ClGameModeActionZuno g_GameModeAction;
 
-ClGameModeActionZuno::ClGameModeActionZuno() { m_songPath[0] = 0; }
+ClGameModeActionZuno::ClGameModeActionZuno() {
+    m_songPath[0] = 0;
+    m_tipName[0] = 0;
+}
 
-s32 ClGameModeActionZuno::enter(s32) {
-    // A song can be played only once it can be decoded, analysed and turned into waves;
-    // until then entering fails, and the first update hands back to the front end.
-    m_finished = 1;
-    m_paused = 0;
-    m_forcedQuit = 0;
-    m_enterFailed = 1;
+bool ClGameModeActionZuno::isBossGame() const { return g_BossEncounter.entity != nullptr; }
+
+void ClGameModeActionZuno::setPauseFlagsForCamera() {
+    g_CameraWorldInputs.pauseFlags[0] = m_paused;
+    g_CameraWorldInputs.pauseFlags[1] = m_paused ? m_pauseKind : 0;
+    g_CameraWorldInputs.pauseFlags[2] = m_tipPending;
+}
+
+void ClGameModeActionZuno::removeCamera() {
+    ClCamera* camera = m_camera;
+    m_camera = nullptr;
+    releaseModeCamera(camera, m_cameraListed);
+}
+
+s32 ClGameModeActionZuno::failEntry(bool worldRunning, bool shipProgramBuilt) {
+    setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 1);
+    g_uInGameFlag = 0;
+    g_uMenuInputFlag = 1;
+    for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) popPlayerInputMapper(slot);
+    popViewCamera(0, 0.0f);
+    if (worldRunning) {
+        releaseBackdrop();
+        releaseHitEffects();
+        // The ship's entities go with the world before the program they were built from.
+        shutdownWorld();
+        if (shipProgramBuilt) freeSessionDNAProgram();
+        resetSessionEffects();
+        releaseSessionBoss();
+    }
+    releaseSongWaves();
+    if (!g_iQuitGame) initWorld();
+    releaseSongAnalysis();
+    releaseBeatAnalysis();
+    removeCamera();
+    freeWorldScratchList();
+    g_fSongVolumeFactor = 1.0f;
+    g_UiFlags.pointerDisplay = 1;
+    g_UiFlags.inputEnabled = 1;
+    applyAudioVolumes();
+    m_songPath[0] = 0;
     return 0;
 }
 
+s32 ClGameModeActionZuno::enter(s32) {
+    g_iInputSettleFrames = ACTION_INPUT_HOLD_OFF_FRAMES;
+    m_wasBossGame = 0;
+    m_bossBeaten = 0;
+    m_songIndex = uiVariable(UIVAR_SELECTED_SONG_INDEX);
+    const SSongRecord* record = getSongRecord(m_songIndex);
+    setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 0);
+    setUiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED, 0);
+    setUiVariable(UIVAR_FORCE_QUIT_GAME, 0);
+    waitForSongScanIdle();
+    m_finished = 1;
+    clearSplineRegistry();
+
+    // A song named by the mode's path or by GAME_MUSIC_FILE is played outside the library: it
+    // needs no library record, and its caches are named from its path.
+    const bool librarySong = m_songPath[0] == 0 && record;
+    if (librarySong && !g_ActionPlayServices.checkSongCaches(m_songIndex)) {
+        setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 1);
+        g_uInGameFlag = 0;
+        g_uMenuInputFlag = 1;
+        releaseSongWaves();
+        if (!g_iQuitGame) initWorld();
+        g_UiFlags.pointerDisplay = 1;
+        g_UiFlags.inputEnabled = 1;
+        return 0;
+    }
+    if (librarySong) fillPlayRecordForSong(m_songIndex, s32(currentDifficulty()));
+
+    for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) pushPlayerInputMapper(slot, gameplayInputMapper());
+    initWorldScratchList();
+    setViewSlotCameraStack(0, 0, 0);
+    m_camera = new ClCameraInGame();
+    m_cameraListed = registerCamera(m_camera);
+    m_camera->resetMotion();
+    m_camera->active = 1;
+    pushViewCamera(0, m_camera, 0.0f, false);
+
+    resetSongAnalysis();
+    char16_t path[ACTION_SONG_PATH_LENGTH];
+    if (m_songPath[0]) {
+        wstrCopyN(path, m_songPath, ACTION_SONG_PATH_LENGTH);
+    } else if (record) {
+        wstrCopyN(path, record->path.c_str(), ACTION_SONG_PATH_LENGTH);
+    } else if (const char* setting = configGetString("GAME_MUSIC_FILE"); setting && setting[0]) {
+        char narrow[ACTION_SONG_PATH_LENGTH];
+        std::strncpy(narrow, setting, ACTION_SONG_PATH_LENGTH - 1);
+        narrow[ACTION_SONG_PATH_LENGTH - 1] = 0;
+        wstrFromNarrow(path, narrow);
+    } else {
+        return failEntry(false, false);
+    }
+
+    const bool viewOnly = beatsViewOnly();
+    if (!viewOnly) initWorld();
+    resetNoteList();
+    resetPlayerStates();
+    initHitEffects();
+    resetBeatAnalysis();
+    resetBackdrop();
+
+    SSongIdentity identity;
+    if (librarySong) {
+        identity = record->identity;
+    } else {
+        songIdentityFromPath(path, &identity);
+    }
+    if (!g_ActionPlayServices.analyseSong(path, identity, viewOnly)) return failEntry(true, false);
+
+    g_ActionPlayServices.prepareSongPlay(viewOnly);
+    preRollWorld();
+    applyAudioVolumes();
+
+    if (!g_ActionPlayServices.startSongCue()) return failEntry(true, true);
+
+    g_uMenuInputFlag = 0;
+    enableFirstPlayer();
+    if (!viewOnly) spawnPlayerShip(0, 1);
+    setupSessionPickups(g_PlayRecord);
+    g_debrisLineSystem = new ClDebrisLineParticleSystem();
+    registerParticleSystem(g_debrisLineSystem);
+    g_debrisTriSystem = new ClDebrisTriParticleSystem();
+    registerParticleSystem(g_debrisTriSystem);
+    g_fGuardianLevel = 0.0f;
+    m_paused = 0;
+    m_pauseKind = E_ACTION_PAUSE_TIP;
+    m_tipPending = 0;
+    m_tipName[0] = 0;
+    setPauseFlagsForCamera();
+    setUiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED, 0);
+    systemAllowQuit();
+    m_finished = 0;
+    m_forcedQuit = 0;
+
+    const f32 endEarly = configGetFloat("END_GAME_EARLY_TIME");
+    m_endEarlyCountdown = endEarly > 0.0f ? endEarly : 0.0f;
+    saveWrite(1);
+    g_UiFlags.pointerDisplay = 0;
+    g_uInGameFlag = 1;
+    g_CameraWorldInputs.actionGameRunning = 1;
+    if (!viewOnly) switchWidgetByName(TOP_LEVEL_SWITCHER, "InGame");
+
+    m_creditsShown[0] = 0;
+    m_creditsCountdown[0] = FIRST_CREDITS_DELAY;
+    m_creditsShown[1] = 0;
+    m_creditsCountdown[1] = getCueDuration(getSongCue()) - SECOND_CREDITS_BEFORE_END;
+    setAmbientMode(AMBIENT_MODE_PLAY);
+    return 1;
+}
+
+void ClGameModeActionZuno::worldStep(u32 fromSongPosition) {
+    if (beatsViewOnly()) {
+        // Only the beats are viewed: no world was set up, so nothing but the beats runs.
+        flipFrameBuffers();
+        updateSongClock(fromSongPosition);
+        dispatchBeats();
+        return;
+    }
+    const SWorldStepHooks hooks = {afterFlip, &fromSongPosition};
+    ::worldStep(&hooks);
+}
+
+void ClGameModeActionZuno::preRollWorld() { preRollWorldFrom(earliestPendingWaveTime()); }
+
+void ClGameModeActionZuno::preRollWorldFrom(f32 songTime) {
+    // The song clock moves by the gameplay clock's step, and paths by the world-step time.
+    const auto step = [this](f32 seconds) {
+        g_fGameStep = seconds;
+        setClockDelta(GAME_CLOCK_GAMEPLAY, seconds);
+        worldStep(0);
+    };
+    g_fSongTime = songTime;
+    while (g_fSongTime < PRE_ROLL_LONG_STEP_LIMIT) step(PRE_ROLL_LONG_STEP);
+    while (g_fSongTime < -PRE_ROLL_FRAME_STEP) step(PRE_ROLL_FRAME_STEP);
+    step(-g_fSongTime);
+}
+
 s32 ClGameModeActionZuno::update(f32 dt) {
-    beginBatchFrame();
+    updateInputSensitivity();
     updateModeClocksAndMappers(this, dt, s32(m_paused));
+    if (m_finished) {
+        setUiVariable(UIVAR_RETURNING_FROM_ACTION, 1);
+        return 1;
+    }
+    if (!renderDeviceReady()) {
+        if (deviceWasLost()) pauseGame();
+        finishFrame();
+        return 0;
+    }
+    const f32 step = g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime;
+
+    for (int i = 0; i < 2; ++i) {
+        m_creditsCountdown[i] -= step;
+        if (m_creditsCountdown[i] < 0.0f) m_creditsCountdown[i] = 0.0f;
+        if (m_creditsCountdown[i] == 0.0f && !m_creditsShown[i] && !isBossGame()) {
+            switchWidgetByName(CREDITS_SWITCHER, "NUXCreditsOverlay");
+            m_creditsShown[i] = 1;
+        }
+    }
+
+    applyBarShaderConstants();
+    if (!m_paused) tickSessionTimers();
+
+    g_fGameStep = step;
+    beginBatchFrame();
+    setMirrorLakeShaderParams();
+    if (step > 0.0f) {
+        worldStep(1);
+        updatePlayerLife();
+        if (!m_paused) {
+            SPlayerState& player = g_aPlayerState[0];
+            player.playTime += step;
+            if (player.invincibilityTime > 0.0f) player.invincibilityTime -= step;
+        }
+    } else {
+        drawEqualiserDisplay(g_iSpectrumFrame);
+    }
+
+    updateBackdrop();
+    updateCameras();
+    updateScoreHud();
+    drawLiveEntities();
     updateParticleSystems();
+    processKillQueue();
+    flushDestroyedEntities();
+    flushFreedEntities();
+    drawWorldQuadPass();
+    drawBackdropStreams();
+    updateUiInput();
+    tickFrontEndScreens();
+    renderUiPages();
+    drawMirrorLake();
+    addPlaytestFrameTime(PLAYTEST_CATEGORY_PLAY, SLOW_FRAME_MILLISECONDS);
     finishFrame();
+
+    handlePauseAndTips();
+    checkSongEnd();
+    tickEndEarly(step);
+    if (m_finished) setUiVariable(UIVAR_RETURNING_FROM_ACTION, 1);
     return s32(m_finished);
 }
 
+void ClGameModeActionZuno::checkSongEnd() {
+    if (const SCueHandle cue = getSongCue(); cue && isCueFinished(cue)) {
+        m_finished = 1;
+        collectAllPickups();
+    }
+    if (configGetInt("QUICK_EXIT") == 1 && g_fSongTime > QUICK_EXIT_SONG_TIME) {
+        g_aPlayerState[0].score = QUICK_EXIT_STORED_SCORE;
+        m_finished = 1;
+    }
+}
+
+void ClGameModeActionZuno::tickEndEarly(f32 step) {
+    if (configGetFloat("END_GAME_EARLY_TIME") <= 0.0f) return;
+    m_endEarlyCountdown -= step;
+    if (m_endEarlyCountdown <= 0.0f) {
+        m_endEarlyCountdown = 0.0f;
+        m_finished = 1;
+    }
+}
+
+void ClGameModeActionZuno::leaveMenuInput() { menuInputOff(); }
+
+void ClGameModeActionZuno::resume() {
+    leaveMenuInput();
+    resumeAllCues();
+    m_pauseKind = E_ACTION_PAUSE_TIP;
+    m_paused = 0;
+    setPauseFlagsForCamera();
+    setAmbientMode(isBossGame() ? AMBIENT_MODE_BOSS_PLAY : AMBIENT_MODE_PLAY);
+}
+
+void ClGameModeActionZuno::forceQuit(bool clearRequest) {
+    leaveMenuInput();
+    if (clearRequest) setUiVariable(UIVAR_FORCE_QUIT_GAME, 0);
+    m_forcedQuit = 1;
+    m_finished = 1;
+}
+
+void ClGameModeActionZuno::handlePauseAndTips() {
+    const SInputChannel* pauseChannel = getPlayerChannel(0, E_CHANNEL_ESCAPE_IN_PLAY);
+    const SInputChannel* backChannel = getPlayerChannel(0, E_CHANNEL_MENU_ESCAPE);
+    if (!m_paused) {
+        if (m_tipPending) {
+            m_paused = 1;
+            m_pauseKind = E_ACTION_PAUSE_TIP;
+            menuInputOn();
+            pauseAllCues();
+            setAmbientMode(AMBIENT_MODE_PAUSED);
+            switchWidgetByName("Tutorial", m_tipName);
+            g_UiFlags.tutorialWidget = findWidgetByName(m_tipName);
+        } else if (pauseChannel && isChannelPressed(pauseChannel) && isWidgetSettledByName(TOP_LEVEL_SWITCHER) &&
+                   uiVariable(UIVAR_ALLOW_QUIT) == 1) {
+            m_paused = 1;
+            m_pauseKind = E_ACTION_PAUSE_MENU;
+            menuInputOn();
+            pauseAllCues();
+            setAmbientMode(AMBIENT_MODE_PAUSED);
+            if (configGetInt("DEBUG_AMENITIES") < 2) {
+                setUiVariable(UIVAR_PAUSE_GAME, 1);
+                switchWidgetByName(TOP_LEVEL_SWITCHER, "PauseMenu");
+            } else {
+                setUiVariable(UIVAR_FORCE_QUIT_GAME, 1);
+                forceQuit(false);
+            }
+        }
+        setPauseFlagsForCamera();
+        return;
+    }
+    if (m_tipPending) {
+        if (uiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED) == 1) {
+            leaveMenuInput();
+            resumeAllCues();
+            setUiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED, 0);
+            setUiVariable(UIVAR_ALLOW_QUIT, 1);
+            m_tipPending = 0;
+            m_paused = 0;
+            setAmbientMode(isBossGame() ? AMBIENT_MODE_BOSS_PLAY : AMBIENT_MODE_PLAY);
+            if (ClEntity* ship = g_aPlayerState[0].ship) ship->timer = SPAWN_GRACE_SECONDS;
+        } else if (uiVariable(UIVAR_FORCE_QUIT_GAME) == 1) {
+            forceQuit(true);
+        }
+        setPauseFlagsForCamera();
+        return;
+    }
+    if (uiVariable(UIVAR_PAUSE_GAME) != 0) {
+        if (backChannel && isChannelPressed(backChannel) && isWidgetSettledByName(TOP_LEVEL_SWITCHER) &&
+            uiVariable(UIVAR_ALLOW_QUIT) == 1) {
+            setUiVariable(UIVAR_PAUSE_GAME, 0);
+            switchWidgetByName(TOP_LEVEL_SWITCHER, "InGame");
+            resume();
+        } else if (uiVariable(UIVAR_FORCE_QUIT_GAME) == 1) {
+            forceQuit(true);
+        }
+        return;
+    }
+    resume();
+}
+
+s32 ClGameModeActionZuno::pauseGame() {
+    if (!m_paused) {
+        m_paused = 1;
+        m_pauseKind = E_ACTION_PAUSE_MENU;
+        menuInputOn();
+        pauseAllCues();
+        if (ClCamera* camera = getViewSlotTopCamera(0)) camera->startShake(ClVec3(0, 0, 0), 0.0f, 0.0f);
+        setAmbientMode(AMBIENT_MODE_PAUSED);
+        setUiVariable(UIVAR_PAUSE_GAME, 1);
+        switchWidgetByName(TOP_LEVEL_SWITCHER, "PauseMenu");
+        setPauseFlagsForCamera();
+    }
+    return s32(m_paused);
+}
+
+s32 ClGameModeActionZuno::queueMegaTip(const char* name) {
+    if (m_paused || m_tipPending) return 0;
+    std::strncpy(m_tipName, name, ACTION_TIP_NAME_LENGTH - 1);
+    m_tipName[ACTION_TIP_NAME_LENGTH - 1] = 0;
+    m_tipPending = 1;
+    setPauseFlagsForCamera();
+    return 1;
+}
+
 s32 ClGameModeActionZuno::exit() {
-    m_enterFailed = 0;
+    if (g_debrisLineSystem) g_debrisLineSystem->releaseAll();
+    if (g_debrisTriSystem) g_debrisTriSystem->releaseAll();
+    if (g_fxParticleSystem) g_fxParticleSystem->releaseAll();
+    if (g_megaParticleSystem) g_megaParticleSystem->releaseAll();
+    if (g_megaParticleSystemEX) g_megaParticleSystemEX->releaseAll();
+    destroyRetiredParticleSystems();
+    switchWidgetByName(CREDITS_SWITCHER, "HideNUXCreditsOverlay");
+    if (uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL) != 0) return 1;
+
+    m_wasBossGame = isBossGame() ? 1 : 0;
+    m_bossBeaten = g_BossEncounter.dead ? 1 : 0;
+    m_enemiesOffered = s32(waveMemberCount());
+    setUiVariable(UIVAR_MOCKED, 0);
+    releaseSessionPickupList();
+    g_uInGameFlag = 0;
+    g_CameraWorldInputs.actionGameRunning = 0;
+    g_uMenuInputFlag = 1;
+    retireDebrisSystems();
+
+    for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) popPlayerInputMapper(slot);
+    popViewCamera(0, 0.0f);
+    releaseBackdrop();
+    releaseHitEffects();
+    // The ship's entities go with the world, before the program they were built from.
+    shutdownWorld();
+    freeSessionDNAProgram();
+    resetSessionEffects();
+    releaseSessionBoss();
+    releaseSongWaves();
+    if (!g_iQuitGame) initWorld();
+    // What the world changed in the song's record and the boss progress goes back to the library.
+    collectPlayRecord(m_songIndex);
+    releaseSongAnalysis();
+    releaseBeatAnalysis();
+    removeCamera();
+    freeWorldScratchList();
+
+    g_fSongVolumeFactor = 1.0f;
+    g_UiFlags.pointerDisplay = 1;
+    g_UiFlags.inputEnabled = 1;
+    applyAudioVolumes();
+    m_paused = 0;
+    m_tipPending = 0;
+    setPauseFlagsForCamera();
+    if (!beatsViewOnly()) m_songPath[0] = 0;
     return 1;
 }

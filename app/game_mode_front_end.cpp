@@ -1,41 +1,285 @@
 #include "app/game_mode_front_end.h"
 
+#include "app/game_mode_action.h"
+#include "audio/sound/sound_engine.h"
+#include "core/config.h"
+#include "frontend/front_end_services.h"
+#include "frontend/frontend.h"
+#include "core/name_hash.h"
+#include "core/random.h"
+#include "app/mode_camera.h"
+#include "core/string_helpers.h"
+#include "input/ambient/ambient_light.h"
 #include "input/input_channels.h"
 #include "input/input_mappers.h"
-#include "render/view_slots.h"
+#include "library/play_record_fill.h"
+#include "library/playtest_recorder.h"
+#include "library/presentation/mirror_lake.h"
+#include "library/song_library.h"
+#include "library/song_scan.h"
+#include "library/user_save.h"
+#include "online/busy_text.h"
+#include "online/medal_queue.h"
 #include "render/batcher.h"
-#include "render/render_worker.h"
+#include "render/camera.h"
+#include "render/camera_list.h"
+#include "render/camera_stacks.h"
 #include "render/particle_system.h"
+#include "render/render_device.h"
+#include "render/render_worker.h"
+#include "render/view_slots.h"
+#include "ui/switcher.h"
+#include "ui/ui_input.h"
+#include "ui/ui_pages.h"
+#include "ui/ui_variables.h"
+#include "ui/widget.h"
+#include "world/bar_colour_scheme.h"
+#include "world/entity/world.h"
+#include "world/play/boss_choice.h"
+#include "world/play/play_record.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr const char* TOP_LEVEL_SWITCHER = "TopLevelSwitcher";
+constexpr const char* SPLASH_AFTER_FAILURE = "SplashScreenVel";
+constexpr f32 SLOW_FRAME_MILLISECONDS = 15.0f;
+constexpr u32 PLAYTEST_CATEGORY_FRONT_END = 0;
+constexpr s32 AMBIENT_MODE_MENUS = 0;
+// Medals of the boss progress: a boss won, every boss beaten, and reaching stages 2 to 5.
+constexpr s32 MEDAL_BOSS_WON = 2;
+constexpr s32 MEDAL_ALL_BOSSES = 12;
+constexpr s32 MEDAL_FIRST_STAGE = 5 - 2;
+
+void setRootText(const char* name, const char* text) {
+    if (ClWidget* root = getUiVariables()) root->setText(name, text);
+}
+
+bool bossWinForced() {
+    const s32 force = configGetInt("FORCE_BOSS_WIN");
+    if (force == 1) return true;
+    return force == 2 && sfmtGenRand32() > 0x7FFFFFFFu;
+}
+
+// The item the results go by: the first the player has not been shown yet, or none.
+const SCollectibleRecord* collectibleForResults() {
+    for (const SCollectibleRecord& item : g_SongLibrary.collectibles)
+        if (!item.identified) return &item;
+    return nullptr;
+}
+
+}  // namespace
 
 ClGameModeFrontEnd g_GameModeFrontEnd;
 
-s32 ClGameModeFrontEnd::enter(s32) {
-    resetPlayerPadMap();
-    // The menus take every player's input while the front end runs.
-    g_uMenuInputFlag = 1;
-    if (ClInputMapperBase* menus = menusInputMapper()) {
-        for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) pushPlayerInputMapper(slot, menus);
+void ClGameModeFrontEnd::takeBossWin() {
+    awardMedal(MEDAL_BOSS_WON);
+    g_SongLibrary.bossWon = 1;
+    g_SongLibrary.bossFailed = 0;
+    SBossLibraryState& boss = g_PlayRecord.boss;
+    std::memset(boss.pendingIdentity, 0, sizeof boss.pendingIdentity);
+    s32 beatenBoss = -1, beatenSub = -1;
+    findNextUnbeatenBoss(&beatenBoss, &beatenSub);
+    // With every boss beaten there is no pair to mark.
+    if (beatenBoss >= 0) boss.beaten[beatenBoss][beatenSub] = 1;
+    boss.pending = 0;
+    s32 nextBoss = -1, nextSub = -1;
+    findNextUnbeatenBoss(&nextBoss, &nextSub);
+    if (nextBoss < 0) {
+        setUiVariable(UIVAR_SOS_WIN, 1);
+        awardMedal(MEDAL_ALL_BOSSES);
+    } else if (nextBoss > beatenBoss) {
+        setUiVariable(UIVAR_SOS_DO_A_PAGE_TURN_ANIM, 1);
+        if (g_SongLibrary.bossStage < s32(BOSS_STAGE_LAST)) {
+            ++g_SongLibrary.bossStage;
+            awardMedal(MEDAL_FIRST_STAGE + g_SongLibrary.bossStage);
+        }
     }
+    collectPlayRecord(-1);
+    saveWrite(1);
+    switchWidgetByName(TOP_LEVEL_SWITCHER, "PostBossWinGS");
+}
+
+bool ClGameModeFrontEnd::chooseScreenAfterPlay() {
+    if (g_GameModeAction.m_forcedQuit) {
+        switchWidgetByName(TOP_LEVEL_SWITCHER, SPLASH_AFTER_FAILURE);
+        return true;
+    }
+    if (g_GameModeAction.m_wasBossGame) {
+        if (!g_GameModeAction.m_bossBeaten && !bossWinForced()) {
+            switchWidgetByName("Tutorial", "BossFailResults_Step1");
+            g_UiFlags.tutorialWidget = findWidgetByName("BossFailResults_Step1");
+            g_SongLibrary.bossFailed = 1;
+            saveWrite(1);
+        } else {
+            takeBossWin();
+            return false;
+        }
+    } else {
+        s32 boss = -1, sub = -1;
+        findNextUnbeatenBoss(&boss, &sub);
+        if (boss >= 0) {
+            s8& met = g_PlayRecord.boss.met[boss * s32(SUBBOSS_COUNT) + sub];
+            if (met > 0) --met;
+            collectPlayRecord(-1);
+        }
+    }
+    const SCollectibleRecord* item = collectibleForResults();
+    if (!item || item->identified) {
+        setUiVariable(UIVAR_RESULTS_SCREEN_INIT_FROM, 0);
+        switchWidgetByName(TOP_LEVEL_SWITCHER, "Results");
+    } else {
+        switchWidgetByName(TOP_LEVEL_SWITCHER, "SongCollectibleIdentified");
+    }
+    return true;
+}
+
+s32 ClGameModeFrontEnd::enter(s32) {
+    setUiVariable(UIVAR_FORCE_QUIT_GAME, 0);
+    setUiVariable(UIVAR_FILE_CORRUPTION, 0);
+    g_UiFlags.inputEnabled = 1;
+    for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) pushPlayerInputMapper(slot, menusInputMapper());
+    resetPlayerPadMap();
+
+    setViewSlotCameraStack(0, 0, 0);
+    m_camera = new ClCamera();
+    m_cameraListed = registerCamera(m_camera);
+    m_camera->resetTransform();
+    m_camera->active = 1;
+    // Without its frame the camera keeps the reset pose.
+    if (const SCameraFrame* frame = findCameraFrame(crc32TextNoCase("UI"))) m_camera->applyFrame(*frame);
+    pushViewCamera(0, m_camera, 0.0f, false);
+
     m_finished = 0;
     m_quitMenuShown = 0;
     m_cuesPausedByQuitMenu = 0;
     m_quitConfirmed = 0;
+    setUiVariable(UIVAR_GO_TO_ACTION, 0);
+    if (ClWidget* root = getUiVariables()) root->setBool(UIVAR_DISPLAY_LOADING_TEXT, true);
+
+    if (uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL) == 1) {
+        setRootText(UIVAR_SWITCH_FROM_SCANNING_OPTIONS, SPLASH_AFTER_FAILURE);
+        setRootText(UIVAR_SWITCH_FROM_WAIT_FOR_DIR_SCAN, SPLASH_AFTER_FAILURE);
+        setUiVariable(UIVAR_FILE_CORRUPTION, 1);
+        requestSongRescan();
+        switchWidgetByName(TOP_LEVEL_SWITCHER, "WaitForDirScan");
+    } else if (uiVariable(UIVAR_RETURNING_FROM_ACTION) != 1) {
+        resumeSongScanRequests();
+        if (configHasKey("SG_VO_TEST_ROOT") && configHasKey("SG_VO_TEST_LINE")) {
+            switchWidgetByName(TOP_LEVEL_SWITCHER, "TestSGVO");
+        } else if (configGetInt("DO_SG_VO_INTERVIEW_CHAIN") >= 1) {
+            switchWidgetByName(TOP_LEVEL_SWITCHER, "SGVOInterview");
+        } else if (configGetInt("DEBUG_AMENITIES") < 1 && configGetInt("DEBUG_SKIP_SPLASH") < 1) {
+            switchWidgetByName(TOP_LEVEL_SWITCHER, "SplashScreenNoButtons");
+        } else {
+            systemStartMainMenuMusic();
+            switchWidgetByName(TOP_LEVEL_SWITCHER, "TitleMenu");
+        }
+    } else {
+        chooseScreenAfterPlay();
+    }
+
+    loadSosZones();
+    setAmbientMode(AMBIENT_MODE_MENUS);
     return 1;
 }
 
 s32 ClGameModeFrontEnd::update(f32 dt) {
-    beginBatchFrame();
     updateInputSensitivity();
     updateModeClocksAndMappers(this, dt, 0);
-    if (m_quitConfirmed) g_iQuitGame = 1;
+    if (!renderDeviceReady()) {
+        if (deviceWasLost() && !m_cuesPausedByDevice) {
+            pauseAllCues();
+            m_cuesPausedByDevice = 1;
+        }
+        finishFrame();
+        return 0;
+    }
+    if (m_cuesPausedByDevice) {
+        resumeAllCues();
+        m_cuesPausedByDevice = 0;
+    }
+
+    beginBatchFrame();
+    setMirrorLakeShaderParams();
+    applyBarShaderConstants();
+    updateUiInput();
+    tickFrontEndScreens();
+    renderUiPages();
+    drawLeaderboardBusyText();
     updateParticleSystems();
+
+    if (const char* song = configGetString("VISUAL_BEAT_ANALYSIS")) {
+        switchWidgetByName(TOP_LEVEL_SWITCHER, "InGame");
+        setUiVariable(UIVAR_GO_TO_ACTION, 1);
+        char narrow[ACTION_SONG_PATH_LENGTH];
+        std::strncpy(narrow, song, ACTION_SONG_PATH_LENGTH - 1);
+        narrow[ACTION_SONG_PATH_LENGTH - 1] = 0;
+        wstrFromNarrow(g_GameModeAction.m_songPath, narrow);
+    }
+    if (uiVariable(UIVAR_GO_TO_ACTION) == 1) {
+        m_finished = 1;
+        setUiVariable(UIVAR_GO_TO_ACTION, 0);
+    }
+
+    updateCameras();
+    drawMirrorLake();
+    addPlaytestFrameTime(PLAYTEST_CATEGORY_FRONT_END, SLOW_FRAME_MILLISECONDS);
     finishFrame();
+
+    handleQuitMenu();
+    if (m_quitConfirmed) {
+        g_iQuitGame = 1;
+        return s32(m_finished);
+    }
+    if (m_finished) pauseSongScanRequests();
     return s32(m_finished);
 }
 
-s32 ClGameModeFrontEnd::exit() {
-    for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) {
-        if (hasPlayerInputMapper(slot) && getPlayerInputMapper(slot) == menusInputMapper()) popPlayerInputMapper(slot);
+void ClGameModeFrontEnd::handleQuitMenu() {
+    const bool padMonkey = configGetInt("USE_PAD_MONKEY") != 0;
+    const bool shownBefore = m_quitMenuShown != 0;
+    const SInputChannel* back = getPlayerChannel(0, E_CHANNEL_MENU_ESCAPE);
+    if (!m_quitMenuShown && uiVariable(UIVAR_ALLOW_QUIT) == 1 && back &&
+        isChannelPressed(back) && isWidgetSettledByName(TOP_LEVEL_SWITCHER)) {
+        m_quitMenuShown = 1;
+        m_cuesPausedByQuitMenu = 1;
+        pauseAllCues();
+        const ClWidget_Switcher* top = findSwitcherByName(TOP_LEVEL_SWITCHER);
+        const ClWidget* shown = top ? top->shownChild() : nullptr;
+        setUiVariable(UIVAR_WIDGET_TO_RETURN_TO_AFTER_QUIT_MENU, shown ? s32(shown->nameHash()) : 0);
+        setUiVariable(UIVAR_PAUSE_GAME, 1);
+        switchWidgetByName(TOP_LEVEL_SWITCHER, "MenuAreYouSureYouWantToQuit");
+        switchWidgetByName("HelpOverlay", "HideHelpOverlay");
+        switchWidgetByName("Tutorial", "HideTutorial");
+        std::memset(g_UiFlags.pointerDrag, 0, sizeof g_UiFlags.pointerDrag);
+        if (configGetInt("DEBUG_AMENITIES") > 0) {
+            setUiVariable(UIVAR_FORCE_QUIT_GAME, 1);
+            return;
+        }
     }
+    if (shownBefore || m_quitMenuShown) {
+        if (uiVariable(UIVAR_PAUSE_GAME) == 0) {
+            resumeAllCues();
+            m_quitMenuShown = 0;
+            m_cuesPausedByQuitMenu = 0;
+        }
+    }
+    if (uiVariable(UIVAR_FORCE_QUIT_GAME) == 1 && !padMonkey) {
+        setUiVariable(UIVAR_FORCE_QUIT_GAME, 0);
+        m_quitConfirmed = 1;
+        m_finished = 1;
+    }
+}
+
+s32 ClGameModeFrontEnd::exit() {
+    pauseSongScanRequests();
+    waitForSongScanIdle();
+    shutdownWorld();
+    releaseSosZones();
+    popViewCamera(0, 0.0f);
+    for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) popPlayerInputMapper(slot);
+    releaseModeCamera(m_camera, m_cameraListed);
     return 1;
 }

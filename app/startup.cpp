@@ -2,6 +2,9 @@
 
 #include "app/frame.h"
 #include "app/game_mode.h"
+#include "app/game_mode_action.h"
+#include "app/mode_hooks.h"
+#include "app/startup_ui_images.h"
 #include "audio/analysis/song_fingerprint.h"
 #include "audio/sound/sound_bank.h"
 #include "audio/sound/sound_engine.h"
@@ -23,7 +26,16 @@
 #include "core/timers.h"
 #include "input/ambient/ambient_light.h"
 #include "input/input_channels.h"
+#include "frontend/front_end_services.h"
+#include "frontend/frontend.h"
 #include "input/input_devices.h"
+#include "library/audio_volumes.h"
+#include "library/library_setup.h"
+#include "library/playtest_recorder.h"
+#include "library/presentation/front_end_particles.h"
+#include "library/presentation/loading_state.h"
+#include "online/credentials.h"
+#include "online/leaderboard.h"
 #include "online/medal_queue.h"
 #include "platform/os/os.h"
 #include "render/batcher.h"
@@ -49,7 +61,14 @@
 #include "render/texture.h"
 #include "render/transform_node.h"
 #include "render/view_slots.h"
+#include "ui/switcher.h"
+#include "ui/ui_system.h"
+#include "ui/ui_variables.h"
+#include "ui/widget.h"
+#include "waves/waves.h"
 #include "world/bar_colour_scheme.h"
+#include "world/entity/world.h"
+#include "world/play/boss_choice.h"
 #include "world/effects/equaliser_state.h"
 
 #include <iterator>
@@ -92,6 +111,19 @@ static_assert(std::size(STARTUP_TEXTURES) == 50);
 
 // Objects whose nodes follow them each frame, per frame half.
 constexpr u32 ATTACHED_NODE_LIST_CAPACITY = 1024;
+constexpr u32 PLAYTEST_CATEGORY_COUNT = 3;
+
+void loadStartupUiImage(const char* name) { loadUiImage(name, 0); }
+
+// Every member of the play's waves: what the results' kill percentage is out of.
+s32 enemiesOffered() { return g_GameModeAction.m_enemiesOffered; }
+
+// project.ini must exist and hold settings; an empty one is as fatal as a missing one.
+void loadSettingsOrDie() {
+    configClear();
+    if (!configLoad("project.ini")) fatalError("cannot read project.ini from the data packages");
+    if (configEntryCount() == 0) fatalError("project.ini holds no settings");
+}
 
 }  // namespace
 
@@ -99,7 +131,9 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     // First, so that Ctrl+C during a slow start-up ends the run cleanly once the loop runs.
     osInstallTerminationHandler();
 
-    // Mode state.
+    // Online and mode state.
+    clearQueuedDocument();
+    leaderboardClientStartup();
     g_iCurrentGameModeId = E_GAMEMODE_FRONT_END;
     g_iPreviousGameModeId = E_GAMEMODE_NONE;
     g_pCurrentGameMode = g_apGameModes[E_GAMEMODE_FRONT_END];
@@ -116,13 +150,13 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     fileLayerInit();
     cipherLockInit();
     packagesInit();
-    archiveMount("ASPEC", 4, nullptr);
+    // Every data file is read through the game's package; the second is optional.
+    if (!archiveMount("ASPEC", 4, nullptr)) fatalError("cannot mount the package ASPEC (ASPEC_win32.mdf/.mtc), which holds project.ini");
     archiveMount("AAM", 4, nullptr);
 
     // Settings. The generator is seeded once they are known, so that RANDOM_SEED can make a run
     // repeatable; without it the time seeds it.
-    configClear();
-    if (!configLoad("project.ini")) fatalError("cannot read project.ini from the data packages");
+    loadSettingsOrDie();
     const s32 seed = configGetInt("RANDOM_SEED");
     sfmtInitGenRand(seed != 0 ? u32(seed) : osTickCount());
     buildLangDir();
@@ -136,14 +170,21 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     stringTableLoad("All");
     stringTableLoad("All_NO_TRANS");
     stringTableLoad("SOSOnly");
+    loadingStateSetUp();
+    initUi();
 
-    // Scripts and the logs.
+    // Scripts, the logs, the library with the game data and the user save.
     scriptRegistriesInit();
     getScript("playbalance.txt", 0);
     getScript("guardian_movies.txt", 0);
     getScript("sos.txt", 0);
+    setUiVariable(UIVAR_SHOW_ONLY_IDENTIFIED_SONGS, 0);
+    setUiVariable(UIVAR_SHOW_ONLY_UNLOCKED_SONGS, 0);
     logManagerInit();
     createGameDataDir();
+    librarySetUpAndReadGameData();
+    setUiVariable(UIVAR_ALLOW_MAIN_MENU_CONTINUE, libraryReadUserSave());
+    applyPadMonkeyLogin();
     initAmbientLighting(localisedOrEmpty("WINDOW_TITLE"), localisedOrEmpty("GAME_VERSION"), 1.0f / 30.0f, 5);
 
     // Display options, the window, the device and the render worker; effects, materials, draw
@@ -166,71 +207,84 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     initInput(0, inputChannelCount);
     taskLayerInit();
     resetViewSlots();
+    createDebugCamera();
+    loadCameraFrames();
     pushDefaultStateStacks();
     initAttachedNodeLists(ATTACHED_NODE_LIST_CAPACITY);
     stopAllRumble();
+    loadLensFlareTextures();
     initFlipbookTable();
     initSplineRegistry();
 
-    // Audio: the sound system, the codec registry with its decode thread, the effects bank.
+    // Audio: the sound system, the codec registry with its decode thread; then the game data
+    // again, so that the extensions the player turned off reach the codec records, and the scan
+    // thread; the effects bank.
     initAudioEngine(g_SavedOptions.audioLog);
+    librarySetUpAfterAudio();
     loadSoundBank("ZUNO_SFX", 0);
 
-    // Images.
+    // Images, fonts and pages.
     for (const char* name : STARTUP_TEXTURES) loadTexture(name);
     loadFlipbook("Animations/eye", 15.0f);
+    forEachStartupUiImage(loadStartupUiImage);
+    loadFeaturedArtists();
+    loadUiFonts();
 
-    // Cameras, their frames and blenders, the flare images; the scene draws each handed-over frame.
-    createDebugCamera();
-    loadCameraFrames();
+    // The world's effects, the world, the waves with every generator the world needs.
+    frontEndParticleSetUp();
+    initWorld();
+    wavesSetUp();
+    resetSessionChoice();
+    applyAudioVolumes();
+
+    buildFrontEndPages();
+    finishUiPageLoad();
+    setResultsEnemyCountSource(enemiesOffered);
     setUpCameraBlenders();
-    loadLensFlareTextures();
-    // The song library marks itself set up here once it exists.
-    g_uMusicLibraryInitialised = 1;
     setSpriteTarget(nullptr);
     installSceneRender();
+    installEqualiserDisplayHooks();
+    installModeHooks();
+    switchWidgetByName("TooltipSwitcher", "AllTooltips");
+    setUiVariable(UIVAR_RETURNING_FROM_ACTION, 0);
+    for (const char* name : {"DebugInfo1", "DebugInfo2", "DebugInfo3", "DebugInfo4"}) {
+        if (ClWidget* widget = findWidgetByName(name)) widget->setLocalizedId("localizedID", 0);
+    }
 
     initBarColourScheme();
-    installEqualiserDisplayHooks();
     medalQueueStartup();
+    leaderboardWorkerStart();
 
     switchGameMode(E_GAMEMODE_NONE);
 
+    setUpPlaytestRecorder(PLAYTEST_CATEGORY_COUNT);
     g_megaParticleSystem = new ClMegaParticleSystem();
     registerParticleSystem(g_megaParticleSystem);
-    g_fxParticleSystem = new ClFXParticleSystem();
-    registerParticleSystem(g_fxParticleSystem);
-    g_debrisLineSystem = new ClDebrisLineParticleSystem();
-    registerParticleSystem(g_debrisLineSystem);
-    g_debrisTriSystem = new ClDebrisTriParticleSystem();
-    registerParticleSystem(g_debrisTriSystem);
 }
 
 s32 gameShutdown() {
+    leaderboardClientShutdown();
     releaseSongFeatureBuffer();
-    retireParticleSystem(g_debrisTriSystem);
-    g_debrisTriSystem = nullptr;
-    retireParticleSystem(g_debrisLineSystem);
-    g_debrisLineSystem = nullptr;
-    retireParticleSystem(g_fxParticleSystem);
-    g_fxParticleSystem = nullptr;
     retireParticleSystem(g_megaParticleSystem);
     g_megaParticleSystem = nullptr;
+    flushPlaytestData();
     g_iQuitGame = 1;
     g_pCurrentGameMode->exit();
+    libraryStopScanAndSave();
+
     releaseGlobalBucketTables();
     shutdownSplineRegistry();
     releaseAllFlipbooks();
+    shutdownSessionChoice();
+    loadingStateRelease();
+    wavesShutdown();
     freeAllScripts();
-    releaseLensFlares();
-    releaseUIDeviceBuffers();
-    releaseCanvases();
-    releaseCameras();
-    releaseCameraBlenders();
-    shutdownSpriteQueue();
-    g_uMusicLibraryInitialised = 0;
     releaseBatchBuffers();
     taskLayerShutdown();
+    libraryShutdown();
+    frontEndParticleShutdown();
+
+    releaseLensFlares();
     destroyAllTextures();
     releaseAllDrawBatches();
     releaseAllMaterials();
@@ -240,6 +294,16 @@ s32 gameShutdown() {
     shutdownAudioEngine();
     medalQueueShutdown();
     shutdownAmbientLighting();
+
+    removeModeHooks();
+    releaseUIDeviceBuffers();
+    releaseCanvases();
+    shutdownFrontEndScreens();
+    shutdownUi();
+    releaseCameras();
+    releaseCameraBlenders();
+    shutdownSpriteQueue();
+
     configFree();
     closeTextSource();
     shutdownInput();
@@ -253,5 +317,6 @@ s32 gameShutdown() {
     stringTablesShutdown();
     cipherLockShutdown();
     packagesShutdown();
+    openQueuedDocument();
     return 1;
 }

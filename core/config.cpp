@@ -109,6 +109,8 @@ void configParse() {
     }
 }
 
+s32 configEntryCount() { return g_iConfigEntryCount; }
+
 s32 configGetInt(const char* key) {
     const SConfigEntry* entry = findEntry(key);
     if (!entry) return 0;

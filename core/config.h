@@ -57,6 +57,8 @@ f32 configGetFloat(const char* key);
 // The value text; null when the key is absent.
 const char* configGetString(const char* key);
 bool configHasKey(const char* key);
+// Settings held; 0 after configClear or a file with none.
+s32 configEntryCount();
 
 // How a value text reads as a number (exposed for the settings file reader and tests).
 EConfigValueKind configClassifyValue(const char* text, u32* outWord);

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -155,6 +156,30 @@ TEST(Program, WithoutItsDataItStopsWithStatusThreeNamingTheSettingsFile) {
     EXPECT_EQ(WEXITSTATUS(run.status), 3);
     EXPECT_NE(run.errorText.find("project.ini"), std::string::npos) << run.errorText;
     EXPECT_EQ(dumpsIn(directory), 0);
+    std::system(("rm -rf '" + directory + "'").c_str());
+}
+
+// The package is there but its settings file holds no setting (the packer refuses a file of no
+// bytes), or the package is missing beside other data: both stop at once naming what is wrong.
+TEST(Program, AnEmptySettingsFileOrAMissingPackageStopsWithStatusThree) {
+    const std::string directory = makeTempDirectory();
+    const std::string stage = directory + "/stage";
+    mkdir(stage.c_str(), 0755);
+    std::ofstream(stage + "/project.ini") << "// no settings\n";
+    const std::string pack = std::string(VELODRIX_PACK_BINARY) + " '" + stage + "' '" + directory + "' ASPEC > /dev/null";
+    ASSERT_EQ(std::system(pack.c_str()), 0);
+    SRun run = runGame(directory, directory, 0);
+    ASSERT_TRUE(WIFEXITED(run.status));
+    EXPECT_EQ(WEXITSTATUS(run.status), 3);
+    EXPECT_NE(run.errorText.find("project.ini holds no settings"), std::string::npos) << run.errorText;
+
+    std::remove((directory + "/ASPEC_win32.mdf").c_str());
+    std::remove((directory + "/ASPEC_win32.mtc").c_str());
+    std::ofstream(directory + "/project.ini") << "LANG eng\n";
+    run = runGame(directory, directory, 0);
+    ASSERT_TRUE(WIFEXITED(run.status));
+    EXPECT_EQ(WEXITSTATUS(run.status), 3);
+    EXPECT_NE(run.errorText.find("ASPEC"), std::string::npos) << run.errorText;
     std::system(("rm -rf '" + directory + "'").c_str());
 }
 

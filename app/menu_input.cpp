@@ -1,0 +1,33 @@
+#include "app/menu_input.h"
+
+#include "app/game_mode_action.h"
+#include "core/game_clock.h"
+#include "input/input_channels.h"
+#include "input/input_mappers.h"
+#include "render/view_slots.h"
+#include "ui/ui_input.h"
+
+namespace {
+
+void replaceTopMappers(ClInputMapperBase* mapper) {
+    for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) {
+        popPlayerInputMapper(slot);
+        pushPlayerInputMapper(slot, mapper);
+    }
+}
+
+}  // namespace
+
+void menuInputOn() {
+    replaceTopMappers(menusInputMapper());
+    g_UiFlags.pointerDisplay = 1;
+    g_UiFlags.inputEnabled = 1;
+    g_uMenuInputFlag = 1;
+}
+
+void menuInputOff() {
+    replaceTopMappers(gameplayInputMapper());
+    g_UiFlags.pointerDisplay = 0;
+    g_uMenuInputFlag = 0;
+    g_iInputSettleFrames = ACTION_INPUT_HOLD_OFF_FRAMES;
+}
