@@ -3,8 +3,10 @@
 #include "app/game_mode.h"
 #include "app/game_mode_action.h"
 #include "audio/sound/song_sound_hook.h"
+#include "library/ship_program.h"
 #include "render/render_hooks.h"
 #include "world/entity/mega_tip_hook.h"
+#include "world/play/player_ship.h"
 #include "world/play/song_sound.h"
 
 namespace {
@@ -20,6 +22,7 @@ void setHooks(bool install) {
     setRenderUpwardHooks(&hooks);
     setMegaTipHook(install ? queueTip : nullptr);
     setPrepareSongSoundHook(install ? prepareSongSound : nullptr);
+    setShipProgramBuilder(install ? buildShipDna : nullptr);
 }
 
 }  // namespace
