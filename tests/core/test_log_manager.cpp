@@ -77,12 +77,6 @@ protected:
     ClTempDir m_dir;
 };
 
-TEST(LogManagerInactive, HandsOutTheSentinelAndClosesNothing) {
-    EXPECT_EQ(openLog("early", "/tmp/velodrix_never.log"), logSentinel());
-    EXPECT_FALSE(std::filesystem::exists("/tmp/velodrix_never.log"));
-    EXPECT_EQ(closeLog("early"), 0);
-}
-
 TEST_F(LogManager, RefusedLogsAndUnknownNamesGiveTheSentinel) {
     const LogHandle missingFolder = open("audio", "no_such_folder/audio.log");
     EXPECT_EQ(missingFolder, logSentinel());

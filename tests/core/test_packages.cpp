@@ -231,23 +231,6 @@ TEST_F(Packages, TruncatedTablesAreRefusedNamingTheFile) {
     }
 }
 
-TEST_F(Packages, EntriesPastTheDataFileAndCipherLengthsNotAMultipleOf16AreRefused) {
-    writeSource("ASPEC", "a.txt", "a");
-    writeSource("ASPEC", "enc.txt", "secret");
-    pack("ASPEC", everyKindOfEntry());
-    const std::vector<u8> table = readFileBytes(packageFile("ASPEC", ".mtc"));
-    const struct { const char* path; u32 word, value; const char* reason; } damage[] = {
-        {"a.txt", 2, 0xFFFFFFF0u, "data file"}, {"enc.txt", 6, 15, "multiple of 16"}};
-    for (const auto& [path, word, value, reason] : damage) {
-        writeFileBytes(packageFile("ASPEC", ".mtc"), table);
-        patchDescriptor(path, word, value);
-        u32 result = 1;
-        const std::string errors = mountCapturingErrors("ASPEC", &result, "test key");
-        EXPECT_EQ(result, 0u) << path;
-        EXPECT_NE(errors.find(reason), std::string::npos) << errors;
-    }
-}
-
 TEST_F(Packages, StreamsThatDoNotInflateToTheirSizeFailBlockingAndAsynchronousReads) {
     writeSource("ASPEC", "bad.txt", repeatedText(4000, "zlib "));
     writeSource("ASPEC", "short.txt", repeatedText(4000, "zlib "));

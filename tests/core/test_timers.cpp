@@ -66,18 +66,7 @@ TEST_F(Timers, AStrayReleaseHarmsNoOtherAndPoolsHoldTheirCapacityThenRefuse) {
     EXPECT_EQ(takeCountUpTimer(0), nullptr);
 }
 
-TEST(TimersLifecycle, NothingIsTakenOrAdvancedOutsideInitAndShutdownAndCountDownFloorsAtZero) {
-    resetClocks();
-    EXPECT_EQ(takeCountdownTimer(GAME_CLOCK_GAMEPLAY, 1.0f), nullptr);
-    frame(0.1f, 0.1f);
-    timersInit();
-    SCountdownTimer* timer = takeCountdownTimer(GAME_CLOCK_GAMEPLAY, 1.0f);
-    timersShutdown();
-    frame(0.1f, 0.1f);
-    EXPECT_EQ(timer->remaining, 1.0f);
-    releaseCountdownTimer(timer);  // after shutdown: harmless
-    resetClocks();
-
+TEST(CountDown, FloorsAtZero) {
     f32 seconds = 0.3f;
     EXPECT_EQ(std::pair(countDownTimer(&seconds, 1.0f), seconds), std::pair(0.0f, 0.0f));
 }

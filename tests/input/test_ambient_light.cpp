@@ -107,20 +107,6 @@ protected:
     SSavedOptions saved{};
 };
 
-TEST(AmbientLightAbsent, EveryCallIsANoOpAndShutdownMarksTheLayerGone) {
-    g_SavedOptions.ambientLayout = 3;
-    EXPECT_FALSE(initAmbientLighting(nullptr, nullptr, 1.0f / 30.0f, 5));
-    setAmbientMode(E_AMBIENT_FRONT_END);
-    updateAmbientLighting();
-    EXPECT_EQ((std::vector<u32>{setAmbientLightLayout(2), setAmbientLightColour(0, 0xFFFFFFFF, 1.0f), disableAmbientEffects(),
-                                enableAmbientEffects(), suspendAmbientEffects(), requestAmbientFlash(0xFFFFFFFF),
-                                ambientLightCount(), u32(getAmbientMode() + 1)}),
-              (std::vector<u32>(8, 0)));
-    shutdownAmbientLighting();
-    EXPECT_FALSE(ambientLightingPresent());
-    g_SavedOptions.ambientLayout = 0;
-}
-
 TEST_F(AmbientLayer, LayoutsCreateTheirLightsAndADamagedLayoutIsIgnored) {
     start(3);
     std::vector<s64> masksThenTiming;

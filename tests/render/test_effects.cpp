@@ -34,12 +34,6 @@ TEST_F(Effects, EveryBuiltInEffectBindsWithSharedGlobals) {
     // Set at start-up, so the post-processing effects can begin at once.
     EXPECT_TRUE(findShaderGlobal("g_afBlurHorParams")->hasBeenSet);
     EXPECT_FLOAT_EQ(findShaderGlobal("g_v2InvScreenSize")->values[0][0], 1.0f / 320.0f);
-    // Declared once for every effect that uses it: the bar and triangle constants the world sets.
-    for (const char* name : {"g_v4BarPlayerCore1", "g_v4TriEnemy1Med", "g_v3LightDir", "g_fSpecExp", "g_v3Spec0Pos",
-                             "g_v2ScreenSpaceNoiseScale1", "g_fUISpaceNoiseFactor2", "g_v2GuardianNoise",
-                             "g_v4GuardianAdder", "g_v3CamPos", "g_fSkySign", "g_av2BlurOffsets", "g_afBlurWeights"})
-        EXPECT_NE(findShaderGlobal(name), nullptr) << name;
-    EXPECT_EQ(findShaderGlobal("g_av2BlurOffsets")->count, 15u);
 }
 
 TEST_F(Effects, EveryEffectFileCompilesOnOpenGL) {

@@ -169,16 +169,6 @@ TEST_F(SceneRender, APlayingFilmIsDrawnLetterboxedOverTheFrame) {
     EXPECT_NEAR(0xC0, green(after, 15, 15), 2);
 }
 
-TEST_F(SceneRender, TheLensFlareImagesAreLoadedUnderTheirNames) {
-    loadLensFlareTextures();
-    for (const char* name : g_aLensFlareTextureNames) {
-        const ClTexture* texture = findTexture(name);
-        ASSERT_NE(nullptr, texture) << name;
-        EXPECT_GT(texture->width(), 0.0f) << name;
-    }
-    releaseLensFlares();
-}
-
 TEST(BlurTables, FifteenGaussianTapsWithHorizontalAndVerticalOffsets) {
     const SBlurTables t = makeBlurTables(341.0f);
     f32 sum = 0.0f;

@@ -71,30 +71,6 @@ protected:
 
 }  // namespace
 
-TEST(BarColourScheme, NewSchemeHasEveryEntrySwitchedOff) {
-    static_assert(E_COLOURANIM_OFF == 0 && E_TWEEN_NONE == 0);
-    const SBarColourScheme scheme;
-    for (u32 entry = 0; entry < BAR_SCHEME_ENTRY_COUNT; ++entry) {
-        const u32 kind = barSchemeEntryKind(entry);
-        const s64 mode = kind == E_BARSCHEME_COLOUR  ? s64(scheme.colour(entry).mode)
-                         : kind == E_BARSCHEME_FLOAT ? s64(scheme.floatEntry(entry).mode)
-                                                     : s64(scheme.intEntry(entry).mode);
-        EXPECT_EQ(mode, 0) << "entry " << entry;
-    }
-}
-
-TEST(BarColourScheme, StartUpCopiesPresetZeroWhoseEntriesHoldTheirValues) {
-    initBarColourScheme();
-    SBarColourScheme& s = g_BarColourScheme;
-    EXPECT_EQ(std::make_tuple(g_uBarColourPresetIndex, s.colour(15).current, s.floatEntry(2).value,
-                              s.intEntry(13).current, s.intEntry(13).mode, s.eqLineColour().mode),
-              std::make_tuple(0u, 0x0080C0FFu, 1.2496411f, 254, s32(E_TWEEN_HOLD), u32(E_COLOURANIM_CONSTANT)));
-    SBarColourScheme* presets = g_aBarColourPresets;
-    EXPECT_EQ(std::make_tuple(presets[1].eqHighlightColour().current, presets[2].colour(29).current,
-                              presets[2].floatEntry(6).value),
-              std::make_tuple(0x80FF3010u, 0x8FF0D0A0u, 18.0f));
-}
-
 TEST(BarColourScheme, TheFirstThresholdAboveTheIntensityPicksThePreset) {
     EXPECT_EQ((std::array{barColourPresetForIntensity(0.0f), barColourPresetForIntensity(0.2599f),
                           barColourPresetForIntensity(0.26f), barColourPresetForIntensity(0.6f),

@@ -25,32 +25,9 @@ TEST_F(ProcessorFactory, EveryTypeIdMakesItsClassOrNamesTheIdItLacksAndOthersAre
                                   ") has no class in this build");
         }
     }
-    EXPECT_STREQ(processorClassName(E_PROC_FOLLOW_PATH), "ClProcessor_FollowPath");
-    EXPECT_STREQ(processorClassName(E_PROC_ENEMY_ARM), "ClProcessor_Enemy_AI_Arm");
     EXPECT_EQ(fatalReasonOf([] { processorCreate(41); }), "processor type 41 does not exist");
     EXPECT_EQ(fatalReasonOf([] { processorCreate(0xFFFFFFFFu); }), "processor type 4294967295 does not exist");
     EXPECT_EQ(processorClassName(41), nullptr);
-}
-
-TEST(ProcessorBase, EveryOperationLeftAloneDoesNothing) {
-    // The bridge overrides nothing, so it shows the base's behaviour, attach included.
-    ClProcessor* processor = processorCreate(E_PROC_BRIDGE_TO_CORE);
-    processor->builderIndex = 12;
-    auto* const someEntity = reinterpret_cast<ClEntity*>(uintptr_t(0x1000));
-    auto* const someNode = reinterpret_cast<ClEntityNode*>(uintptr_t(0x2000));
-    processor->attach(someEntity, someNode);
-    for (void (ClProcessor::*operation)() :
-         {&ClProcessor::onSpawn, &ClProcessor::onPreviewSpawn, &ClProcessor::onActivate, &ClProcessor::onPathSignal,
-          &ClProcessor::update, &ClProcessor::updatePreview, &ClProcessor::drawOverlay, &ClProcessor::updateWorldFrames,
-          &ClProcessor::onFirePressed, &ClProcessor::onFireReleased, &ClProcessor::reloadParameters,
-          &ClProcessor::onDestroy})
-        (processor->*operation)();
-    processor->onDamaged(reinterpret_cast<ClAtom*>(uintptr_t(0x3000)));
-    processor->onBulletEnded(someEntity);
-    processor->release();
-    EXPECT_EQ(std::make_tuple(processor->typeId, processor->entity, processor->node, processor->builderIndex),
-              std::make_tuple(0u, nullptr, nullptr, 12u));
-    processorFree(processor);
 }
 
 }  // namespace
