@@ -18,60 +18,6 @@ f32 ClVec2::normalize() {
     return len;
 }
 
-ClVec3 ClVec3::cross(const ClVec3& o) const {
-    return ClVec3(y * o.z - z * o.y, z * o.x - x * o.z, x * o.y - y * o.x, w);
-}
-
-ClVec3& ClVec3::operator+=(const ClVec3& o) {
-    x += o.x;
-    y += o.y;
-    z += o.z;
-    return *this;
-}
-
-ClVec3& ClVec3::operator-=(const ClVec3& o) {
-    x -= o.x;
-    y -= o.y;
-    z -= o.z;
-    return *this;
-}
-
-ClVec3& ClVec3::operator*=(const ClVec3& o) {
-    x *= o.x;
-    y *= o.y;
-    z *= o.z;
-    return *this;
-}
-
-ClVec3& ClVec3::operator*=(f32 s) {
-    x *= s;
-    y *= s;
-    z *= s;
-    return *this;
-}
-
-ClVec3 ClVec3::operator+(const ClVec3& o) const { return ClVec3(x + o.x, y + o.y, z + o.z, w); }
-
-ClVec3 ClVec3::operator-(const ClVec3& o) const { return ClVec3(x - o.x, y - o.y, z - o.z, w); }
-
-ClVec3 ClVec3::negated() const { return ClVec3(-x, -y, -z, w); }
-
-ClVec3 ClVec3::operator/(f32 s) const {
-    if (s == 0.0f) return ClVec3(0.0f, 0.0f, 0.0f, 0.0f);
-    return ClVec3(x / s, y / s, z / s, w);
-}
-
-f32 ClVec3::length() const { return std::sqrt(x * x + y * y + z * z); }
-
-f32 ClVec3::normalize() {
-    const f32 len = length();
-    if (len == 0.0f) return 0.0f;
-    x /= len;
-    y /= len;
-    z /= len;
-    return len;
-}
-
 ClVec3 ClVec3::normalized() const {
     ClVec3 copy = *this;
     if (copy.normalize() == 0.0f) return ClVec3(0.0f, 0.0f, 0.0f, 0.0f);
@@ -95,4 +41,3 @@ ClVec3 ClVec3::perpendicular() const {
     return result;
 }
 
-ClVec3 scaleVec3(const ClVec3& v, f32 s) { return ClVec3(v.x * s, v.y * s, v.z * s, v.w); }

@@ -4,6 +4,8 @@
 
 #include "core/types.h"
 
+#include <cmath>
+
 struct ClVec2 {
     f32 x = 0.0f;
     f32 y = 0.0f;
@@ -39,22 +41,53 @@ struct alignas(16) ClVec3 {
 
     f32 dot(const ClVec3& other) const { return x * other.x + y * other.y + z * other.z; }
     // this x other; the result's fourth float is this one's.
-    ClVec3 cross(const ClVec3& other) const;
+    ClVec3 cross(const ClVec3& o) const { return ClVec3(y * o.z - z * o.y, z * o.x - x * o.z, x * o.y - y * o.x, w); }
 
-    ClVec3& operator+=(const ClVec3& other);
-    ClVec3& operator-=(const ClVec3& other);
-    ClVec3& operator*=(const ClVec3& other);
-    ClVec3& operator*=(f32 s);
-    ClVec3 operator+(const ClVec3& other) const;
-    ClVec3 operator-(const ClVec3& other) const;
-    ClVec3 negated() const;
+    // Inline: the entity tree's per-node, per-frame transforms and bounds run on these.
+    ClVec3& operator+=(const ClVec3& o) {
+        x += o.x;
+        y += o.y;
+        z += o.z;
+        return *this;
+    }
+    ClVec3& operator-=(const ClVec3& o) {
+        x -= o.x;
+        y -= o.y;
+        z -= o.z;
+        return *this;
+    }
+    ClVec3& operator*=(const ClVec3& o) {
+        x *= o.x;
+        y *= o.y;
+        z *= o.z;
+        return *this;
+    }
+    ClVec3& operator*=(f32 s) {
+        x *= s;
+        y *= s;
+        z *= s;
+        return *this;
+    }
+    ClVec3 operator+(const ClVec3& o) const { return ClVec3(x + o.x, y + o.y, z + o.z, w); }
+    ClVec3 operator-(const ClVec3& o) const { return ClVec3(x - o.x, y - o.y, z - o.z, w); }
+    ClVec3 negated() const { return ClVec3(-x, -y, -z, w); }
     // s exactly 0 gives the zero vector, fourth float included.
-    ClVec3 operator/(f32 s) const;
+    ClVec3 operator/(f32 s) const {
+        if (s == 0.0f) return ClVec3(0.0f, 0.0f, 0.0f, 0.0f);
+        return ClVec3(x / s, y / s, z / s, w);
+    }
 
-    f32 length() const;
+    f32 length() const { return std::sqrt(x * x + y * y + z * z); }
     // Scales to unit length and returns the former length; length exactly 0 leaves the vector
     // and gives 0.
-    f32 normalize();
+    f32 normalize() {
+        const f32 len = length();
+        if (len == 0.0f) return 0.0f;
+        x /= len;
+        y /= len;
+        z /= len;
+        return len;
+    }
     // A unit copy; a zero vector gives (0, 0, 0, 0).
     ClVec3 normalized() const;
     // Rescales to the given length; nothing happens below a current length of 1e-7.
@@ -67,7 +100,7 @@ struct alignas(16) ClVec3 {
 };
 
 // v x s into a new vector (the fourth float is v's).
-ClVec3 scaleVec3(const ClVec3& v, f32 s);
+inline ClVec3 scaleVec3(const ClVec3& v, f32 s) { return ClVec3(v.x * s, v.y * s, v.z * s, v.w); }
 
 struct alignas(16) ClVec4 {
     f32 x = 0.0f;

@@ -45,9 +45,19 @@ public:
     u32 hitPointClass = 0;
     ClEntity* entity = nullptr;
     ClEntityNode* node = nullptr;
+    // The flags, transforms and boxes the per-frame update, bounds and collision walks touch,
+    // kept together so that they share as few cache lines as they can.
+    u32 effectCount = 0;
+    u32 boundsValid = 0;
+    u32 collisionShapeDirty = 0;
+    u32 worldMatrixSet = 0;
+    u32 sweptBoxDirty = 0;
     ClGeometryMesh* geometry = nullptr;  // may be null
-    u32 ownsGeometry = 0;                // release clears and frees the mesh
     ClMatrix44 localMatrix;
+    ClMatrix44 worldMatrix[2];  // by frame parity
+    ClBoundingVolume worldBox[2];  // by frame parity
+    ClBoundingVolume sweptBox;
+    u32 ownsGeometry = 0;                // release clears and frees the mesh
     u32 indexInEntity = 0;
     u32 shownEdgeCount = 0;  // ATOM_SHOWN_EDGES_NO_MESH_EDGES for a Body whose mesh has no edges
     u32 buildStamp = 0;      // whole when it equals the mesh's build step count
@@ -57,16 +67,8 @@ public:
     // effects[0 .. effectCount - 1] are attached, in slot order; the records live in the atom, so
     // attaching an effect allocates nothing.
     SAtomEffect* effects[ATOM_EFFECT_CAPACITY] = {};
-    u32 effectCount = 0;
-    ClBoundingVolume worldBox[2];  // by frame parity
-    u32 boundsValid = 0;
     ClBoundingVolumeList collisionShape;  // world space
-    u32 collisionShapeDirty = 0;
     ClArray<ClAtom*> dependants;
-    ClMatrix44 worldMatrix[2];  // by frame parity
-    ClBoundingVolume sweptBox;
-    u32 worldMatrixSet = 0;
-    u32 sweptBoxDirty = 0;
     SAtomEffect effectRecords[ATOM_EFFECT_CAPACITY];
 
     // Active, identity local matrix, no name, stamps 0, empty lists and no effects. Each kind

@@ -23,6 +23,7 @@ struct SBulletSatellite {
 
 class ClAtom_Bullet final : public ClAtom {
 public:
+    u32 paramsRead = 0;  // beside the radius the bounds read every frame
     SBulletParams params = {};
     SFxParticle* glow = nullptr;  // FX particles, steered only while still the records they were
     SFxParticle* glow2 = nullptr;
@@ -30,7 +31,6 @@ public:
     u32 glow2Generation = 0;
     ClArray<SBulletSatellite> trail;  // the converging look's satellites
     f32 sparkTimer = 0.0f;
-    u32 paramsRead = 0;
     u32 satellitesDone = 1;  // 0 while a satellite of the converging look still moves
     u32 glowsMade = 0;       // the first draw made its glows and ambient request
     const SMaterial* mainMaterial = nullptr;  // null: not chosen yet

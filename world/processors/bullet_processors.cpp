@@ -35,8 +35,16 @@ void tellOwner(ClProcessor*& owner, ClEntity* bullet) {
 
 }  // namespace
 
-void flyBulletStraight(ClEntity* bullet, const ClVec3& axis) {
-    const f32 speed = bullet->root->params.get("BullVel")->real;
+SParamValue* SBulletParamRef::of(ClEntity* bullet) {
+    if (bullet->root != root || !value) {
+        value = bullet->root->params.get(name);
+        root = bullet->root;
+    }
+    return value;
+}
+
+void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, SBulletParamRef& bullVel) {
+    const f32 speed = bullVel.of(bullet)->real;
     ClVec3 step = axis;
     if (step.dot(step) < COLLAPSED_AXIS_SQUARED) step = ClVec3(0.0f, 0.0f, 1.0f);
     step.normalize();
@@ -53,10 +61,12 @@ void ClProcessor_Bullet::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     ownerProcessor = nullptr;
     pelletStarted = 0;
     frameCount = 0;
+    bullType = SBulletParamRef("BullType");
+    bullVel = SBulletParamRef("BullVel");
 }
 
 void ClProcessor_Bullet::update() {
-    const s32 type = entity->root->params.get("BullType")->integer;
+    const s32 type = bullType.of(entity)->integer;
     if (type == BULLET_TYPE_FLASH) {
         if (++frameCount >= 2) endBullet(entity);
     } else if (type >= BULLET_TYPE_SHOTGUN_FIRST && type <= BULLET_TYPE_SHOTGUN_LAST) {
@@ -64,7 +74,7 @@ void ClProcessor_Bullet::update() {
     } else if (type >= BULLET_TYPE_SEEKER_FIRST && type <= BULLET_TYPE_SEEKER_LAST) {
         seek();
     } else if (moving) {
-        flyBulletStraight(entity, xyz(entity->getPreviousWorldAxisX()));
+        flyBulletStraight(entity, xyz(entity->getPreviousWorldAxisX()), bullVel);
     }
 }
 
@@ -128,7 +138,7 @@ void ClProcessor_Bullet::seek() {
             entity->setFacing(bestDirection, WORLD_UP);
         }
     }
-    if (moving) flyBulletStraight(entity, xyz(entity->getWorldAxisX()));
+    if (moving) flyBulletStraight(entity, xyz(entity->getWorldAxisX()), bullVel);
 }
 
 // --- straight bullet ------------------------------------------------------------------------------
@@ -137,10 +147,11 @@ void ClProcessor_Bullet_Seek::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     storeAttachment(owner, hangingOn, E_PROC_BULLET_SEEK);
     moving = 1;
     ownerProcessor = nullptr;
+    bullVel = SBulletParamRef("BullVel");
 }
 
 void ClProcessor_Bullet_Seek::update() {
-    if (moving) flyBulletStraight(entity, xyz(entity->getPreviousWorldAxisX()));
+    if (moving) flyBulletStraight(entity, xyz(entity->getPreviousWorldAxisX()), bullVel);
 }
 
 void ClProcessor_Bullet_Seek::onDestroy() { tellOwner(ownerProcessor, entity); }

@@ -8,6 +8,21 @@
 #include "world/entity/processor.h"
 #include "world/play/vector_tween.h"
 
+struct SParamValue;
+
+// A parameter of the bullet's root found by name once and then kept: the root's table neither
+// moves nor drops an entry while the root lives, so the entry holds whatever is written there
+// later. Found again when the entity's root is another node (a grafted tree).
+struct SBulletParamRef {
+    const char* name;
+    const ClEntityNode* root = nullptr;
+    SParamValue* value = nullptr;
+
+    explicit SBulletParamRef(const char* paramName) : name(paramName) {}
+    // A missing parameter is fatal.
+    SParamValue* of(ClEntity* bullet);
+};
+
 // A straight or seeking bullet further than this from the origin is gone.
 constexpr f32 BULLET_ESCAPE_DISTANCE = 1200.0f;
 // Radians per second a seeker turns toward its target.
@@ -32,6 +47,8 @@ public:
     SVectorTween pelletTween;
     u32 pelletStarted = 0;
     s32 frameCount = 0;
+    SBulletParamRef bullType{"BullType"};
+    SBulletParamRef bullVel{"BullVel"};
 
     void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
     void update() override;
@@ -46,13 +63,14 @@ class ClProcessor_Bullet_Seek : public ClProcessor {
 public:
     u32 moving = 1;
     ClProcessor* ownerProcessor = nullptr;
+    SBulletParamRef bullVel{"BullVel"};
 
     void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
     void update() override;
     void onDestroy() override;
 };
 
-// The bullet's root moves from its previous position along axis (scaled to "BullVel" x the frame
-// step; a collapsed axis flies along +z). Beyond BULLET_ESCAPE_DISTANCE it is destroyed with
+// The bullet's root moves from its previous position along axis (scaled to "BullVel", through the
+// flying processor's kept entry, x the frame step; a collapsed axis flies along +z). Beyond BULLET_ESCAPE_DISTANCE it is destroyed with
 // "BullHit" 0.
-void flyBulletStraight(ClEntity* bullet, const ClVec3& axis);
+void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, SBulletParamRef& bullVel);
