@@ -88,7 +88,6 @@ void ClProcessor_PlayerMissileLauncher::loadMissile() {
     missileEntity->setRootTransform(bays[loadedCount]->currentWorldMatrix());
     missileEntity->activate();
     auto* missile = static_cast<ClProcessor_Missile*>(missileEntity->root->findProcessor(E_PROC_MISSILE));
-    if (!missile) fatalError("a missile generator's program has no missile processor on its root");
     loaded[loadedCount] = SLoadedMissile{missileEntity, missile};
     missile->attached = 1;
     missile->launcher = this;
