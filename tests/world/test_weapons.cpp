@@ -80,7 +80,12 @@ protected:
     T* spawnShip(u32 typeId) {
         m_dna.processor(typeId);
         m_dna.close().close();
-        m_ship = spawnActiveEntity(&m_dna.program);
+        if (m_ownerTag == OWNER_LIVE_GAME) {
+            m_ship = spawnActiveEntity(&m_dna.program);
+        } else {
+            m_ship = buildEntity(&m_dna.program, m_ownerTag);
+            m_ship->spawnForPreview();
+        }
         m_ship->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
         return static_cast<T*>(m_ship->root->children[0]->findProcessor(typeId));
     }
@@ -102,6 +107,7 @@ protected:
 
     DnaWriter m_dna{E_PROGRAM_PLAYER};
     ClEntity* m_ship = nullptr;
+    s32 m_ownerTag = OWNER_LIVE_GAME;
 };
 
 // --- the charging gun ---------------------------------------------------------------------------
@@ -156,7 +162,8 @@ TEST_F(WeaponTest, ChargingGunBarrelThatIsBrokenNeitherChargesNorFires) {
 
 class MissileTest : public WeaponTest {
 protected:
-    ClProcessor_PlayerMissileLauncher* spawnLauncher(u32 bays) {
+    ClProcessor_PlayerMissileLauncher* spawnLauncher(u32 bays, s32 ownerTag = OWNER_LIVE_GAME) {
+        m_ownerTag = ownerTag;
         beginShip();
         bulletBlock("DefMissileGen", 17, 30.0f);
         m_dna.param("GunRate", 1.0f).param("GunPel", 1).param("GunPat", 0);
@@ -228,6 +235,20 @@ TEST_F(MissileTest, LosingALoadedMissileWrecksTheLauncher) {
     EXPECT_EQ(third->state, u32(E_ENTITY_DESTROYED));
     EXPECT_EQ(launcher->node->atoms[0]->active, 0u) << "its body part";
     EXPECT_EQ(launcher->node->anyActive, 1u) << "the bays still stand";
+}
+
+TEST_F(MissileTest, PreviewLoadsEveryBayWaitsFourSecondsThenEmptiesInASalvo) {
+    ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3, 0);
+    std::vector<u32> counts;
+    for (int frame = 0; frame < 26; ++frame) {
+        launcher->updatePreview();
+        counts.push_back(launcher->loadedCount);
+    }
+    std::vector<u32> expected{1, 1, 1, 2, 2, 2};
+    expected.insert(expected.end(), 17, 3u);
+    expected.insert(expected.end(), {2u, 1u, 0u});
+    EXPECT_EQ(counts, expected);
+    EXPECT_EQ(launcher->salvo, 0u);
 }
 
 // --- the sonic weapon ---------------------------------------------------------------------------

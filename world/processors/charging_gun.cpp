@@ -84,9 +84,10 @@ void ClProcessor_PlayerChargingGun::freeBarrels() {
     barrels.count = 0;
 }
 
+// The ambient charge is keyed by the builder index, which a preview of the same ship shares.
 void ClProcessor_PlayerChargingGun::release() {
     stopCues();
-    endAmbientCharge(builderIndex);
+    if (onLiveShip()) endAmbientCharge(builderIndex);
     freeBarrels();
     barrels.release();
 }

@@ -36,7 +36,7 @@ struct SChargingBarrel {
 class ClProcessor_PlayerChargingGun : public ClProcessor {
 public:
     ClArray<SChargingBarrel> barrels;
-    u32 roundLookFlag = 0;  // the node has a "CGBulRR" parameter
+    u32 roundLookFlag = 0;  // the node has a "CGBulRR" parameter; kept, no look reads it
     SChargingGunParams params = {};
     s32 ctrl = 0;  // the trigger index this gun answers to
 

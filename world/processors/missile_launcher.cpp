@@ -112,8 +112,10 @@ void ClProcessor_PlayerMissileLauncher::wreck() {
         if (loaded[i].entity->state != E_ENTITY_DESTROYED) loaded[i].entity->destroy();
     }
     loadedCount = 0;
+    // While the ship itself goes, its kill is already under way.
+    const u32 quiet = entity->state == E_ENTITY_DESTROYED ? 1u : 0u;
     for (ClAtom* atom : node->atoms)
-        if (atom->kind == E_ATOM_BODY && atom->active) atom->deactivate(0);
+        if (atom->kind == E_ATOM_BODY && atom->active) atom->deactivate(quiet);
     node->updateAliveFlags();
 }
 
