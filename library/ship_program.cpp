@@ -3,6 +3,7 @@
 #include "core/matrix44.h"
 #include "core/name_hash.h"
 #include "core/string_helpers.h"
+#include "library/ship_weapons.h"
 #include "library/song_library.h"
 #include "render/mesh_builders.h"
 #include "world/atoms/atom.h"
@@ -111,16 +112,24 @@ void emitAnchor(ClDNAProgram* program, u32 anchor, const char* itemKey) {
     program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
     SShipGunTuning gun{};
     const bool armed = shipGunTuning(anchor, itemKey, &gun);
+    // A weapon item the library knows takes the place of the anchor's gun.
+    const EShipWeapon weapon = findCollectibleRecord(itemKey) ? shipWeaponForItem(itemKey) : E_SHIP_WEAPON_GUN;
     if (anchor == 0) {
         program->emitNewAtom(E_ATOM_BODY, E_SHIP_GEOMETRY_HULL, translation(HULL_TAIL_X, 0.0f, 0.0f), SHIP_HIT_POINT_CLASS);
         program->emitRegisterAtom();
         static const f32 nozzles[2][2] = {{HULL_NOZZLE_X, -HULL_NOZZLE_Z}, {HULL_NOZZLE_X, HULL_NOZZLE_Z}};
-        if (armed) emitGun(program, gun, 0.0f, nozzles, 2);
+        if (weapon != E_SHIP_WEAPON_GUN)
+            emitShipWeapon(program, weapon, gun.level, 0.0f, SHIP_GUN_TRIGGER);
+        else if (armed)
+            emitGun(program, gun, 0.0f, nozzles, 2);
     } else {
         const f32 side = anchor == 1 ? -WING_SIDE_Z : WING_SIDE_Z;
         program->emitNewAtom(E_ATOM_BODY, E_SHIP_GEOMETRY_WING, translation(0.0f, 0.0f, side), SHIP_HIT_POINT_CLASS);
         static const f32 nozzle[1][2] = {{WING_NOZZLE_X, 0.0f}};
-        if (armed) emitGun(program, gun, side, nozzle, 1);
+        if (weapon != E_SHIP_WEAPON_GUN)
+            emitShipWeapon(program, weapon, gun.level, side, SHIP_GUN_TRIGGER);
+        else if (armed)
+            emitGun(program, gun, side, nozzle, 1);
     }
     program->emitCloseNode();
 }

@@ -3,7 +3,8 @@
 // The ship has three anchors, each a part that keeps the ship alive while it is whole: the hull
 // ("anchID" 0) and the left and right wings (1 and 2). The item equipped in slot i of the profile
 // tunes the gun of anchor i; the later slots fit no anchor. The hull always carries a gun (a
-// default one without an item); a wing carries one only with an item the library knows.
+// default one without an item); a wing carries one only with an item the library knows. A known
+// weapon item (library/ship_weapons.h) puts its weapon on the anchor in place of the gun.
 #pragma once
 
 #include "core/types.h"

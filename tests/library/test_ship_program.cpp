@@ -25,6 +25,7 @@
 #include "world/play/play_record.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
+#include "world/processors/missile_launcher.h"
 #include "world/processors/player_ctrl.h"
 #include "world/processors/player_gun.h"
 
@@ -149,4 +150,21 @@ TEST_F(ShipProgramTest, EquippedItemsTuneTheGunsOfTheirAnchors) {
     ASSERT_NE(spawnShip(), nullptr);
     EXPECT_EQ(guns(), (std::vector<GunRow>{{0, 14.0f, 0, 2, 2u}, {1, 0.0f, 0, 0, 0u}, {2, 9.0f, 0, 5, 1u}}))
         << "the wing's level 9 tunes as the top level, 5";
+}
+
+TEST_F(ShipProgramTest, WeaponItemsTakeThePlaceOfTheirAnchorsGuns) {
+    equip(0, "weapon_charging_gun", 1);
+    equip(1, "weapon_missile_launcher", 3);
+    equip(2, "weapon_sonic_tweeter", 0);
+    ASSERT_NE(spawnShip(), nullptr);
+    const SPlayerState& player = g_aPlayerState[0];
+    const u32 weapons[3] = {E_PROC_PLAYER_CHARGING_GUN, E_PROC_PLAYER_MISSILE_LAUNCHER, E_PROC_PLAYER_SONIC};
+    for (s32 i = 0; i < 3; ++i) {
+        ASSERT_EQ(player.anchors[i].node->children.count, 1u) << "anchor " << i;
+        EXPECT_EQ(player.anchors[i].node->children[0]->processors[1]->typeId, weapons[i]) << "anchor " << i;
+    }
+    auto* launcher = static_cast<ClProcessor_PlayerMissileLauncher*>(
+        player.anchors[1].node->children[0]->findProcessor(E_PROC_PLAYER_MISSILE_LAUNCHER));
+    for (int frame = 0; frame < 60; ++frame) world_test::stepWorld(STEP);
+    EXPECT_EQ(launcher->loadedCount, 2u) << "four bays at level 3, one loaded each half second";
 }

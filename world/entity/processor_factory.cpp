@@ -2,11 +2,14 @@
 #include "world/entity/processor.h"
 #include "world/entity/processor_bridge_to_core.h"
 #include "world/processors/bullet_processors.h"
+#include "world/processors/charging_gun.h"
 #include "world/processors/enemy_gun.h"
+#include "world/processors/missile_launcher.h"
 #include "world/processors/motion_processors.h"
 #include "world/processors/path_follower.h"
 #include "world/processors/player_ctrl.h"
 #include "world/processors/player_gun.h"
+#include "world/processors/sonic_weapon.h"
 
 #include <new>
 
@@ -31,13 +34,13 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_Bullet", &constructProcessor<ClProcessor_Bullet>},
     {"ClProcessor_Bullet_Seek", &constructProcessor<ClProcessor_Bullet_Seek>},
     {"ClProcessor_Bullet_RoundStaff", nullptr},
-    {"ClProcessor_Missile", nullptr},
+    {"ClProcessor_Missile", &constructProcessor<ClProcessor_Missile>},
     {"ClProcessor_PlayerCtrl", &constructProcessor<ClProcessor_PlayerCtrl>},
     {"ClProcessor_PlayerGun", &constructProcessor<ClProcessor_PlayerGun>},
-    {"ClProcessor_PlayerSonic", nullptr},
-    {"ClProcessor_PlayerMissileLauncher", nullptr},
-    {"ClProcessor_PlayerChargingGun", nullptr},
-    {"ClProcessor_PlayerLightning", nullptr},
+    {"ClProcessor_PlayerSonic", &constructProcessor<ClProcessor_PlayerSonic>},
+    {"ClProcessor_PlayerMissileLauncher", &constructProcessor<ClProcessor_PlayerMissileLauncher>},
+    {"ClProcessor_PlayerChargingGun", &constructProcessor<ClProcessor_PlayerChargingGun>},
+    {"ClProcessor_PlayerLightning", &constructProcessor<ClProcessor_PlayerLightning>},
     {"ClProcessor_EnemyGun", &constructProcessor<ClProcessor_EnemyGun>},
     {"ClProcessor_EnemyGun_Physical", nullptr},
     {"ClProcessor_FollowPath", &constructProcessor<ClProcessor_FollowPath>},

@@ -10,6 +10,7 @@ namespace {
 constexpr u32 PROCESSOR_UPDATE_WORLD_FRAMES = 0;
 constexpr u32 PROCESSOR_BULLET = 2;
 constexpr u32 PROCESSOR_BULLET_ROUNDSTAFF = 4;
+constexpr u32 PROCESSOR_MISSILE = 5;
 constexpr u32 ATOM_BULLET = 4;
 constexpr u32 ATOM_BULLET_STAFF = 5;
 constexpr u32 ATOM_BULLET_ROUNDSTAFF = 6;
@@ -22,6 +23,7 @@ enum EBulletShape : u32 {
     E_SHAPE_BULLET,
     E_SHAPE_ROUNDSTAFF,
     E_SHAPE_STAFF,
+    E_SHAPE_MISSILE,
 };
 
 class ClBulletGenerator : public ClDNAGenerator {
@@ -51,6 +53,10 @@ public:
                 program->emitParamFloat("staffwidth", DEFAULT_STAFF_WIDTH);
                 program->emitNewAtom(ATOM_BULLET_STAFF, NO_GEOMETRY, identity, HIT_POINT_CLASS_WEAKEST);
                 break;
+            case E_SHAPE_MISSILE:
+                program->emitAddProcessor(PROCESSOR_MISSILE);
+                program->emitNewAtom(ATOM_BULLET, NO_GEOMETRY, identity, HIT_POINT_CLASS_WEAKEST);
+                break;
         }
         program->emitRegisterAtom();
         program->emitCloseNode();
@@ -67,7 +73,8 @@ ClBulletGenerator s_playerBullet(E_GENCAT_PLAYER_BULLET, "DefBullGen", E_PROGRAM
 ClBulletGenerator s_enemyBullet(E_GENCAT_ENEMY_BULLET, "DefBullGenE", E_PROGRAM_ENEMY_SHOT, E_SHAPE_BULLET);
 ClBulletGenerator s_roundStaff(E_GENCAT_ENEMY_BULLET, "DefBullRSG", E_PROGRAM_ENEMY_SHOT, E_SHAPE_ROUNDSTAFF);
 ClBulletGenerator s_staff(E_GENCAT_ENEMY_BULLET, "DefBullGEF", E_PROGRAM_ENEMY_SHOT, E_SHAPE_STAFF);
-ClBulletGenerator* const BULLET_GENERATORS[] = {&s_playerBullet, &s_enemyBullet, &s_roundStaff, &s_staff};
+ClBulletGenerator s_missile(E_GENCAT_PLAYER_BULLET, "DefMissileGen", E_PROGRAM_PLAYER_SHOT, E_SHAPE_MISSILE);
+ClBulletGenerator* const BULLET_GENERATORS[] = {&s_playerBullet, &s_enemyBullet, &s_roundStaff, &s_staff, &s_missile};
 
 }  // namespace
 
