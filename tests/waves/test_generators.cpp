@@ -33,6 +33,8 @@ const SNamed BUILT_IN[] = {
     {E_GENCAT_ENEMY_LARGE, "EnemyBastion"},    {E_GENCAT_PICKUP, "ScorePickup"},
     {E_GENCAT_PICKUP, "InvincibilityPickup"},  {E_GENCAT_PICKUP, "LevelUpPickup"},
     {E_GENCAT_PICKUP, "ChainBonusPickup"},     {E_GENCAT_BOSS, "BossStub"},
+    {E_GENCAT_ENEMY_SMALL, "EnemyBird"},       {E_GENCAT_ENEMY_MEDIUM, "EnemyStaffStar"},
+    {E_GENCAT_ENEMY_LARGE, "EnemyBrute"},
 };
 
 class BuiltInPackTest : public WaveSongTest {
@@ -88,6 +90,8 @@ TEST_F(BuiltInPackTest, EveryProgramBuildsIntoAnEntityOfItsKind) {
         {"EnemyBastion", E_PROGRAM_ENEMY, 2, 60}, {"ScorePickup", E_PROGRAM_PICKUP, 1, 0},
         {"InvincibilityPickup", E_PROGRAM_PICKUP, 1, 0}, {"LevelUpPickup", E_PROGRAM_PICKUP, 1, 0},
         {"ChainBonusPickup", E_PROGRAM_PICKUP, 1, 0},   {"BossStub", E_PROGRAM_ENEMY, 1, 0},
+        {"EnemyBird", E_PROGRAM_ENEMY, 2, 10},  {"EnemyStaffStar", E_PROGRAM_ENEMY, 7, 25},
+        {"EnemyBrute", E_PROGRAM_ENEMY, 7, 60},
     };
     for (const auto& [name, kind, atoms, inspiration] : expected) {
         ClDNAGenerator* generator = nullptr;

@@ -7,7 +7,6 @@
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "render/draw_lists.h"
-#include "render/materials.h"
 #include "world/atoms/atom_draw.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
@@ -21,6 +20,7 @@ constexpr f32 BAR_WIDTH = 3.5f;
 constexpr u32 BAR_LAYERS = 236;
 const STempoRange ARM_TEMPI = {40.0f, 60.0f, 90.0f};
 constexpr u32 ARM_RUN_COUNT = 4;
+ClNamedMaterial s_barMaterial("game_bar_enemy_1", "Images/Bar_WhiteTight");
 
 ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
 
@@ -55,7 +55,7 @@ void ClProcessor_Enemy_AI_Arm::attach(ClEntity* owner, ClEntityNode* hangingOn) 
     storeAttachment(owner, hangingOn, E_PROC_ENEMY_ARM);
     tipNode = nullptr;
     swingState = E_ARM_IDLE;
-    barMaterial = getMaterialForEffectAndTextureName("game_bar_enemy_1", "Images/Bar_WhiteTight");
+    barMaterial = nullptr;
 }
 
 void ClProcessor_Enemy_AI_Arm::onSpawn() {
@@ -120,6 +120,8 @@ void ClProcessor_Enemy_AI_Arm::updateWorldFrames() {
 
 void ClProcessor_Enemy_AI_Arm::drawOverlay() {
     if (!tipNode || !tipNode->anyActive || !node->parent || !node->parent->isChainIntact()) return;
+    // Looked up when drawn (and again after a purge), so that arms build where no material is loaded.
+    barMaterial = s_barMaterial.get();
     ClDrawOwnerScope owner(entity);
     appendLineCommand(matrixRow(node->currentWorldMatrix(), 3), matrixRow(tipNode->currentWorldMatrix(), 3), BAR_WIDTH,
                       BAR_COLOUR, barMaterial, 0.0f, 1, BAR_LAYERS);
