@@ -27,6 +27,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <tuple>
 
 using namespace world_test;
 
@@ -154,8 +155,9 @@ TEST_F(EnemiesTest, TheRoundStaffGunFillsItsRingOnTheBeatLaunchesItAtTheShipAndG
     // Killing the gun takes the ring it holds; the launched one flies on.
     ClEntity* held = gun->heldBullet;
     bird->destroy();
+    EXPECT_EQ(held->state, u32(E_ENTITY_DESTROYED));
     stepWorld();
-    EXPECT_EQ(std::make_pair(held->state == E_ENTITY_ACTIVE, first->state), std::make_pair(false, u32(E_ENTITY_ACTIVE)));
+    EXPECT_EQ(first->state, u32(E_ENTITY_ACTIVE));
     play(2.0f);
     EXPECT_EQ(liveOfKind(E_PROGRAM_ENEMY_SHOT), 1u);
 }
@@ -228,8 +230,25 @@ TEST_F(StaffStarTest, AStaffWhoseNozzleWentEndsItselfAndTheStarsDeathTakesTheRes
 
     ClEntity* kept = stars->staffRecords[0].staffEntity;
     star->destroy();
+    EXPECT_EQ(kept->state, u32(E_ENTITY_DESTROYED));
     stepWorld();
-    EXPECT_EQ(std::make_pair(kept->state != E_ENTITY_ACTIVE, liveOfKind(E_PROGRAM_ENEMY_SHOT)), std::make_pair(true, 0u));
+    EXPECT_EQ(liveOfKind(E_PROGRAM_ENEMY_SHOT), 0u);
+}
+
+// Run under the address sanitizer: neither side may read the other's freed storage.
+TEST_F(StaffStarTest, AStaffOrAStarFreedFirstLeavesTheOtherWithoutALink) {
+    ClEntity* first = stars->staffRecords[0].staffEntity;
+    first->destroy();
+    stepWorld();
+    EXPECT_EQ(stars->staffRecords.count, 2u) << "the freed staff left its record";
+
+    ClAtom_Bullet_Staff* orphan = stars->staffRecords[0].staffAtom;
+    ClEntity* orphanEntity = orphan->entity;
+    freeEntity(star);
+    EXPECT_EQ(std::make_tuple(orphan->ownerAtom, orphan->ownerProcessor, orphanEntity->state),
+              std::make_tuple(static_cast<ClAtom*>(nullptr), static_cast<ClProcessor_Enemy_AI_StaffStar*>(nullptr),
+                              u32(E_ENTITY_DESTROYED)));
+    stepWorld();
 }
 
 // A turret heading along +x with the aimed gun on it.
