@@ -4,6 +4,7 @@
 #include "waves/generators/boss_stub_generator.h"
 #include "waves/generators/enemy_generators.h"
 #include "waves/generators/pickup_generators.h"
+#include "waves/generators/staff_arm_generators.h"
 #include "waves/pack_registry.h"
 
 class ClPack_Builtin final : public ClPack {
@@ -23,5 +24,8 @@ private:
     ClDNAGen_Pickup m_levelUp;
     ClDNAGen_Pickup m_chainBonus;
     ClDNAGen_BossStub m_boss;
+    ClDNAGen_StaffArmEnemy m_bird;
+    ClDNAGen_StaffArmEnemy m_staffStar;
+    ClDNAGen_StaffArmEnemy m_brute;
     bool m_registered = false;
 };

@@ -51,7 +51,10 @@ ClPack_Builtin::ClPack_Builtin()
       m_score(E_PICKUP_SCORE, SCORE_PICKUP_GENERATOR),
       m_invincibility(E_PICKUP_INVINCIBILITY, INVINCIBILITY_PICKUP_GENERATOR),
       m_levelUp(E_PICKUP_LEVEL_UP, LEVEL_UP_PICKUP_GENERATOR),
-      m_chainBonus(E_PICKUP_CHAIN_BONUS, CHAIN_BONUS_PICKUP_GENERATOR) {}
+      m_chainBonus(E_PICKUP_CHAIN_BONUS, CHAIN_BONUS_PICKUP_GENERATOR),
+      m_bird(E_GENCAT_ENEMY_SMALL, ENEMY_BIRD_GENERATOR),
+      m_staffStar(E_GENCAT_ENEMY_MEDIUM, ENEMY_STAFF_STAR_GENERATOR),
+      m_brute(E_GENCAT_ENEMY_LARGE, ENEMY_BRUTE_GENERATOR) {}
 
 void ClPack_Builtin::registerGenerators() {
     if (m_registered) return;
@@ -60,6 +63,7 @@ void ClPack_Builtin::registerGenerators() {
     for (ClDNAGenerator* generator : std::initializer_list<ClDNAGenerator*>{
              &m_small, &m_medium, &m_large, &m_score, &m_invincibility, &m_levelUp, &m_chainBonus, &m_boss})
         add(generator);
+    for (ClDNAGenerator* generator : std::initializer_list<ClDNAGenerator*>{&m_bird, &m_staffStar, &m_brute}) add(generator);
     for (u32 boss = 0; boss < BOSS_COUNT; ++boss)
         for (u32 subBoss = 0; subBoss < SUBBOSS_COUNT; ++subBoss) setBossGenerator(boss, subBoss, &m_boss);
     m_registered = true;

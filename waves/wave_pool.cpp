@@ -4,6 +4,8 @@
 #include "core/rand_obj.h"
 #include "audio/play/song_clock.h"
 #include "waves/generators/generator_params.h"
+#include "waves/generators/staff_arm_generators.h"
+#include "waves/pack_registry.h"
 #include "waves/session_pickups.h"
 #include "waves/wave_schedule.h"
 #include "world/entity/dna_program.h"
@@ -157,6 +159,19 @@ const SBossWaveHooks BOSS_WAVE_HOOKS = {&visitMembers, &attachBoss};
 
 }  // namespace
 
+ClDNAGenerator* familyGenerator(u32 category, u32 family) {
+    u32 total = 0;
+    for (u32 p = 0; p < packCount(); ++p) total += packAt(p)->generatorCount(category);
+    if (total == 0) return nullptr;
+    u32 pick = (family - 1) % total;
+    for (u32 p = 0; p < packCount(); ++p) {
+        const u32 count = packAt(p)->generatorCount(category);
+        if (pick < count) return packAt(p)->generatorAt(category, pick);
+        pick -= count;
+    }
+    return nullptr;
+}
+
 void wavePoolsInit() {
     freeStorage();
 }
@@ -190,7 +205,8 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
     for (const SPlannedWave& planned : plan.waves) {
         const u32 sizeIndex = planned.category - E_GENCAT_ENEMY_SMALL;
         if (sizeIndex >= 3 || !generators[sizeIndex]) fatalErrorf("no enemy generator rolled for category %u", planned.category);
-        ClDNAGenerator* generator = generators[sizeIndex];
+        ClDNAGenerator* generator = planned.family ? familyGenerator(planned.category, planned.family) : nullptr;
+        if (!generator) generator = generators[sizeIndex];
         ClDNAProgram* program = generator->generate(random, &params);
         if (!program) fatalErrorf("enemy generator \"%s\" wrote no program", generator->getName());
         program->generator = generator;
@@ -203,6 +219,8 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
         SWave& wave = s_aWaves[waveIndex];
         wave = SWave{program, s_uMemberCount, planned.memberCount, 0, 0};
         for (u32 i = 0; i < planned.memberCount; ++i) {
+            // The wave-flag parts read these: even and odd members wear different parts.
+            wavePlan->memberFlags[i] = i % 2 == 0 ? WAVE_FLAG_EVEN_MEMBER : WAVE_FLAG_ODD_MEMBER;
             SWaveMember& member = wavePlan->members[i];
             member.wave = wavePlan;
             writeMemberPath(&member, planned.members[i], planned.roamSeconds);

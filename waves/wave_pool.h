@@ -36,9 +36,13 @@ void wavePoolsInit();
 // world's teardown), or the world still holds them and they are freed here.
 void clearWavePools();
 
-// Builds the plan's waves: per wave one program from the rolled generator of its size (with the
-// song's generator and parameter block), its wave plan written into the program, and each member
-// entity allocated and built from it with its wave slot set. Fatal when the pools are not empty.
+// The family-th (from 1, wrapping) of all the packs' generators of the category, or null when
+// the packs have none.
+ClDNAGenerator* familyGenerator(u32 category, u32 family);
+// Builds the plan's waves: per wave one program from the generator its family names (the rolled
+// one of its size for family 0; with the song's generator and parameter block), its wave plan
+// written into the program with the members' wave flags, and each member entity allocated and
+// built from it with its wave slot set. Fatal when the pools are not empty.
 void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* const generators[3],
                 class ClRandObjSFMT* random);
 

@@ -8,6 +8,9 @@
 //   - collectSpacedBeats over the window (any flags, the level's spacing, at most one beat per
 //     member) gives the arrival beats; member i arrives on beat i x beats / members, so the
 //     first member arrives on the window's first beat. No beat in the window, no wave;
+//   - of the waves of one size, every other one is built by the song's rolled generator of the
+//     size; the ones between take the packs' generators of the size in turn, so a long play shows
+//     every family;
 //   - the members stand on a ring round a centre drawn inside the arena and fly in from one
 //     side drawn at random, straight and timed, so that each reaches its point at its beat; they
 //     then roam the arena, bouncing, and steer out at the opposite side, where the path destroys
@@ -144,6 +147,7 @@ void planWaveSchedule(u32 difficulty, ClRandObjSFMT* random, SWaveSchedulePlan* 
     u32 eventCursor = 0;
     ClArray<s32> beats;
     beats.init();
+    u32 sizeWaveCounts[3] = {};
 
     for (u32 first = 0; first < bars.count; first += rule.windowBars) {
         const u32 end = first + rule.windowBars < bars.count ? first + rule.windowBars : bars.count;
@@ -172,6 +176,8 @@ void planWaveSchedule(u32 difficulty, ClRandObjSFMT* random, SWaveSchedulePlan* 
 
         SPlannedWave wave = {};
         wave.category = size.category;
+        const u32 sizeWaves = sizeWaveCounts[sizeIndex]++;
+        wave.family = sizeWaves % 2 == 0 ? 0 : 1 + sizeWaves / 2;
         wave.speedClass = size.speedClass;
         wave.roamSeconds = size.roamSeconds;
         wave.memberCount = members;

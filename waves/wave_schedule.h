@@ -30,6 +30,9 @@ struct SPlannedMember {
 
 struct SPlannedWave {
     u32 category;  // E_GENCAT_ENEMY_SMALL, _MEDIUM or _LARGE
+    // Which generator of the size builds it: 0 the song's rolled one, n > 0 the n-th of all the
+    // packs' generators of the size (counted from 1, wrapping).
+    u32 family;
     u32 speedClass;
     f32 roamSeconds;  // bouncing about the arena after the arrival
     u32 memberCount;  // 1 to WAVE_MEMBER_SLOT_COUNT

@@ -33,6 +33,8 @@ const SNamed BUILT_IN[] = {
     {E_GENCAT_ENEMY_LARGE, "EnemyBastion"},    {E_GENCAT_PICKUP, "ScorePickup"},
     {E_GENCAT_PICKUP, "InvincibilityPickup"},  {E_GENCAT_PICKUP, "LevelUpPickup"},
     {E_GENCAT_PICKUP, "ChainBonusPickup"},     {E_GENCAT_BOSS, "BossStub"},
+    {E_GENCAT_ENEMY_SMALL, "EnemyBird"},       {E_GENCAT_ENEMY_MEDIUM, "EnemyStaffStar"},
+    {E_GENCAT_ENEMY_LARGE, "EnemyBrute"},
 };
 
 class BuiltInPackTest : public WaveSongTest {

@@ -21,6 +21,8 @@
 #include "world/services/play_area.h"
 
 #include <cstring>
+#include <set>
+#include <string>
 #include <vector>
 
 using namespace test_support;
@@ -168,6 +170,18 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
         EXPECT_GE(arrivedAt[m], link.arrivalTime - 1e-3f) << m;
         EXPECT_LT(arrivedAt[m], link.arrivalTime + STEP + 1e-3f) << m;
     }
+}
+
+TEST_F(WaveWorldTest, EveryOtherWaveOfASizeTakesThePacksFamiliesInTurnAndMembersAlternateTheirWaveFlags) {
+    std::set<std::string> families;
+    for (u32 w = 0; w < waveCount(); ++w) {
+        const SWave& wave = waveAt(w);
+        families.insert(wave.program->generator->getName());
+        const ClWaveDNA* plan = wave.program->wavePlans[0];
+        for (u32 i = 0; i < wave.memberCount; ++i) EXPECT_EQ(plan->memberFlags[i], i % 2 ? 2u : 1u);
+    }
+    // The song's medium waves are many enough to show both medium families.
+    for (const char* name : {"EnemySpinner", "EnemyStaffStar"}) EXPECT_EQ(families.count(name), 1u) << name;
 }
 
 TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollected) {

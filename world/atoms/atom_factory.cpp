@@ -6,6 +6,7 @@
 #include "world/atoms/atom_body.h"
 #include "world/atoms/atom_bullet.h"
 #include "world/atoms/atom_pickupable.h"
+#include "world/atoms/atom_staff.h"
 
 #include <new>
 
@@ -30,8 +31,8 @@ constexpr SAtomKindEntry ATOM_KINDS[ATOM_KIND_COUNT] = {
     {"ClAtom_Body", &constructAtom<ClAtom_Body>},
     {nullptr, nullptr},
     {"ClAtom_Bullet", &constructAtom<ClAtom_Bullet>},
-    {"ClAtom_Bullet_Staff", nullptr},
-    {"ClAtom_Bullet_RoundStaff", nullptr},
+    {"ClAtom_Bullet_Staff", &constructAtom<ClAtom_Bullet_Staff>},
+    {"ClAtom_Bullet_RoundStaff", &constructAtom<ClAtom_Bullet_RoundStaff>},
     {"ClAtom_Pickupable", &constructAtom<ClAtom_Pickupable>},
 };
 

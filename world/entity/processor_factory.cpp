@@ -1,15 +1,18 @@
 #include "core/fatal_error.h"
 #include "world/entity/processor.h"
 #include "world/entity/processor_bridge_to_core.h"
+#include "world/processors/arm_processors.h"
 #include "world/processors/bullet_processors.h"
 #include "world/processors/charging_gun.h"
 #include "world/processors/enemy_gun.h"
+#include "world/processors/enemy_parts.h"
 #include "world/processors/missile_launcher.h"
 #include "world/processors/motion_processors.h"
 #include "world/processors/path_follower.h"
 #include "world/processors/player_ctrl.h"
 #include "world/processors/player_gun.h"
 #include "world/processors/sonic_weapon.h"
+#include "world/processors/staff_enemies.h"
 
 #include <new>
 
@@ -33,7 +36,7 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_UpdateWorldFramesAbsRot", &constructProcessor<ClProcessor_UpdateWorldFramesAbsRot>},
     {"ClProcessor_Bullet", &constructProcessor<ClProcessor_Bullet>},
     {"ClProcessor_Bullet_Seek", &constructProcessor<ClProcessor_Bullet_Seek>},
-    {"ClProcessor_Bullet_RoundStaff", nullptr},
+    {"ClProcessor_Bullet_RoundStaff", &constructProcessor<ClProcessor_Bullet_RoundStaff>},
     {"ClProcessor_Missile", &constructProcessor<ClProcessor_Missile>},
     {"ClProcessor_PlayerCtrl", &constructProcessor<ClProcessor_PlayerCtrl>},
     {"ClProcessor_PlayerGun", &constructProcessor<ClProcessor_PlayerGun>},
@@ -42,17 +45,17 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_PlayerChargingGun", &constructProcessor<ClProcessor_PlayerChargingGun>},
     {"ClProcessor_PlayerLightning", &constructProcessor<ClProcessor_PlayerLightning>},
     {"ClProcessor_EnemyGun", &constructProcessor<ClProcessor_EnemyGun>},
-    {"ClProcessor_EnemyGun_Physical", nullptr},
+    {"ClProcessor_EnemyGun_Physical", &constructProcessor<ClProcessor_EnemyGun_Physical>},
     {"ClProcessor_FollowPath", &constructProcessor<ClProcessor_FollowPath>},
     {"ClProcessor_GoStraight", &constructProcessor<ClProcessor_GoStraight>},
     {"ClProcessor_Rotator", &constructProcessor<ClProcessor_Rotator>},
     {"ClProcessor_Rotator_OnBeat", &constructProcessor<ClProcessor_Rotator_OnBeat>},
     {"ClProcessor_Enemy_Flower", nullptr},
-    {"ClProcessor_Enemy_AI_StaffStar", nullptr},
-    {"ClProcessor_Enemy_AI_StaffStarGun", nullptr},
-    {"ClProcessor_Enemy_AI_RoundStaffGun", nullptr},
+    {"ClProcessor_Enemy_AI_StaffStar", &constructProcessor<ClProcessor_Enemy_AI_StaffStar>},
+    {"ClProcessor_Enemy_AI_StaffStarGun", &constructProcessor<ClProcessor_Enemy_AI_StaffStarGun>},
+    {"ClProcessor_Enemy_AI_RoundStaffGun", &constructProcessor<ClProcessor_Enemy_AI_RoundStaffGun>},
     {"ClProcessor_Enemy_Crawler", nullptr},
-    {"ClProcessor_Enemy_AI_Hover", nullptr},
+    {"ClProcessor_Enemy_AI_Hover", &constructProcessor<ClProcessor_Enemy_AI_Hover>},
     {"ClProcessor_Enemy_AI_StaticSpark", nullptr},
     {"ClProcessor_Enemy_Med_Beat_Shield", nullptr},
     {"ClProcessor_Enemy_Boss_1", nullptr},
@@ -61,15 +64,15 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_Enemy_Boss_Opps", nullptr},
     {"ClProcessor_Enemy_Boss_Dancer", nullptr},
     {"ClProcessor_BridgeToCore", &constructProcessor<ClProcessor_BridgeToCore>},
-    {"ClProcessor_Conditional_Destroy", nullptr},
-    {"ClProcessor_EnableBasedOnWaveFlags", nullptr},
+    {"ClProcessor_Conditional_Destroy", &constructProcessor<ClProcessor_Conditional_Destroy>},
+    {"ClProcessor_EnableBasedOnWaveFlags", &constructProcessor<ClProcessor_EnableBasedOnWaveFlags>},
     {"ClProcessor_FlickerWhenDamaged", &constructProcessor<ClProcessor_FlickerWhenDamaged>},
     {"ClProcessor_Enemy_ExplodeWhenIDie", nullptr},
     {"ClProcessor_Enemy_AI_Head_Gun", nullptr},
     {"ClProcessor_Enemy_AI_Head_Shield", nullptr},
     {"ClProcessor_Enemy_AI_CubeStation", nullptr},
-    {"ClProcessor_Enemy_AI_ArmGroup", nullptr},
-    {"ClProcessor_Enemy_AI_Arm", nullptr},
+    {"ClProcessor_Enemy_AI_ArmGroup", &constructProcessor<ClProcessor_Enemy_AI_ArmGroup>},
+    {"ClProcessor_Enemy_AI_Arm", &constructProcessor<ClProcessor_Enemy_AI_Arm>},
 };
 
 }  // namespace

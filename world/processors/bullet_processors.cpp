@@ -3,10 +3,17 @@
 #include "core/game_clock.h"
 #include "core/matrix44.h"
 #include "core/random.h"
+#include "render/fx_particles.h"
+#include "world/atoms/atom.h"
+#include "world/atoms/atom_staff.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
+#include "world/play/player_state.h"
+#include "world/processors/staff_enemies.h"
+#include "world/services/play_area.h"
 
 #include <algorithm>
 #include <cmath>
@@ -155,3 +162,80 @@ void ClProcessor_Bullet_Seek::update() {
 }
 
 void ClProcessor_Bullet_Seek::onDestroy() { tellOwner(ownerProcessor, entity); }
+
+// --- round-staff bullet ---------------------------------------------------------------------------
+
+void ClProcessor_Bullet_RoundStaff::attach(ClEntity* owner, ClEntityNode* hangingOn) {
+    storeAttachment(owner, hangingOn, E_PROC_BULLET_ROUND_STAFF);
+    subscription = {};
+    staffAtom = nullptr;
+    carryingGun = nullptr;
+}
+
+void ClProcessor_Bullet_RoundStaff::release() {
+    unsubscribe();
+    if (carryingGun) carryingGun->forgetBullet();
+    carryingGun = nullptr;
+    staffAtom = nullptr;
+}
+
+void ClProcessor_Bullet_RoundStaff::unsubscribe() {
+    unsubscribeBeat(subscription);
+    subscription = {};
+}
+
+void ClProcessor_Bullet_RoundStaff::onActivate() {
+    ClAtom* atom = node->findAtomByName("RSAT");
+    staffAtom = atom && atom->kind == E_ATOM_BULLET_ROUND_STAFF ? static_cast<ClAtom_Bullet_RoundStaff*>(atom) : nullptr;
+    if (!staffAtom) return;
+    staffAtom->noteCount = 0;
+    unsubscribe();
+    subscription = subscribeBeat([](const SBeat&, s32, void* user) { static_cast<ClProcessor_Bullet_RoundStaff*>(user)->onBeat(); },
+                                 this, 0);
+}
+
+void ClProcessor_Bullet_RoundStaff::onBeat() {
+    if (!carryingGun || !staffAtom) return;
+    if (!isInsideExtendedPlayArea(xyz(entity->getWorldPosition()))) return;
+    const ClEntity* gunEntity = carryingGun->entity;
+    if (gunEntity->state == E_ENTITY_DESTROYED || !carryingGun->node->anyActive) return;
+    const SParamValue* hold = gunEntity->root->params.isInitialised() ? gunEntity->root->params.find("dnt_shoot") : nullptr;
+    if (hold && (hold->type == E_PARAM_FLOAT ? hold->real > 0.0f : hold->integer > 0)) return;
+    staffAtom->addNote();
+    if (staffAtom->noteCount >= staffAtom->maxNotes) carryingGun->onFirePressed();
+}
+
+void ClProcessor_Bullet_RoundStaff::onFirePressed() {
+    if (staffAtom) staffAtom->setCollidable(1);
+    if (const ClEntity* ship = g_aPlayerState[0].ship) {
+        ClVec3 d = xyz(ship->getPreviousWorldPosition()) - xyz(entity->getPreviousWorldPosition());
+        d.normalize();
+        entity->setFacing(d, WORLD_UP);
+        flipFrameBuffers();
+        entity->setFacing(d, WORLD_UP);
+        flipFrameBuffers();
+    }
+    unsubscribe();
+    carryingGun = nullptr;
+    if (g_fxParticleSystem) g_fxParticleSystem->addExpandingFlash(0, xyz(entity->getWorldPosition()));
+}
+
+void ClProcessor_Bullet_RoundStaff::update() {
+    if (carryingGun) {
+        if (!carryingGun->node->anyActive) {
+            carryingGun->forgetBullet();
+            carryingGun = nullptr;
+            if (entity->state == E_ENTITY_ACTIVE) entity->destroy();
+        }
+        return;
+    }
+    const ClVec3 step = scaleVec3(xyz(entity->getWorldAxisX()).normalized(), ROUND_STAFF_SPEED * g_fFrameTime);
+    const ClVec3 position = xyz(entity->getPreviousWorldPosition()) + step;
+    entity->setRootPosition(position);
+    if (position.length() > ROUND_STAFF_ESCAPE_DISTANCE && entity->state == E_ENTITY_ACTIVE) entity->destroy();
+}
+
+void ClProcessor_Bullet_RoundStaff::onDestroy() {
+    unsubscribe();
+    staffAtom = nullptr;
+}

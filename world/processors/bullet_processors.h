@@ -3,6 +3,7 @@
 // and the plain straight bullet. Both read the bullet block the gun copied into the root node.
 #pragma once
 
+#include "audio/play/beat_events.h"
 #include "core/types.h"
 #include "core/vec.h"
 #include "world/entity/processor.h"
@@ -68,6 +69,35 @@ public:
     void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
     void update() override;
     void onDestroy() override;
+};
+
+// A launched ring flies at this speed and is gone beyond this distance from the origin.
+constexpr f32 ROUND_STAFF_SPEED = 100.0f;
+constexpr f32 ROUND_STAFF_ESCAPE_DISTANCE = 800.0f;
+
+class ClAtom_Bullet_RoundStaff;
+class ClProcessor_Enemy_AI_RoundStaffGun;
+
+// A ring of notes riding on an enemy's round-staff gun: one note per beat while it is inside the
+// extended play area and its gun may shoot; full, it has the gun launch it at the player's ship.
+class ClProcessor_Bullet_RoundStaff : public ClProcessor {
+public:
+    SBeatSubscriptionHandle subscription;
+    ClAtom_Bullet_RoundStaff* staffAtom = nullptr;
+    // Set while the gun holds the ring. Whichever of the two is freed first clears the link.
+    ClProcessor_Enemy_AI_RoundStaffGun* carryingGun = nullptr;
+
+    void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
+    void release() override;
+    void onActivate() override;
+    void update() override;
+    // Launch: the ring becomes collidable and turns toward the ship.
+    void onFirePressed() override;
+    void onDestroy() override;
+    void onBeat();
+
+private:
+    void unsubscribe();
 };
 
 // The bullet's root moves from its previous position along axis (scaled to "BullVel", through the
