@@ -168,7 +168,9 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
         bullet(13, 1, flag);
         m_one.atom->draw();
         EXPECT_EQ(counts().lines > 2, lightning) << flag;
-        if (lightning) EXPECT_EQ(drawListLines(PRODUCER_HALF)[2].colour, flag == 100 ? 0xFF2060FFu : 0xFFFFFFFFu);
+        if (lightning) {
+            EXPECT_EQ(drawListLines(PRODUCER_HALF)[2].colour, flag == 100 ? 0xFF2060FFu : 0xFFFFFFFFu);
+        }
         EXPECT_EQ(m_fx.liveCount(), glows) << flag;
     }
 

@@ -146,7 +146,7 @@ TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
 TEST_F(Backdrop, EveryBeatRestartsThePulse) {
     EXPECT_EQ(getBackdropBeatPulse(), 0.0f);
     emptyBeats(&g_aSongBeats);
-    pushBeat(&g_aSongBeats, SBeat{0.5f});
+    pushBeat(&g_aSongBeats, SBeat{0.5f, 0.0f, 0, 0, {}});
     g_iCurrentBeat = 0;
     g_fSongTime = 1.0f;
     dispatchBeats();

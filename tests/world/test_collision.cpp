@@ -223,9 +223,10 @@ TEST_F(CollisionTest, BulletDamageKillsOrWoundsAndWhatIsLeftFliesOn) {
                   std::make_tuple(hitPointsAfter, hitPointsAfter > 0 ? u32(E_ENTITY_ACTIVE) : u32(E_ENTITY_DESTROYED),
                                   fliesOn, damageAfter));
         // A used-up bullet stops on the part it hit.
-        if (!fliesOn)
+        if (!fliesOn) {
             EXPECT_EQ(std::make_pair(bullet->root->params.get("BullHit")->integer, bullet->getWorldPosition().z),
                       std::make_pair(1, 50.0f));
+        }
     }
     EXPECT_EQ(std::make_pair(g_aPlayerState[0].kills, liveInspirationPickupCount()), std::make_pair(2, 2u));
 }
