@@ -2,6 +2,7 @@
 #include "world/entity/processor.h"
 #include "world/entity/processor_bridge_to_core.h"
 #include "world/processors/bullet_processors.h"
+#include "world/processors/cube_station.h"
 #include "world/processors/enemy_gun.h"
 #include "world/processors/motion_processors.h"
 #include "world/processors/path_follower.h"
@@ -62,9 +63,9 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_EnableBasedOnWaveFlags", nullptr},
     {"ClProcessor_FlickerWhenDamaged", &constructProcessor<ClProcessor_FlickerWhenDamaged>},
     {"ClProcessor_Enemy_ExplodeWhenIDie", nullptr},
-    {"ClProcessor_Enemy_AI_Head_Gun", nullptr},
-    {"ClProcessor_Enemy_AI_Head_Shield", nullptr},
-    {"ClProcessor_Enemy_AI_CubeStation", nullptr},
+    {"ClProcessor_Enemy_AI_Head_Gun", &constructProcessor<ClProcessor_Enemy_AI_Head_Gun>},
+    {"ClProcessor_Enemy_AI_Head_Shield", &constructProcessor<ClProcessor_Enemy_AI_Head_Shield>},
+    {"ClProcessor_Enemy_AI_CubeStation", &constructProcessor<ClProcessor_Enemy_AI_CubeStation>},
     {"ClProcessor_Enemy_AI_ArmGroup", nullptr},
     {"ClProcessor_Enemy_AI_Arm", nullptr},
 };
