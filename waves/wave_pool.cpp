@@ -135,7 +135,7 @@ void attachBoss(ClEntity* boss, ClDNAProgram* program) {
         fatalError("no wave record is free for the boss's wave");
     ClWaveDNA* plan = program->wavePlans[0];
     SWave& wave = s_aWaves[s_uWaveCount];
-    wave = SWave{nullptr, s_uMemberCount, 1, 0, 1};
+    wave = SWave{nullptr, s_uMemberCount, 1, 0, 1, SWaveTurns{}};
     SWaveMemberLink& link = s_aMembers[s_uMemberCount];
     link = SWaveMemberLink{};
     link.record.wave = &wave;
@@ -201,7 +201,7 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
 
         const u32 waveIndex = s_uWaveCount++;
         SWave& wave = s_aWaves[waveIndex];
-        wave = SWave{program, s_uMemberCount, planned.memberCount, 0, 0};
+        wave = SWave{program, s_uMemberCount, planned.memberCount, 0, 0, SWaveTurns{}};
         for (u32 i = 0; i < planned.memberCount; ++i) {
             SWaveMember& member = wavePlan->members[i];
             member.wave = wavePlan;
@@ -213,6 +213,7 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
             link.record.memberIndex = i;
             link.record.plan = &member;
             link.record.memberCount = 1;
+            link.record.turns = &wave.turns;
             link.arrivalTime = planned.members[i].arrivalTime;
             link.spawnTime = link.arrivalTime - flight;
             link.waveIndex = waveIndex;
@@ -224,6 +225,7 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
             entity->buildFromDNA(program);
             link.entity = entity;
             link.record.memberEntities[0] = entity;
+            wave.turns.members[wave.turns.memberCount++] = entity;
             s_aSpawnOrder[s_uScheduledCount++] = s_uMemberCount;
             ++s_uMemberCount;
         }

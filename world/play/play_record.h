@@ -51,6 +51,8 @@ struct SPlayRecord {
     SBossLibraryState boss;
     // The profile's equipped item in each anchor slot of the ship; empty when none.
     char equippedItemKeys[SHIP_ANCHOR_CAPACITY][ITEM_KEY_LENGTH];
+    // The player's water option: while set, the static sparks keep the music pan at 0.
+    s32 waterOption;
 };
 
 extern SPlayRecord g_PlayRecord;
