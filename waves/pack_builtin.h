@@ -3,6 +3,7 @@
 
 #include "waves/generators/boss_stub_generator.h"
 #include "waves/generators/enemy_generators.h"
+#include "waves/generators/family_generators.h"
 #include "waves/generators/pickup_generators.h"
 #include "waves/pack_registry.h"
 
@@ -23,5 +24,6 @@ private:
     ClDNAGen_Pickup m_levelUp;
     ClDNAGen_Pickup m_chainBonus;
     ClDNAGen_BossStub m_boss;
+    ClEnemyFamilies m_families;
     bool m_registered = false;
 };

@@ -84,11 +84,11 @@ void ClProcessor_Enemy_ExplodeWhenIDie::onDestroy() {
     ClEntity* blast = newEnemyBullet(entity);
     ClMatrix44 place;
     place.setTranslation(at);
-    blast->setRootTransform(place);
-    blast->activate();
     const SBulletParams block = {s32(crc32TextNoCase("DefBullGenE")), BULLET_TYPE_FLASH, 0, radius, 0.0f, damage,
                                  0.0f, 0.0f, 0, 0};
     copyBulletParamsToBullet(blast->root, block);
+    blast->setRootTransform(place);
+    blast->activate();
     blast->update();
 }
 
@@ -201,11 +201,11 @@ void ClProcessor_Enemy_Med_Beat_Shield::fire() {
     }
     const ClVec3 at = node->currentWorldMatrix().getTranslation();
     frame.setTranslation(at);
-    bullet->setRootTransform(frame);
-    bullet->activate();
     const SBulletParams block = {0, 19, 0, 8.5f, 70.0f, 100.0f, 100.0f, SHIELD_BULLET_VELOCITY_VARIANCE, s32(RED), 0};
     copyBulletParamsToBullet(bullet->root, block);
     bullet->root->params.findOrAdd("BullVel")->setFloat(randomWithVariance(100.0f, SHIELD_BULLET_VELOCITY_VARIANCE));
+    bullet->setRootTransform(frame);
+    bullet->activate();
     bullet->update();
     playSoundCueAt("MissileFire", at);
 }

@@ -273,10 +273,10 @@ void ClProcessor_Enemy_Flower::throwPetal() {
     petal->graftOnto(bullet->root);
     entity->rebuildAtomList();
     petal->localMatrix.setIdentity();
-    bullet->setRootTransform(world);
-    bullet->activate();
     const SBulletParams block = {0, 10, 0, 10.0f, 0.0f, 100.0f, 100.0f, 0.0f, 0, 0};
     copyBulletParamsToBullet(bullet->root, block);
+    bullet->setRootTransform(world);
+    bullet->activate();
     record.petal = nullptr;
     playSoundCueAt("MissileFire", world.getTranslation());
 }

@@ -116,13 +116,13 @@ void ClProcessor_Enemy_AI_Head_Gun::fire(const ClEntity* ship) {
     ClMatrix44 frame;
     if (buildFrameFromDirection(direction, UP, rows)) setFrameRows(&frame, rows);
     frame.setTranslation(from);
-    bullet->setRootTransform(frame);
-    bullet->activate();
-
+    // The block goes in before the activation, which reads it.
     const f32 speed = HEAD_GUN_BULLET_SPEEDS[speedIndex];
     const SBulletParams block = {0, 19, 0, 12.5f, 100.0f, 100.0f, speed, HEAD_BULLET_VELOCITY_VARIANCE, s32(HEAD_RED), 0};
     copyBulletParamsToBullet(bullet->root, block);
     writeFloat(bullet->root, "BullVel", randomWithVariance(speed, HEAD_BULLET_VELOCITY_VARIANCE));
+    bullet->setRootTransform(frame);
+    bullet->activate();
     bullet->update();
     fireTimer = shotInterval;
     playBossNote(from);
