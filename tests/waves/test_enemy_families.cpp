@@ -24,6 +24,7 @@
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
+#include "world/play/boss_encounter.h"
 #include "world/play/gun_params.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/play/player_state.h"
@@ -281,12 +282,16 @@ TEST_F(EnemyFamilyTest, FlowersTakeTurnsToLightThrowAndRegrowPetals) {
 // A bomb explodes only when killed, and only with no boss about: its blast is a still flash
 // bullet of its radius and damage.
 TEST_F(EnemyFamilyTest, ABombKilledByThePlayerLeavesItsBlast) {
-    planWave(BOMB_GENERATOR, 2);
-    runUntil(waveMemberAt(1).arrivalTime + STEP);
+    planWave(BOMB_GENERATOR, 3);
+    runUntil(waveMemberAt(2).arrivalTime + STEP);
     const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
     member(1)->destroy();
     step();
     EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots) << "destroyed without a kill: no blast";
+    g_BossEncounter.phase = E_BOSSPHASE_FIGHT;
+    shootDown(member(2));
+    g_BossEncounter.phase = E_BOSSPHASE_WAITING;
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots) << "killed with a boss about: no blast";
     expectShotDown(this, member(0), 0);
     ASSERT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1);
     ClEntity* blast = entityListAt(E_LIST_LIVE, entityListCount(E_LIST_LIVE) - 1);
