@@ -265,6 +265,9 @@ TEST_F(EnemyFamilyTest, FlowersTakeTurnsToLightThrowAndRegrowPetals) {
             ++throws;
             EXPECT_EQ(petal.petal, nullptr);
             EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1);
+            u32 home = 0;
+            for (const SPetalRecord& record : flower->petals) home += record.petal ? 1u : 0u;
+            EXPECT_EQ(member(u32(actor))->root->atoms[0]->linkedAtoms.count, home) << "a thrown petal keeps no pairing";
         } else if (before[actor] == E_PETAL_REGROW) {
             ++regrowths;
             ASSERT_NE(petal.petal, nullptr);
@@ -276,6 +279,13 @@ TEST_F(EnemyFamilyTest, FlowersTakeTurnsToLightThrowAndRegrowPetals) {
     }
     EXPECT_GE(throws, 3u);
     EXPECT_GE(regrowths, 2u);
+    // The thrown petals go with their bullets; the flowers live on without them.
+    for (u32 i = entityListCount(E_LIST_LIVE); i-- > 0;) {
+        ClEntity* shot = entityListAt(E_LIST_LIVE, i);
+        if (shot->program->kind == E_PROGRAM_ENEMY_SHOT && shot->state == E_ENTITY_ACTIVE) shot->destroy();
+    }
+    step();
+    step();
     expectShotDown(this, member(u32((dead + 1) % 3)), 1);
 }
 

@@ -269,6 +269,11 @@ void ClProcessor_Enemy_Flower::throwPetal() {
     ClEntityNode* petal = record.petal;
     flash();
     const ClMatrix44 world = petal->currentWorldMatrix();
+    // The petal's pairings with the flower's parts go: the bullet and the flower are freed apart.
+    for (ClAtom* atom : petal->atoms) {
+        for (u32 i = atom->linkedAtoms.count; i-- > 0;)
+            if (atom->linkedAtoms[i]->node != petal) ClAtom::unlinkAtoms(atom, atom->linkedAtoms[i]);
+    }
     ClEntity* bullet = newEnemyBullet(entity);
     petal->graftOnto(bullet->root);
     entity->rebuildAtomList();
