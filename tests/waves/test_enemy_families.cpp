@@ -147,22 +147,24 @@ protected:
         while (g_fSongTime < songTime) step();
     }
 public:
-    // Shoots every main atom of the entity with one player bullet each.
+    // One player bullet into the atom, strong enough to kill it; then the kill queue.
+    static void shoot(ClAtom* target) {
+        ClEntity* bullet = allocEntity(OWNER_LIVE_GAME);
+        bullet->buildFromDNA(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
+        bullet->root->resetAtoms();
+        bullet->spawn();
+        copyBulletParamsToBullet(bullet->root, SBulletParams{0, 0, 0, 1.0f, 1.0f, 1.0e6f, 0.0f, 0.0f, 0, 0});
+        bullet->setRootPosition(target->currentWorldMatrix().getTranslation());
+        bullet->activate();
+        onBulletHit(SContact{target->currentWorldMatrix().getTranslation(), ClVec3(0, 0, 1), 0.0f,
+                             bullet->root->atoms[0], target});
+        processKillQueue();
+    }
+    // Every main atom of the entity.
     static void shootDown(ClEntity* enemy) {
         std::vector<ClAtom*> mains(enemy->registeredAtoms.data, enemy->registeredAtoms.data + enemy->registeredAtoms.count);
-        for (ClAtom* target : mains) {
-            if (!target->active) continue;
-            ClEntity* bullet = allocEntity(OWNER_LIVE_GAME);
-            bullet->buildFromDNA(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
-            bullet->root->resetAtoms();
-            bullet->spawn();
-            bullet->setRootPosition(target->currentWorldMatrix().getTranslation());
-            bullet->activate();
-            copyBulletParamsToBullet(bullet->root, SBulletParams{0, 0, 0, 1.0f, 1.0f, 1.0e6f, 0.0f, 0.0f, 0, 0});
-            onBulletHit(SContact{target->currentWorldMatrix().getTranslation(), ClVec3(0, 0, 1), 0.0f,
-                                 bullet->root->atoms[0], target});
-        }
-        processKillQueue();
+        for (ClAtom* target : mains)
+            if (target->active) shoot(target);
     }
 
 protected:
@@ -184,9 +186,10 @@ void expectShotDown(EnemyFamilyTest* test, ClEntity* enemy, u32 subscriptionsAft
 
 }  // namespace
 
-// The station comes in facing +z; its shielded branches (0 and 2) stand along x. It turns one of
-// them to the ship within a beat pair of arriving, while it patrols by steering.
-TEST_F(EnemyFamilyTest, CubeStationTurnsAShieldedBranchToTheShip) {
+// The station comes in facing +z, so its shielded branches 0 and 2 stand along z and branch 2
+// faces the ship below it: it holds still. With that shield shot away the best branch points away
+// from the ship, and the station turns it round within a beat pair, while it patrols by steering.
+TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     planWave(STATION_GENERATOR, 1);
     runUntil(waveMemberAt(0).arrivalTime + STEP);
     ClEntity* station = member(0);
@@ -194,15 +197,26 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsAShieldedBranchToTheShip) {
     EXPECT_EQ(waveRecordOf(station)->plan->segments[3].kind, u32(E_SEG_STEER)) << "a patrol follows the arrival";
     auto* ai = static_cast<ClProcessor_Enemy_AI_CubeStation*>(station->root->findProcessor(E_PROC_ENEMY_CUBE_STATION));
     ASSERT_EQ(ai->branchRecords.count, 4u);
+    const ClEntity* ship = g_aPlayerState[0].ship;
+    const auto toShip = [&] { return (xyz(ship->getWorldPosition()) - xyz(station->getWorldPosition())).normalized(); };
+    EXPECT_GT(axisX(ai->branchRecords[2].node).dot(toShip()), 0.85f);
+    runUntil(g_fSongTime + 1.0f);
+    EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
+    EXPECT_GT(axisX(ai->branchRecords[2].node).dot(toShip()), 0.85f);
+
+    shoot(ai->branchRecords[2].node->children[0]->atoms[0]);
+    EXPECT_EQ(ai->branchRecords[2].defence, 0.0f);
     EXPECT_EQ(ai->branchRecords[0].defence, 10.0f);
-    EXPECT_EQ(ai->branchRecords[1].defence, 0.0f);
-    // Level with the ship the unshielded branches 1 and 3 face it.
-    ClEntity* ship = g_aPlayerState[0].ship;
-    ship->setRootPosition(ClVec3(320.0f, 0.0f, 150.0f));
+    EXPECT_LT(axisX(ai->branchRecords[0].node).dot(toShip()), -0.85f);
     runUntil(g_fSongTime + 2.5f);
     EXPECT_EQ(ai->chosenBranch, 0);
-    const ClVec3 toShip = (xyz(ship->getWorldPosition()) - xyz(station->getWorldPosition())).normalized();
-    EXPECT_GT(axisX(ai->branchRecords[0].node).dot(toShip), 0.92f);
+    EXPECT_GT(axisX(ai->branchRecords[0].node).dot(toShip()), 0.92f);
+    // A quarter turn, the ship now off to the branch's side.
+    const ClVec3 axis = axisX(ai->branchRecords[0].node);
+    g_aPlayerState[0].ship->setRootPosition(xyz(station->getWorldPosition()) + scaleVec3(ClVec3(-axis.z, 0.0f, axis.x), 150.0f));
+    EXPECT_LT(std::fabs(axisX(ai->branchRecords[0].node).dot(toShip())), 0.1f);
+    runUntil(g_fSongTime + 2.5f);
+    EXPECT_GT(axisX(ai->branchRecords[0].node).dot(toShip()), 0.92f);
 
     // Without a ship an armed turn is called off.
     ai->turnState = E_STATION_ARMED;
@@ -210,7 +224,7 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsAShieldedBranchToTheShip) {
     g_aPlayerState[0].ship = nullptr;
     step();
     EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
-    g_aPlayerState[0].ship = ship;
+    g_aPlayerState[0].ship = const_cast<ClEntity*>(ship);
     expectShotDown(this, station, 0);
 }
 
