@@ -3,6 +3,7 @@
 
 #include "waves/generators/boss_stub_generator.h"
 #include "waves/generators/enemy_generators.h"
+#include "waves/generators/family_generators.h"
 #include "waves/generators/pickup_generators.h"
 #include "waves/generators/staff_arm_generators.h"
 #include "waves/pack_registry.h"
@@ -27,5 +28,6 @@ private:
     ClDNAGen_StaffArmEnemy m_bird;
     ClDNAGen_StaffArmEnemy m_staffStar;
     ClDNAGen_StaffArmEnemy m_brute;
+    ClEnemyFamilies m_families;
     bool m_registered = false;
 };

@@ -64,6 +64,7 @@ void ClPack_Builtin::registerGenerators() {
              &m_small, &m_medium, &m_large, &m_score, &m_invincibility, &m_levelUp, &m_chainBonus, &m_boss})
         add(generator);
     for (ClDNAGenerator* generator : std::initializer_list<ClDNAGenerator*>{&m_bird, &m_staffStar, &m_brute}) add(generator);
+    m_families.registerAll();
     for (u32 boss = 0; boss < BOSS_COUNT; ++boss)
         for (u32 subBoss = 0; subBoss < SUBBOSS_COUNT; ++subBoss) setBossGenerator(boss, subBoss, &m_boss);
     m_registered = true;
@@ -72,6 +73,7 @@ void ClPack_Builtin::registerGenerators() {
 void ClPack_Builtin::unregisterGenerators() {
     if (!m_registered) return;
     unregisterBulletGenerators();
+    m_families.unregisterAll();
     ClPack::unregisterGenerators();
     clearBossGenerators();
     m_registered = false;

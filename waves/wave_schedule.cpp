@@ -8,9 +8,10 @@
 //   - collectSpacedBeats over the window (any flags, the level's spacing, at most one beat per
 //     member) gives the arrival beats; member i arrives on beat i x beats / members, so the
 //     first member arrives on the window's first beat. No beat in the window, no wave;
-//   - of the waves of one size, every other one is built by the song's rolled generator of the
-//     size; the ones between take the packs' generators of the size in turn, so a long play shows
-//     every family;
+//   - one draw per wave, after its size, picks the wave's enemy family of that size by the
+//     families' shares (waves/wave_families.h); of the waves the draw leaves to their size, every
+//     other one is built by the song's rolled generator of the size and the ones between take the
+//     packs' generators of the size in turn, so a long play shows every family;
 //   - the members stand on a ring round a centre drawn inside the arena and fly in from one
 //     side drawn at random, straight and timed, so that each reaches its point at its beat; they
 //     then roam the arena, bouncing, and steer out at the opposite side, where the path destroys
@@ -181,6 +182,8 @@ void planWaveSchedule(u32 difficulty, ClRandObjSFMT* random, SWaveSchedulePlan* 
         wave.speedClass = size.speedClass;
         wave.roamSeconds = size.roamSeconds;
         wave.memberCount = members;
+        wave.familyDraw = random->randomUnitFloat();
+        if (!(wave.familyDraw < 1.0f)) wave.familyDraw = 0.0f;
         placeMembers(&wave, size, random);
         for (u32 i = 0; i < members; ++i) {
             const s32 beat = beats[i * beats.count / members];

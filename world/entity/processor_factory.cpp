@@ -2,8 +2,11 @@
 #include "world/entity/processor.h"
 #include "world/entity/processor_bridge_to_core.h"
 #include "world/processors/arm_processors.h"
+#include "world/processors/bomb_shield.h"
 #include "world/processors/bullet_processors.h"
 #include "world/processors/charging_gun.h"
+#include "world/processors/crawler_flower.h"
+#include "world/processors/cube_station.h"
 #include "world/processors/enemy_gun.h"
 #include "world/processors/enemy_parts.h"
 #include "world/processors/missile_launcher.h"
@@ -13,6 +16,7 @@
 #include "world/processors/player_gun.h"
 #include "world/processors/sonic_weapon.h"
 #include "world/processors/staff_enemies.h"
+#include "world/processors/static_spark.h"
 
 #include <new>
 
@@ -50,14 +54,14 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_GoStraight", &constructProcessor<ClProcessor_GoStraight>},
     {"ClProcessor_Rotator", &constructProcessor<ClProcessor_Rotator>},
     {"ClProcessor_Rotator_OnBeat", &constructProcessor<ClProcessor_Rotator_OnBeat>},
-    {"ClProcessor_Enemy_Flower", nullptr},
+    {"ClProcessor_Enemy_Flower", &constructProcessor<ClProcessor_Enemy_Flower>},
     {"ClProcessor_Enemy_AI_StaffStar", &constructProcessor<ClProcessor_Enemy_AI_StaffStar>},
     {"ClProcessor_Enemy_AI_StaffStarGun", &constructProcessor<ClProcessor_Enemy_AI_StaffStarGun>},
     {"ClProcessor_Enemy_AI_RoundStaffGun", &constructProcessor<ClProcessor_Enemy_AI_RoundStaffGun>},
-    {"ClProcessor_Enemy_Crawler", nullptr},
+    {"ClProcessor_Enemy_Crawler", &constructProcessor<ClProcessor_Enemy_Crawler>},
     {"ClProcessor_Enemy_AI_Hover", &constructProcessor<ClProcessor_Enemy_AI_Hover>},
-    {"ClProcessor_Enemy_AI_StaticSpark", nullptr},
-    {"ClProcessor_Enemy_Med_Beat_Shield", nullptr},
+    {"ClProcessor_Enemy_AI_StaticSpark", &constructProcessor<ClProcessor_Enemy_AI_StaticSpark>},
+    {"ClProcessor_Enemy_Med_Beat_Shield", &constructProcessor<ClProcessor_Enemy_Med_Beat_Shield>},
     {"ClProcessor_Enemy_Boss_1", nullptr},
     {"ClProcessor_Enemy_Boss_TheWave", nullptr},
     {"ClProcessor_Enemy_Boss_WhipIt", nullptr},
@@ -67,10 +71,10 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_Conditional_Destroy", &constructProcessor<ClProcessor_Conditional_Destroy>},
     {"ClProcessor_EnableBasedOnWaveFlags", &constructProcessor<ClProcessor_EnableBasedOnWaveFlags>},
     {"ClProcessor_FlickerWhenDamaged", &constructProcessor<ClProcessor_FlickerWhenDamaged>},
-    {"ClProcessor_Enemy_ExplodeWhenIDie", nullptr},
-    {"ClProcessor_Enemy_AI_Head_Gun", nullptr},
-    {"ClProcessor_Enemy_AI_Head_Shield", nullptr},
-    {"ClProcessor_Enemy_AI_CubeStation", nullptr},
+    {"ClProcessor_Enemy_ExplodeWhenIDie", &constructProcessor<ClProcessor_Enemy_ExplodeWhenIDie>},
+    {"ClProcessor_Enemy_AI_Head_Gun", &constructProcessor<ClProcessor_Enemy_AI_Head_Gun>},
+    {"ClProcessor_Enemy_AI_Head_Shield", &constructProcessor<ClProcessor_Enemy_AI_Head_Shield>},
+    {"ClProcessor_Enemy_AI_CubeStation", &constructProcessor<ClProcessor_Enemy_AI_CubeStation>},
     {"ClProcessor_Enemy_AI_ArmGroup", &constructProcessor<ClProcessor_Enemy_AI_ArmGroup>},
     {"ClProcessor_Enemy_AI_Arm", &constructProcessor<ClProcessor_Enemy_AI_Arm>},
 };
