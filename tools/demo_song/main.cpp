@@ -7,6 +7,8 @@
 // snare, hats), a bass line and a lead melody over a four-chord loop, in sections that come and
 // go (drums alone, bass joins, lead joins, a quiet break, everything), so that the song has
 // clear beats and loud bars after quiet ones. The same bytes come out of every build.
+#include "tools/common/mono_wav.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -137,40 +139,11 @@ Buffer makeSong() {
     return out;
 }
 
-void put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
-    bytes[at] = uint8_t(value);
-    bytes[at + 1] = uint8_t(value >> 8);
-}
-
-void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    put16(bytes, at, uint16_t(value));
-    put16(bytes, at + 2, uint16_t(value >> 16));
-}
-
+// Normalised to just under full scale.
 bool writeWav(const std::string& path, const Buffer& samples) {
     double peak = 0.0;
     for (double s : samples) peak = std::fmax(peak, std::fabs(s));
-    const double gain = peak > 0.0 ? 0.89 / peak : 1.0;
-    const uint32_t dataBytes = uint32_t(samples.size() * 2);
-    std::vector<uint8_t> bytes(44 + size_t(dataBytes), 0);
-    std::memcpy(&bytes[0], "RIFF", 4);
-    put32(bytes, 4, 36 + dataBytes);
-    std::memcpy(&bytes[8], "WAVEfmt ", 8);
-    put32(bytes, 16, 16);
-    put16(bytes, 20, 1);  // PCM
-    put16(bytes, 22, 1);  // mono
-    put32(bytes, 24, SAMPLE_RATE);
-    put32(bytes, 28, SAMPLE_RATE * 2);
-    put16(bytes, 32, 2);
-    put16(bytes, 34, 16);
-    std::memcpy(&bytes[36], "data", 4);
-    put32(bytes, 40, dataBytes);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        put16(bytes, 44 + 2 * i, uint16_t(int16_t(std::lround(samples[i] * gain * 32767.0))));
-    }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(file);
+    return tool_wav::writeMonoWav16(path, samples, SAMPLE_RATE, peak > 0.0 ? 0.89 / peak : 1.0);
 }
 
 }  // namespace
