@@ -1,6 +1,10 @@
 // The road of a song through the whole program: start-up, the demo song found and analysed, two
 // plays chosen by the random input tester reaching the results, the song list again, a clean end
 // on SIGTERM, and the plays' best scores in the save. The front end's switch log is followed.
+//
+// The plays end by QUICK_EXIT, which stores a fixed score: random input scores nothing in a short
+// play. It picks the hardest difficulties with this seed, where the smallest enemy takes some 30
+// to 50 hits of the ship's default gun, and only bullet kills drop the pickups that give score.
 #include "core/directories.h"
 #include "core/file_layer.h"
 #include "core/crit_section_pool.h"
@@ -52,7 +56,8 @@ fs::path packRoadData(const fs::path& root) {
     std::string settings = readText(stage / "project.ini");
     for (const auto& [from, to] : {std::pair{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
                                    std::pair{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 20\n"},
-                                   std::pair{"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"}}) {
+                                   std::pair{"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
+                                   std::pair{"QUICK_EXIT 0\n", "QUICK_EXIT 1\n"}}) {
         const size_t at = settings.find(from);
         EXPECT_NE(at, std::string::npos) << from;
         if (at != std::string::npos) settings.replace(at, std::string(from).size(), to);
@@ -117,8 +122,8 @@ TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirBestScoresAreSaved) 
     EXPECT_EQ(WEXITSTATUS(status), 0) << errorText;
     EXPECT_EQ(errorText.find("fatal"), std::string::npos) << errorText;
 
-    // Each play's difficulty, from its results line; the save holds the analysed song and a best
-    // score at each (no score is negative; a play that scored nothing keeps 0).
+    // Each play's difficulty, from its results line; the save holds the analysed song and the
+    // play's score as the best at each.
     const std::regex resultsLine("page Results song=\"Velodrix Demo.wav\" difficulty=([0-5])");
     std::vector<int> levels;
     for (std::sregex_iterator it(log.begin(), log.end(), resultsLine), end; it != end; ++it)
@@ -133,7 +138,7 @@ TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirBestScoresAreSaved) 
     ASSERT_EQ(saveRead(0), 1);
     ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
     EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_READY));
-    for (int level : levels) EXPECT_GE(g_SongLibrary.songs[0].bestScores[level], 0) << level;
+    for (int level : levels) EXPECT_GT(g_SongLibrary.songs[0].bestScores[level], 0) << level;
     freeSongLibrary();
     fileLayerShutdown();
 }
