@@ -43,6 +43,9 @@ constexpr s32 BLASTER_BULLET_TYPE = 0;
 constexpr s32 PELLETS_PER_BARREL = 1;
 constexpr f32 BULLET_COLLISION_RADIUS = 1.5f;
 constexpr f32 BULLET_DRAWN_RADIUS = 1.0f;
+// Damage of one shot at the easiest level. The shot grows with the difficulty as the smallest
+// enemy's hit points do, so the smallest enemy takes the same number of hits at every level and
+// the harder levels stay winnable with the ship's first gun.
 constexpr f32 BULLET_DAMAGE = 10.0f;
 constexpr f32 BULLET_SPEED = 300.0f;      // units per second
 constexpr f32 BULLET_SPEED_SPREAD = 0.05f;  // fraction of the speed each bullet draws within
@@ -78,7 +81,7 @@ void emitGunBlock(ClDNAProgram* program, const SShipGunTuning& gun) {
     program->emitParamInt("BullLev", bullet.bullLev);
     program->emitParamFloat("BullRad", BULLET_COLLISION_RADIUS);
     program->emitParamFloat("BullRndRad", BULLET_DRAWN_RADIUS);
-    program->emitParamFloat("BullDmg", BULLET_DAMAGE);
+    program->emitParamFloat("BullDmg", shipShotDamage());
     program->emitParamFloat("BullVel", BULLET_SPEED);
     program->emitParamFloat("BullVelVar", BULLET_SPEED_SPREAD);
     program->emitParamInt("BullCol", s32(getBulletColour(bullet)));
@@ -135,6 +138,10 @@ void emitAnchor(ClDNAProgram* program, u32 anchor, const char* itemKey) {
 }
 
 }  // namespace
+
+f32 shipShotDamage() {
+    return BULLET_DAMAGE * hitPointsForClass(0, HIT_POINT_ROW_CURRENT) / hitPointsForClass(0, 0);
+}
 
 bool shipGunTuning(u32 anchor, const char* itemKey, SShipGunTuning* out) {
     bool known = false;

@@ -28,6 +28,9 @@ struct SShipGunTuning {
 // not know). False when the anchor has no gun.
 bool shipGunTuning(u32 anchor, const char* itemKey, SShipGunTuning* out);
 
+// The damage of one of the ship's shots at the play's difficulty level.
+f32 shipShotDamage();
+
 // A new program for the ship with the items equipped in the song library's profile. The caller
 // owns it (release, then delete) and must free every entity built from it first. This is the
 // in-game mode's ship program builder (setShipProgramBuilder): it runs when the mode creates the

@@ -152,6 +152,13 @@ TEST_F(ShipProgramTest, EquippedItemsTuneTheGunsOfTheirAnchors) {
         << "the wing's level 9 tunes as the top level, 5";
 }
 
+TEST_F(ShipProgramTest, ShotsGrowWithTheDifficultyAsTheSmallestEnemysHitPointsDo) {
+    setPlayDifficulty(5);
+    EXPECT_FLOAT_EQ(shipShotDamage(), 10.0f * 500.0f / 29.0f);
+    setPlayDifficulty(0);
+    EXPECT_FLOAT_EQ(shipShotDamage(), 10.0f);
+}
+
 TEST_F(ShipProgramTest, WeaponItemsTakeThePlaceOfTheirAnchorsGuns) {
     equip(0, "weapon_charging_gun", 1);
     equip(1, "weapon_missile_launcher", 3);
