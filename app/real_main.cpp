@@ -16,6 +16,8 @@ bool installCrashFilterUnlessDebugged() {
 }
 
 s32 programEntry(const char* commandLine) {
+    // First, so that Ctrl+C during a slow start-up ends the run cleanly once the loop runs.
+    osInstallTerminationHandler();
     installCrashFilterUnlessDebugged();
     return realMain(commandLine);
 }

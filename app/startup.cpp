@@ -128,7 +128,7 @@ void loadSettingsOrDie() {
 }  // namespace
 
 void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) {
-    // First, so that Ctrl+C during a slow start-up ends the run cleanly once the loop runs.
+    // Again, for runs that start here rather than at the program's entry.
     osInstallTerminationHandler();
 
     // Online and mode state.
