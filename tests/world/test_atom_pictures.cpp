@@ -4,7 +4,9 @@
 #include "core/game_clock.h"
 #include "core/random.h"
 #include "core/saved_options.h"
+#include "render/draw_lists.h"
 #include "render/fx_particles.h"
+#include "tests/support/fatal_catch.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_pictures.h"
 #include "world/atoms/atom.h"
@@ -99,3 +101,17 @@ TEST_F(AtomPictures, ABodyBulletsAndAPickupShowWhereTheyAreInTheirColours) {
 }
 
 }  // namespace
+
+// Every bullet look binds the built effects with the pictures it names (a look naming a picture
+// slot its effect lacks stops the program when the frame is drawn).
+TEST_F(AtomPictures, EveryBulletLookDrawsWithTheBuiltEffects) {
+    if (!m_ready) GTEST_SKIP() << "no OpenGL device";
+    lookAt(ClVec3(160.0f, 220.0f, -40.0f), ClVec3(160.0f, 0.0f, 110.0f));
+    std::vector<SOneAtomEntity> shots(20);
+    for (s32 type = 0; type < 20; ++type) shots[type].buildBullet(type, type % 6, 100, ClVec3(16.0f * type, 0.0f, 110.0f));
+    const std::string reason = test_support::fatalReasonOf([&] {
+        drawFrames([&] { for (SOneAtomEntity& shot : shots) shot.atom->draw(); }, "bullet_looks.png");
+    });
+    EXPECT_EQ(reason, "");
+    for (SOneAtomEntity& shot : shots) shot.release();
+}
