@@ -51,17 +51,26 @@ ClPack_Builtin::ClPack_Builtin()
       m_score(E_PICKUP_SCORE, SCORE_PICKUP_GENERATOR),
       m_invincibility(E_PICKUP_INVINCIBILITY, INVINCIBILITY_PICKUP_GENERATOR),
       m_levelUp(E_PICKUP_LEVEL_UP, LEVEL_UP_PICKUP_GENERATOR),
-      m_chainBonus(E_PICKUP_CHAIN_BONUS, CHAIN_BONUS_PICKUP_GENERATOR) {}
+      m_chainBonus(E_PICKUP_CHAIN_BONUS, CHAIN_BONUS_PICKUP_GENERATOR) {
+    for (u32 kind = 0; kind < BOSS_KIND_COUNT; ++kind)
+        for (u32 variant = 0; variant < BOSS_VARIANT_COUNT; ++variant)
+            m_bosses[kind * BOSS_VARIANT_COUNT + variant] = std::make_unique<ClDNAGen_Enemy_Boss>(kind, variant);
+}
 
 void ClPack_Builtin::registerGenerators() {
     if (m_registered) return;
     // The bullet generators are the world's own; the pack only has them registered.
     registerBulletGenerators();
     for (ClDNAGenerator* generator : std::initializer_list<ClDNAGenerator*>{
-             &m_small, &m_medium, &m_large, &m_score, &m_invincibility, &m_levelUp, &m_chainBonus, &m_boss})
+             &m_small, &m_medium, &m_large, &m_score, &m_invincibility, &m_levelUp, &m_chainBonus})
         add(generator);
-    for (u32 boss = 0; boss < BOSS_COUNT; ++boss)
-        for (u32 subBoss = 0; subBoss < SUBBOSS_COUNT; ++subBoss) setBossGenerator(boss, subBoss, &m_boss);
+    for (u32 boss = 0; boss < BOSS_COUNT; ++boss) {
+        for (u32 subBoss = 0; subBoss < SUBBOSS_COUNT; ++subBoss) {
+            ClDNAGen_Enemy_Boss* generator = m_bosses[boss * SUBBOSS_COUNT + subBoss].get();
+            add(generator);
+            setBossGenerator(boss, subBoss, generator);
+        }
+    }
     m_registered = true;
 }
 
