@@ -39,8 +39,8 @@ file(MAKE_DIRECTORY ${STAGE}/Audio)
 run(${SFXSYNTH} ${STAGE}/Audio)
 run(${SOUNDBANK} ${SOURCE}/Audio/ZUNO_SFX.cues ${STAGE}/Audio ${STAGE}/Audio)
 
-# The images the start-up loads, drawn by the generator into Images/ (PNG stays plain in the
-# package).
+# The images the start-up loads, drawn by the generator into Images/ and the guardian's eye
+# frames into Animations/ (PNG stays plain in the package).
 run(${IMAGEGEN} ${STAGE})
 
 # The interface's bitmap font faces: atlases and glyph tables in Fonts/, rasterised from the

@@ -7,6 +7,7 @@
 #include "waves/wave_pool.h"
 #include "waves/wave_schedule.h"
 #include "world/entity/dna_program.h"
+#include "world/play/boss_meter.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/play/play_record.h"
 #include "world/play/wave_record.h"
@@ -14,6 +15,7 @@
 namespace {
 
 constexpr u32 ENEMY_SIZE_COUNT = 3;
+const SBossEncounterHooks s_EncounterHooks = {collectAllPickups};
 
 ClDNAGenerator* s_apCandidates[ENEMY_SIZE_COUNT] = {};
 
@@ -28,12 +30,16 @@ void wavesSetUp() {
     packRegistryInit();
     setWavePlanReleaser(&releaseWavePlan);
     installBossWaveHooks();
+    setBossEncounterHooks(&s_EncounterHooks);
+    installBossEncounter();
     wavePoolsInit();
 }
 
 void wavesShutdown() {
     releaseSongWaves();
     setBossWaveHooks(nullptr);
+    setBossEncounterHooks(nullptr);
+    uninstallBossEncounter();
     packRegistryRelease();
     generatorUnregisterAll();
 }

@@ -3,8 +3,9 @@
 //   velodrix_image_gen OUTPUT_FOLDER
 //
 // Writes "Images/<name>.png" under the folder for every image below: glows, rings, bars, bullets,
-// notes, noise, particles, the boss eye and the lens-flare parts. Each is a function of the pixel
-// position (and of fixed seeds for the noise), so two builds give the same bytes.
+// notes, noise, particles, the boss eye and the lens-flare parts, and the frames of the guardian's
+// eye under "Animations/". Each is a function of the pixel position (and of fixed seeds for the
+// noise), so two builds give the same bytes.
 #include "platform/gfx/image_decode.h"
 
 #include <algorithm>
@@ -196,6 +197,14 @@ const SImage IMAGES[] = {
     {"Lensflare-semifilledhalo", 128, 128, [](const SAt& p) { return white(std::max(ring(p.r, 0.85f, 0.08f), 0.25f * disc(p.r, 0.85f, 0.1f))); }},
 };
 
+// The guardian's eye, the image sequence "Animations/eye": frame 0 squinted, the last wide open,
+// named "eye-000_1080.png" and on (the sequence loader's numbering for the 1080-line canvas).
+constexpr int EYE_FRAME_COUNT = 8;
+constexpr float EYE_SQUINT_LID = 0.12f;
+constexpr float EYE_OPEN_LID = 0.75f;
+float s_eyeLid = EYE_OPEN_LID;
+SRgba eyeFrame(const SAt& p) { return tinted(1.0f, 0.85f, 0.6f, eye(p, 0.28f, s_eyeLid)); }
+
 u8 toByte(float x) { return u8(std::lround(clamp01(x) * 255.0f)); }
 
 bool writeImage(const std::string& folder, const SImage& image) {
@@ -239,6 +248,18 @@ int main(int argc, char** argv) {
     }
     for (const SImage& image : IMAGES) {
         if (!writeImage(folder, image)) return 1;
+    }
+    const std::string animations = std::string(argv[1]) + "/Animations";
+    std::filesystem::create_directories(animations, error);
+    if (error) {
+        std::fprintf(stderr, "velodrix_image_gen: cannot make %s: %s\n", animations.c_str(), error.message().c_str());
+        return 1;
+    }
+    for (int frame = 0; frame < EYE_FRAME_COUNT; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "eye-%03d_1080", frame);
+        s_eyeLid = EYE_SQUINT_LID + (EYE_OPEN_LID - EYE_SQUINT_LID) * float(frame) / float(EYE_FRAME_COUNT - 1);
+        if (!writeImage(animations, SImage{name, 256, 128, eyeFrame})) return 1;
     }
     return 0;
 }

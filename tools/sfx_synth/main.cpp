@@ -3,9 +3,9 @@
 //   velodrix_sfx_synth OUTPUT_FOLDER
 //
 // Writes "<cue name>.wav" for every effect below: blips, pitch sweeps, noise bursts, explosions,
-// the boss melody's notes, three loops and the menu music. Every file is made from a fixed seed, so two builds
-// give the same bytes. The loops hold a whole number of periods of every component, so they
-// repeat without a click.
+// the boss melody's notes, three loops, the menu music and the guardian's voice. Every file is
+// made from a fixed seed, so two builds give the same bytes. The loops hold a whole number of
+// periods of every component, so they repeat without a click.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -180,6 +180,36 @@ Buffer loopStatic(double seconds, uint32_t seed, double level) {
     return out;
 }
 
+// The guardian's voice: a low buzz through two vowel resonances that move from syllable to
+// syllable, each syllable swelling and fading, with a pause between phrases.
+Buffer voice(double seconds, uint32_t seed, double pitch, double level) {
+    Buffer out = silence(seconds);
+    Noise choice{seed};
+    const double syllable = 0.22;
+    const size_t syllableLength = size_t(syllable * SAMPLE_RATE);
+    double phase = 0.0;
+    double low = 0.0, band = 0.0;
+    double f1 = 500.0, f2 = 1500.0;
+    for (size_t i = 0; i < out.size(); ++i) {
+        const size_t s = i / syllableLength;
+        if (i % syllableLength == 0) {
+            f1 = 350.0 + 350.0 * std::fabs(choice.next());
+            f2 = 900.0 + 1400.0 * std::fabs(choice.next());
+        }
+        const double u = double(i % syllableLength) / double(syllableLength);
+        const bool pause = s % 7 == 6;
+        const double gate = pause ? 0.0 : std::sin(PI * u);
+        const double t = double(i) / SAMPLE_RATE;
+        phase += pitch * (1.0 + 0.04 * std::sin(2.0 * PI * 3.0 * t)) / SAMPLE_RATE;
+        const double buzz = waveAt(Wave::Saw, phase);
+        // Two one-pole band shapes stand in for the vowel's formants.
+        low += (2.0 * PI * f1 / SAMPLE_RATE) * (buzz - low);
+        band += (2.0 * PI * f2 / SAMPLE_RATE) * (buzz - band);
+        out[i] = level * gate * (0.7 * low + 0.3 * (band - low));
+    }
+    return out;
+}
+
 Buffer concat(const Buffer& a, const Buffer& b) {
     Buffer out = a;
     out.insert(out.end(), b.begin(), b.end());
@@ -271,6 +301,11 @@ std::vector<Effect> makeEffects() {
     e.push_back({"GS_Static", loopStatic(2.0, 32, 0.35)});
     e.push_back({"InGameSGCorruption", loopDrone(4.0, 55, 0.4)});
     e.push_back({"MainMenuMusic", loopArpeggio(4, 0.3)});
+    // Guardian voice.
+    e.push_back({"SG_InGameIntro_Boss", voice(6.5, 41, 95.0, 0.8)});
+    e.push_back({"SG_PostWin_Boss", voice(4.0, 42, 105.0, 0.8)});
+    e.push_back({"SG_Splash_Intro", voice(3.5, 43, 100.0, 0.8)});
+    e.push_back({"SG_VO_Interview_1", voice(3.5, 44, 90.0, 0.8)});
     return e;
 }
 

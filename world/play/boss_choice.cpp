@@ -170,6 +170,8 @@ void chooseSessionBoss(const SPlaySong& song) {
     e.noteTargetAtom = nullptr;
     e.entity = nullptr;
     e.valuePool = 0.0f;
+    e.healingCountdown = 0.0f;
+    g_PlayRecord.bossArrived = 0;
 
     const s32 forceBoss = configGetInt("FORCE_BOSS");
     if (state.pending && forceBoss == 0 && songIdentityDiffers(song.identity, state.pendingIdentity)) return;

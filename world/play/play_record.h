@@ -51,6 +51,12 @@ struct SPlayRecord {
     SBossLibraryState boss;
     // The profile's equipped item in each anchor slot of the ship; empty when none.
     char equippedItemKeys[SHIP_ANCHOR_CAPACITY][ITEM_KEY_LENGTH];
+    // Front-end values the boss encounter and the story sequences share with the modes above.
+    // Set when the boss arrives; the action mode zeroes its credits countdown on seeing it.
+    s32 bossArrived;
+    // Set by the front end while its voice-interview chain runs: a story sequence that ends
+    // then leaves the interface's glow off.
+    s32 interviewChainRunning;
 };
 
 extern SPlayRecord g_PlayRecord;

@@ -1,0 +1,361 @@
+// The boss encounter against the song clock, on the built data: its real "playbalance.txt",
+// "guardian_movies.txt", eye frames and sound bank (the null output knows every cue's length),
+// so the intro and post-win timings are the bank's. Then the story sequences' timed events over
+// scripts held in memory.
+#include <gtest/gtest.h>
+
+#include "audio/play/song_clock.h"
+#include "audio/sound/sound_bank.h"
+#include "audio/sound/sound_engine.h"
+#include "core/config.h"
+#include "core/fatal_error.h"
+#include "core/game_clock.h"
+#include "core/random.h"
+#include "core/script_cache.h"
+#include "core/script_node.h"
+#include "core/string_helpers.h"
+#include "render/flipbook.h"
+#include "render/flipbook_table.h"
+#include "tests/support/fatal_catch.h"
+#include "tests/support/memory_script_source.h"
+#include "tests/world/atom_test_support.h"
+#include "tests/world/world_test_support.h"
+#include "ui/widget.h"
+#include "world/atoms/atom.h"
+#include "world/collision/kill_queue.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+#include "world/play/boss_encounter.h"
+#include "world/play/boss_meter.h"
+#include "world/play/guardian_sequence.h"
+#include "world/play/item_description.h"
+#include "world/play/play_record.h"
+#include "world/play/player_state.h"
+#include "world/processors/player_ctrl.h"
+
+#include <cfloat>
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
+
+using namespace world_test;
+
+namespace {
+
+constexpr f32 STEP = 1.0f / 60.0f;
+constexpr f32 ARRIVAL = 5.0f;
+
+u32 s_collects = 0;
+void countCollect() { ++s_collects; }
+const SBossEncounterHooks s_hooks = {countCollect};
+
+std::vector<std::pair<u32, u32>> s_done;
+void recordDone(u32 a, u32 b) { s_done.emplace_back(a, b); }
+
+class EncounterTest : public NullDrawTest {
+protected:
+    void SetUp() override {
+        NullDrawTest::SetUp();
+        setFatalErrorHook(test_support::throwOnFatal);
+        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        sfmtInitGenRand(19);
+        configClear();
+        scriptRegistriesInit();
+        initFlipbookTable();
+        loadFlipbook(GUARDIAN_EYE_FLIPBOOK, 15.0f);
+        setAudioEngineOutput(E_SOUNDOUTPUT_NOSOUND_MANUAL);
+        ASSERT_EQ(initAudioEngine(0), 1);
+        ASSERT_EQ(loadSoundBank("ZUNO_SFX", 0), 1);
+        initWidgetRegistry();
+        for (const char* name : {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
+                                 "boss_meter_icon", "boss_escaped"})
+            createWidget(name)->setVisibleQuietly(false);
+        initWorld();
+        resetPlayRecord();
+        resetPlayerStates();
+        resetGuardianSequence();
+        std::memset(&g_BossEncounter, 0, sizeof(g_BossEncounter));
+        g_BossEncounter.phaseTimer = FLT_MAX;
+        setBossEncounterHooks(&s_hooks);
+        installBossEncounter();
+        s_collects = 0;
+        s_done.clear();
+        g_fSongTime = 0.0f;
+    }
+    void TearDown() override {
+        releaseGuardianSequence();
+        uninstallBossEncounter();
+        setBossEncounterHooks(nullptr);
+        shutdownWorld();
+        if (m_bossGenerator) m_bossGenerator->releaseSharedProgram();
+        releaseWidgetRegistry();
+        shutdownAudioEngine();
+        setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
+        releaseAllFlipbooks();
+        setScriptSource(nullptr);
+        freeAllScripts();
+        configFree();
+        setFatalErrorHook(nullptr);
+        NullDrawTest::TearDown();
+    }
+
+    // The stand-in boss of the built data, waiting for 5 s, with its meeting point; the ship
+    // with its control; one enemy already in play.
+    void setUpEncounter() {
+        m_boss.node();
+        m_boss.program.emitParamVector("BPYP", 162.5f, 0.0f, 60.0f, 1.0f);
+        m_boss.mainBody();
+        m_boss.close();
+        m_bossGenerator = std::make_unique<ClOneNodeGenerator>(E_GENCAT_BOSS, "BossStub", E_PROGRAM_ENEMY);
+        m_boss.program.generator = m_bossGenerator.get();
+        SBossEncounter& e = g_BossEncounter;
+        std::strcpy(e.bossName, "BossStub");
+        std::strcpy(e.introSoundName, "SG_InGameIntro_Boss");
+        e.entity = buildEntity(&m_boss.program);
+        e.barLastValue = 1.0f;
+        e.phaseTimer = ARRIVAL;
+        m_ship.node();
+        m_ship.processor(E_PROC_PLAYER_CTRL);
+        m_ship.mainBody(m_ship.addGeometry(makeRingMesh(6, 3.0f)));
+        m_ship.close();
+        g_aPlayerState[0].ship = spawnActiveEntity(&m_ship.program);
+        m_enemy.node();
+        m_enemy.mainBody();
+        m_enemy.close();
+        m_other = spawnActiveEntity(&m_enemy.program);
+    }
+    // Frames of the song clock until the time, each running the encounter and the sequences.
+    static void playUntil(f32 songTime) {
+        while (g_fSongTime < songTime) {
+            g_fSongTime += STEP;
+            updateBossEncounter();
+            updateGuardianEvents();
+        }
+    }
+    static void playUntilPhase(s32 phase) {
+        for (int i = 0; i < 60 * 300 && g_BossEncounter.phase != phase; ++i) playUntil(g_fSongTime + STEP);
+    }
+    static f32 cueSeconds(const char* name) {
+        const SCueHandle cue = playCueHeld(name);
+        const f32 seconds = getCueDuration(cue);
+        stopCue(cue, 0.0f);
+        return seconds;
+    }
+    static s32 dontShoot() { return g_BossEncounter.entity->root->params.get("dnt_shoot")->integer; }
+
+    DnaWriter m_boss;
+    DnaWriter m_ship{E_PROGRAM_PLAYER};
+    DnaWriter m_enemy;
+    ClEntity* m_other = nullptr;
+    std::unique_ptr<ClOneNodeGenerator> m_bossGenerator;
+};
+
+TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
+    setUpEncounter();
+    const f32 intro = cueSeconds("SG_InGameIntro_Boss");
+    ASSERT_GT(intro, 1.0f) << "the bank measured the synthesised speech";
+
+    playUntilPhase(E_BOSSPHASE_ARRIVED);
+    const f32 arrived = g_fSongTime;
+    ClEntity* boss = g_BossEncounter.entity;
+    EXPECT_EQ(std::make_tuple(boss->state, dontShoot(), g_PlayRecord.bossArrived, g_PlayRecord.boss.pending, s_collects,
+                              boss->tween.end, m_other->tween.end, g_aPlayerState[0].ship->tween.running,
+                              g_BossEncounter.phaseTimer),
+              std::make_tuple(u32(E_ENTITY_ACTIVE), 1, 1, 1, 1u, 1.0f, 0.0f, 0u, arrived + 2.5f))
+        << "the other enemy fades out, the ship does not";
+
+    playUntilPhase(E_BOSSPHASE_INTRO);
+    const f32 introStart = g_fSongTime;
+    const ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(g_aPlayerState[0].ship);
+    EXPECT_EQ(std::make_tuple(g_BossEncounter.phaseTimer, g_aPlayerState[0].ship->timer, g_GuardianSequence.active,
+                              ctrl->scriptedMove, ctrl->moveTween.to.z),
+              std::make_tuple(introStart + intro, intro + 1.5f, 1, 1u, 60.0f));
+
+    playUntilPhase(E_BOSSPHASE_FIGHT);
+    const f32 fightStart = g_fSongTime;
+    EXPECT_GE(fightStart, introStart + intro);
+    EXPECT_EQ(std::make_tuple(dontShoot(), g_BossEncounter.phaseTimer, findWidgetByName("boss_meter_icon")->isVisible()),
+              std::make_tuple(0, fightStart + 120.0f, true))
+        << "boss 0 sub-boss 0 escapes after 120 s";
+
+    playUntilPhase(E_BOSSPHASE_WAITING);
+    flushDestroyedEntities();
+    EXPECT_EQ(std::make_tuple(boss->state, g_BossEncounter.dead, g_BossEncounter.phaseTimer,
+                              findWidgetByName("boss_escaped")->isVisible(), findWidgetByName("boss_meter_icon")->isVisible()),
+              std::make_tuple(u32(E_ENTITY_DESTROYED), 0, FLT_MAX, true, false));
+    // The escape is the one ending: a late kill of the boss changes nothing, and it never comes back.
+    queueKill(boss);
+    processKillQueue();
+    playUntil(g_fSongTime + 5.1f);
+    EXPECT_EQ(std::make_tuple(g_BossEncounter.dead, g_BossEncounter.phase, findWidgetByName("boss_escaped")->isVisible()),
+              std::make_tuple(0, s32(E_BOSSPHASE_WAITING), false));
+}
+
+TEST_F(EncounterTest, AKilledBossEndsTheFightOnceWithThePostWinSpeech) {
+    setUpEncounter();
+    playUntilPhase(E_BOSSPHASE_FIGHT);
+    ClEntity* boss = g_BossEncounter.entity;
+    boss->atoms[0]->deactivate(0);
+    processKillQueue();
+    const f32 speech = cueSeconds("SG_PostWin_Boss");
+    EXPECT_EQ(std::make_tuple(boss->state, g_BossEncounter.dead, g_BossEncounter.phase, g_aPlayerState[0].ship->timer,
+                              g_GuardianSequence.active, findWidgetByName("boss_escaped")->isVisible()),
+              std::make_tuple(u32(E_ENTITY_DESTROYED), 1, s32(E_BOSSPHASE_WAITING), speech + 1.5f, 1, false));
+    playUntil(g_fSongTime + 1.0f);
+    const f32 clock = g_GuardianSequence.eventClock;
+    onBossDeath();
+    EXPECT_EQ(g_GuardianSequence.eventClock, clock) << "a second death does not restart the speech";
+    playUntil(g_fSongTime + 200.0f);
+    EXPECT_EQ(std::make_tuple(g_BossEncounter.phase, g_GuardianSequence.active), std::make_tuple(0, 0));
+}
+
+TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart) {
+    setUpEncounter();
+    playUntilPhase(E_BOSSPHASE_FIGHT);
+    g_BossEncounter.entity->findOrAddParam("NDKFBH")->setFloat(1.5f);
+    playUntil(g_fSongTime + STEP);
+    EXPECT_EQ(g_BossEncounter.hitFlashTime, 0.0f) << "1.5 shows as the full bar it was";
+    g_BossEncounter.entity->findOrAddParam("NDKFBH")->setFloat(0.5f);
+    playUntil(g_fSongTime + STEP);
+    EXPECT_EQ(std::make_pair(g_BossEncounter.barLastValue, g_BossEncounter.hitFlashTime),
+              std::make_pair(0.5f, 0.25f - STEP));
+
+    // An anchor whose part is gone counts down and redraws the interval from the level's range.
+    SPlayerState& player = g_aPlayerState[0];
+    player.anchorCount = 1;
+    player.anchors[0].node = player.ship->root;
+    g_BossEncounter.healingCountdown = 1.0f;
+    playUntil(g_fSongTime + 0.5f);
+    EXPECT_EQ(g_BossEncounter.healingCountdown, 1.0f) << "a whole ship gets nothing";
+    player.ship->atoms[0]->buildStamp = 0;
+    playUntil(g_fSongTime + 0.5f);
+    EXPECT_NEAR(g_BossEncounter.healingCountdown, 0.5f, 2 * STEP);
+    playUntil(g_fSongTime + 0.5f);
+    EXPECT_GE(g_BossEncounter.healingCountdown, 4.0f - 0.5f) << "difficulty 0 drops every 4 to 6 s";
+    EXPECT_LE(g_BossEncounter.healingCountdown, 6.0f);
+}
+
+// Sequences over a script in memory; the eye and the cues are the built data's.
+class GuardianTest : public EncounterTest {
+protected:
+    void use(const char* script) {
+        m_script.files["guardian_movies.txt"] = script;
+        setScriptSource(&m_script);
+    }
+    test_support::ClMemoryScriptSource m_script;
+};
+
+TEST_F(GuardianTest, EventsRunAtTheirTimesAndExitEndsWithTheCallbackAndFadeOut) {
+    use("Talk { Seq { sound_file = \"SG_PostWin_Boss\"; events {"
+        " { 0.0; set_visible = 1; }; { 0.5; play_sound; }; { 0.5; show_subtitle = \"KEY\"; 0.4; };"
+        " { 1.0; anim_to_state = \"squint\"; }; { 2.0; exit; }; }; }; };");
+    const u32 handles = getCueHandlesInUse();
+    startGuardianSequence("Seq", "Talk", recordDone, 7, 9);
+    SGuardianSequence& g = g_GuardianSequence;
+    playUntil(STEP);
+    EXPECT_EQ(std::make_tuple(g.visible, g.eventIndex, bool(g.voiceCue)), std::make_tuple(1, 1, false));
+    playUntil(0.5f + STEP);
+    EXPECT_EQ(std::make_tuple(g.eventIndex, bool(g.voiceCue), bool(g.staticCue), std::string(g.subtitleKey)),
+              std::make_tuple(3, true, true, std::string("KEY")))
+        << "both events of 0.5 s in the same frame";
+    playUntil(1.0f);
+    EXPECT_EQ(g.subtitleKey, nullptr) << "the subtitle stays 0.4 s";
+    playUntil(2.1f);
+    EXPECT_EQ(std::make_tuple(g.active, g.visible, s_done, g.fade.end, getCueHandlesInUse() <= handles + 1),
+              std::make_tuple(0, 0, std::vector<std::pair<u32, u32>>{{7, 9}}, 0.0f, true));
+    playUntil(3.0f);
+    EXPECT_EQ(std::make_tuple(g.fade.value, s_done.size()), std::make_tuple(0.0f, size_t(1)));
+}
+
+TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndRunsItsCallback) {
+    use("Talk { A { sound_file = \"SG_VO_Interview_1\"; events { { 0.0; play_sound; }; }; };"
+        " B { events { { 0.0; set_visible = 1; }; }; }; };");
+    startGuardianSequence("A", "Talk", recordDone, 1, 0);
+    playUntil(STEP);
+    const SCueHandle voice = g_GuardianSequence.voiceCue;
+    const SCueHandle crackle = g_GuardianSequence.staticCue;
+    ASSERT_TRUE(voice && crackle);
+    startGuardianSequence("B", "Talk", recordDone, 2, 0);
+    EXPECT_EQ(std::make_tuple(isCueFinished(voice), isCueFinished(crackle), s_done, g_GuardianSequence.active),
+              std::make_tuple(true, true, std::vector<std::pair<u32, u32>>{{1, 0}}, 1));
+    abortGuardianSequence();
+    EXPECT_EQ(s_done.size(), 2u);
+}
+
+TEST_F(GuardianTest, StaticSquintsAtTwoFifthsLeftAndStopsHalfASecondBeforeItsEnd) {
+    startGuardianStatic(3.0f, recordDone, 0, 0);
+    playUntil(1.8f - STEP / 2);
+    EXPECT_EQ(g_GuardianSequence.squinted, 0);
+    playUntil(1.8f + STEP);
+    EXPECT_EQ(g_GuardianSequence.squinted, 1);
+    playUntil(2.5f - STEP / 2);
+    EXPECT_EQ(g_GuardianSequence.active, 1);
+    playUntil(2.5f + STEP);
+    EXPECT_EQ(std::make_pair(g_GuardianSequence.active, s_done.size()), std::make_pair(0, size_t(1)));
+}
+
+TEST_F(GuardianTest, UnknownActionsAndStatesAndMissingSequencesAreFatal) {
+    use("Talk { Dance { events { { 0.0; dance; }; }; }; Stare { events { { 0.0; set_state = \"normal\"; }; }; }; };");
+    startGuardianSequence("Dance", "Talk", nullptr, 0, 0);
+    EXPECT_EQ(test_support::fatalReasonOf([] { playUntil(STEP); }),
+              "\"guardian_movies.txt\": unknown guardian action \"dance\"");
+    startGuardianSequence("Stare", "Talk", nullptr, 0, 0);
+    EXPECT_EQ(test_support::fatalReasonOf([] { playUntil(2 * STEP); }),
+              "\"guardian_movies.txt\": eye state \"normal\" of \"set_state\" is not known");
+    EXPECT_NE(test_support::fatalReasonOf([] { startGuardianSequence("Sing", "Talk", nullptr, 0, 0); }), "");
+}
+
+// Every sequence of the game's script runs to its end, and its speech is in the bank.
+TEST_F(EncounterTest, EveryStorySequenceOfTheDataRunsAndSpeaks) {
+    const ClScriptNode* root = getScript(GUARDIAN_SCRIPT, 0);
+    ASSERT_NE(root, nullptr);
+    u32 sequences = 0;
+    for (u32 s = 0; s < root->childCount(); ++s) {
+        const ClScriptNode* set = root->getChild(s);
+        for (u32 q = 0; q < set->childCount(); ++q, ++sequences) {
+            const char* name = set->getChild(q)->name.text;
+            EXPECT_GT(getGuardianSoundLength(name, set->name.text), 1.0f) << set->name.text << "/" << name;
+            startGuardianSequence(name, set->name.text, recordDone, s, q);
+            playUntil(g_fSongTime + 30.0f);
+            EXPECT_EQ(g_GuardianSequence.active, 0) << set->name.text << "/" << name << " ends with exit";
+        }
+    }
+    EXPECT_EQ(std::make_pair(s_done.size(), g_GuardianSequence.eye.sequence->textures.count),
+              std::make_pair(size_t(sequences), 8u));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ItemDescription, FieldsAreSetOneByOneAndEveryCopyIsCutToItsField) {
+    SItemDescription d;
+    d.reset();
+    d.setTextFields(nullptr, nullptr, "third", nullptr, nullptr, nullptr);
+    EXPECT_EQ(std::make_tuple(d.textFieldPresent[2], d.textFieldPresent[0], std::u16string(d.textFields[2])),
+              std::make_tuple(1, 0, std::u16string(u"third")));
+    d.setTextFields("a very long name that does not fit in thirty-two characters", nullptr, nullptr, nullptr, nullptr,
+                    nullptr);
+    EXPECT_EQ(std::u16string(d.textFields[0]).size(), size_t(ITEM_TEXT_LENGTH - 1));
+
+    SRatingLine line;
+    line.clear();
+    line.set("12", u"Power");
+    wstrCopyN(line.unit, u"%", RATING_TEXT_LENGTH);
+    char16_t out[16];
+    line.formatText(out, 16, 0);
+    EXPECT_EQ(std::u16string(out), u"Power 12");
+    line.formatText(out, 16, 1);
+    EXPECT_EQ(std::u16string(out), u"Power 12%");
+    line.formatText(out, 6, 1);
+    EXPECT_EQ(std::u16string(out), u"Power");
+
+    SNamedList empty;
+    SNamedList list;
+    list.values.push(1.0f);
+    list.assign(empty);
+    EXPECT_EQ(std::make_pair(list.values.count, list.values.inUse), std::make_pair(0u, 1u));
+}
+
+}  // namespace

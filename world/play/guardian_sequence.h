@@ -1,0 +1,85 @@
+// The guardian's story sequences: an eye over a noisy backdrop that speaks in timed sequences read
+// from "guardian_movies.txt" (speaker set -> sequence -> "events", optional "sound_file"), and an
+// untimed static sequence that only flickers the eye. One sequence runs at a time.
+//
+// An event is { time; action = argument; [seconds]; }. Actions: set_visible = int; exit;
+// set_state = "squint"; anim_to_state = "squint" | "normal"; play_sound; show_subtitle = "key";
+// seconds; hide_subtitle. Any other action or state is fatal, and so is a missing speaker set,
+// sequence or events list.
+#pragma once
+
+#include "audio/sound/sound_engine.h"
+#include "core/string.h"
+#include "core/types.h"
+#include "render/flipbook_player.h"
+#include "render/float_tween.h"
+
+class ClScriptNode;
+
+constexpr const char* GUARDIAN_SCRIPT = "guardian_movies.txt";
+constexpr const char* GUARDIAN_EYE_FLIPBOOK = "Animations/eye";
+constexpr f32 BOSS_ESCAPED_NOTICE_SECONDS = 5.0f;
+
+// Called once when a sequence ends, with the two words it was started with.
+using GuardianDoneCallback = void (*)(u32 word1, u32 word2);
+
+enum EGuardianMode : s32 {
+    E_GUARDIAN_TIMED = 0,
+    E_GUARDIAN_STATIC = 1,
+};
+
+struct SGuardianSequence {
+    s32 mode;
+    f32 staticTime;
+    f32 staticTotal;
+    s32 squinted;
+    f32 flickerTime;
+    f32 eventClock;
+    s32 visible;
+    SCueHandle voiceCue;  // held, or null
+    SCueHandle staticCue;
+    const char* subtitleKey;  // points into the script tree
+    f32 subtitleTime;
+    GuardianDoneCallback onDone;
+    u32 word1;
+    u32 word2;
+    const ClScriptNode* events;
+    s32 eventIndex;
+    s32 paused;
+    s32 active;
+    s32 escapedNotice;
+    f32 escapedTime;
+    s32 uiGlow;  // the interface may glow: off while a sequence runs
+    String soundFile;
+    SFloatTween fade;  // opacity of the whole guardian layer
+    ClFlipbookPlayer eye;
+};
+
+extern SGuardianSequence g_GuardianSequence;
+
+// Starts the sequence of the speaker set (null: the current boss's name). A sequence still
+// running is stopped first, at once: its held cues stop and its on-done callback runs.
+void startGuardianSequence(const char* sequence, const char* speakerSet, GuardianDoneCallback onDone, u32 word1,
+                           u32 word2);
+// The eye flickers over the backdrop for the seconds; squints at 0.4 of them left, stops at 0.5 s
+// left. A running sequence is stopped first as above.
+void startGuardianStatic(f32 seconds, GuardianDoneCallback onDone, u32 word1, u32 word2);
+// Runs the on-done callback once, stops the held cues and fades the layer out over 0.5 s (fade
+// 1) or at once (fade 0, which also forgets the subtitle).
+void stopGuardianSequence(u32 fade);
+void abortGuardianSequence();
+void pauseGuardianSequence();
+void resumeGuardianSequence();
+// The "boss_escaped" notice for 5 s.
+void showBossEscaped();
+// Seconds of the sequence's sound (its cue held, measured and stopped); 0 without one.
+f32 getGuardianSoundLength(const char* sequence, const char* speakerSet);
+// A running sequence hides the boss meter's HUD.
+bool guardianHidesHud();
+
+// Start-up: everything zeroed, the fade holding at 0.
+void resetGuardianSequence();
+// Shutdown: the callback once, the eye's queue, both cues and the sound name released.
+void releaseGuardianSequence();
+// Every frame of the in-game and front-end modes: events, backdrop, eye and subtitle.
+void updateGuardianEvents();

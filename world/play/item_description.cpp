@@ -1,0 +1,115 @@
+#include "world/play/item_description.h"
+
+#include "core/fatal_error.h"
+#include "core/string_helpers.h"
+#include "core/vec.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr u32 NAMED_LIST_INITIAL_CAPACITY = 8;
+
+void widenInto(char16_t* out, u32 capacity, const char* text) {
+    u32 i = 0;
+    for (; text[i] && i + 1 < capacity; ++i) out[i] = char16_t(static_cast<unsigned char>(text[i]));
+    out[i] = 0;
+}
+
+// Appends text at *at, keeping room for the terminator.
+void appendWide(char16_t* out, u32 capacity, u32* at, const char16_t* text) {
+    for (u32 i = 0; text[i] && *at + 1 < capacity; ++i) out[(*at)++] = text[i];
+    out[*at] = 0;
+}
+
+void checkIndex(u32 index, u32 count, const char* what) {
+    if (index >= count) fatalErrorf("item description: %s %u past the %u there are", what, index, count);
+}
+
+}  // namespace
+
+void SRatingLine::clear() {
+    present = 0;
+    value[0] = 0;
+    label[0] = 0;
+    unit[0] = 0;
+}
+
+void SRatingLine::set(const char* valueText, const char16_t* labelText) {
+    present = 1;
+    strCopyN(value, valueText ? valueText : "", RATING_TEXT_LENGTH);
+    wstrCopyN(label, labelText ? labelText : u"", RATING_TEXT_LENGTH);
+}
+
+void SRatingLine::formatText(char16_t* out, u32 outCapacity, u32 withUnit) const {
+    if (outCapacity == 0) return;
+    u32 at = 0;
+    out[0] = 0;
+    char16_t wideValue[RATING_TEXT_LENGTH];
+    widenInto(wideValue, RATING_TEXT_LENGTH, value);
+    appendWide(out, outCapacity, &at, label);
+    appendWide(out, outCapacity, &at, u" ");
+    appendWide(out, outCapacity, &at, wideValue);
+    if (withUnit) appendWide(out, outCapacity, &at, unit);
+}
+
+void SItemDescription::reset() { std::memset(this, 0, sizeof(*this)); }
+
+void SItemDescription::setTextFields(const char* t1, const char* t2, const char* t3, const char* t4, const char* t5,
+                                     const char* t6) {
+    const char* texts[ITEM_TEXT_FIELD_COUNT] = {t1, t2, t3, t4, t5, t6};
+    for (u32 k = 0; k < ITEM_TEXT_FIELD_COUNT; ++k) {
+        if (!texts[k]) continue;
+        widenInto(textFields[k], ITEM_TEXT_LENGTH, texts[k]);
+        textFieldPresent[k] = 1;
+    }
+}
+
+void SItemDescription::setLine(u32 index, const char16_t* text) {
+    checkIndex(index, ITEM_LINE_COUNT, "line");
+    wstrCopyN(lines[index], text ? text : u"", ITEM_TEXT_LENGTH);
+    linePresent[index] = 1;
+}
+
+void SItemDescription::setRowVector(u32 index, const f32 vector[3]) {
+    checkIndex(index, ITEM_ROW_COUNT, "row");
+    std::memcpy(rows[index], vector, sizeof(rows[index]));
+    rowPresent[index] = 1;
+}
+
+void SItemDescription::setThreeWords(u32 a, u32 b, u32 c) {
+    words[0] = a;
+    words[1] = b;
+    words[2] = c;
+    wordsPresent = 1;
+}
+
+void SOwnedItem::init(const char* generatorKey, const u32 seedWords[8]) {
+    std::memset(this, 0, sizeof(*this));
+    std::memcpy(words, seedWords, sizeof(words));
+    strCopyN(key, generatorKey ? generatorKey : "", ITEM_TEXT_LENGTH);
+}
+
+SNamedList::SNamedList() { values.init(NAMED_LIST_INITIAL_CAPACITY); }
+SNamedList::~SNamedList() { values.release(); }
+
+void SNamedList::assign(const SNamedList& other) {
+    if (&other == this) return;
+    name.assign(other.name);
+    if (!values.inUse)
+        values.init(NAMED_LIST_INITIAL_CAPACITY);
+    else
+        values.count = 0;
+    for (u32 i = 0; i < other.values.count; ++i) values.push(other.values[i]);
+}
+
+void startTweenTo(SFloatTween* tween, f32 end, f32 duration, u32 curve, f32 delay) {
+    const SFloatTweenDesc desc = {tween->tag, E_TWEEN_ANIMATE, curve, tween->value, end, delay, 0.0f, duration, 1};
+    startFloatTween(tween, desc);
+}
+
+void lerpVec3(ClVec3* out, f32 t, const ClVec3& a, const ClVec3& b) {
+    out->x = a.x + (b.x - a.x) * t;
+    out->y = a.y + (b.y - a.y) * t;
+    out->z = a.z + (b.z - a.z) * t;
+}
