@@ -1,5 +1,6 @@
 #include "library/play_record_fill.h"
 
+#include "core/saved_options.h"
 #include "library/song_library.h"
 #include "world/play/play_record.h"
 
@@ -22,6 +23,7 @@ bool fillPlayRecordForSong(s32 songIndex, s32 difficulty) {
     publishBossProgress();
     std::memcpy(g_PlayRecord.equippedItemKeys, g_SongLibrary.equippedItemKeys, sizeof(g_PlayRecord.equippedItemKeys));
     g_PlayRecord.barrelPhaseCount = g_SongLibrary.barrelPhaseCount < 1 ? 1 : g_SongLibrary.barrelPhaseCount;
+    g_PlayRecord.waterOption = g_SavedOptions.waterReflection ? 1 : 0;
     setPlayDifficulty(difficulty);
     return true;
 }

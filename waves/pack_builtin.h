@@ -3,6 +3,7 @@
 
 #include "waves/generators/boss_generators.h"
 #include "waves/generators/enemy_generators.h"
+#include "waves/generators/family_generators.h"
 #include "waves/generators/pickup_generators.h"
 #include "waves/pack_registry.h"
 
@@ -26,5 +27,6 @@ private:
     ClDNAGen_Pickup m_chainBonus;
     // Index boss x 3 + sub-boss, as the boss table.
     std::unique_ptr<ClDNAGen_Enemy_Boss> m_bosses[BOSS_KIND_COUNT * BOSS_VARIANT_COUNT];
+    ClEnemyFamilies m_families;
     bool m_registered = false;
 };

@@ -64,6 +64,7 @@ void ClPack_Builtin::registerGenerators() {
     for (ClDNAGenerator* generator : std::initializer_list<ClDNAGenerator*>{
              &m_small, &m_medium, &m_large, &m_score, &m_invincibility, &m_levelUp, &m_chainBonus})
         add(generator);
+    m_families.registerAll();
     for (u32 boss = 0; boss < BOSS_COUNT; ++boss) {
         for (u32 subBoss = 0; subBoss < SUBBOSS_COUNT; ++subBoss) {
             ClDNAGen_Enemy_Boss* generator = m_bosses[boss * SUBBOSS_COUNT + subBoss].get();
@@ -77,6 +78,7 @@ void ClPack_Builtin::registerGenerators() {
 void ClPack_Builtin::unregisterGenerators() {
     if (!m_registered) return;
     unregisterBulletGenerators();
+    m_families.unregisterAll();
     ClPack::unregisterGenerators();
     clearBossGenerators();
     m_registered = false;

@@ -5,7 +5,9 @@
 #include "audio/play/song_clock.h"
 #include "waves/generators/generator_params.h"
 #include "waves/session_pickups.h"
+#include "waves/wave_families.h"
 #include "waves/wave_schedule.h"
+#include "world/services/play_area.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/world.h"
@@ -53,15 +55,36 @@ void addSegment(SWaveMember* member, u32 kind, SParamValue a = {}, SParamValue b
     member->segments.push(SMotionSegment{kind, a, b, c});
 }
 
-// In at full speed, timed, to the arrival point; the arrival; a roam; out at the other side.
-void writeMemberPath(SWaveMember* member, const SPlannedMember& planned, f32 roamSeconds) {
+// A patrol: steering (so an entity that faces along its own blend keeps doing so) round the
+// corners of a box about the arrival point, held inside the arena.
+constexpr f32 PATROL_HALF_X = 60.0f;
+constexpr f32 PATROL_HALF_Z = 40.0f;
+constexpr f32 PATROL_MARGIN = 20.0f;
+
+ClVec3 patrolPoint(const ClVec3& centre, f32 dx, f32 dz) {
+    const f32 x = std::clamp(centre.x + dx, PATROL_MARGIN, PLAY_AREA_WIDTH - PATROL_MARGIN);
+    const f32 z = std::clamp(centre.z + dz, PATROL_MARGIN, PLAY_AREA_DEPTH - PATROL_MARGIN);
+    return ClVec3(x, 0.0f, z);
+}
+
+void writePatrolPath(SWaveMember* member, const SPlannedMember& planned) {
+    const ClVec3& a = planned.arrival;
+    const ClVec3 corners[4] = {patrolPoint(a, PATROL_HALF_X, 0.0f), patrolPoint(a, 0.0f, PATROL_HALF_Z),
+                               patrolPoint(a, -PATROL_HALF_X, 0.0f), patrolPoint(a, 0.0f, -PATROL_HALF_Z)};
+    for (const ClVec3& corner : corners) addSegment(member, E_SEG_STEER, vectorValue(corner), intValue(ROAM_FRACTION));
+}
+
+// In at full speed, timed, to the arrival point; the arrival; a roam (or a patrol); out at the
+// other side.
+void writeMemberPath(SWaveMember* member, const SPlannedMember& planned, f32 roamSeconds, bool patrols) {
     member->segments.init();
     ClVec3 heading = planned.arrival - planned.start;
     heading.normalize();
     addSegment(member, E_SEG_START, vectorValue(planned.start));
     addSegment(member, E_SEG_TIMED_MOVE, vectorValue(planned.arrival), vectorValue(heading), intValue(FULL_SPEED));
     addSegment(member, E_SEG_END);
-    addSegment(member, E_SEG_BOUNCE, vectorValue(heading), intValue(ROAM_FRACTION), floatValue(roamSeconds));
+    if (patrols) writePatrolPath(member, planned);
+    else addSegment(member, E_SEG_BOUNCE, vectorValue(heading), intValue(ROAM_FRACTION), floatValue(roamSeconds));
     addSegment(member, E_SEG_STEER, vectorValue(planned.exit), intValue(FULL_SPEED));
     addSegment(member, E_SEG_DESTROY);
 }
@@ -135,7 +158,7 @@ void attachBoss(ClEntity* boss, ClDNAProgram* program) {
         fatalError("no wave record is free for the boss's wave");
     ClWaveDNA* plan = program->wavePlans[0];
     SWave& wave = s_aWaves[s_uWaveCount];
-    wave = SWave{nullptr, s_uMemberCount, 1, 0, 1};
+    wave = SWave{nullptr, s_uMemberCount, 1, 0, 1, SWaveTurns{}};
     SWaveMemberLink& link = s_aMembers[s_uMemberCount];
     link = SWaveMemberLink{};
     link.record.wave = &wave;
@@ -189,8 +212,10 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
 
     for (const SPlannedWave& planned : plan.waves) {
         const u32 sizeIndex = planned.category - E_GENCAT_ENEMY_SMALL;
-        if (sizeIndex >= 3 || !generators[sizeIndex]) fatalErrorf("no enemy generator rolled for category %u", planned.category);
-        ClDNAGenerator* generator = generators[sizeIndex];
+        if (sizeIndex >= 3) fatalErrorf("no enemy generator rolled for category %u", planned.category);
+        const SWaveFamily* family = pickWaveFamily(planned.category, planned.familyDraw);
+        ClDNAGenerator* generator = family ? family->generator : generators[sizeIndex];
+        if (!generator) fatalErrorf("no enemy generator rolled for category %u", planned.category);
         ClDNAProgram* program = generator->generate(random, &params);
         if (!program) fatalErrorf("enemy generator \"%s\" wrote no program", generator->getName());
         program->generator = generator;
@@ -201,11 +226,11 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
 
         const u32 waveIndex = s_uWaveCount++;
         SWave& wave = s_aWaves[waveIndex];
-        wave = SWave{program, s_uMemberCount, planned.memberCount, 0, 0};
+        wave = SWave{program, s_uMemberCount, planned.memberCount, 0, 0, SWaveTurns{}};
         for (u32 i = 0; i < planned.memberCount; ++i) {
             SWaveMember& member = wavePlan->members[i];
             member.wave = wavePlan;
-            writeMemberPath(&member, planned.members[i], planned.roamSeconds);
+            writeMemberPath(&member, planned.members[i], planned.roamSeconds, family && family->patrols);
             const f32 flight = member.computeDuration();
 
             SWaveMemberLink& link = s_aMembers[s_uMemberCount];
@@ -213,6 +238,7 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
             link.record.memberIndex = i;
             link.record.plan = &member;
             link.record.memberCount = 1;
+            link.record.turns = &wave.turns;
             link.arrivalTime = planned.members[i].arrivalTime;
             link.spawnTime = link.arrivalTime - flight;
             link.waveIndex = waveIndex;
@@ -224,6 +250,7 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
             entity->buildFromDNA(program);
             link.entity = entity;
             link.record.memberEntities[0] = entity;
+            wave.turns.members[wave.turns.memberCount++] = entity;
             s_aSpawnOrder[s_uScheduledCount++] = s_uMemberCount;
             ++s_uMemberCount;
         }

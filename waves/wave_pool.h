@@ -19,6 +19,7 @@ struct SWave {
     u32 memberCount;
     u32 spawnedCount;
     u32 settled;            // every member gone, and the chain bonus decided
+    SWaveTurns turns;       // every member's record points here
 };
 
 // One member: its wave slot (what the entity points to), its entity and its times.

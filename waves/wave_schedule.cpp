@@ -8,6 +8,8 @@
 //   - collectSpacedBeats over the window (any flags, the level's spacing, at most one beat per
 //     member) gives the arrival beats; member i arrives on beat i x beats / members, so the
 //     first member arrives on the window's first beat. No beat in the window, no wave;
+//   - one draw per wave, after its size, picks the wave's enemy family of that size; a draw past
+//     the families' shares keeps the size's rolled generator (waves/wave_families.h);
 //   - the members stand on a ring round a centre drawn inside the arena and fly in from one
 //     side drawn at random, straight and timed, so that each reaches its point at its beat; they
 //     then roam the arena, bouncing, and steer out at the opposite side, where the path destroys
@@ -175,6 +177,8 @@ void planWaveSchedule(u32 difficulty, ClRandObjSFMT* random, SWaveSchedulePlan* 
         wave.speedClass = size.speedClass;
         wave.roamSeconds = size.roamSeconds;
         wave.memberCount = members;
+        wave.familyDraw = random->randomUnitFloat();
+        if (!(wave.familyDraw < 1.0f)) wave.familyDraw = 0.0f;
         placeMembers(&wave, size, random);
         for (u32 i = 0; i < members; ++i) {
             const s32 beat = beats[i * beats.count / members];

@@ -33,6 +33,7 @@ struct SPlannedWave {
     u32 speedClass;
     f32 roamSeconds;  // bouncing about the arena after the arrival
     u32 memberCount;  // 1 to WAVE_MEMBER_SLOT_COUNT
+    f32 familyDraw;   // [0, 1): picks the wave's enemy family of its size (pickWaveFamily)
     SPlannedMember members[WAVE_MEMBER_SLOT_COUNT];
 };
 

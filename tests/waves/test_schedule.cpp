@@ -153,10 +153,11 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
             if (spawnedAt[m] == NOT_YET && link.entity->state != E_ENTITY_BUILT) spawnedAt[m] = now;
             if (arrivedAt[m] != NOT_YET || link.entity->state != E_ENTITY_ACTIVE) continue;
             arrivedAt[m] = now;
-            // On its point, but for the first step of the roam that follows in the same frame.
+            // On its point, but for the first step of the roam or patrol that follows in the same
+            // frame (a patrol steers off at the speed it came in with).
             const ClVec4 at = link.entity->getWorldPosition();
             const ClVec3 point = link.record.plan->segments[1].a.getVector();
-            const f32 roamStep = getPathSpeed(link.record.plan->wave->speedClass, 2) * STEP;
+            const f32 roamStep = getPathSpeed(link.record.plan->wave->speedClass, 0) * STEP;
             EXPECT_LE(ClVec3(at.x - point.x, 0.0f, at.z - point.z).length(), roamStep + 1e-3f) << m;
         }
     }

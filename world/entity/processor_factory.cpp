@@ -6,12 +6,16 @@
 #include "world/processors/boss_opps.h"
 #include "world/processors/boss_the_wave.h"
 #include "world/processors/boss_whip_it.h"
+#include "world/processors/bomb_shield.h"
 #include "world/processors/bullet_processors.h"
+#include "world/processors/crawler_flower.h"
+#include "world/processors/cube_station.h"
 #include "world/processors/enemy_gun.h"
 #include "world/processors/motion_processors.h"
 #include "world/processors/path_follower.h"
 #include "world/processors/player_ctrl.h"
 #include "world/processors/player_gun.h"
+#include "world/processors/static_spark.h"
 
 #include <new>
 
@@ -49,14 +53,14 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_GoStraight", &constructProcessor<ClProcessor_GoStraight>},
     {"ClProcessor_Rotator", &constructProcessor<ClProcessor_Rotator>},
     {"ClProcessor_Rotator_OnBeat", &constructProcessor<ClProcessor_Rotator_OnBeat>},
-    {"ClProcessor_Enemy_Flower", nullptr},
+    {"ClProcessor_Enemy_Flower", &constructProcessor<ClProcessor_Enemy_Flower>},
     {"ClProcessor_Enemy_AI_StaffStar", nullptr},
     {"ClProcessor_Enemy_AI_StaffStarGun", nullptr},
     {"ClProcessor_Enemy_AI_RoundStaffGun", nullptr},
-    {"ClProcessor_Enemy_Crawler", nullptr},
+    {"ClProcessor_Enemy_Crawler", &constructProcessor<ClProcessor_Enemy_Crawler>},
     {"ClProcessor_Enemy_AI_Hover", nullptr},
-    {"ClProcessor_Enemy_AI_StaticSpark", nullptr},
-    {"ClProcessor_Enemy_Med_Beat_Shield", nullptr},
+    {"ClProcessor_Enemy_AI_StaticSpark", &constructProcessor<ClProcessor_Enemy_AI_StaticSpark>},
+    {"ClProcessor_Enemy_Med_Beat_Shield", &constructProcessor<ClProcessor_Enemy_Med_Beat_Shield>},
     {"ClProcessor_Enemy_Boss_1", &constructProcessor<ClProcessor_Enemy_Boss_1>},
     {"ClProcessor_Enemy_Boss_TheWave", &constructProcessor<ClProcessor_Enemy_Boss_TheWave>},
     {"ClProcessor_Enemy_Boss_WhipIt", &constructProcessor<ClProcessor_Enemy_Boss_WhipIt>},
@@ -66,10 +70,10 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_Conditional_Destroy", nullptr},
     {"ClProcessor_EnableBasedOnWaveFlags", nullptr},
     {"ClProcessor_FlickerWhenDamaged", &constructProcessor<ClProcessor_FlickerWhenDamaged>},
-    {"ClProcessor_Enemy_ExplodeWhenIDie", nullptr},
-    {"ClProcessor_Enemy_AI_Head_Gun", nullptr},
-    {"ClProcessor_Enemy_AI_Head_Shield", nullptr},
-    {"ClProcessor_Enemy_AI_CubeStation", nullptr},
+    {"ClProcessor_Enemy_ExplodeWhenIDie", &constructProcessor<ClProcessor_Enemy_ExplodeWhenIDie>},
+    {"ClProcessor_Enemy_AI_Head_Gun", &constructProcessor<ClProcessor_Enemy_AI_Head_Gun>},
+    {"ClProcessor_Enemy_AI_Head_Shield", &constructProcessor<ClProcessor_Enemy_AI_Head_Shield>},
+    {"ClProcessor_Enemy_AI_CubeStation", &constructProcessor<ClProcessor_Enemy_AI_CubeStation>},
     {"ClProcessor_Enemy_AI_ArmGroup", nullptr},
     {"ClProcessor_Enemy_AI_Arm", nullptr},
 };

@@ -57,6 +57,8 @@ struct SPlayRecord {
     // Set by the front end while its voice-interview chain runs: a story sequence that ends
     // then leaves the interface's glow off.
     s32 interviewChainRunning;
+    // The player's water option: while set, the static sparks keep the music pan at 0.
+    s32 waterOption;
 };
 
 extern SPlayRecord g_PlayRecord;

@@ -84,6 +84,16 @@ struct SWaveFrameCount {
     u32 spare;
 };
 
+// What the members of one wave share, held by the wave layer's record of the wave: its member
+// entities and whose turn it is among its flowers. A flower acts only on beats from
+// flowerNextBeat on, when flowerTurn names it.
+struct SWaveTurns {
+    ClEntity* members[WAVE_MEMBER_SLOT_COUNT];
+    u32 memberCount;
+    s32 flowerNextBeat;
+    s32 flowerTurn;
+};
+
 // The slot of one wave in play; every member entity points to it.
 struct SWaveRecord : SWaveSlot {
     SWave* wave;
@@ -94,8 +104,7 @@ struct SWaveRecord : SWaveSlot {
     s32 sharedCounter;  // the counter segments' value
     s32 turnIndex;      // whose turn it is in member-by-member departures
     s32 nextBeatIndex;  // beats below it are ignored by those departures
-    s32 flowerNextBeat;
-    s32 flowerTurn;
+    SWaveTurns* turns;  // the wave's shared turns; null for a member that flies alone
     u32 memberFlags[WAVE_MEMBER_SLOT_COUNT];
     f32 memberSpeeds[WAVE_MEMBER_SLOT_COUNT];  // used when hasMemberSpeeds is set
     u32 hasMemberSpeeds;

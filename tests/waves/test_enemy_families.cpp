@@ -1,0 +1,377 @@
+// Each enemy family in a scripted play with the built-in pack: a wave of it is planned by hand,
+// flies in on its beat, acts on the song's beats (a beat every half second from 0.25 s) against a
+// ship standing in the arena, is shot down by player bullets and drops its score pickups.
+#include <gtest/gtest.h>
+
+#include "audio/play/beat_events.h"
+#include "audio/play/song_clock.h"
+#include "core/game_clock.h"
+#include "core/rand_obj.h"
+#include "tests/waves/wave_test_song.h"
+#include "waves/generators/family_generators.h"
+#include "waves/wave_families.h"
+#include "waves/wave_pool.h"
+#include "waves/wave_schedule.h"
+#include "waves/waves.h"
+#include "world/atoms/atom.h"
+#include "world/collision/contact.h"
+#include "world/collision/contact_handlers.h"
+#include "world/collision/kill_queue.h"
+#include "world/effects/equaliser_state.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/processor.h"
+#include "world/entity/world.h"
+#include "world/generators/dna_generator.h"
+#include "world/play/boss_encounter.h"
+#include "world/play/gun_params.h"
+#include "world/play/inspiration_pickups.h"
+#include "world/play/player_state.h"
+#include "world/processors/bomb_shield.h"
+#include "world/processors/crawler_flower.h"
+#include "world/processors/cube_station.h"
+#include "world/processors/path_follower.h"
+#include "world/processors/static_spark.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr f32 STEP = 1.0f / 60.0f;
+const ClVec3 SHIP_AT(160.0f, 0.0f, 30.0f);
+
+ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
+ClVec3 axisX(const ClEntityNode* node) {
+    const f32* m = node->currentWorldMatrix().m;
+    return ClVec3(m[0], m[1], m[2]);
+}
+
+// Entities of the kind in the live list.
+u32 liveCount(u32 kind) {
+    u32 n = 0;
+    for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i)
+        if (entityListAt(E_LIST_LIVE, i)->program->kind == kind) ++n;
+    return n;
+}
+
+class EnemyFamilyTest : public WaveSongTest {
+protected:
+    void SetUp() override {
+        WaveSongTest::SetUp();
+        std::vector<f32> times;
+        for (const SBeat& beat : g_aSongBeats) times.push_back(beat.time);
+        resetBeatAnalysis();
+        for (f32 t : times) test_support::addSongBeat(t);
+        initWorld();
+        resetPlayerStates();
+        resetInspirationPickups();
+        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        g_fGameStep = STEP;
+        g_fSongTime = 0.0f;
+        wavesSetUp();
+        m_ship.init();
+        m_ship.kind = E_PROGRAM_PLAYER;
+        m_ship.emitNewNode(ClMatrix44());
+        m_ship.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+        m_ship.emitCloseNode();
+        ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
+        ship->buildFromDNA(&m_ship);
+        ship->spawn();
+        ship->activate();
+        ship->setRootPosition(SHIP_AT);
+        g_aPlayerState[0].active = 1;
+        g_aPlayerState[0].ship = ship;
+    }
+    void TearDown() override {
+        g_aPlayerState[0].ship = nullptr;
+        setSongCue({});
+        shutdownWorld();
+        wavesShutdown();
+        m_ship.release();
+        releaseBeatAnalysis();
+        g_fSongTime = 0.0f;
+        WaveSongTest::TearDown();
+    }
+
+    // One wave of the family, its members arriving on beats 4, 5 ... at points 40 apart along x.
+    void planWave(const char* generatorName, u32 members, f32 arrivalZ = 150.0f) {
+        SWaveSchedulePlan plan;
+        plan.waves.init();
+        SPlannedWave wave = {};
+        const ClDNAGenerator* generator = nullptr;
+        for (u32 category = E_GENCAT_ENEMY_SMALL; category <= E_GENCAT_ENEMY_LARGE && !generator; ++category) {
+            for (f32 draw = 0.0f; draw < 1.0f && !generator; draw += 0.01f) {
+                const SWaveFamily* family = pickWaveFamily(category, draw);
+                if (family && std::strcmp(family->generator->getName(), generatorName) == 0) {
+                    generator = family->generator;
+                    wave.category = category;
+                    wave.familyDraw = draw;
+                }
+            }
+        }
+        ASSERT_NE(generator, nullptr) << generatorName;
+        wave.speedClass = 2;
+        wave.roamSeconds = 30.0f;
+        wave.memberCount = members;
+        for (u32 i = 0; i < members; ++i) {
+            SPlannedMember& m = wave.members[i];
+            m.arrival = ClVec3(100.0f + 40.0f * f32(i), 0.0f, arrivalZ);
+            m.start = ClVec3(m.arrival.x, 0.0f, 330.0f);
+            m.exit = ClVec3(m.arrival.x, 0.0f, -60.0f);
+            m.beatIndex = s32(4 + i);
+            m.arrivalTime = g_aSongBeats[u32(m.beatIndex)].time;
+        }
+        plan.waves.push(wave);
+        plan.memberTotal = members;
+        ClRandObjSFMT random;
+        random.seed(7);
+        ClDNAGenerator* const none[3] = {nullptr, nullptr, nullptr};
+        buildWaves(plan, 0, none, &random);
+        plan.release();
+    }
+    ClEntity* member(u32 i) const { return waveMemberAt(i).entity; }
+
+    static void step() {
+        flipFrameBuffers();
+        dispatchBeats();
+        waveSpawnTick();
+        updateLiveEntities();
+        processKillQueue();
+        flushDestroyedEntities();
+        flushFreedEntities();
+        g_fSongTime += STEP;
+    }
+    static void runUntil(f32 songTime) {
+        while (g_fSongTime < songTime) step();
+    }
+public:
+    // One player bullet into the atom, strong enough to kill it; then the kill queue.
+    static void shoot(ClAtom* target) {
+        ClEntity* bullet = allocEntity(OWNER_LIVE_GAME);
+        bullet->buildFromDNA(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
+        bullet->root->resetAtoms();
+        bullet->spawn();
+        copyBulletParamsToBullet(bullet->root, SBulletParams{0, 0, 0, 1.0f, 1.0f, 1.0e6f, 0.0f, 0.0f, 0, 0});
+        bullet->setRootPosition(target->currentWorldMatrix().getTranslation());
+        bullet->activate();
+        onBulletHit(SContact{target->currentWorldMatrix().getTranslation(), ClVec3(0, 0, 1), 0.0f,
+                             bullet->root->atoms[0], target});
+        processKillQueue();
+    }
+    // Every main atom of the entity.
+    static void shootDown(ClEntity* enemy) {
+        std::vector<ClAtom*> mains(enemy->registeredAtoms.data, enemy->registeredAtoms.data + enemy->registeredAtoms.count);
+        for (ClAtom* target : mains)
+            if (target->active) shoot(target);
+    }
+
+protected:
+    ClDNAProgram m_ship;
+};
+
+// Arrived members are active; shot down they are killed, drop their pickups and hear no more beats.
+void expectShotDown(EnemyFamilyTest* test, ClEntity* enemy, u32 subscriptionsAfter) {
+    const u32 pickups = liveInspirationPickupCount();
+    const u32 kills = g_aPlayerState[0].kills;
+    EXPECT_EQ(enemy->state, u32(E_ENTITY_ACTIVE));
+    test->shootDown(enemy);
+    EXPECT_EQ(enemy->killed, 1u);
+    EXPECT_EQ(enemy->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(g_aPlayerState[0].kills, kills + 1);
+    EXPECT_GT(liveInspirationPickupCount(), pickups);
+    EXPECT_EQ(liveBeatSubscriptions(), subscriptionsAfter);
+}
+
+}  // namespace
+
+// The station comes in facing +z, so its shielded branches 0 and 2 stand along z and branch 2
+// faces the ship below it: it holds still. With that shield shot away the best branch points away
+// from the ship, and the station turns it round within a beat pair, while it patrols by steering.
+TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
+    planWave(STATION_GENERATOR, 1);
+    runUntil(waveMemberAt(0).arrivalTime + STEP);
+    ClEntity* station = member(0);
+    ASSERT_EQ(station->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(waveRecordOf(station)->plan->segments[3].kind, u32(E_SEG_STEER)) << "a patrol follows the arrival";
+    auto* ai = static_cast<ClProcessor_Enemy_AI_CubeStation*>(station->root->findProcessor(E_PROC_ENEMY_CUBE_STATION));
+    ASSERT_EQ(ai->branchRecords.count, 4u);
+    const ClEntity* ship = g_aPlayerState[0].ship;
+    const auto toShip = [&] { return (xyz(ship->getWorldPosition()) - xyz(station->getWorldPosition())).normalized(); };
+    EXPECT_GT(axisX(ai->branchRecords[2].node).dot(toShip()), 0.85f);
+    runUntil(g_fSongTime + 1.0f);
+    EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
+    EXPECT_GT(axisX(ai->branchRecords[2].node).dot(toShip()), 0.85f);
+
+    shoot(ai->branchRecords[2].node->children[0]->atoms[0]);
+    EXPECT_EQ(ai->branchRecords[2].defence, 0.0f);
+    EXPECT_EQ(ai->branchRecords[0].defence, 10.0f);
+    EXPECT_LT(axisX(ai->branchRecords[0].node).dot(toShip()), -0.85f);
+    runUntil(g_fSongTime + 2.5f);
+    EXPECT_EQ(ai->chosenBranch, 0);
+    EXPECT_GT(axisX(ai->branchRecords[0].node).dot(toShip()), 0.92f);
+    // A quarter turn, the ship now off to the branch's side.
+    const ClVec3 axis = axisX(ai->branchRecords[0].node);
+    g_aPlayerState[0].ship->setRootPosition(xyz(station->getWorldPosition()) + scaleVec3(ClVec3(-axis.z, 0.0f, axis.x), 150.0f));
+    EXPECT_LT(std::fabs(axisX(ai->branchRecords[0].node).dot(toShip())), 0.1f);
+    runUntil(g_fSongTime + 2.5f);
+    EXPECT_GT(axisX(ai->branchRecords[0].node).dot(toShip()), 0.92f);
+
+    // Without a ship an armed turn is called off.
+    ai->turnState = E_STATION_ARMED;
+    ai->turnStartTime = g_fSongTime - 1.0f;
+    g_aPlayerState[0].ship = nullptr;
+    step();
+    EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
+    g_aPlayerState[0].ship = const_cast<ClEntity*>(ship);
+    expectShotDown(this, station, 0);
+}
+
+TEST_F(EnemyFamilyTest, CrawlerSlidesItsFarthestBlockNextToTheNearestOnEachBeat) {
+    planWave(CRAWLER_GENERATOR, 1);
+    runUntil(waveMemberAt(0).arrivalTime + STEP);
+    ClEntity* crawler = member(0);
+    ASSERT_EQ(crawler->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(liveBeatSubscriptions(), 1u);
+    // The ship lies 60 across and 120 below: the block on +z (farthest) slides under the block on
+    // -z (nearest), within 0.8 of the beat gap.
+    runUntil(g_aSongBeats[5].time + 0.45f);
+    auto* ai = static_cast<ClProcessor_Enemy_Crawler*>(crawler->root->findProcessor(E_PROC_ENEMY_CRAWLER));
+    EXPECT_EQ(ai->movingAtom, crawler->root->atoms[3]);
+    const ClVec3 at = crawler->root->atoms[3]->localMatrix.getTranslation();
+    EXPECT_EQ(at.x, 0.0f);
+    EXPECT_EQ(at.z, -2.0f * CRAWLER_CELL);
+    expectShotDown(this, crawler, 0);
+}
+
+// Three flowers in one wave: exactly one acts per beat, the turn passing in member order; a petal
+// is lit, thrown as a bullet on its flower's next turn, and grown again from the program on the
+// turn after that. A destroyed member is passed over.
+TEST_F(EnemyFamilyTest, FlowersTakeTurnsToLightThrowAndRegrowPetals) {
+    planWave(FLOWER_GENERATOR, 3);
+    runUntil(waveMemberAt(2).arrivalTime + 1.1f);  // all open
+    std::vector<ClProcessor_Enemy_Flower*> flowers;
+    for (u32 i = 0; i < 3; ++i)
+        flowers.push_back(static_cast<ClProcessor_Enemy_Flower*>(member(i)->root->findProcessor(E_PROC_ENEMY_FLOWER)));
+    const SWaveTurns* turns = waveRecordOf(member(0))->turns;
+    ASSERT_NE(turns, nullptr);
+    u32 throws = 0, regrowths = 0;
+    s32 dead = -1;
+    for (u32 beat = 0; beat < 18; ++beat) {
+        if (beat == 9) {
+            dead = (turns->flowerTurn + 1) % 3;
+            shootDown(member(u32(dead)));
+        }
+        s32 before[3];
+        for (u32 i = 0; i < 3; ++i) before[i] = flowers[i]->petalStep;
+        const s32 turn = turns->flowerTurn;
+        const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
+        runUntil(g_fSongTime + 0.5f);
+        u32 acted = 0;
+        for (u32 i = 0; i < 3; ++i) acted += flowers[i]->petalStep != before[i] ? 1u : 0u;
+        ASSERT_EQ(acted, 1u) << beat;
+        const s32 actor = turn == dead ? (turn + 1) % 3 : turn;
+        ClProcessor_Enemy_Flower* flower = flowers[u32(actor)];
+        EXPECT_NE(flower->petalStep, before[actor]) << beat;
+        const SPetalRecord& petal = flower->petals[u32(flower->chosenPetal)];
+        if (flower->petalStep == E_PETAL_REGROW) {
+            ++throws;
+            EXPECT_EQ(petal.petal, nullptr);
+            EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1);
+            u32 home = 0;
+            for (const SPetalRecord& record : flower->petals) home += record.petal ? 1u : 0u;
+            EXPECT_EQ(member(u32(actor))->root->atoms[0]->linkedAtoms.count, home) << "a thrown petal keeps no pairing";
+        } else if (before[actor] == E_PETAL_REGROW) {
+            ++regrowths;
+            ASSERT_NE(petal.petal, nullptr);
+            EXPECT_EQ(petal.petal->entity, member(u32(actor)));
+            EXPECT_EQ(petal.petal->atoms[0]->active, 1u);
+        }
+        // Lighting keeps the turn; throwing and regrowing pass it.
+        EXPECT_EQ(turns->flowerTurn == actor, flower->petalStep == E_PETAL_THROW) << beat;
+    }
+    EXPECT_GE(throws, 3u);
+    EXPECT_GE(regrowths, 2u);
+    // The thrown petals go with their bullets; the flowers live on without them.
+    for (u32 i = entityListCount(E_LIST_LIVE); i-- > 0;) {
+        ClEntity* shot = entityListAt(E_LIST_LIVE, i);
+        if (shot->program->kind == E_PROGRAM_ENEMY_SHOT && shot->state == E_ENTITY_ACTIVE) shot->destroy();
+    }
+    step();
+    step();
+    expectShotDown(this, member(u32((dead + 1) % 3)), 1);
+}
+
+// A bomb explodes only when killed, and only with no boss about: its blast is a still flash
+// bullet of its radius and damage.
+TEST_F(EnemyFamilyTest, ABombKilledByThePlayerLeavesItsBlast) {
+    planWave(BOMB_GENERATOR, 3);
+    runUntil(waveMemberAt(2).arrivalTime + STEP);
+    const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
+    member(1)->destroy();
+    step();
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots) << "destroyed without a kill: no blast";
+    g_BossEncounter.phase = E_BOSSPHASE_FIGHT;
+    shootDown(member(2));
+    g_BossEncounter.phase = E_BOSSPHASE_WAITING;
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots) << "killed with a boss about: no blast";
+    expectShotDown(this, member(0), 0);
+    ASSERT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1);
+    ClEntity* blast = entityListAt(E_LIST_LIVE, entityListCount(E_LIST_LIVE) - 1);
+    EXPECT_EQ(blast->root->params.get("BullType")->integer, 17);
+    EXPECT_EQ(blast->root->params.get("BullRad")->real, 45.0f);
+    EXPECT_EQ(blast->root->params.get("BullVel")->real, 0.0f);
+}
+
+// The plates swing a quarter turn on every beat; the turret lights on three beats and fires on the
+// fourth; a destroyed shield drops its beat subscription.
+TEST_F(EnemyFamilyTest, BeatShieldRegroupsOnEveryBeatAndFiresOnTheFourth) {
+    planWave(BEAT_SHIELD_GENERATOR, 1);
+    runUntil(waveMemberAt(0).arrivalTime + STEP);
+    ClEntity* shield = member(0);
+    auto* ai = static_cast<ClProcessor_Enemy_Med_Beat_Shield*>(shield->root->findProcessor(E_PROC_ENEMY_BEAT_SHIELD));
+    ASSERT_EQ(ai->plates.count, 4u);
+    const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
+    u32 fired = 0;
+    for (u32 beat = 0; beat < 4; ++beat) {
+        runUntil(g_fSongTime + 0.5f);
+        // Two plates on each side, at offsets 0 and +19 degrees from the side's centre.
+        std::vector<f32> yaw;
+        for (const SShieldPlate& plate : ai->plates) yaw.push_back(plate.yawTween.end * 180.0f / 3.14159265f);
+        u32 onCentre = 0;
+        for (f32 y : yaw) {
+            const f32 d = std::fmod(std::fmod(y, 90.0f) + 90.0f, 90.0f);
+            onCentre += std::fabs(d) < 0.01f || std::fabs(d - 90.0f) < 0.01f ? 1u : 0u;
+        }
+        EXPECT_EQ(onCentre, 2u) << beat;
+        if (liveCount(E_PROGRAM_ENEMY_SHOT) > shots) fired = fired ? fired : beat + 1;
+    }
+    EXPECT_EQ(ai->beatCount, 3);
+    EXPECT_EQ(fired, 4u);
+    expectShotDown(this, shield, 0);
+}
+
+// The current spark swings the music pan from 0 to -1 and back to +1 over 1.25 s swings; the
+// water option holds the pan at 0; the spark's death gives the pan back.
+TEST_F(EnemyFamilyTest, StaticSparkPansTheMusicUnlessTheWaterOptionIsOn) {
+    planWave(STATIC_SPARK_GENERATOR, 1);
+    runUntil(waveMemberAt(0).arrivalTime + STEP);
+    ClEntity* spark = member(0);
+    ASSERT_EQ(spark->state, u32(E_ENTITY_ACTIVE));
+    alignas(16) static u8 unknownCue[64];
+    setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
+    const f32 start = g_fSongTime;
+    runUntil(start + 1.25f + 0.625f + STEP);
+    EXPECT_NE(currentStaticSpark(), nullptr);
+    EXPECT_NEAR(g_fEqualiserPan, -0.5f, 0.05f);
+    g_PlayRecord.waterOption = 1;
+    step();
+    EXPECT_EQ(g_fEqualiserPan, 0.0f);
+    g_PlayRecord.waterOption = 0;
+    runUntil(start + 2.5f + 1.25f + STEP);
+    EXPECT_NEAR(g_fEqualiserPan, 1.0f, 0.05f);
+    expectShotDown(this, spark, 0);
+    EXPECT_EQ(g_fEqualiserPan, 0.0f);
+    EXPECT_EQ(currentStaticSpark(), nullptr);
+}
