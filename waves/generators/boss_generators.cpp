@@ -26,7 +26,7 @@ constexpr SBossLayout LAYOUTS[BOSS_KIND_COUNT] = {
     {"boss_first", 162.5f, 30.0f, 1},
     {"boss_the_wave", 162.5f, 40.0f, 3},
     {"boss_opps_params", 260.0f, 200.0f, 0},
-    {"boss_whip_it_params", 162.5f, 200.0f, 2},
+    {"boss_whip_it_params", 162.5f, 30.0f, 2},
     {"boss_dancer_params", 162.5f, 200.0f, 4},
 };
 const char* const SUFFIXES[BOSS_VARIANT_COUNT] = {"_MB1", "_MB2", "_MB3"};
