@@ -38,13 +38,17 @@
 #include "world/processors/boss_dancer.h"
 #include "world/processors/boss_first.h"
 #include "world/processors/boss_opps.h"
+#include "world/processors/boss_support.h"
 #include "world/processors/boss_the_wave.h"
 #include "world/processors/boss_whip_it.h"
 #include "world/processors/cube_station.h"
+#include "world/processors/motion_processors.h"
 #include "world/processors/path_follower.h"
 
 #include <cfloat>
 #include <cstring>
+#include <string>
+#include <tuple>
 
 using namespace world_test;
 
@@ -175,6 +179,23 @@ protected:
                              bullet->root->atoms[0], target});
         processKillQueue();
     }
+    // The boss of the entry already fighting, with only the given beats in the song.
+    template <typename T>
+    T* fightNow(u32 kind, std::initializer_list<f32> beats) {
+        releaseBeatAnalysis();
+        resetBeatAnalysis();
+        for (f32 t : beats) test_support::addSongBeat(t);
+        ClEntity* boss = chooseBoss(kind, 0);
+        boss->root->resetAtoms();
+        boss->spawn();
+        boss->activate();
+        g_BossEncounter.phase = E_BOSSPHASE_FIGHT;
+        g_BossEncounter.phaseTimer = FLT_MAX;
+        for (u32 i = 0; i < boss->root->processors.count; ++i)
+            if (boss->root->processors[i]->typeId >= E_PROC_BOSS_1 && boss->root->processors[i]->typeId <= E_PROC_BOSS_DANCER)
+                return static_cast<T*>(boss->root->processors[i]);
+        return nullptr;
+    }
     static f32 strength(const ClEntity* boss) { return boss->root->params.get("NDKFBH")->real; }
 
     DnaWriter m_ship{E_PROGRAM_PLAYER};
@@ -245,5 +266,84 @@ TEST_P(BossPlayTest, ArrivesActsOnTheBeatAndDiesOnceDroppingItsPickups) {
 
 INSTANTIATE_TEST_SUITE_P(EveryBoss, BossPlayTest,
                          ::testing::Values(E_BOSS_FIRST, E_BOSS_THE_WAVE, E_BOSS_OPPS, E_BOSS_WHIP_IT, E_BOSS_DANCER));
+
+TEST_F(BossPlayTest, OppsSplitsALongGapIntoSpacedSlides) {
+    auto* opps = fightNow<ClProcessor_Enemy_Boss_Opps>(E_BOSS_OPPS, {0.5f, 1.0f, 5.5f});
+    playUntil(1.0f + STEP);
+    // 4.5 s to the next beat: two slides 0.9 x 4.5 / 2 apart, the first now.
+    const f32 gap = 5.5f - g_fSongTime + STEP;
+    EXPECT_EQ(opps->stepCount, 1);
+    EXPECT_NEAR(opps->stepInterval, 0.9f * gap / 2.0f, 1e-4f);
+    EXPECT_NEAR(opps->blockTween.duration, 0.7f * opps->stepInterval, 1e-4f);
+    ClAtom* first = opps->movedBlock;
+    ASSERT_NE(first, nullptr);
+    playUntil(g_fSongTime + opps->stepInterval + STEP);
+    EXPECT_EQ(opps->stepCount, 0);
+    EXPECT_LT(opps->blockTween.time, 0.1f) << "the second slide has just begun";
+}
+
+TEST_F(BossPlayTest, DancerFillsALongGapWithSpacedJumpsAndIsHittableOnlyAfterThem) {
+    auto* dancer = fightNow<ClProcessor_Enemy_Boss_Dancer>(E_BOSS_DANCER, {0.5f, 2.0f, 6.0f});
+    ClEntity* boss = dancer->entity;
+    playUntil(1.5f);
+    EXPECT_EQ(std::make_tuple(dancer->positionIndex, boss->timer), std::make_tuple(1, BOSS_NO_CONTACT_GRACE))
+        << "0.5 s after its jump it takes no more hits";
+    playUntil(2.0f + STEP);
+    // 4 s to the next beat: two spaced jumps (the first at once, its timer never having run),
+    // then a closing one 0.5 s later.
+    EXPECT_EQ(std::make_tuple(dancer->positionIndex, dancer->stepCount, boss->timer), std::make_tuple(3, 1, 0.0f));
+    EXPECT_NEAR(dancer->lastStepDelay, 0.5f, 2.0f * STEP);
+    EXPECT_EQ(xyz(boss->getWorldPosition()).x, dancer->positions[3].x);
+    playUntil(5.9f);
+    EXPECT_EQ(std::make_tuple(dancer->positionIndex, dancer->stepCount, dancer->lastStepDelay), std::make_tuple(5, 0, 0.0f));
+}
+
+TEST_F(BossPlayTest, FirstBossSpinsFasterAsArmsFallAndFiresWithNoneLeft) {
+    auto* first = fightNow<ClProcessor_Enemy_Boss_1>(E_BOSS_FIRST, {1.0f});
+    step();
+    // Arms shot away one by one.
+    const auto shootArm = [&](u32 arm) {
+        first->node->children[arm]->children[0]->atoms[0]->deactivate(0);
+        processKillQueue();
+    };
+    for (u32 arm = 1; arm <= 3; ++arm) shootArm(arm);
+    step();
+    const auto* rotator = static_cast<ClProcessor_Rotator*>(first->node->children[4]->findProcessor(E_PROC_ROTATOR));
+    EXPECT_EQ(first->standingArms(), 3u);
+    EXPECT_FLOAT_EQ(rotator->speed1, 3.5f / 3.0f);
+    for (u32 arm = 4; arm <= 6; ++arm) shootArm(arm);
+    step();
+    const auto* gun = static_cast<ClProcessor_Enemy_AI_Head_Gun*>(first->node->children[7]->findProcessor(E_PROC_ENEMY_HEAD_GUN));
+    EXPECT_EQ(std::make_tuple(first->spinFactor(), gun->enabled, gun->shotInterval), std::make_tuple(1.0f, 1, first->gunInterval));
+}
+
+TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {
+    auto* whip = fightNow<ClProcessor_Enemy_Boss_WhipIt>(E_BOSS_WHIP_IT, {0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f});
+    ClEntity* ship = g_aPlayerState[0].ship;
+    ship->setRootPosition(ClVec3(0.0f, 0.0f, 60.0f));
+    playUntil(2.1f);
+    EXPECT_EQ(whip->whipState, s32(E_WHIP_CHARGING)) << "2 s within range at stage 0";
+    EXPECT_EQ(whip->entity->timer, 0.0f) << "hittable while charging";
+    playUntil(g_fSongTime + 1.0f + 1.5f + 0.1f);
+    EXPECT_EQ(whip->whipState, s32(E_WHIP_LASHING));
+    EXPECT_EQ(whip->entity->timer, BOSS_NO_CONTACT_GRACE);
+    EXPECT_GT(whip->lashShots, 0u) << "the fan points at the ship";
+    playUntil(g_fSongTime + 2.5f);
+    EXPECT_EQ(whip->whipState, s32(E_WHIP_TRACKING));
+}
+
+TEST(WhipItFan, PointsInsideAreStrictlyInside) {
+    const ClVec3 a(0, 0, 0), b(10, 0, 0), c(0, 0, 10);
+    EXPECT_TRUE(pointInTriangle(ClVec3(2, 0, 2), a, b, c, nullptr));
+    EXPECT_FALSE(pointInTriangle(ClVec3(5, 0, 5), a, b, c, nullptr)) << "on the far edge";
+    EXPECT_FALSE(pointInTriangle(ClVec3(-1, 0, 2), a, b, c, nullptr));
+}
+
+TEST_F(BossPlayTest, WaveRefusesATuningIndexPastItsSection) {
+    ClEntity* boss = chooseBoss(E_BOSS_THE_WAVE, 0);
+    boss->root->params.get("TW_si")->setInt(3);
+    boss->root->resetAtoms();
+    EXPECT_NE(test_support::fatalReasonOf([&] { boss->spawn(); }).find("\"TW_si\" 3 is past the 3 blocks"), std::string::npos);
+}
 
 }  // namespace

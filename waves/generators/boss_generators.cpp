@@ -74,6 +74,12 @@ u32 emitCore(ClDNAProgram* program, s32 geometry, s32 hitPoints, const ClMatrix4
     return core;
 }
 
+// A part that stays in play while the core does (reached from it) and goes down with it.
+void attachToCore(ClDNAProgram* program, u32 core) {
+    program->emitPairWithAtom(core);
+    program->emitLinkToAtom(core);
+}
+
 void addSegment(SWaveMember* member, u32 kind, const ClVec3& point, s32 fraction) {
     SMotionSegment segment = {};
     segment.kind = kind;
@@ -124,7 +130,7 @@ void writeFirstBoss(ClDNAProgram* program, const char* suffix, u32 variant) {
         program->emitNewNode(at(FIRST_BOSS_ARM_REACH, 0.0f, 0.0f));
         program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
         program->emitNewAtom(E_ATOM_BODY, tip, ClMatrix44(), PART_HIT_CLASS + 1);
-        program->emitLinkToAtom(core);
+        attachToCore(program, core);
         program->emitCloseNode();
         program->emitCloseNode();
     }
@@ -154,7 +160,7 @@ void writeTheWave(ClDNAProgram* program, u32 variant) {
         program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
         for (u32 s = 0; s < WAVE_SEGMENTS; ++s) {
             program->emitNewAtom(E_ATOM_BODY, segment, at(WAVE_SEGMENT_WIDTH * (f32(s) + 0.5f), 0.0f, 0.0f), PART_HIT_CLASS);
-            program->emitLinkToAtom(core);
+            attachToCore(program, core);
         }
         program->emitCloseNode();
     }
@@ -173,7 +179,7 @@ void writeOpps(ClDNAProgram* program, u32 strength) {
             program->emitNameAtom("noteTarg");
         } else {
             program->emitNewAtom(E_ATOM_BODY, block, cell, PART_HIT_CLASS + 1);
-            program->emitLinkToAtom(core);
+            attachToCore(program, core);
         }
     }
     program->emitCloseNode();
