@@ -12,6 +12,7 @@
 #include "core/game_clock.h"
 #include "core/random.h"
 #include "core/script_cache.h"
+#include "core/script_node.h"
 #include "render/flipbook.h"
 #include "render/flipbook_table.h"
 #include "tests/support/audio_songs.h"
@@ -337,6 +338,19 @@ TEST(WhipItFan, PointsInsideAreStrictlyInside) {
     EXPECT_TRUE(pointInTriangle(ClVec3(2, 0, 2), a, b, c, nullptr));
     EXPECT_FALSE(pointInTriangle(ClVec3(5, 0, 5), a, b, c, nullptr)) << "on the far edge";
     EXPECT_FALSE(pointInTriangle(ClVec3(-1, 0, 2), a, b, c, nullptr));
+}
+
+TEST_F(BossPlayTest, WaveSplitsATooSlowBarIntoShorterLaunches) {
+    auto* wave = fightNow<ClProcessor_Enemy_Boss_TheWave>(E_BOSS_THE_WAVE, {0.5f});
+    // A run of 299.75 units at 29.975 units/s: 10 s, against a longest travel of 4 s.
+    const_cast<ClScriptNode*>(wave->params->getChild(21))->setFloat(29.975f);
+    wave->launchBar(12.0f);
+    // 10 s is within the 12 s to the beat: three launches 0.9 x 10 / 3 apart follow, each bar 3 s.
+    EXPECT_EQ(std::make_tuple(wave->stepCount, wave->nextBar, wave->waveCounter), std::make_tuple(3, 1, 1));
+    EXPECT_NEAR(wave->stepInterval, 3.0f, 1e-5f);
+    EXPECT_NEAR(wave->barTweens[0].duration, 3.0f, 1e-5f);
+    playUntil(g_fSongTime + 3.0f + 2.0f * STEP);
+    EXPECT_EQ(std::make_tuple(wave->stepCount, wave->nextBar), std::make_tuple(2, 2));
 }
 
 TEST_F(BossPlayTest, WaveRefusesATuningIndexPastItsSection) {
