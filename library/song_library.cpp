@@ -21,6 +21,8 @@ void setDefaults(SSongLibrary* library) {
     library->collectibles.clear();
     std::memset(&library->credentials, 0, sizeof(library->credentials));
     std::memset(&library->boss, 0, sizeof(library->boss));
+    // Bosses are on for a new player; the boss choice lets the first eligible play go by.
+    library->boss.enabled = 1;
     std::memset(library->equippedItemKeys, 0, sizeof(library->equippedItemKeys));
     library->bossStage = BOSS_STAGE_FIRST;
     library->bossWon = 0;

@@ -1,12 +1,14 @@
-// The pack the program carries: bullets, enemies, pickups and the boss stub.
+// The pack the program carries: bullets, enemies, pickups and the five bosses.
 #pragma once
 
-#include "waves/generators/boss_stub_generator.h"
+#include "waves/generators/boss_generators.h"
 #include "waves/generators/enemy_generators.h"
 #include "waves/generators/family_generators.h"
 #include "waves/generators/pickup_generators.h"
 #include "waves/generators/staff_arm_generators.h"
 #include "waves/pack_registry.h"
+
+#include <memory>
 
 class ClPack_Builtin final : public ClPack {
 public:
@@ -24,10 +26,11 @@ private:
     ClDNAGen_Pickup m_invincibility;
     ClDNAGen_Pickup m_levelUp;
     ClDNAGen_Pickup m_chainBonus;
-    ClDNAGen_BossStub m_boss;
     ClDNAGen_StaffArmEnemy m_bird;
     ClDNAGen_StaffArmEnemy m_staffStar;
     ClDNAGen_StaffArmEnemy m_brute;
+    // Index boss x 3 + sub-boss, as the boss table.
+    std::unique_ptr<ClDNAGen_Enemy_Boss> m_bosses[BOSS_KIND_COUNT * BOSS_VARIANT_COUNT];
     ClEnemyFamilies m_families;
     bool m_registered = false;
 };

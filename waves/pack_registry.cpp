@@ -54,19 +54,28 @@ ClPack_Builtin::ClPack_Builtin()
       m_chainBonus(E_PICKUP_CHAIN_BONUS, CHAIN_BONUS_PICKUP_GENERATOR),
       m_bird(E_GENCAT_ENEMY_SMALL, ENEMY_BIRD_GENERATOR),
       m_staffStar(E_GENCAT_ENEMY_MEDIUM, ENEMY_STAFF_STAR_GENERATOR),
-      m_brute(E_GENCAT_ENEMY_LARGE, ENEMY_BRUTE_GENERATOR) {}
+      m_brute(E_GENCAT_ENEMY_LARGE, ENEMY_BRUTE_GENERATOR) {
+    for (u32 kind = 0; kind < BOSS_KIND_COUNT; ++kind)
+        for (u32 variant = 0; variant < BOSS_VARIANT_COUNT; ++variant)
+            m_bosses[kind * BOSS_VARIANT_COUNT + variant] = std::make_unique<ClDNAGen_Enemy_Boss>(kind, variant);
+}
 
 void ClPack_Builtin::registerGenerators() {
     if (m_registered) return;
     // The bullet generators are the world's own; the pack only has them registered.
     registerBulletGenerators();
     for (ClDNAGenerator* generator : std::initializer_list<ClDNAGenerator*>{
-             &m_small, &m_medium, &m_large, &m_score, &m_invincibility, &m_levelUp, &m_chainBonus, &m_boss})
+             &m_small, &m_medium, &m_large, &m_score, &m_invincibility, &m_levelUp, &m_chainBonus})
         add(generator);
     for (ClDNAGenerator* generator : std::initializer_list<ClDNAGenerator*>{&m_bird, &m_staffStar, &m_brute}) add(generator);
     m_families.registerAll();
-    for (u32 boss = 0; boss < BOSS_COUNT; ++boss)
-        for (u32 subBoss = 0; subBoss < SUBBOSS_COUNT; ++subBoss) setBossGenerator(boss, subBoss, &m_boss);
+    for (u32 boss = 0; boss < BOSS_COUNT; ++boss) {
+        for (u32 subBoss = 0; subBoss < SUBBOSS_COUNT; ++subBoss) {
+            ClDNAGen_Enemy_Boss* generator = m_bosses[boss * SUBBOSS_COUNT + subBoss].get();
+            add(generator);
+            setBossGenerator(boss, subBoss, generator);
+        }
+    }
     m_registered = true;
 }
 

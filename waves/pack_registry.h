@@ -1,7 +1,8 @@
 // Packs of generators. A pack registers its generators into the world's registry and keeps them
 // listed by category; the registry holds the packs from start-up to shutdown. The built-in pack
 // brings everything a play needs by name: the four bullet generators, the enemies of the three
-// sizes, the pickups, and the boss stub behind all 15 entries of the boss table.
+// sizes, the pickups, and the five bosses in their three variants behind the 15 entries of the
+// boss table.
 #pragma once
 
 #include "core/array.h"

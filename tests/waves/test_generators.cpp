@@ -2,9 +2,12 @@
 // into an entity; the gun block of an armed enemy; the pickups' collect operations.
 #include <gtest/gtest.h>
 
+#include "waves/generators/boss_generators.h"
+
 #include "core/name_hash.h"
 #include "core/rand_obj.h"
 #include "tests/waves/wave_test_song.h"
+#include "waves/generators/boss_generators.h"
 #include "waves/generators/generator_params.h"
 #include "waves/pack_registry.h"
 #include "waves/waves.h"
@@ -32,7 +35,7 @@ const SNamed BUILT_IN[] = {
     {E_GENCAT_ENEMY_SMALL, "EnemyDart"},       {E_GENCAT_ENEMY_MEDIUM, "EnemySpinner"},
     {E_GENCAT_ENEMY_LARGE, "EnemyBastion"},    {E_GENCAT_PICKUP, "ScorePickup"},
     {E_GENCAT_PICKUP, "InvincibilityPickup"},  {E_GENCAT_PICKUP, "LevelUpPickup"},
-    {E_GENCAT_PICKUP, "ChainBonusPickup"},     {E_GENCAT_BOSS, "BossStub"},
+    {E_GENCAT_PICKUP, "ChainBonusPickup"},     {E_GENCAT_BOSS, "boss_opps_params_MB1"},
     {E_GENCAT_ENEMY_SMALL, "EnemyBird"},       {E_GENCAT_ENEMY_MEDIUM, "EnemyStaffStar"},
     {E_GENCAT_ENEMY_LARGE, "EnemyBrute"},
 };
@@ -74,9 +77,9 @@ protected:
 
 TEST_F(BuiltInPackTest, RegistersWhatTheWorldLooksUpAndFillsTheBossTableUntilReleased) {
     for (const SNamed& g : BUILT_IN) EXPECT_NE(generatorFind(g.category, crc32TextNoCase(g.name)), nullptr) << g.name;
-    ClDNAGenerator* stub = generatorFindOrDie(E_GENCAT_BOSS, "BossStub");
     for (u32 boss = 0; boss < BOSS_COUNT; ++boss)
-        for (u32 sub = 0; sub < SUBBOSS_COUNT; ++sub) EXPECT_EQ(getBossGenerator(boss, sub), stub);
+        for (u32 sub = 0; sub < SUBBOSS_COUNT; ++sub)
+            EXPECT_EQ(getBossGenerator(boss, sub), generatorFindOrDie(E_GENCAT_BOSS, bossGeneratorName(boss, sub)));
     wavesShutdown();
     for (const SNamed& g : BUILT_IN) EXPECT_EQ(generatorFind(g.category, crc32TextNoCase(g.name)), nullptr) << g.name;
     EXPECT_EQ(getBossGenerator(4, 2), nullptr);

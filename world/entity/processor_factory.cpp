@@ -2,6 +2,11 @@
 #include "world/entity/processor.h"
 #include "world/entity/processor_bridge_to_core.h"
 #include "world/processors/arm_processors.h"
+#include "world/processors/boss_dancer.h"
+#include "world/processors/boss_first.h"
+#include "world/processors/boss_opps.h"
+#include "world/processors/boss_the_wave.h"
+#include "world/processors/boss_whip_it.h"
 #include "world/processors/bomb_shield.h"
 #include "world/processors/bullet_processors.h"
 #include "world/processors/charging_gun.h"
@@ -62,11 +67,11 @@ constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
     {"ClProcessor_Enemy_AI_Hover", &constructProcessor<ClProcessor_Enemy_AI_Hover>},
     {"ClProcessor_Enemy_AI_StaticSpark", &constructProcessor<ClProcessor_Enemy_AI_StaticSpark>},
     {"ClProcessor_Enemy_Med_Beat_Shield", &constructProcessor<ClProcessor_Enemy_Med_Beat_Shield>},
-    {"ClProcessor_Enemy_Boss_1", nullptr},
-    {"ClProcessor_Enemy_Boss_TheWave", nullptr},
-    {"ClProcessor_Enemy_Boss_WhipIt", nullptr},
-    {"ClProcessor_Enemy_Boss_Opps", nullptr},
-    {"ClProcessor_Enemy_Boss_Dancer", nullptr},
+    {"ClProcessor_Enemy_Boss_1", &constructProcessor<ClProcessor_Enemy_Boss_1>},
+    {"ClProcessor_Enemy_Boss_TheWave", &constructProcessor<ClProcessor_Enemy_Boss_TheWave>},
+    {"ClProcessor_Enemy_Boss_WhipIt", &constructProcessor<ClProcessor_Enemy_Boss_WhipIt>},
+    {"ClProcessor_Enemy_Boss_Opps", &constructProcessor<ClProcessor_Enemy_Boss_Opps>},
+    {"ClProcessor_Enemy_Boss_Dancer", &constructProcessor<ClProcessor_Enemy_Boss_Dancer>},
     {"ClProcessor_BridgeToCore", &constructProcessor<ClProcessor_BridgeToCore>},
     {"ClProcessor_Conditional_Destroy", &constructProcessor<ClProcessor_Conditional_Destroy>},
     {"ClProcessor_EnableBasedOnWaveFlags", &constructProcessor<ClProcessor_EnableBasedOnWaveFlags>},

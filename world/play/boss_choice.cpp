@@ -208,6 +208,7 @@ void chooseSessionBoss(const SPlaySong& song) {
     buildBossEntity(song, generator);
     e.noteSequence = findNoteSequence(e.boss, e.subBoss);
     e.lastNoteIndex = -1;
+    e.noteToggle = 0;
 }
 
 void releaseSessionBoss() {

@@ -1,0 +1,363 @@
+// Each of the five bosses in a scripted play on the built data: it waits for its arrival, comes in
+// with the encounter (the intro lasts as long as the bank's intro cue), acts on the song's beats
+// (a beat every half second) in the fight, and is shot down once, dropping the 36 pickups of a
+// dead boss and leaving the beats. Then the processors' own rules on worked values.
+#include <gtest/gtest.h>
+
+#include "audio/play/beat_events.h"
+#include "audio/play/song_clock.h"
+#include "audio/sound/sound_bank.h"
+#include "audio/sound/sound_engine.h"
+#include "core/config.h"
+#include "core/game_clock.h"
+#include "core/random.h"
+#include "core/script_cache.h"
+#include "core/script_node.h"
+#include "render/flipbook.h"
+#include "render/flipbook_table.h"
+#include "tests/support/audio_songs.h"
+#include "tests/support/fatal_catch.h"
+#include "tests/world/atom_test_support.h"
+#include "tests/world/world_test_support.h"
+#include "ui/widget.h"
+#include "waves/generators/boss_generators.h"
+#include "waves/waves.h"
+#include "world/atoms/atom.h"
+#include "world/collision/contact.h"
+#include "world/collision/contact_handlers.h"
+#include "world/collision/kill_queue.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+#include "world/generators/dna_generator.h"
+#include "world/play/boss_encounter.h"
+#include "world/play/boss_meter.h"
+#include "world/play/guardian_sequence.h"
+#include "world/play/gun_params.h"
+#include "world/play/inspiration_pickups.h"
+#include "world/play/play_record.h"
+#include "world/play/player_state.h"
+#include "world/processors/boss_dancer.h"
+#include "world/processors/boss_first.h"
+#include "world/processors/boss_opps.h"
+#include "world/processors/boss_support.h"
+#include "world/processors/boss_the_wave.h"
+#include "world/processors/boss_whip_it.h"
+#include "world/processors/cube_station.h"
+#include "world/processors/motion_processors.h"
+#include "world/processors/path_follower.h"
+
+#include <cfloat>
+#include <cstring>
+#include <string>
+#include <tuple>
+
+using namespace world_test;
+
+namespace {
+
+constexpr f32 STEP = 1.0f / 60.0f;
+constexpr f32 ARRIVAL = 5.0f;
+constexpr f32 ARRIVAL_FADE = 2.5f;
+constexpr u32 DEAD_BOSS_PICKUPS = 36;
+
+void noCollect() {}
+const SBossEncounterHooks s_hooks = {noCollect};
+
+ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
+
+class BossPlayTest : public NullDrawTest, public ::testing::WithParamInterface<u32> {
+protected:
+    void SetUp() override {
+        NullDrawTest::SetUp();
+        setFatalErrorHook(test_support::throwOnFatal);
+        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        g_fGameStep = STEP;
+        sfmtInitGenRand(19);
+        configClear();
+        scriptRegistriesInit();
+        initFlipbookTable();
+        loadFlipbook(GUARDIAN_EYE_FLIPBOOK, 15.0f);
+        setAudioEngineOutput(E_SOUNDOUTPUT_NOSOUND_MANUAL);
+        ASSERT_EQ(initAudioEngine(0), 1);
+        ASSERT_EQ(loadSoundBank("ZUNO_SFX", 0), 1);
+        initWidgetRegistry();
+        for (const char* name : {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
+                                 "boss_meter_icon", "boss_escaped"})
+            createWidget(name)->setVisibleQuietly(false);
+        resetBeatAnalysis();
+        for (u32 i = 0; i < 240; ++i) test_support::addSongBeat(0.25f + 0.5f * f32(i));
+        initWorld();
+        resetPlayRecord();
+        resetPlayerStates();
+        resetInspirationPickups();
+        resetGuardianSequence();
+        wavesSetUp();
+        std::memset(&g_BossEncounter, 0, sizeof(g_BossEncounter));
+        setBossEncounterHooks(&s_hooks);
+        installBossEncounter();
+        g_fSongTime = 0.0f;
+        m_ship.node();
+        m_ship.processor(E_PROC_PLAYER_CTRL);
+        m_ship.mainBody(m_ship.addGeometry(makeRingMesh(6, 3.0f)));
+        m_ship.close();
+        g_aPlayerState[0].active = 1;
+        g_aPlayerState[0].ship = spawnActiveEntity(&m_ship.program);
+    }
+    void TearDown() override {
+        g_aPlayerState[0].ship = nullptr;
+        releaseGuardianSequence();
+        uninstallBossEncounter();
+        setBossEncounterHooks(nullptr);
+        shutdownWorld();
+        if (m_program) {
+            m_program->release();
+            delete m_program;
+        }
+        wavesShutdown();
+        releaseBeatAnalysis();
+        releaseWidgetRegistry();
+        shutdownAudioEngine();
+        setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
+        releaseAllFlipbooks();
+        freeAllScripts();
+        configFree();
+        setFatalErrorHook(nullptr);
+        g_fSongTime = 0.0f;
+        NullDrawTest::TearDown();
+    }
+
+    // The boss of the table entry waiting for ARRIVAL, as the boss choice leaves it.
+    ClEntity* chooseBoss(u32 boss, u32 subBoss) {
+        ClDNAGenerator* generator = getBossGenerator(boss, subBoss);
+        m_program = generator->generate(nullptr, nullptr);
+        m_program->generator = generator;
+        SBossEncounter& e = g_BossEncounter;
+        std::strcpy(e.bossName, generator->getName());
+        std::strcpy(e.introSoundName, "SG_InGameIntro_Boss");
+        e.boss = s32(boss);
+        e.subBoss = s32(subBoss);
+        e.entity = buildEntity(m_program);
+        g_pCurrentBossEntity = e.entity;
+        e.barLastValue = 1.0f;
+        e.valuePool = 3600.0f;
+        e.phaseTimer = ARRIVAL;
+        return e.entity;
+    }
+
+    static void step() {
+        g_fSongTime += STEP;
+        updateBossEncounter();
+        updateGuardianEvents();
+        flipFrameBuffers();
+        dispatchBeats();
+        updateLiveEntities();
+        processKillQueue();
+        flushDestroyedEntities();
+        flushFreedEntities();
+    }
+    static void playUntil(f32 songTime) {
+        while (g_fSongTime < songTime) step();
+    }
+    static void playUntilPhase(s32 phase) {
+        for (int i = 0; i < 60 * 60 && g_BossEncounter.phase != phase; ++i) step();
+    }
+    static f32 cueSeconds(const char* name) {
+        const SCueHandle cue = playCueHeld(name);
+        const f32 seconds = getCueDuration(cue);
+        stopCue(cue, 0.0f);
+        return seconds;
+    }
+    // A player bullet strong enough to kill the atom, straight into its hit handler.
+    static void shoot(ClAtom* target) {
+        ClEntity* bullet = allocEntity(OWNER_LIVE_GAME);
+        bullet->buildFromDNA(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
+        bullet->root->resetAtoms();
+        bullet->spawn();
+        copyBulletParamsToBullet(bullet->root, SBulletParams{0, 0, 0, 1.0f, 1.0f, 1.0e7f, 0.0f, 0.0f, 0, 0});
+        bullet->setRootPosition(target->currentWorldMatrix().getTranslation());
+        bullet->activate();
+        onBulletHit(SContact{target->currentWorldMatrix().getTranslation(), ClVec3(0, 0, 1), 0.0f,
+                             bullet->root->atoms[0], target});
+        processKillQueue();
+    }
+    // The boss of the entry already fighting, with only the given beats in the song.
+    template <typename T>
+    T* fightNow(u32 kind, std::initializer_list<f32> beats) {
+        releaseBeatAnalysis();
+        resetBeatAnalysis();
+        for (f32 t : beats) test_support::addSongBeat(t);
+        ClEntity* boss = chooseBoss(kind, 0);
+        boss->root->resetAtoms();
+        boss->spawn();
+        boss->activate();
+        g_BossEncounter.phase = E_BOSSPHASE_FIGHT;
+        g_BossEncounter.phaseTimer = FLT_MAX;
+        for (u32 i = 0; i < boss->root->processors.count; ++i)
+            if (boss->root->processors[i]->typeId >= E_PROC_BOSS_1 && boss->root->processors[i]->typeId <= E_PROC_BOSS_DANCER)
+                return static_cast<T*>(boss->root->processors[i]);
+        return nullptr;
+    }
+    static f32 strength(const ClEntity* boss) { return boss->root->params.get("NDKFBH")->real; }
+
+    DnaWriter m_ship{E_PROGRAM_PLAYER};
+    ClDNAProgram* m_program = nullptr;
+};
+
+// What each boss has done after a few seconds of fight on the half-second beats.
+void expectActedOnTheBeat(u32 kind, ClEntity* boss) {
+    ClProcessor* p = boss->root->processors[1];
+    switch (kind) {
+        case E_BOSS_FIRST: {
+            auto* first = static_cast<ClProcessor_Enemy_Boss_1*>(p);
+            EXPECT_GT(first->orbitAngle, 0.0f);
+            EXPECT_NE(xyz(boss->getWorldPosition()).x, FIRST_BOSS_CENTRE.x) << "it rides the figure-eight";
+            break;
+        }
+        case E_BOSS_THE_WAVE: {
+            auto* wave = static_cast<ClProcessor_Enemy_Boss_TheWave*>(p);
+            EXPECT_GT(wave->waveCounter, 2);
+            EXPECT_GT(wave->nextBar, 0) << "bars are launched in the fight";
+            break;
+        }
+        case E_BOSS_OPPS: {
+            auto* opps = static_cast<ClProcessor_Enemy_Boss_Opps*>(p);
+            EXPECT_GE(opps->nextBeatIndex, 0);
+            EXPECT_NE(opps->movedBlock, nullptr) << "a block slides towards the ship";
+            break;
+        }
+        case E_BOSS_WHIP_IT: {
+            auto* whip = static_cast<ClProcessor_Enemy_Boss_WhipIt*>(p->typeId == E_PROC_BOSS_WHIP_IT ? p : boss->root->processors[2]);
+            EXPECT_GT(whip->lastAimDirection.length(), 0.99f) << "it aims at the ship on the beats";
+            break;
+        }
+        case E_BOSS_DANCER: {
+            auto* dancer = static_cast<ClProcessor_Enemy_Boss_Dancer*>(p);
+            EXPECT_GT(dancer->nextBeatIndex, 0) << "it jumps on the beats";
+            break;
+        }
+        default: FAIL() << kind;
+    }
+}
+
+TEST_P(BossPlayTest, ArrivesActsOnTheBeatAndDiesOnceDroppingItsPickups) {
+    const u32 kind = GetParam();
+    const u32 subscriptionsBefore = liveBeatSubscriptions();
+    ClEntity* boss = chooseBoss(kind, 1);
+    const f32 intro = cueSeconds("SG_InGameIntro_Boss");
+    ASSERT_GT(intro, 1.0f);
+
+    playUntilPhase(E_BOSSPHASE_FIGHT);
+    // The arrival frame, the fade, then the whole intro cue.
+    EXPECT_NEAR(g_fSongTime, ARRIVAL + ARRIVAL_FADE + intro, 3.0f * STEP);
+    EXPECT_EQ(boss->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(strength(boss), 1.0f);
+
+    playUntil(g_fSongTime + 3.0f);
+    expectActedOnTheBeat(kind, boss);
+
+    ClAtom* main = boss->registeredAtoms[0];
+    shoot(main);
+    EXPECT_EQ(std::make_tuple(g_BossEncounter.dead, boss->state, liveInspirationPickupCount()),
+              std::make_tuple(1, u32(E_ENTITY_DESTROYED), DEAD_BOSS_PICKUPS));
+    step();
+    EXPECT_EQ(std::make_tuple(liveInspirationPickupCount(), liveBeatSubscriptions()),
+              std::make_tuple(DEAD_BOSS_PICKUPS, subscriptionsBefore))
+        << "one death, and the beats are let go";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryBoss, BossPlayTest,
+                         ::testing::Values(E_BOSS_FIRST, E_BOSS_THE_WAVE, E_BOSS_OPPS, E_BOSS_WHIP_IT, E_BOSS_DANCER));
+
+TEST_F(BossPlayTest, OppsSplitsALongGapIntoSpacedSlides) {
+    auto* opps = fightNow<ClProcessor_Enemy_Boss_Opps>(E_BOSS_OPPS, {0.5f, 1.0f, 5.5f});
+    playUntil(1.0f + STEP);
+    // 4.5 s to the next beat: two slides 0.9 x 4.5 / 2 apart, the first now.
+    const f32 gap = 5.5f - g_fSongTime + STEP;
+    EXPECT_EQ(opps->stepCount, 1);
+    EXPECT_NEAR(opps->stepInterval, 0.9f * gap / 2.0f, 1e-4f);
+    EXPECT_NEAR(opps->blockTween.duration, 0.7f * opps->stepInterval, 1e-4f);
+    ClAtom* first = opps->movedBlock;
+    ASSERT_NE(first, nullptr);
+    playUntil(g_fSongTime + opps->stepInterval + STEP);
+    EXPECT_EQ(opps->stepCount, 0);
+    EXPECT_LT(opps->blockTween.time, 0.1f) << "the second slide has just begun";
+}
+
+TEST_F(BossPlayTest, DancerFillsALongGapWithSpacedJumpsAndIsHittableOnlyAfterThem) {
+    auto* dancer = fightNow<ClProcessor_Enemy_Boss_Dancer>(E_BOSS_DANCER, {0.5f, 2.0f, 6.0f});
+    ClEntity* boss = dancer->entity;
+    playUntil(1.5f);
+    EXPECT_EQ(std::make_tuple(dancer->positionIndex, boss->timer), std::make_tuple(1, BOSS_NO_CONTACT_GRACE))
+        << "0.5 s after its jump it takes no more hits";
+    playUntil(2.0f + STEP);
+    // 4 s to the next beat: two spaced jumps (the first at once, its timer never having run),
+    // then a closing one 0.5 s later.
+    EXPECT_EQ(std::make_tuple(dancer->positionIndex, dancer->stepCount, boss->timer), std::make_tuple(3, 1, 0.0f));
+    EXPECT_NEAR(dancer->lastStepDelay, 0.5f, 2.0f * STEP);
+    EXPECT_EQ(xyz(boss->getWorldPosition()).x, dancer->positions[3].x);
+    playUntil(5.9f);
+    EXPECT_EQ(std::make_tuple(dancer->positionIndex, dancer->stepCount, dancer->lastStepDelay), std::make_tuple(5, 0, 0.0f));
+}
+
+TEST_F(BossPlayTest, FirstBossSpinsFasterAsArmsFallAndFiresWithNoneLeft) {
+    auto* first = fightNow<ClProcessor_Enemy_Boss_1>(E_BOSS_FIRST, {1.0f});
+    step();
+    // Arms shot away one by one.
+    const auto shootArm = [&](u32 arm) {
+        first->node->children[arm]->children[0]->atoms[0]->deactivate(0);
+        processKillQueue();
+    };
+    for (u32 arm = 1; arm <= 3; ++arm) shootArm(arm);
+    step();
+    const auto* rotator = static_cast<ClProcessor_Rotator*>(first->node->children[4]->findProcessor(E_PROC_ROTATOR));
+    EXPECT_EQ(first->standingArms(), 3u);
+    EXPECT_FLOAT_EQ(rotator->speed1, 3.5f / 3.0f);
+    for (u32 arm = 4; arm <= 6; ++arm) shootArm(arm);
+    step();
+    const auto* gun = static_cast<ClProcessor_Enemy_AI_Head_Gun*>(first->node->children[7]->findProcessor(E_PROC_ENEMY_HEAD_GUN));
+    EXPECT_EQ(std::make_tuple(first->spinFactor(), gun->enabled, gun->shotInterval), std::make_tuple(1.0f, 1, first->gunInterval));
+}
+
+TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {
+    auto* whip = fightNow<ClProcessor_Enemy_Boss_WhipIt>(E_BOSS_WHIP_IT, {0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f});
+    ClEntity* ship = g_aPlayerState[0].ship;
+    ship->setRootPosition(ClVec3(0.0f, 0.0f, 60.0f));
+    playUntil(2.1f);
+    EXPECT_EQ(whip->whipState, s32(E_WHIP_CHARGING)) << "2 s within range at stage 0";
+    EXPECT_EQ(whip->entity->timer, 0.0f) << "hittable while charging";
+    playUntil(g_fSongTime + 1.0f + 1.5f + 0.1f);
+    EXPECT_EQ(whip->whipState, s32(E_WHIP_LASHING));
+    EXPECT_EQ(whip->entity->timer, BOSS_NO_CONTACT_GRACE);
+    EXPECT_GT(whip->lashShots, 0u) << "the fan points at the ship";
+    playUntil(g_fSongTime + 2.5f);
+    EXPECT_EQ(whip->whipState, s32(E_WHIP_TRACKING));
+}
+
+TEST(WhipItFan, PointsInsideAreStrictlyInside) {
+    const ClVec3 a(0, 0, 0), b(10, 0, 0), c(0, 0, 10);
+    EXPECT_TRUE(pointInTriangle(ClVec3(2, 0, 2), a, b, c, nullptr));
+    EXPECT_FALSE(pointInTriangle(ClVec3(5, 0, 5), a, b, c, nullptr)) << "on the far edge";
+    EXPECT_FALSE(pointInTriangle(ClVec3(-1, 0, 2), a, b, c, nullptr));
+}
+
+TEST_F(BossPlayTest, WaveSplitsATooSlowBarIntoShorterLaunches) {
+    auto* wave = fightNow<ClProcessor_Enemy_Boss_TheWave>(E_BOSS_THE_WAVE, {0.5f});
+    // A run of 299.75 units at 29.975 units/s: 10 s, against a longest travel of 4 s.
+    const_cast<ClScriptNode*>(wave->params->getChild(21))->setFloat(29.975f);
+    wave->launchBar(12.0f);
+    // 10 s is within the 12 s to the beat: three launches 0.9 x 10 / 3 apart follow, each bar 3 s.
+    EXPECT_EQ(std::make_tuple(wave->stepCount, wave->nextBar, wave->waveCounter), std::make_tuple(3, 1, 1));
+    EXPECT_NEAR(wave->stepInterval, 3.0f, 1e-5f);
+    EXPECT_NEAR(wave->barTweens[0].duration, 3.0f, 1e-5f);
+    playUntil(g_fSongTime + 3.0f + 2.0f * STEP);
+    EXPECT_EQ(std::make_tuple(wave->stepCount, wave->nextBar), std::make_tuple(2, 2));
+}
+
+TEST_F(BossPlayTest, WaveRefusesATuningIndexPastItsSection) {
+    ClEntity* boss = chooseBoss(E_BOSS_THE_WAVE, 0);
+    boss->root->params.get("TW_si")->setInt(3);
+    boss->root->resetAtoms();
+    EXPECT_NE(test_support::fatalReasonOf([&] { boss->spawn(); }).find("\"TW_si\" 3 is past the 3 blocks"), std::string::npos);
+}
+
+}  // namespace
