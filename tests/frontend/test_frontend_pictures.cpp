@@ -2,61 +2,17 @@
 // back: each as a PNG under VELODRIX_TEST_PNG_DIR when set, and checked by sampled colours.
 #include "frontend_test_support.h"
 
-#include "core/config.h"
 #include "core/game_clock.h"
-#include "core/global_objects.h"
-#include "core/task_layer.h"
 #include "library/play_record_fill.h"
-#include "platform/gfx/image_decode.h"
-#include "render/batcher.h"
-#include "render/display_modes.h"
-#include "render/draw_lists.h"
-#include "render/materials.h"
-#include "render/render_device.h"
-#include "render/render_worker.h"
-#include "render/scene_inputs.h"
-#include "render/scene_render.h"
-#include "render/screen_quad.h"
-#include "render/shader.h"
-#include "render/sprite_queue.h"
-#include "render/texture.h"
-#include "ui/widget_kinds.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <vector>
+#include "tests/support/offscreen_picture.h"
 
 namespace {
 
-constexpr u32 W = 960;
-constexpr u32 H = 540;  // two canvas units a pixel
-
-struct SRgb {
-    int r, g, b;
-};
-
-class FrontEndPictures : public frontend_test::FrontEndTest {
+class FrontEndPictures : public frontend_test::FrontEndTest, protected ClOffscreenPictures {
 protected:
     void SetUp() override {
         FrontEndTest::SetUp();
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        configClear();
-        configSetValue("NOVSYNC", "1");
-        configSetValue("FULLSCREEN", "0");
-        configSetValue("HARD_FORCED_WIDTH", std::to_string(W).c_str());
-        configSetValue("HARD_FORCED_HEIGHT", std::to_string(H).c_str());
-        initDisplayOptionTable();
-        taskLayerInit();
-        initRenderer();
-        initShaderRegistry();
-        initMaterialPools();
-        initTextureTable();
-        initDrawBatchPool();
-        ASSERT_TRUE(createBatchBuffers(true));
-        initSpriteQueue();
-        installSceneRender();
-        g_uMusicLibraryInitialised = 1;
+        startPictures(960, 540);  // two canvas units a pixel
         addSong("Alpha", E_SONGSTATE_READY);
         addSong("Broken", E_SONGSTATE_FAILED, E_SONGFAIL_UNDECODABLE);
         addSong("Later", E_SONGSTATE_PENDING);
@@ -66,52 +22,26 @@ protected:
     void TearDown() override {
         shutdownFrontEndScreens();
         shutdownUi();
-        g_uMusicLibraryInitialised = 0;
-        releaseUIDeviceBuffers();
-        shutdownSpriteQueue();
-        releaseBatchBuffers();
-        releaseAllDrawBatches();
-        releaseAllMaterials();
-        destroyAllTextures();
-        releaseShaderRegistry();
-        shutdownRenderer();
-        taskLayerShutdown();
-        configClear();
+        stopPictures();
         FrontEndTest::TearDown();
     }
-
     void draw(const char* screen, const char* pngName) {
         switchWidgetByName("TopLevelSwitcher", screen);
         setClockDelta(GAME_CLOCK_SYSTEM, 1.0f);  // past the switch's fade
-        for (int i = 0; i < 3; ++i) {
-            beginBatchFrame();
-            tickFrontEndScreens();
-            renderUiPages();
-            ASSERT_EQ(1, finishFrame());
-        }
-        m_frame.assign(W * H * 4, 0);
-        ASSERT_TRUE(gfxReadPixels(nullptr, m_frame.data(), u32(m_frame.size())));
-        if (const char* dir = std::getenv("VELODRIX_TEST_PNG_DIR"))
-            writePngFile((std::string(dir) + "/" + pngName).c_str(), W, H, m_frame.data());
+        m_frame = drawFrames(
+            [] {
+                tickFrontEndScreens();
+                renderUiPages();
+            },
+            pngName);
     }
-    // The pixel at canvas units (x, y) is the colour within 4 per channel.
-    bool near(f32 x, f32 y, SRgb want) const {
-        const u8* p = &m_frame[4 * (u32(y / 2) * W + u32(x / 2))];
-        return std::abs(p[0] - want.r) <= 4 && std::abs(p[1] - want.g) <= 4 && std::abs(p[2] - want.b) <= 4;
-    }
+    SRgb at(f32 x, f32 y) const { return m_frame.rgb(u32(x / 2), u32(y / 2)); }
     // Pixels of the box (canvas units) whose colour passes the test.
     template <typename Test>
     u32 count(f32 x0, f32 y0, f32 x1, f32 y1, Test test) const {
-        u32 n = 0;
-        for (u32 y = u32(y0 / 2); y < u32(y1 / 2); ++y)
-            for (u32 x = u32(x0 / 2); x < u32(x1 / 2); ++x) {
-                const u8* p = &m_frame[4 * (y * W + x)];
-                n += test(p[0], p[1], p[2]) ? 1 : 0;
-            }
-        return n;
+        return m_frame.count({u32(x0 / 2), u32(y0 / 2), u32(x1 / 2), u32(y1 / 2)}, test);
     }
-
-    std::vector<u8> m_frame;
+    SPicture m_frame;
 };
 
 // 0xFF141C2C, and a fill of alpha a over it.
@@ -119,7 +49,7 @@ constexpr SRgb SCREEN = {0x14, 0x1C, 0x2C};
 SRgb over(u32 argb) {
     const f32 a = f32(argb >> 24) / 255.0f;
     const auto mix = [a](u32 top, int bottom) { return int(f32(top & 0xFF) * a + f32(bottom) * (1.0f - a) + 0.5f); };
-    return {mix(argb >> 16, SCREEN.r), mix(argb >> 8, SCREEN.g), mix(argb, SCREEN.b)};
+    return {mix(argb >> 16, SCREEN[0]), mix(argb >> 8, SCREEN[1]), mix(argb, SCREEN[2])};
 }
 
 const auto GOLD = [](int r, int g, int b) { return r > 200 && g > 150 && b < 110; };
@@ -132,9 +62,9 @@ TEST_F(FrontEndPictures, TitleShowsTheNameAndItsButtonsWithPlayFocused) {
     ASSERT_FALSE(gfxIsNullRenderer());
     draw("TitleMenu", "frontend_title.png");
     // The screen's colour, the focused "Play" (x 640..1280 units, y 440..550) and idle "Quit".
-    EXPECT_TRUE(near(20, 20, SCREEN));
-    EXPECT_TRUE(near(660, 460, over(BUTTON_FOCUS_COLOUR)));
-    EXPECT_TRUE(near(660, 740, over(BUTTON_IDLE_COLOUR)));
+    EXPECT_THAT(at(20, 20), RgbNear(SCREEN, 4));
+    EXPECT_THAT(at(660, 460), RgbNear(over(BUTTON_FOCUS_COLOUR), 4));
+    EXPECT_THAT(at(660, 740), RgbNear(over(BUTTON_IDLE_COLOUR), 4));
     EXPECT_GT(count(400, 120, 1520, 280, GOLD), 2000u);
     EXPECT_GT(count(640, 440, 1280, 550, WHITE), 200u);
     EXPECT_GT(count(640, 720, 1280, 830, WHITE), 200u);

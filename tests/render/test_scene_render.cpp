@@ -1,74 +1,57 @@
 // The scene render under the offscreen driver: a bright 2D quad spreads into its neighbours with
 // bloom and not without it, the reflection target is cleared to the water colour, and a playing
 // film covers the frame.
-#include "core/saved_options.h"
-#include "offscreen_frame_test.h"
-#include "render/camera.h"
-#include "render/camera_list.h"
 #include "render/debug_shapes.h"
 #include "render/fmv_player.h"
 #include "render/lens_flares.h"
 #include "render/render_target.h"
 #include "render/scene_targets.h"
+#include "tests/support/offscreen_picture.h"
 #include "tests/support/temp_dir.h"
 
 #include <cmath>
 
 namespace {
 
-constexpr u32 W = FRAME_W, H = FRAME_H;
-
-class SceneRender : public OffscreenFrameTest {
+class SceneRender : public OffscreenPictureTest {
 protected:
+    SceneRender() : OffscreenPictureTest(160, 90, true) {}
     void SetUp() override {
-        OffscreenFrameTest::SetUp();
-        createDebugCamera();
-        setUpCameraBlenders();
-        g_aCameraBlenders[0].blendTo(cameraAt(0), 0.0f, false);
+        OffscreenPictureTest::SetUp();
         g_uInGameFlag = 1;
         g_uWaterClearColour = 0xFF204060u;
-        m_saved = g_SavedOptions;
     }
-    void TearDown() override {
-        g_SavedOptions = m_saved;
-        g_uInGameFlag = 0;
-        releaseCameras();
-        releaseCameraBlenders();
-        OffscreenFrameTest::TearDown();
-    }
-    // Three frames of a white 8 x 8 quad at (76, 41) in the middle 2D band; the back buffer.
-    std::vector<u8> drawFrames(const char* pngName) {
+    // Three frames of a white 8 x 8 quad at (76, 41) in the middle 2D band.
+    SPicture drawQuad(const char* pngName) {
         const SMaterial* additive = getMaterialForEffect("Debug_Add");
-        for (int frame = 0; frame < 3; ++frame) {
-            beginBatchFrame();
-            addSpriteQuad(1250, additive, 0xFFFFFFFFu, 76, 41, 8, 8);
-            addSpriteQuad(1300, additive, 0xFF00C000u, 10, 10, 20, 10);
-            appendLineCommand(ClVec3(0, 0, 0), ClVec3(1, 0, 0), 0.05f, 0xFFFF0000u, additive, 1.0f, 0, 0x22);
-            EXPECT_EQ(1, finishFrame());
-        }
-        return readFrame(pngName);
+        return drawFrames(
+            [&] {
+                addSpriteQuad(1250, additive, 0xFFFFFFFFu, 76, 41, 8, 8);
+                addSpriteQuad(1300, additive, 0xFF00C000u, 10, 10, 20, 10);
+                appendLineCommand(ClVec3(0, 0, 0), ClVec3(1, 0, 0), 0.05f, 0xFFFF0000u, additive, 1.0f, 0, 0x22);
+            },
+            pngName);
     }
-    static int green(const std::vector<u8>& rgba, u32 x, u32 y) { return rgba[4 * (y * W + x) + 1]; }
-    SSavedOptions m_saved;
+    static int green(const SPicture& picture, u32 x, u32 y) { return picture.rgb(x, y)[1]; }
 };
 
 TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
     ASSERT_FALSE(gfxIsNullRenderer());
     g_SavedOptions.waterReflection = 1;
     g_SavedOptions.bloom = 1;
-    const std::vector<u8> bloom = drawFrames("scene_bloom.png");
+    const SPicture bloom = drawQuad("scene_bloom.png");
     EXPECT_EQ(1u, bloomIndex());
     EXPECT_NEAR(255, green(bloom, 80, 45), 2);
     EXPECT_GT(green(bloom, 80, 52), 8) << "below the quad";
     EXPECT_GT(green(bloom, 72, 45), 8) << "left of the quad";
     EXPECT_NEAR(0xC0, green(bloom, 15, 15), 2);
-    std::vector<u8> reflection(W * H * 4);
+    std::vector<u8> reflection(m_w * m_h * 4);
     ASSERT_TRUE(gfxReadPixels(sceneTarget(E_SCENE_TARGET_REFLECTION)->target()->deviceTexture(), reflection.data(),
                               u32(reflection.size())));
     EXPECT_EQ(std::vector<u8>({0x20, 0x40, 0x60}), std::vector<u8>(reflection.begin(), reflection.begin() + 3));
 
     g_SavedOptions.bloom = 0;
-    const std::vector<u8> plain = drawFrames("scene_no_bloom.png");
+    const SPicture plain = drawQuad("scene_no_bloom.png");
     EXPECT_NEAR(255, green(plain, 80, 45), 2);
     EXPECT_EQ(0, green(plain, 80, 52));
     EXPECT_EQ(0, green(plain, 72, 45));
@@ -77,8 +60,8 @@ TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
     // Out of game the bloom is not added: the picture is the plain one.
     g_SavedOptions.bloom = 1;
     g_uInGameFlag = 0;
-    const std::vector<u8> outOfGame = drawFrames("scene_bloom_out_of_game.png");
-    for (size_t i = 0; i < plain.size(); ++i) ASSERT_NEAR(plain[i], outOfGame[i], 2) << "byte " << i;
+    const SPicture outOfGame = drawQuad("scene_bloom_out_of_game.png");
+    for (size_t i = 0; i < plain.rgba.size(); ++i) ASSERT_NEAR(plain.rgba[i], outOfGame.rgba[i], 2) << "byte " << i;
 }
 
 // The device's own release and re-create walk: the preview groups and the debug shapes go with the
@@ -99,7 +82,7 @@ TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsDebugShapesAnd
     ASSERT_TRUE(renderDeviceLost());
     EXPECT_EQ(nullptr, preview.target()->deviceTexture());
     EXPECT_FALSE(debugShapesCreated());
-    const std::vector<u8> restored = drawFrames("scene_restored.png");
+    const SPicture restored = drawQuad("scene_restored.png");
     EXPECT_FALSE(renderDeviceLost());
     EXPECT_NE(nullptr, preview.target()->deviceTexture());
     EXPECT_TRUE(debugShapesCreated());
@@ -121,10 +104,7 @@ TEST_F(SceneRender, ARequestedGemLineAndTriangleDrawForOneFrame) {
             requestDebugTriangle({6, 0, 0}, {10, 0, 0}, {8, 3, 0}, 0xFF00FF00u);
         }
         EXPECT_EQ(1, finishFrame());
-        const std::vector<u8> rgba = readFrame(pngName);
-        u32 count = 0;
-        for (u32 i = 0; i < W * H; ++i) count += rgba[4 * i] < 64 && rgba[4 * i + 1] > 128 && rgba[4 * i + 2] < 64;
-        return count;
+        return readPicture(pngName).count({0, 0, m_w, m_h}, [](int r, int g, int b) { return r < 64 && g > 128 && b < 64; });
     };
     EXPECT_GT(greenPixels(true, "debug_gem.png"), 100u);
     EXPECT_EQ(greenPixels(false, "debug_gem_next.png"), 0u);
@@ -149,23 +129,15 @@ TEST_F(SceneRender, APlayingFilmIsDrawnLetterboxedOverTheFrame) {
     setDataDir(dataDir.c_str());
     ASSERT_TRUE(started);
     fmvUpdate(0.05f);
-    const std::vector<u8> shown = drawFrames("scene_film.png");
+    const SPicture shown = drawQuad("scene_film.png");
     fmvRelease();
-    const auto pixel = [&](u32 x, u32 y) {
-        const u8* p = &shown[4 * (y * W + x)];
-        return std::vector<int>({p[0], p[1], p[2]});
-    };
-    for (const auto& [x, y] : {std::pair<u32, u32>{80, 45}, {15 + 30, 15}, {80, 2}, {122, 87}}) {
-        const std::vector<int> rgb = pixel(x, y);
-        EXPECT_NEAR(255, rgb[0], 12) << x << "," << y;
-        EXPECT_NEAR(0, rgb[1], 12) << x << "," << y;
-        EXPECT_NEAR(0, rgb[2], 12) << x << "," << y;
-    }
+    for (const auto& [x, y] : {std::pair<u32, u32>{80, 45}, {15 + 30, 15}, {80, 2}, {122, 87}})
+        EXPECT_THAT(shown.rgb(x, y), RgbNear({255, 0, 0}, 12)) << x << "," << y;
     for (const auto& [x, y] : {std::pair<u32, u32>{15, 15}, {2, 45}, {157, 45}, {33, 45}, {127, 45}})
-        EXPECT_EQ(std::vector<int>({0, 0, 0}), pixel(x, y)) << x << "," << y;
+        EXPECT_EQ(grey(0), shown.rgb(x, y)) << x << "," << y;
 
     // Once the film has ended the frame shows again.
-    const std::vector<u8> after = drawFrames("scene_after_film.png");
+    const SPicture after = drawQuad("scene_after_film.png");
     EXPECT_NEAR(0xC0, green(after, 15, 15), 2);
 }
 

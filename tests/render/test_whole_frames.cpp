@@ -1,15 +1,15 @@
 // Whole frames in one process: the game's window, device and render worker under the offscreen
 // driver draw known draw-list commands, and the back buffer shows them where the orthographic
 // projection puts them. The picture is written as PNG into VELODRIX_TEST_PNG_DIR when set.
-#include "offscreen_frame_test.h"
 #include "render/render_state.h"
 #include "render/transform_stacks.h"
+#include "tests/support/offscreen_picture.h"
 
 #include <array>
 
 namespace {
 
-constexpr u32 W = FRAME_W, H = FRAME_H;
+constexpr u32 W = 160, H = 90;
 constexpr u32 LAYER_MASK_2D = 0x100;
 
 // The worker's frame: the quads of its half, drawn over black into the back buffer.
@@ -27,10 +27,10 @@ void drawQuadsScene() {
     presentRenderedFrame();
 }
 
-class WholeFrames : public OffscreenFrameTest {
+class WholeFrames : public OffscreenPictureTest {
 protected:
     void SetUp() override {
-        OffscreenFrameTest::SetUp();
+        OffscreenPictureTest::SetUp();
         g_FrameHandOffSteps.renderScene = drawQuadsScene;
     }
 };
@@ -52,13 +52,11 @@ TEST_F(WholeFrames, QuadsFromTheDrawListsLandOnTheirPixelsInTheBackBuffer) {
         quad(50, 30, 100, 80, 0xFF00C000u);
         ASSERT_EQ(submitFrameToRenderWorker(), 1);
     }
-    const std::vector<u8> rgba = readFrame("whole_frame.png");
+    const SPicture picture = readPicture("whole_frame.png");
     // {x, y, red, green}: inside each quad, in the overlap, and just outside every edge.
-    for (auto [x, y, r, g] : std::vector<std::array<u32, 4>>{{20, 10, 0xC0, 0}, {49, 39, 0xC0, 0}, {55, 35, 0xC0, 0xC0}, {99, 79, 0, 0xC0},
-                                                            {19, 10, 0, 0}, {20, 9, 0, 0}, {100, 79, 0, 0}, {99, 80, 0, 0}, {150, 5, 0, 0}}) {
-        const u8* p = &rgba[4 * (y * W + x)];
-        for (auto [got, want] : {std::pair{p[0], r}, {p[1], g}, {p[2], 0u}}) EXPECT_NEAR(got, want, 2) << "at " << x << ", " << y;
-    }
+    for (auto [x, y, r, g] : std::vector<std::array<int, 4>>{{20, 10, 0xC0, 0}, {49, 39, 0xC0, 0}, {55, 35, 0xC0, 0xC0}, {99, 79, 0, 0xC0},
+                                                            {19, 10, 0, 0}, {20, 9, 0, 0}, {100, 79, 0, 0}, {99, 80, 0, 0}, {150, 5, 0, 0}})
+        EXPECT_THAT(picture.rgb(x, y), RgbNear({r, g, 0}, 2)) << "at " << x << ", " << y;
 }
 
 }  // namespace

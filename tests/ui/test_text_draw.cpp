@@ -3,16 +3,14 @@
 // placed in the world. The glyphs are a 5 x 7 test font made here.
 #include "render/camera.h"
 #include "render/canvases.h"
-#include "tests/render/offscreen_frame_test.h"
+#include "tests/support/offscreen_picture.h"
 #include "ui/font_face.h"
 #include "ui/text_draw.h"
 #include "ui/ui_sprite.h"
 
-#include <gmock/gmock.h>
-
 namespace {
 
-constexpr u32 W = FRAME_W, H = FRAME_H;
+constexpr u32 W = 160, H = 90;
 constexpr u32 GRID_WIDTH = 5;
 constexpr u32 GRID_HEIGHT = 7;
 constexpr u32 CELL = 6;  // atlas cell and advance
@@ -33,17 +31,17 @@ const STestGlyph TEST_GLYPHS[] = {
     {u'?', {".###.", "#...#", "....#", "...#.", "..#..", ".....", "..#.."}},
 };
 
-class TextDrawing : public OffscreenFrameTest {
+class TextDrawing : public OffscreenPictureTest {
 protected:
     void SetUp() override {
-        OffscreenFrameTest::SetUp();
+        OffscreenPictureTest::SetUp();
         makeFont();
     }
     void TearDown() override {
         releaseFontFaces();
         releaseUiSprites();
         delete m_atlas;
-        OffscreenFrameTest::TearDown();
+        OffscreenPictureTest::TearDown();
     }
 
     void makeFont() {
@@ -90,55 +88,24 @@ protected:
                                  units(40), units(8), 0.5f, 1.0f, E_ALIGN_LEFT | E_ALIGN_BOTTOM));
     }
 
-    std::vector<u8> drawFrames(const char* pngName) {
-        for (int frame = 0; frame < 3; ++frame) {
-            beginBatchFrame();
-            drawScene();
-            EXPECT_EQ(1, finishFrame());
-        }
-        return readFrame(pngName);
-    }
-    static std::vector<int> rgb(const std::vector<u8>& frame, u32 x, u32 y) {
-        const u8* p = &frame[4 * (y * W + x)];
-        return {p[0], p[1], p[2]};
-    }
-
     ClTexture* m_atlas = nullptr;
 };
-
-// Within a few steps of a grey level, channel by channel.
-MATCHER_P(GreyNear, level, "") {
-    for (int c : arg)
-        if (c < level - 3 || c > level + 3) return false;
-    return true;
-}
 
 TEST_F(TextDrawing, GlyphsShadowsAlignmentFallbackFaceAndAHalfFilledSprite) {
     ASSERT_FALSE(gfxIsNullRenderer());
     registerUiSprite("bar", SUiSprite{});
-    const std::vector<u8> frame = drawFrames("text_drawing.png");
-
-    // "12:4" from (4, 4), 3 pixels a texel: the stem of '1' is lit, the corner beside it grey,
-    // and the shadow shows below the foot of '1', 6 pixels down and right.
-    EXPECT_THAT(rgb(frame, 11, 5), GreyNear(255));
-    EXPECT_THAT(rgb(frame, 5, 5), GreyNear(0x40));
-    EXPECT_THAT(rgb(frame, 16, 29), GreyNear(0));
-    // The colon of the third glyph (pen at 4 + 2 x 18).
-    EXPECT_THAT(rgb(frame, 40 + 7, 4 + 4), GreyNear(255));
-    EXPECT_THAT(rgb(frame, 40 + 7, 4 + 10), GreyNear(0x40));
-
-    // "4" centred: its box of 18 x 24 pixels about (80, 45) starts at (71, 33); its bar row 4.
-    EXPECT_THAT(rgb(frame, 71 + 7, 33 + 13), GreyNear(255));
-    EXPECT_THAT(rgb(frame, 71 + 1, 33 + 1), GreyNear(0x40));
-
-    // "x" in "TestFont-JAP" draws the base face's '?' in the bottom-right corner: its box of
-    // 18 x 24 pixels starts at (142, 66).
-    EXPECT_THAT(rgb(frame, 142 + 7, 66 + 19), GreyNear(255));
-    EXPECT_THAT(rgb(frame, 142 + 7, 66 + 16), GreyNear(0x40));
-
-    // The sprite: 40 x 8 pixels from (4, 70), half of it drawn.
-    EXPECT_EQ(rgb(frame, 10, 74), std::vector<int>({0, 0xC0, 0}));
-    EXPECT_THAT(rgb(frame, 30, 74), GreyNear(0x40));
+    const SPicture frame = drawFrames([this] { drawScene(); }, "text_drawing.png");
+    // {x, y, grey level}: "12:4" from (4, 4), 3 pixels a texel: the stem of '1' lit, the corner
+    // beside it background, the shadow below the foot of '1' (6 pixels down and right), the colon
+    // of the third glyph (pen at 4 + 2 x 18) and the background below it. "4" centred: its box of
+    // 18 x 24 pixels about (80, 45) from (71, 33), its bar row 4. "x" in "TestFont-JAP" draws the
+    // base face's '?' in the bottom-right corner, its box from (142, 66). The sprite: 40 x 8
+    // pixels from (4, 70), half of it drawn.
+    for (auto [x, y, level] : std::vector<std::array<int, 3>>{{11, 5, 255}, {5, 5, 0x40}, {16, 29, 0}, {47, 8, 255},
+                                                              {47, 14, 0x40}, {78, 46, 255}, {72, 34, 0x40},
+                                                              {149, 85, 255}, {149, 82, 0x40}, {30, 74, 0x40}})
+        EXPECT_THAT(frame.rgb(x, y), RgbNear(grey(level))) << x << ", " << y;
+    EXPECT_EQ(frame.rgb(10, 74), SRgb({0, 0xC0, 0}));
 }
 
 TEST_F(TextDrawing, WorldTextSitsAtItsScreenPointAndNothingIsDrawnBehindTheCamera) {

@@ -3,7 +3,6 @@
 // in its own colours, and the space between them stays dark.
 #include "core/game_clock.h"
 #include "core/random.h"
-#include "core/saved_options.h"
 #include "render/draw_lists.h"
 #include "render/fx_particles.h"
 #include "tests/support/fatal_catch.h"
@@ -65,7 +64,7 @@ TEST_F(AtomPictures, ABodyBulletsAndAPickupShowWhereTheyAreInTheirColours) {
     pickup.build(E_PROGRAM_PICKUP, E_ATOM_PICKUPABLE, nullptr, 1);
     pickup.placeAt(pickupAt);
 
-    const std::vector<u8> rgba = drawFrames(
+    const SPicture picture = drawFrames(
         [&] {
             applyBarShaderConstants();  // the bar and glass effects' constants, as play sets them
             for (u32 i = 0; i < m_count; ++i) m_atoms[i].atom->draw();
@@ -75,29 +74,24 @@ TEST_F(AtomPictures, ABodyBulletsAndAPickupShowWhereTheyAreInTheirColours) {
 
     // The colourising effect turns the vertex red into magenta (red and blue, a quarter green);
     // the body's glass and the level-2 double shot are blue.
-    struct SExpect {
-        const char* what;
-        ClVec3 at;
-        u32 radius;
-        bool blue;
-    };
+    struct SExpect { const char* what; ClVec3 at; u32 radius; bool blue; };
     for (const SExpect& e : {SExpect{"body", bodyAt, 24, true}, SExpect{"ball", ballAt, 12, false},
                              SExpect{"double", doubleAt, 20, true}, SExpect{"bolt", boltAt, 40, false},
                              SExpect{"pickup", pickupAt, 16, false}}) {
         SCOPED_TRACE(e.what);
         const SPixelBox box = around(e.at, e.radius);
-        EXPECT_GT(litPixels(rgba, box, 60), 10u);
-        const ClVec3 sum = colourSum(rgba, box);
+        EXPECT_GT(picture.lit(box, 60), 10u);
+        const ClVec3 sum = picture.colourSum(box);
         if (e.blue) {
-            EXPECT_GT(sum.z, 2.0f * sum.x) << sum.x << " red, " << sum.z << " blue";
+            EXPECT_GT(sum.z, 2.0f * sum.x);
         } else {
-            EXPECT_GT(sum.z, 0.5f * sum.x) << sum.x << " red, " << sum.z << " blue";
-            EXPECT_LT(sum.y, 0.5f * sum.x) << sum.x << " red, " << sum.y << " green";
+            EXPECT_GT(sum.z, 0.5f * sum.x);
+            EXPECT_LT(sum.y, 0.5f * sum.x);
         }
     }
     // Between the body and the ball, and below everything, nothing was drawn.
-    EXPECT_EQ(litPixels(rgba, around(ClVec3(105.0f, 0.0f, 150.0f), 5), 40), 0u);
-    EXPECT_EQ(litPixels(rgba, SPixelBox{0, WORLD_PICTURE_H - 12, WORLD_PICTURE_W, WORLD_PICTURE_H}, 40), 0u);
+    EXPECT_EQ(picture.lit(around(ClVec3(105.0f, 0.0f, 150.0f), 5), 40), 0u);
+    EXPECT_EQ(picture.lit({0, m_h - 12, m_w, m_h}, 40), 0u);
 }
 
 }  // namespace

@@ -9,20 +9,11 @@
 #include "audio/play/song_clock.h"
 #include "core/game_clock.h"
 #include "core/random.h"
-#include "render/camera.h"
-#include "render/draw_lists.h"
-#include "render/render_worker.h"
 #include "tests/world/world_pictures.h"
 #include "world/bar_colour_scheme.h"
 #include "world/entity/world.h"
 
-#include <functional>
-#include <vector>
-
 namespace {
-
-constexpr u32 W = WORLD_PICTURE_W;
-constexpr u32 H = WORLD_PICTURE_H;
 
 class BackdropPicture : public WorldPictureTest {
 protected:
@@ -57,7 +48,7 @@ protected:
     }
     // A reset backdrop run for `frames` frames of 1/60 s, `setUp` called after the reset; the
     // picture of the last three.
-    std::vector<u8> play(u32 frames, const char* pngName, const std::function<void()>& setUp) {
+    SPicture play(u32 frames, const char* pngName, const std::function<void()>& setUp) {
         sfmtInitGenRand(77);
         initBarColourScheme();
         resetBackdrop();
@@ -74,13 +65,12 @@ protected:
         }
         return drawFrames(frame, pngName);
     }
-    u32 lit(const std::vector<u8>& rgba, const SPixelBox& box) const { return litPixels(rgba, box, 12); }
     std::vector<f32> m_bands;
 };
 
 TEST_F(BackdropPicture, AQuietSongShowsBlueFloorBarsBetweenTheRails) {
-    const std::vector<u8> quiet = play(30, "backdrop_quiet.png", [] {});
-    const ClVec3 all = colourSum(quiet, {0, 0, W, H});
+    const SPicture quiet = play(30, "backdrop_quiet.png", [] {});
+    const ClVec3 all = quiet.colourSum({0, 0, m_w, m_h});
     EXPECT_GT(all.z, 2.0f * all.x) << "the first preset's blue";
     // Between the rails the bars lie on the floor from the far edge (z = 0) towards the camera;
     // beyond it only the streaks' dots.
@@ -88,25 +78,25 @@ TEST_F(BackdropPicture, AQuietSongShowsBlueFloorBarsBetweenTheRails) {
     const u32 x0 = u32(project(ClVec3(60.0f, 0.0f, 0.0f)).x);
     const u32 x1 = u32(project(ClVec3(265.0f, 0.0f, 0.0f)).x);
     const u32 edgeY = u32(farEdge.y);
-    EXPECT_GT(lit(quiet, {x0, edgeY + 4, x1, edgeY + 44}), 10 * lit(quiet, {x0, edgeY - 44, x1, edgeY - 4}) + 100);
+    EXPECT_GT(quiet.lit({x0, edgeY + 4, x1, edgeY + 44}, 12), 10 * quiet.lit({x0, edgeY - 44, x1, edgeY - 4}, 12) + 100);
     // The rails' edges at x = 0 and x = 325, where they cross z = 200.
     for (f32 x : {0.0f, 325.0f}) {
         const ClVec2 at = project(ClVec3(x, 0.0f, 200.0f));
-        EXPECT_GT(lit(quiet, {u32(at.x) - 4, u32(at.y) - 4, u32(at.x) + 5, u32(at.y) + 5}), 3u) << x;
+        EXPECT_GT(quiet.lit({u32(at.x) - 4, u32(at.y) - 4, u32(at.x) + 5, u32(at.y) + 5}, 12), 3u) << x;
     }
 }
 
 TEST_F(BackdropPicture, ALoudSongTurnsTheSchemeOrangeAndSparksBurstFromTheLeftEdge) {
-    const std::vector<u8> loud = play(60, "backdrop_loud.png", [] { g_SongFeatures.bars[0].smoothedLevel = 1.0f; });
-    const ClVec3 all = colourSum(loud, {0, 0, W, H});
+    const SPicture loud = play(60, "backdrop_loud.png", [] { g_SongFeatures.bars[0].smoothedLevel = 1.0f; });
+    const ClVec3 all = loud.colourSum({0, 0, m_w, m_h});
     EXPECT_GT(all.x, 2.0f * all.z) << "the loud preset";
 
     g_SongFeatures.bars[0].smoothedLevel = 0.1f;
-    const std::vector<u8> sparks = play(8, "backdrop_sparks.png", [] { spawnEdgeSparks(ClVec3(5.0f, 0.0f, 150.0f)); });
-    const std::vector<u8> plain = play(8, "backdrop_plain.png", [] {});
-    const SPixelBox leftThird = {0, 0, W / 3, H};
-    EXPECT_GT(colourSum(sparks, leftThird).z, colourSum(plain, leftThird).z + 255.0f * 500.0f);
-    EXPECT_LT(colourSum(sparks, {2 * W / 3, 0, W, H}).z, colourSum(plain, {2 * W / 3, 0, W, H}).z + 255.0f * 20.0f);
+    const SPicture sparks = play(8, "backdrop_sparks.png", [] { spawnEdgeSparks(ClVec3(5.0f, 0.0f, 150.0f)); });
+    const SPicture plain = play(8, "backdrop_plain.png", [] {});
+    const SPixelBox leftThird = {0, 0, m_w / 3, m_h}, rightThird = {2 * m_w / 3, 0, m_w, m_h};
+    EXPECT_GT(sparks.colourSum(leftThird).z, plain.colourSum(leftThird).z + 255.0f * 500.0f);
+    EXPECT_LT(sparks.colourSum(rightThird).z, plain.colourSum(rightThird).z + 255.0f * 20.0f);
 }
 
 }  // namespace
