@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "audio/play/beat_events.h"
-#include "core/game_clock.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
