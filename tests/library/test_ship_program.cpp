@@ -109,7 +109,8 @@ TEST_F(ShipProgramTest, ShipSpawnsWholeThenFliesAndFiresWithTheDefaultGun) {
     const ClVec4 at = ship->getWorldPosition();
     EXPECT_NEAR(at.x, SHIP_START_X + 30.0f * SHIP_PAD_SPEED * STEP, 1e-2f);
     u32 shotsAhead = 0;
-    for (const ClEntity* shot : world_test::liveOfKind(E_PROGRAM_PLAYER_SHOT)) shotsAhead += shot->getWorldPosition().z < at.z;
+    for (const ClEntity* shot : world_test::liveOfKind(E_PROGRAM_PLAYER_SHOT))
+        shotsAhead += shot->getWorldPosition().z < at.z ? 1u : 0u;
     EXPECT_GE(shotsAhead, 5u) << "12 volleys a second, one barrel each, flying up the arena";
 }
 

@@ -329,7 +329,8 @@ TEST(ItemDescription, FieldsAreSetOneByOneAndEveryCopyIsCutToItsField) {
         line.formatText(out, room, withUnit);
         return std::u16string(out);
     };
-    EXPECT_EQ((std::vector{text(16, 0), text(16, 1), text(6, 1)}), (std::vector<std::u16string>{u"Power 12", u"Power 12%", u"Power"}));
+    EXPECT_EQ((std::vector{text(16, 0), text(16, 1), text(6, 1)}),
+              (std::vector<std::u16string>{u"Power 12", u"Power 12%", u"Power"}));
 
     SNamedList empty;
     SNamedList list;

@@ -131,10 +131,11 @@ protected:
 TEST_F(StaffStarTest, FiresOneStaffABeatOutOfStepWithItsWaveAndEachBeamIsDeadlyForItsFade) {
     ASSERT_EQ(stars->staffRecords.count, 3u);
     ClAtom_Bullet_Staff* staff = stars->staffRecords[0].staffAtom;
-    EXPECT_EQ(staff->entity->root->params.get("staffwidth")->real, 5.0f);
-    EXPECT_EQ(staff->entity->findOrAddParam("BullDmg")->real, FLT_MAX);
     staff->computeWorldBounds();
-    EXPECT_EQ(staff->worldBox[g_uFrameCurrent].kind, u32(E_BOUNDS_UNBOUNDED)) << "not fired";
+    EXPECT_EQ(std::make_tuple(staff->entity->root->params.get("staffwidth")->real, staff->entity->findOrAddParam("BullDmg")->real,
+                              staff->worldBox[g_uFrameCurrent].kind),
+              std::make_tuple(5.0f, FLT_MAX, u32(E_BOUNDS_UNBOUNDED)))
+        << "not fired: no bounds";
 
     addBeats(0.05f, 0.5f, 3);
     std::vector<s32> fired;
@@ -160,8 +161,9 @@ TEST_F(StaffStarTest, AStaffWhoseNozzleWentEndsItselfAndTheStarsDeathTakesTheRes
     ClEntity* lostEntity = lost->entity;
     stars->staffRecords[1].nozzle->deactivate(1);
     lost->draw();
-    EXPECT_EQ(std::make_pair(stars->staffRecords.count, lostEntity->state), std::make_pair(2u, u32(E_ENTITY_DESTROYED)));
-    EXPECT_EQ(stars->staffRecords[1].node, star->root->children[2]) << "order kept";
+    EXPECT_EQ(std::make_tuple(stars->staffRecords.count, lostEntity->state, stars->staffRecords[1].node),
+              std::make_tuple(2u, u32(E_ENTITY_DESTROYED), star->root->children[2]))
+        << "the record gone, the order kept";
 
     ClEntity* kept = stars->staffRecords[0].staffEntity;
     star->destroy();

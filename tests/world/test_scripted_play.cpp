@@ -123,7 +123,8 @@ struct SScriptedWave {
         member.segments.init();
         member.segments.push(SMotionSegment{E_SEG_START, vectorValue(x, 0.0f, ENTRY_Z), {}, {}});
         member.segments.push(SMotionSegment{E_SEG_WAIT_BEAT, intValue(0), {}, {}});
-        member.segments.push(SMotionSegment{E_SEG_TIMED_MOVE, vectorValue(x, 0.0f, z), vectorValue(0.0f, 0.0f, 1.0f), intValue(0)});
+        member.segments.push(
+            SMotionSegment{E_SEG_TIMED_MOVE, vectorValue(x, 0.0f, z), vectorValue(0.0f, 0.0f, 1.0f), intValue(0)});
         member.segments.push(SMotionSegment{E_SEG_END, {}, {}, {}});
         record.plan = &member;
     }
