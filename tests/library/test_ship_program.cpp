@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "core/config.h"
-#include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "core/random.h"
 #include "core/saved_options.h"
@@ -12,16 +11,10 @@
 #include "library/ship_program.h"
 #include "library/song_library.h"
 #include "render/draw_lists.h"
-#include "render/materials.h"
-#include "render/render_worker.h"
-#include "render/shader.h"
-#include "render/texture.h"
-#include "tests/render/render_data_support.h"
+#include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/generators/bullet_generators.h"
-#include "world/play/boss_encounter.h"
 #include "world/play/play_record.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
@@ -34,25 +27,15 @@
 
 namespace {
 
-constexpr u32 PRODUCER_HALF = 1;
 constexpr f32 STEP = 1.0f / 60.0f;
 
 // Anchor, gun rate, pattern, bullet level and barrel count; rate 0 for an anchor without a gun.
 using GunRow = std::tuple<s32, f32, s32, s32, u32>;
 
-class ShipProgramTest : public BuiltDataTest {
+class ShipProgramTest : public WorldDrawTest {
 protected:
     void SetUp() override {
-        BuiltDataTest::SetUp();
-        setFatalErrorHook(test_support::throwOnFatal);
-        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-        initShaderRegistry();
-        initTextureTable();
-        initMaterialPools();
-        resetRenderFlipIndex();
-        clearDrawListHalf(PRODUCER_HALF);
-        initWorld();
-        registerBulletGenerators();
+        WorldDrawTest::SetUp();
         sfmtInitGenRand(3);
         configClear();
         initInput(0, 38);
@@ -61,8 +44,6 @@ protected:
         g_SavedOptions.latchedFire = 0;
         createSongLibrary();
         resetPlayRecord();
-        resetPlayerStates();
-        g_BossEncounter = SBossEncounter{};
         setShipProgramBuilder(buildShipDna);
     }
     void TearDown() override {
@@ -72,13 +53,7 @@ protected:
         freeSongLibrary();
         shutdownInput();
         configFree();
-        unregisterBulletGenerators();
-        clearDrawListHalf(PRODUCER_HALF);
-        releaseAllMaterials();
-        destroyAllTextures();
-        releaseShaderRegistry();
-        setFatalErrorHook(nullptr);
-        BuiltDataTest::TearDown();
+        WorldDrawTest::TearDown();
     }
 
     static ClEntity* spawnShip() {
@@ -116,10 +91,8 @@ TEST_F(ShipProgramTest, ShipSpawnsWholeThenFliesAndFiresWithTheDefaultGun) {
     ASSERT_NE(ship, nullptr);
     const SPlayerState& player = g_aPlayerState[0];
     ASSERT_EQ(player.anchorCount, s32(SHIP_PROGRAM_ANCHOR_COUNT));
-    for (s32 i = 0; i < player.anchorCount; ++i) {
-        EXPECT_NE(player.anchors[i].atom, nullptr) << "anchor " << i;
-        EXPECT_TRUE(player.anchors[i].node->allAtomsIntact()) << "anchor " << i;
-    }
+    for (s32 i = 0; i < player.anchorCount; ++i)
+        EXPECT_TRUE(player.anchors[i].atom && player.anchors[i].node->allAtomsIntact()) << "anchor " << i;
     EXPECT_EQ(guns(), (std::vector<GunRow>{{0, 12.0f, 1, 0, 2u}, {1, 0.0f, 0, 0, 0u}, {2, 0.0f, 0, 0, 0u}}));
 
     // Half a second of fire 1 and the stick to the right.
@@ -136,10 +109,8 @@ TEST_F(ShipProgramTest, ShipSpawnsWholeThenFliesAndFiresWithTheDefaultGun) {
     const ClVec4 at = ship->getWorldPosition();
     EXPECT_NEAR(at.x, SHIP_START_X + 30.0f * SHIP_PAD_SPEED * STEP, 1e-2f);
     u32 shotsAhead = 0;
-    for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i) {
-        const ClEntity* e = entityListAt(E_LIST_LIVE, i);
-        if (e->program->kind == E_PROGRAM_PLAYER_SHOT && e->getWorldPosition().z < at.z) ++shotsAhead;
-    }
+    for (const ClEntity* shot : world_test::liveOfKind(E_PROGRAM_PLAYER_SHOT))
+        shotsAhead += shot->getWorldPosition().z < at.z ? 1u : 0u;
     EXPECT_GE(shotsAhead, 5u) << "12 volleys a second, one barrel each, flying up the arena";
 }
 

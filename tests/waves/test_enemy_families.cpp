@@ -8,6 +8,7 @@
 #include "core/game_clock.h"
 #include "core/rand_obj.h"
 #include "tests/waves/wave_test_song.h"
+#include "tests/world/world_test_support.h"
 #include "waves/generators/family_generators.h"
 #include "waves/wave_families.h"
 #include "waves/wave_pool.h"
@@ -34,36 +35,28 @@
 #include "world/processors/path_follower.h"
 #include "world/processors/static_spark.h"
 
+#include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
+
+using namespace world_test;
 
 namespace {
 
 constexpr f32 STEP = 1.0f / 60.0f;
-const ClVec3 SHIP_AT(160.0f, 0.0f, 30.0f);
 
-ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
 ClVec3 axisX(const ClEntityNode* node) {
     const f32* m = node->currentWorldMatrix().m;
     return ClVec3(m[0], m[1], m[2]);
-}
-
-// Entities of the kind in the live list.
-u32 liveCount(u32 kind) {
-    u32 n = 0;
-    for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i)
-        if (entityListAt(E_LIST_LIVE, i)->program->kind == kind) ++n;
-    return n;
 }
 
 class EnemyFamilyTest : public WaveSongTest {
 protected:
     void SetUp() override {
         WaveSongTest::SetUp();
-        std::vector<f32> times;
-        for (const SBeat& beat : g_aSongBeats) times.push_back(beat.time);
         resetBeatAnalysis();
-        for (f32 t : times) test_support::addSongBeat(t);
+        addBeats(0.25f, 0.5f, 2 * WAVE_SONG_SECONDS);  // the song's beats, now for delivery
         initWorld();
         resetPlayerStates();
         resetInspirationPickups();
@@ -71,25 +64,13 @@ protected:
         g_fGameStep = STEP;
         g_fSongTime = 0.0f;
         wavesSetUp();
-        m_ship.init();
-        m_ship.kind = E_PROGRAM_PLAYER;
-        m_ship.emitNewNode(ClMatrix44());
-        m_ship.emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-        m_ship.emitCloseNode();
-        ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
-        ship->buildFromDNA(&m_ship);
-        ship->spawn();
-        ship->activate();
-        ship->setRootPosition(SHIP_AT);
-        g_aPlayerState[0].active = 1;
-        g_aPlayerState[0].ship = ship;
+        spawnShip(m_ship, ClVec3(160.0f, 0.0f, 30.0f));
     }
     void TearDown() override {
         g_aPlayerState[0].ship = nullptr;
         setSongCue({});
         shutdownWorld();
         wavesShutdown();
-        m_ship.release();
         releaseBeatAnalysis();
         g_fSongTime = 0.0f;
         WaveSongTest::TearDown();
@@ -168,20 +149,18 @@ public:
     }
 
 protected:
-    ClDNAProgram m_ship;
+    DnaWriter m_ship{E_PROGRAM_PLAYER};
 };
 
 // Arrived members are active; shot down they are killed, drop their pickups and hear no more beats.
 void expectShotDown(EnemyFamilyTest* test, ClEntity* enemy, u32 subscriptionsAfter) {
     const u32 pickups = liveInspirationPickupCount();
-    const u32 kills = g_aPlayerState[0].kills;
+    const s32 kills = g_aPlayerState[0].kills;
     EXPECT_EQ(enemy->state, u32(E_ENTITY_ACTIVE));
     test->shootDown(enemy);
-    EXPECT_EQ(enemy->killed, 1u);
-    EXPECT_EQ(enemy->state, u32(E_ENTITY_DESTROYED));
-    EXPECT_EQ(g_aPlayerState[0].kills, kills + 1);
-    EXPECT_GT(liveInspirationPickupCount(), pickups);
-    EXPECT_EQ(liveBeatSubscriptions(), subscriptionsAfter);
+    EXPECT_EQ(std::make_tuple(enemy->killed, enemy->state, g_aPlayerState[0].kills, liveInspirationPickupCount() > pickups,
+                              liveBeatSubscriptions()),
+              std::make_tuple(1u, u32(E_ENTITY_DESTROYED), kills + 1, true, subscriptionsAfter));
 }
 
 }  // namespace
@@ -198,22 +177,21 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     auto* ai = static_cast<ClProcessor_Enemy_AI_CubeStation*>(station->root->findProcessor(E_PROC_ENEMY_CUBE_STATION));
     ASSERT_EQ(ai->branchRecords.count, 4u);
     const ClEntity* ship = g_aPlayerState[0].ship;
-    const auto toShip = [&] { return (xyz(ship->getWorldPosition()) - xyz(station->getWorldPosition())).normalized(); };
+    const auto toShip = [&] { return (positionOf(ship) - positionOf(station)).normalized(); };
     EXPECT_GT(axisX(ai->branchRecords[2].node).dot(toShip()), 0.85f);
     runUntil(g_fSongTime + 1.0f);
     EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
     EXPECT_GT(axisX(ai->branchRecords[2].node).dot(toShip()), 0.85f);
 
     shoot(ai->branchRecords[2].node->children[0]->atoms[0]);
-    EXPECT_EQ(ai->branchRecords[2].defence, 0.0f);
-    EXPECT_EQ(ai->branchRecords[0].defence, 10.0f);
+    EXPECT_EQ(std::make_pair(ai->branchRecords[2].defence, ai->branchRecords[0].defence), std::make_pair(0.0f, 10.0f));
     EXPECT_LT(axisX(ai->branchRecords[0].node).dot(toShip()), -0.85f);
     runUntil(g_fSongTime + 2.5f);
     EXPECT_EQ(ai->chosenBranch, 0);
     EXPECT_GT(axisX(ai->branchRecords[0].node).dot(toShip()), 0.92f);
     // A quarter turn, the ship now off to the branch's side.
     const ClVec3 axis = axisX(ai->branchRecords[0].node);
-    g_aPlayerState[0].ship->setRootPosition(xyz(station->getWorldPosition()) + scaleVec3(ClVec3(-axis.z, 0.0f, axis.x), 150.0f));
+    g_aPlayerState[0].ship->setRootPosition(positionOf(station) + scaleVec3(ClVec3(-axis.z, 0.0f, axis.x), 150.0f));
     EXPECT_LT(std::fabs(axisX(ai->branchRecords[0].node).dot(toShip())), 0.1f);
     runUntil(g_fSongTime + 2.5f);
     EXPECT_GT(axisX(ai->branchRecords[0].node).dot(toShip()), 0.92f);
@@ -240,8 +218,7 @@ TEST_F(EnemyFamilyTest, CrawlerSlidesItsFarthestBlockNextToTheNearestOnEachBeat)
     auto* ai = static_cast<ClProcessor_Enemy_Crawler*>(crawler->root->findProcessor(E_PROC_ENEMY_CRAWLER));
     EXPECT_EQ(ai->movingAtom, crawler->root->atoms[3]);
     const ClVec3 at = crawler->root->atoms[3]->localMatrix.getTranslation();
-    EXPECT_EQ(at.x, 0.0f);
-    EXPECT_EQ(at.z, -2.0f * CRAWLER_CELL);
+    EXPECT_EQ(std::make_pair(at.x, at.z), std::make_pair(0.0f, -2.0f * CRAWLER_CELL));
     expectShotDown(this, crawler, 0);
 }
 
@@ -318,10 +295,9 @@ TEST_F(EnemyFamilyTest, ABombKilledByThePlayerLeavesItsBlast) {
     EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots) << "killed with a boss about: no blast";
     expectShotDown(this, member(0), 0);
     ASSERT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1);
-    ClEntity* blast = entityListAt(E_LIST_LIVE, entityListCount(E_LIST_LIVE) - 1);
-    EXPECT_EQ(blast->root->params.get("BullType")->integer, 17);
-    EXPECT_EQ(blast->root->params.get("BullRad")->real, 45.0f);
-    EXPECT_EQ(blast->root->params.get("BullVel")->real, 0.0f);
+    const SParamTable& blast = entityListAt(E_LIST_LIVE, entityListCount(E_LIST_LIVE) - 1)->root->params;
+    EXPECT_EQ(std::make_tuple(blast.get("BullType")->integer, blast.get("BullRad")->real, blast.get("BullVel")->real),
+              std::make_tuple(17, 45.0f, 0.0f));
 }
 
 // The plates swing a quarter turn on every beat; the turret lights on three beats and fires on the
@@ -337,18 +313,15 @@ TEST_F(EnemyFamilyTest, BeatShieldRegroupsOnEveryBeatAndFiresOnTheFourth) {
     for (u32 beat = 0; beat < 4; ++beat) {
         runUntil(g_fSongTime + 0.5f);
         // Two plates on each side, at offsets 0 and +19 degrees from the side's centre.
-        std::vector<f32> yaw;
-        for (const SShieldPlate& plate : ai->plates) yaw.push_back(plate.yawTween.end * 180.0f / 3.14159265f);
         u32 onCentre = 0;
-        for (f32 y : yaw) {
-            const f32 d = std::fmod(std::fmod(y, 90.0f) + 90.0f, 90.0f);
+        for (const SShieldPlate& plate : ai->plates) {
+            const f32 d = std::fmod(std::fmod(plate.yawTween.end * 180.0f / 3.14159265f, 90.0f) + 90.0f, 90.0f);
             onCentre += std::fabs(d) < 0.01f || std::fabs(d - 90.0f) < 0.01f ? 1u : 0u;
         }
         EXPECT_EQ(onCentre, 2u) << beat;
         if (liveCount(E_PROGRAM_ENEMY_SHOT) > shots) fired = fired ? fired : beat + 1;
     }
-    EXPECT_EQ(ai->beatCount, 3);
-    EXPECT_EQ(fired, 4u);
+    EXPECT_EQ(std::make_pair(ai->beatCount, fired), std::make_pair(3, 4u));
     expectShotDown(this, shield, 0);
 }
 
@@ -363,8 +336,7 @@ TEST_F(EnemyFamilyTest, StaticSparkPansTheMusicUnlessTheWaterOptionIsOn) {
     setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
     const f32 start = g_fSongTime;
     runUntil(start + 1.25f + 0.625f + STEP);
-    EXPECT_NE(currentStaticSpark(), nullptr);
-    EXPECT_NEAR(g_fEqualiserPan, -0.5f, 0.05f);
+    EXPECT_TRUE(currentStaticSpark() && std::fabs(g_fEqualiserPan + 0.5f) < 0.05f) << g_fEqualiserPan;
     g_PlayRecord.waterOption = 1;
     step();
     EXPECT_EQ(g_fEqualiserPan, 0.0f);
@@ -372,6 +344,5 @@ TEST_F(EnemyFamilyTest, StaticSparkPansTheMusicUnlessTheWaterOptionIsOn) {
     runUntil(start + 2.5f + 1.25f + STEP);
     EXPECT_NEAR(g_fEqualiserPan, 1.0f, 0.05f);
     expectShotDown(this, spark, 0);
-    EXPECT_EQ(g_fEqualiserPan, 0.0f);
-    EXPECT_EQ(currentStaticSpark(), nullptr);
+    EXPECT_TRUE(g_fEqualiserPan == 0.0f && !currentStaticSpark()) << "the pan given back";
 }

@@ -50,6 +50,10 @@ protected:
     }
     void TearDown() override {
         shutdownWorld();
+        for (ClDNAProgram* program : m_programs) {
+            program->release();
+            delete program;
+        }
         wavesShutdown();
         WaveSongTest::TearDown();
     }
@@ -63,14 +67,7 @@ protected:
         entity->buildFromDNA(program);
         return entity;
     }
-    void releasePrograms() {
-        shutdownWorld();
-        for (ClDNAProgram* program : m_programs) {
-            program->release();
-            delete program;
-        }
-        m_programs.clear();
-    }
+    static void collect(ClEntity* pickup) { pickup->program->generator->onCollect(pickup, nullptr); }
 
     std::vector<ClDNAProgram*> m_programs;
 };
@@ -98,7 +95,6 @@ TEST_F(BuiltInPackTest, EveryProgramBuildsIntoAnEntityOfItsKind) {
             EXPECT_NE(entity->root->findProcessor(E_PROC_FOLLOW_PATH), nullptr) << g.name;
         }
     }
-    releasePrograms();
 }
 
 TEST_F(BuiltInPackTest, AnArmedEnemyCarriesTheBulletBlockItsGunReads) {
@@ -120,28 +116,26 @@ TEST_F(BuiltInPackTest, AnArmedEnemyCarriesTheBulletBlockItsGunReads) {
     SGunParams::readFromNode(entity->root, &gun);
     EXPECT_EQ(std::make_tuple(gun.bullet.myBullGen, gun.bullet.bullLev, gun.gunPel),
               std::make_tuple(s32(crc32TextNoCase("DefBullGenE")), 4, 1));
-    releasePrograms();
 }
 
 TEST_F(BuiltInPackTest, PickupsActOnTheFirstPlayer) {
     ClEntity* score = build(generatorFindOrDie(E_GENCAT_PICKUP, "ScorePickup"), nullptr);
     score->root->params.findOrAdd("inspvalue")->setInt(30);
-    score->program->generator->onCollect(score, nullptr);
+    collect(score);
     EXPECT_EQ(g_aPlayerState[0].score, 30 * SCORE_ENCODING_FACTOR);
 
     ClEntity* invincibility = build(generatorFindOrDie(E_GENCAT_PICKUP, "InvincibilityPickup"), nullptr);
-    invincibility->program->generator->onCollect(invincibility, nullptr);
-    invincibility->program->generator->onCollect(invincibility, nullptr);
+    collect(invincibility);
+    collect(invincibility);
     EXPECT_EQ(g_aPlayerState[0].invincibilityTime, 10.0f);
 
     // A closed window starts a new chain; an open one carries it on.
     ClEntity* chain = build(generatorFindOrDie(E_GENCAT_PICKUP, "ChainBonusPickup"), nullptr);
     g_aiWaveKillChain[0] = 4;
-    chain->program->generator->onCollect(chain, nullptr);
+    collect(chain);
     EXPECT_EQ(std::make_tuple(g_aiWaveKillChain[0], g_fWaveKillChainWindow), std::make_tuple(1, 9.0f));
-    chain->program->generator->onCollect(chain, nullptr);
+    collect(chain);
     EXPECT_EQ(g_aiWaveKillChain[0], 2);
-    releasePrograms();
 }
 
 }  // namespace

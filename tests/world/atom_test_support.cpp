@@ -1,19 +1,28 @@
 #include "tests/world/atom_test_support.h"
 
+#include "audio/play/beat_events.h"
+#include "audio/play/song_clock.h"
+#include "core/crit_section_pool.h"
+#include "core/fatal_error.h"
+#include "core/game_clock.h"
 #include "core/matrix44.h"
-#include "render/geometry_mesh.h"
-#include "world/atoms/atom.h"
-#include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
-#include "world/entity/entity_node.h"
-#include "world/entity/world.h"
-#include "world/play/gun_params.h"
 #include "render/draw_lists.h"
+#include "render/geometry_mesh.h"
 #include "render/materials.h"
 #include "render/render_worker.h"
 #include "render/shader.h"
 #include "render/texture.h"
+#include "tests/support/fatal_catch.h"
+#include "world/atoms/atom.h"
 #include "world/bar_colour_scheme.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+#include "world/generators/bullet_generators.h"
+#include "world/play/boss_encounter.h"
+#include "world/play/gun_params.h"
+#include "world/play/player_state.h"
 
 #include <cmath>
 
@@ -34,6 +43,29 @@ void NullDrawTest::TearDown() {
     destroyAllTextures();
     releaseShaderRegistry();
     BuiltDataTest::TearDown();
+}
+
+void WorldDrawTest::SetUp() {
+    NullDrawTest::SetUp();
+    setFatalErrorHook(test_support::throwOnFatal);
+    critSectionPoolInit();
+    initWorld();
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);
+    registerBulletGenerators();
+    resetPlayerStates();
+    resetBeatAnalysis();
+    g_BossEncounter = SBossEncounter{};
+    g_fSongTime = 0.0f;
+}
+
+void WorldDrawTest::TearDown() {
+    g_aPlayerState[0].ship = nullptr;
+    shutdownWorld();
+    releaseBeatAnalysis();
+    unregisterBulletGenerators();
+    g_fSongTime = 0.0f;
+    setFatalErrorHook(nullptr);
+    NullDrawTest::TearDown();
 }
 
 ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore, s32 atomKind, s32 pattern) {

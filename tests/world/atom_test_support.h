@@ -24,6 +24,14 @@ protected:
     void TearDown() override;
 };
 
+// The null renderer with a fresh world: fatal errors thrown, game steps of 1/60 s, the bullet
+// generators registered, the players, the beats and the boss encounter reset, the song clock at 0.
+class WorldDrawTest : public NullDrawTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
 // Parameter values of one type, for motion segments.
 inline SParamValue vectorValue(f32 x, f32 y, f32 z) { SParamValue v{}; v.setVector(x, y, z, 0.0f); return v; }
 inline SParamValue intValue(s32 i) { SParamValue v{}; v.setInt(i); return v; }

@@ -8,8 +8,6 @@
 #include "audio/sound/sound_bank.h"
 #include "audio/sound/sound_engine.h"
 #include "core/config.h"
-#include "core/fatal_error.h"
-#include "core/game_clock.h"
 #include "core/random.h"
 #include "core/script_cache.h"
 #include "core/script_node.h"
@@ -53,12 +51,10 @@ const SBossEncounterHooks s_hooks = {countCollect};
 std::vector<std::pair<u32, u32>> s_done;
 void recordDone(u32 a, u32 b) { s_done.emplace_back(a, b); }
 
-class EncounterTest : public NullDrawTest {
+class EncounterTest : public WorldDrawTest {
 protected:
     void SetUp() override {
-        NullDrawTest::SetUp();
-        setFatalErrorHook(test_support::throwOnFatal);
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        WorldDrawTest::SetUp();
         sfmtInitGenRand(19);
         configClear();
         scriptRegistriesInit();
@@ -71,17 +67,13 @@ protected:
         for (const char* name : {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
                                  "boss_meter_icon", "boss_escaped"})
             createWidget(name)->setVisibleQuietly(false);
-        initWorld();
         resetPlayRecord();
-        resetPlayerStates();
         resetGuardianSequence();
-        std::memset(&g_BossEncounter, 0, sizeof(g_BossEncounter));
         g_BossEncounter.phaseTimer = FLT_MAX;
         setBossEncounterHooks(&s_hooks);
         installBossEncounter();
         s_collects = 0;
         s_done.clear();
-        g_fSongTime = 0.0f;
     }
     void TearDown() override {
         releaseGuardianSequence();
@@ -96,15 +88,13 @@ protected:
         setScriptSource(nullptr);
         freeAllScripts();
         configFree();
-        setFatalErrorHook(nullptr);
-        NullDrawTest::TearDown();
+        WorldDrawTest::TearDown();
     }
 
     // The stand-in boss of the built data, waiting for 5 s, with its meeting point; the ship
     // with its control; one enemy already in play.
     void setUpEncounter() {
-        m_boss.node();
-        m_boss.program.emitParamVector("BPYP", 162.5f, 0.0f, 60.0f, 1.0f);
+        m_boss.node().program.emitParamVector("BPYP", 162.5f, 0.0f, 60.0f, 1.0f);
         m_boss.mainBody();
         m_boss.close();
         m_bossGenerator = std::make_unique<ClOneNodeGenerator>(E_GENCAT_BOSS, "BossStub", E_PROGRAM_ENEMY);
@@ -115,13 +105,10 @@ protected:
         e.entity = buildEntity(&m_boss.program);
         e.barLastValue = 1.0f;
         e.phaseTimer = ARRIVAL;
-        m_ship.node();
-        m_ship.processor(E_PROC_PLAYER_CTRL);
-        m_ship.mainBody(m_ship.addGeometry(makeRingMesh(6, 3.0f)));
+        m_ship.node().processor(E_PROC_PLAYER_CTRL).mainBody(m_ship.addGeometry(makeRingMesh(6, 3.0f)));
         m_ship.close();
         g_aPlayerState[0].ship = spawnActiveEntity(&m_ship.program);
-        m_enemy.node();
-        m_enemy.mainBody();
+        m_enemy.node().mainBody();
         m_enemy.close();
         m_other = spawnActiveEntity(&m_enemy.program);
     }
@@ -232,8 +219,8 @@ TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart)
     playUntil(g_fSongTime + 0.5f);
     EXPECT_NEAR(g_BossEncounter.healingCountdown, 0.5f, 2 * STEP);
     playUntil(g_fSongTime + 0.5f);
-    EXPECT_GE(g_BossEncounter.healingCountdown, 4.0f - 0.5f) << "difficulty 0 drops every 4 to 6 s";
-    EXPECT_LE(g_BossEncounter.healingCountdown, 6.0f);
+    const f32 redrawn = g_BossEncounter.healingCountdown;
+    EXPECT_TRUE(redrawn >= 4.0f - 0.5f && redrawn <= 6.0f) << "difficulty 0 drops every 4 to 6 s, not " << redrawn;
 }
 
 // Sequences over a script in memory; the eye and the cues are the built data's.
@@ -285,14 +272,12 @@ TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndRunsItsCallba
 
 TEST_F(GuardianTest, StaticSquintsAtTwoFifthsLeftAndStopsHalfASecondBeforeItsEnd) {
     startGuardianStatic(3.0f, recordDone, 0, 0);
-    playUntil(1.8f - STEP / 2);
-    EXPECT_EQ(g_GuardianSequence.squinted, 0);
-    playUntil(1.8f + STEP);
-    EXPECT_EQ(g_GuardianSequence.squinted, 1);
-    playUntil(2.5f - STEP / 2);
-    EXPECT_EQ(g_GuardianSequence.active, 1);
-    playUntil(2.5f + STEP);
-    EXPECT_EQ(std::make_pair(g_GuardianSequence.active, s_done.size()), std::make_pair(0, size_t(1)));
+    std::vector<std::tuple<s32, s32, size_t>> seen;  // squinted, active, callbacks
+    for (f32 t : {1.8f - STEP / 2, 1.8f + STEP, 2.5f - STEP / 2, 2.5f + STEP}) {
+        playUntil(t);
+        seen.emplace_back(g_GuardianSequence.squinted, g_GuardianSequence.active, s_done.size());
+    }
+    EXPECT_EQ(seen, (std::vector<std::tuple<s32, s32, size_t>>{{0, 1, 0}, {1, 1, 0}, {1, 1, 0}, {1, 0, 1}}));
 }
 
 TEST_F(GuardianTest, UnknownActionsAndStatesAndMissingSequencesAreFatal) {
@@ -325,10 +310,6 @@ TEST_F(EncounterTest, EveryStorySequenceOfTheDataRunsAndSpeaks) {
               std::make_pair(size_t(sequences), 8u));
 }
 
-}  // namespace
-
-namespace {
-
 TEST(ItemDescription, FieldsAreSetOneByOneAndEveryCopyIsCutToItsField) {
     SItemDescription d;
     d.reset();
@@ -343,13 +324,13 @@ TEST(ItemDescription, FieldsAreSetOneByOneAndEveryCopyIsCutToItsField) {
     line.clear();
     line.set("12", u"Power");
     wstrCopyN(line.unit, u"%", RATING_TEXT_LENGTH);
-    char16_t out[16];
-    line.formatText(out, 16, 0);
-    EXPECT_EQ(std::u16string(out), u"Power 12");
-    line.formatText(out, 16, 1);
-    EXPECT_EQ(std::u16string(out), u"Power 12%");
-    line.formatText(out, 6, 1);
-    EXPECT_EQ(std::u16string(out), u"Power");
+    const auto text = [&line](u32 room, s32 withUnit) {
+        char16_t out[16];
+        line.formatText(out, room, withUnit);
+        return std::u16string(out);
+    };
+    EXPECT_EQ((std::vector{text(16, 0), text(16, 1), text(6, 1)}),
+              (std::vector<std::u16string>{u"Power 12", u"Power 12%", u"Power"}));
 
     SNamedList empty;
     SNamedList list;

@@ -1,12 +1,6 @@
 // The staff weapons and their enemies (the round-staff gun and its ring, the staff star), the
 // aimed gun, conditional destruction, wave-flag parts and the swinging arm, each in a short
 // scripted play with beats delivered by the song clock's dispatcher.
-#include "audio/analysis/beat.h"
-#include "audio/play/beat_events.h"
-#include "audio/play/song_clock.h"
-#include "core/crit_section_pool.h"
-#include "core/fatal_error.h"
-#include "core/game_clock.h"
 #include "core/random.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
@@ -15,7 +9,6 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
-#include "world/generators/bullet_generators.h"
 #include "world/play/player_state.h"
 #include "world/play/wave_record.h"
 #include "world/processors/arm_processors.h"
@@ -35,69 +28,12 @@ namespace {
 
 constexpr f32 STEP = 1.0f / 60.0f;
 
-ClVec3 at(const ClEntity* e) {
-    const ClVec4 p = e->getWorldPosition();
-    return ClVec3(p.x, p.y, p.z);
-}
-
-SBeat beatAt(f32 time) {
-    SBeat beat = {};
-    beat.time = time;
-    beat.strength = 1.0f;
-    return beat;
-}
-
-u32 liveOfKind(u32 kind) {
-    u32 n = 0;
-    for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i) n += entityListAt(E_LIST_LIVE, i)->program->kind == kind;
-    return n;
-}
-
 // The built data's materials are there for the guns' flashes and the arms' bars.
-class EnemiesTest : public NullDrawTest {
+class EnemiesTest : public WorldDrawTest {
 protected:
     void SetUp() override {
-        NullDrawTest::SetUp();
-        setFatalErrorHook(test_support::throwOnFatal);
-        critSectionPoolInit();
-        initWorld();
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
-        registerBulletGenerators();
-        resetPlayerStates();
-        resetBeatAnalysis();
-        emptyBeats(&g_aSongBeats);
-        g_fSongTime = 0.0f;
+        WorldDrawTest::SetUp();
         sfmtInitGenRand(5);
-    }
-    void TearDown() override {
-        g_aPlayerState[0].ship = nullptr;
-        shutdownWorld();
-        releaseBeatAnalysis();
-        unregisterBulletGenerators();
-        g_fSongTime = 0.0f;
-        setFatalErrorHook(nullptr);
-        NullDrawTest::TearDown();
-    }
-    // Steps of 1/60 s with the song clock running and the beats due delivered.
-    static void play(f32 seconds) {
-        for (f32 t = 0.0f; t < seconds - 1e-4f; t += STEP) {
-            g_fSongTime += STEP;
-            dispatchBeats();
-            stepWorld(STEP);
-        }
-    }
-    static void beatsEvery(f32 first, f32 spacing, u32 count) {
-        for (u32 i = 0; i < count; ++i) pushBeat(&g_aSongBeats, beatAt(first + spacing * f32(i)));
-    }
-    // The ship the enemies aim at: one body holding its place (in both world buffers).
-    ClEntity* ship(const ClVec3& position) {
-        m_ship.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_GO_STRAIGHT).param("vel", 0.0f).mainBody();
-        m_ship.close();
-        ClEntity* s = spawnActiveEntity(&m_ship.program);
-        s->setRootPosition(position);
-        g_aPlayerState[0].ship = s;
-        g_aPlayerState[0].active = 1;
-        return s;
     }
     DnaWriter m_ship{E_PROGRAM_PLAYER};
     DnaWriter m_dna;
@@ -118,9 +54,9 @@ TEST(RoundStaffRing, NotesFillTheRingInTwelfthsAndTheNoteCountIsHeldToOneToTwelv
     EXPECT_EQ(ring.ringSegments(), 18u);
     EXPECT_NEAR(ring.notes[1].angle, 6.2831853f / 5.0f * 1.25f, 1e-5f);
     ring.setMaxNotes(0);
-    EXPECT_EQ(ring.maxNotes, 1);
+    const s32 least = ring.maxNotes;
     ring.setMaxNotes(40);
-    EXPECT_EQ(ring.maxNotes, 12);
+    EXPECT_EQ(std::make_pair(least, ring.maxNotes), std::make_pair(1, 12));
     ring.notes.release();
 }
 
@@ -132,25 +68,25 @@ TEST_F(EnemiesTest, TheRoundStaffGunFillsItsRingOnTheBeatLaunchesItAtTheShipAndG
     m_dna.close().close();
     ClEntity* bird = spawnActiveEntity(&m_dna.program);
     bird->setRootPosition(ClVec3(-150.0f, 0.0f, 100.0f));
-    ship(ClVec3(100.0f, 0.0f, 205.0f));
+    spawnShip(m_ship, ClVec3(100.0f, 0.0f, 205.0f));
     auto* gun = static_cast<ClProcessor_Enemy_AI_RoundStaffGun*>(bird->root->children[0]->findProcessor(E_PROC_ENEMY_ROUND_STAFF_GUN));
     ASSERT_NE(gun->ringAtom, nullptr);
     EXPECT_EQ(std::make_pair(gun->ringAtom->radius, gun->ringAtom->maxNotes), std::make_pair(18.0f, 3));
 
-    beatsEvery(0.1f, 0.25f, 4);
-    play(0.2f);
+    addBeats(0.1f, 0.25f, 4);
+    playSong(0.2f);
     EXPECT_EQ(gun->ringAtom->noteCount, 0) << "outside the extended play area beats are ignored";
     bird->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
-    play(0.5f);
+    playSong(0.5f);
     ClEntity* first = gun->heldBullet;
     ClAtom_Bullet_RoundStaff* firstRing = gun->ringAtom;
     EXPECT_EQ(std::make_pair(firstRing->noteCount, firstRing->collidable), std::make_pair(2, 0u));
-    play(0.25f);
+    playSong(0.25f);
     ASSERT_NE(gun->heldBullet, first) << "launched on the third beat, the next ring grown";
     EXPECT_EQ(std::make_pair(firstRing->collidable, gun->ringAtom->noteCount), std::make_pair(1u, 0));
-    const ClVec3 launched = at(first);
-    play(1.0f);
-    EXPECT_NEAR((at(first) - launched).z, 100.0f, 2.0f) << "toward the ship at 100 a second";
+    const ClVec3 launched = positionOf(first);
+    playSong(1.0f);
+    EXPECT_NEAR((positionOf(first) - launched).z, 100.0f, 2.0f) << "toward the ship at 100 a second";
 
     // Killing the gun takes the ring it holds; the launched one flies on.
     ClEntity* held = gun->heldBullet;
@@ -158,8 +94,8 @@ TEST_F(EnemiesTest, TheRoundStaffGunFillsItsRingOnTheBeatLaunchesItAtTheShipAndG
     EXPECT_EQ(held->state, u32(E_ENTITY_DESTROYED));
     stepWorld();
     EXPECT_EQ(first->state, u32(E_ENTITY_ACTIVE));
-    play(2.0f);
-    EXPECT_EQ(liveOfKind(E_PROGRAM_ENEMY_SHOT), 1u);
+    playSong(2.0f);
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 1u);
 }
 
 // A star of three staffs, member 1 of its wave: beat n fires staff (1 + n) mod 3.
@@ -170,8 +106,7 @@ protected:
         m_dna.node().param("staffwidth", 5.0f).processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_STAFF_STAR).mainBody();
         for (int i = 0; i < 3; ++i) {
             m_dna.node("SSGN", translation(0.0f, 0.0f, f32(i))).processor(E_PROC_UPDATE_WORLD_FRAMES);
-            m_dna.program.emitNewAtom(E_ATOM_ATTACH_POINT, -1, ClMatrix44(), 0);
-            m_dna.program.emitNameAtom("NozzleAtom");
+            m_dna.namedAtom(E_ATOM_ATTACH_POINT, "NozzleAtom");
             m_dna.close();
         }
         m_dna.close();
@@ -196,15 +131,16 @@ protected:
 TEST_F(StaffStarTest, FiresOneStaffABeatOutOfStepWithItsWaveAndEachBeamIsDeadlyForItsFade) {
     ASSERT_EQ(stars->staffRecords.count, 3u);
     ClAtom_Bullet_Staff* staff = stars->staffRecords[0].staffAtom;
-    EXPECT_EQ(staff->entity->root->params.get("staffwidth")->real, 5.0f);
-    EXPECT_EQ(staff->entity->findOrAddParam("BullDmg")->real, FLT_MAX);
     staff->computeWorldBounds();
-    EXPECT_EQ(staff->worldBox[g_uFrameCurrent].kind, u32(E_BOUNDS_UNBOUNDED)) << "not fired";
+    EXPECT_EQ(std::make_tuple(staff->entity->root->params.get("staffwidth")->real, staff->entity->findOrAddParam("BullDmg")->real,
+                              staff->worldBox[g_uFrameCurrent].kind),
+              std::make_tuple(5.0f, FLT_MAX, u32(E_BOUNDS_UNBOUNDED)))
+        << "not fired: no bounds";
 
-    beatsEvery(0.05f, 0.5f, 3);
+    addBeats(0.05f, 0.5f, 3);
     std::vector<s32> fired;
     for (int beat = 0; beat < 3; ++beat) {
-        play(beat == 0 ? 0.1f : 0.5f);
+        playSong(beat == 0 ? 0.1f : 0.5f);
         fired.push_back(firedStaff());
     }
     EXPECT_EQ(fired, (std::vector<s32>{1, 2, 0}));
@@ -215,8 +151,8 @@ TEST_F(StaffStarTest, FiresOneStaffABeatOutOfStepWithItsWaveAndEachBeamIsDeadlyF
     EXPECT_FALSE(live->isLive()) << "its fade over";
 
     star->setRootPosition(ClVec3(100.0f, 0.0f, STAFF_STAR_FAR_EDGE_Z));
-    pushBeat(&g_aSongBeats, beatAt(1.2f));
-    play(0.2f);
+    addBeats(1.2f, 0.0f, 1);
+    playSong(0.2f);
     EXPECT_EQ(firedStaff(), 0) << "no beam from beyond the far edge";
 }
 
@@ -225,14 +161,15 @@ TEST_F(StaffStarTest, AStaffWhoseNozzleWentEndsItselfAndTheStarsDeathTakesTheRes
     ClEntity* lostEntity = lost->entity;
     stars->staffRecords[1].nozzle->deactivate(1);
     lost->draw();
-    EXPECT_EQ(std::make_pair(stars->staffRecords.count, lostEntity->state), std::make_pair(2u, u32(E_ENTITY_DESTROYED)));
-    EXPECT_EQ(stars->staffRecords[1].node, star->root->children[2]) << "order kept";
+    EXPECT_EQ(std::make_tuple(stars->staffRecords.count, lostEntity->state, stars->staffRecords[1].node),
+              std::make_tuple(2u, u32(E_ENTITY_DESTROYED), star->root->children[2]))
+        << "the record gone, the order kept";
 
     ClEntity* kept = stars->staffRecords[0].staffEntity;
     star->destroy();
     EXPECT_EQ(kept->state, u32(E_ENTITY_DESTROYED));
     stepWorld();
-    EXPECT_EQ(liveOfKind(E_PROGRAM_ENEMY_SHOT), 0u);
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 0u);
 }
 
 // Run under the address sanitizer: neither side may read the other's freed storage.
@@ -267,19 +204,19 @@ ClEntity* turret(DnaWriter& w, const ClVec3& position) {
 TEST_F(EnemiesTest, TheAimedGunFiresPairsOnlyWithTheShipWithinTenDegreesAtMostOnceASecond) {
     turret(m_dna, ClVec3(100.0f, 0.0f, 100.0f));
     const f32 off = 10.5f * 3.1415927f / 180.0f;
-    ClEntity* target = ship(ClVec3(100.0f + 100.0f * std::cos(off), 0.0f, 100.0f + 100.0f * std::sin(off)));
-    play(3.0f);
-    EXPECT_EQ(liveOfKind(E_PROGRAM_ENEMY_SHOT), 0u) << "10.5 degrees off";
+    ClEntity* target = spawnShip(m_ship, ClVec3(100.0f + 100.0f * std::cos(off), 0.0f, 100.0f + 100.0f * std::sin(off)));
+    playSong(3.0f);
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 0u) << "10.5 degrees off";
 
     target->setRootPosition(ClVec3(200.0f, 0.0f, 100.0f));
     u32 frames = 0;
-    for (; liveOfKind(E_PROGRAM_ENEMY_SHOT) == 0 && frames < 70; ++frames) play(STEP);
-    EXPECT_EQ(liveOfKind(E_PROGRAM_ENEMY_SHOT), 2u) << "a pair at the next check, within a second";
+    for (; liveCount(E_PROGRAM_ENEMY_SHOT) == 0 && frames < 70; ++frames) playSong(STEP);
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 2u) << "a pair at the next check, within a second";
     EXPECT_LE(frames, 61u);
-    play(58.0f * STEP);
-    EXPECT_EQ(liveOfKind(E_PROGRAM_ENEMY_SHOT), 2u);
-    play(4.0f * STEP);
-    EXPECT_EQ(liveOfKind(E_PROGRAM_ENEMY_SHOT), 4u);
+    playSong(58.0f * STEP);
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 2u);
+    playSong(4.0f * STEP);
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 4u);
 }
 
 TEST_F(EnemiesTest, ConditionalDestructionBlowsUpItsPartsOnceEveryMustPartIsGone) {
@@ -288,13 +225,14 @@ TEST_F(EnemiesTest, ConditionalDestructionBlowsUpItsPartsOnceEveryMustPartIsGone
     m_dna.close();
     ClEntity* e = spawnActiveEntity(&m_dna.program);
     ClAtom* armour = e->root->children[2]->atoms[0];
-    e->root->children[0]->atoms[0]->deactivate(1);
-    e->root->updateAliveFlags();
-    broadcastReload(e->root);
+    const auto lose = [e](u32 pod) {
+        e->root->children[pod]->atoms[0]->deactivate(1);
+        e->root->updateAliveFlags();
+        broadcastReload(e->root);
+    };
+    lose(0);
     EXPECT_EQ(armour->active, 1u) << "one pod left";
-    e->root->children[1]->atoms[0]->deactivate(1);
-    e->root->updateAliveFlags();
-    broadcastReload(e->root);
+    lose(1);
     EXPECT_EQ(std::make_pair(armour->active, e->root->atoms[0]->active), std::make_pair(0u, 1u));
 
     DnaWriter& bare = m_more[0];
@@ -328,9 +266,8 @@ TEST_F(EnemiesTest, AWaveFlagPartStaysOnlyWhenItsWaveCarriesOneOfItsBits) {
         e->activate();
         return e->root->children[0]->atoms[0]->active;
     };
-    EXPECT_EQ(member(m_more[0], 3), 1u);
-    EXPECT_EQ(member(m_more[1], 1), 0u);
-    EXPECT_EQ(member(m_more[2], 0), 0u);
+    EXPECT_EQ((std::vector<u32>{member(m_more[0], 3), member(m_more[1], 1), member(m_more[2], 0)}),
+              (std::vector<u32>{1, 0, 0}));
 }
 
 // An arm on a hull at (100, 0, 100) resting along +x, 20 long.
@@ -347,41 +284,41 @@ protected:
         arm = static_cast<ClProcessor_Enemy_AI_Arm*>(brute->root->children[0]->findProcessor(E_PROC_ENEMY_ARM));
         group = static_cast<ClProcessor_Enemy_AI_ArmGroup*>(brute->root->findProcessor(E_PROC_ENEMY_ARM_GROUP));
     }
-    ClVec3 tip() const { return at(brute) + arm->tipBlend.value(); }
+    ClVec3 tip() const { return positionOf(brute) + arm->tipBlend.value(); }
     ClEntity* brute = nullptr;
     ClProcessor_Enemy_AI_Arm* arm = nullptr;
     ClProcessor_Enemy_AI_ArmGroup* group = nullptr;
 };
 
 TEST_F(ArmTest, TheGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithinItsCone) {
-    ClEntity* target = ship(ClVec3(100.0f, 0.0f, 200.0f));
-    play(STEP);
+    ClEntity* target = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 200.0f));
+    playSong(STEP);
     EXPECT_EQ(std::make_pair(arm->strikeTime, group->commandTimer), std::make_pair(ARM_NO_STRIKE, ARM_RETRY_SECONDS))
         << "no run of beats: retried every half second";
 
-    beatsEvery(0.6f, 0.75f, 8);  // 80 beats a minute
-    play(0.5f);
+    addBeats(0.6f, 0.75f, 8);  // 80 beats a minute
+    playSong(0.5f);
     EXPECT_EQ(arm->strikeTime, 0.6f);
-    play(0.3f);
+    playSong(0.3f);
     EXPECT_EQ(std::make_pair(arm->swingState, arm->strikeTime), std::make_pair(s32(E_ARM_ARMED), 1.35f))
         << "struck, swung, and armed for the next beat of the run";
     const ClVec3 edge(std::cos(ARM_CONE_LIMIT) * 20.0f, 0.0f, std::sin(ARM_CONE_LIMIT) * 20.0f);
-    EXPECT_NEAR((tip() - at(brute) - edge).length(), 0.0f, 1e-3f) << "the ship 90 degrees off: the cone's edge";
+    EXPECT_NEAR((tip() - positionOf(brute) - edge).length(), 0.0f, 1e-3f) << "the ship 90 degrees off: the cone's edge";
 
     target->setRootPosition(ClVec3(130.0f, 0.0f, 105.0f));
-    play(0.8f);
+    playSong(0.8f);
     ClVec3 toward = ClVec3(30.0f, 0.0f, 5.0f);
     toward.setLength(20.0f);
-    EXPECT_NEAR((tip() - at(brute) - toward).length(), 0.0f, 1e-3f) << "inside the cone: straight at the ship";
+    EXPECT_NEAR((tip() - positionOf(brute) - toward).length(), 0.0f, 1e-3f) << "inside the cone: straight at the ship";
 
     target->setRootPosition(ClVec3(160.0f, 0.0f, 100.0f));
-    play(0.75f);
-    EXPECT_NEAR((tip() - at(brute) - toward).length(), 0.0f, 1e-3f) << "on the rest axis the target stays";
+    playSong(0.75f);
+    EXPECT_NEAR((tip() - positionOf(brute) - toward).length(), 0.0f, 1e-3f) << "on the rest axis the target stays";
 
     g_aPlayerState[0].ship = nullptr;
     arm->swingState = E_ARM_ARMED;
     arm->strikeTime = 0.0f;
-    play(STEP);
+    playSong(STEP);
     EXPECT_EQ(arm->swingState, E_ARM_IDLE) << "no ship, no strike";
 }
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "audio/play/beat_events.h"
-#include "core/game_clock.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
@@ -12,6 +11,8 @@
 #include "world/generators/bullet_generators.h"
 #include "world/play/player_state.h"
 #include "world/processors/cube_station.h"
+
+#include <tuple>
 
 using namespace world_test;
 
@@ -26,12 +27,7 @@ protected:
         resetBeatAnalysis();
         registerBulletGenerators();
         resetPlayerStates();
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
-        m_shipDna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).close();
-        m_ship = spawnActiveEntity(&m_shipDna.program);
-        m_ship->setRootPosition(ClVec3(100.0f, 0.0f, 0.0f));
-        g_aPlayerState[0].active = 1;
-        g_aPlayerState[0].ship = m_ship;
+        m_ship = spawnShip(m_shipDna, ClVec3(100.0f, 0.0f, 0.0f));
     }
     void TearDown() override {
         g_aPlayerState[0].ship = nullptr;
@@ -40,12 +36,7 @@ protected:
         releaseBeatAnalysis();
         WorldTest::TearDown();
     }
-    static u32 enemyShots() {
-        u32 n = 0;
-        for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i)
-            n += entityListAt(E_LIST_LIVE, i)->program->kind == E_PROGRAM_ENEMY_SHOT ? 1u : 0u;
-        return n;
-    }
+    static u32 enemyShots() { return liveCount(E_PROGRAM_ENEMY_SHOT); }
 
     DnaWriter m_shipDna{E_PROGRAM_PLAYER};
     ClEntity* m_ship = nullptr;
@@ -68,8 +59,7 @@ TEST_F(HeadTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
     ClEntity* bullet = entityListAt(E_LIST_LIVE, entityListCount(E_LIST_LIVE) - 1);
     EXPECT_EQ(bullet->root->params.get("BullType")->integer, 19);
     const f32 speed = bullet->root->params.get("BullVel")->real;
-    EXPECT_GE(speed, 170.0f * 0.6f);
-    EXPECT_LE(speed, 170.0f * 1.4f);
+    EXPECT_TRUE(speed >= 170.0f * 0.6f && speed <= 170.0f * 1.4f) << speed;
     EXPECT_GT(bullet->getWorldAxisX().x, 0.99f) << "aimed at the ship";
     for (u32 i = 0; i < 29; ++i) stepWorld(STEP);
     EXPECT_EQ(enemyShots(), 1u);
@@ -79,8 +69,7 @@ TEST_F(HeadTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
     g_aPlayerState[0].ship = nullptr;
     const u32 shots = enemyShots();
     for (u32 i = 0; i < 60; ++i) stepWorld(STEP);
-    EXPECT_EQ(enemyShots(), shots);
-    EXPECT_LE(gun->fireTimer, 0.0f);
+    EXPECT_TRUE(enemyShots() == shots && gun->fireTimer <= 0.0f) << "holds its fire, due at once";
     g_aPlayerState[0].ship = m_ship;
     stepWorld(STEP);
     EXPECT_EQ(enemyShots(), shots + 1) << "fires at once when the ship is back";
@@ -93,27 +82,19 @@ TEST_F(HeadTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
 TEST_F(HeadTest, HeadShieldDefendsWhileWholeAndLetsGoOfTheBeatsWhenDestroyed) {
     DnaWriter dna;
     dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody();
-    dna.node()
-        .param("hd_sh_mov", s32(2))
-        .param("hd_sh_piv", 0.0f)
-        .param("hd_sh_apb", 0.0f)
-        .param("hd_sh_def", 10.0f)
-        .processor(E_PROC_UPDATE_WORLD_FRAMES)
-        .processor(E_PROC_ENEMY_HEAD_SHIELD);
+    dna.node().param("hd_sh_mov", s32(2)).param("hd_sh_piv", 0.0f).param("hd_sh_apb", 0.0f).param("hd_sh_def", 10.0f);
+    dna.processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_HEAD_SHIELD);
     dna.atom(E_ATOM_BODY);
     dna.atom(E_ATOM_BODY);
     dna.close().close();
     ClEntity* head = spawnActiveEntity(&dna.program);
     ClEntityNode* shield = head->root->children[0];
-    EXPECT_EQ(shield->params.get("def")->real, 10.0f);
-    EXPECT_EQ(liveBeatSubscriptions(), 1u);
+    EXPECT_EQ(std::make_pair(shield->params.get("def")->real, liveBeatSubscriptions()), std::make_pair(10.0f, 1u));
     shield->atoms[1]->active = 0;
     shield->findProcessor(E_PROC_ENEMY_HEAD_SHIELD)->reloadParameters();
-    EXPECT_EQ(shield->params.get("def")->real, 0.0f);
     f32 attack = -1.0f, defence = -1.0f;
     sumNodeTreeAttDef(head->root, &attack, &defence);
-    EXPECT_EQ(attack, 0.0f);
-    EXPECT_EQ(defence, 0.0f);
+    EXPECT_EQ(std::make_tuple(shield->params.get("def")->real, attack, defence), std::make_tuple(0.0f, 0.0f, 0.0f));
     head->destroy();
     EXPECT_EQ(liveBeatSubscriptions(), 0u);
 }

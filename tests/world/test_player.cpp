@@ -1,6 +1,5 @@
 // The ship's control (pointer and pad steering inside the ship's area, the seven trigger
 // broadcasts, the scripted move) and its gun (volleys by rate and pattern, pellets, flashes).
-#include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "core/name_hash.h"
 #include "core/random.h"
@@ -8,21 +7,17 @@
 #include "input/input_channels.h"
 #include "input/input_devices.h"
 #include "render/draw_lists.h"
-#include "render/materials.h"
-#include "render/render_worker.h"
-#include "render/shader.h"
-#include "render/texture.h"
-#include "tests/render/render_data_support.h"
+#include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/generators/bullet_generators.h"
 #include "world/processors/player_ctrl.h"
 #include "world/processors/player_gun.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -96,19 +91,19 @@ TEST_F(PlayerCtrlTest, PointerAndStickMoveTheShipWithinItsAreaOnceTheInputHasSet
 
     setPointer(0.61f, 0.5f);
     EXPECT_NEAR(frame().x, 162.5f + 0.01f * 20000.0f / 60.0f, 1e-3f) << "0.01 of the screen is 3.3 units";
-    setPointer(0.61f, 1.0f);
-    EXPECT_FLOAT_EQ(frame().z, 269.75f);
     std::vector<std::pair<f32, f32>> reached;
-    for (auto [x, y] : {std::pair{0.0f, 0.0f}, std::pair{1.0f, 1.0f}}) {
+    for (auto [x, y] : {std::pair{0.61f, 1.0f}, std::pair{0.0f, 0.0f}, std::pair{1.0f, 1.0f}}) {
         setPointer(x, y);
         const ClVec3 p = frame();
         reached.emplace_back(p.x, p.z);
     }
-    EXPECT_EQ(reached, (std::vector<std::pair<f32, f32>>{{0.0f, 25.0f}, {325.0f, 269.75f}}));
+    EXPECT_FLOAT_EQ(reached[0].second, 269.75f);
+    EXPECT_EQ(std::vector(reached.begin() + 1, reached.end()),
+              (std::vector<std::pair<f32, f32>>{{0.0f, 25.0f}, {325.0f, 269.75f}}));
 
     setChannel(SHIP_CHANNEL_LEFT, 0.5f);
     setChannel(SHIP_CHANNEL_UP, 0.1f);
-    ClVec3 at = frame();
+    const ClVec3 at = frame();
     EXPECT_NEAR(at.x, 325.0f - 0.5f * 270.0f / 60.0f, 1e-4f) << "across in proportion to the stick";
     EXPECT_FLOAT_EQ(at.z, 269.75f) << "0.1 is not held";
     setChannel(SHIP_CHANNEL_UP, 1.0f);
@@ -137,35 +132,12 @@ TEST_F(PlayerCtrlTest, SevenTriggersGoOutEveryFrameAndAScriptedMoveSilencesThem)
     EXPECT_EQ(m_heard.size(), FIRE_TRIGGER_COUNT);
 }
 
-// --- the gun --------------------------------------------------------------------------------------
-
-constexpr u32 PRODUCER_HALF = 1;
-
-class PlayerGunTest : public BuiltDataTest {
+class PlayerGunTest : public WorldDrawTest {
 protected:
     void SetUp() override {
-        BuiltDataTest::SetUp();
-        setFatalErrorHook(test_support::throwOnFatal);
-        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-        initShaderRegistry();
-        initTextureTable();
-        initMaterialPools();
-        resetRenderFlipIndex();
-        clearDrawListHalf(PRODUCER_HALF);
-        initWorld();
-        registerBulletGenerators();
+        WorldDrawTest::SetUp();
         sfmtInitGenRand(5);
         g_iFireTrigger = FIRE_TRIGGER_ALWAYS;
-    }
-    void TearDown() override {
-        shutdownWorld();
-        unregisterBulletGenerators();
-        clearDrawListHalf(PRODUCER_HALF);
-        releaseAllMaterials();
-        destroyAllTextures();
-        releaseShaderRegistry();
-        setFatalErrorHook(nullptr);
-        BuiltDataTest::TearDown();
     }
     // A ship at (100, 0, 100) whose gun (trigger 6, 10 volleys a second) has barrels with their
     // nozzles 10 units apart in x.
@@ -178,8 +150,7 @@ protected:
         m_dna.param("BullVel", speed).param("BullVelVar", spread).processor(E_PROC_PLAYER_GUN);
         for (u32 k = 0; k < barrelCount; ++k) {
             m_dna.node("BarrelNode").processor(E_PROC_UPDATE_WORLD_FRAMES);
-            m_dna.atom(E_ATOM_ATTACH_POINT, -1, 0, translation(10.0f * f32(k), 0.0f, 0.0f));
-            m_dna.program.emitNameAtom("NozzleAtom");
+            m_dna.namedAtom(E_ATOM_ATTACH_POINT, "NozzleAtom", translation(10.0f * f32(k), 0.0f, 0.0f));
             m_dna.close();
         }
         m_dna.close().close();
@@ -187,12 +158,7 @@ protected:
         ship->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
         return static_cast<ClProcessor_PlayerGun*>(ship->root->children[0]->findProcessor(E_PROC_PLAYER_GUN));
     }
-    static std::vector<ClEntity*> bullets() {
-        std::vector<ClEntity*> out;
-        for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i)
-            if (entityListAt(E_LIST_LIVE, i)->program->kind == E_PROGRAM_PLAYER_SHOT) out.push_back(entityListAt(E_LIST_LIVE, i));
-        return out;
-    }
+    static std::vector<ClEntity*> bullets() { return liveOfKind(E_PROGRAM_PLAYER_SHOT); }
 
     DnaWriter m_dna{E_PROGRAM_PLAYER};
 };
@@ -213,9 +179,7 @@ TEST_F(PlayerGunTest, ALongFrameFiresEveryVolleyDueInItWithItsFlashesAndSpeeds) 
     std::vector<f32> speeds;
     for (ClEntity* bullet : fired) speeds.push_back(bullet->root->params.get("BullVel")->real);
     const auto [low, high] = std::minmax_element(speeds.begin(), speeds.end());
-    EXPECT_GE(*low, 80.0f);
-    EXPECT_LE(*high, 120.0f);
-    EXPECT_LT(*low, *high) << "each pellet draws its own speed";
+    EXPECT_TRUE(*low >= 80.0f && *high <= 120.0f && *low < *high) << "each pellet draws its own speed within 20 %";
     EXPECT_FLOAT_EQ(gun->barrels[0].recoil, BARREL_RECOIL);
 }
 

@@ -4,12 +4,9 @@
 // plays on. The score, kills and deaths at the end are what the score rules give.
 #include <gtest/gtest.h>
 
-#include "audio/analysis/beat.h"
 #include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
 #include "core/config.h"
-#include "core/crit_section_pool.h"
-#include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "core/name_hash.h"
 #include "core/random.h"
@@ -17,21 +14,15 @@
 #include "core/script_cache.h"
 #include "input/input_channels.h"
 #include "render/draw_lists.h"
-#include "render/materials.h"
-#include "render/render_worker.h"
-#include "render/shader.h"
-#include "render/texture.h"
-#include "tests/render/render_data_support.h"
 #include "tests/support/memory_script_source.h"
+#include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/collision/world_collision.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
-#include "world/generators/bullet_generators.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/boss_encounter.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/play/play_record.h"
 #include "world/play/player_ship.h"
@@ -40,7 +31,7 @@
 #include "world/processors/path_follower.h"
 #include "world/world_step.h"
 
-#include <cmath>
+#include <tuple>
 #include <vector>
 
 using namespace world_test;
@@ -69,72 +60,32 @@ constexpr f32 RAM_Z = 25.0f;
 
 ClGeometryMesh* hull() { return makeRingMesh(6, 3.0f); }
 
-ClDNAProgram* newProgram(u32 kind) {
-    ClDNAProgram* program = new ClDNAProgram();
-    program->init();
-    program->kind = kind;
-    return program;
-}
-
 // The ship: control on the root; anchor 0 carries its "AnchorCL", the hull (whole at every spawn)
 // and a gun that fires along the ship's heading while fire 1 is held.
 ClDNAProgram* buildShipProgram() {
-    ClDNAProgram* p = newProgram(E_PROGRAM_PLAYER);
-    p->geometries.push(hull());
-    const ClMatrix44 identity;
-    p->emitNewNode(identity);
-    p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-    p->emitAddProcessor(E_PROC_PLAYER_CTRL);
-    p->emitAnchorNode();
-    p->emitParamInt("anchID", 0);
-    p->emitParamInt("startNode", 1);
-    p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-    p->emitNewAtom(E_ATOM_BODY, 0, identity, 0);
-    p->emitRegisterAtom();
-    p->emitNewNode(identity);
-    p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-    p->emitAddProcessor(E_PROC_PLAYER_GUN);
-    p->emitParamInt("ctrl", 0);
-    p->emitParamFloat("GunRate", 10.0f);
-    p->emitParamInt("GunPel", 1);
-    p->emitParamInt("GunPat", 0);
-    p->emitParamInt("MyBullGen", s32(crc32TextNoCase("DefBullGen")));
-    p->emitParamInt("BullType", 0);
-    p->emitParamInt("BullLev", 0);
-    p->emitParamFloat("BullRad", 1.5f);
-    p->emitParamFloat("BullRndRad", 1.0f);
-    p->emitParamFloat("BullDmg", ENEMY_HIT_POINTS);
-    p->emitParamFloat("BullVel", 300.0f);
-    p->emitParamFloat("BullVelVar", 0.0f);
-    p->emitParamInt("BullCol", s32(0xFF00FF00u));
-    p->emitParamInt("BullFlag", 0);
-    p->emitNewNode(identity);
-    p->emitNameNode("BarrelNode");
-    p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-    p->emitNewAtom(E_ATOM_ATTACH_POINT, -1, identity, 0);
-    p->emitNameAtom("NozzleAtom");
-    p->emitCloseNode();
-    p->emitCloseNode();
-    p->emitCloseNode();
-    p->emitCloseNode();
-    return p;
+    DnaWriter w(E_PROGRAM_PLAYER);
+    w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_PLAYER_CTRL);
+    w.program.emitAnchorNode();
+    w.param("anchID", 0).param("startNode", 1).processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody(w.addGeometry(hull()));
+    w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_PLAYER_GUN).param("ctrl", 0).param("GunRate", 10.0f);
+    w.param("GunPel", 1).param("GunPat", 0).param("MyBullGen", s32(crc32TextNoCase("DefBullGen"))).param("BullType", 0);
+    w.param("BullLev", 0).param("BullRad", 1.5f).param("BullRndRad", 1.0f).param("BullDmg", ENEMY_HIT_POINTS);
+    w.param("BullVel", 300.0f).param("BullVelVar", 0.0f).param("BullCol", s32(0xFF00FF00u)).param("BullFlag", 0);
+    w.node("BarrelNode").processor(E_PROC_UPDATE_WORLD_FRAMES).namedAtom(E_ATOM_ATTACH_POINT, "NozzleAtom");
+    w.close().close().close().close();
+    return w.detach();
 }
 
 class ClDroneGenerator : public ClDNAGenerator {
 public:
     ClDroneGenerator() : ClDNAGenerator(E_GENCAT_ENEMY_SMALL, "ScriptedDrone") {}
     ClDNAProgram* generate(ClRandObjSFMT*, const SGeneratorParams*) override {
-        ClDNAProgram* p = newProgram(E_PROGRAM_ENEMY);
-        p->geometries.push(hull());
-        p->emitNewNode(ClMatrix44());
-        p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-        p->emitAddProcessor(E_PROC_FOLLOW_PATH);
-        p->emitNewAtom(E_ATOM_BODY, 0, ClMatrix44(), 0);
-        p->emitRegisterAtom();
-        p->emitCloseNode();
-        p->inspirationScore = ENEMY_INSPIRATION;
-        p->generator = this;
-        return p;
+        DnaWriter w;
+        w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_FOLLOW_PATH).mainBody(w.addGeometry(hull()));
+        w.close();
+        w.program.inspirationScore = ENEMY_INSPIRATION;
+        w.program.generator = this;
+        return w.detach();
     }
 };
 
@@ -142,33 +93,19 @@ class ClScorePickupGenerator : public ClDNAGenerator {
 public:
     ClScorePickupGenerator() : ClDNAGenerator(E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR) {}
     ClDNAProgram* generate(ClRandObjSFMT*, const SGeneratorParams*) override {
-        ClDNAProgram* p = newProgram(E_PROGRAM_PICKUP);
-        p->emitNewNode(ClMatrix44());
-        p->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-        p->emitNewAtom(E_ATOM_PICKUPABLE, -1, ClMatrix44(), 0);
-        p->emitAtomParamInt("PAT", 1);
-        p->emitRegisterAtom();
-        p->emitCloseNode();
-        p->generator = this;
-        return p;
+        DnaWriter w(E_PROGRAM_PICKUP);
+        w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).atom(E_ATOM_PICKUPABLE);
+        w.program.emitAtomParamInt("PAT", 1);
+        w.program.emitRegisterAtom();
+        w.close();
+        w.program.generator = this;
+        return w.detach();
     }
     s32 onCollect(ClEntity* pickup, const SContact*) override {
         addPickupScore(pickup->root->params.get("inspvalue")->integer);
         return 1;
     }
 };
-
-SParamValue point(f32 x, f32 z) {
-    SParamValue v{};
-    v.setVector(x, 0.0f, z, 0.0f);
-    return v;
-}
-
-SParamValue integer(s32 i) {
-    SParamValue v{};
-    v.setInt(i);
-    return v;
-}
 
 // One wave of one member: from above the arena, on the next beat, to its point.
 struct SScriptedWave {
@@ -184,9 +121,10 @@ struct SScriptedWave {
         SWaveMember& member = plan.members[0];
         member.wave = &plan;
         member.segments.init();
-        member.segments.push(SMotionSegment{E_SEG_START, point(x, ENTRY_Z), {}, {}});
-        member.segments.push(SMotionSegment{E_SEG_WAIT_BEAT, integer(0), {}, {}});
-        member.segments.push(SMotionSegment{E_SEG_TIMED_MOVE, point(x, z), point(0.0f, 1.0f), integer(0)});
+        member.segments.push(SMotionSegment{E_SEG_START, vectorValue(x, 0.0f, ENTRY_Z), {}, {}});
+        member.segments.push(SMotionSegment{E_SEG_WAIT_BEAT, intValue(0), {}, {}});
+        member.segments.push(
+            SMotionSegment{E_SEG_TIMED_MOVE, vectorValue(x, 0.0f, z), vectorValue(0.0f, 0.0f, 1.0f), intValue(0)});
         member.segments.push(SMotionSegment{E_SEG_END, {}, {}, {}});
         record.plan = &member;
     }
@@ -194,20 +132,10 @@ struct SScriptedWave {
 
 // The data the game builds gives the gun its flashes; the null device draws nothing, and the draw
 // lists are emptied after every step.
-constexpr u32 PRODUCER_HALF = 1;
-
-class ScriptedPlay : public BuiltDataTest {
+class ScriptedPlay : public WorldDrawTest {
 protected:
     void SetUp() override {
-        BuiltDataTest::SetUp();
-        setFatalErrorHook(test_support::throwOnFatal);
-        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-        initShaderRegistry();
-        initTextureTable();
-        initMaterialPools();
-        resetRenderFlipIndex();
-        clearDrawListHalf(PRODUCER_HALF);
-        initWorld();
+        WorldDrawTest::SetUp();
         sfmtInitGenRand(17);
         scriptRegistriesInit();
         m_script.files["playbalance.txt"] =
@@ -220,23 +148,12 @@ protected:
         g_SavedOptions.controllerSensitivity = 5;
         g_SavedOptions.latchedFire = 0;
         resetSongAnalysis();
-        resetBeatAnalysis();
-        emptyBeats(&g_aSongBeats);
-        for (u32 i = 1; i <= 2 * 60; ++i) {
-            SBeat beat{};
-            beat.time = 0.5f * f32(i);
-            beat.flags = BEAT_FLAG_ON_PULSE;
-            pushBeat(&g_aSongBeats, beat);
-        }
+        addBeats(0.5f, 0.5f, 2 * 60, BEAT_FLAG_ON_PULSE);
         g_iCurrentBeat = 0;
         g_fGameStep = STEP;
-
         resetPlayRecord();
         g_PlayRecord.song.scoreScale[0] = SCORE_SCALE;
-        g_BossEncounter = SBossEncounter{};
-        resetPlayerStates();
         resetInspirationPickups();
-        registerBulletGenerators();
         generatorRegister(&m_drones);
         generatorRegister(&m_pickups);
         initHitEffects();
@@ -251,23 +168,16 @@ protected:
         freeSessionDNAProgram();
         resetSessionEffects();
         setShipProgramBuilder(nullptr);
-        unregisterBulletGenerators();
         m_drones.releaseSharedProgram();
         m_pickups.releaseSharedProgram();
         generatorUnregisterAll();
         for (SScriptedWave& wave : m_waves) wave.plan.release();
-        releaseBeatAnalysis();
         releaseSongAnalysis();
         shutdownInput();
         configFree();
         freeAllScripts();
         setScriptSource(nullptr);
-        clearDrawListHalf(PRODUCER_HALF);
-        releaseAllMaterials();
-        destroyAllTextures();
-        releaseShaderRegistry();
-        setFatalErrorHook(nullptr);
-        BuiltDataTest::TearDown();
+        WorldDrawTest::TearDown();
     }
 
     void addWave(f32 spawnTime, f32 x, f32 z) {
@@ -339,18 +249,14 @@ TEST_F(ScriptedPlay, AMinuteOfPlayEndsWithTheScoreKillsAndDeathsOfTheRules) {
     // to 0, 185 points lost. The three drones after the respawn give 3 x 37.
     const s32 killPoints = s32(SCORE_SCALE * f32(ENEMY_INSPIRATION));
     const SPlayerState& player = g_aPlayerState[0];
-    EXPECT_EQ(player.kills, 9);
-    EXPECT_EQ(player.deaths, 1);
-    EXPECT_EQ(player.pointsLost, 5 * killPoints);
-    EXPECT_LT(5 * killPoints + DEATH_PENALTY, 0);
-    EXPECT_EQ(player.score, SCORE_ENCODING_FACTOR * 3 * killPoints);
-    EXPECT_EQ(shownScore(player), 111);
-    EXPECT_GT(deathTime, 21.0f);
-    EXPECT_LT(deathTime, 23.0f);
+    static_assert(5 * 37 + DEATH_PENALTY < 0, "the death takes the score to 0");
+    EXPECT_EQ(std::make_tuple(player.kills, player.deaths, player.pointsLost, player.score, shownScore(player),
+                              liveInspirationPickupCount()),
+              std::make_tuple(9, 1, 5 * killPoints, SCORE_ENCODING_FACTOR * 3 * killPoints, 111, 0u));
+    EXPECT_TRUE(deathTime > 21.0f && deathTime < 23.0f) << deathTime;
     ASSERT_NE(player.ship, nullptr);
     EXPECT_EQ(player.ship->state, u32(E_ENTITY_ACTIVE));
     EXPECT_NEAR(player.playTime, 60.0f, 1e-3f);
-    EXPECT_EQ(liveInspirationPickupCount(), 0u);
     for (const SScriptedWave& wave : m_waves) {
         ASSERT_NE(wave.entity, nullptr);
         EXPECT_EQ(wave.entity->state, u32(E_ENTITY_DESTROYED)) << "the drone spawned at " << wave.spawnTime;

@@ -1,22 +1,14 @@
 // The ship's charging gun (charge, release, discharge), missile launcher (reload, launch, range,
 // wreck) and sonic weapon (a volley per beat, sized by the beat).
 #include "audio/play/beat_events.h"
-#include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "core/name_hash.h"
 #include "core/random.h"
-#include "render/draw_lists.h"
-#include "render/materials.h"
-#include "render/render_worker.h"
-#include "render/shader.h"
-#include "render/texture.h"
-#include "tests/render/render_data_support.h"
+#include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/generators/bullet_generators.h"
-#include "world/play/boss_encounter.h"
 #include "world/processors/charging_gun.h"
 #include "world/processors/missile_launcher.h"
 #include "world/processors/player_ctrl.h"
@@ -32,37 +24,13 @@ using namespace world_test;
 
 namespace {
 
-constexpr u32 PRODUCER_HALF = 1;
-
-class WeaponTest : public BuiltDataTest {
+class WeaponTest : public WorldDrawTest {
 protected:
     void SetUp() override {
-        BuiltDataTest::SetUp();
-        setFatalErrorHook(test_support::throwOnFatal);
-        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-        initShaderRegistry();
-        initTextureTable();
-        initMaterialPools();
-        resetRenderFlipIndex();
-        clearDrawListHalf(PRODUCER_HALF);
-        initWorld();
-        registerBulletGenerators();
-        resetBeatAnalysis();
+        WorldDrawTest::SetUp();
         sfmtInitGenRand(7);
-        g_BossEncounter = SBossEncounter{};
         g_iFireTrigger = 0;
         setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
-    }
-    void TearDown() override {
-        shutdownWorld();
-        releaseBeatAnalysis();
-        unregisterBulletGenerators();
-        clearDrawListHalf(PRODUCER_HALF);
-        releaseAllMaterials();
-        destroyAllTextures();
-        releaseShaderRegistry();
-        setFatalErrorHook(nullptr);
-        BuiltDataTest::TearDown();
     }
     void bulletBlock(const char* generator, s32 type, f32 damage) {
         m_dna.param("ctrl", 0).param("MyBullGen", s32(crc32TextNoCase(generator))).param("BullType", type);
@@ -71,13 +39,12 @@ protected:
     }
     void barrel(const char* atomName) {
         m_dna.node("BarrelNode").processor(E_PROC_UPDATE_WORLD_FRAMES);
-        m_dna.atom(E_ATOM_ATTACH_POINT, -1, 0, translation(5.0f, 0.0f, 0.0f));
-        m_dna.program.emitNameAtom(atomName);
+        m_dna.namedAtom(E_ATOM_ATTACH_POINT, atomName, translation(5.0f, 0.0f, 0.0f));
         m_dna.close();
     }
     // The ship at (100, 0, 100) with the weapon on its one child node.
     template <typename T>
-    T* spawnShip(u32 typeId) {
+    T* spawnWeapon(u32 typeId) {
         m_dna.processor(typeId);
         m_dna.close().close();
         if (m_ownerTag == OWNER_LIVE_GAME) {
@@ -93,12 +60,15 @@ protected:
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody();
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES);
     }
-    static std::vector<ClEntity*> shots() {
-        std::vector<ClEntity*> out;
-        for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i)
-            if (entityListAt(E_LIST_LIVE, i)->program->kind == E_PROGRAM_PLAYER_SHOT) out.push_back(entityListAt(E_LIST_LIVE, i));
-        return out;
+    // Full charge in 2 s, discharged in 0.5 s; a full shot does 100.
+    ClProcessor_PlayerChargingGun* chargingGun() {
+        beginShip();
+        bulletBlock("DefBullGen", 13, 100.0f);
+        m_dna.param("CHD", 0.5f).param("CHT", 2.0f).param("CHMIN", 0.0f);
+        barrel("CGBulAP");
+        return spawnWeapon<ClProcessor_PlayerChargingGun>(E_PROC_PLAYER_CHARGING_GUN);
     }
+    static std::vector<ClEntity*> shots() { return liveOfKind(E_PROGRAM_PLAYER_SHOT); }
     // Damage, drawn radius and flag of the shot.
     static std::tuple<f32, f32, s32> shotValues(const ClEntity* shot) {
         const SParamTable& p = shot->root->params;
@@ -110,14 +80,8 @@ protected:
     s32 m_ownerTag = OWNER_LIVE_GAME;
 };
 
-// --- the charging gun ---------------------------------------------------------------------------
-
 TEST_F(WeaponTest, ChargingGunFiresOnReleaseScaledByTheChargeAndCannotChargeWhileDischarging) {
-    beginShip();
-    bulletBlock("DefBullGen", 13, 100.0f);
-    m_dna.param("CHD", 0.5f).param("CHT", 2.0f).param("CHMIN", 0.0f);
-    barrel("CGBulAP");
-    auto* gun = spawnShip<ClProcessor_PlayerChargingGun>(E_PROC_PLAYER_CHARGING_GUN);
+    ClProcessor_PlayerChargingGun* gun = chargingGun();
 
     gun->onFirePressed();  // a quarter of a second: f = 0.125 x 0.95 + 0.05
     gun->onFireReleased();
@@ -142,11 +106,7 @@ TEST_F(WeaponTest, ChargingGunFiresOnReleaseScaledByTheChargeAndCannotChargeWhil
 }
 
 TEST_F(WeaponTest, ChargingGunBarrelThatIsBrokenNeitherChargesNorFires) {
-    beginShip();
-    bulletBlock("DefBullGen", 13, 100.0f);
-    m_dna.param("CHD", 0.5f).param("CHT", 2.0f).param("CHMIN", 0.0f);
-    barrel("CGBulAP");
-    auto* gun = spawnShip<ClProcessor_PlayerChargingGun>(E_PROC_PLAYER_CHARGING_GUN);
+    ClProcessor_PlayerChargingGun* gun = chargingGun();
     gun->onFirePressed();
     gun->barrels[0].ball->buildStamp = 1;  // no mesh at the build step: broken
     gun->barrels[0].ball->geometry = makeRingMesh(3, 1.0f);
@@ -158,36 +118,28 @@ TEST_F(WeaponTest, ChargingGunBarrelThatIsBrokenNeitherChargesNorFires) {
     gun->barrels[0].ball->geometry = nullptr;
 }
 
-// --- the missile launcher -----------------------------------------------------------------------
-
 class MissileTest : public WeaponTest {
 protected:
-    ClProcessor_PlayerMissileLauncher* spawnLauncher(u32 bays, s32 ownerTag = OWNER_LIVE_GAME) {
+    // With `loaded` missiles loaded at once.
+    ClProcessor_PlayerMissileLauncher* spawnLauncher(u32 bays, u32 loaded = 0, s32 ownerTag = OWNER_LIVE_GAME) {
         m_ownerTag = ownerTag;
         beginShip();
         bulletBlock("DefMissileGen", 17, 30.0f);
         m_dna.param("GunRate", 1.0f).param("GunPel", 1).param("GunPat", 0);
         m_dna.mainBody();
-        for (u32 k = 0; k < bays; ++k) {
-            m_dna.atom(E_ATOM_ATTACH_POINT, -1, 0, translation(0.0f, 0.0f, 3.0f * f32(k)));
-            m_dna.program.emitNameAtom("MislBay");
-        }
-        return spawnShip<ClProcessor_PlayerMissileLauncher>(E_PROC_PLAYER_MISSILE_LAUNCHER);
-    }
-    static std::vector<u32> loadedOverFrames(ClProcessor_PlayerMissileLauncher* launcher, int frames) {
-        std::vector<u32> counts;
-        for (int frame = 0; frame < frames; ++frame) {
-            stepWorld(0.25f);
-            counts.push_back(launcher->loadedCount);
-        }
-        return counts;
+        for (u32 k = 0; k < bays; ++k) m_dna.namedAtom(E_ATOM_ATTACH_POINT, "MislBay", translation(0.0f, 0.0f, 3.0f * f32(k)));
+        auto* launcher = spawnWeapon<ClProcessor_PlayerMissileLauncher>(E_PROC_PLAYER_MISSILE_LAUNCHER);
+        for (u32 k = 0; k < loaded; ++k) launcher->loadMissile();
+        return launcher;
     }
 };
 
 TEST_F(MissileTest, BaysReloadOneAtATimeAndRideTheShip) {
     ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(4);
     EXPECT_EQ(launcher->reloadPeriod, 0.5f);
-    EXPECT_EQ(loadedOverFrames(launcher, 10), (std::vector<u32>{1, 1, 1, 2, 2, 2, 3, 3, 3, 4}))
+    std::vector<u32> counts;
+    for (int frame = 0; frame < 10; ++frame) stepWorld(0.25f), counts.push_back(launcher->loadedCount);
+    EXPECT_EQ(counts, (std::vector<u32>{1, 1, 1, 2, 2, 2, 3, 3, 3, 4}))
         << "the timer restarts at the period once it is below 0";
     m_ship->setRootPosition(ClVec3(50.0f, 0.0f, 60.0f));
     const ClVec4 at = launcher->loaded[3].entity->getWorldPosition();
@@ -202,14 +154,13 @@ TEST_F(MissileTest, ThirteenBaysLoadTwelveMissiles) {
 }
 
 TEST_F(MissileTest, HeldTriggerLaunchesTheLastLoadedAtItsIntervalAndMissilesDieOutOfRange) {
-    ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3);
-    for (int k = 0; k < 3; ++k) launcher->loadMissile();
+    ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3, 3);
     ClEntity* last = launcher->loaded[2].entity;
     ClEntity* middle = launcher->loaded[1].entity;
     launcher->onFirePressed();
     launcher->onFirePressed();
-    EXPECT_EQ(launcher->loadedCount, 2u) << "the second press is within 1/15 s";
-    EXPECT_EQ(launcher->loaded[1].entity, middle);
+    EXPECT_EQ(std::make_pair(launcher->loadedCount, launcher->loaded[1].entity), std::make_pair(2u, middle))
+        << "the second press is within 1/15 s";
     EXPECT_EQ(static_cast<ClProcessor_Missile*>(last->root->findProcessor(E_PROC_MISSILE))->attached, 0u);
 
     // 500 units a second along x from x = 100: beyond 1200 in the ninth quarter second.
@@ -225,20 +176,18 @@ TEST_F(MissileTest, HeldTriggerLaunchesTheLastLoadedAtItsIntervalAndMissilesDieO
 }
 
 TEST_F(MissileTest, LosingALoadedMissileWrecksTheLauncher) {
-    ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3);
-    for (int k = 0; k < 3; ++k) launcher->loadMissile();
+    ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3, 3);
     ClEntity* first = launcher->loaded[0].entity;
     ClEntity* third = launcher->loaded[2].entity;
     launcher->loaded[1].entity->destroy();
-    EXPECT_EQ(launcher->loadedCount, 0u);
-    EXPECT_EQ(first->state, u32(E_ENTITY_DESTROYED));
-    EXPECT_EQ(third->state, u32(E_ENTITY_DESTROYED));
-    EXPECT_EQ(launcher->node->atoms[0]->active, 0u) << "its body part";
-    EXPECT_EQ(launcher->node->anyActive, 1u) << "the bays still stand";
+    EXPECT_EQ(std::make_tuple(launcher->loadedCount, first->state, third->state, launcher->node->atoms[0]->active,
+                              launcher->node->anyActive),
+              std::make_tuple(0u, u32(E_ENTITY_DESTROYED), u32(E_ENTITY_DESTROYED), 0u, 1u))
+        << "its body part is gone, the bays still stand";
 }
 
 TEST_F(MissileTest, PreviewLoadsEveryBayWaitsFourSecondsThenEmptiesInASalvo) {
-    ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3, 0);
+    ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3, 0, 0);
     std::vector<u32> counts;
     for (int frame = 0; frame < 26; ++frame) {
         launcher->updatePreview();
@@ -251,14 +200,12 @@ TEST_F(MissileTest, PreviewLoadsEveryBayWaitsFourSecondsThenEmptiesInASalvo) {
     EXPECT_EQ(launcher->salvo, 0u);
 }
 
-// --- the sonic weapon ---------------------------------------------------------------------------
-
 TEST_F(WeaponTest, SonicWeaponFiresOncePerFrameWithABeatSizedByItsStrength) {
     beginShip();
     m_dna.param("BullType", 11).param("SonicL", 1).param("SonicT", 1).param("MaxDmg", 40.0f);
     barrel("NozzleAtom");
     barrel("NozzleAtom");
-    auto* sonic = spawnShip<ClProcessor_PlayerSonic>(E_PROC_PLAYER_SONIC);
+    auto* sonic = spawnWeapon<ClProcessor_PlayerSonic>(E_PROC_PLAYER_SONIC);
     EXPECT_EQ(liveBeatSubscriptions(), 1u);
 
     // Strength: drawn radius, collision radius, damage.
@@ -266,11 +213,8 @@ TEST_F(WeaponTest, SonicWeaponFiresOncePerFrameWithABeatSizedByItsStrength) {
         {6.0f, 67.5f, 16.875f, 40.0f}, {12.0f, 120.0f, 30.0f, 50.0f}, {2.0f, 15.0f, 3.75f, 30.0f}, {0.5f, 15.0f, 3.75f, 30.0f}};
     for (const auto& [strength, drawn, radius, damage] : cases) {
         const size_t before = shots().size();
-        SBeat beat{};
-        beat.strength = 1.0f;
-        ClProcessor_PlayerSonic::onBeat(beat, 0, sonic);
-        beat.strength = strength;
-        ClProcessor_PlayerSonic::onBeat(beat, 1, sonic);
+        ClProcessor_PlayerSonic::onBeat(SBeat{0.0f, 1.0f, 0, 0, {}}, 0, sonic);
+        ClProcessor_PlayerSonic::onBeat(SBeat{0.0f, strength, 0, 0, {}}, 1, sonic);
         sonic->update();
         sonic->update();
         ASSERT_EQ(shots().size(), before + 2) << "two beats, two barrels: one volley";

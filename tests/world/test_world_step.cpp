@@ -13,6 +13,8 @@
 #include "world/play/player_state.h"
 #include "world/world_step.h"
 
+#include <tuple>
+
 using namespace world_test;
 
 namespace {
@@ -50,10 +52,10 @@ TEST_F(WorldStep, TheTickComesAfterTheFlipAndWhatItDestroysIsGoneByTheEnd) {
                                    },
                                    &probe};
     worldStep(&hooks);
-    EXPECT_EQ(probe.parityInTick, 1u - parityBefore);
-    EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u);
-    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 0u);
-    EXPECT_EQ(usedEntityCount(), 0u) << "a destroyed shot goes back to the pool in its own step";
+    EXPECT_EQ(std::make_tuple(probe.parityInTick, entityListCount(E_LIST_LIVE), entityListCount(E_LIST_ACTIVATED),
+                              usedEntityCount()),
+              std::make_tuple(1u - parityBefore, 0u, 0u, 0u))
+        << "a destroyed shot goes back to the pool in its own step";
 }
 
 TEST_F(WorldStep, PublishesTheArenaTheShipTheSchemesFxColoursAndTheMusicLevel) {
@@ -61,25 +63,18 @@ TEST_F(WorldStep, PublishesTheArenaTheShipTheSchemesFxColoursAndTheMusicLevel) {
     setBarColourSchemePreset(&g_BarColourScheme, 1);
     g_particleMusicLevel = -1.0f;
     publishWorldFrameInputs();
-    EXPECT_EQ(g_CameraWorldInputs.arenaFocus.x, 162.5f);
-    EXPECT_EQ(g_CameraWorldInputs.arenaFocus.z, 134.875f);
-    EXPECT_EQ(g_CameraWorldInputs.playerExists, 0u);
-    EXPECT_EQ(g_particleFxColours.explosion, 0x80FF3010u);
-    EXPECT_EQ(g_particleFxColours.firstFlash, 0xFF00F000u);
-    EXPECT_EQ(g_particleFxColours.secondFlash, 0x10F00000u);
-    EXPECT_EQ(g_particleMusicLevel, getBackdropSpeed());
+    const SCameraWorldInputs& camera = g_CameraWorldInputs;
+    EXPECT_EQ(std::make_tuple(camera.arenaFocus.x, camera.arenaFocus.z, camera.playerExists, g_particleFxColours.explosion,
+                              g_particleFxColours.firstFlash, g_particleFxColours.secondFlash, g_particleMusicLevel),
+              std::make_tuple(162.5f, 134.875f, 0u, 0x80FF3010u, 0xFF00F000u, 0x10F00000u, getBackdropSpeed()));
 
     DnaWriter dna(E_PROGRAM_PLAYER);
-    dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).close();
-    ClEntity* ship = spawnActiveEntity(&dna.program);
-    ship->setRootPosition(ClVec3(100.0f, 0.0f, 200.0f));
-    g_aPlayerState[0].ship = ship;
+    ClEntity* ship = spawnShip(dna, ClVec3(100.0f, 0.0f, 200.0f));
     publishWorldFrameInputs();
-    EXPECT_EQ(g_CameraWorldInputs.playerExists, 1u);
-    EXPECT_EQ(g_CameraWorldInputs.playerPosition.x, 100.0f);
-    EXPECT_EQ(g_CameraWorldInputs.playerPosition.z, 200.0f);
+    EXPECT_EQ(std::make_tuple(camera.playerExists, camera.playerPosition.x, camera.playerPosition.z),
+              std::make_tuple(1u, 100.0f, 200.0f));
     ship->destroy();
     publishWorldFrameInputs();
-    EXPECT_EQ(g_CameraWorldInputs.playerExists, 0u) << "a destroyed ship is no longer followed";
+    EXPECT_EQ(camera.playerExists, 0u) << "a destroyed ship is no longer followed";
     g_BarColourScheme = saved;
 }

@@ -1,10 +1,14 @@
 #include "tests/world/world_test_support.h"
 
+#include "audio/play/beat_events.h"
+#include "audio/play/song_clock.h"
 #include "core/crit_section_pool.h"
 #include "core/game_clock.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/processor.h"
 #include "world/entity/world.h"
+#include "world/play/player_state.h"
 
 #include <cmath>
 
@@ -88,10 +92,25 @@ u32 DnaWriter::atom(u32 kind, s32 geometryIndex, u32 hitPointClass, const ClMatr
     return program.emitNewAtom(kind, geometryIndex, local, hitPointClass);
 }
 
+u32 DnaWriter::namedAtom(u32 kind, const char* name, const ClMatrix44& local) {
+    const u32 index = atom(kind, -1, 0, local);
+    program.emitNameAtom(name);
+    return index;
+}
+
 u32 DnaWriter::mainBody(s32 geometryIndex, u32 hitPointClass) {
     const u32 index = atom(E_ATOM_BODY, geometryIndex, hitPointClass);
     program.emitRegisterAtom();
     return index;
+}
+
+ClDNAProgram* DnaWriter::detach() {
+    auto* out = new ClDNAProgram(program);
+    const u32 kind = program.kind;
+    program = ClDNAProgram();  // the copy owns the storage now: nothing to release
+    program.init();
+    program.kind = kind;
+    return out;
 }
 
 ClEntity* buildEntity(ClDNAProgram* program, s32 ownerTag) {
@@ -114,6 +133,41 @@ void stepWorld(f32 frameTime) {
     updateLiveEntities();
     flushDestroyedEntities();
     flushFreedEntities();
+}
+
+void playSong(f32 seconds) {
+    constexpr f32 step = 1.0f / 60.0f;
+    for (f32 t = 0.0f; t < seconds - 1e-4f; t += step) {
+        g_fSongTime += step;
+        dispatchBeats();
+        stepWorld(step);
+    }
+}
+
+void addBeats(f32 first, f32 spacing, u32 count, u32 flags) {
+    for (u32 i = 0; i < count; ++i) pushBeat(&g_aSongBeats, SBeat{first + spacing * f32(i), 1.0f, flags, 0, {}});
+}
+
+ClEntity* spawnShip(DnaWriter& dna, const ClVec3& at) {
+    dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_GO_STRAIGHT).param("vel", 0.0f).mainBody();
+    dna.close();
+    ClEntity* ship = spawnActiveEntity(&dna.program);
+    ship->setRootPosition(at);
+    g_aPlayerState[0].ship = ship;
+    g_aPlayerState[0].active = 1;
+    return ship;
+}
+
+ClVec3 positionOf(const ClEntity* entity) {
+    const ClVec4 p = entity->getWorldPosition();
+    return ClVec3(p.x, p.y, p.z);
+}
+
+std::vector<ClEntity*> liveOfKind(u32 kind) {
+    std::vector<ClEntity*> out;
+    for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i)
+        if (entityListAt(E_LIST_LIVE, i)->program->kind == kind) out.push_back(entityListAt(E_LIST_LIVE, i));
+    return out;
 }
 
 }  // namespace world_test

@@ -46,8 +46,12 @@ public:
     DnaWriter& processor(u32 typeId);
     // An atom of the kind on the current node; returns its index within the entity.
     u32 atom(u32 kind, s32 geometryIndex = -1, u32 hitPointClass = 0, const ClMatrix44& local = ClMatrix44());
+    // An attach point (or other atom) with its name, as the processors look them up.
+    u32 namedAtom(u32 kind, const char* name, const ClMatrix44& local = ClMatrix44());
     // A Body atom registered as a main atom.
     u32 mainBody(s32 geometryIndex = -1, u32 hitPointClass = 0);
+    // Hands the program (made with new) to a new owner; the writer starts an empty one.
+    ClDNAProgram* detach();
 
     ClDNAProgram program;
 };
@@ -59,5 +63,16 @@ ClEntity* spawnActiveEntity(ClDNAProgram* program, s32 ownerTag = OWNER_LIVE_GAM
 
 // One game step at the given frame time: flip, update, flush destroyed, flush freed.
 void stepWorld(f32 frameTime = 1.0f / 60.0f);
+// Game steps of 1/60 s over the seconds, the song clock moved on and the beats due delivered first.
+void playSong(f32 seconds);
+// Beats of strength 1 at first, first + spacing, ... appended to the song's beat list.
+void addBeats(f32 first, f32 spacing, u32 count, u32 flags = 0);
+
+// Player 0's ship: a main body holding its place at the point (in both world buffers).
+ClEntity* spawnShip(DnaWriter& dna, const ClVec3& at);
+ClVec3 positionOf(const ClEntity* entity);
+// The live entities whose program is of the kind, in list order.
+std::vector<ClEntity*> liveOfKind(u32 kind);
+inline u32 liveCount(u32 kind) { return u32(liveOfKind(kind).size()); }
 
 }  // namespace world_test
