@@ -2,30 +2,36 @@
 // least 90 s each) in the music folder of a fresh user, scanned and analysed in the background
 // while the title screen runs uncapped (NOVSYNC 1), so that a frame's time is the game's work.
 //
-// The scan's wall time runs from the first presented title frame (the front end's log stamp) to
-// the 50th beat cache in the user's save folder. The frame times are the play-test recorder's
-// front-end figures, written at shutdown; the recorder leaves out the frames of the first 15 s
-// after its set-up (start-up's loading frames), so those frames of the scan are not counted.
+// The game runs in this process on a packed copy of the built data (offscreen video, dummy audio,
+// a temporary home), through the program's own start-up, message pump, frame and shutdown. A
+// frame's time is the time from the start of one frame to the start of the next, messages
+// included, as the game's frame timer sees it. The scan runs from the first title frame (the
+// render worker has presented it when the frame returns) to the frame after which the library
+// holds every song analysed.
 //
-//   bench_scan_frames [--songs N] [--keep]
-#include "audio/analysis/beat_cache.h"
+//   bench_scan_frames [--songs N] [--set KEY VALUE]... [--keep]
+// (--set adds a project.ini setting, for comparisons such as a smaller window.)
+#include "app/frame.h"
+#include "app/startup.h"
 #include "bench/game_run.h"
 #include "bench/support.h"
 #include "core/crit_section_pool.h"
-#include "core/directories.h"
-#include "core/file_layer.h"
+#include "core/memory_allocator.h"
 #include "library/song_library.h"
-#include "library/user_save.h"
-#include "platform/os/os.h"
+#include "library/song_scan.h"
+#include "render/message_pump.h"
+#include "render/render_device.h"
+#include "ui/switcher.h"
+
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -36,9 +42,10 @@ constexpr u32 DEFAULT_SONGS = 50;
 constexpr u32 SAMPLE_RATE = 44100;
 constexpr u32 CHANNELS = 2;
 constexpr f64 SLOW_FRAME_MS = 1000.0 / 60.0;
-constexpr f64 TITLE_LIMIT_SECONDS = 60.0;
 constexpr f64 SCAN_LIMIT_SECONDS = 1800.0;
-constexpr auto CACHE_POLL = std::chrono::milliseconds(10);
+constexpr u32 INPUT_CHANNELS = 38;
+// Frames of the idle title after the scan, for comparison.
+constexpr u32 IDLE_FRAMES = 300;
 
 // A small deterministic generator, so that every run scans the same songs.
 struct SNoise {
@@ -101,33 +108,55 @@ std::vector<s16> makeSong(u32 index) {
     return samples;
 }
 
-u32 countBeatCaches(const fs::path& folder) {
-    const std::string ending = std::string(".") + BEAT_CACHE_EXTENSION;
-    u32 count = 0;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0) ++count;
+struct SScanWatch {
+    u32 songs = 0;
+    u64 previousFrameStart = 0;
+    u64 titleShown = 0;  // 0 until the first title frame has been presented
+    u64 scanDone = 0;
+    std::vector<f64> frameMs;  // the frames between the two
+    std::vector<f64> idleFrameMs;  // then IDLE_FRAMES more
+};
+
+SScanWatch s_watch;
+
+bool everySongAnalysed() {
+    if (g_SongLibrary.songs.size() < s_watch.songs || isSongScanWalking()) return false;
+    for (const SSongRecord& song : g_SongLibrary.songs) {
+        if (song.state != E_SONGSTATE_READY && song.state != E_SONGSTATE_FAILED) return false;
     }
-    return count;
+    return true;
 }
 
-// Songs the save lists as analysed and ready; -1 when it cannot be read.
-s32 readySongsInSave(const fs::path& userDir) {
-    critSectionPoolInit();
-    fileLayerInit();
-    std::u16string wide;
-    if (!osUtf8ToWide((userDir.string() + "/").c_str(), &wide)) return -1;
-    setUserDataDirW(wide.c_str());
-    createSongLibrary();
-    s32 ready = -1;
-    if (saveRead(0) == 1) {
-        ready = 0;
-        for (const SSongRecord& song : g_SongLibrary.songs) ready += song.state == E_SONGSTATE_READY;
+s32 watchedFrame() {
+    const u64 start = monotonicNanoseconds();
+    if (s_watch.titleShown && s_watch.previousFrameStart != 0) {
+        const f64 ms = f64(start - s_watch.previousFrameStart) * 1e-6;
+        (s_watch.scanDone ? s_watch.idleFrameMs : s_watch.frameMs).push_back(ms);
+        if (s_watch.idleFrameMs.size() == IDLE_FRAMES) return 0;
     }
-    freeSongLibrary();
-    fileLayerShutdown();
-    return ready;
+    s_watch.previousFrameStart = start;
+    const s32 goOn = runFrame();
+    const u64 end = monotonicNanoseconds();
+    if (!s_watch.titleShown && std::strcmp(shownChildName("TopLevelSwitcher"), "TitleMenu") == 0) s_watch.titleShown = end;
+    if (s_watch.titleShown && !s_watch.scanDone && everySongAnalysed()) s_watch.scanDone = end;
+    if (s_watch.titleShown && f64(end - s_watch.titleShown) * 1e-9 > SCAN_LIMIT_SECONDS) return 0;
+    return goOn;
+}
+
+struct SFrameStats {
+    f64 mean = 0.0, worst = 0.0;
+    u32 slow = 0;
+};
+
+SFrameStats statsOf(const std::vector<f64>& frames) {
+    SFrameStats stats;
+    for (f64 ms : frames) {
+        stats.slow += ms > SLOW_FRAME_MS;
+        stats.worst = std::max(stats.worst, ms);
+        stats.mean += ms;
+    }
+    if (!frames.empty()) stats.mean /= f64(frames.size());
+    return stats;
 }
 
 }  // namespace
@@ -135,65 +164,73 @@ s32 readySongsInSave(const fs::path& userDir) {
 int main(int argc, char** argv) {
     u32 songs = DEFAULT_SONGS;
     bool keep = false;
+    std::vector<SSettingChange> settings = {{"DEBUG_SKIP_SPLASH", "1"}, {"NOVSYNC", "1"}};
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--songs") == 0 && i + 1 < argc) {
             songs = u32(std::max(1, std::atoi(argv[++i])));
+        } else if (std::strcmp(argv[i], "--set") == 0 && i + 2 < argc) {
+            settings.emplace_back(argv[i + 1], argv[i + 2]);
+            i += 2;
         } else if (std::strcmp(argv[i], "--keep") == 0) {
             keep = true;
         } else {
-            std::fprintf(stderr, "usage: %s [--songs N] [--keep]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--songs N] [--set KEY VALUE]... [--keep]\n", argv[0]);
             return 2;
         }
     }
 
     const fs::path root = makeScratchFolder("velodrix_bench_scan");
     if (root.empty()) return 1;
-    const auto fail = [&root](const char* what, const std::string& detail) {
-        std::fprintf(stderr, "%s\n%s", what, detail.c_str());
-        finishScratchFolder(root, true);
-        return 1;
-    };
-    const fs::path data = packGameData(root, {{"DEBUG_SKIP_SPLASH", "1"}, {"NOVSYNC", "1"}}, false);
-    if (data.empty()) return fail("no data set", "");
+    const fs::path data = packGameData(root, settings, false);
     const fs::path home = root / "home";
     const fs::path music = home / "Music";
-    fs::create_directories(music);
-    for (u32 i = 0; i < songs; ++i) {
+    std::error_code error;
+    fs::create_directories(music, error);
+    for (u32 i = 0; i < songs && !data.empty() && !error; ++i) {
         char name[32];
         std::snprintf(name, sizeof(name), "Drums %02u.wav", i + 1);
-        if (!writeWav16(music / name, makeSong(i), CHANNELS, SAMPLE_RATE)) return fail("cannot write a song", "");
+        if (!writeWav16(music / name, makeSong(i), CHANNELS, SAMPLE_RATE)) error = std::make_error_code(std::errc::io_error);
     }
+    if (data.empty() || error || chdir(data.c_str()) != 0) {
+        std::fprintf(stderr, "cannot prepare the data and the songs\n");
+        finishScratchFolder(root, true);
+        return 1;
+    }
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
 
-    ClGameProcess game;
-    if (!game.start(data, home)) return fail("cannot start the game", "");
-    const u64 title = waitForTitlePresented(game, TITLE_LIMIT_SECONDS);
-    if (title == 0) return fail("no title frame presented", game.errorText());
-    const fs::path saveFolder = game.userDir() / "SAVEDATA";
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<f64>(SCAN_LIMIT_SECONDS);
-    u32 cached = 0;
-    while ((cached = countBeatCaches(saveFolder)) < songs && game.running() && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(CACHE_POLL);
-    const u64 scanned = monotonicNanoseconds();
-    const s32 status = game.stop();
-    if (cached < songs || status != 0)
-        return fail(("the scan did not finish: " + std::to_string(cached) + " songs analysed, exit status " +
-                     std::to_string(status))
-                        .c_str(),
-                    game.errorText());
+    s_watch.songs = songs;
+    s_watch.frameMs.reserve(1u << 20);
+    critSectionPoolInit();
+    setAllocatorReady();
+    gameStartup("", "./", INPUT_CHANNELS);
+    std::printf("window %.0f x %.0f\n", screenWidth(), screenHeight());
+    for (;;) {
+        keepCursorCentred();
+        if (!pumpMessages(watchedFrame)) break;
+    }
+    u32 ready = 0;
+    for (const SSongRecord& song : g_SongLibrary.songs) ready += song.state == E_SONGSTATE_READY;
+    gameShutdown();
+    critSectionPoolShutdown();
 
-    const std::string playtest = readWholeText(game.userDir() / "GAMEDATA/Playtest_v1_dat.lg");
-    u32 frames = 0, slow = 0;
-    f64 frameSeconds = 0.0, meanMs = 0.0, worstMs = 0.0;
-    if (std::sscanf(playtest.c_str(), "category 0 frames %u seconds %lf mean_ms %lf worst_ms %lf slow %u", &frames,
-                    &frameSeconds, &meanMs, &worstMs, &slow) != 5)
-        return fail("no front-end frame times in the play-test file", playtest);
-    const s32 ready = readySongsInSave(game.userDir());
-
-    std::printf("songs: %u generated, %d ready in the save\n", songs, ready);
-    std::printf("scan and analysis: %.2f s from the first title frame\n", f64(scanned - title) * 1e-9);
-    std::printf("front-end frames from 15 s after set-up: %u over %.2f s, mean %.2f ms, worst %.2f ms, %u above %.1f ms\n",
-                frames, frameSeconds, meanMs, worstMs, slow, SLOW_FRAME_MS);
-    std::printf("target no frame above %.1f ms: %s\n", SLOW_FRAME_MS, slow == 0 ? "met" : "missed");
+    const SFrameStats scan = statsOf(s_watch.frameMs);
+    const SFrameStats idle = statsOf(s_watch.idleFrameMs);
+    std::printf("songs: %u generated, %u analysed and ready\n", songs, ready);
+    if (!s_watch.scanDone) {
+        std::printf("the scan did not finish\n");
+    } else {
+        std::printf("scan and analysis: %.2f s from the first title frame\n", f64(s_watch.scanDone - s_watch.titleShown) * 1e-9);
+    }
+    std::printf("frames during the scan: %zu, mean %.2f ms, worst %.2f ms, %u above %.1f ms\n", s_watch.frameMs.size(),
+                scan.mean, scan.worst, scan.slow, SLOW_FRAME_MS);
+    std::printf("idle title frames after it: %zu, mean %.2f ms, worst %.2f ms, %u above %.1f ms\n",
+                s_watch.idleFrameMs.size(), idle.mean, idle.worst, idle.slow, SLOW_FRAME_MS);
+    std::printf("target no frame above %.1f ms during the scan: %s\n", SLOW_FRAME_MS, scan.slow == 0 ? "met" : "missed");
+    if (chdir(root.c_str()) != 0) keep = true;
     finishScratchFolder(root, keep);
-    return ready == s32(songs) ? 0 : 1;
+    return s_watch.scanDone && ready == songs ? 0 : 1;
 }
