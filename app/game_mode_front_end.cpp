@@ -5,6 +5,7 @@
 #include "core/config.h"
 #include "frontend/front_end_services.h"
 #include "frontend/frontend.h"
+#include "frontend/switch_log.h"
 #include "core/name_hash.h"
 #include "core/random.h"
 #include "app/mode_camera.h"
@@ -227,6 +228,7 @@ s32 ClGameModeFrontEnd::update(f32 dt) {
     drawMirrorLake();
     addPlaytestFrameTime(PLAYTEST_CATEGORY_FRONT_END, SLOW_FRAME_MILLISECONDS);
     finishFrame();
+    if (renderWorkerRunning()) logTitleFramePresented();
 
     handleQuitMenu();
     if (m_quitConfirmed) {

@@ -14,6 +14,7 @@
 namespace {
 
 LogHandle g_log = nullptr;
+bool g_titlePresentedLogged = false;
 
 }  // namespace
 
@@ -22,6 +23,7 @@ void openSwitchLog() {
     if (!buildUserDataPath(FRONT_END_LOG_RELATIVE_PATH, &path)) return;
     const std::string narrow = osWideToUtf8(path.c_str());
     if (narrow.size() < LOG_TEXT_CAPACITY) g_log = openLog(FRONT_END_LOG_NAME, narrow.c_str());
+    g_titlePresentedLogged = false;
 }
 
 void closeSwitchLog() {
@@ -40,4 +42,11 @@ std::string switchLogLine(const char* page) {
 
 void logTopLevelSwitch() {
     if (g_log) writeLog(g_log, "%s", switchLogLine(shownChildName("TopLevelSwitcher")).c_str());
+}
+
+void logTitleFramePresented() {
+    if (!g_log || g_titlePresentedLogged) return;
+    if (std::strcmp(shownChildName("TopLevelSwitcher"), "TitleMenu") != 0) return;
+    g_titlePresentedLogged = true;
+    writeLog(g_log, "presented TitleMenu at_ns=%llu", static_cast<unsigned long long>(osPerformanceCounter()));
 }

@@ -2,6 +2,9 @@
 // and, for "Results", the song and the difficulty:
 //   page TitleMenu
 //   page Results song="Artist - Title" difficulty=2
+// and one more line, once, after the first frame showing the title page has been presented, with
+// the monotonic clock's nanoseconds at that moment (CLOCK_MONOTONIC, comparable across processes):
+//   presented TitleMenu at_ns=123456789
 #pragma once
 
 #include <string>
@@ -14,3 +17,6 @@ void closeSwitchLog();
 std::string switchLogLine(const char* page);
 // The "onSwitch" callback of "TopLevelSwitcher".
 void logTopLevelSwitch();
+// After the render worker has presented a frame: the "presented" line when the title page is
+// shown and the line has not been written since the log was opened.
+void logTitleFramePresented();

@@ -4,10 +4,13 @@
 
 #include "frontend/results.h"
 #include "frontend/song_rows.h"
+#include "frontend/switch_log.h"
 #include "library/play_record_fill.h"
 #include "world/play/play_record.h"
 
 #include <gtest/gtest.h>
+
+#include <regex>
 
 namespace {
 
@@ -128,6 +131,29 @@ TEST_F(FrontEndFlow, ResultsShowThePlayAndKeepTheBestScore) {
     EXPECT_EQ(textOf("ResultsBestValue") + u"|" + textOf("ResultsKillPercentageValue") + u"|" + textOf("ResultsNewBest"),
               u"12,345|-|");
     EXPECT_EQ(computeResults(player, 20).killPercentage, 100.0f);
+}
+
+// The start-up benchmark stops its clock at this line.
+TEST_F(FrontEndFlow, TheFirstPresentedTitleFrameIsLoggedOnceWithTheMonotonicClock) {
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    logTitleFramePresented();
+    switchWidgetByName("TopLevelSwitcher", "TitleMenu");
+    const u64 before = osPerformanceCounter();
+    logTitleFramePresented();
+    const u64 after = osPerformanceCounter();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    switchWidgetByName("TopLevelSwitcher", "TitleMenu");
+    logTitleFramePresented();
+
+    const std::string log = switchLog();
+    std::smatch stamp;
+    ASSERT_TRUE(std::regex_match(log, stamp,
+                                 std::regex("page SongList\npage TitleMenu\npresented TitleMenu at_ns=([0-9]+)\n"
+                                            "page SongList\npage TitleMenu\n")))
+        << log;
+    EXPECT_GE(std::stoull(stamp[1]), before);
+    EXPECT_LE(std::stoull(stamp[1]), after);
 }
 
 }  // namespace

@@ -1,0 +1,51 @@
+// What the whole-program benchmarks share: a copy of the built data with its own settings, packed
+// as the game reads it, and the game started on it in a fresh process with a temporary home, as on
+// a player's first start (offscreen video, dummy audio).
+#pragma once
+
+#include "core/types.h"
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+using SSettingChange = std::pair<const char*, const char*>;
+
+// Copies the staged data under `root`, sets each key of project.ini to its value (a line that
+// sets the key is replaced, a commented-out one stays a comment, and the key is added at the end)
+// and packs it into root/"data". With `withSoundtrack` the built Soundtrack folder goes beside
+// the package. The data folder, or empty (with a message) when a step failed.
+std::filesystem::path packGameData(const std::filesystem::path& root, const std::vector<SSettingChange>& settings,
+                                   bool withSoundtrack);
+
+// CLOCK_MONOTONIC in nanoseconds, the clock the game's log stamps use.
+u64 monotonicNanoseconds();
+
+std::string readWholeText(const std::filesystem::path& path);
+
+// One run of the game, started from the data folder with `home` as HOME and the XDG data and
+// configuration folders below it; standard error goes to home/"stderr.txt".
+class ClGameProcess {
+public:
+    ~ClGameProcess();
+    bool start(const std::filesystem::path& data, const std::filesystem::path& home);
+    // The game's user-data folder below the home.
+    std::filesystem::path userDir() const;
+    // True while the process has not ended.
+    bool running();
+    // SIGTERM, then waits; the exit status, or -1 when it did not exit normally.
+    s32 stop();
+    std::string errorText() const;
+
+private:
+    pid_t m_pid = -1;
+    int m_status = 0;
+    std::filesystem::path m_home;
+};
+
+// The nanosecond stamp of the front end's "presented TitleMenu" line; 0 when the game ends or
+// the time limit passes first.
+u64 waitForTitlePresented(ClGameProcess& game, f64 limitSeconds);
