@@ -52,8 +52,10 @@
 #include "world/collision/kill_queue.h"
 #include "world/collision/world_collision.h"
 #include "world/effects/backdrop.h"
+#include "world/effects/corruption.h"
 #include "world/effects/equaliser_display.h"
 #include "world/effects/equaliser_state.h"
+#include "world/effects/flying_notes.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
 #include "world/play/boss_choice.h"
@@ -158,6 +160,7 @@ s32 ClGameModeActionZuno::failEntry(bool worldRunning, bool shipProgramBuilt) {
     for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) popPlayerInputMapper(slot);
     popViewCamera(0, 0.0f);
     if (worldRunning) {
+        resetFlyingNotes();
         releaseBackdrop();
         releaseHitEffects();
         // The ship's entities go with the world before the program they were built from.
@@ -249,6 +252,7 @@ s32 ClGameModeActionZuno::enter(s32) {
     if (!g_ActionPlayServices.analyseSong(path, identity, viewOnly)) return failEntry(true, false);
 
     g_ActionPlayServices.prepareSongPlay(viewOnly);
+    loadNoteListFromSpawnEvents();
     preRollWorld();
     applyAudioVolumes();
 
@@ -262,7 +266,11 @@ s32 ClGameModeActionZuno::enter(s32) {
     registerParticleSystem(g_debrisLineSystem);
     g_debrisTriSystem = new ClDebrisTriParticleSystem();
     registerParticleSystem(g_debrisTriSystem);
-    g_fGuardianLevel = 0.0f;
+    // The notes leave for the ship once it is in play; the pre-roll sent none.
+    resetFlyingNotes();
+    initFlyingNotes();
+    resetWorldEffects();
+    startCorruptionSound();
     m_paused = 0;
     m_pauseKind = E_ACTION_PAUSE_TIP;
     m_tipPending = 0;
@@ -345,6 +353,7 @@ s32 ClGameModeActionZuno::update(f32 dt) {
     g_fGameStep = step;
     beginBatchFrame();
     setMirrorLakeShaderParams();
+    drawGuardianBackground(step);
     if (step > 0.0f) {
         worldStep(1);
         updatePlayerLife();
@@ -361,6 +370,7 @@ s32 ClGameModeActionZuno::update(f32 dt) {
     updateCameras();
     updateScoreHud();
     drawLiveEntities();
+    drawFlyingNotes();
     updateParticleSystems();
     processKillQueue();
     flushDestroyedEntities();
@@ -522,6 +532,9 @@ s32 ClGameModeActionZuno::exit() {
     g_CameraWorldInputs.actionGameRunning = 0;
     g_uMenuInputFlag = 1;
     retireDebrisSystems();
+    unsubscribeWorldBeat();
+    stopCorruptionSound();
+    resetFlyingNotes();
 
     for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) popPlayerInputMapper(slot);
     popViewCamera(0, 0.0f);

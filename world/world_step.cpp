@@ -6,6 +6,7 @@
 #include "world/collision/kill_queue.h"
 #include "world/collision/world_collision.h"
 #include "world/effects/backdrop.h"
+#include "world/effects/flying_notes.h"
 #include "world/entity/entity.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
@@ -25,6 +26,7 @@ void worldStep(const SWorldStepHooks* hooks) {
     flipFrameBuffers();
     if (hooks && hooks->afterFlip) hooks->afterFlip(hooks->user);
     updateLiveEntities();
+    updateFlyingNotes();
     updateWorldCollisions();
     processKillQueue();
     flushDestroyedEntities();

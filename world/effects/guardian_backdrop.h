@@ -6,5 +6,8 @@
 
 // Draws two noise values from the global generator (always, so the draws do not depend on
 // whether anything is drawn), then, when the 2D queue is set up, sets "g_v2GuardianNoise" and
-// "g_v4GuardianAdder" and queues the quad over the whole target, white with the alpha byte.
+// "g_v4GuardianAdder".
+void setGuardianNoiseConstants(u32 adderColour);
+// setGuardianNoiseConstants, then, when the 2D queue is set up, queues the quad over the whole
+// target, white with the alpha byte.
 void drawGuardianNoiseQuad(u32 layer, u32 alpha, u32 adderColour);

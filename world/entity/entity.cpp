@@ -45,6 +45,7 @@ void ClEntity::buildFromDNA(ClDNAProgram* dna) {
     atoms.init();
     thirdList.init();
     fourthList.init();
+    resetEnemyBeams(&beams);
     focusAtomIndex = 0;
     noBrokenAtom = 0;
     runDNA(0, nullptr, nullptr);
@@ -73,6 +74,7 @@ void ClEntity::update() {
         queueMegaTip("MegaTip_Repair");
     advanceFloatTween(&tween, g_fFrameTime);
     if (root) updateNodeTree(root);
+    updateEnemyBeams(this);
     if (!(program && program->kind != E_PROGRAM_PLAYER && noBrokenAtom)) findFirstBrokenAtom();
 }
 
@@ -199,6 +201,7 @@ void ClEntity::releaseTree() {
     registeredAtoms.release();
     thirdList.release();
     fourthList.release();
+    releaseEnemyBeams(&beams);
 }
 
 bool buildFrameFromDirection(const ClVec3& direction, const ClVec3& up, ClVec3 rows[3]) {

@@ -9,6 +9,7 @@
 #include "core/vec.h"
 #include "render/camera_blend.h"
 #include "render/float_tween.h"
+#include "world/effects/enemy_beams.h"
 
 class ClAtom;
 class ClDNAProgram;
@@ -69,6 +70,7 @@ public:
     // Motion state of the processors that move the whole entity.
     ClVec3 velocity;
     ClVec3 angularVelocity;
+    SEnemyBeamSet beams{};  // enemies' beams on the beat
 
     // Re-initialises the record for the program and runs the whole program: state 0.
     void buildFromDNA(ClDNAProgram* dna);

@@ -10,6 +10,7 @@
 #include "core/global_objects.h"
 #include "render/float_tween.h"
 #include "render/scene_inputs.h"
+#include "world/effects/corruption.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/tree_walks.h"
@@ -177,6 +178,7 @@ void ClEntity::destroy() {
 }
 
 void ClEntity::kill() {
+    if (program && program->kind == E_PROGRAM_ENEMY) reduceCorruption(this);
     killed = 1;
     destroy();
 }

@@ -1,0 +1,111 @@
+// The corruption level and its backdrop, the beams that mark enemies on the beat, and the notes
+// that fly from the equaliser to the ship and mend it.
+#include <gtest/gtest.h>
+
+#include "audio/play/song_clock.h"
+#include "core/random.h"
+#include "tests/world/world_test_support.h"
+#include "world/atoms/atom.h"
+#include "world/effects/corruption.h"
+#include "world/effects/enemy_beams.h"
+#include "world/effects/equaliser_state.h"
+#include "world/effects/flying_notes.h"
+#include "world/entity/world.h"
+#include "world/play/player_state.h"
+#include "world/services/note_list.h"
+
+#include <vector>
+
+namespace {
+
+using world_test::DnaWriter;
+
+class Corruption : public world_test::WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        sfmtInitGenRand(7);
+        g_fGuardianLevel = 0.0f;
+        m_enemy.node().mainBody();
+        m_enemy.close();
+    }
+    ClEntity* enemyAt(f32 x, f32 z) {
+        ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);
+        entity->setRootPosition(ClVec3(x, 0, z));
+        return entity;
+    }
+    DnaWriter m_enemy;
+};
+
+TEST_F(Corruption, TheLevelFallsWithNoEnemyRisesAtMost140AndDropsOnAKill) {
+    g_fGuardianLevel = 100.0f;
+    drawGuardianBackground(0.25f);
+    const f32 fallen = g_fGuardianLevel;
+    drawGuardianBackground(1.0f);
+    const std::vector<f32> empty = {fallen, g_fGuardianLevel, g_fGuardianRise};
+
+    m_enemy.program.weight = 2000;
+    ClEntity* enemy = enemyAt(100, 100);
+    drawGuardianBackground(0.5f);
+    const std::vector<f32> full = {g_fGuardianLevel, g_fGuardianRise};
+    m_enemy.program.weight = 10;
+    enemy->kill();
+    EXPECT_EQ(empty, (std::vector<f32>{50.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(full, (std::vector<f32>{70.0f, 1.0f}));
+    EXPECT_EQ(g_fGuardianLevel, 10.0f);
+}
+
+TEST_F(Corruption, TheBackdropShowsOnlyAbove500AndReachesHalfAlpha) {
+    EXPECT_EQ((std::vector<u32>{guardianBackdropAlpha(500.0f), guardianBackdropAlpha(750.0f),
+                                guardianBackdropAlpha(1000.0f)}),
+              (std::vector<u32>{0u, 64u, 128u}));
+}
+
+TEST_F(Corruption, ABeatMarksOnlyTheFirstSixEligibleEnemies) {
+    std::vector<ClEntity*> enemies;
+    enemies.push_back(enemyAt(400, 100));  // outside the play area
+    for (int i = 0; i < 10; ++i) enemies.push_back(enemyAt(20.0f + 25.0f * f32(i), 100));
+    rollBeamsOnBeat();
+    std::vector<u32> counts;
+    for (ClEntity* enemy : enemies) counts.push_back(enemy->beams.beams.count);
+    EXPECT_EQ(counts, (std::vector<u32>{0, 6, 6, 6, 6, 6, 6, 0, 0, 0, 0}));
+    const SEnemyBeam& beam = enemies[1]->beams.beams[0];
+    EXPECT_TRUE(beam.colour >> 24 >= 20u && beam.colour >> 24 <= 31u && beam.segment.length == 150.0f);
+}
+
+TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
+    DnaWriter shipDna(E_PROGRAM_PLAYER);
+    shipDna.node().mainBody(shipDna.addGeometry(world_test::makeRingMesh(3, 1.0f)));
+    ClEntity* ship = world_test::spawnActiveEntity(&shipDna.close().program);
+    ship->setRootPosition(ClVec3(160, 0, 240));
+    ship->atoms[0]->deactivate(1);
+    ship->findFirstBrokenAtom();
+    g_aPlayerState[0].ship = ship;
+
+    resetNoteList();
+    appendNoteListEntry(SNoteListEntry{10, nullptr, 2, 5, {}});
+    appendNoteListEntry(SNoteListEntry{400, nullptr, 0, 0, {}});
+    initFlyingNotes();
+    g_iSpectrumFrame = 0;
+    updateFlyingNotes();
+    ASSERT_EQ(flyingNoteCount(), 1u);
+    // The first update moves the note without steering it.
+    EXPECT_FLOAT_EQ(flyingNoteAt(0)->velocity.length(), FLYING_NOTE_LAUNCH_SPEED);
+    EXPECT_EQ(std::make_pair(g_NoteList.cursor, g_NoteList.entries[0].target), std::make_pair(1, ship));
+    u32 updates = 1;
+    while (flyingNoteCount() != 0 && updates < 600) {
+        updateFlyingNotes();
+        ++updates;
+    }
+    EXPECT_TRUE(updates < 600 && ship->atoms[0]->atomIsAlive() && ship->noBrokenAtom == 1u);
+
+    ship->destroy();
+    g_iSpectrumFrame = 100;
+    updateFlyingNotes();
+    EXPECT_EQ(std::make_pair(g_NoteList.cursor, flyingNoteCount()), std::make_pair(2, 0u));
+    g_aPlayerState[0].ship = nullptr;
+    resetFlyingNotes();
+    releaseNoteList();
+}
+
+}  // namespace
