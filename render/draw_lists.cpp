@@ -251,10 +251,12 @@ void lineTaskFinish(void* argument) {
 
 u32 producerHalf() { return 1u - renderFlipIndex(); }
 
-SQuadCommand* nextQuad(u32 limit, const char* form) {
+// Null when the half already holds `limit` quads: a busy frame drops its last quads rather than
+// stopping the game.
+SQuadCommand* nextQuad(u32 limit) {
     const u32 half = producerHalf();
     u32& count = g_DrawLists.counts[half].quads;
-    if (count >= limit) fatalErrorf("%s: %u quads are already queued in this frame", form, count);
+    if (count >= limit) return nullptr;
     SQuadCommand* quad = &g_DrawLists.quads[half][count++];
     quad->owner = g_DrawLists.owner;
     return quad;
@@ -310,7 +312,8 @@ void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 start
 
 void appendQuadCommand(const ClVec3& origin, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross,
                        u32 colour, const SMaterial* material, u32 layerMask, f32 depth) {
-    SQuadCommand* quad = nextQuad(QUAD_COMMAND_CAPACITY - 1, "appendQuadCommand");
+    SQuadCommand* quad = nextQuad(QUAD_COMMAND_CAPACITY - 1);
+    if (!quad) return;
     setQuadCorners(quad, origin, n, a, sizeAlong, sizeAcross, ClVec2(0.0f, 0.0f), ClVec2(1.0f, 1.0f));
     quad->material = material;
     quad->colour = colour;
@@ -327,7 +330,8 @@ void appendCentredQuadCommand(const ClVec3& centre, const ClVec3& n, const ClVec
 void appendCentredQuadCommandUV(const ClVec3& centre, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross,
                                 u32 colour, const SMaterial* material, const ClVec2& texMin, const ClVec2& texMax,
                                 u32 layerMask, f32 depth) {
-    SQuadCommand* quad = nextQuad(QUAD_COMMAND_CAPACITY - 2, "appendCentredQuadCommandUV");
+    SQuadCommand* quad = nextQuad(QUAD_COMMAND_CAPACITY - 2);
+    if (!quad) return;
     setQuadCorners(quad, centredOrigin(centre, n, a, sizeAlong, sizeAcross), n, a, sizeAlong, sizeAcross, texMin, texMax);
     quad->material = material;
     quad->colour = colour;
@@ -337,8 +341,8 @@ void appendCentredQuadCommandUV(const ClVec3& centre, const ClVec3& n, const ClV
 
 void appendQuadCommandCorners(const ClVec3& c0, const ClVec3& c1, const ClVec3& c2, const ClVec3& c3, u32 colour,
                               const SMaterial* material, u32 layerMask) {
-    if (g_DrawLists.counts[producerHalf()].quads >= QUAD_COMMAND_CAPACITY - 1) return;
-    SQuadCommand* quad = nextQuad(QUAD_COMMAND_CAPACITY - 1, "appendQuadCommandCorners");
+    SQuadCommand* quad = nextQuad(QUAD_COMMAND_CAPACITY - 1);
+    if (!quad) return;
     quad->corners[0] = toVec4(c0);
     quad->corners[1] = toVec4(c1);
     quad->corners[2] = toVec4(c2);

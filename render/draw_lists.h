@@ -76,12 +76,12 @@ void appendLineCommand(const ClVec3& start, const ClVec3& end, f32 width, u32 co
 // Dropped when the half holds GRADIENT_LINE_COMMAND_CAPACITY - 1 lines.
 void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 startWidth, f32 endWidth, u32 startColour,
                                u32 endColour, const SMaterial* material, u32 layerMask);
-// A quad from origin along a and across b = a x n. A 5,000th quad in the half stops the program.
+// A quad from origin along a and across b = a x n. Dropped when the half holds 4,999 quads.
 void appendQuadCommand(const ClVec3& origin, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross,
                        u32 colour, const SMaterial* material, u32 layerMask, f32 depth);
 void appendCentredQuadCommand(const ClVec3& centre, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross,
                               u32 colour, const SMaterial* material, u32 layerMask, f32 depth);
-// With texture coordinates between texMin and texMax; stops the program when 4,998 are queued.
+// With texture coordinates between texMin and texMax; dropped when 4,998 are queued.
 void appendCentredQuadCommandUV(const ClVec3& centre, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross,
                                 u32 colour, const SMaterial* material, const ClVec2& texMin, const ClVec2& texMax,
                                 u32 layerMask, f32 depth);
