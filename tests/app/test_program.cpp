@@ -128,7 +128,10 @@ TEST(Program, RunsPacedFramesInItsWindowWithoutKeepingACoreBusy) {
     const std::string home = makeTempDirectory();
     const SRun run = runGame(VELODRIX_SMALL_WINDOW_DATA_DIR, home, SIGINT, "offscreen", "", 4000);
     expectCleanEnd(run);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // Under the sanitizers their own checks would count as the game's work.
     EXPECT_LT(run.cpuSeconds, 0.8 * run.wallSeconds) << run.errorText;
+#endif
     std::system(("rm -rf '" + home + "'").c_str());
 }
 
