@@ -21,7 +21,7 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Fixtures: the test signal written by our own small AIFF writer
 
-struct SAiffSpec {
+struct SAiffLayout {
     s16 channels = 2;
     f64 rate = 44100.0;
     s16 bits = 16;
@@ -33,19 +33,19 @@ struct SAiffSpec {
 };
 
 // The samples are left-justified big-endian integers in whole-byte containers.
-std::vector<u8> makeAiff(const SAiffSpec& spec, const std::vector<s32>& values) {
-    const u32 container = (u32(spec.bits) + 7) / 8;
-    const u32 frames = u32(values.size() / u32(spec.channels));
+std::vector<u8> makeAiff(const SAiffLayout& layout, const std::vector<s32>& values) {
+    const u32 container = (u32(layout.bits) + 7) / 8;
+    const u32 frames = u32(values.size() / u32(layout.channels));
     std::vector<u8> comm, sound;
-    putBe(comm, u32(u16(spec.channels)), 2);
-    putBe(comm, spec.commFramesOverride ? spec.commFramesOverride : frames, 4);
-    putBe(comm, u32(u16(spec.bits)), 2);
+    putBe(comm, u32(u16(layout.channels)), 2);
+    putBe(comm, layout.commFramesOverride ? layout.commFramesOverride : frames, 4);
+    putBe(comm, u32(u16(layout.bits)), 2);
     comm.resize(comm.size() + AIFF_EXTENDED_BYTES);
-    aiffDoubleToExtended(spec.rate, &comm[8]);
-    putBe(sound, spec.ssndOffset, 4);
+    aiffDoubleToExtended(layout.rate, &comm[8]);
+    putBe(sound, layout.ssndOffset, 4);
     putBe(sound, 0, 4);
-    sound.resize(8 + spec.ssndOffset, 0xEE);
-    for (s32 value : values) putBe(sound, u32(value) << (container * 8 - u32(spec.bits)), container);
+    sound.resize(8 + layout.ssndOffset, 0xEE);
+    for (s32 value : values) putBe(sound, u32(value) << (container * 8 - u32(layout.bits)), container);
 
     std::vector<u8> out;
     const auto putChunk = [&out](const char* id, const std::vector<u8>& body) {
@@ -56,16 +56,16 @@ std::vector<u8> makeAiff(const SAiffSpec& spec, const std::vector<s32>& values) 
     };
     putId(out, "FORM");
     putBe(out, 0, 4);
-    putId(out, spec.formType);
-    if (spec.extraChunks) putChunk("APPL", {'p', 'd', 'o', 's', 'x'});
-    putChunk(spec.ssndFirst ? "SSND" : "COMM", spec.ssndFirst ? sound : comm);
-    putChunk(spec.ssndFirst ? "COMM" : "SSND", spec.ssndFirst ? comm : sound);
+    putId(out, layout.formType);
+    if (layout.extraChunks) putChunk("APPL", {'p', 'd', 'o', 's', 'x'});
+    putChunk(layout.ssndFirst ? "SSND" : "COMM", layout.ssndFirst ? sound : comm);
+    putChunk(layout.ssndFirst ? "COMM" : "SSND", layout.ssndFirst ? comm : sound);
     for (u32 i = 0; i < 4; ++i) out[4 + i] = u8((out.size() - 8) >> (24 - 8 * i));
     return out;
 }
 
-std::vector<u8> makeAiff(const SAiffSpec& spec, u32 frames) {
-    return makeAiff(spec, makeSignal(frames, u32(spec.channels), u32(spec.rate), u32(spec.bits)));
+std::vector<u8> makeAiff(const SAiffLayout& layout, u32 frames) {
+    return makeAiff(layout, makeSignal(frames, u32(layout.channels), u32(layout.rate), u32(layout.bits)));
 }
 
 TEST(AiffFormat, ExtendedRateDecodesTheStandardRates) {
@@ -108,10 +108,10 @@ protected:
 // vary with the depth; 12 and 6 bits are left-justified in 2- and 1-byte containers.
 TEST_F(AiffDecoder, DecodesEveryDepthSampleExactly) {
     const EncodeFn encode = [](const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples) {
-        const SAiffSpec spec = {.channels = s16(d.channels), .rate = f64(d.rate), .bits = s16(d.bits),
+        const SAiffLayout layout = {.channels = s16(d.channels), .rate = f64(d.rate), .bits = s16(d.bits),
                                 .extraChunks = d.bits == 24, .ssndFirst = d.channels == 1,
                                 .ssndOffset = d.bits == 8 ? 3u : 0u};
-        return folder.write("song.aif", makeAiff(spec, samples));
+        return folder.write("song.aif", makeAiff(layout, samples));
     };
     expectExactDepths(encode, decode, true, 13,
                       {{2, 22050, 8}, {1, 44100, 16}, {2, 96000, 24}, {1, 8000, 32}, {2, 8000, 12}, {2, 8000, 6}});

@@ -20,13 +20,13 @@
 
 namespace {
 
-struct SFaceSpec {
+struct SFaceSource {
     const char* face;
     const char* trueTypeFile;
     float pixelHeight;  // ascent to descent
 };
 
-const SFaceSpec FACES[] = {
+const SFaceSource FACES[] = {
     {"NiceCapsBoldFont", "DejaVuSans-Bold.ttf", 48.0f},
     {"NormalFont", "DejaVuSans.ttf", 40.0f},
     {"ScriptFont", "DejaVuSerif.ttf", 40.0f},
@@ -67,15 +67,15 @@ unsigned nextPowerOfTwo(unsigned v) {
     return p;
 }
 
-bool writeFace(const SFaceSpec& spec, const std::filesystem::path& fontFolder, const std::filesystem::path& outFolder) {
+bool writeFace(const SFaceSource& face, const std::filesystem::path& fontFolder, const std::filesystem::path& outFolder) {
     std::vector<unsigned char> ttf;
-    if (!readFile(fontFolder / spec.trueTypeFile, &ttf)) {
-        std::fprintf(stderr, "velodrix_font_gen: cannot read %s\n", (fontFolder / spec.trueTypeFile).c_str());
+    if (!readFile(fontFolder / face.trueTypeFile, &ttf)) {
+        std::fprintf(stderr, "velodrix_font_gen: cannot read %s\n", (fontFolder / face.trueTypeFile).c_str());
         return false;
     }
-    SRasterFont* font = rasterFontOpen(ttf.data(), u32(ttf.size()), spec.pixelHeight);
+    SRasterFont* font = rasterFontOpen(ttf.data(), u32(ttf.size()), face.pixelHeight);
     if (!font) {
-        std::fprintf(stderr, "velodrix_font_gen: %s is not a TrueType font\n", spec.trueTypeFile);
+        std::fprintf(stderr, "velodrix_font_gen: %s is not a TrueType font\n", face.trueTypeFile);
         return false;
     }
     float ascent = 0, descent = 0, lineGap = 0;
@@ -124,7 +124,7 @@ bool writeFace(const SFaceSpec& spec, const std::filesystem::path& fontFolder, c
                 rgba[(size_t(g.y + y) * image.atlasWidth + g.x + x) * 4 + 3] = bitmaps[i].coverage[y * g.width + x];
     }
 
-    const std::filesystem::path base = outFolder / "Fonts" / spec.face;
+    const std::filesystem::path base = outFolder / "Fonts" / face.face;
     if (!writePngFile((base.string() + ".png").c_str(), image.atlasWidth, image.atlasHeight, rgba.data()) ||
         !writeFile(base.string() + ".vfnt", writeFontFile(image))) {
         std::fprintf(stderr, "velodrix_font_gen: cannot write %s\n", base.c_str());
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path out(argv[1]);
     std::error_code ec;
     std::filesystem::create_directories(out / "Fonts", ec);
-    for (const SFaceSpec& spec : FACES)
-        if (!writeFace(spec, argv[2], out)) return 1;
+    for (const SFaceSource& face : FACES)
+        if (!writeFace(face, argv[2], out)) return 1;
     return 0;
 }
