@@ -34,19 +34,6 @@ constexpr size_t kPullByteLimit = size_t(256) << 20;
 
 s32 familyStarts() { return 1; }
 
-SMediaFixtures* g_mediaFixtures = nullptr;
-
-// Removes the media files after the last test. A forked death test never runs it, so its exit
-// leaves the files to the parent.
-class ClMediaFixtureCleanup : public ::testing::Environment {
-    void TearDown() override {
-        delete g_mediaFixtures;
-        g_mediaFixtures = nullptr;
-    }
-};
-[[maybe_unused]] ::testing::Environment* const g_mediaCleanup =
-    ::testing::AddGlobalTestEnvironment(new ClMediaFixtureCleanup);
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -69,21 +56,6 @@ std::vector<s32> makeSignal(u32 frames, u32 channels, u32 rate, u32 bits) {
                 noise = noise * 1664525u + 1013904223u;
                 samples.push_back(s32(s64(noise >> 8) % (maxValue + 1) - maxValue / 2));
             }
-        }
-    }
-    return samples;
-}
-
-std::vector<f32> makeChirps(u32 frames, u32 channels, u32 rate) {
-    std::vector<f32> samples(size_t(frames) * channels);
-    const f64 seconds = f64(frames) / rate;
-    for (u32 channel = 0; channel < channels; ++channel) {
-        const f64 low = 220.0 * (channel + 1);
-        const f64 high = low * 8.0;
-        for (u32 frame = 0; frame < frames; ++frame) {
-            const f64 t = f64(frame) / rate;
-            const f64 phase = 2.0 * M_PI * (low * t + (high - low) * t * t / (2.0 * seconds));
-            samples[size_t(frame) * channels + channel] = f32(0.5 * std::sin(phase));
         }
     }
     return samples;
@@ -214,12 +186,6 @@ std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
 bool runFfmpeg(const std::string& arguments) {
     return std::system(("ffmpeg -hide_banner -loglevel error -nostdin -y " + arguments).c_str()) == 0;
-}
-
-std::u16string widePath(const std::string& utf8Path) {
-    std::u16string wide;
-    osUtf8ToWide(utf8Path.c_str(), &wide);
-    return wide;
 }
 
 ClTempUserFolder::ClTempUserFolder() : m_previousUserDir(getUserDataDirW()) {
@@ -456,38 +422,6 @@ f64 channelCorrelation(const std::vector<f32>& decoded, const std::vector<f32>& 
         if (value > best) std::tie(best, bestLag) = std::pair(value, lag);
     }
     return correlate(bestLag, 0, sourceFrames);
-}
-
-void expectLossyMatch(const char* what, const SDecodeRun& run, const std::vector<f32>& source, u32 channels,
-                      u32 rate, u32 bytesPerSample, u32 sampleFormat) {
-    SCOPED_TRACE(what);
-    ASSERT_EQ(run.state, E_CODECJOB_FINISHED);
-    ASSERT_EQ(run.infoResult, 1);
-    EXPECT_EQ(std::tuple(run.info.channels, run.info.sampleRate, run.info.bytesPerSample, run.info.sampleFormat),
-              std::tuple(channels, f32(rate), bytesPerSample, sampleFormat));
-    const f64 sourceFrames = f64(source.size() / channels);
-    EXPECT_NEAR(f64(run.info.totalBytes / (bytesPerSample * channels)), sourceFrames, 0.15 * rate);
-    const std::vector<f32> decoded = bytesPerSample == 2 ? pcm16Floats(run.bytes) : floatsOf(run.bytes);
-    EXPECT_NEAR(f64(decoded.size() / channels), sourceFrames, 2048.0);
-    for (u32 channel = 0; channel < channels; ++channel) {
-        EXPECT_GT(channelCorrelation(decoded, source, channels, channel, 2048), 0.95) << "channel " << channel;
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Media fixtures
-
-const SMediaFixtures& mediaFixtures() {
-    if (g_mediaFixtures) return *g_mediaFixtures;
-    SMediaFixtures* m = g_mediaFixtures = new SMediaFixtures;
-    m->mono = makeChirps(MEDIA_MONO_FRAMES, 1, 48000);
-    writeWavFile(m->file("mono48.wav"), 1, 48000, 16, quantise16(m->mono));
-    const std::string mono = " -i " + quoted(m->file("mono48.wav"));
-    runFfmpeg(mono + " -c:a aac -b:a 96k -f adts " + quoted(m->file("mono48 ñandú 曲.aac")));
-    runFfmpeg("-f lavfi -i testsrc=size=64x48:rate=10:duration=2 -c:v mpeg4 " + quoted(m->file("silent.mp4")));
-    m->hasLame = runTool("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' libmp3lame '");
-    if (m->hasLame) runFfmpeg(mono + " -c:a libmp3lame -b:a 128k " + quoted(m->file("mono48 ñandú 曲.mp3")));
-    return *m;
 }
 
 }  // namespace decoder_test

@@ -25,6 +25,7 @@ namespace decoder_test {
 
 using ClTempFolder = test_support::ClTempDir;
 using test_support::readFileBytes;
+using test_support::widePath;
 using test_support::writeFileBytes;
 
 // ---------------------------------------------------------------------------------------------
@@ -33,10 +34,6 @@ using test_support::writeFileBytes;
 // A sine on even channels and noise with full-scale clicks (both extremes) on odd ones, as
 // right-justified integers of the given width, interleaved.
 std::vector<s32> makeSignal(u32 frames, u32 channels, u32 rate, u32 bits);
-
-// Each channel a linear chirp over a band of its own, at half scale: a lag or swapped channels
-// cannot pass for a match, as they could with a steady tone.
-std::vector<f32> makeChirps(u32 frames, u32 channels, u32 rate);
 
 // Little-endian PCM: (bits + 7) / 8 bytes per sample, left-justified, 8-bit unsigned. Also
 // exactly what the WAV and FLAC decoders deliver.
@@ -90,7 +87,6 @@ std::string quoted(const std::string& path);
 // Runs ffmpeg, overwriting its output; only its errors are printed.
 bool runFfmpeg(const std::string& arguments);
 
-std::u16string widePath(const std::string& utf8Path);
 
 // A temporary folder that is the user-data folder while it lives.
 class ClTempUserFolder : public ClTempFolder {
@@ -228,30 +224,5 @@ void expectDamagedLosslessEnds(const DecodeFn& decode, const std::string& folder
 // behind source, within +-maxLag frames) that matches best over a window of the source.
 f64 channelCorrelation(const std::vector<f32>& decoded, const std::vector<f32>& source, u32 channels, u32 channel,
                        s32 maxLag);
-
-// A lossy decode of the source pulled whole: finished, its layout, a reported total within
-// 0.15 s of the source, a length within the encoders' priming and padding (2,048 frames) and
-// every channel closely like the source at some lag within 2,048 frames.
-void expectLossyMatch(const char* what, const SDecodeRun& run, const std::vector<f32>& source, u32 channels,
-                      u32 rate, u32 bytesPerSample, u32 sampleFormat);
-
-// ---------------------------------------------------------------------------------------------
-// Lossy files for the media decoder tests, encoded once at first use and removed after the last
-// test: mono chirps as WAV, as MP3 where ffmpeg has libmp3lame and as ADTS AAC; a video without
-// sound.
-//   mono48.wav, "mono48 ñandú 曲.aac" and ".mp3", silent.mp4
-
-// Longer than the 64 buffers of the media decoder's larger ring, and ending 100 frames into its
-// last buffer.
-constexpr u32 MEDIA_MONO_FRAMES = 70 * MEDIA_AUDIO_BUFFER_FRAMES + 100;
-
-struct SMediaFixtures {
-    ClTempFolder folder;
-    std::vector<f32> mono;    // MEDIA_MONO_FRAMES at 48 kHz
-    bool hasLame = false;
-    std::string file(const std::string& name) const { return folder.file(name); }
-};
-
-const SMediaFixtures& mediaFixtures();
 
 }  // namespace decoder_test

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <vector>
 
 struct SFakeCodecConfig {
     u32 totalBytes = 1000;
@@ -28,6 +29,13 @@ struct SFakeCodecConfig {
 
 // The byte at position i of every fake stream.
 inline u8 fakeStreamByte(u32 i) { return u8((i * 7u + (i >> 8)) & 0xFF); }
+
+// The stream from byte `first` for `count` bytes, then `zeros` zero bytes.
+inline std::vector<u8> fakeStreamBytes(u32 first, u32 count, u32 zeros = 0) {
+    std::vector<u8> bytes(count + zeros, 0);
+    for (u32 i = 0; i < count; ++i) bytes[i] = fakeStreamByte(first + i);
+    return bytes;
+}
 
 inline std::atomic<int> g_fakeCodecLiveObjects{0};
 

@@ -27,13 +27,6 @@ std::vector<u8> streamRead(ClCodecStreamInstance* job, u32 bytes) {
     return data;
 }
 
-// The counting pattern from `first` for `count` bytes, then `zeros` zero bytes.
-std::vector<u8> fakeBytes(u32 first, u32 count, u32 zeros = 0) {
-    std::vector<u8> bytes(count + zeros, 0);
-    for (u32 i = 0; i < count; ++i) bytes[i] = fakeStreamByte(first + i);
-    return bytes;
-}
-
 std::vector<u32> ringStates(const ClFakeCodec* job) {
     return std::vector<u32>(job->m_ring.states, job->m_ring.states + job->m_ring.bufferCount);
 }
@@ -96,7 +89,7 @@ TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
     ClFakeCodec* broken = makeReadyJob({.failAtFill = 3});
     streamRead(broken, 100);
     EXPECT_EQ(stepJobUntil(broken, E_CODECJOB_DECODE_FAILED), E_CODECJOB_DECODE_FAILED);
-    EXPECT_EQ(streamRead(broken, 200), fakeBytes(100, 200));
+    EXPECT_EQ(streamRead(broken, 200), fakeStreamBytes(100, 200));
 
     // A failed set-up is an open failure at the first step, never a finished job.
     s32 initResult = -1;
@@ -138,7 +131,7 @@ TEST_F(DecodeJob, StopFlagInReadyOrDecodingFinishesInTheSameStep) {
 TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuffer) {
     // Buffers of 100, 100 and 50: the ring holds the whole stream.
     ClFakeCodec* job = makeReadyJob({.totalBytes = 250});
-    EXPECT_EQ(streamRead(job, 400), fakeBytes(0, 250, 150));
+    EXPECT_EQ(streamRead(job, 400), fakeStreamBytes(0, 250, 150));
     // Every buffer was read and freed; the position wrapped back to buffer 0, the first unfilled.
     EXPECT_EQ(std::pair(job->m_ring.streamRead.index, job->m_ring.streamRead.offset), std::pair(0u, 0u));
     EXPECT_EQ(ringStates(job), std::vector<u32>({FREE, FREE, FREE}));
@@ -146,13 +139,13 @@ TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuf
     // Two of three buffers ready: the read stops at the third, which stays the read position.
     ClFakeCodec* shortRing = makeJob({.failAtFill = 2});
     stepJobUntil(shortRing, E_CODECJOB_START_FAILED);
-    EXPECT_EQ(streamRead(shortRing, 400), fakeBytes(0, 200, 200));
+    EXPECT_EQ(streamRead(shortRing, 400), fakeStreamBytes(0, 200, 200));
     EXPECT_EQ(shortRing->m_ring.streamRead.index, 2u);
 
     // A read ending at a buffer's end frees that buffer.
     ClFakeCodec* exact = makeReadyJob({});
     EXPECT_EQ((std::tuple{streamRead(exact, 30), u32(exact->m_ring.streamRead.offset), streamRead(exact, 70)}),
-              std::tuple(fakeBytes(0, 30), 30u, fakeBytes(30, 70)));
+              std::tuple(fakeStreamBytes(0, 30), 30u, fakeStreamBytes(30, 70)));
     EXPECT_EQ(std::pair(exact->m_ring.streamRead.index, exact->m_ring.streamRead.offset), std::pair(1u, 0u));
     EXPECT_EQ(ringStates(exact), std::vector<u32>({FREE, PENDING, PENDING}));
 }

@@ -17,13 +17,6 @@ SFakeCodecConfig g_pullFakeConfig;
 
 ClCodecStreamInstance* createFake() { return new ClFakeCodec(g_pullFakeConfig); }
 
-// The counting pattern for `count` bytes, then `zeros` zero bytes.
-std::vector<u8> fakeBytes(u32 count, u32 zeros = 0) {
-    std::vector<u8> bytes(count + zeros, 0);
-    for (u32 i = 0; i < count; ++i) bytes[i] = fakeStreamByte(i);
-    return bytes;
-}
-
 // One pull of `bytes` bytes into a buffer filled with 0xAA; the buffer afterwards.
 std::vector<u8> pull(ClCodecStreamInstance* job, SAnalysisStreamInfo* info, u32 bytes, u32* got) {
     std::vector<u8> data(bytes, 0xAA);
@@ -72,9 +65,9 @@ TEST_F(SamplePull, DeliversTheWholeSongInOrderThenZerosWithShortCounts) {
         song.insert(song.end(), chunk.begin(), chunk.begin() + m_got);
         counts.push_back(m_got);
     }
-    EXPECT_EQ(song, fakeBytes(1000));
+    EXPECT_EQ(song, fakeStreamBytes(0, 1000));
     EXPECT_EQ(counts.back(), 1000u % 64u);
-    EXPECT_EQ(pull(m_job, &m_info, 64, &m_got), fakeBytes(0, 64));
+    EXPECT_EQ(pull(m_job, &m_info, 64, &m_got), fakeStreamBytes(0, 0, 64));
     EXPECT_EQ(m_got, 0u);
 }
 
@@ -82,7 +75,7 @@ TEST_F(SamplePull, JobFailingWhileThePullWaitsEndsTheWaitWithZeros) {
     g_pullFakeConfig = {.totalBytes = 5000, .failAtFill = 4};  // three buffers, one refill, then an error
     openFake();
     EXPECT_EQ((std::tuple{pull(m_job, &m_info, 1000, &m_got), getCodecJobState(m_job), m_got}),
-              std::tuple(fakeBytes(400, 600), s32(E_CODECJOB_DECODE_FAILED), 400u));
+              std::tuple(fakeStreamBytes(0, 400, 600), s32(E_CODECJOB_DECODE_FAILED), 400u));
 }
 
 // The interval is far longer than the test may take: only the waiting pull can make the decode
@@ -104,7 +97,7 @@ TEST_F(SamplePull, AWaitingPullIsNotHeldByTheDecodeThreadInterval) {
     done = true;
     watchdog.join();
     EXPECT_EQ(m_got, data.size());
-    EXPECT_EQ(data, fakeBytes(g_pullFakeConfig.totalBytes));
+    EXPECT_EQ(data, fakeStreamBytes(0, g_pullFakeConfig.totalBytes));
 }
 
 std::atomic<bool> g_completionRan{false};
@@ -125,7 +118,7 @@ TEST_F(SamplePull, WaitsStillRunTheWaitingThreadsFileCompletions) {
     osQueueCompletion(osCurrentThreadQueue(), markCompletion, nullptr);
     openFake();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ((std::tuple{pull(m_job, &m_info, 600, &m_got), g_completionRan.load(), m_got}), std::tuple(fakeBytes(600), true, 600u));
+    EXPECT_EQ((std::tuple{pull(m_job, &m_info, 600, &m_got), g_completionRan.load(), m_got}), std::tuple(fakeStreamBytes(0, 600), true, 600u));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
 
@@ -142,7 +135,7 @@ TEST(SamplePullRing, RequestEndingAtABufferEndFreesThatBuffer) {
     };
     constexpr u32 FREE = E_CODECBS_FREE, PENDING = E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE;
     u32 got = 0;
-    EXPECT_EQ(pull(&job, &info, 100, &got), fakeBytes(100));
+    EXPECT_EQ(pull(&job, &info, 100, &got), fakeStreamBytes(0, 100));
     EXPECT_EQ(position(), std::vector<u32>({1, 0, FREE, PENDING}));
     pull(&job, &info, 30, &got);
     EXPECT_EQ(position(), std::vector<u32>({1, 30, FREE, PENDING}));

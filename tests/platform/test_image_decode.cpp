@@ -1,6 +1,8 @@
 // Image decoding into top-row-first RGBA8 and PNG writing.
 #include "platform/gfx/image_decode.h"
 
+#include "tests/support/file_bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,41 +10,23 @@
 
 namespace {
 
-void put16(std::vector<u8>& b, u32 v) {
-    b.push_back(u8(v));
-    b.push_back(u8(v >> 8));
-}
-void put32(std::vector<u8>& b, u32 v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
+// Little-endian fields of {value, bytes}.
+std::vector<u8> fields(std::initializer_list<std::pair<u32, u32>> values) {
+    std::vector<u8> out;
+    for (auto [value, bytes] : values) test_support::putLe(out, value, bytes);
+    return out;
 }
 
-// A 1x2 24-bit BMP: rows are stored bottom-up, pixels as B G R, rows padded to 4 bytes.
+// A 1x2 24-bit BMP: rows are stored bottom-up (a positive height), pixels as B G R, rows padded to
+// 4 bytes; the bottom row blue, the top row red.
 std::vector<u8> bmpRedOverBlue() {
-    std::vector<u8> b = {'B', 'M'};
-    put32(b, 14 + 40 + 8);
-    put32(b, 0);
-    put32(b, 14 + 40);
-    put32(b, 40);
-    put32(b, 1);  // width
-    put32(b, 2);  // height, positive: bottom-up
-    put16(b, 1);
-    put16(b, 24);
-    for (int i = 0; i < 6; ++i) put32(b, 0);
-    b.insert(b.end(), {0xFF, 0, 0, 0});  // bottom row: blue
-    b.insert(b.end(), {0, 0, 0xFF, 0});  // top row: red
-    return b;
+    return fields({{'B' | 'M' << 8, 2}, {14 + 40 + 8, 4}, {0, 4}, {14 + 40, 4}, {40, 4}, {1, 4}, {2, 4}, {1, 2}, {24, 2},
+                   {0, 4}, {0, 4}, {0, 4}, {0, 4}, {0, 4}, {0, 4}, {0xFF, 4}, {0xFF0000, 4}});
 }
 
-// A 2x1 uncompressed 32-bit TGA, origin at the top left (descriptor bit 5).
+// A 2x1 uncompressed 32-bit TGA, origin at the top left (descriptor bit 5); pixels B G R A.
 std::vector<u8> tgaGreenThenHalfWhite() {
-    std::vector<u8> b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    put16(b, 2);
-    put16(b, 1);
-    b.push_back(32);
-    b.push_back(0x28);
-    b.insert(b.end(), {0, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x80});  // B G R A
-    return b;
+    return fields({{0, 2}, {2, 1}, {0, 4}, {0, 4}, {0, 1}, {2, 2}, {1, 2}, {32, 1}, {0x28, 1}, {0xFF00FF00u, 4}, {0x80FFFFFFu, 4}});
 }
 
 // "WxH: r g b a ..." for a decoded image, or "refused: <reason>" (and the image left empty).

@@ -1,5 +1,7 @@
 #include "tests/support/file_bytes.h"
 
+#include "platform/os/os.h"
+
 #include <fstream>
 #include <iterator>
 
@@ -74,6 +76,12 @@ std::vector<u8> pcm16Bytes(const std::vector<s16>& samples) {
     std::vector<u8> out;
     for (s16 sample : samples) putLe(out, static_cast<u16>(sample), 2);
     return out;
+}
+
+std::u16string widePath(const std::string& utf8Path) {
+    std::u16string wide;
+    osUtf8ToWide(utf8Path.c_str(), &wide);
+    return wide;
 }
 
 }  // namespace test_support

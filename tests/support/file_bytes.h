@@ -30,4 +30,7 @@ std::vector<u8> wavImage(u32 tag, u32 channels, u32 rate, u32 bits, const std::v
                          bool oddChunk = false);
 std::vector<u8> pcm16Bytes(const std::vector<s16>& samples);
 
+// A UTF-8 path as the game's UTF-16 paths are handed to the layers.
+std::u16string widePath(const std::string& utf8Path);
+
 }  // namespace test_support
