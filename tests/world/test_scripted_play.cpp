@@ -11,7 +11,6 @@
 #include "core/name_hash.h"
 #include "core/random.h"
 #include "core/saved_options.h"
-#include "core/script_cache.h"
 #include "input/input_channels.h"
 #include "render/draw_lists.h"
 #include "tests/support/memory_script_source.h"
@@ -137,11 +136,6 @@ protected:
     void SetUp() override {
         WorldDrawTest::SetUp();
         sfmtInitGenRand(17);
-        scriptRegistriesInit();
-        m_script.files["playbalance.txt"] =
-            "score_wavekill_base_bonus = 100.0;"
-            "death_penalty { -250.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };";
-        setScriptSource(&m_script);
         configClear();
         initInput(0, 38);
         g_iInputSettleFrames = 0;
@@ -175,8 +169,6 @@ protected:
         releaseSongAnalysis();
         shutdownInput();
         configFree();
-        freeAllScripts();
-        setScriptSource(nullptr);
         WorldDrawTest::TearDown();
     }
 
@@ -213,7 +205,9 @@ protected:
         getPlayerChannel(0, FIRE)->value[g_uInputFlipIndex] = during(0.0f, 20.0f) + during(30.0f, 60.0f);
     }
 
-    test_support::ClMemoryScriptSource m_script;
+    test_support::ClInstalledScripts m_script{{{"playbalance.txt",
+                                                "score_wavekill_base_bonus = 100.0;"
+                                                "death_penalty { -250.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };"}}};
     ClDroneGenerator m_drones;
     ClScorePickupGenerator m_pickups;
     std::vector<SScriptedWave> m_waves;
