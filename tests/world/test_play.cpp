@@ -154,8 +154,7 @@ TEST_F(PlayTest, NextUnbeatenBossArrivesWithTheSongsLastStretchAndIsBuilt) {
     EXPECT_EQ(std::make_tuple(e.boss, e.subBoss, e.phaseTimer, e.valuePool, e.forced),
               std::make_tuple(0, 1, 113.0f, 10.0f, 0));
     ASSERT_NE(e.entity, nullptr);
-    EXPECT_EQ(e.entity->state, u32(E_ENTITY_BUILT));
-    EXPECT_STREQ(e.bossName, "boss_0_1");
+    EXPECT_EQ(std::make_pair(e.entity->state, std::string(e.bossName)), std::make_pair(u32(E_ENTITY_BUILT), std::string("boss_0_1")));
 }
 
 TEST_F(PlayTest, BossChoiceRefusals) {
@@ -416,16 +415,16 @@ TEST_F(PlayTest, ScoreHudWritesTheWidgetsAndRetiresSpentPopups) {
     awardWaveKillChainBonus(0, ClVec3());
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f);
     updateScoreHud();
-    EXPECT_STREQ(findWidgetByName("Score")->getText("dynamicText"), "12,465");
-    EXPECT_EQ(findWidgetByName("WaveKillChain")->getInt("textColor"), s32(0x7FFFFFFFu));
-    EXPECT_EQ(findWidgetByName("WaveKillChain_BG2")->tint().colour, 0x7FFFFFFFu);
-    EXPECT_STREQ(findWidgetByName("hud_target_score")->getText("dynamicText"), "90,000");
-    EXPECT_EQ(std::make_pair(g_aPlayerState[0].nextTargetShown, scorePopupCount()), std::make_pair(1, 1u));
+    EXPECT_EQ(std::make_tuple(std::string(findWidgetByName("Score")->getText("dynamicText")),
+                              findWidgetByName("WaveKillChain")->getInt("textColor"),
+                              findWidgetByName("WaveKillChain_BG2")->tint().colour,
+                              std::string(findWidgetByName("hud_target_score")->getText("dynamicText")),
+                              g_aPlayerState[0].nextTargetShown, scorePopupCount()),
+              std::make_tuple(std::string("12,465"), s32(0x7FFFFFFFu), 0x7FFFFFFFu, std::string("90,000"), 1, 1u));
 
     g_fWaveKillChainWindow = 0.0f;
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.5f);
     updateScoreHud();
-    EXPECT_FALSE(findWidgetByName("WaveKillChain_BG1")->isVisible());
-    EXPECT_EQ(scorePopupCount(), 0u);
+    EXPECT_EQ(std::make_pair(findWidgetByName("WaveKillChain_BG1")->isVisible(), scorePopupCount()), std::make_pair(false, 0u));
     releaseWidgetRegistry();
 }

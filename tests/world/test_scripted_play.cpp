@@ -28,6 +28,7 @@
 #include "world/play/player_state.h"
 #include "world/play/wave_record.h"
 #include "world/processors/path_follower.h"
+#include "world/processors/player_ctrl.h"
 #include "world/world_step.h"
 
 #include <tuple>
@@ -45,10 +46,6 @@ constexpr s32 DEATH_PENALTY = -250;
 // Hit points of class 0 at difficulty 0; the bullets carry exactly that much, so each kill uses
 // its bullet up.
 constexpr f32 ENEMY_HIT_POINTS = 29.0f;
-
-constexpr int FIRE = 5;
-constexpr int UP = 34;
-constexpr int RIGHT = 37;
 
 // Enemies wait for a beat above the arena, then fly in to a point and enter play there.
 constexpr f32 ENTRY_Z = -40.0f;
@@ -200,9 +197,9 @@ protected:
         g_uInputFlipIndex ^= 1u;
         clearPlayerChannels();
         const auto during = [time](f32 from, f32 to) { return time >= from && time < to ? 1.0f : 0.0f; };
-        getPlayerChannel(0, UP)->value[g_uInputFlipIndex] = during(0.0f, 1.5f) + during(28.0f, 29.5f);
-        getPlayerChannel(0, RIGHT)->value[g_uInputFlipIndex] = during(21.0f, 23.0f);
-        getPlayerChannel(0, FIRE)->value[g_uInputFlipIndex] = during(0.0f, 20.0f) + during(30.0f, 60.0f);
+        getPlayerChannel(0, SHIP_CHANNEL_UP)->value[g_uInputFlipIndex] = during(0.0f, 1.5f) + during(28.0f, 29.5f);
+        getPlayerChannel(0, SHIP_CHANNEL_RIGHT)->value[g_uInputFlipIndex] = during(21.0f, 23.0f);
+        getPlayerChannel(0, SHIP_CHANNEL_FIRE_FIRST)->value[g_uInputFlipIndex] = during(0.0f, 20.0f) + during(30.0f, 60.0f);
     }
 
     test_support::ClInstalledScripts m_script{{{"playbalance.txt",
