@@ -11,13 +11,8 @@
 
 namespace {
 
-const std::vector<u16> LETTERS_AND_DIGITS = [] {
-    std::vector<u16> list;
-    for (char c = 'a'; c <= 'z'; ++c) list.push_back(u16(c));
-    for (char c = 'A'; c <= 'Z'; ++c) list.push_back(u16(c));
-    for (char c = '0'; c <= '9'; ++c) list.push_back(u16(c));
-    return list;
-}();
+const std::u16string ALLOWED = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+const std::vector<u16> LETTERS_AND_DIGITS(ALLOWED.begin(), ALLOWED.end());
 const std::vector<u16> TERMINATORS = {0x0A};
 
 std::u16string typed() {

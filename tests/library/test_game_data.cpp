@@ -25,9 +25,9 @@ protected:
 
 TEST_F(GameData, RoundTripAndASecondReadDoesNotDoubleTheFolders) {
     g_GameData.options = 0;
-    EXPECT_TRUE(addGameDataMusicFolder(u"\\home\\ann\\Songs"));
-    EXPECT_FALSE(addGameDataMusicFolder(u"\\home\\ann\\Songs"));
-    EXPECT_TRUE(addGameDataMusicFolder(u"\\mnt\\\u00e9t\u00e9"));
+    EXPECT_EQ((std::vector<bool>{addGameDataMusicFolder(u"\\home\\ann\\Songs"), addGameDataMusicFolder(u"\\home\\ann\\Songs"),
+                                 addGameDataMusicFolder(u"\\mnt\\\u00e9t\u00e9")}),
+              (std::vector<bool>{true, false, true}));
     setExtensionDisabledByUser("MP3", true);
     setExtensionDisabledByUser(".wv", true);
     setExtensionDisabledByUser("wv", false);
@@ -37,9 +37,8 @@ TEST_F(GameData, RoundTripAndASecondReadDoesNotDoubleTheFolders) {
 
     ASSERT_EQ(readGameDataFile(), 1);
     ASSERT_EQ(readGameDataFile(), 1);
-    EXPECT_EQ(encodeGameData(), written);
-    EXPECT_EQ(g_GameData.musicFolders.size(), 2u);
-    EXPECT_EQ(g_GameData.disabledExtensions, std::vector<std::string>{".mp3"});
+    EXPECT_EQ(std::make_tuple(encodeGameData(), g_GameData.musicFolders.size(), g_GameData.disabledExtensions),
+              std::make_tuple(written, size_t(2), std::vector<std::string>{".mp3"}));
 }
 
 TEST_F(GameData, ADamagedFileIsSetAside) {
@@ -47,10 +46,9 @@ TEST_F(GameData, ADamagedFileIsSetAside) {
     const std::string path = m_user.file("GAMEDATA/GM-DATA");
     test_support::writeFileBytes(path, {1, 2, 3});
 
-    EXPECT_EQ(readGameDataFile(), 0);
-    EXPECT_EQ(test_support::readFileBytes(path + ".damaged"), (std::vector<u8>{1, 2, 3}));
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(libraryDamagedFileFlags(), u32(E_DAMAGED_GAME_DATA));
+    EXPECT_EQ((std::tuple{readGameDataFile(), test_support::readFileBytes(path + ".damaged"), std::filesystem::exists(path),
+                          libraryDamagedFileFlags()}),
+              std::make_tuple(0, std::vector<u8>{1, 2, 3}, false, u32(E_DAMAGED_GAME_DATA)));
 }
 
 }  // namespace

@@ -60,10 +60,6 @@ TEST(MusicFolders, TheSoundtrackFolderIsTheDataDirectorysMadeAbsoluteAndComesFir
     setGameDataDefaults();
 }
 
-}  // namespace
-
-namespace {
-
 TEST(SongCaches, OnlyASongThatCannotBePlayedFailsAndAVanishedFileIsMarked) {
     library_test::ClUserDataFolder user;
     const std::string file = user.folder().write("song.wav", std::string(10, 'x'));

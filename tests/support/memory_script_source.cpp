@@ -1,5 +1,9 @@
 #include "tests/support/memory_script_source.h"
 
+#include "core/script_cache.h"
+
+#include <utility>
+
 namespace test_support {
 
 bool ClMemoryScriptSource::readScriptFile(const char* name, std::vector<char>* out) {
@@ -8,6 +12,17 @@ bool ClMemoryScriptSource::readScriptFile(const char* name, std::vector<char>* o
     if (found == files.end()) return false;
     out->assign(found->second.begin(), found->second.end());
     return true;
+}
+
+ClInstalledScripts::ClInstalledScripts(std::map<std::string, std::string> initial) {
+    files = std::move(initial);
+    scriptRegistriesInit();
+    setScriptSource(this);
+}
+
+ClInstalledScripts::~ClInstalledScripts() {
+    freeAllScripts();
+    setScriptSource(nullptr);
 }
 
 }  // namespace test_support

@@ -16,4 +16,12 @@ public:
     std::map<std::string, int> reads;
 };
 
+// Script files installed as the script source for the holder's life: the registries are set up
+// first, and every parsed script is freed at the end.
+class ClInstalledScripts : public ClMemoryScriptSource {
+public:
+    explicit ClInstalledScripts(std::map<std::string, std::string> initial = {});
+    ~ClInstalledScripts();
+};
+
 }  // namespace test_support

@@ -27,20 +27,18 @@ protected:
 
 TEST_F(Widgets, NamesAreFoundWithoutRegardToCaseAndUnknownNamesGiveNull) {
     ClWidget* score = createWidget("Score");
-    EXPECT_EQ(findWidgetByName("score"), score);
-    EXPECT_EQ(findWidgetByName("WaveKillChain"), nullptr);
-    EXPECT_EQ(findWidgetByName(UI_VARIABLES_WIDGET_NAME), getUiVariables());
+    EXPECT_EQ(std::make_tuple(findWidgetByName("score"), findWidgetByName("WaveKillChain"),
+                              findWidgetByName(UI_VARIABLES_WIDGET_NAME)),
+              std::make_tuple(score, nullptr, getUiVariables()));
     EXPECT_EQ(fatalReasonOf([] { createWidget("SCORE"); }), "createWidget: a widget named \"SCORE\" exists already");
 
     releaseWidgetRegistry();
-    EXPECT_EQ(findWidgetByName("Score"), nullptr);
-    EXPECT_EQ(getUiVariables(), nullptr);
+    EXPECT_TRUE(!findWidgetByName("Score") && !getUiVariables());
 }
 
 TEST_F(Widgets, SettersAddPropertiesAndAbsentOrTextPropertiesReadZero) {
     ClWidget* w = createWidget("playback_time_remaining");
-    EXPECT_EQ(w->getInt("selectedSongIndex"), 0);
-    EXPECT_EQ(w->getIntOr("selectedSongIndex", -1), -1);
+    EXPECT_EQ(std::make_pair(w->getInt("selectedSongIndex"), w->getIntOr("selectedSongIndex", -1)), std::make_pair(0, -1));
     w->setInt("selectedSongIndex", 7);
     w->setBool("AllowQuit", true);
     w->setLocalizedIdFromKey("localizedID", "hud_next_target");
@@ -50,16 +48,15 @@ TEST_F(Widgets, SettersAddPropertiesAndAbsentOrTextPropertiesReadZero) {
     EXPECT_EQ(std::vector<s32>({w->getInt("selectedsongindex"), w->getInt("AllowQuit"), w->getInt("textColor"),
                                 w->getInt("dynamicText")}),
               std::vector<s32>({7, 1, s32(0x80FFFFFF), 0}));
-    EXPECT_EQ(u32(w->getInt("localizedID")), crc32TextNoCase("hud_next_target"));
-    EXPECT_STREQ(w->getText("dynamicText"), "1,234");
-    EXPECT_EQ(std::u16string(w->getWideText("dynamicUnicodeText")), u"03:07");
-    EXPECT_EQ(w->getWideText("dynamicText"), nullptr);
+    EXPECT_EQ(std::make_tuple(u32(w->getInt("localizedID")), std::string(w->getText("dynamicText")),
+                              std::u16string(w->getWideText("dynamicUnicodeText")), w->getWideText("dynamicText")),
+              std::make_tuple(crc32TextNoCase("hud_next_target"), std::string("1,234"), std::u16string(u"03:07"), nullptr));
 
     // A setter of another kind takes the property over; the raw id 0 clears the key.
     w->setLocalizedId("localizedID", 0);
     w->setInt("dynamicText", 3);
-    EXPECT_EQ(std::vector<s32>({w->getInt("localizedID"), w->getInt("dynamicText")}), std::vector<s32>({0, 3}));
-    EXPECT_EQ(w->getText("dynamicText"), nullptr);
+    EXPECT_EQ(std::make_tuple(w->getInt("localizedID"), w->getInt("dynamicText"), w->getText("dynamicText")),
+              std::make_tuple(0, 3, nullptr));
 }
 
 TEST_F(Widgets, EveryVisibilityCallFiresTheCallback) {
@@ -71,8 +68,7 @@ TEST_F(Widgets, EveryVisibilityCallFiresTheCallback) {
     chain->setVisible(false);
     chain->setVisible(false);
     chain->setVisible(true);
-    EXPECT_EQ(seen, std::vector<int>({0, 0, 1}));
-    EXPECT_TRUE(chain->isVisible());
+    EXPECT_EQ(std::make_pair(seen, chain->isVisible()), std::make_pair(std::vector<int>({0, 0, 1}), true));
 }
 
 TEST(NumberFormat, CommasGoBetweenGroupsOfThreeFromTheRight) {
@@ -87,7 +83,7 @@ TEST(NumberFormat, CommasGoBetweenGroupsOfThreeFromTheRight) {
     EXPECT_STREQ(out, "-2,147,483,648");
 
     char small[5];
-    EXPECT_TRUE(formatThousandsNarrow("1234", small, sizeof small) == false && small[0] == 0);
+    EXPECT_TRUE(!formatThousandsNarrow("1234", small, sizeof small) && small[0] == 0);
 }
 
 }  // namespace

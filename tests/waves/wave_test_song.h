@@ -7,7 +7,6 @@
 #include "audio/analysis/song_fingerprint.h"
 #include "audio/analysis/spawn_bars.h"
 #include "audio/analysis/spectrum_analysis.h"
-#include "core/script_cache.h"
 #include "tests/support/audio_songs.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/support/memory_script_source.h"
@@ -23,12 +22,6 @@ class WaveSongTest : public test_support::FatalThrowingTest {
 protected:
     void SetUp() override {
         FatalThrowingTest::SetUp();
-        scriptRegistriesInit();
-        m_script.files["playbalance.txt"] =
-            "spawn_bar_range { { 2, 6 }; { 3, 8 }; { 4, 9 }; { 4, 11 }; { 5, 12 }; { 6, 14 }; };"
-            "construction_cost { 40, 80, 160, 400 }; inspiration_score_per_type { 10, 25, 60, 200 };"
-            "score_wavekill_base_bonus = 100.0; boss_opps_params_MB1 { { 2400; }; };";
-        setScriptSource(&m_script);
         resetPlayRecord();
         resetSpectrumAnalysis();
         resetSongFeatures();
@@ -39,8 +32,6 @@ protected:
         releaseSongFeatureBuffer();
         g_aSongBeats.release();
         resetSpectrumAnalysis();
-        freeAllScripts();
-        setScriptSource(nullptr);
         FatalThrowingTest::TearDown();
     }
 
@@ -58,5 +49,9 @@ protected:
         g_iCurrentBeat = 0;
     }
 
-    test_support::ClMemoryScriptSource m_script;
+    test_support::ClInstalledScripts m_script{
+        {{"playbalance.txt",
+          "spawn_bar_range { { 2, 6 }; { 3, 8 }; { 4, 9 }; { 4, 11 }; { 5, 12 }; { 6, 14 }; };"
+          "construction_cost { 40, 80, 160, 400 }; inspiration_score_per_type { 10, 25, 60, 200 };"
+          "score_wavekill_base_bonus = 100.0; boss_opps_params_MB1 { { 2400; }; };"}}};
 };

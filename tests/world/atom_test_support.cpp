@@ -1,10 +1,6 @@
 #include "tests/world/atom_test_support.h"
 
-#include "audio/play/beat_events.h"
-#include "audio/play/song_clock.h"
-#include "core/crit_section_pool.h"
 #include "core/fatal_error.h"
-#include "core/game_clock.h"
 #include "core/matrix44.h"
 #include "render/draw_lists.h"
 #include "render/geometry_mesh.h"
@@ -12,17 +8,14 @@
 #include "render/render_worker.h"
 #include "render/shader.h"
 #include "render/texture.h"
-#include "tests/support/fatal_catch.h"
+#include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/bar_colour_scheme.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/generators/bullet_generators.h"
-#include "world/play/boss_encounter.h"
 #include "world/play/gun_params.h"
-#include "world/play/player_state.h"
 
 #include <cmath>
 
@@ -48,22 +41,11 @@ void NullDrawTest::TearDown() {
 void WorldDrawTest::SetUp() {
     NullDrawTest::SetUp();
     setFatalErrorHook(test_support::throwOnFatal);
-    critSectionPoolInit();
-    initWorld();
-    setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);
-    registerBulletGenerators();
-    resetPlayerStates();
-    resetBeatAnalysis();
-    g_BossEncounter = SBossEncounter{};
-    g_fSongTime = 0.0f;
+    world_test::startTestWorld();
 }
 
 void WorldDrawTest::TearDown() {
-    g_aPlayerState[0].ship = nullptr;
-    shutdownWorld();
-    releaseBeatAnalysis();
-    unregisterBulletGenerators();
-    g_fSongTime = 0.0f;
+    world_test::stopTestWorld();
     setFatalErrorHook(nullptr);
     NullDrawTest::TearDown();
 }

@@ -24,8 +24,7 @@ protected:
     void TearDown() override;
 };
 
-// The null renderer with a fresh world: fatal errors thrown, game steps of 1/60 s, the bullet
-// generators registered, the players, the beats and the boss encounter reset, the song clock at 0.
+// The null renderer with a fresh world (world_test::startTestWorld) and fatal errors thrown.
 class WorldDrawTest : public NullDrawTest {
 protected:
     void SetUp() override;

@@ -31,14 +31,11 @@ using namespace test_support;
 
 namespace {
 
-class Atoms : public NullDrawTest {
+class Atoms : public WorldDrawTest {
 protected:
     void SetUp() override {
-        NullDrawTest::SetUp();
-        setFatalErrorHook(throwOnFatal);
-        initWorld();
+        WorldDrawTest::SetUp();
         sfmtInitGenRand(17);
-        g_aGameClocks[1].frameTime = 1.0f / 60.0f;
         g_SavedOptions.animatedLines = 0;
         g_fxParticleSystem = &m_fx;
     }
@@ -47,10 +44,8 @@ protected:
         g_uInGameFlag = 0;
         g_aGameClocks[1] = SGameClock{};
         m_one.release();
-        shutdownWorld();
         g_SavedOptions = defaultSavedOptions();
-        setFatalErrorHook(nullptr);
-        NullDrawTest::TearDown();
+        WorldDrawTest::TearDown();
     }
     static SDrawListCounts counts() { return drawListCounts(PRODUCER_HALF); }
     ClAtom_Bullet* bullet(s32 type, s32 level, s32 flag = 0) {
@@ -74,9 +69,9 @@ TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
         body.bumpStamp();
         shown.push_back(body.shownEdgeCount);
     }
-    EXPECT_EQ(shown, (std::vector<u32>{1, 2, 3, 4, 5, 6, 7, 8, 9, 11}));
-    EXPECT_TRUE(body.atomIsAlive());
-    EXPECT_EQ(body.effectCount, 0u) << "enemies get no edge flashes";
+    // Enemies get no edge flashes.
+    EXPECT_EQ(std::make_tuple(shown, body.atomIsAlive(), body.effectCount),
+              std::make_tuple(std::vector<u32>{1, 2, 3, 4, 5, 6, 7, 8, 9, 11}, true, 0u));
 
     m_one.build(E_PROGRAM_PLAYER, E_ATOM_BODY, makeRingMesh(11));
     m_one.atom->deactivate(1);
@@ -194,8 +189,7 @@ TEST_F(Atoms, AConvergingBulletShowsItsBallThenItsSatellitesForAFifthOfASecond) 
         b->draw();
         sprites.push_back(counts().sprites - before);
     }
-    EXPECT_EQ(sprites, (std::vector<u32>{3, 20, 20, 20, 3}));
-    EXPECT_EQ(b->satellitesDone, 1u);
+    EXPECT_EQ(std::make_pair(sprites, b->satellitesDone), std::make_pair(std::vector<u32>{3, 20, 20, 20, 3}, 1u));
 }
 
 TEST_F(Atoms, AGlowIsSteeredOnlyWhileItsParticleIsStillTheOneItsBulletMade) {

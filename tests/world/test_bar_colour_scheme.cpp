@@ -6,7 +6,7 @@
 #include "core/game_clock.h"
 #include "render/scene_inputs.h"
 #include "render/shader.h"
-#include "tests/render/render_data_support.h"
+#include "tests/world/atom_test_support.h"
 #include "world/bar_colour_scheme.h"
 #include "world/effects/backdrop.h"
 #include "world/equaliser_cell.h"
@@ -30,13 +30,10 @@ std::array<f32, 4> colourFloats(u32 argb) {
 }
 
 // The per-frame step publishes into effect constants that the registered effects declare.
-class BarShaderConstants : public BuiltDataTest {
+class BarShaderConstants : public NullDrawTest {
 protected:
     void SetUp() override {
-        BuiltDataTest::SetUp();
-        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-        initShaderRegistry();
-        initBarColourScheme();
+        NullDrawTest::SetUp();
         g_aGameClocks[GAME_CLOCK_GAMEPLAY] = SGameClock{0.0f, 0.0};
     }
     void TearDown() override {
@@ -47,8 +44,7 @@ protected:
             releaseSongAnalysis();
             releaseBeatAnalysis();
         }
-        releaseShaderRegistry();
-        BuiltDataTest::TearDown();
+        NullDrawTest::TearDown();
     }
     // Spawn bars of one level, followed by the backdrop for two frames.
     void loudSong(f32 level) {

@@ -7,7 +7,6 @@
 #include "world/atoms/atom_bullet.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/generators/bullet_generators.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/gun_params.h"
 #include "world/play/player_state.h"
@@ -28,13 +27,7 @@ class BulletTest : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
-        registerBulletGenerators();
-        resetPlayerStates();
         sfmtInitGenRand(3);
-    }
-    void TearDown() override {
-        WorldTest::TearDown();
-        unregisterBulletGenerators();
     }
 
     static ClEntity* bullet(s32 type, f32 speed, const ClMatrix44& placement) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "core/script_cache.h"
 #include "tests/support/memory_script_source.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
@@ -82,9 +81,6 @@ class CollisionTest : public FatalThrowingTest {
 protected:
     void SetUp() override {
         FatalThrowingTest::SetUp();
-        scriptRegistriesInit();
-        m_script.files["playbalance.txt"] = "boss_kill_scalar_bonus = 1.5;";
-        setScriptSource(&m_script);
         initWorld();
         resetPlayRecord();
         resetPlayerStates();
@@ -104,8 +100,6 @@ protected:
         generatorUnregisterAll();
         m_pickupGenerator.releaseSharedProgram();
         setBossEncounterEndHook(nullptr);
-        freeAllScripts();
-        setScriptSource(nullptr);
         FatalThrowingTest::TearDown();
     }
 
@@ -150,7 +144,7 @@ protected:
         return SContact{ClVec3(), ClVec3(0.0f, 0.0f, 1.0f), 0.5f, atomOf(a), atomOf(b)};
     }
 
-    ClMemoryScriptSource m_script;
+    ClInstalledScripts m_script{{{"playbalance.txt", "boss_kill_scalar_bonus = 1.5;"}}};
     std::vector<ClDNAProgram*> m_programs;
     ClOneNodeGenerator m_pickupGenerator{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP};
     ClOneNodeGenerator m_enemyGenerator{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY};

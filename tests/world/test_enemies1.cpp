@@ -1,6 +1,7 @@
 // The staff weapons and their enemies (the round-staff gun and its ring, the staff star), the
-// aimed gun, conditional destruction, wave-flag parts and the swinging arm, each in a short
-// scripted play with beats delivered by the song clock's dispatcher.
+// aimed gun, conditional destruction, wave-flag parts, the swinging arm and the boss head's gun and
+// shield, each in a short scripted play with beats delivered by the song clock's dispatcher.
+#include "audio/play/beat_events.h"
 #include "core/random.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
@@ -13,6 +14,7 @@
 #include "world/play/wave_record.h"
 #include "world/processors/arm_processors.h"
 #include "world/processors/bullet_processors.h"
+#include "world/processors/cube_station.h"
 #include "world/processors/enemy_parts.h"
 #include "world/processors/staff_enemies.h"
 
@@ -320,6 +322,68 @@ TEST_F(ArmTest, TheGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithinItsCone
     arm->strikeTime = 0.0f;
     playSong(STEP);
     EXPECT_EQ(arm->swingState, E_ARM_IDLE) << "no ship, no strike";
+}
+
+// The boss head's gun and shield, which the bosses switch on and read, with the ship at (100, 0, 0).
+class HeadTest : public EnemiesTest {
+protected:
+    void SetUp() override {
+        EnemiesTest::SetUp();
+        m_shipEntity = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 0.0f));
+    }
+    ClEntity* m_shipEntity = nullptr;
+};
+
+TEST_F(HeadTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
+    m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).param("NDKBL", s32(3)).processor(E_PROC_ENEMY_HEAD_GUN).close();
+    ClEntity* head = spawnActiveEntity(&m_dna.program);
+    auto* gun = static_cast<ClProcessor_Enemy_AI_Head_Gun*>(head->root->findProcessor(E_PROC_ENEMY_HEAD_GUN));
+    for (u32 i = 0; i < 30; ++i) stepWorld(STEP);
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 0u) << "idle until a boss enables it";
+
+    gun->enabled = 1;
+    gun->shotInterval = 0.5f;
+    stepWorld(STEP);
+    ASSERT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 1u);
+    ClEntity* bullet = entityListAt(E_LIST_LIVE, entityListCount(E_LIST_LIVE) - 1);
+    EXPECT_EQ(bullet->root->params.get("BullType")->integer, 19);
+    const f32 speed = bullet->root->params.get("BullVel")->real;
+    EXPECT_TRUE(speed >= 170.0f * 0.6f && speed <= 170.0f * 1.4f) << speed;
+    EXPECT_GT(bullet->getWorldAxisX().x, 0.99f) << "aimed at the ship";
+    for (u32 i = 0; i < 29; ++i) stepWorld(STEP);
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 1u);
+    stepWorld(STEP);
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 2u);
+
+    g_aPlayerState[0].ship = nullptr;
+    const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
+    for (u32 i = 0; i < 60; ++i) stepWorld(STEP);
+    EXPECT_TRUE(liveCount(E_PROGRAM_ENEMY_SHOT) == shots && gun->fireTimer <= 0.0f) << "holds its fire, due at once";
+    g_aPlayerState[0].ship = m_shipEntity;
+    stepWorld(STEP);
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1) << "fires at once when the ship is back";
+
+    head->root->params.get("NDKBL")->setInt(5);
+    gun->fireTimer = 0.0f;
+    EXPECT_EQ(test_support::fatalReasonOf([] { stepWorld(STEP); }), "head gun: \"NDKBL\" 5 is outside 0 to 4");
+}
+
+TEST_F(HeadTest, HeadShieldDefendsWhileWholeAndLetsGoOfTheBeatsWhenDestroyed) {
+    m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody();
+    m_dna.node().param("hd_sh_mov", s32(2)).param("hd_sh_piv", 0.0f).param("hd_sh_apb", 0.0f).param("hd_sh_def", 10.0f);
+    m_dna.processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_HEAD_SHIELD).atom(E_ATOM_BODY);
+    m_dna.atom(E_ATOM_BODY);
+    m_dna.close().close();
+    ClEntity* head = spawnActiveEntity(&m_dna.program);
+    ClEntityNode* shield = head->root->children[0];
+    EXPECT_EQ(std::make_pair(shield->params.get("def")->real, liveBeatSubscriptions()), std::make_pair(10.0f, 1u));
+    shield->atoms[1]->active = 0;
+    shield->findProcessor(E_PROC_ENEMY_HEAD_SHIELD)->reloadParameters();
+    f32 attack = -1.0f, defence = -1.0f;
+    sumNodeTreeAttDef(head->root, &attack, &defence);
+    EXPECT_EQ(std::make_tuple(shield->params.get("def")->real, attack, defence), std::make_tuple(0.0f, 0.0f, 0.0f));
+    head->destroy();
+    EXPECT_EQ(liveBeatSubscriptions(), 0u);
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 #include "world/entity/world.h"
 #include "tests/world/world_test_support.h"
 
-#include "core/script_cache.h"
-
 #include <cfloat>
 
 using ::testing::HasSubstr;
@@ -224,19 +222,8 @@ TEST_F(DnaBuild, BrokenProgramsStopWithAMessage) {
 
 class ConstructionCost : public test_support::FatalThrowingTest {
 protected:
-    void SetUp() override {
-        FatalThrowingTest::SetUp();
-        scriptRegistriesInit();
-        m_script.files["playbalance.txt"] =
-            "construction_cost { 40, 80, 160 }; inspiration_score_per_type { 10, 25, 60 };";
-        setScriptSource(&m_script);
-    }
-    void TearDown() override {
-        freeAllScripts();
-        setScriptSource(nullptr);
-        FatalThrowingTest::TearDown();
-    }
-    test_support::ClMemoryScriptSource m_script;
+    test_support::ClInstalledScripts m_script{
+        {{"playbalance.txt", "construction_cost { 40, 80, 160 }; inspiration_score_per_type { 10, 25, 60 };"}}};
 };
 
 TEST_F(ConstructionCost, BuildStepsScaleToTheCostAndAZeroRawValueIsLeftAlone) {

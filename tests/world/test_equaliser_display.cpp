@@ -11,12 +11,7 @@
 #include "audio/play/song_clock.h"
 #include "core/saved_options.h"
 #include "render/draw_lists.h"
-#include "render/materials.h"
-#include "render/render_worker.h"
-#include "render/shader.h"
-#include "render/texture.h"
-#include "tests/render/render_data_support.h"
-#include "world/bar_colour_scheme.h"
+#include "tests/world/atom_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -24,42 +19,26 @@
 
 namespace {
 
-// With flip index 0 the producers fill half 1.
-constexpr u32 PRODUCER_HALF = 1;
-
 TEST(EqualiserLayout, CeilingRowsAndPackedColumnsFollowTheWorkedValues) {
-    EXPECT_EQ(equaliserCeilingRow(0.0f), 13);
-    EXPECT_EQ(equaliserCeilingRow(100.0f), 13);
-    EXPECT_EQ(equaliserCeilingRow(1000.0f), 0);
+    EXPECT_EQ((std::vector{equaliserCeilingRow(0.0f), equaliserCeilingRow(100.0f), equaliserCeilingRow(1000.0f)}),
+              (std::vector{13, 13, 0}));
     EXPECT_NEAR(13 * EQ_ROW_PITCH, 51.07, 0.01);
 
-    struct SPanCase {
-        f32 pan;
-        s32 firstColumn;
-        s32 lastColumn;
-        f32 edge;
-    };
-    for (const SPanCase& c : {SPanCase{1.0f, 13, 17, 234.72f}, SPanCase{-1.0f, 0, 3, 72.22f},
-                              SPanCase{0.5f, 6, 17, 108.33f}, SPanCase{0.0f, 0, 17, 0.0f}}) {
-        SCOPED_TRACE(c.pan);
+    // Pan, the first and last band's columns, the edge.
+    for (auto [pan, firstColumn, lastColumn, edgeWanted] : {std::tuple{1.0f, 13, 17, 234.72f}, {-1.0f, 0, 3, 72.22f},
+                                                            {0.5f, 6, 17, 108.33f}, {0.0f, 0, 17, 0.0f}}) {
+        SCOPED_TRACE(pan);
         f32 edge = -1.0f;
-        EXPECT_EQ(equaliserColumnForBand(0, 18, c.pan, &edge), c.firstColumn);
-        EXPECT_EQ(equaliserColumnForBand(17, 18, c.pan, &edge), c.lastColumn);
-        EXPECT_NEAR(edge, c.edge, 0.01f);
+        EXPECT_EQ((std::pair{equaliserColumnForBand(0, 18, pan, &edge), equaliserColumnForBand(17, 18, pan, &edge)}),
+                  std::make_pair(firstColumn, lastColumn));
+        EXPECT_NEAR(edge, edgeWanted, 0.01f);
     }
 }
 
-class EqualiserDisplay : public BuiltDataTest {
+class EqualiserDisplay : public NullDrawTest {
 protected:
     void SetUp() override {
-        BuiltDataTest::SetUp();
-        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-        initShaderRegistry();
-        initTextureTable();
-        initMaterialPools();
-        initBarColourScheme();
-        resetRenderFlipIndex();
-        clearDrawListHalf(PRODUCER_HALF);
+        NullDrawTest::SetUp();
         resetSongAnalysis();
         m_bands = {0.97f, 0.0714f, 0.0715f, 0.5f};
         SSpectrumHeader& header = g_SpectrumAnalysis.header;
@@ -73,11 +52,7 @@ protected:
     void TearDown() override {
         g_SpectrumAnalysis.header = SSpectrumHeader{};
         g_SavedOptions = defaultSavedOptions();
-        clearDrawListHalf(PRODUCER_HALF);
-        releaseAllMaterials();
-        destroyAllTextures();
-        releaseShaderRegistry();
-        BuiltDataTest::TearDown();
+        NullDrawTest::TearDown();
     }
     std::vector<f32> m_bands;
 };
@@ -85,18 +60,15 @@ protected:
 TEST_F(EqualiserDisplay, LevelsLightCellsFromTheBaseAndTheSongsRunUpDrawsOnlyTheLines) {
     drawEqualiserDisplay(-1);
     SDrawListCounts counts = drawListCounts(PRODUCER_HALF);
-    EXPECT_EQ(counts.lines, 3u);
-    EXPECT_EQ(counts.quads, 0u);
+    EXPECT_EQ(std::make_pair(counts.lines, counts.quads), std::make_pair(3u, 0u));
     EXPECT_FLOAT_EQ(g_fEqualiserCeiling, f32(13 * EQ_ROW_PITCH));
 
     clearDrawListHalf(PRODUCER_HALF);
     drawEqualiserDisplay(0);
     counts = drawListCounts(PRODUCER_HALF);
     // Levels 13, 0, 1 and 7: lit cells, and highlights at rows 0, 5 and 10 below the level.
-    EXPECT_EQ(counts.quads, 13u + 0u + 1u + 7u);
-    EXPECT_EQ(counts.sprites, 3u + 0u + 1u + 2u);
-    const SQuadCommand& bottom = drawListQuads(PRODUCER_HALF)[0];
-    const u32 alpha = bottom.colour >> 24;
+    EXPECT_EQ(std::make_pair(counts.quads, counts.sprites), std::make_pair(13u + 0u + 1u + 7u, 3u + 0u + 1u + 2u));
+    const u32 alpha = drawListQuads(PRODUCER_HALF)[0].colour >> 24;
     EXPECT_TRUE(alpha == 240 || alpha == 222) << alpha;
     const u32 topAlpha = drawListQuads(PRODUCER_HALF)[12].colour >> 24;
     EXPECT_TRUE(topAlpha == 24 || topAlpha == 6) << topAlpha;
@@ -106,10 +78,10 @@ TEST_F(EqualiserDisplay, LevelsLightCellsFromTheBaseAndTheSongsRunUpDrawsOnlyThe
 TEST_F(EqualiserDisplay, AFullGuardianBlocksEveryCellAndBloomOffFixesTheHighlightAlpha) {
     g_fGuardianLevel = 1000.0f;
     drawEqualiserDisplay(0);
-    EXPECT_EQ(drawListCounts(PRODUCER_HALF).quads, 13u * 4u) << "13 blocked cells in each column, none lit";
-    EXPECT_EQ(drawListCounts(PRODUCER_HALF).sprites, 0u);
-    EXPECT_FLOAT_EQ(g_fEqualiserCeiling, 0.0f);
-    EXPECT_EQ(drawListQuads(PRODUCER_HALF)[0].colour >> 24, 0x18u);
+    // 13 blocked cells in each column, none lit.
+    EXPECT_EQ(std::make_tuple(drawListCounts(PRODUCER_HALF).quads, drawListCounts(PRODUCER_HALF).sprites,
+                              g_fEqualiserCeiling, drawListQuads(PRODUCER_HALF)[0].colour >> 24),
+              std::make_tuple(13u * 4u, 0u, 0.0f, 0x18u));
 
     clearDrawListHalf(PRODUCER_HALF);
     g_fGuardianLevel = 0.0f;
@@ -124,17 +96,13 @@ TEST_F(EqualiserDisplay, TheBeatViewHoldsFourSecondsAndMovesPastPlayedBeatsOnly)
     g_BeatAnalysis.frameDuration = frameDuration;
     g_BeatAnalysis.frameCount = 0;  // no energies: the columns are skipped, the beats still handled
     emptyBeats(&g_aSongBeats);
-    for (const f32 time : {9.0f, 10.0f, 13.99f, 14.0f}) {
-        SBeat beat = {};
-        beat.time = time;
-        pushBeat(&g_aSongBeats, beat);
-    }
+    for (const f32 time : {9.0f, 10.0f, 13.99f, 14.0f}) pushBeat(&g_aSongBeats, SBeat{time, 0.0f, 0, 0, {}});
     g_iCurrentBeat = 0;
     g_fSongTime = 10.0f;
     drawBeatAnalysisView();
-    EXPECT_EQ(g_iCurrentBeat, 1) << "a beat at the song time is not passed";
-    EXPECT_EQ(drawListCounts(PRODUCER_HALF).sprites, 1u) << "only the beat at 13.99 s is inside the window";
-    EXPECT_EQ(drawListCounts(PRODUCER_HALF).quads, 0u);
+    // A beat at the song time is not passed; only the beat at 13.99 s is inside the window.
+    EXPECT_EQ(std::make_tuple(g_iCurrentBeat, drawListCounts(PRODUCER_HALF).sprites, drawListCounts(PRODUCER_HALF).quads),
+              std::make_tuple(1, 1u, 0u));
     g_aSongBeats.release();
     g_iCurrentBeat = 0;
     g_fSongTime = 0.0f;

@@ -17,17 +17,11 @@ namespace {
 constexpr f32 STEP = 1.0f / 60.0f;
 
 // One entity whose root carries the world frames and a child node written by the test.
-class MotionTest : public ::testing::Test {
+class MotionTest : public world_test::WorldTest {
 protected:
     void SetUp() override {
-        initWorld();
-        resetBeatAnalysis();
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        WorldTest::SetUp();
         g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 0.0;
-    }
-    void TearDown() override {
-        shutdownWorld();
-        releaseBeatAnalysis();
     }
 
     // A fresh program each call (the last one lives until the test ends).

@@ -50,11 +50,8 @@ TEST(PathSteering, OnlyPositionsPastTheWallsBounce) {
 class FollowPathTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        initWorld();
-        resetBeatAnalysis();
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        world_test::startTestWorld();
         g_fGameStep = STEP;
-        g_fSongTime = 0.0f;
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_FOLLOW_PATH).close();
         restartPlan(0);
         m_record.plan = &m_plan.members[0];
@@ -68,8 +65,7 @@ protected:
     }
     void TearDown() override {
         setSongCue({});
-        shutdownWorld();
-        releaseBeatAnalysis();
+        world_test::stopTestWorld();
         m_plan.release();
     }
 
@@ -86,10 +82,6 @@ protected:
         return entity;
     }
     static void step() { world_test::stepWorld(STEP); }
-    static ClVec3 position(const ClEntity* entity) {
-        const ClVec4 p = entity->getWorldPosition();
-        return ClVec3(p.x, p.y, p.z);
-    }
     static ClProcessor_FollowPath* follower(ClEntity* entity) {
         return static_cast<ClProcessor_FollowPath*>(entity->root->findProcessor(E_PROC_FOLLOW_PATH));
     }
@@ -105,7 +97,7 @@ TEST_F(FollowPathTest, CrossingEnteredOnItsLineEndsAtOnceAndTheMemberArrives) {
     add(E_SEG_END);
     ClEntity* entity = spawnMember();
     step();
-    expectNear(position(entity), ClVec3(50, 0, 50));
+    expectNear(world_test::positionOf(entity), ClVec3(50, 0, 50));
     EXPECT_EQ(std::make_tuple(entity->state, m_record.arrived, entity->isIncoming()),
               std::make_tuple(u32(E_ENTITY_ACTIVE), 1u, 0u));
 }
@@ -123,7 +115,7 @@ TEST_F(FollowPathTest, CrossingsFlyAtTheClassSpeedsAndFractionsAndTurnAtFourRadi
             step();
             const f32 distance = speeds[speedClass] * fractions[fraction] * STEP;
             const f32 turn = 4.0f * STEP;
-            expectNear(position(entity), ClVec3(50 - std::cos(turn) * distance, 0, 50 + std::sin(turn) * distance));
+            expectNear(world_test::positionOf(entity), ClVec3(50 - std::cos(turn) * distance, 0, 50 + std::sin(turn) * distance));
             freeEntity(entity);
         }
     }
@@ -141,7 +133,7 @@ TEST_F(FollowPathTest, SteeringAcceleratesAtTheClassRate) {
         step();
         step();
         const f32 perFrame = accelerations[speedClass] * STEP * STEP;
-        EXPECT_NEAR(position(entity).x, perFrame * 3.0f, 1e-5f) << "class " << speedClass;
+        EXPECT_NEAR(world_test::positionOf(entity).x, perFrame * 3.0f, 1e-5f) << "class " << speedClass;
         freeEntity(entity);
     }
 }
@@ -156,16 +148,16 @@ TEST_F(FollowPathTest, TimedMovesFollowTheSongClockAndFinishAtOnceAfterTheSongEn
     step();
     g_fSongTime = 0.5f;
     step();
-    expectNear(position(entity), ClVec3(60, 0, 0));
+    expectNear(world_test::positionOf(entity), ClVec3(60, 0, 0));
     // The first move ends and the second starts from its end point in the same frame.
     g_fSongTime = 1.0f;
     step();
-    expectNear(position(entity), ClVec3(120, 0, 0));
+    expectNear(world_test::positionOf(entity), ClVec3(120, 0, 0));
     // Any handle the engine does not know counts as a finished song.
     alignas(16) static u8 unknownCue[64];
     setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
     step();
-    expectNear(position(entity), ClVec3(120, 0, 240));
+    expectNear(world_test::positionOf(entity), ClVec3(120, 0, 240));
     EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
 }
 

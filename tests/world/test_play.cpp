@@ -47,14 +47,9 @@ const SBossWaveHooks s_waveHooks = {visitMembers, nullptr};
 // A ship of one anchor node and no parts, with the player's control on its root: it lives until
 // something destroys it.
 ClDNAProgram* anchoredShipProgram() {
-    ClDNAProgram* program = new ClDNAProgram();
-    program->init();
-    program->kind = E_PROGRAM_PLAYER;
-    program->emitNewNode(ClMatrix44());
-    program->emitAddProcessor(E_PROC_PLAYER_CTRL);
-    program->emitParamInt("anchID", 0);
-    program->emitCloseNode();
-    return program;
+    world_test::DnaWriter ship(E_PROGRAM_PLAYER);
+    ship.node().processor(E_PROC_PLAYER_CTRL).param("anchID", 0).close();
+    return ship.detach();
 }
 
 void runFrame() {
@@ -68,15 +63,6 @@ class PlayTest : public FatalThrowingTest {
 protected:
     void SetUp() override {
         FatalThrowingTest::SetUp();
-        scriptRegistriesInit();
-        m_script.files["playbalance.txt"] =
-            "score_wavekill_base_bonus = 100.0; death_penalty { -20.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };"
-            "boss_total_time_before_escape { { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; };"
-            "  { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; };"
-            "boss_kelvath_eine_kleine_2_notes { }; boss_kelvath_don_giovanni_2_notes { 4; 0; 7; };";
-        m_script.files["guardian_movies.txt"] =
-            "boss_1_0 { InGameIntro { sound_file = \"SG_Intro_Boss1\"; events { }; }; };";
-        setScriptSource(&m_script);
         configClear();
         initWorld();
         resetPlayRecord();
@@ -110,8 +96,6 @@ protected:
         s_members.clear();
         generatorUnregisterAll();
         configFree();
-        freeAllScripts();
-        setScriptSource(nullptr);
         FatalThrowingTest::TearDown();
     }
     static void addMember(f32 spawnTime) {
@@ -136,7 +120,13 @@ protected:
         return g_aPlayerState[0];
     }
 
-    ClMemoryScriptSource m_script;
+    ClInstalledScripts m_script{{
+        {"playbalance.txt",
+         "score_wavekill_base_bonus = 100.0; death_penalty { -20.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };"
+         "boss_total_time_before_escape { { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; };"
+         "  { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; { 100.0; 100.0; 100.0; }; };"
+         "boss_kelvath_eine_kleine_2_notes { }; boss_kelvath_don_giovanni_2_notes { 4; 0; 7; };"},
+        {"guardian_movies.txt", "boss_1_0 { InGameIntro { sound_file = \"SG_Intro_Boss1\"; events { }; }; };"}}};
     std::vector<std::unique_ptr<ClOneNodeGenerator>> m_bosses;
     ClDNAProgram* m_shipProgram = nullptr;
 };
@@ -164,8 +154,7 @@ TEST_F(PlayTest, NextUnbeatenBossArrivesWithTheSongsLastStretchAndIsBuilt) {
     EXPECT_EQ(std::make_tuple(e.boss, e.subBoss, e.phaseTimer, e.valuePool, e.forced),
               std::make_tuple(0, 1, 113.0f, 10.0f, 0));
     ASSERT_NE(e.entity, nullptr);
-    EXPECT_EQ(e.entity->state, u32(E_ENTITY_BUILT));
-    EXPECT_STREQ(e.bossName, "boss_0_1");
+    EXPECT_EQ(std::make_pair(e.entity->state, std::string(e.bossName)), std::make_pair(u32(E_ENTITY_BUILT), std::string("boss_0_1")));
 }
 
 TEST_F(PlayTest, BossChoiceRefusals) {
@@ -325,14 +314,9 @@ TEST_F(PlayTest, InvincibleShipHasNoSpawnGraceAndEndlessRamGrace) {
 }
 
 TEST_F(PlayTest, ShipSpawnedWhileTheBossArrivesFliesToItsMeetingPoint) {
-    ClDNAProgram bossProgram;
-    bossProgram.init();
-    bossProgram.kind = E_PROGRAM_ENEMY;
-    bossProgram.emitNewNode(ClMatrix44());
-    bossProgram.emitParamVector("BPYP", 100.0f, 0.0f, 60.0f, 1.0f);
-    bossProgram.emitCloseNode();
-    ClEntity* boss = allocEntity(OWNER_LIVE_GAME);
-    boss->buildFromDNA(&bossProgram);
+    world_test::DnaWriter bossDna;
+    bossDna.node().program.emitParamVector("BPYP", 100.0f, 0.0f, 60.0f, 1.0f);
+    ClEntity* boss = world_test::buildEntity(&bossDna.close().program);
     g_BossEncounter.entity = boss;
     configSetValue("PLAYER_INVINCIBLE", "1");
     setShipProgramBuilder(anchoredShipProgram);
@@ -352,9 +336,6 @@ TEST_F(PlayTest, ShipSpawnedWhileTheBossArrivesFliesToItsMeetingPoint) {
     g_aPlayerState[0].ship = nullptr;
     g_BossEncounter.entity = nullptr;
     freeEntity(boss);
-    bossProgram.release();
-    freeSessionDNAProgram();
-    setShipProgramBuilder(nullptr);
 }
 
 TEST_F(PlayTest, ScoreTargetStates) {
@@ -434,16 +415,16 @@ TEST_F(PlayTest, ScoreHudWritesTheWidgetsAndRetiresSpentPopups) {
     awardWaveKillChainBonus(0, ClVec3());
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f);
     updateScoreHud();
-    EXPECT_STREQ(findWidgetByName("Score")->getText("dynamicText"), "12,465");
-    EXPECT_EQ(findWidgetByName("WaveKillChain")->getInt("textColor"), s32(0x7FFFFFFFu));
-    EXPECT_EQ(findWidgetByName("WaveKillChain_BG2")->tint().colour, 0x7FFFFFFFu);
-    EXPECT_STREQ(findWidgetByName("hud_target_score")->getText("dynamicText"), "90,000");
-    EXPECT_EQ(std::make_pair(g_aPlayerState[0].nextTargetShown, scorePopupCount()), std::make_pair(1, 1u));
+    EXPECT_EQ(std::make_tuple(std::string(findWidgetByName("Score")->getText("dynamicText")),
+                              findWidgetByName("WaveKillChain")->getInt("textColor"),
+                              findWidgetByName("WaveKillChain_BG2")->tint().colour,
+                              std::string(findWidgetByName("hud_target_score")->getText("dynamicText")),
+                              g_aPlayerState[0].nextTargetShown, scorePopupCount()),
+              std::make_tuple(std::string("12,465"), s32(0x7FFFFFFFu), 0x7FFFFFFFu, std::string("90,000"), 1, 1u));
 
     g_fWaveKillChainWindow = 0.0f;
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.5f);
     updateScoreHud();
-    EXPECT_FALSE(findWidgetByName("WaveKillChain_BG1")->isVisible());
-    EXPECT_EQ(scorePopupCount(), 0u);
+    EXPECT_EQ(std::make_pair(findWidgetByName("WaveKillChain_BG1")->isVisible(), scorePopupCount()), std::make_pair(false, 0u));
     releaseWidgetRegistry();
 }

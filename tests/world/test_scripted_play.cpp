@@ -11,7 +11,6 @@
 #include "core/name_hash.h"
 #include "core/random.h"
 #include "core/saved_options.h"
-#include "core/script_cache.h"
 #include "input/input_channels.h"
 #include "render/draw_lists.h"
 #include "tests/support/memory_script_source.h"
@@ -29,6 +28,7 @@
 #include "world/play/player_state.h"
 #include "world/play/wave_record.h"
 #include "world/processors/path_follower.h"
+#include "world/processors/player_ctrl.h"
 #include "world/world_step.h"
 
 #include <tuple>
@@ -46,10 +46,6 @@ constexpr s32 DEATH_PENALTY = -250;
 // Hit points of class 0 at difficulty 0; the bullets carry exactly that much, so each kill uses
 // its bullet up.
 constexpr f32 ENEMY_HIT_POINTS = 29.0f;
-
-constexpr int FIRE = 5;
-constexpr int UP = 34;
-constexpr int RIGHT = 37;
 
 // Enemies wait for a beat above the arena, then fly in to a point and enter play there.
 constexpr f32 ENTRY_Z = -40.0f;
@@ -137,11 +133,6 @@ protected:
     void SetUp() override {
         WorldDrawTest::SetUp();
         sfmtInitGenRand(17);
-        scriptRegistriesInit();
-        m_script.files["playbalance.txt"] =
-            "score_wavekill_base_bonus = 100.0;"
-            "death_penalty { -250.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };";
-        setScriptSource(&m_script);
         configClear();
         initInput(0, 38);
         g_iInputSettleFrames = 0;
@@ -175,8 +166,6 @@ protected:
         releaseSongAnalysis();
         shutdownInput();
         configFree();
-        freeAllScripts();
-        setScriptSource(nullptr);
         WorldDrawTest::TearDown();
     }
 
@@ -208,12 +197,14 @@ protected:
         g_uInputFlipIndex ^= 1u;
         clearPlayerChannels();
         const auto during = [time](f32 from, f32 to) { return time >= from && time < to ? 1.0f : 0.0f; };
-        getPlayerChannel(0, UP)->value[g_uInputFlipIndex] = during(0.0f, 1.5f) + during(28.0f, 29.5f);
-        getPlayerChannel(0, RIGHT)->value[g_uInputFlipIndex] = during(21.0f, 23.0f);
-        getPlayerChannel(0, FIRE)->value[g_uInputFlipIndex] = during(0.0f, 20.0f) + during(30.0f, 60.0f);
+        getPlayerChannel(0, SHIP_CHANNEL_UP)->value[g_uInputFlipIndex] = during(0.0f, 1.5f) + during(28.0f, 29.5f);
+        getPlayerChannel(0, SHIP_CHANNEL_RIGHT)->value[g_uInputFlipIndex] = during(21.0f, 23.0f);
+        getPlayerChannel(0, SHIP_CHANNEL_FIRE_FIRST)->value[g_uInputFlipIndex] = during(0.0f, 20.0f) + during(30.0f, 60.0f);
     }
 
-    test_support::ClMemoryScriptSource m_script;
+    test_support::ClInstalledScripts m_script{{{"playbalance.txt",
+                                                "score_wavekill_base_bonus = 100.0;"
+                                                "death_penalty { -250.0; -500.0; -750.0; -1000.0; -1500.0; -2000.0; };"}}};
     ClDroneGenerator m_drones;
     ClScorePickupGenerator m_pickups;
     std::vector<SScriptedWave> m_waves;

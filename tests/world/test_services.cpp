@@ -73,10 +73,6 @@ TEST(NoteList, AResetEmptiesTheListAndRewindsTheCursor) {
     releaseNoteList();
 }
 
-}  // namespace
-
-namespace {
-
 TEST(SessionTimers, TheChainWindowLosesTheGameplayStepWithoutAFloor) {
     g_fWaveKillChainWindow = 0.01f;
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);

@@ -37,9 +37,8 @@ TEST_F(SongSound, TheDefinitionHoldsOneStreamedSampleOfTheFileInItsFolder) {
     startEngine();
     ASSERT_EQ(prepareSongSound(u"C:\\Music\\Band\\track01.mp3", 187.5f, 44100.0f), 1u);
     const SSoundDefinition& d = getSongSoundDefinition();
-    EXPECT_EQ(std::u16string(d.wideFileNames[0]), u"track01.mp3");
-    EXPECT_STREQ(d.fileNames[0], "track01.mp3");
-    EXPECT_EQ(d.wideFileNames[1], nullptr);
+    EXPECT_EQ(std::make_tuple(std::u16string(d.wideFileNames[0]), std::string(d.fileNames[0]), d.wideFileNames[1]),
+              std::make_tuple(std::u16string(u"track01.mp3"), std::string("track01.mp3"), nullptr));
     EXPECT_EQ(std::vector<f32>({d.lengths[0], d.defaultFrequencies[0], d.weights[0], d.volume.fixed, d.pitch.fixed}),
               std::vector<f32>({187.5f, 44100.0f, 1.0f, 1.0f, 1.0f}));
     EXPECT_EQ(std::vector<u32>({d.nameHash, d.sampleCount, d.wideNames, d.stream, d.volume.mode, d.pitch.mode,

@@ -23,12 +23,10 @@ class WorldStep : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
-        resetPlayerStates();
         initHitEffects();
     }
     void TearDown() override {
         releaseHitEffects();
-        resetPlayerStates();
         WorldTest::TearDown();
     }
 };

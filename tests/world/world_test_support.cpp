@@ -8,21 +8,40 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
+#include "world/generators/bullet_generators.h"
+#include "world/play/boss_encounter.h"
 #include "world/play/player_state.h"
 
 #include <cmath>
 
 namespace world_test {
 
-void WorldTest::SetUp() {
-    test_support::FatalThrowingTest::SetUp();
+void startTestWorld() {
     critSectionPoolInit();
     initWorld();
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);
+    registerBulletGenerators();
+    resetPlayerStates();
+    resetBeatAnalysis();
+    g_BossEncounter = SBossEncounter{};
+    g_fSongTime = 0.0f;
+}
+
+void stopTestWorld() {
+    g_aPlayerState[0].ship = nullptr;
+    shutdownWorld();
+    releaseBeatAnalysis();
+    unregisterBulletGenerators();
+    g_fSongTime = 0.0f;
+}
+
+void WorldTest::SetUp() {
+    test_support::FatalThrowingTest::SetUp();
+    startTestWorld();
 }
 
 void WorldTest::TearDown() {
-    shutdownWorld();
+    stopTestWorld();
     test_support::FatalThrowingTest::TearDown();
 }
 

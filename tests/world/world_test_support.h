@@ -14,6 +14,11 @@
 
 namespace world_test {
 
+// A fresh world: game steps of 1/60 s, the bullet generators registered, the players, the beats
+// and the boss encounter reset, the song clock at 0; and its teardown.
+void startTestWorld();
+void stopTestWorld();
+
 // A fresh world for every test; fatal errors are thrown as test_support::SFatal.
 class WorldTest : public test_support::FatalThrowingTest {
 protected:
