@@ -3,17 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "core/float_helpers.h"
 #include "core/random.h"
+#include "tests/support/vec_text.h"
 
 namespace {
 
-void expectVec3Near(const ClVec3& v, const ClVec3& expected, f32 tolerance = 1e-5f) {
-    EXPECT_NEAR(v.x, expected.x, tolerance);
-    EXPECT_NEAR(v.y, expected.y, tolerance);
-    EXPECT_NEAR(v.z, expected.z, tolerance);
-}
+using test_support::vecText;
 
 void expectUnitFrame(const ClMatrix33& m) {
     for (int i = 0; i < 3; ++i) {
@@ -27,33 +25,29 @@ void expectUnitFrame(const ClMatrix33& m) {
 TEST(LookRotation, ColumnsAreRightUpAndBackwardAndParallelUpVectorsFallBack) {
     ClMatrix33 m;
     makeLookRotation(ClVec3(0.0f, 0.0f, -2.0f), &m, ClVec3(0.0f, 1.0f, 0.0f));
-    expectVec3Near(m.getColumn(0), ClVec3(1.0f, 0.0f, 0.0f));
-    expectVec3Near(m.getColumn(1), ClVec3(0.0f, 1.0f, 0.0f));
-    expectVec3Near(m.getColumn(2), ClVec3(0.0f, 0.0f, 1.0f));
+    EXPECT_EQ(vecText({m.getColumn(0), m.getColumn(1), m.getColumn(2)}, 1e-5f), "(1 0 0) (0 1 0) (0 0 1)");
 
     // Forward along the up vector once used (0, 0, 1) and, along z too, stopped the program.
     makeLookRotation(ClVec3(0.0f, 1.0f, 0.0f), &m, ClVec3(0.0f, 1.0f, 0.0f));
     expectUnitFrame(m);
-    expectVec3Near(m.getColumn(1), ClVec3(0.0f, 0.0f, 1.0f));
-
+    const ClVec3 up = m.getColumn(1);
     makeLookRotation(ClVec3(0.0f, 0.0f, 1.0f), &m, ClVec3(0.0f, 0.0f, 1.0f));
     expectUnitFrame(m);
-    expectVec3Near(m.getColumn(2), ClVec3(0.0f, 0.0f, -1.0f));
+    EXPECT_EQ(vecText({up, m.getColumn(2)}, 1e-5f), "(0 0 1) (0 0 -1)");
 
     makeLookRotation(ClVec3(), &m, ClVec3(0.0f, 1.0f, 0.0f));
-    expectVec3Near(m.getColumn(0), ClVec3(1.0f, 0.0f, 0.0f), 0.0f);
-    expectVec3Near(m.getColumn(2), ClVec3(0.0f, 0.0f, 1.0f), 0.0f);
+    const ClVec3 x = m.getColumn(0), z = m.getColumn(2);
+    EXPECT_EQ((std::vector{x.x, x.y, x.z, z.x, z.y, z.z}), (std::vector{1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f}));
 }
 
 TEST(RotationBetweenDirections, CarriesTheFirstOntoTheSecondAndTurnsAFacingTowardTheTarget) {
     const ClVec3 a = ClVec3(1.0f, 0.0f, 0.0f);
     const ClVec3 b = ClVec3(0.0f, 0.3f, 0.8f).normalized();
-    expectVec3Near(rotationBetweenDirections(a, b).transformPoint(a), b);
-
     // Parallel: identity; opposite: a half turn.
-    expectVec3Near(rotationBetweenDirections(a, scaleVec3(a, 3.0f)).transformPoint(b), b);
     const ClMatrix44 reverse = rotationBetweenDirections(a, a.negated());
-    expectVec3Near(reverse.transformPoint(a), a.negated());
+    EXPECT_EQ(vecText({rotationBetweenDirections(a, b).transformPoint(a),
+                       rotationBetweenDirections(a, scaleVec3(a, 3.0f)).transformPoint(b), reverse.transformPoint(a)}, 1e-5f),
+              vecText({b, b, a.negated()}, 1e-5f));
     EXPECT_NEAR(reverse.transformPoint(b).length(), 1.0f, 1e-6f);
 
     // A station whose branch axis A should come to face the ship along U: its facing F must turn
@@ -71,17 +65,18 @@ TEST(RotationBetweenDirections, CarriesTheFirstOntoTheSecondAndTurnsAFacingTowar
     const f32 newYaw = std::atan2(-newFacing.z, newFacing.x);
     ClMatrix44 turned;
     turned.setRotationY(newYaw);
-    expectVec3Near(turned.transformPoint(ClVec3(0.0f, 0.0f, -1.0f)), target);
+    EXPECT_EQ(vecText({turned.transformPoint(ClVec3(0.0f, 0.0f, -1.0f))}, 1e-5f), vecText({target}, 1e-5f));
 }
 
 TEST(ClampDirectionToCone, InsideIsUnchangedOutsideLandsOnTheEdgeAlsoInThePlaneNormalForm) {
     const ClVec3 axis(1.0f, 0.0f, 0.0f);
     const ClVec3 inside = ClVec3(1.0f, 0.5f, 0.0f).normalized();
-    expectVec3Near(clampDirectionToCone(inside, axis, MATH_PI / 4.0f), inside, 0.0f);
+    const ClVec3 same = clampDirectionToCone(inside, axis, MATH_PI / 4.0f);
+    EXPECT_EQ((std::vector{same.x, same.y, same.z}), (std::vector{inside.x, inside.y, inside.z}));
 
     const ClVec3 outside = ClVec3(0.2f, 0.0f, -1.0f).normalized();
     const f32 h = std::sqrt(0.5f);
-    expectVec3Near(clampDirectionToCone(outside, axis, MATH_PI / 4.0f), ClVec3(h, 0.0f, -h));
+    EXPECT_EQ(vecText({clampDirectionToCone(outside, axis, MATH_PI / 4.0f)}, 1e-5f), vecText({ClVec3(h, 0.0f, -h)}, 1e-5f));
 
     // Exactly opposite: still on the edge, still a unit vector.
     const ClVec3 opposite = clampDirectionToCone(axis.negated(), axis, 0.5f);
@@ -102,7 +97,7 @@ TEST(ClampDirectionToCone, InsideIsUnchangedOutsideLandsOnTheEdgeAlsoInThePlaneN
 
     ClVec3 result;
     clampDirectionToCone(&result, d, axis, limit, n);
-    expectVec3Near(result, expected);
+    EXPECT_EQ(vecText({result}, 1e-5f), vecText({expected}, 1e-5f));
 }
 
 TEST(RandomDirections, UnitVectorsAndConesHoldTheirBounds) {
@@ -110,7 +105,8 @@ TEST(RandomDirections, UnitVectorsAndConesHoldTheirBounds) {
     for (int i = 0; i < 200; ++i) ASSERT_NEAR(randomUnitVector3().length(), 1.0f, 1e-6f);
 
     const ClVec3 axis = ClVec3(0.3f, -0.2f, 0.9f).normalized();
-    expectVec3Near(randomDirectionInCone(axis, 0.0f), axis, 0.0f);
+    const ClVec3 along = randomDirectionInCone(axis, 0.0f);
+    EXPECT_EQ((std::vector{along.x, along.y, along.z}), (std::vector{axis.x, axis.y, axis.z}));
     // 60 degrees is the widest cone drawn by rejection, where eight misses happen most often.
     for (f32 halfAngle : {5.0f, 60.0f, 150.0f}) {
         const f32 cosHalfAngle = std::cos(halfAngle * MATH_DEGREES_TO_RADIANS);

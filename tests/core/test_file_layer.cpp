@@ -114,10 +114,11 @@ TEST_F(FileLayer, SplitReadsTakeOnePiecePerMiBFromTheirOwnOffsetsAndCallOnDoneOn
 TEST_F(FileLayer, ReadsPastTheEndWithoutABufferOrOnABusySlotAreRefused) {
     SDiskFileSlot* slot = open(makeFile("small.bin", patternBytes(100)));
     std::vector<u8> buffer(2 * MIB + 10);
-    EXPECT_EQ(readDiskFileBlocking(slot, 50, 51, buffer.data()), REFUSED);
-    EXPECT_EQ(readDiskFilePiece(slot, 0xFFFFFFF0u, 0x20, buffer.data()), REFUSED);
-    EXPECT_EQ(readDiskFileBlocking(slot, 0, 10, nullptr), REFUSED);
-    EXPECT_EQ(readDiskFileBlocking(slot, 50, 50, buffer.data()), OK);
+    EXPECT_EQ((std::vector{readDiskFileBlocking(slot, 50, 51, buffer.data()),
+                           readDiskFileBlocking(slot, 0, 10, nullptr),
+                           readDiskFilePiece(slot, 0xFFFFFFF0u, 0x20, buffer.data()),
+                           readDiskFileBlocking(slot, 50, 50, buffer.data())}),
+              (std::vector{REFUSED, REFUSED, REFUSED, OK}));
     EXPECT_EXIT(readDiskFilePiece(slot, 0, MIB + 1, buffer.data()), ::testing::ExitedWithCode(3),
                 "readDiskFilePiece: a piece of 1048577 bytes is over 1 MiB");
     closeDiskFile(slot);
@@ -127,17 +128,16 @@ TEST_F(FileLayer, ReadsPastTheEndWithoutABufferOrOnABusySlotAreRefused) {
     std::vector<u8> other(100);
     SReadLog log, otherLog;
     ASSERT_EQ(readAsync(slot, 0, u32(bytes.size()), &buffer, &log), 0u);
-    EXPECT_EQ(readAsync(slot, 0, 100, &other, &otherLog), REFUSED);
-    EXPECT_EQ(readDiskFileBlocking(slot, 0, 100, other.data()), REFUSED);
+    EXPECT_EQ(std::pair(readAsync(slot, 0, 100, &other, &otherLog), readDiskFileBlocking(slot, 0, 100, other.data())),
+              std::pair(REFUSED, REFUSED));
     // Between pieces the split read is still in flight.
     pumpFileCompletions();
-    EXPECT_EQ(log.done, 0);
-    EXPECT_EQ(readDiskFilePiece(slot, 0, 100, other.data()), REFUSED);
+    EXPECT_EQ(std::pair(log.done, readDiskFilePiece(slot, 0, 100, other.data())), std::pair(0, REFUSED));
 
     pumpUntilOutcome(log);
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.begin()));
-    EXPECT_EQ(otherLog.done + otherLog.failed, 0);
-    EXPECT_EQ(readDiskFilePiece(slot, 0, 100, other.data()), OK);
+    EXPECT_EQ(std::pair(otherLog.done + otherLog.failed, readDiskFilePiece(slot, 0, 100, other.data())),
+              std::pair(0, OK));
     pumpFileCompletions();
     closeDiskFile(slot);
 }
@@ -151,9 +151,8 @@ TEST_F(FileLayer, ErrorsOfAPieceReachOnFailAndResetTheSplitState) {
     SReadLog log;
     ASSERT_EQ(readAsync(slot, 0, u32(buffer.size()), &buffer, &log), 0u);
     pumpUntilOutcome(log);
-    EXPECT_NE(log.error, 0u);
-    EXPECT_EQ(std::tuple(log.done, log.failed, slot->readError, slot->wholePiecesLeft, slot->remainder, slot->bytesRead),
-              std::tuple(0, 1, log.error, -1, 0u, 0u));
+    EXPECT_EQ(std::tuple(log.done, log.failed, log.error != 0, slot->readError, slot->wholePiecesLeft, slot->remainder,
+                         slot->bytesRead), std::tuple(0, 1, true, log.error, -1, 0u, 0u));
 
     // The blocking form returns 9 instead of success with a partly filled buffer.
     slot->readError = 0;
@@ -178,29 +177,26 @@ TEST_F(FileLayer, AFailedReissueCallsOnFailAndResetsTheSplitState) {
     EXPECT_NE(report.find("failed with error"), std::string::npos);
     EXPECT_EQ(std::tuple(log.failed, log.done, slot->wholePiecesLeft, diskFileReadInFlight(slot)),
               std::tuple(1, 0, -1, false));
-    EXPECT_EQ(readDiskFileBlocking(slot, 0, 3 * MIB, buffer.data()), OK);
-    EXPECT_TRUE(buffer == patternBytes(3 * MIB));
+    EXPECT_EQ((std::pair{readDiskFileBlocking(slot, 0, 3 * MIB, buffer.data()), buffer == patternBytes(3 * MIB)}),
+              std::pair(OK, true));
     closeDiskFile(slot);
 }
 
 TEST_F(FileLayer, BadPathsAreRefusedWithTwoAndMissingEmptyOrHugeFilesWithTheirOwnCodes) {
     u32 size = 0;
     SDiskFileSlot* slot = nullptr;
-    EXPECT_EQ(openDiskFileA(std::string(768, 'a').c_str(), &size, &slot), u32(E_FILESTATUS_BAD_PATH));
-    EXPECT_EQ(openDiskFileA(std::string(767, 'a').c_str(), &size, &slot), u32(E_FILESTATUS_OPEN_FAILED));
-    EXPECT_EQ(openDiskFileW(u"", &size, &slot), u32(E_FILESTATUS_BAD_PATH));
-    EXPECT_EQ(openDiskFileA(nullptr, &size, &slot), u32(E_FILESTATUS_BAD_PATH));
-    EXPECT_EQ(writeWholeFileW(std::u16string(768, u'a').c_str(), "x", 1), u32(E_FILESTATUS_BAD_PATH));
-    EXPECT_EQ(openDiskFileA(makeFile("empty.bin", {}).c_str(), &size, &slot), u32(E_FILESTATUS_EMPTY_FILE));
-    EXPECT_EQ(slot, nullptr);
-
     // Sparse files: nothing is written to the disk.
     const std::string huge = makeFile("huge.bin", {1});
     std::filesystem::resize_file(huge, u64(1) << 32);
-    EXPECT_EQ(openDiskFileA(huge.c_str(), &size, &slot), u32(E_FILESTATUS_OPEN_FAILED));
+    const auto openA = [&](const char* path) { return openDiskFileA(path, &size, &slot); };
+    const u32 BAD = E_FILESTATUS_BAD_PATH, FAILED = E_FILESTATUS_OPEN_FAILED;
+    EXPECT_EQ((std::vector<u32>{openA(std::string(768, 'a').c_str()), openDiskFileW(u"", &size, &slot), openA(nullptr),
+                                writeWholeFileW(std::u16string(768, u'a').c_str(), "x", 1), openA(std::string(767, 'a').c_str()),
+                                openA(huge.c_str()), openA(makeFile("empty.bin", {}).c_str())}),
+              (std::vector<u32>{BAD, BAD, BAD, BAD, FAILED, FAILED, E_FILESTATUS_EMPTY_FILE}));
+    EXPECT_EQ(slot, nullptr);
     std::filesystem::resize_file(huge, (u64(1) << 32) - 1);
-    ASSERT_EQ(openDiskFileA(huge.c_str(), &size, &slot), OK);
-    EXPECT_EQ(size, 0xFFFFFFFFu);
+    EXPECT_EQ((std::pair{openA(huge.c_str()), size}), std::pair(OK, 0xFFFFFFFFu));
     closeDiskFile(slot);
 
     // The slot keeps a wide path as UTF-8, for messages.
@@ -217,20 +213,21 @@ TEST_F(FileLayer, EightSlotsThenNoFreeSlotAndOneClosedInFlightIsReusedOnlyAfterI
     u32 size = 0;
     SDiskFileSlot* extra = nullptr;
     EXPECT_EQ(openDiskFileA(path.c_str(), &size, &extra), u32(E_FILESTATUS_NO_FREE_OBJECT));
-    EXPECT_EQ(closeDiskFile(slots[3]), OK);
-    EXPECT_EQ(closeDiskFile(slots[3]), u32(E_FILESTATUS_CLOSE_FAILED)) << "a slot closed twice";
-    ASSERT_EQ(openDiskFileA(path.c_str(), &size, &extra), OK);
+    // A slot closed twice.
+    EXPECT_EQ((std::vector<u32>{closeDiskFile(slots[3]), closeDiskFile(slots[3]),
+                                openDiskFileA(path.c_str(), &size, &extra)}),
+              (std::vector<u32>{OK, E_FILESTATUS_CLOSE_FAILED, OK}));
     EXPECT_EQ(extra, slots[3]);
 
     std::vector<u8> buffer(1000);
     SReadLog log;
     ASSERT_EQ(readAsync(slots[0], 0, 1000, &buffer, &log), 0u);
-    EXPECT_EQ(closeDiskFile(slots[0]), OK);
-    EXPECT_EQ(openDiskFileA(path.c_str(), &size, &extra), u32(E_FILESTATUS_NO_FREE_OBJECT));
+    EXPECT_EQ((std::pair{closeDiskFile(slots[0]), openDiskFileA(path.c_str(), &size, &extra)}),
+              std::pair(OK, u32(E_FILESTATUS_NO_FREE_OBJECT)));
     pumpFileCompletions();
-    EXPECT_EQ(log.done + log.failed, 0) << "a closed file reports nothing";
-    ASSERT_EQ(openDiskFileA(path.c_str(), &size, &extra), OK);
-    EXPECT_EQ(extra, slots[0]);
+    // A closed file reports nothing.
+    EXPECT_EQ((std::tuple{log.done + log.failed, openDiskFileA(path.c_str(), &size, &extra), extra}),
+              std::tuple(0, OK, slots[0]));
     for (SDiskFileSlot* slot : slots) closeDiskFile(slot);
 }
 
@@ -261,9 +258,9 @@ TEST_F(FileLayer, CallbackFormsReportAtOnce) {
     SReadLog log;  // `done` counts the open and the close
     auto onOpen = [](SDiskFileSlot* slot, u32, void* user) { logDone(slot, user); };
     const std::string path = makeFile("callbacks.bin", patternBytes(33));
-    EXPECT_EQ(openDiskFileWithCallbacks(path.c_str(), onOpen, &log, logFailed, &log), OK);
-    EXPECT_EQ(closeDiskFileWithCallbacks(log.slot, logDone, &log, logFailed, &log), OK);
-    EXPECT_EQ(log.done, 2);
+    EXPECT_EQ((std::vector<u32>{openDiskFileWithCallbacks(path.c_str(), onOpen, &log, logFailed, &log),
+                                closeDiskFileWithCallbacks(log.slot, logDone, &log, logFailed, &log), u32(log.done)}),
+              (std::vector<u32>{OK, OK, 2}));
     EXPECT_EQ(openDiskFileWithCallbacks((m_dir.str() + "/none").c_str(), onOpen, &log, logFailed, &log),
               u32(E_FILESTATUS_OPEN_FAILED));
     EXPECT_EQ(std::tuple(log.failed, log.error, log.slot), std::tuple(1, u32(E_FILESTATUS_OPEN_FAILED), nullptr));
@@ -311,12 +308,13 @@ private:
 
 TEST_F(FileLayer, WholeFileWritesReplaceTheFileAndAFailedOneLeavesItAsItWas) {
     const std::u16string folder = widen(m_dir.str()) + u"\\user\\SAVEDATA";
-    EXPECT_EQ(createDirectoryW(folder.c_str()), 1u);
-    EXPECT_EQ(createDirectoryW(folder.c_str()), 1u) << "an existing folder is fine";
     const std::u16string file = folder + u"\\GM-DATA";
     const fs::path written = m_dir.path() / "user/SAVEDATA/GM-DATA";
-    EXPECT_EQ(writeWholeFileW(file.c_str(), patternBytes(5000).data(), 5000), OK);
-    EXPECT_EQ(writeWholeFileW(file.c_str(), "old", 3), OK);
+    // An existing folder is fine.
+    EXPECT_EQ((std::vector<u32>{createDirectoryW(folder.c_str()), createDirectoryW(folder.c_str()),
+                                writeWholeFileW(file.c_str(), patternBytes(5000).data(), 5000),
+                                writeWholeFileW(file.c_str(), "old", 3)}),
+              (std::vector<u32>{1, 1, OK, OK}));
     EXPECT_EQ(readFileText(written), "old");
     {
         ClFileSizeLimit diskFull(4096);
@@ -335,10 +333,9 @@ TEST_F(FileLayer, StreamWriterCountsItsBytesAndPutsTheFileInPlaceOnlyWhenEveryWr
     ClStreamWriter writer;
     EXPECT_EQ(writer.write("lost", 4), 0u);
     ASSERT_TRUE(writer.open(path.c_str()));
-    EXPECT_EQ(writer.write("save", 4), 4u);
-    EXPECT_EQ(writer.write("data", 4), 4u);
-    EXPECT_EQ(writer.getBytesWritten(), 8u);
-    EXPECT_TRUE(writer.close());
+    EXPECT_EQ((std::vector<u32>{writer.write("save", 4), writer.write("data", 4), writer.getBytesWritten(),
+                                writer.close()}),
+              (std::vector<u32>{4, 4, 8, true}));
     EXPECT_EQ(readFileText(m_dir.path() / "USR-DATA"), "savedata");
 
     ASSERT_TRUE(writer.open(path.c_str()));
@@ -346,11 +343,10 @@ TEST_F(FileLayer, StreamWriterCountsItsBytesAndPutsTheFileInPlaceOnlyWhenEveryWr
         ClFileSizeLimit diskFull(4096);
         EXPECT_LT(writer.write(patternBytes(8192).data(), 8192), 8192u);
     }
-    EXPECT_EQ(writer.write("tail", 4), 4u);
-    EXPECT_FALSE(writer.close());
+    EXPECT_EQ((std::vector<u32>{writer.write("tail", 4), writer.close(), fs::exists(m_dir.path() / "USR-DATA.tmp"),
+                                writer.open((widen(m_dir.str()) + u"\\missing\\USR-DATA").c_str())}),
+              (std::vector<u32>{4, false, false, false}));
     EXPECT_EQ(readFileText(m_dir.path() / "USR-DATA"), "savedata");
-    EXPECT_FALSE(fs::exists(m_dir.path() / "USR-DATA.tmp"));
-    EXPECT_FALSE(writer.open((widen(m_dir.str()) + u"\\missing\\USR-DATA").c_str()));
 }
 
 TEST(FileLayerLock, InitTakesOnePooledLockAndShutdownGivesItBack) {

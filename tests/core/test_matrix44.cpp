@@ -3,17 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 #include "core/float_helpers.h"
+#include "tests/support/vec_text.h"
 
 namespace {
 
-void expectVec3Near(const ClVec3& v, f32 x, f32 y, f32 z, f32 tolerance = 1e-5f) {
-    EXPECT_NEAR(v.x, x, tolerance);
-    EXPECT_NEAR(v.y, y, tolerance);
-    EXPECT_NEAR(v.z, z, tolerance);
-}
+using test_support::vecText;
 
 void expectIdentity(const ClMatrix44& m, f32 tolerance) {
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(m.m[i], (i % 5 == 0) ? 1.0f : 0.0f, tolerance) << "element " << i;
@@ -28,21 +26,18 @@ TEST(Matrix44, PointsAreRowVectorsTranslatedByTheLastRowAndAQuarterTurnAboutYTak
     ClMatrix44 m;
     m.setTranslationXYZ(1.0f, 2.0f, 3.0f);
     const ClVec3 p = m.transformPoint(ClVec3(1.0f, 1.0f, 1.0f));
-    expectVec3Near(p, 2.0f, 3.0f, 4.0f, 0.0f);
-    EXPECT_EQ(p.w, 1.0f);
     // The column form reads the same elements the other way round.
-    EXPECT_EQ(m.transformPointColumn(ClVec3(1.0f, 1.0f, 1.0f)).w, 7.0f);
+    EXPECT_EQ(std::tuple(p.x, p.y, p.z, p.w, m.transformPointColumn(ClVec3(1.0f, 1.0f, 1.0f)).w),
+              std::tuple(2.0f, 3.0f, 4.0f, 1.0f, 7.0f));
 
-    ClMatrix44 turn;
+    ClMatrix44 turn, translation;
     turn.setRotationY(MATH_PI / 2.0f);
-    expectVec3Near(turn.transformPoint(ClVec3(1.0f, 0.0f, 0.0f)), 0.0f, 0.0f, -1.0f);
-    expectVec3Near(turn.transformPoint(ClVec3(0.0f, 0.0f, 1.0f)), 1.0f, 0.0f, 0.0f);
-    // The transposed form applies the inverse rotation.
-    expectVec3Near(turn.transformVectorTransposed(ClVec3(0.0f, 0.0f, -1.0f)), 1.0f, 0.0f, 0.0f);
-    // A product applies the left matrix first.
-    ClMatrix44 translation;
     translation.setTranslationXYZ(10.0f, 0.0f, 0.0f);
-    expectVec3Near(turn.multiply(translation).transformPoint(ClVec3(1.0f, 0.0f, 0.0f)), 10.0f, 0.0f, -1.0f);
+    // The transposed form applies the inverse rotation; a product applies the left matrix first.
+    EXPECT_EQ(vecText({turn.transformPoint(ClVec3(1.0f, 0.0f, 0.0f)), turn.transformPoint(ClVec3(0.0f, 0.0f, 1.0f)),
+                       turn.transformVectorTransposed(ClVec3(0.0f, 0.0f, -1.0f)),
+                       turn.multiply(translation).transformPoint(ClVec3(1.0f, 0.0f, 0.0f))}, 1e-5f),
+              "(0 0 -1) (1 0 0) (1 0 0) (10 0 -1)");
 }
 
 TEST(Matrix44, InverseTimesMatrixIsTheIdentityAlsoFor2x2AndTheSingularCase) {
@@ -56,8 +51,7 @@ TEST(Matrix44, InverseTimesMatrixIsTheIdentityAlsoFor2x2AndTheSingularCase) {
 
     const ClMatrix22 m22{2.0f, 1.0f, 1.0f, 1.0f};
     const ClVec2 back = m22.getInverse().transform(m22.transform(ClVec2(3.0f, -4.0f)));
-    EXPECT_FLOAT_EQ(back.x, 3.0f);
-    EXPECT_FLOAT_EQ(back.y, -4.0f);
+    EXPECT_EQ(vecText({ClVec3(back.x, back.y, 0.0f)}, 1e-5f), "(3 -4 0)");
 
     // A singular matrix comes back transposed rather than divided by zero.
     const ClMatrix22 t = ClMatrix22{1.0f, 2.0f, 3.0f, 6.0f}.getInverse();
@@ -66,8 +60,7 @@ TEST(Matrix44, InverseTimesMatrixIsTheIdentityAlsoFor2x2AndTheSingularCase) {
 
 TEST(Matrix44, AxisAngleOfIdentityHalfTurnsAndOtherAnglesRoundTrips) {
     ClVec3 axis;
-    EXPECT_EQ(ClMatrix44().toAxisAngle(&axis), 0.0f);
-    expectVec3Near(axis, 1.0f, 0.0f, 0.0f, 0.0f);
+    EXPECT_EQ((std::tuple{ClMatrix44().toAxisAngle(&axis), axis.x, axis.y, axis.z}), std::tuple(0.0f, 1.0f, 0.0f, 0.0f));
 
     ClMatrix44 halfTurn;
     halfTurn.setRotationY(MATH_PI);
@@ -79,7 +72,7 @@ TEST(Matrix44, AxisAngleOfIdentityHalfTurnsAndOtherAnglesRoundTrips) {
     ClMatrix44 m;
     m.setRotationAxisAngle(axisIn, 1.2f);
     EXPECT_NEAR(m.toAxisAngle(&axis), 1.2f, 1e-5f);
-    expectVec3Near(axis, axisIn.x, axisIn.y, axisIn.z);
+    EXPECT_EQ(vecText({axis}, 1e-5f), vecText({axisIn}, 1e-5f));
 
     const ClVec3 diagonal = ClVec3(1.0f, -1.0f, 0.0f).normalized();
     m.setRotationAxisAngle(diagonal, MATH_PI);
@@ -94,8 +87,7 @@ TEST(Matrix44, AxisAngleNearAHalfTurnStaysFinite) {
     m.m[10] = -1.0000001f;
     ClVec3 axis;
     EXPECT_NEAR(m.toAxisAngle(&axis), MATH_PI, 1e-6f);
-    EXPECT_TRUE(std::isfinite(axis.x) && std::isfinite(axis.y) && std::isfinite(axis.z));
-    expectVec3Near(axis, 0.0f, 1.0f, 0.0f);
+    EXPECT_EQ(vecText({axis}, 1e-5f), "(0 1 0)");  // a NaN never reads as a number
 }
 
 TEST(Matrix44, OrientationRowsAreAUnitFrameKeepTheTranslationAndFallBackInsteadOfStopping) {
@@ -103,9 +95,7 @@ TEST(Matrix44, OrientationRowsAreAUnitFrameKeepTheTranslationAndFallBackInsteadO
     m.setTranslationXYZ(1.0f, 2.0f, 3.0f);
     m.m[3] = 5.0f;
     m.setOrientation(ClVec3(2.0f, 0.0f, 0.0f), ClVec3(0.0f, 1.0f, 0.0f));
-    expectVec3Near(rowOf(m, 0), 1.0f, 0.0f, 0.0f);
-    expectVec3Near(rowOf(m, 2), 0.0f, 0.0f, 1.0f);
-    EXPECT_EQ(std::make_pair(m.m[3], m.m[13]), std::make_pair(0.0f, 2.0f));
+    EXPECT_EQ(vecText({rowOf(m, 0), rowOf(m, 2), ClVec3(m.m[3], m.m[13], 0.0f)}, 1e-5f), "(1 0 0) (0 0 1) (0 2 0)");
 
     // Once a fatal stop: forward and hint along z, or a zero forward, are reachable in play.
     const ClVec3 cases[][2] = {
@@ -131,7 +121,8 @@ TEST(Matrix44, WorldMatrixAndThreeByThreeHelpers) {
     orientation.setColumns(ClVec3(0.0f, 0.0f, -1.0f), ClVec3(0.0f, 1.0f, 0.0f), ClVec3(1.0f, 0.0f, 0.0f));
     const ClMatrix44 world = makeWorldMatrix(ClVec3(5.0f, 6.0f, 7.0f), orientation);
     // The columns become rows: local x goes along the first column.
-    expectVec3Near(world.transformPoint(ClVec3(1.0f, 0.0f, 0.0f)), 5.0f, 6.0f, 6.0f, 0.0f);
+    const ClVec3 x = world.transformPoint(ClVec3(1.0f, 0.0f, 0.0f));
+    EXPECT_EQ(std::tuple(x.x, x.y, x.z), std::tuple(5.0f, 6.0f, 6.0f));
 
     // An orientation times its own inverse rotation is the identity.
     const ClMatrix33 product = multiplyByInverseRotation(orientation, world.getTransposed());

@@ -38,6 +38,9 @@ void waitFor(const SAsyncOutcome& outcome) {
 
 class Packages : public PackageTest {
 protected:
+    void writeSources(const char* package, std::initializer_list<std::pair<const char*, std::string>> files) {
+        for (const auto& [path, contents] : files) writeSource(package, path, contents);
+    }
     // Reads a packaged file the blocking way: its bytes, or "status N" of the first step that fails.
     std::string read(const std::string& path, u32 packageId = PACKAGE_ID_ANY) {
         SAssetFile* file = nullptr;
@@ -124,8 +127,8 @@ TEST_F(Packages, PlainCompressedAndEncipheredEntriesReadBackExactlyAndPlainOnesI
     ASSERT_EQ(prepareAssetFileBuffers(file, 0, 4, 16, 4), 1u);
     ASSERT_EQ(readAssetFile(file, 6, 4), 0u);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(file->data), 4), "REEN");
-    EXPECT_EQ(readAssetFile(file, size - 3, 4), 9u);  // past the entry
-    EXPECT_EQ(readAssetFile(file, 0, 5), 9u);         // more than the buffer holds
+    // Past the entry; more than the buffer holds.
+    EXPECT_EQ(std::pair(readAssetFile(file, size - 3, 4), readAssetFile(file, 0, 5)), std::pair(9u, 9u));
     releaseAssetFile(file);
 }
 
@@ -138,20 +141,20 @@ TEST_F(Packages, LookUpIgnoresCaseSeparatorsAndTheDataDirectory) {
     for (const std::string& path : {std::string("SCRIPTS\\PLAYBALANCE.TXT"), std::string("Scripts/playbalance.txt"),
                                      m_root.str() + "/Scripts/playbalance.txt"})
         EXPECT_EQ(packagedFileExists(path.c_str(), PACKAGE_ID_ANY), 1u) << path;
-    EXPECT_EQ(packagedFileExists("playbalance.txt", PACKAGE_ID_ANY), 0u);
     SAssetFile* file = nullptr;
     u32 size = 0;
-    EXPECT_EQ(openPackagedFileW(u"Scripts\\playbalance.txt", &size, &file, PACKAGE_ID_ANY), 0u);
-    EXPECT_EQ(size, 7u);
+    EXPECT_EQ((std::vector<u32>{packagedFileExists("playbalance.txt", PACKAGE_ID_ANY),
+                                openPackagedFileW(u"Scripts\\playbalance.txt", &size, &file, PACKAGE_ID_ANY), size}),
+              (std::vector<u32>{0, 0, 7}));
     releaseAssetFile(file);
-    EXPECT_EQ(openPackagedFile(nullptr, &size, &file, PACKAGE_ID_ANY), 2u);
-    EXPECT_EQ(openPackagedFile(std::string(FILE_PATH_LIMIT, 'a').c_str(), &size, &file, PACKAGE_ID_ANY), 2u);
+    EXPECT_EQ(std::pair(openPackagedFile(nullptr, &size, &file, PACKAGE_ID_ANY),
+                        openPackagedFile(std::string(FILE_PATH_LIMIT, 'a').c_str(), &size, &file, PACKAGE_ID_ANY)),
+              std::pair(2u, 2u));
 }
 
 TEST_F(Packages, FirstMountedPackageWinsAndAnIdSearchesOnlyItsPackage) {
     writeSource("ASPEC", "project.ini", "from ASPEC");
-    writeSource("AAM", "project.ini", "from AAM");
-    writeSource("AAM", "only.txt", "AAM only");
+    writeSources("AAM", {{"project.ini", "from AAM"}, {"only.txt", "AAM only"}});
     packAndMount("ASPEC");
     packAndMount("AAM");
     EXPECT_EQ(std::tuple(read("project.ini"), read("project.ini", crc32TextNoCase("AAM")), read("only.txt", crc32TextNoCase("ASPEC"))),
@@ -161,13 +164,11 @@ TEST_F(Packages, FirstMountedPackageWinsAndAnIdSearchesOnlyItsPackage) {
 TEST_F(Packages, AMissingPackageIsSilentlyNotMountedAndASecondMountKeepsOneRecord) {
     u32 result = 1;
     EXPECT_EQ(mountCapturingErrors("AAM", &result), "");
-    EXPECT_EQ(result, 0u);
-    EXPECT_EQ(packagedFileExists("project.ini", PACKAGE_ID_ANY), 0u);
+    EXPECT_EQ(std::pair(result, packagedFileExists("project.ini", PACKAGE_ID_ANY)), std::pair(0u, 0u));
 
     writeSource("ASPEC", "a.txt", "a");
     packAndMount("ASPEC");
-    EXPECT_EQ(archiveMount("aspec", 4, nullptr), 0u);
-    EXPECT_EQ(getMountedPackageCount(), 1u);
+    EXPECT_EQ((std::pair{archiveMount("aspec", 4, nullptr), getMountedPackageCount()}), std::pair(0u, 1u));
 }
 
 // A package whose data file cannot be opened still mounts, but its entries do not open.
@@ -194,10 +195,10 @@ TEST_F(Packages, The769thFileObjectIsRefused) {
         closeAssetFileDisk(file);  // the file layer has far fewer disk slots than objects
     }
     SAssetFile* file = nullptr;
-    EXPECT_EQ(openPackagedFile("a.txt", &size, &file, PACKAGE_ID_ANY), 3u);
-    EXPECT_EQ(releaseAssetFile(files[100]), 1u);
-    EXPECT_EQ(releaseAssetFile(files[100]), 2u);  // released twice: nothing happens
-    EXPECT_EQ(openPackagedFile("a.txt", &size, &file, PACKAGE_ID_ANY), 0u);
+    // Released twice: nothing happens.
+    EXPECT_EQ((std::vector<u32>{openPackagedFile("a.txt", &size, &file, PACKAGE_ID_ANY), releaseAssetFile(files[100]),
+                                releaseAssetFile(files[100]), openPackagedFile("a.txt", &size, &file, PACKAGE_ID_ANY)}),
+              (std::vector<u32>{3, 1, 2, 0}));
 }
 
 TEST_F(Packages, EncipheredEntriesWithoutAKeyStopTheProgram) {
@@ -207,8 +208,7 @@ TEST_F(Packages, EncipheredEntriesWithoutAKeyStopTheProgram) {
 }
 
 TEST_F(Packages, AWrongKeyGivesWrongBytesOrAFailureNeverAnOverrun) {
-    writeSource("ASPEC", "both.txt", repeatedText(500, "abc "));
-    writeSource("ASPEC", "enc.txt", "plain text here");
+    writeSources("ASPEC", {{"both.txt", repeatedText(500, "abc ")}, {"enc.txt", "plain text here"}});
     pack("ASPEC", everyKindOfEntry());
     ASSERT_EQ(archiveMount("ASPEC", 4, "other key"), 1u);
     EXPECT_EQ(read("both.txt"), "status 9");  // the deciphered stream does not inflate
@@ -218,8 +218,7 @@ TEST_F(Packages, AWrongKeyGivesWrongBytesOrAFailureNeverAnOverrun) {
 // Damaged packages
 
 TEST_F(Packages, TruncatedTablesAreRefusedNamingTheFile) {
-    writeSource("ASPEC", "a.txt", "a");
-    writeSource("ASPEC", "b.txt", "b");
+    writeSources("ASPEC", {{"a.txt", "a"}, {"b.txt", "b"}});
     pack("ASPEC");
     const std::vector<u8> whole = readFileBytes(packageFile("ASPEC", ".mtc"));
     for (size_t length : {11, 16 + 8 + 24 + 27}) {
@@ -232,8 +231,7 @@ TEST_F(Packages, TruncatedTablesAreRefusedNamingTheFile) {
 }
 
 TEST_F(Packages, StreamsThatDoNotInflateToTheirSizeFailBlockingAndAsynchronousReads) {
-    writeSource("ASPEC", "bad.txt", repeatedText(4000, "zlib "));
-    writeSource("ASPEC", "short.txt", repeatedText(4000, "zlib "));
+    writeSources("ASPEC", {{"bad.txt", repeatedText(4000, "zlib ")}, {"short.txt", repeatedText(4000, "zlib ")}});
     pack("ASPEC", {{"*"}, {}, {}, ""});
     damageStoredBytes("bad.txt");
     patchDescriptor("short.txt", 4, 4001);
@@ -249,8 +247,7 @@ TEST_F(Packages, StreamsThatDoNotInflateToTheirSizeFailBlockingAndAsynchronousRe
 }
 
 TEST_F(Packages, ADataFileCutAfterTheMountFailsTheRead) {
-    writeSource("ASPEC", "a.txt", "first");
-    writeSource("ASPEC", "b.txt", repeatedText(100, "b"));
+    writeSources("ASPEC", {{"a.txt", "first"}, {"b.txt", repeatedText(100, "b")}});
     packAndMount("ASPEC");
     fs::resize_file(packageFile("ASPEC", ".mdf"), entryOf("b.txt").dataOffset + 10);
     EXPECT_EQ(read("b.txt"), "status 9");
@@ -282,15 +279,15 @@ TEST_F(Packages, ReleasingAnObjectWaitsForItsReadButShutdownAfterTheFileLayerDoe
     writeSource("ASPEC", "big.txt", repeatedText(2 * 0x100000, "x"));
     packAndMount("ASPEC");
     SAsyncOutcome released;
-    EXPECT_EQ(releaseAssetFile(startAsyncRead("big.txt", &released)), 1u);
-    EXPECT_EQ(std::pair(released.done, getAssetFileCount()), std::pair(1, 0u));
+    EXPECT_EQ((std::tuple{releaseAssetFile(startAsyncRead("big.txt", &released)), released.done, getAssetFileCount()}),
+              std::tuple(1u, 1, 0u));
 
     SAsyncOutcome outcome;
     startAsyncRead("big.txt", &outcome);
     // The shutdown order of the game: the file layer goes first.
     fileLayerShutdown();
     packagesShutdown();
-    EXPECT_EQ(getAssetFileCount(), 0u);
+    const u32 left = getAssetFileCount();
     sleepAlertable(1);  // the abandoned completion runs and does nothing
-    EXPECT_EQ(outcome.done + outcome.failed, 0);
+    EXPECT_EQ(std::pair(left, outcome.done + outcome.failed), std::pair(0u, 0));
 }

@@ -8,15 +8,20 @@
 #include "render/render_device.h"
 #include "render/view_slots.h"
 #include "tests/support/fatal_catch.h"
+#include "tests/support/vec_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 
 using test_support::fatalReasonOf;
+using test_support::vecText;
+
+ClVec3 onScreen(const ClVec2& p) { return ClVec3(p.x, p.y, 0.0f); }
 
 class Cameras : public test_support::FatalThrowingTest {
 protected:
@@ -42,9 +47,9 @@ TEST_F(Cameras, ANewCameraAndItsShake) {
     ClCamera camera;
     EXPECT_EQ(std::tuple(55.0f, 0.5f, 1000.0f, 0u), std::tuple(camera.fov, camera.nearPlane, camera.farPlane, camera.active));
     camera.startShake(ClVec3(1, 0, 0), 1.0f, 2.0f);
-    EXPECT_EQ(1.0f, camera.shakeRemaining);
+    const f32 shaking = camera.shakeRemaining;
     camera.startShake(ClVec3(1, 0, 0), 0.0f, 2.0f);
-    EXPECT_EQ(0.0f, camera.shakeRemaining);
+    EXPECT_EQ(std::pair(1.0f, 0.0f), std::pair(shaking, camera.shakeRemaining));
 }
 
 TEST_F(Cameras, TheInGameCameraSeesThePlayfieldFromAboveWithTheFocusInTheCentre) {
@@ -55,21 +60,16 @@ TEST_F(Cameras, TheInGameCameraSeesThePlayfieldFromAboveWithTheFocusInTheCentre)
     g_CameraWorldInputs.playerPosition = centre;
     ClCameraInGame camera;
     for (int i = 0; i < 40; ++i) camera.update();
-    EXPECT_EQ(34.0f, camera.fov);
-    EXPECT_GT(camera.position().y, 300.0f);
+    EXPECT_EQ(std::pair(34.0f, true), std::pair(camera.fov, camera.position().y > 300.0f));
     const ClVec2 middle = camera.projectToScreen(centre);
-    EXPECT_NEAR(0.5f, middle.x, 1e-4f);
-    EXPECT_NEAR(0.5f, middle.y, 1e-4f);
     for (const ClVec3& corner : {ClVec3(0, 0, 0), ClVec3(325, 0, 0), ClVec3(0, 0, 269.75f), ClVec3(325, 0, 269.75f)}) {
         const ClVec2 p = camera.projectToScreen(corner);
         EXPECT_TRUE(p.x > 0 && p.x < 1 && p.y > 0 && p.y < 1) << corner.x << ", " << corner.z << " at " << p.x << ", " << p.y;
     }
     // The far edge (z 0, away from the camera) is at the top of the screen.
     EXPECT_LT(camera.projectToScreen(ClVec3(162.5f, 0, 0)).y, 0.5f);
-    const ClVec3 back = camera.unprojectScreenPoint(middle, 0.5f);
-    const ClVec2 again = camera.projectToScreen(back);
-    EXPECT_NEAR(0.5f, again.x, 1e-3f);
-    EXPECT_NEAR(0.5f, again.y, 1e-3f);
+    const ClVec2 again = camera.projectToScreen(camera.unprojectScreenPoint(middle, 0.5f));
+    EXPECT_EQ(vecText({onScreen(middle), onScreen(again)}, 1e-3f), "(0.5 0.5 0) (0.5 0.5 0)");
     setScreenSize(1024, 768);
     ClCameraInGame square;
     square.update();
@@ -80,14 +80,15 @@ TEST_F(Cameras, FramesAreParsedAndDamagedRecordsNameTheirLine) {
     loadFrames("// poses\nframe Top\n1 2 3\n0 0 -1\n1 0 0\n0 1 0\n45\n");
     ASSERT_EQ(1u, cameraFrameCount());
     const SCameraFrame* frame = getCameraFrame("top");
-    EXPECT_EQ(45.0f, frame->fov);
-    EXPECT_EQ(3.0f, frame->position.z);
+    EXPECT_EQ(std::pair(45.0f, 3.0f), std::pair(frame->fov, frame->position.z));
     ClCamera camera;
     camera.applyFrame(*frame);
     ClMatrix44 view;
     camera.getViewMatrix(&view);
-    const f32 expected[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -1, -2, -3, 1};
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(expected[i], view.m[i], 1e-6f) << i;
+    const f32* m = view.m;
+    EXPECT_EQ(vecText({ClVec3(m[0], m[1], m[2]), ClVec3(m[4], m[5], m[6]), ClVec3(m[8], m[9], m[10]),
+                       ClVec3(m[12], m[13], m[14]), ClVec3(m[3], m[7], m[11])}, 1e-6f) + " " + std::to_string(m[15]),
+              "(1 0 0) (0 1 0) (0 0 1) (-1 -2 -3) (0 0 0) 1.000000");
     EXPECT_EQ(nullptr, findCameraFrame(crc32TextNoCase("UI")));
     EXPECT_NE(fatalReasonOf([] { getCameraFrame("UI"); }).find("UI"), std::string::npos);
     createDebugCamera();
@@ -108,16 +109,18 @@ TEST_F(Cameras, BlendsCutInterruptAndPauseWithTheGame) {
     turn.setRotationY(1.0f);
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c) b.node.orientation.set(r, c, turn.m[4 * r + c]);
+    // The x of the view after each update at the frame time; a paused game holds the blend.
+    const auto viewX = [&](f32 frameTime) {
+        g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = frameTime;
+        blender.update();
+        return blender.getViewCamera()->position().x;
+    };
     blender.blendTo(&a, 0.0f, false);
-    blender.update();
-    EXPECT_EQ(0.0f, blender.getViewCamera()->position().x);
+    const f32 cut = viewX(0.0f);
     blender.blendTo(&b, 1.0f, false);
-    blender.update();
-    EXPECT_EQ(0.0f, blender.getViewCamera()->position().x) << "a paused game holds the blend";
-    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.5f;
-    blender.update();
+    EXPECT_EQ((std::vector<f32>{cut, viewX(0.0f)}), (std::vector<f32>{0.0f, 0.0f}));
+    EXPECT_NEAR(5.0f, viewX(0.5f), 1e-5f);
     ClCamera* view = blender.getViewCamera();
-    EXPECT_NEAR(5.0f, view->position().x, 1e-5f);
     EXPECT_NEAR(75.0f, view->fov, 1e-4f);
     ClMatrix44 half;
     for (int r = 0; r < 3; ++r)
@@ -126,13 +129,8 @@ TEST_F(Cameras, BlendsCutInterruptAndPauseWithTheGame) {
     EXPECT_NEAR(0.5f, half.toAxisAngle(&axis), 1e-4f);
     // Interrupted halfway: the new blend starts from what is on screen.
     blender.blendTo(&a, 1.0f, false);
-    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.0f;
-    blender.update();
-    EXPECT_NEAR(5.0f, blender.getViewCamera()->position().x, 1e-5f);
-    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 1.0f;
-    blender.update();
-    EXPECT_EQ(&a, blender.fromCamera());
-    EXPECT_EQ(0.0f, blender.getViewCamera()->position().x);
+    EXPECT_NEAR(5.0f, viewX(0.0f), 1e-5f);
+    EXPECT_EQ(std::pair(0.0f, &a), (std::pair{viewX(1.0f), blender.fromCamera()}));
 }
 
 TEST_F(Cameras, CurvesOfTheBlendHelpers) {
@@ -143,9 +141,8 @@ TEST_F(Cameras, CurvesOfTheBlendHelpers) {
     EXPECT_NE("", fatalReasonOf([] { blendCurveValue(5, 0.5f); }));
     ClVectorBlend blend;
     blend.start(ClVec3(0, 0, 0), ClVec3(4, 8, 0), 2.0f, 0.5f);
-    EXPECT_EQ(1.0f, blend.value().x);
-    EXPECT_EQ(4.0f, blend.update(0.5f).y);
-    EXPECT_EQ(4.0f, blend.update(5.0f).x);
+    EXPECT_EQ((std::vector<f32>{blend.value().x, blend.update(0.5f).y, blend.update(5.0f).x}),
+              (std::vector<f32>{1.0f, 4.0f, 4.0f}));
 }
 
 TEST_F(Cameras, CameraStacksPushPopOnlyOnRealStacksAndKeepTenEntries) {
@@ -158,8 +155,7 @@ TEST_F(Cameras, CameraStacksPushPopOnlyOnRealStacksAndKeepTenEntries) {
         ASSERT_TRUE(registerCamera(camera));
     }
     pushViewCamera(1, cameras[0], 0.0f, false);
-    EXPECT_EQ(0u, cameras[0]->active);
-    EXPECT_EQ(nullptr, getViewSlotTopCamera(1));
+    EXPECT_EQ(std::pair(0u, (ClCamera*)nullptr), std::pair(cameras[0]->active, getViewSlotTopCamera(1)));
     for (ClCamera* camera : cameras) pushViewCamera(0, camera, 0.0f, false);
     EXPECT_EQ(std::tuple(10u, cameras[9], 1u, cameras[10], cameras[10]),
               std::tuple(g_aCameraStacks[0].count, getViewSlotTopCamera(0), cameras[10]->active,

@@ -30,8 +30,7 @@ TEST(DisplayModes, AspectClassesFollowTheWidthToHeightThresholds) {
     for (const auto& [width, height, aspect] : std::vector<std::tuple<u32, u32, s32>>{
              {2560, 1080, 0}, {1920, 1080, 1}, {1280, 800, 2}, {1280, 854, 3}, {1024, 768, 4}, {1280, 1024, 6}, {640, 480, 4}, {1280, 720, 1}}) {
         SDisplayMode mode;
-        mode.width = width;
-        mode.height = height;
+        std::tie(mode.width, mode.height) = std::tuple(width, height);
         EXPECT_EQ(computeAspectClass(&mode), aspect) << width << "x" << height;
     }
 }
@@ -48,8 +47,7 @@ TEST(DisplayModes, UniqueModesPreferSixtyHertzThenFiftyNineElseTheLast) {
 TEST(DisplayModes, PortraitAndOversizedModesAreNeverListedSoNoModeRemains) {
     // The last is landscape, but larger than the screen.
     SDisplayModeSet set = desktop(1080, 1920, {{1080, 1920, 60, 32}, {768, 1024, 60, 32}, {2560, 1440, 60, 32}});
-    EXPECT_FALSE(chooseResolution(set, SResolutionSettings{}).haveMode);
-    EXPECT_TRUE(set.all.empty());
+    EXPECT_EQ(std::pair(false, true), (std::pair{chooseResolution(set, SResolutionSettings{}).haveMode, set.all.empty()}));
 }
 
 TEST(DisplayModes, ResolutionCodesIncludingWideScreenEmulation) {
@@ -73,32 +71,30 @@ protected:
 
 TEST_F(ResolutionChoice, WindowedTakesTheTallestSixteenByNineModeBelowNineTenthsOfTheScreen) {
     const SResolutionChoice choice = chooseResolution(m_set, SResolutionSettings{});
-    ASSERT_TRUE(choice.haveMode);
-    EXPECT_EQ(std::make_pair(choice.width, size(choice)), std::make_pair(1600u, std::string("1600x900")));
-    EXPECT_EQ(choice.mode.refreshHz, 60u) << "the unique list prefers 60 Hz";
+    // The unique list prefers 60 Hz.
+    EXPECT_EQ(std::tuple(choice.haveMode, choice.width, size(choice), choice.mode.refreshHz),
+              std::tuple(true, 1600u, std::string("1600x900"), 60u));
 }
 
 TEST_F(ResolutionChoice, FullScreenTakesTheScreenAndASavedResolutionWinsOverBoth) {
     SResolutionSettings settings;
     settings.fullScreen = true;
-    EXPECT_EQ(chooseResolution(m_set, settings).mode.width, 1920u);
-    settings.savedWidth = 1024;
-    settings.savedHeight = 768;
-    EXPECT_EQ(chooseResolution(m_set, settings).mode.width, 1024u);
+    const u32 screen = chooseResolution(m_set, settings).mode.width;
+    std::tie(settings.savedWidth, settings.savedHeight) = std::tuple(1024u, 768u);
+    const u32 saved = chooseResolution(m_set, settings).mode.width;
     settings.fullScreen = false;
-    EXPECT_EQ(chooseResolution(m_set, settings).mode.width, 1024u) << "a saved size skips the windowed choice";
+    // A saved size skips the windowed choice.
+    EXPECT_EQ((std::vector{screen, saved, chooseResolution(m_set, settings).mode.width}), (std::vector{1920u, 1024u, 1024u}));
 }
 
 TEST_F(ResolutionChoice, ZeroSavedSlotsMeanNoResolutionAndCodesAndForcedSizesApplyLast) {
     SResolutionSettings settings;
-    settings.savedWidth = 0;
-    settings.savedHeight = 0;
+    std::tie(settings.savedWidth, settings.savedHeight) = std::tuple(0u, 0u);
     EXPECT_EQ(chooseResolution(m_set, settings).mode.width, 1600u);
     settings.resolutionCode = 720;
-    EXPECT_TRUE(chooseResolution(m_set, settings).resolutionCodeGiven);
-    EXPECT_EQ(chooseResolution(m_set, settings).mode.width, 1280u);
-    settings.hardForcedWidth = 333;
-    settings.hardForcedHeight = 222;
+    EXPECT_EQ(std::pair(true, 1280u), std::pair(chooseResolution(m_set, settings).resolutionCodeGiven,
+                                                 chooseResolution(m_set, settings).mode.width));
+    std::tie(settings.hardForcedWidth, settings.hardForcedHeight) = std::tuple(333u, 222u);
     EXPECT_EQ(std::make_pair(chooseResolution(m_set, settings).width, size(chooseResolution(m_set, settings))), std::make_pair(333u, std::string("333x222")));
 }
 
@@ -106,9 +102,8 @@ TEST(DisplaySettings, AProjectKeyBeatsTheSavedSlotAndNoVsyncDecidesWhenPresent) 
     configClear();
     initDisplayOptionTable();
     g_SavedOptions = defaultSavedOptions();
-    g_SavedOptions.fullScreen = 1;
-    g_SavedOptions.resolutionWidth = 1280;
-    g_SavedOptions.resolutionHeight = 720;
+    std::tie(g_SavedOptions.fullScreen, g_SavedOptions.resolutionWidth, g_SavedOptions.resolutionHeight) =
+        std::tuple(1, 1280, 720);
     copySavedDisplayOptions();
     EXPECT_EQ(std::make_tuple(displayFullScreen(), vsyncWanted(), readResolutionSettings().savedWidth), std::make_tuple(true, true, 1280u));
 

@@ -26,14 +26,13 @@ TEST_F(Effects, EveryBuiltInEffectBindsWithSharedGlobals) {
     ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
     initShaderRegistry();
     EXPECT_TRUE(effectsReady());
-    for (const char* name : g_aBuiltInEffectNames) {
+    for (const char* name : g_aBuiltInEffectNames)
         EXPECT_TRUE(findEffect(name)->textureSlotCount() >= 1 && findEffect(name)->hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE)) << name;
-    }
     // The drawn-by-name effects of the bloom and the two-texture backdrop.
     EXPECT_EQ(std::make_pair(findEffect("game_guardian_bg")->textureSlotCount(), findEffect("PostFx_BlurH")->globalCount()), std::make_pair(2u, 2u));
     // Set at start-up, so the post-processing effects can begin at once.
-    EXPECT_TRUE(findShaderGlobal("g_afBlurHorParams")->hasBeenSet);
-    EXPECT_FLOAT_EQ(findShaderGlobal("g_v2InvScreenSize")->values[0][0], 1.0f / 320.0f);
+    EXPECT_EQ(std::pair(true, 1.0f / 320.0f),
+              std::pair(findShaderGlobal("g_afBlurHorParams")->hasBeenSet, findShaderGlobal("g_v2InvScreenSize")->values[0][0]));
 }
 
 TEST_F(Effects, EveryEffectFileCompilesOnOpenGL) {
@@ -58,10 +57,8 @@ TEST_F(Effects, AnAsynchronousLoadBindsTheEffectOnceTheLoaderReportsIt) {
     ASSERT_TRUE(shader.load("PostFx_BlurH"));
     EXPECT_EQ(shader.program(), nullptr) << "nothing happens before the loader steps";
     stepLoaderUntilIdle();
-    EXPECT_FALSE(shader.loadPending());
-    EXPECT_NE(shader.program(), nullptr);
-    EXPECT_EQ(shader.globalCount(), 2u);
-    EXPECT_TRUE(shader.hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE));
+    EXPECT_EQ(std::tuple(false, true, 2u, true), std::tuple(shader.loadPending(), shader.program() != nullptr,
+                                                            shader.globalCount(), shader.hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE)));
 
     // Released while pending: the request leaves the queue and never reports.
     ClShader dropped;
@@ -125,10 +122,10 @@ TEST_F(Materials, SharedRecordsDependOnEffectAndTextureOrder) {
 
     SMaterial* added = getMaterialForEffectAndTexture("system_add", noise);
     SMaterial* blended = getMaterialForEffectAndTexture("system_blend", noise);
-    EXPECT_NE(added, blended);
-    EXPECT_EQ(added->textureSet, blended->textureSet) << "one set serves both effects";
-    EXPECT_EQ(getMaterialForEffect("system_add"), getMaterialForEffect("SYSTEM_ADD"));
-    EXPECT_EQ(getMaterialForEffect("system_add")->textureSet, nullptr);
+    // One set serves both effects.
+    EXPECT_TRUE(added != blended && added->textureSet == blended->textureSet);
+    EXPECT_EQ(std::pair(getMaterialForEffect("system_add"), (STextureSet*)nullptr),
+              std::pair(getMaterialForEffect("SYSTEM_ADD"), getMaterialForEffect("system_add")->textureSet));
     EXPECT_EQ((std::vector<u32>{getLiveMaterialCount(), getLiveTextureSetCount(), ab->poolIndex, ba->poolIndex}), (std::vector<u32>{5, 3, 0, 1}));
 
     // A texture the table does not hold binds the white default: no fatal error at draw time.
@@ -140,9 +137,9 @@ TEST_F(Materials, SharedRecordsDependOnEffectAndTextureOrder) {
     // generation move on.
     const u32 generation = ab->generation;
     purgeTextureFromMaterials(dots);
-    EXPECT_EQ(std::make_pair(getLiveMaterialCount(), getLiveTextureSetCount()), std::make_pair(4u, 2u));
-    EXPECT_NE(ab->generation, generation);
-    EXPECT_EQ(getMaterialForEffectAndTexture("system_add", noise), added) << "untouched materials stay";
+    // Untouched materials stay.
+    EXPECT_EQ((std::tuple{getLiveMaterialCount(), getLiveTextureSetCount(), ab->generation != generation,
+                          getMaterialForEffectAndTexture("system_add", noise)}), std::tuple(4u, 2u, true, added));
 }
 
 }  // namespace

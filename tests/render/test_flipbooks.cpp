@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/game_clock.h"
 #include "render/canvases.h"
@@ -27,14 +28,10 @@ protected:
         PackageTest::TearDown();
     }
     void frames(const char* name, std::initializer_list<const char*> numbers, const char* suffix) {
-        for (const char* number : numbers) {
+        for (const char* number : numbers)
             test_support::writeFileText(m_root.path() / "Animations" / (std::string(name) + "-" + number + suffix), "x");
-        }
     }
-    static u32 frameCount(const char* name) {
-        const SFlipbook* flipbook = loadFlipbook(name, 15.0f);
-        return flipbook->textures.count;
-    }
+    static u32 frameCount(const char* name) { return loadFlipbook(name, 15.0f)->textures.count; }
 };
 
 TEST_F(Flipbooks, SequencesEndAtTheirFirstGap) {
@@ -51,10 +48,10 @@ TEST_F(Flipbooks, SequencesEndAtTheirFirstGap) {
 TEST_F(Flipbooks, FramesTakeTheFullCanvasHeightFirst) {
     frames("e", {"000", "001"}, "_900.png");
     frames("e", {"000", "001", "002"}, "_720.png");
-    EXPECT_EQ(3u, frameCount("Animations/e"));  // no canvases yet: the start-up variants only
+    const u32 startUp = frameCount("Animations/e");  // no canvases yet: the start-up variants only
     createCanvases(1600.0f, 900.0f);
     defineStartupCanvases(1600.0f, 900.0f);
-    EXPECT_EQ(2u, frameCount("Animations/e"));
+    EXPECT_EQ(std::pair(3u, 2u), std::pair(startUp, frameCount("Animations/e")));
     releaseCanvases();
 }
 
@@ -65,38 +62,30 @@ SFlipbook* sequence(u32 frameCount, f32 rate) {
     return flipbook;
 }
 
+// "frame playing forward" after advancing by `seconds`.
+std::string after(ClFlipbookPlayer& player, f32 seconds) {
+    player.advance(seconds);
+    return std::to_string(player.frame) + " " + std::to_string(player.playing) + " " + std::to_string(player.forward);
+}
+
 TEST(FlipbookPlayer, FrameChoiceInEachMode) {
-    std::unique_ptr<SFlipbook> five(sequence(5, 15.0f));
+    std::unique_ptr<SFlipbook> five(sequence(5, 15.0f)), four(sequence(4, 10.0f)), thirty(sequence(5, 30.0f)),
+        one(sequence(1, 30.0f));
     ClFlipbookPlayer player;
+    std::vector<std::string> states;
     player.start(five.get(), E_FLIPBOOK_LOOP, true);
-    player.advance(0.21f);
-    EXPECT_EQ(3, player.frame);
-    player.advance(0.21f);  // 6 frames on: round to frame 1
-    EXPECT_EQ(1, player.frame);
-
-    std::unique_ptr<SFlipbook> four(sequence(4, 10.0f));
+    states.push_back(after(player, 0.21f));
+    states.push_back(after(player, 0.21f));  // 6 frames on: round to frame 1
     player.start(four.get(), E_FLIPBOOK_ONCE, true);
-    player.advance(1.0f);
-    EXPECT_EQ(3, player.frame);
-    EXPECT_EQ(0u, player.playing);
-
+    states.push_back(after(player, 1.0f));
     player.start(four.get(), E_FLIPBOOK_PING_PONG, true);
-    player.advance(0.45f);  // 1 2 3 2
-    EXPECT_EQ(2, player.frame);
-    EXPECT_EQ(0u, player.forward);
-
-    std::unique_ptr<SFlipbook> thirty(sequence(5, 30.0f));
+    states.push_back(after(player, 0.45f));  // 1 2 3 2
     player.start(thirty.get(), E_FLIPBOOK_LOOP, true);
     player.stopAtEnd = 1;
-    player.advance(0.5f);
-    EXPECT_EQ(4, player.frame);
-    EXPECT_EQ(0u, player.playing);
-
-    std::unique_ptr<SFlipbook> one(sequence(1, 30.0f));
+    states.push_back(after(player, 0.5f));
     player.start(one.get(), E_FLIPBOOK_LOOP, true);
-    player.advance(1.0f);
-    EXPECT_EQ(0, player.frame);
-    EXPECT_EQ(1u, player.playing);
+    states.push_back(after(player, 1.0f));
+    EXPECT_EQ(states, (std::vector<std::string>{"3 1 1", "1 1 1", "3 0 1", "2 1 0", "4 0 1", "0 1 1"}));
 }
 
 TEST_F(Flipbooks, QueuedPlaysWaitForTheirDelayAndForTheEnd) {
@@ -104,8 +93,7 @@ TEST_F(Flipbooks, QueuedPlaysWaitForTheirDelayAndForTheEnd) {
     SFlipbook* four = loadFlipbook("Animations/f", 8.0f);
     ClFlipbookPlayer player;
     player.play("Animations/f", E_FLIPBOOK_LOOP, 0.0f, true);
-    EXPECT_EQ(four, player.sequence);
-    EXPECT_EQ(1u, player.playing);
+    EXPECT_EQ((std::pair<const SFlipbook*, u32>(four, 1u)), std::pair(player.sequence, player.playing));
     player.queue(four, E_FLIPBOOK_HOLD, true, 0.125f, false);
     player.colour.fadeFromCurrent(0xFFFFFFFFu, 1.0f, E_COLOURANIM_EASE_LINEAR, 0.0f);
     setClockDelta(GAME_CLOCK_SYSTEM, 0.1875f);  // a frame and a half
@@ -118,11 +106,10 @@ TEST_F(Flipbooks, QueuedPlaysWaitForTheirDelayAndForTheEnd) {
 
     player.play("Animations/f", E_FLIPBOOK_ONCE, 0.5f, true);
     player.update(GAME_CLOCK_SYSTEM);
-    EXPECT_EQ(E_FLIPBOOK_HOLD, player.mode);
+    const u32 waiting = player.mode;
     setClockDelta(GAME_CLOCK_SYSTEM, 0.3125f);  // the delay is used up exactly
     player.update(GAME_CLOCK_SYSTEM);
-    EXPECT_EQ(E_FLIPBOOK_ONCE, player.mode);
-    EXPECT_EQ(0, player.frame);
+    EXPECT_EQ(std::tuple(u32(E_FLIPBOOK_HOLD), u32(E_FLIPBOOK_ONCE), 0), std::tuple(waiting, u32(player.mode), player.frame));
     EXPECT_DEATH(player.play("Animations/none", E_FLIPBOOK_ONCE, 0.0f, true), "no image sequence \"Animations/none\"");
     setClockDelta(GAME_CLOCK_SYSTEM, 0.0f);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/fatal_error.h"
 #include "render/geometry_file.h"
@@ -11,8 +12,10 @@
 #include "render/mesh_builders.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/support/package_test.h"
+#include "tests/support/vec_text.h"
 
 using test_support::fatalReasonOf;
+using test_support::vecText;
 
 namespace {
 
@@ -61,20 +64,20 @@ TEST(MeshBuilders, ClosedShapesFaceOutwards) {
     // Flat shapes face up.
     MeshPtr rectangle(buildRectangleMesh(2, 1));
     MeshPtr dart(buildDartMesh(2, 1));
-    for (const ClGeometryMesh* mesh : {rectangle.get(), dart.get()}) {
+    for (const ClGeometryMesh* mesh : {rectangle.get(), dart.get()})
         for (const SMeshTriangle& t : mesh->triangles) {
             const ClVec3& a = mesh->vertices[t.index[0]];
             EXPECT_GT((mesh->vertices[t.index[2]] - a).cross(mesh->vertices[t.index[1]] - a).y, 0.0f);
         }
-    }
 }
 
 TEST(MeshBuilders, CountsTooLargeForByteIndicesAreClamped) {
-    EXPECT_EQ(256u, MeshPtr(buildBipyramidMesh(300, 1, 1, 1))->vertices.count);
-    EXPECT_EQ(256u, MeshPtr(buildPrismMesh(129, false, 1, 1, true, true, true, nullptr, nullptr))->vertices.count);
-    EXPECT_EQ(256u, MeshPtr(buildArcBandMesh(64, 1, 1, 2, 1, 1, true))->vertices.count);
-    EXPECT_GE(256u, MeshPtr(buildFacetedSolidMesh(64, 2, 1, 1, 1, 1, 7, nullptr, nullptr, false))->vertices.count);
-    EXPECT_EQ(4u, MeshPtr(buildPyramidMesh(0, 1, 0, 1))->vertices.count);
+    const auto vertices = [](ClGeometryMesh* mesh) { return MeshPtr(mesh)->vertices.count; };
+    EXPECT_EQ((std::vector<u32>{vertices(buildBipyramidMesh(300, 1, 1, 1)),
+                                vertices(buildPrismMesh(129, false, 1, 1, true, true, true, nullptr, nullptr)),
+                                vertices(buildArcBandMesh(64, 1, 1, 2, 1, 1, true)), vertices(buildPyramidMesh(0, 1, 0, 1))}),
+              (std::vector<u32>{256, 256, 256, 4}));
+    EXPECT_GE(256u, vertices(buildFacetedSolidMesh(64, 2, 1, 1, 1, 1, 7, nullptr, nullptr, false)));
 }
 
 TEST(MeshBuilders, BoundsAndSideOutputs) {
@@ -83,17 +86,15 @@ TEST(MeshBuilders, BoundsAndSideOutputs) {
     for (const ClVec3& v : square->vertices) EXPECT_NEAR(1.0f, v.length(), 1e-6f);
     // The sphere is the box's, not the smallest enclosing one: the dart's box is 2.72 by 2.
     MeshPtr dart(buildDartMesh(2, 1));
-    EXPECT_FLOAT_EQ(1.36f, dart->boundingSphere.centre.x);
-    EXPECT_FLOAT_EQ(std::sqrt(1.36f * 1.36f + 1.0f), dart->boundingSphere.radius);
     ASSERT_EQ(1u, dart->boundingVolumes.count());
-    EXPECT_EQ(dart->boundingSphere.radius, dart->boundingVolumes[0].radius);
+    EXPECT_EQ(vecText({dart->boundingSphere.centre, ClVec3(dart->boundingSphere.radius, dart->boundingVolumes[0].radius, 0)}),
+              vecText({ClVec3(1.36f, 0, 0), ClVec3(std::sqrt(1.36f * 1.36f + 1.0f), std::sqrt(1.36f * 1.36f + 1.0f), 0)}));
 
     f32 side = 0.0f;
     ClArray<ClVec3> midpoints;
     MeshPtr prism(buildPrismMesh(4, false, 2, 6, false, false, false, &side, &midpoints));
-    EXPECT_FLOAT_EQ(std::sqrt(8.0f), side);
     ASSERT_EQ(4u, midpoints.count);
-    EXPECT_LT((midpoints[0] - ClVec3(1, 0, 1)).length(), 1e-6f);
+    EXPECT_EQ(vecText({ClVec3(side, 0, 0), midpoints[0]}, 1e-6f), vecText({ClVec3(std::sqrt(8.0f), 0, 0), ClVec3(1, 0, 1)}, 1e-6f));
     midpoints.release();
 }
 
@@ -115,11 +116,8 @@ TEST_F(GeometryFiles, TextRoundTripsThroughTheWriter) {
     const std::string text = formatGeometryText(*prism, 2.0f);
     MeshPtr read(parseGeometryText(text.data(), u32(text.size()), "prism", 2.0f));
     ASSERT_EQ(countsOf(*prism), countsOf(*read));
-    for (u32 i = 0; i < prism->vertices.count; ++i) {
-        EXPECT_FLOAT_EQ(prism->vertices[i].x, read->vertices[i].x);
-        EXPECT_FLOAT_EQ(prism->vertices[i].y, read->vertices[i].y);
-        EXPECT_FLOAT_EQ(prism->vertices[i].z, read->vertices[i].z);
-    }
+    for (u32 i = 0; i < prism->vertices.count; ++i)
+        EXPECT_EQ(vecText({prism->vertices[i]}, 1e-5f), vecText({read->vertices[i]}, 1e-5f)) << i;
     EXPECT_EQ(0, std::memcmp(prism->triangles.data, read->triangles.data, prism->triangles.count * 3));
     EXPECT_EQ(0, std::memcmp(prism->edges.data, read->edges.data, prism->edges.count * 2));
 }

@@ -9,6 +9,8 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <vector>
+
 namespace {
 
 int g_iFramesRun = 0;
@@ -49,26 +51,23 @@ TEST_F(MessagePump, NoFrameRunsBeforeTheWindowIsActivated) {
     EXPECT_EQ(g_iFramesRun, 0);
 
     openActivatedWindow();
-    EXPECT_FALSE(g_bFrameBeforeActivation);
-    EXPECT_TRUE(mainWindowWasActivated());
-    EXPECT_EQ(pumpMessages(countFrame), 1);
-    EXPECT_EQ(pumpMessages(countFrame), 1);
-    EXPECT_EQ(g_iFramesRun, 2);
+    EXPECT_EQ((std::vector<int>{g_bFrameBeforeActivation, mainWindowWasActivated(), pumpMessages(countFrame),
+                                pumpMessages(countFrame), g_iFramesRun}),
+              (std::vector<int>{false, true, 1, 1, 2}));
 }
 
 TEST_F(MessagePump, TheQuitMessageEndsTheLoopWithoutAFrame) {
     openActivatedWindow();
     postQuitMessage();
-    EXPECT_EQ(pumpMessages(countFrame), 0);
-    EXPECT_EQ(g_iFramesRun, 0);
+    EXPECT_EQ((std::pair{pumpMessages(countFrame), g_iFramesRun}), std::pair(0, 0));
 }
 
 TEST_F(MessagePump, TerminationSignalsBecomeTheQuitMessage) {
     osInstallTerminationHandler();
     openActivatedWindow();
     raise(SIGTERM);
-    EXPECT_EQ(pumpMessages(countFrame), 0);
-    EXPECT_EQ(pumpMessages(countFrame), 1) << "one signal, one quit";
+    // One signal, one quit.
+    EXPECT_EQ((std::vector<s32>{pumpMessages(countFrame), pumpMessages(countFrame)}), (std::vector<s32>{0, 1}));
 }
 
 TEST_F(MessagePump, AFrameThatSetsQuitEndsTheLoop) {
@@ -80,17 +79,19 @@ TEST_F(MessagePump, AFrameThatSetsQuitEndsTheLoop) {
 TEST_F(MessagePump, ARestoredOrMaximisedWindowIsShownAgainWithoutAnActivation) {
     ASSERT_TRUE(windowCreate("", 0, 0, 64, 64, false));
     mainWindowCreated();
+    std::vector<bool> shown;
     mainWindowProc(E_WM_SIZE, E_SIZE_MINIMIZED, 0);
-    EXPECT_FALSE(windowIsShown());
+    shown.push_back(windowIsShown());
     mainWindowProc(E_WM_SIZE, E_SIZE_RESTORED, 0);
-    EXPECT_TRUE(windowIsShown());
+    shown.push_back(windowIsShown());
     windowDestroy();
     ASSERT_TRUE(windowCreate("", 0, 0, 64, 64, false));
     mainWindowProc(E_WM_SIZE, E_SIZE_MAXIMIZED, 0);
-    EXPECT_TRUE(windowIsShown());
+    shown.push_back(windowIsShown());
+    EXPECT_EQ(shown, (std::vector<bool>{false, true, true}));
     for (int pass = 0; pass < 20; ++pass) ASSERT_EQ(pumpMessages(countFrame), 1);
-    EXPECT_FALSE(mainWindowWasActivated()) << "only the first show is an activation";
-    EXPECT_EQ(g_iFramesRun, 0);
+    // Only the first show is an activation.
+    EXPECT_EQ((std::pair{mainWindowWasActivated(), g_iFramesRun}), std::pair(false, 0));
 }
 
 }  // namespace

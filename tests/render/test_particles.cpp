@@ -61,12 +61,9 @@ TEST_F(Particles, RetiredSystemsUpdateUntilEmptyThenGo) {
     retireParticleSystem(empty);
     EXPECT_EQ(1u, lasting->retired);
     updateParticleSystems();  // lasting keeps one particle; empty goes
-    EXPECT_EQ(1u, destroyed);
-    EXPECT_EQ(1u, registeredParticleSystemCount());
+    EXPECT_EQ(std::pair(1u, 1u), std::pair(destroyed, registeredParticleSystemCount()));
     updateParticleSystems();
-    EXPECT_EQ(2u, destroyed);
-    EXPECT_EQ(0u, registeredParticleSystemCount());
-    EXPECT_EQ(0u, retiringParticleSystemCount());
+    EXPECT_EQ(std::tuple(2u, 0u, 0u), std::tuple(destroyed, registeredParticleSystemCount(), retiringParticleSystemCount()));
     destroyRetiredParticleSystems();  // nothing retiring: nothing happens
 }
 
@@ -85,16 +82,14 @@ TEST_F(Particles, FullRegistryAndRetiringListsRefuse) {
     retireParticleSystem(systems[PARTICLE_SYSTEM_SLOT_CAPACITY]);
     EXPECT_EQ(1u, destroyed);
     destroyRetiredParticleSystems();
-    EXPECT_EQ(PARTICLE_SYSTEM_SLOT_CAPACITY + 1, destroyed);
-    EXPECT_EQ(0u, registeredParticleSystemCount());
+    EXPECT_EQ(std::pair(PARTICLE_SYSTEM_SLOT_CAPACITY + 1, 0u), std::pair(destroyed, registeredParticleSystemCount()));
 }
 
 TEST_F(Particles, RandomWithVariance) {
     EXPECT_EQ(10.0f, randomWithVariance(10.0f, 0.0f));
     for (int i = 0; i < 1000; ++i) {
         const f32 value = randomWithVariance(50.3f, 0.9f);
-        EXPECT_GE(value, 5.03f - 1e-5f);
-        EXPECT_LE(value, 95.57f + 1e-5f);
+        EXPECT_TRUE(value >= 5.03f - 1e-5f && value <= 95.57f + 1e-5f) << value;
     }
 }
 
@@ -102,11 +97,11 @@ TEST_F(Particles, MegaEmitFillsThePoolAndNothingWhilePaused) {
     ClMegaParticleSystem mega;
     g_fFrameTime = 0.0f;
     mega.emit(0, burst(10));
-    EXPECT_EQ(0u, mega.liveCount());
+    const u32 paused = mega.liveCount();
     g_fFrameTime = 0.5f;
     mega.emit(0, burst(4090));
     mega.emit(0, burst(10));
-    EXPECT_EQ(MEGA_PARTICLE_CAPACITY, mega.liveCount());
+    EXPECT_EQ(std::pair(0u, MEGA_PARTICLE_CAPACITY), std::pair(paused, mega.liveCount()));
 }
 
 TEST_F(Particles, MegaParticlesFallDriftAndDieAtTheirFloors) {
@@ -121,14 +116,11 @@ TEST_F(Particles, MegaParticlesFallDriftAndDieAtTheirFloors) {
     g_particleMusicLevel = 4.0f;
     mega.update();  // v.y = -4, v.z = 4 x 0.25 x 0.5 x 2 = 1; y = 1 - 2 = -1
     ex.update();    // below its floor of 0
-    ASSERT_EQ(1u, mega.liveCount());
-    EXPECT_EQ(0u, ex.liveCount());
-    EXPECT_FLOAT_EQ(-1.0f, mega.live(0)->position.y);
-    EXPECT_FLOAT_EQ(0.5f, mega.live(0)->position.z);
+    ASSERT_EQ(std::pair(1u, 0u), std::pair(mega.liveCount(), ex.liveCount()));
+    EXPECT_EQ(std::pair(-1.0f, 0.5f), std::pair(mega.live(0)->position.y, mega.live(0)->position.z));
     mega.update();  // v.y = -8: y = -5
     mega.update();  // y = -11, below -8, while life lasts
-    EXPECT_EQ(0u, mega.liveCount());
-    EXPECT_EQ(2u, drawListCounts(1).sprites);
+    EXPECT_EQ(std::pair(0u, 2u), std::pair(mega.liveCount(), drawListCounts(1).sprites));
 }
 
 TEST_F(Particles, ExFadesAndStreaksTrailTheirVelocity) {
@@ -141,9 +133,8 @@ TEST_F(Particles, ExFadesAndStreaksTrailTheirVelocity) {
     ex.update();
     ASSERT_EQ(1u, drawListCounts(1).lines);
     const SLineCommand& line = drawListLines(1)[0];
-    EXPECT_EQ(0x7F112233u, line.colour);  // 255 x 1 s / 2 s = 127.5
-    EXPECT_FLOAT_EQ(14.0f, line.end.y);
-    EXPECT_FLOAT_EQ(13.0f, line.start.y);
+    // Alpha 255 x 1 s / 2 s = 127.5.
+    EXPECT_EQ(std::tuple(0x7F112233u, 13.0f, 14.0f), std::tuple(line.colour, line.start.y, line.end.y));
     ex.update();
     ex.update();
     EXPECT_TRUE(ex.isEmpty());
@@ -152,13 +143,10 @@ TEST_F(Particles, ExFadesAndStreaksTrailTheirVelocity) {
 TEST(BlastPush, OnlyWithinTheRadiusAndNeverAtTheCentre) {
     const SBlast blast{ClVec3(0, 0, 0), 10.0f, 6.0f};
     g_particlePhysics.blastUpwardBias = 0.0f;
-    ClVec3 velocity;
-    computeBlastPush(blast, ClVec3(), ClVec3(10, 0, 0), &velocity);  // at the edge: the full strength
-    EXPECT_FLOAT_EQ(6.0f, velocity.x);
-    velocity = ClVec3();
-    computeBlastPush(blast, ClVec3(), ClVec3(0, 0, 5), &velocity);  // halfway: three quarters
-    EXPECT_FLOAT_EQ(4.5f, velocity.z);
-    velocity = ClVec3();
+    ClVec3 edge, halfway, velocity;
+    computeBlastPush(blast, ClVec3(), ClVec3(10, 0, 0), &edge);  // the full strength
+    computeBlastPush(blast, ClVec3(), ClVec3(0, 0, 5), &halfway);  // three quarters
+    EXPECT_EQ(std::pair(6.0f, 4.5f), std::pair(edge.x, halfway.z));
     computeBlastPush(blast, ClVec3(), ClVec3(10.5f, 0, 0), &velocity);
     computeBlastPush(blast, ClVec3(), ClVec3(0, 0, 0), &velocity);
     computeBlastPush(SBlast{ClVec3(), 0.0f, 6.0f}, ClVec3(), ClVec3(0, 0, 0), &velocity);

@@ -70,9 +70,9 @@ TEST_F(RenderTargets, DeviceLossReleasesTargetsHarmlesslyTwiceAndAResetRemakesTh
 
     recreateSceneTargets();
     ASSERT_NE(nullptr, image->getTexture());
-    EXPECT_EQ(std::make_pair(std::string("RTT 1280x720"), 1280.0f), std::make_pair(std::string(image->getTexture()->name), image->getTexture()->width()));
     setRenderTarget(image);
-    EXPECT_EQ(image, currentRenderTarget());
+    EXPECT_EQ(std::tuple(std::string("RTT 1280x720"), 1280.0f, image),
+              std::tuple(std::string(image->getTexture()->name), image->getTexture()->width(), currentRenderTarget()));
 }
 
 // The menu previews' walks across a lost device: every slot with a group, none without.

@@ -13,6 +13,9 @@
 
 namespace {
 
+using ::testing::ElementsAre;
+using ::testing::Gt;
+
 class SceneRender : public OffscreenPictureTest {
 protected:
     SceneRender() : OffscreenPictureTest(160, 90, true) {}
@@ -33,6 +36,11 @@ protected:
             pngName);
     }
     static int green(const SPicture& picture, u32 x, u32 y) { return picture.rgb(x, y)[1]; }
+    // The green at the white quad's centre, below it, left of it, and in the green quad.
+    static std::vector<int> greens(const SPicture& p) {
+        return {green(p, 80, 45), green(p, 80, 52), green(p, 72, 45), green(p, 15, 15)};
+    }
+    static auto Near(int level) { return ::testing::AllOf(::testing::Ge(level - 2), ::testing::Le(level + 2)); }
 };
 
 TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
@@ -41,10 +49,8 @@ TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
     g_SavedOptions.bloom = 1;
     const SPicture bloom = drawQuad("scene_bloom.png");
     EXPECT_EQ(1u, bloomIndex());
-    EXPECT_NEAR(255, green(bloom, 80, 45), 2);
-    EXPECT_GT(green(bloom, 80, 52), 8) << "below the quad";
-    EXPECT_GT(green(bloom, 72, 45), 8) << "left of the quad";
-    EXPECT_NEAR(0xC0, green(bloom, 15, 15), 2);
+    // The quad, below and left of it, and the green quad.
+    EXPECT_THAT(greens(bloom), ElementsAre(Near(255), Gt(8), Gt(8), Near(0xC0)));
     std::vector<u8> reflection(m_w * m_h * 4);
     ASSERT_TRUE(gfxReadPixels(sceneTarget(E_SCENE_TARGET_REFLECTION)->target()->deviceTexture(), reflection.data(),
                               u32(reflection.size())));
@@ -52,10 +58,7 @@ TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
 
     g_SavedOptions.bloom = 0;
     const SPicture plain = drawQuad("scene_no_bloom.png");
-    EXPECT_NEAR(255, green(plain, 80, 45), 2);
-    EXPECT_EQ(0, green(plain, 80, 52));
-    EXPECT_EQ(0, green(plain, 72, 45));
-    EXPECT_NEAR(0xC0, green(plain, 15, 15), 2);
+    EXPECT_THAT(greens(plain), ElementsAre(Near(255), 0, 0, Near(0xC0)));
 
     // Out of game the bloom is not added: the picture is the plain one.
     g_SavedOptions.bloom = 1;
@@ -80,14 +83,11 @@ TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsDebugShapesAnd
         finishFrame();
     }
     ASSERT_TRUE(renderDeviceLost());
-    EXPECT_EQ(nullptr, preview.target()->deviceTexture());
-    EXPECT_FALSE(debugShapesCreated());
+    EXPECT_EQ(std::pair(false, false), std::pair(preview.target()->deviceTexture() != nullptr, debugShapesCreated()));
     const SPicture restored = drawQuad("scene_restored.png");
-    EXPECT_FALSE(renderDeviceLost());
-    EXPECT_NE(nullptr, preview.target()->deviceTexture());
-    EXPECT_TRUE(debugShapesCreated());
-    EXPECT_NEAR(255, green(restored, 80, 45), 2);
-    EXPECT_GT(green(restored, 80, 52), 8) << "the bloom below the quad";
+    EXPECT_EQ(std::tuple(false, true, true),
+              std::tuple(renderDeviceLost(), preview.target()->deviceTexture() != nullptr, debugShapesCreated()));
+    EXPECT_THAT(greens(restored), ElementsAre(Near(255), Gt(8), Gt(8), Near(0xC0)));
     g_aPreviewSlots[0].group = nullptr;
 }
 
@@ -147,9 +147,7 @@ TEST(BlurTables, FifteenGaussianTapsWithHorizontalAndVerticalOffsets) {
     for (f32 w : t.weights) sum += w;
     EXPECT_NEAR(1.0f, sum, 1e-6f);
     EXPECT_NEAR(t.weights[7] * std::exp(-1.0f / 12.5f), t.weights[6], 1e-7f);
-    EXPECT_EQ(-7.0f / 341.0f, t.horizontal[0].x);
-    EXPECT_EQ(0.0f, t.horizontal[0].y);
-    EXPECT_EQ(0.0f, t.vertical[14].x);
+    EXPECT_EQ(std::tuple(-7.0f / 341.0f, 0.0f, 0.0f), std::tuple(t.horizontal[0].x, t.horizontal[0].y, t.vertical[14].x));
     EXPECT_NEAR(7.0f / 192.0f, t.vertical[14].y, 1e-7f);
 }
 

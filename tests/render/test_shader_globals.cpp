@@ -21,10 +21,9 @@ TEST_F(ShaderGlobals, SettersStoreWorkedValues) {
     declareShaderGlobal("g_v4Tint", E_SHADER_VALUE_VEC4, 0);
     const SShaderGlobal* tint = findShaderGlobal("G_V4TINT");
     ASSERT_NE(tint, nullptr) << "names are found whatever their case";
-    EXPECT_FALSE(tint->hasBeenSet);
-
+    const bool setAtFirst = tint->hasBeenSet;
     setShaderGlobalColour("g_v4Tint", 0x80FF0000);
-    EXPECT_TRUE(tint->hasBeenSet);
+    EXPECT_EQ(std::pair(setAtFirst, tint->hasBeenSet), std::pair(false, true));
     EXPECT_EQ((std::vector<f32>{tint->values[0][0], tint->values[0][1], tint->values[0][3]}), (std::vector<f32>{1, 0, 128.0f / 255.0f}));
 
     setShaderGlobalVec3("g_v4Tint", ClVec3(1, 2, 3, 7));  // into a float4 constant: w = 0
@@ -47,8 +46,9 @@ TEST_F(ShaderGlobals, OneRecordServesEveryEffectThatDeclaresIt) {
     SShaderGlobal* first = declareShaderGlobal("g_fSkySign", E_SHADER_VALUE_FLOATS, 1);
     setShaderGlobalFloat("g_fSkySign", -1.0f);
     SShaderGlobal* second = declareShaderGlobal("g_fSkySign", E_SHADER_VALUE_FLOATS, 1);
-    EXPECT_EQ(std::make_tuple(first, second->hasBeenSet, second->values[0][0]), std::make_tuple(second, true, -1.0f)) << "a second declaration changes nothing";
-    EXPECT_EQ(findShaderGlobal("g_fUnknown"), nullptr);
+    // A second declaration changes nothing.
+    EXPECT_EQ(std::make_tuple(first, second->hasBeenSet, second->values[0][0], findShaderGlobal("g_fUnknown")),
+              std::make_tuple(second, true, -1.0f, (SShaderGlobal*)nullptr));
 }
 
 using ShaderGlobalsDeathTest = ShaderGlobals;
@@ -79,11 +79,9 @@ TEST_F(ShaderGlobalsDeathTest, MisuseIsFatal) {
                 "65 values of kind 2 do not fit its storage");
     EXPECT_EXIT(declareShaderGlobal("g_a_name_of_forty_characters_xxxxxxxxxxx", E_SHADER_VALUE_FLOATS, 1),
                 ::testing::ExitedWithCode(3), "is longer than 39 characters");
-    EXPECT_EXIT(
-        {
-            for (u32 i = 0; i <= SHADER_GLOBAL_POOL_SIZE; ++i) declareShaderGlobal(("g_f" + std::to_string(i)).c_str(), E_SHADER_VALUE_FLOATS, 1);
-        },
-        ::testing::ExitedWithCode(3), "more than 128 shader constants");
+    EXPECT_EXIT(for (u32 i = 0; i <= SHADER_GLOBAL_POOL_SIZE; ++i)
+                    declareShaderGlobal(("g_f" + std::to_string(i)).c_str(), E_SHADER_VALUE_FLOATS, 1),
+                ::testing::ExitedWithCode(3), "more than 128 shader constants");
 }
 
 }  // namespace

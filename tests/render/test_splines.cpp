@@ -1,21 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "core/name_hash.h"
 #include "render/spline.h"
 #include "render/spline_points.h"
 #include "render/spline_registry.h"
 #include "tests/support/fatal_catch.h"
+#include "tests/support/vec_text.h"
 
 using test_support::fatalReasonOf;
+using test_support::vecText;
 
 namespace {
 
-void expectNear(const ClVec3& expected, const ClVec3& actual, f32 tolerance = 1e-4f) {
-    EXPECT_NEAR(expected.x, actual.x, tolerance);
-    EXPECT_NEAR(expected.y, actual.y, tolerance);
-    EXPECT_NEAR(expected.z, actual.z, tolerance);
+// Segment, finished flag, parameter and position of a cursor.
+std::string cursorText(const SSplineCursor& cursor) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%d %u %g ", int(cursor.segment), u32(cursor.finished), double(cursor.t));
+    return text + vecText({cursor.position});
 }
 
 // A Hermite pair whose tangents are the chord is the straight line at constant speed.
@@ -36,18 +42,16 @@ ClVec3 hermite(const ClVec3& p0, const ClVec3& t0, const ClVec3& p1, const ClVec
 }
 
 TEST(Splines, BakingCutsEachKeyPairIntoStepLongSegments) {
-    ClSplineHermite ten = straightSpline(10.0f, 6.0f);
-    ASSERT_EQ(1u, ten.segments.count);
-    EXPECT_FLOAT_EQ(10.0f, ten.totalLength);
-    ClSplineHermite thirteen = straightSpline(13.0f, 6.0f);
+    ClSplineHermite ten = straightSpline(10.0f, 6.0f), thirteen = straightSpline(13.0f, 6.0f);
+    EXPECT_EQ(std::tuple(1u, 10.0f, 2u, 13.0f), std::tuple(ten.segments.count, ten.totalLength, thirteen.segments.count,
+                                                           thirteen.totalLength));
     ASSERT_EQ(2u, thirteen.segments.count);
-    EXPECT_FLOAT_EQ(6.5f, thirteen.segments[1].startDistance);
-    EXPECT_FLOAT_EQ(13.0f, thirteen.totalLength);
-    expectNear(ClVec3(6.5f, 0, 0), thirteen.segments[1].positionStart);
-    expectNear(ClVec3(1, 0, 0), thirteen.segments[0].directionStart);
+    const SSplineSegment& second = thirteen.segments[1];
+    EXPECT_FLOAT_EQ(6.5f, second.startDistance);
     // Up turns linearly from the first key's to the last key's.
-    expectNear(ClVec3(0, 0.5f, 0.5f), thirteen.segments[1].upStart);
-    expectNear(ClVec3(0, 0, 1), thirteen.segments[1].upStart + thirteen.segments[1].upDelta);
+    EXPECT_EQ("(6.5 0 0) (1 0 0) (0 0.5 0.5) (0 0 1)",
+              vecText({second.positionStart, thirteen.segments[0].directionStart, second.upStart,
+                       second.upStart + second.upDelta}));
 }
 
 TEST(Splines, SegmentsStartOnTheCubicAndJoinEndToEnd) {
@@ -62,11 +66,11 @@ TEST(Splines, SegmentsStartOnTheCubicAndJoinEndToEnd) {
     f32 distance = 0.0f;
     for (u32 j = 0; j < n; ++j) {
         const SSplineSegment& segment = spline.segments[j];
-        expectNear(hermite(p0, t0, p1, t1, f32(j) / f32(n)), segment.positionStart);
+        const ClVec3 next = j + 1 < n ? spline.segments[j + 1].positionStart : p1;
+        EXPECT_EQ(vecText({hermite(p0, t0, p1, t1, f32(j) / f32(n)), next}),
+                  vecText({segment.positionStart, segment.positionStart + segment.positionDelta})) << j;
         EXPECT_NEAR(distance, segment.startDistance, 1e-4f);
         distance += segment.length;
-        const ClVec3 end = segment.positionStart + segment.positionDelta;
-        expectNear(j + 1 < n ? spline.segments[j + 1].positionStart : p1, end);
     }
     EXPECT_NEAR(distance, spline.totalLength, 1e-4f);
 }
@@ -75,42 +79,28 @@ TEST(Splines, CursorWalksByDistance) {
     ClSplineHermite spline = straightSpline(13.0f, 6.0f);
     SSplineCursor cursor;
     splineCursorReset(spline, &cursor);
-    splineCursorAdvance(spline, &cursor, 3.25f);
-    expectNear(ClVec3(3.25f, 0, 0), cursor.position);
-    EXPECT_FLOAT_EQ(0.5f, cursor.t);
-    splineCursorAdvance(spline, &cursor, 5.0f);
-    EXPECT_EQ(1, cursor.segment);
-    expectNear(ClVec3(8.25f, 0, 0), cursor.position);
-    splineCursorAdvance(spline, &cursor, 100.0f);
-    EXPECT_EQ(1u, cursor.finished);
-    EXPECT_EQ(1, cursor.segment);
-    EXPECT_FLOAT_EQ(1.0f, cursor.t);
-    expectNear(ClVec3(13, 0, 0), cursor.position);
-    splineCursorAdvance(spline, &cursor, 1.0f);
-    expectNear(ClVec3(13, 0, 0), cursor.position);
+    std::vector<std::string> states;
+    for (f32 step : {3.25f, 5.0f, 100.0f, 1.0f}) {
+        splineCursorAdvance(spline, &cursor, step);
+        states.push_back(cursorText(cursor));
+    }
+    EXPECT_EQ(states, (std::vector<std::string>{"0 0 0.5 (3.25 0 0)", "1 0 0.269231 (8.25 0 0)", "1 1 1 (13 0 0)",
+                                                "1 1 1 (13 0 0)"}));
 }
 
 TEST(Splines, CursorSeeksToAbsoluteDistances) {
     ClSplineHermite spline = straightSpline(30.0f, 6.0f);  // five segments of 6
     SSplineCursor cursor;
     splineCursorReset(spline, &cursor);
-    // A fresh cursor seeking to the very start stays there.
-    splineCursorSeek(spline, &cursor, 0.0f);
-    EXPECT_EQ(0, cursor.segment);
-    EXPECT_EQ(0u, cursor.finished);
-    expectNear(ClVec3(0, 0, 0), cursor.position);
-    splineCursorSeek(spline, &cursor, 15.0f);
-    EXPECT_EQ(2, cursor.segment);
-    expectNear(ClVec3(15, 0, 0), cursor.position);
-    splineCursorSeek(spline, &cursor, 15.0f);
-    expectNear(ClVec3(15, 0, 0), cursor.position);
-    splineCursorSeek(spline, &cursor, 4.0f);
-    EXPECT_EQ(0, cursor.segment);
-    expectNear(ClVec3(4, 0, 0), cursor.position);
-    // Into the last segment: the cursor finishes at the end at once.
-    splineCursorSeek(spline, &cursor, 25.0f);
-    EXPECT_EQ(1u, cursor.finished);
-    expectNear(ClVec3(30, 0, 0), cursor.position);
+    // A fresh cursor seeking to the very start stays there; into the last segment, the cursor
+    // finishes at the end at once.
+    std::vector<std::string> states;
+    for (f32 distance : {0.0f, 15.0f, 15.0f, 4.0f, 25.0f}) {
+        splineCursorSeek(spline, &cursor, distance);
+        states.push_back(cursorText(cursor));
+    }
+    EXPECT_EQ(states, (std::vector<std::string>{"0 0 0 (0 0 0)", "2 0 0.5 (15 0 0)", "2 0 0.5 (15 0 0)",
+                                                "0 0 0.666667 (4 0 0)", "4 1 1 (30 0 0)"}));
 }
 
 TEST(Splines, CatmullRomBakesExactlyTheAddedPoints) {
@@ -119,27 +109,26 @@ TEST(Splines, CatmullRomBakesExactlyTheAddedPoints) {
     for (f32 x : {0.0f, 12.0f, 24.0f}) spline.addPoint(ClVec3(x, 0, 0), ClVec3(0, 1, 0));
     spline.computeTangents();
     ASSERT_EQ(5u, spline.keys.count);
-    expectNear(ClVec3(-12, 0, 0), spline.keys[0].position);
-    expectNear(ClVec3(36, 0, 0), spline.keys[4].position);
-    for (u32 i = 0; i < 5; ++i) expectNear(ClVec3(12, 0, 0), spline.keys[i].tangent);
+    std::string keys;
+    for (u32 i = 0; i < 5; ++i) keys += vecText({spline.keys[i].position, spline.keys[i].tangent}) + " ";
+    EXPECT_EQ(keys, "(-12 0 0) (12 0 0) (0 0 0) (12 0 0) (12 0 0) (12 0 0) (24 0 0) (12 0 0) (36 0 0) (12 0 0) ");
     spline.buildSegments(-1, -1);
-    EXPECT_EQ(4u, spline.segments.count);
-    expectNear(ClVec3(0, 0, 0), spline.segments[0].positionStart);
-    expectNear(ClVec3(18, 0, 0), spline.segments[3].positionStart);
+    ASSERT_EQ(4u, spline.segments.count);
+    EXPECT_EQ(vecText({spline.segments[0].positionStart, spline.segments[3].positionStart}), "(0 0 0) (18 0 0)");
     EXPECT_FLOAT_EQ(24.0f, spline.totalLength);
 }
 
 TEST(SplinePoints, MirrorArcAndBump) {
     ClVec3 mirrored;
     mirrorPlayfieldPoint(&mirrored, ClVec3(0, 7, 0), MIRROR_PLAYFIELD_X | MIRROR_PLAYFIELD_Z);
-    expectNear(ClVec3(325, 7, 269.75f), mirrored);
+    EXPECT_EQ(vecText({mirrored}), "(325 7 269.75)");
 
     ClPointList points;
     points.init();
     points.push(ClVec3());
     appendArcPoints(&points, ClVec3(1, 0, 0), 90.0f, 10.0f, false);
     ASSERT_EQ(5u, points.count);
-    expectNear(ClVec3(10, 0, 10), points[4]);  // a quarter turn towards direction x up
+    EXPECT_EQ(vecText({points[4]}), "(10 0 10)");  // a quarter turn towards direction x up
     const u32 before = points.count;
     appendArcPoints(&points, ClVec3(1, 0, 0), 30.0f, 10.0f, false);
     EXPECT_EQ(before + 2, points.count);
@@ -148,9 +137,9 @@ TEST(SplinePoints, MirrorArcAndBump) {
     points.push(ClVec3());
     appendBumpPoints(&points, ClVec3(1, 0, 0), 10.0f, 4.0f, 3.0f, false, 1.0f);
     ASSERT_EQ(5u, points.count);  // the start and 4 steps
-    EXPECT_NEAR(0.0f, points[1].z, 1e-5f);
-    EXPECT_NEAR(4.0f, points[3].z, 1e-5f);  // halfway: full height towards direction x up
-    EXPECT_FLOAT_EQ(10.0f, points[4].x);
+    // Halfway: full height towards direction x up.
+    EXPECT_EQ(std::tuple(vecText({ClVec3(0, 0, points[1].z), ClVec3(0, 0, points[3].z)}, 1e-5f), points[4].x),
+              std::tuple("(0 0 0) (0 0 4)", 10.0f));
     points.release();
 }
 
@@ -177,17 +166,14 @@ TEST_F(SplineRegistry, NamedPairsAreFoundJoinedAndClearedAway) {
     auto* splineA = static_cast<ClSplineCatmullRom*>(getSplineOrDie(crc32TextNoCase("pathA")));
     auto* splineB = static_cast<ClSplineCatmullRom*>(getSplineOrDie(crc32TextNoCase("pathB")));
     // Joined: A's phantom end is B's second point, B's phantom start is A's third-from-last key.
-    expectNear(ClVec3(10, 0, 50), splineA->keys[splineA->keys.count - 1].position);
-    expectNear(ClVec3(20, 0, 0), splineB->keys[0].position);
+    EXPECT_EQ(vecText({splineA->keys[splineA->keys.count - 1].position, splineB->keys[0].position}), "(10 0 50) (20 0 0)");
     EXPECT_GT(splineA->segments.count, 0u);
 
     // A name built again finds the new spline; the old one stays owned.
     buildNamedSplinePair(a, b, "pathA", "pathC");
-    EXPECT_NE(splineA, findSpline(crc32TextNoCase("pathA")));
-    EXPECT_EQ(4u, getSplineCount());
+    EXPECT_EQ(std::pair(true, 4u), std::pair(splineA != findSpline(crc32TextNoCase("pathA")), getSplineCount()));
     clearSplineRegistry();
-    EXPECT_EQ(0u, getSplineCount());
-    EXPECT_EQ(nullptr, findSpline(crc32TextNoCase("pathA")));
+    EXPECT_EQ(std::pair(0u, (ClSplineHermite*)nullptr), std::pair(getSplineCount(), findSpline(crc32TextNoCase("pathA"))));
     buildNamedSplinePair(a, b, "pathA", "pathB");
     EXPECT_EQ(2u, getSplineCount());
     a.release();

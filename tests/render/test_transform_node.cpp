@@ -1,13 +1,17 @@
 #include "render/render_worker.h"
 #include "render/transform_node.h"
 #include "render/transform_stacks.h"
+#include "tests/support/vec_text.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <tuple>
 #include <vector>
 
 namespace {
+
+using test_support::vecText;
 
 // Rows in the row-vector convention: x turns into y.
 ClMatrix33 quarterTurnAboutZ() {
@@ -17,16 +21,9 @@ ClMatrix33 quarterTurnAboutZ() {
     return m;
 }
 
-void expectNear(const ClVec3& v, f32 x, f32 y, f32 z) {
-    EXPECT_NEAR(v.x, x, 1e-5f);
-    EXPECT_NEAR(v.y, y, 1e-5f);
-    EXPECT_NEAR(v.z, z, 1e-5f);
-}
-
-void expectIdentity(const ClMatrix33& m) {
-    for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 3; ++column) EXPECT_NEAR(row == column ? 1.0f : 0.0f, m.at(row, column), 1e-6f);
-}
+// The rows of a 3x3 matrix.
+std::string rows(const ClMatrix33& m) { return vecText({m.getRow(0), m.getRow(1), m.getRow(2)}, 1e-6f); }
+const std::string kIdentityRows = "(1 0 0) (0 1 0) (0 0 1)";
 
 TEST(TransformNode, AChildKeepsItsUnturnedOffsetFromARotatedParent) {
     STransformNode parent;
@@ -35,17 +32,16 @@ TEST(TransformNode, AChildKeepsItsUnturnedOffsetFromARotatedParent) {
     STransformNode child;
     child.parent = &parent;
     child.setPosition(ClVec3(11.0f, 2.0f, 0.0f));
-    expectNear(child.offset, 1.0f, 2.0f, 0.0f);
-
+    const ClVec3 offset = child.offset;
     parent.position = ClVec3(0.0f, 5.0f, 0.0f);
     child.updateWorld();
-    expectNear(child.position, 1.0f, 7.0f, 0.0f);
+    EXPECT_EQ(vecText({offset, child.position}, 1e-5f), "(1 2 0) (1 7 0)");
 
     child.setOrientation(parent.orientation);
-    expectIdentity(child.relativeOrientation);
+    const std::string relative = rows(child.relativeOrientation);
     parent.orientation = ClMatrix33();
     child.updateWorld();
-    expectIdentity(child.orientation);
+    EXPECT_EQ(std::pair(relative, rows(child.orientation)), std::pair(kIdentityRows, kIdentityRows));
 }
 
 TEST(TransformNode, ARootOnlyResetsItsRelativeBlock) {
@@ -55,10 +51,8 @@ TEST(TransformNode, ARootOnlyResetsItsRelativeBlock) {
     root.offset = ClVec3(1.0f, 1.0f, 1.0f);
     root.relativeOrientation = quarterTurnAboutZ();
     root.updateWorld();
-    expectNear(root.position, 3.0f, 4.0f, 5.0f);
-    expectNear(root.orientation.getRow(0), 0.0f, 1.0f, 0.0f);
-    expectNear(root.offset, 0.0f, 0.0f, 0.0f);
-    expectIdentity(root.relativeOrientation);
+    EXPECT_EQ(vecText({root.position, root.orientation.getRow(0), root.offset}, 1e-5f), "(3 4 5) (0 1 0) (0 0 0)");
+    EXPECT_EQ(rows(root.relativeOrientation), kIdentityRows);
 }
 
 TEST(TransformNode, TheWorldPushScalesAfterRotatingAndTheTexturePushIsUnscaled) {
@@ -72,8 +66,8 @@ TEST(TransformNode, TheWorldPushScalesAfterRotatingAndTheTexturePushIsUnscaled) 
     getDeviceTransform(E_TRANSFORM_WORLD, &world);
     getDeviceTransform(E_TRANSFORM_TEXTURE0, &texture);
     // (1, 0, 0) turns into (0, 1, 0), which the y scale of 3 then stretches.
-    expectNear(world.transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f)), 100.0f, 3.0f, 0.0f);
-    expectNear(texture.transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f)), 100.0f, 1.0f, 0.0f);
+    const ClVec3 x(1.0f, 0.0f, 0.0f, 1.0f);
+    EXPECT_EQ(vecText({world.transformPoint(x), texture.transformPoint(x)}, 1e-5f), "(100 3 0) (100 1 0)");
 
     popNodeWorldTransform();
     EXPECT_EQ(std::make_pair(0u, 0u), std::make_pair(transformStackDepth(E_TRANSFORM_WORLD), transformStackDepth(E_TRANSFORM_TEXTURE0)));
@@ -97,9 +91,7 @@ TEST(AttachedNodeLists, TheFilledHalfIsUpdatedByMaskAndClearedByHalf) {
     EXPECT_EQ(std::make_pair(2u, 0u), std::make_pair(attachedNodeCount(1), attachedNodeCount(0)));
 
     updateAttachedNodeLists(3);
-    expectNear(node.position, 5.0f, 1.0f, 0.0f);
-    expectNear(node.orientation.getRow(0), 0.0f, 1.0f, 0.0f);
-    expectNear(node.scale, 2.0f, 2.0f, 2.0f);
+    EXPECT_EQ(vecText({node.position, node.orientation.getRow(0), node.scale}, 1e-5f), "(5 1 0) (0 1 0) (2 2 2)");
 
     clearAttachedNodeList();
     const u32 afterClearingTheWorkersHalf = attachedNodeCount(1);

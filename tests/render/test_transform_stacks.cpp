@@ -1,12 +1,15 @@
 #include "render/render_device.h"
 #include "render/render_state.h"
 #include "render/transform_stacks.h"
+#include "tests/support/vec_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
+
+using test_support::vecText;
 
 ClMatrix44 translation(f32 x, f32 y, f32 z) {
     ClMatrix44 m;
@@ -18,12 +21,6 @@ ClMatrix44 translation(f32 x, f32 y, f32 z) {
 ClVec3 project(const ClMatrix44& m, f32 x, f32 y, f32 z) {
     const ClVec3 p = m.transformPoint(ClVec3(x, y, z, 1.0f));
     return ClVec3(p.x / p.w, p.y / p.w, p.z / p.w, 1.0f);
-}
-
-void expectNear(const ClVec3& v, f32 x, f32 y, f32 z) {
-    EXPECT_NEAR(v.x, x, 1e-5f);
-    EXPECT_NEAR(v.y, y, 1e-5f);
-    EXPECT_NEAR(v.z, z, 1e-5f);
 }
 
 ClMatrix44 applied(u32 type) {
@@ -48,16 +45,15 @@ TEST_F(TransformStacks, AFirstPushIsStoredAsItIsAndLaterPushesPutTheChildBeforeI
     pushTransform(E_TRANSFORM_WORLD, parent, false);
     EXPECT_EQ(0, std::memcmp(transformStackTop(E_TRANSFORM_WORLD).m, parent.m, sizeof parent.m));
 
-    // Not applied to the device by that push.
-    expectNear(appliedWorld().transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f)), 1.0f, 0.0f, 0.0f);
-
-    // The child's translation is turned by the parent's rotation.
+    // Not applied to the device by that push; the child's translation is turned by the parent's
+    // rotation.
+    const ClVec3 notApplied = appliedWorld().transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f));
     pushTransform(E_TRANSFORM_WORLD, translation(1.0f, 0.0f, 0.0f), true);
-    expectNear(appliedWorld().transformPoint(ClVec3(0.0f, 0.0f, 0.0f, 1.0f)), 0.0f, 1.0f, 0.0f);
+    const ClVec3 child = appliedWorld().transformPoint(ClVec3(0.0f, 0.0f, 0.0f, 1.0f));
     EXPECT_EQ(2u, transformStackDepth(E_TRANSFORM_WORLD));
-
     popTransform(E_TRANSFORM_WORLD, true);
-    expectNear(appliedWorld().transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f)), 0.0f, 1.0f, 0.0f);
+    EXPECT_EQ(vecText({notApplied, child, appliedWorld().transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f))}, 1e-5f),
+              "(1 0 0) (0 1 0) (0 1 0)");
 }
 
 TEST_F(TransformStacks, PoppingTheLastEntryAppliesTheIdentity) {
@@ -77,25 +73,25 @@ TEST_F(TransformStacks, TheOrthoProjectionCoversTheScreenAndTheTwoDimensionalDep
     pushTransform(E_TRANSFORM_PROJECTION, translation(100.0f, 0.0f, 0.0f), true);
     pushOrthoProjection(1280.0f, 720.0f);
     const ClMatrix44 projection = applied(E_TRANSFORM_PROJECTION);
-    expectNear(project(projection, 0.0f, 0.0f, -4000.0f), -1.0f, 1.0f, 0.0f);
-    expectNear(project(projection, 1280.0f, 720.0f, 4000.0f), 1.0f, -1.0f, 1.0f);
-    expectNear(project(projection, 640.0f, 360.0f, 0.0f), 0.0f, 0.0f, 0.5f);
+    EXPECT_EQ(vecText({project(projection, 0.0f, 0.0f, -4000.0f), project(projection, 1280.0f, 720.0f, 4000.0f),
+                       project(projection, 640.0f, 360.0f, 0.0f)}, 1e-5f), "(-1 1 0) (1 -1 1) (0 0 0.5)");
     EXPECT_EQ(1u, transformStackDepth(E_TRANSFORM_VIEW));
 }
 
 TEST_F(TransformStacks, PerspectivesPutNearAtDepthZeroAndFarAtOne) {
     ClMatrix44 perspective;
     buildProjectionMatrix(&perspective, SProjectionParams{90.0f, 1.0f, 100.0f});
-    expectNear(project(perspective, 0.0f, 1.0f, 1.0f), 0.0f, 1.0f, 0.0f);
     // A 90 degree field of view on a 16:9 target reaches x = 16/9 of the distance.
-    expectNear(project(perspective, 177.77778f, 0.0f, 100.0f), 1.0f, 0.0f, 1.0f);
+    EXPECT_EQ(vecText({project(perspective, 0.0f, 1.0f, 1.0f), project(perspective, 177.77778f, 0.0f, 100.0f)}, 1e-5f),
+              "(0 1 0) (1 0 1)");
 
     // The off-centre window is one unit wide, 1/aspect high, shifted by the offsets.
     pushOffCentreProjection(SProjectionParams{0.0f, 2.0f, 50.0f}, 0.25f, 0.1f);
     const ClMatrix44 offCentre = applied(E_TRANSFORM_PROJECTION);
     const f32 top = 0.5f / 1.7777778f - 0.1f;
-    expectNear(project(offCentre, -0.75f, top, 2.0f), -1.0f, 1.0f, 0.0f);
-    expectNear(project(offCentre, 0.25f * 25.0f, (-0.5f / 1.7777778f - 0.1f) * 25.0f, 50.0f), 1.0f, -1.0f, 1.0f);
+    EXPECT_EQ(vecText({project(offCentre, -0.75f, top, 2.0f),
+                       project(offCentre, 0.25f * 25.0f, (-0.5f / 1.7777778f - 0.1f) * 25.0f, 50.0f)}, 1e-5f),
+              "(-1 1 0) (1 -1 1)");
 }
 
 }  // namespace

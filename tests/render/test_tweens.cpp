@@ -21,6 +21,13 @@ SFloatTween started(const SFloatTweenDesc& desc, std::initializer_list<f32> step
     return tween;
 }
 
+// The value after each step.
+std::vector<f32> valuesAfter(SFloatTween* tween, std::initializer_list<f32> steps) {
+    std::vector<f32> values;
+    for (f32 step : steps) values.push_back((advanceFloatTween(tween, step), tween->value));
+    return values;
+}
+
 f32 curveAtHalfway(u32 curve, f32 exponent = 0.0f) {
     SFloatTween tween = started(animateDesc(curve, 0.0f, 1.0f, 1.0f));
     tween.exponent = exponent;
@@ -85,33 +92,25 @@ TEST(FloatTween, AnimationsEndExactlyAtTheirEndAndStartAtTheirTimeOffset) {
 TEST(FloatTween, DelayHoldsThenMovesByTheWholeFrameStepAndKeepCurrentStartsFromTheShownValue) {
     SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f, 0.5f));
     tween.value = 7.0f;  // an owner's value shown during the delay
-    advanceFloatTween(&tween, 0.3f);
-    EXPECT_EQ(tween.value, 7.0f);
-    advanceFloatTween(&tween, 0.3f);
-    EXPECT_FLOAT_EQ(tween.value, 0.3f);
+    EXPECT_EQ(valuesAfter(&tween, {0.3f}), std::vector{7.0f});
+    EXPECT_FLOAT_EQ(valuesAfter(&tween, {0.3f})[0], 0.3f);
 
     tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 4.0f, 0.0f));
     SFloatTweenDesc desc = animateDesc(E_TWEEN_CURVE_LINEAR, 100.0f, 0.0f, 2.0f);
     desc.keepCurrent = 1;
     startFloatTween(&tween, desc);
-    advanceFloatTween(&tween, 1.0f);
-    EXPECT_EQ(tween.value, 2.0f);  // halfway from 4 to 0
+    EXPECT_EQ(valuesAfter(&tween, {1.0f}), std::vector{2.0f});  // halfway from 4 to 0
 
+    // The delay ends inside the second step, which counts whole.
     startFloatTweenFromTo(&tween, 10.0f, 20.0f, 4.0f, E_TWEEN_CURVE_LINEAR, 1.0f);
-    advanceFloatTween(&tween, 0.5f);
-    EXPECT_EQ(tween.value, 10.0f);
-    advanceFloatTween(&tween, 1.5f);  // the delay ends inside this step, which counts whole
-    EXPECT_EQ(tween.value, 13.75f);
-    advanceFloatTween(&tween, 2.5f);
-    EXPECT_EQ(tween.value, 20.0f);
+    EXPECT_EQ(valuesAfter(&tween, {0.5f, 1.5f, 2.5f}), (std::vector{10.0f, 13.75f, 20.0f}));
 }
 
 TEST(FloatTween, OscillationBeginsAtStartAndReachesEndAfterHalfAPeriod) {
     SFloatTween tween = started({0, E_TWEEN_OSCILLATE, E_TWEEN_CURVE_COSINE, 2.0f, 6.0f, 0.0f, 0.0f, 2.0f, 0});
     evaluateFloatTween(&tween);
     EXPECT_EQ(tween.value, 2.0f);
-    advanceFloatTween(&tween, 1.0f);
-    EXPECT_EQ(tween.value, 6.0f);
+    EXPECT_EQ(valuesAfter(&tween, {1.0f}), std::vector{6.0f});
     for (int i = 0; i < 50; ++i) advanceFloatTween(&tween, 0.5f);
     EXPECT_EQ(tween.running, 1u);
     tween.stop = 1;
@@ -125,8 +124,7 @@ TEST(FloatTween, ModeZeroDescriptionOnlySwitchesTheTweenOff) {
     off.mode = E_TWEEN_NONE;
     startFloatTween(&tween, off);
     EXPECT_EQ(tween.mode, static_cast<u32>(E_TWEEN_NONE));
-    advanceFloatTween(&tween, 0.25f);
-    EXPECT_EQ(tween.value, 0.5f);
+    EXPECT_EQ(valuesAfter(&tween, {0.25f}), std::vector{0.5f});
 }
 
 TEST(TweenDeathTest, UnsupportedModesAndCurvesStopTheProgramOnceEvaluated) {

@@ -14,7 +14,6 @@
 #include "tests/support/package_test.h"
 
 #include <string>
-
 #include <utility>
 
 namespace {
@@ -78,9 +77,10 @@ TEST_F(WindowEvents, LosingTheFocusPausesTheGameOnlyInPlayOrOnTheWayIntoIt) {
     setRenderUpwardHooks(&hooks);
 
     mainWindowProc(E_WM_ACTIVATE, 1, 0);
-    EXPECT_TRUE(windowIsActive());
+    const bool active = windowIsActive();
     mainWindowProc(E_WM_ACTIVATE, 0, 0);
-    EXPECT_EQ(std::make_pair(windowIsActive(), g_gamesPaused), std::make_pair(false, 0)) << "in the menus nothing is paused";
+    // In the menus nothing is paused.
+    EXPECT_EQ(std::tuple(active, windowIsActive(), g_gamesPaused), std::tuple(true, false, 0));
     g_actionRunning = 1;
     mainWindowProc(E_WM_ACTIVATE, 0, 0);
     EXPECT_EQ(g_gamesPaused, 1);
@@ -94,8 +94,7 @@ TEST_F(WindowEvents, ThePointerIsOutsideWhileTheSystemCursorShowsUnlessTheGameHi
     resetWindowEventState();
     configSetValue("TOGGLE_MOUSE_CURSOR", "1");
     mainWindowProc(E_WM_MOUSEMOVE, 0, at_10_20);
-    EXPECT_EQ(pointer(), std::make_pair(10.0f, 20.0f));
-    EXPECT_TRUE(cursorHidden());
+    EXPECT_EQ(std::pair(pointer(), cursorHidden()), std::pair(std::make_pair(10.0f, 20.0f), true));
     mainWindowProc(E_WM_MOUSEMOVE, 0, u16(-5) | (7 << 16));
     EXPECT_EQ(pointer(), std::make_pair(-5.0f, 7.0f)) << "coordinates are signed 16-bit";
     mainWindowProc(E_WM_MOUSELEAVE, 0, 0);
