@@ -59,6 +59,8 @@
 #include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
 #include "world/play/boss_choice.h"
+#include "world/play/boss_meter.h"
+#include "world/play/guardian_sequence.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 #include "world/play/score_hud.h"
@@ -347,13 +349,17 @@ s32 ClGameModeActionZuno::update(f32 dt) {
         }
     }
 
+    // The encounter, the story events and the corruption level act on this frame's song time and
+    // enemies before the world steps.
+    updateBossEncounter();
     applyBarShaderConstants();
+    updateGuardianEvents();
+    drawGuardianBackground(step);
     if (!m_paused) tickSessionTimers();
 
     g_fGameStep = step;
     beginBatchFrame();
     setMirrorLakeShaderParams();
-    drawGuardianBackground(step);
     if (step > 0.0f) {
         worldStep(1);
         updatePlayerLife();
@@ -416,6 +422,7 @@ void ClGameModeActionZuno::leaveMenuInput() { menuInputOff(); }
 void ClGameModeActionZuno::resume() {
     leaveMenuInput();
     resumeAllCues();
+    resumeGuardianSequence();
     m_pauseKind = E_ACTION_PAUSE_TIP;
     m_paused = 0;
     setPauseFlagsForCamera();
@@ -424,7 +431,12 @@ void ClGameModeActionZuno::resume() {
 
 void ClGameModeActionZuno::forceQuit(bool clearRequest) {
     leaveMenuInput();
-    if (clearRequest) setUiVariable(UIVAR_FORCE_QUIT_GAME, 0);
+    if (clearRequest) {
+        // Left from the pause menu or a tip: the fight and any story sequence end with the play.
+        setUiVariable(UIVAR_FORCE_QUIT_GAME, 0);
+        resetBossMeter();
+        abortGuardianSequence();
+    }
     m_forcedQuit = 1;
     m_finished = 1;
 }
@@ -436,6 +448,7 @@ void ClGameModeActionZuno::handlePauseAndTips() {
         if (m_tipPending) {
             m_paused = 1;
             m_pauseKind = E_ACTION_PAUSE_TIP;
+            pauseGuardianSequence();
             menuInputOn();
             pauseAllCues();
             setAmbientMode(AMBIENT_MODE_PAUSED);
@@ -445,6 +458,7 @@ void ClGameModeActionZuno::handlePauseAndTips() {
                    uiVariable(UIVAR_ALLOW_QUIT) == 1) {
             m_paused = 1;
             m_pauseKind = E_ACTION_PAUSE_MENU;
+            pauseGuardianSequence();
             menuInputOn();
             pauseAllCues();
             setAmbientMode(AMBIENT_MODE_PAUSED);
@@ -463,6 +477,7 @@ void ClGameModeActionZuno::handlePauseAndTips() {
         if (uiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED) == 1) {
             leaveMenuInput();
             resumeAllCues();
+            resumeGuardianSequence();
             setUiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED, 0);
             setUiVariable(UIVAR_ALLOW_QUIT, 1);
             m_tipPending = 0;

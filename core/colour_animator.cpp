@@ -103,6 +103,26 @@ void SColourAnimator::advance(f32 dt) {
     applyCurrent();
 }
 
+void SColourAnimator::queueFade(u32 target, f32 seconds, f32 startDelay) {
+    if (queuedCount == 0 && active == 0) {
+        fadeFromCurrent(target, seconds, E_COLOURANIM_EASE_LINEAR, startDelay);
+        return;
+    }
+    if (queuedCount < COLOUR_FADE_QUEUE_CAPACITY) queued[queuedCount++] = SQueuedColourFade{target, seconds, startDelay};
+}
+
+void SColourAnimator::advanceQueued(f32 dt) {
+    advance(dt);
+    if (queuedCount == 0) return;
+    SQueuedColourFade& next = queued[0];
+    next.delay -= dt;
+    if (next.delay > 0.0f || active != 0) return;
+    const SQueuedColourFade starting = next;
+    for (u32 i = 1; i < queuedCount; ++i) queued[i - 1] = queued[i];
+    --queuedCount;
+    fadeFromCurrent(starting.colour, starting.duration, E_COLOURANIM_EASE_LINEAR, 0.0f);
+}
+
 void SColourAnimator::applyCurrent() {
     switch (mode) {
         case E_COLOURANIM_CONSTANT:

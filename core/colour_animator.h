@@ -35,6 +35,14 @@ struct SColourAnimatorStart {
     u32 fromCurrent;
 };
 
+// One fade waiting in an animator's queue (queueFade).
+struct SQueuedColourFade {
+    u32 colour;
+    f32 duration;
+    f32 delay;  // seconds counted down once it is first in the queue
+};
+constexpr u32 COLOUR_FADE_QUEUE_CAPACITY = 2;
+
 struct SColourAnimator {
     u32 tag = 0;  // the owner's word, never interpreted here
     u32 mode = E_COLOURANIM_OFF;
@@ -53,6 +61,8 @@ struct SColourAnimator {
     SColourRGBA floatDelta = {};
     u32 current = 0;
     f32 elapsed = 0.0f;  // a pulse starts a quarter period below 0 so that it begins at colourA
+    SQueuedColourFade queued[COLOUR_FADE_QUEUE_CAPACITY] = {};
+    u32 queuedCount = 0;
 
     // Invalid modes and easings are fatal, but only once the animator is applied.
     void start(const SColourAnimatorStart& record);
@@ -61,6 +71,12 @@ struct SColourAnimator {
     void fadeFromCurrentDelayed(u32 target, f32 seconds, u32 fadeEasing, f32 startDelay,
                                 f32 startElapsed);
     void advance(f32 dt);
+    // A linear fade from the current colour, started at once (after its delay) when nothing
+    // runs or waits; otherwise it waits behind the others, and a full queue drops it.
+    void queueFade(u32 target, f32 seconds, f32 startDelay);
+    // advance by dt; the first waiting fade counts its delay down by dt and starts once that is
+    // at or below 0 and the running animation has stopped.
+    void advanceQueued(f32 dt);
     // Recomputes `current` from the present state; owners that change fields directly call it.
     void applyCurrent();
 };

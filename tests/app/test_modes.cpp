@@ -26,6 +26,7 @@
 #include "ui/ui_variables.h"
 #include "waves/waves.h"
 #include "world/entity/world.h"
+#include "world/play/guardian_sequence.h"
 #include "world/play/player_state.h"
 
 #include <gtest/gtest.h>
@@ -200,13 +201,13 @@ TEST_F(Modes, TipsArePausedForOnceAndThePauseMenuOpensOnlyWhenQuittingIsAllowed)
     EXPECT_EQ(mode.queueMegaTip("TipOne"), 1);
     EXPECT_EQ(mode.queueMegaTip("TipTwo"), 0) << "one is pending";
     mode.handlePauseAndTips();
-    EXPECT_EQ(mode.m_paused, 1u);
+    EXPECT_EQ(std::make_pair(mode.m_paused, g_GuardianSequence.paused), std::make_pair(1u, 1)) << "the story waits too";
     EXPECT_EQ(std::string(shownChildName("Tutorial")), "TipOne");
     EXPECT_EQ(mode.queueMegaTip("TipThree"), 0) << "paused";
     EXPECT_EQ(g_aViewSlots[0].mappers.top(), menusInputMapper());
     setUiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED, 1);
     mode.handlePauseAndTips();
-    EXPECT_EQ(mode.m_paused, 0u);
+    EXPECT_EQ(std::make_pair(mode.m_paused, g_GuardianSequence.paused), std::make_pair(0u, 0));
     EXPECT_EQ(g_aViewSlots[0].mappers.top(), gameplayInputMapper());
     EXPECT_EQ(stacksNow(), playing);
 

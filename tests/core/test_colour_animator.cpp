@@ -108,6 +108,24 @@ TEST(ColourAnimator, FadeFromCurrentStartsAtTheShownColourAndInitialElapsedAppli
     EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(WHITE, 0u));
 }
 
+TEST(ColourAnimator, QueuedFadesRunOneAfterAnotherEachAfterItsDelayAndAFullQueueDropsOne) {
+    SColourAnimator animator;
+    animator.setConstant(0);
+    animator.queueFade(BLACK, 0.5f, 0.0f);      // runs at once
+    animator.queueFade(WHITE, 1.0f, 0.25f);     // waits, then its delay
+    animator.queueFade(0xFF0000FFu, 1.0f, 0.0f);
+    animator.queueFade(0xFF00FF00u, 1.0f, 0.0f);  // the queue is full
+    EXPECT_EQ(std::pair(animator.active, animator.queuedCount), std::pair(1u, 2u));
+    animator.advanceQueued(0.5f);
+    EXPECT_EQ(std::pair(animator.current, animator.queuedCount), std::pair(BLACK, 1u)) << "the delay ran with the first fade";
+    animator.advanceQueued(0.5f);
+    EXPECT_EQ(animator.current, 0xFF7F7F7Fu);
+    animator.advanceQueued(0.5f);
+    EXPECT_EQ(std::pair(animator.current, animator.queuedCount), std::pair(WHITE, 0u));
+    animator.advanceQueued(1.0f);
+    EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(0xFF0000FFu, 0u));
+}
+
 TEST_F(ColourAnimatorFatal, InvalidModeOrEasingStopsTheProgramWhenApplied) {
     SColourAnimator animator;
     SColourAnimatorStart record = fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f);

@@ -1,7 +1,8 @@
 // Each of the five bosses in a scripted play on the built data: it waits for its arrival, comes in
 // with the encounter (the intro lasts as long as the bank's intro cue), acts on the song's beats
 // (a beat every half second) in the fight, and is shot down once, dropping the 36 pickups of a
-// dead boss and leaving the beats. Then the processors' own rules on worked values.
+// dead boss and leaving the beats. Then the processors' own rules on worked values, and a whole
+// long song played at the highest difficulty.
 #include <gtest/gtest.h>
 
 #include "audio/play/beat_events.h"
@@ -17,10 +18,14 @@
 #include "render/flipbook_table.h"
 #include "tests/support/audio_songs.h"
 #include "tests/support/fatal_catch.h"
+#include "tests/waves/wave_test_song.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "ui/widget.h"
 #include "waves/generators/boss_generators.h"
+#include "waves/pack_registry.h"
+#include "waves/wave_families.h"
+#include "waves/wave_pool.h"
 #include "waves/waves.h"
 #include "world/atoms/atom.h"
 #include "world/collision/contact.h"
@@ -29,6 +34,7 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
+#include "world/play/boss_choice.h"
 #include "world/play/boss_encounter.h"
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
@@ -45,9 +51,11 @@
 #include "world/processors/cube_station.h"
 #include "world/processors/motion_processors.h"
 #include "world/processors/path_follower.h"
+#include "world/world_step.h"
 
 #include <cfloat>
 #include <cstring>
+#include <set>
 #include <string>
 #include <tuple>
 
@@ -358,6 +366,95 @@ TEST_F(BossPlayTest, WaveRefusesATuningIndexPastItsSection) {
     boss->root->params.get("TW_si")->setInt(3);
     boss->root->resetAtoms();
     EXPECT_NE(test_support::fatalReasonOf([&] { boss->spawn(); }).find("\"TW_si\" 3 is past the 3 blocks"), std::string::npos);
+}
+
+// A whole generated song at the highest difficulty, long enough for a boss, played through the
+// wave spawn tick and the world step as the in-game mode runs them, the ship invincible and idle.
+// Its sixteen bands get louder every ten seconds (quiet, middling, loud, and round again), so
+// waves of all three sizes come.
+class LongPlayTest : public BossPlayTest {
+protected:
+    void SetUp() override {
+        BossPlayTest::SetUp();
+        configSetValue("PLAYER_INVINCIBLE", "1");
+        g_aPlayerState[0].ship->timer = FLT_MAX;
+        setPlayDifficulty(s32(DIFFICULTY_LEVEL_COUNT - 1));
+        g_PlayRecord.boss.enabled = 1;
+        g_PlayRecord.boss.skip = 1;
+        g_PlayRecord.song.identity[0] = 19;
+    }
+    void TearDown() override {
+        releaseSessionBoss();
+        releaseSongFeatures();
+        releaseSongFeatureBuffer();
+        resetSpectrumAnalysis();
+        BossPlayTest::TearDown();
+    }
+
+    static void makeSong(u32 seconds) {
+        constexpr f32 LOUDNESS[3] = {0.25f, 0.55f, 1.0f};
+        constexpr u32 LONG_SONG_BANDS = 16;
+        releaseBeatAnalysis();
+        resetBeatAnalysis();
+        resetSpectrumAnalysis();
+        resetSongFeatures();
+        makeWaveTestSong(seconds, LONG_SONG_BANDS);
+        SSpectrumHeader& h = g_SpectrumAnalysis.header;
+        for (u32 f = 0; f < h.frameCount; ++f)
+            for (u32 b = 0; b < h.bandCount; ++b) h.bandValues[f * h.bandCount + b] *= LOUDNESS[u32(f32(f) * h.frameDuration / 10.0f) % 3];
+        g_PlayRecord.song.duration = f32(seconds);
+    }
+    static void afterFlip(void*) {
+        updateSongClock(0);
+        dispatchBeats();
+        waveSpawnTick();
+    }
+    static void playStep() {
+        updateBossEncounter();
+        updateGuardianEvents();
+        const SWorldStepHooks hooks = {afterFlip, nullptr};
+        worldStep(&hooks);
+    }
+};
+
+std::set<std::string> offeredFamilies() {
+    std::set<std::string> names;
+    for (u32 category = E_GENCAT_ENEMY_SMALL; category <= E_GENCAT_ENEMY_LARGE; ++category) {
+        for (u32 p = 0; p < packCount(); ++p)
+            for (u32 i = 0; i < packAt(p)->generatorCount(category); ++i) names.insert(packAt(p)->generatorAt(category, i)->getName());
+        for (f32 draw = 0.0f; draw < 1.0f; draw += 0.01f)
+            if (const SWaveFamily* family = pickWaveFamily(category, draw)) names.insert(family->generator->getName());
+    }
+    return names;
+}
+
+TEST_F(LongPlayTest, AWholeSongAtTheHighestDifficultyShowsEveryFamilyAndABossFight) {
+    // The shortest song that gets a boss: the intro, the fight and the margin the choice asks for.
+    const u32 seconds = u32(cueSeconds("SG_InGameIntro_Boss")) + 175 + 12 + 2;
+    makeSong(seconds);
+    computeSongFeatures(currentDifficulty());
+    rollAllPacks(g_PlayRecord);
+    waveScheduleGenerate(&g_PlayRecord);
+    chooseSessionBoss(g_PlayRecord.song);
+    ClEntity* boss = g_BossEncounter.entity;
+    ASSERT_NE(boss, nullptr) << "the song is long enough for a boss";
+
+    g_fSongTime = earliestPendingWaveTime();
+    s32 lastPhase = E_BOSSPHASE_WAITING;
+    std::vector<s32> phases;
+    while (g_fSongTime < f32(seconds)) {
+        playStep();
+        if (g_BossEncounter.phase != lastPhase) phases.push_back(lastPhase = g_BossEncounter.phase);
+    }
+
+    std::set<std::string> shown;
+    for (u32 w = 0; w < waveCount(); ++w)
+        if (waveAt(w).spawnedCount > 0) shown.insert(waveAt(w).program->generator->getName());
+    EXPECT_EQ(shown, offeredFamilies());
+    // In, its intro, the fight, and its escape when the countdown ran out.
+    EXPECT_EQ(phases, (std::vector<s32>{E_BOSSPHASE_ARRIVED, E_BOSSPHASE_INTRO, E_BOSSPHASE_FIGHT, E_BOSSPHASE_WAITING}));
+    EXPECT_EQ(std::make_tuple(g_PlayRecord.bossArrived, g_BossEncounter.dead, g_BossEncounter.phaseTimer, boss->state),
+              std::make_tuple(1, 0, FLT_MAX, u32(E_ENTITY_DESTROYED)));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// A made-up song for the wave tests: one minute of spectral frames whose band levels climb in
-// steps (so every bar has rising levels), beats every half second, and the play balance the
-// schedule and the generators read, held in memory.
+// A made-up song for the wave tests: by default one minute of spectral frames whose band levels
+// climb in steps (so every bar has rising levels), beats every half second, and the play balance
+// the schedule and the generators read, held in memory.
 #pragma once
 
 #include "audio/analysis/beat.h"
@@ -17,6 +17,22 @@
 constexpr f32 WAVE_SONG_FRAME = 1.0f / 128.0f;
 constexpr u32 WAVE_SONG_SECONDS = 60;
 constexpr u32 WAVE_SONG_BANDS = 4;
+
+// The song's spectral frames (the climbing band levels, quiet for the first two seconds) and its
+// beats, for the seconds and bands; freed by resetSpectrumAnalysis and the beats' release.
+inline void makeWaveTestSong(u32 seconds, u32 bands = WAVE_SONG_BANDS) {
+    SSpectrumHeader& h = g_SpectrumAnalysis.header;
+    h.frameDuration = WAVE_SONG_FRAME;
+    h.frameCount = seconds * 128;
+    h.bandCount = bands;
+    h.bandValues = static_cast<f32*>(std::calloc(size_t(h.frameCount) * h.bandCount, sizeof(f32)));
+    for (u32 f = 256; f < h.frameCount; ++f)
+        for (u32 b = 0; b < h.bandCount; ++b) h.bandValues[f * h.bandCount + b] = (f32((f / 8 + 3 * b) % 14) + 0.5f) / 14.0f;
+    g_aSongBeats.release();
+    emptyBeats(&g_aSongBeats);
+    for (f32 t = 0.25f; t < f32(seconds); t += 0.5f) test_support::addSongBeat(t);
+    g_iCurrentBeat = 0;
+}
 
 class WaveSongTest : public test_support::FatalThrowingTest {
 protected:
@@ -35,19 +51,7 @@ protected:
         FatalThrowingTest::TearDown();
     }
 
-    static void makeSong() {
-        SSpectrumHeader& h = g_SpectrumAnalysis.header;
-        h.frameDuration = WAVE_SONG_FRAME;
-        h.frameCount = WAVE_SONG_SECONDS * 128;
-        h.bandCount = WAVE_SONG_BANDS;
-        h.bandValues = static_cast<f32*>(std::calloc(size_t(h.frameCount) * h.bandCount, sizeof(f32)));
-        for (u32 f = 256; f < h.frameCount; ++f)
-            for (u32 b = 0; b < h.bandCount; ++b) h.bandValues[f * h.bandCount + b] = (f32((f / 8 + 3 * b) % 14) + 0.5f) / 14.0f;
-        g_aSongBeats.release();
-        emptyBeats(&g_aSongBeats);
-        for (f32 t = 0.25f; t < f32(WAVE_SONG_SECONDS); t += 0.5f) test_support::addSongBeat(t);
-        g_iCurrentBeat = 0;
-    }
+    static void makeSong() { makeWaveTestSong(WAVE_SONG_SECONDS); }
 
     test_support::ClInstalledScripts m_script{
         {{"playbalance.txt",

@@ -3,9 +3,10 @@
 //   velodrix_image_gen OUTPUT_FOLDER
 //
 // Writes "Images/<name>.png" under the folder for every image below: glows, rings, bars, bullets,
-// notes, noise, particles, the boss eye and the lens-flare parts, and the frames of the guardian's
-// eye under "Animations/". Each is a function of the pixel position (and of fixed seeds for the
-// noise), so two builds give the same bytes.
+// notes, noise, particles, the boss eye and the lens-flare parts; the interface images the HUD
+// draws under "UI/Images/"; and the frames of the guardian's eye under "Animations/". Each is a
+// function of the pixel position (and of fixed seeds for the noise), so two builds give the same
+// bytes.
 #include "platform/gfx/image_decode.h"
 
 #include <algorithm>
@@ -197,6 +198,20 @@ const SImage IMAGES[] = {
     {"Lensflare-semifilledhalo", 128, 128, [](const SAt& p) { return white(std::max(ring(p.r, 0.85f, 0.08f), 0.25f * disc(p.r, 0.85f, 0.1f))); }},
 };
 
+// The interface's images, under "UI/Images/": the boss's health bar, filled from the left to the
+// boss's strength (a red to orange run with a lit upper edge in a dark rim), and the white bar
+// laid over it while a hit shows.
+float barBody(const SAt& p) { return disc(std::fabs(p.u), 0.98f, 0.02f) * disc(std::fabs(p.v), 0.92f, 0.08f); }
+const SImage UI_IMAGES[] = {
+    {"hud-boss-bar", 256, 32, [](const SAt& p) {
+         const float along = 0.5f + 0.5f * p.u;
+         const float lit = 0.75f + 0.25f * band(p.v + 0.45f, 0.3f) - 0.25f * clamp01(p.v);
+         const float rim = std::fabs(p.v) > 0.7f ? 0.45f : 1.0f;
+         return tinted(lit * rim, (0.12f + 0.45f * along) * lit * rim, 0.05f * rim, barBody(p));
+     }},
+    {"hud-boss-bar-hit", 256, 32, [](const SAt& p) { return white(0.85f * barBody(p)); }},
+};
+
 // The guardian's eye, the image sequence "Animations/eye": frame 0 squinted, the last wide open,
 // named "eye-000_1080.png" and on (the sequence loader's numbering for the 1080-line canvas).
 constexpr int EYE_FRAME_COUNT = 8;
@@ -248,6 +263,15 @@ int main(int argc, char** argv) {
     }
     for (const SImage& image : IMAGES) {
         if (!writeImage(folder, image)) return 1;
+    }
+    const std::string ui = std::string(argv[1]) + "/UI/Images";
+    std::filesystem::create_directories(ui, error);
+    if (error) {
+        std::fprintf(stderr, "velodrix_image_gen: cannot make %s: %s\n", ui.c_str(), error.message().c_str());
+        return 1;
+    }
+    for (const SImage& image : UI_IMAGES) {
+        if (!writeImage(ui, image)) return 1;
     }
     const std::string animations = std::string(argv[1]) + "/Animations";
     std::filesystem::create_directories(animations, error);

@@ -5,6 +5,7 @@
 #include "audio/play/song_clock.h"
 #include "core/directions.h"
 #include "core/fixed_pool.h"
+#include "core/game_clock.h"
 #include "core/random.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
@@ -90,25 +91,6 @@ ClVec3 eyePosition() {
 
 }  // namespace
 
-void queueNoteFade(SFlyingNote* note, u32 colour, f32 duration, f32 delay) {
-    if (note->fadeCount == 0 && note->colour.active == 0) {
-        note->colour.fadeFromCurrent(colour, duration, E_COLOURANIM_EASE_LINEAR, delay);
-        return;
-    }
-    if (note->fadeCount < FLYING_NOTE_FADE_QUEUE) note->fades[note->fadeCount++] = SNoteFade{colour, duration, delay};
-}
-
-void advanceNoteFades(SFlyingNote* note, f32 dt) {
-    note->colour.advance(dt);
-    if (note->fadeCount == 0) return;
-    SNoteFade& next = note->fades[0];
-    next.delay -= dt;
-    if (next.delay > 0.0f || note->colour.active != 0) return;
-    note->colour.fadeFromCurrent(next.colour, next.duration, E_COLOURANIM_EASE_LINEAR, 0.0f);
-    for (u32 i = 1; i < note->fadeCount; ++i) note->fades[i - 1] = note->fades[i];
-    --note->fadeCount;
-}
-
 void initFlyingNotes() {
     s_Notes.init();
     g_NoteList.cursor = 0;
@@ -146,9 +128,8 @@ void spawnFlyingNote() {
     note->image = (sfmtGenRand32() % 2147483647u) % 2u;
     note->colour = SColourAnimator();
     note->colour.setConstant(0);
-    note->fadeCount = 0;
-    queueNoteFade(note, g_BarColourScheme.colour(SCHEME_NOTE_FIRST_COLOUR).current, NOTE_FADE_IN_SECONDS, 0.0f);
-    queueNoteFade(note, g_BarColourScheme.colour(SCHEME_NOTE_SECOND_COLOUR).current, NOTE_GLOW_SECONDS, 0.0f);
+    note->colour.queueFade(g_BarColourScheme.colour(SCHEME_NOTE_FIRST_COLOUR).current, NOTE_FADE_IN_SECONDS, 0.0f);
+    note->colour.queueFade(g_BarColourScheme.colour(SCHEME_NOTE_SECOND_COLOUR).current, NOTE_GLOW_SECONDS, 0.0f);
 }
 
 void updateFlyingNotes() {
@@ -167,7 +148,7 @@ void updateFlyingNotes() {
     const ClAtom* bossTarget = bossNoteTarget();
     for (u32 i = notes.used; i-- > 0;) {
         SFlyingNote* note = notes.table[i];
-        advanceNoteFades(note, FLYING_NOTE_STEP);
+        note->colour.advanceQueued(g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime);
         dropGoneTarget(note);
         if (note->target && note->steer > 0.0f) steer(note, bossTarget);
         note->steer += FLYING_NOTE_STEER_GAIN;

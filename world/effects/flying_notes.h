@@ -19,13 +19,6 @@ constexpr f32 FLYING_NOTE_LAUNCH_SPEED = 80.0f;
 constexpr f32 FLYING_NOTE_STEER_GAIN = 20.0f;   // added to the steering strength per update
 constexpr f32 FLYING_NOTE_ARRIVAL_RADIUS = 30.0f;
 constexpr f32 FLYING_NOTE_CEILING = 600.0f;
-constexpr u32 FLYING_NOTE_FADE_QUEUE = 2;
-
-struct SNoteFade {
-    u32 colour;
-    f32 duration;
-    f32 delay;
-};
 
 struct SFlyingNote {
     ClVec3 position;
@@ -33,20 +26,11 @@ struct SFlyingNote {
     ClVec3 side;  // second billboard axis
     ClVec3 up;    // first billboard axis
     ClEntity* target;  // mended on arrival; null: none
-    SColourAnimator colour;
-    SNoteFade fades[FLYING_NOTE_FADE_QUEUE];  // waiting after the running fade
-    u32 fadeCount;
+    SColourAnimator colour;  // fades in, then to its glow, through the animator's queue
     f32 steer;
     u32 image;  // 0 or 1: "Images/FlyingNote-1" or "-2"
     u32 poolIndex;
 };
-
-// A linear fade to the colour when nothing runs or waits; otherwise it waits its turn (a full
-// queue drops it).
-void queueNoteFade(SFlyingNote* note, u32 colour, f32 duration, f32 delay);
-// Advances the running fade; the first waiting one counts its delay down and starts once the
-// delay is over and nothing runs.
-void advanceNoteFades(SFlyingNote* note, f32 dt);
 
 // Entering play: every note free, the note list's cursor at 0.
 void initFlyingNotes();

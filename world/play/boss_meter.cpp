@@ -43,8 +43,10 @@ constexpr u32 BAR_LAYER = 1000;
 constexpr u32 BAR_HIT_LAYER = 1200;
 constexpr f32 BAR_X = -552.0f;
 constexpr f32 BAR_Y = 57.0f;
-constexpr f32 BAR_WIDTH = 34.0f;
-constexpr f32 BAR_HEIGHT = 9.0f;
+// The bar runs from its corner across the top of the screen to just short of the countdown; read
+// as canvas units, a bar 34 by 9 would be a speck nobody could read the strength from.
+constexpr f32 BAR_WIDTH = 1020.0f;
+constexpr f32 BAR_HEIGHT = 36.0f;
 constexpr f32 COUNTDOWN_X = 540.0f;
 constexpr f32 COUNTDOWN_Y = 75.5f;
 constexpr const char* METER_WIDGETS[] = {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
