@@ -299,12 +299,6 @@ TEST_F(SongFeatures, GeneratedSongGetsLevelsFromItsSectionsAndOneDropBeat) {
 // ---------------------------------------------------------------------------------------------
 // The beat window query
 
-// The beat found from a starting beat, for a time and a window either side of it, or -1.
-s32 nearest(s32 from, f32 time, f32 window) { return findNearestBeatInWindow(from, time, window, window, E_BEATWINDOW_NEAREST); }
-s32 strongest(s32 from, f32 time, f32 window, u32 mode = E_BEATWINDOW_STRONGEST) {
-    return findNearestBeatInWindow(from, time, window, window, mode);
-}
-
 class BeatWindow : public FatalThrowingTest {
 protected:
     void SetUp() override {
@@ -322,21 +316,25 @@ protected:
 TEST_F(BeatWindow, NearestAndStrongestTakeTheFirstOnTiesAndEdgesAreInside) {
     for (const auto& [time, strength] : {std::pair(1.0f, 2.0f), {1.5f, 3.0f}, {2.0f, 3.0f}, {3.0f, 1.0f}})
         addSongBeat(time, strength);
-    EXPECT_EQ((std::vector{nearest(0, 1.75f, 1.0f), strongest(0, 2.0f, 1.0f), strongest(2, 2.0f, 1.0f), nearest(-5, 1.0f, 0.0f),
-                           nearest(0, 2.5f, 0.5f), nearest(3, 2.5f, 0.5f), nearest(0, 2.5f, 0.4f)}),
-              (std::vector{1, 1, 2, 0, 2, 3, -1}));
+    EXPECT_EQ(findNearestBeatInWindow(0, 1.75f, 1.0f, 1.0f, E_BEATWINDOW_NEAREST), 1);
+    EXPECT_EQ(findNearestBeatInWindow(0, 2.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 1);
+    EXPECT_EQ(findNearestBeatInWindow(2, 2.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 2);
+    EXPECT_EQ(findNearestBeatInWindow(-5, 1.0f, 0.0f, 0.0f, E_BEATWINDOW_NEAREST), 0);
+    EXPECT_EQ(findNearestBeatInWindow(0, 2.5f, 0.5f, 0.5f, E_BEATWINDOW_NEAREST), 2);
+    EXPECT_EQ(findNearestBeatInWindow(3, 2.5f, 0.5f, 0.5f, E_BEATWINDOW_NEAREST), 3);
+    EXPECT_EQ(findNearestBeatInWindow(0, 2.5f, 0.4f, 0.4f, E_BEATWINDOW_NEAREST), -1);
     g_aSongBeats.release();
-    EXPECT_EQ(nearest(0, 3.0f, 1.0f), -1);
+    EXPECT_EQ(findNearestBeatInWindow(0, 3.0f, 1.0f, 1.0f, E_BEATWINDOW_NEAREST), -1);
 }
 
 TEST_F(BeatWindow, StrongestNeedsStrengthLooksAtSixtyFourBeatsAndOtherModesAreFatal) {
     addSongBeat(1.0f, 0.0f);
-    EXPECT_EQ(strongest(0, 1.0f, 1.0f), -1);
+    EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), -1);
     for (u32 i = 1; i < 70; ++i) addSongBeat(1.0f + 0.01f * f32(i), i == 66 ? 9.0f : 1.0f);
+    EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 1);
+    EXPECT_EQ(findNearestBeatInWindow(3, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 66);
     // Mode 2 stops at the first beat it meets.
-    const u32 stopAtFirst = E_BEATWINDOW_STRONGEST_STOP_AT_FIRST;
-    EXPECT_EQ((std::vector{strongest(0, 1.0f, 1.0f), strongest(3, 1.0f, 1.0f), strongest(0, 1.0f, 1.0f, stopAtFirst),
-                           strongest(1, 1.0f, 1.0f, stopAtFirst)}),
-              (std::vector{1, 66, -1, 1}));
-    EXPECT_THROW(strongest(0, 1.0f, 1.0f, 3), SFatal);
+    EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST_STOP_AT_FIRST), -1);
+    EXPECT_EQ(findNearestBeatInWindow(1, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST_STOP_AT_FIRST), 1);
+    EXPECT_THROW(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, 3), SFatal);
 }
