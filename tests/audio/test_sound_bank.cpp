@@ -137,27 +137,23 @@ TEST(SoundBankFormat, DamagedImagesAreRefused) {
     EXPECT_EQ(parse(std::vector<u8>(good.begin(), good.begin() + 20)), E_SOUNDDATA_TOO_SHORT);
     EXPECT_EQ(parse(std::vector<u8>(good.begin(), good.end() - 1)), E_SOUNDDATA_DEFINITION_PAST_END);
 
-    auto damaged = [&](u32 offset, u32 value) {
+    // Words overwritten at their offsets, and what each image is refused as; the name at 216 is
+    // the second one.
+    const u32 nan = std::bit_cast<u32>(std::numeric_limits<f32>::quiet_NaN());
+    const std::tuple<u32, u32, ESoundDataError> words[] = {
+        {0, 0xFFFFFFF0u, E_SOUNDDATA_TABLE_PAST_END}, {20, 0x08000000u, E_SOUNDDATA_TABLE_PAST_END},
+        {loadLe32(&good[0]) + 8, 0xFFFFFF00u, E_SOUNDDATA_DEFINITION_PAST_END},
+        {def + 144, 0, E_SOUNDDATA_BAD_SAMPLE_COUNT}, {def + 144, 9, E_SOUNDDATA_BAD_SAMPLE_COUNT},
+        {def + 148, 1, E_SOUNDDATA_WIDE_NAMES}, {def + 852, 9, E_SOUNDDATA_BAD_COUNT}, {def + 1152, 9, E_SOUNDDATA_BAD_COUNT},
+        {def + 216, 0, E_SOUNDDATA_BAD_SAMPLE_NAME}, {def + 664, nan, E_SOUNDDATA_BAD_NUMBER}, {def + 804, nan, E_SOUNDDATA_BAD_NUMBER}};
+    for (const auto& [offset, word, error] : words) {
         std::vector<u8> image = good;
-        storeLe32(&image[offset], value);
-        return parse(image);
-    };
-    EXPECT_EQ(damaged(0, 0xFFFFFFF0u), E_SOUNDDATA_TABLE_PAST_END);
-    EXPECT_EQ(damaged(20, 0x08000000u), E_SOUNDDATA_TABLE_PAST_END);
-    EXPECT_EQ(damaged(loadLe32(&good[0]) + 8, 0xFFFFFF00u), E_SOUNDDATA_DEFINITION_PAST_END);
-    EXPECT_EQ(damaged(def + 144, 0), E_SOUNDDATA_BAD_SAMPLE_COUNT);
-    EXPECT_EQ(damaged(def + 144, 9), E_SOUNDDATA_BAD_SAMPLE_COUNT);
-    EXPECT_EQ(damaged(def + 148, 1), E_SOUNDDATA_WIDE_NAMES);
-    EXPECT_EQ(damaged(def + 852, 9), E_SOUNDDATA_BAD_COUNT);
-    EXPECT_EQ(damaged(def + 1152, 9), E_SOUNDDATA_BAD_COUNT);
-    EXPECT_EQ(damaged(def + 152 + 64, 0), E_SOUNDDATA_BAD_SAMPLE_NAME);  // second name empty
-
+        storeLe32(&image[offset], word);
+        EXPECT_EQ(parse(image), error) << offset;
+    }
     std::vector<u8> unterminated = good;
     std::memset(&unterminated[def + 152], 'a', 64);
     EXPECT_EQ(parse(unterminated), E_SOUNDDATA_BAD_SAMPLE_NAME);
-    const u32 nanBits = std::bit_cast<u32>(std::numeric_limits<f32>::quiet_NaN());
-    EXPECT_EQ(damaged(def + 664, nanBits), E_SOUNDDATA_BAD_NUMBER);
-    EXPECT_EQ(damaged(def + 804, nanBits), E_SOUNDDATA_BAD_NUMBER);
 }
 
 TEST(SoundBankFormat, CountOfEntriesSharingOneDefinitionIsRefusedBeforeAnyAllocation) {

@@ -4,9 +4,11 @@
 #include "core/crit_section_pool.h"
 #include "core/digest.h"
 #include "core/file_layer.h"
+#include "core/package_format.h"
 #include "tests/audio/decoder_test_support.h"
 #include "tests/support/audio_songs.h"
 
+#include <bit>
 #include <filesystem>
 #include <functional>
 
@@ -54,14 +56,7 @@ std::vector<u8> resigned(std::vector<u8> image, const std::function<void(std::ve
     return out;
 }
 
-void setWord(std::vector<u8>* image, u32 offset, u32 value) {
-    for (u32 i = 0; i < 4; ++i) (*image)[offset + i] = u8(value >> (8 * i));
-}
-void setFloat(std::vector<u8>* image, u32 offset, f32 value) {
-    u32 bits;
-    std::memcpy(&bits, &value, 4);
-    setWord(image, offset, bits);
-}
+void setWord(std::vector<u8>* image, u32 offset, u32 value) { storeLe32(&(*image)[offset], value); }
 
 bool accepted(const std::vector<u8>& image) {
     SSpectrumHeader header;
@@ -153,35 +148,18 @@ TEST_F(SpectralCache, SignedFilesWithAWrongStructureAreRejected) {
     fillAnalysis(40);
     const std::vector<u8> good = buildImage();
     ASSERT_TRUE(accepted(good));
-    const u32 valuesStart = 68 + 4 * 40;
-    struct SCase {
-        const char* what;
-        std::function<void(std::vector<u8>*)> change;
-    };
-    const SCase cases[] = {
-        {"magic", [](std::vector<u8>* i) { (*i)[0] = 'X'; }},
-        {"huge frame count", [](std::vector<u8>* i) { setWord(i, 40, 0xFFFFFFFFu); }},
-        {"one frame more", [](std::vector<u8>* i) { setWord(i, 40, 41); }},
-        {"no frames", [](std::vector<u8>* i) { setWord(i, 40, 0); }},
-        {"no bands", [](std::vector<u8>* i) { setWord(i, 52, 0); }},
-        {"33 bands", [](std::vector<u8>* i) { setWord(i, 52, 33); }},
-        {"table offset", [](std::vector<u8>* i) { setWord(i, 44, 72); }},
-        {"frame offset", [valuesStart](std::vector<u8>* i) { setWord(i, 68 + 4 * 39, valuesStart + 4 * 18 * 40); }},
-        {"first offset", [](std::vector<u8>* i) { setWord(i, 68, 0); }},
-        {"hop", [](std::vector<u8>* i) { setWord(i, 16, 351); }},
-        {"window", [](std::vector<u8>* i) { setWord(i, 8, 702); }},
-        {"transform", [](std::vector<u8>* i) { setWord(i, 12, 2048); }},
-        {"rate word", [](std::vector<u8>* i) { setWord(i, 20, 48000); }},
-        {"rate float", [](std::vector<u8>* i) { setFloat(i, 64, 48000.0f); }},
-        {"odd rate", [](std::vector<u8>* i) { setFloat(i, 64, 44056.0f); }},
-        {"frame duration", [](std::vector<u8>* i) { setFloat(i, 28, 0.008f); }},
-        {"channels", [](std::vector<u8>* i) { setWord(i, 32, 0); }},
-        {"bytes per sample", [](std::vector<u8>* i) { setWord(i, 36, 5); }},
-        {"duration", [](std::vector<u8>* i) { setFloat(i, 60, __builtin_nanf("")); }},
-        {"band value", [valuesStart](std::vector<u8>* i) { setFloat(i, valuesStart + 4 * 5, __builtin_nanf("")); }},
-        {"band value range", [valuesStart](std::vector<u8>* i) { setFloat(i, valuesStart, 7.0f); }},
-    };
-    for (const SCase& c : cases) EXPECT_FALSE(accepted(resigned(good, c.change))) << c.what;
+    const u32 values = 68 + 4 * 40;
+    const auto bits = [](f32 value) { return std::bit_cast<u32>(value); };
+    // Words overwritten at their offsets.
+    const std::pair<u32, u32> words[] = {
+        {40, 0xFFFFFFFFu}, {40, 41}, {40, 0}, {52, 0}, {52, 33},          // frame and band counts
+        {44, 72}, {68 + 4 * 39, values + 4 * 18 * 40}, {68, 0},             // table and frame offsets
+        {16, 351}, {8, 702}, {12, 2048}, {20, 48000}, {28, bits(0.008f)},  // hop, window, transform, rate, frame
+        {64, bits(48000.0f)}, {64, bits(44056.0f)}, {32, 0}, {36, 5},      // rate, channels, sample width
+        {60, bits(NAN)}, {values + 4 * 5, bits(NAN)}, {values, bits(7.0f)}};  // duration and band values
+    for (const auto& [offset, word] : words)
+        EXPECT_FALSE(accepted(resigned(good, [&](std::vector<u8>* i) { setWord(i, offset, word); }))) << offset << ": " << word;
+    EXPECT_FALSE(accepted(resigned(good, [](std::vector<u8>* i) { (*i)[0] = 'X'; })));  // the magic
     // The words readers ignore may hold anything.
     EXPECT_TRUE(accepted(resigned(good, [](std::vector<u8>* i) {
         setWord(i, 48, 1);

@@ -142,27 +142,22 @@ TEST(SpectrumValidation, ResultCodesFollowTheFormatInOrder) {
     const SSpectrumStreamFormat f = pcmFormat(2, 44100, 2, 44100ull * 180);
     EXPECT_EQ(validateSpectrumStream(f, &g), E_SPECTRUM_RESULT_NONE);
     EXPECT_EQ(g.hop, 350u);
-    auto with = [&](auto change) {
-        SSpectrumStreamFormat copy = f;
-        change(copy);
-        return validateSpectrumStream(copy, &g);
-    };
+    // One field changed, at a rate; the rate is judged before the duration.
     using F = SSpectrumStreamFormat;
-    EXPECT_EQ(with([](F& c) { c.channels = 0; }), E_SPECTRUM_RESULT_UNDECODABLE);
-    EXPECT_EQ(with([](F& c) { c.channels = 3; }), E_SPECTRUM_RESULT_UNDECODABLE);
-    EXPECT_EQ(with([](F& c) { c.bytesPerSample = 0; }), E_SPECTRUM_RESULT_UNDECODABLE);
-    EXPECT_EQ(with([](F& c) { c.bytesPerSample = 5; }), E_SPECTRUM_RESULT_UNDECODABLE);
-    EXPECT_EQ(with([](F& c) { c.sampleRate = 192001.0f; }), E_SPECTRUM_RESULT_UNDECODABLE);
-    EXPECT_EQ(with([](F& c) { c.sampleRate = 192000.0f; }), E_SPECTRUM_RESULT_NONE);
-    EXPECT_EQ(with([](F& c) { c.sampleRate = 7999.0f; }), E_SPECTRUM_RESULT_UNDECODABLE);
-    EXPECT_EQ(with([](F& c) { c.sampleRate = 44056.0f; }), E_SPECTRUM_RESULT_UNDECODABLE);
-    EXPECT_EQ(with([](F& c) { c.durationMs = 89999; }), E_SPECTRUM_RESULT_TOO_SHORT);
-    EXPECT_EQ(with([](F& c) { c.durationMs = 90000; }), E_SPECTRUM_RESULT_NONE);
-    EXPECT_EQ(with([](F& c) { c.durationMs = 59940000; }), E_SPECTRUM_RESULT_NONE);
-    EXPECT_EQ(with([](F& c) { c.durationMs = 59940001; }), E_SPECTRUM_RESULT_TOO_LONG);
-    EXPECT_EQ(with([](F& c) { c.totalBytes = 0; }), E_SPECTRUM_RESULT_UNDECODABLE);
-    // The rate is judged before the duration.
-    EXPECT_EQ(with([](F& c) { c.sampleRate = 7999.0f, c.durationMs = 1000; }), E_SPECTRUM_RESULT_UNDECODABLE);
+    constexpr s32 NONE = E_SPECTRUM_RESULT_NONE, BAD = E_SPECTRUM_RESULT_UNDECODABLE;
+    const struct { u32 F::*field; u32 value; f32 rate; s32 result; } cases[] = {
+        {&F::channels, 0, 44100, BAD}, {&F::channels, 3, 44100, BAD}, {&F::bytesPerSample, 0, 44100, BAD},
+        {&F::bytesPerSample, 5, 44100, BAD}, {&F::totalBytes, 0, 44100, BAD}, {&F::channels, 2, 192001, BAD},
+        {&F::channels, 2, 192000, NONE}, {&F::channels, 2, 7999, BAD}, {&F::channels, 2, 44056, BAD},
+        {&F::durationMs, 89999, 44100, E_SPECTRUM_RESULT_TOO_SHORT}, {&F::durationMs, 90000, 44100, NONE},
+        {&F::durationMs, 59940000, 44100, NONE}, {&F::durationMs, 59940001, 44100, E_SPECTRUM_RESULT_TOO_LONG},
+        {&F::durationMs, 1000, 7999, BAD}};
+    for (const auto& c : cases) {
+        SSpectrumStreamFormat copy = f;
+        copy.*c.field = c.value;
+        copy.sampleRate = c.rate;
+        EXPECT_EQ(validateSpectrumStream(copy, &g), c.result) << c.value << " at " << c.rate << " Hz";
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

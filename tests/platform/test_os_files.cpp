@@ -8,7 +8,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -26,18 +25,30 @@ protected:
         EXPECT_TRUE(osFileClose(file));
     }
 
-    std::vector<std::u16string> listNames(const std::u16string& pattern, std::vector<uint32_t>* attributes = nullptr) {
-        std::vector<std::u16string> names;
+    // The names a search finds, each with its directory, file, hidden and read-only attributes.
+    using Found = std::map<std::u16string, uint32_t>;
+    static Found search(const std::u16string& pattern) {
+        Found found;
         SOsFindData data;
         SOsFind* find = osFindFirst(pattern.c_str(), &data);
-        if (!find) return names;
+        if (!find) return found;
         do {
-            names.push_back(data.name);
-            if (attributes) attributes->push_back(data.attributes);
+            found[data.name] = data.attributes & (E_OSATTR_DIRECTORY | E_OSATTR_FILE | E_OSATTR_HIDDEN | E_OSATTR_READONLY);
         } while (osFindNext(find, &data));
         EXPECT_EQ(osLastError(), uint32_t(E_OSERR_NO_MORE_FILES));
         osFindClose(find);
-        return names;
+        return found;
+    }
+
+    // The file's first bytes, or the error that refused its opening.
+    static std::string readText(const std::string& path) {
+        SOsFile* file = osFileOpen(path.c_str(), E_OSFILE_READ_EXISTING);
+        if (!file) return "error " + std::to_string(osLastError());
+        char buffer[16];
+        uint32_t got = 0;
+        const bool read = osFileRead(file, buffer, sizeof buffer, &got);
+        osFileClose(file);
+        return read ? std::string(buffer, got) : "read failed";
     }
 
     // The game's form of a path in the folder: UTF-16 with a backslash.
@@ -51,29 +62,22 @@ protected:
     std::string m_root = m_folder.str();
 };
 
-TEST_F(TempDirectory, BackslashPathsReachTheRightFile) {
+TEST_F(TempDirectory, BackslashPathsReachTheRightFileAndMissingFilesAndFoldersFailWithAReason) {
     ASSERT_TRUE(osCreateDirectory((m_root + "\\Sub").c_str()));
     writeFile("Sub/song.txt", "hello");
-    const std::string gamePath = m_root + "\\Sub\\song.txt";
-    EXPECT_TRUE(osFileExists(gamePath.c_str()));
+    const std::string gamePath = m_root + "\\Sub\\song.txt", missing = m_root + "/none";
+    EXPECT_EQ((std::vector{readText(gamePath), readText(missing), readText(m_root)}),
+              (std::vector<std::string>{"hello", "error 2", "error 5"}));
+    // A folder is not a file.
+    EXPECT_EQ(std::tuple(osFileExists(gamePath.c_str()), osFileExists(missing.c_str()), osFileExists(m_root.c_str())),
+              std::tuple(true, false, false));
 
     SOsFile* file = osFileOpen(gamePath.c_str(), E_OSFILE_READ_EXISTING);
-    ASSERT_NE(file, nullptr);
-    char buffer[8] = {};
+    char buffer[3];
     uint32_t got = 0;
-    EXPECT_TRUE(osFileRead(file, buffer, sizeof buffer, &got));
-    EXPECT_EQ(std::string(buffer, got), "hello");
     EXPECT_TRUE(osFileReadAt(file, 1, buffer, 3, &got));
     EXPECT_EQ(std::string(buffer, got), "ell");
     osFileClose(file);
-}
-
-TEST_F(TempDirectory, MissingFilesAndFoldersFailWithAReason) {
-    EXPECT_EQ(osFileOpen((m_root + "/none").c_str(), E_OSFILE_READ_EXISTING), nullptr);
-    EXPECT_EQ(osLastError(), uint32_t(E_OSERR_NOT_FOUND));
-    EXPECT_FALSE(osFileExists((m_root + "/none").c_str()));
-    EXPECT_FALSE(osFileExists(m_root.c_str())) << "a folder is not a file";
-    EXPECT_EQ(osFileOpen(m_root.c_str(), E_OSFILE_READ_EXISTING), nullptr);
 }
 
 TEST_F(TempDirectory, DirectoryCreationMakesEveryMissingParent) {
@@ -94,7 +98,7 @@ TEST_F(TempDirectory, NonAsciiNamesOpenAndList) {
     ASSERT_NE(file, nullptr);
     osFileClose(file);
 
-    EXPECT_EQ(listNames(wideRoot() + u"\\*.FLAC"), std::vector<std::u16string>{name});
+    EXPECT_EQ(search(wideRoot() + u"\\*.FLAC"), (Found{{name, E_OSATTR_FILE}}));
 }
 
 TEST_F(TempDirectory, SearchReportsAttributesAndMatchesWithoutCase) {
@@ -104,19 +108,12 @@ TEST_F(TempDirectory, SearchReportsAttributesAndMatchesWithoutCase) {
     writeFile("notes.txt", "c");
     chmod((m_root + "/notes.txt").c_str(), 0444);
 
-    std::vector<uint32_t> attributes;
-    std::vector<std::u16string> names = listNames(wideRoot() + u"\\*", &attributes);
-    std::map<std::u16string, uint32_t> found;
-    const uint32_t shown = E_OSATTR_DIRECTORY | E_OSATTR_FILE | E_OSATTR_HIDDEN | E_OSATTR_READONLY;
-    for (size_t i = 0; i < names.size(); ++i) found[names[i]] = attributes[i] & shown;
-    EXPECT_EQ(found, (std::map<std::u16string, uint32_t>{{u".", E_OSATTR_DIRECTORY}, {u"..", E_OSATTR_DIRECTORY}, {u"Album", E_OSATTR_DIRECTORY},
-                                                          {u".hidden.mp3", E_OSATTR_FILE | E_OSATTR_HIDDEN},
-                                                          {u"notes.txt", E_OSATTR_FILE | E_OSATTR_READONLY},
-                                                          {u"Track.MP3", E_OSATTR_FILE}}));
-
-    names = listNames(wideRoot() + u"\\*.mp3");
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::u16string>{u".hidden.mp3", u"Track.MP3"}));
+    const Found mp3 = {{u".hidden.mp3", E_OSATTR_FILE | E_OSATTR_HIDDEN}, {u"Track.MP3", E_OSATTR_FILE}};
+    Found all = {{u".", E_OSATTR_DIRECTORY}, {u"..", E_OSATTR_DIRECTORY}, {u"Album", E_OSATTR_DIRECTORY},
+                 {u"notes.txt", E_OSATTR_FILE | E_OSATTR_READONLY}};
+    all.insert(mp3.begin(), mp3.end());
+    EXPECT_EQ(search(wideRoot() + u"\\*"), all);
+    EXPECT_EQ(search(wideRoot() + u"\\*.mp3"), mp3);
 
     SOsFindData data;
     EXPECT_EQ(osFindFirst((wideRoot() + u"\\missing\\*").c_str(), &data), nullptr);

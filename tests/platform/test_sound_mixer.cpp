@@ -129,9 +129,11 @@ protected:
         channel.isPlaying(&result);
         return result;
     }
-    bool playingAfter(const ClChannel& channel, u32 frames) {
-        mix(frames);
-        return playing(channel);
+    // Whether the channel still plays after each mix of the given frames.
+    std::vector<bool> playingAfter(const ClChannel& channel, std::initializer_list<u32> mixes) {
+        std::vector<bool> result;
+        for (u32 frames : mixes) mix(frames), result.push_back(playing(channel));
+        return result;
     }
     static u32 position(const ClChannel& channel, ESoundTimeUnit unit) {
         u32 value = 0;
@@ -156,8 +158,8 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLength) {
     const Floats last = mix(1);
     out.insert(out.end(), last.begin(), last.end());
     EXPECT_FALSE(playing(channel));
-    Floats expected(source.samples.begin(), source.samples.end());
-    for (f32& value : expected) value /= 32768.0f;
+    Floats expected;
+    for (s16 sample : source.samples) expected.push_back(sample / 32768.0f);
     EXPECT_EQ(out, expected);
     EXPECT_EQ(mix(256), Floats(512, 0.0f));
     sound.release();  // before its source goes
@@ -269,8 +271,7 @@ TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
     const Floats out = mix(1500);
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 500u);
     EXPECT_EQ(out[2 * 1200], out[2 * 200]);
-    EXPECT_TRUE(playingAfter(channel, 1499));
-    EXPECT_FALSE(playingAfter(channel, 1));
+    EXPECT_EQ(playingAfter(channel, {1499, 1}), (std::vector<bool>{true, false}));
 
     // A stream loops by rewinding its source.
     SStreamSource source;
@@ -278,8 +279,7 @@ TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
     ClSound stream = userStream(&source, 2, 700 * 4, 256);
     channel = play(stream);
     ASSERT_EQ(channel.setLoopCount(1), E_SOUND_OK);
-    EXPECT_TRUE(playingAfter(channel, 1399));
-    EXPECT_FALSE(playingAfter(channel, 1));
+    EXPECT_EQ(playingAfter(channel, {1399, 1}), (std::vector<bool>{true, false}));
     EXPECT_GE(source.rewinds.load(), 1u);
     stream.release();
 }
@@ -297,11 +297,9 @@ TEST_F(SoundMixer, StaleHandlesAnswerAnErrorAndTouchNothing) {
     u32 where = 1;
     EXPECT_EQ(first.getPosition(&where, E_SOUNDTIMEUNIT_MS), E_SOUND_ERR_INVALID_HANDLE);
     EXPECT_EQ(where, 0u);
-    for (ClChannel& channel : all) {
-        f32 volume = 0.0f;
-        EXPECT_EQ(channel.getVolume(&volume), E_SOUND_OK);
-        EXPECT_EQ(volume, 1.0f);
-    }
+    Floats volumes(all.size(), 0.0f);
+    for (size_t i = 0; i < all.size(); ++i) all[i].getVolume(&volumes[i]);
+    EXPECT_EQ(volumes, Floats(all.size(), 1.0f));
     // An ended channel's handle is stale too; so are a released sound's and a null one.
     mix(4800);
     EXPECT_EQ(all[5].setPaused(true), E_SOUND_ERR_INVALID_HANDLE);

@@ -7,6 +7,7 @@
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,24 +15,16 @@
 #include <vector>
 
 using namespace std::string_literals;
+using namespace ::testing;
 
 namespace {
 
-// Parses and builds; the error text when either fails.
-std::string parseError(const std::string& source) {
+// The warnings of a parse, or "refused: " and its error.
+std::vector<std::string> parse(const std::string& source) {
     SStringSource parsed;
     std::vector<std::string> warnings;
     std::string error;
-    EXPECT_FALSE(stringSourceParse("All.txt", source, &parsed, &warnings, &error));
-    return error;
-}
-
-std::vector<std::string> parseWarnings(const std::string& source) {
-    SStringSource parsed;
-    std::vector<std::string> warnings;
-    std::string error;
-    EXPECT_TRUE(stringSourceParse("All.txt", source, &parsed, &warnings, &error)) << error;
-    return warnings;
+    return stringSourceParse("All.txt", source, &parsed, &warnings, &error) ? warnings : std::vector{"refused: " + error};
 }
 
 }  // namespace
@@ -66,26 +59,24 @@ TEST(StringTableWriter, RoundTripKeepsEscapesAndUnicode) {
 }
 
 TEST(StringTableWriter, BadSourcesAreRefusedNamingTheLine) {
-    EXPECT_EQ(parseError("A\tx\nB x\n"), "All.txt:2: no tab between key and text");
-    EXPECT_NE(parseError("A\tx\\q\n").find("All.txt:1: unknown escape \\q"), std::string::npos);
-    EXPECT_NE(parseError("A\tok\nB\t\xC3\x28\n").find("All.txt:2: text is not valid UTF-8"), std::string::npos);
-    EXPECT_NE(parseError("A\tok\n\nB\tx\0y\n"s).find("All.txt:3: NUL byte"), std::string::npos);
-    EXPECT_NE(parseError("\tx\n").find("All.txt:1: bad key"), std::string::npos);
+    EXPECT_THAT(parse("A\tx\nB x\n"), ElementsAre("refused: All.txt:2: no tab between key and text"));
+    EXPECT_THAT(parse("A\tx\\q\n"), ElementsAre(StartsWith("refused: All.txt:1: unknown escape \\q")));
+    EXPECT_THAT(parse("A\tok\nB\t\xC3\x28\n"), ElementsAre(StartsWith("refused: All.txt:2: text is not valid UTF-8")));
+    EXPECT_THAT(parse("A\tok\n\nB\tx\0y\n"s), ElementsAre(StartsWith("refused: All.txt:3: NUL byte")));
+    EXPECT_THAT(parse("\tx\n"), ElementsAre(StartsWith("refused: All.txt:1: bad key")));
 }
 
 TEST(StringTableWriter, DuplicateKeysAndHashCollisionsAreRefused) {
-    EXPECT_EQ(parseError("TITLE\ta\nother\tb\nTitle\tc\n"), "All.txt:3: key Title already given on line 1");
+    EXPECT_THAT(parse("TITLE\ta\nother\tb\nTitle\tc\n"), ElementsAre("refused: All.txt:3: key Title already given on line 1"));
     // The hash masks bit 5 of every byte, so '@' and '`' hash alike without being the same key.
     ASSERT_EQ(crc32TextNoCase("KEY@"), crc32TextNoCase("KEY`"));
-    EXPECT_NE(parseError("KEY@\ta\nKEY`\tb\n").find("All.txt:2: key KEY` has the hash"), std::string::npos);
+    EXPECT_THAT(parse("KEY@\ta\nKEY`\tb\n"), ElementsAre(StartsWith("refused: All.txt:2: key KEY` has the hash")));
 }
 
 TEST(StringTableWriter, PlaceholdersOtherThanIntAndTextAreWarnedAbout) {
-    EXPECT_TRUE(parseWarnings("A\t%d of %s\n").empty());
-    const std::vector<std::string> warnings = parseWarnings("A\t%x\nB\t50%\n");
-    ASSERT_EQ(warnings.size(), 2u);
-    EXPECT_EQ(warnings[0].rfind("All.txt:1: placeholder \"%x\"", 0), 0u);
-    EXPECT_EQ(warnings[1].rfind("All.txt:2: placeholder \"%\"", 0), 0u);
+    EXPECT_THAT(parse("A\t%d of %s\n"), IsEmpty());
+    EXPECT_THAT(parse("A\t%x\nB\t50%\n"),
+                ElementsAre(StartsWith("All.txt:1: placeholder \"%x\""), StartsWith("All.txt:2: placeholder \"%\"")));
 }
 
 TEST(StringTableWriter, WritesEveryTableOrNoneAndWarnsOnSharedKeys) {
@@ -103,8 +94,7 @@ TEST(StringTableWriter, WritesEveryTableOrNoneAndWarnsOnSharedKeys) {
 
     warnings.clear();
     ASSERT_TRUE(stringTableWriterWrite({win32, shared, all}, out.c_str(), &warnings, &error)) << error;
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("All.txt:1: key SHARED is also in"), std::string::npos);
+    EXPECT_THAT(warnings, ElementsAre(HasSubstr("All.txt:1: key SHARED is also in")));
     EXPECT_TRUE(std::filesystem::exists(out + "/All.lang"));
     const std::vector<u8> empty = test_support::readFileBytes(out + "/Win32.lang");
     SStringTableView view;
