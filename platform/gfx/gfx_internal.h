@@ -31,6 +31,8 @@ struct SGfxBuffer {
     u32 dirtyEnd = 0;
     bool locked = false;
     bool discardPending = false;    // the upload may orphan the GL storage
+    u32 glSize = 0;                 // bytes of the GL storage, at most the staging's
+    u32 reach = 0;                  // the furthest byte a draw used since the last orphaning
 };
 
 struct SGfxVertexBuffer : SGfxBuffer {};

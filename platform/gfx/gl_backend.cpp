@@ -169,16 +169,40 @@ void bindCurrentTarget() {
     glBindFramebuffer(GL_FRAMEBUFFER, g_gl.target ? g_gl.target->glFramebuffer : g_gl.backFramebuffer);
 }
 
-// Uploads what the draw needs of a buffer's staging: [dirty begin, neededEnd), orphaning the GL
-// storage first after a discard lock.
+// The GL storage of a dynamic buffer covers what the draws use, not the whole staging: drivers
+// may clear the store that orphaning hands out (llvmpipe does), so a 4.6 MB buffer of which a frame
+// draws 20 KB would cost that frame 4.6 MB of writes. Sizes are powers of two from 64 KB.
+constexpr u64 MIN_GL_STORE_BYTES = 64 * 1024;
+
+u32 storeSizeFor(u64 bytes, u64 stagingSize) {
+    u64 size = MIN_GL_STORE_BYTES;
+    while (size < bytes) size *= 2;
+    return static_cast<u32>(std::min(size, stagingSize));
+}
+
+void replaceStore(SGfxBuffer* buffer, GLenum target, u32 size) {
+    buffer->glSize = size;
+    glBufferData(target, static_cast<GLsizeiptr>(size), nullptr, GL_STREAM_DRAW);
+}
+
+// Uploads what the draw needs of a buffer's staging: [dirty begin, neededEnd). After a discard
+// lock the storage is orphaned, sized by the furthest byte the previous frame drew from; a draw
+// that reaches past the storage gets a larger one, filled again from the staging.
 void uploadBuffer(SGfxBuffer* buffer, GLenum target, u64 neededEnd) {
     glBindBuffer(target, buffer->glBuffer);
     const u64 size = buffer->staging.size();
+    neededEnd = std::min(neededEnd, size);
     if (buffer->discardPending) {
-        glBufferData(target, static_cast<GLsizeiptr>(size), nullptr, GL_STREAM_DRAW);
+        replaceStore(buffer, target, storeSizeFor(std::max<u64>(neededEnd, buffer->reach), size));
+        buffer->reach = 0;
         buffer->discardPending = false;
+    } else if (neededEnd > buffer->glSize) {
+        replaceStore(buffer, target, storeSizeFor(neededEnd, size));
+        buffer->dirtyBegin = 0;
+        buffer->dirtyEnd = static_cast<u32>(size);
     }
-    const u64 end = std::min<u64>({buffer->dirtyEnd, neededEnd, size});
+    buffer->reach = std::max(buffer->reach, static_cast<u32>(neededEnd));
+    const u64 end = std::min<u64>(buffer->dirtyEnd, neededEnd);
     if (end > buffer->dirtyBegin) {
         glBufferSubData(target, buffer->dirtyBegin, static_cast<GLsizeiptr>(end - buffer->dirtyBegin),
                         buffer->staging.data() + buffer->dirtyBegin);
@@ -444,7 +468,7 @@ bool glbCreateBuffer(SGfxBuffer* buffer, bool indices) {
     const GLenum target = indices ? GL_ELEMENT_ARRAY_BUFFER : GL_ARRAY_BUFFER;
     glGenBuffers(1, &buffer->glBuffer);
     glBindBuffer(target, buffer->glBuffer);
-    glBufferData(target, static_cast<GLsizeiptr>(buffer->staging.size()), nullptr, GL_STREAM_DRAW);
+    replaceStore(buffer, target, storeSizeFor(0, buffer->staging.size()));
     return glGetError() == GL_NO_ERROR;
 }
 

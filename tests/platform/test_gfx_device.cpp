@@ -242,6 +242,36 @@ TEST_F(GfxDevice, DynamicBuffersDrawWhatTheirDiscardLocksWrote) {
     gfxReleaseVertexBuffer(vertices);
 }
 
+// The GL store follows what the draws use: draws far into a large buffer after ones near its
+// start, in one frame and in the next, each find the bytes their locks wrote.
+TEST_F(GfxDevice, DrawsFarIntoALargeDynamicBufferFindTheirData) {
+    constexpr u32 kVertices = 8192, kIndices = 65536, kFar = kVertices - 4, kFarIndex = kIndices - 6;
+    SGfxVertexBuffer* vertices = gfxCreateVertexBuffer(kVertices * sizeof(SVertex));
+    SGfxIndexBuffer* indices = gfxCreateIndexBuffer(kIndices * sizeof(u32), E_GFX_INDEX_32);
+    ASSERT_TRUE(vertices && indices);
+    gfxSetStreamSource(vertices);
+    gfxSetIndices(indices);
+    for (u32 colour : {0xFFFF0000u, 0xFF0000FFu}) {
+        auto* v = static_cast<SVertex*>(gfxLockVertexBuffer(vertices, 0, 0, E_GFX_LOCK_DISCARD));
+        auto* i = static_cast<u32*>(gfxLockIndexBuffer(indices, 0, 0, E_GFX_LOCK_DISCARD));
+        ASSERT_TRUE(v && i);
+        for (u32 base : {0u, kFar}) {
+            const f32 x = base ? 16.0f : 0.0f;
+            for (u32 k = 0; k < 4; ++k) v[base + k] = {x + (k & 1 ? 7.5f : -0.5f), k & 2 ? 7.5f : -0.5f, 0.5f, colour, 0, 0, 0, 0, 0};
+            const u32 quad[6] = {base, base + 1, base + 2, base + 1, base + 3, base + 2};
+            std::memcpy(i + (base ? kFarIndex : 0), quad, sizeof quad);
+        }
+        gfxUnlockVertexBuffer(vertices);
+        gfxUnlockIndexBuffer(indices);
+        gfxClear(E_GFX_CLEAR_TARGET, 0, 1.0f, 0);
+        gfxDrawIndexedPrimitive(E_GFX_PRIM_TRIANGLE_LIST, 0, 0, 4, 0, 2);
+        gfxDrawIndexedPrimitive(E_GFX_PRIM_TRIANGLE_LIST, 0, 0, kVertices, kFarIndex, 2);
+        EXPECT_EQ(at(readBack(nullptr), {{3, 3}, {19, 3}, {11, 3}}), (Pixels{colour, colour, 0u}));
+    }
+    gfxReleaseIndexBuffer(indices);
+    gfxReleaseVertexBuffer(vertices);
+}
+
 TEST_F(GfxDevice, ProgramErrorsComeBackWithTheCompilerLog) {
     char log[2048] = {};
     const char* broken = "#version 330 core\nvoid main() {\n    gl_Position = undefinedThing;\n}\n";
