@@ -112,6 +112,29 @@ protected:
     ClWidget_List* m_list = nullptr;
 };
 
+TEST_F(UiFramework, AWidgetNamingACanvasLaysItsChildrenOutInThatCanvasUnits) {
+    // Half as many pixels a unit as "FULL", centred in a 1000 x 500 pixel rectangle.
+    const u32 centred = E_ALIGN_CENTRE | E_ALIGN_MIDDLE;
+    defineCanvas("HALF", 1080.0f, H / 2.0f, 0.0f, 0.0f, 1000.0f, 500.0f, centred, centred);
+    ClWidget* root = createLayoutPage("ZUnO_UI2", "FULL");
+    ClWidget* frames[2];
+    ClWidget* parts[2];
+    for (int i = 0; i < 2; ++i) {
+        frames[i] = createWidget(i ? "Elsewhere" : "Framed", root);
+        frames[i]->setLayout({100, 100, 200, 200});
+        frames[i]->setText(UI_CHILD_CANVAS, i ? "NoSuchCanvas" : "HALF");
+        parts[i] = createWidget("", frames[i]);
+        parts[i]->setLayout({-40, 20, 60, 10, E_ALIGN_CENTRE | E_ALIGN_TOP, E_ALIGN_LEFT | E_ALIGN_TOP});
+    }
+    renderUiPages();
+    const auto rectOf = [](const ClWidget* w) {
+        const SCanvasRect& r = w->screenRect();
+        return std::vector<f32>{r.left, r.right, r.top, r.bottom};
+    };
+    EXPECT_EQ(rectOf(parts[0]), (std::vector<f32>{940, 970, 300, 305}));
+    EXPECT_EQ(rectOf(parts[1]), (std::vector<f32>{160, 220, 120, 130}));
+}
+
 TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsAndSettlesAfterTheFade) {
     buildPages();
     EXPECT_EQ(g_seen, std::vector<std::string>({"shown TitleMenu", "switch:TitleMenu TopLevelSwitcher"}));
