@@ -61,6 +61,7 @@
 #include "world/play/boss_choice.h"
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
+#include "world/play/play_record.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 #include "world/play/score_hud.h"
@@ -340,14 +341,7 @@ s32 ClGameModeActionZuno::update(f32 dt) {
     }
     const f32 step = g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime;
 
-    for (int i = 0; i < 2; ++i) {
-        m_creditsCountdown[i] -= step;
-        if (m_creditsCountdown[i] < 0.0f) m_creditsCountdown[i] = 0.0f;
-        if (m_creditsCountdown[i] == 0.0f && !m_creditsShown[i] && !isBossGame()) {
-            switchWidgetByName(CREDITS_SWITCHER, "NUXCreditsOverlay");
-            m_creditsShown[i] = 1;
-        }
-    }
+    tickCredits(step);
 
     // The encounter, the story events and the corruption level act on this frame's song time and
     // enemies before the world steps.
@@ -395,6 +389,19 @@ s32 ClGameModeActionZuno::update(f32 dt) {
     tickEndEarly(step);
     if (m_finished) setUiVariable(UIVAR_RETURNING_FROM_ACTION, 1);
     return s32(m_finished);
+}
+
+void ClGameModeActionZuno::tickCredits(f32 step) {
+    // The boss's arrival ends the credits' wait at once.
+    if (g_PlayRecord.bossArrived) m_creditsCountdown[0] = m_creditsCountdown[1] = 0.0f;
+    for (int i = 0; i < 2; ++i) {
+        m_creditsCountdown[i] -= step;
+        if (m_creditsCountdown[i] < 0.0f) m_creditsCountdown[i] = 0.0f;
+        if (m_creditsCountdown[i] == 0.0f && !m_creditsShown[i] && !isBossGame()) {
+            switchWidgetByName(CREDITS_SWITCHER, "NUXCreditsOverlay");
+            m_creditsShown[i] = 1;
+        }
+    }
 }
 
 void ClGameModeActionZuno::checkSongEnd() {

@@ -64,6 +64,9 @@ public:
     void preRollWorldFrom(f32 songTime);
     // The pause channel, the tips and the pause menu, once per frame after drawing.
     void handlePauseAndTips();
+    // The partner credits' two countdowns lose the step; each shows the overlay once at 0 outside
+    // a boss game. The boss's arrival zeroes both.
+    void tickCredits(f32 step);
     // The song's end and QUICK_EXIT.
     void checkSongEnd();
     // END_GAME_EARLY_TIME: the countdown loses the step; at 0 play is over.

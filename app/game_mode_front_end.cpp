@@ -37,6 +37,7 @@
 #include "world/bar_colour_scheme.h"
 #include "world/entity/world.h"
 #include "world/play/boss_choice.h"
+#include "world/play/guardian_sequence.h"
 #include "world/play/play_record.h"
 
 #include <cstring>
@@ -202,14 +203,7 @@ s32 ClGameModeFrontEnd::update(f32 dt) {
         m_cuesPausedByDevice = 0;
     }
 
-    beginBatchFrame();
-    setMirrorLakeShaderParams();
-    applyBarShaderConstants();
-    updateUiInput();
-    tickFrontEndScreens();
-    renderUiPages();
-    drawLeaderboardBusyText();
-    updateParticleSystems();
+    updateScreens();
 
     if (const char* song = configGetString("VISUAL_BEAT_ANALYSIS")) {
         switchWidgetByName(TOP_LEVEL_SWITCHER, "InGame");
@@ -237,6 +231,18 @@ s32 ClGameModeFrontEnd::update(f32 dt) {
     }
     if (m_finished) pauseSongScanRequests();
     return s32(m_finished);
+}
+
+void ClGameModeFrontEnd::updateScreens() {
+    beginBatchFrame();
+    setMirrorLakeShaderParams();
+    updateGuardianEvents();
+    applyBarShaderConstants();
+    updateUiInput();
+    tickFrontEndScreens();
+    renderUiPages();
+    drawLeaderboardBusyText();
+    updateParticleSystems();
 }
 
 void ClGameModeFrontEnd::handleQuitMenu() {
@@ -276,6 +282,8 @@ void ClGameModeFrontEnd::handleQuitMenu() {
 }
 
 s32 ClGameModeFrontEnd::exit() {
+    // A story sequence of the menus goes with them: play would otherwise draw it over the game.
+    abortGuardianSequence();
     pauseSongScanRequests();
     waitForSongScanIdle();
     shutdownWorld();

@@ -14,6 +14,8 @@ public:
     s32 update(f32 dt) override;
     s32 exit() override;
     void handleQuitMenu();
+    // One frame's shader constants, story sequence and interface, once the device is ready.
+    void updateScreens();
 
     u32 m_quitMenuShown = 0;
     u32 m_cuesPausedByQuitMenu = 0;

@@ -57,7 +57,7 @@ void buildOverlays(ClWidget* tutorialPage, ClWidget* tooltipsPage, ClWidget* hel
 
     ClWidget* tooltips = createSwitcher("TooltipSwitcher", tooltipsPage);
     ClWidget* all = createWidget("AllTooltips", tooltips);
-    createTextLabel("TooltipText", all, {0, -20, 1600, 56, BOTTOM_CENTRE, BOTTOM_CENTRE}, nullptr, 40);
+    createTextLabel("TooltipText", all, {0, 20, 1600, 56, BOTTOM_CENTRE, BOTTOM_CENTRE}, nullptr, 40);
     for (int i = 1; i <= 4; ++i) {
         const std::string name = "DebugInfo" + std::to_string(i);
         ClWidget_Label* line = createTextLabel(name.c_str(), tooltipsPage, {20, 20.0f + 40.0f * f32(i - 1), 1200, 40,
@@ -69,7 +69,7 @@ void buildOverlays(ClWidget* tutorialPage, ClWidget* tooltipsPage, ClWidget* hel
     ClWidget* credits = createSwitcher("NUXCreditsOverlaySwitcher", creditsPage);
     createWidget("HideNUXCreditsOverlay", credits);
     ClWidget* overlay = createWidget("NUXCreditsOverlay", credits);
-    overlay->setLayout({-40, 200, 760, 150, TOP_RIGHT, TOP_RIGHT});
+    overlay->setLayout({40, 200, 760, 150, TOP_RIGHT, TOP_RIGHT});
     overlay->setColour("backgroundColor", PANEL_COLOUR);
     overlay->setEvent("onBecomeVisible", "systemInitCreditsOverlay");
     createTextLabel(nullptr, overlay, {0, 10, 720, 60, TOP_CENTRE, TOP_CENTRE}, "fe_credits_now_playing", 40)

@@ -11,6 +11,7 @@
 #include "ui/number_format.h"
 #include "ui/switcher.h"
 #include "ui/ui_callbacks.h"
+#include "ui/ui_pages.h"
 #include "ui/ui_variables.h"
 #include "world/play/play_time.h"
 #include "world/play/player_state.h"
@@ -111,21 +112,29 @@ void buildHud(ClWidget* top) {
     ClWidget* hud = createScreen("InGame", top, 0);
     hudLabel("Score", hud, {40, 30, 700, 90, TOP_LEFT, TOP_LEFT}, nullptr, 80, E_ALIGN_LEFT | E_ALIGN_MIDDLE)
         ->setText("dynamicText", "0");
-    hudLabel("hud_next_target", hud, {-40, 30, 700, 50, TOP_RIGHT, TOP_RIGHT}, "hud_next_target", 40,
+    hudLabel("hud_next_target", hud, {40, 30, 700, 50, TOP_RIGHT, TOP_RIGHT}, "hud_next_target", 40,
              E_ALIGN_RIGHT | E_ALIGN_MIDDLE);
-    hudLabel("hud_target_score", hud, {-40, 80, 700, 70, TOP_RIGHT, TOP_RIGHT}, nullptr, 60,
+    hudLabel("hud_target_score", hud, {40, 80, 700, 70, TOP_RIGHT, TOP_RIGHT}, nullptr, 60,
              E_ALIGN_RIGHT | E_ALIGN_MIDDLE);
     hudBox("WaveKillChain_BG1", hud, {40, 130, 520, 70, TOP_LEFT, TOP_LEFT}, 0x80202840u);
     hudBox("WaveKillChain_BG2", hud, {46, 136, 508, 58, TOP_LEFT, TOP_LEFT}, 0x60E08020u);
     hudLabel("WaveKillChain", hud, {40, 130, 520, 70, TOP_LEFT, TOP_LEFT}, "hud_wave_kill_chain", 48,
              E_ALIGN_CENTRE | E_ALIGN_MIDDLE)
         ->setVisibleQuietly(false);
-    hudLabel("playback_time_remaining", hud, {0, -30, 400, 60, BOTTOM_CENTRE, BOTTOM_CENTRE}, nullptr, 48,
+    hudLabel("playback_time_remaining", hud, {0, 30, 400, 60, BOTTOM_CENTRE, BOTTOM_CENTRE}, nullptr, 48,
              E_ALIGN_CENTRE | E_ALIGN_MIDDLE);
-    hudBox("boss_meter_background", hud, centredAt(40, 760, 56), 0xC0101010u);
-    hudBox("boss_meter_highlight", hud, centredAt(44, 752, 48), 0x40FFFFFFu);
-    hudBox("boss_meter_color_highlight", hud, centredAt(50, 740, 36), 0x80FF3030u);
-    hudBox("boss_meter_icon", hud, {-400, 36, 64, 64, TOP_CENTRE, TOP_CENTRE}, 0xFFFF0000u);
+    // The boss meter's parts bracket the health bar the world draws on "SAFE" from (-552, 57),
+    // 1020 x 36 units, and leave its right end open to the countdown: they draw over the bar, so
+    // none may cover it. Laid out in that canvas's units, they keep to it at every screen size.
+    ClWidget* meter = createWidget("boss_meter", hud);
+    meter->setText(UI_CHILD_CANVAS, "SAFE");
+    const f32 rule = 4.0f, gap = 3.0f, left = -552.0f - gap - rule, upper = 57.0f - gap - rule, right = 468.0f + gap;
+    const f32 width = right - left, height = 36.0f + 2.0f * (gap + rule);
+    const u32 topLeft = E_ALIGN_LEFT | E_ALIGN_TOP;
+    hudBox("boss_meter_color_highlight", meter, {left, upper, width, rule, TOP_CENTRE, topLeft}, 0x80FF3030u);
+    hudBox("boss_meter_highlight", meter, {left, upper + height - rule, width, rule, TOP_CENTRE, topLeft}, 0x60FFFFFFu);
+    hudBox("boss_meter_icon", meter, {left, upper, rule, height, TOP_CENTRE, topLeft}, 0xFFFF0000u);
+    hudBox("boss_meter_background", meter, {right, upper, rule, height, TOP_CENTRE, topLeft}, 0xC0101010u);
     ClWidget_Label* escaped = hudLabel("boss_escaped", hud, centredAt(420, 1400, 140), "hud_boss_escaped", 110,
                                        E_ALIGN_CENTRE | E_ALIGN_MIDDLE);
     escaped->setColour("textColor", NOTICE_COLOUR);

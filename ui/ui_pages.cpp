@@ -22,9 +22,17 @@ void drawTree(ClWidget* widget, const SCanvasRect& parentRect, const SUiDrawStat
     if (g_UiFlags.inputEnabled && widget->isFocusable()) widget->addHitRegions();
     SUiDrawState inner = state;
     inner.layer = std::min(state.layer + UI_LAYERS_PER_DEPTH, lastLayer - (UI_LAYERS_PER_DEPTH - 1));
+    SCanvasRect childRect = widget->screenRect();
+    if (const char* name = widget->getText(UI_CHILD_CANVAS)) {
+        if (const SCanvas* canvas = findCanvas(name)) {
+            inner.canvas = name;
+            inner.scale = canvas->scale;
+            childRect = canvas->rect;
+        }
+    }
     for (ClWidget* child : widget->children()) {
         inner.alpha = state.alpha * widget->childAlpha(child);
-        drawTree(child, widget->screenRect(), inner, lastLayer);
+        drawTree(child, childRect, inner, lastLayer);
     }
 }
 

@@ -16,6 +16,11 @@ constexpr u32 UI_FIRST_LAYER = 2000;
 constexpr u32 UI_LAYERS_PER_PAGE = 150;
 constexpr u32 UI_LAYERS_PER_DEPTH = 3;
 
+// A widget's text property naming a canvas: its children are laid out in that canvas's units and
+// rectangle instead of its own, so that parts of a page can frame what is drawn in another canvas
+// at every screen size. An unknown canvas leaves them in the widget.
+constexpr const char* UI_CHILD_CANVAS = "childCanvas";
+
 struct SLayoutPage {
     char name[UI_PAGE_NAME_LENGTH];
     u32 nameHash;

@@ -11,28 +11,35 @@
 #include "core/fatal_error.h"
 #include "core/file_layer.h"
 #include "core/game_clock.h"
+#include "core/packages.h"
 #include "input/input_channels.h"
 #include "input/input_mappers.h"
+#include "platform/gfx/gfx_device.h"
 #include "library/song_library.h"
 #include "render/camera_list.h"
 #include "render/camera_stacks.h"
 #include "render/scene_inputs.h"
+#include "render/shader.h"
 #include "render/spline_registry.h"
 #include "render/view_slots.h"
 #include "tests/support/fatal_catch.h"
+#include "tests/support/memory_script_source.h"
 #include "tests/support/temp_dir.h"
 #include "ui/switcher.h"
 #include "ui/ui_system.h"
 #include "ui/ui_variables.h"
 #include "waves/waves.h"
+#include "world/bar_colour_scheme.h"
 #include "world/entity/world.h"
 #include "world/play/guardian_sequence.h"
+#include "world/play/play_record.h"
 #include "world/play/player_state.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -220,6 +227,67 @@ TEST_F(Modes, TipsArePausedForOnceAndThePauseMenuOpensOnlyWhenQuittingIsAllowed)
     EXPECT_EQ(mode.m_paused, 0u);
     EXPECT_EQ(stacksNow(), playing);
     mode.exit();
+}
+
+TEST_F(Modes, TheBossArrivalZeroesBothCreditsCountdowns) {
+    ClGameModeActionZuno& mode = g_GameModeAction;
+    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+    mode.m_creditsCountdown[1] = 60.0f;
+    mode.tickCredits(0.5f);
+    g_PlayRecord.bossArrived = 1;
+    mode.tickCredits(0.0f);
+    EXPECT_EQ(std::make_pair(mode.m_creditsCountdown[0], mode.m_creditsCountdown[1]), std::make_pair(0.0f, 0.0f));
+    mode.exit();
+}
+
+std::vector<u32> s_sequencesDone;
+
+// The built data's effects on the null device, for a frame that sets their shader constants.
+struct SBuiltEffects {
+    SBuiltEffects() {
+        packagesInit();
+        setDataDir(VELODRIX_BUILD_DATA_DIR "/");
+        EXPECT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
+        SGfxDeviceParams params;
+        params.backend = E_GFX_BACKEND_NULL;
+        params.width = 320;
+        params.height = 200;
+        EXPECT_EQ(gfxCreateDevice(params), E_GFX_OK);
+        initShaderRegistry();
+        initBarColourScheme();
+    }
+    ~SBuiltEffects() {
+        releaseShaderRegistry();
+        gfxDestroyDevice();
+        packagesShutdown();
+        setDataDir("");
+    }
+};
+
+TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLeft) {
+    test_support::ClInstalledScripts scripts;
+    scripts.files["guardian_movies.txt"] = "Menu { Talk { events { { 0.0; set_visible = 1; }; { 1.0; exit; }; }; };"
+                                           " Hold { events { { 0.0; set_visible = 1; }; }; }; };";
+    const SBuiltEffects effects;
+    resetGuardianSequence();
+    s_sequencesDone.clear();
+    const auto done = [](u32 word, u32) { s_sequencesDone.push_back(word); };
+    ClGameModeFrontEnd& mode = g_GameModeFrontEnd;
+    const SGuardianSequence& g = g_GuardianSequence;
+    mode.enter(0);
+    startGuardianSequence("Talk", "Menu", done, 1, 0);
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
+    std::vector<std::pair<s32, s32>> shownAndActive;
+    for (int frame = 0; frame < 4; ++frame) {
+        mode.updateScreens();
+        shownAndActive.emplace_back(g.visible, g.active);
+    }
+    EXPECT_EQ(shownAndActive, (std::vector<std::pair<s32, s32>>{{1, 1}, {1, 1}, {1, 1}, {0, 0}}));
+
+    startGuardianSequence("Hold", "Menu", done, 2, 0);
+    mode.updateScreens();
+    mode.exit();
+    EXPECT_EQ(std::make_tuple(g.active, g.fade.value, s_sequencesDone), std::make_tuple(0, 0.0f, std::vector<u32>{1, 2}));
 }
 
 TEST_F(Modes, TheQuitMenuOpensOnlyWhenAllowedAndThePadMonkeyNeverQuits) {

@@ -2,9 +2,14 @@
 // back: each as a PNG under VELODRIX_TEST_PNG_DIR when set, and checked by sampled colours.
 #include "frontend_test_support.h"
 
+#include "audio/play/song_clock.h"
 #include "core/game_clock.h"
+#include "frontend/page_parts.h"
 #include "library/play_record_fill.h"
+#include "render/canvases.h"
 #include "tests/support/offscreen_picture.h"
+#include "world/play/boss_encounter.h"
+#include "world/play/boss_meter.h"
 
 namespace {
 
@@ -12,7 +17,7 @@ class FrontEndPictures : public frontend_test::FrontEndTest, protected ClOffscre
 protected:
     void SetUp() override {
         FrontEndTest::SetUp();
-        startPictures(960, 540);  // two canvas units a pixel
+        startPictures(960, 540, m_withCamera);  // two canvas units a pixel
         addSong("Alpha", E_SONGSTATE_READY);
         addSong("Broken", E_SONGSTATE_FAILED, E_SONGFAIL_UNDECODABLE);
         addSong("Later", E_SONGSTATE_PENDING);
@@ -25,11 +30,13 @@ protected:
         stopPictures();
         FrontEndTest::TearDown();
     }
-    void draw(const char* screen, const char* pngName) {
+    // The screen after the switch's fade, with the world's drawing first when given.
+    void draw(const char* screen, const char* pngName, void (*world)() = nullptr) {
         switchWidgetByName("TopLevelSwitcher", screen);
-        setClockDelta(GAME_CLOCK_SYSTEM, 1.0f);  // past the switch's fade
+        setClockDelta(GAME_CLOCK_SYSTEM, 1.0f);
         m_frame = drawFrames(
-            [] {
+            [world] {
+                if (world) world();
                 tickFrontEndScreens();
                 renderUiPages();
             },
@@ -42,6 +49,7 @@ protected:
         return m_frame.count({u32(x0 / 2), u32(y0 / 2), u32(x1 / 2), u32(y1 / 2)}, test);
     }
     SPicture m_frame;
+    bool m_withCamera = false;
 };
 
 // 0xFF141C2C, and a fill of alpha a over it.
@@ -101,6 +109,49 @@ TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
     }
     EXPECT_GT(count(400, 30, 1520, 160, GOLD), 1000u);
     EXPECT_GT(count(360, 320 + 7 * 78 + 10, 1560, 320 + 7 * 78 + 80, GOLD), 300u);  // the new best
+}
+
+// The HUD's layers below 1300 (the boss bar among them) are drawn in the camera's pass.
+class HudPicture : public FrontEndPictures {
+protected:
+    HudPicture() { m_withCamera = true; }
+    void TearDown() override {
+        g_BossEncounter = SBossEncounter{};
+        FrontEndPictures::TearDown();
+    }
+};
+
+TEST_F(HudPicture, TheBossBarAndItsCountdownReadCleanlyAmongTheHudTexts) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    defineStartupCanvases(960.0f, 540.0f);
+    ASSERT_TRUE(loadUiImage("hud-boss-bar", 0) && loadUiImage("hud-boss-bar-hit", 0));
+    setLabelText("Score", "1,234,567");
+    setLabelText("hud_target_score", "2,000,000");
+    setLabelText("playback_time_remaining", "02:41");
+    SBossEncounter& e = g_BossEncounter;
+    e.phase = E_BOSSPHASE_FIGHT;
+    g_fSongTime = 0.0f;
+    e.phaseTimer = 83.5f;  // 01:23 left
+    e.barLastValue = 1.0f;
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);
+    draw("InGame", "hud_boss_fight.png", updateBossEncounter);
+
+    // "SAFE" is 1080 units to 480 pixels here, the page's "FULL" to 540: the meter's frame keeps
+    // to the bar's units. The bar's middle row keeps its own red to orange, untinted (no blue);
+    // the rules above and below it run its length; the countdown sits on its row to the right.
+    const f32 safe = 480.0f / 1080.0f;
+    const u32 left = u32(480.0f - 552.0f * safe), full = u32(1020.0f * safe), row = u32(75.0f * safe);
+    const SPixelRun bar = m_frame.run({0, row, 960, row + 1}, [](int r, int g, int b) { return r > 120 && r > g; });
+    EXPECT_EQ(std::make_tuple(bar.left <= left + 8, bar.right + 8 >= left + full), std::make_tuple(true, true));
+    EXPECT_EQ(m_frame.count({left, row, left + full, row + 1}, [](int, int, int b) { return b > 60; }), 0u);
+    const auto lit = [](int r, int g, int b) { return std::max({r, g, b}) > 60; };
+    EXPECT_GT(m_frame.count({left, u32(51.0f * safe), left + full, u32(55.0f * safe) + 1}, lit), full * 9 / 10);
+    EXPECT_GT(m_frame.count({left, u32(96.0f * safe), left + full, u32(100.0f * safe) + 1}, lit), full * 9 / 10);
+    EXPECT_GT(m_frame.count({left + full, u32(57.0f * safe), 480 + u32(610.0f * safe), u32(93.0f * safe)}, WHITE), 40u);
+    // The right-hand texts end 40 units (20 pixels) inside the edge; the song's time is whole.
+    EXPECT_NEAR(f32(m_frame.run({480, 0, 960, 80}, WHITE).right), 940.0f, 4.0f);
+    EXPECT_EQ(std::make_pair(count(0, 1070, 1920, 1080, WHITE) == 0, count(800, 1000, 1120, 1080, WHITE) > 40),
+              std::make_pair(true, true));
 }
 
 }  // namespace

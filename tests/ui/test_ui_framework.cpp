@@ -112,6 +112,20 @@ protected:
     ClWidget_List* m_list = nullptr;
 };
 
+TEST_F(UiFramework, AWidgetNamingACanvasLaysItsChildrenOutInThatCanvasUnits) {
+    // Half a pixel a unit, centred in 1000 x 500 pixels: its top centre is at (960, 290).
+    defineCanvas("HALF", 1080.0f, H / 2.0f, 0.0f, 0.0f, 1000.0f, 500.0f, E_ALIGN_CENTRE | E_ALIGN_MIDDLE,
+                 E_ALIGN_CENTRE | E_ALIGN_MIDDLE);
+    ClWidget* frame = createWidget("Frame", createLayoutPage("ZUnO_UI2", "FULL"));
+    frame->setLayout({100, 100, 200, 200});
+    frame->setText(UI_CHILD_CANVAS, "HALF");
+    ClWidget* part = createWidget("Part", frame);
+    part->setLayout({-40, 20, 60, 10, E_ALIGN_CENTRE | E_ALIGN_TOP, E_ALIGN_LEFT | E_ALIGN_TOP});
+    renderUiPages();
+    const SCanvasRect& r = part->screenRect();
+    EXPECT_EQ((std::vector<f32>{r.left, r.right, r.top, r.bottom}), (std::vector<f32>{940, 970, 300, 305}));
+}
+
 TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsAndSettlesAfterTheFade) {
     buildPages();
     EXPECT_EQ(g_seen, std::vector<std::string>({"shown TitleMenu", "switch:TitleMenu TopLevelSwitcher"}));

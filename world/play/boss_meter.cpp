@@ -12,6 +12,7 @@
 #include "core/script_node.h"
 #include "input/ambient/ambient_light.h"
 #include "render/canvases.h"
+#include "ui/font_face.h"
 #include "ui/text_draw.h"
 #include "ui/ui_sprite.h"
 #include "ui/widget.h"
@@ -47,6 +48,7 @@ constexpr f32 BAR_Y = 57.0f;
 // as canvas units, a bar 34 by 9 would be a speck nobody could read the strength from.
 constexpr f32 BAR_WIDTH = 1020.0f;
 constexpr f32 BAR_HEIGHT = 36.0f;
+// The countdown's centre, on the bar's middle row.
 constexpr f32 COUNTDOWN_X = 540.0f;
 constexpr f32 COUNTDOWN_Y = 75.5f;
 constexpr const char* METER_WIDGETS[] = {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
@@ -209,7 +211,10 @@ void drawCountdown() {
     STextStyle style;
     style.canvas = "SAFE";
     style.face = getLanguageIndex() == LANGUAGE_INDEX_JAPANESE ? "NiceCapsBoldFont-JAP" : "NiceCapsBoldFont";
-    drawText(style, BAR_LAYER, E_ALIGN_CENTRE | E_ALIGN_TOP, COUNTDOWN_X, COUNTDOWN_Y, 1.0f, WHITE, text, 0xFF000000u);
+    // Drawn at one canvas unit a face pixel, so half the face's line height centres it on the row.
+    const SFontFace* face = findFontFaceOrBase(style.face);
+    const f32 top = COUNTDOWN_Y - (face ? 0.5f * face->lineHeight : 0.0f);
+    drawText(style, BAR_LAYER, E_ALIGN_CENTRE | E_ALIGN_TOP, COUNTDOWN_X, top, 1.0f, WHITE, text, 0xFF000000u);
 }
 
 void updateHealthBar(bool hudShown) {
