@@ -16,16 +16,7 @@ namespace {
 // An entry stored compressed or enciphered when its stored size for that is not 0.
 SPackageTableInput plainInput(u32 hash, u32 offset, u32 size, const char* path = nullptr, u32 compressedSize = 0,
                               u32 encipheredSize = 0) {
-    SPackageTableInput input;
-    input.pathHash = hash;
-    input.entry.dataOffset = offset;
-    input.entry.size = size;
-    input.pathText = path;
-    input.entry.compressed = compressedSize != 0;
-    input.entry.compressedSize = compressedSize;
-    input.entry.enciphered = encipheredSize != 0;
-    input.entry.encipheredSize = encipheredSize;
-    return input;
+    return {hash, {compressedSize != 0, encipheredSize != 0, offset, size, compressedSize, encipheredSize}, path};
 }
 
 // "offset/size " of each hash's entry, "- " for one not found.
