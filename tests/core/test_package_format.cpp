@@ -54,12 +54,11 @@ TEST(PackageFormat, ImageHasTheDocumentedLayoutAndEveryEntryIsFoundByItsHash) {
     const std::vector<u8> image = buildImage({plainInput(0x11223344u, 0x40, 5, "a.txt", 3)});
 
     ASSERT_GE(image.size(), 16u + 4 + 12 + 28);
-    const u32 record = loadLe32(&image[16]);
-    EXPECT_EQ(image[record + 8], 0x44);  // the hash, little-endian on disk
-    const u32 descriptor = loadLe32(&image[record]);
-    EXPECT_EQ((std::vector<u32>{loadLe32(&image[8]), loadLe32(&image[descriptor]), loadLe32(&image[descriptor + 8]),
+    // The count, the hash's low byte first on disk, then the descriptor's flag, offset and stream size.
+    const u32 record = loadLe32(&image[16]), descriptor = loadLe32(&image[record]);
+    EXPECT_EQ((std::vector<u32>{loadLe32(&image[8]), image[record + 8], loadLe32(&image[descriptor]), loadLe32(&image[descriptor + 8]),
                                 loadLe32(&image[descriptor + 20])}),
-              (std::vector<u32>{1, 1, 0x40, 3}));
+              (std::vector<u32>{1, 0x44, 1, 0x40, 3}));
     EXPECT_STREQ(reinterpret_cast<const char*>(&image[loadLe32(&image[record + 4])]), "a.txt");
 
     const char* paths[] = {"project.ini", "Lang\\eng\\Strings\\Win32.lang", "Scripts\\playbalance.txt",
