@@ -44,7 +44,7 @@ struct SRequest {
     int done = 0, failed = 0, id = 0;
     s32 stage = 0;
     u32 error = 0;
-    std::vector<u8> bytesAtDone;
+    std::vector<u8> bytesAtDone = {};
     std::vector<int>* order = nullptr;
     // Failures so far, stage and error of the last one.
     std::tuple<int, s32, u32> failure() const { return {failed, stage, error}; }
@@ -114,12 +114,10 @@ TEST_F(AsyncAsset, ADiskLoadCallsOnDoneOnceWithTheWholeFile) {
     SRequest request;
     SAsyncAssetEntry* entry = queue(path, &request, true);
     tickUntilReported(request);
-    EXPECT_EQ(request.done, 1);
-    EXPECT_TRUE(request.bytesAtDone == bytes);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(entry->data) % ASYNC_ASSET_ALIGNMENT, 0u);
     tick(5);
-    EXPECT_EQ(request.done, 1);
-    EXPECT_EQ(releaseAsyncAsset(entry), 1u);
+    EXPECT_EQ((std::tuple{request.done, request.bytesAtDone == bytes,
+                          reinterpret_cast<uintptr_t>(entry->data) % ASYNC_ASSET_ALIGNMENT, releaseAsyncAsset(entry)}),
+              (std::tuple{1, true, uintptr_t(0), 1u}));
     expectEverySlotFree(path);
 }
 
@@ -129,10 +127,9 @@ TEST_F(AsyncAsset, APackagedLoadArrivesUnpackedThroughTheSourceAndKeepsItsFileOb
     SRequest request;
     SAsyncAssetEntry* entry = queue("Shaders\\Glow.txt", &request, false, 4);
     tickUntilReported(request);
-    ASSERT_EQ(request.done, 1);
-    EXPECT_EQ(std::string(request.bytesAtDone.begin(), request.bytesAtDone.end()), text);
-    EXPECT_EQ(m_source.lastUserWord, 4u);
-    EXPECT_EQ(getAssetFileCount(), 1u);
+    EXPECT_EQ((std::tuple{std::string(request.bytesAtDone.begin(), request.bytesAtDone.end()), m_source.lastUserWord,
+                          getAssetFileCount()}),
+              (std::tuple{text, 4u, 1u}));
     releaseAsyncAsset(entry);
     EXPECT_EQ(getAssetFileCount(), 0u);
 }
@@ -142,8 +139,7 @@ TEST_F(AsyncAsset, APathInNoPackageFailsAtTheFirstStepAndReportsAtTheNext) {
     SRequest request;
     SAsyncAssetEntry* entry = queue("Shaders/missing.fxo", &request, false);
     stepAsyncAssetLoader();
-    EXPECT_EQ(entry->state, E_ASYNCASSET_FAILED);
-    EXPECT_EQ(request.failed, 0);
+    EXPECT_EQ(std::pair(entry->state, request.failed), std::pair(s32(E_ASYNCASSET_FAILED), 0));
     stepAsyncAssetLoader();
     EXPECT_EQ(request.failure(), std::tuple(1, E_ASYNCSTAGE_OPEN, u32(E_FILESTATUS_OPEN_FAILED)));
     releaseAsyncAsset(entry);
@@ -164,16 +160,13 @@ TEST_F(AsyncAsset, ReleasingAQueuedEntryDoesNotWaitAndTheNextQueuedBecomesCurren
     SAsyncAssetEntry* second = queue(path, &b, true);
     SAsyncAssetEntry* third = queue(path, &c, true);
     for (int i = 0; i < 20 && first->state != E_ASYNCASSET_DONE; ++i) tick(1);
-    ASSERT_EQ(first->state, E_ASYNCASSET_DONE);
     stepAsyncAssetLoader();
-    EXPECT_EQ(a.done, 1);
-    ASSERT_EQ(getCurrentAsyncAsset(), second);
-    ASSERT_EQ(second->state, E_ASYNCASSET_QUEUED);
+    ASSERT_EQ((std::tuple{a.done, getCurrentAsyncAsset(), second->state}), (std::tuple{1, second, s32(E_ASYNCASSET_QUEUED)}));
 
+    // Nothing is stepped: the third stays queued.
     releaseAsyncAsset(second);
-    EXPECT_EQ(getCurrentAsyncAsset(), third);
-    EXPECT_EQ(third->state, E_ASYNCASSET_QUEUED) << "nothing was stepped";
-    EXPECT_EQ(b.done + b.failed, 0);
+    EXPECT_EQ((std::tuple{getCurrentAsyncAsset(), third->state, b.done + b.failed}),
+              (std::tuple{third, s32(E_ASYNCASSET_QUEUED), 0}));
     tickUntilReported(c);
     EXPECT_EQ(c.done, 1);
     releaseAsyncAsset(first);
@@ -182,13 +175,9 @@ TEST_F(AsyncAsset, ReleasingAQueuedEntryDoesNotWaitAndTheNextQueuedBecomesCurren
 
 TEST_F(AsyncAsset, OneLoadAtATimeInQueueOrder) {
     std::vector<int> order;
-    SRequest requests[3];
+    SRequest requests[3]{{.id = 0, .order = &order}, {.id = 1, .order = &order}, {.id = 2, .order = &order}};
     SAsyncAssetEntry* entries[3];
-    for (int i = 0; i < 3; ++i) {
-        requests[i].order = &order;
-        requests[i].id = i;
-        entries[i] = queue(m_root.write("f" + std::to_string(i), patternBytes(1000 + i)), &requests[i], true);
-    }
+    for (int i = 0; i < 3; ++i) entries[i] = queue(m_root.write("f" + std::to_string(i), patternBytes(1000 + i)), &requests[i], true);
     for (int round = 0; round < 40; ++round) {
         tick(1);
         int inFlight = 0;
@@ -231,8 +220,7 @@ TEST_F(AsyncAsset, ReadAndBufferFailuresEndAtTheirStagesAndGiveTheirFilesBack) {
     SRequest buffers;
     SAsyncAssetEntry* noBuffers = queue("texture.png", &buffers, false);
     tickUntilReported(buffers);
-    EXPECT_EQ(std::tuple(buffers.failed, buffers.stage), std::tuple(1, E_ASYNCSTAGE_BUFFER));
-    EXPECT_EQ(getAssetFileCount(), 0u);
+    EXPECT_EQ((std::tuple{buffers.failed, buffers.stage, getAssetFileCount()}), (std::tuple{1, s32(E_ASYNCSTAGE_BUFFER), 0u}));
     releaseAsyncAsset(noBuffers);
 }
 

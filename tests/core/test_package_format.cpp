@@ -16,16 +16,7 @@ namespace {
 // An entry stored compressed or enciphered when its stored size for that is not 0.
 SPackageTableInput plainInput(u32 hash, u32 offset, u32 size, const char* path = nullptr, u32 compressedSize = 0,
                               u32 encipheredSize = 0) {
-    SPackageTableInput input;
-    input.pathHash = hash;
-    input.entry.dataOffset = offset;
-    input.entry.size = size;
-    input.pathText = path;
-    input.entry.compressed = compressedSize != 0;
-    input.entry.compressedSize = compressedSize;
-    input.entry.enciphered = encipheredSize != 0;
-    input.entry.encipheredSize = encipheredSize;
-    return input;
+    return {hash, {compressedSize != 0, encipheredSize != 0, offset, size, compressedSize, encipheredSize}, path};
 }
 
 // "offset/size " of each hash's entry, "- " for one not found.
@@ -63,12 +54,11 @@ TEST(PackageFormat, ImageHasTheDocumentedLayoutAndEveryEntryIsFoundByItsHash) {
     const std::vector<u8> image = buildImage({plainInput(0x11223344u, 0x40, 5, "a.txt", 3)});
 
     ASSERT_GE(image.size(), 16u + 4 + 12 + 28);
-    const u32 record = loadLe32(&image[16]);
-    EXPECT_EQ(image[record + 8], 0x44);  // the hash, little-endian on disk
-    const u32 descriptor = loadLe32(&image[record]);
-    EXPECT_EQ((std::vector<u32>{loadLe32(&image[8]), loadLe32(&image[descriptor]), loadLe32(&image[descriptor + 8]),
+    // The count, the hash's low byte first on disk, then the descriptor's flag, offset and stream size.
+    const u32 record = loadLe32(&image[16]), descriptor = loadLe32(&image[record]);
+    EXPECT_EQ((std::vector<u32>{loadLe32(&image[8]), image[record + 8], loadLe32(&image[descriptor]), loadLe32(&image[descriptor + 8]),
                                 loadLe32(&image[descriptor + 20])}),
-              (std::vector<u32>{1, 1, 0x40, 3}));
+              (std::vector<u32>{1, 0x44, 1, 0x40, 3}));
     EXPECT_STREQ(reinterpret_cast<const char*>(&image[loadLe32(&image[record + 4])]), "a.txt");
 
     const char* paths[] = {"project.ini", "Lang\\eng\\Strings\\Win32.lang", "Scripts\\playbalance.txt",

@@ -80,10 +80,9 @@ TEST(SfmtGenerator, ADrawBeforeSeedingIsNotStuckAtZero) {
 }
 
 TEST(SfmtFloat, UnitDrawReachesBothEndsAndRangesScale) {
-    forceNextGlobalDraw(0xFFFFFFFFu);
-    EXPECT_EQ(randomUnitFloat(), 1.0f);
-    forceNextGlobalDraw(0x80000000u);
-    EXPECT_EQ(randomFloatInRange(2.0f, 6.0f), 4.0f);
+    EXPECT_EQ((std::vector<f32>{(forceNextGlobalDraw(0xFFFFFFFFu), randomUnitFloat()),
+                                (forceNextGlobalDraw(0x80000000u), randomFloatInRange(2.0f, 6.0f))}),
+              (std::vector<f32>{1.0f, 4.0f}));
 }
 
 // ---- Per-object MT19937 ----
@@ -149,11 +148,8 @@ TEST(RandObjSFMTDraws, NegativeLowerBoundsWrapIntoRangeAndZeroCountsDoNotDivideB
 
 TEST(RandObjSFMTDraws, AroundDrawsFromTheSpreadIntervalThroughTheUnitDrawOperation) {
     ClHalfwayRandObj halfway;
-    EXPECT_EQ(halfway.randomFloatInRange(2.0f, 4.0f), 3.0f);
-    EXPECT_EQ(halfway.randomAround(10.0f, 0.5f), 10.0f);
-    ClRandObjSFMT a;
-    ClRandObjSFMT b;
-    a.seed(99);
-    b.seed(99);
+    EXPECT_EQ((std::pair{halfway.randomFloatInRange(2.0f, 4.0f), halfway.randomAround(10.0f, 0.5f)}), std::pair(3.0f, 10.0f));
+    ClRandObjSFMT a, b;
+    a.seed(99), b.seed(99);
     for (int i = 0; i < 100; ++i) ASSERT_EQ(a.randomAround(20.0f, 0.25f), b.randomFloatInRange(15.0f, 25.0f));
 }

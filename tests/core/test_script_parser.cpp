@@ -4,7 +4,6 @@
 #include "tests/support/fatal_catch.h"
 #include "tests/support/memory_script_source.h"
 
-#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -25,11 +24,11 @@ public:
     void onScriptProblem(const SScriptProblem& problem) override {
         problems.push_back({problem.code, problem.file, problem.offset});
     }
-    bool has(EScriptProblem code) const {
-        return std::any_of(problems.begin(), problems.end(), [&](const SSeen& seen) { return seen.code == code; });
-    }
     Seen problems;
 };
+
+using Codes = std::vector<EScriptProblem>;
+using Parsed = std::pair<std::string, Codes>;
 
 using TreePtr = std::unique_ptr<ClScriptNode>;
 
@@ -54,26 +53,24 @@ std::string shape(const ClScriptNode* node) {
 
 class ScriptParser : public FatalThrowingTest {
 protected:
-    void SetUp() override {
-        scriptRegistriesInit();
-        FatalThrowingTest::SetUp();
-    }
-    void TearDown() override {
-        FatalThrowingTest::TearDown();
-        freeAllScripts();
-    }
-
     TreePtr parse(const std::string& text, IScriptProblemSink* sink = nullptr) {
         return TreePtr(scriptParseBytes("test.txt", text.data(), u32(text.size()), &source, sink));
     }
     std::string shapeOf(const std::string& text, IScriptProblemSink* sink = nullptr) {
         return shape(parse(text, sink).get());
     }
+    // The shape of the parse and the codes of the problems it reported.
+    Parsed checked(const std::string& text) {
+        ClCollectingSink sink;
+        Parsed out{shapeOf(text, &sink), {}};
+        for (const SSeen& seen : sink.problems) out.second.push_back(seen.code);
+        return out;
+    }
     std::string fatalReasonOfParse(const std::string& text) {
         return fatalReasonOf([&] { parse(text); });
     }
 
-    ClMemoryScriptSource source;
+    ClInstalledScripts source;
 };
 
 }  // namespace
@@ -92,9 +89,7 @@ TEST_F(ScriptParser, ValuesNamesTextsAndBlocksTakeTheirKinds) {
               "_='alone' title='a b, c; d' empty cut='abc'");
     EXPECT_EQ(parse("empty = \"\";")->getChild(0)->getValueString().getLength(), 0);
     // ".5" is neither a name nor a number; the ';' then closes a bare name.
-    ClCollectingSink sink;
-    EXPECT_EQ(shapeOf("y = .5;", &sink), "y");
-    EXPECT_TRUE(sink.has(E_SCRIPTPROBLEM_IGNORED_TOKEN));
+    EXPECT_EQ(checked("y = .5;"), (Parsed{"y", {E_SCRIPTPROBLEM_IGNORED_TOKEN}}));
 
     root = parse("outer { pos { 1.0, 2.0, 3.0 } inner { deep = 7; } }");
     EXPECT_EQ(shape(root.get()), "outer{pos{_=1.000f _=2.000f _=3.000f} inner{deep=7}}");
@@ -117,16 +112,12 @@ TEST_F(ScriptParser, ClassBlockIsRegisteredAndLeavesWithItsTree) {
 }
 
 TEST_F(ScriptParser, BlankInsideATokenKeepsTheCountedCharactersAndTextEndsAtNulOrItsEnd) {
-    // The run is "ab cd" and four characters are counted: the token reads "ab c".
-    ClCollectingSink sink, quiet, unclosed;
-    EXPECT_EQ(shapeOf("ab cd;", &sink), "ab c");
-    EXPECT_TRUE(sink.has(E_SCRIPTPROBLEM_BLANK_INSIDE_TOKEN));
-    // Trailing blanks before the separator are harmless.
-    EXPECT_EQ(shapeOf("speed = 10 ;", &quiet), "speed=10");
-    EXPECT_TRUE(quiet.problems.empty());
+    // The run is "ab cd" and four characters are counted: the token reads "ab c". Trailing blanks
+    // before the separator are harmless.
+    EXPECT_EQ(checked("ab cd;"), (Parsed{"ab c", {E_SCRIPTPROBLEM_BLANK_INSIDE_TOKEN}}));
+    EXPECT_EQ(checked("speed = 10 ;"), (Parsed{"speed=10", {}}));
     EXPECT_EQ(shapeOf(std::string("a = 1;\0b = 2;", 13)), "a=1");
-    EXPECT_EQ(shapeOf("t = \"never closed", &unclosed), "t='never closed'");
-    EXPECT_TRUE(unclosed.has(E_SCRIPTPROBLEM_UNCLOSED_QUOTE));
+    EXPECT_EQ(checked("t = \"never closed"), (Parsed{"t='never closed'", {E_SCRIPTPROBLEM_UNCLOSED_QUOTE}}));
 }
 
 TEST_F(ScriptParser, ExtraClosingBraceOrQuoteKeepsTheRootAndAnUnclosedBlockIsKept) {
@@ -144,9 +135,7 @@ TEST_F(ScriptParser, ExtraClosingBraceOrQuoteKeepsTheRootAndAnUnclosedBlockIsKep
     err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("test.txt:5: unmatched \""), std::string::npos) << err;
 
-    ClCollectingSink sink;
-    EXPECT_EQ(shapeOf("a { b = 1;", &sink), "a{b=1}");
-    EXPECT_TRUE(sink.has(E_SCRIPTPROBLEM_UNCLOSED_BLOCK));
+    EXPECT_EQ(checked("a { b = 1;"), (Parsed{"a{b=1}", {E_SCRIPTPROBLEM_UNCLOSED_BLOCK}}));
 }
 
 TEST_F(ScriptParser, FatalProblemsNameFileAndOffset) {
@@ -162,18 +151,11 @@ TEST_F(ScriptParser, FatalProblemsNameFileAndOffset) {
 }
 
 TEST_F(ScriptParser, SinkThatGoesOnGetsTheLaterNameNoSecondClassAndPartlyReadNumbers) {
-    ClCollectingSink sink, numbers;
-    TreePtr root = parse("one = two = 2; A { _class; } A { _class; }", &sink);
-    EXPECT_EQ(shape(root.get()), "two=2 A!{_class} A{_class}");
-    EXPECT_TRUE(sink.has(E_SCRIPTPROBLEM_TWO_NAMES));
-    EXPECT_TRUE(sink.has(E_SCRIPTPROBLEM_DUPLICATE_CLASS));
-    root.reset();
+    EXPECT_EQ(checked("one = two = 2; A { _class; } A { _class; }"),
+              (Parsed{"two=2 A!{_class} A{_class}", {E_SCRIPTPROBLEM_TWO_NAMES, E_SCRIPTPROBLEM_DUPLICATE_CLASS}}));
     EXPECT_EQ(scriptClassCount(), 0u);
-
-    EXPECT_EQ(shapeOf("a = 1e3; b = 2.5e2; c = -; d = 0X1F; e = 1.5e; f = 2.5e+;", &numbers),
-              "a=1 b=250.0f c=0 d=0 e=1.500f f=2.500f");
-    EXPECT_EQ(numbers.problems.size(), 5u);
-    for (const auto& problem : numbers.problems) EXPECT_EQ(problem.code, E_SCRIPTPROBLEM_NUMBER_WITH_TRAILING_TEXT);
+    EXPECT_EQ(checked("a = 1e3; b = 2.5e2; c = -; d = 0X1F; e = 1.5e; f = 2.5e+;"),
+              (Parsed{"a=1 b=250.0f c=0 d=0 e=1.500f f=2.500f", Codes(5, E_SCRIPTPROBLEM_NUMBER_WITH_TRAILING_TEXT)}));
 }
 
 TEST_F(ScriptParser, IncludesExpandBackToBackAndNestFromTheStartOfTheInsertedTextUpToADepthLimit) {
@@ -195,7 +177,7 @@ TEST_F(ScriptParser, AFileAlreadyBeingIncludedIsNotIncludedAgainAndIncludesStopA
     // Included twice by itself, this file would make 2^16 copies before the depth limit.
     const std::string self = "<<inject[self.txt]>>\n<<inject[self.txt]>>";
     source.files["self.txt"] = self;
-    ClCollectingSink sink, chain, large;
+    ClCollectingSink sink, large;
     TreePtr root(scriptParseBytes("self.txt", self.data(), u32(self.size()), &source, &sink));
     ASSERT_EQ(sink.problems.size(), 2u);
     EXPECT_EQ(sink.problems[1], (SSeen{E_SCRIPTPROBLEM_INJECT_CYCLE, "self.txt", 21}));
@@ -205,8 +187,7 @@ TEST_F(ScriptParser, AFileAlreadyBeingIncludedIsNotIncludedAgainAndIncludesStopA
     // is no cycle.
     source.files["a.txt"] = "<<inject[sub/b.txt]>>";
     source.files["sub/b.txt"] = "<<inject[A.TXT]>><<inject[SUB\\b.txt]>> b;";
-    EXPECT_EQ(shapeOf("<<inject[a.txt]>><<inject[a.txt]>>", &chain), "b b");
-    EXPECT_EQ(chain.problems.size(), 4u);
+    EXPECT_EQ(checked("<<inject[a.txt]>><<inject[a.txt]>>"), (Parsed{"b b", Codes(4, E_SCRIPTPROBLEM_INJECT_CYCLE)}));
     EXPECT_EQ(fatalReasonOfParse("<<inject[a.txt]>>"), "sub/b.txt:0: include \"A.TXT\" is already being included here");
 
     source.files["big.txt"] = std::string(SCRIPT_INCLUDED_SIZE_LIMIT * 2 / 5, ' ') + "x;";

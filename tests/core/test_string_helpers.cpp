@@ -63,10 +63,9 @@ TEST(StringCompare, UnsignedCFoldingAndNoLengthLimit) {
 
 TEST(StringFind, FirstOccurrenceAndLastChar) {
     const char16_t* text = u"Music\\Album\\Album\\track.ogg";
-    EXPECT_EQ(wstrFind(text, u"Album"), text + 6);
-    EXPECT_EQ(wstrFind(u"ab", u"abc"), nullptr);
-    EXPECT_EQ(wstrFindLastChar(text, u'\\'), text + 17);
-    EXPECT_EQ(wstrFindLastChar(u"", u'\\'), nullptr);
+    EXPECT_EQ((std::vector<const char16_t*>{wstrFind(text, u"Album"), wstrFind(u"ab", u"abc"), wstrFindLastChar(text, u'\\'),
+                                            wstrFindLastChar(u"", u'\\')}),
+              (std::vector<const char16_t*>{text + 6, nullptr, text + 17, nullptr}));
 }
 
 TEST(StringCopyN, CopiesAndAppendsTerminateWithinTheBoundNeverSplitAPairAndZeroCapacityWritesNothing) {

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -82,18 +83,13 @@ protected:
 
 TEST(StringTableImage, TextsMustStartAndEndInsideTheImage) {
     SStringTableView view;
-    const u32 hash = crc32TextNoCase("K");
-    std::vector<u8> pastEnd = oneRecordImage(39, 40, hash);
+    std::vector<u8> pastEnd = oneRecordImage(39, 40, crc32TextNoCase("K")), image = oneRecordImage(32, 40, crc32TextNoCase("K"));
     EXPECT_EQ(stringTableOpen(&view, pastEnd.data(), pastEnd.size()), E_STRINGTABLE_TEXT_PAST_END);
-    // Zero bytes exist, but none forms a whole unit of the text's parity.
-    std::vector<u8> unterminated = oneRecordImage(32, 40, hash);
-    unterminated[33] = 0;
-    unterminated[35] = 0;
-    EXPECT_EQ(stringTableOpen(&view, unterminated.data(), unterminated.size()), E_STRINGTABLE_TEXT_UNTERMINATED);
-    unterminated[36] = 0;
-    EXPECT_EQ(stringTableOpen(&view, unterminated.data(), unterminated.size()), E_STRINGTABLE_TEXT_UNTERMINATED);
-    unterminated[37] = 0;
-    ASSERT_EQ(stringTableOpen(&view, unterminated.data(), unterminated.size()), E_STRINGTABLE_OK);
+    // Zero bytes at 33 and 35, then also at 36, form no whole unit of the text's parity; 37 does.
+    const auto zeroAndOpen = [&](u32 at) { return image[at] = 0, stringTableOpen(&view, image.data(), image.size()); };
+    image[33] = 0;
+    ASSERT_EQ((std::vector<EStringTableError>{zeroAndOpen(35), zeroAndOpen(36), zeroAndOpen(37)}),
+              (std::vector<EStringTableError>{E_STRINGTABLE_TEXT_UNTERMINATED, E_STRINGTABLE_TEXT_UNTERMINATED, E_STRINGTABLE_OK}));
     EXPECT_EQ(stringTableTextAt(view, 0).size(), 2u);
 }
 
@@ -140,10 +136,8 @@ TEST_F(StringTables, DamagedTableIsRefusedItsFileReleasedAndOddOffsetsAreHandedO
 
     // A text at an odd offset is handed out aligned.
     ASSERT_EQ(stringTableLoad("Odd"), 1u);
-    const char16_t* found = getLocalisedString("ODD");
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(found) % alignof(char16_t), 0u);
-    EXPECT_EQ(std::u16string(found), u"ok");
+    EXPECT_EQ(std::pair(reinterpret_cast<uintptr_t>(getLocalisedString("ODD")) % alignof(char16_t), text("ODD")),
+              std::pair(uintptr_t(0), std::u16string(u"ok")));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -152,11 +146,10 @@ TEST_F(StringTables, DamagedTableIsRefusedItsFileReleasedAndOddOffsetsAreHandedO
 TEST_F(StringTables, FormattingWorkedValuesAMissingKeyClearsTheBufferAndOverlongTextIsCutInside) {
     mountAndLoadAll({{"TWO", u"%d then %d then %d"}, {"ONE", u"%d"}, {"PERCENT", u"100% %x %"},
                      {"NAME", u"Hi %s, %s!"}, {"LONG", u"abcdefgh"}, {"PAIR", u"ab\U0001F600"}});
-    char16_t out[64];
-    EXPECT_EQ(formatLocalisedTwoInts(out, 64, crc32TextNoCase("TWO"), 3, 7), 1u);
-    EXPECT_EQ(std::u16string(out), u"3 then 7 then 7");
-    EXPECT_EQ(formatLocalisedNarrowStringByKey(out, 64, "NAME", "B\xE9"), 1u);
-    EXPECT_EQ(std::u16string(out), u"Hi B\u00E9, B\u00E9!");
+    char16_t out[64], name[64];
+    EXPECT_EQ((std::tuple{formatLocalisedTwoInts(out, 64, crc32TextNoCase("TWO"), 3, 7), std::u16string(out),
+                          formatLocalisedNarrowStringByKey(name, 64, "NAME", "B\xE9"), std::u16string(name)}),
+              (std::tuple{1u, std::u16string(u"3 then 7 then 7"), 1u, std::u16string(u"Hi B\u00E9, B\u00E9!")}));
     EXPECT_EQ(intByKey("ONE", INT32_MIN), u"1:-2147483648");
     EXPECT_EQ(intByKey("PERCENT", 5), u"1:100% %x %");
     EXPECT_EQ(intByKey("MISSING", 1, 8), u"0:");  // no stale text is shown

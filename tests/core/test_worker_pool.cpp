@@ -142,13 +142,10 @@ TEST_F(WorkerPool, BusyFromHandOutUntilTheJobReturnsAndShutdownWaitsForTheJobInH
     workerPoolSubmit(nullptr, &inHand, gatedWork, nullptr);
     workerPoolDispatch();
     ASSERT_TRUE(waitUntil([&] { return inHand.started.load() == 1; }));
-    ClThread opener;
-    ASSERT_TRUE(opener.start(
-        [](void* gated) {
-            osSleep(20);
-            static_cast<SGatedJobs*>(gated)->gate.set();
-        },
-        &inHand));
+    std::thread opener([&inHand] {
+        osSleep(20);
+        inHand.gate.set();
+    });
     workerPoolShutdown();
     EXPECT_EQ(inHand.finished.load(), 1u);
     opener.join();

@@ -1,5 +1,6 @@
 #include "core/crit_section_pool.h"
 #include "render/batcher.h"
+#include "tests/support/vec_text.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+using test_support::vecText;
 
 // Materials are only compared and handed on here: distinct addresses stand in for them.
 const SMaterial* material(u32 i) {
@@ -54,7 +57,6 @@ TEST_F(Batcher, ReservationsStopBelowTheVertexCapacityAndWithinObjectsAndIndices
     const SBatchReservation first = reserveBatchGeometry(1, BATCH_VERTEX_CAPACITY - 2, 3);
     ASSERT_NE(nullptr, first.vertices);
     const SBatchReservation second = reserveBatchGeometry(1, 1, 3);
-    ASSERT_NE(nullptr, second.vertices);
     EXPECT_EQ((std::vector<u32>{BATCH_VERTEX_CAPACITY - 2, 3}), (std::vector<u32>{second.vertexBase, second.firstStagedIndex}));
     EXPECT_EQ(first.layerMasks + 1, second.layerMasks);
     const SBatchReservation full = reserveBatchGeometry(1, 1, 3);
@@ -169,12 +171,10 @@ TEST_F(Batcher, ArcsAndCappedLinesHaveTheirWorkedShapes) {
     buildLayerDrawList(0, 4, false, false);
     EXPECT_EQ((std::vector<SRunView>{{material(0), 0, 186}}), runsOf(0, 0));
     const SBatchVertex* v = batchLockedVertices();
-    // A x B = (0, 1, 0): the half turn passes through the top and ends at -A.
-    EXPECT_NEAR(9.0f, v[0].x, 1e-5f);
-    EXPECT_NEAR(11.0f, v[1].x, 1e-5f);
+    // A x B = (0, 1, 0): the half turn passes through the top and ends at -A. The x of the first
+    // inner and outer vertices and of the last outer one, then the height of the 16th outer one.
+    EXPECT_EQ(vecText({{v[0].x, v[1].x, v[63].x}, {v[31].y, 0, 0}}), vecText({{9, 11, -9}, {2.0f + 10.0f * std::sin(15.0f * 3.14159265f / 31.0f), 0, 0}}));
     EXPECT_EQ(std::make_pair(0xFF112233u, 1.0f), std::make_pair(v[0].colour, v[1].u));
-    EXPECT_NEAR(2.0f + 10.0f * std::sin(15.0f * 3.14159265f / 31.0f), v[31].y, 1e-4f);
-    EXPECT_NEAR(-9.0f, v[63].x, 1e-4f);
     EXPECT_EQ((std::vector<u32>{60, 61, 62, 61, 63, 62}), std::vector<u32>(batchLockedIndices() + 180, batchLockedIndices() + 186));
 
     beginBatchFrame();

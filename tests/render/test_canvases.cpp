@@ -34,7 +34,7 @@ protected:
 TEST_F(Canvases, FullCoreAndSafeFollowTheBackBufferSize) {
     struct SCase {
         f32 w, h;
-        std::vector<f32> full, core, safe;
+        std::vector<f32> full, core, safe;  // left, right, top, bottom, scale
     };
     const SCase cases[] = {
         {1920, 1080, {0, 1920, 0, 1080, 1.0f}, {360, 1560, 90, 990, 1.0f}, {0, 1920, 0, 1080, 1.0f}},
@@ -46,9 +46,7 @@ TEST_F(Canvases, FullCoreAndSafeFollowTheBackBufferSize) {
     };
     for (const SCase& c : cases) {
         start(c.w, c.h);
-        EXPECT_EQ(c.full, rectOf("FULL")) << c.w << "x" << c.h;
-        EXPECT_EQ(c.core, rectOf("43CORE")) << c.w << "x" << c.h;
-        EXPECT_EQ(c.safe, rectOf("SAFE")) << c.w << "x" << c.h;
+        EXPECT_EQ((std::vector{rectOf("FULL"), rectOf("43CORE"), rectOf("SAFE")}), (std::vector{c.full, c.core, c.safe})) << c.w << "x" << c.h;
         releaseCanvases();
     }
     start(1280, 720);
@@ -56,11 +54,8 @@ TEST_F(Canvases, FullCoreAndSafeFollowTheBackBufferSize) {
     ASSERT_EQ(3u, getCanvas("SAFE")->variantCount);
     EXPECT_STREQ("_480", getCanvas("SAFE")->variants[2].suffix);
     EXPECT_EQ(currentCanvas(), getCanvas("full"));
-    const ClVec2 p = canvasPointToScreen("FULL", 100, 100);
-    EXPECT_EQ(std::vector<f32>({67, 67}), std::vector<f32>({p.x, p.y}));
-    const ClVec2 back = screenToCanvas(*getCanvas("43CORE"), 240 + 40, 60 + 20);
-    EXPECT_FLOAT_EQ(60.0f, back.x);
-    EXPECT_FLOAT_EQ(30.0f, back.y);
+    const ClVec2 p = canvasPointToScreen("FULL", 100, 100), back = screenToCanvas(*getCanvas("43CORE"), 240 + 40, 60 + 20);
+    EXPECT_EQ(std::vector<f32>({67, 67, 60, 30}), std::vector<f32>({p.x, p.y, back.x, back.y}));
 }
 
 TEST_F(Canvases, PlacementAnchorsPivotsTheStackAndBadFlags) {
@@ -78,13 +73,15 @@ TEST_F(Canvases, PlacementAnchorsPivotsTheStackAndBadFlags) {
     popCanvasRect();
     popCanvasRect();
     EXPECT_EQ(0u, canvasStackDepth());
-    EXPECT_NE("", fatalReasonOf([&] { placeRectInCanvas(canvas, 0, 0, 1, 1, E_ALIGN_TOP, E_ALIGN_LEFT | E_ALIGN_TOP, false); }));
-    EXPECT_NE("", fatalReasonOf([&] { placeRectInCanvas(canvas, 0, 0, 1, 1, E_ALIGN_LEFT | E_ALIGN_TOP, E_ALIGN_LEFT, false); }));
-    EXPECT_NE("", fatalReasonOf([] { canvasPointToScreen("NOPE", 0, 0); }));
+    EXPECT_EQ(fatalReasonOf([&] { placeRectInCanvas(canvas, 0, 0, 1, 1, E_ALIGN_TOP, E_ALIGN_LEFT | E_ALIGN_TOP, false); }),
+              "canvas anchor flags 0x8 name no position on an axis");
+    EXPECT_EQ(fatalReasonOf([&] { placeRectInCanvas(canvas, 0, 0, 1, 1, E_ALIGN_LEFT | E_ALIGN_TOP, E_ALIGN_LEFT, false); }),
+              "canvas pivot flags 0x1 name no position on an axis");
+    EXPECT_EQ(fatalReasonOf([] { canvasPointToScreen("NOPE", 0, 0); }), "canvas \"NOPE\" is not defined");
     defineCanvas("FOURTH", 1080, 1080, 0, 0, 10, 10, 9, 9);
-    EXPECT_NE("", fatalReasonOf([] { defineCanvas("FIFTH", 1080, 1080, 0, 0, 10, 10, 9, 9); }));
+    EXPECT_EQ(fatalReasonOf([] { defineCanvas("FIFTH", 1080, 1080, 0, 0, 10, 10, 9, 9); }), "canvas \"FIFTH\": all 4 canvases are taken");
     releaseCanvases();
-    EXPECT_NE("", fatalReasonOf([] { canvasPointToScreen("FULL", 0, 0); }));
+    EXPECT_EQ(fatalReasonOf([] { canvasPointToScreen("FULL", 0, 0); }), "FULL: the canvases do not exist yet");
 }
 
 // Materials are only compared by pool index here.

@@ -11,7 +11,6 @@
 #include "render/render_device.h"
 #include "render/render_worker.h"
 
-#include <ostream>
 #include <random>
 #include <tuple>
 
@@ -27,19 +26,11 @@ struct SFrameSeen {
     auto operator<=>(const SFrameSeen&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const SFrameSeen& s) {
-    return out << "half " << s.half << ", " << s.sprites << " sprites, " << s.lines << " lines, " << s.vertices << " vertices, "
-               << s.wrongColours << " wrong colours";
-}
-
-void releaseBatcher() { releaseBatchBuffers(); }
-bool recreateBatcher() { return createBatchBuffers(false); }
-
 using DrawListHandOff = NullRendererFrames;
 
 TEST_F(DrawListHandOff, StressOnTheNullRenderer) {
-    g_DeviceResourceSteps.releaseBatchBuffers = releaseBatcher;
-    g_DeviceResourceSteps.recreateBatchBuffers = recreateBatcher;
+    g_DeviceResourceSteps.releaseBatchBuffers = releaseBatchBuffers;
+    g_DeviceResourceSteps.recreateBatchBuffers = [] { return createBatchBuffers(false); };
     std::mt19937 random(12345);
     ClVec4 eye;
     eye.set(0.0f, 0.0f, 100.0f, 0.0f);

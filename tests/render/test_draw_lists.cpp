@@ -3,12 +3,15 @@
 #include "render/render_worker.h"
 #include "null_renderer_frames.h"
 #include "render/render_target.h"
+#include "tests/support/vec_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 namespace {
+
+using test_support::vecText;
 
 const SMaterial* material(u32 i) {
     static char storage[4];
@@ -70,13 +73,11 @@ TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGive
     handOff([] { buildDrawCommands(0x22, eyeAt(0, 0, 10), 0x40); });
     ASSERT_EQ(8u, batchVertexCount());
 
-    // The main scene's sprite faces +z: its right is -x, its up +y.
+    // The main scene's sprite faces +z: its right is -x, its up +y (x, y, v). The preview's sprite
+    // faces its group's eye on +x (x and the size of z).
     const SBatchVertex* v = batchLockedVertices();
-    EXPECT_EQ((std::vector<f32>{-1, 1, 1}), (std::vector<f32>{v[0].x, v[0].y, v[1].v}));
+    EXPECT_EQ(vecText({{v[0].x, v[0].y, v[1].v}, {v[4].x, std::fabs(v[4].z), 0}}), "(-1 1 1) (0 1 0)");
     EXPECT_EQ(0xFF00FF00u, v[0].colour);
-    // The preview's sprite faces its group's eye on +x.
-    EXPECT_FLOAT_EQ(0.0f, v[4].x);
-    EXPECT_FLOAT_EQ(1.0f, std::fabs(v[4].z));
 
     buildLayerDrawList(0, 0x40, false, false);  // the exclude mask took 0x40 off
     buildLayerDrawList(1, 0x22, false, false);
@@ -121,10 +122,9 @@ TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPo
     handOff([] { buildDrawCommands(1, eyeAt(5, 0, 50), 0); });
     ASSERT_EQ(24u, batchVertexCount());
     const SBatchVertex* v = batchLockedVertices();
-    EXPECT_EQ((std::vector<f32>{2, 2, 1}), (std::vector<f32>{v[0].nx, v[1].v, v[4].nx}));
+    // Width ratios, then the widths across the start of the first two lines.
+    EXPECT_EQ(vecText({{v[0].nx, v[1].v, v[4].nx}, {std::fabs(v[0].y - v[1].y), std::fabs(v[4].y - v[5].y), 0}}), "(2 2 1) (4 2 0)");
     EXPECT_EQ(std::make_pair(0xAAu, 0xBBu), std::make_pair(v[3].colour, v[4].colour));
-    EXPECT_NEAR(4.0f, std::fabs(v[0].y - v[1].y), 1e-5f);
-    EXPECT_NEAR(2.0f, std::fabs(v[4].y - v[5].y), 1e-5f);
     for (u32 i = 8; i < 24; ++i) EXPECT_TRUE(std::isfinite(v[i].nx) && std::isfinite(v[i].v) && std::isfinite(v[i].x)) << i;
 }
 

@@ -2,14 +2,13 @@
 #include "platform/gfx/image_decode.h"
 #include "render/texture.h"
 #include "render_data_support.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 namespace {
-
 
 class Textures : public BuiltDataTest {
 protected:
@@ -28,7 +27,7 @@ TEST_F(Textures, ABuiltImageLoadsOnceAndIsFoundWhateverTheCase) {
     ClTexture* texture = loadTexture("Images/Lensflare-glow");
     ASSERT_NE(texture, nullptr);
     EXPECT_TRUE(texture->deviceTexture() && texture->width() > 0);
-    EXPECT_EQ(std::make_tuple(loadTexture("Images/Lensflare-glow"), findTexture("images/lensflare-glow"), getTextureCount()),
+    EXPECT_EQ((std::tuple{loadTexture("Images/Lensflare-glow"), findTexture("images/lensflare-glow"), getTextureCount()}),
               std::make_tuple(texture, texture, 1u));
 }
 
@@ -41,27 +40,26 @@ TEST_F(Textures, KeyedTexturesAreFoundUnderTheirKey) {
 }
 
 TEST_F(Textures, ResolutionPrefersBmpAndDamagedFilesGiveNoDeviceTexture) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "velodrix_texture_test";
-    std::filesystem::create_directories(folder / "Images");
+    const test_support::ClTempDir folder;
     const u8 red[4] = {255, 0, 0, 255};
     const u8 green[8] = {0, 255, 0, 255, 0, 255, 0, 255};
-    writePngFile((folder / "Images/both.png").c_str(), 1, 1, red);
+    folder.write("Images/broken.png", "this is no image");
+    writePngFile(folder.file("Images/both.png").c_str(), 1, 1, red);
     // The ".bmp" candidate: really PNG bytes of another size, which the decoder reads by content.
-    writePngFile((folder / "Images/both.bmp").c_str(), 2, 1, green);
-    std::ofstream(folder / "Images/broken.png") << "this is no image";
-    setDataDir((folder.string() + "/").c_str());
+    writePngFile(folder.file("Images/both.bmp").c_str(), 2, 1, green);
+    setDataDir((folder.str() + "/").c_str());
 
     ClTexture* both = loadTexture("Images/both");
     ASSERT_NE(both, nullptr);
     EXPECT_EQ(both->width(), 2.0f) << "the .bmp name is tried first";
     EXPECT_TRUE(textureFileExists("Images/both", ".png") && !textureFileExists("Images/none"));
-    EXPECT_EQ(std::make_pair(loadTexture("Images/none"), getTextureCount()), std::make_pair((ClTexture*)nullptr, 1u)) << "a missing file registers nothing";
+    EXPECT_EQ((std::pair{loadTexture("Images/none"), getTextureCount()}), std::pair((ClTexture*)nullptr, 1u)) << "a missing file registers nothing";
 
     ClTexture* broken = loadTexture("Images/broken");
     ASSERT_NE(broken, nullptr) << "registered, without a device texture";
     EXPECT_TRUE(!broken->deviceTexture() && broken->width() == 0.0f);
-    EXPECT_EQ(std::make_pair(broken->saveToFile((folder / "saved.png").c_str()), std::filesystem::exists(folder / "saved.png")), std::make_pair(0u, false));
-    std::filesystem::remove_all(folder);
+    EXPECT_EQ((std::pair{broken->saveToFile(folder.file("saved.png").c_str()), std::filesystem::exists(folder.file("saved.png"))}),
+              std::pair(0u, false));
 }
 
 }  // namespace
