@@ -8,16 +8,16 @@
 #include <string_view>
 
 struct SFrontEndEntry {
-    bool startFailed;         // the action mode could not start its song
-    bool returningFromPlay;   // a play was left (else: the first entry after start-up)
-    bool voiceOverTest;       // SG_VO_TEST_ROOT and SG_VO_TEST_LINE both set
-    bool interviewChain;      // DO_SG_VO_INTERVIEW_CHAIN >= 1
-    bool skipSplash;          // DEBUG_AMENITIES >= 1 or DEBUG_SKIP_SPLASH >= 1
-    bool forcedQuit;          // the play was left through "ForceQuitGame"
-    bool bossGame;
-    bool bossBeaten;
-    s32 forceBossWin;         // FORCE_BOSS_WIN: 1 every boss game is won, 2 a coin toss decides
-    bool collectibleToShow;   // the play identified a collectible the player has not seen
+    bool startFailed = false;  // the action mode could not start its song
+    bool returningFromPlay = false;  // a play was left (else: the first entry after start-up)
+    bool voiceOverTest = false;  // SG_VO_TEST_ROOT and SG_VO_TEST_LINE both set
+    bool interviewChain = false;  // DO_SG_VO_INTERVIEW_CHAIN >= 1
+    bool skipSplash = false;  // DEBUG_AMENITIES >= 1 or DEBUG_SKIP_SPLASH >= 1
+    bool forcedQuit = false;  // the play was left through "ForceQuitGame"
+    bool bossGame = false;
+    bool bossBeaten = false;
+    s32 forceBossWin = 0;  // FORCE_BOSS_WIN: 1 every boss game is won, 2 a coin toss decides
+    bool collectibleToShow = false;  // the play identified a collectible the player has not seen
 };
 
 enum E_FrontEndEntryKind : u32 {

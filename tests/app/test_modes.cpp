@@ -127,15 +127,22 @@ protected:
 TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
     const SStacks before = stacksNow();
     for (EFail fail : {EFail::NONE, EFail::CACHES, EFail::ANALYSIS, EFail::CUE}) {
+        const s32 fails = fail == EFail::NONE ? 0 : 1;
         g_fail = fail;
-        const s32 started = enterPlayFromFrontEnd();
-        EXPECT_EQ(started, fail == EFail::NONE ? 1 : 0);
-        EXPECT_EQ(uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL), fail == EFail::NONE ? 0 : 1);
-        EXPECT_EQ(g_uInGameFlag, fail == EFail::NONE ? 1u : 0u);
+        EXPECT_EQ(enterPlayFromFrontEnd(), 1 - fails);
+        EXPECT_EQ((std::vector<s32>{uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL), s32(g_uInGameFlag)}),
+                  (std::vector<s32>{fails, 1 - fails}));
         g_GameModeAction.exit();
         EXPECT_EQ(stacksNow(), before) << int(fail);
         EXPECT_TRUE(isWorldReady()) << "the front end gets its world back";
         EXPECT_EQ(g_uInGameFlag, 0u);
+        if (!fails) continue;
+        // A failed start comes back to the scan page with the corruption flag.
+        g_GameModeFrontEnd.enter(2);
+        EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "WaitForDirScan");
+        EXPECT_EQ(uiVariable(UIVAR_FILE_CORRUPTION), 1);
+        g_GameModeFrontEnd.exit();
+        EXPECT_EQ(stacksNow(), before);
     }
     // No music path at all: neither a library song nor GAME_MUSIC_FILE.
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 5);
@@ -144,16 +151,6 @@ TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
     g_GameModeAction.exit();
     EXPECT_EQ(stacksNow(), before);
     EXPECT_TRUE(isWorldReady());
-}
-
-TEST_F(Modes, AFailedPlayComesBackToTheScanPageWithTheCorruptionFlag) {
-    g_fail = EFail::ANALYSIS;
-    enterPlayFromFrontEnd();
-    g_GameModeAction.exit();
-    g_GameModeFrontEnd.enter(2);
-    EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "WaitForDirScan");
-    EXPECT_EQ(uiVariable(UIVAR_FILE_CORRUPTION), 1);
-    g_GameModeFrontEnd.exit();
 }
 
 TEST_F(Modes, TheRunUpStepsTheWorldToSongTimeExactlyZero) {
@@ -172,36 +169,29 @@ TEST_F(Modes, TheRunUpStepsTheWorldToSongTimeExactlyZero) {
 
 TEST_F(Modes, QuickExitAndTheEarlyEndFinishPlay) {
     ClGameModeActionZuno& mode = g_GameModeAction;
-    g_GameModeFrontEnd.enter(0);
-    g_GameModeFrontEnd.exit();
-    configSetValue("QUICK_EXIT", "1");
-    configSetValue("END_GAME_EARLY_TIME", "0");
-    ASSERT_EQ(mode.enter(1), 1);
+    const auto play = [this](const char* quickExit, const char* endEarly) {
+        configSetValue("QUICK_EXIT", quickExit);
+        configSetValue("END_GAME_EARLY_TIME", endEarly);
+        EXPECT_EQ(enterPlayFromFrontEnd(), 1);
+    };
+    play("1", "0");
     g_fSongTime = 2.0f;
     mode.checkSongEnd();
-    EXPECT_EQ(mode.m_finished, 0u);
+    const u32 finishedAtTwo = mode.m_finished;
     g_fSongTime = 2.01f;
     mode.checkSongEnd();
-    EXPECT_EQ(mode.m_finished, 1u);
-    EXPECT_EQ(shownScore(g_aPlayerState[0]), 100000);
-    mode.tickEndEarly(100.0f);
+    EXPECT_EQ((std::vector<s32>{s32(finishedAtTwo), s32(mode.m_finished), shownScore(g_aPlayerState[0])}),
+              (std::vector<s32>{0, 1, 100000}));
     mode.exit();
 
-    configSetValue("QUICK_EXIT", "0");
-    configSetValue("END_GAME_EARLY_TIME", "20");
-    g_GameModeFrontEnd.enter(0);
-    g_GameModeFrontEnd.exit();
-    ASSERT_EQ(mode.enter(1), 1);
+    play("0", "20");
     mode.tickEndEarly(19.5f);
-    EXPECT_EQ(mode.m_finished, 0u);
+    const u32 finishedBefore = mode.m_finished;
     mode.tickEndEarly(0.5f);
-    EXPECT_EQ(mode.m_finished, 1u);
+    EXPECT_EQ((std::vector<u32>{finishedBefore, mode.m_finished}), (std::vector<u32>{0, 1}));
     mode.exit();
 
-    configSetValue("END_GAME_EARLY_TIME", "-1");
-    g_GameModeFrontEnd.enter(0);
-    g_GameModeFrontEnd.exit();
-    ASSERT_EQ(mode.enter(1), 1);
+    play("0", "-1");
     mode.tickEndEarly(1000.0f);
     EXPECT_EQ(mode.m_finished, 0u);
     mode.exit();
