@@ -113,38 +113,38 @@ SFrontEndEntry ClGameModeFrontEnd::entryNow() const {
 
 void ClGameModeFrontEnd::takeScreenChoice(const SFrontEndScreen& screen) {
     switch (screen.kind) {
-    case E_FRONTEND_ENTRY_START_FAILED:
-        setRootText(UIVAR_SWITCH_FROM_SCANNING_OPTIONS, SPLASH_AFTER_FAILURE);
-        setRootText(UIVAR_SWITCH_FROM_WAIT_FOR_DIR_SCAN, SPLASH_AFTER_FAILURE);
-        setUiVariable(UIVAR_FILE_CORRUPTION, 1);
-        requestSongRescan();
-        break;
-    case E_FRONTEND_ENTRY_FIRST:
-        resumeSongScanRequests();
-        if (screen.menuMusic) systemStartMainMenuMusic();
-        break;
-    case E_FRONTEND_ENTRY_FORCED_QUIT:
-        break;
-    case E_FRONTEND_ENTRY_BOSS_LOST:
-        switchWidgetByName("Tutorial", "BossFailResults_Step1");
-        g_UiFlags.tutorialWidget = findWidgetByName("BossFailResults_Step1");
-        g_SongLibrary.bossFailed = 1;
-        saveWrite(1);
-        break;
-    case E_FRONTEND_ENTRY_BOSS_WON:
-        takeBossWin();
-        break;
-    case E_FRONTEND_ENTRY_PLAYED: {
-        s32 boss = -1, sub = -1;
-        findNextUnbeatenBoss(&boss, &sub);
-        // With every boss beaten there is no counter to lower.
-        if (boss >= 0) {
-            s8& met = g_PlayRecord.boss.met[boss * s32(SUBBOSS_COUNT) + sub];
-            if (met > 0) --met;
-            collectPlayRecord(-1);
+        case E_FRONTEND_ENTRY_START_FAILED:
+            setRootText(UIVAR_SWITCH_FROM_SCANNING_OPTIONS, SPLASH_AFTER_FAILURE);
+            setRootText(UIVAR_SWITCH_FROM_WAIT_FOR_DIR_SCAN, SPLASH_AFTER_FAILURE);
+            setUiVariable(UIVAR_FILE_CORRUPTION, 1);
+            requestSongRescan();
+            break;
+        case E_FRONTEND_ENTRY_FIRST:
+            resumeSongScanRequests();
+            if (screen.menuMusic) systemStartMainMenuMusic();
+            break;
+        case E_FRONTEND_ENTRY_FORCED_QUIT:
+            break;
+        case E_FRONTEND_ENTRY_BOSS_LOST:
+            switchWidgetByName("Tutorial", "BossFailResults_Step1");
+            g_UiFlags.tutorialWidget = findWidgetByName("BossFailResults_Step1");
+            g_SongLibrary.bossFailed = 1;
+            saveWrite(1);
+            break;
+        case E_FRONTEND_ENTRY_BOSS_WON:
+            takeBossWin();
+            break;
+        case E_FRONTEND_ENTRY_PLAYED: {
+            s32 boss = -1, sub = -1;
+            findNextUnbeatenBoss(&boss, &sub);
+            // With every boss beaten there is no counter to lower.
+            if (boss >= 0) {
+                s8& met = g_PlayRecord.boss.met[boss * s32(SUBBOSS_COUNT) + sub];
+                if (met > 0) --met;
+                collectPlayRecord(-1);
+            }
+            break;
         }
-        break;
-    }
     }
     if (screen.page == "Results") setUiVariable(UIVAR_RESULTS_SCREEN_INIT_FROM, 0);
     const std::string page(screen.page);
