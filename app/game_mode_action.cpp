@@ -84,7 +84,6 @@ constexpr const char* UIVAR_MOCKED = "GS_mocked_us";
 // The partner credits show this long into play, and again this long before the song ends.
 constexpr f32 FIRST_CREDITS_DELAY = 2.5f;
 constexpr f32 SECOND_CREDITS_BEFORE_END = 8.0f + 5.0f;
-constexpr f32 SLOW_FRAME_MILLISECONDS = 15.0f;
 constexpr u32 PLAYTEST_CATEGORY_PLAY = 1;
 constexpr s32 AMBIENT_MODE_PLAY = 1;
 constexpr s32 AMBIENT_MODE_PAUSED = 2;
@@ -381,7 +380,7 @@ s32 ClGameModeActionZuno::update(f32 dt) {
     tickFrontEndScreens();
     renderUiPages();
     drawMirrorLake();
-    addPlaytestFrameTime(PLAYTEST_CATEGORY_PLAY, SLOW_FRAME_MILLISECONDS);
+    addPlaytestFrameTime(PLAYTEST_CATEGORY_PLAY, PLAYTEST_STARTUP_SECONDS);
     finishFrame();
 
     handlePauseAndTips();

@@ -1,5 +1,6 @@
 #include "app/game_mode_front_end.h"
 
+#include "app/front_end_screen.h"
 #include "app/game_mode_action.h"
 #include "audio/sound/sound_engine.h"
 #include "core/config.h"
@@ -41,12 +42,12 @@
 #include "world/play/play_record.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
 constexpr const char* TOP_LEVEL_SWITCHER = "TopLevelSwitcher";
 constexpr const char* SPLASH_AFTER_FAILURE = "SplashScreenVel";
-constexpr f32 SLOW_FRAME_MILLISECONDS = 15.0f;
 constexpr u32 PLAYTEST_CATEGORY_FRONT_END = 0;
 constexpr s32 AMBIENT_MODE_MENUS = 0;
 // Medals of the boss progress: a boss won, every boss beaten, and reaching stages 2 to 5.
@@ -56,12 +57,6 @@ constexpr s32 MEDAL_FIRST_STAGE = 5 - 2;
 
 void setRootText(const char* name, const char* text) {
     if (ClWidget* root = getUiVariables()) root->setText(name, text);
-}
-
-bool bossWinForced() {
-    const s32 force = configGetInt("FORCE_BOSS_WIN");
-    if (force == 1) return true;
-    return force == 2 && sfmtGenRand32() > 0x7FFFFFFFu;
 }
 
 // The item the results go by: the first the player has not been shown yet, or none.
@@ -100,41 +95,61 @@ void ClGameModeFrontEnd::takeBossWin() {
     }
     collectPlayRecord(-1);
     saveWrite(1);
-    switchWidgetByName(TOP_LEVEL_SWITCHER, "PostBossWinGS");
 }
 
-bool ClGameModeFrontEnd::chooseScreenAfterPlay() {
-    if (g_GameModeAction.m_forcedQuit) {
-        switchWidgetByName(TOP_LEVEL_SWITCHER, SPLASH_AFTER_FAILURE);
-        return true;
-    }
-    if (g_GameModeAction.m_wasBossGame) {
-        if (!g_GameModeAction.m_bossBeaten && !bossWinForced()) {
+SFrontEndEntry ClGameModeFrontEnd::entryNow() const {
+    SFrontEndEntry entry{};
+    entry.startFailed = uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL) == 1;
+    entry.returningFromPlay = uiVariable(UIVAR_RETURNING_FROM_ACTION) == 1;
+    entry.voiceOverTest = configHasKey("SG_VO_TEST_ROOT") && configHasKey("SG_VO_TEST_LINE");
+    entry.interviewChain = configGetInt("DO_SG_VO_INTERVIEW_CHAIN") >= 1;
+    entry.skipSplash = configGetInt("DEBUG_AMENITIES") >= 1 || configGetInt("DEBUG_SKIP_SPLASH") >= 1;
+    entry.forcedQuit = g_GameModeAction.m_forcedQuit != 0;
+    entry.bossGame = g_GameModeAction.m_wasBossGame != 0;
+    entry.bossBeaten = g_GameModeAction.m_bossBeaten != 0;
+    entry.forceBossWin = configGetInt("FORCE_BOSS_WIN");
+    entry.collectibleToShow = collectibleForResults() != nullptr;
+    return entry;
+}
+
+void ClGameModeFrontEnd::takeScreenChoice(const SFrontEndScreen& screen) {
+    switch (screen.kind) {
+        case E_FRONTEND_ENTRY_START_FAILED:
+            setRootText(UIVAR_SWITCH_FROM_SCANNING_OPTIONS, SPLASH_AFTER_FAILURE);
+            setRootText(UIVAR_SWITCH_FROM_WAIT_FOR_DIR_SCAN, SPLASH_AFTER_FAILURE);
+            setUiVariable(UIVAR_FILE_CORRUPTION, 1);
+            requestSongRescan();
+            break;
+        case E_FRONTEND_ENTRY_FIRST:
+            resumeSongScanRequests();
+            if (screen.menuMusic) systemStartMainMenuMusic();
+            break;
+        case E_FRONTEND_ENTRY_FORCED_QUIT:
+            break;
+        case E_FRONTEND_ENTRY_BOSS_LOST:
             switchWidgetByName("Tutorial", "BossFailResults_Step1");
             g_UiFlags.tutorialWidget = findWidgetByName("BossFailResults_Step1");
             g_SongLibrary.bossFailed = 1;
             saveWrite(1);
-        } else {
+            break;
+        case E_FRONTEND_ENTRY_BOSS_WON:
             takeBossWin();
-            return false;
-        }
-    } else {
-        s32 boss = -1, sub = -1;
-        findNextUnbeatenBoss(&boss, &sub);
-        if (boss >= 0) {
-            s8& met = g_PlayRecord.boss.met[boss * s32(SUBBOSS_COUNT) + sub];
-            if (met > 0) --met;
-            collectPlayRecord(-1);
+            break;
+        case E_FRONTEND_ENTRY_PLAYED: {
+            s32 boss = -1, sub = -1;
+            findNextUnbeatenBoss(&boss, &sub);
+            // With every boss beaten there is no counter to lower.
+            if (boss >= 0) {
+                s8& met = g_PlayRecord.boss.met[boss * s32(SUBBOSS_COUNT) + sub];
+                if (met > 0) --met;
+                collectPlayRecord(-1);
+            }
+            break;
         }
     }
-    const SCollectibleRecord* item = collectibleForResults();
-    if (!item || item->identified) {
-        setUiVariable(UIVAR_RESULTS_SCREEN_INIT_FROM, 0);
-        switchWidgetByName(TOP_LEVEL_SWITCHER, "Results");
-    } else {
-        switchWidgetByName(TOP_LEVEL_SWITCHER, "SongCollectibleIdentified");
-    }
-    return true;
+    if (screen.page == "Results") setUiVariable(UIVAR_RESULTS_SCREEN_INIT_FROM, 0);
+    const std::string page(screen.page);
+    switchWidgetByName(TOP_LEVEL_SWITCHER, page.c_str());
 }
 
 s32 ClGameModeFrontEnd::enter(s32) {
@@ -160,27 +175,7 @@ s32 ClGameModeFrontEnd::enter(s32) {
     setUiVariable(UIVAR_GO_TO_ACTION, 0);
     if (ClWidget* root = getUiVariables()) root->setBool(UIVAR_DISPLAY_LOADING_TEXT, true);
 
-    if (uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL) == 1) {
-        setRootText(UIVAR_SWITCH_FROM_SCANNING_OPTIONS, SPLASH_AFTER_FAILURE);
-        setRootText(UIVAR_SWITCH_FROM_WAIT_FOR_DIR_SCAN, SPLASH_AFTER_FAILURE);
-        setUiVariable(UIVAR_FILE_CORRUPTION, 1);
-        requestSongRescan();
-        switchWidgetByName(TOP_LEVEL_SWITCHER, "WaitForDirScan");
-    } else if (uiVariable(UIVAR_RETURNING_FROM_ACTION) != 1) {
-        resumeSongScanRequests();
-        if (configHasKey("SG_VO_TEST_ROOT") && configHasKey("SG_VO_TEST_LINE")) {
-            switchWidgetByName(TOP_LEVEL_SWITCHER, "TestSGVO");
-        } else if (configGetInt("DO_SG_VO_INTERVIEW_CHAIN") >= 1) {
-            switchWidgetByName(TOP_LEVEL_SWITCHER, "SGVOInterview");
-        } else if (configGetInt("DEBUG_AMENITIES") < 1 && configGetInt("DEBUG_SKIP_SPLASH") < 1) {
-            switchWidgetByName(TOP_LEVEL_SWITCHER, "SplashScreenNoButtons");
-        } else {
-            systemStartMainMenuMusic();
-            switchWidgetByName(TOP_LEVEL_SWITCHER, "TitleMenu");
-        }
-    } else {
-        chooseScreenAfterPlay();
-    }
+    takeScreenChoice(chooseFrontEndScreen(entryNow(), sfmtGenRand32));
 
     loadSosZones();
     setAmbientMode(AMBIENT_MODE_MENUS);
@@ -220,7 +215,7 @@ s32 ClGameModeFrontEnd::update(f32 dt) {
 
     updateCameras();
     drawMirrorLake();
-    addPlaytestFrameTime(PLAYTEST_CATEGORY_FRONT_END, SLOW_FRAME_MILLISECONDS);
+    addPlaytestFrameTime(PLAYTEST_CATEGORY_FRONT_END, PLAYTEST_STARTUP_SECONDS);
     finishFrame();
     if (renderWorkerRunning()) logTitleFramePresented();
 

@@ -4,6 +4,7 @@
 // decides that the program quits.
 #pragma once
 
+#include "app/front_end_screen.h"
 #include "app/game_mode.h"
 
 class ClCamera;
@@ -26,8 +27,9 @@ public:
     bool m_cameraListed = false;  // the camera list owns it
 
 private:
-    // The screen after a played song; false when the enter is finished already (a boss won).
-    bool chooseScreenAfterPlay();
+    SFrontEndEntry entryNow() const;
+    // What the chosen screen asks besides the switch: a rescan, the menu music, the boss progress.
+    void takeScreenChoice(const SFrontEndScreen& screen);
     void takeBossWin();
 };
 

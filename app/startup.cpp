@@ -127,6 +127,11 @@ void loadSettingsOrDie() {
 
 }  // namespace
 
+void seedRandomFromSettings() {
+    const s32 seed = configGetInt("RANDOM_SEED");
+    sfmtInitGenRand(seed != 0 ? u32(seed) : osTickCount());
+}
+
 void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) {
     // Again, for runs that start here rather than at the program's entry.
     osInstallTerminationHandler();
@@ -154,11 +159,9 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
     if (!archiveMount("ASPEC", 4, nullptr)) fatalError("cannot mount the package ASPEC (ASPEC_win32.mdf/.mtc), which holds project.ini");
     archiveMount("AAM", 4, nullptr);
 
-    // Settings. The generator is seeded once they are known, so that RANDOM_SEED can make a run
-    // repeatable; without it the time seeds it.
+    // Settings, and the generator seeded once they are known.
     loadSettingsOrDie();
-    const s32 seed = configGetInt("RANDOM_SEED");
-    sfmtInitGenRand(seed != 0 ? u32(seed) : osTickCount());
+    seedRandomFromSettings();
     buildLangDir();
     initUserDataDir();
     closeTextSource();

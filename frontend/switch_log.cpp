@@ -8,6 +8,7 @@
 #include "ui/switcher.h"
 #include "ui/ui_variables.h"
 #include "world/play/play_record.h"
+#include "world/play/player_state.h"
 
 #include <cstring>
 
@@ -36,6 +37,7 @@ std::string switchLogLine(const char* page) {
     if (std::strcmp(page, "Results") == 0) {
         line += " song=\"" + osWideToUtf8(songDisplayName(uiVariable(UIVAR_SELECTED_SONG_INDEX)).c_str()) + "\"";
         line += " difficulty=" + std::to_string(currentDifficulty());
+        line += " score=" + std::to_string(shownScore(g_aPlayerState[0]));
     }
     return line;
 }

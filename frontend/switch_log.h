@@ -1,7 +1,7 @@
 // The front end's own log: one line at every switch of "TopLevelSwitcher", naming the page shown
-// and, for "Results", the song and the difficulty:
+// and, for "Results", the song, the difficulty and the score shown (the play's stored score / 11):
 //   page TitleMenu
-//   page Results song="Artist - Title" difficulty=2
+//   page Results song="Artist - Title" difficulty=2 score=12345
 // and one more line, once, after the first frame showing the title page has been presented, with
 // the monotonic clock's nanoseconds at that moment (CLOCK_MONOTONIC, comparable across processes):
 //   presented TitleMenu at_ns=123456789
@@ -12,8 +12,8 @@
 // Opens the log under the user-data directory (nothing when the log manager does not run).
 void openSwitchLog();
 void closeSwitchLog();
-// The line for the page now shown; the song and difficulty are read from the library and the
-// play record.
+// The line for the page now shown; the song, difficulty and score are read from the library, the
+// play record and the first player.
 std::string switchLogLine(const char* page);
 // The "onSwitch" callback of "TopLevelSwitcher".
 void logTopLevelSwitch();

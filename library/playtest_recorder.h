@@ -9,6 +9,8 @@
 
 constexpr u32 PLAYTEST_FILE_VERSION = 1;
 constexpr u32 PLAYTEST_MAX_CATEGORIES = 8;
+// The modes' threshold for addPlaytestFrameTime: seconds after the set-up before frames count.
+constexpr f32 PLAYTEST_STARTUP_SECONDS = 15.0f;
 
 struct SPlaytestCategory {
     u32 frames;

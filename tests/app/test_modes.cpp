@@ -1,8 +1,10 @@
 // The two game modes' entries and exits: the input mappers, cameras and flags they set up are
 // undone on every path, failures included; the run-up ends at song time 0; the play's ends.
+#include "app/front_end_screen.h"
 #include "app/game_mode.h"
 #include "app/game_mode_action.h"
 #include "app/game_mode_front_end.h"
+#include "app/startup.h"
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/play/song_clock.h"
 #include "core/config.h"
@@ -12,12 +14,14 @@
 #include "core/file_layer.h"
 #include "core/game_clock.h"
 #include "core/packages.h"
+#include "core/random.h"
 #include "input/input_channels.h"
 #include "input/input_mappers.h"
 #include "platform/gfx/gfx_device.h"
 #include "library/song_library.h"
 #include "render/camera_list.h"
 #include "render/camera_stacks.h"
+#include "render/render_device.h"
 #include "render/scene_inputs.h"
 #include "render/shader.h"
 #include "render/spline_registry.h"
@@ -38,6 +42,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -113,21 +118,38 @@ protected:
         return g_GameModeAction.enter(1);
     }
 
+    // A rising edge on player 0's channel a second on, when the input lock of a mode's camera
+    // push and the switcher's transition are over.
+    static void pressChannel(int channel) {
+        g_iInputLockCounter = 0;
+        setClockDelta(GAME_CLOCK_SYSTEM, 1.0f);
+        SInputChannel* pressed = getPlayerChannel(0, channel);
+        pressed->value[g_uInputFlipIndex] = 1.0f;
+        pressed->value[1 - g_uInputFlipIndex] = 0.0f;
+    }
+
     test_support::ClTempDir m_home;
 };
 
 TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
     const SStacks before = stacksNow();
     for (EFail fail : {EFail::NONE, EFail::CACHES, EFail::ANALYSIS, EFail::CUE}) {
+        const s32 fails = fail == EFail::NONE ? 0 : 1;
         g_fail = fail;
-        const s32 started = enterPlayFromFrontEnd();
-        EXPECT_EQ(started, fail == EFail::NONE ? 1 : 0);
-        EXPECT_EQ(uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL), fail == EFail::NONE ? 0 : 1);
-        EXPECT_EQ(g_uInGameFlag, fail == EFail::NONE ? 1u : 0u);
+        EXPECT_EQ(enterPlayFromFrontEnd(), 1 - fails);
+        EXPECT_EQ((std::vector<s32>{uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL), s32(g_uInGameFlag)}),
+                  (std::vector<s32>{fails, 1 - fails}));
         g_GameModeAction.exit();
         EXPECT_EQ(stacksNow(), before) << int(fail);
         EXPECT_TRUE(isWorldReady()) << "the front end gets its world back";
         EXPECT_EQ(g_uInGameFlag, 0u);
+        if (!fails) continue;
+        // A failed start comes back to the scan page with the corruption flag.
+        g_GameModeFrontEnd.enter(2);
+        EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "WaitForDirScan");
+        EXPECT_EQ(uiVariable(UIVAR_FILE_CORRUPTION), 1);
+        g_GameModeFrontEnd.exit();
+        EXPECT_EQ(stacksNow(), before);
     }
     // No music path at all: neither a library song nor GAME_MUSIC_FILE.
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 5);
@@ -136,16 +158,6 @@ TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
     g_GameModeAction.exit();
     EXPECT_EQ(stacksNow(), before);
     EXPECT_TRUE(isWorldReady());
-}
-
-TEST_F(Modes, AFailedPlayComesBackToTheScanPageWithTheCorruptionFlag) {
-    g_fail = EFail::ANALYSIS;
-    enterPlayFromFrontEnd();
-    g_GameModeAction.exit();
-    g_GameModeFrontEnd.enter(2);
-    EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "WaitForDirScan");
-    EXPECT_EQ(uiVariable(UIVAR_FILE_CORRUPTION), 1);
-    g_GameModeFrontEnd.exit();
 }
 
 TEST_F(Modes, TheRunUpStepsTheWorldToSongTimeExactlyZero) {
@@ -164,42 +176,35 @@ TEST_F(Modes, TheRunUpStepsTheWorldToSongTimeExactlyZero) {
 
 TEST_F(Modes, QuickExitAndTheEarlyEndFinishPlay) {
     ClGameModeActionZuno& mode = g_GameModeAction;
-    g_GameModeFrontEnd.enter(0);
-    g_GameModeFrontEnd.exit();
-    configSetValue("QUICK_EXIT", "1");
-    configSetValue("END_GAME_EARLY_TIME", "0");
-    ASSERT_EQ(mode.enter(1), 1);
+    const auto play = [this](const char* quickExit, const char* endEarly) {
+        configSetValue("QUICK_EXIT", quickExit);
+        configSetValue("END_GAME_EARLY_TIME", endEarly);
+        EXPECT_EQ(enterPlayFromFrontEnd(), 1);
+    };
+    play("1", "0");
     g_fSongTime = 2.0f;
     mode.checkSongEnd();
-    EXPECT_EQ(mode.m_finished, 0u);
+    const u32 finishedAtTwo = mode.m_finished;
     g_fSongTime = 2.01f;
     mode.checkSongEnd();
-    EXPECT_EQ(mode.m_finished, 1u);
-    EXPECT_EQ(shownScore(g_aPlayerState[0]), 100000);
-    mode.tickEndEarly(100.0f);
+    EXPECT_EQ((std::vector<s32>{s32(finishedAtTwo), s32(mode.m_finished), shownScore(g_aPlayerState[0])}),
+              (std::vector<s32>{0, 1, 100000}));
     mode.exit();
 
-    configSetValue("QUICK_EXIT", "0");
-    configSetValue("END_GAME_EARLY_TIME", "20");
-    g_GameModeFrontEnd.enter(0);
-    g_GameModeFrontEnd.exit();
-    ASSERT_EQ(mode.enter(1), 1);
+    play("0", "20");
     mode.tickEndEarly(19.5f);
-    EXPECT_EQ(mode.m_finished, 0u);
+    const u32 finishedBefore = mode.m_finished;
     mode.tickEndEarly(0.5f);
-    EXPECT_EQ(mode.m_finished, 1u);
+    EXPECT_EQ((std::vector<u32>{finishedBefore, mode.m_finished}), (std::vector<u32>{0, 1}));
     mode.exit();
 
-    configSetValue("END_GAME_EARLY_TIME", "-1");
-    g_GameModeFrontEnd.enter(0);
-    g_GameModeFrontEnd.exit();
-    ASSERT_EQ(mode.enter(1), 1);
+    play("0", "-1");
     mode.tickEndEarly(1000.0f);
     EXPECT_EQ(mode.m_finished, 0u);
     mode.exit();
 }
 
-TEST_F(Modes, TipsArePausedForOnceAndThePauseMenuOpensOnlyWhenQuittingIsAllowed) {
+TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
     ClGameModeActionZuno& mode = g_GameModeAction;
     g_GameModeFrontEnd.enter(0);
     g_GameModeFrontEnd.exit();
@@ -290,20 +295,146 @@ TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLe
     EXPECT_EQ(std::make_tuple(g.active, g.fade.value, s_sequencesDone), std::make_tuple(0, 0.0f, std::vector<u32>{1, 2}));
 }
 
-TEST_F(Modes, TheQuitMenuOpensOnlyWhenAllowedAndThePadMonkeyNeverQuits) {
+TEST_F(Modes, PauseAndBackPressesOpenTheMenusOrQuitAsTheSettingsSay) {
+    struct SRow {
+        s32 allowQuit;
+        const char* debugAmenities;
+        const char* padMonkey;
+        // Play: paused, the pause menu shown, play left by a forced quit.
+        bool paused, pauseMenu, forcedQuit;
+        // Front end: the quit menu shown at the press, the quit confirmed then and a frame later.
+        bool quitMenu, quitAtPress, quitNextFrame;
+    };
+    const SRow rows[] = {
+        {0, "0", "0", false, false, false, false, false, false},
+        {0, "2", "0", false, false, false, false, false, false},
+        {1, "0", "0", true, true, false, true, false, false},
+        {1, "1", "0", true, true, false, true, false, true},
+        {1, "1", "1", true, true, false, true, false, false},
+        {1, "2", "0", true, false, true, true, false, true},
+    };
+    for (const SRow& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.allowQuit << row.debugAmenities << row.padMonkey);
+        configSetValue("DEBUG_AMENITIES", row.debugAmenities);
+        configSetValue("USE_PAD_MONKEY", row.padMonkey);
+        ClGameModeActionZuno& play = g_GameModeAction;
+        ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+        setUiVariable(UIVAR_ALLOW_QUIT, row.allowQuit);
+        pressChannel(E_CHANNEL_ESCAPE_IN_PLAY);
+        play.handlePauseAndTips();
+        EXPECT_EQ((std::vector<bool>{play.m_paused != 0, shownChildName("TopLevelSwitcher") == std::string("PauseMenu"),
+                                     play.m_forcedQuit != 0, play.m_finished != 0}),
+                  (std::vector<bool>{row.paused, row.pauseMenu, row.forcedQuit, row.forcedQuit}));
+        play.exit();
+        clearPlayerChannels();
+
+        ClGameModeFrontEnd& menus = g_GameModeFrontEnd;
+        menus.enter(0);
+        setUiVariable(UIVAR_ALLOW_QUIT, row.allowQuit);
+        pressChannel(E_CHANNEL_MENU_ESCAPE);
+        menus.handleQuitMenu();
+        const bool quitMenu = menus.m_quitMenuShown != 0, quitAtPress = menus.m_quitConfirmed != 0;
+        menus.handleQuitMenu();
+        EXPECT_EQ((std::vector<bool>{quitMenu, quitAtPress, menus.m_quitConfirmed != 0}),
+                  (std::vector<bool>{row.quitMenu, row.quitAtPress, row.quitNextFrame}));
+        menus.exit();
+        clearPlayerChannels();
+    }
+}
+
+TEST_F(Modes, WhileTheDeviceIsNotReadyTheFrontEndRunsNoInterfaceButItsClocksAdvance) {
     ClGameModeFrontEnd& mode = g_GameModeFrontEnd;
     mode.enter(0);
-    setUiVariable(UIVAR_ALLOW_QUIT, 0);
-    setUiVariable(UIVAR_FORCE_QUIT_GAME, 0);
-    configSetValue("USE_PAD_MONKEY", "1");
+    ASSERT_FALSE(renderDeviceReady());
+    setUiVariable(UIVAR_GO_TO_ACTION, 1);
     setUiVariable(UIVAR_FORCE_QUIT_GAME, 1);
-    mode.handleQuitMenu();
-    EXPECT_EQ(mode.m_quitConfirmed, 0u);
-    configSetValue("USE_PAD_MONKEY", "0");
-    mode.handleQuitMenu();
-    EXPECT_EQ(mode.m_quitConfirmed, 1u);
-    EXPECT_EQ(mode.m_quitMenuShown, 0u) << "no menu while quitting is not allowed";
+    const f64 before = g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime;
+    EXPECT_EQ(mode.update(0.25f), 0);
+    EXPECT_EQ(g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime - before, 0.25);
+    EXPECT_EQ((std::vector<s32>{uiVariable(UIVAR_GO_TO_ACTION), uiVariable(UIVAR_FORCE_QUIT_GAME),
+                                s32(mode.m_quitConfirmed)}),
+              (std::vector<s32>{1, 1, 0}));
     mode.exit();
+}
+
+// With all 15 bosses beaten there is no next boss (-1, -1): a boss won and a play without a
+// boss change nothing but the pending boss, and the stacks balance on both paths.
+TEST_F(Modes, AfterEveryBossIsBeatenPlaysWriteNothingOutOfRange) {
+    for (auto& subs : g_PlayRecord.boss.beaten)
+        for (s32& beaten : subs) beaten = 1;
+    std::memset(g_PlayRecord.boss.met, 2, sizeof g_PlayRecord.boss.met);
+    g_PlayRecord.boss.pending = 1;
+    const SStacks stacks = stacksNow();
+    for (bool bossGame : {true, false}) {
+        SPlayRecord expected = g_PlayRecord;
+        if (bossGame) {
+            expected.boss.pending = 0;
+            std::memset(expected.boss.pendingIdentity, 0, sizeof expected.boss.pendingIdentity);
+        }
+        g_GameModeAction.m_forcedQuit = 0;
+        g_GameModeAction.m_wasBossGame = g_GameModeAction.m_bossBeaten = bossGame;
+        setUiVariable(UIVAR_RETURNING_FROM_ACTION, 1);
+        g_GameModeFrontEnd.enter(2);
+        EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), bossGame ? "PostBossWinGS" : "Results");
+        EXPECT_EQ(std::memcmp(&g_PlayRecord, &expected, sizeof expected), 0) << bossGame;
+        g_GameModeFrontEnd.exit();
+        EXPECT_EQ(stacksNow(), stacks);
+    }
+    EXPECT_EQ(uiVariable(UIVAR_SOS_WIN), 1);
+}
+
+TEST_F(Modes, ASeedSettingMakesPlaysDrawTheSameNumbers) {
+    const auto drawsOfAPlay = [this](const char* seed) {
+        configSetValue("RANDOM_SEED", seed);
+        seedRandomFromSettings();
+        EXPECT_EQ(enterPlayFromFrontEnd(), 1);
+        std::vector<u32> draws = {g_sfmtState.draws, sfmtGenRand32(), sfmtGenRand32()};
+        g_GameModeAction.exit();
+        return draws;
+    };
+    const std::vector<u32> first = drawsOfAPlay("7");
+    EXPECT_EQ(drawsOfAPlay("7"), first);
+    EXPECT_NE(drawsOfAPlay("8"), first);
+}
+
+TEST(FrontEndScreen, TheFirstScreenFollowsTheWayTheFrontEndWasEntered) {
+    using Coin = u32 (*)();
+    const Coin noDraw = []() -> u32 {
+        ADD_FAILURE() << "a coin toss that decides nothing";
+        return 0;
+    };
+    const Coin heads = []() -> u32 { return 0x80000000u; };
+    const Coin tails = []() -> u32 { return 0x7FFFFFFFu; };
+    struct SRow {
+        SFrontEndEntry entry;
+        Coin coin;
+        SFrontEndScreen screen;
+    };
+    const SRow rows[] = {
+        {{.startFailed = true, .returningFromPlay = true}, noDraw,
+         {"WaitForDirScan", E_FRONTEND_ENTRY_START_FAILED, false}},
+        {{}, noDraw, {"SplashScreenNoButtons", E_FRONTEND_ENTRY_FIRST, false}},
+        {{.skipSplash = true}, noDraw, {"TitleMenu", E_FRONTEND_ENTRY_FIRST, true}},
+        {{.interviewChain = true}, noDraw, {"SGVOInterview", E_FRONTEND_ENTRY_FIRST, false}},
+        {{.voiceOverTest = true, .interviewChain = true, .skipSplash = true}, noDraw,
+         {"TestSGVO", E_FRONTEND_ENTRY_FIRST, false}},
+        {{.returningFromPlay = true, .forcedQuit = true, .bossGame = true}, noDraw,
+         {"SplashScreenVel", E_FRONTEND_ENTRY_FORCED_QUIT, false}},
+        {{.returningFromPlay = true, .bossGame = true, .bossBeaten = true}, noDraw,
+         {"PostBossWinGS", E_FRONTEND_ENTRY_BOSS_WON, false}},
+        {{.returningFromPlay = true, .bossGame = true, .forceBossWin = 1}, noDraw,
+         {"PostBossWinGS", E_FRONTEND_ENTRY_BOSS_WON, false}},
+        {{.returningFromPlay = true, .bossGame = true, .forceBossWin = 2}, heads,
+         {"PostBossWinGS", E_FRONTEND_ENTRY_BOSS_WON, false}},
+        {{.returningFromPlay = true, .bossGame = true, .forceBossWin = 2}, tails,
+         {"Results", E_FRONTEND_ENTRY_BOSS_LOST, false}},
+        {{.returningFromPlay = true, .bossGame = true, .collectibleToShow = true}, noDraw,
+         {"SongCollectibleIdentified", E_FRONTEND_ENTRY_BOSS_LOST, false}},
+        {{.returningFromPlay = true, .forceBossWin = 2}, noDraw, {"Results", E_FRONTEND_ENTRY_PLAYED, false}},
+        {{.returningFromPlay = true, .collectibleToShow = true}, noDraw,
+         {"SongCollectibleIdentified", E_FRONTEND_ENTRY_PLAYED, false}},
+    };
+    for (const SRow& row : rows) EXPECT_EQ(chooseFrontEndScreen(row.entry, row.coin), row.screen) << row.screen.page;
 }
 
 }  // namespace

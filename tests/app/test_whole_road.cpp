@@ -1,15 +1,17 @@
 // The road of a song through the whole program: start-up, the demo song found and analysed, two
 // plays chosen by the random input tester reaching the results, the song list again, a clean end
-// on SIGTERM, and the plays' best scores in the save. The front end's switch log is followed.
+// on SIGTERM, and each play's score saved as the best at its difficulty; a second run keeps them.
+// The front end's switch log is followed.
 //
-// The plays end by QUICK_EXIT, which stores a fixed score: random input scores nothing in a short
-// play. It picks the hardest difficulties with this seed, where the smallest enemy takes some 30
-// to 50 hits of the ship's default gun, and only bullet kills drop the pickups that give score.
+// The plays are real and end after 10 s of play. The ship cannot die: random input loses every
+// point to the death penalties within seconds. The window is 320x180, which keeps the software
+// rasteriser's share of the run small.
 #include "core/directories.h"
 #include "core/file_layer.h"
 #include "core/crit_section_pool.h"
 #include "library/song_library.h"
 #include "library/user_save.h"
+#include "world/play/player_state.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -55,14 +58,15 @@ fs::path packRoadData(const fs::path& root) {
     fs::copy(VELODRIX_DATA_STAGE_DIR, stage, fs::copy_options::recursive);
     std::string settings = readText(stage / "project.ini");
     for (const auto& [from, to] : {std::pair{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
-                                   std::pair{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 20\n"},
+                                   std::pair{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 10\n"},
                                    std::pair{"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
-                                   std::pair{"QUICK_EXIT 0\n", "QUICK_EXIT 1\n"}}) {
+                                   std::pair{"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 320\n"},
+                                   std::pair{"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 180\n"}}) {
         const size_t at = settings.find(from);
         EXPECT_NE(at, std::string::npos) << from;
         if (at != std::string::npos) settings.replace(at, std::string(from).size(), to);
     }
-    settings += "FIXED_DT 0.016666\n";
+    settings += "FIXED_DT 0.016666\nPLAYER_INVINCIBLE 1\n";
     std::ofstream(stage / "project.ini") << settings;
     fs::create_directories(data / "Soundtrack");
     const std::string pack = std::string(VELODRIX_PACK_BINARY) + " --compress '*.txt' --compress '*.ini' " +
@@ -80,14 +84,20 @@ bool roadDone(const std::string& log) {
     return second != std::string::npos && log.find("page SongList", second) != std::string::npos;
 }
 
-TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirBestScoresAreSaved) {
-    test_support::ClTempDir root;
-    const fs::path data = packRoadData(root.path());
-    const fs::path home = root.path() / "home";
-    const fs::path userDir = home / ".local/share/Orlenvane/Velodrix";
-    const fs::path logPath = userDir / "GAMEDATA/FrontEnd.log";
-    const fs::path errors = root.path() / "stderr.txt";
+struct SRoadRun {
+    std::string log;
+    std::string errorText;
+    int status = 0;
+    bool reached = false;  // the log showed what the run waited for
+    bool endedEarly = false;
+};
 
+// One run of the game from the road's data with the user folder under `home`, until its switch
+// log satisfies `done` (or 10 minutes pass); then SIGTERM.
+template <class FDone>
+SRoadRun runRoad(const fs::path& data, const fs::path& home, const fs::path& logPath, const fs::path& errors,
+                 FDone done) {
+    fs::remove(logPath);
     const pid_t game = fork();
     if (game == 0) {
         freopen(errors.c_str(), "w", stderr);
@@ -100,47 +110,87 @@ TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirBestScoresAreSaved) 
         _exit(71);
     }
     const auto start = std::chrono::steady_clock::now();
-    std::string log;
-    int status = 0;
-    bool ended = false;
-    while (!roadDone(log = readText(logPath))) {
-        if (waitpid(game, &status, WNOHANG) == game) {
-            ended = true;
+    SRoadRun run;
+    while (!(run.reached = done(run.log = readText(logPath)))) {
+        if (waitpid(game, &run.status, WNOHANG) == game) {
+            run.endedEarly = true;
             break;
         }
         if (std::chrono::steady_clock::now() - start > ROAD_TIME_LIMIT) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
-    if (!ended) {
+    if (!run.endedEarly) {
         kill(game, SIGTERM);
-        waitpid(game, &status, 0);
+        waitpid(game, &run.status, 0);
     }
-    const std::string errorText = readText(errors);
-    ASSERT_TRUE(roadDone(log)) << (ended ? "the game ended early\n" : "no two results in 10 minutes\n")
-                               << tail(log, 20) << errorText;
-    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << "\n" << errorText;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << errorText;
-    EXPECT_EQ(errorText.find("fatal"), std::string::npos) << errorText;
+    run.errorText = readText(errors);
+    return run;
+}
 
-    // Each play's difficulty, from its results line; the save holds the analysed song and the
-    // play's score as the best at each.
-    const std::regex resultsLine("page Results song=\"Velodrix Demo.wav\" difficulty=([0-5])");
-    std::vector<int> levels;
-    for (std::sregex_iterator it(log.begin(), log.end(), resultsLine), end; it != end; ++it)
-        levels.push_back(std::stoi((*it)[1]));
-    ASSERT_EQ(levels.size(), 2u) << log;
+void expectCleanEnd(const SRoadRun& run) {
+    ASSERT_TRUE(WIFEXITED(run.status)) << "killed by signal " << WTERMSIG(run.status) << "\n" << run.errorText;
+    EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errorText;
+    EXPECT_EQ(run.errorText.find("fatal"), std::string::npos) << run.errorText;
+}
 
+// The demo song's best score at each difficulty as the results show it (stored / 11), from the
+// save in userDir.
+std::map<int, s32> savedBestShownScores(const fs::path& userDir) {
     critSectionPoolInit();
     fileLayerInit();
     const std::string user = userDir.string() + "/";
     setUserDataDirW(std::u16string(user.begin(), user.end()).c_str());
     createSongLibrary();
-    ASSERT_EQ(saveRead(0), 1);
-    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
-    EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_READY));
-    for (int level : levels) EXPECT_GT(g_SongLibrary.songs[0].bestScores[level], 0) << level;
+    std::map<int, s32> best;
+    EXPECT_EQ(saveRead(0), 1);
+    EXPECT_EQ(g_SongLibrary.songs.size(), 1u);
+    if (g_SongLibrary.songs.size() == 1) {
+        EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_READY));
+        for (int level = 0; level < 6; ++level)
+            best[level] = g_SongLibrary.songs[0].bestScores[level] / SCORE_ENCODING_FACTOR;
+    }
     freeSongLibrary();
     fileLayerShutdown();
+    return best;
+}
+
+TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirScoresAreSavedAsTheBest) {
+    test_support::ClTempDir root;
+    const fs::path data = packRoadData(root.path());
+    const fs::path home = root.path() / "home";
+    const fs::path userDir = home / ".local/share/Orlenvane/Velodrix";
+    const fs::path logPath = userDir / "GAMEDATA/FrontEnd.log";
+    const fs::path errors = root.path() / "stderr.txt";
+
+    const SRoadRun road = runRoad(data, home, logPath, errors, roadDone);
+    ASSERT_TRUE(road.reached) << (road.endedEarly ? "the game ended early\n" : "no two results in 10 minutes\n")
+                              << tail(road.log, 20) << road.errorText;
+    expectCleanEnd(road);
+
+    // Each play's difficulty and shown score, from its results line; the best of them at each
+    // difficulty (0 where none was played) is what the save holds.
+    const std::regex resultsLine("page Results song=\"Velodrix Demo.wav\" difficulty=([0-5]) score=([0-9]+)");
+    std::map<int, s32> expected;
+    for (int level = 0; level < 6; ++level) expected[level] = 0;
+    int plays = 0;
+    s32 total = 0;
+    for (std::sregex_iterator it(road.log.begin(), road.log.end(), resultsLine), end; it != end; ++it, ++plays) {
+        const int level = std::stoi((*it)[1]);
+        const s32 shown = std::stoi((*it)[2]);
+        expected[level] = std::max(expected[level], shown);
+        total += shown;
+    }
+    ASSERT_EQ(plays, 2) << road.log;
+    EXPECT_GT(total, 0) << "the plays scored nothing\n" << road.log;
+    EXPECT_EQ(savedBestShownScores(userDir), expected);
+
+    // The next run reads the save and writes it again at its end.
+    const SRoadRun again = runRoad(data, home, logPath, errors, [](const std::string& log) {
+        return log.find("presented TitleMenu") != std::string::npos;
+    });
+    ASSERT_TRUE(again.reached) << "the second run showed no title\n" << tail(again.log, 20) << again.errorText;
+    expectCleanEnd(again);
+    EXPECT_EQ(savedBestShownScores(userDir), expected);
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ TEST_F(FrontEndFlow, ResultsShowThePlayAndKeepTheBestScore) {
     EXPECT_EQ(player.killPercentage, 75.0f);
     EXPECT_EQ(g_SongLibrary.songs[0].bestScores[3], 11 * 12345 + 7);
     EXPECT_EQ(uiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED), 1);
-    EXPECT_EQ(switchLog(), "page Results song=\"Artist - Alpha\" difficulty=3\n");
+    EXPECT_EQ(switchLog(), "page Results song=\"Artist - Alpha\" difficulty=3 score=12345\n");
 
     // A worse play later keeps the best; without an enemy count the percentage is unknown.
     setResultsEnemyCountSource(nullptr);
