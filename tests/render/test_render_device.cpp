@@ -16,9 +16,7 @@
 
 #include <stdlib.h>
 
-#include <algorithm>
 #include <atomic>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -161,27 +159,6 @@ TEST_F(RenderDevice, StoppingTheWaitingWorkerEndsItAfterOneWakeUp) {
     stopRenderWorker();
     EXPECT_EQ(std::make_pair(renderWorkerRunning(), renderWorkerFramesDrawn()), std::make_pair(false, drawn));
     stopRenderWorker();  // a second stop is harmless
-}
-
-// Producers on the main thread fill their half while the worker reads the other; run under
-// ThreadSanitizer, any overlap is a reported race.
-TEST_F(RenderDevice, HandOffStressKeepsProducerAndWorkerHalvesApart) {
-    static u32 s_lists[2][64];  // per half
-    static u64 s_sums[2];
-    g_FrameHandOffSteps.closeFrameHalf = [](u32) {};
-    g_FrameHandOffSteps.clearFrameHalf = [](u32) {};
-    g_FrameHandOffSteps.renderScene = [] {
-        const u32 half = renderFlipIndex();
-        s_sums[half] = std::accumulate(std::begin(s_lists[half]), std::end(s_lists[half]), u64(0));
-        std::fill(std::begin(s_lists[half]), std::end(s_lists[half]), 0u);
-        presentRenderedFrame();
-    };
-    for (u32 frame = 1; frame <= 2000; ++frame) {
-        const u32 half = 1 - renderFlipIndex();
-        std::fill(std::begin(s_lists[half]), std::end(s_lists[half]), frame);
-        ASSERT_EQ(submitFrameToRenderWorker(), 1);
-        ASSERT_EQ(s_sums[half], u64(frame) * 64);
-    }
 }
 
 }  // namespace
