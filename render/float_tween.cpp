@@ -8,8 +8,10 @@ namespace {
 
 constexpr f32 PI = 3.14159265358979f;
 
-f32 curveFraction(const SFloatTween& tween, f32 u) {
-    switch (tween.curve) {
+}  // namespace
+
+f32 tweenCurveValue(s32 curve, f32 u, f32 exponent, const char* owner) {
+    switch (curve) {
         case E_TWEEN_CURVE_LINEAR:
             return u;
         case E_TWEEN_CURVE_COSINE:
@@ -24,13 +26,11 @@ f32 curveFraction(const SFloatTween& tween, f32 u) {
             return 1.0f - rest4 * rest4;
         }
         case E_TWEEN_CURVE_POWER:
-            return std::pow(u, tween.exponent);
+            return std::pow(u, exponent);
         default:
-            fatalErrorf("float tween: invalid curve %u", tween.curve);
+            fatalErrorf("%s: invalid curve %d", owner, curve);
     }
 }
-
-}  // namespace
 
 void startFloatTween(SFloatTween* tween, const SFloatTweenDesc& desc) {
     if (desc.mode == E_TWEEN_NONE) {
@@ -112,7 +112,7 @@ void evaluateFloatTween(SFloatTween* tween) {
                 return;
             }
             tween->value =
-                tween->start + tween->range * curveFraction(*tween, tween->step * tween->time);
+                tween->start + tween->range * tweenCurveValue(s32(tween->curve), tween->step * tween->time, tween->exponent, "float tween");
             return;
         case E_TWEEN_OSCILLATE:
             if (tween->stop != 0) {

@@ -51,6 +51,10 @@ struct SFloatTween {
     u32 stop = 0;      // the owner sets it to end an oscillation
 };
 
+// The curve value at u (0 to 1) for curves 1 to 5; the exponent is used by curve 5 only. A curve
+// outside 1 to 5 stops the program, naming `owner`.
+f32 tweenCurveValue(s32 curve, f32 u, f32 exponent, const char* owner);
+
 // Invalid modes and curves are fatal, but only once the tween is evaluated.
 void startFloatTween(SFloatTween* tween, const SFloatTweenDesc& desc);
 void startFloatTweenFromTo(SFloatTween* tween, f32 from, f32 to, f32 duration, u32 curve,

@@ -158,7 +158,7 @@ void switchBarColourPreset(u32 preset, f32 seconds) {
             }
             case E_BARSCHEME_INT: {
                 SIntTween& integer = g_BarColourScheme.intEntry(entry);
-                const SIntTweenDesc fade = {integer.word, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, integer.current,
+                const SIntTweenDesc fade = {integer.word, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0, integer.current,
                                             s32(row.word[preset]), 0.0f, 0.0f, seconds, 1};
                 integer.start(fade);
                 break;

@@ -104,19 +104,13 @@ void ClProcessor_Enemy_Med_Beat_Shield::attach(ClEntity* owner, ClEntityNode* ha
     beatCount = -1;
 }
 
-void ClProcessor_Enemy_Med_Beat_Shield::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
-
 void ClProcessor_Enemy_Med_Beat_Shield::release() {
-    unsubscribe();
+    dropBeatSubscription(subscription);
     plates.release();
 }
 
 // A destroyed shield hears no more beats, so long songs do not fill the subscription pool.
-void ClProcessor_Enemy_Med_Beat_Shield::onDestroy() { unsubscribe(); }
+void ClProcessor_Enemy_Med_Beat_Shield::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_Enemy_Med_Beat_Shield::onSpawn() {
     if (!node->params.isInitialised()) fatalError("beat shield: its node has no parameter table");

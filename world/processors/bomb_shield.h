@@ -48,7 +48,6 @@ public:
     void layout(f32 duration);
 
 private:
-    void unsubscribe();
     void fire();
     void placePlate(SShieldPlate& plate);
 };

@@ -55,13 +55,7 @@ void ClProcessor_Enemy_Boss_TheWave::attach(ClEntity* owner, ClEntityNode* hangi
     stepInterval = 0.0f;
 }
 
-void ClProcessor_Enemy_Boss_TheWave::release() { unsubscribe(); }
-
-void ClProcessor_Enemy_Boss_TheWave::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
+void ClProcessor_Enemy_Boss_TheWave::release() { dropBeatSubscription(subscription); }
 
 f32 ClProcessor_Enemy_Boss_TheWave::startZ() const { return bossTuningRow(params, BLOCK_BAR_RUN, 2)->getChild(0)->getFloat(); }
 
@@ -125,7 +119,7 @@ void ClProcessor_Enemy_Boss_TheWave::onActivate() {
     if (!subscription) subscription = subscribeBeat(&ClProcessor_Enemy_Boss_TheWave::onBeat, this, 0);
 }
 
-void ClProcessor_Enemy_Boss_TheWave::onDestroy() { unsubscribe(); }
+void ClProcessor_Enemy_Boss_TheWave::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_Enemy_Boss_TheWave::onBeat(const SBeat& beat, s32 index, void* user) {
     (void)beat;

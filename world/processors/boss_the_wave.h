@@ -56,7 +56,6 @@ public:
     void launchBar(f32 seconds);
 
 private:
-    void unsubscribe();
     void validateBlock() const;
     f32 startZ() const;
     f32 endZ() const;

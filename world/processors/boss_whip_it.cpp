@@ -107,14 +107,8 @@ void ClProcessor_Enemy_Boss_WhipIt::freeSegments() {
 }
 
 void ClProcessor_Enemy_Boss_WhipIt::release() {
-    unsubscribe();
+    dropBeatSubscription(subscription);
     freeSegments();
-}
-
-void ClProcessor_Enemy_Boss_WhipIt::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
 }
 
 ClVec3 ClProcessor_Enemy_Boss_WhipIt::homePosition() const {
@@ -156,7 +150,7 @@ void ClProcessor_Enemy_Boss_WhipIt::onActivate() {
 }
 
 void ClProcessor_Enemy_Boss_WhipIt::onDestroy() {
-    unsubscribe();
+    dropBeatSubscription(subscription);
     freeSegments();
 }
 

@@ -9,7 +9,7 @@
 #include "core/vec.h"
 #include "render/float_tween.h"
 #include "world/entity/processor.h"
-#include "world/play/vector_tween.h"
+#include "world/play/tween.h"
 
 class ClAtom;
 
@@ -33,9 +33,6 @@ public:
     void onDestroy() override;
 
     static void onBeat(const SBeat& beat, s32 index, void* user);
-
-private:
-    void unsubscribe();
 };
 
 struct SPetalRecord {
@@ -74,7 +71,6 @@ public:
     s32 petalFacingShip() const;
 
 private:
-    void unsubscribe();
     void act(s32 beatIndex);
     void throwPetal();
     void regrowPetal();

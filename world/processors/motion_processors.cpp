@@ -126,15 +126,9 @@ void ClProcessor_Rotator_OnBeat::subscribe() {
     if (!subscription) subscription = subscribeBeat(&ClProcessor_Rotator_OnBeat::onBeat, this, 0);
 }
 
-void ClProcessor_Rotator_OnBeat::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
+void ClProcessor_Rotator_OnBeat::release() { dropBeatSubscription(subscription); }
 
-void ClProcessor_Rotator_OnBeat::release() { unsubscribe(); }
-
-void ClProcessor_Rotator_OnBeat::onDestroy() { unsubscribe(); }
+void ClProcessor_Rotator_OnBeat::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_Rotator_OnBeat::onSpawn() {
     angle = SFloatTween{};

@@ -73,7 +73,6 @@ public:
 private:
     // A second request while subscribed keeps the one subscription.
     void subscribe();
-    void unsubscribe();
 };
 
 // A hit on the node's subtree (or the parent's, with "FLKP" 1) makes its atoms flicker for

@@ -73,15 +73,9 @@ void ClProcessor_FollowPath::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     hop.setValue(HOP_REST);
 }
 
-void ClProcessor_FollowPath::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
+void ClProcessor_FollowPath::release() { dropBeatSubscription(subscription); }
 
-void ClProcessor_FollowPath::release() { unsubscribe(); }
-
-void ClProcessor_FollowPath::onDestroy() { unsubscribe(); }
+void ClProcessor_FollowPath::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_FollowPath::onSpawn() {
     // The wave code may hand the entity its slot after the build.
@@ -297,7 +291,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::waitForBeat() {
         entity->setRootPosition(xyz(entity->getPreviousWorldPosition()));
         return E_STAY;
     }
-    unsubscribe();
+    dropBeatSubscription(subscription);
     beatWaitDone = 0;
     return E_NEXT;
 }
