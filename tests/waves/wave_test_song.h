@@ -3,14 +3,8 @@
 // schedule and the generators read, held in memory.
 #pragma once
 
-#include "audio/analysis/beat.h"
-#include "audio/analysis/song_fingerprint.h"
-#include "audio/analysis/spawn_bars.h"
 #include "audio/analysis/spectrum_analysis.h"
-#include "core/script_cache.h"
 #include "tests/support/audio_songs.h"
-#include "tests/support/fatal_catch.h"
-#include "tests/support/memory_script_source.h"
 #include "world/play/play_record.h"
 
 #include <cstdlib>
@@ -19,29 +13,15 @@ constexpr f32 WAVE_SONG_FRAME = 1.0f / 128.0f;
 constexpr u32 WAVE_SONG_SECONDS = 60;
 constexpr u32 WAVE_SONG_BANDS = 4;
 
-class WaveSongTest : public test_support::FatalThrowingTest {
+class WaveSongTest : public test_support::SongFeaturesTest {
 protected:
     void SetUp() override {
-        FatalThrowingTest::SetUp();
-        scriptRegistriesInit();
-        m_script.files["playbalance.txt"] =
-            "spawn_bar_range { { 2, 6 }; { 3, 8 }; { 4, 9 }; { 4, 11 }; { 5, 12 }; { 6, 14 }; };"
-            "construction_cost { 40, 80, 160, 400 }; inspiration_score_per_type { 10, 25, 60, 200 };"
-            "score_wavekill_base_bonus = 100.0; boss_opps_params_MB1 { { 2400; }; };";
-        setScriptSource(&m_script);
+        SongFeaturesTest::SetUp();
+        openSongFeatures("spawn_bar_range { { 2, 6 }; { 3, 8 }; { 4, 9 }; { 4, 11 }; { 5, 12 }; { 6, 14 }; };"
+                         "construction_cost { 40, 80, 160, 400 }; inspiration_score_per_type { 10, 25, 60, 200 };"
+                         "score_wavekill_base_bonus = 100.0; boss_opps_params_MB1 { { 2400; }; };");
         resetPlayRecord();
-        resetSpectrumAnalysis();
-        resetSongFeatures();
         makeSong();
-    }
-    void TearDown() override {
-        releaseSongFeatures();
-        releaseSongFeatureBuffer();
-        g_aSongBeats.release();
-        resetSpectrumAnalysis();
-        freeAllScripts();
-        setScriptSource(nullptr);
-        FatalThrowingTest::TearDown();
     }
 
     static void makeSong() {
@@ -52,11 +32,6 @@ protected:
         h.bandValues = static_cast<f32*>(std::calloc(size_t(h.frameCount) * h.bandCount, sizeof(f32)));
         for (u32 f = 256; f < h.frameCount; ++f)
             for (u32 b = 0; b < h.bandCount; ++b) h.bandValues[f * h.bandCount + b] = (f32((f / 8 + 3 * b) % 14) + 0.5f) / 14.0f;
-        g_aSongBeats.release();
-        emptyBeats(&g_aSongBeats);
         for (f32 t = 0.25f; t < f32(WAVE_SONG_SECONDS); t += 0.5f) test_support::addSongBeat(t);
-        g_iCurrentBeat = 0;
     }
-
-    test_support::ClMemoryScriptSource m_script;
 };

@@ -55,18 +55,7 @@ class EncounterTest : public WorldDrawTest {
 protected:
     void SetUp() override {
         WorldDrawTest::SetUp();
-        sfmtInitGenRand(19);
-        configClear();
-        scriptRegistriesInit();
-        initFlipbookTable();
-        loadFlipbook(GUARDIAN_EYE_FLIPBOOK, 15.0f);
-        setAudioEngineOutput(E_SOUNDOUTPUT_NOSOUND_MANUAL);
-        ASSERT_EQ(initAudioEngine(0), 1);
-        ASSERT_EQ(loadSoundBank("ZUNO_SFX", 0), 1);
-        initWidgetRegistry();
-        for (const char* name : {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
-                                 "boss_meter_icon", "boss_escaped"})
-            createWidget(name)->setVisibleQuietly(false);
+        ASSERT_TRUE(openEncounterStage());
         resetPlayRecord();
         resetGuardianSequence();
         g_BossEncounter.phaseTimer = FLT_MAX;
@@ -81,13 +70,8 @@ protected:
         setBossEncounterHooks(nullptr);
         shutdownWorld();
         if (m_bossGenerator) m_bossGenerator->releaseSharedProgram();
-        releaseWidgetRegistry();
-        shutdownAudioEngine();
-        setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
-        releaseAllFlipbooks();
+        closeEncounterStage();
         setScriptSource(nullptr);
-        freeAllScripts();
-        configFree();
         WorldDrawTest::TearDown();
     }
 

@@ -167,9 +167,7 @@ void ClProcessor_Enemy_Boss_Dancer::update() {
     const bool gunsOn = countDownTimer(&gunTimer, g_fFrameTime) > 0.0f;
     setBossHeadGun(leftGunNode, gunsOn, gunInterval);
     setBossHeadGun(rightGunNode, gunsOn, gunInterval);
-    const f32 fraction = bossStrengthFraction(entity);
-    publishBossStrength(entity, fraction);
-    const s32 newStage = bossStageFor(fraction);
+    const s32 newStage = publishBossStage(entity);
     if (newStage != stage) {
         stage = newStage;
         gunInterval = bossStageFloat(params, BLOCK_GUN_INTERVALS, stage);

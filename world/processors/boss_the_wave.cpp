@@ -193,16 +193,8 @@ void ClProcessor_Enemy_Boss_TheWave::startSweep() {
 void ClProcessor_Enemy_Boss_TheWave::update() {
     const bool fight = bossFightRunning();
     if (fight) {
-        if (!gunsStarted) {
-            if (gunInterval > 0.0f) {
-                setBossHeadGun(node->children[0]->children[0], true, gunInterval);
-                setBossHeadGun(node->children[0]->children[1], true, gunInterval);
-            }
-            gunsStarted = 1;
-        }
-        const f32 fraction = bossStrengthFraction(entity);
-        publishBossStrength(entity, fraction);
-        stage = bossStageFor(fraction);
+        startBossHeadGunsOnce(node->children[0], gunInterval, &gunsStarted);
+        stage = publishBossStage(entity);
         if (stepCount > 0 && countDownTimer(&stepTimer, g_fFrameTime) == 0.0f) {
             launchBar(stepInterval);
             --stepCount;
