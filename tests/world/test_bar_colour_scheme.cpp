@@ -38,35 +38,33 @@ protected:
         initShaderRegistry();
         initBarColourScheme();
         g_aGameClocks[GAME_CLOCK_GAMEPLAY] = SGameClock{0.0f, 0.0};
+        // A released backdrop keeps the last song's intensity, which picks the preset: start
+        // from a backdrop at rest, as a song does.
+        resetSongAnalysis();
+        resetBeatAnalysis();
+        resetBackdrop();
     }
     void TearDown() override {
         g_aGameClocks[GAME_CLOCK_GAMEPLAY] = SGameClock{0.0f, 0.0};
         g_uWaterClearColour = 0;
-        if (m_backdrop) {
-            releaseBackdrop();
-            releaseSongAnalysis();
-            releaseBeatAnalysis();
-        }
+        releaseBackdrop();
+        releaseSongAnalysis();
+        releaseBeatAnalysis();
         releaseShaderRegistry();
         BuiltDataTest::TearDown();
     }
     // Spawn bars of one level, followed by the backdrop for two frames.
     void loudSong(f32 level) {
-        resetSongAnalysis();
-        resetBeatAnalysis();
         g_SongFeatures.bars.push(SSpawnBar{0, 0, 0, 0, 0, 0, level});
-        resetBackdrop();
         g_fSongTime = 0.0f;
         updateBackdrop();
         updateBackdrop();
         ASSERT_NEAR(getBackdropIntensity(), 0.672f, 0.001f);
-        m_backdrop = true;
     }
     void frame(f32 dt) {
         setClockDelta(GAME_CLOCK_GAMEPLAY, dt);
         applyBarShaderConstants();
     }
-    bool m_backdrop = false;
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "core/global_objects.h"
 #include "render/float_tween.h"
 #include "render/scene_inputs.h"
+#include "world/collision/kill_queue.h"
 #include "world/effects/corruption.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
@@ -101,6 +102,8 @@ void shutdownWorld() {
     lockWorld();
     while (pool->used != 0) freeEntity(pool->table[pool->used - 1]);
     unlockWorld();
+    // Kills still queued name entities that are gone now.
+    resetKillQueue();
     ASAN_UNPOISON_MEMORY_REGION(pool->records, sizeof(pool->records));
     s_furtherList.release();
     for (SEntityList& list : s_lists) {
