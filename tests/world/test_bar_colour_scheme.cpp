@@ -87,8 +87,8 @@ TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {
     switchBarColourPreset(1, 1.0f);
     EXPECT_EQ(g_BarColourScheme.colour(9).colourA, 0xFF607FA7u);
     g_BarColourScheme.intEntry(13).advance(1.0f);
-    advanceFloatTween(&g_BarColourScheme.floatEntry(6), 0.25f);
-    EXPECT_EQ(std::make_pair(g_BarColourScheme.intEntry(13).current, g_BarColourScheme.floatEntry(6).value),
+    g_BarColourScheme.floatEntry(6).advance(0.25f);
+    EXPECT_EQ(std::make_pair(g_BarColourScheme.intEntry(13).current, g_BarColourScheme.floatEntry(6).current),
               std::make_pair(254, 17.0f));
 }
 

@@ -120,7 +120,7 @@ void ClProcessor_Enemy_Med_Beat_Shield::onSpawn() {
     for (u32 i = 1; i < node->children.count; ++i) plates.push(SShieldPlate{node->children[i], {}, {}});
     layout(0.0f);
     for (SShieldPlate& plate : plates) {
-        plate.yawTween.value = plate.yawTween.end;
+        plate.yawTween.current = plate.yawTween.to;
         placePlate(plate);
     }
     turretNode = node->children[0];
@@ -130,7 +130,7 @@ void ClProcessor_Enemy_Med_Beat_Shield::onActivate() {
     if (!subscription) subscription = subscribeBeat(&ClProcessor_Enemy_Med_Beat_Shield::onBeat, this, 0);
 }
 
-void ClProcessor_Enemy_Med_Beat_Shield::placePlate(SShieldPlate& plate) { setYawMatrix(plate.node, plate.yawTween.value); }
+void ClProcessor_Enemy_Med_Beat_Shield::placePlate(SShieldPlate& plate) { setYawMatrix(plate.node, plate.yawTween.current); }
 
 // Plates are dealt at random to two sides; on each side they fan out from its centre by 19
 // degrees a plate (0, +19, -19, +38 ...). The sides lie at 0 and 180 degrees on one beat, at 270
@@ -156,8 +156,8 @@ void ClProcessor_Enemy_Med_Beat_Shield::layout(f32 duration) {
         if (layoutFlag == 0) offset += side == 0 ? 270.0f : 90.0f;
         else if (side == 1) offset += 180.0f;
         const f32 target = wrapAngle2Pi(offset * MATH_DEGREES_TO_RADIANS);
-        const f32 current = wrapAngle2Pi(plate.yawTween.value);
-        startFloatTweenFromTo(&plate.yawTween, current, unwrapAngleNear(current, target), duration,
+        const f32 current = wrapAngle2Pi(plate.yawTween.current);
+        plate.yawTween.startFromTo(current, unwrapAngleNear(current, target), duration,
                               E_TWEEN_CURVE_LINEAR, 0.0f);
     }
     layoutFlag = layoutFlag == 0 ? 1 : 0;
@@ -207,8 +207,8 @@ void ClProcessor_Enemy_Med_Beat_Shield::fire() {
 void ClProcessor_Enemy_Med_Beat_Shield::update() {
     for (SShieldPlate& plate : plates) {
         if (!plate.node->anyActive || !plate.yawTween.running) continue;
-        advanceFloatTween(&plate.yawTween, g_fFrameTime);
-        advanceFloatTween(&plate.rollTween, g_fFrameTime);
+        plate.yawTween.advance(g_fFrameTime);
+        plate.rollTween.advance(g_fFrameTime);
         placePlate(plate);
     }
     const ClEntity* ship = g_aPlayerState[0].ship;

@@ -7,7 +7,7 @@
 #include "core/types.h"
 #include "core/vec.h"
 #include "world/entity/processor.h"
-#include "world/play/tween.h"
+#include "render/tween.h"
 
 class ClAtom;
 

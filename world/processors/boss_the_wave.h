@@ -5,7 +5,7 @@
 
 #include "audio/play/beat_events.h"
 #include "core/types.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "world/entity/processor.h"
 
 class ClScriptNode;

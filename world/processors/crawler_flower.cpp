@@ -145,7 +145,7 @@ void ClProcessor_Enemy_Flower::onSpawn() {
 void ClProcessor_Enemy_Flower::onActivate() {
     if (!subscription) subscription = subscribeBeat(&ClProcessor_Enemy_Flower::onBeat, this, 0);
     chosenPetal = 0;
-    if (openOnActivate) startFloatTweenFromTo(&openTween, HALF_PI, 0.0f, FLOWER_OPEN_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
+    if (openOnActivate) openTween.startFromTo(HALF_PI, 0.0f, FLOWER_OPEN_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
 }
 
 void ClProcessor_Enemy_Flower::setPetalAngles(f32 angle) {
@@ -158,8 +158,8 @@ void ClProcessor_Enemy_Flower::setPetalAngles(f32 angle) {
 
 void ClProcessor_Enemy_Flower::update() {
     if (entity->state != E_ENTITY_ACTIVE || !openOnActivate || !openTween.running) return;
-    advanceFloatTween(&openTween, g_fFrameTime);
-    setPetalAngles(openTween.value);
+    openTween.advance(g_fFrameTime);
+    setPetalAngles(openTween.current);
     broadcastWorldFrames(node);
 }
 

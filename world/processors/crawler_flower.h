@@ -7,9 +7,8 @@
 #include "core/array.h"
 #include "core/types.h"
 #include "core/vec.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "world/entity/processor.h"
-#include "world/play/tween.h"
 
 class ClAtom;
 

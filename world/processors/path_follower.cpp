@@ -92,7 +92,7 @@ void ClProcessor_FollowPath::onSpawn() {
 }
 
 void ClProcessor_FollowPath::update() {
-    if (entity->tween.value == 0.0f && entity->state == E_ENTITY_ACTIVE) {
+    if (entity->tween.current == 0.0f && entity->state == E_ENTITY_ACTIVE) {
         entity->destroy();
         return;
     }
@@ -336,7 +336,7 @@ void ClProcessor_FollowPath::takeTurn(s32 beatIndex) {
 
 ClProcessor_FollowPath::EStep ClProcessor_FollowPath::endOfPath() {
     ClEntityNode* root = entity->root;
-    if (entity->tween.value == 0.0f) {
+    if (entity->tween.current == 0.0f) {
         root->resetAtoms();
         entity->noBrokenAtom = 1;
         entity->activate();
@@ -394,7 +394,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::timedSpline() {
             record->memberSpeeds[entity->memberIndex] > 0.0f) {
             rideSpeed = record->memberSpeeds[entity->memberIndex];
         }
-        startFloatTweenFromTo(&splineDistance, 0.0f, spline->totalLength, spline->totalLength / rideSpeed,
+        splineDistance.startFromTo(0.0f, spline->totalLength, spline->totalLength / rideSpeed,
                               E_TWEEN_CURVE_LINEAR, 0.0f);
         timedStartTime = cursor == 1 ? entity->spawnTime : g_fSongTime - PATH_TIMED_START_LEAD;
         heading = splineCursor.direction.normalized();
@@ -404,9 +404,9 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::timedSpline() {
     }
     if (!pathSongHasEnded()) {
         splineDistance.time = std::max(g_fSongTime - timedStartTime, 0.0f);
-        evaluateFloatTween(&splineDistance);
+        splineDistance.evaluate();
     }
-    splineCursorSeek(*spline, &splineCursor, splineDistance.value);
+    splineCursorSeek(*spline, &splineCursor, splineDistance.current);
     placeOnSpline(true);
     if (pathSongHasEnded()) return E_NEXT;
     return splineDistance.running ? E_STAY : E_NEXT;

@@ -6,10 +6,9 @@
 #include "audio/play/beat_events.h"
 #include "core/types.h"
 #include "core/vec.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "render/spline.h"
 #include "world/entity/processor.h"
-#include "world/play/tween.h"
 
 class ClFXParticleSystem;
 struct SWaveMember;

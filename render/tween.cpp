@@ -1,4 +1,4 @@
-#include "world/play/tween.h"
+#include "render/tween.h"
 
 #include <cmath>
 
@@ -8,22 +8,47 @@ namespace {
 
 constexpr f32 PI = 3.14159265358979f;
 
-// What sets the two value types apart: the name in fatal messages, the span from start to end and
+// What sets the value types apart: the name in fatal messages, the span from start to end and
 // the point a fraction s along it.
+const char* nameOf(f32) { return "float tween"; }
 const char* nameOf(s32) { return "int tween"; }
 const char* nameOf(const ClVec3&) { return "vector tween"; }
 
+f32 span(f32 from, f32 to) { return to - from; }
 s32 span(s32 from, s32 to) { return to - from; }
 ClVec3 span(const ClVec3& from, const ClVec3& to) {
     return ClVec3(to.x - from.x, to.y - from.y, to.z - from.z, to.w - from.w);
 }
 
+f32 along(f32 from, f32 range, f32 s) { return from + range * s; }
 s32 along(s32 from, s32 range, f32 s) { return from + s32(std::trunc(f32(range) * s)); }
 ClVec3 along(const ClVec3& a, const ClVec3& r, f32 s) {
     return ClVec3(a.x + r.x * s, a.y + r.y * s, a.z + r.z * s, a.w + r.w * s);
 }
 
 }  // namespace
+
+f32 tweenCurveValue(s32 curve, f32 u, f32 exponent, const char* owner) {
+    switch (curve) {
+        case E_TWEEN_CURVE_LINEAR:
+            return u;
+        case E_TWEEN_CURVE_COSINE:
+            return (std::cos((1.0f - u) * PI) + 1.0f) / 2.0f;
+        case E_TWEEN_CURVE_QUADRATIC_OUT: {
+            const f32 rest = 1.0f - u;
+            return 1.0f - rest * rest;
+        }
+        case E_TWEEN_CURVE_EIGHTH_POWER_OUT: {
+            const f32 rest2 = (1.0f - u) * (1.0f - u);
+            const f32 rest4 = rest2 * rest2;
+            return 1.0f - rest4 * rest4;
+        }
+        case E_TWEEN_CURVE_POWER:
+            return std::pow(u, exponent);
+        default:
+            fatalErrorf("%s: invalid curve %d", owner, curve);
+    }
+}
 
 template <class T>
 void STween<T>::setValue(const T& v) {
@@ -83,6 +108,7 @@ void STween<T>::start(const STweenDesc<T>& desc) {
 template <class T>
 void STween<T>::startFromTo(const T& startValue, const T& endValue, f32 seconds, s32 curveKind, f32 wait) {
     STweenDesc<T> desc{};
+    desc.word = word;
     desc.mode = E_TWEEN_ANIMATE;
     desc.curve = curveKind;
     desc.start = startValue;
@@ -134,5 +160,6 @@ void STween<T>::evaluate() {
     }
 }
 
+template struct STween<f32>;
 template struct STween<s32>;
 template struct STween<ClVec3>;

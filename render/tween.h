@@ -1,20 +1,37 @@
 // A value held, moved from a start to an end along one of five curves, or oscillated between
-// them; advanced by the owner's frame step. The modes and curves are the float tween's
-// (render/float_tween.h). Two value types: an int, whose moved amount is truncated (two sit in the
-// colour scheme), and a four-float vector, a position with a fourth float carried along. A plain
-// value: no allocation, safe to embed by the thousand.
+// them; advanced by the owner's frame step. Three value types: a float; an int, whose moved amount
+// is truncated (two sit in the colour scheme); and a four-float vector, a position with a fourth
+// float carried along. A plain value: no allocation, safe to embed by the thousand.
 #pragma once
 
 #include "core/types.h"
 #include "core/vec.h"
-#include "render/float_tween.h"
+
+enum ETweenMode : u32 {
+    E_TWEEN_NONE = 0,
+    E_TWEEN_HOLD = 1,
+    E_TWEEN_ANIMATE = 2,
+    E_TWEEN_OSCILLATE = 4,  // 3 is not supported
+};
+
+enum ETweenCurve : u32 {
+    E_TWEEN_CURVE_LINEAR = 1,
+    E_TWEEN_CURVE_COSINE = 2,           // raised cosine; also the oscillation's sine
+    E_TWEEN_CURVE_QUADRATIC_OUT = 3,    // 1 - (1 - u)^2
+    E_TWEEN_CURVE_EIGHTH_POWER_OUT = 4, // 1 - (1 - u)^8
+    E_TWEEN_CURVE_POWER = 5,            // u^exponent
+};
+
+// The curve value at u (0 to 1) for curves 1 to 5; the exponent is used by curve 5 only. A curve
+// outside 1 to 5 stops the program, naming `owner`.
+f32 tweenCurveValue(s32 curve, f32 u, f32 exponent, const char* owner);
 
 // The words a tween is started from.
 template <class T>
 struct STweenDesc {
     u32 word;
-    s32 mode;   // EFloatTweenMode
-    s32 curve;  // EFloatTweenCurve
+    s32 mode;   // ETweenMode
+    s32 curve;  // ETweenCurve
     u32 spare;
     T start;
     T end;
@@ -41,7 +58,7 @@ struct STween {
     T range{};         // end - start, all four floats of a vector
     f32 step = 0.0f;   // 1 / duration, or 2 pi / period for an oscillation
     T current{};
-    f32 time = 0.0f;   // seconds since the start
+    f32 time = 0.0f;   // seconds since the start; owners driven by another clock write it
     u32 stop = 0;      // the owner sets it to end an oscillation at its start value
 
     const T& getValue() const { return current; }
@@ -54,6 +71,8 @@ struct STween {
     void evaluate();
 };
 
+using SFloatTweenDesc = STweenDesc<f32>;
+using SFloatTween = STween<f32>;
 using SIntTweenDesc = STweenDesc<s32>;
 using SIntTween = STween<s32>;
 using SVectorTweenDesc = STweenDesc<ClVec3>;
