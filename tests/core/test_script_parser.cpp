@@ -52,17 +52,8 @@ std::string shape(const ClScriptNode* node) {
     return out;
 }
 
-class ScriptParser : public FatalThrowingTest {
+class ScriptParser : public ScriptTest {
 protected:
-    void SetUp() override {
-        scriptRegistriesInit();
-        FatalThrowingTest::SetUp();
-    }
-    void TearDown() override {
-        FatalThrowingTest::TearDown();
-        freeAllScripts();
-    }
-
     TreePtr parse(const std::string& text, IScriptProblemSink* sink = nullptr) {
         return TreePtr(scriptParseBytes("test.txt", text.data(), u32(text.size()), &source, sink));
     }

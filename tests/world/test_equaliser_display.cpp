@@ -15,7 +15,7 @@
 #include "render/render_worker.h"
 #include "render/shader.h"
 #include "render/texture.h"
-#include "tests/render/render_data_support.h"
+#include "tests/world/atom_test_support.h"
 #include "world/bar_colour_scheme.h"
 
 #include <gtest/gtest.h>
@@ -23,9 +23,6 @@
 #include <vector>
 
 namespace {
-
-// With flip index 0 the producers fill half 1.
-constexpr u32 PRODUCER_HALF = 1;
 
 TEST(EqualiserLayout, CeilingRowsAndPackedColumnsFollowTheWorkedValues) {
     EXPECT_EQ(equaliserCeilingRow(0.0f), 13);
@@ -49,17 +46,10 @@ TEST(EqualiserLayout, CeilingRowsAndPackedColumnsFollowTheWorkedValues) {
     }
 }
 
-class EqualiserDisplay : public BuiltDataTest {
+class EqualiserDisplay : public NullDrawTest {
 protected:
     void SetUp() override {
-        BuiltDataTest::SetUp();
-        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-        initShaderRegistry();
-        initTextureTable();
-        initMaterialPools();
-        initBarColourScheme();
-        resetRenderFlipIndex();
-        clearDrawListHalf(PRODUCER_HALF);
+        NullDrawTest::SetUp();
         resetSongAnalysis();
         m_bands = {0.97f, 0.0714f, 0.0715f, 0.5f};
         SSpectrumHeader& header = g_SpectrumAnalysis.header;
@@ -73,11 +63,7 @@ protected:
     void TearDown() override {
         g_SpectrumAnalysis.header = SSpectrumHeader{};
         g_SavedOptions = defaultSavedOptions();
-        clearDrawListHalf(PRODUCER_HALF);
-        releaseAllMaterials();
-        destroyAllTextures();
-        releaseShaderRegistry();
-        BuiltDataTest::TearDown();
+        NullDrawTest::TearDown();
     }
     std::vector<f32> m_bands;
 };
