@@ -155,6 +155,17 @@ void ClGameModeActionZuno::removeCamera() {
     releaseModeCamera(camera, m_cameraListed);
 }
 
+void ClGameModeActionZuno::releaseSongAndCamera() {
+    releaseSongAnalysis();
+    releaseBeatAnalysis();
+    removeCamera();
+    freeWorldScratchList();
+    g_fSongVolumeFactor = 1.0f;
+    g_UiFlags.pointerDisplay = 1;
+    g_UiFlags.inputEnabled = 1;
+    applyAudioVolumes();
+}
+
 s32 ClGameModeActionZuno::failEntry(bool worldRunning, bool shipProgramBuilt) {
     setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 1);
     g_uInGameFlag = 0;
@@ -173,14 +184,7 @@ s32 ClGameModeActionZuno::failEntry(bool worldRunning, bool shipProgramBuilt) {
     }
     releaseSongWaves();
     if (!g_iQuitGame) initWorld();
-    releaseSongAnalysis();
-    releaseBeatAnalysis();
-    removeCamera();
-    freeWorldScratchList();
-    g_fSongVolumeFactor = 1.0f;
-    g_UiFlags.pointerDisplay = 1;
-    g_UiFlags.inputEnabled = 1;
-    applyAudioVolumes();
+    releaseSongAndCamera();
     m_songPath[0] = 0;
     return 0;
 }
@@ -570,15 +574,7 @@ s32 ClGameModeActionZuno::exit() {
     if (!g_iQuitGame) initWorld();
     // What the world changed in the song's record and the boss progress goes back to the library.
     collectPlayRecord(m_songIndex);
-    releaseSongAnalysis();
-    releaseBeatAnalysis();
-    removeCamera();
-    freeWorldScratchList();
-
-    g_fSongVolumeFactor = 1.0f;
-    g_UiFlags.pointerDisplay = 1;
-    g_UiFlags.inputEnabled = 1;
-    applyAudioVolumes();
+    releaseSongAndCamera();
     m_paused = 0;
     m_tipPending = 0;
     setPauseFlagsForCamera();

@@ -102,6 +102,9 @@ private:
     void resume();
     void forceQuit(bool clearRequest);
     void removeCamera();
+    // The last of leaving a song, failed or played: its analyses, the camera and the scratch list
+    // go; the song volume, the pointer and the menu input come back.
+    void releaseSongAndCamera();
 };
 
 extern ClGameModeActionZuno g_GameModeAction;

@@ -132,7 +132,7 @@ void ClFXParticleSystem::addExpandingFlash(u32 kind, const ClVec3& position) {
     p->size = kFlashKinds[kind].size;
     p->growth = kFlashKinds[kind].growth;
     const f32 alpha = kind == 2 ? 1.0f : f32(p->colour >> 24) / 255.0f;
-    startFloatTweenFromTo(&p->fade, alpha, 0.0f, kFlashKinds[kind].duration, E_TWEEN_CURVE_LINEAR, 0.0f);
+    p->fade.startFromTo(alpha, 0.0f, kFlashKinds[kind].duration, E_TWEEN_CURVE_LINEAR, 0.0f);
 }
 
 void ClFXParticleSystem::addExplosion(const ClVec3& position) {
@@ -165,7 +165,7 @@ void ClFXParticleSystem::addExplosionRing(const ClVec3& position, f32 radius, u3
     core->growth = 0.0f;
     core->colour = colour;
     core->material = materialLookup(kAddEffect, "Images/Explosion-core");
-    startFloatTweenFromTo(&core->fade, 1.0f, 0.0f, 0.4f, E_TWEEN_CURVE_LINEAR, 0.0f);
+    core->fade.startFromTo(1.0f, 0.0f, 0.4f, E_TWEEN_CURVE_LINEAR, 0.0f);
 }
 
 void ClFXParticleSystem::drawQuad(const SFxParticle& p, const SMaterial* material) {
@@ -175,7 +175,7 @@ void ClFXParticleSystem::drawQuad(const SFxParticle& p, const SMaterial* materia
         return;
     }
     appendCentredQuadCommand(p.position, ClVec3(0.0f, 1.0f, 0.0f), ClVec3(1.0f, 0.0f, 0.0f), p.size, p.size,
-                             withAlpha(p.colour, u32(s32(p.fade.value * 255.0f))), material, FX_QUAD_LAYER_MASK, 0.0f);
+                             withAlpha(p.colour, u32(s32(p.fade.current * 255.0f))), material, FX_QUAD_LAYER_MASK, 0.0f);
 }
 
 void ClFXParticleSystem::drawTrail(SFxParticle& p, f32 dt) {
@@ -219,7 +219,7 @@ void ClFXParticleSystem::update() {
         switch (p.kind) {
         case E_FX_EXPANDING_FLASH:
         case E_FX_EXPLOSION_CORE:
-            advanceFloatTween(&p.fade, dt);
+            p.fade.advance(dt);
             if (!p.fade.running) {
                 release(&p);
                 break;

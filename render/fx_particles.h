@@ -6,7 +6,7 @@
 
 #include "core/fixed_pool.h"
 #include "core/vec.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "render/particle_system.h"
 
 struct SMaterial;

@@ -116,7 +116,7 @@ void setBarColourSchemePreset(SBarColourScheme* scheme, u32 preset) {
                 SFloatTweenDesc hold{};
                 hold.mode = E_TWEEN_HOLD;
                 hold.end = row.number[preset];
-                startFloatTween(&scheme->floatEntry(entry), hold);
+                scheme->floatEntry(entry).start(hold);
                 break;
             }
             case E_BARSCHEME_INT: {
@@ -151,14 +151,14 @@ void switchBarColourPreset(u32 preset, f32 seconds) {
             }
             case E_BARSCHEME_FLOAT: {
                 SFloatTween& number = g_BarColourScheme.floatEntry(entry);
-                const SFloatTweenDesc fade = {number.tag, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, number.value,
+                const SFloatTweenDesc fade = {number.word, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0, number.current,
                                               row.number[preset], 0.0f, 0.0f, seconds, 1};
-                startFloatTween(&number, fade);
+                number.start(fade);
                 break;
             }
             case E_BARSCHEME_INT: {
                 SIntTween& integer = g_BarColourScheme.intEntry(entry);
-                const SIntTweenDesc fade = {integer.word, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, integer.current,
+                const SIntTweenDesc fade = {integer.word, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0, integer.current,
                                             s32(row.word[preset]), 0.0f, 0.0f, seconds, 1};
                 integer.start(fade);
                 break;

@@ -5,8 +5,7 @@
 
 #include "core/colour_animator.h"
 #include "core/types.h"
-#include "render/float_tween.h"
-#include "world/play/int_tween.h"
+#include "render/tween.h"
 
 enum EBarSchemeEntryKind : u32 {
     E_BARSCHEME_COLOUR = 0,

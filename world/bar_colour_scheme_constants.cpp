@@ -22,7 +22,7 @@ void advanceEntry(u32 entry, f32 dt) {
             g_BarColourScheme.colour(entry).advance(dt);
             break;
         case E_BARSCHEME_FLOAT:
-            advanceFloatTween(&g_BarColourScheme.floatEntry(entry), dt);
+            g_BarColourScheme.floatEntry(entry).advance(dt);
             break;
         case E_BARSCHEME_INT:
             g_BarColourScheme.intEntry(entry).advance(dt);

@@ -37,6 +37,11 @@ void releaseBeatAnalysis();
 SBeatSubscriptionHandle subscribeBeat(BeatCallback callback, void* user, u32 flagMask);
 // A null or stale handle is ignored. May be called from a callback.
 void unsubscribeBeat(SBeatSubscriptionHandle handle);
+// Unsubscribes and nulls the handle, so that it reads as not subscribed.
+inline void dropBeatSubscription(SBeatSubscriptionHandle& handle) {
+    unsubscribeBeat(handle);
+    handle = {};
+}
 u32 liveBeatSubscriptions();
 
 // Once per drawn frame, after the song clock: every beat whose time is strictly below the song

@@ -23,29 +23,12 @@ std::vector<f32> dropTimes() {
     return times;
 }
 
-class SongFeatures : public FatalThrowingTest {
+class SongFeatures : public SongFeaturesTest {
 protected:
     void SetUp() override {
-        FatalThrowingTest::SetUp();
-        scriptRegistriesInit();
+        SongFeaturesTest::SetUp();
         // Levels 1 to 4 give fixed targets (lo = hi) for the rise-pass cases.
-        m_script.files["playbalance.txt"] =
-            "spawn_bar_range { { 2, 6 }; { 3, 3 }; { 4, 4 }; { 0, 0 }; { 9, 9 }; { 6, 14 }; };";
-        setScriptSource(&m_script);
-        resetSpectrumAnalysis();
-        resetSongFeatures();
-        g_aSongBeats.release();
-        emptyBeats(&g_aSongBeats);
-        g_iCurrentBeat = 0;
-    }
-    void TearDown() override {
-        releaseSongFeatures();
-        releaseSongFeatureBuffer();
-        g_aSongBeats.release();
-        resetSpectrumAnalysis();
-        freeAllScripts();
-        setScriptSource(nullptr);
-        FatalThrowingTest::TearDown();
+        openSongFeatures("spawn_bar_range { { 2, 6 }; { 3, 3 }; { 4, 4 }; { 0, 0 }; { 9, 9 }; { 6, 14 }; };");
     }
 
     // A song of made-up band values, all 0; set levels with setLevel.
@@ -70,8 +53,6 @@ protected:
         }
         return events;
     }
-
-    ClMemoryScriptSource m_script;
 };
 
 }  // namespace

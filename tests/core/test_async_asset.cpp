@@ -67,7 +67,10 @@ void requestFailed(SAsyncAssetEntry*, void* user, s32 stage, u32 error) {
 // source to a package "ASPEC".
 class AsyncAsset : public PackageTest {
 protected:
-    void TearDown() override { EXPECT_EQ(getAsyncAssetCount(), 0u), PackageTest::TearDown(); }
+    void TearDown() override {
+        EXPECT_EQ(getAsyncAssetCount(), 0u);
+        PackageTest::TearDown();
+    }
 
     // The entry is stored compressed: the loader must hand it out inflated.
     void packAndWatch(const std::string& name, const std::string& contents) {

@@ -5,6 +5,7 @@
 #include "core/vec.h"
 #include <gtest/gtest.h>
 #include "tests/support/fatal_catch.h"
+#include "tests/support/memory_script_source.h"
 
 #include <memory>
 #include <string>
@@ -15,17 +16,8 @@ namespace {
 
 using TreePtr = std::unique_ptr<ClScriptNode>;
 
-class ScriptNode : public FatalThrowingTest {
+class ScriptNode : public ScriptTest {
 protected:
-    void SetUp() override {
-        scriptRegistriesInit();
-        FatalThrowingTest::SetUp();
-    }
-    void TearDown() override {
-        FatalThrowingTest::TearDown();
-        freeAllScripts();
-    }
-
     static TreePtr parse(const std::string& text) {
         return TreePtr(scriptParseBytes("node.txt", text.data(), u32(text.size()), nullptr, nullptr));
     }

@@ -51,7 +51,7 @@ std::string shape(const ClScriptNode* node) {
     return out;
 }
 
-class ScriptParser : public FatalThrowingTest {
+class ScriptParser : public ScriptTest {
 protected:
     TreePtr parse(const std::string& text, IScriptProblemSink* sink = nullptr) {
         return TreePtr(scriptParseBytes("test.txt", text.data(), u32(text.size()), &source, sink));

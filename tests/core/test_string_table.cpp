@@ -39,18 +39,8 @@ std::vector<u8> oneRecordImage(u32 textOffset, u32 imageSize, u32 idHash) {
     return image;
 }
 
-class StringTables : public PackageTest {
+class StringTables : public StringTableTest {
 protected:
-    void SetUp() override {
-        PackageTest::SetUp();
-        buildLangDir();
-        stringTablesInit();
-    }
-    void TearDown() override {
-        stringTablesShutdown();
-        PackageTest::TearDown();
-    }
-
     void addTable(const std::string& name, const std::vector<u8>& image) {
         writeSource("TEST", std::string("Lang/") + g_aLanguageCodes[getLanguageIndex()] + "/Strings/" + name + ".lang",
                     std::string(image.begin(), image.end()));

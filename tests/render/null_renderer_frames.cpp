@@ -54,6 +54,9 @@ void NullRendererFrames::SetUp() {
 }
 
 void NullRendererFrames::TearDown() {
+    // Commands left over name the tests' stand-in materials; a later suite's frame would draw them.
+    clearDrawListHalf(0);
+    clearDrawListHalf(1);
     releaseAttachedNodeLists();
     releaseAllDrawBatches();
     releaseBatchBuffers();

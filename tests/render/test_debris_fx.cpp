@@ -31,7 +31,10 @@ protected:
         quarterTurn.setRotationAxisAngle(ClVec3(0, 0, 1), 1.5707964f);
         fx.materialLookup = noMaterial;
     }
-    void TearDown() override { g_fFrameTime = 0.0f; }
+    void TearDown() override {
+        g_fFrameTime = 0.0f;
+        clearDrawListHalf(1);  // the commands drawn here, for no later frame to draw
+    }
     ClMatrix44 spin, quarterTurn;
     ClFXParticleSystem fx;
 };

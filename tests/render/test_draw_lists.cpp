@@ -33,6 +33,8 @@ protected:
         clearDrawListHalf(1);
         setCurrentDrawOwner(nullptr);
     }
+    // The stand-in materials must not reach a later suite's frame.
+    void TearDown() override { clearDrawListHalf(1); }
 };
 
 // Built by the render worker on the null renderer, from the half handed over (which half, and

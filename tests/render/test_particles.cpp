@@ -42,6 +42,7 @@ protected:
     void TearDown() override {
         destroyRetiredParticleSystems();
         g_fFrameTime = 0.0f;
+        clearDrawListHalf(1);  // the commands drawn here, for no later frame to draw
     }
     static SMegaEmit burst(s32 count, f32 life = 2.0f) {
         return SMegaEmit{count, nullptr, 0xFF112233u, ClVec3(0, 10, 0), ClVec3(0, 1, 0), 0.0f, 0.0f, 0.0f, 0.0f,

@@ -6,33 +6,26 @@
 
 #include "core/colour.h"
 #include "render/colour_tween.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 
 namespace {
 
-SFloatTweenDesc animateDesc(u32 curve, f32 from, f32 to, f32 duration, f32 delay = 0.0f, f32 timeOffset = 0.0f) {
-    return SFloatTweenDesc{0, E_TWEEN_ANIMATE, curve, from, to, delay, timeOffset, duration, 0};
+SFloatTweenDesc animateDesc(s32 curve, f32 from, f32 to, f32 duration, f32 delay = 0.0f, f32 timeOffset = 0.0f) {
+    return SFloatTweenDesc{0, E_TWEEN_ANIMATE, curve, 0, from, to, delay, timeOffset, duration, 0};
 }
 
 SFloatTween started(const SFloatTweenDesc& desc, std::initializer_list<f32> steps = {}) {
     SFloatTween tween;
-    startFloatTween(&tween, desc);
-    for (f32 step : steps) advanceFloatTween(&tween, step);
+    tween.start(desc);
+    for (f32 step : steps) tween.advance(step);
     return tween;
-}
-
-// The value after each step.
-std::vector<f32> valuesAfter(SFloatTween* tween, std::initializer_list<f32> steps) {
-    std::vector<f32> values;
-    for (f32 step : steps) values.push_back((advanceFloatTween(tween, step), tween->value));
-    return values;
 }
 
 f32 curveAtHalfway(u32 curve, f32 exponent = 0.0f) {
     SFloatTween tween = started(animateDesc(curve, 0.0f, 1.0f, 1.0f));
     tween.exponent = exponent;
-    advanceFloatTween(&tween, 0.5f);
-    return tween.value;
+    tween.advance(0.5f);
+    return tween.current;
 }
 
 u32 pack(f32 r, f32 g, f32 b, f32 a) {
@@ -83,7 +76,7 @@ TEST(FloatTween, AnimationsEndExactlyAtTheirEndAndStartAtTheirTimeOffset) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const SFloatTween tween = started(c.desc, c.steps);
-        EXPECT_EQ(std::pair(tween.value, tween.running), std::pair(c.value, c.running));
+        EXPECT_EQ(std::pair(tween.current, tween.running), std::pair(c.value, c.running));
     }
     // Finished, not switched to holding.
     EXPECT_EQ(started(cases[0].desc, cases[0].steps).mode, static_cast<u32>(E_TWEEN_ANIMATE));
@@ -91,40 +84,68 @@ TEST(FloatTween, AnimationsEndExactlyAtTheirEndAndStartAtTheirTimeOffset) {
 
 TEST(FloatTween, DelayHoldsThenMovesByTheWholeFrameStepAndKeepCurrentStartsFromTheShownValue) {
     SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f, 0.5f));
-    tween.value = 7.0f;  // an owner's value shown during the delay
-    EXPECT_EQ(valuesAfter(&tween, {0.3f}), std::vector{7.0f});
-    EXPECT_FLOAT_EQ(valuesAfter(&tween, {0.3f})[0], 0.3f);
+    tween.current = 7.0f;  // an owner's value shown during the delay
+    tween.advance(0.3f);
+    EXPECT_EQ(tween.current, 7.0f);
+    tween.advance(0.3f);
+    EXPECT_FLOAT_EQ(tween.current, 0.3f);
 
     tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 4.0f, 0.0f));
     SFloatTweenDesc desc = animateDesc(E_TWEEN_CURVE_LINEAR, 100.0f, 0.0f, 2.0f);
     desc.keepCurrent = 1;
-    startFloatTween(&tween, desc);
-    EXPECT_EQ(valuesAfter(&tween, {1.0f}), std::vector{2.0f});  // halfway from 4 to 0
+    tween.start(desc);
+    tween.advance(1.0f);
+    EXPECT_EQ(tween.current, 2.0f);  // halfway from 4 to 0
 
-    // The delay ends inside the second step, which counts whole.
-    startFloatTweenFromTo(&tween, 10.0f, 20.0f, 4.0f, E_TWEEN_CURVE_LINEAR, 1.0f);
-    EXPECT_EQ(valuesAfter(&tween, {0.5f, 1.5f, 2.5f}), (std::vector{10.0f, 13.75f, 20.0f}));
+    tween.startFromTo(10.0f, 20.0f, 4.0f, E_TWEEN_CURVE_LINEAR, 1.0f);
+    tween.advance(0.5f);
+    EXPECT_EQ(tween.current, 10.0f);
+    tween.advance(1.5f);  // the delay ends inside this step, which counts whole
+    EXPECT_EQ(tween.current, 13.75f);
+    tween.advance(2.5f);
+    EXPECT_EQ(tween.current, 20.0f);
 }
 
 TEST(FloatTween, OscillationBeginsAtStartAndReachesEndAfterHalfAPeriod) {
-    SFloatTween tween = started({0, E_TWEEN_OSCILLATE, E_TWEEN_CURVE_COSINE, 2.0f, 6.0f, 0.0f, 0.0f, 2.0f, 0});
-    evaluateFloatTween(&tween);
-    EXPECT_EQ(tween.value, 2.0f);
-    EXPECT_EQ(valuesAfter(&tween, {1.0f}), std::vector{6.0f});
-    for (int i = 0; i < 50; ++i) advanceFloatTween(&tween, 0.5f);
+    SFloatTween tween = started({0, E_TWEEN_OSCILLATE, E_TWEEN_CURVE_COSINE, 0, 2.0f, 6.0f, 0.0f, 0.0f, 2.0f, 0});
+    tween.evaluate();
+    EXPECT_EQ(tween.current, 2.0f);
+    tween.advance(1.0f);
+    EXPECT_EQ(tween.current, 6.0f);
+    for (int i = 0; i < 50; ++i) tween.advance(0.5f);
     EXPECT_EQ(tween.running, 1u);
     tween.stop = 1;
-    advanceFloatTween(&tween, 0.5f);
-    EXPECT_EQ(std::pair(tween.value, tween.running), std::pair(2.0f, 0u));
+    tween.advance(0.5f);
+    EXPECT_EQ(std::pair(tween.current, tween.running), std::pair(2.0f, 0u));
 }
 
 TEST(FloatTween, ModeZeroDescriptionOnlySwitchesTheTweenOff) {
     SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f), {0.5f});
     SFloatTweenDesc off = animateDesc(E_TWEEN_CURVE_LINEAR, 5.0f, 6.0f, 1.0f);
     off.mode = E_TWEEN_NONE;
-    startFloatTween(&tween, off);
+    tween.start(off);
     EXPECT_EQ(tween.mode, static_cast<u32>(E_TWEEN_NONE));
-    EXPECT_EQ(valuesAfter(&tween, {0.25f}), std::vector{0.5f});
+    tween.advance(0.25f);
+    EXPECT_EQ(tween.current, 0.5f);
+}
+
+// The int and vector tweens run the float tween's steps; what differs is the value arithmetic.
+TEST(ValueTweens, AnIntTruncatesTheMovedAmountAndAVectorMovesAllFourFloats) {
+    SIntTween integer;
+    integer.startFromTo(0, 255, 2.0f, E_TWEEN_CURVE_LINEAR, 0.0f);
+    integer.advance(1.0f);
+    EXPECT_EQ(integer.current, 127);
+    integer.startFromTo(10, -10, 1.0f, E_TWEEN_CURVE_LINEAR, 0.0f);
+    integer.advance(0.55f);
+    EXPECT_EQ(integer.current, -1) << "10 + trunc(-11)";
+
+    SVectorTween vector;
+    vector.startFromTo(ClVec3(0.0f, 10.0f, -4.0f, 1.0f), ClVec3(8.0f, 20.0f, 4.0f, 3.0f), 2.0f, E_TWEEN_CURVE_LINEAR, 0.0f);
+    vector.advance(0.5f);
+    const ClVec3& v = vector.getValue();
+    EXPECT_EQ((std::vector{v.x, v.y, v.z, v.w}), (std::vector{2.0f, 12.5f, -2.0f, 1.5f}));
+    vector.setValue(ClVec3());
+    EXPECT_EQ(std::pair(vector.mode, vector.running), std::pair(s32(E_TWEEN_HOLD), 1u)) << "setValue leaves running alone";
 }
 
 TEST(TweenDeathTest, UnsupportedModesAndCurvesStopTheProgramOnceEvaluated) {
@@ -136,8 +157,11 @@ TEST(TweenDeathTest, UnsupportedModesAndCurvesStopTheProgramOnceEvaluated) {
                                                              {linearOscillation, "invalid oscillation curve 1"}};
     for (const auto& [desc, message] : cases) {
         SFloatTween tween = started(desc);
-        EXPECT_EXIT(advanceFloatTween(&tween, 0.1f), ::testing::ExitedWithCode(3), message);
+        EXPECT_EXIT(tween.advance(0.1f), ::testing::ExitedWithCode(3), message);
     }
+    SIntTween integer;
+    integer.startFromTo(0, 1, 1.0f, 0, 0.0f);
+    EXPECT_EXIT(integer.advance(0.1f), ::testing::ExitedWithCode(3), "int tween: invalid curve 0");
     EXPECT_EXIT(colours(2, 0xFF000000u, 0xFFFFFFFFu, 1.0f, 0.0f, {0.1f}), ::testing::ExitedWithCode(3),
                 "colour tween: invalid curve 2");
 }

@@ -102,18 +102,7 @@ TEST_F(WindowEvents, ThePointerIsOutsideWhileTheSystemCursorShowsUnlessTheGameHi
 }
 
 // A localised title of 300 characters is cut to 255 and terminated inside its buffer.
-class WindowTitle : public test_support::PackageTest {
-protected:
-    void SetUp() override {
-        PackageTest::SetUp();
-        buildLangDir();
-        stringTablesInit();
-    }
-    void TearDown() override {
-        stringTablesShutdown();
-        PackageTest::TearDown();
-    }
-};
+using WindowTitle = test_support::StringTableTest;
 
 TEST_F(WindowTitle, ALongTitleIsCutTo255CharactersAndTerminated) {
     std::u16string text;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "audio/analysis/beat.h"
+#include "audio/analysis/song_fingerprint.h"
+#include "audio/analysis/spawn_bars.h"
 #include "audio/analysis/spectral_cache.h"
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/analysis/spectrum_pass.h"
@@ -11,8 +13,11 @@
 #include "audio/sound/sound_bank_format.h"
 #include "audio/sound/sound_engine.h"
 #include "core/name_hash.h"
+#include "core/script_cache.h"
 #include "platform/os/os.h"
+#include "tests/support/fatal_catch.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/memory_script_source.h"
 #include "tests/support/package_test.h"
 
 #include <gtest/gtest.h>
@@ -155,6 +160,33 @@ protected:
         ASSERT_EQ(initAudioEngine(0), 1);
         ASSERT_EQ(loadSoundBank("ZUNO_SFX", 0), 1);
     }
+};
+
+// A song's features worked out over band values the test makes, with the play balance held in
+// memory: the spectral analysis, the features and the beat list start empty and go afterwards.
+class SongFeaturesTest : public FatalThrowingTest {
+protected:
+    void openSongFeatures(const char* playBalance) {
+        scriptRegistriesInit();
+        m_script.files["playbalance.txt"] = playBalance;
+        setScriptSource(&m_script);
+        resetSpectrumAnalysis();
+        resetSongFeatures();
+        g_aSongBeats.release();
+        emptyBeats(&g_aSongBeats);
+        g_iCurrentBeat = 0;
+    }
+    void TearDown() override {
+        releaseSongFeatures();
+        releaseSongFeatureBuffer();
+        g_aSongBeats.release();
+        resetSpectrumAnalysis();
+        freeAllScripts();
+        setScriptSource(nullptr);
+        FatalThrowingTest::TearDown();
+    }
+
+    ClMemoryScriptSource m_script;
 };
 
 }  // namespace test_support

@@ -1,7 +1,9 @@
 // Script files held in memory, counting how often each name is read.
 #pragma once
 
+#include "core/script_cache.h"
 #include "core/script_parser.h"
+#include "tests/support/fatal_catch.h"
 
 #include <map>
 #include <string>
@@ -22,6 +24,19 @@ class ClInstalledScripts : public ClMemoryScriptSource {
 public:
     explicit ClInstalledScripts(std::map<std::string, std::string> initial = {});
     ~ClInstalledScripts();
+};
+
+// Fresh script registries for each test and every script freed after it; fatal errors are thrown.
+class ScriptTest : public FatalThrowingTest {
+protected:
+    void SetUp() override {
+        scriptRegistriesInit();
+        FatalThrowingTest::SetUp();
+    }
+    void TearDown() override {
+        FatalThrowingTest::TearDown();
+        freeAllScripts();
+    }
 };
 
 }  // namespace test_support

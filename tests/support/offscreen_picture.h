@@ -11,6 +11,7 @@
 #include "render/batcher.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
+#include "render/canvases.h"
 #include "render/display_modes.h"
 #include "render/draw_lists.h"
 #include "render/materials.h"
@@ -136,6 +137,8 @@ protected:
             releaseCameras();
             releaseCameraBlenders();
         }
+        // The sprite queue made the canvases; left behind, they choose the frames of a later test's flipbooks.
+        releaseCanvases();
         shutdownSpriteQueue();
         releaseBatchBuffers();
         releaseAllDrawBatches();

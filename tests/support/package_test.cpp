@@ -3,6 +3,7 @@
 #include "core/directories.h"
 #include "core/file_layer.h"
 #include "core/packages.h"
+#include "core/string_table.h"
 #include "tests/support/file_bytes.h"
 
 namespace test_support {
@@ -17,6 +18,17 @@ void PackageTest::TearDown() {
     packagesShutdown();
     fileLayerShutdown();
     setDataDir("");
+}
+
+void StringTableTest::SetUp() {
+    PackageTest::SetUp();
+    buildLangDir();
+    stringTablesInit();
+}
+
+void StringTableTest::TearDown() {
+    stringTablesShutdown();
+    PackageTest::TearDown();
 }
 
 void PackageTest::writeSource(const std::string& package, const std::string& relative, const std::string& contents) {

@@ -25,4 +25,11 @@ protected:
     ClTempDir m_root;
 };
 
+// The same with the language folder made and the string tables set up, none loaded yet.
+class StringTableTest : public PackageTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
 }  // namespace test_support

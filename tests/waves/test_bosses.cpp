@@ -80,18 +80,7 @@ protected:
         setFatalErrorHook(test_support::throwOnFatal);
         setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
         g_fGameStep = STEP;
-        sfmtInitGenRand(19);
-        configClear();
-        scriptRegistriesInit();
-        initFlipbookTable();
-        loadFlipbook(GUARDIAN_EYE_FLIPBOOK, 15.0f);
-        setAudioEngineOutput(E_SOUNDOUTPUT_NOSOUND_MANUAL);
-        ASSERT_EQ(initAudioEngine(0), 1);
-        ASSERT_EQ(loadSoundBank("ZUNO_SFX", 0), 1);
-        initWidgetRegistry();
-        for (const char* name : {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
-                                 "boss_meter_icon", "boss_escaped"})
-            createWidget(name)->setVisibleQuietly(false);
+        ASSERT_TRUE(openEncounterStage());
         resetBeatAnalysis();
         for (u32 i = 0; i < 240; ++i) test_support::addSongBeat(0.25f + 0.5f * f32(i));
         initWorld();
@@ -123,12 +112,7 @@ protected:
         }
         wavesShutdown();
         releaseBeatAnalysis();
-        releaseWidgetRegistry();
-        shutdownAudioEngine();
-        setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
-        releaseAllFlipbooks();
-        freeAllScripts();
-        configFree();
+        closeEncounterStage();
         setFatalErrorHook(nullptr);
         g_fSongTime = 0.0f;
         NullDrawTest::TearDown();

@@ -315,7 +315,7 @@ TEST_F(EnemyFamilyTest, BeatShieldRegroupsOnEveryBeatAndFiresOnTheFourth) {
         // Two plates on each side, at offsets 0 and +19 degrees from the side's centre.
         u32 onCentre = 0;
         for (const SShieldPlate& plate : ai->plates) {
-            const f32 d = std::fmod(std::fmod(plate.yawTween.end * 180.0f / 3.14159265f, 90.0f) + 90.0f, 90.0f);
+            const f32 d = std::fmod(std::fmod(plate.yawTween.to * 180.0f / 3.14159265f, 90.0f) + 90.0f, 90.0f);
             onCentre += std::fabs(d) < 0.01f || std::fabs(d - 90.0f) < 0.01f ? 1u : 0u;
         }
         EXPECT_EQ(onCentre, 2u) << beat;

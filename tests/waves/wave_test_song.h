@@ -3,13 +3,8 @@
 // the schedule and the generators read, held in memory.
 #pragma once
 
-#include "audio/analysis/beat.h"
-#include "audio/analysis/song_fingerprint.h"
-#include "audio/analysis/spawn_bars.h"
 #include "audio/analysis/spectrum_analysis.h"
 #include "tests/support/audio_songs.h"
-#include "tests/support/fatal_catch.h"
-#include "tests/support/memory_script_source.h"
 #include "world/play/play_record.h"
 
 #include <cstdlib>
@@ -34,28 +29,16 @@ inline void makeWaveTestSong(u32 seconds, u32 bands = WAVE_SONG_BANDS) {
     g_iCurrentBeat = 0;
 }
 
-class WaveSongTest : public test_support::FatalThrowingTest {
+class WaveSongTest : public test_support::SongFeaturesTest {
 protected:
     void SetUp() override {
-        FatalThrowingTest::SetUp();
+        SongFeaturesTest::SetUp();
+        openSongFeatures("spawn_bar_range { { 2, 6 }; { 3, 8 }; { 4, 9 }; { 4, 11 }; { 5, 12 }; { 6, 14 }; };"
+                         "construction_cost { 40, 80, 160, 400 }; inspiration_score_per_type { 10, 25, 60, 200 };"
+                         "score_wavekill_base_bonus = 100.0; boss_opps_params_MB1 { { 2400; }; };");
         resetPlayRecord();
-        resetSpectrumAnalysis();
-        resetSongFeatures();
         makeSong();
-    }
-    void TearDown() override {
-        releaseSongFeatures();
-        releaseSongFeatureBuffer();
-        g_aSongBeats.release();
-        resetSpectrumAnalysis();
-        FatalThrowingTest::TearDown();
     }
 
     static void makeSong() { makeWaveTestSong(WAVE_SONG_SECONDS); }
-
-    test_support::ClInstalledScripts m_script{
-        {{"playbalance.txt",
-          "spawn_bar_range { { 2, 6 }; { 3, 8 }; { 4, 9 }; { 4, 11 }; { 5, 12 }; { 6, 14 }; };"
-          "construction_cost { 40, 80, 160, 400 }; inspiration_score_per_type { 10, 25, 60, 200 };"
-          "score_wavekill_base_bonus = 100.0; boss_opps_params_MB1 { { 2400; }; };"}}};
 };

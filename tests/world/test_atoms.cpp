@@ -102,7 +102,7 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     body.draw();
     ASSERT_EQ(std::make_pair(counts().lines, counts().sprites), std::make_pair(0u, 1u)) << "a ghost shows no edges";
     EXPECT_EQ(drawListSprites(PRODUCER_HALF)[0].colour >> 24, 127u);
-    m_one.entity->tween.value = 0.5f;
+    m_one.entity->tween.current = 0.5f;
     body.draw();
     EXPECT_EQ(drawListSprites(PRODUCER_HALF)[1].colour >> 24, 63u);
 

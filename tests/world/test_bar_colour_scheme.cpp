@@ -35,34 +35,32 @@ protected:
     void SetUp() override {
         NullDrawTest::SetUp();
         g_aGameClocks[GAME_CLOCK_GAMEPLAY] = SGameClock{0.0f, 0.0};
+        // A released backdrop keeps the last song's intensity, which picks the preset: start
+        // from a backdrop at rest, as a song does.
+        resetSongAnalysis();
+        resetBeatAnalysis();
+        resetBackdrop();
     }
     void TearDown() override {
         g_aGameClocks[GAME_CLOCK_GAMEPLAY] = SGameClock{0.0f, 0.0};
         g_uWaterClearColour = 0;
-        if (m_backdrop) {
-            releaseBackdrop();
-            releaseSongAnalysis();
-            releaseBeatAnalysis();
-        }
+        releaseBackdrop();
+        releaseSongAnalysis();
+        releaseBeatAnalysis();
         NullDrawTest::TearDown();
     }
     // Spawn bars of one level, followed by the backdrop for two frames.
     void loudSong(f32 level) {
-        resetSongAnalysis();
-        resetBeatAnalysis();
         g_SongFeatures.bars.push(SSpawnBar{0, 0, 0, 0, 0, 0, level});
-        resetBackdrop();
         g_fSongTime = 0.0f;
         updateBackdrop();
         updateBackdrop();
         ASSERT_NEAR(getBackdropIntensity(), 0.672f, 0.001f);
-        m_backdrop = true;
     }
     void frame(f32 dt) {
         setClockDelta(GAME_CLOCK_GAMEPLAY, dt);
         applyBarShaderConstants();
     }
-    bool m_backdrop = false;
 };
 
 }  // namespace
@@ -85,8 +83,8 @@ TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {
     switchBarColourPreset(1, 1.0f);
     EXPECT_EQ(g_BarColourScheme.colour(9).colourA, 0xFF607FA7u);
     g_BarColourScheme.intEntry(13).advance(1.0f);
-    advanceFloatTween(&g_BarColourScheme.floatEntry(6), 0.25f);
-    EXPECT_EQ(std::make_pair(g_BarColourScheme.intEntry(13).current, g_BarColourScheme.floatEntry(6).value),
+    g_BarColourScheme.floatEntry(6).advance(0.25f);
+    EXPECT_EQ(std::make_pair(g_BarColourScheme.intEntry(13).current, g_BarColourScheme.floatEntry(6).current),
               std::make_pair(254, 17.0f));
 }
 

@@ -55,18 +55,7 @@ class EncounterTest : public WorldDrawTest {
 protected:
     void SetUp() override {
         WorldDrawTest::SetUp();
-        sfmtInitGenRand(19);
-        configClear();
-        scriptRegistriesInit();
-        initFlipbookTable();
-        loadFlipbook(GUARDIAN_EYE_FLIPBOOK, 15.0f);
-        setAudioEngineOutput(E_SOUNDOUTPUT_NOSOUND_MANUAL);
-        ASSERT_EQ(initAudioEngine(0), 1);
-        ASSERT_EQ(loadSoundBank("ZUNO_SFX", 0), 1);
-        initWidgetRegistry();
-        for (const char* name : {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
-                                 "boss_meter_icon", "boss_escaped"})
-            createWidget(name)->setVisibleQuietly(false);
+        ASSERT_TRUE(openEncounterStage());
         resetPlayRecord();
         resetGuardianSequence();
         g_BossEncounter.phaseTimer = FLT_MAX;
@@ -81,13 +70,8 @@ protected:
         setBossEncounterHooks(nullptr);
         shutdownWorld();
         if (m_bossGenerator) m_bossGenerator->releaseSharedProgram();
-        releaseWidgetRegistry();
-        shutdownAudioEngine();
-        setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
-        releaseAllFlipbooks();
+        closeEncounterStage();
         setScriptSource(nullptr);
-        freeAllScripts();
-        configFree();
         WorldDrawTest::TearDown();
     }
 
@@ -147,7 +131,7 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
     const f32 arrived = g_fSongTime;
     ClEntity* boss = g_BossEncounter.entity;
     EXPECT_EQ(std::make_tuple(boss->state, dontShoot(), g_PlayRecord.bossArrived, g_PlayRecord.boss.pending, s_collects,
-                              boss->tween.end, m_other->tween.end, g_aPlayerState[0].ship->tween.running,
+                              boss->tween.to, m_other->tween.to, g_aPlayerState[0].ship->tween.running,
                               g_BossEncounter.phaseTimer),
               std::make_tuple(u32(E_ENTITY_ACTIVE), 1, 1, 1, 1u, 1.0f, 0.0f, 0u, arrived + 2.5f))
         << "the other enemy fades out, the ship does not";
@@ -249,10 +233,10 @@ TEST_F(GuardianTest, EventsRunAtTheirTimesAndExitEndsWithTheCallbackAndFadeOut) 
     playUntil(1.0f);
     EXPECT_EQ(g.subtitleKey, nullptr) << "the subtitle stays 0.4 s";
     playUntil(2.1f);
-    EXPECT_EQ(std::make_tuple(g.active, g.visible, s_done, g.fade.end, getCueHandlesInUse() <= handles + 1),
+    EXPECT_EQ(std::make_tuple(g.active, g.visible, s_done, g.fade.to, getCueHandlesInUse() <= handles + 1),
               std::make_tuple(0, 0, std::vector<std::pair<u32, u32>>{{7, 9}}, 0.0f, true));
     playUntil(3.0f);
-    EXPECT_EQ(std::make_tuple(g.fade.value, s_done.size()), std::make_tuple(0.0f, size_t(1)));
+    EXPECT_EQ(std::make_tuple(g.fade.current, s_done.size()), std::make_tuple(0.0f, size_t(1)));
 }
 
 TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndRunsItsCallback) {

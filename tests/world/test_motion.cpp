@@ -78,10 +78,10 @@ TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
     const SBeat beat{};
     ClProcessor_Rotator_OnBeat::onBeat(beat, 0, rotator);
     for (int frame = 0; frame < 15; ++frame) step();  // a quarter second: half way
-    EXPECT_NEAR(rotator->angle.value, 45.0f, 1e-3f);
+    EXPECT_NEAR(rotator->angle.current, 45.0f, 1e-3f);
     ClProcessor_Rotator_OnBeat::onBeat(beat, 1, rotator);
     for (int frame = 0; frame < 30; ++frame) step();
-    EXPECT_NEAR(rotator->angle.value, -45.0f, 1e-3f);
+    EXPECT_NEAR(rotator->angle.current, -45.0f, 1e-3f);
     expectRotation(childOf(entity)->localMatrix, ClVec3(0, 1, 0), -45.0f * 3.14159265f / 180.0f);
     entity->destroy();
     EXPECT_EQ(liveBeatSubscriptions(), 0u);

@@ -2,14 +2,23 @@
 
 #include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
+#include "audio/sound/sound_bank.h"
+#include "audio/sound/sound_engine.h"
+#include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/game_clock.h"
+#include "core/random.h"
+#include "core/script_cache.h"
+#include "render/flipbook.h"
+#include "render/flipbook_table.h"
+#include "ui/widget.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
 #include "world/generators/bullet_generators.h"
 #include "world/play/boss_encounter.h"
+#include "world/play/guardian_sequence.h"
 #include "world/play/player_state.h"
 
 #include <cmath>
@@ -43,6 +52,30 @@ void WorldTest::SetUp() {
 void WorldTest::TearDown() {
     stopTestWorld();
     test_support::FatalThrowingTest::TearDown();
+}
+
+bool openEncounterStage() {
+    sfmtInitGenRand(19);
+    configClear();
+    scriptRegistriesInit();
+    initFlipbookTable();
+    loadFlipbook(GUARDIAN_EYE_FLIPBOOK, 15.0f);
+    setAudioEngineOutput(E_SOUNDOUTPUT_NOSOUND_MANUAL);
+    if (initAudioEngine(0) != 1 || loadSoundBank("ZUNO_SFX", 0) != 1) return false;
+    initWidgetRegistry();
+    for (const char* name : {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
+                             "boss_meter_icon", "boss_escaped"})
+        createWidget(name)->setVisibleQuietly(false);
+    return true;
+}
+
+void closeEncounterStage() {
+    releaseWidgetRegistry();
+    shutdownAudioEngine();
+    setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
+    releaseAllFlipbooks();
+    freeAllScripts();
+    configFree();
 }
 
 ClMatrix44 translation(f32 x, f32 y, f32 z) {

@@ -26,6 +26,12 @@ protected:
     void TearDown() override;
 };
 
+// What a boss encounter needs around the world: random stream 19, fresh settings and script
+// registries, the guardian's eye frames, the silent sound engine with the game's bank and the boss
+// meter's widgets. False when the engine or the bank does not load. The close undoes it all.
+bool openEncounterStage();
+void closeEncounterStage();
+
 ClMatrix44 translation(f32 x, f32 y, f32 z);
 
 // A mesh of `vertexCount` points on a ring of the radius, with an edge between neighbours and the

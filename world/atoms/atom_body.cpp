@@ -254,7 +254,7 @@ void ClAtom_Body::draw() {
     if (incoming) {
         material = ghostMaterial;
         colour = currentOf(ghostColour) | (bodyGhostAlpha(entity->getWorldPosition().y) << 24);
-        const f32 fade = entity->tween.value;
+        const f32 fade = entity->tween.current;
         if (fade != 1.0f) {
             colour = fade == 0.0f ? 0 : scaleAlpha(colour, fade);
             face = fade == 0.0f ? 0 : scaleAlpha(face, fade);
@@ -299,7 +299,7 @@ void ClAtom_Body::draw() {
                 edgeLine(a, b, width, withAlpha(0, 0xF0 + sfmtGenRand32() % 15), lineMaterial);
                 continue;
             }
-            const ClVec3 along = scaleVec3(b - a, playerEdges ? 1.0f : entity->tween.value);
+            const ClVec3 along = scaleVec3(b - a, playerEdges ? 1.0f : entity->tween.current);
             const SBodyEdgeRecord& record = edgeRecords.data[e];
             for (u32 k = record.glintCount; k-- > 0;) {
                 const SEdgeGlint& glint = record.glints[k];

@@ -265,14 +265,14 @@ void drawConverging(SBulletFrame& f) {
         for (u32 i = 0; i < BULLET_SATELLITE_COUNT; ++i) {
             SBulletSatellite satellite = {};
             satellite.from = scaleVec3(randomUnitVector3(), 60.0f);
-            startFloatTween(&satellite.closing, SFloatTweenDesc{0, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 1.0f, 0.0f, 0.0f, 0.0f, 0.2f, 0});
+            satellite.closing.start(SFloatTweenDesc{0, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0, 1.0f, 0.0f, 0.0f, 0.0f, 0.2f, 0});
             b.trail.push(satellite);
         }
     }
     if (!b.satellitesDone) {
         for (u32 i = 0; i < b.trail.count; ++i) {
             const SBulletSatellite& s = b.trail.data[i];
-            f.sprite(f.position + scaleVec3(s.from, s.closing.value), 18.75f + 12.5f * randomUnitFloat(), 0xFFFF0000u,
+            f.sprite(f.position + scaleVec3(s.from, s.closing.current), 18.75f + 12.5f * randomUnitFloat(), 0xFFFF0000u,
                      g_OrangeGlow.get(), kLayerLow);
         }
     } else {
@@ -285,7 +285,7 @@ void drawConverging(SBulletFrame& f) {
     for (u32 i = 0; i < b.trail.count; ++i) {
         SFloatTween& closing = b.trail.data[i].closing;
         if (closing.mode == E_TWEEN_NONE || !closing.running) continue;
-        advanceFloatTween(&closing, g_fFrameTime);
+        closing.advance(g_fFrameTime);
         if (closing.running) b.satellitesDone = 0;
     }
 }

@@ -35,7 +35,7 @@ ClVec3 onFloor(ClVec3 v) {
 }
 
 void startLife(SFloatTween* tween, f32 from, f32 delay, f32 duration) {
-    startFloatTween(tween, SFloatTweenDesc{0, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, from, 0.0f, delay, 0.0f, duration, 0});
+    tween->start(SFloatTweenDesc{0, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0, from, 0.0f, delay, 0.0f, duration, 0});
 }
 
 }  // namespace
@@ -121,7 +121,7 @@ void ClAtom_Pickupable::draw() {
     if (pattern == E_PICKUP_PATTERN_UNREAD)
         startLook();
     else
-        advanceFloatTween(&lifeTween, g_fFrameTime);
+        lifeTween.advance(g_fFrameTime);
     if (pattern == E_PICKUP_PATTERN_NOTES)
         drawNotes();
     else
@@ -139,7 +139,7 @@ void ClAtom_Pickupable::drawNotes() {
     }
     ClDrawOwnerScope owner(entity);
     const ClVec3 position = matrixRow(currentWorldMatrix(), 3);
-    appendCentredQuadCommand(position, ClVec3(0, 1, 0), ClVec3(1, 0, 0), lifeTween.value, lifeTween.value,
+    appendCentredQuadCommand(position, ClVec3(0, 1, 0), ClVec3(1, 0, 0), lifeTween.current, lifeTween.current,
                              g_BarColourScheme.colour(kCentreEntry).current, noteMaterial, kLayer, 0.0f);
     const u32 shown = pickupOrbitNotesShown(pickupLifeProgress(lifeTween));
     const u32 colour = g_BarColourScheme.colour(kNoteEntry).current;

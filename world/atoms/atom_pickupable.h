@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/array.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_edges.h"
 

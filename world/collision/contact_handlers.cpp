@@ -183,7 +183,7 @@ void onBodyContact(const SContact& contact) {
     const bool shipFirst = kindOf(contact.first) == E_PROGRAM_PLAYER;
     ClAtom* ship = shipFirst ? contact.first : contact.second;
     ClAtom* enemy = shipFirst ? contact.second : contact.first;
-    if (enemy->entity->tween.value < 1.0f) return;
+    if (enemy->entity->tween.current < 1.0f) return;
 
     playSoundCueAt("PlayerImpact", contact.point);
     requestAmbientFlash(RAM_FLASH_COLOUR);

@@ -62,7 +62,7 @@ struct SBackdropState {
 SBackdropState g_Backdrop;
 
 void onBeat(const SBeat&, s32, void*) {
-    startFloatTweenFromTo(&g_Backdrop.beatPulse, 1.0f, 0.0f, 1.0f, E_TWEEN_CURVE_EIGHTH_POWER_OUT, 0.0f);
+    g_Backdrop.beatPulse.startFromTo(1.0f, 0.0f, 1.0f, E_TWEEN_CURVE_EIGHTH_POWER_OUT, 0.0f);
 }
 
 // A full stream still steps its cursor, so it never asks for more than it can hold in one frame.
@@ -151,14 +151,14 @@ void updateRings(f32 dt) {
     const u32 rgb = g_BarColourScheme.colour(E_BARSCHEME_WATER_COLOUR).current & RGB_MASK;
     for (u32 i = pool.used; i-- > 0;) {
         SBackdropRing& ring = *pool.table[i];
-        advanceFloatTween(&ring.radius, dt);
+        ring.radius.advance(dt);
         if (ring.radius.running == 0) {
             pool.release(&ring);
             continue;
         }
         const f32 u = ring.radius.mode == E_TWEEN_HOLD ? 1.0f : std::clamp(ring.radius.time * ring.radius.step, 0.0f, 1.0f);
         const u32 alpha = u32(std::trunc(std::pow(1.0f - u, 15.0f) * 255.0f));
-        const ClVec3 across = scaleVec3(ring.axis, ring.radius.value);
+        const ClVec3 across = scaleVec3(ring.axis, ring.radius.current);
         const ClVec3 up(0.0f, RING_HEIGHT, 0.0f);
         const ClVec3 left = ring.position - across;
         const ClVec3 right = ring.position + across;
@@ -218,7 +218,7 @@ f32 getBackdropSpeedTarget(f32 songTime) {
 f32 getBackdropIntensity() { return g_Backdrop.intensity; }
 f32 getBackdropSpeed() { return g_Backdrop.speed; }
 f32 getBackdropScrollStep() { return g_Backdrop.scrollStep; }
-f32 getBackdropBeatPulse() { return g_Backdrop.beatPulse.value; }
+f32 getBackdropBeatPulse() { return g_Backdrop.beatPulse.current; }
 
 void resetBackdrop() {
     g_Backdrop.speedRate = SPEED_RATE;
@@ -229,8 +229,8 @@ void resetBackdrop() {
     g_Backdrop.intensityTarget = 0.0f;
     g_Backdrop.streakCursor = BACKDROP_STREAK_NEAR_Z;
     g_Backdrop.barCursor = BACKDROP_STREAK_NEAR_Z;
-    const SFloatTweenDesc hold = {0, E_TWEEN_HOLD, 0, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0};
-    startFloatTween(&g_Backdrop.beatPulse, hold);
+    const SFloatTweenDesc hold = {0, E_TWEEN_HOLD, 0, 0, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0};
+    g_Backdrop.beatPulse.start(hold);
     unsubscribeBeat(g_Backdrop.beatSubscription);
     g_Backdrop.beatSubscription = subscribeBeat(onBeat, nullptr, 0);
     g_Backdrop.streaks.init();
@@ -245,7 +245,7 @@ void updateBackdrop() {
     g_Backdrop.speedTarget = getBackdropSpeedTarget(g_fSongTime);
     g_Backdrop.speed += (g_Backdrop.speedTarget - g_Backdrop.speed) * g_Backdrop.speedRate;
     g_Backdrop.scrollStep = dt * g_Backdrop.speed;
-    advanceFloatTween(&g_Backdrop.beatPulse, dt);
+    g_Backdrop.beatPulse.advance(dt);
     g_Backdrop.intensityTarget = std::pow(getBackdropSongIntensity(g_fSongTime), INTENSITY_EXPONENT);
     g_Backdrop.intensity += (g_Backdrop.intensityTarget - g_Backdrop.intensity) * INTENSITY_RATE;
 
@@ -280,7 +280,7 @@ void spawnBackdropRing(const ClVec3& position, u32 useZAxis) {
     if (!ring) return;
     ring->position = position;
     ring->axis = useZAxis ? ClVec3(0.0f, 0.0f, 1.0f) : ClVec3(1.0f, 0.0f, 0.0f);
-    startFloatTweenFromTo(&ring->radius, RING_START_RADIUS, RING_END_RADIUS, RING_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
+    ring->radius.startFromTo(RING_START_RADIUS, RING_END_RADIUS, RING_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
 }
 
 u32 backdropStreakCount() { return g_Backdrop.streaks.used; }

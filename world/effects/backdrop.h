@@ -8,7 +8,7 @@
 
 #include "core/types.h"
 #include "core/vec.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 
 constexpr u32 BACKDROP_STREAM_CAPACITY = 5120;
 constexpr u32 BACKDROP_RING_CAPACITY = 16;

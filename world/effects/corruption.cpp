@@ -60,8 +60,7 @@ void startCorruptionSound() {
 }
 
 void unsubscribeWorldBeat() {
-    unsubscribeBeat(s_Corruption.beat);
-    s_Corruption.beat = SBeatSubscriptionHandle();
+    dropBeatSubscription(s_Corruption.beat);
 }
 
 void stopCorruptionSound() {

@@ -125,7 +125,7 @@ void drawEqualiserDisplay(s32 frame) {
     style.highlightColour = g_BarColourScheme.eqHighlightColour().current;
     if (g_SavedOptions.bloom == 0) style.highlightColour = (style.highlightColour & RGB_MASK) | EQ_HIGHLIGHT_ALPHA_WITHOUT_BLOOM;
     style.blockedColour = (style.highlightColour & RGB_MASK) | EQ_BLOCKED_ALPHA;
-    style.highlightSize = g_BarColourScheme.eqHighlightSize().value;
+    style.highlightSize = g_BarColourScheme.eqHighlightSize().current;
 
     const f64 pitch = EQ_DISPLAY_WIDTH / bandCount;
     for (u32 band = 0; band < bandCount; ++band) {

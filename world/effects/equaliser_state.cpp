@@ -3,7 +3,7 @@
 #include "audio/play/song_display_hook.h"
 #include "world/effects/beat_analysis_view.h"
 #include "world/effects/equaliser_display.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 
 f32 g_fGuardianLevel = 0.0f;
 f32 g_fGuardianRise = 0.0f;
@@ -29,12 +29,12 @@ void resetEqualiserDisplay() {
     pulse.start = 0.0f;
     pulse.end = 1.0f;
     pulse.duration = EQUALISER_PULSE_PERIOD;
-    startFloatTween(&g_EqualiserPulse, pulse);
+    g_EqualiserPulse.start(pulse);
 }
 
-void advanceEqualiserPulse(f32 dt) { advanceFloatTween(&g_EqualiserPulse, dt); }
+void advanceEqualiserPulse(f32 dt) { g_EqualiserPulse.advance(dt); }
 
-f32 equaliserPulseValue() { return g_EqualiserPulse.value; }
+f32 equaliserPulseValue() { return g_EqualiserPulse.current; }
 
 void installEqualiserDisplayHooks() {
     SSongDisplayHooks hooks = {};

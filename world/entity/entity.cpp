@@ -60,8 +60,8 @@ void ClEntity::buildFromDNA(ClDNAProgram* dna) {
     hold.start = 1.0f;
     hold.end = 1.0f;
     tween = SFloatTween();
-    startFloatTween(&tween, hold);
-    tween.value = 1.0f;
+    tween.start(hold);
+    tween.current = 1.0f;
     velocity = ClVec3();
     angularVelocity = ClVec3();
 }
@@ -72,7 +72,7 @@ void ClEntity::update() {
     if (before > 0.0f && timer == 0.0f && program && program->kind == E_PROGRAM_PLAYER && root &&
         !root->allAtomsIntactAndActive())
         queueMegaTip("MegaTip_Repair");
-    advanceFloatTween(&tween, g_fFrameTime);
+    tween.advance(g_fFrameTime);
     if (root) updateNodeTree(root);
     updateEnemyBeams(this);
     if (!(program && program->kind != E_PROGRAM_PLAYER && noBrokenAtom)) findFirstBrokenAtom();

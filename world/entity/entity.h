@@ -8,7 +8,7 @@
 #include "core/types.h"
 #include "core/vec.h"
 #include "render/camera_blend.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "world/effects/enemy_beams.h"
 
 class ClAtom;

@@ -8,8 +8,9 @@
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "core/global_objects.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "render/scene_inputs.h"
+#include "world/collision/kill_queue.h"
 #include "world/effects/corruption.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
@@ -101,6 +102,8 @@ void shutdownWorld() {
     lockWorld();
     while (pool->used != 0) freeEntity(pool->table[pool->used - 1]);
     unlockWorld();
+    // Kills still queued name entities that are gone now.
+    resetKillQueue();
     ASAN_UNPOISON_MEMORY_REGION(pool->records, sizeof(pool->records));
     s_furtherList.release();
     for (SEntityList& list : s_lists) {
@@ -267,7 +270,7 @@ void updateLiveEntities() {
     for (u32 i = live.count; i-- > 0;) {
         if (i >= live.count) continue;
         ClEntity* entity = live.links[i];
-        if (entity->incoming == 1) advanceFloatTween(&entity->tween, g_fFrameTime);
+        if (entity->incoming == 1) entity->tween.advance(g_fFrameTime);
         if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->update();
     }
 }

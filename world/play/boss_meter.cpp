@@ -84,9 +84,9 @@ u32 presetFirstColour() {
 }
 
 void startEntityFade(ClEntity* entity, f32 end) {
-    const SFloatTweenDesc desc = {entity->tween.tag, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0.0f, end, 0.0f, 0.0f,
+    const SFloatTweenDesc desc = {entity->tween.word, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0, 0.0f, end, 0.0f, 0.0f,
                                   BOSS_ARRIVAL_SECONDS, 1};
-    startFloatTween(&entity->tween, desc);
+    entity->tween.start(desc);
 }
 
 // Only enemies fade: the ship and the pickups stay as they are.
@@ -132,7 +132,7 @@ void arrive() {
     }
     fadeOutSpawningEntities();
     fadeOutActiveEntities();
-    if (e.entity) startFloatTweenFromTo(&e.entity->tween, 0.0f, 1.0f, BOSS_ARRIVAL_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
+    if (e.entity) e.entity->tween.startFromTo(0.0f, 1.0f, BOSS_ARRIVAL_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
     setShipGrace(BOSS_ARRIVAL_SECONDS);
     setAmbientMode(E_AMBIENT_PLAY_STROBE);
     g_PlayRecord.bossArrived = 1;

@@ -48,9 +48,9 @@ constexpr u32 EYE_FORWARD_TO_OPEN = 1;
 constexpr u32 EYE_BACK_TO_SQUINT = 0;
 
 void holdFade(f32 value) {
-    const SFloatTweenDesc desc = {0, E_TWEEN_HOLD, E_TWEEN_CURVE_LINEAR, value, value, 0.0f, 0.0f, 0.0f, 0};
-    startFloatTween(&g_GuardianSequence.fade, desc);
-    evaluateFloatTween(&g_GuardianSequence.fade);
+    const SFloatTweenDesc desc = {0, E_TWEEN_HOLD, E_TWEEN_CURVE_LINEAR, 0, value, value, 0.0f, 0.0f, 0.0f, 0};
+    g_GuardianSequence.fade.start(desc);
+    g_GuardianSequence.fade.evaluate();
 }
 
 void stopHeldCues(f32 staticFade) {
@@ -161,7 +161,7 @@ void drawEye() {
 }
 
 void drawLayer(f32 opacity, u32 adder) {
-    const f32 alpha = g_GuardianSequence.fade.value * opacity * 255.0f;
+    const f32 alpha = g_GuardianSequence.fade.current * opacity * 255.0f;
     drawGuardianNoiseQuad(BACKDROP_LAYER, alpha <= 0.0f ? 0u : (alpha >= 255.0f ? 255u : u32(alpha)), adder);
     if (g_GuardianSequence.visible) drawEye();
 }
@@ -217,7 +217,7 @@ void updateStatic() {
 
 void beginCommon(GuardianDoneCallback onDone, u32 word1, u32 word2) {
     SGuardianSequence& g = g_GuardianSequence;
-    startFloatTweenFromTo(&g.fade, 0.0f, 1.0f, FADE_IN_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
+    g.fade.startFromTo(0.0f, 1.0f, FADE_IN_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
     g.uiGlow = 0;
     g.onDone = onDone;
     g.word1 = word1;
@@ -262,7 +262,7 @@ void stopGuardianSequence(u32 fade) {
     runDoneCallback();
     g.subtitleTime = 0.0f;
     if (fade)
-        startFloatTweenFromTo(&g.fade, g.fade.value, 0.0f, FADE_OUT_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
+        g.fade.startFromTo(g.fade.current, 0.0f, FADE_OUT_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
     else
         holdFade(0.0f);
     g.visible = 0;
@@ -338,7 +338,7 @@ void releaseGuardianSequence() {
 void updateGuardianEvents() {
     SGuardianSequence& g = g_GuardianSequence;
     if (g.paused) return;
-    advanceFloatTween(&g.fade, g_fFrameTime);
+    g.fade.advance(g_fFrameTime);
     g.eye.update(GAME_CLOCK_GAMEPLAY);
     if (g.escapedNotice) {
         g.escapedTime = countDown(g.escapedTime);
@@ -347,7 +347,7 @@ void updateGuardianEvents() {
             g.escapedNotice = 0;
         }
     }
-    if (g.fade.value <= 0.0f) return;
+    if (g.fade.current <= 0.0f) return;
     if (g.mode == E_GUARDIAN_TIMED)
         updateTimed();
     else

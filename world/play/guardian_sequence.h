@@ -12,7 +12,7 @@
 #include "core/string.h"
 #include "core/types.h"
 #include "render/flipbook_player.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 
 class ClScriptNode;
 

@@ -104,8 +104,8 @@ void SNamedList::assign(const SNamedList& other) {
 }
 
 void startTweenTo(SFloatTween* tween, f32 end, f32 duration, u32 curve, f32 delay) {
-    const SFloatTweenDesc desc = {tween->tag, E_TWEEN_ANIMATE, curve, tween->value, end, delay, 0.0f, duration, 1};
-    startFloatTween(tween, desc);
+    const SFloatTweenDesc desc = {tween->word, E_TWEEN_ANIMATE, s32(curve), 0, tween->current, end, delay, 0.0f, duration, 1};
+    tween->start(desc);
 }
 
 void lerpVec3(ClVec3* out, f32 t, const ClVec3& a, const ClVec3& b) {

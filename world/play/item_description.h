@@ -6,7 +6,7 @@
 #include "core/array.h"
 #include "core/string.h"
 #include "core/types.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 
 struct ClVec3;
 

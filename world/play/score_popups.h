@@ -5,7 +5,7 @@
 #include "core/colour_animator.h"
 #include "core/types.h"
 #include "core/vec.h"
-#include "world/play/vector_tween.h"
+#include "render/tween.h"
 
 constexpr u32 SCORE_POPUP_CAPACITY = 10;
 // Fades asked for while the colour still runs wait here and start when the earlier ones end.

@@ -104,19 +104,13 @@ void ClProcessor_Enemy_Med_Beat_Shield::attach(ClEntity* owner, ClEntityNode* ha
     beatCount = -1;
 }
 
-void ClProcessor_Enemy_Med_Beat_Shield::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
-
 void ClProcessor_Enemy_Med_Beat_Shield::release() {
-    unsubscribe();
+    dropBeatSubscription(subscription);
     plates.release();
 }
 
 // A destroyed shield hears no more beats, so long songs do not fill the subscription pool.
-void ClProcessor_Enemy_Med_Beat_Shield::onDestroy() { unsubscribe(); }
+void ClProcessor_Enemy_Med_Beat_Shield::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_Enemy_Med_Beat_Shield::onSpawn() {
     if (!node->params.isInitialised()) fatalError("beat shield: its node has no parameter table");
@@ -126,7 +120,7 @@ void ClProcessor_Enemy_Med_Beat_Shield::onSpawn() {
     for (u32 i = 1; i < node->children.count; ++i) plates.push(SShieldPlate{node->children[i], {}, {}});
     layout(0.0f);
     for (SShieldPlate& plate : plates) {
-        plate.yawTween.value = plate.yawTween.end;
+        plate.yawTween.current = plate.yawTween.to;
         placePlate(plate);
     }
     turretNode = node->children[0];
@@ -136,7 +130,7 @@ void ClProcessor_Enemy_Med_Beat_Shield::onActivate() {
     if (!subscription) subscription = subscribeBeat(&ClProcessor_Enemy_Med_Beat_Shield::onBeat, this, 0);
 }
 
-void ClProcessor_Enemy_Med_Beat_Shield::placePlate(SShieldPlate& plate) { setYawMatrix(plate.node, plate.yawTween.value); }
+void ClProcessor_Enemy_Med_Beat_Shield::placePlate(SShieldPlate& plate) { setYawMatrix(plate.node, plate.yawTween.current); }
 
 // Plates are dealt at random to two sides; on each side they fan out from its centre by 19
 // degrees a plate (0, +19, -19, +38 ...). The sides lie at 0 and 180 degrees on one beat, at 270
@@ -162,8 +156,8 @@ void ClProcessor_Enemy_Med_Beat_Shield::layout(f32 duration) {
         if (layoutFlag == 0) offset += side == 0 ? 270.0f : 90.0f;
         else if (side == 1) offset += 180.0f;
         const f32 target = wrapAngle2Pi(offset * MATH_DEGREES_TO_RADIANS);
-        const f32 current = wrapAngle2Pi(plate.yawTween.value);
-        startFloatTweenFromTo(&plate.yawTween, current, unwrapAngleNear(current, target), duration,
+        const f32 current = wrapAngle2Pi(plate.yawTween.current);
+        plate.yawTween.startFromTo(current, unwrapAngleNear(current, target), duration,
                               E_TWEEN_CURVE_LINEAR, 0.0f);
     }
     layoutFlag = layoutFlag == 0 ? 1 : 0;
@@ -213,8 +207,8 @@ void ClProcessor_Enemy_Med_Beat_Shield::fire() {
 void ClProcessor_Enemy_Med_Beat_Shield::update() {
     for (SShieldPlate& plate : plates) {
         if (!plate.node->anyActive || !plate.yawTween.running) continue;
-        advanceFloatTween(&plate.yawTween, g_fFrameTime);
-        advanceFloatTween(&plate.rollTween, g_fFrameTime);
+        plate.yawTween.advance(g_fFrameTime);
+        plate.rollTween.advance(g_fFrameTime);
         placePlate(plate);
     }
     const ClEntity* ship = g_aPlayerState[0].ship;

@@ -5,7 +5,7 @@
 #include "audio/play/beat_events.h"
 #include "core/array.h"
 #include "core/types.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "world/entity/processor.h"
 
 // The turret of a beat shield lights its three atoms on three beats and fires on the fourth.
@@ -48,7 +48,6 @@ public:
     void layout(f32 duration);
 
 private:
-    void unsubscribe();
     void fire();
     void placePlate(SShieldPlate& plate);
 };

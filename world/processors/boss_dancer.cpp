@@ -29,14 +29,8 @@ void ClProcessor_Enemy_Boss_Dancer::attach(ClEntity* owner, ClEntityNode* hangin
 }
 
 void ClProcessor_Enemy_Boss_Dancer::release() {
-    unsubscribe();
+    dropBeatSubscription(subscription);
     positions.release();
-}
-
-void ClProcessor_Enemy_Boss_Dancer::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
 }
 
 s32 ClProcessor_Enemy_Boss_Dancer::rangeDraw(u32 blockChild) const {
@@ -93,7 +87,7 @@ void ClProcessor_Enemy_Boss_Dancer::onActivate() {
     if (!subscription) subscription = subscribeBeat(&ClProcessor_Enemy_Boss_Dancer::onBeat, this, 0);
 }
 
-void ClProcessor_Enemy_Boss_Dancer::onDestroy() { unsubscribe(); }
+void ClProcessor_Enemy_Boss_Dancer::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_Enemy_Boss_Dancer::wanderStep() {
     const s32 left = wanderCount - 1;
@@ -173,9 +167,7 @@ void ClProcessor_Enemy_Boss_Dancer::update() {
     const bool gunsOn = countDownTimer(&gunTimer, g_fFrameTime) > 0.0f;
     setBossHeadGun(leftGunNode, gunsOn, gunInterval);
     setBossHeadGun(rightGunNode, gunsOn, gunInterval);
-    const f32 fraction = bossStrengthFraction(entity);
-    publishBossStrength(entity, fraction);
-    const s32 newStage = bossStageFor(fraction);
+    const s32 newStage = publishBossStage(entity);
     if (newStage != stage) {
         stage = newStage;
         gunInterval = bossStageFloat(params, BLOCK_GUN_INTERVALS, stage);

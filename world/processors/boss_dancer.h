@@ -61,7 +61,6 @@ public:
     void jump();
 
 private:
-    void unsubscribe();
     void resetMoveCounters();
     void wanderStep();
     s32 rangeDraw(u32 blockChild) const;

@@ -40,13 +40,7 @@ void ClProcessor_Enemy_Boss_Opps::attach(ClEntity* owner, ClEntityNode* hangingO
     nextBeatIndex = -1;
 }
 
-void ClProcessor_Enemy_Boss_Opps::release() { unsubscribe(); }
-
-void ClProcessor_Enemy_Boss_Opps::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
+void ClProcessor_Enemy_Boss_Opps::release() { dropBeatSubscription(subscription); }
 
 void ClProcessor_Enemy_Boss_Opps::onSpawn() {
     placeBossAt(entity, ClVec3(0.0f, 0.0f, 0.0f));
@@ -59,7 +53,7 @@ void ClProcessor_Enemy_Boss_Opps::onActivate() {
     if (!subscription) subscription = subscribeBeat(&ClProcessor_Enemy_Boss_Opps::onBeat, this, 0);
 }
 
-void ClProcessor_Enemy_Boss_Opps::onDestroy() { unsubscribe(); }
+void ClProcessor_Enemy_Boss_Opps::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_Enemy_Boss_Opps::slideBlock(f32 seconds) {
     if (entity->root->children.count == 0) return;

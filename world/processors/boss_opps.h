@@ -7,7 +7,7 @@
 #include "core/types.h"
 #include "core/vec.h"
 #include "world/entity/processor.h"
-#include "world/play/vector_tween.h"
+#include "render/tween.h"
 
 class ClAtom;
 
@@ -41,7 +41,4 @@ public:
     static void onBeat(const SBeat& beat, s32 index, void* user);
     // Slides the farthest active block next to the nearest one over 0.7 x seconds.
     void slideBlock(f32 seconds);
-
-private:
-    void unsubscribe();
 };

@@ -51,6 +51,12 @@ s32 bossStageFor(f32 fraction) {
     return fraction > BOSS_STAGE_2_FRACTION ? 1 : 2;
 }
 
+s32 publishBossStage(ClEntity* entity) {
+    const f32 fraction = bossStrengthFraction(entity);
+    publishBossStrength(entity, fraction);
+    return bossStageFor(fraction);
+}
+
 const ClScriptNode* findBossTuningBlock(ClEntity* entity, const char* sectionPrefix) {
     const SParamValue* suffix = entity->findOrAddParam("WI_nhk");
     if (suffix->type != E_PARAM_STRING) fatalErrorf("boss root has no \"WI_nhk\" text for %s", sectionPrefix);
@@ -91,6 +97,15 @@ void setBossHeadGun(ClEntityNode* gunNode, bool enabled, f32 shotInterval) {
     auto* gun = static_cast<ClProcessor_Enemy_AI_Head_Gun*>(gunNode->findProcessor(E_PROC_ENEMY_HEAD_GUN));
     gun->enabled = enabled ? 1 : 0;
     if (enabled) gun->shotInterval = shotInterval;
+}
+
+void startBossHeadGunsOnce(ClEntityNode* gunPair, f32 shotInterval, s32* started) {
+    if (*started) return;
+    if (shotInterval > 0.0f) {
+        setBossHeadGun(gunPair->children[0], true, shotInterval);
+        setBossHeadGun(gunPair->children[1], true, shotInterval);
+    }
+    *started = 1;
 }
 
 void placeBossAt(ClEntity* entity, const ClVec3& position) {

@@ -31,6 +31,8 @@ f32 bossStrengthFraction(const ClEntity* entity);
 void publishBossStrength(ClEntity* entity, f32 fraction);
 // 0 above 0.66, 1 above 0.33, else 2.
 s32 bossStageFor(f32 fraction);
+// Publishes the boss's strength fraction and gives its stage.
+s32 publishBossStage(ClEntity* entity);
 
 // The block (first child) of the section prefix + the root's "WI_nhk" text. A missing section
 // or one without a block is fatal with the section's name.
@@ -48,6 +50,9 @@ f32 bossRandomFloat(f32 minimum, f32 maximum);
 
 // The head gun of the node: enabled with the shot interval, or disabled.
 void setBossHeadGun(ClEntityNode* gunNode, bool enabled, f32 shotInterval);
+// The first time it is called (*started 0): the two head guns, the first two children of
+// `gunPair`, start firing at the interval if it is above 0.
+void startBossHeadGunsOnce(ClEntityNode* gunPair, f32 shotInterval, s32* started);
 
 // x, y, z of the entity's world position.
 ClVec3 worldPositionOf(const ClEntity* entity);

@@ -30,7 +30,7 @@ f32 rootFloat(ClEntity* entity, const char* name) { return entity->root->params.
 void holdTween(SFloatTween* tween, f32 value) {
     *tween = SFloatTween{};
     tween->mode = E_TWEEN_HOLD;
-    tween->start = tween->end = tween->value = value;
+    tween->from = tween->to = tween->current = value;
 }
 
 void addFlash(ClEntityNode* node) {
@@ -55,13 +55,7 @@ void ClProcessor_Enemy_Boss_TheWave::attach(ClEntity* owner, ClEntityNode* hangi
     stepInterval = 0.0f;
 }
 
-void ClProcessor_Enemy_Boss_TheWave::release() { unsubscribe(); }
-
-void ClProcessor_Enemy_Boss_TheWave::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
+void ClProcessor_Enemy_Boss_TheWave::release() { dropBeatSubscription(subscription); }
 
 f32 ClProcessor_Enemy_Boss_TheWave::startZ() const { return bossTuningRow(params, BLOCK_BAR_RUN, 2)->getChild(0)->getFloat(); }
 
@@ -111,7 +105,7 @@ void ClProcessor_Enemy_Boss_TheWave::onSpawn() {
     minSweepWait = rootFloat(entity, "TW_mint");
     maxSweepWait = rootFloat(entity, "TW_maxt");
     sweepWait = bossRandomFloat(minSweepWait, maxSweepWait);
-    for (u32 bar = 0; bar < WAVE_BAR_COUNT; ++bar) placeNode(node->children[bar + 1], 0.0f, barTweens[bar].value);
+    for (u32 bar = 0; bar < WAVE_BAR_COUNT; ++bar) placeNode(node->children[bar + 1], 0.0f, barTweens[bar].current);
     gunsStarted = 0;
     gunInterval = rootFloat(entity, "TW_gfr");
     const ClScriptNode* range = params->getChild(BLOCK_RETURN_RANGE);
@@ -125,7 +119,7 @@ void ClProcessor_Enemy_Boss_TheWave::onActivate() {
     if (!subscription) subscription = subscribeBeat(&ClProcessor_Enemy_Boss_TheWave::onBeat, this, 0);
 }
 
-void ClProcessor_Enemy_Boss_TheWave::onDestroy() { unsubscribe(); }
+void ClProcessor_Enemy_Boss_TheWave::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_Enemy_Boss_TheWave::onBeat(const SBeat& beat, s32 index, void* user) {
     (void)beat;
@@ -175,7 +169,7 @@ void ClProcessor_Enemy_Boss_TheWave::launchBar(f32 seconds) {
         }
     }
     if (bossFightRunning()) {
-        startFloatTweenFromTo(&barTweens[nextBar], startZ(), endZ(), travel, E_TWEEN_CURVE_LINEAR, 0.0f);
+        barTweens[nextBar].startFromTo(startZ(), endZ(), travel, E_TWEEN_CURVE_LINEAR, 0.0f);
         nextBar = (nextBar + 1) % s32(WAVE_BAR_COUNT);
     }
     ++waveCounter;
@@ -185,7 +179,7 @@ void ClProcessor_Enemy_Boss_TheWave::startSweep() {
     const f32 from = sweepSide ? WAVE_SWEEP_LEFT : WAVE_SWEEP_RIGHT;
     const f32 to = sweepSide ? WAVE_SWEEP_RIGHT : WAVE_SWEEP_LEFT;
     sweepSide = !sweepSide;
-    startFloatTweenFromTo(&sweepTween, from, to, sweepSeconds(), E_TWEEN_CURVE_COSINE, 0.0f);
+    sweepTween.startFromTo(from, to, sweepSeconds(), E_TWEEN_CURVE_COSINE, 0.0f);
     sweepWait = bossRandomFloat(minSweepWait, maxSweepWait);
     if (!returnSweeps) return;
     if (returnSweepCountdown > 0) --returnSweepCountdown;
@@ -199,16 +193,8 @@ void ClProcessor_Enemy_Boss_TheWave::startSweep() {
 void ClProcessor_Enemy_Boss_TheWave::update() {
     const bool fight = bossFightRunning();
     if (fight) {
-        if (!gunsStarted) {
-            if (gunInterval > 0.0f) {
-                setBossHeadGun(node->children[0]->children[0], true, gunInterval);
-                setBossHeadGun(node->children[0]->children[1], true, gunInterval);
-            }
-            gunsStarted = 1;
-        }
-        const f32 fraction = bossStrengthFraction(entity);
-        publishBossStrength(entity, fraction);
-        stage = bossStageFor(fraction);
+        startBossHeadGunsOnce(node->children[0], gunInterval, &gunsStarted);
+        stage = publishBossStage(entity);
         if (stepCount > 0 && countDownTimer(&stepTimer, g_fFrameTime) == 0.0f) {
             launchBar(stepInterval);
             --stepCount;
@@ -217,28 +203,28 @@ void ClProcessor_Enemy_Boss_TheWave::update() {
     }
     for (u32 slot = 0; slot < WAVE_BAR_COUNT; ++slot) {
         SFloatTween& tween = barTweens[slot];
-        advanceFloatTween(&tween, g_fFrameTime);
+        tween.advance(g_fFrameTime);
         if (!tween.running) {
             holdTween(&tween, startZ());
             continue;
         }
-        placeNode(node->children[slot + 1], 0.0f, tween.value);
+        placeNode(node->children[slot + 1], 0.0f, tween.current);
     }
     if (fight) {
         if (!sweepTween.running) {
             sweepWait -= g_fFrameTime;
             bool barInPlay = false;
-            for (const SFloatTween& tween : barTweens) barInPlay = barInPlay || tween.value > 0.0f;
+            for (const SFloatTween& tween : barTweens) barInPlay = barInPlay || tween.current > 0.0f;
             if (sweepWait <= 0.0f && barInPlay) startSweep();
         }
     }
-    if (sweepTween.running) advanceFloatTween(&sweepTween, g_fFrameTime);
+    if (sweepTween.running) sweepTween.advance(g_fFrameTime);
     if (fight && returnSweepPending && (sweepTween.mode == E_TWEEN_HOLD || sweepTween.time * sweepTween.step > 0.5f)) {
         const f32 to = sweepSide ? WAVE_SWEEP_RIGHT : WAVE_SWEEP_LEFT;
         sweepSide = !sweepSide;
-        startFloatTweenFromTo(&sweepTween, sweepTween.value, to, 0.5f * sweepSeconds(), E_TWEEN_CURVE_LINEAR, 0.0f);
+        sweepTween.startFromTo(sweepTween.current, to, 0.5f * sweepSeconds(), E_TWEEN_CURVE_LINEAR, 0.0f);
         returnSweepPending = 0;
     }
-    placeNode(node->children[0], sweepTween.value, WAVE_SWEEPER_Z);
+    placeNode(node->children[0], sweepTween.current, WAVE_SWEEPER_Z);
     entity->setRootPosition(ClVec3(0.0f, 0.0f, 0.0f));
 }

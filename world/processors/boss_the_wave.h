@@ -5,7 +5,7 @@
 
 #include "audio/play/beat_events.h"
 #include "core/types.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "world/entity/processor.h"
 
 class ClScriptNode;
@@ -56,7 +56,6 @@ public:
     void launchBar(f32 seconds);
 
 private:
-    void unsubscribe();
     void validateBlock() const;
     f32 startZ() const;
     f32 endZ() const;

@@ -107,14 +107,8 @@ void ClProcessor_Enemy_Boss_WhipIt::freeSegments() {
 }
 
 void ClProcessor_Enemy_Boss_WhipIt::release() {
-    unsubscribe();
+    dropBeatSubscription(subscription);
     freeSegments();
-}
-
-void ClProcessor_Enemy_Boss_WhipIt::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
 }
 
 ClVec3 ClProcessor_Enemy_Boss_WhipIt::homePosition() const {
@@ -156,7 +150,7 @@ void ClProcessor_Enemy_Boss_WhipIt::onActivate() {
 }
 
 void ClProcessor_Enemy_Boss_WhipIt::onDestroy() {
-    unsubscribe();
+    dropBeatSubscription(subscription);
     freeSegments();
 }
 
@@ -271,13 +265,7 @@ void ClProcessor_Enemy_Boss_WhipIt::update() {
         entity->setRootPosition(homePosition());
         return;
     }
-    if (!gunsStarted) {
-        if (gunInterval > 0.0f) {
-            setBossHeadGun(node->children[0]->children[0], true, gunInterval);
-            setBossHeadGun(node->children[0]->children[1], true, gunInterval);
-        }
-        gunsStarted = 1;
-    }
+    startBossHeadGunsOnce(node->children[0], gunInterval, &gunsStarted);
     const f32 fraction = bossStrengthFraction(entity);
     publishBossStrength(entity, fraction);
     setStage(bossStageFor(fraction));

@@ -8,7 +8,7 @@
 #include "core/types.h"
 #include "core/vec.h"
 #include "world/entity/processor.h"
-#include "world/play/vector_tween.h"
+#include "render/tween.h"
 
 class ClScriptNode;
 struct SMaterial;
@@ -87,7 +87,6 @@ public:
     SWhipGeometry whipGeometry() const;
 
 private:
-    void unsubscribe();
     void freeSegments();
     void setStage(s32 newStage);
     void goIdle();

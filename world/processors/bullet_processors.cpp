@@ -173,15 +173,10 @@ void ClProcessor_Bullet_RoundStaff::attach(ClEntity* owner, ClEntityNode* hangin
 }
 
 void ClProcessor_Bullet_RoundStaff::release() {
-    unsubscribe();
+    dropBeatSubscription(subscription);
     if (carryingGun) carryingGun->forgetBullet();
     carryingGun = nullptr;
     staffAtom = nullptr;
-}
-
-void ClProcessor_Bullet_RoundStaff::unsubscribe() {
-    unsubscribeBeat(subscription);
-    subscription = {};
 }
 
 void ClProcessor_Bullet_RoundStaff::onActivate() {
@@ -189,7 +184,7 @@ void ClProcessor_Bullet_RoundStaff::onActivate() {
     staffAtom = atom && atom->kind == E_ATOM_BULLET_ROUND_STAFF ? static_cast<ClAtom_Bullet_RoundStaff*>(atom) : nullptr;
     if (!staffAtom) return;
     staffAtom->noteCount = 0;
-    unsubscribe();
+    dropBeatSubscription(subscription);
     subscription = subscribeBeat([](const SBeat&, s32, void* user) { static_cast<ClProcessor_Bullet_RoundStaff*>(user)->onBeat(); },
                                  this, 0);
 }
@@ -215,7 +210,7 @@ void ClProcessor_Bullet_RoundStaff::onFirePressed() {
         entity->setFacing(d, WORLD_UP);
         flipFrameBuffers();
     }
-    unsubscribe();
+    dropBeatSubscription(subscription);
     carryingGun = nullptr;
     if (g_fxParticleSystem) g_fxParticleSystem->addExpandingFlash(0, xyz(entity->getWorldPosition()));
 }
@@ -236,6 +231,6 @@ void ClProcessor_Bullet_RoundStaff::update() {
 }
 
 void ClProcessor_Bullet_RoundStaff::onDestroy() {
-    unsubscribe();
+    dropBeatSubscription(subscription);
     staffAtom = nullptr;
 }

@@ -7,7 +7,7 @@
 #include "core/types.h"
 #include "core/vec.h"
 #include "world/entity/processor.h"
-#include "world/play/vector_tween.h"
+#include "render/tween.h"
 
 struct SParamValue;
 
@@ -95,9 +95,6 @@ public:
     void onFirePressed() override;
     void onDestroy() override;
     void onBeat();
-
-private:
-    void unsubscribe();
 };
 
 // The bullet's root moves from its previous position along axis (scaled to "BullVel", through the

@@ -180,7 +180,7 @@ void ClProcessor_PlayerChargingGun::onFireReleased() {
                 }
             }
             fireBarrel(barrel);
-            startFloatTweenFromTo(&barrel.discharge, 1.0f, 0.0f, params.dischargeSeconds, E_TWEEN_CURVE_LINEAR, 0.0f);
+            barrel.discharge.startFromTo(1.0f, 0.0f, params.dischargeSeconds, E_TWEEN_CURVE_LINEAR, 0.0f);
         }
         barrel.charge = 0.0f;
     }
@@ -211,7 +211,7 @@ void ClProcessor_PlayerChargingGun::advanceDischarge(SChargingBarrel& barrel) {
         if (tween.delay > 0.0f) return;
     }
     tween.time += g_fFrameTime;
-    evaluateFloatTween(&tween);
+    tween.evaluate();
 }
 
 void ClProcessor_PlayerChargingGun::drawBall(SChargingBarrel& barrel) {
@@ -253,7 +253,7 @@ void ClProcessor_PlayerChargingGun::updatePreview() {
             }
         }
         advanceDischarge(barrel);
-        const f32 held = barrel.discharge.running ? barrel.discharge.value : barrel.charge;
+        const f32 held = barrel.discharge.running ? barrel.discharge.current : barrel.charge;
         const f32 level = std::clamp(held / params.fullChargeSeconds, 0.0f, 1.0f);
         if (uiVariable(UIVAR_IS_IN_MAIN_MENU) > 0) {
             const SMaterial* material = getMaterialForEffect("system_add_color");

@@ -8,7 +8,7 @@
 #include "audio/sound/sound_engine.h"
 #include "core/array.h"
 #include "core/types.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "world/entity/processor.h"
 #include "world/play/gun_params.h"
 

@@ -57,14 +57,8 @@ void ClProcessor_Enemy_Crawler::attach(ClEntity* owner, ClEntityNode* hangingOn)
     movingAtom = nullptr;
 }
 
-void ClProcessor_Enemy_Crawler::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
-
-void ClProcessor_Enemy_Crawler::release() { unsubscribe(); }
-void ClProcessor_Enemy_Crawler::onDestroy() { unsubscribe(); }
+void ClProcessor_Enemy_Crawler::release() { dropBeatSubscription(subscription); }
+void ClProcessor_Enemy_Crawler::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_Enemy_Crawler::onActivate() {
     if (!subscription) subscription = subscribeBeat(&ClProcessor_Enemy_Crawler::onBeat, this, 0);
@@ -129,18 +123,12 @@ void ClProcessor_Enemy_Flower::attach(ClEntity* owner, ClEntityNode* hangingOn) 
     subscription = {};
 }
 
-void ClProcessor_Enemy_Flower::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
-
 void ClProcessor_Enemy_Flower::release() {
-    unsubscribe();
+    dropBeatSubscription(subscription);
     petals.release();
 }
 
-void ClProcessor_Enemy_Flower::onDestroy() { unsubscribe(); }
+void ClProcessor_Enemy_Flower::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_Enemy_Flower::onSpawn() {
     if (!node->params.isInitialised()) fatalError("flower: its node has no parameter table");
@@ -157,7 +145,7 @@ void ClProcessor_Enemy_Flower::onSpawn() {
 void ClProcessor_Enemy_Flower::onActivate() {
     if (!subscription) subscription = subscribeBeat(&ClProcessor_Enemy_Flower::onBeat, this, 0);
     chosenPetal = 0;
-    if (openOnActivate) startFloatTweenFromTo(&openTween, HALF_PI, 0.0f, FLOWER_OPEN_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
+    if (openOnActivate) openTween.startFromTo(HALF_PI, 0.0f, FLOWER_OPEN_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
 }
 
 void ClProcessor_Enemy_Flower::setPetalAngles(f32 angle) {
@@ -170,8 +158,8 @@ void ClProcessor_Enemy_Flower::setPetalAngles(f32 angle) {
 
 void ClProcessor_Enemy_Flower::update() {
     if (entity->state != E_ENTITY_ACTIVE || !openOnActivate || !openTween.running) return;
-    advanceFloatTween(&openTween, g_fFrameTime);
-    setPetalAngles(openTween.value);
+    openTween.advance(g_fFrameTime);
+    setPetalAngles(openTween.current);
     broadcastWorldFrames(node);
 }
 

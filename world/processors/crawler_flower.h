@@ -7,9 +7,8 @@
 #include "core/array.h"
 #include "core/types.h"
 #include "core/vec.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "world/entity/processor.h"
-#include "world/play/vector_tween.h"
 
 class ClAtom;
 
@@ -33,9 +32,6 @@ public:
     void onDestroy() override;
 
     static void onBeat(const SBeat& beat, s32 index, void* user);
-
-private:
-    void unsubscribe();
 };
 
 struct SPetalRecord {
@@ -74,7 +70,6 @@ public:
     s32 petalFacingShip() const;
 
 private:
-    void unsubscribe();
     void act(s32 beatIndex);
     void throwPetal();
     void regrowPetal();

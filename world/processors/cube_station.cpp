@@ -163,18 +163,12 @@ void ClProcessor_Enemy_AI_Head_Shield::reloadParameters() {
     writeFloat(node, "def", node->allAtomsIntactAndActive() ? HEAD_SHIELD_DEFENCE : 0.0f);
 }
 
-void ClProcessor_Enemy_AI_Head_Shield::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
-
 void ClProcessor_Enemy_AI_Head_Shield::onDestroy() {
     reloadParameters();
-    unsubscribe();
+    dropBeatSubscription(subscription);
 }
 
-void ClProcessor_Enemy_AI_Head_Shield::release() { unsubscribe(); }
+void ClProcessor_Enemy_AI_Head_Shield::release() { dropBeatSubscription(subscription); }
 
 // The aim is kept for the shield's owner to read; clamped to a cone of 0 it is the parent's own
 // x axis.

@@ -65,9 +65,6 @@ public:
     void onDestroy() override;
 
     static void onBeat(const SBeat& beat, s32 index, void* user);
-
-private:
-    void unsubscribe();
 };
 
 struct SBranchRecord {

@@ -70,7 +70,7 @@ void ClProcessor_EnemyGun::letGo() {
 // Every condition is tried again on the next frame when one fails, the generator's presence
 // included.
 void ClProcessor_EnemyGun::growBullet() {
-    if (!node->anyActive || entity->tween.value != 1.0f) return;
+    if (!node->anyActive || entity->tween.current != 1.0f) return;
     if (!isInsidePlayArea(xyz(entity->getWorldPosition()))) return;
     ClDNAGenerator* generator = generatorFind(E_GENCAT_ENEMY_BULLET, crc32TextNoCase("DefBullGenE"));
     if (!generator) return;

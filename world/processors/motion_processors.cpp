@@ -126,15 +126,9 @@ void ClProcessor_Rotator_OnBeat::subscribe() {
     if (!subscription) subscription = subscribeBeat(&ClProcessor_Rotator_OnBeat::onBeat, this, 0);
 }
 
-void ClProcessor_Rotator_OnBeat::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
+void ClProcessor_Rotator_OnBeat::release() { dropBeatSubscription(subscription); }
 
-void ClProcessor_Rotator_OnBeat::release() { unsubscribe(); }
-
-void ClProcessor_Rotator_OnBeat::onDestroy() { unsubscribe(); }
+void ClProcessor_Rotator_OnBeat::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_Rotator_OnBeat::onSpawn() {
     angle = SFloatTween{};
@@ -156,14 +150,14 @@ void ClProcessor_Rotator_OnBeat::onBeat(const SBeat& beat, s32 index, void* user
     auto* self = static_cast<ClProcessor_Rotator_OnBeat*>(user);
     const SParamValue* turnSeconds = optional(self->node, "BRSFTR");
     const f32 duration = turnSeconds ? turnSeconds->real : BEAT_TURN_SHARE_OF_GAP * getTimeToNextBeat(0.0f, nullptr);
-    const f32 from = self->angle.value;
-    startFloatTweenFromTo(&self->angle, from, from + self->degreesPerBeat, duration, E_TWEEN_CURVE_LINEAR, 0.0f);
+    const f32 from = self->angle.current;
+    self->angle.startFromTo(from, from + self->degreesPerBeat, duration, E_TWEEN_CURVE_LINEAR, 0.0f);
     if (optionalInt(self->node, "BRINV") == 1) self->degreesPerBeat = -self->degreesPerBeat;
 }
 
 void ClProcessor_Rotator_OnBeat::update() {
-    advanceFloatTween(&angle, g_fFrameTime);
-    node->localMatrix.setRotationAxisAngle(ClVec3(0.0f, 1.0f, 0.0f), angle.value * std::numbers::pi_v<f32> / 180.0f);
+    angle.advance(g_fFrameTime);
+    node->localMatrix.setRotationAxisAngle(ClVec3(0.0f, 1.0f, 0.0f), angle.current * std::numbers::pi_v<f32> / 180.0f);
     broadcastWorldFrames(node);
 }
 

@@ -6,7 +6,7 @@
 #include "audio/play/beat_events.h"
 #include "core/types.h"
 #include "core/vec.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "world/entity/processor.h"
 
 // World = local x the parent's world; the root keeps the world matrix its entity set. Then every
@@ -73,7 +73,6 @@ public:
 private:
     // A second request while subscribed keeps the one subscription.
     void subscribe();
-    void unsubscribe();
 };
 
 // A hit on the node's subtree (or the parent's, with "FLKP" 1) makes its atoms flicker for

@@ -73,15 +73,9 @@ void ClProcessor_FollowPath::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     hop.setValue(HOP_REST);
 }
 
-void ClProcessor_FollowPath::unsubscribe() {
-    if (!subscription) return;
-    unsubscribeBeat(subscription);
-    subscription = {};
-}
+void ClProcessor_FollowPath::release() { dropBeatSubscription(subscription); }
 
-void ClProcessor_FollowPath::release() { unsubscribe(); }
-
-void ClProcessor_FollowPath::onDestroy() { unsubscribe(); }
+void ClProcessor_FollowPath::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_FollowPath::onSpawn() {
     // The wave code may hand the entity its slot after the build.
@@ -98,7 +92,7 @@ void ClProcessor_FollowPath::onSpawn() {
 }
 
 void ClProcessor_FollowPath::update() {
-    if (entity->tween.value == 0.0f && entity->state == E_ENTITY_ACTIVE) {
+    if (entity->tween.current == 0.0f && entity->state == E_ENTITY_ACTIVE) {
         entity->destroy();
         return;
     }
@@ -297,7 +291,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::waitForBeat() {
         entity->setRootPosition(xyz(entity->getPreviousWorldPosition()));
         return E_STAY;
     }
-    unsubscribe();
+    dropBeatSubscription(subscription);
     beatWaitDone = 0;
     return E_NEXT;
 }
@@ -342,7 +336,7 @@ void ClProcessor_FollowPath::takeTurn(s32 beatIndex) {
 
 ClProcessor_FollowPath::EStep ClProcessor_FollowPath::endOfPath() {
     ClEntityNode* root = entity->root;
-    if (entity->tween.value == 0.0f) {
+    if (entity->tween.current == 0.0f) {
         root->resetAtoms();
         entity->noBrokenAtom = 1;
         entity->activate();
@@ -400,7 +394,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::timedSpline() {
             record->memberSpeeds[entity->memberIndex] > 0.0f) {
             rideSpeed = record->memberSpeeds[entity->memberIndex];
         }
-        startFloatTweenFromTo(&splineDistance, 0.0f, spline->totalLength, spline->totalLength / rideSpeed,
+        splineDistance.startFromTo(0.0f, spline->totalLength, spline->totalLength / rideSpeed,
                               E_TWEEN_CURVE_LINEAR, 0.0f);
         timedStartTime = cursor == 1 ? entity->spawnTime : g_fSongTime - PATH_TIMED_START_LEAD;
         heading = splineCursor.direction.normalized();
@@ -410,9 +404,9 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::timedSpline() {
     }
     if (!pathSongHasEnded()) {
         splineDistance.time = std::max(g_fSongTime - timedStartTime, 0.0f);
-        evaluateFloatTween(&splineDistance);
+        splineDistance.evaluate();
     }
-    splineCursorSeek(*spline, &splineCursor, splineDistance.value);
+    splineCursorSeek(*spline, &splineCursor, splineDistance.current);
     placeOnSpline(true);
     if (pathSongHasEnded()) return E_NEXT;
     return splineDistance.running ? E_STAY : E_NEXT;

@@ -6,10 +6,9 @@
 #include "audio/play/beat_events.h"
 #include "core/types.h"
 #include "core/vec.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "render/spline.h"
 #include "world/entity/processor.h"
-#include "world/play/vector_tween.h"
 
 class ClFXParticleSystem;
 struct SWaveMember;
@@ -80,7 +79,6 @@ private:
     EStep freeSpline();
     EStep jumpBy(s32 segments);
     void takeTurn(s32 beatIndex);
-    void unsubscribe();
     void enterSpline(u32 nameHash);
     void placeOnSpline(bool faceAlong);
     u32 speedClass() const;

@@ -6,7 +6,7 @@
 #include "core/types.h"
 #include "core/vec.h"
 #include "world/entity/processor.h"
-#include "world/play/vector_tween.h"
+#include "render/tween.h"
 
 // The ship's root stays within x 0 to 325 and z 25 to 269.75 (a margin at the arena's z = 0).
 constexpr f32 SHIP_AREA_MIN_X = 0.0f;

@@ -93,11 +93,6 @@ void ClProcessor_BeatWeaponBase::readNodeParams() {
     shot.bullCol = s32(getBulletColour(shot));
 }
 
-void ClProcessor_BeatWeaponBase::dropSubscription() {
-    unsubscribeBeat(subscription);
-    subscription = SBeatSubscriptionHandle{};
-}
-
 bool ClProcessor_BeatWeaponBase::stepPreview() {
     recoil *= RECOIL_DECAY;
     previewTimer -= g_fFrameTime;
@@ -123,11 +118,11 @@ void ClProcessor_PlayerSonic::attach(ClEntity* owner, ClEntityNode* hangingOn) {
 }
 
 void ClProcessor_PlayerSonic::release() {
-    dropSubscription();
+    dropBeatSubscription(subscription);
     barrels.release();
 }
 
-void ClProcessor_PlayerSonic::onDestroy() { dropSubscription(); }
+void ClProcessor_PlayerSonic::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_PlayerSonic::reloadParameters() {
     barrels.init(SONIC_BARREL_INITIAL_CAPACITY);
@@ -138,7 +133,7 @@ void ClProcessor_PlayerSonic::onSpawn() {
     readNodeParams();
     reloadParameters();
     recoil = 0.0f;
-    dropSubscription();
+    dropBeatSubscription(subscription);
     subscription = subscribeBeat(onBeat, this, 0);
 }
 
@@ -214,8 +209,8 @@ void ClProcessor_PlayerLightning::attach(ClEntity* owner, ClEntityNode* hangingO
     attachAs(owner, hangingOn, E_PROC_PLAYER_LIGHTNING);
 }
 
-void ClProcessor_PlayerLightning::release() { dropSubscription(); }
-void ClProcessor_PlayerLightning::onDestroy() { dropSubscription(); }
+void ClProcessor_PlayerLightning::release() { dropBeatSubscription(subscription); }
+void ClProcessor_PlayerLightning::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_PlayerLightning::onSpawn() { readNodeParams(); }
 

@@ -42,7 +42,6 @@ protected:
     void attachAs(ClEntity* owner, ClEntityNode* hangingOn, u32 typeId);
     // "BullType", "SonicL", "SonicT" and "MaxDmg" (an absent key reads as 0) and the shot colour.
     void readNodeParams();
-    void dropSubscription();
     // Recoil decays; true when a preview shot is due (its block is then set).
     bool stepPreview();
 };

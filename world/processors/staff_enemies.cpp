@@ -98,7 +98,7 @@ void ClProcessor_Enemy_AI_StaffStar::attach(ClEntity* owner, ClEntityNode* hangi
 }
 
 void ClProcessor_Enemy_AI_StaffStar::release() {
-    unsubscribe();
+    dropBeatSubscription(beatSubscription);
     dropStaffs(false);
     staffRecords.release();
 }
@@ -112,7 +112,7 @@ void ClProcessor_Enemy_AI_StaffStar::onSpawn() {
 }
 
 void ClProcessor_Enemy_AI_StaffStar::onActivate() {
-    unsubscribe();
+    dropBeatSubscription(beatSubscription);
     beatSubscription = subscribeBeat(
         [](const SBeat&, s32 index, void* user) { static_cast<ClProcessor_Enemy_AI_StaffStar*>(user)->onBeat(index); }, this, 0);
     growStaffs();
@@ -149,13 +149,8 @@ void ClProcessor_Enemy_AI_StaffStar::updateWorldFrames() {
 }
 
 void ClProcessor_Enemy_AI_StaffStar::onDestroy() {
-    unsubscribe();
+    dropBeatSubscription(beatSubscription);
     dropStaffs(true);
-}
-
-void ClProcessor_Enemy_AI_StaffStar::unsubscribe() {
-    unsubscribeBeat(beatSubscription);
-    beatSubscription = {};
 }
 
 // The staffs point back at the star and its nozzles; both links go before the star does.

@@ -63,7 +63,6 @@ public:
 
 private:
     void growStaffs();
-    void unsubscribe();
     // Every staff forgets the star (and, with destroy, is destroyed).
     void dropStaffs(bool destroy);
 };

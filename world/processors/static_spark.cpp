@@ -78,7 +78,7 @@ void ClProcessor_Enemy_AI_StaticSpark::update() {
     if (active != 1 || !getSongCue() || !node->anyActive) return;
     swingTimer += g_fFrameTime;
     if (swingTimer > SPARK_SWING_SECONDS) {
-        startFloatTweenFromTo(&panTween, panTween.value, swingSide == 0 ? -1.0f : 1.0f, SPARK_SWING_SECONDS,
+        panTween.startFromTo(panTween.current, swingSide == 0 ? -1.0f : 1.0f, SPARK_SWING_SECONDS,
                               E_TWEEN_CURVE_LINEAR, 0.0f);
         swingSide = swingSide == 0 ? 1u : 0u;
         swingTimer = 0.0f;
@@ -91,8 +91,8 @@ void ClProcessor_Enemy_AI_StaticSpark::update() {
         bolt.draw(SPARK_BOLT_LAYER_MASK);
     }
     if (s_pCurrentSpark == this) {
-        advanceFloatTween(&panTween, g_fFrameTime);
-        setMusicPan(g_PlayRecord.waterOption ? 0.0f : panTween.value);
+        panTween.advance(g_fFrameTime);
+        setMusicPan(g_PlayRecord.waterOption ? 0.0f : panTween.current);
     } else if (!s_pCurrentSpark) {
         s_pCurrentSpark = this;
     }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/types.h"
-#include "render/float_tween.h"
+#include "render/tween.h"
 #include "world/atoms/lightning_bolt.h"
 #include "world/entity/processor.h"
 

@@ -1,4 +1,4 @@
-#include "world/play/vector_tween.h"
+#include "render/tween.h"
 
 #include <cmath>
 
@@ -8,36 +8,50 @@ namespace {
 
 constexpr f32 PI = 3.14159265358979f;
 
-// a + r x s on all four floats.
-ClVec3 addScaled(const ClVec3& a, const ClVec3& r, f32 s) {
+// What sets the value types apart: the name in fatal messages, the span from start to end and
+// the point a fraction s along it.
+const char* nameOf(f32) { return "float tween"; }
+const char* nameOf(s32) { return "int tween"; }
+const char* nameOf(const ClVec3&) { return "vector tween"; }
+
+f32 span(f32 from, f32 to) { return to - from; }
+s32 span(s32 from, s32 to) { return to - from; }
+ClVec3 span(const ClVec3& from, const ClVec3& to) {
+    return ClVec3(to.x - from.x, to.y - from.y, to.z - from.z, to.w - from.w);
+}
+
+f32 along(f32 from, f32 range, f32 s) { return from + range * s; }
+s32 along(s32 from, s32 range, f32 s) { return from + s32(std::trunc(f32(range) * s)); }
+ClVec3 along(const ClVec3& a, const ClVec3& r, f32 s) {
     return ClVec3(a.x + r.x * s, a.y + r.y * s, a.z + r.z * s, a.w + r.w * s);
 }
 
 }  // namespace
 
-f32 tweenCurveValue(s32 curve, f32 t, f32 exponent, const char* owner) {
+f32 tweenCurveValue(s32 curve, f32 u, f32 exponent, const char* owner) {
     switch (curve) {
         case E_TWEEN_CURVE_LINEAR:
-            return t;
+            return u;
         case E_TWEEN_CURVE_COSINE:
-            return (1.0f + std::cos((1.0f - t) * PI)) / 2.0f;
+            return (std::cos((1.0f - u) * PI) + 1.0f) / 2.0f;
         case E_TWEEN_CURVE_QUADRATIC_OUT: {
-            const f32 rest = 1.0f - t;
+            const f32 rest = 1.0f - u;
             return 1.0f - rest * rest;
         }
         case E_TWEEN_CURVE_EIGHTH_POWER_OUT: {
-            const f32 rest2 = (1.0f - t) * (1.0f - t);
+            const f32 rest2 = (1.0f - u) * (1.0f - u);
             const f32 rest4 = rest2 * rest2;
             return 1.0f - rest4 * rest4;
         }
         case E_TWEEN_CURVE_POWER:
-            return std::pow(t, exponent);
+            return std::pow(u, exponent);
         default:
             fatalErrorf("%s: invalid curve %d", owner, curve);
     }
 }
 
-void SVectorTween::setValue(const ClVec3& v) {
+template <class T>
+void STween<T>::setValue(const T& v) {
     mode = E_TWEEN_HOLD;
     to = v;
     current = v;
@@ -46,7 +60,8 @@ void SVectorTween::setValue(const ClVec3& v) {
     step = 0.0f;
 }
 
-void SVectorTween::start(const SVectorTweenDesc& desc) {
+template <class T>
+void STween<T>::start(const STweenDesc<T>& desc) {
     if (desc.mode == E_TWEEN_NONE) {
         mode = E_TWEEN_NONE;
         return;
@@ -78,7 +93,7 @@ void SVectorTween::start(const SVectorTweenDesc& desc) {
         step = 1.0f / duration;
         time = 0.0f;
     }
-    range = ClVec3(to.x - from.x, to.y - from.y, to.z - from.z, to.w - from.w);
+    range = span(from, to);
     current = from;
 
     // Running is raised before the first evaluation, so that a tween started at or past its end
@@ -90,18 +105,21 @@ void SVectorTween::start(const SVectorTweenDesc& desc) {
     }
 }
 
-void SVectorTween::startFromTo(const ClVec3& from, const ClVec3& to, f32 seconds, s32 curveKind, f32 wait) {
-    SVectorTweenDesc desc{};
+template <class T>
+void STween<T>::startFromTo(const T& startValue, const T& endValue, f32 seconds, s32 curveKind, f32 wait) {
+    STweenDesc<T> desc{};
+    desc.word = word;
     desc.mode = E_TWEEN_ANIMATE;
     desc.curve = curveKind;
-    desc.start = from;
-    desc.end = to;
+    desc.start = startValue;
+    desc.end = endValue;
     desc.delay = wait;
     desc.duration = seconds;
     start(desc);
 }
 
-void SVectorTween::advance(f32 dt) {
+template <class T>
+void STween<T>::advance(f32 dt) {
     if (mode == E_TWEEN_NONE || running != 1) return;
     if (delay > 0.0f) {
         delay -= dt;
@@ -113,7 +131,8 @@ void SVectorTween::advance(f32 dt) {
     evaluate();
 }
 
-void SVectorTween::evaluate() {
+template <class T>
+void STween<T>::evaluate() {
     switch (mode) {
         case E_TWEEN_HOLD:
             current = to;
@@ -125,7 +144,7 @@ void SVectorTween::evaluate() {
                 running = 0;
                 return;
             }
-            current = addScaled(from, range, tweenCurveValue(curve, time * step, exponent, "vector tween"));
+            current = along(from, range, tweenCurveValue(curve, time * step, exponent, nameOf(current)));
             return;
         case E_TWEEN_OSCILLATE:
             if (stop != 0) {
@@ -133,10 +152,14 @@ void SVectorTween::evaluate() {
                 running = 0;
                 return;
             }
-            if (curve != E_TWEEN_CURVE_COSINE) fatalErrorf("vector tween: invalid oscillation curve %d", curve);
-            current = addScaled(from, range, 0.5f + 0.5f * std::sin(time * step));
+            if (curve != E_TWEEN_CURVE_COSINE) fatalErrorf("%s: invalid oscillation curve %d", nameOf(current), curve);
+            current = along(from, range, 0.5f + 0.5f * std::sin(time * step));
             return;
         default:
-            fatalErrorf("vector tween: invalid mode %d", mode);
+            fatalErrorf("%s: invalid mode %d", nameOf(current), mode);
     }
 }
+
+template struct STween<f32>;
+template struct STween<s32>;
+template struct STween<ClVec3>;
