@@ -292,7 +292,7 @@ TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLe
     startGuardianSequence("Hold", "Menu", done, 2, 0);
     mode.updateScreens();
     mode.exit();
-    EXPECT_EQ(std::make_tuple(g.active, g.fade.value, s_sequencesDone), std::make_tuple(0, 0.0f, std::vector<u32>{1, 2}));
+    EXPECT_EQ(std::make_tuple(g.active, g.fade.current, s_sequencesDone), std::make_tuple(0, 0.0f, std::vector<u32>{1, 2}));
 }
 
 TEST_F(Modes, PauseAndBackPressesOpenTheMenusOrQuitAsTheSettingsSay) {
