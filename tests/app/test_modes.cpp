@@ -290,7 +290,7 @@ TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLe
     EXPECT_EQ(std::make_tuple(g.active, g.fade.value, s_sequencesDone), std::make_tuple(0, 0.0f, std::vector<u32>{1, 2}));
 }
 
-TEST_F(Modes, TheQuitMenuOpensOnlyWhenAllowedAndThePadMonkeyNeverQuits) {
+TEST_F(Modes, TheQuitMenuOpensOnlyWhenAllowedAndNoStoryPlaysAndThePadMonkeyNeverQuits) {
     ClGameModeFrontEnd& mode = g_GameModeFrontEnd;
     mode.enter(0);
     setUiVariable(UIVAR_ALLOW_QUIT, 0);
@@ -303,6 +303,21 @@ TEST_F(Modes, TheQuitMenuOpensOnlyWhenAllowedAndThePadMonkeyNeverQuits) {
     mode.handleQuitMenu();
     EXPECT_EQ(mode.m_quitConfirmed, 1u);
     EXPECT_EQ(mode.m_quitMenuShown, 0u) << "no menu while quitting is not allowed";
+
+    // Allowed and the back channel pressed: the menu waits for a playing story sequence.
+    setUiVariable(UIVAR_ALLOW_QUIT, 1);
+    g_iInputLockCounter = 0;
+    setClockDelta(GAME_CLOCK_SYSTEM, 1.0f);  // the first screen's switch settles
+    SInputChannel* back = getPlayerChannel(0, E_CHANNEL_MENU_ESCAPE);
+    std::vector<u32> shown;
+    for (const s32 playing : {1, 0}) {
+        g_GuardianSequence.active = playing;
+        back->value[g_uInputFlipIndex ^ 1] = 0.0f;
+        back->value[g_uInputFlipIndex] = 1.0f;
+        mode.handleQuitMenu();
+        shown.push_back(mode.m_quitMenuShown);
+    }
+    EXPECT_EQ(shown, (std::vector<u32>{0, 1}));
     mode.exit();
 }
 
