@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <tuple>
 
 namespace {
 
@@ -161,30 +160,27 @@ TEST_F(FrontEndFlow, TheFirstPresentedTitleFrameIsLoggedOnceWithTheMonotonicCloc
     EXPECT_LE(std::stoull(stamp[1]), after);
 }
 
-
 // The story screens over short sequences of the test's own; a frame steps the story by 0.25 s.
 class StoryScreens : public FrontEndTest {
 protected:
-    void SetUp() override {
-        FrontEndTest::SetUp();
-        resetGuardianSequence();
-        setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
-    }
     void TearDown() override {
         endScreenSequences();
         FrontEndTest::TearDown();
     }
-    // The screen shown after each frame, and whose subtitle the running sequence shows ("-" for
-    // none) with the interview-chain flag; consecutive repeats are folded.
-    std::vector<std::tuple<std::string, std::string, s32>> play(const char* screen, int frames) {
+    // After each frame "screen subtitle chain-flag", the subtitle of the running sequence or "-";
+    // repeats folded.
+    std::vector<std::string> play(const char* screen, int frames) {
+        buildPages();
+        resetGuardianSequence();
+        setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
         switchWidgetByName("TopLevelSwitcher", screen);
-        std::vector<std::tuple<std::string, std::string, s32>> seen;
+        std::vector<std::string> seen;
         for (int i = 0; i < frames; ++i) {
             updateGuardianEvents();
             frame();
             const SGuardianSequence& g = g_GuardianSequence;
-            const std::tuple<std::string, std::string, s32> now{
-                shownScreen(), g.active && g.subtitleKey ? g.subtitleKey : "-", g_PlayRecord.interviewChainRunning};
+            const std::string now = shownScreen() + " " + (g.active && g.subtitleKey ? g.subtitleKey : "-") + " " +
+                                    std::to_string(g_PlayRecord.interviewChainRunning);
             if (seen.empty() || seen.back() != now) seen.push_back(now);
         }
         return seen;
@@ -197,20 +193,13 @@ protected:
 };
 
 TEST_F(StoryScreens, TheSplashLeavesForTheTitleWhenItsSequenceEnds) {
-    buildPages();
-    EXPECT_EQ(play("SplashScreenNoButtons", 6),
-              (std::vector<std::tuple<std::string, std::string, s32>>{{"SplashScreenNoButtons", "S", 0},
-                                                                      {"TitleMenu", "-", 0}}));
+    EXPECT_EQ(play("SplashScreenNoButtons", 6), (std::vector<std::string>{"SplashScreenNoButtons S 0", "TitleMenu - 0"}));
 }
 
 TEST_F(StoryScreens, TheInterviewsPlayInTurnWithTheChainFlagSetThenTheTitleFollows) {
-    buildPages();
-    EXPECT_EQ(play("SGVOInterview", 8),
-              (std::vector<std::tuple<std::string, std::string, s32>>{
-                  {"SGVOInterview", "A", 1},
-                  {"SGVOInterview", "-", 1},  // B started, before its first event
-                  {"SGVOInterview", "B", 1},
-                  {"TitleMenu", "-", 0}}));
+    // "-" between them: B has started, its first event not yet run.
+    EXPECT_EQ(play("SGVOInterview", 8), (std::vector<std::string>{"SGVOInterview A 1", "SGVOInterview - 1",
+                                                                  "SGVOInterview B 1", "TitleMenu - 0"}));
 }
 
 }  // namespace
