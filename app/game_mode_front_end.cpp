@@ -244,7 +244,7 @@ void ClGameModeFrontEnd::handleQuitMenu() {
     const bool padMonkey = configGetInt("USE_PAD_MONKEY") != 0;
     const bool shownBefore = m_quitMenuShown != 0;
     const SInputChannel* back = getPlayerChannel(0, E_CHANNEL_MENU_ESCAPE);
-    if (!m_quitMenuShown && uiVariable(UIVAR_ALLOW_QUIT) == 1 && back &&
+    if (!m_quitMenuShown && !guardianSequencePlaying() && uiVariable(UIVAR_ALLOW_QUIT) == 1 && back &&
         isChannelPressed(back) && isWidgetSettledByName(TOP_LEVEL_SWITCHER)) {
         m_quitMenuShown = 1;
         m_cuesPausedByQuitMenu = 1;
@@ -278,7 +278,7 @@ void ClGameModeFrontEnd::handleQuitMenu() {
 
 s32 ClGameModeFrontEnd::exit() {
     // A story sequence of the menus goes with them: play would otherwise draw it over the game.
-    abortGuardianSequence();
+    endScreenSequences();
     pauseSongScanRequests();
     waitForSongScanIdle();
     shutdownWorld();

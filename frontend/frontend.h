@@ -26,9 +26,13 @@ constexpr const char* FRONT_END_LOG_RELATIVE_PATH = "GAMEDATA\\FrontEnd.log";
 // callbacks they name, and the switch log (opened when the log manager runs and the user-data
 // directory is known). After initUi and loadUiFonts.
 void buildFrontEndPages();
-// Once a frame: the splash's timer, the song list's rows and paging, the scan-wait page, the
-// tooltip line, the credits overlay's timer and the boss-score screen's meter.
+// Once a frame: the story screens moving on when their sequences end (the splash also after a
+// time-out when it has none), the song list's rows and paging, the scan-wait page, the tooltip
+// line, the credits overlay's timer and the boss-score screen's meter.
 void tickFrontEndScreens();
+// Leaving the front end: the screens stop waiting for their story sequences, the interview
+// chain ends and a running sequence stops at once (its on-done callback runs).
+void endScreenSequences();
 // Frees the screens' lists (systemTermMedalsScreen, systemTermArtistsScreen) and closes the
 // switch log. The widgets go with shutdownUi.
 void shutdownFrontEndScreens();

@@ -10,6 +10,12 @@ class ClWidget;
 // interview, boss win and boss score, featured artists.
 void buildMenuScreens(ClWidget* topLevel);
 void tickMenuScreens();
+// Starts the main-menu music and shows "TitleMenu".
+void showTitleWithMusic();
+// The story sequences of the splash, boss-won and interview screens: the callbacks their
+// widgets name, and the tick that moves each screen on when its sequence ends.
+void registerStoryScreenCallbacks();
+void tickStoryScreens();
 // The song list and the difficulty screen.
 void buildSongScreens(ClWidget* topLevel);
 void tickSongScreens();

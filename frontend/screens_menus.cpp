@@ -20,13 +20,7 @@
 
 namespace {
 
-constexpr f64 SPLASH_SECONDS = 2.5;
-f64 g_splashShownAt = 0.0;
-
-void toTitle() {
-    systemStartMainMenuMusic();
-    showScreen("TitleMenu");
-}
+constexpr u32 STORY_SCREEN_COLOUR = 0;
 
 void initTitle(ClWidget*) {
     systemAllowQuit();
@@ -65,7 +59,7 @@ void leaveWaitForDirScan(ClWidget*) {
     const ClWidget* root = getUiVariables();
     const char* next = root ? root->getText(UIVAR_SWITCH_FROM_WAIT_FOR_DIR_SCAN) : nullptr;
     setUiVariable(UIVAR_FILE_CORRUPTION, 0);
-    if (next && (std::string(next) == "SplashScreenVel" || std::string(next) == "TitleMenu")) toTitle();
+    if (next && (std::string(next) == "SplashScreenVel" || std::string(next) == "TitleMenu")) showTitleWithMusic();
     else showScreen(next && *next ? next : "SongList");
 }
 
@@ -97,8 +91,9 @@ void initBossScore(ClWidget*) {
 
 // A screen with a heading, a line of text and one button.
 ClWidget* messageScreen(ClWidget* top, const char* name, const char* headingKey, const char* textKey,
-                        const char* buttonName, const char* buttonKey, const char* onClick) {
-    ClWidget* screen = createScreen(name, top);
+                        const char* buttonName, const char* buttonKey, const char* onClick,
+                        u32 colour = SCREEN_COLOUR) {
+    ClWidget* screen = createScreen(name, top, colour);
     createHeading(screen, 200, headingKey);
     createTextLabel((std::string(name) + "Line").c_str(), screen, centredAt(420, 1600, 200), textKey, 56);
     createTextButton(buttonName, screen, centredAt(760, 560, 110), buttonKey, onClick);
@@ -108,9 +103,14 @@ ClWidget* messageScreen(ClWidget* top, const char* name, const char* headingKey,
 
 }  // namespace
 
+void showTitleWithMusic() {
+    systemStartMainMenuMusic();
+    showScreen("TitleMenu");
+}
+
 void buildMenuScreens(ClWidget* top) {
-    registerUiCallback("systemInitSplash", [](ClWidget*) { g_splashShownAt = realTimeNow(); });
-    registerUiCallback("systemLeaveSplash", [](ClWidget*) { toTitle(); });
+    registerStoryScreenCallbacks();
+    registerUiCallback("systemLeaveSplash", [](ClWidget*) { showTitleWithMusic(); });
     registerUiCallback("systemInitTitleMenu", initTitle);
     registerUiCallback("systemLeaveTitleMenu", [](ClWidget*) { setUiVariable(UIVAR_IS_IN_MAIN_MENU, 0); });
     registerUiCallback("systemOpenQuitMenu", openQuitMenu);
@@ -124,10 +124,13 @@ void buildMenuScreens(ClWidget* top) {
     registerUiCallback("systemInitSOSMenu", initBossScore);
     registerUiCallback("systemTerminateSOSMenu", [](ClWidget*) { systemTerminateSOSMenu(); });
 
-    ClWidget* splash = createScreen("SplashScreenNoButtons", top);
+    // The screens the guardian speaks on have no fill: its story layer draws below the pages.
+    ClWidget* splash = createScreen("SplashScreenNoButtons", top, STORY_SCREEN_COLOUR);
     splash->setEvent("onBecomeVisible", "systemInitSplash");
-    createHeading(splash, 380, "fe_game_title")->look().size = 180;
-    createTextLabel(nullptr, splash, centredAt(600, 1600, 90), "fe_splash_tagline", 60);
+    splash->setEvent("onBecomeInvisible", "systemLeaveSplashScreen");
+    // Title and tagline below the middle, where the guardian's eye opens.
+    createHeading(splash, 780, "fe_game_title")->look().size = 180;
+    createTextLabel(nullptr, splash, centredAt(950, 1600, 90), "fe_splash_tagline", 60);
 
     ClWidget* title = createScreen("TitleMenu", top);
     title->setEvent("onBecomeVisible", "systemInitTitleMenu");
@@ -163,10 +166,14 @@ void buildMenuScreens(ClWidget* top) {
     messageScreen(top, "TestSGVO", "fe_vo_test_heading", nullptr, "TestSGVOContinue", "fe_continue",
                   "systemLeaveSplash")
         ->setEvent("onBecomeVisible", "systemInitVoiceOverTest");
-    messageScreen(top, "SGVOInterview", "fe_interview_heading", "fe_interview_text", "SGVOInterviewContinue",
-                  "fe_continue", "systemLeaveSplash");
-    messageScreen(top, "PostBossWinGS", "fe_boss_win_heading", "fe_boss_win_text", "PostBossWinContinue",
-                  "fe_continue", nullptr);
+    ClWidget* interviews = messageScreen(top, "SGVOInterview", "fe_interview_heading", "fe_interview_text",
+                                         "SGVOInterviewContinue", "fe_continue", "systemLeaveSplash", STORY_SCREEN_COLOUR);
+    interviews->setEvent("onBecomeVisible", "systemInitInterviews");
+    interviews->setEvent("onBecomeInvisible", "systemLeaveInterviews");
+    ClWidget* bossWin = messageScreen(top, "PostBossWinGS", "fe_boss_win_heading", "fe_boss_win_text",
+                                      "PostBossWinContinue", "fe_continue", nullptr, STORY_SCREEN_COLOUR);
+    bossWin->setEvent("onBecomeVisible", "systemInitPostBossWin");
+    bossWin->setEvent("onBecomeInvisible", "systemLeavePostBossWin");
     findWidgetByName("PostBossWinContinue")->setText("nextScreenID", "SOSMenu");
 
     ClWidget* sos = messageScreen(top, "SOSMenu", "fe_sos_heading", "fe_sos_text", "SOSMenuContinue", "fe_continue",
@@ -189,10 +196,9 @@ void buildMenuScreens(ClWidget* top) {
 }
 
 void tickMenuScreens() {
+    tickStoryScreens();
     const char* shown = shownChildName("TopLevelSwitcher");
-    if (strCompareNoCase(shown, "SplashScreenNoButtons") == 0 && realTimeNow() - g_splashShownAt >= SPLASH_SECONDS)
-        toTitle();
-    else if (strCompareNoCase(shown, "SOSMenu") == 0)
+    if (strCompareNoCase(shown, "SOSMenu") == 0)
         systemTickSOSMenu();
     else if (strCompareNoCase(shown, "WaitForDirScan") == 0) {
         const bool walking = isSongScanWalking();

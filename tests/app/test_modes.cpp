@@ -357,6 +357,22 @@ TEST_F(Modes, WhileTheDeviceIsNotReadyTheFrontEndRunsNoInterfaceButItsClocksAdva
     mode.exit();
 }
 
+TEST_F(Modes, TheQuitMenuWaitsForAPlayingStorySequence) {
+    ClGameModeFrontEnd& menus = g_GameModeFrontEnd;
+    menus.enter(0);
+    setUiVariable(UIVAR_ALLOW_QUIT, 1);
+    std::vector<u32> shown;
+    for (const s32 playing : {1, 0}) {
+        g_GuardianSequence.active = playing;
+        pressChannel(E_CHANNEL_MENU_ESCAPE);
+        menus.handleQuitMenu();
+        shown.push_back(menus.m_quitMenuShown);
+        clearPlayerChannels();
+    }
+    EXPECT_EQ(shown, (std::vector<u32>{0, 1}));
+    menus.exit();
+}
+
 // With all 15 bosses beaten there is no next boss (-1, -1): a boss won and a play without a
 // boss change nothing but the pending boss, and the stacks balance on both paths.
 TEST_F(Modes, AfterEveryBossIsBeatenPlaysWriteNothingOutOfRange) {

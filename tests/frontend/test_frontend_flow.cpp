@@ -1,11 +1,15 @@
 // The way to play by pointer input (title, song list, difficulty, "goToAction"), the song list's
-// states and pages, the quit confirmation, the results' values and the switch log.
+// states and pages, the quit confirmation, the results' values, the switch log, and the screens
+// that wait for their story sequences.
 #include "frontend_test_support.h"
 
 #include "frontend/results.h"
 #include "frontend/song_rows.h"
 #include "frontend/switch_log.h"
+#include "core/game_clock.h"
 #include "library/play_record_fill.h"
+#include "tests/support/memory_script_source.h"
+#include "world/play/guardian_sequence.h"
 #include "world/play/play_record.h"
 
 #include <gtest/gtest.h>
@@ -154,6 +158,48 @@ TEST_F(FrontEndFlow, TheFirstPresentedTitleFrameIsLoggedOnceWithTheMonotonicCloc
         << log;
     EXPECT_GE(std::stoull(stamp[1]), before);
     EXPECT_LE(std::stoull(stamp[1]), after);
+}
+
+// The story screens over short sequences of the test's own; a frame steps the story by 0.25 s.
+class StoryScreens : public FrontEndTest {
+protected:
+    void TearDown() override {
+        endScreenSequences();
+        FrontEndTest::TearDown();
+    }
+    // After each frame "screen subtitle chain-flag", the subtitle of the running sequence or "-";
+    // repeats folded.
+    std::vector<std::string> play(const char* screen, int frames) {
+        buildPages();
+        resetGuardianSequence();
+        setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
+        switchWidgetByName("TopLevelSwitcher", screen);
+        std::vector<std::string> seen;
+        for (int i = 0; i < frames; ++i) {
+            updateGuardianEvents();
+            frame();
+            const SGuardianSequence& g = g_GuardianSequence;
+            const std::string now = shownScreen() + " " + (g.active && g.subtitleKey ? g.subtitleKey : "-") + " " +
+                                    std::to_string(g_PlayRecord.interviewChainRunning);
+            if (seen.empty() || seen.back() != now) seen.push_back(now);
+        }
+        return seen;
+    }
+    test_support::ClInstalledScripts m_scripts{{{"guardian_movies.txt",
+        "SG_SPLASH_INTRO { Intro { events { { 0.0; show_subtitle = \"S\"; 9.0; }; { 1.0; exit; }; }; }; };"
+        "SGVOInterview {"
+        " A { events { { 0.0; show_subtitle = \"A\"; 9.0; }; { 0.5; exit; }; }; };"
+        " B { events { { 0.0; show_subtitle = \"B\"; 9.0; }; { 0.5; exit; }; }; }; };"}}};
+};
+
+TEST_F(StoryScreens, TheSplashLeavesForTheTitleWhenItsSequenceEnds) {
+    EXPECT_EQ(play("SplashScreenNoButtons", 6), (std::vector<std::string>{"SplashScreenNoButtons S 0", "TitleMenu - 0"}));
+}
+
+TEST_F(StoryScreens, TheInterviewsPlayInTurnWithTheChainFlagSetThenTheTitleFollows) {
+    // "-" between them: B has started, its first event not yet run.
+    EXPECT_EQ(play("SGVOInterview", 8), (std::vector<std::string>{"SGVOInterview A 1", "SGVOInterview - 1",
+                                                                  "SGVOInterview B 1", "TitleMenu - 0"}));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The title, song list and results pages drawn by the device under the offscreen driver and read
-// back: each as a PNG under VELODRIX_TEST_PNG_DIR when set, and checked by sampled colours.
+// The title, song list and results pages, and the splash with its story sequence, drawn by the
+// device under the offscreen driver and read back: each as a PNG under VELODRIX_TEST_PNG_DIR
+// when set, and checked by sampled colours.
 #include "frontend_test_support.h"
 
 #include "audio/play/song_clock.h"
@@ -7,9 +8,11 @@
 #include "frontend/page_parts.h"
 #include "library/play_record_fill.h"
 #include "render/canvases.h"
+#include "render/flipbook_table.h"
 #include "tests/support/offscreen_picture.h"
 #include "world/play/boss_encounter.h"
 #include "world/play/boss_meter.h"
+#include "world/play/guardian_sequence.h"
 
 namespace {
 
@@ -109,6 +112,31 @@ TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
     }
     EXPECT_GT(count(400, 30, 1520, 160, GOLD), 1000u);
     EXPECT_GT(count(360, 320 + 7 * 78 + 10, 1560, 320 + 7 * 78 + 80, GOLD), 300u);  // the new best
+}
+
+// The splash 1.5 s into the guardian's intro: the backdrop fading in, the eye, the subtitle and
+// the splash's own title.
+TEST_F(FrontEndPictures, TheSplashShowsTheGuardianEyeAndSubtitleOverTheTitle) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    defineStartupCanvases(960.0f, 540.0f);  // the eye's frames are chosen by the canvas heights
+    initFlipbookTable();
+    ASSERT_NE(loadFlipbook(GUARDIAN_EYE_FLIPBOOK, 15.0f), nullptr);
+    for (const char* name : {"Images/GuardianBG", "Images/NoiseDots"}) ASSERT_NE(loadTexture(name), nullptr);
+    resetGuardianSequence();
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.5f);
+    draw("SplashScreenNoButtons", "frontend_splash_story.png", updateGuardianEvents);
+    // The warm noise everywhere, the eye's bright ring around the middle, the white subtitle at
+    // the top and the gold title below the eye.
+    const auto warm = [](int r, int, int b) { return r > b + 40; };
+    const auto bright = [](int r, int g, int b) { return r > 230 && g > 190 && b > 90; };
+    EXPECT_EQ(count(0, 0, 400, 1080, warm), 200u * 540u);
+    EXPECT_GT(count(480, 380, 1440, 720, bright), 20000u);
+    EXPECT_EQ(count(0, 0, 400, 1080, bright) + count(1520, 0, 1920, 1080, bright), 0u);
+    EXPECT_GT(count(400, 90, 1520, 150, WHITE), 1000u);
+    EXPECT_GT(count(400, 780, 1520, 920, GOLD), 2000u);
+    endScreenSequences();
+    releaseGuardianSequence();
+    releaseAllFlipbooks();
 }
 
 // The HUD's layers below 1300 (the boss bar among them) are drawn in the camera's pass.

@@ -276,7 +276,10 @@ std::vector<Effect> makeEffects() {
     e.push_back({"SG_InGameIntro_Boss", voice(6.5, 41, 95.0, 0.8)});
     e.push_back({"SG_PostWin_Boss", voice(4.0, 42, 105.0, 0.8)});
     e.push_back({"SG_Splash_Intro", voice(3.5, 43, 100.0, 0.8)});
+    e.push_back({"SG_PostWinBossMenu", voice(4.8, 45, 100.0, 0.8)});
     e.push_back({"SG_VO_Interview_1", voice(3.5, 44, 90.0, 0.8)});
+    e.push_back({"SG_VO_Interview_2", voice(4.3, 46, 92.0, 0.8)});
+    e.push_back({"SG_VO_Interview_3", voice(3.7, 47, 88.0, 0.8)});
     return e;
 }
 

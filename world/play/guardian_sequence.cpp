@@ -293,6 +293,20 @@ f32 getGuardianSoundLength(const char* sequence, const char* speakerSet) {
 }
 
 bool guardianHidesHud() { return g_GuardianSequence.active != 0; }
+bool guardianSequencePlaying() { return g_GuardianSequence.active != 0; }
+
+bool guardianSequenceExists(const char* sequence, const char* speakerSet) {
+    const ClScriptNode* root = getScript(GUARDIAN_SCRIPT, 0);
+    const ClScriptNode* speakers = root ? root->findChild(speakerSet ? speakerSet : g_BossEncounter.bossName) : nullptr;
+    const ClScriptNode* node = speakers ? speakers->findChild(sequence) : nullptr;
+    return node && node->findChild("events");
+}
+
+const char* guardianSequenceName(const char* speakerSet, u32 index) {
+    const ClScriptNode* root = getScript(GUARDIAN_SCRIPT, 0);
+    const ClScriptNode* speakers = root ? root->findChild(speakerSet) : nullptr;
+    return speakers && index < speakers->childCount() ? speakers->getChild(index)->name.text : nullptr;
+}
 
 void resetGuardianSequence() {
     SGuardianSequence& g = g_GuardianSequence;

@@ -76,6 +76,13 @@ void showBossEscaped();
 f32 getGuardianSoundLength(const char* sequence, const char* speakerSet);
 // A running sequence hides the boss meter's HUD.
 bool guardianHidesHud();
+// A story sequence plays: the front end's quit menu waits for it.
+bool guardianSequencePlaying();
+// Whether the script holds the sequence and its events list (never fatal): the front end plays
+// what the data has and goes on without what it lacks.
+bool guardianSequenceExists(const char* sequence, const char* speakerSet);
+// The name of the speaker set's sequence at the index, in file order, or null past the last.
+const char* guardianSequenceName(const char* speakerSet, u32 index);
 
 // Start-up: everything zeroed, the fade holding at 0.
 void resetGuardianSequence();

@@ -1,0 +1,120 @@
+// The guardian's story sequences on the front end's screens: the splash's intro, the speech on
+// the boss-won screen and the chain of voice interviews. A screen waits for its sequence's
+// on-done callback, which is tagged with a serial so that the end of a sequence whose screen has
+// been left is ignored, and goes on in the next screen tick (never from inside the callback, so
+// the sequence that called it has finished stopping before the next one starts).
+#include "frontend/frontend.h"
+#include "frontend/page_parts.h"
+#include "frontend/screens.h"
+#include "ui/switcher.h"
+#include "ui/ui_callbacks.h"
+#include "core/string_helpers.h"
+#include "world/play/guardian_sequence.h"
+#include "world/play/play_record.h"
+
+namespace {
+
+constexpr const char* SPLASH_SPEAKERS = "SG_SPLASH_INTRO";
+constexpr const char* SPLASH_SEQUENCE = "Intro";
+constexpr const char* INTERVIEW_SPEAKERS = "SGVOInterview";
+// The current boss's speaker set holds it.
+constexpr const char* BOSS_WIN_SEQUENCE = "PostWinBossMenu";
+// The splash leaves after this long when its sequence is not in the data.
+constexpr f64 SPLASH_SECONDS = 2.5;
+
+enum EStoryScreen : u32 {
+    E_STORY_NONE,
+    E_STORY_SPLASH,
+    E_STORY_BOSS_WIN,
+    E_STORY_INTERVIEW,
+};
+
+struct SAwaitedSequence {
+    u32 screen;  // EStoryScreen
+    u32 serial;
+    u32 interview;  // the place in the chain
+    bool ended;
+};
+
+SAwaitedSequence g_awaited;
+u32 g_lastSerial = 0;
+f64 g_splashShownAt = 0.0;
+
+void sequenceDone(u32 serial, u32) {
+    if (serial != 0 && serial == g_awaited.serial) g_awaited.ended = true;
+}
+
+bool startAwaited(EStoryScreen screen, const char* sequence, const char* speakers, u32 interview) {
+    if (!guardianSequenceExists(sequence, speakers)) return false;
+    g_awaited = {screen, ++g_lastSerial, interview, false};
+    startGuardianSequence(sequence, speakers, sequenceDone, g_awaited.serial, 0);
+    return true;
+}
+
+bool startInterview(u32 index) {
+    const char* name = guardianSequenceName(INTERVIEW_SPEAKERS, index);
+    return name && startAwaited(E_STORY_INTERVIEW, name, INTERVIEW_SPEAKERS, index);
+}
+
+// The screen is left: its sequence, still running, fades out unawaited.
+void leaveAwaited(EStoryScreen screen) {
+    if (g_awaited.screen != screen) return;
+    const bool running = !g_awaited.ended;
+    g_awaited = {};
+    if (running) stopGuardianSequence(1);
+}
+
+void initSplash(ClWidget*) {
+    g_splashShownAt = realTimeNow();
+    startAwaited(E_STORY_SPLASH, SPLASH_SEQUENCE, SPLASH_SPEAKERS, 0);
+}
+
+void initInterviews(ClWidget*) {
+    g_PlayRecord.interviewChainRunning = 1;
+    // Without interviews in the data the screen stays, with its button.
+    if (!startInterview(0)) g_PlayRecord.interviewChainRunning = 0;
+}
+
+void leaveInterviews(ClWidget*) {
+    // Cleared first, so the stopped sequence gives the interface its glow back.
+    g_PlayRecord.interviewChainRunning = 0;
+    leaveAwaited(E_STORY_INTERVIEW);
+}
+
+}  // namespace
+
+void registerStoryScreenCallbacks() {
+    registerUiCallback("systemInitSplash", initSplash);
+    registerUiCallback("systemLeaveSplashScreen", [](ClWidget*) { leaveAwaited(E_STORY_SPLASH); });
+    registerUiCallback("systemInitInterviews", initInterviews);
+    registerUiCallback("systemLeaveInterviews", leaveInterviews);
+    registerUiCallback("systemInitPostBossWin",
+                       [](ClWidget*) { startAwaited(E_STORY_BOSS_WIN, BOSS_WIN_SEQUENCE, nullptr, 0); });
+    registerUiCallback("systemLeavePostBossWin", [](ClWidget*) { leaveAwaited(E_STORY_BOSS_WIN); });
+}
+
+void tickStoryScreens() {
+    if (g_awaited.screen == E_STORY_NONE) {
+        if (strCompareNoCase(shownChildName("TopLevelSwitcher"), "SplashScreenNoButtons") == 0 &&
+            realTimeNow() - g_splashShownAt >= SPLASH_SECONDS)
+            showTitleWithMusic();
+        return;
+    }
+    if (!g_awaited.ended) return;
+    const SAwaitedSequence done = g_awaited;
+    g_awaited = {};
+    if (done.screen == E_STORY_SPLASH) {
+        showTitleWithMusic();
+    } else if (done.screen == E_STORY_BOSS_WIN) {
+        showScreen("SOSMenu");
+    } else if (!startInterview(done.interview + 1)) {
+        g_PlayRecord.interviewChainRunning = 0;
+        showTitleWithMusic();
+    }
+}
+
+void endScreenSequences() {
+    g_awaited = {};
+    g_PlayRecord.interviewChainRunning = 0;
+    abortGuardianSequence();
+}
