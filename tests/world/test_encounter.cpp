@@ -252,6 +252,11 @@ TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndRunsItsCallba
               std::make_tuple(true, true, std::vector<std::pair<u32, u32>>{{1, 0}}, 1));
     abortGuardianSequence();
     EXPECT_EQ(s_done.size(), 2u);
+
+    // A callback that starts the next sequence of a chain leaves it running.
+    startGuardianSequence("A", "Talk", [](u32, u32) { startGuardianSequence("B", "Talk", nullptr, 0, 0); }, 0, 0);
+    abortGuardianSequence();
+    EXPECT_EQ(std::make_tuple(g_GuardianSequence.active, g_GuardianSequence.fade.to), std::make_tuple(1, 1.0f));
 }
 
 TEST_F(GuardianTest, StaticSquintsAtTwoFifthsLeftAndStopsHalfASecondBeforeItsEnd) {

@@ -257,9 +257,10 @@ void startGuardianStatic(f32 seconds, GuardianDoneCallback onDone, u32 word1, u3
     g.flickerTime = randomFlicker();
 }
 
+// The callback runs last, so that a sequence it starts (the next of a chain) is not torn down
+// with the one that ended.
 void stopGuardianSequence(u32 fade) {
     SGuardianSequence& g = g_GuardianSequence;
-    runDoneCallback();
     g.subtitleTime = 0.0f;
     if (fade)
         g.fade.startFromTo(g.fade.current, 0.0f, FADE_OUT_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
@@ -270,6 +271,7 @@ void stopGuardianSequence(u32 fade) {
     stopHeldCues(fade ? STATIC_FADE_OUT_SECONDS : 0.0f);
     g.active = 0;
     if (!fade) g.subtitleKey = nullptr;
+    runDoneCallback();
 }
 
 void abortGuardianSequence() { stopGuardianSequence(0); }
