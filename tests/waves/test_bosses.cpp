@@ -7,15 +7,9 @@
 
 #include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
-#include "audio/sound/sound_bank.h"
-#include "audio/sound/sound_engine.h"
 #include "core/config.h"
 #include "core/game_clock.h"
-#include "core/random.h"
-#include "core/script_cache.h"
 #include "core/script_node.h"
-#include "render/flipbook.h"
-#include "render/flipbook_table.h"
 #include "tests/support/audio_songs.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/waves/wave_test_song.h"
@@ -28,8 +22,6 @@
 #include "waves/wave_pool.h"
 #include "waves/waves.h"
 #include "world/atoms/atom.h"
-#include "world/collision/contact.h"
-#include "world/collision/contact_handlers.h"
 #include "world/collision/kill_queue.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
@@ -38,7 +30,6 @@
 #include "world/play/boss_encounter.h"
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
-#include "world/play/gun_params.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/play/play_record.h"
 #include "world/play/player_state.h"
@@ -54,7 +45,6 @@
 #include "world/world_step.h"
 
 #include <cfloat>
-#include <cstring>
 #include <set>
 #include <string>
 #include <tuple>
@@ -71,8 +61,6 @@ constexpr u32 DEAD_BOSS_PICKUPS = 36;
 void noCollect() {}
 const SBossEncounterHooks s_hooks = {noCollect};
 
-ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
-
 class BossPlayTest : public NullDrawTest, public ::testing::WithParamInterface<u32> {
 protected:
     void SetUp() override {
@@ -82,37 +70,22 @@ protected:
         g_fGameStep = STEP;
         ASSERT_TRUE(openEncounterStage());
         resetBeatAnalysis();
-        for (u32 i = 0; i < 240; ++i) test_support::addSongBeat(0.25f + 0.5f * f32(i));
+        addBeats(0.25f, 0.5f, 240);
         initWorld();
-        resetPlayRecord();
         resetPlayerStates();
         resetInspirationPickups();
-        resetGuardianSequence();
         wavesSetUp();
-        std::memset(&g_BossEncounter, 0, sizeof(g_BossEncounter));
-        setBossEncounterHooks(&s_hooks);
-        installBossEncounter();
+        installEncounter(&s_hooks);
         g_fSongTime = 0.0f;
-        m_ship.node();
-        m_ship.processor(E_PROC_PLAYER_CTRL);
-        m_ship.mainBody(m_ship.addGeometry(makeRingMesh(6, 3.0f)));
-        m_ship.close();
         g_aPlayerState[0].active = 1;
-        g_aPlayerState[0].ship = spawnActiveEntity(&m_ship.program);
+        spawnPilotedShip(m_ship);
     }
     void TearDown() override {
         g_aPlayerState[0].ship = nullptr;
-        releaseGuardianSequence();
-        uninstallBossEncounter();
-        setBossEncounterHooks(nullptr);
-        shutdownWorld();
-        if (m_program) {
-            m_program->release();
-            delete m_program;
-        }
+        closeBossStage();
+        m_program.reset();
         wavesShutdown();
         releaseBeatAnalysis();
-        closeEncounterStage();
         setFatalErrorHook(nullptr);
         g_fSongTime = 0.0f;
         NullDrawTest::TearDown();
@@ -121,56 +94,12 @@ protected:
     // The boss of the table entry waiting for ARRIVAL, as the boss choice leaves it.
     ClEntity* chooseBoss(u32 boss, u32 subBoss) {
         ClDNAGenerator* generator = getBossGenerator(boss, subBoss);
-        m_program = generator->generate(nullptr, nullptr);
+        m_program.reset(generator->generate(nullptr, nullptr));
         m_program->generator = generator;
-        SBossEncounter& e = g_BossEncounter;
-        std::strcpy(e.bossName, generator->getName());
-        std::strcpy(e.introSoundName, "SG_InGameIntro_Boss");
-        e.boss = s32(boss);
-        e.subBoss = s32(subBoss);
-        e.entity = buildEntity(m_program);
-        g_pCurrentBossEntity = e.entity;
-        e.barLastValue = 1.0f;
-        e.valuePool = 3600.0f;
-        e.phaseTimer = ARRIVAL;
-        return e.entity;
-    }
-
-    static void step() {
-        g_fSongTime += STEP;
-        updateBossEncounter();
-        updateGuardianEvents();
-        flipFrameBuffers();
-        dispatchBeats();
-        updateLiveEntities();
-        processKillQueue();
-        flushDestroyedEntities();
-        flushFreedEntities();
-    }
-    static void playUntil(f32 songTime) {
-        while (g_fSongTime < songTime) step();
-    }
-    static void playUntilPhase(s32 phase) {
-        for (int i = 0; i < 60 * 60 && g_BossEncounter.phase != phase; ++i) step();
-    }
-    static f32 cueSeconds(const char* name) {
-        const SCueHandle cue = playCueHeld(name);
-        const f32 seconds = getCueDuration(cue);
-        stopCue(cue, 0.0f);
-        return seconds;
-    }
-    // A player bullet strong enough to kill the atom, straight into its hit handler.
-    static void shoot(ClAtom* target) {
-        ClEntity* bullet = allocEntity(OWNER_LIVE_GAME);
-        bullet->buildFromDNA(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
-        bullet->root->resetAtoms();
-        bullet->spawn();
-        copyBulletParamsToBullet(bullet->root, SBulletParams{0, 0, 0, 1.0f, 1.0f, 1.0e7f, 0.0f, 0.0f, 0, 0});
-        bullet->setRootPosition(target->currentWorldMatrix().getTranslation());
-        bullet->activate();
-        onBulletHit(SContact{target->currentWorldMatrix().getTranslation(), ClVec3(0, 0, 1), 0.0f,
-                             bullet->root->atoms[0], target});
-        processKillQueue();
+        g_BossEncounter.boss = s32(boss);
+        g_BossEncounter.subBoss = s32(subBoss);
+        g_BossEncounter.valuePool = 3600.0f;
+        return g_pCurrentBossEntity = awaitBoss(m_program.get(), generator->getName(), ARRIVAL);
     }
     // The boss of the entry already fighting, with only the given beats in the song.
     template <typename T>
@@ -192,7 +121,7 @@ protected:
     static f32 strength(const ClEntity* boss) { return boss->root->params.get("NDKFBH")->real; }
 
     DnaWriter m_ship{E_PROGRAM_PLAYER};
-    ClDNAProgram* m_program = nullptr;
+    ProgramPtr m_program;
 };
 
 // What each boss has done after a few seconds of fight on the half-second beats.
@@ -202,7 +131,7 @@ void expectActedOnTheBeat(u32 kind, ClEntity* boss) {
         case E_BOSS_FIRST: {
             auto* first = static_cast<ClProcessor_Enemy_Boss_1*>(p);
             EXPECT_GT(first->orbitAngle, 0.0f);
-            EXPECT_NE(xyz(boss->getWorldPosition()).x, FIRST_BOSS_CENTRE.x) << "it rides the figure-eight";
+            EXPECT_NE(positionOf(boss).x, FIRST_BOSS_CENTRE.x) << "it rides the figure-eight";
             break;
         }
         case E_BOSS_THE_WAVE: {
@@ -248,10 +177,10 @@ TEST_P(BossPlayTest, ArrivesActsOnTheBeatAndDiesOnceDroppingItsPickups) {
     expectActedOnTheBeat(kind, boss);
 
     ClAtom* main = boss->registeredAtoms[0];
-    shoot(main);
+    shootAtom(main);
     EXPECT_EQ(std::make_tuple(g_BossEncounter.dead, boss->state, liveInspirationPickupCount()),
               std::make_tuple(1, u32(E_ENTITY_DESTROYED), DEAD_BOSS_PICKUPS));
-    step();
+    playBossFrame();
     EXPECT_EQ(std::make_tuple(liveInspirationPickupCount(), liveBeatSubscriptions()),
               std::make_tuple(DEAD_BOSS_PICKUPS, subscriptionsBefore))
         << "one death, and the beats are let go";
@@ -286,26 +215,26 @@ TEST_F(BossPlayTest, DancerFillsALongGapWithSpacedJumpsAndIsHittableOnlyAfterThe
     // then a closing one 0.5 s later.
     EXPECT_EQ(std::make_tuple(dancer->positionIndex, dancer->stepCount, boss->timer), std::make_tuple(3, 1, 0.0f));
     EXPECT_NEAR(dancer->lastStepDelay, 0.5f, 2.0f * STEP);
-    EXPECT_EQ(xyz(boss->getWorldPosition()).x, dancer->positions[3].x);
+    EXPECT_EQ(positionOf(boss).x, dancer->positions[3].x);
     playUntil(5.9f);
     EXPECT_EQ(std::make_tuple(dancer->positionIndex, dancer->stepCount, dancer->lastStepDelay), std::make_tuple(5, 0, 0.0f));
 }
 
 TEST_F(BossPlayTest, FirstBossSpinsFasterAsArmsFallAndFiresWithNoneLeft) {
     auto* first = fightNow<ClProcessor_Enemy_Boss_1>(E_BOSS_FIRST, {1.0f});
-    step();
+    playBossFrame();
     // Arms shot away one by one.
     const auto shootArm = [&](u32 arm) {
         first->node->children[arm]->children[0]->atoms[0]->deactivate(0);
         processKillQueue();
     };
     for (u32 arm = 1; arm <= 3; ++arm) shootArm(arm);
-    step();
+    playBossFrame();
     const auto* rotator = static_cast<ClProcessor_Rotator*>(first->node->children[4]->findProcessor(E_PROC_ROTATOR));
     EXPECT_EQ(first->standingArms(), 3u);
     EXPECT_FLOAT_EQ(rotator->speed1, 3.5f / 3.0f);
     for (u32 arm = 4; arm <= 6; ++arm) shootArm(arm);
-    step();
+    playBossFrame();
     const auto* gun = static_cast<ClProcessor_Enemy_AI_Head_Gun*>(first->node->children[7]->findProcessor(E_PROC_ENEMY_HEAD_GUN));
     EXPECT_EQ(std::make_tuple(first->spinFactor(), gun->enabled, gun->shotInterval), std::make_tuple(1.0f, 1, first->gunInterval));
 }

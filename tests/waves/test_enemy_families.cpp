@@ -5,7 +5,6 @@
 
 #include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
-#include "core/game_clock.h"
 #include "core/rand_obj.h"
 #include "tests/waves/wave_test_song.h"
 #include "tests/world/world_test_support.h"
@@ -15,9 +14,6 @@
 #include "waves/wave_schedule.h"
 #include "waves/waves.h"
 #include "world/atoms/atom.h"
-#include "world/collision/contact.h"
-#include "world/collision/contact_handlers.h"
-#include "world/collision/kill_queue.h"
 #include "world/effects/equaliser_state.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
@@ -26,7 +22,6 @@
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/boss_encounter.h"
-#include "world/play/gun_params.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/play/player_state.h"
 #include "world/processors/bomb_shield.h"
@@ -44,36 +39,20 @@ using namespace world_test;
 
 namespace {
 
-constexpr f32 STEP = 1.0f / 60.0f;
-
 ClVec3 axisX(const ClEntityNode* node) {
     const f32* m = node->currentWorldMatrix().m;
     return ClVec3(m[0], m[1], m[2]);
 }
 
-class EnemyFamilyTest : public WaveSongTest {
+class EnemyFamilyTest : public WavePlayTest {
 protected:
     void SetUp() override {
-        WaveSongTest::SetUp();
-        resetBeatAnalysis();
-        addBeats(0.25f, 0.5f, 2 * WAVE_SONG_SECONDS);  // the song's beats, now for delivery
-        initWorld();
-        resetPlayerStates();
-        resetInspirationPickups();
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
-        g_fGameStep = STEP;
-        g_fSongTime = 0.0f;
-        wavesSetUp();
+        WavePlayTest::SetUp();
         spawnShip(m_ship, ClVec3(160.0f, 0.0f, 30.0f));
     }
     void TearDown() override {
-        g_aPlayerState[0].ship = nullptr;
         setSongCue({});
-        shutdownWorld();
-        wavesShutdown();
-        releaseBeatAnalysis();
-        g_fSongTime = 0.0f;
-        WaveSongTest::TearDown();
+        WavePlayTest::TearDown();
     }
 
     // One wave of the family, its members arriving on beats 4, 5 ... at points 40 apart along x.
@@ -114,38 +93,12 @@ protected:
     }
     ClEntity* member(u32 i) const { return waveMemberAt(i).entity; }
 
-    static void step() {
-        flipFrameBuffers();
-        dispatchBeats();
-        waveSpawnTick();
-        updateLiveEntities();
-        processKillQueue();
-        flushDestroyedEntities();
-        flushFreedEntities();
-        g_fSongTime += STEP;
-    }
-    static void runUntil(f32 songTime) {
-        while (g_fSongTime < songTime) step();
-    }
 public:
-    // One player bullet into the atom, strong enough to kill it; then the kill queue.
-    static void shoot(ClAtom* target) {
-        ClEntity* bullet = allocEntity(OWNER_LIVE_GAME);
-        bullet->buildFromDNA(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
-        bullet->root->resetAtoms();
-        bullet->spawn();
-        copyBulletParamsToBullet(bullet->root, SBulletParams{0, 0, 0, 1.0f, 1.0f, 1.0e6f, 0.0f, 0.0f, 0, 0});
-        bullet->setRootPosition(target->currentWorldMatrix().getTranslation());
-        bullet->activate();
-        onBulletHit(SContact{target->currentWorldMatrix().getTranslation(), ClVec3(0, 0, 1), 0.0f,
-                             bullet->root->atoms[0], target});
-        processKillQueue();
-    }
     // Every main atom of the entity.
     static void shootDown(ClEntity* enemy) {
         std::vector<ClAtom*> mains(enemy->registeredAtoms.data, enemy->registeredAtoms.data + enemy->registeredAtoms.count);
         for (ClAtom* target : mains)
-            if (target->active) shoot(target);
+            if (target->active) shootAtom(target, 1.0e6f);
     }
 
 protected:
@@ -183,7 +136,7 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
     EXPECT_GT(axisX(ai->branchRecords[2].node).dot(toShip()), 0.85f);
 
-    shoot(ai->branchRecords[2].node->children[0]->atoms[0]);
+    shootAtom(ai->branchRecords[2].node->children[0]->atoms[0]);
     EXPECT_EQ(std::make_pair(ai->branchRecords[2].defence, ai->branchRecords[0].defence), std::make_pair(0.0f, 10.0f));
     EXPECT_LT(axisX(ai->branchRecords[0].node).dot(toShip()), -0.85f);
     runUntil(g_fSongTime + 2.5f);

@@ -2,8 +2,6 @@
 // into an entity; the gun block of an armed enemy; the pickups' collect operations.
 #include <gtest/gtest.h>
 
-#include "waves/generators/boss_generators.h"
-
 #include "core/name_hash.h"
 #include "core/rand_obj.h"
 #include "tests/waves/wave_test_song.h"
@@ -40,36 +38,19 @@ const SNamed BUILT_IN[] = {
     {E_GENCAT_ENEMY_LARGE, "EnemyBrute"},
 };
 
-class BuiltInPackTest : public WaveSongTest {
+class BuiltInPackTest : public WavePlayTest {
 protected:
-    void SetUp() override {
-        WaveSongTest::SetUp();
-        initWorld();
-        resetPlayerStates();
-        wavesSetUp();
-    }
-    void TearDown() override {
-        shutdownWorld();
-        for (ClDNAProgram* program : m_programs) {
-            program->release();
-            delete program;
-        }
-        wavesShutdown();
-        WaveSongTest::TearDown();
-    }
     // A new entity of the generator's program; the program goes with the test's list.
     ClEntity* build(ClDNAGenerator* generator, const SGeneratorParams* params) {
         ClRandObjSFMT random;
         random.seed(3);
         ClDNAProgram* program = generator->generate(&random, params);
-        m_programs.push_back(program);
+        m_programs.emplace_back(program);
         ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
         entity->buildFromDNA(program);
         return entity;
     }
     static void collect(ClEntity* pickup) { pickup->program->generator->onCollect(pickup, nullptr); }
-
-    std::vector<ClDNAProgram*> m_programs;
 };
 
 TEST_F(BuiltInPackTest, RegistersWhatTheWorldLooksUpAndFillsTheBossTableUntilReleased) {
@@ -101,7 +82,7 @@ TEST_F(BuiltInPackTest, AnArmedEnemyCarriesTheBulletBlockItsGunReads) {
     const SGeneratorParams params = {4, 1.0f};
     ClRandObjSFMT random;
     ClDNAProgram* program = generatorFindOrDie(E_GENCAT_ENEMY_MEDIUM, "EnemySpinner")->generate(&random, &params);
-    m_programs.push_back(program);
+    m_programs.emplace_back(program);
     u32 guns = 0;
     // The gun's class is not part of this build: a class that reads nothing stands in for it.
     for (SDNAInstruction& op : program->instructions) {

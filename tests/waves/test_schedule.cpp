@@ -29,8 +29,6 @@ using namespace test_support;
 
 namespace {
 
-constexpr f32 STEP = 1.0f / 60.0f;
-
 void planFor(u32 level, SWaveSchedulePlan* plan, u32 budget = WAVE_MEMBER_BUDGET) {
     ClRandObjSFMT random;
     seedSongRandom(g_PlayRecord.song, &random);
@@ -99,32 +97,13 @@ TEST_F(WaveScheduleTest, WavesKeepToTheirCapsTheBudgetAndTheBeats) {
 }
 
 // The schedule built into the world's entities, with the path followers run by game steps.
-class WaveWorldTest : public WaveSongTest {
+class WaveWorldTest : public WavePlayTest {
 protected:
     void SetUp() override {
-        WaveSongTest::SetUp();
-        initWorld();
-        resetPlayerStates();
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
-        g_fGameStep = STEP;
-        wavesSetUp();
+        WavePlayTest::SetUp();
         computeSongFeatures(0);
         rollAllPacks(g_PlayRecord);
         waveScheduleGenerate(&g_PlayRecord);
-    }
-    void TearDown() override {
-        shutdownWorld();
-        wavesShutdown();
-        g_fSongTime = 0.0f;
-        WaveSongTest::TearDown();
-    }
-    static void step() {
-        flipFrameBuffers();
-        waveSpawnTick();
-        updateLiveEntities();
-        flushDestroyedEntities();
-        flushFreedEntities();
-        g_fSongTime += STEP;
     }
 };
 

@@ -4,10 +4,22 @@
 #pragma once
 
 #include "audio/analysis/spectrum_analysis.h"
+#include "audio/play/beat_events.h"
+#include "audio/play/song_clock.h"
+#include "core/game_clock.h"
 #include "tests/support/audio_songs.h"
+#include "tests/world/world_test_support.h"
+#include "waves/wave_pool.h"
+#include "waves/waves.h"
+#include "world/collision/kill_queue.h"
+#include "world/entity/world.h"
+#include "world/play/inspiration_pickups.h"
 #include "world/play/play_record.h"
+#include "world/play/player_state.h"
+#include "world/processors/path_follower.h"
 
 #include <cstdlib>
+#include <vector>
 
 constexpr f32 WAVE_SONG_FRAME = 1.0f / 128.0f;
 constexpr u32 WAVE_SONG_SECONDS = 60;
@@ -41,4 +53,52 @@ protected:
     }
 
     static void makeSong() { makeWaveTestSong(WAVE_SONG_SECONDS); }
+};
+
+// The song in a fresh world with the waves set up: game steps of 1/60 s, the song's beats ready
+// for delivery, the player states and pickups reset. The world's entities go first, then the
+// programs the test kept, then the waves and the beats.
+class WavePlayTest : public WaveSongTest {
+protected:
+    static constexpr f32 STEP = 1.0f / 60.0f;
+
+    void SetUp() override {
+        WaveSongTest::SetUp();
+        resetBeatAnalysis();
+        world_test::addBeats(0.25f, 0.5f, 2 * WAVE_SONG_SECONDS);
+        initWorld();
+        resetPlayerStates();
+        resetInspirationPickups();
+        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        g_fGameStep = STEP;
+        g_fSongTime = 0.0f;
+        wavesSetUp();
+    }
+    void TearDown() override {
+        g_aPlayerState[0].ship = nullptr;
+        shutdownWorld();
+        m_programs.clear();
+        wavesShutdown();
+        releaseBeatAnalysis();
+        g_fSongTime = 0.0f;
+        WaveSongTest::TearDown();
+    }
+
+    // One frame: the flip, the beats due, the waves due, the update, the kill queue and the
+    // flushes; then the song clock moves on.
+    static void step() {
+        flipFrameBuffers();
+        dispatchBeats();
+        waveSpawnTick();
+        updateLiveEntities();
+        processKillQueue();
+        flushDestroyedEntities();
+        flushFreedEntities();
+        g_fSongTime += STEP;
+    }
+    static void runUntil(f32 songTime) {
+        while (g_fSongTime < songTime) step();
+    }
+
+    std::vector<world_test::ProgramPtr> m_programs;
 };

@@ -93,12 +93,8 @@ protected:
     void TearDown() override {
         releaseHitEffects();
         shutdownWorld();
-        for (ClDNAProgram* program : m_programs) {
-            program->release();
-            delete program;
-        }
+        m_programs.clear();
         generatorUnregisterAll();
-        m_pickupGenerator.releaseSharedProgram();
         setBossEncounterEndHook(nullptr);
         FatalThrowingTest::TearDown();
     }
@@ -106,8 +102,7 @@ protected:
     // With nodes = 2 a child node carries a second atom of the same radius (not placed).
     ClEntity* make(u32 kind, ClVec3 at, f32 radius, s32 hitPoints, f32 damage = 0.0f,
                    ClDNAGenerator* generator = nullptr, u32 nodes = 1) {
-        ClDNAProgram* program = new ClDNAProgram();
-        m_programs.push_back(program);
+        ClDNAProgram* program = m_programs.emplace_back(new ClDNAProgram()).get();
         program->init();
         program->kind = kind;
         program->generator = generator ? generator : &m_enemyGenerator;
@@ -145,7 +140,7 @@ protected:
     }
 
     ClInstalledScripts m_script{{{"playbalance.txt", "boss_kill_scalar_bonus = 1.5;"}}};
-    std::vector<ClDNAProgram*> m_programs;
+    std::vector<world_test::ProgramPtr> m_programs;
     ClOneNodeGenerator m_pickupGenerator{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP};
     ClOneNodeGenerator m_enemyGenerator{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY};
 };

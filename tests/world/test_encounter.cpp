@@ -5,15 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "audio/play/song_clock.h"
-#include "audio/sound/sound_bank.h"
 #include "audio/sound/sound_engine.h"
-#include "core/config.h"
-#include "core/random.h"
 #include "core/script_cache.h"
 #include "core/script_node.h"
 #include "core/string_helpers.h"
 #include "render/flipbook.h"
-#include "render/flipbook_table.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/support/memory_script_source.h"
 #include "tests/world/atom_test_support.h"
@@ -32,7 +28,6 @@
 #include "world/processors/player_ctrl.h"
 
 #include <cfloat>
-#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -51,26 +46,23 @@ const SBossEncounterHooks s_hooks = {countCollect};
 std::vector<std::pair<u32, u32>> s_done;
 void recordDone(u32 a, u32 b) { s_done.emplace_back(a, b); }
 
+void encounterFrame() {
+    g_fSongTime += STEP;
+    updateBossEncounter();
+    updateGuardianEvents();
+}
+
 class EncounterTest : public WorldDrawTest {
 protected:
     void SetUp() override {
         WorldDrawTest::SetUp();
-        ASSERT_TRUE(openEncounterStage());
-        resetPlayRecord();
-        resetGuardianSequence();
+        ASSERT_TRUE(openBossStage(&s_hooks));
         g_BossEncounter.phaseTimer = FLT_MAX;
-        setBossEncounterHooks(&s_hooks);
-        installBossEncounter();
         s_collects = 0;
         s_done.clear();
     }
     void TearDown() override {
-        releaseGuardianSequence();
-        uninstallBossEncounter();
-        setBossEncounterHooks(nullptr);
-        shutdownWorld();
-        if (m_bossGenerator) m_bossGenerator->releaseSharedProgram();
-        closeEncounterStage();
+        closeBossStage();
         setScriptSource(nullptr);
         WorldDrawTest::TearDown();
     }
@@ -81,45 +73,23 @@ protected:
         m_boss.node().program.emitParamVector("BPYP", 162.5f, 0.0f, 60.0f, 1.0f);
         m_boss.mainBody();
         m_boss.close();
-        m_bossGenerator = std::make_unique<ClOneNodeGenerator>(E_GENCAT_BOSS, "BossStub", E_PROGRAM_ENEMY);
-        m_boss.program.generator = m_bossGenerator.get();
-        SBossEncounter& e = g_BossEncounter;
-        std::strcpy(e.bossName, "BossStub");
-        std::strcpy(e.introSoundName, "SG_InGameIntro_Boss");
-        e.entity = buildEntity(&m_boss.program);
-        e.barLastValue = 1.0f;
-        e.phaseTimer = ARRIVAL;
-        m_ship.node().processor(E_PROC_PLAYER_CTRL).mainBody(m_ship.addGeometry(makeRingMesh(6, 3.0f)));
-        m_ship.close();
-        g_aPlayerState[0].ship = spawnActiveEntity(&m_ship.program);
+        m_boss.program.generator = &m_bossGenerator;
+        awaitBoss(&m_boss.program, "BossStub", ARRIVAL);
+        spawnPilotedShip(m_ship);
         m_enemy.node().mainBody();
         m_enemy.close();
         m_other = spawnActiveEntity(&m_enemy.program);
     }
-    // Frames of the song clock until the time, each running the encounter and the sequences.
-    static void playUntil(f32 songTime) {
-        while (g_fSongTime < songTime) {
-            g_fSongTime += STEP;
-            updateBossEncounter();
-            updateGuardianEvents();
-        }
-    }
-    static void playUntilPhase(s32 phase) {
-        for (int i = 0; i < 60 * 300 && g_BossEncounter.phase != phase; ++i) playUntil(g_fSongTime + STEP);
-    }
-    static f32 cueSeconds(const char* name) {
-        const SCueHandle cue = playCueHeld(name);
-        const f32 seconds = getCueDuration(cue);
-        stopCue(cue, 0.0f);
-        return seconds;
-    }
+    // Frames of the song clock, each running only the encounter and the sequences.
+    static void playUntil(f32 songTime) { world_test::playUntil(songTime, encounterFrame); }
+    static void playUntilPhase(s32 phase) { world_test::playUntilPhase(phase, encounterFrame); }
     static s32 dontShoot() { return g_BossEncounter.entity->root->params.get("dnt_shoot")->integer; }
 
+    ClOneNodeGenerator m_bossGenerator{E_GENCAT_BOSS, "BossStub", E_PROGRAM_ENEMY};
     DnaWriter m_boss;
     DnaWriter m_ship{E_PROGRAM_PLAYER};
     DnaWriter m_enemy;
     ClEntity* m_other = nullptr;
-    std::unique_ptr<ClOneNodeGenerator> m_bossGenerator;
 };
 
 TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {

@@ -40,8 +40,6 @@ protected:
     void TearDown() override {
         shutdownWorld();
         generatorUnregisterAll();
-        m_pickup.releaseSharedProgram();
-        m_enemy.releaseSharedProgram();
         FatalThrowingTest::TearDown();
     }
     static std::pair<s32, s32> cellOf(const ClEntity* pickup) {

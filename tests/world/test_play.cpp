@@ -86,10 +86,7 @@ protected:
     void TearDown() override {
         releaseSessionBoss();
         shutdownWorld();
-        if (m_shipProgram) {
-            m_shipProgram->release();
-            delete m_shipProgram;
-        }
+        m_shipProgram.reset();
         freeSessionDNAProgram();
         setShipProgramBuilder(nullptr);
         setBossWaveHooks(nullptr);
@@ -109,8 +106,8 @@ protected:
     }
     // Player 0 gets a ship of one empty node.
     void giveShip() {
-        m_shipProgram = oneNodeProgram(E_PROGRAM_PLAYER);
-        g_aPlayerState[0].ship = world_test::buildEntity(m_shipProgram);
+        m_shipProgram.reset(oneNodeProgram(E_PROGRAM_PLAYER));
+        g_aPlayerState[0].ship = world_test::buildEntity(m_shipProgram.get());
     }
     // Player 0's ship spawned through the ship builder, as at the start of play.
     static SPlayerState& spawnAnchoredShip() {
@@ -128,7 +125,7 @@ protected:
          "boss_kelvath_eine_kleine_2_notes { }; boss_kelvath_don_giovanni_2_notes { 4; 0; 7; };"},
         {"guardian_movies.txt", "boss_1_0 { InGameIntro { sound_file = \"SG_Intro_Boss1\"; events { }; }; };"}}};
     std::vector<std::unique_ptr<ClOneNodeGenerator>> m_bosses;
-    ClDNAProgram* m_shipProgram = nullptr;
+    world_test::ProgramPtr m_shipProgram;
 };
 
 }  // namespace

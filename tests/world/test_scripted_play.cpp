@@ -159,9 +159,7 @@ protected:
         freeSessionDNAProgram();
         resetSessionEffects();
         setShipProgramBuilder(nullptr);
-        m_drones.releaseSharedProgram();
-        m_pickups.releaseSharedProgram();
-        generatorUnregisterAll();
+        generatorUnregisterAll();  // the generators' programs go with them
         for (SScriptedWave& wave : m_waves) wave.plan.release();
         releaseSongAnalysis();
         shutdownInput();

@@ -15,13 +15,21 @@
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
+#include "world/collision/contact.h"
+#include "world/collision/contact_handlers.h"
+#include "world/collision/kill_queue.h"
 #include "world/entity/world.h"
 #include "world/generators/bullet_generators.h"
+#include "world/generators/dna_generator.h"
 #include "world/play/boss_encounter.h"
+#include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
+#include "world/play/gun_params.h"
+#include "world/play/play_record.h"
 #include "world/play/player_state.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace world_test {
 
@@ -76,6 +84,70 @@ void closeEncounterStage() {
     releaseAllFlipbooks();
     freeAllScripts();
     configFree();
+}
+
+void installEncounter(const SBossEncounterHooks* hooks) {
+    g_BossEncounter = SBossEncounter{};
+    resetPlayRecord();
+    resetGuardianSequence();
+    setBossEncounterHooks(hooks);
+    installBossEncounter();
+}
+
+bool openBossStage(const SBossEncounterHooks* hooks) {
+    if (!openEncounterStage()) return false;
+    installEncounter(hooks);
+    return true;
+}
+
+void closeBossStage() {
+    releaseGuardianSequence();
+    uninstallBossEncounter();
+    setBossEncounterHooks(nullptr);
+    shutdownWorld();
+    closeEncounterStage();
+}
+
+ClEntity* awaitBoss(ClDNAProgram* program, const char* name, f32 arrival) {
+    SBossEncounter& e = g_BossEncounter;
+    std::strcpy(e.bossName, name);
+    std::strcpy(e.introSoundName, "SG_InGameIntro_Boss");
+    e.entity = buildEntity(program);
+    e.barLastValue = 1.0f;
+    e.phaseTimer = arrival;
+    return e.entity;
+}
+
+f32 cueSeconds(const char* name) {
+    const SCueHandle cue = playCueHeld(name);
+    const f32 seconds = getCueDuration(cue);
+    stopCue(cue, 0.0f);
+    return seconds;
+}
+
+void playBossFrame() {
+    g_fSongTime += 1.0f / 60.0f;
+    updateBossEncounter();
+    updateGuardianEvents();
+    flipFrameBuffers();
+    dispatchBeats();
+    updateLiveEntities();
+    processKillQueue();
+    flushDestroyedEntities();
+    flushFreedEntities();
+}
+
+void playUntil(f32 songTime, void (*frame)()) {
+    while (g_fSongTime < songTime) frame();
+}
+
+void playUntilPhase(s32 phase, void (*frame)()) {
+    for (int i = 0; i < 60 * 300 && g_BossEncounter.phase != phase; ++i) frame();
+}
+
+void SProgramRelease::operator()(ClDNAProgram* program) const {
+    program->release();
+    delete program;
 }
 
 ClMatrix44 translation(f32 x, f32 y, f32 z) {
@@ -208,6 +280,25 @@ ClEntity* spawnShip(DnaWriter& dna, const ClVec3& at) {
     g_aPlayerState[0].ship = ship;
     g_aPlayerState[0].active = 1;
     return ship;
+}
+
+ClEntity* spawnPilotedShip(DnaWriter& dna) {
+    dna.node().processor(E_PROC_PLAYER_CTRL).mainBody(dna.addGeometry(makeRingMesh(6, 3.0f)));
+    dna.close();
+    return g_aPlayerState[0].ship = spawnActiveEntity(&dna.program);
+}
+
+void shootAtom(ClAtom* target, f32 damage) {
+    ClEntity* bullet = allocEntity(OWNER_LIVE_GAME);
+    bullet->buildFromDNA(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
+    bullet->root->resetAtoms();
+    bullet->spawn();
+    copyBulletParamsToBullet(bullet->root, SBulletParams{0, 0, 0, 1.0f, 1.0f, damage, 0.0f, 0.0f, 0, 0});
+    const ClVec3 at = target->currentWorldMatrix().getTranslation();
+    bullet->setRootPosition(at);
+    bullet->activate();
+    onBulletHit(SContact{at, ClVec3(0, 0, 1), 0.0f, bullet->root->atoms[0], target});
+    processKillQueue();
 }
 
 ClVec3 positionOf(const ClEntity* entity) {

@@ -9,8 +9,12 @@
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 
+#include <memory>
 #include <string>
 #include <vector>
+
+class ClAtom;
+struct SBossEncounterHooks;
 
 namespace world_test {
 
@@ -31,6 +35,30 @@ protected:
 // meter's widgets. False when the engine or the bank does not load. The close undoes it all.
 bool openEncounterStage();
 void closeEncounterStage();
+
+// A fresh encounter, play record and story sequence, the encounter installed under the hooks.
+void installEncounter(const SBossEncounterHooks* hooks);
+// The encounter stage with the encounter installed; the close takes the encounter down, frees the
+// world's entities and closes the stage.
+bool openBossStage(const SBossEncounterHooks* hooks);
+void closeBossStage();
+// The boss of the program waiting `arrival` seconds with a full bar, built and named for the
+// encounter, with the bank's boss intro.
+ClEntity* awaitBoss(ClDNAProgram* program, const char* name, f32 arrival);
+// The length of the bank's cue in seconds.
+f32 cueSeconds(const char* name);
+// One frame of a boss play at 1/60 s: the song clock on, the encounter and story events, the
+// flip, the beats due, the update, the kill queue and the flushes.
+void playBossFrame();
+// Frames until the song time, or until the encounter reaches the phase (five minutes at most).
+void playUntil(f32 songTime, void (*frame)() = playBossFrame);
+void playUntilPhase(s32 phase, void (*frame)() = playBossFrame);
+
+// A program made with new, released and deleted with its owner.
+struct SProgramRelease {
+    void operator()(ClDNAProgram* program) const;
+};
+using ProgramPtr = std::unique_ptr<ClDNAProgram, SProgramRelease>;
 
 ClMatrix44 translation(f32 x, f32 y, f32 z);
 
@@ -81,6 +109,10 @@ void addBeats(f32 first, f32 spacing, u32 count, u32 flags = 0);
 
 // Player 0's ship: a main body holding its place at the point (in both world buffers).
 ClEntity* spawnShip(DnaWriter& dna, const ClVec3& at);
+// Player 0's ship under the player's control: a main body on a small hexagon.
+ClEntity* spawnPilotedShip(DnaWriter& dna);
+// A player bullet of the damage at the atom, straight into its hit handler; then the kill queue.
+void shootAtom(ClAtom* target, f32 damage = 1.0e7f);
 ClVec3 positionOf(const ClEntity* entity);
 // The live entities whose program is of the kind, in list order.
 std::vector<ClEntity*> liveOfKind(u32 kind);
