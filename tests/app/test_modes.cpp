@@ -25,6 +25,7 @@
 #include "render/spline_registry.h"
 #include "render/view_slots.h"
 #include "tests/support/fatal_catch.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/memory_script_source.h"
 #include "tests/support/temp_dir.h"
 #include "ui/switcher.h"
@@ -71,8 +72,7 @@ protected:
         setFatalErrorHook(test_support::throwOnFatal);
         fileLayerInit();
         configClear();
-        const std::string home = m_home.str() + "/";
-        setUserDataDirW(std::u16string(home.begin(), home.end()).c_str());
+        setUserDataDirW(test_support::widePath(m_home.str() + "/").c_str());
         createSaveDataDir();
         initUi();
         initInput(0, 38);

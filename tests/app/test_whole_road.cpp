@@ -77,8 +77,7 @@ bool roadDone(const std::string& log) {
 std::map<int, s32> savedBestShownScores(const fs::path& userDir) {
     critSectionPoolInit();
     fileLayerInit();
-    const std::string user = userDir.string() + "/";
-    setUserDataDirW(std::u16string(user.begin(), user.end()).c_str());
+    setUserDataDirW(test_support::widePath(userDir.string() + "/").c_str());
     createSongLibrary();
     std::map<int, s32> best;
     EXPECT_EQ(saveRead(0), 1);
