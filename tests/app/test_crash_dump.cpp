@@ -8,13 +8,13 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <signal.h>
 #include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
@@ -25,13 +25,32 @@ using test_support::ClTempDir;
 
 std::vector<std::string> filesIn(const std::string& directory) {
     std::vector<std::string> names;
-    if (DIR* dir = opendir(directory.c_str())) {
-        while (const dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] != '.') names.push_back(entry->d_name);
-        }
-        closedir(dir);
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) names.push_back(entry.path().filename());
     return names;
+}
+
+// Runs `crash` in a child in the folder (the child first leaves it when `removeFolder`) and waits;
+// the signal that ended the child, and what it wrote to standard error.
+template <class FCrash>
+std::pair<int, std::string> crashChild(const std::string& directory, bool removeFolder, FCrash crash) {
+    int pipeEnds[2];
+    EXPECT_EQ(pipe(pipeEnds), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeEnds[1], STDERR_FILENO);
+        if (chdir(directory.c_str()) != 0 || (removeFolder && rmdir(directory.c_str()) != 0)) _exit(70);
+        crash();
+        _exit(72);
+    }
+    close(pipeEnds[1]);
+    std::string errorText;
+    char buffer[512];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) errorText.append(buffer, size_t(got));
+    close(pipeEnds[0]);
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status) << "\n" << errorText;
+    return {WIFSIGNALED(status) ? WTERMSIG(status) : 0, errorText};
 }
 
 TEST(CrashDumpName, MonthComesBeforeDayTheTickCountLastAndNothingPastTheBuffer) {
@@ -47,21 +66,11 @@ TEST(CrashDumpName, MonthComesBeforeDayTheTickCountLastAndNothingPastTheBuffer) 
 
 TEST(CrashFilter, ACrashLeavesADumpAndStillKillsTheProcess) {
     const ClTempDir folder;
-    const std::string directory = folder.str();
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (chdir(directory.c_str()) != 0) _exit(70);
-        if (!installCrashFilterUnlessDebugged()) _exit(71);
-        raise(SIGSEGV);
-        _exit(72);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
-    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
-
-    const std::vector<std::string> files = filesIn(directory);
+    EXPECT_EQ(crashChild(folder.str(), false, [] {
+                  if (installCrashFilterUnlessDebugged()) raise(SIGSEGV);
+              }).first,
+              SIGSEGV);
+    const std::vector<std::string> files = filesIn(folder.str());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(std::regex_match(files[0], std::regex(R"(HSQCrashDump__VelodrixBuild_996__\d\d-\d\d-\d{4}__-?\d+\.dmp)")))
         << files[0];
@@ -70,30 +79,14 @@ TEST(CrashFilter, ACrashLeavesADumpAndStillKillsTheProcess) {
     EXPECT_NE(text.find("back-trace:"), std::string::npos);
 }
 
+// Root ignores permissions, so the folder vanishes instead.
 TEST(CrashFilter, AnUnwritableFolderGivesTheStandardErrorLine) {
-    char name[] = "/tmp/velodrix_crash_XXXXXX";
-    const std::string directory = mkdtemp(name);
-    int pipeEnds[2];
-    ASSERT_EQ(pipe(pipeEnds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        dup2(pipeEnds[1], STDERR_FILENO);
-        // Root ignores permissions, so make the folder vanish instead.
-        if (chdir(directory.c_str()) != 0 || rmdir(directory.c_str()) != 0) _exit(70);
+    const ClTempDir folder;
+    const auto [signal, errorText] = crashChild(folder.str(), true, [] {
         installCrashFilterUnlessDebugged();
         raise(SIGFPE);
-        _exit(72);
-    }
-    close(pipeEnds[1]);
-    std::string errorText;
-    char buffer[512];
-    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) errorText.append(buffer, size_t(got));
-    close(pipeEnds[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGFPE);
+    });
+    EXPECT_EQ(signal, SIGFPE);
     EXPECT_NE(errorText.find("EXCEPTION HANDLER -> Could not write mini-dump file with path [HSQCrashDump__VelodrixBuild_996__"),
               std::string::npos)
         << errorText;
@@ -101,11 +94,10 @@ TEST(CrashFilter, AnUnwritableFolderGivesTheStandardErrorLine) {
 
 TEST(CrashFilter, UnderADebuggerNoFilterIsInstalled) {
     const ClTempDir folder;
-    const std::string directory = folder.str();
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (chdir(directory.c_str()) != 0) _exit(70);
+        if (chdir(folder.str().c_str()) != 0) _exit(70);
         if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(77);
         signal(SIGSEGV, SIG_DFL);
         if (installCrashFilterUnlessDebugged()) _exit(71);
@@ -120,7 +112,7 @@ TEST(CrashFilter, UnderADebuggerNoFilterIsInstalled) {
     ptrace(PTRACE_CONT, child, nullptr, reinterpret_cast<void*>(intptr_t(SIGSEGV)));
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status));
-    EXPECT_TRUE(filesIn(directory).empty());
+    EXPECT_TRUE(filesIn(folder.str()).empty());
 }
 
 }  // namespace

@@ -21,6 +21,10 @@ std::vector<std::string> g_calls;
 class ClRecordingMode : public ClGameMode {
 public:
     explicit ClRecordingMode(std::string name) : m_name(std::move(name)) {}
+    s32 preEnter(s32) override {
+        g_calls.push_back(m_name + ".preEnter");
+        return 1;
+    }
     s32 enter(s32 previousModeId) override {
         g_calls.push_back(m_name + ".enter(" + std::to_string(previousModeId) + ")");
         return m_enterResult;
@@ -125,23 +129,11 @@ TEST_F(FrameTick, AnUnknownIdEntersTheFrontEndAndPreEnterRunsOnlyWhenFlagged) {
     EXPECT_EQ(switchGameMode(7), 1);
     EXPECT_EQ(std::tuple(g_iPreviousGameModeId, g_iNextGameModeId, g_calls.back()), std::tuple(0, 2, "frontEnd.enter(0)"));
 
-    class ClPreEnterMode : public ClRecordingMode {
-    public:
-        ClPreEnterMode() : ClRecordingMode("pre") {}
-        s32 preEnter(s32) override {
-            g_calls.push_back("pre.preEnter");
-            return 1;
-        }
-    } mode;
-    g_apGameModes[2] = &mode;
     g_calls.clear();
     switchGameMode(2);
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"pre.enter(0)"}));
-    g_calls.clear();
-    mode.m_preEnterFlag = 1;
+    m_action.m_preEnterFlag = 1;
     switchGameMode(2);
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"pre.preEnter", "pre.enter(0)"}));
-    g_apGameModes[2] = &m_action;
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"action.enter(0)", "action.preEnter", "action.enter(0)"}));
 }
 
 TEST_F(FrameTick, TheFirstFrameGetsSixteenMillisecondsThenTheMeasuredStep) {

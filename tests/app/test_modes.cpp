@@ -1,11 +1,9 @@
 // The two game modes' entries and exits: the input mappers, cameras and flags they set up are
 // undone on every path, failures included; the run-up ends at song time 0; the play's ends.
 #include "app/front_end_screen.h"
-#include "app/game_mode.h"
 #include "app/game_mode_action.h"
 #include "app/game_mode_front_end.h"
 #include "app/startup.h"
-#include "audio/analysis/spectrum_analysis.h"
 #include "audio/play/song_clock.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
@@ -27,6 +25,7 @@
 #include "render/spline_registry.h"
 #include "render/view_slots.h"
 #include "tests/support/fatal_catch.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/memory_script_source.h"
 #include "tests/support/temp_dir.h"
 #include "ui/switcher.h"
@@ -49,18 +48,16 @@
 
 namespace {
 
+// The input mapper and camera stacks' depths, and whether play is on.
 struct SStacks {
     u32 mappers[VIEW_SLOT_COUNT];
-    u32 cameras;
-    u32 listedCameras;
+    u32 cameras, listedCameras, inGame;
     bool operator==(const SStacks&) const = default;
 };
 
 SStacks stacksNow() {
-    SStacks s{};
+    SStacks s{{}, g_aCameraStacks[0].count, cameraCount(), g_uInGameFlag};
     for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) s.mappers[slot] = g_aViewSlots[slot].mappers.count;
-    s.cameras = g_aCameraStacks[0].count;
-    s.listedCameras = cameraCount();
     return s;
 }
 
@@ -75,8 +72,7 @@ protected:
         setFatalErrorHook(test_support::throwOnFatal);
         fileLayerInit();
         configClear();
-        const std::string home = m_home.str() + "/";
-        setUserDataDirW(std::u16string(home.begin(), home.end()).c_str());
+        setUserDataDirW(test_support::widePath(m_home.str() + "/").c_str());
         createSaveDataDir();
         initUi();
         initInput(0, 38);
@@ -142,7 +138,6 @@ TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
         g_GameModeAction.exit();
         EXPECT_EQ(stacksNow(), before) << int(fail);
         EXPECT_TRUE(isWorldReady()) << "the front end gets its world back";
-        EXPECT_EQ(g_uInGameFlag, 0u);
         if (!fails) continue;
         // A failed start comes back to the scan page with the corruption flag.
         g_GameModeFrontEnd.enter(2);
@@ -162,10 +157,8 @@ TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
 
 TEST_F(Modes, TheRunUpStepsTheWorldToSongTimeExactlyZero) {
     ClGameModeActionZuno& mode = g_GameModeAction;
-    g_GameModeFrontEnd.enter(0);
-    g_GameModeFrontEnd.exit();
     // No wave is pending: the run-up starts from the largest float.
-    ASSERT_EQ(mode.enter(1), 1);
+    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
     EXPECT_EQ(g_fSongTime, 0.0f);
     for (f32 start : {FLT_MAX, 7.25f, -10.0f, -3.01f, -0.01f}) {
         mode.preRollWorldFrom(start);
@@ -206,12 +199,10 @@ TEST_F(Modes, QuickExitAndTheEarlyEndFinishPlay) {
 
 TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
     ClGameModeActionZuno& mode = g_GameModeAction;
-    g_GameModeFrontEnd.enter(0);
-    g_GameModeFrontEnd.exit();
-    ASSERT_EQ(mode.enter(1), 1);
+    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
     const SStacks playing = stacksNow();
-    EXPECT_EQ(mode.queueMegaTip("TipOne"), 1);
-    EXPECT_EQ(mode.queueMegaTip("TipTwo"), 0) << "one is pending";
+    const s32 first = mode.queueMegaTip("TipOne");
+    EXPECT_EQ(std::pair(first, mode.queueMegaTip("TipTwo")), std::pair(1, 0)) << "one is pending";
     mode.handlePauseAndTips();
     EXPECT_EQ(std::make_pair(mode.m_paused, g_GuardianSequence.paused), std::make_pair(1u, 1)) << "the story waits too";
     EXPECT_EQ(std::string(shownChildName("Tutorial")), "TipOne");
@@ -253,11 +244,7 @@ struct SBuiltEffects {
         packagesInit();
         setDataDir(VELODRIX_BUILD_DATA_DIR "/");
         EXPECT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
-        SGfxDeviceParams params;
-        params.backend = E_GFX_BACKEND_NULL;
-        params.width = 320;
-        params.height = 200;
-        EXPECT_EQ(gfxCreateDevice(params), E_GFX_OK);
+        EXPECT_EQ(gfxCreateDevice({.backend = E_GFX_BACKEND_NULL, .width = 320, .height = 200}), E_GFX_OK);
         initShaderRegistry();
         initBarColourScheme();
     }

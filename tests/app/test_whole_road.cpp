@@ -12,13 +12,10 @@
 #include "library/song_library.h"
 #include "library/user_save.h"
 #include "world/play/player_state.h"
+#include "tests/app/game_process.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -26,23 +23,14 @@
 #include <fstream>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::readFileText;
 
 constexpr auto ROAD_TIME_LIMIT = std::chrono::minutes(10);
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string tail(const std::string& text, size_t lines) {
     size_t at = text.size();
@@ -56,7 +44,7 @@ fs::path packRoadData(const fs::path& root) {
     const fs::path stage = root / "stage";
     const fs::path data = root / "data";
     fs::copy(VELODRIX_DATA_STAGE_DIR, stage, fs::copy_options::recursive);
-    std::string settings = readText(stage / "project.ini");
+    std::string settings = readFileText(stage / "project.ini");
     for (const auto& [from, to] : {std::pair{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
                                    std::pair{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 10\n"},
                                    std::pair{"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
@@ -84,62 +72,12 @@ bool roadDone(const std::string& log) {
     return second != std::string::npos && log.find("page SongList", second) != std::string::npos;
 }
 
-struct SRoadRun {
-    std::string log;
-    std::string errorText;
-    int status = 0;
-    bool reached = false;  // the log showed what the run waited for
-    bool endedEarly = false;
-};
-
-// One run of the game from the road's data with the user folder under `home`, until its switch
-// log satisfies `done` (or 10 minutes pass); then SIGTERM.
-template <class FDone>
-SRoadRun runRoad(const fs::path& data, const fs::path& home, const fs::path& logPath, const fs::path& errors,
-                 FDone done) {
-    fs::remove(logPath);
-    const pid_t game = fork();
-    if (game == 0) {
-        freopen(errors.c_str(), "w", stderr);
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-        if (chdir(data.c_str()) != 0) _exit(70);
-        execl(VELODRIX_GAME_BINARY, VELODRIX_GAME_BINARY, static_cast<char*>(nullptr));
-        _exit(71);
-    }
-    const auto start = std::chrono::steady_clock::now();
-    SRoadRun run;
-    while (!(run.reached = done(run.log = readText(logPath)))) {
-        if (waitpid(game, &run.status, WNOHANG) == game) {
-            run.endedEarly = true;
-            break;
-        }
-        if (std::chrono::steady_clock::now() - start > ROAD_TIME_LIMIT) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    }
-    if (!run.endedEarly) {
-        kill(game, SIGTERM);
-        waitpid(game, &run.status, 0);
-    }
-    run.errorText = readText(errors);
-    return run;
-}
-
-void expectCleanEnd(const SRoadRun& run) {
-    ASSERT_TRUE(WIFEXITED(run.status)) << "killed by signal " << WTERMSIG(run.status) << "\n" << run.errorText;
-    EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errorText;
-    EXPECT_EQ(run.errorText.find("fatal"), std::string::npos) << run.errorText;
-}
-
 // The demo song's best score at each difficulty as the results show it (stored / 11), from the
 // save in userDir.
 std::map<int, s32> savedBestShownScores(const fs::path& userDir) {
     critSectionPoolInit();
     fileLayerInit();
-    const std::string user = userDir.string() + "/";
-    setUserDataDirW(std::u16string(user.begin(), user.end()).c_str());
+    setUserDataDirW(test_support::widePath(userDir.string() + "/").c_str());
     createSongLibrary();
     std::map<int, s32> best;
     EXPECT_EQ(saveRead(0), 1);
@@ -159,19 +97,18 @@ TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirScoresAreSavedAsTheB
     const fs::path data = packRoadData(root.path());
     const fs::path home = root.path() / "home";
     const fs::path userDir = home / ".local/share/Orlenvane/Velodrix";
-    const fs::path logPath = userDir / "GAMEDATA/FrontEnd.log";
-    const fs::path errors = root.path() / "stderr.txt";
 
-    const SRoadRun road = runRoad(data, home, logPath, errors, roadDone);
-    ASSERT_TRUE(road.reached) << (road.endedEarly ? "the game ended early\n" : "no two results in 10 minutes\n")
-                              << tail(road.log, 20) << road.errorText;
-    expectCleanEnd(road);
+    ClGameProcess road(data.string(), home.string());
+    const bool reached = road.waitForLog(roadDone, ROAD_TIME_LIMIT), endedEarly = road.ended;
+    road.end(SIGTERM);
+    ASSERT_TRUE(reached) << (endedEarly ? "the game ended early\n" : "no two results in 10 minutes\n")
+                         << tail(road.log, 20) << road.errorText;
+    road.expectCleanEnd();
 
     // Each play's difficulty and shown score, from its results line; the best of them at each
     // difficulty (0 where none was played) is what the save holds.
     const std::regex resultsLine("page Results song=\"Velodrix Demo.wav\" difficulty=([0-5]) score=([0-9]+)");
-    std::map<int, s32> expected;
-    for (int level = 0; level < 6; ++level) expected[level] = 0;
+    std::map<int, s32> expected{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}};
     int plays = 0;
     s32 total = 0;
     for (std::sregex_iterator it(road.log.begin(), road.log.end(), resultsLine), end; it != end; ++it, ++plays) {
@@ -185,11 +122,11 @@ TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirScoresAreSavedAsTheB
     EXPECT_EQ(savedBestShownScores(userDir), expected);
 
     // The next run reads the save and writes it again at its end.
-    const SRoadRun again = runRoad(data, home, logPath, errors, [](const std::string& log) {
-        return log.find("presented TitleMenu") != std::string::npos;
-    });
-    ASSERT_TRUE(again.reached) << "the second run showed no title\n" << tail(again.log, 20) << again.errorText;
-    expectCleanEnd(again);
+    ClGameProcess again(data.string(), home.string());
+    const bool titled = again.waitForTitle(ROAD_TIME_LIMIT);
+    again.end(SIGTERM);
+    ASSERT_TRUE(titled) << "the second run showed no title\n" << tail(again.log, 20) << again.errorText;
+    again.expectCleanEnd();
     EXPECT_EQ(savedBestShownScores(userDir), expected);
 }
 

@@ -14,6 +14,7 @@
 #include "render/canvases.h"
 #include "tests/library/library_test_support.h"
 #include "tests/render/render_data_support.h"
+#include "tests/support/file_bytes.h"
 #include "ui/switcher.h"
 #include "ui/ui_input.h"
 #include "ui/ui_pages.h"
@@ -23,10 +24,7 @@
 #include "world/play/player_state.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
-#include <memory>
-#include <sstream>
 #include <string>
 
 namespace frontend_test {
@@ -118,10 +116,7 @@ protected:
     // The switch log's lines so far.
     std::string switchLog() const {
         closeLog(FRONT_END_LOG_NAME);
-        std::ifstream in(m_user.file("GAMEDATA/FrontEnd.log"));
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return test_support::readFileText(m_user.file("GAMEDATA/FrontEnd.log"));
     }
 
     test_support::ClTempDir m_user;

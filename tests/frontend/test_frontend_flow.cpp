@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <tuple>
 
 namespace {
 
@@ -34,9 +35,9 @@ TEST_F(FrontEndFlow, TitleSongListAndDifficultyLeadToActionByPointer) {
     addSong("Broken", E_SONGSTATE_FAILED, E_SONGFAIL_TOO_SHORT);
     addSong("Later", E_SONGSTATE_PENDING);
     buildPages();
-    EXPECT_EQ(uiVariable(UIVAR_ALLOW_QUIT), 0);
+    const s32 allowQuitBefore = uiVariable(UIVAR_ALLOW_QUIT);
     switchWidgetByName("TopLevelSwitcher", "TitleMenu");
-    EXPECT_EQ(uiVariable(UIVAR_ALLOW_QUIT), 1);
+    EXPECT_EQ(std::pair(allowQuitBefore, uiVariable(UIVAR_ALLOW_QUIT)), std::pair(0, 1));
     frame();
 
     clickWidget("TitlePlay");
@@ -52,12 +53,10 @@ TEST_F(FrontEndFlow, TitleSongListAndDifficultyLeadToActionByPointer) {
         shown.push_back(shownScreen());
     }
     ASSERT_EQ(shown, (std::vector<std::string>{"SongList", "SongList", "Difficulty"}));
-    EXPECT_EQ(uiVariable(UIVAR_SELECTED_SONG_INDEX), 0);
-    EXPECT_EQ(textOf("DifficultySong"), u"Artist - Alpha");
+    EXPECT_EQ(std::pair(uiVariable(UIVAR_SELECTED_SONG_INDEX), textOf("DifficultySong")), std::pair(0, std::u16string(u"Artist - Alpha")));
 
     clickWidget("DifficultyLevel4");
-    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 1);
-    EXPECT_EQ(currentDifficulty(), 4u);
+    EXPECT_EQ(std::pair(uiVariable(UIVAR_GO_TO_ACTION), currentDifficulty()), std::pair(1, 4u));
     EXPECT_EQ(switchLog(), "page TitleMenu\npage SongList\npage Difficulty\n");
 }
 
@@ -68,14 +67,14 @@ TEST_F(FrontEndFlow, RowsShowEachSongsStateAndPagesTurn) {
     buildPages();
     switchWidgetByName("TopLevelSwitcher", "SongList");
     frame();
-    EXPECT_EQ(rows()->itemCount(), 8u);
-    EXPECT_EQ(textOf("SongListPage"), u"Page 1 of 2");
-    EXPECT_EQ(findWidgetByName("SongListPrev")->getInt("disabled"), 1);
-
+    // Rows shown, the page line, and the previous and next buttons' "disabled".
+    const auto page = [this] {
+        return std::tuple(rows()->itemCount(), textOf("SongListPage"), findWidgetByName("SongListPrev")->getInt("disabled"),
+                          findWidgetByName("SongListNext")->getInt("disabled"));
+    };
+    EXPECT_EQ(page(), std::tuple(8u, u"Page 1 of 2", 1, 0));
     clickWidget("SongListNext");
-    EXPECT_EQ(rows()->itemCount(), 2u);
-    EXPECT_EQ(textOf("SongListPage"), u"Page 2 of 2");
-    EXPECT_EQ(findWidgetByName("SongListNext")->getInt("disabled"), 1);
+    EXPECT_EQ(page(), std::tuple(2u, u"Page 2 of 2", 0, 1));
 
     g_SongLibrary.songs[8].state = E_SONGSTATE_ANALYSING;
     frame();
@@ -83,19 +82,18 @@ TEST_F(FrontEndFlow, RowsShowEachSongsStateAndPagesTurn) {
     EXPECT_EQ(songRowText(9), u"Artist - Long   [c=FF6050]cannot be played: too long[/c]");
     EXPECT_EQ(songRowText(0), u"Artist - Song 0   [c=70E070]03:20  best 4,321[/c]");
     clickWidget("SongListPrev");
-    EXPECT_EQ(textOf("SongListPage"), u"Page 1 of 2");
+    EXPECT_EQ(page(), std::tuple(8u, u"Page 1 of 2", 1, 0));
 }
 
 TEST_F(FrontEndFlow, TheQuitConfirmationReturnsOrAsksToQuit) {
     buildPages();
     switchWidgetByName("TopLevelSwitcher", "TitleMenu");
     frame();
+    const auto shown = [] { return std::pair(shownScreen(), uiVariable(UIVAR_PAUSE_GAME)); };
     clickWidget("TitleQuit");
-    ASSERT_EQ(shownScreen(), "MenuAreYouSureYouWantToQuit");
-    EXPECT_EQ(uiVariable(UIVAR_PAUSE_GAME), 1);
+    ASSERT_EQ(shown(), std::pair(std::string("MenuAreYouSureYouWantToQuit"), 1));
     clickWidget("QuitNo");
-    EXPECT_EQ(shownScreen(), "TitleMenu");
-    EXPECT_EQ(uiVariable(UIVAR_PAUSE_GAME), 0);
+    EXPECT_EQ(shown(), std::pair(std::string("TitleMenu"), 0));
     clickWidget("TitleQuit");
     clickWidget("QuitYes");
     EXPECT_EQ(uiVariable(UIVAR_FORCE_QUIT_GAME), 1);
@@ -106,11 +104,8 @@ TEST_F(FrontEndFlow, ResultsShowThePlayAndKeepTheBestScore) {
     buildPages();
     setResultsEnemyCountSource([] { return 40; });
     SPlayerState& player = g_aPlayerState[0];
-    player.score = 11 * 12345 + 7;
-    player.kills = 30;
-    player.deaths = 2;
-    player.playTime = 125.5f;
-    player.pointsLost = 1500;
+    std::tie(player.score, player.kills, player.deaths, player.playTime, player.pointsLost) =
+        std::tuple(11 * 12345 + 7, 30, 2, 125.5f, 1500);
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     ASSERT_TRUE(fillPlayRecordForSong(0, 3));
     switchWidgetByName("TopLevelSwitcher", "Results");
@@ -121,9 +116,8 @@ TEST_F(FrontEndFlow, ResultsShowThePlayAndKeepTheBestScore) {
         shown.push_back(textOf(v));
     EXPECT_EQ(shown, (std::vector<std::u16string>{u"12,345", u"30", u"2", u"02:05", u"1,500", u"75%", u"12,345",
                                                   u"NEW BEST SCORE!"}));
-    EXPECT_EQ(player.killPercentage, 75.0f);
-    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[3], 11 * 12345 + 7);
-    EXPECT_EQ(uiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED), 1);
+    EXPECT_EQ(std::tuple(player.killPercentage, g_SongLibrary.songs[0].bestScores[3], uiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED)),
+              std::tuple(75.0f, 11 * 12345 + 7, 1));
     EXPECT_EQ(switchLog(), "page Results song=\"Artist - Alpha\" difficulty=3 score=12345\n");
 
     // A worse play later keeps the best; without an enemy count the percentage is unknown.

@@ -95,11 +95,8 @@ TEST_F(FrontEndPictures, SongListShowsReadyRowsInGreenAndWhyASongCannotBePlayedI
 }
 
 TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
-    g_aPlayerState[0].score = 11 * 98765;
-    g_aPlayerState[0].kills = 42;
-    g_aPlayerState[0].deaths = 3;
-    g_aPlayerState[0].playTime = 95.0f;
-    g_aPlayerState[0].pointsLost = 750;
+    SPlayerState& p = g_aPlayerState[0];
+    std::tie(p.score, p.kills, p.deaths, p.playTime, p.pointsLost) = std::tuple(11 * 98765, 42, 3, 95.0f, 750);
     setResultsEnemyCountSource([] { return 50; });
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     ASSERT_TRUE(fillPlayRecordForSong(0, 2));

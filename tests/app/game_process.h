@@ -1,0 +1,88 @@
+// The game binary run as a child process from a data folder, its user data under a home of the
+// test's own, its standard error into a file there, and its front end's switch log watched.
+#pragma once
+
+#include "tests/support/file_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+class ClGameProcess {
+public:
+    // The video driver is SDL's; a display name is set as DISPLAY.
+    ClGameProcess(const std::string& directory, const std::string& home, const char* videoDriver = "offscreen",
+                  const std::string& display = "")
+        : m_errors(home + "/stderr.txt"), m_log(home + "/.local/share/Orlenvane/Velodrix/GAMEDATA/FrontEnd.log") {
+        std::filesystem::create_directories(home);
+        std::filesystem::remove(m_log);
+        pid = fork();
+        if (pid != 0) return;
+        if (!freopen(m_errors.c_str(), "w", stderr)) _exit(69);
+        setenv("SDL_VIDEODRIVER", videoDriver, 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        if (!display.empty()) {
+            setenv("DISPLAY", display.c_str(), 1);
+            // SDL's X11 back end holds a desktop-bus connection for the life of the process; the
+            // offscreen runs check the game's own memory.
+            setenv("LSAN_OPTIONS", "detect_leaks=0", 1);
+        }
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+        if (chdir(directory.c_str()) != 0) _exit(70);
+        execl(VELODRIX_GAME_BINARY, VELODRIX_GAME_BINARY, static_cast<char*>(nullptr));
+        _exit(71);
+    }
+    ~ClGameProcess() { end(SIGKILL); }
+    ClGameProcess(const ClGameProcess&) = delete;
+    ClGameProcess& operator=(const ClGameProcess&) = delete;
+
+    // Polls the switch log until `done` holds for its text, the game ends or `limit` passes;
+    // whether `done` held.
+    template <class FDone>
+    bool waitForLog(FDone done, std::chrono::seconds limit) {
+        const auto start = std::chrono::steady_clock::now();
+        while (!done(log = test_support::readFileText(m_log))) {
+            if (waitpid(pid, &status, WNOHANG) == pid) ended = true;
+            if (ended || std::chrono::steady_clock::now() - start > limit) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+    bool waitForTitle(std::chrono::seconds limit = std::chrono::seconds(60)) {
+        return waitForLog([](const std::string& text) { return text.find("presented TitleMenu") != std::string::npos; },
+                          limit);
+    }
+    // Sends the signal unless the game has ended, waits for it and reads its standard error.
+    void end(int signal) {
+        if (!ended) {
+            if (signal != 0) kill(pid, signal);
+            waitpid(pid, &status, 0);
+            ended = true;
+        }
+        errorText = test_support::readFileText(m_errors);
+    }
+    // Ended by exit status 0, not by a signal, with no fatal error written.
+    void expectCleanEnd() const {
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << "\n" << errorText;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << errorText;
+        EXPECT_EQ(errorText.find("fatal"), std::string::npos) << errorText;
+    }
+
+    pid_t pid = -1;
+    int status = 0;
+    bool ended = false;
+    std::string log, errorText;
+
+private:
+    std::string m_errors, m_log;
+};
