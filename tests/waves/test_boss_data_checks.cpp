@@ -48,7 +48,8 @@ const SBossEncounterHooks s_hooks = {noCollect};
 // Where the shots that met the ship were.
 std::vector<ClVec3> s_shotsOnShip;
 void recordShipHit(const SContact& contact) {
-    const ClEntity* shot = contact.first->entity == g_aPlayerState[0].ship ? contact.second->entity : contact.first->entity;
+    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* shot = contact.first->entity == ship ? contact.second->entity : contact.first->entity;
     s_shotsOnShip.push_back(worldPositionOf(shot));
 }
 
@@ -150,7 +151,8 @@ TEST_F(BossDataChecks, EachBadTuningValueOrPartStopsTheSpawnWithItsMessage) {
         const char* message;
     };
     const std::vector<SCase> cases = {
-        {E_BOSS_DANCER, [](BossDataChecks* t, ClEntity* b) { t->cut(child(findBossTuningBlock(b, "boss_dancer_params"), {2})->children, 0); },
+        {E_BOSS_DANCER,
+         [](BossDataChecks* t, ClEntity* b) { t->cut(child(findBossTuningBlock(b, "boss_dancer_params"), {2})->children, 0); },
          "lists no position"},
         {E_BOSS_THE_WAVE, [](BossDataChecks* t, ClEntity* b) { t->setFloat(child(waveBlock(b), {21}), 0.0f); },
          "bar speed must be above 0"},
@@ -188,8 +190,7 @@ TEST_F(BossDataChecks, AnEmptyHealingPointListStopsTheFirstHealing) {
     player.anchors[0].node = player.ship->root;
     player.ship->atoms[0]->buildStamp = 0;
     cut(getScript("playbalance.txt", 0)->findChild("boss_spawn_points_for_healing")->children, 0);
-    EXPECT_NE(test_support::fatalReasonOf([] { updateBossEncounter(); }).find("boss_spawn_points_for_healing lists no points"),
-              std::string::npos);
+    EXPECT_NE(test_support::fatalReasonOf([] { updateBossEncounter(); }).find("healing lists no points"), std::string::npos);
 }
 
 TEST_F(BossDataChecks, WhipItsLashShotHitsAShipThatDoesNotMove) {
@@ -203,10 +204,7 @@ TEST_F(BossDataChecks, WhipItsLashShotHitsAShipThatDoesNotMove) {
     e.phaseTimer = FLT_MAX;
     ClEntity* ship = g_aPlayerState[0].ship;
     ship->setRootPosition(ClVec3(0.0f, 0.0f, 60.0f));
-    ClProcessor_Enemy_Boss_WhipIt* whip = nullptr;
-    for (u32 i = 0; i < boss->root->processors.count; ++i)
-        if (boss->root->processors[i]->typeId == E_PROC_BOSS_WHIP_IT)
-            whip = static_cast<ClProcessor_Enemy_Boss_WhipIt*>(boss->root->processors[i]);
+    auto* whip = static_cast<ClProcessor_Enemy_Boss_WhipIt*>(boss->root->findProcessor(E_PROC_BOSS_WHIP_IT));
     ASSERT_NE(whip, nullptr);
     initHitEffects();
     g_aContactHandlers[E_PROGRAM_PLAYER * CONTACT_KIND_COUNT + E_PROGRAM_ENEMY_SHOT] = recordShipHit;
@@ -225,6 +223,7 @@ TEST_F(BossDataChecks, WhipItsLashShotHitsAShipThatDoesNotMove) {
     updateWorldCollisions();
     // The lash's shot stands on the ship; the head guns' shots fly elsewhere.
     const ClVec3 at = worldPositionOf(ship);
-    EXPECT_TRUE(std::any_of(s_shotsOnShip.begin(), s_shotsOnShip.end(), [&](const ClVec3& p) { return (p - at).length() < 1e-3f; }));
+    EXPECT_TRUE(std::any_of(s_shotsOnShip.begin(), s_shotsOnShip.end(),
+                            [&](const ClVec3& p) { return (p - at).length() < 1e-3f; }));
     releaseHitEffects();
 }

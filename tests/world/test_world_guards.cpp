@@ -75,7 +75,8 @@ TEST_F(WorldGuards, AFullFlyingNotePoolSkipsTheNextNote) {
     initFlyingNotes();
     g_iSpectrumFrame = 0;
     updateFlyingNotes();
-    EXPECT_EQ(std::make_pair(g_NoteList.cursor, flyingNoteCount()), std::make_pair(s32(FLYING_NOTE_CAPACITY + 1), FLYING_NOTE_CAPACITY));
+    EXPECT_EQ(std::make_pair(g_NoteList.cursor, flyingNoteCount()),
+              std::make_pair(s32(FLYING_NOTE_CAPACITY + 1), FLYING_NOTE_CAPACITY));
     resetFlyingNotes();
     releaseNoteList();
 }
