@@ -96,8 +96,8 @@ s32 checkLibrarySongCaches(s32 songIndex) { return loadSongCaches(getSongRecord(
 s32 analyseSongForPlay(const char16_t* path, const SSongIdentity& identity, bool viewOnly) {
     s32 result = 0;
     if (!analyseSongSpectrum(path, identity, &result, 1, 0)) return 0;
-    if (viewOnly) return 1;
-    return loadOrAnalyseBeats(path, identity, 0);
+    // The view shows the analysis itself, so it never takes the beats from the cache.
+    return loadOrAnalyseBeats(path, identity, viewOnly ? 1 : 0);
 }
 
 void prepareLibrarySongPlay(bool viewOnly) {

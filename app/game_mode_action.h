@@ -30,8 +30,8 @@ enum EActionPauseKind : u32 {
 struct SActionPlayServices {
     // 0 when the song cannot be played (library/song_caches.h).
     s32 (*checkSongCaches)(s32 songIndex);
-    // The spectrum with the song's playback sound prepared, then (unless only the beats are
-    // viewed) the beats. 1 when both are ready.
+    // The spectrum with the song's playback sound prepared, then the beats, analysed afresh
+    // when only the beats are viewed. 1 when both are ready.
     s32 (*analyseSong)(const char16_t* path, const SSongIdentity& identity, bool beatsViewOnly);
     // The ship program, the rolled generators, the song features, the waves and the boss.
     void (*prepareSongPlay)(bool beatsViewOnly);
