@@ -357,22 +357,17 @@ TEST(FileLayerLock, InitTakesOnePooledLockAndShutdownGivesItBack) {
 }
 
 TEST(FileLayerReports, LastErrorNamesTheErrorAndReturnsIt) {
-    const auto report = [](u32 error) {
-        osSetLastError(error);
-        testing::internal::CaptureStderr();
-        const u32 result = reportLastError();
-        return std::to_string(result) + " " + testing::internal::GetCapturedStderr().substr(0, 21);
-    };
-    EXPECT_EQ(report(E_OSERR_NOT_FOUND), std::to_string(E_OSERR_NOT_FOUND) + " failed with error 2: ");
+    osSetLastError(E_OSERR_NOT_FOUND);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(reportLastError(), u32(E_OSERR_NOT_FOUND));
+    EXPECT_EQ(testing::internal::GetCapturedStderr().substr(0, 21), "failed with error 2: ");
 }
 
 TEST(FileLayerReports, FormatBoundedCutsAndTerminates) {
     char buffer[8];
-    EXPECT_EQ(formatBounded(buffer, sizeof buffer, "%d-%s", 42, "ok"), u32(E_FORMAT_BOUNDED_OK));
-    EXPECT_STREQ(buffer, "42-ok");
-    EXPECT_EQ(formatBounded(buffer, sizeof buffer, "%s", "overflowing"), u32(E_FORMAT_BOUNDED_TRUNCATED));
-    EXPECT_STREQ(buffer, "overflo");
-    EXPECT_EQ(formatBounded(buffer, 0, "x"), u32(E_FORMAT_BOUNDED_INVALID_ARGUMENT));
+    EXPECT_EQ((std::tuple{formatBounded(buffer, sizeof buffer, "%d-%s", 42, "ok"), std::string(buffer),
+                          formatBounded(buffer, sizeof buffer, "%s", "overflowing"), std::string(buffer), formatBounded(buffer, 0, "x")}),
+              std::tuple(u32(E_FORMAT_BOUNDED_OK), "42-ok", u32(E_FORMAT_BOUNDED_TRUNCATED), "overflo", u32(E_FORMAT_BOUNDED_INVALID_ARGUMENT)));
 }
 
 }  // namespace

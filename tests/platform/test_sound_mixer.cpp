@@ -151,27 +151,21 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLength) {
     SStreamSource source;
     const u32 frames = 10007;  // not a multiple of the ring's chunks or the mixer's blocks
     for (u32 i = 0; i < 2 * frames; ++i) source.samples.push_back(s16((i * 7919) % 65536 - 32768));
+    Floats expected(source.samples.begin(), source.samples.end());
+    for (f32& level : expected) level /= 32768.0f;
     ClSound sound = userStream(&source, 2, frames * 4, 1000);
     ClChannel channel = play(sound);
-    Floats out = mix(frames - 1);
-    EXPECT_TRUE(playing(channel));
-    const Floats last = mix(1);
-    out.insert(out.end(), last.begin(), last.end());
-    EXPECT_FALSE(playing(channel));
-    Floats expected;
-    for (s16 sample : source.samples) expected.push_back(sample / 32768.0f);
-    EXPECT_EQ(out, expected);
+    EXPECT_EQ((std::pair{mix(frames - 1), playing(channel)}), std::pair(Floats(expected.begin(), expected.end() - 2), true));
+    EXPECT_EQ((std::pair{mix(1), playing(channel)}), std::pair(Floats(expected.end() - 2, expected.end()), false));
     EXPECT_EQ(mix(256), Floats(512, 0.0f));
     sound.release();  // before its source goes
 
     // A stream of unknown length ends with its source; the last chunk read past it is silence.
     source.samples.assign(2 * 3000, 1000);
     source.next = 0;
-    sound = userStream(&source, 2, 0, 512);
-    channel = play(sound);
-    out = mix(4096);
-    EXPECT_FALSE(playing(channel));
-    EXPECT_EQ(std::pair(out[2 * 2999] != 0.0f, out[2 * 4095]), std::pair(true, 0.0f));
+    channel = play(sound = userStream(&source, 2, 0, 512));
+    const Floats out = mix(4096);
+    EXPECT_EQ(std::tuple(playing(channel), out[2 * 2999] != 0.0f, out[2 * 4095]), std::tuple(false, true, 0.0f));
     sound.release();
 }
 
@@ -193,13 +187,11 @@ TEST_F(SoundMixer, PositionFollowsMixedFramesWithinAMillisecond) {
 
 TEST_F(SoundMixer, PausedChannelHoldsItsPositionAndIsSilent) {
     ClChannel channel = play(monoSound(sine(48000, 440.0, 48000, 0.5)), true);
-    EXPECT_EQ(mix(2048), Floats(4096, 0.0f));
-    EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 0u);
+    EXPECT_EQ((std::pair{mix(2048), position(channel, E_SOUNDTIMEUNIT_PCM)}), std::pair(Floats(4096, 0.0f), 0u));
     channel.setPaused(false);
     mix(4800);
     channel.setPaused(true);
-    EXPECT_EQ(mix(9600), Floats(19200, 0.0f));
-    EXPECT_EQ(std::pair(position(channel, E_SOUNDTIMEUNIT_MS), playing(channel)), std::pair(100u, true));
+    EXPECT_EQ((std::tuple{mix(9600), position(channel, E_SOUNDTIMEUNIT_MS), playing(channel)}), std::tuple(Floats(19200, 0.0f), 100u, true));
     channel.setPaused(false);
     mix(4800);
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_MS), 200u);
@@ -277,8 +269,7 @@ TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
     SStreamSource source;
     source.samples.assign(2 * 700, 500);
     ClSound stream = userStream(&source, 2, 700 * 4, 256);
-    channel = play(stream);
-    ASSERT_EQ(channel.setLoopCount(1), E_SOUND_OK);
+    ASSERT_EQ((channel = play(stream)).setLoopCount(1), E_SOUND_OK);
     EXPECT_EQ(playingAfter(channel, {1399, 1}), (std::vector<bool>{true, false}));
     EXPECT_GE(source.rewinds.load(), 1u);
     stream.release();
@@ -324,8 +315,7 @@ TEST_F(SoundMixer, EveryPcmFormatConvertsToTheSameLevels) {
         ClChannel channel = play(sound, false, -1.0f);
         EXPECT_EQ(mix(4), (Floats{-0.5f, 0, 0, 0, 0.5f, 0, 0, 0}));
         u32 length = 0;
-        EXPECT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_PCM), E_SOUND_OK);
-        EXPECT_EQ(std::pair(playing(channel), length), std::pair(false, 3u));
+        EXPECT_EQ((std::tuple{sound.getLength(&length, E_SOUNDTIMEUNIT_PCM), length, playing(channel)}), std::tuple(E_SOUND_OK, 3u, false));
         sound.release();
     }
 }

@@ -150,10 +150,7 @@ TEST_F(Cameras, CameraStacksPushPopOnlyOnRealStacksAndKeepTenEntries) {
     setViewSlotCameraStack(1, 4, 0);
     setViewSlotCameraStack(9, 0, 0);
     ClCamera* cameras[11];
-    for (ClCamera*& camera : cameras) {
-        camera = new ClCamera;
-        ASSERT_TRUE(registerCamera(camera));
-    }
+    for (ClCamera*& camera : cameras) ASSERT_TRUE(registerCamera(camera = new ClCamera));
     pushViewCamera(1, cameras[0], 0.0f, false);
     EXPECT_EQ(std::pair(0u, (ClCamera*)nullptr), std::pair(cameras[0]->active, getViewSlotTopCamera(1)));
     for (ClCamera* camera : cameras) pushViewCamera(0, camera, 0.0f, false);

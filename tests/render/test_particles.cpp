@@ -23,8 +23,7 @@ public:
     void hook() override {}
     bool isEmpty() const override { return m_particles == 0; }
     void onRetire() override { ++retired; }
-    u32 updates = 0;
-    u32 retired = 0;
+    u32 updates = 0, retired = 0;
 
 private:
     u32 m_particles;
@@ -71,10 +70,7 @@ TEST_F(Particles, RetiredSystemsUpdateUntilEmptyThenGo) {
 TEST_F(Particles, FullRegistryAndRetiringListsRefuse) {
     u32 destroyed = 0;
     ClCountingSystem* systems[PARTICLE_SYSTEM_SLOT_CAPACITY + 1];
-    for (auto*& system : systems) {
-        system = new ClCountingSystem(5, &destroyed);
-        registerParticleSystem(system);
-    }
+    for (auto*& system : systems) registerParticleSystem(system = new ClCountingSystem(5, &destroyed));
     EXPECT_EQ(PARTICLE_SYSTEM_SLOT_CAPACITY, registeredParticleSystemCount());
     updateParticleSystems();
     EXPECT_EQ(0u, systems[PARTICLE_SYSTEM_SLOT_CAPACITY]->updates);  // the 257th is never updated

@@ -75,32 +75,25 @@ TEST(Splines, SegmentsStartOnTheCubicAndJoinEndToEnd) {
     EXPECT_NEAR(distance, spline.totalLength, 1e-4f);
 }
 
-TEST(Splines, CursorWalksByDistance) {
-    ClSplineHermite spline = straightSpline(13.0f, 6.0f);
+// A fresh cursor on a straight spline of the given length, after each move by `move`.
+std::vector<std::string> cursorStates(f32 length, void (*move)(const ClSplineHermite&, SSplineCursor*, f32),
+                                      std::initializer_list<f32> amounts) {
+    const ClSplineHermite spline = straightSpline(length, 6.0f);
     SSplineCursor cursor;
     splineCursorReset(spline, &cursor);
     std::vector<std::string> states;
-    for (f32 step : {3.25f, 5.0f, 100.0f, 1.0f}) {
-        splineCursorAdvance(spline, &cursor, step);
-        states.push_back(cursorText(cursor));
-    }
-    EXPECT_EQ(states, (std::vector<std::string>{"0 0 0.5 (3.25 0 0)", "1 0 0.269231 (8.25 0 0)", "1 1 1 (13 0 0)",
-                                                "1 1 1 (13 0 0)"}));
+    for (f32 amount : amounts) move(spline, &cursor, amount), states.push_back(cursorText(cursor));
+    return states;
 }
 
-TEST(Splines, CursorSeeksToAbsoluteDistances) {
-    ClSplineHermite spline = straightSpline(30.0f, 6.0f);  // five segments of 6
-    SSplineCursor cursor;
-    splineCursorReset(spline, &cursor);
-    // A fresh cursor seeking to the very start stays there; into the last segment, the cursor
-    // finishes at the end at once.
-    std::vector<std::string> states;
-    for (f32 distance : {0.0f, 15.0f, 15.0f, 4.0f, 25.0f}) {
-        splineCursorSeek(spline, &cursor, distance);
-        states.push_back(cursorText(cursor));
-    }
-    EXPECT_EQ(states, (std::vector<std::string>{"0 0 0 (0 0 0)", "2 0 0.5 (15 0 0)", "2 0 0.5 (15 0 0)",
-                                                "0 0 0.666667 (4 0 0)", "4 1 1 (30 0 0)"}));
+TEST(Splines, CursorWalksByDistanceAndSeeksToAbsoluteDistances) {
+    EXPECT_EQ(cursorStates(13.0f, splineCursorAdvance, {3.25f, 5.0f, 100.0f, 1.0f}),
+              (std::vector<std::string>{"0 0 0.5 (3.25 0 0)", "1 0 0.269231 (8.25 0 0)", "1 1 1 (13 0 0)", "1 1 1 (13 0 0)"}));
+    // Five segments of 6. A fresh cursor seeking to the very start stays there; into the last
+    // segment, the cursor finishes at the end at once.
+    EXPECT_EQ(cursorStates(30.0f, splineCursorSeek, {0.0f, 15.0f, 15.0f, 4.0f, 25.0f}),
+              (std::vector<std::string>{"0 0 0 (0 0 0)", "2 0 0.5 (15 0 0)", "2 0 0.5 (15 0 0)", "0 0 0.666667 (4 0 0)",
+                                        "4 1 1 (30 0 0)"}));
 }
 
 TEST(Splines, CatmullRomBakesExactlyTheAddedPoints) {
