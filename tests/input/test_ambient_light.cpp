@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -199,9 +200,8 @@ TEST_F(AmbientLayer, ShutdownStopsTheWorkerBlacksOutAndReleasesEverything) {
     start(1);
     setAllAmbientLightColours(2, 0xFFFFFFFF, 0.0f);
     shutdownAmbientLighting();
-    EXPECT_EQ(runtime->colours(), std::vector<u32>{});
-    EXPECT_EQ((std::vector<u32>{runtime->lights[0].colour, runtime->lights[1].colour}), (std::vector<u32>{0, 0}));
-    EXPECT_EQ(std::make_pair(runtime->calls.back(), runtime->stopRequested), std::make_pair(std::string("release"), true));
+    EXPECT_EQ(std::make_tuple(runtime->colours().size(), runtime->lights[0].colour, runtime->lights[1].colour, runtime->calls.back(), runtime->stopRequested),
+              std::make_tuple(size_t(0), 0u, 0u, std::string("release"), true));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+
 namespace {
 
 std::vector<f32> physics() {
