@@ -42,9 +42,7 @@ protected:
         createSongLibrary();
         initCodecRegistry();
         codecRegistration(0);
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!isCodecRegistryReady() && std::chrono::steady_clock::now() < limit) osSleep(1);
-        ASSERT_TRUE(isCodecRegistryReady());
+        ASSERT_TRUE(tickUntil(isCodecRegistryReady, [] {}));
     }
     void TearDown() override {
         stopSongScan();
@@ -54,10 +52,10 @@ protected:
     }
 
     // Ticks until the condition holds; false after a minute.
-    static bool tickUntil(bool (*done)()) {
+    static bool tickUntil(bool (*done)(), void (*tick)() = songScanTick) {
         const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(1);
         while (std::chrono::steady_clock::now() < limit) {
-            songScanTick();
+            tick();
             if (done()) return true;
             osSleep(2);
         }

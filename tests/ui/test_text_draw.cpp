@@ -54,9 +54,7 @@ protected:
                         u8* p = &rgba[4 * (y * ATLAS_WIDTH + cell * CELL + x)];
                         p[0] = p[1] = p[2] = p[3] = 255;
                     }
-            face->addGlyph(SFontGlyph{g.code,
-                                      {f32(cell * CELL) / ATLAS_WIDTH, 0.0f},
-                                      {f32(cell * CELL + GRID_WIDTH) / ATLAS_WIDTH, f32(GRID_HEIGHT) / ATLAS_HEIGHT},
+            face->addGlyph(SFontGlyph{g.code, {f32(cell * CELL) / ATLAS_WIDTH, 0.0f}, {f32(cell * CELL + GRID_WIDTH) / ATLAS_WIDTH, f32(GRID_HEIGHT) / ATLAS_HEIGHT},
                                       GRID_WIDTH, GRID_HEIGHT, 0.0f, 0.0f, CELL});
             ++cell;
         }

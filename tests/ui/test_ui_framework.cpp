@@ -138,15 +138,14 @@ TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsAndSettlesAfterTheFade) 
     EXPECT_EQ(std::make_pair(findWidgetByName("TitleMenu")->isVisible(), m_play->isShown()), std::make_pair(false, false));
 
     // Pages are not widgets; switchers below no page settle the same.
-    std::vector<int> settled = {isWidgetSettledByName("ZUnO_UI2"), isWidgetSettledByName("TopLevelSwitcher")};
-    for (int i = 0; i < 2; ++i) {
-        setClockDelta(GAME_CLOCK_SYSTEM, 0.1f);
-        settled.push_back(isWidgetSettledByName("TopLevelSwitcher"));
-    }
+    const auto settledAfter = [](f32 seconds, const char* name) {
+        setClockDelta(GAME_CLOCK_SYSTEM, seconds);
+        return isWidgetSettledByName(name);
+    };
+    std::vector<int> settled = {isWidgetSettledByName("ZUnO_UI2"), isWidgetSettledByName("TopLevelSwitcher"),
+                                settledAfter(0.1f, "TopLevelSwitcher"), settledAfter(0.1f, "TopLevelSwitcher")};
     switchWidgetByName("Tutorial", "HideTutorial");
-    settled.push_back(isWidgetSettledByName("Tutorial"));
-    setClockDelta(GAME_CLOCK_SYSTEM, 0.2f);
-    settled.push_back(isWidgetSettledByName("Tutorial"));
+    settled.insert(settled.end(), {isWidgetSettledByName("Tutorial"), settledAfter(0.2f, "Tutorial")});
     EXPECT_EQ(settled, std::vector<int>({1, 0, 0, 1, 0, 1}));
 }
 
