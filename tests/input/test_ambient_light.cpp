@@ -114,8 +114,8 @@ TEST_F(AmbientLayer, LayoutsCreateTheirLightsAndADamagedLayoutIsIgnored) {
     for (const SLightRecord& l : runtime->lights) masksThenTiming.push_back(l.mask);
     masksThenTiming.push_back(runtime->lights[0].timingMs);
     EXPECT_EQ(masksThenTiming, (std::vector<s64>{0x080, 0x001, 0x002, 0x060, 0x110, 0x00C, 33}));
-    EXPECT_EQ(setAmbientLightLayout(1), 1u);
-    EXPECT_EQ(runtime->colours().size(), 2u) << "all six released first";
+    // All six released first.
+    EXPECT_EQ((std::pair<u32, size_t>{setAmbientLightLayout(1), runtime->colours().size()}), (std::pair<u32, size_t>{1, 2}));
     EXPECT_EQ((std::vector<u32>{setAmbientLightLayout(-1), setAmbientLightLayout(7), ambientLightCount()}),
               (std::vector<u32>{0, 0, 2}));
     shutdownAmbientLighting();
