@@ -10,7 +10,6 @@
 
 #include <vector>
 
-
 namespace {
 
 class InputDevices : public ::testing::Test {

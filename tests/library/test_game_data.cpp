@@ -7,7 +7,6 @@
 
 #include <filesystem>
 
-
 namespace {
 
 using library_test::ClUserDataFolder;

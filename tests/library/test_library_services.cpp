@@ -14,7 +14,6 @@
 
 #include <filesystem>
 
-
 namespace {
 
 TEST(AudioVolumes, TheDisableSettingsSilenceTheirSlotsAndTheSongTakesItsFactor) {

@@ -111,11 +111,12 @@ protected:
     ProgramPtr m_program;
 };
 
+template <typename T>
+const T& as(const ClProcessor* p) { return *static_cast<const T*>(p); }
+
 // What each boss has done after a few seconds of fight on the half-second beats: the first rides
 // the figure-eight, the wave launches bars, the opps slides a block towards the ship, the whip
 // aims at the ship, the dancer jumps.
-template <typename T>
-const T& as(const ClProcessor* p) { return *static_cast<const T*>(p); }
 bool actedOnTheBeat(u32 kind, const ClEntity* boss, const ClProcessor* p) {
     switch (kind) {
         case E_BOSS_FIRST: return as<ClProcessor_Enemy_Boss_1>(p).orbitAngle > 0.0f && positionOf(boss).x != FIRST_BOSS_CENTRE.x;

@@ -22,7 +22,6 @@
 #include <string>
 #include <vector>
 
-
 namespace {
 
 std::vector<f32> physics() {
