@@ -4,6 +4,7 @@
 
 #include "platform/input/input_backend.h"
 
+#include <algorithm>
 #include <vector>
 
 struct SRumbleCall {
@@ -19,22 +20,12 @@ public:
     bool keyboardExists() const override { return true; }
     bool mouseExists() const override { return true; }
     s32 readKeyRecords(SInputKeyRecord* out, u32 capacity) override {
-        if (lost) {
-            lost = false;
-            keys.clear();
-            return -1;
-        }
-        u32 n = 0;
-        for (; n < keys.size() && n < capacity; ++n) out[n] = keys[n];
-        keys.erase(keys.begin(), keys.begin() + n);
-        return s32(n);
+        if (!lost) return take(keys, out, capacity);
+        lost = false;
+        keys.clear();
+        return -1;
     }
-    s32 readMouseRecords(SInputMouseRecord* out, u32 capacity) override {
-        u32 n = 0;
-        for (; n < mouse.size() && n < capacity; ++n) out[n] = mouse[n];
-        mouse.clear();
-        return s32(n);
-    }
+    s32 readMouseRecords(SInputMouseRecord* out, u32 capacity) override { return take(mouse, out, capacity); }
     void readMouseMotion(s32* x, s32* y) override {
         *x = dx;
         *y = dy;
@@ -56,4 +47,14 @@ public:
     bool padPresent[INPUT_PAD_COUNT] = {};
     SInputPadState pads[INPUT_PAD_COUNT] = {};
     std::vector<SRumbleCall> rumble;
+
+private:
+    // Moves up to `capacity` queued records out, oldest first.
+    template <typename T>
+    static s32 take(std::vector<T>& queue, T* out, u32 capacity) {
+        const size_t n = std::min<size_t>(queue.size(), capacity);
+        std::copy_n(queue.begin(), n, out);
+        queue.erase(queue.begin(), queue.begin() + ptrdiff_t(n));
+        return s32(n);
+    }
 };

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -113,8 +114,8 @@ TEST_F(AmbientLayer, LayoutsCreateTheirLightsAndADamagedLayoutIsIgnored) {
     for (const SLightRecord& l : runtime->lights) masksThenTiming.push_back(l.mask);
     masksThenTiming.push_back(runtime->lights[0].timingMs);
     EXPECT_EQ(masksThenTiming, (std::vector<s64>{0x080, 0x001, 0x002, 0x060, 0x110, 0x00C, 33}));
-    EXPECT_EQ(setAmbientLightLayout(1), 1u);
-    EXPECT_EQ(runtime->colours().size(), 2u) << "all six released first";
+    // All six released first.
+    EXPECT_EQ((std::pair<u32, size_t>{setAmbientLightLayout(1), runtime->colours().size()}), (std::pair<u32, size_t>{1, 2}));
     EXPECT_EQ((std::vector<u32>{setAmbientLightLayout(-1), setAmbientLightLayout(7), ambientLightCount()}),
               (std::vector<u32>{0, 0, 2}));
     shutdownAmbientLighting();
@@ -199,9 +200,8 @@ TEST_F(AmbientLayer, ShutdownStopsTheWorkerBlacksOutAndReleasesEverything) {
     start(1);
     setAllAmbientLightColours(2, 0xFFFFFFFF, 0.0f);
     shutdownAmbientLighting();
-    EXPECT_EQ(runtime->colours(), std::vector<u32>{});
-    EXPECT_EQ((std::vector<u32>{runtime->lights[0].colour, runtime->lights[1].colour}), (std::vector<u32>{0, 0}));
-    EXPECT_EQ(std::make_pair(runtime->calls.back(), runtime->stopRequested), std::make_pair(std::string("release"), true));
+    EXPECT_EQ(std::make_tuple(runtime->colours().size(), runtime->lights[0].colour, runtime->lights[1].colour, runtime->calls.back(), runtime->stopRequested),
+              std::make_tuple(size_t(0), 0u, 0u, std::string("release"), true));
 }
 
 }  // namespace

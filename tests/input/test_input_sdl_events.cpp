@@ -31,8 +31,7 @@ protected:
     }
     static void drain() {
         SWindowMessage message;
-        while (windowPeekMessage(&message)) {
-        }
+        while (windowPeekMessage(&message)) continue;
     }
     // Pushes an event of the type, after fill has set its fields.
     template <typename F>
@@ -66,9 +65,8 @@ TEST_F(InputSdlEvents, KeysWheelButtonsAndMotionReachTheMenusChannels) {
     push(SDL_MOUSEMOTION, [](SDL_Event& e) { e.motion.xrel = 320, e.motion.yrel = 900; });
     frame(menusInputMapper());
     EXPECT_EQ(channels({20, 32, 18, 13, 16}), (std::vector<f32>{1, 1, 1, 1, 0}));
-    EXPECT_EQ((std::vector<f32>{g_aRawPadRecords[0][E_RAW_POINTER_X], g_aRawPadRecords[0][E_RAW_POINTER_Y]}),
-              (std::vector<f32>{0.5f, 1.0f}))
-        << "in the menus the pointer stays inside the window";
+    // In the menus the pointer stays inside the window.
+    EXPECT_EQ((std::vector<f32>{g_aRawPadRecords[0][E_RAW_POINTER_X], g_aRawPadRecords[0][E_RAW_POINTER_Y]}), (std::vector<f32>{0.5f, 1.0f}));
     key(SDL_SCANCODE_ESCAPE, false);
     frame(menusInputMapper());
     EXPECT_EQ(channels({20, 32, 18, 13}), (std::vector<f32>{0, 1, 0, 1}));
@@ -94,20 +92,17 @@ TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) 
     SDL_JoystickSetVirtualAxis(pad1, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767);
     SDL_JoystickSetVirtualButton(pad1, SDL_CONTROLLER_BUTTON_B, 1);
     frame(gameplayInputMapper());
-    ClInputMapperBase* gameplay = gameplayInputMapper();
-    gameplay->mapInputs(1);
+    gameplayInputMapper()->mapInputs(1);
     EXPECT_EQ(padsConnected(3), (std::vector<u32>{1, 1, 0}));
     EXPECT_EQ(channels({34, 5, 6}, 1), (std::vector<f32>{1, 1, 1}));
 
     // The first pad leaves and comes back: the second keeps ordinal 1, the new one takes 0.
     SDL_JoystickDetachVirtual(first);
-    drain();
-    updateInput();
+    frame(gameplayInputMapper());
     EXPECT_EQ(padsConnected(2), (std::vector<u32>{0, 1}));
     const int again = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
     ASSERT_GE(again, 0);
-    drain();
-    updateInput();
+    frame(gameplayInputMapper());
     EXPECT_EQ(padsConnected(2), (std::vector<u32>{1, 1}));
     EXPECT_EQ(g_aRawPadRecords[1][E_RAW_B], 1.0f);
     SDL_JoystickClose(pad1);

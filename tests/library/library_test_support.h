@@ -4,20 +4,19 @@
 
 #include "core/directories.h"
 #include "core/file_layer.h"
-#include "platform/os/os.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
 namespace library_test {
 
+// The game's UTF-16 path, with back slashes.
 inline std::u16string wide(const std::string& utf8) {
-    std::u16string out;
-    osUtf8ToWide(utf8.c_str(), &out);
-    for (char16_t& c : out) {
-        if (c == u'/') c = u'\\';
-    }
+    std::u16string out = test_support::widePath(utf8);
+    std::replace(out.begin(), out.end(), u'/', u'\\');
     return out;
 }
 

@@ -2,7 +2,6 @@
 
 #include "library/data_file.h"
 #include "tests/library/library_test_support.h"
-#include "tests/support/file_bytes.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,6 @@
 #include "library/song_caches.h"
 #include "library/song_record.h"
 #include "tests/library/library_test_support.h"
-#include "tests/support/file_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -71,8 +70,7 @@ TEST(SongCaches, OnlyASongThatCannotBePlayedFailsAndAVanishedFileIsMarked) {
     EXPECT_EQ((std::vector<s32>{loadSongCaches(&present), loadSongCaches(&gone), loadSongCaches(&failed),
                                 loadSongCaches(nullptr)}),
               (std::vector<s32>{1, 0, 0, 0}));
-    EXPECT_EQ(gone.state, u32(E_SONGSTATE_FAILED));
-    EXPECT_EQ(gone.failure, u32(E_SONGFAIL_CANNOT_OPEN));
+    EXPECT_EQ(std::make_pair(gone.state, gone.failure), std::make_pair(u32(E_SONGSTATE_FAILED), u32(E_SONGFAIL_CANNOT_OPEN)));
 }
 
 }  // namespace

@@ -7,10 +7,10 @@
 #include "library/game_data.h"
 #include "library/song_library.h"
 #include "tests/library/library_test_support.h"
-#include "tests/support/file_bytes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <set>
@@ -42,9 +42,7 @@ protected:
         createSongLibrary();
         initCodecRegistry();
         codecRegistration(0);
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!isCodecRegistryReady() && std::chrono::steady_clock::now() < limit) osSleep(1);
-        ASSERT_TRUE(isCodecRegistryReady());
+        ASSERT_TRUE(tickUntil(isCodecRegistryReady, [] {}));
     }
     void TearDown() override {
         stopSongScan();
@@ -54,10 +52,10 @@ protected:
     }
 
     // Ticks until the condition holds; false after a minute.
-    static bool tickUntil(bool (*done)()) {
+    static bool tickUntil(bool (*done)(), void (*tick)() = songScanTick) {
         const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(1);
         while (std::chrono::steady_clock::now() < limit) {
-            songScanTick();
+            tick();
             if (done()) return true;
             osSleep(2);
         }
@@ -68,11 +66,9 @@ protected:
 };
 
 bool everySongSettled() {
-    if (isSongScanWalking() || isSongScanBusy()) return false;
-    for (const SSongRecord& song : g_SongLibrary.songs) {
-        if (song.state != E_SONGSTATE_READY && song.state != E_SONGSTATE_FAILED) return false;
-    }
-    return true;
+    return !isSongScanWalking() && !isSongScanBusy() &&
+           std::all_of(g_SongLibrary.songs.begin(), g_SongLibrary.songs.end(),
+                       [](const SSongRecord& song) { return song.state == E_SONGSTATE_READY || song.state == E_SONGSTATE_FAILED; });
 }
 
 TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAllowed) {
@@ -98,20 +94,16 @@ TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAll
     EXPECT_EQ(paths, (std::set<std::u16string>{longPath, shortPath}));
 
     const SSongRecord* song = getSongRecord(findSongIndexByPath(longPath));
-    ASSERT_NE(song, nullptr);
-    EXPECT_EQ(song->state, u32(E_SONGSTATE_READY));
-    EXPECT_NEAR(song->duration, 91.0f, 0.01f);
-    EXPECT_LT(song->levelSpawnTargets[0], song->levelSpawnTargets[5]);
     const SSongRecord* tooShort = getSongRecord(findSongIndexByPath(shortPath));
-    ASSERT_NE(tooShort, nullptr);
-    EXPECT_EQ(tooShort->state, u32(E_SONGSTATE_FAILED));
-    EXPECT_EQ(tooShort->failure, u32(E_SONGFAIL_TOO_SHORT));
+    ASSERT_TRUE(song && tooShort);
+    EXPECT_NEAR(song->duration, 91.0f, 0.01f);
+    EXPECT_EQ(std::make_tuple(song->state, song->levelSpawnTargets[0] < song->levelSpawnTargets[5], tooShort->state, tooShort->failure),
+              std::make_tuple(u32(E_SONGSTATE_READY), true, u32(E_SONGSTATE_FAILED), u32(E_SONGFAIL_TOO_SHORT)));
 
     // The analysis left its caches, which the cache-size thread adds up.
     ASSERT_TRUE(startCacheSizeCount());
     joinCacheSizeThread();
-    EXPECT_TRUE(isCacheSizeCountDone());
-    EXPECT_GT(getCacheSizeTotal(), 0u);
+    EXPECT_TRUE(isCacheSizeCountDone() && getCacheSizeTotal() > 0u) << getCacheSizeTotal();
 
     // A rescan while paused issues nothing.
     pauseSongScanRequests();

@@ -5,7 +5,6 @@
 #include "library/play_record_fill.h"
 #include "library/song_library.h"
 #include "tests/library/library_test_support.h"
-#include "tests/support/file_bytes.h"
 
 #include <gtest/gtest.h>
 

@@ -21,17 +21,16 @@ SFontFileImage twoGlyphs() {
     return image;
 }
 
-std::string readError(const std::vector<u8>& bytes) {
-    SFontFileImage out;
+// The reason a table is refused, or "" with the table read into `out`.
+std::string readError(const std::vector<u8>& bytes, SFontFileImage* out = nullptr) {
+    SFontFileImage image;
     std::string error;
-    return readFontFile(bytes.data(), u32(bytes.size()), &out, &error) ? "" : error;
+    return readFontFile(bytes.data(), u32(bytes.size()), out ? out : &image, &error) ? "" : error;
 }
 
 TEST(FontFile, ATableReadsBackAsWritten) {
-    const std::vector<u8> bytes = writeFontFile(twoGlyphs());
     SFontFileImage out;
-    std::string error;
-    ASSERT_TRUE(readFontFile(bytes.data(), u32(bytes.size()), &out, &error)) << error;
+    ASSERT_EQ(readError(writeFontFile(twoGlyphs()), &out), "");
     EXPECT_EQ(std::vector<f32>({f32(out.atlasWidth), f32(out.atlasHeight), out.lineHeight, out.ascent,
                                 f32(out.fallbackCode), f32(out.glyphs.size())}),
               std::vector<f32>({64, 32, 20, 15, '?', 2}));

@@ -1,8 +1,6 @@
 // Text, shadows, alignment, the base-face fallback and a filled sprite, drawn through the 2D quad
 // queue and read back from the frame under the offscreen driver; and the screen point of a text
 // placed in the world. The glyphs are a 5 x 7 test font made here.
-#include "render/camera.h"
-#include "render/canvases.h"
 #include "tests/support/offscreen_picture.h"
 #include "ui/font_face.h"
 #include "ui/text_draw.h"
@@ -56,9 +54,7 @@ protected:
                         u8* p = &rgba[4 * (y * ATLAS_WIDTH + cell * CELL + x)];
                         p[0] = p[1] = p[2] = p[3] = 255;
                     }
-            face->addGlyph(SFontGlyph{g.code,
-                                      {f32(cell * CELL) / ATLAS_WIDTH, 0.0f},
-                                      {f32(cell * CELL + GRID_WIDTH) / ATLAS_WIDTH, f32(GRID_HEIGHT) / ATLAS_HEIGHT},
+            face->addGlyph(SFontGlyph{g.code, {f32(cell * CELL) / ATLAS_WIDTH, 0.0f}, {f32(cell * CELL + GRID_WIDTH) / ATLAS_WIDTH, f32(GRID_HEIGHT) / ATLAS_HEIGHT},
                                       GRID_WIDTH, GRID_HEIGHT, 0.0f, 0.0f, CELL});
             ++cell;
         }
@@ -75,15 +71,12 @@ protected:
 
     void drawScene() {
         addSpriteQuad(TEXT_LAYER - 10, getMaterialForEffect("Debug_Add"), 0xFF404040u, 0, 0, W, H);
-        STextStyle style;
-        style.face = "TestFont";
-        EXPECT_TRUE(drawText(style, TEXT_LAYER, E_ALIGN_LEFT | E_ALIGN_TOP, units(4), units(4), textScale(),
-                             0xFFFFFFFFu, u"12:4", 0xFF000000u));
-        EXPECT_TRUE(drawText(style, TEXT_LAYER, E_ALIGN_CENTRE | E_ALIGN_MIDDLE, 0, 0, textScale(), 0xFFFFFFFFu,
-                             u"4", 0));
-        style.face = "TestFont-JAP";
-        EXPECT_TRUE(drawText(style, TEXT_LAYER, E_ALIGN_RIGHT | E_ALIGN_BOTTOM, 0, 0, textScale(), 0xFFFFFFFFu,
-                             u"x", 0));
+        const auto text = [](const char* face, u32 alignment, f32 at, const char16_t* line, u32 shadow) {
+            return drawText(STextStyle{"FULL", "system_font", face, 0, 0}, TEXT_LAYER, alignment, at, at, textScale(), 0xFFFFFFFFu, line, shadow);
+        };
+        EXPECT_TRUE(text("TestFont", E_ALIGN_LEFT | E_ALIGN_TOP, units(4), u"12:4", 0xFF000000u));
+        EXPECT_TRUE(text("TestFont", E_ALIGN_CENTRE | E_ALIGN_MIDDLE, 0, u"4", 0));
+        EXPECT_TRUE(text("TestFont-JAP", E_ALIGN_RIGHT | E_ALIGN_BOTTOM, 0, u"x", 0));
         EXPECT_TRUE(drawUiSprite("bar", "system_blend", 0xFF00C000u, "FULL", TEXT_LAYER, units(4), units(20),
                                  units(40), units(8), 0.5f, 1.0f, E_ALIGN_LEFT | E_ALIGN_BOTTOM));
     }
@@ -114,24 +107,23 @@ TEST_F(TextDrawing, WorldTextSitsAtItsScreenPointAndNothingIsDrawnBehindTheCamer
     beginBatchFrame();
     const u32 before = spriteQueueCount();
     const ClVec3 point(10, 0, 5);
-    ASSERT_TRUE(drawTextAtWorldPosition(&camera, point, "system_font", 0, "TestFont", TEXT_LAYER, 80.0f, 3.0f, 3.0f,
-                                        E_ALIGN_CENTRE | E_ALIGN_MIDDLE, 0xFFFFFFFFu, u"1"));
+    const auto drawAt = [](const ClCamera* view, const ClVec3& at, f32 offset) {
+        return drawTextAtWorldPosition(view, at, "system_font", 0, "TestFont", TEXT_LAYER, 80.0f, offset, offset, E_ALIGN_CENTRE | E_ALIGN_MIDDLE, 0xFFFFFFFFu, u"1");
+    };
+    ASSERT_TRUE(drawAt(&camera, point, 3.0f));
     ASSERT_EQ(spriteQueueCount(), before + 1);
     const ClVec2 screen = camera.projectToScreen(point);
     const f32 unit = f32(H) / WORLD_TEXT_SCREEN_UNITS;
     const f32 k = 80.0f * unit / f32(GRID_HEIGHT + 1);
     const SSpriteQuad& quad = spriteQueueQuad(before);
-    EXPECT_EQ(quad.x, roundToNearest(screen.x * W + 3.0f * unit - 0.5f * CELL * k));
-    EXPECT_EQ(quad.y, roundToNearest(screen.y * H + 3.0f * unit - 0.5f * (GRID_HEIGHT + 1) * k));
+    EXPECT_EQ(std::make_pair(quad.x, quad.y), std::make_pair(roundToNearest(screen.x * W + 3.0f * unit - 0.5f * CELL * k),
+                                                             roundToNearest(screen.y * H + 3.0f * unit - 0.5f * (GRID_HEIGHT + 1) * k)));
     EXPECT_FLOAT_EQ(quad.width, GRID_WIDTH * k);
 
-    EXPECT_FALSE(drawTextAtWorldPosition(&camera, ClVec3(0, 200, 200), "system_font", 0, "TestFont", TEXT_LAYER, 80.0f,
-                                         0, 0, E_ALIGN_CENTRE | E_ALIGN_MIDDLE, 0xFFFFFFFFu, u"1"));
-    EXPECT_FALSE(drawTextAtWorldPosition(nullptr, point, "system_font", 0, "TestFont", TEXT_LAYER, 80.0f, 0, 0,
-                                         E_ALIGN_CENTRE | E_ALIGN_MIDDLE, 0xFFFFFFFFu, u"1"))
-        << "no view camera before the blenders exist";
-    EXPECT_FALSE(drawText(STextStyle{"FULL", "system_font", "NoSuchFont", 0, 0}, TEXT_LAYER, E_ALIGN_LEFT | E_ALIGN_TOP,
-                          0, 0, 1.0f, 0xFFFFFFFFu, u"1", 0));
+    // Behind the camera, no view camera before the blenders exist, and a face nobody made.
+    EXPECT_EQ((std::vector<bool>{drawAt(&camera, ClVec3(0, 200, 200), 0.0f), drawAt(nullptr, point, 0.0f),
+                                 drawText(STextStyle{"FULL", "system_font", "NoSuchFont", 0, 0}, TEXT_LAYER, E_ALIGN_LEFT | E_ALIGN_TOP, 0, 0, 1.0f, 0xFFFFFFFFu, u"1", 0)}),
+              (std::vector<bool>(3, false)));
     EXPECT_EQ(spriteQueueCount(), before + 1);
     finishFrame();
 }

@@ -65,9 +65,7 @@ TEST_F(Widgets, EveryVisibilityCallFiresTheCallback) {
     chain->setVisibilityCallback([](ClWidget*, bool visible, void* user) {
         static_cast<std::vector<int>*>(user)->push_back(visible ? 1 : 0);
     }, &seen);
-    chain->setVisible(false);
-    chain->setVisible(false);
-    chain->setVisible(true);
+    for (bool visible : {false, false, true}) chain->setVisible(visible);
     EXPECT_EQ(std::make_pair(seen, chain->isVisible()), std::make_pair(std::vector<int>({0, 0, 1}), true));
 }
 

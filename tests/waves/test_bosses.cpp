@@ -5,34 +5,20 @@
 // long song played at the highest difficulty.
 #include <gtest/gtest.h>
 
-#include "audio/play/beat_events.h"
-#include "audio/play/song_clock.h"
 #include "core/config.h"
-#include "core/game_clock.h"
 #include "core/script_node.h"
-#include "tests/support/audio_songs.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/waves/wave_test_song.h"
 #include "tests/world/atom_test_support.h"
-#include "tests/world/world_test_support.h"
-#include "ui/widget.h"
 #include "waves/generators/boss_generators.h"
 #include "waves/pack_registry.h"
 #include "waves/wave_families.h"
-#include "waves/wave_pool.h"
-#include "waves/waves.h"
 #include "world/atoms/atom.h"
-#include "world/collision/kill_queue.h"
 #include "world/entity/entity_node.h"
-#include "world/entity/world.h"
-#include "world/generators/dna_generator.h"
 #include "world/play/boss_choice.h"
 #include "world/play/boss_encounter.h"
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
-#include "world/play/inspiration_pickups.h"
-#include "world/play/play_record.h"
-#include "world/play/player_state.h"
 #include "world/processors/boss_dancer.h"
 #include "world/processors/boss_first.h"
 #include "world/processors/boss_opps.h"
@@ -41,7 +27,6 @@
 #include "world/processors/boss_whip_it.h"
 #include "world/processors/cube_station.h"
 #include "world/processors/motion_processors.h"
-#include "world/processors/path_follower.h"
 #include "world/world_step.h"
 
 #include <cfloat>
@@ -113,51 +98,34 @@ protected:
         boss->activate();
         g_BossEncounter.phase = E_BOSSPHASE_FIGHT;
         g_BossEncounter.phaseTimer = FLT_MAX;
-        for (u32 i = 0; i < boss->root->processors.count; ++i)
-            if (boss->root->processors[i]->typeId >= E_PROC_BOSS_1 && boss->root->processors[i]->typeId <= E_PROC_BOSS_DANCER)
-                return static_cast<T*>(boss->root->processors[i]);
-        return nullptr;
+        return static_cast<T*>(bossAi(boss));
     }
     static f32 strength(const ClEntity* boss) { return boss->root->params.get("NDKFBH")->real; }
+    static ClProcessor* bossAi(const ClEntity* boss) {
+        for (ClProcessor* p : boss->root->processors)
+            if (p->typeId >= E_PROC_BOSS_1 && p->typeId <= E_PROC_BOSS_DANCER) return p;
+        return nullptr;
+    }
 
     DnaWriter m_ship{E_PROGRAM_PLAYER};
     ProgramPtr m_program;
 };
 
-// What each boss has done after a few seconds of fight on the half-second beats.
-void expectActedOnTheBeat(u32 kind, ClEntity* boss) {
-    ClProcessor* p = boss->root->processors[1];
+template <typename T>
+const T& as(const ClProcessor* p) { return *static_cast<const T*>(p); }
+
+// What each boss has done after a few seconds of fight on the half-second beats: the first rides
+// the figure-eight, the wave launches bars, the opps slides a block towards the ship, the whip
+// aims at the ship, the dancer jumps.
+bool actedOnTheBeat(u32 kind, const ClEntity* boss, const ClProcessor* p) {
     switch (kind) {
-        case E_BOSS_FIRST: {
-            auto* first = static_cast<ClProcessor_Enemy_Boss_1*>(p);
-            EXPECT_GT(first->orbitAngle, 0.0f);
-            EXPECT_NE(positionOf(boss).x, FIRST_BOSS_CENTRE.x) << "it rides the figure-eight";
-            break;
-        }
-        case E_BOSS_THE_WAVE: {
-            auto* wave = static_cast<ClProcessor_Enemy_Boss_TheWave*>(p);
-            EXPECT_GT(wave->waveCounter, 2);
-            EXPECT_GT(wave->nextBar, 0) << "bars are launched in the fight";
-            break;
-        }
-        case E_BOSS_OPPS: {
-            auto* opps = static_cast<ClProcessor_Enemy_Boss_Opps*>(p);
-            EXPECT_GE(opps->nextBeatIndex, 0);
-            EXPECT_NE(opps->movedBlock, nullptr) << "a block slides towards the ship";
-            break;
-        }
-        case E_BOSS_WHIP_IT: {
-            auto* whip = static_cast<ClProcessor_Enemy_Boss_WhipIt*>(p->typeId == E_PROC_BOSS_WHIP_IT ? p : boss->root->processors[2]);
-            EXPECT_GT(whip->lastAimDirection.length(), 0.99f) << "it aims at the ship on the beats";
-            break;
-        }
-        case E_BOSS_DANCER: {
-            auto* dancer = static_cast<ClProcessor_Enemy_Boss_Dancer*>(p);
-            EXPECT_GT(dancer->nextBeatIndex, 0) << "it jumps on the beats";
-            break;
-        }
-        default: FAIL() << kind;
+        case E_BOSS_FIRST: return as<ClProcessor_Enemy_Boss_1>(p).orbitAngle > 0.0f && positionOf(boss).x != FIRST_BOSS_CENTRE.x;
+        case E_BOSS_THE_WAVE: return as<ClProcessor_Enemy_Boss_TheWave>(p).waveCounter > 2 && as<ClProcessor_Enemy_Boss_TheWave>(p).nextBar > 0;
+        case E_BOSS_OPPS: return as<ClProcessor_Enemy_Boss_Opps>(p).nextBeatIndex >= 0 && as<ClProcessor_Enemy_Boss_Opps>(p).movedBlock;
+        case E_BOSS_WHIP_IT: return as<ClProcessor_Enemy_Boss_WhipIt>(p).lastAimDirection.length() > 0.99f;
+        case E_BOSS_DANCER: return as<ClProcessor_Enemy_Boss_Dancer>(p).nextBeatIndex > 0;
     }
+    return false;
 }
 
 TEST_P(BossPlayTest, ArrivesActsOnTheBeatAndDiesOnceDroppingItsPickups) {
@@ -174,7 +142,7 @@ TEST_P(BossPlayTest, ArrivesActsOnTheBeatAndDiesOnceDroppingItsPickups) {
     EXPECT_EQ(strength(boss), 1.0f);
 
     playUntil(g_fSongTime + 3.0f);
-    expectActedOnTheBeat(kind, boss);
+    EXPECT_TRUE(actedOnTheBeat(kind, boss, bossAi(boss)));
 
     ClAtom* main = boss->registeredAtoms[0];
     shootAtom(main);
@@ -197,11 +165,10 @@ TEST_F(BossPlayTest, OppsSplitsALongGapIntoSpacedSlides) {
     EXPECT_EQ(opps->stepCount, 1);
     EXPECT_NEAR(opps->stepInterval, 0.9f * gap / 2.0f, 1e-4f);
     EXPECT_NEAR(opps->blockTween.duration, 0.7f * opps->stepInterval, 1e-4f);
-    ClAtom* first = opps->movedBlock;
-    ASSERT_NE(first, nullptr);
+    ASSERT_NE(opps->movedBlock, nullptr);
     playUntil(g_fSongTime + opps->stepInterval + STEP);
-    EXPECT_EQ(opps->stepCount, 0);
-    EXPECT_LT(opps->blockTween.time, 0.1f) << "the second slide has just begun";
+    // The second slide has just begun.
+    EXPECT_EQ(std::make_pair(opps->stepCount, opps->blockTween.time < 0.1f), std::make_pair(0, true));
 }
 
 TEST_F(BossPlayTest, DancerFillsALongGapWithSpacedJumpsAndIsHittableOnlyAfterThem) {
@@ -243,22 +210,19 @@ TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {
     auto* whip = fightNow<ClProcessor_Enemy_Boss_WhipIt>(E_BOSS_WHIP_IT, {0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f});
     ClEntity* ship = g_aPlayerState[0].ship;
     ship->setRootPosition(ClVec3(0.0f, 0.0f, 60.0f));
+    // Charging after 2 s within range at stage 0, and hittable; lashing, the fan at the ship.
     playUntil(2.1f);
-    EXPECT_EQ(whip->whipState, s32(E_WHIP_CHARGING)) << "2 s within range at stage 0";
-    EXPECT_EQ(whip->entity->timer, 0.0f) << "hittable while charging";
+    EXPECT_EQ(std::make_pair(whip->whipState, whip->entity->timer), std::make_pair(s32(E_WHIP_CHARGING), 0.0f));
     playUntil(g_fSongTime + 1.0f + 1.5f + 0.1f);
-    EXPECT_EQ(whip->whipState, s32(E_WHIP_LASHING));
-    EXPECT_EQ(whip->entity->timer, BOSS_NO_CONTACT_GRACE);
-    EXPECT_GT(whip->lashShots, 0u) << "the fan points at the ship";
+    EXPECT_EQ(std::make_tuple(whip->whipState, whip->entity->timer, whip->lashShots > 0u),
+              std::make_tuple(s32(E_WHIP_LASHING), BOSS_NO_CONTACT_GRACE, true));
     playUntil(g_fSongTime + 2.5f);
     EXPECT_EQ(whip->whipState, s32(E_WHIP_TRACKING));
 }
 
 TEST(WhipItFan, PointsInsideAreStrictlyInside) {
-    const ClVec3 a(0, 0, 0), b(10, 0, 0), c(0, 0, 10);
-    EXPECT_TRUE(pointInTriangle(ClVec3(2, 0, 2), a, b, c, nullptr));
-    EXPECT_FALSE(pointInTriangle(ClVec3(5, 0, 5), a, b, c, nullptr)) << "on the far edge";
-    EXPECT_FALSE(pointInTriangle(ClVec3(-1, 0, 2), a, b, c, nullptr));
+    const auto inside = [](f32 x, f32 z) { return pointInTriangle(ClVec3(x, 0, z), ClVec3(0, 0, 0), ClVec3(10, 0, 0), ClVec3(0, 0, 10), nullptr); };
+    EXPECT_EQ((std::vector<bool>{inside(2, 2), inside(5, 5), inside(-1, 2)}), (std::vector<bool>{true, false, false}));  // (5, 5) on the far edge
 }
 
 TEST_F(BossPlayTest, WaveSplitsATooSlowBarIntoShorterLaunches) {

@@ -3,33 +3,25 @@
 // ship standing in the arena, is shot down by player bullets and drops its score pickups.
 #include <gtest/gtest.h>
 
-#include "audio/play/beat_events.h"
-#include "audio/play/song_clock.h"
 #include "core/rand_obj.h"
 #include "tests/waves/wave_test_song.h"
-#include "tests/world/world_test_support.h"
 #include "waves/generators/family_generators.h"
 #include "waves/wave_families.h"
-#include "waves/wave_pool.h"
 #include "waves/wave_schedule.h"
-#include "waves/waves.h"
 #include "world/atoms/atom.h"
 #include "world/effects/equaliser_state.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
-#include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/boss_encounter.h"
-#include "world/play/inspiration_pickups.h"
-#include "world/play/player_state.h"
 #include "world/processors/bomb_shield.h"
 #include "world/processors/crawler_flower.h"
 #include "world/processors/cube_station.h"
-#include "world/processors/path_follower.h"
 #include "world/processors/static_spark.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <tuple>
@@ -44,6 +36,13 @@ ClVec3 axisX(const ClEntityNode* node) {
     return ClVec3(m[0], m[1], m[2]);
 }
 
+// Every main atom of the entity.
+void shootDown(ClEntity* enemy) {
+    std::vector<ClAtom*> mains(enemy->registeredAtoms.data, enemy->registeredAtoms.data + enemy->registeredAtoms.count);
+    for (ClAtom* target : mains)
+        if (target->active) shootAtom(target, 1.0e6f);
+}
+
 class EnemyFamilyTest : public WavePlayTest {
 protected:
     void SetUp() override {
@@ -56,32 +55,25 @@ protected:
     }
 
     // One wave of the family, its members arriving on beats 4, 5 ... at points 40 apart along x.
-    void planWave(const char* generatorName, u32 members, f32 arrivalZ = 150.0f) {
+    void planWave(const char* generatorName, u32 members) {
         SWaveSchedulePlan plan;
         plan.waves.init();
         SPlannedWave wave = {};
-        const ClDNAGenerator* generator = nullptr;
-        for (u32 category = E_GENCAT_ENEMY_SMALL; category <= E_GENCAT_ENEMY_LARGE && !generator; ++category) {
-            for (f32 draw = 0.0f; draw < 1.0f && !generator; draw += 0.01f) {
-                const SWaveFamily* family = pickWaveFamily(category, draw);
-                if (family && std::strcmp(family->generator->getName(), generatorName) == 0) {
-                    generator = family->generator;
-                    wave.category = category;
-                    wave.familyDraw = draw;
-                }
-            }
-        }
-        ASSERT_NE(generator, nullptr) << generatorName;
+        const auto pick = [&] {
+            for (wave.category = E_GENCAT_ENEMY_SMALL; wave.category <= E_GENCAT_ENEMY_LARGE; ++wave.category)
+                for (wave.familyDraw = 0.0f; wave.familyDraw < 1.0f; wave.familyDraw += 0.01f)
+                    if (const SWaveFamily* family = pickWaveFamily(wave.category, wave.familyDraw);
+                        family && std::strcmp(family->generator->getName(), generatorName) == 0)
+                        return true;
+            return false;
+        };
+        ASSERT_TRUE(pick()) << generatorName;
         wave.speedClass = 2;
         wave.roamSeconds = 30.0f;
         wave.memberCount = members;
         for (u32 i = 0; i < members; ++i) {
-            SPlannedMember& m = wave.members[i];
-            m.arrival = ClVec3(100.0f + 40.0f * f32(i), 0.0f, arrivalZ);
-            m.start = ClVec3(m.arrival.x, 0.0f, 330.0f);
-            m.exit = ClVec3(m.arrival.x, 0.0f, -60.0f);
-            m.beatIndex = s32(4 + i);
-            m.arrivalTime = g_aSongBeats[u32(m.beatIndex)].time;
+            const f32 x = 100.0f + 40.0f * f32(i);
+            wave.members[i] = {ClVec3(x, 0.0f, 330.0f), ClVec3(x, 0.0f, 150.0f), ClVec3(x, 0.0f, -60.0f), g_aSongBeats[4 + i].time, s32(4 + i)};
         }
         plan.waves.push(wave);
         plan.memberTotal = members;
@@ -93,24 +85,15 @@ protected:
     }
     ClEntity* member(u32 i) const { return waveMemberAt(i).entity; }
 
-public:
-    // Every main atom of the entity.
-    static void shootDown(ClEntity* enemy) {
-        std::vector<ClAtom*> mains(enemy->registeredAtoms.data, enemy->registeredAtoms.data + enemy->registeredAtoms.count);
-        for (ClAtom* target : mains)
-            if (target->active) shootAtom(target, 1.0e6f);
-    }
-
-protected:
     DnaWriter m_ship{E_PROGRAM_PLAYER};
 };
 
 // Arrived members are active; shot down they are killed, drop their pickups and hear no more beats.
-void expectShotDown(EnemyFamilyTest* test, ClEntity* enemy, u32 subscriptionsAfter) {
+void expectShotDown(ClEntity* enemy, u32 subscriptionsAfter) {
     const u32 pickups = liveInspirationPickupCount();
     const s32 kills = g_aPlayerState[0].kills;
     EXPECT_EQ(enemy->state, u32(E_ENTITY_ACTIVE));
-    test->shootDown(enemy);
+    shootDown(enemy);
     EXPECT_EQ(std::make_tuple(enemy->killed, enemy->state, g_aPlayerState[0].kills, liveInspirationPickupCount() > pickups,
                               liveBeatSubscriptions()),
               std::make_tuple(1u, u32(E_ENTITY_DESTROYED), kills + 1, true, subscriptionsAfter));
@@ -130,24 +113,22 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     auto* ai = static_cast<ClProcessor_Enemy_AI_CubeStation*>(station->root->findProcessor(E_PROC_ENEMY_CUBE_STATION));
     ASSERT_EQ(ai->branchRecords.count, 4u);
     const ClEntity* ship = g_aPlayerState[0].ship;
-    const auto toShip = [&] { return (positionOf(ship) - positionOf(station)).normalized(); };
-    EXPECT_GT(axisX(ai->branchRecords[2].node).dot(toShip()), 0.85f);
+    const auto facing = [&](u32 b) { return axisX(ai->branchRecords[b].node).dot((positionOf(ship) - positionOf(station)).normalized()); };
+    EXPECT_GT(facing(2), 0.85f);
     runUntil(g_fSongTime + 1.0f);
-    EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
-    EXPECT_GT(axisX(ai->branchRecords[2].node).dot(toShip()), 0.85f);
+    EXPECT_EQ(std::make_pair(ai->turnState, facing(2) > 0.85f), std::make_pair(s32(E_STATION_IDLE), true));
 
     shootAtom(ai->branchRecords[2].node->children[0]->atoms[0]);
     EXPECT_EQ(std::make_pair(ai->branchRecords[2].defence, ai->branchRecords[0].defence), std::make_pair(0.0f, 10.0f));
-    EXPECT_LT(axisX(ai->branchRecords[0].node).dot(toShip()), -0.85f);
+    EXPECT_LT(facing(0), -0.85f);
     runUntil(g_fSongTime + 2.5f);
-    EXPECT_EQ(ai->chosenBranch, 0);
-    EXPECT_GT(axisX(ai->branchRecords[0].node).dot(toShip()), 0.92f);
+    EXPECT_EQ(std::make_pair(ai->chosenBranch, facing(0) > 0.92f), std::make_pair(0, true));
     // A quarter turn, the ship now off to the branch's side.
     const ClVec3 axis = axisX(ai->branchRecords[0].node);
     g_aPlayerState[0].ship->setRootPosition(positionOf(station) + scaleVec3(ClVec3(-axis.z, 0.0f, axis.x), 150.0f));
-    EXPECT_LT(std::fabs(axisX(ai->branchRecords[0].node).dot(toShip())), 0.1f);
+    EXPECT_LT(std::fabs(facing(0)), 0.1f);
     runUntil(g_fSongTime + 2.5f);
-    EXPECT_GT(axisX(ai->branchRecords[0].node).dot(toShip()), 0.92f);
+    EXPECT_GT(facing(0), 0.92f);
 
     // Without a ship an armed turn is called off.
     ai->turnState = E_STATION_ARMED;
@@ -156,7 +137,7 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     step();
     EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
     g_aPlayerState[0].ship = const_cast<ClEntity*>(ship);
-    expectShotDown(this, station, 0);
+    expectShotDown(station, 0);
 }
 
 TEST_F(EnemyFamilyTest, CrawlerSlidesItsFarthestBlockNextToTheNearestOnEachBeat) {
@@ -169,10 +150,9 @@ TEST_F(EnemyFamilyTest, CrawlerSlidesItsFarthestBlockNextToTheNearestOnEachBeat)
     // -z (nearest), within 0.8 of the beat gap.
     runUntil(g_aSongBeats[5].time + 0.45f);
     auto* ai = static_cast<ClProcessor_Enemy_Crawler*>(crawler->root->findProcessor(E_PROC_ENEMY_CRAWLER));
-    EXPECT_EQ(ai->movingAtom, crawler->root->atoms[3]);
     const ClVec3 at = crawler->root->atoms[3]->localMatrix.getTranslation();
-    EXPECT_EQ(std::make_pair(at.x, at.z), std::make_pair(0.0f, -2.0f * CRAWLER_CELL));
-    expectShotDown(this, crawler, 0);
+    EXPECT_EQ(std::make_tuple(ai->movingAtom, at.x, at.z), std::make_tuple(crawler->root->atoms[3], 0.0f, -2.0f * CRAWLER_CELL));
+    expectShotDown(crawler, 0);
 }
 
 // Three flowers in one wave: exactly one acts per beat, the turn passing in member order; a petal
@@ -207,30 +187,25 @@ TEST_F(EnemyFamilyTest, FlowersTakeTurnsToLightThrowAndRegrowPetals) {
         const SPetalRecord& petal = flower->petals[u32(flower->chosenPetal)];
         if (flower->petalStep == E_PETAL_REGROW) {
             ++throws;
-            EXPECT_EQ(petal.petal, nullptr);
-            EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1);
-            u32 home = 0;
-            for (const SPetalRecord& record : flower->petals) home += record.petal ? 1u : 0u;
-            EXPECT_EQ(member(u32(actor))->root->atoms[0]->linkedAtoms.count, home) << "a thrown petal keeps no pairing";
+            // A thrown petal keeps no pairing.
+            const auto home = std::count_if(flower->petals.begin(), flower->petals.end(), [](const SPetalRecord& r) { return r.petal; });
+            EXPECT_EQ(std::make_tuple(petal.petal, liveCount(E_PROGRAM_ENEMY_SHOT), member(u32(actor))->root->atoms[0]->linkedAtoms.count),
+                      std::make_tuple(static_cast<ClEntityNode*>(nullptr), shots + 1, u32(home)));
         } else if (before[actor] == E_PETAL_REGROW) {
             ++regrowths;
             ASSERT_NE(petal.petal, nullptr);
-            EXPECT_EQ(petal.petal->entity, member(u32(actor)));
-            EXPECT_EQ(petal.petal->atoms[0]->active, 1u);
+            EXPECT_EQ(std::make_pair(petal.petal->entity, petal.petal->atoms[0]->active), std::make_pair(member(u32(actor)), 1u));
         }
         // Lighting keeps the turn; throwing and regrowing pass it.
         EXPECT_EQ(turns->flowerTurn == actor, flower->petalStep == E_PETAL_THROW) << beat;
     }
-    EXPECT_GE(throws, 3u);
-    EXPECT_GE(regrowths, 2u);
+    EXPECT_TRUE(throws >= 3 && regrowths >= 2) << throws << " throws, " << regrowths << " regrowths";
     // The thrown petals go with their bullets; the flowers live on without them.
-    for (u32 i = entityListCount(E_LIST_LIVE); i-- > 0;) {
-        ClEntity* shot = entityListAt(E_LIST_LIVE, i);
-        if (shot->program->kind == E_PROGRAM_ENEMY_SHOT && shot->state == E_ENTITY_ACTIVE) shot->destroy();
-    }
+    for (ClEntity* shot : liveOfKind(E_PROGRAM_ENEMY_SHOT))
+        if (shot->state == E_ENTITY_ACTIVE) shot->destroy();
     step();
     step();
-    expectShotDown(this, member(u32((dead + 1) % 3)), 1);
+    expectShotDown(member(u32((dead + 1) % 3)), 1);
 }
 
 // A bomb explodes only when killed, and only with no boss about: its blast is a still flash
@@ -246,7 +221,7 @@ TEST_F(EnemyFamilyTest, ABombKilledByThePlayerLeavesItsBlast) {
     shootDown(member(2));
     g_BossEncounter.phase = E_BOSSPHASE_WAITING;
     EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots) << "killed with a boss about: no blast";
-    expectShotDown(this, member(0), 0);
+    expectShotDown(member(0), 0);
     ASSERT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1);
     const SParamTable& blast = entityListAt(E_LIST_LIVE, entityListCount(E_LIST_LIVE) - 1)->root->params;
     EXPECT_EQ(std::make_tuple(blast.get("BullType")->integer, blast.get("BullRad")->real, blast.get("BullVel")->real),
@@ -275,7 +250,7 @@ TEST_F(EnemyFamilyTest, BeatShieldRegroupsOnEveryBeatAndFiresOnTheFourth) {
         if (liveCount(E_PROGRAM_ENEMY_SHOT) > shots) fired = fired ? fired : beat + 1;
     }
     EXPECT_EQ(std::make_pair(ai->beatCount, fired), std::make_pair(3, 4u));
-    expectShotDown(this, shield, 0);
+    expectShotDown(shield, 0);
 }
 
 // The current spark swings the music pan from 0 to -1 and back to +1 over 1.25 s swings; the
@@ -296,6 +271,6 @@ TEST_F(EnemyFamilyTest, StaticSparkPansTheMusicUnlessTheWaterOptionIsOn) {
     g_PlayRecord.waterOption = 0;
     runUntil(start + 2.5f + 1.25f + STEP);
     EXPECT_NEAR(g_fEqualiserPan, 1.0f, 0.05f);
-    expectShotDown(this, spark, 0);
+    expectShotDown(spark, 0);
     EXPECT_TRUE(g_fEqualiserPan == 0.0f && !currentStaticSpark()) << "the pan given back";
 }

@@ -8,14 +8,11 @@
 #include "waves/generators/boss_generators.h"
 #include "waves/generators/generator_params.h"
 #include "waves/pack_registry.h"
-#include "waves/waves.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
-#include "world/entity/world.h"
 #include "world/play/gun_params.h"
-#include "world/play/player_state.h"
 
 #include <tuple>
 
@@ -71,10 +68,8 @@ TEST_F(BuiltInPackTest, EveryProgramBuildsIntoAnEntityOfItsKind) {
         ClEntity* entity = build(generatorFindOrDie(g.category, g.name), &params);
         const u32 kind = g.category == E_GENCAT_PICKUP ? E_PROGRAM_PICKUP : E_PROGRAM_ENEMY;
         EXPECT_EQ(std::make_pair(entity->program->kind, entity->registeredAtoms.count), std::make_pair(kind, 1u)) << g.name;
-        const bool flies = g.category >= E_GENCAT_ENEMY_SMALL && g.category <= E_GENCAT_ENEMY_LARGE;
-        if (flies) {
+        if (g.category >= E_GENCAT_ENEMY_SMALL && g.category <= E_GENCAT_ENEMY_LARGE)  // it flies its path
             EXPECT_NE(entity->root->findProcessor(E_PROC_FOLLOW_PATH), nullptr) << g.name;
-        }
     }
 }
 

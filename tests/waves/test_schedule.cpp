@@ -3,21 +3,13 @@
 // arrive on their beats; the chain bonus, the drop-beat pickups and the boss choice's hooks.
 #include <gtest/gtest.h>
 
-#include "audio/play/beat_events.h"
-#include "audio/play/song_clock.h"
-#include "core/game_clock.h"
 #include "core/rand_obj.h"
 #include "tests/waves/wave_test_song.h"
 #include "waves/session_pickups.h"
-#include "waves/wave_pool.h"
 #include "waves/wave_schedule.h"
-#include "waves/waves.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
-#include "world/entity/world.h"
 #include "world/play/boss_wave_hook.h"
-#include "world/play/player_state.h"
-#include "world/processors/path_follower.h"
 #include "world/services/play_area.h"
 
 #include <cstring>
