@@ -63,7 +63,7 @@ protected:
 TEST_F(CodecRegistry, AnswersNothingBeforeTheFirstPass) {
     registerGameOrder();
     s32 format = 99;
-    EXPECT_EQ((std::tuple{findCodecFormatForPath(u"song.wav", &format), findCodecFormatForExtension("wav", &format), format,
+    EXPECT_EQ((std::tuple{findCodecFormatForPath(u"song.wav", &format), findCodecFormatForExtension("wav", &format), s32(format),
                           openCodecJob(E_CODECFORMAT_WAV, u"song.wav"), isCodecDisabledForPath(u"song.wav")}),
               std::tuple(0, 0, 99, nullptr, 1u));
     EXPECT_EQ((std::pair{stepCodecManager(), isCodecRegistryReady()}), std::pair(1, true));
@@ -143,7 +143,7 @@ TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
     EXPECT_EQ((std::tuple{stepCodecManager(), getCodecManagerState(), isCodecRegistryReady()}),
               std::tuple(0, s32(E_CODECMANAGER_ALL_FAILED), false));
     s32 format = 99;
-    EXPECT_EQ((std::tuple{findCodecFormatForPath(u"a.wav", &format), format, openCodecJob(E_CODECFORMAT_WAV, u"a.wav")}),
+    EXPECT_EQ((std::tuple{findCodecFormatForPath(u"a.wav", &format), s32(format), openCodecJob(E_CODECFORMAT_WAV, u"a.wav")}),
               std::tuple(0, 99, nullptr));
     shutdownCodecRegistry();
     EXPECT_EQ(g_windowsMediaExits.load() + g_quickTimeExits.load(), 0);
