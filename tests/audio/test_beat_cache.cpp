@@ -248,7 +248,6 @@ TEST_F(SongBeats, DecodedSongGetsItsBeatsOnceAndTheSameBeatsFromEitherCache) {
 
     // With both caches nothing is decoded.
     analyseSong();
-    EXPECT_EQ(g_SpectrumAnalysis.header.loadedFromCache, 1u);
-    EXPECT_EQ(g_SpectrumAnalysis.threeBandEnergies, nullptr);
+    EXPECT_EQ(std::tuple(g_SpectrumAnalysis.header.loadedFromCache, g_SpectrumAnalysis.threeBandEnergies), std::tuple(1u, nullptr));
     EXPECT_EQ(songBeatBytes(), analysed);
 }

@@ -63,13 +63,10 @@ protected:
 TEST_F(CodecRegistry, AnswersNothingBeforeTheFirstPass) {
     registerGameOrder();
     s32 format = 99;
-    EXPECT_EQ(findCodecFormatForPath(u"song.wav", &format), 0);
-    EXPECT_EQ(findCodecFormatForExtension("wav", &format), 0);
-    EXPECT_EQ(format, 99);
-    EXPECT_EQ(openCodecJob(E_CODECFORMAT_WAV, u"song.wav"), nullptr);
-    EXPECT_EQ(isCodecDisabledForPath(u"song.wav"), 1u);
-    EXPECT_EQ(stepCodecManager(), 1);
-    EXPECT_TRUE(isCodecRegistryReady());
+    EXPECT_EQ((std::tuple{findCodecFormatForPath(u"song.wav", &format), findCodecFormatForExtension("wav", &format), s32(format),
+                          openCodecJob(E_CODECFORMAT_WAV, u"song.wav"), isCodecDisabledForPath(u"song.wav")}),
+              std::tuple(0, 0, 99, nullptr, 1u));
+    EXPECT_EQ((std::pair{stepCodecManager(), isCodecRegistryReady()}), std::pair(1, true));
 }
 
 // Windows Media cannot start: ".mp3" falls through to QuickTime, and ".wma", listed only by the
@@ -85,9 +82,8 @@ TEST_F(CodecRegistry, PathsAndExtensionsFindTheFormatOfTheFirstStartedRecord) {
         return std::to_string(result) + ":" + std::to_string(format);
     };
     std::vector<std::string> results;
-    for (const char16_t* path : {u"/music/Song.Mp3", u"x.aif", u".mp3", u"song.mp3.txt", u"a.wma"}) {
+    for (const char16_t* path : {u"/music/Song.Mp3", u"x.aif", u".mp3", u"song.mp3.txt", u"a.wma"})
         results.push_back(found(findCodecFormatForPath, path));
-    }
     // A lower-cased substring search: the first extension holding the text wins, and with a dot
     // the dot takes part (".v" is in no extension).
     for (const char* extension : {"wv", "AIF", "mp", ".v", ""}) results.push_back(found(findCodecFormatForExtension, extension));
@@ -100,9 +96,9 @@ TEST_F(CodecRegistry, PathsAndExtensionsFindTheFormatOfTheFirstStartedRecord) {
     EXPECT_EQ(openCodecJob(E_CODECFORMAT_WMA, u"a.wma"), nullptr);
     ClCodecStreamInstance* job = openCodecJob(E_CODECFORMAT_MP3, u"a.mp3");
     ASSERT_NE(job, nullptr);
-    EXPECT_EQ(static_cast<ClFakeCodec*>(job)->m_familyTag, E_FAKE_QUICKTIME);
-    EXPECT_EQ(getLiveCodecJobCount(), 1u);
-    EXPECT_EQ(findCodecRecordForFormat(E_CODECFORMAT_MP3)->extensionCount, 3u);
+    EXPECT_EQ(std::tuple(static_cast<ClFakeCodec*>(job)->m_familyTag, getLiveCodecJobCount(),
+                         findCodecRecordForFormat(E_CODECFORMAT_MP3)->extensionCount),
+              std::tuple(E_FAKE_QUICKTIME, 1u, 3u));
     releaseCodecJob(job);
 }
 
@@ -147,16 +143,14 @@ TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
     EXPECT_EQ((std::tuple{stepCodecManager(), getCodecManagerState(), isCodecRegistryReady()}),
               std::tuple(0, s32(E_CODECMANAGER_ALL_FAILED), false));
     s32 format = 99;
-    EXPECT_EQ(findCodecFormatForPath(u"a.wav", &format), 0);
-    EXPECT_EQ(format, 99);
-    EXPECT_EQ(openCodecJob(E_CODECFORMAT_WAV, u"a.wav"), nullptr);
+    EXPECT_EQ((std::tuple{findCodecFormatForPath(u"a.wav", &format), s32(format), openCodecJob(E_CODECFORMAT_WAV, u"a.wav")}),
+              std::tuple(0, 99, nullptr));
     shutdownCodecRegistry();
     EXPECT_EQ(g_windowsMediaExits.load() + g_quickTimeExits.load(), 0);
     initCodecRegistry();  // for TearDown
 
     // No records at all count as every family failing.
-    EXPECT_EQ(stepCodecManager(), 0);
-    EXPECT_FALSE(isCodecRegistryReady());
+    EXPECT_EQ((std::pair{stepCodecManager(), isCodecRegistryReady()}), std::pair(0, false));
 }
 
 TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes) {
@@ -168,14 +162,12 @@ TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes
     ClCodecStreamInstance* released = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
     ClCodecStreamInstance* kept = openCodecJob(E_CODECFORMAT_WAVPACK, u"b.wv");
     ASSERT_TRUE(released && kept);
-    while (getCodecJobState(kept) != E_CODECJOB_READY && std::chrono::steady_clock::now() < deadline) {
+    while (getCodecJobState(kept) != E_CODECJOB_READY && std::chrono::steady_clock::now() < deadline)
         waitForCodecJobProgress(kept, 10);
-    }
     EXPECT_EQ(getCodecJobState(kept), E_CODECJOB_READY);
     releaseCodecJob(released);
-    while (getLiveCodecJobCount() != 1 && std::chrono::steady_clock::now() < deadline) {
+    while (getLiveCodecJobCount() != 1 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
     EXPECT_EQ(getLiveCodecJobCount(), 1u);
 
     // The job never released is stopped and freed by the shutdown itself.

@@ -76,9 +76,7 @@ TEST(OggVorbisDecoder, MatchesTheSourceInLengthAndShape) {
         EXPECT_LT(run.bufferSizes.back(), run.bufferSizes.front());
         const std::vector<f32> decoded = pcm16Floats(run.bytes), expected = scaledFloats(source, 16);
         EXPECT_GT(channelCorrelation(decoded, expected, channels, 0, 0), 0.99);
-        if (channels == 2) {
-            EXPECT_GT(channelCorrelation(decoded, expected, channels, 1, 0), 0.95);
-        }
+        if (channels == 2) EXPECT_GT(channelCorrelation(decoded, expected, channels, 1, 0), 0.95);
     }
 }
 
@@ -105,8 +103,7 @@ TEST(OggVorbisDecoder, FillReadsPastHolesAndStopsAtAnyOtherError) {
 
     SScriptedReads holes{{8, OGGVORBIS_HOLE, OGGVORBIS_HOLE, 12, 0}};
     ASSERT_EQ(fillOggVorbisBuffer(scriptedRead, &holes, buffer, sizeof(buffer), 4, &bytes, &atEnd, &error), 1);
-    EXPECT_EQ(bytes, 20u);
-    EXPECT_EQ(atEnd, 1u);
+    EXPECT_EQ(std::pair(bytes, atEnd), std::pair(20u, 1u));
 
     // A read error that persists fails at once instead of being retried for ever.
     for (long code : {-128L, -137L, -1L}) {
@@ -118,8 +115,7 @@ TEST(OggVorbisDecoder, FillReadsPastHolesAndStopsAtAnyOtherError) {
     // Less room than a frame counts as full: the reader is not asked for a part of a frame.
     SScriptedReads odd{{6}};
     ASSERT_EQ(fillOggVorbisBuffer(scriptedRead, &odd, buffer, 14, 4, &bytes, &atEnd, &error), 1);
-    EXPECT_EQ(bytes, 12u);
-    EXPECT_EQ(odd.calls, 2u);
+    EXPECT_EQ(std::pair(bytes, odd.calls), std::pair(12u, 2u));
 }
 
 // One song of 3 s, longer than the ring (1.5 s), shared by the tests below.
@@ -164,14 +160,12 @@ TEST_F(OggVorbisFile, ChainedFilesPlayEveryLinkUntilOneBreaks) {
 
     // Both links, from the start of the first.
     SDecodeRun run = decodeBytes("chain.ogg", chain);
-    EXPECT_EQ(run.state, E_CODECJOB_FINISHED);
-    EXPECT_EQ(run.bytes.size(), size_t(kFrames + 30000) * 4);
+    EXPECT_EQ(std::pair(run.state, run.bytes.size()), std::pair(s32(E_CODECJOB_FINISHED), size_t(kFrames + 30000) * 4));
 
     // The second link cannot be set up: the first is delivered whole, then the job fails.
     ASSERT_TRUE(breakFirstCodebook(&chain, m_song.size()));
     run = decodeBytes("broken.ogg", chain);
-    EXPECT_EQ(run.state, E_CODECJOB_DECODE_FAILED);
-    EXPECT_EQ(run.bytes.size(), size_t(kFrames) * 4);
+    EXPECT_EQ(std::pair(run.state, run.bytes.size()), std::pair(s32(E_CODECJOB_DECODE_FAILED), size_t(kFrames) * 4));
 }
 
 TEST_F(OggVorbisFile, DamagedFilesEndCleanly) {

@@ -66,24 +66,21 @@ TEST(OnsetFunctions, SteadyToneRisesOnlyWhereItStarts) {
 
     // Zero away from the start.
     for (u32 i = 0; i < n; ++i) EXPECT_NEAR(i + window <= start || i >= start + window ? summed[i] : 0.0f, 0.0f, 1e-5f);
-    EXPECT_NEAR(summed[start], 0.9f * f32(window), 1e-5f);
-    EXPECT_NEAR(low[start], 0.4f * f32(window), 1e-5f);
-    EXPECT_NEAR(high[start], 0.2f * f32(window), 1e-5f);
+    for (const auto& [function, level] : {std::pair(&summed, 0.9f), {&low, 0.4f}, {&high, 0.2f}})
+        EXPECT_NEAR((*function)[start], level * f32(window), 1e-5f) << level;
 }
 
 TEST(OnsetPeak, NeighboursMustBeStrictlySmallerWithinWindowsCutAtTheEnds) {
     const std::vector<f32> values = {0.0f, 1.0f, 3.0f, 1.0f, 3.0f, 0.0f, 0.0f, 2.0f, 0.0f};
     const u32 n = u32(values.size());
-    EXPECT_FALSE(isOnsetPeak(values.data(), n, 2, 3, 1.0f));  // frame 4 holds the same value
-    EXPECT_TRUE(isOnsetPeak(values.data(), n, 2, 2, 1.0f));   // [0, 4) leaves frame 4 out
-    EXPECT_FALSE(isOnsetPeak(values.data(), n, 7, 2, 2.5f));  // below the threshold
-    // At frame 0 the window is [0, w): a larger value at frame w does not count.
-    const std::vector<f32> head = {5.0f, 1.0f, 1.0f, 9.0f};
-    EXPECT_TRUE(isOnsetPeak(head.data(), 4, 0, 3, 1.0f));
-    EXPECT_FALSE(isOnsetPeak(head.data(), 4, 0, 4, 1.0f));
-    EXPECT_TRUE(isOnsetPeak(head.data(), 4, 3, 25, 1.0f));
-    const std::vector<f32> single = {7.0f};
-    EXPECT_FALSE(isOnsetPeak(single.data(), 1, 0, 25, 1.0f));
+    // Frame 2 with a window of 3 meets frame 4's equal value, of 2 leaves it out; frame 7 is below
+    // the threshold. At frame 0 the window is [0, w): a larger value at frame w does not count.
+    const f32 head[] = {5.0f, 1.0f, 1.0f, 9.0f}, single[] = {7.0f};
+    EXPECT_EQ(std::vector({isOnsetPeak(values.data(), n, 2, 3, 1.0f), isOnsetPeak(values.data(), n, 2, 2, 1.0f),
+                           isOnsetPeak(values.data(), n, 7, 2, 2.5f), isOnsetPeak(head, 4, 0, 3, 1.0f),
+                           isOnsetPeak(head, 4, 0, 4, 1.0f), isOnsetPeak(head, 4, 3, 25, 1.0f),
+                           isOnsetPeak(single, 1, 0, 25, 1.0f)}),
+              std::vector({false, true, false, true, false, true, false}));
 }
 
 TEST(OnsetPicks, ExactThresholdsArePickedAndAnythingSmallerIsNot) {
@@ -121,5 +118,5 @@ TEST(OnsetPicks, ListsKeepTheirOwnPicksInTimeOrderWithZeroedWords) {
                          out.lists[E_ONSET_LIST_HIGH][0].strength),
               std::tuple(300.0f * FRAME_120, 100.0f * FRAME_120, 3.0f));
     const SBeat zeroed{out.beats[0].time, out.beats[0].strength, 0, 0, {}};
-    EXPECT_EQ(std::memcmp(&out.beats[0], &zeroed, sizeof zeroed), 0) << "flags, reserved word and candidate words are 0";
+    EXPECT_EQ(std::memcmp(&out.beats[0], &zeroed, sizeof zeroed), 0);  // flags, reserved word and candidate words
 }

@@ -5,8 +5,6 @@
 #include "audio/play/song_clock.h"
 #include "audio/play/tempo_sequences.h"
 
-#include "audio/analysis/spawn_bars.h"
-#include "audio/sound/sound_bank.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/game_clock.h"
@@ -121,8 +119,8 @@ TEST_F(SongClock, PauseHoldsTheTimeAndAHitchDeliversTheBeatsItPassedOnceInOrder)
 
     pauseAllCues();
     for (int i = 0; i < 30; ++i) frame(1.0f / 60.0f, true);
-    EXPECT_FLOAT_EQ(g_fSongTime, timeAtPause);
-    EXPECT_EQ(deliveries.size(), deliveredBeforePause) << "a held song time delivers nothing again";
+    // A held song time delivers nothing again.
+    EXPECT_EQ(std::pair(g_fSongTime, deliveries.size()), std::pair(timeAtPause, deliveredBeforePause));
 
     resumeAllCues();
     frame(1.3f);  // a hitch: the audible position jumps well past several beats at once
@@ -181,10 +179,10 @@ TEST_F(BeatEvents, MasksChooseBeatsTheLatestSubscriberComesFirstAndEqualTimesWai
     g_fSongTime = 2.0f;
     dispatchBeats();
     EXPECT_EQ(g_aCallOrder, (std::vector<std::string>{"|", "B", "A", "M", "B", "A", "M", "B", "A"}));
-    EXPECT_EQ(masked.calls, 2u) << "mask 6 takes the beats flagged 2 and 4";
+    EXPECT_EQ(masked.calls, 2u);  // mask 6 takes the beats flagged 2 and 4
 }
 
-TEST_F(BeatEvents, UnsubscribingDuringDeliveryCallsNoRecordTwiceAndStaleHandlesAreIgnored) {
+TEST_F(BeatEvents, UnsubscribingDuringDeliveryCallsNoRecordTwiceStaleHandlesAreIgnoredAndAFullPoolRefuses) {
     setBeats({0.5f});
     SCallRecorder first{"first"}, second{"second"}, third{"third"}, fourth{"fourth"};
     const SBeatSubscriptionHandle firstHandle = subscribeBeat(recordOrder, &first, 0);
@@ -205,12 +203,10 @@ TEST_F(BeatEvents, UnsubscribingDuringDeliveryCallsNoRecordTwiceAndStaleHandlesA
     EXPECT_EQ(liveBeatSubscriptions(), 3u);
     unsubscribeBeat(fourthHandle);
     EXPECT_EQ(liveBeatSubscriptions(), 2u);
-}
 
-TEST_F(BeatEvents, AFullPoolRefusesTheSubscription) {
-    SCallRecorder recorder;
-    for (u32 i = 0; i < 256; ++i) ASSERT_TRUE(subscribeBeat(recordOrder, &recorder, 0));
-    EXPECT_FALSE(subscribeBeat(recordOrder, &recorder, 0));
+    // A full pool refuses the subscription.
+    for (u32 i = 2; i < 256; ++i) ASSERT_TRUE(subscribeBeat(recordOrder, &first, 0));
+    EXPECT_FALSE(subscribeBeat(recordOrder, &first, 0));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -258,13 +254,13 @@ TEST_F(BeatEvents, TempoSequencesFindTheGridMoveBeatsOntoItAndKeepTheOrder) {
     ClArray<s32> out;
     setBeats(evenBeats(1.0f, 0.5f, 9));
     g_aSongBeats[4].time += 0.05f;  // off the grid, inside the tolerance
+    // A followed beat moves onto the grid; a start after the last beat leaves a fresh, empty array.
     findTempoSequences(0.0f, 100.0f, range, 4, &out, 0);
-    EXPECT_EQ(indicesOf(out), (std::vector<s32>{0, 1, 2, 3}));
-    EXPECT_FLOAT_EQ(g_aSongBeats[4].time, 3.0f) << "a followed beat moves onto the grid";
+    EXPECT_EQ(std::pair(indicesOf(out), g_aSongBeats[4].time), std::pair(std::vector<s32>{0, 1, 2, 3}, 3.0f));
     findTempoSequences(0.0f, 100.0f, range, 4, &out, 1);
     EXPECT_EQ(out.count, 9u);
     findTempoSequences(10.0f, 100.0f, range, 4, &out, 0);
-    EXPECT_EQ(out.count, 0u) << "a start after the last beat leaves a fresh, empty array";
+    EXPECT_EQ(out.count, 0u);
 
     // Two beats lie close together after a grid point: following moves the later, stronger one
     // back onto the grid, but never past its neighbour.
@@ -285,7 +281,7 @@ TEST_F(BeatEvents, TheBestSequenceHasTheMostBeatsThenStrictlyMorePower) {
         sequence.power = power;
         sequences.push(sequence);
     }
-    EXPECT_EQ(chooseBestSequence(sequences, 3), &sequences[1]) << "an equal power does not replace";
+    EXPECT_EQ(chooseBestSequence(sequences, 3), &sequences[1]);  // an equal power does not replace
     EXPECT_EQ(chooseBestSequence(sequences, 6), nullptr);
     for (STempoSequence& sequence : sequences) sequence.indices.release();
     sequences.release();

@@ -120,8 +120,7 @@ TEST(SoundBankFormat, RoundTripKeepsEveryFieldAtItsOffset) {
     // The words the game reads by offset, and pointer slots left empty.
     const std::vector<u8> single = oneCueBank(other);
     const u32 def = firstDefinitionOffset(single);
-    EXPECT_EQ(def % 16, 0u);
-    EXPECT_EQ(single.size(), def + SOUND_DEFINITION_SIZE);
+    EXPECT_EQ(std::pair(def % 16, single.size()), std::pair(0u, size_t(def + SOUND_DEFINITION_SIZE)));
     EXPECT_EQ(std::pair(loadLe32(&single[def + 136]), loadLe32(&single[def + 144])), std::pair(other.nameHash, 1u));
     EXPECT_STREQ(reinterpret_cast<const char*>(&single[def + 152]), "PlayerImpact_0.wav");
     for (u32 word = 0; word <= 128; word += 4) EXPECT_EQ(loadLe32(&single[def + word]), 0u);
@@ -182,10 +181,8 @@ TEST(TimelineFormat, RoundTripAndRefusals) {
     STimelineImage timeline;
     ASSERT_EQ(timelineParse(image.data(), image.size(), &timeline), E_SOUNDDATA_OK);
     ASSERT_EQ(timeline.tracks.size(), 2u);
-    for (u32 i = 0; i < 2; ++i) {
-        EXPECT_EQ(std::pair(timeline.tracks[i].eventId, timeline.tracks[i].times),
-                  std::pair(tracks[i].eventId, tracks[i].times));
-    }
+    for (u32 i = 0; i < 2; ++i)
+        EXPECT_EQ(std::pair(timeline.tracks[i].eventId, timeline.tracks[i].times), std::pair(tracks[i].eventId, tracks[i].times));
 
     auto damaged = [&](u32 offset, u32 value) {
         std::vector<u8> copy = image;

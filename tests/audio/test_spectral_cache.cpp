@@ -102,9 +102,7 @@ TEST_F(SpectralCache, ThreeMinutesAtFortyFourKilohertzIsTheWorkedSize) {
     EXPECT_EQ(spectralCacheFileSize(22680, 18), 1723780u);
     fillAnalysis(22680);
     const std::vector<u8> image = buildImage();
-    EXPECT_EQ(image.size(), 1723780u);
-    EXPECT_EQ(std::memcmp(image.data(), "SDFT", 4), 0);
-    EXPECT_TRUE(accepted(image));
+    EXPECT_EQ(std::tuple(image.size(), std::memcmp(image.data(), "SDFT", 4), accepted(image)), std::tuple(1723780u, 0, true));
 }
 
 TEST_F(SpectralCache, WrittenFileReadsBackAsTheSameFrames) {
@@ -137,8 +135,8 @@ TEST_F(SpectralCache, DamagedFilesReadAsNotCachedAndLeaveTheStateAlone) {
     for (const std::vector<u8>* bad : std::initializer_list<const std::vector<u8>*>{&lastByte, &truncated, &version1}) {
         decoder_test::writeFileBytes(cacheFile(), *bad);
         EXPECT_EQ(readSpectrumCache(u"x.wav", m_identity), 0);
-        EXPECT_EQ(g_SpectrumAnalysis.header.frameCount, 40u);  // the current analysis stays
-        EXPECT_EQ(g_SpectrumAnalysis.cacheImage, nullptr);
+        // The current analysis stays.
+        EXPECT_EQ(std::tuple(g_SpectrumAnalysis.header.frameCount, g_SpectrumAnalysis.cacheImage), std::tuple(40u, nullptr));
     }
     decoder_test::writeFileBytes(cacheFile(), good);
     EXPECT_EQ(readSpectrumCache(u"x.wav", m_identity), 1);

@@ -85,11 +85,8 @@ TEST_F(SongAnalysis, CacheIsWrittenOnceAndUsedUnlessForcedTurnedOffOrDamaged) {
     const std::vector<f32> first = bandValues();
     EXPECT_EQ(std::filesystem::file_size(cacheFile()), spectralCacheFileSize(90u * 126u, 16));
 
-    EXPECT_EQ(analyseFromCache(), 1u);
-    EXPECT_EQ(g_SpectrumAnalysis.threeBandEnergies, nullptr);
-    EXPECT_EQ(bandValues(), first);
-    EXPECT_EQ(analyseFromCache(1), 0u);
-    EXPECT_EQ(bandValues(), first);
+    EXPECT_EQ((std::tuple{analyseFromCache(), g_SpectrumAnalysis.threeBandEnergies, bandValues()}), std::tuple(1u, nullptr, first));
+    EXPECT_EQ((std::pair{analyseFromCache(1), bandValues()}), std::pair(0u, first));
 
     // Turned off, the song is decoded again but the cache still written.
     configSetValue("NEVER_CACHE", "1");
@@ -106,16 +103,15 @@ TEST_F(SongAnalysis, CacheIsWrittenOnceAndUsedUnlessForcedTurnedOffOrDamaged) {
         file.seekp(-1, std::ios::end);
         file.put('\x5A');
     }
-    EXPECT_EQ(analyseFromCache(), 0u);
-    EXPECT_EQ(bandValues(), first);
+    EXPECT_EQ((std::pair{analyseFromCache(), bandValues()}), std::pair(0u, first));
     EXPECT_EQ(analyseFromCache(), 1u);
 }
 
 TEST_F(SongAnalysis, PlaybackIsPreparedWithTheSongsDurationAndRate) {
     ASSERT_EQ(analyse(1).first, 1);
     EXPECT_FLOAT_EQ(g_preparedDuration, 90.0f);
-    EXPECT_EQ(g_preparedRate, 22050.0f);
-    EXPECT_EQ(g_preparedPath.find(u'/'), std::u16string::npos);  // the stored path uses '\'
+    // The stored path uses '\'.
+    EXPECT_EQ(std::pair(g_preparedRate, g_preparedPath.find(u'/')), std::pair(22050.0f, std::u16string::npos));
 
     g_preparedRate = 0.0f;
     resetSpectrumAnalysis();

@@ -66,8 +66,7 @@ TEST_F(TempoSearch, FewerThanTwoOnsetsGiveNoCandidateAndTheSummedOnsetIsTheBeat)
     addOnset(E_ONSET_LIST_LOW, 3.0f);
     addOnset(E_ONSET_LIST_SUMMED, 4.0f, 5.0f);
     selectBeats(&m_analysis, &m_beats);
-    EXPECT_EQ(m_analysis.chosenCandidate, -1);
-    ASSERT_EQ(m_beats.count, 1u);
+    ASSERT_EQ(std::pair(m_analysis.chosenCandidate, m_beats.count), std::pair(-1, 1u));
     EXPECT_EQ(m_beats[0].time, 4.0f);
 }
 
@@ -157,8 +156,7 @@ TEST_F(TempoSearch, RunsOnOneGridShareAGroupScoredByTheirDurations) {
     traceAllRuns(&m_analysis);
     const ClRunGroupArray& groups = summedGroups(k);
     ASSERT_EQ(groups.count, 2u);
-    ASSERT_EQ(std::pair(groups[0].runs.count, groups[1].runs.count), std::pair(2u, 1u));
-    EXPECT_EQ(groups[0].time, 20.0f);
+    ASSERT_EQ(std::tuple(groups[0].runs.count, groups[1].runs.count, groups[0].time), std::tuple(2u, 1u, 20.0f));
     EXPECT_FLOAT_EQ(groups[0].score, (3.5f / 4.0f) * 3.5f * 120.0f / 1000.0f);  // durations 2 and 1.5
     EXPECT_FLOAT_EQ(groups[1].score, (1.5f / 4.0f) * 1.5f * 120.0f / 1000.0f);
     for (const SBeat& onset : list(E_ONSET_LIST_SUMMED)) EXPECT_EQ(onset.candidateMember[k], 1u);
@@ -194,20 +192,19 @@ TEST_F(TempoSearch, SlowTempoIsDampedByFiveWhenOneAndAHalfAndThreeTimesItAreCand
 
 TEST_F(TempoSearch, ExtensionTakesTheNearbyRunThatFallsOnWholePeriods) {
     const u32 k = addCandidate(120.0f);
-    std::vector<f32> times;
-    for (u32 i = 0; i <= 10; ++i) times.push_back(0.5f * f32(i));                         // run A: 0 .. 5 s
-    for (f32 t : {6.0f, 6.25f, 6.5f, 6.75f, 7.0f, 7.25f, 7.5f, 7.75f}) times.push_back(t);  // B and C interleaved
-    for (f32 t : times) addOnset(E_ONSET_LIST_SUMMED, t);
+    for (u32 i = 0; i <= 10; ++i) addOnset(E_ONSET_LIST_SUMMED, 0.5f * f32(i));  // run A: 0 .. 5 s
+    addOnsets(E_ONSET_LIST_SUMMED, {6.0f, 6.25f, 6.5f, 6.75f, 7.0f, 7.25f, 7.5f, 7.75f});  // B and C interleaved
     SBeatRunGroup group{};
     group.score = 1.0f;
     group.runs.init(8);
     // A, then C: 6.25 .. 7.75, 2.5 periods after A, then B: 6.0 .. 7.5, 2 periods after A.
-    using L = std::initializer_list<s32>;
-    for (L members : {L{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, L{12, 14, 16, 18}, L{11, 13, 15, 17}}) {
+    using L = std::vector<s32>;
+    for (const auto& [members, duration] : {std::pair(L{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 5.0f),
+                                            {L{12, 14, 16, 18}, 1.5f}, {L{11, 13, 15, 17}, 1.5f}}) {
         SBeatRun run{};
         run.onsets.init(8);
         for (s32 m : members) run.onsets.push(m);
-        run.duration = times[u32(*(members.end() - 1))] - times[u32(*members.begin())];
+        run.duration = duration;
         group.runs.push(run);
     }
     pushRunGroup(&m_analysis.candidates[k].groups[E_ONSET_LIST_SUMMED], group);
@@ -217,14 +214,14 @@ TEST_F(TempoSearch, ExtensionTakesTheNearbyRunThatFallsOnWholePeriods) {
     EXPECT_EQ(result.runs[0].chosen + result.runs[2].chosen, 2u);
     EXPECT_EQ(std::pair(result.runs[2].fit, result.runs[1].fit), std::pair(1.0f, 0.0f));
     // C is not chosen but taken: it overlaps B.
-    EXPECT_EQ(std::pair(result.runs[1].chosen, result.runs[1].taken), std::pair(0u, 1u));
-    EXPECT_TRUE(flagged(E_ONSET_LIST_SUMMED, 11));
-    EXPECT_FALSE(flagged(E_ONSET_LIST_SUMMED, 12));
+    EXPECT_EQ(std::tuple(result.runs[1].chosen, result.runs[1].taken, flagged(E_ONSET_LIST_SUMMED, 11),
+                         flagged(E_ONSET_LIST_SUMMED, 12)),
+              std::tuple(0u, 1u, true, false));
 
     // Outside the runs only the strongest onset of each 0.3 s cluster is flagged.
-    addOnset(E_ONSET_LIST_SUMMED, 7.9f, 1.0f);  // within a period of B's end: left alone
-    addOnset(E_ONSET_LIST_SUMMED, 9.0f, 2.0f);
-    addOnset(E_ONSET_LIST_SUMMED, 9.25f, 3.0f);
+    // 7.9 s lies within a period of B's end: left alone.
+    for (const auto& [time, strength] : {std::pair(7.9f, 1.0f), {9.0f, 2.0f}, {9.25f, 3.0f}})
+        addOnset(E_ONSET_LIST_SUMMED, time, strength);
     flagBeatsAroundRuns(&m_analysis);
     buildBeatList(&m_analysis, &m_beats);
     const EOnsetList summed = E_ONSET_LIST_SUMMED;
@@ -234,14 +231,13 @@ TEST_F(TempoSearch, ExtensionTakesTheNearbyRunThatFallsOnWholePeriods) {
 }
 
 TEST_F(TempoSearch, OnsetsAQuarterSecondApartFormOneClusterFlaggingTheStronger) {
-    addOnset(E_ONSET_LIST_SUMMED, 5.0f, 2.0f);
-    addOnset(E_ONSET_LIST_SUMMED, 5.25f, 3.0f);
-    addOnset(E_ONSET_LIST_SUMMED, 5.5f, 9.0f);  // less than 0.3 s after the flagged onset
-    addOnset(E_ONSET_LIST_SUMMED, 5.55f, 1.0f);
+    // 5.5 s is less than 0.3 s after the flagged onset.
+    for (const auto& [time, strength] : {std::pair(5.0f, 2.0f), {5.25f, 3.0f}, {5.5f, 9.0f}, {5.55f, 1.0f}})
+        addOnset(E_ONSET_LIST_SUMMED, time, strength);
     flagBeatsWithoutTempo(&m_analysis);
-    std::vector<bool> flags;
-    for (u32 i = 0; i < 4; ++i) flags.push_back(flagged(E_ONSET_LIST_SUMMED, i));
-    EXPECT_EQ(flags, (std::vector<bool>{false, true, false, true}));
+    const EOnsetList summed = E_ONSET_LIST_SUMMED;
+    EXPECT_EQ(std::vector({flagged(summed, 0), flagged(summed, 1), flagged(summed, 2), flagged(summed, 3)}),
+              std::vector({false, true, false, true}));
 }
 
 TEST_F(TempoSearch, BeatListMergesByTimeWithOneRecordAtEqualTimes) {
@@ -252,9 +248,8 @@ TEST_F(TempoSearch, BeatListMergesByTimeWithOneRecordAtEqualTimes) {
     list(E_ONSET_LIST_SUMMED)[1].flags = BEAT_FLAG_ON_PULSE;
     buildBeatList(&m_analysis, &m_beats);
     ASSERT_EQ(m_beats.count, 3u);
-    EXPECT_EQ(m_beats[0].time, 1.0f);
     // The summed record at 2.0; the low record at 3.0, the summed one unflagged.
-    EXPECT_EQ(std::pair(m_beats[1].strength, m_beats[2].strength), std::pair(7.0f, 1.0f));
+    EXPECT_EQ(std::tuple(m_beats[0].time, m_beats[1].strength, m_beats[2].strength), std::tuple(1.0f, 7.0f, 1.0f));
 }
 
 // ---------------------------------------------------------------------------------------------
