@@ -46,7 +46,7 @@ fs::path packRoadData(const fs::path& root) {
     fs::copy(VELODRIX_DATA_STAGE_DIR, stage, fs::copy_options::recursive);
     std::string settings = readFileText(stage / "project.ini");
     for (const auto& [from, to] : {std::pair{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
-                                   std::pair{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 10\n"},
+                                   std::pair{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 20\n"},
                                    std::pair{"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
                                    std::pair{"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 320\n"},
                                    std::pair{"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 180\n"}}) {
