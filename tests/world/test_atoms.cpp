@@ -3,7 +3,6 @@
 // pickup's shrinking swarm and life. Draw commands are read back from the producers' half of the
 // draw lists on the null renderer, with the materials of the built data.
 #include "core/game_clock.h"
-#include "core/random.h"
 #include "core/saved_options.h"
 #include "render/debris_particles.h"
 #include "render/draw_lists.h"
@@ -13,6 +12,7 @@
 #include "render/texture.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/world/atom_test_support.h"
+#include "tests/world/world_test_support.h"
 #include "world/atoms/atom_body.h"
 #include "world/atoms/atom_bullet.h"
 #include "world/atoms/atom_pickupable.h"
@@ -31,11 +31,10 @@ using namespace test_support;
 
 namespace {
 
-class Atoms : public WorldDrawTest {
+class Atoms : public world_test::Seeded<WorldDrawTest, 17> {
 protected:
     void SetUp() override {
-        WorldDrawTest::SetUp();
-        sfmtInitGenRand(17);
+        Seeded::SetUp();
         g_SavedOptions.animatedLines = 0;
         g_fxParticleSystem = &m_fx;
     }

@@ -1,7 +1,6 @@
 // Bullet flight (straight, the far limit, pellets, the seeker's turn) and the small enemies' gun
 // (grown inside the arena, carried, fired at the ship once).
 #include "core/game_clock.h"
-#include "core/random.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_bullet.h"
@@ -23,13 +22,8 @@ namespace {
 
 f32 headingAngle(const ClEntity* e) { return std::atan2(e->getWorldAxisX().z, e->getWorldAxisX().x); }
 
-class BulletTest : public WorldTest {
+class BulletTest : public Seeded<WorldTest, 3> {
 protected:
-    void SetUp() override {
-        WorldTest::SetUp();
-        sfmtInitGenRand(3);
-    }
-
     static ClEntity* bullet(s32 type, f32 speed, const ClMatrix44& placement) {
         ClEntity* b = spawnActiveEntity(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
         b->setRootTransform(placement);

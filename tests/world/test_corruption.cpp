@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "audio/play/song_clock.h"
-#include "core/random.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/effects/corruption.h"
@@ -20,11 +19,10 @@ namespace {
 
 using world_test::DnaWriter;
 
-class Corruption : public world_test::WorldTest {
+class Corruption : public world_test::Seeded<world_test::WorldTest, 7> {
 protected:
     void SetUp() override {
-        WorldTest::SetUp();
-        sfmtInitGenRand(7);
+        Seeded::SetUp();
         g_fGuardianLevel = 0.0f;
         m_enemy.node().mainBody();
         m_enemy.close();

@@ -84,12 +84,17 @@ protected:
     static void playUntil(f32 songTime) { world_test::playUntil(songTime, encounterFrame); }
     static void playUntilPhase(s32 phase) { world_test::playUntilPhase(phase, encounterFrame); }
     static s32 dontShoot() { return g_BossEncounter.entity->root->params.get("dnt_shoot")->integer; }
+    void use(const char* guardianScript) {
+        m_script.files["guardian_movies.txt"] = guardianScript;
+        setScriptSource(&m_script);
+    }
 
     ClOneNodeGenerator m_bossGenerator{E_GENCAT_BOSS, "BossStub", E_PROGRAM_ENEMY};
     DnaWriter m_boss;
     DnaWriter m_ship{E_PROGRAM_PLAYER};
     DnaWriter m_enemy;
     ClEntity* m_other = nullptr;
+    test_support::ClMemoryScriptSource m_script;
 };
 
 TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
@@ -178,14 +183,7 @@ TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart)
 }
 
 // Sequences over a script in memory; the eye and the cues are the built data's.
-class GuardianTest : public EncounterTest {
-protected:
-    void use(const char* script) {
-        m_script.files["guardian_movies.txt"] = script;
-        setScriptSource(&m_script);
-    }
-    test_support::ClMemoryScriptSource m_script;
-};
+using GuardianTest = EncounterTest;
 
 TEST_F(GuardianTest, EventsRunAtTheirTimesAndExitEndsWithTheCallbackAndFadeOut) {
     use("Talk { Seq { sound_file = \"SG_PostWin_Boss\"; events {"

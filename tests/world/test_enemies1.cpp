@@ -2,7 +2,6 @@
 // aimed gun, conditional destruction, wave-flag parts, the swinging arm and the boss head's gun and
 // shield, each in a short scripted play with beats delivered by the song clock's dispatcher.
 #include "audio/play/beat_events.h"
-#include "core/random.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
@@ -31,12 +30,8 @@ namespace {
 constexpr f32 STEP = 1.0f / 60.0f;
 
 // The built data's materials are there for the guns' flashes and the arms' bars.
-class EnemiesTest : public WorldDrawTest {
+class EnemiesTest : public Seeded<WorldDrawTest, 5> {
 protected:
-    void SetUp() override {
-        WorldDrawTest::SetUp();
-        sfmtInitGenRand(5);
-    }
     DnaWriter m_ship{E_PROGRAM_PLAYER};
     DnaWriter m_dna;
     DnaWriter m_more[3];  // freed after the world's teardown, like m_dna
@@ -112,12 +107,9 @@ protected:
             m_dna.close();
         }
         m_dna.close();
-        star = buildEntity(&m_dna.program);
+        star = spawnActiveEntity(&m_dna.program);
         star->memberIndex = 1;
-        star->root->resetAtoms();
-        star->spawn();
         star->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
-        star->activate();
         stars = static_cast<ClProcessor_Enemy_AI_StaffStar*>(star->root->findProcessor(E_PROC_ENEMY_STAFF_STAR));
     }
     s32 firedStaff() const {
@@ -324,17 +316,9 @@ TEST_F(ArmTest, TheGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithinItsCone
     EXPECT_EQ(arm->swingState, E_ARM_IDLE) << "no ship, no strike";
 }
 
-// The boss head's gun and shield, which the bosses switch on and read, with the ship at (100, 0, 0).
-class HeadTest : public EnemiesTest {
-protected:
-    void SetUp() override {
-        EnemiesTest::SetUp();
-        m_shipEntity = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 0.0f));
-    }
-    ClEntity* m_shipEntity = nullptr;
-};
-
-TEST_F(HeadTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
+// The boss head's gun and shield, which the bosses switch on and read.
+TEST_F(EnemiesTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
+    ClEntity* ship = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 0.0f));
     m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).param("NDKBL", s32(3)).processor(E_PROC_ENEMY_HEAD_GUN).close();
     ClEntity* head = spawnActiveEntity(&m_dna.program);
     auto* gun = static_cast<ClProcessor_Enemy_AI_Head_Gun*>(head->root->findProcessor(E_PROC_ENEMY_HEAD_GUN));
@@ -359,7 +343,7 @@ TEST_F(HeadTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
     const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
     for (u32 i = 0; i < 60; ++i) stepWorld(STEP);
     EXPECT_TRUE(liveCount(E_PROGRAM_ENEMY_SHOT) == shots && gun->fireTimer <= 0.0f) << "holds its fire, due at once";
-    g_aPlayerState[0].ship = m_shipEntity;
+    g_aPlayerState[0].ship = ship;
     stepWorld(STEP);
     EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1) << "fires at once when the ship is back";
 
@@ -368,7 +352,7 @@ TEST_F(HeadTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
     EXPECT_EQ(test_support::fatalReasonOf([] { stepWorld(STEP); }), "head gun: \"NDKBL\" 5 is outside 0 to 4");
 }
 
-TEST_F(HeadTest, HeadShieldDefendsWhileWholeAndLetsGoOfTheBeatsWhenDestroyed) {
+TEST_F(EnemiesTest, HeadShieldDefendsWhileWholeAndLetsGoOfTheBeatsWhenDestroyed) {
     m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody();
     m_dna.node().param("hd_sh_mov", s32(2)).param("hd_sh_piv", 0.0f).param("hd_sh_apb", 0.0f).param("hd_sh_def", 10.0f);
     m_dna.processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_HEAD_SHIELD).atom(E_ATOM_BODY);

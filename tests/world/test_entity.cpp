@@ -51,18 +51,20 @@ protected:
         m_enemy.node("arm").atom(E_ATOM_ATTACH_POINT);
         m_enemy.close().close();
     }
-    // A built enemy with a recording processor on its root ("root") and on its child ("arm").
-    ClEntity* recordedEnemy() {
+    // A built enemy with a recording processor on its root ("root") and on its child ("arm"),
+    // spawned and activated when asked.
+    ClEntity* recordedEnemy(bool active = true) {
         ClEntity* entity = world_test::buildEntity(&m_enemy.program);
         hang(entity->root, "root");
         hang(entity->root->children[0], "arm");
+        if (active) entity->spawn(), entity->activate();
         return entity;
     }
     DnaWriter m_enemy;
 };
 
 TEST_F(EntityLifecycle, TheRoadOfAnEnemyFromPoolToPool) {
-    ClEntity* entity = recordedEnemy();
+    ClEntity* entity = recordedEnemy(false);
     EXPECT_EQ(std::make_pair(usedEntityCount(), entity->state), std::make_pair(1u, u32(E_ENTITY_BUILT)));
     entity->spawn();
     entity->activate();
@@ -110,8 +112,6 @@ TEST_F(EntityLifecycle, DestroyingASpawnedOnlyOrTwiceDestroyedEntityStopsAtTheFl
 
 TEST_F(EntityLifecycle, FreeingADestroyedEntitySendsNoSecondDestroy) {
     ClEntity* entity = recordedEnemy();
-    entity->spawn();
-    entity->activate();
     entity->destroy();
     g_calls.clear();
     freeEntity(entity);
@@ -135,8 +135,6 @@ TEST_F(EntityLifecycle, OnlyActiveEnemiesInsideTheArenaWeighIn) {
 
 TEST_F(EntityLifecycle, ReloadReachesChildrenFirstAndASecondActivationAddsNothing) {
     ClEntity* entity = recordedEnemy();
-    entity->spawn();
-    entity->activate();
     entity->activate();
     EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 1u);
     g_calls.clear();

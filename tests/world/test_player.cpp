@@ -2,7 +2,6 @@
 // broadcasts, the scripted move) and its gun (volleys by rate and pattern, pellets, flashes).
 #include "core/game_clock.h"
 #include "core/name_hash.h"
-#include "core/random.h"
 #include "core/saved_options.h"
 #include "input/input_channels.h"
 #include "input/input_devices.h"
@@ -132,11 +131,10 @@ TEST_F(PlayerCtrlTest, SevenTriggersGoOutEveryFrameAndAScriptedMoveSilencesThem)
     EXPECT_EQ(m_heard.size(), FIRE_TRIGGER_COUNT);
 }
 
-class PlayerGunTest : public WorldDrawTest {
+class PlayerGunTest : public Seeded<WorldDrawTest, 5> {
 protected:
     void SetUp() override {
-        WorldDrawTest::SetUp();
-        sfmtInitGenRand(5);
+        Seeded::SetUp();
         g_iFireTrigger = FIRE_TRIGGER_ALWAYS;
     }
     // A ship at (100, 0, 100) whose gun (trigger 6, 10 volleys a second) has barrels with their

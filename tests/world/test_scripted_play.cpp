@@ -9,7 +9,6 @@
 #include "core/config.h"
 #include "core/game_clock.h"
 #include "core/name_hash.h"
-#include "core/random.h"
 #include "core/saved_options.h"
 #include "input/input_channels.h"
 #include "render/draw_lists.h"
@@ -128,11 +127,10 @@ struct SScriptedWave {
 
 // The data the game builds gives the gun its flashes; the null device draws nothing, and the draw
 // lists are emptied after every step.
-class ScriptedPlay : public WorldDrawTest {
+class ScriptedPlay : public Seeded<WorldDrawTest, 17> {
 protected:
     void SetUp() override {
-        WorldDrawTest::SetUp();
-        sfmtInitGenRand(17);
+        Seeded::SetUp();
         configClear();
         initInput(0, 38);
         g_iInputSettleFrames = 0;

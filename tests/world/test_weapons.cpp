@@ -3,7 +3,6 @@
 #include "audio/play/beat_events.h"
 #include "core/game_clock.h"
 #include "core/name_hash.h"
-#include "core/random.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
@@ -24,11 +23,10 @@ using namespace world_test;
 
 namespace {
 
-class WeaponTest : public WorldDrawTest {
+class WeaponTest : public Seeded<WorldDrawTest, 7> {
 protected:
     void SetUp() override {
-        WorldDrawTest::SetUp();
-        sfmtInitGenRand(7);
+        Seeded::SetUp();
         g_iFireTrigger = 0;
         setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
     }
@@ -44,13 +42,13 @@ protected:
     }
     // The ship at (100, 0, 100) with the weapon on its one child node.
     template <typename T>
-    T* spawnWeapon(u32 typeId) {
+    T* spawnWeapon(u32 typeId, s32 ownerTag = OWNER_LIVE_GAME) {
         m_dna.processor(typeId);
         m_dna.close().close();
-        if (m_ownerTag == OWNER_LIVE_GAME) {
+        if (ownerTag == OWNER_LIVE_GAME) {
             m_ship = spawnActiveEntity(&m_dna.program);
         } else {
-            m_ship = buildEntity(&m_dna.program, m_ownerTag);
+            m_ship = buildEntity(&m_dna.program, ownerTag);
             m_ship->spawnForPreview();
         }
         m_ship->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
@@ -75,9 +73,20 @@ protected:
         return {p.get("BullDmg")->real, p.get("BullRndRad")->real, p.get("BullFlag")->integer};
     }
 
+    // With `loaded` missiles loaded at once.
+    ClProcessor_PlayerMissileLauncher* spawnLauncher(u32 bays, u32 loaded = 0, s32 ownerTag = OWNER_LIVE_GAME) {
+        beginShip();
+        bulletBlock("DefMissileGen", 17, 30.0f);
+        m_dna.param("GunRate", 1.0f).param("GunPel", 1).param("GunPat", 0);
+        m_dna.mainBody();
+        for (u32 k = 0; k < bays; ++k) m_dna.namedAtom(E_ATOM_ATTACH_POINT, "MislBay", translation(0.0f, 0.0f, 3.0f * f32(k)));
+        auto* launcher = spawnWeapon<ClProcessor_PlayerMissileLauncher>(E_PROC_PLAYER_MISSILE_LAUNCHER, ownerTag);
+        for (u32 k = 0; k < loaded; ++k) launcher->loadMissile();
+        return launcher;
+    }
+
     DnaWriter m_dna{E_PROGRAM_PLAYER};
     ClEntity* m_ship = nullptr;
-    s32 m_ownerTag = OWNER_LIVE_GAME;
 };
 
 TEST_F(WeaponTest, ChargingGunFiresOnReleaseScaledByTheChargeAndCannotChargeWhileDischarging) {
@@ -118,23 +127,7 @@ TEST_F(WeaponTest, ChargingGunBarrelThatIsBrokenNeitherChargesNorFires) {
     gun->barrels[0].ball->geometry = nullptr;
 }
 
-class MissileTest : public WeaponTest {
-protected:
-    // With `loaded` missiles loaded at once.
-    ClProcessor_PlayerMissileLauncher* spawnLauncher(u32 bays, u32 loaded = 0, s32 ownerTag = OWNER_LIVE_GAME) {
-        m_ownerTag = ownerTag;
-        beginShip();
-        bulletBlock("DefMissileGen", 17, 30.0f);
-        m_dna.param("GunRate", 1.0f).param("GunPel", 1).param("GunPat", 0);
-        m_dna.mainBody();
-        for (u32 k = 0; k < bays; ++k) m_dna.namedAtom(E_ATOM_ATTACH_POINT, "MislBay", translation(0.0f, 0.0f, 3.0f * f32(k)));
-        auto* launcher = spawnWeapon<ClProcessor_PlayerMissileLauncher>(E_PROC_PLAYER_MISSILE_LAUNCHER);
-        for (u32 k = 0; k < loaded; ++k) launcher->loadMissile();
-        return launcher;
-    }
-};
-
-TEST_F(MissileTest, BaysReloadOneAtATimeAndRideTheShip) {
+TEST_F(WeaponTest, MissileBaysReloadOneAtATimeAndRideTheShip) {
     ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(4);
     EXPECT_EQ(launcher->reloadPeriod, 0.5f);
     std::vector<u32> counts;
@@ -146,14 +139,14 @@ TEST_F(MissileTest, BaysReloadOneAtATimeAndRideTheShip) {
     EXPECT_EQ(std::make_tuple(at.x, at.y, at.z), std::make_tuple(50.0f, 0.0f, 69.0f)) << "on bay 3";
 }
 
-TEST_F(MissileTest, ThirteenBaysLoadTwelveMissiles) {
+TEST_F(WeaponTest, MissileThirteenBaysLoadTwelveMissiles) {
     ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(13);
     EXPECT_EQ(launcher->usableBays(), MISSILE_SLOT_COUNT);
     for (int k = 0; k < 14; ++k) launcher->loadMissile();
     EXPECT_EQ(launcher->loadedCount, MISSILE_SLOT_COUNT);
 }
 
-TEST_F(MissileTest, HeldTriggerLaunchesTheLastLoadedAtItsIntervalAndMissilesDieOutOfRange) {
+TEST_F(WeaponTest, MissileHeldTriggerLaunchesTheLastLoadedAtItsIntervalAndMissilesDieOutOfRange) {
     ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3, 3);
     ClEntity* last = launcher->loaded[2].entity;
     ClEntity* middle = launcher->loaded[1].entity;
@@ -175,7 +168,7 @@ TEST_F(MissileTest, HeldTriggerLaunchesTheLastLoadedAtItsIntervalAndMissilesDieO
     EXPECT_EQ(last->root->params.get("BullHit")->integer, 0);
 }
 
-TEST_F(MissileTest, LosingALoadedMissileWrecksTheLauncher) {
+TEST_F(WeaponTest, MissileLosingALoadedMissileWrecksTheLauncher) {
     ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3, 3);
     ClEntity* first = launcher->loaded[0].entity;
     ClEntity* third = launcher->loaded[2].entity;
@@ -186,7 +179,7 @@ TEST_F(MissileTest, LosingALoadedMissileWrecksTheLauncher) {
         << "its body part is gone, the bays still stand";
 }
 
-TEST_F(MissileTest, PreviewLoadsEveryBayWaitsFourSecondsThenEmptiesInASalvo) {
+TEST_F(WeaponTest, MissilePreviewLoadsEveryBayWaitsFourSecondsThenEmptiesInASalvo) {
     ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3, 0, 0);
     std::vector<u32> counts;
     for (int frame = 0; frame < 26; ++frame) {

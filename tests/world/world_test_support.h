@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/matrix44.h"
+#include "core/random.h"
 #include "core/types.h"
 #include "render/geometry_mesh.h"
 #include "tests/support/fatal_catch.h"
@@ -28,6 +29,16 @@ class WorldTest : public test_support::FatalThrowingTest {
 protected:
     void SetUp() override;
     void TearDown() override;
+};
+
+// The fixture with the global random stream seeded once it is set up.
+template <typename Base, u32 Seed>
+class Seeded : public Base {
+protected:
+    void SetUp() override {
+        Base::SetUp();
+        sfmtInitGenRand(Seed);
+    }
 };
 
 // What a boss encounter needs around the world: random stream 19, fresh settings and script
