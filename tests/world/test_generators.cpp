@@ -140,4 +140,10 @@ TEST_F(GeneratorTest, DropsTakeTheNearestFreeCellsAndDestroyedOnesGiveThemBack) 
                               liveInspirationPickupCount()),
               std::make_tuple(false, true, 3u));
     EXPECT_EQ(cellOf(spawnInspirationPickups(ClVec3(20.0f, 0.0f, 0.0f), 5, 0, 1)), std::make_pair(1, 0));
+
+    // The world's shutdown frees the pickups left lying: the next world's sweep must not read them.
+    shutdownWorld();
+    initWorld();
+    sweepInspirationPickups();
+    EXPECT_EQ(std::make_pair(liveInspirationPickupCount(), isInspirationGridCellTaken(0, 0)), std::make_pair(0u, false));
 }

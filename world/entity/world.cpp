@@ -16,6 +16,7 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/wave_slot.h"
+#include "world/play/inspiration_pickups.h"
 #include "world/services/play_area.h"
 
 static_assert(E_LIST_COUNT == ENTITY_LINK_LIST_COUNT);
@@ -102,8 +103,9 @@ void shutdownWorld() {
     lockWorld();
     while (pool->used != 0) freeEntity(pool->table[pool->used - 1]);
     unlockWorld();
-    // Kills still queued name entities that are gone now.
+    // Kills still queued and pickups still lying in the arena name entities that are gone now.
     resetKillQueue();
+    resetInspirationPickups();
     ASAN_UNPOISON_MEMORY_REGION(pool->records, sizeof(pool->records));
     s_furtherList.release();
     for (SEntityList& list : s_lists) {
