@@ -11,80 +11,48 @@
 #include "audio/sound/song_sound_hook.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
-#include "core/directories.h"
-#include "core/file_layer.h"
 #include "input/input_channels.h"
-#include "library/song_library.h"
+#include "platform/os/os.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
 #include "render/camera_stacks.h"
-#include "render/spline_registry.h"
 #include "render/view_slots.h"
+#include "tests/library/library_test_support.h"
+#include "tests/support/audio_songs.h"
 #include "tests/support/fatal_catch.h"
-#include "tests/support/file_bytes.h"
-#include "tests/support/temp_dir.h"
 #include "ui/ui_system.h"
-#include "waves/waves.h"
-#include "world/entity/world.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <string>
-#include <thread>
 #include <tuple>
 
-namespace {
-
-class ModeGuards : public test_support::FatalThrowingTest {
-protected:
-    void SetUp() override {
-        FatalThrowingTest::SetUp();
-        critSectionPoolInit();
-        fileLayerInit();
-        configClear();
-        const std::string home = m_home.str() + "/";
-        setUserDataDirW(std::u16string(home.begin(), home.end()).c_str());
-        createSaveDataDir();
-    }
-    void TearDown() override {
-        configFree();
-        fileLayerShutdown();
-        FatalThrowingTest::TearDown();
-    }
-    test_support::ClTempDir m_home;
-};
-
-// 96 s of 16-bit mono at 22,050 Hz: a decaying noise burst every half second from 1 s.
-std::vector<u8> drumSongWav() {
-    constexpr u32 rate = 22050;
-    std::vector<s16> samples(rate * 96, 0);
-    u32 noise = 99;
-    for (u32 first = rate; first + rate < samples.size(); first += rate / 2) {
-        for (u32 i = 0; i < rate / 10; ++i) {
-            noise = noise * 1664525u + 1013904223u;
-            const f32 v = (f32(noise >> 8) / f32(1u << 24) - 0.5f) * std::exp(-f32(i) / f32(rate / 50));
-            samples[first + i] = s16(std::lround(v * 32767.0f));
-        }
-    }
-    return test_support::wavImage(1, 1, rate, 16, test_support::pcm16Bytes(samples));
-}
-
-}  // namespace
+using namespace test_support;
+using ModeGuards = FatalThrowingTest;
 
 TEST_F(ModeGuards, TheBeatAnalysisViewAnalysesTheSongsBeats) {
-    const std::string song = m_home.file("song.wav");
-    test_support::writeFileBytes(song, drumSongWav());
+    critSectionPoolInit();
+    configClear();
+    library_test::ClUserDataFolder home;
+    // 96 s at 22,050 Hz: a decaying noise burst every half second from 1 s to 95 s.
+    constexpr u32 rate = 22050;
+    std::vector<f32> mono(rate * 96);
+    u32 noise = 99;
+    for (u32 i = rate; i + rate < mono.size(); ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        mono[i] = (f32(noise >> 8) / f32(1u << 24) - 0.5f) * std::exp(-f32(i % (rate / 2)) / f32(rate / 50));
+    }
+    writeFileBytes(home.file("song.wav"), wavImage(1, 1, rate, 16, pcm16Bytes(pcm16(mono))));
     ASSERT_TRUE(configSetValue("VISUAL_BEAT_ANALYSIS", "song.wav"));
     setPrepareSongSoundHook([](const char16_t*, f32, f32) -> u32 { return 1; });
     initCodecRegistry();
     codecRegistration(0);
-    for (int i = 0; i < 10000 && !isCodecRegistryReady(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 10000 && !isCodecRegistryReady(); ++i) osSleep(1);
     resetSongAnalysis();
     resetBeatAnalysis();
 
-    const std::u16string path = test_support::widePath(song);
+    const std::u16string path = widePath(home.file("song.wav"));
     SSongIdentity identity;
     songIdentityFromPath(path.c_str(), &identity);
     EXPECT_EQ(kDefaultActionPlayServices.analyseSong(path.c_str(), identity, true), 1);
@@ -94,6 +62,7 @@ TEST_F(ModeGuards, TheBeatAnalysisViewAnalysesTheSongsBeats) {
     releaseBeatAnalysis();
     shutdownCodecRegistry();
     setPrepareSongSoundHook(nullptr);
+    configFree();
 }
 
 TEST_F(ModeGuards, TheFrontEndWithoutItsUiCameraFrameKeepsTheResetPose) {
@@ -101,10 +70,6 @@ TEST_F(ModeGuards, TheFrontEndWithoutItsUiCameraFrameKeepsTheResetPose) {
     initInput(0, 38);
     resetViewSlots();
     resetCameraStacks();
-    initSplineRegistry();
-    createSongLibrary();
-    initWorld();
-    wavesSetUp();
     const std::string frames = "frame VBA\n0 0 150\n0 0 -1\n1 0 0\n0 1 0\n45\n";
     const std::string ui = "frame UI\n0 0 100\n0 0 -1\n1 0 0\n0 1 0\n60\n";
     // Frames added; the entered camera's z and field of view.
@@ -116,10 +81,6 @@ TEST_F(ModeGuards, TheFrontEndWithoutItsUiCameraFrameKeepsTheResetPose) {
         EXPECT_EQ(std::make_tuple(camera->position().x, camera->position().z, camera->fov), std::make_tuple(0.0f, z, fov));
         g_GameModeFrontEnd.exit();
     }
-    shutdownWorld();
-    wavesShutdown();
-    freeSongLibrary();
-    shutdownSplineRegistry();
     releaseCameras();
     shutdownInput();
     shutdownUi();

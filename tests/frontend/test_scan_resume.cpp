@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-class ScanResume : public frontend_test::FrontEndTest {};
+using ScanResume = frontend_test::FrontEndTest;
 
 TEST_F(ScanResume, ThePlaysResultsLeadToTheSongListWithScanRequestsResumed) {
     addSong("Alpha", E_SONGSTATE_READY);
@@ -23,5 +21,3 @@ TEST_F(ScanResume, ThePlaysResultsLeadToTheSongListWithScanRequestsResumed) {
     clickWidget("ResultsContinue");
     EXPECT_EQ(std::make_pair(shownScreen(), areSongScanRequestsPaused()), std::make_pair(std::string("SongList"), false));
 }
-
-}  // namespace

@@ -1,23 +1,18 @@
 // The world's guards against bad data and full pools: values read from data are refused with a
 // message or clamped, a full flying-note pool skips the next note, and a bomb's blast, which
 // never moves, still hits a ship that does not move either.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include "audio/play/song_clock.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/collision/world_collision.h"
 #include "world/effects/flying_notes.h"
-#include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
-#include "world/entity/world.h"
-#include "world/play/player_state.h"
 #include "world/processors/boss_support.h"
 #include "world/services/note_list.h"
 #include "world/world_step.h"
 
-#include <algorithm>
-#include <string>
 #include <vector>
 
 using namespace world_test;
@@ -27,45 +22,34 @@ namespace {
 // The programs outlive the world's teardown, which frees their entities.
 class WorldGuards : public WorldTest {
 protected:
-    DnaWriter m_ship{E_PROGRAM_PLAYER};
-    DnaWriter m_enemy;
-    DnaWriter m_shield;
+    DnaWriter m_ship{E_PROGRAM_PLAYER}, m_enemy, m_shield;
 };
 
-std::vector<const ClEntity*> s_hitShips;
-void recordShipHit(const SContact& contact) {
-    s_hitShips.push_back(contact.first->entity);
-    s_hitShips.push_back(contact.second->entity);
-}
+bool s_shipHit = false;
 
 }  // namespace
 
 TEST_F(WorldGuards, BadDataValuesAreClampedOrRefused) {
-    // A range with its maximum below its minimum gives the minimum, whatever the draw.
-    EXPECT_EQ(std::vector<s32>({bossRandomInRange(5, 2), bossRandomInRange(5, 2), bossRandomInRange(-1, -9)}),
-              std::vector<s32>({5, 5, -1}));
-
-    // An atom spawned with no hit points counts whole while it has any left.
+    // A range with its maximum below its minimum gives the minimum, whatever the draw; an atom
+    // spawned with no hit points counts whole while it has any left.
     m_enemy.node().mainBody();
-    ClEntity* body = spawnActiveEntity(&m_enemy.close().program);
-    ClAtom* atom = body->atoms[0];
-    std::vector<f32> fractions;
-    for (f32 hitPoints : {5.0f, 0.0f, -1.0f}) {
+    ClAtom* atom = spawnActiveEntity(&m_enemy.close().program)->atoms[0];
+    auto fraction = [atom](f32 hitPoints) {
         atom->spawnHitPoints = 0.0f;
         atom->hitPoints = hitPoints;
-        fractions.push_back(atomStrengthFraction(atom));
-    }
-    EXPECT_EQ(fractions, std::vector<f32>({1.0f, 0.0f, 0.0f}));
+        return atomStrengthFraction(atom);
+    };
+    EXPECT_EQ(std::vector<f32>({f32(bossRandomInRange(5, 2)), f32(bossRandomInRange(5, 2)), f32(bossRandomInRange(-1, -9)),
+                                fraction(5.0f), fraction(0.0f), fraction(-1.0f)}),
+              std::vector<f32>({5.0f, 5.0f, -1.0f, 1.0f, 0.0f, 0.0f}));
 
     // A beat shield whose turret has two atoms stops at its spawn.
-    DnaWriter& shield = m_shield;
-    shield.node().param("bsh", 1.0f).processor(E_PROC_ENEMY_BEAT_SHIELD);
-    shield.node();
-    shield.atom(E_ATOM_BODY);
-    shield.atom(E_ATOM_BODY);
-    shield.close().close();
-    EXPECT_NE(test_support::fatalReasonOf([&] { spawnActiveEntity(&shield.program); }).find("needs 3 atoms"),
-              std::string::npos);
+    m_shield.node().param("bsh", 1.0f).processor(E_PROC_ENEMY_BEAT_SHIELD).node();
+    m_shield.atom(E_ATOM_BODY);
+    m_shield.atom(E_ATOM_BODY);
+    m_shield.close().close();
+    EXPECT_THAT(test_support::fatalReasonOf([&] { spawnActiveEntity(&m_shield.program); }),
+                testing::HasSubstr("needs 3 atoms"));
 }
 
 TEST_F(WorldGuards, AFullFlyingNotePoolSkipsTheNextNote) {
@@ -83,11 +67,11 @@ TEST_F(WorldGuards, AFullFlyingNotePoolSkipsTheNextNote) {
 
 TEST_F(WorldGuards, ABombsBlastHitsAShipThatDoesNotMove) {
     initHitEffects();
-    g_aContactHandlers[E_PROGRAM_PLAYER * CONTACT_KIND_COUNT + E_PROGRAM_ENEMY_SHOT] = recordShipHit;
-    s_hitShips.clear();
+    // The ship is the only player entity, so a contact of this pair is the ship's.
+    g_aContactHandlers[E_PROGRAM_PLAYER * CONTACT_KIND_COUNT + E_PROGRAM_ENEMY_SHOT] = [](const SContact&) { s_shipHit = true; };
+    s_shipHit = false;
     m_ship.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody(m_ship.addGeometry(makeRingMesh(6, 3.0f)));
-    ClEntity* ship = spawnActiveEntity(&m_ship.close().program);
-    ship->setRootPosition(ClVec3(110, 0, 100));
+    spawnActiveEntity(&m_ship.close().program)->setRootPosition(ClVec3(110, 0, 100));
     m_enemy.node().param("exp_rad", 40.0f).param("exp_dmg", 5.0f).processor(E_PROC_EXPLODE_WHEN_I_DIE).mainBody();
     ClEntity* bomb = spawnActiveEntity(&m_enemy.close().program);
     bomb->setRootPosition(ClVec3(100, 0, 100));
@@ -96,6 +80,6 @@ TEST_F(WorldGuards, ABombsBlastHitsAShipThatDoesNotMove) {
     bomb->killed = 1;
     bomb->destroy();
     worldStep(nullptr);
-    EXPECT_NE(std::find(s_hitShips.begin(), s_hitShips.end(), ship), s_hitShips.end());
+    EXPECT_TRUE(s_shipHit);
     releaseHitEffects();
 }
