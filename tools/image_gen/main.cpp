@@ -247,6 +247,13 @@ bool writeImage(const std::string& folder, const SImage& image) {
     return true;
 }
 
+bool makeFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) std::fprintf(stderr, "velodrix_image_gen: cannot make %s: %s\n", folder.c_str(), error.message().c_str());
+    return !error;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -254,30 +261,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: velodrix_image_gen OUTPUT_FOLDER\n");
         return 2;
     }
-    const std::string folder = std::string(argv[1]) + "/Images";
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        std::fprintf(stderr, "velodrix_image_gen: cannot make %s: %s\n", folder.c_str(), error.message().c_str());
-        return 1;
-    }
+    const std::string root = argv[1];
+    const std::string folder = root + "/Images", ui = root + "/UI/Images", animations = root + "/Animations";
+    if (!makeFolder(folder) || !makeFolder(ui) || !makeFolder(animations)) return 1;
     for (const SImage& image : IMAGES) {
         if (!writeImage(folder, image)) return 1;
     }
-    const std::string ui = std::string(argv[1]) + "/UI/Images";
-    std::filesystem::create_directories(ui, error);
-    if (error) {
-        std::fprintf(stderr, "velodrix_image_gen: cannot make %s: %s\n", ui.c_str(), error.message().c_str());
-        return 1;
-    }
     for (const SImage& image : UI_IMAGES) {
         if (!writeImage(ui, image)) return 1;
-    }
-    const std::string animations = std::string(argv[1]) + "/Animations";
-    std::filesystem::create_directories(animations, error);
-    if (error) {
-        std::fprintf(stderr, "velodrix_image_gen: cannot make %s: %s\n", animations.c_str(), error.message().c_str());
-        return 1;
     }
     for (int frame = 0; frame < EYE_FRAME_COUNT; ++frame) {
         char name[32];
