@@ -285,7 +285,6 @@ s32 gameShutdown() {
     releaseBatchBuffers();
     taskLayerShutdown();
     libraryShutdown();
-    frontEndParticleShutdown();
 
     releaseLensFlares();
     destroyAllTextures();

@@ -5,6 +5,7 @@
 #include "library/data_file.h"
 #include "library/game_data.h"
 #include "library/music_folders.h"
+#include "library/presentation/front_end_particles.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"
 #include "library/user_save.h"
@@ -39,4 +40,5 @@ void libraryStopScanAndSave() {
 void libraryShutdown() {
     joinCacheSizeThread();
     freeSongLibrary();
+    frontEndParticleShutdown();
 }

@@ -19,6 +19,7 @@ void librarySetUpAfterAudio();
 // Shutdown, before the current mode's exit is left behind: stops the scan thread and writes the
 // save.
 void libraryStopScanAndSave();
-// Shutdown, with the other frees before the audio engine goes: joins the cache-size thread and
-// frees the song library (which clears the library-initialised word).
+// Shutdown, with the other frees before the audio engine goes: joins the cache-size thread,
+// frees the song library (which clears the library-initialised word) and retires the front end's
+// particle systems.
 void libraryShutdown();
