@@ -253,7 +253,7 @@ void updateFight() {
         endBossEncounter();
         return;
     }
-    const bool hudShown = !guardianHidesHud();
+    const bool hudShown = !guardianSequencePlaying();
     if (hudShown) drawCountdown();
     updateHealthBar(hudShown);
 }

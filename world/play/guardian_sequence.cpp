@@ -294,7 +294,6 @@ f32 getGuardianSoundLength(const char* sequence, const char* speakerSet) {
     return seconds;
 }
 
-bool guardianHidesHud() { return g_GuardianSequence.active != 0; }
 bool guardianSequencePlaying() { return g_GuardianSequence.active != 0; }
 
 bool guardianSequenceExists(const char* sequence, const char* speakerSet) {

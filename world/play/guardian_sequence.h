@@ -74,9 +74,7 @@ void resumeGuardianSequence();
 void showBossEscaped();
 // Seconds of the sequence's sound (its cue held, measured and stopped); 0 without one.
 f32 getGuardianSoundLength(const char* sequence, const char* speakerSet);
-// A running sequence hides the boss meter's HUD.
-bool guardianHidesHud();
-// A story sequence plays: the front end's quit menu waits for it.
+// A story sequence plays: it hides the boss meter's HUD, and the front end's quit menu waits for it.
 bool guardianSequencePlaying();
 // Whether the script holds the sequence and its events list (never fatal): the front end plays
 // what the data has and goes on without what it lacks.
