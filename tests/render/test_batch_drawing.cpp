@@ -1,6 +1,6 @@
 // Batched runs drawn on OpenGL (Mesa, headless): each layer draws only its own objects, in the
 // orthographic projection's pixel units, into a render target read back top row first; runs
-// switch textures as their materials do.
+// switch textures as their materials do. Every built effect compiles there.
 #include "render/batcher.h"
 #include "render/materials.h"
 #include "render/render_state.h"
@@ -21,6 +21,12 @@ namespace {
 
 class BatchDrawing : public BuiltDataTest {
 protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        if (!startDevice(E_GFX_BACKEND_GL)) GTEST_SKIP() << "no OpenGL device: " << gfxLastErrorText();
+        initShaderRegistry();
+    }
     void TearDown() override {
         setRenderTarget(nullptr);
         releaseBatchBuffers();
@@ -42,10 +48,11 @@ std::vector<u32> pixelsAt(SGfxTexture* target, std::initializer_list<std::pair<u
     return out;
 }
 
+TEST_F(BatchDrawing, EveryEffectFileCompiles) {
+    for (const char* name : g_aBuiltInEffectNames) EXPECT_NE(findEffect(name)->program(), nullptr) << name;
+}
+
 TEST_F(BatchDrawing, EachLayerDrawsItsOwnRunsWhereTheOrthoProjectionPutsThem) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    if (!startDevice(E_GFX_BACKEND_GL)) GTEST_SKIP() << "no OpenGL device: " << gfxLastErrorText();
-    initShaderRegistry();
     initMaterialPools();
     const SMaterial* additive = getMaterialForEffect("Debug_Add");
     // A blue render target as the texture of a second material with the same effect.

@@ -69,13 +69,6 @@ protected:
     SDisplayModeSet m_set;
 };
 
-TEST_F(ResolutionChoice, WindowedTakesTheTallestSixteenByNineModeBelowNineTenthsOfTheScreen) {
-    const SResolutionChoice choice = chooseResolution(m_set, SResolutionSettings{});
-    // The unique list prefers 60 Hz.
-    EXPECT_EQ(std::tuple(choice.haveMode, choice.width, size(choice), choice.mode.refreshHz),
-              std::tuple(true, 1600u, std::string("1600x900"), 60u));
-}
-
 TEST_F(ResolutionChoice, FullScreenTakesTheScreenAndASavedResolutionWinsOverBoth) {
     SResolutionSettings settings;
     settings.fullScreen = true;
@@ -87,10 +80,13 @@ TEST_F(ResolutionChoice, FullScreenTakesTheScreenAndASavedResolutionWinsOverBoth
     EXPECT_EQ((std::vector{screen, saved, chooseResolution(m_set, settings).mode.width}), (std::vector{1920u, 1024u, 1024u}));
 }
 
-TEST_F(ResolutionChoice, ZeroSavedSlotsMeanNoResolutionAndCodesAndForcedSizesApplyLast) {
+// Without a saved size (zero slots), windowed takes the tallest 16:9 mode below nine tenths of
+// the screen, at 60 Hz where the unique list has it.
+TEST_F(ResolutionChoice, ZeroSavedSlotsChooseTheWindowedSizeAndCodesAndForcedSizesApplyLast) {
     SResolutionSettings settings;
-    std::tie(settings.savedWidth, settings.savedHeight) = std::tuple(0u, 0u);
-    EXPECT_EQ(chooseResolution(m_set, settings).mode.width, 1600u);
+    const SResolutionChoice windowed = chooseResolution(m_set, settings);
+    EXPECT_EQ(std::tuple(windowed.haveMode, windowed.width, size(windowed), windowed.mode.refreshHz),
+              std::tuple(true, 1600u, std::string("1600x900"), 60u));
     settings.resolutionCode = 720;
     EXPECT_EQ(std::pair(true, 1280u), std::pair(chooseResolution(m_set, settings).resolutionCodeGiven,
                                                  chooseResolution(m_set, settings).mode.width));

@@ -1,13 +1,22 @@
-#include "render/batcher.h"
-#include "render/draw_lists.h"
-#include "render/render_worker.h"
+// The per-frame draw lists: appends and their limits, the commands the render worker builds from
+// them on the null renderer, and many frames through the real hand-off with the lines built on
+// the worker pool and the device lost now and then (meant for the ThreadSanitizer run as well).
 #include "null_renderer_frames.h"
+
+#include "platform/gfx/gfx_device.h"
+#include "render/batcher.h"
+#include "render/device_steps.h"
+#include "render/draw_lists.h"
+#include "render/render_device.h"
 #include "render/render_target.h"
+#include "render/render_worker.h"
 #include "tests/support/vec_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <tuple>
 
 namespace {
 
@@ -16,12 +25,6 @@ using test_support::vecText;
 const SMaterial* material(u32 i) {
     static char storage[4];
     return reinterpret_cast<const SMaterial*>(storage + i);
-}
-
-ClVec4 eyeAt(f32 x, f32 y, f32 z) {
-    ClVec4 eye;
-    eye.set(x, y, z, 0.0f);
-    return eye;
 }
 
 // Appends without a renderer: with flip index 0 the main thread fills half 1.
@@ -65,14 +68,14 @@ TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgr
 
 TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGiveKeyAndEye) {
     ClRenderTargetGroup preview(64.0f, 64.0f, 0);
-    preview.eyePoint = eyeAt(10, 0, 0);
+    preview.eyePoint = ClVec4{10, 0, 0};
     ASSERT_EQ(1, registerBatchTarget(reinterpret_cast<BatchKey>(&preview)));
     appendSpriteCommand(ClVec3(), 2.0f, 0xFF00FF00u, material(0), 0x62, 0.0f);
     appendSpriteCommand(ClVec3(), 2.0f, 0, material(0), 0x42, 0.0f);  // lacks 0x20
     setCurrentDrawOwner(&preview);
     appendSpriteCommand(ClVec3(), 2.0f, 0, material(1), 0x22, 0.0f);
     setCurrentDrawOwner(nullptr);
-    handOff([] { buildDrawCommands(0x22, eyeAt(0, 0, 10), 0x40); });
+    handOff([] { buildDrawCommands(0x22, ClVec4{0, 0, 10}, 0x40); });
     ASSERT_EQ(8u, batchVertexCount());
 
     // The main scene's sprite faces +z: its right is -x, its up +y (x, y, v). The preview's sprite
@@ -98,9 +101,9 @@ TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) 
         appendLineCommand(ClVec3(0, f32(i), 0), ClVec3(10, f32(i), 0), 0.5f, i, material(0), 1.0f, 1, i % 2 ? 0x24 : 0x04);
     std::pair<u32, u32> emptyPass{99, 99};  // jobs, vertices
     handOff([&] {
-        buildDrawCommands(0x08, eyeAt(5, 0, 100), 0);
+        buildDrawCommands(0x08, ClVec4{5, 0, 100}, 0);
         emptyPass = {lastLineJobCount(), batchVertexCount()};
-        buildDrawCommands(0x24, eyeAt(5, 0, 100), 0);
+        buildDrawCommands(0x24, ClVec4{5, 0, 100}, 0);
     });
     EXPECT_EQ(emptyPass, std::make_pair(0u, 0u));
     ASSERT_EQ(400u, batchVertexCount());
@@ -108,12 +111,11 @@ TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) 
     const SBatchVertex* v = batchLockedVertices();
     for (u32 line = 0; line < 50; ++line) {
         const SBatchVertex &a = v[8 * line], &b = v[8 * line + 1];
-        EXPECT_EQ(2 * line + 1, a.colour);
-        // The first two vertices straddle the start cap's end, one width either side.
-        EXPECT_NEAR(-0.5f, 0.5f * (a.x + b.x), 1e-4f);
-        EXPECT_NEAR(f32(2 * line + 1), 0.5f * (a.y + b.y), 1e-4f);
-        EXPECT_NEAR(1.0f, std::hypot(a.y - b.y, a.z - b.z), 1e-4f);
-        EXPECT_NEAR(10.5f, 0.5f * (v[8 * line + 6].x + v[8 * line + 7].x), 1e-4f);
+        // The first two vertices straddle the start cap's end, one width either side; the last two
+        // are centred on the end cap's end.
+        const f32 y = f32(2 * line + 1), endX = 0.5f * (v[8 * line + 6].x + v[8 * line + 7].x);
+        EXPECT_EQ(vecText({{0.5f * (a.x + b.x), 0.5f * (a.y + b.y), std::hypot(a.y - b.y, a.z - b.z)}, {endX, f32(a.colour), 0}}),
+                  vecText({{-0.5f, y, 1}, {10.5f, y, 0}})) << line;
     }
     buildLayerDrawList(0, 0x24, false, false);
     EXPECT_EQ(std::make_pair(50u * 18u, 1u + 8u * 49u), std::make_pair(batchIndexWritePosition(), batchLockedIndices()[18 * 49 + 1]));
@@ -121,7 +123,7 @@ TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) 
 
 TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPoint) {
     for (f32 endWidth : {1.0f, 0.0f, -1.0f}) appendGradientLineCommand(ClVec3(), ClVec3(10, 0, 0), 2.0f, endWidth, 0xAAu, 0xBBu, material(0), 1);
-    handOff([] { buildDrawCommands(1, eyeAt(5, 0, 50), 0); });
+    handOff([] { buildDrawCommands(1, ClVec4{5, 0, 50}, 0); });
     ASSERT_EQ(24u, batchVertexCount());
     const SBatchVertex* v = batchLockedVertices();
     // Width ratios, then the widths across the start of the first two lines.
@@ -145,6 +147,64 @@ TEST_F(DrawLists, EveryQuadIsConvertedWithItsCornersTextureCoordinatesAndDepth) 
     buildLayerDrawList(0, 0, true, false);
     // Far first: the UV quad (depth 3) before the corner quad (depth 0).
     EXPECT_EQ(std::make_pair(material(0), material(1)), std::make_pair(batchRuns(0, 0)[0].material, batchRuns(0, 0)[1].material));
+}
+
+// The worker only ever sees the half the main thread filled last, and a frame that cannot be
+// drawn is cleared, not kept.
+struct SFrameSeen {
+    u32 half, sprites, lines, vertices, wrongColours;
+    auto operator<=>(const SFrameSeen&) const = default;
+};
+
+using DrawListHandOff = NullRendererFrames;
+
+TEST_F(DrawListHandOff, StressOnTheNullRenderer) {
+    g_DeviceResourceSteps.releaseBatchBuffers = releaseBatchBuffers;
+    g_DeviceResourceSteps.recreateBatchBuffers = [] { return createBatchBuffers(false); };
+    std::mt19937 random(12345);
+    const ClVec4 eye{0.0f, 0.0f, 100.0f};
+    u32 framesDrawn = 0, framesCleared = 0;
+
+    for (u32 frame = 1; frame <= 300; ++frame) {
+        beginBatchFrame();
+        const u32 sprites = random() % 300;
+        const u32 lines = random() % 300;
+        for (u32 i = 0; i < sprites; ++i) appendSpriteCommand(ClVec3(f32(i), 0, 0), 2.0f, frame, material(i % 2), 0x21, 0.0f);
+        for (u32 i = 0; i < lines; ++i)
+            appendLineCommand(ClVec3(0, f32(i), 0), ClVec3(5, f32(i), 0), 0.5f, frame, material(i % 2), 1.0f, 1, 0x60);
+        const u32 filled = 1 - renderFlipIndex();
+        const bool drawable = renderDeviceReady();
+        if (frame % 50 == 0) gfxTestLoseDevice();
+
+        SFrameSeen seen{};
+        const s32 ready = handOff([&seen, &eye, frame] {
+            seen.half = renderFlipIndex();
+            seen.sprites = drawListCounts(seen.half).sprites;
+            seen.lines = drawListCounts(seen.half).lines;
+            buildDrawCommands(0x20, eye, 0);
+            seen.vertices = batchVertexCount();
+            const SBatchVertex* vertices = batchLockedVertices();
+            for (u32 v = 0; v < seen.vertices; ++v) seen.wrongColours += vertices[v].colour != frame ? 1u : 0u;
+            clearDrawLists();
+            unlockBatchBuffers();
+        });
+
+        if (drawable) {
+            ++framesDrawn;
+            ASSERT_EQ(seen, (SFrameSeen{filled, sprites, lines, 4 * sprites + 8 * lines, 0})) << frame;
+            ASSERT_EQ(frame % 50 != 0, ready == 1) << frame;
+        } else {
+            // Lost: nothing flipped or drawn, and the filled half was emptied on the main thread.
+            ++framesCleared;
+            // Restored by this hand-off's lost-device check: ready is 1.
+            ASSERT_EQ(std::make_tuple(1 - renderFlipIndex(), drawListCounts(filled).sprites, drawListCounts(filled).lines, ready),
+                      std::make_tuple(filled, 0u, 0u, 1)) << frame;
+        }
+        ASSERT_EQ(0u, drawListCounts(1 - filled).sprites) << frame;
+    }
+    // The loss in frame 300 is noticed, and cleared, only after the loop.
+    EXPECT_EQ(std::make_pair(295u, 5u), std::make_pair(framesDrawn, framesCleared));
+    g_DeviceResourceSteps = kDefaultDeviceResourceSteps;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The effect registry over the built data: every effect file binds, compiles and declares its
-// globals consistently; fatal rules of registration and begin.
+// The effect registry over the built data on the null renderer: every effect file binds and
+// declares its globals consistently; fatal rules of registration and begin. Compiling them on
+// OpenGL is tested with the batch drawing.
 #include "core/async_asset.h"
 #include "core/file_completions.h"
 #include "render/materials.h"
@@ -9,13 +10,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <vector>
 
 namespace {
 
 class Effects : public BuiltDataTest {
 protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+        initShaderRegistry();
+    }
     void TearDown() override {
         releaseShaderRegistry();
         BuiltDataTest::TearDown();
@@ -23,8 +28,6 @@ protected:
 };
 
 TEST_F(Effects, EveryBuiltInEffectBindsWithSharedGlobals) {
-    ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-    initShaderRegistry();
     EXPECT_TRUE(effectsReady());
     for (const char* name : g_aBuiltInEffectNames)
         EXPECT_TRUE(findEffect(name)->textureSlotCount() >= 1 && findEffect(name)->hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE)) << name;
@@ -33,13 +36,6 @@ TEST_F(Effects, EveryBuiltInEffectBindsWithSharedGlobals) {
     // Set at start-up, so the post-processing effects can begin at once.
     EXPECT_EQ(std::pair(true, 1.0f / 320.0f),
               std::pair(findShaderGlobal("g_afBlurHorParams")->hasBeenSet, findShaderGlobal("g_v2InvScreenSize")->values[0][0]));
-}
-
-TEST_F(Effects, EveryEffectFileCompilesOnOpenGL) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    if (!startDevice(E_GFX_BACKEND_GL)) GTEST_SKIP() << "no OpenGL device: " << gfxLastErrorText();
-    initShaderRegistry();
-    for (const char* name : g_aBuiltInEffectNames) EXPECT_NE(findEffect(name)->program(), nullptr) << name;
 }
 
 // The loader's own frame steps, as the tick would run them.
@@ -51,8 +47,6 @@ void stepLoaderUntilIdle() {
 }
 
 TEST_F(Effects, AnAsynchronousLoadBindsTheEffectOnceTheLoaderReportsIt) {
-    ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-    initShaderRegistry();
     ClShader shader;
     ASSERT_TRUE(shader.load("PostFx_BlurH"));
     EXPECT_EQ(shader.program(), nullptr) << "nothing happens before the loader steps";
@@ -70,8 +64,6 @@ TEST_F(Effects, AnAsynchronousLoadBindsTheEffectOnceTheLoaderReportsIt) {
 using EffectsDeathTest = Effects;
 
 TEST_F(EffectsDeathTest, AnAsynchronousLoadOfAMissingFileIsFatal) {
-    ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-    initShaderRegistry();
     ClShader shader;
     ASSERT_TRUE(shader.load("NoSuchEffect"));
     EXPECT_EXIT(stepLoaderUntilIdle(), ::testing::ExitedWithCode(3),
@@ -80,8 +72,6 @@ TEST_F(EffectsDeathTest, AnAsynchronousLoadOfAMissingFileIsFatal) {
 }
 
 TEST_F(EffectsDeathTest, RegistrationAndBeginFailuresAreFatal) {
-    ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-    initShaderRegistry();
     EXPECT_EXIT(registerEffect("NoSuchEffect"), ::testing::ExitedWithCode(3),
                 "effect file Shaders\\\\NoSuchEffect.fxo is missing or cannot be read");
     EXPECT_EXIT(findEffect("system_nothing"), ::testing::ExitedWithCode(3), "unknown effect system_nothing");
@@ -98,8 +88,6 @@ class Materials : public Effects {
 protected:
     void SetUp() override {
         Effects::SetUp();
-        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-        initShaderRegistry();
         initTextureTable();
         initMaterialPools();
     }

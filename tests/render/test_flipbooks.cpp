@@ -72,20 +72,16 @@ TEST(FlipbookPlayer, FrameChoiceInEachMode) {
     std::unique_ptr<SFlipbook> five(sequence(5, 15.0f)), four(sequence(4, 10.0f)), thirty(sequence(5, 30.0f)),
         one(sequence(1, 30.0f));
     ClFlipbookPlayer player;
-    std::vector<std::string> states;
-    player.start(five.get(), E_FLIPBOOK_LOOP, true);
-    states.push_back(after(player, 0.21f));
-    states.push_back(after(player, 0.21f));  // 6 frames on: round to frame 1
-    player.start(four.get(), E_FLIPBOOK_ONCE, true);
-    states.push_back(after(player, 1.0f));
-    player.start(four.get(), E_FLIPBOOK_PING_PONG, true);
-    states.push_back(after(player, 0.45f));  // 1 2 3 2
-    player.start(thirty.get(), E_FLIPBOOK_LOOP, true);
-    player.stopAtEnd = 1;
-    states.push_back(after(player, 0.5f));
-    player.start(one.get(), E_FLIPBOOK_LOOP, true);
-    states.push_back(after(player, 1.0f));
-    EXPECT_EQ(states, (std::vector<std::string>{"3 1 1", "1 1 1", "3 0 1", "2 1 0", "4 0 1", "0 1 1"}));
+    const auto play = [&](const std::unique_ptr<SFlipbook>& book, u32 mode, f32 seconds, u32 stopAtEnd = 0) {
+        player.start(book.get(), mode, true);
+        player.stopAtEnd = stopAtEnd;
+        return after(player, seconds);
+    };
+    // Looping 6 frames on rounds to frame 1; ping-pong goes 1 2 3 2.
+    EXPECT_EQ((std::vector<std::string>{play(five, E_FLIPBOOK_LOOP, 0.21f), after(player, 0.21f), play(four, E_FLIPBOOK_ONCE, 1.0f),
+                                        play(four, E_FLIPBOOK_PING_PONG, 0.45f), play(thirty, E_FLIPBOOK_LOOP, 0.5f, 1),
+                                        play(one, E_FLIPBOOK_LOOP, 1.0f)}),
+              (std::vector<std::string>{"3 1 1", "1 1 1", "3 0 1", "2 1 0", "4 0 1", "0 1 1"}));
 }
 
 TEST_F(Flipbooks, QueuedPlaysWaitForTheirDelayAndForTheEnd) {

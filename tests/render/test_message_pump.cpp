@@ -56,24 +56,16 @@ TEST_F(MessagePump, NoFrameRunsBeforeTheWindowIsActivated) {
               (std::vector<int>{false, true, 1, 1, 2}));
 }
 
-TEST_F(MessagePump, TheQuitMessageEndsTheLoopWithoutAFrame) {
-    openActivatedWindow();
-    postQuitMessage();
-    EXPECT_EQ((std::pair{pumpMessages(countFrame), g_iFramesRun}), std::pair(0, 0));
-}
-
-TEST_F(MessagePump, TerminationSignalsBecomeTheQuitMessage) {
+TEST_F(MessagePump, TheQuitMessageATerminationSignalAndAFrameThatSetsQuitEndTheLoop) {
     osInstallTerminationHandler();
     openActivatedWindow();
+    postQuitMessage();
+    const s32 afterQuit = pumpMessages(countFrame);
     raise(SIGTERM);
-    // One signal, one quit.
-    EXPECT_EQ((std::vector<s32>{pumpMessages(countFrame), pumpMessages(countFrame)}), (std::vector<s32>{0, 1}));
-}
-
-TEST_F(MessagePump, AFrameThatSetsQuitEndsTheLoop) {
-    openActivatedWindow();
+    // The quit message runs no frame; one signal is one quit; the frame after it asks to quit.
     g_iQuitAfterFrame = 1;
-    EXPECT_EQ(pumpMessages(countFrame), 0);
+    EXPECT_EQ((std::vector<s32>{afterQuit, pumpMessages(countFrame), g_iFramesRun, pumpMessages(countFrame), g_iFramesRun}),
+              (std::vector<s32>{0, 0, 0, 0, 1}));
 }
 
 TEST_F(MessagePump, ARestoredOrMaximisedWindowIsShownAgainWithoutAnActivation) {

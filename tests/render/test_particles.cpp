@@ -1,13 +1,20 @@
 #include <gtest/gtest.h>
 
 #include "core/game_clock.h"
+#include "render/debris_particles.h"
 #include "render/draw_lists.h"
+#include "render/fx_particles.h"
 #include "render/mega_particles.h"
 #include "render/particle_system.h"
 #include "render/particle_world_inputs.h"
 #include "render/render_worker.h"
+#include "tests/support/vec_text.h"
+
+#include <cmath>
 
 namespace {
+
+using test_support::vecText;
 
 // Counts its updates and destruction; empty once its particles are gone.
 class ClCountingSystem : public ClParticleSystem {
@@ -149,6 +156,136 @@ TEST(BlastPush, OnlyWithinTheRadiusAndNeverAtTheCentre) {
     computeBlastPush(SBlast{ClVec3(), 0.0f, 6.0f}, ClVec3(), ClVec3(0, 0, 0), &velocity);
     EXPECT_EQ(0.0f, velocity.length());
     g_particlePhysics.blastUpwardBias = 0.95f;
+}
+
+SMaterial* noMaterial(const char*, const char*) { return nullptr; }
+
+class DebrisAndFx : public Particles {
+protected:
+    void SetUp() override {
+        Particles::SetUp();
+        runBlastPass();
+        g_particleGameStep = 1.0f / 60.0f;
+        spin.setIdentity();
+        quarterTurn.setIdentity();
+        quarterTurn.setRotationAxisAngle(ClVec3(0, 0, 1), 1.5707964f);
+        fx.materialLookup = noMaterial;
+    }
+    ClMatrix44 spin, quarterTurn;
+    ClFXParticleSystem fx;
+};
+
+TEST_F(DebrisAndFx, LinesSpinFallWithoutAgeingAndAFullPoolRefuses) {
+    ClDebrisLineParticleSystem lines;
+    for (u32 i = 0; i <= DEBRIS_PARTICLE_CAPACITY; ++i)
+        lines.addLine(ClVec3(0, 102, 0), ClVec3(0, 98, 0), quarterTurn, 1.5f, 0xFF00FF00u, nullptr, ClVec3(0, 0, 0));
+    EXPECT_EQ(std::pair(DEBRIS_PARTICLE_CAPACITY, DEBRIS_PARTICLE_CAPACITY), std::pair(lines.liveCount(), newDebrisCount()));
+    g_fFrameTime = 1.0f;
+    lines.update();  // v.y = -20, y = 80; the half-vector (0, 2) turns to (-2, 0)
+    const SDebrisLine& p = *lines.live(0);
+    const SLineCommand& line = drawListLines(1)[0];
+    EXPECT_EQ(vecText({p.centre, p.halfA, ClVec3(line.start.x, line.start.y, line.start.z)}, 1e-5f), "(0 80 0) (-2 0 0) (2 80 0)");
+    EXPECT_EQ(std::pair(DEBRIS_LINE_LAYER_MASK, DEBRIS_PARTICLE_CAPACITY), std::pair(line.layerMask, drawListCounts(1).lines));
+    lines.update();  // y = 40
+    lines.update();  // y = -20: gone
+    EXPECT_TRUE(lines.isEmpty());
+    lines.addLine(ClVec3(0, 1, 0), ClVec3(0, -1, 0), spin, 1.0f, 0, nullptr, ClVec3());
+    lines.releaseAll();
+    EXPECT_EQ(0u, newDebrisCount());  // nothing left pointing into the pool
+}
+
+TEST_F(DebrisAndFx, ShardsFlyApartAndStopSpinningWhileTheStepIsPaused) {
+    ClDebrisTriParticleSystem shards;
+    shards.addTriangle(ClVec3(10, 100, 0), quarterTurn, 0xFF102030u, nullptr, ClVec3(0, 100, 0));
+    const SDebrisShard& p = *shards.live(0);
+    const f32 speed = p.velocity.length();
+    EXPECT_TRUE(speed >= 5.03f - 1e-4f && speed <= 95.57f + 1e-4f) << speed;
+    EXPECT_NEAR(1.0f / 1.95f, p.velocity.x / p.velocity.y, 1e-5f);
+    g_particleGameStep = 0.0001f;
+    const ClVec3 before = p.centre;
+    shards.update();
+    EXPECT_EQ(std::pair(true, 10.0f), std::pair(before.y != p.centre.y, p.corners[0].x));
+    g_particleGameStep = 0.02f;
+    shards.update();
+    // (10, -10) turned a quarter is (10, 10).
+    EXPECT_EQ(vecText({ClVec3(p.corners[0].x, p.corners[0].y, 0)}, 1e-5f), "(10 10 0)");
+}
+
+TEST_F(DebrisAndFx, BlastPassPushesTheNewDebrisOnceThenEmptiesBothLists) {
+    g_particlePhysics.blastUpwardBias = 0.0f;
+    ClDebrisLineParticleSystem lines;
+    lines.addLine(ClVec3(5, 1, 0), ClVec3(5, -1, 0), spin, 1.0f, 0, nullptr, ClVec3());
+    recordBlast(SBlast{ClVec3(0, 0, 0), 10.0f, 8.0f}, ClVec3());
+    recordBlast(SBlast{ClVec3(100, 0, 0), 10.0f, 8.0f}, ClVec3());  // out of reach
+    runBlastPass();
+    EXPECT_EQ(std::tuple(6.0f, 0u, 0u), std::tuple(lines.live(0)->velocity.x, newDebrisCount(), blastCount()));
+    recordBlast(SBlast{ClVec3(0, 0, 0), 10.0f, 8.0f}, ClVec3());
+    runBlastPass();  // not new any more
+    EXPECT_FLOAT_EQ(6.0f, lines.live(0)->velocity.x);
+    g_particlePhysics.blastUpwardBias = 0.95f;
+}
+
+TEST_F(DebrisAndFx, UnsteeredSpriteDrawsDoubleSizeAndDiesAtItsLifetime) {
+    SFxParticle* sprite = fx.addSprite(ClVec3(1, 2, 3), 1.0f, 5.0f, 1.0f, 0xFF0000FFu, 0x00FF0000u, nullptr, nullptr, 44);
+    ASSERT_NE(nullptr, sprite);
+    const u32 generation = sprite->generation;
+    fx.update();  // steered at birth: drawn without ageing
+    fx.update();  // tail 0.5
+    ASSERT_EQ(2u, drawListCounts(1).sprites);
+    EXPECT_EQ(10.0f, drawListSprites(1)[1].size);
+    fx.update();  // tail 1.0: finished, not drawn
+    fx.update();
+    EXPECT_EQ(std::tuple(2u, true, false),
+              std::tuple(drawListCounts(1).sprites, fx.isEmpty(), fxParticleIsCurrent(sprite, generation)));
+}
+
+TEST_F(DebrisAndFx, SteeredSpriteDrawsAGradientTrail) {
+    SFxParticle* sprite = fx.addSprite(ClVec3(0, 0, 0), 2.0f, 4.0f, 0.0f, 0xFF000000u, 0x00000000u, nullptr, nullptr, 44);
+    fx.steerParticle(sprite, ClVec3(3, 0, 0));  // head 0.5 s, length 3
+    fx.steerParticle(sprite, ClVec3(3, 0, 4));  // head 1.0 s, length 7
+    fx.update();
+    EXPECT_EQ(std::tuple(1u, 7.0f, 1.0f), std::tuple(drawListCounts(1).gradientLines, sprite->length, sprite->direction.x));
+}
+
+TEST_F(DebrisAndFx, ExplosionWithoutRoomForItsGlowRisesWithoutOne) {
+    ClMegaParticleSystem mega;
+    g_megaParticleSystem = &mega;
+    for (u32 i = 0; i + 1 < FX_PARTICLE_CAPACITY; ++i) fx.addExpandingFlash(2, ClVec3());
+    fx.addExplosion(ClVec3(0, 0, 0));
+    EXPECT_EQ(std::pair(FX_PARTICLE_CAPACITY, 3u), std::pair(fx.liveCount(), mega.liveCount()));
+    g_fFrameTime = 0.01f;
+    fx.update();  // the flashes end; the glow rises 3 units with a null link
+    ASSERT_EQ(1u, fx.liveCount());
+    EXPECT_FLOAT_EQ(3.0f, fx.live(0)->position.y);
+    g_megaParticleSystem = nullptr;
+}
+
+TEST_F(DebrisAndFx, RingsSkipBadRadiiAndCapTheirSteps) {
+    ClMegaParticleSystem mega;
+    g_megaParticleSystem = &mega;
+    fx.addExplosionRing(ClVec3(), -5.0f, 0xFFFFFFFFu);
+    fx.addExplosionRing(ClVec3(), NAN, 0xFFFFFFFFu);
+    EXPECT_EQ(std::pair(0u, 2u), std::pair(mega.liveCount(), fx.liveCount()));  // the cores alone
+    // Steps of 2 pi / 6 add up to just under 2 pi in floats: a seventh point.
+    fx.addExplosionRing(ClVec3(), 10.0f, 0xFFFFFFFFu);
+    const u32 ring = mega.liveCount();
+    fx.addExplosionRing(ClVec3(), 1e9f, 0xFFFFFFFFu);
+    EXPECT_EQ(std::pair(7u, 7u + FX_RING_STEP_LIMIT), std::pair(ring, mega.liveCount()));
+    g_megaParticleSystem = nullptr;
+}
+
+TEST_F(DebrisAndFx, FlashesGrowFadeAndAFullQuadListDropsTheDraw) {
+    fx.addExpandingFlash(0, ClVec3());
+    g_fFrameTime = 1.0f;
+    fx.update();
+    EXPECT_EQ(std::pair(1u, 450.0f), std::pair(drawListCounts(1).quads, fx.live(0)->size));
+    for (u32 i = 0; i < QUAD_COMMAND_CAPACITY; ++i) appendQuadCommandCorners(ClVec3(), ClVec3(), ClVec3(), ClVec3(), 0, nullptr, 1);
+    g_fFrameTime = 0.5f;
+    fx.update();  // 1.5 s of 1.9752: still live, not drawn
+    EXPECT_EQ(1u, fx.droppedDrawCount());
+    fx.update();
+    EXPECT_TRUE(fx.isEmpty());
+    EXPECT_DEATH(fx.addExpandingFlash(3, ClVec3()), "unknown flash kind 3");
 }
 
 }  // namespace

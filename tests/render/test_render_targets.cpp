@@ -33,7 +33,7 @@ protected:
 
 std::string nameOf(E_SceneTarget which) { return sceneTarget(which)->getTexture()->name; }
 
-TEST_F(RenderTargets, SceneAndBloomTargetsTakeTheirSizesFromTheScreen) {
+TEST_F(RenderTargets, SceneAndBloomTargetsTakeTheirSizesFromTheScreenAndSelectingOneSetsTheViewport) {
     const u64 presents = gfxPresentCount();
     createSceneRenderTargets();
     EXPECT_EQ(presents + 1, gfxPresentCount());
@@ -42,11 +42,8 @@ TEST_F(RenderTargets, SceneAndBloomTargetsTakeTheirSizesFromTheScreen) {
     for (E_SceneTarget t : {E_SCENE_TARGET_IMAGE, E_SCENE_TARGET_REFLECTION, E_SCENE_TARGET_GLOW, E_SCENE_TARGET_BLOOM0, E_SCENE_TARGET_BLOOM1, E_SCENE_TARGET_BLOOM2})
         names += nameOf(t) + " " + std::to_string(gfxTextureWidth(sceneTarget(t)->target()->deviceTexture())) + "; ";
     EXPECT_EQ(names, "RTT 1280x720 1280; RTT 1280x720 1280; RTT 640x360 640; RTT 341x192 341; RTT 341x192 341; RTT 341x192 341; ");
-}
 
-TEST_F(RenderTargets, SelectingATargetResetsTheViewportAndGivesItsSize) {
-    createSceneRenderTargets();
-    createBloomTargets();
+    // Selecting one resets the viewport and gives its size.
     ClRenderTargetGroup* bloom = sceneTarget(E_SCENE_TARGET_BLOOM1);
     EXPECT_NEAR(1.7777778f, getRenderTargetAspect(), 1e-6f);
     gfxSetViewport(SGfxViewport{10, 10, 20, 20, 0.0f, 1.0f});

@@ -21,7 +21,10 @@ protected:
     SceneRender() : OffscreenPictureTest(160, 90, true) {}
     void SetUp() override {
         OffscreenPictureTest::SetUp();
+        ASSERT_FALSE(gfxIsNullRenderer());
         g_uInGameFlag = 1;
+        g_SavedOptions.waterReflection = 1;
+        g_SavedOptions.bloom = 1;
         g_uWaterClearColour = 0xFF204060u;
     }
     // Three frames of a white 8 x 8 quad at (76, 41) in the middle 2D band.
@@ -44,9 +47,6 @@ protected:
 };
 
 TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
-    ASSERT_FALSE(gfxIsNullRenderer());
-    g_SavedOptions.waterReflection = 1;
-    g_SavedOptions.bloom = 1;
     const SPicture bloom = drawQuad("scene_bloom.png");
     EXPECT_EQ(1u, bloomIndex());
     // The quad, below and left of it, and the green quad.
@@ -70,9 +70,6 @@ TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
 // The device's own release and re-create walk: the preview groups and the debug shapes go with the
 // device and come back with it, and the screen quads of the bloom draw again after the reset.
 TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsDebugShapesAndScreenQuads) {
-    ASSERT_FALSE(gfxIsNullRenderer());
-    g_SavedOptions.waterReflection = 1;
-    g_SavedOptions.bloom = 1;
     ClRenderTargetGroup preview(32.0f, 32.0f, 0);
     g_aPreviewSlots[0].group = &preview;
     ASSERT_TRUE(preview.target()->deviceTexture() && debugShapesCreated());
@@ -113,7 +110,6 @@ TEST_F(SceneRender, ARequestedGemLineAndTriangleDrawForOneFrame) {
 // A square red film on the 16:9 back buffer: the picture fills the height, centred, with black
 // bars left and right, and the frame's own quads are hidden beneath it.
 TEST_F(SceneRender, APlayingFilmIsDrawnLetterboxedOverTheFrame) {
-    ASSERT_FALSE(gfxIsNullRenderer());
     if (std::system("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' mpeg4 '") != 0)
         GTEST_SKIP() << "this ffmpeg has no mpeg4 encoder";
     test_support::ClTempDir films;

@@ -28,7 +28,6 @@ ClMatrix44 applied(u32 type) {
     getDeviceTransform(type, &m);
     return m;
 }
-ClMatrix44 appliedWorld() { return applied(E_TRANSFORM_WORLD); }
 
 class TransformStacks : public ::testing::Test {
 protected:
@@ -39,7 +38,7 @@ protected:
     }
 };
 
-TEST_F(TransformStacks, AFirstPushIsStoredAsItIsAndLaterPushesPutTheChildBeforeItsParent) {
+TEST_F(TransformStacks, LaterPushesPutTheChildBeforeItsParentAndTheLastPopAppliesTheIdentity) {
     ClMatrix44 parent;
     parent.setRotationAxisAngle(ClVec3(0.0f, 0.0f, 1.0f), 1.5707964f);
     pushTransform(E_TRANSFORM_WORLD, parent, false);
@@ -47,19 +46,15 @@ TEST_F(TransformStacks, AFirstPushIsStoredAsItIsAndLaterPushesPutTheChildBeforeI
 
     // Not applied to the device by that push; the child's translation is turned by the parent's
     // rotation.
-    const ClVec3 notApplied = appliedWorld().transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f));
+    const ClVec3 notApplied = applied(E_TRANSFORM_WORLD).transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f));
     pushTransform(E_TRANSFORM_WORLD, translation(1.0f, 0.0f, 0.0f), true);
-    const ClVec3 child = appliedWorld().transformPoint(ClVec3(0.0f, 0.0f, 0.0f, 1.0f));
+    const ClVec3 child = applied(E_TRANSFORM_WORLD).transformPoint(ClVec3(0.0f, 0.0f, 0.0f, 1.0f));
     EXPECT_EQ(2u, transformStackDepth(E_TRANSFORM_WORLD));
     popTransform(E_TRANSFORM_WORLD, true);
-    EXPECT_EQ(vecText({notApplied, child, appliedWorld().transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f))}, 1e-5f),
-              "(1 0 0) (0 1 0) (0 1 0)");
-}
-
-TEST_F(TransformStacks, PoppingTheLastEntryAppliesTheIdentity) {
-    pushTransform(E_TRANSFORM_VIEW, translation(5.0f, 6.0f, 7.0f), true);
-    popTransform(E_TRANSFORM_VIEW, true);
-    EXPECT_EQ(0, std::memcmp(applied(E_TRANSFORM_VIEW).m, ClMatrix44().m, sizeof(ClMatrix44().m)));
+    const ClVec3 parentAlone = applied(E_TRANSFORM_WORLD).transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f));
+    popTransform(E_TRANSFORM_WORLD, true);
+    EXPECT_EQ(vecText({notApplied, child, parentAlone}, 1e-5f), "(1 0 0) (0 1 0) (0 1 0)");
+    EXPECT_EQ(0, std::memcmp(applied(E_TRANSFORM_WORLD).m, ClMatrix44().m, sizeof parent.m));
 }
 
 TEST(TransformStacksDeathTest, OverflowAndUnderflowStopTheProgram) {
