@@ -54,10 +54,8 @@ TEST_F(Cameras, ANewCameraAndItsShake) {
 
 TEST_F(Cameras, TheInGameCameraSeesThePlayfieldFromAboveWithTheFocusInTheCentre) {
     const ClVec3 centre(162.5f, 0.0f, 134.875f);
-    g_CameraWorldInputs.arenaFocus = centre;
-    g_CameraWorldInputs.actionGameRunning = 1;
-    g_CameraWorldInputs.playerExists = 1;
-    g_CameraWorldInputs.playerPosition = centre;
+    g_CameraWorldInputs.arenaFocus = g_CameraWorldInputs.playerPosition = centre;
+    g_CameraWorldInputs.actionGameRunning = g_CameraWorldInputs.playerExists = 1;
     ClCameraInGame camera;
     for (int i = 0; i < 40; ++i) camera.update();
     EXPECT_EQ(std::pair(34.0f, true), std::pair(camera.fov, camera.position().y > 300.0f));

@@ -71,16 +71,14 @@ TEST_F(MessagePump, TheQuitMessageATerminationSignalAndAFrameThatSetsQuitEndTheL
 TEST_F(MessagePump, ARestoredOrMaximisedWindowIsShownAgainWithoutAnActivation) {
     ASSERT_TRUE(windowCreate("", 0, 0, 64, 64, false));
     mainWindowCreated();
-    std::vector<bool> shown;
-    mainWindowProc(E_WM_SIZE, E_SIZE_MINIMIZED, 0);
-    shown.push_back(windowIsShown());
-    mainWindowProc(E_WM_SIZE, E_SIZE_RESTORED, 0);
-    shown.push_back(windowIsShown());
+    const auto shownAfter = [](u64 size) {
+        mainWindowProc(E_WM_SIZE, size, 0);
+        return windowIsShown();
+    };
+    const bool minimised = shownAfter(E_SIZE_MINIMIZED), restored = shownAfter(E_SIZE_RESTORED);
     windowDestroy();
     ASSERT_TRUE(windowCreate("", 0, 0, 64, 64, false));
-    mainWindowProc(E_WM_SIZE, E_SIZE_MAXIMIZED, 0);
-    shown.push_back(windowIsShown());
-    EXPECT_EQ(shown, (std::vector<bool>{false, true, true}));
+    EXPECT_EQ((std::vector<bool>{minimised, restored, shownAfter(E_SIZE_MAXIMIZED)}), (std::vector<bool>{false, true, true}));
     for (int pass = 0; pass < 20; ++pass) ASSERT_EQ(pumpMessages(countFrame), 1);
     // Only the first show is an activation.
     EXPECT_EQ((std::pair{mainWindowWasActivated(), g_iFramesRun}), std::pair(false, 0));
