@@ -18,14 +18,8 @@
 
 namespace {
 
-int g_framesRun = 0;
 int g_gamesPaused = 0;
 s32 g_actionRunning = 0;
-
-s32 countFrame() {
-    ++g_framesRun;
-    return 1;
-}
 
 class WindowEvents : public ::testing::Test {
 protected:
@@ -34,7 +28,7 @@ protected:
         windowClearMessages();
         resetWindowEventState();
         setRenderUpwardHooks(nullptr);
-        g_framesRun = g_gamesPaused = g_actionRunning = 0;
+        g_gamesPaused = g_actionRunning = 0;
     }
     void TearDown() override {
         setRenderUpwardHooks(nullptr);
@@ -51,7 +45,7 @@ protected:
     // Passes the pump until it ends the loop or ten passes went by; true when it ended.
     static bool loopEnds() {
         for (int pass = 0; pass < 10; ++pass)
-            if (pumpMessages(countFrame) == 0) return true;
+            if (pumpMessages([] { return s32(1); }) == 0) return true;
         return false;
     }
 };
