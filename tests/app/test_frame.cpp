@@ -50,7 +50,6 @@ public:
 class FrameTick : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_calls.clear();
         configClear();
         g_FrameTickServices = {
             [] { g_calls.push_back("songScanTick"); },
@@ -63,10 +62,8 @@ protected:
             [] { g_calls.push_back("medalQueueTick"); },
             [] { g_calls.push_back("leaderboardTick"); },
         };
-        m_savedModes[1] = g_apGameModes[1];
-        m_savedModes[2] = g_apGameModes[2];
-        g_apGameModes[1] = &m_frontEnd;
-        g_apGameModes[2] = &m_action;
+        m_savedModes[1] = std::exchange(g_apGameModes[1], &m_frontEnd);
+        m_savedModes[2] = std::exchange(g_apGameModes[2], &m_action);
         g_iQuitGame = 0;
         g_iInputSettleFrames = 0;
         switchGameMode(0);
@@ -99,7 +96,7 @@ TEST_F(FrameTick, RunsTheServicesInTheirOrderThenTheModeAndCountsTheSettleFrames
     EXPECT_EQ(g_iInputSettleFrames, 0) << "never below zero";
 }
 
-TEST_F(FrameTick, AFinishedModeIsExitedAndTheOtherEnteredInTheSameTick) {
+TEST_F(FrameTick, AFinishedModeIsExitedAndTheOtherEnteredInTheSameTickUnlessQuitIsSet) {
     m_frontEnd.m_finishNext = 1;
     EXPECT_EQ(gameFrameTick(0.01f), 1);
     ASSERT_GE(g_calls.size(), 3u);
@@ -112,16 +109,12 @@ TEST_F(FrameTick, AFinishedModeIsExitedAndTheOtherEnteredInTheSameTick) {
     m_action.m_finishNext = 1;
     g_calls.clear();
     EXPECT_EQ(gameFrameTick(0.01f), 1);
-    EXPECT_EQ(g_calls.back(), "frontEnd.enter(2)");
-    EXPECT_EQ(g_pCurrentGameMode, &m_frontEnd);
-}
+    EXPECT_EQ(std::tuple(g_calls.back(), g_pCurrentGameMode), std::tuple("frontEnd.enter(2)", &m_frontEnd));
 
-TEST_F(FrameTick, AModeFinishingAsQuitIsSetIsNeitherExitedNorSwitched) {
-    m_frontEnd.m_finishNext = 1;
+    // The front end, still finishing, sets quit: it is neither exited nor switched.
     m_frontEnd.m_setQuitInUpdate = true;
     EXPECT_EQ(runFrame(), 0);
-    EXPECT_EQ(g_calls.back(), "frontEnd.update");
-    EXPECT_EQ(g_pCurrentGameMode, &m_frontEnd);
+    EXPECT_EQ(std::tuple(g_calls.back(), g_pCurrentGameMode), std::tuple("frontEnd.update", &m_frontEnd));
 }
 
 TEST_F(FrameTick, AnUnknownIdEntersTheFrontEndAndPreEnterRunsOnlyWhenFlagged) {

@@ -1,10 +1,17 @@
 // The two game modes' entries and exits: the input mappers, cameras and flags they set up are
-// undone on every path, failures included; the run-up ends at song time 0; the play's ends.
+// undone on every path, failures included; the run-up ends at song time 0; the play's ends. Also
+// the unusual roads a setting or a data file leaves them on: the beat-analysis view analyses the
+// song's beats afresh, and the front end without its camera frame keeps the camera's reset pose.
 #include "app/front_end_screen.h"
 #include "app/game_mode_action.h"
 #include "app/game_mode_front_end.h"
 #include "app/startup.h"
+#include "audio/analysis/beat.h"
+#include "audio/analysis/spectral_cache.h"
+#include "audio/decode/codec_registry.h"
+#include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
+#include "audio/sound/song_sound_hook.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/directories.h"
@@ -16,7 +23,9 @@
 #include "input/input_channels.h"
 #include "input/input_mappers.h"
 #include "platform/gfx/gfx_device.h"
+#include "platform/os/os.h"
 #include "library/song_library.h"
+#include "render/camera.h"
 #include "render/camera_list.h"
 #include "render/camera_stacks.h"
 #include "render/render_device.h"
@@ -24,6 +33,7 @@
 #include "render/shader.h"
 #include "render/spline_registry.h"
 #include "render/view_slots.h"
+#include "tests/support/audio_songs.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/memory_script_source.h"
@@ -41,12 +51,15 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
 
 namespace {
+
+using namespace test_support;
 
 // The input mapper and camera stacks' depths, and whether play is on.
 struct SStacks {
@@ -61,7 +74,7 @@ SStacks stacksNow() {
     return s;
 }
 
-enum class EFail { NONE, CACHES, ANALYSIS, CUE };
+enum class EFail { NONE, CACHES, ANALYSIS, CUE, NO_SONG };
 EFail g_fail = EFail::NONE;
 std::vector<f32> g_preRollSongTimes;
 
@@ -69,10 +82,10 @@ class Modes : public ::testing::Test {
 protected:
     void SetUp() override {
         critSectionPoolInit();
-        setFatalErrorHook(test_support::throwOnFatal);
+        setFatalErrorHook(throwOnFatal);
         fileLayerInit();
         configClear();
-        setUserDataDirW(test_support::widePath(m_home.str() + "/").c_str());
+        setUserDataDirW(widePath(m_home.str() + "/").c_str());
         createSaveDataDir();
         initUi();
         initInput(0, 38);
@@ -109,9 +122,9 @@ protected:
 
     // The front end entered from start-up, left, play entered; returns what the entry gave.
     s32 enterPlayFromFrontEnd() {
-        g_GameModeFrontEnd.enter(0);
-        g_GameModeFrontEnd.exit();
-        return g_GameModeAction.enter(1);
+        m_menus.enter(0);
+        m_menus.exit();
+        return m_play.enter(1);
     }
 
     // A rising edge on player 0's channel a second on, when the input lock of a mode's camera
@@ -124,51 +137,46 @@ protected:
         pressed->value[1 - g_uInputFlipIndex] = 0.0f;
     }
 
-    test_support::ClTempDir m_home;
+    ClTempDir m_home;
+    ClGameModeActionZuno& m_play = g_GameModeAction;
+    ClGameModeFrontEnd& m_menus = g_GameModeFrontEnd;
 };
 
 TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
     const SStacks before = stacksNow();
-    for (EFail fail : {EFail::NONE, EFail::CACHES, EFail::ANALYSIS, EFail::CUE}) {
+    // NO_SONG: neither a library song nor GAME_MUSIC_FILE.
+    for (EFail fail : {EFail::NONE, EFail::CACHES, EFail::ANALYSIS, EFail::CUE, EFail::NO_SONG}) {
         const s32 fails = fail == EFail::NONE ? 0 : 1;
         g_fail = fail;
+        setUiVariable(UIVAR_SELECTED_SONG_INDEX, fail == EFail::NO_SONG ? 5 : 0);
         EXPECT_EQ(enterPlayFromFrontEnd(), 1 - fails);
         EXPECT_EQ((std::vector<s32>{uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL), s32(g_uInGameFlag)}),
                   (std::vector<s32>{fails, 1 - fails}));
-        g_GameModeAction.exit();
+        m_play.exit();
         EXPECT_EQ(stacksNow(), before) << int(fail);
         EXPECT_TRUE(isWorldReady()) << "the front end gets its world back";
         if (!fails) continue;
         // A failed start comes back to the scan page with the corruption flag.
-        g_GameModeFrontEnd.enter(2);
+        m_menus.enter(2);
         EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "WaitForDirScan");
         EXPECT_EQ(uiVariable(UIVAR_FILE_CORRUPTION), 1);
-        g_GameModeFrontEnd.exit();
+        m_menus.exit();
         EXPECT_EQ(stacksNow(), before);
     }
-    // No music path at all: neither a library song nor GAME_MUSIC_FILE.
-    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 5);
-    EXPECT_EQ(enterPlayFromFrontEnd(), 0);
-    EXPECT_EQ(uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL), 1);
-    g_GameModeAction.exit();
-    EXPECT_EQ(stacksNow(), before);
-    EXPECT_TRUE(isWorldReady());
 }
 
 TEST_F(Modes, TheRunUpStepsTheWorldToSongTimeExactlyZero) {
-    ClGameModeActionZuno& mode = g_GameModeAction;
     // No wave is pending: the run-up starts from the largest float.
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
     EXPECT_EQ(g_fSongTime, 0.0f);
     for (f32 start : {FLT_MAX, 7.25f, -10.0f, -3.01f, -0.01f}) {
-        mode.preRollWorldFrom(start);
+        m_play.preRollWorldFrom(start);
         EXPECT_EQ(g_fSongTime, 0.0f) << start;
     }
-    mode.exit();
+    m_play.exit();
 }
 
 TEST_F(Modes, QuickExitAndTheEarlyEndFinishPlay) {
-    ClGameModeActionZuno& mode = g_GameModeAction;
     const auto play = [this](const char* quickExit, const char* endEarly) {
         configSetValue("QUICK_EXIT", quickExit);
         configSetValue("END_GAME_EARLY_TIME", endEarly);
@@ -176,64 +184,62 @@ TEST_F(Modes, QuickExitAndTheEarlyEndFinishPlay) {
     };
     play("1", "0");
     g_fSongTime = 2.0f;
-    mode.checkSongEnd();
-    const u32 finishedAtTwo = mode.m_finished;
+    m_play.checkSongEnd();
+    const u32 finishedAtTwo = m_play.m_finished;
     g_fSongTime = 2.01f;
-    mode.checkSongEnd();
-    EXPECT_EQ((std::vector<s32>{s32(finishedAtTwo), s32(mode.m_finished), shownScore(g_aPlayerState[0])}),
+    m_play.checkSongEnd();
+    EXPECT_EQ((std::vector<s32>{s32(finishedAtTwo), s32(m_play.m_finished), shownScore(g_aPlayerState[0])}),
               (std::vector<s32>{0, 1, 100000}));
-    mode.exit();
+    m_play.exit();
 
     play("0", "20");
-    mode.tickEndEarly(19.5f);
-    const u32 finishedBefore = mode.m_finished;
-    mode.tickEndEarly(0.5f);
-    EXPECT_EQ((std::vector<u32>{finishedBefore, mode.m_finished}), (std::vector<u32>{0, 1}));
-    mode.exit();
+    m_play.tickEndEarly(19.5f);
+    const u32 finishedBefore = m_play.m_finished;
+    m_play.tickEndEarly(0.5f);
+    EXPECT_EQ((std::vector<u32>{finishedBefore, m_play.m_finished}), (std::vector<u32>{0, 1}));
+    m_play.exit();
 
     play("0", "-1");
-    mode.tickEndEarly(1000.0f);
-    EXPECT_EQ(mode.m_finished, 0u);
-    mode.exit();
+    m_play.tickEndEarly(1000.0f);
+    EXPECT_EQ(m_play.m_finished, 0u);
+    m_play.exit();
 }
 
 TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
-    ClGameModeActionZuno& mode = g_GameModeAction;
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
     const SStacks playing = stacksNow();
-    const s32 first = mode.queueMegaTip("TipOne");
-    EXPECT_EQ(std::pair(first, mode.queueMegaTip("TipTwo")), std::pair(1, 0)) << "one is pending";
-    mode.handlePauseAndTips();
-    EXPECT_EQ(std::make_pair(mode.m_paused, g_GuardianSequence.paused), std::make_pair(1u, 1)) << "the story waits too";
+    const s32 first = m_play.queueMegaTip("TipOne");
+    EXPECT_EQ(std::pair(first, m_play.queueMegaTip("TipTwo")), std::pair(1, 0)) << "one is pending";
+    m_play.handlePauseAndTips();
+    EXPECT_EQ(std::make_pair(m_play.m_paused, g_GuardianSequence.paused), std::make_pair(1u, 1)) << "the story waits too";
     EXPECT_EQ(std::string(shownChildName("Tutorial")), "TipOne");
-    EXPECT_EQ(mode.queueMegaTip("TipThree"), 0) << "paused";
+    EXPECT_EQ(m_play.queueMegaTip("TipThree"), 0) << "paused";
     EXPECT_EQ(g_aViewSlots[0].mappers.top(), menusInputMapper());
     setUiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED, 1);
-    mode.handlePauseAndTips();
-    EXPECT_EQ(std::make_pair(mode.m_paused, g_GuardianSequence.paused), std::make_pair(0u, 0));
+    m_play.handlePauseAndTips();
+    EXPECT_EQ(std::make_pair(m_play.m_paused, g_GuardianSequence.paused), std::make_pair(0u, 0));
     EXPECT_EQ(g_aViewSlots[0].mappers.top(), gameplayInputMapper());
     EXPECT_EQ(stacksNow(), playing);
 
     // The window's pause: the menu opens, and closing it resumes play.
     setUiVariable(UIVAR_ALLOW_QUIT, 0);
-    EXPECT_EQ(mode.pauseGame(), 1);
+    EXPECT_EQ(m_play.pauseGame(), 1);
     EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "PauseMenu");
     setUiVariable(UIVAR_PAUSE_GAME, 0);
-    mode.handlePauseAndTips();
-    EXPECT_EQ(mode.m_paused, 0u);
+    m_play.handlePauseAndTips();
+    EXPECT_EQ(m_play.m_paused, 0u);
     EXPECT_EQ(stacksNow(), playing);
-    mode.exit();
+    m_play.exit();
 }
 
 TEST_F(Modes, TheBossArrivalZeroesBothCreditsCountdowns) {
-    ClGameModeActionZuno& mode = g_GameModeAction;
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
-    mode.m_creditsCountdown[1] = 60.0f;
-    mode.tickCredits(0.5f);
+    m_play.m_creditsCountdown[1] = 60.0f;
+    m_play.tickCredits(0.5f);
     g_PlayRecord.bossArrived = 1;
-    mode.tickCredits(0.0f);
-    EXPECT_EQ(std::make_pair(mode.m_creditsCountdown[0], mode.m_creditsCountdown[1]), std::make_pair(0.0f, 0.0f));
-    mode.exit();
+    m_play.tickCredits(0.0f);
+    EXPECT_EQ(std::make_pair(m_play.m_creditsCountdown[0], m_play.m_creditsCountdown[1]), std::make_pair(0.0f, 0.0f));
+    m_play.exit();
 }
 
 std::vector<u32> s_sequencesDone;
@@ -257,28 +263,27 @@ struct SBuiltEffects {
 };
 
 TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLeft) {
-    test_support::ClInstalledScripts scripts;
+    ClInstalledScripts scripts;
     scripts.files["guardian_movies.txt"] = "Menu { Talk { events { { 0.0; set_visible = 1; }; { 1.0; exit; }; }; };"
                                            " Hold { events { { 0.0; set_visible = 1; }; }; }; };";
     const SBuiltEffects effects;
     resetGuardianSequence();
     s_sequencesDone.clear();
     const auto done = [](u32 word, u32) { s_sequencesDone.push_back(word); };
-    ClGameModeFrontEnd& mode = g_GameModeFrontEnd;
     const SGuardianSequence& g = g_GuardianSequence;
-    mode.enter(0);
+    m_menus.enter(0);
     startGuardianSequence("Talk", "Menu", done, 1, 0);
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
     std::vector<std::pair<s32, s32>> shownAndActive;
     for (int frame = 0; frame < 4; ++frame) {
-        mode.updateScreens();
+        m_menus.updateScreens();
         shownAndActive.emplace_back(g.visible, g.active);
     }
     EXPECT_EQ(shownAndActive, (std::vector<std::pair<s32, s32>>{{1, 1}, {1, 1}, {1, 1}, {0, 0}}));
 
     startGuardianSequence("Hold", "Menu", done, 2, 0);
-    mode.updateScreens();
-    mode.exit();
+    m_menus.updateScreens();
+    m_menus.exit();
     EXPECT_EQ(std::make_tuple(g.active, g.fade.current, s_sequencesDone), std::make_tuple(0, 0.0f, std::vector<u32>{1, 2}));
 }
 
@@ -289,75 +294,60 @@ TEST_F(Modes, PauseAndBackPressesOpenTheMenusOrQuitAsTheSettingsSay) {
         const char* padMonkey;
         // Play: paused, the pause menu shown, play left by a forced quit.
         bool paused, pauseMenu, forcedQuit;
-        // Front end: the quit menu shown at the press, the quit confirmed then and a frame later.
+        // Front end, a story sequence playing or not: the quit menu shown at the press, the quit
+        // confirmed then and a frame later.
+        s32 storyPlaying;
         bool quitMenu, quitAtPress, quitNextFrame;
     };
     const SRow rows[] = {
-        {0, "0", "0", false, false, false, false, false, false},
-        {0, "2", "0", false, false, false, false, false, false},
-        {1, "0", "0", true, true, false, true, false, false},
-        {1, "1", "0", true, true, false, true, false, true},
-        {1, "1", "1", true, true, false, true, false, false},
-        {1, "2", "0", true, false, true, true, false, true},
+        {0, "0", "0", false, false, false, 0, false, false, false},
+        {0, "2", "0", false, false, false, 0, false, false, false},
+        {1, "0", "0", true, true, false, 0, true, false, false},
+        {1, "0", "0", true, true, false, 1, false, false, false},
+        {1, "1", "0", true, true, false, 0, true, false, true},
+        {1, "1", "1", true, true, false, 0, true, false, false},
+        {1, "2", "0", true, false, true, 0, true, false, true},
     };
     for (const SRow& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.allowQuit << row.debugAmenities << row.padMonkey);
+        SCOPED_TRACE(testing::Message() << row.allowQuit << row.debugAmenities << row.padMonkey << row.storyPlaying);
         configSetValue("DEBUG_AMENITIES", row.debugAmenities);
         configSetValue("USE_PAD_MONKEY", row.padMonkey);
-        ClGameModeActionZuno& play = g_GameModeAction;
         ASSERT_EQ(enterPlayFromFrontEnd(), 1);
         setUiVariable(UIVAR_ALLOW_QUIT, row.allowQuit);
         pressChannel(E_CHANNEL_ESCAPE_IN_PLAY);
-        play.handlePauseAndTips();
-        EXPECT_EQ((std::vector<bool>{play.m_paused != 0, shownChildName("TopLevelSwitcher") == std::string("PauseMenu"),
-                                     play.m_forcedQuit != 0, play.m_finished != 0}),
+        m_play.handlePauseAndTips();
+        EXPECT_EQ((std::vector<bool>{m_play.m_paused != 0, shownChildName("TopLevelSwitcher") == std::string("PauseMenu"),
+                                     m_play.m_forcedQuit != 0, m_play.m_finished != 0}),
                   (std::vector<bool>{row.paused, row.pauseMenu, row.forcedQuit, row.forcedQuit}));
-        play.exit();
+        m_play.exit();
         clearPlayerChannels();
 
-        ClGameModeFrontEnd& menus = g_GameModeFrontEnd;
-        menus.enter(0);
+        m_menus.enter(0);
         setUiVariable(UIVAR_ALLOW_QUIT, row.allowQuit);
+        g_GuardianSequence.active = row.storyPlaying;
         pressChannel(E_CHANNEL_MENU_ESCAPE);
-        menus.handleQuitMenu();
-        const bool quitMenu = menus.m_quitMenuShown != 0, quitAtPress = menus.m_quitConfirmed != 0;
-        menus.handleQuitMenu();
-        EXPECT_EQ((std::vector<bool>{quitMenu, quitAtPress, menus.m_quitConfirmed != 0}),
+        m_menus.handleQuitMenu();
+        const bool quitMenu = m_menus.m_quitMenuShown != 0, quitAtPress = m_menus.m_quitConfirmed != 0;
+        m_menus.handleQuitMenu();
+        EXPECT_EQ((std::vector<bool>{quitMenu, quitAtPress, m_menus.m_quitConfirmed != 0}),
                   (std::vector<bool>{row.quitMenu, row.quitAtPress, row.quitNextFrame}));
-        menus.exit();
+        m_menus.exit();
         clearPlayerChannels();
     }
 }
 
 TEST_F(Modes, WhileTheDeviceIsNotReadyTheFrontEndRunsNoInterfaceButItsClocksAdvance) {
-    ClGameModeFrontEnd& mode = g_GameModeFrontEnd;
-    mode.enter(0);
+    m_menus.enter(0);
     ASSERT_FALSE(renderDeviceReady());
     setUiVariable(UIVAR_GO_TO_ACTION, 1);
     setUiVariable(UIVAR_FORCE_QUIT_GAME, 1);
     const f64 before = g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime;
-    EXPECT_EQ(mode.update(0.25f), 0);
+    EXPECT_EQ(m_menus.update(0.25f), 0);
     EXPECT_EQ(g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime - before, 0.25);
     EXPECT_EQ((std::vector<s32>{uiVariable(UIVAR_GO_TO_ACTION), uiVariable(UIVAR_FORCE_QUIT_GAME),
-                                s32(mode.m_quitConfirmed)}),
+                                s32(m_menus.m_quitConfirmed)}),
               (std::vector<s32>{1, 1, 0}));
-    mode.exit();
-}
-
-TEST_F(Modes, TheQuitMenuWaitsForAPlayingStorySequence) {
-    ClGameModeFrontEnd& menus = g_GameModeFrontEnd;
-    menus.enter(0);
-    setUiVariable(UIVAR_ALLOW_QUIT, 1);
-    std::vector<u32> shown;
-    for (const s32 playing : {1, 0}) {
-        g_GuardianSequence.active = playing;
-        pressChannel(E_CHANNEL_MENU_ESCAPE);
-        menus.handleQuitMenu();
-        shown.push_back(menus.m_quitMenuShown);
-        clearPlayerChannels();
-    }
-    EXPECT_EQ(shown, (std::vector<u32>{0, 1}));
-    menus.exit();
+    m_menus.exit();
 }
 
 // With all 15 bosses beaten there is no next boss (-1, -1): a boss won and a play without a
@@ -374,13 +364,13 @@ TEST_F(Modes, AfterEveryBossIsBeatenPlaysWriteNothingOutOfRange) {
             expected.boss.pending = 0;
             std::memset(expected.boss.pendingIdentity, 0, sizeof expected.boss.pendingIdentity);
         }
-        g_GameModeAction.m_forcedQuit = 0;
-        g_GameModeAction.m_wasBossGame = g_GameModeAction.m_bossBeaten = bossGame;
+        m_play.m_forcedQuit = 0;
+        m_play.m_wasBossGame = m_play.m_bossBeaten = bossGame;
         setUiVariable(UIVAR_RETURNING_FROM_ACTION, 1);
-        g_GameModeFrontEnd.enter(2);
+        m_menus.enter(2);
         EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), bossGame ? "PostBossWinGS" : "Results");
         EXPECT_EQ(std::memcmp(&g_PlayRecord, &expected, sizeof expected), 0) << bossGame;
-        g_GameModeFrontEnd.exit();
+        m_menus.exit();
         EXPECT_EQ(stacksNow(), stacks);
     }
     EXPECT_EQ(uiVariable(UIVAR_SOS_WIN), 1);
@@ -392,12 +382,56 @@ TEST_F(Modes, ASeedSettingMakesPlaysDrawTheSameNumbers) {
         seedRandomFromSettings();
         EXPECT_EQ(enterPlayFromFrontEnd(), 1);
         std::vector<u32> draws = {g_sfmtState.draws, sfmtGenRand32(), sfmtGenRand32()};
-        g_GameModeAction.exit();
+        m_play.exit();
         return draws;
     };
     const std::vector<u32> first = drawsOfAPlay("7");
     EXPECT_EQ(drawsOfAPlay("7"), first);
     EXPECT_NE(drawsOfAPlay("8"), first);
+}
+
+TEST_F(Modes, TheBeatAnalysisViewAnalysesTheSongsBeats) {
+    // 96 s at 22,050 Hz: a decaying noise burst every half second from 1 s to 95 s.
+    constexpr u32 rate = 22050;
+    std::vector<f32> mono(rate * 96);
+    u32 noise = 99;
+    for (u32 i = rate; i + rate < mono.size(); ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        mono[i] = (f32(noise >> 8) / f32(1u << 24) - 0.5f) * std::exp(-f32(i % (rate / 2)) / f32(rate / 50));
+    }
+    const std::string song = m_home.write("song.wav", wavImage(1, 1, rate, 16, pcm16Bytes(pcm16(mono))));
+    ASSERT_TRUE(configSetValue("VISUAL_BEAT_ANALYSIS", "song.wav"));
+    setPrepareSongSoundHook([](const char16_t*, f32, f32) -> u32 { return 1; });
+    initCodecRegistry();
+    codecRegistration(0);
+    for (int i = 0; i < 10000 && !isCodecRegistryReady(); ++i) osSleep(1);
+    resetSongAnalysis();
+    resetBeatAnalysis();
+
+    const std::u16string path = widePath(song);
+    SSongIdentity identity;
+    songIdentityFromPath(path.c_str(), &identity);
+    EXPECT_EQ(kDefaultActionPlayServices.analyseSong(path.c_str(), identity, true), 1);
+    // About 188 bursts; the analysis may add or drop a few at the ends.
+    EXPECT_GT(g_aSongBeats.count, 150u);
+
+    releaseBeatAnalysis();
+    shutdownCodecRegistry();
+    setPrepareSongSoundHook(nullptr);
+}
+
+TEST_F(Modes, TheFrontEndWithoutItsUiCameraFrameKeepsTheResetPose) {
+    const std::string frames = "frame VBA\n0 0 150\n0 0 -1\n1 0 0\n0 1 0\n45\n";
+    const std::string ui = "frame UI\n0 0 100\n0 0 -1\n1 0 0\n0 1 0\n60\n";
+    // Frames added; the entered camera's z and field of view.
+    for (auto [text, z, fov] : {std::tuple{frames, 0.0f, ClCamera().fov}, std::tuple{ui, 100.0f, 60.0f}}) {
+        loadCameraFramesFromText(text.data(), u32(text.size()), "frames");
+        m_menus.enter(0);
+        const ClCamera* camera = getViewSlotTopCamera(0);
+        ASSERT_NE(camera, nullptr);
+        EXPECT_EQ(std::make_tuple(camera->position().x, camera->position().z, camera->fov), std::make_tuple(0.0f, z, fov));
+        m_menus.exit();
+    }
 }
 
 TEST(FrontEndScreen, TheFirstScreenFollowsTheWayTheFrontEndWasEntered) {

@@ -23,13 +23,12 @@ using test_support::ClTempDir;
 
 double processCpuSeconds(pid_t pid) {
     const std::string text = test_support::readFileText("/proc/" + std::to_string(pid) + "/stat");
+    // Fields 14 and 15 (user and system ticks) follow the eleven after the name's closing bracket.
     std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
+    std::string skipped;
+    for (int i = 3; i < 14; ++i) fields >> skipped;
     unsigned long long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) utime = std::stoull(field);
-        if (i == 15) stime = std::stoull(field);
-    }
+    fields >> utime >> stime;
     return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
 }
 

@@ -82,10 +82,9 @@ std::map<int, s32> savedBestShownScores(const fs::path& userDir) {
     std::map<int, s32> best;
     EXPECT_EQ(saveRead(0), 1);
     EXPECT_EQ(g_SongLibrary.songs.size(), 1u);
-    if (g_SongLibrary.songs.size() == 1) {
-        EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_READY));
-        for (int level = 0; level < 6; ++level)
-            best[level] = g_SongLibrary.songs[0].bestScores[level] / SCORE_ENCODING_FACTOR;
+    for (const SSongRecord& song : g_SongLibrary.songs) {
+        EXPECT_EQ(song.state, u32(E_SONGSTATE_READY));
+        for (int level = 0; level < 6; ++level) best[level] = song.bestScores[level] / SCORE_ENCODING_FACTOR;
     }
     freeSongLibrary();
     fileLayerShutdown();

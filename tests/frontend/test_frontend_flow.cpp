@@ -1,6 +1,6 @@
 // The way to play by pointer input (title, song list, difficulty, "goToAction"), the song list's
-// states and pages, the quit confirmation, the results' values, the switch log, and the screens
-// that wait for their story sequences.
+// states and pages, the quit confirmation, the results' values and the way back to the song list,
+// the switch log, and the screens that wait for their story sequences.
 #include "frontend_test_support.h"
 
 #include "frontend/results.h"
@@ -8,6 +8,7 @@
 #include "frontend/switch_log.h"
 #include "core/game_clock.h"
 #include "library/play_record_fill.h"
+#include "library/song_scan.h"
 #include "tests/support/memory_script_source.h"
 #include "world/play/guardian_sequence.h"
 #include "world/play/play_record.h"
@@ -99,7 +100,9 @@ TEST_F(FrontEndFlow, TheQuitConfirmationReturnsOrAsksToQuit) {
     EXPECT_EQ(uiVariable(UIVAR_FORCE_QUIT_GAME), 1);
 }
 
-TEST_F(FrontEndFlow, ResultsShowThePlayAndKeepTheBestScore) {
+// The song scan stops issuing requests for a play; the results page leads back to the song list,
+// which lets it issue them again.
+TEST_F(FrontEndFlow, ResultsShowThePlayKeepTheBestScoreAndLeadBackToTheSongListWithScanRequestsResumed) {
     addSong("Alpha", E_SONGSTATE_READY);
     buildPages();
     setResultsEnemyCountSource([] { return 40; });
@@ -108,6 +111,7 @@ TEST_F(FrontEndFlow, ResultsShowThePlayAndKeepTheBestScore) {
         std::tuple(11 * 12345 + 7, 30, 2, 125.5f, 1500);
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     ASSERT_TRUE(fillPlayRecordForSong(0, 3));
+    pauseSongScanRequests();
     switchWidgetByName("TopLevelSwitcher", "Results");
 
     std::vector<std::u16string> shown;
@@ -119,12 +123,15 @@ TEST_F(FrontEndFlow, ResultsShowThePlayAndKeepTheBestScore) {
     EXPECT_EQ(std::tuple(player.killPercentage, g_SongLibrary.songs[0].bestScores[3], uiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED)),
               std::tuple(75.0f, 11 * 12345 + 7, 1));
     EXPECT_EQ(switchLog(), "page Results song=\"Artist - Alpha\" difficulty=3 score=12345\n");
+    frame();
+    EXPECT_TRUE(areSongScanRequestsPaused()) << "the results do not resume yet";
+    clickWidget("ResultsContinue");
+    EXPECT_EQ(std::make_pair(shownScreen(), areSongScanRequestsPaused()), std::make_pair(std::string("SongList"), false));
 
     // A worse play later keeps the best; without an enemy count the percentage is unknown.
     setResultsEnemyCountSource(nullptr);
     player.score = 11 * 100;
     setUiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED, 0);
-    switchWidgetByName("TopLevelSwitcher", "SongList");
     switchWidgetByName("TopLevelSwitcher", "Results");
     EXPECT_EQ(textOf("ResultsBestValue") + u"|" + textOf("ResultsKillPercentageValue") + u"|" + textOf("ResultsNewBest"),
               u"12,345|-|");

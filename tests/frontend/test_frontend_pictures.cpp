@@ -166,7 +166,7 @@ TEST_F(HudPicture, TheBossBarAndItsCountdownReadCleanlyAmongTheHudTexts) {
     // the rules above and below it run its length; the countdown sits on its row to the right.
     const f32 safe = 480.0f / 1080.0f;
     const u32 left = u32(480.0f - 552.0f * safe), full = u32(1020.0f * safe), row = u32(75.0f * safe);
-    const SPixelRun bar = m_frame.run({0, row, 960, row + 1}, [](int r, int g, int b) { return r > 120 && r > g; });
+    const SPixelRun bar = m_frame.run({0, row, 960, row + 1}, [](int r, int g, int) { return r > 120 && r > g; });
     EXPECT_EQ(std::make_tuple(bar.left <= left + 8, bar.right + 8 >= left + full), std::make_tuple(true, true));
     EXPECT_EQ(m_frame.count({left, row, left + full, row + 1}, [](int, int, int b) { return b > 60; }), 0u);
     const auto lit = [](int r, int g, int b) { return std::max({r, g, b}) > 60; };

@@ -20,9 +20,7 @@ ClTempDir::~ClTempDir() {
 }
 
 std::string ClTempDir::write(const std::string& name, std::string_view bytes) const {
-    const fs::path path = m_path / name;
-    writeFileBytes(path, std::vector<u8>(bytes.begin(), bytes.end()));
-    return path.string();
+    return write(name, std::vector<u8>(bytes.begin(), bytes.end()));
 }
 
 std::string ClTempDir::write(const std::string& name, const std::vector<u8>& bytes) const {
