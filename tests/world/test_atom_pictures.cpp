@@ -103,9 +103,8 @@ TEST_F(AtomPictures, EveryBulletLookDrawsWithTheBuiltEffects) {
     lookAt(ClVec3(160.0f, 220.0f, -40.0f), ClVec3(160.0f, 0.0f, 110.0f));
     std::vector<SOneAtomEntity> shots(20);
     for (s32 type = 0; type < 20; ++type) shots[type].buildBullet(type, type % 6, 100, ClVec3(16.0f * type, 0.0f, 110.0f));
-    const std::string reason = test_support::fatalReasonOf([&] {
+    EXPECT_EQ(test_support::fatalReasonOf([&] {
         drawFrames([&] { for (SOneAtomEntity& shot : shots) shot.atom->draw(); }, "bullet_looks.png");
-    });
-    EXPECT_EQ(reason, "");
+    }), "");
     for (SOneAtomEntity& shot : shots) shot.release();
 }

@@ -92,8 +92,7 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     ASSERT_EQ(counts().lines, 11u);
     const SLineCommand& line = drawListLines(PRODUCER_HALF)[10];
     EXPECT_TRUE(line.colour >= 0xF0000000u && line.colour <= 0xFE000000u) << "black, alpha 240 to 254";
-    EXPECT_EQ(std::make_tuple(line.layerMask, line.material, counts().sprites),
-              std::make_tuple(236u, body.edgeMaterial, 0u));
+    EXPECT_EQ(std::make_tuple(line.layerMask, line.material, counts().sprites), std::make_tuple(236u, body.edgeMaterial, 0u));
 
     clearDrawListHalf(PRODUCER_HALF);
     m_one.entity->setWaveMember(1);
@@ -138,8 +137,7 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     ASSERT_EQ(counts().lines, 1u);
     const SLineCommand& tail = drawListLines(PRODUCER_HALF)[0];
     // The first frame's tail has no length.
-    EXPECT_EQ(std::make_tuple(tail.colour, tail.layerMask, tail.start.x),
-              std::make_tuple(0xFF40FF10u, 236u, tail.end.x));
+    EXPECT_EQ(std::make_tuple(tail.colour, tail.layerMask, tail.start.x), std::make_tuple(0xFF40FF10u, 236u, tail.end.x));
 
     clearDrawListHalf(PRODUCER_HALF);
     for (const char* name : {"Images/Bullet-Player-Double1", "Images/Bullet-Player-Double3"}) loadTexture(name);
@@ -154,18 +152,15 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     bullet(17, 0)->draw();
     EXPECT_EQ(counts().lines + counts().sprites + counts().quads, 0u);
 
-    // Bolts: lightning ahead of the tip in the level colour at flag 100 with a glow; none at 5;
-    // lightning in white along a side but no glow at 50.
-    for (auto [flag, lightning, glows] : {std::tuple{100, true, 1u}, {5, false, 0u}, {50, true, 0u}}) {
+    // Bolts: lightning (its colour; 0 for none) ahead of the tip in the level colour at flag 100
+    // with a glow; none at 5; lightning in white along a side but no glow at 50.
+    for (auto [flag, lightning, glows] : {std::tuple{100, 0xFF2060FFu, 1u}, {5, 0u, 0u}, {50, 0xFFFFFFFFu, 0u}}) {
+        SCOPED_TRACE(flag);
         clearDrawListHalf(PRODUCER_HALF);
         m_fx.releaseAll();
-        bullet(13, 1, flag);
-        m_one.atom->draw();
-        EXPECT_EQ(counts().lines > 2, lightning) << flag;
-        if (lightning) {
-            EXPECT_EQ(drawListLines(PRODUCER_HALF)[2].colour, flag == 100 ? 0xFF2060FFu : 0xFFFFFFFFu);
-        }
-        EXPECT_EQ(m_fx.liveCount(), glows) << flag;
+        bullet(13, 1, flag)->draw();
+        const u32 colour = counts().lines > 2 ? drawListLines(PRODUCER_HALF)[2].colour : 0u;
+        EXPECT_EQ(std::make_pair(colour, m_fx.liveCount()), std::make_pair(lightning, glows));
     }
 
     SBulletParams params = {};
@@ -234,12 +229,10 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
         }
         return counts().sprites;
     };
-    EXPECT_EQ(notesAt(5.9f), 20u);
-    EXPECT_EQ(notesAt(6.0f + 1.0f / 64.0f), 19u) << "the shrink has begun";
-    EXPECT_EQ(notesAt(6.2f), 18u);
-    EXPECT_EQ(notesAt(6.0f + 15 * 0.15f + 0.05f), 4u);
-    EXPECT_EQ(notesAt(8.9f), 0u);
-    EXPECT_EQ(atom.active, 1u);
+    // The shrink begins at 6 s.
+    EXPECT_EQ((std::vector{notesAt(5.9f), notesAt(6.0f + 1.0f / 64.0f), notesAt(6.2f), notesAt(6.0f + 15 * 0.15f + 0.05f),
+                           notesAt(8.9f), atom.active}),
+              (std::vector{20u, 19u, 18u, 4u, 0u, 1u}));
     notesAt(9.1f);
     EXPECT_EQ(atom.active, 0u);
     EXPECT_NEAR(elapsed, 9.0f, 2.0f * dt) << "it lives 6 + 3 s";
