@@ -47,10 +47,14 @@ protected:
     // Three bodies of the test's entity.
     std::array<ClAtom*, 3> threeBodies() { return {make(E_ATOM_BODY), make(E_ATOM_BODY), make(E_ATOM_BODY)}; }
 
-    std::vector<u32> effectKinds(const ClAtom* atom) {
+    static std::vector<u32> effectKinds(const ClAtom* atom) {
         std::vector<u32> kinds;
         for (u32 i = 0; i < atom->effectCount; ++i) kinds.push_back(atom->effects[i]->kind);
         return kinds;
+    }
+    static std::vector<u32> kindsAfterTicks(ClAtom* atom, int ticks) {
+        for (int i = 0; i < ticks; ++i) atom->atomTick();
+        return effectKinds(atom);
     }
 
     ClEntity m_entity;
@@ -182,17 +186,11 @@ TEST_F(AtomTest, TimedEffectsRunOutOnABodyOnly) {
         atom->addEffect({E_ATOM_EFFECT_RED, 0.5f, 0, 0});
         atom->addEffect({E_ATOM_EFFECT_RED_HELD, 0.5f, 0, 0});
     }
-    body->atomTick();
-    anchor->atomTick();  // the red look never starts on a part that is not a Body
-    EXPECT_EQ(effectKinds(body), (std::vector<u32>{0, 2, 3}));
-    EXPECT_EQ(effectKinds(anchor), (std::vector<u32>{0, 3}));
-    body->atomTick();
-    EXPECT_EQ(effectKinds(body), (std::vector<u32>{0, 3}));
-    body->atomTick();
-    body->atomTick();
-    EXPECT_EQ(effectKinds(body), (std::vector<u32>{3}));
-    for (int frame = 0; frame < 100; ++frame) anchor->atomTick();
-    EXPECT_EQ(effectKinds(anchor), (std::vector<u32>{0, 3}));
+    using Kinds = std::vector<u32>;
+    EXPECT_EQ((std::vector{kindsAfterTicks(body, 1), kindsAfterTicks(body, 1), kindsAfterTicks(body, 2)}),
+              (std::vector<Kinds>{{0, 2, 3}, {0, 3}, {3}}));
+    // The red look never starts on a part that is not a Body.
+    EXPECT_EQ((std::vector{kindsAfterTicks(anchor, 1), kindsAfterTicks(anchor, 100)}), (std::vector<Kinds>{{0, 3}, {0, 3}}));
 }
 
 TEST_F(AtomTest, AColourFadeLeadsTheBodyToItsTriangleColourThenEnds) {

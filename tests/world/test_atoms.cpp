@@ -170,8 +170,7 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     params.bullType = 9;
     EXPECT_EQ(std::make_pair(type16, getBulletColour(params)), std::make_pair(0xFF00FFFFu, 0xFF7040F0u));
 
-    b = bullet(20, 0);
-    EXPECT_EQ(fatalReasonOf([&] { b->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
+    EXPECT_EQ(fatalReasonOf([&] { bullet(20, 0)->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
 }
 
 TEST_F(Atoms, AConvergingBulletShowsItsBallThenItsSatellitesForAFifthOfASecond) {

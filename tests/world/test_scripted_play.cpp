@@ -38,12 +38,8 @@ using namespace world_test;
 namespace {
 
 constexpr f32 STEP = 1.0f / 60.0f;
-constexpr u32 STEPS = 3600;
 constexpr f32 SCORE_SCALE = 1.5f;
 constexpr s32 ENEMY_INSPIRATION = 25;
-// Hit points of class 0 at difficulty 0; the bullets carry exactly that much, so each kill uses
-// its bullet up.
-constexpr f32 ENEMY_HIT_POINTS = 29.0f;
 
 // Enemies wait for a beat above the arena, then fly in to a point and enter play there.
 constexpr f32 ENTRY_Z = -40.0f;
@@ -61,7 +57,8 @@ ClDNAProgram* buildShipProgram() {
     w.param("anchID", 0).param("startNode", 1).processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody(w.addGeometry(hull()));
     w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_PLAYER_GUN).param("ctrl", 0).param("GunRate", 10.0f);
     w.param("GunPel", 1).param("GunPat", 0).param("MyBullGen", s32(crc32TextNoCase("DefBullGen"))).param("BullType", 0);
-    w.param("BullLev", 0).param("BullRad", 1.5f).param("BullRndRad", 1.0f).param("BullDmg", ENEMY_HIT_POINTS);
+    // The damage is the hit points of class 0 at difficulty 0, so each kill uses its bullet up.
+    w.param("BullLev", 0).param("BullRad", 1.5f).param("BullRndRad", 1.0f).param("BullDmg", 29.0f);
     w.param("BullVel", 300.0f).param("BullVelVar", 0.0f).param("BullCol", s32(0xFF00FF00u)).param("BullFlag", 0);
     w.node("BarrelNode").processor(E_PROC_UPDATE_WORLD_FRAMES).namedAtom(E_ATOM_ATTACH_POINT, "NozzleAtom");
     w.close().close().close().close();
@@ -209,7 +206,7 @@ TEST_F(ScriptedPlay, AMinuteOfPlayEndsWithTheScoreKillsAndDeathsOfTheRules) {
 
     const SWorldStepHooks hooks = {&ScriptedPlay::tick, this};
     f32 deathTime = 0.0f;
-    for (u32 i = 0; i < STEPS; ++i) {
+    for (u32 i = 0; i < 60 * 60; ++i) {
         const f32 time = f32(i) * STEP;
         input(time);
         setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
