@@ -58,10 +58,9 @@ protected:
 }  // namespace
 
 TEST(BarColourScheme, TheFirstThresholdAboveTheIntensityPicksThePreset) {
-    EXPECT_EQ((std::array{barColourPresetForIntensity(0.0f), barColourPresetForIntensity(0.2599f),
-                          barColourPresetForIntensity(0.26f), barColourPresetForIntensity(0.6f),
-                          barColourPresetForIntensity(1.99f), barColourPresetForIntensity(2.0f)}),
-              (std::array{0, 0, 2, 1, 1, -1}));
+    std::vector<s32> presets;
+    for (f32 intensity : {0.0f, 0.2599f, 0.26f, 0.6f, 1.99f, 2.0f}) presets.push_back(barColourPresetForIntensity(intensity));
+    EXPECT_EQ(presets, (std::vector<s32>{0, 0, 2, 1, 1, -1}));
 }
 
 TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {

@@ -199,8 +199,7 @@ TEST_F(DnaBuild, BrokenProgramsStopWithAMessage) {
              rawInstruction(d.program, E_DNA_FORGET_ATOM);
              d.program.emitAtomHitPoints(3);
          }},
-        {"names atom 4, which was not built",
-         [](DnaWriter& d) { d.node().atom(E_ATOM_BODY); d.program.emitPairWithAtom(4); }},
+        {"names atom 4, which was not built", [](DnaWriter& d) { d.node().atom(E_ATOM_BODY); d.program.emitPairWithAtom(4); }},
         {"hit-point class 7 does not exist", [](DnaWriter& d) { d.node().atom(E_ATOM_BODY, -1, 7); }},
     };
     for (const SCase& c : cases) {

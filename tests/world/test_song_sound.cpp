@@ -55,8 +55,7 @@ TEST_F(SongSound, WithoutTheEngineNothingStartsAndTheNameCopyOfAFailedSoundIsFre
     EXPECT_EQ(prepareSongSound(u"C:\\Music\\first.wav", 100.0f, 48000.0f), 0u);
     const char16_t* orphan = getSongSoundDefinition().wideFileNames[0];
     ASSERT_NE(orphan, nullptr) << "no loaded sound owns the copy";
-    EXPECT_EQ(startSongCue(), 0u);
-    EXPECT_FALSE(getSongCue());
+    EXPECT_EQ((std::pair{startSongCue(), bool(getSongCue())}), std::pair(0u, false));
 
     EXPECT_EQ(prepareSongSound(u"C:\\Music\\second.wav", 100.0f, 48000.0f), 0u);
 #if defined(__SANITIZE_ADDRESS__)

@@ -117,8 +117,8 @@ TEST_F(WeaponTest, ChargingGunBarrelThatIsBrokenNeitherChargesNorFires) {
     gun->barrels[0].ball->geometry = makeRingMesh(3, 1.0f);
     gun->onFirePressed();
     gun->onFireReleased();
-    EXPECT_TRUE(shots().empty());
-    EXPECT_EQ(gun->barrels[0].charge, 0.25f) << "kept through the release";
+    // The charge is kept through the release.
+    EXPECT_EQ(std::make_pair(shots().size(), gun->barrels[0].charge), std::make_pair(size_t(0), 0.25f));
     delete gun->barrels[0].ball->geometry;
     gun->barrels[0].ball->geometry = nullptr;
 }
@@ -158,8 +158,7 @@ TEST_F(WeaponTest, MissileHeldTriggerLaunchesTheLastLoadedAtItsIntervalAndMissil
         last->update();
         ++frames;
     }
-    EXPECT_EQ(frames, 9u);
-    EXPECT_EQ(last->root->params.get("BullHit")->integer, 0);
+    EXPECT_EQ(std::make_pair(frames, last->root->params.get("BullHit")->integer), std::make_pair(9u, 0));
 }
 
 TEST_F(WeaponTest, MissileLosingALoadedMissileWrecksTheLauncher) {
@@ -183,8 +182,7 @@ TEST_F(WeaponTest, MissilePreviewLoadsEveryBayWaitsFourSecondsThenEmptiesInASalv
     std::vector<u32> expected{1, 1, 1, 2, 2, 2};
     expected.insert(expected.end(), 17, 3u);
     expected.insert(expected.end(), {2u, 1u, 0u});
-    EXPECT_EQ(counts, expected);
-    EXPECT_EQ(launcher->salvo, 0u);
+    EXPECT_EQ(std::make_pair(counts, launcher->salvo), std::make_pair(expected, 0u));
 }
 
 TEST_F(WeaponTest, SonicWeaponFiresOncePerFrameWithABeatSizedByItsStrength) {
