@@ -27,7 +27,8 @@ namespace {
 // Writes every trigger broadcast it hears as "<index>P" or "<index>R".
 class ClTriggerRecorder : public ClProcessor {
 public:
-    std::vector<std::string>* heard = nullptr;
+    explicit ClTriggerRecorder(std::vector<std::string>* heardList) : heard(heardList) {}
+    std::vector<std::string>* heard;
     void onFirePressed() override { heard->push_back(std::to_string(g_iFireTrigger) + "P"); }
     void onFireReleased() override { heard->push_back(std::to_string(g_iFireTrigger) + "R"); }
 };
@@ -54,9 +55,7 @@ protected:
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_PLAYER_CTRL).mainBody();
         m_dna.node().close().close();
         m_ship = spawnActiveEntity(&m_dna.program);
-        auto* recorder = new ClTriggerRecorder();
-        recorder->heard = &m_heard;
-        m_ship->root->children[0]->processors.push(recorder);
+        m_ship->root->children[0]->processors.push(new ClTriggerRecorder(&m_heard));
         m_ship->setRootPosition(ClVec3(162.5f, 0.0f, 200.0f));
         m_ctrl = findPlayerCtrl(m_ship);
     }
