@@ -97,9 +97,8 @@ TEST_F(AtomTest, InitGivesAFreshActiveAtomEvenOverAUsedRecord) {
     atom->release();
     atom->init(nullptr, &m_entity, nullptr);
     EXPECT_EQ(std::make_tuple(atom->active, atom->buildStamp, atom->name[0], atom->effectCount, atom->sweptBoxDirty,
-                              atom->params.count),
-              std::make_tuple(1u, 0u, '\0', 0u, 1u, 0u));
-    EXPECT_TRUE(atom->atomIsAlive());  // no mesh
+                              atom->params.count, atom->atomIsAlive()),  // alive: no mesh
+              std::make_tuple(1u, 0u, '\0', 0u, 1u, 0u, true));
 }
 
 TEST_F(AtomTest, TheFirstWorldMatrixFillsBothBuffersSoTheFirstSweepHasNoLength) {

@@ -254,10 +254,9 @@ TEST_F(Atoms, AMeshPickupBlinksOnceItsDelayIsOverAndGoesWhenItsTimeEnds) {
         atom.draw();
         (0.25f * draws < 4.0f ? drawnBeforeDelay : drawnAfter) += counts().lines > before;
     }
-    EXPECT_EQ(drawnBeforeDelay, 16u) << "shown on every draw of the 4 s delay";
-    // The first draw starts the life; the step that ends the delay already counts towards the
-    // 10 s, so the 55th step of 0.25 s ends it.
-    EXPECT_EQ(draws, 56u);
+    // Shown on every draw of the 4 s delay. The first draw starts the life; the step that ends the
+    // delay already counts towards the 10 s, so the 55th step of 0.25 s ends it.
+    EXPECT_EQ(std::make_pair(drawnBeforeDelay, draws), std::make_pair(16u, 56u));
     EXPECT_NEAR(drawnAfter, 20.0, 1.0) << "blinking: every other draw";
 }
 

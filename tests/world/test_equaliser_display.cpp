@@ -58,7 +58,9 @@ protected:
     std::vector<f32> m_bands;
 };
 
-TEST_F(EqualiserDisplay, LevelsLightCellsFromTheBaseAndTheSongsRunUpDrawsOnlyTheLines) {
+// Levels light cells from the base, a full guardian blocks every cell, bloom off fixes the
+// highlight alpha, and the song's run-up draws only the lines.
+TEST_F(EqualiserDisplay, LevelsAndTheGuardianSetTheCellsAndTheRunUpDrawsOnlyTheLines) {
     drawEqualiserDisplay(-1);
     EXPECT_EQ(std::make_pair(counts().lines, counts().quads), std::make_pair(3u, 0u));
     EXPECT_FLOAT_EQ(g_fEqualiserCeiling, f32(13 * EQ_ROW_PITCH));
@@ -70,9 +72,8 @@ TEST_F(EqualiserDisplay, LevelsLightCellsFromTheBaseAndTheSongsRunUpDrawsOnlyThe
     EXPECT_THAT(drawListQuads(PRODUCER_HALF)[0].colour >> 24, testing::AnyOf(240u, 222u));
     EXPECT_THAT(drawListQuads(PRODUCER_HALF)[12].colour >> 24, testing::AnyOf(24u, 6u));
     EXPECT_FLOAT_EQ(drawListQuads(PRODUCER_HALF)[13].corners[0].x, f32(325.0 / 4 * 2)) << "band 2 in column 2";
-}
 
-TEST_F(EqualiserDisplay, AFullGuardianBlocksEveryCellAndBloomOffFixesTheHighlightAlpha) {
+    clearDrawListHalf(PRODUCER_HALF);
     g_fGuardianLevel = 1000.0f;
     drawEqualiserDisplay(0);
     // 13 blocked cells in each column, none lit.
