@@ -68,8 +68,7 @@ protected:
         flipFrameBuffers();
         m_heard.clear();
         m_ship->update();
-        const ClVec4 at = m_ship->getWorldPosition();
-        return ClVec3(at.x, at.y, at.z);
+        return positionOf(m_ship);
     }
     ClVec3 frameAt(f32 pointerX, f32 pointerY) {
         setPointer(pointerX, pointerY);

@@ -73,8 +73,7 @@ protected:
     ClProcessor_PlayerMissileLauncher* spawnLauncher(u32 bays, u32 loaded = 0, s32 ownerTag = OWNER_LIVE_GAME) {
         beginShip();
         bulletBlock("DefMissileGen", 17, 30.0f);
-        m_dna.param("GunRate", 1.0f).param("GunPel", 1).param("GunPat", 0);
-        m_dna.mainBody();
+        m_dna.param("GunRate", 1.0f).param("GunPel", 1).param("GunPat", 0).mainBody();
         for (u32 k = 0; k < bays; ++k) m_dna.namedAtom(E_ATOM_ATTACH_POINT, "MislBay", translation(0.0f, 0.0f, 3.0f * f32(k)));
         auto* launcher = spawnWeapon<ClProcessor_PlayerMissileLauncher>(E_PROC_PLAYER_MISSILE_LAUNCHER, ownerTag);
         for (u32 k = 0; k < loaded; ++k) launcher->loadMissile();
