@@ -38,7 +38,6 @@ protected:
         shutdownWorld();
         WorldPictureTest::TearDown();
     }
-    void bullet(s32 type, s32 level, s32 flag, const ClVec3& at) { m_atoms[m_count++].buildBullet(type, level, flag, at); }
     // The box of half-size r pixels round the point's picture.
     SPixelBox around(const ClVec3& world, u32 r) const {
         const ClVec2 p = project(world);
@@ -57,9 +56,8 @@ TEST_F(AtomPictures, ABodyBulletsAndAPickupShowWhereTheyAreInTheirColours) {
     SOneAtomEntity& body = m_atoms[m_count++];
     body.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(8));
     body.placeAt(bodyAt, 2.5f);
-    bullet(2, 0, 0, ballAt);
-    bullet(4, 2, 0, doubleAt);
-    bullet(13, 0, 100, boltAt);
+    for (auto [type, level, flag, at] : {std::tuple{2, 0, 0, ballAt}, {4, 2, 0, doubleAt}, {13, 0, 100, boltAt}})
+        m_atoms[m_count++].buildBullet(type, level, flag, at);
     SOneAtomEntity& pickup = m_atoms[m_count++];
     pickup.build(E_PROGRAM_PICKUP, E_ATOM_PICKUPABLE, nullptr, 1);
     pickup.placeAt(pickupAt);

@@ -45,9 +45,7 @@ protected:
         header.bandCount = 4;
         header.frameCount = 1;
         header.bandValues = m_bands.data();
-        g_fGuardianLevel = 0.0f;
-        g_fGuardianRise = 0.0f;
-        g_fEqualiserPan = 0.0f;
+        g_fGuardianLevel = g_fGuardianRise = g_fEqualiserPan = 0.0f;
     }
     void TearDown() override {
         g_SpectrumAnalysis.header = SSpectrumHeader{};

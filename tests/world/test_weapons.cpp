@@ -193,9 +193,8 @@ TEST_F(WeaponTest, SonicWeaponFiresOncePerFrameWithABeatSizedByItsStrength) {
     EXPECT_EQ(liveBeatSubscriptions(), 1u);
 
     // Strength: drawn radius, collision radius, damage.
-    const std::tuple<f32, f32, f32, f32> cases[] = {
-        {6.0f, 67.5f, 16.875f, 40.0f}, {12.0f, 120.0f, 30.0f, 50.0f}, {2.0f, 15.0f, 3.75f, 30.0f}, {0.5f, 15.0f, 3.75f, 30.0f}};
-    for (const auto& [strength, drawn, radius, damage] : cases) {
+    for (auto [strength, drawn, radius, damage] : {std::tuple{6.0f, 67.5f, 16.875f, 40.0f}, {12.0f, 120.0f, 30.0f, 50.0f},
+                                                   {2.0f, 15.0f, 3.75f, 30.0f}, {0.5f, 15.0f, 3.75f, 30.0f}}) {
         const size_t before = shots().size();
         ClProcessor_PlayerSonic::onBeat(SBeat{0.0f, 1.0f, 0, 0, {}}, 0, sonic);
         ClProcessor_PlayerSonic::onBeat(SBeat{0.0f, strength, 0, 0, {}}, 1, sonic);
