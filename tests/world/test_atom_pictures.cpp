@@ -3,7 +3,6 @@
 // in its own colours, and the space between them stays dark.
 #include "core/game_clock.h"
 #include "core/random.h"
-#include "render/draw_lists.h"
 #include "render/fx_particles.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/world/atom_test_support.h"
@@ -11,12 +10,11 @@
 #include "world/atoms/atom.h"
 #include "world/bar_colour_scheme.h"
 #include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
 #include "world/entity/world.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "audio/play/song_clock.h"
-#include "core/game_clock.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/wave_record.h"
