@@ -10,6 +10,7 @@
 #include <array>
 #include <cfloat>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,10 +47,14 @@ protected:
     // Three bodies of the test's entity.
     std::array<ClAtom*, 3> threeBodies() { return {make(E_ATOM_BODY), make(E_ATOM_BODY), make(E_ATOM_BODY)}; }
 
-    std::vector<u32> effectKinds(const ClAtom* atom) {
+    static std::vector<u32> effectKinds(const ClAtom* atom) {
         std::vector<u32> kinds;
         for (u32 i = 0; i < atom->effectCount; ++i) kinds.push_back(atom->effects[i]->kind);
         return kinds;
+    }
+    static std::vector<u32> kindsAfterTicks(ClAtom* atom, int ticks) {
+        for (int i = 0; i < ticks; ++i) atom->atomTick();
+        return effectKinds(atom);
     }
 
     ClEntity m_entity;
@@ -92,9 +97,8 @@ TEST_F(AtomTest, InitGivesAFreshActiveAtomEvenOverAUsedRecord) {
     atom->release();
     atom->init(nullptr, &m_entity, nullptr);
     EXPECT_EQ(std::make_tuple(atom->active, atom->buildStamp, atom->name[0], atom->effectCount, atom->sweptBoxDirty,
-                              atom->params.count),
-              std::make_tuple(1u, 0u, '\0', 0u, 1u, 0u));
-    EXPECT_TRUE(atom->atomIsAlive());  // no mesh
+                              atom->params.count, atom->atomIsAlive()),  // alive: no mesh
+              std::make_tuple(1u, 0u, '\0', 0u, 1u, 0u, true));
 }
 
 TEST_F(AtomTest, TheFirstWorldMatrixFillsBothBuffersSoTheFirstSweepHasNoLength) {
@@ -114,19 +118,14 @@ TEST_F(AtomTest, TheFirstWorldMatrixFillsBothBuffersSoTheFirstSweepHasNoLength) 
 }
 
 TEST_F(AtomTest, ResetToSpawnMakesTheMeshWholeAndDeactivateBreaksIt) {
-    ClGeometryMesh mesh;
-    mesh.init();
-    for (u32 i = 0; i < 3; ++i) mesh.addVertex(ClVec3(f32(i), 0, 0));
-    mesh.addEdge(0, 1);
-    mesh.addEdge(1, 2);
-    mesh.finishBounds();
-    ClAtom* body = make(E_ATOM_BODY, &mesh);
+    const std::unique_ptr<ClGeometryMesh> mesh(world_test::makeRingMesh(3, 1.0f));
+    ClAtom* body = make(E_ATOM_BODY, mesh.get());
     body->spawnHitPoints = 70.0f;
     body->hitPoints = 3.0f;
     EXPECT_FALSE(body->atomIsAlive());
     body->resetToSpawn();
     EXPECT_EQ(std::make_tuple(body->hitPoints, body->buildStamp, body->shownEdgeCount, body->atomIsAlive()),
-              std::make_tuple(70.0f, GEOMETRY_MESH_DETAIL_DEFAULT, 2u, true));
+              std::make_tuple(70.0f, GEOMETRY_MESH_DETAIL_DEFAULT, 3u, true));
     m_entity.noBrokenAtom = 1;
     body->deactivate(1);
     EXPECT_EQ(std::make_tuple(body->atomIsAlive(), body->shownEdgeCount, m_entity.noBrokenAtom),
@@ -146,7 +145,7 @@ TEST_F(AtomTest, DeactivateTakesDependantsDownOnceAndQueuesTheEntityOnce) {
     EXPECT_EQ(std::make_pair(a->active + b->active + c->active, killQueueCount()), std::make_pair(0u, 1u));
 }
 
-TEST_F(AtomTest, TheReachStampStopsAtAnInactiveAtom) {
+TEST_F(AtomTest, TheReachStampStopsAtAnInactiveAtomAndReleaseUnlinksBothWays) {
     auto [a, b, c] = threeBodies();
     ClAtom::linkAtoms(a, b);
     ClAtom::linkAtoms(b, c);
@@ -155,13 +154,8 @@ TEST_F(AtomTest, TheReachStampStopsAtAnInactiveAtom) {
     b->active = 0;
     a->stampReachable(6);
     EXPECT_EQ(std::make_tuple(a->visitStamp, b->visitStamp, c->visitStamp), std::make_tuple(6u, 5u, 5u));
-}
 
-TEST_F(AtomTest, ReleaseUnlinksBothWays) {
-    auto [a, b, c] = threeBodies();
-    ClAtom::linkAtoms(a, b);
     ClAtom::linkAtoms(c, a);
-    ClAtom::linkAtoms(b, c);
     a->release();
     using Atoms = std::vector<ClAtom*>;
     EXPECT_EQ(std::make_tuple(a->active, Atoms(b->linkedAtoms.begin(), b->linkedAtoms.end()),
@@ -191,17 +185,11 @@ TEST_F(AtomTest, TimedEffectsRunOutOnABodyOnly) {
         atom->addEffect({E_ATOM_EFFECT_RED, 0.5f, 0, 0});
         atom->addEffect({E_ATOM_EFFECT_RED_HELD, 0.5f, 0, 0});
     }
-    body->atomTick();
-    anchor->atomTick();  // the red look never starts on a part that is not a Body
-    EXPECT_EQ(effectKinds(body), (std::vector<u32>{0, 2, 3}));
-    EXPECT_EQ(effectKinds(anchor), (std::vector<u32>{0, 3}));
-    body->atomTick();
-    EXPECT_EQ(effectKinds(body), (std::vector<u32>{0, 3}));
-    body->atomTick();
-    body->atomTick();
-    EXPECT_EQ(effectKinds(body), (std::vector<u32>{3}));
-    for (int frame = 0; frame < 100; ++frame) anchor->atomTick();
-    EXPECT_EQ(effectKinds(anchor), (std::vector<u32>{0, 3}));
+    using Kinds = std::vector<u32>;
+    EXPECT_EQ((std::vector{kindsAfterTicks(body, 1), kindsAfterTicks(body, 1), kindsAfterTicks(body, 2)}),
+              (std::vector<Kinds>{{0, 2, 3}, {0, 3}, {3}}));
+    // The red look never starts on a part that is not a Body.
+    EXPECT_EQ((std::vector{kindsAfterTicks(anchor, 1), kindsAfterTicks(anchor, 100)}), (std::vector<Kinds>{{0, 3}, {0, 3}}));
 }
 
 TEST_F(AtomTest, AColourFadeLeadsTheBodyToItsTriangleColourThenEnds) {

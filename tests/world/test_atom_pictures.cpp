@@ -3,7 +3,6 @@
 // in its own colours, and the space between them stays dark.
 #include "core/game_clock.h"
 #include "core/random.h"
-#include "render/draw_lists.h"
 #include "render/fx_particles.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/world/atom_test_support.h"
@@ -11,12 +10,11 @@
 #include "world/atoms/atom.h"
 #include "world/bar_colour_scheme.h"
 #include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
 #include "world/entity/world.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 
 namespace {
 
@@ -38,7 +36,6 @@ protected:
         shutdownWorld();
         WorldPictureTest::TearDown();
     }
-    void bullet(s32 type, s32 level, s32 flag, const ClVec3& at) { m_atoms[m_count++].buildBullet(type, level, flag, at); }
     // The box of half-size r pixels round the point's picture.
     SPixelBox around(const ClVec3& world, u32 r) const {
         const ClVec2 p = project(world);
@@ -57,9 +54,8 @@ TEST_F(AtomPictures, ABodyBulletsAndAPickupShowWhereTheyAreInTheirColours) {
     SOneAtomEntity& body = m_atoms[m_count++];
     body.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(8));
     body.placeAt(bodyAt, 2.5f);
-    bullet(2, 0, 0, ballAt);
-    bullet(4, 2, 0, doubleAt);
-    bullet(13, 0, 100, boltAt);
+    for (auto [type, level, flag, at] : {std::tuple{2, 0, 0, ballAt}, {4, 2, 0, doubleAt}, {13, 0, 100, boltAt}})
+        m_atoms[m_count++].buildBullet(type, level, flag, at);
     SOneAtomEntity& pickup = m_atoms[m_count++];
     pickup.build(E_PROGRAM_PICKUP, E_ATOM_PICKUPABLE, nullptr, 1);
     pickup.placeAt(pickupAt);
@@ -103,9 +99,8 @@ TEST_F(AtomPictures, EveryBulletLookDrawsWithTheBuiltEffects) {
     lookAt(ClVec3(160.0f, 220.0f, -40.0f), ClVec3(160.0f, 0.0f, 110.0f));
     std::vector<SOneAtomEntity> shots(20);
     for (s32 type = 0; type < 20; ++type) shots[type].buildBullet(type, type % 6, 100, ClVec3(16.0f * type, 0.0f, 110.0f));
-    const std::string reason = test_support::fatalReasonOf([&] {
+    EXPECT_EQ(test_support::fatalReasonOf([&] {
         drawFrames([&] { for (SOneAtomEntity& shot : shots) shot.atom->draw(); }, "bullet_looks.png");
-    });
-    EXPECT_EQ(reason, "");
+    }), "");
     for (SOneAtomEntity& shot : shots) shot.release();
 }

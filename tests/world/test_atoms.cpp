@@ -61,16 +61,15 @@ TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
 
     m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
     ClAtom& body = *m_one.atom;
-    EXPECT_EQ(body.shownEdgeCount, 11u) << "whole after the build";
+    std::vector<u32> shown{body.shownEdgeCount};  // whole after the build
     body.deactivate(1);
-    std::vector<u32> shown;
     for (int step = 0; step < 10; ++step) {
         body.bumpStamp();
         shown.push_back(body.shownEdgeCount);
     }
     // Enemies get no edge flashes.
     EXPECT_EQ(std::make_tuple(shown, body.atomIsAlive(), body.effectCount),
-              std::make_tuple(std::vector<u32>{1, 2, 3, 4, 5, 6, 7, 8, 9, 11}, true, 0u));
+              std::make_tuple(std::vector<u32>{11, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11}, true, 0u));
 
     m_one.build(E_PROGRAM_PLAYER, E_ATOM_BODY, makeRingMesh(11));
     m_one.atom->deactivate(1);
@@ -92,18 +91,17 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     ASSERT_EQ(counts().lines, 11u);
     const SLineCommand& line = drawListLines(PRODUCER_HALF)[10];
     EXPECT_TRUE(line.colour >= 0xF0000000u && line.colour <= 0xFE000000u) << "black, alpha 240 to 254";
-    EXPECT_EQ(std::make_tuple(line.layerMask, line.material, counts().sprites),
-              std::make_tuple(236u, body.edgeMaterial, 0u));
+    EXPECT_EQ(std::make_tuple(line.layerMask, line.material, counts().sprites), std::make_tuple(236u, body.edgeMaterial, 0u));
 
     clearDrawListHalf(PRODUCER_HALF);
     m_one.entity->setWaveMember(1);
     m_one.placeAt(ClVec3(100.0f, 75.0f, 100.0f));
     body.draw();
     ASSERT_EQ(std::make_pair(counts().lines, counts().sprites), std::make_pair(0u, 1u)) << "a ghost shows no edges";
-    EXPECT_EQ(drawListSprites(PRODUCER_HALF)[0].colour >> 24, 127u);
     m_one.entity->tween.current = 0.5f;
     body.draw();
-    EXPECT_EQ(drawListSprites(PRODUCER_HALF)[1].colour >> 24, 63u);
+    const SSpriteCommand* ghosts = drawListSprites(PRODUCER_HALF);
+    EXPECT_EQ(std::make_pair(ghosts[0].colour >> 24, ghosts[1].colour >> 24), std::make_pair(127u, 63u));
 
     // The invincible ship: two glints running along each edge, in one bright colour.
     clearDrawListHalf(PRODUCER_HALF);
@@ -138,8 +136,7 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     ASSERT_EQ(counts().lines, 1u);
     const SLineCommand& tail = drawListLines(PRODUCER_HALF)[0];
     // The first frame's tail has no length.
-    EXPECT_EQ(std::make_tuple(tail.colour, tail.layerMask, tail.start.x),
-              std::make_tuple(0xFF40FF10u, 236u, tail.end.x));
+    EXPECT_EQ(std::make_tuple(tail.colour, tail.layerMask, tail.start.x), std::make_tuple(0xFF40FF10u, 236u, tail.end.x));
 
     clearDrawListHalf(PRODUCER_HALF);
     for (const char* name : {"Images/Bullet-Player-Double1", "Images/Bullet-Player-Double3"}) loadTexture(name);
@@ -154,18 +151,15 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     bullet(17, 0)->draw();
     EXPECT_EQ(counts().lines + counts().sprites + counts().quads, 0u);
 
-    // Bolts: lightning ahead of the tip in the level colour at flag 100 with a glow; none at 5;
-    // lightning in white along a side but no glow at 50.
-    for (auto [flag, lightning, glows] : {std::tuple{100, true, 1u}, {5, false, 0u}, {50, true, 0u}}) {
+    // Bolts: lightning (its colour; 0 for none) ahead of the tip in the level colour at flag 100
+    // with a glow; none at 5; lightning in white along a side but no glow at 50.
+    for (auto [flag, lightning, glows] : {std::tuple{100, 0xFF2060FFu, 1u}, {5, 0u, 0u}, {50, 0xFFFFFFFFu, 0u}}) {
+        SCOPED_TRACE(flag);
         clearDrawListHalf(PRODUCER_HALF);
         m_fx.releaseAll();
-        bullet(13, 1, flag);
-        m_one.atom->draw();
-        EXPECT_EQ(counts().lines > 2, lightning) << flag;
-        if (lightning) {
-            EXPECT_EQ(drawListLines(PRODUCER_HALF)[2].colour, flag == 100 ? 0xFF2060FFu : 0xFFFFFFFFu);
-        }
-        EXPECT_EQ(m_fx.liveCount(), glows) << flag;
+        bullet(13, 1, flag)->draw();
+        const u32 colour = counts().lines > 2 ? drawListLines(PRODUCER_HALF)[2].colour : 0u;
+        EXPECT_EQ(std::make_pair(colour, m_fx.liveCount()), std::make_pair(lightning, glows));
     }
 
     SBulletParams params = {};
@@ -175,8 +169,7 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     params.bullType = 9;
     EXPECT_EQ(std::make_pair(type16, getBulletColour(params)), std::make_pair(0xFF00FFFFu, 0xFF7040F0u));
 
-    b = bullet(20, 0);
-    EXPECT_EQ(fatalReasonOf([&] { b->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
+    EXPECT_EQ(fatalReasonOf([&] { bullet(20, 0)->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
 }
 
 TEST_F(Atoms, AConvergingBulletShowsItsBallThenItsSatellitesForAFifthOfASecond) {
@@ -234,12 +227,10 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
         }
         return counts().sprites;
     };
-    EXPECT_EQ(notesAt(5.9f), 20u);
-    EXPECT_EQ(notesAt(6.0f + 1.0f / 64.0f), 19u) << "the shrink has begun";
-    EXPECT_EQ(notesAt(6.2f), 18u);
-    EXPECT_EQ(notesAt(6.0f + 15 * 0.15f + 0.05f), 4u);
-    EXPECT_EQ(notesAt(8.9f), 0u);
-    EXPECT_EQ(atom.active, 1u);
+    // The shrink begins at 6 s.
+    EXPECT_EQ((std::vector{notesAt(5.9f), notesAt(6.0f + 1.0f / 64.0f), notesAt(6.2f), notesAt(6.0f + 15 * 0.15f + 0.05f),
+                           notesAt(8.9f), atom.active}),
+              (std::vector{20u, 19u, 18u, 4u, 0u, 1u}));
     notesAt(9.1f);
     EXPECT_EQ(atom.active, 0u);
     EXPECT_NEAR(elapsed, 9.0f, 2.0f * dt) << "it lives 6 + 3 s";
@@ -263,10 +254,9 @@ TEST_F(Atoms, AMeshPickupBlinksOnceItsDelayIsOverAndGoesWhenItsTimeEnds) {
         atom.draw();
         (0.25f * draws < 4.0f ? drawnBeforeDelay : drawnAfter) += counts().lines > before;
     }
-    EXPECT_EQ(drawnBeforeDelay, 16u) << "shown on every draw of the 4 s delay";
-    // The first draw starts the life; the step that ends the delay already counts towards the
-    // 10 s, so the 55th step of 0.25 s ends it.
-    EXPECT_EQ(draws, 56u);
+    // Shown on every draw of the 4 s delay. The first draw starts the life; the step that ends the
+    // delay already counts towards the 10 s, so the 55th step of 0.25 s ends it.
+    EXPECT_EQ(std::make_pair(drawnBeforeDelay, draws), std::make_pair(16u, 56u));
     EXPECT_NEAR(drawnAfter, 20.0, 1.0) << "blinking: every other draw";
 }
 

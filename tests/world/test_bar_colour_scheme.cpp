@@ -49,14 +49,6 @@ protected:
         releaseBeatAnalysis();
         NullDrawTest::TearDown();
     }
-    // Spawn bars of one level, followed by the backdrop for two frames.
-    void loudSong(f32 level) {
-        g_SongFeatures.bars.push(SSpawnBar{0, 0, 0, 0, 0, 0, level});
-        g_fSongTime = 0.0f;
-        updateBackdrop();
-        updateBackdrop();
-        ASSERT_NEAR(getBackdropIntensity(), 0.672f, 0.001f);
-    }
     void frame(f32 dt) {
         setClockDelta(GAME_CLOCK_GAMEPLAY, dt);
         applyBarShaderConstants();
@@ -66,10 +58,9 @@ protected:
 }  // namespace
 
 TEST(BarColourScheme, TheFirstThresholdAboveTheIntensityPicksThePreset) {
-    EXPECT_EQ((std::array{barColourPresetForIntensity(0.0f), barColourPresetForIntensity(0.2599f),
-                          barColourPresetForIntensity(0.26f), barColourPresetForIntensity(0.6f),
-                          barColourPresetForIntensity(1.99f), barColourPresetForIntensity(2.0f)}),
-              (std::array{0, 0, 2, 1, 1, -1}));
+    std::vector<s32> presets;
+    for (f32 intensity : {0.0f, 0.2599f, 0.26f, 0.6f, 1.99f, 2.0f}) presets.push_back(barColourPresetForIntensity(intensity));
+    EXPECT_EQ(presets, (std::vector<s32>{0, 0, 2, 1, 1, -1}));
 }
 
 TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {
@@ -77,8 +68,7 @@ TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {
     switchBarColourPreset(2, 1.0f);
     g_BarColourScheme.colour(9).advance(0.5f);
     // Half way from 0xFFA0F0FF to 0xFF201050.
-    EXPECT_EQ(std::make_pair(g_uBarColourPresetIndex, g_BarColourScheme.colour(9).current),
-              std::make_pair(2u, 0xFF607FA7u));
+    EXPECT_EQ(std::make_pair(g_uBarColourPresetIndex, g_BarColourScheme.colour(9).current), std::make_pair(2u, 0xFF607FA7u));
     // Restarted half way: the fade begins where the first one stood.
     switchBarColourPreset(1, 1.0f);
     EXPECT_EQ(g_BarColourScheme.colour(9).colourA, 0xFF607FA7u);
@@ -88,7 +78,9 @@ TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {
               std::make_pair(254, 17.0f));
 }
 
-TEST_F(BarShaderConstants, StartUpValuesThenAPresetReachedHalfASecondAfterTheSwitch) {
+// Start-up values, lights circling with the gameplay clock, noise scales following the screen, then
+// a preset reached half a second after its switch.
+TEST_F(BarShaderConstants, PublishedValuesFollowTheClockTheScreenAndThePreset) {
     frame(0.0f);
     using Values = std::vector<std::array<f32, 4>>;
     EXPECT_EQ((Values{globalValue("g_v4BarEnemyCore1"), globalValue("g_v4TriEnemy1Med"),
@@ -96,10 +88,21 @@ TEST_F(BarShaderConstants, StartUpValuesThenAPresetReachedHalfASecondAfterTheSwi
               (Values{colourFloats(0x0080C0FF), colourFloats(0xFF10106F), colourFloats(0xFF908000), colourFloats(0)}));
     // No intensity keeps preset 0.
     EXPECT_EQ(std::make_pair(g_uWaterClearColour, g_uBarColourPresetIndex), std::make_pair(0x00010420u, 0u));
+    const std::array<f32, 4> spec1 = globalValue("g_v3Spec1Pos");
+    EXPECT_EQ(globalValue("g_v3Spec0Pos"), (std::array<f32, 4>{400.0f, 100.0f, 200.0f, 0.0f}));
+    for (auto [got, want] : {std::pair{spec1[0], -200.0f}, {spec1[1], -100.0f}, {spec1[2], 200.0f}})
+        EXPECT_NEAR(got, want, 1e-4f);
+    frame(f32(M_PI / 2));
+    EXPECT_NEAR(globalValue("g_v3Spec0Pos")[2], 500.0f, 1e-3f);
+    EXPECT_NEAR(globalValue("g_v2ScreenSpaceNoiseOffset1")[1], 0.380511f * f32(M_PI / 2), 1e-5f);
 
     // A loud song: intensity 0.8^1.732 = 0.679 once the backdrop has followed it, which asks
     // for preset 1.
-    loudSong(0.8f);
+    g_SongFeatures.bars.push(SSpawnBar{0, 0, 0, 0, 0, 0, 0.8f});
+    g_fSongTime = 0.0f;
+    updateBackdrop();
+    updateBackdrop();
+    ASSERT_NEAR(getBackdropIntensity(), 0.672f, 0.001f);
     frame(0.125f);
     EXPECT_EQ(g_uBarColourPresetIndex, 1u);
     EXPECT_EQ(globalValue("g_v4BarEnemyCore1"), colourFloats(0x0080C0FF)) << "published before the switch";
@@ -108,17 +111,6 @@ TEST_F(BarShaderConstants, StartUpValuesThenAPresetReachedHalfASecondAfterTheSwi
     frame(0.125f);
     EXPECT_EQ(std::make_pair(globalValue("g_v4BarEnemyCore1"), g_uWaterClearColour),
               std::make_pair(colourFloats(0x00F0D060), 0x001C0000u));
-}
-
-TEST_F(BarShaderConstants, LightsCircleWithTheGameplayClockAndNoiseScalesFollowTheScreen) {
-    frame(0.0f);
-    const std::array<f32, 4> spec1 = globalValue("g_v3Spec1Pos");
-    EXPECT_EQ(globalValue("g_v3Spec0Pos"), (std::array<f32, 4>{400.0f, 100.0f, 200.0f, 0.0f}));
-    for (auto [got, want] : {std::pair{spec1[0], -200.0f}, {spec1[1], -100.0f}, {spec1[2], 200.0f}})
-        EXPECT_NEAR(got, want, 1e-4f);
-    frame(f32(M_PI / 2));
-    EXPECT_NEAR(globalValue("g_v3Spec0Pos")[2], 500.0f, 1e-3f);
-    EXPECT_NEAR(globalValue("g_v2ScreenSpaceNoiseOffset1")[1], 0.380511f * f32(M_PI / 2), 1e-5f);
 }
 
 TEST(BarColourSchemeDeathTest, WrongKindEntryOrPresetStops) {

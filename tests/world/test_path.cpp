@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "audio/play/song_clock.h"
-#include "core/game_clock.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/wave_record.h"
@@ -53,15 +52,16 @@ protected:
         world_test::startTestWorld();
         g_fGameStep = STEP;
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_FOLLOW_PATH).close();
-        restartPlan(0);
         m_record.plan = &m_plan.members[0];
     }
-    void restartPlan(u32 speedClass) {
+    // A fresh plan of the speed class whose path starts at (x, 0, z).
+    void startPath(f32 x, f32 z, u32 speedClass = 0) {
         m_plan.release();
         m_plan.speedClass = speedClass;
         m_plan.members[0].wave = &m_plan;
         m_plan.members[0].segments.init();
         m_record.memberCount = 0;
+        add(E_SEG_START, vectorValue(x, 0, z));
     }
     void TearDown() override {
         setSongCue({});
@@ -92,7 +92,7 @@ protected:
 };
 
 TEST_F(FollowPathTest, CrossingEnteredOnItsLineEndsAtOnceAndTheMemberArrives) {
-    add(E_SEG_START, vectorValue(50, 0, 50));
+    startPath(50, 50);
     add(E_SEG_CROSS_X, floatValue(50.0f), intValue(0));
     add(E_SEG_END);
     ClEntity* entity = spawnMember();
@@ -102,44 +102,39 @@ TEST_F(FollowPathTest, CrossingEnteredOnItsLineEndsAtOnceAndTheMemberArrives) {
               std::make_tuple(u32(E_ENTITY_ACTIVE), 1u, 0u));
 }
 
-TEST_F(FollowPathTest, CrossingsFlyAtTheClassSpeedsAndFractionsAndTurnAtFourRadiansASecond) {
+// Crossings fly at the class's speed times the fraction, turning at four radians a second;
+// steering accelerates at the class's rate.
+TEST_F(FollowPathTest, TheSpeedClassSetsCrossingSpeedsAndTheSteeringAcceleration) {
     const f32 speeds[] = {120, 100, 80, 40, 25};
+    const f32 accelerations[] = {70, 60, 50, 50, 50};
     const f32 fractions[] = {1.0f, 0.75f, 0.5f, 0.25f};
+    const f32 turn = 4.0f * STEP;
     for (u32 speedClass = 0; speedClass < PATH_SPEED_CLASS_COUNT; ++speedClass) {
+        SCOPED_TRACE(speedClass);
         for (s32 fraction = 0; fraction <= 3; ++fraction) {
-            restartPlan(speedClass);
-            add(E_SEG_START, vectorValue(50, 0, 50));
+            startPath(50, 50, speedClass);
             add(E_SEG_HEADING, vectorValue(-1, 0, 0));
             add(E_SEG_CROSS_X, floatValue(200.0f), intValue(fraction));
             ClEntity* entity = spawnMember();
             step();
             const f32 distance = speeds[speedClass] * fractions[fraction] * STEP;
-            const f32 turn = 4.0f * STEP;
             expectNear(world_test::positionOf(entity), ClVec3(50 - std::cos(turn) * distance, 0, 50 + std::sin(turn) * distance));
             freeEntity(entity);
         }
-    }
-}
-
-TEST_F(FollowPathTest, SteeringAcceleratesAtTheClassRate) {
-    const f32 accelerations[] = {70, 60, 50, 50, 50};
-    for (u32 speedClass = 0; speedClass < PATH_SPEED_CLASS_COUNT; ++speedClass) {
-        restartPlan(speedClass);
-        add(E_SEG_START, vectorValue(0, 0, 0));
+        startPath(0, 0, speedClass);
         // A given heading keeps the steering from taking its full speed at once.
         add(E_SEG_HEADING, vectorValue(1, 0, 0));
         add(E_SEG_STEER, vectorValue(300, 0, 0), intValue(0));
         ClEntity* entity = spawnMember();
         step();
         step();
-        const f32 perFrame = accelerations[speedClass] * STEP * STEP;
-        EXPECT_NEAR(world_test::positionOf(entity).x, perFrame * 3.0f, 1e-5f) << "class " << speedClass;
+        EXPECT_NEAR(world_test::positionOf(entity).x, accelerations[speedClass] * STEP * STEP * 3.0f, 1e-5f);
         freeEntity(entity);
     }
 }
 
 TEST_F(FollowPathTest, TimedMovesFollowTheSongClockAndFinishAtOnceAfterTheSongEnds) {
-    add(E_SEG_START, vectorValue(0, 0, 0));
+    startPath(0, 0);
     add(E_SEG_TIMED_MOVE, vectorValue(120, 0, 0), vectorValue(1, 0, 0), intValue(0));
     add(E_SEG_TIMED_MOVE, vectorValue(120, 0, 240), vectorValue(0, 0, 1), intValue(0));
     add(E_SEG_END);
@@ -162,7 +157,7 @@ TEST_F(FollowPathTest, TimedMovesFollowTheSongClockAndFinishAtOnceAfterTheSongEn
 }
 
 TEST_F(FollowPathTest, MembersLeaveInTurnSkippingThoseFlaggedThree) {
-    add(E_SEG_START, vectorValue(0, 0, 0));
+    startPath(0, 0);
     add(E_SEG_WAIT_BEAT, intValue(1));
     add(E_SEG_END);
     const std::vector<ClEntity*> members = {spawnMember(0), spawnMember(1), spawnMember(2)};
@@ -185,7 +180,7 @@ TEST_F(FollowPathTest, MembersLeaveInTurnSkippingThoseFlaggedThree) {
 }
 
 TEST_F(FollowPathTest, BeatWaitDropsItsSubscriptionWhenTheMemberIsDestroyed) {
-    add(E_SEG_START, vectorValue(0, 0, 0));
+    startPath(0, 0);
     add(E_SEG_WAIT_BEAT, intValue(0));
     const u32 before = liveBeatSubscriptions();
     ClEntity* entity = spawnMember();
@@ -197,7 +192,7 @@ TEST_F(FollowPathTest, BeatWaitDropsItsSubscriptionWhenTheMemberIsDestroyed) {
 }
 
 TEST_F(FollowPathTest, AJumpOfZeroWaitsForTheNextFrameAndOneBeforeTheFirstSegmentStops) {
-    add(E_SEG_START, vectorValue(0, 0, 0));
+    startPath(0, 0);
     add(E_SEG_JUMP, intValue(0));
     add(E_SEG_JUMP, intValue(-5));
     ClEntity* entity = spawnMember();

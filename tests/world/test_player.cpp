@@ -27,7 +27,8 @@ namespace {
 // Writes every trigger broadcast it hears as "<index>P" or "<index>R".
 class ClTriggerRecorder : public ClProcessor {
 public:
-    std::vector<std::string>* heard = nullptr;
+    explicit ClTriggerRecorder(std::vector<std::string>* heardList) : heard(heardList) {}
+    std::vector<std::string>* heard;
     void onFirePressed() override { heard->push_back(std::to_string(g_iFireTrigger) + "P"); }
     void onFireReleased() override { heard->push_back(std::to_string(g_iFireTrigger) + "R"); }
 };
@@ -54,9 +55,7 @@ protected:
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_PLAYER_CTRL).mainBody();
         m_dna.node().close().close();
         m_ship = spawnActiveEntity(&m_dna.program);
-        auto* recorder = new ClTriggerRecorder();
-        recorder->heard = &m_heard;
-        m_ship->root->children[0]->processors.push(recorder);
+        m_ship->root->children[0]->processors.push(new ClTriggerRecorder(&m_heard));
         m_ship->setRootPosition(ClVec3(162.5f, 0.0f, 200.0f));
         m_ctrl = findPlayerCtrl(m_ship);
     }
@@ -69,8 +68,11 @@ protected:
         flipFrameBuffers();
         m_heard.clear();
         m_ship->update();
-        const ClVec4 at = m_ship->getWorldPosition();
-        return ClVec3(at.x, at.y, at.z);
+        return positionOf(m_ship);
+    }
+    ClVec3 frameAt(f32 pointerX, f32 pointerY) {
+        setPointer(pointerX, pointerY);
+        return frame();
     }
 
     DnaWriter m_dna{E_PROGRAM_PLAYER};
@@ -81,24 +83,17 @@ protected:
 
 TEST_F(PlayerCtrlTest, PointerAndStickMoveTheShipWithinItsAreaOnceTheInputHasSettled) {
     g_iInputSettleFrames = 2;
-    setPointer(0.6f, 0.5f);
     setChannel(SHIP_CHANNEL_RIGHT, 1.0f);
-    EXPECT_FLOAT_EQ(frame().x, 162.5f) << "still while settling; the sample is taken all the same";
+    EXPECT_FLOAT_EQ(frameAt(0.6f, 0.5f).x, 162.5f) << "still while settling; the sample is taken all the same";
     g_iInputSettleFrames = 0;
     setChannel(SHIP_CHANNEL_RIGHT, 0.0f);
     EXPECT_FLOAT_EQ(frame().x, 162.5f);
 
-    setPointer(0.61f, 0.5f);
-    EXPECT_NEAR(frame().x, 162.5f + 0.01f * 20000.0f / 60.0f, 1e-3f) << "0.01 of the screen is 3.3 units";
-    std::vector<std::pair<f32, f32>> reached;
-    for (auto [x, y] : {std::pair{0.61f, 1.0f}, std::pair{0.0f, 0.0f}, std::pair{1.0f, 1.0f}}) {
-        setPointer(x, y);
-        const ClVec3 p = frame();
-        reached.emplace_back(p.x, p.z);
-    }
-    EXPECT_FLOAT_EQ(reached[0].second, 269.75f);
-    EXPECT_EQ(std::vector(reached.begin() + 1, reached.end()),
-              (std::vector<std::pair<f32, f32>>{{0.0f, 25.0f}, {325.0f, 269.75f}}));
+    EXPECT_NEAR(frameAt(0.61f, 0.5f).x, 162.5f + 0.01f * 20000.0f / 60.0f, 1e-3f) << "0.01 of the screen is 3.3 units";
+    EXPECT_FLOAT_EQ(frameAt(0.61f, 1.0f).z, 269.75f);
+    const ClVec3 low = frameAt(0.0f, 0.0f);
+    const ClVec3 high = frameAt(1.0f, 1.0f);
+    EXPECT_EQ(std::make_tuple(low.x, low.z, high.x, high.z), std::make_tuple(0.0f, 25.0f, 325.0f, 269.75f));
 
     setChannel(SHIP_CHANNEL_LEFT, 0.5f);
     setChannel(SHIP_CHANNEL_UP, 0.1f);

@@ -17,7 +17,6 @@ TEST_F(ProcessorFactory, EveryTypeIdMakesItsClassOrNamesTheIdItLacksAndOthersAre
         ClProcessor* processor = nullptr;
         const std::string reason = fatalReasonOf([&] { processor = processorCreate(typeId); });
         if (processor) {
-            EXPECT_EQ(reason, "");
             EXPECT_EQ(reinterpret_cast<uintptr_t>(processor) % 16, 0u) << typeId;
             processorFree(processor);
         } else {

@@ -38,20 +38,13 @@ using namespace world_test;
 namespace {
 
 constexpr f32 STEP = 1.0f / 60.0f;
-constexpr u32 STEPS = 3600;
 constexpr f32 SCORE_SCALE = 1.5f;
 constexpr s32 ENEMY_INSPIRATION = 25;
-constexpr s32 DEATH_PENALTY = -250;
-// Hit points of class 0 at difficulty 0; the bullets carry exactly that much, so each kill uses
-// its bullet up.
-constexpr f32 ENEMY_HIT_POINTS = 29.0f;
 
 // Enemies wait for a beat above the arena, then fly in to a point and enter play there.
 constexpr f32 ENTRY_Z = -40.0f;
 constexpr f32 LINE_X = 162.5f;   // the ship's firing line
 constexpr f32 LINE_Z = 8.0f;     // 17 in front of the ship at the far edge (z 25)
-constexpr f32 RAM_X = 250.0f;    // off the line, level with the ship
-constexpr f32 RAM_Z = 25.0f;
 
 ClGeometryMesh* hull() { return makeRingMesh(6, 3.0f); }
 
@@ -64,7 +57,8 @@ ClDNAProgram* buildShipProgram() {
     w.param("anchID", 0).param("startNode", 1).processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody(w.addGeometry(hull()));
     w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_PLAYER_GUN).param("ctrl", 0).param("GunRate", 10.0f);
     w.param("GunPel", 1).param("GunPat", 0).param("MyBullGen", s32(crc32TextNoCase("DefBullGen"))).param("BullType", 0);
-    w.param("BullLev", 0).param("BullRad", 1.5f).param("BullRndRad", 1.0f).param("BullDmg", ENEMY_HIT_POINTS);
+    // The damage is the hit points of class 0 at difficulty 0, so each kill uses its bullet up.
+    w.param("BullLev", 0).param("BullRad", 1.5f).param("BullRndRad", 1.0f).param("BullDmg", 29.0f);
     w.param("BullVel", 300.0f).param("BullVelVar", 0.0f).param("BullCol", s32(0xFF00FF00u)).param("BullFlag", 0);
     w.node("BarrelNode").processor(E_PROC_UPDATE_WORLD_FRAMES).namedAtom(E_ATOM_ATTACH_POINT, "NozzleAtom");
     w.close().close().close().close();
@@ -106,7 +100,7 @@ public:
 struct SScriptedWave {
     f32 spawnTime;
     f32 x, z;
-    ClWaveDNA plan;
+    ClWaveDNA plan{};
     SWaveRecord record{};
     ClEntity* entity = nullptr;
 
@@ -116,11 +110,10 @@ struct SScriptedWave {
         SWaveMember& member = plan.members[0];
         member.wave = &plan;
         member.segments.init();
-        member.segments.push(SMotionSegment{E_SEG_START, vectorValue(x, 0.0f, ENTRY_Z), {}, {}});
-        member.segments.push(SMotionSegment{E_SEG_WAIT_BEAT, intValue(0), {}, {}});
-        member.segments.push(
-            SMotionSegment{E_SEG_TIMED_MOVE, vectorValue(x, 0.0f, z), vectorValue(0.0f, 0.0f, 1.0f), intValue(0)});
-        member.segments.push(SMotionSegment{E_SEG_END, {}, {}, {}});
+        member.segments.push({E_SEG_START, vectorValue(x, 0.0f, ENTRY_Z), {}, {}});
+        member.segments.push({E_SEG_WAIT_BEAT, intValue(0), {}, {}});
+        member.segments.push({E_SEG_TIMED_MOVE, vectorValue(x, 0.0f, z), vectorValue(0.0f, 0.0f, 1.0f), intValue(0)});
+        member.segments.push({E_SEG_END, {}, {}, {}});
         record.plan = &member;
     }
 };
@@ -165,10 +158,6 @@ protected:
         WorldDrawTest::TearDown();
     }
 
-    void addWave(f32 spawnTime, f32 x, f32 z) {
-        m_waves.push_back(SScriptedWave{spawnTime, x, z, {}, {}, nullptr});
-    }
-
     // Between the flip and the update: the song clock on the gameplay step, the beats, and the
     // waves that are due.
     static void tick(void* user) {
@@ -210,25 +199,21 @@ protected:
 
 TEST_F(ScriptedPlay, AMinuteOfPlayEndsWithTheScoreKillsAndDeathsOfTheRules) {
     // Five drones on the firing line, one to ram beside the ship, three more after the respawn.
-    for (f32 t : {2.0f, 5.0f, 8.0f, 11.0f, 14.0f}) addWave(t, LINE_X, LINE_Z);
-    addWave(16.0f, RAM_X, RAM_Z);
-    for (f32 t : {32.0f, 35.0f, 38.0f}) addWave(t, LINE_X, LINE_Z);
+    for (f32 t : {2.0f, 5.0f, 8.0f, 11.0f, 14.0f}) m_waves.push_back({t, LINE_X, LINE_Z});
+    m_waves.push_back({16.0f, 250.0f, 25.0f});  // off the line, level with the ship
+    for (f32 t : {32.0f, 35.0f, 38.0f}) m_waves.push_back({t, LINE_X, LINE_Z});
     for (SScriptedWave& wave : m_waves) wave.plot();
 
     const SWorldStepHooks hooks = {&ScriptedPlay::tick, this};
-    u32 deathsSeen = 0;
     f32 deathTime = 0.0f;
-    for (u32 i = 0; i < STEPS; ++i) {
+    for (u32 i = 0; i < 60 * 60; ++i) {
         const f32 time = f32(i) * STEP;
         input(time);
         setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
         worldStep(&hooks);
         tickPlayState(STEP, false);
         clearDrawListHalf(PRODUCER_HALF);
-        if (g_aPlayerState[0].deaths > s32(deathsSeen)) {
-            deathsSeen = u32(g_aPlayerState[0].deaths);
-            deathTime = time;
-        }
+        if (g_aPlayerState[0].deaths > 0 && deathTime == 0.0f) deathTime = time;
     }
 
     // Each drone shot dies to one bullet and drops trunc(1.5 x 25) = 37 points, collected from the
@@ -236,7 +221,6 @@ TEST_F(ScriptedPlay, AMinuteOfPlayEndsWithTheScoreKillsAndDeathsOfTheRules) {
     // to 0, 185 points lost. The three drones after the respawn give 3 x 37.
     const s32 killPoints = s32(SCORE_SCALE * f32(ENEMY_INSPIRATION));
     const SPlayerState& player = g_aPlayerState[0];
-    static_assert(5 * 37 + DEATH_PENALTY < 0, "the death takes the score to 0");
     EXPECT_EQ(std::make_tuple(player.kills, player.deaths, player.pointsLost, player.score, shownScore(player),
                               liveInspirationPickupCount()),
               std::make_tuple(9, 1, 5 * killPoints, SCORE_ENCODING_FACTOR * 3 * killPoints, 111, 0u));
@@ -246,7 +230,6 @@ TEST_F(ScriptedPlay, AMinuteOfPlayEndsWithTheScoreKillsAndDeathsOfTheRules) {
     EXPECT_NEAR(player.playTime, 60.0f, 1e-3f);
     for (const SScriptedWave& wave : m_waves) {
         ASSERT_NE(wave.entity, nullptr);
-        EXPECT_EQ(wave.entity->state, u32(E_ENTITY_DESTROYED)) << "the drone spawned at " << wave.spawnTime;
-        EXPECT_EQ(wave.entity->killed, 1u);
+        EXPECT_EQ(std::pair(wave.entity->state, wave.entity->killed), std::pair(u32(E_ENTITY_DESTROYED), 1u)) << wave.spawnTime;
     }
 }
