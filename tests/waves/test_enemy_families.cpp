@@ -10,7 +10,6 @@
 #include "waves/wave_schedule.h"
 #include "world/atoms/atom.h"
 #include "world/effects/equaliser_state.h"
-#include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
