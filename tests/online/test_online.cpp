@@ -163,7 +163,8 @@ TEST_F(Online, ARefusedMedalStaysQueued) {
     medalQueueTick();
     settle(false);
 
-    EXPECT_EQ(std::pair(m_transport.bodies, pendingMedalCount()), std::pair(std::vector<std::string>{"", "AwardMedal user=ace id=12"}, 1u));
+    EXPECT_EQ(std::pair(m_transport.bodies, pendingMedalCount()),
+              std::pair(std::vector<std::string>{"", "AwardMedal user=ace id=12"}, 1u));
 }
 
 }  // namespace
