@@ -183,9 +183,9 @@ TEST_F(BossPlayTest, OppsSplitsALongGapIntoSpacedSlides) {
 TEST_F(BossPlayTest, DancerFillsALongGapWithSpacedJumpsAndIsHittableOnlyAfterThem) {
     auto* dancer = fightNow<ClProcessor_Enemy_Boss_Dancer>(E_BOSS_DANCER, {0.5f, 2.0f, 6.0f});
     ClEntity* boss = dancer->entity;
+    // 0.5 s after its jump it takes no more hits.
     playUntil(1.5f);
-    EXPECT_EQ(std::make_tuple(dancer->positionIndex, boss->timer), std::make_tuple(1, BOSS_NO_CONTACT_GRACE))
-        << "0.5 s after its jump it takes no more hits";
+    EXPECT_EQ(std::make_tuple(dancer->positionIndex, boss->timer), std::make_tuple(1, BOSS_NO_CONTACT_GRACE));
     playUntil(2.0f + STEP);
     // 4 s to the next beat: two spaced jumps (the first at once, its timer never having run),
     // then a closing one 0.5 s later.
