@@ -3,6 +3,7 @@
 #include "core/config.h"
 #include "core/game_clock.h"
 #include "library/audio_volumes.h"
+#include "library/data_file.h"
 #include "library/game_data.h"
 #include "library/music_folders.h"
 #include "library/playtest_recorder.h"
@@ -15,6 +16,46 @@
 #include <filesystem>
 
 namespace {
+
+// The library with its game data at the defaults over a temporary user folder.
+class LibraryFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setGameDataDefaults();
+        clearLibraryDamagedFileFlags();
+    }
+    void TearDown() override { setGameDataDefaults(); }
+
+    library_test::ClUserDataFolder m_user;
+};
+
+TEST_F(LibraryFiles, GameDataRoundTripAndASecondReadDoesNotDoubleTheFolders) {
+    g_GameData.options = 0;
+    EXPECT_EQ((std::vector<bool>{addGameDataMusicFolder(u"\\home\\ann\\Songs"), addGameDataMusicFolder(u"\\home\\ann\\Songs"),
+                                 addGameDataMusicFolder(u"\\mnt\\\u00e9t\u00e9")}),
+              (std::vector<bool>{true, false, true}));
+    setExtensionDisabledByUser("MP3", true);
+    setExtensionDisabledByUser(".wv", true);
+    setExtensionDisabledByUser("wv", false);
+    const std::vector<u8> written = encodeGameData();
+    ASSERT_EQ(writeGameDataFile(), 1);
+    setGameDataDefaults();
+
+    ASSERT_EQ(readGameDataFile(), 1);
+    ASSERT_EQ(readGameDataFile(), 1);
+    EXPECT_EQ(std::make_tuple(encodeGameData(), g_GameData.musicFolders.size(), g_GameData.disabledExtensions),
+              std::make_tuple(written, size_t(2), std::vector<std::string>{".mp3"}));
+}
+
+TEST_F(LibraryFiles, ADamagedGameDataFileIsSetAside) {
+    ASSERT_EQ(writeGameDataFile(), 1);
+    const std::string path = m_user.file("GAMEDATA/GM-DATA");
+    test_support::writeFileBytes(path, {1, 2, 3});
+
+    EXPECT_EQ((std::tuple{readGameDataFile(), test_support::readFileBytes(path + ".damaged"), std::filesystem::exists(path),
+                          libraryDamagedFileFlags()}),
+              std::make_tuple(0, std::vector<u8>{1, 2, 3}, false, u32(E_DAMAGED_GAME_DATA)));
+}
 
 TEST(AudioVolumes, TheDisableSettingsSilenceTheirSlotsAndTheSongTakesItsFactor) {
     configClear();
@@ -29,8 +70,7 @@ TEST(AudioVolumes, TheDisableSettingsSilenceTheirSlotsAndTheSongTakesItsFactor) 
     applyAudioVolumes();
 }
 
-TEST(PlaytestRecorder, FramesAfterTheThresholdAreWrittenPerCategory) {
-    library_test::ClUserDataFolder user;
+TEST_F(LibraryFiles, PlaytestFramesAfterTheThresholdAreWrittenPerCategory) {
     setUpPlaytestRecorder(3);
     const auto frame = [](f32 seconds, u32 category) {
         setClockDelta(GAME_CLOCK_SYSTEM, seconds);
@@ -42,28 +82,25 @@ TEST(PlaytestRecorder, FramesAfterTheThresholdAreWrittenPerCategory) {
     frame(0.01f, 3);  // no such category
     EXPECT_EQ(getPlaytestCategory(0)->frames, 1u);
     ASSERT_TRUE(flushPlaytestData());
-    EXPECT_EQ(test_support::readFileText(user.file("GAMEDATA/Playtest_v1_dat.lg")),
+    EXPECT_EQ(test_support::readFileText(m_user.file("GAMEDATA/Playtest_v1_dat.lg")),
               "category 0 frames 1 seconds 6.000 mean_ms 6000.000 worst_ms 6000.000 slow 1\n"
               "category 1 frames 1 seconds 0.010 mean_ms 10.000 worst_ms 10.000 slow 0\n");
 }
 
-TEST(MusicFolders, TheSoundtrackFolderIsTheDataDirectorysMadeAbsoluteAndComesFirst) {
+TEST_F(LibraryFiles, TheSoundtrackFolderIsTheDataDirectorysMadeAbsoluteAndComesFirst) {
     setDataDir("./");
     computeSoundtrackFolder();
     const std::u16string cwd = library_test::wide(std::filesystem::current_path().string());
     EXPECT_EQ(getSoundtrackFolder(), cwd + u"\\Soundtrack\\");
-    setGameDataDefaults();
     g_GameData.options = 0;
     addGameDataMusicFolder(u"\\music");
     EXPECT_EQ(collectScanFolders(), (std::vector<std::u16string>{cwd + u"\\Soundtrack", u"\\music"}));
-    setGameDataDefaults();
 }
 
-TEST(SongCaches, OnlyASongThatCannotBePlayedFailsAndAVanishedFileIsMarked) {
-    library_test::ClUserDataFolder user;
-    const std::string file = user.folder().write("song.wav", std::string(10, 'x'));
+TEST_F(LibraryFiles, SongCachesFailOnlyASongThatCannotBePlayedAndMarkAVanishedFile) {
+    const std::string file = m_user.folder().write("song.wav", std::string(10, 'x'));
     SSongRecord present = makeSongRecord(library_test::wide(file), 10);
-    SSongRecord gone = makeSongRecord(library_test::wide(user.file("gone.wav")), 10);
+    SSongRecord gone = makeSongRecord(library_test::wide(m_user.file("gone.wav")), 10);
     SSongRecord failed = present;
     failed.state = E_SONGSTATE_FAILED;
     // No cache exists for any of them: that alone is no failure.

@@ -119,8 +119,8 @@ TEST_F(ShipProgramTest, EquippedItemsTuneTheGunsOfTheirAnchors) {
     equip(1, "item_unknown", -1);
     equip(2, "item_wing", 9);
     ASSERT_NE(spawnShip(), nullptr);
-    EXPECT_EQ(guns(), (std::vector<GunRow>{{0, 14.0f, 0, 2, 2u}, {1, 0.0f, 0, 0, 0u}, {2, 9.0f, 0, 5, 1u}}))
-        << "the wing's level 9 tunes as the top level, 5";
+    // The wing's level 9 tunes as the top level, 5.
+    EXPECT_EQ(guns(), (std::vector<GunRow>{{0, 14.0f, 0, 2, 2u}, {1, 0.0f, 0, 0, 0u}, {2, 9.0f, 0, 5, 1u}}));
 }
 
 TEST_F(ShipProgramTest, ShotsGrowWithTheDifficultyAsTheSmallestEnemysHitPointsDo) {

@@ -112,9 +112,9 @@ TEST_F(Online, WithoutANetworkEachRequestFailsOnceInOrder) {
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(leaderboardSubmit("score", SDone::record, &done));
     settle(false);
 
-    EXPECT_EQ(done.statuses, std::vector<ELeaderboardStatus>(3, E_LEADERBOARD_NO_NETWORK));
-    EXPECT_EQ(log(), "leaderboard: this build has no network client; requests to 192.0.2.1 fail\n");
-    EXPECT_FALSE(leaderboardIsActive());
+    EXPECT_EQ((std::tuple{done.statuses, log(), leaderboardIsActive()}),
+              std::tuple(std::vector<ELeaderboardStatus>(3, E_LEADERBOARD_NO_NETWORK),
+                         "leaderboard: this build has no network client; requests to 192.0.2.1 fail\n", false));
 }
 
 TEST_F(Online, StopJoinsTheWorkerAndCompletesEveryRequestOnce) {
@@ -163,8 +163,8 @@ TEST_F(Online, ARefusedMedalStaysQueued) {
     medalQueueTick();
     settle(false);
 
-    EXPECT_EQ(m_transport.bodies, (std::vector<std::string>{"", "AwardMedal user=ace id=12"}));
-    EXPECT_EQ(pendingMedalCount(), 1u);
+    EXPECT_EQ(std::pair(m_transport.bodies, pendingMedalCount()),
+              std::pair(std::vector<std::string>{"", "AwardMedal user=ace id=12"}, 1u));
 }
 
 }  // namespace

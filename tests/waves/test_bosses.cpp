@@ -1,11 +1,12 @@
 // Each of the five bosses in a scripted play on the built data: it waits for its arrival, comes in
 // with the encounter (the intro lasts as long as the bank's intro cue), acts on the song's beats
 // (a beat every half second) in the fight, and is shot down once, dropping the 36 pickups of a
-// dead boss and leaving the beats. Then the processors' own rules on worked values, and a whole
-// long song played at the highest difficulty.
-#include <gtest/gtest.h>
+// dead boss and leaving the beats. Then the processors' own rules on worked values, the bosses
+// stopped by bad tuning values or parts, and a whole long song played at the highest difficulty.
+#include <gmock/gmock.h>
 
 #include "core/config.h"
+#include "core/script_cache.h"
 #include "core/script_node.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/waves/wave_test_song.h"
@@ -14,6 +15,7 @@
 #include "waves/pack_registry.h"
 #include "waves/wave_families.h"
 #include "world/atoms/atom.h"
+#include "world/collision/world_collision.h"
 #include "world/entity/entity_node.h"
 #include "world/play/boss_choice.h"
 #include "world/play/boss_encounter.h"
@@ -29,12 +31,16 @@
 #include "world/processors/motion_processors.h"
 #include "world/world_step.h"
 
+#include <bit>
 #include <cfloat>
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 
 using namespace world_test;
+using test_support::fatalReasonOf;
+using testing::HasSubstr;
 
 namespace {
 
@@ -68,7 +74,7 @@ protected:
     void TearDown() override {
         g_aPlayerState[0].ship = nullptr;
         closeBossStage();
-        m_program.reset();
+        m_programs.clear();
         wavesShutdown();
         releaseBeatAnalysis();
         setFatalErrorHook(nullptr);
@@ -79,25 +85,29 @@ protected:
     // The boss of the table entry waiting for ARRIVAL, as the boss choice leaves it.
     ClEntity* chooseBoss(u32 boss, u32 subBoss) {
         ClDNAGenerator* generator = getBossGenerator(boss, subBoss);
-        m_program.reset(generator->generate(nullptr, nullptr));
-        m_program->generator = generator;
+        m_programs.emplace_back(generator->generate(nullptr, nullptr))->generator = generator;
         g_BossEncounter.boss = s32(boss);
         g_BossEncounter.subBoss = s32(subBoss);
         g_BossEncounter.valuePool = 3600.0f;
-        return g_pCurrentBossEntity = awaitBoss(m_program.get(), generator->getName(), ARRIVAL);
+        return g_pCurrentBossEntity = awaitBoss(m_programs.back().get(), generator->getName(), ARRIVAL);
     }
-    // The boss of the entry already fighting, with only the given beats in the song.
+    // The boss of the kind as the fight's boss, its atoms at their spawn values, not yet spawned.
+    ClEntity* fightingBoss(u32 kind) {
+        ClEntity* boss = chooseBoss(kind, 0);
+        boss->root->resetAtoms();
+        g_BossEncounter.phase = E_BOSSPHASE_FIGHT;
+        g_BossEncounter.phaseTimer = FLT_MAX;
+        return boss;
+    }
+    // The boss of the kind already fighting, with only the given beats in the song.
     template <typename T>
     T* fightNow(u32 kind, std::initializer_list<f32> beats) {
         releaseBeatAnalysis();
         resetBeatAnalysis();
         for (f32 t : beats) test_support::addSongBeat(t);
-        ClEntity* boss = chooseBoss(kind, 0);
-        boss->root->resetAtoms();
+        ClEntity* boss = fightingBoss(kind);
         boss->spawn();
         boss->activate();
-        g_BossEncounter.phase = E_BOSSPHASE_FIGHT;
-        g_BossEncounter.phaseTimer = FLT_MAX;
         return static_cast<T*>(bossAi(boss));
     }
     static f32 strength(const ClEntity* boss) { return boss->root->params.get("NDKFBH")->real; }
@@ -107,8 +117,8 @@ protected:
         return nullptr;
     }
 
-    DnaWriter m_ship{E_PROGRAM_PLAYER};
-    ProgramPtr m_program;
+    DnaWriter m_ship{E_PROGRAM_PLAYER}, m_stillShip{E_PROGRAM_PLAYER};
+    std::vector<ProgramPtr> m_programs;
 };
 
 template <typename T>
@@ -150,8 +160,7 @@ TEST_P(BossPlayTest, ArrivesActsOnTheBeatAndDiesOnceDroppingItsPickups) {
               std::make_tuple(1, u32(E_ENTITY_DESTROYED), DEAD_BOSS_PICKUPS));
     playBossFrame();
     EXPECT_EQ(std::make_tuple(liveInspirationPickupCount(), liveBeatSubscriptions()),
-              std::make_tuple(DEAD_BOSS_PICKUPS, subscriptionsBefore))
-        << "one death, and the beats are let go";
+              std::make_tuple(DEAD_BOSS_PICKUPS, subscriptionsBefore));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryBoss, BossPlayTest,
@@ -174,9 +183,9 @@ TEST_F(BossPlayTest, OppsSplitsALongGapIntoSpacedSlides) {
 TEST_F(BossPlayTest, DancerFillsALongGapWithSpacedJumpsAndIsHittableOnlyAfterThem) {
     auto* dancer = fightNow<ClProcessor_Enemy_Boss_Dancer>(E_BOSS_DANCER, {0.5f, 2.0f, 6.0f});
     ClEntity* boss = dancer->entity;
+    // 0.5 s after its jump it takes no more hits.
     playUntil(1.5f);
-    EXPECT_EQ(std::make_tuple(dancer->positionIndex, boss->timer), std::make_tuple(1, BOSS_NO_CONTACT_GRACE))
-        << "0.5 s after its jump it takes no more hits";
+    EXPECT_EQ(std::make_tuple(dancer->positionIndex, boss->timer), std::make_tuple(1, BOSS_NO_CONTACT_GRACE));
     playUntil(2.0f + STEP);
     // 4 s to the next beat: two spaced jumps (the first at once, its timer never having run),
     // then a closing one 0.5 s later.
@@ -206,15 +215,29 @@ TEST_F(BossPlayTest, FirstBossSpinsFasterAsArmsFallAndFiresWithNoneLeft) {
     EXPECT_EQ(std::make_tuple(first->spinFactor(), gun->enabled, gun->shotInterval), std::make_tuple(1.0f, 1, first->gunInterval));
 }
 
+bool s_shotOnShip = false;
+
 TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {
     auto* whip = fightNow<ClProcessor_Enemy_Boss_WhipIt>(E_BOSS_WHIP_IT, {0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f});
-    ClEntity* ship = g_aPlayerState[0].ship;
-    ship->setRootPosition(ClVec3(0.0f, 0.0f, 60.0f));
+    // A still ship whose world frames its update keeps, so it collides where it stands.
+    m_stillShip.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody(m_stillShip.addGeometry(makeRingMesh(6, 3.0f)));
+    g_aPlayerState[0].ship = spawnActiveEntity(&m_stillShip.close().program);
+    g_aPlayerState[0].ship->setRootPosition(ClVec3(0.0f, 0.0f, 60.0f));
     // Charging after 2 s within range at stage 0, and hittable; lashing, the fan at the ship.
     playUntil(2.1f);
     EXPECT_EQ(std::make_pair(whip->whipState, whip->entity->timer), std::make_pair(s32(E_WHIP_CHARGING), 0.0f));
-    playUntil(g_fSongTime + 1.0f + 1.5f + 0.1f);
-    EXPECT_EQ(std::make_tuple(whip->whipState, whip->entity->timer, whip->lashShots > 0u),
+    const f32 charging = g_fSongTime;
+    // The lash's shot, which never moves, stands on the ship; the head guns' shots fly elsewhere.
+    initHitEffects();
+    g_aContactHandlers[E_PROGRAM_PLAYER * CONTACT_KIND_COUNT + E_PROGRAM_ENEMY_SHOT] = [](const SContact& c) {
+        s_shotOnShip |= (worldPositionOf(c.first->entity) - worldPositionOf(c.second->entity)).length() < 1e-3f;
+    };
+    s_shotOnShip = false;
+    while (whip->lashShots == 0 && g_fSongTime < 8.0f) playBossFrame();
+    updateWorldCollisions();
+    releaseHitEffects();
+    playUntil(charging + 1.0f + 1.5f + 0.1f);
+    EXPECT_EQ(std::make_tuple(whip->whipState, whip->entity->timer, s_shotOnShip),
               std::make_tuple(s32(E_WHIP_LASHING), BOSS_NO_CONTACT_GRACE, true));
     playUntil(g_fSongTime + 2.5f);
     EXPECT_EQ(whip->whipState, s32(E_WHIP_TRACKING));
@@ -238,11 +261,59 @@ TEST_F(BossPlayTest, WaveSplitsATooSlowBarIntoShorterLaunches) {
     EXPECT_EQ(std::make_tuple(wave->stepCount, wave->nextBar), std::make_tuple(2, 2));
 }
 
-TEST_F(BossPlayTest, WaveRefusesATuningIndexPastItsSection) {
-    ClEntity* boss = chooseBoss(E_BOSS_THE_WAVE, 0);
-    boss->root->params.get("TW_si")->setInt(3);
-    boss->root->resetAtoms();
-    EXPECT_NE(test_support::fatalReasonOf([&] { boss->spawn(); }).find("\"TW_si\" 3 is past the 3 blocks"), std::string::npos);
+ClScriptNode* child(const ClScriptNode* node, std::initializer_list<u32> path) {
+    for (u32 index : path) node = node->getChild(index);
+    return const_cast<ClScriptNode*>(node);
+}
+const ClScriptNode* waveBlock(ClEntity* boss) {
+    return child(getScript("playbalance.txt", 0)->findChild("boss_the_wave_params"), {u32(boss->root->params.get("TW_si")->integer)});
+}
+u32& paramBits(ClEntity* boss, const char* name) { return reinterpret_cast<u32&>(boss->root->params.get(name)->integer); }
+
+// Each case sets one count, script number or parameter of a fresh boss, and puts it back after the
+// spawn, before anything is freed.
+TEST_F(BossPlayTest, EachBadTuningValueOrPartStopsTheSpawnWithItsMessage) {
+    struct SCase {
+        u32 boss;
+        u32& (*field)(ClEntity*);
+        u32 value;
+        const char* message;
+    };
+    const SCase cases[] = {
+        {E_BOSS_DANCER, [](ClEntity* b) -> u32& { return child(findBossTuningBlock(b, "boss_dancer_params"), {2})->children.count; },
+         0, "lists no position"},
+        {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return child(waveBlock(b), {21})->number; }, 0, "bar speed must be above 0"},
+        {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return child(waveBlock(b), {18})->number; }, std::bit_cast<u32>(-1.0f),
+         "longest travel time must be above 0"},
+        {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return child(waveBlock(b), {20, 1})->children.count; }, 0, "stage 1 has no pattern"},
+        {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return child(waveBlock(b), {20, 2, 0, 1})->number; }, 8,
+         "pattern 0 of stage 2 names segment 8"},
+        {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return b->root->children[3]->atoms.count; }, 7, "bar 3 has too few segments"},
+        {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return b->root->children.count; }, 10, "has 10 of its 11 parts"},
+        {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return paramBits(b, "TW_si"); }, 3, "\"TW_si\" 3 is past the 3 blocks"},
+        {E_BOSS_FIRST, [](ClEntity* b) -> u32& { return paramBits(b, "HHMNHS"); }, 0, "\"HHMNHS\" is 0"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.message);
+        ClEntity* boss = fightingBoss(c.boss);
+        u32& field = c.field(boss);
+        const u32 was = std::exchange(field, c.value);
+        EXPECT_THAT(fatalReasonOf([&] { boss->spawn(); }), HasSubstr(c.message));
+        field = was;
+    }
+}
+
+TEST_F(BossPlayTest, AnEmptyHealingPointListStopsTheFirstHealing) {
+    fightingBoss(E_BOSS_OPPS);
+    g_BossEncounter.healingCountdown = 0.0f;
+    SPlayerState& player = g_aPlayerState[0];
+    player.anchorCount = 1;
+    player.anchors[0].node = player.ship->root;
+    player.ship->atoms[0]->buildStamp = 0;
+    u32& points = getScript("playbalance.txt", 0)->findChild("boss_spawn_points_for_healing")->children.count;
+    const u32 was = std::exchange(points, 0);
+    EXPECT_THAT(fatalReasonOf([] { updateBossEncounter(); }), HasSubstr("healing lists no points"));
+    points = was;
 }
 
 // A whole generated song at the highest difficulty, long enough for a boss, played through the

@@ -10,7 +10,6 @@
 #include "waves/wave_schedule.h"
 #include "world/atoms/atom.h"
 #include "world/effects/equaliser_state.h"
-#include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
@@ -84,6 +83,13 @@ protected:
         plan.release();
     }
     ClEntity* member(u32 i) const { return waveMemberAt(i).entity; }
+    // The wave of the family played until its last member has arrived; its first member.
+    ClEntity* arrived(const char* generatorName, u32 members = 1) {
+        planWave(generatorName, members);
+        runUntil(waveMemberAt(members - 1).arrivalTime + STEP);
+        EXPECT_EQ(member(0)->state, u32(E_ENTITY_ACTIVE));
+        return member(0);
+    }
 
     DnaWriter m_ship{E_PROGRAM_PLAYER};
 };
@@ -105,10 +111,7 @@ void expectShotDown(ClEntity* enemy, u32 subscriptionsAfter) {
 // faces the ship below it: it holds still. With that shield shot away the best branch points away
 // from the ship, and the station turns it round within a beat pair, while it patrols by steering.
 TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
-    planWave(STATION_GENERATOR, 1);
-    runUntil(waveMemberAt(0).arrivalTime + STEP);
-    ClEntity* station = member(0);
-    ASSERT_EQ(station->state, u32(E_ENTITY_ACTIVE));
+    ClEntity* station = arrived(STATION_GENERATOR);
     EXPECT_EQ(waveRecordOf(station)->plan->segments[3].kind, u32(E_SEG_STEER)) << "a patrol follows the arrival";
     auto* ai = static_cast<ClProcessor_Enemy_AI_CubeStation*>(station->root->findProcessor(E_PROC_ENEMY_CUBE_STATION));
     ASSERT_EQ(ai->branchRecords.count, 4u);
@@ -141,10 +144,7 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
 }
 
 TEST_F(EnemyFamilyTest, CrawlerSlidesItsFarthestBlockNextToTheNearestOnEachBeat) {
-    planWave(CRAWLER_GENERATOR, 1);
-    runUntil(waveMemberAt(0).arrivalTime + STEP);
-    ClEntity* crawler = member(0);
-    ASSERT_EQ(crawler->state, u32(E_ENTITY_ACTIVE));
+    ClEntity* crawler = arrived(CRAWLER_GENERATOR);
     EXPECT_EQ(liveBeatSubscriptions(), 1u);
     // The ship lies 60 across and 120 below: the block on +z (farthest) slides under the block on
     // -z (nearest), within 0.8 of the beat gap.
@@ -211,8 +211,7 @@ TEST_F(EnemyFamilyTest, FlowersTakeTurnsToLightThrowAndRegrowPetals) {
 // A bomb explodes only when killed, and only with no boss about: its blast is a still flash
 // bullet of its radius and damage.
 TEST_F(EnemyFamilyTest, ABombKilledByThePlayerLeavesItsBlast) {
-    planWave(BOMB_GENERATOR, 3);
-    runUntil(waveMemberAt(2).arrivalTime + STEP);
+    arrived(BOMB_GENERATOR, 3);
     const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
     member(1)->destroy();
     step();
@@ -231,9 +230,7 @@ TEST_F(EnemyFamilyTest, ABombKilledByThePlayerLeavesItsBlast) {
 // The plates swing a quarter turn on every beat; the turret lights on three beats and fires on the
 // fourth; a destroyed shield drops its beat subscription.
 TEST_F(EnemyFamilyTest, BeatShieldRegroupsOnEveryBeatAndFiresOnTheFourth) {
-    planWave(BEAT_SHIELD_GENERATOR, 1);
-    runUntil(waveMemberAt(0).arrivalTime + STEP);
-    ClEntity* shield = member(0);
+    ClEntity* shield = arrived(BEAT_SHIELD_GENERATOR);
     auto* ai = static_cast<ClProcessor_Enemy_Med_Beat_Shield*>(shield->root->findProcessor(E_PROC_ENEMY_BEAT_SHIELD));
     ASSERT_EQ(ai->plates.count, 4u);
     const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
@@ -256,10 +253,7 @@ TEST_F(EnemyFamilyTest, BeatShieldRegroupsOnEveryBeatAndFiresOnTheFourth) {
 // The current spark swings the music pan from 0 to -1 and back to +1 over 1.25 s swings; the
 // water option holds the pan at 0; the spark's death gives the pan back.
 TEST_F(EnemyFamilyTest, StaticSparkPansTheMusicUnlessTheWaterOptionIsOn) {
-    planWave(STATIC_SPARK_GENERATOR, 1);
-    runUntil(waveMemberAt(0).arrivalTime + STEP);
-    ClEntity* spark = member(0);
-    ASSERT_EQ(spark->state, u32(E_ENTITY_ACTIVE));
+    ClEntity* spark = arrived(STATIC_SPARK_GENERATOR);
     alignas(16) static u8 unknownCue[64];
     setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
     const f32 start = g_fSongTime;

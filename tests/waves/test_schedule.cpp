@@ -47,11 +47,11 @@ TEST_F(WaveScheduleTest, ASongGivesTheSamePlanAtEachLevelAndAnotherSongAnother) 
         EXPECT_TRUE(first.waves.count > 5 && samePlans(first, second) && !samePlans(first, other)) << level;
         for (SWaveSchedulePlan* plan : {&first, &second, &other}) plan->release();
     }
+    // Harder levels are worth more.
     computeSongWaveTargets(&g_PlayRecord.song);
     for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
         const s32* targets = g_PlayRecord.song.scoreTargets[level];
-        EXPECT_TRUE(0 < targets[0] && targets[0] < targets[1] && previousTarget < targets[1])
-            << "level " << level << ": harder levels are worth more";
+        EXPECT_TRUE(0 < targets[0] && targets[0] < targets[1] && previousTarget < targets[1]) << level;
         previousTarget = targets[1];
     }
 }

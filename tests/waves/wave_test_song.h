@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <vector>
 
-constexpr f32 WAVE_SONG_FRAME = 1.0f / 128.0f;
 constexpr u32 WAVE_SONG_SECONDS = 60;
 constexpr u32 WAVE_SONG_BANDS = 4;
 
@@ -29,7 +28,7 @@ constexpr u32 WAVE_SONG_BANDS = 4;
 // beats, for the seconds and bands; freed by resetSpectrumAnalysis and the beats' release.
 inline void makeWaveTestSong(u32 seconds, u32 bands = WAVE_SONG_BANDS) {
     SSpectrumHeader& h = g_SpectrumAnalysis.header;
-    h.frameDuration = WAVE_SONG_FRAME;
+    h.frameDuration = 1.0f / 128.0f;
     h.frameCount = seconds * 128;
     h.bandCount = bands;
     h.bandValues = static_cast<f32*>(std::calloc(size_t(h.frameCount) * h.bandCount, sizeof(f32)));
@@ -49,10 +48,8 @@ protected:
                          "construction_cost { 40, 80, 160, 400 }; inspiration_score_per_type { 10, 25, 60, 200 };"
                          "score_wavekill_base_bonus = 100.0; boss_opps_params_MB1 { { 2400; }; };");
         resetPlayRecord();
-        makeSong();
+        makeWaveTestSong(WAVE_SONG_SECONDS);
     }
-
-    static void makeSong() { makeWaveTestSong(WAVE_SONG_SECONDS); }
 };
 
 // The song in a fresh world with the waves set up: game steps of 1/60 s, the song's beats ready
