@@ -137,8 +137,7 @@ TEST_F(AiffDecoder, RefusedFilesGiveTheReaderCodesAndFailToOpen) {
         SCOPED_TRACE(i);
         const auto& [bytes, code] = refused[i];
         const std::string path = m_folder.write("refused.aiff", bytes);
-        EXPECT_EQ(aiffReaderSampleFrames(path.c_str()), code);
-        EXPECT_EQ(decode(path).state, E_CODECJOB_OPEN_FAILED);
+        EXPECT_EQ(std::pair(aiffReaderSampleFrames(path.c_str()), decode(path).state), std::pair(code, s32(E_CODECJOB_OPEN_FAILED)));
     }
     // A directory (or a pipe) is never opened: it could block the decode thread.
     EXPECT_EQ(aiffReaderChannels(m_folder.str().c_str()), E_AIFFREAD_CANNOT_OPEN);
@@ -164,8 +163,8 @@ TEST_F(AiffDecoder, DecodedSizeOrFileOfFourGibibytesIsRefused) {
     const std::string path = m_folder.write("wide.aiff", bytes);
     // Sparse: no disk space is used.
     std::filesystem::resize_file(path, (u64(1) << 30) + 64);
-    EXPECT_EQ(aiffReaderSampleFrames(path.c_str()), E_AIFFREAD_BAD_FILE);
-    EXPECT_EQ(decode(path).state, E_CODECJOB_OPEN_FAILED);
+    EXPECT_EQ(std::pair(aiffReaderSampleFrames(path.c_str()), decode(path).state),
+              std::pair(s32(E_AIFFREAD_BAD_FILE), s32(E_CODECJOB_OPEN_FAILED)));
     std::fstream(path, std::ios::binary | std::ios::in | std::ios::out).seekp(12 + 8 + 2).write("\x1F\xFF\xFF\xFF", 4);
     EXPECT_EQ(aiffReaderSampleFrames(path.c_str()), s32((1u << 29) - 1));  // one frame fewer fits
     std::filesystem::resize_file(path, (u64(1) << 32) + 64);
@@ -173,7 +172,6 @@ TEST_F(AiffDecoder, DecodedSizeOrFileOfFourGibibytesIsRefused) {
 }
 
 TEST_F(AiffDecoder, FilesWrittenBySoxMatchTheirRawSamples) {
-    if (!runTool("sox --version")) GTEST_SKIP() << "sox is not installed";
     const std::string aiff = m_folder.file("sox.aiff"), raw = m_folder.file("sox.raw");
     ASSERT_TRUE(runTool("sox -n -r 48000 -c 2 -b 16 " + quoted(aiff) + " synth 1.2 sine 440 whitenoise && sox " +
                         quoted(aiff) + " -t raw -e signed -b 16 -L " + quoted(raw)));

@@ -14,20 +14,16 @@ SDecodeRun decodeFlac(const std::string& path) {
     return decodeFile<ClCodecStreamInstance_FLAC>(createCodecStreamInstanceFLAC, path);
 }
 
-// Encodes the signal with the command-line encoder; extra options go before the input.
-std::string encodeFlac(const ClTempFolder& folder, const std::string& name, const SDepth& d,
-                       const std::vector<s32>& samples, const std::string& options = "") {
-    const std::string wav = folder.file(name + ".wav");
-    EXPECT_TRUE(writeWavFile(wav, d.channels, d.rate, d.bits, samples) &&
-                runTool("flac -s -f " + options + " " + quoted(wav) + " -o " + quoted(folder.file(name))));
-    return folder.file(name);
+std::string encodeFlac(const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples,
+                       const std::string& options = "") {
+    return encodeWithTool(folder, "song.flac", d, samples, "flac -s -f " + options);
 }
 
 // The decoded bytes are exactly the WAV data the file was made from: containers of whole bytes,
 // samples shifted left to fill them, 8-bit unsigned.
 TEST(FlacDecoder, DecodesEveryDepthSampleExactly) {
     const EncodeFn encode = [](const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples) {
-        return encodeFlac(folder, "song.flac", d, samples);
+        return encodeFlac(folder, d, samples);
     };
     expectExactDepths(encode, decodeFlac, false, 7,
                       {{1, 8000, 8}, {2, 22050, 12}, {2, 44100, 16}, {2, 96000, 20}, {1, 44100, 24}});
@@ -61,7 +57,7 @@ TEST(FlacDecoder, PackerFillsTheContainerAndChecksTheRoom) {
 TEST(FlacDecoder, TagsByTheirLastMatchingComment) {
     ClTempFolder folder;
     // ALBUMARTIST holds ARTIST, which is searched before ALBUM; the last matching comment wins.
-    const std::string path = encodeFlac(folder, "tags.flac", {2, 44100, 16}, makeSignal(8000, 2, 44100, 16),
+    const std::string path = encodeFlac(folder, {2, 44100, 16}, makeSignal(8000, 2, 44100, 16),
                                         "-T 'title=Tïtle ♫' -T ARTIST=First -T ALBUMARTIST=Second");
     ClCodecStreamInstance* job = openJob(createCodecStreamInstanceFLAC, path);
     ASSERT_EQ(stepJobUntil(job, E_CODECJOB_OPENED), E_CODECJOB_OPENED);
@@ -78,7 +74,7 @@ TEST(FlacDecoder, WidthsAndLayoutsItCannotStreamFail) {
     ClTempFolder folder;
     for (const SDepth& d : {SDepth{2, 44100, 32}, SDepth{3, 44100, 16}}) {
         const SDecodeRun run = decodeFlac(
-            encodeFlac(folder, "song.flac", d, makeSignal(4000, d.channels, 44100, d.bits), "--channel-map=none"));
+            encodeFlac(folder, d, makeSignal(4000, d.channels, 44100, d.bits), "--channel-map=none"));
         EXPECT_EQ(std::tuple(run.state, run.bytes.size(), run.soundResult),
                   std::tuple(E_CODECJOB_DECODE_FAILED, 0u, s32(d.channels == 3)));
     }
@@ -88,7 +84,7 @@ TEST(FlacDecoder, WidthsAndLayoutsItCannotStreamFail) {
 class FlacFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_song = readFileBytes(encodeFlac(m_folder, "song.flac", {2, 44100, 16}, m_samples));
+        m_song = readFileBytes(encodeFlac(m_folder, {2, 44100, 16}, m_samples));
         ASSERT_GT(m_song.size(), 42u);
     }
     const std::vector<s32> m_samples = makeSignal(3 * 44100, 2, 44100, 16);

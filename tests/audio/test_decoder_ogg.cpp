@@ -13,13 +13,6 @@ using namespace decoder_test;
 
 namespace {
 
-bool encodeOgg(const ClTempFolder& folder, const std::string& name, u32 channels, u32 rate,
-               const std::vector<s32>& samples, const std::string& options = "") {
-    const std::string wav = folder.file(name + ".wav");
-    return writeWavFile(wav, channels, rate, 16, samples) &&
-           runTool("oggenc -Q " + options + " " + quoted(wav) + " -o " + quoted(folder.file(name)));
-}
-
 size_t findBytes(const std::vector<u8>& file, std::string_view pattern, size_t from) {
     const auto found = std::search(file.begin() + std::ptrdiff_t(from), file.end(), pattern.begin(), pattern.end());
     return found == file.end() ? std::string::npos : size_t(found - file.begin());
@@ -65,8 +58,7 @@ TEST(OggVorbisDecoder, MatchesTheSourceInLengthAndShape) {
         SCOPED_TRACE(rate);
         const u32 frames = rate * 13 / 10;
         const std::vector<s32> source = makeSignal(frames, channels, rate, 16);
-        ASSERT_TRUE(encodeOgg(folder, "song.ogg", channels, rate, source, "-q 6"));
-        const SDecodeRun run = decodeOgg(folder.file("song.ogg"));
+        const SDecodeRun run = decodeOgg(encodeWithTool(folder, "song.ogg", {channels, rate, 16}, source, "oggenc -Q -q 6"));
         ASSERT_EQ(run.state, E_CODECJOB_FINISHED);
         expectCodecInfo(run, {channels, rate, 2, E_CODECSAMPLEFORMAT_INTEGER, frames, E_CODECSOUNDFORMAT_PCM16});
         ASSERT_EQ(run.bytes.size(), size_t(frames) * channels * 2);
@@ -124,7 +116,7 @@ protected:
     static constexpr u32 kFrames = 3 * 44100;
     static void SetUpTestSuite() {
         s_folder = new ClTempFolder();
-        encodeOgg(*s_folder, "song.ogg", 2, 44100, makeSignal(kFrames, 2, 44100, 16), "-s 1");
+        encodeWithTool(*s_folder, "song.ogg", {2, 44100, 16}, makeSignal(kFrames, 2, 44100, 16), "oggenc -Q -s 1");
     }
     static void TearDownTestSuite() { delete s_folder; }
     void SetUp() override { ASSERT_FALSE(m_song.empty()); }
@@ -153,9 +145,9 @@ TEST_F(OggVorbisFile, ReadsCommentsWhateverTheCaseOfTheirNames) {
 }
 
 TEST_F(OggVorbisFile, ChainedFilesPlayEveryLinkUntilOneBreaks) {
-    ASSERT_TRUE(encodeOgg(m_folder, "second.ogg", 2, 44100, makeSignal(30000, 2, 44100, 16), "-s 2"));
+    const std::vector<u8> second =
+        readFileBytes(encodeWithTool(m_folder, "second.ogg", {2, 44100, 16}, makeSignal(30000, 2, 44100, 16), "oggenc -Q -s 2"));
     std::vector<u8> chain = m_song;
-    const std::vector<u8> second = readFileBytes(m_folder.file("second.ogg"));
     chain.insert(chain.end(), second.begin(), second.end());
 
     // Both links, from the start of the first.

@@ -273,30 +273,32 @@ TEST_F(SongFeatures, GeneratedSongGetsLevelsFromItsSectionsAndOneDropBeat) {
 // The beat window query
 
 // No beat delivered yet: the query answers all the same.
-using BeatWindow = SongFeatures;
+class BeatWindow : public SongFeatures {
+protected:
+    // The beat found from index `first` within `width` seconds either side of `time`.
+    static s32 find(s32 first, f32 time, f32 width, u32 mode) { return findNearestBeatInWindow(first, time, width, width, mode); }
+    static constexpr u32 NEAREST = E_BEATWINDOW_NEAREST, STRONGEST = E_BEATWINDOW_STRONGEST;
+};
 
 TEST_F(BeatWindow, NearestAndStrongestTakeTheFirstOnTiesAndEdgesAreInside) {
     for (const auto& [time, strength] : {std::pair(1.0f, 2.0f), {1.5f, 3.0f}, {2.0f, 3.0f}, {3.0f, 1.0f}})
         addSongBeat(time, strength);
-    EXPECT_EQ(findNearestBeatInWindow(0, 1.75f, 1.0f, 1.0f, E_BEATWINDOW_NEAREST), 1);
-    EXPECT_EQ(findNearestBeatInWindow(0, 2.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 1);
-    EXPECT_EQ(findNearestBeatInWindow(2, 2.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 2);
-    EXPECT_EQ(findNearestBeatInWindow(-5, 1.0f, 0.0f, 0.0f, E_BEATWINDOW_NEAREST), 0);
-    EXPECT_EQ(findNearestBeatInWindow(0, 2.5f, 0.5f, 0.5f, E_BEATWINDOW_NEAREST), 2);
-    EXPECT_EQ(findNearestBeatInWindow(3, 2.5f, 0.5f, 0.5f, E_BEATWINDOW_NEAREST), 3);
-    EXPECT_EQ(findNearestBeatInWindow(0, 2.5f, 0.4f, 0.4f, E_BEATWINDOW_NEAREST), -1);
+    EXPECT_EQ(std::vector({find(0, 1.75f, 1.0f, NEAREST), find(0, 2.0f, 1.0f, STRONGEST), find(2, 2.0f, 1.0f, STRONGEST),
+                           find(-5, 1.0f, 0.0f, NEAREST), find(0, 2.5f, 0.5f, NEAREST), find(3, 2.5f, 0.5f, NEAREST),
+                           find(0, 2.5f, 0.4f, NEAREST)}),
+              std::vector({1, 1, 2, 0, 2, 3, -1}));
     g_aSongBeats.release();
-    EXPECT_EQ(findNearestBeatInWindow(0, 3.0f, 1.0f, 1.0f, E_BEATWINDOW_NEAREST), -1);
+    EXPECT_EQ(find(0, 3.0f, 1.0f, NEAREST), -1);
 }
 
 TEST_F(BeatWindow, StrongestNeedsStrengthLooksAtSixtyFourBeatsAndOtherModesAreFatal) {
     addSongBeat(1.0f, 0.0f);
-    EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), -1);
+    EXPECT_EQ(find(0, 1.0f, 1.0f, STRONGEST), -1);
     for (u32 i = 1; i < 70; ++i) addSongBeat(1.0f + 0.01f * f32(i), i == 66 ? 9.0f : 1.0f);
-    EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 1);
-    EXPECT_EQ(findNearestBeatInWindow(3, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 66);
     // Mode 2 stops at the first beat it meets.
-    EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST_STOP_AT_FIRST), -1);
-    EXPECT_EQ(findNearestBeatInWindow(1, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST_STOP_AT_FIRST), 1);
-    EXPECT_THROW(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, 3), SFatal);
+    constexpr u32 STOP_AT_FIRST = E_BEATWINDOW_STRONGEST_STOP_AT_FIRST;
+    EXPECT_EQ(std::vector({find(0, 1.0f, 1.0f, STRONGEST), find(3, 1.0f, 1.0f, STRONGEST), find(0, 1.0f, 1.0f, STOP_AT_FIRST),
+                           find(1, 1.0f, 1.0f, STOP_AT_FIRST)}),
+              std::vector({1, 66, -1, 1}));
+    EXPECT_THROW(find(0, 1.0f, 1.0f, 3), SFatal);
 }
