@@ -80,34 +80,25 @@ TEST(FlacDecoder, WidthsAndLayoutsItCannotStreamFail) {
     }
 }
 
-// One song of 3 s, longer than one buffer (about 2 s here).
-class FlacFile : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_song = readFileBytes(encodeFlac(m_folder, {2, 44100, 16}, m_samples));
-        ASSERT_GT(m_song.size(), 42u);
-    }
-    const std::vector<s32> m_samples = makeSignal(3 * 44100, 2, 44100, 16);
-    ClTempFolder m_folder;
-    std::vector<u8> m_song;
-};
+// One song of 3 s, longer than one buffer (about 2 s here). STREAMINFO's minimum and maximum
+// block sizes are bytes 8 to 11 of the file, big-endian.
+TEST(FlacDecoder, DamagedFilesAndBlockSizeLiesFailCleanly) {
+    ClTempFolder folder;
+    const std::vector<s32> samples = makeSignal(3 * 44100, 2, 44100, 16);
+    std::vector<u8> song = readFileBytes(encodeFlac(folder, {2, 44100, 16}, samples));
+    ASSERT_GT(song.size(), 42u);
+    expectDamagedLosslessEnds(decodeFlac, folder.str(), song, packPcm(samples, 16));
 
-// STREAMINFO's minimum and maximum block sizes are bytes 8 to 11 of the file, big-endian.
-TEST_F(FlacFile, MaximumBlockSizeIsCheckedAgainstTheFrames) {
     // A zero maximum would size the ring from nothing: refused at open.
-    std::fill(m_song.begin() + 8, m_song.begin() + 12, 0);
-    EXPECT_EQ(decodeFlac(m_folder.write("zero.flac", m_song)).state, E_CODECJOB_OPEN_FAILED);
+    std::fill(song.begin() + 8, song.begin() + 12, 0);
+    EXPECT_EQ(decodeFlac(folder.write("zero.flac", song)).state, E_CODECJOB_OPEN_FAILED);
     // A maximum far below the real frames: the buffers fill up, and the frame that does not fit
     // fails the job instead of overrunning the buffer.
-    m_song[9] = m_song[11] = 16;
-    const SDecodeRun run = decodeFlac(m_folder.write("small.flac", m_song));
+    song[9] = song[11] = 16;
+    const SDecodeRun run = decodeFlac(folder.write("small.flac", song));
     EXPECT_EQ(run.state, E_CODECJOB_DECODE_FAILED);
-    EXPECT_LT(run.bytes.size(), m_samples.size() * 2);
-    EXPECT_TRUE(isPrefix(run.bytes, packPcm(m_samples, 16)));
-}
-
-TEST_F(FlacFile, DamagedFilesFailCleanly) {
-    expectDamagedLosslessEnds(decodeFlac, m_folder.str(), m_song, packPcm(m_samples, 16));
+    EXPECT_LT(run.bytes.size(), samples.size() * 2);
+    EXPECT_TRUE(isPrefix(run.bytes, packPcm(samples, 16)));
 }
 
 }  // namespace
