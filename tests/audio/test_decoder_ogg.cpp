@@ -89,25 +89,20 @@ long scriptedRead(void* context, char* buffer, int bytes) {
 }
 
 TEST(OggVorbisDecoder, FillReadsPastHolesAndStopsAtAnyOtherError) {
-    u8 buffer[64];
-    u32 bytes = 0, atEnd = 0;
-    long error = 0;
-
-    SScriptedReads holes{{8, OGGVORBIS_HOLE, OGGVORBIS_HOLE, 12, 0}};
-    ASSERT_EQ(fillOggVorbisBuffer(scriptedRead, &holes, buffer, sizeof(buffer), 4, &bytes, &atEnd, &error), 1);
-    EXPECT_EQ(std::pair(bytes, atEnd), std::pair(20u, 1u));
-
+    // A fill of `room` bytes in frames of 4 over the script: {result, bytes, at end, error, reads}.
+    const auto fill = [](std::vector<long> answers, u32 room) {
+        u8 buffer[64];
+        u32 bytes = 0, atEnd = 0;
+        long error = 0;
+        SScriptedReads script{std::move(answers)};
+        const s32 result = fillOggVorbisBuffer(scriptedRead, &script, buffer, room, 4, &bytes, &atEnd, &error);
+        return std::tuple(result, bytes, atEnd, error, script.calls);
+    };
+    EXPECT_EQ(fill({8, OGGVORBIS_HOLE, OGGVORBIS_HOLE, 12, 0}, 64), std::tuple(1, 20u, 1u, 0L, 5u));
     // A read error that persists fails at once instead of being retried for ever.
-    for (long code : {-128L, -137L, -1L}) {
-        SScriptedReads failing{{code}};
-        const s32 result = fillOggVorbisBuffer(scriptedRead, &failing, buffer, sizeof(buffer), 4, &bytes, &atEnd, &error);
-        EXPECT_EQ(std::tuple(result, error, failing.calls), std::tuple(0, code, 1u));
-    }
-
+    for (long code : {-128L, -137L, -1L}) EXPECT_EQ(fill({code}, 64), std::tuple(0, 0u, 0u, code, 1u));
     // Less room than a frame counts as full: the reader is not asked for a part of a frame.
-    SScriptedReads odd{{6}};
-    ASSERT_EQ(fillOggVorbisBuffer(scriptedRead, &odd, buffer, 14, 4, &bytes, &atEnd, &error), 1);
-    EXPECT_EQ(std::pair(bytes, odd.calls), std::pair(12u, 2u));
+    EXPECT_EQ(fill({6}, 14), std::tuple(1, 12u, 0u, 0L, 2u));
 }
 
 // One song of 3 s, longer than the ring (1.5 s), shared by the tests below.
