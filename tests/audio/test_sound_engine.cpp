@@ -376,7 +376,7 @@ TEST_F(SoundEngine, FixedStepTimesVoicesOnTheGameClock) {
     removeTimelineListener(registration);
 }
 
-TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerAndEndsWithIt) {
+TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerWhichGoesBeforeTheCodecs) {
     setMusicStreamFactory(makeFakeMusicStream);
     startWithCodecs();
     SSoundDefinition& song = *songDefinition(1.0f);
@@ -395,11 +395,6 @@ TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerAndEndsWithIt) {
     player->makeReady();
     updateAudioEngine(0.0f);
     EXPECT_EQ(std::pair(player->state(), isCueFinished(music)), std::pair(s32(E_MUSICSTREAM_PLAYING), false));
-    mix(RATE / 2);
-    EXPECT_NEAR(getCuePosition(music), 0.5f, 0.001f);
-    mix(RATE / 2 + 10);
-    frame(0.02f);
-    EXPECT_TRUE(isCueFinished(music));
 
     // Shutdown releases the player while the codec registry still runs.
     shutdownAudioEngine();

@@ -121,7 +121,7 @@ TEST(SpectrumPassBits, RowsBandsAndEnergiesKeepTheirRecordedDigests) {
     if (fftSetWideLanes(true)) expectRecordedDigests();
 }
 
-TEST(SpectrumPassBits, StereoSixteenBitMonoMatchesTheFrameByFrameFormulaWithATail) {
+TEST(SpectrumMono, EachSampleFormatFollowsItsFormulaWithNotANumberAsSilence) {
     // 11 frames: whole groups of four and a tail, with the extremes, clipping and negative sums.
     const s16 left[11] = {-32768, 32767, 32767, 5000, 100, -100, 12345, -5, 16384, 1, -32768};
     const s16 right[11] = {-32768, 32767, -32767, 3000, -101, 101, -2000, 4, 16383, 0, 32767};
@@ -133,6 +133,12 @@ TEST(SpectrumPassBits, StereoSixteenBitMonoMatchesTheFrameByFrameFormulaWithATai
         const f32 v = std::clamp(f32(s32(left[i]) + s32(right[i])) * 2.0f * (1.0f / 32767.0f), 0.0f, 1.0f);
         EXPECT_EQ(std::memcmp(&mono[i], &v, sizeof v), 0) << i << ": " << mono[i] << " vs " << v;
     }
+    const u8 mono8[3] = {128 + 64, 0, 255};
+    convertChunkToMono(mono8, 3, 1, 1, 1, mono);
+    EXPECT_EQ(std::tuple(mono[0], mono[1], mono[2]), std::tuple(64.0f * (1.0f / 127.0f), 0.0f, 1.0f));
+    const f32 floats[4] = {0.125f, 0.125f, __builtin_nanf(""), 0.5f};
+    convertChunkToMono(reinterpret_cast<const u8*>(floats), 2, 2, 4, 0, mono);
+    EXPECT_EQ(std::pair(mono[0], mono[1]), std::pair(0.5f, 0.0f));  // not a number counts as silence
 }
 
 TEST(SpectrumValidation, ResultCodesFollowTheFormatInOrder) {
@@ -192,16 +198,6 @@ TEST_F(SpectrumPass, BoundaryFrameMatchesTheFrameItStraddles) {
 
 // ---------------------------------------------------------------------------------------------
 // Mono conversion, bands and shaping
-
-TEST(SpectrumMono, UnsignedBytesAndFloatsWithNotANumberAsSilence) {
-    f32 mono[3];
-    const u8 mono8[3] = {128 + 64, 0, 255};
-    convertChunkToMono(mono8, 3, 1, 1, 1, mono);
-    EXPECT_EQ(std::tuple(mono[0], mono[1], mono[2]), std::tuple(64.0f * (1.0f / 127.0f), 0.0f, 1.0f));
-    const f32 floats[4] = {0.125f, 0.125f, __builtin_nanf(""), 0.5f};
-    convertChunkToMono(reinterpret_cast<const u8*>(floats), 2, 2, 4, 0, mono);
-    EXPECT_EQ(std::pair(mono[0], mono[1]), std::pair(0.5f, 0.0f));  // not a number counts as silence
-}
 
 TEST_F(SpectrumPass, SilentAndAllNegativeSongsGiveZeroMonoAndZeroFrames) {
     for (s16 level : {s16(0), s16(-12000)}) {
