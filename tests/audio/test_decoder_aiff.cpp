@@ -1,7 +1,6 @@
 #include "audio/decode/decoder_aiff.h"
 
 #include "audio/decode/aiff_reader.h"
-#include "core/crit_section_pool.h"
 #include "decoder_test_support.h"
 
 #include <gtest/gtest.h>
@@ -90,7 +89,6 @@ TEST(AiffFormat, ExtendedRateDecodesTheStandardRates) {
 
 class AiffDecoder : public ::testing::Test {
 protected:
-    void SetUp() override { critSectionPoolInit(); }
     // Read in whole floats, an odd number of them, so reads end inside buffers.
     static SDecodeRun decode(const std::string& path) {
         return pullJob(createCodecStreamInstanceAIFF, path, {1021 * sizeof(f32)});
@@ -137,7 +135,8 @@ TEST_F(AiffDecoder, RefusedFilesGiveTheReaderCodesAndFailToOpen) {
         SCOPED_TRACE(i);
         const auto& [bytes, code] = refused[i];
         const std::string path = m_folder.write("refused.aiff", bytes);
-        EXPECT_EQ(std::pair(aiffReaderSampleFrames(path.c_str()), decode(path).state), std::pair(code, s32(E_CODECJOB_OPEN_FAILED)));
+        EXPECT_EQ((std::pair{aiffReaderSampleFrames(path.c_str()), decode(path).state}),
+                  std::pair(code, s32(E_CODECJOB_OPEN_FAILED)));
     }
     // A directory (or a pipe) is never opened: it could block the decode thread.
     EXPECT_EQ(aiffReaderChannels(m_folder.str().c_str()), E_AIFFREAD_CANNOT_OPEN);
@@ -160,7 +159,7 @@ TEST_F(AiffDecoder, DecodedSizeOrFileOfFourGibibytesIsRefused) {
     const std::string path = m_folder.write("wide.aiff", bytes);
     // Sparse: no disk space is used.
     std::filesystem::resize_file(path, (u64(1) << 30) + 64);
-    EXPECT_EQ(std::pair(aiffReaderSampleFrames(path.c_str()), decode(path).state),
+    EXPECT_EQ((std::pair{aiffReaderSampleFrames(path.c_str()), decode(path).state}),
               std::pair(s32(E_AIFFREAD_BAD_FILE), s32(E_CODECJOB_OPEN_FAILED)));
     std::fstream(path, std::ios::binary | std::ios::in | std::ios::out).seekp(12 + 8 + 2).write("\x1F\xFF\xFF\xFF", 4);
     EXPECT_EQ(aiffReaderSampleFrames(path.c_str()), s32((1u << 29) - 1));  // one frame fewer fits

@@ -1,7 +1,6 @@
 #include "audio/decode/decoder_wav.h"
 
 #include "audio/decode/wav_format.h"
-#include "core/crit_section_pool.h"
 #include "decoder_test_support.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +84,6 @@ TEST(WavFormat, FieldsThatCannotDescribeAPcmStreamAreRefused) {
 
 class WavDecoder : public ::testing::Test {
 protected:
-    void SetUp() override { critSectionPoolInit(); }
     static SDecodeRun decode(const std::string& path) { return pullJob(createCodecStreamInstanceWAV, path); }
     SDecodeRun decodeBytes(const std::vector<u8>& bytes) const { return decode(m_folder.write("song.wav", bytes)); }
     ClTempFolder m_folder;
