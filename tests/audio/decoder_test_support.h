@@ -108,7 +108,6 @@ private:
 class ClAudioLogCapture {
 public:
     explicit ClAudioLogCapture(const std::string& folder);
-    explicit ClAudioLogCapture(const ClTempFolder& folder) : ClAudioLogCapture(folder.str()) {}
     ~ClAudioLogCapture() { finish(); }
     ClAudioLogCapture(const ClAudioLogCapture&) = delete;
     ClAudioLogCapture& operator=(const ClAudioLogCapture&) = delete;

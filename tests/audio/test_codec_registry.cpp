@@ -199,8 +199,7 @@ TEST(CodecRecord, HoldsAtMostEightLowerCasedExtensions) {
     EXPECT_STREQ(record.extensions[0].extension, ".flac");
     EXPECT_EQ(addCodecRecordExtension(&record, "", E_CODECFORMAT_FLAC), 0);
     for (u32 i = 1; i < CODEC_MAX_EXTENSIONS; ++i) EXPECT_EQ(addCodecRecordExtension(&record, ".x", 0), 1);
-    EXPECT_EQ(addCodecRecordExtension(&record, ".y", 0), 0);
-    EXPECT_EQ(record.extensionCount, CODEC_MAX_EXTENSIONS);
+    EXPECT_EQ((std::pair{addCodecRecordExtension(&record, ".y", 0), record.extensionCount}), std::pair(0, CODEC_MAX_EXTENSIONS));
 }
 
 }  // namespace

@@ -102,7 +102,7 @@ TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
 // Which files the reader refuses is tested with the reader; the job fails and logs the reason.
 TEST_F(MediaDecoder, FileThatCannotBeOpenedFailsTheJobWithItsReasonLogged) {
     const ClTempFolder folder;
-    ClAudioLogCapture capture(folder);
+    ClAudioLogCapture capture(folder.str());
     EXPECT_EQ(pullJob(createCodecStreamInstanceQuickTime, file("missing.m4a"), MEDIA_PULL).readyState,
               E_CODECJOB_OPEN_FAILED);
     const std::string log = capture.finish();

@@ -266,7 +266,7 @@ TEST_F(SpectrumPass, StreamShorterThanItsEstimateEndsInSilence) {
 // short below 90 s, else cut to what came; either way the shortfall is in the audio log.
 TEST_F(SpectrumPass, StreamEndingWellShortIsJudgedByWhatItDelivered) {
     decoder_test::ClTempFolder folder;
-    decoder_test::ClAudioLogCapture log(folder);
+    decoder_test::ClAudioLogCapture log(folder.str());
     for (const u32 seconds : {60u, 95u}) {
         ClSynthSource source(1, 8000, 8000ull * seconds, [](u64 i, u32) { return s16(8000 * std::sin(i * 0.3)); });
         const s32 result = runPass(&source, pcmFormat(1, 8000, 2, 8000ull * 100));
