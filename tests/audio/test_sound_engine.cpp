@@ -12,6 +12,7 @@
 #include "core/game_clock.h"
 #include "core/random.h"
 #include "tests/support/audio_songs.h"
+#include "tests/support/file_bytes.h"
 
 #include <chrono>
 #include <sstream>
@@ -405,8 +406,7 @@ TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerWhichGoesBeforeTheCodecs) {
 TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
     startWithCodecs();
     m_root.write("music/song.wav", sineWav(RATE / 2, RATE));
-    const std::string folder = m_root.file("music/");
-    const std::u16string wideFolder(folder.begin(), folder.end());
+    const std::u16string wideFolder = widePath(m_root.file("music/"));
     SSoundDefinition* song = songDefinition(0.5f);
     std::snprintf(song->fileNames[0], SOUND_SAMPLE_NAME_SIZE, "song.wav");
     ASSERT_EQ(createMusicFileSound(nullptr, song, wideFolder.c_str(), 1), 1);

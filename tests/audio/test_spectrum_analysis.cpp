@@ -39,7 +39,7 @@ protected:
         resetSpectrumAnalysis();
         setPrepareSongSoundHook(recordPrepare);
         g_prepareAnswer = 1;
-        songIdentityFromPath(songPath().c_str(), &m_identity);
+        songIdentityFromPath(widePath(m_folder.file("song.wav")).c_str(), &m_identity);
     }
     void TearDown() override {
         resetSpectrumAnalysis();
@@ -49,14 +49,13 @@ protected:
         configClear();
     }
 
-    std::u16string songPath() const { return widePath(m_folder.file("song.wav")); }
     std::string cacheFile() const {
         return test_support::songCacheFile(m_identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION);
     }
     // analyseSongSpectrum of the named file (the song by default): its answer and result code.
-    std::pair<s32, s32> analyse(u32 prepare, const char* name = "song.wav") {
+    std::pair<s32, s32> analyse(u32 prepare, const char* name = "song.wav", u32 force = 0) {
         s32 result = -1;
-        const s32 answer = analyseSongSpectrum(widePath(m_folder.file(name)).c_str(), m_identity, &result, prepare, 0);
+        const s32 answer = analyseSongSpectrum(widePath(m_folder.file(name)).c_str(), m_identity, &result, prepare, force);
         return {answer, result};
     }
     static std::vector<f32> bandValues() {
@@ -66,9 +65,7 @@ protected:
     // Analyses the song afresh and answers whether its frames came from the cache.
     u32 analyseFromCache(u32 force = 0) {
         resetSpectrumAnalysis();
-        s32 result = -1;
-        EXPECT_EQ(analyseSongSpectrum(songPath().c_str(), m_identity, &result, 0, force), 1);
-        EXPECT_EQ(result, 0);
+        EXPECT_EQ(analyse(0, "song.wav", force), std::pair(1, 0));
         return g_SpectrumAnalysis.header.loadedFromCache;
     }
 
