@@ -125,8 +125,7 @@ TEST_F(BeatCacheFiles, WrittenListReadsBackWholeUnderItsOwnNameAndRejectedFilesL
     const std::vector<u8> written = songBeatBytes();
     EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);  // no file yet
     writeFileBytes(cacheFile(), imageOf({1.0f, 2.0f, 101.0f}));  // the song lasts 100 s
-    EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);
-    EXPECT_EQ(songBeatBytes(), written);
+    EXPECT_EQ((std::pair{readBeatCache(nullptr, m_identity), songBeatBytes()}), std::pair(0, written));
     writeBeatCache(u"any/song.wav", m_identity);
     EXPECT_EQ(std::filesystem::file_size(cacheFile()), 8u + 2u * 80u);
 
@@ -165,14 +164,12 @@ TEST_F(BeatCacheFiles, AnalysedBeatsAreCachedAndReloadByteForByte) {
     std::vector<u8> damaged = readFileBytes(cacheFile());
     damaged[4] = 2;
     writeFileBytes(cacheFile(), damaged);
-    EXPECT_EQ(load(), analysed);
-    EXPECT_EQ(readFileBytes(cacheFile())[4], 1u);
+    EXPECT_EQ((std::pair{load(), readFileBytes(cacheFile())[4]}), std::pair(analysed, u8(1)));
 
     // NEVER_CACHE analyses although a valid cache exists, and still rewrites it.
     configSetValue("NEVER_CACHE", "1");
     writeFileBytes(cacheFile(), imageOf({50.0f}));
-    EXPECT_EQ(load(), analysed);
-    EXPECT_EQ(readFileBytes(cacheFile()).size(), 8u + analysed.size());
+    EXPECT_EQ((std::pair{load(), readFileBytes(cacheFile()).size()}), std::pair(analysed, 8u + analysed.size()));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -94,8 +94,7 @@ TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
     // A failed set-up is an open failure at the first step, never a finished job.
     s32 initResult = -1;
     ClFakeCodec* uninitialised = makeJob({.failInitializeMembers = true}, &initResult);
-    EXPECT_EQ(initResult, 0);
-    EXPECT_EQ(step(uninitialised), E_CODECJOB_OPEN_FAILED);
+    EXPECT_EQ((std::pair{initResult, step(uninitialised)}), std::pair(0, s32(E_CODECJOB_OPEN_FAILED)));
 }
 
 TEST_F(DecodeJob, EachJobTakesTwoPooledLocksAndOneWithoutLocksEndsAtItsFirstStep) {

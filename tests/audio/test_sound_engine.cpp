@@ -283,8 +283,7 @@ TEST_F(SoundEngine, ValuesAreClampedAndVolumeScalesLastOneUpdate) {
     EXPECT_EQ(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), 0.5f);
     setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 0.5f);
     frame(0.01f);
-    EXPECT_EQ(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), 1.0f);
-    EXPECT_EQ(status({loop}), "1 0.25");
+    EXPECT_EQ(std::pair(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), status({loop})), std::pair(1.0f, std::string("1 0.25")));
     EXPECT_EQ(play(loop, {{0.01f, 0.01f}}), std::vector<std::string>{"1 0.5"});
     setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 1.0f);
     startVolumeScaleRamp(0.5f, E_SOUNDSCALE_EFFECTS, 1.0f);  // from its level
@@ -326,13 +325,11 @@ TEST_F(SoundEngine, BanksLoadOnceAndDamagedOrMissingBanksAreRefused) {
     EXPECT_EQ(loadSoundBank("DAMAGED", 0), 0);
     const std::string refusal = testing::internal::GetCapturedStderr();
     EXPECT_NE(refusal.find("Audio/DAMAGED.iAudioSB"), std::string::npos) << refusal;
-    EXPECT_EQ(loadSoundBank("NOSUCHBANK", 0), 0);
-    EXPECT_EQ(getLoadedSoundBankCount(), 1u);
+    EXPECT_EQ((std::pair{loadSoundBank("NOSUCHBANK", 0), getLoadedSoundBankCount()}), std::pair(0, 1u));
     EXPECT_FALSE(playCueHeld("Bad"));
 
     const SCueHandle held = playCueHeld("Blip");
-    EXPECT_EQ(unloadSoundBank(crc32TextNoCase("ZUNO_SFX")), 1);
-    EXPECT_EQ(status({held}), "0 done");
+    EXPECT_EQ((std::pair{unloadSoundBank(crc32TextNoCase("ZUNO_SFX")), status({held})}), std::pair(1, std::string("0 done")));
     EXPECT_FALSE(playCueHeld("Blip"));
 }
 
