@@ -172,9 +172,8 @@ TEST_F(DecodeJob, TheStreamIsDrainedOnlyOnceDecodingEndedAndEveryBufferWasRead) 
 
 TEST_F(DecodeJob, DecodesOutsideTheBufferLock) {
     std::atomic<int> lockFreeDuringDecode{0}, decodes{0};
-    ClFakeCodec* job = nullptr;
-    SFakeCodecConfig config;
-    config.onDecode = [&](u32) {
+    // The job exists before its first decode, which is its first step.
+    ClFakeCodec* const job = makeJob({.onDecode = [&](u32) {
         ++decodes;
         // Another thread must be able to take the buffer lock while a buffer decodes.
         std::thread other([&] {
@@ -184,8 +183,7 @@ TEST_F(DecodeJob, DecodesOutsideTheBufferLock) {
             }
         });
         other.join();
-    };
-    job = makeJob(config);
+    }});
     ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
     EXPECT_EQ(std::pair(decodes.load(), lockFreeDuringDecode.load()), std::pair(3, 3));
 }

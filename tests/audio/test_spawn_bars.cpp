@@ -175,9 +175,7 @@ TEST_F(DropBeats, LoudBarAfterTwoQuietOnesFlagsTheStrongestNearbyBeat) {
 TEST_F(DropBeats, FarWindowIsTriedWhenNoBeatIsWithinHalfASecond) {
     makeDropSong(0.0f);
     emptyBeats(&g_aSongBeats);
-    addSongBeat(5.0f);
-    addSongBeat(18.6f, 2.0f);
-    addSongBeat(20.3f);
+    for (const auto& [time, strength] : {std::pair(5.0f, 1.0f), {18.6f, 2.0f}, {20.3f, 1.0f}}) addSongBeat(time, strength);
     computeSongFeatures(0);
     EXPECT_EQ(dropTimes(), (std::vector<f32>{18.6f}));
 }
