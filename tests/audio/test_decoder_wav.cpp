@@ -143,8 +143,7 @@ TEST_F(WavDecoder, FilesWrittenBySoxDecodeToTheirRawSamples) {
         ASSERT_TRUE(runTool(std::string("sox -n -r 22050 -c 2 -b ") + bits + " " + quoted(wav) +
                             " synth 2.2 sine 440 pinknoise && sox " + quoted(wav) + " -t raw " + quoted(raw)));
         const SDecodeRun decoded = decode(wav);
-        EXPECT_EQ(decoded.state, E_CODECJOB_FINISHED);
-        EXPECT_EQ(decoded.bytes, readFileBytes(raw));
+        EXPECT_EQ(std::pair(decoded.state, decoded.bytes), std::pair(s32(E_CODECJOB_FINISHED), readFileBytes(raw)));
     }
 }
 
