@@ -130,15 +130,12 @@ TEST_F(BeatCacheFiles, WrittenListReadsBackWholeUnderItsOwnNameAndRejectedFilesL
     EXPECT_EQ(std::filesystem::file_size(cacheFile()), 8u + 2u * 80u);
 
     emptyBeats(&g_aSongBeats);
-    ASSERT_EQ(readBeatCache(u"other/path.wav", m_identity), 1);
-    EXPECT_EQ(songBeatBytes(), written);
+    EXPECT_EQ((std::pair{readBeatCache(u"other/path.wav", m_identity), songBeatBytes()}), std::pair(1, written));
 
     // Without VISUAL_BEAT_ANALYSIS the records are appended; with it the list is emptied first.
-    ASSERT_EQ(readBeatCache(nullptr, m_identity), 1);
-    EXPECT_EQ(g_aSongBeats.count, 4u);
+    EXPECT_EQ((std::pair{readBeatCache(nullptr, m_identity), g_aSongBeats.count}), std::pair(1, 4u));
     configSetValue("VISUAL_BEAT_ANALYSIS", "song.wav");
-    ASSERT_EQ(readBeatCache(nullptr, m_identity), 1);
-    EXPECT_EQ(songBeatBytes(), written);
+    EXPECT_EQ((std::pair{readBeatCache(nullptr, m_identity), songBeatBytes()}), std::pair(1, written));
 }
 
 TEST_F(BeatCacheFiles, AnalysedBeatsAreCachedAndReloadByteForByte) {

@@ -165,9 +165,8 @@ TEST_F(OggVorbisFile, DamagedFilesEndCleanly) {
     ASSERT_NE(page, std::string::npos);
     holed[page + 40] ^= 0xFF;
     SDecodeRun run = decodeBytes("holed.ogg", holed);
-    EXPECT_EQ(run.state, E_CODECJOB_FINISHED);
-    EXPECT_GT(run.bytes.size(), size_t(kFrames) * 4 * 3 / 4);
-    EXPECT_LE(run.bytes.size(), size_t(kFrames) * 4);
+    EXPECT_EQ(std::tuple(run.state, run.bytes.size() > kFrames * 4 * 3 / 4, run.bytes.size() <= kFrames * 4),
+              std::tuple(E_CODECJOB_FINISHED, true, true));
 
     // Cut short: it ends where the last whole page ends.
     run = decodeBytes("cut.ogg", firstBytes(m_song, m_song.size() / 2));
