@@ -42,8 +42,7 @@ protected:
     void TearDown() override {
         shutdownCodecRegistry();
         resetDecodeThreadInterval();
-        EXPECT_EQ(g_fakeCodecLiveObjects.load(), 0);
-        EXPECT_EQ(critSectionPoolUseCount(), m_locksBefore);
+        EXPECT_EQ(std::pair(g_fakeCodecLiveObjects.load(), critSectionPoolUseCount()), std::pair(0, m_locksBefore));
     }
 
     // The records of the game's order.
