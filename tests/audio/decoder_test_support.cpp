@@ -168,11 +168,6 @@ std::vector<u8> firstBytes(const std::vector<u8>& bytes, size_t count) {
     return std::vector<u8>(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(count, bytes.size())));
 }
 
-std::vector<u8> plainTextBytes() {
-    const std::string text = test_support::repeatedText(200 * 27, "These words are not audio.\n");
-    return std::vector<u8>(text.begin(), text.end());
-}
-
 bool isPrefix(const std::vector<u8>& part, const std::vector<u8>& whole) {
     return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
@@ -186,6 +181,14 @@ std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
 bool runFfmpeg(const std::string& arguments) {
     return std::system(("ffmpeg -hide_banner -loglevel error -nostdin -y " + arguments).c_str()) == 0;
+}
+
+std::string encodeWithTool(const ClTempFolder& folder, const std::string& name, const SDepth& depth,
+                           const std::vector<s32>& samples, const std::string& tool) {
+    const std::string wav = folder.file(name + ".wav");
+    EXPECT_TRUE(writeWavFile(wav, depth.channels, depth.rate, depth.bits, samples) &&
+                runTool(tool + " " + quoted(wav) + " -o " + quoted(folder.file(name))));
+    return folder.file(name);
 }
 
 ClTempUserFolder::ClTempUserFolder() : m_previousUserDir(getUserDataDirW()) {
@@ -253,12 +256,6 @@ SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring, u32 stepLimit) {
         run.state = getCodecJobState(job);
     }
     return run;
-}
-
-void askJobInfo(ClCodecStreamInstance* job, SDecodeRun* run) {
-    if (run->state == E_CODECJOB_OPEN_FAILED || run->state == E_CODECJOB_START_FAILED) return;
-    run->infoResult = job->getCommonCodecInfo(&run->info);
-    run->soundResult = job->fillCreateSoundExInfo(&run->sound);
 }
 
 std::u16string jobTags(ClCodecStreamInstance* job, std::initializer_list<std::pair<s32, u32>> requests) {

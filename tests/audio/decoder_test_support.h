@@ -74,8 +74,6 @@ bool writeFloatWavFile(const std::string& path, u32 channels, u32 rate, const st
 
 // The first `count` bytes: a file cut short.
 std::vector<u8> firstBytes(const std::vector<u8>& bytes, size_t count);
-// Lines of plain text: a file with no audio in it at all.
-std::vector<u8> plainTextBytes();
 bool isPrefix(const std::vector<u8>& part, const std::vector<u8>& whole);
 
 // ---------------------------------------------------------------------------------------------
@@ -86,6 +84,14 @@ bool runTool(const std::string& command);
 std::string quoted(const std::string& path);
 // Runs ffmpeg, overwriting its output; only its errors are printed.
 bool runFfmpeg(const std::string& arguments);
+
+struct SDepth {
+    u32 channels, rate, bits;
+};
+// The samples written as "<name>.wav" in the folder and encoded by `tool` (the command and its
+// options) as "<tool> <wav> -o <folder>/<name>"; the encoded file's path.
+std::string encodeWithTool(const ClTempFolder& folder, const std::string& name, const SDepth& depth,
+                           const std::vector<s32>& samples, const std::string& tool);
 
 
 // A temporary folder that is the user-data folder while it lives.
@@ -102,7 +108,6 @@ private:
 class ClAudioLogCapture {
 public:
     explicit ClAudioLogCapture(const std::string& folder);
-    explicit ClAudioLogCapture(const ClTempFolder& folder) : ClAudioLogCapture(folder.str()) {}
     ~ClAudioLogCapture() { finish(); }
     ClAudioLogCapture(const ClAudioLogCapture&) = delete;
     ClAudioLogCapture& operator=(const ClAudioLogCapture&) = delete;
@@ -144,7 +149,6 @@ struct SDecodeRun {
 // Steps the job on this thread, as the decode thread would, draining each ready buffer as a
 // reader would, until the job is in a terminal state or stepLimit steps have run.
 SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring, u32 stepLimit = 2000);
-void askJobInfo(ClCodecStreamInstance* job, SDecodeRun* run);
 
 // Opens a job of the family TJob on the file, runs it as runJob does, asks it for its infos
 // (unless it failed to open) and destroys it.
@@ -152,7 +156,10 @@ template <class TJob>
 SDecodeRun decodeFile(CodecFactoryFn factory, const std::string& path) {
     ClCodecStreamInstance* job = openJob(factory, path);
     SDecodeRun run = runJob(job, &static_cast<TJob*>(job)->m_ring);
-    askJobInfo(job, &run);
+    if (run.state != E_CODECJOB_OPEN_FAILED && run.state != E_CODECJOB_START_FAILED) {
+        run.infoResult = job->getCommonCodecInfo(&run.info);
+        run.soundResult = job->fillCreateSoundExInfo(&run.sound);
+    }
     destroyJob(job);
     return run;
 }
@@ -202,9 +209,6 @@ void expectCodecInfo(const SDecodeRun& run, const SExpectedInfo& expected);
 
 using DecodeFn = std::function<SDecodeRun(const std::string& path)>;
 
-struct SDepth {
-    u32 channels, rate, bits;
-};
 // Writes the samples as a file of the format under test in the folder and returns its path.
 using EncodeFn = std::function<std::string(const ClTempFolder&, const SDepth&, const std::vector<s32>&)>;
 

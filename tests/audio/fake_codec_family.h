@@ -72,20 +72,11 @@ public:
     s32 continueDecoding() override { return fill(); }
     void releaseAll() override { releaseCodecRing(&m_ring); }
     s32 getCommonCodecInfo(SCommonCodecInfo* info) override {
-        info->durationMs = m_config.totalBytes / 4;
-        info->totalBytes = m_config.totalBytes;
-        info->channels = 2;
-        info->one = 1;
-        info->bytesPerSample = 2;
-        info->sampleRate = 1000.0f;
-        info->sampleFormat = E_CODECSAMPLEFORMAT_INTEGER;
+        *info = {m_config.totalBytes / 4, m_config.totalBytes, 2, 1, 2, 1000.0f, E_CODECSAMPLEFORMAT_INTEGER};
         return 1;
     }
     s32 fillCreateSoundExInfo(SCodecCreateSoundExInfo* info) override {
-        info->length = m_config.totalBytes;
-        info->numChannels = 2;
-        info->defaultFrequency = 1000;
-        info->format = E_CODECSOUNDFORMAT_PCM16;
+        *info = {m_config.totalBytes, 2, 1000, E_CODECSOUNDFORMAT_PCM16, 0, nullptr};
         bindCodecRingToStream(this, &m_ring, info, "ClFakeCodec::fillCreateSoundExInfo");
         return 1;
     }

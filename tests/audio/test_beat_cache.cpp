@@ -120,31 +120,22 @@ protected:
 
 }  // namespace
 
-TEST_F(BeatCacheFiles, WrittenListReadsBackWholeUnderItsOwnName) {
+TEST_F(BeatCacheFiles, WrittenListReadsBackWholeUnderItsOwnNameAndRejectedFilesLeaveItAlone) {
     for (const SBeat& beat : {beatAt(1.0f, 3.0f, 2), beatAt(1.5f, 4.0f, 15)}) pushBeat(&g_aSongBeats, beat);
     const std::vector<u8> written = songBeatBytes();
+    EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);  // no file yet
+    writeFileBytes(cacheFile(), imageOf({1.0f, 2.0f, 101.0f}));  // the song lasts 100 s
+    EXPECT_EQ((std::pair{readBeatCache(nullptr, m_identity), songBeatBytes()}), std::pair(0, written));
     writeBeatCache(u"any/song.wav", m_identity);
     EXPECT_EQ(std::filesystem::file_size(cacheFile()), 8u + 2u * 80u);
 
     emptyBeats(&g_aSongBeats);
-    ASSERT_EQ(readBeatCache(u"other/path.wav", m_identity), 1);
-    EXPECT_EQ(songBeatBytes(), written);
+    EXPECT_EQ((std::pair{readBeatCache(u"other/path.wav", m_identity), songBeatBytes()}), std::pair(1, written));
 
     // Without VISUAL_BEAT_ANALYSIS the records are appended; with it the list is emptied first.
-    ASSERT_EQ(readBeatCache(nullptr, m_identity), 1);
-    EXPECT_EQ(g_aSongBeats.count, 4u);
+    EXPECT_EQ((std::pair{readBeatCache(nullptr, m_identity), g_aSongBeats.count}), std::pair(1, 4u));
     configSetValue("VISUAL_BEAT_ANALYSIS", "song.wav");
-    ASSERT_EQ(readBeatCache(nullptr, m_identity), 1);
-    EXPECT_EQ(songBeatBytes(), written);
-}
-
-TEST_F(BeatCacheFiles, RejectedFileLeavesTheListAlone) {
-    pushBeat(&g_aSongBeats, beatAt(3.0f, 1.0f, 0));
-    EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);  // no file
-    writeFileBytes(cacheFile(), imageOf({1.0f, 2.0f, 101.0f}));  // the song lasts 100 s
-    EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);
-    ASSERT_EQ(g_aSongBeats.count, 1u);
-    EXPECT_EQ(g_aSongBeats[0].time, 3.0f);
+    EXPECT_EQ((std::pair{readBeatCache(nullptr, m_identity), songBeatBytes()}), std::pair(1, written));
 }
 
 TEST_F(BeatCacheFiles, AnalysedBeatsAreCachedAndReloadByteForByte) {
@@ -170,14 +161,12 @@ TEST_F(BeatCacheFiles, AnalysedBeatsAreCachedAndReloadByteForByte) {
     std::vector<u8> damaged = readFileBytes(cacheFile());
     damaged[4] = 2;
     writeFileBytes(cacheFile(), damaged);
-    EXPECT_EQ(load(), analysed);
-    EXPECT_EQ(readFileBytes(cacheFile())[4], 1u);
+    EXPECT_EQ((std::pair{load(), readFileBytes(cacheFile())[4]}), std::pair(analysed, u8(1)));
 
     // NEVER_CACHE analyses although a valid cache exists, and still rewrites it.
     configSetValue("NEVER_CACHE", "1");
     writeFileBytes(cacheFile(), imageOf({50.0f}));
-    EXPECT_EQ(load(), analysed);
-    EXPECT_EQ(readFileBytes(cacheFile()).size(), 8u + analysed.size());
+    EXPECT_EQ((std::pair{load(), readFileBytes(cacheFile()).size()}), std::pair(analysed, 8u + analysed.size()));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -223,8 +212,7 @@ protected:
         createOnsetLists();
         emptyBeats(&g_aSongBeats);
         s32 result = -1;
-        ASSERT_EQ(analyseSongSpectrum(m_songPath.c_str(), m_identity, &result, 0, 0), 1);
-        ASSERT_EQ(result, 0);
+        ASSERT_EQ((std::pair{analyseSongSpectrum(m_songPath.c_str(), m_identity, &result, 0, 0), result}), std::pair(1, 0));
         ASSERT_EQ(loadOrAnalyseBeats(m_songPath.c_str(), m_identity, 0), 1);
     }
 

@@ -42,8 +42,7 @@ protected:
     void TearDown() override {
         shutdownCodecRegistry();
         resetDecodeThreadInterval();
-        EXPECT_EQ(g_fakeCodecLiveObjects.load(), 0);
-        EXPECT_EQ(critSectionPoolUseCount(), m_locksBefore);
+        EXPECT_EQ(std::pair(g_fakeCodecLiveObjects.load(), critSectionPoolUseCount()), std::pair(0, m_locksBefore));
     }
 
     // The records of the game's order.
@@ -199,8 +198,7 @@ TEST(CodecRecord, HoldsAtMostEightLowerCasedExtensions) {
     EXPECT_STREQ(record.extensions[0].extension, ".flac");
     EXPECT_EQ(addCodecRecordExtension(&record, "", E_CODECFORMAT_FLAC), 0);
     for (u32 i = 1; i < CODEC_MAX_EXTENSIONS; ++i) EXPECT_EQ(addCodecRecordExtension(&record, ".x", 0), 1);
-    EXPECT_EQ(addCodecRecordExtension(&record, ".y", 0), 0);
-    EXPECT_EQ(record.extensionCount, CODEC_MAX_EXTENSIONS);
+    EXPECT_EQ((std::pair{addCodecRecordExtension(&record, ".y", 0), record.extensionCount}), std::pair(0, CODEC_MAX_EXTENSIONS));
 }
 
 }  // namespace

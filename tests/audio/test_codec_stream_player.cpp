@@ -89,9 +89,8 @@ TEST_F(CodecStreamPlayer, PauseResumeAndStopFollowTheStates) {
     stepUntil(&player, E_STREAMPLAYER_READY);
     ASSERT_EQ(playCodecStreamPlayer(&player, false), 1);
     m_system.advanceNullOutput(4800, nullptr);
-    ASSERT_EQ(pauseCodecStreamPlayer(&player), 1);
-    EXPECT_EQ(player.state, E_STREAMPLAYER_PAUSED);
-    EXPECT_EQ(unpauseCodecStreamPlayer(&player), 0);
+    EXPECT_EQ((std::tuple{pauseCodecStreamPlayer(&player), s32(player.state), unpauseCodecStreamPlayer(&player)}),
+              std::tuple(1, s32(E_STREAMPLAYER_PAUSED), 0));
     m_system.advanceNullOutput(4800, nullptr);
     u32 position = 0;
     ASSERT_EQ(player.channel.getPosition(&position, E_SOUNDTIMEUNIT_MS), E_SOUND_OK);

@@ -94,8 +94,7 @@ TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
     // A failed set-up is an open failure at the first step, never a finished job.
     s32 initResult = -1;
     ClFakeCodec* uninitialised = makeJob({.failInitializeMembers = true}, &initResult);
-    EXPECT_EQ(initResult, 0);
-    EXPECT_EQ(step(uninitialised), E_CODECJOB_OPEN_FAILED);
+    EXPECT_EQ((std::pair{initResult, step(uninitialised)}), std::pair(0, s32(E_CODECJOB_OPEN_FAILED)));
 }
 
 TEST_F(DecodeJob, EachJobTakesTwoPooledLocksAndOneWithoutLocksEndsAtItsFirstStep) {
@@ -165,17 +164,16 @@ TEST_F(DecodeJob, TheStreamIsDrainedOnlyOnceDecodingEndedAndEveryBufferWasRead) 
     ClFakeCodec* broken = makeReadyJob({.totalBytes = 1000, .failAtFill = 3});
     ASSERT_EQ(broken->fillCreateSoundExInfo(&info), 1);
     streamRead(broken, 100);
-    ASSERT_EQ(stepJobUntil(broken, E_CODECJOB_DECODE_FAILED), E_CODECJOB_DECODE_FAILED);
-    EXPECT_EQ(broken->isStreamDrained(), 0);
+    EXPECT_EQ((std::pair{stepJobUntil(broken, E_CODECJOB_DECODE_FAILED), broken->isStreamDrained()}),
+              std::pair(s32(E_CODECJOB_DECODE_FAILED), 0));
     streamRead(broken, 300);
     EXPECT_EQ(broken->isStreamDrained(), 1);
 }
 
 TEST_F(DecodeJob, DecodesOutsideTheBufferLock) {
     std::atomic<int> lockFreeDuringDecode{0}, decodes{0};
-    ClFakeCodec* job = nullptr;
-    SFakeCodecConfig config;
-    config.onDecode = [&](u32) {
+    // The job exists before its first decode, which is its first step.
+    ClFakeCodec* const job = makeJob({.onDecode = [&](u32) {
         ++decodes;
         // Another thread must be able to take the buffer lock while a buffer decodes.
         std::thread other([&] {
@@ -185,8 +183,7 @@ TEST_F(DecodeJob, DecodesOutsideTheBufferLock) {
             }
         });
         other.join();
-    };
-    job = makeJob(config);
+    }});
     ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
     EXPECT_EQ(std::pair(decodes.load(), lockFreeDuringDecode.load()), std::pair(3, 3));
 }

@@ -14,20 +14,16 @@ SDecodeRun decodeFlac(const std::string& path) {
     return decodeFile<ClCodecStreamInstance_FLAC>(createCodecStreamInstanceFLAC, path);
 }
 
-// Encodes the signal with the command-line encoder; extra options go before the input.
-std::string encodeFlac(const ClTempFolder& folder, const std::string& name, const SDepth& d,
-                       const std::vector<s32>& samples, const std::string& options = "") {
-    const std::string wav = folder.file(name + ".wav");
-    EXPECT_TRUE(writeWavFile(wav, d.channels, d.rate, d.bits, samples) &&
-                runTool("flac -s -f " + options + " " + quoted(wav) + " -o " + quoted(folder.file(name))));
-    return folder.file(name);
+std::string encodeFlac(const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples,
+                       const std::string& options = "") {
+    return encodeWithTool(folder, "song.flac", d, samples, "flac -s -f " + options);
 }
 
 // The decoded bytes are exactly the WAV data the file was made from: containers of whole bytes,
 // samples shifted left to fill them, 8-bit unsigned.
 TEST(FlacDecoder, DecodesEveryDepthSampleExactly) {
     const EncodeFn encode = [](const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples) {
-        return encodeFlac(folder, "song.flac", d, samples);
+        return encodeFlac(folder, d, samples);
     };
     expectExactDepths(encode, decodeFlac, false, 7,
                       {{1, 8000, 8}, {2, 22050, 12}, {2, 44100, 16}, {2, 96000, 20}, {1, 44100, 24}});
@@ -52,16 +48,15 @@ TEST(FlacDecoder, PackerFillsTheContainerAndChecksTheRoom) {
     EXPECT_EQ(pack({eightBit}, 1, 20), "{ 0, 248, 255 }");  // -128 << 4
     // A frame one byte too large for the room writes nothing; neither do three channels or widths
     // past 24 bits.
-    EXPECT_EQ(pack({left, right}, 3, 16, 11), "refused");
-    EXPECT_EQ(pack({left, right, left}, 3, 16), "refused");
-    EXPECT_EQ(pack({eightBit}, 3, 32), "refused");
-    EXPECT_EQ(pack({eightBit}, 3, 25), "refused");
+    EXPECT_EQ(std::vector({pack({left, right}, 3, 16, 11), pack({left, right, left}, 3, 16), pack({eightBit}, 3, 32),
+                           pack({eightBit}, 3, 25)}),
+              std::vector<std::string>(4, "refused"));
 }
 
 TEST(FlacDecoder, TagsByTheirLastMatchingComment) {
     ClTempFolder folder;
     // ALBUMARTIST holds ARTIST, which is searched before ALBUM; the last matching comment wins.
-    const std::string path = encodeFlac(folder, "tags.flac", {2, 44100, 16}, makeSignal(8000, 2, 44100, 16),
+    const std::string path = encodeFlac(folder, {2, 44100, 16}, makeSignal(8000, 2, 44100, 16),
                                         "-T 'title=Tïtle ♫' -T ARTIST=First -T ALBUMARTIST=Second");
     ClCodecStreamInstance* job = openJob(createCodecStreamInstanceFLAC, path);
     ASSERT_EQ(stepJobUntil(job, E_CODECJOB_OPENED), E_CODECJOB_OPENED);
@@ -78,40 +73,30 @@ TEST(FlacDecoder, WidthsAndLayoutsItCannotStreamFail) {
     ClTempFolder folder;
     for (const SDepth& d : {SDepth{2, 44100, 32}, SDepth{3, 44100, 16}}) {
         const SDecodeRun run = decodeFlac(
-            encodeFlac(folder, "song.flac", d, makeSignal(4000, d.channels, 44100, d.bits), "--channel-map=none"));
+            encodeFlac(folder, d, makeSignal(4000, d.channels, 44100, d.bits), "--channel-map=none"));
         EXPECT_EQ(std::tuple(run.state, run.bytes.size(), run.soundResult),
                   std::tuple(E_CODECJOB_DECODE_FAILED, 0u, s32(d.channels == 3)));
     }
 }
 
-// One song of 3 s, longer than one buffer (about 2 s here).
-class FlacFile : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_song = readFileBytes(encodeFlac(m_folder, "song.flac", {2, 44100, 16}, m_samples));
-        ASSERT_GT(m_song.size(), 42u);
-    }
-    const std::vector<s32> m_samples = makeSignal(3 * 44100, 2, 44100, 16);
-    ClTempFolder m_folder;
-    std::vector<u8> m_song;
-};
+// One song of 3 s, longer than one buffer (about 2 s here). STREAMINFO's minimum and maximum
+// block sizes are bytes 8 to 11 of the file, big-endian.
+TEST(FlacDecoder, DamagedFilesAndBlockSizeLiesFailCleanly) {
+    ClTempFolder folder;
+    const std::vector<s32> samples = makeSignal(3 * 44100, 2, 44100, 16);
+    std::vector<u8> song = readFileBytes(encodeFlac(folder, {2, 44100, 16}, samples));
+    ASSERT_GT(song.size(), 42u);
+    expectDamagedLosslessEnds(decodeFlac, folder.str(), song, packPcm(samples, 16));
 
-// STREAMINFO's minimum and maximum block sizes are bytes 8 to 11 of the file, big-endian.
-TEST_F(FlacFile, MaximumBlockSizeIsCheckedAgainstTheFrames) {
     // A zero maximum would size the ring from nothing: refused at open.
-    std::fill(m_song.begin() + 8, m_song.begin() + 12, 0);
-    EXPECT_EQ(decodeFlac(m_folder.write("zero.flac", m_song)).state, E_CODECJOB_OPEN_FAILED);
+    std::fill(song.begin() + 8, song.begin() + 12, 0);
+    EXPECT_EQ(decodeFlac(folder.write("zero.flac", song)).state, E_CODECJOB_OPEN_FAILED);
     // A maximum far below the real frames: the buffers fill up, and the frame that does not fit
     // fails the job instead of overrunning the buffer.
-    m_song[9] = m_song[11] = 16;
-    const SDecodeRun run = decodeFlac(m_folder.write("small.flac", m_song));
-    EXPECT_EQ(run.state, E_CODECJOB_DECODE_FAILED);
-    EXPECT_LT(run.bytes.size(), m_samples.size() * 2);
-    EXPECT_TRUE(isPrefix(run.bytes, packPcm(m_samples, 16)));
-}
-
-TEST_F(FlacFile, DamagedFilesFailCleanly) {
-    expectDamagedLosslessEnds(decodeFlac, m_folder.str(), m_song, packPcm(m_samples, 16));
+    song[9] = song[11] = 16;
+    const SDecodeRun run = decodeFlac(folder.write("small.flac", song));
+    EXPECT_EQ(std::tuple(run.state, run.bytes.size() < samples.size() * 2, isPrefix(run.bytes, packPcm(samples, 16))),
+              std::tuple(E_CODECJOB_DECODE_FAILED, true, true));
 }
 
 }  // namespace

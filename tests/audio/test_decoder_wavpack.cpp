@@ -20,18 +20,14 @@ SDecodeRun decodeWavPack(const std::string& path) {
     return decodeFile<ClCodecStreamInstance_WavPack>(createCodecStreamInstanceWavPack, path);
 }
 
-// The signal written as "<name>.wav" and encoded to "<name>.wv", whose path is returned.
-std::string encodeWavPack(const ClTempFolder& folder, const std::string& name, const SDepth& d,
-                          const std::vector<s32>& samples, const std::string& options = "") {
-    const std::string wav = folder.file(name + ".wav"), out = folder.file(name + ".wv");
-    EXPECT_TRUE(writeWavFile(wav, d.channels, d.rate, d.bits, samples) &&
-                runTool("wavpack -q -y " + options + " " + quoted(wav) + " -o " + quoted(out)));
-    return out;
+std::string encodeWavPack(const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples,
+                          const std::string& options = "") {
+    return encodeWithTool(folder, "song.wv", d, samples, "wavpack -q -y " + options);
 }
 
 TEST(WavPackDecoder, DecodesEveryDepthToScaledFloatsExactly) {
     const EncodeFn encode = [](const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples) {
-        return encodeWavPack(folder, "song", d, samples);
+        return encodeWavPack(folder, d, samples);
     };
     expectExactDepths(encode, decodeWavPack, true, 7,
                       {{1, 8000, 8}, {2, 22050, 12}, {2, 44100, 16}, {1, 96000, 24}, {2, 44100, 32}});
@@ -47,13 +43,12 @@ TEST(WavPackDecoder, FloatFilesPassUnchanged) {
     ASSERT_TRUE(writeFloatWavFile(folder.file("float.wav"), 2, 44100, samples));
     ASSERT_TRUE(runTool("wavpack -q -y " + quoted(folder.file("float.wav")) + " -o " + quoted(folder.file("float.wv"))));
     const SDecodeRun run = decodeWavPack(folder.file("float.wv"));
-    EXPECT_EQ(run.state, E_CODECJOB_FINISHED);
-    EXPECT_TRUE(run.bytes == bytesOf(samples));
+    EXPECT_EQ(std::pair(run.state, run.bytes == bytesOf(samples)), std::pair(s32(E_CODECJOB_FINISHED), true));
 }
 
 TEST(WavPackDecoder, TagItems) {
     ClTempFolder folder;
-    const std::string path = encodeWavPack(folder, "tags", {2, 44100, 16}, makeSignal(10000, 2, 44100, 16),
+    const std::string path = encodeWavPack(folder, {2, 44100, 16}, makeSignal(10000, 2, 44100, 16),
                                            "-w 'Title=Tïtle ♫' -w Artist=Ärtist");
     ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, path);
     ASSERT_EQ(stepJobUntil(job, E_CODECJOB_OPENED), E_CODECJOB_OPENED);
@@ -97,7 +92,7 @@ TEST(WavPackDecoder, FileOfUnknownLengthIsRefusedAtOpen) {
 TEST(WavPackDecoder, DamagedFilesFailCleanly) {
     ClTempFolder folder;
     const std::vector<s32> samples = makeSignal(3 * 44100, 2, 44100, 16);
-    const std::vector<u8> file = readFileBytes(encodeWavPack(folder, "song", {2, 44100, 16}, samples));
+    const std::vector<u8> file = readFileBytes(encodeWavPack(folder, {2, 44100, 16}, samples));
     expectDamagedLosslessEnds(decodeWavPack, folder.str(), file, bytesOf(scaledFloats(samples, 16)));
 }
 

@@ -52,7 +52,5 @@ TEST_F(RunGroupArray, ReleaseReportsWhetherTheArrayWasSetUpAndPushNeedsSetUp) {
     pushRunGroup(&array, groupWithRuns(1.0f, 1));
     initRunGroupArray(&array, 2);  // set up again: the old groups are given back first
     EXPECT_EQ(array.count, 0u);
-    EXPECT_EQ(releaseRunGroupArray(&array), 1u);
-    EXPECT_EQ(array.data, nullptr);
-    EXPECT_EQ(releaseRunGroupArray(&array), 0u);
+    EXPECT_EQ((std::tuple{releaseRunGroupArray(&array), array.data, releaseRunGroupArray(&array)}), std::tuple(1u, nullptr, 0u));
 }

@@ -65,10 +65,8 @@ TEST_F(SamplePull, DeliversTheWholeSongInOrderThenZerosWithShortCounts) {
         song.insert(song.end(), chunk.begin(), chunk.begin() + m_got);
         counts.push_back(m_got);
     }
-    EXPECT_EQ(song, fakeStreamBytes(0, 1000));
-    EXPECT_EQ(counts.back(), 1000u % 64u);
-    EXPECT_EQ(pull(m_job, &m_info, 64, &m_got), fakeStreamBytes(0, 0, 64));
-    EXPECT_EQ(m_got, 0u);
+    EXPECT_EQ(std::pair(song, counts.back()), std::pair(fakeStreamBytes(0, 1000), 1000u % 64u));
+    EXPECT_EQ((std::pair{pull(m_job, &m_info, 64, &m_got), m_got}), std::pair(fakeStreamBytes(0, 0, 64), 0u));
 }
 
 TEST_F(SamplePull, JobFailingWhileThePullWaitsEndsTheWaitWithZeros) {
@@ -96,8 +94,7 @@ TEST_F(SamplePull, AWaitingPullIsNotHeldByTheDecodeThreadInterval) {
     const std::vector<u8> data = pull(m_job, &m_info, g_pullFakeConfig.totalBytes, &m_got);
     done = true;
     watchdog.join();
-    EXPECT_EQ(m_got, data.size());
-    EXPECT_EQ(data, fakeStreamBytes(0, g_pullFakeConfig.totalBytes));
+    EXPECT_EQ(std::pair(data, m_got), std::pair(fakeStreamBytes(0, g_pullFakeConfig.totalBytes), g_pullFakeConfig.totalBytes));
 }
 
 std::atomic<bool> g_completionRan{false};

@@ -77,31 +77,34 @@ protected:
         updateSongClock(1);
         dispatchBeats();
     }
-    void startSong() {
+    // The song starts with these beats, each delivery recorded in m_deliveries.
+    void startSong(const std::vector<f32>& beats) {
+        setBeats(beats);
+        m_deliveries.clear();
+        subscribeBeat(recordDelivery, &m_deliveries, 0);
         const SCueHandle cue = playCueHeld("Song");
         ASSERT_TRUE(cue);
         setSongCue(cue);
         updateAudioEngine(0.0f);
     }
+
+    std::vector<SDelivery> m_deliveries;
 };
 
 TEST_F(SongClock, EveryBeatArrivesOnceInOrderWithinOneFrameAtSeveralFrameRates) {
     for (const f32 fps : {30.0f, 60.0f, 144.0f}) {
         SCOPED_TRACE(fps);
-        setBeats(evenBeats(0.11f, 0.37f, 8));
-        std::vector<SDelivery> deliveries;
-        subscribeBeat(recordDelivery, &deliveries, 0);
-        startSong();
+        startSong(evenBeats(0.11f, 0.37f, 8));
         f32 previous = -1.0f;
         for (int i = 0; i < int(3.5f * fps); ++i) {
             frame(1.0f / fps);
             EXPECT_GE(g_fSongTime, previous) << "the song time never steps back";
             previous = g_fSongTime;
         }
-        ASSERT_EQ(deliveries.size(), 8u);
+        ASSERT_EQ(m_deliveries.size(), 8u);
         for (u32 i = 0; i < 8; ++i) {
-            const f32 late = deliveries[i].songTime - deliveries[i].beatTime;
-            EXPECT_EQ(std::tuple(deliveries[i].index, late > 0.0f, late <= 1.0f / fps + 1e-4f), std::tuple(s32(i), true, true));
+            const f32 late = m_deliveries[i].songTime - m_deliveries[i].beatTime;
+            EXPECT_EQ(std::tuple(m_deliveries[i].index, late > 0.0f, late <= 1.0f / fps + 1e-4f), std::tuple(s32(i), true, true));
         }
         releaseSongAnalysis();
         resetSongAnalysis();
@@ -109,25 +112,22 @@ TEST_F(SongClock, EveryBeatArrivesOnceInOrderWithinOneFrameAtSeveralFrameRates) 
 }
 
 TEST_F(SongClock, PauseHoldsTheTimeAndAHitchDeliversTheBeatsItPassedOnceInOrder) {
-    setBeats(evenBeats(0.25f, 0.25f, 20));
-    std::vector<SDelivery> deliveries;
-    subscribeBeat(recordDelivery, &deliveries, 0);
-    startSong();
+    startSong(evenBeats(0.25f, 0.25f, 20));
     for (int i = 0; i < 40; ++i) frame(1.0f / 60.0f);
-    const size_t deliveredBeforePause = deliveries.size();
+    const size_t deliveredBeforePause = m_deliveries.size();
     const f32 timeAtPause = g_fSongTime;
 
     pauseAllCues();
     for (int i = 0; i < 30; ++i) frame(1.0f / 60.0f, true);
     // A held song time delivers nothing again.
-    EXPECT_EQ(std::pair(g_fSongTime, deliveries.size()), std::pair(timeAtPause, deliveredBeforePause));
+    EXPECT_EQ(std::pair(g_fSongTime, m_deliveries.size()), std::pair(timeAtPause, deliveredBeforePause));
 
     resumeAllCues();
     frame(1.3f);  // a hitch: the audible position jumps well past several beats at once
-    EXPECT_GE(deliveries.size(), deliveredBeforePause + 5);
+    EXPECT_GE(m_deliveries.size(), deliveredBeforePause + 5);
     for (int i = 0; i < 200; ++i) frame(1.0f / 60.0f);
-    ASSERT_EQ(deliveries.size(), 20u);
-    for (u32 i = 0; i < 20; ++i) EXPECT_EQ(deliveries[i].index, s32(i));
+    ASSERT_EQ(m_deliveries.size(), 20u);
+    for (u32 i = 0; i < 20; ++i) EXPECT_EQ(m_deliveries[i].index, s32(i));
 }
 
 TEST_F(BeatEvents, TheFrameClockGivesFrameMinusOneWhileNegativeAndHoldsTheLastFrame) {

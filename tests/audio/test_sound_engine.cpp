@@ -12,6 +12,7 @@
 #include "core/game_clock.h"
 #include "core/random.h"
 #include "tests/support/audio_songs.h"
+#include "tests/support/file_bytes.h"
 
 #include <chrono>
 #include <sstream>
@@ -219,8 +220,7 @@ TEST_F(SoundEngine, HandlesAndVoicesRunOut) {
     startEngine();
     for (int i = 0; i < 64; ++i) playCueHeld("Blip");
     // 64 voices per definition: the next one gives its handle back.
-    EXPECT_FALSE(playCueHeld("Blip"));
-    EXPECT_EQ(getCueHandlesInUse(), 64u);
+    EXPECT_EQ((std::pair{bool(playCueHeld("Blip")), getCueHandlesInUse()}), std::pair(false, 64u));
     for (int i = 0; i < 64; ++i) playCueHeld("Other");
     EXPECT_FALSE(playCueHeld("Loop"));
     playCue("Loop");
@@ -282,8 +282,7 @@ TEST_F(SoundEngine, ValuesAreClampedAndVolumeScalesLastOneUpdate) {
     EXPECT_EQ(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), 0.5f);
     setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 0.5f);
     frame(0.01f);
-    EXPECT_EQ(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), 1.0f);
-    EXPECT_EQ(status({loop}), "1 0.25");
+    EXPECT_EQ(std::pair(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), status({loop})), std::pair(1.0f, std::string("1 0.25")));
     EXPECT_EQ(play(loop, {{0.01f, 0.01f}}), std::vector<std::string>{"1 0.5"});
     setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 1.0f);
     startVolumeScaleRamp(0.5f, E_SOUNDSCALE_EFFECTS, 1.0f);  // from its level
@@ -325,13 +324,11 @@ TEST_F(SoundEngine, BanksLoadOnceAndDamagedOrMissingBanksAreRefused) {
     EXPECT_EQ(loadSoundBank("DAMAGED", 0), 0);
     const std::string refusal = testing::internal::GetCapturedStderr();
     EXPECT_NE(refusal.find("Audio/DAMAGED.iAudioSB"), std::string::npos) << refusal;
-    EXPECT_EQ(loadSoundBank("NOSUCHBANK", 0), 0);
-    EXPECT_EQ(getLoadedSoundBankCount(), 1u);
+    EXPECT_EQ((std::pair{loadSoundBank("NOSUCHBANK", 0), getLoadedSoundBankCount()}), std::pair(0, 1u));
     EXPECT_FALSE(playCueHeld("Bad"));
 
     const SCueHandle held = playCueHeld("Blip");
-    EXPECT_EQ(unloadSoundBank(crc32TextNoCase("ZUNO_SFX")), 1);
-    EXPECT_EQ(status({held}), "0 done");
+    EXPECT_EQ((std::pair{unloadSoundBank(crc32TextNoCase("ZUNO_SFX")), status({held})}), std::pair(1, std::string("0 done")));
     EXPECT_FALSE(playCueHeld("Blip"));
 }
 
@@ -376,7 +373,7 @@ TEST_F(SoundEngine, FixedStepTimesVoicesOnTheGameClock) {
     removeTimelineListener(registration);
 }
 
-TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerAndEndsWithIt) {
+TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerWhichGoesBeforeTheCodecs) {
     setMusicStreamFactory(makeFakeMusicStream);
     startWithCodecs();
     SSoundDefinition& song = *songDefinition(1.0f);
@@ -395,11 +392,6 @@ TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerAndEndsWithIt) {
     player->makeReady();
     updateAudioEngine(0.0f);
     EXPECT_EQ(std::pair(player->state(), isCueFinished(music)), std::pair(s32(E_MUSICSTREAM_PLAYING), false));
-    mix(RATE / 2);
-    EXPECT_NEAR(getCuePosition(music), 0.5f, 0.001f);
-    mix(RATE / 2 + 10);
-    frame(0.02f);
-    EXPECT_TRUE(isCueFinished(music));
 
     // Shutdown releases the player while the codec registry still runs.
     shutdownAudioEngine();
@@ -410,8 +402,7 @@ TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerAndEndsWithIt) {
 TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
     startWithCodecs();
     m_root.write("music/song.wav", sineWav(RATE / 2, RATE));
-    const std::string folder = m_root.file("music/");
-    const std::u16string wideFolder(folder.begin(), folder.end());
+    const std::u16string wideFolder = widePath(m_root.file("music/"));
     SSoundDefinition* song = songDefinition(0.5f);
     std::snprintf(song->fileNames[0], SOUND_SAMPLE_NAME_SIZE, "song.wav");
     ASSERT_EQ(createMusicFileSound(nullptr, song, wideFolder.c_str(), 1), 1);

@@ -101,26 +101,18 @@ protected:
     }
 };
 
-TEST_F(SpawnEvents, FirstPassThatReachesTheTargetIsKept) {
-    // Target 3: the step-two pass. Target 4: the step-one pass, stopped at the target. Target 0:
-    // still the first event met.
-    const std::pair<s32, std::vector<u32>> cases[] = {
-        {1, {101, 103, 105}}, {2, {101, 102, 103, 104}}, {3, {101}}};
+// Target 3: the step-two pass. Target 4: the step-one pass, stopped at the target. Target 0:
+// still the first event met. Target 9, which the rises of 3 and 5 miss: the counting-all pass,
+// frame 1's band 0 from level 0 up and the silent bands' level 0, then frame 2's until the target.
+TEST_F(SpawnEvents, FirstPassThatReachesTheTargetIsKeptElseAllAreCounted) {
+    const std::pair<s32, std::vector<u32>> cases[] = {{4, {100, 101, 102, 103, 104, 105, 110, 120, 200}},
+                                                      {1, {101, 103, 105}}, {2, {101, 102, 103, 104}}, {3, {101}}};
     for (const auto& [level, expected] : cases) {
         computeSongFeatures(level);
         EXPECT_EQ(eventsInFrames(1, 5), expected) << "level " << level;
     }
     // The second bar (frames 5 to 8) has no rise: with target 0 the step-two pass gives nothing.
     EXPECT_TRUE(eventsInFrames(5, 9).empty());
-}
-
-TEST_F(SpawnEvents, CountingAllPassTakesEveryLevelFromZeroFrameByFrame) {
-    computeSongFeatures(4);  // target 9: the rises give 3 and 5
-    const std::vector<u32> events = eventsInFrames(1, 5);
-    ASSERT_EQ(events.size(), 9u);
-    EXPECT_EQ(std::vector<u32>(events.begin(), events.begin() + 6), (std::vector<u32>{100, 101, 102, 103, 104, 105}));
-    EXPECT_EQ(events[7] / 10 % 10, 2u);
-    EXPECT_EQ(events[8], 200u);
 }
 
 TEST_F(SpawnEvents, EnvelopesAverageTenFramesAndAreBuiltOncePerSong) {
@@ -183,9 +175,7 @@ TEST_F(DropBeats, LoudBarAfterTwoQuietOnesFlagsTheStrongestNearbyBeat) {
 TEST_F(DropBeats, FarWindowIsTriedWhenNoBeatIsWithinHalfASecond) {
     makeDropSong(0.0f);
     emptyBeats(&g_aSongBeats);
-    addSongBeat(5.0f);
-    addSongBeat(18.6f, 2.0f);
-    addSongBeat(20.3f);
+    for (const auto& [time, strength] : {std::pair(5.0f, 1.0f), {18.6f, 2.0f}, {20.3f, 1.0f}}) addSongBeat(time, strength);
     computeSongFeatures(0);
     EXPECT_EQ(dropTimes(), (std::vector<f32>{18.6f}));
 }
@@ -273,30 +263,32 @@ TEST_F(SongFeatures, GeneratedSongGetsLevelsFromItsSectionsAndOneDropBeat) {
 // The beat window query
 
 // No beat delivered yet: the query answers all the same.
-using BeatWindow = SongFeatures;
+class BeatWindow : public SongFeatures {
+protected:
+    // The beat found from index `first` within `width` seconds either side of `time`.
+    static s32 find(s32 first, f32 time, f32 width, u32 mode) { return findNearestBeatInWindow(first, time, width, width, mode); }
+    static constexpr u32 NEAREST = E_BEATWINDOW_NEAREST, STRONGEST = E_BEATWINDOW_STRONGEST;
+};
 
 TEST_F(BeatWindow, NearestAndStrongestTakeTheFirstOnTiesAndEdgesAreInside) {
     for (const auto& [time, strength] : {std::pair(1.0f, 2.0f), {1.5f, 3.0f}, {2.0f, 3.0f}, {3.0f, 1.0f}})
         addSongBeat(time, strength);
-    EXPECT_EQ(findNearestBeatInWindow(0, 1.75f, 1.0f, 1.0f, E_BEATWINDOW_NEAREST), 1);
-    EXPECT_EQ(findNearestBeatInWindow(0, 2.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 1);
-    EXPECT_EQ(findNearestBeatInWindow(2, 2.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 2);
-    EXPECT_EQ(findNearestBeatInWindow(-5, 1.0f, 0.0f, 0.0f, E_BEATWINDOW_NEAREST), 0);
-    EXPECT_EQ(findNearestBeatInWindow(0, 2.5f, 0.5f, 0.5f, E_BEATWINDOW_NEAREST), 2);
-    EXPECT_EQ(findNearestBeatInWindow(3, 2.5f, 0.5f, 0.5f, E_BEATWINDOW_NEAREST), 3);
-    EXPECT_EQ(findNearestBeatInWindow(0, 2.5f, 0.4f, 0.4f, E_BEATWINDOW_NEAREST), -1);
+    EXPECT_EQ(std::vector({find(0, 1.75f, 1.0f, NEAREST), find(0, 2.0f, 1.0f, STRONGEST), find(2, 2.0f, 1.0f, STRONGEST),
+                           find(-5, 1.0f, 0.0f, NEAREST), find(0, 2.5f, 0.5f, NEAREST), find(3, 2.5f, 0.5f, NEAREST),
+                           find(0, 2.5f, 0.4f, NEAREST)}),
+              std::vector({1, 1, 2, 0, 2, 3, -1}));
     g_aSongBeats.release();
-    EXPECT_EQ(findNearestBeatInWindow(0, 3.0f, 1.0f, 1.0f, E_BEATWINDOW_NEAREST), -1);
+    EXPECT_EQ(find(0, 3.0f, 1.0f, NEAREST), -1);
 }
 
 TEST_F(BeatWindow, StrongestNeedsStrengthLooksAtSixtyFourBeatsAndOtherModesAreFatal) {
     addSongBeat(1.0f, 0.0f);
-    EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), -1);
+    EXPECT_EQ(find(0, 1.0f, 1.0f, STRONGEST), -1);
     for (u32 i = 1; i < 70; ++i) addSongBeat(1.0f + 0.01f * f32(i), i == 66 ? 9.0f : 1.0f);
-    EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 1);
-    EXPECT_EQ(findNearestBeatInWindow(3, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST), 66);
     // Mode 2 stops at the first beat it meets.
-    EXPECT_EQ(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST_STOP_AT_FIRST), -1);
-    EXPECT_EQ(findNearestBeatInWindow(1, 1.0f, 1.0f, 1.0f, E_BEATWINDOW_STRONGEST_STOP_AT_FIRST), 1);
-    EXPECT_THROW(findNearestBeatInWindow(0, 1.0f, 1.0f, 1.0f, 3), SFatal);
+    constexpr u32 STOP_AT_FIRST = E_BEATWINDOW_STRONGEST_STOP_AT_FIRST;
+    EXPECT_EQ(std::vector({find(0, 1.0f, 1.0f, STRONGEST), find(3, 1.0f, 1.0f, STRONGEST), find(0, 1.0f, 1.0f, STOP_AT_FIRST),
+                           find(1, 1.0f, 1.0f, STOP_AT_FIRST)}),
+              std::vector({1, 66, -1, 1}));
+    EXPECT_THROW(find(0, 1.0f, 1.0f, 3), SFatal);
 }

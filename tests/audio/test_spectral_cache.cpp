@@ -130,12 +130,11 @@ TEST_F(SpectralCache, DamagedFilesReadAsNotCachedAndLeaveTheStateAlone) {
     const std::vector<u8> good = buildImage();
     std::vector<u8> lastByte = good;
     lastByte.back() ^= 0x01;
-    std::vector<u8> truncated(good.begin(), good.end() - 1);
-    const std::vector<u8> version1 = resigned(good, [](std::vector<u8>* i) { setWord(i, 4, 1); });
-    for (const std::vector<u8>* bad : std::initializer_list<const std::vector<u8>*>{&lastByte, &truncated, &version1}) {
-        decoder_test::writeFileBytes(cacheFile(), *bad);
+    // The last byte changed, the file cut by a byte, and version 1; the current analysis stays.
+    for (const std::vector<u8>& bad : {lastByte, decoder_test::firstBytes(good, good.size() - 1),
+                                       resigned(good, [](std::vector<u8>* i) { setWord(i, 4, 1); })}) {
+        decoder_test::writeFileBytes(cacheFile(), bad);
         EXPECT_EQ(readSpectrumCache(u"x.wav", m_identity), 0);
-        // The current analysis stays.
         EXPECT_EQ(std::tuple(g_SpectrumAnalysis.header.frameCount, g_SpectrumAnalysis.cacheImage), std::tuple(40u, nullptr));
     }
     decoder_test::writeFileBytes(cacheFile(), good);

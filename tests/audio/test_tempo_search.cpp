@@ -28,6 +28,12 @@ protected:
     }
 
     void setSongSeconds(f32 seconds) { m_analysis.frameCount = u32(seconds / EXACT_FRAME); }
+    // The tempo candidates found for a song of this length.
+    u32 candidatesFor(f32 songSeconds) {
+        setSongSeconds(songSeconds);
+        findTempoCandidates(&m_analysis);
+        return m_analysis.candidates.count;
+    }
     SBeatArray& list(EOnsetList which) { return m_analysis.onsetLists[which]; }
     void addOnset(EOnsetList which, f32 time, f32 strength = 2.0f) {
         pushBeat(&list(which), SBeat{time, strength, 0, 0, {}});
@@ -72,13 +78,8 @@ TEST_F(TempoSearch, FewerThanTwoOnsetsGiveNoCandidateAndTheSummedOnsetIsTheBeat)
 
 TEST_F(TempoSearch, SmoothedBinBelowHalfTheSongLengthIsNeverACandidate) {
     for (u32 k = 0; k <= 60; ++k) addOnset(E_ONSET_LIST_SUMMED, 0.5f * f32(k));  // 60 intervals of 0.5 s
-    setSongSeconds(121.0f);
-    findTempoCandidates(&m_analysis);
-    EXPECT_EQ(m_analysis.candidates.count, 0u);
-
-    setSongSeconds(120.0f);  // half the length is 60: reached
-    findTempoCandidates(&m_analysis);
-    ASSERT_EQ(m_analysis.candidates.count, 1u);
+    EXPECT_EQ(candidatesFor(121.0f), 0u);
+    ASSERT_EQ(candidatesFor(120.0f), 1u);  // half the length is 60: reached
     // The smoothed histogram is flat across the summing width; its first bin is the peak.
     EXPECT_NEAR(m_analysis.candidates[0].tempo, 120.0f, 8.0f);
     EXPECT_EQ(m_analysis.candidates[0].period, 60.0f / m_analysis.candidates[0].tempo);
@@ -89,9 +90,7 @@ TEST_F(TempoSearch, PeaksTenBeatsPerMinuteApartMergeAndThirtyApartStaySeparate) 
         createOnsetLists(&m_analysis);
         addPairs(E_ONSET_LIST_LOW, 60.0f / 120.0f, 40);
         addPairs(E_ONSET_LIST_HIGH, 60.0f / other, 40);
-        setSongSeconds(80.0f);
-        findTempoCandidates(&m_analysis);
-        ASSERT_EQ(m_analysis.candidates.count, other == 130.0f ? 1u : 2u) << other;
+        ASSERT_EQ(candidatesFor(80.0f), other == 130.0f ? 1u : 2u) << other;
         EXPECT_LT(m_analysis.candidates[0].tempo, 121.0f);  // the low list's, which came first
     }
 }
@@ -99,14 +98,11 @@ TEST_F(TempoSearch, PeaksTenBeatsPerMinuteApartMergeAndThirtyApartStaySeparate) 
 TEST_F(TempoSearch, IntervalsShorterThanTwoHundredSixtyBeatsPerMinuteNeverVote) {
     // Dense hi-hats 0.20 to 0.23 s apart: twelve pairs against a threshold of 2.
     for (const f32 gap : {0.205f, 0.21f, 0.22f, 0.23f}) addPairs(E_ONSET_LIST_HIGH, gap, 3);
-    setSongSeconds(4.0f);
-    findTempoCandidates(&m_analysis);
-    EXPECT_EQ(m_analysis.candidates.count, 0u);
+    EXPECT_EQ(candidatesFor(4.0f), 0u);
     // The shortest interval itself counts.
     createOnsetLists(&m_analysis);
     addPairs(E_ONSET_LIST_HIGH, TEMPO_SHORTEST_INTERVAL, 12);
-    findTempoCandidates(&m_analysis);
-    EXPECT_EQ(m_analysis.candidates.count, 1u);
+    EXPECT_EQ(candidatesFor(4.0f), 1u);
 }
 
 TEST_F(TempoSearch, RunWithNoMatchAtItsSecondBeatStopsAndIsDiscarded) {
