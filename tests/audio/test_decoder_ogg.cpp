@@ -68,7 +68,7 @@ TEST(OggVorbisDecoder, MatchesTheSourceInLengthAndShape) {
         EXPECT_LT(run.bufferSizes.back(), run.bufferSizes.front());
         const std::vector<f32> decoded = pcm16Floats(run.bytes), expected = scaledFloats(source, 16);
         EXPECT_GT(channelCorrelation(decoded, expected, channels, 0, 0), 0.99);
-        if (channels == 2) EXPECT_GT(channelCorrelation(decoded, expected, channels, 1, 0), 0.95);
+        if (channels == 2) { EXPECT_GT(channelCorrelation(decoded, expected, channels, 1, 0), 0.95); }
     }
 }
 
