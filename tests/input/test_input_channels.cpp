@@ -25,7 +25,8 @@ protected:
     }
 };
 
-TEST_F(InputChannels, OnMeansAboveOneTenthAndEdgesFollowTheSumOfTheSources) {
+TEST_F(InputChannels, OnMeansAboveOneTenthEdgesFollowTheSumOfTheSourcesAndChannelsOutsideTheArraysAreRefused) {
+    EXPECT_TRUE(!getPlayerChannel(4, 0) && !getPlayerChannel(0, 38) && !getPlayerChannel(-1, 0) && !getDebugCameraChannel(32) && getDebugCameraChannel(31));
     SInputChannel* fire = getPlayerChannel(1, 5);
     ASSERT_NE(fire, nullptr);
     frame(fire, 0.1f);
@@ -50,10 +51,6 @@ TEST_F(InputChannels, TheLockHidesEdgesForTheFrameOfTheLockAndTheNext) {
     frame(click, 0.0f);
     frame(click, 1.0f);
     EXPECT_EQ(isChannelPressed(click), 1u);
-}
-
-TEST_F(InputChannels, ChannelsOutsideTheArraysAreRefused) {
-    EXPECT_TRUE(!getPlayerChannel(4, 0) && !getPlayerChannel(0, 38) && !getPlayerChannel(-1, 0) && !getDebugCameraChannel(32) && getDebugCameraChannel(31));
 }
 
 TEST(InputSensitivity, TheSliderEndsAndItsMiddle) {

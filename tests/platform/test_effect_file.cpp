@@ -41,7 +41,7 @@ std::string errorOf(const std::string& text, const char* name = "Shaders/test.fx
     return parseEffectFile(name, text, &file, &error) ? "parsed" : error;
 }
 
-TEST(EffectFile, ParametersAnswerReflection) {
+TEST(EffectFile, ParametersAnswerReflectionAndPassStatesHaveDefaults) {
     const SEffectFile file = parseOrFail(BLUR_EFFECT);
     ASSERT_EQ(file.parameters.size(), 4u);
 
@@ -57,11 +57,8 @@ TEST(EffectFile, ParametersAnswerReflection) {
     EXPECT_EQ((std::vector<int>{findEffectParameterBySemantic(file, "WORLDVIEWPROJ"), findEffectParameterBySemantic(file, "PEROBJ"),
                                 findEffectParameterBySemantic(file, "WORLD")}),
               (std::vector<int>{0, 2, -1}));
-}
 
-TEST(EffectFile, PassStatesAndTheirDefaults) {
-    const SEffectFile blur = parseOrFail(BLUR_EFFECT);
-    const SEffectPassState& b = blur.pass;  // depth test by default
+    const SEffectPassState& b = file.pass;  // depth test by default
     EXPECT_EQ(std::make_tuple(b.blend, b.depthTest, b.depthWrite, b.cull, b.address),
               std::make_tuple(E_EFFECT_BLEND_ADDITIVE, true, false, E_EFFECT_CULL_NONE, E_EFFECT_ADDRESS_CLAMP));
     const SEffectFile plain = parseOrFail("velodrix-effect 1\n[vertex]\n[fragment]\n");

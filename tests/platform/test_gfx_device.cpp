@@ -93,10 +93,6 @@ protected:
         gfxSetUniformMatrix(m_program, gfxUniformLocation(m_program, "u_worldViewProj"), wvp);
     }
     void setTexture(SGfxTexture* t) { gfxSetUniformTexture(m_program, gfxUniformLocation(m_program, "u_diffuse"), 0, t); }
-    void setCull(EGfxCull cull) {
-        m_pass.cull = cull;
-        gfxApplyPassState(m_pass);
-    }
 
     // A quad over pixels [x0, x1) x [y0, y1), shifted by half a pixel as 2D code does.
     void drawQuad(f32 x0, f32 y0, f32 x1, f32 y1, f32 z, u32 argb) {
@@ -192,12 +188,12 @@ TEST_F(GfxDevice, VertexColoursAreArgbWordsAndCullingNamesScreenWinding) {
     // Clockwise on screen (y down): top-left, top-right, bottom-left.
     const SVertex clockwise[3] = {{0, 0, 0.5f, 0xFF102030u, 0, 0, 0, 0, 0}, {32, 0, 0.5f, 0xFF102030u, 0, 0, 0, 0, 0},
                                   {0, 32, 0.5f, 0xFF102030u, 0, 0, 0, 0, 0}};
-    setCull(E_GFX_CULL_CW);
-    gfxDrawPrimitiveUP(E_GFX_PRIM_TRIANGLE_LIST, 1, clockwise, 3);
-    EXPECT_EQ(readBack(nullptr)[2 * W + 2], 0xFF000000u) << "clockwise culled";
-    setCull(E_GFX_CULL_CCW);
-    gfxDrawPrimitiveUP(E_GFX_PRIM_TRIANGLE_LIST, 1, clockwise, 3);
-    EXPECT_EQ(readBack(nullptr, W, H, "winding")[2 * W + 2], 0xFF102030u);
+    for (auto [cull, shown] : {std::pair{E_GFX_CULL_CW, 0xFF000000u}, {E_GFX_CULL_CCW, 0xFF102030u}}) {
+        m_pass.cull = cull;
+        gfxApplyPassState(m_pass);
+        gfxDrawPrimitiveUP(E_GFX_PRIM_TRIANGLE_LIST, 1, clockwise, 3);
+        EXPECT_EQ(readBack(nullptr, W, H, "winding")[2 * W + 2], shown) << cull;
+    }
 }
 
 TEST_F(GfxDevice, ARenderTargetReadAsATextureKeepsItsTopRowAtVZero) {

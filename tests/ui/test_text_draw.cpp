@@ -50,10 +50,7 @@ protected:
         for (const STestGlyph& g : TEST_GLYPHS) {
             for (u32 y = 0; y < GRID_HEIGHT; ++y)
                 for (u32 x = 0; x < GRID_WIDTH; ++x)
-                    if (g.rows[y][x] == '#') {
-                        u8* p = &rgba[4 * (y * ATLAS_WIDTH + cell * CELL + x)];
-                        p[0] = p[1] = p[2] = p[3] = 255;
-                    }
+                    if (g.rows[y][x] == '#') std::fill_n(&rgba[4 * (y * ATLAS_WIDTH + cell * CELL + x)], 4, u8(255));
             face->addGlyph(SFontGlyph{g.code, {f32(cell * CELL) / ATLAS_WIDTH, 0.0f}, {f32(cell * CELL + GRID_WIDTH) / ATLAS_WIDTH, f32(GRID_HEIGHT) / ATLAS_HEIGHT},
                                       GRID_WIDTH, GRID_HEIGHT, 0.0f, 0.0f, CELL});
             ++cell;

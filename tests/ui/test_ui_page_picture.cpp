@@ -59,7 +59,6 @@ TEST_F(UiPagePicture, TitleButtonsAndColourTaggedTextInTheGeneratedFonts) {
     ASSERT_FALSE(gfxIsNullRenderer());
     for (const char* face : {"NiceCapsBoldFont", "NormalFont", "ScriptFont", "SystemFont"})
         EXPECT_NE(findFontFace(face), nullptr) << face;
-    EXPECT_EQ(findFontFaceOrBase("NiceCapsBoldFont-JAP"), findFontFace("NiceCapsBoldFont"));
     buildTitlePage();
     setClockDelta(GAME_CLOCK_SYSTEM, 1.0f);  // past the switch's fade
     const SPicture frame = drawFrames(renderUiPages, "ui_title_page.png");
