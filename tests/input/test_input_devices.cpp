@@ -30,9 +30,11 @@ protected:
         for (int id : ids) out.push_back(channel(player, id));
         return out;
     }
-    void frame(ClInputMapperBase* mapper, int player = 0) {
+    // One frame through the mapper for player 0; the listed channels' values after it.
+    static std::vector<f32> frame(ClInputMapperBase* mapper, std::initializer_list<int> ids = {}) {
         updateInput();
-        mapper->mapInputs(player);
+        mapper->mapInputs(0);
+        return channels(0, ids);
     }
     ClFakeInputBackend backend;
 };
@@ -69,22 +71,19 @@ TEST_F(InputDevices, GameplayMapperSumsItsSourcesAndKeepsOppositeHalvesApart) {
     backend.padPresent[0] = true;
     backend.pads[0] = {u16(E_PAD_A | E_PAD_DPAD_RIGHT), 255, 0, -32767, 32767, 0, 0};
     backend.keys = {{0x39, 0x80}, {0x0B, 0x80}, {0x3C, 0x80}, {0x3C, 0x00}};
-    frame(gameplayInputMapper());
-    EXPECT_EQ(channels(0, {5, 6, 7, 8, 22, 33, 34, 35, 36, 37}), (std::vector<f32>{2, 0, 1, 0, 0, 1, 1, 0, 1, 1}));
+    EXPECT_EQ(frame(gameplayInputMapper(), {5, 6, 7, 8, 22, 33, 34, 35, 36, 37}),
+              (std::vector<f32>{2, 0, 1, 0, 0, 1, 1, 0, 1, 1}));
     EXPECT_EQ(channel(1, 5), 0.0f) << "a player without a pad of its own";
 }
 
 TEST_F(InputDevices, MenusMapperGivesOneEdgePerWheelFrame) {
     backend.mouse = {{E_MOUSE_RECORD_WHEEL, 120}, {E_MOUSE_RECORD_BUTTON1, 0x80}};
     backend.keys = {{0x01, 0x80}};
-    frame(menusInputMapper());
-    EXPECT_EQ(channels(0, {13, 16, 18, 19, 20}), (std::vector<f32>{0, 1, 1, 0, 1}));
+    EXPECT_EQ(frame(menusInputMapper(), {13, 16, 18, 19, 20}), (std::vector<f32>{0, 1, 1, 0, 1}));
     EXPECT_EQ(isChannelPressed(getPlayerChannel(0, 18)), 1u);
-    frame(menusInputMapper());
-    EXPECT_EQ(channels(0, {16, 18}), (std::vector<f32>{1, 0})) << "buttons are kept, the wheel is not";
+    EXPECT_EQ(frame(menusInputMapper(), {16, 18}), (std::vector<f32>{1, 0})) << "buttons are kept, the wheel is not";
     backend.mouse = {{E_MOUSE_RECORD_WHEEL, -1}};
-    frame(menusInputMapper());
-    EXPECT_EQ(channels(0, {18, 19}), (std::vector<f32>{0, 1}));
+    EXPECT_EQ(frame(menusInputMapper(), {18, 19}), (std::vector<f32>{0, 1}));
 }
 
 TEST_F(InputDevices, DebugCameraMapperWritesItsOwnBlock) {
