@@ -22,9 +22,8 @@ TEST(FramePacer, PacedPresentsKeepOnePeriodApartAndALateFrameRestartsTheDeadline
 }
 
 TEST(FramePacer, WithoutVsyncOrWithAWaitingSwapNothingWaitsAndUnknownRefreshIsSixtyHertz) {
-    ClFramePacer immediate;
+    ClFramePacer immediate, waitingSwap;
     immediate.configure(false, false, 60);
-    ClFramePacer waitingSwap;
     waitingSwap.configure(true, true, 0);
     EXPECT_EQ(waitingSwap.periodNs(), 1000000000ull / 60);
     for (u64 t = 0; t < 100; ++t) {
