@@ -44,6 +44,9 @@ protected:
     static void key(SDL_Scancode code, bool down) {
         push(down ? SDL_KEYDOWN : SDL_KEYUP, [code](SDL_Event& e) { e.key.keysym.scancode = code; });
     }
+    static int attachPad() {
+        return SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+    }
     static std::vector<u32> padsConnected(int count) { return std::vector<u32>(g_aPadConnected, g_aPadConnected + count); }
     static std::vector<f32> channels(std::initializer_list<int> ids, int player = 0) {
         std::vector<f32> out;
@@ -80,8 +83,8 @@ TEST_F(InputSdlEvents, KeyStatesAreClearedWhenTheWindowLosesTheFocus) {
 }
 
 TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) {
-    const int first = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
-    const int second = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+    const int first = attachPad();
+    const int second = attachPad();
     ASSERT_GE(second, 0) << SDL_GetError();
     drain();
     SDL_Joystick* pad1 = SDL_JoystickOpen(second);
@@ -98,8 +101,7 @@ TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) 
     SDL_JoystickDetachVirtual(first);
     frame(gameplayInputMapper());
     EXPECT_EQ(padsConnected(2), (std::vector<u32>{0, 1}));
-    const int again = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
-    ASSERT_GE(again, 0);
+    ASSERT_GE(attachPad(), 0);
     frame(gameplayInputMapper());
     EXPECT_EQ(padsConnected(2), (std::vector<u32>{1, 1}));
     EXPECT_EQ(g_aRawPadRecords[1][E_RAW_B], 1.0f);

@@ -128,8 +128,7 @@ TEST_F(TempDirectory, RenameReplacesAnExistingFileAndAMissingSourceLeavesTheTarg
 TEST(TextConversion, RoundTripsAndRejectsInvalidUtf8) {
     const std::u16string wide = u"Caf\u00e9 \u266B \U0001F3B5";
     std::u16string back;
-    EXPECT_TRUE(osUtf8ToWide(osWideToUtf8(wide.c_str()).c_str(), &back));
-    EXPECT_EQ(back, wide);
+    EXPECT_EQ((std::pair{osUtf8ToWide(osWideToUtf8(wide.c_str()).c_str(), &back), back}), std::pair(true, wide));
 
     for (const char* bad : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
         EXPECT_FALSE(osUtf8ToWide(bad, &back)) << bad;
