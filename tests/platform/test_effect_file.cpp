@@ -70,16 +70,14 @@ TEST(EffectFile, ParametersAnswerReflectionAndPassStatesHaveDefaults) {
 TEST(EffectFile, StageSourcesDeclareTheParametersAndMapLinesBack) {
     const SEffectFile file = parseOrFail(BLUR_EFFECT);
     u32 prefix = 0;
-    const std::string fragment = effectStageSource(file, E_EFFECT_STAGE_FRAGMENT, &prefix);
-    EXPECT_EQ(prefix, 5u);
-    EXPECT_EQ(fragment,
-              "#version 330 core\n"
-              "uniform mat4 g_mWorldViewProj;\n"
-              "uniform vec2 g_av2BlurOffsets[15];\n"
-              "uniform vec4 g_v4Colour;\n"
-              "uniform sampler2D g_tDiffuse;\n"
-              "out vec4 colour;\n"
-              "void main() { colour = g_v4Colour; }\n");
+    EXPECT_EQ((std::pair{effectStageSource(file, E_EFFECT_STAGE_FRAGMENT, &prefix), prefix}),
+              std::pair(std::string("#version 330 core\n"
+                                    "uniform mat4 g_mWorldViewProj;\n"
+                                    "uniform vec2 g_av2BlurOffsets[15];\n"
+                                    "uniform vec4 g_v4Colour;\n"
+                                    "uniform sampler2D g_tDiffuse;\n"
+                                    "out vec4 colour;\n"
+                                    "void main() { colour = g_v4Colour; }\n"), 5u));
 
     // Vertex line 3 is a generated declaration, line 7 past the stage.
     EXPECT_EQ((std::vector<u32>{effectFileLineOfStageLine(file, E_EFFECT_STAGE_FRAGMENT, 7), effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 6),

@@ -39,8 +39,13 @@ void main() { o_colour = texture(u_diffuse, v_uv) * v_colour; }
 // Pixels read back as RGBA bytes, compared as ARGB words like the colours that drew them.
 using Pixels = std::vector<u32>;
 
-std::vector<u32> toArgb(const std::vector<u8>& rgba) {
-    std::vector<u32> out(rgba.size() / 4);
+// The target's pixels (the back buffer's for null), top row first.
+Pixels readBack(SGfxTexture* target, u32 w = W, u32 h = H, const char* pngName = nullptr) {
+    std::vector<u8> rgba(w * h * 4);
+    EXPECT_TRUE(gfxReadPixels(target, rgba.data(), u32(rgba.size())));
+    if (const char* dir = std::getenv("VELODRIX_TEST_PNG_DIR"); dir && pngName)
+        stbi_write_png((std::string(dir) + "/" + pngName + ".png").c_str(), int(w), int(h), 4, rgba.data(), int(w * 4));
+    Pixels out(w * h);
     for (size_t i = 0; i < out.size(); ++i)
         out[i] = u32(rgba[i * 4 + 3]) << 24 | u32(rgba[i * 4]) << 16 | u32(rgba[i * 4 + 1]) << 8 | rgba[i * 4 + 2];
     return out;
@@ -102,14 +107,6 @@ protected:
         gfxDrawIndexedPrimitiveUP(E_GFX_PRIM_TRIANGLE_LIST, 4, 2, indices, E_GFX_INDEX_16, v);
     }
 
-    Pixels readBack(SGfxTexture* target, u32 w = W, u32 h = H, const char* pngName = nullptr) {
-        std::vector<u8> rgba(w * h * 4);
-        EXPECT_TRUE(gfxReadPixels(target, rgba.data(), u32(rgba.size())));
-        if (const char* dir = std::getenv("VELODRIX_TEST_PNG_DIR"); dir && pngName)
-            stbi_write_png((std::string(dir) + "/" + pngName + ".png").c_str(), int(w), int(h), 4, rgba.data(), int(w * 4));
-        return toArgb(rgba);
-    }
-
     SGfxProgram* m_program = nullptr;
     SGfxVertexDecl* m_decl = nullptr;
     SGfxPassState m_pass;
@@ -143,9 +140,7 @@ TEST(GfxDeviceMultisampled, ResolvesItsBackBufferForReadingAndPresenting) {
     std::tie(params.width, params.height, params.multisample, params.stencil) = std::tuple(16u, 8u, 4u, true);
     ASSERT_EQ(gfxCreateDevice(params), E_GFX_OK) << gfxLastErrorText();
     gfxClear(E_GFX_CLEAR_TARGET | E_GFX_CLEAR_DEPTH | E_GFX_CLEAR_STENCIL, 0xFF336699u, 1.0f, 0);
-    std::vector<u8> rgba(16 * 8 * 4);
-    ASSERT_TRUE(gfxReadPixels(nullptr, rgba.data(), u32(rgba.size())));
-    EXPECT_EQ(toArgb(rgba)[77], 0xFF336699u);
+    EXPECT_EQ(readBack(nullptr, 16, 8)[77], 0xFF336699u);
     EXPECT_EQ(gfxPresent(), E_GFX_OK);
     gfxDestroyDevice();
 }
