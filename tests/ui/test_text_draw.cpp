@@ -31,18 +31,9 @@ const STestGlyph TEST_GLYPHS[] = {
 
 class TextDrawing : public OffscreenPictureTest {
 protected:
+    // The test font: each glyph in its cell of one atlas row.
     void SetUp() override {
         OffscreenPictureTest::SetUp();
-        makeFont();
-    }
-    void TearDown() override {
-        releaseFontFaces();
-        releaseUiSprites();
-        delete m_atlas;
-        OffscreenPictureTest::TearDown();
-    }
-
-    void makeFont() {
         std::vector<u8> rgba(ATLAS_WIDTH * ATLAS_HEIGHT * 4, 0);
         SFontFace* face = createFontFace("TestFont");
         face->lineHeight = GRID_HEIGHT + 1;
@@ -59,6 +50,12 @@ protected:
         m_atlas = new ClTexture;
         ASSERT_TRUE(m_atlas->createFromMemory(png.data(), png.size(), "test-font", false, true));
         face->texture = m_atlas;
+    }
+    void TearDown() override {
+        releaseFontFaces();
+        releaseUiSprites();
+        delete m_atlas;
+        OffscreenPictureTest::TearDown();
     }
 
     // The canvas scale that draws a face pixel as PIXELS_PER_TEXEL screen pixels on "FULL".
