@@ -83,8 +83,7 @@ IAmbientRuntime* fakeFactory(const char*, const char*) { return g_pRuntime; }
 class AmbientLayer : public ::testing::Test {
 protected:
     void SetUp() override {
-        runtime = new ClFakeAmbientRuntime;
-        g_pRuntime = runtime;
+        g_pRuntime = runtime = new ClFakeAmbientRuntime;
         ambientSetRuntimeFactory(fakeFactory);
         saved = g_SavedOptions;
     }

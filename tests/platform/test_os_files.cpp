@@ -96,9 +96,7 @@ TEST_F(TempDirectory, SearchMatchesNonAsciiNamesAndCaseFreelyAndReportsAttribute
     ASSERT_NE(file, nullptr);
     osFileClose(file);
     ASSERT_TRUE(osCreateDirectory((m_root + "/Album").c_str()));
-    writeFile("Track.MP3", "a");
-    writeFile(".hidden.mp3", "b");
-    writeFile("notes.txt", "c");
+    for (const char* name : {"Track.MP3", ".hidden.mp3", "notes.txt"}) writeFile(name, "x");
     chmod((m_root + "/notes.txt").c_str(), 0444);
 
     const Found mp3 = {{u".hidden.mp3", E_OSATTR_FILE | E_OSATTR_HIDDEN}, {u"Track.MP3", E_OSATTR_FILE}};

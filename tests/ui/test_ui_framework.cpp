@@ -267,9 +267,8 @@ TEST_F(UiFramework, PropertiesHoldPointersAndEventsNameRegisteredCallbacks) {
 TEST_F(UiFramework, TheWindowMayCloseOnceQuitIsAllowedAndGoToActionIsReportedBelow) {
     const SRenderUpwardHooks& hooks = renderUpwardHooks();
     ASSERT_NE(hooks.isQuitVetoed, nullptr);
-    const s32 vetoed = hooks.isQuitVetoed();
+    const s32 vetoed = hooks.isQuitVetoed(), goToBefore = hooks.goToActionRequested();
     systemAllowQuit();
-    const s32 goToBefore = hooks.goToActionRequested();
     setUiVariable(UIVAR_GO_TO_ACTION, 1);
     EXPECT_EQ(std::make_tuple(vetoed, hooks.isQuitVetoed(), goToBefore, hooks.goToActionRequested()),
               std::make_tuple(1, 0, 0, 1));
