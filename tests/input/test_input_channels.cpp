@@ -42,9 +42,8 @@ TEST_F(InputChannels, OnMeansAboveOneTenthEdgesFollowTheSumOfTheSourcesAndChanne
 
 TEST_F(InputChannels, TheLockHidesEdgesForTheFrameOfTheLockAndTheNext) {
     SInputChannel* click = getPlayerChannel(0, 13);
-    updateInput();
+    frame(click, 1.0f);
     lockInputTwoFrames();
-    click->value[g_uInputFlipIndex] = 1.0f;
     EXPECT_EQ(edges(click), "held") << "held ignores the lock";
     frame(click, 1.0f);
     EXPECT_EQ(isChannelPressed(click), 0u);

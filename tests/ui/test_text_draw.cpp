@@ -63,7 +63,13 @@ protected:
     // Canvas units of "FULL" for screen pixels.
     static f32 units(f32 pixels) { return pixels / getCanvas("FULL")->scale; }
 
-    void drawScene() {
+    ClTexture* m_atlas = nullptr;
+};
+
+TEST_F(TextDrawing, GlyphsShadowsAlignmentFallbackFaceAndAHalfFilledSprite) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    registerUiSprite("bar", SUiSprite{});
+    const SPicture frame = drawFrames([] {
         addSpriteQuad(TEXT_LAYER - 10, getMaterialForEffect("Debug_Add"), 0xFF404040u, 0, 0, W, H);
         const auto text = [](const char* face, u32 alignment, f32 at, const char16_t* line, u32 shadow) {
             return drawText(STextStyle{"FULL", "system_font", face, 0, 0}, TEXT_LAYER, alignment, at, at, textScale(), 0xFFFFFFFFu, line, shadow);
@@ -73,15 +79,7 @@ protected:
         EXPECT_TRUE(text("TestFont-JAP", E_ALIGN_RIGHT | E_ALIGN_BOTTOM, 0, u"x", 0));
         EXPECT_TRUE(drawUiSprite("bar", "system_blend", 0xFF00C000u, "FULL", TEXT_LAYER, units(4), units(20),
                                  units(40), units(8), 0.5f, 1.0f, E_ALIGN_LEFT | E_ALIGN_BOTTOM));
-    }
-
-    ClTexture* m_atlas = nullptr;
-};
-
-TEST_F(TextDrawing, GlyphsShadowsAlignmentFallbackFaceAndAHalfFilledSprite) {
-    ASSERT_FALSE(gfxIsNullRenderer());
-    registerUiSprite("bar", SUiSprite{});
-    const SPicture frame = drawFrames([this] { drawScene(); }, "text_drawing.png");
+    }, "text_drawing.png");
     // {x, y, grey level}: "12:4" from (4, 4), 3 pixels a texel: the stem of '1' lit, the corner
     // beside it background, the shadow below the foot of '1' (6 pixels down and right), the colon
     // of the third glyph (pen at 4 + 2 x 18) and the background below it. "4" centred: its box of
