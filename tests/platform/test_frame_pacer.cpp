@@ -45,8 +45,7 @@ TEST(FramePacer, ThirtyFastPresentsInARowShowTheSwapDoesNotWait) {
     EXPECT_TRUE(pacer.swapWaits());
     pacer.afterPresent(t += 2 * MS);
     EXPECT_EQ(std::make_pair(pacer.swapWaits(), pacer.pacing()), std::make_pair(false, true));
-    EXPECT_EQ(pacer.beforePresent(t), t);
-    EXPECT_EQ(pacer.beforePresent(t + MS), t + pacer.periodNs());
+    EXPECT_EQ((std::pair{pacer.beforePresent(t), pacer.beforePresent(t + MS)}), std::pair(t, t + pacer.periodNs()));
 }
 
 }  // namespace

@@ -75,8 +75,7 @@ TEST_F(TempDirectory, BackslashPathsReachTheRightFileAndMissingFilesAndFoldersFa
     SOsFile* file = osFileOpen(gamePath.c_str(), E_OSFILE_READ_EXISTING);
     char buffer[3];
     uint32_t got = 0;
-    EXPECT_TRUE(osFileReadAt(file, 1, buffer, 3, &got));
-    EXPECT_EQ(std::string(buffer, got), "ell");
+    EXPECT_EQ((std::pair{osFileReadAt(file, 1, buffer, 3, &got), std::string(buffer, got)}), std::pair(true, std::string("ell")));
     osFileClose(file);
 }
 

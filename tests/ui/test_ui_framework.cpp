@@ -77,8 +77,7 @@ protected:
         m_play->setEvent("onFocus", "seeFocus");
         m_songs = createButton("SongsButton", title, {100, 300, 400, 100}, u"Songs", nullptr);
         m_songs->setText("nextScreenID", "SongList");
-        m_off = createButton("OffButton", title, {100, 500, 400, 100}, u"Off", "seeClick");
-        m_off->setInt("disabled", 1);
+        createButton("OffButton", title, {100, 500, 400, 100}, u"Off", "seeClick")->setInt("disabled", 1);
         ClWidget* songs = createWidget("SongList", top);
         songs->setEvent("onBecomeVisible", "seeShown");
         m_list = createList("Songs", songs, {600, 100, 800, 300});
@@ -112,7 +111,6 @@ protected:
 
     ClWidget_Button* m_play = nullptr;
     ClWidget_Button* m_songs = nullptr;
-    ClWidget_Button* m_off = nullptr;
     ClWidget_List* m_list = nullptr;
 };
 
