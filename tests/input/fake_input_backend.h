@@ -5,13 +5,10 @@
 #include "platform/input/input_backend.h"
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
-struct SRumbleCall {
-    u32 ordinal;
-    u16 low, high;
-    bool operator==(const SRumbleCall&) const = default;
-};
+using RumbleCall = std::tuple<u32, u16, u16>;  // pad ordinal, low and high motor speeds
 
 class ClFakeInputBackend final : public IInputBackend {
 public:
@@ -46,7 +43,7 @@ public:
     bool capsLock = false;
     bool padPresent[INPUT_PAD_COUNT] = {};
     SInputPadState pads[INPUT_PAD_COUNT] = {};
-    std::vector<SRumbleCall> rumble;
+    std::vector<RumbleCall> rumble;
 
 private:
     // Moves up to `capacity` queued records out, oldest first.

@@ -44,16 +44,21 @@ protected:
     static void key(SDL_Scancode code, bool down) {
         push(down ? SDL_KEYDOWN : SDL_KEYUP, [code](SDL_Event& e) { e.key.keysym.scancode = code; });
     }
-    static std::vector<u32> padsConnected(int count) { return std::vector<u32>(g_aPadConnected, g_aPadConnected + count); }
-    static void frame(ClInputMapperBase* mapper) {
-        drain();
-        updateInput();
-        mapper->mapInputs(0);
+    static int attachPad() {
+        return SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
     }
+    static std::vector<u32> padsConnected(int count) { return std::vector<u32>(g_aPadConnected, g_aPadConnected + count); }
     static std::vector<f32> channels(std::initializer_list<int> ids, int player = 0) {
         std::vector<f32> out;
         for (int id : ids) out.push_back(channelValue(getPlayerChannel(player, id)));
         return out;
+    }
+    // One frame through the mapper for player 0; the listed channels' values after it.
+    static std::vector<f32> frame(ClInputMapperBase* mapper, std::initializer_list<int> ids = {}) {
+        drain();
+        updateInput();
+        mapper->mapInputs(0);
+        return channels(ids);
     }
 };
 
@@ -63,27 +68,23 @@ TEST_F(InputSdlEvents, KeysWheelButtonsAndMotionReachTheMenusChannels) {
     push(SDL_MOUSEWHEEL, [](SDL_Event& e) { e.wheel.y = 1; });
     push(SDL_MOUSEBUTTONDOWN, [](SDL_Event& e) { e.button.button = SDL_BUTTON_LEFT; });
     push(SDL_MOUSEMOTION, [](SDL_Event& e) { e.motion.xrel = 320, e.motion.yrel = 900; });
-    frame(menusInputMapper());
-    EXPECT_EQ(channels({20, 32, 18, 13, 16}), (std::vector<f32>{1, 1, 1, 1, 0}));
+    EXPECT_EQ(frame(menusInputMapper(), {20, 32, 18, 13, 16}), (std::vector<f32>{1, 1, 1, 1, 0}));
     // In the menus the pointer stays inside the window.
     EXPECT_EQ((std::vector<f32>{g_aRawPadRecords[0][E_RAW_POINTER_X], g_aRawPadRecords[0][E_RAW_POINTER_Y]}), (std::vector<f32>{0.5f, 1.0f}));
     key(SDL_SCANCODE_ESCAPE, false);
-    frame(menusInputMapper());
-    EXPECT_EQ(channels({20, 32, 18, 13}), (std::vector<f32>{0, 1, 0, 1}));
+    EXPECT_EQ(frame(menusInputMapper(), {20, 32, 18, 13}), (std::vector<f32>{0, 1, 0, 1}));
 }
 
 TEST_F(InputSdlEvents, KeyStatesAreClearedWhenTheWindowLosesTheFocus) {
     key(SDL_SCANCODE_SPACE, true);
-    frame(gameplayInputMapper());
-    EXPECT_EQ(channels({7}), (std::vector<f32>{1}));
+    EXPECT_EQ(frame(gameplayInputMapper(), {7}), (std::vector<f32>{1}));
     push(SDL_WINDOWEVENT, [](SDL_Event& e) { e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; });
-    frame(gameplayInputMapper());
-    EXPECT_EQ(channels({7}), (std::vector<f32>{0}));
+    EXPECT_EQ(frame(gameplayInputMapper(), {7}), (std::vector<f32>{0}));
 }
 
 TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) {
-    const int first = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
-    const int second = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+    const int first = attachPad();
+    const int second = attachPad();
     ASSERT_GE(second, 0) << SDL_GetError();
     drain();
     SDL_Joystick* pad1 = SDL_JoystickOpen(second);
@@ -100,8 +101,7 @@ TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) 
     SDL_JoystickDetachVirtual(first);
     frame(gameplayInputMapper());
     EXPECT_EQ(padsConnected(2), (std::vector<u32>{0, 1}));
-    const int again = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
-    ASSERT_GE(again, 0);
+    ASSERT_GE(attachPad(), 0);
     frame(gameplayInputMapper());
     EXPECT_EQ(padsConnected(2), (std::vector<u32>{1, 1}));
     EXPECT_EQ(g_aRawPadRecords[1][E_RAW_B], 1.0f);

@@ -14,12 +14,6 @@
 
 namespace {
 
-bool regionAtCentre(f32* x, f32* y) {
-    *x = 0.5f;
-    *y = 0.25f;
-    return true;
-}
-
 // Pointer x, left and right button of record 0, frame by frame.
 std::vector<f32> run(int frames) {
     std::vector<f32> trace;
@@ -66,7 +60,11 @@ TEST_F(PadMonkey, TheSameSeedGivesTheSameRunOfOneFrameClicksInsideTheWindow) {
 }
 
 TEST_F(PadMonkey, PointerJumpsToRegionCentresNineteenStepsOfThirty) {
-    setPointerRegionCentreProvider(regionAtCentre);
+    setPointerRegionCentreProvider([](f32* x, f32* y) {
+        *x = 0.5f;
+        *y = 0.25f;
+        return true;
+    });
     sfmtInitGenRand(3);
     initPadMonkey();
     int jumps = 0;

@@ -41,7 +41,7 @@ std::string errorOf(const std::string& text, const char* name = "Shaders/test.fx
     return parseEffectFile(name, text, &file, &error) ? "parsed" : error;
 }
 
-TEST(EffectFile, ParametersAnswerReflection) {
+TEST(EffectFile, ParametersAnswerReflectionAndPassStatesHaveDefaults) {
     const SEffectFile file = parseOrFail(BLUR_EFFECT);
     ASSERT_EQ(file.parameters.size(), 4u);
 
@@ -57,11 +57,8 @@ TEST(EffectFile, ParametersAnswerReflection) {
     EXPECT_EQ((std::vector<int>{findEffectParameterBySemantic(file, "WORLDVIEWPROJ"), findEffectParameterBySemantic(file, "PEROBJ"),
                                 findEffectParameterBySemantic(file, "WORLD")}),
               (std::vector<int>{0, 2, -1}));
-}
 
-TEST(EffectFile, PassStatesAndTheirDefaults) {
-    const SEffectFile blur = parseOrFail(BLUR_EFFECT);
-    const SEffectPassState& b = blur.pass;  // depth test by default
+    const SEffectPassState& b = file.pass;  // depth test by default
     EXPECT_EQ(std::make_tuple(b.blend, b.depthTest, b.depthWrite, b.cull, b.address),
               std::make_tuple(E_EFFECT_BLEND_ADDITIVE, true, false, E_EFFECT_CULL_NONE, E_EFFECT_ADDRESS_CLAMP));
     const SEffectFile plain = parseOrFail("velodrix-effect 1\n[vertex]\n[fragment]\n");
@@ -73,16 +70,14 @@ TEST(EffectFile, PassStatesAndTheirDefaults) {
 TEST(EffectFile, StageSourcesDeclareTheParametersAndMapLinesBack) {
     const SEffectFile file = parseOrFail(BLUR_EFFECT);
     u32 prefix = 0;
-    const std::string fragment = effectStageSource(file, E_EFFECT_STAGE_FRAGMENT, &prefix);
-    EXPECT_EQ(prefix, 5u);
-    EXPECT_EQ(fragment,
-              "#version 330 core\n"
-              "uniform mat4 g_mWorldViewProj;\n"
-              "uniform vec2 g_av2BlurOffsets[15];\n"
-              "uniform vec4 g_v4Colour;\n"
-              "uniform sampler2D g_tDiffuse;\n"
-              "out vec4 colour;\n"
-              "void main() { colour = g_v4Colour; }\n");
+    EXPECT_EQ((std::pair{effectStageSource(file, E_EFFECT_STAGE_FRAGMENT, &prefix), prefix}),
+              std::pair(std::string("#version 330 core\n"
+                                    "uniform mat4 g_mWorldViewProj;\n"
+                                    "uniform vec2 g_av2BlurOffsets[15];\n"
+                                    "uniform vec4 g_v4Colour;\n"
+                                    "uniform sampler2D g_tDiffuse;\n"
+                                    "out vec4 colour;\n"
+                                    "void main() { colour = g_v4Colour; }\n"), 5u));
 
     // Vertex line 3 is a generated declaration, line 7 past the stage.
     EXPECT_EQ((std::vector<u32>{effectFileLineOfStageLine(file, E_EFFECT_STAGE_FRAGMENT, 7), effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 6),

@@ -22,9 +22,8 @@ TEST(FramePacer, PacedPresentsKeepOnePeriodApartAndALateFrameRestartsTheDeadline
 }
 
 TEST(FramePacer, WithoutVsyncOrWithAWaitingSwapNothingWaitsAndUnknownRefreshIsSixtyHertz) {
-    ClFramePacer immediate;
+    ClFramePacer immediate, waitingSwap;
     immediate.configure(false, false, 60);
-    ClFramePacer waitingSwap;
     waitingSwap.configure(true, true, 0);
     EXPECT_EQ(waitingSwap.periodNs(), 1000000000ull / 60);
     for (u64 t = 0; t < 100; ++t) {
@@ -46,8 +45,7 @@ TEST(FramePacer, ThirtyFastPresentsInARowShowTheSwapDoesNotWait) {
     EXPECT_TRUE(pacer.swapWaits());
     pacer.afterPresent(t += 2 * MS);
     EXPECT_EQ(std::make_pair(pacer.swapWaits(), pacer.pacing()), std::make_pair(false, true));
-    EXPECT_EQ(pacer.beforePresent(t), t);
-    EXPECT_EQ(pacer.beforePresent(t + MS), t + pacer.periodNs());
+    EXPECT_EQ((std::pair{pacer.beforePresent(t), pacer.beforePresent(t + MS)}), std::pair(t, t + pacer.periodNs()));
 }
 
 }  // namespace

@@ -39,8 +39,13 @@ void main() { o_colour = texture(u_diffuse, v_uv) * v_colour; }
 // Pixels read back as RGBA bytes, compared as ARGB words like the colours that drew them.
 using Pixels = std::vector<u32>;
 
-std::vector<u32> toArgb(const std::vector<u8>& rgba) {
-    std::vector<u32> out(rgba.size() / 4);
+// The target's pixels (the back buffer's for null), top row first.
+Pixels readBack(SGfxTexture* target, u32 w = W, u32 h = H, const char* pngName = nullptr) {
+    std::vector<u8> rgba(w * h * 4);
+    EXPECT_TRUE(gfxReadPixels(target, rgba.data(), u32(rgba.size())));
+    if (const char* dir = std::getenv("VELODRIX_TEST_PNG_DIR"); dir && pngName)
+        stbi_write_png((std::string(dir) + "/" + pngName + ".png").c_str(), int(w), int(h), 4, rgba.data(), int(w * 4));
+    Pixels out(w * h);
     for (size_t i = 0; i < out.size(); ++i)
         out[i] = u32(rgba[i * 4 + 3]) << 24 | u32(rgba[i * 4]) << 16 | u32(rgba[i * 4 + 1]) << 8 | rgba[i * 4 + 2];
     return out;
@@ -93,10 +98,6 @@ protected:
         gfxSetUniformMatrix(m_program, gfxUniformLocation(m_program, "u_worldViewProj"), wvp);
     }
     void setTexture(SGfxTexture* t) { gfxSetUniformTexture(m_program, gfxUniformLocation(m_program, "u_diffuse"), 0, t); }
-    void setCull(EGfxCull cull) {
-        m_pass.cull = cull;
-        gfxApplyPassState(m_pass);
-    }
 
     // A quad over pixels [x0, x1) x [y0, y1), shifted by half a pixel as 2D code does.
     void drawQuad(f32 x0, f32 y0, f32 x1, f32 y1, f32 z, u32 argb) {
@@ -104,14 +105,6 @@ protected:
                               {x0 - 0.5f, y1 - 0.5f, z, argb, 0, 0, 0, 0, 1}, {x1 - 0.5f, y1 - 0.5f, z, argb, 0, 0, 0, 1, 1}};
         const u16 indices[6] = {0, 1, 2, 1, 3, 2};
         gfxDrawIndexedPrimitiveUP(E_GFX_PRIM_TRIANGLE_LIST, 4, 2, indices, E_GFX_INDEX_16, v);
-    }
-
-    Pixels readBack(SGfxTexture* target, u32 w = W, u32 h = H, const char* pngName = nullptr) {
-        std::vector<u8> rgba(w * h * 4);
-        EXPECT_TRUE(gfxReadPixels(target, rgba.data(), u32(rgba.size())));
-        if (const char* dir = std::getenv("VELODRIX_TEST_PNG_DIR"); dir && pngName)
-            stbi_write_png((std::string(dir) + "/" + pngName + ".png").c_str(), int(w), int(h), 4, rgba.data(), int(w * 4));
-        return toArgb(rgba);
     }
 
     SGfxProgram* m_program = nullptr;
@@ -147,9 +140,7 @@ TEST(GfxDeviceMultisampled, ResolvesItsBackBufferForReadingAndPresenting) {
     std::tie(params.width, params.height, params.multisample, params.stencil) = std::tuple(16u, 8u, 4u, true);
     ASSERT_EQ(gfxCreateDevice(params), E_GFX_OK) << gfxLastErrorText();
     gfxClear(E_GFX_CLEAR_TARGET | E_GFX_CLEAR_DEPTH | E_GFX_CLEAR_STENCIL, 0xFF336699u, 1.0f, 0);
-    std::vector<u8> rgba(16 * 8 * 4);
-    ASSERT_TRUE(gfxReadPixels(nullptr, rgba.data(), u32(rgba.size())));
-    EXPECT_EQ(toArgb(rgba)[77], 0xFF336699u);
+    EXPECT_EQ(readBack(nullptr, 16, 8)[77], 0xFF336699u);
     EXPECT_EQ(gfxPresent(), E_GFX_OK);
     gfxDestroyDevice();
 }
@@ -192,12 +183,12 @@ TEST_F(GfxDevice, VertexColoursAreArgbWordsAndCullingNamesScreenWinding) {
     // Clockwise on screen (y down): top-left, top-right, bottom-left.
     const SVertex clockwise[3] = {{0, 0, 0.5f, 0xFF102030u, 0, 0, 0, 0, 0}, {32, 0, 0.5f, 0xFF102030u, 0, 0, 0, 0, 0},
                                   {0, 32, 0.5f, 0xFF102030u, 0, 0, 0, 0, 0}};
-    setCull(E_GFX_CULL_CW);
-    gfxDrawPrimitiveUP(E_GFX_PRIM_TRIANGLE_LIST, 1, clockwise, 3);
-    EXPECT_EQ(readBack(nullptr)[2 * W + 2], 0xFF000000u) << "clockwise culled";
-    setCull(E_GFX_CULL_CCW);
-    gfxDrawPrimitiveUP(E_GFX_PRIM_TRIANGLE_LIST, 1, clockwise, 3);
-    EXPECT_EQ(readBack(nullptr, W, H, "winding")[2 * W + 2], 0xFF102030u);
+    for (auto [cull, shown] : {std::pair{E_GFX_CULL_CW, 0xFF000000u}, {E_GFX_CULL_CCW, 0xFF102030u}}) {
+        m_pass.cull = cull;
+        gfxApplyPassState(m_pass);
+        gfxDrawPrimitiveUP(E_GFX_PRIM_TRIANGLE_LIST, 1, clockwise, 3);
+        EXPECT_EQ(readBack(nullptr, W, H, "winding")[2 * W + 2], shown) << cull;
+    }
 }
 
 TEST_F(GfxDevice, ARenderTargetReadAsATextureKeepsItsTopRowAtVZero) {

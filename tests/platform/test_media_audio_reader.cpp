@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -153,10 +152,9 @@ TEST_F(MediaAudioReaderFiles, LengthsTheDataDoesNotHoldAreNotBelieved) {
 // the read that meets the end stops short.
 TEST_F(MediaAudioReaderFiles, WavReadsBackSampleExactInBothForms) {
     std::vector<s16> samples;
-    for (u32 i = 0; i < 22050; ++i) {
-        samples.push_back(s16(20000.0 * std::sin(i * 0.01)));
-        samples.push_back(s16(i % 7 == 0 ? -32768 : (i % 7 == 1 ? 32767 : s16(i * 13))));
-    }
+    for (u32 i = 0; i < 22050; ++i)
+        samples.insert(samples.end(), {s16(20000.0 * std::sin(i * 0.01)),
+                                       s16(i % 7 == 0 ? -32768 : (i % 7 == 1 ? 32767 : s16(i * 13)))});
     const std::string path =
         m_folder.write("exact.wav", test_support::wavImage(1, 2, 22050, 16, test_support::pcm16Bytes(samples)));
     const SDecoded asInteger = decodeFile(path, E_MEDIASAMPLE_S16);

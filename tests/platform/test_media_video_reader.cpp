@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -22,7 +23,7 @@ struct SCounts {
     u64 soundFrames = 0;
     f64 lastTime = -1.0;
     bool timesRise = true;
-    u32 firstPixel = 0;
+    std::vector<u8> firstPixel;  // RGBA
 };
 
 SCounts readAll(ClMediaVideoReader& reader) {
@@ -30,10 +31,7 @@ SCounts readAll(ClMediaVideoReader& reader) {
     for (u32 guard = 0; guard < 10000; ++guard) {
         const EMediaVideoEvent event = reader.next();
         if (event == E_MEDIAVIDEO_PICTURE) {
-            if (counts.pictures++ == 0) {
-                const u8* p = reader.pixels();
-                counts.firstPixel = u32(p[0]) << 24 | u32(p[1]) << 16 | u32(p[2]) << 8 | p[3];
-            }
+            if (counts.pictures++ == 0) counts.firstPixel.assign(reader.pixels(), reader.pixels() + 4);
             counts.timesRise = counts.timesRise && reader.pictureTime() > counts.lastTime;
             counts.lastTime = reader.pictureTime();
         } else if (event == E_MEDIAVIDEO_SOUND) {
@@ -65,8 +63,8 @@ TEST(MediaVideoReader, DecodesEveryPictureAndTheSoundAgainAfterARewind) {
     EXPECT_EQ(std::pair(first.pictures, first.timesRise), std::pair(10u, true));
     EXPECT_NEAR(0.9, first.lastTime, 1e-6);
     EXPECT_NEAR(22050.0, f64(first.soundFrames), 2048.0);  // the encoder's priming and padding
-    EXPECT_NEAR(0xFE, first.firstPixel >> 24, 4u);  // red, within the codec's rounding
-    EXPECT_EQ(std::pair((first.firstPixel >> 16 & 0xFF) < 4, first.firstPixel & 0xFF), std::pair(true, 0xFFu));
+    EXPECT_NEAR(0xFE, first.firstPixel[0], 4);  // red, within the codec's rounding
+    EXPECT_EQ(std::pair(first.firstPixel[1] < 4, int(first.firstPixel[3])), std::pair(true, 0xFF));
 
     ASSERT_TRUE(reader.rewind());
     const SCounts second = readAll(reader);

@@ -40,16 +40,13 @@ TEST(FontFile, ATableReadsBackAsWritten) {
 }
 
 TEST(FontFile, DamagedTablesAreRefusedWithTheirReason) {
-    std::vector<u8> bytes = writeFontFile(twoGlyphs());
-    std::vector<u8> flipped = bytes;
+    const std::vector<u8> bytes = writeFontFile(twoGlyphs());
+    std::vector<u8> flipped = bytes, many = bytes, cut(bytes.begin(), bytes.end() - 1);
     flipped[40] ^= 1;
-    std::vector<u8> cut(bytes.begin(), bytes.end() - 1);
-    std::vector<u8> many = bytes;
     const u32 huge = FONT_FILE_MAX_GLYPHS + 1;
     std::memcpy(&many[28], &huge, 4);
-    SFontFileImage outside = twoGlyphs();
+    SFontFileImage outside = twoGlyphs(), unordered = twoGlyphs();
     outside.glyphs[1].x = 60;
-    SFontFileImage unordered = twoGlyphs();
     std::swap(unordered.glyphs[0], unordered.glyphs[1]);
     EXPECT_EQ(std::vector<std::string>({readError(flipped), readError(cut), readError(many),
                                         readError(writeFontFile(outside)), readError(writeFontFile(unordered)),

@@ -31,18 +31,9 @@ const STestGlyph TEST_GLYPHS[] = {
 
 class TextDrawing : public OffscreenPictureTest {
 protected:
+    // The test font: each glyph in its cell of one atlas row.
     void SetUp() override {
         OffscreenPictureTest::SetUp();
-        makeFont();
-    }
-    void TearDown() override {
-        releaseFontFaces();
-        releaseUiSprites();
-        delete m_atlas;
-        OffscreenPictureTest::TearDown();
-    }
-
-    void makeFont() {
         std::vector<u8> rgba(ATLAS_WIDTH * ATLAS_HEIGHT * 4, 0);
         SFontFace* face = createFontFace("TestFont");
         face->lineHeight = GRID_HEIGHT + 1;
@@ -50,10 +41,7 @@ protected:
         for (const STestGlyph& g : TEST_GLYPHS) {
             for (u32 y = 0; y < GRID_HEIGHT; ++y)
                 for (u32 x = 0; x < GRID_WIDTH; ++x)
-                    if (g.rows[y][x] == '#') {
-                        u8* p = &rgba[4 * (y * ATLAS_WIDTH + cell * CELL + x)];
-                        p[0] = p[1] = p[2] = p[3] = 255;
-                    }
+                    if (g.rows[y][x] == '#') std::fill_n(&rgba[4 * (y * ATLAS_WIDTH + cell * CELL + x)], 4, u8(255));
             face->addGlyph(SFontGlyph{g.code, {f32(cell * CELL) / ATLAS_WIDTH, 0.0f}, {f32(cell * CELL + GRID_WIDTH) / ATLAS_WIDTH, f32(GRID_HEIGHT) / ATLAS_HEIGHT},
                                       GRID_WIDTH, GRID_HEIGHT, 0.0f, 0.0f, CELL});
             ++cell;
@@ -63,13 +51,25 @@ protected:
         ASSERT_TRUE(m_atlas->createFromMemory(png.data(), png.size(), "test-font", false, true));
         face->texture = m_atlas;
     }
+    void TearDown() override {
+        releaseFontFaces();
+        releaseUiSprites();
+        delete m_atlas;
+        OffscreenPictureTest::TearDown();
+    }
 
     // The canvas scale that draws a face pixel as PIXELS_PER_TEXEL screen pixels on "FULL".
     static f32 textScale() { return PIXELS_PER_TEXEL / getCanvas("FULL")->scale; }
     // Canvas units of "FULL" for screen pixels.
     static f32 units(f32 pixels) { return pixels / getCanvas("FULL")->scale; }
 
-    void drawScene() {
+    ClTexture* m_atlas = nullptr;
+};
+
+TEST_F(TextDrawing, GlyphsShadowsAlignmentFallbackFaceAndAHalfFilledSprite) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    registerUiSprite("bar", SUiSprite{});
+    const SPicture frame = drawFrames([] {
         addSpriteQuad(TEXT_LAYER - 10, getMaterialForEffect("Debug_Add"), 0xFF404040u, 0, 0, W, H);
         const auto text = [](const char* face, u32 alignment, f32 at, const char16_t* line, u32 shadow) {
             return drawText(STextStyle{"FULL", "system_font", face, 0, 0}, TEXT_LAYER, alignment, at, at, textScale(), 0xFFFFFFFFu, line, shadow);
@@ -79,15 +79,7 @@ protected:
         EXPECT_TRUE(text("TestFont-JAP", E_ALIGN_RIGHT | E_ALIGN_BOTTOM, 0, u"x", 0));
         EXPECT_TRUE(drawUiSprite("bar", "system_blend", 0xFF00C000u, "FULL", TEXT_LAYER, units(4), units(20),
                                  units(40), units(8), 0.5f, 1.0f, E_ALIGN_LEFT | E_ALIGN_BOTTOM));
-    }
-
-    ClTexture* m_atlas = nullptr;
-};
-
-TEST_F(TextDrawing, GlyphsShadowsAlignmentFallbackFaceAndAHalfFilledSprite) {
-    ASSERT_FALSE(gfxIsNullRenderer());
-    registerUiSprite("bar", SUiSprite{});
-    const SPicture frame = drawFrames([this] { drawScene(); }, "text_drawing.png");
+    }, "text_drawing.png");
     // {x, y, grey level}: "12:4" from (4, 4), 3 pixels a texel: the stem of '1' lit, the corner
     // beside it background, the shadow below the foot of '1' (6 pixels down and right), the colon
     // of the third glyph (pen at 4 + 2 x 18) and the background below it. "4" centred: its box of

@@ -77,8 +77,7 @@ protected:
         m_play->setEvent("onFocus", "seeFocus");
         m_songs = createButton("SongsButton", title, {100, 300, 400, 100}, u"Songs", nullptr);
         m_songs->setText("nextScreenID", "SongList");
-        m_off = createButton("OffButton", title, {100, 500, 400, 100}, u"Off", "seeClick");
-        m_off->setInt("disabled", 1);
+        createButton("OffButton", title, {100, 500, 400, 100}, u"Off", "seeClick")->setInt("disabled", 1);
         ClWidget* songs = createWidget("SongList", top);
         songs->setEvent("onBecomeVisible", "seeShown");
         m_list = createList("Songs", songs, {600, 100, 800, 300});
@@ -103,14 +102,15 @@ protected:
         g_aRawPadRecords[0][E_RAW_POINTER_X] = x / W;
         g_aRawPadRecords[0][E_RAW_POINTER_Y] = y / H;
     }
-    void click() {
+    // A click, with the pointer moved to (x, y) first when they are given.
+    void click(f32 x = -1.0f, f32 y = -1.0f) {
+        if (x >= 0.0f) pointAt(x, y);
         frame({{UI_CHANNEL_CLICK, 1.0f}});
         frame();
     }
 
     ClWidget_Button* m_play = nullptr;
     ClWidget_Button* m_songs = nullptr;
-    ClWidget_Button* m_off = nullptr;
     ClWidget_List* m_list = nullptr;
 };
 
@@ -128,7 +128,7 @@ TEST_F(UiFramework, AWidgetNamingACanvasLaysItsChildrenOutInThatCanvasUnits) {
     EXPECT_EQ((std::vector<f32>{r.left, r.right, r.top, r.bottom}), (std::vector<f32>{940, 970, 300, 305}));
 }
 
-TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsAndSettlesAfterTheFade) {
+TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsSettlesAfterTheFadeAndMakesMissingTargets) {
     buildPages();
     EXPECT_EQ(g_seen, std::vector<std::string>({"shown TitleMenu", "switch:TitleMenu TopLevelSwitcher"}));
     g_seen.clear();
@@ -147,12 +147,8 @@ TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsAndSettlesAfterTheFade) 
     switchWidgetByName("Tutorial", "HideTutorial");
     settled.insert(settled.end(), {isWidgetSettledByName("Tutorial"), settledAfter(0.2f, "Tutorial")});
     EXPECT_EQ(settled, std::vector<int>({1, 0, 0, 1, 0, 1}));
-}
 
-TEST_F(UiFramework, MissingSwitchTargetsAreMadeAndWrongOnesStopTheProgram) {
-    buildPages();
-    switchWidgetByName("Tutorial", "HideTutorial");
-    ASSERT_NE(findSwitcherByName("Tutorial"), nullptr);
+    // Missing switchers and targets are made; wrong ones stop the program.
     EXPECT_STREQ(shownChildName("Tutorial"), "HideTutorial");
     switchWidgetByName("TopLevelSwitcher", "MenuAreYouSureYouWantToQuit");
     EXPECT_EQ(findWidgetByName("MenuAreYouSureYouWantToQuit")->parent(), findWidgetByName("TopLevelSwitcher"));
@@ -169,8 +165,7 @@ TEST_F(UiFramework, ThePointerFocusesTheRegionUnderItAndAClickRunsTheButtonsCall
     ASSERT_EQ(uiHitRegionCount(), 2u);
     EXPECT_EQ(std::make_pair(uiHitRegion(0).rect.left, uiHitRegion(1).rect.top), std::make_pair(100.0f, 300.0f));
 
-    pointAt(300, 150);
-    click();
+    click(300, 150);
     EXPECT_EQ(std::make_pair(uiFocus(), std::vector<std::string>(g_seen.end() - 2, g_seen.end())),
               std::make_pair(static_cast<ClWidget*>(m_play), std::vector<std::string>({"focus PlayButton", "click PlayButton"})));
 
@@ -186,8 +181,7 @@ TEST_F(UiFramework, ThePointerFocusesTheRegionUnderItAndAClickRunsTheButtonsCall
 
     // A button with a next screen switches the top level; the pointer left standing still
     // focuses nothing on the new page until it moves.
-    pointAt(300, 350);
-    click();
+    click(300, 350);
     EXPECT_EQ(std::make_pair(std::string(shownChildName("TopLevelSwitcher")), uiFocus()),
               std::make_pair(std::string("SongList"), static_cast<ClWidget*>(nullptr)));
 }
@@ -199,11 +193,9 @@ TEST_F(UiFramework, ListRowsAreRegionsAndOnlyEnabledRowsCanBeSelected) {
     ASSERT_EQ(uiHitRegionCount(), 3u);
     EXPECT_EQ(uiHitRegion(2).rect.top, 300.0f);
 
-    pointAt(700, 250);  // the second row
-    click();
+    click(700, 250);  // the second row
     EXPECT_EQ(g_seen.back(), "select 1 Songs");
-    pointAt(700, 350);  // "three" is disabled
-    click();
+    click(700, 350);  // "three" is disabled
     EXPECT_EQ(std::make_pair(g_seen.back(), m_list->selectedIndex()), std::make_pair(std::string("select 1 Songs"), 1));
 
     // Down from the last shown row scrolls; the wheel scrolls back.
@@ -273,9 +265,8 @@ TEST_F(UiFramework, PropertiesHoldPointersAndEventsNameRegisteredCallbacks) {
 TEST_F(UiFramework, TheWindowMayCloseOnceQuitIsAllowedAndGoToActionIsReportedBelow) {
     const SRenderUpwardHooks& hooks = renderUpwardHooks();
     ASSERT_NE(hooks.isQuitVetoed, nullptr);
-    const s32 vetoed = hooks.isQuitVetoed();
+    const s32 vetoed = hooks.isQuitVetoed(), goToBefore = hooks.goToActionRequested();
     systemAllowQuit();
-    const s32 goToBefore = hooks.goToActionRequested();
     setUiVariable(UIVAR_GO_TO_ACTION, 1);
     EXPECT_EQ(std::make_tuple(vetoed, hooks.isQuitVetoed(), goToBefore, hooks.goToActionRequested()),
               std::make_tuple(1, 0, 0, 1));

@@ -72,10 +72,8 @@ TEST_F(Widgets, EveryVisibilityCallFiresTheCallback) {
 TEST(NumberFormat, CommasGoBetweenGroupsOfThreeFromTheRight) {
     char out[THOUSANDS_TEXT_LENGTH];
     std::vector<std::string> texts;
-    for (const char* digits : {"0", "999", "1000", "1234567", "-1234", "-123", "123456"}) {
-        EXPECT_TRUE(formatThousandsNarrow(digits, out, sizeof out));
-        texts.push_back(out);
-    }
+    for (const char* digits : {"0", "999", "1000", "1234567", "-1234", "-123", "123456"})
+        texts.push_back(formatThousandsNarrow(digits, out, sizeof out) ? out : "refused");
     EXPECT_EQ(texts, std::vector<std::string>({"0", "999", "1,000", "1,234,567", "-1,234", "-123", "123,456"}));
     formatIntThousandsNarrow(-2147483647 - 1, out);
     EXPECT_STREQ(out, "-2,147,483,648");
