@@ -42,7 +42,7 @@ TEST(SweptContact, FastSphereHitsAtItsEntryTimeNotAtTheEndOfTheStep) {
         << "a pass at exactly the sum of the radii only touches";
 }
 
-TEST(SweptContact, SpheresWithoutRelativeMotionMeetOnlyWhenStrictlyOverlapping) {
+TEST(SweptContact, OverlappingSpheresMeetAtTheEndOfTheStepAndOnlyWhileTheyOverlap) {
     const SCollisionSphere still = swept(ClVec3(10, 0, 0), ClVec3(10, 0, 0), 1.0f);
     SSweptContact contact{};
     ASSERT_TRUE(findSweptContact(still, swept(ClVec3(12, 0, 0), ClVec3(12, 0, 0), 1.5f), &contact));
@@ -51,11 +51,9 @@ TEST(SweptContact, SpheresWithoutRelativeMotionMeetOnlyWhenStrictlyOverlapping) 
     // Moving side by side counts as still.
     EXPECT_TRUE(findSweptContact(swept(ClVec3(0, 0, 0), ClVec3(5, 0, 0), 1.0f),
                                  swept(ClVec3(1, 0, 0), ClVec3(6, 0, 0), 1.0f), &contact));
-}
 
-TEST(SweptContact, OverlapFromBeforeTheStepCountsOnlyWhileItLastsAndLateEntryNotAtAll) {
+    // An overlap from before the step counts only while it lasts, and a late entry not at all.
     const SCollisionSphere target = swept(ClVec3(0, 0, 0), ClVec3(0, 0, 0), 1.0f);
-    SSweptContact contact{};
     EXPECT_TRUE(findSweptContact(swept(ClVec3(1, 0, 0), ClVec3(1.5f, 0, 0), 1.0f), target, &contact));
     EXPECT_EQ(contact.time, 1.0f);
     EXPECT_FALSE(findSweptContact(swept(ClVec3(1, 0, 0), ClVec3(3, 0, 0), 1.0f), target, &contact));
@@ -70,7 +68,8 @@ TEST(SweptContact, OverlapFromBeforeTheStepCountsOnlyWhileItLastsAndLateEntryNot
 
 namespace {
 
-std::vector<std::pair<f32, ClEntity*>> s_contacts;  // time, and the entity of the second atom
+using Contacts = std::vector<std::pair<f32, ClEntity*>>;  // time, and the entity of the second atom
+Contacts s_contacts;
 
 void recordContact(const SContact& contact) { s_contacts.push_back({contact.time, contact.second->entity}); }
 
@@ -134,7 +133,12 @@ protected:
         g_aContactHandlers[a * CONTACT_KIND_COUNT + b] = recordContact;
         g_aContactHandlers[b * CONTACT_KIND_COUNT + a] = recordContact;
     }
-    static void nextStep() { flipFrameBuffers(); }
+    // The next step with the entities at their new places, and its collision pass.
+    static void stepTo(std::initializer_list<std::pair<ClEntity*, ClVec3>> moves) {
+        flipFrameBuffers();
+        for (auto [entity, at] : moves) place(entity, at);
+        updateWorldCollisions();
+    }
     static SContact contactOf(ClEntity* a, ClEntity* b) {
         return SContact{ClVec3(), ClVec3(0.0f, 0.0f, 1.0f), 0.5f, atomOf(a), atomOf(b)};
     }
@@ -155,12 +159,8 @@ TEST_F(CollisionTest, FastBulletsCannotTunnelAndTheirContactsComeInOrderOfEntry)
     updateWorldCollisions();
     EXPECT_TRUE(s_contacts.empty());
 
-    nextStep();
-    place(late, ClVec3(100, 0, 200));  // 200 units in one step, through a target 10 wide
-    place(early, ClVec3(100, 0, 250));
-    place(enemy, ClVec3(100, 0, 100));
-    updateWorldCollisions();
-    using Contacts = std::vector<std::pair<f32, ClEntity*>>;
+    // The late one flies 200 units in one step, through a target 10 wide.
+    stepTo({{late, ClVec3(100, 0, 200)}, {early, ClVec3(100, 0, 250)}, {enemy, ClVec3(100, 0, 100)}});
     EXPECT_EQ(s_contacts, (Contacts{{44.0f / 200.0f, early}, {94.0f / 200.0f, late}}))
         << "entry times, the enemy first as it was activated first";
 }
@@ -171,9 +171,7 @@ TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
     ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(40, 0, 100), 5.0f, 10, 0.0f, nullptr, 2);
     enemy->atoms[1]->setWorldMatrix(world_test::translation(100, 0, 100));
     updateWorldCollisions();
-    nextStep();
-    place(bullet, ClVec3(100, 0, 200));
-    updateWorldCollisions();
+    stepTo({{bullet, ClVec3(100, 0, 200)}});
     ASSERT_EQ(s_contacts.size(), 1u) << "the child is entered on its swept box, not on this frame's";
     EXPECT_EQ(s_contacts[0], std::make_pair(94.0f / 200.0f, enemy));
 }
@@ -191,7 +189,6 @@ TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickup
     ClEntity* pickup = make(E_PROGRAM_PICKUP, ClVec3(203, 0, 10), 5.0f, 1);
     make(E_PROGRAM_ENEMY_SHOT, ClVec3(197, 0, 10), 1.0f, 1);
     updateWorldCollisions();
-    using Contacts = std::vector<std::pair<f32, ClEntity*>>;
     Contacts expected{{1.0f, still}, {1.0f, still}, {1.0f, pickup}};
     std::sort(expected.begin(), expected.end());  // equal times come in no set order
     std::sort(s_contacts.begin(), s_contacts.end());
@@ -238,10 +235,7 @@ TEST_F(CollisionTest, ABulletUsedUpOnItsFirstTargetMissesTheSecondAndADeadAtomIs
     ClEntity* first = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 50), 1.0f, 1, 10.0f);
     ClEntity* behind = make(E_PROGRAM_ENEMY, ClVec3(100, 0, 130), 5.0f, 10);
     updateWorldCollisions();
-    nextStep();
-    place(second, ClVec3(100, 0, 200));
-    place(first, ClVec3(100, 0, 150));
-    updateWorldCollisions();
+    stepTo({{second, ClVec3(100, 0, 200)}, {first, ClVec3(100, 0, 150)}});
     EXPECT_EQ(contactCount(), 4u) << "each bullet crosses both enemies";
     // The second bullet flies on to the one behind.
     EXPECT_EQ(std::make_tuple(enemy->state, behind->state, atomOf(first)->active, atomOf(second)->active,

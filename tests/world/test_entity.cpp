@@ -238,8 +238,7 @@ TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
     EXPECT_EQ(std::memcmp(facing.m, entity->root->currentWorldMatrix().m, sizeof(facing.m)), 0);
     // A first transform fills both buffers.
     EXPECT_EQ(std::make_tuple(entity->getWorldPosition().z, entity->getPreviousWorldPosition().z,
-                              entity->getWorldAxisX().x),
-              std::make_tuple(7.0f, 7.0f, 1.0f));
+                              entity->getWorldAxisX().x), std::make_tuple(7.0f, 7.0f, 1.0f));
 }
 
 TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
@@ -265,6 +264,12 @@ TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
               std::make_tuple(0u, 0u, 0u, 1u, 4u, 1u));
     EXPECT_EQ(to->registeredAtoms[1], anchor);
     EXPECT_NE(anchor->geometry, ship.program.geometries[0]);
+}
+
+TEST_F(EntityLifecycle, AnExhaustedPoolStops) {
+    for (u32 i = 0; i < ENTITY_CAPACITY; ++i) allocEntity(OWNER_LIVE_GAME);
+    EXPECT_THAT(fatalReasonOf([] { allocEntity(OWNER_LIVE_GAME); }), HasSubstr("entity pool is exhausted"));
+    unlockWorld();
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -304,13 +309,5 @@ TEST_F(WorldTeardown, EntitiesGoBeforeTheirProgramAndShutdownRunsTwice) {
     shutdownWorld();
 }
 
-TEST_F(WorldTeardown, AnExhaustedPoolStops) {
-    critSectionPoolInit();
-    initWorld();
-    for (u32 i = 0; i < ENTITY_CAPACITY; ++i) allocEntity(OWNER_LIVE_GAME);
-    EXPECT_THAT(fatalReasonOf([] { allocEntity(OWNER_LIVE_GAME); }), HasSubstr("entity pool is exhausted"));
-    unlockWorld();
-    shutdownWorld();
-}
 
 }  // namespace

@@ -105,9 +105,8 @@ TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
     const ClEntity* pickup = entityListAt(E_LIST_ACTIVATED, entityListCount(E_LIST_ACTIVATED) - 1);
     const ClVec4 p = pickup->getWorldPosition();
     // Its value is 2.0 x 15.
-    const SParamTable& params = pickup->root->params;
-    EXPECT_EQ(std::make_tuple(params.get("inspvalue")->integer, params.get("inspbig")->integer, cellOf(pickup), p.x,
-                              p.z),
+    const SParamTable& table = pickup->root->params;
+    EXPECT_EQ(std::make_tuple(table.get("inspvalue")->integer, table.get("inspbig")->integer, cellOf(pickup), p.x, p.z),
               std::make_tuple(30, 0, std::make_pair(6, 3), 104.0f, 56.0f));
 
     // A boss is left to the kill queue.
@@ -137,8 +136,7 @@ TEST_F(GeneratorTest, DropsTakeTheNearestFreeCellsAndDestroyedOnesGiveThemBack) 
     sweepInspirationPickups();
     flushFreedEntities();
     EXPECT_EQ(std::make_tuple(isInspirationGridCellTaken(1, 0), isInspirationGridCellTaken(0, 1),
-                              liveInspirationPickupCount()),
-              std::make_tuple(false, true, 3u));
+                              liveInspirationPickupCount()), std::make_tuple(false, true, 3u));
     EXPECT_EQ(cellOf(spawnInspirationPickups(ClVec3(20.0f, 0.0f, 0.0f), 5, 0, 1)), std::make_pair(1, 0));
 
     // The world's shutdown frees the pickups left lying: the next world's sweep must not read them.

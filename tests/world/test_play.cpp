@@ -70,8 +70,7 @@ protected:
         resetSessionChoice();
         g_PlayRecord.song.duration = 300.0f;
         g_PlayRecord.song.scoreScale[0] = 1.0f;
-        g_PlayRecord.boss.enabled = 1;
-        g_PlayRecord.boss.skip = 1;
+        g_PlayRecord.boss.enabled = g_PlayRecord.boss.skip = 1;
         for (u32 b = 0; b < BOSS_COUNT; ++b) {
             for (u32 s = 0; s < SUBBOSS_COUNT; ++s) {
                 const std::string name = "boss_" + std::to_string(b) + "_" + std::to_string(s);
@@ -179,8 +178,7 @@ TEST_F(PlayTest, ForcedBossComesAtFiveSecondsEvenOnAShortSong) {
     addMember(50.0f);
     chooseSessionBoss(g_PlayRecord.song);
     EXPECT_EQ(std::make_tuple(g_BossEncounter.phaseTimer, g_BossEncounter.forced, g_PlayRecord.boss.pending,
-                              g_PlayRecord.boss.pendingIdentity[0]),
-              std::make_tuple(5.0f, 1, 1, 77u));
+                              g_PlayRecord.boss.pendingIdentity[0]), std::make_tuple(5.0f, 1, 1, 77u));
 }
 
 TEST_F(PlayTest, ForcedIndexWithEveryPairBeatenTakesARealSubBoss) {
@@ -240,8 +238,7 @@ TEST_F(PlayTest, BossNotesFollowTheSequenceOnEverySecondCallAndAnEmptyOneIsRando
 TEST_F(PlayTest, DeathPenaltyStopsAtZeroAndCountsEvenWithoutAFreePopup) {
     giveShip();
     g_aPlayerState[0].score = 5 * SCORE_ENCODING_FACTOR;
-    while (takeScorePopup()) {
-    }
+    while (takeScorePopup()) {}
     applyDeathPenalty(0);
     const SPlayerState& player = g_aPlayerState[0];
     EXPECT_EQ(std::make_tuple(player.score, player.pointsLost, player.deaths), std::make_tuple(0, 5, 1));
@@ -365,8 +362,9 @@ TEST(WavePlan, TimedPlanDurationFollowsTheSpeedClass) {
     plan.release();
 }
 
-TEST(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
-    setFatalErrorHook(throwOnFatal);
+using GunParams = FatalThrowingTest;
+
+TEST_F(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
     ClEntityNode gun, bullet, charging;
     for (ClEntityNode* node : {&gun, &bullet, &charging}) node->init();
     for (auto [name, value] : {std::pair{"GunRate", 0.25f}, {"BullRad", 6.5f}, {"BullDmg", 10.0f},
@@ -389,14 +387,14 @@ TEST(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
 
     copyBulletParamsToBullet(&charging, gunParams.bullet);
     SChargingGunParams chargingParams = {};
-    EXPECT_NE(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }), "");
+    EXPECT_EQ(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }),
+              "required parameter \"CHD\" is missing");
     charging.params.findOrAdd("CHD")->setText("slow");
     charging.params.findOrAdd("CHT")->setFloat(1.0f);
     charging.params.findOrAdd("CHMIN")->setFloat(0.1f);
     EXPECT_EQ(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }),
               "parameter \"CHD\" is not a number (type 1)");
     for (ClEntityNode* node : {&gun, &bullet, &charging}) node->releaseContents();
-    setFatalErrorHook(nullptr);
 }
 
 TEST_F(PlayTest, ScoreHudWritesTheWidgetsAndRetiresSpentPopups) {

@@ -77,15 +77,6 @@ bool openEncounterStage() {
     return true;
 }
 
-void closeEncounterStage() {
-    releaseWidgetRegistry();
-    shutdownAudioEngine();
-    setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
-    releaseAllFlipbooks();
-    freeAllScripts();
-    configFree();
-}
-
 void installEncounter(const SBossEncounterHooks* hooks) {
     g_BossEncounter = SBossEncounter{};
     resetPlayRecord();
@@ -105,7 +96,12 @@ void closeBossStage() {
     uninstallBossEncounter();
     setBossEncounterHooks(nullptr);
     shutdownWorld();
-    closeEncounterStage();
+    releaseWidgetRegistry();
+    shutdownAudioEngine();
+    setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
+    releaseAllFlipbooks();
+    freeAllScripts();
+    configFree();
 }
 
 ClEntity* awaitBoss(ClDNAProgram* program, const char* name, f32 arrival) {
