@@ -2,7 +2,6 @@
 // (grown inside the arena, carried, fired at the ship once).
 #include "core/game_clock.h"
 #include "tests/world/world_test_support.h"
-#include "world/atoms/atom.h"
 #include "world/atoms/atom_bullet.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"

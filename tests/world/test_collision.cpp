@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <set>
 #include <utility>
-#include <vector>
 
 using namespace test_support;
 

@@ -9,11 +9,8 @@
 #include "world/effects/enemy_beams.h"
 #include "world/effects/equaliser_state.h"
 #include "world/effects/flying_notes.h"
-#include "world/entity/world.h"
 #include "world/play/player_state.h"
 #include "world/services/note_list.h"
-
-#include <vector>
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include "core/script_node.h"
 #include "core/string_helpers.h"
 #include "render/flipbook.h"
-#include "tests/support/fatal_catch.h"
 #include "tests/support/memory_script_source.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
@@ -28,9 +27,7 @@
 #include "world/processors/player_ctrl.h"
 
 #include <cfloat>
-#include <string>
 #include <tuple>
-#include <vector>
 
 using namespace world_test;
 

@@ -14,7 +14,6 @@
 #include "world/processors/arm_processors.h"
 #include "world/processors/bullet_processors.h"
 #include "world/processors/cube_station.h"
-#include "world/processors/enemy_parts.h"
 #include "world/processors/staff_enemies.h"
 
 #include <gtest/gtest.h>

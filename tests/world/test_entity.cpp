@@ -15,8 +15,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <string>
-#include <vector>
 
 using ::testing::HasSubstr;
 using test_support::fatalReasonOf;
@@ -308,6 +306,5 @@ TEST_F(WorldTeardown, EntitiesGoBeforeTheirProgramAndShutdownRunsTwice) {
     EXPECT_EQ(usedEntityCount(), 0u);
     shutdownWorld();
 }
-
 
 }  // namespace

@@ -13,8 +13,6 @@
 #include "world/play/inspiration_pickups.h"
 #include "world/play/player_state.h"
 
-#include <vector>
-
 using namespace test_support;
 
 namespace {

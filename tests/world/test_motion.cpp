@@ -8,8 +8,6 @@
 #include "tests/world/world_test_support.h"
 
 #include <functional>
-#include <memory>
-#include <vector>
 
 namespace {
 

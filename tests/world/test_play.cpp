@@ -5,8 +5,6 @@
 #include "core/config.h"
 #include "core/game_clock.h"
 #include "core/name_hash.h"
-#include "core/random.h"
-#include "core/script_cache.h"
 #include "tests/support/memory_script_source.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
@@ -25,7 +23,6 @@
 
 #include <cfloat>
 #include <cstring>
-#include <memory>
 #include <tuple>
 using namespace test_support;
 

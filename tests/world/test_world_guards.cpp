@@ -13,8 +13,6 @@
 #include "world/services/note_list.h"
 #include "world/world_step.h"
 
-#include <vector>
-
 using namespace world_test;
 
 namespace {

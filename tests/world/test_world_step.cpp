@@ -10,7 +10,6 @@
 #include "world/entity/frame_parity.h"
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
-#include "world/play/player_state.h"
 #include "world/world_step.h"
 
 #include <tuple>

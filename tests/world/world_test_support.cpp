@@ -7,7 +7,6 @@
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/game_clock.h"
-#include "core/random.h"
 #include "core/script_cache.h"
 #include "render/flipbook.h"
 #include "render/flipbook_table.h"
