@@ -85,8 +85,7 @@ void SOneAtomEntity::build(u32 programKind, u32 atomKind, ClGeometryMesh* mesh, 
     if (pattern > 0) program->emitAtomParamInt("PAT", pattern);
     program->emitRegisterAtom();
     program->emitCloseNode();
-    entity = allocEntity(OWNER_LIVE_GAME);
-    entity->buildFromDNA(program);
+    entity = world_test::buildEntity(program);
     entity->root->resetAtoms();
     atom = entity->atoms[0];
 }

@@ -52,8 +52,7 @@ TEST_F(Corruption, TheLevelFallsWithNoEnemyRisesAtMost140AndDropsOnAKill) {
 
 TEST_F(Corruption, TheBackdropShowsOnlyAbove500AndReachesHalfAlpha) {
     EXPECT_EQ((std::vector<u32>{guardianBackdropAlpha(500.0f), guardianBackdropAlpha(750.0f),
-                                guardianBackdropAlpha(1000.0f)}),
-              (std::vector<u32>{0u, 64u, 128u}));
+                                guardianBackdropAlpha(1000.0f)}), (std::vector<u32>{0u, 64u, 128u}));
 }
 
 TEST_F(Corruption, ABeatMarksOnlyTheFirstSixEligibleEnemies) {

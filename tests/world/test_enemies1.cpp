@@ -127,8 +127,7 @@ TEST_F(StaffStarTest, FiresOneStaffABeatOutOfStepWithItsWaveAndEachBeamIsDeadlyF
     staff->computeWorldBounds();
     EXPECT_EQ(std::make_tuple(staff->entity->root->params.get("staffwidth")->real, staff->entity->findOrAddParam("BullDmg")->real,
                               staff->worldBox[g_uFrameCurrent].kind),
-              std::make_tuple(5.0f, FLT_MAX, u32(E_BOUNDS_UNBOUNDED)))
-        << "not fired: no bounds";
+              std::make_tuple(5.0f, FLT_MAX, u32(E_BOUNDS_UNBOUNDED))) << "not fired: no bounds";
 
     addBeats(0.05f, 0.5f, 3);
     std::vector<s32> fired;

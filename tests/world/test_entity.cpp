@@ -178,7 +178,7 @@ TEST_F(EntityLifecycle, TheShipAsksForTheRepairTipWhenItsGraceEndsBroken) {
     setMegaTipHook(nullptr);
 }
 
-TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndQuietExplosionsOnlyClearFlags) {
+TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndAQuietlyExplodedTreeKeepsNoFlagsNorBounds) {
     static std::vector<ClVec3> blasts;
     blasts.clear();
     setBreakUpImpactHook([](const ClVec3& at, f32 radius, f32 strength) {
@@ -208,15 +208,10 @@ TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndQuietExplosionsOnl
     EXPECT_EQ(std::make_tuple(blasts.size(), entity->root->anyActive, wing->anyActive),
               std::make_tuple(size_t(2), 0u, 0u));
     EXPECT_EQ(entity->root->updateAliveFlags(), 0u);
-    setBreakUpImpactHook(nullptr);
-}
-
-TEST_F(EntityLifecycle, ATreeWithoutActiveAtomsHasUnboundedBounds) {
-    ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);
-    explodeAllAtoms(entity->root, 1);
     entity->root->computeBounds();
     EXPECT_EQ(std::make_pair(entity->root->bounds[g_uFrameCurrent].kind, entity->root->sweptBox.kind),
               std::make_pair(u32(E_BOUNDS_UNBOUNDED), u32(E_BOUNDS_UNBOUNDED)));
+    setBreakUpImpactHook(nullptr);
 }
 
 TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
