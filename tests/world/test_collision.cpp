@@ -23,41 +23,35 @@ using namespace test_support;
 
 namespace {
 
-SCollisionSphere swept(ClVec3 start, ClVec3 end, f32 radius) {
-    return SCollisionSphere{E_BOUNDS_SWEPT_SPHERE, radius, start, end};
+// A sphere of the radius swept along x from x0 to x1, at the height y.
+SCollisionSphere swept(f32 x0, f32 x1, f32 radius, f32 y = 0.0f) {
+    return SCollisionSphere{E_BOUNDS_SWEPT_SPHERE, radius, ClVec3(x0, y, 0), ClVec3(x1, y, 0)};
 }
 
-}  // namespace
-
 TEST(SweptContact, FastSphereHitsAtItsEntryTimeNotAtTheEndOfTheStep) {
-    const SCollisionSphere bullet = swept(ClVec3(-100, 0, 0), ClVec3(100, 0, 0), 1.0f);
-    const SCollisionSphere target = swept(ClVec3(0, 0, 0), ClVec3(0, 0, 0), 2.0f);
+    const SCollisionSphere target = swept(0, 0, 2.0f);
     SSweptContact contact{};
-    ASSERT_TRUE(findSweptContact(bullet, target, &contact));
-    // At the bullet's front, facing the target.
-    EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x),
-              std::make_tuple(97.0f / 200.0f, -2.0f, 1.0f));
-    EXPECT_FALSE(findSweptContact(swept(ClVec3(-100, 3, 0), ClVec3(100, 3, 0), 1.0f), target, &contact))
+    ASSERT_TRUE(findSweptContact(swept(-100, 100, 1.0f), target, &contact));
+    // At the bullet's front, facing the target, after 97 of the 200 units.
+    EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x), std::make_tuple(0.485f, -2.0f, 1.0f));
+    EXPECT_FALSE(findSweptContact(swept(-100, 100, 1.0f, 3.0f), target, &contact))
         << "a pass at exactly the sum of the radii only touches";
 }
 
 TEST(SweptContact, OverlappingSpheresMeetAtTheEndOfTheStepAndOnlyWhileTheyOverlap) {
-    const SCollisionSphere still = swept(ClVec3(10, 0, 0), ClVec3(10, 0, 0), 1.0f);
     SSweptContact contact{};
-    ASSERT_TRUE(findSweptContact(still, swept(ClVec3(12, 0, 0), ClVec3(12, 0, 0), 1.5f), &contact));
+    ASSERT_TRUE(findSweptContact(swept(10, 10, 1.0f), swept(12, 12, 1.5f), &contact));
     EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x), std::make_tuple(1.0f, 11.0f, 1.0f));
-    EXPECT_FALSE(findSweptContact(still, swept(ClVec3(12, 0, 0), ClVec3(12, 0, 0), 1.0f), &contact));
+    EXPECT_FALSE(findSweptContact(swept(10, 10, 1.0f), swept(12, 12, 1.0f), &contact));
     // Moving side by side counts as still.
-    EXPECT_TRUE(findSweptContact(swept(ClVec3(0, 0, 0), ClVec3(5, 0, 0), 1.0f),
-                                 swept(ClVec3(1, 0, 0), ClVec3(6, 0, 0), 1.0f), &contact));
+    EXPECT_TRUE(findSweptContact(swept(0, 5, 1.0f), swept(1, 6, 1.0f), &contact));
 
     // An overlap from before the step counts only while it lasts, and a late entry not at all.
-    const SCollisionSphere target = swept(ClVec3(0, 0, 0), ClVec3(0, 0, 0), 1.0f);
-    EXPECT_TRUE(findSweptContact(swept(ClVec3(1, 0, 0), ClVec3(1.5f, 0, 0), 1.0f), target, &contact));
+    const SCollisionSphere target = swept(0, 0, 1.0f);
+    EXPECT_TRUE(findSweptContact(swept(1, 1.5f, 1.0f), target, &contact));
     EXPECT_EQ(contact.time, 1.0f);
-    EXPECT_FALSE(findSweptContact(swept(ClVec3(1, 0, 0), ClVec3(3, 0, 0), 1.0f), target, &contact));
-    EXPECT_FALSE(findSweptContact(swept(ClVec3(10, 0, 0), ClVec3(5, 0, 0), 1.0f), target, &contact))
-        << "it would enter after the end of the step";
+    EXPECT_FALSE(findSweptContact(swept(1, 3, 1.0f), target, &contact));
+    EXPECT_FALSE(findSweptContact(swept(10, 5, 1.0f), target, &contact)) << "it would enter after the end of the step";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -65,7 +59,6 @@ TEST(SweptContact, OverlappingSpheresMeetAtTheEndOfTheStepAndOnlyWhileTheyOverla
 // the given radius placed directly (no motion processors), its radius and damage in the bullet
 // block of the root, its hit points from the program.
 
-namespace {
 
 using Contacts = std::vector<std::pair<f32, ClEntity*>>;  // time, and the entity of the second atom
 Contacts s_contacts;
@@ -147,8 +140,6 @@ protected:
     ClOneNodeGenerator m_pickupGenerator{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP};
     ClOneNodeGenerator m_enemyGenerator{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY};
 };
-
-}  // namespace
 
 TEST_F(CollisionTest, FastBulletsCannotTunnelAndTheirContactsComeInOrderOfEntry) {
     recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
@@ -268,3 +259,5 @@ TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) 
     freeEntity(boss);
     bossGenerator.releaseSharedProgram();
 }
+
+}  // namespace
