@@ -68,10 +68,10 @@ TEST_F(Backdrop, SpeedAndIntensityFollowTheSpawnBarOfTheSongTime) {
     EXPECT_EQ(getBackdropSpeedTarget(3.0f), 50.0f) << "no bars";
     bars({0.0f, 1.0f, 0.25f});
     const f32 barSeconds = spawnBarDuration(g_SongFeatures.frameDuration);
+    // Before the song the first bar, past the end the last one.
     EXPECT_EQ((std::vector{getBackdropSpeedTarget(-2.0f), getBackdropSpeedTarget(barSeconds * 1.5f),
                            getBackdropSpeedTarget(1e6f)}),
-              (std::vector{50.0f, 1050.0f, std::pow(0.25f, 1.732f) * 1000.0f + 50.0f}))
-        << "before the song the first bar, past the end the last one";
+              (std::vector{50.0f, 1050.0f, std::pow(0.25f, 1.732f) * 1000.0f + 50.0f}));
 
     g_fSongTime = barSeconds * 1.5f;
     step(0.5f);

@@ -34,8 +34,8 @@ TEST(SweptContact, FastSphereHitsAtItsEntryTimeNotAtTheEndOfTheStep) {
     ASSERT_TRUE(findSweptContact(swept(-100, 100, 1.0f), target, &contact));
     // At the bullet's front, facing the target, after 97 of the 200 units.
     EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x), std::make_tuple(0.485f, -2.0f, 1.0f));
-    EXPECT_FALSE(findSweptContact(swept(-100, 100, 1.0f, 3.0f), target, &contact))
-        << "a pass at exactly the sum of the radii only touches";
+    // A pass at exactly the sum of the radii only touches.
+    EXPECT_FALSE(findSweptContact(swept(-100, 100, 1.0f, 3.0f), target, &contact));
 }
 
 TEST(SweptContact, OverlappingSpheresMeetAtTheEndOfTheStepAndOnlyWhileTheyOverlap) {
@@ -151,8 +151,8 @@ TEST_F(CollisionTest, FastBulletsCannotTunnelAndTheirContactsComeInOrderOfEntry)
 
     // The late one flies 200 units in one step, through a target 10 wide.
     stepTo({{late, ClVec3(100, 0, 200)}, {early, ClVec3(100, 0, 250)}, {enemy, ClVec3(100, 0, 100)}});
-    EXPECT_EQ(s_contacts, (Contacts{{44.0f / 200.0f, early}, {94.0f / 200.0f, late}}))
-        << "entry times, the enemy first as it was activated first";
+    // Entry times, the enemy first as it was activated first.
+    EXPECT_EQ(s_contacts, (Contacts{{44.0f / 200.0f, early}, {94.0f / 200.0f, late}}));
 }
 
 TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {

@@ -102,11 +102,11 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
     playUntilPhase(E_BOSSPHASE_ARRIVED);
     const f32 arrived = g_fSongTime;
     ClEntity* boss = g_BossEncounter.entity;
+    // The other enemy fades out, the ship does not.
     EXPECT_EQ(std::make_tuple(boss->state, dontShoot(), g_PlayRecord.bossArrived, g_PlayRecord.boss.pending, s_collects,
                               boss->tween.to, m_other->tween.to, g_aPlayerState[0].ship->tween.running,
                               g_BossEncounter.phaseTimer),
-              std::make_tuple(u32(E_ENTITY_ACTIVE), 1, 1, 1, 1u, 1.0f, 0.0f, 0u, arrived + 2.5f))
-        << "the other enemy fades out, the ship does not";
+              std::make_tuple(u32(E_ENTITY_ACTIVE), 1, 1, 1, 1u, 1.0f, 0.0f, 0u, arrived + 2.5f));
 
     playUntilPhase(E_BOSSPHASE_INTRO);
     const f32 introStart = g_fSongTime;

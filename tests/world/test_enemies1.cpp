@@ -44,8 +44,8 @@ TEST(RoundStaffRing, NotesFillTheRingInTwelfthsAndTheNoteCountIsHeldToOneToTwelv
     ring.addNote();
     ring.setMaxNotes(5);
     for (int i = 0; i < 4; ++i) ring.addNote();
-    EXPECT_EQ(std::make_pair(ring.notes.count, ring.ringSegments()), std::make_pair(9u, ROUND_STAFF_RING_SEGMENTS))
-        << "1 record, then 2 a note; five of five notes make the full ring";
+    // 1 record, then 2 a note; five of five notes make the full ring.
+    EXPECT_EQ(std::make_pair(ring.notes.count, ring.ringSegments()), std::make_pair(9u, ROUND_STAFF_RING_SEGMENTS));
     ring.noteCount = 2;
     EXPECT_EQ(ring.ringSegments(), 18u);
     EXPECT_NEAR(ring.notes[1].angle, 6.2831853f / 5.0f * 1.25f, 1e-5f);
@@ -154,8 +154,7 @@ TEST_F(StaffStarTest, AStaffWhoseNozzleWentEndsItselfAndTheStarsDeathTakesTheRes
     stars->staffRecords[1].nozzle->deactivate(1);
     lost->draw();
     EXPECT_EQ(std::make_tuple(stars->staffRecords.count, lostEntity->state, stars->staffRecords[1].node),
-              std::make_tuple(2u, u32(E_ENTITY_DESTROYED), star->root->children[2]))
-        << "the record gone, the order kept";
+              std::make_tuple(2u, u32(E_ENTITY_DESTROYED), star->root->children[2]));
 
     ClEntity* kept = stars->staffRecords[0].staffEntity;
     star->destroy();
@@ -285,15 +284,15 @@ protected:
 TEST_F(ArmTest, TheGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithinItsCone) {
     ClEntity* target = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 200.0f));
     playSong(STEP);
-    EXPECT_EQ(std::make_pair(arm->strikeTime, group->commandTimer), std::make_pair(ARM_NO_STRIKE, ARM_RETRY_SECONDS))
-        << "no run of beats: retried every half second";
+    // No run of beats: retried every half second.
+    EXPECT_EQ(std::make_pair(arm->strikeTime, group->commandTimer), std::make_pair(ARM_NO_STRIKE, ARM_RETRY_SECONDS));
 
     addBeats(0.6f, 0.75f, 8);  // 80 beats a minute
     playSong(0.5f);
     EXPECT_EQ(arm->strikeTime, 0.6f);
     playSong(0.3f);
-    EXPECT_EQ(std::make_pair(arm->swingState, arm->strikeTime), std::make_pair(s32(E_ARM_ARMED), 1.35f))
-        << "struck, swung, and armed for the next beat of the run";
+    // Struck, swung, and armed for the next beat of the run.
+    EXPECT_EQ(std::make_pair(arm->swingState, arm->strikeTime), std::make_pair(s32(E_ARM_ARMED), 1.35f));
     const ClVec3 edge(std::cos(ARM_CONE_LIMIT) * 20.0f, 0.0f, std::sin(ARM_CONE_LIMIT) * 20.0f);
     EXPECT_NEAR((tip() - positionOf(brute) - edge).length(), 0.0f, 1e-3f) << "the ship 90 degrees off: the cone's edge";
 

@@ -50,8 +50,7 @@ TEST_F(WorldStep, TheTickComesAfterTheFlipAndWhatItDestroysIsGoneByTheEnd) {
                                    &probe};
     worldStep(&hooks);
     EXPECT_EQ(std::make_tuple(probe.parityInTick, entityListCount(E_LIST_LIVE), entityListCount(E_LIST_ACTIVATED),
-                              usedEntityCount()), std::make_tuple(1u - parityBefore, 0u, 0u, 0u))
-        << "a destroyed shot goes back to the pool in its own step";
+                              usedEntityCount()), std::make_tuple(1u - parityBefore, 0u, 0u, 0u));
 }
 
 TEST_F(WorldStep, PublishesTheArenaTheShipTheSchemesFxColoursAndTheMusicLevel) {
