@@ -179,21 +179,15 @@ TEST_F(StaffStarTest, AStaffOrAStarFreedFirstLeavesTheOtherWithoutALink) {
     stepWorld();
 }
 
-// A turret heading along +x with the aimed gun on it.
-ClEntity* turret(DnaWriter& w, const ClVec3& position) {
-    w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody();
-    w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).param("BullType", 0).param("BullVel", 100.0f);
-    for (const char* name : {"MyBullGen", "BullLev", "BullCol", "BullFlag"}) w.param(name, 0);
-    for (const char* name : {"BullRad", "BullRndRad", "BullDmg"}) w.param(name, 1.0f);
-    w.param("BullVelVar", 0.1f).processor(E_PROC_ENEMY_GUN_PHYSICAL).atom(E_ATOM_ATTACH_POINT);
-    w.close().close();
-    ClEntity* e = spawnActiveEntity(&w.program);
-    e->setRootPosition(position);
-    return e;
-}
-
 TEST_F(EnemiesTest, TheAimedGunFiresPairsOnlyWithTheShipWithinTenDegreesAtMostOnceASecond) {
-    turret(m_dna, ClVec3(100.0f, 0.0f, 100.0f));
+    // A turret heading along +x with the aimed gun on it.
+    m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody();
+    m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).param("BullType", 0).param("BullVel", 100.0f);
+    for (const char* name : {"MyBullGen", "BullLev", "BullCol", "BullFlag"}) m_dna.param(name, 0);
+    for (const char* name : {"BullRad", "BullRndRad", "BullDmg"}) m_dna.param(name, 1.0f);
+    m_dna.param("BullVelVar", 0.1f).processor(E_PROC_ENEMY_GUN_PHYSICAL).atom(E_ATOM_ATTACH_POINT);
+    m_dna.close().close();
+    spawnActiveEntity(&m_dna.program)->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
     const f32 off = 10.5f * 3.1415927f / 180.0f;
     ClEntity* target = spawnShip(m_ship, ClVec3(100.0f + 100.0f * std::cos(off), 0.0f, 100.0f + 100.0f * std::sin(off)));
     playSong(3.0f);
