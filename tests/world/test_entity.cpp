@@ -83,8 +83,7 @@ TEST_F(EntityLifecycle, TheRoadOfAnEnemyFromPoolToPool) {
 
 TEST_F(EntityLifecycle, ShotsAreFreedAtTheEndOfTheFrameTheyAreDestroyedIn) {
     DnaWriter shot(E_PROGRAM_PLAYER_SHOT);
-    shot.node().atom(E_ATOM_ATTACH_POINT);
-    shot.close();
+    shot.node().close();
     ClEntity* bullet = world_test::spawnActiveEntity(&shot.program);
     world_test::spawnActiveEntity(&m_enemy.program);
     bullet->destroy();
@@ -120,8 +119,7 @@ TEST_F(EntityLifecycle, FreeingADestroyedEntitySendsNoSecondDestroy) {
 TEST_F(EntityLifecycle, OnlyActiveEnemiesInsideTheArenaWeighIn) {
     m_enemy.program.weight = 30;
     DnaWriter shot(E_PROGRAM_ENEMY_SHOT);
-    shot.node().atom(E_ATOM_ATTACH_POINT);
-    shot.close();
+    shot.node().close();
     shot.program.weight = 1000;
     const f32 places[4][2] = {{10, 10}, {325, 269.75f}, {326, 10}, {10, 269.7501f}};
     for (const auto& place : places)
