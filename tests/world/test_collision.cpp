@@ -104,8 +104,7 @@ protected:
             program->emitAtomHitPoints(hitPoints);
         }
         for (u32 node = 0; node < nodes; ++node) program->emitCloseNode();
-        ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
-        entity->buildFromDNA(program);
+        ClEntity* entity = world_test::buildEntity(program);
         SBulletParams bullet{};
         bullet.bullRad = radius;
         bullet.bullDmg = damage;

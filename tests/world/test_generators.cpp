@@ -90,8 +90,7 @@ TEST_F(GeneratorTest, BulletGeneratorsWriteShotProgramsOfOneRegisteredAtom) {
 }
 
 TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
-    ClEntity* enemy = allocEntity(OWNER_LIVE_GAME);
-    enemy->buildFromDNA(m_enemy.getSharedProgram());
+    ClEntity* enemy = world_test::buildEntity(m_enemy.getSharedProgram());
     ClTestAtom atom;
     atom.entity = enemy;
     atom.setWorldMatrix(world_test::translation(100.0f, 0.0f, 50.0f));

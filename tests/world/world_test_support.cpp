@@ -284,8 +284,7 @@ ClEntity* spawnPilotedShip(DnaWriter& dna) {
 }
 
 void shootAtom(ClAtom* target, f32 damage) {
-    ClEntity* bullet = allocEntity(OWNER_LIVE_GAME);
-    bullet->buildFromDNA(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
+    ClEntity* bullet = buildEntity(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
     bullet->root->resetAtoms();
     bullet->spawn();
     copyBulletParamsToBullet(bullet->root, SBulletParams{0, 0, 0, 1.0f, 1.0f, damage, 0.0f, 0.0f, 0, 0});
