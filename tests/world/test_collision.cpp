@@ -250,10 +250,8 @@ TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) 
               std::make_tuple(u32(E_ENTITY_DESTROYED), 1, 1u));
     ASSERT_EQ(liveInspirationPickupCount(), 36u);
     std::set<s32> values;
-    for (u32 i = 0; i < entityListCount(E_LIST_ACTIVATED); ++i) {
-        const ClEntity* e = entityListAt(E_LIST_ACTIVATED, i);
-        if (e->program->kind == E_PROGRAM_PICKUP) values.insert(e->root->params.get("inspvalue")->integer);
-    }
+    for (const ClEntity* pickup : world_test::liveOfKind(E_PROGRAM_PICKUP))
+        values.insert(pickup->root->params.get("inspvalue")->integer);
     EXPECT_EQ(values, std::set<s32>{41}) << "trunc(1.5 x 1000 / 36)";
     freeEntity(boss);
     bossGenerator.releaseSharedProgram();

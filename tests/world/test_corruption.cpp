@@ -87,10 +87,7 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     EXPECT_FLOAT_EQ(flyingNoteAt(0)->velocity.length(), FLYING_NOTE_LAUNCH_SPEED);
     EXPECT_EQ(std::make_pair(g_NoteList.cursor, g_NoteList.entries[0].target), std::make_pair(1, ship));
     u32 updates = 1;
-    while (flyingNoteCount() != 0 && updates < 600) {
-        updateFlyingNotes();
-        ++updates;
-    }
+    for (; flyingNoteCount() != 0 && updates < 600; ++updates) updateFlyingNotes();
     EXPECT_TRUE(updates < 600 && ship->atoms[0]->atomIsAlive() && ship->noBrokenAtom == 1u);
 
     ship->destroy();
