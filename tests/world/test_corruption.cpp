@@ -56,8 +56,7 @@ TEST_F(Corruption, TheBackdropShowsOnlyAbove500AndReachesHalfAlpha) {
 }
 
 TEST_F(Corruption, ABeatMarksOnlyTheFirstSixEligibleEnemies) {
-    std::vector<ClEntity*> enemies;
-    enemies.push_back(enemyAt(400, 100));  // outside the play area
+    std::vector<ClEntity*> enemies = {enemyAt(400, 100)};  // outside the play area
     for (int i = 0; i < 10; ++i) enemies.push_back(enemyAt(20.0f + 25.0f * f32(i), 100));
     rollBeamsOnBeat();
     std::vector<u32> counts;
