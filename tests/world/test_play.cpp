@@ -346,15 +346,12 @@ TEST(WavePlan, TimedPlanDurationFollowsTheSpeedClass) {
     SWaveMember& member = plan.members[0];
     member.wave = &plan;
     member.segments.init(8);
-    auto add = [&](u32 kind, f32 x, f32 z, s32 c) {
-        member.segments.push({kind, vectorValue(x, 0, z), {}, intValue(c)});
-    };
-    add(E_SEG_START, 0, 0, 0);
-    add(E_SEG_FACE, 0, 1, 0);
-    add(E_SEG_TIMED_MOVE, 40, 0, 2);   // 40 units at 40 units/s
-    add(E_SEG_TIMED_MOVE, 40, 30, 0);  // 30 units at 80 units/s
-    add(E_SEG_END, 0, 0, 0);
-    add(E_SEG_STEER, 0, 0, 0);  // past the end: never read
+    // Segment kind, target x and z, speed class; the steer past the end is never read.
+    for (auto [kind, x, z, speedClass] : {std::tuple{E_SEG_START, 0.0f, 0.0f, 0}, {E_SEG_FACE, 0.0f, 1.0f, 0},
+                                          {E_SEG_TIMED_MOVE, 40.0f, 0.0f, 2},   // 40 units at 40 units/s
+                                          {E_SEG_TIMED_MOVE, 40.0f, 30.0f, 0},  // 30 units at 80 units/s
+                                          {E_SEG_END, 0.0f, 0.0f, 0}, {E_SEG_STEER, 0.0f, 0.0f, 0}})
+        member.segments.push({u32(kind), vectorValue(x, 0, z), {}, intValue(speedClass)});
     EXPECT_EQ(std::make_pair(member.computeDuration(), member.totalPathTime), std::make_pair(1.375f, 1.375f));
     plan.release();
 }
