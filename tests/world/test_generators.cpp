@@ -17,13 +17,6 @@ using namespace test_support;
 
 namespace {
 
-class ClTestAtom : public ClAtom {
-public:
-    void draw() override {}
-    void computeWorldBounds() override {}
-    void rebuildCollisionShape() override {}
-};
-
 class GeneratorTest : public FatalThrowingTest {
 protected:
     void SetUp() override {
@@ -45,7 +38,7 @@ protected:
     }
 
     ClOneNodeGenerator m_pickup{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP, 0};
-    ClOneNodeGenerator m_enemy{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY, 15};
+    ClOneNodeGenerator m_enemy{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY, 15, E_ATOM_BODY};
 };
 
 }  // namespace
@@ -90,12 +83,11 @@ TEST_F(GeneratorTest, BulletGeneratorsWriteShotProgramsOfOneRegisteredAtom) {
 
 TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
     ClEntity* enemy = world_test::buildEntity(m_enemy.getSharedProgram());
-    ClTestAtom atom;
-    atom.entity = enemy;
-    atom.setWorldMatrix(world_test::translation(100.0f, 0.0f, 50.0f));
+    ClAtom* atom = enemy->atoms[0];
+    atom->setWorldMatrix(world_test::translation(100.0f, 0.0f, 50.0f));
 
-    onEnemyDestroyed(&atom, 1);
-    onEnemyDestroyed(&atom, 0);
+    onEnemyDestroyed(atom, 1);
+    onEnemyDestroyed(atom, 0);
     EXPECT_EQ(g_aPlayerState[0].kills, 2);
     ASSERT_EQ(liveInspirationPickupCount(), 1u);
     const ClEntity* pickup = entityListAt(E_LIST_ACTIVATED, entityListCount(E_LIST_ACTIVATED) - 1);
@@ -108,7 +100,7 @@ TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
     // A boss is left to the kill queue.
     ClOneNodeGenerator boss(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY, 15);
     enemy->program->generator = &boss;
-    onEnemyDestroyed(&atom, 1);
+    onEnemyDestroyed(atom, 1);
     EXPECT_EQ(std::make_pair(g_aPlayerState[0].kills, liveInspirationPickupCount()), std::make_pair(2, 1u));
     enemy->program->generator = &m_enemy;
     boss.releaseSharedProgram();
