@@ -59,7 +59,6 @@ TEST(SweptContact, OverlappingSpheresMeetAtTheEndOfTheStepAndOnlyWhileTheyOverla
 // the given radius placed directly (no motion processors), its radius and damage in the bullet
 // block of the root, its hit points from the program.
 
-
 using Contacts = std::vector<std::pair<f32, ClEntity*>>;  // time, and the entity of the second atom
 Contacts s_contacts;
 
