@@ -1,9 +1,7 @@
 #include "tests/world/atom_test_support.h"
 
 #include "core/fatal_error.h"
-#include "core/matrix44.h"
 #include "render/draw_lists.h"
-#include "render/geometry_mesh.h"
 #include "render/materials.h"
 #include "render/render_worker.h"
 #include "render/shader.h"
@@ -11,8 +9,6 @@
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/bar_colour_scheme.h"
-#include "world/entity/dna_program.h"
-#include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/gun_params.h"
@@ -89,8 +85,7 @@ void SOneAtomEntity::build(u32 programKind, u32 atomKind, ClGeometryMesh* mesh, 
     if (pattern > 0) program->emitAtomParamInt("PAT", pattern);
     program->emitRegisterAtom();
     program->emitCloseNode();
-    entity = allocEntity(OWNER_LIVE_GAME);
-    entity->buildFromDNA(program);
+    entity = world_test::buildEntity(program);
     entity->root->resetAtoms();
     atom = entity->atoms[0];
 }

@@ -68,10 +68,10 @@ TEST_F(Backdrop, SpeedAndIntensityFollowTheSpawnBarOfTheSongTime) {
     EXPECT_EQ(getBackdropSpeedTarget(3.0f), 50.0f) << "no bars";
     bars({0.0f, 1.0f, 0.25f});
     const f32 barSeconds = spawnBarDuration(g_SongFeatures.frameDuration);
+    // Before the song the first bar, past the end the last one.
     EXPECT_EQ((std::vector{getBackdropSpeedTarget(-2.0f), getBackdropSpeedTarget(barSeconds * 1.5f),
                            getBackdropSpeedTarget(1e6f)}),
-              (std::vector{50.0f, 1050.0f, std::pow(0.25f, 1.732f) * 1000.0f + 50.0f}))
-        << "before the song the first bar, past the end the last one";
+              (std::vector{50.0f, 1050.0f, std::pow(0.25f, 1.732f) * 1000.0f + 50.0f}));
 
     g_fSongTime = barSeconds * 1.5f;
     step(0.5f);
@@ -144,9 +144,7 @@ TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
 
 TEST_F(Backdrop, EveryBeatRestartsThePulse) {
     EXPECT_EQ(getBackdropBeatPulse(), 0.0f);
-    emptyBeats(&g_aSongBeats);
     pushBeat(&g_aSongBeats, SBeat{0.5f, 0.0f, 0, 0, {}});
-    g_iCurrentBeat = 0;
     g_fSongTime = 1.0f;
     dispatchBeats();
     EXPECT_EQ(getBackdropBeatPulse(), 1.0f);
@@ -244,29 +242,26 @@ TEST(WeightedTable, PicksInProportionNeverAZeroWeightNorPastTheLast) {
 class EdgeSparks : public Backdrop {};
 
 TEST_F(EdgeSparks, TheSideOfTheBurstOrientsTheFanAndSetsItsCount) {
-    struct SCase {
-        f32 x;
-        ClVec3 direction;
-        u32 fan;
-        f32 z;
-    };
-    for (const SCase& c : {SCase{5.0f, {1, 0, 0}, 30, 77.0f}, {320.0f, {-1, 0, 0}, 30, 77.0f},
-                           {10.0f, {0, 0, 1}, 60, 0}, {160.0f, {0, 0, 1}, 60, 0}, {315.0f, {0, 0, 1}, 60, 0}}) {
-        SCOPED_TRACE(c.x);
+    // x of the burst; the side's direction, the fan's spark count, the sparks' z.
+    for (auto [x, direction, fan, z] :
+         {std::tuple{5.0f, ClVec3(1, 0, 0), 30u, 77.0f}, {320.0f, ClVec3(-1, 0, 0), 30u, 77.0f},
+          {10.0f, ClVec3(0, 0, 1), 60u, 0.0f}, {160.0f, ClVec3(0, 0, 1), 60u, 0.0f},
+          {315.0f, ClVec3(0, 0, 1), 60u, 0.0f}}) {
+        SCOPED_TRACE(x);
         releaseEdgeSparkPools();
-        const ClVec3 d = getArenaSideDirection(ClVec3(c.x, 5.0f, 77.0f));
-        EXPECT_EQ((std::vector{d.x, d.y, d.z}), (std::vector{c.direction.x, c.direction.y, c.direction.z}));
-        spawnEdgeSparks(ClVec3(c.x, 5.0f, 77.0f));
-        ASSERT_EQ(edgeSparkCount(), c.fan + 40);
+        const ClVec3 d = getArenaSideDirection(ClVec3(x, 5.0f, 77.0f));
+        EXPECT_EQ((std::vector{d.x, d.y, d.z}), (std::vector{direction.x, direction.y, direction.z}));
+        spawnEdgeSparks(ClVec3(x, 5.0f, 77.0f));
+        ASSERT_EQ(edgeSparkCount(), fan + 40);
         u32 trailing = 0;
         for (u32 i = 0; i < edgeSparkCount(); ++i) {
             const SEdgeSpark& spark = edgeSpark(i);
-            EXPECT_EQ((std::vector{spark.position.x, spark.position.z}), (std::vector{c.x, c.z}));
+            EXPECT_EQ((std::vector{spark.position.x, spark.position.z}), (std::vector{x, z}));
             // The fan lies in the plane of up and n = up x d: no velocity along d.
-            EXPECT_NEAR(spark.velocity.dot(c.direction), 0.0f, 1e-3f);
+            EXPECT_NEAR(spark.velocity.dot(direction), 0.0f, 1e-3f);
             trailing += spark.trailSpacing != FLT_MAX;
         }
-        EXPECT_EQ(trailing, c.fan);
+        EXPECT_EQ(trailing, fan);
     }
 }
 
@@ -280,15 +275,13 @@ TEST_F(EdgeSparks, ASparkLeavesTrailRecordsEverySpacingAlongItsWay) {
     EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 30.0f)), 3u);
     ASSERT_EQ(sparkTrailCount(), 3u);
     EXPECT_EQ((std::vector{sparkTrail(0).position.z, sparkTrail(1).position.z, sparkTrail(2).position.z,
-                           spark->nextTrail}),
-              (std::vector{40.0f, 80.0f, 120.0f, 30.0f}));
+                           spark->nextTrail}), (std::vector{40.0f, 80.0f, 120.0f, 30.0f}));
     spark->position.z += 25.0f;  // less than the distance left
     EXPECT_EQ((std::pair{emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 130.0f)), spark->nextTrail}),
               std::make_pair(0u, 5.0f));
 
     // A full trail pool skips the records, not the walk.
-    while (takeSparkTrailForTest()) {
-    }
+    while (takeSparkTrailForTest()) {}
     spark->position.z += 100.0f;
     EXPECT_EQ((std::tuple{emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 155.0f)), sparkTrailCount(), spark->nextTrail}),
               std::make_tuple(3u, SPARK_TRAIL_CAPACITY, 25.0f));

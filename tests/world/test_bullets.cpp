@@ -2,7 +2,6 @@
 // (grown inside the arena, carried, fired at the ship once).
 #include "core/game_clock.h"
 #include "tests/world/world_test_support.h"
-#include "world/atoms/atom.h"
 #include "world/atoms/atom_bullet.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
@@ -75,8 +74,7 @@ TEST_F(BulletTest, ABulletWithoutAHeadingFliesAlongZAndEndsOnlyBeyondTheFarLimit
     flash->update();
     const u32 afterOne = flash->state;
     flash->update();
-    EXPECT_EQ(std::make_pair(afterOne, flash->state), std::make_pair(u32(E_ENTITY_ACTIVE), u32(E_ENTITY_DESTROYED)))
-        << "a flash lives two updates";
+    EXPECT_EQ(std::make_pair(afterOne, flash->state), std::make_pair(u32(E_ENTITY_ACTIVE), u32(E_ENTITY_DESTROYED)));
 }
 
 TEST_F(BulletTest, APelletEndsWhereItsTweenEndsWithinItsRangeAndSpread) {

@@ -18,49 +18,40 @@
 #include <algorithm>
 #include <set>
 #include <utility>
-#include <vector>
 
 using namespace test_support;
 
 namespace {
 
-SCollisionSphere swept(ClVec3 start, ClVec3 end, f32 radius) {
-    return SCollisionSphere{E_BOUNDS_SWEPT_SPHERE, radius, start, end};
+// A sphere of the radius swept along x from x0 to x1, at the height y.
+SCollisionSphere swept(f32 x0, f32 x1, f32 radius, f32 y = 0.0f) {
+    return SCollisionSphere{E_BOUNDS_SWEPT_SPHERE, radius, ClVec3(x0, y, 0), ClVec3(x1, y, 0)};
 }
-
-}  // namespace
 
 TEST(SweptContact, FastSphereHitsAtItsEntryTimeNotAtTheEndOfTheStep) {
-    const SCollisionSphere bullet = swept(ClVec3(-100, 0, 0), ClVec3(100, 0, 0), 1.0f);
-    const SCollisionSphere target = swept(ClVec3(0, 0, 0), ClVec3(0, 0, 0), 2.0f);
+    const SCollisionSphere target = swept(0, 0, 2.0f);
     SSweptContact contact{};
-    ASSERT_TRUE(findSweptContact(bullet, target, &contact));
-    // At the bullet's front, facing the target.
-    EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x),
-              std::make_tuple(97.0f / 200.0f, -2.0f, 1.0f));
-    EXPECT_FALSE(findSweptContact(swept(ClVec3(-100, 3, 0), ClVec3(100, 3, 0), 1.0f), target, &contact))
-        << "a pass at exactly the sum of the radii only touches";
+    ASSERT_TRUE(findSweptContact(swept(-100, 100, 1.0f), target, &contact));
+    // At the bullet's front, facing the target, after 97 of the 200 units.
+    EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x), std::make_tuple(0.485f, -2.0f, 1.0f));
+    // A pass at exactly the sum of the radii only touches.
+    EXPECT_FALSE(findSweptContact(swept(-100, 100, 1.0f, 3.0f), target, &contact));
 }
 
-TEST(SweptContact, SpheresWithoutRelativeMotionMeetOnlyWhenStrictlyOverlapping) {
-    const SCollisionSphere still = swept(ClVec3(10, 0, 0), ClVec3(10, 0, 0), 1.0f);
+TEST(SweptContact, OverlappingSpheresMeetAtTheEndOfTheStepAndOnlyWhileTheyOverlap) {
     SSweptContact contact{};
-    ASSERT_TRUE(findSweptContact(still, swept(ClVec3(12, 0, 0), ClVec3(12, 0, 0), 1.5f), &contact));
+    ASSERT_TRUE(findSweptContact(swept(10, 10, 1.0f), swept(12, 12, 1.5f), &contact));
     EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x), std::make_tuple(1.0f, 11.0f, 1.0f));
-    EXPECT_FALSE(findSweptContact(still, swept(ClVec3(12, 0, 0), ClVec3(12, 0, 0), 1.0f), &contact));
+    EXPECT_FALSE(findSweptContact(swept(10, 10, 1.0f), swept(12, 12, 1.0f), &contact));
     // Moving side by side counts as still.
-    EXPECT_TRUE(findSweptContact(swept(ClVec3(0, 0, 0), ClVec3(5, 0, 0), 1.0f),
-                                 swept(ClVec3(1, 0, 0), ClVec3(6, 0, 0), 1.0f), &contact));
-}
+    EXPECT_TRUE(findSweptContact(swept(0, 5, 1.0f), swept(1, 6, 1.0f), &contact));
 
-TEST(SweptContact, OverlapFromBeforeTheStepCountsOnlyWhileItLastsAndLateEntryNotAtAll) {
-    const SCollisionSphere target = swept(ClVec3(0, 0, 0), ClVec3(0, 0, 0), 1.0f);
-    SSweptContact contact{};
-    EXPECT_TRUE(findSweptContact(swept(ClVec3(1, 0, 0), ClVec3(1.5f, 0, 0), 1.0f), target, &contact));
+    // An overlap from before the step counts only while it lasts, and a late entry not at all.
+    const SCollisionSphere target = swept(0, 0, 1.0f);
+    EXPECT_TRUE(findSweptContact(swept(1, 1.5f, 1.0f), target, &contact));
     EXPECT_EQ(contact.time, 1.0f);
-    EXPECT_FALSE(findSweptContact(swept(ClVec3(1, 0, 0), ClVec3(3, 0, 0), 1.0f), target, &contact));
-    EXPECT_FALSE(findSweptContact(swept(ClVec3(10, 0, 0), ClVec3(5, 0, 0), 1.0f), target, &contact))
-        << "it would enter after the end of the step";
+    EXPECT_FALSE(findSweptContact(swept(1, 3, 1.0f), target, &contact));
+    EXPECT_FALSE(findSweptContact(swept(10, 5, 1.0f), target, &contact)) << "it would enter after the end of the step";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -68,9 +59,8 @@ TEST(SweptContact, OverlapFromBeforeTheStepCountsOnlyWhileItLastsAndLateEntryNot
 // the given radius placed directly (no motion processors), its radius and damage in the bullet
 // block of the root, its hit points from the program.
 
-namespace {
-
-std::vector<std::pair<f32, ClEntity*>> s_contacts;  // time, and the entity of the second atom
+using Contacts = std::vector<std::pair<f32, ClEntity*>>;  // time, and the entity of the second atom
+Contacts s_contacts;
 
 void recordContact(const SContact& contact) { s_contacts.push_back({contact.time, contact.second->entity}); }
 
@@ -113,8 +103,7 @@ protected:
             program->emitAtomHitPoints(hitPoints);
         }
         for (u32 node = 0; node < nodes; ++node) program->emitCloseNode();
-        ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
-        entity->buildFromDNA(program);
+        ClEntity* entity = world_test::buildEntity(program);
         SBulletParams bullet{};
         bullet.bullRad = radius;
         bullet.bullDmg = damage;
@@ -134,7 +123,12 @@ protected:
         g_aContactHandlers[a * CONTACT_KIND_COUNT + b] = recordContact;
         g_aContactHandlers[b * CONTACT_KIND_COUNT + a] = recordContact;
     }
-    static void nextStep() { flipFrameBuffers(); }
+    // The next step with the entities at their new places, and its collision pass.
+    static void stepTo(std::initializer_list<std::pair<ClEntity*, ClVec3>> moves) {
+        flipFrameBuffers();
+        for (auto [entity, at] : moves) place(entity, at);
+        updateWorldCollisions();
+    }
     static SContact contactOf(ClEntity* a, ClEntity* b) {
         return SContact{ClVec3(), ClVec3(0.0f, 0.0f, 1.0f), 0.5f, atomOf(a), atomOf(b)};
     }
@@ -145,8 +139,6 @@ protected:
     ClOneNodeGenerator m_enemyGenerator{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY};
 };
 
-}  // namespace
-
 TEST_F(CollisionTest, FastBulletsCannotTunnelAndTheirContactsComeInOrderOfEntry) {
     recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
     ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(100, 0, 100), 5.0f, 10);
@@ -155,14 +147,10 @@ TEST_F(CollisionTest, FastBulletsCannotTunnelAndTheirContactsComeInOrderOfEntry)
     updateWorldCollisions();
     EXPECT_TRUE(s_contacts.empty());
 
-    nextStep();
-    place(late, ClVec3(100, 0, 200));  // 200 units in one step, through a target 10 wide
-    place(early, ClVec3(100, 0, 250));
-    place(enemy, ClVec3(100, 0, 100));
-    updateWorldCollisions();
-    using Contacts = std::vector<std::pair<f32, ClEntity*>>;
-    EXPECT_EQ(s_contacts, (Contacts{{44.0f / 200.0f, early}, {94.0f / 200.0f, late}}))
-        << "entry times, the enemy first as it was activated first";
+    // The late one flies 200 units in one step, through a target 10 wide.
+    stepTo({{late, ClVec3(100, 0, 200)}, {early, ClVec3(100, 0, 250)}, {enemy, ClVec3(100, 0, 100)}});
+    // Entry times, the enemy first as it was activated first.
+    EXPECT_EQ(s_contacts, (Contacts{{44.0f / 200.0f, early}, {94.0f / 200.0f, late}}));
 }
 
 TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
@@ -171,9 +159,7 @@ TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
     ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(40, 0, 100), 5.0f, 10, 0.0f, nullptr, 2);
     enemy->atoms[1]->setWorldMatrix(world_test::translation(100, 0, 100));
     updateWorldCollisions();
-    nextStep();
-    place(bullet, ClVec3(100, 0, 200));
-    updateWorldCollisions();
+    stepTo({{bullet, ClVec3(100, 0, 200)}});
     ASSERT_EQ(s_contacts.size(), 1u) << "the child is entered on its swept box, not on this frame's";
     EXPECT_EQ(s_contacts[0], std::make_pair(94.0f / 200.0f, enemy));
 }
@@ -191,7 +177,6 @@ TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickup
     ClEntity* pickup = make(E_PROGRAM_PICKUP, ClVec3(203, 0, 10), 5.0f, 1);
     make(E_PROGRAM_ENEMY_SHOT, ClVec3(197, 0, 10), 1.0f, 1);
     updateWorldCollisions();
-    using Contacts = std::vector<std::pair<f32, ClEntity*>>;
     Contacts expected{{1.0f, still}, {1.0f, still}, {1.0f, pickup}};
     std::sort(expected.begin(), expected.end());  // equal times come in no set order
     std::sort(s_contacts.begin(), s_contacts.end());
@@ -238,10 +223,7 @@ TEST_F(CollisionTest, ABulletUsedUpOnItsFirstTargetMissesTheSecondAndADeadAtomIs
     ClEntity* first = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 50), 1.0f, 1, 10.0f);
     ClEntity* behind = make(E_PROGRAM_ENEMY, ClVec3(100, 0, 130), 5.0f, 10);
     updateWorldCollisions();
-    nextStep();
-    place(second, ClVec3(100, 0, 200));
-    place(first, ClVec3(100, 0, 150));
-    updateWorldCollisions();
+    stepTo({{second, ClVec3(100, 0, 200)}, {first, ClVec3(100, 0, 150)}});
     EXPECT_EQ(contactCount(), 4u) << "each bullet crosses both enemies";
     // The second bullet flies on to the one behind.
     EXPECT_EQ(std::make_tuple(enemy->state, behind->state, atomOf(first)->active, atomOf(second)->active,
@@ -267,11 +249,11 @@ TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) 
               std::make_tuple(u32(E_ENTITY_DESTROYED), 1, 1u));
     ASSERT_EQ(liveInspirationPickupCount(), 36u);
     std::set<s32> values;
-    for (u32 i = 0; i < entityListCount(E_LIST_ACTIVATED); ++i) {
-        const ClEntity* e = entityListAt(E_LIST_ACTIVATED, i);
-        if (e->program->kind == E_PROGRAM_PICKUP) values.insert(e->root->params.get("inspvalue")->integer);
-    }
+    for (const ClEntity* pickup : world_test::liveOfKind(E_PROGRAM_PICKUP))
+        values.insert(pickup->root->params.get("inspvalue")->integer);
     EXPECT_EQ(values, std::set<s32>{41}) << "trunc(1.5 x 1000 / 36)";
     freeEntity(boss);
     bossGenerator.releaseSharedProgram();
 }
+
+}  // namespace

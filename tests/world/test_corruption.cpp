@@ -9,11 +9,8 @@
 #include "world/effects/enemy_beams.h"
 #include "world/effects/equaliser_state.h"
 #include "world/effects/flying_notes.h"
-#include "world/entity/world.h"
 #include "world/play/player_state.h"
 #include "world/services/note_list.h"
-
-#include <vector>
 
 namespace {
 
@@ -55,13 +52,11 @@ TEST_F(Corruption, TheLevelFallsWithNoEnemyRisesAtMost140AndDropsOnAKill) {
 
 TEST_F(Corruption, TheBackdropShowsOnlyAbove500AndReachesHalfAlpha) {
     EXPECT_EQ((std::vector<u32>{guardianBackdropAlpha(500.0f), guardianBackdropAlpha(750.0f),
-                                guardianBackdropAlpha(1000.0f)}),
-              (std::vector<u32>{0u, 64u, 128u}));
+                                guardianBackdropAlpha(1000.0f)}), (std::vector<u32>{0u, 64u, 128u}));
 }
 
 TEST_F(Corruption, ABeatMarksOnlyTheFirstSixEligibleEnemies) {
-    std::vector<ClEntity*> enemies;
-    enemies.push_back(enemyAt(400, 100));  // outside the play area
+    std::vector<ClEntity*> enemies = {enemyAt(400, 100)};  // outside the play area
     for (int i = 0; i < 10; ++i) enemies.push_back(enemyAt(20.0f + 25.0f * f32(i), 100));
     rollBeamsOnBeat();
     std::vector<u32> counts;
@@ -91,10 +86,7 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     EXPECT_FLOAT_EQ(flyingNoteAt(0)->velocity.length(), FLYING_NOTE_LAUNCH_SPEED);
     EXPECT_EQ(std::make_pair(g_NoteList.cursor, g_NoteList.entries[0].target), std::make_pair(1, ship));
     u32 updates = 1;
-    while (flyingNoteCount() != 0 && updates < 600) {
-        updateFlyingNotes();
-        ++updates;
-    }
+    for (; flyingNoteCount() != 0 && updates < 600; ++updates) updateFlyingNotes();
     EXPECT_TRUE(updates < 600 && ship->atoms[0]->atomIsAlive() && ship->noBrokenAtom == 1u);
 
     ship->destroy();

@@ -14,7 +14,6 @@
 #include "world/processors/arm_processors.h"
 #include "world/processors/bullet_processors.h"
 #include "world/processors/cube_station.h"
-#include "world/processors/enemy_parts.h"
 #include "world/processors/staff_enemies.h"
 
 #include <gtest/gtest.h>
@@ -45,8 +44,8 @@ TEST(RoundStaffRing, NotesFillTheRingInTwelfthsAndTheNoteCountIsHeldToOneToTwelv
     ring.addNote();
     ring.setMaxNotes(5);
     for (int i = 0; i < 4; ++i) ring.addNote();
-    EXPECT_EQ(std::make_pair(ring.notes.count, ring.ringSegments()), std::make_pair(9u, ROUND_STAFF_RING_SEGMENTS))
-        << "1 record, then 2 a note; five of five notes make the full ring";
+    // 1 record, then 2 a note; five of five notes make the full ring.
+    EXPECT_EQ(std::make_pair(ring.notes.count, ring.ringSegments()), std::make_pair(9u, ROUND_STAFF_RING_SEGMENTS));
     ring.noteCount = 2;
     EXPECT_EQ(ring.ringSegments(), 18u);
     EXPECT_NEAR(ring.notes[1].angle, 6.2831853f / 5.0f * 1.25f, 1e-5f);
@@ -128,8 +127,7 @@ TEST_F(StaffStarTest, FiresOneStaffABeatOutOfStepWithItsWaveAndEachBeamIsDeadlyF
     staff->computeWorldBounds();
     EXPECT_EQ(std::make_tuple(staff->entity->root->params.get("staffwidth")->real, staff->entity->findOrAddParam("BullDmg")->real,
                               staff->worldBox[g_uFrameCurrent].kind),
-              std::make_tuple(5.0f, FLT_MAX, u32(E_BOUNDS_UNBOUNDED)))
-        << "not fired: no bounds";
+              std::make_tuple(5.0f, FLT_MAX, u32(E_BOUNDS_UNBOUNDED))) << "not fired: no bounds";
 
     addBeats(0.05f, 0.5f, 3);
     std::vector<s32> fired;
@@ -156,8 +154,7 @@ TEST_F(StaffStarTest, AStaffWhoseNozzleWentEndsItselfAndTheStarsDeathTakesTheRes
     stars->staffRecords[1].nozzle->deactivate(1);
     lost->draw();
     EXPECT_EQ(std::make_tuple(stars->staffRecords.count, lostEntity->state, stars->staffRecords[1].node),
-              std::make_tuple(2u, u32(E_ENTITY_DESTROYED), star->root->children[2]))
-        << "the record gone, the order kept";
+              std::make_tuple(2u, u32(E_ENTITY_DESTROYED), star->root->children[2]));
 
     ClEntity* kept = stars->staffRecords[0].staffEntity;
     star->destroy();
@@ -176,27 +173,20 @@ TEST_F(StaffStarTest, AStaffOrAStarFreedFirstLeavesTheOtherWithoutALink) {
     ClAtom_Bullet_Staff* orphan = stars->staffRecords[0].staffAtom;
     ClEntity* orphanEntity = orphan->entity;
     freeEntity(star);
-    EXPECT_EQ(std::make_tuple(orphan->ownerAtom, orphan->ownerProcessor, orphanEntity->state),
-              std::make_tuple(static_cast<ClAtom*>(nullptr), static_cast<ClProcessor_Enemy_AI_StaffStar*>(nullptr),
-                              u32(E_ENTITY_DESTROYED)));
+    EXPECT_TRUE(orphan->ownerAtom == nullptr && orphan->ownerProcessor == nullptr);
+    EXPECT_EQ(orphanEntity->state, u32(E_ENTITY_DESTROYED));
     stepWorld();
 }
 
-// A turret heading along +x with the aimed gun on it.
-ClEntity* turret(DnaWriter& w, const ClVec3& position) {
-    w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody();
-    w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).param("BullType", 0).param("BullVel", 100.0f);
-    for (const char* name : {"MyBullGen", "BullLev", "BullCol", "BullFlag"}) w.param(name, 0);
-    for (const char* name : {"BullRad", "BullRndRad", "BullDmg"}) w.param(name, 1.0f);
-    w.param("BullVelVar", 0.1f).processor(E_PROC_ENEMY_GUN_PHYSICAL).atom(E_ATOM_ATTACH_POINT);
-    w.close().close();
-    ClEntity* e = spawnActiveEntity(&w.program);
-    e->setRootPosition(position);
-    return e;
-}
-
 TEST_F(EnemiesTest, TheAimedGunFiresPairsOnlyWithTheShipWithinTenDegreesAtMostOnceASecond) {
-    turret(m_dna, ClVec3(100.0f, 0.0f, 100.0f));
+    // A turret heading along +x with the aimed gun on it.
+    m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody();
+    m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).param("BullType", 0).param("BullVel", 100.0f);
+    for (const char* name : {"MyBullGen", "BullLev", "BullCol", "BullFlag"}) m_dna.param(name, 0);
+    for (const char* name : {"BullRad", "BullRndRad", "BullDmg"}) m_dna.param(name, 1.0f);
+    m_dna.param("BullVelVar", 0.1f).processor(E_PROC_ENEMY_GUN_PHYSICAL).atom(E_ATOM_ATTACH_POINT);
+    m_dna.close().close();
+    spawnActiveEntity(&m_dna.program)->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
     const f32 off = 10.5f * 3.1415927f / 180.0f;
     ClEntity* target = spawnShip(m_ship, ClVec3(100.0f + 100.0f * std::cos(off), 0.0f, 100.0f + 100.0f * std::sin(off)));
     playSong(3.0f);
@@ -287,15 +277,15 @@ protected:
 TEST_F(ArmTest, TheGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithinItsCone) {
     ClEntity* target = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 200.0f));
     playSong(STEP);
-    EXPECT_EQ(std::make_pair(arm->strikeTime, group->commandTimer), std::make_pair(ARM_NO_STRIKE, ARM_RETRY_SECONDS))
-        << "no run of beats: retried every half second";
+    // No run of beats: retried every half second.
+    EXPECT_EQ(std::make_pair(arm->strikeTime, group->commandTimer), std::make_pair(ARM_NO_STRIKE, ARM_RETRY_SECONDS));
 
     addBeats(0.6f, 0.75f, 8);  // 80 beats a minute
     playSong(0.5f);
     EXPECT_EQ(arm->strikeTime, 0.6f);
     playSong(0.3f);
-    EXPECT_EQ(std::make_pair(arm->swingState, arm->strikeTime), std::make_pair(s32(E_ARM_ARMED), 1.35f))
-        << "struck, swung, and armed for the next beat of the run";
+    // Struck, swung, and armed for the next beat of the run.
+    EXPECT_EQ(std::make_pair(arm->swingState, arm->strikeTime), std::make_pair(s32(E_ARM_ARMED), 1.35f));
     const ClVec3 edge(std::cos(ARM_CONE_LIMIT) * 20.0f, 0.0f, std::sin(ARM_CONE_LIMIT) * 20.0f);
     EXPECT_NEAR((tip() - positionOf(brute) - edge).length(), 0.0f, 1e-3f) << "the ship 90 degrees off: the cone's edge";
 

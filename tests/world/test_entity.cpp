@@ -15,8 +15,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <string>
-#include <vector>
 
 using ::testing::HasSubstr;
 using test_support::fatalReasonOf;
@@ -85,8 +83,7 @@ TEST_F(EntityLifecycle, TheRoadOfAnEnemyFromPoolToPool) {
 
 TEST_F(EntityLifecycle, ShotsAreFreedAtTheEndOfTheFrameTheyAreDestroyedIn) {
     DnaWriter shot(E_PROGRAM_PLAYER_SHOT);
-    shot.node().atom(E_ATOM_ATTACH_POINT);
-    shot.close();
+    shot.node().close();
     ClEntity* bullet = world_test::spawnActiveEntity(&shot.program);
     world_test::spawnActiveEntity(&m_enemy.program);
     bullet->destroy();
@@ -122,8 +119,7 @@ TEST_F(EntityLifecycle, FreeingADestroyedEntitySendsNoSecondDestroy) {
 TEST_F(EntityLifecycle, OnlyActiveEnemiesInsideTheArenaWeighIn) {
     m_enemy.program.weight = 30;
     DnaWriter shot(E_PROGRAM_ENEMY_SHOT);
-    shot.node().atom(E_ATOM_ATTACH_POINT);
-    shot.close();
+    shot.node().close();
     shot.program.weight = 1000;
     const f32 places[4][2] = {{10, 10}, {325, 269.75f}, {326, 10}, {10, 269.7501f}};
     for (const auto& place : places)
@@ -180,7 +176,7 @@ TEST_F(EntityLifecycle, TheShipAsksForTheRepairTipWhenItsGraceEndsBroken) {
     setMegaTipHook(nullptr);
 }
 
-TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndQuietExplosionsOnlyClearFlags) {
+TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndAQuietlyExplodedTreeKeepsNoFlagsNorBounds) {
     static std::vector<ClVec3> blasts;
     blasts.clear();
     setBreakUpImpactHook([](const ClVec3& at, f32 radius, f32 strength) {
@@ -210,15 +206,10 @@ TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndQuietExplosionsOnl
     EXPECT_EQ(std::make_tuple(blasts.size(), entity->root->anyActive, wing->anyActive),
               std::make_tuple(size_t(2), 0u, 0u));
     EXPECT_EQ(entity->root->updateAliveFlags(), 0u);
-    setBreakUpImpactHook(nullptr);
-}
-
-TEST_F(EntityLifecycle, ATreeWithoutActiveAtomsHasUnboundedBounds) {
-    ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);
-    explodeAllAtoms(entity->root, 1);
     entity->root->computeBounds();
     EXPECT_EQ(std::make_pair(entity->root->bounds[g_uFrameCurrent].kind, entity->root->sweptBox.kind),
               std::make_pair(u32(E_BOUNDS_UNBOUNDED), u32(E_BOUNDS_UNBOUNDED)));
+    setBreakUpImpactHook(nullptr);
 }
 
 TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
@@ -238,8 +229,7 @@ TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
     EXPECT_EQ(std::memcmp(facing.m, entity->root->currentWorldMatrix().m, sizeof(facing.m)), 0);
     // A first transform fills both buffers.
     EXPECT_EQ(std::make_tuple(entity->getWorldPosition().z, entity->getPreviousWorldPosition().z,
-                              entity->getWorldAxisX().x),
-              std::make_tuple(7.0f, 7.0f, 1.0f));
+                              entity->getWorldAxisX().x), std::make_tuple(7.0f, 7.0f, 1.0f));
 }
 
 TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
@@ -265,6 +255,12 @@ TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
               std::make_tuple(0u, 0u, 0u, 1u, 4u, 1u));
     EXPECT_EQ(to->registeredAtoms[1], anchor);
     EXPECT_NE(anchor->geometry, ship.program.geometries[0]);
+}
+
+TEST_F(EntityLifecycle, AnExhaustedPoolStops) {
+    for (u32 i = 0; i < ENTITY_CAPACITY; ++i) allocEntity(OWNER_LIVE_GAME);
+    EXPECT_THAT(fatalReasonOf([] { allocEntity(OWNER_LIVE_GAME); }), HasSubstr("entity pool is exhausted"));
+    unlockWorld();
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -301,15 +297,6 @@ TEST_F(WorldTeardown, EntitiesGoBeforeTheirProgramAndShutdownRunsTwice) {
     EXPECT_EQ(std::make_pair(isWorldReady(), critSectionPoolUseCount()), std::make_pair(false, locksBefore));
     initWorld();
     EXPECT_EQ(usedEntityCount(), 0u);
-    shutdownWorld();
-}
-
-TEST_F(WorldTeardown, AnExhaustedPoolStops) {
-    critSectionPoolInit();
-    initWorld();
-    for (u32 i = 0; i < ENTITY_CAPACITY; ++i) allocEntity(OWNER_LIVE_GAME);
-    EXPECT_THAT(fatalReasonOf([] { allocEntity(OWNER_LIVE_GAME); }), HasSubstr("entity pool is exhausted"));
-    unlockWorld();
     shutdownWorld();
 }
 

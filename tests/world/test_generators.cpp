@@ -13,18 +13,9 @@
 #include "world/play/inspiration_pickups.h"
 #include "world/play/player_state.h"
 
-#include <vector>
-
 using namespace test_support;
 
 namespace {
-
-class ClTestAtom : public ClAtom {
-public:
-    void draw() override {}
-    void computeWorldBounds() override {}
-    void rebuildCollisionShape() override {}
-};
 
 class GeneratorTest : public FatalThrowingTest {
 protected:
@@ -47,7 +38,7 @@ protected:
     }
 
     ClOneNodeGenerator m_pickup{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP, 0};
-    ClOneNodeGenerator m_enemy{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY, 15};
+    ClOneNodeGenerator m_enemy{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY, 15, E_ATOM_BODY};
 };
 
 }  // namespace
@@ -86,34 +77,30 @@ TEST_F(GeneratorTest, BulletGeneratorsWriteShotProgramsOfOneRegisteredAtom) {
         EXPECT_EQ(std::make_tuple(atomKinds, processorsSeen, registered),
                   std::make_tuple(std::vector<u32>{atomKind}, processors, 1u));
     }
-    EXPECT_NE(generatorFindOrDie(12, "DefBullRSG")->getSharedProgram(), nullptr);
     unregisterBulletGenerators();
     EXPECT_EQ(fatalReasonOf([] { generatorFindOrDie(6, "DefBullGen"); }), "no generator \"DefBullGen\" in category 6");
 }
 
 TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
-    ClEntity* enemy = allocEntity(OWNER_LIVE_GAME);
-    enemy->buildFromDNA(m_enemy.getSharedProgram());
-    ClTestAtom atom;
-    atom.entity = enemy;
-    atom.setWorldMatrix(world_test::translation(100.0f, 0.0f, 50.0f));
+    ClEntity* enemy = world_test::buildEntity(m_enemy.getSharedProgram());
+    ClAtom* atom = enemy->atoms[0];
+    atom->setWorldMatrix(world_test::translation(100.0f, 0.0f, 50.0f));
 
-    onEnemyDestroyed(&atom, 1);
-    onEnemyDestroyed(&atom, 0);
+    onEnemyDestroyed(atom, 1);
+    onEnemyDestroyed(atom, 0);
     EXPECT_EQ(g_aPlayerState[0].kills, 2);
     ASSERT_EQ(liveInspirationPickupCount(), 1u);
     const ClEntity* pickup = entityListAt(E_LIST_ACTIVATED, entityListCount(E_LIST_ACTIVATED) - 1);
     const ClVec4 p = pickup->getWorldPosition();
     // Its value is 2.0 x 15.
-    const SParamTable& params = pickup->root->params;
-    EXPECT_EQ(std::make_tuple(params.get("inspvalue")->integer, params.get("inspbig")->integer, cellOf(pickup), p.x,
-                              p.z),
+    const SParamTable& table = pickup->root->params;
+    EXPECT_EQ(std::make_tuple(table.get("inspvalue")->integer, table.get("inspbig")->integer, cellOf(pickup), p.x, p.z),
               std::make_tuple(30, 0, std::make_pair(6, 3), 104.0f, 56.0f));
 
     // A boss is left to the kill queue.
     ClOneNodeGenerator boss(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY, 15);
     enemy->program->generator = &boss;
-    onEnemyDestroyed(&atom, 1);
+    onEnemyDestroyed(atom, 1);
     EXPECT_EQ(std::make_pair(g_aPlayerState[0].kills, liveInspirationPickupCount()), std::make_pair(2, 1u));
     enemy->program->generator = &m_enemy;
     boss.releaseSharedProgram();
@@ -137,8 +124,7 @@ TEST_F(GeneratorTest, DropsTakeTheNearestFreeCellsAndDestroyedOnesGiveThemBack) 
     sweepInspirationPickups();
     flushFreedEntities();
     EXPECT_EQ(std::make_tuple(isInspirationGridCellTaken(1, 0), isInspirationGridCellTaken(0, 1),
-                              liveInspirationPickupCount()),
-              std::make_tuple(false, true, 3u));
+                              liveInspirationPickupCount()), std::make_tuple(false, true, 3u));
     EXPECT_EQ(cellOf(spawnInspirationPickups(ClVec3(20.0f, 0.0f, 0.0f), 5, 0, 1)), std::make_pair(1, 0));
 
     // The world's shutdown frees the pickups left lying: the next world's sweep must not read them.

@@ -7,10 +7,7 @@
 #include "world/processors/motion_processors.h"
 #include "tests/world/world_test_support.h"
 
-#include <cmath>
 #include <functional>
-#include <memory>
-#include <vector>
 
 namespace {
 
@@ -19,11 +16,6 @@ constexpr f32 STEP = 1.0f / 60.0f;
 // One entity whose root carries the world frames and a child node written by the test.
 class MotionTest : public world_test::WorldTest {
 protected:
-    void SetUp() override {
-        WorldTest::SetUp();
-        g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 0.0;
-    }
-
     // A fresh program each call (the last one lives until the test ends).
     ClEntity* build(const std::function<void(world_test::DnaWriter&)>& child) {
         world_test::DnaWriter& dna = *m_dnas.emplace_back(std::make_unique<world_test::DnaWriter>());
@@ -40,14 +32,6 @@ protected:
     static T* processorOf(ClEntity* entity, u32 typeId) {
         return static_cast<T*>(childOf(entity)->findProcessor(typeId));
     }
-    // One frame without touching the clock: the rotators read its total time.
-    static void step() {
-        flipFrameBuffers();
-        updateLiveEntities();
-        flushDestroyedEntities();
-        flushFreedEntities();
-    }
-
     std::vector<std::unique_ptr<world_test::DnaWriter>> m_dnas;
 };
 
@@ -58,13 +42,14 @@ void expectRotation(const ClMatrix44& got, const ClVec3& axis, f32 angle) {
 }
 
 TEST_F(MotionTest, RotatorWithBothSpeedsShowsOnlyTheSecond) {
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 0.0;
     ClEntity* both = build([](world_test::DnaWriter& d) {
         d.processor(E_PROC_ROTATOR).param("delay", 0.5f).param("rotspeed1", 1.0f).param("rotspeed2", 2.0f);
         d.program.emitParamVector("axis1", 1, 0, 0, 0);
         d.program.emitParamVector("axis2", 0, 1, 0, 0);
     });
-    g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 1.0;
-    step();
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 1.0 - f64(STEP);  // the step adds its frame time
+    world_test::stepWorld();
     expectRotation(childOf(both)->localMatrix, ClVec3(0, 1, 0), 2.0f * 1.0f + 0.5f);
 }
 
@@ -77,10 +62,10 @@ TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
     auto* rotator = processorOf<ClProcessor_Rotator_OnBeat>(entity, E_PROC_ROTATOR_ON_BEAT);
     const SBeat beat{};
     ClProcessor_Rotator_OnBeat::onBeat(beat, 0, rotator);
-    for (int frame = 0; frame < 15; ++frame) step();  // a quarter second: half way
+    for (int frame = 0; frame < 15; ++frame) world_test::stepWorld();  // a quarter second: half way
     EXPECT_NEAR(rotator->angle.current, 45.0f, 1e-3f);
     ClProcessor_Rotator_OnBeat::onBeat(beat, 1, rotator);
-    for (int frame = 0; frame < 30; ++frame) step();
+    for (int frame = 0; frame < 30; ++frame) world_test::stepWorld();
     EXPECT_NEAR(rotator->angle.current, -45.0f, 1e-3f);
     expectRotation(childOf(entity)->localMatrix, ClVec3(0, 1, 0), -45.0f * 3.14159265f / 180.0f);
     entity->destroy();
@@ -107,10 +92,10 @@ TEST_F(MotionTest, GoStraightKeepsAnEntityAtTheRangeAndDestroysItPast) {
     shot.node().processor(E_PROC_GO_STRAIGHT).param("vel", 60.0f).close();
     ClEntity* entity = world_test::spawnActiveEntity(&shot.program);
     entity->setRootPosition(ClVec3(1199.0f, 0.0f, 0.0f));
-    step();
+    world_test::stepWorld();
     EXPECT_EQ(std::make_pair(entity->getWorldPosition().x, entity->state),
               std::make_pair(1200.0f, u32(E_ENTITY_ACTIVE)));
-    step();
+    world_test::stepWorld();
     EXPECT_EQ(usedEntityCount(), 0u);
 }
 

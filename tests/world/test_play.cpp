@@ -5,8 +5,6 @@
 #include "core/config.h"
 #include "core/game_clock.h"
 #include "core/name_hash.h"
-#include "core/random.h"
-#include "core/script_cache.h"
 #include "tests/support/memory_script_source.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
@@ -25,7 +23,6 @@
 
 #include <cfloat>
 #include <cstring>
-#include <memory>
 #include <tuple>
 using namespace test_support;
 
@@ -70,8 +67,7 @@ protected:
         resetSessionChoice();
         g_PlayRecord.song.duration = 300.0f;
         g_PlayRecord.song.scoreScale[0] = 1.0f;
-        g_PlayRecord.boss.enabled = 1;
-        g_PlayRecord.boss.skip = 1;
+        g_PlayRecord.boss.enabled = g_PlayRecord.boss.skip = 1;
         for (u32 b = 0; b < BOSS_COUNT; ++b) {
             for (u32 s = 0; s < SUBBOSS_COUNT; ++s) {
                 const std::string name = "boss_" + std::to_string(b) + "_" + std::to_string(s);
@@ -179,8 +175,7 @@ TEST_F(PlayTest, ForcedBossComesAtFiveSecondsEvenOnAShortSong) {
     addMember(50.0f);
     chooseSessionBoss(g_PlayRecord.song);
     EXPECT_EQ(std::make_tuple(g_BossEncounter.phaseTimer, g_BossEncounter.forced, g_PlayRecord.boss.pending,
-                              g_PlayRecord.boss.pendingIdentity[0]),
-              std::make_tuple(5.0f, 1, 1, 77u));
+                              g_PlayRecord.boss.pendingIdentity[0]), std::make_tuple(5.0f, 1, 1, 77u));
 }
 
 TEST_F(PlayTest, ForcedIndexWithEveryPairBeatenTakesARealSubBoss) {
@@ -240,8 +235,7 @@ TEST_F(PlayTest, BossNotesFollowTheSequenceOnEverySecondCallAndAnEmptyOneIsRando
 TEST_F(PlayTest, DeathPenaltyStopsAtZeroAndCountsEvenWithoutAFreePopup) {
     giveShip();
     g_aPlayerState[0].score = 5 * SCORE_ENCODING_FACTOR;
-    while (takeScorePopup()) {
-    }
+    while (takeScorePopup()) {}
     applyDeathPenalty(0);
     const SPlayerState& player = g_aPlayerState[0];
     EXPECT_EQ(std::make_tuple(player.score, player.pointsLost, player.deaths), std::make_tuple(0, 5, 1));
@@ -352,21 +346,19 @@ TEST(WavePlan, TimedPlanDurationFollowsTheSpeedClass) {
     SWaveMember& member = plan.members[0];
     member.wave = &plan;
     member.segments.init(8);
-    auto add = [&](u32 kind, f32 x, f32 z, s32 c) {
-        member.segments.push({kind, vectorValue(x, 0, z), {}, intValue(c)});
-    };
-    add(E_SEG_START, 0, 0, 0);
-    add(E_SEG_FACE, 0, 1, 0);
-    add(E_SEG_TIMED_MOVE, 40, 0, 2);   // 40 units at 40 units/s
-    add(E_SEG_TIMED_MOVE, 40, 30, 0);  // 30 units at 80 units/s
-    add(E_SEG_END, 0, 0, 0);
-    add(E_SEG_STEER, 0, 0, 0);  // past the end: never read
+    // Segment kind, target x and z, speed class; the steer past the end is never read.
+    for (auto [kind, x, z, speedClass] : {std::tuple{E_SEG_START, 0.0f, 0.0f, 0}, {E_SEG_FACE, 0.0f, 1.0f, 0},
+                                          {E_SEG_TIMED_MOVE, 40.0f, 0.0f, 2},   // 40 units at 40 units/s
+                                          {E_SEG_TIMED_MOVE, 40.0f, 30.0f, 0},  // 30 units at 80 units/s
+                                          {E_SEG_END, 0.0f, 0.0f, 0}, {E_SEG_STEER, 0.0f, 0.0f, 0}})
+        member.segments.push({u32(kind), vectorValue(x, 0, z), {}, intValue(speedClass)});
     EXPECT_EQ(std::make_pair(member.computeDuration(), member.totalPathTime), std::make_pair(1.375f, 1.375f));
     plan.release();
 }
 
-TEST(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
-    setFatalErrorHook(throwOnFatal);
+using GunParams = FatalThrowingTest;
+
+TEST_F(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
     ClEntityNode gun, bullet, charging;
     for (ClEntityNode* node : {&gun, &bullet, &charging}) node->init();
     for (auto [name, value] : {std::pair{"GunRate", 0.25f}, {"BullRad", 6.5f}, {"BullDmg", 10.0f},
@@ -389,14 +381,14 @@ TEST(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
 
     copyBulletParamsToBullet(&charging, gunParams.bullet);
     SChargingGunParams chargingParams = {};
-    EXPECT_NE(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }), "");
+    EXPECT_EQ(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }),
+              "required parameter \"CHD\" is missing");
     charging.params.findOrAdd("CHD")->setText("slow");
     charging.params.findOrAdd("CHT")->setFloat(1.0f);
     charging.params.findOrAdd("CHMIN")->setFloat(0.1f);
     EXPECT_EQ(fatalReasonOf([&] { SChargingGunParams::readFromNode(&charging, &chargingParams); }),
               "parameter \"CHD\" is not a number (type 1)");
     for (ClEntityNode* node : {&gun, &bullet, &charging}) node->releaseContents();
-    setFatalErrorHook(nullptr);
 }
 
 TEST_F(PlayTest, ScoreHudWritesTheWidgetsAndRetiresSpentPopups) {

@@ -1,19 +1,14 @@
 // The world's guards against bad data and full pools: values read from data are refused with a
-// message or clamped, a full flying-note pool skips the next note, and a bomb's blast, which
-// never moves, still hits a ship that does not move either.
+// message or clamped, and a full flying-note pool skips the next note.
 #include <gmock/gmock.h>
 
 #include "audio/play/song_clock.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
-#include "world/collision/world_collision.h"
 #include "world/effects/flying_notes.h"
 #include "world/entity/processor.h"
 #include "world/processors/boss_support.h"
 #include "world/services/note_list.h"
-#include "world/world_step.h"
-
-#include <vector>
 
 using namespace world_test;
 
@@ -24,8 +19,6 @@ class WorldGuards : public WorldTest {
 protected:
     DnaWriter m_ship{E_PROGRAM_PLAYER}, m_enemy, m_shield;
 };
-
-bool s_shipHit = false;
 
 }  // namespace
 
@@ -63,23 +56,4 @@ TEST_F(WorldGuards, AFullFlyingNotePoolSkipsTheNextNote) {
               std::make_pair(s32(FLYING_NOTE_CAPACITY + 1), FLYING_NOTE_CAPACITY));
     resetFlyingNotes();
     releaseNoteList();
-}
-
-TEST_F(WorldGuards, ABombsBlastHitsAShipThatDoesNotMove) {
-    initHitEffects();
-    // The ship is the only player entity, so a contact of this pair is the ship's.
-    g_aContactHandlers[E_PROGRAM_PLAYER * CONTACT_KIND_COUNT + E_PROGRAM_ENEMY_SHOT] = [](const SContact&) { s_shipHit = true; };
-    s_shipHit = false;
-    m_ship.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody(m_ship.addGeometry(makeRingMesh(6, 3.0f)));
-    spawnActiveEntity(&m_ship.close().program)->setRootPosition(ClVec3(110, 0, 100));
-    m_enemy.node().param("exp_rad", 40.0f).param("exp_dmg", 5.0f).processor(E_PROC_EXPLODE_WHEN_I_DIE).mainBody();
-    ClEntity* bomb = spawnActiveEntity(&m_enemy.close().program);
-    bomb->setRootPosition(ClVec3(100, 0, 100));
-    stepWorld();
-    // Killed as the kill queue kills it; the blast it leaves is worked off in the next frame.
-    bomb->killed = 1;
-    bomb->destroy();
-    worldStep(nullptr);
-    EXPECT_TRUE(s_shipHit);
-    releaseHitEffects();
 }

@@ -7,7 +7,6 @@
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/game_clock.h"
-#include "core/random.h"
 #include "core/script_cache.h"
 #include "render/flipbook.h"
 #include "render/flipbook_table.h"
@@ -77,15 +76,6 @@ bool openEncounterStage() {
     return true;
 }
 
-void closeEncounterStage() {
-    releaseWidgetRegistry();
-    shutdownAudioEngine();
-    setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
-    releaseAllFlipbooks();
-    freeAllScripts();
-    configFree();
-}
-
 void installEncounter(const SBossEncounterHooks* hooks) {
     g_BossEncounter = SBossEncounter{};
     resetPlayRecord();
@@ -105,7 +95,12 @@ void closeBossStage() {
     uninstallBossEncounter();
     setBossEncounterHooks(nullptr);
     shutdownWorld();
-    closeEncounterStage();
+    releaseWidgetRegistry();
+    shutdownAudioEngine();
+    setAudioEngineOutput(E_SOUNDOUTPUT_AUTODETECT);
+    releaseAllFlipbooks();
+    freeAllScripts();
+    configFree();
 }
 
 ClEntity* awaitBoss(ClDNAProgram* program, const char* name, f32 arrival) {
@@ -289,8 +284,7 @@ ClEntity* spawnPilotedShip(DnaWriter& dna) {
 }
 
 void shootAtom(ClAtom* target, f32 damage) {
-    ClEntity* bullet = allocEntity(OWNER_LIVE_GAME);
-    bullet->buildFromDNA(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
+    ClEntity* bullet = buildEntity(generatorFindOrDie(E_GENCAT_PLAYER_BULLET, "DefBullGen")->getSharedProgram());
     bullet->root->resetAtoms();
     bullet->spawn();
     copyBulletParamsToBullet(bullet->root, SBulletParams{0, 0, 0, 1.0f, 1.0f, damage, 0.0f, 0.0f, 0, 0});

@@ -43,14 +43,13 @@ protected:
 
 // What a boss encounter needs around the world: random stream 19, fresh settings and script
 // registries, the guardian's eye frames, the silent sound engine with the game's bank and the boss
-// meter's widgets. False when the engine or the bank does not load. The close undoes it all.
+// meter's widgets. False when the engine or the bank does not load.
 bool openEncounterStage();
-void closeEncounterStage();
 
 // A fresh encounter, play record and story sequence, the encounter installed under the hooks.
 void installEncounter(const SBossEncounterHooks* hooks);
 // The encounter stage with the encounter installed; the close takes the encounter down, frees the
-// world's entities and closes the stage.
+// world's entities and undoes the stage.
 bool openBossStage(const SBossEncounterHooks* hooks);
 void closeBossStage();
 // The boss of the program waiting `arrival` seconds with a full bar, built and named for the
