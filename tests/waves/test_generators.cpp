@@ -68,8 +68,9 @@ TEST_F(BuiltInPackTest, EveryProgramBuildsIntoAnEntityOfItsKind) {
         ClEntity* entity = build(generatorFindOrDie(g.category, g.name), &params);
         const u32 kind = g.category == E_GENCAT_PICKUP ? E_PROGRAM_PICKUP : E_PROGRAM_ENEMY;
         EXPECT_EQ(std::make_pair(entity->program->kind, entity->registeredAtoms.count), std::make_pair(kind, 1u)) << g.name;
-        if (g.category >= E_GENCAT_ENEMY_SMALL && g.category <= E_GENCAT_ENEMY_LARGE)  // it flies its path
+        if (g.category >= E_GENCAT_ENEMY_SMALL && g.category <= E_GENCAT_ENEMY_LARGE) {  // it flies its path
             EXPECT_NE(entity->root->findProcessor(E_PROC_FOLLOW_PATH), nullptr) << g.name;
+        }
     }
 }
 

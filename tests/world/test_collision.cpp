@@ -234,6 +234,7 @@ TEST_F(CollisionTest, ABulletUsedUpOnItsFirstTargetMissesTheSecondAndADeadAtomIs
 TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) {
     ClOneNodeGenerator bossGenerator(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY);
     setBossEncounterEndHook(countEncounterEnd);
+    s_encounterEnds = 0;
     g_BossEncounter.valuePool = 1000.0f;
     ClEntity* boss = make(E_PROGRAM_ENEMY, ClVec3(160, 0, 200), 20.0f, 10, 0.0f, &bossGenerator);
     ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(160, 0, 170), 1.0f, 1, 50.0f);

@@ -30,6 +30,7 @@ protected:
         return entity;
     }
     DnaWriter m_enemy;
+    DnaWriter m_ship{E_PROGRAM_PLAYER};  // outlives the ship, which the world frees at tear-down
 };
 
 TEST_F(Corruption, TheLevelFallsWithNoEnemyRisesAtMost140AndDropsOnAKill) {
@@ -67,9 +68,8 @@ TEST_F(Corruption, ABeatMarksOnlyTheFirstSixEligibleEnemies) {
 }
 
 TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
-    DnaWriter shipDna(E_PROGRAM_PLAYER);
-    shipDna.node().mainBody(shipDna.addGeometry(world_test::makeRingMesh(3, 1.0f)));
-    ClEntity* ship = world_test::spawnActiveEntity(&shipDna.close().program);
+    m_ship.node().mainBody(m_ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
+    ClEntity* ship = world_test::spawnActiveEntity(&m_ship.close().program);
     ship->setRootPosition(ClVec3(160, 0, 240));
     ship->atoms[0]->deactivate(1);
     ship->findFirstBrokenAtom();
