@@ -20,12 +20,6 @@ namespace {
 
 constexpr u32 MIB = 0x100000;
 
-std::u16string widen(const std::string& text) {
-    std::u16string wide;
-    osUtf8ToWide(text.c_str(), &wide);
-    return wide;
-}
-
 constexpr u32 OK = E_FILESTATUS_OK, REFUSED = E_FILESTATUS_READ_NOT_STARTED;
 
 struct SReadLog {
@@ -200,7 +194,7 @@ TEST_F(FileLayer, BadPathsAreRefusedWithTwoAndMissingEmptyOrHugeFilesWithTheirOw
 
     // The slot keeps a wide path as UTF-8, for messages.
     const std::string named = makeFile("Bj\xC3\xB6rk.wav", patternBytes(64));
-    ASSERT_EQ(openDiskFileW(widen(named).c_str(), &size, &slot), OK);
+    ASSERT_EQ(openDiskFileW(widePath(named).c_str(), &size, &slot), OK);
     EXPECT_STREQ(slot->path, named.c_str());
     closeDiskFile(slot);
 }
@@ -274,7 +268,7 @@ TEST_F(FileLayer, ListingWithMaskOneAndSkipDotsGivesOnlySubDirectories) {
     ClArray<SDirectoryEntry> entries;
     // The names found, sorted, then the status when the listing failed.
     auto list = [&](const char16_t* suffix, u32 mask, bool skipDots, bool pattern = false) {
-        const u32 status = listDirectoryW(&entries, (widen(m_dir.str()) + suffix).c_str(), mask, skipDots, pattern);
+        const u32 status = listDirectoryW(&entries, (widePath(m_dir.str()) + suffix).c_str(), mask, skipDots, pattern);
         std::vector<std::string> names;
         for (const SDirectoryEntry& entry : entries) names.push_back(osWideToUtf8(entry.name));
         std::sort(names.begin(), names.end());
@@ -306,7 +300,7 @@ private:
 };
 
 TEST_F(FileLayer, WholeFileWritesReplaceTheFileAndAFailedOneLeavesItAsItWas) {
-    const std::u16string folder = widen(m_dir.str()) + u"\\user\\SAVEDATA";
+    const std::u16string folder = widePath(m_dir.str()) + u"\\user\\SAVEDATA";
     const std::u16string file = folder + u"\\GM-DATA";
     const fs::path written = m_dir.path() / "user/SAVEDATA/GM-DATA";
     EXPECT_EQ((std::vector<u32>{createDirectoryW(folder.c_str()),
@@ -321,12 +315,12 @@ TEST_F(FileLayer, WholeFileWritesReplaceTheFileAndAFailedOneLeavesItAsItWas) {
     EXPECT_EQ(readFileText(written), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(written.parent_path()), {}), 1) << "the temporary file stays";
 
-    EXPECT_EQ(writeWholeFileW((widen(m_dir.str()) + u"\\no\\such\\folder\\file").c_str(), "abc", 3),
+    EXPECT_EQ(writeWholeFileW((widePath(m_dir.str()) + u"\\no\\such\\folder\\file").c_str(), "abc", 3),
               u32(E_FILESTATUS_WRITE_FAILED));
 }
 
 TEST_F(FileLayer, StreamWriterCountsItsBytesAndPutsTheFileInPlaceOnlyWhenEveryWriteWasWhole) {
-    const std::u16string path = widen(m_dir.str()) + u"\\USR-DATA";
+    const std::u16string path = widePath(m_dir.str()) + u"\\USR-DATA";
     ClStreamWriter writer;
     EXPECT_EQ(writer.write("lost", 4), 0u);
     ASSERT_TRUE(writer.open(path.c_str()));
@@ -341,7 +335,7 @@ TEST_F(FileLayer, StreamWriterCountsItsBytesAndPutsTheFileInPlaceOnlyWhenEveryWr
         EXPECT_LT(writer.write(patternBytes(8192).data(), 8192), 8192u);
     }
     EXPECT_EQ((std::vector<u32>{writer.write("tail", 4), writer.close(), fs::exists(m_dir.path() / "USR-DATA.tmp"),
-                                writer.open((widen(m_dir.str()) + u"\\missing\\USR-DATA").c_str())}),
+                                writer.open((widePath(m_dir.str()) + u"\\missing\\USR-DATA").c_str())}),
               (std::vector<u32>{4, false, false, false}));
     EXPECT_EQ(readFileText(m_dir.path() / "USR-DATA"), "savedata");
 }
