@@ -32,12 +32,6 @@ protected:
         configFree();
         PackageTest::TearDown();
     }
-    void mount() {
-        SPackageWriterOptions options;
-        options.compressPatterns.push_back("*.txt");
-        packAndMount("ASPEC", options);
-    }
-
     void parse(std::string text) {
         setTextSource(text.data(), u32(text.size()));
         configParse();
@@ -127,12 +121,11 @@ TEST_F(Config, The128thKeyLineEndsParsingAnEmptyValueUsesUpARecordAndALongLineGo
 TEST_F(Config, MissingOrZeroByteFileFailsToLoad) {
     EXPECT_FALSE(configLoad("project.ini"));
     writeSource("ASPEC", "other.ini", "KEY 1\n");
-    mount();
-    EXPECT_FALSE(configLoad("project.ini"));
-    EXPECT_FALSE(configHasKey("KEY"));
+    packAndMount("ASPEC");
+    EXPECT_EQ((std::pair{configLoad("project.ini"), configHasKey("KEY")}), std::pair(false, false));
 
     // The package writer refuses empty files, so this package is put together by hand.
-    const SPackageTableInput input{crc32TextNoCase("project.ini")};
+    const SPackageTableInput input{crc32TextNoCase("project.ini"), {}, nullptr};
     std::vector<u8> table;
     ASSERT_EQ(packageTableBuild(&input, 1, &table).error, E_PACKAGEBUILD_OK);
     writeFileBytes(packageFile("AAM", ".mtc"), table);
@@ -147,7 +140,7 @@ TEST_F(Config, MissingOrZeroByteFileFailsToLoad) {
 TEST_F(Config, ReadsTheSettingsFileFromAMountedPackageAndAPackagedTextSourceNamesItselfInErrors) {
     writeSource("ASPEC", "project.ini", "// dev and CI\r\nLANG GER\r\nFIXED_DT 1\r\nRESOLUTION 720\r\n");
     writeSource("ASPEC", "Camera/CameraFrames.txt", "// frames\nframe UI\n0 1 2\n");
-    mount();
+    packAndMount("ASPEC", {{"*.txt"}, {}, {}, ""});
     ASSERT_TRUE(configLoad("project.ini"));
     EXPECT_EQ(configGetInt("RESOLUTION"), 720);
     buildLangDir();

@@ -140,9 +140,7 @@ TEST_F(ScriptCache, ReloadingAScriptKeepsItsClassButASecondScriptWithItExitsWith
 TEST_F(ScriptPackages, ScriptAndItsIncludeComeFromThePackage) {
     writeSource("ASPEC", "Scripts/playbalance.txt", "<<inject[shared/levels.txt]>>\nscore_wavekill_base_bonus = 1.5;\n");
     writeSource("ASPEC", "Scripts/shared/levels.txt", "spawn_bar_range { { 1, 2 } { 2, 3 } }\n");
-    SPackageWriterOptions options;
-    options.compressPatterns.push_back("*.txt");
-    packAndMount("ASPEC", options);
+    packAndMount("ASPEC", {{"*.txt"}, {}, {}, ""});
 
     ClScriptNode* tree = getScript("playbalance.txt", 0);
     ASSERT_NE(tree, nullptr);
