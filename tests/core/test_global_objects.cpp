@@ -27,8 +27,7 @@ TEST(BucketTable, ThousandBucketsHaveMaskAndZeroedAlignedBlocksAndTheGlobalTable
     for (u32 i : {0u, 1023u}) {
         const SBucket& bucket = table.buckets[i];
         EXPECT_EQ(bucket.capacity, 16u);
-        ASSERT_TRUE(isAligned16(bucket.records));
-        ASSERT_TRUE(isAligned16(bucket.secondRecords));
+        ASSERT_TRUE(isAligned16(bucket.records) && isAligned16(bucket.secondRecords));
         const u8* second = static_cast<const u8*>(bucket.secondRecords);
         for (u32 b = 0; b < 16 * 64; ++b) ASSERT_EQ(second[b], 0u);
     }
