@@ -75,9 +75,7 @@ protected:
     // The entry is stored compressed: the loader must hand it out inflated.
     void packAndWatch(const std::string& name, const std::string& contents) {
         writeSource("ASPEC", name, contents);
-        SPackageWriterOptions options;
-        options.compressPatterns = {"*"};
-        packAndMount("ASPEC", options);
+        packAndMount("ASPEC", {{"*"}, {}, {}, ""});
         setAsyncAssetPackageSource(&m_source);
     }
 

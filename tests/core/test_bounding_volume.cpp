@@ -25,12 +25,6 @@ ClBoundingVolume ofKind(u32 kind) {
     return v;
 }
 
-ClMatrix44 translation(f32 x, f32 y, f32 z) {
-    ClMatrix44 m;
-    m.setTranslationXYZ(x, y, z);
-    return m;
-}
-
 // Kind, then for a sphere its centre and radius; entries add the start's w (always 0) and the end.
 std::string text(const ClBoundingVolume& v) {
     return std::to_string(v.kind) + (v.kind == E_BOUNDS_SPHERE ? " " + vecText({v.centre, ClVec3(v.radius, 0, 0)}, 1e-6f) : "");
@@ -106,8 +100,10 @@ TEST(BoundingVolumeList, SweepSpheresRunsEachLocalSphereFromPreviousToCurrent) {
     EXPECT_EQ(text(local), still + "(1 0 0) (0 0 0) (0 0 0), " + still + "(0.5 0 0) (5 0 0) (5 0 0)");
 
     ClBoundingVolumeList world;
-    world.sweepSpheres(local, translation(0, 0, 0), translation(0, 0, 10));
-    world.sweepSpheres(local, translation(0, 0, 0), translation(0, 0, 10));  // refills, no growth
+    ClMatrix44 origin, raised;
+    raised.setTranslationXYZ(0, 0, 10);
+    world.sweepSpheres(local, origin, raised);
+    world.sweepSpheres(local, origin, raised);  // refills, no growth
     EXPECT_EQ(text(world), swept + "(1 0 0) (0 0 0) (0 0 10), " + swept + "(0.5 0 0) (5 0 0) (5 0 10)");
     local.release();
     world.release();

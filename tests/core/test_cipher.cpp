@@ -74,13 +74,6 @@ Bytes withStoredLength(size_t dataBlocks, u32 storedLength) {
     return encrypt(plain, false);
 }
 
-// The IV that makeZeroIvWithWord writes over a stale one.
-Bytes zeroIvWithWord(u32 word) {
-    Bytes iv(16, 0xAA);
-    makeZeroIvWithWord(iv.data(), word);
-    return iv;
-}
-
 TEST(CipherKnownAnswers, CbcAes128ExampleOfSp800_38AAndTheFips197AnswerUnderTheZeroIv) {
     const Bytes key = fromHex("2b7e151628aed2a6abf7158809cf4f3c");
     const Bytes iv = fromHex("000102030405060708090a0b0c0d0e0f");
@@ -93,10 +86,13 @@ TEST(CipherKnownAnswers, CbcAes128ExampleOfSp800_38AAndTheFips197AnswerUnderTheZ
     EXPECT_EQ(encrypt(plain, false, key.data(), iv.data()), cipher);
     EXPECT_EQ(decrypt(cipher, key.data(), iv.data()), plain);
 
-    EXPECT_EQ(zeroIvWithWord(0), Bytes(16, 0));
-    EXPECT_EQ(encrypt(fromHex("00112233445566778899aabbccddeeff"), false, iv.data(), Bytes(16, 0).data()),
+    // The zero IV, and one with a word, written over stale ones.
+    Bytes zeroIv(16, 0xAA), wordIv(16, 0xAA);
+    makeZeroIvWithWord(zeroIv.data(), 0);
+    makeZeroIvWithWord(wordIv.data(), 0x04030201);
+    EXPECT_EQ(std::pair(zeroIv, wordIv), std::pair(Bytes(16, 0), fromHex("01020304000000000000000000000000")));
+    EXPECT_EQ(encrypt(fromHex("00112233445566778899aabbccddeeff"), false, iv.data(), zeroIv.data()),
               fromHex("69c4e0d86a7b0430d8cdb78070b4c55a"));
-    EXPECT_EQ(zeroIvWithWord(0x04030201), fromHex("01020304000000000000000000000000"));
 }
 
 TEST(CipherSizes, PlaintextIsZeroPaddedTheLengthBlockFollowsItAndKeysKeep15Characters) {

@@ -10,19 +10,12 @@ namespace {
 constexpr u32 BLACK = 0xFF000000u;
 constexpr u32 WHITE = 0xFFFFFFFFu;
 
-SColourAnimatorStart fadeRecord(u32 easing, u32 from, u32 to, f32 duration) {
-    return SColourAnimatorStart{0, E_COLOURANIM_FADE, easing, from, to, 0.0f, 0.0f, duration, 0};
+SColourAnimatorStart fadeRecord(f32 duration = 1.0f, u32 easing = E_COLOURANIM_EASE_LINEAR, u32 to = WHITE) {
+    return SColourAnimatorStart{0, E_COLOURANIM_FADE, easing, BLACK, to, 0.0f, 0.0f, duration, 0};
 }
 
-SColourAnimatorStart pulseRecord(u32 from, u32 to, f32 period) {
-    return SColourAnimatorStart{0, E_COLOURANIM_PULSE, E_COLOURANIM_PULSE_SINE, from, to, 0.0f, 0.0f, period, 0};
-}
-
-u32 colourAtHalfway(u32 easing) {
-    SColourAnimator animator;
-    animator.start(fadeRecord(easing, BLACK, WHITE, 1.0f));
-    animator.advance(0.5f);
-    return animator.current;
+SColourAnimatorStart pulseRecord(f32 period) {
+    return SColourAnimatorStart{0, E_COLOURANIM_PULSE, E_COLOURANIM_PULSE_SINE, BLACK, WHITE, 0.0f, 0.0f, period, 0};
 }
 
 using ColourAnimatorFatal = FatalThrowingTest;
@@ -30,28 +23,29 @@ using ColourAnimatorFatal = FatalThrowingTest;
 }  // namespace
 
 TEST(ColourAnimator, LinearFadeTruncatesHalfwayStopsAtItsEndAndEasingsPassTheirFractions) {
-    EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_LINEAR), 0xFF7F7F7Fu);  // 127.5 truncated
-    SColourAnimator animator;
-    animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f));
-    animator.advance(0.5f);
-    animator.advance(0.5f);
-    EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(WHITE, 0u));
-
-    EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_QUADRATIC_OUT), 0xFFBFBFBFu);  // 0.75
-    EXPECT_EQ(colourAtHalfway(E_COLOURANIM_EASE_QUARTIC_OUT), 0xFFEFEFEFu);    // 0.9375
+    std::vector<u32> halfway;
+    for (u32 easing : {E_COLOURANIM_EASE_LINEAR, E_COLOURANIM_EASE_QUADRATIC_OUT, E_COLOURANIM_EASE_QUARTIC_OUT}) {
+        SColourAnimator animator;
+        animator.start(fadeRecord(1.0f, easing));
+        animator.advance(0.5f);
+        halfway.push_back(animator.current);
+        animator.advance(0.5f);
+        EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(WHITE, 0u)) << easing;
+    }
+    // 127.5 truncated, then the eased fractions 0.75 and 0.9375.
+    EXPECT_EQ(halfway, (std::vector<u32>{0xFF7F7F7Fu, 0xFFBFBFBFu, 0xFFEFEFEFu}));
 }
 
 TEST(ColourAnimator, PulseSwingsToColourBAndBackOverOnePeriodAndOnlyABoundedOneEnds) {
-    SColourAnimator animator;
-    animator.start(pulseRecord(BLACK, WHITE, 2.0f));
+    SColourAnimator animator, bounded;
+    animator.start(pulseRecord(2.0f));
     animator.advance(1.0f);
     EXPECT_EQ(animator.current, WHITE);
     for (int i = 0; i < 100; ++i) animator.advance(0.25f);
     EXPECT_EQ(animator.active, 1u);
 
     // A bounded pulse ends at colourA once past its duration.
-    SColourAnimator bounded;
-    bounded.start(pulseRecord(BLACK, WHITE, 2.0f));
+    bounded.start(pulseRecord(2.0f));
     bounded.bounded = 1;
     bounded.advance(2.0f);  // elapsed 1.5
     EXPECT_EQ(bounded.active, 1u);
@@ -61,24 +55,22 @@ TEST(ColourAnimator, PulseSwingsToColourBAndBackOverOnePeriodAndOnlyABoundedOneE
 
 TEST(ColourAnimator, ZeroDurationSetsColourBAtOnceAndAModeZeroRecordOnlySwitchesOff) {
     SColourAnimator animator;
-    animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, 0x80112233u, 0.0f));
+    animator.start(fadeRecord(0.0f, E_COLOURANIM_EASE_LINEAR, 0x80112233u));
     EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(0x80112233u, 0u));
 
-    animator.start(fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f));
+    animator.start(fadeRecord());
     animator.advance(0.5f);
     const u32 before = animator.current;
-
-    SColourAnimatorStart off = fadeRecord(E_COLOURANIM_EASE_LINEAR, 0x11111111u, 0x22222222u, 3.0f);
+    SColourAnimatorStart off = fadeRecord(3.0f, E_COLOURANIM_EASE_LINEAR, 0x22222222u);
     off.mode = E_COLOURANIM_OFF;
     animator.start(off);
-    EXPECT_EQ(animator.colourB, WHITE);
     animator.advance(0.5f);
-    EXPECT_EQ(animator.current, before);
+    EXPECT_EQ(std::pair(animator.colourB, animator.current), std::pair(WHITE, before));
 }
 
 TEST(ColourAnimator, DelayHoldsTheColourThenCountsTheWholeStep) {
     SColourAnimator animator;
-    SColourAnimatorStart record = fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 100.0f);
+    SColourAnimatorStart record = fadeRecord(100.0f);
     record.delay = 0.3f;
     animator.start(record);
 
@@ -102,7 +94,7 @@ TEST(ColourAnimator, FadeFromCurrentStartsAtTheShownColourAndInitialElapsedAppli
     EXPECT_EQ(animator.current, 0x7F7F7F7Fu);  // from transparent black
 
     // Past the end it finishes at once.
-    SColourAnimatorStart record = fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f);
+    SColourAnimatorStart record = fadeRecord();
     record.initialElapsed = 2.0f;
     animator.start(record);
     EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(WHITE, 0u));
@@ -127,15 +119,12 @@ TEST(ColourAnimator, QueuedFadesRunOneAfterAnotherEachAfterItsDelayAndAFullQueue
 }
 
 TEST_F(ColourAnimatorFatal, InvalidModeOrEasingStopsTheProgramWhenApplied) {
-    SColourAnimator animator;
-    SColourAnimatorStart record = fadeRecord(E_COLOURANIM_EASE_LINEAR, BLACK, WHITE, 1.0f);
-    record.mode = 3;
-    animator.start(record);
-    EXPECT_THROW(animator.advance(0.1f), SFatal);
-
-    SColourAnimator pulse;
-    record = pulseRecord(BLACK, WHITE, 1.0f);
-    record.easing = E_COLOURANIM_EASE_LINEAR;
-    pulse.start(record);
-    EXPECT_THROW(pulse.advance(0.1f), SFatal);
+    SColourAnimatorStart badMode = fadeRecord(), linearPulse = pulseRecord(1.0f);
+    badMode.mode = 3;
+    linearPulse.easing = E_COLOURANIM_EASE_LINEAR;
+    for (const SColourAnimatorStart& record : {badMode, linearPulse}) {
+        SColourAnimator animator;
+        animator.start(record);
+        EXPECT_THROW(animator.advance(0.1f), SFatal);
+    }
 }

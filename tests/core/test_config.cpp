@@ -32,12 +32,6 @@ protected:
         configFree();
         PackageTest::TearDown();
     }
-    void mount() {
-        SPackageWriterOptions options;
-        options.compressPatterns.push_back("*.txt");
-        packAndMount("ASPEC", options);
-    }
-
     void parse(std::string text) {
         setTextSource(text.data(), u32(text.size()));
         configParse();
@@ -82,15 +76,6 @@ TEST_F(Config, ValuesReadByTheirFormEitherGetterConvertsAndAbsentKeysGiveZeroAnd
     EXPECT_EQ(entries({"NEG_FLOAT"}), "NEG_FLOAT=-2/-2.75/-2.75");
 }
 
-TEST_F(Config, QuotesKeepBlanksCommentsFallAwayAndCrLfReadsLikeLf) {
-    parse("GAME_MUSIC_FILE \"My Music/a song.ogg\" // the song\nRESOLUTION 720 // lines\n"
-          "// FULLSCREEN 1\n  / / NOVSYNC 1\nLANG ger\n");
-    EXPECT_EQ(entries({"GAME_MUSIC_FILE", "RESOLUTION", "NOVSYNC", "LANG"}),
-              "GAME_MUSIC_FILE=0/0/My Music/a song.ogg RESOLUTION=720/720/720 NOVSYNC=- LANG=0/0/ger");
-    parse("// dev\r\nLANG eng\r\nFULLSCREEN 0\r\n\r\nRESOLUTION 720\r\nFLOAT 0.5\r\n");
-    EXPECT_EQ(entries({"LANG", "FLOAT"}), "LANG=0/0/eng FLOAT=0/0.5/0.5");
-}
-
 TEST_F(Config, LaterDuplicateWinsOtherKeysStayFindableAndOverlongKeysAreCutAlike) {
     // Many keys share the probe runs of a 128-slot index; removing the first mapping re-places
     // the run, so every key must still be found afterwards.
@@ -127,12 +112,11 @@ TEST_F(Config, The128thKeyLineEndsParsingAnEmptyValueUsesUpARecordAndALongLineGo
 TEST_F(Config, MissingOrZeroByteFileFailsToLoad) {
     EXPECT_FALSE(configLoad("project.ini"));
     writeSource("ASPEC", "other.ini", "KEY 1\n");
-    mount();
-    EXPECT_FALSE(configLoad("project.ini"));
-    EXPECT_FALSE(configHasKey("KEY"));
+    packAndMount("ASPEC");
+    EXPECT_EQ((std::pair{configLoad("project.ini"), configHasKey("KEY")}), std::pair(false, false));
 
     // The package writer refuses empty files, so this package is put together by hand.
-    const SPackageTableInput input{crc32TextNoCase("project.ini")};
+    const SPackageTableInput input{crc32TextNoCase("project.ini"), {}, nullptr};
     std::vector<u8> table;
     ASSERT_EQ(packageTableBuild(&input, 1, &table).error, E_PACKAGEBUILD_OK);
     writeFileBytes(packageFile("AAM", ".mtc"), table);
@@ -145,11 +129,14 @@ TEST_F(Config, MissingOrZeroByteFileFailsToLoad) {
 }
 
 TEST_F(Config, ReadsTheSettingsFileFromAMountedPackageAndAPackagedTextSourceNamesItselfInErrors) {
-    writeSource("ASPEC", "project.ini", "// dev and CI\r\nLANG GER\r\nFIXED_DT 1\r\nRESOLUTION 720\r\n");
+    // Quotes keep blanks; comment lines and the text after a value fall away.
+    writeSource("ASPEC", "project.ini",
+                "// dev and CI\r\nLANG GER\r\n\r\n  / / NOVSYNC 1\r\nMUSIC \"My Music/a song.ogg\" // the song\r\n"
+                "RESOLUTION 720 // lines\r\n");
     writeSource("ASPEC", "Camera/CameraFrames.txt", "// frames\nframe UI\n0 1 2\n");
-    mount();
+    packAndMount("ASPEC", {{"*.txt"}, {}, {}, ""});
     ASSERT_TRUE(configLoad("project.ini"));
-    EXPECT_EQ(configGetInt("RESOLUTION"), 720);
+    EXPECT_EQ(entries({"MUSIC", "RESOLUTION", "NOVSYNC"}), "MUSIC=0/0/My Music/a song.ogg RESOLUTION=720/720/720 NOVSYNC=-");
     buildLangDir();
     EXPECT_EQ(std::string(getLangDir()), m_root.str() + "/Lang\\ger\\");
     // The file object went back to the pool with the source.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -18,9 +19,7 @@ std::string packagedPathOf(const std::filesystem::path& relative) {
     if (path.rfind("Lang/", 0) == 0 && relative.parent_path().filename() == "Strings") {
         path = (relative.parent_path() / relative.stem()).generic_string() + ".lang";
     }
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
+    std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
 

@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 using namespace test_support;
@@ -59,32 +58,17 @@ TEST(Digest, ValueFollowsTheBytesAndTheTrailerVerifiesOnlyWithItUnchangedAndWhol
     EXPECT_FALSE(verify(std::string(31, '\0'), 0));
 }
 
-class DigestFile : public ::testing::Test {
-protected:
-    // The path as the game writes it: UTF-16 with '\' separators.
-    static std::u16string gamePath(const std::string& systemPath) {
-        std::u16string wide;
-        for (char c : systemPath) wide += c == '/' ? u'\\' : char16_t(u8(c));
-        return wide;
-    }
-
-    ClTempDir m_dir;
-    const std::string m_root = m_dir.str();
-};
-
-TEST_F(DigestFile, TrailerOfTheWholeContentIsAppendedAndFilesThatCannotBeWrittenFail) {
-    const std::string path = m_root + "/cache.sec";
+TEST(DigestFile, TrailerOfTheWholeContentIsAppendedAndFilesThatCannotBeWrittenFail) {
+    ClTempDir dir;
     std::string content;
     for (int i = 0; i < 5000; ++i) content += char(i * 7);
-    std::ofstream(path, std::ios::binary) << content;
-    ASSERT_TRUE(appendDigestToFile(gamePath(path).c_str(), 407162));
+    const std::string path = dir.write("cache.sec", content);
+    ASSERT_TRUE(appendDigestToFile(widePath(path).c_str(), 407162));
     EXPECT_EQ(readFileText(path), withTrailer(content, 407162));
 
-    EXPECT_FALSE(appendDigestToFile(gamePath(m_root + "/no/such/folder/file").c_str(), 0));
+    EXPECT_FALSE(appendDigestToFile(widePath(dir.file("no/such/folder/file")).c_str(), 0));
     // A full disk: the write is buffered, so the failure shows only when the file is closed.
-    if (access("/dev/full", W_OK) == 0) {
-        EXPECT_FALSE(appendDigestToFile(u"\\dev\\full", 0));
-    }
+    if (access("/dev/full", W_OK) == 0) EXPECT_FALSE(appendDigestToFile(u"\\dev\\full", 0));
 }
 
 }  // namespace

@@ -52,9 +52,8 @@ TEST(RotationBetweenDirections, CarriesTheFirstOntoTheSecondAndTurnsAFacingTowar
 
     // A station whose branch axis A should come to face the ship along U: its facing F must turn
     // the same way as A does.
-    const f32 yaw = 0.4f;
     ClMatrix44 entity;
-    entity.setRotationY(yaw);
+    entity.setRotationY(0.4f);
     const ClVec3 facing = entity.transformPoint(ClVec3(1.0f, 0.0f, 0.0f));
     // The branch points a quarter turn left of the facing in the entity's frame.
     const ClVec3 branch = entity.transformPoint(ClVec3(0.0f, 0.0f, -1.0f));
@@ -83,21 +82,11 @@ TEST(ClampDirectionToCone, InsideIsUnchangedOutsideLandsOnTheEdgeAlsoInThePlaneN
     EXPECT_NEAR(opposite.dot(axis), std::cos(0.5f), 1e-6f);
     EXPECT_NEAR(opposite.length(), 1.0f, 1e-6f);
 
-    // The arm's call: plane normal N = normalise(A x L); cos(limit) A + or - sqrt(1 - cos^2) P with
-    // P = A x N and the side chosen by the sign of D . P.
-    const ClVec3 towardShip(-0.3f, 0.4f, 0.9f);
-    const ClVec3 d = towardShip.normalized();
-    const ClVec3 n = axis.cross(towardShip).normalized();
-    const f32 limit = 0.7853982f;
-
-    const ClVec3 p = axis.cross(n);
-    const f32 c = std::cos(limit);
-    const f32 s = std::sqrt(1.0f - c * c);
-    const ClVec3 expected = d.dot(p) >= 0.0f ? scaleVec3(axis, c) + scaleVec3(p, s) : scaleVec3(axis, c) - scaleVec3(p, s);
-
+    // The arm's call, given the plane normal N = normalise(A x L): the edge of the cone on L's side.
+    const ClVec3 towardShip(-0.3f, 0.4f, 0.9f), side = ClVec3(0.0f, 0.4f, 0.9f).normalized();
     ClVec3 result;
-    clampDirectionToCone(&result, d, axis, limit, n);
-    EXPECT_EQ(vecText({result}, 1e-5f), vecText({expected}, 1e-5f));
+    clampDirectionToCone(&result, towardShip.normalized(), axis, MATH_PI / 4.0f, axis.cross(towardShip).normalized());
+    EXPECT_EQ(vecText({result}, 1e-5f), vecText({scaleVec3(axis, h) + scaleVec3(side, h)}, 1e-5f));
 }
 
 TEST(RandomDirections, UnitVectorsAndConesHoldTheirBounds) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -40,17 +41,14 @@ SPathParts partsOf(const std::u16string& path) {
 
 TEST_F(Directories, DataDirPrefixIsRemovedWithItsSlashesTurnedAndSetDataDirResetsUserDataDir) {
     setDataDir("game/data/");
-    char nested[64] = "x\\game\\data\\project.ini";
+    char nested[64] = "x\\game\\data\\project.ini", other[64] = "Scripts\\playbalance.txt";
     removeDataDirPrefix(nested);
-    EXPECT_STREQ(nested, "project.ini");
-    char other[64] = "Scripts\\playbalance.txt";
     removeDataDirPrefix(other);
-    EXPECT_STREQ(other, "Scripts\\playbalance.txt");
+    EXPECT_EQ(std::tuple(std::string(nested), std::string(other)), std::tuple("project.ini", "Scripts\\playbalance.txt"));
 
     setUserDataDirW(u"/home/x\\");
     setDataDir("data/");
-    EXPECT_EQ(std::u16string(getDataDirW()), u"data/");
-    EXPECT_EQ(std::u16string(getUserDataDirW()), u".\\");
+    EXPECT_EQ(std::tuple(std::u16string(getDataDirW()), std::u16string(getUserDataDirW())), std::tuple(u"data/", u".\\"));
 }
 
 TEST_F(Directories, LanguageComesFromTheSettingOrItsCodeWithoutRegardToCaseElseEnglish) {
@@ -59,28 +57,18 @@ TEST_F(Directories, LanguageComesFromTheSettingOrItsCodeWithoutRegardToCaseElseE
     EXPECT_STREQ(getLangDir(), "./Lang\\ger\\");
     EXPECT_EQ(getLanguageIndex(), 2);
     configSetValue("LANG", "xyz");
-    EXPECT_EQ(chooseLanguage(), 0);
-
-    EXPECT_EQ(languageIndexOfCode("en"), -1);
-    EXPECT_EQ(languageIndexOfCode("engl"), -1);
-    EXPECT_EQ(languageIndexOfCode(nullptr), -1);
+    EXPECT_EQ((std::vector{chooseLanguage(), languageIndexOfCode("en"), languageIndexOfCode("engl"),
+                           languageIndexOfCode(nullptr)}), (std::vector{0, -1, -1, -1}));
 }
 
-TEST_F(Directories, PathSplitsAtEitherSeparatorAndTheLastDot) {
+TEST_F(Directories, PathSplitsAtEitherSeparatorAndTheLastDotAndAnOverlongPartGivesEmptyResults) {
     EXPECT_EQ(partsOf(u"music/album\\song.v2.ogg"), (SPathParts{u"music/album\\", u"song.v2.ogg", u"song.v2", u"ogg"}));
     EXPECT_EQ(partsOf(u"dir.d/name"), (SPathParts{u"dir.d/", u"name", u"name", u""}));
     EXPECT_EQ(partsOf(u"folder/"), (SPathParts{u"folder/", u"", u"", u""}));
-}
-
-TEST_F(Directories, PathWithAnOverlongPartGivesEmptyResults) {
-    const std::u16string path = u"dir\\" + std::u16string(PATH_PART_LENGTH, u'n') + u".ogg";
-    EXPECT_EQ(partsOf(path), SPathParts{});
-
+    EXPECT_EQ(partsOf(u"dir\\" + std::u16string(PATH_PART_LENGTH, u'n') + u".ogg"), SPathParts{});
     // Each part fits, but name and extension together do not.
-    const SPathParts both = partsOf(u"d\\" + std::u16string(200, u'a') + u"." + std::u16string(100, u'b'));
-    EXPECT_EQ(both.bareName.size(), 200u);
-    EXPECT_EQ(both.name, u"");
-    EXPECT_EQ(both.extension.size(), 100u);
+    const std::u16string bare(200, u'a'), extension(100, u'b');
+    EXPECT_EQ(partsOf(u"d\\" + bare + u"." + extension), (SPathParts{u"d\\", u"", bare, extension}));
 }
 
 TEST_F(Directories, UserDataDirIsUnderTheDataHome) {
@@ -88,9 +76,7 @@ TEST_F(Directories, UserDataDirIsUnderTheDataHome) {
     setenv("XDG_DATA_HOME", home.c_str(), 1);
     initUserDataDir();
     std::string expected = home + "/Orlenvane/Velodrix/";
-    for (char& c : expected) {
-        if (c == '/') c = '\\';
-    }
+    std::replace(expected.begin(), expected.end(), '/', '\\');
     EXPECT_EQ(osWideToUtf8(getUserDataDirW()), expected);
 
     EXPECT_TRUE(createSaveDataDir());

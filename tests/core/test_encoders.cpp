@@ -55,12 +55,10 @@ TEST(Base64, RoundTripsEveryLengthThroughAnIndependentDecoderAlsoFromTwoThreads)
         *ok = true;
         for (int i = 0; i < 200; ++i) *ok = *ok && base64(std::string(300, '\xFF'), c62, c63, '=') == std::string(400, c63);
     };
-    bool okA = false;
-    bool okB = false;
-    std::thread a(run, '+', '/', &okA);
-    std::thread b(run, '@', '_', &okB);
-    a.join();
-    b.join();
+    bool okA = false, okB = false;
+    {
+        std::jthread a(run, '+', '/', &okA), b(run, '@', '_', &okB);
+    }
     EXPECT_TRUE(okA && okB);
 }
 

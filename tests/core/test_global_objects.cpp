@@ -27,8 +27,7 @@ TEST(BucketTable, ThousandBucketsHaveMaskAndZeroedAlignedBlocksAndTheGlobalTable
     for (u32 i : {0u, 1023u}) {
         const SBucket& bucket = table.buckets[i];
         EXPECT_EQ(bucket.capacity, 16u);
-        ASSERT_TRUE(isAligned16(bucket.records));
-        ASSERT_TRUE(isAligned16(bucket.secondRecords));
+        ASSERT_TRUE(isAligned16(bucket.records) && isAligned16(bucket.secondRecords));
         const u8* second = static_cast<const u8*>(bucket.secondRecords);
         for (u32 b = 0; b < 16 * 64; ++b) ASSERT_EQ(second[b], 0u);
     }
@@ -55,10 +54,9 @@ TEST(HashSlotTable, GetOrAddGivesTheSameSlotForANameTheNextForANewOneAndOptionsI
     s32 slots[8] = {};
     table.map.init(8);
     table.slots = slots;
-    s32* first = getOrAdd(table, "FULLSCREEN");
-    EXPECT_EQ(first, &slots[0]);
-    EXPECT_EQ(getOrAdd(table, "VSYNC"), &slots[1]);
-    EXPECT_EQ(getOrAdd(table, "fullscreen"), first);  // names ignore case
+    // Names ignore case.
+    EXPECT_EQ((std::vector{getOrAdd(table, "FULLSCREEN"), getOrAdd(table, "VSYNC"), getOrAdd(table, "fullscreen")}),
+              (std::vector{&slots[0], &slots[1], &slots[0]}));
     EXPECT_EQ(table.getOrDie(crc32TextNoCase("VSYNC")), reinterpret_cast<uintptr_t>(&slots[1]));
 
     initDisplayOptionTable();
@@ -98,8 +96,7 @@ TEST(LazyFixedPool, AllocatesOnlyAtInitAndKeepsIndicesOnRelease) {
     ClFixedPool<SPooledRecord, 4>& pool = *lazy.get();
     pool.take();
     lazy.init();  // a second init empties the same pool
-    EXPECT_EQ(lazy.get(), &pool);
-    EXPECT_EQ(pool.used, 0u);
+    EXPECT_EQ(std::pair(lazy.get(), pool.used), std::pair(&pool, 0u));
     lazy.release();
     EXPECT_FALSE(lazy.isReady());
 }

@@ -24,24 +24,24 @@ void recordCleared(ClListNode* node) {
     g_clearedIds.push_back(static_cast<SEntry*>(node)->id);
 }
 
+class IntrusiveList : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (SEntry* entry : {&a, &b, &c}) list.pushBack(entry);
+    }
+    SEntry a{1}, b{2}, c{3};
+    ClIntrusiveList list;
+};
+
 }  // namespace
 
-TEST(IntrusiveList, PushBackKeepsOrderBothWaysAndUnlinkJoinsNeighboursAndMovesEnds) {
-    SEntry a(1), b(2), c(3);
-    ClIntrusiveList list;
-    list.pushBack(&a);
-    list.pushBack(&b);
-    list.pushBack(&c);
+TEST_F(IntrusiveList, PushBackKeepsOrderBothWaysAndUnlinkJoinsNeighboursAndMovesEnds) {
     EXPECT_EQ(idsOf(list), (std::vector<int>{1, 2, 3}));
-
     list.unlink(&b);
-    EXPECT_EQ(idsOf(list), (std::vector<int>{1, 3}));
-    EXPECT_EQ(c.prev, &a);
     // The unlinked node keeps its links, so a walk can step on from it.
-    EXPECT_EQ(b.next, &c);
+    EXPECT_EQ(std::tuple(idsOf(list), c.prev, b.next), std::tuple(std::vector<int>{1, 3}, &a, &c));
     list.unlink(&a);
-    EXPECT_EQ(list.getHead(), &c);
-    EXPECT_EQ(c.prev, nullptr);
+    EXPECT_EQ(std::tuple(list.getHead(), c.prev), std::tuple(&c, nullptr));
     list.pushBack(&b);
     list.unlink(&b);
     EXPECT_EQ(list.getTail(), &c);
@@ -49,12 +49,7 @@ TEST(IntrusiveList, PushBackKeepsOrderBothWaysAndUnlinkJoinsNeighboursAndMovesEn
     EXPECT_EQ(list.getTail(), nullptr);
 }
 
-TEST(IntrusiveList, ClearUnlinksFromTheHeadCallingBackAndUnlinkOnAnEmptyListDoesNothing) {
-    SEntry a(1), b(2), c(3);
-    ClIntrusiveList list;
-    list.pushBack(&a);
-    list.pushBack(&b);
-    list.pushBack(&c);
+TEST_F(IntrusiveList, ClearUnlinksFromTheHeadCallingBackAndUnlinkOnAnEmptyListDoesNothing) {
     g_clearedIds.clear();
     list.clear(recordCleared);
     EXPECT_EQ(g_clearedIds, (std::vector<int>{1, 2, 3}));
@@ -67,8 +62,6 @@ TEST(IntrusiveList, ClearUnlinksFromTheHeadCallingBackAndUnlinkOnAnEmptyListDoes
     SEntry stray(9), neighbour(8);
     stray.next = &neighbour;
     neighbour.prev = &stray;
-    ClIntrusiveList empty;
-    empty.unlink(&stray);
-    EXPECT_EQ(empty.getCount(), 0u);
-    EXPECT_EQ(neighbour.prev, &stray);
+    list.unlink(&stray);
+    EXPECT_EQ(std::tuple(list.getCount(), neighbour.prev), std::tuple(0u, &stray));
 }

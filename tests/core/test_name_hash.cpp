@@ -87,9 +87,8 @@ TEST(HashedName, InitCopiesTextAndHashesItAndAssigningItsOwnTextIsSafe) {
 }
 
 TEST(HashedName, AssignCopiesAnOwningHolderAndGivesAnOwnedEmptyTextForANonOwningOne) {
-    ClHashedName source;
+    ClHashedName source, copy;
     source.initFromText("[UNNAMED]");
-    ClHashedName copy;
     copy.initFromText("old");
     copy.assign(source);
     EXPECT_NE(copy.text, source.text);
@@ -97,9 +96,8 @@ TEST(HashedName, AssignCopiesAnOwningHolderAndGivesAnOwnedEmptyTextForANonOwning
     copy.assign(copy);
     EXPECT_STREQ(copy.text, "[UNNAMED]");
 
-    ClHashedName borrowed;
+    ClHashedName borrowed, name;
     borrowed.text = "relocated", borrowed.hash = crc32TextNoCase("relocated"), borrowed.owned = 0;
-    ClHashedName name;
     name.initFromText("before");
     name.assign(borrowed);
     EXPECT_EQ(name.text + std::to_string(name.owned), "1");

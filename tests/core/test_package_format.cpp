@@ -98,9 +98,8 @@ TEST(PackageFormat, GenericViewReadsOtherRecordSizes) {
     for (const auto& [at, value] : words) storeLe32(&image[at], value);
     SRelocTableView view;
     ASSERT_EQ(relocTableOpen(&view, image.data(), image.size(), 16), E_RELOCTABLE_OK);
-    EXPECT_EQ(relocTableFind(view, 3), 1);
-    EXPECT_EQ(relocTablePayloadOffset(view, u32(relocTableFind(view, u32(-5)))), 7u);
-    EXPECT_EQ(relocTableFind(view, 4), -1);
+    EXPECT_EQ(std::tuple(relocTableFind(view, 3), relocTablePayloadOffset(view, u32(relocTableFind(view, u32(-5)))),
+                         relocTableFind(view, 4)), std::tuple(1, 7u, -1));
     // The last record needs all 16 bytes.
     image.resize(image.size() - 1);
     EXPECT_EQ(relocTableOpen(&view, image.data(), image.size(), 16), E_RELOCTABLE_RECORD_PAST_END);
@@ -166,13 +165,9 @@ TEST(PackageFormat, UnsortedRecordsAreRefusedAndAnUnterminatedPathTextIsNotShown
 TEST(PackageFormat, StoredBytesMustLieInsideTheDataFileAndCipherLengthsBeWholeBlocks) {
     const std::vector<u8> image = buildImage({plainInput(1, 90, 1000, nullptr, 10)});
     SPackageTableView view;
-    EXPECT_EQ(packageTableOpen(&view, image.data(), image.size(), 100), E_PACKAGETABLE_OK);
-    EXPECT_EQ(packageTableOpen(&view, image.data(), image.size(), 99), E_PACKAGETABLE_DATA_PAST_END);
-
-    SPackageEntry nearTheTop;
-    nearTheTop.dataOffset = 0xFFFFFFF0u;
-    nearTheTop.size = 0x20;
-    EXPECT_FALSE(packageEntryFitsDataFile(nearTheTop, 0xFFFFFFFFull));
+    const auto openWith = [&](u64 dataSize) { return packageTableOpen(&view, image.data(), image.size(), dataSize); };
+    EXPECT_EQ((std::pair{openWith(100), openWith(99)}), std::pair(E_PACKAGETABLE_OK, E_PACKAGETABLE_DATA_PAST_END));
+    EXPECT_FALSE(packageEntryFitsDataFile(plainInput(1, 0xFFFFFFF0u, 0x20).entry, 0xFFFFFFFFull));
 
     // 20 bytes enciphered as 24 (no whole block) or 16 (too few); as 32, but inflated from a
     // stream of 33 bytes, beyond the block.

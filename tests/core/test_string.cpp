@@ -21,9 +21,7 @@ TEST(String, DefaultAndClearedStringsAreTheUsableSharedEmptyTextAndCopiesShareNo
     s += "again";
     EXPECT_STREQ(s.getText(), "again");
 
-    String a("velodrix");
-    String b(a);
-    String c;
+    String a("velodrix"), b(a), c;
     c = a;
     EXPECT_TRUE(isAligned16(a.getText()));
     *a.charAt(0) = 'V';
@@ -39,10 +37,9 @@ TEST(String, AssigningFromItsOwnBlockReadsBeforeFreeingAndBytesKeepTheirCountedL
     s.assignBytes(s.getText(), 3);
     EXPECT_EQ(std::tuple(std::string(s.getText()), s.getLength()), std::tuple("sos", 3));
     s.assignBytes("ab\0cd", 5);
-    EXPECT_EQ(std::string(s.getText(), 6), std::string("ab\0cd\0", 6));
-    EXPECT_EQ(s.getLength(), 5);
-    String copy(s);
-    EXPECT_EQ(copy.getText()[3], 'c');
+    const String copy(s);
+    EXPECT_EQ(std::tuple(std::string(s.getText(), 6), s.getLength(), copy.getText()[3]),
+              std::tuple(std::string("ab\0cd\0", 6), 5, 'c'));
 }
 
 TEST(String, AppendingEmptyChangesNothingAndSelfAppendDoubles) {
@@ -60,19 +57,13 @@ TEST(String, AppendingEmptyChangesNothingAndSelfAppendDoubles) {
 }
 
 TEST(String, EqualityIsCaseSensitiveButHashIsNotAndParseHexSkipsThePrefix) {
-    const String lower("Speed");
-    const String upper("SPEED");
-    EXPECT_FALSE(lower.equals(upper));
-    EXPECT_EQ(lower.hash(), upper.hash());
+    const String lower("Speed"), upper("SPEED");
+    EXPECT_EQ(std::pair(lower.equals(upper), lower.hash() == upper.hash()), std::pair(false, true));
 
-    String s("0x1f");
-    EXPECT_EQ(s.parseHexAfterPrefix(), 0x1Fu);
-    EXPECT_STREQ(s.getText(), "0X1F");
-    String stops("0x1g2");
-    EXPECT_EQ(stops.parseHexAfterPrefix(), 1u);
     // The prefix is skipped unread, whatever it holds; upper digits fall off.
-    String long_("zz123456789");
-    EXPECT_EQ(long_.parseHexAfterPrefix(), 0x23456789u);
+    String s("0x1f"), stops("0x1g2"), long_("zz123456789");
+    EXPECT_EQ((std::tuple{s.parseHexAfterPrefix(), std::string(s.getText()), stops.parseHexAfterPrefix(),
+                          long_.parseHexAfterPrefix()}), std::tuple(0x1Fu, "0X1F", 1u, 0x23456789u));
 }
 
 TEST(String, NumbersReadAndWrittenByCRules) {

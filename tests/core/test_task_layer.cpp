@@ -83,9 +83,8 @@ TEST_F(TaskLayer, PartsRunOnWorkersAndFinishRunsOnceOnTheMainThread) {
     ASSERT_NE(task, nullptr);
     // The task is stored before the start routine runs.
     EXPECT_EQ(std::pair(state->task, task->partsStarted), std::pair(task, 10u));
-    EXPECT_EQ(taskWait(task), 0u);
-    EXPECT_EQ(state->summary(), "ran 10 (10 off main), finished 1x after 10 on main");
-    EXPECT_EQ(taskRelease(task), 1);
+    EXPECT_EQ((std::tuple{taskWait(task), state->summary(), taskRelease(task)}),
+              std::tuple(0u, "ran 10 (10 off main), finished 1x after 10 on main", 1));
 }
 
 TEST_F(TaskLayer, TaskWithNoPartsIsDoneAtOnceAndANullTaskIsDoneAndRefused) {
@@ -105,8 +104,8 @@ TEST_F(TaskLayer, FrameTickDispatchDrivesATaskToItsEndExceptWhileSuspended) {
     auto state = newState(4);
     SWorkerTask* task = create(state.get());
     for (u32 frame = 0; frame < 10000 && (taskLayerDispatch(), !taskIsDone(task)); ++frame) osSleep(1);
-    EXPECT_EQ(state->summary(), "ran 4 (4 off main), finished 1x after 4 on main");
-    EXPECT_EQ(taskRelease(task), 1);
+    EXPECT_EQ((std::tuple{state->summary(), taskRelease(task)}),
+              std::tuple("ran 4 (4 off main), finished 1x after 4 on main", 1));
 
     taskLayerSetSuspended(true);
     state = newState(3);

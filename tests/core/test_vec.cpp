@@ -4,16 +4,6 @@
 
 #include <vector>
 
-namespace {
-
-void expectUnitAndPerpendicular(const ClVec3& v) {
-    const ClVec3 p = v.perpendicular();
-    EXPECT_NEAR(p.length(), 1.0f, 1e-6f) << v.x << " " << v.y << " " << v.z;
-    EXPECT_NEAR(p.dot(v) / v.length(), 0.0f, 1e-6f) << v.x << " " << v.y << " " << v.z;
-}
-
-}  // namespace
-
 TEST(Vec, ZeroLengthGuardsLeaveTheVectorAloneAndDivisionByZeroClearsIt) {
     ClVec3 zero(0.0f, 0.0f, 0.0f, 5.0f), tiny(1e-8f, 0.0f, 0.0f);
     ClVec2 zero2;
@@ -40,9 +30,11 @@ TEST(Vec3, ThreeComponentOperationsLeaveTheFourthFloat) {
 
 // Straight down used to give (0, 1, 0) x v = 0, and long vectors slipped past the vertical test.
 TEST(Vec3, PerpendicularIsUnitForEveryDirectionIncludingStraightDown) {
-    expectUnitAndPerpendicular(ClVec3(0.0f, -1.0f, 0.0f));
-    expectUnitAndPerpendicular(ClVec3(0.0f, -40.0f, 0.0f));
-    expectUnitAndPerpendicular(ClVec3(0.2f, -0.98f, 0.0f));
-    expectUnitAndPerpendicular(ClVec3(0.3f, 0.5f, -0.8f));
+    for (const ClVec3& v : {ClVec3(0.0f, -1.0f, 0.0f), ClVec3(0.0f, -40.0f, 0.0f), ClVec3(0.2f, -0.98f, 0.0f),
+                            ClVec3(0.3f, 0.5f, -0.8f)}) {
+        const ClVec3 p = v.perpendicular();
+        EXPECT_NEAR(p.length(), 1.0f, 1e-6f) << v.x << " " << v.y << " " << v.z;
+        EXPECT_NEAR(p.dot(v) / v.length(), 0.0f, 1e-6f) << v.x << " " << v.y << " " << v.z;
+    }
     EXPECT_EQ(ClVec3().perpendicular().length(), 0.0f);
 }
