@@ -68,7 +68,7 @@ TEST(DigestFile, TrailerOfTheWholeContentIsAppendedAndFilesThatCannotBeWrittenFa
 
     EXPECT_FALSE(appendDigestToFile(widePath(dir.file("no/such/folder/file")).c_str(), 0));
     // A full disk: the write is buffered, so the failure shows only when the file is closed.
-    if (access("/dev/full", W_OK) == 0) EXPECT_FALSE(appendDigestToFile(u"\\dev\\full", 0));
+    if (access("/dev/full", W_OK) == 0) { EXPECT_FALSE(appendDigestToFile(u"\\dev\\full", 0)); }
 }
 
 }  // namespace
