@@ -26,7 +26,8 @@ protected:
 };
 
 TEST_F(InputChannels, OnMeansAboveOneTenthEdgesFollowTheSumOfTheSourcesAndChannelsOutsideTheArraysAreRefused) {
-    EXPECT_TRUE(!getPlayerChannel(4, 0) && !getPlayerChannel(0, 38) && !getPlayerChannel(-1, 0) && !getDebugCameraChannel(32) && getDebugCameraChannel(31));
+    EXPECT_TRUE(!getPlayerChannel(4, 0) && !getPlayerChannel(0, 38) && !getPlayerChannel(-1, 0) &&
+                !getDebugCameraChannel(32) && getDebugCameraChannel(31));
     SInputChannel* fire = getPlayerChannel(1, 5);
     ASSERT_NE(fire, nullptr);
     frame(fire, 0.1f);
