@@ -79,7 +79,7 @@ TEST(Program, EndsCleanlyOnTerminationSignalsAndKeepsItsFoldersUnderTheUserDataH
 TEST(Program, RunsPacedFramesInItsWindowWithoutKeepingACoreBusy) {
     const ClTempDir home;
     ClGameProcess game(VELODRIX_SMALL_WINDOW_DATA_DIR, home.str());
-    const double busy = runThenSignal(game, SIGINT, 4000);
+    [[maybe_unused]] const double busy = runThenSignal(game, SIGINT, 4000);
     game.expectCleanEnd();
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Under the sanitizers their own checks would count as the game's work.
