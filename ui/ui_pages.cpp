@@ -20,6 +20,8 @@ void drawTree(ClWidget* widget, const SCanvasRect& parentRect, const SUiDrawStat
     widget->layOut(parentRect, state.scale);
     widget->draw(state);
     if (g_UiFlags.inputEnabled && widget->isFocusable()) widget->addHitRegions();
+    // Most widgets are leaves: they need neither the children's layer nor the canvas look-up.
+    if (widget->children().empty()) return;
     SUiDrawState inner = state;
     inner.layer = std::min(state.layer + UI_LAYERS_PER_DEPTH, lastLayer - (UI_LAYERS_PER_DEPTH - 1));
     SCanvasRect childRect = widget->screenRect();
