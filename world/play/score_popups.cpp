@@ -8,14 +8,6 @@ SScorePopup s_aPopups[SCORE_POPUP_CAPACITY];
 SScorePopup* s_apTable[SCORE_POPUP_CAPACITY];
 u32 s_uPopupsUsed = 0;
 
-bool colourRunning(const SColourAnimator& colour) {
-    return colour.mode == E_COLOURANIM_FADE && colour.active;
-}
-
-void startFade(SScorePopup* popup, const SPopupFade& fade) {
-    popup->colour.fadeFromCurrent(fade.target, fade.seconds, E_COLOURANIM_EASE_LINEAR, fade.delay);
-}
-
 }  // namespace
 
 void resetScorePopups() {
@@ -31,7 +23,6 @@ SScorePopup* takeScorePopup() {
     if (s_uPopupsUsed >= SCORE_POPUP_CAPACITY) return nullptr;
     SScorePopup* popup = s_apTable[s_uPopupsUsed];
     popup->slot = s_uPopupsUsed++;
-    popup->queuedFadeCount = 0;
     popup->value = 0;
     popup->chain = 0;
     return popup;
@@ -45,7 +36,6 @@ void releaseScorePopup(SScorePopup* popup) {
     last->slot = slot;
     s_apTable[s_uPopupsUsed - 1] = popup;
     popup->slot = s_uPopupsUsed - 1;
-    popup->queuedFadeCount = 0;
     --s_uPopupsUsed;
 }
 
@@ -60,15 +50,12 @@ SScorePopup* scorePopupAt(u32 index) { return index < s_uPopupsUsed ? s_apTable[
 
 void setPopupColour(SScorePopup* popup, u32 constant) {
     popup->colour.setConstant(constant);
+    // Applied at once, so the animator counts as stopped and the next fade starts without waiting.
+    popup->colour.applyCurrent();
 }
 
 void queuePopupFade(SScorePopup* popup, u32 target, f32 seconds, f32 delay) {
-    const SPopupFade fade = {target, seconds, delay};
-    if (!colourRunning(popup->colour) && popup->queuedFadeCount == 0) {
-        startFade(popup, fade);
-        return;
-    }
-    if (popup->queuedFadeCount < SCORE_POPUP_FADE_QUEUE_CAPACITY) popup->queuedFades[popup->queuedFadeCount++] = fade;
+    popup->colour.queueFade(target, seconds, delay);
 }
 
 void setPopupPath(SScorePopup* popup, const ClVec3& from, const ClVec3& to, f32 seconds) {
@@ -76,12 +63,6 @@ void setPopupPath(SScorePopup* popup, const ClVec3& from, const ClVec3& to, f32 
 }
 
 void advanceScorePopup(SScorePopup* popup, f32 dt) {
-    popup->colour.advance(dt);
-    if (!colourRunning(popup->colour) && popup->queuedFadeCount > 0) {
-        const SPopupFade next = popup->queuedFades[0];
-        for (u32 i = 1; i < popup->queuedFadeCount; ++i) popup->queuedFades[i - 1] = popup->queuedFades[i];
-        --popup->queuedFadeCount;
-        startFade(popup, next);
-    }
+    popup->colour.advanceQueued(dt);
     popup->position.advance(dt);
 }

@@ -8,8 +8,6 @@
 #include "render/tween.h"
 
 constexpr u32 SCORE_POPUP_CAPACITY = 10;
-// Fades asked for while the colour still runs wait here and start when the earlier ones end.
-constexpr u32 SCORE_POPUP_FADE_QUEUE_CAPACITY = 4;
 
 enum EScorePopupKind : s32 {
     E_POPUP_WAVE_KILL_BONUS = 0,
@@ -18,19 +16,11 @@ enum EScorePopupKind : s32 {
     E_POPUP_PLAYER_MESSAGE = 3,
 };
 
-struct SPopupFade {
-    u32 target;
-    f32 seconds;
-    f32 delay;
-};
-
 struct SScorePopup {
     s32 kind;  // EScorePopupKind
     u32 textId;  // name hash of the string-table key
     f32 lifetime;  // seconds left
-    SColourAnimator colour;
-    SPopupFade queuedFades[SCORE_POPUP_FADE_QUEUE_CAPACITY];
-    u32 queuedFadeCount;
+    SColourAnimator colour;  // fades wait in the animator's own queue
     SVectorTween position;  // world position
     s32 value;
     s32 chain;
@@ -47,7 +37,7 @@ SScorePopup* findScorePopupOfKind(s32 kind);
 u32 scorePopupCount();
 SScorePopup* scorePopupAt(u32 index);
 
-// Constant colour at once, then a fade to `target` (queued behind a running fade).
+// Constant colour at once (the animator stops); then a fade to `target` (queued behind a running fade).
 void setPopupColour(SScorePopup* popup, u32 constant);
 void queuePopupFade(SScorePopup* popup, u32 target, f32 seconds, f32 delay);
 void setPopupPath(SScorePopup* popup, const ClVec3& from, const ClVec3& to, f32 seconds);
