@@ -24,6 +24,7 @@ void buildFrontEndPages() {
     buildMenuScreens(top);
     buildSongScreens(top);
     buildPlayScreens(top);
+    buildItemScreens(top);
     buildOverlays(tutorialPage, tooltipsPage, helpPage, creditsPage);
     openSwitchLog();
 }
@@ -32,6 +33,7 @@ void tickFrontEndScreens() {
     if (!findSwitcherByName("TopLevelSwitcher")) return;
     tickMenuScreens();
     tickSongScreens();
+    tickItemScreens();
     tickOverlays();
 }
 

@@ -141,12 +141,15 @@ void buildMenuScreens(ClWidget* top) {
     ClWidget_Button* play = createTextButton("TitlePlay", title, centredAt(440, 640, 110), "fe_title_play", nullptr);
     play->setText("nextScreenID", "SongList");
     play->setText("tooltipKey", "fe_tip_play");
-    ClWidget_Button* artists = createTextButton("TitleArtists", title, centredAt(580, 640, 110), "fe_title_artists", nullptr);
+    ClWidget_Button* ship = createTextButton("TitleShip", title, centredAt(560, 640, 110), "fe_title_ship", nullptr);
+    ship->setText("nextScreenID", "ShipEdit");
+    ship->setText("tooltipKey", "fe_tip_ship");
+    ClWidget_Button* artists = createTextButton("TitleArtists", title, centredAt(680, 640, 110), "fe_title_artists", nullptr);
     artists->setText("nextScreenID", "FeaturedArtists");
     artists->setText("tooltipKey", "fe_tip_artists");
-    createTextButton("TitleQuit", title, centredAt(720, 640, 110), "fe_title_quit", "systemOpenQuitMenu")
+    createTextButton("TitleQuit", title, centredAt(800, 640, 110), "fe_title_quit", "systemOpenQuitMenu")
         ->setText("tooltipKey", "fe_tip_quit");
-    createTextLabel("TitleNotice", title, centredAt(880, 1700, 70), nullptr, 44)->setColour("textColor", NOTICE_COLOUR);
+    createTextLabel("TitleNotice", title, centredAt(930, 1700, 70), nullptr, 44)->setColour("textColor", NOTICE_COLOUR);
 
     messageScreen(top, "SplashScreenVel", "fe_game_title", "fe_forced_quit_text", "ForcedQuitContinue",
                   "fe_continue", "systemLeaveSplash");
