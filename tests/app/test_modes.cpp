@@ -24,6 +24,7 @@
 #include "input/input_mappers.h"
 #include "platform/gfx/gfx_device.h"
 #include "platform/os/os.h"
+#include "library/song_items.h"
 #include "library/song_library.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
@@ -357,6 +358,8 @@ TEST_F(Modes, AfterEveryBossIsBeatenPlaysWriteNothingOutOfRange) {
         for (s32& beaten : subs) beaten = 1;
     std::memset(g_PlayRecord.boss.met, 2, sizeof g_PlayRecord.boss.met);
     g_PlayRecord.boss.pending = 1;
+    // An earlier play identified the song's item: the results follow the play.
+    songCollectibleAt(0)->identified = 1;
     const SStacks stacks = stacksNow();
     for (bool bossGame : {true, false}) {
         SPlayRecord expected = g_PlayRecord;
