@@ -1,7 +1,8 @@
 // The items a player wins and fits: the collectible screen that identifies the played song's item
 // with its description, and the ship editing screen, one slot button per anchor of the ship
-// (hull, left wing, right wing). A click on a slot fits the next owned item there (after the last
-// comes none); the description beside shows the item of the slot clicked last. Leaving the
+// (hull, left wing, right wing). A click on a slot fits the next owned item no other slot holds
+// (after the last comes none: the hull's own blaster, or no gun on a wing); the description
+// below the slots shows the item of the slot clicked last. Leaving the
 // screen writes the save.
 #include "core/string_table.h"
 #include "frontend/page_parts.h"
@@ -103,14 +104,14 @@ void showSlots() {
         if (describeItem(equippedItemKey(slot), &description)) {
             text += widen(description.name);
         } else {
-            const char16_t* none = getLocalisedString("fe_ship_slot_none");
+            const char16_t* none = getLocalisedString(slot == 0 ? "fe_ship_hull_none" : "fe_ship_wing_none");
             text += none ? none : u"";
         }
         setLabelWideText(numbered("ShipEditSlot", slot).c_str(), text.c_str());
     }
     const char* key = equippedItemKey(s_describedSlot);
     showDescription("ShipEditItem", key);
-    if (!key[0]) setLabelKey("ShipEditItemLine0", "fe_ship_slot_none_text");
+    if (!key[0]) setLabelKey("ShipEditItemLine0", s_describedSlot == 0 ? "fe_ship_hull_none_text" : "fe_ship_wing_none_text");
     const size_t owned = ownedItems().size();
     char16_t count[64];
     formatLocalisedIntByKey(count, 64, "fe_ship_items_owned", s32(owned));

@@ -61,9 +61,10 @@ TEST_F(ItemScreens, TheShipScreenFitsTheOwnedItemsSlotBySlotAndSavesWhenLeft) {
     frame();
     clickWidget("TitleShip");
     ASSERT_EQ(shownScreen(), "ShipEdit");
-    EXPECT_EQ(textOf("ShipEditSlot0"), u"Hull: Standard");
+    EXPECT_EQ(textOf("ShipEditSlot0"), u"Hull: Blaster");
+    EXPECT_EQ(textOf("ShipEditSlot1"), u"Left wing: Empty");
     EXPECT_EQ(textOf("ShipEditNotice"), u"Play songs to win items for your ship.");
-    EXPECT_EQ(textOf("ShipEditItemLine0"), u"The anchor keeps its own gun.");
+    EXPECT_EQ(textOf("ShipEditItemLine0"), u"The hull keeps its own blaster.");
     clickWidget("ShipEditBack");
 
     getSongCollectible(crc32TextNoCase("gun_seeker"))->identified = 1;
