@@ -83,11 +83,15 @@ s32 ClInputHWtoECPlatform::createDevices() {
     m_ignorePads = configGetInt("IGNORE_GAMEPAD_INPUTS") != 0;
     m_ignoreKeyboard = configGetInt("IGNORE_KEYBOARD_INPUTS") != 0;
     m_ignoreMouse = configGetInt("IGNORE_MOUSE_INPUTS") != 0;
-    m_absolutePointer = configGetInt("USE_ABSOLUTE_WM_MOUSE_POSITION") != 0;
+    // A mouse held exclusively moves by relative motion only: the window's position of it stays
+    // where the pointer was caught.
+    const bool exclusive = configGetInt("MOUSE_EXCLUSIVE") >= 1;
+    m_absolutePointer = configGetInt("USE_ABSOLUTE_WM_MOUSE_POSITION") != 0 && !exclusive;
     m_pointerX = m_pointerY = 0.0f;
     std::memset(m_mouseButtons, 0, sizeof m_mouseButtons);
+    std::memset(m_releaseNextPoll, 0, sizeof m_releaseNextPoll);
 
-    inputBackend().open(configGetInt("MOUSE_EXCLUSIVE") >= 1);
+    inputBackend().open(exclusive);
     if (m_usePadMonkey) initPadMonkey();
     return 0;
 }
@@ -196,12 +200,29 @@ void ClInputHWtoECPlatform::pollMouse() {
     f32* raw = g_aRawPadRecords[0];
     SInputMouseRecord records[MOUSE_RECORDS_PER_POLL];
     const s32 count = backend.readMouseRecords(records, MOUSE_RECORDS_PER_POLL);
+    // A button that went down and up again within one poll stays down for this poll and comes up
+    // at the next, so that a quick click still gives a frame with the button down and one with
+    // it up.
+    bool wentDown[3] = {};
+    for (u32 b = 0; b < 3; ++b) {
+        if (m_releaseNextPoll[b]) m_mouseButtons[b] = 0;
+        m_releaseNextPoll[b] = false;
+    }
     for (s32 i = 0; i < count; ++i) {
         const SInputMouseRecord& r = records[i];
         if (r.kind == E_MOUSE_RECORD_WHEEL) {
             if (r.data != 0 && !m_ignoreMouse) raw[E_RAW_WHEEL] = r.data > 0 ? 1.0f : -1.0f;
         } else if (r.kind <= E_MOUSE_RECORD_BUTTON2) {
-            m_mouseButtons[r.kind - E_MOUSE_RECORD_BUTTON0] = (r.data & 0x80) ? 1 : 0;
+            const u32 b = r.kind - E_MOUSE_RECORD_BUTTON0;
+            if (r.data & 0x80) {
+                m_mouseButtons[b] = 1;
+                wentDown[b] = true;
+                m_releaseNextPoll[b] = false;
+            } else if (wentDown[b]) {
+                m_releaseNextPoll[b] = true;
+            } else {
+                m_mouseButtons[b] = 0;
+            }
         }
     }
     s32 dx = 0, dy = 0;

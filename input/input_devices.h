@@ -99,6 +99,7 @@ private:
     f32 m_pointerX = 0.0f;
     f32 m_pointerY = 0.0f;
     u32 m_mouseButtons[3] = {};
+    bool m_releaseNextPoll[3] = {};  // went down and up within the last poll
 };
 
 // The one device reader, between initInput and shutdownInput; null otherwise.
