@@ -272,6 +272,8 @@ s32 ClGameModeActionZuno::enter(s32) {
     registerParticleSystem(g_debrisLineSystem);
     g_debrisTriSystem = new ClDebrisTriParticleSystem();
     registerParticleSystem(g_debrisTriSystem);
+    // Wave members burst into the shared effect system as they arrive.
+    g_pPathFxParticles = g_fxParticleSystem;
     // The notes leave for the ship once it is in play; the pre-roll sent none.
     resetFlyingNotes();
     initFlyingNotes();
@@ -539,6 +541,7 @@ s32 ClGameModeActionZuno::queueMegaTip(const char* name) {
 }
 
 s32 ClGameModeActionZuno::exit() {
+    g_pPathFxParticles = nullptr;
     if (g_debrisLineSystem) g_debrisLineSystem->releaseAll();
     if (g_debrisTriSystem) g_debrisTriSystem->releaseAll();
     if (g_fxParticleSystem) g_fxParticleSystem->releaseAll();
