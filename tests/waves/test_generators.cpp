@@ -8,6 +8,7 @@
 #include "waves/generators/boss_generators.h"
 #include "waves/generators/generator_params.h"
 #include "waves/pack_registry.h"
+#include "waves/wave_pool.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
@@ -15,6 +16,7 @@
 #include "world/play/gun_params.h"
 
 #include <tuple>
+#include <vector>
 
 using namespace test_support;
 
@@ -93,6 +95,19 @@ TEST_F(BuiltInPackTest, AnArmedEnemyCarriesTheBulletBlockItsGunReads) {
     SGunParams::readFromNode(entity->root, &gun);
     EXPECT_EQ(std::make_tuple(gun.bullet.myBullGen, gun.bullet.bullLev, gun.gunPel),
               std::make_tuple(s32(crc32TextNoCase("DefBullGenE")), 4, 1));
+}
+
+// Family n > 0 is the n-th of all the packs' generators of the size, counted from 1 and wrapping.
+TEST_F(BuiltInPackTest, FamiliesTakeThePacksGeneratorsOfTheSizeInTurnFromTheFirst) {
+    for (u32 category : {E_GENCAT_ENEMY_SMALL, E_GENCAT_ENEMY_MEDIUM, E_GENCAT_ENEMY_LARGE}) {
+        SCOPED_TRACE(category);
+        std::vector<ClDNAGenerator*> all;
+        for (u32 p = 0; p < packCount(); ++p)
+            for (u32 i = 0; i < packAt(p)->generatorCount(category); ++i) all.push_back(packAt(p)->generatorAt(category, i));
+        ASSERT_GE(all.size(), 2u);
+        for (u32 family = 1; family <= 2 * all.size(); ++family)
+            EXPECT_EQ(familyGenerator(category, family), all[(family - 1) % all.size()]) << family;
+    }
 }
 
 TEST_F(BuiltInPackTest, PickupsActOnTheFirstPlayer) {
