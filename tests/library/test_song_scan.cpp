@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <csignal>
@@ -242,6 +243,21 @@ TEST_F(SongScan, NamesWithABackslashOrBytesThatAreNotUtf8AreFoundAndOpened) {
     for (const SSongRecord& song : g_SongLibrary.songs) {
         EXPECT_EQ(song.failure, u32(E_SONGFAIL_TOO_SHORT)) << osWideToUtf8(song.path.c_str());
     }
+}
+
+// Under a file-size limit the analysis caches cannot be written: the song is analysed all the same
+// and the program goes on (a write past the limit is a failed write, not the end of the process).
+TEST_F(SongScan, AnalysisCachesThatCannotBeWrittenLeaveTheSongPlayable) {
+    test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(91.0f));
+    struct rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 16 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    scanFolders({"music"});
+    setrlimit(RLIMIT_FSIZE, &previous);
+    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
+    EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_READY));
 }
 
 TEST_F(SongScan, AWaitForTheScanEndsAtATerminationRequest) {
