@@ -64,7 +64,7 @@ constexpr unsigned PADDING = 4;
 // of KS X 1001; rarer ideographs are drawn as the face's '?'. Every one of the 20,000-odd
 // ideographs and 11,000 syllables would take four such atlases.
 constexpr const char* FALLBACK_FACE = "FallbackFont";
-constexpr float FALLBACK_PIXEL_HEIGHT = 26.0f;
+constexpr float FALLBACK_PIXEL_HEIGHT = 24.0f;
 constexpr unsigned FALLBACK_ATLAS_WIDTH = 4096;
 constexpr unsigned FALLBACK_PADDING = 2;
 const char* const FALLBACK_FONTS[] = {"DejaVuSans.ttf", "../droid/DroidSansFallbackFull.ttf",
@@ -144,6 +144,7 @@ unsigned nextPowerOfTwo(unsigned v) {
 struct SFaceBuild {
     const char* face;
     std::vector<std::filesystem::path> fonts;  // the first that has a character draws it
+    // Ascent to descent of the first font; the others are drawn at its size of em.
     float pixelHeight;
     std::vector<unsigned> codes;
     unsigned atlasWidth;
@@ -153,15 +154,20 @@ struct SFaceBuild {
 bool writeFace(const SFaceBuild& build, const std::filesystem::path& outFolder) {
     std::vector<std::vector<unsigned char>> files(build.fonts.size());
     std::vector<SRasterFont*> fonts;
+    float pixelsPerEm = 0.0f;
     for (size_t i = 0; i < build.fonts.size(); ++i) {
         SRasterFont* font = nullptr;
-        if (!readFile(build.fonts[i], &files[i]) ||
-            !(font = rasterFontOpen(files[i].data(), u32(files[i].size()), build.pixelHeight))) {
+        if (readFile(build.fonts[i], &files[i])) {
+            font = i == 0 ? rasterFontOpen(files[i].data(), u32(files[i].size()), build.pixelHeight)
+                          : rasterFontOpenEm(files[i].data(), u32(files[i].size()), pixelsPerEm);
+        }
+        if (!font) {
             std::fprintf(stderr, "velodrix_font_gen: cannot read the TrueType font %s\n", build.fonts[i].c_str());
             for (SRasterFont* open : fonts) rasterFontClose(open);
             return false;
         }
         fonts.push_back(font);
+        if (i == 0) pixelsPerEm = rasterFontPixelsPerEm(font);
     }
     float ascent = 0, descent = 0, lineGap = 0;
     rasterFontMetrics(fonts[0], &ascent, &descent, &lineGap);
