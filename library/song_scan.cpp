@@ -184,17 +184,18 @@ void followMovedSong(size_t index) {
 void takeAnalysedSong(SScanAnalysedSong& analysed) {
     SSongRecord* song = findSongByIdentity(analysed.identity);
     if (!song) return;
+    song->state = analysed.state;
+    song->failure = analysed.failure;
+    // A failed analysis tells nothing of the music: what an earlier one found is kept, and so is
+    // the progress still to be confirmed (the file may be mended).
+    if (analysed.state != E_SONGSTATE_READY) return;
     if (song->progressToConfirm) {
         const SSongAudioIdentity now = {analysed.duration, analysed.sampleRate, analysed.levelSpawnTargets,
                                         &analysed.fingerprint};
         // Another song now has the path: nothing of the old one is kept.
-        if (analysed.state != E_SONGSTATE_READY || !isSameSongAudio(getSongAudioIdentity(*song), now)) {
-            clearSongProgress(song);
-        }
+        if (!isSameSongAudio(getSongAudioIdentity(*song), now)) clearSongProgress(song);
         song->progressToConfirm = false;
     }
-    song->state = analysed.state;
-    song->failure = analysed.failure;
     song->duration = analysed.duration;
     song->sampleRate = analysed.sampleRate;
     std::memcpy(song->levelSpawnTargets, analysed.levelSpawnTargets, sizeof(song->levelSpawnTargets));

@@ -182,6 +182,20 @@ TEST_F(SongScan, ARetaggedSongKeepsItsScoresAndAnotherSongAtItsPathDoesNot) {
     EXPECT_EQ(std::memcmp(g_SongLibrary.boss.pendingIdentity, kept.identity.bytes, SONG_IDENTITY_BYTES), 0)
         << "the boss waits for the same song";
 
+    // Damaged for a while, then mended: what the player earned waits for the music to come back.
+    std::vector<u8> damaged = retagged(music);
+    std::fill(damaged.begin() + 12, damaged.begin() + 44, u8(0xEE));
+    damaged.push_back(0);
+    test_support::writeFileBytes(m_user.file("music/song.wav"), damaged);
+    rescan();
+    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
+    EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_FAILED));
+    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[2], 1100000);
+    test_support::writeFileBytes(m_user.file("music/song.wav"), music);
+    rescan();
+    EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_READY));
+    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[2], 1100000);
+
     test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(95.0f));
     rescan();
     ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
