@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include <algorithm>
@@ -257,6 +258,18 @@ TEST_F(SongScan, NamesWithABackslashOrBytesThatAreNotUtf8AreFoundAndOpened) {
     for (const SSongRecord& song : g_SongLibrary.songs) {
         EXPECT_EQ(song.failure, u32(E_SONGFAIL_TOO_SHORT)) << osWideToUtf8(song.path.c_str());
     }
+}
+
+// A FLAC file cut short says so, as a cut MP3 or Ogg file does.
+TEST_F(SongScan, ACutFlacFileIsTooShortNotUndecodable) {
+    test_support::writeFileBytes(m_user.file("source.wav"), drumSong(95.0f));
+    const std::string command = "flac -s -f -o '" + m_user.file("full.flac") + "' '" + m_user.file("source.wav") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::vector<u8> full = test_support::readFileBytes(m_user.file("full.flac"));
+    test_support::writeFileBytes(m_user.file("music/cut.flac"), std::vector<u8>(full.begin(), full.begin() + long(full.size() * 2 / 5)));
+    scanFolders({"music"});
+    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
+    EXPECT_EQ(g_SongLibrary.songs[0].failure, u32(E_SONGFAIL_TOO_SHORT));
 }
 
 // Under a file-size limit the analysis caches cannot be written: the song is analysed all the same
