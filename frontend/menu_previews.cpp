@@ -76,7 +76,8 @@ void freeShip(SMenuShipPreview& preview) {
         delete preview.program;
         preview.program = nullptr;
     }
-    g_aPreviewSlots[preview.slot].camera = nullptr;
+    // The slot keeps its camera, which lives as long as the program: the render worker may still
+    // be drawing the frame that used it.
 }
 
 }  // namespace
