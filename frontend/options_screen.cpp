@@ -215,6 +215,13 @@ bool systemAttemptLogin() {
 
 void buildOptionsScreen(ClWidget* top) {
     makeAllowedLists();
+    // The account kept in the save signs the client in, unless the start-up set a test account.
+    if (!leaderboardCredentials().loginName[0] && g_SongLibrary.credentials.loginName[0]) {
+        SLeaderboardCredentials saved;
+        std::memcpy(saved.loginName, g_SongLibrary.credentials.loginName, sizeof saved.loginName);
+        std::memcpy(saved.passwordDigest, g_SongLibrary.credentials.passwordDigest, sizeof saved.passwordDigest);
+        setLeaderboardCredentials(saved);
+    }
     registerUiCallback("systemInitOptionsMenu", initOptions);
     registerUiCallback("systemLeaveOptionsMenu", leaveOptions);
     registerUiCallback("systemToggleWater", [](ClWidget*) {

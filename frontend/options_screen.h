@@ -24,7 +24,8 @@ enum ETextField : u32 {
     E_TEXT_FIELD_COUNT,
 };
 
-// The screen, its callbacks and a button on the title menu's page that opens it.
+// The screen and its callbacks; the account kept in the save becomes the leaderboard client's
+// when the client has none yet.
 void buildOptionsScreen(ClWidget* topLevel);
 // Once a frame: the field being typed in shows its text; an entry ended by Enter or Tab keeps
 // it, one left by Esc gives the field its text from before.

@@ -168,6 +168,24 @@ TEST_F(OptionsScreen, DifferentPasswordsOrNoNameChangeNothing) {
     EXPECT_STREQ(g_SongLibrary.credentials.loginName, "");
 }
 
+// A later start: the account read from the save signs the leaderboard client in.
+TEST_F(OptionsScreen, TheSavedAccountSignsTheClientInAtTheNextStart) {
+    fill("OptionsLoginName", "ace");
+    fill("OptionsPassword", "secret");
+    fill("OptionsVerifyPassword", "secret");
+    clickWidget("OptionsLogin");
+    shutdownFrontEndScreens();
+    shutdownUi();
+    setLeaderboardCredentials(SLeaderboardCredentials{});
+    freeSongLibrary();
+    createSongLibrary();
+    ASSERT_EQ(saveRead(1), 1);
+
+    initUi();
+    buildFrontEndPages();
+    EXPECT_STREQ(leaderboardCredentials().loginName, "ace");
+}
+
 class FilmSplash : public frontend_test::FrontEndTest {
 protected:
     void SetUp() override {
