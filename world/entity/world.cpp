@@ -62,6 +62,8 @@ bool listRemove(EEntityList list, ClEntity* entity) {
 // that look valid. Under AddressSanitizer a free record is poisoned up to its pool position (which
 // the pool itself still writes) until it is taken again.
 constexpr size_t ENTITY_POISONED_BYTES = offsetof(ClEntity, poolIndex);
+// The fields of a record the update reads, from its root pointer to its tween and lists.
+constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, waveSlot));
 
 void returnToPool(ClEntity* entity) {
     s_pool.get()->release(entity);
@@ -267,10 +269,40 @@ void flushFreedEntities() {
     s_subtreeCount = 0;
 }
 
+namespace {
+
+// How far ahead of a walk each stage of cache hints reaches: the entity record, its root node's
+// lines, the node's lists, then the first atom and processors.
+constexpr u32 PREFETCH_RECORD_AHEAD = 12;
+constexpr u32 PREFETCH_NODE_AHEAD = 8;
+constexpr u32 PREFETCH_LISTS_AHEAD = 4;
+constexpr u32 PREFETCH_ITEMS_AHEAD = 2;
+
+// The entity `ahead` places further along the walk, or null past either end of the list.
+const ClEntity* listedAhead(const SEntityList& list, u32 index, u32 ahead, bool upward) {
+    if (upward) return index + ahead < list.count ? list.links[index + ahead] : nullptr;
+    return index >= ahead && index - ahead < list.count ? list.links[index - ahead] : nullptr;
+}
+
+}  // namespace
+
+void prefetchListWalk(EEntityList which, u32 index, bool upward) {
+    const SEntityList& list = s_lists[which];
+    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_RECORD_AHEAD, upward))
+        prefetchSpan(entity, ENTITY_UPDATE_PREFETCH_BYTES);
+    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_NODE_AHEAD, upward); entity && entity->root)
+        prefetchNodeLines(entity->root);
+    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_LISTS_AHEAD, upward); entity && entity->root)
+        prefetchNodeLists(entity->root);
+    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_ITEMS_AHEAD, upward); entity && entity->root)
+        prefetchNodeItems(entity->root);
+}
+
 void updateLiveEntities() {
     SEntityList& live = s_lists[E_LIST_LIVE];
     for (u32 i = live.count; i-- > 0;) {
         if (i >= live.count) continue;
+        prefetchListWalk(E_LIST_LIVE, i, false);
         ClEntity* entity = live.links[i];
         if (entity->incoming == 1) entity->tween.advance(g_fFrameTime);
         if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->update();
@@ -280,6 +312,7 @@ void updateLiveEntities() {
 void drawLiveEntities() {
     SEntityList& live = s_lists[E_LIST_LIVE];
     for (u32 i = 0; i < live.count; ++i) {
+        prefetchListWalk(E_LIST_LIVE, i, true);
         ClEntity* entity = live.links[i];
         if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->draw();
     }

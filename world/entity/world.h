@@ -41,6 +41,10 @@ ClRenderTargetGroup* getPreviewRenderTarget(s32 ownerTag);
 // The lists, for the passes that walk them (collision, kill queue). Entries 0 .. count - 1.
 u32 entityListCount(EEntityList list);
 ClEntity* entityListAt(EEntityList list, u32 index);
+// Cache hints for a walk over the list that is at the index and goes up (or down) one entity at
+// a time: the records, root nodes, atoms and processors of the entities a few places ahead are
+// asked for, so that the walk does not wait on each in turn. Changes nothing.
+void prefetchListWalk(EEntityList list, u32 index, bool upward);
 u32 usedEntityCount();
 
 // The construction weights of the active enemies inside the play area (z not above 269.75).
