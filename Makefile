@@ -49,6 +49,7 @@ test-tsan: deps $(BUILD_TSAN)/build.ninja
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@bash scripts/beatclock-check $(BUILD)/bench 20 all
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SANITIZE) $(BUILD_TSAN)
