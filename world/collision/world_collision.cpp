@@ -195,7 +195,7 @@ void gatherColliders() {
     startGathering();
     const u32 activated = entityListCount(E_LIST_ACTIVATED);
     for (u32 i = 0; i < activated; ++i) {
-        prefetchListWalk(E_LIST_ACTIVATED, i, true);
+        prefetchListWalk(E_LIST_ACTIVATED, i, true, E_WALK_BOUNDS);
         gatherCollider(entityListAt(E_LIST_ACTIVATED, i), i);
     }
     groupColliders();
@@ -320,7 +320,7 @@ void updateWorldCollisions() {
     const u32 activated = entityListCount(E_LIST_ACTIVATED);
     startGathering();
     for (u32 i = 0; i < activated; ++i) {
-        prefetchListWalk(E_LIST_ACTIVATED, i, true);
+        prefetchListWalk(E_LIST_ACTIVATED, i, true, E_WALK_BOUNDS);
         ClEntity* entity = entityListAt(E_LIST_ACTIVATED, i);
         if (entity->root) entity->root->computeBounds();
         gatherCollider(entity, i);

@@ -5,7 +5,6 @@
 #include "core/array.h"
 #include "core/bounding_volume.h"
 #include "core/matrix44.h"
-#include "core/prefetch.h"
 #include "core/types.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/param_table.h"
@@ -76,27 +75,6 @@ public:
     // Moves this subtree under another entity's node, re-owning its atoms and processors.
     void graftOnto(ClEntityNode* newParent);
 };
-
-// Cache hints for the walks over thousands of entities, whose records, nodes, atoms and
-// processors lie apart in memory. A walk asks for an entity's lines in stages, a few places
-// ahead of where it works, each stage reading only what the one before brought in: the node's
-// own lines (its lists, matrices and boxes); then the blocks its atom and processor lists point
-// at; then the first atom and the first processors. None changes anything.
-inline void prefetchNodeLines(const ClEntityNode* node) { prefetchSpan(node, sizeof(ClEntityNode)); }
-
-inline void prefetchNodeLists(const ClEntityNode* node) {
-    prefetchLine(node->atoms.data);
-    prefetchLine(node->processors.data);
-}
-
-// The flags, local and world matrices and boxes at the front of an atom.
-constexpr u32 ATOM_PREFETCH_BYTES = 384;
-constexpr u32 PREFETCH_PROCESSORS = 2;
-
-inline void prefetchNodeItems(const ClEntityNode* node) {
-    if (node->atoms.count != 0) prefetchSpan(node->atoms.data[0], ATOM_PREFETCH_BYTES);
-    for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
-}
 
 // out = the transform b followed by a (row vectors): out row i = sum over k of b[i][k] x a row k.
 void multiplyMatrix4(const ClMatrix44& a, ClMatrix44* out, const ClMatrix44& b);
