@@ -199,14 +199,15 @@ s32 ClGameModeActionZuno::enter(s32) {
     setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 0);
     setUiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED, 0);
     setUiVariable(UIVAR_FORCE_QUIT_GAME, 0);
-    waitForSongScanIdle();
+    // The wait is bounded: a scan still analysing (a stalled music file) fails the start.
+    const bool scanIdle = waitForSongScanIdle();
     m_finished = 1;
     clearSplineRegistry();
 
     // A song named by the mode's path or by GAME_MUSIC_FILE is played outside the library: it
     // needs no library record, and its caches are named from its path.
     const bool librarySong = m_songPath[0] == 0 && record;
-    if (librarySong && !g_ActionPlayServices.checkSongCaches(m_songIndex)) {
+    if (!scanIdle || (librarySong && !g_ActionPlayServices.checkSongCaches(m_songIndex))) {
         setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 1);
         g_uInGameFlag = 0;
         g_uMenuInputFlag = 1;
@@ -273,6 +274,8 @@ s32 ClGameModeActionZuno::enter(s32) {
     registerParticleSystem(g_debrisLineSystem);
     g_debrisTriSystem = new ClDebrisTriParticleSystem();
     registerParticleSystem(g_debrisTriSystem);
+    // Wave members burst into the shared effect system as they arrive.
+    g_pPathFxParticles = g_fxParticleSystem;
     // The notes leave for the ship once it is in play; the pre-roll sent none.
     resetFlyingNotes();
     initFlyingNotes();
@@ -546,6 +549,7 @@ s32 ClGameModeActionZuno::queueMegaTip(const char* name) {
 }
 
 s32 ClGameModeActionZuno::exit() {
+    g_pPathFxParticles = nullptr;
     if (g_debrisLineSystem) g_debrisLineSystem->releaseAll();
     if (g_debrisTriSystem) g_debrisTriSystem->releaseAll();
     if (g_fxParticleSystem) g_fxParticleSystem->releaseAll();

@@ -25,10 +25,13 @@
 #include "input/input_mappers.h"
 #include "platform/gfx/gfx_device.h"
 #include "platform/os/os.h"
+#include "library/presentation/front_end_particles.h"
 #include "library/song_library.h"
+#include "library/song_scan.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
 #include "render/camera_stacks.h"
+#include "render/fx_particles.h"
 #include "render/render_device.h"
 #include "render/scene_inputs.h"
 #include "render/shader.h"
@@ -44,11 +47,15 @@
 #include "ui/ui_variables.h"
 #include "waves/waves.h"
 #include "world/bar_colour_scheme.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
 #include "world/entity/mega_tip_hook.h"
 #include "world/entity/world.h"
 #include "world/play/guardian_sequence.h"
+#include "world/play/inspiration_pickups.h"
 #include "world/play/play_record.h"
 #include "world/play/player_state.h"
+#include "world/processors/path_follower.h"
 
 #include <gtest/gtest.h>
 
@@ -158,10 +165,10 @@ TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
         EXPECT_EQ(stacksNow(), before) << int(fail);
         EXPECT_TRUE(isWorldReady()) << "the front end gets its world back";
         if (!fails) continue;
-        // A failed start comes back to the scan page with the corruption flag.
+        // A failed start comes back to the song list, which says why, and the scan goes on.
         m_menus.enter(2);
-        EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "WaitForDirScan");
-        EXPECT_EQ(uiVariable(UIVAR_FILE_CORRUPTION), 1);
+        EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "SongList");
+        EXPECT_FALSE(areSongScanRequestsPaused());
         m_menus.exit();
         EXPECT_EQ(stacksNow(), before);
     }
@@ -205,6 +212,42 @@ TEST_F(Modes, QuickExitAndTheEarlyEndFinishPlay) {
     m_play.tickEndEarly(1000.0f);
     EXPECT_EQ(m_play.m_finished, 0u);
     m_play.exit();
+}
+
+TEST_F(Modes, TheSongsEndScoresThePickupsLeftInTheArena) {
+    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+    // A ship of one empty node stands in for the player's.
+    ClDNAProgram shipProgram;
+    shipProgram.init();
+    shipProgram.kind = E_PROGRAM_PLAYER;
+    shipProgram.emitNewNode(ClMatrix44());
+    shipProgram.emitCloseNode();
+    ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
+    ship->buildFromDNA(&shipProgram);
+    g_aPlayerState[0].ship = ship;
+    ASSERT_NE(spawnInspirationPickups(ClVec3(100.0f, 0.0f, 100.0f), 25, 0, 0), nullptr);
+    const s32 before = shownScore(g_aPlayerState[0]);
+    // A cue the engine does not know counts as a finished song.
+    alignas(16) static u8 unknownCue[64];
+    setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
+    m_play.checkSongEnd();
+    setSongCue({});
+    EXPECT_EQ(m_play.m_finished, 1u);
+    EXPECT_EQ(shownScore(g_aPlayerState[0]) - before, 25);
+    g_aPlayerState[0].ship = nullptr;
+    freeEntity(ship);
+    m_play.exit();
+    shipProgram.release();
+}
+
+TEST_F(Modes, PlayPutsTheArrivalBurstsIntoTheEffectSystemUntilItIsLeft) {
+    frontEndParticleSetUp();
+    ASSERT_NE(g_fxParticleSystem, nullptr);
+    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+    EXPECT_EQ(g_pPathFxParticles, g_fxParticleSystem);
+    m_play.exit();
+    EXPECT_EQ(g_pPathFxParticles, nullptr);
+    frontEndParticleShutdown();
 }
 
 TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
@@ -480,7 +523,7 @@ TEST(FrontEndScreen, TheFirstScreenFollowsTheWayTheFrontEndWasEntered) {
     };
     const SRow rows[] = {
         {{.startFailed = true, .returningFromPlay = true}, noDraw,
-         {"WaitForDirScan", E_FRONTEND_ENTRY_START_FAILED, false}},
+         {"SongList", E_FRONTEND_ENTRY_START_FAILED, false}},
         {{}, noDraw, {"SplashScreenNoButtons", E_FRONTEND_ENTRY_FIRST, false}},
         {{.skipSplash = true}, noDraw, {"TitleMenu", E_FRONTEND_ENTRY_FIRST, true}},
         {{.interviewChain = true}, noDraw, {"SGVOInterview", E_FRONTEND_ENTRY_FIRST, false}},
