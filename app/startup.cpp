@@ -35,6 +35,7 @@
 #include "library/presentation/front_end_particles.h"
 #include "library/presentation/loading_state.h"
 #include "online/credentials.h"
+#include "online/http_transport.h"
 #include "online/leaderboard.h"
 #include "online/medal_queue.h"
 #include "platform/os/os.h"
@@ -258,6 +259,7 @@ void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) 
 
     initBarColourScheme();
     medalQueueStartup();
+    setLeaderboardTransport(httpLeaderboardTransport());
     leaderboardWorkerStart();
 
     switchGameMode(E_GAMEMODE_NONE);

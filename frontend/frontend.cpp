@@ -1,6 +1,7 @@
 #include "frontend/frontend.h"
 
 #include "frontend/front_end_services.h"
+#include "frontend/menu_previews.h"
 #include "frontend/screens.h"
 #include "frontend/switch_log.h"
 #include "ui/switcher.h"
@@ -26,6 +27,7 @@ void buildFrontEndPages() {
     buildPlayScreens(top);
     buildItemScreens(top);
     buildOverlays(tutorialPage, tooltipsPage, helpPage, creditsPage);
+    createMenuPreviewTargets();
     openSwitchLog();
 }
 
@@ -38,6 +40,8 @@ void tickFrontEndScreens() {
 }
 
 void shutdownFrontEndScreens() {
+    shutdownFilmSplash();
+    destroyMenuPreviewTargets();
     systemTermMedalsScreen();
     systemTermArtistsScreen();
     systemStopMainMenuMusic();
