@@ -2,12 +2,12 @@
 // with its description, and the ship editing screen, one slot button per anchor of the ship
 // (hull, left wing, right wing). A click on a slot fits the next owned item no other slot holds
 // (after the last comes none: the hull's own blaster, or no gun on a wing); the description
-// below the slots shows the item of the slot clicked last. Leaving the
-// screen writes the save.
+// below the slots shows the item of the slot clicked last, and the panel on the left the ship as
+// it is fitted ("RTT_SE_SHIP"). Leaving the screen writes the save.
 #include "core/string_table.h"
 #include "frontend/page_parts.h"
 #include "frontend/screens.h"
-#include "frontend/ship_edit_preview.h"
+#include "frontend/menu_previews.h"
 #include "library/ship_program.h"
 #include "library/song_items.h"
 #include "library/song_library.h"
@@ -27,7 +27,6 @@ constexpr u32 DESCRIPTION_LINES = 2;
 constexpr u32 RATING_ROWS = 5;
 constexpr const char* SHIP_EDIT_SCREEN = "ShipEdit";
 
-SShipEditPreviewHooks s_preview;
 u32 s_describedSlot = 0;
 
 std::string numbered(const char* prefix, u32 index) { return std::string(prefix) + std::to_string(index); }
@@ -122,11 +121,10 @@ void showSlots() {
 void initShipEdit(ClWidget*) {
     s_describedSlot = 0;
     showSlots();
-    if (s_preview.shown) s_preview.shown();
 }
 
 void leaveShipEdit(ClWidget*) {
-    if (s_preview.hidden) s_preview.hidden();
+    hideShipEditPreview();
     saveWrite(1);
 }
 
@@ -140,12 +138,12 @@ void slotClicked(ClWidget* button) {
     equipItem(slot, next.c_str());
     s_describedSlot = slot;
     showSlots();
-    if (s_preview.shipChanged) s_preview.shipChanged();
+    // Both ship previews are built again from the items as they are now.
+    hideShipEditPreview();
+    hideMenuShipPreview(E_MENU_PREVIEW_MAIN_MENU);
 }
 
 }  // namespace
-
-void setShipEditPreviewHooks(const SShipEditPreviewHooks& hooks) { s_preview = hooks; }
 
 void buildItemScreens(ClWidget* top) {
     registerUiCallback("systemInitCollectibleIdentified", initCollectible);
@@ -184,8 +182,7 @@ void buildItemScreens(ClWidget* top) {
 }
 
 void tickItemScreens() {
-    if (!s_preview.draw) return;
     const char* shown = shownChildName("TopLevelSwitcher");
     if (!shown || std::strcmp(shown, SHIP_EDIT_SCREEN) != 0) return;
-    if (const ClWidget* zone = findWidgetByName("ShipEditPreviewZone")) s_preview.draw(zone->screenRect());
+    showShipEditPreview(findWidgetByName("ShipEditPreviewZone"));
 }
