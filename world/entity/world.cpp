@@ -60,10 +60,16 @@ bool listRemove(EEntityList list, ClEntity* entity) {
 
 // Records are reused, never reconstructed, so a pointer kept past freeEntity reads stale fields
 // that look valid. Under AddressSanitizer a free record is poisoned up to its pool position (which
-// the pool itself still writes) until it is taken again.
+// the pool itself still writes) until it is taken again; its serial after that stays readable, so
+// a held reference can tell that the record was released.
 constexpr size_t ENTITY_POISONED_BYTES = offsetof(ClEntity, poolIndex);
+static_assert(offsetof(ClEntity, serial) >= ENTITY_POISONED_BYTES);
+
+// The serial of the next record handed out; 0 is never given.
+u32 s_nextSerial = 1;
 
 void returnToPool(ClEntity* entity) {
+    entity->serial = 0;
     s_pool.get()->release(entity);
     ASAN_POISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
 }
@@ -128,6 +134,8 @@ ClEntity* allocEntity(s32 ownerTag) {
     ClEntity* entity = s_pool.get()->take();
     if (!entity) fatalErrorf("the entity pool is exhausted (%u in use)", ENTITY_CAPACITY);
     ASAN_UNPOISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
+    entity->serial = s_nextSerial++;
+    if (s_nextSerial == 0) s_nextSerial = 1;
     entity->waveSlot = nullptr;
     entity->ownerTag = ownerTag;
     unlockWorld();
