@@ -1,19 +1,25 @@
-// A reference to an entity that outlives it safely: the record and the serial it had when the
-// reference was taken. Once the world releases the record its serial changes, and the reference
-// reads as empty; nothing of the released record but its serial is ever touched. The pool itself
-// must still exist: holders drop their references before the world is shut down.
+// A reference to an entity that outlives it safely: the record, the serial it had when the
+// reference was taken, and the world it was taken in. Once the world releases the record its
+// serial changes, and once the world is shut down its records are gone; either way the reference
+// reads as empty, and nothing of a released record but its serial is ever touched.
 #pragma once
 
 #include "world/entity/entity.h"
+#include "world/entity/world.h"
 
 struct SEntityRef {
     ClEntity* entity = nullptr;
     u32 serial = 0;
+    u32 world = 0;
 };
 
-inline SEntityRef makeEntityRef(ClEntity* entity) { return entity ? SEntityRef{entity, entity->serial} : SEntityRef{}; }
+inline SEntityRef makeEntityRef(ClEntity* entity) {
+    return entity && isWorldReady() ? SEntityRef{entity, entity->serial, worldStartCount()} : SEntityRef{};
+}
 
-// The entity while it is the one referred to; null when none was set or it has been released.
+// The entity while it is the one referred to; null when none was set, it has been released or
+// its world has been shut down since.
 inline ClEntity* entityRefGet(const SEntityRef& ref) {
-    return ref.entity && ref.serial != 0 && ref.entity->serial == ref.serial ? ref.entity : nullptr;
+    if (!ref.entity || ref.serial == 0 || ref.world != worldStartCount() || !isWorldReady()) return nullptr;
+    return ref.entity->serial == ref.serial ? ref.entity : nullptr;
 }

@@ -67,6 +67,7 @@ static_assert(offsetof(ClEntity, serial) >= ENTITY_POISONED_BYTES);
 
 // The serial of the next record handed out; 0 is never given.
 u32 s_nextSerial = 1;
+u32 s_worldStarts = 0;
 
 void returnToPool(ClEntity* entity) {
     entity->serial = 0;
@@ -98,6 +99,7 @@ s32 initWorld() {
     s_furtherList.init();
     s_worldLock = critSectionCreateOrDie("world");
     s_worldReady = true;
+    ++s_worldStarts;
     return 1;
 }
 
@@ -125,6 +127,7 @@ void shutdownWorld() {
 }
 
 bool isWorldReady() { return s_worldReady; }
+u32 worldStartCount() { return s_worldStarts; }
 void lockWorld() { critSectionEnter(s_worldLock); }
 void unlockWorld() { critSectionLeave(s_worldLock); }
 
