@@ -49,6 +49,7 @@ test-tsan: deps $(BUILD_TSAN)/build.ninja
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@bash scripts/beatclock-check $(BUILD)/bench 20 all
 
 # The memory-safety soak: the sanitizer build played unattended by the random input tester for
 # SOAK_MINUTES, its memory printed every minute; any sanitizer report fails it.

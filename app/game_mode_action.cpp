@@ -73,6 +73,7 @@
 #include "world/services/world_quad_pass.h"
 #include "world/world_step.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
 
@@ -331,7 +332,7 @@ void ClGameModeActionZuno::preRollWorldFrom(f32 songTime) {
 }
 
 s32 ClGameModeActionZuno::update(f32 dt) {
-    updateInputSensitivity();
+    updateInGameInputSensitivity();
     updateModeClocksAndMappers(this, dt, s32(m_paused));
     if (m_finished) {
         setUiVariable(UIVAR_RETURNING_FROM_ACTION, 1);
@@ -358,13 +359,10 @@ s32 ClGameModeActionZuno::update(f32 dt) {
     beginBatchFrame();
     setMirrorLakeShaderParams();
     if (step > 0.0f) {
+        const f32 songTimeBefore = g_fSongTime;
         worldStep(1);
         updatePlayerLife();
-        if (!m_paused) {
-            SPlayerState& player = g_aPlayerState[0];
-            player.playTime += step;
-            if (player.invincibilityTime > 0.0f) player.invincibilityTime -= step;
-        }
+        if (!m_paused) tickPlayTime(songTimeBefore, step);
     } else {
         drawEqualiserDisplay(g_iSpectrumFrame);
     }
@@ -405,6 +403,15 @@ void ClGameModeActionZuno::tickCredits(f32 step) {
             m_creditsShown[i] = 1;
         }
     }
+}
+
+void ClGameModeActionZuno::tickPlayTime(f32 songTimeBefore, f32 step) {
+    SPlayerState& player = g_aPlayerState[0];
+    // The play time is the song played: the song clock follows the audible position, where the
+    // gameplay step is held to 0.15 s a frame and falls behind the song whenever frames are
+    // slower than that.
+    player.playTime += std::max(0.0f, g_fSongTime - songTimeBefore);
+    if (player.invincibilityTime > 0.0f) player.invincibilityTime -= step;
 }
 
 void ClGameModeActionZuno::checkSongEnd() {

@@ -5,6 +5,7 @@
 #include "app/front_end_screen.h"
 #include "app/game_mode_action.h"
 #include "app/game_mode_front_end.h"
+#include "app/mode_hooks.h"
 #include "app/startup.h"
 #include "audio/analysis/beat.h"
 #include "audio/analysis/spectral_cache.h"
@@ -43,6 +44,7 @@
 #include "ui/ui_variables.h"
 #include "waves/waves.h"
 #include "world/bar_colour_scheme.h"
+#include "world/entity/mega_tip_hook.h"
 #include "world/entity/world.h"
 #include "world/play/guardian_sequence.h"
 #include "world/play/play_record.h"
@@ -229,6 +231,35 @@ TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
     m_play.handlePauseAndTips();
     EXPECT_EQ(m_play.m_paused, 0u);
     EXPECT_EQ(stacksNow(), playing);
+    m_play.exit();
+}
+
+// The ship's repair tip comes once per player profile: the library keeps that it was shown.
+TEST_F(Modes, TheRepairTipIsShownOncePerProfile) {
+    installModeHooks();
+    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+    queueMegaTip("MegaTip_Repair");
+    EXPECT_EQ(m_play.m_tipPending, 1u);
+    EXPECT_EQ(g_SongLibrary.shownTips, onceTipBit("MegaTip_Repair"));
+    m_play.handlePauseAndTips();
+    setUiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED, 1);
+    m_play.handlePauseAndTips();
+    queueMegaTip("MegaTip_Repair");
+    EXPECT_EQ(m_play.m_tipPending, 0u) << "shown before";
+    // Tips that are not once-only still come whenever their moment does.
+    queueMegaTip("BossFailResults_Step1");
+    EXPECT_EQ(m_play.m_tipPending, 1u);
+    m_play.exit();
+    removeModeHooks();
+}
+
+// The play time is the song played, also when frames are slower than the gameplay step's 0.15 s.
+TEST_F(Modes, ThePlayTimeGrowsByTheSongPlayedNotByTheHeldStep) {
+    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+    g_aPlayerState[0].playTime = 0.0f;
+    g_fSongTime = 10.5f;
+    m_play.tickPlayTime(10.0f, 0.15f);
+    EXPECT_EQ(g_aPlayerState[0].playTime, 0.5f);
     m_play.exit();
 }
 

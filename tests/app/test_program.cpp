@@ -5,11 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <errno.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -87,35 +92,129 @@ TEST(Program, RunsPacedFramesInItsWindowWithoutKeepingACoreBusy) {
 #endif
 }
 
+// A virtual X server of the test's own, started with -displayfd: ready once it has written its
+// display number and its socket takes a connection. A start that fails or hangs is retried; the
+// server is ended with the object.
+class ClVirtualDisplay {
+public:
+    ClVirtualDisplay() {
+        for (int attempt = 0; attempt < 3 && display.empty(); ++attempt) {
+            if (start()) break;
+            stop();
+            if (!xvfbFound) return;
+        }
+    }
+    ~ClVirtualDisplay() { stop(); }
+    ClVirtualDisplay(const ClVirtualDisplay&) = delete;
+    ClVirtualDisplay& operator=(const ClVirtualDisplay&) = delete;
+
+    std::string display;  // empty when no server could be started
+    std::string why;      // why not
+    bool xvfbFound = true;
+
+private:
+    static constexpr int READY_MILLISECONDS = 30000;
+    static constexpr int EXEC_FAILED = 72;
+
+    bool start() {
+        int displayPipe[2];
+        if (pipe(displayPipe) != 0) {
+            why = std::string("pipe: ") + strerror(errno);
+            return false;
+        }
+        m_server = fork();
+        if (m_server == 0) {
+            close(displayPipe[0]);
+            const std::string fd = std::to_string(displayPipe[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x720x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(EXEC_FAILED);
+        }
+        close(displayPipe[1]);
+        const std::string number = readDisplayNumber(displayPipe[0]);
+        close(displayPipe[0]);
+        if (number.empty()) return false;
+        for (int waited = 0; waited < READY_MILLISECONDS; waited += 20) {
+            if (acceptsConnection("/tmp/.X11-unix/X" + number)) {
+                display = ":" + number;
+                return true;
+            }
+            if (ended()) return false;
+            usleep(20000);
+        }
+        why = "Xvfb :" + number + " never took a connection on its socket";
+        return false;
+    }
+
+    // The number the server writes once it listens; empty when it ends or hangs first.
+    std::string readDisplayNumber(int fd) {
+        std::string number;
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(READY_MILLISECONDS);
+        while (std::chrono::steady_clock::now() < limit) {
+            pollfd waiting{fd, POLLIN, 0};
+            if (poll(&waiting, 1, 100) <= 0) {
+                if (ended()) return {};
+                continue;
+            }
+            char buffer[32];
+            const ssize_t got = read(fd, buffer, sizeof buffer);
+            if (got <= 0) {
+                ended();
+                if (why.empty()) why = "Xvfb closed its display pipe without a number";
+                return {};
+            }
+            number.append(buffer, size_t(got));
+            if (number.find('\n') != std::string::npos) return number.substr(0, number.find('\n'));
+        }
+        why = "Xvfb gave no display number in 30 s";
+        return {};
+    }
+
+    static bool acceptsConnection(const std::string& path) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        if (fd < 0) return false;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        const bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        close(fd);
+        return connected;
+    }
+
+    // Whether the server has ended (and why).
+    bool ended() {
+        int status = 0;
+        if (m_server <= 0 || waitpid(m_server, &status, WNOHANG) != m_server) return false;
+        m_server = -1;
+        if (WIFEXITED(status) && WEXITSTATUS(status) == EXEC_FAILED) {
+            xvfbFound = false;
+            why = "no Xvfb on the path (scripts/install-deps installs it)";
+        } else {
+            why = "Xvfb ended at start with status " + std::to_string(status);
+        }
+        return true;
+    }
+
+    void stop() {
+        if (m_server <= 0) return;
+        kill(m_server, SIGTERM);
+        waitpid(m_server, nullptr, 0);
+        m_server = -1;
+    }
+
+    pid_t m_server = -1;
+};
+
 // The X11 path, on a virtual X server (which has no window manager to give the focus).
 TEST(Program, OpensItsWindowOnAnX11DisplayAndEndsCleanly) {
-    int displayPipe[2];
-    ASSERT_EQ(pipe(displayPipe), 0);
-    const pid_t server = fork();
-    if (server == 0) {
-        close(displayPipe[0]);
-        const std::string fd = std::to_string(displayPipe[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x720x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-        _exit(72);
-    }
-    close(displayPipe[1]);
-    char number[32] = {};
-    const ssize_t got = read(displayPipe[0], number, sizeof number - 1);
-    close(displayPipe[0]);
-    if (got <= 0) {
-        waitpid(server, nullptr, 0);
-        GTEST_SKIP() << "no Xvfb (scripts/install-deps installs it)";
-    }
-    const std::string display = ":" + std::string(number, strcspn(number, "\n"));
+    const ClVirtualDisplay server;
+    if (server.display.empty()) GTEST_SKIP() << "no virtual X server: " << server.why;
     for (int signal : {SIGTERM, SIGINT}) {
         const ClTempDir home;
-        ClGameProcess game(VELODRIX_BUILD_DATA_DIR, home.str(), "x11", display);
+        ClGameProcess game(VELODRIX_BUILD_DATA_DIR, home.str(), "x11", server.display);
         runThenSignal(game, signal, 1500);
         game.expectCleanEnd();
     }
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
 }
 
 // No data at all; the package there but its settings file holding no setting (the packer refuses
