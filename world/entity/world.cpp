@@ -62,12 +62,19 @@ bool listRemove(EEntityList list, ClEntity* entity) {
 
 // Records are reused, never reconstructed, so a pointer kept past freeEntity reads stale fields
 // that look valid. Under AddressSanitizer a free record is poisoned up to its pool position (which
-// the pool itself still writes) until it is taken again.
+// the pool itself still writes) until it is taken again; its serial after that stays readable, so
+// a held reference can tell that the record was released.
 constexpr size_t ENTITY_POISONED_BYTES = offsetof(ClEntity, poolIndex);
+static_assert(offsetof(ClEntity, serial) >= ENTITY_POISONED_BYTES);
 // The fields of a record the update reads, from its root pointer to its tween and lists.
 constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, waveSlot));
 
+// The serial of the next record handed out; 0 is never given.
+u32 s_nextSerial = 1;
+u32 s_worldStarts = 0;
+
 void returnToPool(ClEntity* entity) {
+    entity->serial = 0;
     s_pool.get()->release(entity);
     ASAN_POISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
 }
@@ -96,6 +103,7 @@ s32 initWorld() {
     s_furtherList.init();
     s_worldLock = critSectionCreateOrDie("world");
     s_worldReady = true;
+    ++s_worldStarts;
     return 1;
 }
 
@@ -123,6 +131,7 @@ void shutdownWorld() {
 }
 
 bool isWorldReady() { return s_worldReady; }
+u32 worldStartCount() { return s_worldStarts; }
 void lockWorld() { critSectionEnter(s_worldLock); }
 void unlockWorld() { critSectionLeave(s_worldLock); }
 
@@ -132,6 +141,8 @@ ClEntity* allocEntity(s32 ownerTag) {
     ClEntity* entity = s_pool.get()->take();
     if (!entity) fatalErrorf("the entity pool is exhausted (%u in use)", ENTITY_CAPACITY);
     ASAN_UNPOISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
+    entity->serial = s_nextSerial++;
+    if (s_nextSerial == 0) s_nextSerial = 1;
     entity->waveSlot = nullptr;
     entity->ownerTag = ownerTag;
     unlockWorld();

@@ -16,6 +16,8 @@ s32 initWorld();
 // is not set up is left alone, so a second call does nothing.
 void shutdownWorld();
 bool isWorldReady();
+// Counts the world's starts: references taken in an earlier world name records that are gone.
+u32 worldStartCount();
 void lockWorld();
 void unlockWorld();
 
