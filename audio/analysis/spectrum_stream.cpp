@@ -76,6 +76,8 @@ u32 ClAnalysisJobSampleSource::pullSamples(void* destination, u32 bytes) {
     return delivered;
 }
 
+bool ClAnalysisJobSampleSource::sawDamage() { return codecJobSawDamage(g_SpectrumAnalysis.stream.job); }
+
 bool ClAnalysisJobSampleSource::hasFailed() {
     return isCodecJobFailed(getCodecJobState(g_SpectrumAnalysis.stream.job));
 }

@@ -376,7 +376,12 @@ void ClCodecStreamInstance_FLAC::onMetadata(const FLAC__StreamMetadata* metadata
     }
 }
 
-void ClCodecStreamInstance_FLAC::onDecodeError(s32 status) { m_lastErrorStatus = status; }
+// The library skips what it cannot read (lost sync, a bad header, a frame failing its check) and
+// goes on: the song then lacks that part.
+void ClCodecStreamInstance_FLAC::onDecodeError(s32 status) {
+    m_lastErrorStatus = status;
+    noteStreamDamage();
+}
 
 void ClCodecStreamInstance_FLAC::applyComment(const char* entry, u32 length) {
     const char* equals = static_cast<const char*>(std::memchr(entry, '=', length));

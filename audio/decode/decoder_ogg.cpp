@@ -73,7 +73,7 @@ bool nameContainsNoCase(const char* name, u32 length, const char* key) {
 }  // namespace
 
 s32 fillOggVorbisBuffer(OggVorbisReadFn read, void* context, u8* destination, u32 capacity, u32 frameBytes,
-                        u32* outBytes, u32* outAtEnd, long* outError) {
+                        u32* outBytes, u32* outAtEnd, long* outError, u32* outHoles) {
     *outBytes = 0;
     *outAtEnd = 0;
     *outError = 0;
@@ -88,7 +88,11 @@ s32 fillOggVorbisBuffer(OggVorbisReadFn read, void* context, u8* destination, u3
             *outAtEnd = 1;
             break;
         }
-        if (result == OGGVORBIS_HOLE) continue;
+        if (result == OGGVORBIS_HOLE) {
+            // A page lost to damage: the stream goes on after it.
+            if (outHoles) ++*outHoles;
+            continue;
+        }
         if (result < 0 || u64(result) > room) {
             *outError = result < 0 ? result : OV_EFAULT;
             *outBytes = offset;
@@ -282,8 +286,11 @@ s32 ClCodecStreamInstance_OggVorbis::attemptToFillOggVorbisBuffers() {
     SOggReadContext context = {m_vorbisFile, m_channels};
     return fillCodecRing(this, &m_ring, [&](u8* destination, u32 capacity, u32* outBytes, u32* outAtEnd) {
         long error = 0;
-        if (!fillOggVorbisBuffer(readOggVorbis, &context, destination, capacity, m_channels * 2, outBytes, outAtEnd,
-                                 &error)) {
+        u32 holes = 0;
+        const s32 filled =
+            fillOggVorbisBuffer(readOggVorbis, &context, destination, capacity, m_channels * 2, outBytes, outAtEnd, &error, &holes);
+        if (holes != 0) noteStreamDamage();
+        if (!filled) {
             writeCodecAudioLog("ClCodecStreamInstance_OggVorbis::attemptToFillOggVorbisBuffers() -> ERROR -> "
                                "ov_read() failed with [%ld]!",
                                error);
