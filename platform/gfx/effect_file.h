@@ -19,7 +19,7 @@
 //   ...GLSL...
 //
 // Every parameter becomes a uniform of the same name in both stages (a texture a sampler2D);
-// stageSource() writes those declarations in front of the file's stage text.
+// effectStageSource() writes those declarations in front of the file's stage text.
 #pragma once
 
 #include "platform/types.h"
@@ -99,7 +99,7 @@ int findEffectParameterBySemantic(const SEffectFile& file, std::string_view sema
 // file's text. prefixLines is set to the number of lines in front of the file's text.
 std::string effectStageSource(const SEffectFile& file, E_EffectStage stage, u32* prefixLines);
 
-// Maps the line number of a GLSL message about a stageSource() text back to the effect file's
+// Maps the line number of a GLSL message about an effectStageSource() text back to the effect file's
 // line; 0 when the line lies in the generated prefix or beyond the stage.
 u32 effectFileLineOfStageLine(const SEffectFile& file, E_EffectStage stage, u32 glslLine);
 

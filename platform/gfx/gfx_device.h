@@ -1,6 +1,6 @@
 // The drawing device: the one interface the game draws through, shaped the way its renderer
-// expects of a Direct3D 9 device, implemented over OpenGL 3.3 core (gl_device.cpp) or as a null
-// renderer that accepts every call and draws nothing (null_device.cpp).
+// expects of a Direct3D 9 device, implemented over OpenGL 3.3 core (gl_backend.cpp) or as a null
+// renderer that accepts every call and draws nothing (gfx_device.cpp).
 //
 // Conventions the callers rely on (the GL back end keeps them):
 // - Clip-space depth runs from 0 (near) to 1 (far). Vertex stages end with gfx_position(p), which

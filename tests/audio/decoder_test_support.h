@@ -180,9 +180,9 @@ struct SPullOptions {
 constexpr SPullOptions MEDIA_PULL = {65536, false, DECODE_STEP_LIMIT, 1000};
 
 // Opens a job on the file and decodes it whole: a thread steps the job like the decode thread
-// while this one pulls through slot 16 (a job that failed only in decoding still gives what its
-// ring holds). A job still running after the step limit is stopped, so a hang shows as a short
-// or failed decode, never as a stuck test.
+// while this one pulls through the analysis read (a job that failed only in decoding still gives
+// what its ring holds). A job still running after the step limit is stopped, so a hang shows as a
+// short or failed decode, never as a stuck test.
 SDecodeRun pullJob(CodecFactoryFn factory, const std::string& path, const SPullOptions& options = {});
 
 // Registers a family with its extensions, each with its format.
