@@ -174,6 +174,9 @@ TEST_F(OggVorbisFile, DamagedFilesEndCleanly) {
     SDecodeRun run = decodeBytes("holed.ogg", holed);
     EXPECT_EQ(std::tuple(run.state, run.bytes.size() > kFrames * 4 * 3 / 4, run.bytes.size() <= kFrames * 4),
               std::tuple(E_CODECJOB_FINISHED, true, true));
+    // The hole marks the stream as damaged; the whole song is not.
+    EXPECT_TRUE(run.sawDamage);
+    EXPECT_FALSE(decodeBytes("whole.ogg", m_song).sawDamage);
 
     // Cut short: it ends where the last whole page ends.
     run = decodeBytes("cut.ogg", firstBytes(m_song, m_song.size() / 2));
