@@ -73,6 +73,7 @@
 #include "world/services/world_quad_pass.h"
 #include "world/world_step.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
 
@@ -272,6 +273,8 @@ s32 ClGameModeActionZuno::enter(s32) {
     registerParticleSystem(g_debrisLineSystem);
     g_debrisTriSystem = new ClDebrisTriParticleSystem();
     registerParticleSystem(g_debrisTriSystem);
+    // Wave members burst into the shared effect system as they arrive.
+    g_pPathFxParticles = g_fxParticleSystem;
     // The notes leave for the ship once it is in play; the pre-roll sent none.
     resetFlyingNotes();
     initFlyingNotes();
@@ -331,7 +334,7 @@ void ClGameModeActionZuno::preRollWorldFrom(f32 songTime) {
 }
 
 s32 ClGameModeActionZuno::update(f32 dt) {
-    updateInputSensitivity();
+    updateInGameInputSensitivity();
     updateModeClocksAndMappers(this, dt, s32(m_paused));
     if (m_finished) {
         setUiVariable(UIVAR_RETURNING_FROM_ACTION, 1);
@@ -358,13 +361,10 @@ s32 ClGameModeActionZuno::update(f32 dt) {
     beginBatchFrame();
     setMirrorLakeShaderParams();
     if (step > 0.0f) {
+        const f32 songTimeBefore = g_fSongTime;
         worldStep(1);
         updatePlayerLife();
-        if (!m_paused) {
-            SPlayerState& player = g_aPlayerState[0];
-            player.playTime += step;
-            if (player.invincibilityTime > 0.0f) player.invincibilityTime -= step;
-        }
+        if (!m_paused) tickPlayTime(songTimeBefore, step);
     } else {
         drawEqualiserDisplay(g_iSpectrumFrame);
     }
@@ -405,6 +405,15 @@ void ClGameModeActionZuno::tickCredits(f32 step) {
             m_creditsShown[i] = 1;
         }
     }
+}
+
+void ClGameModeActionZuno::tickPlayTime(f32 songTimeBefore, f32 step) {
+    SPlayerState& player = g_aPlayerState[0];
+    // The play time is the song played: the song clock follows the audible position, where the
+    // gameplay step is held to 0.15 s a frame and falls behind the song whenever frames are
+    // slower than that.
+    player.playTime += std::max(0.0f, g_fSongTime - songTimeBefore);
+    if (player.invincibilityTime > 0.0f) player.invincibilityTime -= step;
 }
 
 void ClGameModeActionZuno::checkSongEnd() {
@@ -539,6 +548,7 @@ s32 ClGameModeActionZuno::queueMegaTip(const char* name) {
 }
 
 s32 ClGameModeActionZuno::exit() {
+    g_pPathFxParticles = nullptr;
     if (g_debrisLineSystem) g_debrisLineSystem->releaseAll();
     if (g_debrisTriSystem) g_debrisTriSystem->releaseAll();
     if (g_fxParticleSystem) g_fxParticleSystem->releaseAll();

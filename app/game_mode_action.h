@@ -71,6 +71,9 @@ public:
     void checkSongEnd();
     // END_GAME_EARLY_TIME: the countdown loses the step; at 0 play is over.
     void tickEndEarly(f32 step);
+    // After a world step outside the pause: the first player's play time grows by the song played
+    // since songTimeBefore, and the invincibility time, while above 0, loses the gameplay step.
+    void tickPlayTime(f32 songTimeBefore, f32 step);
 
     bool isBossGame() const;
 

@@ -64,6 +64,7 @@
 #include "render/transform_node.h"
 #include "render/view_slots.h"
 #include "ui/switcher.h"
+#include "ui/ui_pointer.h"
 #include "ui/ui_system.h"
 #include "ui/ui_variables.h"
 #include "ui/widget.h"
@@ -239,6 +240,7 @@ void installUpwardHooks() {
 void settleFirstPage() {
     switchWidgetByName("TooltipSwitcher", "AllTooltips");
     setUiVariable(UIVAR_RETURNING_FROM_ACTION, 0);
+    setUiPointerImage(0, "PointerDefault");
     for (const char* name : {"DebugInfo1", "DebugInfo2", "DebugInfo3", "DebugInfo4"}) {
         if (ClWidget* widget = findWidgetByName(name)) widget->setLocalizedId("localizedID", 0);
     }

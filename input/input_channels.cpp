@@ -112,3 +112,5 @@ f32 inputSensitivityFor(f32 optionValue) {
 }
 
 void updateInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_SavedOptions.interfacePointerSensitivity); }
+
+void updateInGameInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_SavedOptions.inGamePointerSensitivity); }

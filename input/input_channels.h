@@ -60,3 +60,5 @@ void clearPlayerChannels();
 f32 inputSensitivityFor(f32 optionValue);
 // The factor from the interface pointer sensitivity of the saved options.
 void updateInputSensitivity();
+// The same from the in-game pointer-sensitivity option: the pointer's speed in play.
+void updateInGameInputSensitivity();

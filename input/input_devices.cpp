@@ -59,6 +59,25 @@ f32 rightStickBearing(f32 x, f32 y) {
 
 }  // namespace
 
+bool SInputTransitions::takeWaiting(bool* isDown) {
+    changedThisPoll = count > 0;
+    if (count == 0) return false;
+    *isDown = down[0];
+    for (u32 i = 1; i < count; ++i) down[i - 1] = down[i];
+    --count;
+    return true;
+}
+
+bool SInputTransitions::takeNow(bool isDown) {
+    if (!changedThisPoll && count == 0) {
+        changedThisPoll = true;
+        return true;
+    }
+    if (count < CAPACITY) ++count;
+    down[count - 1] = isDown;
+    return false;
+}
+
 u32 keyIndexOfCode(u32 code) {
     if (code <= 0x53) return code;
     for (u32 i = 0; i < sizeof EXTENDED_KEY_CODES; ++i) {
@@ -83,11 +102,16 @@ s32 ClInputHWtoECPlatform::createDevices() {
     m_ignorePads = configGetInt("IGNORE_GAMEPAD_INPUTS") != 0;
     m_ignoreKeyboard = configGetInt("IGNORE_KEYBOARD_INPUTS") != 0;
     m_ignoreMouse = configGetInt("IGNORE_MOUSE_INPUTS") != 0;
-    m_absolutePointer = configGetInt("USE_ABSOLUTE_WM_MOUSE_POSITION") != 0;
+    // A mouse held exclusively moves by relative motion only: the window's position of it stays
+    // where the pointer was caught.
+    const bool exclusive = configGetInt("MOUSE_EXCLUSIVE") >= 1;
+    m_absolutePointer = configGetInt("USE_ABSOLUTE_WM_MOUSE_POSITION") != 0 && !exclusive;
     m_pointerX = m_pointerY = 0.0f;
     std::memset(m_mouseButtons, 0, sizeof m_mouseButtons);
+    for (SInputTransitions& t : m_buttonTransitions) t.clear();
+    for (SInputTransitions& t : m_keyTransitions) t.clear();
 
-    inputBackend().open(configGetInt("MOUSE_EXCLUSIVE") >= 1);
+    inputBackend().open(exclusive);
     if (m_usePadMonkey) initPadMonkey();
     return 0;
 }
@@ -177,17 +201,24 @@ void ClInputHWtoECPlatform::pollKeyboard() {
     if (count < 0) {
         // Lost with the focus: no key may stay down.
         std::memset(g_aKeyStates, 0, sizeof g_aKeyStates);
+        for (SInputTransitions& t : m_keyTransitions) t.clear();
         return;
     }
-    for (u32& state : g_aKeyStates) {
-        if (state == E_KEY_RELEASED) state = E_KEY_UP;
+    for (u32 key = 0; key < KEY_STATE_COUNT; ++key) {
+        if (g_aKeyStates[key] == E_KEY_RELEASED) g_aKeyStates[key] = E_KEY_UP;
+        bool down = false;
+        if (m_keyTransitions[key].takeWaiting(&down)) g_aKeyStates[key] = down ? E_KEY_DOWN : E_KEY_RELEASED;
     }
     if (m_ignoreKeyboard) return;
     if (g_uTextEntryActive != 0) {
         processBufferedKeys(records, u32(count), 0);
         return;
     }
-    for (s32 i = 0; i < count; ++i) g_aKeyStates[keyIndexOfCode(records[i].code)] = (records[i].data & 0x80) ? E_KEY_DOWN : E_KEY_RELEASED;
+    for (s32 i = 0; i < count; ++i) {
+        const u32 key = keyIndexOfCode(records[i].code);
+        const bool down = (records[i].data & 0x80) != 0;
+        if (m_keyTransitions[key].takeNow(down)) g_aKeyStates[key] = down ? E_KEY_DOWN : E_KEY_RELEASED;
+    }
 }
 
 void ClInputHWtoECPlatform::pollMouse() {
@@ -196,12 +227,18 @@ void ClInputHWtoECPlatform::pollMouse() {
     f32* raw = g_aRawPadRecords[0];
     SInputMouseRecord records[MOUSE_RECORDS_PER_POLL];
     const s32 count = backend.readMouseRecords(records, MOUSE_RECORDS_PER_POLL);
+    for (u32 b = 0; b < 3; ++b) {
+        bool down = false;
+        if (m_buttonTransitions[b].takeWaiting(&down)) m_mouseButtons[b] = down ? 1 : 0;
+    }
     for (s32 i = 0; i < count; ++i) {
         const SInputMouseRecord& r = records[i];
         if (r.kind == E_MOUSE_RECORD_WHEEL) {
             if (r.data != 0 && !m_ignoreMouse) raw[E_RAW_WHEEL] = r.data > 0 ? 1.0f : -1.0f;
         } else if (r.kind <= E_MOUSE_RECORD_BUTTON2) {
-            m_mouseButtons[r.kind - E_MOUSE_RECORD_BUTTON0] = (r.data & 0x80) ? 1 : 0;
+            const u32 b = r.kind - E_MOUSE_RECORD_BUTTON0;
+            const bool down = (r.data & 0x80) != 0;
+            if (m_buttonTransitions[b].takeNow(down)) m_mouseButtons[b] = down ? 1 : 0;
         }
     }
     s32 dx = 0, dy = 0;

@@ -43,7 +43,8 @@ enum ERawPadField : int {
     E_RAW_MOUSE_MIDDLE = 33,
 };
 
-// Key states by key index: 0 up, 1 down, 2 released during the last poll.
+// Key states by key index: 0 up, 1 down, 2 released during the last poll. A key that went down
+// and up within one poll is down for that poll and released at the next (SInputTransitions).
 enum EKeyState : u32 { E_KEY_UP = 0, E_KEY_DOWN = 1, E_KEY_RELEASED = 2 };
 
 constexpr s16 PAD_LEFT_DEAD_ZONE = 7849;
@@ -58,6 +59,24 @@ extern u32 g_uTextEntryActive;
 
 // The key-state index of a DirectInput key code (0 for codes without one).
 u32 keyIndexOfCode(u32 code);
+
+// The ups and downs of one key or mouse button that arrive within one poll after its first: each
+// is taken at a later poll of its own, so that a quick tap or click (down and up between two
+// reads) still gives one frame down and one frame up, and a second click right after a release
+// still gives its own press.
+struct SInputTransitions {
+    static constexpr u32 CAPACITY = 4;
+    bool down[CAPACITY] = {};
+    u8 count = 0;
+    bool changedThisPoll = false;
+
+    // At the start of a poll: the next waiting transition, if any (down is written).
+    bool takeWaiting(bool* isDown);
+    // A record of this poll: true when it is to be taken now; false when it waits its turn (when
+    // more wait than the capacity, the last waiting one is replaced).
+    bool takeNow(bool isDown);
+    void clear() { *this = SInputTransitions{}; }
+};
 
 class ClInputHWtoEC {
 public:
@@ -99,6 +118,8 @@ private:
     f32 m_pointerX = 0.0f;
     f32 m_pointerY = 0.0f;
     u32 m_mouseButtons[3] = {};
+    SInputTransitions m_buttonTransitions[3];
+    SInputTransitions m_keyTransitions[KEY_STATE_COUNT];
 };
 
 // The one device reader, between initInput and shutdownInput; null otherwise.

@@ -2,6 +2,7 @@
 
 #include "core/saved_options.h"
 #include "library/song_library.h"
+#include "world/play/boss_choice.h"
 #include "world/play/play_record.h"
 
 #include <cstring>
@@ -30,6 +31,7 @@ bool fillPlayRecordForSong(s32 songIndex, s32 difficulty) {
 
 void collectPlayRecord(s32 songIndex) {
     g_SongLibrary.boss = g_PlayRecord.boss;
+    keepForcedProgressOutOfSave(&g_SongLibrary.boss);
     SSongRecord* song = getSongRecord(songIndex);
     const SPlaySong& play = g_PlayRecord.song;
     if (!song || std::memcmp(song->identity.bytes, play.identity, sizeof(play.identity)) != 0) return;

@@ -28,6 +28,7 @@ void setDefaults(SSongLibrary* library) {
     library->bossWon = 0;
     library->bossFailed = 0;
     library->barrelPhaseCount = 1;
+    library->shownTips = 0;
 }
 
 }  // namespace
@@ -73,6 +74,10 @@ void freeSongLibrary() {
 }
 
 void finishLibrarySetup() { setDefaults(&g_SongLibrary); }
+
+u32 onceTipBit(const char* tipName) {
+    return tipName && std::strcmp(tipName, "MegaTip_Repair") == 0 ? 1u : 0u;
+}
 
 s32 findSongIndexByPath(const std::u16string& path) {
     const std::vector<SSongRecord>& songs = g_SongLibrary.songs;

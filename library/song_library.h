@@ -38,7 +38,12 @@ struct SSongLibrary {
     s32 bossFailed;
     char equippedItemKeys[SHIP_ANCHOR_CAPACITY][ITEM_KEY_LENGTH];
     s32 barrelPhaseCount;  // at least 1
+    u32 shownTips;         // the once-only tips the profile has been shown, a bit each (onceTipBit)
 };
+
+// The bit of a tip the player profile is shown only once ("MegaTip_Repair"); 0 for a tip shown
+// whenever its moment comes.
+u32 onceTipBit(const char* tipName);
 
 extern SSongLibrary g_SongLibrary;
 

@@ -175,6 +175,7 @@ std::vector<u8> encodeUserSave() {
     }
     out.putU32(u32(library.songs.size()));
     for (const SSongRecord& song : library.songs) putSong(out, song);
+    out.putU32(library.shownTips);
     return out.bytes();
 }
 
@@ -199,6 +200,9 @@ bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
     }
     library.songs.resize(in.getCount(SONG_RECORD_MIN_BYTES));
     for (SSongRecord& song : library.songs) valid = getSong(in, &song) && valid;
+    // Saves written before the tips were kept end here.
+    library.shownTips = 0;
+    if (!in.failed() && !in.finishedCleanly()) library.shownTips = in.getU32();
     if (!valid || !in.finishedCleanly()) return false;
     g_SongLibrary = std::move(library);
     if (withOptions) g_SavedOptions = options;

@@ -14,6 +14,7 @@
 //   songs: count, then identity (32 bytes), path, title, artist, album (wide texts), file size
 //     (u64), state, failure, duration, rate, 6 level spawn targets, random state (3 words),
 //     6 score scales, progress value, 6 x 2 thresholds, 6 x 2 targets, 6 best scores
+//   tips: the once-only tips shown (u32, a bit each); absent from older saves, which read as none
 // Texts are a u32 count and their units (UTF-16 for wide texts). A file whose trailer, version,
 // counts or values do not hold is damaged.
 #pragma once

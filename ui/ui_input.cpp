@@ -39,6 +39,8 @@ void followPointer() {
     const SCanvas* full = findCanvas("FULL");
     if (raw[E_RAW_POINTER_PRESENT] <= 0.0f || !full) return;
     const f32 x = raw[E_RAW_POINTER_X], y = raw[E_RAW_POINTER_Y];
+    // A pointer outside the window leaves the focus to the keys and pads.
+    if (x < 0.0f || x > 1.0f || y < 0.0f || y > 1.0f) return;
     if (g_pointerSeen && x == g_pointerX && y == g_pointerY) return;
     g_pointerSeen = true;
     g_pointerX = x;

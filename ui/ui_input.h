@@ -17,7 +17,7 @@ constexpr int UI_CHANNEL_WHEEL_DOWN = 19;
 
 // The interface flags the game modes set and read.
 struct SUiFlags {
-    u32 pointerDisplay = 0;             // the pointer image is drawn
+    u32 pointerDisplay = 1;             // the pointer image is drawn (the menus at start)
     u32 inputEnabled = 0;               // updateUiInput reads the input
     ClWidget* tutorialWidget = nullptr;  // the tip shown by the "Tutorial" switcher
     s32 pointerDrag[3] = {};            // scroll-area drag state: cleared when a menu opens

@@ -6,6 +6,7 @@
 #include "render/canvases.h"
 #include "ui/hit_regions.h"
 #include "ui/ui_input.h"
+#include "ui/ui_pointer.h"
 #include "ui/widget.h"
 
 #include <algorithm>
@@ -75,4 +76,5 @@ void renderUiPages() {
         state.layer = UI_FIRST_LAYER + i * UI_LAYERS_PER_PAGE;
         drawTree(g_pages[i].root, canvas->rect, state, state.layer + UI_LAYERS_PER_PAGE - 1);
     }
+    drawUiPointer();
 }

@@ -11,6 +11,7 @@
 #include "ui/ui_draw.h"
 #include "ui/ui_input.h"
 #include "ui/ui_pages.h"
+#include "ui/ui_pointer.h"
 #include "ui/ui_sprite.h"
 #include "ui/ui_variables.h"
 #include "ui/widget.h"
@@ -42,6 +43,7 @@ void initUi() {
     clearUiHitRegions();
     resetUiInput();
     g_UiFlags = SUiFlags{};
+    setUiPointerImage(0, nullptr);
     initUiVariables();
     registerUiCallback("systemAllowQuit", [](ClWidget*) { systemAllowQuit(); });
     installHooks(true);

@@ -25,6 +25,7 @@ constexpr u32 E_BARSCHEME_AMBIENT_COLOUR = 1;
 constexpr u32 E_BARSCHEME_STREAK_COLOUR = 19;
 constexpr u32 E_BARSCHEME_STREAK_TAIL_COLOUR = 20;
 constexpr u32 E_BARSCHEME_BACKDROP_BAR_COLOUR = 23;
+constexpr u32 E_BARSCHEME_ENEMY_CORE_COLOUR = 15;  // also the first boss's core-to-arm lines
 constexpr u32 E_BARSCHEME_SPARK_COLOUR = 16;
 
 // Entries the equaliser display reads. eqCellColour keeps its alpha byte at 0 in every preset,

@@ -1,10 +1,12 @@
 #include "platform/window/window.h"
 
 #include "platform/window/window_internal.h"
+#include "platform/window/window_fit.h"
 
 #include "platform/input/input_sdl_internal.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -23,6 +25,7 @@ struct SWindowState {
 };
 
 SWindowState g_window;
+FWindowEventSource g_eventSource = nullptr;
 std::mutex g_queueLock;
 std::deque<SWindowMessage> g_queue;
 
@@ -81,6 +84,7 @@ void pollSdlEvents() {
     if (!g_window.videoUp) {
         return;
     }
+    if (g_eventSource) g_eventSource();
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         inputSdlHandleEvent(e);
@@ -215,9 +219,35 @@ bool windowExists() { return g_window.window != nullptr; }
 const char* windowErrorText() { return g_window.errorText; }
 SDL_Window* windowSdlHandle() { return g_window.window; }
 
+// A window larger than the desktop's usable area (a panel, or the title bar a window manager
+// adds, would cut its edge off) shrinks to fit it; the device's picture is scaled to the client.
+namespace {
+void fitWindowToUsableArea() {
+    if (windowIsHeadless() || (SDL_GetWindowFlags(g_window.window) & SDL_WINDOW_FULLSCREEN) != 0) return;
+    const int display = std::max(0, SDL_GetWindowDisplayIndex(g_window.window));
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return;
+    SWindowBorders borders = {};
+    if (SDL_GetWindowBordersSize(g_window.window, &borders.top, &borders.left, &borders.bottom, &borders.right) != 0) {
+        borders = {};
+    }
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(g_window.window, &x, &y);
+    SDL_GetWindowSize(g_window.window, &w, &h);
+    if (w <= 0 || h <= 0) return;
+    const SWindowPlacement now = {x, y, static_cast<u32>(w), static_cast<u32>(h)};
+    const SWindowPlacement fit = windowFitToArea(now, borders, {usable.x, usable.y, usable.w, usable.h});
+    if (fit.width != now.width || fit.height != now.height) {
+        SDL_SetWindowSize(g_window.window, static_cast<int>(fit.width), static_cast<int>(fit.height));
+    }
+    if (fit.x != now.x || fit.y != now.y) SDL_SetWindowPosition(g_window.window, fit.x, fit.y);
+}
+}  // namespace
+
 void windowShow() {
     if (!g_window.window) return;
     SDL_ShowWindow(g_window.window);
+    fitWindowToUsableArea();
     queueMessage(E_WM_ACTIVATEAPP, 1, 0);
     queueMessage(E_WM_ACTIVATE, 1, 0);
 }
@@ -280,6 +310,8 @@ bool windowPeekMessage(SWindowMessage* out) {
     g_queue.pop_front();
     return true;
 }
+
+void windowSetEventSource(FWindowEventSource source) { g_eventSource = source; }
 
 void windowPostMessage(u32 message, u64 wParam, s64 lParam) { queueMessage(message, wParam, lParam); }
 

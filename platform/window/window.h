@@ -83,6 +83,13 @@ struct SWindowMessage {
     s64 lParam;
 };
 
+// A source of events read with SDL's own: called at each read of SDL's events, before they are
+// taken, so that what it pushes into SDL's queue (SDL_PushEvent, a virtual joystick) comes in by
+// the same road as a device's events. Only the scripted-input build of the game (a test program)
+// installs one; null removes it.
+using FWindowEventSource = void (*)();
+void windowSetEventSource(FWindowEventSource source);
+
 // Takes the next message, reading SDL's events when none is queued. False when none waits.
 bool windowPeekMessage(SWindowMessage* out);
 // Queues a message behind those waiting (the quit message, the video event). Any thread.

@@ -16,12 +16,16 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 class ClGameProcess {
 public:
-    // The video driver is SDL's; a display name is set as DISPLAY.
+    // The video driver is SDL's; a display name is set as DISPLAY. Another program than the game
+    // (the game with scripted input) and further environment variables may be given.
     ClGameProcess(const std::string& directory, const std::string& home, const char* videoDriver = "offscreen",
-                  const std::string& display = "")
+                  const std::string& display = "", const char* binary = VELODRIX_GAME_BINARY,
+                  const std::vector<std::pair<std::string, std::string>>& environment = {})
         : m_errors(home + "/stderr.txt"), m_log(home + "/.local/share/Orlenvane/Velodrix/GAMEDATA/FrontEnd.log") {
         std::filesystem::create_directories(home);
         std::filesystem::remove(m_log);
@@ -36,10 +40,11 @@ public:
             // offscreen runs check the game's own memory.
             setenv("LSAN_OPTIONS", "detect_leaks=0", 1);
         }
+        for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
         setenv("HOME", home.c_str(), 1);
         setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
         if (chdir(directory.c_str()) != 0) _exit(70);
-        execl(VELODRIX_GAME_BINARY, VELODRIX_GAME_BINARY, static_cast<char*>(nullptr));
+        execl(binary, binary, static_cast<char*>(nullptr));
         _exit(71);
     }
     ~ClGameProcess() { end(SIGKILL); }

@@ -5,6 +5,7 @@
 #include "app/front_end_screen.h"
 #include "app/game_mode_action.h"
 #include "app/game_mode_front_end.h"
+#include "app/mode_hooks.h"
 #include "app/startup.h"
 #include "audio/analysis/beat.h"
 #include "audio/analysis/spectral_cache.h"
@@ -24,10 +25,12 @@
 #include "input/input_mappers.h"
 #include "platform/gfx/gfx_device.h"
 #include "platform/os/os.h"
+#include "library/presentation/front_end_particles.h"
 #include "library/song_library.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
 #include "render/camera_stacks.h"
+#include "render/fx_particles.h"
 #include "render/render_device.h"
 #include "render/scene_inputs.h"
 #include "render/shader.h"
@@ -43,10 +46,15 @@
 #include "ui/ui_variables.h"
 #include "waves/waves.h"
 #include "world/bar_colour_scheme.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/mega_tip_hook.h"
 #include "world/entity/world.h"
 #include "world/play/guardian_sequence.h"
+#include "world/play/inspiration_pickups.h"
 #include "world/play/play_record.h"
 #include "world/play/player_state.h"
+#include "world/processors/path_follower.h"
 
 #include <gtest/gtest.h>
 
@@ -205,6 +213,42 @@ TEST_F(Modes, QuickExitAndTheEarlyEndFinishPlay) {
     m_play.exit();
 }
 
+TEST_F(Modes, TheSongsEndScoresThePickupsLeftInTheArena) {
+    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+    // A ship of one empty node stands in for the player's.
+    ClDNAProgram shipProgram;
+    shipProgram.init();
+    shipProgram.kind = E_PROGRAM_PLAYER;
+    shipProgram.emitNewNode(ClMatrix44());
+    shipProgram.emitCloseNode();
+    ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
+    ship->buildFromDNA(&shipProgram);
+    g_aPlayerState[0].ship = ship;
+    ASSERT_NE(spawnInspirationPickups(ClVec3(100.0f, 0.0f, 100.0f), 25, 0, 0), nullptr);
+    const s32 before = shownScore(g_aPlayerState[0]);
+    // A cue the engine does not know counts as a finished song.
+    alignas(16) static u8 unknownCue[64];
+    setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
+    m_play.checkSongEnd();
+    setSongCue({});
+    EXPECT_EQ(m_play.m_finished, 1u);
+    EXPECT_EQ(shownScore(g_aPlayerState[0]) - before, 25);
+    g_aPlayerState[0].ship = nullptr;
+    freeEntity(ship);
+    m_play.exit();
+    shipProgram.release();
+}
+
+TEST_F(Modes, PlayPutsTheArrivalBurstsIntoTheEffectSystemUntilItIsLeft) {
+    frontEndParticleSetUp();
+    ASSERT_NE(g_fxParticleSystem, nullptr);
+    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+    EXPECT_EQ(g_pPathFxParticles, g_fxParticleSystem);
+    m_play.exit();
+    EXPECT_EQ(g_pPathFxParticles, nullptr);
+    frontEndParticleShutdown();
+}
+
 TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
     const SStacks playing = stacksNow();
@@ -229,6 +273,35 @@ TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
     m_play.handlePauseAndTips();
     EXPECT_EQ(m_play.m_paused, 0u);
     EXPECT_EQ(stacksNow(), playing);
+    m_play.exit();
+}
+
+// The ship's repair tip comes once per player profile: the library keeps that it was shown.
+TEST_F(Modes, TheRepairTipIsShownOncePerProfile) {
+    installModeHooks();
+    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+    queueMegaTip("MegaTip_Repair");
+    EXPECT_EQ(m_play.m_tipPending, 1u);
+    EXPECT_EQ(g_SongLibrary.shownTips, onceTipBit("MegaTip_Repair"));
+    m_play.handlePauseAndTips();
+    setUiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED, 1);
+    m_play.handlePauseAndTips();
+    queueMegaTip("MegaTip_Repair");
+    EXPECT_EQ(m_play.m_tipPending, 0u) << "shown before";
+    // Tips that are not once-only still come whenever their moment does.
+    queueMegaTip("BossFailResults_Step1");
+    EXPECT_EQ(m_play.m_tipPending, 1u);
+    m_play.exit();
+    removeModeHooks();
+}
+
+// The play time is the song played, also when frames are slower than the gameplay step's 0.15 s.
+TEST_F(Modes, ThePlayTimeGrowsByTheSongPlayedNotByTheHeldStep) {
+    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+    g_aPlayerState[0].playTime = 0.0f;
+    g_fSongTime = 10.5f;
+    m_play.tickPlayTime(10.0f, 0.15f);
+    EXPECT_EQ(g_aPlayerState[0].playTime, 0.5f);
     m_play.exit();
 }
 

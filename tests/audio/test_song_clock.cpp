@@ -233,6 +233,38 @@ TEST_F(BeatEvents, QueriesAnswerNoneBeforeTheFirstBeatAndPastTheLast) {
     EXPECT_EQ(queries(4.0f), std::tuple(std::pair(0.0f, -1), std::pair(0.0f, -1), -1.0f));
 }
 
+// What a subscriber sees when it asks for the next beat while one is being delivered.
+struct SQueriedInDelivery {
+    s32 delivered = -1;
+    s32 nextIndex = -1;
+    f32 nextTime = -1.0f;
+    f32 lead = -1.0f;
+    f32 leadAfterOne = -1.0f;
+};
+void queryInDelivery(const SBeat&, s32 index, void* user) {
+    auto* seen = static_cast<SQueriedInDelivery*>(user);
+    seen->delivered = index;
+    seen->lead = getTimeToNextBeat(0.0f, &seen->nextIndex);
+    seen->nextTime = getNextBeat() ? getNextBeat()->time : -1.0f;
+    seen->leadAfterOne = getTimeToBeatAfter(1, 0.0f);
+}
+
+TEST_F(BeatEvents, InsideADeliveryTheQueriesAnswerTheBeatAfterTheOneDelivered) {
+    setBeats({1.0f, 2.0f, 3.0f, 4.0f});
+    SQueriedInDelivery seen;
+    const SBeatSubscriptionHandle handle = subscribeBeat(queryInDelivery, &seen, 0);
+    g_fSongTime = 1.5f;
+    dispatchBeats();
+    g_fSongTime = 2.25f;
+    dispatchBeats();
+    unsubscribeBeat(handle);
+    EXPECT_EQ(seen.delivered, 1);
+    EXPECT_EQ(seen.nextIndex, 2);
+    EXPECT_EQ(seen.lead, 0.75f);
+    EXPECT_EQ(seen.nextTime, 3.0f);
+    EXPECT_EQ(seen.leadAfterOne, 1.75f);
+}
+
 TEST_F(BeatEvents, SpacedBeatsStayInsideTheirWindowAndCount) {
     setBeats({0.0f, 1.0f, 1.1f, 1.3f, 1.35f, 1.6f, 2.0f, 5.0f}, {0, 0, 1, 1, 1, 2, 1, 1});
     ClArray<s32> out;

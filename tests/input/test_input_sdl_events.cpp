@@ -144,3 +144,100 @@ TEST_F(InputSdlEvents, TheDPadUpAndDownFeedTheShipsUpAndDownChannels) {
 }
 
 }  // namespace
+
+namespace {
+
+class InputSdlClicks : public InputSdlEvents {
+protected:
+    static void button(bool down, Uint8 which = SDL_BUTTON_LEFT) {
+        push(down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP, [which](SDL_Event& e) { e.button.button = which; });
+    }
+    static bool clickPressed() { return isChannelPressed(getPlayerChannel(0, 13)) != 0; }
+    static bool clickReleased() { return isChannelReleased(getPlayerChannel(0, 13)) != 0; }
+};
+
+// A quick click's press and release read in one poll: down in that frame, up in the next.
+TEST_F(InputSdlClicks, APressAndReleaseInOnePollGiveAPressedFrameThenAReleasedOne) {
+    frame(menusInputMapper());
+    button(true);
+    button(false);
+    frame(menusInputMapper());
+    EXPECT_TRUE(clickPressed());
+    frame(menusInputMapper());
+    EXPECT_TRUE(clickReleased());
+    frame(menusInputMapper());
+    EXPECT_EQ(channelValue(getPlayerChannel(0, 13)), 0.0f);
+
+    // A held button released, pressed and released again within one poll: its release, then one
+    // more click.
+    button(true);
+    frame(menusInputMapper());
+    button(false);
+    button(true);
+    button(false);
+    frame(menusInputMapper());
+    EXPECT_TRUE(clickReleased());
+    frame(menusInputMapper());
+    EXPECT_TRUE(clickPressed());
+    frame(menusInputMapper());
+    EXPECT_TRUE(clickReleased());
+}
+
+TEST_F(InputSdlClicks, TheArrowKeysReturnAndThePadsDirectionsSteerTheMenus) {
+    key(SDL_SCANCODE_DOWN, true);
+    key(SDL_SCANCODE_RETURN, true);
+    frame(menusInputMapper());
+    EXPECT_EQ(channelValue(getPlayerChannel(0, 10)), 1.0f);
+    EXPECT_EQ(channelValue(getPlayerChannel(0, 13)), 1.0f);
+    key(SDL_SCANCODE_DOWN, false);
+    key(SDL_SCANCODE_RETURN, false);
+    key(SDL_SCANCODE_LEFT, true);
+    frame(menusInputMapper());
+    EXPECT_EQ(channelValue(getPlayerChannel(0, 11)), 1.0f);
+    EXPECT_EQ(channelValue(getPlayerChannel(0, 10)), 0.0f);
+    key(SDL_SCANCODE_LEFT, false);
+
+    const int index = attachPad();
+    ASSERT_GE(index, 0) << SDL_GetError();
+    drain();
+    SDL_Joystick* pad = SDL_JoystickOpen(index);
+    ASSERT_NE(pad, nullptr);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP, 1);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 1);
+    frame(menusInputMapper());
+    EXPECT_EQ(channelValue(getPlayerChannel(0, 9)), 1.0f);
+    EXPECT_EQ(channelValue(getPlayerChannel(0, 12)), 1.0f);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP, 0);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 0);
+    // In play the pad's Start opens the pause menu as Esc does.
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_START, 1);
+    frame(gameplayInputMapper());
+    EXPECT_EQ(channelValue(getPlayerChannel(0, 8)), 1.0f);
+    SDL_JoystickClose(pad);
+    SDL_JoystickDetachVirtual(index);
+    drain();
+}
+
+// With the absolute path the pointer is where the window's mouse handling last saw the mouse;
+// a mouse held exclusively keeps the summed motion.
+TEST_F(InputSdlClicks, TheAbsolutePathTakesTheWindowsPointerUnlessTheMouseIsHeldExclusively) {
+    shutdownInput();
+    configSetValue("USE_ABSOLUTE_WM_MOUSE_POSITION", "1");
+    initInput(0, 38);
+    windowSetPointerPosition(480.0f, 90.0f);
+    push(SDL_MOUSEMOTION, [](SDL_Event& e) { e.motion.xrel = 5, e.motion.yrel = 5; });
+    frame(menusInputMapper());
+    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_X], 0.75f);
+    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_Y], 0.25f);
+
+    shutdownInput();
+    configSetValue("MOUSE_EXCLUSIVE", "1");
+    initInput(0, 38);
+    push(SDL_MOUSEMOTION, [](SDL_Event& e) { e.motion.xrel = 64, e.motion.yrel = 36; });
+    frame(menusInputMapper());
+    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_X], 0.1f);
+    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_Y], 0.1f);
+    windowSetPointerPosition(-1000.0f, -1000.0f);
+}
+
+}  // namespace

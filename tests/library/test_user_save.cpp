@@ -42,6 +42,7 @@ protected:
         library.boss.pendingIdentity[7] = 99;
         library.bossStage = 3;
         library.barrelPhaseCount = 4;
+        library.shownTips = onceTipBit("MegaTip_Repair");
         std::strcpy(library.equippedItemKeys[2], "laser");
         getSongCollectible(0x1234)->identified = 1;
         SSongRecord song = makeSongRecord(u"\\music\\a \u00e9.flac", 400000);
@@ -78,6 +79,24 @@ TEST_F(UserSave, RoundTripKeepsTheLibraryAndTheOptions) {
     EXPECT_EQ(std::make_tuple(g_SavedOptions.interfacePointerSensitivity, l.songs[0].path, l.songs[0].bestScores[2],
                               l.songs[1].failure, g_PlayRecord.boss.beaten[0][1], libraryDamagedFileFlags()),
               std::make_tuple(7.5f, std::u16string(u"\\music\\a \u00e9.flac"), 5500, u32(E_SONGFAIL_TOO_SHORT), 1, 0u));
+}
+
+// A save written before the profile kept its shown tips ends after the songs: it loads, with no
+// tip shown yet.
+TEST_F(UserSave, ASaveWithoutTheShownTipsLoadsWithNoTipShown) {
+    fillEverything();
+    EXPECT_EQ(g_SongLibrary.shownTips, 1u);
+    std::vector<u8> older = encodeUserSave();
+    older.resize(older.size() - 4);
+    g_SongLibrary.shownTips = 0;
+    const std::vector<u8> expected = encodeUserSave();
+    createSongLibrary();
+    g_SongLibrary.shownTips = 1;
+
+    ASSERT_TRUE(decodeUserSave(older, true));
+    EXPECT_EQ(g_SongLibrary.shownTips, 0u);
+    EXPECT_EQ(g_SongLibrary.songs.size(), 2u);
+    EXPECT_EQ(encodeUserSave(), expected);
 }
 
 TEST_F(UserSave, ADamagedSaveIsSetAsideAndNothingIsTaken) {

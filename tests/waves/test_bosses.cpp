@@ -8,6 +8,7 @@
 #include "core/config.h"
 #include "core/script_cache.h"
 #include "core/script_node.h"
+#include "render/draw_lists.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/waves/wave_test_song.h"
 #include "tests/world/atom_test_support.h"
@@ -15,6 +16,7 @@
 #include "waves/pack_registry.h"
 #include "waves/wave_families.h"
 #include "world/atoms/atom.h"
+#include "world/bar_colour_scheme.h"
 #include "world/collision/world_collision.h"
 #include "world/entity/entity_node.h"
 #include "world/play/boss_choice.h"
@@ -213,6 +215,18 @@ TEST_F(BossPlayTest, FirstBossSpinsFasterAsArmsFallAndFiresWithNoneLeft) {
     playBossFrame();
     const auto* gun = static_cast<ClProcessor_Enemy_AI_Head_Gun*>(first->node->children[7]->findProcessor(E_PROC_ENEMY_HEAD_GUN));
     EXPECT_EQ(std::make_tuple(first->spinFactor(), gun->enabled, gun->shotInterval), std::make_tuple(1.0f, 1, first->gunInterval));
+}
+
+TEST_F(BossPlayTest, FirstBossLinksItsCoreToEachStandingArmInTheEnemyCoreColour) {
+    auto* first = fightNow<ClProcessor_Enemy_Boss_1>(E_BOSS_FIRST, {1.0f});
+    playBossFrame();
+    first->node->children[1]->children[0]->atoms[0]->deactivate(0);
+    processKillQueue();
+    clearDrawListHalf(PRODUCER_HALF);
+    first->drawOverlay();
+    ASSERT_EQ(drawListCounts(PRODUCER_HALF).lines, first->standingArms());
+    const u32 coreColour = g_BarColourScheme.colour(E_BARSCHEME_ENEMY_CORE_COLOUR).current | 0x40000000u;
+    for (u32 i = 0; i < first->standingArms(); ++i) EXPECT_EQ(drawListLines(PRODUCER_HALF)[i].colour, coreColour) << i;
 }
 
 bool s_shotOnShip = false;

@@ -8,6 +8,8 @@
 #include "waves/generators/boss_generators.h"
 #include "waves/generators/generator_params.h"
 #include "waves/pack_registry.h"
+#include "waves/wave_pool.h"
+#include "world/atoms/atom_bullet.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
@@ -15,6 +17,7 @@
 #include "world/play/gun_params.h"
 
 #include <tuple>
+#include <vector>
 
 using namespace test_support;
 
@@ -76,23 +79,27 @@ TEST_F(BuiltInPackTest, EveryProgramBuildsIntoAnEntityOfItsKind) {
 
 TEST_F(BuiltInPackTest, AnArmedEnemyCarriesTheBulletBlockItsGunReads) {
     const SGeneratorParams params = {4, 1.0f};
-    ClRandObjSFMT random;
-    ClDNAProgram* program = generatorFindOrDie(E_GENCAT_ENEMY_MEDIUM, "EnemySpinner")->generate(&random, &params);
-    m_programs.emplace_back(program);
-    u32 guns = 0;
-    // The gun's class is not part of this build: a class that reads nothing stands in for it.
-    for (SDNAInstruction& op : program->instructions) {
-        if (op.opcode != E_DNA_ADD_PROCESSOR || op.operand[0].integer != s32(E_PROC_ENEMY_GUN)) continue;
-        ++guns;
-        op.operand[0].integer = s32(E_PROC_UPDATE_WORLD_FRAMES_ABS_ROT);
-    }
-    EXPECT_EQ(guns, 1u);
-    ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
-    entity->buildFromDNA(program);
+    ClEntity* entity = build(generatorFindOrDie(E_GENCAT_ENEMY_MEDIUM, "EnemySpinner"), &params);
+    EXPECT_NE(entity->root->findProcessor(E_PROC_ENEMY_GUN), nullptr);
     SGunParams gun = {};
     SGunParams::readFromNode(entity->root, &gun);
-    EXPECT_EQ(std::make_tuple(gun.bullet.myBullGen, gun.bullet.bullLev, gun.gunPel),
-              std::make_tuple(s32(crc32TextNoCase("DefBullGenE")), 4, 1));
+    EXPECT_EQ(gun.bullet.myBullGen, s32(crc32TextNoCase("DefBullGenE")));
+    EXPECT_EQ(gun.bullet.bullType, ENEMY_GUN_BULLET_TYPE) << "the look that readies the gun";
+    EXPECT_EQ(gun.bullet.bullLev, 4);
+    EXPECT_EQ(gun.gunPel, 1);
+}
+
+// Family n > 0 is the n-th of all the packs' generators of the size, counted from 1 and wrapping.
+TEST_F(BuiltInPackTest, FamiliesTakeThePacksGeneratorsOfTheSizeInTurnFromTheFirst) {
+    for (u32 category : {E_GENCAT_ENEMY_SMALL, E_GENCAT_ENEMY_MEDIUM, E_GENCAT_ENEMY_LARGE}) {
+        SCOPED_TRACE(category);
+        std::vector<ClDNAGenerator*> all;
+        for (u32 p = 0; p < packCount(); ++p)
+            for (u32 i = 0; i < packAt(p)->generatorCount(category); ++i) all.push_back(packAt(p)->generatorAt(category, i));
+        ASSERT_GE(all.size(), 2u);
+        for (u32 family = 1; family <= 2 * all.size(); ++family)
+            EXPECT_EQ(familyGenerator(category, family), all[(family - 1) % all.size()]) << family;
+    }
 }
 
 TEST_F(BuiltInPackTest, PickupsActOnTheFirstPlayer) {

@@ -3,6 +3,7 @@
 // arrive on their beats; the chain bonus, the drop-beat pickups and the boss choice's hooks.
 #include <gtest/gtest.h>
 
+#include "audio/analysis/spawn_bars.h"
 #include "core/rand_obj.h"
 #include "tests/waves/wave_test_song.h"
 #include "waves/session_pickups.h"
@@ -86,6 +87,45 @@ TEST_F(WaveScheduleTest, WavesKeepToTheirCapsTheBudgetAndTheBeats) {
         plan.release();
         small.release();
     }
+}
+
+// Two quiet 4 s windows of the easiest level (eight bars each, eight events to a member), with
+// one spawn event in each; a drop beat in the second when asked.
+void twoQuietWindows(bool dropInSecond) {
+    resetSongFeatures();
+    g_SongFeatures.frameDuration = 1.0f / 128.0f;
+    for (u32 bar = 0; bar < 16; ++bar) g_SongFeatures.bars.push(SSpawnBar{0.5f * f32(bar), 0.0f, 0.1f, 0.1f, 1, 0, 0.1f});
+    g_SongFeatures.spawnEvents.push(SSpawnEvent{64, 0, 3, 0});
+    g_SongFeatures.spawnEvents.push(SSpawnEvent{576, 0, 3, 0});
+    for (SBeat& beat : g_aSongBeats) beat.flags &= ~BEAT_FLAG_DROP;
+    if (dropInSecond) g_aSongBeats[9].flags |= BEAT_FLAG_DROP;  // at 4.75 s
+}
+
+TEST_F(WaveScheduleTest, AWindowWithFewerEventsThanAMemberTakesStillMakesAWaveOfOne) {
+    ASSERT_EQ(waveLevelRule(0).eventsPerMember, 8u);
+    twoQuietWindows(false);
+    SWaveSchedulePlan plan;
+    planFor(0, &plan);
+    ASSERT_EQ(plan.waves.count, 2u);
+    EXPECT_EQ(plan.waves[0].memberCount, 1u);
+    EXPECT_EQ(plan.waves[0].category, u32(E_GENCAT_ENEMY_SMALL));
+    EXPECT_EQ(plan.waves[1].category, u32(E_GENCAT_ENEMY_SMALL));
+    plan.release();
+}
+
+TEST_F(WaveScheduleTest, ADropBeatMakesItsQuietWindowsWaveLarge) {
+    twoQuietWindows(true);
+    SWaveSchedulePlan plan;
+    planFor(0, &plan);
+    ASSERT_EQ(plan.waves.count, 2u);
+    EXPECT_EQ(plan.waves[0].category, u32(E_GENCAT_ENEMY_SMALL));
+    EXPECT_EQ(plan.waves[1].category, u32(E_GENCAT_ENEMY_LARGE));
+    plan.release();
+}
+
+TEST_F(WaveScheduleTest, EachHarderLevelScalesTheScoreHigher) {
+    for (u32 level = 1; level < DIFFICULTY_LEVEL_COUNT; ++level)
+        EXPECT_LT(waveLevelRule(level - 1).scoreScale, waveLevelRule(level).scoreScale) << level;
 }
 
 // The schedule built into the world's entities, with the path followers run by game steps.
@@ -180,6 +220,42 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
     step();
     step();
     EXPECT_EQ(liveSessionPickupCount(), 0u);
+}
+
+TEST_F(WaveWorldTest, AWaveWithOneMemberEscapedDropsNoChainBonusThoughItsLastWasKilled) {
+    u32 index = 0;
+    while (index < waveCount() && waveAt(index).memberCount < 2) ++index;
+    ASSERT_LT(index, waveCount()) << "a wave of two or more";
+    const SWave& wave = waveAt(index);
+    for (u32 i = 0; i < wave.memberCount; ++i) g_fSongTime = std::max(g_fSongTime, waveMemberAt(wave.firstMember + i).spawnTime);
+    step();
+    for (u32 i = 0; i < wave.memberCount; ++i) {
+        ClEntity* member = waveMemberAt(wave.firstMember + i).entity;
+        member->activate();
+        if (i == 0) {
+            member->destroy();  // flew out of the arena
+        } else {
+            member->kill();
+        }
+    }
+    step();
+    EXPECT_EQ(waveAt(index).settled, 1u);
+    EXPECT_EQ(liveSessionPickupCount(), 0u);
+}
+
+TEST_F(WaveWorldTest, ScorePickupsLeftInTheArenaAreScoredWhenAllAreCollected) {
+    const SWave& wave = waveAt(0);
+    g_fSongTime = waveMemberAt(wave.firstMember).spawnTime;
+    step();
+    ClEntity* member = waveMemberAt(wave.firstMember).entity;
+    member->activate();
+    spawnInspirationPickups(world_test::positionOf(member), 40, 0, 0);
+    ASSERT_GT(liveInspirationPickupCount(), 0u);
+    const s32 before = shownScore(g_aPlayerState[0]);
+    g_aPlayerState[0].ship = member;
+    collectAllPickups();
+    g_aPlayerState[0].ship = nullptr;
+    EXPECT_EQ(shownScore(g_aPlayerState[0]) - before, 40);
 }
 
 TEST_F(WaveWorldTest, BossHooksSeeEveryMemberAndGiveTheBossTheLastFreeSlot) {

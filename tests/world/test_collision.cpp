@@ -217,6 +217,22 @@ TEST_F(CollisionTest, AnInvincibleShipTakesNoDamageAndTheLargestDamagePassesThro
     EXPECT_EQ(unstoppable->root->params.find("BullHit"), nullptr);
 }
 
+TEST_F(CollisionTest, RammingKillsTheEnemyAndTheShipUnlessTheShipIsInvincible) {
+    for (const bool invincible : {false, true}) {
+        SCOPED_TRACE(invincible ? "invincible" : "not invincible");
+        g_aPlayerState[0].invincibilityTime = invincible ? 2.0f : 0.0f;
+        g_iPlayerRammed = 0;
+        ClEntity* ship = make(E_PROGRAM_PLAYER, ClVec3(50, 0, 50), 5.0f, 10);
+        ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(50, 0, 58), 5.0f, 10);
+        onBodyContact(contactOf(ship, enemy));
+        processKillQueue();
+        EXPECT_EQ(enemy->state, u32(E_ENTITY_DESTROYED));
+        EXPECT_EQ(atomOf(ship)->active, invincible ? 1u : 0u);
+        EXPECT_EQ(g_iPlayerRammed, invincible ? 0 : 1);
+    }
+    EXPECT_EQ(g_aPlayerState[0].kills, 2) << "a rammed enemy counts as a kill";
+}
+
 TEST_F(CollisionTest, ABulletUsedUpOnItsFirstTargetMissesTheSecondAndADeadAtomIsHitOnce) {
     ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(100, 0, 100), 5.0f, 10);
     ClEntity* second = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 0), 1.0f, 1, 10.0f);

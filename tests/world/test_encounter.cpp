@@ -6,6 +6,7 @@
 
 #include "audio/play/song_clock.h"
 #include "audio/sound/sound_engine.h"
+#include "core/config.h"
 #include "core/script_cache.h"
 #include "core/script_node.h"
 #include "core/string_helpers.h"
@@ -132,6 +133,23 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
     playUntil(g_fSongTime + 5.1f);
     EXPECT_EQ(std::make_tuple(g_BossEncounter.dead, g_BossEncounter.phase, findWidgetByName("boss_escaped")->isVisible()),
               std::make_tuple(0, s32(E_BOSSPHASE_WAITING), false));
+}
+
+// The view's setting is a song path: its presence alone stops the encounter.
+TEST_F(EncounterTest, TheBeatAnalysisViewRunsNoEncounter) {
+    setUpEncounter();
+    ASSERT_TRUE(configSetValue("VISUAL_BEAT_ANALYSIS", "/music/song.wav"));
+    playUntil(ARRIVAL + 1.0f);
+    configClear();
+    EXPECT_EQ(g_BossEncounter.phase, s32(E_BOSSPHASE_WAITING));
+    EXPECT_EQ(g_PlayRecord.bossArrived, 0);
+}
+
+TEST_F(EncounterTest, AnEncounterDueWithoutABossNeverBegins) {
+    g_BossEncounter.phaseTimer = 1.0f;
+    playUntil(4.0f);
+    EXPECT_EQ(g_BossEncounter.phase, s32(E_BOSSPHASE_WAITING));
+    EXPECT_EQ(g_PlayRecord.bossArrived, 0);
 }
 
 TEST_F(EncounterTest, AKilledBossEndsTheFightOnceWithThePostWinSpeech) {

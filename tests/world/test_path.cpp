@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/play/song_clock.h"
+#include "render/fx_particles.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/wave_record.h"
@@ -103,10 +104,9 @@ TEST_F(FollowPathTest, CrossingEnteredOnItsLineEndsAtOnceAndTheMemberArrives) {
 }
 
 // Crossings fly at the class's speed times the fraction, turning at four radians a second;
-// steering accelerates at the class's rate.
-TEST_F(FollowPathTest, TheSpeedClassSetsCrossingSpeedsAndTheSteeringAcceleration) {
+// steering flies at the class's speed from its first frame, even after a given heading.
+TEST_F(FollowPathTest, TheSpeedClassSetsCrossingAndSteeringSpeeds) {
     const f32 speeds[] = {120, 100, 80, 40, 25};
-    const f32 accelerations[] = {70, 60, 50, 50, 50};
     const f32 fractions[] = {1.0f, 0.75f, 0.5f, 0.25f};
     const f32 turn = 4.0f * STEP;
     for (u32 speedClass = 0; speedClass < PATH_SPEED_CLASS_COUNT; ++speedClass) {
@@ -122,15 +122,56 @@ TEST_F(FollowPathTest, TheSpeedClassSetsCrossingSpeedsAndTheSteeringAcceleration
             freeEntity(entity);
         }
         startPath(0, 0, speedClass);
-        // A given heading keeps the steering from taking its full speed at once.
-        add(E_SEG_HEADING, vectorValue(1, 0, 0));
+        add(E_SEG_HEADING, vectorValue(0, 0, 1));
         add(E_SEG_STEER, vectorValue(300, 0, 0), intValue(0));
         ClEntity* entity = spawnMember();
         step();
         step();
-        EXPECT_NEAR(world_test::positionOf(entity).x, accelerations[speedClass] * STEP * STEP * 3.0f, 1e-5f);
+        const ClVec3 at = world_test::positionOf(entity);
+        EXPECT_NEAR(at.x, 2.0f * speeds[speedClass] * STEP, 1e-4f) << "full speed from the first frame";
+        EXPECT_NEAR(at.z, 0.0f, 1e-6f) << "aimed at the point, not along the given heading";
         freeEntity(entity);
     }
+}
+
+// Each steering segment sets off at its own speed straight at its point: the second here is
+// entered at half speed and aims at once at its point, off to the side.
+TEST_F(FollowPathTest, EverySteeringSegmentTakesItsSpeedAndAimsAtItsPointOnEntry) {
+    startPath(0, 0);
+    add(E_SEG_STEER, vectorValue(60, 0, 0), intValue(0));
+    add(E_SEG_STEER, vectorValue(60, 0, 100), intValue(2));
+    ClEntity* entity = spawnMember();
+    ClVec3 before;
+    for (int frame = 0; frame < 60 && follower(entity)->cursor == 1; ++frame) {
+        before = world_test::positionOf(entity);
+        step();
+    }
+    ASSERT_EQ(follower(entity)->cursor, 2);
+    const ClVec3 aim = (ClVec3(60, 0, 100) - before).normalized();
+    expectNear(world_test::positionOf(entity), before + scaleVec3(aim, 60.0f * STEP));
+}
+
+TEST_F(FollowPathTest, ASteeredMemberFacingADirectionOfNoLengthFacesPlusZ) {
+    startPath(0, 0);
+    add(E_SEG_FACE, vectorValue(0, 0, 0));
+    add(E_SEG_STEER, vectorValue(300, 0, 0), intValue(0));
+    ClEntity* entity = spawnMember();
+    step();
+    const ClVec4 facing = entity->getWorldAxisX();
+    EXPECT_EQ(facing.x, 0.0f);
+    EXPECT_EQ(facing.z, 1.0f);
+}
+
+TEST_F(FollowPathTest, AnArrivingMemberBurstsIntoTheInstalledEffectSystem) {
+    ClFXParticleSystem effects;
+    effects.materialLookup = [](const char*, const char*) -> SMaterial* { return nullptr; };
+    g_pPathFxParticles = &effects;
+    startPath(50, 50);
+    add(E_SEG_END);
+    spawnMember();
+    step();
+    g_pPathFxParticles = nullptr;
+    EXPECT_GT(effects.liveCount(), 0u);
 }
 
 TEST_F(FollowPathTest, TimedMovesFollowTheSongClockAndFinishAtOnceAfterTheSongEnds) {

@@ -192,6 +192,45 @@ TEST_F(PlayTest, ForcedIndexWithEveryPairBeatenTakesARealSubBoss) {
               std::make_tuple(2, 0, 1));
 }
 
+TEST_F(PlayTest, AForcedIndexRefusedForAShortSongLeavesTheProgressAlone) {
+    configSetValue("FORCE_BOSS_INDEX", "3");
+    configSetValue("FORCE_SUBBOSS_INDEX", "1");
+    g_PlayRecord.song.duration = 186.9f;
+    chooseSessionBoss(g_PlayRecord.song);
+    ASSERT_EQ(g_BossEncounter.entity, nullptr);
+    for (u32 b = 0; b < BOSS_COUNT; ++b)
+        for (u32 s = 0; s < SUBBOSS_COUNT; ++s) EXPECT_EQ(g_PlayRecord.boss.beaten[b][s], 0) << b << " " << s;
+}
+
+TEST_F(PlayTest, AForcedIndexMarksOnlyThisPlaysProgressNeverTheSavedOne) {
+    g_PlayRecord.boss.beaten[0][0] = 1;
+    configSetValue("FORCE_BOSS_INDEX", "2");
+    chooseSessionBoss(g_PlayRecord.song);
+    ASSERT_NE(g_BossEncounter.entity, nullptr);
+    EXPECT_EQ(g_PlayRecord.boss.beaten[1][2], 1) << "this play counts the bosses before as beaten";
+    // The forced boss won in this play: the save still gets the table as it was.
+    g_PlayRecord.boss.beaten[2][1] = 1;
+    SBossLibraryState saved = g_PlayRecord.boss;
+    keepForcedProgressOutOfSave(&saved);
+    for (u32 b = 0; b < BOSS_COUNT; ++b)
+        for (u32 s = 0; s < SUBBOSS_COUNT; ++s) EXPECT_EQ(saved.beaten[b][s], b == 0 && s == 0 ? 1 : 0) << b << " " << s;
+
+    // An unforced play's progress goes to the save as it is.
+    releaseSessionBoss();
+    configFree();
+    configClear();
+    resetPlayRecord();
+    g_PlayRecord.song.duration = 300.0f;
+    g_PlayRecord.song.scoreScale[0] = 1.0f;
+    g_PlayRecord.boss.enabled = g_PlayRecord.boss.skip = 1;
+    chooseSessionBoss(g_PlayRecord.song);
+    ASSERT_NE(g_BossEncounter.entity, nullptr);
+    g_PlayRecord.boss.beaten[0][0] = 1;
+    saved = g_PlayRecord.boss;
+    keepForcedProgressOutOfSave(&saved);
+    EXPECT_EQ(saved.beaten[0][0], 1);
+}
+
 TEST_F(PlayTest, RandomForcedBossIsDrawnFromTheGlobalGenerator) {
     beatAll();
     configSetValue("FORCE_BOSS", "2");

@@ -199,9 +199,25 @@ const SImage IMAGES[] = {
 };
 
 // The interface's images, under "UI/Images/": the boss's health bar, filled from the left to the
-// boss's strength (a red to orange run with a lit upper edge in a dark rim), and the white bar
-// laid over it while a hit shows.
+// boss's strength (a red to orange run with a lit upper edge in a dark rim), the white bar laid
+// over it while a hit shows, and the menu pointer.
 float barBody(const SAt& p) { return disc(std::fabs(p.u), 0.98f, 0.02f) * disc(std::fabs(p.v), 0.92f, 0.08f); }
+
+// The pointer: an arrow with its tip in the image's top-left corner, white with a dark rim. x and
+// y run from 0 at the tip to 1 across the image; d is how far inside the arrow's three edges the
+// point lies (negative outside).
+SRgba pointerArrow(const SAt& p) {
+    const float x = 0.5f * (p.u + 1.0f), y = 0.5f * (p.v + 1.0f);
+    const float left = x - 0.03f;                       // the upright edge
+    const float slant = (y - x) * 0.70710678f;           // the edge from the tip down to the right
+    // The base, from (0.03, 0.9) to (0.66, 0.66): the tip's side is inside.
+    const float bx = 0.63f, by = -0.24f, length = std::hypot(bx, by);
+    const float base = ((x - 0.03f) * by - (y - 0.9f) * bx) / length;
+    const float d = std::min(left, std::min(slant, base));
+    const float alpha = smooth(-0.02f, 0.01f, d);
+    const float fill = smooth(0.04f, 0.07f, d);
+    return tinted(fill, fill, fill, alpha);
+}
 const SImage UI_IMAGES[] = {
     {"hud-boss-bar", 256, 32, [](const SAt& p) {
          const float along = 0.5f + 0.5f * p.u;
@@ -210,6 +226,7 @@ const SImage UI_IMAGES[] = {
          return tinted(lit * rim, (0.12f + 0.45f * along) * lit * rim, 0.05f * rim, barBody(p));
      }},
     {"hud-boss-bar-hit", 256, 32, [](const SAt& p) { return white(0.85f * barBody(p)); }},
+    {"PointerDefault", 32, 32, pointerArrow},
 };
 
 // The guardian's eye, the image sequence "Animations/eye": frame 0 squinted, the last wide open,

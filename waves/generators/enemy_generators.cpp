@@ -7,6 +7,7 @@
 #include "render/mesh_builders.h"
 #include "waves/generators/generator_params.h"
 #include "world/atoms/atom.h"
+#include "world/atoms/atom_bullet.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/processor.h"
 
@@ -43,13 +44,15 @@ const SEnemyShape& shapeOf(u32 category) {
 
 f32 vary(ClRandObjSFMT* random, f32 value) { return random ? random->randomAround(value, 0.1f) : value; }
 
-// The bullet block the enemy gun reads from its node; the gun copies it into every bullet.
+// The bullet block the enemy gun reads from its node; the gun copies it into every bullet. The
+// gun lets its bullet go once the bullet's look reports it ready, which only the converging ray
+// look does.
 void emitGunBlock(ClDNAProgram* program, const SEnemyShape& shape, u32 difficulty) {
     program->emitParamFloat("GunRate", shape.gunRate);
     program->emitParamInt("GunPel", 1);
     program->emitParamInt("GunPat", 0);
     program->emitParamInt("MyBullGen", s32(crc32TextNoCase(ENEMY_BULLET_GENERATOR)));
-    program->emitParamInt("BullType", 0);
+    program->emitParamInt("BullType", ENEMY_GUN_BULLET_TYPE);
     program->emitParamInt("BullLev", s32(difficulty));
     program->emitParamFloat("BullRad", 2.0f);
     program->emitParamFloat("BullRndRad", 1.5f);

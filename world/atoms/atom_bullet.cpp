@@ -313,7 +313,7 @@ u32 getBulletColour(const SBulletParams& params) {
             const u32 byLevel[4] = {0xFFFFFF00u, 0xFF00FF00u, 0xFF00FFFFu, 0xFFFF00FFu};
             return level >= 0 && level < 4 ? byLevel[level] : 0xFFF040F0u;
         }
-        case 18:
+        case ENEMY_GUN_BULLET_TYPE:
             return 0xFFFF0000u;
         default:
             if (level == 0 || level == 3) return 0xFF00FF00u;
@@ -461,7 +461,7 @@ void ClAtom_Bullet::draw() {
             break;
         case 17:
             break;
-        case 18:
+        case ENEMY_GUN_BULLET_TYPE:
             drawConverging(f);
             break;
         case 19:

@@ -14,6 +14,9 @@ struct SMaterial;
 constexpr s32 BULLET_TYPE_COUNT = 20;
 constexpr s32 BULLET_LEVEL_COUNT = 6;
 constexpr u32 BULLET_SATELLITE_COUNT = 20;
+// The converging ray of the small enemies' guns: the one look that raises the ready flag those
+// guns wait for.
+constexpr s32 ENEMY_GUN_BULLET_TYPE = 18;
 
 // One satellite of the converging look: it moves from `from` to the bullet as its tween runs.
 struct SBulletSatellite {

@@ -50,10 +50,22 @@ ClDNAProgram* s_pBossProgram = nullptr;
 
 s32 clampInt(s32 v, s32 lo, s32 hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
+// The progress table as the save holds it, kept while a forced choice has marked this play's
+// copy; the marks never reach the save.
+struct SUnforcedProgress {
+    bool held = false;
+    s32 beaten[BOSS_COUNT][SUBBOSS_COUNT] = {};
+};
+SUnforcedProgress s_unforced;
+
 // Marks every sub-boss of the bosses before `boss` beaten; with a sub-boss, also all of the
-// boss's own but that one.
+// boss's own but that one. The table as it was is kept for the save.
 void markForcedProgress(s32 boss, s32 subBoss) {
     SBossLibraryState& state = g_PlayRecord.boss;
+    if (!s_unforced.held) {
+        std::memcpy(s_unforced.beaten, state.beaten, sizeof(s_unforced.beaten));
+        s_unforced.held = true;
+    }
     for (s32 b = 0; b < boss; ++b)
         for (u32 s = 0; s < SUBBOSS_COUNT; ++s) state.beaten[b][s] = 1;
     if (subBoss < 0) return;
@@ -130,7 +142,8 @@ void buildBossEntity(const SPlaySong& song, ClDNAGenerator* generator) {
     e.hitFlashTime = 0.0f;
 }
 
-// The boss for this play, or false; stores the indices.
+// The boss for this play, or false; stores the indices. The forced indices are chosen here but
+// marked in the progress table only once the boss is certain (markForcedChoice).
 bool pickBoss(s32 forceBoss) {
     s32 boss = -1;
     s32 subBoss = -1;
@@ -138,14 +151,10 @@ bool pickBoss(s32 forceBoss) {
     const bool forcedSubBoss = configHasKey("FORCE_SUBBOSS_INDEX");
     if (configHasKey("FORCE_BOSS_INDEX")) {
         boss = clampInt(configGetInt("FORCE_BOSS_INDEX"), 0, s32(BOSS_COUNT) - 1);
-        markForcedProgress(boss, -1);
         // Every pair beaten leaves no sub-boss: take the first unbeaten one of the forced boss.
         if (subBoss < 0) subBoss = firstUnbeatenSubBoss(boss);
     }
-    if (forcedSubBoss && boss >= 0) {
-        subBoss = clampInt(configGetInt("FORCE_SUBBOSS_INDEX"), 0, s32(SUBBOSS_COUNT) - 1);
-        markForcedProgress(boss, subBoss);
-    }
+    if (forcedSubBoss && boss >= 0) subBoss = clampInt(configGetInt("FORCE_SUBBOSS_INDEX"), 0, s32(SUBBOSS_COUNT) - 1);
     if (forceBoss == 2) {
         boss = s32((sfmtGenRand32() % 0x7FFFFFFFu) % BOSS_COUNT);
         subBoss = s32((sfmtGenRand32() % 0x7FFFFFFFu) % SUBBOSS_COUNT);
@@ -156,7 +165,17 @@ bool pickBoss(s32 forceBoss) {
     return true;
 }
 
+// The progress the forcing settings ask for, marked in this play's table.
+void markForcedChoice(s32 boss, s32 subBoss) {
+    if (configHasKey("FORCE_BOSS_INDEX")) markForcedProgress(boss, -1);
+    if (configHasKey("FORCE_SUBBOSS_INDEX")) markForcedProgress(boss, subBoss);
+}
+
 }  // namespace
+
+void keepForcedProgressOutOfSave(SBossLibraryState* saved) {
+    if (s_unforced.held) std::memcpy(saved->beaten, s_unforced.beaten, sizeof(saved->beaten));
+}
 
 void setBossWaveHooks(const SBossWaveHooks* hooks) { s_pBossWaveHooks = hooks; }
 const SBossWaveHooks* getBossWaveHooks() { return s_pBossWaveHooks; }
@@ -172,6 +191,7 @@ void chooseSessionBoss(const SPlaySong& song) {
     e.valuePool = 0.0f;
     e.healingCountdown = 0.0f;
     g_PlayRecord.bossArrived = 0;
+    s_unforced.held = false;
 
     const s32 forceBoss = configGetInt("FORCE_BOSS");
     if (state.pending && forceBoss == 0 && songIdentityDiffers(song.identity, state.pendingIdentity)) return;
@@ -203,6 +223,7 @@ void chooseSessionBoss(const SPlaySong& song) {
     e.escapeTime = escape;
     e.valuePool = sumWaveValueBetween(arrival, escape);
     if (e.valuePool == 0.0f) return;
+    markForcedChoice(e.boss, e.subBoss);
     e.phaseTimer = arrival;
 
     buildBossEntity(song, generator);

@@ -6,15 +6,20 @@
 #include "world/play/boss_encounter.h"
 
 struct ClVec3;
+struct SBossLibraryState;
 struct SPlaySong;
 
 // Settings (project.ini): FORCE_BOSS 0 normal, 1 a boss at 5 s, 2 a random boss at 5 s;
-// FORCE_NO_BOSS 1 never a boss; FORCE_BOSS_INDEX and FORCE_SUBBOSS_INDEX pick the pair and
-// rewrite the saved progress table to match.
+// FORCE_NO_BOSS 1 never a boss; FORCE_BOSS_INDEX and FORCE_SUBBOSS_INDEX pick the pair and,
+// once the boss is certain, mark this play's progress table to match. The save never takes
+// those marks (keepForcedProgressOutOfSave).
 
 // Decides this play's boss and builds its entity (inactive) into g_BossEncounter. A song that
 // gets no boss leaves the phase timer at FLT_MAX.
 void chooseSessionBoss(const SPlaySong& song);
+// Puts back into a copy of this play's boss state, made for the save, the progress table as it
+// was before a forced choice marked it; nothing when this play's choice was not forced.
+void keepForcedProgressOutOfSave(SBossLibraryState* saved);
 // Frees the boss entity (unless the world was already shut down, which released it) and then
 // its program.
 void releaseSessionBoss();

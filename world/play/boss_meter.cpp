@@ -279,8 +279,11 @@ void fadeInSpawningEntities() {
 }
 
 void updateBossEncounter() {
-    if (configGetInt("VISUAL_BEAT_ANALYSIS") != 0) return;
+    // The beat-analysis view names its song by path: the setting's presence is what counts.
+    if (configHasKey("VISUAL_BEAT_ANALYSIS")) return;
     SBossEncounter& e = g_BossEncounter;
+    // A play without a boss has no encounter to run, whatever the phase timer says.
+    if (!e.entity && e.phase == E_BOSSPHASE_WAITING) return;
     const bool due = e.phaseTimer < g_fSongTime;
     switch (e.phase) {
         case E_BOSSPHASE_WAITING:

@@ -98,7 +98,7 @@ void ClProcessor_Enemy_Boss_1::update() {
 
 void ClProcessor_Enemy_Boss_1::drawOverlay() {
     const SMaterial* material = getMaterialForEffectAndTextureName("system_add_nobias", "Images/Bar-New-White");
-    const u32 colour = g_BarColourScheme.colour(E_BARSCHEME_WATER_COLOUR).current | 0x40000000u;
+    const u32 colour = g_BarColourScheme.colour(E_BARSCHEME_ENEMY_CORE_COLOUR).current | 0x40000000u;
     const ClVec3 from = node->currentWorldMatrix().getTranslation();
     for (u32 i = 0; i < armNodeCount(); ++i) {
         const ClEntityNode* arm = node->children[FIRST_ARM_CHILD + i];

@@ -64,6 +64,7 @@ void ClProcessor_FollowPath::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     faceTarget = 0;
     finished = 0;
     started = 0;
+    steering = 0;
     crossing = 0.0f;
     bouncing = 0;
     hopping = 0;
@@ -87,6 +88,7 @@ void ClProcessor_FollowPath::onSpawn() {
     cursor = 1;
     lastStartedSegment = -1;
     started = 1;
+    steering = 0;
     crossing = 0.0f;
     bouncing = 0;
 }
@@ -168,12 +170,16 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::steerToPoint() {
     const f32 targetSpeed = getPathSpeed(cls, segment.b.integer);
     const ClVec3 p = xyz(entity->getPreviousWorldPosition());
     const ClVec3 d = segment.a.getVector() - p;
-    if (started || heading.dot(heading) == 0.0f) {
+    // Every steering segment sets off at its own speed, aimed straight at its point.
+    if (!steering) {
+        steering = 1;
         speed = targetSpeed;
         if (d.dot(d) > 0.0f) heading = d.normalized();
-        started = 0;
     }
-    if (d.length() <= PATH_STEER_ARRIVAL) return E_NEXT;
+    if (d.length() <= PATH_STEER_ARRIVAL) {
+        steering = 0;
+        return E_NEXT;
+    }
 
     const f32 step = g_fGameStep;
     const f32 change = PATH_ACCELERATION[cls] * step;
@@ -187,6 +193,8 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::steerToPoint() {
     } else if (faceTarget) {
         facing = targetDirection;
     }
+    // A direction of no length gives no frame: the member then faces +z.
+    if (facing.dot(facing) == 0.0f) facing = ClVec3(0.0f, 0.0f, 1.0f);
     entity->setFacing(facing, UP);
     return E_STAY;
 }

@@ -37,11 +37,12 @@ public:
     SWaveMember* member = nullptr;
     s32 cursor = 0;
     u32 finished = 0;
-    u32 started = 0;  // the next steering segment aims straight at its point and takes its speed
+    u32 started = 0;  // set at spawn and by a hold, cleared by the heading and timed segments
     ClVec3 heading;
     f32 speed = 0.0f;
     u32 faceTarget = 0;
     ClVec3 targetDirection;
+    u32 steering = 0;              // 1 while a steering segment runs: its first frame has passed
     f32 crossing = 0.0f;           // 1.0 while a crossing segment runs
     f32 crossingTowardsPlus = 0.0f;  // 1.0 when it crosses towards +x
     u32 bouncing = 0;

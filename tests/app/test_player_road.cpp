@@ -1,0 +1,252 @@
+// A player's own devices through the whole program: the game with scripted input turns the test's
+// lines into SDL events in its own event loop (tests/scripted_game/scripted_input.h), so the mouse,
+// the keys and a pad (SDL's virtual joystick) take the road a player's do. Each road goes title,
+// song list, difficulty, play, pause, play again, results and the song list, once by mouse (quick
+// clicks of 0 ms and held ones of 150 ms) and once by pad; the front end's switch log names the
+// pages reached. A picture shows the pointer drawn where the mouse is.
+//
+// The plays end after 6 s of play; the ship cannot be harmed, so no tip stops them. The window is
+// 640x360, which keeps the software rasteriser's share small.
+#include "platform/gfx/image_decode.h"
+#include "tests/app/game_process.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::readFileText;
+
+constexpr auto ROAD_TIME_LIMIT = std::chrono::minutes(5);
+constexpr auto HOLD = std::chrono::milliseconds(150);
+constexpr int WINDOW_WIDTH = 640;
+constexpr int WINDOW_HEIGHT = 360;
+
+// The built data with the road's settings, packed, and the demo song beside the package.
+fs::path packPlayerData(const fs::path& root) {
+    const fs::path stage = root / "stage";
+    const fs::path data = root / "data";
+    fs::copy(VELODRIX_DATA_STAGE_DIR, stage, fs::copy_options::recursive);
+    std::string settings = readFileText(stage / "project.ini");
+    for (const auto& [from, to] : {std::pair{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 6\n"},
+                                   std::pair{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
+                                   std::pair{"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 640\n"},
+                                   std::pair{"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 360\n"}}) {
+        const size_t at = settings.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) settings.replace(at, std::string(from).size(), to);
+    }
+    settings += "PLAYER_INVINCIBLE 1\n";
+    std::ofstream(stage / "project.ini") << settings;
+    fs::create_directories(data / "Soundtrack");
+    const std::string pack = std::string(VELODRIX_PACK_BINARY) + " --compress '*.txt' --compress '*.ini' " +
+                             "--compress '*.lang' '" + stage.string() + "' '" + data.string() + "' ASPEC > /dev/null";
+    EXPECT_EQ(std::system(pack.c_str()), 0);
+    fs::copy(fs::path(VELODRIX_BUILD_DATA_DIR) / "Soundtrack", data / "Soundtrack", fs::copy_options::recursive);
+    return data;
+}
+
+// The scripted game and its player: lines appended to the script file, the switch log read.
+class ClPlayer {
+public:
+    ClPlayer(const fs::path& data, const fs::path& home)
+        : m_home(home), m_script(emptyScript(home)),
+          m_game(data.string(), home.string(), "offscreen", "", VELODRIX_SCRIPTED_GAME_BINARY,
+                 {{"VELODRIX_SCRIPTED_INPUT", m_script}}) {}
+
+    // Lines written at once arrive in one read of the events.
+    void send(const std::string& lines) {
+        std::ofstream(m_script, std::ios::app) << lines << std::flush;
+        for (char c : lines) m_sent += c == '\n' ? 1 : 0;
+    }
+    // Whether the game has run every command sent.
+    bool idle() const {
+        if (m_sent == 0) return true;
+        const std::string done = readFileText(m_script + ".done");
+        return !done.empty() && std::stoull(done) == m_sent;
+    }
+    void hold() const { std::this_thread::sleep_for(HOLD); }
+
+    // Whether the log has gained a line "page <name>" since the last page waited for.
+    bool waitForPage(const std::string& name, std::chrono::seconds limit = std::chrono::seconds(120)) {
+        const std::string line = "page " + name;
+        const bool found = m_game.waitForLog(
+            [&](const std::string& log) {
+                const size_t at = log.find(line, m_seen);
+                return at != std::string::npos && (log.size() == at + line.size() || log[at + line.size()] == '\n' ||
+                                                   log[at + line.size()] == ' ');
+            },
+            limit);
+        if (found) m_seen = m_game.log.find(line, m_seen) + line.size();
+        return found;
+    }
+
+    // Repeats the action, once the game has run the last one, until the page comes: a song still
+    // being analysed takes no click, and a song not yet found has no row to point at.
+    template <class FAction>
+    bool repeatUntilPage(const std::string& name, FAction action) {
+        const auto start = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() - start < ROAD_TIME_LIMIT) {
+            if (idle()) action();
+            if (waitForPage(name, std::chrono::seconds(3))) return true;
+            if (m_game.ended) return false;
+        }
+        return false;
+    }
+
+    // Whether the demo song's beats have been analysed (their cache written) within the limit: its
+    // row is then in the song list.
+    bool waitForSongAnalysed() {
+        const fs::path caches = m_home / ".local/share/Orlenvane/Velodrix/SAVEDATA";
+        return m_game.waitForLog(
+            [&](const std::string&) {
+                std::error_code error;
+                for (const fs::directory_entry& entry : fs::directory_iterator(caches, error)) {
+                    if (entry.path().extension() == ".sbc") return true;
+                }
+                return false;
+            },
+            std::chrono::duration_cast<std::chrono::seconds>(ROAD_TIME_LIMIT));
+    }
+
+    // The switch log and the game's standard error so far.
+    std::string trail() const { return m_game.log + "\n" + readFileText(m_home / "stderr.txt"); }
+    ClGameProcess& game() { return m_game; }
+
+private:
+    static std::string emptyScript(const fs::path& home) {
+        fs::create_directories(home);
+        const fs::path script = home / "input.txt";
+        std::ofstream(script).close();
+        return script.string();
+    }
+
+    fs::path m_home;
+    std::string m_script;
+    u64 m_sent = 0;
+    ClGameProcess m_game;
+    size_t m_seen = 0;
+};
+
+// The mouse's quick click: its press and release in one write, so in one read of the events.
+std::string quickClick(const std::string& widget, const std::string& region = "") {
+    return "point " + widget + " " + region + "\npress left\nrelease left\n";
+}
+
+void heldClick(ClPlayer& player, const std::string& widget, const std::string& region = "") {
+    player.send("point " + widget + " " + region + "\npress left\n");
+    player.hold();
+    player.send("release left\n");
+}
+
+// A key held 150 ms and at least two frames.
+void heldKey(ClPlayer& player, const std::string& name) {
+    player.send("key-down " + name + "\n");
+    player.hold();
+    player.send("frames 2\nkey-up " + name + "\n");
+}
+
+// A pad button held 150 ms and at least two frames, and pressed two frames after anything before
+// it: a pad is read once a frame, so its button must be down, and up, for a whole frame to count.
+void heldPadButton(ClPlayer& player, const std::string& name) {
+    player.send("frames 2\npad-button " + name + " 1\n");
+    player.hold();
+    player.send("frames 2\npad-button " + name + " 0\n");
+}
+
+struct SCounts {
+    int white = 0, total = 0;
+};
+
+// Near-white pixels of a box of the picture.
+SCounts whiteIn(const SDecodedImage& image, int x0, int y0, int x1, int y1) {
+    SCounts counts;
+    for (int y = std::max(0, y0); y < std::min(int(image.height), y1); ++y) {
+        for (int x = std::max(0, x0); x < std::min(int(image.width), x1); ++x) {
+            const u8* p = &image.rgba[4 * (size_t(y) * image.width + size_t(x))];
+            counts.white += p[0] > 200 && p[1] > 200 && p[2] > 200 ? 1 : 0;
+            ++counts.total;
+        }
+    }
+    return counts;
+}
+
+TEST(PlayerRoad, TheMouseTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSongListAgain) {
+    test_support::ClTempDir root;
+    const fs::path data = packPlayerData(root.path());
+    const fs::path home = root.path() / "home";
+    ClPlayer player(data, home);
+    ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
+
+    // The pointer is drawn where the mouse is, over a quiet part of the title page.
+    const int mouseX = 60, mouseY = 300;
+    const std::string picture = (home / "pointer.png").string();
+    player.send("move " + std::to_string(mouseX) + " " + std::to_string(mouseY) + "\nframes 3\nshot " + picture + "\n");
+    ASSERT_TRUE(player.game().waitForLog([&](const std::string&) { return fs::exists(picture); },
+                                         std::chrono::seconds(60)))
+        << player.trail();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const std::vector<u8> png = test_support::readFileBytes(picture);
+    SDecodedImage image;
+    std::string error;
+    ASSERT_TRUE(decodeImage(png.data(), png.size(), &image, &error)) << error;
+    EXPECT_EQ(image.width, u32(WINDOW_WIDTH));
+    EXPECT_EQ(image.height, u32(WINDOW_HEIGHT));
+    // Inside the arrow, below and right of its tip: white. Left of the tip: the page.
+    const SCounts arrow = whiteIn(image, mouseX + 2, mouseY + 5, mouseX + 4, mouseY + 9);
+    const SCounts beside = whiteIn(image, mouseX - 6, mouseY + 5, mouseX - 2, mouseY + 9);
+    EXPECT_EQ(arrow.white, arrow.total) << picture;
+    EXPECT_EQ(beside.white, 0) << picture;
+
+    player.send(quickClick("TitlePlay"));
+    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { heldClick(player, "SongListRows", "0"); }))
+        << player.trail();
+    player.send(quickClick("DifficultyLevel0"));
+    ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage("PauseMenu", [&] { heldKey(player, "Escape"); })) << player.trail();
+    heldClick(player, "PauseResume");
+    ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
+    ASSERT_TRUE(player.waitForPage("Results", std::chrono::seconds(300))) << player.trail();
+    player.send(quickClick("ResultsContinue"));
+    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+    player.game().end(SIGTERM);
+    player.game().expectCleanEnd();
+}
+
+TEST(PlayerRoad, APadTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSongListAgain) {
+    test_support::ClTempDir root;
+    const fs::path data = packPlayerData(root.path());
+    const fs::path home = root.path() / "home";
+    ClPlayer player(data, home);
+    ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
+    player.send("pad-attach\nframes 2\n");
+
+    // Each page gives the focus to its first choice; the d-pad moves it, A takes it.
+    heldPadButton(player, "a");
+    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+    ASSERT_TRUE(player.waitForSongAnalysed()) << player.trail();
+    heldPadButton(player, "dpdown");
+    ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { heldPadButton(player, "a"); })) << player.trail();
+    heldPadButton(player, "a");
+    ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage("PauseMenu", [&] { heldPadButton(player, "start"); })) << player.trail();
+    heldPadButton(player, "a");
+    ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
+    ASSERT_TRUE(player.waitForPage("Results", std::chrono::seconds(300))) << player.trail();
+    heldPadButton(player, "a");
+    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+    player.game().end(SIGTERM);
+    player.game().expectCleanEnd();
+}
+
+}  // namespace

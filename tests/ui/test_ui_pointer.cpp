@@ -1,0 +1,50 @@
+// The pointer image shows only where no other pointer does: while the menus want a pointer, the
+// system cursor is hidden and the pointer is inside the window.
+#include "input/input_devices.h"
+#include "render/window_events.h"
+#include "ui/ui_input.h"
+#include "ui/ui_pointer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+class UiPointer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setUiPointerImage(0, "PointerDefault");
+        g_UiFlags.pointerDisplay = 1;
+        setCursorHidden(true);
+        f32* raw = g_aRawPadRecords[0];
+        raw[E_RAW_POINTER_PRESENT] = 1.0f;
+        raw[E_RAW_POINTER_X] = 0.5f;
+        raw[E_RAW_POINTER_Y] = 0.25f;
+    }
+    void TearDown() override {
+        setUiPointerImage(0, nullptr);
+        g_UiFlags = SUiFlags{};
+        setCursorHidden(false);
+        std::memset(g_aRawPadRecords, 0, sizeof g_aRawPadRecords);
+    }
+};
+
+TEST_F(UiPointer, ShowsInTheMenusWithTheSystemCursorHidden) {
+    EXPECT_TRUE(uiPointerShown());
+    EXPECT_STREQ(uiPointerImage(0), "PointerDefault");
+    EXPECT_STREQ(uiPointerImage(1), "");
+}
+
+TEST_F(UiPointer, StaysAwayWhileTheSystemCursorShowsInPlayOrOutsideTheWindow) {
+    setCursorHidden(false);
+    EXPECT_FALSE(uiPointerShown()) << "two pointers";
+    setCursorHidden(true);
+    g_UiFlags.pointerDisplay = 0;
+    EXPECT_FALSE(uiPointerShown()) << "in play";
+    g_UiFlags.pointerDisplay = 1;
+    g_aRawPadRecords[0][E_RAW_POINTER_X] = -1000.0f / 640.0f;
+    EXPECT_FALSE(uiPointerShown()) << "outside";
+}
+
+}  // namespace
