@@ -199,14 +199,15 @@ s32 ClGameModeActionZuno::enter(s32) {
     setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 0);
     setUiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED, 0);
     setUiVariable(UIVAR_FORCE_QUIT_GAME, 0);
-    waitForSongScanIdle();
+    // The wait is bounded: a scan still analysing (a stalled music file) fails the start.
+    const bool scanIdle = waitForSongScanIdle();
     m_finished = 1;
     clearSplineRegistry();
 
     // A song named by the mode's path or by GAME_MUSIC_FILE is played outside the library: it
     // needs no library record, and its caches are named from its path.
     const bool librarySong = m_songPath[0] == 0 && record;
-    if (librarySong && !g_ActionPlayServices.checkSongCaches(m_songIndex)) {
+    if (!scanIdle || (librarySong && !g_ActionPlayServices.checkSongCaches(m_songIndex))) {
         setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 1);
         g_uInGameFlag = 0;
         g_uMenuInputFlag = 1;

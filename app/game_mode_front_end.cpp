@@ -119,6 +119,7 @@ void ClGameModeFrontEnd::takeScreenChoice(const SFrontEndScreen& screen) {
             setRootText(UIVAR_SWITCH_FROM_WAIT_FOR_DIR_SCAN, SPLASH_AFTER_FAILURE);
             setUiVariable(UIVAR_FILE_CORRUPTION, 1);
             requestSongRescan();
+            resumeSongScanRequests();
             break;
         case E_FRONTEND_ENTRY_FIRST:
             resumeSongScanRequests();

@@ -4,6 +4,7 @@
 #include "frontend/page_parts.h"
 #include "frontend/screens.h"
 #include "frontend/song_rows.h"
+#include "library/data_file.h"
 #include "ui/switcher.h"
 #include "ui/ui_callbacks.h"
 #include "ui/ui_input.h"
@@ -19,6 +20,14 @@ constexpr const char* TUTORIAL_TIPS[] = {"BossFailResults_Step1", "MegaTip_Repai
 
 f64 g_creditsShownAt = 0.0;
 const char* g_shownTip = nullptr;
+u32 g_shownWriteFailures = 0;
+
+// While a save or the game data cannot be written, every page says so; the next save tries again.
+const char* writeFailureKey(u32 failed) {
+    if (failed & E_DAMAGED_USER_SAVE) return "fe_notice_save_failed";
+    if (failed & E_DAMAGED_GAME_DATA) return "fe_notice_game_data_failed";
+    return nullptr;
+}
 
 void tipDone(ClWidget*) {
     setUiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED, 1);
@@ -58,6 +67,9 @@ void buildOverlays(ClWidget* tutorialPage, ClWidget* tooltipsPage, ClWidget* hel
     ClWidget* tooltips = createSwitcher("TooltipSwitcher", tooltipsPage);
     ClWidget* all = createWidget("AllTooltips", tooltips);
     createTextLabel("TooltipText", all, {0, 20, 1600, 56, BOTTOM_CENTRE, BOTTOM_CENTRE}, nullptr, 40);
+    g_shownWriteFailures = 0;
+    createTextLabel("WriteFailedNotice", tooltipsPage, {0, 80, 1800, 52, BOTTOM_CENTRE, BOTTOM_CENTRE}, nullptr, 38)
+        ->setColour("textColor", NOTICE_COLOUR);
     for (int i = 1; i <= 4; ++i) {
         const std::string name = "DebugInfo" + std::to_string(i);
         ClWidget_Label* line = createTextLabel(name.c_str(), tooltipsPage, {20, 20.0f + 40.0f * f32(i - 1), 1200, 40,
@@ -79,6 +91,9 @@ void buildOverlays(ClWidget* tutorialPage, ClWidget* tooltipsPage, ClWidget* hel
 }
 
 void tickOverlays() {
+    const u32 failed = libraryWriteFailedFlags();
+    if (failed != g_shownWriteFailures) setLabelKey("WriteFailedNotice", writeFailureKey(failed));
+    g_shownWriteFailures = failed;
     const ClWidget* focus = uiFocus();
     const char* tip = focus ? focus->getText("tooltipKey") : nullptr;
     if (tip != g_shownTip) setLabelKey("TooltipText", tip);

@@ -32,7 +32,7 @@ u64 pageSignature() {
     u64 h = 1469598103934665603ull ^ (u64(songCount()) << 32) ^ g_page;
     for (u32 i = g_page * SONG_LIST_PAGE_ROWS; i < songCount() && i < (g_page + 1) * SONG_LIST_PAGE_ROWS; ++i) {
         const SSongRecord& song = g_SongLibrary.songs[i];
-        for (u64 word : {u64(song.state), u64(song.failure), u64(song.path.size()), u64(u32(song.bestScores[0] ^
+        for (u64 word : {u64(song.state) | u64(song.missing) << 8, u64(song.failure), u64(song.path.size()), u64(u32(song.bestScores[0] ^
                           song.bestScores[1] ^ song.bestScores[2] ^ song.bestScores[3] ^ song.bestScores[4] ^
                           song.bestScores[5]))})
             h = (h ^ word) * 1099511628211ull;
@@ -70,11 +70,20 @@ void refreshSongList(bool force) {
     findWidgetByName("SongListNext")->setInt("disabled", g_page + 1 >= pages ? 1 : 0);
 }
 
+// Why the chosen song could not be started, after a failed start.
+const char* failedStartKey(const SSongRecord* song) {
+    if (song && song->missing) return "fe_start_failed_missing";
+    if (song && song->state == E_SONGSTATE_FAILED) return "fe_start_failed_unplayable";
+    return "fe_wait_file_corrupt";
+}
+
 void initSongList(ClWidget*) {
     resumeSongScanRequests();
     systemStartMainMenuMusic();
     const s32 selected = uiVariable(UIVAR_SELECTED_SONG_INDEX);
     if (getSongRecord(selected)) g_page = u32(selected) / SONG_LIST_PAGE_ROWS;
+    setLabelKey("SongListNotice", uiVariable(UIVAR_FILE_CORRUPTION) ? failedStartKey(getSongRecord(selected)) : nullptr);
+    setUiVariable(UIVAR_FILE_CORRUPTION, 0);
     refreshSongList(true);
 }
 
@@ -142,6 +151,7 @@ void buildSongScreens(ClWidget* top) {
     list->look().size = 44;
     list->setEvent("onSelect", "systemSongChosen");
     createTextLabel("SongListEmpty", songs, centredAt(400, 1600, 80), nullptr, 52);
+    createTextLabel("SongListNotice", songs, centredAt(120, 1700, 60), nullptr, 40)->setColour("textColor", NOTICE_COLOUR);
     createTextButton("SongListPrev", songs, {-560, 840, 320, 100, TOP_CENTRE, TOP_CENTRE}, "fe_prev_page",
                      "systemSongListPrevPage");
     createTextLabel("SongListPage", songs, centredAt(840, 640, 100), nullptr, 48);

@@ -2,6 +2,7 @@
 
 #include "core/string_table.h"
 #include "library/song_library.h"
+#include "platform/os/os.h"
 #include "ui/number_format.h"
 #include "world/play/play_time.h"
 #include "world/play/player_state.h"
@@ -26,10 +27,12 @@ std::u16string songDisplayName(s32 songIndex) {
     std::u16string name(getSongDisplayNameLength(tags), u'\0');
     formatSongDisplayName(tags, name.data());
     name.resize(std::char_traits<char16_t>::length(name.c_str()));
-    return name;
+    // The path keeps bytes of names that are not UTF-8 (and '\' in names) as they were.
+    return osReadableText(name);
 }
 
 std::string songStateKey(const SSongRecord& song) {
+    if (song.missing) return "fe_song_missing";
     switch (song.state) {
         case E_SONGSTATE_READY: return "fe_song_ready";
         case E_SONGSTATE_ANALYSING: return "fe_song_analysing";
@@ -43,7 +46,7 @@ std::u16string songRowText(s32 songIndex) {
     const SSongRecord* song = getSongRecord(songIndex);
     if (!song) return {};
     std::u16string row = songDisplayName(songIndex) + u"   ";
-    if (song->state == E_SONGSTATE_READY) {
+    if (isSongPlayable(*song)) {
         char16_t length[16];
         formatPlayTime(song->duration, length, 16);
         row += SONG_READY_TAG + std::u16string(length);
@@ -55,7 +58,7 @@ std::u16string songRowText(s32 songIndex) {
         }
         return row + u"[/c]";
     }
-    const char16_t* tag = song->state == E_SONGSTATE_FAILED ? SONG_FAILED_TAG : SONG_WAITING_TAG;
+    const char16_t* tag = song->state == E_SONGSTATE_FAILED || song->missing ? SONG_FAILED_TAG : SONG_WAITING_TAG;
     return row + tag + localised(songStateKey(*song)) + u"[/c]";
 }
 

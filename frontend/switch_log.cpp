@@ -10,6 +10,7 @@
 #include "world/play/play_record.h"
 #include "world/play/player_state.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -18,6 +19,30 @@ LogHandle g_log = nullptr;
 bool g_titlePresentedLogged = false;
 
 }  // namespace
+
+std::string quoteForLog(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const u8 byte = u8(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof(escaped), "\\x%02X", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
 
 void openSwitchLog() {
     std::u16string path;
@@ -35,7 +60,7 @@ void closeSwitchLog() {
 std::string switchLogLine(const char* page) {
     std::string line = std::string("page ") + page;
     if (std::strcmp(page, "Results") == 0) {
-        line += " song=\"" + osWideToUtf8(songDisplayName(uiVariable(UIVAR_SELECTED_SONG_INDEX)).c_str()) + "\"";
+        line += " song=" + quoteForLog(osWideToUtf8(songDisplayName(uiVariable(UIVAR_SELECTED_SONG_INDEX)).c_str()));
         line += " difficulty=" + std::to_string(currentDifficulty());
         line += " score=" + std::to_string(shownScore(g_aPlayerState[0]));
     }

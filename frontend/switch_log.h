@@ -2,6 +2,7 @@
 // and, for "Results", the song, the difficulty and the score shown (the play's stored score / 11):
 //   page TitleMenu
 //   page Results song="Artist - Title" difficulty=2 score=12345
+// (a quoted text escapes '"', '\' and control characters, so every line stays one line),
 // and one more line, once, after the first frame showing the title page has been presented, with
 // the monotonic clock's nanoseconds at that moment (CLOCK_MONOTONIC, comparable across processes):
 //   presented TitleMenu at_ns=123456789
@@ -9,6 +10,8 @@
 
 #include <string>
 
+// The text in double quotes: '"' and '\' after a '\', control characters as \n, \r, \t or \xHH.
+std::string quoteForLog(const std::string& text);
 // Opens the log under the user-data directory (nothing when the log manager does not run).
 void openSwitchLog();
 void closeSwitchLog();

@@ -3,15 +3,32 @@
 #include "core/digest.h"
 #include "core/directories.h"
 #include "core/file_layer.h"
+#include "platform/os/os.h"
 #include "platform/os/rename.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
 u32 s_uDamagedFiles = 0;
+u32 s_uWriteFailedFiles = 0;
 
 }  // namespace
+
+u32 libraryWriteFailedFlags() { return s_uWriteFailedFiles; }
+
+bool noteLibraryWrite(u32 flag, bool written, u32 osError) {
+    if (written) {
+        s_uWriteFailedFiles &= ~flag;
+        return true;
+    }
+    s_uWriteFailedFiles |= flag;
+    std::fprintf(stderr, "velodrix: the %s could not be written (%s); the previous file is kept and the next save tries again\n",
+                 flag == E_DAMAGED_USER_SAVE ? "save" : "game data", osErrorText(osError).c_str());
+    return false;
+}
 
 u32 libraryDamagedFileFlags() { return s_uDamagedFiles; }
 void noteLibraryDamagedFile(u32 flag) { s_uDamagedFiles |= flag; }
@@ -41,9 +58,20 @@ EDataFileRead readDataFile(const std::u16string& path, u32 trailerValue, std::ve
     return E_DATAFILE_READ_OK;
 }
 
+std::u16string dataFileSetAsideName(const std::u16string& path, u32 n) {
+    std::u16string name = path + DATA_FILE_SET_ASIDE_SUFFIX;
+    if (n == 0) return name;
+    for (char c : "." + std::to_string(n)) name += char16_t(c);
+    return name;
+}
+
 bool setDataFileAside(const std::u16string& path) {
-    const std::u16string aside = path + DATA_FILE_SET_ASIDE_SUFFIX;
-    return osRenameFileW(path.c_str(), aside.c_str());
+    for (u32 n = 0; n < DATA_FILE_SET_ASIDE_LIMIT; ++n) {
+        const std::u16string aside = dataFileSetAsideName(path, n);
+        if (osRenameFileNoReplaceW(path.c_str(), aside.c_str())) return true;
+        if (osLastError() != E_OSERR_ALREADY_EXISTS) return false;
+    }
+    return false;
 }
 
 bool writeDataFile(const std::u16string& path, const std::vector<u8>& content, u32 trailerValue) {

@@ -4,6 +4,7 @@
 #include "core/file_layer.h"
 #include "library/data_file.h"
 #include "library/save_bytes.h"
+#include "platform/os/os.h"
 
 #include <algorithm>
 #include <cctype>
@@ -88,7 +89,8 @@ s32 readGameDataFile() {
 s32 writeGameDataFile() {
     std::u16string path;
     if (!buildUserDataPath(GAME_DATA_RELATIVE_PATH, &path)) return 0;
-    return writeDataFile(path, encodeGameData(), GAME_DATA_TRAILER_VALUE) ? 1 : 0;
+    const bool written = writeDataFile(path, encodeGameData(), GAME_DATA_TRAILER_VALUE);
+    return noteLibraryWrite(E_DAMAGED_GAME_DATA, written, written ? 0 : osLastError()) ? 1 : 0;
 }
 
 bool addGameDataMusicFolder(const std::u16string& folder) {

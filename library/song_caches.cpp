@@ -6,8 +6,7 @@
 s32 loadSongCaches(SSongRecord* record) {
     if (!record || record->path.empty() || record->state == E_SONGSTATE_FAILED) return 0;
     if (!fileExistsW(record->path.c_str())) {
-        record->state = E_SONGSTATE_FAILED;
-        record->failure = E_SONGFAIL_CANNOT_OPEN;
+        record->missing = true;
         return 0;
     }
     return 1;

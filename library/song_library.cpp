@@ -5,6 +5,7 @@
 #include "platform/os/os.h"
 #include "render/scene_inputs.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -34,7 +35,8 @@ void setDefaults(SSongLibrary* library) {
 }  // namespace
 
 void makeSongIdentity(const std::u16string& path, u64 fileSize, SSongIdentity* out) {
-    std::string bytes = osWideToUtf8(path.c_str());
+    // The path's own bytes, so that names that differ only in bytes that are not UTF-8 differ.
+    std::string bytes = osSystemPathW(path.c_str());
     for (char& c : bytes) {
         if (c == '/') c = '\\';
     }
@@ -49,11 +51,42 @@ SSongRecord makeSongRecord(const std::u16string& path, u64 fileSize) {
     song.fileSize = fileSize;
     song.state = E_SONGSTATE_PENDING;
     song.failure = E_SONGFAIL_NONE;
-    u32 seed = 0;
-    std::memcpy(&seed, song.identity.bytes, sizeof(seed));
-    song.randomState = SRandObjState{1, seed, 0};
-    for (f32& scale : song.scoreScale) scale = 1.0f;
+    clearSongProgress(&song);
     return song;
+}
+
+void clearSongProgress(SSongRecord* song) {
+    u32 seed = 0;
+    std::memcpy(&seed, song->identity.bytes, sizeof(seed));
+    song->randomState = SRandObjState{1, seed, 0};
+    for (f32& scale : song->scoreScale) scale = 1.0f;
+    song->progressValue = 0.0f;
+    std::memset(song->progressThresholds, 0, sizeof(song->progressThresholds));
+    std::memset(song->scoreTargets, 0, sizeof(song->scoreTargets));
+    std::memset(song->bestScores, 0, sizeof(song->bestScores));
+}
+
+void copySongProgress(const SSongRecord& from, SSongRecord* to) {
+    to->randomState = from.randomState;
+    std::memcpy(to->scoreScale, from.scoreScale, sizeof(to->scoreScale));
+    to->progressValue = from.progressValue;
+    std::memcpy(to->progressThresholds, from.progressThresholds, sizeof(to->progressThresholds));
+    std::memcpy(to->scoreTargets, from.scoreTargets, sizeof(to->scoreTargets));
+    std::memcpy(to->bestScores, from.bestScores, sizeof(to->bestScores));
+}
+
+SSongAudioIdentity getSongAudioIdentity(const SSongRecord& song) {
+    return {song.duration, song.sampleRate, song.levelSpawnTargets, &song.fingerprint};
+}
+
+bool isSameSongAudio(const SSongAudioIdentity& a, const SSongAudioIdentity& b) {
+    if (!(std::fabs(a.duration - b.duration) <= SONG_SAME_AUDIO_DURATION_TOLERANCE)) return false;
+    if (a.sampleRate != b.sampleRate) return false;
+    for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
+        if (a.levelSpawnTargets[level] != b.levelSpawnTargets[level]) return false;
+    }
+    if (a.fingerprint->empty() || b.fingerprint->empty()) return true;
+    return *a.fingerprint == *b.fingerprint;
 }
 
 SSongNameTags getSongNameTags(const SSongRecord& song) {

@@ -9,6 +9,7 @@
 #include "world/play/song_names.h"
 
 #include <string>
+#include <vector>
 
 enum ESongAnalysisState : u32 {
     E_SONGSTATE_PENDING = 0,    // found, not analysed yet
@@ -53,7 +54,23 @@ struct SSongRecord {
     s32 scoreTargets[DIFFICULTY_LEVEL_COUNT][2];
 
     s32 bestScores[DIFFICULTY_LEVEL_COUNT];  // stored points; 0 before the first play
+
+    // The song's audio fingerprint as its analysis enciphered it (song_fingerprint.h); empty
+    // before the analysis and for records of saves that did not keep it. With the duration,
+    // the rate and the level spawn targets it tells the same music under another name or tags.
+    std::vector<u8> fingerprint;
+
+    // Not saved: what the scan found this run.
+    bool missing;             // the last whole walk of the folders did not find the file
+    u32 lastWalk;             // the walk that last found it
+    // The file at the path changed: what the player earned stays only when the analysis finds
+    // the same music in it.
+    bool progressToConfirm;
 };
+
+constexpr u32 SONG_FINGERPRINT_MAX_BYTES = 128;
+// Durations of one song's analyses differ by less than this whatever its tags.
+constexpr f32 SONG_SAME_AUDIO_DURATION_TOLERANCE = 0.05f;
 
 // A new record for the file: pending, its identity made from the path and size, score scale 1,
 // its wave generator state seeded from the identity.
@@ -65,5 +82,22 @@ void makeSongIdentity(const std::u16string& path, u64 fileSize, SSongIdentity* o
 // The song's path and tags as the display-name functions take them (song_names.h): an empty
 // tag is null there. Valid while the record is unchanged.
 SSongNameTags getSongNameTags(const SSongRecord& song);
-// A song may be chosen for play once analysed.
-inline bool isSongPlayable(const SSongRecord& song) { return song.state == E_SONGSTATE_READY; }
+// A song may be chosen for play once analysed, while its file is there.
+inline bool isSongPlayable(const SSongRecord& song) { return song.state == E_SONGSTATE_READY && !song.missing; }
+
+// What an analysis found of a song's music: enough to tell the same music at another path.
+struct SSongAudioIdentity {
+    f32 duration;
+    f32 sampleRate;
+    const s32* levelSpawnTargets;  // DIFFICULTY_LEVEL_COUNT of them
+    const std::vector<u8>* fingerprint;
+};
+SSongAudioIdentity getSongAudioIdentity(const SSongRecord& song);
+// True when both are analyses of the same music: equal rates, level spawn targets and (when
+// both have one) fingerprints, and durations within SONG_SAME_AUDIO_DURATION_TOLERANCE.
+bool isSameSongAudio(const SSongAudioIdentity& a, const SSongAudioIdentity& b);
+
+// What the player earned with a song: the best scores and the score fields the first play
+// settled (with the wave generator state). Copied whole, or set back to a new record's.
+void copySongProgress(const SSongRecord& from, SSongRecord* to);
+void clearSongProgress(SSongRecord* song);

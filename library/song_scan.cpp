@@ -8,6 +8,7 @@
 #include "platform/os/os.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -40,8 +41,11 @@ struct SScanShared {
 
 SScanShared s_shared;
 std::atomic<bool> s_busy{false};
+// Set while an analysis runs: only an analysis uses the global analysis state that play needs.
+std::atomic<bool> s_analysing{false};
 ClEvent s_wake(false, false);
 ClEvent s_idle(true, true);
+ClEvent s_ended(true, false);
 ClThread s_thread;
 SSpawnBarRange s_ranges[DIFFICULTY_LEVEL_COUNT];
 
@@ -50,6 +54,8 @@ bool s_started = false;
 bool s_paused = true;
 bool s_walkRequested = false;
 bool s_walking = false;
+// Counts the walks issued; a record found by the current one carries its number.
+u32 s_walkNumber = 0;
 
 bool handOverFound(std::vector<SScanFoundSong>* batch, void*) {
     critSectionEnter(s_shared.lock);
@@ -86,8 +92,9 @@ void scanThreadMain(void*) {
             SScanAnalysedSong result;
             analyseSongInBackground(path, identity, s_ranges, &result);
             critSectionEnter(s_shared.lock);
-            s_shared.analysed.push_back(result);
+            s_shared.analysed.push_back(std::move(result));
             critSectionLeave(s_shared.lock);
+            s_analysing = false;
         }
         critSectionEnter(s_shared.lock);
         s_shared.request = E_SCANREQ_NONE;
@@ -97,15 +104,22 @@ void scanThreadMain(void*) {
     }
     s_busy = false;
     s_idle.set();
+    s_ended.set();
 }
 
 void issue(u32 request) {
     s_busy = true;
+    s_analysing = request == E_SCANREQ_ANALYSE;
     s_idle.reset();
     critSectionEnter(s_shared.lock);
     s_shared.request = request;
     critSectionLeave(s_shared.lock);
     s_wake.set();
+}
+
+void replaceBossPendingIdentity(const SSongIdentity& from, const SSongIdentity& to) {
+    u32* pending = g_SongLibrary.boss.pendingIdentity;
+    if (std::memcmp(pending, from.bytes, SONG_IDENTITY_BYTES) == 0) std::memcpy(pending, to.bytes, SONG_IDENTITY_BYTES);
 }
 
 void takeFoundSong(SScanFoundSong& found) {
@@ -114,27 +128,89 @@ void takeFoundSong(SScanFoundSong& found) {
         g_SongLibrary.songs.push_back(makeSongRecord(found.path, found.size));
         song = &g_SongLibrary.songs.back();
     } else if (song->fileSize != found.size && song->state != E_SONGSTATE_ANALYSING) {
-        // Another file now has the path: a new song, with nothing of the old one kept.
-        *song = makeSongRecord(found.path, found.size);
+        // The file at the path changed (its tags were rewritten, or another song took its
+        // name): it is analysed again as a new file, and what the player earned stays only when
+        // the analysis finds the same music (takeAnalysedSong).
+        const SSongIdentity previous = song->identity;
+        makeSongIdentity(found.path, found.size, &song->identity);
+        replaceBossPendingIdentity(previous, song->identity);
+        song->fileSize = found.size;
+        if (song->state == E_SONGSTATE_READY) song->progressToConfirm = true;
+        song->state = E_SONGSTATE_PENDING;
+        song->failure = E_SONGFAIL_NONE;
     }
+    if (found.failure != E_SONGFAIL_NONE && song->state != E_SONGSTATE_ANALYSING) {
+        song->state = E_SONGSTATE_FAILED;
+        song->failure = found.failure;
+    } else if (song->state == E_SONGSTATE_FAILED && song->failure == E_SONGFAIL_CANNOT_OPEN) {
+        // It could not be opened before and can now: analysed again.
+        song->state = E_SONGSTATE_PENDING;
+        song->failure = E_SONGFAIL_NONE;
+    }
+    song->missing = false;
+    song->lastWalk = s_walkNumber;
     song->title = std::move(found.tags.title);
     song->artist = std::move(found.tags.artist);
     song->album = std::move(found.tags.album);
 }
 
-void takeAnalysedSong(const SScanAnalysedSong& analysed) {
+bool hasBestScore(const SSongRecord& song) {
+    for (s32 best : song.bestScores) {
+        if (best > 0) return true;
+    }
+    return false;
+}
+
+// A song found at a new path whose music is that of a record whose file has gone (the file was
+// renamed or moved): the old record takes the new file, keeping what the player earned, and the
+// new record goes. The old record keeps its place in the list.
+void followMovedSong(size_t index) {
+    std::vector<SSongRecord>& songs = g_SongLibrary.songs;
+    SSongRecord& found = songs[index];
+    if (found.state != E_SONGSTATE_READY || hasBestScore(found)) return;
+    const SSongAudioIdentity audio = getSongAudioIdentity(found);
+    for (size_t i = 0; i < songs.size(); ++i) {
+        SSongRecord& old = songs[i];
+        if (i == index || !old.missing || old.state != E_SONGSTATE_READY) continue;
+        if (!isSameSongAudio(getSongAudioIdentity(old), audio)) continue;
+        replaceBossPendingIdentity(old.identity, found.identity);
+        copySongProgress(old, &found);
+        old = std::move(found);
+        songs.erase(songs.begin() + std::ptrdiff_t(index));
+        return;
+    }
+}
+
+void takeAnalysedSong(SScanAnalysedSong& analysed) {
     SSongRecord* song = findSongByIdentity(analysed.identity);
     if (!song) return;
     song->state = analysed.state;
     song->failure = analysed.failure;
+    // A failed analysis tells nothing of the music: what an earlier one found is kept, and so is
+    // the progress still to be confirmed (the file may be mended).
+    if (analysed.state != E_SONGSTATE_READY) return;
+    if (song->progressToConfirm) {
+        const SSongAudioIdentity now = {analysed.duration, analysed.sampleRate, analysed.levelSpawnTargets,
+                                        &analysed.fingerprint};
+        // Another song now has the path: nothing of the old one is kept.
+        if (!isSameSongAudio(getSongAudioIdentity(*song), now)) clearSongProgress(song);
+        song->progressToConfirm = false;
+    }
     song->duration = analysed.duration;
     song->sampleRate = analysed.sampleRate;
     std::memcpy(song->levelSpawnTargets, analysed.levelSpawnTargets, sizeof(song->levelSpawnTargets));
+    song->fingerprint = std::move(analysed.fingerprint);
+    followMovedSong(size_t(song - g_SongLibrary.songs.data()));
+}
+
+// After a whole walk: a record it did not find has lost its file.
+void markMissingSongs() {
+    for (SSongRecord& song : g_SongLibrary.songs) song.missing = song.lastWalk != s_walkNumber;
 }
 
 SSongRecord* firstPendingSong() {
     for (SSongRecord& song : g_SongLibrary.songs) {
-        if (song.state == E_SONGSTATE_PENDING) return &song;
+        if (song.state == E_SONGSTATE_PENDING && !song.missing) return &song;
     }
     return nullptr;
 }
@@ -154,7 +230,9 @@ void startSongScanWithRanges(const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT]
     s_shared.stop = false;
     s_shared.request = E_SCANREQ_NONE;
     s_busy = false;
+    s_analysing = false;
     s_idle.set();
+    s_ended.reset();
     s_paused = true;
     s_walkRequested = true;
     s_walking = false;
@@ -171,6 +249,16 @@ void stopSongScan() {
     s_shared.stop = true;
     critSectionLeave(s_shared.lock);
     s_wake.set();
+    if (s_ended.wait(SONG_SCAN_STOP_LIMIT_MS) != E_OSWAIT_SIGNALLED) {
+        // Held in a system call (a stalled mount): it is left to the process's exit, with the
+        // state it shares.
+        std::fprintf(stderr, "velodrix: the song scan did not stop; it is left running\n");
+        s_thread.detach();
+        s_shared.lock = nullptr;
+        s_started = false;
+        s_walking = false;
+        return;
+    }
     s_thread.join();
     critSectionDestroy(s_shared.lock);
     s_shared = SScanShared{};
@@ -194,7 +282,8 @@ void songScanTick() {
     critSectionLeave(s_shared.lock);
 
     for (SScanFoundSong& song : found) takeFoundSong(song);
-    for (const SScanAnalysedSong& song : analysed) takeAnalysedSong(song);
+    for (SScanAnalysedSong& song : analysed) takeAnalysedSong(song);
+    if (walkDone && !walkWasCut) markMissingSongs();
     if (walkDone) s_walking = false;
     if (walkWasCut) s_walkRequested = true;
 
@@ -202,6 +291,7 @@ void songScanTick() {
     if (s_walkRequested) {
         s_walkRequested = false;
         s_walking = true;
+        ++s_walkNumber;
         std::vector<std::u16string> folders = collectScanFolders();
         critSectionEnter(s_shared.lock);
         s_shared.walkFolders = std::move(folders);
@@ -220,8 +310,17 @@ void songScanTick() {
     issue(E_SCANREQ_ANALYSE);
 }
 
-void waitForSongScanIdle() {
-    while (s_busy) s_idle.wait(IDLE_WAIT_MS, true);
+bool waitForSongScanIdle() {
+    const u32 start = osTickCount();
+    while (s_busy) {
+        if (osTerminationRequested()) break;
+        // A walk cut by the pause ends after its folder and shares nothing play needs: only an
+        // analysis is waited for to the limit.
+        const u32 limit = s_analysing ? SONG_SCAN_IDLE_LIMIT_MS : SONG_SCAN_WALK_WAIT_MS;
+        if (osTickCount() - start >= limit) break;
+        s_idle.wait(IDLE_WAIT_MS, true);
+    }
+    return !s_analysing;
 }
 
 void pauseSongScanRequests() {

@@ -21,17 +21,31 @@
 void startSongScan();
 // The same with the ranges given.
 void startSongScanWithRanges(const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT]);
-// Asks the thread to stop, waits for it (a song being analysed is finished first) and drops
-// what it left in the queue. Nothing happens when it does not run.
+// Asks the thread to stop, waits for it (a song being analysed is finished first; at most
+// SONG_SCAN_STOP_LIMIT_MS) and drops what it left in the queue. Nothing happens when it does not
+// run.
 void stopSongScan();
 
 // Once per frame from the tick: takes the thread's findings into the library, then issues the
 // next request unless requests are paused or one is running: a walk when one is asked for,
 // else the first pending song's analysis. Nothing is issued before the codec registry is ready.
+//
+// A record is matched by its path; when the file at a path changed, its analysis decides
+// whether the record's progress stays (the same music with other tags) or goes (another song).
+// A whole walk marks the records it did not find as missing; a song analysed at a new path whose
+// music is that of a missing record (renamed or moved) continues that record.
 void songScanTick();
 
-// Sleeps 16 ms at a time (alertably) while a request runs.
-void waitForSongScanIdle();
+// How long the main thread waits for the scan: an analysis, a walk cut by a pause, and the
+// thread's end at stopSongScan (a thread held in a system call is then left running).
+constexpr u32 SONG_SCAN_IDLE_LIMIT_MS = 30000;
+constexpr u32 SONG_SCAN_WALK_WAIT_MS = 2000;
+constexpr u32 SONG_SCAN_STOP_LIMIT_MS = 10000;
+
+// Sleeps 16 ms at a time (alertably) while a request runs: an analysis for at most
+// SONG_SCAN_IDLE_LIMIT_MS, a walk for at most SONG_SCAN_WALK_WAIT_MS, and not at all once
+// termination is asked for. True when no analysis runs (the analysis state is free for play).
+bool waitForSongScanIdle();
 // Stop and allow the tick's requests. An analysis already running goes on to its end; a walk
 // stops after the folder it is in and is asked for again, so that play need not wait for a
 // walk of a large music folder.

@@ -1,6 +1,7 @@
 #include "library/song_scan_work.h"
 
 #include "audio/analysis/beat_cache.h"
+#include "audio/analysis/song_fingerprint.h"
 #include "audio/decode/codec_registry.h"
 #include "audio/decode/decode_thread.h"
 #include "audio/play/beat_events.h"
@@ -8,52 +9,88 @@
 #include "library/song_record.h"
 #include "platform/os/os.h"
 
+#include <cstdio>
+#include <set>
+#include <utility>
+
 namespace {
 
 // The decode thread's pause between passes while the scan analyses: the analysis waits on it.
 constexpr u32 ANALYSIS_DECODE_INTERVAL_MS = 1;
 
-bool isSongFile(const std::u16string& path, u64* outSize) {
+void logScanLine(const char* text) { std::fprintf(stderr, "velodrix: song scan: %s\n", text); }
+
+// The device and inode of what the walk has taken already.
+using SeenSet = std::set<std::pair<u64, u64>>;
+
+bool hasSongExtension(const std::u16string& path) {
     s32 format = E_CODECFORMAT_NONE;
     if (!findCodecFormatForPath(path.c_str(), &format) || format == E_CODECFORMAT_NONE) return false;
-    if (isCodecDisabledForPath(path.c_str())) return false;
+    return !isCodecDisabledForPath(path.c_str());
+}
+
+// Opens the file (never waiting: only a regular file opens) to tell whether it can be read.
+bool canOpen(const std::u16string& path) {
     fileSystemLockEnter();
     SOsFile* file = osFileOpenW(path.c_str(), E_OSFILE_READ_EXISTING);
     fileSystemLockLeave();
     if (!file) return false;
-    uint64_t size = 0;
-    const bool sized = osFileGetSize(file, &size);
     osFileClose(file);
-    *outSize = size;
-    return sized && size >= SONG_SCAN_MIN_FILE_BYTES;
+    return true;
+}
+
+struct SFolderEntry {
+    std::u16string name;
+    SOsFindData data;
+};
+
+// The folder's entries without "." and ".."; empty when it cannot be listed.
+std::vector<SFolderEntry> listFolder(const std::u16string& folder) {
+    std::vector<SFolderEntry> entries;
+    SOsFindData data;
+    const std::u16string pattern = folder + u"\\*";
+    SOsFind* find = osFindFirst(pattern.c_str(), &data);
+    if (!find) return entries;
+    do {
+        const std::u16string name(data.name);
+        if (name == u"." || name == u"..") continue;
+        entries.push_back({name, data});
+    } while (osFindNext(find, &data));
+    osFindClose(find);
+    return entries;
 }
 
 // False once the receiver wants no more.
-bool walkFolder(const std::u16string& folder, u32 depth, ScanFoundFn found, void* user) {
-    ClArray<SDirectoryEntry> entries;
-    const u32 status = listDirectoryW(&entries, folder.c_str(), E_FILEATTR_DIRECTORY | E_FILEATTR_FILE, true);
+bool walkFolder(const std::u16string& folder, u32 depth, SeenSet* seen, ScanFoundFn found, void* user) {
     std::vector<SScanFoundSong> batch;
     std::vector<std::u16string> subFolders;
-    if (status == E_FILESTATUS_OK) {
-        for (const SDirectoryEntry& entry : entries) {
-            std::u16string path = folder + u'\\' + entry.name;
-            if (path.size() >= FILE_PATH_LIMIT) continue;
-            if (entry.attributes & E_FILEATTR_DIRECTORY) {
-                subFolders.push_back(std::move(path));
-                continue;
-            }
-            SScanFoundSong song{std::move(path), 0, {}};
-            if (!isSongFile(song.path, &song.size)) continue;
-            readMusicTags(song.path.c_str(), &song.tags);
-            batch.push_back(std::move(song));
+    for (const SFolderEntry& entry : listFolder(folder)) {
+        std::u16string path = folder + u'\\' + entry.name;
+        if (path.size() >= FILE_PATH_LIMIT) continue;
+        const SOsFindData& data = entry.data;
+        if (data.attributes & E_OSATTR_SPECIAL) continue;
+        const bool known = data.device != 0 || data.inode != 0;
+        if (data.attributes & E_OSATTR_DIRECTORY) {
+            if (!known || seen->insert({data.device, data.inode}).second) subFolders.push_back(std::move(path));
+            continue;
         }
+        if (data.size < SONG_SCAN_MIN_FILE_BYTES || !hasSongExtension(path)) continue;
+        if (known && !seen->insert({data.device, data.inode}).second) continue;
+        SScanFoundSong song{std::move(path), data.size, {}, E_SONGFAIL_NONE};
+        if (canOpen(song.path)) {
+            readMusicTags(song.path.c_str(), &song.tags);
+        } else {
+            song.failure = E_SONGFAIL_CANNOT_OPEN;
+            logScanLine(("cannot open \"" + osWideToUtf8(osReadableText(song.path).c_str()) + "\": " +
+                         osErrorText(osLastError())).c_str());
+        }
+        batch.push_back(std::move(song));
     }
-    entries.release();
     // Called for every folder, even one with no songs, so that the receiver can stop the walk.
     if (!found(&batch, user)) return false;
     if (depth >= SONG_SCAN_MAX_FOLDER_DEPTH) return true;
     for (const std::u16string& sub : subFolders) {
-        if (!walkFolder(sub, depth + 1, found, user)) return false;
+        if (!walkFolder(sub, depth + 1, seen, found, user)) return false;
     }
     return true;
 }
@@ -67,8 +104,11 @@ s32 spawnTargetSum() {
 }  // namespace
 
 bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user) {
+    SeenSet seen;
     for (const std::u16string& folder : folders) {
-        if (!walkFolder(folder, 0, found, user)) return false;
+        u64 device = 0, inode = 0;
+        if (osPathIdentityW(folder.c_str(), &device, &inode) && !seen.insert({device, inode}).second) continue;
+        if (!walkFolder(folder, 0, &seen, found, user)) return false;
     }
     return true;
 }
@@ -94,6 +134,9 @@ void analyseSongInBackground(const std::u16string& path, const SSongIdentity& id
             computeSongFeaturesForRange(ranges[level]);
             out->levelSpawnTargets[level] = spawnTargetSum();
         }
+        u32 length = 0;
+        const u8* fingerprint = getSongFeatureBuffer(&length);
+        if (fingerprint && length <= SONG_FINGERPRINT_MAX_BYTES) out->fingerprint.assign(fingerprint, fingerprint + length);
     } else {
         out->state = E_SONGSTATE_FAILED;
         out->failure = result != E_SPECTRUM_RESULT_NONE ? u32(result) : u32(E_SONGFAIL_UNDECODABLE);

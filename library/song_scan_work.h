@@ -15,14 +15,14 @@
 // song needs in any format the game decodes (even 32 kbit/s MP3 takes 352 KiB), so ring tones,
 // sound effects and broken files are passed over without being opened.
 constexpr u64 SONG_SCAN_MIN_FILE_BYTES = 256 * 1024;
-// Folder levels walked below a music folder; links are followed, so a link to a parent folder
-// would otherwise never end.
+// Folder levels walked below a music folder. Links are followed, each real folder once.
 constexpr u32 SONG_SCAN_MAX_FOLDER_DEPTH = 16;
 
 struct SScanFoundSong {
     std::u16string path;
     u64 size;
     SMusicTags tags;
+    u32 failure;  // ESongFailure: E_SONGFAIL_CANNOT_OPEN when the file could not be opened
 };
 
 struct SScanAnalysedSong {
@@ -32,15 +32,19 @@ struct SScanAnalysedSong {
     f32 duration;
     f32 sampleRate;
     s32 levelSpawnTargets[DIFFICULTY_LEVEL_COUNT];
+    std::vector<u8> fingerprint;  // as the analysis enciphered it
 };
 
 // Hands over the songs of one folder (possibly none); the walk goes on while it answers true.
 using ScanFoundFn = bool (*)(std::vector<SScanFoundSong>* batch, void* user);
 
-// Walks each folder and its sub-folders for files whose extension a started decoder family
-// takes (and the player has not turned off) and that are at least SONG_SCAN_MIN_FILE_BYTES;
-// each folder's songs, with their tags, go to `found` in one batch. A folder that cannot be
-// listed (it vanished, or was never there) is passed over. False when `found` stopped the walk.
+// Walks each folder and its sub-folders for regular files whose extension a started decoder
+// family takes (and the player has not turned off) and that are at least
+// SONG_SCAN_MIN_FILE_BYTES; each folder's songs, with their tags, go to `found` in one batch. A
+// file that cannot be opened is handed over with its failure. Pipes, devices and sockets are
+// never opened; each real folder and file is taken once, however many links lead to it. A folder
+// that cannot be listed (it vanished, or was never there) is passed over. False when `found`
+// stopped the walk.
 bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user);
 
 // Analyses the song (spectral frames and beats, from their caches when present, writing them

@@ -7,9 +7,14 @@
 #include "library/song_library.h"
 #include "library/play_record_fill.h"
 
+#include "platform/os/os.h"
+
 #include <cmath>
 
 namespace {
+
+// Set when the save read was damaged and could not be set aside.
+bool s_damagedSaveInPlace = false;
 
 // A song record takes at least this many bytes: the fixed fields and four empty texts.
 constexpr u32 SONG_RECORD_MIN_BYTES = 32 + 4 * 4 + 8 + 4 * 4 + 6 * 4 + 3 * 4 + 6 * 4 + 4 + 12 * 4 + 12 * 4 + 6 * 4;
@@ -175,13 +180,19 @@ std::vector<u8> encodeUserSave() {
     }
     out.putU32(u32(library.songs.size()));
     for (const SSongRecord& song : library.songs) putSong(out, song);
+    for (const SSongRecord& song : library.songs) {
+        out.putU32(u32(song.fingerprint.size()));
+        if (!song.fingerprint.empty()) out.putBytes(song.fingerprint.data(), u32(song.fingerprint.size()));
+    }
     out.putU32(library.shownTips);
     return out.bytes();
 }
 
 bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
     ClByteReader in(content.data(), u32(content.size()));
-    if (in.getU32() != USER_SAVE_MAGIC || in.getU32() != USER_SAVE_VERSION) return false;
+    if (in.getU32() != USER_SAVE_MAGIC) return false;
+    const u32 version = in.getU32();
+    if (version < USER_SAVE_FIRST_VERSION || version > USER_SAVE_VERSION) return false;
     SSavedOptions options = g_SavedOptions;
     SSongLibrary library = g_SongLibrary;
     bool valid = getOptions(in, &options);
@@ -200,6 +211,14 @@ bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
     }
     library.songs.resize(in.getCount(SONG_RECORD_MIN_BYTES));
     for (SSongRecord& song : library.songs) valid = getSong(in, &song) && valid;
+    if (version >= 2) {
+        for (SSongRecord& song : library.songs) {
+            const u32 length = in.getU32();
+            if (length > SONG_FINGERPRINT_MAX_BYTES) return false;
+            song.fingerprint.resize(length);
+            if (length > 0) in.getBytes(song.fingerprint.data(), length);
+        }
+    }
     // Saves written before the tips were kept end here.
     library.shownTips = 0;
     if (!in.failed() && !in.finishedCleanly()) library.shownTips = in.getU32();
@@ -214,18 +233,29 @@ s32 saveRead(u32 withOptions) {
     if (!buildUserDataPath(USER_SAVE_RELATIVE_PATH, &path)) return 0;
     std::vector<u8> content;
     const EDataFileRead read = readDataFile(path, USER_SAVE_TRAILER_VALUE, &content);
-    if (read == E_DATAFILE_READ_MISSING) return 0;
+    if (read == E_DATAFILE_READ_MISSING) {
+        s_damagedSaveInPlace = false;
+        return 0;
+    }
     if (read != E_DATAFILE_READ_OK || !decodeUserSave(content, withOptions != 0)) {
-        setDataFileAside(path);
+        // A damaged save that cannot be set aside is the only copy of the player's scores: no
+        // write may replace it until a later read sets it aside.
+        s_damagedSaveInPlace = !setDataFileAside(path);
         noteLibraryDamagedFile(E_DAMAGED_USER_SAVE);
         return 0;
     }
+    s_damagedSaveInPlace = false;
     publishBossProgress();
     return 1;
 }
 
 s32 saveWrite(u32) {
     std::u16string path;
-    if (!buildUserDataPath(USER_SAVE_RELATIVE_PATH, &path)) return 0;
-    return writeDataFile(path, encodeUserSave(), USER_SAVE_TRAILER_VALUE) ? 1 : 0;
+    if (!buildUserDataPath(USER_SAVE_RELATIVE_PATH, &path)) return noteLibraryWrite(E_DAMAGED_USER_SAVE, false, E_OSERR_INVALID_PARAMETER);
+    if (s_damagedSaveInPlace) {
+        noteLibraryWrite(E_DAMAGED_USER_SAVE, false, E_OSERR_ALREADY_EXISTS);
+        return 0;
+    }
+    const bool written = writeDataFile(path, encodeUserSave(), USER_SAVE_TRAILER_VALUE);
+    return noteLibraryWrite(E_DAMAGED_USER_SAVE, written, written ? 0 : osLastError()) ? 1 : 0;
 }

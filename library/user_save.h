@@ -14,9 +14,11 @@
 //   songs: count, then identity (32 bytes), path, title, artist, album (wide texts), file size
 //     (u64), state, failure, duration, rate, 6 level spawn targets, random state (3 words),
 //     6 score scales, progress value, 6 x 2 thresholds, 6 x 2 targets, 6 best scores
+//   from version 2 on, song audio: for each song in the same order, its fingerprint (a u32 count
+//     of at most SONG_FINGERPRINT_MAX_BYTES, then the bytes)
 //   tips: the once-only tips shown (u32, a bit each); absent from older saves, which read as none
 // Texts are a u32 count and their units (UTF-16 for wide texts). A file whose trailer, version,
-// counts or values do not hold is damaged.
+// counts or values do not hold is damaged. Every earlier version still reads.
 #pragma once
 
 #include "core/types.h"
@@ -24,7 +26,8 @@
 #include <vector>
 
 constexpr u32 USER_SAVE_MAGIC = 0x53555856u;  // "VXUS"
-constexpr u32 USER_SAVE_VERSION = 1;
+constexpr u32 USER_SAVE_VERSION = 2;
+constexpr u32 USER_SAVE_FIRST_VERSION = 1;
 constexpr u32 USER_SAVE_TRAILER_VALUE = 0x2F1A0E57u;
 constexpr const char* USER_SAVE_RELATIVE_PATH = "SAVEDATA\\USR-DATA";
 

@@ -15,18 +15,21 @@ std::vector<std::unique_ptr<SFontFace>> g_FontFaces;
 
 void SFontFace::addGlyph(const SFontGlyph& glyph) {
     const auto it = std::lower_bound(glyphs.begin(), glyphs.end(), glyph.code,
-                                     [](const SFontGlyph& g, char16_t code) { return g.code < code; });
+                                     [](const SFontGlyph& g, u32 code) { return g.code < code; });
     if (it != glyphs.end() && it->code == glyph.code) *it = glyph;
     else glyphs.insert(it, glyph);
 }
 
-const SFontGlyph* SFontFace::findGlyph(char16_t code) const {
-    for (const char16_t wanted : {code, fallbackCode}) {
-        const auto it = std::lower_bound(glyphs.begin(), glyphs.end(), wanted,
-                                         [](const SFontGlyph& g, char16_t c) { return g.code < c; });
-        if (wanted != 0 && it != glyphs.end() && it->code == wanted) return &*it;
-    }
-    return nullptr;
+const SFontGlyph* SFontFace::findOwnGlyph(u32 code) const {
+    if (code == 0) return nullptr;
+    const auto it = std::lower_bound(glyphs.begin(), glyphs.end(), code,
+                                     [](const SFontGlyph& g, u32 c) { return g.code < c; });
+    return it != glyphs.end() && it->code == code ? &*it : nullptr;
+}
+
+const SFontGlyph* SFontFace::findGlyph(u32 code) const {
+    if (const SFontGlyph* glyph = findOwnGlyph(code)) return glyph;
+    return findOwnGlyph(fallbackCode);
 }
 
 SFontFace* createFontFace(const char* name) {

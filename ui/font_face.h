@@ -17,7 +17,7 @@ class ClTexture;
 constexpr u32 FONT_FACE_NAME_LENGTH = 64;
 
 struct SFontGlyph {
-    char16_t code = 0;
+    u32 code = 0;  // a Unicode code point
     ClVec2 texMin;  // atlas coordinates, 0..1
     ClVec2 texMax;
     f32 width = 0.0f;
@@ -32,14 +32,20 @@ struct SFontFace {
     u32 nameHash = 0;
     ClTexture* texture = nullptr;  // the atlas; owned by the texture table
     f32 lineHeight = 0.0f;         // face pixels from one line's top to the next
-    // Drawn for a code the face lacks; 0 (or a code the face lacks too) draws nothing there.
-    char16_t fallbackCode = u'?';
+    // Drawn for a code neither the face nor its fallback face has; 0 (or a code the face lacks
+    // too) draws nothing there.
+    u32 fallbackCode = u'?';
     std::vector<SFontGlyph> glyphs;  // ascending by code
+    // The face the texts take the characters this one lacks from (scaled to this face's line
+    // height), or null; it has a texture of its own.
+    const SFontFace* fallbackFace = nullptr;
 
     // Inserts in code order; a code already present is replaced.
     void addGlyph(const SFontGlyph& glyph);
-    // The glyph of the code, else the fallback glyph, else null.
-    const SFontGlyph* findGlyph(char16_t code) const;
+    // The face's own glyph of the code, or null.
+    const SFontGlyph* findOwnGlyph(u32 code) const;
+    // The glyph of the code, else the fallback code's glyph, else null.
+    const SFontGlyph* findGlyph(u32 code) const;
 };
 
 // A new, empty face registered under the name; a name registered already is fatal.

@@ -75,7 +75,7 @@ bool readFontFile(const u8* bytes, u32 size, SFontFileImage* out, std::string* e
         return fail(error, "atlas size out of range");
     if (!std::isfinite(out->lineHeight) || out->lineHeight <= 0.0f || !std::isfinite(out->ascent))
         return fail(error, "line metrics out of range");
-    if (out->fallbackCode > 0xFFFF) return fail(error, "fallback code out of range");
+    if (out->fallbackCode > FONT_FILE_MAX_CODE) return fail(error, "fallback code out of range");
 
     out->glyphs.resize(count);
     for (u32 i = 0; i < count; ++i) {
@@ -89,7 +89,7 @@ bool readFontFile(const u8* bytes, u32 size, SFontFileImage* out, std::string* e
         g.offsetX = take<s16>(at + 12);
         g.offsetY = take<s16>(at + 14);
         g.advance = take<f32>(at + 16);
-        if (g.code > 0xFFFF || (i > 0 && g.code <= out->glyphs[i - 1].code))
+        if (g.code > FONT_FILE_MAX_CODE || (i > 0 && g.code <= out->glyphs[i - 1].code))
             return fail(error, "glyph codes out of order or range");
         if (u32(g.x) + g.width > out->atlasWidth || u32(g.y) + g.height > out->atlasHeight)
             return fail(error, "glyph outside its atlas");

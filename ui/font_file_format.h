@@ -8,7 +8,7 @@
 //   16  f32 line height (pixels from one line's top to the next), f32 ascent (line top to baseline)
 //   24  u32 fallback code (drawn for codes the face lacks; 0 for none)
 //   28  u32 glyph count (at most FONT_FILE_MAX_GLYPHS)
-//   32  glyphs, FONT_FILE_GLYPH_SIZE bytes each, codes strictly ascending and below 0x10000:
+//   32  glyphs, FONT_FILE_GLYPH_SIZE bytes each, codes (Unicode code points) strictly ascending:
 //       u32 code, u16 x, u16 y, u16 width, u16 height (the glyph's rectangle in the atlas),
 //       s16 offset x, s16 offset y (its top-left corner from the pen at the line's top),
 //       f32 advance (pixels the pen moves on)
@@ -20,10 +20,11 @@
 #include <string>
 #include <vector>
 
-constexpr u32 FONT_FILE_VERSION = 1;
+constexpr u32 FONT_FILE_VERSION = 2;
 constexpr u32 FONT_FILE_HEADER_SIZE = 32;
 constexpr u32 FONT_FILE_GLYPH_SIZE = 20;
-constexpr u32 FONT_FILE_MAX_GLYPHS = 4096;
+constexpr u32 FONT_FILE_MAX_GLYPHS = 16384;
+constexpr u32 FONT_FILE_MAX_CODE = 0x10FFFF;
 constexpr u32 FONT_ATLAS_MAX_SIDE = 4096;
 constexpr u32 FONT_FILE_DIGEST_VALUE = 0x544E4656u;  // "VFNT"
 

@@ -6,6 +6,7 @@
 #include "ui/font_face.h"
 #include "ui/font_file_format.h"
 
+#include <cstdio>
 #include <vector>
 
 bool loadFontFace(const char* name, std::string* error) {
@@ -34,12 +35,12 @@ bool loadFontFace(const char* name, std::string* error) {
     SFontFace* face = createFontFace(name);
     face->texture = atlas;
     face->lineHeight = image.lineHeight;
-    face->fallbackCode = char16_t(image.fallbackCode);
+    face->fallbackCode = image.fallbackCode;
     const f32 w = f32(image.atlasWidth);
     const f32 h = f32(image.atlasHeight);
     face->glyphs.reserve(image.glyphs.size());
     for (const SFontFileGlyph& g : image.glyphs) {
-        face->glyphs.push_back(SFontGlyph{char16_t(g.code),
+        face->glyphs.push_back(SFontGlyph{g.code,
                                           ClVec2(f32(g.x) / w, f32(g.y) / h),
                                           ClVec2(f32(g.x + g.width) / w, f32(g.y + g.height) / h),
                                           f32(g.width), f32(g.height), f32(g.offsetX), f32(g.offsetY), g.advance});
@@ -52,4 +53,11 @@ void loadStartupFontFaces() {
         std::string error;
         if (!loadFontFace(name, &error)) fatalErrorf("font face \"%s\": %s", name, error.c_str());
     }
+    std::string error;
+    if (!loadFontFace(FALLBACK_FONT_FACE, &error)) {
+        std::fprintf(stderr, "velodrix: font face \"%s\": %s\n", FALLBACK_FONT_FACE, error.c_str());
+        return;
+    }
+    const SFontFace* fallback = findFontFace(FALLBACK_FONT_FACE);
+    for (const char* name : STARTUP_FONT_FACES) findFontFace(name)->fallbackFace = fallback;
 }

@@ -19,10 +19,36 @@ namespace {
 
 constexpr u32 ALIGN_HORIZONTAL = E_ALIGN_LEFT | E_ALIGN_CENTRE | E_ALIGN_RIGHT;
 
+// The code point at c (a surrogate pair is one), moving c past it.
+u32 takeCodePoint(const char16_t*& c) {
+    const u32 unit = *c++;
+    if (unit >= 0xD800 && unit <= 0xDBFF && *c >= 0xDC00 && *c <= 0xDFFF) return 0x10000 + ((unit - 0xD800) << 10) + (*c++ - 0xDC00);
+    return unit;
+}
+
+// A character's glyph: the face's own; else its fallback face's, drawn at the scale that gives
+// it the face's line height; else the face's fallback code's.
+struct SPlacedGlyph {
+    const SFontGlyph* glyph;
+    f32 scale;
+    bool borrowed;
+};
+
+SPlacedGlyph placeGlyph(const SFontFace& face, u32 code) {
+    if (const SFontGlyph* own = face.findOwnGlyph(code)) return {own, 1.0f, false};
+    const SFontFace* other = face.fallbackFace;
+    if (other && other->texture && other->lineHeight > 0.0f) {
+        if (const SFontGlyph* borrowed = other->findOwnGlyph(code)) return {borrowed, face.lineHeight / other->lineHeight, true};
+    }
+    return {face.findGlyph(code), 1.0f, false};
+}
+
 f32 lineWidth(const SFontFace& face, const char16_t* line) {
     f32 width = 0.0f;
-    for (const char16_t* c = line; *c && *c != u'\n'; ++c)
-        if (const SFontGlyph* glyph = face.findGlyph(*c)) width += glyph->advance;
+    for (const char16_t* c = line; *c && *c != u'\n';) {
+        const SPlacedGlyph placed = placeGlyph(face, takeCodePoint(c));
+        if (placed.glyph) width += placed.glyph->advance * placed.scale;
+    }
     return width;
 }
 
@@ -34,9 +60,15 @@ f32 alignWithin(f32 extent, f32 size, u32 alignment, u32 low, u32 centre, u32 hi
     return 0.0f;
 }
 
+// The materials of a face and of its fallback face (null when it has none).
+struct SFaceMaterials {
+    const SMaterial* own;
+    const SMaterial* fallback;
+};
+
 // The glyphs of the text in a box whose top-left corner is at `corner` (pixels), k pixels per
 // face pixel; each character in its own colour when colours are given.
-void queueGlyphs(const SFontFace& face, const SMaterial* material, u32 layer, u32 colour, const char16_t* text,
+void queueGlyphs(const SFontFace& face, SFaceMaterials materials, u32 layer, u32 colour, const char16_t* text,
                  ClVec2 corner, ClVec2 box, f32 k, u32 alignment, const u32* colours = nullptr) {
     const ClVec2 size = measureText(face, text);
     f32 top = corner.y + alignWithin(box.y, size.y * k, alignment, E_ALIGN_TOP, E_ALIGN_MIDDLE, E_ALIGN_BOTTOM);
@@ -46,21 +78,25 @@ void queueGlyphs(const SFontFace& face, const SMaterial* material, u32 layer, u3
         pen = roundToNearest(pen);
         const f32 lineTop = roundToNearest(top);
         const char16_t* c = line;
-        for (; *c && *c != u'\n'; ++c) {
-            const SFontGlyph* glyph = face.findGlyph(*c);
+        while (*c && *c != u'\n') {
+            const char16_t* first = c;
+            const SPlacedGlyph placed = placeGlyph(face, takeCodePoint(c));
+            const SFontGlyph* glyph = placed.glyph;
             if (!glyph) continue;
-            if (glyph->width > 0.0f && glyph->height > 0.0f)
-                addSpriteQuadUV(layer, material, colours ? colours[c - text] : colour, pen + glyph->offsetX * k,
-                                lineTop + glyph->offsetY * k,
-                                glyph->width * k, glyph->height * k, glyph->texMin, glyph->texMax);
-            pen += glyph->advance * k;
+            const SMaterial* material = placed.borrowed ? materials.fallback : materials.own;
+            const f32 g = k * placed.scale;
+            if (glyph->width > 0.0f && glyph->height > 0.0f && material)
+                addSpriteQuadUV(layer, material, colours ? colours[first - text] : colour, pen + glyph->offsetX * g,
+                                lineTop + glyph->offsetY * g, glyph->width * g, glyph->height * g, glyph->texMin,
+                                glyph->texMax);
+            pen += glyph->advance * g;
         }
         if (!*c) break;
         line = c + 1;
     }
 }
 
-void queueTextWithShadow(const SFontFace& face, const SMaterial* material, u32 layer, u32 colour,
+void queueTextWithShadow(const SFontFace& face, SFaceMaterials material, u32 layer, u32 colour,
                          const char16_t* text, ClVec2 corner, ClVec2 box, f32 k, u32 alignment, u32 shadowColour,
                          f32 shadowOffset, const u32* colours) {
     if (shadowColour >> 24) {
@@ -68,6 +104,11 @@ void queueTextWithShadow(const SFontFace& face, const SMaterial* material, u32 l
         queueGlyphs(face, material, layer > 0 ? layer - 1 : 0, shadowColour, text, shadowCorner, box, k, alignment);
     }
     queueGlyphs(face, material, layer, colour, text, corner, box, k, alignment, colours);
+}
+
+const SMaterial* fallbackMaterial(const char* effect, const SFontFace& face) {
+    const SFontFace* other = face.fallbackFace;
+    return other && other->texture ? getMaterialForEffectAndTexture(effect, other->texture) : nullptr;
 }
 
 // Reused from call to call, so that tagged texts cost no allocation once the buffers are grown.
@@ -100,7 +141,8 @@ bool drawText(const STextStyle& style, u32 layer, u32 alignment, f32 x, f32 y, f
         text = g_taglessText.c_str();
         colours = g_tagColours.data();
     }
-    const SMaterial* material = getMaterialForEffectAndTexture(style.effect, face->texture);
+    const SFaceMaterials material = {getMaterialForEffectAndTexture(style.effect, face->texture),
+                                     fallbackMaterial(style.effect, *face)};
     const f32 k = scale * canvas->scale;
     const ClVec2 size = measureText(*face, text);
     const ClVec2 box(style.boxWidth > 0.0f ? style.boxWidth * canvas->scale : size.x * k,
@@ -143,6 +185,6 @@ bool drawTextAtWorldPosition(const ClCamera* camera, const ClVec3& position, con
     const SMaterial* material = second && plain->shader->hasTextureSlot(1)
                                     ? getMaterialForEffectAndTextures2(effect, face->texture, second)
                                     : getMaterialForEffectAndTexture(effect, face->texture);
-    queueGlyphs(*face, material, layer, colour, text, corner, box, k, alignment);
+    queueGlyphs(*face, {material, fallbackMaterial(effect, *face)}, layer, colour, text, corner, box, k, alignment);
     return true;
 }

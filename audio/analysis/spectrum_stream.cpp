@@ -78,6 +78,9 @@ u32 ClAnalysisJobSampleSource::pullSamples(void* destination, u32 bytes) {
 
 bool ClAnalysisJobSampleSource::sawDamage() { return codecJobSawDamage(g_SpectrumAnalysis.stream.job); }
 
+// A cut file whose decoder fails the job once everything that was there is delivered has not
+// failed here: like a stream that simply ends early, it is judged by what it delivered.
 bool ClAnalysisJobSampleSource::hasFailed() {
-    return isCodecJobFailed(getCodecJobState(g_SpectrumAnalysis.stream.job));
+    const ClCodecStreamInstance* job = g_SpectrumAnalysis.stream.job;
+    return isCodecJobFailed(getCodecJobState(job)) && !(job && job->endedBeforeDeclaredLength());
 }

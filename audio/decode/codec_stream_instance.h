@@ -175,6 +175,9 @@ public:
     // the decoder's total was an estimate that runs past the real end. Ring decoders answer
     // through the ring bound to the stream; others override it.
     virtual s32 isStreamDrained();
+    // True when the decoder failed the job because its stream ended before the length its header
+    // declared (a cut file), after delivering everything that was there. Read once the job failed.
+    virtual bool endedBeforeDeclaredLength() const { return false; }
 
     // Guards the ring, its read positions and buffer states. The label names the holder only.
     void lockCodecBuffers(const char* label);

@@ -50,6 +50,7 @@ public:
     s32 handleFMODReadCallback(void* data, u32 bytes) override;
     s32 gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination, u32 bytes,
                                        u32* outBytes) override;
+    bool endedBeforeDeclaredLength() const override { return m_endedShort != 0; }
 
     s32 attemptToFillFLACDataBuffers();
 

@@ -7,8 +7,10 @@ struct SRasterFont {
     f32 scale = 0.0f;
 };
 
-SRasterFont* rasterFontOpen(const u8* bytes, u32 size, f32 pixelHeight) {
-    if (!bytes || size < 12 || pixelHeight <= 0.0f) return nullptr;
+namespace {
+
+SRasterFont* openFont(const u8* bytes, u32 size, f32 pixels, bool perEm) {
+    if (!bytes || size < 12 || pixels <= 0.0f) return nullptr;
     const int offset = stbtt_GetFontOffsetForIndex(bytes, 0);
     if (offset < 0 || u32(offset) >= size) return nullptr;
     auto* font = new SRasterFont;
@@ -16,11 +18,21 @@ SRasterFont* rasterFontOpen(const u8* bytes, u32 size, f32 pixelHeight) {
         delete font;
         return nullptr;
     }
-    font->scale = stbtt_ScaleForPixelHeight(&font->info, pixelHeight);
+    font->scale = perEm ? stbtt_ScaleForMappingEmToPixels(&font->info, pixels) : stbtt_ScaleForPixelHeight(&font->info, pixels);
     return font;
 }
 
+}  // namespace
+
+SRasterFont* rasterFontOpen(const u8* bytes, u32 size, f32 pixelHeight) { return openFont(bytes, size, pixelHeight, false); }
+
+SRasterFont* rasterFontOpenEm(const u8* bytes, u32 size, f32 pixelsPerEm) { return openFont(bytes, size, pixelsPerEm, true); }
+
 void rasterFontClose(SRasterFont* font) { delete font; }
+
+f32 rasterFontPixelsPerEm(const SRasterFont* font) {
+    return font->scale / stbtt_ScaleForMappingEmToPixels(&font->info, 1.0f);
+}
 
 void rasterFontMetrics(const SRasterFont* font, f32* ascent, f32* descent, f32* lineGap) {
     int a = 0, d = 0, g = 0;

@@ -23,7 +23,12 @@ struct SRasterGlyph {
 // The font in the bytes, sized so that ascent - descent spans pixelHeight pixels. The bytes must
 // outlive the font. Null when they hold no TrueType font.
 SRasterFont* rasterFontOpen(const u8* bytes, u32 size, f32 pixelHeight);
+// The same, sized so that one em spans pixelsPerEm pixels: fonts whose ascent and descent differ
+// draw their letters at one size.
+SRasterFont* rasterFontOpenEm(const u8* bytes, u32 size, f32 pixelsPerEm);
 void rasterFontClose(SRasterFont* font);
+// Pixels one em spans at the font's size.
+f32 rasterFontPixelsPerEm(const SRasterFont* font);
 
 // Pixels above and below the baseline (descent negative) and the gap between lines.
 void rasterFontMetrics(const SRasterFont* font, f32* ascent, f32* descent, f32* lineGap);

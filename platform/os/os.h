@@ -126,6 +126,9 @@ public:
 
     bool start(OsThreadRoutine routine, void* argument);
     void join();
+    // Lets a thread that cannot be stopped (held in a system call) run on alone; the process's
+    // exit ends it.
+    void detach();
     bool isRunning() const { return m_thread.joinable(); }
 
 private:
@@ -143,7 +146,10 @@ enum EOsFileOpen {
     E_OSFILE_READWRITE_EXISTING, // read and write; the file must exist
 };
 
-// Null on failure; osLastError() then says why.
+// Null on failure; osLastError() then says why. Only a regular file opens, and the open never
+// waits (a named pipe or a device is refused with E_OSERR_NOT_A_FILE). Opening for writing sets
+// SIGXFSZ aside for the whole process: a write past a file-size limit then fails (EFBIG) instead
+// of ending the program.
 SOsFile* osFileOpen(const char* path, EOsFileOpen mode);
 SOsFile* osFileOpenW(const char16_t* path, EOsFileOpen mode);
 // False when the system reports a failure (the file is released all the same).
@@ -191,6 +197,7 @@ enum EOsFileAttribute : uint32_t {
     E_OSATTR_HIDDEN = 4,
     E_OSATTR_SYSTEM = 8,  // never set here
     E_OSATTR_FILE = 16,   // a directory never has it
+    E_OSATTR_SPECIAL = 32,  // a pipe, a device or a socket: never E_OSATTR_FILE
 };
 
 constexpr int OS_FIND_NAME_LENGTH = 260;
@@ -198,6 +205,9 @@ constexpr int OS_FIND_NAME_LENGTH = 260;
 struct SOsFindData {
     uint32_t attributes;
     uint64_t size;
+    // Which object the entry is (links followed): equal pairs are the same file or folder.
+    uint64_t device;
+    uint64_t inode;
     char16_t name[OS_FIND_NAME_LENGTH];  // NUL-terminated; longer names are cut
 };
 
@@ -206,10 +216,13 @@ struct SOsFind;
 // The pattern is a directory, '\', and a name pattern with '*' and '?' (matched without
 // regard to case), such as "/home/ann/Music\*" or "Songs\*.mp3". Null when the directory cannot be
 // searched or nothing matches; osLastError() then tells which (E_OSERR_NO_MORE_FILES for an
-// empty result). Like the system's own search, "." and ".." are listed.
+// empty result). Like the system's own search, "." and ".." are listed. Every name is listed,
+// in its game form (osNameToWide), whatever its bytes.
 SOsFind* osFindFirst(const char16_t* pattern, SOsFindData* out);
 bool osFindNext(SOsFind* find, SOsFindData* out);
 void osFindClose(SOsFind* find);
+// The device and inode of what the path names (links followed). False when it cannot be read.
+bool osPathIdentityW(const char16_t* path, uint64_t* outDevice, uint64_t* outInode);
 
 // ---------------------------------------------------------------------------------------------
 // Errors
@@ -222,7 +235,9 @@ enum EOsError : uint32_t {
     E_OSERR_NO_MORE_FILES = 18,
     E_OSERR_READ_FAULT = 30,
     E_OSERR_HANDLE_EOF = 38,
+    E_OSERR_ALREADY_EXISTS = 183,
     E_OSERR_INVALID_PARAMETER = 87,
+    E_OSERR_NOT_A_FILE = 999,  // a pipe, a device or a socket where a regular file was asked for
     E_OSERR_OTHER = 1000,
 };
 
@@ -237,9 +252,17 @@ std::string osErrorText(uint32_t error);
 
 // UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
 std::string osWideToUtf8(const char16_t* text);
+// A name from the system (bytes, any of them) in the game's UTF-16 form, losslessly: valid UTF-8
+// is converted, and each byte that is not part of it, and each '\' (the game's separator), is
+// kept as the unpaired surrogate U+DC00 + byte, which osSystemPathW turns back into the byte.
+std::u16string osNameToWide(const char* bytes);
+// A game text as a player reads it: the kept bytes of osNameToWide become '\' (for a kept
+// separator) or U+FFFD, any other unpaired surrogate U+FFFD, and control characters spaces.
+std::u16string osReadableText(const std::u16string& text);
 // UTF-8 to UTF-16; false (and an empty result) on invalid input.
 bool osUtf8ToWide(const char* text, std::u16string* out);
-// A game path as the system takes it: '\' becomes '/'.
+// A game path as the system takes it: '\' becomes '/', and the bytes osNameToWide kept come
+// back as they were.
 std::string osSystemPath(const char* path);
 std::string osSystemPathW(const char16_t* path);
 // The game path made absolute against the working directory, with "." and ".." parts resolved

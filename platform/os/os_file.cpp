@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <mutex>
 
 struct SOsFile {
     int fd;
@@ -19,8 +21,17 @@ bool failWithErrno() {
     return false;
 }
 
+// A file-size limit (ulimit -f) makes a write past it fail with EFBIG instead of ending the
+// process, so a writer sees a refusal it can report.
+void ignoreFileSizeSignal() {
+    static std::once_flag s_once;
+    std::call_once(s_once, [] { std::signal(SIGXFSZ, SIG_IGN); });
+}
+
+// Opened without blocking, so that a named pipe or a device never holds the caller in open();
+// only a regular file is kept.
 SOsFile* openSystemPath(const std::string& path, EOsFileOpen mode) {
-    int flags = O_CLOEXEC;
+    int flags = O_CLOEXEC | O_NONBLOCK;
     switch (mode) {
         case E_OSFILE_READ_EXISTING: flags |= O_RDONLY; break;
         case E_OSFILE_WRITE_CREATE: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
@@ -30,17 +41,21 @@ SOsFile* openSystemPath(const std::string& path, EOsFileOpen mode) {
         osSetLastError(E_OSERR_INVALID_PARAMETER);
         return nullptr;
     }
+    if (mode != E_OSFILE_READ_EXISTING) ignoreFileSizeSignal();
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) {
         failWithErrno();
         return nullptr;
     }
     struct stat info;
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const bool folder = S_ISDIR(info.st_mode);
         ::close(fd);
-        osSetLastError(E_OSERR_ACCESS_DENIED);
+        osSetLastError(folder ? uint32_t(E_OSERR_ACCESS_DENIED) : uint32_t(E_OSERR_NOT_A_FILE));
         return nullptr;
     }
+    // Regular files never block; the flag is dropped so that reads behave as they always do.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return new SOsFile{fd};
 }
 

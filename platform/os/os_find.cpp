@@ -18,22 +18,27 @@ struct SOsFind {
 
 namespace {
 
-uint32_t attributesOf(const std::string& path, const char* name, uint64_t* outSize) {
+// Links are followed, so a linked music folder lists as a folder; a broken link as a file.
+// Only stat and lstat are asked: nothing is opened, so a pipe or a device never blocks here.
+uint32_t attributesOf(const std::string& path, const char* name, SOsFindData* out) {
     struct stat info;
-    // Links are followed, so a linked music folder lists as a folder; a broken link as a file.
-    if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) {
-        *outSize = 0;
-        return E_OSATTR_FILE;
-    }
-    uint32_t attributes = S_ISDIR(info.st_mode) ? uint32_t(E_OSATTR_DIRECTORY) : uint32_t(E_OSATTR_FILE);
+    out->size = 0;
+    out->device = 0;
+    out->inode = 0;
+    if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) return E_OSATTR_FILE;
+    out->device = uint64_t(info.st_dev);
+    out->inode = uint64_t(info.st_ino);
+    uint32_t attributes = S_ISDIR(info.st_mode)   ? uint32_t(E_OSATTR_DIRECTORY)
+                          : S_ISREG(info.st_mode) || S_ISLNK(info.st_mode) ? uint32_t(E_OSATTR_FILE)
+                                                  : uint32_t(E_OSATTR_SPECIAL);
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= E_OSATTR_READONLY;
     const bool dots = std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
     if (name[0] == '.' && !dots) attributes |= E_OSATTR_HIDDEN;
-    *outSize = S_ISDIR(info.st_mode) ? 0 : uint64_t(info.st_size);
+    out->size = S_ISREG(info.st_mode) ? uint64_t(info.st_size) : 0;
     return attributes;
 }
 
-// The next entry that matches the pattern and whose name is valid UTF-8.
+// The next entry that matches the pattern.
 bool nextMatch(SOsFind* find, SOsFindData* out) {
     for (;;) {
         errno = 0;
@@ -43,9 +48,8 @@ bool nextMatch(SOsFind* find, SOsFindData* out) {
             return false;
         }
         if (fnmatch(find->namePattern.c_str(), entry->d_name, FNM_CASEFOLD) != 0) continue;
-        std::u16string wide;
-        if (!osUtf8ToWide(entry->d_name, &wide)) continue;
-        out->attributes = attributesOf(find->directoryPath + entry->d_name, entry->d_name, &out->size);
+        const std::u16string wide = osNameToWide(entry->d_name);
+        out->attributes = attributesOf(find->directoryPath + entry->d_name, entry->d_name, out);
         const size_t length = wide.size() < size_t(OS_FIND_NAME_LENGTH - 1) ? wide.size() : size_t(OS_FIND_NAME_LENGTH - 1);
         for (size_t i = 0; i < length; ++i) out->name[i] = wide[i];
         out->name[length] = 0;
@@ -93,4 +97,16 @@ void osFindClose(SOsFind* find) {
     if (!find) return;
     closedir(find->directory);
     delete find;
+}
+
+bool osPathIdentityW(const char16_t* path, uint64_t* outDevice, uint64_t* outInode) {
+    struct stat info;
+    const std::string systemPath = osSystemPathW(path);
+    if (systemPath.empty() || stat(systemPath.c_str(), &info) != 0) {
+        osSetLastError(systemPath.empty() ? uint32_t(E_OSERR_INVALID_PARAMETER) : osErrorFromErrno(errno));
+        return false;
+    }
+    *outDevice = uint64_t(info.st_dev);
+    *outInode = uint64_t(info.st_ino);
+    return true;
 }

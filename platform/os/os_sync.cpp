@@ -157,6 +157,10 @@ void ClThread::join() {
     if (m_thread.joinable()) m_thread.join();
 }
 
+void ClThread::detach() {
+    if (m_thread.joinable()) m_thread.detach();
+}
+
 // ---------------------------------------------------------------------------------------------
 
 uint32_t osLastError() { return t_lastError; }
@@ -176,6 +180,7 @@ uint32_t osErrorFromErrno(int error) {
         case EINVAL:
         case ENAMETOOLONG: return E_OSERR_INVALID_PARAMETER;
         case EIO: return E_OSERR_READ_FAULT;
+        case EEXIST: return E_OSERR_ALREADY_EXISTS;
         default: return E_OSERR_OTHER + uint32_t(error);
     }
 }
@@ -190,6 +195,8 @@ std::string osErrorText(uint32_t error) {
         case E_OSERR_READ_FAULT: return "The system cannot read from the specified device.";
         case E_OSERR_HANDLE_EOF: return "Reached the end of the file.";
         case E_OSERR_INVALID_PARAMETER: return "The parameter is incorrect.";
+        case E_OSERR_ALREADY_EXISTS: return "Cannot create a file when that file already exists.";
+        case E_OSERR_NOT_A_FILE: return "The name is not a regular file (a pipe, a device or a socket).";
         default: break;
     }
     if (error > E_OSERR_OTHER) return std::strerror(int(error - E_OSERR_OTHER));

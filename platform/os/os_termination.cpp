@@ -1,4 +1,4 @@
-// SIGINT and SIGTERM turned into a request the main loop reads.
+// SIGINT and SIGTERM turned into a request the main loop reads; SIGXFSZ set aside.
 #include "platform/os/os.h"
 
 #include <signal.h>
@@ -19,6 +19,8 @@ void osInstallTerminationHandler() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A write past a file-size limit fails (EFBIG) and is reported; it never ends the game.
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 bool osTerminationRequested() { return g_terminationRequested.load(); }

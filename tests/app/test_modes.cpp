@@ -27,6 +27,7 @@
 #include "platform/os/os.h"
 #include "library/presentation/front_end_particles.h"
 #include "library/song_library.h"
+#include "library/song_scan.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
 #include "render/camera_stacks.h"
@@ -164,10 +165,10 @@ TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
         EXPECT_EQ(stacksNow(), before) << int(fail);
         EXPECT_TRUE(isWorldReady()) << "the front end gets its world back";
         if (!fails) continue;
-        // A failed start comes back to the scan page with the corruption flag.
+        // A failed start comes back to the song list, which says why, and the scan goes on.
         m_menus.enter(2);
-        EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "WaitForDirScan");
-        EXPECT_EQ(uiVariable(UIVAR_FILE_CORRUPTION), 1);
+        EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "SongList");
+        EXPECT_FALSE(areSongScanRequestsPaused());
         m_menus.exit();
         EXPECT_EQ(stacksNow(), before);
     }
@@ -522,7 +523,7 @@ TEST(FrontEndScreen, TheFirstScreenFollowsTheWayTheFrontEndWasEntered) {
     };
     const SRow rows[] = {
         {{.startFailed = true, .returningFromPlay = true}, noDraw,
-         {"WaitForDirScan", E_FRONTEND_ENTRY_START_FAILED, false}},
+         {"SongList", E_FRONTEND_ENTRY_START_FAILED, false}},
         {{}, noDraw, {"SplashScreenNoButtons", E_FRONTEND_ENTRY_FIRST, false}},
         {{.skipSplash = true}, noDraw, {"TitleMenu", E_FRONTEND_ENTRY_FIRST, true}},
         {{.interviewChain = true}, noDraw, {"SGVOInterview", E_FRONTEND_ENTRY_FIRST, false}},

@@ -7,6 +7,7 @@
 #include "frontend/song_rows.h"
 #include "frontend/switch_log.h"
 #include "core/game_clock.h"
+#include "library/data_file.h"
 #include "library/play_record_fill.h"
 #include "library/song_scan.h"
 #include "tests/support/memory_script_source.h"
@@ -136,6 +137,63 @@ TEST_F(FrontEndFlow, ResultsShowThePlayKeepTheBestScoreAndLeadBackToTheSongListW
     EXPECT_EQ(textOf("ResultsBestValue") + u"|" + textOf("ResultsKillPercentageValue") + u"|" + textOf("ResultsNewBest"),
               u"12,345|-|");
     EXPECT_EQ(computeResults(player, 20).killPercentage, 100.0f);
+}
+
+TEST_F(FrontEndFlow, ASongWhoseFileHasGoneShowsAsMissingAndCannotBeChosen) {
+    addSong("Alpha", E_SONGSTATE_READY);
+    g_SongLibrary.songs[0].missing = true;
+    g_SongLibrary.songs[0].bestScores[1] = 11 * 50;
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    frame();
+    EXPECT_EQ(songRowText(0), u"Artist - Alpha   [c=FF6050]missing: the file has gone[/c]");
+    clickRow(0);
+    EXPECT_EQ(shownScreen(), "SongList");
+}
+
+TEST_F(FrontEndFlow, AFailedStartShowsTheSongListWithItsReasonOnce) {
+    addSong("Alpha", E_SONGSTATE_READY);
+    g_SongLibrary.songs[0].missing = true;
+    buildPages();
+    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
+    setUiVariable(UIVAR_FILE_CORRUPTION, 1);
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    EXPECT_EQ(textOf("SongListNotice"), u"That song could not be played: its file has gone (moved, renamed or deleted).");
+    EXPECT_EQ(uiVariable(UIVAR_FILE_CORRUPTION), 0);
+    switchWidgetByName("TopLevelSwitcher", "TitleMenu");
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    EXPECT_EQ(textOf("SongListNotice"), u"");
+}
+
+TEST_F(FrontEndFlow, ASaveThatCannotBeWrittenIsToldOnEveryPageUntilAWriteSucceeds) {
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "TitleMenu");
+    frame();
+    EXPECT_EQ(textOf("WriteFailedNotice"), u"");
+    noteLibraryWrite(E_DAMAGED_USER_SAVE, false, 0);
+    frame();
+    EXPECT_EQ(textOf("WriteFailedNotice"),
+              u"Your progress could not be saved (the disk may be full or read-only). It will be tried again at the next save.");
+    noteLibraryWrite(E_DAMAGED_USER_SAVE, true, 0);
+    frame();
+    EXPECT_EQ(textOf("WriteFailedNotice"), u"");
+}
+
+TEST_F(FrontEndFlow, NamesAreShownReadableAndTheLogQuotesThemOnOneLine) {
+    SSongRecord song = makeSongRecord(std::u16string(u"\\music\\Caf") + char16_t(0xDCE9) + u" AC" + char16_t(0xDC5C) +
+                                          u"DC.flac",
+                                      1000000);
+    g_SongLibrary.songs.push_back(song);
+    addSong("Say \"Hi\"\tnow", E_SONGSTATE_READY);
+    EXPECT_EQ(songDisplayName(0), u"Caf\uFFFD AC\\DC.flac");
+    EXPECT_EQ(songDisplayName(1), u"Artist - Say \"Hi\" now");
+    EXPECT_EQ(quoteForLog("a \"b\" c\\d\ne\x01"), "\"a \\\"b\\\" c\\\\d\\ne\\x01\"");
+    buildPages();
+    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 1);
+    ASSERT_TRUE(fillPlayRecordForSong(1, 3));
+    switchWidgetByName("TopLevelSwitcher", "Results");
+    const std::string log = switchLog();
+    EXPECT_EQ(log.substr(0, log.find(" difficulty")), "page Results song=\"Artist - Say \\\"Hi\\\" now\"");
 }
 
 // The start-up benchmark stops its clock at this line.

@@ -94,6 +94,27 @@ TEST_F(FrontEndPictures, SongListShowsReadyRowsInGreenAndWhyASongCannotBePlayedI
     EXPECT_GT(count(400, 40, 1520, 170, GOLD), 1000u);
 }
 
+// Names in Japanese and with an emoji and a star are drawn from the fallback face: the row differs
+// from one whose name is question marks where those characters are (what a face without them draws).
+TEST_F(FrontEndPictures, SongNamesInJapaneseAndEmojiAreDrawnNotAsQuestionMarks) {
+    addSong("\xE6\x9B\xB2\xE5\x90\x8D \xF0\x9F\x8E\xB5\xE2\x98\x85", E_SONGSTATE_PENDING);
+    addSong("?? ??", E_SONGSTATE_PENDING);
+    SSongRecord latin1 = makeSongRecord(std::u16string(u"\\music\\Caf") + char16_t(0xDCE9) + u" AC" + char16_t(0xDC5C) + u"DC.flac", 1000000);
+    latin1.artist = u"Artist";
+    g_SongLibrary.songs.push_back(latin1);
+    draw("SongList", "frontend_song_list_names.png");
+    // Rows 3 and 4 (76 units, 38 pixels each, from y 190 + 3 x 76 units), compared pixel by pixel.
+    const u32 top = (190 + 3 * 76) / 2;
+    u32 differing = 0;
+    for (u32 y = 0; y < 38; ++y)
+        for (u32 x = 70; x < 890; ++x) {
+            const SRgb a = m_frame.rgb(x, top + y);
+            const SRgb b = m_frame.rgb(x, top + 38 + y);
+            if (std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]) > 120) ++differing;
+        }
+    EXPECT_GT(differing, 150u);
+}
+
 TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
     SPlayerState& p = g_aPlayerState[0];
     std::tie(p.score, p.kills, p.deaths, p.playTime, p.pointsLost) = std::tuple(11 * 98765, 42, 3, 95.0f, 750);

@@ -11,9 +11,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <set>
 
 namespace {
@@ -63,6 +71,33 @@ protected:
         return false;
     }
 
+    // Walks the folders (every one given, nothing else) and analyses what it finds, to the end.
+    void scanFolders(const std::vector<std::string>& folders) {
+        g_GameData.options = 0;
+        g_GameData.musicFolders.clear();
+        for (const std::string& folder : folders) g_GameData.musicFolders.push_back(wide(m_user.file(folder)));
+        static const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT] = {{0, 1}, {1, 2}, {1, 3}, {2, 4}, {2, 5}, {3, 6}};
+        startSongScanWithRanges(ranges);
+        requestSongRescan();
+        resumeSongScanRequests();
+        ASSERT_TRUE(tickUntil(everySongSettledNow));
+    }
+    void rescan() {
+        requestSongRescan();
+        ASSERT_TRUE(tickUntil(everySongSettledNow));
+    }
+    static bool everySongSettledNow();
+
+    // A played song: analysed, with a best score and the settled score fields.
+    SSongRecord* playedSong(const std::string& relative) {
+        SSongRecord* song = getSongRecord(findSongIndexByPath(wide(m_user.file(relative))));
+        if (!song) return nullptr;
+        song->bestScores[2] = 1100000;
+        song->scoreTargets[2][1] = 4321;
+        song->randomState.draws = 77;
+        return song;
+    }
+
     ClUserDataFolder m_user;
 };
 
@@ -71,6 +106,8 @@ bool everySongSettled() {
            std::all_of(g_SongLibrary.songs.begin(), g_SongLibrary.songs.end(),
                        [](const SSongRecord& song) { return song.state == E_SONGSTATE_READY || song.state == E_SONGSTATE_FAILED; });
 }
+
+bool SongScan::everySongSettledNow() { return everySongSettled(); }
 
 TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAllowed) {
     const test_support::ClTempDir& root = m_user.folder();
@@ -111,7 +148,160 @@ TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAll
     requestSongRescan();
     for (int i = 0; i < 20; ++i) songScanTick();
     EXPECT_FALSE(isSongScanBusy());
-    waitForSongScanIdle();
+    EXPECT_TRUE(waitForSongScanIdle());
+}
+
+// The same music with a tag chunk added after its samples: the file grows, the sound is the same.
+std::vector<u8> retagged(std::vector<u8> wav) {
+    const std::string tag = "LISTINFO tags added later by a tag editor.";
+    const u32 chunk = u32(tag.size());
+    wav.insert(wav.end(), {'L', 'I', 'S', 'T', u8(chunk), u8(chunk >> 8), 0, 0});
+    wav.insert(wav.end(), tag.begin(), tag.end());
+    const u32 riff = u32(wav.size() - 8);
+    for (u32 i = 0; i < 4; ++i) wav[4 + i] = u8(riff >> (8 * i));
+    return wav;
+}
+
+TEST_F(SongScan, ARetaggedSongKeepsItsScoresAndAnotherSongAtItsPathDoesNot) {
+    const std::vector<u8> music = drumSong(91.0f);
+    test_support::writeFileBytes(m_user.file("music/song.wav"), music);
+    scanFolders({"music"});
+    SSongRecord* song = playedSong("music/song.wav");
+    ASSERT_NE(song, nullptr);
+    ASSERT_EQ(song->state, u32(E_SONGSTATE_READY));
+    EXPECT_FALSE(song->fingerprint.empty());
+    std::memcpy(g_SongLibrary.boss.pendingIdentity, song->identity.bytes, SONG_IDENTITY_BYTES);
+
+    test_support::writeFileBytes(m_user.file("music/song.wav"), retagged(music));
+    rescan();
+    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
+    const SSongRecord& kept = g_SongLibrary.songs[0];
+    EXPECT_EQ(kept.state, u32(E_SONGSTATE_READY));
+    EXPECT_EQ(kept.fileSize, u64(retagged(music).size()));
+    EXPECT_EQ(kept.bestScores[2], 1100000);
+    EXPECT_EQ(kept.scoreTargets[2][1], 4321);
+    EXPECT_EQ(kept.randomState.draws, 77u);
+    EXPECT_EQ(std::memcmp(g_SongLibrary.boss.pendingIdentity, kept.identity.bytes, SONG_IDENTITY_BYTES), 0)
+        << "the boss waits for the same song";
+
+    // Damaged for a while, then mended: what the player earned waits for the music to come back.
+    std::vector<u8> damaged = retagged(music);
+    std::fill(damaged.begin() + 12, damaged.begin() + 44, u8(0xEE));
+    damaged.push_back(0);
+    test_support::writeFileBytes(m_user.file("music/song.wav"), damaged);
+    rescan();
+    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
+    EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_FAILED));
+    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[2], 1100000);
+    test_support::writeFileBytes(m_user.file("music/song.wav"), music);
+    rescan();
+    EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_READY));
+    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[2], 1100000);
+
+    test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(95.0f));
+    rescan();
+    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
+    EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_READY));
+    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[2], 0) << "another song now has the path";
+    EXPECT_EQ(g_SongLibrary.songs[0].scoreTargets[2][1], 0);
+}
+
+TEST_F(SongScan, ARenamedOrMovedSongKeepsItsRecordAndAGoneOneShowsAsMissing) {
+    test_support::writeFileBytes(m_user.file("music/other.wav"), drumSong(92.0f));
+    test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(91.0f));
+    scanFolders({"music"});
+    ASSERT_NE(playedSong("music/song.wav"), nullptr);
+    ASSERT_EQ(g_SongLibrary.songs.size(), 2u);
+    const s32 place = findSongIndexByPath(wide(m_user.file("music/song.wav")));
+
+    for (const char* next : {"music/renamed.wav", "music/deeper/moved.wav"}) {
+        const std::string before = g_SongLibrary.songs[size_t(place)].path == wide(m_user.file("music/song.wav"))
+                                       ? "music/song.wav"
+                                       : "music/renamed.wav";
+        std::filesystem::create_directories(std::filesystem::path(m_user.file(next)).parent_path());
+        std::filesystem::rename(m_user.file(before), m_user.file(next));
+        rescan();
+        ASSERT_EQ(g_SongLibrary.songs.size(), 2u) << next;
+        const SSongRecord& song = g_SongLibrary.songs[size_t(place)];
+        EXPECT_EQ(song.path, wide(m_user.file(next)));
+        EXPECT_EQ(song.bestScores[2], 1100000) << next;
+        EXPECT_TRUE(isSongPlayable(song)) << next;
+    }
+
+    std::filesystem::remove(m_user.file("music/deeper/moved.wav"));
+    rescan();
+    ASSERT_EQ(g_SongLibrary.songs.size(), 2u);
+    const SSongRecord& gone = g_SongLibrary.songs[size_t(place)];
+    EXPECT_TRUE(gone.missing);
+    EXPECT_FALSE(isSongPlayable(gone));
+    EXPECT_EQ(gone.bestScores[2], 1100000) << "kept for when the file comes back";
+    EXPECT_FALSE(g_SongLibrary.songs[size_t(1 - place)].missing);
+}
+
+TEST_F(SongScan, APipeAmongTheSongsIsPassedOverAndALinkLoopFindsEachSongOnce) {
+    test_support::writeFileBytes(m_user.file("music/a/short.wav"), drumSong(7.0f));
+    ASSERT_EQ(mkfifo(m_user.file("music/a/pipe.mp3").c_str(), 0644), 0);
+    // A link back to the top, and a second music folder that is the first under another name.
+    std::filesystem::create_directory_symlink(m_user.file("music"), m_user.file("music/a/loop"));
+    std::filesystem::create_directory_symlink(m_user.file("music"), m_user.file("alias"));
+    scanFolders({"music", "alias"});
+    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
+    EXPECT_EQ(g_SongLibrary.songs[0].failure, u32(E_SONGFAIL_TOO_SHORT));
+}
+
+TEST_F(SongScan, NamesWithABackslashOrBytesThatAreNotUtf8AreFoundAndOpened) {
+    // Each is decoded (and found too short): the decoder opened the file by its own bytes.
+    for (const char* name : {"music/AC\\DC.wav", "music/caf\xE9.wav"}) {
+        test_support::writeFileBytes(m_user.file(name), drumSong(7.0f));
+    }
+    scanFolders({"music"});
+    ASSERT_EQ(g_SongLibrary.songs.size(), 2u);
+    for (const SSongRecord& song : g_SongLibrary.songs) {
+        EXPECT_EQ(song.failure, u32(E_SONGFAIL_TOO_SHORT)) << osWideToUtf8(song.path.c_str());
+    }
+}
+
+// A FLAC file cut short says so, as a cut MP3 or Ogg file does.
+TEST_F(SongScan, ACutFlacFileIsTooShortNotUndecodable) {
+    test_support::writeFileBytes(m_user.file("source.wav"), drumSong(95.0f));
+    const std::string command = "flac -s -f -o '" + m_user.file("full.flac") + "' '" + m_user.file("source.wav") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::vector<u8> full = test_support::readFileBytes(m_user.file("full.flac"));
+    test_support::writeFileBytes(m_user.file("music/cut.flac"), std::vector<u8>(full.begin(), full.begin() + long(full.size() * 2 / 5)));
+    scanFolders({"music"});
+    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
+    EXPECT_EQ(g_SongLibrary.songs[0].failure, u32(E_SONGFAIL_TOO_SHORT));
+}
+
+// Under a file-size limit the analysis caches cannot be written: the song is analysed all the same
+// and the program goes on (a write past the limit is a failed write, not the end of the process).
+TEST_F(SongScan, AnalysisCachesThatCannotBeWrittenLeaveTheSongPlayable) {
+    test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(91.0f));
+    struct rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 16 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    scanFolders({"music"});
+    setrlimit(RLIMIT_FSIZE, &previous);
+    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
+    EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_READY));
+}
+
+TEST_F(SongScan, AWaitForTheScanEndsAtATerminationRequest) {
+    test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(91.0f));
+    g_GameData.options = 0;
+    g_GameData.musicFolders = {wide(m_user.file("music"))};
+    static const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT] = {{0, 1}, {1, 2}, {1, 3}, {2, 4}, {2, 5}, {3, 6}};
+    startSongScanWithRanges(ranges);
+    resumeSongScanRequests();
+    ASSERT_TRUE(tickUntil([] { return isSongScanBusy() && !isSongScanWalking(); }));
+    osInstallTerminationHandler();
+    std::raise(SIGTERM);
+    EXPECT_FALSE(waitForSongScanIdle()) << "the wait gave up while the analysis still ran";
+    osClearTerminationRequest();
+    signal(SIGTERM, SIG_DFL);
+    signal(SIGINT, SIG_DFL);
 }
 
 // The walk takes a file of exactly the smallest song size and passes over one a byte smaller.

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -25,6 +27,7 @@ protected:
     void SetUp() override {
         createSongLibrary();
         clearLibraryDamagedFileFlags();
+        noteLibraryWrite(E_DAMAGED_USER_SAVE, true, 0);
         g_SavedOptions = defaultSavedOptions();
     }
     void TearDown() override {
@@ -197,6 +200,111 @@ TEST_F(UserSave, AFailedWriteLeavesTheOldFile) {
 
     EXPECT_EQ(saveWrite(1), 0);
     EXPECT_EQ(readFileBytes(path), old);
+}
+
+TEST_F(UserSave, TheSongsFingerprintIsKeptAndASaveOfTheFirstVersionStillLoads) {
+    fillEverything();
+    g_SongLibrary.songs[0].fingerprint = {1, 2, 3, 250};
+    const std::vector<u8> current = encodeUserSave();
+    ASSERT_TRUE(decodeUserSave(current, true));
+    EXPECT_EQ(g_SongLibrary.songs[0].fingerprint, (std::vector<u8>{1, 2, 3, 250}));
+    EXPECT_TRUE(g_SongLibrary.songs[1].fingerprint.empty());
+
+    // The first version: the same fields, without the song audio after the songs.
+    std::vector<u8> first(current.begin(), current.end() - (4 + 4 + 4));
+    first[4] = 1;
+    createSongLibrary();
+    ASSERT_TRUE(decodeUserSave(first, true));
+    ASSERT_EQ(g_SongLibrary.songs.size(), 2u);
+    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[2], 5500);
+    EXPECT_TRUE(g_SongLibrary.songs[0].fingerprint.empty());
+    // A version from the future is refused.
+    std::vector<u8> future = current;
+    future[4] = u8(USER_SAVE_VERSION + 1);
+    EXPECT_FALSE(decodeUserSave(future, true));
+}
+
+TEST_F(UserSave, EveryDamagedSaveIsKeptUnderANumberedNameSteppingOverAFolder) {
+    const std::string path = m_user.file("SAVEDATA/USR-DATA");
+    std::filesystem::create_directory(path + ".damaged.1");
+    for (const char* damaged : {"first damaged save", "second damaged save"}) {
+        test_support::writeFileText(path, damaged);
+        EXPECT_EQ(saveRead(1), 0) << damaged;
+    }
+    EXPECT_EQ(test_support::readFileText(path + ".damaged"), "first damaged save");
+    EXPECT_EQ(test_support::readFileText(path + ".damaged.2"), "second damaged save");
+    EXPECT_TRUE(std::filesystem::is_directory(path + ".damaged.1"));
+}
+
+TEST_F(UserSave, ADamagedSaveThatCannotBeSetAsideIsNeverWrittenOver) {
+    const std::string path = m_user.file("SAVEDATA/USR-DATA");
+    std::filesystem::create_directory(path + ".damaged");
+    for (u32 n = 1; n < DATA_FILE_SET_ASIDE_LIMIT; ++n) std::filesystem::create_directory(path + ".damaged." + std::to_string(n));
+    test_support::writeFileText(path, "the only copy of the scores");
+    EXPECT_EQ(saveRead(1), 0);
+    EXPECT_EQ(saveWrite(1), 0);
+    EXPECT_EQ(test_support::readFileText(path), "the only copy of the scores");
+    EXPECT_EQ(libraryWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
+    // Once the file is gone there is nothing left to keep.
+    std::filesystem::remove(path);
+    EXPECT_EQ(saveRead(1), 0);
+    EXPECT_EQ(saveWrite(1), 1);
+}
+
+// Each way a write fails is told (libraryWriteFailedFlags) and leaves the file; the next save
+// that can write clears the notice.
+class UserSaveWriteFailure : public UserSave {
+protected:
+    void SetUp() override {
+        UserSave::SetUp();
+        ASSERT_EQ(saveWrite(1), 1);
+        m_old = readFileBytes(m_path);
+        fillEverything();
+    }
+    void expectRefusedThenWritten(void (*undo)(const std::string& path)) {
+        EXPECT_EQ(saveWrite(1), 0);
+        EXPECT_EQ(libraryWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
+        undo(m_path);
+        EXPECT_EQ(saveWrite(1), 1);
+        EXPECT_EQ(libraryWriteFailedFlags(), 0u);
+    }
+    const std::string m_path = m_user.file("SAVEDATA/USR-DATA");
+    std::vector<u8> m_old;
+};
+
+TEST_F(UserSaveWriteFailure, AFileSizeLimitIsARefusal) {
+    struct rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const s32 written = saveWrite(1);
+    const u32 flags = libraryWriteFailedFlags();
+    setrlimit(RLIMIT_FSIZE, &previous);
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(flags, u32(E_DAMAGED_USER_SAVE));
+    EXPECT_EQ(readFileBytes(m_path), m_old);
+    EXPECT_EQ(saveWrite(1), 1);
+    EXPECT_EQ(libraryWriteFailedFlags(), 0u);
+}
+
+TEST_F(UserSaveWriteFailure, AFolderInTheFilesPlace) {
+    std::filesystem::remove(m_path);
+    std::filesystem::create_directory(m_path);
+    expectRefusedThenWritten([](const std::string& path) { std::filesystem::remove(path); });
+}
+
+TEST_F(UserSaveWriteFailure, AFolderThatCannotHoldFiles) {
+    // Even for root, nothing can be created in a "folder" that is a regular file.
+    const std::filesystem::path folder = std::filesystem::path(m_path).parent_path();
+    std::filesystem::rename(folder, folder.string() + ".kept");
+    test_support::writeFileText(folder, "not a folder");
+    expectRefusedThenWritten([](const std::string& path) {
+        const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+        std::filesystem::remove(parent);
+        std::filesystem::rename(parent.string() + ".kept", parent);
+    });
+    EXPECT_NE(readFileBytes(m_path), m_old);
 }
 
 TEST_F(UserSave, ThePlayRecordIsFilledFromAPlayableSongAndGivesTheBossStateBack) {

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <map>
@@ -134,6 +137,104 @@ TEST(TextConversion, RoundTripsAndRejectsInvalidUtf8) {
     const char16_t lone[] = {u'a', 0xD800, u'b', 0};
     EXPECT_EQ(osWideToUtf8(lone), "a\xEF\xBF\xBD" "b");
     EXPECT_EQ(osSystemPath("Lang\\eng\\x.lang"), "Lang/eng/x.lang");
+}
+
+TEST_F(TempDirectory, AFolderNamedAnythingIsListedByEveryNameAndEachOpensByItsOwnBytes) {
+    // A backslash (the game's separator) and a Latin-1 byte that is no UTF-8 at all.
+    const std::string backslash = "AC\\DC.wav";
+    const std::string latin1 = "caf\xE9.wav";
+    for (const std::string& name : {backslash, latin1}) test_support::writeFileText(m_root + "/" + name, "bytes of " + name);
+
+    std::vector<std::u16string> names;
+    SOsFindData data;
+    SOsFind* find = osFindFirst((wideRoot() + u"\\*.wav").c_str(), &data);
+    ASSERT_NE(find, nullptr);
+    do names.push_back(data.name);
+    while (osFindNext(find, &data));
+    osFindClose(find);
+    ASSERT_EQ(names.size(), 2u);
+
+    for (const std::u16string& name : names) {
+        const std::string bytes = osSystemPathW(name.c_str());
+        SOsFile* file = osFileOpenW((wideRoot() + u"\\" + name).c_str(), E_OSFILE_READ_EXISTING);
+        ASSERT_NE(file, nullptr) << bytes;
+        char buffer[64];
+        uint32_t got = 0;
+        EXPECT_TRUE(osFileRead(file, buffer, sizeof buffer, &got));
+        osFileClose(file);
+        EXPECT_EQ(std::string(buffer, got), "bytes of " + bytes);
+    }
+}
+
+TEST(TextConversion, NamesKeepTheirBytesAndReadAsText) {
+    EXPECT_EQ(osNameToWide("AC\\DC"), (std::u16string{u'A', u'C', 0xDC5C, u'D', u'C'}));
+    EXPECT_EQ(osNameToWide("caf\xE9"), (std::u16string{u'c', u'a', u'f', 0xDCE9}));
+    EXPECT_EQ(osNameToWide("\xE6\x9B\xB2 \xF0\x9F\x8E\xB5"), u"\u66F2 \U0001F3B5");
+    EXPECT_EQ(osSystemPathW(osNameToWide("a\\b\xE9\xFF").c_str()), "a\\b\xE9\xFF");
+    EXPECT_EQ(osSystemPathW(u"dir\\name"), "dir/name");
+    EXPECT_EQ(osReadableText(osNameToWide("AC\\DC caf\xE9\tx")), u"AC\\DC caf\uFFFD x");
+    EXPECT_EQ(osReadableText(u"\u66F2 \U0001F3B5"), u"\u66F2 \U0001F3B5");
+    // Only kept bytes come back as bytes: another unpaired surrogate is no separator.
+    const char16_t other[] = {u'a', 0xDC2F, u'b', 0};
+    EXPECT_EQ(osSystemPathW(other), "a\xEF\xBF\xBD" "b");
+}
+
+TEST_F(TempDirectory, APipeADeviceAndAFolderNeverOpenAsAFile) {
+    const std::string pipe = m_root + "/pipe.mp3";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    // Without a writer, an open that waited would never return.
+    EXPECT_EQ(osFileOpen(pipe.c_str(), E_OSFILE_READ_EXISTING), nullptr);
+    EXPECT_EQ(osLastError(), uint32_t(E_OSERR_NOT_A_FILE));
+    EXPECT_EQ(osFileOpen("/dev/null", E_OSFILE_READ_EXISTING), nullptr);
+    EXPECT_EQ(osFileOpen(m_root.c_str(), E_OSFILE_READ_EXISTING), nullptr);
+    EXPECT_EQ(osLastError(), uint32_t(E_OSERR_ACCESS_DENIED));
+
+    SOsFindData data;
+    SOsFind* find = osFindFirst((wideRoot() + u"\\pipe.mp3").c_str(), &data);
+    ASSERT_NE(find, nullptr);
+    osFindClose(find);
+    EXPECT_EQ(data.attributes & (E_OSATTR_FILE | E_OSATTR_SPECIAL), uint32_t(E_OSATTR_SPECIAL));
+}
+
+TEST_F(TempDirectory, AFolderAndItsLinkHaveOneIdentity) {
+    ASSERT_TRUE(osCreateDirectory((m_root + "/real").c_str()));
+    std::filesystem::create_directory_symlink(m_root + "/real", m_root + "/link");
+    uint64_t realDevice = 0, realInode = 0, linkDevice = 0, linkInode = 0;
+    ASSERT_TRUE(osPathIdentityW(wideRoot("real").c_str(), &realDevice, &realInode));
+    ASSERT_TRUE(osPathIdentityW(wideRoot("link").c_str(), &linkDevice, &linkInode));
+    EXPECT_EQ(linkDevice, realDevice);
+    EXPECT_EQ(linkInode, realInode);
+    EXPECT_FALSE(osPathIdentityW(wideRoot("absent").c_str(), &linkDevice, &linkInode));
+}
+
+TEST_F(TempDirectory, ARenameThatMustNotReplaceStepsBackFromAFileOrAFolder) {
+    m_folder.write("save", "damaged");
+    m_folder.write("taken", "older");
+    ASSERT_TRUE(osCreateDirectory((m_root + "/folder").c_str()));
+    for (const char* target : {"taken", "folder"}) {
+        EXPECT_FALSE(osRenameFileNoReplaceW(wideRoot("save").c_str(), wideRoot(target).c_str())) << target;
+        EXPECT_EQ(osLastError(), uint32_t(E_OSERR_ALREADY_EXISTS)) << target;
+    }
+    EXPECT_EQ(test_support::readFileText(m_folder.file("taken")), "older");
+    ASSERT_TRUE(osRenameFileNoReplaceW(wideRoot("save").c_str(), wideRoot("free").c_str()));
+    EXPECT_EQ(test_support::readFileText(m_folder.file("free")), "damaged");
+}
+
+TEST_F(TempDirectory, AWritePastTheFileSizeLimitFailsInsteadOfEndingTheProgram) {
+    struct rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    SOsFile* file = osFileOpen((m_root + "/big").c_str(), E_OSFILE_WRITE_CREATE);
+    ASSERT_NE(file, nullptr);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const std::vector<char> bytes(16384, 'x');
+    uint32_t written = 0;
+    const bool wrote = osFileWrite(file, bytes.data(), uint32_t(bytes.size()), &written);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    osFileClose(file);
+    EXPECT_FALSE(wrote);
+    EXPECT_EQ(osLastError(), uint32_t(E_OSERR_OTHER + EFBIG));
 }
 
 TEST(Time, CivilDatesAndCounters) {

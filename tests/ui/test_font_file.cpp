@@ -56,4 +56,14 @@ TEST(FontFile, DamagedTablesAreRefusedWithTheirReason) {
                                         "glyph codes out of order or range", "shorter than its header"}));
 }
 
+TEST(FontFile, CodesBeyondSixteenBitsAreKeptAndCodesBeyondUnicodeRefused) {
+    SFontFileImage emoji = twoGlyphs();
+    emoji.glyphs.push_back({0x1F3B5, 30, 0, 14, 14, 0, 1, 15.0f});
+    SFontFileImage out;
+    ASSERT_EQ(readError(writeFontFile(emoji), &out), "");
+    EXPECT_EQ(out.glyphs[2].code, 0x1F3B5u);
+    emoji.glyphs[2].code = FONT_FILE_MAX_CODE + 1;
+    EXPECT_EQ(readError(writeFontFile(emoji)), "glyph codes out of order or range");
+}
+
 }  // namespace

@@ -18,7 +18,7 @@ constexpr f32 PIXELS_PER_TEXEL = 3.0f;
 constexpr u32 TEXT_LAYER = 2001;  // in the band the scene draws without a camera
 
 struct STestGlyph {
-    char16_t code;
+    u32 code;
     const char* rows[GRID_HEIGHT];
 };
 const STestGlyph TEST_GLYPHS[] = {
@@ -91,6 +91,36 @@ TEST_F(TextDrawing, GlyphsShadowsAlignmentFallbackFaceAndAHalfFilledSprite) {
                                                               {149, 85, 255}, {149, 82, 0x40}, {30, 74, 0x40}})
         EXPECT_THAT(frame.rgb(x, y), RgbNear(grey(level))) << x << ", " << y;
     EXPECT_EQ(frame.rgb(10, 74), SRgb({0, 0xC0, 0}));
+}
+
+// A face lacking a character takes it from its fallback face, scaled to its own line height; a
+// character beyond 16 bits (a surrogate pair) is one glyph; one that neither has is the face's '?'.
+TEST_F(TextDrawing, CharactersAFaceLacksComeFromItsFallbackFaceAtTheFacesLineHeight) {
+    SFontFace* fallback = createFontFace("TestFallback");
+    fallback->lineHeight = 2.0f * (GRID_HEIGHT + 1);
+    fallback->texture = m_atlas;
+    constexpr u32 NOTE = 0x1F3B5;
+    fallback->addGlyph(SFontGlyph{NOTE, {0.0f, 0.0f}, {0.5f, 1.0f}, 12.0f, 14.0f, 1.0f, 2.0f, 16.0f});
+    SFontFace* face = findFontFace("TestFont");
+    face->fallbackFace = fallback;
+
+    beginBatchFrame();
+    const u32 before = spriteQueueCount();
+    const f32 k = textScale() * getCanvas("FULL")->scale;
+    ASSERT_TRUE(drawText(STextStyle{"FULL", "system_font", "TestFont", 0, 0}, TEXT_LAYER, E_ALIGN_LEFT | E_ALIGN_TOP, 0, 0,
+                         textScale(), 0xFFFFFFFFu, u"1\U0001F3B5\u66F2", 0));
+    ASSERT_EQ(spriteQueueCount(), before + 3);
+    const SSpriteQuad& one = spriteQueueQuad(before);
+    const SSpriteQuad& note = spriteQueueQuad(before + 1);
+    const SSpriteQuad& unknown = spriteQueueQuad(before + 2);
+    // Half size: the fallback face's line is twice the face's.
+    EXPECT_FLOAT_EQ(note.width, 6.0f * k);
+    EXPECT_FLOAT_EQ(note.height, 7.0f * k);
+    EXPECT_FLOAT_EQ(note.x - one.x, CELL * k + 0.5f * k);
+    EXPECT_FLOAT_EQ(unknown.x - note.x, 8.0f * k - 0.5f * k);
+    EXPECT_EQ(unknown.texMin.x, f32(4 * CELL) / ATLAS_WIDTH) << "the face's '?'";
+    EXPECT_FLOAT_EQ(measureText(*face, u"1\U0001F3B5").x, CELL + 8.0f);
+    finishFrame();
 }
 
 TEST_F(TextDrawing, WorldTextSitsAtItsScreenPointAndNothingIsDrawnBehindTheCamera) {
