@@ -79,6 +79,8 @@ s32 fillOggVorbisBuffer(OggVorbisReadFn read, void* context, u8* destination, u3
     *outError = 0;
     if (frameBytes == 0) return 0;
     u32 offset = 0;
+    // Holes followed by more audio: a hole right before the end is a file cut short.
+    u32 holesBeforeData = 0;
     // The library writes whole frames only and answers a room of less than one frame with an
     // error, so the buffer counts as full once less than a frame is left.
     while (capacity - offset >= frameBytes) {
@@ -90,7 +92,7 @@ s32 fillOggVorbisBuffer(OggVorbisReadFn read, void* context, u8* destination, u3
         }
         if (result == OGGVORBIS_HOLE) {
             // A page lost to damage: the stream goes on after it.
-            if (outHoles) ++*outHoles;
+            ++holesBeforeData;
             continue;
         }
         if (result < 0 || u64(result) > room) {
@@ -99,6 +101,8 @@ s32 fillOggVorbisBuffer(OggVorbisReadFn read, void* context, u8* destination, u3
             return 0;
         }
         offset += u32(result);
+        if (outHoles) *outHoles += holesBeforeData;
+        holesBeforeData = 0;
     }
     *outBytes = offset;
     return 1;
