@@ -16,7 +16,7 @@ SFrontEndScreen chooseFrontEndScreen(const SFrontEndEntry& entry, u32 (*coinToss
     if (!entry.returningFromPlay) {
         if (entry.voiceOverTest) return {"TestSGVO", E_FRONTEND_ENTRY_FIRST, false};
         if (entry.interviewChain) return {"SGVOInterview", E_FRONTEND_ENTRY_FIRST, false};
-        if (!entry.skipSplash) return {"SplashScreenNoButtons", E_FRONTEND_ENTRY_FIRST, false};
+        if (!entry.skipSplash) return {"SplashScreenFMV", E_FRONTEND_ENTRY_FIRST, false};
         return {"TitleMenu", E_FRONTEND_ENTRY_FIRST, true};
     }
     if (entry.forcedQuit) return {"SplashScreenVel", E_FRONTEND_ENTRY_FORCED_QUIT, false};

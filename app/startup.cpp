@@ -37,6 +37,7 @@
 #include "library/presentation/front_end_particles.h"
 #include "library/presentation/loading_state.h"
 #include "online/credentials.h"
+#include "online/http_transport.h"
 #include "online/leaderboard.h"
 #include "online/medal_queue.h"
 #include "platform/os/os.h"
@@ -249,6 +250,12 @@ void settleFirstPage() {
 void enterFrontEnd() { switchGameMode(E_GAMEMODE_NONE); }
 void setUpPlaytest() { setUpPlaytestRecorder(PLAYTEST_CATEGORY_COUNT); }
 
+// The worker sends its requests over HTTP.
+void startLeaderboardWorker() {
+    setLeaderboardTransport(httpLeaderboardTransport());
+    leaderboardWorkerStart();
+}
+
 void createMegaParticleSystem() {
     g_megaParticleSystem = new ClMegaParticleSystem();
     registerParticleSystem(g_megaParticleSystem);
@@ -348,7 +355,7 @@ const SLifeStep STARTUP_STEPS[] = {
     {"settleFirstPage", call<settleFirstPage>},
     {"initBarColourScheme", call<initBarColourScheme>},
     {"medalQueueStartup", call<medalQueueStartup>},
-    {"leaderboardWorkerStart", call<leaderboardWorkerStart>},
+    {"leaderboardWorkerStart", startLeaderboardWorker},
     // Go.
     {"switchGameMode", call<enterFrontEnd>},
     {"setUpPlaytestRecorder", call<setUpPlaytest>},

@@ -1,5 +1,5 @@
 # Writes the data directory: run with -DSOURCE, -DSTAGE, -DOUTPUT, -DLINT, -DSTRINGS, -DPACK,
-# -DSFXSYNTH, -DSOUNDBANK, -DIMAGEGEN, -DFONTGEN, -DTRUETYPE, -DDEMOSONG.
+# -DSFXSYNTH, -DSOUNDBANK, -DIMAGEGEN, -DFONTGEN, -DTRUETYPE, -DDEMOSONG, -DFILMMAKER.
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
@@ -51,5 +51,12 @@ run(${FONTGEN} ${STAGE} ${TRUETYPE})
 # reads folders on disk, never the package.
 file(MAKE_DIRECTORY ${OUTPUT}/Soundtrack)
 run(${DEMOSONG} "${OUTPUT}/Soundtrack/Velodrix Demo.wav")
+
+# The splash screen's intro film, made from the guardian's eye frames drawn above. Films are read
+# from disk, so it stays a loose file in FMV/ beside the package.
+file(GLOB eye_frames ${STAGE}/Animations/eye-*_1080.png)
+list(SORT eye_frames)
+file(MAKE_DIRECTORY ${OUTPUT}/FMV)
+run(${FILMMAKER} ${OUTPUT}/FMV/VelodrixIntro.mov ${eye_frames})
 
 run(${PACK} --compress *.txt --compress *.ini --compress *.lang ${STAGE} ${OUTPUT} ASPEC)

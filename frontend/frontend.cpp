@@ -1,6 +1,7 @@
 #include "frontend/frontend.h"
 
 #include "frontend/front_end_services.h"
+#include "frontend/menu_previews.h"
 #include "frontend/screens.h"
 #include "frontend/switch_log.h"
 #include "ui/switcher.h"
@@ -25,6 +26,7 @@ void buildFrontEndPages() {
     buildSongScreens(top);
     buildPlayScreens(top);
     buildOverlays(tutorialPage, tooltipsPage, helpPage, creditsPage);
+    createMenuPreviewTargets();
     openSwitchLog();
 }
 
@@ -36,6 +38,8 @@ void tickFrontEndScreens() {
 }
 
 void shutdownFrontEndScreens() {
+    shutdownFilmSplash();
+    destroyMenuPreviewTargets();
     systemTermMedalsScreen();
     systemTermArtistsScreen();
     systemStopMainMenuMusic();

@@ -12,6 +12,12 @@ void buildMenuScreens(ClWidget* topLevel);
 void tickMenuScreens();
 // Starts the main-menu music and shows "TitleMenu".
 void showTitleWithMusic();
+// The film splash "SplashScreenFMV" (the first screen after start-up), and its tick, which also
+// steps the film player each frame.
+void buildFilmSplash(ClWidget* topLevel);
+void tickFilmSplash();
+// With the screens' shutdown: the splash's film closed and the splash forgotten.
+void shutdownFilmSplash();
 // The story sequences of the splash, boss-won and interview screens: the callbacks their
 // widgets name, and the tick that moves each screen on when its sequence ends.
 void registerStoryScreenCallbacks();

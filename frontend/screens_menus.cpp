@@ -5,6 +5,8 @@
 #include "core/string_helpers.h"
 #include "core/string_table.h"
 #include "frontend/front_end_services.h"
+#include "frontend/menu_previews.h"
+#include "frontend/options_screen.h"
 #include "frontend/page_parts.h"
 #include "frontend/screens.h"
 #include "library/data_file.h"
@@ -110,9 +112,13 @@ void showTitleWithMusic() {
 
 void buildMenuScreens(ClWidget* top) {
     registerStoryScreenCallbacks();
+    buildFilmSplash(top);
     registerUiCallback("systemLeaveSplash", [](ClWidget*) { showTitleWithMusic(); });
     registerUiCallback("systemInitTitleMenu", initTitle);
-    registerUiCallback("systemLeaveTitleMenu", [](ClWidget*) { setUiVariable(UIVAR_IS_IN_MAIN_MENU, 0); });
+    registerUiCallback("systemLeaveTitleMenu", [](ClWidget*) {
+        setUiVariable(UIVAR_IS_IN_MAIN_MENU, 0);
+        hideMenuShipPreview(E_MENU_PREVIEW_MAIN_MENU);
+    });
     registerUiCallback("systemOpenQuitMenu", openQuitMenu);
     registerUiCallback("systemConfirmQuit", [](ClWidget*) { setUiVariable(UIVAR_FORCE_QUIT_GAME, 1); });
     registerUiCallback("systemCancelQuit", cancelQuit);
@@ -138,14 +144,21 @@ void buildMenuScreens(ClWidget* top) {
     title->setText("defaultFocus", "TitlePlay");
     createHeading(title, 120, "fe_game_title")->look().size = 160;
     createTextLabel(nullptr, title, centredAt(300, 1600, 70), "fe_splash_tagline", 48);
-    ClWidget_Button* play = createTextButton("TitlePlay", title, centredAt(440, 640, 110), "fe_title_play", nullptr);
+    ClWidget_Button* play = createTextButton("TitlePlay", title, centredAt(420, 640, 100), "fe_title_play", nullptr);
     play->setText("nextScreenID", "SongList");
     play->setText("tooltipKey", "fe_tip_play");
-    ClWidget_Button* artists = createTextButton("TitleArtists", title, centredAt(580, 640, 110), "fe_title_artists", nullptr);
+    ClWidget_Button* artists = createTextButton("TitleArtists", title, centredAt(540, 640, 100), "fe_title_artists", nullptr);
     artists->setText("nextScreenID", "FeaturedArtists");
     artists->setText("tooltipKey", "fe_tip_artists");
-    createTextButton("TitleQuit", title, centredAt(720, 640, 110), "fe_title_quit", "systemOpenQuitMenu")
+    ClWidget_Button* options = createTextButton("TitleOptions", title, centredAt(660, 640, 100), "fe_title_options", nullptr);
+    options->setText("nextScreenID", "OptionsMenu");
+    options->setText("tooltipKey", "fe_tip_options");
+    createTextButton("TitleQuit", title, centredAt(780, 640, 100), "fe_title_quit", "systemOpenQuitMenu")
         ->setText("tooltipKey", "fe_tip_quit");
+    // The ship as it is equipped, drawn from its preview target over this frame.
+    ClWidget* shipPreview = createWidget("TitleShipPreview", title);
+    shipPreview->setLayout({640, 400, 440, 440, TOP_CENTRE, TOP_CENTRE});
+    shipPreview->setColour("backgroundColor", PANEL_COLOUR);
     createTextLabel("TitleNotice", title, centredAt(880, 1700, 70), nullptr, 44)->setColour("textColor", NOTICE_COLOUR);
 
     messageScreen(top, "SplashScreenVel", "fe_game_title", "fe_forced_quit_text", "ForcedQuitContinue",
@@ -183,6 +196,8 @@ void buildMenuScreens(ClWidget* top) {
     findWidgetByName("SOSMenuContinue")->setText("nextScreenID", "SongList");
     createTextLabel("SOSBeatenCount", sos, centredAt(600, 800, 100), nullptr, 80)->setColour("textColor", HEADING_COLOUR);
 
+    buildOptionsScreen(top);
+
     ClWidget* artistsScreen = createScreen("FeaturedArtists", top);
     artistsScreen->setEvent("onBecomeVisible", "systemInitArtistsScreen");
     artistsScreen->setText("defaultFocus", "ArtistList");
@@ -196,9 +211,13 @@ void buildMenuScreens(ClWidget* top) {
 }
 
 void tickMenuScreens() {
+    tickFilmSplash();
+    tickOptionsScreen();
     tickStoryScreens();
     const char* shown = shownChildName("TopLevelSwitcher");
-    if (strCompareNoCase(shown, "SOSMenu") == 0)
+    if (strCompareNoCase(shown, "TitleMenu") == 0)
+        showMenuShipPreview(E_MENU_PREVIEW_MAIN_MENU, findWidgetByName("TitleShipPreview"));
+    else if (strCompareNoCase(shown, "SOSMenu") == 0)
         systemTickSOSMenu();
     else if (strCompareNoCase(shown, "WaitForDirScan") == 0) {
         const bool walking = isSongScanWalking();

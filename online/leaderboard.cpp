@@ -5,6 +5,7 @@
 #include "core/directories.h"
 #include "core/log_manager.h"
 #include "online/leaderboard_transport.h"
+#include "platform/http/http_client.h"
 #include "platform/os/os.h"
 
 #include <cstring>
@@ -134,6 +135,11 @@ bool leaderboardWorkerStart() {
         writeLog(findLog(ONLINE_LOG_NAME), "leaderboard: LEADERBOARD_IP is too long; the client stays idle");
         return false;
     }
+    if (!isValidHttpAddress(address)) {
+        writeLog(findLog(ONLINE_LOG_NAME), "leaderboard: LEADERBOARD_IP \"%s\" is not a host or host:port; the client stays idle",
+                 address);
+        return false;
+    }
     std::strcpy(g_client.address, address);
     if (!g_client.worker.start(workerMain, nullptr)) {
         writeLog(findLog(ONLINE_LOG_NAME), "leaderboard: the worker thread cannot start; the client stays idle");
@@ -141,7 +147,7 @@ bool leaderboardWorkerStart() {
     }
     g_client.active = true;
     if (!g_client.transport) {
-        writeLog(findLog(ONLINE_LOG_NAME), "leaderboard: this build has no network client; requests to %s fail",
+        writeLog(findLog(ONLINE_LOG_NAME), "leaderboard: no network client is installed; requests to %s fail",
                  g_client.address);
     }
     queueRequest("", LEADERBOARD_PROBE_TIMEOUT_MS, nullptr, nullptr);

@@ -34,8 +34,10 @@ using LeaderboardDoneRoutine = void (*)(void* user, ELeaderboardStatus status, c
 
 // Start-up, before the settings are read: the request state (its lock and the worker's event).
 void leaderboardClientStartup();
-// Once the settings and the logs are up: opens the "online" log and, with LEADERBOARD_IP set,
-// starts the worker and queues the page probe. Without it, logs that the client stays idle and
+// Once the settings and the logs are up: opens the "online" log and, with LEADERBOARD_IP set to a
+// host or host:port, starts the worker and queues the page probe (a GET of LEADERBOARD_PAGE that
+// waits at most LEADERBOARD_PROBE_TIMEOUT_MS, its result ignored; the busy text shows meanwhile).
+// Never waits for the network. Without a usable address, logs that the client stays idle and
 // returns false.
 bool leaderboardWorkerStart();
 // Stops and joins the worker, completes every request left as cancelled (their routines run
@@ -53,6 +55,7 @@ bool leaderboardIsBusy();
 // routine never run, while idle, when the queue is full or when the body is too long.
 bool leaderboardSubmit(const char* body, LeaderboardDoneRoutine done, void* user);
 
-// The network side; null (the default) fails every request. Set it before the worker starts;
-// the caller keeps it alive until the client's shutdown.
+// The network side; null (the default) fails every request. The program installs the HTTP one
+// (online/http_transport.h). Set it before the worker starts; the caller keeps it alive until the
+// client's shutdown.
 void setLeaderboardTransport(ILeaderboardTransport* transport);

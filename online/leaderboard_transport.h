@@ -1,6 +1,6 @@
 // The network side of the leaderboard client: one request sent and its reply read, on the
-// client's worker thread. This build installs none, so every request the worker takes fails
-// as E_LEADERBOARD_NO_NETWORK and nothing leaves the machine.
+// client's worker thread. Without one installed every request the worker takes fails as
+// E_LEADERBOARD_NO_NETWORK and nothing leaves the machine.
 #pragma once
 
 #include "core/types.h"

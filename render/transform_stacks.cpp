@@ -106,8 +106,7 @@ void buildProjectionMatrix(ClMatrix44* out, const SProjectionParams& params) {
     m.m[14] = params.nearZ * params.farZ / (params.nearZ - params.farZ);
 }
 
-void pushOffCentreProjection(const SProjectionParams& params, f32 offsetX, f32 offsetY) {
-    const f32 aspect = getRenderTargetAspect();
+ClMatrix44 makeOffCentreProjection(const SProjectionParams& params, f32 offsetX, f32 offsetY, f32 aspect) {
     const f32 left = -0.5f - offsetX;
     const f32 right = 0.5f - offsetX;
     const f32 bottom = -0.5f / aspect - offsetY;
@@ -123,5 +122,13 @@ void pushOffCentreProjection(const SProjectionParams& params, f32 offsetX, f32 o
     m.m[10] = farZ / (farZ - nearZ);
     m.m[11] = 1.0f;
     m.m[14] = nearZ * farZ / (nearZ - farZ);
-    pushTransform(E_TRANSFORM_PROJECTION, m, true);
+    // The left-handed form sees along +z; the cameras' views look along -z, so the z row turns
+    // round, as in the cameras' own projection.
+    for (int i = 8; i < 12; ++i) m.m[i] = -m.m[i];
+    return m;
+}
+
+void pushOffCentreProjection(const SProjectionParams& params, f32 offsetX, f32 offsetY) {
+    pushTransform(E_TRANSFORM_PROJECTION, makeOffCentreProjection(params, offsetX, offsetY, getRenderTargetAspect()),
+                  true);
 }

@@ -55,6 +55,9 @@ struct SProjectionParams {
 // Symmetric left-handed perspective for the current render target's aspect; depth 0 at near,
 // 1 at far.
 void buildProjectionMatrix(ClMatrix44* out, const SProjectionParams& params);
-// Off-centre left-handed perspective whose unit-wide near-plane window is shifted by the offsets
-// (preview targets); pushed and applied as the projection.
+// Off-centre perspective whose unit-wide near-plane window (1 / aspect high) is shifted by the
+// offsets, for the preview targets, whose cameras' views look along -z like every camera's: a
+// point in front of the camera gets depth 0 at near and 1 at far.
+ClMatrix44 makeOffCentreProjection(const SProjectionParams& params, f32 offsetX, f32 offsetY, f32 aspect);
+// The off-centre projection for the current render target's aspect, pushed and applied.
 void pushOffCentreProjection(const SProjectionParams& params, f32 offsetX, f32 offsetY);

@@ -34,6 +34,7 @@
 #include "world/generators/dna_generator.h"
 #include "world/services/play_area.h"
 
+#include <cfloat>
 #include <cmath>
 
 namespace {
@@ -211,6 +212,13 @@ void planScoreTargets(const SWaveSchedulePlan& plan, f32 scoreScale, s32 targets
     }
 }
 
+void settleLevelTargets(const SWaveSchedulePlan& plan, u32 level, SPlaySong* song) {
+    song->scoreScale[level] = waveLevelRule(level).scoreScale;
+    planScoreTargets(plan, song->scoreScale[level], song->scoreTargets[level]);
+    song->progressThresholds[level][0] = FLT_MAX;
+    song->progressThresholds[level][1] = FLT_MAX;
+}
+
 void computeSongWaveTargets(SPlaySong* song) {
     for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
         computeSongFeatures(level);
@@ -218,8 +226,7 @@ void computeSongWaveTargets(SPlaySong* song) {
         seedSongRandom(*song, &random);
         SWaveSchedulePlan plan;
         planWaveSchedule(level, &random, &plan);
-        song->scoreScale[level] = waveLevelRule(level).scoreScale;
-        planScoreTargets(plan, song->scoreScale[level], song->scoreTargets[level]);
+        settleLevelTargets(plan, level, song);
         plan.release();
     }
 }

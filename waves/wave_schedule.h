@@ -72,7 +72,12 @@ void planWaveSchedule(u32 difficulty, ClRandObjSFMT* random, SWaveSchedulePlan* 
 s64 planKillPoints(const SWaveSchedulePlan& plan, f32 scoreScale);
 void planScoreTargets(const SWaveSchedulePlan& plan, f32 scoreScale, s32 targets[2]);
 
-// For each of the six levels: the song's features at that level, the plan, the level's score
-// scale and the two score targets, written into the record. Needs the song's spectral frames and
+// The level's score scale and its two score targets from the plan, written into the song. No
+// play moves the song's progress value, so the level's progress thresholds are set beyond any
+// value it takes: the score alone passes the targets.
+void settleLevelTargets(const SWaveSchedulePlan& plan, u32 level, SPlaySong* song);
+
+// For each of the six levels: the song's features at that level, the plan and the level's
+// targets (settleLevelTargets), written into the record. Needs the song's spectral frames and
 // beats; leaves the features of level 5 behind.
 void computeSongWaveTargets(SPlaySong* song);

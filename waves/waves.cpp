@@ -74,8 +74,7 @@ void waveScheduleGenerate(SPlayRecord* record) {
     seedSongRandom(record->song, &random);
     SWaveSchedulePlan plan;
     planWaveSchedule(difficulty, &random, &plan);
-    record->song.scoreScale[difficulty] = waveLevelRule(difficulty).scoreScale;
-    planScoreTargets(plan, record->song.scoreScale[difficulty], record->song.scoreTargets[difficulty]);
+    settleLevelTargets(plan, difficulty, &record->song);
     buildWaves(plan, difficulty, s_apCandidates, &random);
     plan.release();
 }

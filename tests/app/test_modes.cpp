@@ -524,7 +524,7 @@ TEST(FrontEndScreen, TheFirstScreenFollowsTheWayTheFrontEndWasEntered) {
     const SRow rows[] = {
         {{.startFailed = true, .returningFromPlay = true}, noDraw,
          {"SongList", E_FRONTEND_ENTRY_START_FAILED, false}},
-        {{}, noDraw, {"SplashScreenNoButtons", E_FRONTEND_ENTRY_FIRST, false}},
+        {{}, noDraw, {"SplashScreenFMV", E_FRONTEND_ENTRY_FIRST, false}},
         {{.skipSplash = true}, noDraw, {"TitleMenu", E_FRONTEND_ENTRY_FIRST, true}},
         {{.interviewChain = true}, noDraw, {"SGVOInterview", E_FRONTEND_ENTRY_FIRST, false}},
         {{.voiceOverTest = true, .interviewChain = true, .skipSplash = true}, noDraw,

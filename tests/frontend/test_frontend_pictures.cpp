@@ -5,10 +5,15 @@
 
 #include "audio/play/song_clock.h"
 #include "core/game_clock.h"
+#include "frontend/menu_previews.h"
 #include "frontend/page_parts.h"
 #include "library/play_record_fill.h"
 #include "render/canvases.h"
 #include "render/flipbook_table.h"
+#include "render/fmv_player.h"
+#include "waves/waves.h"
+#include "world/bar_colour_scheme.h"
+#include "world/entity/world.h"
 #include "tests/support/offscreen_picture.h"
 #include "world/play/boss_encounter.h"
 #include "world/play/boss_meter.h"
@@ -155,6 +160,61 @@ TEST_F(FrontEndPictures, TheSplashShowsTheGuardianEyeAndSubtitleOverTheTitle) {
     endScreenSequences();
     releaseGuardianSequence();
     releaseAllFlipbooks();
+}
+
+// The title with the world up: the ship, built from the profile, drawn by the preview pass into
+// "RTT_MM0" and shown in the frame on the right (x 1340..1780, y 400..840 units): orange hull in
+// the middle, the target's black around it.
+TEST_F(FrontEndPictures, TheTitleShowsTheShipThroughItsPreviewTarget) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    ASSERT_EQ(initWorld(), 1);
+    wavesSetUp();  // the generators the ship's guns fire
+    initBarColourScheme();
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0f);  // the ship holds still and does not fire
+    draw("TitleMenu", "frontend_title_ship.png", applyBarShaderConstants);
+    EXPECT_TRUE(menuShipPreviewShown(E_MENU_PREVIEW_MAIN_MENU));
+    const auto orange = [](int r, int g, int b) { return r > 200 && g > 120 && g < 220 && b < 110; };
+    const auto black = [](int r, int g, int b) { return r + g + b < 30; };
+    EXPECT_GT(count(1460, 500, 1660, 740, orange), 1500u);
+    EXPECT_GT(count(1340, 400, 1780, 480, black), 5000u);
+    EXPECT_EQ(count(1340, 400, 1780, 840, orange), count(1380, 480, 1740, 800, orange));
+    // Nothing of the ship left of the frame, below the gold heading.
+    EXPECT_LT(count(0, 300, 1300, 1080, orange), 20u);
+    hideMenuShipPreview(E_MENU_PREVIEW_MAIN_MENU);
+    shutdownWorld();
+    wavesShutdown();
+}
+
+// The options screen: heading, the water option, the ambient light options greyed with their
+// notice, the three log-in fields and the two buttons below.
+TEST_F(FrontEndPictures, TheOptionsScreenShowsItsOptionsAndTheLogInFields) {
+    draw("OptionsMenu", "frontend_options.png");
+    EXPECT_GT(count(400, 70, 1520, 200, GOLD), 1000u);
+    EXPECT_GT(count(510, 220, 1410, 310, WHITE), 300u);
+    // Disabled buttons draw their text dimmed: no pure white in the ambient rows.
+    EXPECT_EQ(count(510, 330, 1410, 510, WHITE), 0u);
+    EXPECT_GT(count(510, 330, 1410, 420, LIGHT) + count(510, 330, 1410, 420, [](int r, int, int) { return r > 90; }), 100u);
+    EXPECT_GT(count(160, 515, 1760, 565, LIGHT), 100u);
+    for (int field = 0; field < 3; ++field) {
+        const f32 y = 670.0f + 90.0f * f32(field);
+        EXPECT_GT(count(510, y, 1410, y + 80, WHITE), 100u) << field;
+    }
+    EXPECT_GT(count(480, 950, 1440, 1040, WHITE), 200u);
+}
+
+// The film splash a second into the intro film: the film's picture over the whole screen, the
+// guardian's opening eye in the middle on its dark blue ground.
+TEST_F(FrontEndPictures, TheFilmSplashShowsTheIntroFilm) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    switchWidgetByName("TopLevelSwitcher", "SplashScreenFMV");
+    ASSERT_TRUE(isFmvPlaying());
+    setClockDelta(GAME_CLOCK_SYSTEM, 0.35f);
+    m_frame = drawFrames([] { tickFrontEndScreens(); renderUiPages(); }, "frontend_splash_film.png");
+    const auto beige = [](int r, int g, int b) { return r > 150 && g > 120 && b > 60 && r > b + 40; };
+    const auto ground = [](int r, int g, int b) { return r < 30 && g < 40 && b > 25 && b < 70; };
+    EXPECT_GT(count(660, 400, 1260, 680, beige), 20000u);
+    EXPECT_GT(count(0, 0, 300, 1080, ground), 150u * 500u);
+    fmvRelease();
 }
 
 // The HUD's layers below 1300 (the boss bar among them) are drawn in the camera's pass.

@@ -5,6 +5,7 @@
 #include "core/directories.h"
 #include "core/log_manager.h"
 #include "online/credentials.h"
+#include "online/http_transport.h"
 #include "online/leaderboard.h"
 #include "online/leaderboard_transport.h"
 #include "online/medal_queue.h"
@@ -12,9 +13,11 @@
 #include "world/play/player_state.h"
 #include <gtest/gtest.h>
 #include "tests/support/file_bytes.h"
+#include "tests/support/local_http_server.h"
 #include "tests/support/temp_dir.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -114,7 +117,7 @@ TEST_F(Online, WithoutANetworkEachRequestFailsOnceInOrder) {
 
     EXPECT_EQ((std::tuple{done.statuses, log(), leaderboardIsActive()}),
               std::tuple(std::vector<ELeaderboardStatus>(3, E_LEADERBOARD_NO_NETWORK),
-                         "leaderboard: this build has no network client; requests to 192.0.2.1 fail\n", false));
+                         "leaderboard: no network client is installed; requests to 192.0.2.1 fail\n", false));
 }
 
 TEST_F(Online, StopJoinsTheWorkerAndCompletesEveryRequestOnce) {
@@ -165,6 +168,44 @@ TEST_F(Online, ARefusedMedalStaysQueued) {
 
     EXPECT_EQ(std::pair(m_transport.bodies, pendingMedalCount()),
               std::pair(std::vector<std::string>{"", "AwardMedal user=ace id=12"}, 1u));
+}
+
+// Over HTTP, the worker's start fetches the service's page once, by GET.
+TEST_F(Online, TheStartFetchesThePageOnceOverHttp) {
+    ClLocalHttpServer server("0");
+    setLeaderboardTransport(httpLeaderboardTransport());
+    configSetValue("LEADERBOARD_IP", server.address().c_str());
+    ASSERT_TRUE(leaderboardWorkerStart());
+    settle(false);
+
+    ASSERT_EQ(server.requestLines().size(), 1u);
+    EXPECT_EQ(server.requestLines()[0], "GET /XLBPage.aspx HTTP/1.1");
+}
+
+// An address that never answers: the start does not wait for the page (it returns before the
+// probe's time-out could have passed), the client is busy meanwhile, and the probe gives up.
+TEST_F(Online, AnAddressThatNeverAnswersDelaysNothing) {
+    ClSilentHttpServer server;
+    setLeaderboardTransport(httpLeaderboardTransport());
+    configSetValue("LEADERBOARD_IP", server.address().c_str());
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(leaderboardWorkerStart());
+    const auto startTook = std::chrono::steady_clock::now() - start;
+    const bool busyAfterStart = leaderboardIsBusy();
+    settle(false);
+    const auto settled = std::chrono::steady_clock::now() - start;
+
+    EXPECT_LT(startTook, std::chrono::milliseconds(LEADERBOARD_PROBE_TIMEOUT_MS));
+    EXPECT_TRUE(busyAfterStart);
+    EXPECT_LT(settled, std::chrono::seconds(10));
+}
+
+TEST_F(Online, AnAddressThatIsNoHostLeavesTheClientIdle) {
+    setLeaderboardTransport(httpLeaderboardTransport());
+    configSetValue("LEADERBOARD_IP", "host/page");
+
+    EXPECT_FALSE(leaderboardWorkerStart());
+    EXPECT_EQ(log(), "leaderboard: LEADERBOARD_IP \"host/page\" is not a host or host:port; the client stays idle\n");
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "render/camera.h"
 #include "render/render_device.h"
 #include "render/render_state.h"
 #include "render/transform_stacks.h"
@@ -80,13 +81,39 @@ TEST_F(TransformStacks, PerspectivesPutNearAtDepthZeroAndFarAtOne) {
     EXPECT_EQ(vecText({project(perspective, 0.0f, 1.0f, 1.0f), project(perspective, 177.77778f, 0.0f, 100.0f)}, 1e-5f),
               "(0 1 0) (1 0 1)");
 
-    // The off-centre window is one unit wide, 1/aspect high, shifted by the offsets.
+    // The off-centre window is one unit wide, 1/aspect high, shifted by the offsets, in front of
+    // a view that looks along -z.
     pushOffCentreProjection(SProjectionParams{0.0f, 2.0f, 50.0f}, 0.25f, 0.1f);
     const ClMatrix44 offCentre = applied(E_TRANSFORM_PROJECTION);
     const f32 top = 0.5f / 1.7777778f - 0.1f;
-    EXPECT_EQ(vecText({project(offCentre, -0.75f, top, 2.0f),
-                       project(offCentre, 0.25f * 25.0f, (-0.5f / 1.7777778f - 0.1f) * 25.0f, 50.0f)}, 1e-5f),
+    EXPECT_EQ(vecText({project(offCentre, -0.75f, top, -2.0f),
+                       project(offCentre, 0.25f * 25.0f, (-0.5f / 1.7777778f - 0.1f) * 25.0f, -50.0f)}, 1e-5f),
               "(-1 1 0) (1 -1 1)");
+}
+
+// The preview pass's view and projection: what lies in front of the preview camera lands inside
+// the picture, the right side on the right, and what lies behind it has a negative w.
+TEST_F(TransformStacks, ThePreviewProjectionSeesWhatIsInFrontOfItsCamera) {
+    ClCamera camera;
+    camera.setPositionLookingAt(ClVec3(0.0f, 0.0f, 10.0f), ClVec3(0.0f, 0.0f, 0.0f));
+    ClMatrix44 view;
+    camera.getViewMatrix(&view);
+    const ClMatrix44 viewProjection =
+        view.multiply(makeOffCentreProjection(SProjectionParams{0.0f, 1.0f, 100.0f}, 0.0f, 0.0f, 1.0f));
+
+    const ClVec3 centre = viewProjection.transformPoint(ClVec3(0.0f, 0.0f, 0.0f, 1.0f));
+    const ClVec3 right = viewProjection.transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f));
+    const ClVec3 up = viewProjection.transformPoint(ClVec3(0.0f, 1.0f, 0.0f, 1.0f));
+    const ClVec3 behind = viewProjection.transformPoint(ClVec3(0.0f, 0.0f, 20.0f, 1.0f));
+    EXPECT_NEAR(centre.w, 10.0f, 1e-4f);
+    EXPECT_NEAR(centre.x / centre.w, 0.0f, 1e-5f);
+    EXPECT_NEAR(centre.y / centre.w, 0.0f, 1e-5f);
+    EXPECT_GT(centre.z / centre.w, 0.0f);
+    EXPECT_LT(centre.z / centre.w, 1.0f);
+    // Unit window at near 1: one unit aside at distance 10 is a fifth of the half-width out.
+    EXPECT_NEAR(right.x / right.w, 0.2f, 1e-5f);
+    EXPECT_NEAR(up.y / up.w, 0.2f, 1e-5f);
+    EXPECT_LT(behind.w, 0.0f);
 }
 
 }  // namespace

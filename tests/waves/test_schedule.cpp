@@ -11,6 +11,7 @@
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/play/boss_wave_hook.h"
+#include "world/play/score_hud.h"
 #include "world/services/play_area.h"
 
 #include <cstring>
@@ -174,6 +175,17 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
         EXPECT_TRUE(arrivedAt[m] >= link.arrivalTime - 1e-3f && arrivedAt[m] < link.arrivalTime + STEP + 1e-3f)
             << m << ": " << arrivedAt[m];
     }
+}
+
+TEST_F(WaveWorldTest, AGeneratedSongShowsItsFirstTargetUntilTheScoreReachesIt) {
+    const s32* targets = g_PlayRecord.song.scoreTargets[0];
+    EXPECT_GT(targets[0], 0);
+    EXPECT_GT(targets[1], targets[0]);
+    EXPECT_EQ(scoreTargetState(0), -1);
+    EXPECT_EQ(scoreTargetState(targets[0] - 1), -1);
+    EXPECT_EQ(scoreTargetState(targets[0]), 0);
+    EXPECT_EQ(scoreTargetState(targets[1] - 1), 0);
+    EXPECT_EQ(scoreTargetState(targets[1]), 1);
 }
 
 TEST_F(WaveWorldTest, MembersAlternateTheirWaveFlags) {

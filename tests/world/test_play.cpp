@@ -271,13 +271,27 @@ TEST_F(PlayTest, BossNotesFollowTheSequenceOnEverySecondCallAndAnEmptyOneIsRando
     EXPECT_TRUE(note >= 1 && note <= 14) << note;
 }
 
-TEST_F(PlayTest, DeathPenaltyStopsAtZeroAndCountsEvenWithoutAFreePopup) {
+TEST_F(PlayTest, DeathPenaltyStopsAtZero) {
+    giveShip();
+    g_aPlayerState[0].score = 5 * SCORE_ENCODING_FACTOR;
+    applyDeathPenalty(0);
+    const SPlayerState& player = g_aPlayerState[0];
+    EXPECT_EQ(player.score, 0);
+    EXPECT_EQ(player.pointsLost, 5);
+    EXPECT_EQ(player.deaths, 1);
+    ASSERT_EQ(scorePopupCount(), 1u);
+    EXPECT_EQ(scorePopupAt(0)->kind, s32(E_POPUP_DEATH_PENALTY));
+}
+
+TEST_F(PlayTest, ADeathWithEveryPopupInUseIsPassedOverWhole) {
     giveShip();
     g_aPlayerState[0].score = 5 * SCORE_ENCODING_FACTOR;
     while (takeScorePopup()) {}
     applyDeathPenalty(0);
     const SPlayerState& player = g_aPlayerState[0];
-    EXPECT_EQ(std::make_tuple(player.score, player.pointsLost, player.deaths), std::make_tuple(0, 5, 1));
+    EXPECT_EQ(player.score, 5 * SCORE_ENCODING_FACTOR);
+    EXPECT_EQ(player.pointsLost, 0);
+    EXPECT_EQ(player.deaths, 0);
 }
 
 TEST_F(PlayTest, ChainBonusRisesToThreeTimesBaseThenHoldsAtTwice) {

@@ -211,7 +211,7 @@ TEST_F(ScriptedPlay, AMinuteOfPlayEndsWithTheScoreKillsAndDeathsOfTheRules) {
         input(time);
         setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
         worldStep(&hooks);
-        tickPlayState(STEP, false);
+        updatePlayerLife();
         clearDrawListHalf(PRODUCER_HALF);
         if (g_aPlayerState[0].deaths > 0 && deathTime == 0.0f) deathTime = time;
     }
@@ -227,7 +227,6 @@ TEST_F(ScriptedPlay, AMinuteOfPlayEndsWithTheScoreKillsAndDeathsOfTheRules) {
     EXPECT_TRUE(deathTime > 21.0f && deathTime < 23.0f) << deathTime;
     ASSERT_NE(player.ship, nullptr);
     EXPECT_EQ(player.ship->state, u32(E_ENTITY_ACTIVE));
-    EXPECT_NEAR(player.playTime, 60.0f, 1e-3f);
     for (const SScriptedWave& wave : m_waves) {
         ASSERT_NE(wave.entity, nullptr);
         EXPECT_EQ(std::pair(wave.entity->state, wave.entity->killed), std::pair(u32(E_ENTITY_DESTROYED), 1u)) << wave.spawnTime;

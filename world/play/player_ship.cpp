@@ -132,16 +132,6 @@ void updatePlayerLife() {
     }
 }
 
-void tickPlayState(f32 frameStep, bool paused) {
-    if (frameStep <= 0.0f) return;
-    updatePlayerLife();
-    if (paused) return;
-    SPlayerState& player = g_aPlayerState[0];
-    player.playTime += frameStep;
-    if (player.invincibilityTime > 0.0f) player.invincibilityTime -= frameStep;
-    g_fWaveKillChainWindow -= frameStep;
-}
-
 void freeSessionDNAProgram() {
     if (configHasKey("VISUAL_BEAT_ANALYSIS")) return;
     freeShipProgram(g_aPlayerState[0]);

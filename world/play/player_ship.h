@@ -24,10 +24,6 @@ void refreshShipAnchors();
 // Per frame: a destroyed ship, or one whose every anchor lost a part, dies once; a dead ship
 // respawns when its countdown runs out; a ram gives the ship its short grace.
 void updatePlayerLife();
-// The in-game mode's per-frame step of the play state (frame step above 0 only): the life
-// check, then, unless paused, the play time and the invincibility count down by the step, and
-// the wave-kill chain window (which has no floor).
-void tickPlayState(f32 frameStep, bool paused);
 // Frees the ship program, unless VISUAL_BEAT_ANALYSIS is set (then none was built). Entities
 // built from it must be released first.
 void freeSessionDNAProgram();

@@ -122,22 +122,22 @@ void addPickupScore(s32 points) {
 void applyDeathPenalty(u32 player) {
     SPlayerState& victim = g_aPlayerState[player];
     if (!victim.ship) return;
-    // The death counts and the penalty applies even when no popup is free to show it.
+    // With every popup in use the death is passed over whole: not counted, the score kept.
+    SScorePopup* popup = takeScorePopup();
+    if (!popup) return;
     ++victim.deaths;
     const ClScriptNode* penalties = playbalanceEntry("death_penalty");
     const u32 difficulty = currentDifficulty();
     if (difficulty >= penalties->childCount()) fatalErrorf("\"death_penalty\" has no entry for difficulty %u", difficulty);
     const s32 penalty = s32(penalties->getChild(difficulty)->getFloat());
     const ClVec3 at = shipPosition(victim.ship);
-    if (SScorePopup* popup = takeScorePopup()) {
-        popup->kind = E_POPUP_DEATH_PENALTY;
-        setPopupColour(popup, DEATH_POPUP_COLOUR);
-        queuePopupFade(popup, DEATH_POPUP_FADED, DEATH_POPUP_SECONDS, 0.0f);
-        popup->lifetime = DEATH_POPUP_SECONDS;
-        setPopupPath(popup, at, at, POPUP_SECONDS);
-        popup->textId = crc32TextNoCase("bonus_text_death");
-        popup->value = penalty;
-    }
+    popup->kind = E_POPUP_DEATH_PENALTY;
+    setPopupColour(popup, DEATH_POPUP_COLOUR);
+    queuePopupFade(popup, DEATH_POPUP_FADED, DEATH_POPUP_SECONDS, 0.0f);
+    popup->lifetime = DEATH_POPUP_SECONDS;
+    setPopupPath(popup, at, at, POPUP_SECONDS);
+    popup->textId = crc32TextNoCase("bonus_text_death");
+    popup->value = penalty;
     SPlayerState& first = g_aPlayerState[0];
     const s32 shown = shownScore(first);
     const s32 lowered = shown + penalty < 0 ? 0 : shown + penalty;

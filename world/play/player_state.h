@@ -65,7 +65,7 @@ void awardWaveKillChainBonus(u32 player, const ClVec3& position);
 // A score pickup's points for the first player; the popup follows the ship.
 void addPickupScore(s32 points);
 // The ship of player p was destroyed: a death, the difficulty's penalty (the score never falls
-// below 0), the cue and flash. Nothing without a ship.
+// below 0), its popup, the cue and flash. Nothing without a ship or with every popup in use.
 void applyDeathPenalty(u32 player);
 // A message above player p's ship; nothing without a ship.
 void showPlayerPopupText(u32 player, const char* textKey);

@@ -1,0 +1,282 @@
+// The options screen. Rules chosen here: the fields accept letters, digits, '_', '-' and '.' for
+// the log-in and any printable character but the space for the passwords; Enter, keypad Enter
+// and Tab end a field and keep what was typed, Esc (the one character of the callback list)
+// leaves it with its text from before. Each change of an option and each accepted log-in
+// writes the user save.
+#include "frontend/options_screen.h"
+
+#include "core/saved_options.h"
+#include "core/string_table.h"
+#include "frontend/front_end_services.h"
+#include "frontend/page_parts.h"
+#include "frontend/screens.h"
+#include "input/ambient/ambient_light.h"
+#include "input/input_devices.h"
+#include "input/text_entry.h"
+#include "library/song_library.h"
+#include "library/user_save.h"
+#include "online/credentials.h"
+#include "ui/switcher.h"
+#include "ui/ui_callbacks.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* OPTIONS_SCREEN = "OptionsMenu";
+constexpr s32 AMBIENT_LAYOUT_FIRST = 0;
+constexpr s32 AMBIENT_LAYOUT_LAST = 4;
+constexpr u16 CHARACTER_ENTER = 0x0A;
+constexpr u16 CHARACTER_KEYPAD_ENTER = 0x0D;
+constexpr u16 CHARACTER_TAB = 0x09;
+constexpr u16 CHARACTER_ESCAPE = 0x1B;
+constexpr u16 FIELD_TERMINATORS[] = {CHARACTER_ENTER, CHARACTER_KEYPAD_ENTER, CHARACTER_TAB};
+constexpr u16 FIELD_CALLBACK_CHARACTERS[] = {CHARACTER_ESCAPE};
+constexpr s32 NO_FIELD = -1;
+
+struct STextFieldDef {
+    const char* widget;
+    const char* captionKey;
+    const char* onClick;
+    bool hidden;  // shown as '*'
+};
+
+const STextFieldDef FIELDS[E_TEXT_FIELD_COUNT] = {
+    {"OptionsLoginName", "fe_options_login_name", "systemSetLoginButtonForTextCapture", false},
+    {"OptionsPassword", "fe_options_password", "systemSetPasswordButtonForTextCapture", true},
+    {"OptionsVerifyPassword", "fe_options_verify_password", "systemSetVerifyPasswordButtonForTextCapture", true},
+};
+
+struct SOptionsScreen {
+    std::vector<u16> loginAllowed;
+    std::vector<u16> passwordAllowed;
+    std::string fields[E_TEXT_FIELD_COUNT];
+    s32 capturing = NO_FIELD;
+    bool cancelRequested = false;
+};
+
+SOptionsScreen g_options;
+
+std::u16string widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+std::u16string localised(const char* key) {
+    const char16_t* text = getLocalisedString(key);
+    return text ? text : u"";
+}
+
+std::u16string onOff(bool on) { return localised(on ? "fe_options_on" : "fe_options_off"); }
+
+void setButtonText(const char* widget, const std::u16string& text) { setLabelWideText(widget, text.c_str()); }
+
+void setDisabled(const char* widget, bool disabled) {
+    if (ClWidget* w = findWidgetByName(widget)) w->setInt("disabled", disabled ? 1 : 0);
+}
+
+void showField(u32 field, const std::string& text) {
+    std::u16string shown = localised(FIELDS[field].captionKey) + u"  ";
+    shown += FIELDS[field].hidden ? std::u16string(text.size(), u'*') : widen(text);
+    if (s32(field) == g_options.capturing) shown += u'_';
+    setButtonText(FIELDS[field].widget, shown);
+}
+
+std::string typedText() {
+    char16_t buffer[PASSWORD_FIELD_CAPACITY > LOGIN_FIELD_CAPACITY ? PASSWORD_FIELD_CAPACITY : LOGIN_FIELD_CAPACITY];
+    if (!getTypedText(buffer, sizeof buffer / sizeof buffer[0])) return {};
+    std::string text;
+    // The allowed lists hold ASCII only.
+    for (const char16_t* c = buffer; *c; ++c) text += char(*c);
+    return text;
+}
+
+void refreshOptions() {
+    setButtonText("OptionsWater", localised("fe_options_water") + u"  " + onOff(g_SavedOptions.waterReflection != 0));
+    const bool ambient = systemDetectamBXEnable();
+    for (const char* widget : {"OptionsAmbient", "OptionsAmbientLess", "OptionsAmbientMore"}) setDisabled(widget, !ambient);
+    std::u16string state = ambient ? onOff(ambientEffectsEnabled()) : localised("fe_options_unavailable");
+    setButtonText("OptionsAmbient", localised("fe_options_ambient") + u"  " + state);
+    setLabelKey("OptionsAmbientNotice", ambient ? nullptr : "fe_options_ambient_absent");
+    for (u32 field = 0; field < E_TEXT_FIELD_COUNT; ++field) showField(field, g_options.fields[field]);
+}
+
+void stopCapture(bool keep) {
+    if (g_options.capturing == NO_FIELD) return;
+    if (keep) g_options.fields[g_options.capturing] = typedText();
+    g_options.capturing = NO_FIELD;
+    g_options.cancelRequested = false;
+    g_uTextEntryActive = 0;
+}
+
+void fieldCallback(u16 character) {
+    if (character == CHARACTER_ESCAPE) g_options.cancelRequested = true;
+}
+
+void beginCapture(ETextField field) {
+    stopCapture(true);
+    const std::vector<u16>& allowed =
+        field == E_TEXT_FIELD_LOGIN ? g_options.loginAllowed : g_options.passwordAllowed;
+    const u32 capacity = field == E_TEXT_FIELD_LOGIN ? LOGIN_FIELD_CAPACITY : PASSWORD_FIELD_CAPACITY;
+    const u16 word = field == E_TEXT_FIELD_LOGIN ? LOGIN_FIELD_WORD : PASSWORD_FIELD_WORD;
+    g_uTextEntryActive = 1;
+    beginTextEntry(allowed, FIELD_TERMINATORS, FIELD_CALLBACK_CHARACTERS, fieldCallback, nullptr, capacity,
+                   TEXT_FIELD_FIRST_TIMING, TEXT_FIELD_SECOND_TIMING, word);
+    g_options.capturing = s32(field);
+    g_options.cancelRequested = false;
+    refreshOptions();
+}
+
+void makeAllowedLists() {
+    g_options.loginAllowed.clear();
+    g_options.passwordAllowed.clear();
+    for (u16 c = 0x21; c <= 0x7E; ++c) {
+        g_options.passwordAllowed.push_back(c);
+        const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (letterOrDigit || c == '_' || c == '-' || c == '.') g_options.loginAllowed.push_back(c);
+    }
+}
+
+void writeSave() { saveWrite(1); }
+
+void initOptions(ClWidget*) {
+    for (std::string& field : g_options.fields) field.clear();
+    g_options.fields[E_TEXT_FIELD_LOGIN] = g_SongLibrary.credentials.loginName;
+    setLabelKey("OptionsNotice", nullptr);
+    refreshOptions();
+}
+
+void leaveOptions(ClWidget*) {
+    stopCapture(false);
+    // Passwords are not kept once the screen is gone.
+    g_options.fields[E_TEXT_FIELD_PASSWORD].clear();
+    g_options.fields[E_TEXT_FIELD_VERIFY_PASSWORD].clear();
+}
+
+void changeAmbientLayout(s32 step) {
+    const s32 layout = ambientLightLayout() + step;
+    if (layout < AMBIENT_LAYOUT_FIRST || layout > AMBIENT_LAYOUT_LAST) return;
+    setAmbientLightLayout(layout);
+    g_SavedOptions.ambientLayout = layout;
+    writeSave();
+}
+
+}  // namespace
+
+bool systemDetectamBXEnable() { return ambientLightingPresent(); }
+
+void systemToggleamBXEnable() {
+    if (!systemDetectamBXEnable()) return;
+    if (ambientEffectsEnabled()) disableAmbientEffects();
+    else enableAmbientEffects();
+}
+
+void systemDecreaseamBXQuality() {
+    if (systemDetectamBXEnable()) changeAmbientLayout(-1);
+}
+
+void systemIncreaseamBXQuality() {
+    if (systemDetectamBXEnable()) changeAmbientLayout(1);
+}
+
+void systemSetLoginButtonForTextCapture() { beginCapture(E_TEXT_FIELD_LOGIN); }
+void systemSetPasswordButtonForTextCapture() { beginCapture(E_TEXT_FIELD_PASSWORD); }
+void systemSetVerifyPasswordButtonForTextCapture() { beginCapture(E_TEXT_FIELD_VERIFY_PASSWORD); }
+
+const char* typedFieldText(ETextField field) {
+    return field < E_TEXT_FIELD_COUNT ? g_options.fields[field].c_str() : "";
+}
+
+bool systemAttemptLogin() {
+    stopCapture(true);
+    const std::string& name = g_options.fields[E_TEXT_FIELD_LOGIN];
+    const std::string& password = g_options.fields[E_TEXT_FIELD_PASSWORD];
+    const char* notice = nullptr;
+    if (name.empty()) notice = "fe_options_login_no_name";
+    else if (password != g_options.fields[E_TEXT_FIELD_VERIFY_PASSWORD]) notice = "fe_options_login_mismatch";
+    if (notice) {
+        setLabelKey("OptionsNotice", notice);
+        refreshOptions();
+        return false;
+    }
+    SLeaderboardCredentials credentials;
+    makeCredentials(name.c_str(), password.c_str(), &credentials);
+    static_assert(sizeof(credentials.loginName) == sizeof(g_SongLibrary.credentials.loginName));
+    static_assert(sizeof(credentials.passwordDigest) == sizeof(g_SongLibrary.credentials.passwordDigest));
+    std::memcpy(g_SongLibrary.credentials.loginName, credentials.loginName, sizeof credentials.loginName);
+    std::memcpy(g_SongLibrary.credentials.passwordDigest, credentials.passwordDigest, sizeof credentials.passwordDigest);
+    setLeaderboardCredentials(credentials);
+    writeSave();
+    g_options.fields[E_TEXT_FIELD_PASSWORD].clear();
+    g_options.fields[E_TEXT_FIELD_VERIFY_PASSWORD].clear();
+    setLabelKey("OptionsNotice", "fe_options_login_saved");
+    refreshOptions();
+    return true;
+}
+
+void buildOptionsScreen(ClWidget* top) {
+    makeAllowedLists();
+    // The account kept in the save signs the client in, unless the start-up set a test account.
+    if (!leaderboardCredentials().loginName[0] && g_SongLibrary.credentials.loginName[0]) {
+        SLeaderboardCredentials saved;
+        std::memcpy(saved.loginName, g_SongLibrary.credentials.loginName, sizeof saved.loginName);
+        std::memcpy(saved.passwordDigest, g_SongLibrary.credentials.passwordDigest, sizeof saved.passwordDigest);
+        setLeaderboardCredentials(saved);
+    }
+    registerUiCallback("systemInitOptionsMenu", initOptions);
+    registerUiCallback("systemLeaveOptionsMenu", leaveOptions);
+    registerUiCallback("systemToggleWater", [](ClWidget*) {
+        systemToggleWater();
+        writeSave();
+        refreshOptions();
+    });
+    registerUiCallback("systemToggleamBXEnable", [](ClWidget*) {
+        systemToggleamBXEnable();
+        refreshOptions();
+    });
+    registerUiCallback("systemDecreaseamBXQuality", [](ClWidget*) { systemDecreaseamBXQuality(); });
+    registerUiCallback("systemIncreaseamBXQuality", [](ClWidget*) { systemIncreaseamBXQuality(); });
+    registerUiCallback("systemSetLoginButtonForTextCapture", [](ClWidget*) { systemSetLoginButtonForTextCapture(); });
+    registerUiCallback("systemSetPasswordButtonForTextCapture",
+                       [](ClWidget*) { systemSetPasswordButtonForTextCapture(); });
+    registerUiCallback("systemSetVerifyPasswordButtonForTextCapture",
+                       [](ClWidget*) { systemSetVerifyPasswordButtonForTextCapture(); });
+    registerUiCallback("systemAttemptLogin", [](ClWidget*) { systemAttemptLogin(); });
+
+    ClWidget* screen = createScreen(OPTIONS_SCREEN, top);
+    screen->setEvent("onBecomeVisible", "systemInitOptionsMenu");
+    screen->setEvent("onBecomeInvisible", "systemLeaveOptionsMenu");
+    screen->setText("defaultFocus", "OptionsWater");
+    createHeading(screen, 70, "fe_options_heading");
+    createTextButton("OptionsWater", screen, centredAt(220, 900, 90), "fe_options_water", "systemToggleWater");
+    createTextButton("OptionsAmbient", screen, centredAt(330, 900, 90), "fe_options_ambient", "systemToggleamBXEnable");
+    createTextButton("OptionsAmbientLess", screen, {-240, 430, 440, 80, TOP_CENTRE, TOP_CENTRE},
+                     "fe_options_ambient_less", "systemDecreaseamBXQuality");
+    createTextButton("OptionsAmbientMore", screen, {240, 430, 440, 80, TOP_CENTRE, TOP_CENTRE},
+                     "fe_options_ambient_more", "systemIncreaseamBXQuality");
+    createTextLabel("OptionsAmbientNotice", screen, centredAt(515, 1600, 50), nullptr, 40);
+    createTextLabel(nullptr, screen, centredAt(590, 1600, 70), "fe_options_leaderboard", 56)
+        ->setColour("textColor", HEADING_COLOUR);
+    for (u32 field = 0; field < E_TEXT_FIELD_COUNT; ++field)
+        createTextButton(FIELDS[field].widget, screen, centredAt(670.0f + 90.0f * f32(field), 900, 80),
+                         FIELDS[field].captionKey, FIELDS[field].onClick);
+    createTextButton("OptionsLogin", screen, {-240, 950, 440, 90, TOP_CENTRE, TOP_CENTRE}, "fe_options_login",
+                     "systemAttemptLogin");
+    createTextButton("OptionsBack", screen, {240, 950, 440, 90, TOP_CENTRE, TOP_CENTRE}, "fe_back", nullptr)
+        ->setText("nextScreenID", "TitleMenu");
+    createTextLabel("OptionsNotice", screen, centredAt(1030, 1700, 50), nullptr, 40)->setColour("textColor", NOTICE_COLOUR);
+}
+
+void tickOptionsScreen() {
+    if (g_options.capturing == NO_FIELD) return;
+    if (g_options.cancelRequested) {
+        stopCapture(false);
+        refreshOptions();
+        return;
+    }
+    if (!g_uTextEntryActive) {
+        stopCapture(true);
+        refreshOptions();
+        return;
+    }
+    showField(u32(g_options.capturing), typedText());
+}

@@ -1,0 +1,241 @@
+// The options screen reached from the title by the pointer: the water option, the ambient light
+// options shown as unavailable without a runtime, the log-in fields typed through SDL key events
+// and text entry, and the credentials kept in the save; and the film splash playing the built
+// intro film, going on when it ends or cannot play.
+#include "frontend_test_support.h"
+
+#include "core/game_clock.h"
+#include "core/saved_options.h"
+#include "frontend/options_screen.h"
+#include "frontend/page_parts.h"
+#include "input/ambient/ambient_light.h"
+#include "input/text_entry.h"
+#include "library/user_save.h"
+#include "online/credentials.h"
+#include "platform/window/window.h"
+#include "render/fmv_player.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+namespace {
+
+class OptionsScreen : public frontend_test::FrontEndTest {
+protected:
+    void SetUp() override {
+        FrontEndTest::SetUp();
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        ASSERT_TRUE(windowInitVideo());
+        ASSERT_TRUE(windowCreate("", 0, 0, 640, 360, false)) << windowErrorText();
+        g_SavedOptions = defaultSavedOptions();
+        setLeaderboardCredentials(SLeaderboardCredentials{});
+        buildPages();
+        showScreen("TitleMenu");
+        settle();
+        clickWidget("TitleOptions");
+        settle();
+    }
+    // Frames until the switch to the screen has finished, with the pointer moved off the
+    // buttons (the hover follows the pointer's moves).
+    void settle() {
+        g_aRawPadRecords[0][E_RAW_POINTER_X] = 0.0f;
+        g_aRawPadRecords[0][E_RAW_POINTER_Y] = 0.0f;
+        setClockDelta(GAME_CLOCK_SYSTEM, 0.1f);
+        for (int i = 0; i < 20 && !isWidgetSettledByName("TopLevelSwitcher"); ++i) frame();
+        frame();
+    }
+    void TearDown() override {
+        g_uTextEntryActive = 0;
+        setLeaderboardCredentials(SLeaderboardCredentials{});
+        FrontEndTest::TearDown();
+        windowDestroy();
+        windowShutdownVideo();
+    }
+    static void key(SDL_Scancode code, bool down) {
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.keysym.scancode = code;
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    // Presses and releases each key as a player does; the input layer reads them in one poll.
+    void type(std::initializer_list<SDL_Scancode> keys) {
+        for (SDL_Scancode code : keys) {
+            key(code, true);
+            key(code, false);
+        }
+        SWindowMessage message;
+        while (windowPeekMessage(&message)) continue;
+        updateInput();
+        frame();
+    }
+    // The letters a..z of the text as key presses.
+    void typeLetters(const char* text) {
+        for (const char* c = text; *c; ++c) type({SDL_Scancode(SDL_SCANCODE_A + (*c - 'a'))});
+    }
+    void fill(const char* field, const char* text) {
+        clickWidget(field);
+        typeLetters(text);
+        type({SDL_SCANCODE_RETURN});
+    }
+};
+
+TEST_F(OptionsScreen, TheTitlesOptionsButtonOpensIt) { EXPECT_EQ(shownScreen(), "OptionsMenu"); }
+
+TEST_F(OptionsScreen, TheWaterButtonTogglesTheOptionAndWritesTheSave) {
+    const u32 before = g_SavedOptions.waterReflection;
+    clickWidget("OptionsWater");
+    EXPECT_NE(g_SavedOptions.waterReflection, before);
+    EXPECT_TRUE(std::filesystem::exists(m_user.path() / "SAVEDATA" / "USR-DATA"));
+    clickWidget("OptionsWater");
+    EXPECT_EQ(g_SavedOptions.waterReflection, before);
+}
+
+// Linux has no ambient light runtime: its options are disabled and say why.
+TEST_F(OptionsScreen, TheAmbientLightOptionsAreUnavailableWithoutARuntime) {
+    ASSERT_FALSE(ambientLightingPresent());
+    EXPECT_FALSE(systemDetectamBXEnable());
+    EXPECT_EQ(findWidgetByName("OptionsAmbient")->getInt("disabled"), 1);
+    EXPECT_EQ(findWidgetByName("OptionsAmbientLess")->getInt("disabled"), 1);
+    EXPECT_EQ(findWidgetByName("OptionsAmbientMore")->getInt("disabled"), 1);
+    EXPECT_EQ(textOf("OptionsAmbientNotice"), getLocalisedString("fe_options_ambient_absent"));
+    const std::u16string caption = textOf("OptionsAmbient");
+    EXPECT_NE(caption.find(getLocalisedString("fe_options_unavailable")), std::u16string::npos);
+}
+
+TEST_F(OptionsScreen, AFieldCapturesTheKeysUntilEnter) {
+    clickWidget("OptionsLoginName");
+    EXPECT_EQ(g_uTextEntryActive, 1u);
+    typeLetters("ace");
+    EXPECT_EQ(textOf("OptionsLoginName").find(u"ace_"), textOf("OptionsLoginName").size() - 4);
+    type({SDL_SCANCODE_RETURN});
+    EXPECT_EQ(g_uTextEntryActive, 0u);
+    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "ace");
+    // The password shows as stars.
+    fill("OptionsPassword", "pw");
+    EXPECT_EQ(textOf("OptionsPassword").substr(textOf("OptionsPassword").size() - 2), u"**");
+}
+
+TEST_F(OptionsScreen, EscapeLeavesAFieldAsItWas) {
+    fill("OptionsLoginName", "ace");
+    clickWidget("OptionsLoginName");
+    typeLetters("zz");
+    type({SDL_SCANCODE_ESCAPE});
+    EXPECT_EQ(g_uTextEntryActive, 0u);
+    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "ace");
+}
+
+TEST_F(OptionsScreen, TheFieldsKeepTheirCapacities) {
+    fill("OptionsLoginName", "abcdefghijklmnopqrst");
+    fill("OptionsPassword", "abcdefghijklmnopqrstuvwxy");
+    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "abcdefghijklmnop");
+    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_PASSWORD), "abcdefghijklmnopqrst");
+}
+
+TEST_F(OptionsScreen, ALogInIsKeptInTheSaveAndGivenToTheLeaderboardClient) {
+    fill("OptionsLoginName", "ace");
+    fill("OptionsPassword", "secret");
+    fill("OptionsVerifyPassword", "secret");
+    clickWidget("OptionsLogin");
+
+    SLeaderboardCredentials expected;
+    makeCredentials("ace", "secret", &expected);
+    EXPECT_STREQ(leaderboardCredentials().loginName, "ace");
+    EXPECT_EQ(std::memcmp(leaderboardCredentials().passwordDigest, expected.passwordDigest, 32), 0);
+    EXPECT_EQ(textOf("OptionsNotice"), getLocalisedString("fe_options_login_saved"));
+    // Read back from the save into a fresh library.
+    freeSongLibrary();
+    createSongLibrary();
+    ASSERT_EQ(saveRead(1), 1);
+    EXPECT_STREQ(g_SongLibrary.credentials.loginName, "ace");
+    EXPECT_EQ(std::memcmp(g_SongLibrary.credentials.passwordDigest, expected.passwordDigest, 32), 0);
+}
+
+TEST_F(OptionsScreen, DifferentPasswordsOrNoNameChangeNothing) {
+    fill("OptionsPassword", "secret");
+    fill("OptionsVerifyPassword", "secret");
+    clickWidget("OptionsLogin");
+    EXPECT_EQ(textOf("OptionsNotice"), getLocalisedString("fe_options_login_no_name"));
+
+    fill("OptionsLoginName", "ace");
+    fill("OptionsPassword", "secret");
+    fill("OptionsVerifyPassword", "secrat");
+    clickWidget("OptionsLogin");
+    EXPECT_EQ(textOf("OptionsNotice"), getLocalisedString("fe_options_login_mismatch"));
+    EXPECT_STREQ(leaderboardCredentials().loginName, "");
+    EXPECT_STREQ(g_SongLibrary.credentials.loginName, "");
+}
+
+// A later start: the account read from the save signs the leaderboard client in.
+TEST_F(OptionsScreen, TheSavedAccountSignsTheClientInAtTheNextStart) {
+    fill("OptionsLoginName", "ace");
+    fill("OptionsPassword", "secret");
+    fill("OptionsVerifyPassword", "secret");
+    clickWidget("OptionsLogin");
+    shutdownFrontEndScreens();
+    shutdownUi();
+    setLeaderboardCredentials(SLeaderboardCredentials{});
+    freeSongLibrary();
+    createSongLibrary();
+    ASSERT_EQ(saveRead(1), 1);
+
+    initUi();
+    buildFrontEndPages();
+    EXPECT_STREQ(leaderboardCredentials().loginName, "ace");
+}
+
+class FilmSplash : public frontend_test::FrontEndTest {
+protected:
+    void SetUp() override {
+        FrontEndTest::SetUp();
+        // The end of the film is handled at once, as the window's message would be.
+        setFmvMessagePoster([](u32, u64, s64) { fmvHandleGraphEvents(); });
+        buildPages();
+    }
+    void TearDown() override {
+        fmvRelease();
+        setFmvMessagePoster(nullptr);
+        FrontEndTest::TearDown();
+    }
+    // Frames of 0.1 s until the screen changes or the frames run out.
+    u32 framesUntilLeft(const char* screen, u32 most) {
+        setClockDelta(GAME_CLOCK_SYSTEM, 0.1f);
+        for (u32 i = 0; i < most; ++i) {
+            frame();
+            if (shownScreen() != screen) return i + 1;
+        }
+        return most;
+    }
+};
+
+// The built intro film lasts 2 s: the splash shows it to its end and then goes on.
+TEST_F(FilmSplash, TheIntroFilmPlaysToItsEndThenTheSplashGoesOn) {
+    showScreen("SplashScreenFMV");
+    EXPECT_TRUE(isFmvPlaying());
+    const u32 frames = framesUntilLeft("SplashScreenFMV", 100);
+    EXPECT_GE(frames, 19u);
+    EXPECT_LT(frames, 100u);
+    EXPECT_EQ(shownScreen(), "SplashScreenNoButtons");
+    EXPECT_GT(fmvPicturesShown(), 25u);
+}
+
+TEST_F(FilmSplash, AFilmThatCannotPlayTakesTheOtherWayAtOnce) {
+    ClWidget* splash = findWidgetByName("SplashScreenFMV");
+    splash->setText("fullScreenFMVName", "NoSuchFilm");
+    splash->setText("nextScreenID_ALT", "TitleMenu");
+    showScreen("SplashScreenFMV");
+    frame();
+    EXPECT_FALSE(isFmvPlaying());
+    EXPECT_EQ(shownScreen(), "TitleMenu");
+}
+
+TEST_F(FilmSplash, LeavingTheSplashClosesItsFilm) {
+    showScreen("SplashScreenFMV");
+    ASSERT_TRUE(isFmvPlaying());
+    showScreen("TitleMenu");
+    EXPECT_FALSE(isFmvPlaying());
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+// The HTTP client against servers the test starts on 127.0.0.1: a GET and a POST answered, an
+// error status, a reply longer than its buffer, a server that never answers, and addresses and
+// pages refused before anything is sent.
+#include "platform/http/http_client.h"
+#include "tests/support/local_http_server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+using namespace test_support;
+
+namespace {
+
+constexpr u32 TIMEOUT_MS = 1000;
+
+TEST(HttpClient, AGetFetchesThePageAndItsBody) {
+    ClLocalHttpServer server("0 hello");
+    char reply[64];
+    const EHttpResult result = httpExchange(server.address().c_str(), "XLBPage.aspx", "", TIMEOUT_MS, reply, sizeof reply);
+
+    EXPECT_EQ(result, E_HTTP_OK);
+    EXPECT_STREQ(reply, "0 hello");
+    ASSERT_EQ(server.requestLines().size(), 1u);
+    EXPECT_EQ(server.requestLines()[0], "GET /XLBPage.aspx HTTP/1.1");
+}
+
+TEST(HttpClient, ABodyIsSentByPost) {
+    ClLocalHttpServer server("0");
+    char reply[8];
+    ASSERT_EQ(httpExchange(server.address().c_str(), "XLBPage.aspx", "score=12", TIMEOUT_MS, reply, sizeof reply),
+              E_HTTP_OK);
+
+    ASSERT_EQ(server.requestLines().size(), 1u);
+    EXPECT_EQ(server.requestLines()[0], "POST /XLBPage.aspx HTTP/1.1");
+    EXPECT_EQ(server.lastBody(), "score=12");
+}
+
+TEST(HttpClient, ALongReplyIsCutToItsBuffer) {
+    ClLocalHttpServer server("0123456789");
+    char reply[5];
+    EXPECT_EQ(httpExchange(server.address().c_str(), "p", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_OK);
+    EXPECT_STREQ(reply, "0123");
+    EXPECT_EQ(httpExchange(server.address().c_str(), "p", "", TIMEOUT_MS, nullptr, 0), E_HTTP_OK);
+}
+
+TEST(HttpClient, AnErrorStatusFailsWithAnEmptyReply) {
+    ClLocalHttpServer server("missing", 404);
+    char reply[16] = "stale";
+    EXPECT_EQ(httpExchange(server.address().c_str(), "XLBPage.aspx", "", TIMEOUT_MS, reply, sizeof reply),
+              E_HTTP_ERROR_STATUS);
+    EXPECT_STREQ(reply, "");
+}
+
+// The wait is bounded by the time-out; only an upper bound is checked, and a generous one.
+TEST(HttpClient, AServerThatNeverAnswersTimesOut) {
+    ClSilentHttpServer server;
+    char reply[16] = "stale";
+    const auto start = std::chrono::steady_clock::now();
+    const EHttpResult result = httpExchange(server.address().c_str(), "XLBPage.aspx", "", TIMEOUT_MS, reply, sizeof reply);
+    const auto waited = std::chrono::steady_clock::now() - start;
+
+    EXPECT_EQ(result, E_HTTP_TIMED_OUT);
+    EXPECT_STREQ(reply, "");
+    EXPECT_LT(waited, std::chrono::seconds(10));
+}
+
+TEST(HttpClient, AClosedPortFailsToConnect) {
+    int port = 0;
+    {
+        ClSilentHttpServer closed;  // the port is free again once it is gone
+        port = std::stoi(closed.address().substr(10));
+    }
+    const std::string address = "127.0.0.1:" + std::to_string(port);
+    EXPECT_EQ(httpExchange(address.c_str(), "XLBPage.aspx", "", TIMEOUT_MS, nullptr, 0), E_HTTP_NO_CONNECTION);
+}
+
+TEST(HttpClient, AddressesAreAHostWithAnOptionalPort) {
+    EXPECT_TRUE(isValidHttpAddress("leaderboard.example"));
+    EXPECT_TRUE(isValidHttpAddress("127.0.0.1:8080"));
+    EXPECT_FALSE(isValidHttpAddress(""));
+    EXPECT_FALSE(isValidHttpAddress(nullptr));
+    EXPECT_FALSE(isValidHttpAddress(":80"));
+    EXPECT_FALSE(isValidHttpAddress("host:"));
+    EXPECT_FALSE(isValidHttpAddress("host:0"));
+    EXPECT_FALSE(isValidHttpAddress("host:65536"));
+    EXPECT_FALSE(isValidHttpAddress("host:12a"));
+    EXPECT_FALSE(isValidHttpAddress("user@host"));
+    EXPECT_FALSE(isValidHttpAddress("host/path"));
+    EXPECT_FALSE(isValidHttpAddress("http://host"));
+}
+
+TEST(HttpClient, BadAddressesAndPagesSendNothing) {
+    ClLocalHttpServer server("0");
+    char reply[8];
+    EXPECT_EQ(httpExchange("host name", "p", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS);
+    EXPECT_EQ(httpExchange(server.address().c_str(), "../etc", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS);
+    EXPECT_EQ(httpExchange(server.address().c_str(), "/abs", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS);
+    EXPECT_EQ(httpExchange(server.address().c_str(), "p?q=1", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS);
+    EXPECT_EQ(httpExchange(server.address().c_str(), "", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS);
+    EXPECT_EQ(server.requestLines().size(), 0u);
+}
+
+}  // namespace

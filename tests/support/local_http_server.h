@@ -1,0 +1,61 @@
+// Tiny HTTP servers on 127.0.0.1 for the tests of the HTTP client: one that answers every
+// request with a fixed body and keeps the request lines it saw, and one that listens but never
+// accepts a connection, so a client's request stays unanswered. Each picks a free port.
+#pragma once
+
+#include "platform/types.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace test_support {
+
+class ClLocalHttpServer {
+public:
+    // Starts answering at once; status is the HTTP status sent (200, 404...).
+    explicit ClLocalHttpServer(std::string body, int status = 200);
+    ~ClLocalHttpServer();
+    ClLocalHttpServer(const ClLocalHttpServer&) = delete;
+    ClLocalHttpServer& operator=(const ClLocalHttpServer&) = delete;
+
+    // "127.0.0.1:<port>"
+    std::string address() const;
+    // The first line of each request answered so far ("GET /page HTTP/1.1").
+    std::vector<std::string> requestLines() const;
+    // The body of the last POST, empty without one.
+    std::string lastBody() const;
+
+private:
+    void serve();
+
+    int m_socket = -1;
+    int m_port = 0;
+    std::string m_body;
+    int m_status;
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_lines;
+    std::string m_lastBody;
+    std::thread m_thread;
+};
+
+// Listens on 127.0.0.1 and never accepts: a connection is made by the kernel but nothing is
+// ever read or answered.
+class ClSilentHttpServer {
+public:
+    ClSilentHttpServer();
+    ~ClSilentHttpServer();
+    ClSilentHttpServer(const ClSilentHttpServer&) = delete;
+    ClSilentHttpServer& operator=(const ClSilentHttpServer&) = delete;
+
+    std::string address() const;
+
+private:
+    int m_socket = -1;
+    int m_port = 0;
+};
+
+}  // namespace test_support
