@@ -4,7 +4,7 @@ BUILD_SANITIZE ?= build-sanitize
 BUILD_TSAN     ?= build-tsan
 JOBS           ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-sanitize test-tsan bench clean
+.PHONY: all deps configure build run test test-sanitize test-tsan bench soak clean
 
 all: build
 
@@ -50,6 +50,13 @@ test-tsan: deps $(BUILD_TSAN)/build.ninja
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 	@bash scripts/beatclock-check $(BUILD)/bench 20 all
+
+# The memory-safety soak: the sanitizer build played unattended by the random input tester for
+# SOAK_MINUTES, its memory printed every minute; any sanitizer report fails it.
+SOAK_MINUTES ?= 10
+soak: deps $(BUILD_SANITIZE)/build.ninja
+	cmake --build $(BUILD_SANITIZE) -j $(JOBS) --target velodrix_soak
+	$(BUILD_SANITIZE)/bench/velodrix-soak --minutes $(SOAK_MINUTES)
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SANITIZE) $(BUILD_TSAN)

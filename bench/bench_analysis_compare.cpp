@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr u32 SONG_RATE = 44100;
-constexpr u32 SONG_CHANNELS = 2;
 constexpr u32 SONG_SECONDS = 180;
 constexpr f64 SONG_TEMPO = 128.0;
 // A beat time counts as on the click grid within this much.
@@ -39,56 +37,6 @@ constexpr u32 DEFAULT_RUNS = 3;
 #ifndef VELODRIX_ANALYSE_BINARY
 #define VELODRIX_ANALYSE_BINARY "velodrix-analyse"
 #endif
-
-// ---------------------------------------------------------------------------------------------
-// The song
-
-struct SNoise {
-    u32 state = 0x2545F491u;
-    f64 next() {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return f64(state) * (2.0 / 4294967296.0) - 1.0;
-    }
-};
-
-// Interleaved 16-bit stereo. Every beat a click (a 4 ms burst of decaying noise); a bass note
-// on every beat, its root changing each bar of four; a pad chord held over each bar with a slow
-// attack, the left and right voices slightly apart.
-std::vector<s16> makeSong() {
-    constexpr f64 kTwoPi = 6.283185307179586;
-    static const f64 kRoots[] = {55.0, 43.65, 65.41, 49.0};
-    static const f64 kChords[][3] = {{220.0, 261.63, 329.63}, {174.61, 220.0, 261.63},
-                                     {261.63, 329.63, 392.0}, {196.0, 246.94, 293.66}};
-    const f64 beat = 60.0 / SONG_TEMPO;
-    const u64 frames = u64(SONG_RATE) * SONG_SECONDS;
-    std::vector<s16> samples(size_t(frames) * SONG_CHANNELS);
-    SNoise noise;
-    for (u64 frame = 0; frame < frames; ++frame) {
-        const f64 t = f64(frame) / SONG_RATE;
-        const u64 beatIndex = u64(t / beat);
-        const f64 inBeat = t - f64(beatIndex) * beat;
-        const u64 bar = beatIndex / 4;
-        const f64 inBar = t - f64(bar) * 4.0 * beat;
-
-        const f64 click = inBeat < 0.004 ? 0.9 * noise.next() * std::exp(-inBeat / 0.001) : 0.0;
-        const f64 root = kRoots[bar % 4];
-        const f64 bassEnvelope = std::min(1.0, inBeat / 0.005) * std::exp(-inBeat / 0.18);
-        const f64 bass = 0.35 * bassEnvelope * (std::sin(kTwoPi * root * t) + 0.3 * std::sin(kTwoPi * 2.0 * root * t));
-        const f64 padEnvelope = std::min(1.0, inBar / 0.6) * (1.0 - 0.3 * inBar / (4.0 * beat));
-        f64 padLeft = 0.0, padRight = 0.0;
-        for (const f64 pitch : kChords[bar % 4]) {
-            padLeft += std::sin(kTwoPi * pitch * t) + 0.25 * std::sin(kTwoPi * 2.0 * pitch * t);
-            padRight += std::sin(kTwoPi * pitch * 1.003 * t) + 0.25 * std::sin(kTwoPi * 2.0 * pitch * 1.003 * t);
-        }
-        const f64 left = click + bass + 0.06 * padEnvelope * padLeft;
-        const f64 right = click + bass + 0.06 * padEnvelope * padRight;
-        samples[size_t(frame) * 2] = s16(std::lround(std::clamp(left, -1.0, 1.0) * 32000.0));
-        samples[size_t(frame) * 2 + 1] = s16(std::lround(std::clamp(right, -1.0, 1.0) * 32000.0));
-    }
-    return samples;
-}
 
 // ---------------------------------------------------------------------------------------------
 // What the children wrote
@@ -213,9 +161,9 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder = makeScratchFolder("velodrix_bench_analysis");
     if (folder.empty()) return 1;
     const std::filesystem::path wav = folder / "song.wav";
-    std::printf("generating %u s of %u Hz stereo at %.0f BPM in %s\n", SONG_SECONDS, SONG_RATE, SONG_TEMPO,
+    std::printf("generating %u s of %u Hz stereo at %.0f BPM in %s\n", SONG_SECONDS, CLICK_SONG_RATE, SONG_TEMPO,
                 folder.c_str());
-    if (!writeWav16(wav, makeSong(), SONG_CHANNELS, SONG_RATE)) {
+    if (!writeWav16(wav, makeClickSong(SONG_SECONDS, SONG_TEMPO), CLICK_SONG_CHANNELS, CLICK_SONG_RATE)) {
         std::fprintf(stderr, "bench_analysis_compare: cannot write %s\n", wav.c_str());
         return 1;
     }

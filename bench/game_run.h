@@ -39,6 +39,8 @@ public:
     // SIGTERM, then waits; the exit status, or -1 when it did not exit normally.
     s32 stop();
     std::string errorText() const;
+    // The process id while it runs; -1 before the start and after the end.
+    pid_t pid() const { return m_pid; }
 
 private:
     pid_t m_pid = -1;

@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +30,51 @@ void storeLe16(u8* bytes, u32 value) {
     bytes[1] = u8(value >> 8);
 }
 
+struct SNoise {
+    u32 state = 0x2545F491u;
+    f64 next() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return f64(state) * (2.0 / 4294967296.0) - 1.0;
+    }
+};
+
 }  // namespace
+
+std::vector<s16> makeClickSong(u32 seconds, f64 tempo) {
+    constexpr f64 kTwoPi = 6.283185307179586;
+    static const f64 kRoots[] = {55.0, 43.65, 65.41, 49.0};
+    static const f64 kChords[][3] = {{220.0, 261.63, 329.63}, {174.61, 220.0, 261.63},
+                                     {261.63, 329.63, 392.0}, {196.0, 246.94, 293.66}};
+    const f64 beat = 60.0 / tempo;
+    const u64 frames = u64(CLICK_SONG_RATE) * seconds;
+    std::vector<s16> samples(size_t(frames) * CLICK_SONG_CHANNELS);
+    SNoise noise;
+    for (u64 frame = 0; frame < frames; ++frame) {
+        const f64 t = f64(frame) / CLICK_SONG_RATE;
+        const u64 beatIndex = u64(t / beat);
+        const f64 inBeat = t - f64(beatIndex) * beat;
+        const u64 bar = beatIndex / 4;
+        const f64 inBar = t - f64(bar) * 4.0 * beat;
+
+        const f64 click = inBeat < 0.004 ? 0.9 * noise.next() * std::exp(-inBeat / 0.001) : 0.0;
+        const f64 root = kRoots[bar % 4];
+        const f64 bassEnvelope = std::min(1.0, inBeat / 0.005) * std::exp(-inBeat / 0.18);
+        const f64 bass = 0.35 * bassEnvelope * (std::sin(kTwoPi * root * t) + 0.3 * std::sin(kTwoPi * 2.0 * root * t));
+        const f64 padEnvelope = std::min(1.0, inBar / 0.6) * (1.0 - 0.3 * inBar / (4.0 * beat));
+        f64 padLeft = 0.0, padRight = 0.0;
+        for (const f64 pitch : kChords[bar % 4]) {
+            padLeft += std::sin(kTwoPi * pitch * t) + 0.25 * std::sin(kTwoPi * 2.0 * pitch * t);
+            padRight += std::sin(kTwoPi * pitch * 1.003 * t) + 0.25 * std::sin(kTwoPi * 2.0 * pitch * 1.003 * t);
+        }
+        const f64 left = click + bass + 0.06 * padEnvelope * padLeft;
+        const f64 right = click + bass + 0.06 * padEnvelope * padRight;
+        samples[size_t(frame) * 2] = s16(std::lround(std::clamp(left, -1.0, 1.0) * 32000.0));
+        samples[size_t(frame) * 2 + 1] = s16(std::lround(std::clamp(right, -1.0, 1.0) * 32000.0));
+    }
+    return samples;
+}
 
 std::filesystem::path makeScratchFolder(const char* prefix) {
     std::error_code noTemp;

@@ -14,6 +14,15 @@ std::filesystem::path makeScratchFolder(const char* prefix);
 // Removes the folder and everything in it unless asked to keep it (the kept folder is printed).
 void finishScratchFolder(const std::filesystem::path& folder, bool keep);
 
+// The generated songs of the comparison benchmarks: 44.1 kHz stereo.
+constexpr u32 CLICK_SONG_RATE = 44100;
+constexpr u32 CLICK_SONG_CHANNELS = 2;
+
+// Interleaved 16-bit stereo of the given length. Every beat a click (a 4 ms burst of decaying
+// noise); a bass note on every beat, its root changing each bar of four; a pad chord held over
+// each bar with a slow attack, the left and right voices slightly apart.
+std::vector<s16> makeClickSong(u32 seconds, f64 tempo);
+
 // A canonical 44-byte-header PCM WAV file of interleaved 16-bit samples. False when it cannot be
 // written.
 bool writeWav16(const std::filesystem::path& path, const std::vector<s16>& samples, u32 channels, u32 rate);

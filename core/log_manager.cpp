@@ -122,7 +122,7 @@ void logManagerInit() {
     manager.retired.init(LOG_REGISTRY_INITIAL_CAPACITY);
     manager.wakeEvent = new ClEvent(false, false);
     manager.quit.store(false);
-    if (!manager.writerThread.start(logWriterThread, nullptr)) fatalError("the log writer thread could not be started");
+    if (!manager.writerThread.start(logWriterThread, nullptr, "log writer")) fatalError("the log writer thread could not be started");
     manager.active = true;
 }
 

@@ -161,7 +161,7 @@ s32 workerPoolInit() {
     for (u32 i = 0; i < pool.workerCount; ++i) {
         SWorker& worker = pool.workers[i];
         worker.index = i;
-        if (!worker.thread.start(workerThreadMain, &worker)) {
+        if (!worker.thread.start(workerThreadMain, &worker, "worker")) {
             // Never made idle; the pool works with the others.
             worker.status.store(E_WORKER_FAILED, std::memory_order_relaxed);
             continue;

@@ -51,7 +51,7 @@ bool startCacheSizeCount() {
         return false;
     }
     s_done = false;
-    if (!s_thread.start(countCaches, folder)) {
+    if (!s_thread.start(countCaches, folder, "cache size")) {
         delete folder;
         s_done = true;
         return false;

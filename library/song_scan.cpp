@@ -236,7 +236,7 @@ void startSongScanWithRanges(const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT]
     s_paused = true;
     s_walkRequested = true;
     s_walking = false;
-    s_started = s_thread.start(scanThreadMain, nullptr);
+    s_started = s_thread.start(scanThreadMain, nullptr, "song scan");
     if (!s_started) {
         critSectionDestroy(s_shared.lock);
         s_shared.lock = nullptr;

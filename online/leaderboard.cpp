@@ -141,7 +141,7 @@ bool leaderboardWorkerStart() {
         return false;
     }
     std::strcpy(g_client.address, address);
-    if (!g_client.worker.start(workerMain, nullptr)) {
+    if (!g_client.worker.start(workerMain, nullptr, "leaderboard")) {
         writeLog(findLog(ONLINE_LOG_NAME), "leaderboard: the worker thread cannot start; the client stays idle");
         return false;
     }

@@ -124,6 +124,107 @@ void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, const ClVec4& 
     }
 }
 
+// Four lines at once, one per lane: every lane does the same f32 operations in the same order as
+// writeWideLine (sqrtps and divps round each lane as sqrtss and divss do), so the vertices are
+// the same bits; only the lanes' shared work is cheaper.
+typedef f32 LineLanes __attribute__((vector_size(16)));
+typedef s32 LineMask __attribute__((vector_size(16)));
+constexpr u32 LINE_LANES = 4;
+
+struct SLineLanes {
+    LineLanes x, y, z;
+};
+
+inline LineLanes laneSqrt(LineLanes v) {
+#if defined(__SSE__)
+    return __builtin_ia32_sqrtps(v);
+#else
+    for (u32 k = 0; k < LINE_LANES; ++k) v[k] = std::sqrt(v[k]);
+    return v;
+#endif
+}
+
+inline SLineLanes operator+(const SLineLanes& a, const SLineLanes& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline SLineLanes operator-(const SLineLanes& a, const SLineLanes& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline SLineLanes operator*(const SLineLanes& a, LineLanes s) { return {a.x * s, a.y * s, a.z * s}; }
+inline SLineLanes crossLanes(const SLineLanes& a, const SLineLanes& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline SLineLanes unitLanes(const SLineLanes& a) {
+    const LineLanes length = laneSqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+    const LineLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    const LineMask positive = length > zero;
+    const SLineLanes scaled = a * (1.0f / length);
+    return {positive ? scaled.x : zero, positive ? scaled.y : zero, positive ? scaled.z : zero};
+}
+
+// One line of a group of four: its points, eye, widths and colours.
+struct SWideLineInput {
+    const ClVec4* start;
+    const ClVec4* end;
+    const ClVec4* eye;
+    f32 startWidth, endWidth;
+    u32 startColour, endColour;
+};
+
+// writeWideLine for four lines whose vertices and indices follow one another from v, indices and
+// vertexBase.
+void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideLineInput* lines) {
+    SLineLanes start, end, eye;
+    LineLanes startWidth, endWidth;
+    for (u32 k = 0; k < LINE_LANES; ++k) {
+        start.x[k] = lines[k].start->x;
+        start.y[k] = lines[k].start->y;
+        start.z[k] = lines[k].start->z;
+        end.x[k] = lines[k].end->x;
+        end.y[k] = lines[k].end->y;
+        end.z[k] = lines[k].end->z;
+        eye.x[k] = lines[k].eye->x;
+        eye.y[k] = lines[k].eye->y;
+        eye.z[k] = lines[k].eye->z;
+        startWidth[k] = lines[k].startWidth;
+        endWidth[k] = lines[k].endWidth;
+    }
+    const SLineLanes along = unitLanes(end - start);
+    const SLineLanes side = unitLanes(crossLanes(along, eye - start));
+    const SLineLanes startSide = side * startWidth;
+    const SLineLanes startCap = along * startWidth;
+    const SLineLanes endSide = side * endWidth;
+    const SLineLanes endCap = along * endWidth;
+    const LineLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    const LineLanes one = {1.0f, 1.0f, 1.0f, 1.0f};
+    const LineMask pointed = endWidth > zero;
+    const LineLanes q = pointed ? startWidth / endWidth : one;
+    const SLineLanes corners[8] = {(start + startSide) - startCap, (start - startSide) - startCap, start + startSide,
+                                   start - startSide, end + endSide, end - endSide, (end + endSide) + endCap,
+                                   (end - endSide) + endCap};
+    for (u32 k = 0; k < LINE_LANES; ++k) {
+        SBatchVertex* out = v + 8 * k;
+        const u32 startColour = lines[k].startColour;
+        const u32 endColour = lines[k].endColour;
+        const f32 qk = q[k];
+        out[0] = SBatchVertex{corners[0].x[k], corners[0].y[k], corners[0].z[k], startColour, qk, 0.0f, 0.0f, 0.0f, 0.0f};
+        out[1] = SBatchVertex{corners[1].x[k], corners[1].y[k], corners[1].z[k], startColour, qk, 0.0f, 0.0f, 0.0f, qk};
+        out[2] = SBatchVertex{corners[2].x[k], corners[2].y[k], corners[2].z[k], startColour, qk, 0.0f, 0.0f, 0.5f, 0.0f};
+        out[3] = SBatchVertex{corners[3].x[k], corners[3].y[k], corners[3].z[k], startColour, qk, 0.0f, 0.0f, 0.5f, qk};
+        out[4] = SBatchVertex{corners[4].x[k], corners[4].y[k], corners[4].z[k], endColour, 1.0f, 0.0f, 0.0f, 0.5f, 0.0f};
+        out[5] = SBatchVertex{corners[5].x[k], corners[5].y[k], corners[5].z[k], endColour, 1.0f, 0.0f, 0.0f, 0.5f, 1.0f};
+        out[6] = SBatchVertex{corners[6].x[k], corners[6].y[k], corners[6].z[k], endColour, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f};
+        out[7] = SBatchVertex{corners[7].x[k], corners[7].y[k], corners[7].z[k], endColour, 1.0f, 0.0f, 0.0f, 1.0f, 1.0f};
+    }
+    for (u32 line = 0; line < 8 * LINE_LANES; line += 8) {
+        const u32 base = vertexBase + line;
+        for (u32 k = 0; k < 6; k += 2) {
+            *indices++ = base + k;
+            *indices++ = base + k + 1;
+            *indices++ = base + k + 2;
+            *indices++ = base + k + 1;
+            *indices++ = base + k + 3;
+            *indices++ = base + k + 2;
+        }
+    }
+}
+
 void writeQuadIndices(u32* indices, u32 vertexBase) {
     const u32 pattern[6] = {0, 1, 2, 1, 3, 2};
     for (u32 i = 0; i < 6; ++i) indices[i] = vertexBase + pattern[i];
@@ -176,14 +277,27 @@ void buildGradientLines(const SBatchReservation& r, u32 half, u32 passMask, u32 
     const SGradientLineCommand* lines = g_DrawLists.gradientLines[half];
     const u32 count = g_DrawLists.counts[half].gradientLines;
     u32 object = 0;
+    // Selected lines gather into groups of four; the last few go one by one.
+    SWideLineInput group[LINE_LANES];
+    u32 grouped = 0;
     for (u32 i = 0; i < count; ++i) {
         const SGradientLineCommand& line = lines[i];
         if (!selected(line.layerMask, passMask)) continue;
-        writeWideLine(r.vertices + 8 * object, r.stagedIndices + 18 * object, r.vertexBase + 8 * object, line.start, line.end,
-                      eyeFor(line.owner, passEye), line.startWidth, line.endWidth, line.startColour,
-                      line.endColour);
         tag(r, object, 18 * object, 18, line.layerMask & keepMask, line.material, line.owner);
+        group[grouped++] = SWideLineInput{&line.start, &line.end, &eyeFor(line.owner, passEye), line.startWidth,
+                                          line.endWidth, line.startColour, line.endColour};
         ++object;
+        if (grouped == LINE_LANES) {
+            const u32 first = object - LINE_LANES;
+            writeWideLines4(r.vertices + 8 * first, r.stagedIndices + 18 * first, r.vertexBase + 8 * first, group);
+            grouped = 0;
+        }
+    }
+    for (u32 k = 0; k < grouped; ++k) {
+        const u32 at = object - grouped + k;
+        const SWideLineInput& line = group[k];
+        writeWideLine(r.vertices + 8 * at, r.stagedIndices + 18 * at, r.vertexBase + 8 * at, *line.start, *line.end,
+                      *line.eye, line.startWidth, line.endWidth, line.startColour, line.endColour);
     }
 }
 
@@ -229,7 +343,18 @@ void lineTaskWork(void* partArgument) {
     const SDrawBuildRecord& record = *job.record;
     const SLineCommand* lines = g_DrawLists.lines[record.half];
     const SBatchReservation& r = job.reservation;
-    for (u32 i = 0; i < job.lineCount; ++i) {
+    u32 i = 0;
+    for (; i + LINE_LANES <= job.lineCount; i += LINE_LANES) {
+        SWideLineInput group[LINE_LANES];
+        for (u32 k = 0; k < LINE_LANES; ++k) {
+            const SLineCommand& line = lines[job.lineNumbers[i + k]];
+            group[k] = SWideLineInput{&line.start, &line.end, &eyeFor(line.owner, record.eye), line.width, line.width,
+                                      line.colour, line.colour};
+            tag(r, i + k, 18 * (i + k), 18, line.layerMask & record.keepMask, line.material, line.owner);
+        }
+        writeWideLines4(r.vertices + 8 * i, r.stagedIndices + 18 * i, r.vertexBase + 8 * i, group);
+    }
+    for (; i < job.lineCount; ++i) {
         const SLineCommand& line = lines[job.lineNumbers[i]];
         writeWideLine(r.vertices + 8 * i, r.stagedIndices + 18 * i, r.vertexBase + 8 * i, line.start, line.end,
                       eyeFor(line.owner, record.eye), line.width, line.width, line.colour, line.colour);

@@ -64,7 +64,7 @@ void startRenderWorker() {
     g_worker.frameComplete = new ClEvent(true, false);
     g_worker.startFrame = new ClEvent(true, false);
     g_worker.thread = new ClThread;
-    if (!g_worker.thread->start(workerProcedure, nullptr)) fatalError("the render worker thread could not start");
+    if (!g_worker.thread->start(workerProcedure, nullptr, "render worker")) fatalError("the render worker thread could not start");
     g_worker.running = true;
 }
 

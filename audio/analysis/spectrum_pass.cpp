@@ -7,6 +7,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -22,9 +23,13 @@ constexpr f32 BAND_SHAPE_FLOOR = 0.03f;
 static_assert(2u * (SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) <= FFT_MAX_SIZE,
               "the largest window must fit the transform tables");
 
+// A zeroed block the allocator's own alignment covers comes from calloc: a large one is then
+// fresh zero pages from the system, not cleared a second time here (the magnitude rows of a song
+// are tens of megabytes).
 void* allocateBlock(size_t bytes, size_t alignment, bool zeroed) {
     size_t rounded = (bytes + alignment - 1) & ~(alignment - 1);
     if (rounded == 0) rounded = alignment;
+    if (zeroed && alignment <= alignof(std::max_align_t)) return std::calloc(1, rounded);
     void* block = std::aligned_alloc(alignment, rounded);
     if (block != nullptr && zeroed) std::memset(block, 0, rounded);
     return block;

@@ -23,7 +23,7 @@ void decodeThreadRoutine(void*) {
 s32 startDecodeThread() {
     if (g_decodeThread.isRunning()) return 0;
     g_decodeThreadWake.reset();
-    return g_decodeThread.start(decodeThreadRoutine, nullptr) ? 1 : 0;
+    return g_decodeThread.start(decodeThreadRoutine, nullptr, "decode") ? 1 : 0;
 }
 
 void setDecodeThreadInterval(u32 milliseconds) { g_decodeIntervalMs.store(milliseconds); }

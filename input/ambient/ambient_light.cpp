@@ -7,6 +7,8 @@
 #include "platform/ambient/ambient_runtime.h"
 #include "platform/os/os.h"
 
+#include <pthread.h>
+
 #include <cmath>
 #include <memory>
 #include <string>
@@ -91,6 +93,7 @@ bool initAmbientLighting(const char16_t* applicationName, const char16_t* versio
         g_layer.worker->runtime = g_layer.runtime;
         try {
             g_layer.thread = std::thread(runWorker, g_layer.worker);
+            pthread_setname_np(g_layer.thread.native_handle(), "ambient light");
             g_layer.absent = 0;
             g_layer.enabled = true;
         } catch (const std::system_error&) {

@@ -10,6 +10,7 @@ struct SCrashInfo {
     int code;            // the signal's si_code
     void* faultAddress;  // si_addr: the address that faulted, where the signal has one
     uint64_t threadId;
+    char threadName[16];  // the faulting thread's own name, empty when it has none
 };
 
 // Runs inside the signal handler: it may use only async-signal-safe calls.
@@ -21,8 +22,11 @@ void crashInstallFilter(CrashFilter filter);
 // Removes the filter; the signals get their default actions back.
 void crashRemoveFilter();
 
-// Writes a text dump (signal, fault address, thread, back-trace) to the named file in the
-// current directory. Async-signal-safe. False when the file cannot be created.
+// Writes a text dump (signal, fault address, thread id and name, back-trace) to the named file in
+// the current directory. The back-trace lists each frame's module and offset, then, where the
+// system's addr2line can be run, the game's own frames by function, file and line (a child
+// process reads the executable's debug information; the crashed process allocates nothing).
+// Async-signal-safe. False when the file cannot be created.
 bool crashWriteDumpFile(const char* fileName, const SCrashInfo* info);
 
 // Writes text to standard error. Async-signal-safe.

@@ -26,6 +26,8 @@ extern "C" {
 #include <new>
 #include <vector>
 
+#include "platform/media/ffmpeg_calls.h"
+
 namespace {
 
 // Size of the block the container layer reads through us.
@@ -381,7 +383,7 @@ EMediaReaderError ClMediaAudioReader::open(const char16_t* path, EMediaSampleFor
     if (!path || !path[0] || m_state || (wanted != E_MEDIASAMPLE_S16 && wanted != E_MEDIASAMPLE_F32)) {
         return fail(E_MEDIAERR_INVALID_PARAMETER, 0);
     }
-    silenceFfmpegLog();
+    if (!startFfmpeg()) return fail(E_MEDIAERR_NO_DECODER, 0);
     m_lastError = E_MEDIAERR_NONE;
     m_lastSystemCode = 0;
 

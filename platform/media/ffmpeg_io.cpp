@@ -11,9 +11,13 @@ extern "C" {
 #include <cstdio>
 #include <mutex>
 
-void silenceFfmpegLog() {
+#include "platform/media/ffmpeg_calls.h"
+
+bool startFfmpeg() {
+    if (!loadFfmpegLibrary()) return false;
     static std::once_flag s_once;
     std::call_once(s_once, [] { av_log_set_level(AV_LOG_QUIET); });
+    return true;
 }
 
 int ffmpegReadFromFile(void* opaque, u8* buffer, int size) {

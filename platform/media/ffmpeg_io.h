@@ -20,7 +20,9 @@ struct SFfmpegFileIo {
     u32 ioError = 0;  // the system code of the failed read
 };
 
-void silenceFfmpegLog();
+// Loads FFmpeg's libraries (the first time) and keeps the library's console quiet. False when
+// the libraries cannot be loaded: the reader then refuses the file as one it has no decoder for.
+bool startFfmpeg();
 int ffmpegReadFromFile(void* opaque, u8* buffer, int size);
 int64_t ffmpegSeekInFile(void* opaque, int64_t offset, int whence);
 // The container may ask to open further resources (playlists, references); a medium is one file.

@@ -18,6 +18,8 @@ extern "C" {
 #include <new>
 #include <vector>
 
+#include "platform/media/ffmpeg_calls.h"
+
 namespace {
 
 constexpr int VIDEO_IO_BUFFER_BYTES = 64 * 1024;
@@ -164,7 +166,7 @@ void ClMediaVideoReader::close() {
 
 EMediaReaderError ClMediaVideoReader::open(const char16_t* path) {
     if (!path || !path[0] || m_state) return m_lastError = E_MEDIAERR_INVALID_PARAMETER;
-    silenceFfmpegLog();
+    if (!startFfmpeg()) return m_lastError = E_MEDIAERR_NO_DECODER;
     auto* s = new (std::nothrow) SMediaVideoReaderState;
     if (!s) return m_lastError = E_MEDIAERR_OUT_OF_MEMORY;
     auto fail = [&](EMediaReaderError error) {

@@ -1,11 +1,10 @@
 #include "platform/media/media_video_writer.h"
 
-#include "platform/media/ffmpeg_io.h"
-
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
@@ -74,7 +73,7 @@ bool ClMediaVideoWriter::open(const char* path, u32 width, u32 height, u32 frame
         m_error = "bad film size or frame rate";
         return false;
     }
-    silenceFfmpegLog();
+    av_log_set_level(AV_LOG_QUIET);
     m_state = new SMediaVideoWriterState();
     SMediaVideoWriterState& s = *m_state;
     s.width = width;

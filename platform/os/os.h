@@ -124,7 +124,9 @@ public:
     ClThread(const ClThread&) = delete;
     ClThread& operator=(const ClThread&) = delete;
 
-    bool start(OsThreadRoutine routine, void* argument);
+    // The name (up to 15 characters; longer ones are cut) is what the system, debuggers and the
+    // crash report show for the thread.
+    bool start(OsThreadRoutine routine, void* argument, const char* name = nullptr);
     void join();
     // Lets a thread that cannot be stopped (held in a system call) run on alone; the process's
     // exit ends it.

@@ -2,6 +2,8 @@
 #include "platform/os/os.h"
 #include "platform/os/os_internal.h"
 
+#include <pthread.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -142,7 +144,7 @@ EOsWaitResult ClEvent::wait(uint32_t milliseconds, bool alertable) {
 
 ClThread::~ClThread() { join(); }
 
-bool ClThread::start(OsThreadRoutine routine, void* argument) {
+bool ClThread::start(OsThreadRoutine routine, void* argument, const char* name) {
     if (m_thread.joinable()) return false;
     try {
         m_thread = std::thread(routine, argument);
@@ -150,6 +152,9 @@ bool ClThread::start(OsThreadRoutine routine, void* argument) {
         osSetLastError(E_OSERR_OTHER);
         return false;
     }
+    char shortName[16] = {};
+    std::strncpy(shortName, name ? name : "", sizeof shortName - 1);
+    if (shortName[0]) pthread_setname_np(m_thread.native_handle(), shortName);
     return true;
 }
 

@@ -19,7 +19,7 @@ public:
 
     ESoundResult start() override {
         m_quit = false;
-        return m_thread.start(&threadMain, this) ? E_SOUND_OK : E_SOUND_ERR_OUTPUT;
+        return m_thread.start(&threadMain, this, "sound output") ? E_SOUND_OK : E_SOUND_ERR_OUTPUT;
     }
 
     void stop() override {

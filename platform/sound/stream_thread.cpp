@@ -152,7 +152,7 @@ ESoundResult startSoundStreamThread(SSoundSystemState* state) {
         std::lock_guard<std::mutex> guard(state->lock);
         state->streamThreadQuit = false;
     }
-    return state->streamThread.start(&streamThreadMain, state) ? E_SOUND_OK : E_SOUND_ERR_MEMORY;
+    return state->streamThread.start(&streamThreadMain, state, "sound stream") ? E_SOUND_OK : E_SOUND_ERR_MEMORY;
 }
 
 void stopSoundStreamThread(SSoundSystemState* state) {

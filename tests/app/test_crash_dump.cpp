@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <signal.h>
 #include <sys/ptrace.h>
 #include <sys/wait.h>
@@ -77,6 +79,29 @@ TEST(CrashFilter, ACrashLeavesADumpAndStillKillsTheProcess) {
     const std::string text = test_support::readFileText(folder.path() / files[0]);
     EXPECT_NE(text.find("signal: 11"), std::string::npos) << text;
     EXPECT_NE(text.find("back-trace:"), std::string::npos);
+}
+
+// A named thread crashing in a function of the game's own: the dump names the thread and lists
+// the calling function by name.
+[[gnu::noinline]] void crashInsideTheNamedCaller() {
+    raise(SIGSEGV);
+    asm volatile("");  // keeps the call from becoming the function's last jump
+}
+
+TEST(CrashFilter, TheDumpNamesTheThreadAndTheCallingFunction) {
+    const ClTempDir folder;
+    crashChild(folder.str(), false, [] {
+        pthread_setname_np(pthread_self(), "doomed worker");
+        if (installCrashFilterUnlessDebugged()) crashInsideTheNamedCaller();
+    });
+    const std::vector<std::string> files = filesIn(folder.str());
+    ASSERT_EQ(files.size(), 1u);
+    const std::string text = test_support::readFileText(folder.path() / files[0]);
+    EXPECT_TRUE(std::regex_search(text, std::regex("\nthread: [0-9]+ \"doomed worker\"\n"))) << text;
+    const size_t frames = text.find("calling frames:\n");
+    ASSERT_NE(frames, std::string::npos) << text;
+    EXPECT_NE(text.find("crashInsideTheNamedCaller()", frames), std::string::npos) << text;
+    EXPECT_NE(text.find("test_crash_dump.cpp:", frames), std::string::npos) << text;
 }
 
 // Root ignores permissions, so the folder vanishes instead.

@@ -44,6 +44,12 @@ std::string pack(std::initializer_list<const s32*> channels, u32 frames, u32 bit
 TEST(FlacDecoder, PackerFillsTheContainerAndChecksTheRoom) {
     const s32 left[] = {-2048, 2047, 1}, right[] = {0, -1, 5}, eightBit[] = {-128, 127, 0};
     EXPECT_EQ(pack({left, right}, 3, 12), "{ 0, 128, 0, 0, 240, 127, 240, 255, 16, 0, 80, 0 }");
+    EXPECT_EQ(pack({left}, 3, 16), "{ 0, 248, 255, 7, 1, 0 }");
+    // Five frames: four packed together, the fifth alone.
+    const s32 wideLeft[] = {-8192, 8191, 1, -1, 300}, wideRight[] = {0, -2, 3, 4, -5}, mono[] = {-32768, 32767, 1, -1, 256};
+    EXPECT_EQ(pack({wideLeft, wideRight}, 5, 14),
+              "{ 0, 128, 0, 0, 252, 127, 248, 255, 4, 0, 12, 0, 252, 255, 16, 0, 176, 4, 236, 255 }");
+    EXPECT_EQ(pack({mono}, 5, 16), "{ 0, 128, 255, 127, 1, 0, 255, 255, 0, 1 }");
     EXPECT_EQ(pack({eightBit}, 3, 8), "{ 0, 255, 128 }");
     EXPECT_EQ(pack({eightBit}, 1, 20), "{ 0, 248, 255 }");  // -128 << 4
     // A frame one byte too large for the room writes nothing; neither do three channels or widths

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <tuple>
 
@@ -130,6 +131,36 @@ TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPo
     EXPECT_EQ(vecText({{v[0].nx, v[1].v, v[4].nx}, {std::fabs(v[0].y - v[1].y), std::fabs(v[4].y - v[5].y), 0}}), "(2 2 1) (4 2 0)");
     EXPECT_EQ(std::make_pair(0xAAu, 0xBBu), std::make_pair(v[3].colour, v[4].colour));
     for (u32 i = 8; i < 24; ++i) EXPECT_TRUE(std::isfinite(v[i].nx) && std::isfinite(v[i].v) && std::isfinite(v[i].x)) << i;
+}
+
+// Lines are built four at a time and the rest one by one; both give the same bits. Each line is
+// appended twice: with the others on layer 1 (a group of four and one left over) and alone on a
+// layer of its own.
+TEST_F(DrawLists, LinesBuiltFourAtATimeMatchLinesBuiltAlone) {
+    struct SLine {
+        ClVec3 start, end;
+        f32 startWidth, endWidth;
+    };
+    const SLine lines[] = {{ClVec3(0, 0, 0), ClVec3(10, 3, -2), 2.0f, 1.0f},
+                           {ClVec3(1, 1, 1), ClVec3(1, 1, 1), 0.5f, 0.5f},
+                           {ClVec3(-4, 2, 7), ClVec3(5, 0, 50), 1.5f, 0.0f},
+                           {ClVec3(0.1f, -3, 2), ClVec3(-7, 8, 0.3f), 3.0f, -1.0f},
+                           {ClVec3(2, 2, 2), ClVec3(9, -1, 4), 0.25f, 0.75f}};
+    constexpr u32 count = sizeof(lines) / sizeof(lines[0]);
+    for (u32 i = 0; i < count; ++i)
+        appendGradientLineCommand(lines[i].start, lines[i].end, lines[i].startWidth, lines[i].endWidth, 0xA0u + i, 0xB0u + i,
+                                  material(0), 1);
+    for (u32 i = 0; i < count; ++i)
+        appendGradientLineCommand(lines[i].start, lines[i].end, lines[i].startWidth, lines[i].endWidth, 0xA0u + i, 0xB0u + i,
+                                  material(0), 2u << i);
+    handOff([] {
+        buildDrawCommands(1, ClVec4{5, 0, 50}, 0);
+        for (u32 i = 0; i < count; ++i) buildDrawCommands(2u << i, ClVec4{5, 0, 50}, 0);
+    });
+    ASSERT_EQ(16u * count, batchVertexCount());
+    const SBatchVertex* v = batchLockedVertices();
+    for (u32 i = 0; i < 8 * count; ++i)
+        EXPECT_EQ(0, std::memcmp(&v[i], &v[8 * count + i], sizeof(SBatchVertex))) << "line " << i / 8 << " vertex " << i % 8;
 }
 
 TEST_F(DrawLists, EveryQuadIsConvertedWithItsCornersTextureCoordinatesAndDepth) {

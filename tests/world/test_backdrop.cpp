@@ -193,6 +193,23 @@ TEST_F(Backdrop, TheRailsAreOneBackdropEntityWhosePiecesScrollAndWrap) {
     shutdownWorld();
 }
 
+// The world shut down and started again under the backdrop: the rails went with the old world,
+// and neither scrolling nor releasing the backdrop reaches their record.
+TEST_F(Backdrop, RailsWhoseWorldWasShutDownAreGoneAndNeverTouched) {
+    ASSERT_EQ(initWorld(), 1);
+    resetBackdrop();
+    ASSERT_NE(backdropRailsEntity(), nullptr);
+    shutdownWorld();
+    ASSERT_EQ(initWorld(), 1);
+    EXPECT_EQ(backdropRailsEntity(), nullptr);
+    moveBackdropRails(60.0f);
+    ClEntity* other = allocEntity(OWNER_LIVE_GAME);
+    releaseBackdrop();
+    EXPECT_EQ(usedEntityCount(), 1u);
+    freeEntity(other);
+    shutdownWorld();
+}
+
 TEST_F(Backdrop, TheTimeLabelShowsTheSongsTimeLeftAndIsBlankBeforeAndAfter) {
     initWidgetRegistry();
     ClWidget* label = createWidget("playback_time_remaining");

@@ -9,6 +9,7 @@
 #include "world/effects/enemy_beams.h"
 #include "world/effects/equaliser_state.h"
 #include "world/effects/flying_notes.h"
+#include "world/entity/world.h"
 #include "world/play/player_state.h"
 #include "world/services/note_list.h"
 
@@ -94,6 +95,38 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     updateFlyingNotes();
     EXPECT_EQ(std::make_pair(g_NoteList.cursor, flyingNoteCount()), std::make_pair(2, 0u));
     g_aPlayerState[0].ship = nullptr;
+    resetFlyingNotes();
+    releaseNoteList();
+}
+
+// The ship's record is released while a note flies to it and handed out again to another entity:
+// the note forgets its target, steers to nothing and mends nothing on arrival.
+TEST_F(Corruption, ANoteForgetsATargetWhoseRecordWasReleasedAndTakenAgain) {
+    m_ship.node().mainBody(m_ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
+    ClEntity* ship = world_test::spawnActiveEntity(&m_ship.close().program);
+    ship->setRootPosition(ClVec3(160, 0, 240));
+    g_aPlayerState[0].ship = ship;
+    resetNoteList();
+    appendNoteListEntry(SNoteListEntry{10, nullptr, 2, 5, {}});
+    initFlyingNotes();
+    g_iSpectrumFrame = 0;
+    updateFlyingNotes();
+    ASSERT_EQ(flyingNoteCount(), 1u);
+    EXPECT_EQ(entityRefGet(flyingNoteAt(0)->target), ship);
+
+    g_aPlayerState[0].ship = nullptr;
+    freeEntity(ship);
+    ClEntity* successor = world_test::spawnActiveEntity(&m_ship.program);
+    ASSERT_EQ(successor, ship);  // the same record, in its next use
+    successor->setRootPosition(ClVec3(160, 0, 240));
+    successor->atoms[0]->deactivate(1);
+    successor->findFirstBrokenAtom();
+    updateFlyingNotes();
+    ASSERT_EQ(flyingNoteCount(), 1u);
+    EXPECT_EQ(flyingNoteAt(0)->target.entity, nullptr);
+    for (u32 updates = 0; flyingNoteCount() != 0 && updates < 600; ++updates) updateFlyingNotes();
+    EXPECT_EQ(flyingNoteCount(), 0u);
+    EXPECT_FALSE(successor->atoms[0]->atomIsAlive());
     resetFlyingNotes();
     releaseNoteList();
 }

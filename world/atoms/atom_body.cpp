@@ -241,7 +241,8 @@ void ClAtom_Body::drawGlintLook(bool invincible, const ClVec3* moved) {
 
 void ClAtom_Body::draw() {
     if (!active) return;
-    ClVec3 moved[GEOMETRY_MESH_MAX_VERTICES];
+    SMovedVertices scratch;
+    ClVec3* moved = scratch.at;
     const u32 movedCount = geometry ? transformMeshVertices(*geometry, currentWorldMatrix(), moved) : 0;
     const SPlayerState& player = g_aPlayerState[0];
     if (player.ship == entity && player.invincibilityTime > 0.0f) return drawGlintLook(true, moved);

@@ -7,6 +7,7 @@
 #include "core/sweep_segment.h"
 #include "core/types.h"
 #include "core/vec.h"
+#include "render/geometry_mesh.h"
 
 class ClGeometryMesh;
 
@@ -44,3 +45,12 @@ void refreshEdgeGlints(ClArray<SBodyEdgeRecord>* records, const SGlintRule& rule
 // The mesh's vertices moved by the matrix, into out (at most 256).
 class ClMatrix44;
 u32 transformMeshVertices(const ClGeometryMesh& mesh, const ClMatrix44& world, ClVec3* out);
+
+// Room for the moved vertices of one mesh, not cleared: transformMeshVertices writes every one a
+// mesh's edges and triangles can name (their indices are below its vertex count, at most 256).
+struct SMovedVertices {
+    SMovedVertices() {}
+    union {
+        ClVec3 at[GEOMETRY_MESH_MAX_VERTICES];
+    };
+};

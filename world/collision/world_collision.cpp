@@ -34,9 +34,11 @@ constexpr u32 GRID_ENTRY_CAPACITY = 4 * ENTITY_CAPACITY;
 // Below this many entities on the smaller side every pair is tested without the grid.
 constexpr u32 GRID_MIN_SIDE = 8;
 
-// An activated entity that can collide (its root's swept box is a sphere), with the cells its box
-// covers.
+// An activated entity that can collide (its root's swept box is a sphere), with a copy of that
+// sphere (the pass reads it for every candidate pair, and nothing moves during the pass) and the
+// cells it covers.
 struct SCollider {
+    f32 x, y, z, radius;
     ClEntity* entity;
     ClEntityNode* root;
     u32 order;  // position in the activated list
@@ -127,46 +129,57 @@ bool graceAllows(const ClEntity* a, const ClEntity* b) {
            (kindA == E_PROGRAM_PICKUP && kindB == E_PROGRAM_PLAYER);
 }
 
-// ClBoundingVolume::overlaps of two spheres, kept inline for the pair loop.
-bool spheresOverlap(const ClBoundingVolume& a, const ClBoundingVolume& b) {
-    const f32 dx = b.centre.x - a.centre.x;
-    const f32 dy = b.centre.y - a.centre.y;
-    const f32 dz = b.centre.z - a.centre.z;
+// ClBoundingVolume::overlaps of the two roots' spheres, kept inline for the pair loop.
+inline bool spheresOverlap(const SCollider& a, const SCollider& b) {
+    const f32 dx = b.x - a.x;
+    const f32 dy = b.y - a.y;
+    const f32 dz = b.z - a.z;
     const f32 reach = a.radius + b.radius;
     return dx * dx + dy * dy + dz * dz < reach * reach;
 }
 
 bool contactsFull() { return s_uContactCount >= CONTACT_CAPACITY; }
 
-void collidePair(const SCollider& a, const SCollider& b) {
-    if (!spheresOverlap(a.root->sweptBox, b.root->sweptBox)) return;
+inline void collidePair(const SCollider& a, const SCollider& b) {
+    if (!spheresOverlap(a, b)) return;
     const SCollider& first = a.order < b.order ? a : b;
     const SCollider& second = a.order < b.order ? b : a;
     if (!graceAllows(first.entity, second.entity)) return;
     collideNodeTrees(first.root, second.root);
 }
 
-// Gathers the colliders in activated-list order (one walk over the entities), then groups them
-// by kind, keeping that order within each group.
-void gatherColliders() {
-    u32 count[CONTACT_KIND_COUNT] = {};
-    u32 gathered = 0;
-    const u32 activated = entityListCount(E_LIST_ACTIVATED);
-    for (u32 i = 0; i < activated; ++i) {
-        ClEntity* entity = entityListAt(E_LIST_ACTIVATED, i);
-        if (!canCollide(entity)) continue;
-        const ClBoundingVolume& box = entity->root->sweptBox;
-        SCollider& c = s_aGathered[gathered++];
-        c.entity = entity;
-        c.root = entity->root;
-        c.order = i;
-        c.kind = entity->program->kind;
-        c.cellX0 = cellOf(box.centre.x - box.radius, GRID_ORIGIN_X);
-        c.cellX1 = cellOf(box.centre.x + box.radius, GRID_ORIGIN_X);
-        c.cellZ0 = cellOf(box.centre.z - box.radius, GRID_ORIGIN_Z);
-        c.cellZ1 = cellOf(box.centre.z + box.radius, GRID_ORIGIN_Z);
-        ++count[c.kind];
-    }
+u32 s_uGathered = 0;
+u32 s_aGatheredPerKind[CONTACT_KIND_COUNT];
+
+void startGathering() {
+    s_uGathered = 0;
+    std::fill(std::begin(s_aGatheredPerKind), std::end(s_aGatheredPerKind), 0u);
+}
+
+// Takes the entity at that position of the activated list when it can collide.
+inline void gatherCollider(ClEntity* entity, u32 order) {
+    if (!canCollide(entity)) return;
+    const ClBoundingVolume& box = entity->root->sweptBox;
+    SCollider& c = s_aGathered[s_uGathered++];
+    c.x = box.centre.x;
+    c.y = box.centre.y;
+    c.z = box.centre.z;
+    c.radius = box.radius;
+    c.entity = entity;
+    c.root = entity->root;
+    c.order = order;
+    c.kind = entity->program->kind;
+    c.cellX0 = cellOf(box.centre.x - box.radius, GRID_ORIGIN_X);
+    c.cellX1 = cellOf(box.centre.x + box.radius, GRID_ORIGIN_X);
+    c.cellZ0 = cellOf(box.centre.z - box.radius, GRID_ORIGIN_Z);
+    c.cellZ1 = cellOf(box.centre.z + box.radius, GRID_ORIGIN_Z);
+    ++s_aGatheredPerKind[c.kind];
+}
+
+// Groups the gathered colliders by kind, keeping activated-list order within each group.
+void groupColliders() {
+    const u32* count = s_aGatheredPerKind;
+    const u32 gathered = s_uGathered;
     u32 cursor[CONTACT_KIND_COUNT];
     s_aKindStart[0] = 0;
     for (u32 k = 0; k < CONTACT_KIND_COUNT; ++k) {
@@ -174,6 +187,18 @@ void gatherColliders() {
         s_aKindStart[k + 1] = s_aKindStart[k] + count[k];
     }
     for (u32 i = 0; i < gathered; ++i) s_aColliders[cursor[s_aGathered[i].kind]++] = s_aGathered[i];
+}
+
+// Gathers the colliders in activated-list order (one walk over the entities), then groups them
+// by kind.
+void gatherColliders() {
+    startGathering();
+    const u32 activated = entityListCount(E_LIST_ACTIVATED);
+    for (u32 i = 0; i < activated; ++i) {
+        prefetchListWalk(E_LIST_ACTIVATED, i, true, E_WALK_BOUNDS);
+        gatherCollider(entityListAt(E_LIST_ACTIVATED, i), i);
+    }
+    groupColliders();
 }
 
 void collideWithinKind(u32 kind) {
@@ -262,6 +287,9 @@ void recordBreakUpImpact(const ClVec3& position, f32 radius, f32 strength) {
     pushImpact(SImpact{position, ClVec3(), radius, strength});
 }
 
+// The pair walk over the gathered colliders: fills the contact pool.
+void collideGathered();
+
 }  // namespace
 
 void initHitEffects() {
@@ -285,19 +313,32 @@ void releaseHitEffects() {
     emptyImpacts();
 }
 
+// The bounds of an entity depend on its own tree only, so each entity is gathered right after
+// its bounds are made, while its nodes are still in the cache: the same colliders in the same
+// order as a separate walk would gather.
 void updateWorldCollisions() {
     const u32 activated = entityListCount(E_LIST_ACTIVATED);
+    startGathering();
     for (u32 i = 0; i < activated; ++i) {
+        prefetchListWalk(E_LIST_ACTIVATED, i, true, E_WALK_BOUNDS);
         ClEntity* entity = entityListAt(E_LIST_ACTIVATED, i);
         if (entity->root) entity->root->computeBounds();
+        gatherCollider(entity, i);
     }
-    runCollisionPass();
+    groupColliders();
+    collideGathered();
     resolveContacts();
 }
 
 void runCollisionPass() {
-    s_uContactCount = 0;
     gatherColliders();
+    collideGathered();
+}
+
+namespace {
+
+void collideGathered() {
+    s_uContactCount = 0;
     for (u32 a = 0; a < CONTACT_KIND_COUNT; ++a) {
         for (u32 b = a; b < CONTACT_KIND_COUNT; ++b) {
             if (!kindsMeet(a, b) || contactsFull()) continue;
@@ -308,6 +349,8 @@ void runCollisionPass() {
         }
     }
 }
+
+}  // namespace
 
 void resolveContacts() {
     processKillQueue();

@@ -8,6 +8,7 @@
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/entity_ref.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
 
@@ -22,7 +23,9 @@ constexpr f32 ARENA_WIDTH = 325.0f;
 constexpr u32 UPDATE_WORLD_FRAMES_PROCESSOR = 0;
 
 ClDNAProgram* g_pRailsProgram = nullptr;
-ClEntity* g_pRailsEntity = nullptr;
+// Held by reference: a world shut down before the backdrop is released has freed the entity and
+// its pool already.
+SEntityRef s_rails;
 
 ClMatrix44 translation(f32 x, f32 y, f32 z) {
     ClMatrix44 m;
@@ -60,8 +63,9 @@ ClDNAProgram* writeRailsProgram() {
 }
 
 ClEntityNode* railPiece(u32 piece) {
-    if (!g_pRailsEntity || !g_pRailsEntity->root) fatalError("the backdrop has no rails");
-    const ClArray<ClEntityNode*>& pieces = g_pRailsEntity->root->children;
+    const ClEntity* rails = entityRefGet(s_rails);
+    if (!rails || !rails->root) fatalError("the backdrop has no rails");
+    const ClArray<ClEntityNode*>& pieces = rails->root->children;
     if (piece >= pieces.count) fatalErrorf("backdrop rail piece %u does not exist", piece);
     return pieces[piece];
 }
@@ -72,34 +76,35 @@ void buildBackdropRails() {
     releaseBackdropRails();
     if (!isWorldReady()) return;
     g_pRailsProgram = writeRailsProgram();
-    g_pRailsEntity = allocEntity(OWNER_LIVE_GAME);
-    g_pRailsEntity->buildFromDNA(g_pRailsProgram);
+    ClEntity* rails = allocEntity(OWNER_LIVE_GAME);
+    rails->buildFromDNA(g_pRailsProgram);
     // Whole and shown, but in no list: the world neither updates nor draws it a second time.
-    g_pRailsEntity->setState(E_ENTITY_SPAWNED);
-    broadcastSpawn(g_pRailsEntity->root);
-    g_pRailsEntity->refreshWorldFrames();
+    rails->setState(E_ENTITY_SPAWNED);
+    broadcastSpawn(rails->root);
+    rails->refreshWorldFrames();
+    s_rails = makeEntityRef(rails);
 }
 
 void moveBackdropRails(f32 scrollStep) {
-    if (!g_pRailsEntity) return;
-    const f32 wrap = f32(g_pRailsEntity->root->children.count) * BACKDROP_RAIL_PIECE_LENGTH;
-    for (ClEntityNode* piece : g_pRailsEntity->root->children) {
+    ClEntity* rails = entityRefGet(s_rails);
+    if (!rails) return;
+    const f32 wrap = f32(rails->root->children.count) * BACKDROP_RAIL_PIECE_LENGTH;
+    for (ClEntityNode* piece : rails->root->children) {
         f32& z = piece->localMatrix.m[14];
         z += scrollStep;
         if (z >= RAIL_NEAR_Z) z -= wrap;
     }
-    g_pRailsEntity->refreshWorldFrames();
-    g_pRailsEntity->update();
+    rails->refreshWorldFrames();
+    rails->update();
 }
 
 void drawBackdropRails() {
-    if (g_pRailsEntity) g_pRailsEntity->draw();
+    if (ClEntity* rails = entityRefGet(s_rails)) rails->draw();
 }
 
 void releaseBackdropRails() {
-    // A world shut down before the backdrop was released has freed the entity already.
-    if (g_pRailsEntity && isWorldReady() && g_pRailsEntity->program == g_pRailsProgram) freeEntity(g_pRailsEntity);
-    g_pRailsEntity = nullptr;
+    if (ClEntity* rails = entityRefGet(s_rails)) freeEntity(rails);
+    s_rails = SEntityRef();
     if (g_pRailsProgram) {
         g_pRailsProgram->release();
         delete g_pRailsProgram;
@@ -107,6 +112,6 @@ void releaseBackdropRails() {
     }
 }
 
-ClEntity* backdropRailsEntity() { return g_pRailsEntity; }
+ClEntity* backdropRailsEntity() { return entityRefGet(s_rails); }
 
 f32 backdropRailPieceZ(u32 piece) { return railPiece(piece)->localMatrix.m[14]; }

@@ -51,10 +51,13 @@ const ClAtom* bossNoteTarget() {
     return g_BossEncounter.phase == E_BOSSPHASE_FIGHT ? g_BossEncounter.noteTargetAtom : nullptr;
 }
 
-// A target that left play (destroyed, or its record freed) is forgotten: the note flies on up.
-void dropGoneTarget(SFlyingNote* note) {
-    ClEntity* target = note->target;
-    if (target && (target->state == E_ENTITY_DESTROYED || !target->isListed(E_LIST_LIVE))) note->target = nullptr;
+// A target that left play (destroyed, or its record released, whatever took it since) is
+// forgotten: the note flies on up. The note's target afterwards, null when none.
+ClEntity* dropGoneTarget(SFlyingNote* note) {
+    ClEntity* target = entityRefGet(note->target);
+    if (target && (target->state == E_ENTITY_DESTROYED || !target->isListed(E_LIST_LIVE))) target = nullptr;
+    if (!target) note->target = SEntityRef();
+    return target;
 }
 
 void steer(SFlyingNote* note, const ClAtom* bossTarget) {
@@ -75,10 +78,10 @@ void orient(SFlyingNote* note, const ClVec3& eye) {
     note->side = side;
 }
 
-bool arrived(const SFlyingNote& note, const ClAtom* bossTarget) {
+bool arrived(const SFlyingNote& note, const ClEntity* target, const ClAtom* bossTarget) {
     if (note.position.y > FLYING_NOTE_CEILING) return true;
-    if (!note.target) return false;
-    const ClVec4 focus = note.target->focusPosition;
+    if (!target) return false;
+    const ClVec4 focus = target->focusPosition;
     const ClVec3 point = bossTarget ? atomPosition(bossTarget) : ClVec3(focus.x, focus.y, focus.z);
     const ClVec3 d = point - note.position;
     return d.dot(d) < FLYING_NOTE_ARRIVAL_RADIUS * FLYING_NOTE_ARRIVAL_RADIUS;
@@ -113,7 +116,7 @@ void spawnFlyingNote() {
     ClNotePool& notes = *s_Notes.get();
     SFlyingNote* note = notes.take();
     if (!note) return;
-    note->target = entry.target;
+    note->target = makeEntityRef(entry.target);
     if (entry.target->state == E_ENTITY_DESTROYED) {
         notes.release(note);
         return;
@@ -149,13 +152,13 @@ void updateFlyingNotes() {
     for (u32 i = notes.used; i-- > 0;) {
         SFlyingNote* note = notes.table[i];
         note->colour.advanceQueued(g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime);
-        dropGoneTarget(note);
-        if (note->target && note->steer > 0.0f) steer(note, bossTarget);
+        ClEntity* target = dropGoneTarget(note);
+        if (target && note->steer > 0.0f) steer(note, bossTarget);
         note->steer += FLYING_NOTE_STEER_GAIN;
         note->position += scaleVec3(note->velocity, FLYING_NOTE_STEP);
         orient(note, eye);
-        if (!arrived(*note, bossTarget)) continue;
-        if (note->target) note->target->repairAtoms();
+        if (!arrived(*note, target, bossTarget)) continue;
+        if (target) target->repairAtoms();
         notes.release(note);
     }
 }

@@ -8,8 +8,7 @@
 #include "core/global_objects.h"
 #include "core/types.h"
 #include "core/vec.h"
-
-class ClEntity;
+#include "world/entity/entity_ref.h"
 
 constexpr f32 FLYING_NOTE_STEP = 1.0f / 60.0f;
 // Notes leave this many spectral frames ahead of their music.
@@ -25,7 +24,7 @@ struct SFlyingNote {
     ClVec3 velocity;
     ClVec3 side;  // second billboard axis
     ClVec3 up;    // first billboard axis
-    ClEntity* target;  // mended on arrival; null: none
+    SEntityRef target;  // mended on arrival; forgotten when it leaves play or is released
     SColourAnimator colour;  // fades in, then to its glow, through the animator's queue
     f32 steer;
     u32 image;  // 0 or 1: "Images/FlyingNote-1" or "-2"

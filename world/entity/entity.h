@@ -65,6 +65,9 @@ public:
     SColourAnimator colour;
     ClArray<u32> fourthList;
     u32 poolIndex = 0;
+    // Which use of the record this is: a fresh number when the world hands it out, 0 while it is
+    // free. Stays readable while the record is free (see SEntityRef).
+    u32 serial = 0;
     u32 listSlot[E_LIST_COUNT] = {ENTITY_NOT_LISTED, ENTITY_NOT_LISTED, ENTITY_NOT_LISTED, ENTITY_NOT_LISTED,
                                   ENTITY_NOT_LISTED};
     // Motion state of the processors that move the whole entity.

@@ -80,7 +80,8 @@ void broadcastDamaged(ClEntityNode* node, ClAtom* hitAtom) {
 }
 
 void updateNodeTree(ClEntityNode* node) {
-    for (ClAtom* atom : node->atoms) atom->atomTick();
+    for (ClAtom* atom : node->atoms)
+        if (atom->effectCount != 0) atom->atomTick();
     for (ClProcessor* processor : node->processors) processor->update();
     for (ClEntityNode* child : node->children) updateNodeTree(child);
 }

@@ -8,9 +8,11 @@
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "core/global_objects.h"
+#include "core/prefetch.h"
 #include "render/tween.h"
 #include "render/scene_inputs.h"
 #include "world/collision/kill_queue.h"
+#include "world/atoms/atom.h"
 #include "world/effects/corruption.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
@@ -60,10 +62,19 @@ bool listRemove(EEntityList list, ClEntity* entity) {
 
 // Records are reused, never reconstructed, so a pointer kept past freeEntity reads stale fields
 // that look valid. Under AddressSanitizer a free record is poisoned up to its pool position (which
-// the pool itself still writes) until it is taken again.
+// the pool itself still writes) until it is taken again; its serial after that stays readable, so
+// a held reference can tell that the record was released.
 constexpr size_t ENTITY_POISONED_BYTES = offsetof(ClEntity, poolIndex);
+static_assert(offsetof(ClEntity, serial) >= ENTITY_POISONED_BYTES);
+// The fields of a record the update reads, from its root pointer to its tween and lists.
+constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, waveSlot));
+
+// The serial of the next record handed out; 0 is never given.
+u32 s_nextSerial = 1;
+u32 s_worldStarts = 0;
 
 void returnToPool(ClEntity* entity) {
+    entity->serial = 0;
     s_pool.get()->release(entity);
     ASAN_POISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
 }
@@ -92,6 +103,7 @@ s32 initWorld() {
     s_furtherList.init();
     s_worldLock = critSectionCreateOrDie("world");
     s_worldReady = true;
+    ++s_worldStarts;
     return 1;
 }
 
@@ -119,6 +131,7 @@ void shutdownWorld() {
 }
 
 bool isWorldReady() { return s_worldReady; }
+u32 worldStartCount() { return s_worldStarts; }
 void lockWorld() { critSectionEnter(s_worldLock); }
 void unlockWorld() { critSectionLeave(s_worldLock); }
 
@@ -128,6 +141,8 @@ ClEntity* allocEntity(s32 ownerTag) {
     ClEntity* entity = s_pool.get()->take();
     if (!entity) fatalErrorf("the entity pool is exhausted (%u in use)", ENTITY_CAPACITY);
     ASAN_UNPOISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
+    entity->serial = s_nextSerial++;
+    if (s_nextSerial == 0) s_nextSerial = 1;
     entity->waveSlot = nullptr;
     entity->ownerTag = ownerTag;
     unlockWorld();
@@ -267,10 +282,101 @@ void flushFreedEntities() {
     s_subtreeCount = 0;
 }
 
+namespace {
+
+// How far ahead of a walk each stage of cache hints reaches: the entity record, its root node,
+// the blocks of the node's lists, then the first atom and processors. Each stage reads only what
+// the one before brought in, and asks only for the lines its walk reads: a hint for a line the
+// walk never touches would take memory bandwidth from one it does.
+constexpr u32 PREFETCH_RECORD_AHEAD = 12;
+constexpr u32 PREFETCH_NODE_AHEAD = 8;
+constexpr u32 PREFETCH_LISTS_AHEAD = 4;
+constexpr u32 PREFETCH_ITEMS_AHEAD = 2;
+constexpr u32 PREFETCH_PROCESSORS = 2;
+// An atom kind's own fields follow the common ones: the first lines of them.
+constexpr u32 ATOM_OWN_FIELDS_PREFETCH_BYTES = 128;
+
+// The entity `ahead` places further along the walk, or null past either end of the list.
+const ClEntity* listedAhead(const SEntityList& list, u32 index, u32 ahead, bool upward) {
+    if (upward) return index + ahead < list.count ? list.links[index + ahead] : nullptr;
+    return index >= ahead && index - ahead < list.count ? list.links[index - ahead] : nullptr;
+}
+
+void prefetchRecord(const ClEntity* entity, EListWalk walk) {
+    if (walk == E_WALK_UPDATE)
+        prefetchSpan(entity, ENTITY_UPDATE_PREFETCH_BYTES);
+    else
+        prefetchLine(entity);
+}
+
+void prefetchNode(const ClEntityNode* node, EListWalk walk) {
+    prefetchSpan(node, u32(offsetof(ClEntityNode, params)));  // the parent, child, atom and processor lists
+    switch (walk) {
+        case E_WALK_UPDATE:
+            prefetchSpan(&node->localMatrix, sizeof(ClMatrix44));
+            prefetchSpan(node->worldMatrix, sizeof(node->worldMatrix));
+            break;
+        case E_WALK_BOUNDS:
+            prefetchLine(&node->sweptBox);
+            prefetchLine(&node->boundsSet);
+            prefetchSpan(node->bounds, sizeof(node->bounds));
+            break;
+        case E_WALK_DRAW: prefetchSpan(&node->currentWorldMatrix(), sizeof(ClMatrix44)); break;
+    }
+}
+
+void prefetchLists(const ClEntityNode* node, EListWalk walk) {
+    prefetchLine(node->atoms.data);
+    if (walk != E_WALK_BOUNDS) prefetchLine(node->processors.data);
+}
+
+void prefetchAtom(const ClAtom* atom, EListWalk walk) {
+    const u32 current = g_uFrameCurrent;
+    prefetchLine(atom);  // its kind's table and the active flag
+    prefetchLine(&atom->effectCount);  // the frame flags and the mesh
+    switch (walk) {
+        case E_WALK_UPDATE:
+            prefetchSpan(&atom->localMatrix, sizeof(ClMatrix44));
+            prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
+            prefetchLine(&atom->buildStamp);
+            break;
+        case E_WALK_BOUNDS:
+            prefetchLine(&atom->worldMatrix[current].m[12]);
+            prefetchLine(&atom->worldBox[current]);
+            prefetchLine(reinterpret_cast<const char*>(atom) + sizeof(ClAtom));
+            break;
+        case E_WALK_DRAW:
+            prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
+            prefetchLine(&atom->worldMatrix[g_uFramePrevious].m[12]);
+            prefetchSpan(reinterpret_cast<const char*>(atom) + sizeof(ClAtom), ATOM_OWN_FIELDS_PREFETCH_BYTES);
+            break;
+    }
+}
+
+void prefetchItems(const ClEntityNode* node, EListWalk walk) {
+    if (node->atoms.count != 0) prefetchAtom(node->atoms.data[0], walk);
+    if (walk == E_WALK_BOUNDS) return;
+    for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
+}
+
+}  // namespace
+
+void prefetchListWalk(EEntityList which, u32 index, bool upward, EListWalk walk) {
+    const SEntityList& list = s_lists[which];
+    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_RECORD_AHEAD, upward)) prefetchRecord(entity, walk);
+    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_NODE_AHEAD, upward); entity && entity->root)
+        prefetchNode(entity->root, walk);
+    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_LISTS_AHEAD, upward); entity && entity->root)
+        prefetchLists(entity->root, walk);
+    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_ITEMS_AHEAD, upward); entity && entity->root)
+        prefetchItems(entity->root, walk);
+}
+
 void updateLiveEntities() {
     SEntityList& live = s_lists[E_LIST_LIVE];
     for (u32 i = live.count; i-- > 0;) {
         if (i >= live.count) continue;
+        prefetchListWalk(E_LIST_LIVE, i, false, E_WALK_UPDATE);
         ClEntity* entity = live.links[i];
         if (entity->incoming == 1) entity->tween.advance(g_fFrameTime);
         if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->update();
@@ -280,6 +386,7 @@ void updateLiveEntities() {
 void drawLiveEntities() {
     SEntityList& live = s_lists[E_LIST_LIVE];
     for (u32 i = 0; i < live.count; ++i) {
+        prefetchListWalk(E_LIST_LIVE, i, true, E_WALK_DRAW);
         ClEntity* entity = live.links[i];
         if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->draw();
     }

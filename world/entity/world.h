@@ -16,6 +16,8 @@ s32 initWorld();
 // is not set up is left alone, so a second call does nothing.
 void shutdownWorld();
 bool isWorldReady();
+// Counts the world's starts: references taken in an earlier world name records that are gone.
+u32 worldStartCount();
 void lockWorld();
 void unlockWorld();
 
@@ -41,6 +43,16 @@ ClRenderTargetGroup* getPreviewRenderTarget(s32 ownerTag);
 // The lists, for the passes that walk them (collision, kill queue). Entries 0 .. count - 1.
 u32 entityListCount(EEntityList list);
 ClEntity* entityListAt(EEntityList list, u32 index);
+// What a walk over an entity list does with each entity: the lines its hints ask for.
+enum EListWalk : u32 {
+    E_WALK_UPDATE = 0,  // updateLiveEntities
+    E_WALK_BOUNDS = 1,  // the bounds and colliders of the collision pass
+    E_WALK_DRAW = 2,    // drawLiveEntities
+};
+// Cache hints for a walk over the list that is at the index and goes up (or down) one entity at
+// a time: the lines of the records, root nodes, atoms and processors that walk reads, for the
+// entities a few places ahead, so that it does not wait on each in turn. Changes nothing.
+void prefetchListWalk(EEntityList list, u32 index, bool upward, EListWalk walk);
 u32 usedEntityCount();
 
 // The construction weights of the active enemies inside the play area (z not above 269.75).
