@@ -30,6 +30,8 @@
 #include "frontend/frontend.h"
 #include "input/input_devices.h"
 #include "library/audio_volumes.h"
+#include "library/cache_size.h"
+#include "library/song_library.h"
 #include "library/library_setup.h"
 #include "library/playtest_recorder.h"
 #include "library/presentation/front_end_particles.h"
@@ -67,13 +69,16 @@
 #include "ui/ui_system.h"
 #include "ui/ui_variables.h"
 #include "ui/widget.h"
+#include "waves/pack_registry.h"
 #include "waves/waves.h"
 #include "world/bar_colour_scheme.h"
 #include "world/entity/world.h"
 #include "world/play/boss_choice.h"
+#include "world/play/guardian_sequence.h"
 #include "world/effects/equaliser_state.h"
 
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -134,195 +139,309 @@ void seedRandomFromSettings() {
     sfmtInitGenRand(seed != 0 ? u32(seed) : osTickCount());
 }
 
-void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) {
-    // Again, for runs that start here rather than at the program's entry.
-    osInstallTerminationHandler();
+namespace {
 
-    // Online and mode state.
-    clearQueuedDocument();
-    leaderboardClientStartup();
+// What gameStartup was given, for the steps that need it.
+const char* g_startDataDirectory = "./";
+u32 g_startInputChannelCount = 0;
+
+// A step's operation; what it returns is each operation's own business (failures that matter
+// stop the program inside them).
+template <auto Operation>
+void call() {
+    (void)Operation();
+}
+
+// One named step of start-up or shutdown. The lists below are the order; the names are what the
+// order test reads.
+struct SLifeStep {
+    const char* name;
+    void (*run)();
+};
+
+void setModeState() {
     g_iCurrentGameModeId = E_GAMEMODE_FRONT_END;
     g_iPreviousGameModeId = E_GAMEMODE_NONE;
     g_pCurrentGameMode = g_apGameModes[E_GAMEMODE_FRONT_END];
     g_iQuitGame = 0;
+}
 
-    // Timers.
-    frameTimerInit();
-    resetFirstFrame();
-
-    // Directories, files and packages.
-    setDataDir(dataDirectory);
-    stringTablesInit();
-    timersInit();
-    fileLayerInit();
-    cipherLockInit();
-    packagesInit();
+void mountPackages() {
     // Every data file is read through the game's package; the second is optional.
     if (!archiveMount("ASPEC", 4, nullptr)) fatalError("cannot mount the package ASPEC (ASPEC_win32.mdf/.mtc), which holds project.ini");
     archiveMount("AAM", 4, nullptr);
+}
 
-    // Settings, and the generator seeded once they are known.
-    loadSettingsOrDie();
-    seedRandomFromSettings();
-    buildLangDir();
-    initUserDataDir();
-    closeTextSource();
-    createSaveDataDir();
-
-    // String tables and global tables.
-    loadPlatformStringTable();
-    initGlobalBucketTables();
+void loadStringTables() {
     stringTableLoad("All");
     stringTableLoad("All_NO_TRANS");
     stringTableLoad("SOSOnly");
-    loadingStateSetUp();
-    initUi();
+}
 
-    // Scripts, the logs, the library with the game data and the user save.
-    scriptRegistriesInit();
+void openStartupScripts() {
     getScript("playbalance.txt", 0);
     getScript("guardian_movies.txt", 0);
     getScript("sos.txt", 0);
+}
+
+void clearSongListFilters() {
     setUiVariable(UIVAR_SHOW_ONLY_IDENTIFIED_SONGS, 0);
     setUiVariable(UIVAR_SHOW_ONLY_UNLOCKED_SONGS, 0);
-    logManagerInit();
+}
+
+void readGameData() {
     createGameDataDir();
     librarySetUpAndReadGameData();
-    setUiVariable(UIVAR_ALLOW_MAIN_MENU_CONTINUE, libraryReadUserSave());
-    applyPadMonkeyLogin();
-    initAmbientLighting(localisedOrEmpty("WINDOW_TITLE"), localisedOrEmpty("GAME_VERSION"), 1.0f / 30.0f, 5);
+}
 
-    // Display options, the window, the device and the render worker; effects, materials, draw
-    // batches, the batcher's buffers and the texture table need the device.
+void readUserSave() { setUiVariable(UIVAR_ALLOW_MAIN_MENU_CONTINUE, libraryReadUserSave()); }
+
+void startAmbientLighting() {
+    initAmbientLighting(localisedOrEmpty("WINDOW_TITLE"), localisedOrEmpty("GAME_VERSION"), 1.0f / 30.0f, 5);
+}
+
+void setUpDisplayOptions() {
     initDisplayOptionTable();
     copySavedDisplayOptions();
-    initRenderer();
-    initShaderRegistry();
-    initMaterialPools();
-    initDrawBatchPool();
-    createBatchBuffers(true);
-    initTextureTable();
+}
 
-    // The 2D queue and the canvases over the back buffer; each canvas must be found once defined.
-    initSpriteQueue();
+// Nothing can be drawn without the batcher's buffers.
+void createBatchBuffersOrDie() {
+    if (!createBatchBuffers(true)) fatalError("cannot create the geometry batcher's vertex and index buffers on the device");
+}
+
+// Each canvas must be found once defined.
+void defineCanvases() {
     defineStartupCanvases(screenWidth(), screenHeight());
     for (const char* name : {"FULL", "43CORE", "SAFE"}) getCanvas(name);
+}
 
-    // Input, tasks and the view slots.
-    initInput(0, inputChannelCount);
-    taskLayerInit();
-    resetViewSlots();
-    createDebugCamera();
-    loadCameraFrames();
-    pushDefaultStateStacks();
-    initAttachedNodeLists(ATTACHED_NODE_LIST_CAPACITY);
-    stopAllRumble();
-    loadLensFlareTextures();
-    initFlipbookTable();
-    initSplineRegistry();
+void startInput() { initInput(0, g_startInputChannelCount); }
+void initAttachedNodes() { initAttachedNodeLists(ATTACHED_NODE_LIST_CAPACITY); }
+// The codec registry takes the user's audio-log option itself.
+void startAudioEngine() { initAudioEngine(0); }
+void loadEffectsBank() { loadSoundBank("ZUNO_SFX", 0); }
 
-    // Audio: the sound system, the codec registry with its decode thread; then the game data
-    // again, so that the extensions the player turned off reach the codec records, and the scan
-    // thread; the effects bank.
-    initAudioEngine(g_SavedOptions.audioLog);
-    librarySetUpAfterAudio();
-    loadSoundBank("ZUNO_SFX", 0);
-
-    // Images, fonts and pages.
+void loadStartupTextures() {
     for (const char* name : STARTUP_TEXTURES) loadTexture(name);
     loadFlipbook("Animations/eye", 15.0f);
-    forEachStartupUiImage(loadStartupUiImage);
-    loadFeaturedArtists();
-    loadUiFonts();
+}
 
-    // The world's effects, the world, the waves with every generator the world needs.
-    frontEndParticleSetUp();
-    initWorld();
-    wavesSetUp();
-    resetSessionChoice();
-    applyAudioVolumes();
+void loadStartupUiImages() { forEachStartupUiImage(loadStartupUiImage); }
 
-    buildFrontEndPages();
-    finishUiPageLoad();
+void installUpwardHooks() {
     setResultsEnemyCountSource(enemiesOffered);
     setUpCameraBlenders();
     setSpriteTarget(nullptr);
     installSceneRender();
     installEqualiserDisplayHooks();
     installModeHooks();
+}
+
+void settleFirstPage() {
     switchWidgetByName("TooltipSwitcher", "AllTooltips");
     setUiVariable(UIVAR_RETURNING_FROM_ACTION, 0);
     setUiPointerImage(0, "PointerDefault");
     for (const char* name : {"DebugInfo1", "DebugInfo2", "DebugInfo3", "DebugInfo4"}) {
         if (ClWidget* widget = findWidgetByName(name)) widget->setLocalizedId("localizedID", 0);
     }
+}
 
-    initBarColourScheme();
-    medalQueueStartup();
+void enterFrontEnd() { switchGameMode(E_GAMEMODE_NONE); }
+void setUpPlaytest() { setUpPlaytestRecorder(PLAYTEST_CATEGORY_COUNT); }
+
+// The worker sends its requests over HTTP.
+void startLeaderboardWorker() {
     setLeaderboardTransport(httpLeaderboardTransport());
     leaderboardWorkerStart();
+}
 
-    switchGameMode(E_GAMEMODE_NONE);
-
-    setUpPlaytestRecorder(PLAYTEST_CATEGORY_COUNT);
+void createMegaParticleSystem() {
     g_megaParticleSystem = new ClMegaParticleSystem();
     registerParticleSystem(g_megaParticleSystem);
 }
 
-s32 gameShutdown() {
-    leaderboardClientShutdown();
-    releaseSongFeatureBuffer();
+// Differences from the classic order, each for a reason of this system:
+// - the termination handler is ours (signals end the game through its own shutdown);
+// - the generator is seeded once the settings are loaded, so RANDOM_SEED can repeat a run;
+// - the cipher lock, the UI variables and the view slots are our own set-up of shared state;
+// - the pack registry comes with its built-in pack in one step, right after the scripts;
+// - the game data is read again after the sound layer, so that the extensions the player turned
+//   off reach the codec records, and the song scan starts then;
+// - the camera blenders and the hooks the lower layers call up through are installed last,
+//   once everything they reach exists.
+const SLifeStep STARTUP_STEPS[] = {
+    {"installTerminationHandler", call<osInstallTerminationHandler>},
+    // Online and mode state.
+    {"clearQueuedDocument", call<clearQueuedDocument>},
+    {"leaderboardClientStartup", call<leaderboardClientStartup>},
+    {"setModeState", call<setModeState>},
+    // Timers.
+    {"frameTimerInit", [] {
+         frameTimerInit();
+         resetFirstFrame();
+     }},
+    // Directories, files and packages.
+    {"setDataDir", [] { setDataDir(g_startDataDirectory); }},
+    {"stringTablesInit", call<stringTablesInit>},
+    {"timersInit", call<timersInit>},
+    {"fileLayerInit", call<fileLayerInit>},
+    {"cipherLockInit", call<cipherLockInit>},
+    {"packagesInit", call<packagesInit>},
+    {"mountPackages", call<mountPackages>},
+    // Settings.
+    {"loadSettings", call<loadSettingsOrDie>},
+    {"seedRandom", call<seedRandomFromSettings>},
+    {"buildLangDir", call<buildLangDir>},
+    {"initUserDataDir", call<initUserDataDir>},
+    {"closeTextSource", call<closeTextSource>},
+    {"createSaveDataDir", call<createSaveDataDir>},
+    // String tables and global tables.
+    {"loadPlatformStringTable", call<loadPlatformStringTable>},
+    {"initGlobalBucketTables", call<initGlobalBucketTables>},
+    {"loadStringTables", call<loadStringTables>},
+    {"loadingStateSetUp", call<loadingStateSetUp>},
+    {"initUi", call<initUi>},
+    // Scripts, generators and library.
+    {"scriptRegistriesInit", call<scriptRegistriesInit>},
+    {"openScripts", call<openStartupScripts>},
+    {"packRegistryInit", call<packRegistryInit>},
+    {"clearSongListFilters", call<clearSongListFilters>},
+    {"createSongLibrary", call<createSongLibrary>},
+    {"logManagerInit", call<logManagerInit>},
+    {"readGameData", call<readGameData>},
+    {"readUserSave", call<readUserSave>},
+    {"padMonkeyLogin", call<applyPadMonkeyLogin>},
+    {"initAmbientLighting", call<startAmbientLighting>},
+    // Display, renderer and input.
+    {"initDisplayOptionTable", call<setUpDisplayOptions>},
+    {"initRenderer", call<initRenderer>},
+    {"initSpriteQueue", call<initSpriteQueue>},
+    {"initShaderRegistry", call<initShaderRegistry>},
+    {"initMaterialPools", call<initMaterialPools>},
+    {"initDrawBatchPool", call<initDrawBatchPool>},
+    {"createBatchBuffers", call<createBatchBuffersOrDie>},
+    {"initTextureTable", call<initTextureTable>},
+    {"defineCanvases", call<defineCanvases>},
+    {"initInput", call<startInput>},
+    {"taskLayerInit", call<taskLayerInit>},
+    {"resetViewSlots", call<resetViewSlots>},
+    {"createDebugCamera", call<createDebugCamera>},
+    {"loadCameraFrames", call<loadCameraFrames>},
+    {"pushDefaultStateStacks", call<pushDefaultStateStacks>},
+    {"initAttachedNodeLists", call<initAttachedNodes>},
+    {"stopAllRumble", call<stopAllRumble>},
+    {"loadLensFlareTextures", call<loadLensFlareTextures>},
+    {"initFlipbookTable", call<initFlipbookTable>},
+    {"resetGuardianSequence", call<resetGuardianSequence>},
+    {"initSplineRegistry", call<initSplineRegistry>},
+    // Audio.
+    {"initAudioEngine", call<startAudioEngine>},
+    {"readGameDataAndStartScan", call<librarySetUpAfterAudio>},
+    {"loadSoundBank", call<loadEffectsBank>},
+    // Images, fonts and pages.
+    {"loadTextures", call<loadStartupTextures>},
+    {"loadUiImages", call<loadStartupUiImages>},
+    {"loadFeaturedArtists", call<loadFeaturedArtists>},
+    {"loadUiFonts", call<loadUiFonts>},
+    {"createParticleSystems", call<frontEndParticleSetUp>},
+    {"initWorld", call<initWorld>},
+    {"wavePoolsInit", call<wavesSetUp>},
+    {"resetSessionChoice", call<resetSessionChoice>},
+    {"applyAudioVolumes", call<applyAudioVolumes>},
+    {"loadUiPages", call<buildFrontEndPages>},
+    {"finishUiPageLoad", call<finishUiPageLoad>},
+    {"installHooks", call<installUpwardHooks>},
+    {"settleFirstPage", call<settleFirstPage>},
+    {"initBarColourScheme", call<initBarColourScheme>},
+    {"medalQueueStartup", call<medalQueueStartup>},
+    {"leaderboardWorkerStart", startLeaderboardWorker},
+    // Go.
+    {"switchGameMode", call<enterFrontEnd>},
+    {"setUpPlaytestRecorder", call<setUpPlaytest>},
+    {"createMegaParticleSystem", call<createMegaParticleSystem>},
+};
+
+void retireMegaParticleSystem() {
     retireParticleSystem(g_megaParticleSystem);
     g_megaParticleSystem = nullptr;
-    flushPlaytestData();
-    g_iQuitGame = 1;
-    g_pCurrentGameMode->exit();
-    libraryStopScanAndSave();
+}
 
-    releaseGlobalBucketTables();
-    shutdownSplineRegistry();
-    releaseAllFlipbooks();
-    shutdownSessionChoice();
-    loadingStateRelease();
-    wavesShutdown();
-    freeAllScripts();
-    releaseBatchBuffers();
-    taskLayerShutdown();
-    libraryShutdown();
+// Ours beside the classic order: the film's sound stream goes before the sound layer closes; the
+// hooks, the UI's device buffers, the front end's screens, the camera blenders and the sprite
+// queue are released with the objects they belong to.
+const SLifeStep SHUTDOWN_STEPS[] = {
+    {"leaderboardClientShutdown", call<leaderboardClientShutdown>},
+    {"releaseSongFeatureBuffer", call<releaseSongFeatureBuffer>},
+    {"retireMegaParticleSystem", call<retireMegaParticleSystem>},
+    {"flushPlaytestData", [] { flushPlaytestData(); }},
+    {"setQuitFlag", [] { g_iQuitGame = 1; }},
+    {"exitCurrentMode", [] { g_pCurrentGameMode->exit(); }},
+    {"stopSongScanAndSave", call<libraryStopScanAndSave>},
+    {"releaseGlobalBucketTables", call<releaseGlobalBucketTables>},
+    {"shutdownSplineRegistry", call<shutdownSplineRegistry>},
+    {"releaseGuardianSequence", call<releaseGuardianSequence>},
+    {"releaseAllFlipbooks", call<releaseAllFlipbooks>},
+    {"shutdownSessionChoice", call<shutdownSessionChoice>},
+    {"loadingStateRelease", call<loadingStateRelease>},
+    {"clearWavePools", call<wavesShutdown>},
+    {"freeAllScripts", call<freeAllScripts>},
+    {"releaseBatchBuffers", call<releaseBatchBuffers>},
+    {"joinCacheSizeThread", call<joinCacheSizeThread>},
+    {"taskLayerShutdown", call<taskLayerShutdown>},
+    {"freeSongLibrary", call<libraryShutdown>},
+    {"releaseLensFlares", call<releaseLensFlares>},
+    {"destroyAllTextures", call<destroyAllTextures>},
+    {"releaseAllDrawBatches", call<releaseAllDrawBatches>},
+    {"releaseAllMaterials", call<releaseAllMaterials>},
+    {"shutdownRumble", call<shutdownRumble>},
+    {"releaseFilm", call<fmvRelease>},
+    {"shutdownAudioEngine", call<shutdownAudioEngine>},
+    {"medalQueueShutdown", call<medalQueueShutdown>},
+    {"shutdownAmbientLighting", [] { shutdownAmbientLighting(); }},
+    {"removeModeHooks", call<removeModeHooks>},
+    {"releaseUIDeviceBuffers", call<releaseUIDeviceBuffers>},
+    {"releaseCanvases", call<releaseCanvases>},
+    {"shutdownFrontEndScreens", call<shutdownFrontEndScreens>},
+    {"shutdownUi", call<shutdownUi>},
+    {"releaseCameras", call<releaseCameras>},
+    {"releaseCameraBlenders", call<releaseCameraBlenders>},
+    {"shutdownSpriteQueue", call<shutdownSpriteQueue>},
+    {"configFree", call<configFree>},
+    {"closeTextSource", call<closeTextSource>},
+    {"shutdownInput", [] { shutdownInput(); }},
+    {"releaseShaderRegistry", call<releaseShaderRegistry>},
+    {"shutdownRenderer", call<shutdownRenderer>},
+    {"releaseAttachedNodeLists", call<releaseAttachedNodeLists>},
+    {"logManagerShutdown", call<logManagerShutdown>},
+    {"fileLayerShutdown", call<fileLayerShutdown>},
+    {"timersShutdown", call<timersShutdown>},
+    {"destroyRetiredParticleSystems", call<destroyRetiredParticleSystems>},
+    {"stringTablesShutdown", call<stringTablesShutdown>},
+    {"cipherLockShutdown", call<cipherLockShutdown>},
+    {"packagesShutdown", call<packagesShutdown>},
+    {"openQueuedDocument", [] { openQueuedDocument(); }},
+};
 
-    releaseLensFlares();
-    destroyAllTextures();
-    releaseAllDrawBatches();
-    releaseAllMaterials();
-    shutdownRumble();
-    // The film's sound stream goes before the sound layer closes.
-    fmvRelease();
-    shutdownAudioEngine();
-    medalQueueShutdown();
-    shutdownAmbientLighting();
+template <size_t N>
+std::vector<const char*> namesOf(const SLifeStep (&steps)[N]) {
+    std::vector<const char*> names;
+    for (const SLifeStep& step : steps) names.push_back(step.name);
+    return names;
+}
 
-    removeModeHooks();
-    releaseUIDeviceBuffers();
-    releaseCanvases();
-    shutdownFrontEndScreens();
-    shutdownUi();
-    releaseCameras();
-    releaseCameraBlenders();
-    shutdownSpriteQueue();
+}  // namespace
 
-    configFree();
-    closeTextSource();
-    shutdownInput();
-    releaseShaderRegistry();
-    shutdownRenderer();
-    releaseAttachedNodeLists();
-    logManagerShutdown();
-    fileLayerShutdown();
-    timersShutdown();
-    destroyRetiredParticleSystems();
-    stringTablesShutdown();
-    cipherLockShutdown();
-    packagesShutdown();
-    openQueuedDocument();
+void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) {
+    g_startDataDirectory = dataDirectory;
+    g_startInputChannelCount = inputChannelCount;
+    for (const SLifeStep& step : STARTUP_STEPS) step.run();
+}
+
+s32 gameShutdown() {
+    for (const SLifeStep& step : SHUTDOWN_STEPS) step.run();
     return 1;
 }
+
+std::vector<const char*> startupStepNames() { return namesOf(STARTUP_STEPS); }
+std::vector<const char*> shutdownStepNames() { return namesOf(SHUTDOWN_STEPS); }

@@ -115,6 +115,20 @@ void putSong(ClByteWriter& out, const SSongRecord& song) {
     for (s32 best : song.bestScores) out.putS32(best);
 }
 
+bool finiteNonNegative(f32 value) { return std::isfinite(value) && value >= 0.0f; }
+
+// What the play record takes from the song must be numbers it can score with: finite scales and
+// progress, no best score below nothing.
+bool validScores(const SSongRecord& song) {
+    bool valid = std::isfinite(song.progressValue);
+    for (f32 scale : song.scoreScale) valid = valid && finiteNonNegative(scale);
+    for (const auto& pair : song.progressThresholds) {
+        for (f32 threshold : pair) valid = valid && std::isfinite(threshold);
+    }
+    for (s32 best : song.bestScores) valid = valid && best >= 0;
+    return valid;
+}
+
 bool getSong(ClByteReader& in, SSongRecord* song) {
     in.getBytes(song->identity.bytes, SONG_IDENTITY_BYTES);
     song->path = in.getWide(FILE_PATH_LIMIT - 1);
@@ -140,7 +154,8 @@ bool getSong(ClByteReader& in, SSongRecord* song) {
     }
     for (s32& best : song->bestScores) best = in.getS32();
     return !song->path.empty() && song->state < E_SONGSTATE_COUNT && song->state != E_SONGSTATE_ANALYSING &&
-           song->failure < E_SONGFAIL_COUNT && std::isfinite(song->duration) && song->duration >= 0.0f;
+           song->failure < E_SONGFAIL_COUNT && finiteNonNegative(song->duration) &&
+           finiteNonNegative(song->sampleRate) && validScores(*song);
 }
 
 }  // namespace

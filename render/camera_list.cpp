@@ -2,6 +2,7 @@
 
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
+#include "core/c_locale.h"
 #include "core/global_objects.h"
 #include "core/matrix44.h"
 #include "core/name_hash.h"
@@ -10,6 +11,9 @@
 #include "render/camera_blend.h"
 #include "render/camera_stacks.h"
 
+#include <stdlib.h>
+
+#include <cmath>
 #include <cstdio>
 
 ClCameraBlender g_aCameraBlenders[CAMERA_BLENDER_COUNT];
@@ -35,20 +39,43 @@ const char* recordLine(char* line, const char* sourceName, const char* what) {
     return line;
 }
 
-// Up to count floats of the line; missing ones read 0.
-void readFloats(const char* line, f32* out, u32 count) {
+// Exactly count finite numbers at the start of the line: a missing number, a word, an infinity or
+// a NaN would place the camera nowhere, so each stops the program naming the line.
+void readFloats(const char* line, f32* out, u32 count, const char* sourceName, const char* what) {
     char token[TEXT_TOKEN_LENGTH];
     for (u32 i = 0; i < count; ++i) {
         token[0] = '\0';
         if (line) line = nextToken(line, token, sizeof token);
-        out[i] = floatTextValue(token);
+        char* end = token;
+        out[i] = token[0] ? strtof_l(token, &end, cLocale()) : 0.0f;
+        if (token[0] == '\0' || *end != '\0' || !std::isfinite(out[i]))
+            fatalErrorf("%s: line %u: the %s needs %u finite numbers (\"%s\" is not one)", sourceName, textLineNumber(),
+                        what, count, token);
     }
 }
 
-ClVec3 readVector(const char* line) {
+ClVec3 readVector(char* line, const char* sourceName, const char* what) {
     f32 v[3];
-    readFloats(line, v, 3);
+    readFloats(recordLine(line, sourceName, what), v, 3, sourceName, what);
     return ClVec3(v[0], v[1], v[2]);
+}
+
+// A direction of no length gives the camera no orientation.
+ClVec3 readDirection(char* line, const char* sourceName, const char* what) {
+    const ClVec3 v = readVector(line, sourceName, what);
+    if (v.x == 0.0f && v.y == 0.0f && v.z == 0.0f)
+        fatalErrorf("%s: line %u: the %s has no length", sourceName, textLineNumber(), what);
+    return v;
+}
+
+// Degrees, more than 0 and less than 180: a wider or negative view projects nothing.
+f32 readFieldOfView(char* line, const char* sourceName) {
+    f32 fov = 0.0f;
+    readFloats(recordLine(line, sourceName, "field of view"), &fov, 1, sourceName, "field of view");
+    if (!(fov > 0.0f && fov < 180.0f))
+        fatalErrorf("%s: line %u: the field of view %g is not between 0 and 180 degrees", sourceName, textLineNumber(),
+                    double(fov));
+    return fov;
 }
 
 void readFrames(const char* sourceName) {
@@ -63,14 +90,14 @@ void readFrames(const char* sourceName) {
             fatalErrorf("%s: line %u: more than %u camera frames", sourceName, textLineNumber(), CAMERA_FRAME_CAPACITY);
         SCameraFrame& frame = g_CameraList.frames[g_CameraList.frameCount++];
         frame = SCameraFrame{crc32TextNoCase(name), ClVec3(), ClMatrix33(), 90.0f};
-        frame.position = readVector(recordLine(line, sourceName, "position"));
+        frame.position = readVector(line, sourceName, "position");
         ClMatrix44 axes;
-        axes.setBackAxis(readVector(recordLine(line, sourceName, "forward direction")));
-        axes.setColumn0(readVector(recordLine(line, sourceName, "right direction")));
-        axes.setColumn1(readVector(recordLine(line, sourceName, "up direction")));
+        axes.setBackAxis(readDirection(line, sourceName, "forward direction"));
+        axes.setColumn0(readDirection(line, sourceName, "right direction"));
+        axes.setColumn1(readDirection(line, sourceName, "up direction"));
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) frame.orientation.set(r, c, axes.m[4 * r + c]);
-        readFloats(recordLine(line, sourceName, "field of view"), &frame.fov, 1);
+        frame.fov = readFieldOfView(line, sourceName);
     }
 }
 

@@ -19,9 +19,10 @@ struct SDeviceResourceSteps {
     void (*createUiDeviceResources)();
     // The scene's render-target groups: created with a cleared screen after the device, released
     // on loss, re-created after a reset, destroyed at shutdown.
-    void (*createSceneRenderTargets)();
+    // Creation and re-creation are false when a group could not get its resources.
+    bool (*createSceneRenderTargets)();
     void (*releaseSceneTargets)();
-    void (*recreateSceneTargets)();
+    bool (*recreateSceneTargets)();
     void (*destroySceneTargets)();
     // The preview groups of the preview slots.
     void (*releasePreviewTargets)();

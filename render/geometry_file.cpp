@@ -6,6 +6,7 @@
 #include "render/geometry_mesh.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -48,6 +49,11 @@ public:
         char* end = nullptr;
         const f32 value = f32(strtod_l(m_read, &end, cLocale()));
         if (end == m_read) fail(wanted);
+        // An infinity or a NaN (written, or a number too large for a float) has no place in space.
+        if (!std::isfinite(value)) {
+            fatalErrorf("geometry file %s: line %u: %s is not a finite number in \"%s\"", m_fileName, m_lineNumber,
+                        wanted, m_line.c_str());
+        }
         m_read = end;
         return value;
     }

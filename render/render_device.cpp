@@ -2,6 +2,7 @@
 
 #include "core/config.h"
 #include "core/crit_section_pool.h"
+#include "core/fatal_error.h"
 #include "core/global_objects.h"
 #include "core/string_table.h"
 #include "platform/os/os.h"
@@ -103,11 +104,9 @@ void createMainWindowAndDevice() {
                                              : (static_cast<s32>(screenH / 2) - static_cast<s32>(choice.height / 2)) / 2;
     if (!windowCreate("Merrowgate Engine", x, y, choice.width ? choice.width : 1, choice.height ? choice.height : 1,
                       settings.fullScreen)) {
-        char code[32];
-        std::snprintf(code, sizeof code, "%d", 1);
-        std::fprintf(stderr, "window: %s\n", windowErrorText());
+        // The window layer's own reason is the error code the box names.
         showBox("MB_DIRECTX_ISSUE_TITLE", "MB_DIRECTX_FAILED_TO_CREATE_MAIN_WIN", "DirectX Issue",
-                "Failed to create main window; error code [%s]", code);
+                "Failed to create main window; error code [%s]", windowErrorText());
         std::exit(1);
     }
     if (settings.fullScreen) {
@@ -130,7 +129,9 @@ void createMainWindowAndDevice() {
     g_DeviceResourceSteps.createDebugShapes();
     windowShow();
     setScreenSize(static_cast<f32>(width), static_cast<f32>(height));
-    g_DeviceResourceSteps.createSceneRenderTargets();
+    if (!g_DeviceResourceSteps.createSceneRenderTargets()) {
+        fatalErrorf("the device cannot create the scene's render targets for a %ux%u screen", width, height);
+    }
     g_render.lost = false;
 }
 
@@ -177,7 +178,11 @@ s32 handleLostDevice() {
                 releaseDeviceResources();
                 return 0;
             }
-            onDeviceRestored();
+            if (!onDeviceRestored()) {
+                // Drawing would go to the back buffer where the scene's targets belong.
+                releaseDeviceResources();
+                return 0;
+            }
             g_render.lost = false;
             g_render.wasLost = 0;
             g_render.ready.store(true);

@@ -25,8 +25,8 @@ void ClRenderTarget::releaseResources() {
     m_depth = nullptr;
 }
 
-void ClRenderTarget::createResources() {
-    if (!gfxDeviceExists() || m_texture) return;
+bool ClRenderTarget::createResources() {
+    if (!gfxDeviceExists() || m_texture) return true;
     const u32 width = static_cast<u32>(m_width);
     const u32 height = static_cast<u32>(m_height);
     m_texture = gfxCreateRenderTargetTexture(width, height);
@@ -35,9 +35,10 @@ void ClRenderTarget::createResources() {
         // Selecting a target without a texture falls back to the back buffer.
         std::fprintf(stderr, "render target %ux%u could not be created\n", width, height);
         releaseResources();
-        return;
+        return false;
     }
     m_wrapper = new ClTexture;
     std::snprintf(m_wrapper->name, sizeof m_wrapper->name, "RTT %.0fx%.0f", m_width, m_height);
     m_wrapper->wrapDeviceTexture(m_texture);
+    return true;
 }

@@ -15,7 +15,8 @@ public:
     virtual ~ClRenderTargetBase() = default;
     virtual ClTexture* getTexture() const = 0;
     virtual void releaseResources() {}
-    virtual void createResources() {}
+    // False when the resources cannot be made.
+    virtual bool createResources() { return true; }
 };
 
 // A colour texture (RGBA8, one level) with a depth surface of the same size. Device loss releases
@@ -31,8 +32,10 @@ public:
     // Every texture set and material using the wrapper is purged first; releasing twice does
     // nothing more.
     void releaseResources() override;
-    // A wrapper named "RTT <width>x<height>" adopts the new texture.
-    void createResources() override;
+    // A wrapper named "RTT <width>x<height>" adopts the new texture. False when the device
+    // exists but the texture or the depth surface cannot be made: the target then holds neither
+    // and is never selected (the back buffer is drawn into instead).
+    bool createResources() override;
     ClTexture* getTexture() const override { return m_wrapper; }
     SGfxTexture* deviceTexture() const { return m_texture; }
     SGfxDepthSurface* depthSurface() const { return m_depth; }
@@ -62,7 +65,7 @@ public:
 
     ClTexture* getTexture() const { return m_target.getTexture(); }
     void releaseResources() { m_target.releaseResources(); }
-    void createResources() { m_target.createResources(); }
+    bool createResources() { return m_target.createResources(); }
     ClRenderTarget* target() { return &m_target; }
     const ClRenderTarget* target() const { return &m_target; }
 

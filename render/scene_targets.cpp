@@ -8,14 +8,16 @@ namespace {
 
 ClRenderTargetGroup* g_apSceneTargets[E_SCENE_TARGET_COUNT];
 
-void replaceTarget(E_SceneTarget which, f32 width, f32 height) {
+// Whether the new group has its resources.
+bool replaceTarget(E_SceneTarget which, f32 width, f32 height) {
     delete g_apSceneTargets[which];
     g_apSceneTargets[which] = new ClRenderTargetGroup(width, height, 0);
+    return g_apSceneTargets[which]->getTexture() || !gfxDeviceExists();
 }
 
 }  // namespace
 
-void createSceneRenderTargets() {
+bool createSceneRenderTargets() {
     if (gfxDeviceExists()) {
         gfxSetRenderTarget(nullptr, nullptr);
         gfxClear(E_GFX_CLEAR_TARGET | E_GFX_CLEAR_DEPTH, 0xFF000000u, 1.0f, 0);
@@ -23,15 +25,17 @@ void createSceneRenderTargets() {
     }
     const f32 width = screenWidth();
     const f32 height = screenHeight();
-    replaceTarget(E_SCENE_TARGET_IMAGE, width, height);
-    replaceTarget(E_SCENE_TARGET_REFLECTION, width, height);
-    replaceTarget(E_SCENE_TARGET_GLOW, width * 0.5f, height * 0.5f);
+    bool made = replaceTarget(E_SCENE_TARGET_IMAGE, width, height);
+    made = replaceTarget(E_SCENE_TARGET_REFLECTION, width, height) && made;
+    return replaceTarget(E_SCENE_TARGET_GLOW, width * 0.5f, height * 0.5f) && made;
 }
 
-void createBloomTargets() {
+bool createBloomTargets() {
     const f32 width = static_cast<f32>(static_cast<s32>(screenWidth() / screenHeight() * BLOOM_TARGET_HEIGHT));
+    bool made = true;
     for (u32 bloom = E_SCENE_TARGET_BLOOM0; bloom <= E_SCENE_TARGET_BLOOM2; ++bloom)
-        replaceTarget(static_cast<E_SceneTarget>(bloom), width, BLOOM_TARGET_HEIGHT);
+        made = replaceTarget(static_cast<E_SceneTarget>(bloom), width, BLOOM_TARGET_HEIGHT) && made;
+    return made;
 }
 
 void releaseSceneTargets() {
@@ -39,9 +43,11 @@ void releaseSceneTargets() {
         if (group) group->releaseResources();
 }
 
-void recreateSceneTargets() {
+bool recreateSceneTargets() {
+    bool made = true;
     for (ClRenderTargetGroup* group : g_apSceneTargets)
-        if (group) group->createResources();
+        if (group) made = group->createResources() && made;
+    return made;
 }
 
 void destroySceneTargets() {

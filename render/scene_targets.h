@@ -20,13 +20,14 @@ enum E_SceneTarget : u32 {
 constexpr f32 BLOOM_TARGET_HEIGHT = 192.0f;
 
 // After the device: the back buffer cleared to opaque black (depth 1) and presented once, then
-// the image, reflection and glow groups.
-void createSceneRenderTargets();
-// Replaces the three bloom groups.
-void createBloomTargets();
-// Device loss and reset: every existing group releases or re-creates its resources.
+// the image, reflection and glow groups. False when one of them could not get its resources.
+bool createSceneRenderTargets();
+// Replaces the three bloom groups; false when one of them could not get its resources.
+bool createBloomTargets();
+// Device loss and reset: every existing group releases or re-creates its resources; the
+// re-creation is false when one of them could not.
 void releaseSceneTargets();
-void recreateSceneTargets();
+bool recreateSceneTargets();
 // Shutdown: every group destroyed.
 void destroySceneTargets();
 // Null when not created.

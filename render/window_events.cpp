@@ -115,11 +115,15 @@ void onDeviceLost() {
     suspendAmbientEffects();
 }
 
-void onDeviceRestored() {
-    g_DeviceResourceSteps.recreateSceneTargets();
+bool onDeviceRestored() {
+    if (!g_DeviceResourceSteps.recreateSceneTargets()) {
+        g_DeviceResourceSteps.releaseSceneTargets();
+        return false;
+    }
     g_DeviceResourceSteps.recreatePreviewTargets();
     taskLayerSetSuspended(false);
     resumeAmbientEffects();
+    return true;
 }
 
 bool windowIsActive() { return g_windowActive; }

@@ -24,7 +24,9 @@ void onVideoGraphEvent();
 void onMouseMove(s16 x, s16 y);
 void onMouseLeave();
 void onDeviceLost();
-void onDeviceRestored();
+// False when the scene's targets cannot be made again: they are released once more and the
+// device counts as lost still.
+bool onDeviceRestored();
 
 bool windowIsActive();
 // Set while the device is lost: the task layer's suspended flag, so the frame tick hands no

@@ -92,8 +92,10 @@ void computeFrameActivity(const SSpawnSong& song, f32* activity) {
 }  // namespace
 
 SSpawnBarRange readSpawnBarRange(u32 levelIndex) {
-    const ClScriptNode* ranges =
-        ClScriptNode::getNamedChildOrDie(getScript(PLAYBALANCE_SCRIPT, 0), SPAWN_BAR_RANGE_NAME);
+    // Said here by name: the tree's own message could only guess which script failed last.
+    const ClScriptNode* balance = getScript(PLAYBALANCE_SCRIPT, 0);
+    if (!balance) fatalErrorf("%s cannot be read from the data packages: it is missing or damaged", PLAYBALANCE_SCRIPT);
+    const ClScriptNode* ranges = ClScriptNode::getNamedChildOrDie(balance, SPAWN_BAR_RANGE_NAME);
     char where[256];
     if (levelIndex >= ranges->childCount()) {
         describeScriptNode(ranges, where, sizeof(where));

@@ -419,6 +419,11 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
         const u32 decodedMs = u32(bytesPulled / frameBytes * 1000u / rate);
         writeCodecAudioLog("Song analysis: the stream ended after [%u] ms of the [%u] ms its decoder promised",
                            decodedMs, format.durationMs);
+        if (source->sawDamage() && (decodedMs < SPECTRUM_MIN_DURATION_MS || u64(decodedMs) * 2 < format.durationMs)) {
+            writeCodecAudioLog("Song analysis: the stream is damaged; its decoder skipped what it could not read");
+            failPass();
+            return E_SPECTRUM_RESULT_UNDECODABLE;
+        }
         if (decodedMs < SPECTRUM_MIN_DURATION_MS) {
             failPass();
             return E_SPECTRUM_RESULT_TOO_SHORT;

@@ -27,6 +27,8 @@ public:
     virtual u32 pullSamples(void* destination, u32 bytes) = 0;
     // True once the stream broke off with a decoding error.
     virtual bool hasFailed() = 0;
+    // True when the decoder skipped damaged data on the way.
+    virtual bool sawDamage() { return false; }
 };
 
 // Checks the format in the analysis's order and computes the geometry. Returns 0 when the song
@@ -36,7 +38,9 @@ public:
 s32 validateSpectrumStream(const SSpectrumStreamFormat& format, SSpectrumGeometry* outGeometry);
 
 // A stream may end this much before its promised length (an estimate, a last block held back):
-// the rest counts as silence. A stream that ends earlier is judged by what it delivered.
+// the rest counts as silence. A stream that ends earlier is judged by what it delivered, unless
+// its decoder skipped damaged data: then it is damaged (4) when what came is under the shortest
+// song or under half of what was promised, since it is the file, not the song, that is short.
 constexpr u32 SPECTRUM_SHORT_END_TOLERANCE_MS = 1000;
 
 // Runs the whole pass and leaves the song's frames in g_SpectrumAnalysis (header filled,

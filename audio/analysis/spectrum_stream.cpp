@@ -76,6 +76,8 @@ u32 ClAnalysisJobSampleSource::pullSamples(void* destination, u32 bytes) {
     return delivered;
 }
 
+bool ClAnalysisJobSampleSource::sawDamage() { return codecJobSawDamage(g_SpectrumAnalysis.stream.job); }
+
 // A cut file whose decoder fails the job once everything that was there is delivered has not
 // failed here: like a stream that simply ends early, it is judged by what it delivered.
 bool ClAnalysisJobSampleSource::hasFailed() {

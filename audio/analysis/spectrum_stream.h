@@ -28,4 +28,6 @@ public:
     u32 pullSamples(void* destination, u32 bytes) override;
     // True once the job ended in one of its failed states.
     bool hasFailed() override;
+    // True when the job's decoder skipped damaged data.
+    bool sawDamage() override;
 };

@@ -361,11 +361,32 @@ void chooseTempo(SBeatAnalysis* analysis) {
                 }
             }
         }
-        if (!longest) return;
+        if (!longest) break;
         takeRun(groups, list, longest);
         extendRuns(groups, list, period, runFirstTime(*list, *longest), -BEAT_RUN_EXTENSION_REACH);
         extendRuns(groups, list, period, runLastTime(*list, *longest), BEAT_RUN_EXTENSION_REACH);
     }
+    measureChosenTempo(analysis);
+}
+
+void measureChosenTempo(SBeatAnalysis* analysis) {
+    const ClRunGroupArray* groups = chosenRunGroups(analysis);
+    if (!groups) return;
+    const SBeatArray& list = analysis->onsetLists[analysis->chosenList];
+    f64 seconds = 0.0;
+    u32 periods = 0;
+    for (const SBeatRunGroup& group : *groups) {
+        for (const SBeatRun& run : group.runs) {
+            if (!run.chosen) continue;
+            // A run's entries stand one period apart, its skipped beats (-1) included.
+            seconds += f64(runLastTime(list, run)) - f64(runFirstTime(list, run));
+            periods += run.onsets.count - 1;
+        }
+    }
+    if (periods == 0 || !(seconds > 0.0)) return;
+    STempoCandidate& chosen = analysis->candidates[u32(analysis->chosenCandidate)];
+    chosen.period = f32(seconds / f64(periods));
+    chosen.tempo = 60.0f / chosen.period;
 }
 
 void flagBeatsWithoutTempo(SBeatAnalysis* analysis) {

@@ -89,7 +89,13 @@ void traceAllRuns(SBeatAnalysis* analysis);
 // Damps tempos below 50 that have both a 1.5x and a 3x candidate, chooses the best-scoring run
 // group, and takes its runs (longest first, each extended by runs up to 5 s before and after it
 // that fall best on whole periods), flagging their onsets as beats.
+// Then measures the chosen candidate's tempo and period on those runs (measureChosenTempo).
 void chooseTempo(SBeatAnalysis* analysis);
+// The histogram gives whole tempos, and on a plateau of equal sums its peak is the plateau's
+// slowest tempo: beats 0.484 s apart would be told as 122 beats per minute. The chosen
+// candidate's period becomes the mean spacing of the taken runs' entries (their total span over
+// their total count of periods), and its tempo 60 over that. Nothing without a choice.
+void measureChosenTempo(SBeatAnalysis* analysis);
 
 // Flags the strongest onset of each 0.3 s cluster of the summed list.
 void flagBeatsWithoutTempo(SBeatAnalysis* analysis);

@@ -5,6 +5,7 @@
 #include "audio/decode/codec_registry.h"
 
 #include "audio/decode/decode_thread.h"
+#include "core/saved_options.h"
 
 #include <initializer_list>
 
@@ -28,9 +29,9 @@ void registerFamily(CodecThreadInitFn threadInit, CodecThreadExitFn threadExit, 
 
 }  // namespace
 
-s32 codecRegistration(u32 audioLogSetting) {
+s32 codecRegistration(u32) {
     openCodecAudioLog();
-    setCodecLogging(audioLogSetting);
+    setCodecLogging(g_SavedOptions.audioLog);
     registerFamily(codecThreadInitNothing, nullptr, createCodecStreamInstanceWindowsMedia,
                    {{".mp3", E_CODECFORMAT_MP3}, {".wma", E_CODECFORMAT_WMA}});
     registerFamily(codecThreadInitNothing, nullptr, createCodecStreamInstanceQuickTime,

@@ -77,8 +77,9 @@ s32 addCodecRecordExtension(SCodecRecord* record, const char* extension, s32 for
 // Returns 1.
 s32 initCodecRegistry();
 // Opens the audio log, applies the user's audio-log option (g_SavedOptions.audioLog), registers
-// the seven decoder families in their fixed order and starts the decode thread. Returns 1.
-s32 codecRegistration(u32 audioLogSetting);
+// the seven decoder families in their fixed order and starts the decode thread. The argument is
+// the sound engine's and carries nothing here. Returns 1.
+s32 codecRegistration(u32 engineArgument);
 // Stops every job, waits for the decode thread to destroy them all and to run the thread-exit
 // functions, then frees the registry. Every stream that reads a job must be stopped first.
 void shutdownCodecRegistry();

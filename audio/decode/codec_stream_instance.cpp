@@ -81,6 +81,8 @@ s32 initCodecJob(ClCodecStreamInstance* job, u32 metaDataOnly, const char16_t* p
 
 s32 getCodecJobState(const ClCodecStreamInstance* job) { return job ? job->m_jobState.load() : E_CODECJOB_NEW; }
 
+bool codecJobSawDamage(const ClCodecStreamInstance* job) { return job && job->m_sawDamage.load() != 0; }
+
 bool isCodecJobFailed(s32 state) {
     return state == E_CODECJOB_OPEN_FAILED || state == E_CODECJOB_START_FAILED || state == E_CODECJOB_DECODE_FAILED;
 }

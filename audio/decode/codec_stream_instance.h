@@ -192,8 +192,13 @@ public:
     // Readers inside waitForCodecJobProgress right now.
     u32 waitingCodecJobReaders() const { return m_waitingReaders.load(); }
 
+    // Set by the decoder when it skipped damaged data (a hole in the stream, a frame that failed
+    // its check): what it delivers then lacks part of the song.
+    void noteStreamDamage() { m_sawDamage.store(1); }
+
     // Written only by the decode thread (state) and the registry (stop flag); read anywhere.
     std::atomic<s32> m_jobState{E_CODECJOB_NEW};
+    std::atomic<u32> m_sawDamage{0};
     std::atomic<u32> m_stopFlag{0};
 
     SCritSection* m_bufferLock = nullptr;
@@ -223,6 +228,8 @@ s32 initCodecJob(ClCodecStreamInstance* job, u32 metaDataOnly, const char16_t* p
 s32 getCodecJobState(const ClCodecStreamInstance* job);
 // The three failed states.
 bool isCodecJobFailed(s32 state);
+// Whether the job's decoder skipped damaged data; false for no job.
+bool codecJobSawDamage(const ClCodecStreamInstance* job);
 // E_CODECJOB_FINISHED and the failed states: the job will not change any more.
 bool isCodecJobTerminal(s32 state);
 

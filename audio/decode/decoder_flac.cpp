@@ -150,6 +150,7 @@ ClCodecStreamInstance_FLAC::~ClCodecStreamInstance_FLAC() { releaseAll(); }
 s32 ClCodecStreamInstance_FLAC::initializeMembers() {
     releaseAll();
     m_lastErrorStatus = 0;
+    m_errorBeforeNextFrame = 0;
     m_hasStreamInfo = 0;
     m_totalSamples = 0;
     m_sampleRate = m_channels = m_bitsPerSample = m_bytesPerSample = 0;
@@ -378,6 +379,8 @@ s32 ClCodecStreamInstance_FLAC::reportEndedShort() const {
 
 s32 ClCodecStreamInstance_FLAC::onFrameDecoded(u32 frames, u32 channels, u32 bitsPerSample,
                                                const s32* const* channelSamples) {
+    if (m_errorBeforeNextFrame) noteStreamDamage();
+    m_errorBeforeNextFrame = 0;
     if (!m_fillTarget) return 1;
     if (channels != m_channels || bitsPerSample != m_bitsPerSample || flacContainerBytes(bitsPerSample) == 0 ||
         channels > 2) {
@@ -422,7 +425,13 @@ void ClCodecStreamInstance_FLAC::onMetadata(const FLAC__StreamMetadata* metadata
     }
 }
 
-void ClCodecStreamInstance_FLAC::onDecodeError(s32 status) { m_lastErrorStatus = status; }
+// The library skips what it cannot read (lost sync, a bad header, a frame failing its check) and
+// goes on. Only a frame decoded after it shows that a part of the song is missing; an error at
+// the very end is a file that was cut short.
+void ClCodecStreamInstance_FLAC::onDecodeError(s32 status) {
+    m_lastErrorStatus = status;
+    m_errorBeforeNextFrame = 1;
+}
 
 void ClCodecStreamInstance_FLAC::applyComment(const char* entry, u32 length) {
     const char* equals = static_cast<const char*>(std::memchr(entry, '=', length));

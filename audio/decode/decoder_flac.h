@@ -64,6 +64,7 @@ public:
     void applyComment(const char* entry, u32 length);
 
     s32 m_lastErrorStatus = 0;
+    u32 m_errorBeforeNextFrame = 0;  // an error the library reported since the last frame
     ClFLACFileDecoder* m_fileDecoder = nullptr;
 
     // From STREAMINFO.

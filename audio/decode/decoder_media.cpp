@@ -72,6 +72,7 @@ s32 ClCodecStreamInstance_Media::fillBuffers() {
                 m_reader.read(destination, capacity / m_format.bytesPerFrame, &frames);
             *outBytes = frames * m_format.bytesPerFrame;
             *outAtEnd = m_reader.atEnd() ? 1 : 0;
+            if (m_reader.damagedPackets() != 0) noteStreamDamage();
             if (error != E_MEDIAERR_NONE) {
                 // What came before the failure is still the song's; the job then fails.
                 writeCodecAudioLog("%s decoder: decoding [%s] failed: %s (code %d)", m_profile.name,

@@ -73,12 +73,14 @@ bool nameContainsNoCase(const char* name, u32 length, const char* key) {
 }  // namespace
 
 s32 fillOggVorbisBuffer(OggVorbisReadFn read, void* context, u8* destination, u32 capacity, u32 frameBytes,
-                        u32* outBytes, u32* outAtEnd, long* outError) {
+                        u32* outBytes, u32* outAtEnd, long* outError, u32* outHoles) {
     *outBytes = 0;
     *outAtEnd = 0;
     *outError = 0;
     if (frameBytes == 0) return 0;
     u32 offset = 0;
+    // Holes followed by more audio: a hole right before the end is a file cut short.
+    u32 holesBeforeData = 0;
     // The library writes whole frames only and answers a room of less than one frame with an
     // error, so the buffer counts as full once less than a frame is left.
     while (capacity - offset >= frameBytes) {
@@ -88,13 +90,19 @@ s32 fillOggVorbisBuffer(OggVorbisReadFn read, void* context, u8* destination, u3
             *outAtEnd = 1;
             break;
         }
-        if (result == OGGVORBIS_HOLE) continue;
+        if (result == OGGVORBIS_HOLE) {
+            // A page lost to damage: the stream goes on after it.
+            ++holesBeforeData;
+            continue;
+        }
         if (result < 0 || u64(result) > room) {
             *outError = result < 0 ? result : OV_EFAULT;
             *outBytes = offset;
             return 0;
         }
         offset += u32(result);
+        if (outHoles) *outHoles += holesBeforeData;
+        holesBeforeData = 0;
     }
     *outBytes = offset;
     return 1;
@@ -282,8 +290,11 @@ s32 ClCodecStreamInstance_OggVorbis::attemptToFillOggVorbisBuffers() {
     SOggReadContext context = {m_vorbisFile, m_channels};
     return fillCodecRing(this, &m_ring, [&](u8* destination, u32 capacity, u32* outBytes, u32* outAtEnd) {
         long error = 0;
-        if (!fillOggVorbisBuffer(readOggVorbis, &context, destination, capacity, m_channels * 2, outBytes, outAtEnd,
-                                 &error)) {
+        u32 holes = 0;
+        const s32 filled =
+            fillOggVorbisBuffer(readOggVorbis, &context, destination, capacity, m_channels * 2, outBytes, outAtEnd, &error, &holes);
+        if (holes != 0) noteStreamDamage();
+        if (!filled) {
             writeCodecAudioLog("ClCodecStreamInstance_OggVorbis::attemptToFillOggVorbisBuffers() -> ERROR -> "
                                "ov_read() failed with [%ld]!",
                                error);

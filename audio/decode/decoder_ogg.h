@@ -25,11 +25,13 @@ constexpr long OGGVORBIS_LINK_CHANNELS_CHANGED = -1000;
 using OggVorbisReadFn = long (*)(void* context, char* buffer, int bytes);
 
 // Fills one ring buffer by repeated reads. Stops when less than a whole frame of room is left, or
-// at the end of the stream (outAtEnd 1, the last data and the end in the same buffer). Holes are
-// read past. Returns 1 with the bytes written, or 0 with the error in outError for any other
-// negative answer (or a read claiming more than it was given).
+// at the end of the stream (outAtEnd 1, the last data and the end in the same buffer). Holes
+// (data lost to damage) are read past; those that more audio follows are counted into outHoles
+// when given (one right before the end is a file cut short). Returns 1 with the
+// bytes written, or 0 with the error in outError for any other negative answer (or a read
+// claiming more than it was given).
 s32 fillOggVorbisBuffer(OggVorbisReadFn read, void* context, u8* destination, u32 capacity, u32 frameBytes,
-                        u32* outBytes, u32* outAtEnd, long* outError);
+                        u32* outBytes, u32* outAtEnd, long* outError, u32* outHoles = nullptr);
 
 class ClCodecStreamInstance_OggVorbis : public ClCodecStreamInstance {
 public:

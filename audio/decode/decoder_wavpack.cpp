@@ -188,6 +188,8 @@ s32 ClCodecStreamInstance_WavPack::decodeIntoBuffer(u8* destination, u32 capacit
     const u32 samples = unpacked * m_channels;
     if (!(m_mode & MODE_FLOAT)) convertWavPackSamplesToFloat(destination, samples, m_bytesPerSample);
     m_unpackedSamples += unpacked;
+    // Blocks that failed their check were muted or skipped.
+    if (WavpackGetNumErrors(m_context) > 0) noteStreamDamage();
     *outBytes = samples * 4;
     *outAtEnd = (unpacked == 0 || m_unpackedSamples >= m_totalSamples) ? 1 : 0;
     // The library shows damage only as samples it cannot deliver: a stream that ends short of

@@ -34,6 +34,10 @@ namespace {
 constexpr int MEDIA_IO_BUFFER_BYTES = 64 * 1024;
 // Damaged packets in a row, with no audio between them, before the stream counts as broken.
 constexpr u32 MEDIA_MAX_CONSECUTIVE_BAD_PACKETS = 256;
+// Decoded audio may run ahead of the packets' own durations by this share plus a second before
+// the stream counts as damaged: a damaged block size makes the decoder cut each packet into
+// many frames of noise.
+constexpr u64 MEDIA_OVERRUN_SHARE_DIVISOR = 2;
 // A packet longer than this (about 20 s at 48 kHz) comes only from a damaged header.
 constexpr s64 MEDIA_MAX_PACKET_FRAMES = s64(1) << 20;
 // The lowest bit rate a stated length is checked against: 8 kbit/s is 1,000 bytes a second.
@@ -71,9 +75,32 @@ struct SMediaAudioReaderState : SFfmpegFileIo {
     bool drained = false;         // nothing more will come out
     bool atEnd = false;           // the caller has been handed the end
     u32 badPacketsInRow = 0;
+    u32 packetsDamaged = 0;
+    // Frames the packets sent so far say they hold (while every packet states its duration),
+    // and frames the decoder gave for them.
+    u64 packetFrames = 0;
+    bool packetDurationsKnown = true;
+    u64 decodedFrames = 0;
 };
 
 namespace {
+
+// Whether the decoder has given far more audio than the packets sent to it hold.
+bool decodesPastItsPackets(const SMediaAudioReaderState* state) {
+    if (!state->packetDurationsKnown || state->packetsDamaged == 0) return false;
+    const u64 allowed = state->packetFrames + state->packetFrames / MEDIA_OVERRUN_SHARE_DIVISOR + state->format.sampleRate;
+    return state->decodedFrames > allowed;
+}
+
+// Adds a sent packet's duration, in frames of the output rate.
+void countPacketFrames(SMediaAudioReaderState* state, const AVPacket* packet) {
+    if (packet->duration <= 0) {
+        state->packetDurationsKnown = false;
+        return;
+    }
+    const AVStream* stream = state->container->streams[state->streamIndex];
+    state->packetFrames += u64(av_rescale_q(packet->duration, stream->time_base, AVRational{1, s32(state->format.sampleRate)}));
+}
 
 void closeContainer(SMediaAudioReaderState* state) {
     // Custom I/O: closing the container leaves the I/O context to us.
@@ -334,6 +361,7 @@ const char* mediaReaderErrorText(EMediaReaderError error) {
         case E_MEDIAERR_OUT_OF_MEMORY: return "out of memory";
         case E_MEDIAERR_READ: return "file read failed";
         case E_MEDIAERR_DECODE: return "decoding failed";
+        case E_MEDIAERR_MOSTLY_DAMAGED: return "the stream is damaged: it decodes to far more audio than its packets hold";
     }
     return "unknown error";
 }
@@ -441,6 +469,8 @@ EMediaReaderError ClMediaAudioReader::getFormat(SMediaAudioFormat* out) const {
 
 bool ClMediaAudioReader::atEnd() const { return !m_state || m_state->atEnd; }
 
+u32 ClMediaAudioReader::damagedPackets() const { return m_state ? m_state->packetsDamaged : 0; }
+
 EMediaReaderError ClMediaAudioReader::read(void* out, u32 maxFrames, u32* framesOut) {
     if (framesOut) *framesOut = 0;
     if (!framesOut || (!out && maxFrames > 0)) return fail(E_MEDIAERR_INVALID_PARAMETER, 0);
@@ -493,6 +523,8 @@ EMediaReaderError ClMediaAudioReader::read(void* out, u32 maxFrames, u32* frames
                 return failRead(converted == AVERROR(ENOMEM) ? E_MEDIAERR_OUT_OF_MEMORY : E_MEDIAERR_DECODE, converted);
             }
             state->badPacketsInRow = 0;
+            state->decodedFrames += state->pendingFrames;
+            if (decodesPastItsPackets(state)) return failRead(E_MEDIAERR_MOSTLY_DAMAGED, 0);
             continue;
         }
         if (result == AVERROR_EOF) {
@@ -505,6 +537,7 @@ EMediaReaderError ClMediaAudioReader::read(void* out, u32 maxFrames, u32* frames
         if (result != AVERROR(EAGAIN)) {
             // A damaged frame: skip it and carry on, unless nothing but damage follows.
             if (result == AVERROR(ENOMEM)) return failRead(E_MEDIAERR_OUT_OF_MEMORY, result);
+            ++state->packetsDamaged;
             if (++state->badPacketsInRow > MEDIA_MAX_CONSECUTIVE_BAD_PACKETS) return failRead(E_MEDIAERR_DECODE, result);
             continue;
         }
@@ -527,10 +560,12 @@ EMediaReaderError ClMediaAudioReader::read(void* out, u32 maxFrames, u32* frames
             av_packet_unref(state->packet);
             continue;
         }
+        countPacketFrames(state, state->packet);
         result = avcodec_send_packet(state->decoder, state->packet);
         av_packet_unref(state->packet);
         if (result < 0 && result != AVERROR(EAGAIN)) {
             if (result == AVERROR(ENOMEM)) return failRead(E_MEDIAERR_OUT_OF_MEMORY, result);
+            ++state->packetsDamaged;
             if (++state->badPacketsInRow > MEDIA_MAX_CONSECUTIVE_BAD_PACKETS) return failRead(E_MEDIAERR_DECODE, result);
         }
     }

@@ -42,6 +42,8 @@ enum EMediaReaderError : u32 {
     E_MEDIAERR_OUT_OF_MEMORY,
     E_MEDIAERR_READ,                // the file failed under a read (system code)
     E_MEDIAERR_DECODE,              // the data is damaged beyond the decoder's recovery (library code)
+    E_MEDIAERR_MOSTLY_DAMAGED,      // the decoder gives far more audio than the packets hold: their
+                                    // framing is damaged and what comes out is noise
 };
 
 // A fixed English text for an error, such as "no audio stream found".
@@ -91,6 +93,8 @@ public:
     // before it.
     EMediaReaderError read(void* out, u32 maxFrames, u32* framesOut);
     bool atEnd() const;
+    // Packets the decoder refused as damaged so far (each was skipped).
+    u32 damagedPackets() const;
 
     // A text tag of the file (container tags, then the audio stream's). False when absent or
     // not valid UTF-8; out is then empty.

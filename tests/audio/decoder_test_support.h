@@ -144,6 +144,7 @@ struct SDecodeRun {
     SCommonCodecInfo info = {};
     s32 soundResult = 0;
     SCodecCreateSoundExInfo sound = {};
+    bool sawDamage = false;           // the decoder skipped damaged data
 };
 
 // Steps the job on this thread, as the decode thread would, draining each ready buffer as a
@@ -160,6 +161,7 @@ SDecodeRun decodeFile(CodecFactoryFn factory, const std::string& path) {
         run.infoResult = job->getCommonCodecInfo(&run.info);
         run.soundResult = job->fillCreateSoundExInfo(&run.sound);
     }
+    run.sawDamage = codecJobSawDamage(job);
     destroyJob(job);
     return run;
 }

@@ -103,6 +103,14 @@ TEST(OggVorbisDecoder, FillReadsPastHolesAndStopsAtAnyOtherError) {
     for (long code : {-128L, -137L, -1L}) EXPECT_EQ(fill({code}, 64), std::tuple(0, 0u, 0u, code, 1u));
     // Less room than a frame counts as full: the reader is not asked for a part of a frame.
     EXPECT_EQ(fill({6}, 14), std::tuple(1, 12u, 0u, 0L, 2u));
+    // The holes read past with audio after them are counted: data lost to damage. The last one
+    // is followed by the end only: a file cut short.
+    u8 buffer[64];
+    u32 bytes = 0, atEnd = 0, holes = 0;
+    long error = 0;
+    SScriptedReads script{{8, OGGVORBIS_HOLE, 12, OGGVORBIS_HOLE, 0}};
+    fillOggVorbisBuffer(scriptedRead, &script, buffer, 64, 4, &bytes, &atEnd, &error, &holes);
+    EXPECT_EQ(holes, 1u);
 }
 
 // One song of 3 s, longer than the ring (1.5 s), shared by the tests below.
@@ -167,6 +175,9 @@ TEST_F(OggVorbisFile, DamagedFilesEndCleanly) {
     SDecodeRun run = decodeBytes("holed.ogg", holed);
     EXPECT_EQ(std::tuple(run.state, run.bytes.size() > kFrames * 4 * 3 / 4, run.bytes.size() <= kFrames * 4),
               std::tuple(E_CODECJOB_FINISHED, true, true));
+    // The hole marks the stream as damaged; the whole song is not.
+    EXPECT_TRUE(run.sawDamage);
+    EXPECT_FALSE(decodeBytes("whole.ogg", m_song).sawDamage);
 
     // Cut short: it ends where the last whole page ends.
     run = decodeBytes("cut.ogg", firstBytes(m_song, m_song.size() / 2));

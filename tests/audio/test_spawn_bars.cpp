@@ -134,6 +134,14 @@ TEST_F(SpawnEvents, MissingDifficultyEntryOrSectionIsFatal) {
     freeAllScripts();
     m_script.files["playbalance.txt"] = "spawn_bar_range { { 2 }; };";
     EXPECT_THROW(computeSongFeatures(0), SFatal);
+    // A settings script that cannot be read is named, whatever script failed before it.
+    freeAllScripts();
+    m_script.files.erase("playbalance.txt");
+    EXPECT_EQ(getScript("other.txt", 0), nullptr);
+    m_script.files["other.txt"] = "x 1;";
+    EXPECT_NE(getScript("other.txt", 0), nullptr);
+    EXPECT_EQ(fatalReasonOf([] { computeSongFeatures(0); }),
+              "playbalance.txt cannot be read from the data packages: it is missing or damaged");
 }
 
 // ---------------------------------------------------------------------------------------------

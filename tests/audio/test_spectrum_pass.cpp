@@ -283,3 +283,20 @@ TEST_F(SpectrumPass, StreamEndingWellShortIsJudgedByWhatItDelivered) {
     EXPECT_NE(text.find("ended after [60000] ms of the [100000] ms"), std::string::npos) << text;
     EXPECT_NE(text.find("ended after [95000] ms of the [100000] ms"), std::string::npos) << text;
 }
+
+// When the decoder skipped damaged data on the way, it is the file that came up short: a stream
+// left under 90 s, or under half its promised length, is damaged (code 4), not a short song.
+TEST_F(SpectrumPass, AStreamCutShortByDamageIsRefusedAsDamaged) {
+    decoder_test::ClTempFolder folder;
+    decoder_test::ClAudioLogCapture log(folder.str());
+    const auto resultFor = [](u32 seconds, u32 promised, bool damaged) {
+        ClSynthSource source(1, 8000, 8000ull * seconds, [](u64 i, u32) { return s16(8000 * std::sin(i * 0.3)); });
+        source.m_damaged = damaged;
+        return runPass(&source, pcmFormat(1, 8000, 2, 8000ull * promised));
+    };
+    EXPECT_EQ(resultFor(89, 92, true), E_SPECTRUM_RESULT_UNDECODABLE);
+    EXPECT_EQ(resultFor(89, 92, false), E_SPECTRUM_RESULT_TOO_SHORT);
+    EXPECT_EQ(resultFor(95, 200, true), E_SPECTRUM_RESULT_UNDECODABLE);
+    EXPECT_EQ(resultFor(95, 100, true), E_SPECTRUM_RESULT_NONE);
+    EXPECT_NE(log.finish().find("the stream is damaged"), std::string::npos);
+}

@@ -91,6 +91,10 @@ TEST(StringCopyN, CopiesAndAppendsTerminateWithinTheBoundNeverSplitAPairAndZeroC
 TEST(StringJoin, AnEmptyDestinationTakesOnlyTheWideTextAndTheNarrowPartIsOnePathBufferAtMost) {
     const auto join = +[](char16_t* d, const char16_t* wide, u32 n) { return wstrJoinNarrowThenWideN(d, " - ", wide, n); };
     EXPECT_EQ((filled<char16_t, 12>(join, u"Title", "Artist")), "1:Artist - Ti|");
+    // An empty destination takes the wide text alone, with no separator before it.
+    char16_t empty[12] = u"";
+    EXPECT_EQ(wstrJoinNarrowThenWideN(empty, " - ", u"Title", 12), E_TEXTCOPY_COMPLETE);
+    EXPECT_EQ(std::u16string(empty), u"Title");
     char16_t dest[32] = u"";
     wstrJoinNarrowThenWide(dest, " - ", u"Title");
     EXPECT_EQ(std::u16string(dest), u"Title");

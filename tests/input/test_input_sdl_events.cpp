@@ -110,6 +110,39 @@ TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) 
     drain();
 }
 
+// However far the mouse moves, the menu pointer stays inside the window, in x as in y.
+TEST_F(InputSdlEvents, TheMenuPointerStaysInsideTheWindowOnEverySide) {
+    push(SDL_MOUSEMOTION, [](SDL_Event& e) { e.motion.xrel = -5000, e.motion.yrel = -5000; });
+    frame(menusInputMapper());
+    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_X], 0.0f);
+    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_Y], 0.0f);
+    push(SDL_MOUSEMOTION, [](SDL_Event& e) { e.motion.xrel = 10000, e.motion.yrel = 10000; });
+    frame(menusInputMapper());
+    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_X], 1.0f);
+    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_Y], 1.0f);
+}
+
+// The pad's d-pad steers the ship: up is the up channel (34) alone, down the down channel (35).
+TEST_F(InputSdlEvents, TheDPadUpAndDownFeedTheShipsUpAndDownChannels) {
+    const int index = attachPad();
+    ASSERT_GE(index, 0) << SDL_GetError();
+    drain();
+    SDL_Joystick* pad = SDL_JoystickOpen(index);
+    ASSERT_NE(pad, nullptr);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP, 1);
+    const std::vector<f32> up = frame(gameplayInputMapper(), {34, 35});
+    EXPECT_EQ(up[0], 1.0f);
+    EXPECT_EQ(up[1], 0.0f);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP, 0);
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1);
+    const std::vector<f32> down = frame(gameplayInputMapper(), {34, 35});
+    EXPECT_EQ(down[0], 0.0f);
+    EXPECT_EQ(down[1], 1.0f);
+    SDL_JoystickClose(pad);
+    SDL_JoystickDetachVirtual(index);
+    drain();
+}
+
 }  // namespace
 
 namespace {

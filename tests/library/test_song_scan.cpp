@@ -1,4 +1,5 @@
 #include "library/song_scan.h"
+#include "library/song_scan_work.h"
 
 #include "audio/decode/codec_registry.h"
 #include "core/config.h"
@@ -301,6 +302,24 @@ TEST_F(SongScan, AWaitForTheScanEndsAtATerminationRequest) {
     osClearTerminationRequest();
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
+}
+
+// The walk takes a file of exactly the smallest song size and passes over one a byte smaller.
+TEST_F(SongScan, AFileOfTheSmallestSongSizeIsFoundAndOneByteLessIsNot) {
+    const test_support::ClTempDir& root = m_user.folder();
+    std::vector<u8> bytes = drumSong(7.0f);
+    bytes.resize(size_t(SONG_SCAN_MIN_FILE_BYTES), 0);
+    test_support::writeFileBytes(root.file("edge/exact.wav"), bytes);
+    bytes.pop_back();
+    test_support::writeFileBytes(root.file("edge/under.wav"), bytes);
+
+    std::set<std::u16string> found;
+    const auto collect = [](std::vector<SScanFoundSong>* batch, void* user) {
+        for (const SScanFoundSong& song : *batch) static_cast<std::set<std::u16string>*>(user)->insert(song.path);
+        return true;
+    };
+    EXPECT_TRUE(walkMusicFolders({wide(root.file("edge"))}, collect, &found));
+    EXPECT_EQ(found, (std::set<std::u16string>{wide(root.file("edge/exact.wav"))}));
 }
 
 }  // namespace

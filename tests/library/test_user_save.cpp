@@ -3,6 +3,7 @@
 #include "core/saved_options.h"
 #include "library/data_file.h"
 #include "library/play_record_fill.h"
+#include "library/save_bytes.h"
 #include "library/song_library.h"
 #include "tests/library/library_test_support.h"
 
@@ -11,6 +12,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
@@ -133,6 +135,59 @@ TEST_F(UserSave, ContentThatDoesNotHoldIsRefusedWhateverItsTrailer) {
     for (const std::vector<u8>* content : {&cut, &longer, &hugeCount}) EXPECT_FALSE(decodeUserSave(*content, true));
     EXPECT_EQ(g_SongLibrary.songs.size(), 2u);
     EXPECT_TRUE(decodeUserSave(good, true));
+}
+
+// Numbers a good digest can still carry that no play could have made: the whole save is refused.
+TEST_F(UserSave, ScoresNoPlayCouldMakeAreRefused) {
+    fillEverything();
+    const SSongRecord good = g_SongLibrary.songs[0];
+    const auto decodesWith = [&](auto damage) {
+        g_SongLibrary.songs[0] = good;
+        damage(g_SongLibrary.songs[0]);
+        const std::vector<u8> content = encodeUserSave();
+        return decodeUserSave(content, true);
+    };
+    EXPECT_TRUE(decodesWith([](SSongRecord&) {}));
+    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.bestScores[3] = -1; }));
+    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.scoreScale[1] = std::nanf(""); }));
+    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.scoreScale[1] = -0.5f; }));
+    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.progressValue = INFINITY; }));
+    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.progressThresholds[4][1] = -INFINITY; }));
+    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.sampleRate = std::nanf(""); }));
+}
+
+// The last boss stage and a song the scan thread holds are both ordinary moments to save in.
+TEST_F(UserSave, ASaveAtTheLastBossStageOrDuringAnAnalysisReadsBack) {
+    fillEverything();
+    g_SongLibrary.bossStage = s32(BOSS_STAGE_LAST);
+    g_SongLibrary.songs[1].state = E_SONGSTATE_ANALYSING;
+    g_SongLibrary.songs[1].failure = E_SONGFAIL_NONE;
+    ASSERT_EQ(saveWrite(1), 1);
+    createSongLibrary();
+
+    ASSERT_EQ(saveRead(1), 1);
+    EXPECT_EQ(g_SongLibrary.bossStage, s32(BOSS_STAGE_LAST));
+    ASSERT_EQ(g_SongLibrary.songs.size(), 2u);
+    // Analysed again from the start next time.
+    EXPECT_EQ(g_SongLibrary.songs[1].state, u32(E_SONGSTATE_PENDING));
+    EXPECT_EQ(libraryDamagedFileFlags(), 0u);
+}
+
+// A text must leave room for its end in the reader's buffer.
+TEST(SaveBytes, ATextAsLongAsTheBufferIsRefused) {
+    ClByteWriter out;
+    out.putU32(4);
+    out.putBytes("abcd", 4);
+    const std::vector<u8> bytes = out.bytes();
+    char text[5] = "zzzz";
+    ClByteReader exact(bytes.data(), u32(bytes.size()));
+    exact.getText(text, 4);
+    EXPECT_TRUE(exact.failed());
+    EXPECT_STREQ(text, "");
+    ClByteReader roomy(bytes.data(), u32(bytes.size()));
+    roomy.getText(text, 5);
+    EXPECT_TRUE(roomy.finishedCleanly());
+    EXPECT_STREQ(text, "abcd");
 }
 
 TEST_F(UserSave, AFailedWriteLeavesTheOldFile) {

@@ -212,6 +212,26 @@ TEST_F(MediaAudioReaderFiles, WrongEmptyMissingAndSoundlessFilesFailAtOpen) {
     EXPECT_EQ(reader.read(&frames, 1, &frames), E_MEDIAERR_NOT_OPEN);
 }
 
+// A block alignment damaged in the header (one byte) makes the decoder cut every packet into
+// frames of noise, more audio than the packets hold: the stream is refused as damaged. A header
+// whose alignment still fits each packet decodes as before.
+TEST_F(MediaAudioReaderFiles, AWmaWithADamagedBlockAlignmentIsRefusedAsDamaged) {
+    if (!ffmpegHasEncoder("wmav2")) GTEST_SKIP() << "this ffmpeg has no wmav2 encoder";
+    const std::vector<u8> wma = test_support::readFileBytes(encode("aligned.wma", "-c:a wmav2 -b:a 64k", 44100, 1, 20.0));
+    // The stream's format record: tag 0x0161, channels 1, rate 44100; its block alignment follows
+    // the byte rate.
+    const u8 record[] = {0x61, 0x01, 0x01, 0x00, 0x44, 0xAC, 0x00, 0x00};
+    const auto at = std::search(wma.begin(), wma.end(), std::begin(record), std::end(record));
+    ASSERT_NE(at, wma.end());
+    const size_t alignment = size_t(at - wma.begin()) + 12;
+    std::vector<u8> damaged = wma;
+    damaged[alignment] = 115;
+    damaged[alignment + 1] = 0;
+    EXPECT_EQ(decodeFile(m_folder.write("damaged.wma", damaged), E_MEDIASAMPLE_S16).error, E_MEDIAERR_MOSTLY_DAMAGED);
+    const SDecoded whole = decodeFile(m_folder.write("whole.wma", wma), E_MEDIASAMPLE_S16);
+    EXPECT_EQ(whole.error, E_MEDIAERR_NONE);
+}
+
 TEST_F(MediaAudioReaderFiles, GarbageInTheMiddleStillDecodesToAnEnd) {
     if (!ffmpegHasEncoder("libmp3lame")) GTEST_SKIP() << "this ffmpeg has no libmp3lame encoder";
     for (auto [name, codec] : {std::pair{"bad.mp3", "-c:a libmp3lame"}, std::pair{"bad.m4a", "-c:a aac"}}) {

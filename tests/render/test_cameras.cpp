@@ -97,6 +97,27 @@ TEST_F(Cameras, FramesAreParsedAndDamagedRecordsNameTheirLine) {
     EXPECT_NE(fatalReasonOf([&] { loadFrames(five); }).find("line 25"), std::string::npos);
 }
 
+// A record whose numbers are words, missing, not finite, whose axes have no length or whose view
+// is not between 0 and 180 degrees stops the program naming the line and what is wrong.
+TEST_F(Cameras, FramesWithNumbersThatCannotPlaceACameraStopNamingTheLine) {
+    const auto reasonFor = [](const char* position, const char* forward, const char* fov) {
+        createDebugCamera();
+        const std::string text = std::string("frame A\n") + position + "\n" + forward + "\n1 0 0\n0 1 0\n" + fov + "\n";
+        return fatalReasonOf([&] { loadFrames(text); });
+    };
+    EXPECT_NE(reasonFor("1 two 3", "0 0 -1", "45").find("line 2: the position"), std::string::npos);
+    EXPECT_NE(reasonFor("1 2", "0 0 -1", "45").find("line 2: the position"), std::string::npos);
+    EXPECT_NE(reasonFor("1 2 3x", "0 0 -1", "45").find("\"3x\""), std::string::npos);
+    EXPECT_NE(reasonFor("nan 2 3", "0 0 -1", "45").find("line 2"), std::string::npos);
+    EXPECT_NE(reasonFor("1 2 1e40", "0 0 -1", "45").find("line 2"), std::string::npos);
+    EXPECT_NE(reasonFor("1 2 3", "0 0 0", "45").find("line 3: the forward direction has no length"), std::string::npos);
+    EXPECT_NE(reasonFor("1 2 3", "0 0 -1", "-45").find("line 6: the field of view"), std::string::npos);
+    EXPECT_NE(reasonFor("1 2 3", "0 0 -1", "0").find("line 6: the field of view"), std::string::npos);
+    EXPECT_NE(reasonFor("1 2 3", "0 0 -1", "inf").find("line 6: the field of view"), std::string::npos);
+    EXPECT_NE(reasonFor("1 2 3", "0 0 -1", "180").find("line 6: the field of view"), std::string::npos);
+    EXPECT_EQ(reasonFor("-1.5 2e1 +3", "0 0 -1", "179.5"), "");
+}
+
 TEST_F(Cameras, BlendsCutInterruptAndPauseWithTheGame) {
     ClCameraBlender& blender = g_aCameraBlenders[0];
     ClCamera a, b;

@@ -139,6 +139,9 @@ TEST_F(GeometryFiles, DamagedFilesAreFatalNamingFileAndLine) {
     EXPECT_EQ("geometry file Geometry/bad.qlt: line 1: 257 vertices, at most 256", reasonFor("257\n"));
     EXPECT_EQ("geometry file Geometry/bad.qlt: ends at line 3 where a vertex was expected", reasonFor("3\n0 0 0\n1 1 1\n"));
     EXPECT_EQ("geometry file Geometry/bad.qlt: line 2: y expected in \"1\"", reasonFor("1\n1\n0\n0\n"));
+    EXPECT_EQ("geometry file Geometry/bad.qlt: line 2: x is not a finite number in \"nan 0 0\"", reasonFor("1\nnan 0 0\n0\n0\n"));
+    EXPECT_EQ("geometry file Geometry/bad.qlt: line 2: y is not a finite number in \"0 -inf 0\"", reasonFor("1\n0 -inf 0\n0\n0\n"));
+    EXPECT_EQ("geometry file Geometry/bad.qlt: line 2: z is not a finite number in \"0 0 1e39\"", reasonFor("1\n0 0 1e39\n0\n0\n"));
 }
 
 class GeometryPackages : public test_support::PackageTest {};

@@ -24,6 +24,7 @@ namespace {
 
 std::vector<std::string> g_steps;
 bool g_batchBuffersRecreated = true;
+bool g_sceneTargetsRecreated = true;
 
 #define RECORD(name) [] { g_steps.push_back(name); }
 
@@ -38,6 +39,7 @@ protected:
         initDisplayOptionTable();
         g_steps.clear();
         g_batchBuffersRecreated = true;
+        g_sceneTargetsRecreated = true;
         g_DeviceResourceSteps = kDefaultDeviceResourceSteps;
         g_DeviceResourceSteps.onEffectsDeviceLost = RECORD("effects lost");
         g_DeviceResourceSteps.onEffectsDeviceReset = RECORD("effects reset");
@@ -50,9 +52,15 @@ protected:
         };
         g_DeviceResourceSteps.releaseUiDeviceResources = RECORD("release ui");
         g_DeviceResourceSteps.createUiDeviceResources = RECORD("create ui");
-        g_DeviceResourceSteps.createSceneRenderTargets = RECORD("create scene targets");
+        g_DeviceResourceSteps.createSceneRenderTargets = [] {
+            g_steps.push_back("create scene targets");
+            return true;
+        };
         g_DeviceResourceSteps.releaseSceneTargets = RECORD("release scene targets");
-        g_DeviceResourceSteps.recreateSceneTargets = RECORD("recreate scene targets");
+        g_DeviceResourceSteps.recreateSceneTargets = [] {
+            g_steps.push_back("recreate scene targets");
+            return g_sceneTargetsRecreated;
+        };
         g_DeviceResourceSteps.destroySceneTargets = RECORD("destroy scene targets");
         g_DeviceResourceSteps.releasePreviewTargets = RECORD("release preview targets");
         g_DeviceResourceSteps.recreatePreviewTargets = RECORD("recreate preview targets");
@@ -107,10 +115,24 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     EXPECT_EQ(frame(), "0 lost, release scene targets, effects reset, create debug shapes, recreate batch buffers, effects lost, "
                        "release debug shapes, release batch buffers, release ui");
     g_batchBuffersRecreated = true;
+    // Then the scene's targets cannot be made: released again, the device stays lost.
+    g_sceneTargetsRecreated = false;
+    EXPECT_EQ(frame(), "0 lost, effects reset, create debug shapes, recreate batch buffers, create ui, recreate scene targets, "
+                       "release scene targets, effects lost, release debug shapes, release batch buffers, release ui");
+    EXPECT_TRUE(taskLayerSuspended());
+    g_sceneTargetsRecreated = true;
     EXPECT_EQ(frame(), "1, effects reset, create debug shapes, recreate batch buffers, create ui, recreate scene targets, "
                        "recreate preview targets");
     EXPECT_EQ((std::vector<u32>{deviceWasLost(), deviceWasRestored(), taskLayerSuspended()}), (std::vector<u32>{0, 1, 0}));
     EXPECT_EQ(frame(), "1");
+}
+
+// A second window cannot be made while one exists: the box names the window layer's reason as
+// its error code, and the program ends with status 1.
+TEST_F(RenderDevice, AWindowThatCannotBeMadeIsReportedWithItsReason) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(createMainWindowAndDevice(), ::testing::ExitedWithCode(1),
+                "Failed to create main window; error code \\[the window exists\\]");
 }
 
 std::atomic<u32> g_drawnHalf{2};

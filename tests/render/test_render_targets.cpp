@@ -72,6 +72,23 @@ TEST_F(RenderTargets, DeviceLossReleasesTargetsHarmlesslyTwiceAndAResetRemakesTh
               std::tuple(std::string(image->getTexture()->name), image->getTexture()->width(), currentRenderTarget()));
 }
 
+// A target the device cannot make (here one of no pixels) is reported to whoever asked for it,
+// and stays unselectable.
+TEST_F(RenderTargets, TargetsThatCannotBeMadeAreReportedAsFailures) {
+    EXPECT_TRUE(createSceneRenderTargets());
+    EXPECT_TRUE(recreateSceneTargets());
+    setScreenSize(1.0f, 1.0f);
+    // The glow source is half the screen: no pixel.
+    EXPECT_FALSE(createSceneRenderTargets());
+    EXPECT_EQ(sceneTarget(E_SCENE_TARGET_GLOW)->getTexture(), nullptr);
+    EXPECT_NE(sceneTarget(E_SCENE_TARGET_IMAGE)->getTexture(), nullptr);
+    releaseSceneTargets();
+    EXPECT_FALSE(recreateSceneTargets());
+    ClRenderTarget empty(0.0f, 8.0f, 0);
+    EXPECT_FALSE(empty.createResources());
+    setScreenSize(1280.0f, 720.0f);
+}
+
 // The menu previews' walks across a lost device: every slot with a group, none without.
 TEST_F(RenderTargets, PreviewSlotWalksReleaseAndRemakeEachGroupAndSkipEmptySlots) {
     ClRenderTargetGroup first(64.0f, 64.0f, 0);

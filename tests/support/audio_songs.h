@@ -68,8 +68,10 @@ public:
         return delivered;
     }
     bool hasFailed() override { return m_failed; }
+    bool sawDamage() override { return m_damaged; }
 
     u64 m_failAtFrame = 0;
+    bool m_damaged = false;  // the decoder skipped damaged data
 
 private:
     SSpectrumStreamFormat m_format;

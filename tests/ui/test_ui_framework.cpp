@@ -277,4 +277,32 @@ TEST_F(UiFramework, TheWindowMayCloseOnceQuitIsAllowedAndGoToActionIsReportedBel
     initUi();
 }
 
+// Scrolled by the wheel, the list is hit at the rows it shows: the first shown row is the second
+// song, the last the fourth.
+TEST_F(UiFramework, AScrolledListIsHitAtTheRowsItShows) {
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    renderUiPages();
+    pointAt(700, 250);
+    frame({{UI_CHANNEL_WHEEL_DOWN, 1.0f}});
+    frame();
+    ASSERT_EQ(m_list->firstRow(), 1u);
+    click(700, 150);
+    EXPECT_EQ(g_seen.back(), "select 1 Songs");
+    click(700, 350);
+    EXPECT_EQ(g_seen.back(), "select 3 Songs");
+}
+
+// Where two regions overlap, the pointer takes the one drawn over the other: the one added last.
+TEST_F(UiFramework, WhereRegionsOverlapThePointerHitsTheOneAddedLast) {
+    buildPages();
+    clearUiHitRegions();
+    addUiHitRegion(m_play, 0, {0, 400, 0, 400});
+    addUiHitRegion(m_songs, 0, {200, 600, 200, 600});
+    ASSERT_NE(findUiHitRegionAt(300, 300), nullptr);
+    EXPECT_EQ(findUiHitRegionAt(300, 300)->widget, static_cast<ClWidget*>(m_songs));
+    ASSERT_NE(findUiHitRegionAt(100, 100), nullptr);
+    EXPECT_EQ(findUiHitRegionAt(100, 100)->widget, static_cast<ClWidget*>(m_play));
+}
+
 }  // namespace
