@@ -15,10 +15,13 @@
 
 namespace {
 
-// Entries of the colour scheme the FX system draws its explosions and two flash kinds in.
+// Entries of the colour scheme the FX system draws its explosions and two flash kinds in. The
+// first flash widens for two seconds and is added onto the scene, so it takes the faint entry
+// (alpha 16): dozens of them at once still leave the arena visible. The second lasts one frame
+// and takes the opaque entry.
 constexpr u32 SCHEME_FX_EXPLOSION = 25;
-constexpr u32 SCHEME_FX_FIRST_FLASH = 32;
-constexpr u32 SCHEME_FX_SECOND_FLASH = 27;
+constexpr u32 SCHEME_FX_FIRST_FLASH = 27;
+constexpr u32 SCHEME_FX_SECOND_FLASH = 32;
 
 }  // namespace
 

@@ -9,9 +9,11 @@
 #include "audio/play/song_clock.h"
 #include "core/game_clock.h"
 #include "core/random.h"
+#include "render/fx_particles.h"
 #include "tests/world/world_pictures.h"
 #include "world/bar_colour_scheme.h"
 #include "world/entity/world.h"
+#include "world/world_step.h"
 
 namespace {
 
@@ -34,9 +36,13 @@ protected:
         g_iSpectrumFrame = 0;
         g_SongFeatures.bars.push(SSpawnBar{0, 0, 0, 0, 0, 0, 0.1f});
         g_fSongTime = 0.0f;
+        loadTexture("Images/Shockwave");
+        g_fxParticleSystem = &m_fx;
     }
     void TearDown() override {
         if (m_ready) {
+            g_fxParticleSystem = nullptr;
+            m_fx.releaseAll();
             releaseBackdrop();
             shutdownWorld();
             g_SpectrumAnalysis.header = SSpectrumHeader{};
@@ -52,10 +58,13 @@ protected:
         sfmtInitGenRand(77);
         initBarColourScheme();
         resetBackdrop();
+        m_fx.releaseAll();
         setUp();
-        const auto frame = [] {
+        const auto frame = [this] {
             setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);
+            publishWorldFrameInputs();
             updateBackdrop();
+            m_fx.update();
             drawBackdropStreams();
             applyBarShaderConstants();
         };
@@ -65,7 +74,13 @@ protected:
         }
         return drawFrames(frame, pngName);
     }
+    // The picture's mean brightness, 0 (black) to 1 (white).
+    static f32 meanBrightness(const SPicture& picture) {
+        const ClVec3 sum = picture.colourSum({0, 0, picture.w, picture.h});
+        return (sum.x + sum.y + sum.z) / (3.0f * 255.0f * f32(picture.w) * f32(picture.h));
+    }
     std::vector<f32> m_bands;
+    ClFXParticleSystem m_fx;
 };
 
 TEST_F(BackdropPicture, AQuietSongShowsBlueFloorBarsBetweenTheRails) {
@@ -97,6 +112,24 @@ TEST_F(BackdropPicture, ALoudSongTurnsTheSchemeOrangeAndSparksBurstFromTheLeftEd
     const SPixelBox leftThird = {0, 0, m_w / 3, m_h}, rightThird = {2 * m_w / 3, 0, m_w, m_h};
     EXPECT_GT(sparks.colourSum(leftThird).z, plain.colourSum(leftThird).z + 255.0f * 500.0f);
     EXPECT_LT(sparks.colourSum(rightThird).z, plain.colourSum(rightThird).z + 255.0f * 20.0f);
+}
+
+// A dozen wave members land in the same frame across the arena, each with its light wall, its
+// spark fan and the widening flash its first shot adds; two thirds of a second later the arena
+// still shows through and the frame is only somewhat brighter than the plain backdrop.
+TEST_F(BackdropPicture, ManyMembersArrivingAtOnceDoNotWashOutTheFrame) {
+    const auto arrive = [this] {
+        publishWorldFrameInputs();
+        for (u32 i = 0; i < 12; ++i) {
+            const ClVec3 at(25.0f * f32(i + 1), 0.0f, 60.0f + 15.0f * f32(i));
+            spawnBackdropRing(at, 1);
+            spawnEdgeSparks(at);
+            m_fx.addExpandingFlash(0, at);
+        }
+    };
+    const SPicture many = play(40, "backdrop_many_arrivals.png", arrive);
+    const SPicture plain = play(40, "backdrop_no_arrivals.png", [] {});
+    EXPECT_LT(meanBrightness(many), meanBrightness(plain) + 0.1f);
 }
 
 }  // namespace

@@ -64,9 +64,14 @@ TEST_F(WorldStep, PublishesTheArenaTheShipTheSchemesFxColoursAndTheMusicLevel) {
     g_particleMusicLevel = -1.0f;
     publishWorldFrameInputs();
     const SCameraWorldInputs& camera = g_CameraWorldInputs;
-    EXPECT_EQ(std::make_tuple(camera.arenaFocus.x, camera.arenaFocus.z, camera.playerExists, g_particleFxColours.explosion,
-                              g_particleFxColours.firstFlash, g_particleFxColours.secondFlash, g_particleMusicLevel),
-              std::make_tuple(162.5f, 134.875f, 0u, 0x80FF3010u, 0xFF00F000u, 0x10F00000u, getBackdropSpeed()));
+    EXPECT_EQ(camera.arenaFocus.x, 162.5f);
+    EXPECT_EQ(camera.arenaFocus.z, 134.875f);
+    EXPECT_EQ(camera.playerExists, 0u);
+    EXPECT_EQ(g_particleFxColours.explosion, 0x80FF3010u);
+    // The long widening flash is the faint one; the one-frame flash is the opaque one.
+    EXPECT_EQ(g_particleFxColours.firstFlash, 0x10F00000u);
+    EXPECT_EQ(g_particleFxColours.secondFlash, 0xFF00F000u);
+    EXPECT_EQ(g_particleMusicLevel, getBackdropSpeed());
 
     ClEntity* ship = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 200.0f));
     publishWorldFrameInputs();
