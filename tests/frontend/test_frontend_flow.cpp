@@ -62,6 +62,31 @@ TEST_F(FrontEndFlow, TitleSongListAndDifficultyLeadToActionByPointer) {
     EXPECT_EQ(switchLog(), "page TitleMenu\npage SongList\npage Difficulty\n");
 }
 
+// A click right after a page is shown, the pointer not moved since the click that showed it, takes
+// the choice under the pointer, not the page's first choice.
+TEST_F(FrontEndFlow, AClickAtTheSameSpotAfterASwitchTakesTheChoiceUnderThePointer) {
+    for (const char* title : {"Alpha", "Bravo", "Charlie", "Delta", "Echo"}) addSong(title, E_SONGSTATE_READY);
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "TitleMenu");
+    frame();
+    clickWidget("TitlePlay");
+    frame();
+    clickRow(3);
+    ASSERT_EQ(shownScreen(), "Difficulty");
+    const f32 x = g_aRawPadRecords[0][E_RAW_POINTER_X] * frontend_test::LAYOUT_W;
+    const f32 y = g_aRawPadRecords[0][E_RAW_POINTER_Y] * frontend_test::LAYOUT_H;
+    const SCanvasRect& level = findWidgetByName("DifficultyLevel1")->screenRect();
+    ASSERT_GE(y, level.top);
+    ASSERT_LT(y, level.bottom);
+    ASSERT_GE(x, level.left);
+    ASSERT_LT(x, level.right);
+
+    frame(UI_CHANNEL_CLICK);
+    frame();
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 1);
+    EXPECT_EQ(currentDifficulty(), 1u);
+}
+
 TEST_F(FrontEndFlow, RowsShowEachSongsStateAndPagesTurn) {
     for (int i = 0; i < 9; ++i) addSong(("Song " + std::to_string(i)).c_str(), E_SONGSTATE_READY);
     g_SongLibrary.songs[0].bestScores[2] = 11 * 4321;
