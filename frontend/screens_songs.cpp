@@ -103,7 +103,7 @@ void songChosen(ClWidget* list) {
 
 void initDifficulty(ClWidget*) {
     const s32 index = uiVariable(UIVAR_SELECTED_SONG_INDEX);
-    setLabelWideText("DifficultySong", songDisplayName(index).c_str());
+    setLabelWideText("DifficultySong", songDisplayText(index).c_str());
     setLabelKey("DifficultyNotice", nullptr);
     const SSongRecord* song = getSongRecord(index);
     for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {

@@ -10,6 +10,7 @@
 #include "library/data_file.h"
 #include "library/play_record_fill.h"
 #include "library/song_scan.h"
+#include "ui/text_tags.h"
 #include "tests/support/memory_script_source.h"
 #include "world/play/guardian_sequence.h"
 #include "world/play/play_record.h"
@@ -219,6 +220,23 @@ TEST_F(FrontEndFlow, NamesAreShownReadableAndTheLogQuotesThemOnOneLine) {
     switchWidgetByName("TopLevelSwitcher", "Results");
     const std::string log = switchLog();
     EXPECT_EQ(log.substr(0, log.find(" difficulty")), "page Results song=\"Artist - Say \\\"Hi\\\" now\"");
+}
+
+// Brackets in a player's tags are drawn as they are: the song's name never turns into colour.
+TEST_F(FrontEndFlow, ANameThatLooksLikeAColourTagIsDrawnAsItIs) {
+    addSong("[c=FF0000]Red [c=00FF00]", E_SONGSTATE_READY);
+    buildPages();
+    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
+    switchWidgetByName("TopLevelSwitcher", "Difficulty");
+    std::u16string plain;
+    std::vector<u32> colours;
+    parseColourTags(textOf("DifficultySong").c_str(), 0xFFFFFFFFu, &plain, &colours);
+    EXPECT_EQ(plain, u"Artist - [c=FF0000]Red [c=00FF00]");
+    EXPECT_EQ(colours.at(9), 0xFFFFFFFFu);
+    parseColourTags(songRowText(0).c_str(), 0xFFFFFFFFu, &plain, &colours);
+    EXPECT_EQ(plain.substr(0, 33), u"Artist - [c=FF0000]Red [c=00FF00]");
+    EXPECT_EQ(colours.at(20), 0xFFFFFFFFu);
+    EXPECT_EQ(songDisplayName(0), u"Artist - [c=FF0000]Red [c=00FF00]");
 }
 
 // The start-up benchmark stops its clock at this line.
