@@ -44,4 +44,5 @@ void shutdownFrontEndScreens() {
     systemTermArtistsScreen();
     systemStopMainMenuMusic();
     closeSwitchLog();
+    forgetSelectedSong();
 }

@@ -88,6 +88,35 @@ TEST_F(FrontEndFlow, AClickAtTheSameSpotAfterASwitchTakesTheChoiceUnderThePointe
     EXPECT_EQ(currentDifficulty(), 1u);
 }
 
+// The library may move a record (a renamed file continues its old one) or drop one: the chosen
+// song stays chosen where it went, and a song that has gone starts no other.
+TEST_F(FrontEndFlow, TheChosenSongIsFollowedWhenTheLibraryMovesItsRecord) {
+    for (const char* title : {"Alpha", "Bravo", "Charlie"}) addSong(title, E_SONGSTATE_READY);
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    frame();
+    clickRow(2);
+    ASSERT_EQ(shownScreen(), "Difficulty");
+    g_SongLibrary.songs.erase(g_SongLibrary.songs.begin());
+    frame();
+    EXPECT_EQ(uiVariable(UIVAR_SELECTED_SONG_INDEX), 1);
+    clickWidget("DifficultyLevel2");
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 1);
+}
+
+TEST_F(FrontEndFlow, AChosenSongWhoseRecordHasGoneStartsNoOther) {
+    for (const char* title : {"Alpha", "Bravo", "Charlie"}) addSong(title, E_SONGSTATE_READY);
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    frame();
+    clickRow(1);
+    ASSERT_EQ(shownScreen(), "Difficulty");
+    g_SongLibrary.songs.erase(g_SongLibrary.songs.begin() + 1);
+    clickWidget("DifficultyLevel2");
+    EXPECT_EQ(uiVariable(UIVAR_SELECTED_SONG_INDEX), -1);
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 0);
+}
+
 TEST_F(FrontEndFlow, RowsShowEachSongsStateAndPagesTurn) {
     for (int i = 0; i < 9; ++i) addSong(("Song " + std::to_string(i)).c_str(), E_SONGSTATE_READY);
     g_SongLibrary.songs[0].bestScores[2] = 11 * 4321;
