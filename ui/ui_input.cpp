@@ -58,6 +58,22 @@ void followPointer() {
     if (region) region->widget->onPointerOver(region->region);
 }
 
+// A mouse click takes what is under the pointer, whatever the keys or the page's first choice
+// focused: nothing when nothing is there.
+void focusUnderMouseClick() {
+    const f32* raw = g_aRawPadRecords[0];
+    const SCanvas* full = findCanvas("FULL");
+    if (raw[E_RAW_MOUSE_LEFT] <= 0.0f || raw[E_RAW_POINTER_PRESENT] <= 0.0f || !full) return;
+    const f32 x = raw[E_RAW_POINTER_X], y = raw[E_RAW_POINTER_Y];
+    if (x < 0.0f || x > 1.0f || y < 0.0f || y > 1.0f) return;
+    const f32 px = full->rect.left + x * (full->rect.right - full->rect.left);
+    const f32 py = full->rect.top + y * (full->rect.bottom - full->rect.top);
+    const SUiHitRegion* region = findUiHitRegionAt(px, py);
+    g_hovered = region ? region->widget : nullptr;
+    setUiFocus(region ? region->widget : nullptr);
+    if (region) region->widget->onPointerOver(region->region);
+}
+
 void send(E_UiInput input) {
     if (!g_focus) {
         if (input <= E_UIINPUT_DOWN) moveFocus(input == E_UIINPUT_UP ? -1 : 1);
@@ -97,7 +113,10 @@ void updateUiInput() {
             const E_UiInput input = channel < UI_CHANNEL_CLICK   ? E_UiInput(E_UIINPUT_UP + (channel - UI_CHANNEL_FIRST))
                                     : channel == UI_CHANNEL_CLICK ? E_UIINPUT_CLICK
                                                                   : E_UiInput(E_UIINPUT_CLICK_ALT1 + (channel - 14));
-            if (isChannelPressed(c)) send(input);
+            if (isChannelPressed(c)) {
+                if (player == 0 && channel == UI_CHANNEL_CLICK) focusUnderMouseClick();
+                send(input);
+            }
             if (channel == UI_CHANNEL_CLICK && isChannelReleased(c) && g_focus) g_focus->onInput(E_UIINPUT_UNCLICK);
         }
         const SInputChannel* up = getPlayerChannel(player, UI_CHANNEL_WHEEL_UP);

@@ -88,6 +88,25 @@ TEST_F(FrontEndFlow, AClickAtTheSameSpotAfterASwitchTakesTheChoiceUnderThePointe
     EXPECT_EQ(currentDifficulty(), 1u);
 }
 
+// A mouse click on no choice right after a page is shown takes nothing, though the page gave its
+// first choice the focus.
+TEST_F(FrontEndFlow, AMouseClickOnNoChoiceAfterASwitchTakesNothing) {
+    addSong("Alpha", E_SONGSTATE_READY);
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    frame();
+    clickRow(0);
+    ASSERT_EQ(shownScreen(), "Difficulty");
+    frame();
+    ASSERT_EQ(uiFocus(), findWidgetByName("DifficultyLevel0"));
+    g_aRawPadRecords[0][E_RAW_MOUSE_LEFT] = 1.0f;
+    frame(UI_CHANNEL_CLICK);
+    g_aRawPadRecords[0][E_RAW_MOUSE_LEFT] = 0.0f;
+    frame();
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 0);
+    EXPECT_EQ(shownScreen(), "Difficulty");
+}
+
 // The library may move a record (a renamed file continues its old one) or drop one: the chosen
 // song stays chosen where it went, and a song that has gone starts no other.
 TEST_F(FrontEndFlow, TheChosenSongIsFollowedWhenTheLibraryMovesItsRecord) {
