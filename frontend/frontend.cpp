@@ -46,4 +46,5 @@ void shutdownFrontEndScreens() {
     systemTermArtistsScreen();
     systemStopMainMenuMusic();
     closeSwitchLog();
+    forgetSelectedSong();
 }

@@ -37,7 +37,7 @@ void tipDone(ClWidget*) {
 
 void initCreditsOverlay(ClWidget*) {
     g_creditsShownAt = realTimeNow();
-    setLabelWideText("NUXCreditsSong", songDisplayName(uiVariable(UIVAR_SELECTED_SONG_INDEX)).c_str());
+    setLabelWideText("NUXCreditsSong", songDisplayText(uiVariable(UIVAR_SELECTED_SONG_INDEX)).c_str());
 }
 
 }  // namespace

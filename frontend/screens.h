@@ -24,7 +24,10 @@ void registerStoryScreenCallbacks();
 void tickStoryScreens();
 // The song list and the difficulty screen.
 void buildSongScreens(ClWidget* topLevel);
+// Also keeps the selected song's index on its record when the library moves or drops records.
 void tickSongScreens();
+// The selection is no longer followed (the pages are gone).
+void forgetSelectedSong();
 // The in-game HUD, the pause menu and the results.
 void buildPlayScreens(ClWidget* topLevel);
 // The collectible a play identified and the ship editing screen.

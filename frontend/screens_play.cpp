@@ -52,7 +52,7 @@ void initResults(ClWidget*) {
     }
     const SSongRecord* song = getSongRecord(songIndex);
 
-    setLabelWideText("ResultsSong", songDisplayName(songIndex).c_str());
+    setLabelWideText("ResultsSong", songDisplayText(songIndex).c_str());
     setLabelKey("ResultsLevel", ("fe_level_" + std::to_string(level)).c_str());
     setNumber("ResultsScoreValue", values.score);
     setNumber("ResultsKillsValue", values.kills);

@@ -16,6 +16,7 @@
 #include "ui/ui_variables.h"
 #include "world/play/player_state.h"
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -26,6 +27,31 @@ u64 g_shownSignature = 0;
 ClWidget_List* songList() { return static_cast<ClWidget_List*>(findWidgetByName("SongListRows")); }
 
 u32 songCount() { return u32(g_SongLibrary.songs.size()); }
+
+// The selected song as last seen: its index and its identity. The library may move or drop
+// records (a renamed file continues its old record), so the selection follows the identity.
+s32 g_selectedIndex = -1;
+SSongIdentity g_selectedIdentity{};
+bool g_selectedKnown = false;
+
+bool sameIdentity(const SSongIdentity& a, const SSongIdentity& b) {
+    return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
+}
+
+// A selection whose record has moved takes the record's new index; one whose record has gone is
+// cleared. A selection set elsewhere is taken as it is.
+void followSelectedSong() {
+    s32 index = uiVariable(UIVAR_SELECTED_SONG_INDEX);
+    const SSongRecord* song = getSongRecord(index);
+    if (g_selectedKnown && index == g_selectedIndex && (!song || !sameIdentity(song->identity, g_selectedIdentity))) {
+        song = findSongByIdentity(g_selectedIdentity);
+        index = song ? s32(song - g_SongLibrary.songs.data()) : -1;
+        setUiVariable(UIVAR_SELECTED_SONG_INDEX, index);
+    }
+    g_selectedIndex = index;
+    g_selectedKnown = song != nullptr;
+    if (song) g_selectedIdentity = song->identity;
+}
 
 // Changes whenever a row of the page or the paging would show something else.
 u64 pageSignature() {
@@ -98,12 +124,13 @@ void songChosen(ClWidget* list) {
     const SSongRecord* song = getSongRecord(index);
     if (!song || !isSongPlayable(*song)) return;
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, index);
+    followSelectedSong();
     showScreen("Difficulty");
 }
 
 void initDifficulty(ClWidget*) {
     const s32 index = uiVariable(UIVAR_SELECTED_SONG_INDEX);
-    setLabelWideText("DifficultySong", songDisplayName(index).c_str());
+    setLabelWideText("DifficultySong", songDisplayText(index).c_str());
     setLabelKey("DifficultyNotice", nullptr);
     const SSongRecord* song = getSongRecord(index);
     for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
@@ -123,6 +150,7 @@ void initDifficulty(ClWidget*) {
 }
 
 void difficultyChosen(ClWidget* button) {
+    followSelectedSong();
     if (!fillPlayRecordForSong(uiVariable(UIVAR_SELECTED_SONG_INDEX), button->getInt("level"))) {
         setLabelKey("DifficultyNotice", "fe_song_unplayable");
         return;
@@ -178,6 +206,12 @@ void buildSongScreens(ClWidget* top) {
         ->setText("nextScreenID", "SongList");
 }
 
+void forgetSelectedSong() {
+    g_selectedIndex = -1;
+    g_selectedKnown = false;
+}
+
 void tickSongScreens() {
+    followSelectedSong();
     if (strCompareNoCase(shownChildName("TopLevelSwitcher"), "SongList") == 0) refreshSongList(false);
 }

@@ -4,6 +4,7 @@
 #include "library/song_library.h"
 #include "platform/os/os.h"
 #include "ui/number_format.h"
+#include "ui/text_tags.h"
 #include "world/play/play_time.h"
 #include "world/play/player_state.h"
 
@@ -31,6 +32,8 @@ std::u16string songDisplayName(s32 songIndex) {
     return osReadableText(name);
 }
 
+std::u16string songDisplayText(s32 songIndex) { return escapeColourTags(songDisplayName(songIndex)); }
+
 std::string songStateKey(const SSongRecord& song) {
     if (song.missing) return "fe_song_missing";
     switch (song.state) {
@@ -45,7 +48,7 @@ std::string songStateKey(const SSongRecord& song) {
 std::u16string songRowText(s32 songIndex) {
     const SSongRecord* song = getSongRecord(songIndex);
     if (!song) return {};
-    std::u16string row = songDisplayName(songIndex) + u"   ";
+    std::u16string row = songDisplayText(songIndex) + u"   ";
     if (isSongPlayable(*song)) {
         char16_t length[16];
         formatPlayTime(song->duration, length, 16);

@@ -16,6 +16,8 @@ constexpr const char16_t* SONG_FAILED_TAG = u"[c=FF6050]";
 
 // "artist - title" of the library's song at the index; empty outside the library.
 std::u16string songDisplayName(s32 songIndex);
+// The display name as an interface text: its brackets drawn as they are, never as colour tags.
+std::u16string songDisplayText(s32 songIndex);
 // The string-table key of the song's state: "fe_song_ready", "fe_song_waiting",
 // "fe_song_analysing", or "fe_song_fail_<reason>" (1 cannot open, 2 too short, 3 too long,
 // 4 undecodable; an unknown reason "fe_song_fail_0").

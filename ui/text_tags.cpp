@@ -44,7 +44,7 @@ bool hasColourTags(const char16_t* text) {
     if (!text) return false;
     for (const char16_t* c = text; *c; ++c) {
         u32 colour, digits;
-        if (*c == u'[' && tagAt(c, &colour, &digits)) return true;
+        if (*c == u'[' && (c[1] == u'[' || tagAt(c, &colour, &digits))) return true;
     }
     return false;
 }
@@ -57,6 +57,12 @@ void parseColourTags(const char16_t* text, u32 baseColour, std::u16string* plain
     u32 depth = 1;
     for (const char16_t* c = text; *c;) {
         u32 value = 0, digits = 0;
+        if (c[0] == u'[' && c[1] == u'[') {
+            plain->push_back(u'[');
+            colours->push_back(stack[depth - 1]);
+            c += 2;
+            continue;
+        }
         if (const u32 length = tagAt(c, &value, &digits)) {
             if (digits == 0) {
                 if (depth > 1) --depth;
@@ -71,4 +77,14 @@ void parseColourTags(const char16_t* text, u32 baseColour, std::u16string* plain
         plain->push_back(*c++);
         colours->push_back(stack[depth - 1]);
     }
+}
+
+std::u16string escapeColourTags(const std::u16string& text) {
+    std::u16string escaped;
+    escaped.reserve(text.size());
+    for (const char16_t c : text) {
+        escaped.push_back(c);
+        if (c == u'[') escaped.push_back(u'[');
+    }
+    return escaped;
 }

@@ -14,6 +14,9 @@ ClWidget* g_focus = nullptr;
 bool g_pointerSeen = false;
 f32 g_pointerX = 0.0f;
 f32 g_pointerY = 0.0f;
+// The widget under the pointer when the hover was last taken: a still pointer that finds another
+// widget under it (a new page shown there) hovers that one.
+const ClWidget* g_hovered = nullptr;
 
 // Focus moves by one widget along the hit regions, in drawing order, wrapping round.
 void moveFocus(s32 direction) {
@@ -41,13 +44,32 @@ void followPointer() {
     const f32 x = raw[E_RAW_POINTER_X], y = raw[E_RAW_POINTER_Y];
     // A pointer outside the window leaves the focus to the keys and pads.
     if (x < 0.0f || x > 1.0f || y < 0.0f || y > 1.0f) return;
-    if (g_pointerSeen && x == g_pointerX && y == g_pointerY) return;
-    g_pointerSeen = true;
-    g_pointerX = x;
-    g_pointerY = y;
     const f32 px = full->rect.left + x * (full->rect.right - full->rect.left);
     const f32 py = full->rect.top + y * (full->rect.bottom - full->rect.top);
     const SUiHitRegion* region = findUiHitRegionAt(px, py);
+    const bool moved = !g_pointerSeen || x != g_pointerX || y != g_pointerY;
+    // A still pointer over nothing leaves the focus where the page or the keys put it.
+    if (!moved && (!region || region->widget == g_hovered)) return;
+    g_pointerSeen = true;
+    g_pointerX = x;
+    g_pointerY = y;
+    g_hovered = region ? region->widget : nullptr;
+    setUiFocus(region ? region->widget : nullptr);
+    if (region) region->widget->onPointerOver(region->region);
+}
+
+// A mouse click takes what is under the pointer, whatever the keys or the page's first choice
+// focused: nothing when nothing is there.
+void focusUnderMouseClick() {
+    const f32* raw = g_aRawPadRecords[0];
+    const SCanvas* full = findCanvas("FULL");
+    if (raw[E_RAW_MOUSE_LEFT] <= 0.0f || raw[E_RAW_POINTER_PRESENT] <= 0.0f || !full) return;
+    const f32 x = raw[E_RAW_POINTER_X], y = raw[E_RAW_POINTER_Y];
+    if (x < 0.0f || x > 1.0f || y < 0.0f || y > 1.0f) return;
+    const f32 px = full->rect.left + x * (full->rect.right - full->rect.left);
+    const f32 py = full->rect.top + y * (full->rect.bottom - full->rect.top);
+    const SUiHitRegion* region = findUiHitRegionAt(px, py);
+    g_hovered = region ? region->widget : nullptr;
     setUiFocus(region ? region->widget : nullptr);
     if (region) region->widget->onPointerOver(region->region);
 }
@@ -74,6 +96,7 @@ ClWidget* uiFocus() { return g_focus; }
 
 void resetUiInput() {
     g_focus = nullptr;
+    g_hovered = nullptr;
     g_pointerSeen = false;
 }
 
@@ -90,7 +113,10 @@ void updateUiInput() {
             const E_UiInput input = channel < UI_CHANNEL_CLICK   ? E_UiInput(E_UIINPUT_UP + (channel - UI_CHANNEL_FIRST))
                                     : channel == UI_CHANNEL_CLICK ? E_UIINPUT_CLICK
                                                                   : E_UiInput(E_UIINPUT_CLICK_ALT1 + (channel - 14));
-            if (isChannelPressed(c)) send(input);
+            if (isChannelPressed(c)) {
+                if (player == 0 && channel == UI_CHANNEL_CLICK) focusUnderMouseClick();
+                send(input);
+            }
             if (channel == UI_CHANNEL_CLICK && isChannelReleased(c) && g_focus) g_focus->onInput(E_UIINPUT_UNCLICK);
         }
         const SInputChannel* up = getPlayerChannel(player, UI_CHANNEL_WHEEL_UP);

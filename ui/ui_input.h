@@ -31,7 +31,9 @@ ClWidget* uiFocus();
 // No focus, and the pointer counts as not yet seen.
 void resetUiInput();
 
-// Once a frame, while the input-enable flag is set: the focus follows the pointer when it moves,
-// then each player's menu channels send their events to the focused widget (up and down with
+// Once a frame, while the input-enable flag is set: the focus follows the pointer when it moves
+// or when another widget comes under the still pointer (a new page shown),
+// then each player's menu channels send their events to the focused widget (a mouse click first
+// focuses what is under the pointer, or nothing; up and down with
 // nobody taking them move the focus along the hit regions), and the wheel scrolls it.
 void updateUiInput();

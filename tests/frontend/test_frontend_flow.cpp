@@ -10,6 +10,7 @@
 #include "library/data_file.h"
 #include "library/play_record_fill.h"
 #include "library/song_scan.h"
+#include "ui/text_tags.h"
 #include "tests/support/memory_script_source.h"
 #include "world/play/guardian_sequence.h"
 #include "world/play/play_record.h"
@@ -60,6 +61,79 @@ TEST_F(FrontEndFlow, TitleSongListAndDifficultyLeadToActionByPointer) {
     clickWidget("DifficultyLevel4");
     EXPECT_EQ(std::pair(uiVariable(UIVAR_GO_TO_ACTION), currentDifficulty()), std::pair(1, 4u));
     EXPECT_EQ(switchLog(), "page TitleMenu\npage SongList\npage Difficulty\n");
+}
+
+// A click right after a page is shown, the pointer not moved since the click that showed it, takes
+// the choice under the pointer, not the page's first choice.
+TEST_F(FrontEndFlow, AClickAtTheSameSpotAfterASwitchTakesTheChoiceUnderThePointer) {
+    for (const char* title : {"Alpha", "Bravo", "Charlie", "Delta", "Echo"}) addSong(title, E_SONGSTATE_READY);
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "TitleMenu");
+    frame();
+    clickWidget("TitlePlay");
+    frame();
+    clickRow(3);
+    ASSERT_EQ(shownScreen(), "Difficulty");
+    const f32 x = g_aRawPadRecords[0][E_RAW_POINTER_X] * frontend_test::LAYOUT_W;
+    const f32 y = g_aRawPadRecords[0][E_RAW_POINTER_Y] * frontend_test::LAYOUT_H;
+    const SCanvasRect& level = findWidgetByName("DifficultyLevel1")->screenRect();
+    ASSERT_GE(y, level.top);
+    ASSERT_LT(y, level.bottom);
+    ASSERT_GE(x, level.left);
+    ASSERT_LT(x, level.right);
+
+    frame(UI_CHANNEL_CLICK);
+    frame();
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 1);
+    EXPECT_EQ(currentDifficulty(), 1u);
+}
+
+// A mouse click on no choice right after a page is shown takes nothing, though the page gave its
+// first choice the focus.
+TEST_F(FrontEndFlow, AMouseClickOnNoChoiceAfterASwitchTakesNothing) {
+    addSong("Alpha", E_SONGSTATE_READY);
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    frame();
+    clickRow(0);
+    ASSERT_EQ(shownScreen(), "Difficulty");
+    frame();
+    ASSERT_EQ(uiFocus(), findWidgetByName("DifficultyLevel0"));
+    g_aRawPadRecords[0][E_RAW_MOUSE_LEFT] = 1.0f;
+    frame(UI_CHANNEL_CLICK);
+    g_aRawPadRecords[0][E_RAW_MOUSE_LEFT] = 0.0f;
+    frame();
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 0);
+    EXPECT_EQ(shownScreen(), "Difficulty");
+}
+
+// The library may move a record (a renamed file continues its old one) or drop one: the chosen
+// song stays chosen where it went, and a song that has gone starts no other.
+TEST_F(FrontEndFlow, TheChosenSongIsFollowedWhenTheLibraryMovesItsRecord) {
+    for (const char* title : {"Alpha", "Bravo", "Charlie"}) addSong(title, E_SONGSTATE_READY);
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    frame();
+    clickRow(2);
+    ASSERT_EQ(shownScreen(), "Difficulty");
+    g_SongLibrary.songs.erase(g_SongLibrary.songs.begin());
+    frame();
+    EXPECT_EQ(uiVariable(UIVAR_SELECTED_SONG_INDEX), 1);
+    clickWidget("DifficultyLevel2");
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 1);
+}
+
+TEST_F(FrontEndFlow, AChosenSongWhoseRecordHasGoneStartsNoOther) {
+    for (const char* title : {"Alpha", "Bravo", "Charlie"}) addSong(title, E_SONGSTATE_READY);
+    buildPages();
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    frame();
+    clickRow(1);
+    ASSERT_EQ(shownScreen(), "Difficulty");
+    g_SongLibrary.songs.erase(g_SongLibrary.songs.begin() + 1);
+    clickWidget("DifficultyLevel2");
+    EXPECT_EQ(uiVariable(UIVAR_SELECTED_SONG_INDEX), -1);
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 0);
 }
 
 TEST_F(FrontEndFlow, RowsShowEachSongsStateAndPagesTurn) {
@@ -194,6 +268,23 @@ TEST_F(FrontEndFlow, NamesAreShownReadableAndTheLogQuotesThemOnOneLine) {
     switchWidgetByName("TopLevelSwitcher", "Results");
     const std::string log = switchLog();
     EXPECT_EQ(log.substr(0, log.find(" difficulty")), "page Results song=\"Artist - Say \\\"Hi\\\" now\"");
+}
+
+// Brackets in a player's tags are drawn as they are: the song's name never turns into colour.
+TEST_F(FrontEndFlow, ANameThatLooksLikeAColourTagIsDrawnAsItIs) {
+    addSong("[c=FF0000]Red [c=00FF00]", E_SONGSTATE_READY);
+    buildPages();
+    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
+    switchWidgetByName("TopLevelSwitcher", "Difficulty");
+    std::u16string plain;
+    std::vector<u32> colours;
+    parseColourTags(textOf("DifficultySong").c_str(), 0xFFFFFFFFu, &plain, &colours);
+    EXPECT_EQ(plain, u"Artist - [c=FF0000]Red [c=00FF00]");
+    EXPECT_EQ(colours.at(9), 0xFFFFFFFFu);
+    parseColourTags(songRowText(0).c_str(), 0xFFFFFFFFu, &plain, &colours);
+    EXPECT_EQ(plain.substr(0, 33), u"Artist - [c=FF0000]Red [c=00FF00]");
+    EXPECT_EQ(colours.at(20), 0xFFFFFFFFu);
+    EXPECT_EQ(songDisplayName(0), u"Artist - [c=FF0000]Red [c=00FF00]");
 }
 
 // The start-up benchmark stops its clock at this line.

@@ -1,7 +1,8 @@
-// The widget registry and its properties, and the number grouping.
+// The widget registry and its properties, the number grouping and the escaped colour tags.
 #include "core/name_hash.h"
 #include "tests/support/fatal_catch.h"
 #include "ui/number_format.h"
+#include "ui/text_tags.h"
 #include "ui/widget.h"
 
 #include <gtest/gtest.h>
@@ -83,3 +84,16 @@ TEST(NumberFormat, CommasGoBetweenGroupsOfThreeFromTheRight) {
 }
 
 }  // namespace
+
+TEST(TextTags, AnEscapedTextIsDrawnAsItWasInTheBaseColour) {
+    const std::u16string name = u"[c=FF0000]x[/c] [[";
+    const std::u16string escaped = escapeColourTags(name);
+    EXPECT_TRUE(hasColourTags(escaped.c_str()));
+    std::u16string plain;
+    std::vector<u32> colours;
+    parseColourTags(escaped.c_str(), 0x80FFFFFFu, &plain, &colours);
+    EXPECT_EQ(plain, name);
+    EXPECT_EQ(colours.at(10), 0x80FFFFFFu);
+    parseColourTags(u"[[c=FF0000]a", 0x80FFFFFFu, &plain, &colours);
+    EXPECT_EQ(plain, u"[c=FF0000]a");
+}
