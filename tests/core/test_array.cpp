@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -21,12 +20,15 @@ TEST(Array, EighthAppendMovesToAnAlignedBlockOfSixteenKeepingCursorIndexAndOwnEl
     ClArray<u32> array;
     array.init(8);
     for (u32 i = 0; i < 7; ++i) EXPECT_EQ(array.push(100 + i), i + 1);
-    EXPECT_EQ(std::pair(array.capacity, array.cursor), std::pair(8u, array.data));  // the cursor set by the first append
+    EXPECT_EQ(array.capacity, 8u);
+    EXPECT_EQ(array.cursor, array.data);  // the cursor set by the first append
     array.cursor = array.data + 3;
 
     EXPECT_EQ(array.push(107), 8u);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(array.data) % ARRAY_BLOCK_ALIGNMENT, 0u);
-    EXPECT_EQ(std::tuple(array.capacity, array.cursor, array.last), std::tuple(16u, array.data + 3, array.data + 7));
+    EXPECT_EQ(array.capacity, 16u);
+    EXPECT_EQ(array.cursor, array.data + 3);
+    EXPECT_EQ(array.last, array.data + 7);
     for (u32 i = 0; i < 8; ++i) EXPECT_EQ(array[i], 100 + i);
     array.release();
 
@@ -70,21 +72,26 @@ TEST(Array, RemoveAtClosesTheGapKeepingTheCursorAndArraysWithRoomForNoneOrOneGro
     array.cursor = array.data + 2;
     array.removeAt(1);
     EXPECT_EQ(std::vector(array.data, array.data + array.count), (std::vector<u32>{0, 2, 3, 4}));
-    EXPECT_EQ(std::pair(array.last, array.cursor), std::pair(array.data + 3, array.data + 2));
+    EXPECT_EQ(array.last, array.data + 3);
+    EXPECT_EQ(array.cursor, array.data + 2);
     array.removeAt(3);
-    EXPECT_EQ(std::pair(array.count, array.last), std::pair(3u, array.data + 2));
+    EXPECT_EQ(array.count, 3u);
+    EXPECT_EQ(array.last, array.data + 2);
     while (array.count) array.removeAt(0);
     EXPECT_EQ(array.last, nullptr);
 
     array.release();
-    EXPECT_EQ(std::tuple(array.inUse, array.data, array.elementSize), std::tuple(0u, nullptr, 0u));
+    EXPECT_EQ(array.inUse, 0u);
+    EXPECT_EQ(array.data, nullptr);
+    EXPECT_EQ(array.elementSize, 0u);
     array.release();  // not in use: nothing happens
 
     for (u32 firstCapacity : {0u, 1u}) {
         ClArrayU16 array;
         array.init(firstCapacity);
         for (u16 i = 0; i < 5; ++i) array.push(i);
-        EXPECT_EQ(std::pair(array.count, array[4]), std::pair(5u, u16(4)));
+        EXPECT_EQ(array.count, 5u);
+        EXPECT_EQ(array[4], u16(4));
         EXPECT_GT(array.capacity, array.count);
         array.release();
     }

@@ -9,7 +9,6 @@
 #include "tests/support/package_test.h"
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 using namespace test_support;
@@ -46,8 +45,6 @@ struct SRequest {
     u32 error = 0;
     std::vector<u8> bytesAtDone = {};
     std::vector<int>* order = nullptr;
-    // Failures so far, stage and error of the last one.
-    std::tuple<int, s32, u32> failure() const { return {failed, stage, error}; }
 };
 
 void requestDone(SAsyncAssetEntry* entry, void* user) {
@@ -116,9 +113,10 @@ TEST_F(AsyncAsset, ADiskLoadCallsOnDoneOnceWithTheWholeFile) {
     SAsyncAssetEntry* entry = queue(path, &request, true);
     tickUntilReported(request);
     tick(5);
-    EXPECT_EQ((std::tuple{request.done, request.bytesAtDone == bytes,
-                          reinterpret_cast<uintptr_t>(entry->data) % ASYNC_ASSET_ALIGNMENT, releaseAsyncAsset(entry)}),
-              (std::tuple{1, true, uintptr_t(0), 1u}));
+    EXPECT_EQ(request.done, 1);
+    EXPECT_EQ(request.bytesAtDone, bytes);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(entry->data) % ASYNC_ASSET_ALIGNMENT, uintptr_t(0));
+    EXPECT_EQ(releaseAsyncAsset(entry), 1u);
     expectEverySlotFree(path);
 }
 
@@ -128,9 +126,9 @@ TEST_F(AsyncAsset, APackagedLoadArrivesUnpackedThroughTheSourceAndKeepsItsFileOb
     SRequest request;
     SAsyncAssetEntry* entry = queue("Shaders\\Glow.txt", &request, false, 4);
     tickUntilReported(request);
-    EXPECT_EQ((std::tuple{std::string(request.bytesAtDone.begin(), request.bytesAtDone.end()), m_source.lastUserWord,
-                          getAssetFileCount()}),
-              (std::tuple{text, 4u, 1u}));
+    EXPECT_EQ(std::string(request.bytesAtDone.begin(), request.bytesAtDone.end()), text);
+    EXPECT_EQ(m_source.lastUserWord, 4u);
+    EXPECT_EQ(getAssetFileCount(), 1u);
     releaseAsyncAsset(entry);
     EXPECT_EQ(getAssetFileCount(), 0u);
 }
@@ -140,9 +138,12 @@ TEST_F(AsyncAsset, APathInNoPackageFailsAtTheFirstStepAndReportsAtTheNext) {
     SRequest request;
     SAsyncAssetEntry* entry = queue("Shaders/missing.fxo", &request, false);
     stepAsyncAssetLoader();
-    EXPECT_EQ(std::pair(entry->state, request.failed), std::pair(s32(E_ASYNCASSET_FAILED), 0));
+    EXPECT_EQ(entry->state, s32(E_ASYNCASSET_FAILED));
+    EXPECT_EQ(request.failed, 0);
     stepAsyncAssetLoader();
-    EXPECT_EQ(request.failure(), std::tuple(1, E_ASYNCSTAGE_OPEN, u32(E_FILESTATUS_OPEN_FAILED)));
+    EXPECT_EQ(request.failed, 1);
+    EXPECT_EQ(request.stage, s32(E_ASYNCSTAGE_OPEN));
+    EXPECT_EQ(request.error, u32(E_FILESTATUS_OPEN_FAILED));
     releaseAsyncAsset(entry);
 
     // With packages mounted, a path too long to keep.
@@ -150,7 +151,9 @@ TEST_F(AsyncAsset, APathInNoPackageFailsAtTheFirstStepAndReportsAtTheNext) {
     SRequest tooLong;
     SAsyncAssetEntry* second = queue(std::string(FILE_PATH_LIMIT, 'x'), &tooLong, true);
     tick(4);
-    EXPECT_EQ(tooLong.failure(), std::tuple(1, E_ASYNCSTAGE_OPEN, u32(E_FILESTATUS_BAD_PATH)));
+    EXPECT_EQ(tooLong.failed, 1);
+    EXPECT_EQ(tooLong.stage, s32(E_ASYNCSTAGE_OPEN));
+    EXPECT_EQ(tooLong.error, u32(E_FILESTATUS_BAD_PATH));
     releaseAsyncAsset(second);
 }
 
@@ -162,12 +165,15 @@ TEST_F(AsyncAsset, ReleasingAQueuedEntryDoesNotWaitAndTheNextQueuedBecomesCurren
     SAsyncAssetEntry* third = queue(path, &c, true);
     for (int i = 0; i < 20 && first->state != E_ASYNCASSET_DONE; ++i) tick(1);
     stepAsyncAssetLoader();
-    ASSERT_EQ((std::tuple{a.done, getCurrentAsyncAsset(), second->state}), (std::tuple{1, second, s32(E_ASYNCASSET_QUEUED)}));
+    ASSERT_EQ(a.done, 1);
+    ASSERT_EQ(getCurrentAsyncAsset(), second);
+    ASSERT_EQ(second->state, s32(E_ASYNCASSET_QUEUED));
 
     // Nothing is stepped: the third stays queued.
     releaseAsyncAsset(second);
-    EXPECT_EQ((std::tuple{getCurrentAsyncAsset(), third->state, b.done + b.failed}),
-              (std::tuple{third, s32(E_ASYNCASSET_QUEUED), 0}));
+    EXPECT_EQ(getCurrentAsyncAsset(), third);
+    EXPECT_EQ(third->state, s32(E_ASYNCASSET_QUEUED));
+    EXPECT_EQ(b.done + b.failed, 0);
     tickUntilReported(c);
     EXPECT_EQ(c.done, 1);
     releaseAsyncAsset(first);
@@ -212,7 +218,9 @@ TEST_F(AsyncAsset, ReadAndBufferFailuresEndAtTheirStagesAndGiveTheirFilesBack) {
     ASSERT_EQ(entry->state, E_ASYNCASSET_OPENING);
     std::filesystem::resize_file(path, DISK_READ_PIECE_SIZE + 1);
     tickUntilReported(request);
-    EXPECT_EQ(request.failure(), std::tuple(1, E_ASYNCSTAGE_READ, u32(E_OSERR_HANDLE_EOF)));
+    EXPECT_EQ(request.failed, 1);
+    EXPECT_EQ(request.stage, s32(E_ASYNCSTAGE_READ));
+    EXPECT_EQ(request.error, u32(E_OSERR_HANDLE_EOF));
     releaseAsyncAsset(entry);
     expectEverySlotFree(path);
 
@@ -221,7 +229,9 @@ TEST_F(AsyncAsset, ReadAndBufferFailuresEndAtTheirStagesAndGiveTheirFilesBack) {
     SRequest buffers;
     SAsyncAssetEntry* noBuffers = queue("texture.png", &buffers, false);
     tickUntilReported(buffers);
-    EXPECT_EQ((std::tuple{buffers.failed, buffers.stage, getAssetFileCount()}), (std::tuple{1, s32(E_ASYNCSTAGE_BUFFER), 0u}));
+    EXPECT_EQ(buffers.failed, 1);
+    EXPECT_EQ(buffers.stage, s32(E_ASYNCSTAGE_BUFFER));
+    EXPECT_EQ(getAssetFileCount(), 0u);
     releaseAsyncAsset(noBuffers);
 }
 

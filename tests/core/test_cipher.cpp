@@ -90,7 +90,8 @@ TEST(CipherKnownAnswers, CbcAes128ExampleOfSp800_38AAndTheFips197AnswerUnderTheZ
     Bytes zeroIv(16, 0xAA), wordIv(16, 0xAA);
     makeZeroIvWithWord(zeroIv.data(), 0);
     makeZeroIvWithWord(wordIv.data(), 0x04030201);
-    EXPECT_EQ(std::pair(zeroIv, wordIv), std::pair(Bytes(16, 0), fromHex("01020304000000000000000000000000")));
+    EXPECT_EQ(zeroIv, Bytes(16, 0));
+    EXPECT_EQ(wordIv, fromHex("01020304000000000000000000000000"));
     EXPECT_EQ(encrypt(fromHex("00112233445566778899aabbccddeeff"), false, iv.data(), zeroIv.data()),
               fromHex("69c4e0d86a7b0430d8cdb78070b4c55a"));
 }

@@ -30,7 +30,8 @@ TEST(ColourAnimator, LinearFadeTruncatesHalfwayStopsAtItsEndAndEasingsPassTheirF
         animator.advance(0.5f);
         halfway.push_back(animator.current);
         animator.advance(0.5f);
-        EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(WHITE, 0u)) << easing;
+        EXPECT_EQ(animator.current, WHITE) << easing;
+        EXPECT_EQ(animator.active, 0u) << easing;
     }
     // 127.5 truncated, then the eased fractions 0.75 and 0.9375.
     EXPECT_EQ(halfway, (std::vector<u32>{0xFF7F7F7Fu, 0xFFBFBFBFu, 0xFFEFEFEFu}));
@@ -50,13 +51,15 @@ TEST(ColourAnimator, PulseSwingsToColourBAndBackOverOnePeriodAndOnlyABoundedOneE
     bounded.advance(2.0f);  // elapsed 1.5
     EXPECT_EQ(bounded.active, 1u);
     bounded.advance(1.0f);  // elapsed 2.5
-    EXPECT_EQ(std::pair(bounded.current, bounded.active), std::pair(BLACK, 0u));
+    EXPECT_EQ(bounded.current, BLACK);
+    EXPECT_EQ(bounded.active, 0u);
 }
 
 TEST(ColourAnimator, ZeroDurationSetsColourBAtOnceAndAModeZeroRecordOnlySwitchesOff) {
     SColourAnimator animator;
     animator.start(fadeRecord(0.0f, E_COLOURANIM_EASE_LINEAR, 0x80112233u));
-    EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(0x80112233u, 0u));
+    EXPECT_EQ(animator.current, 0x80112233u);
+    EXPECT_EQ(animator.active, 0u);
 
     animator.start(fadeRecord());
     animator.advance(0.5f);
@@ -65,7 +68,8 @@ TEST(ColourAnimator, ZeroDurationSetsColourBAtOnceAndAModeZeroRecordOnlySwitches
     off.mode = E_COLOURANIM_OFF;
     animator.start(off);
     animator.advance(0.5f);
-    EXPECT_EQ(std::pair(animator.colourB, animator.current), std::pair(WHITE, before));
+    EXPECT_EQ(animator.colourB, WHITE);
+    EXPECT_EQ(animator.current, before);
 }
 
 TEST(ColourAnimator, DelayHoldsTheColourThenCountsTheWholeStep) {
@@ -97,7 +101,8 @@ TEST(ColourAnimator, FadeFromCurrentStartsAtTheShownColourAndInitialElapsedAppli
     SColourAnimatorStart record = fadeRecord();
     record.initialElapsed = 2.0f;
     animator.start(record);
-    EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(WHITE, 0u));
+    EXPECT_EQ(animator.current, WHITE);
+    EXPECT_EQ(animator.active, 0u);
 }
 
 TEST(ColourAnimator, QueuedFadesRunOneAfterAnotherEachAfterItsDelayAndAFullQueueDropsOne) {
@@ -107,15 +112,19 @@ TEST(ColourAnimator, QueuedFadesRunOneAfterAnotherEachAfterItsDelayAndAFullQueue
     animator.queueFade(WHITE, 1.0f, 0.25f);     // waits, then its delay
     animator.queueFade(0xFF0000FFu, 1.0f, 0.0f);
     animator.queueFade(0xFF00FF00u, 1.0f, 0.0f);  // the queue is full
-    EXPECT_EQ(std::pair(animator.active, animator.queuedCount), std::pair(1u, 2u));
+    EXPECT_EQ(animator.active, 1u);
+    EXPECT_EQ(animator.queuedCount, 2u);
     animator.advanceQueued(0.5f);
-    EXPECT_EQ(std::pair(animator.current, animator.queuedCount), std::pair(BLACK, 1u)) << "the delay ran with the first fade";
+    EXPECT_EQ(animator.current, BLACK) << "the delay ran with the first fade";
+    EXPECT_EQ(animator.queuedCount, 1u) << "the delay ran with the first fade";
     animator.advanceQueued(0.5f);
     EXPECT_EQ(animator.current, 0xFF7F7F7Fu);
     animator.advanceQueued(0.5f);
-    EXPECT_EQ(std::pair(animator.current, animator.queuedCount), std::pair(WHITE, 0u));
+    EXPECT_EQ(animator.current, WHITE);
+    EXPECT_EQ(animator.queuedCount, 0u);
     animator.advanceQueued(1.0f);
-    EXPECT_EQ(std::pair(animator.current, animator.active), std::pair(0xFF0000FFu, 0u));
+    EXPECT_EQ(animator.current, 0xFF0000FFu);
+    EXPECT_EQ(animator.active, 0u);
 }
 
 TEST_F(ColourAnimatorFatal, InvalidModeOrEasingStopsTheProgramWhenApplied) {

@@ -44,11 +44,13 @@ TEST_F(Directories, DataDirPrefixIsRemovedWithItsSlashesTurnedAndSetDataDirReset
     char nested[64] = "x\\game\\data\\project.ini", other[64] = "Scripts\\playbalance.txt";
     removeDataDirPrefix(nested);
     removeDataDirPrefix(other);
-    EXPECT_EQ(std::tuple(std::string(nested), std::string(other)), std::tuple("project.ini", "Scripts\\playbalance.txt"));
+    EXPECT_EQ(std::string(nested), "project.ini");
+    EXPECT_EQ(std::string(other), "Scripts\\playbalance.txt");
 
     setUserDataDirW(u"/home/x\\");
     setDataDir("data/");
-    EXPECT_EQ(std::tuple(std::u16string(getDataDirW()), std::u16string(getUserDataDirW())), std::tuple(u"data/", u".\\"));
+    EXPECT_EQ(std::u16string(getDataDirW()), u"data/");
+    EXPECT_EQ(std::u16string(getUserDataDirW()), u".\\");
 }
 
 TEST_F(Directories, LanguageComesFromTheSettingOrItsCodeWithoutRegardToCaseElseEnglish) {

@@ -59,7 +59,8 @@ TEST(Base64, RoundTripsEveryLengthThroughAnIndependentDecoderAlsoFromTwoThreads)
     {
         std::jthread a(run, '+', '/', &okA), b(run, '@', '_', &okB);
     }
-    EXPECT_TRUE(okA && okB);
+    EXPECT_TRUE(okA);
+    EXPECT_TRUE(okB);
 }
 
 TEST(UrlEncoding, WorkedValuesAndEveryByteRoundTripsWithOnlyUnreservedOnesPassing) {

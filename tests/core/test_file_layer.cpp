@@ -96,11 +96,14 @@ TEST_F(FileLayer, SplitReadsTakeOnePiecePerMiBFromTheirOwnOffsetsAndCallOnDoneOn
         std::vector<u32> seen{slot->pieceSize};
         EXPECT_EQ(pumpUntilOutcome(log, slot, &seen), int(pieces.size()));
         EXPECT_EQ(seen, pieces);
-        EXPECT_EQ(std::tuple(log.done, log.slot, diskFileReadInFlight(slot), slot->wholePiecesLeft),
-                  std::tuple(1, slot, false, -1));
+        EXPECT_EQ(log.done, 1);
+        EXPECT_EQ(log.slot, slot);
+        EXPECT_EQ(diskFileReadInFlight(slot), false);
+        EXPECT_EQ(slot->wholePiecesLeft, -1);
         EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), bytes.begin() + offset));
         EXPECT_EQ(readDiskFileBlocking(slot, offset, size, blocking.data()), OK);
-        EXPECT_EQ(std::pair(blocking == buffer, closeDiskFile(slot)), std::pair(true, OK));
+        EXPECT_EQ(blocking, buffer);
+        EXPECT_EQ(closeDiskFile(slot), OK);
     }
 }
 
@@ -121,16 +124,17 @@ TEST_F(FileLayer, ReadsPastTheEndWithoutABufferOrOnABusySlotAreRefused) {
     std::vector<u8> other(100);
     SReadLog log, otherLog;
     ASSERT_EQ(readAsync(slot, 0, u32(bytes.size()), &buffer, &log), 0u);
-    EXPECT_EQ(std::pair(readAsync(slot, 0, 100, &other, &otherLog), readDiskFileBlocking(slot, 0, 100, other.data())),
-              std::pair(REFUSED, REFUSED));
+    EXPECT_EQ(readAsync(slot, 0, 100, &other, &otherLog), REFUSED);
+    EXPECT_EQ(readDiskFileBlocking(slot, 0, 100, other.data()), REFUSED);
     // Between pieces the split read is still in flight.
     pumpFileCompletions();
-    EXPECT_EQ(std::pair(log.done, readDiskFilePiece(slot, 0, 100, other.data())), std::pair(0, REFUSED));
+    EXPECT_EQ(log.done, 0);
+    EXPECT_EQ(readDiskFilePiece(slot, 0, 100, other.data()), REFUSED);
 
     pumpUntilOutcome(log);
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.begin()));
-    EXPECT_EQ(std::pair(otherLog.done + otherLog.failed, readDiskFilePiece(slot, 0, 100, other.data())),
-              std::pair(0, OK));
+    EXPECT_EQ(otherLog.done + otherLog.failed, 0);
+    EXPECT_EQ(readDiskFilePiece(slot, 0, 100, other.data()), OK);
     pumpFileCompletions();
     closeDiskFile(slot);
 }
@@ -144,13 +148,19 @@ TEST_F(FileLayer, ErrorsOfAPieceReachOnFailAndResetTheSplitState) {
     SReadLog log;
     ASSERT_EQ(readAsync(slot, 0, u32(buffer.size()), &buffer, &log), 0u);
     pumpUntilOutcome(log);
-    EXPECT_EQ(std::tuple(log.done, log.failed, log.error != 0, slot->readError, slot->wholePiecesLeft, slot->remainder,
-                         slot->bytesRead), std::tuple(0, 1, true, log.error, -1, 0u, 0u));
+    EXPECT_EQ(log.done, 0);
+    EXPECT_EQ(log.failed, 1);
+    EXPECT_NE(log.error, 0);
+    EXPECT_EQ(slot->readError, log.error);
+    EXPECT_EQ(slot->wholePiecesLeft, -1);
+    EXPECT_EQ(slot->remainder, 0u);
+    EXPECT_EQ(slot->bytesRead, 0u);
 
     // The blocking form returns 9 instead of success with a partly filled buffer.
     slot->readError = 0;
     EXPECT_EQ(readDiskFileBlocking(slot, 0, u32(buffer.size()), buffer.data()), REFUSED);
-    EXPECT_EQ(std::pair(slot->readError != 0, diskFileReadInFlight(slot)), std::pair(true, false));
+    EXPECT_NE(slot->readError, 0);
+    EXPECT_EQ(diskFileReadInFlight(slot), false);
     closeDiskFile(slot);
 }
 
@@ -168,10 +178,12 @@ TEST_F(FileLayer, AFailedReissueCallsOnFailAndResetsTheSplitState) {
     slot->file = file;
 
     EXPECT_NE(report.find("failed with error"), std::string::npos);
-    EXPECT_EQ(std::tuple(log.failed, log.done, slot->wholePiecesLeft, diskFileReadInFlight(slot)),
-              std::tuple(1, 0, -1, false));
-    EXPECT_EQ((std::pair{readDiskFileBlocking(slot, 0, 3 * MIB, buffer.data()), buffer == patternBytes(3 * MIB)}),
-              std::pair(OK, true));
+    EXPECT_EQ(log.failed, 1);
+    EXPECT_EQ(log.done, 0);
+    EXPECT_EQ(slot->wholePiecesLeft, -1);
+    EXPECT_EQ(diskFileReadInFlight(slot), false);
+    EXPECT_EQ(readDiskFileBlocking(slot, 0, 3 * MIB, buffer.data()), OK);
+    EXPECT_EQ(buffer, patternBytes(3 * MIB));
     closeDiskFile(slot);
 }
 
@@ -189,7 +201,8 @@ TEST_F(FileLayer, BadPathsAreRefusedWithTwoAndMissingEmptyOrHugeFilesWithTheirOw
               (std::vector<u32>{BAD, BAD, BAD, BAD, FAILED, FAILED, E_FILESTATUS_EMPTY_FILE}));
     EXPECT_EQ(slot, nullptr);
     std::filesystem::resize_file(huge, (u64(1) << 32) - 1);
-    ASSERT_EQ((std::pair{openDiskFileW(widePath(huge).c_str(), &size, &slot), size}), std::pair(OK, 0xFFFFFFFFu));
+    ASSERT_EQ(openDiskFileW(widePath(huge).c_str(), &size, &slot), OK);
+    ASSERT_EQ(size, 0xFFFFFFFFu);
     EXPECT_STREQ(slot->path, huge.c_str());  // a wide path is kept as UTF-8, for messages
     closeDiskFile(slot);
 }
@@ -210,12 +223,13 @@ TEST_F(FileLayer, EightSlotsThenNoFreeSlotAndOneClosedInFlightIsReusedOnlyAfterI
     std::vector<u8> buffer(1000);
     SReadLog log;
     ASSERT_EQ(readAsync(slots[0], 0, 1000, &buffer, &log), 0u);
-    EXPECT_EQ((std::pair{closeDiskFile(slots[0]), openDiskFileA(path.c_str(), &size, &extra)}),
-              std::pair(OK, u32(E_FILESTATUS_NO_FREE_OBJECT)));
+    EXPECT_EQ(closeDiskFile(slots[0]), OK);
+    EXPECT_EQ(openDiskFileA(path.c_str(), &size, &extra), u32(E_FILESTATUS_NO_FREE_OBJECT));
     pumpFileCompletions();
     // A closed file reports nothing.
-    EXPECT_EQ((std::tuple{log.done + log.failed, openDiskFileA(path.c_str(), &size, &extra), extra}),
-              std::tuple(0, OK, slots[0]));
+    EXPECT_EQ(log.done + log.failed, 0);
+    EXPECT_EQ(openDiskFileA(path.c_str(), &size, &extra), OK);
+    EXPECT_EQ(extra, slots[0]);
     for (SDiskFileSlot* slot : slots) closeDiskFile(slot);
 }
 
@@ -251,7 +265,9 @@ TEST_F(FileLayer, CallbackFormsReportAtOnce) {
               (std::vector<u32>{OK, OK, 2}));
     EXPECT_EQ(openDiskFileWithCallbacks((m_dir.str() + "/none").c_str(), onOpen, &log, logFailed, &log),
               u32(E_FILESTATUS_OPEN_FAILED));
-    EXPECT_EQ(std::tuple(log.failed, log.error, log.slot), std::tuple(1, u32(E_FILESTATUS_OPEN_FAILED), nullptr));
+    EXPECT_EQ(log.failed, 1);
+    EXPECT_EQ(log.error, u32(E_FILESTATUS_OPEN_FAILED));
+    EXPECT_EQ(log.slot, nullptr);
 }
 
 TEST_F(FileLayer, ListingWithMaskOneAndSkipDotsGivesOnlySubDirectories) {
@@ -353,9 +369,11 @@ TEST(FileLayerReports, LastErrorNamesTheErrorAndReturnsIt) {
 
 TEST(FileLayerReports, FormatBoundedCutsAndTerminates) {
     char buffer[8];
-    EXPECT_EQ((std::tuple{formatBounded(buffer, sizeof buffer, "%d-%s", 42, "ok"), std::string(buffer),
-                          formatBounded(buffer, sizeof buffer, "%s", "overflowing"), std::string(buffer), formatBounded(buffer, 0, "x")}),
-              std::tuple(u32(E_FORMAT_BOUNDED_OK), "42-ok", u32(E_FORMAT_BOUNDED_TRUNCATED), "overflo", u32(E_FORMAT_BOUNDED_INVALID_ARGUMENT)));
+    EXPECT_EQ(formatBounded(buffer, sizeof buffer, "%d-%s", 42, "ok"), u32(E_FORMAT_BOUNDED_OK));
+    EXPECT_EQ(std::string(buffer), "42-ok");
+    EXPECT_EQ(formatBounded(buffer, sizeof buffer, "%s", "overflowing"), u32(E_FORMAT_BOUNDED_TRUNCATED));
+    EXPECT_EQ(std::string(buffer), "overflo");
+    EXPECT_EQ(formatBounded(buffer, 0, "x"), u32(E_FORMAT_BOUNDED_INVALID_ARGUMENT));
 }
 
 }  // namespace

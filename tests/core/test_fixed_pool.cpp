@@ -24,8 +24,10 @@ TEST(FixedPool, ReleasingTheLastLiveRecordOnlyLowersUsedAndReleaseAllAlwaysSucce
     SPoolRecord* second = pool.take();
     second->value = 42;
     pool.release(second);
-    EXPECT_EQ(std::pair(pool.used, second->value), std::pair(1u, 42u));  // a released record keeps its contents
-    EXPECT_TRUE(pool.releaseAll() && pool.releaseAll());  // also when empty
+    EXPECT_EQ(pool.used, 1u);
+    EXPECT_EQ(second->value, 42u);  // a released record keeps its contents
+    EXPECT_TRUE(pool.releaseAll());
+    EXPECT_TRUE(pool.releaseAll());  // also when empty
     expectIndicesMatchTable(pool);
 }
 
@@ -48,7 +50,8 @@ TEST(FixedPool, ReleasingTheFirstMovesTheLastLiveRecordIntoItsPlaceAndStrayOnesN
     pool.release(nullptr);
     SPoolRecord foreign{0, 0};
     pool.release(&foreign);
-    EXPECT_EQ(std::pair(pool.used, pool.table[0]), std::pair(1u, b));
+    EXPECT_EQ(pool.used, 1u);
+    EXPECT_EQ(pool.table[0], b);
     expectIndicesMatchTable(pool);
 }
 

@@ -75,5 +75,6 @@ TEST(FloatArray, EmaWorkedValuesShiftedDecayAndShortInputs) {
     // An offset longer than the input never writes outside it.
     f32 guarded[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
     emaStrided(1, -5, 3, source, guarded, sizeof(f32), sizeof(f32));
-    EXPECT_EQ(std::pair(guarded[0], guarded[3]), std::pair(0.0f, -1.0f));
+    EXPECT_EQ(guarded[0], 0.0f);
+    EXPECT_EQ(guarded[3], -1.0f);
 }

@@ -3,18 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <tuple>
 #include <vector>
 
 TEST(FloatHelpers, SignOfZeroIsPlusOneAndClampHoldsBothEnds) {
-    EXPECT_EQ(std::tuple(signOf(0.0f), signOf(-0.5f), clampFloat(2.0f, -1.0f, 1.0f)), std::tuple(1.0f, -1.0f, 1.0f));
+    EXPECT_EQ(signOf(0.0f), 1.0f);
+    EXPECT_EQ(signOf(-0.5f), -1.0f);
+    EXPECT_EQ(clampFloat(2.0f, -1.0f, 1.0f), 1.0f);
 }
 
 TEST(FloatHelpers, WrappedAnglesStayInsideHalfOpenRangeAndUnwrapShiftsOneTurnAtMost) {
     EXPECT_FLOAT_EQ(wrapAngle2Pi(-MATH_PI / 2.0f), 3.0f * MATH_PI / 2.0f);
     // -1e-9 + 2 pi rounds to 2 pi, which is outside the range.
-    EXPECT_EQ(std::pair(wrapAngle2Pi(MATH_TWO_PI), wrapAngle2Pi(-1e-9f)), std::pair(0.0f, 0.0f));
-    for (f32 a = -40.0f; a < 40.0f; a += 0.37f) EXPECT_TRUE(wrapAngle2Pi(a) >= 0.0f && wrapAngle2Pi(a) < MATH_TWO_PI) << a;
+    EXPECT_EQ(wrapAngle2Pi(MATH_TWO_PI), 0.0f);
+    EXPECT_EQ(wrapAngle2Pi(-1e-9f), 0.0f);
+    for (f32 a = -40.0f; a < 40.0f; a += 0.37f) {
+        EXPECT_GE(wrapAngle2Pi(a), 0.0f) << a;
+        EXPECT_LT(wrapAngle2Pi(a), MATH_TWO_PI) << a;
+    }
 
     EXPECT_FLOAT_EQ(unwrapAngleNear(6.0f, 0.5f), 0.5f + MATH_TWO_PI);
     EXPECT_EQ(unwrapAngleNear(1.0f, 3.0f), 3.0f);
@@ -25,8 +30,9 @@ TEST(FloatHelpers, AngleFromCosineCoversTheFullCircleAndFractionalPartKeepsTheSi
     EXPECT_FLOAT_EQ(angleFromCosine(0.0f, -1.0f), 3.0f * MATH_PI / 2.0f);
     // A freshly normalised x can come out a rounding step above 1.
     EXPECT_FLOAT_EQ(angleFromCosine(-1.0000001f, 0.0f), MATH_PI);
-    EXPECT_EQ(std::tuple(angleFromCosine(1.0000001f, 0.0f), fractionalPart(-2.75f), fractionalPart(-2.0f)),
-              std::tuple(0.0f, -0.75f, 0.0f));
+    EXPECT_EQ(angleFromCosine(1.0000001f, 0.0f), 0.0f);
+    EXPECT_EQ(fractionalPart(-2.75f), -0.75f);
+    EXPECT_EQ(fractionalPart(-2.0f), 0.0f);
 }
 
 TEST(FloatHelpers, ApproachAcceleratesWithinItsLimitAndSettlesOnTheTarget) {
@@ -43,8 +49,9 @@ TEST(FloatHelpers, ApproachAcceleratesWithinItsLimitAndSettlesOnTheTarget) {
         EXPECT_LE(std::fabs(velocity), 4.0f + 5.0f * dt);
         furthest = std::fmax(furthest, position);
     }
-    EXPECT_TRUE(std::fabs(position - 3.0f) <= 0.05f && std::fabs(velocity) <= 1e-6f && furthest < 3.1f)
-        << position << " " << velocity << " " << furthest;
+    EXPECT_LE(std::fabs(position - 3.0f), 0.05f) << position << " " << velocity << " " << furthest;
+    EXPECT_LE(std::fabs(velocity), 1e-6f) << position << " " << velocity << " " << furthest;
+    EXPECT_LT(furthest, 3.1f) << position << " " << velocity << " " << furthest;
 
     // Moving away from the target, the velocity turns round by at most acceleration x dt.
     f32 outVelocity = 0.0f, outPosition = 0.0f;

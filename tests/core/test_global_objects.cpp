@@ -27,7 +27,8 @@ TEST(BucketTable, ThousandBucketsHaveMaskAndZeroedAlignedBlocksAndTheGlobalTable
     for (u32 i : {0u, 1023u}) {
         const SBucket& bucket = table.buckets[i];
         EXPECT_EQ(bucket.capacity, 16u);
-        ASSERT_TRUE(isAligned16(bucket.records) && isAligned16(bucket.secondRecords));
+        ASSERT_TRUE(isAligned16(bucket.records));
+        ASSERT_TRUE(isAligned16(bucket.secondRecords));
         const u8* second = static_cast<const u8*>(bucket.secondRecords);
         for (u32 b = 0; b < 16 * 64; ++b) ASSERT_EQ(second[b], 0u);
     }
@@ -96,7 +97,8 @@ TEST(LazyFixedPool, AllocatesOnlyAtInitAndKeepsIndicesOnRelease) {
     ClFixedPool<SPooledRecord, 4>& pool = *lazy.get();
     pool.take();
     lazy.init();  // a second init empties the same pool
-    EXPECT_EQ(std::pair(lazy.get(), pool.used), std::pair(&pool, 0u));
+    EXPECT_EQ(lazy.get(), &pool);
+    EXPECT_EQ(pool.used, 0u);
     lazy.release();
     EXPECT_FALSE(lazy.isReady());
 }

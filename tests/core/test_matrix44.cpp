@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <tuple>
 #include <utility>
 
 #include "core/float_helpers.h"
@@ -27,8 +26,11 @@ TEST(Matrix44, PointsAreRowVectorsTranslatedByTheLastRowAndAQuarterTurnAboutYTak
     m.setTranslationXYZ(1.0f, 2.0f, 3.0f);
     const ClVec3 p = m.transformPoint(ClVec3(1.0f, 1.0f, 1.0f));
     // The column form reads the same elements the other way round.
-    EXPECT_EQ(std::tuple(p.x, p.y, p.z, p.w, m.transformPointColumn(ClVec3(1.0f, 1.0f, 1.0f)).w),
-              std::tuple(2.0f, 3.0f, 4.0f, 1.0f, 7.0f));
+    EXPECT_EQ(p.x, 2.0f);
+    EXPECT_EQ(p.y, 3.0f);
+    EXPECT_EQ(p.z, 4.0f);
+    EXPECT_EQ(p.w, 1.0f);
+    EXPECT_EQ(m.transformPointColumn(ClVec3(1.0f, 1.0f, 1.0f)).w, 7.0f);
 
     ClMatrix44 turn, translation;
     turn.setRotationY(MATH_PI / 2.0f);
@@ -55,12 +57,16 @@ TEST(Matrix44, InverseTimesMatrixIsTheIdentityAlsoFor2x2AndTheSingularCase) {
 
     // A singular matrix comes back transposed rather than divided by zero.
     const ClMatrix22 t = ClMatrix22{1.0f, 2.0f, 3.0f, 6.0f}.getInverse();
-    EXPECT_EQ(std::make_pair(t.b, t.c), std::make_pair(3.0f, 2.0f));
+    EXPECT_EQ(t.b, 3.0f);
+    EXPECT_EQ(t.c, 2.0f);
 }
 
 TEST(Matrix44, AxisAngleOfIdentityHalfTurnsAndOtherAnglesRoundTrips) {
     ClVec3 axis;
-    EXPECT_EQ((std::tuple{ClMatrix44().toAxisAngle(&axis), axis.x, axis.y, axis.z}), std::tuple(0.0f, 1.0f, 0.0f, 0.0f));
+    EXPECT_EQ(ClMatrix44().toAxisAngle(&axis), 0.0f);
+    EXPECT_EQ(axis.x, 1.0f);
+    EXPECT_EQ(axis.y, 0.0f);
+    EXPECT_EQ(axis.z, 0.0f);
 
     ClMatrix44 halfTurn;
     halfTurn.setRotationY(MATH_PI);
@@ -122,7 +128,9 @@ TEST(Matrix44, WorldMatrixAndThreeByThreeHelpers) {
     const ClMatrix44 world = makeWorldMatrix(ClVec3(5.0f, 6.0f, 7.0f), orientation);
     // The columns become rows: local x goes along the first column.
     const ClVec3 x = world.transformPoint(ClVec3(1.0f, 0.0f, 0.0f));
-    EXPECT_EQ(std::tuple(x.x, x.y, x.z), std::tuple(5.0f, 6.0f, 6.0f));
+    EXPECT_EQ(x.x, 5.0f);
+    EXPECT_EQ(x.y, 6.0f);
+    EXPECT_EQ(x.z, 6.0f);
 
     // An orientation times its own inverse rotation is the identity.
     const ClMatrix33 product = multiplyByInverseRotation(orientation, world.getTransposed());

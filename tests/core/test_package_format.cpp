@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -98,8 +97,9 @@ TEST(PackageFormat, GenericViewReadsOtherRecordSizes) {
     for (const auto& [at, value] : words) storeLe32(&image[at], value);
     SRelocTableView view;
     ASSERT_EQ(relocTableOpen(&view, image.data(), image.size(), 16), E_RELOCTABLE_OK);
-    EXPECT_EQ(std::tuple(relocTableFind(view, 3), relocTablePayloadOffset(view, u32(relocTableFind(view, u32(-5)))),
-                         relocTableFind(view, 4)), std::tuple(1, 7u, -1));
+    EXPECT_EQ(relocTableFind(view, 3), 1);
+    EXPECT_EQ(relocTablePayloadOffset(view, u32(relocTableFind(view, u32(-5)))), 7u);
+    EXPECT_EQ(relocTableFind(view, 4), -1);
     // The last record needs all 16 bytes.
     image.resize(image.size() - 1);
     EXPECT_EQ(relocTableOpen(&view, image.data(), image.size(), 16), E_RELOCTABLE_RECORD_PAST_END);
@@ -112,8 +112,9 @@ TEST(PackageFormat, WriterRefusesDuplicateHashesNamingBothInputsAndBadEntries) {
     std::vector<u8> image;
     const std::vector<SPackageTableInput> inputs = {plainInput(5, 0, 1), plainInput(9, 16, 1), plainInput(5, 32, 1)};
     const SPackageBuildResult result = packageTableBuild(inputs.data(), 3, &image);
-    EXPECT_EQ(std::make_tuple(result.error, result.firstIndex, result.secondIndex),
-              std::make_tuple(E_PACKAGEBUILD_DUPLICATE_HASH, 0u, 2u));
+    EXPECT_EQ(result.error, E_PACKAGEBUILD_DUPLICATE_HASH);
+    EXPECT_EQ(result.firstIndex, 0u);
+    EXPECT_EQ(result.secondIndex, 2u);
     // An entry the reader would refuse.
     const SPackageTableInput input = plainInput(1, 0, 20, nullptr, 0, 20);
     EXPECT_EQ(packageTableBuild(&input, 1, &image).error, E_PACKAGEBUILD_BAD_ENTRY);
@@ -166,7 +167,8 @@ TEST(PackageFormat, StoredBytesMustLieInsideTheDataFileAndCipherLengthsBeWholeBl
     const std::vector<u8> image = buildImage({plainInput(1, 90, 1000, nullptr, 10)});
     SPackageTableView view;
     const auto openWith = [&](u64 dataSize) { return packageTableOpen(&view, image.data(), image.size(), dataSize); };
-    EXPECT_EQ((std::pair{openWith(100), openWith(99)}), std::pair(E_PACKAGETABLE_OK, E_PACKAGETABLE_DATA_PAST_END));
+    EXPECT_EQ(openWith(100), E_PACKAGETABLE_OK);
+    EXPECT_EQ(openWith(99), E_PACKAGETABLE_DATA_PAST_END);
     EXPECT_FALSE(packageEntryFitsDataFile(plainInput(1, 0xFFFFFFF0u, 0x20).entry, 0xFFFFFFFFull));
 
     // 20 bytes enciphered as 24 (no whole block) or 16 (too few); as 32, but inflated from a

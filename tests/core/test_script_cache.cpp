@@ -63,7 +63,8 @@ TEST(ScriptRegistry, KeysSharingABucketStayApartAndAZeroValueIsPresent) {
 
     ASSERT_TRUE(registry.insert("missing.txt", 0));
     value = 7;
-    EXPECT_TRUE(registry.find("missing.txt", &value) && value == 0u);
+    EXPECT_TRUE(registry.find("missing.txt", &value));
+    EXPECT_EQ(value, 0u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -77,7 +78,8 @@ TEST_F(ScriptCache, LoadedTreeIsCachedUntilReloadedOrItsFileChanges) {
     source.files["playbalance.txt"] = "spawn_bar_range { { 3, 4 } }";
     ClScriptNode* second = getScript("playbalance.txt", 1);
     const ClScriptNode* range = second->getNamedChildOrDie("spawn_bar_range");
-    EXPECT_EQ(std::pair(source.reads["playbalance.txt"], range->getChild(0)->getChild(0)->getInt()), std::pair(2, 3));
+    EXPECT_EQ(source.reads["playbalance.txt"], 2);
+    EXPECT_EQ(range->getChild(0)->getChild(0)->getInt(), 3);
 
     source.files["a.txt"] = "v = 1;";
     onScriptFileChanged("./Scripts\\a.txt");  // not loaded yet: nothing is read
@@ -86,7 +88,8 @@ TEST_F(ScriptCache, LoadedTreeIsCachedUntilReloadedOrItsFileChanges) {
     onScriptFileChanged("./Scripts\\a.txt");
     onScriptFileChanged("no separator");
     ClScriptNode* now = getScript("a.txt", 0);
-    EXPECT_EQ(std::pair(source.reads["a.txt"], now->getNamedChildOrDie("v")->getInt()), std::pair(2, 2));
+    EXPECT_EQ(source.reads["a.txt"], 2);
+    EXPECT_EQ(now->getNamedChildOrDie("v")->getInt(), 2);
 }
 
 TEST_F(ScriptCache, MissingScriptIsRetriedByGetScriptOnlyAndFreeAllEmptiesBothRegistries) {
@@ -107,7 +110,8 @@ TEST_F(ScriptCache, MissingScriptIsRetriedByGetScriptOnlyAndFreeAllEmptiesBothRe
     // Only A again after the reload: B's class went, and A's would have been defined twice.
     freeAllScripts();
     getScript("a.txt", 0);
-    EXPECT_EQ(std::pair(scriptClassCount(), source.reads["a.txt"]), std::pair(1u, 2));
+    EXPECT_EQ(scriptClassCount(), 1u);
+    EXPECT_EQ(source.reads["a.txt"], 2);
 }
 
 TEST_F(ScriptCache, NullTreeOrAMissingChildStopsNamingTheScript) {
@@ -127,7 +131,8 @@ TEST_F(ScriptCache, ReloadingAScriptKeepsItsClassButASecondScriptWithItExitsWith
     ASSERT_NE(getScript("a.txt", 0), nullptr);
     ClScriptNode* reloaded = getScript("a.txt", 1);
     ASSERT_NE(reloaded, nullptr);
-    EXPECT_EQ(std::pair(findScriptClass("Boss"), scriptClassCount()), std::pair(reloaded->getNamedChildOrDie("Boss"), 1u));
+    EXPECT_EQ(findScriptClass("Boss"), reloaded->getNamedChildOrDie("Boss"));
+    EXPECT_EQ(scriptClassCount(), 1u);
     setFatalErrorHook(nullptr);
     EXPECT_EXIT(getScript("b.txt", 0), ::testing::ExitedWithCode(3), "b.txt:14: class \"Boss\" is already defined");
 }

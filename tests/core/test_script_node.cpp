@@ -32,9 +32,10 @@ protected:
 TEST_F(ScriptNode, ValuesReadAsTheOtherKindAreConvertedAndNonNumbersReadAsZero) {
     TreePtr root = parse("scale = 2; neg = -7; a = 2.9; b = -2.9; c = 0.4; "
                          "big = 5000000000.0; small = -5000000000.0;");
-    EXPECT_EQ((std::tuple{root->getNamedChildOrDie("neg")->getFloat(), root->getNamedChildOrDie("b")->getInt(),
-                          root->getNamedChildOrDie("big")->getInt(), root->getNamedChildOrDie("small")->getInt()}),
-              std::tuple(-7.0f, -2, INT32_MAX, INT32_MIN));
+    EXPECT_EQ(root->getNamedChildOrDie("neg")->getFloat(), -7.0f);
+    EXPECT_EQ(root->getNamedChildOrDie("b")->getInt(), -2);
+    EXPECT_EQ(root->getNamedChildOrDie("big")->getInt(), INT32_MAX);
+    EXPECT_EQ(root->getNamedChildOrDie("small")->getInt(), INT32_MIN);
 
     TreePtr other = parse("t = \"text\"; bare; blk { x = 1; }");
     for (const char* name : {"t", "bare", "blk"}) EXPECT_EQ(other->getNamedChildOrDie(name)->getFloat(), 0.0f) << name;
@@ -44,7 +45,8 @@ TEST_F(ScriptNode, Vector3ReadsTheFirstThreeChildrenKeepsWAndStopsWithFewer) {
     TreePtr root = parse("pos { 1.5, 2, -3.25, 9 }");
     ClVec3 v(0.0f, 0.0f, 0.0f, 42.0f);
     root->getNamedChildOrDie("pos")->getVector3(&v);
-    EXPECT_EQ(std::pair(v.z, v.w), std::pair(-3.25f, 42.0f));
+    EXPECT_EQ(v.z, -3.25f);
+    EXPECT_EQ(v.w, 42.0f);
     // Too few children stop the program.
     TreePtr two = parse("pos { 1.0, 2.0 }");
     EXPECT_NE(fatalReasonOf([&] { two->getNamedChildOrDie("pos")->getVector3(&v); }).find("child 2 asked for"),

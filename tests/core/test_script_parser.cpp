@@ -78,8 +78,10 @@ protected:
 TEST_F(ScriptParser, ValuesNamesTextsAndBlocksTakeTheirKinds) {
     TreePtr root = parse("");
     ASSERT_NE(root, nullptr);
-    EXPECT_EQ(std::tuple(root->childCount(), root->kind, root->named, std::string(root->name.text)),
-              std::tuple(0u, u32(E_SCRIPTNODE_BLOCK), 0u, "[UNNAMED]"));
+    EXPECT_EQ(root->childCount(), 0u);
+    EXPECT_EQ(root->kind, u32(E_SCRIPTNODE_BLOCK));
+    EXPECT_EQ(root->named, 0u);
+    EXPECT_EQ(std::string(root->name.text), "[UNNAMED]");
 
     // No '.' means an integer read by the C rules, which stop at the 'e'.
     EXPECT_EQ(shapeOf("a = 1; b; x = -3; scale = 0.5; mask = 0x1F; big = 1e3; neg = -.25;"),
@@ -94,7 +96,8 @@ TEST_F(ScriptParser, ValuesNamesTextsAndBlocksTakeTheirKinds) {
     root = parse("outer { pos { 1.0, 2.0, 3.0 } inner { deep = 7; } }");
     EXPECT_EQ(shape(root.get()), "outer{pos{_=1.000f _=2.000f _=3.000f} inner{deep=7}}");
     const ClScriptNode* pos = root->getChild(0)->getChild(0);
-    EXPECT_EQ(std::pair(pos->getChild(2)->name.hash, pos->parent), std::pair(SCRIPT_UNNAMED_HASH, root->getChild(0)));
+    EXPECT_EQ(pos->getChild(2)->name.hash, SCRIPT_UNNAMED_HASH);
+    EXPECT_EQ(pos->parent, root->getChild(0));
     // A slash inside a name is no comment.
     EXPECT_EQ(shapeOf("// heading\npath/to = 4; / single slash comment\nnext = 5;"), "path/to=4 next=5");
 }
@@ -126,7 +129,9 @@ TEST_F(ScriptParser, ExtraClosingBraceOrQuoteKeepsTheRootAndAnUnclosedBlockIsKep
     TreePtr quoted = parse("\"abc}\" later = 1;");
     const std::string err = testing::internal::GetCapturedStderr();
     ASSERT_NE(root, nullptr);
-    EXPECT_EQ(std::tuple(shape(root.get()), root->parent, quoted->childCount()), std::tuple("a=1", nullptr, 1u));
+    EXPECT_EQ(shape(root.get()), "a=1");
+    EXPECT_EQ(root->parent, nullptr);
+    EXPECT_EQ(quoted->childCount(), 1u);
     EXPECT_EQ(err, "test.txt:7: unmatched }\ntest.txt:5: unmatched \"\n");
 
     EXPECT_EQ(checked("a { b = 1;"), (Parsed{"a{b=1}", {E_SCRIPTPROBLEM_UNCLOSED_BLOCK}}));

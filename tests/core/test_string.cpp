@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <tuple>
 
 #include "core/string.h"
 
@@ -17,7 +16,9 @@ TEST(String, DefaultAndClearedStringsAreTheUsableSharedEmptyTextAndCopiesShareNo
     String s("12 abc");
     EXPECT_EQ(s.indexOf('a'), 3);
     s.clear();
-    EXPECT_EQ(std::tuple(s.getLength(), s.getText(), s.indexOf('a')), std::tuple(0, g_szEmptyText, -1));
+    EXPECT_EQ(s.getLength(), 0);
+    EXPECT_EQ(s.getText(), g_szEmptyText);
+    EXPECT_EQ(s.indexOf('a'), -1);
     s += "again";
     EXPECT_STREQ(s.getText(), "again");
 
@@ -27,7 +28,8 @@ TEST(String, DefaultAndClearedStringsAreTheUsableSharedEmptyTextAndCopiesShareNo
     *a.charAt(0) = 'V';
     const String& alias = c;
     c = alias;
-    EXPECT_EQ(std::tuple(std::string(b.getText()), std::string(c.getText())), std::tuple("velodrix", "velodrix"));
+    EXPECT_EQ(std::string(b.getText()), "velodrix");
+    EXPECT_EQ(std::string(c.getText()), "velodrix");
 }
 
 TEST(String, AssigningFromItsOwnBlockReadsBeforeFreeingAndBytesKeepTheirCountedLength) {
@@ -35,11 +37,13 @@ TEST(String, AssigningFromItsOwnBlockReadsBeforeFreeingAndBytesKeepTheirCountedL
     s.assignText(s.getText() + 8);
     EXPECT_STREQ(s.getText(), "sos.txt");
     s.assignBytes(s.getText(), 3);
-    EXPECT_EQ(std::tuple(std::string(s.getText()), s.getLength()), std::tuple("sos", 3));
+    EXPECT_EQ(std::string(s.getText()), "sos");
+    EXPECT_EQ(s.getLength(), 3);
     s.assignBytes("ab\0cd", 5);
     const String copy(s);
-    EXPECT_EQ(std::tuple(std::string(s.getText(), 6), s.getLength(), copy.getText()[3]),
-              std::tuple(std::string("ab\0cd\0", 6), 5, 'c'));
+    EXPECT_EQ(std::string(s.getText(), 6), std::string("ab\0cd\0", 6));
+    EXPECT_EQ(s.getLength(), 5);
+    EXPECT_EQ(copy.getText()[3], 'c');
 }
 
 TEST(String, AppendingEmptyChangesNothingAndSelfAppendDoubles) {
@@ -58,12 +62,15 @@ TEST(String, AppendingEmptyChangesNothingAndSelfAppendDoubles) {
 
 TEST(String, EqualityIsCaseSensitiveButHashIsNotAndParseHexSkipsThePrefix) {
     const String lower("Speed"), upper("SPEED");
-    EXPECT_EQ(std::pair(lower.equals(upper), lower.hash() == upper.hash()), std::pair(false, true));
+    EXPECT_EQ(lower.equals(upper), false);
+    EXPECT_EQ(lower.hash(), upper.hash());
 
     // The prefix is skipped unread, whatever it holds; upper digits fall off.
     String s("0x1f"), stops("0x1g2"), long_("zz123456789");
-    EXPECT_EQ((std::tuple{s.parseHexAfterPrefix(), std::string(s.getText()), stops.parseHexAfterPrefix(),
-                          long_.parseHexAfterPrefix()}), std::tuple(0x1Fu, "0X1F", 1u, 0x23456789u));
+    EXPECT_EQ(s.parseHexAfterPrefix(), 0x1Fu);
+    EXPECT_EQ(std::string(s.getText()), "0X1F");
+    EXPECT_EQ(stops.parseHexAfterPrefix(), 1u);
+    EXPECT_EQ(long_.parseHexAfterPrefix(), 0x23456789u);
 }
 
 TEST(String, NumbersReadAndWrittenByCRules) {
@@ -71,5 +78,6 @@ TEST(String, NumbersReadAndWrittenByCRules) {
     // Out of range: the low 32 bits of the saturated value, never undefined behaviour.
     EXPECT_EQ(String("4294967297").toInt(), 1);
     EXPECT_EQ(String(" -0.25e1m").toFloat(), -2.5f);
-    EXPECT_EQ(std::tuple(std::string(String(INT32_MIN).getText()), String(INT32_MIN).getLength()), std::tuple("-2147483648", 11));
+    EXPECT_EQ(std::string(String(INT32_MIN).getText()), "-2147483648");
+    EXPECT_EQ(String(INT32_MIN).getLength(), 11);
 }

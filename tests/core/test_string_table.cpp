@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -92,13 +91,15 @@ TEST_F(StringTables, PlatformTableWinsAndAReloadIsRefused) {
     packAndMount("TEST");
     EXPECT_EQ((std::vector<u32>{loadPlatformStringTable(), stringTableLoad("Win32"), stringTableLoad("All")}),
               (std::vector<u32>{1, 0, 1}));
-    EXPECT_EQ(std::tuple(text("SHARED"), text("game_version")), std::tuple(u"from Win32", u"1.0"));
+    EXPECT_EQ(text("SHARED"), u"from Win32");
+    EXPECT_EQ(text("game_version"), u"1.0");
     EXPECT_EQ(getLocalisedStringFormatted("%s_VERSION", "GAME"), getLocalisedString("GAME_VERSION"));
     EXPECT_EQ(getLocalisedStringFormatted("%s", std::string(LOCALISED_KEY_LENGTH, 'A').c_str()), nullptr);
 
     stringTablesShutdown();
     // The tables' files are given back, and no table loads once they are shut down.
-    EXPECT_EQ((std::pair{getAssetFileCount(), stringTableLoad("All")}), std::pair(0u, 0u));
+    EXPECT_EQ(getAssetFileCount(), 0u);
+    EXPECT_EQ(stringTableLoad("All"), 0u);
 }
 
 TEST_F(StringTables, MissingTableIsSkippedAnEmptyOneLoadsAndANinthIsRefusedWithoutHoldingItsFile) {
@@ -106,7 +107,9 @@ TEST_F(StringTables, MissingTableIsSkippedAnEmptyOneLoadsAndANinthIsRefusedWitho
     packAndMount("TEST");
     std::string loads = std::to_string(stringTableLoad("All_NO_TRANS"));
     for (int i = 0; i < 9; ++i) loads += std::to_string(stringTableLoad(("T" + std::to_string(i)).c_str()));
-    EXPECT_EQ(std::tuple(loads, getStringTableCount(), getAssetFileCount()), std::tuple("0111111110", 8u, 8u));
+    EXPECT_EQ(loads, "0111111110");
+    EXPECT_EQ(getStringTableCount(), 8u);
+    EXPECT_EQ(getAssetFileCount(), 8u);
 }
 
 TEST_F(StringTables, DamagedTableIsRefusedItsFileReleasedAndOddOffsetsAreHandedOutAligned) {
@@ -125,8 +128,8 @@ TEST_F(StringTables, DamagedTableIsRefusedItsFileReleasedAndOddOffsetsAreHandedO
 
     // A text at an odd offset is handed out aligned.
     ASSERT_EQ(stringTableLoad("Odd"), 1u);
-    EXPECT_EQ(std::pair(reinterpret_cast<uintptr_t>(getLocalisedString("ODD")) % alignof(char16_t), text("ODD")),
-              std::pair(uintptr_t(0), std::u16string(u"ok")));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(getLocalisedString("ODD")) % alignof(char16_t), uintptr_t(0));
+    EXPECT_EQ(text("ODD"), std::u16string(u"ok"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -136,9 +139,10 @@ TEST_F(StringTables, FormattingWorkedValuesAMissingKeyClearsTheBufferAndOverlong
     mountAndLoadAll({{"TWO", u"%d then %d then %d"}, {"ONE", u"%d"}, {"PERCENT", u"100% %x %"},
                      {"NAME", u"Hi %s, %s!"}, {"LONG", u"abcdefgh"}, {"PAIR", u"ab\U0001F600"}});
     char16_t out[64], name[64];
-    EXPECT_EQ((std::tuple{formatLocalisedTwoInts(out, 64, crc32TextNoCase("TWO"), 3, 7), std::u16string(out),
-                          formatLocalisedNarrowStringByKey(name, 64, "NAME", "B\xE9"), std::u16string(name)}),
-              (std::tuple{1u, std::u16string(u"3 then 7 then 7"), 1u, std::u16string(u"Hi B\u00E9, B\u00E9!")}));
+    EXPECT_EQ(formatLocalisedTwoInts(out, 64, crc32TextNoCase("TWO"), 3, 7), 1u);
+    EXPECT_EQ(std::u16string(out), std::u16string(u"3 then 7 then 7"));
+    EXPECT_EQ(formatLocalisedNarrowStringByKey(name, 64, "NAME", "B\xE9"), 1u);
+    EXPECT_EQ(std::u16string(name), std::u16string(u"Hi B\u00E9, B\u00E9!"));
     EXPECT_EQ(intByKey("ONE", INT32_MIN), u"1:-2147483648");
     EXPECT_EQ(intByKey("PERCENT", 5), u"1:100% %x %");
     EXPECT_EQ(intByKey("MISSING", 1, 8), u"0:");  // no stale text is shown

@@ -31,7 +31,9 @@ TEST_F(SweepSegment, GrowsToItsSpanSlidesAndFinishesWhenLowPassesTheEndEitherWay
         EXPECT_LE(s.high - s.low, 3.0f + 1e-5f);
     }
     // lead reaches 13 after 13 steps, where low passes 10.
-    EXPECT_EQ(std::tuple(updates, s.low, s.high), std::tuple(14, 10.0f, 10.0f));
+    EXPECT_EQ(updates, 14);
+    EXPECT_EQ(s.low, 10.0f);
+    EXPECT_EQ(s.high, 10.0f);
 
     // Backwards, mirrored.
     s.init(10.0f, 3.0f, -2.0f);
@@ -53,15 +55,19 @@ TEST_F(SweepSegment, OffsetStartHoldsAtMostTheSpanAndStandsWithTheGameClock) {
     s.initAtOffset(150.0f, -60.0f, 80.0f, 900.0f);
     EXPECT_EQ(s.hasStarted(), 0u);
     setStep(1.0f / 60.0f);
-    EXPECT_EQ((std::pair{s.update(), s.hasStarted()}), std::pair(1u, 0u));
+    EXPECT_EQ(s.update(), 1u);
+    EXPECT_EQ(s.hasStarted(), 0u);
 
     sfmtInitGenRand(7);
     for (int i = 0; i < 50; ++i) {
         s.initAtRandomOffset(1.0f, 0.25f, 0.5f);
-        EXPECT_TRUE(s.lead >= 0.0f && s.lead <= 1.0f && s.high - s.low <= 0.25f + 1e-6f) << s.lead << " " << s.low;
+        EXPECT_GE(s.lead, 0.0f) << s.lead << " " << s.low;
+        EXPECT_LE(s.lead, 1.0f) << s.lead << " " << s.low;
+        EXPECT_LE(s.high - s.low, 0.25f + 1e-6f) << s.lead << " " << s.low;
     }
     // A stopped game clock holds the piece where it is.
     s.initAtOffset(10.0f, 5.0f, 2.0f, 3.0f);
     setStep(0.0f);
-    EXPECT_EQ((std::pair{s.update(), s.low}), std::pair(1u, 3.0f));
+    EXPECT_EQ(s.update(), 1u);
+    EXPECT_EQ(s.low, 3.0f);
 }

@@ -82,9 +82,11 @@ TEST_F(TaskLayer, PartsRunOnWorkersAndFinishRunsOnceOnTheMainThread) {
     SWorkerTask* task = create(state.get());
     ASSERT_NE(task, nullptr);
     // The task is stored before the start routine runs.
-    EXPECT_EQ(std::pair(state->task, task->partsStarted), std::pair(task, 10u));
-    EXPECT_EQ((std::tuple{taskWait(task), state->summary(), taskRelease(task)}),
-              std::tuple(0u, "ran 10 (10 off main), finished 1x after 10 on main", 1));
+    EXPECT_EQ(state->task, task);
+    EXPECT_EQ(task->partsStarted, 10u);
+    EXPECT_EQ(taskWait(task), 0u);
+    EXPECT_EQ(state->summary(), "ran 10 (10 off main), finished 1x after 10 on main");
+    EXPECT_EQ(taskRelease(task), 1);
 }
 
 TEST_F(TaskLayer, TaskWithNoPartsIsDoneAtOnceAndANullTaskIsDoneAndRefused) {
@@ -92,26 +94,32 @@ TEST_F(TaskLayer, TaskWithNoPartsIsDoneAtOnceAndANullTaskIsDoneAndRefused) {
     SWorkerTask* task = create(state.get());
     task->result = 7;
     // Nothing finished, so the finish routine waits for taskFinishNow.
-    EXPECT_EQ((std::tuple{taskIsDone(task), taskWait(task), state->finishCalls, taskRelease(task)}), (std::tuple{1, 7u, 0u, 1}));
+    EXPECT_EQ(taskIsDone(task), 1);
+    EXPECT_EQ(taskWait(task), 7u);
+    EXPECT_EQ(state->finishCalls, 0u);
+    EXPECT_EQ(taskRelease(task), 1);
 
     state->finishAtOnce = true;
     task = create(state.get());
-    EXPECT_EQ((std::tuple{state->finishCalls, taskRelease(task), taskIsDone(nullptr), taskRelease(nullptr)}),
-              (std::tuple{1u, 1, 1, 0}));
+    EXPECT_EQ(state->finishCalls, 1u);
+    EXPECT_EQ(taskRelease(task), 1);
+    EXPECT_EQ(taskIsDone(nullptr), 1);
+    EXPECT_EQ(taskRelease(nullptr), 0);
 }
 
 TEST_F(TaskLayer, FrameTickDispatchDrivesATaskToItsEndExceptWhileSuspended) {
     auto state = newState(4);
     SWorkerTask* task = create(state.get());
     for (u32 frame = 0; frame < 10000 && (taskLayerDispatch(), !taskIsDone(task)); ++frame) osSleep(1);
-    EXPECT_EQ((std::tuple{state->summary(), taskRelease(task)}),
-              std::tuple("ran 4 (4 off main), finished 1x after 4 on main", 1));
+    EXPECT_EQ(state->summary(), "ran 4 (4 off main), finished 1x after 4 on main");
+    EXPECT_EQ(taskRelease(task), 1);
 
     taskLayerSetSuspended(true);
     state = newState(3);
     task = create(state.get());
     taskLayerDispatch();
-    EXPECT_EQ(std::pair(workerPoolAnyBusy(), state->partsRun.load()), std::pair(0, 0u)) << "nothing handed out while suspended";
+    EXPECT_EQ(workerPoolAnyBusy(), 0) << "nothing handed out while suspended";
+    EXPECT_EQ(state->partsRun.load(), 0u) << "nothing handed out while suspended";
     taskWait(task);
     EXPECT_EQ(state->summary(), "ran 3 (3 off main), finished 1x after 3 on main");
     taskLayerSetSuspended(false);
@@ -127,8 +135,11 @@ TEST_F(TaskLayer, TasksKeepTheirRecordsWhileOthersComeAndGo) {
     for (u32 i = 0; i < 12; ++i) otherTasks[i] = create((others[i] = newState(1)).get());
     for (SWorkerTask* other : otherTasks) EXPECT_EQ(taskRelease(other), 1);
 
-    EXPECT_EQ((std::tuple{firstTask->argument, firstTask->partsStarted, taskWait(firstTask), first->finishCalls, taskRelease(firstTask)}),
-              (std::tuple{static_cast<void*>(first.get()), 2u, 0u, 1u, 1}));
+    EXPECT_EQ(firstTask->argument, static_cast<void*>(first.get()));
+    EXPECT_EQ(firstTask->partsStarted, 2u);
+    EXPECT_EQ(taskWait(firstTask), 0u);
+    EXPECT_EQ(first->finishCalls, 1u);
+    EXPECT_EQ(taskRelease(firstTask), 1);
     for (const auto& other : others) EXPECT_EQ(other->finishCalls, 1u);
 }
 

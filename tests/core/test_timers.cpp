@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -44,7 +43,9 @@ TEST_F(Timers, CountdownHoldsWhilePausedStopsAtExactlyZeroAndEachTimerRunsOnItsO
     frame(0.25f, 0.0f);
     upOnSystem->running = 0;
     frame(0.25f, 0.0f);
-    EXPECT_EQ(std::tuple(down->remaining, upOnSystem->elapsed, upOnGameplay->elapsed), std::tuple(0.5f, 0.25f, 0.0f));
+    EXPECT_EQ(down->remaining, 0.5f);
+    EXPECT_EQ(upOnSystem->elapsed, 0.25f);
+    EXPECT_EQ(upOnGameplay->elapsed, 0.0f);
 }
 
 TEST_F(Timers, AStrayReleaseHarmsNoOtherAndPoolsHoldTheirCapacityThenRefuse) {
@@ -68,7 +69,8 @@ TEST_F(Timers, AStrayReleaseHarmsNoOtherAndPoolsHoldTheirCapacityThenRefuse) {
 
 TEST(CountDown, FloorsAtZero) {
     f32 seconds = 0.3f;
-    EXPECT_EQ(std::pair(countDownTimer(&seconds, 1.0f), seconds), std::pair(0.0f, 0.0f));
+    EXPECT_EQ(countDownTimer(&seconds, 1.0f), 0.0f);
+    EXPECT_EQ(seconds, 0.0f);
 }
 
 TEST(TimersDeathTest, AClockThatDoesNotExistStopsTheProgram) {

@@ -11,7 +11,10 @@ TEST(Vec, ZeroLengthGuardsLeaveTheVectorAloneAndDivisionByZeroClearsIt) {
     EXPECT_EQ((std::vector{zero.normalize(), zero.x, zero.w, tiny.x, zero2.normalize(), zero2.x, zero2.y}),
               (std::vector{0.0f, 0.0f, 5.0f, 1e-8f, 0.0f, 0.0f, 0.0f}));
     const ClVec3 q = ClVec3(1.0f, 2.0f, 3.0f, 7.0f) / 0.0f;
-    EXPECT_TRUE(q.x == 0.0f && q.y == 0.0f && q.z == 0.0f && q.w == 0.0f);
+    EXPECT_EQ(q.x, 0.0f);
+    EXPECT_EQ(q.y, 0.0f);
+    EXPECT_EQ(q.z, 0.0f);
+    EXPECT_EQ(q.w, 0.0f);
 }
 
 TEST(Vec3, ThreeComponentOperationsLeaveTheFourthFloat) {
@@ -22,7 +25,9 @@ TEST(Vec3, ThreeComponentOperationsLeaveTheFourthFloat) {
     v *= other;
     v *= 2.0f;
     const ClVec3 z = ClVec3(1.0f, 0.0f, 0.0f).cross(ClVec3(0.0f, 1.0f, 0.0f));  // right-hand rule
-    EXPECT_TRUE(z.x == 0.0f && z.y == 0.0f && z.z == 1.0f);
+    EXPECT_EQ(z.x, 0.0f);
+    EXPECT_EQ(z.y, 0.0f);
+    EXPECT_EQ(z.z, 1.0f);
     EXPECT_EQ((std::vector{v.x, v.w, v.cross(other).w, scaleVec3(v, 3.0f).w, (v.normalize(), v.w),
                            ClVec3(0.0f, 0.0f, 0.0f, 9.0f).normalized().w}),
               (std::vector{8.0f, 9.0f, 9.0f, 9.0f, 9.0f, 0.0f}));

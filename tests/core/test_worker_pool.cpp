@@ -8,7 +8,6 @@
 #include <atomic>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -69,12 +68,12 @@ void loggedCompletion(void* argument) {
 
 class WorkerPool : public ::testing::Test {
 protected:
-    // Counts the processors of a pretend machine: the result, the logical count and the core count.
-    static std::tuple<EProcessorCountResult, u32, u32> useMachine(u32 logical, u32 cores) {
+    // Counts the processors of a pretend machine; the counts land in the processor globals.
+    static EProcessorCountResult useMachine(u32 logical, u32 cores) {
         g_uFakeLogical = logical;
         g_uFakeCores = cores;
         g_ProcessorQuery = {[] { return g_uFakeLogical; }, [] { return g_uFakeCores; }};
-        return {countLogicalProcessors(), g_uLogicalProcessorCount, g_uProcessorCoreCount};
+        return countLogicalProcessors();
     }
     void TearDown() override {
         workerPoolShutdown();
@@ -83,9 +82,15 @@ protected:
 };
 
 TEST_F(WorkerPool, FourLogicalProcessorsOnTwoCoresGiveFourWorkersAndAFailedQueryOne) {
-    EXPECT_EQ(useMachine(0, 0), std::tuple(E_PROCESSORCOUNT_QUERY_FAILED, 1u, 1u));
-    EXPECT_EQ(useMachine(8, 0), std::tuple(E_PROCESSORCOUNT_OK, 8u, 1u));  // a core count of 0 becomes 1
-    EXPECT_EQ(useMachine(4, 2), std::tuple(E_PROCESSORCOUNT_OK, 4u, 2u));
+    EXPECT_EQ(useMachine(0, 0), E_PROCESSORCOUNT_QUERY_FAILED);
+    EXPECT_EQ(g_uLogicalProcessorCount, 1u);
+    EXPECT_EQ(g_uProcessorCoreCount, 1u);
+    EXPECT_EQ(useMachine(8, 0), E_PROCESSORCOUNT_OK);
+    EXPECT_EQ(g_uLogicalProcessorCount, 8u);
+    EXPECT_EQ(g_uProcessorCoreCount, 1u);  // a core count of 0 becomes 1
+    EXPECT_EQ(useMachine(4, 2), E_PROCESSORCOUNT_OK);
+    EXPECT_EQ(g_uLogicalProcessorCount, 4u);
+    EXPECT_EQ(g_uProcessorCoreCount, 2u);
 
     ASSERT_EQ(workerPoolInit(), 1);
     SGatedJobs jobs;
