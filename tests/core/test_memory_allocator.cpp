@@ -17,8 +17,8 @@ TEST(MemoryAllocator, AllocationsStayWithinTheBudgetAndAreCounted) {
     heap->init(g_heapMemory, 1000);
     void* a = heap->allocate(600);
     void* b = heap->allocateAligned(300, 256);
-    ASSERT_TRUE(a);
-    ASSERT_TRUE(b);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 256, 0u);
     std::memset(b, 0xCD, 300);
     // 100 bytes of the budget are left.
