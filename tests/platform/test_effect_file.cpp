@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -46,10 +45,19 @@ TEST(EffectFile, ParametersAnswerReflectionAndPassStatesHaveDefaults) {
     ASSERT_EQ(file.parameters.size(), 4u);
 
     const SEffectParameter &matrix = file.parameters[0], &offsets = file.parameters[1], &texture = file.parameters[3];
-    EXPECT_EQ(std::make_tuple(matrix.paramClass, matrix.rows, matrix.columns, matrix.elements), std::make_tuple(E_EFFECT_CLASS_MATRIX, 4u, 4u, 0u));
-    EXPECT_EQ(std::make_tuple(offsets.name, offsets.semantic, offsets.paramClass, offsets.type, offsets.columns, offsets.elements, offsets.line),
-              std::make_tuple(std::string("g_av2BlurOffsets"), std::string("GLOBAL"), E_EFFECT_CLASS_VECTOR, E_EFFECT_TYPE_FLOAT, 2u, 15u, 4u));
-    EXPECT_EQ(std::make_pair(texture.type, texture.semantic), std::make_pair(E_EFFECT_TYPE_TEXTURE, std::string()));
+    EXPECT_EQ(matrix.paramClass, E_EFFECT_CLASS_MATRIX);
+    EXPECT_EQ(matrix.rows, 4u);
+    EXPECT_EQ(matrix.columns, 4u);
+    EXPECT_EQ(matrix.elements, 0u);
+    EXPECT_EQ(offsets.name, std::string("g_av2BlurOffsets"));
+    EXPECT_EQ(offsets.semantic, std::string("GLOBAL"));
+    EXPECT_EQ(offsets.paramClass, E_EFFECT_CLASS_VECTOR);
+    EXPECT_EQ(offsets.type, E_EFFECT_TYPE_FLOAT);
+    EXPECT_EQ(offsets.columns, 2u);
+    EXPECT_EQ(offsets.elements, 15u);
+    EXPECT_EQ(offsets.line, 4u);
+    EXPECT_EQ(texture.type, E_EFFECT_TYPE_TEXTURE);
+    EXPECT_EQ(texture.semantic, std::string());
     ASSERT_EQ(texture.annotations.size(), 2u);
     EXPECT_EQ((std::vector<std::string>{texture.annotations[0].name, texture.annotations[0].value, texture.annotations[1].value}),
               (std::vector<std::string>{"Slot", "diffuse", "x y"}));
@@ -59,25 +67,31 @@ TEST(EffectFile, ParametersAnswerReflectionAndPassStatesHaveDefaults) {
               (std::vector<int>{0, 2, -1}));
 
     const SEffectPassState& b = file.pass;  // depth test by default
-    EXPECT_EQ(std::make_tuple(b.blend, b.depthTest, b.depthWrite, b.cull, b.address),
-              std::make_tuple(E_EFFECT_BLEND_ADDITIVE, true, false, E_EFFECT_CULL_NONE, E_EFFECT_ADDRESS_CLAMP));
+    EXPECT_EQ(b.blend, E_EFFECT_BLEND_ADDITIVE);
+    EXPECT_EQ(b.depthTest, true);
+    EXPECT_EQ(b.depthWrite, false);
+    EXPECT_EQ(b.cull, E_EFFECT_CULL_NONE);
+    EXPECT_EQ(b.address, E_EFFECT_ADDRESS_CLAMP);
     const SEffectFile plain = parseOrFail("velodrix-effect 1\n[vertex]\n[fragment]\n");
     const SEffectPassState& p = plain.pass;
-    EXPECT_EQ(std::make_tuple(p.blend, p.depthWrite, p.cull, p.address, plain.parameters.size()),
-              std::make_tuple(E_EFFECT_BLEND_NONE, true, E_EFFECT_CULL_CCW, E_EFFECT_ADDRESS_WRAP, size_t(0)));
+    EXPECT_EQ(p.blend, E_EFFECT_BLEND_NONE);
+    EXPECT_EQ(p.depthWrite, true);
+    EXPECT_EQ(p.cull, E_EFFECT_CULL_CCW);
+    EXPECT_EQ(p.address, E_EFFECT_ADDRESS_WRAP);
+    EXPECT_EQ(plain.parameters.size(), size_t(0));
 }
 
 TEST(EffectFile, StageSourcesDeclareTheParametersAndMapLinesBack) {
     const SEffectFile file = parseOrFail(BLUR_EFFECT);
     u32 prefix = 0;
-    EXPECT_EQ((std::pair{effectStageSource(file, E_EFFECT_STAGE_FRAGMENT, &prefix), prefix}),
-              std::pair(std::string("#version 330 core\n"
-                                    "uniform mat4 g_mWorldViewProj;\n"
-                                    "uniform vec2 g_av2BlurOffsets[15];\n"
-                                    "uniform vec4 g_v4Colour;\n"
-                                    "uniform sampler2D g_tDiffuse;\n"
-                                    "out vec4 colour;\n"
-                                    "void main() { colour = g_v4Colour; }\n"), 5u));
+    EXPECT_EQ(effectStageSource(file, E_EFFECT_STAGE_FRAGMENT, &prefix), std::string("#version 330 core\n"
+                                                                                     "uniform mat4 g_mWorldViewProj;\n"
+                                                                                     "uniform vec2 g_av2BlurOffsets[15];\n"
+                                                                                     "uniform vec4 g_v4Colour;\n"
+                                                                                     "uniform sampler2D g_tDiffuse;\n"
+                                                                                     "out vec4 colour;\n"
+                                                                                     "void main() { colour = g_v4Colour; }\n"));
+    EXPECT_EQ(prefix, 5u);
 
     // Vertex line 3 is a generated declaration, line 7 past the stage.
     EXPECT_EQ((std::vector<u32>{effectFileLineOfStageLine(file, E_EFFECT_STAGE_FRAGMENT, 7), effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 6),

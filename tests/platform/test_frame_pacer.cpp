@@ -44,8 +44,10 @@ TEST(FramePacer, ThirtyFastPresentsInARowShowTheSwapDoesNotWait) {
     for (u32 i = 0; i < FRAME_PACER_FAST_PRESENTS - 1; ++i) pacer.afterPresent(t += 2 * MS);
     EXPECT_TRUE(pacer.swapWaits());
     pacer.afterPresent(t += 2 * MS);
-    EXPECT_EQ(std::make_pair(pacer.swapWaits(), pacer.pacing()), std::make_pair(false, true));
-    EXPECT_EQ((std::pair{pacer.beforePresent(t), pacer.beforePresent(t + MS)}), std::pair(t, t + pacer.periodNs()));
+    EXPECT_EQ(pacer.swapWaits(), false);
+    EXPECT_EQ(pacer.pacing(), true);
+    EXPECT_EQ(pacer.beforePresent(t), t);
+    EXPECT_EQ(pacer.beforePresent(t + MS), t + pacer.periodNs());
 }
 
 }  // namespace

@@ -120,7 +120,8 @@ TEST_F(GfxDevice, ClearsTheBackBufferAndRenderTargetsAndResetsTheViewportOnTarge
     ASSERT_NE(target, nullptr);
     gfxSetViewport({2, 2, 4, 4, 0.0f, 1.0f});
     gfxSetRenderTarget(target, nullptr);
-    EXPECT_EQ(std::make_pair(gfxViewport().width, gfxViewport().height), std::make_pair(16u, 8u));
+    EXPECT_EQ(gfxViewport().width, 16u);
+    EXPECT_EQ(gfxViewport().height, 8u);
     gfxClear(E_GFX_CLEAR_TARGET, 0x80FF0000u, 1.0f, 0);
     EXPECT_EQ(readBack(target, 16, 8), Pixels(16 * 8, 0x80FF0000u));
 
@@ -130,7 +131,8 @@ TEST_F(GfxDevice, ClearsTheBackBufferAndRenderTargetsAndResetsTheViewportOnTarge
     EXPECT_EQ(at(readBack(target, 16, 8), {{0, 0}, {0, 2}}, 16), (Pixels{0xFF00FF00u, 0x80FF0000u}));
 
     gfxSetRenderTarget(nullptr, nullptr);
-    EXPECT_EQ(std::make_pair(gfxViewport().width, gfxViewport().height), std::make_pair(W, H));
+    EXPECT_EQ(gfxViewport().width, W);
+    EXPECT_EQ(gfxViewport().height, H);
     gfxReleaseTexture(target);
 }
 
@@ -194,7 +196,8 @@ TEST_F(GfxDevice, VertexColoursAreArgbWordsAndCullingNamesScreenWinding) {
 TEST_F(GfxDevice, ARenderTargetReadAsATextureKeepsItsTopRowAtVZero) {
     SGfxTexture* target = gfxCreateRenderTargetTexture(8, 8);
     SGfxDepthSurface* depth = gfxCreateDepthSurface(8, 8);
-    ASSERT_TRUE(target && depth);
+    ASSERT_NE(target, nullptr);
+    ASSERT_NE(depth, nullptr);
     gfxSetRenderTarget(target, depth);
     setMatrix(8, 8);
     gfxClear(E_GFX_CLEAR_TARGET | E_GFX_CLEAR_DEPTH, 0xFF0000FFu, 1.0f, 0);
@@ -216,12 +219,14 @@ TEST_F(GfxDevice, DynamicBuffersDrawWhatTheirDiscardLocksWroteFarIntoTheBuffer) 
     constexpr u32 kVertices = 8192, kIndices = 65536, kFar = kVertices - 4, kFarIndex = kIndices - 6;
     SGfxVertexBuffer* vertices = gfxCreateVertexBuffer(kVertices * sizeof(SVertex));
     SGfxIndexBuffer* indices = gfxCreateIndexBuffer(kIndices * sizeof(u32), E_GFX_INDEX_32);
-    ASSERT_TRUE(vertices && indices);
+    ASSERT_NE(vertices, nullptr);
+    ASSERT_NE(indices, nullptr);
     EXPECT_EQ(gfxLockVertexBuffer(vertices, 0, (kVertices + 1) * sizeof(SVertex), E_GFX_LOCK_DISCARD), nullptr) << "out of range";
     for (u32 colour : {0xFFFF0000u, 0xFF0000FFu}) {
         auto* v = static_cast<SVertex*>(gfxLockVertexBuffer(vertices, 0, 0, E_GFX_LOCK_DISCARD));
         auto* i = static_cast<u32*>(gfxLockIndexBuffer(indices, 0, 0, E_GFX_LOCK_DISCARD));
-        ASSERT_TRUE(v && i);
+        ASSERT_NE(v, nullptr);
+        ASSERT_NE(i, nullptr);
         for (u32 base : {0u, kFar}) {
             const f32 x = base ? 16.0f : 0.0f;
             for (u32 k = 0; k < 4; ++k) v[base + k] = {x + (k & 1 ? 7.5f : -0.5f), k & 2 ? 7.5f : -0.5f, 0.5f, colour, 0, 0, 0, 0, 0};
@@ -245,7 +250,8 @@ TEST_F(GfxDevice, ProgramErrorsComeBackWithTheCompilerLog) {
     char log[2048] = {};
     const char* broken = "#version 330 core\nvoid main() {\n    gl_Position = undefinedThing;\n}\n";
     EXPECT_EQ(gfxCreateProgram(broken, kFragmentStage, log, sizeof log), nullptr);
-    EXPECT_TRUE(std::strstr(log, "vertex stage") && std::strstr(log, "undefinedThing")) << log;
+    EXPECT_TRUE(std::strstr(log, "vertex stage")) << log;
+    EXPECT_TRUE(std::strstr(log, "undefinedThing")) << log;
     EXPECT_EQ(gfxCreateProgram("void main() {}\n", kFragmentStage, log, sizeof log), nullptr) << "no #version line";
 
     SGfxUniformInfo uniforms[8];

@@ -98,9 +98,11 @@ TEST_P(MediaAudioReaderLossy, DecodesToTheReportedLength) {
     const SDecoded decoded = decodeFile(path, c.wanted);
     ASSERT_EQ(decoded.error, E_MEDIAERR_NONE) << mediaReaderErrorText(decoded.error);
     const SMediaAudioFormat& f = decoded.format;
-    EXPECT_EQ(std::tuple(f.sampleRate, f.channels, f.bitsPerSample, f.bytesPerBuffer, f.lengthMeasured),
-              std::tuple(c.rate, c.channels, c.wanted == E_MEDIASAMPLE_S16 ? 16u : 32u,
-                         MEDIA_AUDIO_BUFFER_FRAMES * f.bytesPerFrame, true));
+    EXPECT_EQ(f.sampleRate, c.rate);
+    EXPECT_EQ(f.channels, c.channels);
+    EXPECT_EQ(f.bitsPerSample, c.wanted == E_MEDIASAMPLE_S16 ? 16u : 32u);
+    EXPECT_EQ(f.bytesPerBuffer, MEDIA_AUDIO_BUFFER_FRAMES * f.bytesPerFrame);
+    EXPECT_EQ(f.lengthMeasured, true);
     EXPECT_NEAR(f64(decoded.frames), 2.0 * c.rate, f64(c.sourceTolerance));
     EXPECT_LE(decoded.frames, decoded.format.totalFrames);
     EXPECT_GE(decoded.frames + c.reportTolerance, decoded.format.totalFrames);
@@ -158,8 +160,9 @@ TEST_F(MediaAudioReaderFiles, WavReadsBackSampleExactInBothForms) {
     const std::string path =
         m_folder.write("exact.wav", test_support::wavImage(1, 2, 22050, 16, test_support::pcm16Bytes(samples)));
     const SDecoded asInteger = decodeFile(path, E_MEDIASAMPLE_S16);
-    EXPECT_EQ(std::tuple(asInteger.error, asInteger.raw16, asInteger.format.totalFrames),
-              std::tuple(E_MEDIAERR_NONE, samples, 22050u));
+    EXPECT_EQ(asInteger.error, E_MEDIAERR_NONE);
+    EXPECT_EQ(asInteger.raw16, samples);
+    EXPECT_EQ(asInteger.format.totalFrames, 22050u);
     std::vector<f32> scaled(samples.begin(), samples.end());
     for (f32& value : scaled) value /= 32768.0f;
     EXPECT_EQ(decodeFile(path, E_MEDIASAMPLE_F32).samples, scaled);
@@ -190,9 +193,12 @@ TEST_F(MediaAudioReaderFiles, FloatOutputIsClampedAndTagsAreRead) {
     ClMediaAudioReader reader;
     ASSERT_EQ(reader.open(widePath(path).c_str(), E_MEDIASAMPLE_S16), E_MEDIAERR_NONE);
     std::u16string title, artist, album;
-    EXPECT_EQ(std::tuple(reader.getTag(E_MEDIATAG_TITLE, &title), reader.getTag(E_MEDIATAG_ARTIST, &artist),
-                         reader.getTag(E_MEDIATAG_ALBUM, &album)), std::tuple(true, true, true));
-    EXPECT_EQ(std::tuple(title, artist, album), std::tuple(u"\u00c9t\u00e9", u"Ann", u"Disc"));
+    EXPECT_EQ(reader.getTag(E_MEDIATAG_TITLE, &title), true);
+    EXPECT_EQ(reader.getTag(E_MEDIATAG_ARTIST, &artist), true);
+    EXPECT_EQ(reader.getTag(E_MEDIATAG_ALBUM, &album), true);
+    EXPECT_EQ(title, u"\u00c9t\u00e9");
+    EXPECT_EQ(artist, u"Ann");
+    EXPECT_EQ(album, u"Disc");
 }
 
 TEST_F(MediaAudioReaderFiles, WrongEmptyMissingAndSoundlessFilesFailAtOpen) {

@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -57,18 +56,24 @@ TEST(MediaVideoReader, DecodesEveryPictureAndTheSoundAgainAfterARewind) {
     ClMediaVideoReader reader;
     ASSERT_EQ(E_MEDIAERR_NONE, reader.open(test_support::widePath(path).c_str()));
     const SMediaVideoFormat format = reader.format();
-    EXPECT_EQ(std::tuple(format.hasVideo, format.hasAudio, format.width, format.height, format.sampleRate),
-              std::tuple(true, true, 64u, 48u, 22050u));
+    EXPECT_EQ(format.hasVideo, true);
+    EXPECT_EQ(format.hasAudio, true);
+    EXPECT_EQ(format.width, 64u);
+    EXPECT_EQ(format.height, 48u);
+    EXPECT_EQ(format.sampleRate, 22050u);
     const SCounts first = readAll(reader);
-    EXPECT_EQ(std::pair(first.pictures, first.timesRise), std::pair(10u, true));
+    EXPECT_EQ(first.pictures, 10u);
+    EXPECT_EQ(first.timesRise, true);
     EXPECT_NEAR(0.9, first.lastTime, 1e-6);
     EXPECT_NEAR(22050.0, f64(first.soundFrames), 2048.0);  // the encoder's priming and padding
     EXPECT_NEAR(0xFE, first.firstPixel[0], 4);  // red, within the codec's rounding
-    EXPECT_EQ(std::pair(first.firstPixel[1] < 4, int(first.firstPixel[3])), std::pair(true, 0xFF));
+    EXPECT_LT(first.firstPixel[1], 4);
+    EXPECT_EQ(int(first.firstPixel[3]), 0xFF);
 
     ASSERT_TRUE(reader.rewind());
     const SCounts second = readAll(reader);
-    EXPECT_EQ(std::pair(second.pictures, second.soundFrames), std::pair(first.pictures, first.soundFrames));
+    EXPECT_EQ(second.pictures, first.pictures);
+    EXPECT_EQ(second.soundFrames, first.soundFrames);
 }
 
 TEST(MediaVideoReader, MissingAndForeignFilesDoNotOpen) {

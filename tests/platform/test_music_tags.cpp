@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <string>
-#include <tuple>
 
 namespace {
 
@@ -22,7 +21,9 @@ TEST(MusicTags, ReadFromAFileTheEncoderTaggedAndAbsentOtherwise) {
     ASSERT_EQ(std::system(command.c_str()), 0);
     SMusicTags tags;
     ASSERT_TRUE(readMusicTags(test_support::widePath(flac).c_str(), &tags));
-    EXPECT_EQ(std::tuple(tags.title, tags.artist, tags.album), std::tuple(u"Caf\u00e9 Song", u"Ann", u""));
+    EXPECT_EQ(tags.title, u"Caf\u00e9 Song");
+    EXPECT_EQ(tags.artist, u"Ann");
+    EXPECT_EQ(tags.album, u"");
     EXPECT_FALSE(readMusicTags(test_support::widePath(folder.file("missing.flac")).c_str(), &tags));
     EXPECT_EQ(tags.title, u"");
 }

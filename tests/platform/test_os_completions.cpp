@@ -9,7 +9,6 @@
 #include <atomic>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -45,19 +44,25 @@ TEST(OverlappedRead, CompletesOnlyInsideTheIssuingThreadsAlertableWaitAndReports
     std::thread([] { osSleepEx(0, true); }).join();
     EXPECT_EQ(record.calls, 0);
     EXPECT_EQ(osSleepEx(0, true), E_OSWAIT_IO_COMPLETION);
-    EXPECT_EQ(std::tuple(record.calls, record.error, record.bytes, record.ranOn, std::string(buffer, 4)),
-              std::tuple(1, 0u, 4u, std::this_thread::get_id(), "2345"));
+    EXPECT_EQ(record.calls, 1);
+    EXPECT_EQ(record.error, 0u);
+    EXPECT_EQ(record.bytes, 4u);
+    EXPECT_EQ(record.ranOn, std::this_thread::get_id());
+    EXPECT_EQ(std::string(buffer, 4), "2345");
     EXPECT_EQ(osSleepEx(0, true), E_OSWAIT_TIMEOUT) << "a completion ran twice";
 
     SReadRecord pastEnd;
     ASSERT_TRUE(startRead(handle, 100, buffer, sizeof buffer, &pastEnd));
     osSleepEx(0, true);
-    EXPECT_EQ(std::tuple(pastEnd.calls, pastEnd.error, pastEnd.bytes), std::tuple(1, u32(E_OSERR_HANDLE_EOF), 0u));
+    EXPECT_EQ(pastEnd.calls, 1);
+    EXPECT_EQ(pastEnd.error, u32(E_OSERR_HANDLE_EOF));
+    EXPECT_EQ(pastEnd.bytes, 0u);
     osFileClose(handle);
 
     SReadRecord noFile;
-    EXPECT_EQ((std::tuple{startRead(nullptr, 0, buffer, 4, &noFile), osSleepEx(0, true), noFile.calls}),
-              std::tuple(false, E_OSWAIT_TIMEOUT, 0));
+    EXPECT_EQ(startRead(nullptr, 0, buffer, 4, &noFile), false);
+    EXPECT_EQ(osSleepEx(0, true), E_OSWAIT_TIMEOUT);
+    EXPECT_EQ(noFile.calls, 0);
 }
 
 void countCompletion(void* context) { static_cast<std::atomic<int>*>(context)->fetch_add(1); }

@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -24,7 +23,8 @@ protected:
     void writeFile(const std::string& relative, const std::string& contents) {
         SOsFile* file = osFileOpen((m_root + "/" + relative).c_str(), E_OSFILE_WRITE_CREATE);
         uint32_t written = 0;
-        ASSERT_TRUE(file && osFileWrite(file, contents.data(), uint32_t(contents.size()), &written));
+        ASSERT_NE(file, nullptr);
+        ASSERT_TRUE(osFileWrite(file, contents.data(), uint32_t(contents.size()), &written));
         EXPECT_TRUE(osFileClose(file));
     }
 
@@ -72,13 +72,15 @@ TEST_F(TempDirectory, BackslashPathsReachTheRightFileAndMissingFilesAndFoldersFa
     EXPECT_EQ((std::vector{readText(gamePath), readText(missing), readText(m_root)}),
               (std::vector<std::string>{"hello", "error 2", "error 5"}));
     // A folder is not a file.
-    EXPECT_EQ(std::tuple(osFileExists(gamePath.c_str()), osFileExists(missing.c_str()), osFileExists(m_root.c_str())),
-              std::tuple(true, false, false));
+    EXPECT_EQ(osFileExists(gamePath.c_str()), true);
+    EXPECT_EQ(osFileExists(missing.c_str()), false);
+    EXPECT_EQ(osFileExists(m_root.c_str()), false);
 
     SOsFile* file = osFileOpen(gamePath.c_str(), E_OSFILE_READ_EXISTING);
     char buffer[3];
     uint32_t got = 0;
-    EXPECT_EQ((std::pair{osFileReadAt(file, 1, buffer, 3, &got), std::string(buffer, got)}), std::pair(true, std::string("ell")));
+    EXPECT_EQ(osFileReadAt(file, 1, buffer, 3, &got), true);
+    EXPECT_EQ(std::string(buffer, got), std::string("ell"));
     osFileClose(file);
 }
 
@@ -128,7 +130,8 @@ TEST_F(TempDirectory, RenameReplacesAnExistingFileAndAMissingSourceLeavesTheTarg
 TEST(TextConversion, RoundTripsAndRejectsInvalidUtf8) {
     const std::u16string wide = u"Caf\u00e9 \u266B \U0001F3B5";
     std::u16string back;
-    EXPECT_EQ((std::pair{osUtf8ToWide(osWideToUtf8(wide.c_str()).c_str(), &back), back}), std::pair(true, wide));
+    EXPECT_EQ(osUtf8ToWide(osWideToUtf8(wide.c_str()).c_str(), &back), true);
+    EXPECT_EQ(back, wide);
 
     for (const char* bad : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
         EXPECT_FALSE(osUtf8ToWide(bad, &back)) << bad;
@@ -242,7 +245,9 @@ TEST(Time, CivilDatesAndCounters) {
     osDateTimeFromUnixSeconds(1772841600, &date);  // 2026-03-07 00:00:00 UTC
     EXPECT_EQ(date.dayOfWeek, 6);
     osDateTimeFromUnixSeconds(951782400 + 86399, &date);  // 2000-02-29 23:59:59
-    EXPECT_EQ(std::tuple(date.month, date.day, date.second), std::tuple(2, 29, 59));
+    EXPECT_EQ(date.month, 2);
+    EXPECT_EQ(date.day, 29);
+    EXPECT_EQ(date.second, 59);
     const uint64_t before = osPerformanceCounter();
     osSleep(2);
     EXPECT_GT(osPerformanceCounter(), before);

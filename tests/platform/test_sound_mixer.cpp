@@ -153,8 +153,10 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLength) {
     for (f32& level : expected) level /= 32768.0f;
     ClSound sound = userStream(&source, 2, frames * 4, 1000);
     ClChannel channel = play(sound);
-    EXPECT_EQ((std::pair{mix(frames - 1), playing(channel)}), std::pair(Floats(expected.begin(), expected.end() - 2), true));
-    EXPECT_EQ((std::pair{mix(1), playing(channel)}), std::pair(Floats(expected.end() - 2, expected.end()), false));
+    EXPECT_EQ(mix(frames - 1), Floats(expected.begin(), expected.end() - 2));
+    EXPECT_EQ(playing(channel), true);
+    EXPECT_EQ(mix(1), Floats(expected.end() - 2, expected.end()));
+    EXPECT_EQ(playing(channel), false);
     EXPECT_EQ(mix(256), Floats(512, 0.0f));
     sound.release();  // before its source goes
 
@@ -163,7 +165,9 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLength) {
     source.next = 0;
     channel = play(sound = userStream(&source, 2, 0, 512));
     const Floats out = mix(4096);
-    EXPECT_EQ(std::tuple(playing(channel), out[2 * 2999] != 0.0f, out[2 * 4095]), std::tuple(false, true, 0.0f));
+    EXPECT_EQ(playing(channel), false);
+    EXPECT_NE(out[2 * 2999], 0.0f);
+    EXPECT_EQ(out[2 * 4095], 0.0f);
     sound.release();
 }
 
@@ -185,11 +189,14 @@ TEST_F(SoundMixer, PositionFollowsMixedFramesWithinAMillisecond) {
 
 TEST_F(SoundMixer, PausedChannelHoldsItsPositionAndIsSilent) {
     ClChannel channel = play(monoSound(sine(48000, 440.0, 48000, 0.5)), true);
-    EXPECT_EQ((std::pair{mix(2048), position(channel, E_SOUNDTIMEUNIT_PCM)}), std::pair(Floats(4096, 0.0f), 0u));
+    EXPECT_EQ(mix(2048), Floats(4096, 0.0f));
+    EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 0u);
     channel.setPaused(false);
     mix(4800);
     channel.setPaused(true);
-    EXPECT_EQ((std::tuple{mix(9600), position(channel, E_SOUNDTIMEUNIT_MS), playing(channel)}), std::tuple(Floats(19200, 0.0f), 100u, true));
+    EXPECT_EQ(mix(9600), Floats(19200, 0.0f));
+    EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_MS), 100u);
+    EXPECT_EQ(playing(channel), true);
     channel.setPaused(false);
     mix(4800);
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_MS), 200u);
@@ -284,7 +291,8 @@ TEST_F(SoundMixer, StaleHandlesAnswerAnErrorAndTouchNothing) {
     EXPECT_EQ(m_system.playSound(sound, false, &extra), E_SOUND_ERR_CHANNEL_ALLOC);
     EXPECT_EQ(first.setVolume(0.0f), E_SOUND_ERR_INVALID_HANDLE);
     u32 where = 1;
-    EXPECT_EQ((std::pair{first.getPosition(&where, E_SOUNDTIMEUNIT_MS), where}), std::pair(E_SOUND_ERR_INVALID_HANDLE, 0u));
+    EXPECT_EQ(first.getPosition(&where, E_SOUNDTIMEUNIT_MS), E_SOUND_ERR_INVALID_HANDLE);
+    EXPECT_EQ(where, 0u);
     Floats volumes(all.size(), 0.0f);
     for (size_t i = 0; i < all.size(); ++i) all[i].getVolume(&volumes[i]);
     EXPECT_EQ(volumes, Floats(all.size(), 1.0f));
@@ -312,7 +320,9 @@ TEST_F(SoundMixer, EveryPcmFormatConvertsToTheSameLevels) {
         ClChannel channel = play(sound, false, -1.0f);
         EXPECT_EQ(mix(4), (Floats{-0.5f, 0, 0, 0, 0.5f, 0, 0, 0}));
         u32 length = 0;
-        EXPECT_EQ((std::tuple{sound.getLength(&length, E_SOUNDTIMEUNIT_PCM), length, playing(channel)}), std::tuple(E_SOUND_OK, 3u, false));
+        EXPECT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_PCM), E_SOUND_OK);
+        EXPECT_EQ(length, 3u);
+        EXPECT_EQ(playing(channel), false);
         sound.release();
     }
 }
