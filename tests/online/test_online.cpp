@@ -21,7 +21,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <tuple>
 #include <vector>
 
 using namespace test_support;
@@ -99,8 +98,9 @@ TEST_F(Online, WithoutAnAddressTheClientStaysIdleAndSaysSoOnce) {
     medalQueueStartup();
 
     const bool started = leaderboardWorkerStart();
-    EXPECT_EQ(std::tuple(started, leaderboardWorkerStart(), leaderboardSubmit("score", SDone::record, nullptr)),
-              std::tuple(false, false, false));
+    EXPECT_EQ(started, false);
+    EXPECT_EQ(leaderboardWorkerStart(), false);
+    EXPECT_EQ(leaderboardSubmit("score", SDone::record, nullptr), false);
     awardMedal(3);
     medalQueueTick();
     leaderboardTick();
@@ -115,9 +115,9 @@ TEST_F(Online, WithoutANetworkEachRequestFailsOnceInOrder) {
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(leaderboardSubmit("score", SDone::record, &done));
     settle(false);
 
-    EXPECT_EQ((std::tuple{done.statuses, log(), leaderboardIsActive()}),
-              std::tuple(std::vector<ELeaderboardStatus>(3, E_LEADERBOARD_NO_NETWORK),
-                         "leaderboard: no network client is installed; requests to 192.0.2.1 fail\n", false));
+    EXPECT_EQ(done.statuses, std::vector<ELeaderboardStatus>(3, E_LEADERBOARD_NO_NETWORK));
+    EXPECT_EQ(log(), "leaderboard: no network client is installed; requests to 192.0.2.1 fail\n");
+    EXPECT_EQ(leaderboardIsActive(), false);
 }
 
 TEST_F(Online, StopJoinsTheWorkerAndCompletesEveryRequestOnce) {
@@ -132,7 +132,9 @@ TEST_F(Online, StopJoinsTheWorkerAndCompletesEveryRequestOnce) {
     std::vector<ELeaderboardStatus> expected(3, E_LEADERBOARD_CANCELLED);
     std::fill_n(expected.begin(), std::count(m_transport.bodies.begin(), m_transport.bodies.end(), "score"), E_LEADERBOARD_OK);
     EXPECT_EQ(done.statuses, expected);
-    EXPECT_FALSE(leaderboardIsActive() || leaderboardIsBusy() || leaderboardSubmit("score", SDone::record, &done));
+    EXPECT_FALSE(leaderboardIsActive());
+    EXPECT_FALSE(leaderboardIsBusy());
+    EXPECT_FALSE(leaderboardSubmit("score", SDone::record, &done));
 }
 
 TEST_F(Online, MedalsAreSentOnceEachInTheOrderEarned) {
@@ -152,7 +154,8 @@ TEST_F(Online, MedalsAreSentOnceEachInTheOrderEarned) {
 
     EXPECT_EQ(m_transport.bodies,
               (std::vector<std::string>{"", "AwardMedal user=MONKEY id=5", "AwardMedal user=MONKEY id=3"}));
-    EXPECT_EQ(std::pair(awardedMedals(), pendingMedalCount()), std::pair((u64(1) << 5) | (u64(1) << 3), 0u));
+    EXPECT_EQ(awardedMedals(), (u64(1) << 5) | (u64(1) << 3));
+    EXPECT_EQ(pendingMedalCount(), 0u);
 }
 
 TEST_F(Online, ARefusedMedalStaysQueued) {
@@ -166,8 +169,8 @@ TEST_F(Online, ARefusedMedalStaysQueued) {
     medalQueueTick();
     settle(false);
 
-    EXPECT_EQ(std::pair(m_transport.bodies, pendingMedalCount()),
-              std::pair(std::vector<std::string>{"", "AwardMedal user=ace id=12"}, 1u));
+    EXPECT_EQ(m_transport.bodies, (std::vector<std::string>{"", "AwardMedal user=ace id=12"}));
+    EXPECT_EQ(pendingMedalCount(), 1u);
 }
 
 // Over HTTP, the worker's start fetches the service's page once, by GET.
