@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -53,10 +52,16 @@ TEST(SoundBankWriter, CueListBecomesDefinitions) {
     ASSERT_EQ(bank.cues.size(), 1u);
     const SSoundDefinition& d = bank.cues[0].definition;
     // Weights are scaled to add up to 1.
-    EXPECT_EQ(std::tuple(d.nameHash, d.weights[0], d.timelineFlags[1], d.volume.low, d.pan.fixed, d.stream),
-              std::tuple(crc32TextNoCase("PlayerImpact"), 0.75f, 1u, 0.5f, -0.5f, 1u));
-    ASSERT_EQ(std::pair(d.scaleCount, d.inputMixCount), std::pair(2u, 2u));
-    EXPECT_EQ(std::pair(d.scaleSlots[1], d.inputMix[1].scaleSlots[0]), std::pair(7u, 3u));
+    EXPECT_EQ(d.nameHash, crc32TextNoCase("PlayerImpact"));
+    EXPECT_EQ(d.weights[0], 0.75f);
+    EXPECT_EQ(d.timelineFlags[1], 1u);
+    EXPECT_EQ(d.volume.low, 0.5f);
+    EXPECT_EQ(d.pan.fixed, -0.5f);
+    EXPECT_EQ(d.stream, 1u);
+    ASSERT_EQ(d.scaleCount, 2u);
+    ASSERT_EQ(d.inputMixCount, 2u);
+    EXPECT_EQ(d.scaleSlots[1], 7u);
+    EXPECT_EQ(d.inputMix[1].scaleSlots[0], 3u);
     ASSERT_EQ(bank.timelines.size(), 1u);
     EXPECT_EQ(bank.timelines[0].tracks[0].times.size(), 4u);
 }
@@ -89,9 +94,9 @@ TEST(SoundBankWriter, SamplesAreMeasuredAndTheBankReadsBack) {
     SSoundBankImage parsed;
     ASSERT_EQ(soundBankParse(image.data(), image.size(), &parsed), E_SOUNDDATA_OK);
     ASSERT_EQ(parsed.definitions.size(), 2u);
-    EXPECT_EQ(std::tuple(parsed.definitions[0].lengths[0], parsed.definitions[1].lengths[0],
-                         parsed.definitions[1].defaultFrequencies[0]),
-              std::tuple(0.5f, 0.5f, 22050.0f));
+    EXPECT_EQ(parsed.definitions[0].lengths[0], 0.5f);
+    EXPECT_EQ(parsed.definitions[1].lengths[0], 0.5f);
+    EXPECT_EQ(parsed.definitions[1].defaultFrequencies[0], 22050.0f);
 
     f32 seconds, frequency;
     EXPECT_FALSE(soundSampleMeasureWav(folder.write("c.wav", "not a wave"), &seconds, &frequency, &error));
