@@ -96,7 +96,7 @@ const SPickupDrop& sessionPickupTableAt(u32 index) {
 u32 liveSessionPickupCount() { return s_uLiveCount; }
 
 void collectAllPickups() {
-    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* ship = playerShip(0);
     if (!ship || !isWorldReady()) return;
     const ClVec4 at = ship->getWorldPosition();
     for (u32 i = entityListCount(E_LIST_LIVE); i-- > 0;) {

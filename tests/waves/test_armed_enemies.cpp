@@ -42,7 +42,7 @@ protected:
         g_fSongTime = 0.0f;
     }
     void TearDown() override {
-        g_aPlayerState[0].ship = nullptr;
+        setPlayerShip(0, nullptr);
         closeBossStage();
         m_programs.clear();
         wavesShutdown();

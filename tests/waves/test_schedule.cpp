@@ -225,9 +225,9 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
     // Without a ship nothing is collected; with one everything is, and goes.
     collectAllPickups();
     const f32 withoutShip = g_aPlayerState[0].invincibilityTime;
-    g_aPlayerState[0].ship = waveMemberAt(0).entity;
+    setPlayerShip(0, waveMemberAt(0).entity);
     collectAllPickups();
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     EXPECT_EQ(std::make_pair(withoutShip, g_aPlayerState[0].invincibilityTime), std::make_pair(0.0f, 5.0f));
     step();
     step();
@@ -264,9 +264,9 @@ TEST_F(WaveWorldTest, ScorePickupsLeftInTheArenaAreScoredWhenAllAreCollected) {
     spawnInspirationPickups(world_test::positionOf(member), 40, 0, 0);
     ASSERT_GT(liveInspirationPickupCount(), 0u);
     const s32 before = shownScore(g_aPlayerState[0]);
-    g_aPlayerState[0].ship = member;
+    setPlayerShip(0, member);
     collectAllPickups();
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     EXPECT_EQ(shownScore(g_aPlayerState[0]) - before, 40);
 }
 

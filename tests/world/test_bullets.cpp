@@ -134,7 +134,7 @@ TEST_F(BulletTest, TheEnemyGunGrowsInsideTheArenaCarriesItsBulletAndFiresOnceAtT
     stepWorld();
     EXPECT_EQ(std::make_pair(positionOf(shot).x, positionOf(shot).z), std::make_pair(120.0f, 105.0f)) << "it rides on the gun";
 
-    g_aPlayerState[0].ship = enemy(ClVec3(120.0f, 0.0f, 205.0f), false, 1);
+    setPlayerShip(0, enemy(ClVec3(120.0f, 0.0f, 205.0f), false, 1));
     const int frames = playUntilFired(gun);
     EXPECT_EQ(gun->heldBullet, nullptr);
     EXPECT_LE(frames, 14) << "its satellites close in within a fifth of a second";
@@ -143,7 +143,7 @@ TEST_F(BulletTest, TheEnemyGunGrowsInsideTheArenaCarriesItsBulletAndFiresOnceAtT
     EXPECT_EQ(positionOf(shot).z, 115.0f) << "toward the ship, 10 a frame";
     for (int i = 0; i < 300; ++i) stepWorld();
     EXPECT_EQ(enemyShots(), 0u) << "one bullet per activation, gone beyond the far limit";
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
 }
 
 TEST_F(BulletTest, WithoutAShipOrWithItsEnemyGoneTheHeldBulletIsDestroyed) {

@@ -299,7 +299,7 @@ TEST_F(ArmTest, TheGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithinItsCone
     playSong(0.75f);
     EXPECT_NEAR((tip() - positionOf(brute) - toward).length(), 0.0f, 1e-3f) << "on the rest axis the target stays";
 
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     arm->swingState = E_ARM_ARMED;
     arm->strikeTime = 0.0f;
     playSong(STEP);
@@ -329,11 +329,11 @@ TEST_F(EnemiesTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
     stepWorld(STEP);
     EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 2u);
 
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
     for (u32 i = 0; i < 60; ++i) stepWorld(STEP);
     EXPECT_TRUE(liveCount(E_PROGRAM_ENEMY_SHOT) == shots && gun->fireTimer <= 0.0f) << "holds its fire, due at once";
-    g_aPlayerState[0].ship = ship;
+    setPlayerShip(0, ship);
     stepWorld(STEP);
     EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1) << "fires at once when the ship is back";
 

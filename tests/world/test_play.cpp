@@ -103,7 +103,7 @@ protected:
     // Player 0 gets a ship of one empty node.
     void giveShip() {
         m_shipProgram.reset(oneNodeProgram(E_PROGRAM_PLAYER));
-        g_aPlayerState[0].ship = world_test::buildEntity(m_shipProgram.get());
+        setPlayerShip(0, world_test::buildEntity(m_shipProgram.get()));
     }
     // Player 0's ship spawned through the ship builder, as at the start of play.
     static SPlayerState& spawnAnchoredShip() {
@@ -325,36 +325,36 @@ TEST_F(PlayTest, ScorePickupsShareOnePopupAndTakeNoneWithoutAShip) {
 
 TEST_F(PlayTest, DeadShipRespawnsOnTheFrameItsCountdownReachesZero) {
     SPlayerState& player = spawnAnchoredShip();
-    ASSERT_NE(player.ship, nullptr);
-    EXPECT_EQ(std::make_tuple(player.anchorCount, player.ship->timer, player.invincibilityTime),
+    ASSERT_NE(playerShip(0), nullptr);
+    EXPECT_EQ(std::make_tuple(player.anchorCount, playerShip(0)->timer, player.invincibilityTime),
               std::make_tuple(1, SPAWN_GRACE_SECONDS, 0.0f));
-    const ClVec4 start = player.ship->getWorldPosition();
+    const ClVec4 start = playerShip(0)->getWorldPosition();
     EXPECT_EQ(std::make_pair(start.x, start.z), std::make_pair(162.5f, 242.775f));
 
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);
-    player.ship->destroy();
+    playerShip(0)->destroy();
     runFrame();
-    EXPECT_EQ(player.ship, nullptr);
+    EXPECT_EQ(playerShip(0), nullptr);
     EXPECT_EQ(std::make_pair(player.deaths, player.respawnCountdown), std::make_pair(1, 4.0f));
     // 240 steps of 1/60 s in f32 leave a sliver of the 4 s; the 241st reaches below 0.
     for (int frame = 1; frame < 241; ++frame) runFrame();
-    EXPECT_EQ(player.ship, nullptr);
+    EXPECT_EQ(playerShip(0), nullptr);
     runFrame();
-    ASSERT_NE(player.ship, nullptr);
+    ASSERT_NE(playerShip(0), nullptr);
     EXPECT_EQ(std::make_pair(player.respawnCountdown, usedEntityCount()), std::make_pair(0.0f, 1u));
 
     g_iPlayerRammed = 1;
     runFrame();
-    EXPECT_EQ(std::make_pair(player.ship->timer, g_iPlayerRammed), std::make_pair(RAM_GRACE_SECONDS, 0));
+    EXPECT_EQ(std::make_pair(playerShip(0)->timer, g_iPlayerRammed), std::make_pair(RAM_GRACE_SECONDS, 0));
 }
 
 TEST_F(PlayTest, InvincibleShipHasNoSpawnGraceAndEndlessRamGrace) {
     configSetValue("PLAYER_INVINCIBLE", "1");
     SPlayerState& player = spawnAnchoredShip();
-    EXPECT_EQ(std::make_pair(player.ship->timer, player.invincibilityTime), std::make_pair(0.0f, FLT_MAX));
+    EXPECT_EQ(std::make_pair(playerShip(0)->timer, player.invincibilityTime), std::make_pair(0.0f, FLT_MAX));
     g_iPlayerRammed = 1;
     runFrame();
-    EXPECT_EQ(player.ship->timer, FLT_MAX);
+    EXPECT_EQ(playerShip(0)->timer, FLT_MAX);
 }
 
 TEST_F(PlayTest, ShipSpawnedWhileTheBossArrivesFliesToItsMeetingPoint) {
@@ -370,14 +370,14 @@ TEST_F(PlayTest, ShipSpawnedWhileTheBossArrivesFliesToItsMeetingPoint) {
     for (s32 phase : {E_BOSSPHASE_WAITING, E_BOSSPHASE_ARRIVED}) {
         g_BossEncounter.phase = phase;
         spawnPlayerShip(0, 1);
-        ClEntity* ship = g_aPlayerState[0].ship;
+        ClEntity* ship = playerShip(0);
         const ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(ship);
         moves.emplace_back(ctrl->scriptedMove, ctrl->moveTween.to.x, ctrl->moveTween.to.z, ship->timer);
         freeEntity(ship);
     }
     EXPECT_EQ(moves[0], std::make_tuple(0u, 0.0f, 0.0f, 0.0f));
     EXPECT_EQ(moves[1], std::make_tuple(1u, 100.0f, 60.0f, 2.0f)) << "grace even for an invincible ship";
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     g_BossEncounter.entity = nullptr;
     freeEntity(boss);
 }

@@ -58,7 +58,7 @@ const SBossEncounterHooks* s_pHooks = nullptr;
 
 bool playerInvincible() { return configGetInt("PLAYER_INVINCIBLE") >= 1; }
 
-ClEntity* firstShip() { return g_aPlayerState[0].ship; }
+ClEntity* firstShip() { return playerShip(0); }
 
 void setShipGrace(f32 seconds) {
     if (ClEntity* ship = firstShip()) ship->timer = playerInvincible() ? FLT_MAX : seconds;

@@ -102,7 +102,7 @@ void ClProcessor_EnemyGun::fire() {
     ClEntity* bullet = heldBullet;
     bulletProcessorOf(bullet)->moving = 1;
     playCue("SmallEnemyWeaponFire");
-    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* ship = playerShip(0);
     letGo();
     if (!ship) {
         if (bullet->state != E_ENTITY_DESTROYED) bullet->destroy();
