@@ -142,7 +142,7 @@ ClGameModeActionZuno::ClGameModeActionZuno() {
     m_tipName[0] = 0;
 }
 
-bool ClGameModeActionZuno::isBossGame() const { return g_BossEncounter.entity != nullptr; }
+bool ClGameModeActionZuno::isBossGame() const { return bossEntity() != nullptr; }
 
 void ClGameModeActionZuno::setPauseFlagsForCamera() {
     g_CameraWorldInputs.pauseFlags[0] = m_paused;

@@ -91,7 +91,9 @@ protected:
         g_BossEncounter.boss = s32(boss);
         g_BossEncounter.subBoss = s32(subBoss);
         g_BossEncounter.valuePool = 3600.0f;
-        return g_pCurrentBossEntity = awaitBoss(m_programs.back().get(), generator->getName(), ARRIVAL);
+        ClEntity* arrived = awaitBoss(m_programs.back().get(), generator->getName(), ARRIVAL);
+        g_CurrentBossEntity = makeEntityRef(arrived);
+        return arrived;
     }
     // The boss of the kind as the fight's boss, its atoms at their spawn values, not yet spawned.
     ClEntity* fightingBoss(u32 kind) {
@@ -398,7 +400,7 @@ TEST_F(LongPlayTest, AWholeSongAtTheHighestDifficultyShowsEveryFamilyAndABossFig
     rollAllPacks(g_PlayRecord);
     waveScheduleGenerate(&g_PlayRecord);
     chooseSessionBoss(g_PlayRecord.song);
-    ClEntity* boss = g_BossEncounter.entity;
+    ClEntity* boss = bossEntity();
     ASSERT_NE(boss, nullptr) << "the song is long enough for a boss";
 
     g_fSongTime = earliestPendingWaveTime();

@@ -81,7 +81,7 @@ protected:
     // Frames of the song clock, each running only the encounter and the sequences.
     static void playUntil(f32 songTime) { world_test::playUntil(songTime, encounterFrame); }
     static void playUntilPhase(s32 phase) { world_test::playUntilPhase(phase, encounterFrame); }
-    static s32 dontShoot() { return g_BossEncounter.entity->root->params.get("dnt_shoot")->integer; }
+    static s32 dontShoot() { return bossEntity()->root->params.get("dnt_shoot")->integer; }
     void use(const char* guardianScript) {
         m_script.files["guardian_movies.txt"] = guardianScript;
         setScriptSource(&m_script);
@@ -102,7 +102,7 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
 
     playUntilPhase(E_BOSSPHASE_ARRIVED);
     const f32 arrived = g_fSongTime;
-    ClEntity* boss = g_BossEncounter.entity;
+    ClEntity* boss = bossEntity();
     // The other enemy fades out, the ship does not.
     EXPECT_EQ(std::make_tuple(boss->state, dontShoot(), g_PlayRecord.bossArrived, g_PlayRecord.boss.pending, s_collects,
                               boss->tween.to, m_other->tween.to, playerShip(0)->tween.running,
@@ -155,7 +155,7 @@ TEST_F(EncounterTest, AnEncounterDueWithoutABossNeverBegins) {
 TEST_F(EncounterTest, AKilledBossEndsTheFightOnceWithThePostWinSpeech) {
     setUpEncounter();
     playUntilPhase(E_BOSSPHASE_FIGHT);
-    ClEntity* boss = g_BossEncounter.entity;
+    ClEntity* boss = bossEntity();
     boss->atoms[0]->deactivate(0);
     processKillQueue();
     const f32 speech = cueSeconds("SG_PostWin_Boss");
@@ -173,10 +173,10 @@ TEST_F(EncounterTest, AKilledBossEndsTheFightOnceWithThePostWinSpeech) {
 TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart) {
     setUpEncounter();
     playUntilPhase(E_BOSSPHASE_FIGHT);
-    g_BossEncounter.entity->findOrAddParam("NDKFBH")->setFloat(1.5f);
+    bossEntity()->findOrAddParam("NDKFBH")->setFloat(1.5f);
     playUntil(g_fSongTime + STEP);
     EXPECT_EQ(g_BossEncounter.hitFlashTime, 0.0f) << "1.5 shows as the full bar it was";
-    g_BossEncounter.entity->findOrAddParam("NDKFBH")->setFloat(0.5f);
+    bossEntity()->findOrAddParam("NDKFBH")->setFloat(0.5f);
     playUntil(g_fSongTime + STEP);
     EXPECT_EQ(std::make_pair(g_BossEncounter.barLastValue, g_BossEncounter.hitFlashTime),
               std::make_pair(0.5f, 0.25f - STEP));

@@ -107,10 +107,10 @@ ClEntity* awaitBoss(ClDNAProgram* program, const char* name, f32 arrival) {
     SBossEncounter& e = g_BossEncounter;
     std::strcpy(e.bossName, name);
     std::strcpy(e.introSoundName, "SG_InGameIntro_Boss");
-    e.entity = buildEntity(program);
+    e.entity = makeEntityRef(buildEntity(program));
     e.barLastValue = 1.0f;
     e.phaseTimer = arrival;
-    return e.entity;
+    return bossEntity();
 }
 
 f32 cueSeconds(const char* name) {

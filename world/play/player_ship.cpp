@@ -89,8 +89,8 @@ void spawnPlayerShip(u32 player, u32 firstSpawn) {
         playSoundCueAt("PlayerRespawns", ClVec3(at.x, at.y, at.z));
     }
     ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(ship);
-    if (g_BossEncounter.phase == E_BOSSPHASE_ARRIVED && g_BossEncounter.entity && ctrl && !ctrl->scriptedMove) {
-        ctrl->startScriptedMove(g_BossEncounter.entity->root->params.get("BPYP")->getVector(), BOSS_MEETING_MOVE_SECONDS);
+    if (g_BossEncounter.phase == E_BOSSPHASE_ARRIVED && bossEntity() && ctrl && !ctrl->scriptedMove) {
+        ctrl->startScriptedMove(bossEntity()->root->params.get("BPYP")->getVector(), BOSS_MEETING_MOVE_SECONDS);
         ship->timer = SPAWN_GRACE_SECONDS;
     }
 }
