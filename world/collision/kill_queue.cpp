@@ -50,11 +50,13 @@ void workOff(ClEntity* entity) {
 
 void queueKill(ClEntity* entity) {
     if (s_KillQueue.capacity == 0) s_KillQueue.init();
+    // Queued once per use of the record: its pointer and serial name it.
     for (u32 i = 0; i < s_KillQueue.used; ++i) {
-        if (entityRefGet(s_KillQueue.table[i]->entity) == entity) return;
+        const SEntityRef& held = s_KillQueue.table[i]->entity;
+        if (held.entity == entity && held.serial == entity->serial) return;
     }
     SKillRecord* record = s_KillQueue.take();
-    if (record) record->entity = makeEntityRef(entity);
+    if (record) record->entity = SEntityRef{entity, entity->serial, worldStartCount()};
 }
 
 void processKillQueue() {
