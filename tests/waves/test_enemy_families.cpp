@@ -82,7 +82,7 @@ protected:
         buildWaves(plan, 0, none, &random);
         plan.release();
     }
-    ClEntity* member(u32 i) const { return waveMemberAt(i).entity; }
+    ClEntity* member(u32 i) const { return entityRefGet(waveMemberAt(i).entity); }
     // The wave of the family played until its last member has arrived; its first member.
     ClEntity* arrived(const char* generatorName, u32 members = 1) {
         planWave(generatorName, members);

@@ -146,7 +146,7 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
     f32 lastArrival = 0.0f;
     for (u32 m = 0; m < count; ++m) {
         const SWaveMemberLink& link = waveMemberAt(m);
-        EXPECT_TRUE(link.entity->state == E_ENTITY_BUILT && link.entity->waveSlot == &link.record) << m;
+        EXPECT_TRUE(entityRefGet(link.entity)->state == E_ENTITY_BUILT && entityRefGet(link.entity)->waveSlot == &link.record) << m;
         lastArrival = std::max(lastArrival, link.arrivalTime);
     }
     g_fSongTime = earliestPendingWaveTime();
@@ -157,12 +157,12 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
         step();
         for (u32 m = 0; m < count; ++m) {
             const SWaveMemberLink& link = waveMemberAt(m);
-            if (spawnedAt[m] == NOT_YET && link.entity->state != E_ENTITY_BUILT) spawnedAt[m] = now;
-            if (arrivedAt[m] != NOT_YET || link.entity->state != E_ENTITY_ACTIVE) continue;
+            if (spawnedAt[m] == NOT_YET && entityRefGet(link.entity)->state != E_ENTITY_BUILT) spawnedAt[m] = now;
+            if (arrivedAt[m] != NOT_YET || entityRefGet(link.entity)->state != E_ENTITY_ACTIVE) continue;
             arrivedAt[m] = now;
             // On its point, but for the first step of the roam or patrol that follows in the same
             // frame (a patrol steers off at the speed it came in with).
-            const ClVec4 at = link.entity->getWorldPosition();
+            const ClVec4 at = entityRefGet(link.entity)->getWorldPosition();
             const ClVec3 point = link.record.plan->segments[1].a.getVector();
             const f32 roamStep = getPathSpeed(link.record.plan->wave->speedClass, 0) * STEP;
             EXPECT_LE(ClVec3(at.x - point.x, 0.0f, at.z - point.z).length(), roamStep + 1e-3f) << m;
@@ -203,13 +203,13 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
     for (u32 i = 0; i < wave.memberCount; ++i) g_fSongTime = std::max(g_fSongTime, waveMemberAt(wave.firstMember + i).spawnTime);
     step();
     for (u32 i = 0; i < wave.memberCount; ++i) {
-        ClEntity* member = waveMemberAt(wave.firstMember + i).entity;
+        ClEntity* member = entityRefGet(waveMemberAt(wave.firstMember + i).entity);
         member->activate();
         if (i + 1 < wave.memberCount) member->kill();
     }
     step();
     EXPECT_EQ(liveSessionPickupCount(), 0u);
-    last.entity->kill();
+    entityRefGet(last.entity)->kill();
     step();
     ASSERT_EQ(liveSessionPickupCount(), 1u);
 
@@ -225,7 +225,7 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
     // Without a ship nothing is collected; with one everything is, and goes.
     collectAllPickups();
     const f32 withoutShip = g_aPlayerState[0].invincibilityTime;
-    setPlayerShip(0, waveMemberAt(0).entity);
+    setPlayerShip(0, entityRefGet(waveMemberAt(0).entity));
     collectAllPickups();
     setPlayerShip(0, nullptr);
     EXPECT_EQ(std::make_pair(withoutShip, g_aPlayerState[0].invincibilityTime), std::make_pair(0.0f, 5.0f));
@@ -242,7 +242,7 @@ TEST_F(WaveWorldTest, AWaveWithOneMemberEscapedDropsNoChainBonusThoughItsLastWas
     for (u32 i = 0; i < wave.memberCount; ++i) g_fSongTime = std::max(g_fSongTime, waveMemberAt(wave.firstMember + i).spawnTime);
     step();
     for (u32 i = 0; i < wave.memberCount; ++i) {
-        ClEntity* member = waveMemberAt(wave.firstMember + i).entity;
+        ClEntity* member = entityRefGet(waveMemberAt(wave.firstMember + i).entity);
         member->activate();
         if (i == 0) {
             member->destroy();  // flew out of the arena
@@ -259,7 +259,7 @@ TEST_F(WaveWorldTest, ScorePickupsLeftInTheArenaAreScoredWhenAllAreCollected) {
     const SWave& wave = waveAt(0);
     g_fSongTime = waveMemberAt(wave.firstMember).spawnTime;
     step();
-    ClEntity* member = waveMemberAt(wave.firstMember).entity;
+    ClEntity* member = entityRefGet(waveMemberAt(wave.firstMember).entity);
     member->activate();
     spawnInspirationPickups(world_test::positionOf(member), 40, 0, 0);
     ASSERT_GT(liveInspirationPickupCount(), 0u);
