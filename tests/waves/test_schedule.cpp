@@ -10,6 +10,8 @@
 #include "waves/wave_schedule.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
+#include "world/entity/entity_ref.h"
+#include "world/entity/world.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/play/score_hud.h"
 #include "world/services/play_area.h"
@@ -268,6 +270,41 @@ TEST_F(WaveWorldTest, ScorePickupsLeftInTheArenaAreScoredWhenAllAreCollected) {
     collectAllPickups();
     setPlayerShip(0, nullptr);
     EXPECT_EQ(shownScore(g_aPlayerState[0]) - before, 40);
+}
+
+// A member the world released by other means, its record taken again by a newcomer: clearing the
+// pools frees the members left and leaves the newcomer alone.
+TEST_F(WaveWorldTest, ClearingThePoolsLeavesTheNextUseOfAReleasedMembersRecord) {
+    ClEntity* first = entityRefGet(waveMemberAt(0).entity);
+    ASSERT_NE(first, nullptr);
+    freeEntity(first);
+    ClEntity* newcomer = allocEntity(OWNER_LIVE_GAME);
+    ASSERT_EQ(newcomer, first);  // the same record, in its next use
+    EXPECT_EQ(entityRefGet(waveMemberAt(0).entity), nullptr);
+    const SEntityRef held = makeEntityRef(newcomer);
+    clearWavePools();
+    EXPECT_EQ(entityRefGet(held), newcomer);
+}
+
+// A pickup the world released by other means, its record taken again by a destroyed entity of
+// another owner: the pickups' tick forgets it and leaves the newcomer alone.
+TEST_F(WaveWorldTest, APickupWhoseRecordWasReleasedAndTakenAgainIsForgotten) {
+    ClEntity* pickup = spawnSessionPickup(E_PICKUP_SCORE, ClVec3(100.0f, 0.0f, 100.0f));
+    ASSERT_NE(pickup, nullptr);
+    ClDNAProgram* program = pickup->program;
+    freeEntity(pickup);
+    ClEntity* successor = allocEntity(OWNER_LIVE_GAME);
+    ASSERT_EQ(successor, pickup);  // the same record, in its next use
+    successor->buildFromDNA(program);
+    successor->spawn();
+    successor->activate();
+    successor->destroy();
+    flushDestroyedEntities();
+    const SEntityRef held = makeEntityRef(successor);
+    tickSessionPickups();
+    flushFreedEntities();
+    EXPECT_EQ(entityRefGet(held), successor);
+    EXPECT_EQ(liveSessionPickupCount(), 0u);
 }
 
 TEST_F(WaveWorldTest, BossHooksSeeEveryMemberAndGiveTheBossTheLastFreeSlot) {
