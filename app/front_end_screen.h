@@ -17,7 +17,7 @@ struct SFrontEndEntry {
     bool bossGame = false;
     bool bossBeaten = false;
     s32 forceBossWin = 0;  // FORCE_BOSS_WIN: 1 every boss game is won, 2 a coin toss decides
-    bool collectibleToShow = false;  // the play identified a collectible the player has not seen
+    bool collectibleToShow = false;  // the played song's item has not been identified yet
 };
 
 enum E_FrontEndEntryKind : u32 {

@@ -17,6 +17,7 @@
 #include "library/play_record_fill.h"
 #include "library/playtest_recorder.h"
 #include "library/presentation/mirror_lake.h"
+#include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"
 #include "library/user_save.h"
@@ -59,11 +60,11 @@ void setRootText(const char* name, const char* text) {
     if (ClWidget* root = getUiVariables()) root->setText(name, text);
 }
 
-// The item the results go by: the first the player has not been shown yet, or none.
-const SCollectibleRecord* collectibleForResults() {
-    for (const SCollectibleRecord& item : g_SongLibrary.collectibles)
-        if (!item.identified) return &item;
-    return nullptr;
+// The results go by the selected song's item (made the first time a play of the song ends): shown
+// until it has been identified.
+bool songCollectibleUnidentified() {
+    const SCollectibleRecord* item = songCollectibleAt(uiVariable(UIVAR_SELECTED_SONG_INDEX));
+    return item && !item->identified;
 }
 
 }  // namespace
@@ -108,7 +109,7 @@ SFrontEndEntry ClGameModeFrontEnd::entryNow() const {
     entry.bossGame = g_GameModeAction.m_wasBossGame != 0;
     entry.bossBeaten = g_GameModeAction.m_bossBeaten != 0;
     entry.forceBossWin = configGetInt("FORCE_BOSS_WIN");
-    entry.collectibleToShow = collectibleForResults() != nullptr;
+    entry.collectibleToShow = entry.returningFromPlay && songCollectibleUnidentified();
     return entry;
 }
 

@@ -25,6 +25,7 @@ void buildFrontEndPages() {
     buildMenuScreens(top);
     buildSongScreens(top);
     buildPlayScreens(top);
+    buildItemScreens(top);
     buildOverlays(tutorialPage, tooltipsPage, helpPage, creditsPage);
     createMenuPreviewTargets();
     openSwitchLog();
@@ -34,6 +35,7 @@ void tickFrontEndScreens() {
     if (!findSwitcherByName("TopLevelSwitcher")) return;
     tickMenuScreens();
     tickSongScreens();
+    tickItemScreens();
     tickOverlays();
 }
 

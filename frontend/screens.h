@@ -25,8 +25,11 @@ void tickStoryScreens();
 // The song list and the difficulty screen.
 void buildSongScreens(ClWidget* topLevel);
 void tickSongScreens();
-// The in-game HUD, the pause menu, the results and the identified collectible.
+// The in-game HUD, the pause menu and the results.
 void buildPlayScreens(ClWidget* topLevel);
+// The collectible a play identified and the ship editing screen.
+void buildItemScreens(ClWidget* topLevel);
+void tickItemScreens();
 // The "Tutorial", "HelpOverlay", "TooltipSwitcher" and "NUXCreditsOverlaySwitcher" switchers
 // and the "DebugInfo" lines, each on its page.
 void buildOverlays(ClWidget* tutorialPage, ClWidget* tooltipsPage, ClWidget* helpPage, ClWidget* creditsPage);

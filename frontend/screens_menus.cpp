@@ -147,19 +147,22 @@ void buildMenuScreens(ClWidget* top) {
     ClWidget_Button* play = createTextButton("TitlePlay", title, centredAt(420, 640, 100), "fe_title_play", nullptr);
     play->setText("nextScreenID", "SongList");
     play->setText("tooltipKey", "fe_tip_play");
-    ClWidget_Button* artists = createTextButton("TitleArtists", title, centredAt(540, 640, 100), "fe_title_artists", nullptr);
+    ClWidget_Button* ship = createTextButton("TitleShip", title, centredAt(530, 640, 100), "fe_title_ship", nullptr);
+    ship->setText("nextScreenID", "ShipEdit");
+    ship->setText("tooltipKey", "fe_tip_ship");
+    ClWidget_Button* artists = createTextButton("TitleArtists", title, centredAt(640, 640, 100), "fe_title_artists", nullptr);
     artists->setText("nextScreenID", "FeaturedArtists");
     artists->setText("tooltipKey", "fe_tip_artists");
-    ClWidget_Button* options = createTextButton("TitleOptions", title, centredAt(660, 640, 100), "fe_title_options", nullptr);
+    ClWidget_Button* options = createTextButton("TitleOptions", title, centredAt(750, 640, 100), "fe_title_options", nullptr);
     options->setText("nextScreenID", "OptionsMenu");
     options->setText("tooltipKey", "fe_tip_options");
-    createTextButton("TitleQuit", title, centredAt(780, 640, 100), "fe_title_quit", "systemOpenQuitMenu")
+    createTextButton("TitleQuit", title, centredAt(860, 640, 100), "fe_title_quit", "systemOpenQuitMenu")
         ->setText("tooltipKey", "fe_tip_quit");
     // The ship as it is equipped, drawn from its preview target over this frame.
     ClWidget* shipPreview = createWidget("TitleShipPreview", title);
     shipPreview->setLayout({640, 400, 440, 440, TOP_CENTRE, TOP_CENTRE});
     shipPreview->setColour("backgroundColor", PANEL_COLOUR);
-    createTextLabel("TitleNotice", title, centredAt(880, 1700, 70), nullptr, 44)->setColour("textColor", NOTICE_COLOUR);
+    createTextLabel("TitleNotice", title, centredAt(975, 1700, 70), nullptr, 44)->setColour("textColor", NOTICE_COLOUR);
 
     messageScreen(top, "SplashScreenVel", "fe_game_title", "fe_forced_quit_text", "ForcedQuitContinue",
                   "fe_continue", "systemLeaveSplash");

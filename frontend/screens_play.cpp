@@ -1,4 +1,4 @@
-// The in-game HUD, the pause menu, the results and the collectible a play identified.
+// The in-game HUD, the pause menu and the results.
 #include "core/name_hash.h"
 #include "core/string_table.h"
 #include "frontend/frontend.h"
@@ -67,24 +67,6 @@ void initResults(ClWidget*) {
     setLabelText("ResultsKillPercentageValue", percent);
     setNumber("ResultsBestValue", song ? song->bestScores[level] / SCORE_ENCODING_FACTOR : 0);
     setLabelKey("ResultsNewBest", newBest && values.score > 0 ? "fe_results_new_best" : nullptr);
-}
-
-// The play identified the first collectible the player has not been shown yet.
-SCollectibleRecord* unidentifiedCollectible() {
-    for (SCollectibleRecord& item : g_SongLibrary.collectibles)
-        if (!item.identified) return &item;
-    return nullptr;
-}
-
-void initCollectible(ClWidget*) {
-    const SCollectibleRecord* item = unidentifiedCollectible();
-    setLabelText("CollectibleName", item ? item->key : "");
-}
-
-void collectibleSeen(ClWidget*) {
-    if (SCollectibleRecord* item = unidentifiedCollectible()) item->identified = 1;
-    setUiVariable(UIVAR_RESULTS_SCREEN_INIT_FROM, 1);
-    showScreen("Results");
 }
 
 void resumeGame(ClWidget*) {
@@ -161,8 +143,6 @@ void buildPlayScreens(ClWidget* top) {
     registerUiCallback("systemInitResults", initResults);
     registerUiCallback("systemResumeGame", resumeGame);
     registerUiCallback("systemQuitSong", [](ClWidget*) { setUiVariable(UIVAR_FORCE_QUIT_GAME, 1); });
-    registerUiCallback("systemInitCollectibleIdentified", initCollectible);
-    registerUiCallback("systemCollectibleSeen", collectibleSeen);
 
     buildHud(top);
 
@@ -190,11 +170,4 @@ void buildPlayScreens(ClWidget* top) {
         ->setColour("textColor", HEADING_COLOUR);
     createTextButton("ResultsContinue", results, centredAt(960, 520, 100), "fe_continue", nullptr)
         ->setText("nextScreenID", "SongList");
-
-    ClWidget* item = createScreen("SongCollectibleIdentified", top);
-    item->setEvent("onBecomeVisible", "systemInitCollectibleIdentified");
-    item->setText("defaultFocus", "CollectibleContinue");
-    createHeading(item, 200, "fe_collectible_heading");
-    createTextLabel("CollectibleName", item, centredAt(420, 1600, 100), nullptr, 64);
-    createTextButton("CollectibleContinue", item, centredAt(760, 560, 110), "fe_continue", "systemCollectibleSeen");
 }

@@ -6,12 +6,14 @@
 #include "library/game_data.h"
 #include "library/music_folders.h"
 #include "library/presentation/front_end_particles.h"
+#include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"
 #include "library/user_save.h"
 
 void librarySetUpAndReadGameData() {
     createSongLibrary();
+    installCollectibleFinder(true);
     if (readGameDataFile()) return;
     std::u16string folder;
     if (buildUserDataPath("GAMEDATA\\", &folder)) createDirectoryW(folder.c_str());
@@ -39,6 +41,7 @@ void libraryStopScanAndSave() {
 
 void libraryShutdown() {
     joinCacheSizeThread();
+    installCollectibleFinder(false);
     freeSongLibrary();
     frontEndParticleShutdown();
 }

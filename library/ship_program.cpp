@@ -6,6 +6,7 @@
 #include "library/ship_weapons.h"
 #include "library/song_library.h"
 #include "render/mesh_builders.h"
+#include "waves/generators/item_generators.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_bullet.h"
 #include "world/entity/dna_program.h"
@@ -31,16 +32,8 @@ constexpr u32 SHIP_HIT_POINT_CLASS = 0;
 
 enum EShipGeometry : s32 { E_SHIP_GEOMETRY_HULL = 0, E_SHIP_GEOMETRY_WING = 1 };
 
-// The hull's gun without an item: two barrels taking turns.
-constexpr SShipGunTuning DEFAULT_HULL_GUN = {12.0f, 1, 0};
-constexpr f32 HULL_RATE_ITEM_BASE = 10.0f;
-constexpr f32 WING_RATE_ITEM_BASE = 4.0f;
-constexpr f32 HULL_RATE_PER_LEVEL = 2.0f;
-constexpr f32 WING_RATE_PER_LEVEL = 1.0f;
-
-// The shot: the blaster, one pellet a barrel.
-constexpr s32 BLASTER_BULLET_TYPE = 0;
-constexpr s32 PELLETS_PER_BARREL = 1;
+// The hull's gun without an item: two barrels taking turns, the blaster.
+constexpr SShipGunTuning DEFAULT_HULL_GUN = {DEFAULT_HULL_GUN_RATE, 1, 0};
 constexpr f32 BULLET_COLLISION_RADIUS = 1.5f;
 constexpr f32 BULLET_DRAWN_RADIUS = 1.0f;
 // Damage of one shot at the easiest level. The shot grows with the difficulty as the smallest
@@ -70,18 +63,18 @@ s32 itemLevel(const char* itemKey, bool* known) {
 void emitGunBlock(ClDNAProgram* program, const SShipGunTuning& gun) {
     SBulletParams bullet{};
     bullet.myBullGen = s32(crc32TextNoCase(PLAYER_BULLET_GENERATOR));
-    bullet.bullType = BLASTER_BULLET_TYPE;
+    bullet.bullType = gun.look;
     bullet.bullLev = gun.level;
     program->emitParamInt("ctrl", SHIP_GUN_TRIGGER);
     program->emitParamFloat("GunRate", gun.rate);
-    program->emitParamInt("GunPel", PELLETS_PER_BARREL);
+    program->emitParamInt("GunPel", gun.pellets);
     program->emitParamInt("GunPat", gun.pattern);
     program->emitParamInt("MyBullGen", bullet.myBullGen);
     program->emitParamInt("BullType", bullet.bullType);
     program->emitParamInt("BullLev", bullet.bullLev);
     program->emitParamFloat("BullRad", BULLET_COLLISION_RADIUS);
     program->emitParamFloat("BullRndRad", BULLET_DRAWN_RADIUS);
-    program->emitParamFloat("BullDmg", shipShotDamage());
+    program->emitParamFloat("BullDmg", shipShotDamage() * gun.damageFactor);
     program->emitParamFloat("BullVel", BULLET_SPEED);
     program->emitParamFloat("BullVelVar", BULLET_SPEED_SPREAD);
     program->emitParamInt("BullCol", s32(getBulletColour(bullet)));
@@ -146,12 +139,21 @@ f32 shipShotDamage() {
 bool shipGunTuning(u32 anchor, const char* itemKey, SShipGunTuning* out) {
     bool known = false;
     const s32 level = itemLevel(itemKey, &known);
-    if (anchor == 0) {
-        *out = known ? SShipGunTuning{HULL_RATE_ITEM_BASE + HULL_RATE_PER_LEVEL * f32(level), 0, level} : DEFAULT_HULL_GUN;
+    if (anchor >= SHIP_PROGRAM_ANCHOR_COUNT || (anchor != 0 && !known)) return false;
+    if (!known) {
+        *out = DEFAULT_HULL_GUN;
         return true;
     }
-    if (anchor >= SHIP_PROGRAM_ANCHOR_COUNT || !known) return false;
-    *out = SShipGunTuning{WING_RATE_ITEM_BASE + WING_RATE_PER_LEVEL * f32(level), 0, level};
+    *out = SShipGunTuning{shipGunRate(anchor == 0, level), 0, level};
+    EShipItemKind kind;
+    if (shipItemKindForKey(itemKey, &kind)) {
+        const SShipItemStats stats = shipItemStats(kind, level);
+        if (stats.isGun) {
+            out->look = stats.look;
+            out->pellets = stats.pellets;
+            out->damageFactor = stats.damageFactor;
+        }
+    }
     return true;
 }
 

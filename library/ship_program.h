@@ -17,11 +17,16 @@ constexpr s32 SHIP_GUN_TRIGGER = 0;
 // An item's level above this tunes the gun as this one does (the bullet levels are 0 to 5).
 constexpr s32 SHIP_ITEM_LEVEL_MAX = 5;
 
-// One gun of the ship, as the equipped item makes it.
+// One gun of the ship, as the equipped item makes it. A gun item (waves/generators/
+// item_generators.h) gives its bullet look, pellets and damage factor; any other item the library
+// knows keeps the blaster's.
 struct SShipGunTuning {
     f32 rate;     // volleys per second
     s32 pattern;  // 0: every barrel fires each volley; 1: the barrels take turns
     s32 level;    // bullet level, 0 to SHIP_ITEM_LEVEL_MAX
+    s32 look = 0;           // the bullets' "BullType"
+    s32 pellets = 1;        // bullets a barrel each volley
+    f32 damageFactor = 1.0f;  // on the ship's shot damage
 };
 
 // The gun of the anchor for the equipped item of its slot (null: none, or a key the library does

@@ -6,6 +6,7 @@
 #include "world/atoms/atom_bullet.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/processor.h"
+#include "waves/generators/item_generators.h"
 #include "world/play/gun_params.h"
 
 #include <cstring>
@@ -15,11 +16,9 @@ namespace {
 constexpr f32 NOZZLE_X = 6.0f;  // ahead of the weapon's node
 constexpr f32 MISSILE_BAY_Z = 2.5f;  // either side of the node
 
-// Bullet looks: the bolt shows its charge as lightning; sonic shots are notes whose size is their
-// drawn radius; a missile's atom draws nothing, the missile draws its own glow and smoke.
-constexpr s32 BOLT_LOOK = 13;
-constexpr s32 NOTE_LOOK = 11;
-constexpr s32 NO_LOOK = 17;
+// The looks are the items' (waves/generators/item_generators.h): the bolt shows its charge as
+// lightning; sonic shots are notes whose size is their drawn radius; a missile's atom draws
+// nothing, the missile draws its own glow and smoke.
 
 ClMatrix44 translation(f32 x, f32 y, f32 z) {
     ClMatrix44 matrix;
@@ -67,28 +66,31 @@ EShipWeapon shipWeaponForItem(const char* itemKey) {
 }
 
 void emitShipWeapon(ClDNAProgram* program, EShipWeapon weapon, s32 level, f32 sideZ, s32 trigger) {
-    const f32 grade = f32(level);
+    static const EShipItemKind ITEM_OF_WEAPON[] = {E_SHIP_ITEM_KIND_COUNT, E_SHIP_ITEM_CHARGING_GUN,
+                                                   E_SHIP_ITEM_MISSILE_LAUNCHER, E_SHIP_ITEM_SONIC_SUBWOOFER,
+                                                   E_SHIP_ITEM_SONIC_TWEETER};
+    const SShipItemStats stats = shipItemStats(ITEM_OF_WEAPON[weapon], level);
     program->emitNewNode(translation(0.0f, 0.0f, sideZ));
     program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
     switch (weapon) {
         case E_SHIP_WEAPON_CHARGING_GUN:
             program->emitParamInt("ctrl", trigger);
-            emitBullet(program, "DefBullGen", BOLT_LOOK, level, 4.0f, 20.1f, 60.0f + 15.0f * grade, 450.0f);
+            emitBullet(program, "DefBullGen", stats.look, level, 4.0f, 20.1f, stats.damage, 450.0f);
             program->emitParamFloat("CHD", 0.4f);
-            program->emitParamFloat("CHT", 1.5f - 0.1f * grade);  // seconds to a full charge
+            program->emitParamFloat("CHT", stats.chargeSeconds);
             program->emitParamFloat("CHMIN", 0.1f);
             program->emitAddProcessor(E_PROC_PLAYER_CHARGING_GUN);
             emitBarrel(program, "CGBulAP");
             break;
         case E_SHIP_WEAPON_MISSILE_LAUNCHER:
             program->emitParamInt("ctrl", trigger);
-            program->emitParamFloat("GunRate", 1.0f);
+            program->emitParamFloat("GunRate", stats.rate);
             program->emitParamInt("GunPel", 1);
             program->emitParamInt("GunPat", 0);
-            emitBullet(program, "DefMissileGen", NO_LOOK, level, 3.0f, 3.0f, 25.0f + 5.0f * grade, 500.0f);
+            emitBullet(program, "DefMissileGen", stats.look, level, 3.0f, 3.0f, stats.damage, 500.0f);
             program->emitAddProcessor(E_PROC_PLAYER_MISSILE_LAUNCHER);
-            // Bays above and below the node: two, and four from level 3.
-            for (u32 bay = 0; bay < (level >= 3 ? 4u : 2u); ++bay) {
+            // Bays either side of the node, in pairs.
+            for (u32 bay = 0; bay < u32(stats.bays); ++bay) {
                 const f32 z = (bay % 2 ? MISSILE_BAY_Z : -MISSILE_BAY_Z) * f32(1 + bay / 2);
                 program->emitNewAtom(E_ATOM_ATTACH_POINT, -1, translation(0.0f, 0.0f, z), 0);
                 program->emitNameAtom("MislBay");
@@ -96,10 +98,10 @@ void emitShipWeapon(ClDNAProgram* program, EShipWeapon weapon, s32 level, f32 si
             break;
         case E_SHIP_WEAPON_SONIC_SUBWOOFER:
         case E_SHIP_WEAPON_SONIC_TWEETER:
-            program->emitParamInt("BullType", NOTE_LOOK);
+            program->emitParamInt("BullType", stats.look);
             program->emitParamInt("SonicL", level);
             program->emitParamInt("SonicT", weapon == E_SHIP_WEAPON_SONIC_SUBWOOFER ? 1 : 0);
-            program->emitParamFloat("MaxDmg", 20.0f + 5.0f * grade);
+            program->emitParamFloat("MaxDmg", stats.damage);
             program->emitAddProcessor(E_PROC_PLAYER_SONIC);
             emitBarrel(program, "NozzleAtom");
             break;

@@ -4,6 +4,7 @@
 #include "core/string_helpers.h"
 #include "platform/os/os.h"
 #include "render/scene_inputs.h"
+#include "world/generators/dna_generator.h"
 
 #include <cmath>
 #include <cstdio>
@@ -137,7 +138,11 @@ SCollectibleRecord* getSongCollectible(u32 packHash) {
         if (item.keyHash == packHash) return &item;
     }
     SCollectibleRecord item{};
-    std::snprintf(item.key, sizeof(item.key), "item_%08x", packHash);
+    // The key is the name of the ship item generator of that hash, when one is registered.
+    if (const ClDNAGenerator* generator = generatorFind(E_GENCAT_SHIP_ITEM, packHash))
+        strCopyN(item.key, generator->getName(), ITEM_KEY_LENGTH);
+    else
+        std::snprintf(item.key, sizeof(item.key), "item_%08x", packHash);
     item.keyHash = packHash;
     g_SongLibrary.collectibles.push_back(item);
     return &g_SongLibrary.collectibles.back();

@@ -63,7 +63,8 @@ SSongRecord* getSongRecord(s32 index);
 SSongRecord* findSongByIdentity(const SSongIdentity& identity);
 
 // The collectible a song's generator pack awards: the record whose key hash is packHash, made
-// (unidentified, level 0, key "item_<hash>") the first time it is asked for.
+// (unidentified, level 0) the first time it is asked for. Its key is the name of the ship item
+// generator with that hash, or "item_<hash>" when none is registered.
 SCollectibleRecord* getSongCollectible(u32 packHash);
 // The record of the key, or null.
 const SCollectibleRecord* findCollectibleRecord(const char* key);

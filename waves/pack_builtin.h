@@ -1,9 +1,10 @@
-// The pack the program carries: bullets, enemies, pickups and the five bosses.
+// The pack the program carries: bullets, enemies, pickups, the five bosses and the ship items.
 #pragma once
 
 #include "waves/generators/boss_generators.h"
 #include "waves/generators/enemy_generators.h"
 #include "waves/generators/family_generators.h"
+#include "waves/generators/item_generators.h"
 #include "waves/generators/pickup_generators.h"
 #include "waves/generators/staff_arm_generators.h"
 #include "waves/pack_registry.h"
@@ -32,5 +33,7 @@ private:
     // Index boss x 3 + sub-boss, as the boss table.
     std::unique_ptr<ClDNAGen_Enemy_Boss> m_bosses[BOSS_KIND_COUNT * BOSS_VARIANT_COUNT];
     ClEnemyFamilies m_families;
+    // In EShipItemKind's order, the order a song's award counts in.
+    std::unique_ptr<ClDNAGen_ShipItem> m_items[E_SHIP_ITEM_KIND_COUNT];
     bool m_registered = false;
 };

@@ -58,6 +58,8 @@ ClPack_Builtin::ClPack_Builtin()
     for (u32 kind = 0; kind < BOSS_KIND_COUNT; ++kind)
         for (u32 variant = 0; variant < BOSS_VARIANT_COUNT; ++variant)
             m_bosses[kind * BOSS_VARIANT_COUNT + variant] = std::make_unique<ClDNAGen_Enemy_Boss>(kind, variant);
+    for (u32 kind = 0; kind < E_SHIP_ITEM_KIND_COUNT; ++kind)
+        m_items[kind] = std::make_unique<ClDNAGen_ShipItem>(EShipItemKind(kind));
 }
 
 void ClPack_Builtin::registerGenerators() {
@@ -69,6 +71,7 @@ void ClPack_Builtin::registerGenerators() {
         add(generator);
     for (ClDNAGenerator* generator : std::initializer_list<ClDNAGenerator*>{&m_bird, &m_staffStar, &m_brute}) add(generator);
     m_families.registerAll();
+    for (const std::unique_ptr<ClDNAGen_ShipItem>& item : m_items) add(item.get());
     for (u32 boss = 0; boss < BOSS_COUNT; ++boss) {
         for (u32 subBoss = 0; subBoss < SUBBOSS_COUNT; ++subBoss) {
             ClDNAGen_Enemy_Boss* generator = m_bosses[boss * SUBBOSS_COUNT + subBoss].get();

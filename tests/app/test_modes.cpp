@@ -26,6 +26,7 @@
 #include "platform/gfx/gfx_device.h"
 #include "platform/os/os.h"
 #include "library/presentation/front_end_particles.h"
+#include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"
 #include "render/camera.h"
@@ -431,6 +432,8 @@ TEST_F(Modes, AfterEveryBossIsBeatenPlaysWriteNothingOutOfRange) {
         for (s32& beaten : subs) beaten = 1;
     std::memset(g_PlayRecord.boss.met, 2, sizeof g_PlayRecord.boss.met);
     g_PlayRecord.boss.pending = 1;
+    // An earlier play identified the song's item: the results follow the play.
+    songCollectibleAt(0)->identified = 1;
     const SStacks stacks = stacksNow();
     for (bool bossGame : {true, false}) {
         SPlayRecord expected = g_PlayRecord;

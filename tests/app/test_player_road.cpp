@@ -1,9 +1,9 @@
 // A player's own devices through the whole program: the game with scripted input turns the test's
 // lines into SDL events in its own event loop (tests/scripted_game/scripted_input.h), so the mouse,
 // the keys and a pad (SDL's virtual joystick) take the road a player's do. Each road goes title,
-// song list, difficulty, play, pause, play again, results and the song list, once by mouse (quick
-// clicks of 0 ms and held ones of 150 ms) and once by pad; the front end's switch log names the
-// pages reached. A picture shows the pointer drawn where the mouse is.
+// song list, difficulty, play, pause, play again, the item the play won, results and the song
+// list, once by mouse (quick clicks of 0 ms and held ones of 150 ms) and once by pad; the front
+// end's switch log names the pages reached. A picture shows the pointer drawn where the mouse is.
 //
 // The plays end after 6 s of play; the ship cannot be harmed, so no tip stops them. The window is
 // 640x360, which keeps the software rasteriser's share small.
@@ -216,7 +216,10 @@ TEST(PlayerRoad, TheMouseTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSon
     ASSERT_TRUE(player.repeatUntilPage("PauseMenu", [&] { heldKey(player, "Escape"); })) << player.trail();
     heldClick(player, "PauseResume");
     ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
-    ASSERT_TRUE(player.waitForPage("Results", std::chrono::seconds(300))) << player.trail();
+    // The song's first play wins its item, shown before the results.
+    ASSERT_TRUE(player.waitForPage("SongCollectibleIdentified", std::chrono::seconds(300))) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage("Results", [&] { player.send(quickClick("CollectibleContinue")); }))
+        << player.trail();
     player.send(quickClick("ResultsContinue"));
     ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
     player.game().end(SIGTERM);
@@ -242,7 +245,8 @@ TEST(PlayerRoad, APadTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSongLis
     ASSERT_TRUE(player.repeatUntilPage("PauseMenu", [&] { heldPadButton(player, "start"); })) << player.trail();
     heldPadButton(player, "a");
     ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
-    ASSERT_TRUE(player.waitForPage("Results", std::chrono::seconds(300))) << player.trail();
+    ASSERT_TRUE(player.waitForPage("SongCollectibleIdentified", std::chrono::seconds(300))) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage("Results", [&] { heldPadButton(player, "a"); })) << player.trail();
     heldPadButton(player, "a");
     ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
     player.game().end(SIGTERM);

@@ -1,4 +1,4 @@
-// The title, song list and results pages, and the splash with its story sequence, drawn by the
+// The title, song list, results, collectible and ship editing pages, and the splash with its story sequence, drawn by the
 // device under the offscreen driver and read back: each as a PNG under VELODRIX_TEST_PNG_DIR
 // when set, and checked by sampled colours.
 #include "frontend_test_support.h"
@@ -7,7 +7,10 @@
 #include "core/game_clock.h"
 #include "frontend/menu_previews.h"
 #include "frontend/page_parts.h"
+#include "core/name_hash.h"
 #include "library/play_record_fill.h"
+#include "library/song_items.h"
+#include "waves/pack_registry.h"
 #include "render/canvases.h"
 #include "render/flipbook_table.h"
 #include "render/fmv_player.h"
@@ -77,13 +80,14 @@ const auto RED = [](int r, int g, int b) { return r > 200 && g < 130 && b < 120;
 TEST_F(FrontEndPictures, TitleShowsTheNameAndItsButtonsWithPlayFocused) {
     ASSERT_FALSE(gfxIsNullRenderer());
     draw("TitleMenu", "frontend_title.png");
-    // The screen's colour, the focused "Play" (x 640..1280 units, y 440..550) and idle "Quit".
+    // The screen's colour, the focused "Play" (x 640..1280 units, y 420..520) and idle "Quit"
+    // (y 860..960).
     EXPECT_THAT(at(20, 20), RgbNear(SCREEN, 4));
-    EXPECT_THAT(at(660, 460), RgbNear(over(BUTTON_FOCUS_COLOUR), 4));
-    EXPECT_THAT(at(660, 740), RgbNear(over(BUTTON_IDLE_COLOUR), 4));
+    EXPECT_THAT(at(660, 440), RgbNear(over(BUTTON_FOCUS_COLOUR), 4));
+    EXPECT_THAT(at(660, 880), RgbNear(over(BUTTON_IDLE_COLOUR), 4));
     EXPECT_GT(count(400, 120, 1520, 280, GOLD), 2000u);
-    EXPECT_GT(count(640, 440, 1280, 550, WHITE), 200u);
-    EXPECT_GT(count(640, 720, 1280, 830, WHITE), 200u);
+    EXPECT_GT(count(640, 420, 1280, 520, WHITE), 200u);
+    EXPECT_GT(count(640, 860, 1280, 960, WHITE), 200u);
 }
 
 TEST_F(FrontEndPictures, SongListShowsReadyRowsInGreenAndWhyASongCannotBePlayedInRed) {
@@ -135,6 +139,51 @@ TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
     }
     EXPECT_GT(count(400, 30, 1520, 160, GOLD), 1000u);
     EXPECT_GT(count(360, 320 + 7 * 78 + 10, 1560, 320 + 7 * 78 + 80, GOLD), 300u);  // the new best
+}
+
+// The played song's item, identified: the gold name below the heading, what it does, its power
+// ratings, and the focused "Continue".
+TEST_F(FrontEndPictures, TheCollectibleScreenNamesTheItemAndListsWhatItDoesAndItsRatings) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    packRegistryInit();
+    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
+    draw("SongCollectibleIdentified", "frontend_collectible.png");
+    packRegistryRelease();
+    EXPECT_GT(count(400, 90, 1520, 220, GOLD), 1000u);
+    EXPECT_GT(count(260, 230, 1660, 290, WHITE), 100u) << "the song that won it";
+    EXPECT_GT(count(260, 320, 1660, 420, GOLD), 500u) << "the item's name";
+    EXPECT_GT(count(260, 490, 1660, 610, WHITE), 400u) << "what it does";
+    for (int row = 0; row < 4; ++row) {
+        const f32 y = 640.0f + 54.0f * f32(row);
+        EXPECT_GT(count(260, y, 1660, y + 54, WHITE), 60u) << "rating " << row;
+    }
+    EXPECT_THAT(at(700, 950), RgbNear(over(BUTTON_FOCUS_COLOUR), 4));
+}
+
+// Two items fitted, the hull's described: the empty preview panel on the left, the three slots
+// on the right with the first focused, the description below them.
+TEST_F(FrontEndPictures, TheShipScreenShowsItsSlotsTheHullsItemAndThePreviewPanel) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    packRegistryInit();
+    for (const char* key : {"gun_cannon", "weapon_sonic_tweeter"}) getSongCollectible(crc32TextNoCase(key))->identified = 1;
+    equipItem(0, "gun_cannon");
+    equipItem(2, "weapon_sonic_tweeter");
+    draw("ShipEdit", "frontend_ship_edit.png");
+    packRegistryRelease();
+    EXPECT_GT(count(400, 40, 1520, 170, GOLD), 500u);
+    EXPECT_THAT(at(120, 300), RgbNear(over(PANEL_COLOUR), 4));
+    EXPECT_THAT(at(1000, 200), RgbNear(over(BUTTON_FOCUS_COLOUR), 4));
+    EXPECT_THAT(at(1000, 305), RgbNear(over(BUTTON_IDLE_COLOUR), 4));
+    for (int slot = 0; slot < 3; ++slot) {
+        const f32 y = 190.0f + 105.0f * f32(slot);
+        EXPECT_GT(count(980, y, 1840, y + 90, WHITE), 150u) << "slot " << slot;
+    }
+    EXPECT_GT(count(980, 510, 1840, 580, GOLD), 200u) << "the hull's item";
+    for (int row = 0; row < 5; ++row) {
+        const f32 y = 734.0f + 37.8f * f32(row);
+        EXPECT_GT(count(980, y, 1840, y + 37, LIGHT), 20u) << "rating " << row;
+    }
+    EXPECT_GT(count(80, 886, 900, 942, RED), 100u) << "the hint below the panel";
 }
 
 // The splash 1.5 s into the guardian's intro: the backdrop fading in, the eye, the subtitle and

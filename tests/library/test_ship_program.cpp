@@ -10,6 +10,7 @@
 #include "input/input_channels.h"
 #include "library/ship_program.h"
 #include "library/song_library.h"
+#include "waves/generators/item_generators.h"
 #include "render/draw_lists.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
@@ -23,6 +24,8 @@
 #include "world/processors/player_gun.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -144,3 +147,39 @@ TEST_F(ShipProgramTest, WeaponItemsTakeThePlaceOfTheirAnchorsGuns) {
     for (int frame = 0; frame < 60; ++frame) world_test::stepWorld(STEP);
     EXPECT_EQ(launcher->loadedCount, 2u) << "four bays at level 3, one loaded each half second";
 }
+
+// The item kinds the trigger fires (the sonic weapons fire on the song's beats): fitted to the
+// hull, each sends its own bullets up the arena, fire held for a second and then let go.
+class TriggeredItem : public ShipProgramTest, public ::testing::WithParamInterface<EShipItemKind> {};
+
+TEST_P(TriggeredItem, FittedToTheHullItFiresItsOwnBulletsUpTheArena) {
+    const EShipItemKind kind = GetParam();
+    equip(0, shipItemKey(kind), 0);
+    ClEntity* ship = spawnShip();
+    ASSERT_NE(ship, nullptr);
+    const s32 look = shipItemStats(kind, 0).look;
+    u32 flying = 0;
+    for (int frame = 0; frame < 75; ++frame) {
+        g_uInputFlipIndex ^= 1u;
+        clearPlayerChannels();
+        getPlayerChannel(0, SHIP_CHANNEL_FIRE_FIRST)->value[g_uInputFlipIndex] = frame < 60 ? 1.0f : 0.0f;
+        world_test::stepWorld(STEP);
+        clearDrawListHalf(PRODUCER_HALF);
+        for (const ClEntity* shot : world_test::liveOfKind(E_PROGRAM_PLAYER_SHOT)) {
+            const SParamValue* shotLook = shot->root->params.get("BullType");
+            if (shotLook && shotLook->integer == look && shot->getWorldPosition().z < ship->getWorldPosition().z - 20.0f)
+                ++flying;
+        }
+    }
+    EXPECT_GT(flying, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(ShipProgramTest, TriggeredItem,
+                         ::testing::Values(E_SHIP_ITEM_CANNON, E_SHIP_ITEM_SHOTGUN, E_SHIP_ITEM_SEEKER,
+                                           E_SHIP_ITEM_CHARGING_GUN, E_SHIP_ITEM_MISSILE_LAUNCHER),
+                         [](const ::testing::TestParamInfo<EShipItemKind>& info) {
+                             std::string name;
+                             for (const char* c = shipItemKey(info.param); *c; ++c)
+                                 if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+                             return name;
+                         });

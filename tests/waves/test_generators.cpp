@@ -1,5 +1,6 @@
 // The built-in pack's registrations and boss table, and every built-in generator's program built
-// into an entity; the gun block of an armed enemy; the pickups' collect operations.
+// into an entity; the gun block of an armed enemy; the pickups' collect operations; the ship
+// items' descriptions.
 #include <gtest/gtest.h>
 
 #include "core/name_hash.h"
@@ -7,6 +8,7 @@
 #include "tests/waves/wave_test_song.h"
 #include "waves/generators/boss_generators.h"
 #include "waves/generators/generator_params.h"
+#include "waves/generators/item_generators.h"
 #include "waves/pack_registry.h"
 #include "waves/wave_pool.h"
 #include "world/atoms/atom_bullet.h"
@@ -15,6 +17,7 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
 #include "world/play/gun_params.h"
+#include "world/play/item_description.h"
 
 #include <tuple>
 #include <vector>
@@ -123,3 +126,46 @@ TEST_F(BuiltInPackTest, PickupsActOnTheFirstPlayer) {
 }
 
 }  // namespace
+
+namespace {
+
+std::u16string ratingText(const SItemDescription& d, u32 row) {
+    char16_t text[128];
+    d.ratings[0][row].formatText(text, 128, 1);
+    return text;
+}
+
+}  // namespace
+
+TEST_F(BuiltInPackTest, ShipItemsAreRegisteredByKeyAndDescribeWhatTheyDoAtTheirLevel) {
+    for (u32 kind = 0; kind < E_SHIP_ITEM_KIND_COUNT; ++kind) {
+        const char* key = shipItemKey(EShipItemKind(kind));
+        EXPECT_NE(generatorFind(E_GENCAT_SHIP_ITEM, crc32TextNoCase(key)), nullptr) << key;
+    }
+    SItemDescription d;
+    generatorFindOrDie(E_GENCAT_SHIP_ITEM, "gun_shotgun")->describe(&d, 2);
+    EXPECT_STREQ(d.name, "Shotgun");
+    EXPECT_EQ(std::u16string(d.textFields[0]), u"Gun");
+    EXPECT_EQ(d.linePresent[1], 1);
+    EXPECT_EQ(ratingText(d, 0), u"Level 3");
+    EXPECT_EQ(ratingText(d, 2), u"Pellets 5");
+    EXPECT_EQ(ratingText(d, 3), u"Hull rate 14/s");
+
+    generatorFindOrDie(E_GENCAT_SHIP_ITEM, "weapon_charging_gun")->describe(&d, 9);
+    EXPECT_EQ(std::u16string(d.textFields[0]), u"Weapon");
+    EXPECT_EQ(ratingText(d, 0), u"Level 6") << "levels past the top count as the top";
+    EXPECT_EQ(ratingText(d, 1), u"Damage 135");
+    EXPECT_EQ(ratingText(d, 2), u"Full charge 1.0s");
+    EXPECT_EQ(d.ratings[0][3].present, 0);
+
+    // A generator without an item of its own gives its name only.
+    generatorFindOrDie(E_GENCAT_PICKUP, "ScorePickup")->describe(&d, 0);
+    EXPECT_STREQ(d.name, "ScorePickup");
+    EXPECT_EQ(d.ratings[0][0].present, 0);
+}
+
+TEST_F(BuiltInPackTest, AShipItemsProgramBuildsIntoAPlayerEntity) {
+    ClEntity* entity = build(generatorFindOrDie(E_GENCAT_SHIP_ITEM, "weapon_sonic_tweeter"), nullptr);
+    EXPECT_EQ(entity->program->kind, u32(E_PROGRAM_PLAYER));
+    EXPECT_NE(entity->root, nullptr);
+}

@@ -4,6 +4,7 @@
 #include "core/name_hash.h"
 #include "core/string_helpers.h"
 #include "world/entity/dna_program.h"
+#include "world/play/item_description.h"
 #include "world/play/play_record.h"
 
 #include <vector>
@@ -28,6 +29,11 @@ ClDNAGenerator::ClDNAGenerator(u32 category, const char* name)
 ClDNAGenerator::~ClDNAGenerator() { releaseSharedProgram(); }
 
 s32 ClDNAGenerator::onCollect(ClEntity*, const SContact*) { return 0; }
+
+void ClDNAGenerator::describe(SItemDescription* out, s32) const {
+    out->reset();
+    strCopyN(out->name, getName(), ITEM_NAME_LENGTH);
+}
 
 ClDNAProgram* ClDNAGenerator::getSharedProgram() {
     if (!m_pSharedProgram) {

@@ -10,9 +10,11 @@ class ClEntity;
 class ClRandObjSFMT;
 struct SContact;
 struct SGeneratorParams;
+struct SItemDescription;
 
 enum EGeneratorCategory : u32 {
     E_GENCAT_PICKUP = 2,          // score, invincibility, level-up and chain-bonus pickups
+    E_GENCAT_SHIP_ITEM = 3,       // the items a song awards and the ship's anchors carry
     E_GENCAT_PLAYER_BULLET = 6,   // player bullets and missiles
     E_GENCAT_ENEMY_SMALL = 8,
     E_GENCAT_ENEMY_MEDIUM = 9,
@@ -36,6 +38,9 @@ public:
     virtual const char* getName() const { return m_name; }
     // Pickups: the ship collected an entity built from this generator's program.
     virtual s32 onCollect(ClEntity* pickup, const SContact* contact);
+    // What the menus show of the generator's item at the level (0 upwards): the description is
+    // reset, then filled. Without an item of its own a generator gives only its name.
+    virtual void describe(SItemDescription* out, s32 level) const;
 
     // The generator's own program, written by generate (no random object, no parameters) on
     // first use and kept until releaseSharedProgram: what guns build each shot from.

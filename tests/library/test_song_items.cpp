@@ -1,0 +1,125 @@
+// The profile's items: the item each song awards, the records the world finds with their level
+// values, the owned items, and fitting them to the ship's slots.
+#include "core/name_hash.h"
+#include "library/ship_program.h"
+#include "library/song_items.h"
+#include "library/song_library.h"
+#include "waves/generators/item_generators.h"
+#include "waves/pack_registry.h"
+#include "world/play/collectibles.h"
+#include "world/play/item_description.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class SongItems : public ::testing::Test {
+protected:
+    void SetUp() override {
+        packRegistryInit();
+        createSongLibrary();
+        installCollectibleFinder(true);
+    }
+    void TearDown() override {
+        installCollectibleFinder(false);
+        freeSongLibrary();
+        packRegistryRelease();
+    }
+    // The song's item record, identified (owned) when asked.
+    static SCollectibleRecord* award(const char16_t* path, bool owned) {
+        g_SongLibrary.songs.push_back(makeSongRecord(path, 1000));
+        SCollectibleRecord* item = songCollectibleAt(s32(g_SongLibrary.songs.size() - 1));
+        if (item) item->identified = owned ? 1 : 0;
+        return item;
+    }
+};
+
+TEST_F(SongItems, ASongAwardsTheItemItsFileNamePicksWhereverItsFolderIs) {
+    const std::string here = award(u"/music/Track One.ogg", false)->key;
+    const std::string moved = award(u"/other/place/track one.OGG", false)->key;
+    EXPECT_EQ(moved, here);
+    EXPECT_EQ(g_SongLibrary.collectibles.size(), 1u);
+    // The record's key names the ship item generator of its hash.
+    const ClDNAGenerator* generator = generatorFind(E_GENCAT_SHIP_ITEM, g_SongLibrary.collectibles[0].keyHash);
+    ASSERT_NE(generator, nullptr);
+    EXPECT_EQ(here, generator->getName());
+    EXPECT_EQ(songCollectibleAt(5), nullptr);
+}
+
+TEST_F(SongItems, EverySongOfAManyAwardsOneOfTheShipItems) {
+    for (int i = 0; i < 100; ++i) {
+        const std::string number = std::to_string(i);
+        const std::u16string path = u"/music/song " + std::u16string(number.begin(), number.end()) + u".wav";
+        EShipItemKind kind;
+        EXPECT_TRUE(shipItemKindForKey(award(path.c_str(), false)->key, &kind)) << i;
+    }
+    EXPECT_EQ(g_SongLibrary.collectibles.size(), size_t(E_SHIP_ITEM_KIND_COUNT)) << "a hundred songs win every item";
+}
+
+TEST_F(SongItems, TheWorldFindsARecordWithItsLevelValues) {
+    SCollectibleRecord* item = award(u"/music/a.wav", true);
+    item->currentLevel = 2;
+    const SCollectible* found = findCollectibleByKey(item->key);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->currentLevel, 2);
+    EXPECT_EQ(found->levelCount, SHIP_ITEM_LEVEL_COUNT);
+    EXPECT_EQ(collectibleUpgradeValue(item->key), 4) << "the value of level 3";
+    EXPECT_EQ(findCollectibleByKey("gun_unknown"), nullptr);
+    installCollectibleFinder(false);
+    EXPECT_EQ(findCollectibleByKey(item->key), nullptr);
+}
+
+TEST_F(SongItems, ASlotCyclesThroughTheOwnedItemsAndAnItemSitsInOneSlotOnly) {
+    getSongCollectible(crc32TextNoCase("gun_shotgun"))->identified = 1;
+    getSongCollectible(crc32TextNoCase("gun_seeker"))->identified = 0;
+    getSongCollectible(crc32TextNoCase("weapon_charging_gun"))->identified = 1;
+    EXPECT_EQ(ownedItems().size(), 2u);
+
+    std::string seen;
+    for (int click = 0; click < 3; ++click) {
+        equipItem(1, nextItemForSlot(1));
+        seen += std::string(equippedItemKey(1)) + ";";
+    }
+    EXPECT_EQ(seen, "gun_shotgun;weapon_charging_gun;;");
+
+    equipItem(1, "weapon_charging_gun");
+    equipItem(2, nextItemForSlot(2));
+    EXPECT_STREQ(equippedItemKey(2), "gun_shotgun");
+    EXPECT_STREQ(nextItemForSlot(2), "") << "the charging gun sits in slot 1";
+    equipItem(0, "gun_shotgun");
+    equipItem(2, "gun_shotgun");
+    EXPECT_STREQ(equippedItemKey(0), "");
+    EXPECT_STREQ(equippedItemKey(2), "gun_shotgun");
+    EXPECT_STREQ(g_SongLibrary.equippedItemKeys[2], "gun_shotgun");
+    EXPECT_STREQ(equippedItemKey(7), "") << "past the ship's slots";
+}
+
+TEST_F(SongItems, AnItemIsDescribedByItsGeneratorAtItsLevel) {
+    SCollectibleRecord* item = getSongCollectible(crc32TextNoCase("weapon_missile_launcher"));
+    item->currentLevel = 3;
+    SItemDescription description;
+    ASSERT_TRUE(describeItem(item->key, &description));
+    EXPECT_STREQ(description.name, "Missile Launcher");
+    char16_t text[128];
+    description.ratings[0][2].formatText(text, 128, 1);
+    EXPECT_EQ(std::u16string(text), u"Bays 4");
+    EXPECT_FALSE(describeItem("item_00001234", &description));
+    EXPECT_STREQ(description.name, "");
+}
+
+TEST_F(SongItems, AGunItemGivesTheAnchorsGunItsBulletsAndAnyOtherKnownItemTheBlasters) {
+    getSongCollectible(crc32TextNoCase("gun_shotgun"))->currentLevel = 1;
+    SShipGunTuning gun{};
+    ASSERT_TRUE(shipGunTuning(1, "gun_shotgun", &gun));
+    EXPECT_EQ(gun.look, SHOTGUN_LOOK);
+    EXPECT_EQ(gun.pellets, 5);
+    EXPECT_FLOAT_EQ(gun.rate, 5.0f);
+    getSongCollectible(0x1234);
+    ASSERT_TRUE(shipGunTuning(0, "item_00001234", &gun));
+    EXPECT_EQ(gun.look, BLASTER_LOOK);
+    EXPECT_EQ(gun.pellets, 1);
+}
+
+}  // namespace
