@@ -142,7 +142,7 @@ ClGameModeActionZuno::ClGameModeActionZuno() {
     m_tipName[0] = 0;
 }
 
-bool ClGameModeActionZuno::isBossGame() const { return g_BossEncounter.entity != nullptr; }
+bool ClGameModeActionZuno::isBossGame() const { return bossEntity() != nullptr; }
 
 void ClGameModeActionZuno::setPauseFlagsForCamera() {
     g_CameraWorldInputs.pauseFlags[0] = m_paused;
@@ -503,7 +503,7 @@ void ClGameModeActionZuno::handlePauseAndTips() {
             m_tipPending = 0;
             m_paused = 0;
             setAmbientMode(isBossGame() ? AMBIENT_MODE_BOSS_PLAY : AMBIENT_MODE_PLAY);
-            if (ClEntity* ship = g_aPlayerState[0].ship) ship->timer = SPAWN_GRACE_SECONDS;
+            if (ClEntity* ship = playerShip(0)) ship->timer = SPAWN_GRACE_SECONDS;
         } else if (uiVariable(UIVAR_FORCE_QUIT_GAME) == 1) {
             forceQuit(true);
         }

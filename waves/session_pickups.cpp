@@ -23,7 +23,7 @@ constexpr s32 TABLE_CELLS[4][2] = {{8, 6}, {12, 10}, {12, 6}, {8, 10}};
 SPickupDrop s_aTable[SESSION_PICKUP_TABLE_CAPACITY];
 u32 s_uTableCount = 0;
 u32 s_uTableCursor = 0;
-ClEntity* s_apLive[SESSION_PICKUP_CAPACITY];
+SEntityRef s_aLive[SESSION_PICKUP_CAPACITY];
 u32 s_uLiveCount = 0;
 
 const char* generatorNameOf(EPickupKind kind) {
@@ -68,17 +68,18 @@ ClEntity* spawnSessionPickup(EPickupKind kind, const ClVec3& position) {
     pickup->spawn();
     pickup->setRootPosition(position);
     pickup->activate();
-    s_apLive[s_uLiveCount++] = pickup;
+    s_aLive[s_uLiveCount++] = makeEntityRef(pickup);
     return pickup;
 }
 
 void tickSessionPickups() {
     // A pickup destroyed in an earlier frame has left the destroyed list by now.
     for (u32 i = s_uLiveCount; i-- > 0;) {
-        ClEntity* pickup = s_apLive[i];
-        if (pickup->state != E_ENTITY_DESTROYED || pickup->isListed(E_LIST_DESTROYED)) continue;
-        queueEntityForFreeing(pickup);
-        s_apLive[i] = s_apLive[--s_uLiveCount];
+        // One the world released by other means is only forgotten.
+        ClEntity* pickup = entityRefGet(s_aLive[i]);
+        if (pickup && (pickup->state != E_ENTITY_DESTROYED || pickup->isListed(E_LIST_DESTROYED))) continue;
+        if (pickup) queueEntityForFreeing(pickup);
+        s_aLive[i] = s_aLive[--s_uLiveCount];
     }
     while (s_uTableCursor < s_uTableCount && s_aTable[s_uTableCursor].time <= g_fSongTime) {
         const SPickupDrop& drop = s_aTable[s_uTableCursor++];
@@ -96,7 +97,7 @@ const SPickupDrop& sessionPickupTableAt(u32 index) {
 u32 liveSessionPickupCount() { return s_uLiveCount; }
 
 void collectAllPickups() {
-    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* ship = playerShip(0);
     if (!ship || !isWorldReady()) return;
     const ClVec4 at = ship->getWorldPosition();
     for (u32 i = entityListCount(E_LIST_LIVE); i-- > 0;) {

@@ -119,7 +119,13 @@ bool settleWave(SWave& wave) {
     const ClEntity* lastGone = nullptr;
     for (u32 i = 0; i < wave.memberCount; ++i) {
         const u32 m = wave.firstMember + i;
-        const ClEntity* entity = s_aMembers[m].entity;
+        // A member the world released by other means counts as gone, not killed.
+        const ClEntity* entity = entityRefGet(s_aMembers[m].entity);
+        if (!entity) {
+            s_aGone[m] = 1;
+            allKilled = false;
+            continue;
+        }
         if (entity->state != E_ENTITY_DESTROYED) return false;
         if (!s_aGone[m]) {
             s_aGone[m] = 1;
@@ -149,7 +155,7 @@ void visitMembers(BossWaveMemberVisitor visit, void* user) {
         if (!wave.program) continue;
         for (u32 i = wave.memberCount; i-- > 0;) {
             const SWaveMemberLink& link = s_aMembers[wave.firstMember + i];
-            visit(user, link.entity, link.spawnTime);
+            if (ClEntity* entity = entityRefGet(link.entity)) visit(user, entity, link.spawnTime);
         }
     }
 }
@@ -167,7 +173,7 @@ void attachBoss(ClEntity* boss, ClDNAProgram* program) {
     link.record.plan = &plan->members[0];
     link.record.memberEntities[0] = boss;
     link.record.memberCount = 1;
-    link.entity = boss;
+    link.entity = makeEntityRef(boss);
     link.spawnTime = FLT_MAX;
     link.arrivalTime = FLT_MAX;
     link.waveIndex = s_uWaveCount;
@@ -203,7 +209,8 @@ void clearWavePools() {
     if (isWorldReady()) {
         for (u32 m = 0; m < s_uMemberCount; ++m) {
             const SWave& wave = s_aWaves[s_aMembers[m].waveIndex];
-            if (wave.program && s_aMembers[m].entity) freeEntity(s_aMembers[m].entity);
+            ClEntity* entity = entityRefGet(s_aMembers[m].entity);
+            if (wave.program && entity) freeEntity(entity);
         }
     }
     for (u32 w = 0; w < s_uWaveCount; ++w) {
@@ -267,7 +274,7 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
             entity->memberIndex = i;
             entity->planSlot = i;
             entity->buildFromDNA(program);
-            link.entity = entity;
+            link.entity = makeEntityRef(entity);
             link.record.memberEntities[0] = entity;
             wave.turns.members[wave.turns.memberCount++] = entity;
             s_aSpawnOrder[s_uScheduledCount++] = s_uMemberCount;
@@ -283,10 +290,11 @@ void waveSpawnTick() {
         SWaveMemberLink& link = s_aMembers[s_aSpawnOrder[s_uSpawnCursor]];
         if (link.spawnTime > g_fSongTime) break;
         ++s_uSpawnCursor;
-        ClEntity* entity = link.entity;
-        entity->spawnTime = link.spawnTime;
-        entity->spawn();
-        entity->setWaveMember(1);
+        if (ClEntity* entity = entityRefGet(link.entity)) {
+            entity->spawnTime = link.spawnTime;
+            entity->spawn();
+            entity->setWaveMember(1);
+        }
         SWave& wave = s_aWaves[link.waveIndex];
         if (wave.spawnedCount++ == 0) openWave(link.waveIndex);
     }

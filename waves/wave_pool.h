@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/types.h"
+#include "world/entity/entity_ref.h"
 #include "world/play/wave_record.h"
 
 class ClDNAGenerator;
@@ -25,7 +26,7 @@ struct SWave {
 // One member: its wave slot (what the entity points to), its entity and its times.
 struct SWaveMemberLink {
     SWaveRecord record;
-    ClEntity* entity;
+    SEntityRef entity;  // empty once the world that holds it is shut down
     f32 spawnTime;    // song seconds: arrival time - the path's flight time
     f32 arrivalTime;  // song seconds
     u32 waveIndex;

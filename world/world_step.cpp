@@ -41,7 +41,7 @@ void worldStep(const SWorldStepHooks* hooks) {
 void publishWorldFrameInputs() {
     SCameraWorldInputs& camera = g_CameraWorldInputs;
     camera.arenaFocus = ClVec3(ARENA_FOCUS_X, 0.0f, ARENA_FOCUS_Z);
-    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* ship = playerShip(0);
     const bool shipInPlay = ship && (ship->state == E_ENTITY_SPAWNED || ship->state == E_ENTITY_ACTIVE);
     camera.playerExists = shipInPlay ? 1 : 0;
     if (shipInPlay) {

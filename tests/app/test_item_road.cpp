@@ -193,7 +193,7 @@ private:
     }
 
     void countShots() {
-        const ClEntity* ship = g_aPlayerState[0].ship;
+        const ClEntity* ship = playerShip(0);
         if (!ship) return;
         if (m_upgradeTold < m_plays && g_aPlayerState[0].anchorCount > 0) {
             m_upgradeTold = m_plays;

@@ -225,7 +225,7 @@ TEST_F(Modes, TheSongsEndScoresThePickupsLeftInTheArena) {
     shipProgram.emitCloseNode();
     ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
     ship->buildFromDNA(&shipProgram);
-    g_aPlayerState[0].ship = ship;
+    setPlayerShip(0, ship);
     ASSERT_NE(spawnInspirationPickups(ClVec3(100.0f, 0.0f, 100.0f), 25, 0, 0), nullptr);
     const s32 before = shownScore(g_aPlayerState[0]);
     // A cue the engine does not know counts as a finished song.
@@ -235,7 +235,7 @@ TEST_F(Modes, TheSongsEndScoresThePickupsLeftInTheArena) {
     setSongCue({});
     EXPECT_EQ(m_play.m_finished, 1u);
     EXPECT_EQ(shownScore(g_aPlayerState[0]) - before, 25);
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     freeEntity(ship);
     m_play.exit();
     shipProgram.release();

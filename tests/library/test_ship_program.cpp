@@ -63,7 +63,7 @@ protected:
     static ClEntity* spawnShip() {
         createPlayerShipProgram();
         spawnPlayerShip(0, 1);
-        return g_aPlayerState[0].ship;
+        return playerShip(0);
     }
     // A level below 0 leaves the key unknown to the library.
     static void equip(u32 slot, const char* key, s32 level) {
@@ -111,7 +111,7 @@ TEST_F(ShipProgramTest, ShipSpawnsWholeThenFliesAndFiresWithTheDefaultGun) {
         updatePlayerLife();
         clearDrawListHalf(PRODUCER_HALF);
     }
-    ASSERT_EQ(player.ship, ship) << "the ship lives";
+    ASSERT_EQ(playerShip(0), ship) << "the ship lives";
     const ClVec4 at = ship->getWorldPosition();
     EXPECT_NEAR(at.x, SHIP_START_X + 30.0f * SHIP_PAD_SPEED * STEP, 1e-2f);
     // 12 volleys a second, one barrel each, flying up the arena.

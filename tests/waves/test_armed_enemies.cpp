@@ -42,7 +42,7 @@ protected:
         g_fSongTime = 0.0f;
     }
     void TearDown() override {
-        g_aPlayerState[0].ship = nullptr;
+        setPlayerShip(0, nullptr);
         closeBossStage();
         m_programs.clear();
         wavesShutdown();
@@ -73,8 +73,8 @@ protected:
         for (int frame = 0; frame < 120; ++frame) {
             playBossFrame();
             drawLiveEntities();
-            if (gun->heldBullet) shot = gun->heldBullet;
-            if (shot && !gun->heldBullet) break;
+            if (entityRefGet(gun->heldBullet)) shot = entityRefGet(gun->heldBullet);
+            if (shot && !entityRefGet(gun->heldBullet)) break;
         }
         return shot;
     }
@@ -96,7 +96,7 @@ TEST_F(ArmedEnemyTest, EveryArmedEnemySizeFiresItsBulletAtTheShip) {
         ASSERT_NE(gun, nullptr);
         ClEntity* shot = playUntilFired(gun);
         ASSERT_NE(shot, nullptr) << "a bullet grows on the gun";
-        ASSERT_EQ(gun->heldBullet, nullptr) << "and is let go";
+        ASSERT_EQ(entityRefGet(gun->heldBullet), nullptr) << "and is let go";
         const f32 before = positionOf(shot).z;
         playBossFrame();
         EXPECT_LT(positionOf(shot).z, before) << "toward the ship";

@@ -74,7 +74,7 @@ protected:
         spawnPilotedShip(m_ship);
     }
     void TearDown() override {
-        g_aPlayerState[0].ship = nullptr;
+        setPlayerShip(0, nullptr);
         closeBossStage();
         m_programs.clear();
         wavesShutdown();
@@ -91,7 +91,9 @@ protected:
         g_BossEncounter.boss = s32(boss);
         g_BossEncounter.subBoss = s32(subBoss);
         g_BossEncounter.valuePool = 3600.0f;
-        return g_pCurrentBossEntity = awaitBoss(m_programs.back().get(), generator->getName(), ARRIVAL);
+        ClEntity* arrived = awaitBoss(m_programs.back().get(), generator->getName(), ARRIVAL);
+        g_CurrentBossEntity = makeEntityRef(arrived);
+        return arrived;
     }
     // The boss of the kind as the fight's boss, its atoms at their spawn values, not yet spawned.
     ClEntity* fightingBoss(u32 kind) {
@@ -235,8 +237,8 @@ TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {
     auto* whip = fightNow<ClProcessor_Enemy_Boss_WhipIt>(E_BOSS_WHIP_IT, {0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f});
     // A still ship whose world frames its update keeps, so it collides where it stands.
     m_stillShip.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody(m_stillShip.addGeometry(makeRingMesh(6, 3.0f)));
-    g_aPlayerState[0].ship = spawnActiveEntity(&m_stillShip.close().program);
-    g_aPlayerState[0].ship->setRootPosition(ClVec3(0.0f, 0.0f, 60.0f));
+    setPlayerShip(0, spawnActiveEntity(&m_stillShip.close().program));
+    playerShip(0)->setRootPosition(ClVec3(0.0f, 0.0f, 60.0f));
     // Charging after 2 s within range at stage 0, and hittable; lashing, the fan at the ship.
     playUntil(2.1f);
     EXPECT_EQ(std::make_pair(whip->whipState, whip->entity->timer), std::make_pair(s32(E_WHIP_CHARGING), 0.0f));
@@ -322,8 +324,8 @@ TEST_F(BossPlayTest, AnEmptyHealingPointListStopsTheFirstHealing) {
     g_BossEncounter.healingCountdown = 0.0f;
     SPlayerState& player = g_aPlayerState[0];
     player.anchorCount = 1;
-    player.anchors[0].node = player.ship->root;
-    player.ship->atoms[0]->buildStamp = 0;
+    player.anchors[0].node = playerShip(0)->root;
+    playerShip(0)->atoms[0]->buildStamp = 0;
     u32& points = getScript("playbalance.txt", 0)->findChild("boss_spawn_points_for_healing")->children.count;
     const u32 was = std::exchange(points, 0);
     EXPECT_THAT(fatalReasonOf([] { updateBossEncounter(); }), HasSubstr("healing lists no points"));
@@ -339,7 +341,7 @@ protected:
     void SetUp() override {
         BossPlayTest::SetUp();
         configSetValue("PLAYER_INVINCIBLE", "1");
-        g_aPlayerState[0].ship->timer = FLT_MAX;
+        playerShip(0)->timer = FLT_MAX;
         setPlayDifficulty(s32(DIFFICULTY_LEVEL_COUNT - 1));
         g_PlayRecord.boss.enabled = 1;
         g_PlayRecord.boss.skip = 1;
@@ -398,7 +400,7 @@ TEST_F(LongPlayTest, AWholeSongAtTheHighestDifficultyShowsEveryFamilyAndABossFig
     rollAllPacks(g_PlayRecord);
     waveScheduleGenerate(&g_PlayRecord);
     chooseSessionBoss(g_PlayRecord.song);
-    ClEntity* boss = g_BossEncounter.entity;
+    ClEntity* boss = bossEntity();
     ASSERT_NE(boss, nullptr) << "the song is long enough for a boss";
 
     g_fSongTime = earliestPendingWaveTime();

@@ -82,7 +82,7 @@ protected:
         buildWaves(plan, 0, none, &random);
         plan.release();
     }
-    ClEntity* member(u32 i) const { return waveMemberAt(i).entity; }
+    ClEntity* member(u32 i) const { return entityRefGet(waveMemberAt(i).entity); }
     // The wave of the family played until its last member has arrived; its first member.
     ClEntity* arrived(const char* generatorName, u32 members = 1) {
         planWave(generatorName, members);
@@ -115,7 +115,7 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     EXPECT_EQ(waveRecordOf(station)->plan->segments[3].kind, u32(E_SEG_STEER)) << "a patrol follows the arrival";
     auto* ai = static_cast<ClProcessor_Enemy_AI_CubeStation*>(station->root->findProcessor(E_PROC_ENEMY_CUBE_STATION));
     ASSERT_EQ(ai->branchRecords.count, 4u);
-    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* ship = playerShip(0);
     const auto facing = [&](u32 b) { return axisX(ai->branchRecords[b].node).dot((positionOf(ship) - positionOf(station)).normalized()); };
     EXPECT_GT(facing(2), 0.85f);
     runUntil(g_fSongTime + 1.0f);
@@ -130,7 +130,7 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     EXPECT_GT(facing(0), 0.9f);
     // A quarter turn, the ship now off to the branch's side.
     const ClVec3 axis = axisX(ai->branchRecords[0].node);
-    g_aPlayerState[0].ship->setRootPosition(positionOf(station) + scaleVec3(ClVec3(-axis.z, 0.0f, axis.x), 150.0f));
+    playerShip(0)->setRootPosition(positionOf(station) + scaleVec3(ClVec3(-axis.z, 0.0f, axis.x), 150.0f));
     EXPECT_LT(std::fabs(facing(0)), 0.1f);
     runUntil(g_fSongTime + 2.5f);
     EXPECT_GT(facing(0), 0.92f);
@@ -138,10 +138,10 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     // Without a ship an armed turn is called off.
     ai->turnState = E_STATION_ARMED;
     ai->turnStartTime = g_fSongTime - 1.0f;
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     step();
     EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
-    g_aPlayerState[0].ship = const_cast<ClEntity*>(ship);
+    setPlayerShip(0, const_cast<ClEntity*>(ship));
     expectShotDown(station, 0);
 }
 

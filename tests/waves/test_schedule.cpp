@@ -10,6 +10,8 @@
 #include "waves/wave_schedule.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
+#include "world/entity/entity_ref.h"
+#include "world/entity/world.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/play/score_hud.h"
 #include "world/services/play_area.h"
@@ -146,7 +148,7 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
     f32 lastArrival = 0.0f;
     for (u32 m = 0; m < count; ++m) {
         const SWaveMemberLink& link = waveMemberAt(m);
-        EXPECT_TRUE(link.entity->state == E_ENTITY_BUILT && link.entity->waveSlot == &link.record) << m;
+        EXPECT_TRUE(entityRefGet(link.entity)->state == E_ENTITY_BUILT && entityRefGet(link.entity)->waveSlot == &link.record) << m;
         lastArrival = std::max(lastArrival, link.arrivalTime);
     }
     g_fSongTime = earliestPendingWaveTime();
@@ -157,12 +159,12 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
         step();
         for (u32 m = 0; m < count; ++m) {
             const SWaveMemberLink& link = waveMemberAt(m);
-            if (spawnedAt[m] == NOT_YET && link.entity->state != E_ENTITY_BUILT) spawnedAt[m] = now;
-            if (arrivedAt[m] != NOT_YET || link.entity->state != E_ENTITY_ACTIVE) continue;
+            if (spawnedAt[m] == NOT_YET && entityRefGet(link.entity)->state != E_ENTITY_BUILT) spawnedAt[m] = now;
+            if (arrivedAt[m] != NOT_YET || entityRefGet(link.entity)->state != E_ENTITY_ACTIVE) continue;
             arrivedAt[m] = now;
             // On its point, but for the first step of the roam or patrol that follows in the same
             // frame (a patrol steers off at the speed it came in with).
-            const ClVec4 at = link.entity->getWorldPosition();
+            const ClVec4 at = entityRefGet(link.entity)->getWorldPosition();
             const ClVec3 point = link.record.plan->segments[1].a.getVector();
             const f32 roamStep = getPathSpeed(link.record.plan->wave->speedClass, 0) * STEP;
             EXPECT_LE(ClVec3(at.x - point.x, 0.0f, at.z - point.z).length(), roamStep + 1e-3f) << m;
@@ -203,13 +205,13 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
     for (u32 i = 0; i < wave.memberCount; ++i) g_fSongTime = std::max(g_fSongTime, waveMemberAt(wave.firstMember + i).spawnTime);
     step();
     for (u32 i = 0; i < wave.memberCount; ++i) {
-        ClEntity* member = waveMemberAt(wave.firstMember + i).entity;
+        ClEntity* member = entityRefGet(waveMemberAt(wave.firstMember + i).entity);
         member->activate();
         if (i + 1 < wave.memberCount) member->kill();
     }
     step();
     EXPECT_EQ(liveSessionPickupCount(), 0u);
-    last.entity->kill();
+    entityRefGet(last.entity)->kill();
     step();
     ASSERT_EQ(liveSessionPickupCount(), 1u);
 
@@ -225,9 +227,9 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
     // Without a ship nothing is collected; with one everything is, and goes.
     collectAllPickups();
     const f32 withoutShip = g_aPlayerState[0].invincibilityTime;
-    g_aPlayerState[0].ship = waveMemberAt(0).entity;
+    setPlayerShip(0, entityRefGet(waveMemberAt(0).entity));
     collectAllPickups();
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     EXPECT_EQ(std::make_pair(withoutShip, g_aPlayerState[0].invincibilityTime), std::make_pair(0.0f, 5.0f));
     step();
     step();
@@ -242,7 +244,7 @@ TEST_F(WaveWorldTest, AWaveWithOneMemberEscapedDropsNoChainBonusThoughItsLastWas
     for (u32 i = 0; i < wave.memberCount; ++i) g_fSongTime = std::max(g_fSongTime, waveMemberAt(wave.firstMember + i).spawnTime);
     step();
     for (u32 i = 0; i < wave.memberCount; ++i) {
-        ClEntity* member = waveMemberAt(wave.firstMember + i).entity;
+        ClEntity* member = entityRefGet(waveMemberAt(wave.firstMember + i).entity);
         member->activate();
         if (i == 0) {
             member->destroy();  // flew out of the arena
@@ -259,15 +261,50 @@ TEST_F(WaveWorldTest, ScorePickupsLeftInTheArenaAreScoredWhenAllAreCollected) {
     const SWave& wave = waveAt(0);
     g_fSongTime = waveMemberAt(wave.firstMember).spawnTime;
     step();
-    ClEntity* member = waveMemberAt(wave.firstMember).entity;
+    ClEntity* member = entityRefGet(waveMemberAt(wave.firstMember).entity);
     member->activate();
     spawnInspirationPickups(world_test::positionOf(member), 40, 0, 0);
     ASSERT_GT(liveInspirationPickupCount(), 0u);
     const s32 before = shownScore(g_aPlayerState[0]);
-    g_aPlayerState[0].ship = member;
+    setPlayerShip(0, member);
     collectAllPickups();
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     EXPECT_EQ(shownScore(g_aPlayerState[0]) - before, 40);
+}
+
+// A member the world released by other means, its record taken again by a newcomer: clearing the
+// pools frees the members left and leaves the newcomer alone.
+TEST_F(WaveWorldTest, ClearingThePoolsLeavesTheNextUseOfAReleasedMembersRecord) {
+    ClEntity* first = entityRefGet(waveMemberAt(0).entity);
+    ASSERT_NE(first, nullptr);
+    freeEntity(first);
+    ClEntity* newcomer = allocEntity(OWNER_LIVE_GAME);
+    ASSERT_EQ(newcomer, first);  // the same record, in its next use
+    EXPECT_EQ(entityRefGet(waveMemberAt(0).entity), nullptr);
+    const SEntityRef held = makeEntityRef(newcomer);
+    clearWavePools();
+    EXPECT_EQ(entityRefGet(held), newcomer);
+}
+
+// A pickup the world released by other means, its record taken again by a destroyed entity of
+// another owner: the pickups' tick forgets it and leaves the newcomer alone.
+TEST_F(WaveWorldTest, APickupWhoseRecordWasReleasedAndTakenAgainIsForgotten) {
+    ClEntity* pickup = spawnSessionPickup(E_PICKUP_SCORE, ClVec3(100.0f, 0.0f, 100.0f));
+    ASSERT_NE(pickup, nullptr);
+    ClDNAProgram* program = pickup->program;
+    freeEntity(pickup);
+    ClEntity* successor = allocEntity(OWNER_LIVE_GAME);
+    ASSERT_EQ(successor, pickup);  // the same record, in its next use
+    successor->buildFromDNA(program);
+    successor->spawn();
+    successor->activate();
+    successor->destroy();
+    flushDestroyedEntities();
+    const SEntityRef held = makeEntityRef(successor);
+    tickSessionPickups();
+    flushFreedEntities();
+    EXPECT_EQ(entityRefGet(held), successor);
+    EXPECT_EQ(liveSessionPickupCount(), 0u);
 }
 
 TEST_F(WaveWorldTest, BossHooksSeeEveryMemberAndGiveTheBossTheLastFreeSlot) {

@@ -72,7 +72,7 @@ protected:
         wavesSetUp();
     }
     void TearDown() override {
-        g_aPlayerState[0].ship = nullptr;
+        setPlayerShip(0, nullptr);
         shutdownWorld();
         m_programs.clear();
         wavesShutdown();

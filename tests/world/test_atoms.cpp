@@ -105,7 +105,7 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
 
     // The invincible ship: two glints running along each edge, in one bright colour.
     clearDrawListHalf(PRODUCER_HALF);
-    g_aPlayerState[0].ship = m_one.entity;
+    setPlayerShip(0, m_one.entity);
     g_aPlayerState[0].invincibilityTime = 1.0f;
     body.draw();
     g_aPlayerState[0] = SPlayerState{};

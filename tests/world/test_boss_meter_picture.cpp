@@ -49,7 +49,7 @@ TEST_F(BossMeterPicture, TheFightShowsTheBarFilledToTheBossStrengthAndTheTimeLef
     m_boss.node().param("NDKFBH", 0.6f).mainBody();
     m_boss.close();
     SBossEncounter& e = g_BossEncounter;
-    e.entity = world_test::spawnActiveEntity(&m_boss.program);
+    e.entity = makeEntityRef(world_test::spawnActiveEntity(&m_boss.program));
     e.phase = E_BOSSPHASE_FIGHT;
     e.phaseTimer = 83.5f;  // 01:23 left
     e.barLastValue = 0.6f;

@@ -59,7 +59,7 @@ protected:
     // Game frames, each drawn, until the gun lets its bullet go (a second at most); the frames run.
     static int playUntilFired(ClProcessor_EnemyGun* gun) {
         int frames = 0;
-        for (; gun->heldBullet && frames < 60; ++frames) {
+        for (; entityRefGet(gun->heldBullet) && frames < 60; ++frames) {
             stepWorld();
             drawLiveEntities();
         }
@@ -127,23 +127,23 @@ TEST_F(BulletTest, TheEnemyGunGrowsInsideTheArenaCarriesItsBulletAndFiresOnceAtT
 
     shooter->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
     stepWorld();
-    ASSERT_NE(gun->heldBullet, nullptr);
-    ClEntity* shot = gun->heldBullet;
+    ASSERT_NE(entityRefGet(gun->heldBullet), nullptr);
+    ClEntity* shot = entityRefGet(gun->heldBullet);
     EXPECT_EQ(gun->heldBulletAtom->satellitesDone, 0u);
     shooter->setRootPosition(ClVec3(120.0f, 0.0f, 100.0f));
     stepWorld();
     EXPECT_EQ(std::make_pair(positionOf(shot).x, positionOf(shot).z), std::make_pair(120.0f, 105.0f)) << "it rides on the gun";
 
-    g_aPlayerState[0].ship = enemy(ClVec3(120.0f, 0.0f, 205.0f), false, 1);
+    setPlayerShip(0, enemy(ClVec3(120.0f, 0.0f, 205.0f), false, 1));
     const int frames = playUntilFired(gun);
-    EXPECT_EQ(gun->heldBullet, nullptr);
+    EXPECT_EQ(entityRefGet(gun->heldBullet), nullptr);
     EXPECT_LE(frames, 14) << "its satellites close in within a fifth of a second";
     stepWorld();
     EXPECT_EQ(positionOf(shot).x, 120.0f);
     EXPECT_EQ(positionOf(shot).z, 115.0f) << "toward the ship, 10 a frame";
     for (int i = 0; i < 300; ++i) stepWorld();
     EXPECT_EQ(enemyShots(), 0u) << "one bullet per activation, gone beyond the far limit";
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
 }
 
 TEST_F(BulletTest, WithoutAShipOrWithItsEnemyGoneTheHeldBulletIsDestroyed) {
@@ -152,7 +152,7 @@ TEST_F(BulletTest, WithoutAShipOrWithItsEnemyGoneTheHeldBulletIsDestroyed) {
     ASSERT_EQ(enemyShots(), 2u);
     shooters[1]->destroy();
     playUntilFired(gunOf(shooters[0]));
-    EXPECT_EQ(gunOf(shooters[0])->heldBullet, nullptr);
+    EXPECT_EQ(entityRefGet(gunOf(shooters[0])->heldBullet), nullptr);
     EXPECT_EQ(enemyShots(), 0u);
 }
 

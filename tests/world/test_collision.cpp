@@ -247,6 +247,20 @@ TEST_F(CollisionTest, ABulletUsedUpOnItsFirstTargetMissesTheSecondAndADeadAtomIs
               std::make_tuple(u32(E_ENTITY_DESTROYED), u32(E_ENTITY_DESTROYED), 0u, 0u, 2));
 }
 
+// An entity released while its kill is queued, its record taken again by a dead-looking newcomer:
+// the queue passes the newcomer over.
+TEST_F(CollisionTest, AQueuedKillOfAReleasedEntityPassesOverTheRecordsNextUse) {
+    ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(160, 0, 200), 20.0f, 10);
+    queueKill(enemy);
+    freeEntity(enemy);
+    ClEntity* successor = make(E_PROGRAM_ENEMY, ClVec3(160, 0, 200), 20.0f, 10);
+    ASSERT_EQ(successor, enemy);  // the same record, in its next use
+    atomOf(successor)->deactivate(1);
+    processKillQueue();
+    EXPECT_EQ(killQueueCount(), 0u);
+    EXPECT_EQ(successor->state, u32(E_ENTITY_ACTIVE));
+}
+
 TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) {
     ClOneNodeGenerator bossGenerator(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY);
     setBossEncounterEndHook(countEncounterEnd);

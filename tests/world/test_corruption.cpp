@@ -74,7 +74,7 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     ship->setRootPosition(ClVec3(160, 0, 240));
     ship->atoms[0]->deactivate(1);
     ship->findFirstBrokenAtom();
-    g_aPlayerState[0].ship = ship;
+    setPlayerShip(0, ship);
 
     resetNoteList();
     appendNoteListEntry(SNoteListEntry{10, nullptr, 2, 5, {}});
@@ -94,7 +94,7 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     g_iSpectrumFrame = 100;
     updateFlyingNotes();
     EXPECT_EQ(std::make_pair(g_NoteList.cursor, flyingNoteCount()), std::make_pair(2, 0u));
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     resetFlyingNotes();
     releaseNoteList();
 }
@@ -105,7 +105,7 @@ TEST_F(Corruption, ANoteForgetsATargetWhoseRecordWasReleasedAndTakenAgain) {
     m_ship.node().mainBody(m_ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
     ClEntity* ship = world_test::spawnActiveEntity(&m_ship.close().program);
     ship->setRootPosition(ClVec3(160, 0, 240));
-    g_aPlayerState[0].ship = ship;
+    setPlayerShip(0, ship);
     resetNoteList();
     appendNoteListEntry(SNoteListEntry{10, nullptr, 2, 5, {}});
     initFlyingNotes();
@@ -114,7 +114,7 @@ TEST_F(Corruption, ANoteForgetsATargetWhoseRecordWasReleasedAndTakenAgain) {
     ASSERT_EQ(flyingNoteCount(), 1u);
     EXPECT_EQ(entityRefGet(flyingNoteAt(0)->target), ship);
 
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     freeEntity(ship);
     ClEntity* successor = world_test::spawnActiveEntity(&m_ship.program);
     ASSERT_EQ(successor, ship);  // the same record, in its next use

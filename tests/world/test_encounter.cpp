@@ -81,7 +81,7 @@ protected:
     // Frames of the song clock, each running only the encounter and the sequences.
     static void playUntil(f32 songTime) { world_test::playUntil(songTime, encounterFrame); }
     static void playUntilPhase(s32 phase) { world_test::playUntilPhase(phase, encounterFrame); }
-    static s32 dontShoot() { return g_BossEncounter.entity->root->params.get("dnt_shoot")->integer; }
+    static s32 dontShoot() { return bossEntity()->root->params.get("dnt_shoot")->integer; }
     void use(const char* guardianScript) {
         m_script.files["guardian_movies.txt"] = guardianScript;
         setScriptSource(&m_script);
@@ -102,17 +102,17 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
 
     playUntilPhase(E_BOSSPHASE_ARRIVED);
     const f32 arrived = g_fSongTime;
-    ClEntity* boss = g_BossEncounter.entity;
+    ClEntity* boss = bossEntity();
     // The other enemy fades out, the ship does not.
     EXPECT_EQ(std::make_tuple(boss->state, dontShoot(), g_PlayRecord.bossArrived, g_PlayRecord.boss.pending, s_collects,
-                              boss->tween.to, m_other->tween.to, g_aPlayerState[0].ship->tween.running,
+                              boss->tween.to, m_other->tween.to, playerShip(0)->tween.running,
                               g_BossEncounter.phaseTimer),
               std::make_tuple(u32(E_ENTITY_ACTIVE), 1, 1, 1, 1u, 1.0f, 0.0f, 0u, arrived + 2.5f));
 
     playUntilPhase(E_BOSSPHASE_INTRO);
     const f32 introStart = g_fSongTime;
-    const ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(g_aPlayerState[0].ship);
-    EXPECT_EQ(std::make_tuple(g_BossEncounter.phaseTimer, g_aPlayerState[0].ship->timer, g_GuardianSequence.active,
+    const ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(playerShip(0));
+    EXPECT_EQ(std::make_tuple(g_BossEncounter.phaseTimer, playerShip(0)->timer, g_GuardianSequence.active,
                               ctrl->scriptedMove, ctrl->moveTween.to.z),
               std::make_tuple(introStart + intro, intro + 1.5f, 1, 1u, 60.0f));
 
@@ -155,11 +155,11 @@ TEST_F(EncounterTest, AnEncounterDueWithoutABossNeverBegins) {
 TEST_F(EncounterTest, AKilledBossEndsTheFightOnceWithThePostWinSpeech) {
     setUpEncounter();
     playUntilPhase(E_BOSSPHASE_FIGHT);
-    ClEntity* boss = g_BossEncounter.entity;
+    ClEntity* boss = bossEntity();
     boss->atoms[0]->deactivate(0);
     processKillQueue();
     const f32 speech = cueSeconds("SG_PostWin_Boss");
-    EXPECT_EQ(std::make_tuple(boss->state, g_BossEncounter.dead, g_BossEncounter.phase, g_aPlayerState[0].ship->timer,
+    EXPECT_EQ(std::make_tuple(boss->state, g_BossEncounter.dead, g_BossEncounter.phase, playerShip(0)->timer,
                               g_GuardianSequence.active, findWidgetByName("boss_escaped")->isVisible()),
               std::make_tuple(u32(E_ENTITY_DESTROYED), 1, s32(E_BOSSPHASE_WAITING), speech + 1.5f, 1, false));
     playUntil(g_fSongTime + 1.0f);
@@ -173,10 +173,10 @@ TEST_F(EncounterTest, AKilledBossEndsTheFightOnceWithThePostWinSpeech) {
 TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart) {
     setUpEncounter();
     playUntilPhase(E_BOSSPHASE_FIGHT);
-    g_BossEncounter.entity->findOrAddParam("NDKFBH")->setFloat(1.5f);
+    bossEntity()->findOrAddParam("NDKFBH")->setFloat(1.5f);
     playUntil(g_fSongTime + STEP);
     EXPECT_EQ(g_BossEncounter.hitFlashTime, 0.0f) << "1.5 shows as the full bar it was";
-    g_BossEncounter.entity->findOrAddParam("NDKFBH")->setFloat(0.5f);
+    bossEntity()->findOrAddParam("NDKFBH")->setFloat(0.5f);
     playUntil(g_fSongTime + STEP);
     EXPECT_EQ(std::make_pair(g_BossEncounter.barLastValue, g_BossEncounter.hitFlashTime),
               std::make_pair(0.5f, 0.25f - STEP));
@@ -184,11 +184,11 @@ TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart)
     // An anchor whose part is gone counts down and redraws the interval from the level's range.
     SPlayerState& player = g_aPlayerState[0];
     player.anchorCount = 1;
-    player.anchors[0].node = player.ship->root;
+    player.anchors[0].node = playerShip(0)->root;
     g_BossEncounter.healingCountdown = 1.0f;
     playUntil(g_fSongTime + 0.5f);
     EXPECT_EQ(g_BossEncounter.healingCountdown, 1.0f) << "a whole ship gets nothing";
-    player.ship->atoms[0]->buildStamp = 0;
+    playerShip(0)->atoms[0]->buildStamp = 0;
     playUntil(g_fSongTime + 0.5f);
     EXPECT_NEAR(g_BossEncounter.healingCountdown, 0.5f, 2 * STEP);
     playUntil(g_fSongTime + 0.5f);

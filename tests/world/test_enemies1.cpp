@@ -74,18 +74,18 @@ TEST_F(EnemiesTest, TheRoundStaffGunFillsItsRingOnTheBeatLaunchesItAtTheShipAndG
     EXPECT_EQ(gun->ringAtom->noteCount, 0) << "outside the extended play area beats are ignored";
     bird->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
     playSong(0.5f);
-    ClEntity* first = gun->heldBullet;
+    ClEntity* first = entityRefGet(gun->heldBullet);
     ClAtom_Bullet_RoundStaff* firstRing = gun->ringAtom;
     EXPECT_EQ(std::make_pair(firstRing->noteCount, firstRing->collidable), std::make_pair(2, 0u));
     playSong(0.25f);
-    ASSERT_NE(gun->heldBullet, first) << "launched on the third beat, the next ring grown";
+    ASSERT_NE(entityRefGet(gun->heldBullet), first) << "launched on the third beat, the next ring grown";
     EXPECT_EQ(std::make_pair(firstRing->collidable, gun->ringAtom->noteCount), std::make_pair(1u, 0));
     const ClVec3 launched = positionOf(first);
     playSong(1.0f);
     EXPECT_NEAR((positionOf(first) - launched).z, 100.0f, 2.0f) << "toward the ship at 100 a second";
 
     // Killing the gun takes the ring it holds; the launched one flies on.
-    ClEntity* held = gun->heldBullet;
+    ClEntity* held = entityRefGet(gun->heldBullet);
     bird->destroy();
     EXPECT_EQ(held->state, u32(E_ENTITY_DESTROYED));
     stepWorld();
@@ -156,7 +156,7 @@ TEST_F(StaffStarTest, AStaffWhoseNozzleWentEndsItselfAndTheStarsDeathTakesTheRes
     EXPECT_EQ(std::make_tuple(stars->staffRecords.count, lostEntity->state, stars->staffRecords[1].node),
               std::make_tuple(2u, u32(E_ENTITY_DESTROYED), star->root->children[2]));
 
-    ClEntity* kept = stars->staffRecords[0].staffEntity;
+    ClEntity* kept = entityRefGet(stars->staffRecords[0].staffEntity);
     star->destroy();
     EXPECT_EQ(kept->state, u32(E_ENTITY_DESTROYED));
     stepWorld();
@@ -165,7 +165,7 @@ TEST_F(StaffStarTest, AStaffWhoseNozzleWentEndsItselfAndTheStarsDeathTakesTheRes
 
 // Run under the address sanitizer: neither side may read the other's freed storage.
 TEST_F(StaffStarTest, AStaffOrAStarFreedFirstLeavesTheOtherWithoutALink) {
-    ClEntity* first = stars->staffRecords[0].staffEntity;
+    ClEntity* first = entityRefGet(stars->staffRecords[0].staffEntity);
     first->destroy();
     stepWorld();
     EXPECT_EQ(stars->staffRecords.count, 2u) << "the freed staff left its record";
@@ -299,7 +299,7 @@ TEST_F(ArmTest, TheGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithinItsCone
     playSong(0.75f);
     EXPECT_NEAR((tip() - positionOf(brute) - toward).length(), 0.0f, 1e-3f) << "on the rest axis the target stays";
 
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     arm->swingState = E_ARM_ARMED;
     arm->strikeTime = 0.0f;
     playSong(STEP);
@@ -329,11 +329,11 @@ TEST_F(EnemiesTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
     stepWorld(STEP);
     EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 2u);
 
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
     for (u32 i = 0; i < 60; ++i) stepWorld(STEP);
     EXPECT_TRUE(liveCount(E_PROGRAM_ENEMY_SHOT) == shots && gun->fireTimer <= 0.0f) << "holds its fire, due at once";
-    g_aPlayerState[0].ship = ship;
+    setPlayerShip(0, ship);
     stepWorld(STEP);
     EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1) << "fires at once when the ship is back";
 

@@ -7,6 +7,7 @@
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/entity_ref.h"
 #include "world/entity/world.h"
 #include "world/generators/bullet_generators.h"
 #include "world/play/enemy_destroyed.h"
@@ -104,6 +105,28 @@ TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
     EXPECT_EQ(std::make_pair(g_aPlayerState[0].kills, liveInspirationPickupCount()), std::make_pair(2, 1u));
     enemy->program->generator = &m_enemy;
     boss.releaseSharedProgram();
+}
+
+// A pickup the world released by other means, its record taken again by a destroyed entity of
+// another owner: the sweep gives back the cell and leaves the newcomer alone.
+TEST_F(GeneratorTest, ASweepForgetsAPickupWhoseRecordWasReleasedAndTakenAgain) {
+    ClEntity* pickup = spawnInspirationPickups(ClVec3(0.0f, 0.0f, 0.0f), 5, 0, 1);
+    ASSERT_NE(pickup, nullptr);
+    ClDNAProgram* program = pickup->program;
+    freeEntity(pickup);
+    ClEntity* successor = allocEntity(OWNER_LIVE_GAME);
+    ASSERT_EQ(successor, pickup);  // the same record, in its next use
+    successor->buildFromDNA(program);
+    successor->spawn();
+    successor->activate();
+    successor->destroy();
+    flushDestroyedEntities();
+    const SEntityRef held = makeEntityRef(successor);
+    sweepInspirationPickups();
+    flushFreedEntities();
+    EXPECT_EQ(entityRefGet(held), successor);
+    EXPECT_EQ(liveInspirationPickupCount(), 0u);
+    EXPECT_FALSE(isInspirationGridCellTaken(0, 0));
 }
 
 TEST_F(GeneratorTest, DropsTakeTheNearestFreeCellsAndDestroyedOnesGiveThemBack) {

@@ -103,7 +103,7 @@ protected:
     // Player 0 gets a ship of one empty node.
     void giveShip() {
         m_shipProgram.reset(oneNodeProgram(E_PROGRAM_PLAYER));
-        g_aPlayerState[0].ship = world_test::buildEntity(m_shipProgram.get());
+        setPlayerShip(0, world_test::buildEntity(m_shipProgram.get()));
     }
     // Player 0's ship spawned through the ship builder, as at the start of play.
     static SPlayerState& spawnAnchoredShip() {
@@ -146,8 +146,8 @@ TEST_F(PlayTest, NextUnbeatenBossArrivesWithTheSongsLastStretchAndIsBuilt) {
     // No intro cue plays without a sound engine: 300 - (0 + 175 + 12).
     EXPECT_EQ(std::make_tuple(e.boss, e.subBoss, e.phaseTimer, e.valuePool, e.forced),
               std::make_tuple(0, 1, 113.0f, 10.0f, 0));
-    ASSERT_NE(e.entity, nullptr);
-    EXPECT_EQ(std::make_pair(e.entity->state, std::string(e.bossName)), std::make_pair(u32(E_ENTITY_BUILT), std::string("boss_0_1")));
+    ASSERT_NE(bossEntity(), nullptr);
+    EXPECT_EQ(std::make_pair(bossEntity()->state, std::string(e.bossName)), std::make_pair(u32(E_ENTITY_BUILT), std::string("boss_0_1")));
 }
 
 TEST_F(PlayTest, BossChoiceRefusals) {
@@ -164,7 +164,7 @@ TEST_F(PlayTest, BossChoiceRefusals) {
         if (allBeaten) beatAll();
         chooseSessionBoss(g_PlayRecord.song);
         EXPECT_EQ(g_BossEncounter.phaseTimer, FLT_MAX);
-        EXPECT_EQ(g_BossEncounter.entity, nullptr);
+        EXPECT_EQ(bossEntity(), nullptr);
     }
 }
 
@@ -183,7 +183,7 @@ TEST_F(PlayTest, ForcedIndexWithEveryPairBeatenTakesARealSubBoss) {
     configSetValue("FORCE_BOSS_INDEX", "3");
     chooseSessionBoss(g_PlayRecord.song);
     EXPECT_EQ(std::make_pair(g_BossEncounter.boss, g_BossEncounter.subBoss), std::make_pair(3, 0));
-    EXPECT_NE(g_BossEncounter.entity, nullptr);
+    EXPECT_NE(bossEntity(), nullptr);
 
     releaseSessionBoss();
     configSetValue("FORCE_SUBBOSS_INDEX", "2");
@@ -197,7 +197,7 @@ TEST_F(PlayTest, AForcedIndexRefusedForAShortSongLeavesTheProgressAlone) {
     configSetValue("FORCE_SUBBOSS_INDEX", "1");
     g_PlayRecord.song.duration = 186.9f;
     chooseSessionBoss(g_PlayRecord.song);
-    ASSERT_EQ(g_BossEncounter.entity, nullptr);
+    ASSERT_EQ(bossEntity(), nullptr);
     for (u32 b = 0; b < BOSS_COUNT; ++b)
         for (u32 s = 0; s < SUBBOSS_COUNT; ++s) EXPECT_EQ(g_PlayRecord.boss.beaten[b][s], 0) << b << " " << s;
 }
@@ -206,7 +206,7 @@ TEST_F(PlayTest, AForcedIndexMarksOnlyThisPlaysProgressNeverTheSavedOne) {
     g_PlayRecord.boss.beaten[0][0] = 1;
     configSetValue("FORCE_BOSS_INDEX", "2");
     chooseSessionBoss(g_PlayRecord.song);
-    ASSERT_NE(g_BossEncounter.entity, nullptr);
+    ASSERT_NE(bossEntity(), nullptr);
     EXPECT_EQ(g_PlayRecord.boss.beaten[1][2], 1) << "this play counts the bosses before as beaten";
     // The forced boss won in this play: the save still gets the table as it was.
     g_PlayRecord.boss.beaten[2][1] = 1;
@@ -224,7 +224,7 @@ TEST_F(PlayTest, AForcedIndexMarksOnlyThisPlaysProgressNeverTheSavedOne) {
     g_PlayRecord.song.scoreScale[0] = 1.0f;
     g_PlayRecord.boss.enabled = g_PlayRecord.boss.skip = 1;
     chooseSessionBoss(g_PlayRecord.song);
-    ASSERT_NE(g_BossEncounter.entity, nullptr);
+    ASSERT_NE(bossEntity(), nullptr);
     g_PlayRecord.boss.beaten[0][0] = 1;
     saved = g_PlayRecord.boss;
     keepForcedProgressOutOfSave(&saved);
@@ -325,43 +325,43 @@ TEST_F(PlayTest, ScorePickupsShareOnePopupAndTakeNoneWithoutAShip) {
 
 TEST_F(PlayTest, DeadShipRespawnsOnTheFrameItsCountdownReachesZero) {
     SPlayerState& player = spawnAnchoredShip();
-    ASSERT_NE(player.ship, nullptr);
-    EXPECT_EQ(std::make_tuple(player.anchorCount, player.ship->timer, player.invincibilityTime),
+    ASSERT_NE(playerShip(0), nullptr);
+    EXPECT_EQ(std::make_tuple(player.anchorCount, playerShip(0)->timer, player.invincibilityTime),
               std::make_tuple(1, SPAWN_GRACE_SECONDS, 0.0f));
-    const ClVec4 start = player.ship->getWorldPosition();
+    const ClVec4 start = playerShip(0)->getWorldPosition();
     EXPECT_EQ(std::make_pair(start.x, start.z), std::make_pair(162.5f, 242.775f));
 
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);
-    player.ship->destroy();
+    playerShip(0)->destroy();
     runFrame();
-    EXPECT_EQ(player.ship, nullptr);
+    EXPECT_EQ(playerShip(0), nullptr);
     EXPECT_EQ(std::make_pair(player.deaths, player.respawnCountdown), std::make_pair(1, 4.0f));
     // 240 steps of 1/60 s in f32 leave a sliver of the 4 s; the 241st reaches below 0.
     for (int frame = 1; frame < 241; ++frame) runFrame();
-    EXPECT_EQ(player.ship, nullptr);
+    EXPECT_EQ(playerShip(0), nullptr);
     runFrame();
-    ASSERT_NE(player.ship, nullptr);
+    ASSERT_NE(playerShip(0), nullptr);
     EXPECT_EQ(std::make_pair(player.respawnCountdown, usedEntityCount()), std::make_pair(0.0f, 1u));
 
     g_iPlayerRammed = 1;
     runFrame();
-    EXPECT_EQ(std::make_pair(player.ship->timer, g_iPlayerRammed), std::make_pair(RAM_GRACE_SECONDS, 0));
+    EXPECT_EQ(std::make_pair(playerShip(0)->timer, g_iPlayerRammed), std::make_pair(RAM_GRACE_SECONDS, 0));
 }
 
 TEST_F(PlayTest, InvincibleShipHasNoSpawnGraceAndEndlessRamGrace) {
     configSetValue("PLAYER_INVINCIBLE", "1");
     SPlayerState& player = spawnAnchoredShip();
-    EXPECT_EQ(std::make_pair(player.ship->timer, player.invincibilityTime), std::make_pair(0.0f, FLT_MAX));
+    EXPECT_EQ(std::make_pair(playerShip(0)->timer, player.invincibilityTime), std::make_pair(0.0f, FLT_MAX));
     g_iPlayerRammed = 1;
     runFrame();
-    EXPECT_EQ(player.ship->timer, FLT_MAX);
+    EXPECT_EQ(playerShip(0)->timer, FLT_MAX);
 }
 
 TEST_F(PlayTest, ShipSpawnedWhileTheBossArrivesFliesToItsMeetingPoint) {
     world_test::DnaWriter bossDna;
     bossDna.node().program.emitParamVector("BPYP", 100.0f, 0.0f, 60.0f, 1.0f);
     ClEntity* boss = world_test::buildEntity(&bossDna.close().program);
-    g_BossEncounter.entity = boss;
+    g_BossEncounter.entity = makeEntityRef(boss);
     configSetValue("PLAYER_INVINCIBLE", "1");
     setShipProgramBuilder(anchoredShipProgram);
     createPlayerShipProgram();
@@ -370,15 +370,15 @@ TEST_F(PlayTest, ShipSpawnedWhileTheBossArrivesFliesToItsMeetingPoint) {
     for (s32 phase : {E_BOSSPHASE_WAITING, E_BOSSPHASE_ARRIVED}) {
         g_BossEncounter.phase = phase;
         spawnPlayerShip(0, 1);
-        ClEntity* ship = g_aPlayerState[0].ship;
+        ClEntity* ship = playerShip(0);
         const ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(ship);
         moves.emplace_back(ctrl->scriptedMove, ctrl->moveTween.to.x, ctrl->moveTween.to.z, ship->timer);
         freeEntity(ship);
     }
     EXPECT_EQ(moves[0], std::make_tuple(0u, 0.0f, 0.0f, 0.0f));
     EXPECT_EQ(moves[1], std::make_tuple(1u, 100.0f, 60.0f, 2.0f)) << "grace even for an invincible ship";
-    g_aPlayerState[0].ship = nullptr;
-    g_BossEncounter.entity = nullptr;
+    setPlayerShip(0, nullptr);
+    g_BossEncounter.entity = makeEntityRef(nullptr);
     freeEntity(boss);
 }
 

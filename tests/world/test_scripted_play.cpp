@@ -225,8 +225,8 @@ TEST_F(ScriptedPlay, AMinuteOfPlayEndsWithTheScoreKillsAndDeathsOfTheRules) {
                               liveInspirationPickupCount()),
               std::make_tuple(9, 1, 5 * killPoints, SCORE_ENCODING_FACTOR * 3 * killPoints, 111, 0u));
     EXPECT_TRUE(deathTime > 21.0f && deathTime < 23.0f) << deathTime;
-    ASSERT_NE(player.ship, nullptr);
-    EXPECT_EQ(player.ship->state, u32(E_ENTITY_ACTIVE));
+    ASSERT_NE(playerShip(0), nullptr);
+    EXPECT_EQ(playerShip(0)->state, u32(E_ENTITY_ACTIVE));
     for (const SScriptedWave& wave : m_waves) {
         ASSERT_NE(wave.entity, nullptr);
         EXPECT_EQ(std::pair(wave.entity->state, wave.entity->killed), std::pair(u32(E_ENTITY_DESTROYED), 1u)) << wave.spawnTime;

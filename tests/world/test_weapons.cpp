@@ -130,7 +130,7 @@ TEST_F(WeaponTest, MissileBaysReloadOneAtATimeAndRideTheShip) {
     // The timer restarts at the period once it is below 0.
     EXPECT_EQ(counts, (std::vector<u32>{1, 1, 1, 2, 2, 2, 3, 3, 3, 4}));
     m_ship->setRootPosition(ClVec3(50.0f, 0.0f, 60.0f));
-    const ClVec4 at = launcher->loaded[3].entity->getWorldPosition();
+    const ClVec4 at = entityRefGet(launcher->loaded[3].entity)->getWorldPosition();
     EXPECT_EQ(std::make_tuple(at.x, at.y, at.z), std::make_tuple(50.0f, 0.0f, 69.0f)) << "on bay 3";
 }
 
@@ -142,11 +142,11 @@ TEST_F(WeaponTest, MissileThirteenBaysLoadTwelveMissiles) {
 
 TEST_F(WeaponTest, MissileHeldTriggerLaunchesTheLastLoadedAtItsIntervalAndMissilesDieOutOfRange) {
     ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3, 3);
-    ClEntity* last = launcher->loaded[2].entity;
-    ClEntity* middle = launcher->loaded[1].entity;
+    ClEntity* last = entityRefGet(launcher->loaded[2].entity);
+    ClEntity* middle = entityRefGet(launcher->loaded[1].entity);
     launcher->onFirePressed();
     launcher->onFirePressed();  // within 1/15 s
-    EXPECT_EQ(std::make_pair(launcher->loadedCount, launcher->loaded[1].entity), std::make_pair(2u, middle));
+    EXPECT_EQ(std::make_pair(launcher->loadedCount, entityRefGet(launcher->loaded[1].entity)), std::make_pair(2u, middle));
     EXPECT_EQ(static_cast<ClProcessor_Missile*>(last->root->findProcessor(E_PROC_MISSILE))->attached, 0u);
 
     // 500 units a second along x from x = 100: beyond 1200 in the ninth quarter second.
@@ -162,9 +162,9 @@ TEST_F(WeaponTest, MissileHeldTriggerLaunchesTheLastLoadedAtItsIntervalAndMissil
 
 TEST_F(WeaponTest, MissileLosingALoadedMissileWrecksTheLauncher) {
     ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(3, 3);
-    ClEntity* first = launcher->loaded[0].entity;
-    ClEntity* third = launcher->loaded[2].entity;
-    launcher->loaded[1].entity->destroy();
+    ClEntity* first = entityRefGet(launcher->loaded[0].entity);
+    ClEntity* third = entityRefGet(launcher->loaded[2].entity);
+    entityRefGet(launcher->loaded[1].entity)->destroy();
     // Its body part is gone, the bays still stand.
     EXPECT_EQ(std::make_tuple(launcher->loadedCount, first->state, third->state, launcher->node->atoms[0]->active,
                               launcher->node->anyActive),

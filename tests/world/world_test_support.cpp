@@ -44,7 +44,7 @@ void startTestWorld() {
 }
 
 void stopTestWorld() {
-    g_aPlayerState[0].ship = nullptr;
+    setPlayerShip(0, nullptr);
     shutdownWorld();
     releaseBeatAnalysis();
     unregisterBulletGenerators();
@@ -107,10 +107,10 @@ ClEntity* awaitBoss(ClDNAProgram* program, const char* name, f32 arrival) {
     SBossEncounter& e = g_BossEncounter;
     std::strcpy(e.bossName, name);
     std::strcpy(e.introSoundName, "SG_InGameIntro_Boss");
-    e.entity = buildEntity(program);
+    e.entity = makeEntityRef(buildEntity(program));
     e.barLastValue = 1.0f;
     e.phaseTimer = arrival;
-    return e.entity;
+    return bossEntity();
 }
 
 f32 cueSeconds(const char* name) {
@@ -272,7 +272,7 @@ ClEntity* spawnShip(DnaWriter& dna, const ClVec3& at) {
     dna.close();
     ClEntity* ship = spawnActiveEntity(&dna.program);
     ship->setRootPosition(at);
-    g_aPlayerState[0].ship = ship;
+    setPlayerShip(0, ship);
     g_aPlayerState[0].active = 1;
     return ship;
 }
@@ -280,7 +280,8 @@ ClEntity* spawnShip(DnaWriter& dna, const ClVec3& at) {
 ClEntity* spawnPilotedShip(DnaWriter& dna) {
     dna.node().processor(E_PROC_PLAYER_CTRL).mainBody(dna.addGeometry(makeRingMesh(6, 3.0f)));
     dna.close();
-    return g_aPlayerState[0].ship = spawnActiveEntity(&dna.program);
+    setPlayerShip(0, spawnActiveEntity(&dna.program));
+    return playerShip(0);
 }
 
 void shootAtom(ClAtom* target, f32 damage) {

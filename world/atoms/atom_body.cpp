@@ -245,8 +245,8 @@ void ClAtom_Body::draw() {
     ClVec3* moved = scratch.at;
     const u32 movedCount = geometry ? transformMeshVertices(*geometry, currentWorldMatrix(), moved) : 0;
     const SPlayerState& player = g_aPlayerState[0];
-    if (player.ship == entity && player.invincibilityTime > 0.0f) return drawGlintLook(true, moved);
-    if (entity == g_pCurrentBossEntity && entity->timer > 0.0f) return drawGlintLook(false, moved);
+    if (entityRefGet(player.ship) == entity && player.invincibilityTime > 0.0f) return drawGlintLook(true, moved);
+    if (isCurrentBossEntity(entity) && entity->timer > 0.0f) return drawGlintLook(false, moved);
 
     const bool incoming = entity->isIncoming() != 0;
     const SMaterial* material = triangleMaterial;

@@ -7,6 +7,7 @@
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/entity_ref.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/boss_encounter.h"
 #include "world/play/inspiration_pickups.h"
@@ -22,7 +23,7 @@ constexpr f32 BOSS_PICKUP_STEP_Z = 22.479166f;
 constexpr f32 BOSS_PICKUP_ORIGIN_Z = 67.4375f;
 
 struct SKillRecord {
-    ClEntity* entity;
+    SEntityRef entity;
     u32 poolIndex;
 };
 
@@ -49,19 +50,22 @@ void workOff(ClEntity* entity) {
 
 void queueKill(ClEntity* entity) {
     if (s_KillQueue.capacity == 0) s_KillQueue.init();
+    // Queued once per use of the record: its pointer and serial name it.
     for (u32 i = 0; i < s_KillQueue.used; ++i) {
-        if (s_KillQueue.table[i]->entity == entity) return;
+        const SEntityRef& held = s_KillQueue.table[i]->entity;
+        if (held.entity == entity && held.serial == entity->serial) return;
     }
     SKillRecord* record = s_KillQueue.take();
-    if (record) record->entity = entity;
+    if (record) record->entity = SEntityRef{entity, entity->serial, worldStartCount()};
 }
 
 void processKillQueue() {
     while (s_KillQueue.used != 0) {
         SKillRecord* record = s_KillQueue.table[0];
-        ClEntity* entity = record->entity;
+        // An entity released since it was queued is passed over.
+        ClEntity* entity = entityRefGet(record->entity);
         s_KillQueue.release(record);
-        workOff(entity);
+        if (entity) workOff(entity);
     }
 }
 

@@ -140,7 +140,7 @@ void updateFlyingNotes() {
         while (u32(g_NoteList.cursor) < g_NoteList.entries.count &&
                g_NoteList.entries[u32(g_NoteList.cursor)].frame <= g_iSpectrumFrame + FLYING_NOTE_LEAD_FRAMES) {
             SNoteListEntry& entry = g_NoteList.entries[u32(g_NoteList.cursor)];
-            if (!entry.target) entry.target = g_aPlayerState[0].ship;
+            if (!entry.target) entry.target = playerShip(0);
             spawnFlyingNote();
             ++g_NoteList.cursor;
         }

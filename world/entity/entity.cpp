@@ -6,6 +6,7 @@
 #include "world/atoms/atom.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/entity_ref.h"
 #include "world/entity/mega_tip_hook.h"
 #include "world/entity/param_table.h"
 #include "world/entity/tree_walks.h"
@@ -13,7 +14,7 @@
 #include <cfloat>
 #include <cmath>
 
-ClEntity* g_pCurrentBossEntity = nullptr;
+SEntityRef g_CurrentBossEntity;
 
 namespace {
 
@@ -83,7 +84,7 @@ void ClEntity::updatePreview() {
 }
 
 void ClEntity::draw() {
-    if (timer != 0.0f && isBlinkOn(BLINK_RATE, 0.0f, GAME_CLOCK_GAMEPLAY) && this != g_pCurrentBossEntity) return;
+    if (timer != 0.0f && isBlinkOn(BLINK_RATE, 0.0f, GAME_CLOCK_GAMEPLAY) && !isCurrentBossEntity(this)) return;
     if (root) drawNodeTree(root);
 }
 

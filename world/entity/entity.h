@@ -127,6 +127,3 @@ public:
 // writing nothing, for a direction too short to normalise. An up along the direction gives way to
 // (0, 0, 1), and that to (1, 0, 0).
 bool buildFrameFromDirection(const ClVec3& direction, const ClVec3& up, ClVec3 rows[3]);
-
-// Set by the boss encounter: the one entity drawn even while its timer blinks.
-extern ClEntity* g_pCurrentBossEntity;

@@ -23,3 +23,7 @@ inline ClEntity* entityRefGet(const SEntityRef& ref) {
     if (!ref.entity || ref.serial == 0 || ref.world != worldStartCount() || !isWorldReady()) return nullptr;
     return ref.entity->serial == ref.serial ? ref.entity : nullptr;
 }
+
+// Set by the boss encounter: the one entity drawn even while its timer blinks.
+extern SEntityRef g_CurrentBossEntity;
+inline bool isCurrentBossEntity(const ClEntity* entity) { return entity && entityRefGet(g_CurrentBossEntity) == entity; }

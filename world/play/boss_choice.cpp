@@ -135,8 +135,8 @@ void buildBossEntity(const SPlaySong& song, ClDNAGenerator* generator) {
 
     SBossEncounter& e = g_BossEncounter;
     e.dead = 0;
-    e.entity = entity;
-    g_pCurrentBossEntity = entity;
+    e.entity = makeEntityRef(entity);
+    g_CurrentBossEntity = e.entity;
     e.noteTargetAtom = entity->root ? entity->root->findAtomByName("noteTarg") : nullptr;
     e.barLastValue = 1.0f;
     e.hitFlashTime = 0.0f;
@@ -187,7 +187,7 @@ void chooseSessionBoss(const SPlaySong& song) {
     e.phase = E_BOSSPHASE_WAITING;
     e.forced = 0;
     e.noteTargetAtom = nullptr;
-    e.entity = nullptr;
+    e.entity = SEntityRef{};
     e.valuePool = 0.0f;
     e.healingCountdown = 0.0f;
     g_PlayRecord.bossArrived = 0;
@@ -233,10 +233,10 @@ void chooseSessionBoss(const SPlaySong& song) {
 }
 
 void releaseSessionBoss() {
-    // After the world's teardown the entity is already back in the pool.
-    if (g_BossEncounter.entity && isWorldReady()) freeEntity(g_BossEncounter.entity);
-    g_BossEncounter.entity = nullptr;
-    g_pCurrentBossEntity = nullptr;
+    // After the world's teardown the entity is already back in the pool, and the reference reads empty.
+    if (ClEntity* boss = bossEntity()) freeEntity(boss);
+    g_BossEncounter.entity = SEntityRef{};
+    g_CurrentBossEntity = SEntityRef{};
     g_BossEncounter.noteTargetAtom = nullptr;
     if (s_pBossProgram) {
         s_pBossProgram->release();

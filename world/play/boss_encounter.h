@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/types.h"
+#include "world/entity/entity_ref.h"
 
 #include <cfloat>
 
@@ -30,7 +31,7 @@ struct SBossEncounter {
     f32 valuePool;  // score value of the waves the encounter covers
     s32 phase;  // EBossPhase
     f32 phaseTimer;  // song seconds at which the phase ends; FLT_MAX while no boss is due
-    ClEntity* entity;  // built, not spawned; null when the song has no boss
+    SEntityRef entity;  // built, not spawned; empty when the song has no boss; read through bossEntity
     f32 hitFlashTime;
     f32 healingCountdown;
     f32 barLastValue;  // the boss bar's last shown strength
@@ -43,3 +44,6 @@ struct SBossEncounter {
 };
 
 extern SBossEncounter g_BossEncounter;
+
+// The encounter's boss; null without one or once its record has been released.
+inline ClEntity* bossEntity() { return entityRefGet(g_BossEncounter.entity); }

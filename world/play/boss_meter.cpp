@@ -58,14 +58,14 @@ const SBossEncounterHooks* s_pHooks = nullptr;
 
 bool playerInvincible() { return configGetInt("PLAYER_INVINCIBLE") >= 1; }
 
-ClEntity* firstShip() { return g_aPlayerState[0].ship; }
+ClEntity* firstShip() { return playerShip(0); }
 
 void setShipGrace(f32 seconds) {
     if (ClEntity* ship = firstShip()) ship->timer = playerInvincible() ? FLT_MAX : seconds;
 }
 
 void setDontShoot(s32 value) {
-    if (g_BossEncounter.entity && g_BossEncounter.entity->root) g_BossEncounter.entity->findOrAddParam("dnt_shoot")->setInt(value);
+    if (bossEntity() && bossEntity()->root) bossEntity()->findOrAddParam("dnt_shoot")->setInt(value);
 }
 
 void setMeterWidgetsVisible(bool visible, bool withBackground) {
@@ -94,7 +94,7 @@ template <typename Pick>
 void fadeLiveEnemies(f32 end, Pick pick) {
     for (u32 i = entityListCount(E_LIST_LIVE); i-- > 0;) {
         ClEntity* entity = entityListAt(E_LIST_LIVE, i);
-        if (entity == g_BossEncounter.entity || !entity->program || entity->program->kind != E_PROGRAM_ENEMY) continue;
+        if (entity == bossEntity() || !entity->program || entity->program->kind != E_PROGRAM_ENEMY) continue;
         if (pick(entity)) startEntityFade(entity, end);
     }
 }
@@ -124,7 +124,7 @@ void arrive() {
     if (s_pHooks && s_pHooks->collectAllPickups) s_pHooks->collectAllPickups();
     e.phaseTimer = g_fSongTime + BOSS_ARRIVAL_SECONDS;
     fadeHudColour(HUD_BOSS_COLOUR, BOSS_ARRIVAL_SECONDS);
-    if (ClEntity* boss = e.entity) {
+    if (ClEntity* boss = bossEntity()) {
         if (boss->root) boss->root->resetAtoms();
         boss->spawn();
         boss->activate();
@@ -132,7 +132,7 @@ void arrive() {
     }
     fadeOutSpawningEntities();
     fadeOutActiveEntities();
-    if (e.entity) e.entity->tween.startFromTo(0.0f, 1.0f, BOSS_ARRIVAL_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
+    if (bossEntity()) bossEntity()->tween.startFromTo(0.0f, 1.0f, BOSS_ARRIVAL_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
     setShipGrace(BOSS_ARRIVAL_SECONDS);
     setAmbientMode(E_AMBIENT_PLAY_STROBE);
     g_PlayRecord.bossArrived = 1;
@@ -156,8 +156,8 @@ void startIntro() {
 void flyShipToBoss() {
     ClEntity* ship = firstShip();
     ClProcessor_PlayerCtrl* ctrl = ship ? findPlayerCtrl(ship) : nullptr;
-    if (!ctrl || ctrl->scriptedMove || !g_BossEncounter.entity || !g_BossEncounter.entity->root) return;
-    const SParamValue* meetingPoint = g_BossEncounter.entity->root->params.find("BPYP");
+    if (!ctrl || ctrl->scriptedMove || !bossEntity() || !bossEntity()->root) return;
+    const SParamValue* meetingPoint = bossEntity()->root->params.find("BPYP");
     if (!meetingPoint) return;
     ctrl->startScriptedMove(meetingPoint->getVector(), SCRIPTED_MOVE_SECONDS);
 }
@@ -219,7 +219,7 @@ void drawCountdown() {
 
 void updateHealthBar(bool hudShown) {
     SBossEncounter& e = g_BossEncounter;
-    const SParamValue* strength = e.entity && e.entity->root ? e.entity->root->params.find("NDKFBH") : nullptr;
+    const SParamValue* strength = bossEntity() && bossEntity()->root ? bossEntity()->root->params.find("NDKFBH") : nullptr;
     const f32 value = clamp01(strength ? strength->real : 1.0f);
     if (value != e.barLastValue) {
         e.hitFlashTime = BOSS_HIT_FLASH_SECONDS;
@@ -248,7 +248,7 @@ void updateFight() {
         if (ship->state != E_ENTITY_DESTROYED) tickHealing(ship);
     }
     if (e.phaseTimer < g_fSongTime) {
-        if (e.entity && e.entity->state != E_ENTITY_DESTROYED) e.entity->destroy();
+        if (bossEntity() && bossEntity()->state != E_ENTITY_DESTROYED) bossEntity()->destroy();
         e.noteTargetAtom = nullptr;
         endBossEncounter();
         return;
@@ -283,7 +283,7 @@ void updateBossEncounter() {
     if (configHasKey("VISUAL_BEAT_ANALYSIS")) return;
     SBossEncounter& e = g_BossEncounter;
     // A play without a boss has no encounter to run, whatever the phase timer says.
-    if (!e.entity && e.phase == E_BOSSPHASE_WAITING) return;
+    if (!bossEntity() && e.phase == E_BOSSPHASE_WAITING) return;
     const bool due = e.phaseTimer < g_fSongTime;
     switch (e.phase) {
         case E_BOSSPHASE_WAITING:

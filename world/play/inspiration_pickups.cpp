@@ -5,6 +5,7 @@
 #include "core/vec.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/entity_ref.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
 
@@ -16,7 +17,7 @@ constexpr f32 ARENA_WIDTH = 325.0f;
 constexpr f32 ARENA_DEPTH = 269.75f;
 
 struct SDroppedPickup {
-    ClEntity* entity;
+    SEntityRef entity;
     s32 column;  // -1 without a cell
     s32 row;
 };
@@ -77,7 +78,7 @@ ClEntity* spawnInspirationPickups(const ClVec3& position, s32 value, u32 bigNote
     SDroppedPickup& dropped = s_aDropped[s_uDroppedCount++];
     ClEntity* pickup = allocEntity(OWNER_LIVE_GAME);
     pickup->buildFromDNA(generator->getSharedProgram());
-    dropped = SDroppedPickup{pickup, -1, -1};
+    dropped = SDroppedPickup{makeEntityRef(pickup), -1, -1};
 
     ClVec3 at = position;
     ClEntityNode* root = pickup->root;
@@ -106,9 +107,11 @@ bool isInspirationGridCellTaken(s32 column, s32 row) { return insideGrid(column,
 void sweepInspirationPickups() {
     for (u32 i = s_uDroppedCount; i-- > 0;) {
         SDroppedPickup& dropped = s_aDropped[i];
-        if (dropped.entity->state != E_ENTITY_DESTROYED) continue;
+        // A pickup the world released by other means only gives back its cell.
+        ClEntity* pickup = entityRefGet(dropped.entity);
+        if (pickup && pickup->state != E_ENTITY_DESTROYED) continue;
         freeInspirationGridCell(dropped.column, dropped.row);
-        queueEntityForFreeing(dropped.entity);
+        if (pickup) queueEntityForFreeing(pickup);
         dropped = s_aDropped[--s_uDroppedCount];
     }
 }

@@ -34,8 +34,8 @@ void placeAtStart(ClEntity* ship) {
 // The ship was allocated here, so it is freed from here (after the destroyed flush).
 void shipDied(SPlayerState& player) {
     applyDeathPenalty(0);
-    queueEntityForFreeing(player.ship);
-    player.ship = nullptr;
+    queueEntityForFreeing(entityRefGet(player.ship));
+    player.ship = SEntityRef{};
     player.anchorCount = 0;
     player.respawnCountdown = RESPAWN_SECONDS;
 }
@@ -67,7 +67,7 @@ void spawnPlayerShip(u32 player, u32 firstSpawn) {
     SPlayerState& state = g_aPlayerState[player];
     if (!state.shipProgram) return;
     ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
-    state.ship = ship;
+    state.ship = makeEntityRef(ship);
     ship->buildFromDNA(state.shipProgram);
     state.invincibilityTime = 0.0f;
     if (playerInvincible())
@@ -89,8 +89,8 @@ void spawnPlayerShip(u32 player, u32 firstSpawn) {
         playSoundCueAt("PlayerRespawns", ClVec3(at.x, at.y, at.z));
     }
     ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(ship);
-    if (g_BossEncounter.phase == E_BOSSPHASE_ARRIVED && g_BossEncounter.entity && ctrl && !ctrl->scriptedMove) {
-        ctrl->startScriptedMove(g_BossEncounter.entity->root->params.get("BPYP")->getVector(), BOSS_MEETING_MOVE_SECONDS);
+    if (g_BossEncounter.phase == E_BOSSPHASE_ARRIVED && bossEntity() && ctrl && !ctrl->scriptedMove) {
+        ctrl->startScriptedMove(bossEntity()->root->params.get("BPYP")->getVector(), BOSS_MEETING_MOVE_SECONDS);
         ship->timer = SPAWN_GRACE_SECONDS;
     }
 }
@@ -98,9 +98,10 @@ void spawnPlayerShip(u32 player, u32 firstSpawn) {
 void refreshShipAnchors() {
     SPlayerState& player = g_aPlayerState[0];
     player.anchorCount = 0;
-    if (!player.ship || !player.ship->root) return;
+    const ClEntity* ship = entityRefGet(player.ship);
+    if (!ship || !ship->root) return;
     for (u32 i = 0; i < SHIP_ANCHOR_CAPACITY; ++i) {
-        ClEntityNode* node = player.ship->root->findByParamValue("anchID", s32(i));
+        ClEntityNode* node = ship->root->findByParamValue("anchID", s32(i));
         if (!node) break;
         SShipAnchor& anchor = player.anchors[i];
         anchor.node = node;
@@ -112,11 +113,11 @@ void refreshShipAnchors() {
 
 void updatePlayerLife() {
     SPlayerState& player = g_aPlayerState[0];
-    if (player.ship) {
-        if (player.ship->state == E_ENTITY_DESTROYED) {
+    if (ClEntity* ship = entityRefGet(player.ship)) {
+        if (ship->state == E_ENTITY_DESTROYED) {
             shipDied(player);
         } else if (!someAnchorWhole(player)) {
-            player.ship->destroy();
+            ship->destroy();
             shipDied(player);
         }
     } else if (player.respawnCountdown > 0.0f) {
@@ -127,7 +128,7 @@ void updatePlayerLife() {
         }
     }
     if (g_iPlayerRammed) {
-        if (player.ship) player.ship->timer = configGetInt("PLAYER_INVINCIBLE") > 0 ? FLT_MAX : RAM_GRACE_SECONDS;
+        if (ClEntity* ship = entityRefGet(player.ship)) ship->timer = configGetInt("PLAYER_INVINCIBLE") > 0 ? FLT_MAX : RAM_GRACE_SECONDS;
         g_iPlayerRammed = 0;
     }
 }

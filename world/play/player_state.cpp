@@ -102,7 +102,8 @@ void addPickupScore(s32 points) {
     SPlayerState& player = g_aPlayerState[0];
     player.score += SCORE_ENCODING_FACTOR * points;
     // No ship, no popup: a popup taken here would never be set up.
-    if (!player.ship) return;
+    const ClEntity* ship = entityRefGet(player.ship);
+    if (!ship) return;
     SScorePopup* popup = findScorePopupOfKind(E_POPUP_SCORE_PICKUP);
     if (!popup) {
         popup = takeScorePopup();
@@ -110,7 +111,7 @@ void addPickupScore(s32 points) {
         popup->kind = E_POPUP_SCORE_PICKUP;
         popup->value = 0;
     }
-    const ClVec3 at = shipPosition(player.ship);
+    const ClVec3 at = shipPosition(ship);
     setPopupColour(popup, POPUP_COLOUR);
     queuePopupFade(popup, POPUP_FADED, PICKUP_FADE_SECONDS, POPUP_SECONDS);
     popup->lifetime = POPUP_SECONDS + PICKUP_FADE_SECONDS;
@@ -121,7 +122,8 @@ void addPickupScore(s32 points) {
 
 void applyDeathPenalty(u32 player) {
     SPlayerState& victim = g_aPlayerState[player];
-    if (!victim.ship) return;
+    const ClEntity* ship = entityRefGet(victim.ship);
+    if (!ship) return;
     // With every popup in use the death is passed over whole: not counted, the score kept.
     SScorePopup* popup = takeScorePopup();
     if (!popup) return;
@@ -130,7 +132,7 @@ void applyDeathPenalty(u32 player) {
     const u32 difficulty = currentDifficulty();
     if (difficulty >= penalties->childCount()) fatalErrorf("\"death_penalty\" has no entry for difficulty %u", difficulty);
     const s32 penalty = s32(penalties->getChild(difficulty)->getFloat());
-    const ClVec3 at = shipPosition(victim.ship);
+    const ClVec3 at = shipPosition(ship);
     popup->kind = E_POPUP_DEATH_PENALTY;
     setPopupColour(popup, DEATH_POPUP_COLOUR);
     queuePopupFade(popup, DEATH_POPUP_FADED, DEATH_POPUP_SECONDS, 0.0f);
@@ -148,7 +150,7 @@ void applyDeathPenalty(u32 player) {
 }
 
 void showPlayerPopupText(u32 player, const char* textKey) {
-    const ClEntity* ship = g_aPlayerState[player].ship;
+    const ClEntity* ship = playerShip(player);
     if (!ship) return;
     SScorePopup* popup = takeScorePopup();
     if (!popup) return;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/types.h"
+#include "world/entity/entity_ref.h"
 #include "world/play/play_record.h"
 
 class ClAtom;
@@ -32,7 +33,7 @@ struct SPlayerState {
     SShipAnchor anchors[SHIP_ANCHOR_CAPACITY];
     s32 anchorCount;
     s32 active;
-    ClEntity* ship;  // null while dead
+    SEntityRef ship;  // empty while dead; read through playerShip
     f32 invincibilityTime;  // seconds; FLT_MAX with PLAYER_INVINCIBLE
     f32 respawnCountdown;
     s32 kills;
@@ -46,6 +47,11 @@ struct SPlayerState {
 };
 
 extern SPlayerState g_aPlayerState[PLAYER_COUNT];
+
+// Player p's ship; null while dead or once its record has been released.
+inline ClEntity* playerShip(u32 player) { return entityRefGet(g_aPlayerState[player].ship); }
+inline void setPlayerShip(u32 player, ClEntity* ship) { g_aPlayerState[player].ship = makeEntityRef(ship); }
+
 extern s32 g_aiWaveKillChain[PLAYER_COUNT];
 extern f32 g_fWaveKillChainWindow;
 // Set when the ship rams an ordinary enemy while vulnerable; read and cleared by updatePlayerLife.

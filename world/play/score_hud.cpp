@@ -19,7 +19,7 @@ const char* const CHAIN_WIDGETS[] = {"WaveKillChain", "WaveKillChain_BG1", "Wave
 
 
 ClVec3 popupPosition(const SScorePopup& popup) {
-    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* ship = playerShip(0);
     const ClVec3& at = popup.position.getValue();
     switch (popup.kind) {
         case E_POPUP_SCORE_PICKUP:

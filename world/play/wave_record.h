@@ -88,6 +88,7 @@ struct SWaveFrameCount {
 // entities and whose turn it is among its flowers. A flower acts only on beats from
 // flowerNextBeat on, when flowerTurn names it.
 struct SWaveTurns {
+    // The wave pool's entities: it frees them only together with this record, so plain pointers.
     ClEntity* members[WAVE_MEMBER_SLOT_COUNT];
     u32 memberCount;
     s32 flowerNextBeat;
@@ -99,7 +100,7 @@ struct SWaveRecord : SWaveSlot {
     SWave* wave;
     u32 memberIndex;
     SWaveMember* plan;  // the member slot of the plan this record's entities fly
-    ClEntity* memberEntities[WAVE_MEMBER_SLOT_COUNT];
+    ClEntity* memberEntities[WAVE_MEMBER_SLOT_COUNT];  // freed only together with this record
     u32 memberCount;
     s32 sharedCounter;  // the counter segments' value
     s32 turnIndex;      // whose turn it is in member-by-member departures

@@ -24,7 +24,7 @@ ClNamedMaterial s_barMaterial("game_bar_enemy_1", "Images/Bar_WhiteTight");
 
 ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
 
-bool shipInPlay() { return g_aPlayerState[0].active && g_aPlayerState[0].ship; }
+bool shipInPlay() { return g_aPlayerState[0].active && playerShip(0); }
 
 f32 floatParam(const ClEntityNode* node, const char* name) {
     if (!node->params.isInitialised()) fatalErrorf("an arm node without parameters (looking for \"%s\")", name);
@@ -78,11 +78,11 @@ void ClProcessor_Enemy_AI_Arm::update() {
     }
     if (swingState == E_ARM_ARMED && strikeTime < g_fSongTime) {
         // No ship at the strike time, no strike.
-        if (!g_aPlayerState[0].ship) {
+        if (!playerShip(0)) {
             swingState = E_ARM_IDLE;
             return;
         }
-        aimAt(xyz(g_aPlayerState[0].ship->getWorldPosition()));
+        aimAt(xyz(playerShip(0)->getWorldPosition()));
         tipBlend.start(tipBlend.value(), swingTarget, swingDuration);
         swingState = E_ARM_SWINGING;
     } else if (swingState == E_ARM_SWINGING) {

@@ -211,7 +211,7 @@ void ClProcessor_Enemy_Med_Beat_Shield::update() {
         plate.rollTween.advance(g_fFrameTime);
         placePlate(plate);
     }
-    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* ship = playerShip(0);
     if (!ship || entity->state != E_ENTITY_ACTIVE || !turretNode) return;
     ClVec3 v = xyz(ship->getWorldPosition()) - xyz(entity->getWorldPosition());
     v.y = 0.0f;

@@ -57,7 +57,7 @@ void ClProcessor_Enemy_Boss_Opps::onDestroy() { dropBeatSubscription(subscriptio
 
 void ClProcessor_Enemy_Boss_Opps::slideBlock(f32 seconds) {
     if (entity->root->children.count == 0) return;
-    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* ship = playerShip(0);
     if (!ship) return;
     const ClVec4 shipAt = ship->getWorldPosition();
     const ClVec4 bossAt = entity->getWorldPosition();

@@ -32,7 +32,7 @@ void describeBlock(const ClScriptNode* block, char* out, u32 outSize) { describe
 
 bool bossFightRunning() { return g_BossEncounter.phase == E_BOSSPHASE_FIGHT; }
 
-bool firstPlayerHasShip() { return g_aPlayerState[0].active && g_aPlayerState[0].ship; }
+bool firstPlayerHasShip() { return g_aPlayerState[0].active && playerShip(0); }
 
 f32 bossStrengthFraction(const ClEntity* entity) {
     const ClAtom* atom = mainAtom(entity);

@@ -166,7 +166,7 @@ void ClProcessor_Enemy_Boss_WhipIt::aimWhip() {
         aim = turnAbout(zero, lastAimDirection, HALF_PI);
     } else {
         if (chargeTime <= 0.0f) return;
-        const ClVec4 ship = g_aPlayerState[0].ship->getWorldPosition();
+        const ClVec4 ship = playerShip(0)->getWorldPosition();
         const ClVec4 boss = entity->getWorldPosition();
         lastAimDirection = ClVec3(ship.x - boss.x, ship.y - boss.y, ship.z - boss.z).normalized();
         aim = turnAbout(zero, lastAimDirection, HALF_PI);
@@ -200,7 +200,7 @@ SWhipGeometry ClProcessor_Enemy_Boss_WhipIt::whipGeometry() const {
 
 void ClProcessor_Enemy_Boss_WhipIt::lashHitTest(const SWhipGeometry& whip) {
     if (!firstPlayerHasShip()) return;
-    const ClVec3 ship = worldPositionOf(g_aPlayerState[0].ship);
+    const ClVec3 ship = worldPositionOf(playerShip(0));
     if (!pointInTriangle(ship, whip.centre, whip.edge1, whip.edge2, nullptr)) return;
     ClDNAGenerator* generator = generatorFind(E_GENCAT_ENEMY_BULLET, crc32TextNoCase("DefBullGenE"));
     if (!generator) return;
@@ -276,7 +276,7 @@ void ClProcessor_Enemy_Boss_WhipIt::update() {
     if (whipState == E_WHIP_TRACKING) {
         entity->timer = 0.0f;
         if (firstPlayerHasShip()) {
-            const ClVec4 ship = g_aPlayerState[0].ship->getWorldPosition();
+            const ClVec4 ship = playerShip(0)->getWorldPosition();
             const ClVec4 boss = entity->getWorldPosition();
             const f32 distance = ClVec3(ship.x - boss.x, ship.y - boss.y, ship.z - boss.z).length();
             if (distance > triggerRange) {

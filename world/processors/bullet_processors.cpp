@@ -202,7 +202,7 @@ void ClProcessor_Bullet_RoundStaff::onBeat() {
 
 void ClProcessor_Bullet_RoundStaff::onFirePressed() {
     if (staffAtom) staffAtom->setCollidable(1);
-    if (const ClEntity* ship = g_aPlayerState[0].ship) {
+    if (const ClEntity* ship = playerShip(0)) {
         ClVec3 d = xyz(ship->getPreviousWorldPosition()) - xyz(entity->getPreviousWorldPosition());
         d.normalize();
         entity->setFacing(d, WORLD_UP);

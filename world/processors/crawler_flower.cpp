@@ -27,7 +27,7 @@ const ClVec3 Z_AXIS(0.0f, 0.0f, 1.0f);
 
 ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
 
-const ClEntity* liveShip() { return g_aPlayerState[0].active ? g_aPlayerState[0].ship : nullptr; }
+const ClEntity* liveShip() { return g_aPlayerState[0].active ? playerShip(0) : nullptr; }
 
 f32 lengthXYZ(const ClVec3& v) { return ClVec3(v.x, v.y, v.z).length(); }
 
@@ -164,7 +164,7 @@ void ClProcessor_Enemy_Flower::update() {
 }
 
 s32 ClProcessor_Enemy_Flower::petalFacingShip() const {
-    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* ship = playerShip(0);
     if (!ship) return -1;
     s32 best = -1;
     f32 bestScore = -FLT_MAX;

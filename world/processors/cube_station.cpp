@@ -70,7 +70,7 @@ void appendBranch(ClEntityNode* branch, uintptr_t user) {
 }
 
 const ClEntity* liveShip() {
-    return g_aPlayerState[0].active ? g_aPlayerState[0].ship : nullptr;
+    return g_aPlayerState[0].active ? playerShip(0) : nullptr;
 }
 
 }  // namespace
@@ -93,7 +93,7 @@ void ClProcessor_Enemy_AI_Head_Gun::attach(ClEntity* owner, ClEntityNode* hangin
 void ClProcessor_Enemy_AI_Head_Gun::update() {
     if (!enabled) return;
     fireTimer -= g_fFrameTime;
-    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* ship = playerShip(0);
     if (fireTimer > 0.0f || !ship) return;
     fire(ship);
 }

@@ -30,15 +30,24 @@ ClProcessor_Bullet* bulletProcessorOf(ClEntity* bullet) {
 
 void ClProcessor_EnemyGun::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     storeAttachment(owner, hangingOn, E_PROC_ENEMY_GUN);
-    heldBullet = nullptr;
+    heldBullet = SEntityRef{};
     heldBulletAtom = nullptr;
+}
+
+ClEntity* ClProcessor_EnemyGun::held() {
+    ClEntity* bullet = entityRefGet(heldBullet);
+    if (!bullet) {
+        heldBullet = SEntityRef{};
+        heldBulletAtom = nullptr;
+    }
+    return bullet;
 }
 
 void ClProcessor_EnemyGun::onActivate() { reloadTimer = ENEMY_GUN_FIRST_DELAY; }
 
 void ClProcessor_EnemyGun::update() {
     if (entity->state == E_ENTITY_SPAWNED) return;
-    if (!heldBullet) {
+    if (!held()) {
         reloadTimer -= g_fFrameTime;
         if (!(reloadTimer > 0.0f)) growBullet();
     } else if (heldBulletAtom->satellitesDone) {
@@ -47,23 +56,23 @@ void ClProcessor_EnemyGun::update() {
 }
 
 void ClProcessor_EnemyGun::updateWorldFrames() {
-    if (heldBullet) heldBullet->setRootTransform(node->currentWorldMatrix());
+    if (ClEntity* bullet = held()) bullet->setRootTransform(node->currentWorldMatrix());
 }
 
 void ClProcessor_EnemyGun::onDestroy() {
-    if (!heldBullet) return;
-    ClEntity* bullet = heldBullet;
+    ClEntity* bullet = held();
+    if (!bullet) return;
     letGo();
     if (bullet->state != E_ENTITY_DESTROYED) bullet->destroy();
 }
 
 void ClProcessor_EnemyGun::onBulletEnded(ClEntity*) {
-    if (heldBullet) letGo();
+    if (held()) letGo();
 }
 
 void ClProcessor_EnemyGun::letGo() {
-    bulletProcessorOf(heldBullet)->ownerProcessor = nullptr;
-    heldBullet = nullptr;
+    if (ClEntity* bullet = held()) bulletProcessorOf(bullet)->ownerProcessor = nullptr;
+    heldBullet = SEntityRef{};
     heldBulletAtom = nullptr;
 }
 
@@ -88,7 +97,7 @@ void ClProcessor_EnemyGun::growBullet() {
     flight->moving = 0;
     if (bullet->root->atoms.count == 0 || bullet->root->atoms[0]->kind != E_ATOM_BULLET)
         fatalError("the enemy bullet's root node does not start with a bullet atom");
-    heldBullet = bullet;
+    heldBullet = makeEntityRef(bullet);
     heldBulletAtom = static_cast<ClAtom_Bullet*>(bullet->root->atoms[0]);
     heldBulletAtom->satellitesDone = 0;
 
@@ -99,10 +108,11 @@ void ClProcessor_EnemyGun::growBullet() {
 }
 
 void ClProcessor_EnemyGun::fire() {
-    ClEntity* bullet = heldBullet;
+    ClEntity* bullet = held();
+    if (!bullet) return;
     bulletProcessorOf(bullet)->moving = 1;
     playCue("SmallEnemyWeaponFire");
-    const ClEntity* ship = g_aPlayerState[0].ship;
+    const ClEntity* ship = playerShip(0);
     letGo();
     if (!ship) {
         if (bullet->state != E_ENTITY_DESTROYED) bullet->destroy();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/types.h"
+#include "world/entity/entity_ref.h"
 #include "world/entity/processor.h"
 
 class ClAtom_Bullet;
@@ -13,8 +14,8 @@ constexpr f32 ENEMY_GUN_FIRST_DELAY = 0.5f;  // seconds from activation to the f
 
 class ClProcessor_EnemyGun : public ClProcessor {
 public:
-    ClEntity* heldBullet = nullptr;
-    ClAtom_Bullet* heldBulletAtom = nullptr;
+    SEntityRef heldBullet;  // empty once the bullet's record is released
+    ClAtom_Bullet* heldBulletAtom = nullptr;  // read only while heldBullet is live
     f32 reloadTimer = 0.0f;  // counts down while no bullet is held
 
     void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
@@ -29,4 +30,6 @@ private:
     void fire();
     // The held bullet's processor forgets this gun; the gun forgets the bullet.
     void letGo();
+    // The held bullet; a bullet whose record went without word is forgotten.
+    ClEntity* held();
 };

@@ -55,7 +55,7 @@ void ClProcessor_EnemyGun_Physical::update() {
     shotTimer = shotPeriod;
     ClDNAGenerator* generator = generatorFind(E_GENCAT_ENEMY_BULLET, crc32TextNoCase("DefBullGenE"));
     for (const SMuzzleRecord& muzzle : muzzles) {
-        const ClEntity* ship = g_aPlayerState[0].ship;
+        const ClEntity* ship = playerShip(0);
         if (!muzzle.node->anyActive || entity->state != E_ENTITY_ACTIVE || !g_aPlayerState[0].active || !ship) continue;
         const ClMatrix44& m = muzzle.atom->currentWorldMatrix();
         ClVec3 d = xyz(ship->getWorldPosition()) - matrixRow(m, 3);

@@ -72,8 +72,16 @@ u32 ClProcessor_PlayerMissileLauncher::usableBays() const { return std::min(bays
 void ClProcessor_PlayerMissileLauncher::onSpawn() { reloadParameters(); }
 void ClProcessor_PlayerMissileLauncher::onPreviewSpawn() { reloadParameters(); }
 
+void ClProcessor_PlayerMissileLauncher::forgetReleased() {
+    u32 kept = 0;
+    for (u32 i = 0; i < loadedCount; ++i)
+        if (entityRefGet(loaded[i].entity)) loaded[kept++] = loaded[i];
+    loadedCount = kept;
+}
+
 void ClProcessor_PlayerMissileLauncher::updateWorldFrames() {
-    for (u32 i = 0; i < loadedCount; ++i) loaded[i].entity->setRootTransform(bays[i]->currentWorldMatrix());
+    forgetReleased();
+    for (u32 i = 0; i < loadedCount; ++i) entityRefGet(loaded[i].entity)->setRootTransform(bays[i]->currentWorldMatrix());
 }
 
 void ClProcessor_PlayerMissileLauncher::loadMissile() {
@@ -88,7 +96,7 @@ void ClProcessor_PlayerMissileLauncher::loadMissile() {
     missileEntity->setRootTransform(bays[loadedCount]->currentWorldMatrix());
     missileEntity->activate();
     auto* missile = static_cast<ClProcessor_Missile*>(missileEntity->root->findProcessor(E_PROC_MISSILE));
-    loaded[loadedCount] = SLoadedMissile{missileEntity, missile};
+    loaded[loadedCount] = SLoadedMissile{makeEntityRef(missileEntity), missile};
     missile->attached = 1;
     missile->launcher = this;
     missileEntity->update();
@@ -96,6 +104,7 @@ void ClProcessor_PlayerMissileLauncher::loadMissile() {
 }
 
 void ClProcessor_PlayerMissileLauncher::detachMissile(ClProcessor_Missile* missile) {
+    forgetReleased();
     for (u32 i = loadedCount; i-- > 0;) {
         if (loaded[i].missile != missile) continue;
         missile->attached = 0;
@@ -107,9 +116,11 @@ void ClProcessor_PlayerMissileLauncher::detachMissile(ClProcessor_Missile* missi
 }
 
 void ClProcessor_PlayerMissileLauncher::wreck() {
+    forgetReleased();
     for (u32 i = 0; i < loadedCount; ++i) {
         loaded[i].missile->attached = 0;
-        if (loaded[i].entity->state != E_ENTITY_DESTROYED) loaded[i].entity->destroy();
+        ClEntity* missile = entityRefGet(loaded[i].entity);
+        if (missile->state != E_ENTITY_DESTROYED) missile->destroy();
     }
     loadedCount = 0;
     // While the ship itself goes, its kill is already under way.
@@ -120,14 +131,16 @@ void ClProcessor_PlayerMissileLauncher::wreck() {
 }
 
 void ClProcessor_PlayerMissileLauncher::destroyLoaded() {
-    while (loadedCount > 0) loaded[loadedCount - 1].entity->destroy();
+    forgetReleased();
+    while (loadedCount > 0) entityRefGet(loaded[loadedCount - 1].entity)->destroy();
 }
 
 void ClProcessor_PlayerMissileLauncher::onDestroy() { destroyLoaded(); }
 
 void ClProcessor_PlayerMissileLauncher::launchLast() {
+    forgetReleased();
     if (loadedCount == 0) return;
-    loaded[loadedCount - 1].entity->broadcastFirePressed();
+    entityRefGet(loaded[loadedCount - 1].entity)->broadcastFirePressed();
 }
 
 void ClProcessor_PlayerMissileLauncher::onFirePressed() {

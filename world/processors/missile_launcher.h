@@ -8,6 +8,7 @@
 #include "core/array.h"
 #include "core/types.h"
 #include "core/vec.h"
+#include "world/entity/entity_ref.h"
 #include "world/entity/processor.h"
 #include "world/play/gun_params.h"
 
@@ -23,8 +24,8 @@ constexpr f32 MISSILE_PREVIEW_SALVO_WAIT = 4.0f;
 constexpr f32 MISSILE_RANGE = 1200.0f;  // from the world origin
 
 struct SLoadedMissile {
-    ClEntity* entity;
-    ClProcessor_Missile* missile;
+    SEntityRef entity;
+    ClProcessor_Missile* missile;  // read only while entity is live
 };
 
 class ClProcessor_PlayerMissileLauncher : public ClProcessor {
@@ -62,6 +63,8 @@ public:
 private:
     void launchLast();
     void destroyLoaded();
+    // Slots whose missile's record went without word are emptied.
+    void forgetReleased();
 };
 
 class ClProcessor_Missile : public ClProcessor {

@@ -25,44 +25,43 @@ ClProcessor_Bullet_RoundStaff* ringProcessorOf(ClEntity* bullet) {
 
 void ClProcessor_Enemy_AI_RoundStaffGun::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     storeAttachment(owner, hangingOn, E_PROC_ENEMY_ROUND_STAFF_GUN);
-    heldBullet = nullptr;
+    heldBullet = SEntityRef{};
     ringAtom = nullptr;
 }
 
 void ClProcessor_Enemy_AI_RoundStaffGun::release() {
-    if (heldBullet) letGo();
+    letGo();
 }
 
 void ClProcessor_Enemy_AI_RoundStaffGun::onActivate() { growBullet(); }
 
 void ClProcessor_Enemy_AI_RoundStaffGun::updateWorldFrames() {
-    if (heldBullet) heldBullet->setRootTransform(node->currentWorldMatrix());
+    if (ClEntity* bullet = entityRefGet(heldBullet)) bullet->setRootTransform(node->currentWorldMatrix());
 }
 
 void ClProcessor_Enemy_AI_RoundStaffGun::onFirePressed() {
-    if (!heldBullet) return;
-    ClEntity* bullet = heldBullet;
-    heldBullet = nullptr;
-    ringAtom = nullptr;
+    ClEntity* bullet = entityRefGet(heldBullet);
+    if (!bullet) return;
+    forgetBullet();
     broadcastFirePressed(bullet->root);
     playCue("CircularStaffWeaponFire");
     growBullet();
 }
 
 void ClProcessor_Enemy_AI_RoundStaffGun::onDestroy() {
-    if (!heldBullet) return;
-    ClEntity* bullet = heldBullet;
+    ClEntity* bullet = entityRefGet(heldBullet);
+    if (!bullet) return;
     letGo();
     if (bullet->state == E_ENTITY_ACTIVE) bullet->destroy();
 }
 
 void ClProcessor_Enemy_AI_RoundStaffGun::forgetBullet() {
-    heldBullet = nullptr;
+    heldBullet = SEntityRef{};
     ringAtom = nullptr;
 }
 
 void ClProcessor_Enemy_AI_RoundStaffGun::letGo() {
-    ringProcessorOf(heldBullet)->carryingGun = nullptr;
+    if (ClEntity* bullet = entityRefGet(heldBullet)) ringProcessorOf(bullet)->carryingGun = nullptr;
     forgetBullet();
 }
 
@@ -77,7 +76,7 @@ void ClProcessor_Enemy_AI_RoundStaffGun::growBullet() {
     ClAtom* ring = bullet->root->findAtomByName("RSAT");
     if (!ring || ring->kind != E_ATOM_BULLET_ROUND_STAFF) fatalError("a round-staff bullet without its \"RSAT\" ring");
     if (!node->params.isInitialised()) fatalError("a round-staff gun node without parameters");
-    heldBullet = bullet;
+    heldBullet = makeEntityRef(bullet);
     ringAtom = static_cast<ClAtom_Bullet_RoundStaff*>(ring);
     ringAtom->radius = node->params.findOrAdd("rsg_radius")->real;
     ringAtom->setMaxNotes(node->params.findOrAdd("rsg_numbts")->integer);
@@ -107,7 +106,7 @@ void ClProcessor_Enemy_AI_StaffStar::onSpawn() {
     staffRecords.count = 0;
     node->forEachNamed("SSGN", reinterpret_cast<uintptr_t>(this), [](ClEntityNode* gunNode, uintptr_t user) {
         auto* star = reinterpret_cast<ClProcessor_Enemy_AI_StaffStar*>(user);
-        star->staffRecords.push(SStaffRecord{gunNode, gunNode->findAtomByName("NozzleAtom"), nullptr, nullptr});
+        star->staffRecords.push(SStaffRecord{gunNode, gunNode->findAtomByName("NozzleAtom"), SEntityRef{}, nullptr});
     });
 }
 
@@ -132,7 +131,7 @@ void ClProcessor_Enemy_AI_StaffStar::growStaffs() {
         staff->activate();
         if (staff->root->atoms.count == 0 || staff->root->atoms[0]->kind != E_ATOM_BULLET_STAFF)
             fatalError("a staff bullet whose first atom is not its staff");
-        record.staffEntity = staff;
+        record.staffEntity = makeEntityRef(staff);
         record.staffAtom = static_cast<ClAtom_Bullet_Staff*>(staff->root->atoms[0]);
         record.staffAtom->ownerAtom = record.nozzle;
         record.staffAtom->ownerProcessor = this;
@@ -143,9 +142,11 @@ void ClProcessor_Enemy_AI_StaffStar::growStaffs() {
 
 void ClProcessor_Enemy_AI_StaffStar::updateWorldFrames() {
     if (entity->state != E_ENTITY_ACTIVE) return;
-    for (SStaffRecord& record : staffRecords)
-        if (record.nozzle && record.staffEntity && record.staffEntity->state == E_ENTITY_ACTIVE)
-            record.staffEntity->setRootTransform(record.nozzle->currentWorldMatrix());
+    for (SStaffRecord& record : staffRecords) {
+        ClEntity* staff = entityRefGet(record.staffEntity);
+        if (record.nozzle && staff && staff->state == E_ENTITY_ACTIVE)
+            staff->setRootTransform(record.nozzle->currentWorldMatrix());
+    }
 }
 
 void ClProcessor_Enemy_AI_StaffStar::onDestroy() {
@@ -157,12 +158,14 @@ void ClProcessor_Enemy_AI_StaffStar::onDestroy() {
 void ClProcessor_Enemy_AI_StaffStar::dropStaffs(bool destroy) {
     if (!staffRecords.inUse) return;
     for (SStaffRecord& record : staffRecords) {
-        if (record.staffAtom) {
+        // A staff whose record went is never written through its atom.
+        ClEntity* staff = entityRefGet(record.staffEntity);
+        if (staff && record.staffAtom) {
             record.staffAtom->ownerAtom = nullptr;
             record.staffAtom->ownerProcessor = nullptr;
         }
-        if (destroy && record.staffEntity && record.staffEntity->state == E_ENTITY_ACTIVE) record.staffEntity->destroy();
-        record.staffEntity = nullptr;
+        if (destroy && staff && staff->state == E_ENTITY_ACTIVE) staff->destroy();
+        record.staffEntity = SEntityRef{};
         record.staffAtom = nullptr;
     }
 }
@@ -182,8 +185,8 @@ void ClProcessor_Enemy_AI_StaffStar::onBeat(s32 beatIndex) {
     if (entity->getWorldPosition().z >= STAFF_STAR_FAR_EDGE_Z) return;
     SStaffRecord& previous = staffRecords[u32(activeStaff)];
     activeStaff = s32((entity->memberIndex + u32(beatIndex)) % staffRecords.count);
-    if (previous.staffAtom) previous.staffAtom->resetColours();
+    if (previous.staffAtom && entityRefGet(previous.staffEntity)) previous.staffAtom->resetColours();
     previous.node->addEffectToAtoms(SAtomEffectDesc{E_ATOM_EFFECT_COLOUR_FADE, 0.0f, 0, 0});
     SStaffRecord& fired = staffRecords[u32(activeStaff)];
-    if (fired.staffAtom) fired.staffAtom->fireBeam();
+    if (fired.staffAtom && entityRefGet(fired.staffEntity)) fired.staffAtom->fireBeam();
 }

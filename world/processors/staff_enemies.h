@@ -7,6 +7,7 @@
 #include "audio/play/beat_events.h"
 #include "core/array.h"
 #include "core/types.h"
+#include "world/entity/entity_ref.h"
 #include "world/entity/processor.h"
 
 class ClAtom_Bullet_RoundStaff;
@@ -17,8 +18,8 @@ constexpr f32 STAFF_STAR_FAR_EDGE_Z = 269.75f;
 
 class ClProcessor_Enemy_AI_RoundStaffGun : public ClProcessor {
 public:
-    ClEntity* heldBullet = nullptr;
-    ClAtom_Bullet_RoundStaff* ringAtom = nullptr;
+    SEntityRef heldBullet;  // empty once the ring's record is released
+    ClAtom_Bullet_RoundStaff* ringAtom = nullptr;  // read only while heldBullet is live
 
     void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
     void release() override;
@@ -39,7 +40,7 @@ private:
 struct SStaffRecord {
     ClEntityNode* node;
     ClAtom* nozzle;  // the node subtree's first "NozzleAtom", or null
-    ClEntity* staffEntity;
+    SEntityRef staffEntity;  // empty once the beam's record is released
     ClAtom_Bullet_Staff* staffAtom;
 };
 
