@@ -160,11 +160,12 @@ TEST_P(BossPlayTest, ArrivesActsOnTheBeatAndDiesOnceDroppingItsPickups) {
 
     ClAtom* main = boss->registeredAtoms[0];
     shootAtom(main);
-    EXPECT_EQ(std::make_tuple(g_BossEncounter.dead, boss->state, liveInspirationPickupCount()),
-              std::make_tuple(1, u32(E_ENTITY_DESTROYED), DEAD_BOSS_PICKUPS));
+    EXPECT_EQ(g_BossEncounter.dead, 1);
+    EXPECT_EQ(boss->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(liveInspirationPickupCount(), DEAD_BOSS_PICKUPS);
     playBossFrame();
-    EXPECT_EQ(std::make_tuple(liveInspirationPickupCount(), liveBeatSubscriptions()),
-              std::make_tuple(DEAD_BOSS_PICKUPS, subscriptionsBefore));
+    EXPECT_EQ(liveInspirationPickupCount(), DEAD_BOSS_PICKUPS);
+    EXPECT_EQ(liveBeatSubscriptions(), subscriptionsBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryBoss, BossPlayTest,
@@ -181,7 +182,8 @@ TEST_F(BossPlayTest, OppsSplitsALongGapIntoSpacedSlides) {
     ASSERT_NE(opps->movedBlock, nullptr);
     playUntil(g_fSongTime + opps->stepInterval + STEP);
     // The second slide has just begun.
-    EXPECT_EQ(std::make_pair(opps->stepCount, opps->blockTween.time < 0.1f), std::make_pair(0, true));
+    EXPECT_EQ(opps->stepCount, 0);
+    EXPECT_LT(opps->blockTween.time, 0.1f);
 }
 
 TEST_F(BossPlayTest, DancerFillsALongGapWithSpacedJumpsAndIsHittableOnlyAfterThem) {
@@ -189,15 +191,20 @@ TEST_F(BossPlayTest, DancerFillsALongGapWithSpacedJumpsAndIsHittableOnlyAfterThe
     ClEntity* boss = dancer->entity;
     // 0.5 s after its jump it takes no more hits.
     playUntil(1.5f);
-    EXPECT_EQ(std::make_tuple(dancer->positionIndex, boss->timer), std::make_tuple(1, BOSS_NO_CONTACT_GRACE));
+    EXPECT_EQ(dancer->positionIndex, 1);
+    EXPECT_EQ(boss->timer, BOSS_NO_CONTACT_GRACE);
     playUntil(2.0f + STEP);
     // 4 s to the next beat: two spaced jumps (the first at once, its timer never having run),
     // then a closing one 0.5 s later.
-    EXPECT_EQ(std::make_tuple(dancer->positionIndex, dancer->stepCount, boss->timer), std::make_tuple(3, 1, 0.0f));
+    EXPECT_EQ(dancer->positionIndex, 3);
+    EXPECT_EQ(dancer->stepCount, 1);
+    EXPECT_EQ(boss->timer, 0.0f);
     EXPECT_NEAR(dancer->lastStepDelay, 0.5f, 2.0f * STEP);
     EXPECT_EQ(positionOf(boss).x, dancer->positions[3].x);
     playUntil(5.9f);
-    EXPECT_EQ(std::make_tuple(dancer->positionIndex, dancer->stepCount, dancer->lastStepDelay), std::make_tuple(5, 0, 0.0f));
+    EXPECT_EQ(dancer->positionIndex, 5);
+    EXPECT_EQ(dancer->stepCount, 0);
+    EXPECT_EQ(dancer->lastStepDelay, 0.0f);
 }
 
 TEST_F(BossPlayTest, FirstBossSpinsFasterAsArmsFallAndFiresWithNoneLeft) {
@@ -216,7 +223,9 @@ TEST_F(BossPlayTest, FirstBossSpinsFasterAsArmsFallAndFiresWithNoneLeft) {
     for (u32 arm = 4; arm <= 6; ++arm) shootArm(arm);
     playBossFrame();
     const auto* gun = static_cast<ClProcessor_Enemy_AI_Head_Gun*>(first->node->children[7]->findProcessor(E_PROC_ENEMY_HEAD_GUN));
-    EXPECT_EQ(std::make_tuple(first->spinFactor(), gun->enabled, gun->shotInterval), std::make_tuple(1.0f, 1, first->gunInterval));
+    EXPECT_EQ(first->spinFactor(), 1.0f);
+    EXPECT_EQ(gun->enabled, 1);
+    EXPECT_EQ(gun->shotInterval, first->gunInterval);
 }
 
 TEST_F(BossPlayTest, FirstBossLinksItsCoreToEachStandingArmInTheEnemyCoreColour) {
@@ -241,7 +250,8 @@ TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {
     playerShip(0)->setRootPosition(ClVec3(0.0f, 0.0f, 60.0f));
     // Charging after 2 s within range at stage 0, and hittable; lashing, the fan at the ship.
     playUntil(2.1f);
-    EXPECT_EQ(std::make_pair(whip->whipState, whip->entity->timer), std::make_pair(s32(E_WHIP_CHARGING), 0.0f));
+    EXPECT_EQ(whip->whipState, s32(E_WHIP_CHARGING));
+    EXPECT_EQ(whip->entity->timer, 0.0f);
     const f32 charging = g_fSongTime;
     // The lash's shot, which never moves, stands on the ship; the head guns' shots fly elsewhere.
     initHitEffects();
@@ -253,8 +263,9 @@ TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {
     updateWorldCollisions();
     releaseHitEffects();
     playUntil(charging + 1.0f + 1.5f + 0.1f);
-    EXPECT_EQ(std::make_tuple(whip->whipState, whip->entity->timer, s_shotOnShip),
-              std::make_tuple(s32(E_WHIP_LASHING), BOSS_NO_CONTACT_GRACE, true));
+    EXPECT_EQ(whip->whipState, s32(E_WHIP_LASHING));
+    EXPECT_EQ(whip->entity->timer, BOSS_NO_CONTACT_GRACE);
+    EXPECT_EQ(s_shotOnShip, true);
     playUntil(g_fSongTime + 2.5f);
     EXPECT_EQ(whip->whipState, s32(E_WHIP_TRACKING));
 }
@@ -270,11 +281,14 @@ TEST_F(BossPlayTest, WaveSplitsATooSlowBarIntoShorterLaunches) {
     const_cast<ClScriptNode*>(wave->params->getChild(21))->setFloat(29.975f);
     wave->launchBar(12.0f);
     // 10 s is within the 12 s to the beat: three launches 0.9 x 10 / 3 apart follow, each bar 3 s.
-    EXPECT_EQ(std::make_tuple(wave->stepCount, wave->nextBar, wave->waveCounter), std::make_tuple(3, 1, 1));
+    EXPECT_EQ(wave->stepCount, 3);
+    EXPECT_EQ(wave->nextBar, 1);
+    EXPECT_EQ(wave->waveCounter, 1);
     EXPECT_NEAR(wave->stepInterval, 3.0f, 1e-5f);
     EXPECT_NEAR(wave->barTweens[0].duration, 3.0f, 1e-5f);
     playUntil(g_fSongTime + 3.0f + 2.0f * STEP);
-    EXPECT_EQ(std::make_tuple(wave->stepCount, wave->nextBar), std::make_tuple(2, 2));
+    EXPECT_EQ(wave->stepCount, 2);
+    EXPECT_EQ(wave->nextBar, 2);
 }
 
 ClScriptNode* child(const ClScriptNode* node, std::initializer_list<u32> path) {
@@ -417,8 +431,10 @@ TEST_F(LongPlayTest, AWholeSongAtTheHighestDifficultyShowsEveryFamilyAndABossFig
     EXPECT_EQ(shown, offeredFamilies());
     // In, its intro, the fight, and its escape when the countdown ran out.
     EXPECT_EQ(phases, (std::vector<s32>{E_BOSSPHASE_ARRIVED, E_BOSSPHASE_INTRO, E_BOSSPHASE_FIGHT, E_BOSSPHASE_WAITING}));
-    EXPECT_EQ(std::make_tuple(g_PlayRecord.bossArrived, g_BossEncounter.dead, g_BossEncounter.phaseTimer, boss->state),
-              std::make_tuple(1, 0, FLT_MAX, u32(E_ENTITY_DESTROYED)));
+    EXPECT_EQ(g_PlayRecord.bossArrived, 1);
+    EXPECT_EQ(g_BossEncounter.dead, 0);
+    EXPECT_EQ(g_BossEncounter.phaseTimer, FLT_MAX);
+    EXPECT_EQ(boss->state, u32(E_ENTITY_DESTROYED));
 }
 
 }  // namespace

@@ -100,9 +100,11 @@ void expectShotDown(ClEntity* enemy, u32 subscriptionsAfter) {
     const s32 kills = g_aPlayerState[0].kills;
     EXPECT_EQ(enemy->state, u32(E_ENTITY_ACTIVE));
     shootDown(enemy);
-    EXPECT_EQ(std::make_tuple(enemy->killed, enemy->state, g_aPlayerState[0].kills, liveInspirationPickupCount() > pickups,
-                              liveBeatSubscriptions()),
-              std::make_tuple(1u, u32(E_ENTITY_DESTROYED), kills + 1, true, subscriptionsAfter));
+    EXPECT_EQ(enemy->killed, 1u);
+    EXPECT_EQ(enemy->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(g_aPlayerState[0].kills, kills + 1);
+    EXPECT_GT(liveInspirationPickupCount(), pickups);
+    EXPECT_EQ(liveBeatSubscriptions(), subscriptionsAfter);
 }
 
 }  // namespace
@@ -119,10 +121,12 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     const auto facing = [&](u32 b) { return axisX(ai->branchRecords[b].node).dot((positionOf(ship) - positionOf(station)).normalized()); };
     EXPECT_GT(facing(2), 0.85f);
     runUntil(g_fSongTime + 1.0f);
-    EXPECT_EQ(std::make_pair(ai->turnState, facing(2) > 0.85f), std::make_pair(s32(E_STATION_IDLE), true));
+    EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
+    EXPECT_GT(facing(2), 0.85f);
 
     shootAtom(ai->branchRecords[2].node->children[0]->atoms[0]);
-    EXPECT_EQ(std::make_pair(ai->branchRecords[2].defence, ai->branchRecords[0].defence), std::make_pair(0.0f, 10.0f));
+    EXPECT_EQ(ai->branchRecords[2].defence, 0.0f);
+    EXPECT_EQ(ai->branchRecords[0].defence, 10.0f);
     EXPECT_LT(facing(0), -0.85f);
     runUntil(g_fSongTime + 2.5f);
     EXPECT_EQ(ai->chosenBranch, 0);
@@ -153,7 +157,9 @@ TEST_F(EnemyFamilyTest, CrawlerSlidesItsFarthestBlockNextToTheNearestOnEachBeat)
     runUntil(g_aSongBeats[5].time + 0.45f);
     auto* ai = static_cast<ClProcessor_Enemy_Crawler*>(crawler->root->findProcessor(E_PROC_ENEMY_CRAWLER));
     const ClVec3 at = crawler->root->atoms[3]->localMatrix.getTranslation();
-    EXPECT_EQ(std::make_tuple(ai->movingAtom, at.x, at.z), std::make_tuple(crawler->root->atoms[3], 0.0f, -2.0f * CRAWLER_CELL));
+    EXPECT_EQ(ai->movingAtom, crawler->root->atoms[3]);
+    EXPECT_EQ(at.x, 0.0f);
+    EXPECT_EQ(at.z, -2.0f * CRAWLER_CELL);
     expectShotDown(crawler, 0);
 }
 
@@ -191,17 +197,20 @@ TEST_F(EnemyFamilyTest, FlowersTakeTurnsToLightThrowAndRegrowPetals) {
             ++throws;
             // A thrown petal keeps no pairing.
             const auto home = std::count_if(flower->petals.begin(), flower->petals.end(), [](const SPetalRecord& r) { return r.petal; });
-            EXPECT_EQ(std::make_tuple(petal.petal, liveCount(E_PROGRAM_ENEMY_SHOT), member(u32(actor))->root->atoms[0]->linkedAtoms.count),
-                      std::make_tuple(static_cast<ClEntityNode*>(nullptr), shots + 1, u32(home)));
+            EXPECT_EQ(petal.petal, static_cast<ClEntityNode*>(nullptr));
+            EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1);
+            EXPECT_EQ(member(u32(actor))->root->atoms[0]->linkedAtoms.count, u32(home));
         } else if (before[actor] == E_PETAL_REGROW) {
             ++regrowths;
             ASSERT_NE(petal.petal, nullptr);
-            EXPECT_EQ(std::make_pair(petal.petal->entity, petal.petal->atoms[0]->active), std::make_pair(member(u32(actor)), 1u));
+            EXPECT_EQ(petal.petal->entity, member(u32(actor)));
+            EXPECT_EQ(petal.petal->atoms[0]->active, 1u);
         }
         // Lighting keeps the turn; throwing and regrowing pass it.
         EXPECT_EQ(turns->flowerTurn == actor, flower->petalStep == E_PETAL_THROW) << beat;
     }
-    EXPECT_TRUE(throws >= 3 && regrowths >= 2) << throws << " throws, " << regrowths << " regrowths";
+    EXPECT_GE(throws, 3) << throws << " throws, " << regrowths << " regrowths";
+    EXPECT_GE(regrowths, 2) << throws << " throws, " << regrowths << " regrowths";
     // The thrown petals go with their bullets; the flowers live on without them.
     for (ClEntity* shot : liveOfKind(E_PROGRAM_ENEMY_SHOT))
         if (shot->state == E_ENTITY_ACTIVE) shot->destroy();
@@ -225,8 +234,9 @@ TEST_F(EnemyFamilyTest, ABombKilledByThePlayerLeavesItsBlast) {
     expectShotDown(member(0), 0);
     ASSERT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1);
     const SParamTable& blast = entityListAt(E_LIST_LIVE, entityListCount(E_LIST_LIVE) - 1)->root->params;
-    EXPECT_EQ(std::make_tuple(blast.get("BullType")->integer, blast.get("BullRad")->real, blast.get("BullVel")->real),
-              std::make_tuple(17, 45.0f, 0.0f));
+    EXPECT_EQ(blast.get("BullType")->integer, 17);
+    EXPECT_EQ(blast.get("BullRad")->real, 45.0f);
+    EXPECT_EQ(blast.get("BullVel")->real, 0.0f);
 }
 
 // The plates swing a quarter turn on every beat; the turret lights on three beats and fires on the
@@ -248,7 +258,8 @@ TEST_F(EnemyFamilyTest, BeatShieldRegroupsOnEveryBeatAndFiresOnTheFourth) {
         EXPECT_EQ(onCentre, 2u) << beat;
         if (liveCount(E_PROGRAM_ENEMY_SHOT) > shots) fired = fired ? fired : beat + 1;
     }
-    EXPECT_EQ(std::make_pair(ai->beatCount, fired), std::make_pair(3, 4u));
+    EXPECT_EQ(ai->beatCount, 3);
+    EXPECT_EQ(fired, 4u);
     expectShotDown(shield, 0);
 }
 
@@ -260,7 +271,8 @@ TEST_F(EnemyFamilyTest, StaticSparkPansTheMusicUnlessTheWaterOptionIsOn) {
     setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
     const f32 start = g_fSongTime;
     runUntil(start + 1.25f + 0.625f + STEP);
-    EXPECT_TRUE(currentStaticSpark() && std::fabs(g_fEqualiserPan + 0.5f) < 0.05f) << g_fEqualiserPan;
+    EXPECT_TRUE(currentStaticSpark()) << g_fEqualiserPan;
+    EXPECT_LT(std::fabs(g_fEqualiserPan + 0.5f), 0.05f) << g_fEqualiserPan;
     g_PlayRecord.waterOption = 1;
     step();
     EXPECT_EQ(g_fEqualiserPan, 0.0f);
@@ -268,5 +280,6 @@ TEST_F(EnemyFamilyTest, StaticSparkPansTheMusicUnlessTheWaterOptionIsOn) {
     runUntil(start + 2.5f + 1.25f + STEP);
     EXPECT_NEAR(g_fEqualiserPan, 1.0f, 0.05f);
     expectShotDown(spark, 0);
-    EXPECT_TRUE(g_fEqualiserPan == 0.0f && !currentStaticSpark()) << "the pan given back";
+    EXPECT_EQ(g_fEqualiserPan, 0.0f) << "the pan given back";
+    EXPECT_FALSE(currentStaticSpark()) << "the pan given back";
 }

@@ -73,7 +73,8 @@ TEST_F(BuiltInPackTest, EveryProgramBuildsIntoAnEntityOfItsKind) {
         if (g.category == E_GENCAT_PLAYER_BULLET || g.category == E_GENCAT_ENEMY_BULLET) continue;
         ClEntity* entity = build(generatorFindOrDie(g.category, g.name), &params);
         const u32 kind = g.category == E_GENCAT_PICKUP ? E_PROGRAM_PICKUP : E_PROGRAM_ENEMY;
-        EXPECT_EQ(std::make_pair(entity->program->kind, entity->registeredAtoms.count), std::make_pair(kind, 1u)) << g.name;
+        EXPECT_EQ(entity->program->kind, kind) << g.name;
+        EXPECT_EQ(entity->registeredAtoms.count, 1u) << g.name;
         if (g.category >= E_GENCAT_ENEMY_SMALL && g.category <= E_GENCAT_ENEMY_LARGE) {  // it flies its path
             EXPECT_NE(entity->root->findProcessor(E_PROC_FOLLOW_PATH), nullptr) << g.name;
         }
@@ -120,7 +121,8 @@ TEST_F(BuiltInPackTest, PickupsActOnTheFirstPlayer) {
     ClEntity* chain = build(generatorFindOrDie(E_GENCAT_PICKUP, "ChainBonusPickup"), nullptr);
     g_aiWaveKillChain[0] = 4;
     collect(chain);
-    EXPECT_EQ(std::make_tuple(g_aiWaveKillChain[0], g_fWaveKillChainWindow), std::make_tuple(1, 9.0f));
+    EXPECT_EQ(g_aiWaveKillChain[0], 1);
+    EXPECT_EQ(g_fWaveKillChainWindow, 9.0f);
     collect(chain);
     EXPECT_EQ(g_aiWaveKillChain[0], 2);
 }

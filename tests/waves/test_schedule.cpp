@@ -48,14 +48,18 @@ TEST_F(WaveScheduleTest, ASongGivesTheSamePlanAtEachLevelAndAnotherSongAnother) 
         g_PlayRecord.song.identity[0] = 7;
         planFor(level, &other);
         g_PlayRecord.song.identity[0] = 0;
-        EXPECT_TRUE(first.waves.count > 5 && samePlans(first, second) && !samePlans(first, other)) << level;
+        EXPECT_GT(first.waves.count, 5) << level;
+        EXPECT_TRUE(samePlans(first, second)) << level;
+        EXPECT_FALSE(samePlans(first, other)) << level;
         for (SWaveSchedulePlan* plan : {&first, &second, &other}) plan->release();
     }
     // Harder levels are worth more.
     computeSongWaveTargets(&g_PlayRecord.song);
     for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
         const s32* targets = g_PlayRecord.song.scoreTargets[level];
-        EXPECT_TRUE(0 < targets[0] && targets[0] < targets[1] && previousTarget < targets[1]) << level;
+        EXPECT_LT(0, targets[0]) << level;
+        EXPECT_LT(targets[0], targets[1]) << level;
+        EXPECT_LT(previousTarget, targets[1]) << level;
         previousTarget = targets[1];
     }
 }
@@ -70,15 +74,17 @@ TEST_F(WaveScheduleTest, WavesKeepToTheirCapsTheBudgetAndTheBeats) {
         f32 previousFirstArrival = -1.0f;
         for (const SPlannedWave& wave : plan.waves) {
             const u32 divisor = wave.category == E_GENCAT_ENEMY_SMALL ? 1 : (wave.category == E_GENCAT_ENEMY_MEDIUM ? 2 : 4);
-            EXPECT_TRUE(wave.memberCount >= 1 && wave.memberCount <= std::max(1u, maxMembers / divisor)) << wave.memberCount;
+            EXPECT_GE(wave.memberCount, 1) << wave.memberCount;
+            EXPECT_LE(wave.memberCount, std::max(1u, maxMembers / divisor)) << wave.memberCount;
             EXPECT_LE(previousFirstArrival, wave.members[0].arrivalTime);
             previousFirstArrival = wave.members[0].arrivalTime;
             for (u32 i = 0; i < wave.memberCount; ++i) {
                 const SPlannedMember& m = wave.members[i];
                 ASSERT_LT(u32(m.beatIndex), g_aSongBeats.count);
                 EXPECT_EQ(m.arrivalTime, g_aSongBeats[u32(m.beatIndex)].time);
-                EXPECT_EQ(std::make_tuple(isInsidePlayArea(m.arrival), isInsidePlayArea(m.start), isInsidePlayArea(m.exit)),
-                          std::make_tuple(true, false, false));
+                EXPECT_EQ(isInsidePlayArea(m.arrival), true);
+                EXPECT_EQ(isInsidePlayArea(m.start), false);
+                EXPECT_EQ(isInsidePlayArea(m.exit), false);
             }
             total += wave.memberCount;
         }
@@ -86,7 +92,8 @@ TEST_F(WaveScheduleTest, WavesKeepToTheirCapsTheBudgetAndTheBeats) {
         // A small budget cuts the plan short without passing it.
         SWaveSchedulePlan small;
         planFor(level, &small, 20);
-        EXPECT_TRUE(small.memberTotal <= 20 && small.waves.count < plan.waves.count) << small.memberTotal;
+        EXPECT_LE(small.memberTotal, 20) << small.memberTotal;
+        EXPECT_LT(small.waves.count, plan.waves.count) << small.memberTotal;
         plan.release();
         small.release();
     }
@@ -148,7 +155,8 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
     f32 lastArrival = 0.0f;
     for (u32 m = 0; m < count; ++m) {
         const SWaveMemberLink& link = waveMemberAt(m);
-        EXPECT_TRUE(entityRefGet(link.entity)->state == E_ENTITY_BUILT && entityRefGet(link.entity)->waveSlot == &link.record) << m;
+        EXPECT_EQ(entityRefGet(link.entity)->state, E_ENTITY_BUILT) << m;
+        EXPECT_EQ(entityRefGet(link.entity)->waveSlot, &link.record) << m;
         lastArrival = std::max(lastArrival, link.arrivalTime);
     }
     g_fSongTime = earliestPendingWaveTime();
@@ -173,9 +181,10 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
     EXPECT_EQ(earliestPendingWaveTime(), FLT_MAX);
     for (u32 m = 0; m < count; ++m) {
         const SWaveMemberLink& link = waveMemberAt(m);
-        EXPECT_TRUE(spawnedAt[m] >= link.spawnTime && spawnedAt[m] < link.spawnTime + STEP) << m << ": " << spawnedAt[m];
-        EXPECT_TRUE(arrivedAt[m] >= link.arrivalTime - 1e-3f && arrivedAt[m] < link.arrivalTime + STEP + 1e-3f)
-            << m << ": " << arrivedAt[m];
+        EXPECT_GE(spawnedAt[m], link.spawnTime) << m << ": " << spawnedAt[m];
+        EXPECT_LT(spawnedAt[m], link.spawnTime + STEP) << m << ": " << spawnedAt[m];
+        EXPECT_GE(arrivedAt[m], link.arrivalTime - 1e-3f) << m << ": " << arrivedAt[m];
+        EXPECT_LT(arrivedAt[m], link.arrivalTime + STEP + 1e-3f) << m << ": " << arrivedAt[m];
     }
 }
 
@@ -230,7 +239,8 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
     setPlayerShip(0, entityRefGet(waveMemberAt(0).entity));
     collectAllPickups();
     setPlayerShip(0, nullptr);
-    EXPECT_EQ(std::make_pair(withoutShip, g_aPlayerState[0].invincibilityTime), std::make_pair(0.0f, 5.0f));
+    EXPECT_EQ(withoutShip, 0.0f);
+    EXPECT_EQ(g_aPlayerState[0].invincibilityTime, 5.0f);
     step();
     step();
     EXPECT_EQ(liveSessionPickupCount(), 0u);
@@ -315,7 +325,8 @@ TEST_F(WaveWorldTest, BossHooksSeeEveryMemberAndGiveTheBossTheLastFreeSlot) {
             *s = {s->first + 1, spawnTime};
         },
         &seen);
-    EXPECT_EQ(seen, std::make_pair(waveMemberCount(), waveMemberAt(0).spawnTime)) << "the last wave is visited first";
+    EXPECT_EQ(seen.first, waveMemberCount()) << "the last wave is visited first";
+    EXPECT_EQ(seen.second, waveMemberAt(0).spawnTime) << "the last wave is visited first";
 
     ClDNAProgram program;
     program.init();

@@ -68,7 +68,8 @@ TEST_F(AtomTest, EachKindMakesItsClassAndTheOthersAreFatal) {
         if (atom) {
             m_atoms.push_back(atom);
             atom->init(nullptr, &m_entity, nullptr);
-            EXPECT_EQ(std::make_tuple(atom->kind, reinterpret_cast<uintptr_t>(atom) % 16), std::make_tuple(kind, 0u));
+            EXPECT_EQ(atom->kind, kind);
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(atom) % 16, 0u);
         } else if (atomKindName(kind)) {
             EXPECT_EQ(reason, "atom kind " + std::to_string(kind) + " (" + atomKindName(kind) +
                                   ") has no class in this build");
@@ -80,11 +81,12 @@ TEST_F(AtomTest, EachKindMakesItsClassAndTheOthersAreFatal) {
 }
 
 TEST(AtomHitPoints, ARowIsLookedUpByLevelOrTheCurrentDifficultyAndTheTopClassesCannotDie) {
-    EXPECT_EQ(std::make_pair(hitPointsForClass(0, 0), hitPointsForClass(5, 4)), std::make_pair(29.0f, FLT_MAX));
+    EXPECT_EQ(hitPointsForClass(0, 0), 29.0f);
+    EXPECT_EQ(hitPointsForClass(5, 4), FLT_MAX);
     const s32 savedLevel = g_iHitPointDifficultyLevel;
     g_iHitPointDifficultyLevel = 3;
-    EXPECT_EQ(std::make_pair(hitPointsForClass(2, HIT_POINT_ROW_CURRENT), hitPointsForClass(1, HIT_POINT_ROW_CURRENT)),
-              std::make_pair(1600.0f, 375.0f));
+    EXPECT_EQ(hitPointsForClass(2, HIT_POINT_ROW_CURRENT), 1600.0f);
+    EXPECT_EQ(hitPointsForClass(1, HIT_POINT_ROW_CURRENT), 375.0f);
     g_iHitPointDifficultyLevel = savedLevel;
 }
 
@@ -96,9 +98,13 @@ TEST_F(AtomTest, InitGivesAFreshActiveAtomEvenOverAUsedRecord) {
     atom->addEffect({E_ATOM_EFFECT_RED_HELD, 1.0f, 0, 0});
     atom->release();
     atom->init(nullptr, &m_entity, nullptr);
-    EXPECT_EQ(std::make_tuple(atom->active, atom->buildStamp, atom->name[0], atom->effectCount, atom->sweptBoxDirty,
-                              atom->params.count, atom->atomIsAlive()),  // alive: no mesh
-              std::make_tuple(1u, 0u, '\0', 0u, 1u, 0u, true));
+    EXPECT_EQ(atom->active, 1u);
+    EXPECT_EQ(atom->buildStamp, 0u);
+    EXPECT_EQ(atom->name[0], '\0');
+    EXPECT_EQ(atom->effectCount, 0u);
+    EXPECT_EQ(atom->sweptBoxDirty, 1u);
+    EXPECT_EQ(atom->params.count, 0u);
+    EXPECT_EQ(atom->atomIsAlive(), true);  // alive: no mesh
 }
 
 TEST_F(AtomTest, TheFirstWorldMatrixFillsBothBuffersSoTheFirstSweepHasNoLength) {
@@ -106,8 +112,10 @@ TEST_F(AtomTest, TheFirstWorldMatrixFillsBothBuffersSoTheFirstSweepHasNoLength) 
     pickup->setWorldMatrix(translation(10, 5, 20));
     pickup->computeWorldBounds();
     const SCollisionSphere& first = pickup->getCollisionShape()[0];
-    EXPECT_EQ(std::make_tuple(pickup->worldMatrix[1].m[12], pickup->getSweptBox().radius, first.start.x, first.end.y),
-              std::make_tuple(10.0f, PICKUP_COLLISION_RADIUS, first.end.x, 0.0f));
+    EXPECT_EQ(pickup->worldMatrix[1].m[12], 10.0f);
+    EXPECT_EQ(pickup->getSweptBox().radius, PICKUP_COLLISION_RADIUS);
+    EXPECT_EQ(first.start.x, first.end.x);
+    EXPECT_EQ(first.end.y, 0.0f);
 
     flipFrameBuffers();
     pickup->setWorldMatrix(translation(110, 5, 20));
@@ -124,12 +132,15 @@ TEST_F(AtomTest, ResetToSpawnMakesTheMeshWholeAndDeactivateBreaksIt) {
     body->hitPoints = 3.0f;
     EXPECT_FALSE(body->atomIsAlive());
     body->resetToSpawn();
-    EXPECT_EQ(std::make_tuple(body->hitPoints, body->buildStamp, body->shownEdgeCount, body->atomIsAlive()),
-              std::make_tuple(70.0f, GEOMETRY_MESH_DETAIL_DEFAULT, 3u, true));
+    EXPECT_EQ(body->hitPoints, 70.0f);
+    EXPECT_EQ(body->buildStamp, GEOMETRY_MESH_DETAIL_DEFAULT);
+    EXPECT_EQ(body->shownEdgeCount, 3u);
+    EXPECT_EQ(body->atomIsAlive(), true);
     m_entity.noBrokenAtom = 1;
     body->deactivate(1);
-    EXPECT_EQ(std::make_tuple(body->atomIsAlive(), body->shownEdgeCount, m_entity.noBrokenAtom),
-              std::make_tuple(false, 0u, 0u));
+    EXPECT_EQ(body->atomIsAlive(), false);
+    EXPECT_EQ(body->shownEdgeCount, 0u);
+    EXPECT_EQ(m_entity.noBrokenAtom, 0u);
     body->release();  // before the mesh goes
 }
 
@@ -139,10 +150,12 @@ TEST_F(AtomTest, DeactivateTakesDependantsDownOnceAndQueuesTheEntityOnce) {
     b->dependants.push(a);  // a cycle ends at the atom already down
     b->dependants.push(c);
     a->deactivate(1);
-    EXPECT_EQ(std::make_pair(a->active + b->active + c->active, killQueueCount()), std::make_pair(0u, 0u));
+    EXPECT_EQ(a->active + b->active + c->active, 0u);
+    EXPECT_EQ(killQueueCount(), 0u);
     for (ClAtom* atom : {a, b, c}) atom->resetToSpawn();
     a->deactivate(0);
-    EXPECT_EQ(std::make_pair(a->active + b->active + c->active, killQueueCount()), std::make_pair(0u, 1u));
+    EXPECT_EQ(a->active + b->active + c->active, 0u);
+    EXPECT_EQ(killQueueCount(), 1u);
 }
 
 TEST_F(AtomTest, TheReachStampStopsAtAnInactiveAtomAndReleaseUnlinksBothWays) {
@@ -153,14 +166,16 @@ TEST_F(AtomTest, TheReachStampStopsAtAnInactiveAtomAndReleaseUnlinksBothWays) {
     EXPECT_EQ(c->visitStamp, 5u);
     b->active = 0;
     a->stampReachable(6);
-    EXPECT_EQ(std::make_tuple(a->visitStamp, b->visitStamp, c->visitStamp), std::make_tuple(6u, 5u, 5u));
+    EXPECT_EQ(a->visitStamp, 6u);
+    EXPECT_EQ(b->visitStamp, 5u);
+    EXPECT_EQ(c->visitStamp, 5u);
 
     ClAtom::linkAtoms(c, a);
     a->release();
     using Atoms = std::vector<ClAtom*>;
-    EXPECT_EQ(std::make_tuple(a->active, Atoms(b->linkedAtoms.begin(), b->linkedAtoms.end()),
-                              Atoms(c->linkedAtoms.begin(), c->linkedAtoms.end())),
-              std::make_tuple(0u, Atoms{c}, Atoms{b}));
+    EXPECT_EQ(a->active, 0u);
+    EXPECT_EQ(Atoms(b->linkedAtoms.begin(), b->linkedAtoms.end()), Atoms{c});
+    EXPECT_EQ(Atoms(c->linkedAtoms.begin(), c->linkedAtoms.end()), Atoms{b});
 }
 
 TEST_F(AtomTest, AFadeReplacesHitFlashesButKeepsTheOthersAndAFifthIsDropped) {
@@ -172,8 +187,8 @@ TEST_F(AtomTest, AFadeReplacesHitFlashesButKeepsTheOthersAndAFifthIsDropped) {
     EXPECT_EQ(effectKinds(body), (std::vector<u32>{3, 1, 4}));
     body->addEffect({E_ATOM_EFFECT_RED, 1.0f, 0, 0});
     body->addEffect({E_ATOM_EFFECT_RED, 2.0f, 0, 0});
-    EXPECT_EQ(std::make_pair(effectKinds(body), body->effects[3]->duration),
-              std::make_pair(std::vector<u32>{3, 1, 4, 2}, 1.0f));
+    EXPECT_EQ(effectKinds(body), (std::vector<u32>{3, 1, 4, 2}));
+    EXPECT_EQ(body->effects[3]->duration, 1.0f);
     EXPECT_EQ(fatalReasonOf([&] { body->addEffect({5, 1.0f, 0, 0}); }), "atom effect kind 5 does not exist");
 }
 
@@ -203,13 +218,16 @@ TEST_F(AtomTest, AColourFadeLeadsTheBodyToItsTriangleColourThenEnds) {
     body->atomTick();
     EXPECT_EQ(body->colourAnimator.current, 0xFF007F00u);
     body->atomTick();
-    EXPECT_EQ(std::make_pair(body->colourAnimator.current, body->effectCount), std::make_pair(0xFF00FF00u, 1u));
+    EXPECT_EQ(body->colourAnimator.current, 0xFF00FF00u);
+    EXPECT_EQ(body->effectCount, 1u);
     body->atomTick();  // the animator has stopped: the fade ends and lets go of the pulse flag
-    EXPECT_EQ(std::make_pair(body->effectCount, body->colourPulse), std::make_pair(0u, 0u));
+    EXPECT_EQ(body->effectCount, 0u);
+    EXPECT_EQ(body->colourPulse, 0u);
 
     body->addEffect({E_ATOM_EFFECT_COLOUR_FADE, 0.5f, 0, 0});
     body->dropEffects();  // without the stop step
-    EXPECT_EQ(std::make_pair(body->effectCount, body->colourPulse), std::make_pair(0u, 1u));
+    EXPECT_EQ(body->effectCount, 0u);
+    EXPECT_EQ(body->colourPulse, 1u);
 }
 
 }  // namespace

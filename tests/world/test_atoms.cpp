@@ -56,8 +56,9 @@ protected:
 };
 
 TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
-    EXPECT_EQ(std::make_tuple(bodyGhostAlpha(50.0f), bodyGhostAlpha(75.0f), bodyGhostAlpha(100.5f)),
-              std::make_tuple(255u, 127u, 0u));
+    EXPECT_EQ(bodyGhostAlpha(50.0f), 255u);
+    EXPECT_EQ(bodyGhostAlpha(75.0f), 127u);
+    EXPECT_EQ(bodyGhostAlpha(100.5f), 0u);
 
     m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
     ClAtom& body = *m_one.atom;
@@ -68,15 +69,16 @@ TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
         shown.push_back(body.shownEdgeCount);
     }
     // Enemies get no edge flashes.
-    EXPECT_EQ(std::make_tuple(shown, body.atomIsAlive(), body.effectCount),
-              std::make_tuple(std::vector<u32>{11, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11}, true, 0u));
+    EXPECT_EQ(shown, (std::vector<u32>{11, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11}));
+    EXPECT_EQ(body.atomIsAlive(), true);
+    EXPECT_EQ(body.effectCount, 0u);
 
     m_one.build(E_PROGRAM_PLAYER, E_ATOM_BODY, makeRingMesh(11));
     m_one.atom->deactivate(1);
     m_one.atom->bumpStamp();
     ASSERT_EQ(m_one.atom->effectCount, 1u);
-    EXPECT_EQ(std::make_pair(m_one.atom->effects[0]->kind, m_one.atom->effects[0]->param0),
-              std::make_pair(u32(E_ATOM_EFFECT_EDGE_FLASH), 0u));
+    EXPECT_EQ(m_one.atom->effects[0]->kind, u32(E_ATOM_EFFECT_EDGE_FLASH));
+    EXPECT_EQ(m_one.atom->effects[0]->param0, 0u);
 
     m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(0));
     m_one.atom->bumpStamp();
@@ -90,18 +92,23 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     body.draw();
     ASSERT_EQ(counts().lines, 11u);
     const SLineCommand& line = drawListLines(PRODUCER_HALF)[10];
-    EXPECT_TRUE(line.colour >= 0xF0000000u && line.colour <= 0xFE000000u) << "black, alpha 240 to 254";
-    EXPECT_EQ(std::make_tuple(line.layerMask, line.material, counts().sprites), std::make_tuple(236u, body.edgeMaterial, 0u));
+    EXPECT_GE(line.colour, 0xF0000000u) << "black, alpha 240 to 254";
+    EXPECT_LE(line.colour, 0xFE000000u) << "black, alpha 240 to 254";
+    EXPECT_EQ(line.layerMask, 236u);
+    EXPECT_EQ(line.material, body.edgeMaterial);
+    EXPECT_EQ(counts().sprites, 0u);
 
     clearDrawListHalf(PRODUCER_HALF);
     m_one.entity->setWaveMember(1);
     m_one.placeAt(ClVec3(100.0f, 75.0f, 100.0f));
     body.draw();
-    ASSERT_EQ(std::make_pair(counts().lines, counts().sprites), std::make_pair(0u, 1u)) << "a ghost shows no edges";
+    ASSERT_EQ(counts().lines, 0u) << "a ghost shows no edges";
+    ASSERT_EQ(counts().sprites, 1u) << "a ghost shows no edges";
     m_one.entity->tween.current = 0.5f;
     body.draw();
     const SSpriteCommand* ghosts = drawListSprites(PRODUCER_HALF);
-    EXPECT_EQ(std::make_pair(ghosts[0].colour >> 24, ghosts[1].colour >> 24), std::make_pair(127u, 63u));
+    EXPECT_EQ(ghosts[0].colour >> 24, 127u);
+    EXPECT_EQ(ghosts[1].colour >> 24, 63u);
 
     // The invincible ship: two glints running along each edge, in one bright colour.
     clearDrawListHalf(PRODUCER_HALF);
@@ -111,7 +118,8 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     g_aPlayerState[0] = SPlayerState{};
     ASSERT_EQ(counts().lines, 22u);
     const SLineCommand* lines = drawListLines(PRODUCER_HALF);
-    EXPECT_EQ(std::make_pair(lines[0].colour, lines[0].material), std::make_pair(lines[21].colour, body.ghostMaterial));
+    EXPECT_EQ(lines[0].colour, lines[21].colour);
+    EXPECT_EQ(lines[0].material, body.ghostMaterial);
 }
 
 TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
@@ -121,7 +129,8 @@ TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
     g_debrisTriSystem = &shards;
     m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
     m_one.atom->onKilled(0.015f);
-    EXPECT_EQ(std::make_pair(lines.liveCount(), shards.liveCount()), std::make_pair(11u, 11u / 3 + 1));
+    EXPECT_EQ(lines.liveCount(), 11u);
+    EXPECT_EQ(shards.liveCount(), 11u / 3 + 1);
     m_one.entity->setWaveMember(1);
     m_one.atom->onKilled(0.015f);
     EXPECT_EQ(shards.liveCount(), 4u) << "a ghost leaves no shards";
@@ -136,7 +145,9 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     ASSERT_EQ(counts().lines, 1u);
     const SLineCommand& tail = drawListLines(PRODUCER_HALF)[0];
     // The first frame's tail has no length.
-    EXPECT_EQ(std::make_tuple(tail.colour, tail.layerMask, tail.start.x), std::make_tuple(0xFF40FF10u, 236u, tail.end.x));
+    EXPECT_EQ(tail.colour, 0xFF40FF10u);
+    EXPECT_EQ(tail.layerMask, 236u);
+    EXPECT_EQ(tail.start.x, tail.end.x);
 
     clearDrawListHalf(PRODUCER_HALF);
     for (const char* name : {"Images/Bullet-Player-Double1", "Images/Bullet-Player-Double3"}) loadTexture(name);
@@ -159,7 +170,8 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
         m_fx.releaseAll();
         bullet(13, 1, flag)->draw();
         const u32 colour = counts().lines > 2 ? drawListLines(PRODUCER_HALF)[2].colour : 0u;
-        EXPECT_EQ(std::make_pair(colour, m_fx.liveCount()), std::make_pair(lightning, glows));
+        EXPECT_EQ(colour, lightning);
+        EXPECT_EQ(m_fx.liveCount(), glows);
     }
 
     SBulletParams params = {};
@@ -167,7 +179,8 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     params.bullType = 16;
     const u32 type16 = getBulletColour(params);
     params.bullType = 9;
-    EXPECT_EQ(std::make_pair(type16, getBulletColour(params)), std::make_pair(0xFF00FFFFu, 0xFF7040F0u));
+    EXPECT_EQ(type16, 0xFF00FFFFu);
+    EXPECT_EQ(getBulletColour(params), 0xFF7040F0u);
 
     EXPECT_EQ(fatalReasonOf([&] { bullet(20, 0)->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
 }
@@ -181,7 +194,8 @@ TEST_F(Atoms, AConvergingBulletShowsItsBallThenItsSatellitesForAFifthOfASecond) 
         b->draw();
         sprites.push_back(counts().sprites - before);
     }
-    EXPECT_EQ(std::make_pair(sprites, b->satellitesDone), std::make_pair(std::vector<u32>{3, 20, 20, 20, 3}, 1u));
+    EXPECT_EQ(sprites, (std::vector<u32>{3, 20, 20, 20, 3}));
+    EXPECT_EQ(b->satellitesDone, 1u);
 }
 
 TEST_F(Atoms, AGlowIsSteeredOnlyWhileItsParticleIsStillTheOneItsBulletMade) {
@@ -256,7 +270,8 @@ TEST_F(Atoms, AMeshPickupBlinksOnceItsDelayIsOverAndGoesWhenItsTimeEnds) {
     }
     // Shown on every draw of the 4 s delay. The first draw starts the life; the step that ends the
     // delay already counts towards the 10 s, so the 55th step of 0.25 s ends it.
-    EXPECT_EQ(std::make_pair(drawnBeforeDelay, draws), std::make_pair(16u, 56u));
+    EXPECT_EQ(drawnBeforeDelay, 16u);
+    EXPECT_EQ(draws, 56u);
     EXPECT_NEAR(drawnAfter, 20.0, 1.0) << "blinking: every other draw";
 }
 

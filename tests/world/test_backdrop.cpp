@@ -75,7 +75,8 @@ TEST_F(Backdrop, SpeedAndIntensityFollowTheSpawnBarOfTheSongTime) {
 
     g_fSongTime = barSeconds * 1.5f;
     step(0.5f);
-    EXPECT_EQ(std::make_pair(getBackdropSpeed(), getBackdropScrollStep()), std::make_pair(105.0f, 52.5f));
+    EXPECT_EQ(getBackdropSpeed(), 105.0f);
+    EXPECT_EQ(getBackdropScrollStep(), 52.5f);
     EXPECT_FLOAT_EQ(getBackdropIntensity(), 0.9f);
     step(0.5f);
     EXPECT_FLOAT_EQ(getBackdropSpeed(), 105.0f + 945.0f * 0.1f);
@@ -85,17 +86,22 @@ TEST_F(Backdrop, SpeedAndIntensityFollowTheSpawnBarOfTheSongTime) {
 TEST_F(Backdrop, AResetThenOneUpdateFillsBothStreamsAndTheyScrollOut) {
     bands({0.5f, 0.1f, 0.9f});
     step(0.0f);
-    EXPECT_TRUE(backdropStreakCursor() <= -400.0f && backdropBarCursor() <= 0.0f);
+    EXPECT_LE(backdropStreakCursor(), -400.0f);
+    EXPECT_LE(backdropBarCursor(), 0.0f);
     // Streaks from just below 400 (the one spawned at 400 leaves at once) to just above -400.
     std::vector<f32> zs;
     for (u32 i = 0; i < backdropStreakCount(); ++i) zs.push_back(backdropStreak(i).position.z);
     ASSERT_GT(zs.size(), 30u);
     const auto [lowest, highest] = std::minmax_element(zs.begin(), zs.end());
-    EXPECT_TRUE(*highest < 400.0f && *highest > 370.0f && *lowest > -400.0f && *lowest < -370.0f);
+    EXPECT_LT(*highest, 400.0f);
+    EXPECT_GT(*highest, 370.0f);
+    EXPECT_GT(*lowest, -400.0f);
+    EXPECT_LT(*lowest, -370.0f);
     ASSERT_GT(backdropBarCount(), 20u);
     for (u32 i = 0; i < backdropBarCount(); ++i) {
         const ClVec3& at = backdropBar(i).position;
-        EXPECT_TRUE(at.z > 0.0f && at.z <= 400.0f) << at.z;
+        EXPECT_GT(at.z, 0.0f) << at.z;
+        EXPECT_LE(at.z, 400.0f) << at.z;
         EXPECT_TRUE(at.x == 0.0f || at.x == f32(325.0 / 3.0) || at.x == f32(650.0 / 3.0)) << at.x;
     }
     // At 1050 units per second everything has left within a second, and the streams are refilled.
@@ -113,7 +119,8 @@ TEST_F(Backdrop, AResetThenOneUpdateFillsBothStreamsAndTheyScrollOut) {
 
 TEST_F(Backdrop, OneBandPutsEveryBarAtZeroAndNoBandsSpawnNone) {
     step(0.0f);
-    EXPECT_EQ(std::make_pair(backdropBarCount(), backdropBarCursor()), std::make_pair(0u, 0.0f));
+    EXPECT_EQ(backdropBarCount(), 0u);
+    EXPECT_EQ(backdropBarCursor(), 0.0f);
     releaseBackdrop();
     resetBackdrop();
     bands({0.3f});
@@ -128,8 +135,9 @@ TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
     drawBackdropStreams();
     const SDrawListCounts counts = drawListCounts(PRODUCER_HALF);
     // Gradient lines: below 100 units per second.
-    EXPECT_EQ(std::make_tuple(counts.lines, counts.gradientLines, counts.quads),
-              std::make_tuple(backdropStreakCount(), backdropStreakCount(), backdropBarCount()));
+    EXPECT_EQ(counts.lines, backdropStreakCount());
+    EXPECT_EQ(counts.gradientLines, backdropStreakCount());
+    EXPECT_EQ(counts.quads, backdropBarCount());
     const SQuadCommand& quad = drawListQuads(PRODUCER_HALF)[0];
     const SBackdropItem& bar = backdropBar(backdropBarCount() - 1);
     const f32 z0 = std::max(bar.position.z - 80.0f, 0.0f);
@@ -138,8 +146,8 @@ TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
         EXPECT_TRUE(corner.x == bar.position.x || corner.x == bar.position.x + 15.5f) << corner.x;
         EXPECT_TRUE(corner.z == z0 || corner.z == bar.position.z) << corner.z;
     }
-    EXPECT_EQ(std::make_pair(quad.colour, drawListLines(PRODUCER_HALF)[0].colour),
-              std::make_pair(0x084040FFu, 0x408080FFu));
+    EXPECT_EQ(quad.colour, 0x084040FFu);
+    EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].colour, 0x408080FFu);
 }
 
 TEST_F(Backdrop, EveryBeatRestartsThePulse) {
@@ -177,8 +185,9 @@ TEST_F(Backdrop, TheRailsAreOneBackdropEntityWhosePiecesScrollAndWrap) {
     ClEntity* rails = backdropRailsEntity();
     ASSERT_NE(rails, nullptr);
     // Not in the live list: updated and drawn by the backdrop only.
-    EXPECT_EQ(std::make_tuple(rails->program->kind, entityListCount(E_LIST_LIVE), rails->atoms.count),
-              std::make_tuple(u32(E_PROGRAM_BACKDROP), 0u, 10u));
+    EXPECT_EQ(rails->program->kind, u32(E_PROGRAM_BACKDROP));
+    EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u);
+    EXPECT_EQ(rails->atoms.count, 10u);
     ASSERT_EQ(rails->root->children.count, BACKDROP_RAIL_PIECE_COUNT);
     std::vector<f32> zs;
     for (u32 i = 0; i < BACKDROP_RAIL_PIECE_COUNT; ++i) zs.push_back(backdropRailPieceZ(i));
@@ -226,8 +235,8 @@ TEST_F(Backdrop, TheTimeLabelShowsTheSongsTimeLeftAndIsBlankBeforeAndAfter) {
     ASSERT_EQ(startSongCue(), 1u);
     label->setLocalizedId("localizedID", 77);
     drawBackdropStreams();
-    EXPECT_EQ(std::make_pair(std::u16string(label->getWideText("dynamicUnicodeText")), label->getInt("localizedID")),
-              std::make_pair(std::u16string(u"01:40"), 0));
+    EXPECT_EQ(std::u16string(label->getWideText("dynamicUnicodeText")), std::u16string(u"01:40"));
+    EXPECT_EQ(label->getInt("localizedID"), 0);
     stopCue(getSongCue(), 0.0f);
     drawBackdropStreams();
     EXPECT_EQ(std::u16string(label->getWideText("dynamicUnicodeText")), u"");
@@ -294,14 +303,15 @@ TEST_F(EdgeSparks, ASparkLeavesTrailRecordsEverySpacingAlongItsWay) {
     EXPECT_EQ((std::vector{sparkTrail(0).position.z, sparkTrail(1).position.z, sparkTrail(2).position.z,
                            spark->nextTrail}), (std::vector{40.0f, 80.0f, 120.0f, 30.0f}));
     spark->position.z += 25.0f;  // less than the distance left
-    EXPECT_EQ((std::pair{emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 130.0f)), spark->nextTrail}),
-              std::make_pair(0u, 5.0f));
+    EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 130.0f)), 0u);
+    EXPECT_EQ(spark->nextTrail, 5.0f);
 
     // A full trail pool skips the records, not the walk.
     while (takeSparkTrailForTest()) {}
     spark->position.z += 100.0f;
-    EXPECT_EQ((std::tuple{emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 155.0f)), sparkTrailCount(), spark->nextTrail}),
-              std::make_tuple(3u, SPARK_TRAIL_CAPACITY, 25.0f));
+    EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 155.0f)), 3u);
+    EXPECT_EQ(sparkTrailCount(), SPARK_TRAIL_CAPACITY);
+    EXPECT_EQ(spark->nextTrail, 25.0f);
 }
 
 TEST_F(EdgeSparks, FastSparksNeverTrailAndAFullPoolEndsTheBurst) {
@@ -316,7 +326,8 @@ TEST_F(EdgeSparks, FastSparksNeverTrailAndAFullPoolEndsTheBurst) {
     for (u32 i = 0; i < edgeSparkCount(); ++i)
         if (edgeSpark(i).trailSpacing != FLT_MAX) edgeSpark(i).heat = 0.0f;
     for (int i = 0; i < 5; ++i) step(1.0f / 60.0f);
-    EXPECT_TRUE(sparkTrailCount() == 0 && edgeSparkCount() > 0);
+    EXPECT_EQ(sparkTrailCount(), 0);
+    EXPECT_GT(edgeSparkCount(), 0);
 }
 
 TEST_F(EdgeSparks, SparksSlowFallAndGlowInTheCoronaColour) {

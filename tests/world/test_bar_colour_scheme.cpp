@@ -68,14 +68,15 @@ TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {
     switchBarColourPreset(2, 1.0f);
     g_BarColourScheme.colour(9).advance(0.5f);
     // Half way from 0xFFA0F0FF to 0xFF201050.
-    EXPECT_EQ(std::make_pair(g_uBarColourPresetIndex, g_BarColourScheme.colour(9).current), std::make_pair(2u, 0xFF607FA7u));
+    EXPECT_EQ(g_uBarColourPresetIndex, 2u);
+    EXPECT_EQ(g_BarColourScheme.colour(9).current, 0xFF607FA7u);
     // Restarted half way: the fade begins where the first one stood.
     switchBarColourPreset(1, 1.0f);
     EXPECT_EQ(g_BarColourScheme.colour(9).colourA, 0xFF607FA7u);
     g_BarColourScheme.intEntry(13).advance(1.0f);
     g_BarColourScheme.floatEntry(6).advance(0.25f);
-    EXPECT_EQ(std::make_pair(g_BarColourScheme.intEntry(13).current, g_BarColourScheme.floatEntry(6).current),
-              std::make_pair(254, 17.0f));
+    EXPECT_EQ(g_BarColourScheme.intEntry(13).current, 254);
+    EXPECT_EQ(g_BarColourScheme.floatEntry(6).current, 17.0f);
 }
 
 // Start-up values, lights circling with the gameplay clock, noise scales following the screen, then
@@ -87,7 +88,8 @@ TEST_F(BarShaderConstants, PublishedValuesFollowTheClockTheScreenAndThePreset) {
                       globalValue("g_v4TriPlayer1Dark"), globalValue("g_v4BarEnemyCore2")}),
               (Values{colourFloats(0x0080C0FF), colourFloats(0xFF10106F), colourFloats(0xFF908000), colourFloats(0)}));
     // No intensity keeps preset 0.
-    EXPECT_EQ(std::make_pair(g_uWaterClearColour, g_uBarColourPresetIndex), std::make_pair(0x00010420u, 0u));
+    EXPECT_EQ(g_uWaterClearColour, 0x00010420u);
+    EXPECT_EQ(g_uBarColourPresetIndex, 0u);
     const std::array<f32, 4> spec1 = globalValue("g_v3Spec1Pos");
     EXPECT_EQ(globalValue("g_v3Spec0Pos"), (std::array<f32, 4>{400.0f, 100.0f, 200.0f, 0.0f}));
     for (auto [got, want] : {std::pair{spec1[0], -200.0f}, {spec1[1], -100.0f}, {spec1[2], 200.0f}})
@@ -109,8 +111,8 @@ TEST_F(BarShaderConstants, PublishedValuesFollowTheClockTheScreenAndThePreset) {
     for (int i = 0; i < 3; ++i) frame(0.125f);
     EXPECT_NE(globalValue("g_v4BarEnemyCore1"), colourFloats(0x00F0D060));
     frame(0.125f);
-    EXPECT_EQ(std::make_pair(globalValue("g_v4BarEnemyCore1"), g_uWaterClearColour),
-              std::make_pair(colourFloats(0x00F0D060), 0x001C0000u));
+    EXPECT_EQ(globalValue("g_v4BarEnemyCore1"), colourFloats(0x00F0D060));
+    EXPECT_EQ(g_uWaterClearColour, 0x001C0000u);
 }
 
 TEST(BarColourSchemeDeathTest, WrongKindEntryOrPresetStops) {
@@ -125,9 +127,12 @@ TEST(BarColourSchemeDeathTest, WrongKindEntryOrPresetStops) {
 TEST(EqualiserCell, HundredBandsGiveTheWorkedPositionsAndZeroBandsCountAsOne) {
     ClVec3 cell(9.0f, 9.0f, 9.0f, 7.0f);
     EXPECT_EQ(getEqCellPosition(&cell, 0, 0, 100), &cell);
-    EXPECT_EQ(std::make_tuple(cell.x, cell.w), std::make_tuple(1.6575f, 7.0f));
+    EXPECT_EQ(cell.x, 1.6575f);
+    EXPECT_EQ(cell.w, 7.0f);
     getEqCellPosition(&cell, 99, 13, 100);
-    EXPECT_EQ(std::make_tuple(cell.x, cell.y), std::make_tuple(323.4075f, 51.07143f));
+    EXPECT_EQ(cell.x, 323.4075f);
+    EXPECT_EQ(cell.y, 51.07143f);
     getEqCellPosition(&cell, 0, 1, 0);
-    EXPECT_EQ(std::make_tuple(cell.x, cell.y), std::make_tuple(f32(325.0 * f64(1.02f) * 0.5), f32(55.0 / 14.0)));
+    EXPECT_EQ(cell.x, f32(325.0 * f64(1.02f) * 0.5));
+    EXPECT_EQ(cell.y, f32(55.0 / 14.0));
 }

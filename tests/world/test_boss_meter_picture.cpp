@@ -45,7 +45,8 @@ protected:
 };
 
 TEST_F(BossMeterPicture, TheFightShowsTheBarFilledToTheBossStrengthAndTheTimeLeft) {
-    ASSERT_TRUE(loadUiImage("hud-boss-bar", 0) && loadUiImage("hud-boss-bar-hit", 0));
+    ASSERT_TRUE(loadUiImage("hud-boss-bar", 0));
+    ASSERT_TRUE(loadUiImage("hud-boss-bar-hit", 0));
     m_boss.node().param("NDKFBH", 0.6f).mainBody();
     m_boss.close();
     SBossEncounter& e = g_BossEncounter;

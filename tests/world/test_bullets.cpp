@@ -76,16 +76,19 @@ TEST_F(BulletTest, ABulletWithoutAHeadingFliesAlongZAndEndsOnlyBeyondTheFarLimit
     ClEntity* b = bullet(0, 160.0f, collapsed);
     flipFrameBuffers();
     b->update();
-    EXPECT_EQ(std::make_pair(positionOf(b).z, b->state), std::make_pair(1200.0f, u32(E_ENTITY_ACTIVE)));
+    EXPECT_EQ(positionOf(b).z, 1200.0f);
+    EXPECT_EQ(b->state, u32(E_ENTITY_ACTIVE));
     flipFrameBuffers();
     b->update();
-    EXPECT_EQ(std::make_pair(b->state, b->root->params.get("BullHit")->integer), std::make_pair(u32(E_ENTITY_DESTROYED), 0));
+    EXPECT_EQ(b->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(b->root->params.get("BullHit")->integer, 0);
 
     ClEntity* flash = bullet(BULLET_TYPE_FLASH, 0.0f, ClMatrix44());
     flash->update();
     const u32 afterOne = flash->state;
     flash->update();
-    EXPECT_EQ(std::make_pair(afterOne, flash->state), std::make_pair(u32(E_ENTITY_ACTIVE), u32(E_ENTITY_DESTROYED)));
+    EXPECT_EQ(afterOne, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(flash->state, u32(E_ENTITY_DESTROYED));
 }
 
 TEST_F(BulletTest, APelletEndsWhereItsTweenEndsWithinItsRangeAndSpread) {
@@ -98,7 +101,8 @@ TEST_F(BulletTest, APelletEndsWhereItsTweenEndsWithinItsRangeAndSpread) {
         travel = positionOf(pellet) - ClVec3(100.0f, 0.0f, 100.0f);
     }
     EXPECT_LE(frames, 80u) << "1.3125 s at most";
-    EXPECT_TRUE(travel.length() >= 100.0f && travel.length() <= 300.0f) << travel.length();
+    EXPECT_GE(travel.length(), 100.0f) << travel.length();
+    EXPECT_LE(travel.length(), 300.0f) << travel.length();
     EXPECT_LE(std::fabs(std::atan2(travel.z, travel.x)), 0.4f + 1e-5f);
 }
 
@@ -106,7 +110,8 @@ TEST_F(BulletTest, ASeekerTurnsAtMostItsRateTowardTheEnemyAheadAndIgnoresOnesBeh
     enemy(ClVec3(0.0f, 0.0f, 100.0f), false, 0);
     ClEntity* ignoring = bullet(8, 60.0f, translation(100.0f, 0.0f, 100.0f));
     stepWorld();
-    EXPECT_EQ(std::make_pair(positionOf(ignoring).x, headingAngle(ignoring)), std::make_pair(101.0f, 0.0f));
+    EXPECT_EQ(positionOf(ignoring).x, 101.0f);
+    EXPECT_EQ(headingAngle(ignoring), 0.0f);
 
     enemy(ClVec3(200.0f, 0.0f, 200.0f), false, 1);
     ClEntity* seeker = bullet(8, 0.0f, translation(100.0f, 0.0f, 100.0f));
@@ -132,7 +137,8 @@ TEST_F(BulletTest, TheEnemyGunGrowsInsideTheArenaCarriesItsBulletAndFiresOnceAtT
     EXPECT_EQ(gun->heldBulletAtom->satellitesDone, 0u);
     shooter->setRootPosition(ClVec3(120.0f, 0.0f, 100.0f));
     stepWorld();
-    EXPECT_EQ(std::make_pair(positionOf(shot).x, positionOf(shot).z), std::make_pair(120.0f, 105.0f)) << "it rides on the gun";
+    EXPECT_EQ(positionOf(shot).x, 120.0f) << "it rides on the gun";
+    EXPECT_EQ(positionOf(shot).z, 105.0f) << "it rides on the gun";
 
     setPlayerShip(0, enemy(ClVec3(120.0f, 0.0f, 205.0f), false, 1));
     const int frames = playUntilFired(gun);

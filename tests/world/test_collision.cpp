@@ -33,7 +33,9 @@ TEST(SweptContact, FastSphereHitsAtItsEntryTimeNotAtTheEndOfTheStep) {
     SSweptContact contact{};
     ASSERT_TRUE(findSweptContact(swept(-100, 100, 1.0f), target, &contact));
     // At the bullet's front, facing the target, after 97 of the 200 units.
-    EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x), std::make_tuple(0.485f, -2.0f, 1.0f));
+    EXPECT_EQ(contact.time, 0.485f);
+    EXPECT_EQ(contact.point.x, -2.0f);
+    EXPECT_EQ(contact.normal.x, 1.0f);
     // A pass at exactly the sum of the radii only touches.
     EXPECT_FALSE(findSweptContact(swept(-100, 100, 1.0f, 3.0f), target, &contact));
 }
@@ -41,7 +43,9 @@ TEST(SweptContact, FastSphereHitsAtItsEntryTimeNotAtTheEndOfTheStep) {
 TEST(SweptContact, OverlappingSpheresMeetAtTheEndOfTheStepAndOnlyWhileTheyOverlap) {
     SSweptContact contact{};
     ASSERT_TRUE(findSweptContact(swept(10, 10, 1.0f), swept(12, 12, 1.5f), &contact));
-    EXPECT_EQ(std::make_tuple(contact.time, contact.point.x, contact.normal.x), std::make_tuple(1.0f, 11.0f, 1.0f));
+    EXPECT_EQ(contact.time, 1.0f);
+    EXPECT_EQ(contact.point.x, 11.0f);
+    EXPECT_EQ(contact.normal.x, 1.0f);
     EXPECT_FALSE(findSweptContact(swept(10, 10, 1.0f), swept(12, 12, 1.0f), &contact));
     // Moving side by side counts as still.
     EXPECT_TRUE(findSweptContact(swept(0, 5, 1.0f), swept(1, 6, 1.0f), &contact));
@@ -161,7 +165,8 @@ TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
     updateWorldCollisions();
     stepTo({{bullet, ClVec3(100, 0, 200)}});
     ASSERT_EQ(s_contacts.size(), 1u) << "the child is entered on its swept box, not on this frame's";
-    EXPECT_EQ(s_contacts[0], std::make_pair(94.0f / 200.0f, enemy));
+    EXPECT_EQ(s_contacts[0].first, 94.0f / 200.0f);
+    EXPECT_EQ(s_contacts[0].second, enemy);
 }
 
 TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickups) {
@@ -192,17 +197,18 @@ TEST_F(CollisionTest, BulletDamageKillsOrWoundsAndWhatIsLeftFliesOn) {
         ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(50, 0, 40), 1.0f, 1, damage);
         onBulletHit(contactOf(enemy, bullet));
         processKillQueue();
-        EXPECT_EQ(std::make_tuple(atomOf(enemy)->hitPoints, enemy->state, atomOf(bullet)->active != 0,
-                                  damageOf(bullet)),
-                  std::make_tuple(hitPointsAfter, hitPointsAfter > 0 ? u32(E_ENTITY_ACTIVE) : u32(E_ENTITY_DESTROYED),
-                                  fliesOn, damageAfter));
+        EXPECT_EQ(atomOf(enemy)->hitPoints, hitPointsAfter);
+        EXPECT_EQ(enemy->state, hitPointsAfter > 0 ? u32(E_ENTITY_ACTIVE) : u32(E_ENTITY_DESTROYED));
+        EXPECT_EQ(atomOf(bullet)->active != 0, fliesOn);
+        EXPECT_EQ(damageOf(bullet), damageAfter);
         // A used-up bullet stops on the part it hit.
         if (!fliesOn) {
-            EXPECT_EQ(std::make_pair(bullet->root->params.get("BullHit")->integer, bullet->getWorldPosition().z),
-                      std::make_pair(1, 50.0f));
+            EXPECT_EQ(bullet->root->params.get("BullHit")->integer, 1);
+            EXPECT_EQ(bullet->getWorldPosition().z, 50.0f);
         }
     }
-    EXPECT_EQ(std::make_pair(g_aPlayerState[0].kills, liveInspirationPickupCount()), std::make_pair(2, 2u));
+    EXPECT_EQ(g_aPlayerState[0].kills, 2);
+    EXPECT_EQ(liveInspirationPickupCount(), 2u);
 }
 
 TEST_F(CollisionTest, AnInvincibleShipTakesNoDamageAndTheLargestDamagePassesThrough) {
@@ -212,8 +218,9 @@ TEST_F(CollisionTest, AnInvincibleShipTakesNoDamageAndTheLargestDamagePassesThro
     ClEntity* unstoppable = make(E_PROGRAM_ENEMY_SHOT, ClVec3(50, 0, 55), 1.0f, 1, BULLET_DAMAGE_UNSTOPPABLE);
     onBulletHit(contactOf(ship, bullet));
     onBulletHit(contactOf(ship, unstoppable));
-    EXPECT_EQ(std::make_tuple(atomOf(ship)->hitPoints, atomOf(bullet)->active, atomOf(unstoppable)->active),
-              std::make_tuple(10.0f, 0u, 1u));
+    EXPECT_EQ(atomOf(ship)->hitPoints, 10.0f);
+    EXPECT_EQ(atomOf(bullet)->active, 0u);
+    EXPECT_EQ(atomOf(unstoppable)->active, 1u);
     EXPECT_EQ(unstoppable->root->params.find("BullHit"), nullptr);
 }
 
@@ -242,9 +249,11 @@ TEST_F(CollisionTest, ABulletUsedUpOnItsFirstTargetMissesTheSecondAndADeadAtomIs
     stepTo({{second, ClVec3(100, 0, 200)}, {first, ClVec3(100, 0, 150)}});
     EXPECT_EQ(contactCount(), 4u) << "each bullet crosses both enemies";
     // The second bullet flies on to the one behind.
-    EXPECT_EQ(std::make_tuple(enemy->state, behind->state, atomOf(first)->active, atomOf(second)->active,
-                              g_aPlayerState[0].kills),
-              std::make_tuple(u32(E_ENTITY_DESTROYED), u32(E_ENTITY_DESTROYED), 0u, 0u, 2));
+    EXPECT_EQ(enemy->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(behind->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(atomOf(first)->active, 0u);
+    EXPECT_EQ(atomOf(second)->active, 0u);
+    EXPECT_EQ(g_aPlayerState[0].kills, 2);
 }
 
 // An entity released while its kill is queued, its record taken again by a dead-looking newcomer:
@@ -276,8 +285,9 @@ TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) 
     queueKill(boss);
     processKillQueue();
     onBossDeath();
-    EXPECT_EQ(std::make_tuple(boss->state, g_BossEncounter.dead, s_encounterEnds),
-              std::make_tuple(u32(E_ENTITY_DESTROYED), 1, 1u));
+    EXPECT_EQ(boss->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(g_BossEncounter.dead, 1);
+    EXPECT_EQ(s_encounterEnds, 1u);
     ASSERT_EQ(liveInspirationPickupCount(), 36u);
     std::set<s32> values;
     for (const ClEntity* pickup : world_test::liveOfKind(E_PROGRAM_PICKUP))

@@ -65,7 +65,9 @@ TEST_F(Corruption, ABeatMarksOnlyTheFirstSixEligibleEnemies) {
     for (ClEntity* enemy : enemies) counts.push_back(enemy->beams.beams.count);
     EXPECT_EQ(counts, (std::vector<u32>{0, 6, 6, 6, 6, 6, 6, 0, 0, 0, 0}));
     const SEnemyBeam& beam = enemies[1]->beams.beams[0];
-    EXPECT_TRUE(beam.colour >> 24 >= 20u && beam.colour >> 24 <= 31u && beam.segment.length == 150.0f);
+    EXPECT_GE(beam.colour >> 24, 20u);
+    EXPECT_LE(beam.colour >> 24, 31u);
+    EXPECT_EQ(beam.segment.length, 150.0f);
 }
 
 TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
@@ -85,15 +87,19 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     ASSERT_EQ(flyingNoteCount(), 1u);
     // The first update moves the note without steering it.
     EXPECT_FLOAT_EQ(flyingNoteAt(0)->velocity.length(), FLYING_NOTE_LAUNCH_SPEED);
-    EXPECT_EQ(std::make_pair(g_NoteList.cursor, g_NoteList.entries[0].target), std::make_pair(1, ship));
+    EXPECT_EQ(g_NoteList.cursor, 1);
+    EXPECT_EQ(g_NoteList.entries[0].target, ship);
     u32 updates = 1;
     for (; flyingNoteCount() != 0 && updates < 600; ++updates) updateFlyingNotes();
-    EXPECT_TRUE(updates < 600 && ship->atoms[0]->atomIsAlive() && ship->noBrokenAtom == 1u);
+    EXPECT_LT(updates, 600);
+    EXPECT_TRUE(ship->atoms[0]->atomIsAlive());
+    EXPECT_EQ(ship->noBrokenAtom, 1u);
 
     ship->destroy();
     g_iSpectrumFrame = 100;
     updateFlyingNotes();
-    EXPECT_EQ(std::make_pair(g_NoteList.cursor, flyingNoteCount()), std::make_pair(2, 0u));
+    EXPECT_EQ(g_NoteList.cursor, 2);
+    EXPECT_EQ(flyingNoteCount(), 0u);
     setPlayerShip(0, nullptr);
     resetFlyingNotes();
     releaseNoteList();

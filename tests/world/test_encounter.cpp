@@ -104,35 +104,46 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
     const f32 arrived = g_fSongTime;
     ClEntity* boss = bossEntity();
     // The other enemy fades out, the ship does not.
-    EXPECT_EQ(std::make_tuple(boss->state, dontShoot(), g_PlayRecord.bossArrived, g_PlayRecord.boss.pending, s_collects,
-                              boss->tween.to, m_other->tween.to, playerShip(0)->tween.running,
-                              g_BossEncounter.phaseTimer),
-              std::make_tuple(u32(E_ENTITY_ACTIVE), 1, 1, 1, 1u, 1.0f, 0.0f, 0u, arrived + 2.5f));
+    EXPECT_EQ(boss->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(dontShoot(), 1);
+    EXPECT_EQ(g_PlayRecord.bossArrived, 1);
+    EXPECT_EQ(g_PlayRecord.boss.pending, 1);
+    EXPECT_EQ(s_collects, 1u);
+    EXPECT_EQ(boss->tween.to, 1.0f);
+    EXPECT_EQ(m_other->tween.to, 0.0f);
+    EXPECT_EQ(playerShip(0)->tween.running, 0u);
+    EXPECT_EQ(g_BossEncounter.phaseTimer, arrived + 2.5f);
 
     playUntilPhase(E_BOSSPHASE_INTRO);
     const f32 introStart = g_fSongTime;
     const ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(playerShip(0));
-    EXPECT_EQ(std::make_tuple(g_BossEncounter.phaseTimer, playerShip(0)->timer, g_GuardianSequence.active,
-                              ctrl->scriptedMove, ctrl->moveTween.to.z),
-              std::make_tuple(introStart + intro, intro + 1.5f, 1, 1u, 60.0f));
+    EXPECT_EQ(g_BossEncounter.phaseTimer, introStart + intro);
+    EXPECT_EQ(playerShip(0)->timer, intro + 1.5f);
+    EXPECT_EQ(g_GuardianSequence.active, 1);
+    EXPECT_EQ(ctrl->scriptedMove, 1u);
+    EXPECT_EQ(ctrl->moveTween.to.z, 60.0f);
 
     playUntilPhase(E_BOSSPHASE_FIGHT);
     const f32 fightStart = g_fSongTime;
     EXPECT_GE(fightStart, introStart + intro);
-    EXPECT_EQ(std::make_tuple(dontShoot(), g_BossEncounter.phaseTimer, findWidgetByName("boss_meter_icon")->isVisible()),
-              std::make_tuple(0, fightStart + 120.0f, true)) << "boss 0 sub-boss 0 escapes after 120 s";
+    EXPECT_EQ(dontShoot(), 0) << "boss 0 sub-boss 0 escapes after 120 s";
+    EXPECT_EQ(g_BossEncounter.phaseTimer, fightStart + 120.0f) << "boss 0 sub-boss 0 escapes after 120 s";
+    EXPECT_EQ(findWidgetByName("boss_meter_icon")->isVisible(), true) << "boss 0 sub-boss 0 escapes after 120 s";
 
     playUntilPhase(E_BOSSPHASE_WAITING);
     flushDestroyedEntities();
-    EXPECT_EQ(std::make_tuple(boss->state, g_BossEncounter.dead, g_BossEncounter.phaseTimer,
-                              findWidgetByName("boss_escaped")->isVisible(), findWidgetByName("boss_meter_icon")->isVisible()),
-              std::make_tuple(u32(E_ENTITY_DESTROYED), 0, FLT_MAX, true, false));
+    EXPECT_EQ(boss->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(g_BossEncounter.dead, 0);
+    EXPECT_EQ(g_BossEncounter.phaseTimer, FLT_MAX);
+    EXPECT_EQ(findWidgetByName("boss_escaped")->isVisible(), true);
+    EXPECT_EQ(findWidgetByName("boss_meter_icon")->isVisible(), false);
     // The escape is the one ending: a late kill of the boss changes nothing, and it never comes back.
     queueKill(boss);
     processKillQueue();
     playUntil(g_fSongTime + 5.1f);
-    EXPECT_EQ(std::make_tuple(g_BossEncounter.dead, g_BossEncounter.phase, findWidgetByName("boss_escaped")->isVisible()),
-              std::make_tuple(0, s32(E_BOSSPHASE_WAITING), false));
+    EXPECT_EQ(g_BossEncounter.dead, 0);
+    EXPECT_EQ(g_BossEncounter.phase, s32(E_BOSSPHASE_WAITING));
+    EXPECT_EQ(findWidgetByName("boss_escaped")->isVisible(), false);
 }
 
 // The view's setting is a song path: its presence alone stops the encounter.
@@ -159,15 +170,19 @@ TEST_F(EncounterTest, AKilledBossEndsTheFightOnceWithThePostWinSpeech) {
     boss->atoms[0]->deactivate(0);
     processKillQueue();
     const f32 speech = cueSeconds("SG_PostWin_Boss");
-    EXPECT_EQ(std::make_tuple(boss->state, g_BossEncounter.dead, g_BossEncounter.phase, playerShip(0)->timer,
-                              g_GuardianSequence.active, findWidgetByName("boss_escaped")->isVisible()),
-              std::make_tuple(u32(E_ENTITY_DESTROYED), 1, s32(E_BOSSPHASE_WAITING), speech + 1.5f, 1, false));
+    EXPECT_EQ(boss->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(g_BossEncounter.dead, 1);
+    EXPECT_EQ(g_BossEncounter.phase, s32(E_BOSSPHASE_WAITING));
+    EXPECT_EQ(playerShip(0)->timer, speech + 1.5f);
+    EXPECT_EQ(g_GuardianSequence.active, 1);
+    EXPECT_EQ(findWidgetByName("boss_escaped")->isVisible(), false);
     playUntil(g_fSongTime + 1.0f);
     const f32 clock = g_GuardianSequence.eventClock;
     onBossDeath();
     EXPECT_EQ(g_GuardianSequence.eventClock, clock) << "a second death does not restart the speech";
     playUntil(g_fSongTime + 200.0f);
-    EXPECT_EQ(std::make_tuple(g_BossEncounter.phase, g_GuardianSequence.active), std::make_tuple(0, 0));
+    EXPECT_EQ(g_BossEncounter.phase, 0);
+    EXPECT_EQ(g_GuardianSequence.active, 0);
 }
 
 TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart) {
@@ -178,8 +193,8 @@ TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart)
     EXPECT_EQ(g_BossEncounter.hitFlashTime, 0.0f) << "1.5 shows as the full bar it was";
     bossEntity()->findOrAddParam("NDKFBH")->setFloat(0.5f);
     playUntil(g_fSongTime + STEP);
-    EXPECT_EQ(std::make_pair(g_BossEncounter.barLastValue, g_BossEncounter.hitFlashTime),
-              std::make_pair(0.5f, 0.25f - STEP));
+    EXPECT_EQ(g_BossEncounter.barLastValue, 0.5f);
+    EXPECT_EQ(g_BossEncounter.hitFlashTime, 0.25f - STEP);
 
     // An anchor whose part is gone counts down and redraws the interval from the level's range.
     SPlayerState& player = g_aPlayerState[0];
@@ -193,7 +208,8 @@ TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart)
     EXPECT_NEAR(g_BossEncounter.healingCountdown, 0.5f, 2 * STEP);
     playUntil(g_fSongTime + 0.5f);
     const f32 redrawn = g_BossEncounter.healingCountdown;
-    EXPECT_TRUE(redrawn >= 4.0f - 0.5f && redrawn <= 6.0f) << "difficulty 0 drops every 4 to 6 s, not " << redrawn;
+    EXPECT_GE(redrawn, 4.0f - 0.5f) << "difficulty 0 drops every 4 to 6 s, not " << redrawn;
+    EXPECT_LE(redrawn, 6.0f) << "difficulty 0 drops every 4 to 6 s, not " << redrawn;
 }
 
 // Sequences over a script in memory; the eye and the cues are the built data's.
@@ -207,17 +223,25 @@ TEST_F(GuardianTest, EventsRunAtTheirTimesAndExitEndsWithTheCallbackAndFadeOut) 
     startGuardianSequence("Seq", "Talk", recordDone, 7, 9);
     SGuardianSequence& g = g_GuardianSequence;
     playUntil(STEP);
-    EXPECT_EQ(std::make_tuple(g.visible, g.eventIndex, bool(g.voiceCue)), std::make_tuple(1, 1, false));
+    EXPECT_EQ(g.visible, 1);
+    EXPECT_EQ(g.eventIndex, 1);
+    EXPECT_EQ(bool(g.voiceCue), false);
     playUntil(0.5f + STEP);
-    EXPECT_EQ(std::make_tuple(g.eventIndex, bool(g.voiceCue), bool(g.staticCue), std::string(g.subtitleKey)),
-              std::make_tuple(3, true, true, std::string("KEY"))) << "both events of 0.5 s in the same frame";
+    EXPECT_EQ(g.eventIndex, 3) << "both events of 0.5 s in the same frame";
+    EXPECT_EQ(bool(g.voiceCue), true) << "both events of 0.5 s in the same frame";
+    EXPECT_EQ(bool(g.staticCue), true) << "both events of 0.5 s in the same frame";
+    EXPECT_EQ(std::string(g.subtitleKey), std::string("KEY")) << "both events of 0.5 s in the same frame";
     playUntil(1.0f);
     EXPECT_EQ(g.subtitleKey, nullptr) << "the subtitle stays 0.4 s";
     playUntil(2.1f);
-    EXPECT_EQ(std::make_tuple(g.active, g.visible, s_done, g.fade.to, getCueHandlesInUse() <= handles + 1),
-              std::make_tuple(0, 0, std::vector<std::pair<u32, u32>>{{7, 9}}, 0.0f, true));
+    EXPECT_EQ(g.active, 0);
+    EXPECT_EQ(g.visible, 0);
+    EXPECT_EQ(s_done, (std::vector<std::pair<u32, u32>>{{7, 9}}));
+    EXPECT_EQ(g.fade.to, 0.0f);
+    EXPECT_LE(getCueHandlesInUse(), handles + 1);
     playUntil(3.0f);
-    EXPECT_EQ(std::make_tuple(g.fade.current, s_done.size()), std::make_tuple(0.0f, size_t(1)));
+    EXPECT_EQ(g.fade.current, 0.0f);
+    EXPECT_EQ(s_done.size(), size_t(1));
 }
 
 TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndRunsItsCallback) {
@@ -227,17 +251,21 @@ TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndRunsItsCallba
     playUntil(STEP);
     const SCueHandle voice = g_GuardianSequence.voiceCue;
     const SCueHandle crackle = g_GuardianSequence.staticCue;
-    ASSERT_TRUE(voice && crackle);
+    ASSERT_TRUE(voice);
+    ASSERT_TRUE(crackle);
     startGuardianSequence("B", "Talk", recordDone, 2, 0);
-    EXPECT_EQ(std::make_tuple(isCueFinished(voice), isCueFinished(crackle), s_done, g_GuardianSequence.active),
-              std::make_tuple(true, true, std::vector<std::pair<u32, u32>>{{1, 0}}, 1));
+    EXPECT_EQ(isCueFinished(voice), true);
+    EXPECT_EQ(isCueFinished(crackle), true);
+    EXPECT_EQ(s_done, (std::vector<std::pair<u32, u32>>{{1, 0}}));
+    EXPECT_EQ(g_GuardianSequence.active, 1);
     abortGuardianSequence();
     EXPECT_EQ(s_done.size(), 2u);
 
     // A callback that starts the next sequence of a chain leaves it running.
     startGuardianSequence("A", "Talk", [](u32, u32) { startGuardianSequence("B", "Talk", nullptr, 0, 0); }, 0, 0);
     abortGuardianSequence();
-    EXPECT_EQ(std::make_tuple(g_GuardianSequence.active, g_GuardianSequence.fade.to), std::make_tuple(1, 1.0f));
+    EXPECT_EQ(g_GuardianSequence.active, 1);
+    EXPECT_EQ(g_GuardianSequence.fade.to, 1.0f);
 }
 
 TEST_F(GuardianTest, StaticSquintsAtTwoFifthsLeftAndStopsHalfASecondBeforeItsEnd) {
@@ -277,16 +305,17 @@ TEST_F(EncounterTest, EveryStorySequenceOfTheDataRunsAndSpeaks) {
             EXPECT_EQ(g_GuardianSequence.active, 0) << set->name.text << "/" << name << " ends with exit";
         }
     }
-    EXPECT_EQ(std::make_pair(s_done.size(), g_GuardianSequence.eye.sequence->textures.count),
-              std::make_pair(size_t(sequences), 8u));
+    EXPECT_EQ(s_done.size(), size_t(sequences));
+    EXPECT_EQ(g_GuardianSequence.eye.sequence->textures.count, 8u);
 }
 
 TEST(ItemDescription, FieldsAreSetOneByOneAndEveryCopyIsCutToItsField) {
     SItemDescription d;
     d.reset();
     d.setTextFields(nullptr, nullptr, "third", nullptr, nullptr, nullptr);
-    EXPECT_EQ(std::make_tuple(d.textFieldPresent[2], d.textFieldPresent[0], std::u16string(d.textFields[2])),
-              std::make_tuple(1, 0, std::u16string(u"third")));
+    EXPECT_EQ(d.textFieldPresent[2], 1);
+    EXPECT_EQ(d.textFieldPresent[0], 0);
+    EXPECT_EQ(std::u16string(d.textFields[2]), std::u16string(u"third"));
     d.setTextFields("a name that is far too long for thirty-two", nullptr, nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(std::u16string(d.textFields[0]).size(), size_t(ITEM_TEXT_LENGTH - 1));
 
@@ -305,7 +334,8 @@ TEST(ItemDescription, FieldsAreSetOneByOneAndEveryCopyIsCutToItsField) {
     SNamedList empty, list;
     list.values.push(1.0f);
     list.assign(empty);
-    EXPECT_EQ(std::make_pair(list.values.count, list.values.inUse), std::make_pair(0u, 1u));
+    EXPECT_EQ(list.values.count, 0u);
+    EXPECT_EQ(list.values.inUse, 1u);
 }
 
 }  // namespace

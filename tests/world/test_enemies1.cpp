@@ -45,14 +45,16 @@ TEST(RoundStaffRing, NotesFillTheRingInTwelfthsAndTheNoteCountIsHeldToOneToTwelv
     ring.setMaxNotes(5);
     for (int i = 0; i < 4; ++i) ring.addNote();
     // 1 record, then 2 a note; five of five notes make the full ring.
-    EXPECT_EQ(std::make_pair(ring.notes.count, ring.ringSegments()), std::make_pair(9u, ROUND_STAFF_RING_SEGMENTS));
+    EXPECT_EQ(ring.notes.count, 9u);
+    EXPECT_EQ(ring.ringSegments(), ROUND_STAFF_RING_SEGMENTS);
     ring.noteCount = 2;
     EXPECT_EQ(ring.ringSegments(), 18u);
     EXPECT_NEAR(ring.notes[1].angle, 6.2831853f / 5.0f * 1.25f, 1e-5f);
     ring.setMaxNotes(0);
     const s32 least = ring.maxNotes;
     ring.setMaxNotes(40);
-    EXPECT_EQ(std::make_pair(least, ring.maxNotes), std::make_pair(1, 12));
+    EXPECT_EQ(least, 1);
+    EXPECT_EQ(ring.maxNotes, 12);
     ring.notes.release();
 }
 
@@ -67,7 +69,8 @@ TEST_F(EnemiesTest, TheRoundStaffGunFillsItsRingOnTheBeatLaunchesItAtTheShipAndG
     spawnShip(m_ship, ClVec3(100.0f, 0.0f, 205.0f));
     auto* gun = static_cast<ClProcessor_Enemy_AI_RoundStaffGun*>(bird->root->children[0]->findProcessor(E_PROC_ENEMY_ROUND_STAFF_GUN));
     ASSERT_NE(gun->ringAtom, nullptr);
-    EXPECT_EQ(std::make_pair(gun->ringAtom->radius, gun->ringAtom->maxNotes), std::make_pair(18.0f, 3));
+    EXPECT_EQ(gun->ringAtom->radius, 18.0f);
+    EXPECT_EQ(gun->ringAtom->maxNotes, 3);
 
     addBeats(0.1f, 0.25f, 4);
     playSong(0.2f);
@@ -76,10 +79,12 @@ TEST_F(EnemiesTest, TheRoundStaffGunFillsItsRingOnTheBeatLaunchesItAtTheShipAndG
     playSong(0.5f);
     ClEntity* first = entityRefGet(gun->heldBullet);
     ClAtom_Bullet_RoundStaff* firstRing = gun->ringAtom;
-    EXPECT_EQ(std::make_pair(firstRing->noteCount, firstRing->collidable), std::make_pair(2, 0u));
+    EXPECT_EQ(firstRing->noteCount, 2);
+    EXPECT_EQ(firstRing->collidable, 0u);
     playSong(0.25f);
     ASSERT_NE(entityRefGet(gun->heldBullet), first) << "launched on the third beat, the next ring grown";
-    EXPECT_EQ(std::make_pair(firstRing->collidable, gun->ringAtom->noteCount), std::make_pair(1u, 0));
+    EXPECT_EQ(firstRing->collidable, 1u);
+    EXPECT_EQ(gun->ringAtom->noteCount, 0);
     const ClVec3 launched = positionOf(first);
     playSong(1.0f);
     EXPECT_NEAR((positionOf(first) - launched).z, 100.0f, 2.0f) << "toward the ship at 100 a second";
@@ -125,9 +130,9 @@ TEST_F(StaffStarTest, FiresOneStaffABeatOutOfStepWithItsWaveAndEachBeamIsDeadlyF
     ASSERT_EQ(stars->staffRecords.count, 3u);
     ClAtom_Bullet_Staff* staff = stars->staffRecords[0].staffAtom;
     staff->computeWorldBounds();
-    EXPECT_EQ(std::make_tuple(staff->entity->root->params.get("staffwidth")->real, staff->entity->findOrAddParam("BullDmg")->real,
-                              staff->worldBox[g_uFrameCurrent].kind),
-              std::make_tuple(5.0f, FLT_MAX, u32(E_BOUNDS_UNBOUNDED))) << "not fired: no bounds";
+    EXPECT_EQ(staff->entity->root->params.get("staffwidth")->real, 5.0f) << "not fired: no bounds";
+    EXPECT_EQ(staff->entity->findOrAddParam("BullDmg")->real, FLT_MAX) << "not fired: no bounds";
+    EXPECT_EQ(staff->worldBox[g_uFrameCurrent].kind, u32(E_BOUNDS_UNBOUNDED)) << "not fired: no bounds";
 
     addBeats(0.05f, 0.5f, 3);
     std::vector<s32> fired;
@@ -138,7 +143,8 @@ TEST_F(StaffStarTest, FiresOneStaffABeatOutOfStepWithItsWaveAndEachBeamIsDeadlyF
     EXPECT_EQ(fired, (std::vector<s32>{1, 2, 0}));
     ClAtom_Bullet_Staff* live = stars->staffRecords[0].staffAtom;
     live->computeWorldBounds();
-    EXPECT_EQ(std::make_pair(live->isLive(), live->worldBox[g_uFrameCurrent].kind), std::make_pair(true, u32(E_BOUNDS_SPHERE)));
+    EXPECT_EQ(live->isLive(), true);
+    EXPECT_EQ(live->worldBox[g_uFrameCurrent].kind, u32(E_BOUNDS_SPHERE));
     live->noteColour.advance(STAFF_LIVE_SECONDS);
     EXPECT_FALSE(live->isLive()) << "its fade over";
 
@@ -153,8 +159,9 @@ TEST_F(StaffStarTest, AStaffWhoseNozzleWentEndsItselfAndTheStarsDeathTakesTheRes
     ClEntity* lostEntity = lost->entity;
     stars->staffRecords[1].nozzle->deactivate(1);
     lost->draw();
-    EXPECT_EQ(std::make_tuple(stars->staffRecords.count, lostEntity->state, stars->staffRecords[1].node),
-              std::make_tuple(2u, u32(E_ENTITY_DESTROYED), star->root->children[2]));
+    EXPECT_EQ(stars->staffRecords.count, 2u);
+    EXPECT_EQ(lostEntity->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(stars->staffRecords[1].node, star->root->children[2]);
 
     ClEntity* kept = entityRefGet(stars->staffRecords[0].staffEntity);
     star->destroy();
@@ -173,7 +180,8 @@ TEST_F(StaffStarTest, AStaffOrAStarFreedFirstLeavesTheOtherWithoutALink) {
     ClAtom_Bullet_Staff* orphan = stars->staffRecords[0].staffAtom;
     ClEntity* orphanEntity = orphan->entity;
     freeEntity(star);
-    EXPECT_TRUE(orphan->ownerAtom == nullptr && orphan->ownerProcessor == nullptr);
+    EXPECT_EQ(orphan->ownerAtom, nullptr);
+    EXPECT_EQ(orphan->ownerProcessor, nullptr);
     EXPECT_EQ(orphanEntity->state, u32(E_ENTITY_DESTROYED));
     stepWorld();
 }
@@ -217,7 +225,8 @@ TEST_F(EnemiesTest, ConditionalDestructionBlowsUpItsPartsOnceEveryMustPartIsGone
     lose(0);
     EXPECT_EQ(armour->active, 1u) << "one pod left";
     lose(1);
-    EXPECT_EQ(std::make_pair(armour->active, e->root->atoms[0]->active), std::make_pair(0u, 1u));
+    EXPECT_EQ(armour->active, 0u);
+    EXPECT_EQ(e->root->atoms[0]->active, 1u);
 
     DnaWriter& bare = m_more[0];
     bare.node().processor(E_PROC_CONDITIONAL_DESTROY).mainBody();
@@ -278,14 +287,16 @@ TEST_F(ArmTest, TheGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithinItsCone
     ClEntity* target = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 200.0f));
     playSong(STEP);
     // No run of beats: retried every half second.
-    EXPECT_EQ(std::make_pair(arm->strikeTime, group->commandTimer), std::make_pair(ARM_NO_STRIKE, ARM_RETRY_SECONDS));
+    EXPECT_EQ(arm->strikeTime, ARM_NO_STRIKE);
+    EXPECT_EQ(group->commandTimer, ARM_RETRY_SECONDS);
 
     addBeats(0.6f, 0.75f, 8);  // 80 beats a minute
     playSong(0.5f);
     EXPECT_EQ(arm->strikeTime, 0.6f);
     playSong(0.3f);
     // Struck, swung, and armed for the next beat of the run.
-    EXPECT_EQ(std::make_pair(arm->swingState, arm->strikeTime), std::make_pair(s32(E_ARM_ARMED), 1.35f));
+    EXPECT_EQ(arm->swingState, s32(E_ARM_ARMED));
+    EXPECT_EQ(arm->strikeTime, 1.35f);
     const ClVec3 edge(std::cos(ARM_CONE_LIMIT) * 20.0f, 0.0f, std::sin(ARM_CONE_LIMIT) * 20.0f);
     EXPECT_NEAR((tip() - positionOf(brute) - edge).length(), 0.0f, 1e-3f) << "the ship 90 degrees off: the cone's edge";
 
@@ -322,7 +333,8 @@ TEST_F(EnemiesTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
     ClEntity* bullet = entityListAt(E_LIST_LIVE, entityListCount(E_LIST_LIVE) - 1);
     EXPECT_EQ(bullet->root->params.get("BullType")->integer, 19);
     const f32 speed = bullet->root->params.get("BullVel")->real;
-    EXPECT_TRUE(speed >= 170.0f * 0.6f && speed <= 170.0f * 1.4f) << speed;
+    EXPECT_GE(speed, 170.0f * 0.6f) << speed;
+    EXPECT_LE(speed, 170.0f * 1.4f) << speed;
     EXPECT_GT(bullet->getWorldAxisX().x, 0.99f) << "aimed at the ship";
     for (u32 i = 0; i < 29; ++i) stepWorld(STEP);
     EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), 1u);
@@ -332,7 +344,8 @@ TEST_F(EnemiesTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
     setPlayerShip(0, nullptr);
     const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
     for (u32 i = 0; i < 60; ++i) stepWorld(STEP);
-    EXPECT_TRUE(liveCount(E_PROGRAM_ENEMY_SHOT) == shots && gun->fireTimer <= 0.0f) << "holds its fire, due at once";
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots) << "holds its fire, due at once";
+    EXPECT_LE(gun->fireTimer, 0.0f) << "holds its fire, due at once";
     setPlayerShip(0, ship);
     stepWorld(STEP);
     EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1) << "fires at once when the ship is back";
@@ -350,12 +363,15 @@ TEST_F(EnemiesTest, HeadShieldDefendsWhileWholeAndLetsGoOfTheBeatsWhenDestroyed)
     m_dna.close().close();
     ClEntity* head = spawnActiveEntity(&m_dna.program);
     ClEntityNode* shield = head->root->children[0];
-    EXPECT_EQ(std::make_pair(shield->params.get("def")->real, liveBeatSubscriptions()), std::make_pair(10.0f, 1u));
+    EXPECT_EQ(shield->params.get("def")->real, 10.0f);
+    EXPECT_EQ(liveBeatSubscriptions(), 1u);
     shield->atoms[1]->active = 0;
     shield->findProcessor(E_PROC_ENEMY_HEAD_SHIELD)->reloadParameters();
     f32 attack = -1.0f, defence = -1.0f;
     sumNodeTreeAttDef(head->root, &attack, &defence);
-    EXPECT_EQ(std::make_tuple(shield->params.get("def")->real, attack, defence), std::make_tuple(0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(shield->params.get("def")->real, 0.0f);
+    EXPECT_EQ(attack, 0.0f);
+    EXPECT_EQ(defence, 0.0f);
     head->destroy();
     EXPECT_EQ(liveBeatSubscriptions(), 0u);
 }

@@ -63,17 +63,20 @@ protected:
 
 TEST_F(EntityLifecycle, TheRoadOfAnEnemyFromPoolToPool) {
     ClEntity* entity = recordedEnemy(false);
-    EXPECT_EQ(std::make_pair(usedEntityCount(), entity->state), std::make_pair(1u, u32(E_ENTITY_BUILT)));
+    EXPECT_EQ(usedEntityCount(), 1u);
+    EXPECT_EQ(entity->state, u32(E_ENTITY_BUILT));
     entity->spawn();
     entity->activate();
-    EXPECT_EQ(std::make_tuple(entity->state, entityListCount(E_LIST_LIVE), entityListCount(E_LIST_ACTIVATED)),
-              std::make_tuple(u32(E_ENTITY_ACTIVE), 1u, 1u));
+    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(entityListCount(E_LIST_LIVE), 1u);
+    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 1u);
     world_test::stepWorld();
     entity->destroy();
     world_test::stepWorld();  // not updated once destroyed; leaves both lists at the flush
     // An enemy is freed by whoever allocated it.
-    EXPECT_EQ(std::make_tuple(entityListCount(E_LIST_LIVE), entityListCount(E_LIST_ACTIVATED), usedEntityCount()),
-              std::make_tuple(0u, 0u, 1u));
+    EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u);
+    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 0u);
+    EXPECT_EQ(usedEntityCount(), 1u);
     freeEntity(entity);
     EXPECT_EQ(usedEntityCount(), 0u);
     EXPECT_EQ(g_calls, (std::vector<std::string>{"root:spawn", "arm:spawn", "root:activate", "arm:activate",
@@ -90,7 +93,8 @@ TEST_F(EntityLifecycle, ShotsAreFreedAtTheEndOfTheFrameTheyAreDestroyedIn) {
     queueEntityForFreeing(bullet);  // already queued: nothing more
     EXPECT_EQ(entityListCount(E_LIST_FREE_QUEUE), 1u);
     world_test::stepWorld();
-    EXPECT_EQ(std::make_pair(usedEntityCount(), entityListCount(E_LIST_LIVE)), std::make_pair(1u, 1u));
+    EXPECT_EQ(usedEntityCount(), 1u);
+    EXPECT_EQ(entityListCount(E_LIST_LIVE), 1u);
 }
 
 TEST_F(EntityLifecycle, DestroyingASpawnedOnlyOrTwiceDestroyedEntityStopsAtTheFlush) {
@@ -145,13 +149,15 @@ TEST_F(EntityLifecycle, OwnerTagsFreePreviewsAndNameTheirRenderTargets) {
     ClEntity* other = world_test::buildEntity(&m_enemy.program, 5);
     EXPECT_EQ(entityListCount(E_LIST_PREVIEW), 1u);
     freeEntitiesByOwner(3);
-    EXPECT_EQ(std::make_tuple(usedEntityCount(), entityListCount(E_LIST_PREVIEW), other->ownerTag),
-              std::make_tuple(1u, 0u, 5));
+    EXPECT_EQ(usedEntityCount(), 1u);
+    EXPECT_EQ(entityListCount(E_LIST_PREVIEW), 0u);
+    EXPECT_EQ(other->ownerTag, 5);
 
     g_aPreviewSlots[7] = SPreviewSlot();
     EXPECT_EQ(getPreviewRenderTarget(OWNER_LIVE_GAME), nullptr);
     auto* target = getPreviewRenderTarget(7);
-    EXPECT_EQ(std::make_pair(target, g_aPreviewSlots[7].active), std::make_pair(g_aPreviewSlots[7].group, 1u));
+    EXPECT_EQ(target, g_aPreviewSlots[7].group);
+    EXPECT_EQ(g_aPreviewSlots[7].active, 1u);
     EXPECT_THAT(fatalReasonOf([] { getPreviewRenderTarget(8); }), HasSubstr("owner tag 8"));
     EXPECT_THAT(fatalReasonOf([] { getPreviewRenderTarget(-2); }), HasSubstr("owner tag -2"));
 }
@@ -170,9 +176,11 @@ TEST_F(EntityLifecycle, TheShipAsksForTheRepairTipWhenItsGraceEndsBroken) {
     world_test::stepWorld();
     world_test::stepWorld();
     EXPECT_EQ(tips, (std::vector<std::string>{"MegaTip_Repair"}));
-    EXPECT_EQ(std::make_pair(entity->timer, entity->focusAtomIndex), std::make_pair(0.0f, 0));
+    EXPECT_EQ(entity->timer, 0.0f);
+    EXPECT_EQ(entity->focusAtomIndex, 0);
     entity->repairAtoms();  // ten build steps make the body whole again
-    EXPECT_TRUE(entity->atoms[0]->atomIsAlive() && entity->noBrokenAtom == 1u);
+    EXPECT_TRUE(entity->atoms[0]->atomIsAlive());
+    EXPECT_EQ(entity->noBrokenAtom, 1u);
     setMegaTipHook(nullptr);
 }
 
@@ -193,8 +201,9 @@ TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndAQuietlyExplodedTr
     wing->setWorldMatrix(world_test::translation(0, 30, 0));
     wing->atoms[0]->setWorldMatrix(world_test::translation(0, 30, 0));
     entity->propagateVisit();
-    EXPECT_EQ(std::make_tuple(entity->atoms[1]->active, entity->atoms[2]->active, blasts.size()),
-              std::make_tuple(1u, 0u, size_t(1)));
+    EXPECT_EQ(entity->atoms[1]->active, 1u);
+    EXPECT_EQ(entity->atoms[2]->active, 0u);
+    EXPECT_EQ(blasts.size(), size_t(1));
 
     entity->atoms[0]->deactivate(1);  // the wing is cut off now
     entity->propagateVisit();
@@ -203,12 +212,13 @@ TEST_F(EntityLifecycle, AtomsCutOffFromEveryMainAtomBreakUpAndAQuietlyExplodedTr
 
     entity->root->resetAtoms();
     explodeAllAtoms(entity->root, 1);
-    EXPECT_EQ(std::make_tuple(blasts.size(), entity->root->anyActive, wing->anyActive),
-              std::make_tuple(size_t(2), 0u, 0u));
+    EXPECT_EQ(blasts.size(), size_t(2));
+    EXPECT_EQ(entity->root->anyActive, 0u);
+    EXPECT_EQ(wing->anyActive, 0u);
     EXPECT_EQ(entity->root->updateAliveFlags(), 0u);
     entity->root->computeBounds();
-    EXPECT_EQ(std::make_pair(entity->root->bounds[g_uFrameCurrent].kind, entity->root->sweptBox.kind),
-              std::make_pair(u32(E_BOUNDS_UNBOUNDED), u32(E_BOUNDS_UNBOUNDED)));
+    EXPECT_EQ(entity->root->bounds[g_uFrameCurrent].kind, u32(E_BOUNDS_UNBOUNDED));
+    EXPECT_EQ(entity->root->sweptBox.kind, u32(E_BOUNDS_UNBOUNDED));
     setBreakUpImpactHook(nullptr);
 }
 
@@ -228,8 +238,9 @@ TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
     entity->setFacing(ClVec3(), ClVec3(0, 1, 0));
     EXPECT_EQ(std::memcmp(facing.m, entity->root->currentWorldMatrix().m, sizeof(facing.m)), 0);
     // A first transform fills both buffers.
-    EXPECT_EQ(std::make_tuple(entity->getWorldPosition().z, entity->getPreviousWorldPosition().z,
-                              entity->getWorldAxisX().x), std::make_tuple(7.0f, 7.0f, 1.0f));
+    EXPECT_EQ(entity->getWorldPosition().z, 7.0f);
+    EXPECT_EQ(entity->getPreviousWorldPosition().z, 7.0f);
+    EXPECT_EQ(entity->getWorldAxisX().x, 1.0f);
 }
 
 TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
@@ -247,12 +258,17 @@ TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
     ClAtom* anchor = item->atoms[0];
     item->graftOnto(to->root);
 
-    EXPECT_EQ(std::make_tuple(item->parent, to->root->children[1], item->children[0]->entity, anchor->entity),
-              std::make_tuple(to->root, item, to, to));
+    EXPECT_EQ(item->parent, to->root);
+    EXPECT_EQ(to->root->children[1], item);
+    EXPECT_EQ(item->children[0]->entity, to);
+    EXPECT_EQ(anchor->entity, to);
     // Unlinked from the old parent's hull; registered with the new parent, whose atoms had no links.
-    EXPECT_EQ(std::make_tuple(from->root->children.count, anchor->linkedAtoms.count, from->atoms[0]->linkedAtoms.count,
-                              from->atoms.count, to->atoms.count, anchor->ownsGeometry),
-              std::make_tuple(0u, 0u, 0u, 1u, 4u, 1u));
+    EXPECT_EQ(from->root->children.count, 0u);
+    EXPECT_EQ(anchor->linkedAtoms.count, 0u);
+    EXPECT_EQ(from->atoms[0]->linkedAtoms.count, 0u);
+    EXPECT_EQ(from->atoms.count, 1u);
+    EXPECT_EQ(to->atoms.count, 4u);
+    EXPECT_EQ(anchor->ownsGeometry, 1u);
     EXPECT_EQ(to->registeredAtoms[1], anchor);
     EXPECT_NE(anchor->geometry, ship.program.geometries[0]);
 }
@@ -294,7 +310,8 @@ TEST_F(WorldTeardown, EntitiesGoBeforeTheirProgramAndShutdownRunsTwice) {
         shutdownWorld();  // the trees read their program while it is still there
     }
     shutdownWorld();
-    EXPECT_EQ(std::make_pair(isWorldReady(), critSectionPoolUseCount()), std::make_pair(false, locksBefore));
+    EXPECT_EQ(isWorldReady(), false);
+    EXPECT_EQ(critSectionPoolUseCount(), locksBefore);
     initWorld();
     EXPECT_EQ(usedEntityCount(), 0u);
     shutdownWorld();

@@ -25,8 +25,10 @@ TEST_F(ParamTable, NamesFoundByCaseInsensitiveHashKeepOneEntryEach) {
     table.init(NODE_PARAM_CAPACITY);
     table.findOrAdd("DPB")->setInt(1);
     table.findOrAdd("dpb")->setFloat(2.5f);
-    EXPECT_EQ(std::make_tuple(table.get("Dpb")->type, table.get("Dpb")->real, table.find("dnt_shoot"), table.count),
-              std::make_tuple(u32(E_PARAM_FLOAT), 2.5f, static_cast<SParamValue*>(nullptr), 1u));
+    EXPECT_EQ(table.get("Dpb")->type, u32(E_PARAM_FLOAT));
+    EXPECT_EQ(table.get("Dpb")->real, 2.5f);
+    EXPECT_EQ(table.find("dnt_shoot"), static_cast<SParamValue*>(nullptr));
+    EXPECT_EQ(table.count, 1u);
     EXPECT_EQ(table.findOrAdd("vel")->type, u32(E_PARAM_NONE));
     table.release();
 }
@@ -71,8 +73,9 @@ TEST(DnaEmitters, AtomIndicesCountAtomsOnlyAndStorageDoublesKeepingRecords) {
     EXPECT_EQ(dna.program.instructions.capacity, 16u);
     EXPECT_EQ(opcodesOf(dna.program), (std::vector<u32>{1, 3, 7, 3, 7, 10, 15, 6}));
     const SDNAInstruction* ops = dna.program.instructions.data;
-    EXPECT_EQ(std::make_tuple(ops[1].operand[1].real, std::string(ops[5].operand[0].text), ops[7].operand[0].type),
-              std::make_tuple(1.5f, std::string("NozzleAtom"), u32(E_PARAM_NONE)));
+    EXPECT_EQ(ops[1].operand[1].real, 1.5f);
+    EXPECT_EQ(std::string(ops[5].operand[0].text), std::string("NozzleAtom"));
+    EXPECT_EQ(ops[7].operand[0].type, u32(E_PARAM_NONE));
 }
 
 TEST(DnaEmitters, CompositeEmittersLeaveTheirNodeOpen) {
@@ -83,9 +86,9 @@ TEST(DnaEmitters, CompositeEmittersLeaveTheirNodeOpen) {
     EXPECT_EQ(dna.program.emitAnchorNode(), 3u);
     EXPECT_EQ(opcodesOf(dna.program), (std::vector<u32>{1, 7, 9, 1, 5, 7, 10, 16, 4, 3, 3, 3, 3, 7, 11, 16, 1, 7, 10}));
     const SDNAInstruction& flags = dna.program.instructions[11];
-    EXPECT_EQ(std::make_tuple(std::string(flags.operand[0].text), std::string(flags.operand[1].text),
-                              dna.program.instructions[5].operand[1].integer),
-              std::make_tuple(std::string("anchFlags"), std::string("LR"), -1));
+    EXPECT_EQ(std::string(flags.operand[0].text), std::string("anchFlags"));
+    EXPECT_EQ(std::string(flags.operand[1].text), std::string("LR"));
+    EXPECT_EQ(dna.program.instructions[5].operand[1].integer, -1);
 }
 
 class DnaBuild : public world_test::WorldTest {
@@ -129,33 +132,43 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
     ClEntity* entity = world_test::buildEntity(&dna.program);
     ClEntityNode* root = entity->root;
     ASSERT_NE(root, nullptr);
-    ASSERT_EQ(std::make_tuple(root->processors.count, root->children.count, entity->atoms.count),
-              std::make_tuple(1u, 1u, 3u));
-    EXPECT_EQ(std::make_tuple(std::string(root->name), root->localMatrix.m[14], root->params.get("vel")->real,
-                              std::string(root->params.get("brinv")->text), root->processors[0]->builderIndex),
-              std::make_tuple(std::string("core"), 9.0f, 2.0f, std::string("yes"), 5u));
+    ASSERT_EQ(root->processors.count, 1u);
+    ASSERT_EQ(root->children.count, 1u);
+    ASSERT_EQ(entity->atoms.count, 3u);
+    EXPECT_EQ(std::string(root->name), std::string("core"));
+    EXPECT_EQ(root->localMatrix.m[14], 9.0f);
+    EXPECT_EQ(root->params.get("vel")->real, 2.0f);
+    EXPECT_EQ(std::string(root->params.get("brinv")->text), std::string("yes"));
+    EXPECT_EQ(root->processors[0]->builderIndex, 5u);
     ClEntityNode* arm = root->children[0];
-    EXPECT_EQ(std::make_pair(arm->parent, arm->entity), std::make_pair(root, entity));
+    EXPECT_EQ(arm->parent, root);
+    EXPECT_EQ(arm->entity, entity);
 
     ClAtom* hullAtom = entity->atoms[hull];
     ClAtom* pinAtom = entity->atoms[pin];
     ClAtom* clawAtom = entity->atoms[claw];
-    EXPECT_EQ(std::make_tuple(clawAtom->indexInEntity, entity->registeredAtoms.count, hullAtom->registered,
-                              std::string(hullAtom->name), hullAtom->params.get("pat")->integer),
-              std::make_tuple(2u, 1u, 1u, std::string("isAnchor"), 5));
+    EXPECT_EQ(clawAtom->indexInEntity, 2u);
+    EXPECT_EQ(entity->registeredAtoms.count, 1u);
+    EXPECT_EQ(hullAtom->registered, 1u);
+    EXPECT_EQ(std::string(hullAtom->name), std::string("isAnchor"));
+    EXPECT_EQ(hullAtom->params.get("pat")->integer, 5);
     // Attach points never take a geometry; the hull's hit points are difficulty 2, class 1.
-    EXPECT_EQ(std::make_tuple(hullAtom->geometry, pinAtom->geometry, pinAtom->localMatrix.m[14]),
-              std::make_tuple(dna.program.geometries[0], static_cast<ClGeometryMesh*>(nullptr), 9.0f));
+    EXPECT_EQ(hullAtom->geometry, dna.program.geometries[0]);
+    EXPECT_EQ(pinAtom->geometry, static_cast<ClGeometryMesh*>(nullptr));
+    EXPECT_EQ(pinAtom->localMatrix.m[14], 9.0f);
     EXPECT_EQ((std::vector{hullAtom->hitPoints, pinAtom->hitPoints, pinAtom->spawnHitPoints, clawAtom->hitPoints}),
               (std::vector{250.0f, 40.0f, 40.0f, FLT_MAX}));
     using Atoms = std::vector<ClAtom*>;
     const auto list = [](const ClArray<ClAtom*>& atoms) { return Atoms(atoms.begin(), atoms.end()); };
-    EXPECT_EQ(std::make_tuple(list(hullAtom->dependants), list(clawAtom->dependants), list(pinAtom->linkedAtoms),
-                              list(hullAtom->linkedAtoms), list(entity->registeredAtoms)),
-              std::make_tuple(Atoms{pinAtom}, Atoms{pinAtom}, Atoms{hullAtom}, Atoms{pinAtom}, Atoms{hullAtom}));
+    EXPECT_EQ(list(hullAtom->dependants), Atoms{pinAtom});
+    EXPECT_EQ(list(clawAtom->dependants), Atoms{pinAtom});
+    EXPECT_EQ(list(pinAtom->linkedAtoms), Atoms{hullAtom});
+    EXPECT_EQ(list(hullAtom->linkedAtoms), Atoms{pinAtom});
+    EXPECT_EQ(list(entity->registeredAtoms), Atoms{hullAtom});
     // Atom parameters are not node parameters.
-    EXPECT_EQ(std::make_tuple(root->findAtomByName("isAnchor"), root->findByParamValue("PAT", 5), arm->atoms[0]),
-              std::make_tuple(hullAtom, static_cast<ClEntityNode*>(nullptr), clawAtom));
+    EXPECT_EQ(root->findAtomByName("isAnchor"), hullAtom);
+    EXPECT_EQ(root->findByParamValue("PAT", 5), static_cast<ClEntityNode*>(nullptr));
+    EXPECT_EQ(arm->atoms[0], clawAtom);
 }
 
 TEST_F(DnaBuild, ShipTakesRowZeroWhateverTheDifficulty) {
@@ -177,9 +190,10 @@ TEST_F(DnaBuild, RunFromAStartNodeEndsAtItsCloseAndContinuesTheNumbering) {
     ClEntityNode* rebuilt = nullptr;
     entity->runDNA(partStart, entity->root, &rebuilt);
     ASSERT_EQ(entity->root->children.count, 3u);
-    EXPECT_EQ(std::make_tuple(rebuilt, std::string(rebuilt->name), rebuilt->atoms[0]->indexInEntity,
-                              entity->atoms.count),
-              std::make_tuple(entity->root->children[2], std::string("part"), 2u, 3u));
+    EXPECT_EQ(rebuilt, entity->root->children[2]);
+    EXPECT_EQ(std::string(rebuilt->name), std::string("part"));
+    EXPECT_EQ(rebuilt->atoms[0]->indexInEntity, 2u);
+    EXPECT_EQ(entity->atoms.count, 3u);
 }
 
 TEST_F(DnaBuild, BrokenProgramsStopWithAMessage) {
@@ -227,14 +241,17 @@ TEST_F(ConstructionCost, BuildStepsScaleToTheCostAndAZeroRawValueIsLeftAlone) {
     dna.close();
     dna.program.applyConstructionCost(9);  // 80 steps over a raw 30
     const ClDNAProgram& p = dna.program;
-    EXPECT_EQ(std::make_tuple(p.rawValue, p.geometries[0]->detail, p.geometries[1]->detail, p.weight,
-                              p.inspirationScore),
-              std::make_tuple(30, 26u, 26u, 78, 25));
+    EXPECT_EQ(p.rawValue, 30);
+    EXPECT_EQ(p.geometries[0]->detail, 26u);
+    EXPECT_EQ(p.geometries[1]->detail, 26u);
+    EXPECT_EQ(p.weight, 78);
+    EXPECT_EQ(p.inspirationScore, 25);
 
     DnaWriter empty;
     empty.node().atom(E_ATOM_ATTACH_POINT);
     empty.close().program.applyConstructionCost(8);
-    EXPECT_EQ(std::make_pair(empty.program.weight, empty.program.inspirationScore), std::make_pair(0, 10));
+    EXPECT_EQ(empty.program.weight, 0);
+    EXPECT_EQ(empty.program.inspirationScore, 10);
     EXPECT_THAT(fatalReasonOf([&] { empty.program.applyConstructionCost(11); }),
                 HasSubstr("no entry for generator category 11"));
     EXPECT_THAT(fatalReasonOf([&] { empty.program.applyConstructionCost(7); }), HasSubstr("category 7"));

@@ -29,8 +29,8 @@ TEST(EqualiserLayout, CeilingRowsAndPackedColumnsFollowTheWorkedValues) {
                                                             {0.5f, 6, 17, 108.33f}, {0.0f, 0, 17, 0.0f}}) {
         SCOPED_TRACE(pan);
         f32 edge = -1.0f;
-        EXPECT_EQ((std::pair{equaliserColumnForBand(0, 18, pan, &edge), equaliserColumnForBand(17, 18, pan, &edge)}),
-                  std::make_pair(firstColumn, lastColumn));
+        EXPECT_EQ(equaliserColumnForBand(0, 18, pan, &edge), firstColumn);
+        EXPECT_EQ(equaliserColumnForBand(17, 18, pan, &edge), lastColumn);
         EXPECT_NEAR(edge, edgeWanted, 0.01f);
     }
 }
@@ -60,13 +60,15 @@ protected:
 // highlight alpha, and the song's run-up draws only the lines.
 TEST_F(EqualiserDisplay, LevelsAndTheGuardianSetTheCellsAndTheRunUpDrawsOnlyTheLines) {
     drawEqualiserDisplay(-1);
-    EXPECT_EQ(std::make_pair(counts().lines, counts().quads), std::make_pair(3u, 0u));
+    EXPECT_EQ(counts().lines, 3u);
+    EXPECT_EQ(counts().quads, 0u);
     EXPECT_FLOAT_EQ(g_fEqualiserCeiling, f32(13 * EQ_ROW_PITCH));
 
     clearDrawListHalf(PRODUCER_HALF);
     drawEqualiserDisplay(0);
     // Levels 13, 0, 1 and 7: lit cells, and highlights at rows 0, 5 and 10 below the level.
-    EXPECT_EQ(std::make_pair(counts().quads, counts().sprites), std::make_pair(13u + 0u + 1u + 7u, 3u + 0u + 1u + 2u));
+    EXPECT_EQ(counts().quads, 13u + 0u + 1u + 7u);
+    EXPECT_EQ(counts().sprites, 3u + 0u + 1u + 2u);
     EXPECT_THAT(drawListQuads(PRODUCER_HALF)[0].colour >> 24, testing::AnyOf(240u, 222u));
     EXPECT_THAT(drawListQuads(PRODUCER_HALF)[12].colour >> 24, testing::AnyOf(24u, 6u));
     EXPECT_FLOAT_EQ(drawListQuads(PRODUCER_HALF)[13].corners[0].x, f32(325.0 / 4 * 2)) << "band 2 in column 2";
@@ -75,9 +77,10 @@ TEST_F(EqualiserDisplay, LevelsAndTheGuardianSetTheCellsAndTheRunUpDrawsOnlyTheL
     g_fGuardianLevel = 1000.0f;
     drawEqualiserDisplay(0);
     // 13 blocked cells in each column, none lit.
-    EXPECT_EQ(std::make_tuple(counts().quads, counts().sprites, g_fEqualiserCeiling,
-                              drawListQuads(PRODUCER_HALF)[0].colour >> 24),
-              std::make_tuple(13u * 4u, 0u, 0.0f, 0x18u));
+    EXPECT_EQ(counts().quads, 13u * 4u);
+    EXPECT_EQ(counts().sprites, 0u);
+    EXPECT_EQ(g_fEqualiserCeiling, 0.0f);
+    EXPECT_EQ(drawListQuads(PRODUCER_HALF)[0].colour >> 24, 0x18u);
 
     clearDrawListHalf(PRODUCER_HALF);
     g_fGuardianLevel = 0.0f;
@@ -97,7 +100,9 @@ TEST_F(EqualiserDisplay, TheBeatViewHoldsFourSecondsAndMovesPastPlayedBeatsOnly)
     g_fSongTime = 10.0f;
     drawBeatAnalysisView();
     // A beat at the song time is not passed; only the beat at 13.99 s is inside the window.
-    EXPECT_EQ(std::make_tuple(g_iCurrentBeat, counts().sprites, counts().quads), std::make_tuple(1, 1u, 0u));
+    EXPECT_EQ(g_iCurrentBeat, 1);
+    EXPECT_EQ(counts().sprites, 1u);
+    EXPECT_EQ(counts().quads, 0u);
     g_aSongBeats.release();
     g_iCurrentBeat = 0;
     g_fSongTime = 0.0f;
