@@ -47,9 +47,9 @@ protected:
 TEST_F(GeneratorTest, RegistryFindsByCategoryAndNameAndRefusesDuplicates) {
     generatorRegister(&m_enemy);
     const u32 drone = crc32TextNoCase("Drone");
-    EXPECT_EQ(std::make_tuple(generatorFind(E_GENCAT_ENEMY_SMALL, crc32TextNoCase("drone")),
-                              generatorFind(E_GENCAT_ENEMY_MEDIUM, drone), generatorFind(13, drone)),
-              std::make_tuple(&m_enemy, nullptr, nullptr));
+    EXPECT_EQ(generatorFind(E_GENCAT_ENEMY_SMALL, crc32TextNoCase("drone")), &m_enemy);
+    EXPECT_EQ(generatorFind(E_GENCAT_ENEMY_MEDIUM, drone), nullptr);
+    EXPECT_EQ(generatorFind(13, drone), nullptr);
     EXPECT_EQ(fatalReasonOf([&] { generatorRegister(&m_enemy); }), "generator \"Drone\" registered twice in category 8");
     generatorUnregister(&m_enemy);
     EXPECT_EQ(generatorFind(E_GENCAT_ENEMY_SMALL, drone), nullptr);
@@ -67,7 +67,8 @@ TEST_F(GeneratorTest, BulletGeneratorsWriteShotProgramsOfOneRegisteredAtom) {
         SCOPED_TRACE(name);
         ClDNAGenerator* generator = generatorFindOrDie(category, name);
         ClDNAProgram* program = generator->getSharedProgram();
-        EXPECT_EQ(std::make_pair(program, program->kind), std::make_pair(generator->getSharedProgram(), kind));
+        EXPECT_EQ(program, generator->getSharedProgram());
+        EXPECT_EQ(program->kind, kind);
         u32 processorsSeen = 0, registered = 0;
         std::vector<u32> atomKinds;
         for (const SDNAInstruction& op : program->instructions) {
@@ -75,8 +76,9 @@ TEST_F(GeneratorTest, BulletGeneratorsWriteShotProgramsOfOneRegisteredAtom) {
             registered += op.opcode == E_DNA_REGISTER_ATOM;
             if (op.opcode == E_DNA_NEW_ATOM) atomKinds.push_back(u32(op.operand[0].integer));
         }
-        EXPECT_EQ(std::make_tuple(atomKinds, processorsSeen, registered),
-                  std::make_tuple(std::vector<u32>{atomKind}, processors, 1u));
+        EXPECT_EQ(atomKinds, std::vector<u32>{atomKind});
+        EXPECT_EQ(processorsSeen, processors);
+        EXPECT_EQ(registered, 1u);
     }
     unregisterBulletGenerators();
     EXPECT_EQ(fatalReasonOf([] { generatorFindOrDie(6, "DefBullGen"); }), "no generator \"DefBullGen\" in category 6");
@@ -95,14 +97,20 @@ TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
     const ClVec4 p = pickup->getWorldPosition();
     // Its value is 2.0 x 15.
     const SParamTable& table = pickup->root->params;
-    EXPECT_EQ(std::make_tuple(table.get("inspvalue")->integer, table.get("inspbig")->integer, cellOf(pickup), p.x, p.z),
-              std::make_tuple(30, 0, std::make_pair(6, 3), 104.0f, 56.0f));
+    EXPECT_EQ(table.get("inspvalue")->integer, 30);
+    EXPECT_EQ(table.get("inspbig")->integer, 0);
+    const auto [cellX, cellZ] = cellOf(pickup);
+    EXPECT_EQ(cellX, 6);
+    EXPECT_EQ(cellZ, 3);
+    EXPECT_EQ(p.x, 104.0f);
+    EXPECT_EQ(p.z, 56.0f);
 
     // A boss is left to the kill queue.
     ClOneNodeGenerator boss(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY, 15);
     enemy->program->generator = &boss;
     onEnemyDestroyed(atom, 1);
-    EXPECT_EQ(std::make_pair(g_aPlayerState[0].kills, liveInspirationPickupCount()), std::make_pair(2, 1u));
+    EXPECT_EQ(g_aPlayerState[0].kills, 2);
+    EXPECT_EQ(liveInspirationPickupCount(), 1u);
     enemy->program->generator = &m_enemy;
     boss.releaseSharedProgram();
 }
@@ -139,20 +147,24 @@ TEST_F(GeneratorTest, DropsTakeTheNearestFreeCellsAndDestroyedOnesGiveThemBack) 
     EXPECT_EQ(cells, (std::vector<std::pair<s32, s32>>{{0, 0}, {1, 0}, {0, 1}}));
     // Off the grid: exactly where asked, no cell.
     ClEntity* loose = spawnInspirationPickups(ClVec3(400.0f, 0.0f, -10.0f), 5, 1, 0);
-    EXPECT_EQ(std::make_pair(loose->root->params.find("inspgridx"), loose->getWorldPosition().x),
-              std::make_pair(static_cast<SParamValue*>(nullptr), 400.0f));
+    EXPECT_EQ(loose->root->params.find("inspgridx"), nullptr);
+    EXPECT_EQ(loose->getWorldPosition().x, 400.0f);
 
     pickups[1]->destroy();
     flushDestroyedEntities();
     sweepInspirationPickups();
     flushFreedEntities();
-    EXPECT_EQ(std::make_tuple(isInspirationGridCellTaken(1, 0), isInspirationGridCellTaken(0, 1),
-                              liveInspirationPickupCount()), std::make_tuple(false, true, 3u));
-    EXPECT_EQ(cellOf(spawnInspirationPickups(ClVec3(20.0f, 0.0f, 0.0f), 5, 0, 1)), std::make_pair(1, 0));
+    EXPECT_FALSE(isInspirationGridCellTaken(1, 0));
+    EXPECT_TRUE(isInspirationGridCellTaken(0, 1));
+    EXPECT_EQ(liveInspirationPickupCount(), 3u);
+    const auto [refillX, refillZ] = cellOf(spawnInspirationPickups(ClVec3(20.0f, 0.0f, 0.0f), 5, 0, 1));
+    EXPECT_EQ(refillX, 1);
+    EXPECT_EQ(refillZ, 0);
 
     // The world's shutdown frees the pickups left lying: the next world's sweep must not read them.
     shutdownWorld();
     initWorld();
     sweepInspirationPickups();
-    EXPECT_EQ(std::make_pair(liveInspirationPickupCount(), isInspirationGridCellTaken(0, 0)), std::make_pair(0u, false));
+    EXPECT_EQ(liveInspirationPickupCount(), 0u);
+    EXPECT_FALSE(isInspirationGridCellTaken(0, 0));
 }

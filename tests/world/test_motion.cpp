@@ -93,8 +93,8 @@ TEST_F(MotionTest, GoStraightKeepsAnEntityAtTheRangeAndDestroysItPast) {
     ClEntity* entity = world_test::spawnActiveEntity(&shot.program);
     entity->setRootPosition(ClVec3(1199.0f, 0.0f, 0.0f));
     world_test::stepWorld();
-    EXPECT_EQ(std::make_pair(entity->getWorldPosition().x, entity->state),
-              std::make_pair(1200.0f, u32(E_ENTITY_ACTIVE)));
+    EXPECT_EQ(entity->getWorldPosition().x, 1200.0f);
+    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
     world_test::stepWorld();
     EXPECT_EQ(usedEntityCount(), 0u);
 }
@@ -110,7 +110,8 @@ TEST_F(MotionTest, FlickerReachesTheChosenSubtreeAndOnlyForMainAtomsWhenAsked) {
     EXPECT_EQ(parentAtom->effectCount, 0u);
     hit->registered = 1;
     flicker->onDamaged(hit);
-    EXPECT_EQ(std::make_pair(parentAtom->effectCount, hit->effectCount), std::make_pair(1u, 1u));
+    EXPECT_EQ(parentAtom->effectCount, 1u);
+    EXPECT_EQ(hit->effectCount, 1u);
 }
 
 }  // namespace

@@ -37,7 +37,9 @@ TEST(PathSteering, OnlyPositionsPastTheWallsBounce) {
         ClVec3 position = border;
         ClVec3 heading(1, 0, 1);
         bounceInArena(&position, &heading);
-        EXPECT_EQ(std::make_tuple(position.x, position.z, heading.x), std::make_tuple(border.x, border.z, 1.0f));
+        EXPECT_EQ(position.x, border.x);
+        EXPECT_EQ(position.z, border.z);
+        EXPECT_EQ(heading.x, 1.0f);
     }
     ClVec3 position(-2.0f, 0, 300.0f);
     ClVec3 heading(-1, 0, 1);
@@ -99,8 +101,9 @@ TEST_F(FollowPathTest, CrossingEnteredOnItsLineEndsAtOnceAndTheMemberArrives) {
     ClEntity* entity = spawnMember();
     step();
     expectNear(world_test::positionOf(entity), ClVec3(50, 0, 50));
-    EXPECT_EQ(std::make_tuple(entity->state, m_record.arrived, entity->isIncoming()),
-              std::make_tuple(u32(E_ENTITY_ACTIVE), 1u, 0u));
+    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(m_record.arrived, 1u);
+    EXPECT_EQ(entity->isIncoming(), 0u);
 }
 
 // Crossings fly at the class's speed times the fraction, turning at four radians a second;
@@ -210,8 +213,9 @@ TEST_F(FollowPathTest, MembersLeaveInTurnSkippingThoseFlaggedThree) {
             if (follower(member)->subscription) ClProcessor_FollowPath::onPathBeat(beat, index, follower(member));
         step();
     }
-    EXPECT_EQ(std::make_tuple(members[0]->state, members[1]->state, members[2]->state),
-              std::make_tuple(u32(E_ENTITY_ACTIVE), u32(E_ENTITY_SPAWNED), u32(E_ENTITY_ACTIVE)));
+    EXPECT_EQ(members[0]->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(members[1]->state, u32(E_ENTITY_SPAWNED));
+    EXPECT_EQ(members[2]->state, u32(E_ENTITY_ACTIVE));
 
     // With every member flagged nobody can have a turn, and the wait ends.
     m_record.memberFlags[0] = m_record.memberFlags[2] = WAVE_MEMBER_FLAG_SKIP_TURN;

@@ -131,10 +131,14 @@ TEST_F(PlayTest, ProgressFindsTheFirstUnbeatenPairAndItsFraction) {
     g_PlayRecord.boss.beaten[0][0] = g_PlayRecord.boss.beaten[0][1] = g_PlayRecord.boss.beaten[0][2] = 1;
     g_PlayRecord.boss.beaten[1][0] = 1;
     findNextUnbeatenBoss(&boss, &sub);
-    EXPECT_EQ(std::make_tuple(boss, sub, getBossProgressFraction()), std::make_tuple(1, 1, 1.0f / 3.0f));
+    EXPECT_EQ(boss, 1);
+    EXPECT_EQ(sub, 1);
+    EXPECT_EQ(getBossProgressFraction(), 1.0f / 3.0f);
     beatAll();
     findNextUnbeatenBoss(&boss, &sub);
-    EXPECT_EQ(std::make_tuple(boss, sub, getBossProgressFraction()), std::make_tuple(-1, -1, 1.0f));
+    EXPECT_EQ(boss, -1);
+    EXPECT_EQ(sub, -1);
+    EXPECT_EQ(getBossProgressFraction(), 1.0f);
     setBossGenerator(4, 2, nullptr);
     EXPECT_EQ(fatalReasonOf([&] { findNextUnbeatenBoss(&boss, &sub); }), "no generator for boss 4 sub-boss 2");
 }
@@ -144,10 +148,14 @@ TEST_F(PlayTest, NextUnbeatenBossArrivesWithTheSongsLastStretchAndIsBuilt) {
     chooseSessionBoss(g_PlayRecord.song);
     const SBossEncounter& e = g_BossEncounter;
     // No intro cue plays without a sound engine: 300 - (0 + 175 + 12).
-    EXPECT_EQ(std::make_tuple(e.boss, e.subBoss, e.phaseTimer, e.valuePool, e.forced),
-              std::make_tuple(0, 1, 113.0f, 10.0f, 0));
+    EXPECT_EQ(e.boss, 0);
+    EXPECT_EQ(e.subBoss, 1);
+    EXPECT_EQ(e.phaseTimer, 113.0f);
+    EXPECT_EQ(e.valuePool, 10.0f);
+    EXPECT_EQ(e.forced, 0);
     ASSERT_NE(bossEntity(), nullptr);
-    EXPECT_EQ(std::make_pair(bossEntity()->state, std::string(e.bossName)), std::make_pair(u32(E_ENTITY_BUILT), std::string("boss_0_1")));
+    EXPECT_EQ(bossEntity()->state, u32(E_ENTITY_BUILT));
+    EXPECT_EQ(std::string(e.bossName), std::string("boss_0_1"));
 }
 
 TEST_F(PlayTest, BossChoiceRefusals) {
@@ -174,22 +182,26 @@ TEST_F(PlayTest, ForcedBossComesAtFiveSecondsEvenOnAShortSong) {
     g_PlayRecord.song.identity[0] = 77;
     addMember(50.0f);
     chooseSessionBoss(g_PlayRecord.song);
-    EXPECT_EQ(std::make_tuple(g_BossEncounter.phaseTimer, g_BossEncounter.forced, g_PlayRecord.boss.pending,
-                              g_PlayRecord.boss.pendingIdentity[0]), std::make_tuple(5.0f, 1, 1, 77u));
+    EXPECT_EQ(g_BossEncounter.phaseTimer, 5.0f);
+    EXPECT_EQ(g_BossEncounter.forced, 1);
+    EXPECT_EQ(g_PlayRecord.boss.pending, 1);
+    EXPECT_EQ(g_PlayRecord.boss.pendingIdentity[0], 77u);
 }
 
 TEST_F(PlayTest, ForcedIndexWithEveryPairBeatenTakesARealSubBoss) {
     beatAll();
     configSetValue("FORCE_BOSS_INDEX", "3");
     chooseSessionBoss(g_PlayRecord.song);
-    EXPECT_EQ(std::make_pair(g_BossEncounter.boss, g_BossEncounter.subBoss), std::make_pair(3, 0));
+    EXPECT_EQ(g_BossEncounter.boss, 3);
+    EXPECT_EQ(g_BossEncounter.subBoss, 0);
     EXPECT_NE(bossEntity(), nullptr);
 
     releaseSessionBoss();
     configSetValue("FORCE_SUBBOSS_INDEX", "2");
     chooseSessionBoss(g_PlayRecord.song);
-    EXPECT_EQ(std::make_tuple(g_BossEncounter.subBoss, g_PlayRecord.boss.beaten[3][2], g_PlayRecord.boss.beaten[3][1]),
-              std::make_tuple(2, 0, 1));
+    EXPECT_EQ(g_BossEncounter.subBoss, 2);
+    EXPECT_EQ(g_PlayRecord.boss.beaten[3][2], 0);
+    EXPECT_EQ(g_PlayRecord.boss.beaten[3][1], 1);
 }
 
 TEST_F(PlayTest, AForcedIndexRefusedForAShortSongLeavesTheProgressAlone) {
@@ -240,8 +252,9 @@ TEST_F(PlayTest, RandomForcedBossIsDrawnFromTheGlobalGenerator) {
     const s32 sub = s32((sfmtGenRand32() % 0x7FFFFFFFu) % 3);
     sfmtInitGenRand(1234);
     chooseSessionBoss(g_PlayRecord.song);
-    EXPECT_EQ(std::make_tuple(g_BossEncounter.boss, g_BossEncounter.subBoss, g_BossEncounter.phaseTimer),
-              std::make_tuple(boss, sub, 5.0f));
+    EXPECT_EQ(g_BossEncounter.boss, boss);
+    EXPECT_EQ(g_BossEncounter.subBoss, sub);
+    EXPECT_EQ(g_BossEncounter.phaseTimer, 5.0f);
 }
 
 TEST_F(PlayTest, IntroNameIsTheChosenBossesAndIsClearedForTheNext) {
@@ -268,7 +281,8 @@ TEST_F(PlayTest, BossNotesFollowTheSequenceOnEverySecondCallAndAnEmptyOneIsRando
     EXPECT_EQ(g_BossEncounter.noteSequence, nullptr);
     g_BossEncounter.noteToggle = 1;
     const s32 note = nextBossNote();
-    EXPECT_TRUE(note >= 1 && note <= 14) << note;
+    EXPECT_GE(note, 1) << note;
+    EXPECT_LE(note, 14) << note;
 }
 
 TEST_F(PlayTest, DeathPenaltyStopsAtZero) {
@@ -318,40 +332,48 @@ TEST_F(PlayTest, ScorePickupsShareOnePopupAndTakeNoneWithoutAShip) {
     giveShip();
     addPickupScore(30);
     addPickupScore(12);
-    EXPECT_EQ(std::make_pair(shownScore(g_aPlayerState[0]), g_aPlayerState[0].score), std::make_pair(49, 49 * 11));
+    EXPECT_EQ(shownScore(g_aPlayerState[0]), 49);
+    EXPECT_EQ(g_aPlayerState[0].score, 49 * 11);
     ASSERT_EQ(scorePopupCount(), 1u);
-    EXPECT_EQ(std::make_pair(scorePopupAt(0)->value, scorePopupAt(0)->lifetime), std::make_pair(42, 2.69f));
+    EXPECT_EQ(scorePopupAt(0)->value, 42);
+    EXPECT_EQ(scorePopupAt(0)->lifetime, 2.69f);
 }
 
 TEST_F(PlayTest, DeadShipRespawnsOnTheFrameItsCountdownReachesZero) {
     SPlayerState& player = spawnAnchoredShip();
     ASSERT_NE(playerShip(0), nullptr);
-    EXPECT_EQ(std::make_tuple(player.anchorCount, playerShip(0)->timer, player.invincibilityTime),
-              std::make_tuple(1, SPAWN_GRACE_SECONDS, 0.0f));
+    EXPECT_EQ(player.anchorCount, 1);
+    EXPECT_EQ(playerShip(0)->timer, SPAWN_GRACE_SECONDS);
+    EXPECT_EQ(player.invincibilityTime, 0.0f);
     const ClVec4 start = playerShip(0)->getWorldPosition();
-    EXPECT_EQ(std::make_pair(start.x, start.z), std::make_pair(162.5f, 242.775f));
+    EXPECT_EQ(start.x, 162.5f);
+    EXPECT_EQ(start.z, 242.775f);
 
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);
     playerShip(0)->destroy();
     runFrame();
     EXPECT_EQ(playerShip(0), nullptr);
-    EXPECT_EQ(std::make_pair(player.deaths, player.respawnCountdown), std::make_pair(1, 4.0f));
+    EXPECT_EQ(player.deaths, 1);
+    EXPECT_EQ(player.respawnCountdown, 4.0f);
     // 240 steps of 1/60 s in f32 leave a sliver of the 4 s; the 241st reaches below 0.
     for (int frame = 1; frame < 241; ++frame) runFrame();
     EXPECT_EQ(playerShip(0), nullptr);
     runFrame();
     ASSERT_NE(playerShip(0), nullptr);
-    EXPECT_EQ(std::make_pair(player.respawnCountdown, usedEntityCount()), std::make_pair(0.0f, 1u));
+    EXPECT_EQ(player.respawnCountdown, 0.0f);
+    EXPECT_EQ(usedEntityCount(), 1u);
 
     g_iPlayerRammed = 1;
     runFrame();
-    EXPECT_EQ(std::make_pair(playerShip(0)->timer, g_iPlayerRammed), std::make_pair(RAM_GRACE_SECONDS, 0));
+    EXPECT_EQ(playerShip(0)->timer, RAM_GRACE_SECONDS);
+    EXPECT_EQ(g_iPlayerRammed, 0);
 }
 
 TEST_F(PlayTest, InvincibleShipHasNoSpawnGraceAndEndlessRamGrace) {
     configSetValue("PLAYER_INVINCIBLE", "1");
     SPlayerState& player = spawnAnchoredShip();
-    EXPECT_EQ(std::make_pair(playerShip(0)->timer, player.invincibilityTime), std::make_pair(0.0f, FLT_MAX));
+    EXPECT_EQ(playerShip(0)->timer, 0.0f);
+    EXPECT_EQ(player.invincibilityTime, FLT_MAX);
     g_iPlayerRammed = 1;
     runFrame();
     EXPECT_EQ(playerShip(0)->timer, FLT_MAX);
@@ -375,8 +397,16 @@ TEST_F(PlayTest, ShipSpawnedWhileTheBossArrivesFliesToItsMeetingPoint) {
         moves.emplace_back(ctrl->scriptedMove, ctrl->moveTween.to.x, ctrl->moveTween.to.z, ship->timer);
         freeEntity(ship);
     }
-    EXPECT_EQ(moves[0], std::make_tuple(0u, 0.0f, 0.0f, 0.0f));
-    EXPECT_EQ(moves[1], std::make_tuple(1u, 100.0f, 60.0f, 2.0f)) << "grace even for an invincible ship";
+    const auto [waitingFlag, waitingX, waitingZ, waitingGrace] = moves[0];
+    EXPECT_EQ(waitingFlag, 0u);
+    EXPECT_EQ(waitingX, 0.0f);
+    EXPECT_EQ(waitingZ, 0.0f);
+    EXPECT_EQ(waitingGrace, 0.0f);
+    const auto [arrivedFlag, arrivedX, arrivedZ, arrivedGrace] = moves[1];
+    EXPECT_EQ(arrivedFlag, 1u);
+    EXPECT_EQ(arrivedX, 100.0f);
+    EXPECT_EQ(arrivedZ, 60.0f);
+    EXPECT_EQ(arrivedGrace, 2.0f) << "grace even for an invincible ship";
     setPlayerShip(0, nullptr);
     g_BossEncounter.entity = makeEntityRef(nullptr);
     freeEntity(boss);
@@ -387,8 +417,9 @@ TEST_F(PlayTest, ScoreTargetStates) {
     song.scoreTargets[0][0] = 1000;
     song.scoreTargets[0][1] = 5000;
     song.progressThresholds[0][0] = song.progressThresholds[0][1] = 100.0f;
-    EXPECT_EQ(std::make_tuple(scoreTargetState(999), scoreTargetState(1000), scoreTargetState(5000)),
-              std::make_tuple(-1, 0, 1));
+    EXPECT_EQ(scoreTargetState(999), -1);
+    EXPECT_EQ(scoreTargetState(1000), 0);
+    EXPECT_EQ(scoreTargetState(5000), 1);
     song.progressValue = 100.0f;
     EXPECT_EQ(scoreTargetState(0), 1);
 }
@@ -405,7 +436,9 @@ TEST(WavePlan, TimedPlanDurationFollowsTheSpeedClass) {
                                           {E_SEG_TIMED_MOVE, 40.0f, 30.0f, 0},  // 30 units at 80 units/s
                                           {E_SEG_END, 0.0f, 0.0f, 0}, {E_SEG_STEER, 0.0f, 0.0f, 0}})
         member.segments.push({u32(kind), vectorValue(x, 0, z), {}, intValue(speedClass)});
-    EXPECT_EQ(std::make_pair(member.computeDuration(), member.totalPathTime), std::make_pair(1.375f, 1.375f));
+    const f32 duration = member.computeDuration();
+    EXPECT_EQ(duration, 1.375f);
+    EXPECT_EQ(member.totalPathTime, 1.375f);
     plan.release();
 }
 
@@ -424,7 +457,9 @@ TEST_F(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
         gun.params.findOrAdd(name)->setInt(value);
     SGunParams gunParams = {};
     SGunParams::readFromNode(&gun, &gunParams);
-    EXPECT_EQ(std::make_tuple(gunParams.gunRate, gunParams.gunPel, gunParams.gunPat), std::make_tuple(0.25f, 3, 1));
+    EXPECT_EQ(gunParams.gunRate, 0.25f);
+    EXPECT_EQ(gunParams.gunPel, 3);
+    EXPECT_EQ(gunParams.gunPat, 1);
 
     copyBulletParamsToBullet(&bullet, gunParams.bullet);
     SBulletParams copied = {};
@@ -457,16 +492,17 @@ TEST_F(PlayTest, ScoreHudWritesTheWidgetsAndRetiresSpentPopups) {
     awardWaveKillChainBonus(0, ClVec3());
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f);
     updateScoreHud();
-    EXPECT_EQ(std::make_tuple(std::string(findWidgetByName("Score")->getText("dynamicText")),
-                              findWidgetByName("WaveKillChain")->getInt("textColor"),
-                              findWidgetByName("WaveKillChain_BG2")->tint().colour,
-                              std::string(findWidgetByName("hud_target_score")->getText("dynamicText")),
-                              g_aPlayerState[0].nextTargetShown, scorePopupCount()),
-              std::make_tuple(std::string("12,465"), s32(0x7FFFFFFFu), 0x7FFFFFFFu, std::string("90,000"), 1, 1u));
+    EXPECT_EQ(std::string(findWidgetByName("Score")->getText("dynamicText")), std::string("12,465"));
+    EXPECT_EQ(findWidgetByName("WaveKillChain")->getInt("textColor"), s32(0x7FFFFFFFu));
+    EXPECT_EQ(findWidgetByName("WaveKillChain_BG2")->tint().colour, 0x7FFFFFFFu);
+    EXPECT_EQ(std::string(findWidgetByName("hud_target_score")->getText("dynamicText")), std::string("90,000"));
+    EXPECT_EQ(g_aPlayerState[0].nextTargetShown, 1);
+    EXPECT_EQ(scorePopupCount(), 1u);
 
     g_fWaveKillChainWindow = 0.0f;
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.5f);
     updateScoreHud();
-    EXPECT_EQ(std::make_pair(findWidgetByName("WaveKillChain_BG1")->isVisible(), scorePopupCount()), std::make_pair(false, 0u));
+    EXPECT_FALSE(findWidgetByName("WaveKillChain_BG1")->isVisible());
+    EXPECT_EQ(scorePopupCount(), 0u);
     releaseWidgetRegistry();
 }

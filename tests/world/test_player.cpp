@@ -93,7 +93,10 @@ TEST_F(PlayerCtrlTest, PointerAndStickMoveTheShipWithinItsAreaOnceTheInputHasSet
     EXPECT_FLOAT_EQ(frameAt(0.61f, 1.0f).z, 269.75f);
     const ClVec3 low = frameAt(0.0f, 0.0f);
     const ClVec3 high = frameAt(1.0f, 1.0f);
-    EXPECT_EQ(std::make_tuple(low.x, low.z, high.x, high.z), std::make_tuple(0.0f, 25.0f, 325.0f, 269.75f));
+    EXPECT_EQ(low.x, 0.0f);
+    EXPECT_EQ(low.z, 25.0f);
+    EXPECT_EQ(high.x, 325.0f);
+    EXPECT_EQ(high.z, 269.75f);
 
     setChannel(SHIP_CHANNEL_LEFT, 0.5f);
     setChannel(SHIP_CHANNEL_UP, 0.1f);
@@ -120,7 +123,8 @@ TEST_F(PlayerCtrlTest, SevenTriggersGoOutEveryFrameAndAScriptedMoveSilencesThem)
     EXPECT_TRUE(m_heard.empty());
     EXPECT_NEAR(at.x, 131.25f, 1e-3f) << "halfway after a second";
     for (int i = 0; i < 70; ++i) at = frame();
-    EXPECT_EQ(std::make_pair(at.x, at.z), std::make_pair(100.0f, 100.0f));
+    EXPECT_EQ(at.x, 100.0f);
+    EXPECT_EQ(at.z, 100.0f);
     m_ctrl->scriptedMove = 0;
     frame();
     EXPECT_EQ(m_heard.size(), FIRE_TRIGGER_COUNT);
@@ -172,7 +176,9 @@ TEST_F(PlayerGunTest, ALongFrameFiresEveryVolleyDueInItWithItsFlashesAndSpeeds) 
     std::vector<f32> speeds;
     for (ClEntity* bullet : fired) speeds.push_back(bullet->root->params.get("BullVel")->real);
     const auto [low, high] = std::minmax_element(speeds.begin(), speeds.end());
-    EXPECT_TRUE(*low >= 80.0f && *high <= 120.0f && *low < *high) << "each pellet draws its own speed within 20 %";
+    EXPECT_GE(*low, 80.0f) << "each pellet draws its own speed within 20 %";
+    EXPECT_LE(*high, 120.0f) << "each pellet draws its own speed within 20 %";
+    EXPECT_LT(*low, *high) << "each pellet draws its own speed within 20 %";
     EXPECT_FLOAT_EQ(gun->barrels[0].recoil, BARREL_RECOIL);
 }
 

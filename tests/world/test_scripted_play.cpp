@@ -30,7 +30,6 @@
 #include "world/processors/player_ctrl.h"
 #include "world/world_step.h"
 
-#include <tuple>
 #include <vector>
 
 using namespace world_test;
@@ -221,14 +220,19 @@ TEST_F(ScriptedPlay, AMinuteOfPlayEndsWithTheScoreKillsAndDeathsOfTheRules) {
     // to 0, 185 points lost. The three drones after the respawn give 3 x 37.
     const s32 killPoints = s32(SCORE_SCALE * f32(ENEMY_INSPIRATION));
     const SPlayerState& player = g_aPlayerState[0];
-    EXPECT_EQ(std::make_tuple(player.kills, player.deaths, player.pointsLost, player.score, shownScore(player),
-                              liveInspirationPickupCount()),
-              std::make_tuple(9, 1, 5 * killPoints, SCORE_ENCODING_FACTOR * 3 * killPoints, 111, 0u));
-    EXPECT_TRUE(deathTime > 21.0f && deathTime < 23.0f) << deathTime;
+    EXPECT_EQ(player.kills, 9);
+    EXPECT_EQ(player.deaths, 1);
+    EXPECT_EQ(player.pointsLost, 5 * killPoints);
+    EXPECT_EQ(player.score, SCORE_ENCODING_FACTOR * 3 * killPoints);
+    EXPECT_EQ(shownScore(player), 111);
+    EXPECT_EQ(liveInspirationPickupCount(), 0u);
+    EXPECT_GT(deathTime, 21.0f) << deathTime;
+    EXPECT_LT(deathTime, 23.0f) << deathTime;
     ASSERT_NE(playerShip(0), nullptr);
     EXPECT_EQ(playerShip(0)->state, u32(E_ENTITY_ACTIVE));
     for (const SScriptedWave& wave : m_waves) {
         ASSERT_NE(wave.entity, nullptr);
-        EXPECT_EQ(std::pair(wave.entity->state, wave.entity->killed), std::pair(u32(E_ENTITY_DESTROYED), 1u)) << wave.spawnTime;
+        EXPECT_EQ(wave.entity->state, u32(E_ENTITY_DESTROYED)) << wave.spawnTime;
+        EXPECT_EQ(wave.entity->killed, 1u) << wave.spawnTime;
     }
 }

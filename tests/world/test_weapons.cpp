@@ -90,11 +90,15 @@ TEST_F(WeaponTest, ChargingGunFiresOnReleaseScaledByTheChargeAndCannotChargeWhil
     gun->onFirePressed();  // a quarter of a second: f = 0.125 x 0.95 + 0.05
     gun->onFireReleased();
     ASSERT_EQ(shots().size(), 1u);
-    EXPECT_EQ(shotValues(shots()[0]), std::make_tuple(16.875f, 20.1f * 0.16875f, 16));
+    const auto [damage, drawn, flag] = shotValues(shots()[0]);
+    EXPECT_EQ(damage, 16.875f);
+    EXPECT_EQ(drawn, 20.1f * 0.16875f);
+    EXPECT_EQ(flag, 16);
 
     gun->onFirePressed();
     // Discharging: no charge, and the barrel's ball shows it.
-    EXPECT_EQ(std::make_pair(gun->barrels[0].charge, gun->shotFor(gun->barrels[0]).bullFlag), std::make_pair(0.0f, 5));
+    EXPECT_EQ(gun->barrels[0].charge, 0.0f);
+    EXPECT_EQ(gun->shotFor(gun->barrels[0]).bullFlag, 5);
     gun->onFireReleased();
     EXPECT_EQ(shots().size(), 1u) << "nothing charged, nothing fired";
 
@@ -117,7 +121,8 @@ TEST_F(WeaponTest, ChargingGunBarrelThatIsBrokenNeitherChargesNorFires) {
     gun->onFirePressed();
     gun->onFireReleased();
     // The charge is kept through the release.
-    EXPECT_EQ(std::make_pair(shots().size(), gun->barrels[0].charge), std::make_pair(size_t(0), 0.25f));
+    EXPECT_EQ(shots().size(), size_t(0));
+    EXPECT_EQ(gun->barrels[0].charge, 0.25f);
     delete gun->barrels[0].ball->geometry;
     gun->barrels[0].ball->geometry = nullptr;
 }
@@ -131,13 +136,16 @@ TEST_F(WeaponTest, MissileBaysReloadOneAtATimeAndRideTheShip) {
     EXPECT_EQ(counts, (std::vector<u32>{1, 1, 1, 2, 2, 2, 3, 3, 3, 4}));
     m_ship->setRootPosition(ClVec3(50.0f, 0.0f, 60.0f));
     const ClVec4 at = entityRefGet(launcher->loaded[3].entity)->getWorldPosition();
-    EXPECT_EQ(std::make_tuple(at.x, at.y, at.z), std::make_tuple(50.0f, 0.0f, 69.0f)) << "on bay 3";
+    EXPECT_EQ(at.x, 50.0f) << "on bay 3";
+    EXPECT_EQ(at.y, 0.0f) << "on bay 3";
+    EXPECT_EQ(at.z, 69.0f) << "on bay 3";
 }
 
 TEST_F(WeaponTest, MissileThirteenBaysLoadTwelveMissiles) {
     ClProcessor_PlayerMissileLauncher* launcher = spawnLauncher(13);
     for (int k = 0; k < 14; ++k) launcher->loadMissile();
-    EXPECT_EQ(std::make_pair(launcher->usableBays(), launcher->loadedCount), std::make_pair(12u, 12u));
+    EXPECT_EQ(launcher->usableBays(), 12u);
+    EXPECT_EQ(launcher->loadedCount, 12u);
 }
 
 TEST_F(WeaponTest, MissileHeldTriggerLaunchesTheLastLoadedAtItsIntervalAndMissilesDieOutOfRange) {
@@ -146,7 +154,8 @@ TEST_F(WeaponTest, MissileHeldTriggerLaunchesTheLastLoadedAtItsIntervalAndMissil
     ClEntity* middle = entityRefGet(launcher->loaded[1].entity);
     launcher->onFirePressed();
     launcher->onFirePressed();  // within 1/15 s
-    EXPECT_EQ(std::make_pair(launcher->loadedCount, entityRefGet(launcher->loaded[1].entity)), std::make_pair(2u, middle));
+    EXPECT_EQ(launcher->loadedCount, 2u);
+    EXPECT_EQ(entityRefGet(launcher->loaded[1].entity), middle);
     EXPECT_EQ(static_cast<ClProcessor_Missile*>(last->root->findProcessor(E_PROC_MISSILE))->attached, 0u);
 
     // 500 units a second along x from x = 100: beyond 1200 in the ninth quarter second.
@@ -157,7 +166,8 @@ TEST_F(WeaponTest, MissileHeldTriggerLaunchesTheLastLoadedAtItsIntervalAndMissil
         last->update();
         ++frames;
     }
-    EXPECT_EQ(std::make_pair(frames, last->root->params.get("BullHit")->integer), std::make_pair(9u, 0));
+    EXPECT_EQ(frames, 9u);
+    EXPECT_EQ(last->root->params.get("BullHit")->integer, 0);
 }
 
 TEST_F(WeaponTest, MissileLosingALoadedMissileWrecksTheLauncher) {
@@ -166,9 +176,11 @@ TEST_F(WeaponTest, MissileLosingALoadedMissileWrecksTheLauncher) {
     ClEntity* third = entityRefGet(launcher->loaded[2].entity);
     entityRefGet(launcher->loaded[1].entity)->destroy();
     // Its body part is gone, the bays still stand.
-    EXPECT_EQ(std::make_tuple(launcher->loadedCount, first->state, third->state, launcher->node->atoms[0]->active,
-                              launcher->node->anyActive),
-              std::make_tuple(0u, u32(E_ENTITY_DESTROYED), u32(E_ENTITY_DESTROYED), 0u, 1u));
+    EXPECT_EQ(launcher->loadedCount, 0u);
+    EXPECT_EQ(first->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(third->state, u32(E_ENTITY_DESTROYED));
+    EXPECT_EQ(launcher->node->atoms[0]->active, 0u);
+    EXPECT_EQ(launcher->node->anyActive, 1u);
 }
 
 TEST_F(WeaponTest, MissilePreviewLoadsEveryBayWaitsFourSecondsThenEmptiesInASalvo) {
@@ -181,7 +193,8 @@ TEST_F(WeaponTest, MissilePreviewLoadsEveryBayWaitsFourSecondsThenEmptiesInASalv
     std::vector<u32> expected{1, 1, 1, 2, 2, 2};
     expected.insert(expected.end(), 17, 3u);
     expected.insert(expected.end(), {2u, 1u, 0u});
-    EXPECT_EQ(std::make_pair(counts, launcher->salvo), std::make_pair(expected, 0u));
+    EXPECT_EQ(counts, expected);
+    EXPECT_EQ(launcher->salvo, 0u);
 }
 
 TEST_F(WeaponTest, SonicWeaponFiresOncePerFrameWithABeatSizedByItsStrength) {
@@ -202,9 +215,10 @@ TEST_F(WeaponTest, SonicWeaponFiresOncePerFrameWithABeatSizedByItsStrength) {
         sonic->update();
         ASSERT_EQ(shots().size(), before + 2) << "two beats, two barrels: one volley";
         const SParamTable& p = shots().back()->root->params;
-        EXPECT_EQ(std::make_tuple(p.get("BullRndRad")->real, p.get("BullRad")->real, p.get("BullDmg")->real,
-                                  p.get("BullVel")->real),
-                  std::make_tuple(drawn, radius, damage, SONIC_BULLET_SPEED));
+        EXPECT_EQ(p.get("BullRndRad")->real, drawn);
+        EXPECT_EQ(p.get("BullRad")->real, radius);
+        EXPECT_EQ(p.get("BullDmg")->real, damage);
+        EXPECT_EQ(p.get("BullVel")->real, SONIC_BULLET_SPEED);
     }
     EXPECT_FLOAT_EQ(sonic->recoil, 4.0f * 0.97f);
     m_ship->destroy();

@@ -13,7 +13,6 @@
 #include "world/entity/world.h"
 #include "world/world_step.h"
 
-#include <tuple>
 
 using namespace world_test;
 
@@ -54,8 +53,10 @@ TEST_F(WorldStep, TheTickComesAfterTheFlipAndWhatItDestroysIsGoneByTheEnd) {
                                    },
                                    &probe};
     worldStep(&hooks);
-    EXPECT_EQ(std::make_tuple(probe.parityInTick, entityListCount(E_LIST_LIVE), entityListCount(E_LIST_ACTIVATED),
-                              usedEntityCount()), std::make_tuple(1u - parityBefore, 0u, 0u, 0u));
+    EXPECT_EQ(probe.parityInTick, 1u - parityBefore);
+    EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u);
+    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 0u);
+    EXPECT_EQ(usedEntityCount(), 0u);
 }
 
 TEST_F(WorldStep, PublishesTheArenaTheShipTheSchemesFxColoursAndTheMusicLevel) {
@@ -75,8 +76,9 @@ TEST_F(WorldStep, PublishesTheArenaTheShipTheSchemesFxColoursAndTheMusicLevel) {
 
     ClEntity* ship = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 200.0f));
     publishWorldFrameInputs();
-    EXPECT_EQ(std::make_tuple(camera.playerExists, camera.playerPosition.x, camera.playerPosition.z),
-              std::make_tuple(1u, 100.0f, 200.0f));
+    EXPECT_EQ(camera.playerExists, 1u);
+    EXPECT_EQ(camera.playerPosition.x, 100.0f);
+    EXPECT_EQ(camera.playerPosition.z, 200.0f);
     ship->destroy();
     publishWorldFrameInputs();
     EXPECT_EQ(camera.playerExists, 0u) << "a destroyed ship is no longer followed";
