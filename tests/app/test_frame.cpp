@@ -102,25 +102,31 @@ TEST_F(FrameTick, AFinishedModeIsExitedAndTheOtherEnteredInTheSameTickUnlessQuit
     ASSERT_GE(g_calls.size(), 3u);
     EXPECT_EQ(std::vector(g_calls.end() - 3, g_calls.end()),
               (std::vector<std::string>{"frontEnd.update", "frontEnd.exit", "action.enter(1)"}));
-    EXPECT_EQ(std::tuple(g_iPreviousGameModeId, g_iNextGameModeId, g_pCurrentGameMode), std::tuple(1, 1, &m_action));
+    EXPECT_EQ(g_iPreviousGameModeId, 1);
+    EXPECT_EQ(g_iNextGameModeId, 1);
+    EXPECT_EQ(g_pCurrentGameMode, &m_action);
 
     // A failed enter still makes the mode current; it finishes on its first update.
     m_action.m_enterResult = 0;
     m_action.m_finishNext = 1;
     g_calls.clear();
     EXPECT_EQ(gameFrameTick(0.01f), 1);
-    EXPECT_EQ(std::tuple(g_calls.back(), g_pCurrentGameMode), std::tuple("frontEnd.enter(2)", &m_frontEnd));
+    EXPECT_EQ(g_calls.back(), "frontEnd.enter(2)");
+    EXPECT_EQ(g_pCurrentGameMode, &m_frontEnd);
 
     // The front end, still finishing, sets quit: it is neither exited nor switched.
     m_frontEnd.m_setQuitInUpdate = true;
     EXPECT_EQ(runFrame(), 0);
-    EXPECT_EQ(std::tuple(g_calls.back(), g_pCurrentGameMode), std::tuple("frontEnd.update", &m_frontEnd));
+    EXPECT_EQ(g_calls.back(), "frontEnd.update");
+    EXPECT_EQ(g_pCurrentGameMode, &m_frontEnd);
 }
 
 TEST_F(FrameTick, AnUnknownIdEntersTheFrontEndAndPreEnterRunsOnlyWhenFlagged) {
     g_iCurrentGameModeId = 2;
     EXPECT_EQ(switchGameMode(7), 1);
-    EXPECT_EQ(std::tuple(g_iPreviousGameModeId, g_iNextGameModeId, g_calls.back()), std::tuple(0, 2, "frontEnd.enter(0)"));
+    EXPECT_EQ(g_iPreviousGameModeId, 0);
+    EXPECT_EQ(g_iNextGameModeId, 2);
+    EXPECT_EQ(g_calls.back(), "frontEnd.enter(0)");
 
     g_calls.clear();
     switchGameMode(2);
@@ -130,7 +136,8 @@ TEST_F(FrameTick, AnUnknownIdEntersTheFrontEndAndPreEnterRunsOnlyWhenFlagged) {
 }
 
 TEST_F(FrameTick, TheFirstFrameGetsSixteenMillisecondsThenTheMeasuredStep) {
-    EXPECT_EQ(std::pair(runFrame(), m_frontEnd.m_lastDt), std::pair(1, 0.016f));
+    EXPECT_EQ(runFrame(), 1);
+    EXPECT_EQ(m_frontEnd.m_lastDt, 0.016f);
     EXPECT_EQ(runFrame(), 1);
     EXPECT_NE(m_frontEnd.m_lastDt, 0.016f);
     EXPECT_LT(m_frontEnd.m_lastDt, 1.0f) << "the second step counted from the start of time";
@@ -138,7 +145,10 @@ TEST_F(FrameTick, TheFirstFrameGetsSixteenMillisecondsThenTheMeasuredStep) {
     // A fixed step written without a decimal point replaces every step, the first included.
     resetFirstFrame();
     configSetValue("Fixed_DT", "1");
-    for (int i = 0; i < 2; ++i) EXPECT_EQ(std::pair(runFrame(), m_frontEnd.m_lastDt), std::pair(1, 1.0f));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(runFrame(), 1);
+        EXPECT_EQ(m_frontEnd.m_lastDt, 1.0f);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -167,7 +177,8 @@ TEST_F(ModeClocks, GameplayStepIsClampedScaledAndStoppedWhilePaused) {
 
     updateModeClocksAndMappers(nullptr, 2.0f, 0);
     // Clock 0 takes the raw step.
-    EXPECT_EQ(std::pair(g_aGameClocks[0].frameTime, g_aGameClocks[1].frameTime), std::pair(2.0f, 0.15f));
+    EXPECT_EQ(g_aGameClocks[0].frameTime, 2.0f);
+    EXPECT_EQ(g_aGameClocks[1].frameTime, 0.15f);
 
     updateModeClocksAndMappers(nullptr, -0.1f, 0);
     EXPECT_EQ(g_aGameClocks[1].frameTime, 0.0f);

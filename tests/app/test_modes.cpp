@@ -255,15 +255,18 @@ TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
     const SStacks playing = stacksNow();
     const s32 first = m_play.queueMegaTip("TipOne");
-    EXPECT_EQ(std::pair(first, m_play.queueMegaTip("TipTwo")), std::pair(1, 0)) << "one is pending";
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(m_play.queueMegaTip("TipTwo"), 0) << "one is pending";
     m_play.handlePauseAndTips();
-    EXPECT_EQ(std::make_pair(m_play.m_paused, g_GuardianSequence.paused), std::make_pair(1u, 1)) << "the story waits too";
+    EXPECT_EQ(m_play.m_paused, 1u);
+    EXPECT_EQ(g_GuardianSequence.paused, 1) << "the story waits too";
     EXPECT_EQ(std::string(shownChildName("Tutorial")), "TipOne");
     EXPECT_EQ(m_play.queueMegaTip("TipThree"), 0) << "paused";
     EXPECT_EQ(g_aViewSlots[0].mappers.top(), menusInputMapper());
     setUiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED, 1);
     m_play.handlePauseAndTips();
-    EXPECT_EQ(std::make_pair(m_play.m_paused, g_GuardianSequence.paused), std::make_pair(0u, 0));
+    EXPECT_EQ(m_play.m_paused, 0u);
+    EXPECT_EQ(g_GuardianSequence.paused, 0);
     EXPECT_EQ(g_aViewSlots[0].mappers.top(), gameplayInputMapper());
     EXPECT_EQ(stacksNow(), playing);
 
@@ -313,7 +316,8 @@ TEST_F(Modes, TheBossArrivalZeroesBothCreditsCountdowns) {
     m_play.tickCredits(0.5f);
     g_PlayRecord.bossArrived = 1;
     m_play.tickCredits(0.0f);
-    EXPECT_EQ(std::make_pair(m_play.m_creditsCountdown[0], m_play.m_creditsCountdown[1]), std::make_pair(0.0f, 0.0f));
+    EXPECT_EQ(m_play.m_creditsCountdown[0], 0.0f);
+    EXPECT_EQ(m_play.m_creditsCountdown[1], 0.0f);
     m_play.exit();
 }
 
@@ -359,7 +363,9 @@ TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLe
     startGuardianSequence("Hold", "Menu", done, 2, 0);
     m_menus.updateScreens();
     m_menus.exit();
-    EXPECT_EQ(std::make_tuple(g.active, g.fade.current, s_sequencesDone), std::make_tuple(0, 0.0f, std::vector<u32>{1, 2}));
+    EXPECT_EQ(g.active, 0);
+    EXPECT_EQ(g.fade.current, 0.0f);
+    EXPECT_EQ(s_sequencesDone, (std::vector<u32>{1, 2}));
 }
 
 TEST_F(Modes, PauseAndBackPressesOpenTheMenusOrQuitAsTheSettingsSay) {
@@ -506,7 +512,9 @@ TEST_F(Modes, TheFrontEndWithoutItsUiCameraFrameKeepsTheResetPose) {
         m_menus.enter(0);
         const ClCamera* camera = getViewSlotTopCamera(0);
         ASSERT_NE(camera, nullptr);
-        EXPECT_EQ(std::make_tuple(camera->position().x, camera->position().z, camera->fov), std::make_tuple(0.0f, z, fov));
+        EXPECT_EQ(camera->position().x, 0.0f);
+        EXPECT_EQ(camera->position().z, z);
+        EXPECT_EQ(camera->fov, fov);
         m_menus.exit();
     }
 }

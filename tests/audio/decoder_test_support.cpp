@@ -186,8 +186,9 @@ bool runFfmpeg(const std::string& arguments) {
 std::string encodeWithTool(const ClTempFolder& folder, const std::string& name, const SDepth& depth,
                            const std::vector<s32>& samples, const std::string& tool) {
     const std::string wav = folder.file(name + ".wav");
-    EXPECT_TRUE(writeWavFile(wav, depth.channels, depth.rate, depth.bits, samples) &&
-                runTool(tool + " " + quoted(wav) + " -o " + quoted(folder.file(name))));
+    const bool written = writeWavFile(wav, depth.channels, depth.rate, depth.bits, samples);
+    EXPECT_TRUE(written);
+    if (written) EXPECT_TRUE(runTool(tool + " " + quoted(wav) + " -o " + quoted(folder.file(name))));
     return folder.file(name);
 }
 
@@ -341,15 +342,20 @@ void expectCodecInfo(const SDecodeRun& run, const SExpectedInfo& expected) {
     const u64 totalBytes = expected.frames * expected.channels * expected.bytesPerSample;
     ASSERT_EQ(run.infoResult, 1);
     const SCommonCodecInfo& info = run.info;
-    EXPECT_EQ(std::tuple(info.totalBytes, info.channels, info.one, info.bytesPerSample, info.sampleRate, info.sampleFormat),
-              std::tuple(totalBytes, expected.channels, 1u, expected.bytesPerSample, f32(expected.rate), expected.sampleFormat));
+    EXPECT_EQ(info.totalBytes, totalBytes);
+    EXPECT_EQ(info.channels, expected.channels);
+    EXPECT_EQ(info.one, 1u);
+    EXPECT_EQ(info.bytesPerSample, expected.bytesPerSample);
+    EXPECT_EQ(info.sampleRate, f32(expected.rate));
+    EXPECT_EQ(info.sampleFormat, expected.sampleFormat);
     EXPECT_NEAR(f64(info.durationMs), f64(expected.frames) * 1000.0 / expected.rate, 1.0);
     const bool streamed = expected.soundFormat != E_CODECSOUNDFORMAT_NONE;
     EXPECT_EQ(run.soundResult, s32(streamed));
     EXPECT_EQ(run.sound.format, expected.soundFormat);
     if (!streamed) return;
-    EXPECT_EQ(std::tuple(run.sound.length, run.sound.numChannels, run.sound.defaultFrequency),
-              std::tuple(totalBytes, expected.channels, expected.rate));
+    EXPECT_EQ(run.sound.length, totalBytes);
+    EXPECT_EQ(run.sound.numChannels, expected.channels);
+    EXPECT_EQ(run.sound.defaultFrequency, expected.rate);
 }
 
 void expectExactDepths(const EncodeFn& encode, const DecodeFn& decode, bool floats, u32 tenths,

@@ -51,7 +51,8 @@ TEST(BeatCacheImage, HeadThenRecordsAndOnlySoundListsAreAccepted) {
     EXPECT_EQ(std::memcmp(image.data(), "BSYM\x01\x00\x00\x00", 8), 0);
     SBeat second;
     std::memcpy(&second, image.data() + 8 + 80, 80);
-    EXPECT_EQ(std::pair(second.time, second.candidateMember[0]), std::pair(2.5f, 1u));
+    EXPECT_EQ(second.time, 2.5f);
+    EXPECT_EQ(second.candidateMember[0], 1u);
     image.resize(8 + 2 * 80 + 79);  // a trailing part of a record is ignored
 
     // A song with no beats writes the 8-byte head alone; it reads as not cached, as do 9 bytes.
@@ -125,17 +126,21 @@ TEST_F(BeatCacheFiles, WrittenListReadsBackWholeUnderItsOwnNameAndRejectedFilesL
     const std::vector<u8> written = songBeatBytes();
     EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);  // no file yet
     writeFileBytes(cacheFile(), imageOf({1.0f, 2.0f, 101.0f}));  // the song lasts 100 s
-    EXPECT_EQ((std::pair{readBeatCache(nullptr, m_identity), songBeatBytes()}), std::pair(0, written));
+    EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);
+    EXPECT_EQ(songBeatBytes(), written);
     writeBeatCache(u"any/song.wav", m_identity);
     EXPECT_EQ(std::filesystem::file_size(cacheFile()), 8u + 2u * 80u);
 
     emptyBeats(&g_aSongBeats);
-    EXPECT_EQ((std::pair{readBeatCache(u"other/path.wav", m_identity), songBeatBytes()}), std::pair(1, written));
+    EXPECT_EQ(readBeatCache(u"other/path.wav", m_identity), 1);
+    EXPECT_EQ(songBeatBytes(), written);
 
     // Without VISUAL_BEAT_ANALYSIS the records are appended; with it the list is emptied first.
-    EXPECT_EQ((std::pair{readBeatCache(nullptr, m_identity), g_aSongBeats.count}), std::pair(1, 4u));
+    EXPECT_EQ(readBeatCache(nullptr, m_identity), 1);
+    EXPECT_EQ(g_aSongBeats.count, 4u);
     configSetValue("VISUAL_BEAT_ANALYSIS", "song.wav");
-    EXPECT_EQ((std::pair{readBeatCache(nullptr, m_identity), songBeatBytes()}), std::pair(1, written));
+    EXPECT_EQ(readBeatCache(nullptr, m_identity), 1);
+    EXPECT_EQ(songBeatBytes(), written);
 }
 
 TEST_F(BeatCacheFiles, AnalysedBeatsAreCachedAndReloadByteForByte) {
@@ -161,12 +166,14 @@ TEST_F(BeatCacheFiles, AnalysedBeatsAreCachedAndReloadByteForByte) {
     std::vector<u8> damaged = readFileBytes(cacheFile());
     damaged[4] = 2;
     writeFileBytes(cacheFile(), damaged);
-    EXPECT_EQ((std::pair{load(), readFileBytes(cacheFile())[4]}), std::pair(analysed, u8(1)));
+    EXPECT_EQ(load(), analysed);
+    EXPECT_EQ(readFileBytes(cacheFile())[4], u8(1));
 
     // NEVER_CACHE analyses although a valid cache exists, and still rewrites it.
     configSetValue("NEVER_CACHE", "1");
     writeFileBytes(cacheFile(), imageOf({50.0f}));
-    EXPECT_EQ((std::pair{load(), readFileBytes(cacheFile()).size()}), std::pair(analysed, 8u + analysed.size()));
+    EXPECT_EQ(load(), analysed);
+    EXPECT_EQ(readFileBytes(cacheFile()).size(), 8u + analysed.size());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -212,7 +219,8 @@ protected:
         createOnsetLists();
         emptyBeats(&g_aSongBeats);
         s32 result = -1;
-        ASSERT_EQ((std::pair{analyseSongSpectrum(m_songPath.c_str(), m_identity, &result, 0, 0), result}), std::pair(1, 0));
+        ASSERT_EQ(analyseSongSpectrum(m_songPath.c_str(), m_identity, &result, 0, 0), 1);
+        ASSERT_EQ(result, 0);
         ASSERT_EQ(loadOrAnalyseBeats(m_songPath.c_str(), m_identity, 0), 1);
     }
 
@@ -236,6 +244,7 @@ TEST_F(SongBeats, DecodedSongGetsItsBeatsOnceAndTheSameBeatsFromEitherCache) {
 
     // With both caches nothing is decoded.
     analyseSong();
-    EXPECT_EQ(std::tuple(g_SpectrumAnalysis.header.loadedFromCache, g_SpectrumAnalysis.threeBandEnergies), std::tuple(1u, nullptr));
+    EXPECT_EQ(g_SpectrumAnalysis.header.loadedFromCache, 1u);
+    EXPECT_EQ(g_SpectrumAnalysis.threeBandEnergies, nullptr);
     EXPECT_EQ(songBeatBytes(), analysed);
 }

@@ -42,7 +42,8 @@ protected:
     void TearDown() override {
         shutdownCodecRegistry();
         resetDecodeThreadInterval();
-        EXPECT_EQ(std::pair(g_fakeCodecLiveObjects.load(), critSectionPoolUseCount()), std::pair(0, m_locksBefore));
+        EXPECT_EQ(g_fakeCodecLiveObjects.load(), 0);
+        EXPECT_EQ(critSectionPoolUseCount(), m_locksBefore);
     }
 
     // The records of the game's order.
@@ -62,10 +63,13 @@ protected:
 TEST_F(CodecRegistry, AnswersNothingBeforeTheFirstPass) {
     registerGameOrder();
     s32 format = 99;
-    EXPECT_EQ((std::tuple{findCodecFormatForPath(u"song.wav", &format), findCodecFormatForExtension("wav", &format), s32(format),
-                          openCodecJob(E_CODECFORMAT_WAV, u"song.wav"), isCodecDisabledForPath(u"song.wav")}),
-              std::tuple(0, 0, 99, nullptr, 1u));
-    EXPECT_EQ((std::pair{stepCodecManager(), isCodecRegistryReady()}), std::pair(1, true));
+    EXPECT_EQ(findCodecFormatForPath(u"song.wav", &format), 0);
+    EXPECT_EQ(findCodecFormatForExtension("wav", &format), 0);
+    EXPECT_EQ(format, 99);
+    EXPECT_EQ(openCodecJob(E_CODECFORMAT_WAV, u"song.wav"), nullptr);
+    EXPECT_EQ(isCodecDisabledForPath(u"song.wav"), 1u);
+    EXPECT_EQ(stepCodecManager(), 1);
+    EXPECT_TRUE(isCodecRegistryReady());
 }
 
 // Windows Media cannot start: ".mp3" falls through to QuickTime, and ".wma", listed only by the
@@ -95,9 +99,9 @@ TEST_F(CodecRegistry, PathsAndExtensionsFindTheFormatOfTheFirstStartedRecord) {
     EXPECT_EQ(openCodecJob(E_CODECFORMAT_WMA, u"a.wma"), nullptr);
     ClCodecStreamInstance* job = openCodecJob(E_CODECFORMAT_MP3, u"a.mp3");
     ASSERT_NE(job, nullptr);
-    EXPECT_EQ(std::tuple(static_cast<ClFakeCodec*>(job)->m_familyTag, getLiveCodecJobCount(),
-                         findCodecRecordForFormat(E_CODECFORMAT_MP3)->extensionCount),
-              std::tuple(E_FAKE_QUICKTIME, 1u, 3u));
+    EXPECT_EQ(static_cast<ClFakeCodec*>(job)->m_familyTag, E_FAKE_QUICKTIME);
+    EXPECT_EQ(getLiveCodecJobCount(), 1u);
+    EXPECT_EQ(findCodecRecordForFormat(E_CODECFORMAT_MP3)->extensionCount, 3u);
     releaseCodecJob(job);
 }
 
@@ -130,26 +134,31 @@ TEST_F(CodecRegistry, ReleasedJobStillDecodingLivesUntilItsStopFlagFinishesIt) {
 
     releaseCodecJob(job);
     stepCodecManager();  // not terminal yet: stepped, and its stop flag moves it to 4
-    EXPECT_EQ(std::tuple(getCodecJobState(job), getLiveCodecJobCount(), g_fakeCodecLiveObjects.load()),
-              std::tuple(E_CODECJOB_FINISHED, 1u, objects));
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_FINISHED);
+    EXPECT_EQ(getLiveCodecJobCount(), 1u);
+    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects);
     stepCodecManager();  // destroyed in the following pass
-    EXPECT_EQ(std::pair(getLiveCodecJobCount(), g_fakeCodecLiveObjects.load()), std::pair(0u, objects - 1));
+    EXPECT_EQ(getLiveCodecJobCount(), 0u);
+    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects - 1);
 }
 
 TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
     g_othersStart = false;
     registerGameOrder();
-    EXPECT_EQ((std::tuple{stepCodecManager(), getCodecManagerState(), isCodecRegistryReady()}),
-              std::tuple(0, s32(E_CODECMANAGER_ALL_FAILED), false));
+    EXPECT_EQ(stepCodecManager(), 0);
+    EXPECT_EQ(getCodecManagerState(), s32(E_CODECMANAGER_ALL_FAILED));
+    EXPECT_FALSE(isCodecRegistryReady());
     s32 format = 99;
-    EXPECT_EQ((std::tuple{findCodecFormatForPath(u"a.wav", &format), s32(format), openCodecJob(E_CODECFORMAT_WAV, u"a.wav")}),
-              std::tuple(0, 99, nullptr));
+    EXPECT_EQ(findCodecFormatForPath(u"a.wav", &format), 0);
+    EXPECT_EQ(format, 99);
+    EXPECT_EQ(openCodecJob(E_CODECFORMAT_WAV, u"a.wav"), nullptr);
     shutdownCodecRegistry();
     EXPECT_EQ(g_windowsMediaExits.load() + g_quickTimeExits.load(), 0);
     initCodecRegistry();  // for TearDown
 
     // No records at all count as every family failing.
-    EXPECT_EQ((std::pair{stepCodecManager(), isCodecRegistryReady()}), std::pair(0, false));
+    EXPECT_EQ(stepCodecManager(), 0);
+    EXPECT_FALSE(isCodecRegistryReady());
 }
 
 TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes) {
@@ -160,7 +169,8 @@ TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes
 
     ClCodecStreamInstance* released = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
     ClCodecStreamInstance* kept = openCodecJob(E_CODECFORMAT_WAVPACK, u"b.wv");
-    ASSERT_TRUE(released && kept);
+    ASSERT_NE(released, nullptr);
+    ASSERT_NE(kept, nullptr);
     while (getCodecJobState(kept) != E_CODECJOB_READY && std::chrono::steady_clock::now() < deadline)
         waitForCodecJobProgress(kept, 10);
     EXPECT_EQ(getCodecJobState(kept), E_CODECJOB_READY);
@@ -171,8 +181,9 @@ TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes
 
     // The job never released is stopped and freed by the shutdown itself.
     shutdownCodecRegistry();
-    EXPECT_EQ(std::tuple(g_fakeCodecLiveObjects.load(), g_quickTimeExits.load(), g_windowsMediaExits.load()),
-              std::tuple(0, 1, 0));
+    EXPECT_EQ(g_fakeCodecLiveObjects.load(), 0);
+    EXPECT_EQ(g_quickTimeExits.load(), 1);
+    EXPECT_EQ(g_windowsMediaExits.load(), 0);
     resetDecodeThreadInterval();
     EXPECT_EQ(getDecodeThreadInterval(), CODEC_DEFAULT_DECODE_INTERVAL_MS);
     initCodecRegistry();  // for TearDown
@@ -198,7 +209,8 @@ TEST(CodecRecord, HoldsAtMostEightLowerCasedExtensions) {
     EXPECT_STREQ(record.extensions[0].extension, ".flac");
     EXPECT_EQ(addCodecRecordExtension(&record, "", E_CODECFORMAT_FLAC), 0);
     for (u32 i = 1; i < CODEC_MAX_EXTENSIONS; ++i) EXPECT_EQ(addCodecRecordExtension(&record, ".x", 0), 1);
-    EXPECT_EQ((std::pair{addCodecRecordExtension(&record, ".y", 0), record.extensionCount}), std::pair(0, CODEC_MAX_EXTENSIONS));
+    EXPECT_EQ(addCodecRecordExtension(&record, ".y", 0), 0);
+    EXPECT_EQ(record.extensionCount, CODEC_MAX_EXTENSIONS);
 }
 
 }  // namespace

@@ -60,10 +60,12 @@ TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
     EXPECT_EQ(std::vector<s32>({getCodecJobState(job), step(job), step(job), step(job)}),
               std::vector<s32>({E_CODECJOB_NEW, E_CODECJOB_PRE_OPEN_PASSED, E_CODECJOB_OPENED, E_CODECJOB_READY}));
     // The first fill filled every buffer: the ring is full, so the job stays ready.
-    EXPECT_EQ((std::pair{u32(job->m_produced), step(job)}), std::pair(300u, s32(E_CODECJOB_READY)));
+    EXPECT_EQ(u32(job->m_produced), 300u);
+    EXPECT_EQ(step(job), s32(E_CODECJOB_READY));
 
     streamRead(job, 100);
-    EXPECT_EQ((std::pair{step(job), step(job)}), std::pair(s32(E_CODECJOB_DECODING), s32(E_CODECJOB_READY)));
+    EXPECT_EQ(step(job), s32(E_CODECJOB_DECODING));
+    EXPECT_EQ(step(job), s32(E_CODECJOB_READY));
     EXPECT_EQ(job->m_produced, 400u);
 
     // Drain to the end: 1000 bytes then a 0-byte fill finish the job.
@@ -72,7 +74,8 @@ TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
         stepCodecJob(job);
         stepCodecJob(job);
     }
-    EXPECT_EQ(std::pair(getCodecJobState(job), job->m_produced), std::pair(s32(E_CODECJOB_FINISHED), 1000u));
+    EXPECT_EQ(getCodecJobState(job), s32(E_CODECJOB_FINISHED));
+    EXPECT_EQ(job->m_produced, 1000u);
 }
 
 TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
@@ -94,7 +97,8 @@ TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
     // A failed set-up is an open failure at the first step, never a finished job.
     s32 initResult = -1;
     ClFakeCodec* uninitialised = makeJob({.failInitializeMembers = true}, &initResult);
-    EXPECT_EQ((std::pair{initResult, step(uninitialised)}), std::pair(0, s32(E_CODECJOB_OPEN_FAILED)));
+    EXPECT_EQ(initResult, 0);
+    EXPECT_EQ(step(uninitialised), s32(E_CODECJOB_OPEN_FAILED));
 }
 
 TEST_F(DecodeJob, EachJobTakesTwoPooledLocksAndOneWithoutLocksEndsAtItsFirstStep) {
@@ -109,7 +113,9 @@ TEST_F(DecodeJob, EachJobTakesTwoPooledLocksAndOneWithoutLocksEndsAtItsFirstStep
     }
     s32 initResult = -1;
     ClFakeCodec* starved = makeJob({}, &initResult);
-    EXPECT_EQ((std::tuple{initResult, step(starved), starved->m_fills}), std::tuple(0, s32(E_CODECJOB_OPEN_FAILED), 0u));
+    EXPECT_EQ(initResult, 0);
+    EXPECT_EQ(step(starved), s32(E_CODECJOB_OPEN_FAILED));
+    EXPECT_EQ(starved->m_fills, 0u);
     for (SCritSection* lock : held) critSectionDestroy(lock);
 
     for (ClFakeCodec* job : jobs) EXPECT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
@@ -132,7 +138,8 @@ TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuf
     ClFakeCodec* job = makeReadyJob({.totalBytes = 250});
     EXPECT_EQ(streamRead(job, 400), fakeStreamBytes(0, 250, 150));
     // Every buffer was read and freed; the position wrapped back to buffer 0, the first unfilled.
-    EXPECT_EQ(std::pair(job->m_ring.streamRead.index, job->m_ring.streamRead.offset), std::pair(0u, 0u));
+    EXPECT_EQ(job->m_ring.streamRead.index, 0u);
+    EXPECT_EQ(job->m_ring.streamRead.offset, 0u);
     EXPECT_EQ(ringStates(job), std::vector<u32>({FREE, FREE, FREE}));
 
     // Two of three buffers ready: the read stops at the third, which stays the read position.
@@ -143,9 +150,11 @@ TEST_F(DecodeJob, StreamReadGivesTheRingThenSilenceAndStopsOnTheFirstUnfilledBuf
 
     // A read ending at a buffer's end frees that buffer.
     ClFakeCodec* exact = makeReadyJob({});
-    EXPECT_EQ((std::tuple{streamRead(exact, 30), u32(exact->m_ring.streamRead.offset), streamRead(exact, 70)}),
-              std::tuple(fakeStreamBytes(0, 30), 30u, fakeStreamBytes(30, 70)));
-    EXPECT_EQ(std::pair(exact->m_ring.streamRead.index, exact->m_ring.streamRead.offset), std::pair(1u, 0u));
+    EXPECT_EQ(streamRead(exact, 30), fakeStreamBytes(0, 30));
+    EXPECT_EQ(u32(exact->m_ring.streamRead.offset), 30u);
+    EXPECT_EQ(streamRead(exact, 70), fakeStreamBytes(30, 70));
+    EXPECT_EQ(exact->m_ring.streamRead.index, 1u);
+    EXPECT_EQ(exact->m_ring.streamRead.offset, 0u);
     EXPECT_EQ(ringStates(exact), std::vector<u32>({FREE, PENDING, PENDING}));
 }
 
@@ -164,8 +173,8 @@ TEST_F(DecodeJob, TheStreamIsDrainedOnlyOnceDecodingEndedAndEveryBufferWasRead) 
     ClFakeCodec* broken = makeReadyJob({.totalBytes = 1000, .failAtFill = 3});
     ASSERT_EQ(broken->fillCreateSoundExInfo(&info), 1);
     streamRead(broken, 100);
-    EXPECT_EQ((std::pair{stepJobUntil(broken, E_CODECJOB_DECODE_FAILED), broken->isStreamDrained()}),
-              std::pair(s32(E_CODECJOB_DECODE_FAILED), 0));
+    EXPECT_EQ(stepJobUntil(broken, E_CODECJOB_DECODE_FAILED), s32(E_CODECJOB_DECODE_FAILED));
+    EXPECT_EQ(broken->isStreamDrained(), 0);
     streamRead(broken, 300);
     EXPECT_EQ(broken->isStreamDrained(), 1);
 }
@@ -185,7 +194,8 @@ TEST_F(DecodeJob, DecodesOutsideTheBufferLock) {
         other.join();
     }});
     ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
-    EXPECT_EQ(std::pair(decodes.load(), lockFreeDuringDecode.load()), std::pair(3, 3));
+    EXPECT_EQ(decodes.load(), 3);
+    EXPECT_EQ(lockFreeDuringDecode.load(), 3);
 }
 
 // Each call as "(kind, result, userWord, first unit)".
@@ -217,7 +227,8 @@ TEST_F(DecodeJob, MetaDataRequestsAreAnsweredWhenReadyAndCancelledAtShutdown) {
     const u32 locksBefore = critSectionPoolUseCount();
     shutdownCodecJob(job);
     EXPECT_EQ(g_metaDataCalls, std::vector({metaCall(E_CODECMETA_TITLE, E_CODECMETARESULT_CANCELLED, 21, 0)}));
-    EXPECT_EQ(std::pair(title[15], critSectionPoolUseCount()), std::pair(u'\0', locksBefore - 2));
+    EXPECT_EQ(title[15], u'\0');
+    EXPECT_EQ(critSectionPoolUseCount(), locksBefore - 2);
     m_jobs.erase(std::find(m_jobs.begin(), m_jobs.end(), job));
     delete job;
 }
@@ -231,7 +242,8 @@ TEST(CodecRing, RefusesEmptyOversizedAndTooManyBuffers) {
     EXPECT_EQ(reinterpret_cast<uintptr_t>(ring.buffers[1]) % 16, 0u);
     releaseCodecRing(&ring);
     EXPECT_EQ(ring.buffers[0], nullptr);
-    EXPECT_EQ(std::pair(codecByteCountSupported(0x100000000ull), codecByteCountSupported(0xFFFFFFFFull)), std::pair(false, true));
+    EXPECT_FALSE(codecByteCountSupported(0x100000000ull));
+    EXPECT_TRUE(codecByteCountSupported(0xFFFFFFFFull));
 }
 
 }  // namespace

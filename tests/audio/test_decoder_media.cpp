@@ -69,9 +69,12 @@ TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
                                                          32 * MEDIA_AUDIO_BUFFER_FRAMES / 2}}) {
         SCOPED_TRACE(c.file);
         const SDecodeRun run = pullJob(c.factory, file(c.file), MEDIA_PULL);
-        ASSERT_EQ(std::tuple(run.state, run.infoResult), std::tuple(E_CODECJOB_FINISHED, 1));
-        EXPECT_EQ(std::tuple(run.info.channels, run.info.sampleRate, run.info.bytesPerSample, run.info.sampleFormat),
-                  std::tuple(1u, 48000.0f, c.bytesPerSample, c.sampleFormat));
+        ASSERT_EQ(run.state, E_CODECJOB_FINISHED);
+        ASSERT_EQ(run.infoResult, 1);
+        EXPECT_EQ(run.info.channels, 1u);
+        EXPECT_EQ(run.info.sampleRate, 48000.0f);
+        EXPECT_EQ(run.info.bytesPerSample, c.bytesPerSample);
+        EXPECT_EQ(run.info.sampleFormat, c.sampleFormat);
         EXPECT_EQ(run.bytes.size(), run.info.totalBytes);
         const std::vector<f32> decoded = c.bytesPerSample == 2 ? pcm16Floats(run.bytes) : floatsOf(run.bytes);
         EXPECT_NEAR(f64(decoded.size()), f64(s_mono.size()), 2048.0);
@@ -88,13 +91,17 @@ TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
         EXPECT_EQ(job->canDecodeMoreData(), 0);
         SCodecCreateSoundExInfo sound = {};
         ASSERT_EQ(job->fillCreateSoundExInfo(&sound), 1);
-        EXPECT_EQ(std::tuple(sound.format, sound.numChannels, sound.defaultFrequency, sound.decodeBufferSize),
-                  std::tuple(c.soundFormat, 1u, 48000u, c.decodeBufferFrames));
+        EXPECT_EQ(sound.format, c.soundFormat);
+        EXPECT_EQ(sound.numChannels, 1u);
+        EXPECT_EQ(sound.defaultFrequency, 48000u);
+        EXPECT_EQ(sound.decodeBufferSize, c.decodeBufferFrames);
         std::vector<u8> data(ring.bytesPerBuffer);
         job->handleFMODReadCallback(data.data(), u32(data.size()));
-        EXPECT_EQ(std::tuple(ring.states[0], job->canDecodeMoreData()), std::tuple(u32(E_CODECBS_FREE), 1));
+        EXPECT_EQ(ring.states[0], u32(E_CODECBS_FREE));
+        EXPECT_EQ(job->canDecodeMoreData(), 1);
         EXPECT_EQ(job->continueDecoding(), 1);
-        EXPECT_EQ(std::tuple(ring.states[0], ring.writeIndex), std::tuple(u32(E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE), 1u));
+        EXPECT_EQ(ring.states[0], u32(E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE));
+        EXPECT_EQ(ring.writeIndex, 1u);
         destroyJob(job);
     }
 }
@@ -123,8 +130,8 @@ TEST_F(MediaDecoder, AdtsSongIsAnalysedAtTheLengthItHolds) {
     const std::u16string path = widePath(song);
     resetSpectrumAnalysis();
     s32 result = -1;
-    EXPECT_EQ((std::pair{analyseSongSpectrum(path.c_str(), SSongIdentity{}, &result, 0, 1), result}),
-              std::pair(1, s32(E_SPECTRUM_RESULT_NONE)));
+    EXPECT_EQ(analyseSongSpectrum(path.c_str(), SSongIdentity{}, &result, 0, 1), 1);
+    EXPECT_EQ(result, s32(E_SPECTRUM_RESULT_NONE));
     EXPECT_NEAR(g_SpectrumAnalysis.header.duration, 92.0, 0.1);
     resetSpectrumAnalysis();
     shutdownCodecRegistry();

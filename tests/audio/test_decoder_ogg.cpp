@@ -89,20 +89,43 @@ long scriptedRead(void* context, char* buffer, int bytes) {
 }
 
 TEST(OggVorbisDecoder, FillReadsPastHolesAndStopsAtAnyOtherError) {
-    // A fill of `room` bytes in frames of 4 over the script: {result, bytes, at end, error, reads}.
+    // A fill of `room` bytes in frames of 4 over the script.
+    struct SFill {
+        s32 result;
+        u32 bytes, atEnd;
+        long error;
+        u32 reads;
+    };
     const auto fill = [](std::vector<long> answers, u32 room) {
         u8 buffer[64];
         u32 bytes = 0, atEnd = 0;
         long error = 0;
         SScriptedReads script{std::move(answers)};
         const s32 result = fillOggVorbisBuffer(scriptedRead, &script, buffer, room, 4, &bytes, &atEnd, &error);
-        return std::tuple(result, bytes, atEnd, error, script.calls);
+        return SFill{result, bytes, atEnd, error, script.calls};
     };
-    EXPECT_EQ(fill({8, OGGVORBIS_HOLE, OGGVORBIS_HOLE, 12, 0}, 64), std::tuple(1, 20u, 1u, 0L, 5u));
+    const SFill holed = fill({8, OGGVORBIS_HOLE, OGGVORBIS_HOLE, 12, 0}, 64);
+    EXPECT_EQ(holed.result, 1);
+    EXPECT_EQ(holed.bytes, 20u);
+    EXPECT_EQ(holed.atEnd, 1u);
+    EXPECT_EQ(holed.error, 0L);
+    EXPECT_EQ(holed.reads, 5u);
     // A read error that persists fails at once instead of being retried for ever.
-    for (long code : {-128L, -137L, -1L}) EXPECT_EQ(fill({code}, 64), std::tuple(0, 0u, 0u, code, 1u));
+    for (long code : {-128L, -137L, -1L}) {
+        const SFill failed = fill({code}, 64);
+        EXPECT_EQ(failed.result, 0) << code;
+        EXPECT_EQ(failed.bytes, 0u) << code;
+        EXPECT_EQ(failed.atEnd, 0u) << code;
+        EXPECT_EQ(failed.error, code);
+        EXPECT_EQ(failed.reads, 1u) << code;
+    }
     // Less room than a frame counts as full: the reader is not asked for a part of a frame.
-    EXPECT_EQ(fill({6}, 14), std::tuple(1, 12u, 0u, 0L, 2u));
+    const SFill full = fill({6}, 14);
+    EXPECT_EQ(full.result, 1);
+    EXPECT_EQ(full.bytes, 12u);
+    EXPECT_EQ(full.atEnd, 0u);
+    EXPECT_EQ(full.error, 0L);
+    EXPECT_EQ(full.reads, 2u);
     // The holes read past with audio after them are counted: data lost to damage. The last one
     // is followed by the end only: a file cut short.
     u8 buffer[64];
@@ -155,12 +178,14 @@ TEST_F(OggVorbisFile, ChainedFilesPlayEveryLinkUntilOneBreaks) {
 
     // Both links, from the start of the first.
     SDecodeRun run = decodeBytes("chain.ogg", chain);
-    EXPECT_EQ(std::pair(run.state, run.bytes.size()), std::pair(s32(E_CODECJOB_FINISHED), size_t(kFrames + 30000) * 4));
+    EXPECT_EQ(run.state, s32(E_CODECJOB_FINISHED));
+    EXPECT_EQ(run.bytes.size(), size_t(kFrames + 30000) * 4);
 
     // The second link cannot be set up: the first is delivered whole, then the job fails.
     ASSERT_TRUE(breakFirstCodebook(&chain, m_song.size()));
     run = decodeBytes("broken.ogg", chain);
-    EXPECT_EQ(std::pair(run.state, run.bytes.size()), std::pair(s32(E_CODECJOB_DECODE_FAILED), size_t(kFrames) * 4));
+    EXPECT_EQ(run.state, s32(E_CODECJOB_DECODE_FAILED));
+    EXPECT_EQ(run.bytes.size(), size_t(kFrames) * 4);
 }
 
 TEST_F(OggVorbisFile, DamagedFilesEndCleanly) {
@@ -173,8 +198,9 @@ TEST_F(OggVorbisFile, DamagedFilesEndCleanly) {
     ASSERT_NE(page, std::string::npos);
     holed[page + 40] ^= 0xFF;
     SDecodeRun run = decodeBytes("holed.ogg", holed);
-    EXPECT_EQ(std::tuple(run.state, run.bytes.size() > kFrames * 4 * 3 / 4, run.bytes.size() <= kFrames * 4),
-              std::tuple(E_CODECJOB_FINISHED, true, true));
+    EXPECT_EQ(run.state, E_CODECJOB_FINISHED);
+    EXPECT_GT(run.bytes.size(), kFrames * 4 * 3 / 4);
+    EXPECT_LE(run.bytes.size(), kFrames * 4);
     // The hole marks the stream as damaged; the whole song is not.
     EXPECT_TRUE(run.sawDamage);
     EXPECT_FALSE(decodeBytes("whole.ogg", m_song).sawDamage);

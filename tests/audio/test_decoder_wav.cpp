@@ -103,11 +103,14 @@ TEST_F(WavDecoder, DecodesEveryDepthSampleExactly) {
 TEST_F(WavDecoder, WrongDataSizesDecodeWhatTheFileHolds) {
     const std::vector<u8> pcm = packPcm(makeSignal(30000, 2, 44100, 16), 16);
     SDecodeRun decoded = decodeBytes(makeWav({.dataSizeOverride = 0x10000000}, pcm));
-    EXPECT_EQ(std::tuple(decoded.state, decoded.info.totalBytes, decoded.bytes == pcm), std::tuple(E_CODECJOB_FINISHED, pcm.size(), true));
+    EXPECT_EQ(decoded.state, E_CODECJOB_FINISHED);
+    EXPECT_EQ(decoded.info.totalBytes, pcm.size());
+    EXPECT_TRUE(decoded.bytes == pcm);
 
     // No data chunk at all: the job opens and finishes at once, empty.
     decoded = decodeBytes(firstBytes(makeWav({}, {}), 36));
-    EXPECT_EQ(std::pair(decoded.state, decoded.bytes.size()), std::pair(s32(E_CODECJOB_FINISHED), size_t(0)));
+    EXPECT_EQ(decoded.state, s32(E_CODECJOB_FINISHED));
+    EXPECT_EQ(decoded.bytes.size(), size_t(0));
 }
 
 // The header's checks and the chunk walk are tested above; here the decoder must refuse what
@@ -119,11 +122,12 @@ TEST_F(WavDecoder, RefusedFilesFailToOpen) {
     std::fill(noRate.begin() + 24, noRate.begin() + 28, 0);
     for (const std::vector<u8>& bytes : {std::vector<u8>{}, floatTag, noRate}) {
         const SDecodeRun decoded = decodeBytes(bytes);
-        EXPECT_EQ(std::pair(decoded.state, decoded.bytes.size()), std::pair(s32(E_CODECJOB_OPEN_FAILED), size_t(0)));
+        EXPECT_EQ(decoded.state, s32(E_CODECJOB_OPEN_FAILED));
+        EXPECT_EQ(decoded.bytes.size(), size_t(0));
     }
     ClSyncWAVFileReader reader;
-    EXPECT_EQ((std::pair{reader.open(widePath(m_folder.file("missing.wav")).c_str()), reader.getLastError()}),
-              std::pair(0, E_WAVERR_CANNOT_OPEN));
+    EXPECT_EQ(reader.open(widePath(m_folder.file("missing.wav")).c_str()), 0);
+    EXPECT_EQ(reader.getLastError(), E_WAVERR_CANNOT_OPEN);
     EXPECT_EQ(decode(m_folder.str()).state, E_CODECJOB_OPEN_FAILED);
     const std::string pipe = m_folder.file("pipe.wav");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -132,8 +136,9 @@ TEST_F(WavDecoder, RefusedFilesFailToOpen) {
     // A file of 4 GiB, sparse so that no disk space is used.
     const std::string huge = m_folder.write("huge.wav", makeWav({.dataSizeOverride = 0xFFFFFFF0u}, {}));
     std::filesystem::resize_file(huge, (u64(1) << 32) + 64);
-    EXPECT_EQ((std::tuple{reader.open(widePath(huge).c_str()), reader.getLastError(), decode(huge).state}),
-              std::tuple(0, E_WAVERR_TOO_LARGE, E_CODECJOB_OPEN_FAILED));
+    EXPECT_EQ(reader.open(widePath(huge).c_str()), 0);
+    EXPECT_EQ(reader.getLastError(), E_WAVERR_TOO_LARGE);
+    EXPECT_EQ(decode(huge).state, E_CODECJOB_OPEN_FAILED);
 }
 
 TEST_F(WavDecoder, FilesWrittenBySoxDecodeToTheirRawSamples) {
@@ -143,7 +148,8 @@ TEST_F(WavDecoder, FilesWrittenBySoxDecodeToTheirRawSamples) {
         ASSERT_TRUE(runTool(std::string("sox -n -r 22050 -c 2 -b ") + bits + " " + quoted(wav) +
                             " synth 2.2 sine 440 pinknoise && sox " + quoted(wav) + " -t raw " + quoted(raw)));
         const SDecodeRun decoded = decode(wav);
-        EXPECT_EQ(std::pair(decoded.state, decoded.bytes), std::pair(s32(E_CODECJOB_FINISHED), readFileBytes(raw)));
+        EXPECT_EQ(decoded.state, s32(E_CODECJOB_FINISHED));
+        EXPECT_EQ(decoded.bytes, readFileBytes(raw));
     }
 }
 

@@ -55,7 +55,8 @@ protected:
 
 TEST_F(SamplePull, DeliversTheWholeSongInOrderThenZerosWithShortCounts) {
     openFake();
-    EXPECT_EQ(std::pair(m_info.one, m_info.integerSamples), std::pair(1u, 1u));
+    EXPECT_EQ(m_info.one, 1u);
+    EXPECT_EQ(m_info.integerSamples, 1u);
     std::vector<u8> song;
     std::vector<u32> counts;
     while (counts.size() < 20 && (counts.empty() || counts.back() == 64)) {
@@ -65,15 +66,18 @@ TEST_F(SamplePull, DeliversTheWholeSongInOrderThenZerosWithShortCounts) {
         song.insert(song.end(), chunk.begin(), chunk.begin() + m_got);
         counts.push_back(m_got);
     }
-    EXPECT_EQ(std::pair(song, counts.back()), std::pair(fakeStreamBytes(0, 1000), 1000u % 64u));
-    EXPECT_EQ((std::pair{pull(m_job, &m_info, 64, &m_got), m_got}), std::pair(fakeStreamBytes(0, 0, 64), 0u));
+    EXPECT_EQ(song, fakeStreamBytes(0, 1000));
+    EXPECT_EQ(counts.back(), 1000u % 64u);
+    EXPECT_EQ(pull(m_job, &m_info, 64, &m_got), fakeStreamBytes(0, 0, 64));
+    EXPECT_EQ(m_got, 0u);
 }
 
 TEST_F(SamplePull, JobFailingWhileThePullWaitsEndsTheWaitWithZeros) {
     g_pullFakeConfig = {.totalBytes = 5000, .failAtFill = 4};  // three buffers, one refill, then an error
     openFake();
-    EXPECT_EQ((std::tuple{pull(m_job, &m_info, 1000, &m_got), getCodecJobState(m_job), m_got}),
-              std::tuple(fakeStreamBytes(0, 400, 600), s32(E_CODECJOB_DECODE_FAILED), 400u));
+    EXPECT_EQ(pull(m_job, &m_info, 1000, &m_got), fakeStreamBytes(0, 400, 600));
+    EXPECT_EQ(getCodecJobState(m_job), s32(E_CODECJOB_DECODE_FAILED));
+    EXPECT_EQ(m_got, 400u);
 }
 
 // The interval is far longer than the test may take: only the waiting pull can make the decode
@@ -94,7 +98,8 @@ TEST_F(SamplePull, AWaitingPullIsNotHeldByTheDecodeThreadInterval) {
     const std::vector<u8> data = pull(m_job, &m_info, g_pullFakeConfig.totalBytes, &m_got);
     done = true;
     watchdog.join();
-    EXPECT_EQ(std::pair(data, m_got), std::pair(fakeStreamBytes(0, g_pullFakeConfig.totalBytes), g_pullFakeConfig.totalBytes));
+    EXPECT_EQ(data, fakeStreamBytes(0, g_pullFakeConfig.totalBytes));
+    EXPECT_EQ(m_got, g_pullFakeConfig.totalBytes);
 }
 
 std::atomic<bool> g_completionRan{false};
@@ -115,7 +120,9 @@ TEST_F(SamplePull, WaitsStillRunTheWaitingThreadsFileCompletions) {
     osQueueCompletion(osCurrentThreadQueue(), markCompletion, nullptr);
     openFake();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ((std::tuple{pull(m_job, &m_info, 600, &m_got), g_completionRan.load(), m_got}), std::tuple(fakeStreamBytes(0, 600), true, 600u));
+    EXPECT_EQ(pull(m_job, &m_info, 600, &m_got), fakeStreamBytes(0, 600));
+    EXPECT_TRUE(g_completionRan.load());
+    EXPECT_EQ(m_got, 600u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
 
@@ -136,8 +143,9 @@ TEST(SamplePullRing, RequestEndingAtABufferEndFreesThatBuffer) {
     EXPECT_EQ(position(), std::vector<u32>({1, 0, FREE, PENDING}));
     pull(&job, &info, 30, &got);
     EXPECT_EQ(position(), std::vector<u32>({1, 30, FREE, PENDING}));
-    EXPECT_EQ((std::tuple{pull(&job, &info, 70, &got).back(), got, position()}),
-              std::tuple(fakeStreamByte(199), 70u, std::vector<u32>({2, 0, FREE, FREE})));
+    EXPECT_EQ(pull(&job, &info, 70, &got).back(), fakeStreamByte(199));
+    EXPECT_EQ(got, 70u);
+    EXPECT_EQ(position(), std::vector<u32>({2, 0, FREE, FREE}));
     shutdownCodecJob(&job);
 }
 

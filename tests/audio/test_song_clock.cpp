@@ -104,7 +104,9 @@ TEST_F(SongClock, EveryBeatArrivesOnceInOrderWithinOneFrameAtSeveralFrameRates) 
         ASSERT_EQ(m_deliveries.size(), 8u);
         for (u32 i = 0; i < 8; ++i) {
             const f32 late = m_deliveries[i].songTime - m_deliveries[i].beatTime;
-            EXPECT_EQ(std::tuple(m_deliveries[i].index, late > 0.0f, late <= 1.0f / fps + 1e-4f), std::tuple(s32(i), true, true));
+            EXPECT_EQ(m_deliveries[i].index, s32(i));
+            EXPECT_GT(late, 0.0f) << i;
+            EXPECT_LE(late, 1.0f / fps + 1e-4f) << i;
         }
         releaseSongAnalysis();
         resetSongAnalysis();
@@ -120,7 +122,8 @@ TEST_F(SongClock, PauseHoldsTheTimeAndAHitchDeliversTheBeatsItPassedOnceInOrder)
     pauseAllCues();
     for (int i = 0; i < 30; ++i) frame(1.0f / 60.0f, true);
     // A held song time delivers nothing again.
-    EXPECT_EQ(std::pair(g_fSongTime, m_deliveries.size()), std::pair(timeAtPause, deliveredBeforePause));
+    EXPECT_EQ(g_fSongTime, timeAtPause);
+    EXPECT_EQ(m_deliveries.size(), deliveredBeforePause);
 
     resumeAllCues();
     frame(1.3f);  // a hitch: the audible position jumps well past several beats at once
@@ -194,7 +197,8 @@ TEST_F(BeatEvents, UnsubscribingDuringDeliveryCallsNoRecordTwiceStaleHandlesAreI
     g_aCallOrder.clear();
     g_fSongTime = 1.0f;
     dispatchBeats();
-    EXPECT_EQ(std::pair(g_aCallOrder, liveBeatSubscriptions()), std::pair(std::vector<std::string>{"third", "second"}, 2u));
+    EXPECT_EQ(g_aCallOrder, std::vector<std::string>({"third", "second"}));
+    EXPECT_EQ(liveBeatSubscriptions(), 2u);
 
     // The freed record is handed out again; the old handle must not remove the new subscriber.
     const SBeatSubscriptionHandle fourthHandle = subscribeBeat(recordOrder, &fourth, 0);
@@ -222,15 +226,37 @@ TEST_F(BeatEvents, QueriesAnswerNoneBeforeTheFirstBeatAndPastTheLast) {
     setBeats({1.0f, 2.0f, 3.0f});
     // At each song time: the next beat and its index, then from a lead of 1 s, then the time of the
     // next beat's, or -1 for none.
+    struct SQueries {
+        std::pair<f32, s32> next, afterLead;
+        f32 nextTime;
+    };
     const auto queries = [](f32 songTime) {
         g_fSongTime = songTime;
         dispatchBeats();
-        return std::tuple(nextBeat(0.0f), nextBeat(1.0f), getNextBeat() ? getNextBeat()->time : -1.0f);
+        const std::pair<f32, s32> next = nextBeat(0.0f);
+        const std::pair<f32, s32> afterLead = nextBeat(1.0f);
+        return SQueries{next, afterLead, getNextBeat() ? getNextBeat()->time : -1.0f};
     };
-    EXPECT_EQ(queries(0.5f), std::tuple(std::pair(0.0f, -1), std::pair(0.0f, -1), -1.0f));
-    EXPECT_EQ(queries(1.5f), std::tuple(std::pair(0.5f, 1), std::pair(1.5f, 2), 2.0f));
-    EXPECT_EQ(std::pair(getTimeToBeatAfter(1, 0.0f), getTimeToBeatAfter(5, 0.0f)), std::pair(1.5f, 0.0f));
-    EXPECT_EQ(queries(4.0f), std::tuple(std::pair(0.0f, -1), std::pair(0.0f, -1), -1.0f));
+    const SQueries before = queries(0.5f);
+    EXPECT_EQ(before.next.first, 0.0f);
+    EXPECT_EQ(before.next.second, -1);
+    EXPECT_EQ(before.afterLead.first, 0.0f);
+    EXPECT_EQ(before.afterLead.second, -1);
+    EXPECT_EQ(before.nextTime, -1.0f);
+    const SQueries between = queries(1.5f);
+    EXPECT_EQ(between.next.first, 0.5f);
+    EXPECT_EQ(between.next.second, 1);
+    EXPECT_EQ(between.afterLead.first, 1.5f);
+    EXPECT_EQ(between.afterLead.second, 2);
+    EXPECT_EQ(between.nextTime, 2.0f);
+    EXPECT_EQ(getTimeToBeatAfter(1, 0.0f), 1.5f);
+    EXPECT_EQ(getTimeToBeatAfter(5, 0.0f), 0.0f);
+    const SQueries past = queries(4.0f);
+    EXPECT_EQ(past.next.first, 0.0f);
+    EXPECT_EQ(past.next.second, -1);
+    EXPECT_EQ(past.afterLead.first, 0.0f);
+    EXPECT_EQ(past.afterLead.second, -1);
+    EXPECT_EQ(past.nextTime, -1.0f);
 }
 
 // What a subscriber sees when it asks for the next beat while one is being delivered.
@@ -288,7 +314,8 @@ TEST_F(BeatEvents, TempoSequencesFindTheGridMoveBeatsOntoItAndKeepTheOrder) {
     g_aSongBeats[4].time += 0.05f;  // off the grid, inside the tolerance
     // A followed beat moves onto the grid; a start after the last beat leaves a fresh, empty array.
     findTempoSequences(0.0f, 100.0f, range, 4, &out, 0);
-    EXPECT_EQ(std::pair(indicesOf(out), g_aSongBeats[4].time), std::pair(std::vector<s32>{0, 1, 2, 3}, 3.0f));
+    EXPECT_EQ(indicesOf(out), std::vector<s32>({0, 1, 2, 3}));
+    EXPECT_EQ(g_aSongBeats[4].time, 3.0f);
     findTempoSequences(0.0f, 100.0f, range, 4, &out, 1);
     EXPECT_EQ(out.count, 9u);
     findTempoSequences(10.0f, 100.0f, range, 4, &out, 0);

@@ -59,19 +59,29 @@ TEST(FingerprintLetters, AtMostThirtyLettersAndNoneForTooShortOrDegenerateInput)
 
 TEST(SongFeatureBuffer, HoldsTheLettersEncipheredAndIsReplacedAndReleased) {
     // The buffer's length and deciphered text; one padded block and the length block for "ABC".
+    struct SStored {
+        u32 length;
+        std::string text;
+    };
     const auto stored = [] {
         u32 length = 0;
         const u8* buffer = getSongFeatureBuffer(&length);
-        return std::pair(length, buffer ? decipher(buffer, length) : "(none)");
+        return SStored{length, buffer ? decipher(buffer, length) : "(none)"};
     };
     storeSongFingerprint("ABC", 3);
-    EXPECT_EQ(stored(), std::pair(32u, std::string("ABC")));
+    const SStored short_ = stored();
+    EXPECT_EQ(short_.length, 32u);
+    EXPECT_EQ(short_.text, "ABC");
     u32 length = 0;
     const std::string raw(reinterpret_cast<const char*>(getSongFeatureBuffer(&length)), length);
     EXPECT_EQ(raw.find("ABC"), std::string::npos) << "never stored in the clear";
     const std::string many(30, 'K');
     storeSongFingerprint(many.data(), u32(many.size()));
-    EXPECT_EQ(stored(), std::pair(48u, many));
+    const SStored longer = stored();
+    EXPECT_EQ(longer.length, 48u);
+    EXPECT_EQ(longer.text, many);
     releaseSongFeatureBuffer();
-    EXPECT_EQ(stored(), std::pair(0u, std::string("(none)")));
+    const SStored released = stored();
+    EXPECT_EQ(released.length, 0u);
+    EXPECT_EQ(released.text, "(none)");
 }

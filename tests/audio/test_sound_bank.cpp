@@ -101,24 +101,39 @@ TEST(SoundBankFormat, RoundTripKeepsEveryFieldAtItsOffset) {
     SSoundBankImage bank;
     ASSERT_EQ(soundBankParse(image.data(), image.size(), &bank), E_SOUNDDATA_OK);
     ASSERT_EQ(bank.entries.size(), 2u);
-    EXPECT_EQ(std::tuple(bank.nameHash, bank.parameter, bank.entries[1].nameHash),
-              std::tuple(crc32TextNoCase("ZUNO_SFX"), 2.5f, other.nameHash));
+    EXPECT_EQ(bank.nameHash, crc32TextNoCase("ZUNO_SFX"));
+    EXPECT_EQ(bank.parameter, 2.5f);
+    EXPECT_EQ(bank.entries[1].nameHash, other.nameHash);
 
     const SSoundDefinition& r = bank.definitions[bank.entries[0].definitionIndex];
-    EXPECT_EQ(std::tuple(r.nameHash, r.positional, r.sampleCount, std::string(r.fileNames[2]), r.weights[0]),
-              std::tuple(d.nameHash, 1u, 3u, std::string("BossImpact_2.wav"), d.weights[0]));
-    EXPECT_EQ(std::tuple(r.timelineFlags[1], r.lengths[2], r.defaultFrequencies[1], r.loop, r.stream),
-              std::tuple(1u, 0.75f, 48000.0f, 1u, 1u));
-    EXPECT_EQ(std::tuple(r.volume.mode, r.volume.high, r.pitch.low, r.pan.fixed), std::tuple(1u, 0.9f, 0.95f, -0.5f));
+    EXPECT_EQ(r.nameHash, d.nameHash);
+    EXPECT_EQ(r.positional, 1u);
+    EXPECT_EQ(r.sampleCount, 3u);
+    EXPECT_EQ(std::string(r.fileNames[2]), "BossImpact_2.wav");
+    EXPECT_EQ(r.weights[0], d.weights[0]);
+    EXPECT_EQ(r.timelineFlags[1], 1u);
+    EXPECT_EQ(r.lengths[2], 0.75f);
+    EXPECT_EQ(r.defaultFrequencies[1], 48000.0f);
+    EXPECT_EQ(r.loop, 1u);
+    EXPECT_EQ(r.stream, 1u);
+    EXPECT_EQ(r.volume.mode, 1u);
+    EXPECT_EQ(r.volume.high, 0.9f);
+    EXPECT_EQ(r.pitch.low, 0.95f);
+    EXPECT_EQ(r.pan.fixed, -0.5f);
     const SSoundInputMix& mix = r.inputMix[1];
-    EXPECT_EQ(std::tuple(r.scaleCount, r.scaleSlots[1], r.inputMixCount, mix.level.low, mix.scaleSlots[0]),
-              std::tuple(2u, 9u, 2u, 0.25f, u32(E_SOUNDSCALE_VOICE)));
+    EXPECT_EQ(r.scaleCount, 2u);
+    EXPECT_EQ(r.scaleSlots[1], 9u);
+    EXPECT_EQ(r.inputMixCount, 2u);
+    EXPECT_EQ(mix.level.low, 0.25f);
+    EXPECT_EQ(mix.scaleSlots[0], u32(E_SOUNDSCALE_VOICE));
 
     // The words the game reads by offset, and pointer slots left empty.
     const std::vector<u8> single = oneCueBank(other);
     const u32 def = firstDefinitionOffset(single);
-    EXPECT_EQ(std::pair(def % 16, single.size()), std::pair(0u, size_t(def + SOUND_DEFINITION_SIZE)));
-    EXPECT_EQ(std::pair(loadLe32(&single[def + 136]), loadLe32(&single[def + 144])), std::pair(other.nameHash, 1u));
+    EXPECT_EQ(def % 16, 0u);
+    EXPECT_EQ(single.size(), size_t(def + SOUND_DEFINITION_SIZE));
+    EXPECT_EQ(loadLe32(&single[def + 136]), other.nameHash);
+    EXPECT_EQ(loadLe32(&single[def + 144]), 1u);
     EXPECT_STREQ(reinterpret_cast<const char*>(&single[def + 152]), "PlayerImpact_0.wav");
     for (u32 word = 0; word <= 128; word += 4) EXPECT_EQ(loadLe32(&single[def + word]), 0u);
 }
@@ -168,7 +183,8 @@ TEST(SoundBankFormat, CountOfEntriesSharingOneDefinitionIsRefusedBeforeAnyAlloca
     g_probeOpen = true;
     const ESoundDataError error = parse(image);
     g_probeOpen = false;
-    EXPECT_EQ(std::pair(error, g_largestAllocation.load() < image.size()), std::pair(E_SOUNDDATA_DEFINITION_PAST_END, true));
+    EXPECT_EQ(error, E_SOUNDDATA_DEFINITION_PAST_END);
+    EXPECT_LT(g_largestAllocation.load(), image.size());
 }
 
 TEST(TimelineFormat, RoundTripAndRefusals) {
@@ -177,8 +193,10 @@ TEST(TimelineFormat, RoundTripAndRefusals) {
     STimelineImage timeline;
     ASSERT_EQ(timelineParse(image.data(), image.size(), &timeline), E_SOUNDDATA_OK);
     ASSERT_EQ(timeline.tracks.size(), 2u);
-    for (u32 i = 0; i < 2; ++i)
-        EXPECT_EQ(std::pair(timeline.tracks[i].eventId, timeline.tracks[i].times), std::pair(tracks[i].eventId, tracks[i].times));
+    for (u32 i = 0; i < 2; ++i) {
+        EXPECT_EQ(timeline.tracks[i].eventId, tracks[i].eventId);
+        EXPECT_EQ(timeline.tracks[i].times, tracks[i].times) << i;
+    }
 
     auto damaged = [&](u32 offset, u32 value) {
         std::vector<u8> copy = image;

@@ -182,14 +182,17 @@ TEST_F(SoundEngine, MissingCuePlaysNothingAndAOneShotStartsAtTheNextUpdateAndIsF
     EXPECT_FALSE(playCueHeld("NoSuchCue"));
     playCue("NoSuchCue");
     EXPECT_EQ(status({{}}), "0 done");
-    EXPECT_EQ(std::pair(getCuePosition({}), getCueDuration({})), std::pair(0.0f, 0.0f));
+    EXPECT_EQ(getCuePosition({}), 0.0f);
+    EXPECT_EQ(getCueDuration({}), 0.0f);
 
     playCue("Blip");
     EXPECT_EQ(getDelayedStartCount(), 1u);
     frame(0.02f);
     s32 playing = 0;
     getSoundEngineSystem()->getChannelsPlaying(&playing);
-    EXPECT_EQ(std::tuple(getDelayedStartCount(), playing, getCueHandlesInUse()), std::tuple(0u, 1, 1u));
+    EXPECT_EQ(getDelayedStartCount(), 0u);
+    EXPECT_EQ(playing, 1);
+    EXPECT_EQ(getCueHandlesInUse(), 1u);
     for (int i = 0; i < 10; ++i) frame(0.02f);
     EXPECT_EQ(getCueHandlesInUse(), 0u);
 }
@@ -204,7 +207,9 @@ TEST_F(SoundEngine, CuesAreFoundByNameAndChooseTheirSampleByWeight) {
     getCueChannel(three).getChannelGroup(&group);
     f32 groupVolume = 0.0f;
     group.getVolume(&groupVolume);
-    EXPECT_EQ(std::pair(groupVolume, channelVolume(three)), std::pair(1.0f, 0.5f));  // volume on the channel only
+    // Volume on the channel only.
+    EXPECT_EQ(groupVolume, 1.0f);
+    EXPECT_EQ(channelVolume(three), 0.5f);
 
     for (u32 seed : {1u, 2u, 3u, 4u}) {
         sfmtInitGenRand(seed);
@@ -220,7 +225,8 @@ TEST_F(SoundEngine, HandlesAndVoicesRunOut) {
     startEngine();
     for (int i = 0; i < 64; ++i) playCueHeld("Blip");
     // 64 voices per definition: the next one gives its handle back.
-    EXPECT_EQ((std::pair{bool(playCueHeld("Blip")), getCueHandlesInUse()}), std::pair(false, 64u));
+    EXPECT_FALSE(bool(playCueHeld("Blip")));
+    EXPECT_EQ(getCueHandlesInUse(), 64u);
     for (int i = 0; i < 64; ++i) playCueHeld("Other");
     EXPECT_FALSE(playCueHeld("Loop"));
     playCue("Loop");
@@ -240,8 +246,9 @@ TEST_F(SoundEngine, StaleHandlesTouchNothing) {
     releaseCueWhenFinished(first);
     setCueVolume(first, 0.0f);
     stopCue(first, 0.0f);
-    EXPECT_EQ(std::tuple(isCueFinished(second), getCueVolume(second), getCuePosition(first)),
-              std::tuple(false, 0.5f, 0.0f));
+    EXPECT_FALSE(isCueFinished(second));
+    EXPECT_EQ(getCueVolume(second), 0.5f);
+    EXPECT_EQ(getCuePosition(first), 0.0f);
     for (int i = 0; i < 20; ++i) frame(0.02f);
     EXPECT_EQ(status({second}), "1 0.5");  // still held by its holder
 }
@@ -275,14 +282,16 @@ TEST_F(SoundEngine, ValuesAreClampedAndVolumeScalesLastOneUpdate) {
     const SCueHandle loop = playCueHeld("Loop");
     setCueVolume(loop, 1.5f);
     setCuePan(loop, -3.0f);
-    EXPECT_EQ(std::pair(getCueVolume(loop), getCuePan(loop)), std::pair(1.0f, -1.0f));
+    EXPECT_EQ(getCueVolume(loop), 1.0f);
+    EXPECT_EQ(getCuePan(loop), -1.0f);
 
     lowerVolumeScale(E_SOUNDSCALE_EFFECTS, 0.5f);
     lowerVolumeScale(E_SOUNDSCALE_EFFECTS, 0.8f);
     EXPECT_EQ(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), 0.5f);
     setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 0.5f);
     frame(0.01f);
-    EXPECT_EQ(std::pair(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), status({loop})), std::pair(1.0f, std::string("1 0.25")));
+    EXPECT_EQ(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), 1.0f);
+    EXPECT_EQ(status({loop}), "1 0.25");
     EXPECT_EQ(play(loop, {{0.01f, 0.01f}}), std::vector<std::string>{"1 0.5"});
     setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 1.0f);
     startVolumeScaleRamp(0.5f, E_SOUNDSCALE_EFFECTS, 1.0f);  // from its level
@@ -324,11 +333,13 @@ TEST_F(SoundEngine, BanksLoadOnceAndDamagedOrMissingBanksAreRefused) {
     EXPECT_EQ(loadSoundBank("DAMAGED", 0), 0);
     const std::string refusal = testing::internal::GetCapturedStderr();
     EXPECT_NE(refusal.find("Audio/DAMAGED.iAudioSB"), std::string::npos) << refusal;
-    EXPECT_EQ((std::pair{loadSoundBank("NOSUCHBANK", 0), getLoadedSoundBankCount()}), std::pair(0, 1u));
+    EXPECT_EQ(loadSoundBank("NOSUCHBANK", 0), 0);
+    EXPECT_EQ(getLoadedSoundBankCount(), 1u);
     EXPECT_FALSE(playCueHeld("Bad"));
 
     const SCueHandle held = playCueHeld("Blip");
-    EXPECT_EQ((std::pair{unloadSoundBank(crc32TextNoCase("ZUNO_SFX")), status({held})}), std::pair(1, std::string("0 done")));
+    EXPECT_EQ(unloadSoundBank(crc32TextNoCase("ZUNO_SFX")), 1);
+    EXPECT_EQ(status({held}), "0 done");
     EXPECT_FALSE(playCueHeld("Blip"));
 }
 
@@ -388,14 +399,17 @@ TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerWhichGoesBeforeTheCodecs) {
     const SCueHandle music = playCueHeld("UserMusic");
     ASSERT_TRUE(music);
     frame(0.02f);
-    EXPECT_EQ(std::pair(isCueFinished(music), getDelayedStartCount()), std::pair(false, 1u));  // waiting is not the end
+    EXPECT_FALSE(isCueFinished(music));  // waiting is not the end
+    EXPECT_EQ(getDelayedStartCount(), 1u);
     player->makeReady();
     updateAudioEngine(0.0f);
-    EXPECT_EQ(std::pair(player->state(), isCueFinished(music)), std::pair(s32(E_MUSICSTREAM_PLAYING), false));
+    EXPECT_EQ(player->state(), s32(E_MUSICSTREAM_PLAYING));
+    EXPECT_FALSE(isCueFinished(music));
 
     // Shutdown releases the player while the codec registry still runs.
     shutdownAudioEngine();
-    EXPECT_EQ(std::pair(ClFakeMusicStream::s_codecStateAtRelease, isAudioEngineRunning()), std::pair(1, false));
+    EXPECT_EQ(ClFakeMusicStream::s_codecStateAtRelease, 1);
+    EXPECT_FALSE(isAudioEngineRunning());
     EXPECT_EQ(song.wideFileNames[0], nullptr);  // owned names go with the sound
 }
 
@@ -409,7 +423,8 @@ TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
 
     const SCueHandle music = playCueHeld("UserMusic");
     updateUntilStarted();
-    ASSERT_EQ(std::pair(getDelayedStartCount(), isCueFinished(music)), std::pair(0u, false));
+    ASSERT_EQ(getDelayedStartCount(), 0u);
+    ASSERT_FALSE(isCueFinished(music));
     mix(RATE / 4);
     EXPECT_NEAR(getCuePosition(music), 0.25f, 0.001f);
     EXPECT_EQ(getCueDuration(music), 0.5f);

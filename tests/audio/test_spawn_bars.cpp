@@ -56,10 +56,12 @@ protected:
 // Worked values
 
 TEST(SpawnBarGeometry, BarFramesFollowTheFrameRateInSinglePrecision) {
-    EXPECT_EQ(std::tuple(spawnBarFrames(1.0f / 126.0f), spawnBarFrames(1.0f / 120.0f), spawnBarFrames(1.0f / 147.0f)),
-              std::tuple(62u, 59u, 73u));
-    EXPECT_EQ(std::tuple(spawnBandLevel(0.97f), spawnBandLevel(0.0714f), spawnBandLevel(std::nanf(""))),
-              std::tuple(13, 0, 0));
+    EXPECT_EQ(spawnBarFrames(1.0f / 126.0f), 62u);
+    EXPECT_EQ(spawnBarFrames(1.0f / 120.0f), 59u);
+    EXPECT_EQ(spawnBarFrames(1.0f / 147.0f), 73u);
+    EXPECT_EQ(spawnBandLevel(0.97f), 13);
+    EXPECT_EQ(spawnBandLevel(0.0714f), 0);
+    EXPECT_EQ(spawnBandLevel(std::nanf("")), 0);
 }
 
 TEST_F(SongFeatures, SilentMinuteAtOneHundredTwentySixFramesGivesOneHundredTwentyOneQuietBars) {
@@ -69,8 +71,10 @@ TEST_F(SongFeatures, SilentMinuteAtOneHundredTwentySixFramesGivesOneHundredTwent
     const ClSpawnBarArray& bars = getSongSpawnBars();
     ASSERT_EQ(bars.count, 121u);
     for (u32 k = 0; k < bars.count; ++k) {  // silence asks for lo
-        EXPECT_EQ(std::tuple(bars[k].time, bars[k].level, bars[k].smoothedLevel, bars[k].spawnTarget),
-                  std::tuple(f32(1 + 62 * k) * frameDuration, 0.0f, 0.0f, 2));
+        EXPECT_EQ(bars[k].time, f32(1 + 62 * k) * frameDuration);
+        EXPECT_EQ(bars[k].level, 0.0f) << k;
+        EXPECT_EQ(bars[k].smoothedLevel, 0.0f) << k;
+        EXPECT_EQ(bars[k].spawnTarget, 2) << k;
     }
     EXPECT_EQ(findFirstAudibleTime(), 0.0f);
     // A time gives the index of its bar.
@@ -120,11 +124,14 @@ TEST_F(SpawnEvents, EnvelopesAverageTenFramesAndAreBuiltOncePerSong) {
     f32* const envelopes = g_SongFeatures.bandEnvelopes;
     ASSERT_NE(envelopes, nullptr);
     // Frames 0..9 hold four of level 5, frames 4..13 one.
-    EXPECT_EQ(std::tuple(g_SongFeatures.envelopeFrameCount, envelopes[0 * 3 + 0], envelopes[4 * 3 + 0], envelopes[0 * 3 + 1]),
-              std::tuple(20u, 2.0f, 0.5f, 0.0f));
+    EXPECT_EQ(g_SongFeatures.envelopeFrameCount, 20u);
+    EXPECT_EQ(envelopes[0 * 3 + 0], 2.0f);
+    EXPECT_EQ(envelopes[4 * 3 + 0], 0.5f);
+    EXPECT_EQ(envelopes[0 * 3 + 1], 0.0f);
     setLevel(19, 2, 7);
     computeSongFeatures(1);
-    EXPECT_EQ(std::pair(g_SongFeatures.bandEnvelopes, g_SongFeatures.bandEnvelopes[19 * 3 + 2]), std::pair(envelopes, 0.0f));
+    EXPECT_EQ(g_SongFeatures.bandEnvelopes, envelopes);
+    EXPECT_EQ(g_SongFeatures.bandEnvelopes[19 * 3 + 2], 0.0f);
 }
 
 TEST_F(SpawnEvents, MissingDifficultyEntryOrSectionIsFatal) {
@@ -177,7 +184,9 @@ TEST_F(DropBeats, LoudBarAfterTwoQuietOnesFlagsTheStrongestNearbyBeat) {
     computeSongFeatures(0);
     ASSERT_EQ(dropTimes(), (std::vector<f32>{19.25f}));
     const SBeat& drop = g_aSongBeats[at];
-    EXPECT_EQ(std::tuple(drop.flags, drop.strength, drop.reserved), std::tuple(BEAT_FLAG_DROP, DROP_BEAT_STRENGTH, 0u));
+    EXPECT_EQ(drop.flags, BEAT_FLAG_DROP);
+    EXPECT_EQ(drop.strength, DROP_BEAT_STRENGTH);
+    EXPECT_EQ(drop.reserved, 0u);
 }
 
 TEST_F(DropBeats, FarWindowIsTriedWhenNoBeatIsWithinHalfASecond) {
@@ -244,7 +253,8 @@ TEST_F(SongFeatures, GeneratedSongGetsLevelsFromItsSectionsAndOneDropBeat) {
             EXPECT_GT(bar.rawLevel, DROP_LOUD_LEVEL);
             EXPECT_GT(bar.level, 0.5f);
         } else if (!loudAt(window - 0.05) && !loudAt(window + 0.55)) {
-            EXPECT_EQ(std::pair(bar.rawLevel, bar.spawnTarget), std::pair(0.0f, 6));
+            EXPECT_EQ(bar.rawLevel, 0.0f);
+            EXPECT_EQ(bar.spawnTarget, 6);
         }
     }
 

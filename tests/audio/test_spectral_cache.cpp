@@ -102,7 +102,9 @@ TEST_F(SpectralCache, ThreeMinutesAtFortyFourKilohertzIsTheWorkedSize) {
     EXPECT_EQ(spectralCacheFileSize(22680, 18), 1723780u);
     fillAnalysis(22680);
     const std::vector<u8> image = buildImage();
-    EXPECT_EQ(std::tuple(image.size(), std::memcmp(image.data(), "SDFT", 4), accepted(image)), std::tuple(1723780u, 0, true));
+    EXPECT_EQ(image.size(), 1723780u);
+    EXPECT_EQ(std::memcmp(image.data(), "SDFT", 4), 0);
+    EXPECT_TRUE(accepted(image));
 }
 
 TEST_F(SpectralCache, WrittenFileReadsBackAsTheSameFrames) {
@@ -115,8 +117,11 @@ TEST_F(SpectralCache, WrittenFileReadsBackAsTheSameFrames) {
     resetSpectrumAnalysis();
     ASSERT_EQ(readSpectrumCache(u"other.wav", m_identity), 1);
     const SSpectrumHeader& h = g_SpectrumAnalysis.header;
-    EXPECT_EQ(std::tuple(h.frameCount, h.bandCount, h.hop, h.duration, g_SpectrumAnalysis.framesPerSecond),
-              std::tuple(500u, 18u, 350u, 180.0f, 126u));
+    EXPECT_EQ(h.frameCount, 500u);
+    EXPECT_EQ(h.bandCount, 18u);
+    EXPECT_EQ(h.hop, 350u);
+    EXPECT_EQ(h.duration, 180.0f);
+    EXPECT_EQ(g_SpectrumAnalysis.framesPerSecond, 126u);
     EXPECT_EQ(std::memcmp(h.bandValues, values.data(), values.size() * sizeof(f32)), 0);
 
     // Another identity has no file.
@@ -135,7 +140,8 @@ TEST_F(SpectralCache, DamagedFilesReadAsNotCachedAndLeaveTheStateAlone) {
                                        resigned(good, [](std::vector<u8>* i) { setWord(i, 4, 1); })}) {
         decoder_test::writeFileBytes(cacheFile(), bad);
         EXPECT_EQ(readSpectrumCache(u"x.wav", m_identity), 0);
-        EXPECT_EQ(std::tuple(g_SpectrumAnalysis.header.frameCount, g_SpectrumAnalysis.cacheImage), std::tuple(40u, nullptr));
+        EXPECT_EQ(g_SpectrumAnalysis.header.frameCount, 40u);
+        EXPECT_EQ(g_SpectrumAnalysis.cacheImage, nullptr);
     }
     decoder_test::writeFileBytes(cacheFile(), good);
     EXPECT_EQ(readSpectrumCache(u"x.wav", m_identity), 1);

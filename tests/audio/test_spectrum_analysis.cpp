@@ -65,7 +65,9 @@ protected:
     // Analyses the song afresh and answers whether its frames came from the cache.
     u32 analyseFromCache(u32 force = 0) {
         resetSpectrumAnalysis();
-        EXPECT_EQ(analyse(0, "song.wav", force), std::pair(1, 0));
+        const std::pair<s32, s32> analysed = analyse(0, "song.wav", force);
+        EXPECT_EQ(analysed.first, 1);
+        EXPECT_EQ(analysed.second, 0);
         return g_SpectrumAnalysis.header.loadedFromCache;
     }
 
@@ -76,13 +78,17 @@ protected:
 }  // namespace
 
 TEST_F(SongAnalysis, CacheIsWrittenOnceAndUsedUnlessForcedTurnedOffOrDamaged) {
-    EXPECT_EQ((std::pair{analyseFromCache(), g_SpectrumAnalysis.header.frameCount}), std::pair(0u, 90u * 126u));
+    EXPECT_EQ(analyseFromCache(), 0u);
+    EXPECT_EQ(g_SpectrumAnalysis.header.frameCount, 90u * 126u);
     EXPECT_NE(g_SpectrumAnalysis.threeBandEnergies, nullptr);
     const std::vector<f32> first = bandValues();
     EXPECT_EQ(std::filesystem::file_size(cacheFile()), spectralCacheFileSize(90u * 126u, 16));
 
-    EXPECT_EQ((std::tuple{analyseFromCache(), g_SpectrumAnalysis.threeBandEnergies, bandValues()}), std::tuple(1u, nullptr, first));
-    EXPECT_EQ((std::pair{analyseFromCache(1), bandValues()}), std::pair(0u, first));
+    EXPECT_EQ(analyseFromCache(), 1u);
+    EXPECT_EQ(g_SpectrumAnalysis.threeBandEnergies, nullptr);
+    EXPECT_EQ(bandValues(), first);
+    EXPECT_EQ(analyseFromCache(1), 0u);
+    EXPECT_EQ(bandValues(), first);
 
     // Turned off, the song is decoded again but the cache still written.
     configSetValue("NEVER_CACHE", "1");
@@ -99,7 +105,8 @@ TEST_F(SongAnalysis, CacheIsWrittenOnceAndUsedUnlessForcedTurnedOffOrDamaged) {
         file.seekp(-1, std::ios::end);
         file.put('\x5A');
     }
-    EXPECT_EQ((std::pair{analyseFromCache(), bandValues()}), std::pair(0u, first));
+    EXPECT_EQ(analyseFromCache(), 0u);
+    EXPECT_EQ(bandValues(), first);
     EXPECT_EQ(analyseFromCache(), 1u);
 }
 
@@ -107,21 +114,31 @@ TEST_F(SongAnalysis, PlaybackIsPreparedWithTheSongsDurationAndRate) {
     ASSERT_EQ(analyse(1).first, 1);
     EXPECT_FLOAT_EQ(g_preparedDuration, 90.0f);
     // The stored path uses '\'.
-    EXPECT_EQ(std::pair(g_preparedRate, g_preparedPath.find(u'/')), std::pair(22050.0f, std::u16string::npos));
+    EXPECT_EQ(g_preparedRate, 22050.0f);
+    EXPECT_EQ(g_preparedPath.find(u'/'), std::u16string::npos);
 
     g_preparedRate = 0.0f;
     resetSpectrumAnalysis();
-    EXPECT_EQ((std::pair{analyse(1).first, g_preparedRate}), std::pair(1, 22050.0f));  // from the cache
+    EXPECT_EQ(analyse(1).first, 1);  // from the cache
+    EXPECT_EQ(g_preparedRate, 22050.0f);
 
     g_prepareAnswer = 0;
     resetSpectrumAnalysis();
-    EXPECT_EQ(analyse(1), std::pair(0, 0));
+    const std::pair<s32, s32> refused = analyse(1);
+    EXPECT_EQ(refused.first, 0);
+    EXPECT_EQ(refused.second, 0);
 }
 
 TEST_F(SongAnalysis, UnusableSongsGetTheirResultCodes) {
-    EXPECT_EQ(analyse(0, "missing.wav"), std::pair(0, s32(E_SPECTRUM_RESULT_CANNOT_OPEN)));
+    const std::pair<s32, s32> missing = analyse(0, "missing.wav");
+    EXPECT_EQ(missing.first, 0);
+    EXPECT_EQ(missing.second, s32(E_SPECTRUM_RESULT_CANNOT_OPEN));
     ASSERT_TRUE(writeWavFile(m_folder.file("short.wav"), 1, 8000, 16, makeSignal(8000u * 89u + 7999u, 1, 8000, 16)));
-    EXPECT_EQ(analyse(0, "short.wav"), std::pair(0, s32(E_SPECTRUM_RESULT_TOO_SHORT)));
+    const std::pair<s32, s32> tooShort = analyse(0, "short.wav");
+    EXPECT_EQ(tooShort.first, 0);
+    EXPECT_EQ(tooShort.second, s32(E_SPECTRUM_RESULT_TOO_SHORT));
     m_folder.write("notes.txt", test_support::repeatedText(5400, "These words are not audio.\n"));  // no codec serves it
-    EXPECT_EQ(analyse(0, "notes.txt"), std::pair(0, s32(E_SPECTRUM_RESULT_UNDECODABLE)));
+    const std::pair<s32, s32> text = analyse(0, "notes.txt");
+    EXPECT_EQ(text.first, 0);
+    EXPECT_EQ(text.second, s32(E_SPECTRUM_RESULT_UNDECODABLE));
 }

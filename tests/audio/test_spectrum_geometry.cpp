@@ -16,8 +16,12 @@ TEST(SpectrumGeometry, WorkedValuesFromTheRate) {
     for (const SCase& c : cases) {
         SSpectrumGeometry g;
         ASSERT_TRUE(computeSpectrumGeometry(c.rate, &g)) << c.rate;
-        EXPECT_EQ(std::tuple(g.framesPerSecond, g.hop, g.windowLength, g.transformSize, g.bandCount, g.nyquist),
-                  std::tuple(c.framesPerSecond, c.hop, c.window, c.transform, c.bands, u32(c.rate) / 2));
+        EXPECT_EQ(g.framesPerSecond, c.framesPerSecond);
+        EXPECT_EQ(g.hop, c.hop);
+        EXPECT_EQ(g.windowLength, c.window);
+        EXPECT_EQ(g.transformSize, c.transform);
+        EXPECT_EQ(g.bandCount, c.bands);
+        EXPECT_EQ(g.nyquist, u32(c.rate) / 2);
         EXPECT_EQ(g.frameDuration, 1.0f / f32(c.framesPerSecond));
     }
     EXPECT_EQ(spectrumFramesPerSecond(11025), 147u);
@@ -32,9 +36,13 @@ TEST(SpectrumGeometry, LowOddAndBrokenRatesAreRefused) {
 }
 
 TEST(SpectrumGeometry, BandsArePowersOfOnePointThreeTilingTheBins) {
-    EXPECT_EQ(std::tuple(spectrumBandWidth(0), spectrumBandWidth(3), spectrumBandWidth(23)), std::tuple(1u, 2u, 417u));
+    EXPECT_EQ(spectrumBandWidth(0), 1u);
+    EXPECT_EQ(spectrumBandWidth(3), 2u);
+    EXPECT_EQ(spectrumBandWidth(23), 417u);
     // Tiny hops stop at the hop's bin count.
-    EXPECT_EQ(std::tuple(spectrumBandCount(175), spectrumBandCount(735), spectrumBandCount(3)), std::tuple(16u, 21u, 3u));
+    EXPECT_EQ(spectrumBandCount(175), 16u);
+    EXPECT_EQ(spectrumBandCount(735), 21u);
+    EXPECT_EQ(spectrumBandCount(3), 3u);
 
     u32 first[SPECTRUM_BAND_CAPACITY];
     u32 width[SPECTRUM_BAND_CAPACITY];
@@ -51,13 +59,17 @@ TEST(SpectrumGeometry, BandsArePowersOfOnePointThreeTilingTheBins) {
 
 TEST(SpectrumGeometry, ThreeBandSplitUsesNyquistOverHop) {
     const SThreeBandSplit a = computeThreeBandSplit(22050, 350);
-    EXPECT_EQ(std::tuple(a.low, a.middle, a.high), std::tuple(7u, 24u, 98u));
+    EXPECT_EQ(a.low, 7u);
+    EXPECT_EQ(a.middle, 24u);
+    EXPECT_EQ(a.high, 98u);
     // Every accepted rate keeps the split inside the kept bins.
     for (u32 rate = SPECTRUM_MIN_SAMPLE_RATE; rate <= SPECTRUM_MAX_SAMPLE_RATE; rate += 50) {
         SSpectrumGeometry g;
         if (!computeSpectrumGeometry(static_cast<f32>(rate), &g)) continue;
         const SThreeBandSplit s = computeThreeBandSplit(g.nyquist, g.hop);
-        EXPECT_TRUE(s.low <= s.middle && s.middle <= s.high && s.high <= g.hop) << rate;
+        EXPECT_LE(s.low, s.middle) << rate;
+        EXPECT_LE(s.middle, s.high) << rate;
+        EXPECT_LE(s.high, g.hop) << rate;
     }
 }
 

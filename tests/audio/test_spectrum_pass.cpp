@@ -85,8 +85,9 @@ void expectRecordedDigests() {
         append(s.header.bandValues, size_t(s.header.frameCount) * s.header.bandCount * sizeof(f32));
         append(s.threeBandEnergies, size_t(s.energyFrameCount) * sizeof(SThreeBandEnergy));
         append(&s.runningMaximum, sizeof(f32));
-        EXPECT_EQ(std::tuple(s.header.transformSize, hexDigest(g_rowBytes), hexDigest(values)),
-                  std::tuple(c.transformSize, std::string(c.rows), std::string(c.values)));
+        EXPECT_EQ(s.header.transformSize, c.transformSize);
+        EXPECT_EQ(hexDigest(g_rowBytes), std::string(c.rows));
+        EXPECT_EQ(hexDigest(values), std::string(c.values));
         resetSpectrumAnalysis();
     }
 }
@@ -135,16 +136,20 @@ TEST(SpectrumMono, EachSampleFormatFollowsItsFormulaWithNotANumberAsSilence) {
     }
     const u8 mono8[3] = {128 + 64, 0, 255};
     convertChunkToMono(mono8, 3, 1, 1, 1, mono);
-    EXPECT_EQ(std::tuple(mono[0], mono[1], mono[2]), std::tuple(64.0f * (1.0f / 127.0f), 0.0f, 1.0f));
+    EXPECT_EQ(mono[0], 64.0f * (1.0f / 127.0f));
+    EXPECT_EQ(mono[1], 0.0f);
+    EXPECT_EQ(mono[2], 1.0f);
     const f32 floats[4] = {0.125f, 0.125f, __builtin_nanf(""), 0.5f};
     convertChunkToMono(reinterpret_cast<const u8*>(floats), 2, 2, 4, 0, mono);
-    EXPECT_EQ(std::pair(mono[0], mono[1]), std::pair(0.5f, 0.0f));  // not a number counts as silence
+    EXPECT_EQ(mono[0], 0.5f);
+    EXPECT_EQ(mono[1], 0.0f);  // not a number counts as silence
 }
 
 TEST(SpectrumValidation, ResultCodesFollowTheFormatInOrder) {
     SSpectrumGeometry g;
     const SSpectrumStreamFormat f = pcmFormat(2, 44100, 2, 44100ull * 180);
-    EXPECT_EQ((std::pair{validateSpectrumStream(f, &g), g.hop}), std::pair(s32(E_SPECTRUM_RESULT_NONE), 350u));
+    EXPECT_EQ(validateSpectrumStream(f, &g), s32(E_SPECTRUM_RESULT_NONE));
+    EXPECT_EQ(g.hop, 350u);
     // One field changed, at a rate; the rate is judged before the duration.
     using F = SSpectrumStreamFormat;
     constexpr s32 NONE = E_SPECTRUM_RESULT_NONE, BAD = E_SPECTRUM_RESULT_UNDECODABLE;
@@ -170,12 +175,17 @@ TEST_F(SpectrumPass, ThreeMinutesAtFortyFourKilohertzGiveTheWorkedHeader) {
     ClSynthSource source(2, 44100, 44100ull * 180, [](u64 i, u32 c) { return tone(i, c == 0 ? 440.0 : 880.0, 0.5); });
     ASSERT_EQ(runPass(&source, pcmFormat(2, 44100, 2, 44100ull * 180)), 0);
     const SSpectrumHeader& h = g_SpectrumAnalysis.header;
-    EXPECT_EQ(std::tuple(h.frameCount, g_SpectrumAnalysis.energyFrameCount, h.hop, h.windowLength, h.transformSize, h.bandCount),
-              std::tuple(22680u, 22680u, 350u, 700u, 1024u, 18u));
+    EXPECT_EQ(h.frameCount, 22680u);
+    EXPECT_EQ(g_SpectrumAnalysis.energyFrameCount, 22680u);
+    EXPECT_EQ(h.hop, 350u);
+    EXPECT_EQ(h.windowLength, 700u);
+    EXPECT_EQ(h.transformSize, 1024u);
+    EXPECT_EQ(h.bandCount, 18u);
     EXPECT_FLOAT_EQ(h.duration, 180.0f);
     // Rows and window live only during the pass.
-    EXPECT_EQ(std::tuple(h.magnitudeRows, g_SpectrumAnalysis.window, getSpectrumAnalysisProgress()),
-              std::tuple(nullptr, nullptr, SPECTRUM_DECODE_PROGRESS_END));
+    EXPECT_EQ(h.magnitudeRows, nullptr);
+    EXPECT_EQ(g_SpectrumAnalysis.window, nullptr);
+    EXPECT_EQ(getSpectrumAnalysisProgress(), SPECTRUM_DECODE_PROGRESS_END);
     const auto [least, largest] = std::minmax_element(h.bandValues, h.bandValues + h.frameCount * h.bandCount);
     EXPECT_GE(*least, 0.0f);
     EXPECT_NEAR(*largest, 0.735f, 0.235f);
@@ -205,8 +215,8 @@ TEST_F(SpectrumPass, SilentAndAllNegativeSongsGiveZeroMonoAndZeroFrames) {
         ASSERT_EQ(runPass(&source, pcmFormat(2, 44100, 2, 44100ull * 2)), 0);
         const SSpectrumAnalysisState& s = g_SpectrumAnalysis;
         const f32* values = s.header.bandValues;
-        EXPECT_EQ(std::pair(s.runningMaximum, *std::max_element(values, values + s.header.frameCount * s.header.bandCount)),
-                  std::pair(0.0f, 0.0f));
+        EXPECT_EQ(s.runningMaximum, 0.0f);
+        EXPECT_EQ(*std::max_element(values, values + s.header.frameCount * s.header.bandCount), 0.0f);
         EXPECT_TRUE(std::all_of(s.threeBandEnergies, s.threeBandEnergies + s.header.frameCount,
                                 [](const SThreeBandEnergy& e) { return e.low == 0.0f; }));
     }
@@ -250,7 +260,9 @@ TEST_F(SpectrumPass, DecoderFailureHalfWayGivesCodeFourAndNoFrames) {
     source.m_failAtFrame = 44100ull + 500;
     EXPECT_EQ(runPass(&source, pcmFormat(2, 44100, 2, 44100ull * 3)), E_SPECTRUM_RESULT_UNDECODABLE);
     const SSpectrumAnalysisState& s = g_SpectrumAnalysis;
-    EXPECT_EQ(std::tuple(s.header.frameCount, s.header.bandValues, s.threeBandEnergies), std::tuple(0u, nullptr, nullptr));
+    EXPECT_EQ(s.header.frameCount, 0u);
+    EXPECT_EQ(s.header.bandValues, nullptr);
+    EXPECT_EQ(s.threeBandEnergies, nullptr);
 }
 
 TEST_F(SpectrumPass, StreamShorterThanItsEstimateEndsInSilence) {
@@ -272,7 +284,8 @@ TEST_F(SpectrumPass, StreamEndingWellShortIsJudgedByWhatItDelivered) {
         const s32 result = runPass(&source, pcmFormat(1, 8000, 2, 8000ull * 100));
         const SSpectrumHeader& h = g_SpectrumAnalysis.header;
         if (seconds < 90) {
-            EXPECT_EQ(std::make_pair(result, h.frameCount), std::make_pair(s32(E_SPECTRUM_RESULT_TOO_SHORT), 0u));
+            EXPECT_EQ(result, s32(E_SPECTRUM_RESULT_TOO_SHORT));
+            EXPECT_EQ(h.frameCount, 0u);
             continue;
         }
         ASSERT_EQ(result, E_SPECTRUM_RESULT_NONE);

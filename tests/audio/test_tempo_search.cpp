@@ -54,7 +54,11 @@ protected:
     }
     bool flagged(EOnsetList which, u32 index) { return (list(which)[index].flags & BEAT_FLAG_ON_PULSE) != 0; }
     // A run of the 0.5 s period traced into m_run: whether it qualifies, and its length.
-    std::pair<u32, u32> trace(EOnsetList which, u32 start = 0, u32 candidate = 0) {
+    struct STrace {
+        u32 kept;
+        u32 onsets;
+    };
+    STrace trace(EOnsetList which, u32 start = 0, u32 candidate = 0) {
         const u32 kept = traceBeatRun(&m_run, &list(which), which, start, candidate, 0.5f, BEAT_RUN_TOLERANCE, 4, 4);
         return {kept, m_run.onsets.count};
     }
@@ -72,7 +76,8 @@ TEST_F(TempoSearch, FewerThanTwoOnsetsGiveNoCandidateAndTheSummedOnsetIsTheBeat)
     addOnset(E_ONSET_LIST_LOW, 3.0f);
     addOnset(E_ONSET_LIST_SUMMED, 4.0f, 5.0f);
     selectBeats(&m_analysis, &m_beats);
-    ASSERT_EQ(std::pair(m_analysis.chosenCandidate, m_beats.count), std::pair(-1, 1u));
+    ASSERT_EQ(m_analysis.chosenCandidate, -1);
+    ASSERT_EQ(m_beats.count, 1u);
     EXPECT_EQ(m_beats[0].time, 4.0f);
 }
 
@@ -107,9 +112,13 @@ TEST_F(TempoSearch, IntervalsShorterThanTwoHundredSixtyBeatsPerMinuteNeverVote) 
 
 TEST_F(TempoSearch, RunWithNoMatchAtItsSecondBeatStopsAndIsDiscarded) {
     addOnsets(E_ONSET_LIST_SUMMED, {10.0f, 11.0f, 11.5f, 12.0f, 12.5f});
-    EXPECT_EQ(trace(E_ONSET_LIST_SUMMED), std::pair(0u, 1u));
+    const STrace early = trace(E_ONSET_LIST_SUMMED);
+    EXPECT_EQ(early.kept, 0u);
+    EXPECT_EQ(early.onsets, 1u);
     // From 11.0 the run holds four entries and qualifies.
-    EXPECT_EQ(trace(E_ONSET_LIST_SUMMED, 1), std::pair(1u, 4u));
+    const STrace later = trace(E_ONSET_LIST_SUMMED, 1);
+    EXPECT_EQ(later.kept, 1u);
+    EXPECT_EQ(later.onsets, 4u);
     EXPECT_EQ(m_run.duration, 1.5f);
 }
 
@@ -119,8 +128,12 @@ TEST_F(TempoSearch, RunWithNoMatchAtItsSecondBeatStopsAndIsDiscarded) {
 TEST_F(TempoSearch, CarriedErrorWidensOnlyTheEarlyEdgeOfTheNextWindow) {
     addOnsets(E_ONSET_LIST_LOW, {0.0f, 0.59f, 0.95f, 1.45f, 1.95f});
     addOnsets(E_ONSET_LIST_HIGH, {0.0f, 0.59f, 1.24f, 1.74f, 2.24f});
-    EXPECT_EQ(trace(E_ONSET_LIST_LOW), std::pair(1u, 5u));
-    EXPECT_EQ(trace(E_ONSET_LIST_HIGH), std::pair(0u, 2u));
+    const STrace low = trace(E_ONSET_LIST_LOW);
+    EXPECT_EQ(low.kept, 1u);
+    EXPECT_EQ(low.onsets, 5u);
+    const STrace high = trace(E_ONSET_LIST_HIGH);
+    EXPECT_EQ(high.kept, 0u);
+    EXPECT_EQ(high.onsets, 2u);
 }
 
 TEST_F(TempoSearch, AMissIsBridgedOnlyAfterFiveConsecutiveMatches) {
@@ -129,18 +142,23 @@ TEST_F(TempoSearch, AMissIsBridgedOnlyAfterFiveConsecutiveMatches) {
         if (k != 5) addOnset(E_ONSET_LIST_LOW, 0.2f + 0.5f * f32(k));
         if (k != 6) addOnset(E_ONSET_LIST_HIGH, 0.2f + 0.5f * f32(k));
     }
-    EXPECT_EQ(trace(E_ONSET_LIST_LOW), std::pair(1u, 5u));
-    ASSERT_EQ(trace(E_ONSET_LIST_HIGH), std::pair(1u, 12u));
-    EXPECT_EQ(std::pair(m_run.onsets[6], m_run.onsets[11]), std::pair(-1, 10));
+    const STrace low = trace(E_ONSET_LIST_LOW);
+    EXPECT_EQ(low.kept, 1u);
+    EXPECT_EQ(low.onsets, 5u);
+    const STrace high = trace(E_ONSET_LIST_HIGH);
+    ASSERT_EQ(high.kept, 1u);
+    ASSERT_EQ(high.onsets, 12u);
+    EXPECT_EQ(m_run.onsets[6], -1);
+    EXPECT_EQ(m_run.onsets[11], 10);
     EXPECT_NEAR(m_run.phase, 0.2f, 1e-6f);
 }
 
 TEST_F(TempoSearch, RunPassesOverOnsetsAlreadyInARunOfItsCandidate) {
     addOnsets(E_ONSET_LIST_SUMMED, {0.0f, 0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 2.55f});
     list(E_ONSET_LIST_SUMMED)[5].candidateMember[3] = 1;  // 2.5 s belongs to candidate 3
-    ASSERT_EQ(trace(E_ONSET_LIST_SUMMED, 0, 3).first, 1u);
+    ASSERT_EQ(trace(E_ONSET_LIST_SUMMED, 0, 3).kept, 1u);
     EXPECT_EQ(m_run.onsets[m_run.onsets.count - 1], 6);
-    ASSERT_EQ(trace(E_ONSET_LIST_SUMMED, 0, 2).first, 1u);
+    ASSERT_EQ(trace(E_ONSET_LIST_SUMMED, 0, 2).kept, 1u);
     EXPECT_EQ(m_run.onsets[m_run.onsets.count - 1], 5);
 }
 
@@ -152,7 +170,9 @@ TEST_F(TempoSearch, RunsOnOneGridShareAGroupScoredByTheirDurations) {
     traceAllRuns(&m_analysis);
     const ClRunGroupArray& groups = summedGroups(k);
     ASSERT_EQ(groups.count, 2u);
-    ASSERT_EQ(std::tuple(groups[0].runs.count, groups[1].runs.count, groups[0].time), std::tuple(2u, 1u, 20.0f));
+    ASSERT_EQ(groups[0].runs.count, 2u);
+    ASSERT_EQ(groups[1].runs.count, 1u);
+    ASSERT_EQ(groups[0].time, 20.0f);
     EXPECT_FLOAT_EQ(groups[0].score, (3.5f / 4.0f) * 3.5f * 120.0f / 1000.0f);  // durations 2 and 1.5
     EXPECT_FLOAT_EQ(groups[1].score, (1.5f / 4.0f) * 1.5f * 120.0f / 1000.0f);
     for (const SBeat& onset : list(E_ONSET_LIST_SUMMED)) EXPECT_EQ(onset.candidateMember[k], 1u);
@@ -177,13 +197,15 @@ TEST_F(TempoSearch, SlowTempoIsDampedByFiveWhenOneAndAHalfAndThreeTimesItAreCand
     }
     f32& slowScore = m_analysis.candidates[0].groups[E_ONSET_LIST_HIGH][0].score;
     chooseTempo(&m_analysis);
-    EXPECT_EQ(std::tuple(slowScore, m_analysis.chosenCandidate, m_analysis.chosenList),
-              std::tuple(20.0f, 1, s32(E_ONSET_LIST_HIGH)));
+    EXPECT_EQ(slowScore, 20.0f);
+    EXPECT_EQ(m_analysis.chosenCandidate, 1);
+    EXPECT_EQ(m_analysis.chosenList, s32(E_ONSET_LIST_HIGH));
     // Eight beats per minute away from three times the slow tempo is too far: no damping.
     slowScore = 100.0f;
     m_analysis.candidates[2].tempo = 128.0f;
     chooseTempo(&m_analysis);
-    EXPECT_EQ(std::pair(slowScore, m_analysis.chosenCandidate), std::pair(100.0f, 0));
+    EXPECT_EQ(slowScore, 100.0f);
+    EXPECT_EQ(m_analysis.chosenCandidate, 0);
 }
 
 TEST_F(TempoSearch, ExtensionTakesTheNearbyRunThatFallsOnWholePeriods) {
@@ -208,11 +230,13 @@ TEST_F(TempoSearch, ExtensionTakesTheNearbyRunThatFallsOnWholePeriods) {
     chooseTempo(&m_analysis);
     const SBeatRunGroup& result = summedGroups(k)[0];
     EXPECT_EQ(result.runs[0].chosen + result.runs[2].chosen, 2u);
-    EXPECT_EQ(std::pair(result.runs[2].fit, result.runs[1].fit), std::pair(1.0f, 0.0f));
+    EXPECT_EQ(result.runs[2].fit, 1.0f);
+    EXPECT_EQ(result.runs[1].fit, 0.0f);
     // C is not chosen but taken: it overlaps B.
-    EXPECT_EQ(std::tuple(result.runs[1].chosen, result.runs[1].taken, flagged(E_ONSET_LIST_SUMMED, 11),
-                         flagged(E_ONSET_LIST_SUMMED, 12)),
-              std::tuple(0u, 1u, true, false));
+    EXPECT_EQ(result.runs[1].chosen, 0u);
+    EXPECT_EQ(result.runs[1].taken, 1u);
+    EXPECT_TRUE(flagged(E_ONSET_LIST_SUMMED, 11));
+    EXPECT_FALSE(flagged(E_ONSET_LIST_SUMMED, 12));
 
     // Outside the runs only the strongest onset of each 0.3 s cluster is flagged.
     // 7.9 s lies within a period of B's end: left alone.
@@ -221,9 +245,12 @@ TEST_F(TempoSearch, ExtensionTakesTheNearbyRunThatFallsOnWholePeriods) {
     flagBeatsAroundRuns(&m_analysis);
     buildBeatList(&m_analysis, &m_beats);
     const EOnsetList summed = E_ONSET_LIST_SUMMED;
-    EXPECT_EQ(std::tuple(flagged(summed, 19), flagged(summed, 20), flagged(summed, 21)), std::tuple(false, false, true));
+    EXPECT_FALSE(flagged(summed, 19));
+    EXPECT_FALSE(flagged(summed, 20));
+    EXPECT_TRUE(flagged(summed, 21));
     ASSERT_EQ(m_beats.count, 11u + 4u + 1u);
-    EXPECT_EQ(std::pair(m_beats[14].time, m_beats[15].time), std::pair(7.5f, 9.25f));
+    EXPECT_EQ(m_beats[14].time, 7.5f);
+    EXPECT_EQ(m_beats[15].time, 9.25f);
 }
 
 TEST_F(TempoSearch, OnsetsAQuarterSecondApartFormOneClusterFlaggingTheStronger) {
@@ -245,7 +272,9 @@ TEST_F(TempoSearch, BeatListMergesByTimeWithOneRecordAtEqualTimes) {
     buildBeatList(&m_analysis, &m_beats);
     ASSERT_EQ(m_beats.count, 3u);
     // The summed record at 2.0; the low record at 3.0, the summed one unflagged.
-    EXPECT_EQ(std::tuple(m_beats[0].time, m_beats[1].strength, m_beats[2].strength), std::tuple(1.0f, 7.0f, 1.0f));
+    EXPECT_EQ(m_beats[0].time, 1.0f);
+    EXPECT_EQ(m_beats[1].strength, 7.0f);
+    EXPECT_EQ(m_beats[2].strength, 1.0f);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -40,7 +40,8 @@ TEST_F(FrontEndFlow, TitleSongListAndDifficultyLeadToActionByPointer) {
     buildPages();
     const s32 allowQuitBefore = uiVariable(UIVAR_ALLOW_QUIT);
     switchWidgetByName("TopLevelSwitcher", "TitleMenu");
-    EXPECT_EQ(std::pair(allowQuitBefore, uiVariable(UIVAR_ALLOW_QUIT)), std::pair(0, 1));
+    EXPECT_EQ(allowQuitBefore, 0);
+    EXPECT_EQ(uiVariable(UIVAR_ALLOW_QUIT), 1);
     frame();
 
     clickWidget("TitlePlay");
@@ -56,10 +57,12 @@ TEST_F(FrontEndFlow, TitleSongListAndDifficultyLeadToActionByPointer) {
         shown.push_back(shownScreen());
     }
     ASSERT_EQ(shown, (std::vector<std::string>{"SongList", "SongList", "Difficulty"}));
-    EXPECT_EQ(std::pair(uiVariable(UIVAR_SELECTED_SONG_INDEX), textOf("DifficultySong")), std::pair(0, std::u16string(u"Artist - Alpha")));
+    EXPECT_EQ(uiVariable(UIVAR_SELECTED_SONG_INDEX), 0);
+    EXPECT_EQ(textOf("DifficultySong"), u"Artist - Alpha");
 
     clickWidget("DifficultyLevel4");
-    EXPECT_EQ(std::pair(uiVariable(UIVAR_GO_TO_ACTION), currentDifficulty()), std::pair(1, 4u));
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 1);
+    EXPECT_EQ(currentDifficulty(), 4u);
     EXPECT_EQ(switchLog(), "page TitleMenu\npage SongList\npage Difficulty\n");
 }
 
@@ -144,13 +147,21 @@ TEST_F(FrontEndFlow, RowsShowEachSongsStateAndPagesTurn) {
     switchWidgetByName("TopLevelSwitcher", "SongList");
     frame();
     // Rows shown, the page line, and the previous and next buttons' "disabled".
-    const auto page = [this] {
-        return std::tuple(rows()->itemCount(), textOf("SongListPage"), findWidgetByName("SongListPrev")->getInt("disabled"),
-                          findWidgetByName("SongListNext")->getInt("disabled"));
+    const auto expectPage = [this](u32 rowCount, const char16_t* line, s32 prevDisabled, s32 nextDisabled) {
+        EXPECT_EQ(rows()->itemCount(), rowCount);
+        EXPECT_EQ(textOf("SongListPage"), line);
+        EXPECT_EQ(findWidgetByName("SongListPrev")->getInt("disabled"), prevDisabled);
+        EXPECT_EQ(findWidgetByName("SongListNext")->getInt("disabled"), nextDisabled);
     };
-    EXPECT_EQ(page(), std::tuple(8u, u"Page 1 of 2", 1, 0));
+    {
+        SCOPED_TRACE("first page");
+        expectPage(8u, u"Page 1 of 2", 1, 0);
+    }
     clickWidget("SongListNext");
-    EXPECT_EQ(page(), std::tuple(2u, u"Page 2 of 2", 0, 1));
+    {
+        SCOPED_TRACE("second page");
+        expectPage(2u, u"Page 2 of 2", 0, 1);
+    }
 
     g_SongLibrary.songs[8].state = E_SONGSTATE_ANALYSING;
     frame();
@@ -158,18 +169,20 @@ TEST_F(FrontEndFlow, RowsShowEachSongsStateAndPagesTurn) {
     EXPECT_EQ(songRowText(9), u"Artist - Long   [c=FF6050]cannot be played: too long[/c]");
     EXPECT_EQ(songRowText(0), u"Artist - Song 0   [c=70E070]03:20  best 4,321[/c]");
     clickWidget("SongListPrev");
-    EXPECT_EQ(page(), std::tuple(8u, u"Page 1 of 2", 1, 0));
+    SCOPED_TRACE("back to the first page");
+    expectPage(8u, u"Page 1 of 2", 1, 0);
 }
 
 TEST_F(FrontEndFlow, TheQuitConfirmationReturnsOrAsksToQuit) {
     buildPages();
     switchWidgetByName("TopLevelSwitcher", "TitleMenu");
     frame();
-    const auto shown = [] { return std::pair(shownScreen(), uiVariable(UIVAR_PAUSE_GAME)); };
     clickWidget("TitleQuit");
-    ASSERT_EQ(shown(), std::pair(std::string("MenuAreYouSureYouWantToQuit"), 1));
+    ASSERT_EQ(shownScreen(), "MenuAreYouSureYouWantToQuit");
+    ASSERT_EQ(uiVariable(UIVAR_PAUSE_GAME), 1);
     clickWidget("QuitNo");
-    EXPECT_EQ(shown(), std::pair(std::string("TitleMenu"), 0));
+    EXPECT_EQ(shownScreen(), "TitleMenu");
+    EXPECT_EQ(uiVariable(UIVAR_PAUSE_GAME), 0);
     clickWidget("TitleQuit");
     clickWidget("QuitYes");
     EXPECT_EQ(uiVariable(UIVAR_FORCE_QUIT_GAME), 1);
@@ -195,13 +208,15 @@ TEST_F(FrontEndFlow, ResultsShowThePlayKeepTheBestScoreAndLeadBackToTheSongListW
         shown.push_back(textOf(v));
     EXPECT_EQ(shown, (std::vector<std::u16string>{u"12,345", u"30", u"2", u"02:05", u"1,500", u"75%", u"12,345",
                                                   u"NEW BEST SCORE!"}));
-    EXPECT_EQ(std::tuple(player.killPercentage, g_SongLibrary.songs[0].bestScores[3], uiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED)),
-              std::tuple(75.0f, 11 * 12345 + 7, 1));
+    EXPECT_EQ(player.killPercentage, 75.0f);
+    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[3], 11 * 12345 + 7);
+    EXPECT_EQ(uiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED), 1);
     EXPECT_EQ(switchLog(), "page Results song=\"Artist - Alpha\" difficulty=3 score=12345\n");
     frame();
     EXPECT_TRUE(areSongScanRequestsPaused()) << "the results do not resume yet";
     clickWidget("ResultsContinue");
-    EXPECT_EQ(std::make_pair(shownScreen(), areSongScanRequestsPaused()), std::make_pair(std::string("SongList"), false));
+    EXPECT_EQ(shownScreen(), "SongList");
+    EXPECT_FALSE(areSongScanRequestsPaused());
 
     // A worse play later keeps the best; without an enemy count the percentage is unknown.
     setResultsEnemyCountSource(nullptr);

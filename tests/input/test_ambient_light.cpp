@@ -116,7 +116,8 @@ TEST_F(AmbientLayer, LayoutsCreateTheirLightsAndADamagedLayoutIsIgnored) {
     masksThenTiming.push_back(runtime->lights[0].timingMs);
     EXPECT_EQ(masksThenTiming, (std::vector<s64>{0x080, 0x001, 0x002, 0x060, 0x110, 0x00C, 33}));
     // All six released first.
-    EXPECT_EQ((std::pair<u32, size_t>{setAmbientLightLayout(1), runtime->colours().size()}), (std::pair<u32, size_t>{1, 2}));
+    EXPECT_EQ(setAmbientLightLayout(1), 1u);
+    EXPECT_EQ(runtime->colours().size(), size_t(2));
     EXPECT_EQ((std::vector<u32>{setAmbientLightLayout(-1), setAmbientLightLayout(7), ambientLightCount()}),
               (std::vector<u32>{0, 0, 2}));
     shutdownAmbientLighting();
@@ -185,15 +186,19 @@ TEST_F(AmbientLayer, ShutdownEndsAfterItsWaitWhenTheWorkerNeverSignals) {
     g_pStuckRuntime = runtime;
     start(0);
     shutdownAmbientLighting(50);
-    EXPECT_EQ(std::make_pair(ambientLightingPresent(), std::count(runtime->calls.begin(), runtime->calls.end(), "release")), std::make_pair(false, 0L));
+    EXPECT_FALSE(ambientLightingPresent());
+    EXPECT_EQ(std::count(runtime->calls.begin(), runtime->calls.end(), "release"), 0L);
 }
 
 TEST_F(AmbientLayer, ShutdownStopsTheWorkerBlacksOutAndReleasesEverything) {
     start(1);
     setAllAmbientLightColours(2, 0xFFFFFFFF, 0.0f);
     shutdownAmbientLighting();
-    EXPECT_EQ(std::make_tuple(runtime->colours().size(), runtime->lights[0].colour, runtime->lights[1].colour, runtime->calls.back(), runtime->stopRequested),
-              std::make_tuple(size_t(0), 0u, 0u, std::string("release"), true));
+    EXPECT_EQ(runtime->colours().size(), size_t(0));
+    EXPECT_EQ(runtime->lights[0].colour, 0u);
+    EXPECT_EQ(runtime->lights[1].colour, 0u);
+    EXPECT_EQ(runtime->calls.back(), "release");
+    EXPECT_TRUE(runtime->stopRequested);
 }
 
 }  // namespace

@@ -26,8 +26,11 @@ protected:
 };
 
 TEST_F(InputChannels, OnMeansAboveOneTenthEdgesFollowTheSumOfTheSourcesAndChannelsOutsideTheArraysAreRefused) {
-    EXPECT_TRUE(!getPlayerChannel(4, 0) && !getPlayerChannel(0, 38) && !getPlayerChannel(-1, 0) &&
-                !getDebugCameraChannel(32) && getDebugCameraChannel(31));
+    EXPECT_EQ(getPlayerChannel(4, 0), nullptr);
+    EXPECT_EQ(getPlayerChannel(0, 38), nullptr);
+    EXPECT_EQ(getPlayerChannel(-1, 0), nullptr);
+    EXPECT_EQ(getDebugCameraChannel(32), nullptr);
+    EXPECT_NE(getDebugCameraChannel(31), nullptr);
     SInputChannel* fire = getPlayerChannel(1, 5);
     ASSERT_NE(fire, nullptr);
     frame(fire, 0.1f);

@@ -49,7 +49,8 @@ TEST_F(PadMonkey, TheSameSeedGivesTheSameRunOfOneFrameClicksInsideTheWindow) {
     EXPECT_EQ((std::vector<u32>{g_aPadConnected[0], g_aPadConnected[1], g_aPadConnected[3]}), (std::vector<u32>{1, 0, 0}));
     int clicks = 0;
     for (size_t i = 0; i < first.size(); i += 3) {
-        EXPECT_TRUE(first[i] >= 0.0f && first[i] <= 1.0f);
+        EXPECT_GE(first[i], 0.0f);
+        EXPECT_LE(first[i], 1.0f);
         if (first[i + 1] + first[i + 2] > 0.0f) {
             ++clicks;
             ASSERT_LT(i + 5, first.size());

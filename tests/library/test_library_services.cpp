@@ -43,8 +43,9 @@ TEST_F(LibraryFiles, GameDataRoundTripAndASecondReadDoesNotDoubleTheFolders) {
 
     ASSERT_EQ(readGameDataFile(), 1);
     ASSERT_EQ(readGameDataFile(), 1);
-    EXPECT_EQ(std::make_tuple(encodeGameData(), g_GameData.musicFolders.size(), g_GameData.disabledExtensions),
-              std::make_tuple(written, size_t(2), std::vector<std::string>{".mp3"}));
+    EXPECT_EQ(encodeGameData(), written);
+    EXPECT_EQ(g_GameData.musicFolders.size(), size_t(2));
+    EXPECT_EQ(g_GameData.disabledExtensions, std::vector<std::string>{".mp3"});
 }
 
 TEST_F(LibraryFiles, ADamagedGameDataFileIsSetAside) {
@@ -52,9 +53,10 @@ TEST_F(LibraryFiles, ADamagedGameDataFileIsSetAside) {
     const std::string path = m_user.file("GAMEDATA/GM-DATA");
     test_support::writeFileBytes(path, {1, 2, 3});
 
-    EXPECT_EQ((std::tuple{readGameDataFile(), test_support::readFileBytes(path + ".damaged"), std::filesystem::exists(path),
-                          libraryDamagedFileFlags()}),
-              std::make_tuple(0, std::vector<u8>{1, 2, 3}, false, u32(E_DAMAGED_GAME_DATA)));
+    EXPECT_EQ(readGameDataFile(), 0);
+    EXPECT_EQ(test_support::readFileBytes(path + ".damaged"), (std::vector<u8>{1, 2, 3}));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(libraryDamagedFileFlags(), u32(E_DAMAGED_GAME_DATA));
 }
 
 TEST(AudioVolumes, TheDisableSettingsSilenceTheirSlotsAndTheSongTakesItsFactor) {

@@ -95,8 +95,10 @@ TEST_F(ShipProgramTest, ShipSpawnsWholeThenFliesAndFiresWithTheDefaultGun) {
     ASSERT_NE(ship, nullptr);
     const SPlayerState& player = g_aPlayerState[0];
     ASSERT_EQ(player.anchorCount, s32(SHIP_PROGRAM_ANCHOR_COUNT));
-    for (s32 i = 0; i < player.anchorCount; ++i)
-        EXPECT_TRUE(player.anchors[i].atom && player.anchors[i].node->allAtomsIntact()) << "anchor " << i;
+    for (s32 i = 0; i < player.anchorCount; ++i) {
+        ASSERT_NE(player.anchors[i].atom, nullptr) << "anchor " << i;
+        EXPECT_TRUE(player.anchors[i].node->allAtomsIntact()) << "anchor " << i;
+    }
     EXPECT_EQ(guns(), (std::vector<GunRow>{{0, 12.0f, 1, 0, 2u}, {1, 0.0f, 0, 0, 0u}, {2, 0.0f, 0, 0, 0u}}));
 
     // Half a second of fire 1 and the stick to the right.

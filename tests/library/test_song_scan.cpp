@@ -133,15 +133,19 @@ TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAll
 
     const SSongRecord* song = getSongRecord(findSongIndexByPath(longPath));
     const SSongRecord* tooShort = getSongRecord(findSongIndexByPath(shortPath));
-    ASSERT_TRUE(song && tooShort);
+    ASSERT_NE(song, nullptr);
+    ASSERT_NE(tooShort, nullptr);
     EXPECT_NEAR(song->duration, 91.0f, 0.01f);
-    EXPECT_EQ(std::make_tuple(song->state, song->levelSpawnTargets[0] < song->levelSpawnTargets[5], tooShort->state, tooShort->failure),
-              std::make_tuple(u32(E_SONGSTATE_READY), true, u32(E_SONGSTATE_FAILED), u32(E_SONGFAIL_TOO_SHORT)));
+    EXPECT_EQ(song->state, u32(E_SONGSTATE_READY));
+    EXPECT_LT(song->levelSpawnTargets[0], song->levelSpawnTargets[5]);
+    EXPECT_EQ(tooShort->state, u32(E_SONGSTATE_FAILED));
+    EXPECT_EQ(tooShort->failure, u32(E_SONGFAIL_TOO_SHORT));
 
     // The analysis left its caches, which the cache-size thread adds up.
     ASSERT_TRUE(startCacheSizeCount());
     joinCacheSizeThread();
-    EXPECT_TRUE(isCacheSizeCountDone() && getCacheSizeTotal() > 0u) << getCacheSizeTotal();
+    EXPECT_TRUE(isCacheSizeCountDone());
+    EXPECT_GT(getCacheSizeTotal(), 0u);
 
     // A rescan while paused issues nothing.
     pauseSongScanRequests();

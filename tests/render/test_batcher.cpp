@@ -60,7 +60,9 @@ TEST_F(Batcher, ReservationsStopBelowTheVertexCapacityAndWithinObjectsAndIndices
     EXPECT_EQ((std::vector<u32>{BATCH_VERTEX_CAPACITY - 2, 3}), (std::vector<u32>{second.vertexBase, second.firstStagedIndex}));
     EXPECT_EQ(first.layerMasks + 1, second.layerMasks);
     const SBatchReservation full = reserveBatchGeometry(1, 1, 3);
-    EXPECT_TRUE(!full.vertices && !full.stagedIndices && !full.keys);
+    EXPECT_EQ(nullptr, full.vertices);
+    EXPECT_EQ(nullptr, full.stagedIndices);
+    EXPECT_EQ(nullptr, full.keys);
     EXPECT_EQ(BATCH_VERTEX_CAPACITY - 1, batchVertexCount());
 
     beginBatchFrame();
@@ -72,7 +74,8 @@ TEST_F(Batcher, ReservationsStopBelowTheVertexCapacityAndWithinObjectsAndIndices
 
 TEST_F(Batcher, NothingIsLockedReservedOrBuiltWhileTheBatcherIsNotReadyOrUnlocked) {
     unlockBatchBuffers();
-    EXPECT_TRUE(!batchLockedVertices() && !reserveBatchGeometry(1, 3, 3).vertices);
+    EXPECT_EQ(nullptr, batchLockedVertices());
+    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, 3).vertices);
     buildLayerDrawList(0, 0, false, false);
     EXPECT_EQ(0u, batchRunCount(0, BATCH_KEY_MAIN_SCENE));
 
@@ -80,7 +83,9 @@ TEST_F(Batcher, NothingIsLockedReservedOrBuiltWhileTheBatcherIsNotReadyOrUnlocke
     releaseBatchBuffers();
     beginBatchFrame();
     unlockBatchBuffers();
-    EXPECT_TRUE(!batcherReady() && !batchLockedVertices() && !reserveBatchGeometry(1, 3, 3).vertices);
+    EXPECT_FALSE(batcherReady());
+    EXPECT_EQ(nullptr, batchLockedVertices());
+    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, 3).vertices);
 
     // A device reset keeps the registered keys.
     createBatchBuffers(true);
@@ -174,7 +179,8 @@ TEST_F(Batcher, ArcsAndCappedLinesHaveTheirWorkedShapes) {
     // A x B = (0, 1, 0): the half turn passes through the top and ends at -A. The x of the first
     // inner and outer vertices and of the last outer one, then the height of the 16th outer one.
     EXPECT_EQ(vecText({{v[0].x, v[1].x, v[63].x}, {v[31].y, 0, 0}}), vecText({{9, 11, -9}, {2.0f + 10.0f * std::sin(15.0f * 3.14159265f / 31.0f), 0, 0}}));
-    EXPECT_EQ(std::make_pair(0xFF112233u, 1.0f), std::make_pair(v[0].colour, v[1].u));
+    EXPECT_EQ(0xFF112233u, v[0].colour);
+    EXPECT_EQ(1.0f, v[1].u);
     EXPECT_EQ((std::vector<u32>{60, 61, 62, 61, 63, 62}), std::vector<u32>(batchLockedIndices() + 180, batchLockedIndices() + 186));
 
     beginBatchFrame();

@@ -45,11 +45,15 @@ protected:
 
 TEST_F(Cameras, ANewCameraAndItsShake) {
     ClCamera camera;
-    EXPECT_EQ(std::tuple(55.0f, 0.5f, 1000.0f, 0u), std::tuple(camera.fov, camera.nearPlane, camera.farPlane, camera.active));
+    EXPECT_EQ(55.0f, camera.fov);
+    EXPECT_EQ(0.5f, camera.nearPlane);
+    EXPECT_EQ(1000.0f, camera.farPlane);
+    EXPECT_EQ(0u, camera.active);
     camera.startShake(ClVec3(1, 0, 0), 1.0f, 2.0f);
     const f32 shaking = camera.shakeRemaining;
     camera.startShake(ClVec3(1, 0, 0), 0.0f, 2.0f);
-    EXPECT_EQ(std::pair(1.0f, 0.0f), std::pair(shaking, camera.shakeRemaining));
+    EXPECT_EQ(1.0f, shaking);
+    EXPECT_EQ(0.0f, camera.shakeRemaining);
 }
 
 TEST_F(Cameras, TheInGameCameraSeesThePlayfieldFromAboveWithTheFocusInTheCentre) {
@@ -58,11 +62,15 @@ TEST_F(Cameras, TheInGameCameraSeesThePlayfieldFromAboveWithTheFocusInTheCentre)
     g_CameraWorldInputs.actionGameRunning = g_CameraWorldInputs.playerExists = 1;
     ClCameraInGame camera;
     for (int i = 0; i < 40; ++i) camera.update();
-    EXPECT_EQ(std::pair(34.0f, true), std::pair(camera.fov, camera.position().y > 300.0f));
+    EXPECT_EQ(34.0f, camera.fov);
+    EXPECT_GT(camera.position().y, 300.0f);
     const ClVec2 middle = camera.projectToScreen(centre);
     for (const ClVec3& corner : {ClVec3(0, 0, 0), ClVec3(325, 0, 0), ClVec3(0, 0, 269.75f), ClVec3(325, 0, 269.75f)}) {
         const ClVec2 p = camera.projectToScreen(corner);
-        EXPECT_TRUE(p.x > 0 && p.x < 1 && p.y > 0 && p.y < 1) << corner.x << ", " << corner.z << " at " << p.x << ", " << p.y;
+        EXPECT_GT(p.x, 0) << corner.x << ", " << corner.z << " at " << p.x << ", " << p.y;
+        EXPECT_LT(p.x, 1) << corner.x << ", " << corner.z << " at " << p.x << ", " << p.y;
+        EXPECT_GT(p.y, 0) << corner.x << ", " << corner.z << " at " << p.x << ", " << p.y;
+        EXPECT_LT(p.y, 1) << corner.x << ", " << corner.z << " at " << p.x << ", " << p.y;
     }
     // The far edge (z 0, away from the camera) is at the top of the screen.
     EXPECT_LT(camera.projectToScreen(ClVec3(162.5f, 0, 0)).y, 0.5f);
@@ -78,7 +86,8 @@ TEST_F(Cameras, FramesAreParsedAndDamagedRecordsNameTheirLine) {
     loadFrames("// poses\nframe Top\n1 2 3\n0 0 -1\n1 0 0\n0 1 0\n45\n");
     ASSERT_EQ(1u, cameraFrameCount());
     const SCameraFrame* frame = getCameraFrame("top");
-    EXPECT_EQ(std::pair(45.0f, 3.0f), std::pair(frame->fov, frame->position.z));
+    EXPECT_EQ(45.0f, frame->fov);
+    EXPECT_EQ(3.0f, frame->position.z);
     ClCamera camera;
     camera.applyFrame(*frame);
     ClMatrix44 view;
@@ -149,14 +158,17 @@ TEST_F(Cameras, BlendsCutInterruptAndPauseWithTheGame) {
     // Interrupted halfway: the new blend starts from what is on screen.
     blender.blendTo(&a, 1.0f, false);
     EXPECT_NEAR(5.0f, viewX(0.0f), 1e-5f);
-    EXPECT_EQ(std::pair(0.0f, &a), (std::pair{viewX(1.0f), blender.fromCamera()}));
+    const f32 landed = viewX(1.0f);
+    EXPECT_EQ(0.0f, landed);
+    EXPECT_EQ(&a, blender.fromCamera());
 }
 
 TEST_F(Cameras, CurvesOfTheBlendHelpers) {
     EXPECT_NEAR(0.5f, blendCurveValue(E_BLEND_COSINE, 0.5f), 1e-6f);
-    EXPECT_EQ(std::tuple(0.25f, 1.0f, 0.75f, 0.9375f),
-              std::tuple(blendCurveValue(E_BLEND_LINEAR, 0.25f), blendCurveValue(E_BLEND_INVERSE_SQUARE, 0.0f),
-                         blendCurveValue(E_BLEND_SQUARE_OUT, 0.5f), blendCurveValue(E_BLEND_FOURTH_OUT, 0.5f)));
+    EXPECT_EQ(0.25f, blendCurveValue(E_BLEND_LINEAR, 0.25f));
+    EXPECT_EQ(1.0f, blendCurveValue(E_BLEND_INVERSE_SQUARE, 0.0f));
+    EXPECT_EQ(0.75f, blendCurveValue(E_BLEND_SQUARE_OUT, 0.5f));
+    EXPECT_EQ(0.9375f, blendCurveValue(E_BLEND_FOURTH_OUT, 0.5f));
     EXPECT_NE("", fatalReasonOf([] { blendCurveValue(5, 0.5f); }));
     ClVectorBlend blend;
     blend.start(ClVec3(0, 0, 0), ClVec3(4, 8, 0), 2.0f, 0.5f);
@@ -171,16 +183,20 @@ TEST_F(Cameras, CameraStacksPushPopOnlyOnRealStacksAndKeepTenEntries) {
     ClCamera* cameras[11];
     for (ClCamera*& camera : cameras) ASSERT_TRUE(registerCamera(camera = new ClCamera));
     pushViewCamera(1, cameras[0], 0.0f, false);
-    EXPECT_EQ(std::pair(0u, (ClCamera*)nullptr), std::pair(cameras[0]->active, getViewSlotTopCamera(1)));
+    EXPECT_EQ(0u, cameras[0]->active);
+    EXPECT_EQ(nullptr, getViewSlotTopCamera(1));
     for (ClCamera* camera : cameras) pushViewCamera(0, camera, 0.0f, false);
-    EXPECT_EQ(std::tuple(10u, cameras[9], 1u, cameras[10], cameras[10]),
-              std::tuple(g_aCameraStacks[0].count, getViewSlotTopCamera(0), cameras[10]->active,
-                         g_aCameraBlenders[0].fromCamera(), g_aCameraBlenders[0].getTargetCamera()));
+    EXPECT_EQ(10u, g_aCameraStacks[0].count);
+    EXPECT_EQ(cameras[9], getViewSlotTopCamera(0));
+    EXPECT_EQ(1u, cameras[10]->active);
+    EXPECT_EQ(cameras[10], g_aCameraBlenders[0].fromCamera());
+    EXPECT_EQ(cameras[10], g_aCameraBlenders[0].getTargetCamera());
     popViewCamera(0, 0.0f);
     EXPECT_EQ(cameras[8], g_aCameraBlenders[0].fromCamera());
     unregisterCamera(cameras[8]);
-    EXPECT_EQ(std::tuple(nullptr, cameras[7], 8u),
-              std::tuple(g_aCameraBlenders[0].fromCamera(), getViewSlotTopCamera(0), g_aCameraStacks[0].count));
+    EXPECT_EQ(nullptr, g_aCameraBlenders[0].fromCamera());
+    EXPECT_EQ(cameras[7], getViewSlotTopCamera(0));
+    EXPECT_EQ(8u, g_aCameraStacks[0].count);
     for (int i = 0; i < 8; ++i) popViewCamera(0, 0.0f);
     EXPECT_EQ(nullptr, getViewSlotTopCamera(0));
     while (cameraCount() < CAMERA_LIST_CAPACITY) registerCamera(new ClCamera);

@@ -47,7 +47,8 @@ TEST(DisplayModes, UniqueModesPreferSixtyHertzThenFiftyNineElseTheLast) {
 TEST(DisplayModes, PortraitAndOversizedModesAreNeverListedSoNoModeRemains) {
     // The last is landscape, but larger than the screen.
     SDisplayModeSet set = desktop(1080, 1920, {{1080, 1920, 60, 32}, {768, 1024, 60, 32}, {2560, 1440, 60, 32}});
-    EXPECT_EQ(std::pair(false, true), (std::pair{chooseResolution(set, SResolutionSettings{}).haveMode, set.all.empty()}));
+    EXPECT_FALSE(chooseResolution(set, SResolutionSettings{}).haveMode);
+    EXPECT_TRUE(set.all.empty());
 }
 
 TEST(DisplayModes, ResolutionCodesIncludingWideScreenEmulation) {
@@ -85,13 +86,16 @@ TEST_F(ResolutionChoice, FullScreenTakesTheScreenAndASavedResolutionWinsOverBoth
 TEST_F(ResolutionChoice, ZeroSavedSlotsChooseTheWindowedSizeAndCodesAndForcedSizesApplyLast) {
     SResolutionSettings settings;
     const SResolutionChoice windowed = chooseResolution(m_set, settings);
-    EXPECT_EQ(std::tuple(windowed.haveMode, windowed.width, size(windowed), windowed.mode.refreshHz),
-              std::tuple(true, 1600u, std::string("1600x900"), 60u));
+    EXPECT_TRUE(windowed.haveMode);
+    EXPECT_EQ(windowed.width, 1600u);
+    EXPECT_EQ(size(windowed), std::string("1600x900"));
+    EXPECT_EQ(windowed.mode.refreshHz, 60u);
     settings.resolutionCode = 720;
-    EXPECT_EQ(std::pair(true, 1280u), std::pair(chooseResolution(m_set, settings).resolutionCodeGiven,
-                                                 chooseResolution(m_set, settings).mode.width));
+    EXPECT_TRUE(chooseResolution(m_set, settings).resolutionCodeGiven);
+    EXPECT_EQ(1280u, chooseResolution(m_set, settings).mode.width);
     std::tie(settings.hardForcedWidth, settings.hardForcedHeight) = std::tuple(333u, 222u);
-    EXPECT_EQ(std::make_pair(chooseResolution(m_set, settings).width, size(chooseResolution(m_set, settings))), std::make_pair(333u, std::string("333x222")));
+    EXPECT_EQ(chooseResolution(m_set, settings).width, 333u);
+    EXPECT_EQ(size(chooseResolution(m_set, settings)), std::string("333x222"));
 }
 
 TEST(DisplaySettings, AProjectKeyBeatsTheSavedSlotAndNoVsyncDecidesWhenPresent) {
@@ -101,11 +105,14 @@ TEST(DisplaySettings, AProjectKeyBeatsTheSavedSlotAndNoVsyncDecidesWhenPresent) 
     std::tie(g_SavedOptions.fullScreen, g_SavedOptions.resolutionWidth, g_SavedOptions.resolutionHeight) =
         std::tuple(1, 1280, 720);
     copySavedDisplayOptions();
-    EXPECT_EQ(std::make_tuple(displayFullScreen(), vsyncWanted(), readResolutionSettings().savedWidth), std::make_tuple(true, true, 1280u));
+    EXPECT_TRUE(displayFullScreen());
+    EXPECT_TRUE(vsyncWanted());
+    EXPECT_EQ(readResolutionSettings().savedWidth, 1280u);
 
     configSetValue("FULLSCREEN", "0");
     configSetValue("NOVSYNC", "1");
-    EXPECT_EQ(std::make_pair(displayFullScreen(), vsyncWanted()), std::make_pair(false, false));
+    EXPECT_FALSE(displayFullScreen());
+    EXPECT_FALSE(vsyncWanted());
     configSetValue("NOVSYNC", "0");
     g_SavedOptions.verticalSync = 0;
     copySavedDisplayOptions();

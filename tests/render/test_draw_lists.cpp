@@ -87,7 +87,8 @@ TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGive
 
     buildLayerDrawList(0, 0x40, false, false);  // the exclude mask took 0x40 off
     buildLayerDrawList(1, 0x22, false, false);
-    EXPECT_EQ(std::make_pair(0u, 1u), std::make_pair(batchRunCount(0, 0), batchRunCount(1, 0)));
+    EXPECT_EQ(0u, batchRunCount(0, 0));
+    EXPECT_EQ(1u, batchRunCount(1, 0));
     EXPECT_EQ(material(1), batchRuns(1, reinterpret_cast<BatchKey>(&preview))[0].material);
 }
 
@@ -106,9 +107,11 @@ TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) 
         emptyPass = {lastLineJobCount(), batchVertexCount()};
         buildDrawCommands(0x24, ClVec4{5, 0, 100}, 0);
     });
-    EXPECT_EQ(emptyPass, std::make_pair(0u, 0u));
+    EXPECT_EQ(emptyPass.first, 0u);
+    EXPECT_EQ(emptyPass.second, 0u);
     ASSERT_EQ(400u, batchVertexCount());
-    EXPECT_TRUE(lastLineJobCount() >= 2 && lastLineJobCount() <= DRAW_BUILD_JOB_CAPACITY) << lastLineJobCount();
+    EXPECT_GE(lastLineJobCount(), 2u) << lastLineJobCount();
+    EXPECT_LE(lastLineJobCount(), DRAW_BUILD_JOB_CAPACITY) << lastLineJobCount();
     const SBatchVertex* v = batchLockedVertices();
     for (u32 line = 0; line < 50; ++line) {
         const SBatchVertex &a = v[8 * line], &b = v[8 * line + 1];
@@ -119,7 +122,8 @@ TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) 
                   vecText({{-0.5f, y, 1}, {10.5f, y, 0}})) << line;
     }
     buildLayerDrawList(0, 0x24, false, false);
-    EXPECT_EQ(std::make_pair(50u * 18u, 1u + 8u * 49u), std::make_pair(batchIndexWritePosition(), batchLockedIndices()[18 * 49 + 1]));
+    EXPECT_EQ(50u * 18u, batchIndexWritePosition());
+    EXPECT_EQ(1u + 8u * 49u, batchLockedIndices()[18 * 49 + 1]);
 }
 
 TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPoint) {
@@ -129,8 +133,13 @@ TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPo
     const SBatchVertex* v = batchLockedVertices();
     // Width ratios, then the widths across the start of the first two lines.
     EXPECT_EQ(vecText({{v[0].nx, v[1].v, v[4].nx}, {std::fabs(v[0].y - v[1].y), std::fabs(v[4].y - v[5].y), 0}}), "(2 2 1) (4 2 0)");
-    EXPECT_EQ(std::make_pair(0xAAu, 0xBBu), std::make_pair(v[3].colour, v[4].colour));
-    for (u32 i = 8; i < 24; ++i) EXPECT_TRUE(std::isfinite(v[i].nx) && std::isfinite(v[i].v) && std::isfinite(v[i].x)) << i;
+    EXPECT_EQ(0xAAu, v[3].colour);
+    EXPECT_EQ(0xBBu, v[4].colour);
+    for (u32 i = 8; i < 24; ++i) {
+        EXPECT_TRUE(std::isfinite(v[i].nx)) << i;
+        EXPECT_TRUE(std::isfinite(v[i].v)) << i;
+        EXPECT_TRUE(std::isfinite(v[i].x)) << i;
+    }
 }
 
 // Lines are built four at a time and the rest one by one; both give the same bits. Each line is
@@ -174,10 +183,12 @@ TEST_F(DrawLists, EveryQuadIsConvertedWithItsCornersTextureCoordinatesAndDepth) 
     std::vector<f32> got;
     for (u32 i = 0; i < 4; ++i) got.insert(got.end(), {v[i].x, v[i].y, v[i].u, v[i].v});
     EXPECT_EQ(got, (std::vector<f32>{-2, 1, 0.25f, 0.5f, -2, -1, 0.25f, 1.0f, 2, 1, 0.75f, 0.5f, 2, -1, 0.75f, 1.0f}));
-    EXPECT_EQ(std::make_pair(4.0f, 1.0f), std::make_pair(v[7].x, v[7].u));
+    EXPECT_EQ(4.0f, v[7].x);
+    EXPECT_EQ(1.0f, v[7].u);
     buildLayerDrawList(0, 0, true, false);
     // Far first: the UV quad (depth 3) before the corner quad (depth 0).
-    EXPECT_EQ(std::make_pair(material(0), material(1)), std::make_pair(batchRuns(0, 0)[0].material, batchRuns(0, 0)[1].material));
+    EXPECT_EQ(material(0), batchRuns(0, 0)[0].material);
+    EXPECT_EQ(material(1), batchRuns(0, 0)[1].material);
 }
 
 // The worker only ever sees the half the main thread filled last, and a frame that cannot be
@@ -228,13 +239,16 @@ TEST_F(DrawListHandOff, StressOnTheNullRenderer) {
             // Lost: nothing flipped or drawn, and the filled half was emptied on the main thread.
             ++framesCleared;
             // Restored by this hand-off's lost-device check: ready is 1.
-            ASSERT_EQ(std::make_tuple(1 - renderFlipIndex(), drawListCounts(filled).sprites, drawListCounts(filled).lines, ready),
-                      std::make_tuple(filled, 0u, 0u, 1)) << frame;
+            ASSERT_EQ(1 - renderFlipIndex(), filled) << frame;
+            ASSERT_EQ(drawListCounts(filled).sprites, 0u) << frame;
+            ASSERT_EQ(drawListCounts(filled).lines, 0u) << frame;
+            ASSERT_EQ(ready, 1) << frame;
         }
         ASSERT_EQ(0u, drawListCounts(1 - filled).sprites) << frame;
     }
     // The loss in frame 300 is noticed, and cleared, only after the loop.
-    EXPECT_EQ(std::make_pair(295u, 5u), std::make_pair(framesDrawn, framesCleared));
+    EXPECT_EQ(295u, framesDrawn);
+    EXPECT_EQ(5u, framesCleared);
     g_DeviceResourceSteps = kDefaultDeviceResourceSteps;
 }
 

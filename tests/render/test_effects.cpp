@@ -29,13 +29,16 @@ protected:
 
 TEST_F(Effects, EveryBuiltInEffectBindsWithSharedGlobals) {
     EXPECT_TRUE(effectsReady());
-    for (const char* name : g_aBuiltInEffectNames)
-        EXPECT_TRUE(findEffect(name)->textureSlotCount() >= 1 && findEffect(name)->hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE)) << name;
+    for (const char* name : g_aBuiltInEffectNames) {
+        EXPECT_GE(findEffect(name)->textureSlotCount(), 1u) << name;
+        EXPECT_TRUE(findEffect(name)->hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE)) << name;
+    }
     // The drawn-by-name effects of the bloom and the two-texture backdrop.
-    EXPECT_EQ(std::make_pair(findEffect("game_guardian_bg")->textureSlotCount(), findEffect("PostFx_BlurH")->globalCount()), std::make_pair(2u, 2u));
+    EXPECT_EQ(findEffect("game_guardian_bg")->textureSlotCount(), 2u);
+    EXPECT_EQ(findEffect("PostFx_BlurH")->globalCount(), 2u);
     // Set at start-up, so the post-processing effects can begin at once.
-    EXPECT_EQ(std::pair(true, 1.0f / 320.0f),
-              std::pair(findShaderGlobal("g_afBlurHorParams")->hasBeenSet, findShaderGlobal("g_v2InvScreenSize")->values[0][0]));
+    EXPECT_TRUE(findShaderGlobal("g_afBlurHorParams")->hasBeenSet);
+    EXPECT_EQ(1.0f / 320.0f, findShaderGlobal("g_v2InvScreenSize")->values[0][0]);
 }
 
 // The loader's own frame steps, as the tick would run them.
@@ -51,8 +54,10 @@ TEST_F(Effects, AnAsynchronousLoadBindsTheEffectOnceTheLoaderReportsIt) {
     ASSERT_TRUE(shader.load("PostFx_BlurH"));
     EXPECT_EQ(shader.program(), nullptr) << "nothing happens before the loader steps";
     stepLoaderUntilIdle();
-    EXPECT_EQ(std::tuple(false, true, 2u, true), std::tuple(shader.loadPending(), shader.program() != nullptr,
-                                                            shader.globalCount(), shader.hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE)));
+    EXPECT_FALSE(shader.loadPending());
+    EXPECT_NE(shader.program(), nullptr);
+    EXPECT_EQ(2u, shader.globalCount());
+    EXPECT_TRUE(shader.hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE));
 
     // Released while pending: the request leaves the queue and never reports.
     ClShader dropped;
@@ -101,19 +106,22 @@ protected:
 TEST_F(Materials, SharedRecordsDependOnEffectAndTextureOrder) {
     ClTexture* noise = loadTexture("Images/Noise");
     ClTexture* dots = loadTexture("Images/NoiseDots");
-    ASSERT_TRUE(noise && dots);
+    ASSERT_NE(noise, nullptr);
+    ASSERT_NE(dots, nullptr);
 
     SMaterial* ab = getMaterialForEffectAndTextures2("game_guardian_bg", noise, dots);
     EXPECT_EQ(getMaterialForEffectAndTextureNames2("game_guardian_bg", "Images/Noise", "Images/NoiseDots"), ab);
     SMaterial* ba = getMaterialForEffectAndTextures2("game_guardian_bg", dots, noise);
-    EXPECT_TRUE(ba != ab && ba->textureSet != ab->textureSet) << "another texture order is another material";
+    EXPECT_NE(ba, ab) << "another texture order is another material";
+    EXPECT_NE(ba->textureSet, ab->textureSet) << "another texture order is another material";
 
     SMaterial* added = getMaterialForEffectAndTexture("system_add", noise);
     SMaterial* blended = getMaterialForEffectAndTexture("system_blend", noise);
     // One set serves both effects.
-    EXPECT_TRUE(added != blended && added->textureSet == blended->textureSet);
-    EXPECT_EQ(std::pair(getMaterialForEffect("system_add"), (STextureSet*)nullptr),
-              std::pair(getMaterialForEffect("SYSTEM_ADD"), getMaterialForEffect("system_add")->textureSet));
+    EXPECT_NE(added, blended);
+    EXPECT_EQ(added->textureSet, blended->textureSet);
+    EXPECT_EQ(getMaterialForEffect("system_add"), getMaterialForEffect("SYSTEM_ADD"));
+    EXPECT_EQ(nullptr, getMaterialForEffect("system_add")->textureSet);
     EXPECT_EQ((std::vector<u32>{getLiveMaterialCount(), getLiveTextureSetCount(), ab->poolIndex, ba->poolIndex}), (std::vector<u32>{5, 3, 0, 1}));
 
     // A texture the table does not hold binds the white default: no fatal error at draw time.
@@ -126,8 +134,10 @@ TEST_F(Materials, SharedRecordsDependOnEffectAndTextureOrder) {
     const u32 generation = ab->generation;
     purgeTextureFromMaterials(dots);
     // Untouched materials stay.
-    EXPECT_EQ((std::tuple{getLiveMaterialCount(), getLiveTextureSetCount(), ab->generation != generation,
-                          getMaterialForEffectAndTexture("system_add", noise)}), std::tuple(4u, 2u, true, added));
+    EXPECT_EQ(getLiveMaterialCount(), 4u);
+    EXPECT_EQ(getLiveTextureSetCount(), 2u);
+    EXPECT_NE(ab->generation, generation);
+    EXPECT_EQ(getMaterialForEffectAndTexture("system_add", noise), added);
 }
 
 }  // namespace

@@ -51,7 +51,8 @@ TEST_F(Flipbooks, FramesTakeTheFullCanvasHeightFirst) {
     const u32 startUp = frameCount("Animations/e");  // no canvases yet: the start-up variants only
     createCanvases(1600.0f, 900.0f);
     defineStartupCanvases(1600.0f, 900.0f);
-    EXPECT_EQ(std::pair(3u, 2u), std::pair(startUp, frameCount("Animations/e")));
+    EXPECT_EQ(3u, startUp);
+    EXPECT_EQ(2u, frameCount("Animations/e"));
     releaseCanvases();
 }
 
@@ -89,23 +90,31 @@ TEST_F(Flipbooks, QueuedPlaysWaitForTheirDelayAndForTheEnd) {
     SFlipbook* four = loadFlipbook("Animations/f", 8.0f);
     ClFlipbookPlayer player;
     player.play("Animations/f", E_FLIPBOOK_LOOP, 0.0f, true);
-    EXPECT_EQ((std::pair<const SFlipbook*, u32>(four, 1u)), std::pair(player.sequence, player.playing));
+    EXPECT_EQ(four, player.sequence);
+    EXPECT_EQ(1u, player.playing);
     player.queue(four, E_FLIPBOOK_HOLD, true, 0.125f, false);
     player.colour.fadeFromCurrent(0xFFFFFFFFu, 1.0f, E_COLOURANIM_EASE_LINEAR, 0.0f);
     setClockDelta(GAME_CLOCK_SYSTEM, 0.1875f);  // a frame and a half
     player.update(GAME_CLOCK_SYSTEM);  // the delay is over while the loop plays: it finishes its pass
-    EXPECT_EQ(std::tuple(1u, 1u, true), std::tuple(player.stopAtEnd, player.pending.getCount(), player.colour.current != 0));
+    EXPECT_EQ(1u, player.stopAtEnd);
+    EXPECT_EQ(1u, player.pending.getCount());
+    EXPECT_NE(player.colour.current, 0);
     player.update(GAME_CLOCK_SYSTEM);
     EXPECT_EQ(E_FLIPBOOK_LOOP, player.mode);
     player.update(GAME_CLOCK_SYSTEM);  // the pass ends at frame 3; the held play starts there, backwards
-    EXPECT_EQ(std::tuple(E_FLIPBOOK_HOLD, 3, 0u, 0u), std::tuple(player.mode, player.frame, player.forward, player.pending.getCount()));
+    EXPECT_EQ(E_FLIPBOOK_HOLD, player.mode);
+    EXPECT_EQ(3, player.frame);
+    EXPECT_EQ(0u, player.forward);
+    EXPECT_EQ(0u, player.pending.getCount());
 
     player.play("Animations/f", E_FLIPBOOK_ONCE, 0.5f, true);
     player.update(GAME_CLOCK_SYSTEM);
     const u32 waiting = player.mode;
     setClockDelta(GAME_CLOCK_SYSTEM, 0.3125f);  // the delay is used up exactly
     player.update(GAME_CLOCK_SYSTEM);
-    EXPECT_EQ(std::tuple(u32(E_FLIPBOOK_HOLD), u32(E_FLIPBOOK_ONCE), 0), std::tuple(waiting, u32(player.mode), player.frame));
+    EXPECT_EQ(u32(E_FLIPBOOK_HOLD), waiting);
+    EXPECT_EQ(u32(E_FLIPBOOK_ONCE), u32(player.mode));
+    EXPECT_EQ(0, player.frame);
     EXPECT_DEATH(player.play("Animations/none", E_FLIPBOOK_ONCE, 0.0f, true), "no image sequence \"Animations/none\"");
     setClockDelta(GAME_CLOCK_SYSTEM, 0.0f);
 }

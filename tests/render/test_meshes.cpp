@@ -105,8 +105,11 @@ TEST(MeshBuilders, AssignCopiesEverything) {
     copy.init();
     copy.assign(*box);
     EXPECT_EQ(countsOf(*box), countsOf(copy));
-    EXPECT_EQ(std::tuple(2u, 4u, 77u, 2u, 10u), std::tuple(copy.texturedTriangles.count, copy.texCoords.count,
-                                                           copy.material, copy.boundingVolumes.count(), copy.detail));
+    EXPECT_EQ(2u, copy.texturedTriangles.count);
+    EXPECT_EQ(4u, copy.texCoords.count);
+    EXPECT_EQ(77u, copy.material);
+    EXPECT_EQ(2u, copy.boundingVolumes.count());
+    EXPECT_EQ(10u, copy.detail);
 }
 
 class GeometryFiles : public test_support::FatalThrowingTest {};
@@ -127,7 +130,10 @@ TEST_F(GeometryFiles, BlankCrLfLinesAreSkippedAndAxesTurned) {
     MeshPtr mesh(parseGeometryText(text.data(), u32(text.size()), "t", 2.0f));
     ASSERT_EQ((SCounts{2, 1, 0}), countsOf(*mesh));
     const ClVec3& v = mesh->vertices[0];
-    EXPECT_EQ(std::tuple(2.0f, 6.0f, -4.0f, E_BOUNDS_SPHERE), std::tuple(v.x, v.y, v.z, mesh->boundingSphere.kind));
+    EXPECT_EQ(2.0f, v.x);
+    EXPECT_EQ(6.0f, v.y);
+    EXPECT_EQ(-4.0f, v.z);
+    EXPECT_EQ(E_BOUNDS_SPHERE, mesh->boundingSphere.kind);
 }
 
 TEST_F(GeometryFiles, DamagedFilesAreFatalNamingFileAndLine) {

@@ -81,7 +81,8 @@ TEST_F(MessagePump, ARestoredOrMaximisedWindowIsShownAgainWithoutAnActivation) {
     EXPECT_EQ((std::vector<bool>{minimised, restored, shownAfter(E_SIZE_MAXIMIZED)}), (std::vector<bool>{false, true, true}));
     for (int pass = 0; pass < 20; ++pass) ASSERT_EQ(pumpMessages(countFrame), 1);
     // Only the first show is an activation.
-    EXPECT_EQ((std::pair{mainWindowWasActivated(), g_iFramesRun}), std::pair(false, 0));
+    EXPECT_FALSE(mainWindowWasActivated());
+    EXPECT_EQ(g_iFramesRun, 0);
 }
 
 }  // namespace

@@ -68,9 +68,12 @@ TEST_F(Particles, RetiredSystemsUpdateUntilEmptyThenGo) {
     retireParticleSystem(empty);
     EXPECT_EQ(1u, lasting->retired);
     updateParticleSystems();  // lasting keeps one particle; empty goes
-    EXPECT_EQ(std::pair(1u, 1u), std::pair(destroyed, registeredParticleSystemCount()));
+    EXPECT_EQ(1u, destroyed);
+    EXPECT_EQ(1u, registeredParticleSystemCount());
     updateParticleSystems();
-    EXPECT_EQ(std::tuple(2u, 0u, 0u), std::tuple(destroyed, registeredParticleSystemCount(), retiringParticleSystemCount()));
+    EXPECT_EQ(2u, destroyed);
+    EXPECT_EQ(0u, registeredParticleSystemCount());
+    EXPECT_EQ(0u, retiringParticleSystemCount());
     destroyRetiredParticleSystems();  // nothing retiring: nothing happens
 }
 
@@ -86,14 +89,16 @@ TEST_F(Particles, FullRegistryAndRetiringListsRefuse) {
     retireParticleSystem(systems[PARTICLE_SYSTEM_SLOT_CAPACITY]);
     EXPECT_EQ(1u, destroyed);
     destroyRetiredParticleSystems();
-    EXPECT_EQ(std::pair(PARTICLE_SYSTEM_SLOT_CAPACITY + 1, 0u), std::pair(destroyed, registeredParticleSystemCount()));
+    EXPECT_EQ(PARTICLE_SYSTEM_SLOT_CAPACITY + 1, destroyed);
+    EXPECT_EQ(0u, registeredParticleSystemCount());
 }
 
 TEST_F(Particles, RandomWithVariance) {
     EXPECT_EQ(10.0f, randomWithVariance(10.0f, 0.0f));
     for (int i = 0; i < 1000; ++i) {
         const f32 value = randomWithVariance(50.3f, 0.9f);
-        EXPECT_TRUE(value >= 5.03f - 1e-5f && value <= 95.57f + 1e-5f) << value;
+        EXPECT_GE(value, 5.03f - 1e-5f) << value;
+        EXPECT_LE(value, 95.57f + 1e-5f) << value;
     }
 }
 
@@ -105,7 +110,8 @@ TEST_F(Particles, MegaEmitFillsThePoolAndNothingWhilePaused) {
     g_fFrameTime = 0.5f;
     mega.emit(0, burst(4090));
     mega.emit(0, burst(10));
-    EXPECT_EQ(std::pair(0u, MEGA_PARTICLE_CAPACITY), std::pair(paused, mega.liveCount()));
+    EXPECT_EQ(0u, paused);
+    EXPECT_EQ(MEGA_PARTICLE_CAPACITY, mega.liveCount());
 }
 
 TEST_F(Particles, MegaParticlesFallDriftAndDieAtTheirFloors) {
@@ -120,11 +126,14 @@ TEST_F(Particles, MegaParticlesFallDriftAndDieAtTheirFloors) {
     g_particleMusicLevel = 4.0f;
     mega.update();  // v.y = -4, v.z = 4 x 0.25 x 0.5 x 2 = 1; y = 1 - 2 = -1
     ex.update();    // below its floor of 0
-    ASSERT_EQ(std::pair(1u, 0u), std::pair(mega.liveCount(), ex.liveCount()));
-    EXPECT_EQ(std::pair(-1.0f, 0.5f), std::pair(mega.live(0)->position.y, mega.live(0)->position.z));
+    ASSERT_EQ(1u, mega.liveCount());
+    ASSERT_EQ(0u, ex.liveCount());
+    EXPECT_EQ(-1.0f, mega.live(0)->position.y);
+    EXPECT_EQ(0.5f, mega.live(0)->position.z);
     mega.update();  // v.y = -8: y = -5
     mega.update();  // y = -11, below -8, while life lasts
-    EXPECT_EQ(std::pair(0u, 2u), std::pair(mega.liveCount(), drawListCounts(1).sprites));
+    EXPECT_EQ(0u, mega.liveCount());
+    EXPECT_EQ(2u, drawListCounts(1).sprites);
 }
 
 TEST_F(Particles, ExFadesAndStreaksTrailTheirVelocity) {
@@ -138,7 +147,9 @@ TEST_F(Particles, ExFadesAndStreaksTrailTheirVelocity) {
     ASSERT_EQ(1u, drawListCounts(1).lines);
     const SLineCommand& line = drawListLines(1)[0];
     // Alpha 255 x 1 s / 2 s = 127.5.
-    EXPECT_EQ(std::tuple(0x7F112233u, 13.0f, 14.0f), std::tuple(line.colour, line.start.y, line.end.y));
+    EXPECT_EQ(0x7F112233u, line.colour);
+    EXPECT_EQ(13.0f, line.start.y);
+    EXPECT_EQ(14.0f, line.end.y);
     ex.update();
     ex.update();
     EXPECT_TRUE(ex.isEmpty());
@@ -150,7 +161,8 @@ TEST(BlastPush, OnlyWithinTheRadiusAndNeverAtTheCentre) {
     ClVec3 edge, halfway, velocity;
     computeBlastPush(blast, ClVec3(), ClVec3(10, 0, 0), &edge);  // the full strength
     computeBlastPush(blast, ClVec3(), ClVec3(0, 0, 5), &halfway);  // three quarters
-    EXPECT_EQ(std::pair(6.0f, 4.5f), std::pair(edge.x, halfway.z));
+    EXPECT_EQ(6.0f, edge.x);
+    EXPECT_EQ(4.5f, halfway.z);
     computeBlastPush(blast, ClVec3(), ClVec3(10.5f, 0, 0), &velocity);
     computeBlastPush(blast, ClVec3(), ClVec3(0, 0, 0), &velocity);
     computeBlastPush(SBlast{ClVec3(), 0.0f, 6.0f}, ClVec3(), ClVec3(0, 0, 0), &velocity);
@@ -179,13 +191,15 @@ TEST_F(DebrisAndFx, LinesSpinFallWithoutAgeingAndAFullPoolRefuses) {
     ClDebrisLineParticleSystem lines;
     for (u32 i = 0; i <= DEBRIS_PARTICLE_CAPACITY; ++i)
         lines.addLine(ClVec3(0, 102, 0), ClVec3(0, 98, 0), quarterTurn, 1.5f, 0xFF00FF00u, nullptr, ClVec3(0, 0, 0));
-    EXPECT_EQ(std::pair(DEBRIS_PARTICLE_CAPACITY, DEBRIS_PARTICLE_CAPACITY), std::pair(lines.liveCount(), newDebrisCount()));
+    EXPECT_EQ(DEBRIS_PARTICLE_CAPACITY, lines.liveCount());
+    EXPECT_EQ(DEBRIS_PARTICLE_CAPACITY, newDebrisCount());
     g_fFrameTime = 1.0f;
     lines.update();  // v.y = -20, y = 80; the half-vector (0, 2) turns to (-2, 0)
     const SDebrisLine& p = *lines.live(0);
     const SLineCommand& line = drawListLines(1)[0];
     EXPECT_EQ(vecText({p.centre, p.halfA, ClVec3(line.start.x, line.start.y, line.start.z)}, 1e-5f), "(0 80 0) (-2 0 0) (2 80 0)");
-    EXPECT_EQ(std::pair(DEBRIS_LINE_LAYER_MASK, DEBRIS_PARTICLE_CAPACITY), std::pair(line.layerMask, drawListCounts(1).lines));
+    EXPECT_EQ(DEBRIS_LINE_LAYER_MASK, line.layerMask);
+    EXPECT_EQ(DEBRIS_PARTICLE_CAPACITY, drawListCounts(1).lines);
     lines.update();  // y = 40
     lines.update();  // y = -20: gone
     EXPECT_TRUE(lines.isEmpty());
@@ -199,12 +213,14 @@ TEST_F(DebrisAndFx, ShardsFlyApartAndStopSpinningWhileTheStepIsPaused) {
     shards.addTriangle(ClVec3(10, 100, 0), quarterTurn, 0xFF102030u, nullptr, ClVec3(0, 100, 0));
     const SDebrisShard& p = *shards.live(0);
     const f32 speed = p.velocity.length();
-    EXPECT_TRUE(speed >= 5.03f - 1e-4f && speed <= 95.57f + 1e-4f) << speed;
+    EXPECT_GE(speed, 5.03f - 1e-4f) << speed;
+    EXPECT_LE(speed, 95.57f + 1e-4f) << speed;
     EXPECT_NEAR(1.0f / 1.95f, p.velocity.x / p.velocity.y, 1e-5f);
     g_particleGameStep = 0.0001f;
     const ClVec3 before = p.centre;
     shards.update();
-    EXPECT_EQ(std::pair(true, 10.0f), std::pair(before.y != p.centre.y, p.corners[0].x));
+    EXPECT_NE(before.y, p.centre.y);
+    EXPECT_EQ(10.0f, p.corners[0].x);
     g_particleGameStep = 0.02f;
     shards.update();
     // (10, -10) turned a quarter is (10, 10).
@@ -218,7 +234,9 @@ TEST_F(DebrisAndFx, BlastPassPushesTheNewDebrisOnceThenEmptiesBothLists) {
     recordBlast(SBlast{ClVec3(0, 0, 0), 10.0f, 8.0f}, ClVec3());
     recordBlast(SBlast{ClVec3(100, 0, 0), 10.0f, 8.0f}, ClVec3());  // out of reach
     runBlastPass();
-    EXPECT_EQ(std::tuple(6.0f, 0u, 0u), std::tuple(lines.live(0)->velocity.x, newDebrisCount(), blastCount()));
+    EXPECT_EQ(6.0f, lines.live(0)->velocity.x);
+    EXPECT_EQ(0u, newDebrisCount());
+    EXPECT_EQ(0u, blastCount());
     recordBlast(SBlast{ClVec3(0, 0, 0), 10.0f, 8.0f}, ClVec3());
     runBlastPass();  // not new any more
     EXPECT_FLOAT_EQ(6.0f, lines.live(0)->velocity.x);
@@ -235,8 +253,9 @@ TEST_F(DebrisAndFx, UnsteeredSpriteDrawsDoubleSizeAndDiesAtItsLifetime) {
     EXPECT_EQ(10.0f, drawListSprites(1)[1].size);
     fx.update();  // tail 1.0: finished, not drawn
     fx.update();
-    EXPECT_EQ(std::tuple(2u, true, false),
-              std::tuple(drawListCounts(1).sprites, fx.isEmpty(), fxParticleIsCurrent(sprite, generation)));
+    EXPECT_EQ(2u, drawListCounts(1).sprites);
+    EXPECT_TRUE(fx.isEmpty());
+    EXPECT_FALSE(fxParticleIsCurrent(sprite, generation));
 }
 
 TEST_F(DebrisAndFx, SteeredSpriteDrawsAGradientTrail) {
@@ -244,7 +263,9 @@ TEST_F(DebrisAndFx, SteeredSpriteDrawsAGradientTrail) {
     fx.steerParticle(sprite, ClVec3(3, 0, 0));  // head 0.5 s, length 3
     fx.steerParticle(sprite, ClVec3(3, 0, 4));  // head 1.0 s, length 7
     fx.update();
-    EXPECT_EQ(std::tuple(1u, 7.0f, 1.0f), std::tuple(drawListCounts(1).gradientLines, sprite->length, sprite->direction.x));
+    EXPECT_EQ(1u, drawListCounts(1).gradientLines);
+    EXPECT_EQ(7.0f, sprite->length);
+    EXPECT_EQ(1.0f, sprite->direction.x);
 }
 
 TEST_F(DebrisAndFx, ExplosionWithoutRoomForItsGlowRisesWithoutOne) {
@@ -252,7 +273,8 @@ TEST_F(DebrisAndFx, ExplosionWithoutRoomForItsGlowRisesWithoutOne) {
     g_megaParticleSystem = &mega;
     for (u32 i = 0; i + 1 < FX_PARTICLE_CAPACITY; ++i) fx.addExpandingFlash(2, ClVec3());
     fx.addExplosion(ClVec3(0, 0, 0));
-    EXPECT_EQ(std::pair(FX_PARTICLE_CAPACITY, 3u), std::pair(fx.liveCount(), mega.liveCount()));
+    EXPECT_EQ(FX_PARTICLE_CAPACITY, fx.liveCount());
+    EXPECT_EQ(3u, mega.liveCount());
     g_fFrameTime = 0.01f;
     fx.update();  // the flashes end; the glow rises 3 units with a null link
     ASSERT_EQ(1u, fx.liveCount());
@@ -265,12 +287,15 @@ TEST_F(DebrisAndFx, RingsSkipBadRadiiAndCapTheirSteps) {
     g_megaParticleSystem = &mega;
     fx.addExplosionRing(ClVec3(), -5.0f, 0xFFFFFFFFu);
     fx.addExplosionRing(ClVec3(), NAN, 0xFFFFFFFFu);
-    EXPECT_EQ(std::pair(0u, 2u), std::pair(mega.liveCount(), fx.liveCount()));  // the cores alone
+    // the cores alone
+    EXPECT_EQ(0u, mega.liveCount());
+    EXPECT_EQ(2u, fx.liveCount());
     // Steps of 2 pi / 6 add up to just under 2 pi in floats: a seventh point.
     fx.addExplosionRing(ClVec3(), 10.0f, 0xFFFFFFFFu);
     const u32 ring = mega.liveCount();
     fx.addExplosionRing(ClVec3(), 1e9f, 0xFFFFFFFFu);
-    EXPECT_EQ(std::pair(7u, 7u + FX_RING_STEP_LIMIT), std::pair(ring, mega.liveCount()));
+    EXPECT_EQ(7u, ring);
+    EXPECT_EQ(7u + FX_RING_STEP_LIMIT, mega.liveCount());
     g_megaParticleSystem = nullptr;
 }
 
@@ -278,7 +303,8 @@ TEST_F(DebrisAndFx, FlashesGrowFadeAndAFullQuadListDropsTheDraw) {
     fx.addExpandingFlash(0, ClVec3());
     g_fFrameTime = 1.0f;
     fx.update();
-    EXPECT_EQ(std::pair(1u, 450.0f), std::pair(drawListCounts(1).quads, fx.live(0)->size));
+    EXPECT_EQ(1u, drawListCounts(1).quads);
+    EXPECT_EQ(450.0f, fx.live(0)->size);
     for (u32 i = 0; i < QUAD_COMMAND_CAPACITY; ++i) appendQuadCommandCorners(ClVec3(), ClVec3(), ClVec3(), ClVec3(), 0, nullptr, 1);
     g_fFrameTime = 0.5f;
     fx.update();  // 1.5 s of 1.9752: still live, not drawn

@@ -94,7 +94,8 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     EXPECT_EQ(g_steps, (std::vector<std::string>{"create debug shapes", "create scene targets"}));
     ASSERT_TRUE(renderDeviceReady());
     // NOGFX 1 presents immediately whatever NOVSYNC says; FSAA 3 is no multisampling.
-    EXPECT_EQ(std::make_pair(gfxDeviceParams().vsync, gfxDeviceParams().multisample), std::make_pair(false, 0u));
+    EXPECT_FALSE(gfxDeviceParams().vsync);
+    EXPECT_EQ(gfxDeviceParams().multisample, 0u);
     static int s_pausedGames;
     s_pausedGames = 0;
     SRenderUpwardHooks hooks;
@@ -149,17 +150,22 @@ TEST_F(RenderDevice, TheWorkerDrawsTheFilledHalfAndANotReadyDeviceClearsItInstea
     const u64 presents = gfxPresentCount();
     for (u32 frame = 0; frame < 4; ++frame) {
         const u32 filled = 1 - renderFlipIndex();
-        EXPECT_EQ((std::tuple{submitFrameToRenderWorker(), g_drawnHalf.load(), renderFlipIndex()}), (std::tuple{1, filled, filled}));
+        const int submitted = submitFrameToRenderWorker();
+        EXPECT_EQ(submitted, 1);
+        EXPECT_EQ(g_drawnHalf.load(), filled);
+        EXPECT_EQ(renderFlipIndex(), filled);
     }
     EXPECT_EQ(g_closedHalves, (std::vector<u32>{1, 0, 1, 0}));
-    EXPECT_EQ(std::make_pair(gfxPresentCount(), g_clearedHalves.size()), std::make_pair(presents + 4, size_t(0)));
+    EXPECT_EQ(gfxPresentCount(), presents + 4);
+    EXPECT_EQ(g_clearedHalves.size(), size_t(0));
 
     gfxTestLoseDevice(1000);
     submitFrameToRenderWorker();  // presents, finds the device lost
     const u32 flip = renderFlipIndex();
     const u64 drawn = renderWorkerFramesDrawn();
     for (int frame = 0; frame < 3; ++frame) EXPECT_EQ(submitFrameToRenderWorker(), 0);
-    EXPECT_EQ(std::make_pair(renderFlipIndex(), renderWorkerFramesDrawn()), std::make_pair(flip, drawn)) << "no flip, no frame";
+    EXPECT_EQ(renderFlipIndex(), flip) << "no flip";
+    EXPECT_EQ(renderWorkerFramesDrawn(), drawn) << "no frame";
     EXPECT_EQ(g_clearedHalves, (std::vector<u32>(3, 1 - flip)));
 }
 
@@ -170,16 +176,19 @@ TEST_F(RenderDevice, ANotReadyDeviceEmptiesTheQuadQueueAndTheDebugShapeRequests)
     submitFrameToRenderWorker();  // presents, finds the device lost
     addSpriteQuad(3, nullptr, 0xFFFFFFFFu, 0.0f, 0.0f, 8.0f, 8.0f);
     requestDebugShape(E_DEBUG_SHAPE_CUBE, ClMatrix44(), 0xFFFFFFFFu);
-    ASSERT_EQ(std::make_pair(spriteQueueCount(), debugShapeRequestCount()), std::make_pair(1u, 1u));
+    ASSERT_EQ(spriteQueueCount(), 1u);
+    ASSERT_EQ(debugShapeRequestCount(), 1u);
     EXPECT_EQ(submitFrameToRenderWorker(), 0);
-    EXPECT_EQ(std::make_pair(spriteQueueCount(), debugShapeRequestCount()), std::make_pair(0u, 0u));
+    EXPECT_EQ(spriteQueueCount(), 0u);
+    EXPECT_EQ(debugShapeRequestCount(), 0u);
 }
 
 TEST_F(RenderDevice, StoppingTheWaitingWorkerEndsItAfterOneWakeUp) {
     ASSERT_TRUE(renderWorkerRunning());
     const u64 drawn = renderWorkerFramesDrawn();
     stopRenderWorker();
-    EXPECT_EQ(std::make_pair(renderWorkerRunning(), renderWorkerFramesDrawn()), std::make_pair(false, drawn));
+    EXPECT_FALSE(renderWorkerRunning());
+    EXPECT_EQ(renderWorkerFramesDrawn(), drawn);
     stopRenderWorker();  // a second stop is harmless
 }
 

@@ -48,11 +48,17 @@ TEST_F(RenderTargets, SceneAndBloomTargetsTakeTheirSizesFromTheScreenAndSelectin
     EXPECT_NEAR(1.7777778f, getRenderTargetAspect(), 1e-6f);
     gfxSetViewport(SGfxViewport{10, 10, 20, 20, 0.0f, 1.0f});
     setRenderTarget(bloom);
-    EXPECT_EQ(std::make_pair(bloom, bloom->target()->deviceTexture()), std::make_pair(currentRenderTarget(), gfxRenderTarget()));
-    EXPECT_EQ(std::make_tuple(341u, 192u, 341.0f, 192.0f), std::make_tuple(gfxViewport().width, gfxViewport().height, getRenderTargetWidth(), getRenderTargetHeight()));
+    EXPECT_EQ(bloom, currentRenderTarget());
+    EXPECT_EQ(bloom->target()->deviceTexture(), gfxRenderTarget());
+    EXPECT_EQ(341u, gfxViewport().width);
+    EXPECT_EQ(192u, gfxViewport().height);
+    EXPECT_EQ(341.0f, getRenderTargetWidth());
+    EXPECT_EQ(192.0f, getRenderTargetHeight());
 
     setRenderTarget(nullptr);
-    EXPECT_EQ(std::make_tuple((SGfxTexture*)nullptr, 1280u, 720.0f), std::make_tuple(gfxRenderTarget(), gfxViewport().width, getRenderTargetHeight()));
+    EXPECT_EQ(nullptr, gfxRenderTarget());
+    EXPECT_EQ(1280u, gfxViewport().width);
+    EXPECT_EQ(720.0f, getRenderTargetHeight());
 }
 
 TEST_F(RenderTargets, DeviceLossReleasesTargetsHarmlesslyTwiceAndAResetRemakesThem) {
@@ -60,16 +66,19 @@ TEST_F(RenderTargets, DeviceLossReleasesTargetsHarmlesslyTwiceAndAResetRemakesTh
     ClRenderTargetGroup* image = sceneTarget(E_SCENE_TARGET_IMAGE);
     releaseSceneTargets();
     releaseSceneTargets();
-    EXPECT_TRUE(!image->getTexture() && !image->target()->depthSurface());
+    EXPECT_EQ(nullptr, image->getTexture());
+    EXPECT_EQ(nullptr, image->target()->depthSurface());
     // A target without a texture is never selected: the back buffer is.
     setRenderTarget(image);
-    EXPECT_EQ(std::make_pair((ClRenderTargetGroup*)nullptr, 1280.0f), std::make_pair(currentRenderTarget(), getRenderTargetWidth()));
+    EXPECT_EQ(nullptr, currentRenderTarget());
+    EXPECT_EQ(1280.0f, getRenderTargetWidth());
 
     recreateSceneTargets();
     ASSERT_NE(nullptr, image->getTexture());
     setRenderTarget(image);
-    EXPECT_EQ(std::tuple(std::string("RTT 1280x720"), 1280.0f, image),
-              std::tuple(std::string(image->getTexture()->name), image->getTexture()->width(), currentRenderTarget()));
+    EXPECT_EQ(std::string("RTT 1280x720"), std::string(image->getTexture()->name));
+    EXPECT_EQ(1280.0f, image->getTexture()->width());
+    EXPECT_EQ(image, currentRenderTarget());
 }
 
 // A target the device cannot make (here one of no pixels) is reported to whoever asked for it,
@@ -96,11 +105,13 @@ TEST_F(RenderTargets, PreviewSlotWalksReleaseAndRemakeEachGroupAndSkipEmptySlots
     g_aPreviewSlots[2].group = &first;
     g_aPreviewSlots[PREVIEW_SLOT_COUNT - 1].group = &last;
     releasePreviewTargets();
-    EXPECT_EQ(std::make_pair((ClTexture*)nullptr, (ClTexture*)nullptr), std::make_pair(first.getTexture(), last.getTexture()));
+    EXPECT_EQ(nullptr, first.getTexture());
+    EXPECT_EQ(nullptr, last.getTexture());
     recreatePreviewTargets();
-    ASSERT_TRUE(first.getTexture() && last.getTexture());
-    EXPECT_EQ(std::make_pair(std::string("RTT 64x64"), std::string("RTT 32x16")),
-              std::make_pair(std::string(first.getTexture()->name), std::string(last.getTexture()->name)));
+    ASSERT_NE(nullptr, first.getTexture());
+    ASSERT_NE(nullptr, last.getTexture());
+    EXPECT_EQ(std::string("RTT 64x64"), std::string(first.getTexture()->name));
+    EXPECT_EQ(std::string("RTT 32x16"), std::string(last.getTexture()->name));
     g_aPreviewSlots[2].group = g_aPreviewSlots[PREVIEW_SLOT_COUNT - 1].group = nullptr;
 }
 

@@ -72,7 +72,8 @@ TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
 TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsDebugShapesAndScreenQuads) {
     ClRenderTargetGroup preview(32.0f, 32.0f, 0);
     g_aPreviewSlots[0].group = &preview;
-    ASSERT_TRUE(preview.target()->deviceTexture() && debugShapesCreated());
+    ASSERT_NE(nullptr, preview.target()->deviceTexture());
+    ASSERT_TRUE(debugShapesCreated());
 
     gfxTestLoseDevice(0);
     for (int frame = 0; frame < 3 && !renderDeviceLost(); ++frame) {
@@ -80,10 +81,12 @@ TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsDebugShapesAnd
         finishFrame();
     }
     ASSERT_TRUE(renderDeviceLost());
-    EXPECT_EQ(std::pair(false, false), std::pair(preview.target()->deviceTexture() != nullptr, debugShapesCreated()));
+    EXPECT_EQ(nullptr, preview.target()->deviceTexture());
+    EXPECT_FALSE(debugShapesCreated());
     const SPicture restored = drawQuad("scene_restored.png");
-    EXPECT_EQ(std::tuple(false, true, true),
-              std::tuple(renderDeviceLost(), preview.target()->deviceTexture() != nullptr, debugShapesCreated()));
+    EXPECT_FALSE(renderDeviceLost());
+    EXPECT_NE(nullptr, preview.target()->deviceTexture());
+    EXPECT_TRUE(debugShapesCreated());
     EXPECT_THAT(greens(restored), ElementsAre(Near(255), Gt(8), Gt(8), Near(0xC0)));
     g_aPreviewSlots[0].group = nullptr;
 }
@@ -143,7 +146,9 @@ TEST(BlurTables, FifteenGaussianTapsWithHorizontalAndVerticalOffsets) {
     for (f32 w : t.weights) sum += w;
     EXPECT_NEAR(1.0f, sum, 1e-6f);
     EXPECT_NEAR(t.weights[7] * std::exp(-1.0f / 12.5f), t.weights[6], 1e-7f);
-    EXPECT_EQ(std::tuple(-7.0f / 341.0f, 0.0f, 0.0f), std::tuple(t.horizontal[0].x, t.horizontal[0].y, t.vertical[14].x));
+    EXPECT_EQ(-7.0f / 341.0f, t.horizontal[0].x);
+    EXPECT_EQ(0.0f, t.horizontal[0].y);
+    EXPECT_EQ(0.0f, t.vertical[14].x);
     EXPECT_NEAR(7.0f / 192.0f, t.vertical[14].y, 1e-7f);
 }
 

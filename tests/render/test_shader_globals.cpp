@@ -23,11 +23,13 @@ TEST_F(ShaderGlobals, SettersStoreWorkedValues) {
     ASSERT_NE(tint, nullptr) << "names are found whatever their case";
     const bool setAtFirst = tint->hasBeenSet;
     setShaderGlobalColour("g_v4Tint", 0x80FF0000);
-    EXPECT_EQ(std::pair(setAtFirst, tint->hasBeenSet), std::pair(false, true));
+    EXPECT_FALSE(setAtFirst);
+    EXPECT_TRUE(tint->hasBeenSet);
     EXPECT_EQ((std::vector<f32>{tint->values[0][0], tint->values[0][1], tint->values[0][3]}), (std::vector<f32>{1, 0, 128.0f / 255.0f}));
 
     setShaderGlobalVec3("g_v4Tint", ClVec3(1, 2, 3, 7));  // into a float4 constant: w = 0
-    EXPECT_EQ(std::make_pair(tint->values[0][2], tint->values[0][3]), std::make_pair(3.0f, 0.0f));
+    EXPECT_EQ(tint->values[0][2], 3.0f);
+    EXPECT_EQ(tint->values[0][3], 0.0f);
 
     const ClVec2 offsets[2] = {{0.5f, -1.0f}, {2.0f, 3.0f}};
     setShaderGlobalVec2Array("g_av2Offsets", offsets, 2);
@@ -37,9 +39,11 @@ TEST_F(ShaderGlobals, SettersStoreWorkedValues) {
     setShaderGlobalFloatArray("g_afWeights", values, 3);
     setShaderGlobalFloat("g_afWeights", 9.0f);
     const f32* floats = &weights->values[0][0];  // stored one after another
-    EXPECT_EQ(std::make_pair(floats[0], floats[1]), std::make_pair(9.0f, 0.5f));
+    EXPECT_EQ(floats[0], 9.0f);
+    EXPECT_EQ(floats[1], 0.5f);
     // An array uploads every value, a plain vector one.
-    EXPECT_EQ(std::make_pair(shaderGlobalUploadCount(*weights), shaderGlobalUploadCount(*tint)), std::make_pair(15u, 1u));
+    EXPECT_EQ(shaderGlobalUploadCount(*weights), 15u);
+    EXPECT_EQ(shaderGlobalUploadCount(*tint), 1u);
 }
 
 TEST_F(ShaderGlobals, OneRecordServesEveryEffectThatDeclaresIt) {
@@ -47,8 +51,10 @@ TEST_F(ShaderGlobals, OneRecordServesEveryEffectThatDeclaresIt) {
     setShaderGlobalFloat("g_fSkySign", -1.0f);
     SShaderGlobal* second = declareShaderGlobal("g_fSkySign", E_SHADER_VALUE_FLOATS, 1);
     // A second declaration changes nothing.
-    EXPECT_EQ(std::make_tuple(first, second->hasBeenSet, second->values[0][0], findShaderGlobal("g_fUnknown")),
-              std::make_tuple(second, true, -1.0f, (SShaderGlobal*)nullptr));
+    EXPECT_EQ(first, second);
+    EXPECT_TRUE(second->hasBeenSet);
+    EXPECT_EQ(second->values[0][0], -1.0f);
+    EXPECT_EQ(findShaderGlobal("g_fUnknown"), nullptr);
 }
 
 using ShaderGlobalsDeathTest = ShaderGlobals;

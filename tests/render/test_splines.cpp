@@ -43,8 +43,10 @@ ClVec3 hermite(const ClVec3& p0, const ClVec3& t0, const ClVec3& p1, const ClVec
 
 TEST(Splines, BakingCutsEachKeyPairIntoStepLongSegments) {
     ClSplineHermite ten = straightSpline(10.0f, 6.0f), thirteen = straightSpline(13.0f, 6.0f);
-    ASSERT_EQ(std::tuple(1u, 10.0f, 2u, 13.0f), std::tuple(ten.segments.count, ten.totalLength, thirteen.segments.count,
-                                                           thirteen.totalLength));
+    ASSERT_EQ(1u, ten.segments.count);
+    ASSERT_EQ(10.0f, ten.totalLength);
+    ASSERT_EQ(2u, thirteen.segments.count);
+    ASSERT_EQ(13.0f, thirteen.totalLength);
     const SSplineSegment& second = thirteen.segments[1];
     EXPECT_FLOAT_EQ(6.5f, second.startDistance);
     // Up turns linearly from the first key's to the last key's.
@@ -130,8 +132,8 @@ TEST(SplinePoints, MirrorArcAndBump) {
     appendBumpPoints(&points, ClVec3(1, 0, 0), 10.0f, 4.0f, 3.0f, false, 1.0f);
     ASSERT_EQ(5u, points.count);  // the start and 4 steps
     // Halfway: full height towards direction x up.
-    EXPECT_EQ(std::tuple(vecText({ClVec3(0, 0, points[1].z), ClVec3(0, 0, points[3].z)}, 1e-5f), points[4].x),
-              std::tuple("(0 0 0) (0 0 4)", 10.0f));
+    EXPECT_EQ(vecText({ClVec3(0, 0, points[1].z), ClVec3(0, 0, points[3].z)}, 1e-5f), "(0 0 0) (0 0 4)");
+    EXPECT_EQ(points[4].x, 10.0f);
     points.release();
 }
 
@@ -163,9 +165,11 @@ TEST_F(SplineRegistry, NamedPairsAreFoundJoinedAndClearedAway) {
 
     // A name built again finds the new spline; the old one stays owned.
     buildNamedSplinePair(a, b, "pathA", "pathC");
-    EXPECT_EQ(std::pair(true, 4u), std::pair(splineA != findSpline(crc32TextNoCase("pathA")), getSplineCount()));
+    EXPECT_NE(splineA, findSpline(crc32TextNoCase("pathA")));
+    EXPECT_EQ(4u, getSplineCount());
     clearSplineRegistry();
-    EXPECT_EQ(std::pair(0u, (ClSplineHermite*)nullptr), std::pair(getSplineCount(), findSpline(crc32TextNoCase("pathA"))));
+    EXPECT_EQ(0u, getSplineCount());
+    EXPECT_EQ(nullptr, findSpline(crc32TextNoCase("pathA")));
     buildNamedSplinePair(a, b, "pathA", "pathB");
     EXPECT_EQ(2u, getSplineCount());
     a.release();

@@ -16,7 +16,8 @@ public:
 TEST(StateStacks, AnEleventhPushIsIgnoredAndEmptyPopsDoNothing) {
     SStateStack<s32> stack = {};
     for (int i = 1; i <= 11; ++i) stack.push(i);
-    EXPECT_EQ(std::pair(stack.count, stack.top()), std::pair(10u, 10));
+    EXPECT_EQ(stack.count, 10u);
+    EXPECT_EQ(stack.top(), 10);
     for (int i = 0; i < 12; ++i) stack.pop();
     EXPECT_EQ(stack.count, 0u);
 }
@@ -34,7 +35,9 @@ TEST(ViewSlots, MapperPushAndPopLockInputEvenWhenFullOrEmpty) {
     g_iInputLockCounter = 0;
     pushPlayerInputMapper(1, &mapper);
     // A push onto a full stack.
-    EXPECT_EQ(std::tuple(g_iInputLockCounter, g_aViewSlots[1].mappers.count, getPlayerInputMapper(1)), std::tuple(2, 10u, &mapper));
+    EXPECT_EQ(g_iInputLockCounter, 2);
+    EXPECT_EQ(g_aViewSlots[1].mappers.count, 10u);
+    EXPECT_EQ(getPlayerInputMapper(1), &mapper);
 
     resetViewSlots();
     g_iInputLockCounter = 0;

@@ -41,7 +41,8 @@ TEST(TransformNode, AChildKeepsItsUnturnedOffsetFromARotatedParent) {
     const std::string relative = rows(child.relativeOrientation);
     parent.orientation = ClMatrix33();
     child.updateWorld();
-    EXPECT_EQ(std::pair(relative, rows(child.orientation)), std::pair(kIdentityRows, kIdentityRows));
+    EXPECT_EQ(relative, kIdentityRows);
+    EXPECT_EQ(rows(child.orientation), kIdentityRows);
 }
 
 TEST(TransformNode, ARootOnlyResetsItsRelativeBlock) {
@@ -70,7 +71,8 @@ TEST(TransformNode, TheWorldPushScalesAfterRotatingAndTheTexturePushIsUnscaled) 
     EXPECT_EQ(vecText({world.transformPoint(x), texture.transformPoint(x)}, 1e-5f), "(100 3 0) (100 1 0)");
 
     popNodeWorldTransform();
-    EXPECT_EQ(std::make_pair(0u, 0u), std::make_pair(transformStackDepth(E_TRANSFORM_WORLD), transformStackDepth(E_TRANSFORM_TEXTURE0)));
+    EXPECT_EQ(0u, transformStackDepth(E_TRANSFORM_WORLD));
+    EXPECT_EQ(0u, transformStackDepth(E_TRANSFORM_TEXTURE0));
 }
 
 // With flip index 0 the main thread fills half 1 and the worker's scene clears half 0.
@@ -88,7 +90,8 @@ TEST(AttachedNodeLists, TheFilledHalfIsUpdatedByMaskAndClearedByHalf) {
     ignored.world.position = ClVec3(-50.0f, 0.0f, 0.0f);
 
     EXPECT_EQ((std::vector<int>{1, 1, 0}), (std::vector<int>{addAttachedNodeObject(&ignored, 4), addAttachedNodeObject(&followed, 2), addAttachedNodeObject(&followed, 2)}));
-    EXPECT_EQ(std::make_pair(2u, 0u), std::make_pair(attachedNodeCount(1), attachedNodeCount(0)));
+    EXPECT_EQ(2u, attachedNodeCount(1));
+    EXPECT_EQ(0u, attachedNodeCount(0));
 
     updateAttachedNodeLists(3);
     EXPECT_EQ(vecText({node.position, node.orientation.getRow(0), node.scale}, 1e-5f), "(5 1 0) (0 1 0) (2 2 2)");
@@ -96,7 +99,8 @@ TEST(AttachedNodeLists, TheFilledHalfIsUpdatedByMaskAndClearedByHalf) {
     clearAttachedNodeList();
     const u32 afterClearingTheWorkersHalf = attachedNodeCount(1);
     clearAttachedNodeListHalf(1);
-    EXPECT_EQ(std::make_pair(2u, 0u), std::make_pair(afterClearingTheWorkersHalf, attachedNodeCount(1)));
+    EXPECT_EQ(2u, afterClearingTheWorkersHalf);
+    EXPECT_EQ(0u, attachedNodeCount(1));
     releaseAttachedNodeLists();
     EXPECT_EQ(0, addAttachedNodeObject(&followed, 2));
 }

@@ -76,7 +76,8 @@ TEST(FloatTween, AnimationsEndExactlyAtTheirEndAndStartAtTheirTimeOffset) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const SFloatTween tween = started(c.desc, c.steps);
-        EXPECT_EQ(std::pair(tween.current, tween.running), std::pair(c.value, c.running));
+        EXPECT_EQ(tween.current, c.value);
+        EXPECT_EQ(tween.running, c.running);
     }
     // Finished, not switched to holding.
     EXPECT_EQ(started(cases[0].desc, cases[0].steps).mode, static_cast<u32>(E_TWEEN_ANIMATE));
@@ -116,7 +117,8 @@ TEST(FloatTween, OscillationBeginsAtStartAndReachesEndAfterHalfAPeriod) {
     EXPECT_EQ(tween.running, 1u);
     tween.stop = 1;
     tween.advance(0.5f);
-    EXPECT_EQ(std::pair(tween.current, tween.running), std::pair(2.0f, 0u));
+    EXPECT_EQ(tween.current, 2.0f);
+    EXPECT_EQ(tween.running, 0u);
 }
 
 TEST(FloatTween, ModeZeroDescriptionOnlySwitchesTheTweenOff) {
@@ -145,7 +147,8 @@ TEST(ValueTweens, AnIntTruncatesTheMovedAmountAndAVectorMovesAllFourFloats) {
     const ClVec3& v = vector.getValue();
     EXPECT_EQ((std::vector{v.x, v.y, v.z, v.w}), (std::vector{2.0f, 12.5f, -2.0f, 1.5f}));
     vector.setValue(ClVec3());
-    EXPECT_EQ(std::pair(vector.mode, vector.running), std::pair(s32(E_TWEEN_HOLD), 1u)) << "setValue leaves running alone";
+    EXPECT_EQ(vector.mode, s32(E_TWEEN_HOLD));
+    EXPECT_EQ(vector.running, 1u) << "setValue leaves running alone";
 }
 
 TEST(TweenDeathTest, UnsupportedModesAndCurvesStopTheProgramOnceEvaluated) {

@@ -74,7 +74,9 @@ TEST_F(WindowEvents, LosingTheFocusPausesTheGameOnlyInPlayOrOnTheWayIntoIt) {
     const bool active = windowIsActive();
     mainWindowProc(E_WM_ACTIVATE, 0, 0);
     // In the menus nothing is paused.
-    EXPECT_EQ(std::tuple(active, windowIsActive(), g_gamesPaused), std::tuple(true, false, 0));
+    EXPECT_TRUE(active);
+    EXPECT_FALSE(windowIsActive());
+    EXPECT_EQ(g_gamesPaused, 0);
     g_actionRunning = 1;
     mainWindowProc(E_WM_ACTIVATE, 0, 0);
     EXPECT_EQ(g_gamesPaused, 1);
@@ -83,16 +85,21 @@ TEST_F(WindowEvents, LosingTheFocusPausesTheGameOnlyInPlayOrOnTheWayIntoIt) {
 TEST_F(WindowEvents, ThePointerIsOutsideWhileTheSystemCursorShowsUnlessTheGameHidesIt) {
     const s64 at_10_20 = 10 | (20 << 16);
     mainWindowProc(E_WM_MOUSEMOVE, 0, at_10_20);
-    EXPECT_EQ(pointer(), std::make_pair(-1000.0f, -1000.0f));
+    EXPECT_EQ(pointer().first, -1000.0f);
+    EXPECT_EQ(pointer().second, -1000.0f);
 
     resetWindowEventState();
     configSetValue("TOGGLE_MOUSE_CURSOR", "1");
     mainWindowProc(E_WM_MOUSEMOVE, 0, at_10_20);
-    EXPECT_EQ(std::pair(pointer(), cursorHidden()), std::pair(std::make_pair(10.0f, 20.0f), true));
+    EXPECT_EQ(pointer().first, 10.0f);
+    EXPECT_EQ(pointer().second, 20.0f);
+    EXPECT_TRUE(cursorHidden());
     mainWindowProc(E_WM_MOUSEMOVE, 0, u16(-5) | (7 << 16));
-    EXPECT_EQ(pointer(), std::make_pair(-5.0f, 7.0f)) << "coordinates are signed 16-bit";
+    EXPECT_EQ(pointer().first, -5.0f) << "coordinates are signed 16-bit";
+    EXPECT_EQ(pointer().second, 7.0f) << "coordinates are signed 16-bit";
     mainWindowProc(E_WM_MOUSELEAVE, 0, 0);
-    EXPECT_EQ(std::make_pair(pointer().first, cursorHidden()), std::make_pair(-1000.0f, false));
+    EXPECT_EQ(pointer().first, -1000.0f);
+    EXPECT_FALSE(cursorHidden());
 }
 
 // A localised title of 300 characters is cut to 255 and terminated inside its buffer.

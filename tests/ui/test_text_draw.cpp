@@ -138,8 +138,8 @@ TEST_F(TextDrawing, WorldTextSitsAtItsScreenPointAndNothingIsDrawnBehindTheCamer
     const f32 unit = f32(H) / WORLD_TEXT_SCREEN_UNITS;
     const f32 k = 80.0f * unit / f32(GRID_HEIGHT + 1);
     const SSpriteQuad& quad = spriteQueueQuad(before);
-    EXPECT_EQ(std::make_pair(quad.x, quad.y), std::make_pair(roundToNearest(screen.x * W + 3.0f * unit - 0.5f * CELL * k),
-                                                             roundToNearest(screen.y * H + 3.0f * unit - 0.5f * (GRID_HEIGHT + 1) * k)));
+    EXPECT_EQ(quad.x, roundToNearest(screen.x * W + 3.0f * unit - 0.5f * CELL * k));
+    EXPECT_EQ(quad.y, roundToNearest(screen.y * H + 3.0f * unit - 0.5f * (GRID_HEIGHT + 1) * k));
     EXPECT_FLOAT_EQ(quad.width, GRID_WIDTH * k);
 
     // Behind the camera, no view camera before the blenders exist, and a face nobody made.

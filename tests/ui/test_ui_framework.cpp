@@ -135,7 +135,8 @@ TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsSettlesAfterTheFadeAndMa
     switchWidgetByName("toplevelswitcher", "SongList");
     switchWidgetByName("TopLevelSwitcher", "SongList");
     EXPECT_EQ(g_seen, std::vector<std::string>({"hidden TitleMenu", "shown SongList", "switch:SongList TopLevelSwitcher"}));
-    EXPECT_EQ(std::make_pair(findWidgetByName("TitleMenu")->isVisible(), m_play->isShown()), std::make_pair(false, false));
+    EXPECT_FALSE(findWidgetByName("TitleMenu")->isVisible());
+    EXPECT_FALSE(m_play->isShown());
 
     // Pages are not widgets; switchers below no page settle the same.
     const auto settledAfter = [](f32 seconds, const char* name) {
@@ -163,11 +164,12 @@ TEST_F(UiFramework, ThePointerFocusesTheRegionUnderItAndAClickRunsTheButtonsCall
     buildPages();
     // The disabled button has no region; the hidden list neither.
     ASSERT_EQ(uiHitRegionCount(), 2u);
-    EXPECT_EQ(std::make_pair(uiHitRegion(0).rect.left, uiHitRegion(1).rect.top), std::make_pair(100.0f, 300.0f));
+    EXPECT_EQ(uiHitRegion(0).rect.left, 100.0f);
+    EXPECT_EQ(uiHitRegion(1).rect.top, 300.0f);
 
     click(300, 150);
-    EXPECT_EQ(std::make_pair(uiFocus(), std::vector<std::string>(g_seen.end() - 2, g_seen.end())),
-              std::make_pair(static_cast<ClWidget*>(m_play), std::vector<std::string>({"focus PlayButton", "click PlayButton"})));
+    EXPECT_EQ(uiFocus(), static_cast<ClWidget*>(m_play));
+    EXPECT_EQ(std::vector<std::string>(g_seen.end() - 2, g_seen.end()), std::vector<std::string>({"focus PlayButton", "click PlayButton"}));
 
     // The back input passes up to the page; over empty space nothing is focused.
     frame({{16, 1.0f}});
@@ -182,8 +184,8 @@ TEST_F(UiFramework, ThePointerFocusesTheRegionUnderItAndAClickRunsTheButtonsCall
     // A button with a next screen switches the top level; the pointer left standing still
     // focuses nothing on the new page until it moves.
     click(300, 350);
-    EXPECT_EQ(std::make_pair(std::string(shownChildName("TopLevelSwitcher")), uiFocus()),
-              std::make_pair(std::string("SongList"), static_cast<ClWidget*>(nullptr)));
+    EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "SongList");
+    EXPECT_EQ(uiFocus(), nullptr);
 }
 
 TEST_F(UiFramework, ListRowsAreRegionsAndOnlyEnabledRowsCanBeSelected) {
@@ -196,11 +198,13 @@ TEST_F(UiFramework, ListRowsAreRegionsAndOnlyEnabledRowsCanBeSelected) {
     click(700, 250);  // the second row
     EXPECT_EQ(g_seen.back(), "select 1 Songs");
     click(700, 350);  // "three" is disabled
-    EXPECT_EQ(std::make_pair(g_seen.back(), m_list->selectedIndex()), std::make_pair(std::string("select 1 Songs"), 1));
+    EXPECT_EQ(g_seen.back(), "select 1 Songs");
+    EXPECT_EQ(m_list->selectedIndex(), 1);
 
     // Down from the last shown row scrolls; the wheel scrolls back.
     frame({{10, 1.0f}});
-    EXPECT_EQ(std::make_pair(m_list->focusRow(), m_list->firstRow()), std::make_pair(3, 1u));
+    EXPECT_EQ(m_list->focusRow(), 3);
+    EXPECT_EQ(m_list->firstRow(), 1u);
     click();
     EXPECT_EQ(g_seen.back(), "select 3 Songs");
     frame({{UI_CHANNEL_WHEEL_UP, 1.0f}});
@@ -268,12 +272,14 @@ TEST_F(UiFramework, TheWindowMayCloseOnceQuitIsAllowedAndGoToActionIsReportedBel
     const s32 vetoed = hooks.isQuitVetoed(), goToBefore = hooks.goToActionRequested();
     systemAllowQuit();
     setUiVariable(UIVAR_GO_TO_ACTION, 1);
-    EXPECT_EQ(std::make_tuple(vetoed, hooks.isQuitVetoed(), goToBefore, hooks.goToActionRequested()),
-              std::make_tuple(1, 0, 0, 1));
+    EXPECT_EQ(vetoed, 1);
+    EXPECT_EQ(hooks.isQuitVetoed(), 0);
+    EXPECT_EQ(goToBefore, 0);
+    EXPECT_EQ(hooks.goToActionRequested(), 1);
 
     shutdownUi();
-    EXPECT_EQ(std::make_pair(renderUpwardHooks().isQuitVetoed, uiVariable(UIVAR_GO_TO_ACTION)),
-              std::make_pair(static_cast<decltype(hooks.isQuitVetoed)>(nullptr), 0));
+    EXPECT_EQ(renderUpwardHooks().isQuitVetoed, nullptr);
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 0);
     initUi();
 }
 

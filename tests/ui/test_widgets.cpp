@@ -28,18 +28,20 @@ protected:
 
 TEST_F(Widgets, NamesAreFoundWithoutRegardToCaseAndUnknownNamesGiveNull) {
     ClWidget* score = createWidget("Score");
-    EXPECT_EQ(std::make_tuple(findWidgetByName("score"), findWidgetByName("WaveKillChain"),
-                              findWidgetByName(UI_VARIABLES_WIDGET_NAME)),
-              std::make_tuple(score, nullptr, getUiVariables()));
+    EXPECT_EQ(findWidgetByName("score"), score);
+    EXPECT_EQ(findWidgetByName("WaveKillChain"), nullptr);
+    EXPECT_EQ(findWidgetByName(UI_VARIABLES_WIDGET_NAME), getUiVariables());
     EXPECT_EQ(fatalReasonOf([] { createWidget("SCORE"); }), "createWidget: a widget named \"SCORE\" exists already");
 
     releaseWidgetRegistry();
-    EXPECT_TRUE(!findWidgetByName("Score") && !getUiVariables());
+    EXPECT_EQ(findWidgetByName("Score"), nullptr);
+    EXPECT_EQ(getUiVariables(), nullptr);
 }
 
 TEST_F(Widgets, SettersAddPropertiesAndAbsentOrTextPropertiesReadZero) {
     ClWidget* w = createWidget("playback_time_remaining");
-    EXPECT_EQ(std::make_pair(w->getInt("selectedSongIndex"), w->getIntOr("selectedSongIndex", -1)), std::make_pair(0, -1));
+    EXPECT_EQ(w->getInt("selectedSongIndex"), 0);
+    EXPECT_EQ(w->getIntOr("selectedSongIndex", -1), -1);
     w->setInt("selectedSongIndex", 7);
     w->setBool("AllowQuit", true);
     w->setLocalizedIdFromKey("localizedID", "hud_next_target");
@@ -49,15 +51,17 @@ TEST_F(Widgets, SettersAddPropertiesAndAbsentOrTextPropertiesReadZero) {
     EXPECT_EQ(std::vector<s32>({w->getInt("selectedsongindex"), w->getInt("AllowQuit"), w->getInt("textColor"),
                                 w->getInt("dynamicText")}),
               std::vector<s32>({7, 1, s32(0x80FFFFFF), 0}));
-    EXPECT_EQ(std::make_tuple(u32(w->getInt("localizedID")), std::string(w->getText("dynamicText")),
-                              std::u16string(w->getWideText("dynamicUnicodeText")), w->getWideText("dynamicText")),
-              std::make_tuple(crc32TextNoCase("hud_next_target"), std::string("1,234"), std::u16string(u"03:07"), nullptr));
+    EXPECT_EQ(u32(w->getInt("localizedID")), crc32TextNoCase("hud_next_target"));
+    EXPECT_EQ(std::string(w->getText("dynamicText")), "1,234");
+    EXPECT_EQ(std::u16string(w->getWideText("dynamicUnicodeText")), u"03:07");
+    EXPECT_EQ(w->getWideText("dynamicText"), nullptr);
 
     // A setter of another kind takes the property over; the raw id 0 clears the key.
     w->setLocalizedId("localizedID", 0);
     w->setInt("dynamicText", 3);
-    EXPECT_EQ(std::make_tuple(w->getInt("localizedID"), w->getInt("dynamicText"), w->getText("dynamicText")),
-              std::make_tuple(0, 3, nullptr));
+    EXPECT_EQ(w->getInt("localizedID"), 0);
+    EXPECT_EQ(w->getInt("dynamicText"), 3);
+    EXPECT_EQ(w->getText("dynamicText"), nullptr);
 }
 
 TEST_F(Widgets, EveryVisibilityCallFiresTheCallback) {
@@ -67,7 +71,8 @@ TEST_F(Widgets, EveryVisibilityCallFiresTheCallback) {
         static_cast<std::vector<int>*>(user)->push_back(visible ? 1 : 0);
     }, &seen);
     for (bool visible : {false, false, true}) chain->setVisible(visible);
-    EXPECT_EQ(std::make_pair(seen, chain->isVisible()), std::make_pair(std::vector<int>({0, 0, 1}), true));
+    EXPECT_EQ(seen, std::vector<int>({0, 0, 1}));
+    EXPECT_TRUE(chain->isVisible());
 }
 
 TEST(NumberFormat, CommasGoBetweenGroupsOfThreeFromTheRight) {
@@ -80,7 +85,8 @@ TEST(NumberFormat, CommasGoBetweenGroupsOfThreeFromTheRight) {
     EXPECT_STREQ(out, "-2,147,483,648");
 
     char small[5];
-    EXPECT_TRUE(!formatThousandsNarrow("1234", small, sizeof small) && small[0] == 0);
+    EXPECT_FALSE(formatThousandsNarrow("1234", small, sizeof small));
+    EXPECT_EQ(small[0], 0);
 }
 
 }  // namespace
