@@ -75,6 +75,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -194,8 +195,9 @@ s32 ClGameModeActionZuno::enter(s32) {
     g_iInputSettleFrames = ACTION_INPUT_HOLD_OFF_FRAMES;
     m_wasBossGame = 0;
     m_bossBeaten = 0;
-    m_songIndex = uiVariable(UIVAR_SELECTED_SONG_INDEX);
-    const SSongRecord* record = getSongRecord(m_songIndex);
+    const SSongRecord* selected = getSongRecord(uiVariable(UIVAR_SELECTED_SONG_INDEX));
+    m_songIdentity = selected ? selected->identity : SSongIdentity{};
+    m_librarySong = false;
     setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 0);
     setUiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED, 0);
     setUiVariable(UIVAR_FORCE_QUIT_GAME, 0);
@@ -206,8 +208,12 @@ s32 ClGameModeActionZuno::enter(s32) {
 
     // A song named by the mode's path or by GAME_MUSIC_FILE is played outside the library: it
     // needs no library record, and its caches are named from its path.
+    // The scan may have moved the record while it was waited for.
+    const SSongRecord* record = selected ? findSongByIdentity(m_songIdentity) : nullptr;
+    const s32 songIndex = record ? s32(record - g_SongLibrary.songs.data()) : -1;
+    if (record) setUiVariable(UIVAR_SELECTED_SONG_INDEX, songIndex);
     const bool librarySong = m_songPath[0] == 0 && record;
-    if (!scanIdle || (librarySong && !g_ActionPlayServices.checkSongCaches(m_songIndex))) {
+    if (!scanIdle || (librarySong && !g_ActionPlayServices.checkSongCaches(songIndex))) {
         setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 1);
         g_uInGameFlag = 0;
         g_uMenuInputFlag = 1;
@@ -217,7 +223,8 @@ s32 ClGameModeActionZuno::enter(s32) {
         g_UiFlags.inputEnabled = 1;
         return 0;
     }
-    if (librarySong) fillPlayRecordForSong(m_songIndex, s32(currentDifficulty()));
+    if (librarySong) fillPlayRecordForSong(songIndex, s32(currentDifficulty()));
+    m_librarySong = librarySong;
 
     for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) pushPlayerInputMapper(slot, gameplayInputMapper());
     initWorldScratchList();
@@ -584,7 +591,16 @@ s32 ClGameModeActionZuno::exit() {
     releaseSongWaves();
     if (!g_iQuitGame) initWorld();
     // What the world changed in the song's record and the boss progress goes back to the library.
-    collectPlayRecord(m_songIndex);
+    // The results screen records the best score against the selected index, so it follows the
+    // song; a song gone from the library leaves the results shown and saved against no song.
+    if (m_librarySong) {
+        const s32 songIndex = collectPlayRecordForSong(m_songIdentity);
+        if (songIndex < 0) std::fprintf(stderr, "velodrix: the song played left the library during play; its score is not saved\n");
+        setUiVariable(UIVAR_SELECTED_SONG_INDEX, songIndex);
+    } else {
+        collectPlayRecord(-1);
+    }
+    m_librarySong = false;
     releaseSongAndCamera();
     m_paused = 0;
     m_tipPending = 0;

@@ -6,7 +6,7 @@
 
 #include "app/game_mode.h"
 
-struct SSongIdentity;
+#include "audio/analysis/spectrum_analysis.h"
 
 constexpr int ACTION_SONG_PATH_LENGTH = 768;
 constexpr int ACTION_TIP_NAME_LENGTH = 768;
@@ -94,7 +94,10 @@ public:
     s32 m_enemiesOffered = 0;
     ClCameraInGame* m_camera = nullptr;
     bool m_cameraListed = false;  // the camera list owns it
-    s32 m_songIndex = -1;
+    // The library song being played, held by its identity: the song scan may move or remove
+    // library records during play, so its index is looked up again whenever it is used.
+    SSongIdentity m_songIdentity{};
+    bool m_librarySong = false;
 
 private:
     // Clean-up of an entry that failed once the stacks and the world were set up: everything

@@ -40,3 +40,10 @@ void collectPlayRecord(s32 songIndex) {
     std::memcpy(song->progressThresholds, play.progressThresholds, sizeof(song->progressThresholds));
     std::memcpy(song->scoreTargets, play.scoreTargets, sizeof(song->scoreTargets));
 }
+
+s32 collectPlayRecordForSong(const SSongIdentity& played) {
+    const SSongRecord* song = findSongByIdentity(played);
+    const s32 index = song ? s32(song - g_SongLibrary.songs.data()) : -1;
+    collectPlayRecord(index);
+    return index;
+}

@@ -33,7 +33,6 @@ namespace {
 struct SSceneRender {
     u32 bloomIndex = 1;
     f32 bloomHeight = -1.0f;
-    SGfxFence* fence = nullptr;
     SBlurTables blur;
 };
 
@@ -82,21 +81,23 @@ void endFrameBookkeeping() {
 }
 
 // Polled with short sleeps: a spinning worker would keep a core busy while the GPU finishes.
-void waitForFence() {
-    while (!gfxFenceDone(g_Scene.fence, true)) osSleepEx(1, false);
+void waitForFence(SGfxFence* fence) {
+    while (!gfxFenceDone(fence, true)) osSleepEx(1, false);
 }
 
+// The fence is released with the scene targets on a device loss, and made anew here on the
+// first frame the re-created device presents.
 void inputLagReduction() {
     const bool on = g_SavedOptions.inputLagReduction != 0;
-    if (on && !g_Scene.fence && lastPresentResult() == E_GFX_OK) {
-        g_Scene.fence = gfxCreateFence();
-    } else if (!on && g_Scene.fence) {
-        waitForFence();
-        gfxReleaseFence(g_Scene.fence);
-        g_Scene.fence = nullptr;
-    } else if (on && g_Scene.fence) {
-        gfxIssueFence(g_Scene.fence);
-        waitForFence();
+    SGfxFence* fence = sceneFence();
+    if (on && !fence && lastPresentResult() == E_GFX_OK) {
+        makeSceneFence();
+    } else if (!on && fence) {
+        waitForFence(fence);
+        releaseSceneFence();
+    } else if (on && fence) {
+        gfxIssueFence(fence);
+        waitForFence(fence);
     }
 }
 

@@ -7,6 +7,7 @@
 namespace {
 
 ClRenderTargetGroup* g_apSceneTargets[E_SCENE_TARGET_COUNT];
+SGfxFence* g_pSceneFence = nullptr;
 
 // Whether the new group has its resources.
 bool replaceTarget(E_SceneTarget which, f32 width, f32 height) {
@@ -39,6 +40,7 @@ bool createBloomTargets() {
 }
 
 void releaseSceneTargets() {
+    releaseSceneFence();
     for (ClRenderTargetGroup* group : g_apSceneTargets)
         if (group) group->releaseResources();
 }
@@ -51,6 +53,7 @@ bool recreateSceneTargets() {
 }
 
 void destroySceneTargets() {
+    releaseSceneFence();
     for (ClRenderTargetGroup*& group : g_apSceneTargets) {
         delete group;
         group = nullptr;
@@ -58,3 +61,15 @@ void destroySceneTargets() {
 }
 
 ClRenderTargetGroup* sceneTarget(E_SceneTarget which) { return which < E_SCENE_TARGET_COUNT ? g_apSceneTargets[which] : nullptr; }
+
+SGfxFence* sceneFence() { return g_pSceneFence; }
+
+SGfxFence* makeSceneFence() {
+    if (!g_pSceneFence) g_pSceneFence = gfxCreateFence();
+    return g_pSceneFence;
+}
+
+void releaseSceneFence() {
+    gfxReleaseFence(g_pSceneFence);
+    g_pSceneFence = nullptr;
+}

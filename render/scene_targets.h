@@ -6,6 +6,7 @@
 #include "core/types.h"
 
 class ClRenderTargetGroup;
+struct SGfxFence;
 
 enum E_SceneTarget : u32 {
     E_SCENE_TARGET_IMAGE = 0,
@@ -32,3 +33,10 @@ bool recreateSceneTargets();
 void destroySceneTargets();
 // Null when not created.
 ClRenderTargetGroup* sceneTarget(E_SceneTarget which);
+
+// The frame's GPU fence (the input lag reduction waits on it), owned with the targets: made on
+// first use of a device, released by releaseSceneTargets and destroySceneTargets, so a
+// re-created device gets a new one. Null when none is made or no device exists.
+SGfxFence* sceneFence();
+SGfxFence* makeSceneFence();
+void releaseSceneFence();

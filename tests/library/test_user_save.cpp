@@ -339,4 +339,28 @@ TEST_F(UserSave, ThePlayRecordIsFilledFromAPlayableSongAndGivesTheBossStateBack)
     EXPECT_EQ(l.songs[0].bestScores[2], 6000);
 }
 
+// The scan may move or remove records while a song is played: the results follow the song.
+TEST_F(UserSave, APlayedSongMovedDuringPlayStillGetsItsResults) {
+    fillEverything();
+    ASSERT_TRUE(fillPlayRecordForSong(0, 1));
+    const SSongIdentity played = g_SongLibrary.songs[0].identity;
+    g_SongLibrary.songs.insert(g_SongLibrary.songs.begin(), makeSongRecord(u"\\music\\new.ogg", 500000));
+    g_PlayRecord.song.scoreTargets[0][0] = 42;
+    EXPECT_EQ(collectPlayRecordForSong(played), 1);
+    EXPECT_EQ(g_SongLibrary.songs[1].scoreTargets[0][0], 42);
+    EXPECT_EQ(g_SongLibrary.songs[0].scoreTargets[0][0], 0);
+}
+
+TEST_F(UserSave, APlayedSongRemovedDuringPlayGivesItsResultsToNoOtherSong) {
+    fillEverything();
+    ASSERT_TRUE(fillPlayRecordForSong(0, 1));
+    const SSongIdentity played = g_SongLibrary.songs[0].identity;
+    g_SongLibrary.songs.erase(g_SongLibrary.songs.begin());
+    g_PlayRecord.song.scoreTargets[0][0] = 42;
+    g_PlayRecord.boss.skip = 1;
+    EXPECT_EQ(collectPlayRecordForSong(played), -1);
+    EXPECT_EQ(g_SongLibrary.songs[0].scoreTargets[0][0], 0);
+    EXPECT_EQ(g_SongLibrary.boss.skip, 1);
+}
+
 }  // namespace

@@ -115,4 +115,23 @@ TEST_F(RenderTargets, PreviewSlotWalksReleaseAndRemakeEachGroupAndSkipEmptySlots
     g_aPreviewSlots[2].group = g_aPreviewSlots[PREVIEW_SLOT_COUNT - 1].group = nullptr;
 }
 
+// The frame fence belongs to the device it was made on: a loss releases it, and the
+// re-created device gets a new one.
+TEST_F(RenderTargets, TheFrameFenceIsReleasedWithTheTargetsAndMadeAnewOnTheNextDevice) {
+    createSceneRenderTargets();
+    ASSERT_NE(makeSceneFence(), nullptr);
+    releaseSceneTargets();
+    EXPECT_EQ(sceneFence(), nullptr);
+    gfxDestroyDevice();
+    SGfxDeviceParams params;
+    params.backend = E_GFX_BACKEND_NULL;
+    params.width = 1280;
+    params.height = 720;
+    ASSERT_EQ(E_GFX_OK, gfxCreateDevice(params));
+    ASSERT_TRUE(recreateSceneTargets());
+    EXPECT_NE(makeSceneFence(), nullptr);
+    destroySceneTargets();
+    EXPECT_EQ(sceneFence(), nullptr);
+}
+
 }  // namespace
