@@ -18,6 +18,7 @@
 #include "library/song_library.h"
 #include "library/user_save.h"
 #include "render/message_pump.h"
+#include "tests/app/road_data.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
 #include "ui/switcher.h"
@@ -68,27 +69,13 @@ constexpr f32 SHOT_CLEAR_DISTANCE = 30.0f;
 
 // The built data with the road's settings: a seed, the window at 480 x 270, no splash, plays that end after 12 s and a ship that cannot die.
 fs::path packItemRoadData(const fs::path& root) {
-    const fs::path stage = root / "stage";
-    const fs::path data = root / "data";
-    fs::copy(VELODRIX_DATA_STAGE_DIR, stage, fs::copy_options::recursive);
-    std::string settings = readFileText(stage / "project.ini");
-    for (const auto& [from, to] : {std::pair{"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
-                                   std::pair{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 12\n"},
-                                   std::pair{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
-                                   std::pair{"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 480\n"},
-                                   std::pair{"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 270\n"}}) {
-        const size_t at = settings.find(from);
-        EXPECT_NE(at, std::string::npos) << from;
-        if (at != std::string::npos) settings.replace(at, std::string(from).size(), to);
-    }
-    settings += "FIXED_DT 0.016666\nPLAYER_INVINCIBLE 1\n";
-    std::ofstream(stage / "project.ini") << settings;
-    fs::create_directories(data / "Soundtrack");
-    const std::string pack = std::string(VELODRIX_PACK_BINARY) + " --compress '*.txt' --compress '*.ini' " +
-                             "--compress '*.lang' '" + stage.string() + "' '" + data.string() + "' ASPEC > /dev/null";
-    EXPECT_EQ(std::system(pack.c_str()), 0);
-    fs::copy(fs::path(VELODRIX_BUILD_DATA_DIR) / "Soundtrack", data / "Soundtrack", fs::copy_options::recursive);
-    return data;
+    return packRoadData(root,
+                        {{"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
+                         {"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 12\n"},
+                         {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
+                         {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 480\n"},
+                         {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 270\n"}},
+                        "FIXED_DT 0.016666\nPLAYER_INVINCIBLE 1\n");
 }
 
 // The player in the child: one step a frame, before the frame runs.

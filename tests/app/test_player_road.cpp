@@ -9,6 +9,7 @@
 // 640x360, which keeps the software rasteriser's share small.
 #include "platform/gfx/image_decode.h"
 #include "tests/app/game_process.h"
+#include "tests/app/road_data.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -33,26 +34,12 @@ constexpr int WINDOW_HEIGHT = 360;
 
 // The built data with the road's settings, packed, and the demo song beside the package.
 fs::path packPlayerData(const fs::path& root) {
-    const fs::path stage = root / "stage";
-    const fs::path data = root / "data";
-    fs::copy(VELODRIX_DATA_STAGE_DIR, stage, fs::copy_options::recursive);
-    std::string settings = readFileText(stage / "project.ini");
-    for (const auto& [from, to] : {std::pair{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 6\n"},
-                                   std::pair{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
-                                   std::pair{"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 640\n"},
-                                   std::pair{"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 360\n"}}) {
-        const size_t at = settings.find(from);
-        EXPECT_NE(at, std::string::npos) << from;
-        if (at != std::string::npos) settings.replace(at, std::string(from).size(), to);
-    }
-    settings += "PLAYER_INVINCIBLE 1\n";
-    std::ofstream(stage / "project.ini") << settings;
-    fs::create_directories(data / "Soundtrack");
-    const std::string pack = std::string(VELODRIX_PACK_BINARY) + " --compress '*.txt' --compress '*.ini' " +
-                             "--compress '*.lang' '" + stage.string() + "' '" + data.string() + "' ASPEC > /dev/null";
-    EXPECT_EQ(std::system(pack.c_str()), 0);
-    fs::copy(fs::path(VELODRIX_BUILD_DATA_DIR) / "Soundtrack", data / "Soundtrack", fs::copy_options::recursive);
-    return data;
+    return packRoadData(root,
+                        {{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 6\n"},
+                         {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
+                         {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 640\n"},
+                         {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 360\n"}},
+                        "PLAYER_INVINCIBLE 1\n");
 }
 
 // The scripted game and its player: lines appended to the script file, the switch log read.

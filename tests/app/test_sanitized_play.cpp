@@ -8,6 +8,7 @@
 // has nothing to report.
 #include "core/types.h"
 #include "tests/app/game_process.h"
+#include "tests/app/road_data.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -65,25 +66,13 @@ void writeDamagedSongs(const std::string& song, const fs::path& folder) {
 
 // The built data with its own settings, packed, the demo song and the damaged files beside it.
 fs::path packPlayData(const fs::path& root) {
-    const fs::path stage = root / "stage";
-    const fs::path data = root / "data";
-    fs::copy(VELODRIX_DATA_STAGE_DIR, stage, fs::copy_options::recursive);
-    std::string settings = readFileText(stage / "project.ini");
-    for (const auto& [from, to] : {std::pair{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
-                                   std::pair{"RANDOM_SEED 0\n", "RANDOM_SEED 29\n"},
-                                   std::pair{"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 320\n"},
-                                   std::pair{"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 180\n"},
-                                   std::pair{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}}) {
-        const size_t at = settings.find(from);
-        EXPECT_NE(at, std::string::npos) << from;
-        if (at != std::string::npos) settings.replace(at, std::string(from).size(), to);
-    }
-    settings += "NOVSYNC 1\n";
-    std::ofstream(stage / "project.ini") << settings;
-    fs::create_directories(data / "Soundtrack");
-    const std::string pack = std::string(VELODRIX_PACK_BINARY) + " --compress '*.txt' --compress '*.ini' " +
-                             "--compress '*.lang' '" + stage.string() + "' '" + data.string() + "' ASPEC > /dev/null";
-    EXPECT_EQ(std::system(pack.c_str()), 0);
+    const fs::path data = packSettingsData(root,
+                                           {{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
+                                            {"RANDOM_SEED 0\n", "RANDOM_SEED 29\n"},
+                                            {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 320\n"},
+                                            {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 180\n"},
+                                            {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
+                                           "NOVSYNC 1\n");
     const std::string song =
         cutWav(readFileText(fs::path(VELODRIX_BUILD_DATA_DIR) / "Soundtrack" / "Velodrix Demo.wav"), SONG_SECONDS);
     std::ofstream(data / "Soundtrack" / "Velodrix Demo.wav", std::ios::binary) << song;

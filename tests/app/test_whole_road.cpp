@@ -13,6 +13,7 @@
 #include "library/user_save.h"
 #include "world/play/player_state.h"
 #include "tests/app/game_process.h"
+#include "tests/app/road_data.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -40,28 +41,14 @@ std::string tail(const std::string& text, size_t lines) {
 
 // The data set of the road: the built data with its own settings, packed, and the demo song as a
 // loose file beside the package.
-fs::path packRoadData(const fs::path& root) {
-    const fs::path stage = root / "stage";
-    const fs::path data = root / "data";
-    fs::copy(VELODRIX_DATA_STAGE_DIR, stage, fs::copy_options::recursive);
-    std::string settings = readFileText(stage / "project.ini");
-    for (const auto& [from, to] : {std::pair{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
-                                   std::pair{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 20\n"},
-                                   std::pair{"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
-                                   std::pair{"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 320\n"},
-                                   std::pair{"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 180\n"}}) {
-        const size_t at = settings.find(from);
-        EXPECT_NE(at, std::string::npos) << from;
-        if (at != std::string::npos) settings.replace(at, std::string(from).size(), to);
-    }
-    settings += "FIXED_DT 0.016666\nPLAYER_INVINCIBLE 1\n";
-    std::ofstream(stage / "project.ini") << settings;
-    fs::create_directories(data / "Soundtrack");
-    const std::string pack = std::string(VELODRIX_PACK_BINARY) + " --compress '*.txt' --compress '*.ini' " +
-                             "--compress '*.lang' '" + stage.string() + "' '" + data.string() + "' ASPEC > /dev/null";
-    EXPECT_EQ(std::system(pack.c_str()), 0);
-    fs::copy(fs::path(VELODRIX_BUILD_DATA_DIR) / "Soundtrack", data / "Soundtrack", fs::copy_options::recursive);
-    return data;
+fs::path packWholeRoadData(const fs::path& root) {
+    return packRoadData(root,
+                        {{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
+                         {"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 20\n"},
+                         {"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
+                         {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 320\n"},
+                         {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 180\n"}},
+                        "FIXED_DT 0.016666\nPLAYER_INVINCIBLE 1\n");
 }
 
 // Two "Results" lines, then the song list again.
@@ -93,7 +80,7 @@ std::map<int, s32> savedBestShownScores(const fs::path& userDir) {
 
 TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirScoresAreSavedAsTheBest) {
     test_support::ClTempDir root;
-    const fs::path data = packRoadData(root.path());
+    const fs::path data = packWholeRoadData(root.path());
     const fs::path home = root.path() / "home";
     const fs::path userDir = home / ".local/share/Orlenvane/Velodrix";
 
