@@ -36,15 +36,8 @@ constexpr f64 TARGET_RATIO = 1.3;
 #define VELODRIX_ANALYSE_BINARY "velodrix-analyse"
 #endif
 
-struct SFormat {
-    const char* name;
-    const char* extension;
-    std::vector<std::string> encoder;  // {in} the WAV, {out} the encoded file
-    std::vector<std::string> decoder;  // {in} the encoded file
-};
-
-const std::vector<SFormat>& formats() {
-    static const std::vector<SFormat> list = {
+const std::vector<SCodecFormat>& formats() {
+    static const std::vector<SCodecFormat> list = {
         {"FLAC", ".flac", {"flac", "-s", "-f", "-o", "{out}", "{in}"}, {"flac", "-d", "-s", "-f", "-c", "{in}"}},
         {"Ogg", ".ogg", {"oggenc", "-Q", "-o", "{out}", "{in}"}, {"oggdec", "-Q", "-o", "/dev/null", "{in}"}},
         {"WavPack", ".wv", {"wavpack", "-q", "-y", "{in}", "-o", "{out}"}, {"wvunpack", "-q", "-y", "{in}", "-o", "-"}},
@@ -61,15 +54,6 @@ f64 median(std::vector<f64> values) {
     std::sort(values.begin(), values.end());
     const size_t middle = values.size() / 2;
     return values.size() % 2 == 1 ? values[middle] : 0.5 * (values[middle - 1] + values[middle]);
-}
-
-f64 ratio(f64 a, f64 b) { return b > 0.0 ? a / b : 0.0; }
-
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 struct SSeries {
@@ -139,26 +123,17 @@ int main(int argc, char** argv) {
 
     const std::filesystem::path folder = makeScratchFolder("velodrix_bench_analyse");
     if (folder.empty()) return 1;
-    const std::filesystem::path wav = folder / "song.wav";
-    std::printf("generating %u s of %u Hz stereo at %.0f BPM in %s\n", seconds, CLICK_SONG_RATE, SONG_TEMPO,
-                folder.c_str());
-    if (!writeWav16(wav, makeClickSong(seconds, SONG_TEMPO), CLICK_SONG_CHANNELS, CLICK_SONG_RATE)) {
-        std::fprintf(stderr, "bench_analyse_decoders: cannot write %s\n", wav.c_str());
-        return 1;
-    }
+    const std::filesystem::path wav = writeClickSongWav(folder, seconds, SONG_TEMPO, "bench_analyse_decoders");
+    if (wav.empty()) return 1;
 
     const std::string oursOut = (folder / "ours.txt").string();
     std::vector<SRow> rows;
     bool allRan = true;
-    for (const SFormat& format : formats()) {
+    for (const SCodecFormat& format : formats()) {
         SRow row;
         row.name = format.name;
         const std::filesystem::path encoded = folder / (std::string("song") + format.extension);
-        std::printf("encoding %s\n", format.name);
-        std::fflush(stdout);
-        if (runProcess(substitute(format.encoder, wav.string(), encoded.string()), DISCARD_OUTPUT, DISCARD_OUTPUT)
-                .exitCode != 0) {
-            std::fprintf(stderr, "bench_analyse_decoders: the %s encoder failed\n", format.name);
+        if (!encodeSong(format, wav, encoded, "bench_analyse_decoders")) {
             allRan = false;
             continue;
         }

@@ -41,13 +41,6 @@ constexpr u32 DEFAULT_RUNS = 3;
 // ---------------------------------------------------------------------------------------------
 // What the children wrote
 
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 // The first number of each line that starts with one.
 std::vector<f64> readTimes(const std::filesystem::path& path) {
     std::vector<f64> times;
@@ -100,8 +93,6 @@ void keepBest(STool* tool, const SProcessRun& run, bool first) {
     tool->best.cpuSeconds = std::min(tool->best.cpuSeconds, run.cpuSeconds);
 }
 
-f64 ratio(f64 a, f64 b) { return b > 0.0 ? a / b : 0.0; }
-
 void printTable(const std::vector<SRow>& rows) {
     std::printf("\n%-6s | %-15s | %-15s | %-15s | %-17s | %-17s | %s\n", "format", "velodrix wall/CPU",
                 "decoder wall/CPU", "aubio wall/CPU", "vs decoder w/CPU", "vs aubio w/CPU", "targets (<=1.5x, <=1x)");
@@ -134,13 +125,6 @@ void printTable(const std::vector<SRow>& rows) {
     }
 }
 
-struct SFormat {
-    const char* name;
-    const char* extension;
-    std::vector<std::string> encoder;  // {in} the WAV, {out} the encoded file
-    std::vector<std::string> decoder;  // {in} the encoded file
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,15 +144,10 @@ int main(int argc, char** argv) {
 
     const std::filesystem::path folder = makeScratchFolder("velodrix_bench_analysis");
     if (folder.empty()) return 1;
-    const std::filesystem::path wav = folder / "song.wav";
-    std::printf("generating %u s of %u Hz stereo at %.0f BPM in %s\n", SONG_SECONDS, CLICK_SONG_RATE, SONG_TEMPO,
-                folder.c_str());
-    if (!writeWav16(wav, makeClickSong(SONG_SECONDS, SONG_TEMPO), CLICK_SONG_CHANNELS, CLICK_SONG_RATE)) {
-        std::fprintf(stderr, "bench_analysis_compare: cannot write %s\n", wav.c_str());
-        return 1;
-    }
+    const std::filesystem::path wav = writeClickSongWav(folder, SONG_SECONDS, SONG_TEMPO, "bench_analysis_compare");
+    if (wav.empty()) return 1;
 
-    const std::vector<SFormat> formats = {
+    const std::vector<SCodecFormat> formats = {
         {"FLAC", ".flac", {"flac", "-s", "-f", "-o", "{out}", "{in}"}, {"flac", "-d", "-s", "-f", "-c", "{in}"}},
         {"Ogg", ".ogg", {"oggenc", "-Q", "-o", "{out}", "{in}"}, {"oggdec", "-Q", "-o", "/dev/null", "{in}"}},
     };
@@ -178,15 +157,11 @@ int main(int argc, char** argv) {
 
     std::vector<SRow> rows;
     bool allRan = true;
-    for (const SFormat& format : formats) {
+    for (const SCodecFormat& format : formats) {
         SRow row;
         row.name = format.name;
         const std::filesystem::path encoded = folder / (std::string("song") + format.extension);
-        std::printf("encoding %s\n", format.name);
-        std::fflush(stdout);
-        const std::vector<std::string> encoder = substitute(format.encoder, wav.string(), encoded.string());
-        if (runProcess(encoder, DISCARD_OUTPUT, DISCARD_OUTPUT).exitCode != 0) {
-            std::fprintf(stderr, "bench_analysis_compare: the %s encoder failed\n", format.name);
+        if (!encodeSong(format, wav, encoded, "bench_analysis_compare")) {
             allRan = false;
             continue;
         }

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 extern char** environ;
 
@@ -155,3 +156,36 @@ std::vector<std::string> substitute(const std::vector<std::string>& pattern, con
     for (const std::string& word : pattern) result.push_back(word == "{in}" ? in : word == "{out}" ? out : word);
     return result;
 }
+
+std::filesystem::path writeClickSongWav(const std::filesystem::path& folder, u32 seconds, f64 tempo,
+                                        const char* program) {
+    const std::filesystem::path wav = folder / "song.wav";
+    std::printf("generating %u s of %u Hz stereo at %.0f BPM in %s\n", seconds, CLICK_SONG_RATE, tempo,
+                folder.c_str());
+    if (!writeWav16(wav, makeClickSong(seconds, tempo), CLICK_SONG_CHANNELS, CLICK_SONG_RATE)) {
+        std::fprintf(stderr, "%s: cannot write %s\n", program, wav.c_str());
+        return {};
+    }
+    return wav;
+}
+
+bool encodeSong(const SCodecFormat& format, const std::filesystem::path& wav, const std::filesystem::path& encoded,
+                const char* program) {
+    std::printf("encoding %s\n", format.name);
+    std::fflush(stdout);
+    if (runProcess(substitute(format.encoder, wav.string(), encoded.string()), DISCARD_OUTPUT, DISCARD_OUTPUT)
+            .exitCode != 0) {
+        std::fprintf(stderr, "%s: the %s encoder failed\n", program, format.name);
+        return false;
+    }
+    return true;
+}
+
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+f64 ratio(f64 a, f64 b) { return b > 0.0 ? a / b : 0.0; }

@@ -1,5 +1,5 @@
 // What the comparison benchmarks share: a scratch folder, a generated song written as a plain
-// WAV file, and other programs run as timed child processes.
+// WAV file and encoded, and other programs run as timed child processes.
 #pragma once
 
 #include "core/types.h"
@@ -42,3 +42,25 @@ SProcessRun runProcess(const std::vector<std::string>& arguments, const char* ou
 // The pattern's words with "{in}" and "{out}" replaced.
 std::vector<std::string> substitute(const std::vector<std::string>& pattern, const std::string& in,
                                     const std::string& out);
+
+// A format of the comparison benchmarks and the command-line programs that make and read it.
+struct SCodecFormat {
+    const char* name;
+    const char* extension;
+    std::vector<std::string> encoder;  // {in} the WAV, {out} the encoded file
+    std::vector<std::string> decoder;  // {in} the encoded file
+};
+
+// The click song of the given length written as song.wav in the folder, what is made printed;
+// empty when it cannot be written (the program names itself in the message).
+std::filesystem::path writeClickSongWav(const std::filesystem::path& folder, u32 seconds, f64 tempo,
+                                        const char* program);
+// The WAV file encoded with the format's encoder, what is done printed; false (and a message
+// naming the program) when the encoder fails.
+bool encodeSong(const SCodecFormat& format, const std::filesystem::path& wav, const std::filesystem::path& encoded,
+                const char* program);
+
+// The whole text of a file; empty when it cannot be read.
+std::string readText(const std::filesystem::path& path);
+// a / b, or 0 when b is not above 0.
+f64 ratio(f64 a, f64 b);
