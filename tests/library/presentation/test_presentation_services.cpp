@@ -35,12 +35,16 @@ TEST(FrontEndParticles, SetUpRegistersEXAndFXOnceAndShutdownRetiresBoth) {
     frontEndParticleSetUp();
     ClMegaParticleSystemEX* ex = g_megaParticleSystemEX;
     frontEndParticleSetUp();
-    EXPECT_TRUE(ex && g_fxParticleSystem && ex == g_megaParticleSystemEX);
+    EXPECT_NE(ex, nullptr);
+    EXPECT_NE(g_fxParticleSystem, nullptr);
+    EXPECT_EQ(ex, g_megaParticleSystemEX);
     EXPECT_EQ(registered + 2, registeredParticleSystemCount());
     EXPECT_EQ(std::vector<f32>({0, MIRROR_LAKE_GRAVITY, 0, 0, 0, 0, FRONT_END_BLAST_UPWARD_BIAS}), physics());
     frontEndParticleShutdown();
     frontEndParticleShutdown();
-    EXPECT_TRUE(!g_megaParticleSystemEX && !g_fxParticleSystem && retiringParticleSystemCount() == 2);
+    EXPECT_EQ(g_megaParticleSystemEX, nullptr);
+    EXPECT_EQ(g_fxParticleSystem, nullptr);
+    EXPECT_EQ(retiringParticleSystemCount(), 2u);
     destroyRetiredParticleSystems();
     EXPECT_EQ(registered, registeredParticleSystemCount());
 }
@@ -67,10 +71,11 @@ TEST(PreviewTargets, AGroupIsABatcherKeyInItsSlotUntilDestroyedAndNothingIsMadeW
     ClPreviewTarget map, sameSlot;
     ASSERT_TRUE(map.create(name, 2, 64.0f, 64.0f));
     EXPECT_FALSE(sameSlot.create(SHIP_EDIT_PREVIEW_TARGET_NAME, 2, 64.0f, 64.0f));
-    EXPECT_EQ(std::make_pair(keys + 1, map.group()), std::make_pair(batchTargetCount(), g_aPreviewSlots[2].group));
+    EXPECT_EQ(batchTargetCount(), keys + 1);
+    EXPECT_EQ(g_aPreviewSlots[2].group, map.group());
     map.destroy();
-    EXPECT_EQ(std::make_pair(keys, (ClRenderTargetGroup*)nullptr),
-              std::make_pair(batchTargetCount(), g_aPreviewSlots[2].group));
+    EXPECT_EQ(batchTargetCount(), keys);
+    EXPECT_EQ(g_aPreviewSlots[2].group, nullptr);
 
     std::vector<int> fillers(BATCH_TARGET_KEY_CAPACITY);
     for (int& f : fillers) registerBatchTarget(reinterpret_cast<BatchKey>(&f));
