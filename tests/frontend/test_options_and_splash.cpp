@@ -214,6 +214,7 @@ protected:
 TEST_F(FilmSplash, TheIntroFilmPlaysToItsEndThenTheSplashGoesOn) {
     showScreen("SplashScreenFMV");
     EXPECT_TRUE(isFmvPlaying());
+    // Frames of the game clock, not of the machine: 0.1 s each, so a 2 s film needs at least 19.
     const u32 frames = framesUntilLeft("SplashScreenFMV", 100);
     EXPECT_GE(frames, 19u);
     EXPECT_LT(frames, 100u);

@@ -6,6 +6,7 @@
 #include "audio/analysis/spawn_bars.h"
 #include "core/rand_obj.h"
 #include "tests/waves/wave_test_song.h"
+#include "tests/world/world_test_support.h"
 #include "waves/session_pickups.h"
 #include "waves/wave_schedule.h"
 #include "world/entity/dna_program.h"
@@ -301,15 +302,8 @@ TEST_F(WaveWorldTest, ClearingThePoolsLeavesTheNextUseOfAReleasedMembersRecord) 
 TEST_F(WaveWorldTest, APickupWhoseRecordWasReleasedAndTakenAgainIsForgotten) {
     ClEntity* pickup = spawnSessionPickup(E_PICKUP_SCORE, ClVec3(100.0f, 0.0f, 100.0f));
     ASSERT_NE(pickup, nullptr);
-    ClDNAProgram* program = pickup->program;
-    freeEntity(pickup);
-    ClEntity* successor = allocEntity(OWNER_LIVE_GAME);
+    ClEntity* successor = world_test::reuseRecordForDestroyedNewcomer(pickup);
     ASSERT_EQ(successor, pickup);  // the same record, in its next use
-    successor->buildFromDNA(program);
-    successor->spawn();
-    successor->activate();
-    successor->destroy();
-    flushDestroyedEntities();
     const SEntityRef held = makeEntityRef(successor);
     tickSessionPickups();
     flushFreedEntities();

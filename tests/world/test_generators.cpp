@@ -120,15 +120,8 @@ TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
 TEST_F(GeneratorTest, ASweepForgetsAPickupWhoseRecordWasReleasedAndTakenAgain) {
     ClEntity* pickup = spawnInspirationPickups(ClVec3(0.0f, 0.0f, 0.0f), 5, 0, 1);
     ASSERT_NE(pickup, nullptr);
-    ClDNAProgram* program = pickup->program;
-    freeEntity(pickup);
-    ClEntity* successor = allocEntity(OWNER_LIVE_GAME);
+    ClEntity* successor = world_test::reuseRecordForDestroyedNewcomer(pickup);
     ASSERT_EQ(successor, pickup);  // the same record, in its next use
-    successor->buildFromDNA(program);
-    successor->spawn();
-    successor->activate();
-    successor->destroy();
-    flushDestroyedEntities();
     const SEntityRef held = makeEntityRef(successor);
     sweepInspirationPickups();
     flushFreedEntities();

@@ -308,4 +308,17 @@ std::vector<ClEntity*> liveOfKind(u32 kind) {
     return out;
 }
 
+ClEntity* reuseRecordForDestroyedNewcomer(ClEntity* entity) {
+    ClDNAProgram* program = entity->program;
+    freeEntity(entity);
+    ClEntity* successor = allocEntity(OWNER_LIVE_GAME);
+    if (successor != entity) return nullptr;
+    successor->buildFromDNA(program);
+    successor->spawn();
+    successor->activate();
+    successor->destroy();
+    flushDestroyedEntities();
+    return successor;
+}
+
 }  // namespace world_test

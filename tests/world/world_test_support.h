@@ -128,4 +128,9 @@ ClVec3 positionOf(const ClEntity* entity);
 std::vector<ClEntity*> liveOfKind(u32 kind);
 inline u32 liveCount(u32 kind) { return u32(liveOfKind(kind).size()); }
 
+// Frees the entity, then takes its record again for a newcomer of the live game built from the
+// same program and destroyed at once: a holder that kept the first must not touch the second.
+// Null when the pool hands out another record.
+ClEntity* reuseRecordForDestroyedNewcomer(ClEntity* entity);
+
 }  // namespace world_test
