@@ -117,10 +117,10 @@ struct SScanWatch {
     std::vector<f64> idleFrameMs;  // then IDLE_FRAMES more
 };
 
-SScanWatch s_watch;
+SScanWatch g_watch;
 
 bool everySongAnalysed() {
-    if (g_SongLibrary.songs.size() < s_watch.songs || isSongScanWalking()) return false;
+    if (g_SongLibrary.songs.size() < g_watch.songs || isSongScanWalking()) return false;
     for (const SSongRecord& song : g_SongLibrary.songs) {
         if (song.state != E_SONGSTATE_READY && song.state != E_SONGSTATE_FAILED) return false;
     }
@@ -129,17 +129,17 @@ bool everySongAnalysed() {
 
 s32 watchedFrame() {
     const u64 start = monotonicNanoseconds();
-    if (s_watch.titleShown && s_watch.previousFrameStart != 0) {
-        const f64 ms = f64(start - s_watch.previousFrameStart) * 1e-6;
-        (s_watch.scanDone ? s_watch.idleFrameMs : s_watch.frameMs).push_back(ms);
-        if (s_watch.idleFrameMs.size() == IDLE_FRAMES) return 0;
+    if (g_watch.titleShown && g_watch.previousFrameStart != 0) {
+        const f64 ms = f64(start - g_watch.previousFrameStart) * 1e-6;
+        (g_watch.scanDone ? g_watch.idleFrameMs : g_watch.frameMs).push_back(ms);
+        if (g_watch.idleFrameMs.size() == IDLE_FRAMES) return 0;
     }
-    s_watch.previousFrameStart = start;
+    g_watch.previousFrameStart = start;
     const s32 goOn = runFrame();
     const u64 end = monotonicNanoseconds();
-    if (!s_watch.titleShown && std::strcmp(shownChildName("TopLevelSwitcher"), "TitleMenu") == 0) s_watch.titleShown = end;
-    if (s_watch.titleShown && !s_watch.scanDone && everySongAnalysed()) s_watch.scanDone = end;
-    if (s_watch.titleShown && f64(end - s_watch.titleShown) * 1e-9 > SCAN_LIMIT_SECONDS) return 0;
+    if (!g_watch.titleShown && std::strcmp(shownChildName("TopLevelSwitcher"), "TitleMenu") == 0) g_watch.titleShown = end;
+    if (g_watch.titleShown && !g_watch.scanDone && everySongAnalysed()) g_watch.scanDone = end;
+    if (g_watch.titleShown && f64(end - g_watch.titleShown) * 1e-9 > SCAN_LIMIT_SECONDS) return 0;
     return goOn;
 }
 
@@ -202,8 +202,8 @@ int main(int argc, char** argv) {
     setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
 
-    s_watch.songs = songs;
-    s_watch.frameMs.reserve(1u << 20);
+    g_watch.songs = songs;
+    g_watch.frameMs.reserve(1u << 20);
     critSectionPoolInit();
     setAllocatorReady();
     gameStartup("", "./", INPUT_CHANNELS);
@@ -217,20 +217,20 @@ int main(int argc, char** argv) {
     gameShutdown();
     critSectionPoolShutdown();
 
-    const SFrameStats scan = statsOf(s_watch.frameMs);
-    const SFrameStats idle = statsOf(s_watch.idleFrameMs);
+    const SFrameStats scan = statsOf(g_watch.frameMs);
+    const SFrameStats idle = statsOf(g_watch.idleFrameMs);
     std::printf("songs: %u generated, %u analysed and ready\n", songs, ready);
-    if (!s_watch.scanDone) {
+    if (!g_watch.scanDone) {
         std::printf("the scan did not finish\n");
     } else {
-        std::printf("scan and analysis: %.2f s from the first title frame\n", f64(s_watch.scanDone - s_watch.titleShown) * 1e-9);
+        std::printf("scan and analysis: %.2f s from the first title frame\n", f64(g_watch.scanDone - g_watch.titleShown) * 1e-9);
     }
-    std::printf("frames during the scan: %zu, mean %.2f ms, worst %.2f ms, %u above %.1f ms\n", s_watch.frameMs.size(),
+    std::printf("frames during the scan: %zu, mean %.2f ms, worst %.2f ms, %u above %.1f ms\n", g_watch.frameMs.size(),
                 scan.mean, scan.worst, scan.slow, SLOW_FRAME_MS);
     std::printf("idle title frames after it: %zu, mean %.2f ms, worst %.2f ms, %u above %.1f ms\n",
-                s_watch.idleFrameMs.size(), idle.mean, idle.worst, idle.slow, SLOW_FRAME_MS);
+                g_watch.idleFrameMs.size(), idle.mean, idle.worst, idle.slow, SLOW_FRAME_MS);
     std::printf("target no frame above %.1f ms during the scan: %s\n", SLOW_FRAME_MS, scan.slow == 0 ? "met" : "missed");
     if (chdir(root.c_str()) != 0) keep = true;
     finishScratchFolder(root, keep);
-    return s_watch.scanDone && ready == songs ? 0 : 1;
+    return g_watch.scanDone && ready == songs ? 0 : 1;
 }

@@ -27,7 +27,7 @@ constexpr u32 DESCRIPTION_LINES = 2;
 constexpr u32 RATING_ROWS = 5;
 constexpr const char* SHIP_EDIT_SCREEN = "ShipEdit";
 
-u32 s_describedSlot = 0;
+u32 g_describedSlot = 0;
 
 std::string numbered(const char* prefix, u32 index) { return std::string(prefix) + std::to_string(index); }
 
@@ -108,9 +108,9 @@ void showSlots() {
         }
         setLabelWideText(numbered("ShipEditSlot", slot).c_str(), text.c_str());
     }
-    const char* key = equippedItemKey(s_describedSlot);
+    const char* key = equippedItemKey(g_describedSlot);
     showDescription("ShipEditItem", key);
-    if (!key[0]) setLabelKey("ShipEditItemLine0", s_describedSlot == 0 ? "fe_ship_hull_none_text" : "fe_ship_wing_none_text");
+    if (!key[0]) setLabelKey("ShipEditItemLine0", g_describedSlot == 0 ? "fe_ship_hull_none_text" : "fe_ship_wing_none_text");
     const size_t owned = ownedItems().size();
     char16_t count[64];
     formatLocalisedIntByKey(count, 64, "fe_ship_items_owned", s32(owned));
@@ -119,7 +119,7 @@ void showSlots() {
 }
 
 void initShipEdit(ClWidget*) {
-    s_describedSlot = 0;
+    g_describedSlot = 0;
     showSlots();
 }
 
@@ -136,7 +136,7 @@ void slotClicked(ClWidget* button) {
     if (slot >= SHIP_PROGRAM_ANCHOR_COUNT) return;
     const std::string next = nextItemForSlot(slot);
     equipItem(slot, next.c_str());
-    s_describedSlot = slot;
+    g_describedSlot = slot;
     showSlots();
     // Both ship previews are built again from the items as they are now.
     hideShipEditPreview();

@@ -9,9 +9,9 @@
 
 namespace {
 
-ClThread s_thread;
-std::atomic<bool> s_done{false};
-std::atomic<u64> s_total{0};
+ClThread g_thread;
+std::atomic<bool> g_done{false};
+std::atomic<u64> g_total{0};
 
 u64 fileSize(const std::u16string& path) {
     fileSystemLockEnter();
@@ -34,34 +34,34 @@ void countCaches(void* argument) {
     }
     entries.release();
     delete folder;
-    s_total = total;
-    s_done = true;
+    g_total = total;
+    g_done = true;
 }
 
 }  // namespace
 
 bool startCacheSizeCount() {
-    if (s_thread.isRunning()) {
-        if (!s_done) return false;
-        s_thread.join();
+    if (g_thread.isRunning()) {
+        if (!g_done) return false;
+        g_thread.join();
     }
     auto* folder = new std::u16string;
     if (!buildUserDataPath("SAVEDATA\\", folder)) {
         delete folder;
         return false;
     }
-    s_done = false;
-    if (!s_thread.start(countCaches, folder, "cache size")) {
+    g_done = false;
+    if (!g_thread.start(countCaches, folder, "cache size")) {
         delete folder;
-        s_done = true;
+        g_done = true;
         return false;
     }
     return true;
 }
 
-bool isCacheSizeCountDone() { return s_done; }
-u64 getCacheSizeTotal() { return s_total; }
+bool isCacheSizeCountDone() { return g_done; }
+u64 getCacheSizeTotal() { return g_total; }
 
 void joinCacheSizeThread() {
-    if (s_thread.isRunning()) s_thread.join();
+    if (g_thread.isRunning()) g_thread.join();
 }

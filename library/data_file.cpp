@@ -12,27 +12,27 @@
 
 namespace {
 
-u32 s_uDamagedFiles = 0;
-u32 s_uWriteFailedFiles = 0;
+u32 g_uDamagedFiles = 0;
+u32 g_uWriteFailedFiles = 0;
 
 }  // namespace
 
-u32 libraryWriteFailedFlags() { return s_uWriteFailedFiles; }
+u32 libraryWriteFailedFlags() { return g_uWriteFailedFiles; }
 
 bool noteLibraryWrite(u32 flag, bool written, u32 osError) {
     if (written) {
-        s_uWriteFailedFiles &= ~flag;
+        g_uWriteFailedFiles &= ~flag;
         return true;
     }
-    s_uWriteFailedFiles |= flag;
+    g_uWriteFailedFiles |= flag;
     std::fprintf(stderr, "velodrix: the %s could not be written (%s); the previous file is kept and the next save tries again\n",
                  flag == E_DAMAGED_USER_SAVE ? "save" : "game data", osErrorText(osError).c_str());
     return false;
 }
 
-u32 libraryDamagedFileFlags() { return s_uDamagedFiles; }
-void noteLibraryDamagedFile(u32 flag) { s_uDamagedFiles |= flag; }
-void clearLibraryDamagedFileFlags() { s_uDamagedFiles = 0; }
+u32 libraryDamagedFileFlags() { return g_uDamagedFiles; }
+void noteLibraryDamagedFile(u32 flag) { g_uDamagedFiles |= flag; }
+void clearLibraryDamagedFileFlags() { g_uDamagedFiles = 0; }
 
 bool buildUserDataPath(const char* relative, std::u16string* out) {
     out->clear();

@@ -9,7 +9,7 @@
 
 namespace {
 
-std::u16string s_soundtrackFolder;
+std::u16string g_soundtrackFolder;
 
 }  // namespace
 
@@ -26,10 +26,10 @@ void computeSoundtrackFolder() {
     std::u16string relative = getDataDirW();
     if (!relative.empty() && relative.back() != u'\\' && relative.back() != u'/') relative += u'\\';
     relative += u"Soundtrack\\";
-    if (!osAbsolutePathW(relative.c_str(), &s_soundtrackFolder)) s_soundtrackFolder.clear();
+    if (!osAbsolutePathW(relative.c_str(), &g_soundtrackFolder)) g_soundtrackFolder.clear();
 }
 
-const std::u16string& getSoundtrackFolder() { return s_soundtrackFolder; }
+const std::u16string& getSoundtrackFolder() { return g_soundtrackFolder; }
 
 std::vector<std::u16string> collectScanFolders() {
     std::vector<std::u16string> folders;
@@ -39,7 +39,7 @@ std::vector<std::u16string> collectScanFolders() {
             folders.push_back(std::move(folder));
         }
     };
-    add(s_soundtrackFolder);
+    add(g_soundtrackFolder);
     std::u16string music;
     if ((g_GameData.options & GAME_DATA_OPTION_SCAN_USER_MUSIC) && musicFolderQuery(E_MUSICFOLDER_USER_MUSIC, &music)) {
         add(music);

@@ -10,23 +10,23 @@ namespace {
 
 constexpr f32 SLOW_FRAME_SECONDS = 1.0f / 60.0f;
 
-SPlaytestCategory s_categories[PLAYTEST_MAX_CATEGORIES];
-u32 s_categoryCount = 0;
-f64 s_startTime = 0.0;
+SPlaytestCategory g_categories[PLAYTEST_MAX_CATEGORIES];
+u32 g_categoryCount = 0;
+f64 g_startTime = 0.0;
 
 }  // namespace
 
 void setUpPlaytestRecorder(u32 categoryCount) {
-    s_categoryCount = categoryCount < PLAYTEST_MAX_CATEGORIES ? categoryCount : PLAYTEST_MAX_CATEGORIES;
-    for (SPlaytestCategory& category : s_categories) category = SPlaytestCategory{};
-    s_startTime = g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime;
+    g_categoryCount = categoryCount < PLAYTEST_MAX_CATEGORIES ? categoryCount : PLAYTEST_MAX_CATEGORIES;
+    for (SPlaytestCategory& category : g_categories) category = SPlaytestCategory{};
+    g_startTime = g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime;
 }
 
 void addPlaytestFrameTime(u32 category, f32 threshold) {
-    if (category >= s_categoryCount) return;
+    if (category >= g_categoryCount) return;
     const SGameClock& clock = g_aGameClocks[GAME_CLOCK_SYSTEM];
-    if (clock.totalTime - s_startTime <= f64(threshold)) return;
-    SPlaytestCategory& c = s_categories[category];
+    if (clock.totalTime - g_startTime <= f64(threshold)) return;
+    SPlaytestCategory& c = g_categories[category];
     ++c.frames;
     c.seconds += clock.frameTime;
     if (clock.frameTime > c.worst) c.worst = clock.frameTime;
@@ -34,7 +34,7 @@ void addPlaytestFrameTime(u32 category, f32 threshold) {
 }
 
 const SPlaytestCategory* getPlaytestCategory(u32 category) {
-    return category < s_categoryCount ? &s_categories[category] : nullptr;
+    return category < g_categoryCount ? &g_categories[category] : nullptr;
 }
 
 std::u16string playtestFilePath() {
@@ -47,15 +47,15 @@ std::u16string playtestFilePath() {
 
 bool flushPlaytestData() {
     std::string text;
-    for (u32 i = 0; i < s_categoryCount; ++i) {
-        const SPlaytestCategory& c = s_categories[i];
+    for (u32 i = 0; i < g_categoryCount; ++i) {
+        const SPlaytestCategory& c = g_categories[i];
         if (c.frames == 0) continue;
         char line[256];
         std::snprintf(line, sizeof(line), "category %u frames %u seconds %.3f mean_ms %.3f worst_ms %.3f slow %u\n", i,
                       c.frames, c.seconds, c.seconds * 1000.0 / c.frames, f64(c.worst) * 1000.0, c.slowFrames);
         text += line;
     }
-    s_categoryCount = 0;
+    g_categoryCount = 0;
     if (text.empty()) return true;
     const std::u16string path = playtestFilePath();
     return !path.empty() && writeWholeFileW(path.c_str(), text.data(), u32(text.size())) == E_FILESTATUS_OK;

@@ -53,13 +53,13 @@ SCollectibleRecord* songCollectibleAt(s32 songIndex) {
 }
 
 const SCollectible* findLibraryCollectible(const char* key) {
-    static SCollectible s_found;
+    static SCollectible g_found;
     const SCollectibleRecord* record = findCollectibleRecord(key);
     if (!record) return nullptr;
-    s_found.currentLevel = record->currentLevel;
-    s_found.levelCount = SHIP_ITEM_LEVEL_COUNT;
-    s_found.levelValues = LEVEL_VALUES;
-    return &s_found;
+    g_found.currentLevel = record->currentLevel;
+    g_found.levelCount = SHIP_ITEM_LEVEL_COUNT;
+    g_found.levelValues = LEVEL_VALUES;
+    return &g_found;
 }
 
 void installCollectibleFinder(bool install) { setCollectibleFinder(install ? findLibraryCollectible : nullptr); }

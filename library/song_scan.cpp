@@ -39,82 +39,82 @@ struct SScanShared {
     bool walkWasCut = false;
 };
 
-SScanShared s_shared;
-std::atomic<bool> s_busy{false};
+SScanShared g_shared;
+std::atomic<bool> g_busy{false};
 // Set while an analysis runs: only an analysis uses the global analysis state that play needs.
-std::atomic<bool> s_analysing{false};
-ClEvent s_wake(false, false);
-ClEvent s_idle(true, true);
-ClEvent s_ended(true, false);
-ClThread s_thread;
-SSpawnBarRange s_ranges[DIFFICULTY_LEVEL_COUNT];
+std::atomic<bool> g_analysing{false};
+ClEvent g_wake(false, false);
+ClEvent g_idle(true, true);
+ClEvent g_ended(true, false);
+ClThread g_thread;
+SSpawnBarRange g_ranges[DIFFICULTY_LEVEL_COUNT];
 
 // Main thread only.
-bool s_started = false;
-bool s_paused = true;
-bool s_walkRequested = false;
-bool s_walking = false;
+bool g_started = false;
+bool g_paused = true;
+bool g_walkRequested = false;
+bool g_walking = false;
 // Counts the walks issued; a record found by the current one carries its number.
-u32 s_walkNumber = 0;
+u32 g_walkNumber = 0;
 
 bool handOverFound(std::vector<SScanFoundSong>* batch, void*) {
-    critSectionEnter(s_shared.lock);
-    for (SScanFoundSong& song : *batch) s_shared.found.push_back(std::move(song));
-    const bool goOn = !s_shared.stop && !s_shared.cutWalk;
-    critSectionLeave(s_shared.lock);
+    critSectionEnter(g_shared.lock);
+    for (SScanFoundSong& song : *batch) g_shared.found.push_back(std::move(song));
+    const bool goOn = !g_shared.stop && !g_shared.cutWalk;
+    critSectionLeave(g_shared.lock);
     batch->clear();
     return goOn;
 }
 
 void scanThreadMain(void*) {
     for (;;) {
-        s_wake.wait(OS_INFINITE);
-        critSectionEnter(s_shared.lock);
-        const bool stop = s_shared.stop;
-        const u32 request = s_shared.request;
-        std::vector<std::u16string> folders = std::move(s_shared.walkFolders);
-        const std::u16string path = s_shared.analysePath;
-        const SSongIdentity identity = s_shared.analyseIdentity;
-        critSectionLeave(s_shared.lock);
+        g_wake.wait(OS_INFINITE);
+        critSectionEnter(g_shared.lock);
+        const bool stop = g_shared.stop;
+        const u32 request = g_shared.request;
+        std::vector<std::u16string> folders = std::move(g_shared.walkFolders);
+        const std::u16string path = g_shared.analysePath;
+        const SSongIdentity identity = g_shared.analyseIdentity;
+        critSectionLeave(g_shared.lock);
         if (stop) break;
         if (request == E_SCANREQ_NONE) continue;
 
         if (request == E_SCANREQ_WALK) {
             if (!walkMusicFolders(folders, handOverFound, nullptr)) {
-                critSectionEnter(s_shared.lock);
-                s_shared.walkWasCut = true;
-                critSectionLeave(s_shared.lock);
+                critSectionEnter(g_shared.lock);
+                g_shared.walkWasCut = true;
+                critSectionLeave(g_shared.lock);
             }
-            critSectionEnter(s_shared.lock);
-            s_shared.walkDone = true;
-            critSectionLeave(s_shared.lock);
+            critSectionEnter(g_shared.lock);
+            g_shared.walkDone = true;
+            critSectionLeave(g_shared.lock);
         } else {
             SScanAnalysedSong result;
-            analyseSongInBackground(path, identity, s_ranges, &result);
-            critSectionEnter(s_shared.lock);
-            s_shared.analysed.push_back(std::move(result));
-            critSectionLeave(s_shared.lock);
-            s_analysing = false;
+            analyseSongInBackground(path, identity, g_ranges, &result);
+            critSectionEnter(g_shared.lock);
+            g_shared.analysed.push_back(std::move(result));
+            critSectionLeave(g_shared.lock);
+            g_analysing = false;
         }
-        critSectionEnter(s_shared.lock);
-        s_shared.request = E_SCANREQ_NONE;
-        critSectionLeave(s_shared.lock);
-        s_busy = false;
-        s_idle.set();
+        critSectionEnter(g_shared.lock);
+        g_shared.request = E_SCANREQ_NONE;
+        critSectionLeave(g_shared.lock);
+        g_busy = false;
+        g_idle.set();
     }
-    s_busy = false;
-    s_idle.set();
-    s_ended.set();
+    g_busy = false;
+    g_idle.set();
+    g_ended.set();
 }
 
 void issue(u32 request) {
-    s_busy = true;
-    s_analysing = request == E_SCANREQ_ANALYSE;
-    s_idle.reset();
-    critSectionEnter(s_shared.lock);
-    s_shared.request = request;
-    critSectionLeave(s_shared.lock);
-    s_wake.set();
+    g_busy = true;
+    g_analysing = request == E_SCANREQ_ANALYSE;
+    g_idle.reset();
+    critSectionEnter(g_shared.lock);
+    g_shared.request = request;
+    critSectionLeave(g_shared.lock);
+    g_wake.set();
 }
 
 void replaceBossPendingIdentity(const SSongIdentity& from, const SSongIdentity& to) {
@@ -148,7 +148,7 @@ void takeFoundSong(SScanFoundSong& found) {
         song->failure = E_SONGFAIL_NONE;
     }
     song->missing = false;
-    song->lastWalk = s_walkNumber;
+    song->lastWalk = g_walkNumber;
     song->title = std::move(found.tags.title);
     song->artist = std::move(found.tags.artist);
     song->album = std::move(found.tags.album);
@@ -205,7 +205,7 @@ void takeAnalysedSong(SScanAnalysedSong& analysed) {
 
 // After a whole walk: a record it did not find has lost its file.
 void markMissingSongs() {
-    for (SSongRecord& song : g_SongLibrary.songs) song.missing = song.lastWalk != s_walkNumber;
+    for (SSongRecord& song : g_SongLibrary.songs) song.missing = song.lastWalk != g_walkNumber;
 }
 
 SSongRecord* firstPendingSong() {
@@ -224,114 +224,114 @@ void startSongScan() {
 }
 
 void startSongScanWithRanges(const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT]) {
-    if (s_started) return;
-    std::memcpy(s_ranges, ranges, sizeof(s_ranges));
-    s_shared.lock = critSectionCreateOrDie("song scan");
-    s_shared.stop = false;
-    s_shared.request = E_SCANREQ_NONE;
-    s_busy = false;
-    s_analysing = false;
-    s_idle.set();
-    s_ended.reset();
-    s_paused = true;
-    s_walkRequested = true;
-    s_walking = false;
-    s_started = s_thread.start(scanThreadMain, nullptr, "song scan");
-    if (!s_started) {
-        critSectionDestroy(s_shared.lock);
-        s_shared.lock = nullptr;
+    if (g_started) return;
+    std::memcpy(g_ranges, ranges, sizeof(g_ranges));
+    g_shared.lock = critSectionCreateOrDie("song scan");
+    g_shared.stop = false;
+    g_shared.request = E_SCANREQ_NONE;
+    g_busy = false;
+    g_analysing = false;
+    g_idle.set();
+    g_ended.reset();
+    g_paused = true;
+    g_walkRequested = true;
+    g_walking = false;
+    g_started = g_thread.start(scanThreadMain, nullptr, "song scan");
+    if (!g_started) {
+        critSectionDestroy(g_shared.lock);
+        g_shared.lock = nullptr;
     }
 }
 
 void stopSongScan() {
-    if (!s_started) return;
-    critSectionEnter(s_shared.lock);
-    s_shared.stop = true;
-    critSectionLeave(s_shared.lock);
-    s_wake.set();
-    if (s_ended.wait(SONG_SCAN_STOP_LIMIT_MS) != E_OSWAIT_SIGNALLED) {
+    if (!g_started) return;
+    critSectionEnter(g_shared.lock);
+    g_shared.stop = true;
+    critSectionLeave(g_shared.lock);
+    g_wake.set();
+    if (g_ended.wait(SONG_SCAN_STOP_LIMIT_MS) != E_OSWAIT_SIGNALLED) {
         // Held in a system call (a stalled mount): it is left to the process's exit, with the
         // state it shares.
         std::fprintf(stderr, "velodrix: the song scan did not stop; it is left running\n");
-        s_thread.detach();
-        s_shared.lock = nullptr;
-        s_started = false;
-        s_walking = false;
+        g_thread.detach();
+        g_shared.lock = nullptr;
+        g_started = false;
+        g_walking = false;
         return;
     }
-    s_thread.join();
-    critSectionDestroy(s_shared.lock);
-    s_shared = SScanShared{};
+    g_thread.join();
+    critSectionDestroy(g_shared.lock);
+    g_shared = SScanShared{};
     // A song cut off before its analysis was handed over is analysed again next time.
     for (SSongRecord& song : g_SongLibrary.songs) {
         if (song.state == E_SONGSTATE_ANALYSING) song.state = E_SONGSTATE_PENDING;
     }
-    s_started = false;
-    s_walking = false;
+    g_started = false;
+    g_walking = false;
 }
 
 void songScanTick() {
-    if (!s_started) return;
+    if (!g_started) return;
     std::vector<SScanFoundSong> found;
     std::vector<SScanAnalysedSong> analysed;
-    critSectionEnter(s_shared.lock);
-    found.swap(s_shared.found);
-    analysed.swap(s_shared.analysed);
-    const bool walkDone = std::exchange(s_shared.walkDone, false);
-    const bool walkWasCut = walkDone && std::exchange(s_shared.walkWasCut, false);
-    critSectionLeave(s_shared.lock);
+    critSectionEnter(g_shared.lock);
+    found.swap(g_shared.found);
+    analysed.swap(g_shared.analysed);
+    const bool walkDone = std::exchange(g_shared.walkDone, false);
+    const bool walkWasCut = walkDone && std::exchange(g_shared.walkWasCut, false);
+    critSectionLeave(g_shared.lock);
 
     for (SScanFoundSong& song : found) takeFoundSong(song);
     for (SScanAnalysedSong& song : analysed) takeAnalysedSong(song);
     if (walkDone && !walkWasCut) markMissingSongs();
-    if (walkDone) s_walking = false;
-    if (walkWasCut) s_walkRequested = true;
+    if (walkDone) g_walking = false;
+    if (walkWasCut) g_walkRequested = true;
 
-    if (s_paused || s_busy || !isCodecRegistryReady()) return;
-    if (s_walkRequested) {
-        s_walkRequested = false;
-        s_walking = true;
-        ++s_walkNumber;
+    if (g_paused || g_busy || !isCodecRegistryReady()) return;
+    if (g_walkRequested) {
+        g_walkRequested = false;
+        g_walking = true;
+        ++g_walkNumber;
         std::vector<std::u16string> folders = collectScanFolders();
-        critSectionEnter(s_shared.lock);
-        s_shared.walkFolders = std::move(folders);
-        s_shared.cutWalk = false;
-        critSectionLeave(s_shared.lock);
+        critSectionEnter(g_shared.lock);
+        g_shared.walkFolders = std::move(folders);
+        g_shared.cutWalk = false;
+        critSectionLeave(g_shared.lock);
         issue(E_SCANREQ_WALK);
         return;
     }
     SSongRecord* song = firstPendingSong();
     if (!song) return;
     song->state = E_SONGSTATE_ANALYSING;
-    critSectionEnter(s_shared.lock);
-    s_shared.analysePath = song->path;
-    s_shared.analyseIdentity = song->identity;
-    critSectionLeave(s_shared.lock);
+    critSectionEnter(g_shared.lock);
+    g_shared.analysePath = song->path;
+    g_shared.analyseIdentity = song->identity;
+    critSectionLeave(g_shared.lock);
     issue(E_SCANREQ_ANALYSE);
 }
 
 bool waitForSongScanIdle() {
     const u32 start = osTickCount();
-    while (s_busy) {
+    while (g_busy) {
         if (osTerminationRequested()) break;
         // A walk cut by the pause ends after its folder and shares nothing play needs: only an
         // analysis is waited for to the limit.
-        const u32 limit = s_analysing ? SONG_SCAN_IDLE_LIMIT_MS : SONG_SCAN_WALK_WAIT_MS;
+        const u32 limit = g_analysing ? SONG_SCAN_IDLE_LIMIT_MS : SONG_SCAN_WALK_WAIT_MS;
         if (osTickCount() - start >= limit) break;
-        s_idle.wait(IDLE_WAIT_MS, true);
+        g_idle.wait(IDLE_WAIT_MS, true);
     }
-    return !s_analysing;
+    return !g_analysing;
 }
 
 void pauseSongScanRequests() {
-    s_paused = true;
-    if (!s_started) return;
-    critSectionEnter(s_shared.lock);
-    s_shared.cutWalk = true;
-    critSectionLeave(s_shared.lock);
+    g_paused = true;
+    if (!g_started) return;
+    critSectionEnter(g_shared.lock);
+    g_shared.cutWalk = true;
+    critSectionLeave(g_shared.lock);
 }
-void resumeSongScanRequests() { s_paused = false; }
-bool areSongScanRequestsPaused() { return s_paused; }
-bool isSongScanBusy() { return s_busy; }
-void requestSongRescan() { s_walkRequested = true; }
-bool isSongScanWalking() { return s_walking || s_walkRequested; }
+void resumeSongScanRequests() { g_paused = false; }
+bool areSongScanRequestsPaused() { return g_paused; }
+bool isSongScanBusy() { return g_busy; }
+void requestSongRescan() { g_walkRequested = true; }
+bool isSongScanWalking() { return g_walking || g_walkRequested; }

@@ -14,7 +14,7 @@
 namespace {
 
 // Set when the save read was damaged and could not be set aside.
-bool s_damagedSaveInPlace = false;
+bool g_damagedSaveInPlace = false;
 
 // A song record takes at least this many bytes: the fixed fields and four empty texts.
 constexpr u32 SONG_RECORD_MIN_BYTES = 32 + 4 * 4 + 8 + 4 * 4 + 6 * 4 + 3 * 4 + 6 * 4 + 4 + 12 * 4 + 12 * 4 + 6 * 4;
@@ -234,17 +234,17 @@ s32 saveRead(u32 withOptions) {
     std::vector<u8> content;
     const EDataFileRead read = readDataFile(path, USER_SAVE_TRAILER_VALUE, &content);
     if (read == E_DATAFILE_READ_MISSING) {
-        s_damagedSaveInPlace = false;
+        g_damagedSaveInPlace = false;
         return 0;
     }
     if (read != E_DATAFILE_READ_OK || !decodeUserSave(content, withOptions != 0)) {
         // A damaged save that cannot be set aside is the only copy of the player's scores: no
         // write may replace it until a later read sets it aside.
-        s_damagedSaveInPlace = !setDataFileAside(path);
+        g_damagedSaveInPlace = !setDataFileAside(path);
         noteLibraryDamagedFile(E_DAMAGED_USER_SAVE);
         return 0;
     }
-    s_damagedSaveInPlace = false;
+    g_damagedSaveInPlace = false;
     publishBossProgress();
     return 1;
 }
@@ -252,7 +252,7 @@ s32 saveRead(u32 withOptions) {
 s32 saveWrite(u32) {
     std::u16string path;
     if (!buildUserDataPath(USER_SAVE_RELATIVE_PATH, &path)) return noteLibraryWrite(E_DAMAGED_USER_SAVE, false, E_OSERR_INVALID_PARAMETER);
-    if (s_damagedSaveInPlace) {
+    if (g_damagedSaveInPlace) {
         noteLibraryWrite(E_DAMAGED_USER_SAVE, false, E_OSERR_ALREADY_EXISTS);
         return 0;
     }

@@ -9,8 +9,8 @@
 
 namespace {
 
-ClArray<ClPack*> s_packs;
-ClPack_Builtin* s_pBuiltin = nullptr;
+ClArray<ClPack*> g_packs;
+ClPack_Builtin* g_pBuiltin = nullptr;
 
 }  // namespace
 
@@ -92,29 +92,29 @@ void ClPack_Builtin::unregisterGenerators() {
 }
 
 void packRegistryInit() {
-    if (s_packs.inUse) return;
-    s_packs.init(PACK_REGISTRY_INITIAL_CAPACITY);
-    s_pBuiltin = new ClPack_Builtin();
-    packRegistryAdd(s_pBuiltin);
+    if (g_packs.inUse) return;
+    g_packs.init(PACK_REGISTRY_INITIAL_CAPACITY);
+    g_pBuiltin = new ClPack_Builtin();
+    packRegistryAdd(g_pBuiltin);
 }
 
 void packRegistryAdd(ClPack* pack) {
-    if (!s_packs.inUse) fatalError("a pack added before the pack registry was set up");
-    s_packs.push(pack);
+    if (!g_packs.inUse) fatalError("a pack added before the pack registry was set up");
+    g_packs.push(pack);
     pack->registerGenerators();
 }
 
 void packRegistryRelease() {
-    if (!s_packs.inUse) return;
-    for (u32 i = s_packs.count; i-- > 0;) s_packs[i]->unregisterGenerators();
-    s_packs.release();
-    delete s_pBuiltin;
-    s_pBuiltin = nullptr;
+    if (!g_packs.inUse) return;
+    for (u32 i = g_packs.count; i-- > 0;) g_packs[i]->unregisterGenerators();
+    g_packs.release();
+    delete g_pBuiltin;
+    g_pBuiltin = nullptr;
 }
 
-u32 packCount() { return s_packs.inUse ? s_packs.count : 0; }
+u32 packCount() { return g_packs.inUse ? g_packs.count : 0; }
 
 ClPack* packAt(u32 index) {
     if (index >= packCount()) fatalErrorf("pack %u out of range", index);
-    return s_packs[index];
+    return g_packs[index];
 }

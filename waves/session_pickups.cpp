@@ -20,11 +20,11 @@ namespace {
 // The drop-beat pickups take turns over four cells two cells off the grid's centre.
 constexpr s32 TABLE_CELLS[4][2] = {{8, 6}, {12, 10}, {12, 6}, {8, 10}};
 
-SPickupDrop s_aTable[SESSION_PICKUP_TABLE_CAPACITY];
-u32 s_uTableCount = 0;
-u32 s_uTableCursor = 0;
-SEntityRef s_aLive[SESSION_PICKUP_CAPACITY];
-u32 s_uLiveCount = 0;
+SPickupDrop g_aTable[SESSION_PICKUP_TABLE_CAPACITY];
+u32 g_uTableCount = 0;
+u32 g_uTableCursor = 0;
+SEntityRef g_aLive[SESSION_PICKUP_CAPACITY];
+u32 g_uLiveCount = 0;
 
 const char* generatorNameOf(EPickupKind kind) {
     switch (kind) {
@@ -47,54 +47,54 @@ void setupSessionPickups(const SPlayRecord& record) {
     releaseSessionPickupList();
     for (const SBeat& beat : g_aSongBeats) {
         if (!(beat.flags & BEAT_FLAG_DROP)) continue;
-        if (s_uTableCount >= SESSION_PICKUP_TABLE_CAPACITY) break;
-        const s32* cell = TABLE_CELLS[s_uTableCount % 4];
-        s_aTable[s_uTableCount++] = SPickupDrop{beat.time, cellCentre(cell[0], cell[1]), E_PICKUP_INVINCIBILITY};
+        if (g_uTableCount >= SESSION_PICKUP_TABLE_CAPACITY) break;
+        const s32* cell = TABLE_CELLS[g_uTableCount % 4];
+        g_aTable[g_uTableCount++] = SPickupDrop{beat.time, cellCentre(cell[0], cell[1]), E_PICKUP_INVINCIBILITY};
     }
 }
 
 void releaseSessionPickupList() {
-    s_uTableCount = 0;
-    s_uTableCursor = 0;
-    s_uLiveCount = 0;
+    g_uTableCount = 0;
+    g_uTableCursor = 0;
+    g_uLiveCount = 0;
 }
 
 ClEntity* spawnSessionPickup(EPickupKind kind, const ClVec3& position) {
     ClDNAGenerator* generator = generatorFind(E_GENCAT_PICKUP, crc32TextNoCase(generatorNameOf(kind)));
-    if (!generator || s_uLiveCount >= SESSION_PICKUP_CAPACITY) return nullptr;
+    if (!generator || g_uLiveCount >= SESSION_PICKUP_CAPACITY) return nullptr;
     ClEntity* pickup = allocEntity(OWNER_LIVE_GAME);
     pickup->buildFromDNA(generator->getSharedProgram());
     pickup->root->resetAtoms();
     pickup->spawn();
     pickup->setRootPosition(position);
     pickup->activate();
-    s_aLive[s_uLiveCount++] = makeEntityRef(pickup);
+    g_aLive[g_uLiveCount++] = makeEntityRef(pickup);
     return pickup;
 }
 
 void tickSessionPickups() {
     // A pickup destroyed in an earlier frame has left the destroyed list by now.
-    for (u32 i = s_uLiveCount; i-- > 0;) {
+    for (u32 i = g_uLiveCount; i-- > 0;) {
         // One the world released by other means is only forgotten.
-        ClEntity* pickup = entityRefGet(s_aLive[i]);
+        ClEntity* pickup = entityRefGet(g_aLive[i]);
         if (pickup && (pickup->state != E_ENTITY_DESTROYED || pickup->isListed(E_LIST_DESTROYED))) continue;
         if (pickup) queueEntityForFreeing(pickup);
-        s_aLive[i] = s_aLive[--s_uLiveCount];
+        g_aLive[i] = g_aLive[--g_uLiveCount];
     }
-    while (s_uTableCursor < s_uTableCount && s_aTable[s_uTableCursor].time <= g_fSongTime) {
-        const SPickupDrop& drop = s_aTable[s_uTableCursor++];
+    while (g_uTableCursor < g_uTableCount && g_aTable[g_uTableCursor].time <= g_fSongTime) {
+        const SPickupDrop& drop = g_aTable[g_uTableCursor++];
         spawnSessionPickup(drop.kind, drop.position);
     }
 }
 
-u32 sessionPickupTableCount() { return s_uTableCount; }
+u32 sessionPickupTableCount() { return g_uTableCount; }
 
 const SPickupDrop& sessionPickupTableAt(u32 index) {
-    if (index >= s_uTableCount) fatalErrorf("pickup table entry %u out of range", index);
-    return s_aTable[index];
+    if (index >= g_uTableCount) fatalErrorf("pickup table entry %u out of range", index);
+    return g_aTable[index];
 }
 
-u32 liveSessionPickupCount() { return s_uLiveCount; }
+u32 liveSessionPickupCount() { return g_uLiveCount; }
 
 void collectAllPickups() {
     const ClEntity* ship = playerShip(0);

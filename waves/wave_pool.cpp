@@ -25,17 +25,17 @@ namespace {
 constexpr s32 ROAM_FRACTION = 2;
 constexpr s32 FULL_SPEED = 0;
 
-SWave* s_aWaves = nullptr;
-u32 s_uWaveCount = 0;
-u32 s_uWaveCapacity = 0;
-SWaveMemberLink* s_aMembers = nullptr;
-u32 s_uMemberCount = 0;
-u32 s_uMemberCapacity = 0;
-u32* s_aSpawnOrder = nullptr;  // member indices by spawn time
-u32 s_uScheduledCount = 0;     // members in the spawn order
-u32 s_uSpawnCursor = 0;
-ClArray<u32> s_openWaves;      // spawned, not yet settled
-u32* s_aGone = nullptr;        // per member: 1 once seen destroyed
+SWave* g_aWaves = nullptr;
+u32 g_uWaveCount = 0;
+u32 g_uWaveCapacity = 0;
+SWaveMemberLink* g_aMembers = nullptr;
+u32 g_uMemberCount = 0;
+u32 g_uMemberCapacity = 0;
+u32* g_aSpawnOrder = nullptr;  // member indices by spawn time
+u32 g_uScheduledCount = 0;     // members in the spawn order
+u32 g_uSpawnCursor = 0;
+ClArray<u32> g_openWaves;      // spawned, not yet settled
+u32* g_aGone = nullptr;        // per member: 1 once seen destroyed
 
 SParamValue vectorValue(const ClVec3& v) {
     SParamValue value{};
@@ -92,24 +92,24 @@ void writeMemberPath(SWaveMember* member, const SPlannedMember& planned, f32 roa
 }
 
 void freeStorage() {
-    delete[] s_aWaves;
-    delete[] s_aMembers;
-    delete[] s_aSpawnOrder;
-    delete[] s_aGone;
-    s_aWaves = nullptr;
-    s_aMembers = nullptr;
-    s_aSpawnOrder = nullptr;
-    s_aGone = nullptr;
-    s_uWaveCount = s_uWaveCapacity = 0;
-    s_uMemberCount = s_uMemberCapacity = 0;
-    s_uScheduledCount = s_uSpawnCursor = 0;
-    s_openWaves.release();
+    delete[] g_aWaves;
+    delete[] g_aMembers;
+    delete[] g_aSpawnOrder;
+    delete[] g_aGone;
+    g_aWaves = nullptr;
+    g_aMembers = nullptr;
+    g_aSpawnOrder = nullptr;
+    g_aGone = nullptr;
+    g_uWaveCount = g_uWaveCapacity = 0;
+    g_uMemberCount = g_uMemberCapacity = 0;
+    g_uScheduledCount = g_uSpawnCursor = 0;
+    g_openWaves.release();
 }
 
 void openWave(u32 index) {
-    if (!s_openWaves.inUse) s_openWaves.init();
-    if (s_openWaves.count >= WAVE_POOL_CAPACITY) fatalErrorf("more than %u waves in play", WAVE_POOL_CAPACITY);
-    s_openWaves.push(index);
+    if (!g_openWaves.inUse) g_openWaves.init();
+    if (g_openWaves.count >= WAVE_POOL_CAPACITY) fatalErrorf("more than %u waves in play", WAVE_POOL_CAPACITY);
+    g_openWaves.push(index);
 }
 
 // True once every member is gone; a wave whose members were all killed drops the chain bonus.
@@ -120,15 +120,15 @@ bool settleWave(SWave& wave) {
     for (u32 i = 0; i < wave.memberCount; ++i) {
         const u32 m = wave.firstMember + i;
         // A member the world released by other means counts as gone, not killed.
-        const ClEntity* entity = entityRefGet(s_aMembers[m].entity);
+        const ClEntity* entity = entityRefGet(g_aMembers[m].entity);
         if (!entity) {
-            s_aGone[m] = 1;
+            g_aGone[m] = 1;
             allKilled = false;
             continue;
         }
         if (entity->state != E_ENTITY_DESTROYED) return false;
-        if (!s_aGone[m]) {
-            s_aGone[m] = 1;
+        if (!g_aGone[m]) {
+            g_aGone[m] = 1;
             lastGone = entity;
         }
         allKilled = allKilled && entity->killed;
@@ -142,19 +142,19 @@ bool settleWave(SWave& wave) {
 }
 
 void settleOpenWaves() {
-    for (u32 i = s_openWaves.count; i-- > 0;) {
-        if (!settleWave(s_aWaves[s_openWaves[i]])) continue;
-        s_openWaves[i] = s_openWaves[s_openWaves.count - 1];
-        --s_openWaves.count;
+    for (u32 i = g_openWaves.count; i-- > 0;) {
+        if (!settleWave(g_aWaves[g_openWaves[i]])) continue;
+        g_openWaves[i] = g_openWaves[g_openWaves.count - 1];
+        --g_openWaves.count;
     }
 }
 
 void visitMembers(BossWaveMemberVisitor visit, void* user) {
-    for (u32 w = s_uWaveCount; w-- > 0;) {
-        const SWave& wave = s_aWaves[w];
+    for (u32 w = g_uWaveCount; w-- > 0;) {
+        const SWave& wave = g_aWaves[w];
         if (!wave.program) continue;
         for (u32 i = wave.memberCount; i-- > 0;) {
-            const SWaveMemberLink& link = s_aMembers[wave.firstMember + i];
+            const SWaveMemberLink& link = g_aMembers[wave.firstMember + i];
             if (ClEntity* entity = entityRefGet(link.entity)) visit(user, entity, link.spawnTime);
         }
     }
@@ -162,12 +162,12 @@ void visitMembers(BossWaveMemberVisitor visit, void* user) {
 
 void attachBoss(ClEntity* boss, ClDNAProgram* program) {
     if (program->wavePlans.count == 0) return;
-    if (s_uWaveCount >= s_uWaveCapacity || s_uMemberCount >= s_uMemberCapacity)
+    if (g_uWaveCount >= g_uWaveCapacity || g_uMemberCount >= g_uMemberCapacity)
         fatalError("no wave record is free for the boss's wave");
     ClWaveDNA* plan = program->wavePlans[0];
-    SWave& wave = s_aWaves[s_uWaveCount];
-    wave = SWave{nullptr, s_uMemberCount, 1, 0, 1, SWaveTurns{}};
-    SWaveMemberLink& link = s_aMembers[s_uMemberCount];
+    SWave& wave = g_aWaves[g_uWaveCount];
+    wave = SWave{nullptr, g_uMemberCount, 1, 0, 1, SWaveTurns{}};
+    SWaveMemberLink& link = g_aMembers[g_uMemberCount];
     link = SWaveMemberLink{};
     link.record.wave = &wave;
     link.record.plan = &plan->members[0];
@@ -176,12 +176,12 @@ void attachBoss(ClEntity* boss, ClDNAProgram* program) {
     link.entity = makeEntityRef(boss);
     link.spawnTime = FLT_MAX;
     link.arrivalTime = FLT_MAX;
-    link.waveIndex = s_uWaveCount;
+    link.waveIndex = g_uWaveCount;
     boss->waveSlot = &link.record;
     boss->memberIndex = 0;
     boss->planSlot = 0;
-    ++s_uWaveCount;
-    ++s_uMemberCount;
+    ++g_uWaveCount;
+    ++g_uMemberCount;
 }
 
 const SBossWaveHooks BOSS_WAVE_HOOKS = {&visitMembers, &attachBoss};
@@ -207,29 +207,29 @@ void wavePoolsInit() {
 
 void clearWavePools() {
     if (isWorldReady()) {
-        for (u32 m = 0; m < s_uMemberCount; ++m) {
-            const SWave& wave = s_aWaves[s_aMembers[m].waveIndex];
-            ClEntity* entity = entityRefGet(s_aMembers[m].entity);
+        for (u32 m = 0; m < g_uMemberCount; ++m) {
+            const SWave& wave = g_aWaves[g_aMembers[m].waveIndex];
+            ClEntity* entity = entityRefGet(g_aMembers[m].entity);
             if (wave.program && entity) freeEntity(entity);
         }
     }
-    for (u32 w = 0; w < s_uWaveCount; ++w) {
-        if (!s_aWaves[w].program) continue;
-        s_aWaves[w].program->release();
-        delete s_aWaves[w].program;
+    for (u32 w = 0; w < g_uWaveCount; ++w) {
+        if (!g_aWaves[w].program) continue;
+        g_aWaves[w].program->release();
+        delete g_aWaves[w].program;
     }
     freeStorage();
 }
 
 void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* const generators[3],
                 ClRandObjSFMT* random) {
-    if (s_aWaves) fatalError("waves built over waves that were not cleared");
-    s_uWaveCapacity = plan.waves.count + WAVE_BOSS_RESERVE;
-    s_uMemberCapacity = plan.memberTotal + WAVE_BOSS_RESERVE;
-    s_aWaves = new SWave[s_uWaveCapacity]();
-    s_aMembers = new SWaveMemberLink[s_uMemberCapacity]();
-    s_aSpawnOrder = new u32[s_uMemberCapacity]();
-    s_aGone = new u32[s_uMemberCapacity]();
+    if (g_aWaves) fatalError("waves built over waves that were not cleared");
+    g_uWaveCapacity = plan.waves.count + WAVE_BOSS_RESERVE;
+    g_uMemberCapacity = plan.memberTotal + WAVE_BOSS_RESERVE;
+    g_aWaves = new SWave[g_uWaveCapacity]();
+    g_aMembers = new SWaveMemberLink[g_uMemberCapacity]();
+    g_aSpawnOrder = new u32[g_uMemberCapacity]();
+    g_aGone = new u32[g_uMemberCapacity]();
     const SGeneratorParams params = {difficulty, waveLevelRule(difficulty).gunShare};
 
     for (const SPlannedWave& planned : plan.waves) {
@@ -248,9 +248,9 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
         wavePlan->memberCount = planned.memberCount;
         program->wavePlans.push(wavePlan);
 
-        const u32 waveIndex = s_uWaveCount++;
-        SWave& wave = s_aWaves[waveIndex];
-        wave = SWave{program, s_uMemberCount, planned.memberCount, 0, 0, SWaveTurns{}};
+        const u32 waveIndex = g_uWaveCount++;
+        SWave& wave = g_aWaves[waveIndex];
+        wave = SWave{program, g_uMemberCount, planned.memberCount, 0, 0, SWaveTurns{}};
         for (u32 i = 0; i < planned.memberCount; ++i) {
             // The wave-flag parts read these: even and odd members wear different parts.
             wavePlan->memberFlags[i] = i % 2 == 0 ? WAVE_FLAG_EVEN_MEMBER : WAVE_FLAG_ODD_MEMBER;
@@ -259,7 +259,7 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
             writeMemberPath(&member, planned.members[i], planned.roamSeconds, family && family->patrols);
             const f32 flight = member.computeDuration();
 
-            SWaveMemberLink& link = s_aMembers[s_uMemberCount];
+            SWaveMemberLink& link = g_aMembers[g_uMemberCount];
             link.record.wave = &wave;
             link.record.memberIndex = i;
             link.record.plan = &member;
@@ -277,25 +277,25 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
             link.entity = makeEntityRef(entity);
             link.record.memberEntities[0] = entity;
             wave.turns.members[wave.turns.memberCount++] = entity;
-            s_aSpawnOrder[s_uScheduledCount++] = s_uMemberCount;
-            ++s_uMemberCount;
+            g_aSpawnOrder[g_uScheduledCount++] = g_uMemberCount;
+            ++g_uMemberCount;
         }
     }
-    std::stable_sort(s_aSpawnOrder, s_aSpawnOrder + s_uScheduledCount,
-                     [](u32 a, u32 b) { return s_aMembers[a].spawnTime < s_aMembers[b].spawnTime; });
+    std::stable_sort(g_aSpawnOrder, g_aSpawnOrder + g_uScheduledCount,
+                     [](u32 a, u32 b) { return g_aMembers[a].spawnTime < g_aMembers[b].spawnTime; });
 }
 
 void waveSpawnTick() {
-    while (s_uSpawnCursor < s_uScheduledCount) {
-        SWaveMemberLink& link = s_aMembers[s_aSpawnOrder[s_uSpawnCursor]];
+    while (g_uSpawnCursor < g_uScheduledCount) {
+        SWaveMemberLink& link = g_aMembers[g_aSpawnOrder[g_uSpawnCursor]];
         if (link.spawnTime > g_fSongTime) break;
-        ++s_uSpawnCursor;
+        ++g_uSpawnCursor;
         if (ClEntity* entity = entityRefGet(link.entity)) {
             entity->spawnTime = link.spawnTime;
             entity->spawn();
             entity->setWaveMember(1);
         }
-        SWave& wave = s_aWaves[link.waveIndex];
+        SWave& wave = g_aWaves[link.waveIndex];
         if (wave.spawnedCount++ == 0) openWave(link.waveIndex);
     }
     settleOpenWaves();
@@ -303,18 +303,18 @@ void waveSpawnTick() {
 }
 
 f32 earliestPendingWaveTime() {
-    return s_uSpawnCursor < s_uScheduledCount ? s_aMembers[s_aSpawnOrder[s_uSpawnCursor]].spawnTime : FLT_MAX;
+    return g_uSpawnCursor < g_uScheduledCount ? g_aMembers[g_aSpawnOrder[g_uSpawnCursor]].spawnTime : FLT_MAX;
 }
 
-u32 waveCount() { return s_uWaveCount; }
+u32 waveCount() { return g_uWaveCount; }
 const SWave& waveAt(u32 index) {
-    if (index >= s_uWaveCount) fatalErrorf("wave %u out of range", index);
-    return s_aWaves[index];
+    if (index >= g_uWaveCount) fatalErrorf("wave %u out of range", index);
+    return g_aWaves[index];
 }
-u32 waveMemberCount() { return s_uMemberCount; }
+u32 waveMemberCount() { return g_uMemberCount; }
 const SWaveMemberLink& waveMemberAt(u32 index) {
-    if (index >= s_uMemberCount) fatalErrorf("wave member %u out of range", index);
-    return s_aMembers[index];
+    if (index >= g_uMemberCount) fatalErrorf("wave member %u out of range", index);
+    return g_aMembers[index];
 }
 
 void installBossWaveHooks() { setBossWaveHooks(&BOSS_WAVE_HOOKS); }

@@ -15,9 +15,9 @@
 namespace {
 
 constexpr u32 ENEMY_SIZE_COUNT = 3;
-const SBossEncounterHooks s_EncounterHooks = {collectAllPickups};
+const SBossEncounterHooks g_EncounterHooks = {collectAllPickups};
 
-ClDNAGenerator* s_apCandidates[ENEMY_SIZE_COUNT] = {};
+ClDNAGenerator* g_apCandidates[ENEMY_SIZE_COUNT] = {};
 
 void releaseWavePlan(ClWaveDNA* plan) {
     plan->release();
@@ -30,7 +30,7 @@ void wavesSetUp() {
     packRegistryInit();
     setWavePlanReleaser(&releaseWavePlan);
     installBossWaveHooks();
-    setBossEncounterHooks(&s_EncounterHooks);
+    setBossEncounterHooks(&g_EncounterHooks);
     installBossEncounter();
     wavePoolsInit();
 }
@@ -51,22 +51,22 @@ void rollAllPacks(const SPlayRecord& record) {
         const u32 category = E_GENCAT_ENEMY_SMALL + size;
         u32 total = 0;
         for (u32 p = 0; p < packCount(); ++p) total += packAt(p)->generatorCount(category);
-        s_apCandidates[size] = nullptr;
+        g_apCandidates[size] = nullptr;
         if (total == 0) continue;
         u32 pick = random.randomBelow(total);
-        for (u32 p = 0; p < packCount() && !s_apCandidates[size]; ++p) {
+        for (u32 p = 0; p < packCount() && !g_apCandidates[size]; ++p) {
             const u32 count = packAt(p)->generatorCount(category);
-            if (pick < count) s_apCandidates[size] = packAt(p)->generatorAt(category, pick);
+            if (pick < count) g_apCandidates[size] = packAt(p)->generatorAt(category, pick);
             else pick -= count;
         }
     }
 }
 
 void clearRolledCandidates() {
-    for (ClDNAGenerator*& candidate : s_apCandidates) candidate = nullptr;
+    for (ClDNAGenerator*& candidate : g_apCandidates) candidate = nullptr;
 }
 
-ClDNAGenerator* rolledCandidate(u32 size) { return size < ENEMY_SIZE_COUNT ? s_apCandidates[size] : nullptr; }
+ClDNAGenerator* rolledCandidate(u32 size) { return size < ENEMY_SIZE_COUNT ? g_apCandidates[size] : nullptr; }
 
 void waveScheduleGenerate(SPlayRecord* record) {
     const u32 difficulty = u32(record->difficulty);
@@ -75,7 +75,7 @@ void waveScheduleGenerate(SPlayRecord* record) {
     SWaveSchedulePlan plan;
     planWaveSchedule(difficulty, &random, &plan);
     settleLevelTargets(plan, difficulty, &record->song);
-    buildWaves(plan, difficulty, s_apCandidates, &random);
+    buildWaves(plan, difficulty, g_apCandidates, &random);
     plan.release();
 }
 

@@ -15,8 +15,8 @@ extern "C" {
 
 bool startFfmpeg() {
     if (!loadFfmpegLibrary()) return false;
-    static std::once_flag s_once;
-    std::call_once(s_once, [] { av_log_set_level(AV_LOG_QUIET); });
+    static std::once_flag g_once;
+    std::call_once(g_once, [] { av_log_set_level(AV_LOG_QUIET); });
     return true;
 }
 

@@ -20,11 +20,11 @@ const char* const FFMPEG_SONAMES[] = {
 constexpr unsigned FFMPEG_LIBRARY_COUNT = sizeof(FFMPEG_SONAMES) / sizeof(FFMPEG_SONAMES[0]);
 
 // The handles stay open for the life of the process: the readers may run until its end.
-void* s_handles[FFMPEG_LIBRARY_COUNT] = {};
+void* g_handles[FFMPEG_LIBRARY_COUNT] = {};
 
 template <typename T>
 bool find(const char* name, T* out) {
-    for (void* handle : s_handles) {
+    for (void* handle : g_handles) {
         if (void* symbol = dlsym(handle, name)) {
             *out = reinterpret_cast<T>(symbol);
             return true;
@@ -35,8 +35,8 @@ bool find(const char* name, T* out) {
 
 bool loadOnce() {
     for (unsigned i = 0; i < FFMPEG_LIBRARY_COUNT; ++i) {
-        s_handles[i] = dlopen(FFMPEG_SONAMES[i], RTLD_NOW | RTLD_LOCAL);
-        if (!s_handles[i]) return false;
+        g_handles[i] = dlopen(FFMPEG_SONAMES[i], RTLD_NOW | RTLD_LOCAL);
+        if (!g_handles[i]) return false;
     }
     SFfmpegLibrary table;
     bool found = true;
@@ -50,8 +50,8 @@ bool loadOnce() {
 }  // namespace
 
 bool loadFfmpegLibrary() {
-    static std::once_flag s_once;
-    static bool s_loaded = false;
-    std::call_once(s_once, [] { s_loaded = loadOnce(); });
-    return s_loaded;
+    static std::once_flag g_once;
+    static bool g_loaded = false;
+    std::call_once(g_once, [] { g_loaded = loadOnce(); });
+    return g_loaded;
 }

@@ -24,8 +24,8 @@ bool failWithErrno() {
 // A file-size limit (ulimit -f) makes a write past it fail with EFBIG instead of ending the
 // process, so a writer sees a refusal it can report.
 void ignoreFileSizeSignal() {
-    static std::once_flag s_once;
-    std::call_once(s_once, [] { std::signal(SIGXFSZ, SIG_IGN); });
+    static std::once_flag g_once;
+    std::call_once(g_once, [] { std::signal(SIGXFSZ, SIG_IGN); });
 }
 
 // Opened without blocking, so that a named pipe or a device never holds the caller in open();

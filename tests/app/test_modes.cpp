@@ -321,7 +321,7 @@ TEST_F(Modes, TheBossArrivalZeroesBothCreditsCountdowns) {
     m_play.exit();
 }
 
-std::vector<u32> s_sequencesDone;
+std::vector<u32> g_sequencesDone;
 
 // The built data's effects on the null device, for a frame that sets their shader constants.
 struct SBuiltEffects {
@@ -347,8 +347,8 @@ TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLe
                                            " Hold { events { { 0.0; set_visible = 1; }; }; }; };";
     const SBuiltEffects effects;
     resetGuardianSequence();
-    s_sequencesDone.clear();
-    const auto done = [](u32 word, u32) { s_sequencesDone.push_back(word); };
+    g_sequencesDone.clear();
+    const auto done = [](u32 word, u32) { g_sequencesDone.push_back(word); };
     const SGuardianSequence& g = g_GuardianSequence;
     m_menus.enter(0);
     startGuardianSequence("Talk", "Menu", done, 1, 0);
@@ -365,7 +365,7 @@ TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLe
     m_menus.exit();
     EXPECT_EQ(g.active, 0);
     EXPECT_EQ(g.fade.current, 0.0f);
-    EXPECT_EQ(s_sequencesDone, (std::vector<u32>{1, 2}));
+    EXPECT_EQ(g_sequencesDone, (std::vector<u32>{1, 2}));
 }
 
 TEST_F(Modes, PauseAndBackPressesOpenTheMenusOrQuitAsTheSettingsSay) {

@@ -27,25 +27,25 @@ namespace {
 class MediaDecoder : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_folder = new ClTempFolder;
+        g_folder = new ClTempFolder;
         const u32 frames = 70 * MEDIA_AUDIO_BUFFER_FRAMES + 100;
-        s_mono.resize(frames);
+        g_mono.resize(frames);
         for (u32 i = 0; i < frames; ++i) {
             const f64 t = i / 48000.0;
-            s_mono[i] = f32(0.5 * std::sin(2.0 * M_PI * (220.0 * t + 1540.0 * t * t * 48000.0 / (2.0 * frames))));
+            g_mono[i] = f32(0.5 * std::sin(2.0 * M_PI * (220.0 * t + 1540.0 * t * t * 48000.0 / (2.0 * frames))));
         }
-        writeWavFile(file("mono48.wav"), 1, 48000, 16, quantise16(s_mono));
+        writeWavFile(file("mono48.wav"), 1, 48000, 16, quantise16(g_mono));
         const std::string mono = " -i " + quoted(file("mono48.wav"));
         runFfmpeg(mono + " -c:a aac -b:a 96k -f adts " + quoted(file("mono48 ñandú 曲.aac")));
-        s_hasLame = runTool("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' libmp3lame '") &&
+        g_hasLame = runTool("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' libmp3lame '") &&
                     runFfmpeg(mono + " -c:a libmp3lame -b:a 128k " + quoted(file("mono48 ñandú 曲.mp3")));
     }
-    static void TearDownTestSuite() { delete s_folder; }
-    static std::string file(const std::string& name) { return s_folder->file(name); }
+    static void TearDownTestSuite() { delete g_folder; }
+    static std::string file(const std::string& name) { return g_folder->file(name); }
 
-    static inline ClTempFolder* s_folder = nullptr;
-    static inline std::vector<f32> s_mono;
-    static inline bool s_hasLame = false;
+    static inline ClTempFolder* g_folder = nullptr;
+    static inline std::vector<f32> g_mono;
+    static inline bool g_hasLame = false;
 };
 
 struct SRegistrationCase {
@@ -60,7 +60,7 @@ struct SRegistrationCase {
 // padded), within the encoders' priming and padding of the source and closely like it. Stepped,
 // the first fill fills the whole ring; a buffer the stream has read is filled again.
 TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
-    if (!s_hasLame) GTEST_SKIP() << "ffmpeg has no libmp3lame encoder";
+    if (!g_hasLame) GTEST_SKIP() << "ffmpeg has no libmp3lame encoder";
     for (const SRegistrationCase& c : {SRegistrationCase{createCodecStreamInstanceWindowsMedia, "mono48 ñandú 曲.mp3", 2,
                                                          E_CODECSAMPLEFORMAT_INTEGER, 64, E_CODECSOUNDFORMAT_PCM16,
                                                          MEDIA_AUDIO_BUFFER_FRAMES / 2},
@@ -77,8 +77,8 @@ TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
         EXPECT_EQ(run.info.sampleFormat, c.sampleFormat);
         EXPECT_EQ(run.bytes.size(), run.info.totalBytes);
         const std::vector<f32> decoded = c.bytesPerSample == 2 ? pcm16Floats(run.bytes) : floatsOf(run.bytes);
-        EXPECT_NEAR(f64(decoded.size()), f64(s_mono.size()), 2048.0);
-        EXPECT_GT(channelCorrelation(decoded, s_mono, 1, 0, 2048), 0.95);
+        EXPECT_NEAR(f64(decoded.size()), f64(g_mono.size()), 2048.0);
+        EXPECT_GT(channelCorrelation(decoded, g_mono, 1, 0, 2048), 0.95);
 
         auto* job = static_cast<ClCodecStreamInstance_Media*>(openJob(c.factory, file(c.file)));
         ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);

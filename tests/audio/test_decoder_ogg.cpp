@@ -141,17 +141,17 @@ class OggVorbisFile : public ::testing::Test {
 protected:
     static constexpr u32 kFrames = 3 * 44100;
     static void SetUpTestSuite() {
-        s_folder = new ClTempFolder();
-        encodeWithTool(*s_folder, "song.ogg", {2, 44100, 16}, makeSignal(kFrames, 2, 44100, 16), "oggenc -Q -s 1");
+        g_folder = new ClTempFolder();
+        encodeWithTool(*g_folder, "song.ogg", {2, 44100, 16}, makeSignal(kFrames, 2, 44100, 16), "oggenc -Q -s 1");
     }
-    static void TearDownTestSuite() { delete s_folder; }
+    static void TearDownTestSuite() { delete g_folder; }
     void SetUp() override { ASSERT_FALSE(m_song.empty()); }
-    static std::string file(const std::string& name) { return s_folder->file(name); }
+    static std::string file(const std::string& name) { return g_folder->file(name); }
     SDecodeRun decodeBytes(const char* name, const std::vector<u8>& bytes) const {
         return decodeOgg(m_folder.write(name, bytes));
     }
 
-    static inline ClTempFolder* s_folder = nullptr;
+    static inline ClTempFolder* g_folder = nullptr;
     const std::vector<u8> m_song = readFileBytes(file("song.ogg"));
     ClTempFolder m_folder;
 };

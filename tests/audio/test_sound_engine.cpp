@@ -27,8 +27,8 @@ constexpr u32 RATE = 48000;
 // A stand-in music player whose states the test sets; its stream is a memory sound.
 class ClFakeMusicStream final : public IMusicStream {
 public:
-    static inline ClFakeMusicStream* s_last = nullptr;
-    static inline s32 s_codecStateAtRelease = -100;
+    static inline ClFakeMusicStream* g_last = nullptr;
+    static inline s32 g_codecStateAtRelease = -100;
     s32 m_state = E_MUSICSTREAM_CREATED;
     ClSound m_sound;
     ClChannel m_channel;
@@ -63,13 +63,13 @@ public:
     ClSound sound() const override { return m_sound; }
     ClChannel channel() const override { return m_channel; }
     void release() override {
-        s_codecStateAtRelease = getCodecManagerState();
+        g_codecStateAtRelease = getCodecManagerState();
         m_sound.release();
-        if (s_last == this) s_last = nullptr;
+        if (g_last == this) g_last = nullptr;
     }
 };
 
-IMusicStream* makeFakeMusicStream(s32, const char16_t*) { return ClFakeMusicStream::s_last = new ClFakeMusicStream; }
+IMusicStream* makeFakeMusicStream(s32, const char16_t*) { return ClFakeMusicStream::g_last = new ClFakeMusicStream; }
 
 // Counts a timeline's starts and keeps its event times.
 struct STimelineEvents : ITimelineListener {
@@ -393,7 +393,7 @@ TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerWhichGoesBeforeTheCodecs) {
     song.scaleCount = 2;
     song.scaleSlots[1] = E_SOUNDSCALE_SONG_VOLUME;
     ASSERT_EQ(createMusicFileSound(nullptr, &song, u"/music/", 1), 1);
-    ClFakeMusicStream* player = ClFakeMusicStream::s_last;
+    ClFakeMusicStream* player = ClFakeMusicStream::g_last;
     ASSERT_NE(player, nullptr);
 
     const SCueHandle music = playCueHeld("UserMusic");
@@ -408,7 +408,7 @@ TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerWhichGoesBeforeTheCodecs) {
 
     // Shutdown releases the player while the codec registry still runs.
     shutdownAudioEngine();
-    EXPECT_EQ(ClFakeMusicStream::s_codecStateAtRelease, 1);
+    EXPECT_EQ(ClFakeMusicStream::g_codecStateAtRelease, 1);
     EXPECT_FALSE(isAudioEngineRunning());
     EXPECT_EQ(song.wideFileNames[0], nullptr);  // owned names go with the sound
 }

@@ -96,18 +96,18 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     // NOGFX 1 presents immediately whatever NOVSYNC says; FSAA 3 is no multisampling.
     EXPECT_FALSE(gfxDeviceParams().vsync);
     EXPECT_EQ(gfxDeviceParams().multisample, 0u);
-    static int s_pausedGames;
-    s_pausedGames = 0;
+    static int g_pausedGames;
+    g_pausedGames = 0;
     SRenderUpwardHooks hooks;
     hooks.goToActionRequested = [] { return 1; };
-    hooks.pauseActionGame = [] { ++s_pausedGames; };
+    hooks.pauseActionGame = [] { ++g_pausedGames; };
     setRenderUpwardHooks(&hooks);
 
     gfxTestLoseDevice(1);
     EXPECT_EQ(frame(), "0 lost, effects lost, release debug shapes, release batch buffers, release ui, release scene targets, "
                        "release preview targets");
     // The pool gets no work while the device is lost.
-    EXPECT_EQ((std::vector<u32>{u32(s_pausedGames), deviceWasLost(), taskLayerSuspended()}), (std::vector<u32>{1, 1, 1}));
+    EXPECT_EQ((std::vector<u32>{u32(g_pausedGames), deviceWasLost(), taskLayerSuspended()}), (std::vector<u32>{1, 1, 1}));
 
     // The first reset fails: the device tries again on the next frame, where the reset succeeds
     // but the batcher's buffers cannot be made, so it is released again.

@@ -22,7 +22,7 @@ namespace {
 constexpr f32 STEP = 1.0f / 60.0f;
 
 void noCollect() {}
-const SBossEncounterHooks s_hooks = {noCollect};
+const SBossEncounterHooks g_hooks = {noCollect};
 
 class ArmedEnemyTest : public NullDrawTest {
 protected:
@@ -37,7 +37,7 @@ protected:
         resetPlayerStates();
         resetInspirationPickups();
         wavesSetUp();
-        installEncounter(&s_hooks);
+        installEncounter(&g_hooks);
         g_BossEncounter.phaseTimer = FLT_MAX;  // no boss is due
         g_fSongTime = 0.0f;
     }

@@ -52,7 +52,7 @@ constexpr f32 ARRIVAL_FADE = 2.5f;
 constexpr u32 DEAD_BOSS_PICKUPS = 36;
 
 void noCollect() {}
-const SBossEncounterHooks s_hooks = {noCollect};
+const SBossEncounterHooks g_hooks = {noCollect};
 
 class BossPlayTest : public NullDrawTest, public ::testing::WithParamInterface<u32> {
 protected:
@@ -68,7 +68,7 @@ protected:
         resetPlayerStates();
         resetInspirationPickups();
         wavesSetUp();
-        installEncounter(&s_hooks);
+        installEncounter(&g_hooks);
         g_fSongTime = 0.0f;
         g_aPlayerState[0].active = 1;
         spawnPilotedShip(m_ship);
@@ -240,7 +240,7 @@ TEST_F(BossPlayTest, FirstBossLinksItsCoreToEachStandingArmInTheEnemyCoreColour)
     for (u32 i = 0; i < first->standingArms(); ++i) EXPECT_EQ(drawListLines(PRODUCER_HALF)[i].colour, coreColour) << i;
 }
 
-bool s_shotOnShip = false;
+bool g_shotOnShip = false;
 
 TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {
     auto* whip = fightNow<ClProcessor_Enemy_Boss_WhipIt>(E_BOSS_WHIP_IT, {0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 3.0f});
@@ -256,16 +256,16 @@ TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {
     // The lash's shot, which never moves, stands on the ship; the head guns' shots fly elsewhere.
     initHitEffects();
     g_aContactHandlers[E_PROGRAM_PLAYER * CONTACT_KIND_COUNT + E_PROGRAM_ENEMY_SHOT] = [](const SContact& c) {
-        s_shotOnShip |= (worldPositionOf(c.first->entity) - worldPositionOf(c.second->entity)).length() < 1e-3f;
+        g_shotOnShip |= (worldPositionOf(c.first->entity) - worldPositionOf(c.second->entity)).length() < 1e-3f;
     };
-    s_shotOnShip = false;
+    g_shotOnShip = false;
     while (whip->lashShots == 0 && g_fSongTime < 8.0f) playBossFrame();
     updateWorldCollisions();
     releaseHitEffects();
     playUntil(charging + 1.0f + 1.5f + 0.1f);
     EXPECT_EQ(whip->whipState, s32(E_WHIP_LASHING));
     EXPECT_EQ(whip->entity->timer, BOSS_NO_CONTACT_GRACE);
-    EXPECT_EQ(s_shotOnShip, true);
+    EXPECT_EQ(g_shotOnShip, true);
     playUntil(g_fSongTime + 2.5f);
     EXPECT_EQ(whip->whipState, s32(E_WHIP_TRACKING));
 }

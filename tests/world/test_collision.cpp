@@ -64,12 +64,12 @@ TEST(SweptContact, OverlappingSpheresMeetAtTheEndOfTheStepAndOnlyWhileTheyOverla
 // block of the root, its hit points from the program.
 
 using Contacts = std::vector<std::pair<f32, ClEntity*>>;  // time, and the entity of the second atom
-Contacts s_contacts;
+Contacts g_contacts;
 
-void recordContact(const SContact& contact) { s_contacts.push_back({contact.time, contact.second->entity}); }
+void recordContact(const SContact& contact) { g_contacts.push_back({contact.time, contact.second->entity}); }
 
-u32 s_encounterEnds = 0;
-void countEncounterEnd() { ++s_encounterEnds; }
+u32 g_encounterEnds = 0;
+void countEncounterEnd() { ++g_encounterEnds; }
 
 class CollisionTest : public FatalThrowingTest {
 protected:
@@ -82,7 +82,7 @@ protected:
         g_BossEncounter = SBossEncounter{};
         generatorRegister(&m_pickupGenerator);
         initHitEffects();
-        s_contacts.clear();
+        g_contacts.clear();
     }
     void TearDown() override {
         releaseHitEffects();
@@ -149,12 +149,12 @@ TEST_F(CollisionTest, FastBulletsCannotTunnelAndTheirContactsComeInOrderOfEntry)
     ClEntity* late = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 0), 1.0f, 1);
     ClEntity* early = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 50), 1.0f, 1);
     updateWorldCollisions();
-    EXPECT_TRUE(s_contacts.empty());
+    EXPECT_TRUE(g_contacts.empty());
 
     // The late one flies 200 units in one step, through a target 10 wide.
     stepTo({{late, ClVec3(100, 0, 200)}, {early, ClVec3(100, 0, 250)}, {enemy, ClVec3(100, 0, 100)}});
     // Entry times, the enemy first as it was activated first.
-    EXPECT_EQ(s_contacts, (Contacts{{44.0f / 200.0f, early}, {94.0f / 200.0f, late}}));
+    EXPECT_EQ(g_contacts, (Contacts{{44.0f / 200.0f, early}, {94.0f / 200.0f, late}}));
 }
 
 TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
@@ -164,9 +164,9 @@ TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
     enemy->atoms[1]->setWorldMatrix(world_test::translation(100, 0, 100));
     updateWorldCollisions();
     stepTo({{bullet, ClVec3(100, 0, 200)}});
-    ASSERT_EQ(s_contacts.size(), 1u) << "the child is entered on its swept box, not on this frame's";
-    EXPECT_EQ(s_contacts[0].first, 94.0f / 200.0f);
-    EXPECT_EQ(s_contacts[0].second, enemy);
+    ASSERT_EQ(g_contacts.size(), 1u) << "the child is entered on its swept box, not on this frame's";
+    EXPECT_EQ(g_contacts[0].first, 94.0f / 200.0f);
+    EXPECT_EQ(g_contacts[0].second, enemy);
 }
 
 TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickups) {
@@ -184,8 +184,8 @@ TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickup
     updateWorldCollisions();
     Contacts expected{{1.0f, still}, {1.0f, still}, {1.0f, pickup}};
     std::sort(expected.begin(), expected.end());  // equal times come in no set order
-    std::sort(s_contacts.begin(), s_contacts.end());
-    EXPECT_EQ(s_contacts, expected);
+    std::sort(g_contacts.begin(), g_contacts.end());
+    EXPECT_EQ(g_contacts, expected);
 }
 
 TEST_F(CollisionTest, BulletDamageKillsOrWoundsAndWhatIsLeftFliesOn) {
@@ -273,7 +273,7 @@ TEST_F(CollisionTest, AQueuedKillOfAReleasedEntityPassesOverTheRecordsNextUse) {
 TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) {
     ClOneNodeGenerator bossGenerator(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY);
     setBossEncounterEndHook(countEncounterEnd);
-    s_encounterEnds = 0;
+    g_encounterEnds = 0;
     g_BossEncounter.valuePool = 1000.0f;
     ClEntity* boss = make(E_PROGRAM_ENEMY, ClVec3(160, 0, 200), 20.0f, 10, 0.0f, &bossGenerator);
     ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(160, 0, 170), 1.0f, 1, 50.0f);
@@ -287,7 +287,7 @@ TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) 
     onBossDeath();
     EXPECT_EQ(boss->state, u32(E_ENTITY_DESTROYED));
     EXPECT_EQ(g_BossEncounter.dead, 1);
-    EXPECT_EQ(s_encounterEnds, 1u);
+    EXPECT_EQ(g_encounterEnds, 1u);
     ASSERT_EQ(liveInspirationPickupCount(), 36u);
     std::set<s32> values;
     for (const ClEntity* pickup : world_test::liveOfKind(E_PROGRAM_PICKUP))

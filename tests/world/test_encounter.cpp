@@ -37,12 +37,12 @@ namespace {
 constexpr f32 STEP = 1.0f / 60.0f;
 constexpr f32 ARRIVAL = 5.0f;
 
-u32 s_collects = 0;
-void countCollect() { ++s_collects; }
-const SBossEncounterHooks s_hooks = {countCollect};
+u32 g_collects = 0;
+void countCollect() { ++g_collects; }
+const SBossEncounterHooks g_hooks = {countCollect};
 
-std::vector<std::pair<u32, u32>> s_done;
-void recordDone(u32 a, u32 b) { s_done.emplace_back(a, b); }
+std::vector<std::pair<u32, u32>> g_done;
+void recordDone(u32 a, u32 b) { g_done.emplace_back(a, b); }
 
 void encounterFrame() {
     g_fSongTime += STEP;
@@ -54,10 +54,10 @@ class EncounterTest : public WorldDrawTest {
 protected:
     void SetUp() override {
         WorldDrawTest::SetUp();
-        ASSERT_TRUE(openBossStage(&s_hooks));
+        ASSERT_TRUE(openBossStage(&g_hooks));
         g_BossEncounter.phaseTimer = FLT_MAX;
-        s_collects = 0;
-        s_done.clear();
+        g_collects = 0;
+        g_done.clear();
     }
     void TearDown() override {
         closeBossStage();
@@ -108,7 +108,7 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
     EXPECT_EQ(dontShoot(), 1);
     EXPECT_EQ(g_PlayRecord.bossArrived, 1);
     EXPECT_EQ(g_PlayRecord.boss.pending, 1);
-    EXPECT_EQ(s_collects, 1u);
+    EXPECT_EQ(g_collects, 1u);
     EXPECT_EQ(boss->tween.to, 1.0f);
     EXPECT_EQ(m_other->tween.to, 0.0f);
     EXPECT_EQ(playerShip(0)->tween.running, 0u);
@@ -236,12 +236,12 @@ TEST_F(GuardianTest, EventsRunAtTheirTimesAndExitEndsWithTheCallbackAndFadeOut) 
     playUntil(2.1f);
     EXPECT_EQ(g.active, 0);
     EXPECT_EQ(g.visible, 0);
-    EXPECT_EQ(s_done, (std::vector<std::pair<u32, u32>>{{7, 9}}));
+    EXPECT_EQ(g_done, (std::vector<std::pair<u32, u32>>{{7, 9}}));
     EXPECT_EQ(g.fade.to, 0.0f);
     EXPECT_LE(getCueHandlesInUse(), handles + 1);
     playUntil(3.0f);
     EXPECT_EQ(g.fade.current, 0.0f);
-    EXPECT_EQ(s_done.size(), size_t(1));
+    EXPECT_EQ(g_done.size(), size_t(1));
 }
 
 TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndRunsItsCallback) {
@@ -256,10 +256,10 @@ TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndRunsItsCallba
     startGuardianSequence("B", "Talk", recordDone, 2, 0);
     EXPECT_EQ(isCueFinished(voice), true);
     EXPECT_EQ(isCueFinished(crackle), true);
-    EXPECT_EQ(s_done, (std::vector<std::pair<u32, u32>>{{1, 0}}));
+    EXPECT_EQ(g_done, (std::vector<std::pair<u32, u32>>{{1, 0}}));
     EXPECT_EQ(g_GuardianSequence.active, 1);
     abortGuardianSequence();
-    EXPECT_EQ(s_done.size(), 2u);
+    EXPECT_EQ(g_done.size(), 2u);
 
     // A callback that starts the next sequence of a chain leaves it running.
     startGuardianSequence("A", "Talk", [](u32, u32) { startGuardianSequence("B", "Talk", nullptr, 0, 0); }, 0, 0);
@@ -273,7 +273,7 @@ TEST_F(GuardianTest, StaticSquintsAtTwoFifthsLeftAndStopsHalfASecondBeforeItsEnd
     std::vector<std::tuple<s32, s32, size_t>> seen;  // squinted, active, callbacks
     for (f32 t : {1.8f - STEP / 2, 1.8f + STEP, 2.5f - STEP / 2, 2.5f + STEP}) {
         playUntil(t);
-        seen.emplace_back(g_GuardianSequence.squinted, g_GuardianSequence.active, s_done.size());
+        seen.emplace_back(g_GuardianSequence.squinted, g_GuardianSequence.active, g_done.size());
     }
     EXPECT_EQ(seen, (std::vector<std::tuple<s32, s32, size_t>>{{0, 1, 0}, {1, 1, 0}, {1, 1, 0}, {1, 0, 1}}));
 }
@@ -305,7 +305,7 @@ TEST_F(EncounterTest, EveryStorySequenceOfTheDataRunsAndSpeaks) {
             EXPECT_EQ(g_GuardianSequence.active, 0) << set->name.text << "/" << name << " ends with exit";
         }
     }
-    EXPECT_EQ(s_done.size(), size_t(sequences));
+    EXPECT_EQ(g_done.size(), size_t(sequences));
     EXPECT_EQ(g_GuardianSequence.eye.sequence->textures.count, 8u);
 }
 

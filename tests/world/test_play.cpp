@@ -33,13 +33,13 @@ struct SFakeMember {
     ClEntity entity;
     f32 spawnTime;
 };
-std::vector<std::unique_ptr<SFakeMember>> s_members;
-ClDNAProgram s_memberProgram;
+std::vector<std::unique_ptr<SFakeMember>> g_members;
+ClDNAProgram g_memberProgram;
 
 void visitMembers(BossWaveMemberVisitor visit, void* user) {
-    for (size_t i = s_members.size(); i-- > 0;) visit(user, &s_members[i]->entity, s_members[i]->spawnTime);
+    for (size_t i = g_members.size(); i-- > 0;) visit(user, &g_members[i]->entity, g_members[i]->spawnTime);
 }
-const SBossWaveHooks s_waveHooks = {visitMembers, nullptr};
+const SBossWaveHooks g_waveHooks = {visitMembers, nullptr};
 
 // A ship of one anchor node and no parts, with the player's control on its root: it lives until
 // something destroys it.
@@ -75,8 +75,8 @@ protected:
                 setBossGenerator(b, s, m_bosses.back().get());
             }
         }
-        s_memberProgram.inspirationScore = 10;
-        setBossWaveHooks(&s_waveHooks);
+        g_memberProgram.inspirationScore = 10;
+        setBossWaveHooks(&g_waveHooks);
         addMember(150.0f);
     }
     void TearDown() override {
@@ -86,15 +86,15 @@ protected:
         freeSessionDNAProgram();
         setShipProgramBuilder(nullptr);
         setBossWaveHooks(nullptr);
-        s_members.clear();
+        g_members.clear();
         generatorUnregisterAll();
         configFree();
         FatalThrowingTest::TearDown();
     }
     static void addMember(f32 spawnTime) {
-        s_members.push_back(std::make_unique<SFakeMember>());
-        s_members.back()->entity.program = &s_memberProgram;
-        s_members.back()->spawnTime = spawnTime;
+        g_members.push_back(std::make_unique<SFakeMember>());
+        g_members.back()->entity.program = &g_memberProgram;
+        g_members.back()->spawnTime = spawnTime;
     }
     static void beatAll() {
         for (auto& row : g_PlayRecord.boss.beaten)
@@ -163,7 +163,7 @@ TEST_F(PlayTest, BossChoiceRefusals) {
          {std::tuple{"short song", 186.9f, 150.0f, false}, {"empty window", 300.0f, 113.0f, false},
           {"all beaten", 300.0f, 150.0f, true}}) {
         SCOPED_TRACE(name);
-        s_members.clear();
+        g_members.clear();
         addMember(memberSpawn);
         resetPlayRecord();
         g_PlayRecord.song.duration = duration;

@@ -32,7 +32,7 @@ protected:
     DnaWriter m_ship{E_PROGRAM_PLAYER}, m_enemy;
 };
 
-bool s_shipHit = false;
+bool g_shipHit = false;
 
 struct SStepProbe {
     u32 parityInTick;
@@ -87,8 +87,8 @@ TEST_F(WorldStep, PublishesTheArenaTheShipTheSchemesFxColoursAndTheMusicLevel) {
 
 TEST_F(WorldStep, ABombsBlastHitsAShipThatDoesNotMove) {
     // The ship is the only player entity, so a contact of this pair is the ship's.
-    g_aContactHandlers[E_PROGRAM_PLAYER * CONTACT_KIND_COUNT + E_PROGRAM_ENEMY_SHOT] = [](const SContact&) { s_shipHit = true; };
-    s_shipHit = false;
+    g_aContactHandlers[E_PROGRAM_PLAYER * CONTACT_KIND_COUNT + E_PROGRAM_ENEMY_SHOT] = [](const SContact&) { g_shipHit = true; };
+    g_shipHit = false;
     m_ship.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody(m_ship.addGeometry(makeRingMesh(6, 3.0f)));
     spawnActiveEntity(&m_ship.close().program)->setRootPosition(ClVec3(110, 0, 100));
     m_enemy.node().param("exp_rad", 40.0f).param("exp_dmg", 5.0f).processor(E_PROC_EXPLODE_WHEN_I_DIE).mainBody();
@@ -99,5 +99,5 @@ TEST_F(WorldStep, ABombsBlastHitsAShipThatDoesNotMove) {
     bomb->killed = 1;
     bomb->destroy();
     worldStep(nullptr);
-    EXPECT_TRUE(s_shipHit);
+    EXPECT_TRUE(g_shipHit);
 }

@@ -234,8 +234,8 @@ const SImage UI_IMAGES[] = {
 constexpr int EYE_FRAME_COUNT = 8;
 constexpr float EYE_SQUINT_LID = 0.12f;
 constexpr float EYE_OPEN_LID = 0.75f;
-float s_eyeLid = EYE_OPEN_LID;
-SRgba eyeFrame(const SAt& p) { return tinted(1.0f, 0.85f, 0.6f, eye(p, 0.28f, s_eyeLid)); }
+float g_eyeLid = EYE_OPEN_LID;
+SRgba eyeFrame(const SAt& p) { return tinted(1.0f, 0.85f, 0.6f, eye(p, 0.28f, g_eyeLid)); }
 
 u8 toByte(float x) { return u8(std::lround(clamp01(x) * 255.0f)); }
 
@@ -290,7 +290,7 @@ int main(int argc, char** argv) {
     for (int frame = 0; frame < EYE_FRAME_COUNT; ++frame) {
         char name[32];
         std::snprintf(name, sizeof name, "eye-%03d_1080", frame);
-        s_eyeLid = EYE_SQUINT_LID + (EYE_OPEN_LID - EYE_SQUINT_LID) * float(frame) / float(EYE_FRAME_COUNT - 1);
+        g_eyeLid = EYE_SQUINT_LID + (EYE_OPEN_LID - EYE_SQUINT_LID) * float(frame) / float(EYE_FRAME_COUNT - 1);
         if (!writeImage(animations, SImage{name, 256, 128, eyeFrame})) return 1;
     }
     return 0;

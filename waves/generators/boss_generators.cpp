@@ -31,7 +31,7 @@ constexpr SBossLayout LAYOUTS[BOSS_KIND_COUNT] = {
 };
 const char* const SUFFIXES[BOSS_VARIANT_COUNT] = {"_MB1", "_MB2", "_MB3"};
 
-char s_names[BOSS_KIND_COUNT][BOSS_VARIANT_COUNT][40];
+char g_names[BOSS_KIND_COUNT][BOSS_VARIANT_COUNT][40];
 
 constexpr u32 CORE_HIT_CLASS = 4;
 constexpr u32 PART_HIT_CLASS = 1;
@@ -202,7 +202,7 @@ void writeHeadedBoss(ClDNAProgram* program, u32 processorType, s32 strength, s32
 
 const char* bossGeneratorName(u32 kind, u32 variant) {
     if (kind >= BOSS_KIND_COUNT || variant >= BOSS_VARIANT_COUNT) fatalErrorf("no boss %u variant %u", kind, variant);
-    char* name = s_names[kind][variant];
+    char* name = g_names[kind][variant];
     if (!name[0]) {
         std::strcpy(name, LAYOUTS[kind].prefix);
         std::strcat(name, SUFFIXES[variant]);

@@ -27,8 +27,8 @@ struct SKillRecord {
     u32 poolIndex;
 };
 
-ClFixedPool<SKillRecord, KILL_QUEUE_CAPACITY> s_KillQueue;
-BossEncounterEndHook s_pfnEndBossEncounter = nullptr;
+ClFixedPool<SKillRecord, KILL_QUEUE_CAPACITY> g_KillQueue;
+BossEncounterEndHook g_pfnEndBossEncounter = nullptr;
 
 bool isBoss(const ClEntity* entity) {
     return entity->program->kind == E_PROGRAM_ENEMY && entity->program->generator &&
@@ -49,35 +49,35 @@ void workOff(ClEntity* entity) {
 }  // namespace
 
 void queueKill(ClEntity* entity) {
-    if (s_KillQueue.capacity == 0) s_KillQueue.init();
+    if (g_KillQueue.capacity == 0) g_KillQueue.init();
     // Queued once per use of the record: its pointer and serial name it.
-    for (u32 i = 0; i < s_KillQueue.used; ++i) {
-        const SEntityRef& held = s_KillQueue.table[i]->entity;
+    for (u32 i = 0; i < g_KillQueue.used; ++i) {
+        const SEntityRef& held = g_KillQueue.table[i]->entity;
         if (held.entity == entity && held.serial == entity->serial) return;
     }
-    SKillRecord* record = s_KillQueue.take();
+    SKillRecord* record = g_KillQueue.take();
     if (record) record->entity = SEntityRef{entity, entity->serial, worldStartCount()};
 }
 
 void processKillQueue() {
-    while (s_KillQueue.used != 0) {
-        SKillRecord* record = s_KillQueue.table[0];
+    while (g_KillQueue.used != 0) {
+        SKillRecord* record = g_KillQueue.table[0];
         // An entity released since it was queued is passed over.
         ClEntity* entity = entityRefGet(record->entity);
-        s_KillQueue.release(record);
+        g_KillQueue.release(record);
         if (entity) workOff(entity);
     }
 }
 
-void resetKillQueue() { s_KillQueue.releaseAll(); }
+void resetKillQueue() { g_KillQueue.releaseAll(); }
 
-u32 killQueueCount() { return s_KillQueue.used; }
+u32 killQueueCount() { return g_KillQueue.used; }
 
 void onBossDeath() {
     if (g_BossEncounter.dead) return;
     g_BossEncounter.dead = 1;
     g_BossEncounter.noteTargetAtom = nullptr;
-    if (s_pfnEndBossEncounter) s_pfnEndBossEncounter();
+    if (g_pfnEndBossEncounter) g_pfnEndBossEncounter();
     playCue("DeathOfBoss");
     const f32 bonus = ClScriptNode::getChildOrDie(getScript("playbalance.txt", 0), "boss_kill_scalar_bonus")->getFloat();
     const s32 value = s32(bonus * (g_BossEncounter.valuePool / BOSS_PICKUP_SHARE));
@@ -90,4 +90,4 @@ void onBossDeath() {
     }
 }
 
-void setBossEncounterEndHook(BossEncounterEndHook hook) { s_pfnEndBossEncounter = hook; }
+void setBossEncounterEndHook(BossEncounterEndHook hook) { g_pfnEndBossEncounter = hook; }

@@ -46,19 +46,19 @@ struct SCollider {
     s32 cellX0, cellX1, cellZ0, cellZ1;
 };
 
-SContact s_aContacts[CONTACT_CAPACITY];
-u32 s_uContactCount = 0;
-u16 s_aContactOrder[CONTACT_CAPACITY];
+SContact g_aContacts[CONTACT_CAPACITY];
+u32 g_uContactCount = 0;
+u16 g_aContactOrder[CONTACT_CAPACITY];
 
-ClArray<SImpact> s_Impacts;
+ClArray<SImpact> g_Impacts;
 
-SCollider s_aGathered[ENTITY_CAPACITY];
-SCollider s_aColliders[ENTITY_CAPACITY];  // grouped by kind
-u32 s_aKindStart[CONTACT_KIND_COUNT + 1];
+SCollider g_aGathered[ENTITY_CAPACITY];
+SCollider g_aColliders[ENTITY_CAPACITY];  // grouped by kind
+u32 g_aKindStart[CONTACT_KIND_COUNT + 1];
 
-u32 s_aCellStart[GRID_CELL_COUNT + 1];
-u32 s_aCellEntries[GRID_ENTRY_CAPACITY];
-u32 s_aWide[ENTITY_CAPACITY];
+u32 g_aCellStart[GRID_CELL_COUNT + 1];
+u32 g_aCellEntries[GRID_ENTRY_CAPACITY];
+u32 g_aWide[ENTITY_CAPACITY];
 
 s32 cellOf(f32 value, f32 origin) {
     const f32 cell = std::floor((value - origin) / GRID_CELL_SIZE);
@@ -78,8 +78,8 @@ bool kindsMeet(u32 a, u32 b) {
 }
 
 void takeContact(const SSweptContact& hit, ClAtom* first, ClAtom* second) {
-    if (s_uContactCount >= CONTACT_CAPACITY) return;
-    SContact& contact = s_aContacts[s_uContactCount++];
+    if (g_uContactCount >= CONTACT_CAPACITY) return;
+    SContact& contact = g_aContacts[g_uContactCount++];
     contact.point = hit.point;
     contact.normal = hit.normal;
     contact.time = hit.time;
@@ -138,7 +138,7 @@ inline bool spheresOverlap(const SCollider& a, const SCollider& b) {
     return dx * dx + dy * dy + dz * dz < reach * reach;
 }
 
-bool contactsFull() { return s_uContactCount >= CONTACT_CAPACITY; }
+bool contactsFull() { return g_uContactCount >= CONTACT_CAPACITY; }
 
 inline void collidePair(const SCollider& a, const SCollider& b) {
     if (!spheresOverlap(a, b)) return;
@@ -148,19 +148,19 @@ inline void collidePair(const SCollider& a, const SCollider& b) {
     collideNodeTrees(first.root, second.root);
 }
 
-u32 s_uGathered = 0;
-u32 s_aGatheredPerKind[CONTACT_KIND_COUNT];
+u32 g_uGathered = 0;
+u32 g_aGatheredPerKind[CONTACT_KIND_COUNT];
 
 void startGathering() {
-    s_uGathered = 0;
-    std::fill(std::begin(s_aGatheredPerKind), std::end(s_aGatheredPerKind), 0u);
+    g_uGathered = 0;
+    std::fill(std::begin(g_aGatheredPerKind), std::end(g_aGatheredPerKind), 0u);
 }
 
 // Takes the entity at that position of the activated list when it can collide.
 inline void gatherCollider(ClEntity* entity, u32 order) {
     if (!canCollide(entity)) return;
     const ClBoundingVolume& box = entity->root->sweptBox;
-    SCollider& c = s_aGathered[s_uGathered++];
+    SCollider& c = g_aGathered[g_uGathered++];
     c.x = box.centre.x;
     c.y = box.centre.y;
     c.z = box.centre.z;
@@ -173,20 +173,20 @@ inline void gatherCollider(ClEntity* entity, u32 order) {
     c.cellX1 = cellOf(box.centre.x + box.radius, GRID_ORIGIN_X);
     c.cellZ0 = cellOf(box.centre.z - box.radius, GRID_ORIGIN_Z);
     c.cellZ1 = cellOf(box.centre.z + box.radius, GRID_ORIGIN_Z);
-    ++s_aGatheredPerKind[c.kind];
+    ++g_aGatheredPerKind[c.kind];
 }
 
 // Groups the gathered colliders by kind, keeping activated-list order within each group.
 void groupColliders() {
-    const u32* count = s_aGatheredPerKind;
-    const u32 gathered = s_uGathered;
+    const u32* count = g_aGatheredPerKind;
+    const u32 gathered = g_uGathered;
     u32 cursor[CONTACT_KIND_COUNT];
-    s_aKindStart[0] = 0;
+    g_aKindStart[0] = 0;
     for (u32 k = 0; k < CONTACT_KIND_COUNT; ++k) {
-        cursor[k] = s_aKindStart[k];
-        s_aKindStart[k + 1] = s_aKindStart[k] + count[k];
+        cursor[k] = g_aKindStart[k];
+        g_aKindStart[k + 1] = g_aKindStart[k] + count[k];
     }
-    for (u32 i = 0; i < gathered; ++i) s_aColliders[cursor[s_aGathered[i].kind]++] = s_aGathered[i];
+    for (u32 i = 0; i < gathered; ++i) g_aColliders[cursor[g_aGathered[i].kind]++] = g_aGathered[i];
 }
 
 // Gathers the colliders in activated-list order (one walk over the entities), then groups them
@@ -202,60 +202,60 @@ void gatherColliders() {
 }
 
 void collideWithinKind(u32 kind) {
-    for (u32 i = s_aKindStart[kind]; i < s_aKindStart[kind + 1]; ++i) {
-        for (u32 j = i + 1; j < s_aKindStart[kind + 1] && !contactsFull(); ++j) collidePair(s_aColliders[i], s_aColliders[j]);
+    for (u32 i = g_aKindStart[kind]; i < g_aKindStart[kind + 1]; ++i) {
+        for (u32 j = i + 1; j < g_aKindStart[kind + 1] && !contactsFull(); ++j) collidePair(g_aColliders[i], g_aColliders[j]);
     }
 }
 
 void collideAllPairs(u32 kindA, u32 kindB) {
-    for (u32 i = s_aKindStart[kindA]; i < s_aKindStart[kindA + 1]; ++i) {
-        for (u32 j = s_aKindStart[kindB]; j < s_aKindStart[kindB + 1] && !contactsFull(); ++j)
-            collidePair(s_aColliders[i], s_aColliders[j]);
+    for (u32 i = g_aKindStart[kindA]; i < g_aKindStart[kindA + 1]; ++i) {
+        for (u32 j = g_aKindStart[kindB]; j < g_aKindStart[kindB + 1] && !contactsFull(); ++j)
+            collidePair(g_aColliders[i], g_aColliders[j]);
     }
 }
 
 // Buckets side A into the grid (counting sort by cell) and returns the number of wide entities.
 u32 buildGrid(u32 kindA) {
-    std::fill(s_aCellStart, s_aCellStart + GRID_CELL_COUNT + 1, 0u);
+    std::fill(g_aCellStart, g_aCellStart + GRID_CELL_COUNT + 1, 0u);
     u32 wideCount = 0;
     u32 total = 0;
-    for (u32 i = s_aKindStart[kindA]; i < s_aKindStart[kindA + 1]; ++i) {
-        const SCollider& c = s_aColliders[i];
+    for (u32 i = g_aKindStart[kindA]; i < g_aKindStart[kindA + 1]; ++i) {
+        const SCollider& c = g_aColliders[i];
         const u32 span = cellSpan(c);
         if (span > GRID_MAX_CELLS_PER_ENTITY || total + span > GRID_ENTRY_CAPACITY) {
-            s_aWide[wideCount++] = i;
+            g_aWide[wideCount++] = i;
             continue;
         }
         total += span;
         for (s32 z = c.cellZ0; z <= c.cellZ1; ++z)
-            for (s32 x = c.cellX0; x <= c.cellX1; ++x) ++s_aCellStart[z * GRID_SIDE + x];
+            for (s32 x = c.cellX0; x <= c.cellX1; ++x) ++g_aCellStart[z * GRID_SIDE + x];
     }
-    for (u32 cell = 1; cell < GRID_CELL_COUNT; ++cell) s_aCellStart[cell] += s_aCellStart[cell - 1];
-    s_aCellStart[GRID_CELL_COUNT] = total;
+    for (u32 cell = 1; cell < GRID_CELL_COUNT; ++cell) g_aCellStart[cell] += g_aCellStart[cell - 1];
+    g_aCellStart[GRID_CELL_COUNT] = total;
     // Filled backwards, so every cell's start ends at its first entry.
     u32 wideIndex = 0;
-    for (u32 i = s_aKindStart[kindA]; i < s_aKindStart[kindA + 1]; ++i) {
-        if (wideIndex < wideCount && s_aWide[wideIndex] == i) {
+    for (u32 i = g_aKindStart[kindA]; i < g_aKindStart[kindA + 1]; ++i) {
+        if (wideIndex < wideCount && g_aWide[wideIndex] == i) {
             ++wideIndex;
             continue;
         }
-        const SCollider& c = s_aColliders[i];
+        const SCollider& c = g_aColliders[i];
         for (s32 z = c.cellZ0; z <= c.cellZ1; ++z)
-            for (s32 x = c.cellX0; x <= c.cellX1; ++x) s_aCellEntries[--s_aCellStart[z * GRID_SIDE + x]] = i;
+            for (s32 x = c.cellX0; x <= c.cellX1; ++x) g_aCellEntries[--g_aCellStart[z * GRID_SIDE + x]] = i;
     }
     return wideCount;
 }
 
 void collideThroughGrid(u32 kindA, u32 kindB) {
     const u32 wideCount = buildGrid(kindA);
-    for (u32 j = s_aKindStart[kindB]; j < s_aKindStart[kindB + 1] && !contactsFull(); ++j) {
-        const SCollider& b = s_aColliders[j];
-        for (u32 w = 0; w < wideCount; ++w) collidePair(s_aColliders[s_aWide[w]], b);
+    for (u32 j = g_aKindStart[kindB]; j < g_aKindStart[kindB + 1] && !contactsFull(); ++j) {
+        const SCollider& b = g_aColliders[j];
+        for (u32 w = 0; w < wideCount; ++w) collidePair(g_aColliders[g_aWide[w]], b);
         for (s32 z = b.cellZ0; z <= b.cellZ1; ++z) {
             for (s32 x = b.cellX0; x <= b.cellX1; ++x) {
                 const u32 cell = u32(z * GRID_SIDE + x);
-                for (u32 e = s_aCellStart[cell]; e < s_aCellStart[cell + 1]; ++e) {
-                    const SCollider& a = s_aColliders[s_aCellEntries[e]];
+                for (u32 e = g_aCellStart[cell]; e < g_aCellStart[cell + 1]; ++e) {
+                    const SCollider& a = g_aColliders[g_aCellEntries[e]];
                     // A pair sharing several cells is taken in the first of them only.
                     if (x != std::max(a.cellX0, b.cellX0) || z != std::max(a.cellZ0, b.cellZ0)) continue;
                     collidePair(a, b);
@@ -266,8 +266,8 @@ void collideThroughGrid(u32 kindA, u32 kindB) {
 }
 
 void collideKinds(u32 kindA, u32 kindB) {
-    const u32 countA = s_aKindStart[kindA + 1] - s_aKindStart[kindA];
-    const u32 countB = s_aKindStart[kindB + 1] - s_aKindStart[kindB];
+    const u32 countA = g_aKindStart[kindA + 1] - g_aKindStart[kindA];
+    const u32 countB = g_aKindStart[kindB + 1] - g_aKindStart[kindB];
     if (countA == 0 || countB == 0) return;
     if (std::min(countA, countB) < GRID_MIN_SIDE)
         collideAllPairs(kindA, kindB);
@@ -278,9 +278,9 @@ void collideKinds(u32 kindA, u32 kindB) {
 }
 
 void emptyImpacts() {
-    s_Impacts.count = 0;
-    s_Impacts.last = nullptr;
-    s_Impacts.cursor = nullptr;
+    g_Impacts.count = 0;
+    g_Impacts.last = nullptr;
+    g_Impacts.cursor = nullptr;
 }
 
 void recordBreakUpImpact(const ClVec3& position, f32 radius, f32 strength) {
@@ -303,12 +303,12 @@ void initHitEffects() {
     both(E_PROGRAM_PLAYER, E_PROGRAM_PICKUP, onPickupContact);
     both(E_PROGRAM_PLAYER, E_PROGRAM_ENEMY_SHOT, onBulletHit);
     both(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT, onBulletHit);
-    if (!s_Impacts.inUse) s_Impacts.init(IMPACT_INITIAL_CAPACITY);
+    if (!g_Impacts.inUse) g_Impacts.init(IMPACT_INITIAL_CAPACITY);
     setBreakUpImpactHook(recordBreakUpImpact);
 }
 
 void releaseHitEffects() {
-    s_uContactCount = 0;
+    g_uContactCount = 0;
     resetKillQueue();
     emptyImpacts();
 }
@@ -338,7 +338,7 @@ void runCollisionPass() {
 namespace {
 
 void collideGathered() {
-    s_uContactCount = 0;
+    g_uContactCount = 0;
     for (u32 a = 0; a < CONTACT_KIND_COUNT; ++a) {
         for (u32 b = a; b < CONTACT_KIND_COUNT; ++b) {
             if (!kindsMeet(a, b) || contactsFull()) continue;
@@ -354,14 +354,14 @@ void collideGathered() {
 
 void resolveContacts() {
     processKillQueue();
-    for (u32 i = 0; i < s_uContactCount; ++i) s_aContactOrder[i] = u16(i);
+    for (u32 i = 0; i < g_uContactCount; ++i) g_aContactOrder[i] = u16(i);
     // Equal times keep the order in which the pass found them.
-    std::sort(s_aContactOrder, s_aContactOrder + s_uContactCount, [](u16 a, u16 b) {
-        if (s_aContacts[a].time != s_aContacts[b].time) return s_aContacts[a].time < s_aContacts[b].time;
+    std::sort(g_aContactOrder, g_aContactOrder + g_uContactCount, [](u16 a, u16 b) {
+        if (g_aContacts[a].time != g_aContacts[b].time) return g_aContacts[a].time < g_aContacts[b].time;
         return a < b;
     });
-    for (u32 i = 0; i < s_uContactCount; ++i) {
-        const SContact& contact = s_aContacts[s_aContactOrder[i]];
+    for (u32 i = 0; i < g_uContactCount; ++i) {
+        const SContact& contact = g_aContacts[g_aContactOrder[i]];
         if (!contact.first->active || !contact.second->active) continue;
         const u32 kindFirst = contact.first->entity->program->kind;
         const u32 kindSecond = contact.second->entity->program->kind;
@@ -372,17 +372,17 @@ void resolveContacts() {
     }
     // Impacts recorded since the last pass (by a kill queue run outside it too) are handed over
     // here, so none is lost.
-    for (const SImpact& impact : s_Impacts)
+    for (const SImpact& impact : g_Impacts)
         recordBlast(SBlast{impact.position, impact.radius, impact.strength}, impact.direction);
     emptyImpacts();
     runBlastPass();
 }
 
-u32 contactCount() { return s_uContactCount; }
-const SContact& contactAt(u32 index) { return s_aContacts[index]; }
+u32 contactCount() { return g_uContactCount; }
+const SContact& contactAt(u32 index) { return g_aContacts[index]; }
 
 void pushImpact(const SImpact& impact) {
-    if (s_Impacts.inUse) s_Impacts.push(impact);
+    if (g_Impacts.inUse) g_Impacts.push(impact);
 }
 
-u32 impactCount() { return s_Impacts.count; }
+u32 impactCount() { return g_Impacts.count; }

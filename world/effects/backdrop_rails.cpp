@@ -25,7 +25,7 @@ constexpr u32 UPDATE_WORLD_FRAMES_PROCESSOR = 0;
 ClDNAProgram* g_pRailsProgram = nullptr;
 // Held by reference: a world shut down before the backdrop is released has freed the entity and
 // its pool already.
-SEntityRef s_rails;
+SEntityRef g_rails;
 
 ClMatrix44 translation(f32 x, f32 y, f32 z) {
     ClMatrix44 m;
@@ -63,7 +63,7 @@ ClDNAProgram* writeRailsProgram() {
 }
 
 ClEntityNode* railPiece(u32 piece) {
-    const ClEntity* rails = entityRefGet(s_rails);
+    const ClEntity* rails = entityRefGet(g_rails);
     if (!rails || !rails->root) fatalError("the backdrop has no rails");
     const ClArray<ClEntityNode*>& pieces = rails->root->children;
     if (piece >= pieces.count) fatalErrorf("backdrop rail piece %u does not exist", piece);
@@ -82,11 +82,11 @@ void buildBackdropRails() {
     rails->setState(E_ENTITY_SPAWNED);
     broadcastSpawn(rails->root);
     rails->refreshWorldFrames();
-    s_rails = makeEntityRef(rails);
+    g_rails = makeEntityRef(rails);
 }
 
 void moveBackdropRails(f32 scrollStep) {
-    ClEntity* rails = entityRefGet(s_rails);
+    ClEntity* rails = entityRefGet(g_rails);
     if (!rails) return;
     const f32 wrap = f32(rails->root->children.count) * BACKDROP_RAIL_PIECE_LENGTH;
     for (ClEntityNode* piece : rails->root->children) {
@@ -99,12 +99,12 @@ void moveBackdropRails(f32 scrollStep) {
 }
 
 void drawBackdropRails() {
-    if (ClEntity* rails = entityRefGet(s_rails)) rails->draw();
+    if (ClEntity* rails = entityRefGet(g_rails)) rails->draw();
 }
 
 void releaseBackdropRails() {
-    if (ClEntity* rails = entityRefGet(s_rails)) freeEntity(rails);
-    s_rails = SEntityRef();
+    if (ClEntity* rails = entityRefGet(g_rails)) freeEntity(rails);
+    g_rails = SEntityRef();
     if (g_pRailsProgram) {
         g_pRailsProgram->release();
         delete g_pRailsProgram;
@@ -112,6 +112,6 @@ void releaseBackdropRails() {
     }
 }
 
-ClEntity* backdropRailsEntity() { return entityRefGet(s_rails); }
+ClEntity* backdropRailsEntity() { return entityRefGet(g_rails); }
 
 f32 backdropRailPieceZ(u32 piece) { return railPiece(piece)->localMatrix.m[14]; }

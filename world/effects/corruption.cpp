@@ -26,7 +26,7 @@ struct SCorruptionState {
     SBeatSubscriptionHandle beat;
 };
 
-SCorruptionState s_Corruption;
+SCorruptionState g_Corruption;
 
 bool soundOff() { return g_PlayRecord.boss.corruptionSoundOff != 0; }
 
@@ -48,24 +48,24 @@ f32 corruptionSoundVolume(f32 level) {
 void resetWorldEffects() {
     g_fGuardianLevel = 0.0f;
     g_fGuardianRise = 0.0f;
-    s_Corruption.volume = 0.0f;
-    unsubscribeBeat(s_Corruption.beat);
-    s_Corruption.beat = subscribeBeat(onWorldBeat, nullptr, 0);
+    g_Corruption.volume = 0.0f;
+    unsubscribeBeat(g_Corruption.beat);
+    g_Corruption.beat = subscribeBeat(onWorldBeat, nullptr, 0);
 }
 
 void startCorruptionSound() {
-    stopCue(s_Corruption.cue, 0.0f);
-    s_Corruption.cue = playCueHeld("InGameSGCorruption");
-    setCueVolume(s_Corruption.cue, soundOff() ? 0.0f : std::clamp(s_Corruption.volume, 0.0f, 1.0f));
+    stopCue(g_Corruption.cue, 0.0f);
+    g_Corruption.cue = playCueHeld("InGameSGCorruption");
+    setCueVolume(g_Corruption.cue, soundOff() ? 0.0f : std::clamp(g_Corruption.volume, 0.0f, 1.0f));
 }
 
 void unsubscribeWorldBeat() {
-    dropBeatSubscription(s_Corruption.beat);
+    dropBeatSubscription(g_Corruption.beat);
 }
 
 void stopCorruptionSound() {
-    stopCue(s_Corruption.cue, 0.0f);
-    s_Corruption.cue = SCueHandle();
+    stopCue(g_Corruption.cue, 0.0f);
+    g_Corruption.cue = SCueHandle();
 }
 
 void drawGuardianBackground(f32 dt) {
@@ -73,8 +73,8 @@ void drawGuardianBackground(f32 dt) {
     const f32 rate = std::min(weight > 0.0f ? CORRUPTION_PER_WEIGHT * weight : -CORRUPTION_FALL, CORRUPTION_MAX_RISE);
     g_fGuardianLevel = std::clamp(g_fGuardianLevel + dt * rate, 0.0f, CORRUPTION_MAX);
     g_fGuardianRise = clamp01(rate / CORRUPTION_MAX_RISE);
-    s_Corruption.volume = soundOff() ? 0.0f : corruptionSoundVolume(g_fGuardianLevel);
-    setCueVolume(s_Corruption.cue, s_Corruption.volume);
+    g_Corruption.volume = soundOff() ? 0.0f : corruptionSoundVolume(g_fGuardianLevel);
+    setCueVolume(g_Corruption.cue, g_Corruption.volume);
     const u32 alpha = guardianBackdropAlpha(g_fGuardianLevel);
     if (alpha == 0) {
         setGuardianNoiseConstants(GUARDIAN_ADDER_COLOUR);

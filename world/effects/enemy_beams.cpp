@@ -36,7 +36,7 @@ constexpr f32 WIDTH_MIN = 26.25f;
 constexpr f32 WIDTH_RANGE = 17.5f;
 constexpr u32 BEAM_LAYER = 44;
 
-ClNamedMaterial s_BeamMaterial("system_add_nobias", "Images/Lensflare-glow");
+ClNamedMaterial g_EnemyBeamMaterial("system_add_nobias", "Images/Lensflare-glow");
 
 bool insidePlayArea(const ClEntity* entity) {
     const ClVec4 at = entity->getWorldPosition();
@@ -132,6 +132,6 @@ void updateEnemyBeams(ClEntity* entity) {
         }
         if (!beam.segment.hasStarted()) continue;
         appendLineCommand(origin + scaleVec3(u, beam.segment.low), origin + scaleVec3(u, beam.segment.high), beam.width,
-                          beam.colour, s_BeamMaterial.get(), 1.0f, 1, BEAM_LAYER);
+                          beam.colour, g_EnemyBeamMaterial.get(), 1.0f, 1, BEAM_LAYER);
     }
 }

@@ -38,9 +38,9 @@ constexpr u32 NOTE_LAYER = 180;
 constexpr u32 NOTE_QUAD_RESERVE = 1000;
 
 using ClNotePool = ClFixedPool<SFlyingNote, FLYING_NOTE_CAPACITY>;
-ClLazyFixedPool<SFlyingNote, FLYING_NOTE_CAPACITY> s_Notes;
+ClLazyFixedPool<SFlyingNote, FLYING_NOTE_CAPACITY> g_Notes;
 
-ClNamedMaterial s_aNoteMaterials[2] = {{"system_add_nobias", "Images/FlyingNote-1"},
+ClNamedMaterial g_aNoteMaterials[2] = {{"system_add_nobias", "Images/FlyingNote-1"},
                                        {"system_add_nobias", "Images/FlyingNote-2"}};
 
 
@@ -95,12 +95,12 @@ ClVec3 eyePosition() {
 }  // namespace
 
 void initFlyingNotes() {
-    s_Notes.init();
+    g_Notes.init();
     g_NoteList.cursor = 0;
 }
 
 void resetFlyingNotes() {
-    if (s_Notes.isReady()) s_Notes.get()->releaseAll();
+    if (g_Notes.isReady()) g_Notes.get()->releaseAll();
 }
 
 void loadNoteListFromSpawnEvents() {
@@ -112,8 +112,8 @@ void loadNoteListFromSpawnEvents() {
 void spawnFlyingNote() {
     const SNoteListEntry& entry = g_NoteList.entries[u32(g_NoteList.cursor)];
     if (!entry.target) return;
-    if (!s_Notes.isReady()) return;
-    ClNotePool& notes = *s_Notes.get();
+    if (!g_Notes.isReady()) return;
+    ClNotePool& notes = *g_Notes.get();
     SFlyingNote* note = notes.take();
     if (!note) return;
     note->target = makeEntityRef(entry.target);
@@ -145,8 +145,8 @@ void updateFlyingNotes() {
             ++g_NoteList.cursor;
         }
     }
-    if (!s_Notes.isReady()) return;
-    ClNotePool& notes = *s_Notes.get();
+    if (!g_Notes.isReady()) return;
+    ClNotePool& notes = *g_Notes.get();
     const ClVec3 eye = eyePosition();
     const ClAtom* bossTarget = bossNoteTarget();
     for (u32 i = notes.used; i-- > 0;) {
@@ -164,19 +164,19 @@ void updateFlyingNotes() {
 }
 
 void drawFlyingNotes() {
-    if (!s_Notes.isReady()) return;
-    ClNotePool& notes = *s_Notes.get();
+    if (!g_Notes.isReady()) return;
+    ClNotePool& notes = *g_Notes.get();
     const u32 queued = drawListCounts(1u - renderFlipIndex()).quads;
     const u32 room = queued + NOTE_QUAD_RESERVE < QUAD_COMMAND_CAPACITY ? QUAD_COMMAND_CAPACITY - NOTE_QUAD_RESERVE - queued : 0;
     const u32 shown = std::min(notes.used, room);
     for (u32 i = shown; i-- > 0;) {
         const SFlyingNote* note = notes.table[i];
         appendCentredQuadCommandUV(note->position, note->side, note->up, NOTE_SIZE, NOTE_SIZE, note->colour.current,
-                                   s_aNoteMaterials[note->image].get(), ClVec2{0.0f, 0.0f}, ClVec2{1.0f, 1.0f},
+                                   g_aNoteMaterials[note->image].get(), ClVec2{0.0f, 0.0f}, ClVec2{1.0f, 1.0f},
                                    NOTE_LAYER, 0.0f);
     }
 }
 
-u32 flyingNoteCount() { return s_Notes.isReady() ? s_Notes.get()->used : 0; }
+u32 flyingNoteCount() { return g_Notes.isReady() ? g_Notes.get()->used : 0; }
 
-SFlyingNote* flyingNoteAt(u32 index) { return s_Notes.get()->table[index]; }
+SFlyingNote* flyingNoteAt(u32 index) { return g_Notes.get()->table[index]; }

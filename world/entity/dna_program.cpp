@@ -12,7 +12,7 @@ s32 g_iHitPointDifficultyLevel = 0;
 
 namespace {
 
-WavePlanReleaser s_wavePlanReleaser = nullptr;
+WavePlanReleaser g_wavePlanReleaser = nullptr;
 
 constexpr f32 HP_MAX = FLT_MAX;  // damage cannot use it up
 const f32 HIT_POINT_TABLE[HIT_POINT_LEVEL_COUNT][HIT_POINT_CLASS_COUNT] = {
@@ -45,7 +45,7 @@ ClMatrix44 identityMatrix() { return ClMatrix44(); }
 
 }  // namespace
 
-void setWavePlanReleaser(WavePlanReleaser releaser) { s_wavePlanReleaser = releaser; }
+void setWavePlanReleaser(WavePlanReleaser releaser) { g_wavePlanReleaser = releaser; }
 
 f32 hitPointsForClass(u32 hitPointClass, s32 row) {
     if (row == HIT_POINT_ROW_CURRENT) row = g_iHitPointDifficultyLevel;
@@ -70,7 +70,7 @@ void ClDNAProgram::init() {
 
 void ClDNAProgram::release() {
     for (ClWaveDNA* plan : wavePlans)
-        if (s_wavePlanReleaser) s_wavePlanReleaser(plan);
+        if (g_wavePlanReleaser) g_wavePlanReleaser(plan);
     for (ClGeometryMesh* mesh : geometries) delete mesh;
     wavePlans.release();
     geometries.release();

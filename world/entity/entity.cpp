@@ -18,7 +18,7 @@ SEntityRef g_CurrentBossEntity;
 
 namespace {
 
-u32 s_visitCounter = 0;
+u32 g_visitCounter = 0;
 
 // Repairs stop after this many build steps per call.
 constexpr u32 REPAIR_ROUNDS = 15;
@@ -180,7 +180,7 @@ void ClEntity::repairAtoms() {
 }
 
 void ClEntity::propagateVisit() {
-    const u32 stamp = ++s_visitCounter;
+    const u32 stamp = ++g_visitCounter;
     if (registeredAtoms.count == 0) return;
     for (ClAtom* atom : registeredAtoms) atom->stampReachable(stamp);
     if (root) killUnreachedAtoms(root, stamp);

@@ -1,11 +1,11 @@
 #include "world/entity/mega_tip_hook.h"
 
 namespace {
-MegaTipHook s_megaTipHook = nullptr;
+MegaTipHook g_megaTipHook = nullptr;
 }
 
-void setMegaTipHook(MegaTipHook hook) { s_megaTipHook = hook; }
+void setMegaTipHook(MegaTipHook hook) { g_megaTipHook = hook; }
 
 void queueMegaTip(const char* tipName) {
-    if (s_megaTipHook) s_megaTipHook(tipName);
+    if (g_megaTipHook) g_megaTipHook(tipName);
 }

@@ -8,7 +8,7 @@
 
 namespace {
 
-BreakUpImpactHook s_breakUpImpactHook = nullptr;
+BreakUpImpactHook g_breakUpImpactHook = nullptr;
 
 using ProcessorCall = void (*)(ClProcessor* processor);
 
@@ -39,7 +39,7 @@ const SBreakUpBurst BREAK_UP_BURSTS[3] = {
 
 }  // namespace
 
-void setBreakUpImpactHook(BreakUpImpactHook hook) { s_breakUpImpactHook = hook; }
+void setBreakUpImpactHook(BreakUpImpactHook hook) { g_breakUpImpactHook = hook; }
 
 void broadcastSpawn(ClEntityNode* node) {
     broadcast(node, [](ClProcessor* p) { p->onSpawn(); });
@@ -96,9 +96,9 @@ void drawNodeTree(ClEntityNode* node) {
 void emitAtomBreakUp(ClAtom* atom) {
     const ClMatrix44& world = atom->currentWorldMatrix();
     const ClVec3 position(world.m[12], world.m[13], world.m[14], 0.0f);
-    if (s_breakUpImpactHook) {
+    if (g_breakUpImpactHook) {
         const ClVec3 lowered(position.x, position.y - BREAK_UP_DROP, position.z, 0.0f);
-        s_breakUpImpactHook(lowered, BREAK_UP_BLAST_RADIUS, BREAK_UP_BLAST_STRENGTH);
+        g_breakUpImpactHook(lowered, BREAK_UP_BLAST_RADIUS, BREAK_UP_BLAST_STRENGTH);
     }
     if (!g_megaParticleSystem) return;
     for (const SBreakUpBurst& burst : BREAK_UP_BURSTS) {

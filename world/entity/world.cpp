@@ -34,23 +34,23 @@ struct SEntityList {
     u32 count = 0;
 };
 
-ClLazyFixedPool<ClEntity, ENTITY_CAPACITY> s_pool;
-SEntityList s_lists[E_LIST_COUNT];
-ClEntityNode* s_subtreeQueue[SUBTREE_QUEUE_CAPACITY];
-u32 s_subtreeCount = 0;
-ClArray<u32> s_furtherList;
-SCritSection* s_worldLock = nullptr;
-bool s_worldReady = false;
+ClLazyFixedPool<ClEntity, ENTITY_CAPACITY> g_pool;
+SEntityList g_lists[E_LIST_COUNT];
+ClEntityNode* g_subtreeQueue[SUBTREE_QUEUE_CAPACITY];
+u32 g_subtreeCount = 0;
+ClArray<u32> g_furtherList;
+SCritSection* g_worldLock = nullptr;
+bool g_worldReady = false;
 
 void listAppend(EEntityList list, ClEntity* entity) {
-    SEntityList& target = s_lists[list];
+    SEntityList& target = g_lists[list];
     if (target.count >= ENTITY_CAPACITY) fatalErrorf("the %s entity list is full (%u)", LIST_NAMES[list], ENTITY_CAPACITY);
     entity->listSlot[list] = target.count;
     target.links[target.count++] = entity;
 }
 
 bool listRemove(EEntityList list, ClEntity* entity) {
-    SEntityList& source = s_lists[list];
+    SEntityList& source = g_lists[list];
     const u32 slot = entity->listSlot[list];
     if (slot >= source.count || source.links[slot] != entity) return false;
     ClEntity* moved = source.links[--source.count];
@@ -70,12 +70,12 @@ static_assert(offsetof(ClEntity, serial) >= ENTITY_POISONED_BYTES);
 constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, waveSlot));
 
 // The serial of the next record handed out; 0 is never given.
-u32 s_nextSerial = 1;
-u32 s_worldStarts = 0;
+u32 g_nextSerial = 1;
+u32 g_worldStarts = 0;
 
 void returnToPool(ClEntity* entity) {
     entity->serial = 0;
-    s_pool.get()->release(entity);
+    g_pool.get()->release(entity);
     ASAN_POISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
 }
 
@@ -92,26 +92,26 @@ void retireEntity(ClEntity* entity) {
 }  // namespace
 
 s32 initWorld() {
-    if (s_worldReady) shutdownWorld();
+    if (g_worldReady) shutdownWorld();
     critSectionPoolInit();
-    s_pool.init();
-    for (SEntityList& list : s_lists) {
+    g_pool.init();
+    for (SEntityList& list : g_lists) {
         list.links = static_cast<ClEntity**>(arrayAllocateBlock(ENTITY_CAPACITY, sizeof(ClEntity*)));
         list.count = 0;
     }
-    s_subtreeCount = 0;
-    s_furtherList.init();
-    s_worldLock = critSectionCreateOrDie("world");
-    s_worldReady = true;
-    ++s_worldStarts;
+    g_subtreeCount = 0;
+    g_furtherList.init();
+    g_worldLock = critSectionCreateOrDie("world");
+    g_worldReady = true;
+    ++g_worldStarts;
     return 1;
 }
 
 void shutdownWorld() {
-    if (!s_worldReady) return;
+    if (!g_worldReady) return;
     flushDestroyedEntities();
     flushFreedEntities();
-    ClFixedPool<ClEntity, ENTITY_CAPACITY>* pool = s_pool.get();
+    ClFixedPool<ClEntity, ENTITY_CAPACITY>* pool = g_pool.get();
     lockWorld();
     while (pool->used != 0) freeEntity(pool->table[pool->used - 1]);
     unlockWorld();
@@ -119,30 +119,30 @@ void shutdownWorld() {
     resetKillQueue();
     resetInspirationPickups();
     ASAN_UNPOISON_MEMORY_REGION(pool->records, sizeof(pool->records));
-    s_furtherList.release();
-    for (SEntityList& list : s_lists) {
+    g_furtherList.release();
+    for (SEntityList& list : g_lists) {
         arrayFreeBlock(list.links);
         list = SEntityList();
     }
-    s_pool.release();
-    critSectionDestroy(s_worldLock);
-    s_worldLock = nullptr;
-    s_worldReady = false;
+    g_pool.release();
+    critSectionDestroy(g_worldLock);
+    g_worldLock = nullptr;
+    g_worldReady = false;
 }
 
-bool isWorldReady() { return s_worldReady; }
-u32 worldStartCount() { return s_worldStarts; }
-void lockWorld() { critSectionEnter(s_worldLock); }
-void unlockWorld() { critSectionLeave(s_worldLock); }
+bool isWorldReady() { return g_worldReady; }
+u32 worldStartCount() { return g_worldStarts; }
+void lockWorld() { critSectionEnter(g_worldLock); }
+void unlockWorld() { critSectionLeave(g_worldLock); }
 
 ClEntity* allocEntity(s32 ownerTag) {
-    if (!s_worldReady) fatalError("allocEntity before initWorld");
+    if (!g_worldReady) fatalError("allocEntity before initWorld");
     lockWorld();
-    ClEntity* entity = s_pool.get()->take();
+    ClEntity* entity = g_pool.get()->take();
     if (!entity) fatalErrorf("the entity pool is exhausted (%u in use)", ENTITY_CAPACITY);
     ASAN_UNPOISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
-    entity->serial = s_nextSerial++;
-    if (s_nextSerial == 0) s_nextSerial = 1;
+    entity->serial = g_nextSerial++;
+    if (g_nextSerial == 0) g_nextSerial = 1;
     entity->waveSlot = nullptr;
     entity->ownerTag = ownerTag;
     unlockWorld();
@@ -184,7 +184,7 @@ void ClEntity::destroy() {
     if (root) broadcastDestroy(root);
     colour.setConstant(0);
     lockWorld();
-    SEntityList& destroyed = s_lists[E_LIST_DESTROYED];
+    SEntityList& destroyed = g_lists[E_LIST_DESTROYED];
     if (isListed(E_LIST_DESTROYED)) {
         // Destroyed twice in one frame: the second entry makes the flush find it gone.
         if (destroyed.count >= ENTITY_CAPACITY) fatalError("the destroyed entity list is full");
@@ -210,7 +210,7 @@ void freeEntity(ClEntity* entity) {
     listRemove(E_LIST_PREVIEW, entity);
     listRemove(E_LIST_FREE_QUEUE, entity);
     // Every entry, duplicates of a double destruction included.
-    SEntityList& destroyed = s_lists[E_LIST_DESTROYED];
+    SEntityList& destroyed = g_lists[E_LIST_DESTROYED];
     for (u32 i = destroyed.count; i-- > 0;) {
         if (destroyed.links[i] != entity) continue;
         ClEntity* moved = destroyed.links[--destroyed.count];
@@ -226,7 +226,7 @@ void freeEntity(ClEntity* entity) {
 
 void freeEntitiesByOwner(s32 ownerTag) {
     lockWorld();
-    ClFixedPool<ClEntity, ENTITY_CAPACITY>* pool = s_pool.get();
+    ClFixedPool<ClEntity, ENTITY_CAPACITY>* pool = g_pool.get();
     for (u32 i = pool->used; i-- > 0;) {
         // Freeing swaps the last used record into this position; it was visited already.
         if (i < pool->used && pool->table[i]->ownerTag == ownerTag) freeEntity(pool->table[i]);
@@ -242,14 +242,14 @@ void queueEntityForFreeing(ClEntity* entity) {
 
 void queueSubtreeForRelease(ClEntityNode* subtree) {
     lockWorld();
-    if (s_subtreeCount >= SUBTREE_QUEUE_CAPACITY) fatalErrorf("more than %u detached subtrees in one frame", SUBTREE_QUEUE_CAPACITY);
-    s_subtreeQueue[s_subtreeCount++] = subtree;
+    if (g_subtreeCount >= SUBTREE_QUEUE_CAPACITY) fatalErrorf("more than %u detached subtrees in one frame", SUBTREE_QUEUE_CAPACITY);
+    g_subtreeQueue[g_subtreeCount++] = subtree;
     unlockWorld();
 }
 
 void flushDestroyedEntities() {
     lockWorld();
-    SEntityList& destroyed = s_lists[E_LIST_DESTROYED];
+    SEntityList& destroyed = g_lists[E_LIST_DESTROYED];
     for (u32 i = 0; i < destroyed.count; ++i) {
         ClEntity* entity = destroyed.links[i];
         if (!listRemove(E_LIST_ACTIVATED, entity)) fatalError("a destroyed entity is not in the activated list");
@@ -262,7 +262,7 @@ void flushDestroyedEntities() {
 
 void flushFreedEntities() {
     lockWorld();
-    SEntityList& queue = s_lists[E_LIST_FREE_QUEUE];
+    SEntityList& queue = g_lists[E_LIST_FREE_QUEUE];
     for (u32 i = 0; i < queue.count; ++i) {
         ClEntity* entity = queue.links[i];
         entity->listSlot[E_LIST_FREE_QUEUE] = ENTITY_NOT_LISTED;
@@ -275,11 +275,11 @@ void flushFreedEntities() {
     }
     queue.count = 0;
     unlockWorld();
-    for (u32 i = 0; i < s_subtreeCount; ++i) {
-        s_subtreeQueue[i]->releaseTree();
-        freeEntityNode(s_subtreeQueue[i]);
+    for (u32 i = 0; i < g_subtreeCount; ++i) {
+        g_subtreeQueue[i]->releaseTree();
+        freeEntityNode(g_subtreeQueue[i]);
     }
-    s_subtreeCount = 0;
+    g_subtreeCount = 0;
 }
 
 namespace {
@@ -362,7 +362,7 @@ void prefetchItems(const ClEntityNode* node, EListWalk walk) {
 }  // namespace
 
 void prefetchListWalk(EEntityList which, u32 index, bool upward, EListWalk walk) {
-    const SEntityList& list = s_lists[which];
+    const SEntityList& list = g_lists[which];
     if (const ClEntity* entity = listedAhead(list, index, PREFETCH_RECORD_AHEAD, upward)) prefetchRecord(entity, walk);
     if (const ClEntity* entity = listedAhead(list, index, PREFETCH_NODE_AHEAD, upward); entity && entity->root)
         prefetchNode(entity->root, walk);
@@ -373,7 +373,7 @@ void prefetchListWalk(EEntityList which, u32 index, bool upward, EListWalk walk)
 }
 
 void updateLiveEntities() {
-    SEntityList& live = s_lists[E_LIST_LIVE];
+    SEntityList& live = g_lists[E_LIST_LIVE];
     for (u32 i = live.count; i-- > 0;) {
         if (i >= live.count) continue;
         prefetchListWalk(E_LIST_LIVE, i, false, E_WALK_UPDATE);
@@ -384,7 +384,7 @@ void updateLiveEntities() {
 }
 
 void drawLiveEntities() {
-    SEntityList& live = s_lists[E_LIST_LIVE];
+    SEntityList& live = g_lists[E_LIST_LIVE];
     for (u32 i = 0; i < live.count; ++i) {
         prefetchListWalk(E_LIST_LIVE, i, true, E_WALK_DRAW);
         ClEntity* entity = live.links[i];
@@ -393,13 +393,13 @@ void drawLiveEntities() {
 }
 
 void drawPreviewEntities() {
-    SEntityList& preview = s_lists[E_LIST_PREVIEW];
+    SEntityList& preview = g_lists[E_LIST_PREVIEW];
     for (u32 i = 0; i < preview.count; ++i)
         if (preview.links[i]->state == E_ENTITY_ACTIVE) preview.links[i]->draw();
 }
 
 void tickPreviewEntities() {
-    SEntityList& preview = s_lists[E_LIST_PREVIEW];
+    SEntityList& preview = g_lists[E_LIST_PREVIEW];
     for (u32 i = preview.count; i-- > 0;) {
         if (i >= preview.count) continue;
         if (preview.links[i]->state == E_ENTITY_ACTIVE) preview.links[i]->updatePreview();
@@ -413,13 +413,13 @@ ClRenderTargetGroup* getPreviewRenderTarget(s32 ownerTag) {
     return acquirePreviewTarget(ownerTag);
 }
 
-u32 entityListCount(EEntityList list) { return s_lists[list].count; }
-ClEntity* entityListAt(EEntityList list, u32 index) { return s_lists[list].links[index]; }
-u32 usedEntityCount() { return s_pool.isReady() ? s_pool.get()->used : 0; }
+u32 entityListCount(EEntityList list) { return g_lists[list].count; }
+ClEntity* entityListAt(EEntityList list, u32 index) { return g_lists[list].links[index]; }
+u32 usedEntityCount() { return g_pool.isReady() ? g_pool.get()->used : 0; }
 
 f32 sumActiveEnemyWeight() {
     f32 sum = 0.0f;
-    const SEntityList& activated = s_lists[E_LIST_ACTIVATED];
+    const SEntityList& activated = g_lists[E_LIST_ACTIVATED];
     for (u32 i = activated.count; i-- > 0;) {
         const ClEntity* entity = activated.links[i];
         if (entity->state != E_ENTITY_ACTIVE || !entity->program || entity->program->kind != E_PROGRAM_ENEMY) continue;

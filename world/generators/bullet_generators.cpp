@@ -69,12 +69,12 @@ private:
     EBulletShape m_shape;
 };
 
-ClBulletGenerator s_playerBullet(E_GENCAT_PLAYER_BULLET, "DefBullGen", E_PROGRAM_PLAYER_SHOT, E_SHAPE_BULLET);
-ClBulletGenerator s_enemyBullet(E_GENCAT_ENEMY_BULLET, "DefBullGenE", E_PROGRAM_ENEMY_SHOT, E_SHAPE_BULLET);
-ClBulletGenerator s_roundStaff(E_GENCAT_ENEMY_BULLET, "DefBullRSG", E_PROGRAM_ENEMY_SHOT, E_SHAPE_ROUNDSTAFF);
-ClBulletGenerator s_staff(E_GENCAT_ENEMY_BULLET, "DefBullGEF", E_PROGRAM_ENEMY_SHOT, E_SHAPE_STAFF);
-ClBulletGenerator s_missile(E_GENCAT_PLAYER_BULLET, "DefMissileGen", E_PROGRAM_PLAYER_SHOT, E_SHAPE_MISSILE);
-ClBulletGenerator* const BULLET_GENERATORS[] = {&s_playerBullet, &s_enemyBullet, &s_roundStaff, &s_staff, &s_missile};
+ClBulletGenerator g_playerBullet(E_GENCAT_PLAYER_BULLET, "DefBullGen", E_PROGRAM_PLAYER_SHOT, E_SHAPE_BULLET);
+ClBulletGenerator g_enemyBullet(E_GENCAT_ENEMY_BULLET, "DefBullGenE", E_PROGRAM_ENEMY_SHOT, E_SHAPE_BULLET);
+ClBulletGenerator g_roundStaff(E_GENCAT_ENEMY_BULLET, "DefBullRSG", E_PROGRAM_ENEMY_SHOT, E_SHAPE_ROUNDSTAFF);
+ClBulletGenerator g_staff(E_GENCAT_ENEMY_BULLET, "DefBullGEF", E_PROGRAM_ENEMY_SHOT, E_SHAPE_STAFF);
+ClBulletGenerator g_missile(E_GENCAT_PLAYER_BULLET, "DefMissileGen", E_PROGRAM_PLAYER_SHOT, E_SHAPE_MISSILE);
+ClBulletGenerator* const BULLET_GENERATORS[] = {&g_playerBullet, &g_enemyBullet, &g_roundStaff, &g_staff, &g_missile};
 
 }  // namespace
 

@@ -11,8 +11,8 @@
 
 namespace {
 
-std::vector<ClDNAGenerator*> s_apCategory[GENERATOR_CATEGORY_COUNT];
-ClDNAGenerator* s_apBossGenerators[BOSS_PAIR_COUNT];
+std::vector<ClDNAGenerator*> g_apCategory[GENERATOR_CATEGORY_COUNT];
+ClDNAGenerator* g_apBossGenerators[BOSS_PAIR_COUNT];
 
 u32 bossIndex(u32 boss, u32 subBoss) {
     if (boss >= BOSS_COUNT || subBoss >= SUBBOSS_COUNT) fatalErrorf("boss %u sub-boss %u out of range", boss, subBoss);
@@ -56,31 +56,31 @@ void generatorRegister(ClDNAGenerator* generator) {
     if (category >= GENERATOR_CATEGORY_COUNT) fatalErrorf("generator \"%s\": category %u out of range", generator->getName(), category);
     if (generatorFind(category, generator->getNameHash()))
         fatalErrorf("generator \"%s\" registered twice in category %u", generator->getName(), category);
-    s_apCategory[category].push_back(generator);
+    g_apCategory[category].push_back(generator);
 }
 
 void generatorUnregister(ClDNAGenerator* generator) {
     if (generator->getCategory() >= GENERATOR_CATEGORY_COUNT) return;
-    std::vector<ClDNAGenerator*>& list = s_apCategory[generator->getCategory()];
+    std::vector<ClDNAGenerator*>& list = g_apCategory[generator->getCategory()];
     for (size_t i = 0; i < list.size(); ++i) {
         if (list[i] == generator) {
             list.erase(list.begin() + ptrdiff_t(i));
             break;
         }
     }
-    for (ClDNAGenerator*& entry : s_apBossGenerators) {
+    for (ClDNAGenerator*& entry : g_apBossGenerators) {
         if (entry == generator) entry = nullptr;
     }
 }
 
 void generatorUnregisterAll() {
-    for (std::vector<ClDNAGenerator*>& list : s_apCategory) list.clear();
+    for (std::vector<ClDNAGenerator*>& list : g_apCategory) list.clear();
     clearBossGenerators();
 }
 
 ClDNAGenerator* generatorFind(u32 category, u32 nameHash) {
     if (category >= GENERATOR_CATEGORY_COUNT) return nullptr;
-    for (ClDNAGenerator* generator : s_apCategory[category]) {
+    for (ClDNAGenerator* generator : g_apCategory[category]) {
         if (generator->getNameHash() == nameHash) return generator;
     }
     return nullptr;
@@ -93,11 +93,11 @@ ClDNAGenerator* generatorFindOrDie(u32 category, const char* name) {
 }
 
 void setBossGenerator(u32 boss, u32 subBoss, ClDNAGenerator* generator) {
-    s_apBossGenerators[bossIndex(boss, subBoss)] = generator;
+    g_apBossGenerators[bossIndex(boss, subBoss)] = generator;
 }
 
-ClDNAGenerator* getBossGenerator(u32 boss, u32 subBoss) { return s_apBossGenerators[bossIndex(boss, subBoss)]; }
+ClDNAGenerator* getBossGenerator(u32 boss, u32 subBoss) { return g_apBossGenerators[bossIndex(boss, subBoss)]; }
 
 void clearBossGenerators() {
-    for (ClDNAGenerator*& entry : s_apBossGenerators) entry = nullptr;
+    for (ClDNAGenerator*& entry : g_apBossGenerators) entry = nullptr;
 }

@@ -45,8 +45,8 @@ constexpr const char* NOTE_SEQUENCE_KEYS[BOSS_PAIR_COUNT] = {
     "boss_ruvo_d_minor_toccata_2_notes",
 };
 
-const SBossWaveHooks* s_pBossWaveHooks = nullptr;
-ClDNAProgram* s_pBossProgram = nullptr;
+const SBossWaveHooks* g_pBossWaveHooks = nullptr;
+ClDNAProgram* g_pBossProgram = nullptr;
 
 s32 clampInt(s32 v, s32 lo, s32 hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
@@ -56,15 +56,15 @@ struct SUnforcedProgress {
     bool held = false;
     s32 beaten[BOSS_COUNT][SUBBOSS_COUNT] = {};
 };
-SUnforcedProgress s_unforced;
+SUnforcedProgress g_unforced;
 
 // Marks every sub-boss of the bosses before `boss` beaten; with a sub-boss, also all of the
 // boss's own but that one. The table as it was is kept for the save.
 void markForcedProgress(s32 boss, s32 subBoss) {
     SBossLibraryState& state = g_PlayRecord.boss;
-    if (!s_unforced.held) {
-        std::memcpy(s_unforced.beaten, state.beaten, sizeof(s_unforced.beaten));
-        s_unforced.held = true;
+    if (!g_unforced.held) {
+        std::memcpy(g_unforced.beaten, state.beaten, sizeof(g_unforced.beaten));
+        g_unforced.held = true;
     }
     for (s32 b = 0; b < boss; ++b)
         for (u32 s = 0; s < SUBBOSS_COUNT; ++s) state.beaten[b][s] = 1;
@@ -109,8 +109,8 @@ void addMemberPoints(void* user, ClEntity* member, f32 spawnTime) {
 
 f32 sumWaveValueBetween(f32 arrival, f32 escape) {
     SPoolSum sum = {arrival, escape, 0};
-    if (s_pBossWaveHooks && s_pBossWaveHooks->forEachWaveMember)
-        s_pBossWaveHooks->forEachWaveMember(addMemberPoints, &sum);
+    if (g_pBossWaveHooks && g_pBossWaveHooks->forEachWaveMember)
+        g_pBossWaveHooks->forEachWaveMember(addMemberPoints, &sum);
     return f32(sum.total);
 }
 
@@ -129,9 +129,9 @@ void buildBossEntity(const SPlaySong& song, ClDNAGenerator* generator) {
     if (!program) fatalErrorf("boss generator \"%s\" wrote no program", generator->getName());
     program->generator = generator;
     ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
-    if (s_pBossWaveHooks && s_pBossWaveHooks->attachBossWave) s_pBossWaveHooks->attachBossWave(entity, program);
+    if (g_pBossWaveHooks && g_pBossWaveHooks->attachBossWave) g_pBossWaveHooks->attachBossWave(entity, program);
     entity->buildFromDNA(program);
-    s_pBossProgram = program;
+    g_pBossProgram = program;
 
     SBossEncounter& e = g_BossEncounter;
     e.dead = 0;
@@ -174,11 +174,11 @@ void markForcedChoice(s32 boss, s32 subBoss) {
 }  // namespace
 
 void keepForcedProgressOutOfSave(SBossLibraryState* saved) {
-    if (s_unforced.held) std::memcpy(saved->beaten, s_unforced.beaten, sizeof(saved->beaten));
+    if (g_unforced.held) std::memcpy(saved->beaten, g_unforced.beaten, sizeof(saved->beaten));
 }
 
-void setBossWaveHooks(const SBossWaveHooks* hooks) { s_pBossWaveHooks = hooks; }
-const SBossWaveHooks* getBossWaveHooks() { return s_pBossWaveHooks; }
+void setBossWaveHooks(const SBossWaveHooks* hooks) { g_pBossWaveHooks = hooks; }
+const SBossWaveHooks* getBossWaveHooks() { return g_pBossWaveHooks; }
 
 void chooseSessionBoss(const SPlaySong& song) {
     SBossEncounter& e = g_BossEncounter;
@@ -191,7 +191,7 @@ void chooseSessionBoss(const SPlaySong& song) {
     e.valuePool = 0.0f;
     e.healingCountdown = 0.0f;
     g_PlayRecord.bossArrived = 0;
-    s_unforced.held = false;
+    g_unforced.held = false;
 
     const s32 forceBoss = configGetInt("FORCE_BOSS");
     if (state.pending && forceBoss == 0 && songIdentityDiffers(song.identity, state.pendingIdentity)) return;
@@ -238,10 +238,10 @@ void releaseSessionBoss() {
     g_BossEncounter.entity = SEntityRef{};
     g_CurrentBossEntity = SEntityRef{};
     g_BossEncounter.noteTargetAtom = nullptr;
-    if (s_pBossProgram) {
-        s_pBossProgram->release();
-        delete s_pBossProgram;
-        s_pBossProgram = nullptr;
+    if (g_pBossProgram) {
+        g_pBossProgram->release();
+        delete g_pBossProgram;
+        g_pBossProgram = nullptr;
     }
 }
 

@@ -54,7 +54,7 @@ constexpr f32 COUNTDOWN_Y = 75.5f;
 constexpr const char* METER_WIDGETS[] = {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
                                          "boss_meter_icon"};
 
-const SBossEncounterHooks* s_pHooks = nullptr;
+const SBossEncounterHooks* g_pHooks = nullptr;
 
 bool playerInvincible() { return configGetInt("PLAYER_INVINCIBLE") >= 1; }
 
@@ -121,7 +121,7 @@ void arrive() {
     e.forced = 1;
     std::memcpy(library.pendingIdentity, g_PlayRecord.song.identity, sizeof(library.pendingIdentity));
     e.phase = E_BOSSPHASE_ARRIVED;
-    if (s_pHooks && s_pHooks->collectAllPickups) s_pHooks->collectAllPickups();
+    if (g_pHooks && g_pHooks->collectAllPickups) g_pHooks->collectAllPickups();
     e.phaseTimer = g_fSongTime + BOSS_ARRIVAL_SECONDS;
     fadeHudColour(HUD_BOSS_COLOUR, BOSS_ARRIVAL_SECONDS);
     if (ClEntity* boss = bossEntity()) {
@@ -260,7 +260,7 @@ void updateFight() {
 
 }  // namespace
 
-void setBossEncounterHooks(const SBossEncounterHooks* hooks) { s_pHooks = hooks; }
+void setBossEncounterHooks(const SBossEncounterHooks* hooks) { g_pHooks = hooks; }
 void installBossEncounter() { setBossEncounterEndHook(endBossEncounter); }
 void uninstallBossEncounter() { setBossEncounterEndHook(nullptr); }
 

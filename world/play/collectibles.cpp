@@ -2,15 +2,15 @@
 
 namespace {
 
-CollectibleFinder s_pFinder = nullptr;
+CollectibleFinder g_pFinder = nullptr;
 
 }  // namespace
 
-void setCollectibleFinder(CollectibleFinder finder) { s_pFinder = finder; }
+void setCollectibleFinder(CollectibleFinder finder) { g_pFinder = finder; }
 
 const SCollectible* findCollectibleByKey(const char* key) {
-    if (!key || !key[0] || !s_pFinder) return nullptr;
-    return s_pFinder(key);
+    if (!key || !key[0] || !g_pFinder) return nullptr;
+    return g_pFinder(key);
 }
 
 s32 collectibleUpgradeValue(const char* key) {

@@ -22,9 +22,9 @@ struct SDroppedPickup {
     s32 row;
 };
 
-u8 s_aCellTaken[INSPIRATION_GRID_ROWS][INSPIRATION_GRID_COLUMNS];
-SDroppedPickup s_aDropped[INSPIRATION_PICKUP_CAPACITY];
-u32 s_uDroppedCount = 0;
+u8 g_aCellTaken[INSPIRATION_GRID_ROWS][INSPIRATION_GRID_COLUMNS];
+SDroppedPickup g_aDropped[INSPIRATION_PICKUP_CAPACITY];
+u32 g_uDroppedCount = 0;
 
 s32 cellOf(f32 coordinate, u32 cellCount) {
     const s32 cell = s32(coordinate / INSPIRATION_GRID_CELL);
@@ -44,7 +44,7 @@ bool findFreeCell(s32 column, s32 row, s32* outColumn, s32* outRow) {
                 if (std::abs(dx) != ring && std::abs(dz) != ring) continue;
                 const s32 c = column + dx;
                 const s32 r = row + dz;
-                if (!insideGrid(c, r) || s_aCellTaken[r][c]) continue;
+                if (!insideGrid(c, r) || g_aCellTaken[r][c]) continue;
                 *outColumn = c;
                 *outRow = r;
                 return true;
@@ -62,20 +62,20 @@ f32 cellCentre(s32 cell, f32 limit) {
 }  // namespace
 
 void resetInspirationPickups() {
-    for (auto& row : s_aCellTaken)
+    for (auto& row : g_aCellTaken)
         for (u8& cell : row) cell = 0;
-    s_uDroppedCount = 0;
+    g_uDroppedCount = 0;
 }
 
 ClEntity* spawnInspirationPickups(const ClVec3& position, s32 value, u32 bigNotes, u32 onGrid) {
     ClDNAGenerator* generator = generatorFind(E_GENCAT_PICKUP, crc32TextNoCase(SCORE_PICKUP_GENERATOR));
     if (!generator) return nullptr;
-    if (s_uDroppedCount >= INSPIRATION_PICKUP_CAPACITY) {
+    if (g_uDroppedCount >= INSPIRATION_PICKUP_CAPACITY) {
         writeLog(findLog("game"), "score pickup of %d points dropped: %u pickups already lie in the arena", value,
-                 s_uDroppedCount);
+                 g_uDroppedCount);
         return nullptr;
     }
-    SDroppedPickup& dropped = s_aDropped[s_uDroppedCount++];
+    SDroppedPickup& dropped = g_aDropped[g_uDroppedCount++];
     ClEntity* pickup = allocEntity(OWNER_LIVE_GAME);
     pickup->buildFromDNA(generator->getSharedProgram());
     dropped = SDroppedPickup{makeEntityRef(pickup), -1, -1};
@@ -84,7 +84,7 @@ ClEntity* spawnInspirationPickups(const ClVec3& position, s32 value, u32 bigNote
     ClEntityNode* root = pickup->root;
     if (onGrid && findFreeCell(cellOf(position.x, INSPIRATION_GRID_COLUMNS), cellOf(position.z, INSPIRATION_GRID_ROWS),
                                &dropped.column, &dropped.row)) {
-        s_aCellTaken[dropped.row][dropped.column] = 1;
+        g_aCellTaken[dropped.row][dropped.column] = 1;
         at = ClVec3(cellCentre(dropped.column, ARENA_WIDTH), position.y, cellCentre(dropped.row, ARENA_DEPTH));
         root->params.findOrAdd("inspgridx")->setInt(dropped.column);
         root->params.findOrAdd("inspgridz")->setInt(dropped.row);
@@ -99,21 +99,21 @@ ClEntity* spawnInspirationPickups(const ClVec3& position, s32 value, u32 bigNote
 }
 
 void freeInspirationGridCell(s32 column, s32 row) {
-    if (insideGrid(column, row)) s_aCellTaken[row][column] = 0;
+    if (insideGrid(column, row)) g_aCellTaken[row][column] = 0;
 }
 
-bool isInspirationGridCellTaken(s32 column, s32 row) { return insideGrid(column, row) && s_aCellTaken[row][column]; }
+bool isInspirationGridCellTaken(s32 column, s32 row) { return insideGrid(column, row) && g_aCellTaken[row][column]; }
 
 void sweepInspirationPickups() {
-    for (u32 i = s_uDroppedCount; i-- > 0;) {
-        SDroppedPickup& dropped = s_aDropped[i];
+    for (u32 i = g_uDroppedCount; i-- > 0;) {
+        SDroppedPickup& dropped = g_aDropped[i];
         // A pickup the world released by other means only gives back its cell.
         ClEntity* pickup = entityRefGet(dropped.entity);
         if (pickup && pickup->state != E_ENTITY_DESTROYED) continue;
         freeInspirationGridCell(dropped.column, dropped.row);
         if (pickup) queueEntityForFreeing(pickup);
-        dropped = s_aDropped[--s_uDroppedCount];
+        dropped = g_aDropped[--g_uDroppedCount];
     }
 }
 
-u32 liveInspirationPickupCount() { return s_uDroppedCount; }
+u32 liveInspirationPickupCount() { return g_uDroppedCount; }

@@ -19,7 +19,7 @@
 
 namespace {
 
-ShipProgramBuilder s_pShipBuilder = nullptr;
+ShipProgramBuilder g_pShipBuilder = nullptr;
 
 bool playerInvincible() { return configGetInt("PLAYER_INVINCIBLE") >= 1; }
 
@@ -56,11 +56,11 @@ void freeShipProgram(SPlayerState& player) {
 
 }  // namespace
 
-void setShipProgramBuilder(ShipProgramBuilder builder) { s_pShipBuilder = builder; }
+void setShipProgramBuilder(ShipProgramBuilder builder) { g_pShipBuilder = builder; }
 
 void createPlayerShipProgram() {
     freeShipProgram(g_aPlayerState[0]);
-    g_aPlayerState[0].shipProgram = s_pShipBuilder ? s_pShipBuilder() : nullptr;
+    g_aPlayerState[0].shipProgram = g_pShipBuilder ? g_pShipBuilder() : nullptr;
 }
 
 void spawnPlayerShip(u32 player, u32 firstSpawn) {

@@ -31,7 +31,7 @@ constexpr f32 PICKUP_FADE_SECONDS = 0.4f;
 constexpr f32 DEATH_POPUP_SECONDS = 4.0f;
 constexpr s32 CHAIN_STEPS_WITH_RISING_BONUS = 10;
 
-AwardMedalHook s_pAwardMedal = nullptr;
+AwardMedalHook g_pAwardMedal = nullptr;
 
 const ClScriptNode* playbalanceEntry(const char* key) {
     return ClScriptNode::getNamedChildOrDie(getScript(PLAYBALANCE_SCRIPT, 0), key);
@@ -45,12 +45,12 @@ ClVec3 shipPosition(const ClEntity* ship) {
 }
 
 void awardMedal(u32 medalId) {
-    if (s_pAwardMedal) s_pAwardMedal(medalId);
+    if (g_pAwardMedal) g_pAwardMedal(medalId);
 }
 
 }  // namespace
 
-void setAwardMedalHook(AwardMedalHook hook) { s_pAwardMedal = hook; }
+void setAwardMedalHook(AwardMedalHook hook) { g_pAwardMedal = hook; }
 
 void resetPlayerStates() {
     std::memset(g_aPlayerState, 0, sizeof(g_aPlayerState));

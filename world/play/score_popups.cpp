@@ -4,25 +4,25 @@
 
 namespace {
 
-SScorePopup s_aPopups[SCORE_POPUP_CAPACITY];
-SScorePopup* s_apTable[SCORE_POPUP_CAPACITY];
-u32 s_uPopupsUsed = 0;
+SScorePopup g_aPopups[SCORE_POPUP_CAPACITY];
+SScorePopup* g_apTable[SCORE_POPUP_CAPACITY];
+u32 g_uPopupsUsed = 0;
 
 }  // namespace
 
 void resetScorePopups() {
     for (u32 i = 0; i < SCORE_POPUP_CAPACITY; ++i) {
-        s_aPopups[i] = SScorePopup{};
-        s_aPopups[i].slot = i;
-        s_apTable[i] = &s_aPopups[i];
+        g_aPopups[i] = SScorePopup{};
+        g_aPopups[i].slot = i;
+        g_apTable[i] = &g_aPopups[i];
     }
-    s_uPopupsUsed = 0;
+    g_uPopupsUsed = 0;
 }
 
 SScorePopup* takeScorePopup() {
-    if (s_uPopupsUsed >= SCORE_POPUP_CAPACITY) return nullptr;
-    SScorePopup* popup = s_apTable[s_uPopupsUsed];
-    popup->slot = s_uPopupsUsed++;
+    if (g_uPopupsUsed >= SCORE_POPUP_CAPACITY) return nullptr;
+    SScorePopup* popup = g_apTable[g_uPopupsUsed];
+    popup->slot = g_uPopupsUsed++;
     popup->value = 0;
     popup->chain = 0;
     return popup;
@@ -30,23 +30,23 @@ SScorePopup* takeScorePopup() {
 
 void releaseScorePopup(SScorePopup* popup) {
     const u32 slot = popup->slot;
-    if (slot >= s_uPopupsUsed || s_apTable[slot] != popup) fatalError("score popup released twice");
-    SScorePopup* last = s_apTable[s_uPopupsUsed - 1];
-    s_apTable[slot] = last;
+    if (slot >= g_uPopupsUsed || g_apTable[slot] != popup) fatalError("score popup released twice");
+    SScorePopup* last = g_apTable[g_uPopupsUsed - 1];
+    g_apTable[slot] = last;
     last->slot = slot;
-    s_apTable[s_uPopupsUsed - 1] = popup;
-    popup->slot = s_uPopupsUsed - 1;
-    --s_uPopupsUsed;
+    g_apTable[g_uPopupsUsed - 1] = popup;
+    popup->slot = g_uPopupsUsed - 1;
+    --g_uPopupsUsed;
 }
 
 SScorePopup* findScorePopupOfKind(s32 kind) {
-    for (u32 i = 0; i < s_uPopupsUsed; ++i)
-        if (s_apTable[i]->kind == kind) return s_apTable[i];
+    for (u32 i = 0; i < g_uPopupsUsed; ++i)
+        if (g_apTable[i]->kind == kind) return g_apTable[i];
     return nullptr;
 }
 
-u32 scorePopupCount() { return s_uPopupsUsed; }
-SScorePopup* scorePopupAt(u32 index) { return index < s_uPopupsUsed ? s_apTable[index] : nullptr; }
+u32 scorePopupCount() { return g_uPopupsUsed; }
+SScorePopup* scorePopupAt(u32 index) { return index < g_uPopupsUsed ? g_apTable[index] : nullptr; }
 
 void setPopupColour(SScorePopup* popup, u32 constant) {
     popup->colour.setConstant(constant);

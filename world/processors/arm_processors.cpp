@@ -20,7 +20,7 @@ constexpr f32 BAR_WIDTH = 3.5f;
 constexpr u32 BAR_LAYERS = 236;
 const STempoRange ARM_TEMPI = {40.0f, 60.0f, 90.0f};
 constexpr u32 ARM_RUN_COUNT = 4;
-ClNamedMaterial s_barMaterial("game_bar_enemy_1", "Images/Bar_WhiteTight");
+ClNamedMaterial g_barMaterial("game_bar_enemy_1", "Images/Bar_WhiteTight");
 
 ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
 
@@ -121,7 +121,7 @@ void ClProcessor_Enemy_AI_Arm::updateWorldFrames() {
 void ClProcessor_Enemy_AI_Arm::drawOverlay() {
     if (!tipNode || !tipNode->anyActive || !node->parent || !node->parent->isChainIntact()) return;
     // Looked up when drawn (and again after a purge), so that arms build where no material is loaded.
-    barMaterial = s_barMaterial.get();
+    barMaterial = g_barMaterial.get();
     ClDrawOwnerScope owner(entity);
     appendLineCommand(matrixRow(node->currentWorldMatrix(), 3), matrixRow(tipNode->currentWorldMatrix(), 3), BAR_WIDTH,
                       BAR_COLOUR, barMaterial, 0.0f, 1, BAR_LAYERS);

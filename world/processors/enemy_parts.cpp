@@ -21,8 +21,8 @@
 namespace {
 
 constexpr u32 FLASH_LAYERS = 0x6C;
-ClNamedMaterial s_flashGlow("system_add_bias15", "Images/fx-with-big-orange-glow");
-ClNamedMaterial s_flashRays("system_add_bias15", "Images/Lensflare-rays");
+ClNamedMaterial g_flashGlow("system_add_bias15", "Images/fx-with-big-orange-glow");
+ClNamedMaterial g_flashRays("system_add_bias15", "Images/Lensflare-rays");
 
 ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
 
@@ -83,8 +83,8 @@ void ClProcessor_EnemyGun_Physical::fire(const SMuzzleRecord& muzzle) {
 
     const ClVec3 at = matrixRow(muzzle.atom->currentWorldMatrix(), 3);
     ClDrawOwnerScope owner(shot);
-    appendSpriteCommand(at, randomWithVariance(20.0f, 0.5f), u32(bullet.bullCol), s_flashGlow.get(), FLASH_LAYERS, 0.0f);
-    appendSpriteCommand(at, randomWithVariance(6.0f, 0.5f), u32(bullet.bullCol), s_flashRays.get(), FLASH_LAYERS, 0.0f);
+    appendSpriteCommand(at, randomWithVariance(20.0f, 0.5f), u32(bullet.bullCol), g_flashGlow.get(), FLASH_LAYERS, 0.0f);
+    appendSpriteCommand(at, randomWithVariance(6.0f, 0.5f), u32(bullet.bullCol), g_flashRays.get(), FLASH_LAYERS, 0.0f);
 }
 
 // --- conditional destruction ----------------------------------------------------------------------

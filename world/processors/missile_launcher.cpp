@@ -25,9 +25,9 @@
 
 namespace {
 
-ClNamedMaterial s_glow("game_colorizeRed_addBlue_additiveBlend", "Images/fx-with-big-orange-glow");
-ClNamedMaterial s_smoke("system_sub_perspective", "Images/Cloud");
-ClNamedMaterial s_lightSmoke("system_add_perspective", "Images/Cloud");
+ClNamedMaterial g_glow("game_colorizeRed_addBlue_additiveBlend", "Images/fx-with-big-orange-glow");
+ClNamedMaterial g_smoke("system_sub_perspective", "Images/Cloud");
+ClNamedMaterial g_lightSmoke("system_add_perspective", "Images/Cloud");
 
 constexpr u32 GLOW_LAYERS = 0x2C;
 constexpr u32 SMOKE_LAYERS = 0x2000;
@@ -202,7 +202,7 @@ void ClProcessor_Missile::onFirePressed() {
     {
         ClDrawOwnerScope owner(entity);
         const f32 size = (FLASH_SIZE + FLASH_SIZE_SPREAD * randomUnitFloat()) * FLASH_SCALE;
-        appendSpriteCommand(at, size, FLASH_COLOUR, s_glow.get(), GLOW_LAYERS, 0.0f);
+        appendSpriteCommand(at, size, FLASH_COLOUR, g_glow.get(), GLOW_LAYERS, 0.0f);
     }
     if (entity->ownerTag == OWNER_LIVE_GAME) {
         playSoundCueAt("MissileFire", at);
@@ -237,13 +237,13 @@ void ClProcessor_Missile::drawFlight(const ClVec3& at) {
         } else if (!trail) {
             const bool light = node->params.get("BullType")->integer == BEAM_BULLET_TYPE;
             trail = g_fxParticleSystem->addSprite(at, TRAIL_LIFETIME, TRAIL_START_SIZE, TRAIL_END_SIZE, 0xFFFFFFFFu,
-                                                  0x00FFFFFFu, light ? s_lightSmoke.get() : s_smoke.get(), owner,
+                                                  0x00FFFFFFu, light ? g_lightSmoke.get() : g_smoke.get(), owner,
                                                   light ? GLOW_LAYERS : SMOKE_LAYERS);
             trailGeneration = trail ? trail->generation : 0;
         }
     }
     ClDrawOwnerScope ownerScope(entity);
-    appendSpriteCommand(at, randomWithVariance(75.0f, 0.3f), u32(node->params.get("BullCol")->integer), s_glow.get(),
+    appendSpriteCommand(at, randomWithVariance(75.0f, 0.3f), u32(node->params.get("BullCol")->integer), g_glow.get(),
                         GLOW_LAYERS, 0.0f);
 }
 

@@ -25,8 +25,8 @@ s32 g_iGunBarrelCounter = 0;
 
 namespace {
 
-ClNamedMaterial s_flashGlow("game_colorizeRed_addBlue_additiveBlend", "Images/fx-with-big-orange-glow");
-ClNamedMaterial s_flashRays("game_colorizeRed_addBlue_additiveBlend", "Images/Lensflare-rays");
+ClNamedMaterial g_flashGlow("game_colorizeRed_addBlue_additiveBlend", "Images/fx-with-big-orange-glow");
+ClNamedMaterial g_flashRays("game_colorizeRed_addBlue_additiveBlend", "Images/Lensflare-rays");
 
 constexpr s32 BULLET_TYPE_BLASTER = 0;
 
@@ -139,8 +139,8 @@ void ClProcessor_PlayerGun::fireBarrel(SGunBarrel& barrel, ClDNAProgram* program
     const u32 colour = u32(params.bullet.bullCol);
     {
         ClDrawOwnerScope owner(entity);
-        appendSpriteCommand(at, 10.0f + 20.0f * randomUnitFloat(), colour, s_flashGlow.get(), MUZZLE_FLASH_LAYERS, 0.0f);
-        appendSpriteCommand(at, 3.0f + 6.0f * randomUnitFloat(), colour, s_flashRays.get(), MUZZLE_FLASH_LAYERS, 0.0f);
+        appendSpriteCommand(at, 10.0f + 20.0f * randomUnitFloat(), colour, g_flashGlow.get(), MUZZLE_FLASH_LAYERS, 0.0f);
+        appendSpriteCommand(at, 3.0f + 6.0f * randomUnitFloat(), colour, g_flashRays.get(), MUZZLE_FLASH_LAYERS, 0.0f);
     }
     barrel.recoil = BARREL_RECOIL;
 

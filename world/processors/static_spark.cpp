@@ -18,7 +18,7 @@ constexpr f32 BOLT_STEP = 8.0f;
 constexpr f32 BOLT_STEP_VARIANCE = 0.5f;
 constexpr f32 BOLT_CONE_DEGREES = 45.0f;
 
-ClProcessor_Enemy_AI_StaticSpark* s_pCurrentSpark = nullptr;
+ClProcessor_Enemy_AI_StaticSpark* g_pCurrentSpark = nullptr;
 
 void clearPanTween(SFloatTween* tween) {
     *tween = SFloatTween{};
@@ -32,7 +32,7 @@ void setMusicPan(f32 pan) {
 
 }  // namespace
 
-const ClProcessor_Enemy_AI_StaticSpark* currentStaticSpark() { return s_pCurrentSpark; }
+const ClProcessor_Enemy_AI_StaticSpark* currentStaticSpark() { return g_pCurrentSpark; }
 
 void ClProcessor_Enemy_AI_StaticSpark::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     storeAttachment(owner, hangingOn, E_PROC_ENEMY_STATIC_SPARK);
@@ -52,9 +52,9 @@ void ClProcessor_Enemy_AI_StaticSpark::setUpBolt() {
 }
 
 void ClProcessor_Enemy_AI_StaticSpark::stopDriving() {
-    if (s_pCurrentSpark != this) return;
+    if (g_pCurrentSpark != this) return;
     if (getSongCue()) setMusicPan(0.0f);
-    s_pCurrentSpark = nullptr;
+    g_pCurrentSpark = nullptr;
 }
 
 void ClProcessor_Enemy_AI_StaticSpark::release() {
@@ -90,10 +90,10 @@ void ClProcessor_Enemy_AI_StaticSpark::update() {
                    ClVec3(g_fEqualiserPanEdge, SPARK_BOLT_HEIGHT * equaliserPulseValue(), 0.0f));
         bolt.draw(SPARK_BOLT_LAYER_MASK);
     }
-    if (s_pCurrentSpark == this) {
+    if (g_pCurrentSpark == this) {
         panTween.advance(g_fFrameTime);
         setMusicPan(g_PlayRecord.waterOption ? 0.0f : panTween.current);
-    } else if (!s_pCurrentSpark) {
-        s_pCurrentSpark = this;
+    } else if (!g_pCurrentSpark) {
+        g_pCurrentSpark = this;
     }
 }
