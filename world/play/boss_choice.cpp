@@ -21,8 +21,6 @@
 #include <cstdio>
 #include <cstring>
 
-SBossEncounter g_BossEncounter;
-
 namespace {
 
 constexpr const char* PLAYBALANCE_SCRIPT = "playbalance.txt";

@@ -13,10 +13,6 @@
 
 #include <cstring>
 
-SPlayerState g_aPlayerState[PLAYER_COUNT];
-s32 g_aiWaveKillChain[PLAYER_COUNT];
-s32 g_iPlayerRammed = 0;
-
 namespace {
 
 constexpr const char* PLAYBALANCE_SCRIPT = "playbalance.txt";
