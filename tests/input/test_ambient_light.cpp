@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {

@@ -17,7 +17,6 @@
 #include <cmath>
 #include <cstring>
 #include <random>
-#include <tuple>
 
 namespace {
 

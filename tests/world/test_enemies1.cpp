@@ -20,7 +20,6 @@
 
 #include <cfloat>
 #include <cmath>
-#include <tuple>
 
 using namespace world_test;
 
