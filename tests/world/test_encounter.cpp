@@ -328,8 +328,9 @@ TEST(ItemDescription, FieldsAreSetOneByOneAndEveryCopyIsCutToItsField) {
         line.formatText(out, room, withUnit);
         return std::u16string(out);
     };
-    EXPECT_EQ((std::vector{text(16, 0), text(16, 1), text(6, 1)}),
-              (std::vector<std::u16string>{u"Power 12", u"Power 12%", u"Power"}));
+    EXPECT_EQ(text(16, 0), u"Power 12");
+    EXPECT_EQ(text(16, 1), u"Power 12%");
+    EXPECT_EQ(text(6, 1), u"Power");
 
     SNamedList empty, list;
     list.values.push(1.0f);
