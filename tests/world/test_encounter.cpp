@@ -28,7 +28,6 @@
 #include "world/processors/player_ctrl.h"
 
 #include <cfloat>
-#include <tuple>
 
 using namespace world_test;
 
@@ -270,12 +269,17 @@ TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndRunsItsCallba
 
 TEST_F(GuardianTest, StaticSquintsAtTwoFifthsLeftAndStopsHalfASecondBeforeItsEnd) {
     startGuardianStatic(3.0f, recordDone, 0, 0);
-    std::vector<std::tuple<s32, s32, size_t>> seen;  // squinted, active, callbacks
+    std::vector<s32> squinted, active;
+    std::vector<size_t> callbacks;
     for (f32 t : {1.8f - STEP / 2, 1.8f + STEP, 2.5f - STEP / 2, 2.5f + STEP}) {
         playUntil(t);
-        seen.emplace_back(g_GuardianSequence.squinted, g_GuardianSequence.active, g_done.size());
+        squinted.push_back(g_GuardianSequence.squinted);
+        active.push_back(g_GuardianSequence.active);
+        callbacks.push_back(g_done.size());
     }
-    EXPECT_EQ(seen, (std::vector<std::tuple<s32, s32, size_t>>{{0, 1, 0}, {1, 1, 0}, {1, 1, 0}, {1, 0, 1}}));
+    EXPECT_EQ(squinted, (std::vector<s32>{0, 1, 1, 1}));
+    EXPECT_EQ(active, (std::vector<s32>{1, 1, 1, 0}));
+    EXPECT_EQ(callbacks, (std::vector<size_t>{0, 0, 0, 1}));
 }
 
 TEST_F(GuardianTest, UnknownActionsAndStatesAndMissingSequencesAreFatal) {
