@@ -355,12 +355,14 @@ TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLe
     m_menus.enter(0);
     startGuardianSequence("Talk", "Menu", done, 1, 0);
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
-    std::vector<std::pair<s32, s32>> shownAndActive;
+    std::vector<s32> shown, active;
     for (int frame = 0; frame < 4; ++frame) {
         m_menus.updateScreens();
-        shownAndActive.emplace_back(g.visible, g.active);
+        shown.push_back(g.visible);
+        active.push_back(g.active);
     }
-    EXPECT_EQ(shownAndActive, (std::vector<std::pair<s32, s32>>{{1, 1}, {1, 1}, {1, 1}, {0, 0}}));
+    EXPECT_EQ(shown, (std::vector<s32>{1, 1, 1, 0}));
+    EXPECT_EQ(active, (std::vector<s32>{1, 1, 1, 0}));
 
     startGuardianSequence("Hold", "Menu", done, 2, 0);
     m_menus.updateScreens();
