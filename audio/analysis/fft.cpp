@@ -258,6 +258,56 @@ void reversedFirstTwoPasses(const f32* inRe, const f32* inIm, f32* re, f32* im, 
     }
 }
 
+// Four lanes of a real input from index start: input[i] x weights[i] (input[i] alone when weights
+// is null), zero from length on.
+inline FftLanes loadRealLanes(const f32* input, const f32* weights, u32 start, u32 length) {
+    if (start + FFT_LANES <= length) {
+        const FftLanes samples = loadAs<FftLanes>(input + start);
+        return weights != nullptr ? samples * loadAs<FftLanes>(weights + start) : samples;
+    }
+    FftLanes lanes = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (u32 l = 0; start + l < length; ++l)
+        lanes[l] = weights != nullptr ? input[start + l] * weights[start + l] : input[start + l];
+    return lanes;
+}
+
+// reversedFirstTwoPasses for a real input (n at least 16). The first pass and the first butterfly
+// of the second have the twiddle (1, 0) exactly, and every imaginary part going in is zero, so
+// the products with those zeros and ones are left out: each value that is not zero comes out
+// with the same bits, and a zero at most changes its sign, which no magnitude sees.
+void realFirstTwoPasses(const f32* input, const f32* weights, u32 length, f32* re, f32* im, u32 n,
+                        const SFftTables& t) {
+    const u16* reversal = t.reversal + (n - 1u);
+    const u32 quarter = n / 4u;
+    const FftLanes w21r = {t.twiddleReal[2], t.twiddleReal[2], t.twiddleReal[2], t.twiddleReal[2]};
+    const FftLanes w21i = {t.twiddleImag[2], t.twiddleImag[2], t.twiddleImag[2], t.twiddleImag[2]};
+    const FftLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (u32 r = 0; r < quarter; r += FFT_LANES) {
+        const FftLanes x0 = loadRealLanes(input, weights, r, length);
+        const FftLanes x1 = loadRealLanes(input, weights, r + 2u * quarter, length);
+        const FftLanes x2 = loadRealLanes(input, weights, r + quarter, length);
+        const FftLanes x3 = loadRealLanes(input, weights, r + 3u * quarter, length);
+        const FftLanes a = x0 + x1;
+        const FftLanes b = x0 - x1;
+        const FftLanes c = x2 + x3;
+        const FftLanes d = x2 - x3;
+        const FftLanes tr = w21r * d;
+        const FftLanes ti = w21i * d;
+        FftLanes r0 = a + c, r1 = b + tr, r2 = a - c, r3 = b - tr;
+        FftLanes i0 = zero, i1 = ti, i2 = zero, i3 = zero - ti;
+        transposeLanes(r0, r1, r2, r3);
+        transposeLanes(i0, i1, i2, i3);
+        storeAs(re + reversal[r], r0);
+        storeAs(re + reversal[r + 1u], r1);
+        storeAs(re + reversal[r + 2u], r2);
+        storeAs(re + reversal[r + 3u], r3);
+        storeAs(im + reversal[r], i0);
+        storeAs(im + reversal[r + 1u], i1);
+        storeAs(im + reversal[r + 2u], i2);
+        storeAs(im + reversal[r + 3u], i3);
+    }
+}
+
 // The passes from half-size 4 up, over data that has been through the first two.
 void laterPasses(f32* re, f32* im, u32 n, const SFftTables& t) {
     u32 half = 4;
@@ -280,18 +330,23 @@ typedef f32 FftWideLanes __attribute__((vector_size(32)));
 }
 #endif
 
+// The passes after the first two, eight lanes wide where the processor allows.
+void runLaterPasses(f32* re, f32* im, u32 n, const SFftTables& t) {
+#if defined(__x86_64__)
+    if (g_fftWideLanes.load(std::memory_order_relaxed)) {
+        laterPassesWide(re, im, n, t);
+        return;
+    }
+#endif
+    laterPasses(re, im, n, t);
+}
+
 // The whole transform from inputs in natural order into re and im.
 void transform(const f32* inRe, const f32* inIm, f32* re, f32* im, u32 n) {
     const SFftTables& t = fftTables();
     if (n >= 4u * FFT_LANES) {
         reversedFirstTwoPasses(inRe, inIm, re, im, n, t);
-#if defined(__x86_64__)
-        if (g_fftWideLanes.load(std::memory_order_relaxed)) {
-            laterPassesWide(re, im, n, t);
-            return;
-        }
-#endif
-        laterPasses(re, im, n, t);
+        runLaterPasses(re, im, n, t);
         return;
     }
     // Gathering from the reversed index is the same permutation: reversal is its own inverse.
@@ -337,6 +392,24 @@ bool fftComplex(const f32* input, f32* output, u32 n) {
         output[2u * j] = re[j];
         output[2u * j + 1u] = im[j];
     }
+    return true;
+}
+
+bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, u32 bins, f32* scratchReal,
+                       f32* scratchImag, f32* outMagnitudes) {
+    if (input == nullptr || scratchReal == nullptr || scratchImag == nullptr || outMagnitudes == nullptr ||
+        !isTransformSize(n) || length > n || bins > n)
+        return false;
+    if (n >= 4u * FFT_LANES) {
+        const SFftTables& t = fftTables();
+        realFirstTwoPasses(input, weights, length, scratchReal, scratchImag, n, t);
+        runLaterPasses(scratchReal, scratchImag, n, t);
+    } else {
+        f32 product[4u * FFT_LANES] = {};
+        for (u32 i = 0; i < length; ++i) product[i] = weights != nullptr ? input[i] * weights[i] : input[i];
+        transform(product, nullptr, scratchReal, scratchImag, n);
+    }
+    complexMagnitudes(scratchReal, scratchImag, bins, outMagnitudes);
     return true;
 }
 

@@ -157,10 +157,12 @@ void applyWindow(const f32* samples, const f32* weights, u32 count, f32* out) {
     for (; i < count; ++i) out[i] = samples[i] * weights[i];
 }
 
-// The kept bins' magnitudes of the windowed frame.
-void transformFrame(const SPassBuffers& buffers, u32 transformSize, u32 hop, f32* row) {
-    fftComplexSplit(buffers.windowed, nullptr, buffers.spectrumReal, buffers.spectrumImag, transformSize);
-    complexMagnitudes(buffers.spectrumReal, buffers.spectrumImag, hop, row);
+// The kept bins' magnitudes of the frame samples[i] x weights[i], i below the window length
+// (weights null: samples already windowed).
+void transformFrame(const SPassBuffers& buffers, const f32* samples, const f32* weights,
+                    const SSpectrumGeometry& geometry, f32* row) {
+    fftRealMagnitudes(samples, weights, geometry.windowLength, geometry.transformSize, geometry.hop,
+                      buffers.spectrumReal, buffers.spectrumImag, row);
 }
 
 void failPass() {
@@ -387,14 +389,13 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
         if (carryValid && framesDone < frameCount) {
             applyWindow(buffers.carry, window, hop, buffers.windowed);
             applyWindow(buffers.mono, window + hop, hop, buffers.windowed + hop);
-            transformFrame(buffers, geometry.transformSize, hop, rows);
+            transformFrame(buffers, buffers.windowed, nullptr, geometry, rows);
             ++framesDone;
             k = 1;
         }
         for (u32 f = 0; f + 1 < framesPerSecond && framesDone < frameCount; ++f) {
             const f32* samples = buffers.mono + size_t(f) * hop;
-            applyWindow(samples, window, geometry.windowLength, buffers.windowed);
-            transformFrame(buffers, geometry.transformSize, hop, rows + size_t(k) * hop);
+            transformFrame(buffers, samples, window, geometry, rows + size_t(k) * hop);
             ++framesDone;
             ++k;
         }
