@@ -177,6 +177,85 @@ template <typename Lanes>
     }
 }
 
+// The upper output of butterfly alone: a takes a + w b, the same operations.
+template <typename T>
+[[gnu::always_inline]] inline void butterflySum(T& ar, T& ai, const T& br, const T& bi, const T& wr, const T& wi) {
+    const T tr = wr * br - wi * bi;
+    const T ti = wr * bi + wi * br;
+    ar = ar + tr;
+    ai = ai + ti;
+}
+
+// re x re + im x im of the lanes into out, count of them (at most the lane count).
+template <typename Lanes>
+[[gnu::always_inline]] inline void storeSquares(const Lanes& re, const Lanes& im, f32* out, u32 count) {
+    const Lanes squares = re * re + im * im;
+    if (count == sizeof(Lanes) / sizeof(f32)) {
+        storeAs(out, squares);
+    } else {
+        std::memcpy(out, &squares, size_t(count) * sizeof(f32));
+    }
+}
+
+// The last two passes (n = 4 x half) where only bins 0 .. bins - 1 (at most n / 2) are kept: the
+// squared magnitudes of those bins go to out, and nothing else is computed or stored. Point m
+// of the first quarter and, below bins, point half + m of the second get the butterflies of
+// pairedPasses on the same values.
+template <typename Lanes>
+[[gnu::always_inline]] inline void pairedPassesToSquares(const f32* re, const f32* im, u32 half, u32 bins,
+                                                          const SFftTables& t, f32* out) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    const f32* w1r = t.twiddleReal + (half - 1u);
+    const f32* w1i = t.twiddleImag + (half - 1u);
+    const f32* w2r = t.twiddleReal + (2u * half - 1u);
+    const f32* w2i = t.twiddleImag + (2u * half - 1u);
+    for (u32 m = 0; m < half && m < bins; m += lanes) {
+        Lanes r0 = loadAs<Lanes>(re + m), r1 = loadAs<Lanes>(re + half + m);
+        Lanes r2 = loadAs<Lanes>(re + 2u * half + m), r3 = loadAs<Lanes>(re + 3u * half + m);
+        Lanes i0 = loadAs<Lanes>(im + m), i1 = loadAs<Lanes>(im + half + m);
+        Lanes i2 = loadAs<Lanes>(im + 2u * half + m), i3 = loadAs<Lanes>(im + 3u * half + m);
+        const Lanes wr = loadAs<Lanes>(w1r + m), wi = loadAs<Lanes>(w1i + m);
+        const u32 lowCount = bins - m < lanes ? bins - m : lanes;
+        if (half + m < bins) {
+            butterfly(r0, i0, r1, i1, wr, wi);
+            butterfly(r2, i2, r3, i3, wr, wi);
+            butterflySum(r1, i1, r3, i3, loadAs<Lanes>(w2r + half + m), loadAs<Lanes>(w2i + half + m));
+            const u32 highCount = bins - half - m < lanes ? bins - half - m : lanes;
+            storeSquares(r1, i1, out + half + m, highCount);
+        } else {
+            butterflySum(r0, i0, r1, i1, wr, wi);
+            butterflySum(r2, i2, r3, i3, wr, wi);
+        }
+        butterflySum(r0, i0, r2, i2, loadAs<Lanes>(w2r + m), loadAs<Lanes>(w2i + m));
+        storeSquares(r0, i0, out + m, lowCount);
+    }
+}
+
+// The last pass (n = 2 x half) likewise: the squared magnitudes of bins 0 .. bins - 1 only.
+template <typename Lanes>
+[[gnu::always_inline]] inline void singlePassToSquares(const f32* re, const f32* im, u32 half, u32 bins,
+                                                        const SFftTables& t, f32* out) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    const f32* twr = t.twiddleReal + (half - 1u);
+    const f32* twi = t.twiddleImag + (half - 1u);
+    for (u32 m = 0; m < bins; m += lanes) {
+        Lanes ar = loadAs<Lanes>(re + m), ai = loadAs<Lanes>(im + m);
+        butterflySum(ar, ai, loadAs<Lanes>(re + half + m), loadAs<Lanes>(im + half + m), loadAs<Lanes>(twr + m),
+                     loadAs<Lanes>(twi + m));
+        storeSquares(ar, ai, out + m, bins - m < lanes ? bins - m : lanes);
+    }
+}
+
+template <typename Lanes>
+[[gnu::always_inline]] inline void lastPassesToSquares(const f32* re, const f32* im, u32 n, u32 half, u32 bins,
+                                                        const SFftTables& t, f32* out) {
+    if (4u * half == n) {
+        pairedPassesToSquares<Lanes>(re, im, half, bins, t, out);
+    } else {
+        singlePassToSquares<Lanes>(re, im, half, bins, t, out);
+    }
+}
+
 #pragma GCC diagnostic pop
 
 // The passes of half-size 1 and 2 together, four points at a time: each point meets the same
@@ -315,6 +394,14 @@ void laterPasses(f32* re, f32* im, u32 n, const SFftTables& t) {
     if (half < n) singlePass<FftLanes>(re, im, n, half, t);
 }
 
+// laterPasses with the last stage keeping only bins 0 .. bins - 1 (at most n / 2), as squared
+// magnitudes in out; re and im are left part way.
+void laterPassesToSquares(f32* re, f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
+    u32 half = 4;
+    for (; 4u * half < n; half *= 4u) pairedPasses<FftLanes>(re, im, n, half, t);
+    lastPassesToSquares<FftLanes>(re, im, n, half, bins, t, out);
+}
+
 #if defined(__x86_64__)
 typedef f32 FftWideLanes __attribute__((vector_size(32)));
 
@@ -328,7 +415,20 @@ typedef f32 FftWideLanes __attribute__((vector_size(32)));
     for (; 4u * half <= n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
     if (half < n) singlePass<FftWideLanes>(re, im, n, half, t);
 }
+[[gnu::target("avx")]] void laterPassesToSquaresWide(f32* re, f32* im, u32 n, u32 bins, const SFftTables& t,
+                                                     f32* out) {
+    u32 half = 4;
+    if (4u * half == n) {
+        lastPassesToSquares<FftLanes>(re, im, n, half, bins, t, out);
+        return;
+    }
+    pairedPasses<FftLanes>(re, im, n, half, t);
+    half *= 4u;
+    for (; 4u * half < n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
+    lastPassesToSquares<FftWideLanes>(re, im, n, half, bins, t, out);
+}
 #endif
+
 
 // The passes after the first two, eight lanes wide where the processor allows.
 void runLaterPasses(f32* re, f32* im, u32 n, const SFftTables& t) {
@@ -395,21 +495,48 @@ bool fftComplex(const f32* input, f32* output, u32 n) {
     return true;
 }
 
+namespace {
+
+// values[i] = sqrt(values[i]): sqrtps rounds each lane correctly, as sqrtss does for std::sqrt.
+void squareRoots(f32* values, u32 count) {
+    u32 i = 0;
+#if defined(__SSE__)
+    for (; i + FFT_LANES <= count; i += FFT_LANES) {
+        const FftLanes v = loadAs<FftLanes>(values + i);
+        storeAs(values + i, reinterpret_cast<FftLanes>(_mm_sqrt_ps(reinterpret_cast<__m128>(v))));
+    }
+#endif
+    for (; i < count; ++i) values[i] = std::sqrt(values[i]);
+}
+
+}  // namespace
+
 bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, u32 bins, f32* scratchReal,
                        f32* scratchImag, f32* outMagnitudes) {
     if (input == nullptr || scratchReal == nullptr || scratchImag == nullptr || outMagnitudes == nullptr ||
         !isTransformSize(n) || length > n || bins > n)
         return false;
-    if (n >= 4u * FFT_LANES) {
-        const SFftTables& t = fftTables();
-        realFirstTwoPasses(input, weights, length, scratchReal, scratchImag, n, t);
-        runLaterPasses(scratchReal, scratchImag, n, t);
-    } else {
-        f32 product[4u * FFT_LANES] = {};
-        for (u32 i = 0; i < length; ++i) product[i] = weights != nullptr ? input[i] * weights[i] : input[i];
-        transform(product, nullptr, scratchReal, scratchImag, n);
+    if (n < 4u * FFT_LANES || bins > n / 2u) {
+        // Small transforms, and bins past the middle, take the whole complex transform.
+        f32* product = scratchReal;
+        for (u32 i = 0; i < n; ++i) product[i] = i >= length ? 0.0f : weights != nullptr ? input[i] * weights[i] : input[i];
+        alignas(16) f32 re[FFT_MAX_SIZE];
+        transform(product, nullptr, re, scratchImag, n);
+        complexMagnitudes(re, scratchImag, bins, outMagnitudes);
+        return true;
     }
-    complexMagnitudes(scratchReal, scratchImag, bins, outMagnitudes);
+    const SFftTables& t = fftTables();
+    realFirstTwoPasses(input, weights, length, scratchReal, scratchImag, n, t);
+#if defined(__x86_64__)
+    if (g_fftWideLanes.load(std::memory_order_relaxed)) {
+        laterPassesToSquaresWide(scratchReal, scratchImag, n, bins, t, outMagnitudes);
+    } else {
+        laterPassesToSquares(scratchReal, scratchImag, n, bins, t, outMagnitudes);
+    }
+#else
+    laterPassesToSquares(scratchReal, scratchImag, n, bins, t, outMagnitudes);
+#endif
+    squareRoots(outMagnitudes, bins);
     return true;
 }
 

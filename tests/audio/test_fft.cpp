@@ -136,14 +136,18 @@ void expectRealMagnitudesLikeTheComplexTransform() {
             std::vector<f32> re(n), im(n), expected(n);
             ASSERT_TRUE(fftComplexSplit(product.data(), nullptr, re.data(), im.data(), n));
             complexMagnitudes(re.data(), im.data(), n, expected.data());
-
-            std::vector<f32> windowed(n, 7.0f), plain(n, 7.0f), scratchRe(n), scratchIm(n);
-            ASSERT_TRUE(fftRealMagnitudes(samples.data(), weights.data(), length, n, n, scratchRe.data(),
-                                          scratchIm.data(), windowed.data()));
-            EXPECT_TRUE(sameBits(windowed, expected)) << "weighted, n = " << n << ", length " << length;
-            ASSERT_TRUE(fftRealMagnitudes(product.data(), nullptr, length, n, n, scratchRe.data(), scratchIm.data(),
-                                          plain.data()));
-            EXPECT_TRUE(sameBits(plain, expected)) << "unweighted, n = " << n << ", length " << length;
+            // All bins, half, and counts ending inside the first and second quarters.
+            for (u32 bins : {n, n / 2u, n / 3u + 1u, n / 4u > 1u ? n / 4u - 1u : 1u}) {
+                std::vector<f32> windowed(bins + 1u), plain(bins + 1u), scratchRe(n), scratchIm(n);
+                std::vector<f32> kept(expected.begin(), expected.begin() + bins);
+                kept.push_back(0.0f);
+                ASSERT_TRUE(fftRealMagnitudes(samples.data(), weights.data(), length, n, bins, scratchRe.data(),
+                                              scratchIm.data(), windowed.data()));
+                EXPECT_TRUE(sameBits(windowed, kept)) << "weighted, n = " << n << ", length " << length << ", bins " << bins;
+                ASSERT_TRUE(fftRealMagnitudes(product.data(), nullptr, length, n, bins, scratchRe.data(),
+                                              scratchIm.data(), plain.data()));
+                EXPECT_TRUE(sameBits(plain, kept)) << "unweighted, n = " << n << ", length " << length << ", bins " << bins;
+            }
         }
     }
 }
