@@ -165,6 +165,95 @@ void transformFrame(const SPassBuffers& buffers, const f32* samples, const f32* 
                       buffers.spectrumReal, buffers.spectrumImag, row);
 }
 
+// Where a row's bins go: the bands and the three energy ranges.
+struct SFoldLayout {
+    u32 hop;
+    u32 bandCount;
+    const u32* firstBin;
+    const u32* width;
+    SThreeBandSplit split;
+};
+
+// One row's band sums and three-band energies into frame `frame`, each a sum from 0 in bin order.
+void foldRow(const SFoldLayout& layout, const f32* row, u32 frame) {
+    SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    f32* bands = s.header.bandValues + size_t(frame) * layout.bandCount;
+    for (u32 b = 0; b < layout.bandCount; ++b) {
+        f32 sum = 0.0f;
+        for (u32 i = layout.firstBin[b]; i < layout.firstBin[b] + layout.width[b]; ++i) sum += row[i];
+        bands[b] = sum;
+    }
+    SThreeBandEnergy& energy = s.threeBandEnergies[frame];
+    f32 low = 0.0f;
+    for (u32 i = 0; i < layout.split.low; ++i) low += row[i];
+    f32 middle = 0.0f;
+    for (u32 i = layout.split.low; i < layout.split.middle; ++i) middle += row[i];
+    f32 high = 0.0f;
+    for (u32 i = layout.split.middle; i < layout.split.high; ++i) high += row[i];
+    energy.low = low;
+    energy.middle = middle;
+    energy.high = high;
+}
+
+// Lane j summed from 0 over bins first .. end - 1 of row j, in bin order (interleaved: element
+// 4i + j is bin i of row j): each lane is foldRow's sum for its row.
+PassLanes sumInterleaved(const f32* interleaved, u32 first, u32 end) {
+    PassLanes sum = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (u32 i = first; i < end; ++i) {
+        PassLanes bins;
+        std::memcpy(&bins, interleaved + size_t(i) * PASS_LANES, sizeof bins);
+        sum = sum + bins;
+    }
+    return sum;
+}
+
+// foldRow for four consecutive rows at once, one row per lane, with the same sums: the additions
+// of one row stay in their order, while the four chains no longer wait on each other.
+void foldFourRows(const SFoldLayout& layout, const f32* rows, u32 frame) {
+    SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    alignas(16) f32 interleaved[size_t(SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) * PASS_LANES];
+    const f32* row0 = rows;
+    const f32* row1 = rows + layout.hop;
+    const f32* row2 = rows + 2u * layout.hop;
+    const f32* row3 = rows + 3u * layout.hop;
+    u32 i = 0;
+    for (; i + PASS_LANES <= layout.hop; i += PASS_LANES) {
+        PassLanes a, b, c, d;
+        std::memcpy(&a, row0 + i, sizeof a);
+        std::memcpy(&b, row1 + i, sizeof b);
+        std::memcpy(&c, row2 + i, sizeof c);
+        std::memcpy(&d, row3 + i, sizeof d);
+        const PassLanes ab01 = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+        const PassLanes ab23 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+        const PassLanes cd01 = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+        const PassLanes cd23 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+        const PassLanes bins[PASS_LANES] = {
+            __builtin_shufflevector(ab01, cd01, 0, 1, 4, 5), __builtin_shufflevector(ab01, cd01, 2, 3, 6, 7),
+            __builtin_shufflevector(ab23, cd23, 0, 1, 4, 5), __builtin_shufflevector(ab23, cd23, 2, 3, 6, 7)};
+        std::memcpy(interleaved + size_t(i) * PASS_LANES, bins, sizeof bins);
+    }
+    for (; i < layout.hop; ++i) {
+        f32* bin = interleaved + size_t(i) * PASS_LANES;
+        bin[0] = row0[i];
+        bin[1] = row1[i];
+        bin[2] = row2[i];
+        bin[3] = row3[i];
+    }
+    for (u32 b = 0; b < layout.bandCount; ++b) {
+        const PassLanes sum = sumInterleaved(interleaved, layout.firstBin[b], layout.firstBin[b] + layout.width[b]);
+        for (u32 j = 0; j < PASS_LANES; ++j) s.header.bandValues[size_t(frame + j) * layout.bandCount + b] = sum[j];
+    }
+    const PassLanes low = sumInterleaved(interleaved, 0, layout.split.low);
+    const PassLanes middle = sumInterleaved(interleaved, layout.split.low, layout.split.middle);
+    const PassLanes high = sumInterleaved(interleaved, layout.split.middle, layout.split.high);
+    for (u32 j = 0; j < PASS_LANES; ++j) {
+        SThreeBandEnergy& energy = s.threeBandEnergies[frame + j];
+        energy.low = low[j];
+        energy.middle = middle[j];
+        energy.high = high[j];
+    }
+}
+
 void failPass() {
     releaseSpectrumAnalysis();
     g_SpectrumAnalysis.header.frameCount = 0;
@@ -261,27 +350,19 @@ void foldSpectrumRows(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, con
     if (rowCount > frameCount - firstFrame) rowCount = frameCount - firstFrame;
 
     const SThreeBandSplit split = computeThreeBandSplit(nyquist, hop);
+    // The normaliser follows the single bin at each band's index, not the band's sum.
     for (u32 r = 0; r < rowCount; ++r) {
         const f32* row = rows + size_t(r) * hop;
-        f32* bands = s.header.bandValues + size_t(firstFrame + r) * bandCount;
         for (u32 b = 0; b < bandCount; ++b) {
-            // The normaliser follows the single bin at the band's index, not the band's sum.
             if (row[b] > s.runningMaximum) s.runningMaximum = row[b];
-            f32 sum = 0.0f;
-            for (u32 i = firstBin[b]; i < firstBin[b] + width[b]; ++i) sum += row[i];
-            bands[b] = sum;
         }
-        SThreeBandEnergy& energy = s.threeBandEnergies[firstFrame + r];
-        f32 low = 0.0f;
-        for (u32 i = 0; i < split.low; ++i) low += row[i];
-        f32 middle = 0.0f;
-        for (u32 i = split.low; i < split.middle; ++i) middle += row[i];
-        f32 high = 0.0f;
-        for (u32 i = split.middle; i < split.high; ++i) high += row[i];
-        energy.low = low;
-        energy.middle = middle;
-        energy.high = high;
     }
+    SFoldLayout layout{hop, bandCount, firstBin, width, split};
+    u32 r = 0;
+    if (hop <= SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) {
+        for (; r + PASS_LANES <= rowCount; r += PASS_LANES) foldFourRows(layout, rows + size_t(r) * hop, firstFrame + r);
+    }
+    for (; r < rowCount; ++r) foldRow(layout, rows + size_t(r) * hop, firstFrame + r);
 }
 
 f32 shapeSpectrumBandValue(f32 value, f32 maximum) {
