@@ -337,54 +337,149 @@ void reversedFirstTwoPasses(const f32* inRe, const f32* inIm, f32* re, f32* im, 
     }
 }
 
-// Four lanes of a real input from index start: input[i] x weights[i] (input[i] alone when weights
-// is null), zero from length on.
-inline FftLanes loadRealLanes(const f32* input, const f32* weights, u32 start, u32 length) {
-    if (start + FFT_LANES <= length) {
-        const FftLanes samples = loadAs<FftLanes>(input + start);
-        return weights != nullptr ? samples * loadAs<FftLanes>(weights + start) : samples;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+// Lanes of a real input from index start: input[i] x weights[i] (input[i] alone when weights is
+// null), zero from length on.
+template <typename Lanes>
+[[gnu::always_inline]] inline void loadRealLanes(Lanes& values, const f32* input, const f32* weights, u32 start,
+                                                 u32 length) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    if (start + lanes <= length) {
+        values = loadAs<Lanes>(input + start);
+        if (weights != nullptr) values = values * loadAs<Lanes>(weights + start);
+        return;
     }
-    FftLanes lanes = {0.0f, 0.0f, 0.0f, 0.0f};
+    values = Lanes{};
     for (u32 l = 0; start + l < length; ++l)
-        lanes[l] = weights != nullptr ? input[start + l] * weights[start + l] : input[start + l];
-    return lanes;
+        values[l] = weights != nullptr ? input[start + l] * weights[start + l] : input[start + l];
 }
 
-// reversedFirstTwoPasses for a real input (n at least 16). The first pass and the first butterfly
-// of the second have the twiddle (1, 0) exactly, and every imaginary part going in is zero, so
-// the products with those zeros and ones are left out: each value that is not zero comes out
-// with the same bits, and a zero at most changes its sign, which no magnitude sees.
-void realFirstTwoPasses(const f32* input, const f32* weights, u32 length, f32* re, f32* im, u32 n,
-                        const SFftTables& t) {
+// Eight lanes as two blocks of four: each 128-bit half of a, b, c and d is transposed as
+// transposeLanes does (the low halves hold rows r .. r + 3, the high halves r + 4 .. r + 7).
+template <typename Lanes>
+[[gnu::always_inline]] inline void transposeHalves(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
+    const Lanes ab01 = __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes ab23 = __builtin_shufflevector(a, b, 2, 10, 3, 11, 6, 14, 7, 15);
+    const Lanes cd01 = __builtin_shufflevector(c, d, 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes cd23 = __builtin_shufflevector(c, d, 2, 10, 3, 11, 6, 14, 7, 15);
+    a = __builtin_shufflevector(ab01, cd01, 0, 1, 8, 9, 4, 5, 12, 13);
+    b = __builtin_shufflevector(ab01, cd01, 2, 3, 10, 11, 6, 7, 14, 15);
+    c = __builtin_shufflevector(ab23, cd23, 0, 1, 8, 9, 4, 5, 12, 13);
+    d = __builtin_shufflevector(ab23, cd23, 2, 3, 10, 11, 6, 7, 14, 15);
+}
+
+// The low and high halves of eight lanes to two places.
+template <typename Lanes>
+[[gnu::always_inline]] inline void storeHalves(f32* low, f32* high, const Lanes& v) {
+    storeAs(low, __builtin_shufflevector(v, v, 0, 1, 2, 3));
+    storeAs(high, __builtin_shufflevector(v, v, 4, 5, 6, 7));
+}
+
+// reversedFirstTwoPasses for a real input (n at least 4 lanes x 4). The first pass and the first
+// butterfly of the second have the twiddle (1, 0) exactly, and every imaginary part going in is
+// zero, so the products with those zeros and ones are left out: each value that is not zero
+// comes out with the same bits, and a zero at most changes its sign, which no magnitude sees.
+template <typename Lanes>
+[[gnu::always_inline]] inline void realFirstTwoPassesLanes(const f32* input, const f32* weights, u32 length, f32* re,
+                                                            f32* im, u32 n, const SFftTables& t) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
     const u16* reversal = t.reversal + (n - 1u);
     const u32 quarter = n / 4u;
-    const FftLanes w21r = {t.twiddleReal[2], t.twiddleReal[2], t.twiddleReal[2], t.twiddleReal[2]};
-    const FftLanes w21i = {t.twiddleImag[2], t.twiddleImag[2], t.twiddleImag[2], t.twiddleImag[2]};
-    const FftLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
-    for (u32 r = 0; r < quarter; r += FFT_LANES) {
-        const FftLanes x0 = loadRealLanes(input, weights, r, length);
-        const FftLanes x1 = loadRealLanes(input, weights, r + 2u * quarter, length);
-        const FftLanes x2 = loadRealLanes(input, weights, r + quarter, length);
-        const FftLanes x3 = loadRealLanes(input, weights, r + 3u * quarter, length);
-        const FftLanes a = x0 + x1;
-        const FftLanes b = x0 - x1;
-        const FftLanes c = x2 + x3;
-        const FftLanes d = x2 - x3;
-        const FftLanes tr = w21r * d;
-        const FftLanes ti = w21i * d;
-        FftLanes r0 = a + c, r1 = b + tr, r2 = a - c, r3 = b - tr;
-        FftLanes i0 = zero, i1 = ti, i2 = zero, i3 = zero - ti;
-        transposeLanes(r0, r1, r2, r3);
-        transposeLanes(i0, i1, i2, i3);
-        storeAs(re + reversal[r], r0);
-        storeAs(re + reversal[r + 1u], r1);
-        storeAs(re + reversal[r + 2u], r2);
-        storeAs(re + reversal[r + 3u], r3);
-        storeAs(im + reversal[r], i0);
-        storeAs(im + reversal[r + 1u], i1);
-        storeAs(im + reversal[r + 2u], i2);
-        storeAs(im + reversal[r + 3u], i3);
+    Lanes w21r, w21i;
+    for (u32 l = 0; l < lanes; ++l) w21r[l] = t.twiddleReal[2], w21i[l] = t.twiddleImag[2];
+    const Lanes zero = {};
+    for (u32 r = 0; r < quarter; r += lanes) {
+        Lanes x0, x1, x2, x3;
+        loadRealLanes(x0, input, weights, r, length);
+        loadRealLanes(x1, input, weights, r + 2u * quarter, length);
+        loadRealLanes(x2, input, weights, r + quarter, length);
+        loadRealLanes(x3, input, weights, r + 3u * quarter, length);
+        const Lanes a = x0 + x1;
+        const Lanes b = x0 - x1;
+        const Lanes c = x2 + x3;
+        const Lanes d = x2 - x3;
+        const Lanes tr = w21r * d;
+        const Lanes ti = w21i * d;
+        Lanes r0 = a + c, r1 = b + tr, r2 = a - c, r3 = b - tr;
+        Lanes i0 = zero, i1 = ti, i2 = zero, i3 = zero - ti;
+        if constexpr (lanes == FFT_LANES) {
+            transposeLanes(r0, r1, r2, r3);
+            transposeLanes(i0, i1, i2, i3);
+            storeAs(re + reversal[r], r0);
+            storeAs(re + reversal[r + 1u], r1);
+            storeAs(re + reversal[r + 2u], r2);
+            storeAs(re + reversal[r + 3u], r3);
+            storeAs(im + reversal[r], i0);
+            storeAs(im + reversal[r + 1u], i1);
+            storeAs(im + reversal[r + 2u], i2);
+            storeAs(im + reversal[r + 3u], i3);
+        } else {
+            transposeHalves(r0, r1, r2, r3);
+            transposeHalves(i0, i1, i2, i3);
+            storeHalves(re + reversal[r], re + reversal[r + 4u], r0);
+            storeHalves(re + reversal[r + 1u], re + reversal[r + 5u], r1);
+            storeHalves(re + reversal[r + 2u], re + reversal[r + 6u], r2);
+            storeHalves(re + reversal[r + 3u], re + reversal[r + 7u], r3);
+            storeHalves(im + reversal[r], im + reversal[r + 4u], i0);
+            storeHalves(im + reversal[r + 1u], im + reversal[r + 5u], i1);
+            storeHalves(im + reversal[r + 2u], im + reversal[r + 6u], i2);
+            storeHalves(im + reversal[r + 3u], im + reversal[r + 7u], i3);
+        }
     }
+}
+
+// Four points from p in the low half and the four from p + 16 in the high half.
+template <typename Lanes>
+[[gnu::always_inline]] inline void loadTwoBlocks(Lanes& values, const f32* p) {
+    const FftLanes low = loadAs<FftLanes>(p), high = loadAs<FftLanes>(p + 16);
+    values = __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
+}
+
+// pairedPasses of half-size 4 on eight lanes (n at least 32): the blocks of 16 points go two at a
+// time, the first in the low halves and the next in the high halves, with the twiddles repeated.
+template <typename Lanes>
+[[gnu::always_inline]] inline void pairedPassesOfFourTwoBlocks(f32* re, f32* im, u32 n, const SFftTables& t) {
+    const FftLanes w1r4 = loadAs<FftLanes>(t.twiddleReal + 3), w1i4 = loadAs<FftLanes>(t.twiddleImag + 3);
+    const FftLanes w2r4 = loadAs<FftLanes>(t.twiddleReal + 7), w2i4 = loadAs<FftLanes>(t.twiddleImag + 7);
+    const FftLanes w3r4 = loadAs<FftLanes>(t.twiddleReal + 11), w3i4 = loadAs<FftLanes>(t.twiddleImag + 11);
+    const Lanes w1r = __builtin_shufflevector(w1r4, w1r4, 0, 1, 2, 3, 0, 1, 2, 3);
+    const Lanes w1i = __builtin_shufflevector(w1i4, w1i4, 0, 1, 2, 3, 0, 1, 2, 3);
+    const Lanes w2r = __builtin_shufflevector(w2r4, w2r4, 0, 1, 2, 3, 0, 1, 2, 3);
+    const Lanes w2i = __builtin_shufflevector(w2i4, w2i4, 0, 1, 2, 3, 0, 1, 2, 3);
+    const Lanes w3r = __builtin_shufflevector(w3r4, w3r4, 0, 1, 2, 3, 0, 1, 2, 3);
+    const Lanes w3i = __builtin_shufflevector(w3i4, w3i4, 0, 1, 2, 3, 0, 1, 2, 3);
+    for (u32 start = 0; start < n; start += 32u) {
+        f32* pr = re + start;
+        f32* pi = im + start;
+        Lanes r0, r1, r2, r3, i0, i1, i2, i3;
+        loadTwoBlocks(r0, pr);
+        loadTwoBlocks(r1, pr + 4);
+        loadTwoBlocks(r2, pr + 8);
+        loadTwoBlocks(r3, pr + 12);
+        loadTwoBlocks(i0, pi);
+        loadTwoBlocks(i1, pi + 4);
+        loadTwoBlocks(i2, pi + 8);
+        loadTwoBlocks(i3, pi + 12);
+        butterfly(r0, i0, r1, i1, w1r, w1i);
+        butterfly(r2, i2, r3, i3, w1r, w1i);
+        butterfly(r0, i0, r2, i2, w2r, w2i);
+        butterfly(r1, i1, r3, i3, w3r, w3i);
+        storeHalves(pr, pr + 16, r0);
+        storeHalves(pr + 4, pr + 20, r1);
+        storeHalves(pr + 8, pr + 24, r2);
+        storeHalves(pr + 12, pr + 28, r3);
+        storeHalves(pi, pi + 16, i0);
+        storeHalves(pi + 4, pi + 20, i1);
+        storeHalves(pi + 8, pi + 24, i2);
+        storeHalves(pi + 12, pi + 28, i3);
+    }
+}
+#pragma GCC diagnostic pop
+
+void realFirstTwoPasses(const f32* input, const f32* weights, u32 length, f32* re, f32* im, u32 n,
+                        const SFftTables& t) {
+    realFirstTwoPassesLanes<FftLanes>(input, weights, length, re, im, n, t);
 }
 
 // The passes from half-size 4 up, over data that has been through the first two.
@@ -415,14 +510,17 @@ typedef f32 FftWideLanes __attribute__((vector_size(32)));
     for (; 4u * half <= n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
     if (half < n) singlePass<FftWideLanes>(re, im, n, half, t);
 }
-[[gnu::target("avx")]] void laterPassesToSquaresWide(f32* re, f32* im, u32 n, u32 bins, const SFftTables& t,
-                                                     f32* out) {
+// The real transform's passes on eight lanes (n at least 32): the first two, then the pair of
+// half-size 4 two blocks at a time, then the rest as laterPassesToSquares.
+[[gnu::target("avx")]] void realPassesToSquaresWide(const f32* input, const f32* weights, u32 length, f32* re,
+                                                    f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
+    realFirstTwoPassesLanes<FftWideLanes>(input, weights, length, re, im, n, t);
     u32 half = 4;
     if (4u * half == n) {
         lastPassesToSquares<FftLanes>(re, im, n, half, bins, t, out);
         return;
     }
-    pairedPasses<FftLanes>(re, im, n, half, t);
+    pairedPassesOfFourTwoBlocks<FftWideLanes>(re, im, n, t);
     half *= 4u;
     for (; 4u * half < n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
     lastPassesToSquares<FftWideLanes>(re, im, n, half, bins, t, out);
@@ -526,16 +624,15 @@ bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, 
         return true;
     }
     const SFftTables& t = fftTables();
-    realFirstTwoPasses(input, weights, length, scratchReal, scratchImag, n, t);
 #if defined(__x86_64__)
-    if (g_fftWideLanes.load(std::memory_order_relaxed)) {
-        laterPassesToSquaresWide(scratchReal, scratchImag, n, bins, t, outMagnitudes);
-    } else {
-        laterPassesToSquares(scratchReal, scratchImag, n, bins, t, outMagnitudes);
+    if (n >= 32u && g_fftWideLanes.load(std::memory_order_relaxed)) {
+        realPassesToSquaresWide(input, weights, length, scratchReal, scratchImag, n, bins, t, outMagnitudes);
+        squareRoots(outMagnitudes, bins);
+        return true;
     }
-#else
-    laterPassesToSquares(scratchReal, scratchImag, n, bins, t, outMagnitudes);
 #endif
+    realFirstTwoPasses(input, weights, length, scratchReal, scratchImag, n, t);
+    laterPassesToSquares(scratchReal, scratchImag, n, bins, t, outMagnitudes);
     squareRoots(outMagnitudes, bins);
     return true;
 }
