@@ -104,6 +104,52 @@ u32 stereo16ToMonoLanes(const u8* chunk, u32 sampleFrames, f32* out) {
     return s;
 }
 
+#if defined(__x86_64__)
+typedef s32 PassWideIntLanes __attribute__((vector_size(32)));
+typedef f32 PassWideLanes __attribute__((vector_size(32)));
+
+// stereo16ToMonoLanes eight frames at a time where the processor has AVX2: the same operations
+// on each lane. Returns the frames done.
+[[gnu::target("avx2")]] u32 stereo16ToMonoWideLanes(const u8* chunk, u32 sampleFrames, f32* out) {
+    if constexpr (std::endian::native != std::endian::little) return 0;
+    const PassWideLanes channelFactor = {2.0f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f};
+    const PassWideLanes scale = {SCALE_16BIT, SCALE_16BIT, SCALE_16BIT, SCALE_16BIT,
+                                 SCALE_16BIT, SCALE_16BIT, SCALE_16BIT, SCALE_16BIT};
+    const PassWideLanes zero = {};
+    const PassWideLanes one = {1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+    u32 s = 0;
+    for (; s + 8u <= sampleFrames; s += 8u) {
+        PassWideIntLanes frames;
+        std::memcpy(&frames, chunk + size_t(s) * 4u, sizeof frames);
+        const PassWideIntLanes left = (frames << 16) >> 16;
+        const PassWideIntLanes right = frames >> 16;
+        const PassWideLanes v = __builtin_convertvector(left + right, PassWideLanes) * channelFactor * scale;
+        const PassWideLanes positive = v > zero ? v : zero;
+        const PassWideLanes clipped = positive > one ? one : positive;
+        std::memcpy(out + s, &clipped, sizeof clipped);
+    }
+    return s;
+}
+
+bool monoWideLanesAvailable() {
+    static const bool available = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return available;
+}
+#endif
+
+// 16-bit stereo through the widest lanes the processor has, then the four-lane code. Returns the
+// frames done; the rest go through the scalar loop.
+u32 stereo16ToMono(const u8* chunk, u32 sampleFrames, f32* out) {
+    u32 done = 0;
+#if defined(__x86_64__)
+    if (monoWideLanesAvailable()) done = stereo16ToMonoWideLanes(chunk, sampleFrames, out);
+#endif
+    return done + stereo16ToMonoLanes(chunk + size_t(done) * 4u, sampleFrames - done, out + done);
+}
+
 template <typename Sum, auto Read>
 void monoLoop(const u8* chunk, u32 sampleFrames, u32 channels, u32 sampleBytes, f32 scale, f32* out) {
     if (channels == 1) {
@@ -282,7 +328,7 @@ void convertChunkToMono(const u8* chunk, u32 sampleFrames, u32 channels, u32 byt
     switch (bytesPerSample) {
     case 1: monoLoop<s32, readU8Centred>(chunk, sampleFrames, channels, 1, SCALE_8BIT, outMono); break;
     case 2: {
-        const u32 done = channels == 2 ? stereo16ToMonoLanes(chunk, sampleFrames, outMono) : 0;
+        const u32 done = channels == 2 ? stereo16ToMono(chunk, sampleFrames, outMono) : 0;
         monoLoop<s32, readS16>(chunk + size_t(done) * channels * 2u, sampleFrames - done, channels, 2, SCALE_16BIT,
                                outMono + done);
         break;
