@@ -151,7 +151,10 @@ bool buildSpectralCacheImage(const SSpectrumHeader& header, u8** outBlock, u32* 
     if (fileSize >= (u64(1) << 32)) return false;
     const u32 contentSize = static_cast<u32>(fileSize) - SPECTRAL_CACHE_TRAILER_BYTES;
 
-    u8* content = static_cast<u8*>(std::aligned_alloc(16, (size_t(contentSize) + 15u) & ~size_t(15)));
+    // The trailer is written in place after the content, so the image is never copied.
+    const size_t blockBytes = (size_t(contentSize) + DIGEST_SIZE + IMAGE_ALIGNMENT - 1u) &
+                              ~size_t(IMAGE_ALIGNMENT - 1u);
+    u8* content = static_cast<u8*>(std::aligned_alloc(IMAGE_ALIGNMENT, blockBytes));
     if (content == nullptr) return false;
     std::memcpy(content, SPECTRAL_CACHE_MAGIC, 4);
     storeLe32(content + 4u * W_VERSION, SPECTRAL_CACHE_VERSION);
@@ -178,8 +181,9 @@ bool buildSpectralCacheImage(const SSpectrumHeader& header, u8** outBlock, u32* 
     const size_t valueCount = size_t(frames) * bands;
     for (size_t i = 0; i < valueCount; ++i) putFloat(values + 4u * i, header.bandValues[i]);
 
-    appendDigest(content, contentSize, SPECTRAL_CACHE_TRAILER_VALUE, outBlock, outSize);
-    std::free(content);
+    computeDigestWithValue(content + contentSize, content, contentSize, SPECTRAL_CACHE_TRAILER_VALUE);
+    *outBlock = content;
+    *outSize = contentSize + DIGEST_SIZE;
     return true;
 }
 
