@@ -1,6 +1,7 @@
 #include "audio/analysis/spectrum_pass.h"
 
 #include "audio/analysis/fft.h"
+#include "audio/analysis/spectral_cache.h"
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/decode/codec_registry.h"
 #include "core/fatal_error.h"
@@ -384,10 +385,14 @@ void foldSpectrumRows(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, con
 
     if (firstFrame == 0) {
         s.header.bandCount = bandCount;
-        std::free(s.header.bandValues);
-        s.header.bandValues =
-            static_cast<f32*>(allocateBlock(size_t(frameCount) * bandCount * sizeof(f32), 16, false));
-        if (s.header.bandValues == nullptr) fatalError("spectrum analysis: no memory for the band values");
+        // The values go straight into a block laid out as the cache file that will hold them.
+        if (s.cacheImage != nullptr) {
+            std::free(s.cacheImage);
+        } else {
+            std::free(s.header.bandValues);
+        }
+        s.cacheImage = allocateSpectralCacheBlock(frameCount, bandCount, &s.header.bandValues);
+        if (s.cacheImage == nullptr) fatalError("spectrum analysis: no memory for the band values");
         allocateSpectrumEnergyTables(frameCount);
     }
     if (s.header.bandValues == nullptr || s.threeBandEnergies == nullptr || bandCount != s.header.bandCount)
