@@ -301,6 +301,27 @@ void foldFourRows(const SFoldLayout& layout, const f32* rows, u32 frame) {
     }
 }
 
+// shapeSpectrumBandValue of four values in place: the divisions and clips in lanes, the power
+// value by value, each value through the same operations.
+void shapeFourBandValues(f32* values, f32 maximum) {
+    const PassLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    const PassLanes one = {1.0f, 1.0f, 1.0f, 1.0f};
+    const PassLanes divisor = {BAND_SHAPE_DIVISOR, BAND_SHAPE_DIVISOR, BAND_SHAPE_DIVISOR, BAND_SHAPE_DIVISOR};
+    const PassLanes floor = {BAND_SHAPE_FLOOR, BAND_SHAPE_FLOOR, BAND_SHAPE_FLOOR, BAND_SHAPE_FLOOR};
+    const PassLanes maxima = {maximum, maximum, maximum, maximum};
+    PassLanes v;
+    std::memcpy(&v, values, sizeof v);
+    PassLanes x = (v / maxima) / divisor;
+    x = x > zero ? x : zero;
+    x = x > one ? one : x;
+    PassLanes power;
+    for (u32 l = 0; l < PASS_LANES; ++l) power[l] = std::pow(1.0f - x[l], 6.0f);
+    PassLanes y = (one - power) - floor;
+    y = y > zero ? y : zero;
+    y = y > one ? one : y;
+    std::memcpy(values, &y, sizeof y);
+}
+
 void failPass() {
     releaseSpectrumAnalysis();
     g_SpectrumAnalysis.header.frameCount = 0;
@@ -429,8 +450,12 @@ void normaliseSpectrumBands(u32 /*hop*/, u32 frameCount) {
     const f32 maximum = s.runningMaximum;
     const size_t valueCount = size_t(frameCount) * s.header.bandCount;
     if (s.header.bandValues != nullptr) {
-        for (size_t i = 0; i < valueCount; ++i)
-            s.header.bandValues[i] = maximum > 0.0f ? shapeSpectrumBandValue(s.header.bandValues[i], maximum) : 0.0f;
+        f32* values = s.header.bandValues;
+        size_t i = 0;
+        if (maximum > 0.0f) {
+            for (; i + PASS_LANES <= valueCount; i += PASS_LANES) shapeFourBandValues(values + i, maximum);
+        }
+        for (; i < valueCount; ++i) values[i] = maximum > 0.0f ? shapeSpectrumBandValue(values[i], maximum) : 0.0f;
     }
     if (s.threeBandEnergies != nullptr) {
         const u32 energies = frameCount < s.energyFrameCount ? frameCount : s.energyFrameCount;
