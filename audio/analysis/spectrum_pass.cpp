@@ -132,7 +132,8 @@ typedef f32 PassWideLanes __attribute__((vector_size(32)));
     return s;
 }
 
-bool monoWideLanesAvailable() {
+// Whether the processor runs the eight-lane code (AVX2, which brings AVX).
+bool passWideLanesAvailable() {
     static const bool available = [] {
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2") != 0;
@@ -146,7 +147,7 @@ bool monoWideLanesAvailable() {
 u32 stereo16ToMono(const u8* chunk, u32 sampleFrames, f32* out) {
     u32 done = 0;
 #if defined(__x86_64__)
-    if (monoWideLanesAvailable()) done = stereo16ToMonoWideLanes(chunk, sampleFrames, out);
+    if (passWideLanesAvailable()) done = stereo16ToMonoWideLanes(chunk, sampleFrames, out);
 #endif
     return done + stereo16ToMonoLanes(chunk + size_t(done) * 4u, sampleFrames - done, out + done);
 }
@@ -242,64 +243,93 @@ void foldRow(const SFoldLayout& layout, const f32* row, u32 frame) {
     energy.high = high;
 }
 
-// Lane j summed from 0 over bins first .. end - 1 of row j, in bin order (interleaved: element
-// 4i + j is bin i of row j): each lane is foldRow's sum for its row.
-PassLanes sumInterleaved(const f32* interleaved, u32 first, u32 end) {
-    PassLanes sum = {0.0f, 0.0f, 0.0f, 0.0f};
-    for (u32 i = first; i < end; ++i) {
-        PassLanes bins;
-        std::memcpy(&bins, interleaved + size_t(i) * PASS_LANES, sizeof bins);
-        sum = sum + bins;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+// The bins of Count consecutive rows (a multiple of four) interleaved: element Count x i + j of
+// out is bin i of row j. Four rows at a time, four bins of each as one 4 x 4 transpose.
+template <u32 Count>
+[[gnu::always_inline]] inline void interleaveRows(const f32* rows, u32 hop, f32* out) {
+    for (u32 g = 0; g < Count; g += PASS_LANES) {
+        const f32* row0 = rows + size_t(g) * hop;
+        const f32* row1 = row0 + hop;
+        const f32* row2 = row1 + hop;
+        const f32* row3 = row2 + hop;
+        u32 i = 0;
+        for (; i + PASS_LANES <= hop; i += PASS_LANES) {
+            PassLanes a, b, c, d;
+            std::memcpy(&a, row0 + i, sizeof a);
+            std::memcpy(&b, row1 + i, sizeof b);
+            std::memcpy(&c, row2 + i, sizeof c);
+            std::memcpy(&d, row3 + i, sizeof d);
+            const PassLanes ab01 = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+            const PassLanes ab23 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+            const PassLanes cd01 = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+            const PassLanes cd23 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+            const PassLanes bins[PASS_LANES] = {
+                __builtin_shufflevector(ab01, cd01, 0, 1, 4, 5), __builtin_shufflevector(ab01, cd01, 2, 3, 6, 7),
+                __builtin_shufflevector(ab23, cd23, 0, 1, 4, 5), __builtin_shufflevector(ab23, cd23, 2, 3, 6, 7)};
+            for (u32 q = 0; q < PASS_LANES; ++q)
+                std::memcpy(out + size_t(i + q) * Count + g, &bins[q], sizeof bins[q]);
+        }
+        for (; i < hop; ++i) {
+            f32* bin = out + size_t(i) * Count + g;
+            bin[0] = row0[i];
+            bin[1] = row1[i];
+            bin[2] = row2[i];
+            bin[3] = row3[i];
+        }
     }
-    return sum;
 }
 
-// foldRow for four consecutive rows at once, one row per lane, with the same sums: the additions
-// of one row stay in their order, while the four chains no longer wait on each other.
-void foldFourRows(const SFoldLayout& layout, const f32* rows, u32 frame) {
+// Lane j summed from 0 over bins first .. end - 1 of row j, in bin order (interleaved as
+// interleaveRows leaves them): each lane is foldRow's sum for its row.
+template <typename Lanes>
+[[gnu::always_inline]] inline void sumInterleaved(Lanes& sum, const f32* interleaved, u32 first, u32 end) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    sum = Lanes{};
+    for (u32 i = first; i < end; ++i) {
+        Lanes bins;
+        std::memcpy(&bins, interleaved + size_t(i) * lanes, sizeof bins);
+        sum = sum + bins;
+    }
+}
+
+// foldRow for as many consecutive rows as there are lanes, one row per lane, with the same sums:
+// the additions of one row stay in their order, while the chains no longer wait on each other.
+template <typename Lanes>
+[[gnu::always_inline]] inline void foldRowsInLanes(const SFoldLayout& layout, const f32* rows, u32 frame) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
     SSpectrumAnalysisState& s = g_SpectrumAnalysis;
-    alignas(16) f32 interleaved[size_t(SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) * PASS_LANES];
-    const f32* row0 = rows;
-    const f32* row1 = rows + layout.hop;
-    const f32* row2 = rows + 2u * layout.hop;
-    const f32* row3 = rows + 3u * layout.hop;
-    u32 i = 0;
-    for (; i + PASS_LANES <= layout.hop; i += PASS_LANES) {
-        PassLanes a, b, c, d;
-        std::memcpy(&a, row0 + i, sizeof a);
-        std::memcpy(&b, row1 + i, sizeof b);
-        std::memcpy(&c, row2 + i, sizeof c);
-        std::memcpy(&d, row3 + i, sizeof d);
-        const PassLanes ab01 = __builtin_shufflevector(a, b, 0, 4, 1, 5);
-        const PassLanes ab23 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
-        const PassLanes cd01 = __builtin_shufflevector(c, d, 0, 4, 1, 5);
-        const PassLanes cd23 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
-        const PassLanes bins[PASS_LANES] = {
-            __builtin_shufflevector(ab01, cd01, 0, 1, 4, 5), __builtin_shufflevector(ab01, cd01, 2, 3, 6, 7),
-            __builtin_shufflevector(ab23, cd23, 0, 1, 4, 5), __builtin_shufflevector(ab23, cd23, 2, 3, 6, 7)};
-        std::memcpy(interleaved + size_t(i) * PASS_LANES, bins, sizeof bins);
-    }
-    for (; i < layout.hop; ++i) {
-        f32* bin = interleaved + size_t(i) * PASS_LANES;
-        bin[0] = row0[i];
-        bin[1] = row1[i];
-        bin[2] = row2[i];
-        bin[3] = row3[i];
-    }
+    alignas(32) f32 interleaved[size_t(SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) * lanes];
+    interleaveRows<lanes>(rows, layout.hop, interleaved);
+    Lanes sum;
     for (u32 b = 0; b < layout.bandCount; ++b) {
-        const PassLanes sum = sumInterleaved(interleaved, layout.firstBin[b], layout.firstBin[b] + layout.width[b]);
-        for (u32 j = 0; j < PASS_LANES; ++j) s.header.bandValues[size_t(frame + j) * layout.bandCount + b] = sum[j];
+        sumInterleaved(sum, interleaved, layout.firstBin[b], layout.firstBin[b] + layout.width[b]);
+        for (u32 j = 0; j < lanes; ++j) s.header.bandValues[size_t(frame + j) * layout.bandCount + b] = sum[j];
     }
-    const PassLanes low = sumInterleaved(interleaved, 0, layout.split.low);
-    const PassLanes middle = sumInterleaved(interleaved, layout.split.low, layout.split.middle);
-    const PassLanes high = sumInterleaved(interleaved, layout.split.middle, layout.split.high);
-    for (u32 j = 0; j < PASS_LANES; ++j) {
+    Lanes low, middle, high;
+    sumInterleaved(low, interleaved, 0, layout.split.low);
+    sumInterleaved(middle, interleaved, layout.split.low, layout.split.middle);
+    sumInterleaved(high, interleaved, layout.split.middle, layout.split.high);
+    for (u32 j = 0; j < lanes; ++j) {
         SThreeBandEnergy& energy = s.threeBandEnergies[frame + j];
         energy.low = low[j];
         energy.middle = middle[j];
         energy.high = high[j];
     }
 }
+#pragma GCC diagnostic pop
+
+void foldFourRows(const SFoldLayout& layout, const f32* rows, u32 frame) {
+    foldRowsInLanes<PassLanes>(layout, rows, frame);
+}
+
+#if defined(__x86_64__)
+// Eight rows at a time where the processor has AVX.
+[[gnu::target("avx")]] void foldEightRows(const SFoldLayout& layout, const f32* rows, u32 frame) {
+    foldRowsInLanes<PassWideLanes>(layout, rows, frame);
+}
+#endif
 
 // shapeSpectrumBandValue of four values in place: the divisions and clips in lanes, the power
 // value by value, each value through the same operations.
@@ -432,6 +462,12 @@ void foldSpectrumRows(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, con
     SFoldLayout layout{hop, bandCount, firstBin, width, split};
     u32 r = 0;
     if (hop <= SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) {
+#if defined(__x86_64__)
+        if (passWideLanesAvailable()) {
+            for (; r + 2u * PASS_LANES <= rowCount; r += 2u * PASS_LANES)
+                foldEightRows(layout, rows + size_t(r) * hop, firstFrame + r);
+        }
+#endif
         for (; r + PASS_LANES <= rowCount; r += PASS_LANES) foldFourRows(layout, rows + size_t(r) * hop, firstFrame + r);
     }
     for (; r < rowCount; ++r) foldRow(layout, rows + size_t(r) * hop, firstFrame + r);
