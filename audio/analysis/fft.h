@@ -26,9 +26,9 @@ bool fftComplexSplit(const f32* inputReal, const f32* inputImag, f32* outputReal
 // Magnitudes of bins 0 .. bins - 1 of the transform of the real input input[i] x weights[i]
 // for i below length and zero from length on (weights null: input[i] itself), into
 // outMagnitudes: the same bits as complexMagnitudes over fftComplexSplit of that product without
-// an imaginary array, for less work. scratchReal and scratchImag (n f32 each) receive the
-// spectrum. False, doing nothing, on a missing array, a size fftComplexSplit refuses, a length
-// above n or more bins than n.
+// an imaginary array, for less work. scratchReal and scratchImag (n f32 each) are its working
+// space and hold nothing useful after. False, doing nothing, on a missing array, a size
+// fftComplexSplit refuses, a length above n or more bins than n.
 bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, u32 bins, f32* scratchReal,
                        f32* scratchImag, f32* outMagnitudes);
 
