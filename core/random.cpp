@@ -147,17 +147,13 @@ void sfmtInitGenRand(u32 seed) {
     g_sfmtState.draws = 0;
 }
 
-u32 sfmtGenRand32() {
+void sfmtRefill() {
     SSfmtState& state = g_sfmtState;
-    if (state.index >= SFMT_WORD_COUNT) {
-        if (state.initialised == 0) {
-            sfmtInitGenRand(SFMT_FALLBACK_SEED);
-        }
-        regenerateAll();
-        state.index = 0;
+    if (state.initialised == 0) {
+        sfmtInitGenRand(SFMT_FALLBACK_SEED);
     }
-    ++state.draws;
-    return state.words[state.index++];
+    regenerateAll();
+    state.index = 0;
 }
 
 f32 randomUnitFloat() {
