@@ -416,14 +416,17 @@ void ClAtom_Bullet::draw() {
     if (!mainMaterial && type < 10) chooseMaterials();
 
     const ClMatrix44& world = currentWorldMatrix();
-    const ClMatrix44& nodeWorld = node->currentWorldMatrix();
+    // The tails read the two positions alone: their draw leaves the axes and the node's frame
+    // unread (and their cache lines unfetched).
+    const bool tailOnly = type <= 1 || type == 6 || type == 7;
+    const ClMatrix44* nodeWorld = tailOnly ? nullptr : &node->currentWorldMatrix();
     SBulletFrame f{*this,
                    matrixRow(world, 3),
                    matrixRow(worldMatrix[g_uFramePrevious], 3),
-                   matrixRow(nodeWorld, 3),
-                   matrixRow(world, 0),
-                   matrixRow(world, 2),
-                   matrixRow(nodeWorld, 0),
+                   nodeWorld ? matrixRow(*nodeWorld, 3) : ClVec3(),
+                   tailOnly ? ClVec3() : matrixRow(world, 0),
+                   tailOnly ? ClVec3() : matrixRow(world, 2),
+                   nodeWorld ? matrixRow(*nodeWorld, 0) : ClVec3(),
                    clampLevel(params.bullLev),
                    glowsMade == 0};
     glowsMade = 1;
