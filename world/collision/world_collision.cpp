@@ -60,8 +60,10 @@ u32 g_aCellStart[GRID_CELL_COUNT + 1];
 u32 g_aCellEntries[GRID_ENTRY_CAPACITY];
 u32 g_aWide[ENTITY_CAPACITY];
 
-s32 cellOf(f32 value, f32 origin) {
-    const f32 cell = std::floor((value - origin) / GRID_CELL_SIZE);
+// The floor of a non-negative quotient is its truncation, and the floor is at least 0 (or the last
+// cell) exactly when the quotient is: no rounding call in the gather.
+inline s32 cellOf(f32 value, f32 origin) {
+    const f32 cell = (value - origin) / GRID_CELL_SIZE;
     if (!(cell >= 0.0f)) return 0;  // NaN too
     return cell >= f32(GRID_SIDE - 1) ? GRID_SIDE - 1 : s32(cell);
 }

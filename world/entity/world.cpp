@@ -23,6 +23,9 @@
 
 static_assert(E_LIST_COUNT == ENTITY_LINK_LIST_COUNT);
 
+bool g_worldReady = false;
+u32 g_worldStarts = 0;
+
 namespace {
 
 const char* const LIST_NAMES[E_LIST_COUNT] = {"live", "activated", "preview", "free queue", "destroyed"};
@@ -40,7 +43,6 @@ ClEntityNode* g_subtreeQueue[SUBTREE_QUEUE_CAPACITY];
 u32 g_subtreeCount = 0;
 ClArray<u32> g_furtherList;
 SCritSection* g_worldLock = nullptr;
-bool g_worldReady = false;
 
 void listAppend(EEntityList list, ClEntity* entity) {
     SEntityList& target = g_lists[list];
@@ -71,7 +73,6 @@ constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, waveSlot));
 
 // The serial of the next record handed out; 0 is never given.
 u32 g_nextSerial = 1;
-u32 g_worldStarts = 0;
 
 void returnToPool(ClEntity* entity) {
     entity->serial = 0;
@@ -130,8 +131,6 @@ void shutdownWorld() {
     g_worldReady = false;
 }
 
-bool isWorldReady() { return g_worldReady; }
-u32 worldStartCount() { return g_worldStarts; }
 void lockWorld() { critSectionEnter(g_worldLock); }
 void unlockWorld() { critSectionLeave(g_worldLock); }
 
