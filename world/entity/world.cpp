@@ -68,8 +68,9 @@ bool listRemove(EEntityList list, ClEntity* entity) {
 // a held reference can tell that the record was released.
 constexpr size_t ENTITY_POISONED_BYTES = offsetof(ClEntity, poolIndex);
 static_assert(offsetof(ClEntity, serial) >= ENTITY_POISONED_BYTES);
-// The fields of a record the update reads, from its root pointer to its tween and lists.
-constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, waveSlot));
+// The fields of a record every update reads, from its root pointer to its tween (the atom lists
+// are read only while an atom is broken).
+constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, registeredAtoms));
 
 // The serial of the next record handed out; 0 is never given.
 u32 g_nextSerial = 1;
@@ -308,8 +309,12 @@ void prefetchRecord(const ClEntity* entity, EListWalk walk) {
         prefetchLine(entity);
 }
 
+// The node's fields up to its processor count: parent, and the blocks and counts of its lists.
+constexpr u32 NODE_LISTS_PREFETCH_BYTES =
+    u32(offsetof(ClEntityNode, processors) + offsetof(ClArray<ClProcessor*>, count) + sizeof(u32));
+
 void prefetchNode(const ClEntityNode* node, EListWalk walk) {
-    prefetchSpan(node, u32(offsetof(ClEntityNode, params)));  // the parent, child, atom and processor lists
+    prefetchSpan(node, NODE_LISTS_PREFETCH_BYTES);
     switch (walk) {
         case E_WALK_UPDATE:
             prefetchSpan(&node->localMatrix, sizeof(ClMatrix44));
