@@ -13,7 +13,7 @@
 #include "ui/text_tags.h"
 #include "tests/support/memory_script_source.h"
 #include "world/play/guardian_sequence.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 #include <gtest/gtest.h>
 

@@ -16,11 +16,11 @@
 #include "waves/pack_registry.h"
 #include "waves/wave_families.h"
 #include "world/atoms/atom.h"
-#include "world/bar_colour_scheme.h"
+#include "world/services/bar_colour_scheme.h"
 #include "world/collision/world_collision.h"
 #include "world/entity/entity_node.h"
 #include "world/play/boss_choice.h"
-#include "world/play/boss_encounter.h"
+#include "world/state/boss_encounter.h"
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
 #include "world/processors/boss_dancer.h"
@@ -37,7 +37,6 @@
 #include <cfloat>
 #include <set>
 #include <string>
-#include <tuple>
 #include <utility>
 
 using namespace world_test;

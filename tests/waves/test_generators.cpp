@@ -16,10 +16,9 @@
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
-#include "world/play/gun_params.h"
-#include "world/play/item_description.h"
+#include "world/atoms/gun_params.h"
+#include "world/state/item_description.h"
 
-#include <tuple>
 #include <vector>
 
 using namespace test_support;

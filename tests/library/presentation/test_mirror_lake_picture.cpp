@@ -3,7 +3,7 @@
 // beneath it over the faint front-end water tint.
 #include "library/presentation/mirror_lake.h"
 #include "tests/support/offscreen_picture.h"
-#include "world/bar_colour_scheme.h"
+#include "world/services/bar_colour_scheme.h"
 
 namespace {
 

@@ -71,3 +71,5 @@ u32 currentDifficulty();
 // Sets the play's difficulty, which is also the hit-point row of the enemies' atoms. Outside
 // 0..5 is fatal.
 void setPlayDifficulty(s32 level);
+// The barrel-phase count of the record, at least 1.
+s32 getBarrelPhaseCount();
