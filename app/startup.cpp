@@ -34,8 +34,8 @@
 #include "library/song_library.h"
 #include "library/library_setup.h"
 #include "library/playtest_recorder.h"
-#include "library/presentation/front_end_particles.h"
-#include "library/presentation/loading_state.h"
+#include "frontend/presentation/front_end_particles.h"
+#include "frontend/presentation/loading_state.h"
 #include "online/credentials.h"
 #include "online/http_transport.h"
 #include "online/leaderboard.h"
@@ -389,7 +389,10 @@ const SLifeStep SHUTDOWN_STEPS[] = {
     {"releaseBatchBuffers", call<releaseBatchBuffers>},
     {"joinCacheSizeThread", call<joinCacheSizeThread>},
     {"taskLayerShutdown", call<taskLayerShutdown>},
-    {"freeSongLibrary", call<libraryShutdown>},
+    {"freeSongLibrary", [] {
+         libraryShutdown();
+         frontEndParticleShutdown();
+     }},
     {"releaseLensFlares", call<releaseLensFlares>},
     {"destroyAllTextures", call<destroyAllTextures>},
     {"releaseAllDrawBatches", call<releaseAllDrawBatches>},

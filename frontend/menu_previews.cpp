@@ -1,6 +1,6 @@
 #include "frontend/menu_previews.h"
 
-#include "library/presentation/preview_targets.h"
+#include "frontend/presentation/preview_targets.h"
 #include "library/ship_program.h"
 #include "render/camera.h"
 #include "render/materials.h"

@@ -5,7 +5,6 @@
 #include "library/data_file.h"
 #include "library/game_data.h"
 #include "library/music_folders.h"
-#include "library/presentation/front_end_particles.h"
 #include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"
@@ -43,5 +42,4 @@ void libraryShutdown() {
     joinCacheSizeThread();
     installCollectibleFinder(false);
     freeSongLibrary();
-    frontEndParticleShutdown();
 }

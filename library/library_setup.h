@@ -20,6 +20,6 @@ void librarySetUpAfterAudio();
 // save.
 void libraryStopScanAndSave();
 // Shutdown, with the other frees before the audio engine goes: joins the cache-size thread,
-// takes the collectible finder out, frees the song library (which clears the library-initialised word) and retires the front end's
-// particle systems.
+// takes the collectible finder out and frees the song library (which clears the library-initialised
+// word).
 void libraryShutdown();

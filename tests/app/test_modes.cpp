@@ -25,7 +25,7 @@
 #include "input/input_mappers.h"
 #include "platform/gfx/gfx_device.h"
 #include "platform/os/os.h"
-#include "library/presentation/front_end_particles.h"
+#include "frontend/presentation/front_end_particles.h"
 #include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"

@@ -1,4 +1,4 @@
-#include "library/presentation/mirror_lake.h"
+#include "frontend/presentation/mirror_lake.h"
 
 #include "core/game_clock.h"
 #include "core/saved_options.h"

@@ -1,4 +1,4 @@
-// The library's drawing-side services without a device: the front-end particle systems, the
+// The front end's drawing-side services without a device: the front-end particle systems, the
 // wind the mirror lake writes into the particle physics, the preview targets' batcher keys, and
 // the loading state's one background load.
 #include "core/async_asset.h"
@@ -6,10 +6,10 @@
 #include "core/file_layer.h"
 #include "core/game_clock.h"
 #include "core/timers.h"
-#include "library/presentation/front_end_particles.h"
-#include "library/presentation/loading_state.h"
-#include "library/presentation/mirror_lake.h"
-#include "library/presentation/preview_targets.h"
+#include "frontend/presentation/front_end_particles.h"
+#include "frontend/presentation/loading_state.h"
+#include "frontend/presentation/mirror_lake.h"
+#include "frontend/presentation/preview_targets.h"
 #include "render/batcher.h"
 #include "render/fx_particles.h"
 #include "render/mega_particles.h"

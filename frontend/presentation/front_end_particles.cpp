@@ -1,6 +1,6 @@
-#include "library/presentation/front_end_particles.h"
+#include "frontend/presentation/front_end_particles.h"
 
-#include "library/presentation/mirror_lake.h"
+#include "frontend/presentation/mirror_lake.h"
 #include "render/fx_particles.h"
 #include "render/mega_particles.h"
 #include "render/particle_world_inputs.h"

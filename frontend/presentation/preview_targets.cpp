@@ -1,4 +1,4 @@
-#include "library/presentation/preview_targets.h"
+#include "frontend/presentation/preview_targets.h"
 
 #include "render/batcher.h"
 #include "render/render_target.h"
