@@ -12,7 +12,6 @@
 
 void librarySetUpAndReadGameData() {
     createSongLibrary();
-    installCollectibleFinder(true);
     if (readGameDataFile()) return;
     std::u16string folder;
     if (buildUserDataPath("GAMEDATA\\", &folder)) createDirectoryW(folder.c_str());
@@ -40,6 +39,5 @@ void libraryStopScanAndSave() {
 
 void libraryShutdown() {
     joinCacheSizeThread();
-    installCollectibleFinder(false);
     freeSongLibrary();
 }

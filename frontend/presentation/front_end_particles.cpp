@@ -13,7 +13,7 @@ void frontEndParticleSetUp() {
     registerParticleSystem(g_megaParticleSystemEX);
     g_fxParticleSystem = new ClFXParticleSystem();
     registerParticleSystem(g_fxParticleSystem);
-    g_particlePhysics = SParticlePhysics{ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f), ClVec3(), FRONT_END_BLAST_UPWARD_BIAS};
+    setParticlePhysics(SParticlePhysics{ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f), ClVec3(), FRONT_END_BLAST_UPWARD_BIAS});
 }
 
 void frontEndParticleShutdown() {

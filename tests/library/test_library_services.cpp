@@ -62,12 +62,12 @@ TEST_F(LibraryFiles, ADamagedGameDataFileIsSetAside) {
 TEST(AudioVolumes, TheDisableSettingsSilenceTheirSlotsAndTheSongTakesItsFactor) {
     configClear();
     configSetValue("DISABLE_SFX", "1");
-    g_fSongVolumeFactor = 0.5f;
+    setSongVolumeFactor(0.5f);
     applyAudioVolumes();
     EXPECT_EQ((std::vector<f32>{getVolumeScaleBase(E_SOUNDSCALE_MUSIC), getVolumeScaleBase(E_SOUNDSCALE_SONG_VOLUME),
                                 getVolumeScaleBase(E_SOUNDSCALE_EFFECTS), getVolumeScaleBase(E_SOUNDSCALE_VOICE)}),
               (std::vector<f32>{1.0f, 0.5f, 0.0f, 1.0f}));
-    g_fSongVolumeFactor = 1.0f;
+    setSongVolumeFactor(1.0f);
     configClear();
     applyAudioVolumes();
 }
