@@ -31,7 +31,7 @@
 #include "world/entity/world.h"
 #include "world/generators/bullet_generators.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/gun_params.h"
+#include "world/atoms/gun_params.h"
 #include "world/world_step.h"
 
 #include <cmath>
