@@ -104,12 +104,12 @@ s32 analyseSongForPlay(const char16_t* path, const SSongIdentity& identity, bool
 
 void prepareLibrarySongPlay(bool viewOnly) {
     if (!viewOnly) createPlayerShipProgram();
-    g_fGameStep = PRE_ROLL_FRAME_STEP;
-    if (!viewOnly) rollAllPacks(g_PlayRecord);
+    setGameStep(PRE_ROLL_FRAME_STEP);
+    if (!viewOnly) rollAllPacks(playRecord());
     computeSongFeatures(currentDifficulty());
     if (!viewOnly) {
-        waveScheduleGenerate(&g_PlayRecord);
-        chooseSessionBoss(g_PlayRecord.song);
+        waveScheduleGenerate(&playRecordForWaveSchedule());
+        chooseSessionBoss(playRecord().song);
     }
 }
 
@@ -121,9 +121,9 @@ void afterFlip(void* user) {
 
 void retireDebrisSystems() {
     retireParticleSystem(g_debrisLineSystem);
-    g_debrisLineSystem = nullptr;
+    setDebrisLineSystem(nullptr);
     retireParticleSystem(g_debrisTriSystem);
-    g_debrisTriSystem = nullptr;
+    setDebrisTriSystem(nullptr);
 }
 
 }  // namespace
@@ -161,8 +161,8 @@ void ClGameModeActionZuno::releaseSongAndCamera() {
     removeCamera();
     freeWorldScratchList();
     setSongVolumeFactor(1.0f);
-    g_UiFlags.pointerDisplay = 1;
-    g_UiFlags.inputEnabled = 1;
+    setUiPointerDisplay(true);
+    setUiInputEnabled(true);
     applyAudioVolumes();
 }
 
@@ -217,8 +217,8 @@ s32 ClGameModeActionZuno::enter(s32) {
         setMenuInputFlag(1);
         releaseSongWaves();
         if (!g_iQuitGame) initWorld();
-        g_UiFlags.pointerDisplay = 1;
-        g_UiFlags.inputEnabled = 1;
+        setUiPointerDisplay(true);
+        setUiInputEnabled(true);
         return 0;
     }
     if (librarySong) fillPlayRecordForSong(songIndex, s32(currentDifficulty()));
@@ -274,13 +274,13 @@ s32 ClGameModeActionZuno::enter(s32) {
     setMenuInputFlag(0);
     enableFirstPlayer();
     if (!viewOnly) spawnPlayerShip(0, 1);
-    setupSessionPickups(g_PlayRecord);
-    g_debrisLineSystem = new ClDebrisLineParticleSystem();
+    setupSessionPickups(playRecord());
+    setDebrisLineSystem(new ClDebrisLineParticleSystem());
     registerParticleSystem(g_debrisLineSystem);
-    g_debrisTriSystem = new ClDebrisTriParticleSystem();
+    setDebrisTriSystem(new ClDebrisTriParticleSystem());
     registerParticleSystem(g_debrisTriSystem);
     // Wave members burst into the shared effect system as they arrive.
-    g_pPathFxParticles = g_fxParticleSystem;
+    setPathFxParticles(g_fxParticleSystem);
     // The notes leave for the ship once it is in play; the pre-roll sent none.
     resetFlyingNotes();
     initFlyingNotes();
@@ -299,7 +299,7 @@ s32 ClGameModeActionZuno::enter(s32) {
     const f32 endEarly = configGetFloat("END_GAME_EARLY_TIME");
     m_endEarlyCountdown = endEarly > 0.0f ? endEarly : 0.0f;
     saveWrite(1);
-    g_UiFlags.pointerDisplay = 0;
+    setUiPointerDisplay(false);
     setInGameFlag(1);
     setCameraActionRunning(1);
     if (!viewOnly) switchWidgetByName(TOP_LEVEL_SWITCHER, "InGame");
@@ -329,7 +329,7 @@ void ClGameModeActionZuno::preRollWorld() { preRollWorldFrom(earliestPendingWave
 void ClGameModeActionZuno::preRollWorldFrom(f32 songTime) {
     // The song clock moves by the gameplay clock's step, and paths by the world-step time.
     const auto step = [this](f32 seconds) {
-        g_fGameStep = seconds;
+        setGameStep(seconds);
         setClockDelta(GAME_CLOCK_GAMEPLAY, seconds);
         worldStep(0);
     };
@@ -363,7 +363,7 @@ s32 ClGameModeActionZuno::update(f32 dt) {
     drawGuardianBackground(step);
     if (!m_paused) tickSessionTimers();
 
-    g_fGameStep = step;
+    setGameStep(step);
     beginBatchFrame();
     setMirrorLakeShaderParams();
     if (step > 0.0f) {
@@ -402,7 +402,7 @@ s32 ClGameModeActionZuno::update(f32 dt) {
 
 void ClGameModeActionZuno::tickCredits(f32 step) {
     // The boss's arrival ends the credits' wait at once.
-    if (g_PlayRecord.bossArrived) m_creditsCountdown[0] = m_creditsCountdown[1] = 0.0f;
+    if (playRecord().bossArrived) m_creditsCountdown[0] = m_creditsCountdown[1] = 0.0f;
     for (int i = 0; i < 2; ++i) {
         m_creditsCountdown[i] -= step;
         if (m_creditsCountdown[i] < 0.0f) m_creditsCountdown[i] = 0.0f;
@@ -414,12 +414,11 @@ void ClGameModeActionZuno::tickCredits(f32 step) {
 }
 
 void ClGameModeActionZuno::tickPlayTime(f32 songTimeBefore, f32 step) {
-    SPlayerState& player = g_aPlayerState[0];
     // The play time is the song played: the song clock follows the audible position, where the
     // gameplay step is held to 0.15 s a frame and falls behind the song whenever frames are
     // slower than that.
-    player.playTime += std::max(0.0f, currentSongTime() - songTimeBefore);
-    if (player.invincibilityTime > 0.0f) player.invincibilityTime -= step;
+    addPlayerPlayTime(0, std::max(0.0f, currentSongTime() - songTimeBefore));
+    runDownPlayerInvincibility(0, step);
 }
 
 void ClGameModeActionZuno::checkSongEnd() {
@@ -428,7 +427,7 @@ void ClGameModeActionZuno::checkSongEnd() {
         collectAllPickups();
     }
     if (configGetInt("QUICK_EXIT") == 1 && currentSongTime() > QUICK_EXIT_SONG_TIME) {
-        g_aPlayerState[0].score = QUICK_EXIT_STORED_SCORE;
+        setPlayerScore(0, QUICK_EXIT_STORED_SCORE);
         m_finished = 1;
     }
 }
@@ -478,7 +477,7 @@ void ClGameModeActionZuno::handlePauseAndTips() {
             pauseAllCues();
             setAmbientMode(AMBIENT_MODE_PAUSED);
             switchWidgetByName("Tutorial", m_tipName);
-            g_UiFlags.tutorialWidget = findWidgetByName(m_tipName);
+            setTutorialWidget(findWidgetByName(m_tipName));
         } else if (pauseChannel && isChannelPressed(pauseChannel) && isWidgetSettledByName(TOP_LEVEL_SWITCHER) &&
                    uiVariable(UIVAR_ALLOW_QUIT) == 1) {
             m_paused = 1;
@@ -554,7 +553,7 @@ s32 ClGameModeActionZuno::queueMegaTip(const char* name) {
 }
 
 s32 ClGameModeActionZuno::exit() {
-    g_pPathFxParticles = nullptr;
+    setPathFxParticles(nullptr);
     if (g_debrisLineSystem) g_debrisLineSystem->releaseAll();
     if (g_debrisTriSystem) g_debrisTriSystem->releaseAll();
     if (g_fxParticleSystem) g_fxParticleSystem->releaseAll();

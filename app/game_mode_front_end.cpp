@@ -73,15 +73,11 @@ ClGameModeFrontEnd g_GameModeFrontEnd;
 
 void ClGameModeFrontEnd::takeBossWin() {
     awardMedal(MEDAL_BOSS_WON);
-    g_SongLibrary.bossWon = 1;
-    g_SongLibrary.bossFailed = 0;
-    SBossLibraryState& boss = g_PlayRecord.boss;
-    std::memset(boss.pendingIdentity, 0, sizeof boss.pendingIdentity);
+    markBossWon();
     s32 beatenBoss = -1, beatenSub = -1;
     findNextUnbeatenBoss(&beatenBoss, &beatenSub);
     // With every boss beaten there is no pair to mark.
-    if (beatenBoss >= 0) boss.beaten[beatenBoss][beatenSub] = 1;
-    boss.pending = 0;
+    recordBossBeaten(beatenBoss, beatenSub);
     s32 nextBoss = -1, nextSub = -1;
     findNextUnbeatenBoss(&nextBoss, &nextSub);
     if (nextBoss < 0) {
@@ -89,10 +85,7 @@ void ClGameModeFrontEnd::takeBossWin() {
         awardMedal(MEDAL_ALL_BOSSES);
     } else if (nextBoss > beatenBoss) {
         setUiVariable(UIVAR_SOS_DO_A_PAGE_TURN_ANIM, 1);
-        if (g_SongLibrary.bossStage < s32(BOSS_STAGE_LAST)) {
-            ++g_SongLibrary.bossStage;
-            awardMedal(MEDAL_FIRST_STAGE + g_SongLibrary.bossStage);
-        }
+        if (advanceBossStage()) awardMedal(MEDAL_FIRST_STAGE + g_SongLibrary.bossStage);
     }
     collectPlayRecord(-1);
     saveWrite(1);
@@ -130,8 +123,8 @@ void ClGameModeFrontEnd::takeScreenChoice(const SFrontEndScreen& screen) {
             break;
         case E_FRONTEND_ENTRY_BOSS_LOST:
             switchWidgetByName("Tutorial", "BossFailResults_Step1");
-            g_UiFlags.tutorialWidget = findWidgetByName("BossFailResults_Step1");
-            g_SongLibrary.bossFailed = 1;
+            setTutorialWidget(findWidgetByName("BossFailResults_Step1"));
+            markBossFailed();
             saveWrite(1);
             break;
         case E_FRONTEND_ENTRY_BOSS_WON:
@@ -142,8 +135,7 @@ void ClGameModeFrontEnd::takeScreenChoice(const SFrontEndScreen& screen) {
             findNextUnbeatenBoss(&boss, &sub);
             // With every boss beaten there is no counter to lower.
             if (boss >= 0) {
-                s8& met = g_PlayRecord.boss.met[boss * s32(SUBBOSS_COUNT) + sub];
-                if (met > 0) --met;
+                lowerBossMetCount(boss, sub);
                 collectPlayRecord(-1);
             }
             break;
@@ -157,7 +149,7 @@ void ClGameModeFrontEnd::takeScreenChoice(const SFrontEndScreen& screen) {
 s32 ClGameModeFrontEnd::enter(s32) {
     setUiVariable(UIVAR_FORCE_QUIT_GAME, 0);
     setUiVariable(UIVAR_FILE_CORRUPTION, 0);
-    g_UiFlags.inputEnabled = 1;
+    setUiInputEnabled(true);
     for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) pushPlayerInputMapper(slot, menusInputMapper());
     resetPlayerPadMap();
 
@@ -258,7 +250,7 @@ void ClGameModeFrontEnd::handleQuitMenu() {
         switchWidgetByName(TOP_LEVEL_SWITCHER, "MenuAreYouSureYouWantToQuit");
         switchWidgetByName("HelpOverlay", "HideHelpOverlay");
         switchWidgetByName("Tutorial", "HideTutorial");
-        std::memset(g_UiFlags.pointerDrag, 0, sizeof g_UiFlags.pointerDrag);
+        clearUiPointerDrag();
         if (configGetInt("DEBUG_AMENITIES") > 0) {
             setUiVariable(UIVAR_FORCE_QUIT_GAME, 1);
             return;

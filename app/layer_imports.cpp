@@ -33,7 +33,7 @@ s32 enemiesOffered() { return g_GameModeAction.m_enemiesOffered; }
 void queueTip(const char* name) {
     const u32 once = onceTipBit(name);
     if ((g_SongLibrary.shownTips & once) != 0) return;
-    if (g_GameModeAction.queueMegaTip(name) != 0) g_SongLibrary.shownTips |= once;
+    if (g_GameModeAction.queueMegaTip(name) != 0) markTipsShown(once);
 }
 
 }  // namespace

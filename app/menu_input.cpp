@@ -20,14 +20,14 @@ void replaceTopMappers(ClInputMapperBase* mapper) {
 
 void menuInputOn() {
     replaceTopMappers(menusInputMapper());
-    g_UiFlags.pointerDisplay = 1;
-    g_UiFlags.inputEnabled = 1;
+    setUiPointerDisplay(true);
+    setUiInputEnabled(true);
     setMenuInputFlag(1);
 }
 
 void menuInputOff() {
     replaceTopMappers(gameplayInputMapper());
-    g_UiFlags.pointerDisplay = 0;
+    setUiPointerDisplay(false);
     setMenuInputFlag(0);
     setInputSettleFrames(ACTION_INPUT_HOLD_OFF_FRAMES);
 }

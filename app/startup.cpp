@@ -250,7 +250,7 @@ void startLeaderboardWorker() {
 }
 
 void createMegaParticleSystem() {
-    g_megaParticleSystem = new ClMegaParticleSystem();
+    setMegaParticleSystem(new ClMegaParticleSystem());
     registerParticleSystem(g_megaParticleSystem);
 }
 
@@ -358,7 +358,7 @@ const SLifeStep STARTUP_STEPS[] = {
 
 void retireMegaParticleSystem() {
     retireParticleSystem(g_megaParticleSystem);
-    g_megaParticleSystem = nullptr;
+    setMegaParticleSystem(nullptr);
 }
 
 // Ours beside the classic order: the film's sound stream goes before the sound layer closes; the

@@ -18,3 +18,9 @@ SSavedOptions defaultSavedOptions() {
 }
 
 SSavedOptions g_SavedOptions = defaultSavedOptions();
+
+void setSavedOptions(const SSavedOptions& options) { g_SavedOptions = options; }
+
+void setWaterReflection(bool on) { g_SavedOptions.waterReflection = on ? 1 : 0; }
+
+void setAmbientLayout(s32 layout) { g_SavedOptions.ambientLayout = layout; }

@@ -20,7 +20,16 @@ struct SSavedOptions {
     u32 animatedLines;  // 0 whole mesh edges ("option_line_val_simple"), 1 glints running along them ("option_line_val_anim")
 };
 
+// The layers above read the options through savedOptions() and change them only through the
+// setters below.
 extern SSavedOptions g_SavedOptions;
+
+inline const SSavedOptions& savedOptions() { return g_SavedOptions; }
+
+// All options at once, as read from the save file.
+void setSavedOptions(const SSavedOptions& options);
+void setWaterReflection(bool on);
+void setAmbientLayout(s32 layout);
 
 // The options of a first run.
 SSavedOptions defaultSavedOptions();

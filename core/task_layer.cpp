@@ -151,3 +151,7 @@ s32 taskRelease(SWorkerTask* task) {
     }
     fatalError("taskRelease of a task that is not live");
 }
+
+void setBuiltinTaskType(u32 type, const STaskType& routines) {
+    if (type < TASK_BUILTIN_TYPE_COUNT) g_aTaskTypes[type] = routines;
+}

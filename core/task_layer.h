@@ -35,6 +35,9 @@ constexpr u32 TASK_EXTRA_TYPE_COUNT = 4;
 // row 0 (its command-list builder).
 extern STaskType g_aTaskTypes[TASK_BUILTIN_TYPE_COUNT];
 extern const STaskType kUnusedTaskType;
+// Installs the routines of a built-in row (kUnusedTaskType takes them out again); a row at or
+// beyond TASK_BUILTIN_TYPE_COUNT is ignored.
+void setBuiltinTaskType(u32 type, const STaskType& routines);
 
 // Installs the second type table, sets up the task list and the worker pool. A second call
 // while the layer is set up does nothing. Returns 1.

@@ -120,4 +120,4 @@ void systemTickSOSMenu() { postAmbientMeterLevel(bossScoreMeterLevel()); }
 
 void systemTerminateSOSMenu() { setAmbientMode(0); }
 
-void systemToggleWater() { g_SavedOptions.waterReflection = g_SavedOptions.waterReflection ? 0 : 1; }
+void systemToggleWater() { setWaterReflection(savedOptions().waterReflection == 0); }

@@ -63,5 +63,5 @@ void systemTickSOSMenu();
 void systemTerminateSOSMenu();
 f32 bossScoreMeterLevel();
 
-// Toggles the water option of the player's options (g_SavedOptions.waterReflection).
+// Toggles the water option of the player's options (the saved options' water reflection).
 void systemToggleWater();

@@ -91,7 +91,7 @@ std::string typedText() {
 }
 
 void refreshOptions() {
-    setButtonText("OptionsWater", localised("fe_options_water") + u"  " + onOff(g_SavedOptions.waterReflection != 0));
+    setButtonText("OptionsWater", localised("fe_options_water") + u"  " + onOff(savedOptions().waterReflection != 0));
     const bool ambient = systemDetectamBXEnable();
     for (const char* widget : {"OptionsAmbient", "OptionsAmbientLess", "OptionsAmbientMore"}) setDisabled(widget, !ambient);
     std::u16string state = ambient ? onOff(ambientEffectsEnabled()) : localised("fe_options_unavailable");
@@ -156,7 +156,7 @@ void changeAmbientLayout(s32 step) {
     const s32 layout = ambientLightLayout() + step;
     if (layout < AMBIENT_LAYOUT_FIRST || layout > AMBIENT_LAYOUT_LAST) return;
     setAmbientLightLayout(layout);
-    g_SavedOptions.ambientLayout = layout;
+    setAmbientLayout(layout);
     writeSave();
 }
 
@@ -202,8 +202,10 @@ bool systemAttemptLogin() {
     makeCredentials(name.c_str(), password.c_str(), &credentials);
     static_assert(sizeof(credentials.loginName) == sizeof(g_SongLibrary.credentials.loginName));
     static_assert(sizeof(credentials.passwordDigest) == sizeof(g_SongLibrary.credentials.passwordDigest));
-    std::memcpy(g_SongLibrary.credentials.loginName, credentials.loginName, sizeof credentials.loginName);
-    std::memcpy(g_SongLibrary.credentials.passwordDigest, credentials.passwordDigest, sizeof credentials.passwordDigest);
+    SLibraryCredentials kept{};
+    std::memcpy(kept.loginName, credentials.loginName, sizeof credentials.loginName);
+    std::memcpy(kept.passwordDigest, credentials.passwordDigest, sizeof credentials.passwordDigest);
+    setLibraryCredentials(kept);
     setLeaderboardCredentials(credentials);
     writeSave();
     g_options.fields[E_TEXT_FIELD_PASSWORD].clear();

@@ -32,7 +32,7 @@ const char* writeFailureKey(u32 failed) {
 void tipDone(ClWidget*) {
     setUiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED, 1);
     switchWidgetByName("Tutorial", "HideTutorial");
-    g_UiFlags.tutorialWidget = nullptr;
+    setTutorialWidget(nullptr);
 }
 
 void initCreditsOverlay(ClWidget*) {

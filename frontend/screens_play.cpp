@@ -37,10 +37,10 @@ void setNumber(const char* widget, s32 value) {
 }
 
 void initResults(ClWidget*) {
-    SPlayerState& player = g_aPlayerState[0];
+    const SPlayerState& player = playerState(0);
     const SFrontendImports& imports = frontendImports();
     const SResultsValues values = computeResults(player, imports.enemiesOffered ? imports.enemiesOffered() : 0);
-    player.killPercentage = values.killPercentage < 0.0f ? 0.0f : values.killPercentage;
+    setPlayerKillPercentage(0, values.killPercentage < 0.0f ? 0.0f : values.killPercentage);
 
     const s32 songIndex = uiVariable(UIVAR_SELECTED_SONG_INDEX);
     const s32 level = s32(currentDifficulty());

@@ -70,14 +70,14 @@ void initSplash(ClWidget*) {
 }
 
 void initInterviews(ClWidget*) {
-    g_PlayRecord.interviewChainRunning = 1;
+    setInterviewChainRunning(true);
     // Without interviews in the data the screen stays, with its button.
-    if (!startInterview(0)) g_PlayRecord.interviewChainRunning = 0;
+    if (!startInterview(0)) setInterviewChainRunning(false);
 }
 
 void leaveInterviews(ClWidget*) {
     // Cleared first, so the stopped sequence gives the interface its glow back.
-    g_PlayRecord.interviewChainRunning = 0;
+    setInterviewChainRunning(false);
     leaveAwaited(E_STORY_INTERVIEW);
 }
 
@@ -108,13 +108,13 @@ void tickStoryScreens() {
     } else if (done.screen == E_STORY_BOSS_WIN) {
         showScreen("SOSMenu");
     } else if (!startInterview(done.interview + 1)) {
-        g_PlayRecord.interviewChainRunning = 0;
+        setInterviewChainRunning(false);
         showTitleWithMusic();
     }
 }
 
 void endScreenSequences() {
     g_awaited = {};
-    g_PlayRecord.interviewChainRunning = 0;
+    setInterviewChainRunning(false);
     abortGuardianSequence();
 }

@@ -7,12 +7,12 @@
 
 #include <cstring>
 
-void publishBossProgress() { g_PlayRecord.boss = g_SongLibrary.boss; }
+void publishBossProgress() { setBossProgress(g_SongLibrary.boss); }
 
 bool fillPlayRecordForSong(s32 songIndex, s32 difficulty) {
     const SSongRecord* song = getSongRecord(songIndex);
     if (!song || !isSongPlayable(*song) || difficulty < 0 || difficulty >= s32(DIFFICULTY_LEVEL_COUNT)) return false;
-    SPlaySong& play = g_PlayRecord.song;
+    SPlaySong play = playRecord().song;
     std::memcpy(play.identity, song->identity.bytes, sizeof(play.identity));
     play.duration = song->duration;
     play.randomState = song->randomState;
@@ -21,19 +21,20 @@ bool fillPlayRecordForSong(s32 songIndex, s32 difficulty) {
     play.progressValue = song->progressValue;
     std::memcpy(play.progressThresholds, song->progressThresholds, sizeof(play.progressThresholds));
     std::memcpy(play.scoreTargets, song->scoreTargets, sizeof(play.scoreTargets));
+    setPlaySong(play);
     publishBossProgress();
-    std::memcpy(g_PlayRecord.equippedItemKeys, g_SongLibrary.equippedItemKeys, sizeof(g_PlayRecord.equippedItemKeys));
-    g_PlayRecord.barrelPhaseCount = g_SongLibrary.barrelPhaseCount < 1 ? 1 : g_SongLibrary.barrelPhaseCount;
-    g_PlayRecord.waterOption = g_SavedOptions.waterReflection ? 1 : 0;
+    setEquippedItemKeys(g_SongLibrary.equippedItemKeys);
+    setBarrelPhaseCount(g_SongLibrary.barrelPhaseCount);
+    setWaterOption(savedOptions().waterReflection != 0);
     setPlayDifficulty(difficulty);
     return true;
 }
 
 void collectPlayRecord(s32 songIndex) {
-    g_SongLibrary.boss = g_PlayRecord.boss;
+    g_SongLibrary.boss = playRecord().boss;
     keepForcedProgressOutOfSave(&g_SongLibrary.boss);
     SSongRecord* song = getSongRecord(songIndex);
-    const SPlaySong& play = g_PlayRecord.song;
+    const SPlaySong& play = playRecord().song;
     if (!song || std::memcmp(song->identity.bytes, play.identity, sizeof(play.identity)) != 0) return;
     std::memcpy(song->scoreScale, play.scoreScale, sizeof(song->scoreScale));
     song->progressValue = play.progressValue;

@@ -163,3 +163,20 @@ bool recordBestScore(s32 songIndex, s32 difficulty, s32 storedScore) {
     song->bestScores[difficulty] = storedScore;
     return true;
 }
+
+void markBossWon() {
+    g_SongLibrary.bossWon = 1;
+    g_SongLibrary.bossFailed = 0;
+}
+
+void markBossFailed() { g_SongLibrary.bossFailed = 1; }
+
+bool advanceBossStage() {
+    if (g_SongLibrary.bossStage >= s32(BOSS_STAGE_LAST)) return false;
+    ++g_SongLibrary.bossStage;
+    return true;
+}
+
+void markTipsShown(u32 tipBits) { g_SongLibrary.shownTips |= tipBits; }
+
+void setLibraryCredentials(const SLibraryCredentials& credentials) { g_SongLibrary.credentials = credentials; }

@@ -45,7 +45,18 @@ struct SSongLibrary {
 // whenever its moment comes.
 u32 onceTipBit(const char* tipName);
 
+// The layers above change the library only through the operations below.
 extern SSongLibrary g_SongLibrary;
+
+// The last boss game was won: the lost flag goes.
+void markBossWon();
+// The last boss game was lost.
+void markBossFailed();
+// One boss stage on, up to BOSS_STAGE_LAST; false (and no change) at the last.
+bool advanceBossStage();
+// The profile has been shown the once-only tips of the bits.
+void markTipsShown(u32 tipBits);
+void setLibraryCredentials(const SLibraryCredentials& credentials);
 
 // The library of a first run: no songs, no credentials, no boss beaten, stage 1, boss met
 // counters 0, one barrel phase. Creating also sets the scene's library-initialised word (the

@@ -165,7 +165,7 @@ std::vector<u8> encodeUserSave() {
     ClByteWriter out;
     out.putU32(USER_SAVE_MAGIC);
     out.putU32(USER_SAVE_VERSION);
-    putOptions(out, g_SavedOptions);
+    putOptions(out, savedOptions());
     out.putText(library.credentials.loginName, CREDENTIAL_NAME_LENGTH);
     out.putBytes(library.credentials.passwordDigest, CREDENTIAL_DIGEST_BYTES);
     putBoss(out, library);
@@ -193,7 +193,7 @@ bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
     if (in.getU32() != USER_SAVE_MAGIC) return false;
     const u32 version = in.getU32();
     if (version < USER_SAVE_FIRST_VERSION || version > USER_SAVE_VERSION) return false;
-    SSavedOptions options = g_SavedOptions;
+    SSavedOptions options = savedOptions();
     SSongLibrary library = g_SongLibrary;
     bool valid = getOptions(in, &options);
     in.getText(library.credentials.loginName, CREDENTIAL_NAME_LENGTH);
@@ -224,7 +224,7 @@ bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
     if (!in.failed() && !in.finishedCleanly()) library.shownTips = in.getU32();
     if (!valid || !in.finishedCleanly()) return false;
     g_SongLibrary = std::move(library);
-    if (withOptions) g_SavedOptions = options;
+    if (withOptions) setSavedOptions(options);
     return true;
 }
 

@@ -31,12 +31,12 @@ constexpr u32 USER_SAVE_FIRST_VERSION = 1;
 constexpr u32 USER_SAVE_TRAILER_VALUE = 0x2F1A0E57u;
 constexpr const char* USER_SAVE_RELATIVE_PATH = "SAVEDATA\\USR-DATA";
 
-// Reads the save into the library (and, with withOptions, into g_SavedOptions), then hands the
+// Reads the save into the library (and, with withOptions, into the saved options), then hands the
 // boss progress to the world's play record. 1 when read; 0 when there is no usable save: missing,
 // or damaged, which sets it aside (noteLibraryDamagedFile) and leaves the library and the
 // options as they were.
 s32 saveRead(u32 withOptions);
-// Writes the whole save from the library and g_SavedOptions (the flag is the callers' and
+// Writes the whole save from the library and the saved options (the flag is the callers' and
 // changes nothing here). 1 when written; 0 leaves the file as it was.
 s32 saveWrite(u32 flag);
 

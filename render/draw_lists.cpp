@@ -546,14 +546,14 @@ void initDrawBatchPool() {
     for (u32 i = 0; i < DRAW_BUILD_RECORD_COUNT; ++i) lists.recordOrder[i] = &lists.records[i];
     lists.recordsInUse = 0;
     lists.poolReady = true;
-    g_aTaskTypes[0] = STaskType{lineTaskStart, lineTaskWork, lineTaskFinish};
+    setBuiltinTaskType(0, STaskType{lineTaskStart, lineTaskWork, lineTaskFinish});
 }
 
 void releaseAllDrawBatches() {
     SDrawLists& lists = g_DrawLists;
     lists.recordsInUse = 0;
     lists.poolReady = false;
-    g_aTaskTypes[0] = kUnusedTaskType;
+    setBuiltinTaskType(0, kUnusedTaskType);
 }
 
 u32 lineSliceSize(u32 lineCount, u32 poolThreads) {

@@ -6,7 +6,17 @@
 #include "ui/hit_regions.h"
 #include "ui/widget.h"
 
+#include <cstring>
+
 SUiFlags g_UiFlags;
+
+void setUiPointerDisplay(bool shown) { g_UiFlags.pointerDisplay = shown ? 1 : 0; }
+
+void setUiInputEnabled(bool enabled) { g_UiFlags.inputEnabled = enabled ? 1 : 0; }
+
+void setTutorialWidget(ClWidget* widget) { g_UiFlags.tutorialWidget = widget; }
+
+void clearUiPointerDrag() { std::memset(g_UiFlags.pointerDrag, 0, sizeof g_UiFlags.pointerDrag); }
 
 namespace {
 

@@ -22,7 +22,17 @@ struct SUiFlags {
     ClWidget* tutorialWidget = nullptr;  // the tip shown by the "Tutorial" switcher
     s32 pointerDrag[3] = {};            // scroll-area drag state: cleared when a menu opens
 };
+// The layers above read the flags through uiFlags() and change them only through the setters
+// below.
 extern SUiFlags g_UiFlags;
+
+inline const SUiFlags& uiFlags() { return g_UiFlags; }
+
+void setUiPointerDisplay(bool shown);
+void setUiInputEnabled(bool enabled);
+void setTutorialWidget(ClWidget* widget);
+// A menu opens: no scroll area is being dragged.
+void clearUiPointerDrag();
 
 // Fires "onLoseFocus" on the widget that had the focus and "onFocus" on the new one (null: no
 // focus). The same widget again changes nothing.

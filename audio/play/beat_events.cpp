@@ -146,3 +146,11 @@ void collectSpacedBeats(f32 startTime, f32 endTime, u32 maximumCount, u32 flagMa
         }
     }
 }
+
+void passBeatsPlayedBefore(f32 songTime) {
+    const SBeatArray& beats = g_aSongBeats;
+    if (!beats.inUse) return;
+    while (g_iCurrentBeat >= 0 && u32(g_iCurrentBeat) < beats.count && beats[u32(g_iCurrentBeat)].time < songTime) {
+        ++g_iCurrentBeat;
+    }
+}

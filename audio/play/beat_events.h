@@ -49,6 +49,9 @@ u32 liveBeatSubscriptions();
 // VISUAL_BEAT_ANALYSIS set, the beat-analysis view is drawn instead while the song time is
 // positive.
 void dispatchBeats();
+// Moves the next beat to deliver past every beat strictly below the song time without
+// delivering any (a view that shows the analysis instead of playing it).
+void passBeatsPlayedBefore(f32 songTime);
 
 // The queries start at the next beat to deliver (the one after it while a callback runs), and
 // answer none until the first beat has been delivered.

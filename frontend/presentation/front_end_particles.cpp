@@ -11,7 +11,7 @@ void frontEndParticleSetUp() {
     if (g_megaParticleSystemEX || g_fxParticleSystem) return;
     g_megaParticleSystemEX = new ClMegaParticleSystemEX();
     registerParticleSystem(g_megaParticleSystemEX);
-    g_fxParticleSystem = new ClFXParticleSystem();
+    setFxParticleSystem(new ClFXParticleSystem());
     registerParticleSystem(g_fxParticleSystem);
     setParticlePhysics(SParticlePhysics{ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f), ClVec3(), FRONT_END_BLAST_UPWARD_BIAS});
 }
@@ -20,5 +20,5 @@ void frontEndParticleShutdown() {
     retireParticleSystem(g_megaParticleSystemEX);
     g_megaParticleSystemEX = nullptr;
     retireParticleSystem(g_fxParticleSystem);
-    g_fxParticleSystem = nullptr;
+    setFxParticleSystem(nullptr);
 }

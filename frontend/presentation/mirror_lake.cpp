@@ -58,7 +58,7 @@ void setMirrorLakeShaderParams() {
 }
 
 void drawMirrorLake() {
-    if (!g_bMirrorLakeParamsSet || g_SavedOptions.waterReflection == 0 || !effectsReady()) return;
+    if (!g_bMirrorLakeParamsSet || savedOptions().waterReflection == 0 || !effectsReady()) return;
     const ClRenderTargetGroup* reflection = sceneTarget(E_SCENE_TARGET_REFLECTION);
     const ClCamera* camera = viewCamera();
     if (!reflection || !reflection->getTexture() || !camera) return;

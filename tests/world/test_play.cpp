@@ -143,6 +143,19 @@ TEST_F(PlayTest, ProgressFindsTheFirstUnbeatenPairAndItsFraction) {
     EXPECT_EQ(fatalReasonOf([&] { findNextUnbeatenBoss(&boss, &sub); }), "no generator for boss 4 sub-boss 2");
 }
 
+TEST_F(PlayTest, ABossWinOrMeetingOutsideTheBossTableTouchesNoPair) {
+    g_PlayRecord.boss.pending = 1;
+    g_PlayRecord.boss.met[0] = 2;
+    recordBossBeaten(-1, -1);
+    lowerBossMetCount(-1, -1);
+    lowerBossMetCount(s32(BOSS_COUNT), 0);
+    EXPECT_EQ(g_PlayRecord.boss.pending, 0);
+    EXPECT_EQ(g_PlayRecord.boss.beaten[0][0], 0);
+    EXPECT_EQ(g_PlayRecord.boss.met[0], 2);
+    lowerBossMetCount(0, 0);
+    EXPECT_EQ(g_PlayRecord.boss.met[0], 1);
+}
+
 TEST_F(PlayTest, NextUnbeatenBossArrivesWithTheSongsLastStretchAndIsBuilt) {
     g_PlayRecord.boss.beaten[0][0] = 1;
     chooseSessionBoss(g_PlayRecord.song);

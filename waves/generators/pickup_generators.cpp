@@ -57,7 +57,6 @@ ClDNAProgram* ClDNAGen_Pickup::generate(ClRandObjSFMT*, const SGeneratorParams*)
 
 s32 ClDNAGen_Pickup::onCollect(ClEntity* pickup, const SContact* contact) {
     (void)contact;
-    SPlayerState& player = g_aPlayerState[0];
     switch (m_kind) {
         case E_PICKUP_SCORE: {
             const s32 points = rootInt(pickup, "inspvalue");
@@ -65,16 +64,14 @@ s32 ClDNAGen_Pickup::onCollect(ClEntity* pickup, const SContact* contact) {
             return points;
         }
         case E_PICKUP_INVINCIBILITY:
-            if (player.invincibilityTime < 0.0f) player.invincibilityTime = 0.0f;
-            player.invincibilityTime += INVINCIBILITY_PICKUP_SECONDS;
+            addPlayerInvincibility(0, INVINCIBILITY_PICKUP_SECONDS);
             showPlayerPopupText(0, "pickup_invincible");
             return 1;
         case E_PICKUP_LEVEL_UP:
             showPlayerPopupText(0, "pickup_level_up");
             return 1;
         case E_PICKUP_CHAIN_BONUS: {
-            if (g_fWaveKillChainWindow <= 0.0f) g_aiWaveKillChain[0] = 0;
-            g_fWaveKillChainWindow = WAVE_KILL_CHAIN_WINDOW_SECONDS;
+            reopenWaveKillChainWindow(0);
             const ClVec4 at = pickup->getWorldPosition();
             awardWaveKillChainBonus(0, ClVec3(at.x, at.y, at.z));
             requestAmbientFlash(CHAIN_BONUS_FLASH_COLOUR);

@@ -4,6 +4,7 @@
 #include "audio/analysis/onset_detection.h"
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/analysis/tempo_search.h"
+#include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
 #include "core/vec.h"
 #include "render/draw_lists.h"
@@ -76,11 +77,9 @@ void drawBeatAnalysisView() {
     }
 
     // No beat is delivered in this view: the index only moves past the beats already played.
+    passBeatsPlayedBefore(songTime);
     const SBeatArray& beats = g_aSongBeats;
     if (!beats.inUse) return;
-    while (g_iCurrentBeat >= 0 && u32(g_iCurrentBeat) < beats.count && beats[u32(g_iCurrentBeat)].time < songTime) {
-        ++g_iCurrentBeat;
-    }
     SMaterial* sprites = getMaterialForEffectAndTextureName("Debug_Add", "Images/Geosphere");
     for (const SBeat& beat : beats) {
         if (beat.time >= ts + BEAT_VIEW_SECONDS) break;

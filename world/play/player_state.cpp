@@ -157,3 +157,25 @@ void showPlayerPopupText(u32 player, const char* textKey) {
     setPopupPath(popup, at + ClVec3(0.0f, 32.5f, 0.0f), at + ClVec3(0.0f, 65.0f, 0.0f), POPUP_SECONDS);
     popup->textId = crc32TextNoCase(textKey);
 }
+
+void addPlayerPlayTime(u32 player, f32 seconds) { g_aPlayerState[player].playTime += seconds; }
+
+void runDownPlayerInvincibility(u32 player, f32 step) {
+    SPlayerState& state = g_aPlayerState[player];
+    if (state.invincibilityTime > 0.0f) state.invincibilityTime -= step;
+}
+
+void addPlayerInvincibility(u32 player, f32 seconds) {
+    SPlayerState& state = g_aPlayerState[player];
+    if (state.invincibilityTime < 0.0f) state.invincibilityTime = 0.0f;
+    state.invincibilityTime += seconds;
+}
+
+void setPlayerScore(u32 player, s32 score) { g_aPlayerState[player].score = score; }
+
+void setPlayerKillPercentage(u32 player, f32 percentage) { g_aPlayerState[player].killPercentage = percentage; }
+
+void reopenWaveKillChainWindow(u32 player) {
+    if (g_fWaveKillChainWindow <= 0.0f) g_aiWaveKillChain[player] = 0;
+    g_fWaveKillChainWindow = WAVE_KILL_CHAIN_WINDOW_SECONDS;
+}

@@ -30,6 +30,20 @@ void applyDeathPenalty(u32 player);
 // A message above player p's ship; nothing without a ship.
 void showPlayerPopupText(u32 player, const char* textKey);
 
+// Seconds of song played go into player p's play time.
+void addPlayerPlayTime(u32 player, f32 seconds);
+// Player p's running invincibility loses the step; none running stays as it is.
+void runDownPlayerInvincibility(u32 player, f32 step);
+// An invincibility pickup: a spent (negative) time counts as 0 before the seconds are added.
+void addPlayerInvincibility(u32 player, f32 seconds);
+// A chain-bonus pickup: player p's chain starts again from 0 when its window had closed, and
+// the window opens for its full length.
+void reopenWaveKillChainWindow(u32 player);
+// Sets player p's score (held as 11 x the shown score).
+void setPlayerScore(u32 player, s32 score);
+// The results screen's kill percentage of player p.
+void setPlayerKillPercentage(u32 player, f32 percentage);
+
 // The medal award lives above the world; without a hook an award is dropped.
 using AwardMedalHook = void (*)(u32 medalId);
 void setAwardMedalHook(AwardMedalHook hook);

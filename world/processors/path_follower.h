@@ -17,9 +17,13 @@ struct SWaveRecord;
 // The step of steering, crossing and bouncing movement (seconds): 1/60 in the game step's fixed
 // steps, longer in the catch-up at the start of a song. Beat hops, bounce time and timed moves
 // use the frame time instead.
+// The in-game mode sets it through setGameStep.
 extern f32 g_fGameStep;
-// Where arriving members put their explosion; null puts none. The in-game mode installs it.
+inline void setGameStep(f32 seconds) { g_fGameStep = seconds; }
+// Where arriving members put their explosion; null puts none. The in-game mode installs it
+// through setPathFxParticles.
 extern ClFXParticleSystem* g_pPathFxParticles;
+inline void setPathFxParticles(ClFXParticleSystem* system) { g_pPathFxParticles = system; }
 
 // Within this distance (units) a steered member has reached its point.
 constexpr f32 PATH_STEER_ARRIVAL = 5.0f;

@@ -61,7 +61,28 @@ struct SPlayRecord {
     s32 waterOption;
 };
 
+// The world's own record. The layers above read it through playRecord() and change it only
+// through the operations below.
 extern SPlayRecord g_PlayRecord;
+
+inline const SPlayRecord& playRecord() { return g_PlayRecord; }
+
+// The library's fill before play: the selected song, the save data's boss progress, the
+// profile's equipped items, the guns' volley modulus (taken as at least 1) and the water option.
+void setPlaySong(const SPlaySong& song);
+void setBossProgress(const SBossLibraryState& boss);
+void setEquippedItemKeys(const char (&keys)[SHIP_ANCHOR_CAPACITY][ITEM_KEY_LENGTH]);
+void setBarrelPhaseCount(s32 count);
+void setWaterOption(bool on);
+// The front end's voice-interview chain starts or stops.
+void setInterviewChainRunning(bool running);
+// A boss win: no song waits for a forced boss any more, and the pair, when there is one
+// (boss >= 0), counts as beaten.
+void recordBossBeaten(s32 boss, s32 sub);
+// A play without the boss lowers the pair's meeting counter while it is above 0.
+void lowerBossMetCount(s32 boss, s32 sub);
+// The wave schedule settles the song's level targets inside the record it generates from.
+SPlayRecord& playRecordForWaveSchedule();
 
 // Zeroes the record, with difficulty 0 and a barrel-phase count of 1.
 void resetPlayRecord();

@@ -45,7 +45,11 @@ struct SPlayerState {
     s32 score;  // 11 x the shown score
 };
 
+// The layers above read a record through playerState() and change it only through the
+// operations of world/play/player_state.h.
 extern SPlayerState g_aPlayerState[PLAYER_COUNT];
+
+inline const SPlayerState& playerState(u32 player) { return g_aPlayerState[player]; }
 
 // Player p's ship; null while dead or once its record has been released.
 inline ClEntity* playerShip(u32 player) { return entityRefGet(g_aPlayerState[player].ship); }
