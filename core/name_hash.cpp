@@ -24,8 +24,6 @@ inline u32 stepNoCase(u32 value, u8 byte) {
 
 }  // namespace
 
-u32 crc32TableEntry(u32 index) { return kCrc32Table.entries[index & 0xFFu]; }
-
 u32 crc32TextNoCase(const char* text) {
     u32 value = 0;
     if (!text) return value;

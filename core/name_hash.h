@@ -13,6 +13,3 @@ u32 crc32BytesNoCase(const void* bytes, size_t length);
 
 // The case-sensitive variant: bytes unmasked and a logical shift.
 u32 crc32Text(const char* text);
-
-// The standard CRC-32 table entry for an index 0 to 255.
-u32 crc32TableEntry(u32 index);

@@ -158,12 +158,9 @@ s32 wstrCompareNoCaseWithNarrow(const char16_t* wide, const char* narrow) {
     return compareWideNarrowNoCase(wide, narrow);
 }
 
-const char* strFind(const char* text, const char* pattern) { return std::strstr(text, pattern); }
 char* strFind(char* text, const char* pattern) { return std::strstr(text, pattern); }
 const char16_t* wstrFind(const char16_t* text, const char16_t* pattern) { return findUnits(text, pattern); }
-char16_t* wstrFind(char16_t* text, const char16_t* pattern) { return findUnits(text, pattern); }
 const char16_t* wstrFindLastChar(const char16_t* text, char16_t unit) { return findLastUnit(text, unit); }
-char16_t* wstrFindLastChar(char16_t* text, char16_t unit) { return findLastUnit(text, unit); }
 
 // ---------------------------------------------------------------------------------------------
 // Copying, appending, length
@@ -171,9 +168,7 @@ char16_t* wstrFindLastChar(char16_t* text, char16_t unit) { return findLastUnit(
 u32 strLength(const char* text) { return u32(std::strlen(text)); }
 u32 wstrLength(const char16_t* text) { return lengthOf(text); }
 
-void strCopy(char* dest, const char* src) { std::strcpy(dest, src); }
 void wstrCopy(char16_t* dest, const char16_t* src) { putUnbounded(dest, src, NO_LIMIT, sameUnit); }
-void strAppend(char* dest, const char* src) { std::strcat(dest, src); }
 void wstrAppend(char16_t* dest, const char16_t* src) { wstrCopy(dest + wstrLength(dest), src); }
 void wstrAppendNarrow(char16_t* dest, const char* narrow) {
     putUnbounded(dest + wstrLength(dest), narrow, NO_LIMIT, widenByte);
@@ -228,11 +223,9 @@ ETextCopyResult wstrJoinNarrowThenWideN(char16_t* dest, const char* narrow, cons
 // ---------------------------------------------------------------------------------------------
 // Conversion
 
-void strToWide(char16_t* dest, const char* narrow) { putUnbounded(dest, narrow, NO_LIMIT, widenByte); }
 void wstrFromNarrow(char16_t* dest, const char* narrow) {
     putUnbounded(dest, narrow, WIDEN_TEXT_LIMIT, widenByte);
 }
-void wstrToNarrow(char* dest, const char16_t* wide) { putUnbounded(dest, wide, NO_LIMIT, narrowUnit); }
 
 ETextCopyResult strToWideN(char16_t* dest, const char* narrow, u32 n) {
     return putBounded(dest, n, narrow, NO_LIMIT, widenByte);
@@ -242,7 +235,6 @@ ETextCopyResult wstrToNarrowN(char* dest, const char16_t* wide, u32 n) {
     return putBounded(dest, n, wide, NO_LIMIT, narrowUnit);
 }
 
-void strToLowerCopy(char* dest, const char* src) { putUnbounded(dest, src, NO_LIMIT, lowerByte); }
 ETextCopyResult strToLowerCopyN(char* dest, const char* src, u32 n) {
     return putBounded(dest, n, src, NO_LIMIT, lowerByte);
 }
