@@ -34,17 +34,5 @@ private:
     f32 m_duration = 0.0f, m_inverseDuration = 0.0f, m_elapsed = 0.0f;
 };
 
-class ClFloatBlend {
-public:
-    void start(f32 from, f32 to, f32 duration, f32 firstStep = 0.0f, u32 curve = E_BLEND_LINEAR);
-    f32 update(f32 dt);
-    f32 value() const { return m_value; }
-
-private:
-    f32 m_from = 0.0f, m_to = 0.0f, m_value = 0.0f;
-    u32 m_curve = E_BLEND_LINEAR;
-    f32 m_duration = 0.0f, m_elapsed = 0.0f;
-};
-
 // The orientation turned from `from` towards `to` by f(t) of their relative rotation's angle.
 ClMatrix33 blendOrientation(const ClMatrix33& from, const ClMatrix33& to, f32 t, u32 curve);

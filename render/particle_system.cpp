@@ -122,7 +122,6 @@ void destroyRetiredParticleSystems() {
 
 u32 registeredParticleSystemCount() { return registry().registered.used; }
 u32 retiringParticleSystemCount() { return registry().retiring.used; }
-u32 freeEffectNodeCount() { return EFFECT_TRANSFORM_NODE_CAPACITY - registry().effectNodes.used; }
 
 f32 randomWithVariance(f32 base, f32 variance) {
     const f32 lo = base - base * variance;
