@@ -50,8 +50,6 @@ struct SItemDescription {
     // are left as they are.
     void setTextFields(const char* t1, const char* t2, const char* t3, const char* t4, const char* t5, const char* t6);
     void setLine(u32 index, const char16_t* text);
-    void setRowVector(u32 index, const f32 vector[3]);
-    void setThreeWords(u32 a, u32 b, u32 c);
 };
 
 // The leading, counter and final words of an owned item start at 0.
@@ -77,8 +75,3 @@ struct SNamedList {
     // The other's name and values in order; an empty other leaves an empty list with room for 8.
     void assign(const SNamedList& other);
 };
-
-// A linear-or-other animation of the tween from where it stands to the end.
-void startTweenTo(SFloatTween* tween, f32 end, f32 duration, u32 curve, f32 delay);
-// out = a + (b - a) x t for x, y and z.
-void lerpVec3(ClVec3* out, f32 t, const ClVec3& a, const ClVec3& b);
