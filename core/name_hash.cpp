@@ -31,13 +31,6 @@ u32 crc32TextNoCase(const char* text) {
     return value;
 }
 
-u32 crc32BytesNoCase(const void* bytes, size_t length) {
-    u32 value = 0;
-    const u8* p = static_cast<const u8*>(bytes);
-    for (size_t i = 0; i < length; ++i) value = stepNoCase(value, p[i]);
-    return value;
-}
-
 u32 crc32Text(const char* text) {
     u32 value = 0;
     if (!text) return value;

@@ -26,7 +26,6 @@ u32 pairSafeCut(const char*, u32 keep) { return keep; }
 char16_t foldUnit(char16_t unit) { return (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit; }
 char16_t widenByte(char c) { return char16_t(u8(c)); }
 char narrowUnit(char16_t unit) { return unit < 256 ? char(unit) : '_'; }
-char lowerByte(char c) { return char(tolower_l(u8(c), cLocale())); }
 bool isTrimSpace(char16_t unit) { return unit < 256 && isspace_l(unit, cLocale()) != 0; }
 
 template <typename T>
@@ -207,19 +206,6 @@ ETextCopyResult wstrAppendNarrowN(char16_t* dest, const char* narrow, u32 capaci
     return appendBounded(dest, capacity, narrow, NO_LIMIT, widenByte);
 }
 
-ETextCopyResult wstrJoinNarrowThenWideN(char16_t* dest, const char* narrow, const char16_t* wide,
-                                        u32 capacity) {
-    const u32 used = boundedAppendStart(dest, capacity);
-    if (used == capacity) return E_TEXTCOPY_TRUNCATED;
-    ETextCopyResult result = E_TEXTCOPY_COMPLETE;
-    if (used > 0) result = appendBounded(dest, capacity, narrow, PATH_BUFFER_LENGTH - 1, widenByte);
-    // A destination filled by the narrow part takes none of the wide text and reports it.
-    if (appendBounded(dest, capacity, wide, NO_LIMIT, sameUnit) == E_TEXTCOPY_TRUNCATED) {
-        result = E_TEXTCOPY_TRUNCATED;
-    }
-    return result;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Conversion
 
@@ -233,10 +219,6 @@ ETextCopyResult strToWideN(char16_t* dest, const char* narrow, u32 n) {
 
 ETextCopyResult wstrToNarrowN(char* dest, const char16_t* wide, u32 n) {
     return putBounded(dest, n, wide, NO_LIMIT, narrowUnit);
-}
-
-ETextCopyResult strToLowerCopyN(char* dest, const char* src, u32 n) {
-    return putBounded(dest, n, src, NO_LIMIT, lowerByte);
 }
 
 u32 wstrTrimCopy(char16_t* dest, const char16_t* src, u32 capacity) {

@@ -80,8 +80,6 @@ ETextCopyResult wstrCopyN(char16_t* dest, const char16_t* src, u32 n);
 ETextCopyResult strAppendN(char* dest, const char* src, u32 capacity);
 ETextCopyResult wstrAppendN(char16_t* dest, const char16_t* src, u32 capacity);
 ETextCopyResult wstrAppendNarrowN(char16_t* dest, const char* narrow, u32 capacity);
-ETextCopyResult wstrJoinNarrowThenWideN(char16_t* dest, const char* narrow, const char16_t* wide,
-                                        u32 capacity);
 
 inline void* memFill(void* dest, int value, size_t bytes) { return std::memset(dest, value, bytes); }
 inline void* memCopy(void* dest, const void* src, size_t bytes) { return std::memcpy(dest, src, bytes); }
@@ -96,9 +94,6 @@ void wstrFromNarrow(char16_t* dest, const char* narrow);
 // more becomes '_'. A surrogate pair becomes "__", and is never cut to a single '_'.
 ETextCopyResult strToWideN(char16_t* dest, const char* narrow, u32 n);
 ETextCopyResult wstrToNarrowN(char* dest, const char16_t* wide, u32 n);
-
-// Copies with 'A'-'Z' lowered, bounded.
-ETextCopyResult strToLowerCopyN(char* dest, const char* src, u32 n);
 
 // Copies src without leading and trailing white space (tab, line feed, vertical tab, form feed,
 // carriage return, space; every unit of 256 or more is not white space) into at most
