@@ -1,6 +1,6 @@
 // The scheme's once-a-frame step: the animated entries move on, and what the effects and the
 // lower layers read of them is published.
-#include "world/bar_colour_scheme.h"
+#include "world/services/bar_colour_scheme.h"
 
 #include <cmath>
 

@@ -2,7 +2,6 @@
 
 #include "render/camera_inputs.h"
 #include "render/particle_world_inputs.h"
-#include "world/bar_colour_scheme.h"
 #include "world/collision/kill_queue.h"
 #include "world/collision/world_collision.h"
 #include "world/effects/backdrop.h"
@@ -12,6 +11,7 @@
 #include "world/entity/world.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/play/player_state.h"
+#include "world/services/bar_colour_scheme.h"
 
 namespace {
 

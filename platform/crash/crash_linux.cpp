@@ -204,7 +204,9 @@ bool crashWriteDumpFile(const char* fileName, const SCrashInfo* info) {
     writeText(fd, " ");
     writeText(fd, signalName(info->signal));
     writeText(fd, "\ncode: ");
-    writeText(fd, formatUnsigned(uint64_t(uint32_t(info->code)), 10, number));
+    // Codes sent by a process (kill, tkill, sigqueue) are negative.
+    if (info->code < 0) writeText(fd, "-");
+    writeText(fd, formatUnsigned(info->code < 0 ? 0 - uint64_t(int64_t(info->code)) : uint64_t(info->code), 10, number));
     writeText(fd, "\nfault address: 0x");
     writeText(fd, formatUnsigned(reinterpret_cast<uintptr_t>(info->faultAddress), 16, number));
     writeText(fd, "\nthread: ");

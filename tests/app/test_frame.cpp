@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 

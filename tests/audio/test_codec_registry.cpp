@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "audio/decode/decode_thread.h"

@@ -14,7 +14,6 @@
 
 #include <cmath>
 #include <string>
-#include <tuple>
 #include <vector>
 
 using namespace decoder_test;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
-#include <tuple>
 
 using namespace decoder_test;
 

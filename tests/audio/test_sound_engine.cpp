@@ -123,15 +123,15 @@ protected:
         mix(u32(seconds * RATE));
     }
     static void mix(u32 frames) { getSoundEngineSystem()->advanceNullOutput(frames, nullptr); }
-    // startEngine(), then waits for the codec registry that the engine starts.
+    // startEngine(), then waits (at most twenty seconds) for the codec registry that the engine starts.
     void startWithCodecs() {
         startEngine();
-        for (int i = 0; i < 200 && !isCodecRegistryReady(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        for (int i = 0; i < 4000 && !isCodecRegistryReady(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         ASSERT_TRUE(isCodecRegistryReady());
     }
-    // Updates until every delayed start has been made, for at most two seconds.
+    // Updates until every delayed start has been made, for at most twenty seconds (a busy machine).
     static void updateUntilStarted() {
-        for (int i = 0; i < 400 && getDelayedStartCount() != 0; ++i) {
+        for (int i = 0; i < 4000 && getDelayedStartCount() != 0; ++i) {
             updateAudioEngine(0.0f);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
 #include <vector>
 
 TEST(SpectrumGeometry, WorkedValuesFromTheRate) {

@@ -177,10 +177,6 @@ TEST_F(SpectrumPass, ThreeMinutesAtFortyFourKilohertzGiveTheWorkedHeader) {
     const SSpectrumHeader& h = g_SpectrumAnalysis.header;
     EXPECT_EQ(h.frameCount, 22680u);
     EXPECT_EQ(g_SpectrumAnalysis.energyFrameCount, 22680u);
-    EXPECT_EQ(h.hop, 350u);
-    EXPECT_EQ(h.windowLength, 700u);
-    EXPECT_EQ(h.transformSize, 1024u);
-    EXPECT_EQ(h.bandCount, 18u);
     EXPECT_FLOAT_EQ(h.duration, 180.0f);
     // Rows and window live only during the pass.
     EXPECT_EQ(h.magnitudeRows, nullptr);

@@ -195,10 +195,13 @@ TEST_F(FileLayer, BadPathsAreRefusedWithTwoAndMissingEmptyOrHugeFilesWithTheirOw
     std::filesystem::resize_file(huge, u64(1) << 32);
     const auto openA = [&](const char* path) { return openDiskFileA(path, &size, &slot); };
     const u32 BAD = E_FILESTATUS_BAD_PATH, FAILED = E_FILESTATUS_OPEN_FAILED;
-    EXPECT_EQ((std::vector<u32>{openA(std::string(768, 'a').c_str()), openDiskFileW(u"", &size, &slot), openA(nullptr),
-                                writeWholeFileW(std::u16string(768, u'a').c_str(), "x", 1), openA(std::string(767, 'a').c_str()),
-                                openA(huge.c_str()), openA(makeFile("empty.bin", {}).c_str())}),
-              (std::vector<u32>{BAD, BAD, BAD, BAD, FAILED, FAILED, E_FILESTATUS_EMPTY_FILE}));
+    EXPECT_EQ(openA(std::string(768, 'a').c_str()), BAD);
+    EXPECT_EQ(openDiskFileW(u"", &size, &slot), BAD);
+    EXPECT_EQ(openA(nullptr), BAD);
+    EXPECT_EQ(writeWholeFileW(std::u16string(768, u'a').c_str(), "x", 1), BAD);
+    EXPECT_EQ(openA(std::string(767, 'a').c_str()), FAILED);
+    EXPECT_EQ(openA(huge.c_str()), FAILED);
+    EXPECT_EQ(openA(makeFile("empty.bin", {}).c_str()), E_FILESTATUS_EMPTY_FILE);
     EXPECT_EQ(slot, nullptr);
     std::filesystem::resize_file(huge, (u64(1) << 32) - 1);
     ASSERT_EQ(openDiskFileW(widePath(huge).c_str(), &size, &slot), OK);
@@ -215,9 +218,9 @@ TEST_F(FileLayer, EightSlotsThenNoFreeSlotAndOneClosedInFlightIsReusedOnlyAfterI
     SDiskFileSlot* extra = nullptr;
     EXPECT_EQ(openDiskFileA(path.c_str(), &size, &extra), u32(E_FILESTATUS_NO_FREE_OBJECT));
     // A slot closed twice.
-    EXPECT_EQ((std::vector<u32>{closeDiskFile(slots[3]), closeDiskFile(slots[3]),
-                                openDiskFileA(path.c_str(), &size, &extra)}),
-              (std::vector<u32>{OK, E_FILESTATUS_CLOSE_FAILED, OK}));
+    EXPECT_EQ(closeDiskFile(slots[3]), OK);
+    EXPECT_EQ(closeDiskFile(slots[3]), E_FILESTATUS_CLOSE_FAILED);
+    EXPECT_EQ(openDiskFileA(path.c_str(), &size, &extra), OK);
     EXPECT_EQ(extra, slots[3]);
 
     std::vector<u8> buffer(1000);
@@ -260,9 +263,9 @@ TEST_F(FileLayer, CallbackFormsReportAtOnce) {
     SReadLog log;  // `done` counts the open and the close
     auto onOpen = [](SDiskFileSlot* slot, u32, void* user) { logDone(slot, user); };
     const std::string path = makeFile("callbacks.bin", patternBytes(33));
-    EXPECT_EQ((std::vector<u32>{openDiskFileWithCallbacks(path.c_str(), onOpen, &log, logFailed, &log),
-                                closeDiskFileWithCallbacks(log.slot, logDone, &log, logFailed, &log), u32(log.done)}),
-              (std::vector<u32>{OK, OK, 2}));
+    EXPECT_EQ(openDiskFileWithCallbacks(path.c_str(), onOpen, &log, logFailed, &log), OK);
+    EXPECT_EQ(closeDiskFileWithCallbacks(log.slot, logDone, &log, logFailed, &log), OK);
+    EXPECT_EQ(u32(log.done), 2u);
     EXPECT_EQ(openDiskFileWithCallbacks((m_dir.str() + "/none").c_str(), onOpen, &log, logFailed, &log),
               u32(E_FILESTATUS_OPEN_FAILED));
     EXPECT_EQ(log.failed, 1);
@@ -314,10 +317,9 @@ TEST_F(FileLayer, WholeFileWritesReplaceTheFileAndAFailedOneLeavesItAsItWas) {
     const std::u16string folder = widePath(m_dir.str()) + u"\\user\\SAVEDATA";
     const std::u16string file = folder + u"\\GM-DATA";
     const fs::path written = m_dir.path() / "user/SAVEDATA/GM-DATA";
-    EXPECT_EQ((std::vector<u32>{createDirectoryW(folder.c_str()),
-                                writeWholeFileW(file.c_str(), patternBytes(5000).data(), 5000),
-                                writeWholeFileW(file.c_str(), "old", 3)}),
-              (std::vector<u32>{1, OK, OK}));
+    EXPECT_EQ(createDirectoryW(folder.c_str()), 1u);
+    EXPECT_EQ(writeWholeFileW(file.c_str(), patternBytes(5000).data(), 5000), OK);
+    EXPECT_EQ(writeWholeFileW(file.c_str(), "old", 3), OK);
     {
         ClFileSizeLimit diskFull(4096);
         EXPECT_EQ(writeWholeFileW(file.c_str(), patternBytes(8192).data(), 8192), u32(E_FILESTATUS_WRITE_FAILED));
@@ -334,9 +336,10 @@ TEST_F(FileLayer, StreamWriterCountsItsBytesAndPutsTheFileInPlaceOnlyWhenEveryWr
     ClStreamWriter writer;
     EXPECT_EQ(writer.write("lost", 4), 0u);
     ASSERT_TRUE(writer.open(path.c_str()));
-    EXPECT_EQ((std::vector<u32>{writer.write("save", 4), writer.write("data", 4), u32(writer.getBytesWritten()),
-                                writer.close()}),
-              (std::vector<u32>{4, 4, 8, true}));
+    EXPECT_EQ(writer.write("save", 4), 4u);
+    EXPECT_EQ(writer.write("data", 4), 4u);
+    EXPECT_EQ(u32(writer.getBytesWritten()), 8u);
+    EXPECT_TRUE(writer.close());
     EXPECT_EQ(readFileText(m_dir.path() / "USR-DATA"), "savedata");
 
     ASSERT_TRUE(writer.open(path.c_str()));
@@ -344,9 +347,10 @@ TEST_F(FileLayer, StreamWriterCountsItsBytesAndPutsTheFileInPlaceOnlyWhenEveryWr
         ClFileSizeLimit diskFull(4096);
         EXPECT_LT(writer.write(patternBytes(8192).data(), 8192), 8192u);
     }
-    EXPECT_EQ((std::vector<u32>{writer.write("tail", 4), writer.close(), fs::exists(m_dir.path() / "USR-DATA.tmp"),
-                                writer.open((widePath(m_dir.str()) + u"\\missing\\USR-DATA").c_str())}),
-              (std::vector<u32>{4, false, false, false}));
+    EXPECT_EQ(writer.write("tail", 4), 4u);
+    EXPECT_FALSE(writer.close());
+    EXPECT_FALSE(fs::exists(m_dir.path() / "USR-DATA.tmp"));
+    EXPECT_FALSE(writer.open((widePath(m_dir.str()) + u"\\missing\\USR-DATA").c_str()));
     EXPECT_EQ(readFileText(m_dir.path() / "USR-DATA"), "savedata");
 }
 

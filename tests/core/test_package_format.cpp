@@ -55,9 +55,11 @@ TEST(PackageFormat, ImageHasTheDocumentedLayoutAndEveryEntryIsFoundByItsHash) {
     ASSERT_GE(image.size(), 16u + 4 + 12 + 28);
     // The count, the hash's low byte first on disk, then the descriptor's flag, offset and stream size.
     const u32 record = loadLe32(&image[16]), descriptor = loadLe32(&image[record]);
-    EXPECT_EQ((std::vector<u32>{loadLe32(&image[8]), image[record + 8], loadLe32(&image[descriptor]), loadLe32(&image[descriptor + 8]),
-                                loadLe32(&image[descriptor + 20])}),
-              (std::vector<u32>{1, 0x44, 1, 0x40, 3}));
+    EXPECT_EQ(loadLe32(&image[8]), 1u);
+    EXPECT_EQ(image[record + 8], 0x44u);
+    EXPECT_EQ(loadLe32(&image[descriptor]), 1u);
+    EXPECT_EQ(loadLe32(&image[descriptor + 8]), 0x40u);
+    EXPECT_EQ(loadLe32(&image[descriptor + 20]), 3u);
     EXPECT_STREQ(reinterpret_cast<const char*>(&image[loadLe32(&image[record + 4])]), "a.txt");
 
     const char* paths[] = {"project.ini", "Lang\\eng\\Strings\\Win32.lang", "Scripts\\playbalance.txt",
@@ -176,9 +178,10 @@ TEST(PackageFormat, StoredBytesMustLieInsideTheDataFileAndCipherLengthsBeWholeBl
     const auto check = [](u32 compressedSize, u32 encipheredSize) {
         return packageEntryCheck(plainInput(1, 0, 20, nullptr, compressedSize, encipheredSize).entry);
     };
-    EXPECT_EQ((std::vector<EPackageTableError>{check(0, 24), check(0, 16), check(0, 32), check(33, 32)}),
-              (std::vector<EPackageTableError>{E_PACKAGETABLE_BAD_CIPHER_LENGTH, E_PACKAGETABLE_BAD_SIZES,
-                                               E_PACKAGETABLE_OK, E_PACKAGETABLE_BAD_SIZES}));
+    EXPECT_EQ(check(0, 24), E_PACKAGETABLE_BAD_CIPHER_LENGTH);
+    EXPECT_EQ(check(0, 16), E_PACKAGETABLE_BAD_SIZES);
+    EXPECT_EQ(check(0, 32), E_PACKAGETABLE_OK);
+    EXPECT_EQ(check(33, 32), E_PACKAGETABLE_BAD_SIZES);
     // The same damage in an image is refused at open.
     std::vector<u8> damaged = buildImage({plainInput(1, 0, 16, nullptr, 0, 16)});
     const u32 descriptor = loadLe32(&damaged[loadLe32(&damaged[16])]);

@@ -80,9 +80,10 @@ TEST(SfmtGenerator, ADrawBeforeSeedingIsNotStuckAtZero) {
 }
 
 TEST(SfmtFloat, UnitDrawReachesBothEndsAndRangesScale) {
-    EXPECT_EQ((std::vector<f32>{(forceNextGlobalDraw(0xFFFFFFFFu), randomUnitFloat()),
-                                (forceNextGlobalDraw(0x80000000u), randomFloatInRange(2.0f, 6.0f))}),
-              (std::vector<f32>{1.0f, 4.0f}));
+    forceNextGlobalDraw(0xFFFFFFFFu);
+    EXPECT_EQ(randomUnitFloat(), 1.0f);
+    forceNextGlobalDraw(0x80000000u);
+    EXPECT_EQ(randomFloatInRange(2.0f, 6.0f), 4.0f);
 }
 
 // ---- Per-object MT19937 ----
@@ -95,7 +96,8 @@ TEST(RandObjSFMT, UnseededStartsAtReferenceSeed5489AndEqualsStdMt19937AcrossRege
     ClRandObjSFMT untouched;
     SRandObjState record{};
     untouched.saveState(&record);
-    EXPECT_EQ((std::vector<u32>{record.seed, u32(record.draws)}), (std::vector<u32>{RAND_OBJ_DEFAULT_SEED, 0}));
+    EXPECT_EQ(record.seed, RAND_OBJ_DEFAULT_SEED);
+    EXPECT_EQ(u32(record.draws), 0u);
     ClRandObjSFMT restored;
     restored.restoreState(record);
     EXPECT_EQ(restored.next(), untouched.next());
@@ -127,10 +129,12 @@ TEST(RandObjSFMT, RestoreInFreshObjectContinuesTheSequence) {
 TEST(RandObjSFMTDraws, Draw7FFFFFFFReducesToZeroFirst) {
     ClRandObjSFMT generator;
     // 0x7FFFFFFF itself is odd; 0xFFFFFFFF mod 0x7FFFFFFF = 1.
-    EXPECT_EQ((std::vector<u32>{(forceNextDraw(generator, 0x7FFFFFFFu), generator.randomBelow(2)),
-                                (forceNextDraw(generator, 0xFFFFFFFFu), generator.randomBelow(1000)),
-                                (forceNextDraw(generator, 0x7FFFFFFFu), generator.randomIntInRange(10, 20))}),
-              (std::vector<u32>{0, 1, 10}));
+    forceNextDraw(generator, 0x7FFFFFFFu);
+    EXPECT_EQ(generator.randomBelow(2), 0u);
+    forceNextDraw(generator, 0xFFFFFFFFu);
+    EXPECT_EQ(generator.randomBelow(1000), 1u);
+    forceNextDraw(generator, 0x7FFFFFFFu);
+    EXPECT_EQ(generator.randomIntInRange(10, 20), 10u);
 }
 
 TEST(RandObjSFMTDraws, NegativeLowerBoundsWrapIntoRangeAndZeroCountsDoNotDivideByZero) {

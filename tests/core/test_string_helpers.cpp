@@ -50,22 +50,26 @@ TEST(StringCompare, UnsignedCFoldingAndNoLengthLimit) {
     const std::string longText(WIDEN_TEXT_LIMIT + 10, 'x');
     const std::u16string prefix(WIDEN_TEXT_LIMIT, u'x');
     // Bytes and units compare as unsigned; only A-Z fold; byte 0xE9 widens to U+00E9.
-    EXPECT_EQ((std::vector<s32>{strCompare("\x80", "a"), wstrCompare(high, u"a"), wstrCompare(u"a", u"ab"),
-                                wstrCompareNoCase(u"ABC", u"abd"), wstrCompareNoCase(nullptr, u"abc"),
-                                wstrCompareNoCase(u"\u00C9", u"\u00E9") != 0,
-                                strCompareNoCase("Scripts\\PlayBalance.txt", "SCRIPTS\\playbalance.TXT"),
-                                strCompareNoCase("\xC9", "\xE9") != 0, wstrCompareNoCaseWithNarrow(u"\u00E9", "\xE9"),
-                                strCompareNoCaseWithWide(nullptr, u"a"),
-                                strCompareNoCaseWithWide(longText.c_str(), prefix.c_str()) > 0,
-                                wstrCompareNoCaseWithNarrow(prefix.c_str(), longText.c_str()) < 0}),
-              (std::vector<s32>{1, 1, -1, s32(u'c') - s32(u'd'), -1, 1, 0, 1, 0, -1, 1, 1}));
+    EXPECT_EQ(strCompare("\x80", "a"), 1);
+    EXPECT_EQ(wstrCompare(high, u"a"), 1);
+    EXPECT_EQ(wstrCompare(u"a", u"ab"), -1);
+    EXPECT_EQ(wstrCompareNoCase(u"ABC", u"abd"), s32(u'c') - s32(u'd'));
+    EXPECT_EQ(wstrCompareNoCase(nullptr, u"abc"), -1);
+    EXPECT_NE(wstrCompareNoCase(u"\u00C9", u"\u00E9"), 0);
+    EXPECT_EQ(strCompareNoCase("Scripts\\PlayBalance.txt", "SCRIPTS\\playbalance.TXT"), 0);
+    EXPECT_NE(strCompareNoCase("\xC9", "\xE9"), 0);
+    EXPECT_EQ(wstrCompareNoCaseWithNarrow(u"\u00E9", "\xE9"), 0);
+    EXPECT_EQ(strCompareNoCaseWithWide(nullptr, u"a"), -1);
+    EXPECT_GT(strCompareNoCaseWithWide(longText.c_str(), prefix.c_str()), 0);
+    EXPECT_LT(wstrCompareNoCaseWithNarrow(prefix.c_str(), longText.c_str()), 0);
 }
 
 TEST(StringFind, FirstOccurrenceAndLastChar) {
     const char16_t* text = u"Music\\Album\\Album\\track.ogg";
-    EXPECT_EQ((std::vector<const char16_t*>{wstrFind(text, u"Album"), wstrFind(u"ab", u"abc"), wstrFindLastChar(text, u'\\'),
-                                            wstrFindLastChar(u"", u'\\')}),
-              (std::vector<const char16_t*>{text + 6, nullptr, text + 17, nullptr}));
+    EXPECT_EQ(wstrFind(text, u"Album"), text + 6);
+    EXPECT_EQ(wstrFind(u"ab", u"abc"), nullptr);
+    EXPECT_EQ(wstrFindLastChar(text, u'\\'), text + 17);
+    EXPECT_EQ(wstrFindLastChar(u"", u'\\'), nullptr);
 }
 
 TEST(StringCopyN, CopiesAndAppendsTerminateWithinTheBoundNeverSplitAPairAndZeroCapacityWritesNothing) {

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -111,15 +110,16 @@ protected:
 
 TEST_F(AmbientLayer, LayoutsCreateTheirLightsAndADamagedLayoutIsIgnored) {
     start(3);
-    std::vector<s64> masksThenTiming;
-    for (const SLightRecord& l : runtime->lights) masksThenTiming.push_back(l.mask);
-    masksThenTiming.push_back(runtime->lights[0].timingMs);
-    EXPECT_EQ(masksThenTiming, (std::vector<s64>{0x080, 0x001, 0x002, 0x060, 0x110, 0x00C, 33}));
+    std::vector<s64> masks;
+    for (const SLightRecord& l : runtime->lights) masks.push_back(l.mask);
+    EXPECT_EQ(masks, (std::vector<s64>{0x080, 0x001, 0x002, 0x060, 0x110, 0x00C}));
+    EXPECT_EQ(runtime->lights[0].timingMs, 33);
     // All six released first.
     EXPECT_EQ(setAmbientLightLayout(1), 1u);
     EXPECT_EQ(runtime->colours().size(), size_t(2));
-    EXPECT_EQ((std::vector<u32>{setAmbientLightLayout(-1), setAmbientLightLayout(7), ambientLightCount()}),
-              (std::vector<u32>{0, 0, 2}));
+    EXPECT_EQ(setAmbientLightLayout(-1), 0u);
+    EXPECT_EQ(setAmbientLightLayout(7), 0u);
+    EXPECT_EQ(ambientLightCount(), 2u);
     shutdownAmbientLighting();
     g_SavedOptions.ambientLayout = 99;
     EXPECT_TRUE(initAmbientLighting(u"Velodrix", u"1.0", 1.0f / 30.0f, 5)) << "a damaged save does not stop start-up";
@@ -131,7 +131,8 @@ TEST_F(AmbientLayer, DisableFadesToBlackAndSwitchesDevicesOffHalfASecondLater) {
     setAllAmbientLightColours(1, 0xFF123456, 1.0f);
     runtime->calls.clear();
     disableAmbientEffects();
-    EXPECT_EQ((std::vector<s64>{runtime->lights[0].colour, runtime->lights[0].fadeMs}), (std::vector<s64>{0, 250}));
+    EXPECT_EQ(runtime->lights[0].colour, 0);
+    EXPECT_EQ(runtime->lights[0].fadeMs, 250);
     frames(4, 0.1f);
     enableAmbientEffects();  // within the half second: nothing is switched off or on
     disableAmbientEffects();
@@ -161,9 +162,10 @@ TEST_F(AmbientLayer, PlayStepShowsAFlashForOneStepAndTheChargeColour) {
     EXPECT_EQ(frames(2, 1.0f / 30.0f), (std::vector<u32>{0xFF0000, 0x203040, 0xFF0000, 0x203040, 0x203040, 0x203040}));
     EXPECT_EQ(runtime->lights[0].fadeMs, 66);
     EXPECT_EQ(frames(2, 1.0f / 30.0f), std::vector<u32>(6, 0x203040));
-    EXPECT_EQ((std::vector<u32>{beginAmbientCharge(7, 0xFF808080), beginAmbientCharge(8, 0xFF000000),
-                                setAmbientChargeLevel(8, 1.0f), setAmbientChargeLevel(7, 0.5f)}),
-              (std::vector<u32>{1, 0, 0, 1}));
+    EXPECT_EQ(beginAmbientCharge(7, 0xFF808080), 1u);
+    EXPECT_EQ(beginAmbientCharge(8, 0xFF000000), 0u);
+    EXPECT_EQ(setAmbientChargeLevel(8, 1.0f), 0u);
+    EXPECT_EQ(setAmbientChargeLevel(7, 0.5f), 1u);
     EXPECT_EQ(frames(2, 1.0f / 30.0f), (std::vector<u32>{0x203040, 0x203040, 0x203040, 0x505050, 0x203040, 0x505050}));
     EXPECT_EQ(endAmbientCharge(7), 1u);
 }

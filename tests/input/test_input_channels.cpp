@@ -57,7 +57,9 @@ TEST_F(InputChannels, TheLockHidesEdgesForTheFrameOfTheLockAndTheNext) {
 }
 
 TEST(InputSensitivity, TheSliderEndsAndItsMiddle) {
-    EXPECT_EQ((std::vector<f32>{inputSensitivityFor(0), inputSensitivityFor(5), inputSensitivityFor(10)}), (std::vector<f32>{0.375f, 1, 2}));
+    EXPECT_EQ(inputSensitivityFor(0), 0.375f);
+    EXPECT_EQ(inputSensitivityFor(5), 1.0f);
+    EXPECT_EQ(inputSensitivityFor(10), 2.0f);
 }
 
 TEST(AmbientLight, TheRuntimeIsAbsentAndModesOutsideTheRangeStop) {

@@ -44,14 +44,23 @@ TEST_F(InputDevices, PadValuesTakeDeadZonesDivisorTriggersAndBearing) {
     g_aPlayerPadMap[2] = 1;
     updateInput();
     const f32* raw = g_aRawPadRecords[1];
-    EXPECT_EQ((std::vector<f32>{raw[E_RAW_A], raw[E_RAW_DPAD_LEFT], raw[E_RAW_START], raw[E_RAW_B],
-                                raw[E_RAW_LEFT_TRIGGER], raw[E_RAW_RIGHT_TRIGGER], raw[E_RAW_LEFT_X], raw[E_RAW_LEFT_Y],
-                                raw[E_RAW_RIGHT_X], raw[E_RAW_RIGHT_Y], raw[E_RAW_RIGHT_BEARING], raw[E_RAW_RIGHT_TRIGGER_X10]}),
-              (std::vector<f32>{1, 1, 1, 0, 1, 0.2f, 0, -1, 24078.0f / 24918.0f, 0, 90, 2}));
+    EXPECT_EQ(raw[E_RAW_A], 1.0f);
+    EXPECT_EQ(raw[E_RAW_DPAD_LEFT], 1.0f);
+    EXPECT_EQ(raw[E_RAW_START], 1.0f);
+    EXPECT_EQ(raw[E_RAW_B], 0.0f);
+    EXPECT_EQ(raw[E_RAW_LEFT_TRIGGER], 1.0f);
+    EXPECT_EQ(raw[E_RAW_RIGHT_TRIGGER], 0.2f);
+    EXPECT_EQ(raw[E_RAW_LEFT_X], 0.0f);
+    EXPECT_EQ(raw[E_RAW_LEFT_Y], -1.0f);
+    EXPECT_EQ(raw[E_RAW_RIGHT_X], 24078.0f / 24918.0f);
+    EXPECT_EQ(raw[E_RAW_RIGHT_Y], 0.0f);
+    EXPECT_EQ(raw[E_RAW_RIGHT_BEARING], 90.0f);
+    EXPECT_EQ(raw[E_RAW_RIGHT_TRIGGER_X10], 2.0f);
     EXPECT_EQ((std::vector<u32>{g_aPadConnected[0], g_aPadConnected[1], g_aPadConnected[2]}), (std::vector<u32>{0, 1, 0}));
     backend.pads[2] = {0, 0, 0, 32767, 0, -32767, 0};
     updateInput();
-    EXPECT_EQ((std::vector<f32>{raw[E_RAW_LEFT_X], raw[E_RAW_RIGHT_BEARING]}), (std::vector<f32>{1.0f, 270.0f}));
+    EXPECT_EQ(raw[E_RAW_LEFT_X], 1.0f);
+    EXPECT_EQ(raw[E_RAW_RIGHT_BEARING], 270.0f);
 }
 
 // A key tapped within one poll (Esc) is down for it and released for the next. A held key

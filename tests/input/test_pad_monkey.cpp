@@ -81,9 +81,14 @@ TEST_F(PadMonkey, MaximaBelowTheirMinimaAreRaised) {
         configSetValue((std::string("PAD_MONKEY_") + key).c_str(), value);
     initPadMonkey();
     const SPadMonkeyTuning& t = padMonkeyTuning();
-    EXPECT_EQ((std::vector<f32>{f32(t.digitalMinReps), f32(t.digitalMaxReps), t.analogMinHold, t.analogMaxHold, t.betweenTime}),
-              (std::vector<f32>{4, 4, 0.5f, 0.5f, 0.05f}));
-    EXPECT_EQ((std::vector<s32>{randomIntBelow(0), randomIntBelow(-3), randomIntBelow(1)}), (std::vector<s32>{0, 0, 0}));
+    EXPECT_EQ(t.digitalMinReps, 4);
+    EXPECT_EQ(t.digitalMaxReps, 4);
+    EXPECT_EQ(t.analogMinHold, 0.5f);
+    EXPECT_EQ(t.analogMaxHold, 0.5f);
+    EXPECT_EQ(t.betweenTime, 0.05f);
+    EXPECT_EQ(randomIntBelow(0), 0);
+    EXPECT_EQ(randomIntBelow(-3), 0);
+    EXPECT_EQ(randomIntBelow(1), 0);
 }
 
 }  // namespace

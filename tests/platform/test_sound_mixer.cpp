@@ -390,7 +390,7 @@ TEST(SoundOutput, SdlDummyDriverOpensPlaysAndCloses) {
     const u64 playedAt = osPerformanceCounter();
     ASSERT_EQ(system.playSound(sound, false, &channel), E_SOUND_OK);
     u32 position = 0;
-    for (u32 wait = 0; wait < 400 && position == 0; ++wait) {
+    for (u32 wait = 0; wait < 4000 && position == 0; ++wait) {
         osSleep(5);
         ASSERT_EQ(channel.getPosition(&position, E_SOUNDTIMEUNIT_MS), E_SOUND_OK);
     }

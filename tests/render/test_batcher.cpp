@@ -57,7 +57,8 @@ TEST_F(Batcher, ReservationsStopBelowTheVertexCapacityAndWithinObjectsAndIndices
     const SBatchReservation first = reserveBatchGeometry(1, BATCH_VERTEX_CAPACITY - 2, 3);
     ASSERT_NE(nullptr, first.vertices);
     const SBatchReservation second = reserveBatchGeometry(1, 1, 3);
-    EXPECT_EQ((std::vector<u32>{BATCH_VERTEX_CAPACITY - 2, 3}), (std::vector<u32>{second.vertexBase, second.firstStagedIndex}));
+    EXPECT_EQ(BATCH_VERTEX_CAPACITY - 2, second.vertexBase);
+    EXPECT_EQ(3u, second.firstStagedIndex);
     EXPECT_EQ(first.layerMasks + 1, second.layerMasks);
     const SBatchReservation full = reserveBatchGeometry(1, 1, 3);
     EXPECT_EQ(nullptr, full.vertices);
@@ -67,9 +68,10 @@ TEST_F(Batcher, ReservationsStopBelowTheVertexCapacityAndWithinObjectsAndIndices
 
     beginBatchFrame();
     EXPECT_EQ(0u, batchVertexCount());
-    EXPECT_EQ((std::vector<bool>{false, false, true, false}),
-              (std::vector<bool>{!!reserveBatchGeometry(1, 3, BATCH_INDEX_CAPACITY + 1).vertices, !!reserveBatchGeometry(BATCH_OBJECT_CAPACITY + 1, 3, 3).vertices,
-                                 !!reserveBatchGeometry(BATCH_OBJECT_CAPACITY, 3, BATCH_INDEX_CAPACITY).vertices, !!reserveBatchGeometry(1, 3, 0).vertices}));
+    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, BATCH_INDEX_CAPACITY + 1).vertices);
+    EXPECT_EQ(nullptr, reserveBatchGeometry(BATCH_OBJECT_CAPACITY + 1, 3, 3).vertices);
+    EXPECT_NE(nullptr, reserveBatchGeometry(BATCH_OBJECT_CAPACITY, 3, BATCH_INDEX_CAPACITY).vertices);
+    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, 0).vertices);
 }
 
 TEST_F(Batcher, NothingIsLockedReservedOrBuiltWhileTheBatcherIsNotReadyOrUnlocked) {
@@ -99,13 +101,16 @@ TEST_F(Batcher, NothingIsLockedReservedOrBuiltWhileTheBatcherIsNotReadyOrUnlocke
 TEST_F(Batcher, KeysAreLimitedToSixteenAndRemovedByValue) {
     for (BatchKey key = 1; key < BATCH_TARGET_KEY_CAPACITY; ++key) ASSERT_EQ(1, registerBatchTarget(key * 0x100));
     EXPECT_EQ(0, registerBatchTarget(0x5000));
-    EXPECT_EQ((std::vector<int>{1, 0, 1}), (std::vector<int>{unregisterBatchTarget(0x300), unregisterBatchTarget(0x300), registerBatchTarget(0x5000)}));
+    EXPECT_EQ(1, unregisterBatchTarget(0x300));
+    EXPECT_EQ(0, unregisterBatchTarget(0x300));
+    EXPECT_EQ(1, registerBatchTarget(0x5000));
     EXPECT_EQ(16u, batchTargetCount());
 
     // The gap is closed: the key after the removed one still has its own runs.
     addObject(1, material(0), 0.0f, 0x400);
     buildLayerDrawList(0, 1, false, false);
-    EXPECT_EQ((std::vector<u32>{1, 0}), (std::vector<u32>{batchRunCount(0, 0x400), batchRunCount(0, 0x500)}));
+    EXPECT_EQ(1u, batchRunCount(0, 0x400));
+    EXPECT_EQ(0u, batchRunCount(0, 0x500));
 }
 
 TEST_F(Batcher, WithoutSortFlagsObjectsKeepTheirOrderWithinEachKeyAndRunsShareAMaterial) {
@@ -147,7 +152,8 @@ TEST_F(Batcher, ObjectsOfUnregisteredKeysAreSkippedAndTheirRunsCannotBeAsked) {
     addObject(1, material(0), 0.0f, 0x7000);
     addObject(1, material(0), 0.0f, 0);
     buildLayerDrawList(0, 1, false, false);
-    EXPECT_EQ((std::vector<u32>{1, 1}), (std::vector<u32>{batchSkippedObjectCount(), batchRunCount(0, 0)}));
+    EXPECT_EQ(1u, batchSkippedObjectCount());
+    EXPECT_EQ(1u, batchRunCount(0, 0));
     EXPECT_EXIT(batchRunCount(0, 0x7000), ::testing::ExitedWithCode(3), "no such layer or key");
 }
 
@@ -159,13 +165,15 @@ TEST_F(Batcher, LayersThatOverfillTheIndexBufferOrARunListDropAndCountObjects) {
     buildLayerDrawList(0, 1, false, false);
     EXPECT_EQ(0u, batchDroppedObjectCount());
     buildLayerDrawList(1, 1, false, false);
-    EXPECT_EQ((std::vector<u32>{10, 10 * perObject + 600}), (std::vector<u32>{batchDroppedObjectCount(), batchIndexWritePosition()}));
+    EXPECT_EQ(10u, batchDroppedObjectCount());
+    EXPECT_EQ(10 * perObject + 600, batchIndexWritePosition());
     EXPECT_EQ((std::vector<SRunView>{{material(0), 10 * perObject + 300, 300}}), runsOf(1, 0));
 
     beginBatchFrame();
     for (u32 i = 0; i <= BATCH_RUN_CAPACITY; ++i) addObject(2, material(i % 2), 0.0f, 0);
     buildLayerDrawList(0, 2, false, false);
-    EXPECT_EQ((std::vector<u32>{BATCH_RUN_CAPACITY, 1}), (std::vector<u32>{batchRunCount(0, 0), batchDroppedObjectCount()}));
+    EXPECT_EQ(BATCH_RUN_CAPACITY, batchRunCount(0, 0));
+    EXPECT_EQ(1u, batchDroppedObjectCount());
 }
 
 TEST_F(Batcher, ArcsAndCappedLinesHaveTheirWorkedShapes) {

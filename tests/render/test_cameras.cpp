@@ -146,7 +146,8 @@ TEST_F(Cameras, BlendsCutInterruptAndPauseWithTheGame) {
     blender.blendTo(&a, 0.0f, false);
     const f32 cut = viewX(0.0f);
     blender.blendTo(&b, 1.0f, false);
-    EXPECT_EQ((std::vector<f32>{cut, viewX(0.0f)}), (std::vector<f32>{0.0f, 0.0f}));
+    EXPECT_EQ(cut, 0.0f);
+    EXPECT_EQ(viewX(0.0f), 0.0f);
     EXPECT_NEAR(5.0f, viewX(0.5f), 1e-5f);
     ClCamera* view = blender.getViewCamera();
     EXPECT_NEAR(75.0f, view->fov, 1e-4f);
@@ -172,8 +173,9 @@ TEST_F(Cameras, CurvesOfTheBlendHelpers) {
     EXPECT_NE("", fatalReasonOf([] { blendCurveValue(5, 0.5f); }));
     ClVectorBlend blend;
     blend.start(ClVec3(0, 0, 0), ClVec3(4, 8, 0), 2.0f, 0.5f);
-    EXPECT_EQ((std::vector<f32>{blend.value().x, blend.update(0.5f).y, blend.update(5.0f).x}),
-              (std::vector<f32>{1.0f, 4.0f, 4.0f}));
+    EXPECT_EQ(blend.value().x, 1.0f);
+    EXPECT_EQ(blend.update(0.5f).y, 4.0f);
+    EXPECT_EQ(blend.update(5.0f).x, 4.0f);
 }
 
 TEST_F(Cameras, CameraStacksPushPopOnlyOnRealStacksAndKeepTenEntries) {

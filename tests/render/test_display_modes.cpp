@@ -56,8 +56,11 @@ TEST(DisplayModes, ResolutionCodesIncludingWideScreenEmulation) {
         u32 w = 0, h = 0;
         return resolutionForCode(c, wide, &w, &h) ? std::to_string(w) + "x" + std::to_string(h) : "refused";
     };
-    EXPECT_EQ((std::vector<std::string>{code(456, true), code(456, false), code(9001, false), code(720, false), code(721, false)}),
-              (std::vector<std::string>{"832x456", "608x456", "1440x900", "1280x720", "refused"}));
+    EXPECT_EQ(code(456, true), "832x456");
+    EXPECT_EQ(code(456, false), "608x456");
+    EXPECT_EQ(code(9001, false), "1440x900");
+    EXPECT_EQ(code(720, false), "1280x720");
+    EXPECT_EQ(code(721, false), "refused");
 }
 
 class ResolutionChoice : public ::testing::Test {

@@ -17,7 +17,6 @@
 #include <cmath>
 #include <cstring>
 #include <random>
-#include <tuple>
 
 namespace {
 
@@ -56,7 +55,11 @@ TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgr
     for (u32 i = 0; i < QUAD_COMMAND_CAPACITY; ++i)
         appendQuadCommandCorners(ClVec3(), ClVec3(), ClVec3(), ClVec3(), 0, material(0), 1);
     const SDrawListCounts c = drawListCounts(1);
-    EXPECT_EQ((std::vector<u32>{15999, 15999, 15999, 4999, 0}), (std::vector<u32>{c.sprites, c.lines, c.gradientLines, c.quads, drawListCounts(0).sprites}));
+    EXPECT_EQ(15999u, c.sprites);
+    EXPECT_EQ(15999u, c.lines);
+    EXPECT_EQ(15999u, c.gradientLines);
+    EXPECT_EQ(4999u, c.quads);
+    EXPECT_EQ(0u, drawListCounts(0).sprites);
 
     // A busy frame drops its last quads; the game goes on.
     appendQuadCommand(ClVec3(), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 1, 1, 0, material(0), 1, 0);
@@ -94,8 +97,11 @@ TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGive
 
 TEST(DrawListSlices, LinesAreCutIntoAtMostThirtyTwoRoundedUpSlices) {
     // 100 lines on 64 threads: 32 slices in 25 jobs; 1000 lines: 32 jobs.
-    EXPECT_EQ((std::vector<u32>{5, 5, 4, 32, 1}),
-              (std::vector<u32>{lineSliceSize(10, 2), lineSliceSize(10, 1), lineSliceSize(100, 64), lineSliceSize(1000, 64), lineSliceSize(17, 64)}));
+    EXPECT_EQ(5u, lineSliceSize(10, 2));
+    EXPECT_EQ(5u, lineSliceSize(10, 1));
+    EXPECT_EQ(4u, lineSliceSize(100, 64));
+    EXPECT_EQ(32u, lineSliceSize(1000, 64));
+    EXPECT_EQ(1u, lineSliceSize(17, 64));
 }
 
 TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) {

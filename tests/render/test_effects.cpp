@@ -122,7 +122,10 @@ TEST_F(Materials, SharedRecordsDependOnEffectAndTextureOrder) {
     EXPECT_EQ(added->textureSet, blended->textureSet);
     EXPECT_EQ(getMaterialForEffect("system_add"), getMaterialForEffect("SYSTEM_ADD"));
     EXPECT_EQ(nullptr, getMaterialForEffect("system_add")->textureSet);
-    EXPECT_EQ((std::vector<u32>{getLiveMaterialCount(), getLiveTextureSetCount(), ab->poolIndex, ba->poolIndex}), (std::vector<u32>{5, 3, 0, 1}));
+    EXPECT_EQ(getLiveMaterialCount(), 5u);
+    EXPECT_EQ(getLiveTextureSetCount(), 3u);
+    EXPECT_EQ(ab->poolIndex, 0u);
+    EXPECT_EQ(ba->poolIndex, 1u);
 
     // A texture the table does not hold binds the white default: no fatal error at draw time.
     SMaterial* missing = getMaterialForEffectAndTextureName("system_add", "Images/NotThere");

@@ -39,9 +39,11 @@ TEST_F(Flipbooks, SequencesEndAtTheirFirstGap) {
     frames("b", {"0001", "0002", "0003", "0004"}, "_480.bmp");
     frames("c", {"000", "001", "002", "004"}, "_1080.png");
     frames("d", {"000", "001"}, ".png");  // unsuffixed names are never found
-    EXPECT_EQ((std::vector<u32>{5, 4, 3, 0, 4}),
-              (std::vector<u32>{frameCount("Animations/a"), frameCount("Animations/b"), frameCount("Animations/c"),
-                                frameCount("Animations/d"), findFlipbook("animations/B")->sizes.count}));
+    EXPECT_EQ(5u, frameCount("Animations/a"));
+    EXPECT_EQ(4u, frameCount("Animations/b"));
+    EXPECT_EQ(3u, frameCount("Animations/c"));
+    EXPECT_EQ(0u, frameCount("Animations/d"));
+    EXPECT_EQ(4u, findFlipbook("animations/B")->sizes.count);
     EXPECT_EQ(nullptr, findFlipbook("Animations/none"));
 }
 
@@ -79,10 +81,12 @@ TEST(FlipbookPlayer, FrameChoiceInEachMode) {
         return after(player, seconds);
     };
     // Looping 6 frames on rounds to frame 1; ping-pong goes 1 2 3 2.
-    EXPECT_EQ((std::vector<std::string>{play(five, E_FLIPBOOK_LOOP, 0.21f), after(player, 0.21f), play(four, E_FLIPBOOK_ONCE, 1.0f),
-                                        play(four, E_FLIPBOOK_PING_PONG, 0.45f), play(thirty, E_FLIPBOOK_LOOP, 0.5f, 1),
-                                        play(one, E_FLIPBOOK_LOOP, 1.0f)}),
-              (std::vector<std::string>{"3 1 1", "1 1 1", "3 0 1", "2 1 0", "4 0 1", "0 1 1"}));
+    EXPECT_EQ(play(five, E_FLIPBOOK_LOOP, 0.21f), "3 1 1");
+    EXPECT_EQ(after(player, 0.21f), "1 1 1");
+    EXPECT_EQ(play(four, E_FLIPBOOK_ONCE, 1.0f), "3 0 1");
+    EXPECT_EQ(play(four, E_FLIPBOOK_PING_PONG, 0.45f), "2 1 0");
+    EXPECT_EQ(play(thirty, E_FLIPBOOK_LOOP, 0.5f, 1), "4 0 1");
+    EXPECT_EQ(play(one, E_FLIPBOOK_LOOP, 1.0f), "0 1 1");
 }
 
 TEST_F(Flipbooks, QueuedPlaysWaitForTheirDelayAndForTheEnd) {

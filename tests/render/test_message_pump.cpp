@@ -51,9 +51,11 @@ TEST_F(MessagePump, NoFrameRunsBeforeTheWindowIsActivated) {
     EXPECT_EQ(g_iFramesRun, 0);
 
     openActivatedWindow();
-    EXPECT_EQ((std::vector<int>{g_bFrameBeforeActivation, mainWindowWasActivated(), pumpMessages(countFrame),
-                                pumpMessages(countFrame), g_iFramesRun}),
-              (std::vector<int>{false, true, 1, 1, 2}));
+    EXPECT_FALSE(g_bFrameBeforeActivation);
+    EXPECT_TRUE(mainWindowWasActivated());
+    EXPECT_EQ(pumpMessages(countFrame), 1);
+    EXPECT_EQ(pumpMessages(countFrame), 1);
+    EXPECT_EQ(g_iFramesRun, 2);
 }
 
 TEST_F(MessagePump, TheQuitMessageATerminationSignalAndAFrameThatSetsQuitEndTheLoop) {
@@ -64,8 +66,11 @@ TEST_F(MessagePump, TheQuitMessageATerminationSignalAndAFrameThatSetsQuitEndTheL
     raise(SIGTERM);
     // The quit message runs no frame; one signal is one quit; the frame after it asks to quit.
     g_iQuitAfterFrame = 1;
-    EXPECT_EQ((std::vector<s32>{afterQuit, pumpMessages(countFrame), g_iFramesRun, pumpMessages(countFrame), g_iFramesRun}),
-              (std::vector<s32>{0, 0, 0, 0, 1}));
+    EXPECT_EQ(afterQuit, 0);
+    EXPECT_EQ(pumpMessages(countFrame), 0);
+    EXPECT_EQ(g_iFramesRun, 0);
+    EXPECT_EQ(pumpMessages(countFrame), 0);
+    EXPECT_EQ(g_iFramesRun, 1);
 }
 
 TEST_F(MessagePump, ARestoredOrMaximisedWindowIsShownAgainWithoutAnActivation) {
@@ -78,7 +83,9 @@ TEST_F(MessagePump, ARestoredOrMaximisedWindowIsShownAgainWithoutAnActivation) {
     const bool minimised = shownAfter(E_SIZE_MINIMIZED), restored = shownAfter(E_SIZE_RESTORED);
     windowDestroy();
     ASSERT_TRUE(windowCreate("", 0, 0, 64, 64, false));
-    EXPECT_EQ((std::vector<bool>{minimised, restored, shownAfter(E_SIZE_MAXIMIZED)}), (std::vector<bool>{false, true, true}));
+    EXPECT_FALSE(minimised);
+    EXPECT_TRUE(restored);
+    EXPECT_TRUE(shownAfter(E_SIZE_MAXIMIZED));
     for (int pass = 0; pass < 20; ++pass) ASSERT_EQ(pumpMessages(countFrame), 1);
     // Only the first show is an activation.
     EXPECT_FALSE(mainWindowWasActivated());

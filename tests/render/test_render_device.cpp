@@ -107,7 +107,9 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     EXPECT_EQ(frame(), "0 lost, effects lost, release debug shapes, release batch buffers, release ui, release scene targets, "
                        "release preview targets");
     // The pool gets no work while the device is lost.
-    EXPECT_EQ((std::vector<u32>{u32(g_pausedGames), deviceWasLost(), taskLayerSuspended()}), (std::vector<u32>{1, 1, 1}));
+    EXPECT_EQ(u32(g_pausedGames), 1u);
+    EXPECT_EQ(deviceWasLost(), 1u);
+    EXPECT_EQ(taskLayerSuspended(), 1u);
 
     // The first reset fails: the device tries again on the next frame, where the reset succeeds
     // but the batcher's buffers cannot be made, so it is released again.
@@ -124,7 +126,9 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     g_sceneTargetsRecreated = true;
     EXPECT_EQ(frame(), "1, effects reset, create debug shapes, recreate batch buffers, create ui, recreate scene targets, "
                        "recreate preview targets");
-    EXPECT_EQ((std::vector<u32>{deviceWasLost(), deviceWasRestored(), taskLayerSuspended()}), (std::vector<u32>{0, 1, 0}));
+    EXPECT_EQ(deviceWasLost(), 0u);
+    EXPECT_EQ(deviceWasRestored(), 1u);
+    EXPECT_EQ(taskLayerSuspended(), 0u);
     EXPECT_EQ(frame(), "1");
 }
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -25,7 +24,9 @@ TEST_F(ShaderGlobals, SettersStoreWorkedValues) {
     setShaderGlobalColour("g_v4Tint", 0x80FF0000);
     EXPECT_FALSE(setAtFirst);
     EXPECT_TRUE(tint->hasBeenSet);
-    EXPECT_EQ((std::vector<f32>{tint->values[0][0], tint->values[0][1], tint->values[0][3]}), (std::vector<f32>{1, 0, 128.0f / 255.0f}));
+    EXPECT_EQ(tint->values[0][0], 1.0f);
+    EXPECT_EQ(tint->values[0][1], 0.0f);
+    EXPECT_EQ(tint->values[0][3], 128.0f / 255.0f);
 
     setShaderGlobalVec3("g_v4Tint", ClVec3(1, 2, 3, 7));  // into a float4 constant: w = 0
     EXPECT_EQ(tint->values[0][2], 3.0f);

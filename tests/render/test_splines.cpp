@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "core/name_hash.h"

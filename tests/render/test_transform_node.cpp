@@ -89,7 +89,9 @@ TEST(AttachedNodeLists, TheFilledHalfIsUpdatedByMaskAndClearedByHalf) {
     SAttachedNodeObject ignored = followed;
     ignored.world.position = ClVec3(-50.0f, 0.0f, 0.0f);
 
-    EXPECT_EQ((std::vector<int>{1, 1, 0}), (std::vector<int>{addAttachedNodeObject(&ignored, 4), addAttachedNodeObject(&followed, 2), addAttachedNodeObject(&followed, 2)}));
+    EXPECT_EQ(1, addAttachedNodeObject(&ignored, 4));
+    EXPECT_EQ(1, addAttachedNodeObject(&followed, 2));
+    EXPECT_EQ(0, addAttachedNodeObject(&followed, 2));
     EXPECT_EQ(2u, attachedNodeCount(1));
     EXPECT_EQ(0u, attachedNodeCount(0));
 

@@ -37,7 +37,6 @@
 #include <cfloat>
 #include <set>
 #include <string>
-#include <tuple>
 #include <utility>
 
 using namespace world_test;

@@ -23,7 +23,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <tuple>
 #include <vector>
 
 using namespace world_test;

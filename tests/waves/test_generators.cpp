@@ -19,7 +19,6 @@
 #include "world/play/gun_params.h"
 #include "world/play/item_description.h"
 
-#include <tuple>
 #include <vector>
 
 using namespace test_support;

@@ -19,7 +19,6 @@
 
 #include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 using namespace test_support;

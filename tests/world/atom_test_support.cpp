@@ -8,10 +8,10 @@
 #include "render/texture.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
-#include "world/bar_colour_scheme.h"
+#include "world/atoms/gun_params.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/play/gun_params.h"
+#include "world/services/bar_colour_scheme.h"
 
 #include <cmath>
 

@@ -8,9 +8,9 @@
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_pictures.h"
 #include "world/atoms/atom.h"
-#include "world/bar_colour_scheme.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/world.h"
+#include "world/services/bar_colour_scheme.h"
 
 #include <gtest/gtest.h>
 

@@ -11,8 +11,8 @@
 #include "core/random.h"
 #include "render/fx_particles.h"
 #include "tests/world/world_pictures.h"
-#include "world/bar_colour_scheme.h"
 #include "world/entity/world.h"
+#include "world/services/bar_colour_scheme.h"
 #include "world/world_step.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include "render/scene_inputs.h"
 #include "render/shader.h"
 #include "tests/world/atom_test_support.h"
-#include "world/bar_colour_scheme.h"
 #include "world/effects/backdrop.h"
-#include "world/equaliser_cell.h"
+#include "world/effects/equaliser_cell.h"
+#include "world/services/bar_colour_scheme.h"
 
 #include <array>
 #include <cmath>

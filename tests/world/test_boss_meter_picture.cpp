@@ -7,10 +7,10 @@
 #include "tests/support/offscreen_picture.h"
 #include "tests/world/world_test_support.h"
 #include "ui/ui_system.h"
-#include "world/bar_colour_scheme.h"
 #include "world/entity/world.h"
-#include "world/play/boss_encounter.h"
 #include "world/play/boss_meter.h"
+#include "world/services/bar_colour_scheme.h"
+#include "world/state/boss_encounter.h"
 
 #include <gtest/gtest.h>
 

@@ -4,16 +4,16 @@
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
+#include "world/atoms/gun_params.h"
 #include "world/collision/contact_handlers.h"
 #include "world/collision/kill_queue.h"
 #include "world/collision/swept_contact.h"
 #include "world/collision/world_collision.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/play/boss_encounter.h"
-#include "world/play/gun_params.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/play/player_state.h"
+#include "world/state/boss_encounter.h"
 
 #include <algorithm>
 #include <set>

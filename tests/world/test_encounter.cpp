@@ -19,13 +19,13 @@
 #include "world/collision/kill_queue.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/play/boss_encounter.h"
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
-#include "world/play/item_description.h"
-#include "world/play/play_record.h"
 #include "world/play/player_state.h"
 #include "world/processors/player_ctrl.h"
+#include "world/state/boss_encounter.h"
+#include "world/state/item_description.h"
+#include "world/state/play_record.h"
 
 #include <cfloat>
 #include <tuple>

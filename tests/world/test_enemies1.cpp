@@ -10,17 +10,16 @@
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
 #include "world/play/player_state.h"
-#include "world/play/wave_record.h"
 #include "world/processors/arm_processors.h"
 #include "world/processors/bullet_processors.h"
 #include "world/processors/cube_station.h"
 #include "world/processors/staff_enemies.h"
+#include "world/state/wave_record.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
-#include <tuple>
 
 using namespace world_test;
 

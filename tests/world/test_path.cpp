@@ -2,13 +2,13 @@
 
 #include "audio/play/song_clock.h"
 #include "render/fx_particles.h"
-#include "world/entity/entity_node.h"
-#include "world/entity/world.h"
-#include "world/play/wave_record.h"
-#include "world/processors/path_follower.h"
-#include "world/processors/path_steering.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
+#include "world/entity/entity_node.h"
+#include "world/entity/world.h"
+#include "world/processors/path_follower.h"
+#include "world/processors/path_steering.h"
+#include "world/state/wave_record.h"
 
 #include <algorithm>
 #include <cmath>

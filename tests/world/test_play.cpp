@@ -9,17 +9,17 @@
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "ui/widget.h"
+#include "world/atoms/gun_params.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/boss_choice.h"
 #include "world/play/boss_wave_hook.h"
-#include "world/play/gun_params.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 #include "world/play/score_hud.h"
 #include "world/play/score_popups.h"
-#include "world/play/wave_record.h"
 #include "world/processors/player_ctrl.h"
+#include "world/state/wave_record.h"
 
 #include <cfloat>
 #include <cstring>

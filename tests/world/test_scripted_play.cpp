@@ -22,12 +22,12 @@
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/play_record.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
-#include "world/play/wave_record.h"
 #include "world/processors/path_follower.h"
 #include "world/processors/player_ctrl.h"
+#include "world/state/play_record.h"
+#include "world/state/wave_record.h"
 #include "world/world_step.h"
 
 #include <vector>

@@ -5,12 +5,12 @@
 #include "render/camera_inputs.h"
 #include "render/particle_world_inputs.h"
 #include "tests/world/world_test_support.h"
-#include "world/bar_colour_scheme.h"
 #include "world/collision/world_collision.h"
 #include "world/effects/backdrop.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
+#include "world/services/bar_colour_scheme.h"
 #include "world/world_step.h"
 
 

@@ -2,7 +2,7 @@
 
 #include "core/fatal_error.h"
 #include "render/geometry_mesh.h"
-#include "world/collision/kill_queue.h"
+#include "world/entity/base_imports.h"
 #include "world/entity/entity.h"
 
 namespace {
@@ -124,7 +124,7 @@ void ClAtom::deactivate(u32 quiet) {
     // An atom already down is skipped, so dependants that name each other cannot recurse forever.
     for (u32 i = 0; i < dependants.count; ++i)
         if (dependants[i]->active) dependants[i]->deactivate(quiet);
-    if (!quiet && entity) queueKill(entity);
+    if (!quiet && entity) g_BaseImports.queueKill(entity);
 }
 
 void ClAtom::stampReachable(u32 stamp) {

@@ -2,6 +2,7 @@
 
 #include "core/fatal_error.h"
 #include "core/random.h"
+#include "core/saved_options.h"
 #include "input/ambient/ambient_light.h"
 #include "render/debris_particles.h"
 #include "render/draw_lists.h"
@@ -12,14 +13,13 @@
 #include "render/texture.h"
 #include "world/atoms/atom_draw.h"
 #include "world/atoms/atom_effect.h"
-#include "world/bar_colour_scheme.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/generators/dna_generator.h"
+#include "world/services/bar_colour_scheme.h"
 #include "world/services/positioned_sound.h"
-#include "world/play/player_state.h"
-#include "core/saved_options.h"
+#include "world/state/player_records.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 #include "core/array.h"
 #include "render/tween.h"
 #include "world/atoms/atom.h"
-#include "world/play/gun_params.h"
+#include "world/atoms/gun_params.h"
 
 struct SFxParticle;
 struct SMaterial;

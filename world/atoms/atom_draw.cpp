@@ -7,7 +7,7 @@
 #include "render/draw_lists.h"
 #include "render/geometry_mesh.h"
 #include "render/materials.h"
-#include "world/effects/backdrop.h"
+#include "world/entity/base_imports.h"
 #include "world/entity/entity.h"
 #include "world/entity/world.h"
 
@@ -68,7 +68,7 @@ void appendMeshTriangleBatch(const ClGeometryMesh& mesh, const ClVec3* moved, u3
     r.keys[0] = reinterpret_cast<BatchKey>(getPreviewRenderTarget(owner ? owner->ownerTag : OWNER_LIVE_GAME));
 }
 
-f32 atomMusicIntensity() { return getBackdropIntensity(); }
+f32 atomMusicIntensity() { return g_BaseImports.getBackdropIntensity(); }
 
 const SMaterial* ClNamedMaterial::get() {
     if (!m_material || m_material->generation != m_generation) {

@@ -10,10 +10,10 @@
 #include "render/particle_system.h"
 #include "render/scene_inputs.h"
 #include "world/atoms/atom_draw.h"
-#include "world/bar_colour_scheme.h"
+#include "world/entity/base_imports.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
-#include "world/play/inspiration_pickups.h"
+#include "world/services/bar_colour_scheme.h"
 
 #include <algorithm>
 #include <cmath>
@@ -134,7 +134,7 @@ void ClAtom_Pickupable::drawNotes() {
         ClEntityNode* root = entity->root;
         if (!root || !root->params.isInitialised()) fatalError("a pickup's entity has no root parameter table");
         if (const SParamValue* column = root->params.find("inspgridx"))
-            freeInspirationGridCell(column->integer, root->params.get("inspgridz")->integer);
+            g_BaseImports.freeInspirationGridCell(column->integer, root->params.get("inspgridz")->integer);
         return;
     }
     ClDrawOwnerScope owner(entity);

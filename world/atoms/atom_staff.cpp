@@ -7,10 +7,10 @@
 #include "render/batcher.h"
 #include "render/draw_lists.h"
 #include "world/atoms/atom_draw.h"
+#include "world/entity/base_imports.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/processors/staff_enemies.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -68,7 +68,7 @@ void ClAtom_Bullet_Staff::release() {
     ClProcessor_Enemy_AI_StaffStar* star = ownerProcessor;
     ownerAtom = nullptr;
     ownerProcessor = nullptr;
-    if (star) star->onStaffEnded(this);
+    if (star) g_BaseImports.onStaffEnded(star, this);
     ClAtom::release();
     localSpheres.release();
 }
@@ -131,7 +131,7 @@ void ClAtom_Bullet_Staff::draw() {
         ClProcessor_Enemy_AI_StaffStar* star = ownerProcessor;
         ownerAtom = nullptr;
         ownerProcessor = nullptr;
-        if (star) star->onStaffEnded(this);
+        if (star) g_BaseImports.onStaffEnded(star, this);
         if (entity->state == E_ENTITY_ACTIVE) entity->destroy();
         return;
     }

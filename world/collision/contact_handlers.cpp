@@ -8,15 +8,15 @@
 #include "render/mega_particles.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_body.h"
+#include "world/collision/collision_imports.h"
 #include "world/collision/world_collision.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/param_value.h"
 #include "world/entity/tree_walks.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/enemy_destroyed.h"
-#include "world/play/player_state.h"
 #include "world/services/positioned_sound.h"
+#include "world/state/player_records.h"
 
 s32 g_iPickupBurstSuppressed = 0;
 
@@ -110,7 +110,7 @@ void killTarget(ClAtom* target) {
     killAtom(target);
     if (!target->registered) return;
     emitBursts(KILL_BURSTS, worldPosition(target));
-    if (kindOf(target) == E_PROGRAM_ENEMY) onEnemyDestroyed(target, 1);
+    if (kindOf(target) == E_PROGRAM_ENEMY) g_CollisionImports.onEnemyDestroyed(target, 1);
 }
 
 // The bullet stops on the part it hit and draws there once, with where and how it hit.
@@ -201,7 +201,7 @@ void onBodyContact(const SContact& contact) {
             away.normalize();
             shakeCamera(away);
         }
-        if (enemy->registered) onEnemyDestroyed(enemy, 0);
+        if (enemy->registered) g_CollisionImports.onEnemyDestroyed(enemy, 0);
     }
     pushImpact(SImpact{contact.point, ClVec3(), HIT_IMPACT_RADIUS, HIT_IMPACT_STRENGTH});
     emitBursts(RAM_BURSTS, contact.point);

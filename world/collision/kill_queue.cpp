@@ -4,13 +4,13 @@
 #include "core/fixed_pool.h"
 #include "core/script_cache.h"
 #include "core/script_node.h"
+#include "world/collision/collision_imports.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/entity_ref.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/boss_encounter.h"
-#include "world/play/inspiration_pickups.h"
+#include "world/state/boss_encounter.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ void onBossDeath() {
         for (u32 j = 0; j < BOSS_PICKUP_SIDE; ++j) {
             const ClVec3 position((f32(i) + 0.5f) * BOSS_PICKUP_STEP_X + BOSS_PICKUP_ORIGIN_X, 0.0f,
                                   (f32(j) + 0.5f) * BOSS_PICKUP_STEP_Z + BOSS_PICKUP_ORIGIN_Z);
-            spawnInspirationPickups(position, value, 0, 0);
+            g_CollisionImports.spawnInspirationPickups(position, value, 0, 0);
         }
     }
 }

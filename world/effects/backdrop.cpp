@@ -12,11 +12,11 @@
 #include "core/random.h"
 #include "render/draw_lists.h"
 #include "render/materials.h"
-#include "world/bar_colour_scheme.h"
 #include "world/effects/backdrop_label.h"
 #include "world/effects/backdrop_rails.h"
 #include "world/effects/edge_sparks.h"
 #include "world/effects/weighted_table.h"
+#include "world/services/bar_colour_scheme.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "audio/play/song_clock.h"
 #include "audio/sound/sound_engine.h"
 #include "ui/widget.h"
-#include "world/play/play_time.h"
+#include "world/processors/behaviour_imports.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ void updateBackdropTimeLabel() {
     char16_t text[LABEL_CAPACITY] = {};
     f32 seconds = 0.0f;
     if (backdropRemainingSeconds(&seconds)) {
-        formatPlayTime(seconds, text, LABEL_CAPACITY);
+        g_BehaviourImports.formatPlayTime(seconds, text, LABEL_CAPACITY);
         label->setLocalizedId("localizedID", 0);
     }
     label->setWideText("dynamicUnicodeText", text);

@@ -9,7 +9,7 @@
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/world.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 #include <algorithm>
 #include <cmath>

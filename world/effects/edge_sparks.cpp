@@ -9,8 +9,8 @@
 #include "core/random.h"
 #include "render/draw_lists.h"
 #include "render/materials.h"
-#include "world/bar_colour_scheme.h"
 #include "world/effects/backdrop.h"
+#include "world/services/bar_colour_scheme.h"
 
 namespace {
 

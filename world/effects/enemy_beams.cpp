@@ -4,12 +4,12 @@
 #include "core/random.h"
 #include "render/draw_lists.h"
 #include "world/atoms/atom_draw.h"
-#include "world/bar_colour_scheme.h"
 #include "world/effects/equaliser_state.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
+#include "world/services/bar_colour_scheme.h"
 #include "world/services/play_area.h"
 
 #include <algorithm>

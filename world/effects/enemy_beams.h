@@ -4,27 +4,13 @@
 // its tree. In-game mode only; main thread only.
 #pragma once
 
-#include "core/array.h"
-#include "core/sweep_segment.h"
 #include "core/types.h"
+#include "world/entity/enemy_beam_set.h"
 
 class ClEntity;
 
 constexpr u32 BEAMS_PER_SET = 6;
 constexpr u32 BEAM_MARKED_ENEMIES_PER_BEAT = 6;
-
-struct SEnemyBeam {
-    ClSweepSegment segment;
-    u32 colour;  // packed ARGB
-    f32 width;
-};
-
-struct SEnemyBeamSet {
-    f32 countdown;      // seconds to an unbidden new set; FLT_MAX after a roll
-    f32 originX;
-    f32 originSpeed;    // units per second along x
-    ClArray<SEnemyBeam> beams;
-};
 
 // A fresh set with no beams and no unbidden roll pending (ClEntity::buildFromDNA).
 void resetEnemyBeams(SEnemyBeamSet* set);

@@ -5,8 +5,8 @@
 #include "core/saved_options.h"
 #include "render/draw_lists.h"
 #include "render/materials.h"
-#include "world/bar_colour_scheme.h"
 #include "world/effects/equaliser_state.h"
+#include "world/services/bar_colour_scheme.h"
 
 #include <algorithm>
 #include <cmath>

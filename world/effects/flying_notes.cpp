@@ -13,12 +13,12 @@
 #include "render/render_worker.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_draw.h"
-#include "world/bar_colour_scheme.h"
+#include "world/effects/equaliser_cell.h"
 #include "world/entity/entity.h"
-#include "world/equaliser_cell.h"
-#include "world/play/boss_encounter.h"
-#include "world/play/player_state.h"
+#include "world/services/bar_colour_scheme.h"
 #include "world/services/note_list.h"
+#include "world/state/boss_encounter.h"
+#include "world/state/player_records.h"
 
 #include <algorithm>
 

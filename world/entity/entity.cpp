@@ -4,6 +4,7 @@
 #include "core/game_clock.h"
 #include "core/timers.h"
 #include "world/atoms/atom.h"
+#include "world/entity/base_imports.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/entity_ref.h"
@@ -46,7 +47,7 @@ void ClEntity::buildFromDNA(ClDNAProgram* dna) {
     atoms.init();
     thirdList.init();
     fourthList.init();
-    resetEnemyBeams(&beams);
+    g_BaseImports.resetEnemyBeams(&beams);
     focusAtomIndex = 0;
     noBrokenAtom = 0;
     runDNA(0, nullptr, nullptr);
@@ -75,7 +76,7 @@ void ClEntity::update() {
         queueMegaTip("MegaTip_Repair");
     tween.advance(g_fFrameTime);
     if (root) updateNodeTree(root);
-    updateEnemyBeams(this);
+    g_BaseImports.updateEnemyBeams(this);
     if (!(program && program->kind != E_PROGRAM_PLAYER && noBrokenAtom)) findFirstBrokenAtom();
 }
 
@@ -202,7 +203,7 @@ void ClEntity::releaseTree() {
     registeredAtoms.release();
     thirdList.release();
     fourthList.release();
-    releaseEnemyBeams(&beams);
+    g_BaseImports.releaseEnemyBeams(&beams);
 }
 
 bool buildFrameFromDirection(const ClVec3& direction, const ClVec3& up, ClVec3 rows[3]) {

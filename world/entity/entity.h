@@ -9,7 +9,7 @@
 #include "core/vec.h"
 #include "render/camera_blend.h"
 #include "render/tween.h"
-#include "world/effects/enemy_beams.h"
+#include "world/entity/enemy_beam_set.h"
 
 class ClAtom;
 class ClDNAProgram;

@@ -94,6 +94,17 @@ public:
     virtual void onBulletEnded(ClEntity* bullet) { (void)bullet; }
 };
 
+using ProcessorConstructor = ClProcessor* (*)();
+
+struct SProcessorClassEntry {
+    const char* name;
+    ProcessorConstructor construct;  // null while the class is not built
+};
+
+// Every class by type id. The behaviours fill the table (world/processors/processor_classes.cpp),
+// so this layer names none of their classes.
+extern const SProcessorClassEntry g_aProcessorClasses[PROCESSOR_TYPE_COUNT];
+
 // The class name of the type id, or null outside 0 to 40.
 const char* processorClassName(u32 typeId);
 // A new processor of the class (16-byte aligned storage, constructed; freed with

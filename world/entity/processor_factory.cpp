@@ -1,99 +1,14 @@
 #include "core/fatal_error.h"
 #include "world/entity/processor.h"
-#include "world/entity/processor_bridge_to_core.h"
-#include "world/processors/arm_processors.h"
-#include "world/processors/boss_dancer.h"
-#include "world/processors/boss_first.h"
-#include "world/processors/boss_opps.h"
-#include "world/processors/boss_the_wave.h"
-#include "world/processors/boss_whip_it.h"
-#include "world/processors/bomb_shield.h"
-#include "world/processors/bullet_processors.h"
-#include "world/processors/charging_gun.h"
-#include "world/processors/crawler_flower.h"
-#include "world/processors/cube_station.h"
-#include "world/processors/enemy_gun.h"
-#include "world/processors/enemy_parts.h"
-#include "world/processors/missile_launcher.h"
-#include "world/processors/motion_processors.h"
-#include "world/processors/path_follower.h"
-#include "world/processors/player_ctrl.h"
-#include "world/processors/player_gun.h"
-#include "world/processors/sonic_weapon.h"
-#include "world/processors/staff_enemies.h"
-#include "world/processors/static_spark.h"
-
-#include <new>
-
-namespace {
-
-using ProcessorConstructor = ClProcessor* (*)();
-
-template <typename T>
-ClProcessor* constructProcessor() {
-    return new (std::nothrow) T();
-}
-
-struct SProcessorClassEntry {
-    const char* name;
-    ProcessorConstructor construct;  // null while the class is not built
-};
-
-// Indexed by type id; one line per class.
-constexpr SProcessorClassEntry PROCESSOR_CLASSES[PROCESSOR_TYPE_COUNT] = {
-    {"ClProcessor_UpdateWorldFrames", &constructProcessor<ClProcessor_UpdateWorldFrames>},
-    {"ClProcessor_UpdateWorldFramesAbsRot", &constructProcessor<ClProcessor_UpdateWorldFramesAbsRot>},
-    {"ClProcessor_Bullet", &constructProcessor<ClProcessor_Bullet>},
-    {"ClProcessor_Bullet_Seek", &constructProcessor<ClProcessor_Bullet_Seek>},
-    {"ClProcessor_Bullet_RoundStaff", &constructProcessor<ClProcessor_Bullet_RoundStaff>},
-    {"ClProcessor_Missile", &constructProcessor<ClProcessor_Missile>},
-    {"ClProcessor_PlayerCtrl", &constructProcessor<ClProcessor_PlayerCtrl>},
-    {"ClProcessor_PlayerGun", &constructProcessor<ClProcessor_PlayerGun>},
-    {"ClProcessor_PlayerSonic", &constructProcessor<ClProcessor_PlayerSonic>},
-    {"ClProcessor_PlayerMissileLauncher", &constructProcessor<ClProcessor_PlayerMissileLauncher>},
-    {"ClProcessor_PlayerChargingGun", &constructProcessor<ClProcessor_PlayerChargingGun>},
-    {"ClProcessor_PlayerLightning", &constructProcessor<ClProcessor_PlayerLightning>},
-    {"ClProcessor_EnemyGun", &constructProcessor<ClProcessor_EnemyGun>},
-    {"ClProcessor_EnemyGun_Physical", &constructProcessor<ClProcessor_EnemyGun_Physical>},
-    {"ClProcessor_FollowPath", &constructProcessor<ClProcessor_FollowPath>},
-    {"ClProcessor_GoStraight", &constructProcessor<ClProcessor_GoStraight>},
-    {"ClProcessor_Rotator", &constructProcessor<ClProcessor_Rotator>},
-    {"ClProcessor_Rotator_OnBeat", &constructProcessor<ClProcessor_Rotator_OnBeat>},
-    {"ClProcessor_Enemy_Flower", &constructProcessor<ClProcessor_Enemy_Flower>},
-    {"ClProcessor_Enemy_AI_StaffStar", &constructProcessor<ClProcessor_Enemy_AI_StaffStar>},
-    {"ClProcessor_Enemy_AI_StaffStarGun", &constructProcessor<ClProcessor_Enemy_AI_StaffStarGun>},
-    {"ClProcessor_Enemy_AI_RoundStaffGun", &constructProcessor<ClProcessor_Enemy_AI_RoundStaffGun>},
-    {"ClProcessor_Enemy_Crawler", &constructProcessor<ClProcessor_Enemy_Crawler>},
-    {"ClProcessor_Enemy_AI_Hover", &constructProcessor<ClProcessor_Enemy_AI_Hover>},
-    {"ClProcessor_Enemy_AI_StaticSpark", &constructProcessor<ClProcessor_Enemy_AI_StaticSpark>},
-    {"ClProcessor_Enemy_Med_Beat_Shield", &constructProcessor<ClProcessor_Enemy_Med_Beat_Shield>},
-    {"ClProcessor_Enemy_Boss_1", &constructProcessor<ClProcessor_Enemy_Boss_1>},
-    {"ClProcessor_Enemy_Boss_TheWave", &constructProcessor<ClProcessor_Enemy_Boss_TheWave>},
-    {"ClProcessor_Enemy_Boss_WhipIt", &constructProcessor<ClProcessor_Enemy_Boss_WhipIt>},
-    {"ClProcessor_Enemy_Boss_Opps", &constructProcessor<ClProcessor_Enemy_Boss_Opps>},
-    {"ClProcessor_Enemy_Boss_Dancer", &constructProcessor<ClProcessor_Enemy_Boss_Dancer>},
-    {"ClProcessor_BridgeToCore", &constructProcessor<ClProcessor_BridgeToCore>},
-    {"ClProcessor_Conditional_Destroy", &constructProcessor<ClProcessor_Conditional_Destroy>},
-    {"ClProcessor_EnableBasedOnWaveFlags", &constructProcessor<ClProcessor_EnableBasedOnWaveFlags>},
-    {"ClProcessor_FlickerWhenDamaged", &constructProcessor<ClProcessor_FlickerWhenDamaged>},
-    {"ClProcessor_Enemy_ExplodeWhenIDie", &constructProcessor<ClProcessor_Enemy_ExplodeWhenIDie>},
-    {"ClProcessor_Enemy_AI_Head_Gun", &constructProcessor<ClProcessor_Enemy_AI_Head_Gun>},
-    {"ClProcessor_Enemy_AI_Head_Shield", &constructProcessor<ClProcessor_Enemy_AI_Head_Shield>},
-    {"ClProcessor_Enemy_AI_CubeStation", &constructProcessor<ClProcessor_Enemy_AI_CubeStation>},
-    {"ClProcessor_Enemy_AI_ArmGroup", &constructProcessor<ClProcessor_Enemy_AI_ArmGroup>},
-    {"ClProcessor_Enemy_AI_Arm", &constructProcessor<ClProcessor_Enemy_AI_Arm>},
-};
-
-}  // namespace
 
 const char* processorClassName(u32 typeId) {
-    return typeId < PROCESSOR_TYPE_COUNT ? PROCESSOR_CLASSES[typeId].name : nullptr;
+    return typeId < PROCESSOR_TYPE_COUNT ? g_aProcessorClasses[typeId].name : nullptr;
 }
 
 ClProcessor* processorCreate(u32 typeId) {
     const char* name = processorClassName(typeId);
     if (!name) fatalErrorf("processor type %u does not exist", typeId);
-    const ProcessorConstructor construct = PROCESSOR_CLASSES[typeId].construct;
+    const ProcessorConstructor construct = g_aProcessorClasses[typeId].construct;
     if (!construct) fatalErrorf("processor type %u (%s) has no class in this build", typeId, name);
     ClProcessor* processor = construct();
     if (!processor) fatalErrorf("no memory for a processor of type %u (%s)", typeId, name);

@@ -9,16 +9,14 @@
 #include "core/game_clock.h"
 #include "core/global_objects.h"
 #include "core/prefetch.h"
-#include "render/tween.h"
 #include "render/scene_inputs.h"
-#include "world/collision/kill_queue.h"
+#include "render/tween.h"
 #include "world/atoms/atom.h"
-#include "world/effects/corruption.h"
+#include "world/entity/base_imports.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/wave_slot.h"
-#include "world/play/inspiration_pickups.h"
 #include "world/services/play_area.h"
 
 static_assert(E_LIST_COUNT == ENTITY_LINK_LIST_COUNT);
@@ -113,8 +111,8 @@ void shutdownWorld() {
     while (pool->used != 0) freeEntity(pool->table[pool->used - 1]);
     unlockWorld();
     // Kills still queued and pickups still lying in the arena name entities that are gone now.
-    resetKillQueue();
-    resetInspirationPickups();
+    g_BaseImports.resetKillQueue();
+    g_BaseImports.resetInspirationPickups();
     ASAN_UNPOISON_MEMORY_REGION(pool->records, sizeof(pool->records));
     g_furtherList.release();
     for (SEntityList& list : g_lists) {
@@ -195,7 +193,7 @@ void ClEntity::destroy() {
 }
 
 void ClEntity::kill() {
-    if (program && program->kind == E_PROGRAM_ENEMY) reduceCorruption(this);
+    if (program && program->kind == E_PROGRAM_ENEMY) g_BaseImports.reduceCorruption(this);
     killed = 1;
     destroy();
 }

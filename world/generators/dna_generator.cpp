@@ -4,8 +4,8 @@
 #include "core/name_hash.h"
 #include "core/string_helpers.h"
 #include "world/entity/dna_program.h"
-#include "world/play/item_description.h"
-#include "world/play/play_record.h"
+#include "world/state/item_description.h"
+#include "world/state/play_record.h"
 
 #include <vector>
 

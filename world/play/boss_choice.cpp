@@ -14,14 +14,12 @@
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/boss_wave_hook.h"
-#include "world/play/play_record.h"
 #include "world/play/player_state.h"
 #include "world/services/positioned_sound.h"
+#include "world/state/play_record.h"
 
 #include <cstdio>
 #include <cstring>
-
-SBossEncounter g_BossEncounter;
 
 namespace {
 

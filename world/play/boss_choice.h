@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/types.h"
-#include "world/play/boss_encounter.h"
+#include "world/state/boss_encounter.h"
 
 struct ClVec3;
 struct SBossLibraryState;

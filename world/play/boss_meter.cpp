@@ -16,18 +16,18 @@
 #include "ui/text_draw.h"
 #include "ui/ui_sprite.h"
 #include "ui/widget.h"
-#include "world/bar_colour_scheme.h"
 #include "world/collision/kill_queue.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/play/boss_encounter.h"
 #include "world/play/guardian_sequence.h"
 #include "world/play/hud_widgets.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/play_record.h"
 #include "world/play/player_state.h"
 #include "world/processors/player_ctrl.h"
+#include "world/services/bar_colour_scheme.h"
+#include "world/state/boss_encounter.h"
+#include "world/state/play_record.h"
 
 #include <cfloat>
 #include <cstring>

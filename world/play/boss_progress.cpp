@@ -1,7 +1,7 @@
 #include "core/fatal_error.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/boss_choice.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 #include <cstring>
 

@@ -16,9 +16,9 @@
 #include "render/sprite_queue.h"
 #include "ui/text_draw.h"
 #include "world/effects/guardian_backdrop.h"
-#include "world/play/boss_encounter.h"
 #include "world/play/hud_widgets.h"
-#include "world/play/play_record.h"
+#include "world/state/boss_encounter.h"
+#include "world/state/play_record.h"
 
 SGuardianSequence g_GuardianSequence;
 

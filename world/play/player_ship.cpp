@@ -8,12 +8,12 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
-#include "world/play/boss_encounter.h"
 #include "world/play/collectibles.h"
-#include "world/services/positioned_sound.h"
 #include "world/play/player_state.h"
 #include "world/play/score_popups.h"
 #include "world/processors/player_ctrl.h"
+#include "world/services/positioned_sound.h"
+#include "world/state/boss_encounter.h"
 
 #include <cfloat>
 

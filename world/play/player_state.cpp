@@ -8,15 +8,10 @@
 #include "input/ambient/ambient_light.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
-#include "world/services/positioned_sound.h"
 #include "world/play/score_popups.h"
+#include "world/services/positioned_sound.h"
 
 #include <cstring>
-
-SPlayerState g_aPlayerState[PLAYER_COUNT];
-s32 g_aiWaveKillChain[PLAYER_COUNT];
-f32 g_fWaveKillChainWindow = 0.0f;
-s32 g_iPlayerRammed = 0;
 
 namespace {
 
@@ -162,6 +157,3 @@ void showPlayerPopupText(u32 player, const char* textKey) {
     setPopupPath(popup, at + ClVec3(0.0f, 32.5f, 0.0f), at + ClVec3(0.0f, 65.0f, 0.0f), POPUP_SECONDS);
     popup->textId = crc32TextNoCase(textKey);
 }
-
-// The guns take it as a modulus: a record that was never filled must not divide by zero.
-s32 getBarrelPhaseCount() { return g_PlayRecord.barrelPhaseCount < 1 ? 1 : g_PlayRecord.barrelPhaseCount; }

@@ -6,9 +6,9 @@
 #include "ui/number_format.h"
 #include "world/entity/entity.h"
 #include "world/play/hud_widgets.h"
-#include "world/play/play_record.h"
 #include "world/play/player_state.h"
 #include "world/play/score_popups.h"
+#include "world/state/play_record.h"
 
 
 namespace {

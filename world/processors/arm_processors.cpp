@@ -10,7 +10,7 @@
 #include "world/atoms/atom_draw.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
-#include "world/play/player_state.h"
+#include "world/state/player_records.h"
 
 namespace {
 

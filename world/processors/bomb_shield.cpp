@@ -12,17 +12,17 @@
 #include "render/particle_system.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_effect.h"
+#include "world/atoms/gun_params.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/boss_encounter.h"
-#include "world/play/gun_params.h"
-#include "world/play/player_state.h"
 #include "world/processors/bullet_processors.h"
 #include "world/services/play_area.h"
 #include "world/services/positioned_sound.h"
+#include "world/state/boss_encounter.h"
+#include "world/state/player_records.h"
 
 namespace {
 

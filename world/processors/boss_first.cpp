@@ -4,11 +4,11 @@
 #include "core/game_clock.h"
 #include "render/draw_lists.h"
 #include "render/materials.h"
-#include "world/bar_colour_scheme.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/processors/boss_support.h"
 #include "world/processors/motion_processors.h"
+#include "world/services/bar_colour_scheme.h"
 
 #include <cmath>
 #include <numbers>

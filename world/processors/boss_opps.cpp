@@ -5,8 +5,8 @@
 #include "world/atoms/atom.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
-#include "world/play/player_state.h"
 #include "world/processors/boss_support.h"
+#include "world/state/player_records.h"
 
 #include <cfloat>
 

@@ -8,9 +8,9 @@
 #include "world/atoms/atom.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
-#include "world/play/boss_encounter.h"
-#include "world/play/player_state.h"
 #include "world/processors/cube_station.h"
+#include "world/state/boss_encounter.h"
+#include "world/state/player_records.h"
 
 #include <cstdio>
 

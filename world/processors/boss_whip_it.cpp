@@ -7,15 +7,15 @@
 #include "core/timers.h"
 #include "render/draw_lists.h"
 #include "render/materials.h"
+#include "world/atoms/gun_params.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/gun_params.h"
-#include "world/play/player_state.h"
 #include "world/processors/boss_support.h"
 #include "world/processors/path_follower.h"
 #include "world/services/positioned_sound.h"
+#include "world/state/player_records.h"
 
 #include <cfloat>
 #include <cmath>

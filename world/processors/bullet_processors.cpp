@@ -11,9 +11,9 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
-#include "world/play/player_state.h"
 #include "world/processors/staff_enemies.h"
 #include "world/services/play_area.h"
+#include "world/state/player_records.h"
 
 #include <algorithm>
 #include <cmath>

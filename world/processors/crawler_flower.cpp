@@ -6,15 +6,15 @@
 #include "core/name_hash.h"
 #include "render/fx_particles.h"
 #include "world/atoms/atom.h"
+#include "world/atoms/gun_params.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/gun_params.h"
-#include "world/play/player_state.h"
-#include "world/play/wave_record.h"
 #include "world/services/positioned_sound.h"
+#include "world/state/player_records.h"
+#include "world/state/wave_record.h"
 
 #include <cfloat>
 

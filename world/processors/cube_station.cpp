@@ -13,14 +13,14 @@
 #include "render/materials.h"
 #include "render/particle_system.h"
 #include "render/shader.h"
+#include "world/atoms/gun_params.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/boss_choice.h"
-#include "world/play/gun_params.h"
-#include "world/play/player_state.h"
+#include "world/processors/behaviour_imports.h"
+#include "world/state/player_records.h"
 
 #include <cmath>
 
@@ -125,7 +125,7 @@ void ClProcessor_Enemy_AI_Head_Gun::fire(const ClEntity* ship) {
     bullet->activate();
     bullet->update();
     fireTimer = shotInterval;
-    playBossNote(from);
+    g_BehaviourImports.playBossNote(from);
 }
 
 void ClProcessor_Enemy_AI_Head_Gun::drawOverlay() {

@@ -6,15 +6,15 @@
 #include "core/name_hash.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_bullet.h"
+#include "world/atoms/gun_params.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/gun_params.h"
-#include "world/play/player_state.h"
 #include "world/processors/bullet_processors.h"
 #include "world/services/play_area.h"
+#include "world/state/player_records.h"
 
 #include <cfloat>
 

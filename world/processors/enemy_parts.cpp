@@ -12,8 +12,8 @@
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/player_state.h"
-#include "world/play/wave_record.h"
+#include "world/state/player_records.h"
+#include "world/state/wave_record.h"
 
 #include <algorithm>
 #include <cmath>

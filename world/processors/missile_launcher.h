@@ -8,9 +8,9 @@
 #include "core/array.h"
 #include "core/types.h"
 #include "core/vec.h"
+#include "world/atoms/gun_params.h"
 #include "world/entity/entity_ref.h"
 #include "world/entity/processor.h"
-#include "world/play/gun_params.h"
 
 struct SFxParticle;
 class ClProcessor_Missile;

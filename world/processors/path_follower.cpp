@@ -12,9 +12,9 @@
 #include "world/effects/edge_sparks.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
-#include "world/play/wave_record.h"
 #include "world/processors/path_steering.h"
 #include "world/services/positioned_sound.h"
+#include "world/state/wave_record.h"
 
 #include <algorithm>
 

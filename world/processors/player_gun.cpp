@@ -13,10 +13,10 @@
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/boss_encounter.h"
-#include "world/play/player_state.h"
 #include "world/processors/player_ctrl.h"
 #include "world/services/positioned_sound.h"
+#include "world/state/boss_encounter.h"
+#include "world/state/player_records.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,8 +6,8 @@
 
 #include "core/array.h"
 #include "core/types.h"
+#include "world/atoms/gun_params.h"
 #include "world/entity/processor.h"
-#include "world/play/gun_params.h"
 
 class ClDNAProgram;
 

@@ -12,8 +12,8 @@
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/boss_encounter.h"
 #include "world/services/positioned_sound.h"
+#include "world/state/boss_encounter.h"
 
 #include <algorithm>
 

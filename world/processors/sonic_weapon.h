@@ -8,8 +8,8 @@
 #include "audio/play/beat_events.h"
 #include "core/array.h"
 #include "core/types.h"
+#include "world/atoms/gun_params.h"
 #include "world/entity/processor.h"
-#include "world/play/gun_params.h"
 
 constexpr u32 SONIC_BARREL_INITIAL_CAPACITY = 8;
 constexpr f32 SONIC_PREVIEW_PERIOD = 0.5f;

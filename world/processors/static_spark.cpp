@@ -8,7 +8,7 @@
 #include "world/effects/equaliser_state.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 namespace {
 

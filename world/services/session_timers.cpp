@@ -1,6 +1,7 @@
 #include "world/services/session_timers.h"
 
 #include "core/game_clock.h"
-#include "world/play/player_state.h"
+
+f32 g_fWaveKillChainWindow = 0.0f;
 
 void tickSessionTimers() { g_fWaveKillChainWindow -= g_fFrameTime; }

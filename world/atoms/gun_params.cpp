@@ -1,4 +1,4 @@
-#include "world/play/gun_params.h"
+#include "world/atoms/gun_params.h"
 
 #include "core/fatal_error.h"
 #include "world/entity/entity_node.h"

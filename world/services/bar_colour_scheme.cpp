@@ -1,4 +1,4 @@
-#include "world/bar_colour_scheme.h"
+#include "world/services/bar_colour_scheme.h"
 
 #include "core/fatal_error.h"
 

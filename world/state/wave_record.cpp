@@ -1,4 +1,4 @@
-#include "world/play/wave_record.h"
+#include "world/state/wave_record.h"
 
 #include "core/fatal_error.h"
 #include "core/vec.h"

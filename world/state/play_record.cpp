@@ -1,4 +1,4 @@
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 #include "core/fatal_error.h"
 #include "world/entity/dna_program.h"
@@ -23,3 +23,6 @@ void setPlayDifficulty(s32 level) {
     g_PlayRecord.difficulty = level;
     g_iHitPointDifficultyLevel = level;
 }
+
+// The guns take it as a modulus: a record that was never filled must not divide by zero.
+s32 getBarrelPhaseCount() { return g_PlayRecord.barrelPhaseCount < 1 ? 1 : g_PlayRecord.barrelPhaseCount; }

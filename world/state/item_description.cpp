@@ -1,4 +1,4 @@
-#include "world/play/item_description.h"
+#include "world/state/item_description.h"
 
 #include "core/fatal_error.h"
 #include "core/string_helpers.h"

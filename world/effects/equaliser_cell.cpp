@@ -1,4 +1,4 @@
-#include "world/equaliser_cell.h"
+#include "world/effects/equaliser_cell.h"
 
 namespace {
 

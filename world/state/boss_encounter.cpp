@@ -1,0 +1,3 @@
+#include "world/state/boss_encounter.h"
+
+SBossEncounter g_BossEncounter;

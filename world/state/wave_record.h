@@ -1,0 +1,114 @@
+// The wave plans the wave layer writes for the path followers, and the wave slot a member
+// entity points to. The wave layer fills them; the path followers read and update them.
+#pragma once
+
+#include "core/array.h"
+#include "core/types.h"
+#include "world/entity/param_value.h"
+#include "world/entity/wave_slot.h"
+
+class ClEntity;
+class ClWaveDNA;
+struct SWave;  // the wave layer's own wave record
+
+constexpr u32 WAVE_MEMBER_SLOT_COUNT = 16;
+constexpr u32 PATH_SPEED_CLASS_COUNT = 5;
+// A member flagged this way never gets a turn in member-by-member departures.
+constexpr u32 WAVE_MEMBER_FLAG_SKIP_TURN = 3;
+
+// units/s, units/s per s and rad/s by speed class.
+extern const f32 PATH_SPEED[PATH_SPEED_CLASS_COUNT];
+extern const f32 PATH_ACCELERATION[PATH_SPEED_CLASS_COUNT];
+constexpr f32 PATH_TURN_RATE = 4.0f;
+
+// The class speed x 0.75, 0.5 or 0.25 for fraction codes 1, 2 and 3; the full speed otherwise.
+// A class outside 0..4 is fatal.
+f32 getPathSpeed(u32 speedClass, s32 fractionCode);
+
+enum EMotionSegmentKind : u32 {
+    E_SEG_START = 0,          // A point
+    E_SEG_HEADING = 1,
+    E_SEG_FACE = 2,
+    E_SEG_STEER = 3,
+    E_SEG_CROSS_X = 4,
+    E_SEG_BOUNCE = 5,
+    E_SEG_TIMED_MOVE = 6,     // A point, B facing, C fraction code
+    E_SEG_HOP = 7,
+    E_SEG_WAIT_BEAT = 8,
+    E_SEG_END = 9,
+    E_SEG_HOLD = 10,
+    E_SEG_COUNTER_ADD = 11,
+    E_SEG_JUMP_IF_BELOW = 12,
+    E_SEG_JUMP_IF_ABOVE = 13,
+    E_SEG_JUMP = 14,
+    E_SEG_TIMED_SPLINE = 15,  // A fraction code, B spline name hash
+    E_SEG_FREE_SPLINE = 16,
+    E_SEG_DESTROY = 17,
+};
+
+struct SMotionSegment {
+    u32 kind;
+    SParamValue a;
+    SParamValue b;
+    SParamValue c;
+};
+
+struct SWaveMember {
+    ClWaveDNA* wave;  // the plan this member slot belongs to
+    f32 totalPathTime;  // seconds
+    ClArray<SMotionSegment> segments;
+
+    // The seconds of the plan's timed moves at the wave's speed class, stored as the total path
+    // time. Only start points, facings, timed moves and the end may appear.
+    f32 computeDuration();
+};
+
+class ClWaveDNA {
+public:
+    u32 speedClass = 0;  // 0 fastest to 4 slowest
+    u32 memberCount = 0;
+    SWaveMember members[WAVE_MEMBER_SLOT_COUNT] = {};
+    u32 memberFlags[WAVE_MEMBER_SLOT_COUNT] = {};  // read by the wave-flag parts
+
+    // Frees every member slot's segment list.
+    void release();
+};
+
+// Frame numbers at which the first member arrived.
+struct SWaveFrameCount {
+    u32 previous;
+    u32 current;
+    u32 spare;
+};
+
+// What the members of one wave share, held by the wave layer's record of the wave: its member
+// entities and whose turn it is among its flowers. A flower acts only on beats from
+// flowerNextBeat on, when flowerTurn names it.
+struct SWaveTurns {
+    // The wave pool's entities: it frees them only together with this record, so plain pointers.
+    ClEntity* members[WAVE_MEMBER_SLOT_COUNT];
+    u32 memberCount;
+    s32 flowerNextBeat;
+    s32 flowerTurn;
+};
+
+// The slot of one wave in play; every member entity points to it.
+struct SWaveRecord : SWaveSlot {
+    SWave* wave;
+    u32 memberIndex;
+    SWaveMember* plan;  // the member slot of the plan this record's entities fly
+    ClEntity* memberEntities[WAVE_MEMBER_SLOT_COUNT];  // freed only together with this record
+    u32 memberCount;
+    s32 sharedCounter;  // the counter segments' value
+    s32 turnIndex;      // whose turn it is in member-by-member departures
+    s32 nextBeatIndex;  // beats below it are ignored by those departures
+    SWaveTurns* turns;  // the wave's shared turns; null for a member that flies alone
+    u32 memberFlags[WAVE_MEMBER_SLOT_COUNT];
+    f32 memberSpeeds[WAVE_MEMBER_SLOT_COUNT];  // used when hasMemberSpeeds is set
+    u32 hasMemberSpeeds;
+    u32 arrived;
+    SWaveFrameCount frameCounts[2];
+};
+
+// The entity's wave slot as the full record, or null.
+SWaveRecord* waveRecordOf(const ClEntity* entity);
