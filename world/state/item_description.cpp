@@ -2,7 +2,6 @@
 
 #include "core/fatal_error.h"
 #include "core/string_helpers.h"
-#include "core/vec.h"
 
 #include <cstring>
 
@@ -69,12 +68,6 @@ void SItemDescription::setLine(u32 index, const char16_t* text) {
     checkIndex(index, ITEM_LINE_COUNT, "line");
     wstrCopyN(lines[index], text ? text : u"", ITEM_TEXT_LENGTH);
     linePresent[index] = 1;
-}
-
-void SOwnedItem::init(const char* generatorKey, const u32 seedWords[8]) {
-    std::memset(this, 0, sizeof(*this));
-    std::memcpy(words, seedWords, sizeof(words));
-    strCopyN(key, generatorKey ? generatorKey : "", ITEM_TEXT_LENGTH);
 }
 
 SNamedList::SNamedList() { values.init(NAMED_LIST_INITIAL_CAPACITY); }
