@@ -1,4 +1,4 @@
-// Timed blends of a vector, a float and an orientation along a curve: 0 linear, 1 cosine,
+// Timed blends of a vector and an orientation along a curve: 0 linear, 1 cosine,
 // 2 1 - t^2 (it starts at the end value and runs back), 3 1 - (1 - t)^2, 4 1 - (1 - t)^4.
 // The orientation blend takes curves 0 and 1 only; any other curve is fatal when evaluated.
 #pragma once

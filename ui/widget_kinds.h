@@ -1,4 +1,4 @@
-// The widget kinds pages are built from: labels, buttons, images and lists (switchers are in
+// The widget kinds pages are built from: labels, buttons and lists (switchers are in
 // ui/switcher.h). Each is laid out like any widget and draws itself inside its rectangle.
 // Main thread only.
 #pragma once
