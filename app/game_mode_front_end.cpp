@@ -36,11 +36,11 @@
 #include "ui/ui_pages.h"
 #include "ui/ui_variables.h"
 #include "ui/widget.h"
-#include "world/bar_colour_scheme.h"
+#include "world/services/bar_colour_scheme.h"
 #include "world/entity/world.h"
 #include "world/play/boss_choice.h"
 #include "world/play/guardian_sequence.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 #include <cstring>
 #include <string>

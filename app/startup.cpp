@@ -71,7 +71,7 @@
 #include "ui/widget.h"
 #include "waves/pack_registry.h"
 #include "waves/waves.h"
-#include "world/bar_colour_scheme.h"
+#include "world/services/bar_colour_scheme.h"
 #include "world/entity/world.h"
 #include "world/play/boss_choice.h"
 #include "world/play/guardian_sequence.h"

@@ -3,8 +3,9 @@
 // it in every direction. One step is the buffer flip, the entity update, the collision pass with
 // its contacts and kill queue, and the flushes; the second benchmark adds the draw walk, which
 // fills the draw lists on the null renderer (nothing is drawn; the lists are emptied between
-// steps). Bullets that hit (the enemies cannot die) or leave are replaced between steps, outside
-// the timing, so that every step sees the same crowd. One core: nothing here starts a thread.
+// steps); the third times the draw walk alone, each step run outside the timing. Bullets that
+// hit (the enemies cannot die) or leave are replaced between steps, outside the timing, so that
+// every step sees the same crowd. One core: nothing here starts a thread.
 #include <benchmark/benchmark.h>
 
 #include "core/crit_section_pool.h"
@@ -31,7 +32,7 @@
 #include "world/entity/world.h"
 #include "world/generators/bullet_generators.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/gun_params.h"
+#include "world/atoms/gun_params.h"
 #include "world/world_step.h"
 
 #include <cmath>
@@ -154,7 +155,9 @@ u32 countKind(u32 kind) {
     return n;
 }
 
-void runWorldSteps(benchmark::State& state, bool draw) {
+enum EMeasured { E_MEASURE_STEP, E_MEASURE_STEP_AND_DRAW, E_MEASURE_DRAW };
+
+void runWorldSteps(benchmark::State& state, EMeasured measured) {
     critSectionPoolInit();
     if (!startRenderData()) {
         state.SkipWithError("the built data or the null device is missing");
@@ -178,8 +181,10 @@ void runWorldSteps(benchmark::State& state, bool draw) {
     u64 replaced = 0;
     u64 commands = 0;
     for (auto _ : state) {
+        if (measured == E_MEASURE_DRAW) state.PauseTiming();
         worldStep(nullptr);
-        if (draw) drawLiveEntities();
+        if (measured == E_MEASURE_DRAW) state.ResumeTiming();
+        if (measured != E_MEASURE_STEP) drawLiveEntities();
         state.PauseTiming();
         const SDrawListCounts drawn = drawListCounts(kProducerHalf);
         commands += drawn.sprites + drawn.lines + drawn.gradientLines + drawn.quads;
@@ -200,10 +205,12 @@ void runWorldSteps(benchmark::State& state, bool draw) {
     stopRenderData();
 }
 
-void BM_WorldStep(benchmark::State& state) { runWorldSteps(state, false); }
-void BM_WorldStepAndDraw(benchmark::State& state) { runWorldSteps(state, true); }
+void BM_WorldStep(benchmark::State& state) { runWorldSteps(state, E_MEASURE_STEP); }
+void BM_WorldStepAndDraw(benchmark::State& state) { runWorldSteps(state, E_MEASURE_STEP_AND_DRAW); }
+void BM_DrawWalk(benchmark::State& state) { runWorldSteps(state, E_MEASURE_DRAW); }
 BENCHMARK(BM_WorldStep)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_WorldStepAndDraw)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_DrawWalk)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 }  // namespace
 

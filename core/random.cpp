@@ -1,5 +1,9 @@
 #include "core/random.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The published SFMT-19937 parameters (reference implementation 1.3).
@@ -14,6 +18,43 @@ constexpr u32 SFMT_PARITY[4] = {0x00000001u, 0x00000000u, 0x00000000u, 0x13C9E68
 // Used when something draws before the start-up seeded the generator: an unseeded state is
 // all zero, and the recursion would then return 0 for ever.
 constexpr u32 SFMT_FALLBACK_SEED = 5489;
+
+#if defined(__SSE2__)
+
+// The recursion on a whole block in one register: the byte shifts move the 128-bit block, the
+// word shifts each 32-bit word, exactly as the four-word form.
+inline __m128i recursionSse2(__m128i a, __m128i b, __m128i c, __m128i d, __m128i mask) {
+    const __m128i x = _mm_slli_si128(a, SFMT_SL2_BYTES);
+    const __m128i y = _mm_and_si128(_mm_srli_epi32(b, SFMT_SR1), mask);
+    const __m128i z = _mm_srli_si128(c, SFMT_SR2_BYTES);
+    const __m128i v = _mm_slli_epi32(d, SFMT_SL1);
+    return _mm_xor_si128(_mm_xor_si128(_mm_xor_si128(a, x), _mm_xor_si128(y, z)), v);
+}
+
+// c and d are the two blocks made last, so the first steps take them from the end of the state.
+// The partner block lies SFMT_POS1 ahead, wrapping round to the blocks already made.
+void regenerateAll() {
+    __m128i* blocks = reinterpret_cast<__m128i*>(g_sfmtState.words);
+    const __m128i mask = _mm_set_epi32(int(SFMT_MSK[3]), int(SFMT_MSK[2]), int(SFMT_MSK[1]), int(SFMT_MSK[0]));
+    __m128i c = _mm_load_si128(&blocks[SFMT_BLOCK_COUNT - 2]);
+    __m128i d = _mm_load_si128(&blocks[SFMT_BLOCK_COUNT - 1]);
+    u32 i = 0;
+    for (; i < SFMT_BLOCK_COUNT - SFMT_POS1; ++i) {
+        const __m128i made = recursionSse2(_mm_load_si128(&blocks[i]), _mm_load_si128(&blocks[i + SFMT_POS1]), c, d, mask);
+        _mm_store_si128(&blocks[i], made);
+        c = d;
+        d = made;
+    }
+    for (; i < SFMT_BLOCK_COUNT; ++i) {
+        const __m128i partner = _mm_load_si128(&blocks[i + SFMT_POS1 - SFMT_BLOCK_COUNT]);
+        const __m128i made = recursionSse2(_mm_load_si128(&blocks[i]), partner, c, d, mask);
+        _mm_store_si128(&blocks[i], made);
+        c = d;
+        d = made;
+    }
+}
+
+#else
 
 // Shifts of a whole 128-bit block by a number of bytes.
 inline void shiftLeft128(u32 out[4], const u32 in[4], u32 bytes) {
@@ -64,6 +105,8 @@ void regenerateAll() {
     }
 }
 
+#endif
+
 // Makes sure the state lies on the full period: when the parity check fails, one bit is flipped.
 void certifyPeriod() {
     u32* words = g_sfmtState.words;
@@ -104,17 +147,13 @@ void sfmtInitGenRand(u32 seed) {
     g_sfmtState.draws = 0;
 }
 
-u32 sfmtGenRand32() {
+void sfmtRefill() {
     SSfmtState& state = g_sfmtState;
-    if (state.index >= SFMT_WORD_COUNT) {
-        if (state.initialised == 0) {
-            sfmtInitGenRand(SFMT_FALLBACK_SEED);
-        }
-        regenerateAll();
-        state.index = 0;
+    if (state.initialised == 0) {
+        sfmtInitGenRand(SFMT_FALLBACK_SEED);
     }
-    ++state.draws;
-    return state.words[state.index++];
+    regenerateAll();
+    state.index = 0;
 }
 
 f32 randomUnitFloat() {

@@ -3,6 +3,8 @@
 // end. Glints running along mesh edges and the background beams are made of these.
 #pragma once
 
+#include "core/float_helpers.h"
+#include "core/game_clock.h"
 #include "core/types.h"
 
 // Six floats in this order; the owners' records embed it as it stands.
@@ -27,6 +29,45 @@ struct ClSweepSegment {
     // 0 while the piece is still empty at its start end, else 1.
     u32 hasStarted() const;
     // Advances by the gameplay clock's frame step (0 while paused). Returns 1 while running and
-    // 0 once the piece has left the track, after which low = high = the far end.
+    // 0 once the piece has left the track, after which low = high = the far end. Inline: every
+    // glint of every mesh edge takes a step each frame.
     u32 update();
 };
+
+inline u32 ClSweepSegment::update() {
+    const f32 step = g_fFrameTime * speed;
+    lead += step;
+    low += step;
+    high += step;
+    if (speed > 0.0f) {
+        if (lead < 0.0f) {
+            low = 0.0f;
+            high = 0.0f;
+            return 1;
+        }
+        if (lead - low < span) low = maxFloat(lead - span, 0.0f);
+        if (high > length) {
+            high = length;
+            if (low > length) {
+                low = length;
+                return 0;
+            }
+        }
+        return 1;
+    }
+    if (lead > length) {
+        low = length;
+        high = length;
+        return 1;
+    }
+    if (high - lead < span) high = minFloat(lead + span, length);
+    if (low < 0.0f) {
+        low = 0.0f;
+        if (high < 0.0f) {
+            high = 0.0f;
+            return 0;
+        }
+    }
+    return 1;
+}
+

@@ -15,7 +15,7 @@
 #include "ui/switcher.h"
 #include "ui/ui_callbacks.h"
 #include "ui/ui_variables.h"
-#include "world/play/item_description.h"
+#include "world/state/item_description.h"
 #include "world/play/song_names.h"
 
 #include <cstring>

@@ -10,7 +10,7 @@
 #include "ui/ui_callbacks.h"
 #include "core/string_helpers.h"
 #include "world/play/guardian_sequence.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "platform/os/os.h"
 #include "ui/switcher.h"
 #include "ui/ui_variables.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 #include "world/play/player_state.h"
 
 #include <cstdio>

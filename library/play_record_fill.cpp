@@ -3,7 +3,7 @@
 #include "core/saved_options.h"
 #include "library/song_library.h"
 #include "world/play/boss_choice.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 #include <cstring>
 

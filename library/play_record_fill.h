@@ -1,4 +1,4 @@
-// The world's play record (world/play/play_record.h) filled from the library before play, and
+// The world's play record (world/state/play_record.h) filled from the library before play, and
 // what the world changed during play taken back afterwards.
 #pragma once
 

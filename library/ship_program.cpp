@@ -11,7 +11,7 @@
 #include "world/atoms/atom_bullet.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/processor.h"
-#include "world/play/gun_params.h"
+#include "world/atoms/gun_params.h"
 
 namespace {
 

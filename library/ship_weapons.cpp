@@ -7,7 +7,7 @@
 #include "world/entity/dna_program.h"
 #include "world/entity/processor.h"
 #include "waves/generators/item_generators.h"
-#include "world/play/gun_params.h"
+#include "world/atoms/gun_params.h"
 
 #include <cstring>
 

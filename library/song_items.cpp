@@ -6,7 +6,7 @@
 #include "library/song_library.h"
 #include "waves/pack_registry.h"
 #include "world/play/collectibles.h"
-#include "world/play/item_description.h"
+#include "world/state/item_description.h"
 
 #include <cstring>
 

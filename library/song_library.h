@@ -5,7 +5,7 @@
 
 #include "core/types.h"
 #include "library/song_record.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 #include <vector>
 

@@ -5,7 +5,7 @@
 #include "audio/analysis/spectrum_analysis.h"
 #include "core/rand_obj.h"
 #include "core/types.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 #include "world/play/song_names.h"
 
 #include <string>

@@ -13,7 +13,7 @@
 
 #include "audio/analysis/spawn_bars.h"
 #include "core/types.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 // Reads the six spawn-bar ranges from "playbalance.txt" (main thread: the scripts cannot be read
 // on the scan thread) and starts the thread. Requests start paused, with one walk of the

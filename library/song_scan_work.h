@@ -6,7 +6,7 @@
 #include "audio/analysis/spectrum_analysis.h"
 #include "core/types.h"
 #include "platform/tags/music_tags.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 #include <string>
 #include <vector>

@@ -8,6 +8,7 @@
 #include "render/render_target.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -167,6 +168,25 @@ struct SWideLineInput {
     u32 startColour, endColour;
 };
 
+// The three strips of two triangles each of four lines, as offsets from the first line's first
+// vertex: one table, so that the index writes are one plain loop.
+constexpr std::array<u32, 18 * LINE_LANES> wideLineIndices4() {
+    std::array<u32, 18 * LINE_LANES> table = {};
+    u32 at = 0;
+    for (u32 line = 0; line < 8 * LINE_LANES; line += 8) {
+        for (u32 k = 0; k < 6; k += 2) {
+            table[at++] = line + k;
+            table[at++] = line + k + 1;
+            table[at++] = line + k + 2;
+            table[at++] = line + k + 1;
+            table[at++] = line + k + 3;
+            table[at++] = line + k + 2;
+        }
+    }
+    return table;
+}
+constexpr std::array<u32, 18 * LINE_LANES> kWideLineIndices4 = wideLineIndices4();
+
 // writeWideLine for four lines whose vertices and indices follow one another from v, indices and
 // vertexBase.
 void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideLineInput* lines) {
@@ -212,17 +232,7 @@ void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideL
         out[6] = SBatchVertex{corners[6].x[k], corners[6].y[k], corners[6].z[k], endColour, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f};
         out[7] = SBatchVertex{corners[7].x[k], corners[7].y[k], corners[7].z[k], endColour, 1.0f, 0.0f, 0.0f, 1.0f, 1.0f};
     }
-    for (u32 line = 0; line < 8 * LINE_LANES; line += 8) {
-        const u32 base = vertexBase + line;
-        for (u32 k = 0; k < 6; k += 2) {
-            *indices++ = base + k;
-            *indices++ = base + k + 1;
-            *indices++ = base + k + 2;
-            *indices++ = base + k + 1;
-            *indices++ = base + k + 3;
-            *indices++ = base + k + 2;
-        }
-    }
+    for (u32 i = 0; i < 18 * LINE_LANES; ++i) indices[i] = vertexBase + kWideLineIndices4[i];
 }
 
 void writeQuadIndices(u32* indices, u32 vertexBase) {

@@ -123,8 +123,3 @@ void destroyRetiredParticleSystems() {
 u32 registeredParticleSystemCount() { return registry().registered.used; }
 u32 retiringParticleSystemCount() { return registry().retiring.used; }
 
-f32 randomWithVariance(f32 base, f32 variance) {
-    const f32 lo = base - base * variance;
-    const f32 hi = base + base * variance;
-    return lo + (hi - lo) * f32(f64(sfmtGenRand32()) * (1.0 / 4294967296.0));
-}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/global_objects.h"
+#include "core/random.h"
 #include "core/types.h"
 
 struct STransformNode;
@@ -40,4 +41,8 @@ u32 registeredParticleSystemCount();
 u32 retiringParticleSystemCount();
 
 // Uniform in [base - base x variance, base + base x variance] from the global generator.
-f32 randomWithVariance(f32 base, f32 variance);
+inline f32 randomWithVariance(f32 base, f32 variance) {
+    const f32 lo = base - base * variance;
+    const f32 hi = base + base * variance;
+    return lo + (hi - lo) * f32(f64(sfmtGenRand32()) * (1.0 / 4294967296.0));
+}

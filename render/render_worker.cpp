@@ -25,8 +25,6 @@ struct SRenderWorker {
 };
 
 SRenderWorker g_worker;
-// Written only by the hand-off while the worker waits for its start event.
-std::atomic<u32> g_flipIndex{0};
 
 // Until the scene render exists, a frame is the cleared back buffer.
 void clearAndPresent() {
@@ -53,6 +51,8 @@ void workerProcedure(void*) {
 }
 
 }  // namespace
+
+std::atomic<u32> g_RenderFlipIndex{0};
 
 const SFrameHandOffSteps kDefaultFrameHandOffSteps = {closeFrameHalfLists, clearFrameHalfLists, clearAndPresent};
 SFrameHandOffSteps g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
@@ -86,8 +86,7 @@ void stopRenderWorker() {
 
 bool renderWorkerRunning() { return g_worker.running; }
 
-u32 renderFlipIndex() { return g_flipIndex.load(std::memory_order_relaxed); }
-void resetRenderFlipIndex() { g_flipIndex.store(0); }
+void resetRenderFlipIndex() { g_RenderFlipIndex.store(0); }
 
 s32 finishFrame() {
     g_aCameraBlenders[0].update();
@@ -103,7 +102,7 @@ s32 submitFrameToRenderWorker() {
         return handleLostDevice();
     }
     g_FrameHandOffSteps.closeFrameHalf(producerHalf);
-    g_flipIndex.store(producerHalf);
+    g_RenderFlipIndex.store(producerHalf);
     g_worker.startFrame->set();
     g_worker.frameComplete->wait(OS_INFINITE);
     g_worker.frameComplete->reset();

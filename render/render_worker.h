@@ -5,6 +5,8 @@
 
 #include "core/types.h"
 
+#include <atomic>
+
 // Clears the stop and exited flags and starts the worker with its two events; failure ends the
 // program.
 void startRenderWorker();
@@ -13,7 +15,10 @@ void stopRenderWorker();
 bool renderWorkerRunning();
 
 // 0 or 1: producers append to half 1 - renderFlipIndex(), the worker reads half renderFlipIndex().
-u32 renderFlipIndex();
+// Written only by the hand-off while the worker waits for its start event; read inline, as every
+// draw command appended asks for it.
+extern std::atomic<u32> g_RenderFlipIndex;
+inline u32 renderFlipIndex() { return g_RenderFlipIndex.load(std::memory_order_relaxed); }
 void resetRenderFlipIndex();
 
 // The end of every game mode's update: camera blenders, then the hand-off.

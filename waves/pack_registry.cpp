@@ -5,7 +5,7 @@
 #include "world/generators/bullet_generators.h"
 #include "world/play/inspiration_pickups.h"
 #include <initializer_list>
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 namespace {
 

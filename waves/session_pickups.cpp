@@ -12,7 +12,7 @@
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 #include "world/play/player_state.h"
 
 namespace {

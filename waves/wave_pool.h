@@ -6,7 +6,7 @@
 
 #include "core/types.h"
 #include "world/entity/entity_ref.h"
-#include "world/play/wave_record.h"
+#include "world/state/wave_record.h"
 
 class ClDNAGenerator;
 class ClDNAProgram;

@@ -8,8 +8,8 @@
 #include "core/global_objects.h"
 #include "core/types.h"
 #include "core/vec.h"
-#include "world/play/play_record.h"
-#include "world/play/wave_record.h"
+#include "world/state/play_record.h"
+#include "world/state/wave_record.h"
 
 class ClRandObjSFMT;
 

@@ -9,8 +9,8 @@
 #include "world/entity/dna_program.h"
 #include "world/play/boss_meter.h"
 #include "world/play/boss_wave_hook.h"
-#include "world/play/play_record.h"
-#include "world/play/wave_record.h"
+#include "world/state/play_record.h"
+#include "world/state/wave_record.h"
 
 namespace {
 

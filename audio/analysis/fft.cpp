@@ -8,6 +8,9 @@
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -177,6 +180,85 @@ template <typename Lanes>
     }
 }
 
+// The upper output of butterfly alone: a takes a + w b, the same operations.
+template <typename T>
+[[gnu::always_inline]] inline void butterflySum(T& ar, T& ai, const T& br, const T& bi, const T& wr, const T& wi) {
+    const T tr = wr * br - wi * bi;
+    const T ti = wr * bi + wi * br;
+    ar = ar + tr;
+    ai = ai + ti;
+}
+
+// re x re + im x im of the lanes into out, count of them (at most the lane count).
+template <typename Lanes>
+[[gnu::always_inline]] inline void storeSquares(const Lanes& re, const Lanes& im, f32* out, u32 count) {
+    const Lanes squares = re * re + im * im;
+    if (count == sizeof(Lanes) / sizeof(f32)) {
+        storeAs(out, squares);
+    } else {
+        std::memcpy(out, &squares, size_t(count) * sizeof(f32));
+    }
+}
+
+// The last two passes (n = 4 x half) where only bins 0 .. bins - 1 (at most n / 2) are kept: the
+// squared magnitudes of those bins go to out, and nothing else is computed or stored. Point m
+// of the first quarter and, below bins, point half + m of the second get the butterflies of
+// pairedPasses on the same values.
+template <typename Lanes>
+[[gnu::always_inline]] inline void pairedPassesToSquares(const f32* re, const f32* im, u32 half, u32 bins,
+                                                          const SFftTables& t, f32* out) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    const f32* w1r = t.twiddleReal + (half - 1u);
+    const f32* w1i = t.twiddleImag + (half - 1u);
+    const f32* w2r = t.twiddleReal + (2u * half - 1u);
+    const f32* w2i = t.twiddleImag + (2u * half - 1u);
+    for (u32 m = 0; m < half && m < bins; m += lanes) {
+        Lanes r0 = loadAs<Lanes>(re + m), r1 = loadAs<Lanes>(re + half + m);
+        Lanes r2 = loadAs<Lanes>(re + 2u * half + m), r3 = loadAs<Lanes>(re + 3u * half + m);
+        Lanes i0 = loadAs<Lanes>(im + m), i1 = loadAs<Lanes>(im + half + m);
+        Lanes i2 = loadAs<Lanes>(im + 2u * half + m), i3 = loadAs<Lanes>(im + 3u * half + m);
+        const Lanes wr = loadAs<Lanes>(w1r + m), wi = loadAs<Lanes>(w1i + m);
+        const u32 lowCount = bins - m < lanes ? bins - m : lanes;
+        if (half + m < bins) {
+            butterfly(r0, i0, r1, i1, wr, wi);
+            butterfly(r2, i2, r3, i3, wr, wi);
+            butterflySum(r1, i1, r3, i3, loadAs<Lanes>(w2r + half + m), loadAs<Lanes>(w2i + half + m));
+            const u32 highCount = bins - half - m < lanes ? bins - half - m : lanes;
+            storeSquares(r1, i1, out + half + m, highCount);
+        } else {
+            butterflySum(r0, i0, r1, i1, wr, wi);
+            butterflySum(r2, i2, r3, i3, wr, wi);
+        }
+        butterflySum(r0, i0, r2, i2, loadAs<Lanes>(w2r + m), loadAs<Lanes>(w2i + m));
+        storeSquares(r0, i0, out + m, lowCount);
+    }
+}
+
+// The last pass (n = 2 x half) likewise: the squared magnitudes of bins 0 .. bins - 1 only.
+template <typename Lanes>
+[[gnu::always_inline]] inline void singlePassToSquares(const f32* re, const f32* im, u32 half, u32 bins,
+                                                        const SFftTables& t, f32* out) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    const f32* twr = t.twiddleReal + (half - 1u);
+    const f32* twi = t.twiddleImag + (half - 1u);
+    for (u32 m = 0; m < bins; m += lanes) {
+        Lanes ar = loadAs<Lanes>(re + m), ai = loadAs<Lanes>(im + m);
+        butterflySum(ar, ai, loadAs<Lanes>(re + half + m), loadAs<Lanes>(im + half + m), loadAs<Lanes>(twr + m),
+                     loadAs<Lanes>(twi + m));
+        storeSquares(ar, ai, out + m, bins - m < lanes ? bins - m : lanes);
+    }
+}
+
+template <typename Lanes>
+[[gnu::always_inline]] inline void lastPassesToSquares(const f32* re, const f32* im, u32 n, u32 half, u32 bins,
+                                                        const SFftTables& t, f32* out) {
+    if (4u * half == n) {
+        pairedPassesToSquares<Lanes>(re, im, half, bins, t, out);
+    } else {
+        singlePassToSquares<Lanes>(re, im, half, bins, t, out);
+    }
+}
+
 #pragma GCC diagnostic pop
 
 // The passes of half-size 1 and 2 together, four points at a time: each point meets the same
@@ -258,11 +340,164 @@ void reversedFirstTwoPasses(const f32* inRe, const f32* inIm, f32* re, f32* im, 
     }
 }
 
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+// Lanes of a real input from index start: input[i] x weights[i] (input[i] alone when weights is
+// null), zero from length on.
+template <typename Lanes>
+[[gnu::always_inline]] inline void loadRealLanes(Lanes& values, const f32* input, const f32* weights, u32 start,
+                                                 u32 length) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    if (start + lanes <= length) {
+        values = loadAs<Lanes>(input + start);
+        if (weights != nullptr) values = values * loadAs<Lanes>(weights + start);
+        return;
+    }
+    values = Lanes{};
+    for (u32 l = 0; start + l < length; ++l)
+        values[l] = weights != nullptr ? input[start + l] * weights[start + l] : input[start + l];
+}
+
+// Eight lanes as two blocks of four: each 128-bit half of a, b, c and d is transposed as
+// transposeLanes does (the low halves hold rows r .. r + 3, the high halves r + 4 .. r + 7).
+template <typename Lanes>
+[[gnu::always_inline]] inline void transposeHalves(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
+    const Lanes ab01 = __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes ab23 = __builtin_shufflevector(a, b, 2, 10, 3, 11, 6, 14, 7, 15);
+    const Lanes cd01 = __builtin_shufflevector(c, d, 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes cd23 = __builtin_shufflevector(c, d, 2, 10, 3, 11, 6, 14, 7, 15);
+    a = __builtin_shufflevector(ab01, cd01, 0, 1, 8, 9, 4, 5, 12, 13);
+    b = __builtin_shufflevector(ab01, cd01, 2, 3, 10, 11, 6, 7, 14, 15);
+    c = __builtin_shufflevector(ab23, cd23, 0, 1, 8, 9, 4, 5, 12, 13);
+    d = __builtin_shufflevector(ab23, cd23, 2, 3, 10, 11, 6, 7, 14, 15);
+}
+
+// The low and high halves of eight lanes to two places.
+template <typename Lanes>
+[[gnu::always_inline]] inline void storeHalves(f32* low, f32* high, const Lanes& v) {
+    storeAs(low, __builtin_shufflevector(v, v, 0, 1, 2, 3));
+    storeAs(high, __builtin_shufflevector(v, v, 4, 5, 6, 7));
+}
+
+// reversedFirstTwoPasses for a real input (n at least 4 lanes x 4). The first pass and the first
+// butterfly of the second have the twiddle (1, 0) exactly, and every imaginary part going in is
+// zero, so the products with those zeros and ones are left out: each value that is not zero
+// comes out with the same bits, and a zero at most changes its sign, which no magnitude sees.
+template <typename Lanes>
+[[gnu::always_inline]] inline void realFirstTwoPassesLanes(const f32* input, const f32* weights, u32 length, f32* re,
+                                                            f32* im, u32 n, const SFftTables& t) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    const u16* reversal = t.reversal + (n - 1u);
+    const u32 quarter = n / 4u;
+    Lanes w21r, w21i;
+    for (u32 l = 0; l < lanes; ++l) w21r[l] = t.twiddleReal[2], w21i[l] = t.twiddleImag[2];
+    const Lanes zero = {};
+    for (u32 r = 0; r < quarter; r += lanes) {
+        Lanes x0, x1, x2, x3;
+        loadRealLanes(x0, input, weights, r, length);
+        loadRealLanes(x1, input, weights, r + 2u * quarter, length);
+        loadRealLanes(x2, input, weights, r + quarter, length);
+        loadRealLanes(x3, input, weights, r + 3u * quarter, length);
+        const Lanes a = x0 + x1;
+        const Lanes b = x0 - x1;
+        const Lanes c = x2 + x3;
+        const Lanes d = x2 - x3;
+        const Lanes tr = w21r * d;
+        const Lanes ti = w21i * d;
+        Lanes r0 = a + c, r1 = b + tr, r2 = a - c, r3 = b - tr;
+        Lanes i0 = zero, i1 = ti, i2 = zero, i3 = zero - ti;
+        if constexpr (lanes == FFT_LANES) {
+            transposeLanes(r0, r1, r2, r3);
+            transposeLanes(i0, i1, i2, i3);
+            storeAs(re + reversal[r], r0);
+            storeAs(re + reversal[r + 1u], r1);
+            storeAs(re + reversal[r + 2u], r2);
+            storeAs(re + reversal[r + 3u], r3);
+            storeAs(im + reversal[r], i0);
+            storeAs(im + reversal[r + 1u], i1);
+            storeAs(im + reversal[r + 2u], i2);
+            storeAs(im + reversal[r + 3u], i3);
+        } else {
+            transposeHalves(r0, r1, r2, r3);
+            transposeHalves(i0, i1, i2, i3);
+            storeHalves(re + reversal[r], re + reversal[r + 4u], r0);
+            storeHalves(re + reversal[r + 1u], re + reversal[r + 5u], r1);
+            storeHalves(re + reversal[r + 2u], re + reversal[r + 6u], r2);
+            storeHalves(re + reversal[r + 3u], re + reversal[r + 7u], r3);
+            storeHalves(im + reversal[r], im + reversal[r + 4u], i0);
+            storeHalves(im + reversal[r + 1u], im + reversal[r + 5u], i1);
+            storeHalves(im + reversal[r + 2u], im + reversal[r + 6u], i2);
+            storeHalves(im + reversal[r + 3u], im + reversal[r + 7u], i3);
+        }
+    }
+}
+
+// Four points from p in the low half and the four from p + 16 in the high half.
+template <typename Lanes>
+[[gnu::always_inline]] inline void loadTwoBlocks(Lanes& values, const f32* p) {
+    const FftLanes low = loadAs<FftLanes>(p), high = loadAs<FftLanes>(p + 16);
+    values = __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
+}
+
+// pairedPasses of half-size 4 on eight lanes (n at least 32): the blocks of 16 points go two at a
+// time, the first in the low halves and the next in the high halves, with the twiddles repeated.
+template <typename Lanes>
+[[gnu::always_inline]] inline void pairedPassesOfFourTwoBlocks(f32* re, f32* im, u32 n, const SFftTables& t) {
+    const FftLanes w1r4 = loadAs<FftLanes>(t.twiddleReal + 3), w1i4 = loadAs<FftLanes>(t.twiddleImag + 3);
+    const FftLanes w2r4 = loadAs<FftLanes>(t.twiddleReal + 7), w2i4 = loadAs<FftLanes>(t.twiddleImag + 7);
+    const FftLanes w3r4 = loadAs<FftLanes>(t.twiddleReal + 11), w3i4 = loadAs<FftLanes>(t.twiddleImag + 11);
+    const Lanes w1r = __builtin_shufflevector(w1r4, w1r4, 0, 1, 2, 3, 0, 1, 2, 3);
+    const Lanes w1i = __builtin_shufflevector(w1i4, w1i4, 0, 1, 2, 3, 0, 1, 2, 3);
+    const Lanes w2r = __builtin_shufflevector(w2r4, w2r4, 0, 1, 2, 3, 0, 1, 2, 3);
+    const Lanes w2i = __builtin_shufflevector(w2i4, w2i4, 0, 1, 2, 3, 0, 1, 2, 3);
+    const Lanes w3r = __builtin_shufflevector(w3r4, w3r4, 0, 1, 2, 3, 0, 1, 2, 3);
+    const Lanes w3i = __builtin_shufflevector(w3i4, w3i4, 0, 1, 2, 3, 0, 1, 2, 3);
+    for (u32 start = 0; start < n; start += 32u) {
+        f32* pr = re + start;
+        f32* pi = im + start;
+        Lanes r0, r1, r2, r3, i0, i1, i2, i3;
+        loadTwoBlocks(r0, pr);
+        loadTwoBlocks(r1, pr + 4);
+        loadTwoBlocks(r2, pr + 8);
+        loadTwoBlocks(r3, pr + 12);
+        loadTwoBlocks(i0, pi);
+        loadTwoBlocks(i1, pi + 4);
+        loadTwoBlocks(i2, pi + 8);
+        loadTwoBlocks(i3, pi + 12);
+        butterfly(r0, i0, r1, i1, w1r, w1i);
+        butterfly(r2, i2, r3, i3, w1r, w1i);
+        butterfly(r0, i0, r2, i2, w2r, w2i);
+        butterfly(r1, i1, r3, i3, w3r, w3i);
+        storeHalves(pr, pr + 16, r0);
+        storeHalves(pr + 4, pr + 20, r1);
+        storeHalves(pr + 8, pr + 24, r2);
+        storeHalves(pr + 12, pr + 28, r3);
+        storeHalves(pi, pi + 16, i0);
+        storeHalves(pi + 4, pi + 20, i1);
+        storeHalves(pi + 8, pi + 24, i2);
+        storeHalves(pi + 12, pi + 28, i3);
+    }
+}
+#pragma GCC diagnostic pop
+
+void realFirstTwoPasses(const f32* input, const f32* weights, u32 length, f32* re, f32* im, u32 n,
+                        const SFftTables& t) {
+    realFirstTwoPassesLanes<FftLanes>(input, weights, length, re, im, n, t);
+}
+
 // The passes from half-size 4 up, over data that has been through the first two.
 void laterPasses(f32* re, f32* im, u32 n, const SFftTables& t) {
     u32 half = 4;
     for (; 4u * half <= n; half *= 4u) pairedPasses<FftLanes>(re, im, n, half, t);
     if (half < n) singlePass<FftLanes>(re, im, n, half, t);
+}
+
+// laterPasses with the last stage keeping only bins 0 .. bins - 1 (at most n / 2), as squared
+// magnitudes in out; re and im are left part way.
+void laterPassesToSquares(f32* re, f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
+    u32 half = 4;
+    for (; 4u * half < n; half *= 4u) pairedPasses<FftLanes>(re, im, n, half, t);
+    lastPassesToSquares<FftLanes>(re, im, n, half, bins, t, out);
 }
 
 #if defined(__x86_64__)
@@ -278,20 +513,41 @@ typedef f32 FftWideLanes __attribute__((vector_size(32)));
     for (; 4u * half <= n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
     if (half < n) singlePass<FftWideLanes>(re, im, n, half, t);
 }
+// The real transform's passes on eight lanes (n at least 32): the first two, then the pair of
+// half-size 4 two blocks at a time, then the rest as laterPassesToSquares.
+[[gnu::target("avx")]] void realPassesToSquaresWide(const f32* input, const f32* weights, u32 length, f32* re,
+                                                    f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
+    realFirstTwoPassesLanes<FftWideLanes>(input, weights, length, re, im, n, t);
+    u32 half = 4;
+    if (4u * half == n) {
+        lastPassesToSquares<FftLanes>(re, im, n, half, bins, t, out);
+        return;
+    }
+    pairedPassesOfFourTwoBlocks<FftWideLanes>(re, im, n, t);
+    half *= 4u;
+    for (; 4u * half < n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
+    lastPassesToSquares<FftWideLanes>(re, im, n, half, bins, t, out);
+}
 #endif
+
+
+// The passes after the first two, eight lanes wide where the processor allows.
+void runLaterPasses(f32* re, f32* im, u32 n, const SFftTables& t) {
+#if defined(__x86_64__)
+    if (g_fftWideLanes.load(std::memory_order_relaxed)) {
+        laterPassesWide(re, im, n, t);
+        return;
+    }
+#endif
+    laterPasses(re, im, n, t);
+}
 
 // The whole transform from inputs in natural order into re and im.
 void transform(const f32* inRe, const f32* inIm, f32* re, f32* im, u32 n) {
     const SFftTables& t = fftTables();
     if (n >= 4u * FFT_LANES) {
         reversedFirstTwoPasses(inRe, inIm, re, im, n, t);
-#if defined(__x86_64__)
-        if (g_fftWideLanes.load(std::memory_order_relaxed)) {
-            laterPassesWide(re, im, n, t);
-            return;
-        }
-#endif
-        laterPasses(re, im, n, t);
+        runLaterPasses(re, im, n, t);
         return;
     }
     // Gathering from the reversed index is the same permutation: reversal is its own inverse.
@@ -337,6 +593,59 @@ bool fftComplex(const f32* input, f32* output, u32 n) {
         output[2u * j] = re[j];
         output[2u * j + 1u] = im[j];
     }
+    return true;
+}
+
+namespace {
+
+// values[i] = sqrt(values[i]): sqrtps rounds each lane correctly, as sqrtss does for std::sqrt.
+void squareRoots(f32* values, u32 count) {
+    u32 i = 0;
+#if defined(__SSE__)
+    for (; i + FFT_LANES <= count; i += FFT_LANES) {
+        const FftLanes v = loadAs<FftLanes>(values + i);
+        storeAs(values + i, reinterpret_cast<FftLanes>(_mm_sqrt_ps(reinterpret_cast<__m128>(v))));
+    }
+#endif
+    for (; i < count; ++i) values[i] = std::sqrt(values[i]);
+}
+
+#if defined(__x86_64__)
+// squareRoots eight lanes at a time: vsqrtps rounds each lane correctly too.
+[[gnu::target("avx")]] void squareRootsWide(f32* values, u32 count) {
+    u32 i = 0;
+    for (; i + 8u <= count; i += 8u) _mm256_storeu_ps(values + i, _mm256_sqrt_ps(_mm256_loadu_ps(values + i)));
+    squareRoots(values + i, count - i);
+}
+#endif
+
+}  // namespace
+
+bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, u32 bins, f32* scratchReal,
+                       f32* scratchImag, f32* outMagnitudes) {
+    if (input == nullptr || scratchReal == nullptr || scratchImag == nullptr || outMagnitudes == nullptr ||
+        !isTransformSize(n) || length > n || bins > n)
+        return false;
+    if (n < 4u * FFT_LANES || bins > n / 2u) {
+        // Small transforms, and bins past the middle, take the whole complex transform.
+        f32* product = scratchReal;
+        for (u32 i = 0; i < n; ++i) product[i] = i >= length ? 0.0f : weights != nullptr ? input[i] * weights[i] : input[i];
+        alignas(16) f32 re[FFT_MAX_SIZE];
+        transform(product, nullptr, re, scratchImag, n);
+        complexMagnitudes(re, scratchImag, bins, outMagnitudes);
+        return true;
+    }
+    const SFftTables& t = fftTables();
+#if defined(__x86_64__)
+    if (n >= 32u && g_fftWideLanes.load(std::memory_order_relaxed)) {
+        realPassesToSquaresWide(input, weights, length, scratchReal, scratchImag, n, bins, t, outMagnitudes);
+        squareRootsWide(outMagnitudes, bins);
+        return true;
+    }
+#endif
+    realFirstTwoPasses(input, weights, length, scratchReal, scratchImag, n, t);
+    laterPassesToSquares(scratchReal, scratchImag, n, bins, t, outMagnitudes);
+    squareRoots(outMagnitudes, bins);
     return true;
 }
 

@@ -23,6 +23,15 @@ bool fftComplex(const f32* input, f32* output, u32 n);
 // each other. Same refusals as fftComplex; no heap use.
 bool fftComplexSplit(const f32* inputReal, const f32* inputImag, f32* outputReal, f32* outputImag, u32 n);
 
+// Magnitudes of bins 0 .. bins - 1 of the transform of the real input input[i] x weights[i]
+// for i below length and zero from length on (weights null: input[i] itself), into
+// outMagnitudes: the same bits as complexMagnitudes over fftComplexSplit of that product without
+// an imaginary array, for less work. scratchReal and scratchImag (n f32 each) are its working
+// space and hold nothing useful after. False, doing nothing, on a missing array, a size
+// fftComplexSplit refuses, a length above n or more bins than n.
+bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, u32 bins, f32* scratchReal,
+                       f32* scratchImag, f32* outMagnitudes);
+
 // The later passes run eight lanes wide where the processor has AVX, four otherwise; the results
 // are the same bits. Tests call this with false to run the four-lane code on an AVX machine.
 // Returns whether the eight-lane code is now in use.

@@ -141,18 +141,18 @@ u64 spectralCacheFileSize(u32 frameCount, u32 bandCount) {
            SPECTRAL_CACHE_TRAILER_BYTES;
 }
 
-bool buildSpectralCacheImage(const SSpectrumHeader& header, u8** outBlock, u32* outSize) {
-    *outBlock = nullptr;
-    *outSize = 0;
+namespace {
+
+// Bytes of the block that holds a file of F frames of B bands and its trailer.
+size_t spectralCacheBlockBytes(u64 fileSize) {
+    return (size_t(fileSize) + IMAGE_ALIGNMENT - 1u) & ~size_t(IMAGE_ALIGNMENT - 1u);
+}
+
+// Everything of the file but the band values into content: the head, the frame table and the
+// trailer after the content's contentSize bytes (the band values must be in place by then).
+void completeSpectralCacheImage(const SSpectrumHeader& header, u8* content, u32 contentSize) {
     const u32 frames = header.frameCount;
     const u32 bands = header.bandCount;
-    if (frames == 0 || bands == 0 || bands > SPECTRUM_MAX_BANDS || header.bandValues == nullptr) return false;
-    const u64 fileSize = spectralCacheFileSize(frames, bands);
-    if (fileSize >= (u64(1) << 32)) return false;
-    const u32 contentSize = static_cast<u32>(fileSize) - SPECTRAL_CACHE_TRAILER_BYTES;
-
-    u8* content = static_cast<u8*>(std::aligned_alloc(16, (size_t(contentSize) + 15u) & ~size_t(15)));
-    if (content == nullptr) return false;
     std::memcpy(content, SPECTRAL_CACHE_MAGIC, 4);
     storeLe32(content + 4u * W_VERSION, SPECTRAL_CACHE_VERSION);
     storeLe32(content + 4u * W_WINDOW, header.windowLength);
@@ -174,13 +174,47 @@ bool buildSpectralCacheImage(const SSpectrumHeader& header, u8** outBlock, u32* 
     const u32 valuesStart = SPECTRAL_CACHE_HEADER_BYTES + 4u * frames;
     u8* table = content + SPECTRAL_CACHE_HEADER_BYTES;
     for (u32 i = 0; i < frames; ++i) storeLe32(table + 4u * i, valuesStart + 4u * bands * i);
-    u8* values = content + valuesStart;
-    const size_t valueCount = size_t(frames) * bands;
-    for (size_t i = 0; i < valueCount; ++i) putFloat(values + 4u * i, header.bandValues[i]);
+    computeDigestWithValue(content + contentSize, content, contentSize, SPECTRAL_CACHE_TRAILER_VALUE);
+}
 
-    appendDigest(content, contentSize, SPECTRAL_CACHE_TRAILER_VALUE, outBlock, outSize);
-    std::free(content);
+// The content size of the file for the header; 0 when it holds no frames or bands or the file
+// would reach 4 GiB.
+u32 spectralCacheContentSize(const SSpectrumHeader& header) {
+    if (header.frameCount == 0 || header.bandCount == 0 || header.bandCount > SPECTRUM_MAX_BANDS) return 0;
+    const u64 fileSize = spectralCacheFileSize(header.frameCount, header.bandCount);
+    if (fileSize >= (u64(1) << 32)) return 0;
+    return static_cast<u32>(fileSize) - SPECTRAL_CACHE_TRAILER_BYTES;
+}
+
+}  // namespace
+
+bool buildSpectralCacheImage(const SSpectrumHeader& header, u8** outBlock, u32* outSize) {
+    *outBlock = nullptr;
+    *outSize = 0;
+    const u32 contentSize = spectralCacheContentSize(header);
+    if (contentSize == 0 || header.bandValues == nullptr) return false;
+    // The trailer is written in place after the content, so the image is never copied.
+    u8* content = static_cast<u8*>(
+        std::aligned_alloc(IMAGE_ALIGNMENT, spectralCacheBlockBytes(u64(contentSize) + SPECTRAL_CACHE_TRAILER_BYTES)));
+    if (content == nullptr) return false;
+    u8* values = content + SPECTRAL_CACHE_HEADER_BYTES + 4u * header.frameCount;
+    const size_t valueCount = size_t(header.frameCount) * header.bandCount;
+    for (size_t i = 0; i < valueCount; ++i) putFloat(values + 4u * i, header.bandValues[i]);
+    completeSpectralCacheImage(header, content, contentSize);
+    *outBlock = content;
+    *outSize = contentSize + SPECTRAL_CACHE_TRAILER_BYTES;
     return true;
+}
+
+u8* allocateSpectralCacheBlock(u32 frameCount, u32 bandCount, f32** outBandValues) {
+    *outBandValues = nullptr;
+    if (frameCount == 0 || bandCount == 0) return nullptr;
+    const u64 fileSize = spectralCacheFileSize(frameCount, bandCount);
+    if (fileSize >= (u64(1) << 32)) return nullptr;
+    u8* block = static_cast<u8*>(std::aligned_alloc(IMAGE_ALIGNMENT, spectralCacheBlockBytes(fileSize)));
+    if (block == nullptr) return nullptr;
+    *outBandValues = reinterpret_cast<f32*>(block + SPECTRAL_CACHE_HEADER_BYTES + 4u * frameCount);
+    return block;
 }
 
 bool validateSpectralCacheImage(const u8* image, u32 size, SSpectrumHeader* outHeader) {
@@ -251,6 +285,23 @@ void writeSpectrumCache(const char16_t* /*path*/, const SSongIdentity& identity)
     g_SpectrumAnalysis.header.version = SPECTRAL_CACHE_VERSION;
     std::memcpy(g_SpectrumAnalysis.header.magic, SPECTRAL_CACHE_MAGIC, 4);
 
+    // Band values in a block laid out as the file (allocateSpectralCacheBlock) are written where
+    // they are; on a little-endian machine their bytes are already the file's. A song that came
+    // out shorter than its block moves its values down to where its shorter frame table ends.
+    SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    const u32 contentSize = spectralCacheContentSize(header);
+    if (std::endian::native == std::endian::little && s.cacheImage != nullptr && header.bandValues != nullptr &&
+        contentSize != 0) {
+        f32* values = reinterpret_cast<f32*>(s.cacheImage + SPECTRAL_CACHE_HEADER_BYTES + 4u * header.frameCount);
+        if (values != header.bandValues) {
+            std::memmove(values, header.bandValues, size_t(header.frameCount) * header.bandCount * sizeof(f32));
+            s.header.bandValues = values;
+        }
+        completeSpectralCacheImage(header, s.cacheImage, contentSize);
+        writeSongCacheFile(identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION, s.cacheImage,
+                           contentSize + SPECTRAL_CACHE_TRAILER_BYTES);
+        return;
+    }
     u8* image = nullptr;
     u32 size = 0;
     if (!buildSpectralCacheImage(header, &image, &size)) return;

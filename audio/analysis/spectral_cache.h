@@ -53,10 +53,15 @@ void songIdentityFromPath(const char16_t* path, SSongIdentity* out);
 // Bytes of a file of F frames of B bands.
 u64 spectralCacheFileSize(u32 frameCount, u32 bandCount);
 
-// The whole file for the header and its band values (trailer included), in a new 16-byte
-// aligned block (std::free). False when the header holds no frames or bands, or the file would
-// reach 4 GiB.
+// The whole file for the header and its band values (trailer included), in a new 32-byte
+// aligned block (std::free). False when the header holds no frames or bands, the file would
+// reach 4 GiB, or there is no memory for the block.
 bool buildSpectralCacheImage(const SSpectrumHeader& header, u8** outBlock, u32* outSize);
+// Room for the band values of F frames of B bands in a new block (std::free) laid out as their
+// cache file: the values start where the file's do, so writeSpectrumCache can fill in the rest
+// and write the block without copying them. Null when out of memory, F or B is 0, or the file
+// would reach 4 GiB.
+u8* allocateSpectralCacheBlock(u32 frameCount, u32 bandCount, f32** outBandValues);
 // True when the image is a sound cache file; outHeader then holds its words (both references
 // null). Checks, in order: the trailer, the size above 9, the magic, the version, then that B is
 // 1 to 32, the size is 68 + 4F + 4BF + 32, the table offset is 68 and every entry is

@@ -93,7 +93,7 @@ struct SSpectrumAnalysisState {
     f32* onsetHigh;                      // H: high band
     u32 energyFrameCount;                // frames the four arrays above hold
 
-    u8* cacheImage;                      // the loaded cache file; bandValues points into it
+    u8* cacheImage;                      // the band values laid out as their cache file (read or being built); bandValues points into it
     SpectrumChunkCallback chunkCallback;
     u32 chunkUserWord;
 };

@@ -1,6 +1,7 @@
 #include "audio/analysis/spectrum_pass.h"
 
 #include "audio/analysis/fft.h"
+#include "audio/analysis/spectral_cache.h"
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/decode/codec_registry.h"
 #include "core/fatal_error.h"
@@ -104,6 +105,53 @@ u32 stereo16ToMonoLanes(const u8* chunk, u32 sampleFrames, f32* out) {
     return s;
 }
 
+#if defined(__x86_64__)
+typedef s32 PassWideIntLanes __attribute__((vector_size(32)));
+typedef f32 PassWideLanes __attribute__((vector_size(32)));
+
+// stereo16ToMonoLanes eight frames at a time where the processor has AVX2: the same operations
+// on each lane. Returns the frames done.
+[[gnu::target("avx2")]] u32 stereo16ToMonoWideLanes(const u8* chunk, u32 sampleFrames, f32* out) {
+    if constexpr (std::endian::native != std::endian::little) return 0;
+    const PassWideLanes channelFactor = {2.0f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f};
+    const PassWideLanes scale = {SCALE_16BIT, SCALE_16BIT, SCALE_16BIT, SCALE_16BIT,
+                                 SCALE_16BIT, SCALE_16BIT, SCALE_16BIT, SCALE_16BIT};
+    const PassWideLanes zero = {};
+    const PassWideLanes one = {1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+    u32 s = 0;
+    for (; s + 8u <= sampleFrames; s += 8u) {
+        PassWideIntLanes frames;
+        std::memcpy(&frames, chunk + size_t(s) * 4u, sizeof frames);
+        const PassWideIntLanes left = (frames << 16) >> 16;
+        const PassWideIntLanes right = frames >> 16;
+        const PassWideLanes v = __builtin_convertvector(left + right, PassWideLanes) * channelFactor * scale;
+        const PassWideLanes positive = v > zero ? v : zero;
+        const PassWideLanes clipped = positive > one ? one : positive;
+        std::memcpy(out + s, &clipped, sizeof clipped);
+    }
+    return s;
+}
+
+// Whether the processor runs the eight-lane code (AVX2, which brings AVX).
+bool passWideLanesAvailable() {
+    static const bool available = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return available;
+}
+#endif
+
+// 16-bit stereo through the widest lanes the processor has, then the four-lane code. Returns the
+// frames done; the rest go through the scalar loop.
+u32 stereo16ToMono(const u8* chunk, u32 sampleFrames, f32* out) {
+    u32 done = 0;
+#if defined(__x86_64__)
+    if (passWideLanesAvailable()) done = stereo16ToMonoWideLanes(chunk, sampleFrames, out);
+#endif
+    return done + stereo16ToMonoLanes(chunk + size_t(done) * 4u, sampleFrames - done, out + done);
+}
+
 template <typename Sum, auto Read>
 void monoLoop(const u8* chunk, u32 sampleFrames, u32 channels, u32 sampleBytes, f32 scale, f32* out) {
     if (channels == 1) {
@@ -157,10 +205,151 @@ void applyWindow(const f32* samples, const f32* weights, u32 count, f32* out) {
     for (; i < count; ++i) out[i] = samples[i] * weights[i];
 }
 
-// The kept bins' magnitudes of the windowed frame.
-void transformFrame(const SPassBuffers& buffers, u32 transformSize, u32 hop, f32* row) {
-    fftComplexSplit(buffers.windowed, nullptr, buffers.spectrumReal, buffers.spectrumImag, transformSize);
-    complexMagnitudes(buffers.spectrumReal, buffers.spectrumImag, hop, row);
+// The kept bins' magnitudes of the frame samples[i] x weights[i], i below the window length
+// (weights null: samples already windowed).
+void transformFrame(const SPassBuffers& buffers, const f32* samples, const f32* weights,
+                    const SSpectrumGeometry& geometry, f32* row) {
+    fftRealMagnitudes(samples, weights, geometry.windowLength, geometry.transformSize, geometry.hop,
+                      buffers.spectrumReal, buffers.spectrumImag, row);
+}
+
+// Where a row's bins go: the bands and the three energy ranges.
+struct SFoldLayout {
+    u32 hop;
+    u32 bandCount;
+    const u32* firstBin;
+    const u32* width;
+    SThreeBandSplit split;
+};
+
+// One row's band sums and three-band energies into frame `frame`, each a sum from 0 in bin order.
+void foldRow(const SFoldLayout& layout, const f32* row, u32 frame) {
+    SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    f32* bands = s.header.bandValues + size_t(frame) * layout.bandCount;
+    for (u32 b = 0; b < layout.bandCount; ++b) {
+        f32 sum = 0.0f;
+        for (u32 i = layout.firstBin[b]; i < layout.firstBin[b] + layout.width[b]; ++i) sum += row[i];
+        bands[b] = sum;
+    }
+    SThreeBandEnergy& energy = s.threeBandEnergies[frame];
+    f32 low = 0.0f;
+    for (u32 i = 0; i < layout.split.low; ++i) low += row[i];
+    f32 middle = 0.0f;
+    for (u32 i = layout.split.low; i < layout.split.middle; ++i) middle += row[i];
+    f32 high = 0.0f;
+    for (u32 i = layout.split.middle; i < layout.split.high; ++i) high += row[i];
+    energy.low = low;
+    energy.middle = middle;
+    energy.high = high;
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+// The bins of Count consecutive rows (a multiple of four) interleaved: element Count x i + j of
+// out is bin i of row j. Four rows at a time, four bins of each as one 4 x 4 transpose.
+template <u32 Count>
+[[gnu::always_inline]] inline void interleaveRows(const f32* rows, u32 hop, f32* out) {
+    for (u32 g = 0; g < Count; g += PASS_LANES) {
+        const f32* row0 = rows + size_t(g) * hop;
+        const f32* row1 = row0 + hop;
+        const f32* row2 = row1 + hop;
+        const f32* row3 = row2 + hop;
+        u32 i = 0;
+        for (; i + PASS_LANES <= hop; i += PASS_LANES) {
+            PassLanes a, b, c, d;
+            std::memcpy(&a, row0 + i, sizeof a);
+            std::memcpy(&b, row1 + i, sizeof b);
+            std::memcpy(&c, row2 + i, sizeof c);
+            std::memcpy(&d, row3 + i, sizeof d);
+            const PassLanes ab01 = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+            const PassLanes ab23 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+            const PassLanes cd01 = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+            const PassLanes cd23 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+            const PassLanes bins[PASS_LANES] = {
+                __builtin_shufflevector(ab01, cd01, 0, 1, 4, 5), __builtin_shufflevector(ab01, cd01, 2, 3, 6, 7),
+                __builtin_shufflevector(ab23, cd23, 0, 1, 4, 5), __builtin_shufflevector(ab23, cd23, 2, 3, 6, 7)};
+            for (u32 q = 0; q < PASS_LANES; ++q)
+                std::memcpy(out + size_t(i + q) * Count + g, &bins[q], sizeof bins[q]);
+        }
+        for (; i < hop; ++i) {
+            f32* bin = out + size_t(i) * Count + g;
+            bin[0] = row0[i];
+            bin[1] = row1[i];
+            bin[2] = row2[i];
+            bin[3] = row3[i];
+        }
+    }
+}
+
+// Lane j summed from 0 over bins first .. end - 1 of row j, in bin order (interleaved as
+// interleaveRows leaves them): each lane is foldRow's sum for its row.
+template <typename Lanes>
+[[gnu::always_inline]] inline void sumInterleaved(Lanes& sum, const f32* interleaved, u32 first, u32 end) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    sum = Lanes{};
+    for (u32 i = first; i < end; ++i) {
+        Lanes bins;
+        std::memcpy(&bins, interleaved + size_t(i) * lanes, sizeof bins);
+        sum = sum + bins;
+    }
+}
+
+// foldRow for as many consecutive rows as there are lanes, one row per lane, with the same sums:
+// the additions of one row stay in their order, while the chains no longer wait on each other.
+template <typename Lanes>
+[[gnu::always_inline]] inline void foldRowsInLanes(const SFoldLayout& layout, const f32* rows, u32 frame) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    alignas(32) f32 interleaved[size_t(SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) * lanes];
+    interleaveRows<lanes>(rows, layout.hop, interleaved);
+    Lanes sum;
+    for (u32 b = 0; b < layout.bandCount; ++b) {
+        sumInterleaved(sum, interleaved, layout.firstBin[b], layout.firstBin[b] + layout.width[b]);
+        for (u32 j = 0; j < lanes; ++j) s.header.bandValues[size_t(frame + j) * layout.bandCount + b] = sum[j];
+    }
+    Lanes low, middle, high;
+    sumInterleaved(low, interleaved, 0, layout.split.low);
+    sumInterleaved(middle, interleaved, layout.split.low, layout.split.middle);
+    sumInterleaved(high, interleaved, layout.split.middle, layout.split.high);
+    for (u32 j = 0; j < lanes; ++j) {
+        SThreeBandEnergy& energy = s.threeBandEnergies[frame + j];
+        energy.low = low[j];
+        energy.middle = middle[j];
+        energy.high = high[j];
+    }
+}
+#pragma GCC diagnostic pop
+
+void foldFourRows(const SFoldLayout& layout, const f32* rows, u32 frame) {
+    foldRowsInLanes<PassLanes>(layout, rows, frame);
+}
+
+#if defined(__x86_64__)
+// Eight rows at a time where the processor has AVX.
+[[gnu::target("avx")]] void foldEightRows(const SFoldLayout& layout, const f32* rows, u32 frame) {
+    foldRowsInLanes<PassWideLanes>(layout, rows, frame);
+}
+#endif
+
+// shapeSpectrumBandValue of four values in place: the divisions and clips in lanes, the power
+// value by value, each value through the same operations.
+void shapeFourBandValues(f32* values, f32 maximum) {
+    const PassLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    const PassLanes one = {1.0f, 1.0f, 1.0f, 1.0f};
+    const PassLanes divisor = {BAND_SHAPE_DIVISOR, BAND_SHAPE_DIVISOR, BAND_SHAPE_DIVISOR, BAND_SHAPE_DIVISOR};
+    const PassLanes floor = {BAND_SHAPE_FLOOR, BAND_SHAPE_FLOOR, BAND_SHAPE_FLOOR, BAND_SHAPE_FLOOR};
+    const PassLanes maxima = {maximum, maximum, maximum, maximum};
+    PassLanes v;
+    std::memcpy(&v, values, sizeof v);
+    PassLanes x = (v / maxima) / divisor;
+    x = x > zero ? x : zero;
+    x = x > one ? one : x;
+    PassLanes power;
+    for (u32 l = 0; l < PASS_LANES; ++l) power[l] = std::pow(1.0f - x[l], 6.0f);
+    PassLanes y = (one - power) - floor;
+    y = y > zero ? y : zero;
+    y = y > one ? one : y;
+    std::memcpy(values, &y, sizeof y);
 }
 
 void failPass() {
@@ -191,7 +380,7 @@ void convertChunkToMono(const u8* chunk, u32 sampleFrames, u32 channels, u32 byt
     switch (bytesPerSample) {
     case 1: monoLoop<s32, readU8Centred>(chunk, sampleFrames, channels, 1, SCALE_8BIT, outMono); break;
     case 2: {
-        const u32 done = channels == 2 ? stereo16ToMonoLanes(chunk, sampleFrames, outMono) : 0;
+        const u32 done = channels == 2 ? stereo16ToMono(chunk, sampleFrames, outMono) : 0;
         monoLoop<s32, readS16>(chunk + size_t(done) * channels * 2u, sampleFrames - done, channels, 2, SCALE_16BIT,
                                outMono + done);
         break;
@@ -247,10 +436,14 @@ void foldSpectrumRows(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, con
 
     if (firstFrame == 0) {
         s.header.bandCount = bandCount;
-        std::free(s.header.bandValues);
-        s.header.bandValues =
-            static_cast<f32*>(allocateBlock(size_t(frameCount) * bandCount * sizeof(f32), 16, false));
-        if (s.header.bandValues == nullptr) fatalError("spectrum analysis: no memory for the band values");
+        // The values go straight into a block laid out as the cache file that will hold them.
+        if (s.cacheImage != nullptr) {
+            std::free(s.cacheImage);
+        } else {
+            std::free(s.header.bandValues);
+        }
+        s.cacheImage = allocateSpectralCacheBlock(frameCount, bandCount, &s.header.bandValues);
+        if (s.cacheImage == nullptr) fatalError("spectrum analysis: no memory for the band values");
         allocateSpectrumEnergyTables(frameCount);
     }
     if (s.header.bandValues == nullptr || s.threeBandEnergies == nullptr || bandCount != s.header.bandCount)
@@ -259,27 +452,25 @@ void foldSpectrumRows(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, con
     if (rowCount > frameCount - firstFrame) rowCount = frameCount - firstFrame;
 
     const SThreeBandSplit split = computeThreeBandSplit(nyquist, hop);
+    // The normaliser follows the single bin at each band's index, not the band's sum.
     for (u32 r = 0; r < rowCount; ++r) {
         const f32* row = rows + size_t(r) * hop;
-        f32* bands = s.header.bandValues + size_t(firstFrame + r) * bandCount;
         for (u32 b = 0; b < bandCount; ++b) {
-            // The normaliser follows the single bin at the band's index, not the band's sum.
             if (row[b] > s.runningMaximum) s.runningMaximum = row[b];
-            f32 sum = 0.0f;
-            for (u32 i = firstBin[b]; i < firstBin[b] + width[b]; ++i) sum += row[i];
-            bands[b] = sum;
         }
-        SThreeBandEnergy& energy = s.threeBandEnergies[firstFrame + r];
-        f32 low = 0.0f;
-        for (u32 i = 0; i < split.low; ++i) low += row[i];
-        f32 middle = 0.0f;
-        for (u32 i = split.low; i < split.middle; ++i) middle += row[i];
-        f32 high = 0.0f;
-        for (u32 i = split.middle; i < split.high; ++i) high += row[i];
-        energy.low = low;
-        energy.middle = middle;
-        energy.high = high;
     }
+    SFoldLayout layout{hop, bandCount, firstBin, width, split};
+    u32 r = 0;
+    if (hop <= SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) {
+#if defined(__x86_64__)
+        if (passWideLanesAvailable()) {
+            for (; r + 2u * PASS_LANES <= rowCount; r += 2u * PASS_LANES)
+                foldEightRows(layout, rows + size_t(r) * hop, firstFrame + r);
+        }
+#endif
+        for (; r + PASS_LANES <= rowCount; r += PASS_LANES) foldFourRows(layout, rows + size_t(r) * hop, firstFrame + r);
+    }
+    for (; r < rowCount; ++r) foldRow(layout, rows + size_t(r) * hop, firstFrame + r);
 }
 
 f32 shapeSpectrumBandValue(f32 value, f32 maximum) {
@@ -295,8 +486,12 @@ void normaliseSpectrumBands(u32 /*hop*/, u32 frameCount) {
     const f32 maximum = s.runningMaximum;
     const size_t valueCount = size_t(frameCount) * s.header.bandCount;
     if (s.header.bandValues != nullptr) {
-        for (size_t i = 0; i < valueCount; ++i)
-            s.header.bandValues[i] = maximum > 0.0f ? shapeSpectrumBandValue(s.header.bandValues[i], maximum) : 0.0f;
+        f32* values = s.header.bandValues;
+        size_t i = 0;
+        if (maximum > 0.0f) {
+            for (; i + PASS_LANES <= valueCount; i += PASS_LANES) shapeFourBandValues(values + i, maximum);
+        }
+        for (; i < valueCount; ++i) values[i] = maximum > 0.0f ? shapeSpectrumBandValue(values[i], maximum) : 0.0f;
     }
     if (s.threeBandEnergies != nullptr) {
         const u32 energies = frameCount < s.energyFrameCount ? frameCount : s.energyFrameCount;
@@ -387,14 +582,13 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
         if (carryValid && framesDone < frameCount) {
             applyWindow(buffers.carry, window, hop, buffers.windowed);
             applyWindow(buffers.mono, window + hop, hop, buffers.windowed + hop);
-            transformFrame(buffers, geometry.transformSize, hop, rows);
+            transformFrame(buffers, buffers.windowed, nullptr, geometry, rows);
             ++framesDone;
             k = 1;
         }
         for (u32 f = 0; f + 1 < framesPerSecond && framesDone < frameCount; ++f) {
             const f32* samples = buffers.mono + size_t(f) * hop;
-            applyWindow(samples, window, geometry.windowLength, buffers.windowed);
-            transformFrame(buffers, geometry.transformSize, hop, rows + size_t(k) * hop);
+            transformFrame(buffers, samples, window, geometry, rows + size_t(k) * hop);
             ++framesDone;
             ++k;
         }

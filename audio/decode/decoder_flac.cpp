@@ -84,14 +84,43 @@ void packBytes(const s32* const* channelSamples, u32 channels, u32 frames, u32 s
     }
 }
 
-// 16-bit containers on a little-endian machine: the same bytes, written four frames at a time in
-// lanes (each frame of a stereo pair one word), the last few one by one.
+// 16-bit containers on a little-endian machine: the same bytes, written eight or four frames at a
+// time in lanes (each frame of a stereo pair one word), the last few one by one.
 typedef u32 PackLanes __attribute__((vector_size(16)));
 typedef u16 PackHalves __attribute__((vector_size(8)));
 constexpr u32 PACK_LANES = 4;
 
+#if defined(__x86_64__)
+typedef u32 PackWideLanes __attribute__((vector_size(32)));
+
+// packStereo16's lanes eight frames at a time where the processor has AVX2. Returns the frames
+// done.
+[[gnu::target("avx2")]] u32 packStereo16Wide(const s32* left, const s32* right, u32 frames, u32 shift, u8* out) {
+    u32 i = 0;
+    for (; i + 8u <= frames; i += 8u) {
+        PackWideLanes l, r;
+        std::memcpy(&l, left + i, sizeof l);
+        std::memcpy(&r, right + i, sizeof r);
+        const PackWideLanes words = ((l << shift) & 0xFFFFu) | ((r << shift) << 16);
+        std::memcpy(out + 4 * size_t(i), &words, sizeof words);
+    }
+    return i;
+}
+
+bool packWideLanesAvailable() {
+    static const bool available = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return available;
+}
+#endif
+
 void packStereo16(const s32* left, const s32* right, u32 frames, u32 shift, u8* out) {
     u32 i = 0;
+#if defined(__x86_64__)
+    if (packWideLanesAvailable()) i = packStereo16Wide(left, right, frames, shift, out);
+#endif
     for (; i + PACK_LANES <= frames; i += PACK_LANES) {
         PackLanes l, r;
         std::memcpy(&l, left + i, sizeof l);

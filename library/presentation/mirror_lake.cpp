@@ -14,7 +14,7 @@
 #include "render/shader.h"
 #include "render/shader_globals.h"
 #include "render/texture.h"
-#include "world/bar_colour_scheme.h"
+#include "world/services/bar_colour_scheme.h"
 
 #include <cmath>
 

@@ -28,7 +28,7 @@
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/play/item_description.h"
+#include "world/state/item_description.h"
 #include "world/play/player_state.h"
 
 #include <SDL.h>

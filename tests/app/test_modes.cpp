@@ -47,14 +47,14 @@
 #include "ui/ui_system.h"
 #include "ui/ui_variables.h"
 #include "waves/waves.h"
-#include "world/bar_colour_scheme.h"
+#include "world/services/bar_colour_scheme.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/mega_tip_hook.h"
 #include "world/entity/world.h"
 #include "world/play/guardian_sequence.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 #include "world/play/player_state.h"
 #include "world/processors/path_follower.h"
 
@@ -160,8 +160,8 @@ TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
         g_fail = fail;
         setUiVariable(UIVAR_SELECTED_SONG_INDEX, fail == EFail::NO_SONG ? 5 : 0);
         EXPECT_EQ(enterPlayFromFrontEnd(), 1 - fails);
-        EXPECT_EQ((std::vector<s32>{uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL), s32(g_uInGameFlag)}),
-                  (std::vector<s32>{fails, 1 - fails}));
+        EXPECT_EQ(uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL), fails);
+        EXPECT_EQ(s32(g_uInGameFlag), 1 - fails);
         m_play.exit();
         EXPECT_EQ(stacksNow(), before) << int(fail);
         EXPECT_TRUE(isWorldReady()) << "the front end gets its world back";
@@ -198,15 +198,17 @@ TEST_F(Modes, QuickExitAndTheEarlyEndFinishPlay) {
     const u32 finishedAtTwo = m_play.m_finished;
     g_fSongTime = 2.01f;
     m_play.checkSongEnd();
-    EXPECT_EQ((std::vector<s32>{s32(finishedAtTwo), s32(m_play.m_finished), shownScore(g_aPlayerState[0])}),
-              (std::vector<s32>{0, 1, 100000}));
+    EXPECT_EQ(s32(finishedAtTwo), 0);
+    EXPECT_EQ(s32(m_play.m_finished), 1);
+    EXPECT_EQ(shownScore(g_aPlayerState[0]), 100000);
     m_play.exit();
 
     play("0", "20");
     m_play.tickEndEarly(19.5f);
     const u32 finishedBefore = m_play.m_finished;
     m_play.tickEndEarly(0.5f);
-    EXPECT_EQ((std::vector<u32>{finishedBefore, m_play.m_finished}), (std::vector<u32>{0, 1}));
+    EXPECT_EQ(finishedBefore, 0u);
+    EXPECT_EQ(m_play.m_finished, 1u);
     m_play.exit();
 
     play("0", "-1");
@@ -353,12 +355,14 @@ TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLe
     m_menus.enter(0);
     startGuardianSequence("Talk", "Menu", done, 1, 0);
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
-    std::vector<std::pair<s32, s32>> shownAndActive;
+    std::vector<s32> shown, active;
     for (int frame = 0; frame < 4; ++frame) {
         m_menus.updateScreens();
-        shownAndActive.emplace_back(g.visible, g.active);
+        shown.push_back(g.visible);
+        active.push_back(g.active);
     }
-    EXPECT_EQ(shownAndActive, (std::vector<std::pair<s32, s32>>{{1, 1}, {1, 1}, {1, 1}, {0, 0}}));
+    EXPECT_EQ(shown, (std::vector<s32>{1, 1, 1, 0}));
+    EXPECT_EQ(active, (std::vector<s32>{1, 1, 1, 0}));
 
     startGuardianSequence("Hold", "Menu", done, 2, 0);
     m_menus.updateScreens();
@@ -397,9 +401,10 @@ TEST_F(Modes, PauseAndBackPressesOpenTheMenusOrQuitAsTheSettingsSay) {
         setUiVariable(UIVAR_ALLOW_QUIT, row.allowQuit);
         pressChannel(E_CHANNEL_ESCAPE_IN_PLAY);
         m_play.handlePauseAndTips();
-        EXPECT_EQ((std::vector<bool>{m_play.m_paused != 0, shownChildName("TopLevelSwitcher") == std::string("PauseMenu"),
-                                     m_play.m_forcedQuit != 0, m_play.m_finished != 0}),
-                  (std::vector<bool>{row.paused, row.pauseMenu, row.forcedQuit, row.forcedQuit}));
+        EXPECT_EQ(m_play.m_paused != 0, row.paused);
+        EXPECT_EQ(shownChildName("TopLevelSwitcher") == std::string("PauseMenu"), row.pauseMenu);
+        EXPECT_EQ(m_play.m_forcedQuit != 0, row.forcedQuit);
+        EXPECT_EQ(m_play.m_finished != 0, row.forcedQuit);
         m_play.exit();
         clearPlayerChannels();
 
@@ -410,8 +415,9 @@ TEST_F(Modes, PauseAndBackPressesOpenTheMenusOrQuitAsTheSettingsSay) {
         m_menus.handleQuitMenu();
         const bool quitMenu = m_menus.m_quitMenuShown != 0, quitAtPress = m_menus.m_quitConfirmed != 0;
         m_menus.handleQuitMenu();
-        EXPECT_EQ((std::vector<bool>{quitMenu, quitAtPress, m_menus.m_quitConfirmed != 0}),
-                  (std::vector<bool>{row.quitMenu, row.quitAtPress, row.quitNextFrame}));
+        EXPECT_EQ(quitMenu, row.quitMenu);
+        EXPECT_EQ(quitAtPress, row.quitAtPress);
+        EXPECT_EQ(m_menus.m_quitConfirmed != 0, row.quitNextFrame);
         m_menus.exit();
         clearPlayerChannels();
     }
@@ -425,9 +431,9 @@ TEST_F(Modes, WhileTheDeviceIsNotReadyTheFrontEndRunsNoInterfaceButItsClocksAdva
     const f64 before = g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime;
     EXPECT_EQ(m_menus.update(0.25f), 0);
     EXPECT_EQ(g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime - before, 0.25);
-    EXPECT_EQ((std::vector<s32>{uiVariable(UIVAR_GO_TO_ACTION), uiVariable(UIVAR_FORCE_QUIT_GAME),
-                                s32(m_menus.m_quitConfirmed)}),
-              (std::vector<s32>{1, 1, 0}));
+    EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 1);
+    EXPECT_EQ(uiVariable(UIVAR_FORCE_QUIT_GAME), 1);
+    EXPECT_EQ(s32(m_menus.m_quitConfirmed), 0);
     m_menus.exit();
 }
 

@@ -122,6 +122,58 @@ TEST(Fft, TablesGiveTheRecurrenceOutputsBitForBit) {
     if (fftSetWideLanes(true)) expectOracleOutputsOnEverySize();
 }
 
+// The real transform against the complex one over the same windowed product, on every size,
+// with window lengths that end inside a lane group and with none.
+void expectRealMagnitudesLikeTheComplexTransform() {
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<f32> dist(0.0f, 1.0f);
+    for (u32 n = 1; n <= FFT_MAX_SIZE; n <<= 1) {
+        for (u32 length : {n, n - n / 4u, n / 2u + n / 5u + 1u, 0u}) {
+            if (length > n) continue;
+            std::vector<f32> samples(n), weights(n), product(n, 0.0f);
+            for (u32 i = 0; i < n; ++i) samples[i] = dist(rng), weights[i] = dist(rng);
+            for (u32 i = 0; i < length; ++i) product[i] = samples[i] * weights[i];
+            std::vector<f32> re(n), im(n), expected(n);
+            ASSERT_TRUE(fftComplexSplit(product.data(), nullptr, re.data(), im.data(), n));
+            complexMagnitudes(re.data(), im.data(), n, expected.data());
+            // All bins, half, and counts ending inside the first and second quarters.
+            for (u32 bins : {n, n / 2u, n / 3u + 1u, n / 4u > 1u ? n / 4u - 1u : 1u}) {
+                std::vector<f32> windowed(bins + 1u), plain(bins + 1u), scratchRe(n), scratchIm(n);
+                std::vector<f32> kept(expected.begin(), expected.begin() + bins);
+                kept.push_back(0.0f);
+                ASSERT_TRUE(fftRealMagnitudes(samples.data(), weights.data(), length, n, bins, scratchRe.data(),
+                                              scratchIm.data(), windowed.data()));
+                EXPECT_TRUE(sameBits(windowed, kept)) << "weighted, n = " << n << ", length " << length << ", bins " << bins;
+                ASSERT_TRUE(fftRealMagnitudes(product.data(), nullptr, length, n, bins, scratchRe.data(),
+                                              scratchIm.data(), plain.data()));
+                EXPECT_TRUE(sameBits(plain, kept)) << "unweighted, n = " << n << ", length " << length << ", bins " << bins;
+            }
+        }
+    }
+}
+
+TEST(Fft, RealMagnitudesMatchTheComplexTransformBitForBit) {
+    fftSetWideLanes(false);
+    expectRealMagnitudesLikeTheComplexTransform();
+    if (fftSetWideLanes(true)) expectRealMagnitudesLikeTheComplexTransform();
+}
+
+TEST(Fft, RealMagnitudesWriteOnlyTheAskedBins) {
+    std::vector<f32> samples(64, 0.5f), scratchRe(64), scratchIm(64), out(64, 7.0f);
+    ASSERT_TRUE(fftRealMagnitudes(samples.data(), nullptr, 40, 64, 20, scratchRe.data(), scratchIm.data(), out.data()));
+    EXPECT_EQ(out[0], 20.0f);
+    EXPECT_EQ(out[20], 7.0f);
+}
+
+TEST(Fft, RealMagnitudesRefuseLengthsAndBinsBeyondTheSize) {
+    std::vector<f32> samples(16, 0.5f), scratchRe(16), scratchIm(16), out(16, 7.0f);
+    EXPECT_FALSE(fftRealMagnitudes(samples.data(), nullptr, 17, 16, 8, scratchRe.data(), scratchIm.data(), out.data()));
+    EXPECT_FALSE(fftRealMagnitudes(samples.data(), nullptr, 16, 16, 17, scratchRe.data(), scratchIm.data(), out.data()));
+    EXPECT_FALSE(fftRealMagnitudes(samples.data(), nullptr, 12, 12, 6, scratchRe.data(), scratchIm.data(), out.data()));
+    EXPECT_FALSE(fftRealMagnitudes(nullptr, nullptr, 16, 16, 8, scratchRe.data(), scratchIm.data(), out.data()));
+    EXPECT_EQ(out[0], 7.0f);
+}
+
 TEST(Fft, TransformsFromSeveralThreadsAtOnceAgree) {
     // The first calls build the tables: threads racing to them must all see whole tables.
     const u32 n = 1024;

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <vector>
 
 namespace {
@@ -68,6 +70,31 @@ TEST(OnsetFunctions, SteadyToneRisesOnlyWhereItStarts) {
     for (u32 i = 0; i < n; ++i) EXPECT_NEAR(i + window <= start || i >= start + window ? summed[i] : 0.0f, 0.0f, 1e-5f);
     for (const auto& [function, level] : {std::pair(&summed, 0.9f), {&low, 0.4f}, {&high, 0.2f}})
         EXPECT_NEAR((*function)[start], level * f32(window), 1e-5f) << level;
+}
+
+// The functions are onsetStrength's rises, clamped at 0, summed band by band in band order.
+TEST(OnsetFunctions, AreTheBandsOnsetStrengthsBitForBit) {
+    const u32 n = 300;
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<f32> dist(-0.2f, 1.0f);
+    std::vector<SThreeBandEnergy> energies(n);
+    for (SThreeBandEnergy& e : energies) e = SThreeBandEnergy{dist(rng), dist(rng), dist(rng)};
+    energies[7].middle = NAN;
+    for (u32 window : {1u, 5u, 17u}) {
+        std::vector<f32> summed(n), low(n), high(n), expectedSummed(n), expectedLow(n), expectedHigh(n);
+        computeOnsetFunctions(energies.data(), n, window, summed.data(), low.data(), high.data());
+        for (u32 i = 0; i < n; ++i) {
+            f32 rises[3];
+            for (u32 band = 0; band < 3; ++band)
+                rises[band] = std::max(onsetStrength(energies.data(), n, band, i, window), 0.0f);
+            expectedSummed[i] = ((0.0f + rises[0]) + rises[1]) + rises[2];
+            expectedLow[i] = rises[0];
+            expectedHigh[i] = rises[2];
+        }
+        EXPECT_EQ(summed, expectedSummed) << window;
+        EXPECT_EQ(low, expectedLow) << window;
+        EXPECT_EQ(high, expectedHigh) << window;
+    }
 }
 
 TEST(OnsetPeak, NeighboursMustBeStrictlySmallerWithinWindowsCutAtTheEnds) {

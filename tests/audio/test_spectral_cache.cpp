@@ -130,6 +130,26 @@ TEST_F(SpectralCache, WrittenFileReadsBackAsTheSameFrames) {
     EXPECT_EQ(readSpectrumCache(u"ignored.wav", other), 0);
 }
 
+// The pass keeps its band values in a block laid out as their file, sized for the promised
+// frames; a song that came out shorter is written from the same block as a built image.
+TEST_F(SpectralCache, BandValuesInTheirFileBlockAreWrittenAsTheBuiltImage) {
+    fillAnalysis(40);
+    const std::vector<u8> expected = buildImage();
+    SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    const std::vector<f32> values(s.header.bandValues, s.header.bandValues + 40 * 18);
+    f32* inBlock = nullptr;
+    u8* block = allocateSpectralCacheBlock(50, 18, &inBlock);
+    ASSERT_NE(block, nullptr);
+    std::memcpy(inBlock, values.data(), values.size() * sizeof(f32));
+    std::free(s.header.bandValues);
+    s.header.bandValues = inBlock;
+    s.cacheImage = block;
+
+    writeSpectrumCache(u"ignored.wav", m_identity);
+    EXPECT_EQ(decoder_test::readFileBytes(cacheFile()), expected);
+    EXPECT_EQ(std::memcmp(s.header.bandValues, values.data(), values.size() * sizeof(f32)), 0);
+}
+
 TEST_F(SpectralCache, DamagedFilesReadAsNotCachedAndLeaveTheStateAlone) {
     fillAnalysis(40);
     const std::vector<u8> good = buildImage();

@@ -13,7 +13,7 @@
 #include "ui/text_tags.h"
 #include "tests/support/memory_script_source.h"
 #include "world/play/guardian_sequence.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 
 #include <gtest/gtest.h>
 
@@ -202,12 +202,14 @@ TEST_F(FrontEndFlow, ResultsShowThePlayKeepTheBestScoreAndLeadBackToTheSongListW
     pauseSongScanRequests();
     switchWidgetByName("TopLevelSwitcher", "Results");
 
-    std::vector<std::u16string> shown;
-    for (const char* v : {"ResultsScoreValue", "ResultsKillsValue", "ResultsDeathsValue", "ResultsPlayTimeValue",
-                          "ResultsPointsLostValue", "ResultsKillPercentageValue", "ResultsBestValue", "ResultsNewBest"})
-        shown.push_back(textOf(v));
-    EXPECT_EQ(shown, (std::vector<std::u16string>{u"12,345", u"30", u"2", u"02:05", u"1,500", u"75%", u"12,345",
-                                                  u"NEW BEST SCORE!"}));
+    EXPECT_EQ(textOf("ResultsScoreValue"), u"12,345");
+    EXPECT_EQ(textOf("ResultsKillsValue"), u"30");
+    EXPECT_EQ(textOf("ResultsDeathsValue"), u"2");
+    EXPECT_EQ(textOf("ResultsPlayTimeValue"), u"02:05");
+    EXPECT_EQ(textOf("ResultsPointsLostValue"), u"1,500");
+    EXPECT_EQ(textOf("ResultsKillPercentageValue"), u"75%");
+    EXPECT_EQ(textOf("ResultsBestValue"), u"12,345");
+    EXPECT_EQ(textOf("ResultsNewBest"), u"NEW BEST SCORE!");
     EXPECT_EQ(player.killPercentage, 75.0f);
     EXPECT_EQ(g_SongLibrary.songs[0].bestScores[3], 11 * 12345 + 7);
     EXPECT_EQ(uiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED), 1);

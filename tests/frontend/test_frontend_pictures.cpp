@@ -15,10 +15,10 @@
 #include "render/flipbook_table.h"
 #include "render/fmv_player.h"
 #include "waves/waves.h"
-#include "world/bar_colour_scheme.h"
+#include "world/services/bar_colour_scheme.h"
 #include "world/entity/world.h"
 #include "tests/support/offscreen_picture.h"
-#include "world/play/boss_encounter.h"
+#include "world/state/boss_encounter.h"
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
 

@@ -6,7 +6,7 @@
 #include "library/song_items.h"
 #include "library/user_save.h"
 #include "waves/pack_registry.h"
-#include "world/play/item_description.h"
+#include "world/state/item_description.h"
 
 #include <gtest/gtest.h>
 

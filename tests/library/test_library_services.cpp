@@ -31,9 +31,9 @@ protected:
 
 TEST_F(LibraryFiles, GameDataRoundTripAndASecondReadDoesNotDoubleTheFolders) {
     g_GameData.options = 0;
-    EXPECT_EQ((std::vector<bool>{addGameDataMusicFolder(u"\\home\\ann\\Songs"), addGameDataMusicFolder(u"\\home\\ann\\Songs"),
-                                 addGameDataMusicFolder(u"\\mnt\\\u00e9t\u00e9")}),
-              (std::vector<bool>{true, false, true}));
+    EXPECT_TRUE(addGameDataMusicFolder(u"\\home\\ann\\Songs"));
+    EXPECT_FALSE(addGameDataMusicFolder(u"\\home\\ann\\Songs"));
+    EXPECT_TRUE(addGameDataMusicFolder(u"\\mnt\\\u00e9t\u00e9"));
     setExtensionDisabledByUser("MP3", true);
     setExtensionDisabledByUser(".wv", true);
     setExtensionDisabledByUser("wv", false);
@@ -64,9 +64,10 @@ TEST(AudioVolumes, TheDisableSettingsSilenceTheirSlotsAndTheSongTakesItsFactor) 
     configSetValue("DISABLE_SFX", "1");
     g_fSongVolumeFactor = 0.5f;
     applyAudioVolumes();
-    EXPECT_EQ((std::vector<f32>{getVolumeScaleBase(E_SOUNDSCALE_MUSIC), getVolumeScaleBase(E_SOUNDSCALE_SONG_VOLUME),
-                                getVolumeScaleBase(E_SOUNDSCALE_EFFECTS), getVolumeScaleBase(E_SOUNDSCALE_VOICE)}),
-              (std::vector<f32>{1.0f, 0.5f, 0.0f, 1.0f}));
+    EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_MUSIC), 1.0f);
+    EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_SONG_VOLUME), 0.5f);
+    EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_EFFECTS), 0.0f);
+    EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_VOICE), 1.0f);
     g_fSongVolumeFactor = 1.0f;
     configClear();
     applyAudioVolumes();
@@ -106,9 +107,10 @@ TEST_F(LibraryFiles, SongCachesFailOnlyASongThatCannotBePlayedAndMarkAVanishedFi
     SSongRecord failed = present;
     failed.state = E_SONGSTATE_FAILED;
     // No cache exists for any of them: that alone is no failure.
-    EXPECT_EQ((std::vector<s32>{loadSongCaches(&present), loadSongCaches(&gone), loadSongCaches(&failed),
-                                loadSongCaches(nullptr)}),
-              (std::vector<s32>{1, 0, 0, 0}));
+    EXPECT_EQ(loadSongCaches(&present), 1);
+    EXPECT_EQ(loadSongCaches(&gone), 0);
+    EXPECT_EQ(loadSongCaches(&failed), 0);
+    EXPECT_EQ(loadSongCaches(nullptr), 0);
     EXPECT_TRUE(gone.missing);
     EXPECT_EQ(gone.state, u32(E_SONGSTATE_PENDING)) << "what the song was stays for when its file comes back";
 }

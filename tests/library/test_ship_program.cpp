@@ -16,7 +16,7 @@
 #include "tests/world/world_test_support.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 #include "world/processors/missile_launcher.h"

@@ -7,7 +7,7 @@
 #include "waves/generators/item_generators.h"
 #include "waves/pack_registry.h"
 #include "world/play/collectibles.h"
-#include "world/play/item_description.h"
+#include "world/state/item_description.h"
 
 #include <gtest/gtest.h>
 

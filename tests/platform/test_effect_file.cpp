@@ -59,12 +59,13 @@ TEST(EffectFile, ParametersAnswerReflectionAndPassStatesHaveDefaults) {
     EXPECT_EQ(texture.type, E_EFFECT_TYPE_TEXTURE);
     EXPECT_EQ(texture.semantic, std::string());
     ASSERT_EQ(texture.annotations.size(), 2u);
-    EXPECT_EQ((std::vector<std::string>{texture.annotations[0].name, texture.annotations[0].value, texture.annotations[1].value}),
-              (std::vector<std::string>{"Slot", "diffuse", "x y"}));
+    EXPECT_EQ(texture.annotations[0].name, "Slot");
+    EXPECT_EQ(texture.annotations[0].value, "diffuse");
+    EXPECT_EQ(texture.annotations[1].value, "x y");
     // Semantics match whole words.
-    EXPECT_EQ((std::vector<int>{findEffectParameterBySemantic(file, "WORLDVIEWPROJ"), findEffectParameterBySemantic(file, "PEROBJ"),
-                                findEffectParameterBySemantic(file, "WORLD")}),
-              (std::vector<int>{0, 2, -1}));
+    EXPECT_EQ(findEffectParameterBySemantic(file, "WORLDVIEWPROJ"), 0);
+    EXPECT_EQ(findEffectParameterBySemantic(file, "PEROBJ"), 2);
+    EXPECT_EQ(findEffectParameterBySemantic(file, "WORLD"), -1);
 
     const SEffectPassState& b = file.pass;  // depth test by default
     EXPECT_EQ(b.blend, E_EFFECT_BLEND_ADDITIVE);
@@ -94,12 +95,13 @@ TEST(EffectFile, StageSourcesDeclareTheParametersAndMapLinesBack) {
     EXPECT_EQ(prefix, 5u);
 
     // Vertex line 3 is a generated declaration, line 7 past the stage.
-    EXPECT_EQ((std::vector<u32>{effectFileLineOfStageLine(file, E_EFFECT_STAGE_FRAGMENT, 7), effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 6),
-                                effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 3), effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 7)}),
-              (std::vector<u32>{16, 13, 0, 0}));
-    EXPECT_EQ((std::vector<u32>{firstLineOfGlslLog("0:12(7): error: `x' undeclared\n"), firstLineOfGlslLog("ERROR: 0(9) : syntax error"),
-                                firstLineOfGlslLog("linker error: no main")}),
-              (std::vector<u32>{12, 9, 0}));
+    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_FRAGMENT, 7), 16u);
+    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 6), 13u);
+    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 3), 0u);
+    EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_VERTEX, 7), 0u);
+    EXPECT_EQ(firstLineOfGlslLog("0:12(7): error: `x' undeclared\n"), 12u);
+    EXPECT_EQ(firstLineOfGlslLog("ERROR: 0(9) : syntax error"), 9u);
+    EXPECT_EQ(firstLineOfGlslLog("linker error: no main"), 0u);
 }
 
 TEST(EffectFile, DamagedFilesNameFileAndLine) {

@@ -169,12 +169,15 @@ TEST_F(MediaAudioReaderFiles, WavReadsBackSampleExactInBothForms) {
 
     ClMediaAudioReader reader;
     ASSERT_EQ(reader.open(widePath(path).c_str(), E_MEDIASAMPLE_S16), E_MEDIAERR_NONE);
-    std::vector<std::pair<u32, bool>> reads;
+    std::vector<u32> framesRead;
+    std::vector<bool> atEnd;
     for (u32 i = 0, frames = 1; i < 3; ++i, frames = 1) {
         EXPECT_EQ(reader.read(samples.data(), 20000, &frames), E_MEDIAERR_NONE);
-        reads.emplace_back(frames, reader.atEnd());
+        framesRead.push_back(frames);
+        atEnd.push_back(reader.atEnd());
     }
-    EXPECT_EQ(reads, (std::vector<std::pair<u32, bool>>{{20000, false}, {2050, true}, {0, true}}));
+    EXPECT_EQ(framesRead, (std::vector<u32>{20000, 2050, 0}));
+    EXPECT_EQ(atEnd, (std::vector<bool>{false, true, true}));
 }
 
 // A square wave overshoots in the codec: the float output reaches its clamp and never passes it.

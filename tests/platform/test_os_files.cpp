@@ -69,8 +69,9 @@ TEST_F(TempDirectory, BackslashPathsReachTheRightFileAndMissingFilesAndFoldersFa
     ASSERT_TRUE(osCreateDirectory((m_root + "\\Sub").c_str()));
     writeFile("Sub/song.txt", "hello");
     const std::string gamePath = m_root + "\\Sub\\song.txt", missing = m_root + "/none";
-    EXPECT_EQ((std::vector{readText(gamePath), readText(missing), readText(m_root)}),
-              (std::vector<std::string>{"hello", "error 2", "error 5"}));
+    EXPECT_EQ(readText(gamePath), "hello");
+    EXPECT_EQ(readText(missing), "error 2");
+    EXPECT_EQ(readText(m_root), "error 5");
     // A folder is not a file.
     EXPECT_EQ(osFileExists(gamePath.c_str()), true);
     EXPECT_EQ(osFileExists(missing.c_str()), false);

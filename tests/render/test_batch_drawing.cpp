@@ -14,7 +14,6 @@
 
 #include <cstdlib>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -36,17 +35,17 @@ protected:
     }
 };
 
-// The RGB words at the listed (x, y) points of a 320-pixel-wide target.
-std::vector<u32> pixelsAt(SGfxTexture* target, std::initializer_list<std::pair<u32, u32>> points) {
-    std::vector<u8> rgba(320 * 200 * 4);
-    EXPECT_TRUE(gfxReadPixels(target, rgba.data(), u32(rgba.size())));
-    std::vector<u32> out;
-    for (auto [x, y] : points) {
-        const u8* p = &rgba[4 * (y * 320 + x)];
-        out.push_back((u32(p[0]) << 16) | (u32(p[1]) << 8) | u32(p[2]));
+// A 320 x 200 target read back once; at() gives the RGB word of one pixel.
+struct SReadBack {
+    explicit SReadBack(SGfxTexture* target) : rgba(320 * 200 * 4) {
+        EXPECT_TRUE(gfxReadPixels(target, rgba.data(), u32(rgba.size())));
     }
-    return out;
-}
+    u32 at(u32 x, u32 y) const {
+        const u8* p = &rgba[4 * (y * 320 + x)];
+        return (u32(p[0]) << 16) | (u32(p[1]) << 8) | u32(p[2]);
+    }
+    std::vector<u8> rgba;
+};
 
 TEST_F(BatchDrawing, EveryEffectFileCompiles) {
     for (const char* name : g_aBuiltInEffectNames) EXPECT_NE(findEffect(name)->program(), nullptr) << name;
@@ -79,10 +78,17 @@ TEST_F(BatchDrawing, EachLayerDrawsItsOwnRunsWhereTheOrthoProjectionPutsThem) {
 
     // The red line, inside its square cap, below its half-width; layer 1 not drawn yet; white
     // through the blue texture; then back to the white default.
-    EXPECT_EQ(pixelsAt(target.target()->deviceTexture(), {{80, 50}, {32, 42}, {80, 65}, {80, 150}, {240, 50}, {240, 100}}),
-              (std::vector<u32>{0xFF0000u, 0xFF0000u, 0, 0, 0x0000FFu, 0xFFFF00u}));
+    const SReadBack first(target.target()->deviceTexture());
+    EXPECT_EQ(first.at(80, 50), 0xFF0000u);
+    EXPECT_EQ(first.at(32, 42), 0xFF0000u);
+    EXPECT_EQ(first.at(80, 65), 0u);
+    EXPECT_EQ(first.at(80, 150), 0u);
+    EXPECT_EQ(first.at(240, 50), 0x0000FFu);
+    EXPECT_EQ(first.at(240, 100), 0xFFFF00u);
     drawBatchLayer(1, BATCH_KEY_MAIN_SCENE);
-    EXPECT_EQ(pixelsAt(target.target()->deviceTexture(), {{80, 150}, {80, 50}}), (std::vector<u32>{0x00FF00u, 0xFF0000u}));
+    const SReadBack second(target.target()->deviceTexture());
+    EXPECT_EQ(second.at(80, 150), 0x00FF00u);
+    EXPECT_EQ(second.at(80, 50), 0xFF0000u);
 }
 
 }  // namespace

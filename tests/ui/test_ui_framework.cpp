@@ -125,7 +125,10 @@ TEST_F(UiFramework, AWidgetNamingACanvasLaysItsChildrenOutInThatCanvasUnits) {
     part->setLayout({-40, 20, 60, 10, E_ALIGN_CENTRE | E_ALIGN_TOP, E_ALIGN_LEFT | E_ALIGN_TOP});
     renderUiPages();
     const SCanvasRect& r = part->screenRect();
-    EXPECT_EQ((std::vector<f32>{r.left, r.right, r.top, r.bottom}), (std::vector<f32>{940, 970, 300, 305}));
+    EXPECT_EQ(r.left, 940.0f);
+    EXPECT_EQ(r.right, 970.0f);
+    EXPECT_EQ(r.top, 300.0f);
+    EXPECT_EQ(r.bottom, 305.0f);
 }
 
 TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsSettlesAfterTheFadeAndMakesMissingTargets) {

@@ -62,8 +62,10 @@ TEST_F(UiPagePicture, TitleButtonsAndColourTaggedTextInTheGeneratedFonts) {
 
     // The background, the buttons' fills (200 x 37 pixels from x 220, y 100 and 150) over it,
     // and the focused one's outline.
-    EXPECT_THAT((std::vector<SRgb>{frame.rgb(5, 5), frame.rgb(224, 104), frame.rgb(220, 118), frame.rgb(224, 154)}),
-                ::testing::ElementsAre(RgbNear({0x18, 0x20, 0x30}), RgbNear({172, 109, 27}), RgbNear({0xFF, 0xE8, 0xA0}), RgbNear({30, 38, 54})));
+    EXPECT_THAT(frame.rgb(5, 5), RgbNear({0x18, 0x20, 0x30}));
+    EXPECT_THAT(frame.rgb(224, 104), RgbNear({172, 109, 27}));
+    EXPECT_THAT(frame.rgb(220, 118), RgbNear({0xFF, 0xE8, 0xA0}));
+    EXPECT_THAT(frame.rgb(224, 154), RgbNear({30, 38, 54}));
 
     // Gold title glyphs across the top, white captions on the buttons.
     const auto gold = [](int r, int g, int b) { return r > 200 && g > 150 && b < 110; };

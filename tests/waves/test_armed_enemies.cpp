@@ -9,7 +9,7 @@
 #include "tests/world/atom_test_support.h"
 #include "waves/generators/generator_params.h"
 #include "world/entity/entity_node.h"
-#include "world/play/boss_encounter.h"
+#include "world/state/boss_encounter.h"
 #include "world/play/boss_meter.h"
 #include "world/processors/enemy_gun.h"
 

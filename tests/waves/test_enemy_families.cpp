@@ -14,7 +14,7 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/boss_encounter.h"
+#include "world/state/boss_encounter.h"
 #include "world/processors/bomb_shield.h"
 #include "world/processors/crawler_flower.h"
 #include "world/processors/cube_station.h"

@@ -16,8 +16,8 @@
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
-#include "world/play/gun_params.h"
-#include "world/play/item_description.h"
+#include "world/atoms/gun_params.h"
+#include "world/state/item_description.h"
 
 #include <vector>
 

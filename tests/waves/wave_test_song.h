@@ -14,7 +14,7 @@
 #include "world/collision/kill_queue.h"
 #include "world/entity/world.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/play_record.h"
+#include "world/state/play_record.h"
 #include "world/play/player_state.h"
 #include "world/processors/path_follower.h"
 

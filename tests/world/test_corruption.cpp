@@ -39,22 +39,26 @@ TEST_F(Corruption, TheLevelFallsWithNoEnemyRisesAtMost140AndDropsOnAKill) {
     drawGuardianBackground(0.25f);
     const f32 fallen = g_fGuardianLevel;
     drawGuardianBackground(1.0f);
-    const std::vector<f32> empty = {fallen, g_fGuardianLevel, g_fGuardianRise};
+    const f32 emptyLevel = g_fGuardianLevel, emptyRise = g_fGuardianRise;
 
     m_enemy.program.weight = 2000;
     ClEntity* enemy = enemyAt(100, 100);
     drawGuardianBackground(0.5f);
-    const std::vector<f32> full = {g_fGuardianLevel, g_fGuardianRise};
+    const f32 fullLevel = g_fGuardianLevel, fullRise = g_fGuardianRise;
     m_enemy.program.weight = 10;
     enemy->kill();
-    EXPECT_EQ(empty, (std::vector<f32>{50.0f, 0.0f, 0.0f}));
-    EXPECT_EQ(full, (std::vector<f32>{70.0f, 1.0f}));
+    EXPECT_EQ(fallen, 50.0f);
+    EXPECT_EQ(emptyLevel, 0.0f);
+    EXPECT_EQ(emptyRise, 0.0f);
+    EXPECT_EQ(fullLevel, 70.0f);
+    EXPECT_EQ(fullRise, 1.0f);
     EXPECT_EQ(g_fGuardianLevel, 10.0f);
 }
 
 TEST_F(Corruption, TheBackdropShowsOnlyAbove500AndReachesHalfAlpha) {
-    EXPECT_EQ((std::vector<u32>{guardianBackdropAlpha(500.0f), guardianBackdropAlpha(750.0f),
-                                guardianBackdropAlpha(1000.0f)}), (std::vector<u32>{0u, 64u, 128u}));
+    EXPECT_EQ(guardianBackdropAlpha(500.0f), 0u);
+    EXPECT_EQ(guardianBackdropAlpha(750.0f), 64u);
+    EXPECT_EQ(guardianBackdropAlpha(1000.0f), 128u);
 }
 
 TEST_F(Corruption, ABeatMarksOnlyTheFirstSixEligibleEnemies) {

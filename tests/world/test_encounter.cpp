@@ -28,7 +28,6 @@
 #include "world/state/play_record.h"
 
 #include <cfloat>
-#include <tuple>
 
 using namespace world_test;
 
@@ -270,12 +269,17 @@ TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndRunsItsCallba
 
 TEST_F(GuardianTest, StaticSquintsAtTwoFifthsLeftAndStopsHalfASecondBeforeItsEnd) {
     startGuardianStatic(3.0f, recordDone, 0, 0);
-    std::vector<std::tuple<s32, s32, size_t>> seen;  // squinted, active, callbacks
+    std::vector<s32> squinted, active;
+    std::vector<size_t> callbacks;
     for (f32 t : {1.8f - STEP / 2, 1.8f + STEP, 2.5f - STEP / 2, 2.5f + STEP}) {
         playUntil(t);
-        seen.emplace_back(g_GuardianSequence.squinted, g_GuardianSequence.active, g_done.size());
+        squinted.push_back(g_GuardianSequence.squinted);
+        active.push_back(g_GuardianSequence.active);
+        callbacks.push_back(g_done.size());
     }
-    EXPECT_EQ(seen, (std::vector<std::tuple<s32, s32, size_t>>{{0, 1, 0}, {1, 1, 0}, {1, 1, 0}, {1, 0, 1}}));
+    EXPECT_EQ(squinted, (std::vector<s32>{0, 1, 1, 1}));
+    EXPECT_EQ(active, (std::vector<s32>{1, 1, 1, 0}));
+    EXPECT_EQ(callbacks, (std::vector<size_t>{0, 0, 0, 1}));
 }
 
 TEST_F(GuardianTest, UnknownActionsAndStatesAndMissingSequencesAreFatal) {
@@ -328,8 +332,9 @@ TEST(ItemDescription, FieldsAreSetOneByOneAndEveryCopyIsCutToItsField) {
         line.formatText(out, room, withUnit);
         return std::u16string(out);
     };
-    EXPECT_EQ((std::vector{text(16, 0), text(16, 1), text(6, 1)}),
-              (std::vector<std::u16string>{u"Power 12", u"Power 12%", u"Power"}));
+    EXPECT_EQ(text(16, 0), u"Power 12");
+    EXPECT_EQ(text(16, 1), u"Power 12%");
+    EXPECT_EQ(text(6, 1), u"Power");
 
     SNamedList empty, list;
     list.values.push(1.0f);

@@ -258,8 +258,9 @@ TEST_F(EnemiesTest, AWaveFlagPartStaysOnlyWhenItsWaveCarriesOneOfItsBits) {
         e->activate();
         return e->root->children[0]->atoms[0]->active;
     };
-    EXPECT_EQ((std::vector<u32>{member(m_more[0], 3), member(m_more[1], 1), member(m_more[2], 0)}),
-              (std::vector<u32>{1, 0, 0}));
+    EXPECT_EQ(member(m_more[0], 3), 1u);
+    EXPECT_EQ(member(m_more[1], 1), 0u);
+    EXPECT_EQ(member(m_more[2], 0), 0u);
 }
 
 // An arm on a hull at (100, 0, 100) resting along +x, 20 long.

@@ -8,7 +8,7 @@
 #include "world/atoms/atom.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/processor.h"
-#include "world/play/wave_record.h"
+#include "world/state/wave_record.h"
 
 #include <cstring>
 

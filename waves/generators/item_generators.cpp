@@ -4,7 +4,7 @@
 #include "core/string_helpers.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/processor.h"
-#include "world/play/item_description.h"
+#include "world/state/item_description.h"
 #include "world/processors/missile_launcher.h"
 
 #include <cstdio>

@@ -49,6 +49,17 @@ ClNamedMaterial g_Shockwave("system_subtract", "Images/Shockwave_small");
 ClNamedMaterial g_SmallCircle("system_add", "Images/SmallCircle");
 ClNamedMaterial g_Rays1("system_add_nobias", "Images/Bullet-Enemy-Rays-rot1");
 ClNamedMaterial g_Rays2("system_add_nobias", "Images/Bullet-Enemy-Rays-rot2");
+// The main pictures, chosen on a bullet's first draw; each bullet keeps its own copies.
+ClNamedMaterial g_BlasterMaterial(kColourise, "Images/Bullet-Blaster");
+ClNamedMaterial g_BlasterSubMaterial("system_subtract", "Images/Bullet-Blaster");
+ClNamedMaterial g_PerspectiveSubLensGlow("system_sub_Perspective", "Images/Lensflare-glow");
+ClNamedMaterial g_DoubleMaterials[3] = {
+    {kColourise, "Images/Bullet-Player-Double1"}, {kColourise, "Images/Bullet-Player-Double2"}, {kColourise, "Images/Bullet-Player-Double3"}};
+ClNamedMaterial g_DoubleSubMaterials[3] = {{"system_subtract", "Images/Bullet-Player-Double1-black"},
+                                           {"system_subtract", "Images/Bullet-Player-Double2-black"},
+                                           {"system_subtract", "Images/Bullet-Player-Double3-black"}};
+ClNamedMaterial g_ShotgunMaterial(kColourise, "Images/Bullet-Shotgun");
+ClNamedMaterial g_ShotgunSubMaterial("system_subtract", "Images/Bullet-Shotgun");
 // The sparks the note and energy bullets throw off, one of three pictures at random.
 ClNamedMaterial g_Sparks[3] = {{kColourise, "Images/Particle-1"}, {kColourise, "Images/Particle-2"}, {kColourise, "Images/Particle-3"}};
 
@@ -362,35 +373,33 @@ void ClAtom_Bullet::rebuildCollisionShape() {
 
 void ClAtom_Bullet::chooseMaterials() {
     const s32 type = params.bullType;
-    auto colourise = [](const char* texture) { return getMaterialForEffectAndTextureName(kColourise, texture); };
-    auto subtract = [](const char* texture) { return getMaterialForEffectAndTextureName("system_subtract", texture); };
     switch (type) {
         case 0: case 1:
-            mainMaterial = colourise("Images/Bullet-Blaster");
-            if (type == 1) mainSubMaterial = subtract("Images/Bullet-Blaster");
+            mainMaterial = g_BlasterMaterial.get();
+            if (type == 1) mainSubMaterial = g_BlasterSubMaterial.get();
             break;
         case 2: case 3: case 8: case 9:
-            mainMaterial = colourise("Images/BulletWithGlow");
-            glowMaterial = getMaterialForEffectAndTextureName("system_add_nobias", "Images/Lensflare-glow");
+            mainMaterial = g_BoltMaterial.get();
+            glowMaterial = g_LensGlow.get();
             if (type == 3 || type == 9) {
-                mainSubMaterial = subtract("Images/BulletWithGlow");
-                glowSubMaterial = getMaterialForEffectAndTextureName("system_sub_Perspective", "Images/Lensflare-glow");
+                mainSubMaterial = g_BoltSubMaterial.get();
+                glowSubMaterial = g_PerspectiveSubLensGlow.get();
             }
             break;
         case 4: case 5:
-            mainMaterial = colourise("Images/Bullet-Player-Double1");
-            secondMaterial = colourise("Images/Bullet-Player-Double2");
-            thirdMaterial = colourise("Images/Bullet-Player-Double3");
-            glowMaterial = getMaterialForEffectAndTextureName("system_add_nobias", "Images/Lensflare-glow");
+            mainMaterial = g_DoubleMaterials[0].get();
+            secondMaterial = g_DoubleMaterials[1].get();
+            thirdMaterial = g_DoubleMaterials[2].get();
+            glowMaterial = g_LensGlow.get();
             if (type == 5) {
-                mainSubMaterial = subtract("Images/Bullet-Player-Double1-black");
-                secondSubMaterial = subtract("Images/Bullet-Player-Double2-black");
-                thirdSubMaterial = subtract("Images/Bullet-Player-Double3-black");
+                mainSubMaterial = g_DoubleSubMaterials[0].get();
+                secondSubMaterial = g_DoubleSubMaterials[1].get();
+                thirdSubMaterial = g_DoubleSubMaterials[2].get();
             }
             break;
         case 6: case 7:
-            mainMaterial = colourise("Images/Bullet-Shotgun");
-            if (type == 7) mainSubMaterial = subtract("Images/Bullet-Shotgun");
+            mainMaterial = g_ShotgunMaterial.get();
+            if (type == 7) mainSubMaterial = g_ShotgunSubMaterial.get();
             break;
         default:
             break;
@@ -405,14 +414,17 @@ void ClAtom_Bullet::draw() {
     if (!mainMaterial && type < 10) chooseMaterials();
 
     const ClMatrix44& world = currentWorldMatrix();
-    const ClMatrix44& nodeWorld = node->currentWorldMatrix();
+    // The tails read the two positions alone: their draw leaves the axes and the node's frame
+    // unread (and their cache lines unfetched).
+    const bool tailOnly = type <= 1 || type == 6 || type == 7;
+    const ClMatrix44* nodeWorld = tailOnly ? nullptr : &node->currentWorldMatrix();
     SBulletFrame f{*this,
                    matrixRow(world, 3),
                    matrixRow(worldMatrix[g_uFramePrevious], 3),
-                   matrixRow(nodeWorld, 3),
-                   matrixRow(world, 0),
-                   matrixRow(world, 2),
-                   matrixRow(nodeWorld, 0),
+                   nodeWorld ? matrixRow(*nodeWorld, 3) : ClVec3(),
+                   tailOnly ? ClVec3() : matrixRow(world, 0),
+                   tailOnly ? ClVec3() : matrixRow(world, 2),
+                   nodeWorld ? matrixRow(*nodeWorld, 0) : ClVec3(),
                    clampLevel(params.bullLev),
                    glowsMade == 0};
     glowsMade = 1;

@@ -79,8 +79,6 @@ const SMaterial* ClNamedMaterial::get() {
     return m_material;
 }
 
-ClVec3 matrixRow(const ClMatrix44& m, u32 r) { return ClVec3(m.m[4 * r], m.m[4 * r + 1], m.m[4 * r + 2], 0.0f); }
-
 ClMatrix44 randomSpin(f32 angle) {
     ClMatrix44 spin;
     spin.setRotationAxisAngle(randomUnitVector3(), angle);

@@ -2,6 +2,7 @@
 // helpers, the flat-shaded triangle batch of a mesh, and the music intensity the glints follow.
 #pragma once
 
+#include "core/matrix44.h"
 #include "core/types.h"
 #include "core/vec.h"
 
@@ -45,8 +46,7 @@ private:
 };
 
 // Row r (0 to 3) of a matrix: its first, second and third axis and its translation.
-class ClMatrix44;
-ClVec3 matrixRow(const ClMatrix44& m, u32 r);
+inline ClVec3 matrixRow(const ClMatrix44& m, u32 r) { return ClVec3(m.m[4 * r], m.m[4 * r + 1], m.m[4 * r + 2], 0.0f); }
 // A rotation by angle about a random unit axis (the angle is drawn by the caller first).
 ClMatrix44 randomSpin(f32 angle);
 

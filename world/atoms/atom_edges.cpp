@@ -47,6 +47,6 @@ void refreshEdgeGlints(ClArray<SBodyEdgeRecord>* records, const SGlintRule& rule
 
 u32 transformMeshVertices(const ClGeometryMesh& mesh, const ClMatrix44& world, ClVec3* out) {
     const u32 count = std::min(mesh.vertices.count, GEOMETRY_MESH_MAX_VERTICES);
-    for (u32 i = 0; i < count; ++i) out[i] = world.transformPoint(mesh.vertices.data[i]);
+    world.transformPointArray(mesh.vertices.data, count, out);
     return count;
 }

@@ -48,7 +48,7 @@ void awardMedal(u32 medalId) {
 void setAwardMedalHook(AwardMedalHook hook) { g_pAwardMedal = hook; }
 
 void resetPlayerStates() {
-    std::memset(g_aPlayerState, 0, sizeof(g_aPlayerState));
+    for (SPlayerState& state : g_aPlayerState) state = SPlayerState{};
     std::memset(g_aiWaveKillChain, 0, sizeof(g_aiWaveKillChain));
     // The chain widgets and the ramming grace of the last song must not carry over.
     g_fWaveKillChainWindow = 0.0f;

@@ -3,7 +3,7 @@
 // beneath it over the faint front-end water tint.
 #include "library/presentation/mirror_lake.h"
 #include "tests/support/offscreen_picture.h"
-#include "world/bar_colour_scheme.h"
+#include "world/services/bar_colour_scheme.h"
 
 namespace {
 
@@ -51,7 +51,8 @@ TEST_F(MirrorLakePicture, EachPanelIsMirroredBeneathItAndNothingIsDrawnWithoutTh
     EXPECT_GT(green[1], 100);
     EXPECT_LT(green[0], 60);
     // Open water in front of the panels shows only the front-end water tint; the panel itself.
-    EXPECT_EQ((std::vector<SRgb>{{0, 0, 0x12}, {255, 32, 32}}), (std::vector<SRgb>{seen(ClVec3(0.0f, -8.0f, 60.0f)), seen(ClVec3(-25.0f, 12.0f, 0.0f))}));
+    EXPECT_EQ(seen(ClVec3(0.0f, -8.0f, 60.0f)), (SRgb{0, 0, 0x12}));
+    EXPECT_EQ(seen(ClVec3(-25.0f, 12.0f, 0.0f)), (SRgb{255, 32, 32}));
 
     g_SavedOptions.waterReflection = 0;
     EXPECT_EQ(grey(0), drawFrames("mirror_lake_off.png", true, redMirror));
