@@ -128,6 +128,10 @@ ClVec3 ClMatrix44::transformPoint(const ClVec3& p) const {
                   p.x * m[2] + p.y * m[6] + p.z * m[10] + m[14], p.x * m[3] + p.y * m[7] + p.z * m[11] + m[15]);
 }
 
+void ClMatrix44::transformPointArray(const ClVec3* points, u32 count, ClVec3* results) const {
+    for (u32 i = 0; i < count; ++i) results[i] = transformPoint(points[i]);
+}
+
 ClVec3 ClMatrix44::transformPointColumn(const ClVec3& p) const {
     return ClVec3(m[0] * p.x + m[1] * p.y + m[2] * p.z + m[3], m[4] * p.x + m[5] * p.y + m[6] * p.z + m[7],
                   m[8] * p.x + m[9] * p.y + m[10] * p.z + m[11], m[12] * p.x + m[13] * p.y + m[14] * p.z + m[15]);

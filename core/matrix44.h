@@ -42,6 +42,8 @@ struct alignas(16) ClMatrix44 {
 
     // x row0 + y row1 + z row2 + row3, all four components (the fourth lands in w).
     ClVec3 transformPoint(const ClVec3& p) const;
+    // The same for count points; both arrays have the 16-byte ClVec3 stride.
+    void transformPointArray(const ClVec3* points, u32 count, ClVec3* results) const;
     // Column-vector form: result i = m[4i] x + m[4i+1] y + m[4i+2] z + m[4i+3], i = 0 .. 3.
     ClVec3 transformPointColumn(const ClVec3& p) const;
     // result i = dot(row i, v) for rows 0 .. 2, no translation: the inverse of a pure rotation
