@@ -73,6 +73,6 @@ s32 gameFrameTick(f32 dt) {
         switchGameMode(g_iNextGameModeId);
     }
 
-    if (g_iInputSettleFrames != 0) --g_iInputSettleFrames;
+    if (inputSettleFrames() != 0) setInputSettleFrames(inputSettleFrames() - 1);
     return g_iQuitGame == 0 ? 1 : 0;
 }

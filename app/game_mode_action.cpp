@@ -19,8 +19,8 @@
 #include "library/audio_volumes.h"
 #include "library/play_record_fill.h"
 #include "library/playtest_recorder.h"
-#include "library/presentation/front_end_particles.h"
-#include "library/presentation/mirror_lake.h"
+#include "frontend/presentation/front_end_particles.h"
+#include "frontend/presentation/mirror_lake.h"
 #include "library/song_caches.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"
@@ -146,9 +146,7 @@ ClGameModeActionZuno::ClGameModeActionZuno() {
 bool ClGameModeActionZuno::isBossGame() const { return bossEntity() != nullptr; }
 
 void ClGameModeActionZuno::setPauseFlagsForCamera() {
-    g_CameraWorldInputs.pauseFlags[0] = m_paused;
-    g_CameraWorldInputs.pauseFlags[1] = m_paused ? m_pauseKind : 0;
-    g_CameraWorldInputs.pauseFlags[2] = m_tipPending;
+    setCameraPauseFlags(m_paused, m_paused ? m_pauseKind : 0, m_tipPending);
 }
 
 void ClGameModeActionZuno::removeCamera() {
@@ -162,7 +160,7 @@ void ClGameModeActionZuno::releaseSongAndCamera() {
     releaseBeatAnalysis();
     removeCamera();
     freeWorldScratchList();
-    g_fSongVolumeFactor = 1.0f;
+    setSongVolumeFactor(1.0f);
     g_UiFlags.pointerDisplay = 1;
     g_UiFlags.inputEnabled = 1;
     applyAudioVolumes();
@@ -170,8 +168,8 @@ void ClGameModeActionZuno::releaseSongAndCamera() {
 
 s32 ClGameModeActionZuno::failEntry(bool worldRunning, bool shipProgramBuilt) {
     setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 1);
-    g_uInGameFlag = 0;
-    g_uMenuInputFlag = 1;
+    setInGameFlag(0);
+    setMenuInputFlag(1);
     for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) popPlayerInputMapper(slot);
     popViewCamera(0, 0.0f);
     if (worldRunning) {
@@ -192,7 +190,7 @@ s32 ClGameModeActionZuno::failEntry(bool worldRunning, bool shipProgramBuilt) {
 }
 
 s32 ClGameModeActionZuno::enter(s32) {
-    g_iInputSettleFrames = ACTION_INPUT_HOLD_OFF_FRAMES;
+    setInputSettleFrames(ACTION_INPUT_HOLD_OFF_FRAMES);
     m_wasBossGame = 0;
     m_bossBeaten = 0;
     const SSongRecord* selected = getSongRecord(uiVariable(UIVAR_SELECTED_SONG_INDEX));
@@ -215,8 +213,8 @@ s32 ClGameModeActionZuno::enter(s32) {
     const bool librarySong = m_songPath[0] == 0 && record;
     if (!scanIdle || (librarySong && !g_ActionPlayServices.checkSongCaches(songIndex))) {
         setUiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL, 1);
-        g_uInGameFlag = 0;
-        g_uMenuInputFlag = 1;
+        setInGameFlag(0);
+        setMenuInputFlag(1);
         releaseSongWaves();
         if (!g_iQuitGame) initWorld();
         g_UiFlags.pointerDisplay = 1;
@@ -273,7 +271,7 @@ s32 ClGameModeActionZuno::enter(s32) {
 
     if (!g_ActionPlayServices.startSongCue()) return failEntry(true, true);
 
-    g_uMenuInputFlag = 0;
+    setMenuInputFlag(0);
     enableFirstPlayer();
     if (!viewOnly) spawnPlayerShip(0, 1);
     setupSessionPickups(g_PlayRecord);
@@ -302,8 +300,8 @@ s32 ClGameModeActionZuno::enter(s32) {
     m_endEarlyCountdown = endEarly > 0.0f ? endEarly : 0.0f;
     saveWrite(1);
     g_UiFlags.pointerDisplay = 0;
-    g_uInGameFlag = 1;
-    g_CameraWorldInputs.actionGameRunning = 1;
+    setInGameFlag(1);
+    setCameraActionRunning(1);
     if (!viewOnly) switchWidgetByName(TOP_LEVEL_SWITCHER, "InGame");
 
     m_creditsShown[0] = 0;
@@ -335,10 +333,10 @@ void ClGameModeActionZuno::preRollWorldFrom(f32 songTime) {
         setClockDelta(GAME_CLOCK_GAMEPLAY, seconds);
         worldStep(0);
     };
-    g_fSongTime = songTime;
-    while (g_fSongTime < PRE_ROLL_LONG_STEP_LIMIT) step(PRE_ROLL_LONG_STEP);
-    while (g_fSongTime < -PRE_ROLL_FRAME_STEP) step(PRE_ROLL_FRAME_STEP);
-    step(-g_fSongTime);
+    setSongTime(songTime);
+    while (currentSongTime() < PRE_ROLL_LONG_STEP_LIMIT) step(PRE_ROLL_LONG_STEP);
+    while (currentSongTime() < -PRE_ROLL_FRAME_STEP) step(PRE_ROLL_FRAME_STEP);
+    step(-currentSongTime());
 }
 
 s32 ClGameModeActionZuno::update(f32 dt) {
@@ -369,7 +367,7 @@ s32 ClGameModeActionZuno::update(f32 dt) {
     beginBatchFrame();
     setMirrorLakeShaderParams();
     if (step > 0.0f) {
-        const f32 songTimeBefore = g_fSongTime;
+        const f32 songTimeBefore = currentSongTime();
         worldStep(1);
         updatePlayerLife();
         if (!m_paused) tickPlayTime(songTimeBefore, step);
@@ -420,7 +418,7 @@ void ClGameModeActionZuno::tickPlayTime(f32 songTimeBefore, f32 step) {
     // The play time is the song played: the song clock follows the audible position, where the
     // gameplay step is held to 0.15 s a frame and falls behind the song whenever frames are
     // slower than that.
-    player.playTime += std::max(0.0f, g_fSongTime - songTimeBefore);
+    player.playTime += std::max(0.0f, currentSongTime() - songTimeBefore);
     if (player.invincibilityTime > 0.0f) player.invincibilityTime -= step;
 }
 
@@ -429,7 +427,7 @@ void ClGameModeActionZuno::checkSongEnd() {
         m_finished = 1;
         collectAllPickups();
     }
-    if (configGetInt("QUICK_EXIT") == 1 && g_fSongTime > QUICK_EXIT_SONG_TIME) {
+    if (configGetInt("QUICK_EXIT") == 1 && currentSongTime() > QUICK_EXIT_SONG_TIME) {
         g_aPlayerState[0].score = QUICK_EXIT_STORED_SCORE;
         m_finished = 1;
     }
@@ -571,9 +569,9 @@ s32 ClGameModeActionZuno::exit() {
     m_enemiesOffered = s32(waveMemberCount());
     setUiVariable(UIVAR_MOCKED, 0);
     releaseSessionPickupList();
-    g_uInGameFlag = 0;
-    g_CameraWorldInputs.actionGameRunning = 0;
-    g_uMenuInputFlag = 1;
+    setInGameFlag(0);
+    setCameraActionRunning(0);
+    setMenuInputFlag(1);
     retireDebrisSystems();
     unsubscribeWorldBeat();
     stopCorruptionSound();

@@ -16,7 +16,7 @@
 #include "input/input_mappers.h"
 #include "library/play_record_fill.h"
 #include "library/playtest_recorder.h"
-#include "library/presentation/mirror_lake.h"
+#include "frontend/presentation/mirror_lake.h"
 #include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"

@@ -22,12 +22,12 @@ void menuInputOn() {
     replaceTopMappers(menusInputMapper());
     g_UiFlags.pointerDisplay = 1;
     g_UiFlags.inputEnabled = 1;
-    g_uMenuInputFlag = 1;
+    setMenuInputFlag(1);
 }
 
 void menuInputOff() {
     replaceTopMappers(gameplayInputMapper());
     g_UiFlags.pointerDisplay = 0;
-    g_uMenuInputFlag = 0;
-    g_iInputSettleFrames = ACTION_INPUT_HOLD_OFF_FRAMES;
+    setMenuInputFlag(0);
+    setInputSettleFrames(ACTION_INPUT_HOLD_OFF_FRAMES);
 }

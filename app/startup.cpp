@@ -3,7 +3,7 @@
 #include "app/frame.h"
 #include "app/game_mode.h"
 #include "app/game_mode_action.h"
-#include "app/mode_hooks.h"
+#include "app/layer_imports.h"
 #include "app/startup_ui_images.h"
 #include "audio/analysis/song_fingerprint.h"
 #include "audio/sound/sound_bank.h"
@@ -34,8 +34,8 @@
 #include "library/song_library.h"
 #include "library/library_setup.h"
 #include "library/playtest_recorder.h"
-#include "library/presentation/front_end_particles.h"
-#include "library/presentation/loading_state.h"
+#include "frontend/presentation/front_end_particles.h"
+#include "frontend/presentation/loading_state.h"
 #include "online/credentials.h"
 #include "online/http_transport.h"
 #include "online/leaderboard.h"
@@ -75,7 +75,6 @@
 #include "world/entity/world.h"
 #include "world/play/boss_choice.h"
 #include "world/play/guardian_sequence.h"
-#include "world/effects/equaliser_state.h"
 
 #include <iterator>
 #include <vector>
@@ -121,9 +120,6 @@ constexpr u32 ATTACHED_NODE_LIST_CAPACITY = 1024;
 constexpr u32 PLAYTEST_CATEGORY_COUNT = 3;
 
 void loadStartupUiImage(const char* name) { loadUiImage(name, 0); }
-
-// Every member of the play's waves: what the results' kill percentage is out of.
-s32 enemiesOffered() { return g_GameModeAction.m_enemiesOffered; }
 
 // project.ini must exist and hold settings; an empty one is as fatal as a missing one.
 void loadSettingsOrDie() {
@@ -229,13 +225,10 @@ void loadStartupTextures() {
 
 void loadStartupUiImages() { forEachStartupUiImage(loadStartupUiImage); }
 
-void installUpwardHooks() {
-    setResultsEnemyCountSource(enemiesOffered);
+void setUpSceneRender() {
     setUpCameraBlenders();
     setSpriteTarget(nullptr);
     installSceneRender();
-    installEqualiserDisplayHooks();
-    installModeHooks();
 }
 
 void settleFirstPage() {
@@ -272,6 +265,7 @@ void createMegaParticleSystem() {
 //   once everything they reach exists.
 const SLifeStep STARTUP_STEPS[] = {
     {"installTerminationHandler", call<osInstallTerminationHandler>},
+    {"installLayerImports", call<installLayerImports>},
     // Online and mode state.
     {"clearQueuedDocument", call<clearQueuedDocument>},
     {"leaderboardClientStartup", call<leaderboardClientStartup>},
@@ -351,7 +345,7 @@ const SLifeStep STARTUP_STEPS[] = {
     {"applyAudioVolumes", call<applyAudioVolumes>},
     {"loadUiPages", call<buildFrontEndPages>},
     {"finishUiPageLoad", call<finishUiPageLoad>},
-    {"installHooks", call<installUpwardHooks>},
+    {"installHooks", call<setUpSceneRender>},
     {"settleFirstPage", call<settleFirstPage>},
     {"initBarColourScheme", call<initBarColourScheme>},
     {"medalQueueStartup", call<medalQueueStartup>},
@@ -368,7 +362,7 @@ void retireMegaParticleSystem() {
 }
 
 // Ours beside the classic order: the film's sound stream goes before the sound layer closes; the
-// hooks, the UI's device buffers, the front end's screens, the camera blenders and the sprite
+// layers' imports, the UI's device buffers, the front end's screens, the camera blenders and the sprite
 // queue are released with the objects they belong to.
 const SLifeStep SHUTDOWN_STEPS[] = {
     {"leaderboardClientShutdown", call<leaderboardClientShutdown>},
@@ -389,7 +383,10 @@ const SLifeStep SHUTDOWN_STEPS[] = {
     {"releaseBatchBuffers", call<releaseBatchBuffers>},
     {"joinCacheSizeThread", call<joinCacheSizeThread>},
     {"taskLayerShutdown", call<taskLayerShutdown>},
-    {"freeSongLibrary", call<libraryShutdown>},
+    {"freeSongLibrary", [] {
+         libraryShutdown();
+         frontEndParticleShutdown();
+     }},
     {"releaseLensFlares", call<releaseLensFlares>},
     {"destroyAllTextures", call<destroyAllTextures>},
     {"releaseAllDrawBatches", call<releaseAllDrawBatches>},
@@ -399,7 +396,7 @@ const SLifeStep SHUTDOWN_STEPS[] = {
     {"shutdownAudioEngine", call<shutdownAudioEngine>},
     {"medalQueueShutdown", call<medalQueueShutdown>},
     {"shutdownAmbientLighting", [] { shutdownAmbientLighting(); }},
-    {"removeModeHooks", call<removeModeHooks>},
+    {"clearLayerImports", call<clearLayerImports>},
     {"releaseUIDeviceBuffers", call<releaseUIDeviceBuffers>},
     {"releaseCanvases", call<releaseCanvases>},
     {"shutdownFrontEndScreens", call<shutdownFrontEndScreens>},

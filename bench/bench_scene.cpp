@@ -63,9 +63,9 @@ void startScene() {
     setUpCameraBlenders();
     g_aCameraBlenders[0].blendTo(cameraAt(0), 0.0f, false);
     installSceneRender();
-    g_uMusicLibraryInitialised = 1;
-    g_uInGameFlag = 1;
-    g_uWaterClearColour = 0xFF204060u;
+    setMusicLibraryInitialised(1);
+    setInGameFlag(1);
+    setWaterClearColour(0xFF204060u);
     g_SavedOptions.waterReflection = 1;
     g_bReady = true;
 }

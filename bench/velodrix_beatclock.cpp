@@ -58,7 +58,7 @@ int failWith(const char* path, const char* why) {
 
 void printBeat(const SBeat& beat, s32, void*) {
     const f64 sinceStart = std::chrono::duration<f64>(SteadyClock::now() - g_SongStart).count();
-    std::printf("%.4f %.4f %.4f\n", f64(beat.time), f64(g_fSongTime), sinceStart);
+    std::printf("%.4f %.4f %.4f\n", f64(beat.time), f64(currentSongTime()), sinceStart);
 }
 
 // The song's "UserMusic" sound, streamed from its file through a decode job, as the game plays it.

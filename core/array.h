@@ -31,15 +31,17 @@ class ClArray {
     static_assert(alignof(T) <= ARRAY_BLOCK_ALIGNMENT, "ClArray blocks are 16-byte aligned");
 
 public:
-    u32 inUse = 0;
+    // What a walk over the elements reads, first, so that it shares one cache line with the
+    // fields of the record before the array.
     T* data = nullptr;
+    u32 count = 0;
+    u32 capacity = 0;
+    u32 inUse = 0;
+    u32 initialCapacity = 0;
     T* last = nullptr;
     // An element the owner keeps across appends: the first element appended while it is null,
     // and moved to the same index when the block moves.
     T* cursor = nullptr;
-    u32 capacity = 0;
-    u32 count = 0;
-    u32 initialCapacity = 0;
     u32 elementSize = 0;
 
     // An array that was in use gives its old block back first.

@@ -4,7 +4,12 @@
 
 SGameClock g_aGameClocks[GAME_CLOCK_COUNT];
 f32& g_fFrameTime = g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime;
+namespace {
 s32 g_iInputSettleFrames = 0;
+}  // namespace
+
+s32 inputSettleFrames() { return g_iInputSettleFrames; }
+void setInputSettleFrames(s32 frames) { g_iInputSettleFrames = frames; }
 
 void setClockDelta(int clock, f32 seconds) {
     SGameClock& target = g_aGameClocks[clock];

@@ -18,7 +18,8 @@ extern SGameClock g_aGameClocks[GAME_CLOCK_COUNT];
 extern f32& g_fFrameTime;
 
 // Frames during which the player's control ignores its input; the frame tick counts it down.
-extern s32 g_iInputSettleFrames;
+s32 inputSettleFrames();
+void setInputSettleFrames(s32 frames);
 
 // Stores the frame step and adds it to the running total.
 void setClockDelta(int clock, f32 seconds);

@@ -36,8 +36,3 @@ void endScreenSequences();
 // Frees the screens' lists (systemTermMedalsScreen, systemTermArtistsScreen) and closes the
 // switch log. The widgets go with shutdownUi.
 void shutdownFrontEndScreens();
-
-// How many enemies the play offered, for the results' kill percentage; the wave layer installs
-// it. Without one (or when it answers 0 or less) the percentage is shown as unknown.
-using EnemyCountSource = s32 (*)();
-void setResultsEnemyCountSource(EnemyCountSource source);

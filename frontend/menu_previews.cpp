@@ -1,6 +1,6 @@
 #include "frontend/menu_previews.h"
 
-#include "library/presentation/preview_targets.h"
+#include "frontend/presentation/preview_targets.h"
 #include "library/ship_program.h"
 #include "render/camera.h"
 #include "render/materials.h"
@@ -42,7 +42,7 @@ ClPreviewTarget g_targets[TARGET_COUNT];
 SMenuShipPreview g_previews[E_MENU_PREVIEW_COUNT] = {SMenuShipPreview(0), SMenuShipPreview(SHIP_EDIT_PREVIEW_SLOT)};
 
 bool buildShip(SMenuShipPreview& preview) {
-    if (!isWorldReady() || !g_aPreviewSlots[preview.slot].group) return false;
+    if (!isWorldReady() || !previewSlot(preview.slot).group) return false;
     preview.program = buildShipDna();
     if (!preview.program) return false;
     preview.ship = allocEntity(s32(preview.slot));
@@ -58,13 +58,9 @@ bool buildShip(SMenuShipPreview& preview) {
     // reads it while it changes.
     const ClVec3 target = SHIP_POSITION;
     preview.camera.setPositionLookingAt(target + CAMERA_OFFSET, target);
-    SPreviewSlot& slot = g_aPreviewSlots[preview.slot];
-    slot.camera = &preview.camera;
-    slot.eyePoint.set(target.x + CAMERA_OFFSET.x, target.y + CAMERA_OFFSET.y, target.z + CAMERA_OFFSET.z, 1.0f);
-    slot.nearPlane = PREVIEW_NEAR;
-    slot.farPlane = PREVIEW_FAR;
-    slot.offsetX = 0.0f;
-    slot.offsetY = 0.0f;
+    ClVec4 eye;
+    eye.set(target.x + CAMERA_OFFSET.x, target.y + CAMERA_OFFSET.y, target.z + CAMERA_OFFSET.z, 1.0f);
+    setPreviewSlotView(preview.slot, &preview.camera, eye, PREVIEW_NEAR, PREVIEW_FAR, 0.0f, 0.0f);
     return true;
 }
 

@@ -105,7 +105,7 @@ void stopCapture(bool keep) {
     if (keep) g_options.fields[g_options.capturing] = typedText();
     g_options.capturing = NO_FIELD;
     g_options.cancelRequested = false;
-    g_uTextEntryActive = 0;
+    setTextEntryActive(0);
 }
 
 void fieldCallback(u16 character) {
@@ -118,7 +118,7 @@ void beginCapture(ETextField field) {
         field == E_TEXT_FIELD_LOGIN ? g_options.loginAllowed : g_options.passwordAllowed;
     const u32 capacity = field == E_TEXT_FIELD_LOGIN ? LOGIN_FIELD_CAPACITY : PASSWORD_FIELD_CAPACITY;
     const u16 word = field == E_TEXT_FIELD_LOGIN ? LOGIN_FIELD_WORD : PASSWORD_FIELD_WORD;
-    g_uTextEntryActive = 1;
+    setTextEntryActive(1);
     beginTextEntry(allowed, FIELD_TERMINATORS, FIELD_CALLBACK_CHARACTERS, fieldCallback, nullptr, capacity,
                    TEXT_FIELD_FIRST_TIMING, TEXT_FIELD_SECOND_TIMING, word);
     g_options.capturing = s32(field);
@@ -273,7 +273,7 @@ void tickOptionsScreen() {
         refreshOptions();
         return;
     }
-    if (!g_uTextEntryActive) {
+    if (!textEntryActive()) {
         stopCapture(true);
         refreshOptions();
         return;

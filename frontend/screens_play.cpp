@@ -2,6 +2,7 @@
 #include "core/name_hash.h"
 #include "core/string_table.h"
 #include "frontend/frontend.h"
+#include "frontend/frontend_imports.h"
 #include "frontend/page_parts.h"
 #include "frontend/results.h"
 #include "frontend/screens.h"
@@ -22,8 +23,6 @@
 
 namespace {
 
-EnemyCountSource g_enemyCount = nullptr;
-
 constexpr const char* RESULT_ROWS[][2] = {
     {"ResultsScore", "fe_results_score"},   {"ResultsKills", "fe_results_kills"},
     {"ResultsDeaths", "fe_results_deaths"}, {"ResultsPlayTime", "fe_results_play_time"},
@@ -39,7 +38,8 @@ void setNumber(const char* widget, s32 value) {
 
 void initResults(ClWidget*) {
     SPlayerState& player = g_aPlayerState[0];
-    const SResultsValues values = computeResults(player, g_enemyCount ? g_enemyCount() : 0);
+    const SFrontendImports& imports = frontendImports();
+    const SResultsValues values = computeResults(player, imports.enemiesOffered ? imports.enemiesOffered() : 0);
     player.killPercentage = values.killPercentage < 0.0f ? 0.0f : values.killPercentage;
 
     const s32 songIndex = uiVariable(UIVAR_SELECTED_SONG_INDEX);
@@ -125,7 +125,6 @@ void buildHud(ClWidget* top) {
 
 }  // namespace
 
-void setResultsEnemyCountSource(EnemyCountSource source) { g_enemyCount = source; }
 
 SResultsValues computeResults(const SPlayerState& player, s32 enemiesOffered) {
     SResultsValues values{};

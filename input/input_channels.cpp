@@ -11,7 +11,12 @@
 u8 g_uInputFlipIndex = 0;
 s32 g_iInputLockCounter = 0;
 u8 g_aPlayerPadMap[INPUT_PLAYER_COUNT] = {0, 1, 2, 3};
+namespace {
 u32 g_uMenuInputFlag = 1;
+}  // namespace
+
+u32 menuInputFlag() { return g_uMenuInputFlag; }
+void setMenuInputFlag(u32 menusTakeInput) { g_uMenuInputFlag = menusTakeInput; }
 f32 g_fInputSensitivity = 1.0f;
 
 namespace {

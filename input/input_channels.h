@@ -21,8 +21,9 @@ struct SInputChannel {
 extern u8 g_uInputFlipIndex;
 extern s32 g_iInputLockCounter;
 extern u8 g_aPlayerPadMap[INPUT_PLAYER_COUNT];
-// Set while menus take the input (pause, tips, front end).
-extern u32 g_uMenuInputFlag;
+// Set while menus take the input (pause, tips, front end); set at first.
+u32 menuInputFlag();
+void setMenuInputFlag(u32 menusTakeInput);
 // The factor the pointer's motion is scaled by.
 extern f32 g_fInputSensitivity;
 

@@ -15,7 +15,12 @@
 f32 g_aRawPadRecords[4][RAW_PAD_FIELD_COUNT];
 u32 g_aKeyStates[KEY_STATE_COUNT];
 u32 g_aPadConnected[4];
+namespace {
 u32 g_uTextEntryActive = 0;
+}  // namespace
+
+u32 textEntryActive() { return g_uTextEntryActive; }
+void setTextEntryActive(u32 active) { g_uTextEntryActive = active; }
 
 namespace {
 
@@ -249,7 +254,7 @@ void ClInputHWtoECPlatform::pollMouse() {
         windowClientSize(&width, &height);
         m_pointerX += f32(dx) * g_fInputSensitivity;
         m_pointerY += f32(dy) * g_fInputSensitivity;
-        if (g_uMenuInputFlag != 0) {
+        if (menuInputFlag() != 0) {
             m_pointerX = std::clamp(m_pointerX, 0.0f, f32(width));
             m_pointerY = std::clamp(m_pointerY, 0.0f, f32(height));
         }

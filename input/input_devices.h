@@ -55,7 +55,8 @@ extern f32 g_aRawPadRecords[4][RAW_PAD_FIELD_COUNT];
 extern u32 g_aKeyStates[KEY_STATE_COUNT];
 extern u32 g_aPadConnected[4];
 // Set by a front-end field that captures text; text entry clears it on a terminator.
-extern u32 g_uTextEntryActive;
+u32 textEntryActive();
+void setTextEntryActive(u32 active);
 
 // The key-state index of a DirectInput key code (0 for codes without one).
 u32 keyIndexOfCode(u32 code);

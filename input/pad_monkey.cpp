@@ -4,7 +4,7 @@
 #include "core/random.h"
 #include "input/input_channels.h"
 #include "input/input_devices.h"
-#include "input/pointer_region_hook.h"
+#include "input/input_imports.h"
 
 #include <algorithm>
 #include <cstring>

@@ -183,7 +183,7 @@ void handleTextKey(u32 down, u32 code, bool repeatAllowed) {
     }
     if (contains(e.terminators, c)) {
         e.endCharacter = c;
-        g_uTextEntryActive = 0;
+        setTextEntryActive(0);
         stopKeyRepeat();
         return;
     }

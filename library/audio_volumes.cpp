@@ -4,7 +4,11 @@
 #include "audio/sound/sound_engine.h"
 #include "core/config.h"
 
+namespace {
 f32 g_fSongVolumeFactor = 1.0f;
+}  // namespace
+
+void setSongVolumeFactor(f32 factor) { g_fSongVolumeFactor = factor; }
 
 namespace {
 

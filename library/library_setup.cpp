@@ -5,7 +5,6 @@
 #include "library/data_file.h"
 #include "library/game_data.h"
 #include "library/music_folders.h"
-#include "library/presentation/front_end_particles.h"
 #include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"
@@ -13,7 +12,6 @@
 
 void librarySetUpAndReadGameData() {
     createSongLibrary();
-    installCollectibleFinder(true);
     if (readGameDataFile()) return;
     std::u16string folder;
     if (buildUserDataPath("GAMEDATA\\", &folder)) createDirectoryW(folder.c_str());
@@ -41,7 +39,5 @@ void libraryStopScanAndSave() {
 
 void libraryShutdown() {
     joinCacheSizeThread();
-    installCollectibleFinder(false);
     freeSongLibrary();
-    frontEndParticleShutdown();
 }

@@ -4,7 +4,7 @@
 #include "core/types.h"
 
 // Start-up, after the log manager: creates the song library (which sets the scene's
-// library-initialised word) and installs the world's collectible finder, then the game data: read, or when missing or damaged, the game-data
+// library-initialised word), then the game data: read, or when missing or damaged, the game-data
 // folder, defaults and a fresh file.
 void librarySetUpAndReadGameData();
 // Start-up, right after: the soundtrack folder, then the user save: read (with the options), or
@@ -19,7 +19,6 @@ void librarySetUpAfterAudio();
 // Shutdown, before the current mode's exit is left behind: stops the scan thread and writes the
 // save.
 void libraryStopScanAndSave();
-// Shutdown, with the other frees before the audio engine goes: joins the cache-size thread,
-// takes the collectible finder out, frees the song library (which clears the library-initialised word) and retires the front end's
-// particle systems.
+// Shutdown, with the other frees before the audio engine goes: joins the cache-size thread and
+// frees the song library (which clears the library-initialised word).
 void libraryShutdown();

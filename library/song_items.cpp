@@ -62,8 +62,6 @@ const SCollectible* findLibraryCollectible(const char* key) {
     return &g_found;
 }
 
-void installCollectibleFinder(bool install) { setCollectibleFinder(install ? findLibraryCollectible : nullptr); }
-
 std::vector<const SCollectibleRecord*> ownedItems() {
     std::vector<const SCollectibleRecord*> owned;
     for (const SCollectibleRecord& item : g_SongLibrary.collectibles)

@@ -29,10 +29,9 @@ u32 songAwardedItemHash(const SSongRecord& song);
 SCollectibleRecord* songCollectibleAt(s32 songIndex);
 
 // The world's finder (world/play/collectibles.h): the owned or unowned record of the key with its
-// current level and level values; the answer stays good until the next call. Installed at the
-// library's set-up and taken out at its shutdown.
+// current level and level values; the answer stays good until the next call. The program hands
+// it to the world's imports.
 const SCollectible* findLibraryCollectible(const char* key);
-void installCollectibleFinder(bool install);
 
 // The identified records, in the order they were awarded.
 std::vector<const SCollectibleRecord*> ownedItems();

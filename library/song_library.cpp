@@ -97,11 +97,11 @@ SSongNameTags getSongNameTags(const SSongRecord& song) {
 
 void createSongLibrary() {
     setDefaults(&g_SongLibrary);
-    g_uMusicLibraryInitialised = 1;
+    setMusicLibraryInitialised(1);
 }
 
 void freeSongLibrary() {
-    g_uMusicLibraryInitialised = 0;
+    setMusicLibraryInitialised(0);
     setDefaults(&g_SongLibrary);
     g_SongLibrary.songs.shrink_to_fit();
     g_SongLibrary.collectibles.shrink_to_fit();

@@ -2,7 +2,6 @@
 
 #include "online/credentials.h"
 #include "online/leaderboard.h"
-#include "world/play/player_state.h"
 
 #include <cstdio>
 #include <cstring>
@@ -39,20 +38,18 @@ void medalSent(void*, ELeaderboardStatus status, const char*) {
     }
 }
 
-void awardMedalFromPlay(u32 medalId) { awardMedal(medalId < u32(MEDAL_ID_LIMIT) ? s32(medalId) : -1); }
-
 }  // namespace
+
+void awardMedalFromPlay(u32 medalId) { awardMedal(medalId < u32(MEDAL_ID_LIMIT) ? s32(medalId) : -1); }
 
 void medalQueueStartup() {
     g_medals.pendingCount = 0;
     g_medals.pendingBits = 0;
     g_medals.sending = false;
     g_medals.holdTicks = 0;
-    setAwardMedalHook(awardMedalFromPlay);
 }
 
 void medalQueueShutdown() {
-    setAwardMedalHook(nullptr);
     g_medals.pendingCount = 0;
     g_medals.pendingBits = 0;
 }

@@ -9,9 +9,9 @@ constexpr s32 MEDAL_ID_LIMIT = 64;
 // After a failed send the queue waits this many ticks before it tries again.
 constexpr u32 MEDAL_RETRY_TICKS = 600;
 
-// Installs the play state's award hook and empties the queue.
+// Empties the queue.
 void medalQueueStartup();
-// Removes the hook and drops what is still queued.
+// Drops what is still queued.
 void medalQueueShutdown();
 // Once per frame from the tick: hands the oldest queued medal to the leaderboard client when
 // nothing is on its way.
@@ -19,6 +19,9 @@ void medalQueueTick();
 // Queues a medal; ignored without an online user name, for an id out of range, or when it is
 // already awarded or pending.
 void awardMedal(s32 id);
+// The play state's award (world/play/player_state.h), which the program hands to the world's
+// imports: awardMedal, with an id past the medals as none.
+void awardMedalFromPlay(u32 medalId);
 
 // Bit i set: medal i was accepted by the service. The save keeps it between runs.
 u64 awardedMedals();

@@ -14,8 +14,29 @@
 
 #include <cmath>
 
-SCameraWorldInputs g_CameraWorldInputs = {};
 f32 g_fDebugCameraFov = 50.0f;
+
+namespace {
+
+SCameraWorldInputs g_CameraWorldInputs = {};
+
+}  // namespace
+
+const SCameraWorldInputs& cameraWorldInputs() { return g_CameraWorldInputs; }
+
+void setCameraWorldView(const ClVec3& arenaFocus, u32 playerExists, const ClVec3& playerPosition) {
+    g_CameraWorldInputs.arenaFocus = arenaFocus;
+    g_CameraWorldInputs.playerExists = playerExists;
+    g_CameraWorldInputs.playerPosition = playerPosition;
+}
+
+void setCameraActionRunning(u32 running) { g_CameraWorldInputs.actionGameRunning = running; }
+
+void setCameraPauseFlags(u32 paused, u32 pauseKind, u32 tipPending) {
+    g_CameraWorldInputs.pauseFlags[0] = paused;
+    g_CameraWorldInputs.pauseFlags[1] = pauseKind;
+    g_CameraWorldInputs.pauseFlags[2] = tipPending;
+}
 
 bool cameraGamePaused() {
     const u32* flags = g_CameraWorldInputs.pauseFlags;

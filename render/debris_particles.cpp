@@ -33,8 +33,9 @@ void appendNewDebris(SDebrisBody* body) {
 // Gravity, the music drift along z (driftFactor x level per second squared) and the motion;
 // false once the piece fell below the floor.
 bool fall(SDebrisBody& body, f32 dt, f32 driftFactor) {
-    body.velocity += scaleVec3(g_particlePhysics.accelerationA + g_particlePhysics.accelerationB, dt);
-    body.velocity.z += dt * g_particleMusicLevel * driftFactor;
+    const SParticlePhysics& physics = particlePhysics();
+    body.velocity += scaleVec3(physics.accelerationA + physics.accelerationB, dt);
+    body.velocity.z += dt * particleMusicLevel() * driftFactor;
     body.centre += scaleVec3(body.velocity, dt);
     return !(body.centre.y < DEBRIS_FLOOR);
 }

@@ -127,7 +127,7 @@ void ClFXParticleSystem::addExpandingFlash(u32 kind, const ClVec3& position) {
     if (kind > 2) fatalErrorf("addExpandingFlash: unknown flash kind %u", kind);
     SFxParticle* p = take(E_FX_EXPANDING_FLASH, position);
     if (!p) return;
-    const u32 colours[3] = {g_particleFxColours.firstFlash, g_particleFxColours.secondFlash, 0xFF302800u};
+    const u32 colours[3] = {particleFxColours().firstFlash, particleFxColours().secondFlash, 0xFF302800u};
     p->colour = colours[kind];
     p->size = kFlashKinds[kind].size;
     p->growth = kFlashKinds[kind].growth;
@@ -138,7 +138,7 @@ void ClFXParticleSystem::addExpandingFlash(u32 kind, const ClVec3& position) {
 void ClFXParticleSystem::addExplosion(const ClVec3& position) {
     SFxParticle* glow = take(E_FX_RISING_GLOW, position);
     if (!glow) return;
-    const u32 colour = g_particleFxColours.explosion;
+    const u32 colour = particleFxColours().explosion;
     glow->linked = addSprite(position, 1.0f, 30.0f, 30.0f, colour, withAlpha(colour, 0),
                              materialLookup(kAddEffect, "Images/Lensflare-glow"), nullptr, FX_SPRITE_LAYER_MASK);
     glow->linkedGeneration = glow->linked ? glow->linked->generation : 0;

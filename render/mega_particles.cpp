@@ -54,7 +54,7 @@ void ClMegaParticleSystem::emit(u32 space, const SMegaEmit& r) {
 
 void ClMegaParticleSystem::update() {
     const f32 dt = g_fFrameTime;
-    const f32 drift = g_particleMusicLevel * 0.25f;
+    const f32 drift = particleMusicLevel() * 0.25f;
     for (u32 i = m_pool.used; i-- > 0;) {
         SMegaParticle& p = *m_pool.table[i];
         if (!advance(p, dt, drift * p.drift) || p.position.y < MEGA_PARTICLE_FLOOR) {
@@ -67,7 +67,7 @@ void ClMegaParticleSystem::update() {
 
 void ClMegaParticleSystemEX::update() {
     const f32 dt = g_fFrameTime;
-    const f32 drift = g_particleMusicLevel * 0.25f;
+    const f32 drift = particleMusicLevel() * 0.25f;
     for (u32 i = m_pool.used; i-- > 0;) {
         SMegaParticle& p = *m_pool.table[i];
         if (!advance(p, dt, drift) || p.position.y < MEGA_PARTICLE_EX_FLOOR) {

@@ -2,10 +2,21 @@
 
 #include <cmath>
 
+namespace {
+
 // Preset 0 of the bar colour scheme: its particle, flash and glow-line colours.
 SParticleFxColours g_particleFxColours = {0x501060FFu, 0xFFF0A000u, 0x100000FFu};
 f32 g_particleMusicLevel = 0.0f;
 SParticlePhysics g_particlePhysics = {ClVec3(0.0f, -20.0f, 0.0f), ClVec3(), 0.95f};
+
+}  // namespace
+
+const SParticleFxColours& particleFxColours() { return g_particleFxColours; }
+void setParticleFxColours(const SParticleFxColours& colours) { g_particleFxColours = colours; }
+f32 particleMusicLevel() { return g_particleMusicLevel; }
+void setParticleMusicLevel(f32 level) { g_particleMusicLevel = level; }
+const SParticlePhysics& particlePhysics() { return g_particlePhysics; }
+void setParticlePhysics(const SParticlePhysics& physics) { g_particlePhysics = physics; }
 
 void computeBlastPush(const SBlast& blast, const ClVec3& blastVelocity, const ClVec3& particleCentre,
                       ClVec3* particleVelocity) {

@@ -1,6 +1,6 @@
-// What the particle systems read of the game world, kept here with defaults and written from
-// above: the world writes the FX colours and the smoothed music level each frame, and the
-// front-end particle set-up fills the physics block.
+// What the particle systems read of the game world, kept here with defaults and set from above
+// through the setters: the world sets the FX colours and the smoothed music level each frame,
+// and the front end's particle set-up and mirror lake set the physics block.
 #pragma once
 
 #include "core/types.h"
@@ -20,11 +20,15 @@ struct SParticlePhysics {
     f32 blastUpwardBias;
 };
 
-// Colour-scheme preset 0's values until the world writes the current scheme's.
-extern SParticleFxColours g_particleFxColours;
-// The in-game overlay's smoothed music level; particles drift along z with it. 0 until written.
-extern f32 g_particleMusicLevel;
-extern SParticlePhysics g_particlePhysics;
+// Colour-scheme preset 0's values until the world sets the current scheme's.
+const SParticleFxColours& particleFxColours();
+void setParticleFxColours(const SParticleFxColours& colours);
+// The in-game overlay's smoothed music level; particles drift along z with it. 0 until set.
+f32 particleMusicLevel();
+void setParticleMusicLevel(f32 level);
+// Gravity as A, no wind as B and a bias of 0.95 until set.
+const SParticlePhysics& particlePhysics();
+void setParticlePhysics(const SParticlePhysics& physics);
 
 // An explosion that pushes freshly spawned debris away from its centre.
 struct SBlast {

@@ -77,7 +77,7 @@ void endFrameBookkeeping() {
     releaseDebugShapeRequests();
     clearDrawLists();
     resetSortedSpriteQueue();
-    for (SPreviewSlot& slot : g_aPreviewSlots) slot.active = 0;
+    clearActivePreviewSlots();
 }
 
 // Polled with short sleeps: a spinning worker would keep a core busy while the GPU finishes.
@@ -149,7 +149,7 @@ void skipFrameBookkeeping() {
 }
 
 void renderScene() {
-    if (!g_uMusicLibraryInitialised || configGetInt("NOGFX") == 1) {
+    if (!musicLibraryInitialised() || configGetInt("NOGFX") == 1) {
         skipFrameBookkeeping();
         return;
     }
@@ -166,8 +166,10 @@ void renderScene() {
     runLensFlarePass();
     sortSpriteQueue();
     setSpriteTarget(nullptr);
-    for (SPreviewSlot& slot : g_aPreviewSlots)
+    for (u32 i = 0; i < PREVIEW_SLOT_COUNT; ++i) {
+        const SPreviewSlot& slot = previewSlot(i);
         if (slot.active && slot.group) slot.group->eyePoint = slot.eyePoint;
+    }
 
     const bool reflection = g_SavedOptions.waterReflection != 0;
     const bool bloom = g_SavedOptions.bloom != 0;
@@ -187,9 +189,10 @@ void renderScene() {
         buildLayerDrawList(layer, kLayers[layer].mask, kLayers[layer].byDepth, true);
     }
     unlockBatchBuffers();
-    const bool glowShown = bloom && camera && g_uInGameFlag && glowLayersHoldRuns();
+    const bool glowShown = bloom && camera && inGameFlag() && glowLayersHoldRuns();
 
-    for (SPreviewSlot& slot : g_aPreviewSlots) {
+    for (u32 i = 0; i < PREVIEW_SLOT_COUNT; ++i) {
+        const SPreviewSlot& slot = previewSlot(i);
         if (!slot.active || !slot.group || !slot.camera) continue;
         const BatchKey key = reinterpret_cast<BatchKey>(slot.group);
         if (camera) setCameraGlobals(camera, 1.0f);
@@ -208,7 +211,7 @@ void renderScene() {
 
     if (reflection && camera) {
         setRenderTarget(sceneTarget(E_SCENE_TARGET_REFLECTION));
-        clearTarget(g_uWaterClearColour);
+        clearTarget(waterClearColour());
         camera->pushProjectionTransform();
         camera->pushMirroredViewTransform(WATER_PLANE_HEIGHT);
         setCameraGlobals(camera, -1.0f);
@@ -285,7 +288,7 @@ void renderBloom() {
     setRenderTarget(nullptr);
     clearTarget(kOpaqueBlack);
     drawScreenQuadWithTechnique(sceneTarget(E_SCENE_TARGET_IMAGE), "PostFx_FinalAdd", kWhite);
-    if (g_uInGameFlag) drawScreenQuadWithTechnique(bloomGroup(previous), "PostFx_FinalAdd", kWhite);
+    if (inGameFlag()) drawScreenQuadWithTechnique(bloomGroup(previous), "PostFx_FinalAdd", kWhite);
 }
 
 u32 bloomIndex() { return g_Scene.bloomIndex; }

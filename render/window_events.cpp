@@ -8,9 +8,9 @@
 #include "input/ambient/ambient_light.h"
 #include "platform/os/os.h"
 #include "platform/window/window.h"
-#include "render/render_hooks.h"
 #include "render/device_steps.h"
 #include "render/fmv_player.h"
+#include "render/render_imports.h"
 
 #include <cmath>
 
@@ -39,11 +39,11 @@ void setWindowTitle() {
 
 const char16_t* windowTitleText() { return g_windowTitle; }
 
-s32 isQuitVetoed() { return hookAnswer(renderUpwardHooks().isQuitVetoed) ? 1 : 0; }
+s32 isQuitVetoed() { return hookAnswer(renderImports().isQuitVetoed) ? 1 : 0; }
 
 void onWindowActivated() {
     g_windowActive = true;
-    const SRenderUpwardHooks& hooks = renderUpwardHooks();
+    const SRenderImports& hooks = renderImports();
     if (hookAnswer(hooks.goToActionRequested) != 1 && hookAnswer(hooks.actionModeRunning) == 0) {
         resumeAllCues();
     }
@@ -52,9 +52,8 @@ void onWindowActivated() {
 
 void onWindowDeactivated() {
     g_windowActive = false;
-    const SRenderUpwardHooks& hooks = renderUpwardHooks();
-    // The UI exists exactly when it has installed its hooks.
-    if (hooks.goToActionRequested) {
+    const SRenderImports& hooks = renderImports();
+    if (hookAnswer(hooks.uiExists) != 0) {
         if ((hookAnswer(hooks.actionModeRunning) != 0 || hookAnswer(hooks.goToActionRequested) == 1) &&
             hooks.pauseActionGame) {
             hooks.pauseActionGame();
@@ -105,7 +104,7 @@ void onMouseLeave() {
 }
 
 void onDeviceLost() {
-    const SRenderUpwardHooks& hooks = renderUpwardHooks();
+    const SRenderImports& hooks = renderImports();
     if (hookAnswer(hooks.goToActionRequested) == 1 && hooks.pauseActionGame) hooks.pauseActionGame();
     taskLayerSetSuspended(true);
     // Pool jobs write into batcher geometry: nothing is released under them.

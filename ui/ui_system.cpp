@@ -1,8 +1,6 @@
 #include "ui/ui_system.h"
 
 #include "core/fatal_error.h"
-#include "input/pointer_region_hook.h"
-#include "render/render_hooks.h"
 #include "render/texture.h"
 #include "ui/font_face.h"
 #include "ui/font_load.h"
@@ -18,25 +16,6 @@
 
 #include <string>
 
-namespace {
-
-s32 quitVetoed() {
-    const ClWidget* root = getUiVariables();
-    return root && root->hasProperty(UIVAR_ALLOW_QUIT) && root->getInt(UIVAR_ALLOW_QUIT) != 1 ? 1 : 0;
-}
-
-s32 goToActionRequested() { return uiVariable(UIVAR_GO_TO_ACTION) == 1 ? 1 : 0; }
-
-void installHooks(bool install) {
-    SRenderUpwardHooks hooks = renderUpwardHooks();
-    hooks.isQuitVetoed = install ? quitVetoed : nullptr;
-    hooks.goToActionRequested = install ? goToActionRequested : nullptr;
-    setRenderUpwardHooks(&hooks);
-    setPointerRegionCentreProvider(install ? randomUiHitRegionCentre : nullptr);
-}
-
-}  // namespace
-
 void initUi() {
     initWidgetRegistry();
     releaseLayoutPages();
@@ -46,7 +25,6 @@ void initUi() {
     setUiPointerImage(0, nullptr);
     initUiVariables();
     registerUiCallback("systemAllowQuit", [](ClWidget*) { systemAllowQuit(); });
-    installHooks(true);
 }
 
 bool loadUiImage(const char* name, u32 flags) {
@@ -75,7 +53,6 @@ void finishUiPageLoad() {
 }
 
 void shutdownUi() {
-    installHooks(false);
     resetUiInput();
     g_UiFlags = SUiFlags{};
     clearUiHitRegions();
@@ -88,5 +65,12 @@ void shutdownUi() {
 }
 
 bool uiExists() { return widgetRegistryExists(); }
+
+s32 uiQuitVetoed() {
+    const ClWidget* root = getUiVariables();
+    return root && root->hasProperty(UIVAR_ALLOW_QUIT) && root->getInt(UIVAR_ALLOW_QUIT) != 1 ? 1 : 0;
+}
+
+s32 uiGoToActionRequested() { return uiVariable(UIVAR_GO_TO_ACTION) == 1 ? 1 : 0; }
 
 void systemAllowQuit() { setUiVariable(UIVAR_ALLOW_QUIT, 1); }

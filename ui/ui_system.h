@@ -1,8 +1,8 @@
-// The interface's set-up and shutdown, in the start-up's order, and what it installs in the
-// layers below: the window's quit veto and the "on the way into play" answer (render's upward
-// hooks), and the hit-region centres for the input layer's random tester.
+// The interface's set-up and shutdown, in the start-up's order, and the answers the program hands
+// to render's imports: whether the UI exists, the window's quit veto and the "on the way into
+// play" answer.
 //
-// Start-up: initUi (the root widget, its variables, the built-in callbacks, the hooks), then
+// Start-up: initUi (the root widget, its variables, the built-in callbacks), then
 // loadUiImage for each interface image, loadUiFonts (after the texture table), the pages built
 // by the front end, finishUiPageLoad. Each frame: updateUiInput (ui/ui_input.h), then
 // renderUiPages (ui/ui_pages.h). Shutdown: shutdownUi. Main thread only.
@@ -25,9 +25,13 @@ void loadUiFonts();
 // After the pages are built: every event must name a registered callback, else the program stops
 // naming the widget and the callback.
 void finishUiPageLoad();
-// Releases the pages, widgets, callbacks, fonts, sprites and hit regions, and removes the hooks.
+// Releases the pages, widgets, callbacks, fonts, sprites and hit regions.
 void shutdownUi();
 bool uiExists();
+// 1 when the UI root has an "AllowQuit" property whose value is not 1.
+s32 uiQuitVetoed();
+// 1 when the UI root's "goToAction" is 1.
+s32 uiGoToActionRequested();
 
 // "AllowQuit" = 1: the window may close and the quit menu may open.
 void systemAllowQuit();

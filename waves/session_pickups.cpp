@@ -81,7 +81,7 @@ void tickSessionPickups() {
         if (pickup) queueEntityForFreeing(pickup);
         g_aLive[i] = g_aLive[--g_uLiveCount];
     }
-    while (g_uTableCursor < g_uTableCount && g_aTable[g_uTableCursor].time <= g_fSongTime) {
+    while (g_uTableCursor < g_uTableCount && g_aTable[g_uTableCursor].time <= currentSongTime()) {
         const SPickupDrop& drop = g_aTable[g_uTableCursor++];
         spawnSessionPickup(drop.kind, drop.position);
     }

@@ -288,7 +288,7 @@ void buildWaves(const SWaveSchedulePlan& plan, u32 difficulty, ClDNAGenerator* c
 void waveSpawnTick() {
     while (g_uSpawnCursor < g_uScheduledCount) {
         SWaveMemberLink& link = g_aMembers[g_aSpawnOrder[g_uSpawnCursor]];
-        if (link.spawnTime > g_fSongTime) break;
+        if (link.spawnTime > currentSongTime()) break;
         ++g_uSpawnCursor;
         if (ClEntity* entity = entityRefGet(link.entity)) {
             entity->spawnTime = link.spawnTime;
@@ -317,4 +317,4 @@ const SWaveMemberLink& waveMemberAt(u32 index) {
     return g_aMembers[index];
 }
 
-void installBossWaveHooks() { setBossWaveHooks(&BOSS_WAVE_HOOKS); }
+const SBossWaveHooks* bossWaveHooks() { return &BOSS_WAVE_HOOKS; }

@@ -11,6 +11,7 @@
 class ClDNAGenerator;
 class ClDNAProgram;
 class ClEntity;
+struct SBossWaveHooks;
 struct SWaveSchedulePlan;
 
 // The wave layer's record of one wave.
@@ -60,5 +61,5 @@ const SWave& waveAt(u32 index);
 u32 waveMemberCount();
 const SWaveMemberLink& waveMemberAt(u32 index);
 
-// Installs the boss choice's hooks (world/play/boss_wave_hook.h) over these pools.
-void installBossWaveHooks();
+// The boss choice's hooks (world/play/boss_wave_hook.h) over these pools, for the world's imports.
+const SBossWaveHooks* bossWaveHooks();

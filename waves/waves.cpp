@@ -8,7 +8,6 @@
 #include "waves/wave_schedule.h"
 #include "world/entity/dna_program.h"
 #include "world/play/boss_meter.h"
-#include "world/play/boss_wave_hook.h"
 #include "world/state/play_record.h"
 #include "world/state/wave_record.h"
 
@@ -19,30 +18,27 @@ const SBossEncounterHooks g_EncounterHooks = {collectAllPickups};
 
 ClDNAGenerator* g_apCandidates[ENEMY_SIZE_COUNT] = {};
 
+}  // namespace
+
 void releaseWavePlan(ClWaveDNA* plan) {
     plan->release();
     delete plan;
 }
 
-}  // namespace
-
 void wavesSetUp() {
     packRegistryInit();
-    setWavePlanReleaser(&releaseWavePlan);
-    installBossWaveHooks();
-    setBossEncounterHooks(&g_EncounterHooks);
     installBossEncounter();
     wavePoolsInit();
 }
 
 void wavesShutdown() {
     releaseSongWaves();
-    setBossWaveHooks(nullptr);
-    setBossEncounterHooks(nullptr);
     uninstallBossEncounter();
     packRegistryRelease();
     generatorUnregisterAll();
 }
+
+const SBossEncounterHooks* bossEncounterHooks() { return &g_EncounterHooks; }
 
 void rollAllPacks(const SPlayRecord& record) {
     ClRandObjSFMT random;

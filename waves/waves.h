@@ -6,15 +6,23 @@
 #include "core/types.h"
 
 class ClDNAGenerator;
+class ClWaveDNA;
+struct SBossEncounterHooks;
 struct SPlayRecord;
 
 // The pack registry with the built-in generators (so the world finds every generator it needs
-// by name and all 15 boss entries), the releaser of wave plans, the boss choice's wave hooks,
-// and empty wave pools. After the world is set up.
+// by name and all 15 boss entries), the boss meter's ending in the kill queue, and empty wave
+// pools. After the world is set up.
 void wavesSetUp();
-// Empties the pools and the candidates, takes the hooks out and unregisters every generator.
+// Empties the pools and the candidates, takes the boss meter's ending out and unregisters every
+// generator.
 // After the world's teardown.
 void wavesShutdown();
+// What the boss encounter imports of the waves (world/play/boss_meter.h): its pickups collected
+// at the boss's end.
+const SBossEncounterHooks* bossEncounterHooks();
+// How a generator's wave plans are released (world/entity/dna_program.h), for the world's imports.
+void releaseWavePlan(ClWaveDNA* plan);
 
 // Draws this song's generator of each enemy size from the registered packs.
 void rollAllPacks(const SPlayRecord& record);

@@ -105,6 +105,6 @@ void applyBarShaderConstants() {
     SColourAnimator& water = g_BarColourScheme.colour(E_BARSCHEME_WATER_COLOUR);
     water.advance(dt);
     water.applyCurrent();
-    g_uWaterClearColour = water.current;
+    setWaterClearColour(water.current);
     setAmbientBaseColour(g_BarColourScheme.colour(E_BARSCHEME_AMBIENT_COLOUR).current);
 }

@@ -39,18 +39,20 @@ void worldStep(const SWorldStepHooks* hooks) {
 }
 
 void publishWorldFrameInputs() {
-    SCameraWorldInputs& camera = g_CameraWorldInputs;
-    camera.arenaFocus = ClVec3(ARENA_FOCUS_X, 0.0f, ARENA_FOCUS_Z);
     const ClEntity* ship = playerShip(0);
     const bool shipInPlay = ship && (ship->state == E_ENTITY_SPAWNED || ship->state == E_ENTITY_ACTIVE);
-    camera.playerExists = shipInPlay ? 1 : 0;
+    // Without a ship in play the camera keeps the last position it was given.
+    ClVec3 position = cameraWorldInputs().playerPosition;
     if (shipInPlay) {
         const ClVec4 at = ship->getWorldPosition();
-        camera.playerPosition = ClVec3(at.x, at.y, at.z);
+        position = ClVec3(at.x, at.y, at.z);
     }
+    setCameraWorldView(ClVec3(ARENA_FOCUS_X, 0.0f, ARENA_FOCUS_Z), shipInPlay ? 1 : 0, position);
 
-    g_particleFxColours.explosion = g_BarColourScheme.colour(SCHEME_FX_EXPLOSION).current;
-    g_particleFxColours.firstFlash = g_BarColourScheme.colour(SCHEME_FX_FIRST_FLASH).current;
-    g_particleFxColours.secondFlash = g_BarColourScheme.colour(SCHEME_FX_SECOND_FLASH).current;
-    g_particleMusicLevel = getBackdropSpeed();
+    SParticleFxColours colours;
+    colours.explosion = g_BarColourScheme.colour(SCHEME_FX_EXPLOSION).current;
+    colours.firstFlash = g_BarColourScheme.colour(SCHEME_FX_FIRST_FLASH).current;
+    colours.secondFlash = g_BarColourScheme.colour(SCHEME_FX_SECOND_FLASH).current;
+    setParticleFxColours(colours);
+    setParticleMusicLevel(getBackdropSpeed());
 }

@@ -3,7 +3,7 @@
 #include "audio/analysis/spectral_cache.h"
 #include "audio/analysis/spectrum_pass.h"
 #include "audio/analysis/spectrum_stream.h"
-#include "audio/sound/song_sound_hook.h"
+#include "audio/audio_imports.h"
 #include "core/config.h"
 #include "core/directories.h"
 #include "core/fatal_error.h"
@@ -95,7 +95,7 @@ bool cacheReadsAllowed(u32 force) {
 s32 finishWithPlayback(u32 prepareToPlay) {
     if (prepareToPlay == 0) return 1;
     const SSpectrumHeader& h = g_SpectrumAnalysis.header;
-    return runPrepareSongSoundHook(g_SpectrumAnalysis.songPath, h.duration, h.sampleRateF) != 0 ? 1 : 0;
+    return prepareImportedSongSound(g_SpectrumAnalysis.songPath, h.duration, h.sampleRateF) != 0 ? 1 : 0;
 }
 
 s32 fail(s32* outResult, s32 code) {

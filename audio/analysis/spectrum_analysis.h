@@ -116,7 +116,7 @@ inline f32 spectrumBandValue(u32 frame, u32 band) {
 // NEVER_CACHE is non-zero or VISUAL_BEAT_ANALYSIS exists; otherwise by decoding the song, after
 // which the cache is rewritten. `path` is the music file (wide, '/' or '\'); `identity` names
 // the cache file. outResult is 0 at entry and an ESpectrumResult on failure. With
-// `prepareToPlay` the song's playback sound is prepared afterwards (song_sound_hook.h); its
+// `prepareToPlay` the song's playback sound is prepared afterwards (audio/audio_imports.h); its
 // failure returns 0 with result 0. Returns 1 when the frames are ready.
 s32 analyseSongSpectrum(const char16_t* path, const SSongIdentity& identity, s32* outResult,
                         u32 prepareToPlay, u32 force);

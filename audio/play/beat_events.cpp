@@ -2,8 +2,8 @@
 
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/analysis/tempo_search.h"
+#include "audio/audio_imports.h"
 #include "audio/play/song_clock.h"
-#include "audio/play/song_display_hook.h"
 #include "core/config.h"
 #include "core/fixed_pool.h"
 #include "core/global_objects.h"
@@ -82,15 +82,15 @@ u32 liveBeatSubscriptions() { return g_BeatSubscriptions.used; }
 
 void dispatchBeats() {
     if (configHasKey("VISUAL_BEAT_ANALYSIS")) {
-        if (g_fSongTime > 0.0f) {
-            if (songDisplayHooks().drawBeatAnalysisView) songDisplayHooks().drawBeatAnalysisView();
+        if (currentSongTime() > 0.0f) {
+            if (audioImports().drawBeatAnalysisView) audioImports().drawBeatAnalysisView();
             return;
         }
-        if (g_fSongTime < 0.0f) return;
+        if (currentSongTime() < 0.0f) return;
     }
     if (!g_aSongBeats.inUse) return;
     while (g_iCurrentBeat >= 0 && u32(g_iCurrentBeat) < g_aSongBeats.count &&
-           g_aSongBeats[u32(g_iCurrentBeat)].time < g_fSongTime) {
+           g_aSongBeats[u32(g_iCurrentBeat)].time < currentSongTime()) {
         deliverBeat(u32(g_iCurrentBeat));
         ++g_iCurrentBeat;
     }
@@ -101,7 +101,7 @@ f32 getTimeToNextBeat(f32 minimumLead, s32* outIndex) {
     const s32 start = queryStart();
     if (start < 0) return 0.0f;
     for (u32 j = u32(start); j < g_aSongBeats.count; ++j) {
-        const f32 lead = g_aSongBeats[j].time - g_fSongTime;
+        const f32 lead = g_aSongBeats[j].time - currentSongTime();
         if (lead >= minimumLead) {
             if (outIndex) *outIndex = s32(j);
             return lead;
@@ -114,7 +114,7 @@ f32 getTimeToBeatAfter(u32 beatsToSkip, f32 minimumLead) {
     const s32 start = queryStart();
     if (start < 0) return 0.0f;
     for (u64 j = u64(start) + beatsToSkip; j < g_aSongBeats.count; ++j) {
-        const f32 lead = g_aSongBeats[u32(j)].time - g_fSongTime;
+        const f32 lead = g_aSongBeats[u32(j)].time - currentSongTime();
         if (lead >= minimumLead) return lead;
     }
     return 0.0f;

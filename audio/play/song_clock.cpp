@@ -2,16 +2,20 @@
 
 #include "audio/analysis/spawn_bars.h"
 #include "audio/analysis/spectrum_analysis.h"
-#include "audio/play/song_display_hook.h"
+#include "audio/audio_imports.h"
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
 
-f32 g_fSongTime = 0.0f;
 s32 g_iSpectrumFrame = -1;
 
 namespace {
 SCueHandle g_SongCue;
+f32 g_fSongTime = 0.0f;
 }  // namespace
+
+f32 currentSongTime() { return g_fSongTime; }
+
+void setSongTime(f32 seconds) { g_fSongTime = seconds; }
 
 void resetSongAnalysis() {
     resetSpectrumAnalysis();
@@ -19,7 +23,7 @@ void resetSongAnalysis() {
     g_SongCue = SCueHandle{};
     g_iSpectrumFrame = -1;
     g_fSongTime = 0.0f;
-    if (songDisplayHooks().resetDisplay) songDisplayHooks().resetDisplay();
+    if (audioImports().resetDisplay) audioImports().resetDisplay();
 }
 
 void releaseSongAnalysis() {
@@ -46,7 +50,7 @@ s32 spectrumFrameAt(f32 songTime, f32 frameDuration, u32 frameCount) {
 }
 
 void updateSongClock(u32 followCue) {
-    const SSongDisplayHooks& hooks = songDisplayHooks();
+    const SAudioImports& hooks = audioImports();
     if (hooks.advancePulse) hooks.advancePulse(g_fFrameTime);
 
     if (followCue) {

@@ -8,7 +8,9 @@
 #include "core/types.h"
 
 // Seconds into the song; 0 after a reset. Negative during a run-up driven by the frame clock.
-extern f32 g_fSongTime;
+f32 currentSongTime();
+// Where the song clock stands, for the action mode's run-up before the song starts.
+void setSongTime(f32 seconds);
 // The spectral frame of the song time; -1 after a reset and while the song time is negative.
 extern s32 g_iSpectrumFrame;
 

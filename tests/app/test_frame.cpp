@@ -64,7 +64,7 @@ protected:
         m_savedModes[1] = std::exchange(g_apGameModes[1], &m_frontEnd);
         m_savedModes[2] = std::exchange(g_apGameModes[2], &m_action);
         g_iQuitGame = 0;
-        g_iInputSettleFrames = 0;
+        setInputSettleFrames(0);
         switchGameMode(0);
         g_calls.clear();
         frameTimerInit();
@@ -85,14 +85,14 @@ protected:
 };
 
 TEST_F(FrameTick, RunsTheServicesInTheirOrderThenTheModeAndCountsTheSettleFramesDown) {
-    g_iInputSettleFrames = 1;
+    setInputSettleFrames(1);
     EXPECT_EQ(gameFrameTick(0.01f), 1);
     EXPECT_EQ(g_calls, (std::vector<std::string>{"songScanTick", "taskLayerDispatch", "logManagerWake",
                                                  "pumpFileCompletions", "updateInput", "updateAudioEngine",
                                                  "updateAmbientLighting", "medalQueueTick", "leaderboardTick",
                                                  "frontEnd.update"}));
     gameFrameTick(0.01f);
-    EXPECT_EQ(g_iInputSettleFrames, 0) << "never below zero";
+    EXPECT_EQ(inputSettleFrames(), 0) << "never below zero";
 }
 
 TEST_F(FrameTick, AFinishedModeIsExitedAndTheOtherEnteredInTheSameTickUnlessQuitIsSet) {

@@ -5,14 +5,14 @@
 #include "app/front_end_screen.h"
 #include "app/game_mode_action.h"
 #include "app/game_mode_front_end.h"
-#include "app/mode_hooks.h"
+#include "app/layer_imports.h"
 #include "app/startup.h"
 #include "audio/analysis/beat.h"
 #include "audio/analysis/spectral_cache.h"
+#include "audio/audio_imports.h"
 #include "audio/decode/codec_registry.h"
 #include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
-#include "audio/sound/song_sound_hook.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/directories.h"
@@ -21,14 +21,14 @@
 #include "core/game_clock.h"
 #include "core/packages.h"
 #include "core/random.h"
+#include "frontend/presentation/front_end_particles.h"
 #include "input/input_channels.h"
 #include "input/input_mappers.h"
-#include "platform/gfx/gfx_device.h"
-#include "platform/os/os.h"
-#include "library/presentation/front_end_particles.h"
 #include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"
+#include "platform/gfx/gfx_device.h"
+#include "platform/os/os.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
 #include "render/camera_stacks.h"
@@ -46,6 +46,7 @@
 #include "ui/switcher.h"
 #include "ui/ui_system.h"
 #include "ui/ui_variables.h"
+#include "waves/wave_pool.h"
 #include "waves/waves.h"
 #include "world/services/bar_colour_scheme.h"
 #include "world/entity/dna_program.h"
@@ -57,6 +58,7 @@
 #include "world/state/play_record.h"
 #include "world/play/player_state.h"
 #include "world/processors/path_follower.h"
+#include "world/world_imports.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +81,7 @@ struct SStacks {
 };
 
 SStacks stacksNow() {
-    SStacks s{{}, g_aCameraStacks[0].count, cameraCount(), g_uInGameFlag};
+    SStacks s{{}, g_aCameraStacks[0].count, cameraCount(), inGameFlag()};
     for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) s.mappers[slot] = g_aViewSlots[slot].mappers.count;
     return s;
 }
@@ -107,6 +109,11 @@ protected:
         g_SongLibrary.songs.back().state = E_SONGSTATE_READY;
         initWorld();
         wavesSetUp();
+        SWorldImports waves;
+        waves.bossWaves = bossWaveHooks();
+        waves.bossEncounter = bossEncounterHooks();
+        waves.releaseWavePlan = releaseWavePlan;
+        setWorldImports(&waves);
         g_iQuitGame = 0;
         g_fail = EFail::NONE;
         g_ActionPlayServices = {
@@ -119,6 +126,7 @@ protected:
     void TearDown() override {
         g_ActionPlayServices = kDefaultActionPlayServices;
         shutdownWorld();
+        clearLayerImports();
         wavesShutdown();
         freeSongLibrary();
         shutdownSplineRegistry();
@@ -161,7 +169,7 @@ TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
         setUiVariable(UIVAR_SELECTED_SONG_INDEX, fail == EFail::NO_SONG ? 5 : 0);
         EXPECT_EQ(enterPlayFromFrontEnd(), 1 - fails);
         EXPECT_EQ(uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL), fails);
-        EXPECT_EQ(s32(g_uInGameFlag), 1 - fails);
+        EXPECT_EQ(s32(inGameFlag()), 1 - fails);
         m_play.exit();
         EXPECT_EQ(stacksNow(), before) << int(fail);
         EXPECT_TRUE(isWorldReady()) << "the front end gets its world back";
@@ -178,10 +186,10 @@ TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
 TEST_F(Modes, TheRunUpStepsTheWorldToSongTimeExactlyZero) {
     // No wave is pending: the run-up starts from the largest float.
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
-    EXPECT_EQ(g_fSongTime, 0.0f);
+    EXPECT_EQ(currentSongTime(), 0.0f);
     for (f32 start : {FLT_MAX, 7.25f, -10.0f, -3.01f, -0.01f}) {
         m_play.preRollWorldFrom(start);
-        EXPECT_EQ(g_fSongTime, 0.0f) << start;
+        EXPECT_EQ(currentSongTime(), 0.0f) << start;
     }
     m_play.exit();
 }
@@ -193,10 +201,10 @@ TEST_F(Modes, QuickExitAndTheEarlyEndFinishPlay) {
         EXPECT_EQ(enterPlayFromFrontEnd(), 1);
     };
     play("1", "0");
-    g_fSongTime = 2.0f;
+    setSongTime(2.0f);
     m_play.checkSongEnd();
     const u32 finishedAtTwo = m_play.m_finished;
-    g_fSongTime = 2.01f;
+    setSongTime(2.01f);
     m_play.checkSongEnd();
     EXPECT_EQ(s32(finishedAtTwo), 0);
     EXPECT_EQ(s32(m_play.m_finished), 1);
@@ -285,7 +293,7 @@ TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
 
 // The ship's repair tip comes once per player profile: the library keeps that it was shown.
 TEST_F(Modes, TheRepairTipIsShownOncePerProfile) {
-    installModeHooks();
+    installLayerImports();
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
     queueMegaTip("MegaTip_Repair");
     EXPECT_EQ(m_play.m_tipPending, 1u);
@@ -299,14 +307,13 @@ TEST_F(Modes, TheRepairTipIsShownOncePerProfile) {
     queueMegaTip("BossFailResults_Step1");
     EXPECT_EQ(m_play.m_tipPending, 1u);
     m_play.exit();
-    removeModeHooks();
 }
 
 // The play time is the song played, also when frames are slower than the gameplay step's 0.15 s.
 TEST_F(Modes, ThePlayTimeGrowsByTheSongPlayedNotByTheHeldStep) {
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
     g_aPlayerState[0].playTime = 0.0f;
-    g_fSongTime = 10.5f;
+    setSongTime(10.5f);
     m_play.tickPlayTime(10.0f, 0.15f);
     EXPECT_EQ(g_aPlayerState[0].playTime, 0.5f);
     m_play.exit();
@@ -490,7 +497,9 @@ TEST_F(Modes, TheBeatAnalysisViewAnalysesTheSongsBeats) {
     }
     const std::string song = m_home.write("song.wav", wavImage(1, 1, rate, 16, pcm16Bytes(pcm16(mono))));
     ASSERT_TRUE(configSetValue("VISUAL_BEAT_ANALYSIS", "song.wav"));
-    setPrepareSongSoundHook([](const char16_t*, f32, f32) -> u32 { return 1; });
+    SAudioImports imports;
+    imports.prepareSongSound = [](const char16_t*, f32, f32) -> u32 { return 1; };
+    setAudioImports(&imports);
     initCodecRegistry();
     codecRegistration(0);
     for (int i = 0; i < 10000 && !isCodecRegistryReady(); ++i) osSleep(1);
@@ -506,7 +515,7 @@ TEST_F(Modes, TheBeatAnalysisViewAnalysesTheSongsBeats) {
 
     releaseBeatAnalysis();
     shutdownCodecRegistry();
-    setPrepareSongSoundHook(nullptr);
+    setAudioImports(nullptr);
 }
 
 TEST_F(Modes, TheFrontEndWithoutItsUiCameraFrameKeepsTheResetPose) {

@@ -15,7 +15,7 @@ std::vector<std::string> asStrings(const std::vector<const char*>& names) { retu
 // the splines; the sound layer before the effects bank; the front end entered last.
 TEST(StartupOrder, StartUpRunsItsStepsInTheirOrder) {
     const std::vector<std::string> expected = {
-        "installTerminationHandler", "clearQueuedDocument", "leaderboardClientStartup", "setModeState",
+        "installTerminationHandler", "installLayerImports", "clearQueuedDocument", "leaderboardClientStartup", "setModeState",
         "frameTimerInit", "setDataDir", "stringTablesInit", "timersInit", "fileLayerInit", "cipherLockInit",
         "packagesInit", "mountPackages", "loadSettings", "seedRandom", "buildLangDir", "initUserDataDir",
         "closeTextSource", "createSaveDataDir", "loadPlatformStringTable", "initGlobalBucketTables",
@@ -45,7 +45,7 @@ TEST(StartupOrder, ShutdownRunsItsStepsInTheirOrder) {
         "loadingStateRelease", "clearWavePools", "freeAllScripts", "releaseBatchBuffers", "joinCacheSizeThread",
         "taskLayerShutdown", "freeSongLibrary", "releaseLensFlares", "destroyAllTextures",
         "releaseAllDrawBatches", "releaseAllMaterials", "shutdownRumble", "releaseFilm", "shutdownAudioEngine",
-        "medalQueueShutdown", "shutdownAmbientLighting", "removeModeHooks", "releaseUIDeviceBuffers",
+        "medalQueueShutdown", "shutdownAmbientLighting", "clearLayerImports", "releaseUIDeviceBuffers",
         "releaseCanvases", "shutdownFrontEndScreens", "shutdownUi", "releaseCameras", "releaseCameraBlenders",
         "shutdownSpriteQueue", "configFree", "closeTextSource", "shutdownInput", "releaseShaderRegistry",
         "shutdownRenderer", "releaseAttachedNodeLists", "logManagerShutdown", "fileLayerShutdown",

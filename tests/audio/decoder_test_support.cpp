@@ -188,7 +188,9 @@ std::string encodeWithTool(const ClTempFolder& folder, const std::string& name, 
     const std::string wav = folder.file(name + ".wav");
     const bool written = writeWavFile(wav, depth.channels, depth.rate, depth.bits, samples);
     EXPECT_TRUE(written);
-    if (written) EXPECT_TRUE(runTool(tool + " " + quoted(wav) + " -o " + quoted(folder.file(name))));
+    if (written) {
+        EXPECT_TRUE(runTool(tool + " " + quoted(wav) + " -o " + quoted(folder.file(name))));
+    }
     return folder.file(name);
 }
 

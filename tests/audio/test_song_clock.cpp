@@ -32,13 +32,13 @@ std::vector<s32> indicesOf(const ClArray<s32>& out) { return std::vector<s32>(ou
 struct SDelivery { s32 index; f32 beatTime, songTime; };
 
 void recordDelivery(const SBeat& beat, s32 index, void* user) {
-    static_cast<std::vector<SDelivery>*>(user)->push_back({index, beat.time, g_fSongTime});
+    static_cast<std::vector<SDelivery>*>(user)->push_back({index, beat.time, currentSongTime()});
 }
 
 void resetBeats() {
     configClear();
     setBeats({});
-    g_fSongTime = 0.0f;
+    setSongTime(0.0f);
 }
 
 class BeatEvents : public ::testing::Test {
@@ -98,8 +98,8 @@ TEST_F(SongClock, EveryBeatArrivesOnceInOrderWithinOneFrameAtSeveralFrameRates) 
         f32 previous = -1.0f;
         for (int i = 0; i < int(3.5f * fps); ++i) {
             frame(1.0f / fps);
-            EXPECT_GE(g_fSongTime, previous) << "the song time never steps back";
-            previous = g_fSongTime;
+            EXPECT_GE(currentSongTime(), previous) << "the song time never steps back";
+            previous = currentSongTime();
         }
         ASSERT_EQ(m_deliveries.size(), 8u);
         for (u32 i = 0; i < 8; ++i) {
@@ -117,12 +117,12 @@ TEST_F(SongClock, PauseHoldsTheTimeAndAHitchDeliversTheBeatsItPassedOnceInOrder)
     startSong(evenBeats(0.25f, 0.25f, 20));
     for (int i = 0; i < 40; ++i) frame(1.0f / 60.0f);
     const size_t deliveredBeforePause = m_deliveries.size();
-    const f32 timeAtPause = g_fSongTime;
+    const f32 timeAtPause = currentSongTime();
 
     pauseAllCues();
     for (int i = 0; i < 30; ++i) frame(1.0f / 60.0f, true);
     // A held song time delivers nothing again.
-    EXPECT_EQ(g_fSongTime, timeAtPause);
+    EXPECT_EQ(currentSongTime(), timeAtPause);
     EXPECT_EQ(m_deliveries.size(), deliveredBeforePause);
 
     resumeAllCues();
@@ -138,10 +138,10 @@ TEST_F(BeatEvents, TheFrameClockGivesFrameMinusOneWhileNegativeAndHoldsTheLastFr
     g_SongFeatures.frameDuration = 0.01f;
     g_SpectrumAnalysis.header.frameCount = 100;
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
-    g_fSongTime = -0.5f;
+    setSongTime(-0.5f);
     std::vector<s32> frames;  // -0.25 s, exactly 0, 0.25 s; then far past the end: the last frame
     for (f32 jump : {0.0f, 0.0f, 0.0f, 50.0f}) {
-        g_fSongTime += jump;
+        setSongTime(currentSongTime() + jump);
         updateSongClock(0);
         frames.push_back(g_iSpectrumFrame);
     }
@@ -176,10 +176,10 @@ TEST_F(BeatEvents, MasksChooseBeatsTheLatestSubscriberComesFirstAndEqualTimesWai
     subscribeBeat(recordOrder, &b, 0);
     subscribeBeat(recordOrder, &masked, 6);
     g_aCallOrder.clear();
-    g_fSongTime = 0.5f;  // a beat equal to the song time waits a frame
+    setSongTime(0.5f);  // a beat equal to the song time waits a frame
     dispatchBeats();
     g_aCallOrder.push_back("|");
-    g_fSongTime = 2.0f;
+    setSongTime(2.0f);
     dispatchBeats();
     EXPECT_EQ(g_aCallOrder, (std::vector<std::string>{"|", "B", "A", "M", "B", "A", "M", "B", "A"}));
     EXPECT_EQ(masked.calls, 2u);  // mask 6 takes the beats flagged 2 and 4
@@ -195,7 +195,7 @@ TEST_F(BeatEvents, UnsubscribingDuringDeliveryCallsNoRecordTwiceStaleHandlesAreI
     // slot, which the walk has yet to visit.
     third.toUnsubscribe = firstHandle;
     g_aCallOrder.clear();
-    g_fSongTime = 1.0f;
+    setSongTime(1.0f);
     dispatchBeats();
     EXPECT_EQ(g_aCallOrder, std::vector<std::string>({"third", "second"}));
     EXPECT_EQ(liveBeatSubscriptions(), 2u);
@@ -231,7 +231,7 @@ TEST_F(BeatEvents, QueriesAnswerNoneBeforeTheFirstBeatAndPastTheLast) {
         f32 nextTime;
     };
     const auto queries = [](f32 songTime) {
-        g_fSongTime = songTime;
+        setSongTime(songTime);
         dispatchBeats();
         const std::pair<f32, s32> next = nextBeat(0.0f);
         const std::pair<f32, s32> afterLead = nextBeat(1.0f);
@@ -279,9 +279,9 @@ TEST_F(BeatEvents, InsideADeliveryTheQueriesAnswerTheBeatAfterTheOneDelivered) {
     setBeats({1.0f, 2.0f, 3.0f, 4.0f});
     SQueriedInDelivery seen;
     const SBeatSubscriptionHandle handle = subscribeBeat(queryInDelivery, &seen, 0);
-    g_fSongTime = 1.5f;
+    setSongTime(1.5f);
     dispatchBeats();
-    g_fSongTime = 2.25f;
+    setSongTime(2.25f);
     dispatchBeats();
     unsubscribeBeat(handle);
     EXPECT_EQ(seen.delivered, 1);

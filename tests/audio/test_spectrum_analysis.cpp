@@ -1,8 +1,8 @@
 #include "audio/analysis/spectrum_analysis.h"
 
+#include "audio/audio_imports.h"
 #include "audio/decode/codec_registry.h"
 #include "audio/decode/decode_thread.h"
-#include "audio/sound/song_sound_hook.h"
 #include "core/config.h"
 #include "core/file_layer.h"
 #include "tests/audio/decoder_test_support.h"
@@ -37,13 +37,15 @@ protected:
         ASSERT_TRUE(writeWavFile(m_folder.file("song.wav"), 1, 22050, 16, makeSignal(22050u * 90u, 1, 22050, 16)));
         ASSERT_TRUE(startSingleFamilyRegistry(createCodecStreamInstanceWAV, ".wav", E_CODECFORMAT_WAV));
         resetSpectrumAnalysis();
-        setPrepareSongSoundHook(recordPrepare);
+        SAudioImports imports;
+        imports.prepareSongSound = recordPrepare;
+        setAudioImports(&imports);
         g_prepareAnswer = 1;
         songIdentityFromPath(widePath(m_folder.file("song.wav")).c_str(), &m_identity);
     }
     void TearDown() override {
         resetSpectrumAnalysis();
-        setPrepareSongSoundHook(nullptr);
+        setAudioImports(nullptr);
         shutdownCodecRegistry();
         resetDecodeThreadInterval();
         configClear();

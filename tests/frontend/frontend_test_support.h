@@ -8,6 +8,7 @@
 #include "core/log_manager.h"
 #include "core/string_table.h"
 #include "frontend/frontend.h"
+#include "frontend/frontend_imports.h"
 #include "input/input_channels.h"
 #include "input/input_devices.h"
 #include "library/song_library.h"
@@ -48,7 +49,7 @@ protected:
     }
     void TearDown() override {
         shutdownFrontEndScreens();
-        setResultsEnemyCountSource(nullptr);
+        setFrontendImports(nullptr);
         if (uiExists()) shutdownUi();
         if (m_input) shutdownInput();
         if (m_canvases) releaseCanvases();

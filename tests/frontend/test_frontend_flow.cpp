@@ -193,7 +193,9 @@ TEST_F(FrontEndFlow, TheQuitConfirmationReturnsOrAsksToQuit) {
 TEST_F(FrontEndFlow, ResultsShowThePlayKeepTheBestScoreAndLeadBackToTheSongListWithScanRequestsResumed) {
     addSong("Alpha", E_SONGSTATE_READY);
     buildPages();
-    setResultsEnemyCountSource([] { return 40; });
+    SFrontendImports imports;
+    imports.enemiesOffered = [] { return 40; };
+    setFrontendImports(&imports);
     SPlayerState& player = g_aPlayerState[0];
     std::tie(player.score, player.kills, player.deaths, player.playTime, player.pointsLost) =
         std::tuple(11 * 12345 + 7, 30, 2, 125.5f, 1500);
@@ -221,7 +223,7 @@ TEST_F(FrontEndFlow, ResultsShowThePlayKeepTheBestScoreAndLeadBackToTheSongListW
     EXPECT_FALSE(areSongScanRequestsPaused());
 
     // A worse play later keeps the best; without an enemy count the percentage is unknown.
-    setResultsEnemyCountSource(nullptr);
+    setFrontendImports(nullptr);
     player.score = 11 * 100;
     setUiVariable(UIVAR_SCORES_HAVE_BEEN_RECORDED, 0);
     switchWidgetByName("TopLevelSwitcher", "Results");

@@ -127,7 +127,9 @@ TEST_F(FrontEndPictures, SongNamesInJapaneseAndEmojiAreDrawnNotAsQuestionMarks) 
 TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
     SPlayerState& p = g_aPlayerState[0];
     std::tie(p.score, p.kills, p.deaths, p.playTime, p.pointsLost) = std::tuple(11 * 98765, 42, 3, 95.0f, 750);
-    setResultsEnemyCountSource([] { return 50; });
+    SFrontendImports imports;
+    imports.enemiesOffered = [] { return 50; };
+    setFrontendImports(&imports);
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     ASSERT_TRUE(fillPlayRecordForSong(0, 2));
     draw("Results", "frontend_results.png");
@@ -286,7 +288,7 @@ TEST_F(HudPicture, TheBossBarAndItsCountdownReadCleanlyAmongTheHudTexts) {
     setLabelText("playback_time_remaining", "02:41");
     SBossEncounter& e = g_BossEncounter;
     e.phase = E_BOSSPHASE_FIGHT;
-    g_fSongTime = 0.0f;
+    setSongTime(0.0f);
     e.phaseTimer = 83.5f;  // 01:23 left
     e.barLastValue = 1.0f;
     setClockDelta(GAME_CLOCK_GAMEPLAY, 1.0f / 60.0f);

@@ -48,7 +48,7 @@ protected:
         frame();
     }
     void TearDown() override {
-        g_uTextEntryActive = 0;
+        setTextEntryActive(0);
         setLeaderboardCredentials(SLeaderboardCredentials{});
         FrontEndTest::TearDown();
         windowDestroy();
@@ -107,11 +107,11 @@ TEST_F(OptionsScreen, TheAmbientLightOptionsAreUnavailableWithoutARuntime) {
 
 TEST_F(OptionsScreen, AFieldCapturesTheKeysUntilEnter) {
     clickWidget("OptionsLoginName");
-    EXPECT_EQ(g_uTextEntryActive, 1u);
+    EXPECT_EQ(textEntryActive(), 1u);
     typeLetters("ace");
     EXPECT_EQ(textOf("OptionsLoginName").find(u"ace_"), textOf("OptionsLoginName").size() - 4);
     type({SDL_SCANCODE_RETURN});
-    EXPECT_EQ(g_uTextEntryActive, 0u);
+    EXPECT_EQ(textEntryActive(), 0u);
     EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "ace");
     // The password shows as stars.
     fill("OptionsPassword", "pw");
@@ -123,7 +123,7 @@ TEST_F(OptionsScreen, EscapeLeavesAFieldAsItWas) {
     clickWidget("OptionsLoginName");
     typeLetters("zz");
     type({SDL_SCANCODE_ESCAPE});
-    EXPECT_EQ(g_uTextEntryActive, 0u);
+    EXPECT_EQ(textEntryActive(), 0u);
     EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "ace");
 }
 

@@ -3,8 +3,8 @@
 #include "core/config.h"
 #include "core/random.h"
 #include "input/input_devices.h"
+#include "input/input_imports.h"
 #include "input/pad_monkey.h"
-#include "input/pointer_region_hook.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ class PadMonkey : public ::testing::Test {
 protected:
     void SetUp() override { configClear(); }
     void TearDown() override {
-        setPointerRegionCentreProvider(nullptr);
+        setInputImports(nullptr);
         configClear();
     }
 };
@@ -61,11 +61,13 @@ TEST_F(PadMonkey, TheSameSeedGivesTheSameRunOfOneFrameClicksInsideTheWindow) {
 }
 
 TEST_F(PadMonkey, PointerJumpsToRegionCentresNineteenStepsOfThirty) {
-    setPointerRegionCentreProvider([](f32* x, f32* y) {
+    SInputImports imports;
+    imports.pointerRegionCentre = [](f32* x, f32* y) {
         *x = 0.5f;
         *y = 0.25f;
         return true;
-    });
+    };
+    setInputImports(&imports);
     sfmtInitGenRand(3);
     initPadMonkey();
     int jumps = 0;

@@ -62,7 +62,7 @@ TEST_F(TextEntry, EditingKeysMoveTheCursorInsertOverwriteAndDelete) {
 
 TEST_F(TextEntry, CapsLockAndShiftAndEnterEndsTheEntry) {
     backend.capsLock = true;
-    g_uTextEntryActive = 1;
+    setTextEntryActive(1);
     begin(21);
     tap(0x1E);                     // A
     handleTextKey(1, 0x2A, true);  // shift down
@@ -72,7 +72,7 @@ TEST_F(TextEntry, CapsLockAndShiftAndEnterEndsTheEntry) {
     tap(0x1C);                     // Enter
     EXPECT_EQ(typed(), u"Aa");
     EXPECT_EQ(u32(textEntryEndCharacter()), 0x0Au);
-    EXPECT_EQ(g_uTextEntryActive, 0u);
+    EXPECT_EQ(textEntryActive(), 0u);
     EXPECT_EQ(u32(textCharacterOfKey(300, false, false, false)), 0u);
 }
 

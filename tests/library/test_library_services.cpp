@@ -62,13 +62,13 @@ TEST_F(LibraryFiles, ADamagedGameDataFileIsSetAside) {
 TEST(AudioVolumes, TheDisableSettingsSilenceTheirSlotsAndTheSongTakesItsFactor) {
     configClear();
     configSetValue("DISABLE_SFX", "1");
-    g_fSongVolumeFactor = 0.5f;
+    setSongVolumeFactor(0.5f);
     applyAudioVolumes();
     EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_MUSIC), 1.0f);
     EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_SONG_VOLUME), 0.5f);
     EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_EFFECTS), 0.0f);
     EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_VOICE), 1.0f);
-    g_fSongVolumeFactor = 1.0f;
+    setSongVolumeFactor(1.0f);
     configClear();
     applyAudioVolumes();
 }

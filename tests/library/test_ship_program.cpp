@@ -43,7 +43,7 @@ protected:
         sfmtInitGenRand(3);
         configClear();
         initInput(0, 38);
-        g_iInputSettleFrames = 0;
+        setInputSettleFrames(0);
         g_SavedOptions.controllerSensitivity = 5;
         g_SavedOptions.latchedFire = 0;
         createSongLibrary();

@@ -8,6 +8,7 @@
 #include "waves/pack_registry.h"
 #include "world/play/collectibles.h"
 #include "world/state/item_description.h"
+#include "world/world_imports.h"
 
 #include <gtest/gtest.h>
 
@@ -20,10 +21,12 @@ protected:
     void SetUp() override {
         packRegistryInit();
         createSongLibrary();
-        installCollectibleFinder(true);
+        SWorldImports imports;
+        imports.findCollectible = findLibraryCollectible;
+        setWorldImports(&imports);
     }
     void TearDown() override {
-        installCollectibleFinder(false);
+        setWorldImports(nullptr);
         freeSongLibrary();
         packRegistryRelease();
     }
@@ -67,8 +70,6 @@ TEST_F(SongItems, TheWorldFindsARecordWithItsLevelValues) {
     EXPECT_EQ(found->levelCount, SHIP_ITEM_LEVEL_COUNT);
     EXPECT_EQ(collectibleUpgradeValue(item->key), 4) << "the value of level 3";
     EXPECT_EQ(findCollectibleByKey("gun_unknown"), nullptr);
-    installCollectibleFinder(false);
-    EXPECT_EQ(findCollectibleByKey(item->key), nullptr);
 }
 
 TEST_F(SongItems, ASlotCyclesThroughTheOwnedItemsAndAnItemSitsInOneSlotOnly) {

@@ -32,7 +32,9 @@ protected:
         setUpCameraBlenders();
         resetViewSlots();
         resetCameraStacks();
-        g_CameraWorldInputs = {};
+        setCameraWorldView(ClVec3(), 0, ClVec3());
+        setCameraActionRunning(0);
+        setCameraPauseFlags(0, 0, 0);
         g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.0f;
     }
     void TearDown() override {
@@ -58,8 +60,8 @@ TEST_F(Cameras, ANewCameraAndItsShake) {
 
 TEST_F(Cameras, TheInGameCameraSeesThePlayfieldFromAboveWithTheFocusInTheCentre) {
     const ClVec3 centre(162.5f, 0.0f, 134.875f);
-    g_CameraWorldInputs.arenaFocus = g_CameraWorldInputs.playerPosition = centre;
-    g_CameraWorldInputs.actionGameRunning = g_CameraWorldInputs.playerExists = 1;
+    setCameraWorldView(centre, 1, centre);
+    setCameraActionRunning(1);
     ClCameraInGame camera;
     for (int i = 0; i < 40; ++i) camera.update();
     EXPECT_EQ(34.0f, camera.fov);

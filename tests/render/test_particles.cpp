@@ -16,6 +16,12 @@ namespace {
 
 using test_support::vecText;
 
+void setBlastUpwardBias(f32 bias) {
+    SParticlePhysics physics = particlePhysics();
+    physics.blastUpwardBias = bias;
+    setParticlePhysics(physics);
+}
+
 // Counts its updates and destruction; empty once its particles are gone.
 class ClCountingSystem : public ClParticleSystem {
 public:
@@ -43,7 +49,7 @@ protected:
         resetRenderFlipIndex();
         clearDrawListHalf(1);
         g_fFrameTime = 0.5f;
-        g_particleMusicLevel = 0.0f;
+        setParticleMusicLevel(0.0f);
     }
     void TearDown() override {
         destroyRetiredParticleSystems();
@@ -123,7 +129,7 @@ TEST_F(Particles, MegaParticlesFallDriftAndDieAtTheirFloors) {
     falling.drift = 2.0f;
     mega.emit(0, falling);
     ex.emit(0, falling);
-    g_particleMusicLevel = 4.0f;
+    setParticleMusicLevel(4.0f);
     mega.update();  // v.y = -4, v.z = 4 x 0.25 x 0.5 x 2 = 1; y = 1 - 2 = -1
     ex.update();    // below its floor of 0
     ASSERT_EQ(1u, mega.liveCount());
@@ -157,7 +163,7 @@ TEST_F(Particles, ExFadesAndStreaksTrailTheirVelocity) {
 
 TEST(BlastPush, OnlyWithinTheRadiusAndNeverAtTheCentre) {
     const SBlast blast{ClVec3(0, 0, 0), 10.0f, 6.0f};
-    g_particlePhysics.blastUpwardBias = 0.0f;
+    setBlastUpwardBias(0.0f);
     ClVec3 edge, halfway, velocity;
     computeBlastPush(blast, ClVec3(), ClVec3(10, 0, 0), &edge);  // the full strength
     computeBlastPush(blast, ClVec3(), ClVec3(0, 0, 5), &halfway);  // three quarters
@@ -167,7 +173,7 @@ TEST(BlastPush, OnlyWithinTheRadiusAndNeverAtTheCentre) {
     computeBlastPush(blast, ClVec3(), ClVec3(0, 0, 0), &velocity);
     computeBlastPush(SBlast{ClVec3(), 0.0f, 6.0f}, ClVec3(), ClVec3(0, 0, 0), &velocity);
     EXPECT_EQ(0.0f, velocity.length());
-    g_particlePhysics.blastUpwardBias = 0.95f;
+    setBlastUpwardBias(0.95f);
 }
 
 SMaterial* noMaterial(const char*, const char*) { return nullptr; }
@@ -228,7 +234,7 @@ TEST_F(DebrisAndFx, ShardsFlyApartAndStopSpinningWhileTheStepIsPaused) {
 }
 
 TEST_F(DebrisAndFx, BlastPassPushesTheNewDebrisOnceThenEmptiesBothLists) {
-    g_particlePhysics.blastUpwardBias = 0.0f;
+    setBlastUpwardBias(0.0f);
     ClDebrisLineParticleSystem lines;
     lines.addLine(ClVec3(5, 1, 0), ClVec3(5, -1, 0), spin, 1.0f, 0, nullptr, ClVec3());
     recordBlast(SBlast{ClVec3(0, 0, 0), 10.0f, 8.0f}, ClVec3());
@@ -240,7 +246,7 @@ TEST_F(DebrisAndFx, BlastPassPushesTheNewDebrisOnceThenEmptiesBothLists) {
     recordBlast(SBlast{ClVec3(0, 0, 0), 10.0f, 8.0f}, ClVec3());
     runBlastPass();  // not new any more
     EXPECT_FLOAT_EQ(6.0f, lines.live(0)->velocity.x);
-    g_particlePhysics.blastUpwardBias = 0.95f;
+    setBlastUpwardBias(0.95f);
 }
 
 TEST_F(DebrisAndFx, UnsteeredSpriteDrawsDoubleSizeAndDiesAtItsLifetime) {

@@ -7,7 +7,7 @@
 #include "render/debug_shapes.h"
 #include "render/device_steps.h"
 #include "render/render_device.h"
-#include "render/render_hooks.h"
+#include "render/render_imports.h"
 #include "render/render_worker.h"
 #include "render/scene_render.h"
 #include "render/sprite_queue.h"
@@ -72,7 +72,7 @@ protected:
         shutdownRenderer();
         g_DeviceResourceSteps = kDefaultDeviceResourceSteps;
         g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
-        setRenderUpwardHooks(nullptr);
+        setRenderImports(nullptr);
         configClear();
         EXPECT_EQ(critSectionPoolUseCount(), m_locksBefore) << "the device lock goes back to the pool";
     }
@@ -98,10 +98,10 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     EXPECT_EQ(gfxDeviceParams().multisample, 0u);
     static int g_pausedGames;
     g_pausedGames = 0;
-    SRenderUpwardHooks hooks;
+    SRenderImports hooks;
     hooks.goToActionRequested = [] { return 1; };
     hooks.pauseActionGame = [] { ++g_pausedGames; };
-    setRenderUpwardHooks(&hooks);
+    setRenderImports(&hooks);
 
     gfxTestLoseDevice(1);
     EXPECT_EQ(frame(), "0 lost, effects lost, release debug shapes, release batch buffers, release ui, release scene targets, "

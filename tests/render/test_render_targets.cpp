@@ -101,8 +101,8 @@ TEST_F(RenderTargets, TargetsThatCannotBeMadeAreReportedAsFailures) {
 TEST_F(RenderTargets, PreviewSlotWalksReleaseAndRemakeEachGroupAndSkipEmptySlots) {
     ClRenderTargetGroup first(64.0f, 64.0f, 0);
     ClRenderTargetGroup last(32.0f, 16.0f, 0);
-    g_aPreviewSlots[2].group = &first;
-    g_aPreviewSlots[PREVIEW_SLOT_COUNT - 1].group = &last;
+    setPreviewSlotGroup(2, &first);
+    setPreviewSlotGroup(PREVIEW_SLOT_COUNT - 1, &last);
     releasePreviewTargets();
     EXPECT_EQ(nullptr, first.getTexture());
     EXPECT_EQ(nullptr, last.getTexture());
@@ -111,7 +111,8 @@ TEST_F(RenderTargets, PreviewSlotWalksReleaseAndRemakeEachGroupAndSkipEmptySlots
     ASSERT_NE(nullptr, last.getTexture());
     EXPECT_EQ(std::string("RTT 64x64"), std::string(first.getTexture()->name));
     EXPECT_EQ(std::string("RTT 32x16"), std::string(last.getTexture()->name));
-    g_aPreviewSlots[2].group = g_aPreviewSlots[PREVIEW_SLOT_COUNT - 1].group = nullptr;
+    setPreviewSlotGroup(2, nullptr);
+    setPreviewSlotGroup(PREVIEW_SLOT_COUNT - 1, nullptr);
 }
 
 // The frame fence belongs to the device it was made on: a loss releases it, and the

@@ -22,10 +22,10 @@ protected:
     void SetUp() override {
         OffscreenPictureTest::SetUp();
         ASSERT_FALSE(gfxIsNullRenderer());
-        g_uInGameFlag = 1;
+        setInGameFlag(1);
         g_SavedOptions.waterReflection = 1;
         g_SavedOptions.bloom = 1;
-        g_uWaterClearColour = 0xFF204060u;
+        setWaterClearColour(0xFF204060u);
     }
     // Three frames of a white 8 x 8 quad at (76, 41) in the middle 2D band.
     SPicture drawQuad(const char* pngName) {
@@ -62,7 +62,7 @@ TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
 
     // Out of game the bloom is not added: the picture is the plain one.
     g_SavedOptions.bloom = 1;
-    g_uInGameFlag = 0;
+    setInGameFlag(0);
     const SPicture outOfGame = drawQuad("scene_bloom_out_of_game.png");
     for (size_t i = 0; i < plain.rgba.size(); ++i) ASSERT_NEAR(plain.rgba[i], outOfGame.rgba[i], 2) << "byte " << i;
 }
@@ -71,7 +71,7 @@ TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
 // device and come back with it, and the screen quads of the bloom draw again after the reset.
 TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsDebugShapesAndScreenQuads) {
     ClRenderTargetGroup preview(32.0f, 32.0f, 0);
-    g_aPreviewSlots[0].group = &preview;
+    setPreviewSlotGroup(0, &preview);
     ASSERT_NE(nullptr, preview.target()->deviceTexture());
     ASSERT_TRUE(debugShapesCreated());
 
@@ -88,7 +88,7 @@ TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsDebugShapesAnd
     EXPECT_NE(nullptr, preview.target()->deviceTexture());
     EXPECT_TRUE(debugShapesCreated());
     EXPECT_THAT(greens(restored), ElementsAre(Near(255), Gt(8), Gt(8), Near(0xC0)));
-    g_aPreviewSlots[0].group = nullptr;
+    setPreviewSlotGroup(0, nullptr);
 }
 
 // A gem scaled by 4, drawn from its index strip, for the one frame it was requested in.

@@ -7,7 +7,7 @@
 #include "core/string_table_format.h"
 #include "platform/window/window.h"
 #include "render/message_pump.h"
-#include "render/render_hooks.h"
+#include "render/render_imports.h"
 #include "render/window_events.h"
 
 #include <gtest/gtest.h>
@@ -27,11 +27,11 @@ protected:
         configClear();
         windowClearMessages();
         resetWindowEventState();
-        setRenderUpwardHooks(nullptr);
+        setRenderImports(nullptr);
         g_gamesPaused = g_actionRunning = 0;
     }
     void TearDown() override {
-        setRenderUpwardHooks(nullptr);
+        setRenderImports(nullptr);
         windowClearMessages();
         configClear();
     }
@@ -54,9 +54,9 @@ TEST_F(WindowEvents, ClosingIsVetoedOnlyWhileTheUiSaysSoAndTheQuitMessageIsNot) 
     mainWindowProc(E_WM_CLOSE, 0, 0);
     EXPECT_TRUE(loopEnds()) << "no UI, no veto";
 
-    SRenderUpwardHooks hooks;
+    SRenderImports hooks;
     hooks.isQuitVetoed = [] { return s32(1); };
-    setRenderUpwardHooks(&hooks);
+    setRenderImports(&hooks);
     mainWindowProc(E_WM_CLOSE, 0, 0);
     EXPECT_FALSE(loopEnds());
     postQuitMessage();
@@ -64,11 +64,14 @@ TEST_F(WindowEvents, ClosingIsVetoedOnlyWhileTheUiSaysSoAndTheQuitMessageIsNot) 
 }
 
 TEST_F(WindowEvents, LosingTheFocusPausesTheGameOnlyInPlayOrOnTheWayIntoIt) {
-    SRenderUpwardHooks hooks;
+    static s32 g_uiUp;
+    g_uiUp = 1;
+    SRenderImports hooks;
+    hooks.uiExists = [] { return g_uiUp; };
     hooks.goToActionRequested = [] { return s32(0); };
     hooks.actionModeRunning = [] { return g_actionRunning; };
     hooks.pauseActionGame = [] { ++g_gamesPaused; };
-    setRenderUpwardHooks(&hooks);
+    setRenderImports(&hooks);
 
     mainWindowProc(E_WM_ACTIVATE, 1, 0);
     const bool active = windowIsActive();
@@ -78,6 +81,10 @@ TEST_F(WindowEvents, LosingTheFocusPausesTheGameOnlyInPlayOrOnTheWayIntoIt) {
     EXPECT_FALSE(windowIsActive());
     EXPECT_EQ(g_gamesPaused, 0);
     g_actionRunning = 1;
+    mainWindowProc(E_WM_ACTIVATE, 0, 0);
+    EXPECT_EQ(g_gamesPaused, 1);
+    // Without the UI nothing is paused.
+    g_uiUp = 0;
     mainWindowProc(E_WM_ACTIVATE, 0, 0);
     EXPECT_EQ(g_gamesPaused, 1);
 }

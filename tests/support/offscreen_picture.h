@@ -124,13 +124,13 @@ protected:
             g_aCameraBlenders[0].blendTo(cameraAt(0), 0.0f, false);
         }
         installSceneRender();
-        g_uMusicLibraryInitialised = 1;
+        setMusicLibraryInitialised(1);
         m_savedOptions = g_SavedOptions;
     }
     void stopPictures() {
         g_SavedOptions = m_savedOptions;
-        g_uMusicLibraryInitialised = 0;
-        g_uInGameFlag = 0;
+        setMusicLibraryInitialised(0);
+        setInGameFlag(0);
         g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
         releaseUIDeviceBuffers();
         if (m_camera) {

@@ -5,9 +5,7 @@
 #include "core/random.h"
 #include "input/input_channels.h"
 #include "input/input_devices.h"
-#include "input/pointer_region_hook.h"
 #include "render/canvases.h"
-#include "render/render_hooks.h"
 #include "tests/support/fatal_catch.h"
 #include "ui/hit_regions.h"
 #include "ui/switcher.h"
@@ -229,13 +227,12 @@ TEST_F(UiFramework, UpAndDownMoveTheFocusAlongTheRegionsWithoutAPointer) {
 
 TEST_F(UiFramework, TheRandomTesterAimsAtRegionCentresInClientFractions) {
     f32 x = 1, y = 1;
-    randomPointerRegionCentre(&x, &y);
-    EXPECT_EQ(std::vector<f32>({x, y}), std::vector<f32>({0, 0})) << "no regions yet";
+    EXPECT_FALSE(randomUiHitRegionCentre(&x, &y)) << "no regions yet";
     buildPages();
     sfmtInitGenRand(7);
     std::set<f32> ys;
     for (int i = 0; i < 12; ++i) {
-        randomPointerRegionCentre(&x, &y);
+        ASSERT_TRUE(randomUiHitRegionCentre(&x, &y));
         EXPECT_FLOAT_EQ(x, 300.0f / W);
         ys.insert(y);
     }
@@ -270,18 +267,16 @@ TEST_F(UiFramework, PropertiesHoldPointersAndEventsNameRegisteredCallbacks) {
 }
 
 TEST_F(UiFramework, TheWindowMayCloseOnceQuitIsAllowedAndGoToActionIsReportedBelow) {
-    const SRenderUpwardHooks& hooks = renderUpwardHooks();
-    ASSERT_NE(hooks.isQuitVetoed, nullptr);
-    const s32 vetoed = hooks.isQuitVetoed(), goToBefore = hooks.goToActionRequested();
+    const s32 vetoed = uiQuitVetoed(), goToBefore = uiGoToActionRequested();
     systemAllowQuit();
     setUiVariable(UIVAR_GO_TO_ACTION, 1);
     EXPECT_EQ(vetoed, 1);
-    EXPECT_EQ(hooks.isQuitVetoed(), 0);
+    EXPECT_EQ(uiQuitVetoed(), 0);
     EXPECT_EQ(goToBefore, 0);
-    EXPECT_EQ(hooks.goToActionRequested(), 1);
+    EXPECT_EQ(uiGoToActionRequested(), 1);
 
     shutdownUi();
-    EXPECT_EQ(renderUpwardHooks().isQuitVetoed, nullptr);
+    EXPECT_FALSE(uiExists());
     EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 0);
     initUi();
 }

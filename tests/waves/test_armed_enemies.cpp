@@ -39,7 +39,7 @@ protected:
         wavesSetUp();
         installEncounter(&g_hooks);
         g_BossEncounter.phaseTimer = FLT_MAX;  // no boss is due
-        g_fSongTime = 0.0f;
+        setSongTime(0.0f);
     }
     void TearDown() override {
         setPlayerShip(0, nullptr);
@@ -48,7 +48,7 @@ protected:
         wavesShutdown();
         releaseBeatAnalysis();
         setFatalErrorHook(nullptr);
-        g_fSongTime = 0.0f;
+        setSongTime(0.0f);
         NullDrawTest::TearDown();
     }
 

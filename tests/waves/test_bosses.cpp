@@ -67,8 +67,9 @@ protected:
         resetPlayerStates();
         resetInspirationPickups();
         wavesSetUp();
+        importWavesIntoWorld();
         installEncounter(&g_hooks);
-        g_fSongTime = 0.0f;
+        setSongTime(0.0f);
         g_aPlayerState[0].active = 1;
         spawnPilotedShip(m_ship);
     }
@@ -76,10 +77,11 @@ protected:
         setPlayerShip(0, nullptr);
         closeBossStage();
         m_programs.clear();
+        setWorldImports(nullptr);
         wavesShutdown();
         releaseBeatAnalysis();
         setFatalErrorHook(nullptr);
-        g_fSongTime = 0.0f;
+        setSongTime(0.0f);
         NullDrawTest::TearDown();
     }
 
@@ -150,11 +152,11 @@ TEST_P(BossPlayTest, ArrivesActsOnTheBeatAndDiesOnceDroppingItsPickups) {
 
     playUntilPhase(E_BOSSPHASE_FIGHT);
     // The arrival frame, the fade, then the whole intro cue.
-    EXPECT_NEAR(g_fSongTime, ARRIVAL + ARRIVAL_FADE + intro, 3.0f * STEP);
+    EXPECT_NEAR(currentSongTime(), ARRIVAL + ARRIVAL_FADE + intro, 3.0f * STEP);
     EXPECT_EQ(boss->state, u32(E_ENTITY_ACTIVE));
     EXPECT_EQ(strength(boss), 1.0f);
 
-    playUntil(g_fSongTime + 3.0f);
+    playUntil(currentSongTime() + 3.0f);
     EXPECT_TRUE(actedOnTheBeat(kind, boss, bossAi(boss)));
 
     ClAtom* main = boss->registeredAtoms[0];
@@ -174,12 +176,12 @@ TEST_F(BossPlayTest, OppsSplitsALongGapIntoSpacedSlides) {
     auto* opps = fightNow<ClProcessor_Enemy_Boss_Opps>(E_BOSS_OPPS, {0.5f, 1.0f, 5.5f});
     playUntil(1.0f + STEP);
     // 4.5 s to the next beat: two slides 0.9 x 4.5 / 2 apart, the first now.
-    const f32 gap = 5.5f - g_fSongTime + STEP;
+    const f32 gap = 5.5f - currentSongTime() + STEP;
     EXPECT_EQ(opps->stepCount, 1);
     EXPECT_NEAR(opps->stepInterval, 0.9f * gap / 2.0f, 1e-4f);
     EXPECT_NEAR(opps->blockTween.duration, 0.7f * opps->stepInterval, 1e-4f);
     ASSERT_NE(opps->movedBlock, nullptr);
-    playUntil(g_fSongTime + opps->stepInterval + STEP);
+    playUntil(currentSongTime() + opps->stepInterval + STEP);
     // The second slide has just begun.
     EXPECT_EQ(opps->stepCount, 0);
     EXPECT_LT(opps->blockTween.time, 0.1f);
@@ -251,21 +253,21 @@ TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {
     playUntil(2.1f);
     EXPECT_EQ(whip->whipState, s32(E_WHIP_CHARGING));
     EXPECT_EQ(whip->entity->timer, 0.0f);
-    const f32 charging = g_fSongTime;
+    const f32 charging = currentSongTime();
     // The lash's shot, which never moves, stands on the ship; the head guns' shots fly elsewhere.
     initHitEffects();
     g_aContactHandlers[E_PROGRAM_PLAYER * CONTACT_KIND_COUNT + E_PROGRAM_ENEMY_SHOT] = [](const SContact& c) {
         g_shotOnShip |= (worldPositionOf(c.first->entity) - worldPositionOf(c.second->entity)).length() < 1e-3f;
     };
     g_shotOnShip = false;
-    while (whip->lashShots == 0 && g_fSongTime < 8.0f) playBossFrame();
+    while (whip->lashShots == 0 && currentSongTime() < 8.0f) playBossFrame();
     updateWorldCollisions();
     releaseHitEffects();
     playUntil(charging + 1.0f + 1.5f + 0.1f);
     EXPECT_EQ(whip->whipState, s32(E_WHIP_LASHING));
     EXPECT_EQ(whip->entity->timer, BOSS_NO_CONTACT_GRACE);
     EXPECT_EQ(g_shotOnShip, true);
-    playUntil(g_fSongTime + 2.5f);
+    playUntil(currentSongTime() + 2.5f);
     EXPECT_EQ(whip->whipState, s32(E_WHIP_TRACKING));
 }
 
@@ -287,7 +289,7 @@ TEST_F(BossPlayTest, WaveSplitsATooSlowBarIntoShorterLaunches) {
     EXPECT_EQ(wave->waveCounter, 1);
     EXPECT_NEAR(wave->stepInterval, 3.0f, 1e-5f);
     EXPECT_NEAR(wave->barTweens[0].duration, 3.0f, 1e-5f);
-    playUntil(g_fSongTime + 3.0f + 2.0f * STEP);
+    playUntil(currentSongTime() + 3.0f + 2.0f * STEP);
     EXPECT_EQ(wave->stepCount, 2);
     EXPECT_EQ(wave->nextBar, 2);
 }
@@ -418,10 +420,10 @@ TEST_F(LongPlayTest, AWholeSongAtTheHighestDifficultyShowsEveryFamilyAndABossFig
     ClEntity* boss = bossEntity();
     ASSERT_NE(boss, nullptr) << "the song is long enough for a boss";
 
-    g_fSongTime = earliestPendingWaveTime();
+    setSongTime(earliestPendingWaveTime());
     s32 lastPhase = E_BOSSPHASE_WAITING;
     std::vector<s32> phases;
-    while (g_fSongTime < f32(seconds)) {
+    while (currentSongTime() < f32(seconds)) {
         playStep();
         if (g_BossEncounter.phase != lastPhase) phases.push_back(lastPhase = g_BossEncounter.phase);
     }

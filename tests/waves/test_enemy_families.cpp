@@ -119,7 +119,7 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     const ClEntity* ship = playerShip(0);
     const auto facing = [&](u32 b) { return axisX(ai->branchRecords[b].node).dot((positionOf(ship) - positionOf(station)).normalized()); };
     EXPECT_GT(facing(2), 0.85f);
-    runUntil(g_fSongTime + 1.0f);
+    runUntil(currentSongTime() + 1.0f);
     EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
     EXPECT_GT(facing(2), 0.85f);
 
@@ -127,7 +127,7 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     EXPECT_EQ(ai->branchRecords[2].defence, 0.0f);
     EXPECT_EQ(ai->branchRecords[0].defence, 10.0f);
     EXPECT_LT(facing(0), -0.85f);
-    runUntil(g_fSongTime + 2.5f);
+    runUntil(currentSongTime() + 2.5f);
     EXPECT_EQ(ai->chosenBranch, 0);
     // Turned round, give or take the ground it patrolled over while it turned.
     EXPECT_GT(facing(0), 0.9f);
@@ -135,12 +135,12 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     const ClVec3 axis = axisX(ai->branchRecords[0].node);
     playerShip(0)->setRootPosition(positionOf(station) + scaleVec3(ClVec3(-axis.z, 0.0f, axis.x), 150.0f));
     EXPECT_LT(std::fabs(facing(0)), 0.1f);
-    runUntil(g_fSongTime + 2.5f);
+    runUntil(currentSongTime() + 2.5f);
     EXPECT_GT(facing(0), 0.92f);
 
     // Without a ship an armed turn is called off.
     ai->turnState = E_STATION_ARMED;
-    ai->turnStartTime = g_fSongTime - 1.0f;
+    ai->turnStartTime = currentSongTime() - 1.0f;
     setPlayerShip(0, nullptr);
     step();
     EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
@@ -184,7 +184,7 @@ TEST_F(EnemyFamilyTest, FlowersTakeTurnsToLightThrowAndRegrowPetals) {
         for (u32 i = 0; i < 3; ++i) before[i] = flowers[i]->petalStep;
         const s32 turn = turns->flowerTurn;
         const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
-        runUntil(g_fSongTime + 0.5f);
+        runUntil(currentSongTime() + 0.5f);
         u32 acted = 0;
         for (u32 i = 0; i < 3; ++i) acted += flowers[i]->petalStep != before[i] ? 1u : 0u;
         ASSERT_EQ(acted, 1u) << beat;
@@ -247,7 +247,7 @@ TEST_F(EnemyFamilyTest, BeatShieldRegroupsOnEveryBeatAndFiresOnTheFourth) {
     const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
     u32 fired = 0;
     for (u32 beat = 0; beat < 4; ++beat) {
-        runUntil(g_fSongTime + 0.5f);
+        runUntil(currentSongTime() + 0.5f);
         // Two plates on each side, at offsets 0 and +19 degrees from the side's centre.
         u32 onCentre = 0;
         for (const SShieldPlate& plate : ai->plates) {
@@ -268,7 +268,7 @@ TEST_F(EnemyFamilyTest, StaticSparkPansTheMusicUnlessTheWaterOptionIsOn) {
     ClEntity* spark = arrived(STATIC_SPARK_GENERATOR);
     alignas(16) static u8 unknownCue[64];
     setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
-    const f32 start = g_fSongTime;
+    const f32 start = currentSongTime();
     runUntil(start + 1.25f + 0.625f + STEP);
     EXPECT_TRUE(currentStaticSpark()) << g_fEqualiserPan;
     EXPECT_LT(std::fabs(g_fEqualiserPan + 0.5f), 0.05f) << g_fEqualiserPan;

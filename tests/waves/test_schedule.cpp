@@ -159,11 +159,11 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
         EXPECT_EQ(entityRefGet(link.entity)->waveSlot, &link.record) << m;
         lastArrival = std::max(lastArrival, link.arrivalTime);
     }
-    g_fSongTime = earliestPendingWaveTime();
+    setSongTime(earliestPendingWaveTime());
     constexpr f32 NOT_YET = -1e9f;
     std::vector<f32> spawnedAt(count, NOT_YET), arrivedAt(count, NOT_YET);
-    while (g_fSongTime < lastArrival + 2.0f * STEP) {
-        const f32 now = g_fSongTime;
+    while (currentSongTime() < lastArrival + 2.0f * STEP) {
+        const f32 now = currentSongTime();
         step();
         for (u32 m = 0; m < count; ++m) {
             const SWaveMemberLink& link = waveMemberAt(m);
@@ -210,8 +210,8 @@ TEST_F(WaveWorldTest, MembersAlternateTheirWaveFlags) {
 TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollected) {
     const SWave& wave = waveAt(0);
     const SWaveMemberLink& last = waveMemberAt(wave.firstMember + wave.memberCount - 1);
-    g_fSongTime = 0.0f;
-    for (u32 i = 0; i < wave.memberCount; ++i) g_fSongTime = std::max(g_fSongTime, waveMemberAt(wave.firstMember + i).spawnTime);
+    setSongTime(0.0f);
+    for (u32 i = 0; i < wave.memberCount; ++i) setSongTime(std::max(currentSongTime(), waveMemberAt(wave.firstMember + i).spawnTime));
     step();
     for (u32 i = 0; i < wave.memberCount; ++i) {
         ClEntity* member = entityRefGet(waveMemberAt(wave.firstMember + i).entity);
@@ -229,7 +229,7 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
     setupSessionPickups(g_PlayRecord);
     ASSERT_EQ(sessionPickupTableCount(), 1u);
     EXPECT_EQ(sessionPickupTableAt(0).time, g_aSongBeats[100].time);
-    g_fSongTime = g_aSongBeats[100].time;
+    setSongTime(g_aSongBeats[100].time);
     step();
     EXPECT_EQ(liveSessionPickupCount(), 1u);
 
@@ -251,7 +251,7 @@ TEST_F(WaveWorldTest, AWaveWithOneMemberEscapedDropsNoChainBonusThoughItsLastWas
     while (index < waveCount() && waveAt(index).memberCount < 2) ++index;
     ASSERT_LT(index, waveCount()) << "a wave of two or more";
     const SWave& wave = waveAt(index);
-    for (u32 i = 0; i < wave.memberCount; ++i) g_fSongTime = std::max(g_fSongTime, waveMemberAt(wave.firstMember + i).spawnTime);
+    for (u32 i = 0; i < wave.memberCount; ++i) setSongTime(std::max(currentSongTime(), waveMemberAt(wave.firstMember + i).spawnTime));
     step();
     for (u32 i = 0; i < wave.memberCount; ++i) {
         ClEntity* member = entityRefGet(waveMemberAt(wave.firstMember + i).entity);
@@ -269,7 +269,7 @@ TEST_F(WaveWorldTest, AWaveWithOneMemberEscapedDropsNoChainBonusThoughItsLastWas
 
 TEST_F(WaveWorldTest, ScorePickupsLeftInTheArenaAreScoredWhenAllAreCollected) {
     const SWave& wave = waveAt(0);
-    g_fSongTime = waveMemberAt(wave.firstMember).spawnTime;
+    setSongTime(waveMemberAt(wave.firstMember).spawnTime);
     step();
     ClEntity* member = entityRefGet(waveMemberAt(wave.firstMember).entity);
     member->activate();

@@ -17,9 +17,20 @@
 #include "world/state/play_record.h"
 #include "world/play/player_state.h"
 #include "world/processors/path_follower.h"
+#include "world/world_imports.h"
 
 #include <cstdlib>
 #include <vector>
+
+// The world's imports of the waves, as the program fills them: the boss waves, the boss
+// encounter's pickups and the wave plans' release.
+inline void importWavesIntoWorld() {
+    SWorldImports imports;
+    imports.bossWaves = bossWaveHooks();
+    imports.bossEncounter = bossEncounterHooks();
+    imports.releaseWavePlan = releaseWavePlan;
+    setWorldImports(&imports);
+}
 
 constexpr u32 WAVE_SONG_SECONDS = 60;
 constexpr u32 WAVE_SONG_BANDS = 4;
@@ -68,16 +79,18 @@ protected:
         resetInspirationPickups();
         setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
         g_fGameStep = STEP;
-        g_fSongTime = 0.0f;
+        setSongTime(0.0f);
         wavesSetUp();
+        importWavesIntoWorld();
     }
     void TearDown() override {
         setPlayerShip(0, nullptr);
         shutdownWorld();
         m_programs.clear();
+        setWorldImports(nullptr);
         wavesShutdown();
         releaseBeatAnalysis();
-        g_fSongTime = 0.0f;
+        setSongTime(0.0f);
         WaveSongTest::TearDown();
     }
 
@@ -91,10 +104,10 @@ protected:
         processKillQueue();
         flushDestroyedEntities();
         flushFreedEntities();
-        g_fSongTime += STEP;
+        setSongTime(currentSongTime() + STEP);
     }
     static void runUntil(f32 songTime) {
-        while (g_fSongTime < songTime) step();
+        while (currentSongTime() < songTime) step();
     }
 
     std::vector<world_test::ProgramPtr> m_programs;

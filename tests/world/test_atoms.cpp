@@ -40,7 +40,7 @@ protected:
     }
     void TearDown() override {
         g_fxParticleSystem = nullptr;
-        g_uInGameFlag = 0;
+        setInGameFlag(0);
         g_aGameClocks[1] = SGameClock{};
         m_one.release();
         g_SavedOptions = defaultSavedOptions();
@@ -256,7 +256,7 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
 }
 
 TEST_F(Atoms, AMeshPickupBlinksOnceItsDelayIsOverAndGoesWhenItsTimeEnds) {
-    g_uInGameFlag = 1;
+    setInGameFlag(1);
     m_one.build(E_PROGRAM_PICKUP, E_ATOM_PICKUPABLE, makeRingMesh(5), E_PICKUP_PATTERN_MESH);
     m_one.entity->root->params.findOrAdd("PTTS")->setFloat(10.0f);
     auto& atom = *static_cast<ClAtom_Pickupable*>(m_one.atom);

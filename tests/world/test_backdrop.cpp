@@ -36,7 +36,7 @@ protected:
         resetSongAnalysis();
         resetBeatAnalysis();
         sfmtInitGenRand(1234);
-        g_fSongTime = 0.0f;
+        setSongTime(0.0f);
         resetBackdrop();
     }
     void TearDown() override {
@@ -73,7 +73,7 @@ TEST_F(Backdrop, SpeedAndIntensityFollowTheSpawnBarOfTheSongTime) {
                            getBackdropSpeedTarget(1e6f)}),
               (std::vector{50.0f, 1050.0f, std::pow(0.25f, 1.732f) * 1000.0f + 50.0f}));
 
-    g_fSongTime = barSeconds * 1.5f;
+    setSongTime(barSeconds * 1.5f);
     step(0.5f);
     EXPECT_EQ(getBackdropSpeed(), 105.0f);
     EXPECT_EQ(getBackdropScrollStep(), 52.5f);
@@ -153,7 +153,7 @@ TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
 TEST_F(Backdrop, EveryBeatRestartsThePulse) {
     EXPECT_EQ(getBackdropBeatPulse(), 0.0f);
     pushBeat(&g_aSongBeats, SBeat{0.5f, 0.0f, 0, 0, {}});
-    g_fSongTime = 1.0f;
+    setSongTime(1.0f);
     dispatchBeats();
     EXPECT_EQ(getBackdropBeatPulse(), 1.0f);
     step(0.5f);

@@ -35,7 +35,7 @@ protected:
         g_SpectrumAnalysis.header.bandValues = m_bands.data();
         g_iSpectrumFrame = 0;
         g_SongFeatures.bars.push(SSpawnBar{0, 0, 0, 0, 0, 0, 0.1f});
-        g_fSongTime = 0.0f;
+        setSongTime(0.0f);
         loadTexture("Images/Shockwave");
         g_fxParticleSystem = &m_fx;
     }

@@ -43,7 +43,7 @@ protected:
     }
     void TearDown() override {
         g_aGameClocks[GAME_CLOCK_GAMEPLAY] = SGameClock{0.0f, 0.0};
-        g_uWaterClearColour = 0;
+        setWaterClearColour(0);
         releaseBackdrop();
         releaseSongAnalysis();
         releaseBeatAnalysis();
@@ -88,7 +88,7 @@ TEST_F(BarShaderConstants, PublishedValuesFollowTheClockTheScreenAndThePreset) {
                       globalValue("g_v4TriPlayer1Dark"), globalValue("g_v4BarEnemyCore2")}),
               (Values{colourFloats(0x0080C0FF), colourFloats(0xFF10106F), colourFloats(0xFF908000), colourFloats(0)}));
     // No intensity keeps preset 0.
-    EXPECT_EQ(g_uWaterClearColour, 0x00010420u);
+    EXPECT_EQ(waterClearColour(), 0x00010420u);
     EXPECT_EQ(g_uBarColourPresetIndex, 0u);
     const std::array<f32, 4> spec1 = globalValue("g_v3Spec1Pos");
     EXPECT_EQ(globalValue("g_v3Spec0Pos"), (std::array<f32, 4>{400.0f, 100.0f, 200.0f, 0.0f}));
@@ -101,7 +101,7 @@ TEST_F(BarShaderConstants, PublishedValuesFollowTheClockTheScreenAndThePreset) {
     // A loud song: intensity 0.8^1.732 = 0.679 once the backdrop has followed it, which asks
     // for preset 1.
     g_SongFeatures.bars.push(SSpawnBar{0, 0, 0, 0, 0, 0, 0.8f});
-    g_fSongTime = 0.0f;
+    setSongTime(0.0f);
     updateBackdrop();
     updateBackdrop();
     ASSERT_NEAR(getBackdropIntensity(), 0.672f, 0.001f);
@@ -112,7 +112,7 @@ TEST_F(BarShaderConstants, PublishedValuesFollowTheClockTheScreenAndThePreset) {
     EXPECT_NE(globalValue("g_v4BarEnemyCore1"), colourFloats(0x00F0D060));
     frame(0.125f);
     EXPECT_EQ(globalValue("g_v4BarEnemyCore1"), colourFloats(0x00F0D060));
-    EXPECT_EQ(g_uWaterClearColour, 0x001C0000u);
+    EXPECT_EQ(waterClearColour(), 0x001C0000u);
 }
 
 TEST(BarColourSchemeDeathTest, WrongKindEntryOrPresetStops) {

@@ -31,7 +31,7 @@ protected:
         initBarColourScheme();
         initWorld();
         g_BossEncounter = SBossEncounter{};
-        g_fSongTime = 0.0f;
+        setSongTime(0.0f);
     }
     void TearDown() override {
         if (!gfxIsNullRenderer()) {

@@ -44,7 +44,7 @@ std::vector<std::pair<u32, u32>> g_done;
 void recordDone(u32 a, u32 b) { g_done.emplace_back(a, b); }
 
 void encounterFrame() {
-    g_fSongTime += STEP;
+    setSongTime(currentSongTime() + STEP);
     updateBossEncounter();
     updateGuardianEvents();
 }
@@ -100,7 +100,7 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
     ASSERT_GT(intro, 1.0f) << "the bank measured the synthesised speech";
 
     playUntilPhase(E_BOSSPHASE_ARRIVED);
-    const f32 arrived = g_fSongTime;
+    const f32 arrived = currentSongTime();
     ClEntity* boss = bossEntity();
     // The other enemy fades out, the ship does not.
     EXPECT_EQ(boss->state, u32(E_ENTITY_ACTIVE));
@@ -114,7 +114,7 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
     EXPECT_EQ(g_BossEncounter.phaseTimer, arrived + 2.5f);
 
     playUntilPhase(E_BOSSPHASE_INTRO);
-    const f32 introStart = g_fSongTime;
+    const f32 introStart = currentSongTime();
     const ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(playerShip(0));
     EXPECT_EQ(g_BossEncounter.phaseTimer, introStart + intro);
     EXPECT_EQ(playerShip(0)->timer, intro + 1.5f);
@@ -123,7 +123,7 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
     EXPECT_EQ(ctrl->moveTween.to.z, 60.0f);
 
     playUntilPhase(E_BOSSPHASE_FIGHT);
-    const f32 fightStart = g_fSongTime;
+    const f32 fightStart = currentSongTime();
     EXPECT_GE(fightStart, introStart + intro);
     EXPECT_EQ(dontShoot(), 0) << "boss 0 sub-boss 0 escapes after 120 s";
     EXPECT_EQ(g_BossEncounter.phaseTimer, fightStart + 120.0f) << "boss 0 sub-boss 0 escapes after 120 s";
@@ -139,7 +139,7 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
     // The escape is the one ending: a late kill of the boss changes nothing, and it never comes back.
     queueKill(boss);
     processKillQueue();
-    playUntil(g_fSongTime + 5.1f);
+    playUntil(currentSongTime() + 5.1f);
     EXPECT_EQ(g_BossEncounter.dead, 0);
     EXPECT_EQ(g_BossEncounter.phase, s32(E_BOSSPHASE_WAITING));
     EXPECT_EQ(findWidgetByName("boss_escaped")->isVisible(), false);
@@ -175,11 +175,11 @@ TEST_F(EncounterTest, AKilledBossEndsTheFightOnceWithThePostWinSpeech) {
     EXPECT_EQ(playerShip(0)->timer, speech + 1.5f);
     EXPECT_EQ(g_GuardianSequence.active, 1);
     EXPECT_EQ(findWidgetByName("boss_escaped")->isVisible(), false);
-    playUntil(g_fSongTime + 1.0f);
+    playUntil(currentSongTime() + 1.0f);
     const f32 clock = g_GuardianSequence.eventClock;
     onBossDeath();
     EXPECT_EQ(g_GuardianSequence.eventClock, clock) << "a second death does not restart the speech";
-    playUntil(g_fSongTime + 200.0f);
+    playUntil(currentSongTime() + 200.0f);
     EXPECT_EQ(g_BossEncounter.phase, 0);
     EXPECT_EQ(g_GuardianSequence.active, 0);
 }
@@ -188,10 +188,10 @@ TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart)
     setUpEncounter();
     playUntilPhase(E_BOSSPHASE_FIGHT);
     bossEntity()->findOrAddParam("NDKFBH")->setFloat(1.5f);
-    playUntil(g_fSongTime + STEP);
+    playUntil(currentSongTime() + STEP);
     EXPECT_EQ(g_BossEncounter.hitFlashTime, 0.0f) << "1.5 shows as the full bar it was";
     bossEntity()->findOrAddParam("NDKFBH")->setFloat(0.5f);
-    playUntil(g_fSongTime + STEP);
+    playUntil(currentSongTime() + STEP);
     EXPECT_EQ(g_BossEncounter.barLastValue, 0.5f);
     EXPECT_EQ(g_BossEncounter.hitFlashTime, 0.25f - STEP);
 
@@ -200,12 +200,12 @@ TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart)
     player.anchorCount = 1;
     player.anchors[0].node = playerShip(0)->root;
     g_BossEncounter.healingCountdown = 1.0f;
-    playUntil(g_fSongTime + 0.5f);
+    playUntil(currentSongTime() + 0.5f);
     EXPECT_EQ(g_BossEncounter.healingCountdown, 1.0f) << "a whole ship gets nothing";
     playerShip(0)->atoms[0]->buildStamp = 0;
-    playUntil(g_fSongTime + 0.5f);
+    playUntil(currentSongTime() + 0.5f);
     EXPECT_NEAR(g_BossEncounter.healingCountdown, 0.5f, 2 * STEP);
-    playUntil(g_fSongTime + 0.5f);
+    playUntil(currentSongTime() + 0.5f);
     const f32 redrawn = g_BossEncounter.healingCountdown;
     EXPECT_GE(redrawn, 4.0f - 0.5f) << "difficulty 0 drops every 4 to 6 s, not " << redrawn;
     EXPECT_LE(redrawn, 6.0f) << "difficulty 0 drops every 4 to 6 s, not " << redrawn;
@@ -305,7 +305,7 @@ TEST_F(EncounterTest, EveryStorySequenceOfTheDataRunsAndSpeaks) {
             const char* name = set->getChild(q)->name.text;
             EXPECT_GT(getGuardianSoundLength(name, set->name.text), 1.0f) << set->name.text << "/" << name;
             startGuardianSequence(name, set->name.text, recordDone, s, q);
-            playUntil(g_fSongTime + 30.0f);
+            playUntil(currentSongTime() + 30.0f);
             EXPECT_EQ(g_GuardianSequence.active, 0) << set->name.text << "/" << name << " ends with exit";
         }
     }

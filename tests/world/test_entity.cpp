@@ -153,11 +153,11 @@ TEST_F(EntityLifecycle, OwnerTagsFreePreviewsAndNameTheirRenderTargets) {
     EXPECT_EQ(entityListCount(E_LIST_PREVIEW), 0u);
     EXPECT_EQ(other->ownerTag, 5);
 
-    g_aPreviewSlots[7] = SPreviewSlot();
+    setPreviewSlotGroup(7, nullptr);
     EXPECT_EQ(getPreviewRenderTarget(OWNER_LIVE_GAME), nullptr);
     auto* target = getPreviewRenderTarget(7);
-    EXPECT_EQ(target, g_aPreviewSlots[7].group);
-    EXPECT_EQ(g_aPreviewSlots[7].active, 1u);
+    EXPECT_EQ(target, previewSlot(7).group);
+    EXPECT_EQ(previewSlot(7).active, 1u);
     EXPECT_THAT(fatalReasonOf([] { getPreviewRenderTarget(8); }), HasSubstr("owner tag 8"));
     EXPECT_THAT(fatalReasonOf([] { getPreviewRenderTarget(-2); }), HasSubstr("owner tag -2"));
 }

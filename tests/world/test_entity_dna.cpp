@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "core/name_hash.h"
 #include "tests/support/memory_script_source.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
@@ -31,6 +32,19 @@ TEST_F(ParamTable, NamesFoundByCaseInsensitiveHashKeepOneEntryEach) {
     EXPECT_EQ(table.count, 1u);
     EXPECT_EQ(table.findOrAdd("vel")->type, u32(E_PARAM_NONE));
     table.release();
+}
+
+TEST_F(ParamTable, AHashWorkedOutOnceFindsAndAddsTheSameEntryAsTheName) {
+    SParamTable table;
+    table.init(NODE_PARAM_CAPACITY);
+    SParamValue* added = table.findOrAddHashed("BullVel", crc32TextNoCase("BullVel"));
+    EXPECT_EQ(table.find("bullvel"), added);
+    EXPECT_EQ(table.findHashed("BULLVEL", crc32TextNoCase("BULLVEL")), added);
+    EXPECT_EQ(table.findOrAdd("BullVel"), added);
+    EXPECT_EQ(table.count, 1u);
+    EXPECT_EQ(table.findHashed("BullType", crc32TextNoCase("BullType")), static_cast<SParamValue*>(nullptr));
+    table.release();
+    EXPECT_THAT(fatalReasonOf([&] { table.findHashed("BullVel", crc32TextNoCase("BullVel")); }), HasSubstr("not set up"));
 }
 
 TEST_F(ParamTable, MissingFullAndUnsetTablesAndOverlongTextsAndNamesStop) {

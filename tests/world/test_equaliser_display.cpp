@@ -97,7 +97,7 @@ TEST_F(EqualiserDisplay, TheBeatViewHoldsFourSecondsAndMovesPastPlayedBeatsOnly)
     emptyBeats(&g_aSongBeats);
     for (const f32 time : {9.0f, 10.0f, 13.99f, 14.0f}) pushBeat(&g_aSongBeats, SBeat{time, 0.0f, 0, 0, {}});
     g_iCurrentBeat = 0;
-    g_fSongTime = 10.0f;
+    setSongTime(10.0f);
     drawBeatAnalysisView();
     // A beat at the song time is not passed; only the beat at 13.99 s is inside the window.
     EXPECT_EQ(g_iCurrentBeat, 1);
@@ -105,7 +105,7 @@ TEST_F(EqualiserDisplay, TheBeatViewHoldsFourSecondsAndMovesPastPlayedBeatsOnly)
     EXPECT_EQ(counts().quads, 0u);
     g_aSongBeats.release();
     g_iCurrentBeat = 0;
-    g_fSongTime = 0.0f;
+    setSongTime(0.0f);
 }
 
 }  // namespace

@@ -185,11 +185,11 @@ TEST_F(FollowPathTest, TimedMovesFollowTheSongClockAndFinishAtOnceAfterTheSongEn
     ClEntity* entity = spawnMember();
     entity->spawnTime = 0.0f;
     step();
-    g_fSongTime = 0.5f;
+    setSongTime(0.5f);
     step();
     expectNear(world_test::positionOf(entity), ClVec3(60, 0, 0));
     // The first move ends and the second starts from its end point in the same frame.
-    g_fSongTime = 1.0f;
+    setSongTime(1.0f);
     step();
     expectNear(world_test::positionOf(entity), ClVec3(120, 0, 0));
     // Any handle the engine does not know counts as a finished song.

@@ -49,7 +49,7 @@ protected:
     void SetUp() override {
         WorldTest::SetUp();
         initInput(0, 38);
-        g_iInputSettleFrames = 0;
+        setInputSettleFrames(0);
         g_SavedOptions.controllerSensitivity = 5;
         setPointer(0.5f, 0.5f);
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_PLAYER_CTRL).mainBody();
@@ -82,10 +82,10 @@ protected:
 };
 
 TEST_F(PlayerCtrlTest, PointerAndStickMoveTheShipWithinItsAreaOnceTheInputHasSettled) {
-    g_iInputSettleFrames = 2;
+    setInputSettleFrames(2);
     setChannel(SHIP_CHANNEL_RIGHT, 1.0f);
     EXPECT_FLOAT_EQ(frameAt(0.6f, 0.5f).x, 162.5f) << "still while settling; the sample is taken all the same";
-    g_iInputSettleFrames = 0;
+    setInputSettleFrames(0);
     setChannel(SHIP_CHANNEL_RIGHT, 0.0f);
     EXPECT_FLOAT_EQ(frame().x, 162.5f);
 

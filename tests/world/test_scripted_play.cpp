@@ -125,7 +125,7 @@ protected:
         Seeded::SetUp();
         configClear();
         initInput(0, 38);
-        g_iInputSettleFrames = 0;
+        setInputSettleFrames(0);
         g_SavedOptions.controllerSensitivity = 5;
         g_SavedOptions.latchedFire = 0;
         resetSongAnalysis();
@@ -164,13 +164,13 @@ protected:
         updateSongClock(0);
         dispatchBeats();
         for (SScriptedWave& wave : self->m_waves) {
-            if (wave.entity || g_fSongTime < wave.spawnTime) continue;
+            if (wave.entity || currentSongTime() < wave.spawnTime) continue;
             wave.entity = allocEntity(OWNER_LIVE_GAME);
             wave.entity->waveSlot = &wave.record;
             wave.entity->buildFromDNA(self->m_drones.getSharedProgram());
             wave.record.memberEntities[0] = wave.entity;
             wave.record.memberCount = 1;
-            wave.entity->spawnTime = g_fSongTime;
+            wave.entity->spawnTime = currentSongTime();
             wave.entity->spawn();
             wave.entity->setWaveMember(1);
         }

@@ -62,17 +62,17 @@ TEST_F(WorldStep, TheTickComesAfterTheFlipAndWhatItDestroysIsGoneByTheEnd) {
 TEST_F(WorldStep, PublishesTheArenaTheShipTheSchemesFxColoursAndTheMusicLevel) {
     const SBarColourScheme saved = g_BarColourScheme;
     setBarColourSchemePreset(&g_BarColourScheme, 1);
-    g_particleMusicLevel = -1.0f;
+    setParticleMusicLevel(-1.0f);
     publishWorldFrameInputs();
-    const SCameraWorldInputs& camera = g_CameraWorldInputs;
+    const SCameraWorldInputs& camera = cameraWorldInputs();
     EXPECT_EQ(camera.arenaFocus.x, 162.5f);
     EXPECT_EQ(camera.arenaFocus.z, 134.875f);
     EXPECT_EQ(camera.playerExists, 0u);
-    EXPECT_EQ(g_particleFxColours.explosion, 0x80FF3010u);
+    EXPECT_EQ(particleFxColours().explosion, 0x80FF3010u);
     // The long widening flash is the faint one; the one-frame flash is the opaque one.
-    EXPECT_EQ(g_particleFxColours.firstFlash, 0x10F00000u);
-    EXPECT_EQ(g_particleFxColours.secondFlash, 0xFF00F000u);
-    EXPECT_EQ(g_particleMusicLevel, getBackdropSpeed());
+    EXPECT_EQ(particleFxColours().firstFlash, 0x10F00000u);
+    EXPECT_EQ(particleFxColours().secondFlash, 0xFF00F000u);
+    EXPECT_EQ(particleMusicLevel(), getBackdropSpeed());
 
     ClEntity* ship = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 200.0f));
     publishWorldFrameInputs();

@@ -20,7 +20,7 @@ protected:
               "Bar-New-White", "Shockwave_small", "smallcircle", "Particle-1", "Particle-2", "Particle-3",
               "Bullet-Blaster", "Bullet-Shotgun", "Lensflare-glow", "Lensflare-filled-3"})
             loadTexture(("Images/" + std::string(name)).c_str());
-        g_uInGameFlag = 1;
+        setInGameFlag(1);
         g_SavedOptions.waterReflection = 0;
         g_SavedOptions.bloom = 0;
     }

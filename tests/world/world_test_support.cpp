@@ -40,7 +40,7 @@ void startTestWorld() {
     resetPlayerStates();
     resetBeatAnalysis();
     g_BossEncounter = SBossEncounter{};
-    g_fSongTime = 0.0f;
+    setSongTime(0.0f);
 }
 
 void stopTestWorld() {
@@ -48,7 +48,7 @@ void stopTestWorld() {
     shutdownWorld();
     releaseBeatAnalysis();
     unregisterBulletGenerators();
-    g_fSongTime = 0.0f;
+    setSongTime(0.0f);
 }
 
 void WorldTest::SetUp() {
@@ -121,7 +121,7 @@ f32 cueSeconds(const char* name) {
 }
 
 void playBossFrame() {
-    g_fSongTime += 1.0f / 60.0f;
+    setSongTime(currentSongTime() + 1.0f / 60.0f);
     updateBossEncounter();
     updateGuardianEvents();
     flipFrameBuffers();
@@ -133,7 +133,7 @@ void playBossFrame() {
 }
 
 void playUntil(f32 songTime, void (*frame)()) {
-    while (g_fSongTime < songTime) frame();
+    while (currentSongTime() < songTime) frame();
 }
 
 void playUntilPhase(s32 phase, void (*frame)()) {
@@ -257,7 +257,7 @@ void stepWorld(f32 frameTime) {
 void playSong(f32 seconds) {
     constexpr f32 step = 1.0f / 60.0f;
     for (f32 t = 0.0f; t < seconds - 1e-4f; t += step) {
-        g_fSongTime += step;
+        setSongTime(currentSongTime() + step);
         dispatchBeats();
         stepWorld(step);
     }

@@ -28,7 +28,7 @@ constexpr u32 ATOM_DEPENDANTS_INITIAL_CAPACITY = 2;
 constexpr u32 ATOM_LINKED_INITIAL_CAPACITY = 8;
 constexpr u32 ATOM_SHOWN_EDGES_NO_MESH_EDGES = 0xFFFFFFFFu;
 
-class alignas(16) ClAtom {
+class alignas(64) ClAtom {
 public:
     ClAtom();
     // Gives back whatever storage release has not.
@@ -46,17 +46,18 @@ public:
     ClEntity* entity = nullptr;
     ClEntityNode* node = nullptr;
     // The flags, transforms and boxes the per-frame update, bounds and collision walks touch,
-    // kept together so that they share as few cache lines as they can.
+    // kept together so that they share as few cache lines as they can: the flags with the swept
+    // box, the two boxes, then each transform on a line of its own.
     u32 effectCount = 0;
     u32 boundsValid = 0;
     u32 collisionShapeDirty = 0;
     u32 worldMatrixSet = 0;
     u32 sweptBoxDirty = 0;
     ClGeometryMesh* geometry = nullptr;  // may be null
-    ClMatrix44 localMatrix;
-    ClMatrix44 worldMatrix[2];  // by frame parity
-    ClBoundingVolume worldBox[2];  // by frame parity
     ClBoundingVolume sweptBox;
+    ClBoundingVolume worldBox[2];  // by frame parity
+    alignas(64) ClMatrix44 localMatrix;
+    ClMatrix44 worldMatrix[2];  // by frame parity
     u32 ownsGeometry = 0;                // release clears and frees the mesh
     u32 indexInEntity = 0;
     u32 shownEdgeCount = 0;  // ATOM_SHOWN_EDGES_NO_MESH_EDGES for a Body whose mesh has no edges

@@ -105,7 +105,7 @@ void ClAtom_Pickupable::startLook() {
     if (pattern != E_PICKUP_PATTERN_MESH) fatalErrorf("a pickup atom with look %u", pattern);
     noteMaterial = getMaterialForEffectAndTextureName("system_add_nobias", "Images/Bar-New-White");
     glassMaterial = getMaterialForEffectAndTextureName("game_tri_glass", "Images/square");
-    if (!g_uInGameFlag) {
+    if (!inGameFlag()) {
         startLife(&lifeTween, 1.0f, 0.0f, 999999.0f);
         return;
     }
@@ -157,7 +157,7 @@ void ClAtom_Pickupable::drawMesh() {
         return;
     }
     const f32 progress = pickupLifeProgress(lifeTween);
-    if (g_uInGameFlag && (progress != 0.0f || lifeTween.mode == E_TWEEN_HOLD) && isBlinkOn(4.0f, 0.0f, 1)) return;
+    if (inGameFlag() && (progress != 0.0f || lifeTween.mode == E_TWEEN_HOLD) && isBlinkOn(4.0f, 0.0f, 1)) return;
     if (!geometry) return;
     ClDrawOwnerScope owner(entity);
     ClVec3 moved[GEOMETRY_MESH_MAX_VERTICES];

@@ -1,43 +1,87 @@
 #include "world/atoms/gun_params.h"
 
 #include "core/fatal_error.h"
+#include "core/name_hash.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/param_table.h"
 
 namespace {
 
-const SParamValue* required(const ClEntityNode* node, const char* name) {
-    if (!node) fatalErrorf("parameter \"%s\" read from no node", name);
-    return node->params.get(name);
+// A parameter name with its hash, so that the bullet block, read and written for every bullet,
+// hashes its ten names once.
+struct SParamName {
+    const char* text;
+    u32 hash;
+
+    explicit SParamName(const char* name) : text(name), hash(crc32TextNoCase(name)) {}
+};
+
+enum EBulletField : u32 {
+    F_MY_BULL_GEN,
+    F_BULL_TYPE,
+    F_BULL_LEV,
+    F_BULL_RAD,
+    F_BULL_RND_RAD,
+    F_BULL_DMG,
+    F_BULL_VEL,
+    F_BULL_VEL_VAR,
+    F_BULL_COL,
+    F_BULL_FLAG,
+    F_BULLET_FIELD_COUNT,
+};
+
+const SParamName& bulletField(EBulletField field) {
+    static const SParamName names[F_BULLET_FIELD_COUNT] = {
+        SParamName("MyBullGen"), SParamName("BullType"), SParamName("BullLev"),    SParamName("BullRad"),
+        SParamName("BullRndRad"), SParamName("BullDmg"), SParamName("BullVel"),     SParamName("BullVelVar"),
+        SParamName("BullCol"),    SParamName("BullFlag")};
+    return names[field];
 }
 
-s32 readInt(const ClEntityNode* node, const char* name) {
+const SParamValue* required(const ClEntityNode* node, const SParamName& name) {
+    if (!node) fatalErrorf("parameter \"%s\" read from no node", name.text);
+    const SParamValue* value = node->params.findHashed(name.text, name.hash);
+    if (!value) fatalErrorf("required parameter \"%s\" is missing", name.text);
+    return value;
+}
+
+s32 readInt(const ClEntityNode* node, const SParamName& name) {
     const SParamValue* value = required(node, name);
-    if (value->type != E_PARAM_INT) fatalErrorf("parameter \"%s\" is not an integer (type %u)", name, value->type);
+    if (value->type != E_PARAM_INT) fatalErrorf("parameter \"%s\" is not an integer (type %u)", name.text, value->type);
     return value->integer;
 }
 
 // An integer value reads as its float; the producers write whole numbers without a point.
-f32 readFloat(const ClEntityNode* node, const char* name) {
+f32 readFloat(const ClEntityNode* node, const SParamName& name) {
     const SParamValue* value = required(node, name);
     if (value->type == E_PARAM_FLOAT) return value->real;
     if (value->type == E_PARAM_INT) return f32(value->integer);
-    fatalErrorf("parameter \"%s\" is not a number (type %u)", name, value->type);
+    fatalErrorf("parameter \"%s\" is not a number (type %u)", name.text, value->type);
+}
+
+s32 readInt(const ClEntityNode* node, const char* name) { return readInt(node, SParamName(name)); }
+f32 readFloat(const ClEntityNode* node, const char* name) { return readFloat(node, SParamName(name)); }
+s32 readInt(const ClEntityNode* node, EBulletField field) { return readInt(node, bulletField(field)); }
+f32 readFloat(const ClEntityNode* node, EBulletField field) { return readFloat(node, bulletField(field)); }
+
+SParamValue* bulletEntry(SParamTable& table, EBulletField field) {
+    const SParamName& name = bulletField(field);
+    return table.findOrAddHashed(name.text, name.hash);
 }
 
 }  // namespace
 
 void SBulletParams::readFromNode(const ClEntityNode* node, SBulletParams* out) {
-    out->myBullGen = readInt(node, "MyBullGen");
-    out->bullType = readInt(node, "BullType");
-    out->bullLev = readInt(node, "BullLev");
-    out->bullRad = readFloat(node, "BullRad");
-    out->bullRndRad = readFloat(node, "BullRndRad");
-    out->bullDmg = readFloat(node, "BullDmg");
-    out->bullVel = readFloat(node, "BullVel");
-    out->bullVelVar = readFloat(node, "BullVelVar");
-    out->bullCol = readInt(node, "BullCol");
-    out->bullFlag = readInt(node, "BullFlag");
+    out->myBullGen = readInt(node, F_MY_BULL_GEN);
+    out->bullType = readInt(node, F_BULL_TYPE);
+    out->bullLev = readInt(node, F_BULL_LEV);
+    out->bullRad = readFloat(node, F_BULL_RAD);
+    out->bullRndRad = readFloat(node, F_BULL_RND_RAD);
+    out->bullDmg = readFloat(node, F_BULL_DMG);
+    out->bullVel = readFloat(node, F_BULL_VEL);
+    out->bullVelVar = readFloat(node, F_BULL_VEL_VAR);
+    out->bullCol = readInt(node, F_BULL_COL);
+    out->bullFlag = readInt(node, F_BULL_FLAG);
 }
 
 void SGunParams::readFromNode(const ClEntityNode* node, SGunParams* out) {
@@ -57,14 +101,14 @@ void SChargingGunParams::readFromNode(const ClEntityNode* node, SChargingGunPara
 void copyBulletParamsToBullet(ClEntityNode* bulletRoot, const SBulletParams& params) {
     if (!bulletRoot) fatalError("bullet parameters copied into a bullet without a root node");
     SParamTable& table = bulletRoot->params;
-    table.findOrAdd("MyBullGen")->setInt(params.myBullGen);
-    table.findOrAdd("BullType")->setInt(params.bullType);
-    table.findOrAdd("BullLev")->setInt(params.bullLev);
-    table.findOrAdd("BullRad")->setFloat(params.bullRad);
-    table.findOrAdd("BullRndRad")->setFloat(params.bullRndRad);
-    table.findOrAdd("BullDmg")->setFloat(params.bullDmg);
-    table.findOrAdd("BullVel")->setFloat(params.bullVel);
-    table.findOrAdd("BullVelVar")->setFloat(params.bullVelVar);
-    table.findOrAdd("BullCol")->setInt(params.bullCol);
-    table.findOrAdd("BullFlag")->setInt(params.bullFlag);
+    bulletEntry(table, F_MY_BULL_GEN)->setInt(params.myBullGen);
+    bulletEntry(table, F_BULL_TYPE)->setInt(params.bullType);
+    bulletEntry(table, F_BULL_LEV)->setInt(params.bullLev);
+    bulletEntry(table, F_BULL_RAD)->setFloat(params.bullRad);
+    bulletEntry(table, F_BULL_RND_RAD)->setFloat(params.bullRndRad);
+    bulletEntry(table, F_BULL_DMG)->setFloat(params.bullDmg);
+    bulletEntry(table, F_BULL_VEL)->setFloat(params.bullVel);
+    bulletEntry(table, F_BULL_VEL_VAR)->setFloat(params.bullVelVar);
+    bulletEntry(table, F_BULL_COL)->setInt(params.bullCol);
+    bulletEntry(table, F_BULL_FLAG)->setInt(params.bullFlag);
 }

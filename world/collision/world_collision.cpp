@@ -52,16 +52,22 @@ u16 g_aContactOrder[CONTACT_CAPACITY];
 
 ClArray<SImpact> g_Impacts;
 
-SCollider g_aGathered[ENTITY_CAPACITY];
-SCollider g_aColliders[ENTITY_CAPACITY];  // grouped by kind
-u32 g_aKindStart[CONTACT_KIND_COUNT + 1];
+// Grouped by kind as they are gathered: each kind has a partition of room for every entity, so
+// the colliders are written once, in activated-list order within each kind.
+SCollider g_aColliders[CONTACT_KIND_COUNT * ENTITY_CAPACITY];
+u32 g_aKindCount[CONTACT_KIND_COUNT];
+
+u32 kindBegin(u32 kind) { return kind * ENTITY_CAPACITY; }
+u32 kindEnd(u32 kind) { return kind * ENTITY_CAPACITY + g_aKindCount[kind]; }
 
 u32 g_aCellStart[GRID_CELL_COUNT + 1];
 u32 g_aCellEntries[GRID_ENTRY_CAPACITY];
 u32 g_aWide[ENTITY_CAPACITY];
 
-s32 cellOf(f32 value, f32 origin) {
-    const f32 cell = std::floor((value - origin) / GRID_CELL_SIZE);
+// The floor of a non-negative quotient is its truncation, and the floor is at least 0 (or the last
+// cell) exactly when the quotient is: no rounding call in the gather.
+inline s32 cellOf(f32 value, f32 origin) {
+    const f32 cell = (value - origin) / GRID_CELL_SIZE;
     if (!(cell >= 0.0f)) return 0;  // NaN too
     return cell >= f32(GRID_SIDE - 1) ? GRID_SIDE - 1 : s32(cell);
 }
@@ -148,19 +154,14 @@ inline void collidePair(const SCollider& a, const SCollider& b) {
     collideNodeTrees(first.root, second.root);
 }
 
-u32 g_uGathered = 0;
-u32 g_aGatheredPerKind[CONTACT_KIND_COUNT];
-
-void startGathering() {
-    g_uGathered = 0;
-    std::fill(std::begin(g_aGatheredPerKind), std::end(g_aGatheredPerKind), 0u);
-}
+void startGathering() { std::fill(std::begin(g_aKindCount), std::end(g_aKindCount), 0u); }
 
 // Takes the entity at that position of the activated list when it can collide.
 inline void gatherCollider(ClEntity* entity, u32 order) {
     if (!canCollide(entity)) return;
     const ClBoundingVolume& box = entity->root->sweptBox;
-    SCollider& c = g_aGathered[g_uGathered++];
+    const u32 kind = entity->program->kind;
+    SCollider& c = g_aColliders[kindBegin(kind) + g_aKindCount[kind]++];
     c.x = box.centre.x;
     c.y = box.centre.y;
     c.z = box.centre.z;
@@ -168,29 +169,14 @@ inline void gatherCollider(ClEntity* entity, u32 order) {
     c.entity = entity;
     c.root = entity->root;
     c.order = order;
-    c.kind = entity->program->kind;
+    c.kind = kind;
     c.cellX0 = cellOf(box.centre.x - box.radius, GRID_ORIGIN_X);
     c.cellX1 = cellOf(box.centre.x + box.radius, GRID_ORIGIN_X);
     c.cellZ0 = cellOf(box.centre.z - box.radius, GRID_ORIGIN_Z);
     c.cellZ1 = cellOf(box.centre.z + box.radius, GRID_ORIGIN_Z);
-    ++g_aGatheredPerKind[c.kind];
 }
 
-// Groups the gathered colliders by kind, keeping activated-list order within each group.
-void groupColliders() {
-    const u32* count = g_aGatheredPerKind;
-    const u32 gathered = g_uGathered;
-    u32 cursor[CONTACT_KIND_COUNT];
-    g_aKindStart[0] = 0;
-    for (u32 k = 0; k < CONTACT_KIND_COUNT; ++k) {
-        cursor[k] = g_aKindStart[k];
-        g_aKindStart[k + 1] = g_aKindStart[k] + count[k];
-    }
-    for (u32 i = 0; i < gathered; ++i) g_aColliders[cursor[g_aGathered[i].kind]++] = g_aGathered[i];
-}
-
-// Gathers the colliders in activated-list order (one walk over the entities), then groups them
-// by kind.
+// Gathers the colliders by kind in activated-list order (one walk over the entities).
 void gatherColliders() {
     startGathering();
     const u32 activated = entityListCount(E_LIST_ACTIVATED);
@@ -198,18 +184,18 @@ void gatherColliders() {
         prefetchListWalk(E_LIST_ACTIVATED, i, true, E_WALK_BOUNDS);
         gatherCollider(entityListAt(E_LIST_ACTIVATED, i), i);
     }
-    groupColliders();
 }
 
 void collideWithinKind(u32 kind) {
-    for (u32 i = g_aKindStart[kind]; i < g_aKindStart[kind + 1]; ++i) {
-        for (u32 j = i + 1; j < g_aKindStart[kind + 1] && !contactsFull(); ++j) collidePair(g_aColliders[i], g_aColliders[j]);
+    const u32 end = kindEnd(kind);
+    for (u32 i = kindBegin(kind); i < end; ++i) {
+        for (u32 j = i + 1; j < end && !contactsFull(); ++j) collidePair(g_aColliders[i], g_aColliders[j]);
     }
 }
 
 void collideAllPairs(u32 kindA, u32 kindB) {
-    for (u32 i = g_aKindStart[kindA]; i < g_aKindStart[kindA + 1]; ++i) {
-        for (u32 j = g_aKindStart[kindB]; j < g_aKindStart[kindB + 1] && !contactsFull(); ++j)
+    for (u32 i = kindBegin(kindA); i < kindEnd(kindA); ++i) {
+        for (u32 j = kindBegin(kindB); j < kindEnd(kindB) && !contactsFull(); ++j)
             collidePair(g_aColliders[i], g_aColliders[j]);
     }
 }
@@ -219,7 +205,7 @@ u32 buildGrid(u32 kindA) {
     std::fill(g_aCellStart, g_aCellStart + GRID_CELL_COUNT + 1, 0u);
     u32 wideCount = 0;
     u32 total = 0;
-    for (u32 i = g_aKindStart[kindA]; i < g_aKindStart[kindA + 1]; ++i) {
+    for (u32 i = kindBegin(kindA); i < kindEnd(kindA); ++i) {
         const SCollider& c = g_aColliders[i];
         const u32 span = cellSpan(c);
         if (span > GRID_MAX_CELLS_PER_ENTITY || total + span > GRID_ENTRY_CAPACITY) {
@@ -234,7 +220,7 @@ u32 buildGrid(u32 kindA) {
     g_aCellStart[GRID_CELL_COUNT] = total;
     // Filled backwards, so every cell's start ends at its first entry.
     u32 wideIndex = 0;
-    for (u32 i = g_aKindStart[kindA]; i < g_aKindStart[kindA + 1]; ++i) {
+    for (u32 i = kindBegin(kindA); i < kindEnd(kindA); ++i) {
         if (wideIndex < wideCount && g_aWide[wideIndex] == i) {
             ++wideIndex;
             continue;
@@ -248,7 +234,7 @@ u32 buildGrid(u32 kindA) {
 
 void collideThroughGrid(u32 kindA, u32 kindB) {
     const u32 wideCount = buildGrid(kindA);
-    for (u32 j = g_aKindStart[kindB]; j < g_aKindStart[kindB + 1] && !contactsFull(); ++j) {
+    for (u32 j = kindBegin(kindB); j < kindEnd(kindB) && !contactsFull(); ++j) {
         const SCollider& b = g_aColliders[j];
         for (u32 w = 0; w < wideCount; ++w) collidePair(g_aColliders[g_aWide[w]], b);
         for (s32 z = b.cellZ0; z <= b.cellZ1; ++z) {
@@ -266,8 +252,8 @@ void collideThroughGrid(u32 kindA, u32 kindB) {
 }
 
 void collideKinds(u32 kindA, u32 kindB) {
-    const u32 countA = g_aKindStart[kindA + 1] - g_aKindStart[kindA];
-    const u32 countB = g_aKindStart[kindB + 1] - g_aKindStart[kindB];
+    const u32 countA = g_aKindCount[kindA];
+    const u32 countB = g_aKindCount[kindB];
     if (countA == 0 || countB == 0) return;
     if (std::min(countA, countB) < GRID_MIN_SIDE)
         collideAllPairs(kindA, kindB);
@@ -325,7 +311,6 @@ void updateWorldCollisions() {
         if (entity->root) entity->root->computeBounds();
         gatherCollider(entity, i);
     }
-    groupColliders();
     collideGathered();
     resolveContacts();
 }

@@ -242,11 +242,11 @@ void resetBackdrop() {
 
 void updateBackdrop() {
     const f32 dt = g_fFrameTime;
-    g_Backdrop.speedTarget = getBackdropSpeedTarget(g_fSongTime);
+    g_Backdrop.speedTarget = getBackdropSpeedTarget(currentSongTime());
     g_Backdrop.speed += (g_Backdrop.speedTarget - g_Backdrop.speed) * g_Backdrop.speedRate;
     g_Backdrop.scrollStep = dt * g_Backdrop.speed;
     g_Backdrop.beatPulse.advance(dt);
-    g_Backdrop.intensityTarget = std::pow(getBackdropSongIntensity(g_fSongTime), INTENSITY_EXPONENT);
+    g_Backdrop.intensityTarget = std::pow(getBackdropSongIntensity(currentSongTime()), INTENSITY_EXPONENT);
     g_Backdrop.intensity += (g_Backdrop.intensityTarget - g_Backdrop.intensity) * INTENSITY_RATE;
 
     spawnStreaks();

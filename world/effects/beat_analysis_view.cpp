@@ -41,7 +41,7 @@ ClVec3 timeAxis() { return ClVec3{1.0f, 0.0f, -2.0f}.normalized(); }
 u32 beatViewWindowFrames(f32 frameDuration) { return frameDuration > 0.0f ? u32(BEAT_VIEW_SECONDS / frameDuration) : 0u; }
 
 void drawBeatAnalysisView() {
-    const f32 songTime = g_fSongTime;
+    const f32 songTime = currentSongTime();
     const f32 ts = std::max(songTime, 0.0f);
     const f32 fd = g_BeatAnalysis.frameDuration;
     const u32 windowFrames = beatViewWindowFrames(fd);

@@ -1,8 +1,5 @@
 #include "world/effects/equaliser_state.h"
 
-#include "audio/play/song_display_hook.h"
-#include "world/effects/beat_analysis_view.h"
-#include "world/effects/equaliser_display.h"
 #include "render/tween.h"
 
 f32 g_fGuardianLevel = 0.0f;
@@ -35,12 +32,3 @@ void resetEqualiserDisplay() {
 void advanceEqualiserPulse(f32 dt) { g_EqualiserPulse.advance(dt); }
 
 f32 equaliserPulseValue() { return g_EqualiserPulse.current; }
-
-void installEqualiserDisplayHooks() {
-    SSongDisplayHooks hooks = {};
-    hooks.resetDisplay = resetEqualiserDisplay;
-    hooks.advancePulse = advanceEqualiserPulse;
-    hooks.drawEqualiser = drawEqualiserDisplay;
-    hooks.drawBeatAnalysisView = drawBeatAnalysisView;
-    setSongDisplayHooks(&hooks);
-}

@@ -11,13 +11,9 @@ extern f32 g_fEqualiserPan;      // the music pan, -1 to 1, written by the stati
 extern f32 g_fEqualiserPanEdge;  // x of the edge between the two packed column groups
 extern f32 g_fEqualiserCeiling;  // y of the strip's ceiling
 
-// The song display hooks of the audio layer: a new song zeroes the pan, edge and ceiling and
+// What the audio layer imports for the song display: a new song zeroes the pan, edge and ceiling and
 // restarts the pulse; each drawn frame moves the pulse on.
 void resetEqualiserDisplay();
 void advanceEqualiserPulse(f32 dt);
 // The pulse: 0 to 1 and back over 2 s (the static spark rises to 55 x this value).
 f32 equaliserPulseValue();
-
-// Installs the display reset, the pulse, the equaliser strip and the beat-analysis view as the
-// audio layer's song display hooks.
-void installEqualiserDisplayHooks();

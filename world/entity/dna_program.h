@@ -102,7 +102,8 @@ public:
     void applyConstructionCost(u32 type);
 };
 
-// What a generator's wave plans are released with; the wave code installs it.
+// What a generator's wave plans are released with; the program hands the wave code's through
+// world_imports.h.
 using WavePlanReleaser = void (*)(ClWaveDNA* plan);
 void setWavePlanReleaser(WavePlanReleaser releaser);
 

@@ -199,7 +199,12 @@ void ClEntityNode::computeBounds() {
     for (ClAtom* atom : atoms) {
         if (!atom->active) continue;
         atom->computeWorldBounds();
-        if (atom->worldBox[current].kind != E_BOUNDS_UNBOUNDED) cur.merge(atom->worldBox[current]);
+        const ClBoundingVolume& box = atom->worldBox[current];
+        // The first sphere is taken whole, as merging it into the empty volume would.
+        if (cur.kind == E_BOUNDS_EMPTY && box.kind == E_BOUNDS_SPHERE)
+            cur = box;
+        else if (box.kind != E_BOUNDS_UNBOUNDED)
+            cur.merge(box);
     }
     for (ClEntityNode* child : children) {
         child->computeBounds();

@@ -14,7 +14,9 @@ class ClEntity;
 class ClProcessor;
 struct SAtomEffectDesc;
 
-class alignas(16) ClEntityNode {
+// Laid out in cache lines: the lists the walks read first, then the flags and swept box, and each
+// transform on a line of its own, so that a walk reading one transform reads one line.
+class alignas(64) ClEntityNode {
 public:
     using NamedNodeCallback = void (*)(ClEntityNode* node, uintptr_t user);
 
@@ -24,13 +26,13 @@ public:
     ClArray<ClAtom*> atoms;           // creation order
     ClArray<ClProcessor*> processors; // creation order
     SParamTable params;
-    ClMatrix44 localMatrix;  // relative to the parent
+    u32 worldSet = 0;
+    u32 boundsSet = 0;
     ClBoundingVolume sweptBox;  // union of this frame's and the previous frame's bounds
     char name[ENTITY_NAME_CAPACITY] = {};
     u32 anyActive = 1;  // some atom of the subtree is active
-    u32 worldSet = 0;
+    alignas(64) ClMatrix44 localMatrix;  // relative to the parent
     ClMatrix44 worldMatrix[2];  // by frame parity
-    u32 boundsSet = 0;
     ClBoundingVolume bounds[2];  // by frame parity
 
     // Lists with room for 8, a table of 16, identity local matrix, flags cleared, any-active 1.

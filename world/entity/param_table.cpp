@@ -22,9 +22,11 @@ void SParamTable::release() {
     capacity = 0;
 }
 
-SParamValue* SParamTable::find(const char* name) const {
+SParamValue* SParamTable::find(const char* name) const { return findHashed(name, crc32TextNoCase(name)); }
+
+SParamValue* SParamTable::findHashed(const char* name, u32 nameHash) const {
     if (!entries) fatalErrorf("parameter \"%s\" looked up in a table that was not set up", name);
-    return reinterpret_cast<SParamValue*>(map.find(crc32TextNoCase(name)));
+    return reinterpret_cast<SParamValue*>(map.find(nameHash));
 }
 
 SParamValue* SParamTable::get(const char* name) const {
@@ -33,11 +35,13 @@ SParamValue* SParamTable::get(const char* name) const {
     return value;
 }
 
-SParamValue* SParamTable::findOrAdd(const char* name) {
-    if (SParamValue* value = find(name)) return value;
+SParamValue* SParamTable::findOrAdd(const char* name) { return findOrAddHashed(name, crc32TextNoCase(name)); }
+
+SParamValue* SParamTable::findOrAddHashed(const char* name, u32 nameHash) {
+    if (SParamValue* value = findHashed(name, nameHash)) return value;
     if (count >= capacity) fatalErrorf("parameter table full (%u entries) adding \"%s\"", capacity, name);
     SParamValue* value = &entries[count];
-    if (!map.insert(crc32TextNoCase(name), reinterpret_cast<uintptr_t>(value)))
+    if (!map.insert(nameHash, reinterpret_cast<uintptr_t>(value)))
         fatalErrorf("parameter \"%s\" cannot be entered in its table", name);
     ++count;
     return value;

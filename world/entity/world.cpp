@@ -21,6 +21,9 @@
 
 static_assert(E_LIST_COUNT == ENTITY_LINK_LIST_COUNT);
 
+bool g_worldReady = false;
+u32 g_worldStarts = 0;
+
 namespace {
 
 const char* const LIST_NAMES[E_LIST_COUNT] = {"live", "activated", "preview", "free queue", "destroyed"};
@@ -36,7 +39,6 @@ ClLazyFixedPool<ClEntity, ENTITY_CAPACITY> g_pool;
 SEntityList g_lists[E_LIST_COUNT];
 ClArray<u32> g_furtherList;
 SCritSection* g_worldLock = nullptr;
-bool g_worldReady = false;
 
 void listAppend(EEntityList list, ClEntity* entity) {
     SEntityList& target = g_lists[list];
@@ -62,12 +64,12 @@ bool listRemove(EEntityList list, ClEntity* entity) {
 // a held reference can tell that the record was released.
 constexpr size_t ENTITY_POISONED_BYTES = offsetof(ClEntity, poolIndex);
 static_assert(offsetof(ClEntity, serial) >= ENTITY_POISONED_BYTES);
-// The fields of a record the update reads, from its root pointer to its tween and lists.
-constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, waveSlot));
+// The fields of a record every update reads, from its root pointer to its tween (the atom lists
+// are read only while an atom is broken).
+constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, registeredAtoms));
 
 // The serial of the next record handed out; 0 is never given.
 u32 g_nextSerial = 1;
-u32 g_worldStarts = 0;
 
 void returnToPool(ClEntity* entity) {
     entity->serial = 0;
@@ -125,8 +127,6 @@ void shutdownWorld() {
     g_worldReady = false;
 }
 
-bool isWorldReady() { return g_worldReady; }
-u32 worldStartCount() { return g_worldStarts; }
 void lockWorld() { critSectionEnter(g_worldLock); }
 void unlockWorld() { critSectionLeave(g_worldLock); }
 
@@ -280,79 +280,105 @@ constexpr u32 PREFETCH_PROCESSORS = 2;
 constexpr u32 ATOM_OWN_FIELDS_PREFETCH_BYTES = 128;
 
 // The entity `ahead` places further along the walk, or null past either end of the list.
-const ClEntity* listedAhead(const SEntityList& list, u32 index, u32 ahead, bool upward) {
-    if (upward) return index + ahead < list.count ? list.links[index + ahead] : nullptr;
+template <bool UPWARD>
+const ClEntity* listedAhead(const SEntityList& list, u32 index, u32 ahead) {
+    if constexpr (UPWARD) return index + ahead < list.count ? list.links[index + ahead] : nullptr;
     return index >= ahead && index - ahead < list.count ? list.links[index - ahead] : nullptr;
 }
 
-void prefetchRecord(const ClEntity* entity, EListWalk walk) {
-    if (walk == E_WALK_UPDATE)
+// The root node of the entity `ahead` places further along the walk, or null.
+template <bool UPWARD>
+const ClEntityNode* rootAhead(const SEntityList& list, u32 index, u32 ahead) {
+    const ClEntity* entity = listedAhead<UPWARD>(list, index, ahead);
+    return entity ? entity->root : nullptr;
+}
+
+template <EListWalk WALK>
+void prefetchRecord(const ClEntity* entity) {
+    if constexpr (WALK == E_WALK_UPDATE)
         prefetchSpan(entity, ENTITY_UPDATE_PREFETCH_BYTES);
     else
         prefetchLine(entity);
 }
 
-void prefetchNode(const ClEntityNode* node, EListWalk walk) {
-    prefetchSpan(node, u32(offsetof(ClEntityNode, params)));  // the parent, child, atom and processor lists
-    switch (walk) {
-        case E_WALK_UPDATE:
-            prefetchSpan(&node->localMatrix, sizeof(ClMatrix44));
-            prefetchSpan(node->worldMatrix, sizeof(node->worldMatrix));
-            break;
-        case E_WALK_BOUNDS:
-            prefetchLine(&node->sweptBox);
-            prefetchLine(&node->boundsSet);
-            prefetchSpan(node->bounds, sizeof(node->bounds));
-            break;
-        case E_WALK_DRAW: prefetchSpan(&node->currentWorldMatrix(), sizeof(ClMatrix44)); break;
+// The node's fields up to its processor count: parent, and the blocks and counts of its lists.
+constexpr u32 NODE_LISTS_PREFETCH_BYTES =
+    u32(offsetof(ClEntityNode, processors) + offsetof(ClArray<ClProcessor*>, count) + sizeof(u32));
+
+template <EListWalk WALK>
+void prefetchNode(const ClEntityNode* node) {
+    prefetchSpan(node, NODE_LISTS_PREFETCH_BYTES);
+    if constexpr (WALK == E_WALK_UPDATE) {
+        prefetchSpan(&node->localMatrix, sizeof(ClMatrix44));
+        prefetchSpan(node->worldMatrix, sizeof(node->worldMatrix));
+    } else if constexpr (WALK == E_WALK_BOUNDS) {
+        prefetchLine(&node->sweptBox);
+        prefetchLine(&node->boundsSet);
+        prefetchSpan(node->bounds, sizeof(node->bounds));
+    } else {
+        prefetchSpan(&node->currentWorldMatrix(), sizeof(ClMatrix44));
     }
 }
 
-void prefetchLists(const ClEntityNode* node, EListWalk walk) {
+template <EListWalk WALK>
+void prefetchLists(const ClEntityNode* node) {
     prefetchLine(node->atoms.data);
-    if (walk != E_WALK_BOUNDS) prefetchLine(node->processors.data);
+    if constexpr (WALK != E_WALK_BOUNDS) prefetchLine(node->processors.data);
 }
 
-void prefetchAtom(const ClAtom* atom, EListWalk walk) {
+// The build stamp is left out of the update's hints: only an entity with a broken atom reads it.
+template <EListWalk WALK>
+void prefetchAtom(const ClAtom* atom) {
     const u32 current = g_uFrameCurrent;
     prefetchLine(atom);  // its kind's table and the active flag
     prefetchLine(&atom->effectCount);  // the frame flags and the mesh
-    switch (walk) {
-        case E_WALK_UPDATE:
-            prefetchSpan(&atom->localMatrix, sizeof(ClMatrix44));
-            prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
-            prefetchLine(&atom->buildStamp);
-            break;
-        case E_WALK_BOUNDS:
-            prefetchLine(&atom->worldMatrix[current].m[12]);
-            prefetchLine(&atom->worldBox[current]);
-            prefetchLine(reinterpret_cast<const char*>(atom) + sizeof(ClAtom));
-            break;
-        case E_WALK_DRAW:
-            prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
-            prefetchLine(&atom->worldMatrix[g_uFramePrevious].m[12]);
-            prefetchSpan(reinterpret_cast<const char*>(atom) + sizeof(ClAtom), ATOM_OWN_FIELDS_PREFETCH_BYTES);
-            break;
+    if constexpr (WALK == E_WALK_UPDATE) {
+        prefetchSpan(&atom->localMatrix, sizeof(ClMatrix44));
+        prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
+    } else if constexpr (WALK == E_WALK_BOUNDS) {
+        prefetchLine(&atom->worldMatrix[current].m[12]);
+        prefetchLine(&atom->worldBox[current]);
+        prefetchLine(reinterpret_cast<const char*>(atom) + sizeof(ClAtom));
+    } else {
+        prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
+        prefetchLine(&atom->worldMatrix[g_uFramePrevious].m[12]);
+        prefetchSpan(reinterpret_cast<const char*>(atom) + sizeof(ClAtom), ATOM_OWN_FIELDS_PREFETCH_BYTES);
     }
 }
 
-void prefetchItems(const ClEntityNode* node, EListWalk walk) {
-    if (node->atoms.count != 0) prefetchAtom(node->atoms.data[0], walk);
-    if (walk == E_WALK_BOUNDS) return;
+template <EListWalk WALK>
+void prefetchItems(const ClEntityNode* node) {
+    if (node->atoms.count != 0) prefetchAtom<WALK>(node->atoms.data[0]);
+    if constexpr (WALK == E_WALK_BOUNDS) return;
     for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
+}
+
+// One walk's hints, with its direction and kind fixed when it is compiled.
+template <bool UPWARD, EListWalk WALK>
+void prefetchAhead(const SEntityList& list, u32 index) {
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchRecord<WALK>(entity);
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchNode<WALK>(node);
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) prefetchLists<WALK>(node);
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) prefetchItems<WALK>(node);
+}
+
+template <bool UPWARD>
+void prefetchAheadOf(const SEntityList& list, u32 index, EListWalk walk) {
+    switch (walk) {
+        case E_WALK_UPDATE: prefetchAhead<UPWARD, E_WALK_UPDATE>(list, index); break;
+        case E_WALK_BOUNDS: prefetchAhead<UPWARD, E_WALK_BOUNDS>(list, index); break;
+        case E_WALK_DRAW: prefetchAhead<UPWARD, E_WALK_DRAW>(list, index); break;
+    }
 }
 
 }  // namespace
 
 void prefetchListWalk(EEntityList which, u32 index, bool upward, EListWalk walk) {
     const SEntityList& list = g_lists[which];
-    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_RECORD_AHEAD, upward)) prefetchRecord(entity, walk);
-    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_NODE_AHEAD, upward); entity && entity->root)
-        prefetchNode(entity->root, walk);
-    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_LISTS_AHEAD, upward); entity && entity->root)
-        prefetchLists(entity->root, walk);
-    if (const ClEntity* entity = listedAhead(list, index, PREFETCH_ITEMS_AHEAD, upward); entity && entity->root)
-        prefetchItems(entity->root, walk);
+    if (upward)
+        prefetchAheadOf<true>(list, index, walk);
+    else
+        prefetchAheadOf<false>(list, index, walk);
 }
 
 void updateLiveEntities() {

@@ -13,9 +13,12 @@ s32 initWorld();
 // lock. Entities are released here, before whoever owns their programs frees those. A world that
 // is not set up is left alone, so a second call does nothing.
 void shutdownWorld();
-bool isWorldReady();
-// Counts the world's starts: references taken in an earlier world name records that are gone.
-u32 worldStartCount();
+// Read on every entity reference, so kept inline: whether the world is set up, and how many
+// times it has been started (references taken in an earlier world name records that are gone).
+extern bool g_worldReady;
+extern u32 g_worldStarts;
+inline bool isWorldReady() { return g_worldReady; }
+inline u32 worldStartCount() { return g_worldStarts; }
 void lockWorld();
 void unlockWorld();
 

@@ -122,7 +122,7 @@ void arrive() {
     std::memcpy(library.pendingIdentity, g_PlayRecord.song.identity, sizeof(library.pendingIdentity));
     e.phase = E_BOSSPHASE_ARRIVED;
     if (g_pHooks && g_pHooks->collectAllPickups) g_pHooks->collectAllPickups();
-    e.phaseTimer = g_fSongTime + BOSS_ARRIVAL_SECONDS;
+    e.phaseTimer = currentSongTime() + BOSS_ARRIVAL_SECONDS;
     fadeHudColour(HUD_BOSS_COLOUR, BOSS_ARRIVAL_SECONDS);
     if (ClEntity* boss = bossEntity()) {
         if (boss->root) boss->root->resetAtoms();
@@ -149,7 +149,7 @@ void startIntro() {
         playCue("SG_RetryStatic");
     }
     e.phase = E_BOSSPHASE_INTRO;
-    e.phaseTimer = g_fSongTime + introSeconds;
+    e.phaseTimer = currentSongTime() + introSeconds;
     setShipGrace(introSeconds + INTRO_GRACE_MARGIN);
 }
 
@@ -165,7 +165,7 @@ void flyShipToBoss() {
 void startFight() {
     SBossEncounter& e = g_BossEncounter;
     e.phase = E_BOSSPHASE_FIGHT;
-    e.phaseTimer = g_fSongTime + escapeSeconds();
+    e.phaseTimer = currentSongTime() + escapeSeconds();
     setDontShoot(0);
     setMeterWidgetsVisible(true, false);
 }
@@ -202,7 +202,7 @@ void tickHealing(ClEntity* ship) {
 }
 
 void drawCountdown() {
-    const f32 left = g_BossEncounter.phaseTimer - g_fSongTime;
+    const f32 left = g_BossEncounter.phaseTimer - currentSongTime();
     const s32 seconds = left > 0.0f ? s32(left) : 0;
     const s32 minutes = (seconds / 60) % 60;
     const s32 rest = seconds % 60;
@@ -247,7 +247,7 @@ void updateFight() {
         if (ClProcessor_PlayerCtrl* ctrl = findPlayerCtrl(ship)) ctrl->scriptedMove = 0;
         if (ship->state != E_ENTITY_DESTROYED) tickHealing(ship);
     }
-    if (e.phaseTimer < g_fSongTime) {
+    if (e.phaseTimer < currentSongTime()) {
         if (bossEntity() && bossEntity()->state != E_ENTITY_DESTROYED) bossEntity()->destroy();
         e.noteTargetAtom = nullptr;
         endBossEncounter();
@@ -284,7 +284,7 @@ void updateBossEncounter() {
     SBossEncounter& e = g_BossEncounter;
     // A play without a boss has no encounter to run, whatever the phase timer says.
     if (!bossEntity() && e.phase == E_BOSSPHASE_WAITING) return;
-    const bool due = e.phaseTimer < g_fSongTime;
+    const bool due = e.phaseTimer < currentSongTime();
     switch (e.phase) {
         case E_BOSSPHASE_WAITING:
             if (due) arrive();

@@ -2,7 +2,7 @@
 // path, and the held cue that the song clock follows.
 //
 // Main thread only. The song analysis reaches prepareSongSound through
-// audio/sound/song_sound_hook.h once the in-game mode installs it.
+// audio/audio_imports.h once the program installs it.
 #pragma once
 
 #include "core/types.h"

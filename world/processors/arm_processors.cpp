@@ -76,7 +76,7 @@ void ClProcessor_Enemy_AI_Arm::update() {
         strikeTime = node->params.findOrAdd("armai_S")->real;
         swingDuration = node->params.findOrAdd("armai_D")->real;
     }
-    if (swingState == E_ARM_ARMED && strikeTime < g_fSongTime) {
+    if (swingState == E_ARM_ARMED && strikeTime < currentSongTime()) {
         // No ship at the strike time, no strike.
         if (!playerShip(0)) {
             swingState = E_ARM_IDLE;
@@ -156,7 +156,7 @@ void ClProcessor_Enemy_AI_ArmGroup::reloadParameters() {
 }
 
 void ClProcessor_Enemy_AI_ArmGroup::skipPastBeats() {
-    while (cursor < s32(beatSequence.count) && g_aSongBeats[u32(beatSequence[u32(cursor)])].time < g_fSongTime) ++cursor;
+    while (cursor < s32(beatSequence.count) && g_aSongBeats[u32(beatSequence[u32(cursor)])].time < currentSongTime()) ++cursor;
 }
 
 void ClProcessor_Enemy_AI_ArmGroup::update() {
@@ -166,13 +166,13 @@ void ClProcessor_Enemy_AI_ArmGroup::update() {
     skipPastBeats();
     if (beatSequence.count == 0 || cursor >= s32(beatSequence.count)) {
         beatSequence.release();
-        findTempoSequences(g_fSongTime, g_fSongTime + ARM_BEAT_WINDOW, ARM_TEMPI, ARM_RUN_COUNT, &beatSequence, 1);
+        findTempoSequences(currentSongTime(), currentSongTime() + ARM_BEAT_WINDOW, ARM_TEMPI, ARM_RUN_COUNT, &beatSequence, 1);
         cursor = 0;
     }
     f32 strike = ARM_NO_STRIKE;
     if (beatSequence.count >= 2) {
         strike = g_aSongBeats[u32(beatSequence[u32(cursor)])].time;
-        commandTimer = (strike - g_fSongTime) + ARM_SWING_SECONDS + ARM_COMMAND_PAUSE;
+        commandTimer = (strike - currentSongTime()) + ARM_SWING_SECONDS + ARM_COMMAND_PAUSE;
     } else {
         commandTimer = ARM_RETRY_SECONDS;
     }

@@ -43,13 +43,14 @@ constexpr f32 PELLET_MAX_SECONDS = 1.3125f;
 
 class ClProcessor_Bullet : public ClProcessor {
 public:
+    // What every update reads first, so that it shares the record's first cache lines.
     u32 moving = 1;  // a gun holding the bullet clears it
+    SBulletParamRef bullType{"BullType"};
+    SBulletParamRef bullVel{"BullVel"};
     ClProcessor* ownerProcessor = nullptr;  // told of the bullet's end through onBulletEnded
     SVectorTween pelletTween;
     u32 pelletStarted = 0;
     s32 frameCount = 0;
-    SBulletParamRef bullType{"BullType"};
-    SBulletParamRef bullVel{"BullVel"};
 
     void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
     void update() override;

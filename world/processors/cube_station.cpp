@@ -216,7 +216,7 @@ void ClProcessor_Enemy_AI_CubeStation::reloadParameters() {
 void ClProcessor_Enemy_AI_CubeStation::update() {
     decisionTimer -= g_fFrameTime;
     if (!(decisionTimer > 0.0f) && turnState != E_STATION_TURNING) decide();
-    if (turnState == E_STATION_ARMED && turnStartTime < g_fSongTime) startTurn();
+    if (turnState == E_STATION_ARMED && turnStartTime < currentSongTime()) startTurn();
     if (turnState == E_STATION_TURNING) {
         entity->facingBlend.update(g_fFrameTime);
         if (entity->facingBlend.finished()) turnState = E_STATION_IDLE;
@@ -277,12 +277,12 @@ void ClProcessor_Enemy_AI_CubeStation::decide() {
     chosenBranch = best;
     turnState = E_STATION_ARMED;
     ClArray<s32> beats;
-    findTempoSequences(g_fSongTime, g_fSongTime + STATION_BEAT_WINDOW, STATION_TEMPI, 2, &beats, 0);
+    findTempoSequences(currentSongTime(), currentSongTime() + STATION_BEAT_WINDOW, STATION_TEMPI, 2, &beats, 0);
     if (beats.count == 2 && u32(beats[0]) < g_aSongBeats.count && u32(beats[1]) < g_aSongBeats.count) {
         turnStartTime = g_aSongBeats[u32(beats[0])].time;
         turnDuration = g_aSongBeats[u32(beats[1])].time - turnStartTime;
     } else {
-        turnStartTime = g_fSongTime + STATION_FALLBACK_DELAY;
+        turnStartTime = currentSongTime() + STATION_FALLBACK_DELAY;
         turnDuration = STATION_FALLBACK_TURN;
     }
     decisionTimer = turnDuration;

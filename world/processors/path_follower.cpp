@@ -248,7 +248,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::timedMoveSegment() {
         // Measured from where the tween starts, as the plan's total time was: a move that starts in
         // the frame the previous one ended would otherwise measure from last frame's position.
         const f32 duration = (to - timedStart).length() / getPathSpeed(speedClass(), segment.c.integer);
-        timedStartTime = cursor == 1 ? entity->spawnTime : g_fSongTime - PATH_TIMED_START_LEAD;
+        timedStartTime = cursor == 1 ? entity->spawnTime : currentSongTime() - PATH_TIMED_START_LEAD;
         timedMove.startFromTo(timedStart, to, duration, E_TWEEN_CURVE_LINEAR, 0.0f);
         timedStart = to;
         heading = segment.b.getVector().normalized();
@@ -259,7 +259,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::timedMoveSegment() {
     }
     if (!pathSongHasEnded()) {
         // The song clock alone drives the move, so a long frame does not leave it behind.
-        timedMove.time = std::max(g_fSongTime - timedStartTime, 0.0f);
+        timedMove.time = std::max(currentSongTime() - timedStartTime, 0.0f);
         timedMove.evaluate();
         entity->setFacing(heading, UP);
         entity->setRootPosition(timedMove.getValue());
@@ -404,14 +404,14 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::timedSpline() {
         }
         splineDistance.startFromTo(0.0f, spline->totalLength, spline->totalLength / rideSpeed,
                               E_TWEEN_CURVE_LINEAR, 0.0f);
-        timedStartTime = cursor == 1 ? entity->spawnTime : g_fSongTime - PATH_TIMED_START_LEAD;
+        timedStartTime = cursor == 1 ? entity->spawnTime : currentSongTime() - PATH_TIMED_START_LEAD;
         heading = splineCursor.direction.normalized();
         started = 0;
         placeOnSpline(true);
         if (!pathSongHasEnded()) return E_STAY;
     }
     if (!pathSongHasEnded()) {
-        splineDistance.time = std::max(g_fSongTime - timedStartTime, 0.0f);
+        splineDistance.time = std::max(currentSongTime() - timedStartTime, 0.0f);
         splineDistance.evaluate();
     }
     splineCursorSeek(*spline, &splineCursor, splineDistance.current);

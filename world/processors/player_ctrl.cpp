@@ -82,14 +82,14 @@ void ClProcessor_PlayerCtrl::update() {
         steerByAbsolutePointer();
     else
         steerByRelativePointer();
-    if (g_iInputSettleFrames == 0) steerByPad();
+    if (inputSettleFrames() == 0) steerByPad();
     broadcastTriggers();
 }
 
 void ClProcessor_PlayerCtrl::steerByRelativePointer() {
     f32 dx = pointer[0] - previousPointer[0];
     f32 dz = pointer[1] - previousPointer[1];
-    if (g_iInputSettleFrames > 0) dx = dz = 0.0f;
+    if (inputSettleFrames() > 0) dx = dz = 0.0f;
     const f32 scale = SHIP_POINTER_SCALE * g_fFrameTime;
     ClVec3 position = toVec3(entity->getPreviousWorldPosition());
     position.x += dx * scale;

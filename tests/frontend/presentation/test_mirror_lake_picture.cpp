@@ -1,7 +1,7 @@
 // The mirror lake under a simple scene, drawn under the offscreen driver: a red panel on the left
 // and a green one on the right stand on the water, and the lake shows each upside down directly
 // beneath it over the faint front-end water tint.
-#include "library/presentation/mirror_lake.h"
+#include "frontend/presentation/mirror_lake.h"
 #include "tests/support/offscreen_picture.h"
 #include "world/services/bar_colour_scheme.h"
 

@@ -1,4 +1,4 @@
-#include "library/presentation/loading_state.h"
+#include "frontend/presentation/loading_state.h"
 
 #include "core/async_asset.h"
 #include "core/game_clock.h"

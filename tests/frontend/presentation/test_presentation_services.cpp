@@ -1,4 +1,4 @@
-// The library's drawing-side services without a device: the front-end particle systems, the
+// The front end's drawing-side services without a device: the front-end particle systems, the
 // wind the mirror lake writes into the particle physics, the preview targets' batcher keys, and
 // the loading state's one background load.
 #include "core/async_asset.h"
@@ -6,10 +6,10 @@
 #include "core/file_layer.h"
 #include "core/game_clock.h"
 #include "core/timers.h"
-#include "library/presentation/front_end_particles.h"
-#include "library/presentation/loading_state.h"
-#include "library/presentation/mirror_lake.h"
-#include "library/presentation/preview_targets.h"
+#include "frontend/presentation/front_end_particles.h"
+#include "frontend/presentation/loading_state.h"
+#include "frontend/presentation/mirror_lake.h"
+#include "frontend/presentation/preview_targets.h"
 #include "render/batcher.h"
 #include "render/fx_particles.h"
 #include "render/mega_particles.h"
@@ -25,7 +25,7 @@
 namespace {
 
 std::vector<f32> physics() {
-    const SParticlePhysics& p = g_particlePhysics;
+    const SParticlePhysics& p = particlePhysics();
     return {p.accelerationA.x, p.accelerationA.y, p.accelerationA.z, p.accelerationB.x, p.accelerationB.y,
             p.accelerationB.z, p.blastUpwardBias};
 }
@@ -72,15 +72,15 @@ TEST(PreviewTargets, AGroupIsABatcherKeyInItsSlotUntilDestroyedAndNothingIsMadeW
     ASSERT_TRUE(map.create(name, 2, 64.0f, 64.0f));
     EXPECT_FALSE(sameSlot.create(SHIP_EDIT_PREVIEW_TARGET_NAME, 2, 64.0f, 64.0f));
     EXPECT_EQ(batchTargetCount(), keys + 1);
-    EXPECT_EQ(g_aPreviewSlots[2].group, map.group());
+    EXPECT_EQ(previewSlot(2).group, map.group());
     map.destroy();
     EXPECT_EQ(batchTargetCount(), keys);
-    EXPECT_EQ(g_aPreviewSlots[2].group, nullptr);
+    EXPECT_EQ(previewSlot(2).group, nullptr);
 
     std::vector<int> fillers(BATCH_TARGET_KEY_CAPACITY);
     for (int& f : fillers) registerBatchTarget(reinterpret_cast<BatchKey>(&f));
     EXPECT_FALSE(map.create(name, 1, 64.0f, 64.0f));
-    EXPECT_EQ(nullptr, g_aPreviewSlots[1].group);
+    EXPECT_EQ(nullptr, previewSlot(1).group);
     for (int& f : fillers) unregisterBatchTarget(reinterpret_cast<BatchKey>(&f));
 }
 

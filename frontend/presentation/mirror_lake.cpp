@@ -1,4 +1,4 @@
-#include "library/presentation/mirror_lake.h"
+#include "frontend/presentation/mirror_lake.h"
 
 #include "core/game_clock.h"
 #include "core/saved_options.h"
@@ -45,13 +45,15 @@ SMirrorLakeParams mirrorLakeParamsAt(f64 seconds) {
 
 void setMirrorLakeShaderParams() {
     const SMirrorLakeParams p = mirrorLakeParamsAt(g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime);
-    g_particlePhysics.accelerationA = ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f);
-    g_particlePhysics.accelerationB = p.wind;
+    SParticlePhysics physics = particlePhysics();
+    physics.accelerationA = ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f);
+    physics.accelerationB = p.wind;
+    setParticlePhysics(physics);
     if (!findShaderGlobal("g_v2MirrorLakeScroll")) return;
     setShaderGlobalVec2("g_v2MirrorLakeScroll", p.rippleScroll);
     setShaderGlobalFloat("g_fMirrorLakeBump", MIRROR_LAKE_BUMP_STRENGTH);
     setShaderGlobalColour("g_v4MirrorLakeTint",
-                          g_uInGameFlag ? 0u : g_BarColourScheme.colour(FRONT_END_WATER_ENTRY).current);
+                          inGameFlag() ? 0u : g_BarColourScheme.colour(FRONT_END_WATER_ENTRY).current);
     g_bMirrorLakeParamsSet = true;
 }
 

@@ -1,4 +1,4 @@
-#include "library/presentation/preview_targets.h"
+#include "frontend/presentation/preview_targets.h"
 
 #include "render/batcher.h"
 #include "render/render_target.h"
@@ -10,7 +10,7 @@
 void formatMiniMapTargetName(char* out, size_t size, u32 index) { std::snprintf(out, size, "RTT_MM%u", index); }
 
 bool ClPreviewTarget::create(const char* name, u32 slot, f32 width, f32 height) {
-    if (m_group || slot >= PREVIEW_SLOT_COUNT || g_aPreviewSlots[slot].group) return false;
+    if (m_group || slot >= PREVIEW_SLOT_COUNT || previewSlot(slot).group) return false;
     if (!name || std::strlen(name) >= PREVIEW_TARGET_NAME_LENGTH) return false;
     auto* group = new ClRenderTargetGroup(width, height, 0);
     if (!registerBatchTarget(reinterpret_cast<BatchKey>(group))) {
@@ -20,15 +20,14 @@ bool ClPreviewTarget::create(const char* name, u32 slot, f32 width, f32 height) 
     std::strcpy(m_name, name);
     m_slot = slot;
     m_group = group;
-    g_aPreviewSlots[slot].group = group;
+    setPreviewSlotGroup(slot, group);
     return true;
 }
 
 void ClPreviewTarget::destroy() {
     if (!m_group) return;
     unregisterBatchTarget(reinterpret_cast<BatchKey>(m_group));
-    g_aPreviewSlots[m_slot].group = nullptr;
-    g_aPreviewSlots[m_slot].active = 0;
+    setPreviewSlotGroup(m_slot, nullptr);
     delete m_group;
     m_group = nullptr;
     m_name[0] = '\0';

@@ -1,6 +1,6 @@
-#include "library/presentation/front_end_particles.h"
+#include "frontend/presentation/front_end_particles.h"
 
-#include "library/presentation/mirror_lake.h"
+#include "frontend/presentation/mirror_lake.h"
 #include "render/fx_particles.h"
 #include "render/mega_particles.h"
 #include "render/particle_world_inputs.h"
@@ -13,7 +13,7 @@ void frontEndParticleSetUp() {
     registerParticleSystem(g_megaParticleSystemEX);
     g_fxParticleSystem = new ClFXParticleSystem();
     registerParticleSystem(g_fxParticleSystem);
-    g_particlePhysics = SParticlePhysics{ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f), ClVec3(), FRONT_END_BLAST_UPWARD_BIAS};
+    setParticlePhysics(SParticlePhysics{ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f), ClVec3(), FRONT_END_BLAST_UPWARD_BIAS});
 }
 
 void frontEndParticleShutdown() {
