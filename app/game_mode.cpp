@@ -49,7 +49,7 @@ f32 gameplayStepFor(f32 dt, s32 paused, f32 timeScale) {
 
 void updateModeClocksAndMappers(ClGameMode*, f32 dt, s32 paused) {
     setClockDelta(GAME_CLOCK_SYSTEM, dt);
-    setClockDelta(GAME_CLOCK_GAMEPLAY, gameplayStepFor(dt, paused, peekFloatStateStack(E_FLOATSTACK_TIME_SCALE)));
+    setClockDelta(GAME_CLOCK_GAMEPLAY, gameplayStepFor(dt, paused, peekTimeScale()));
     updateTimers();
     for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) {
         if (hasPlayerInputMapper(slot)) getPlayerInputMapper(slot)->mapInputs(slot);

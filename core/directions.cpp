@@ -79,8 +79,6 @@ void clampDirectionToCone(ClVec3* result, const ClVec3& direction, const ClVec3&
     *result = clampDirectionToCone(direction, axis, maxAngle);
 }
 
-ClVec2 randomUnitVector2() { return ClVec2::fromAngle(randomFloatInRange(0.0f, MATH_TWO_PI)); }
-
 ClVec3 randomUnitVector3() {
     ClVec3 v;
     do {

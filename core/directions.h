@@ -32,9 +32,6 @@ ClVec3 clampDirectionToCone(const ClVec3& dir, const ClVec3& axis, f32 limit);
 // direction stays on direction's side, so the result is that of the form above.
 void clampDirectionToCone(ClVec3* result, const ClVec3& direction, const ClVec3& axis, f32 maxAngle, const ClVec3& planeNormal);
 
-// (cos a, sin a) with a uniform in [0, 2 pi].
-ClVec2 randomUnitVector2();
-
 // Three uniform draws in [-1, 1], drawn again while their length is below 1e-4, normalised.
 // Not uniform over the sphere: points outside the unit ball are kept.
 ClVec3 randomUnitVector3();

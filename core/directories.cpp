@@ -133,7 +133,6 @@ void removeDataDirPrefix(char* path) {
 }
 
 char getPathSeparator() { return '\\'; }
-const char* getPathSeparatorString() { return "\\"; }
 
 void toBackslashes(char* path) {
     if (!path) return;

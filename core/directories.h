@@ -48,7 +48,6 @@ bool createSaveDataDir();
 void removeDataDirPrefix(char* path);
 
 char getPathSeparator();
-const char* getPathSeparatorString();
 // Replace every '/' by '\' in place.
 void toBackslashes(char* path);
 void toBackslashesW(char16_t* path);

@@ -428,8 +428,6 @@ u32 createDirectoryW(const char16_t* path) {
     return osCreateDirectoryW(path) ? 1 : 0;
 }
 
-u32 registerFileWatch(const char*, u32, FileChangedFn) { return 0; }
-
 u32 reportLastError() {
     const u32 code = osLastError();
     if (code == 0) return 0;

@@ -126,10 +126,6 @@ u32 writeWholeFileW(const char16_t* path, const void* buffer, u32 size);
 // Creates the directory and every missing parent: 1 when it exists afterwards, else 0.
 u32 createDirectoryW(const char16_t* path);
 
-using FileChangedFn = void (*)(const char* path);
-// Files are not watched on this platform: accepts the registration, returns 0 and never calls back.
-u32 registerFileWatch(const char* path, u32 flags, FileChangedFn onChanged);
-
 // Writes "failed with error N: text" for this thread's last system error to standard error and
 // returns the code; returns 0 and writes nothing when there is none. Never waits for anyone.
 u32 reportLastError();

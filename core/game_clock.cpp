@@ -17,19 +17,6 @@ void setClockDelta(int clock, f32 seconds) {
     target.totalTime += f64(seconds);
 }
 
-bool getLocalDateTime(SDateTime& out) {
-    out = SDateTime{};
-    const time_t now = time(nullptr);
-    tm local{};
-    if (now == time_t(-1) || !localtime_r(&now, &local)) return false;
-    out.year = local.tm_year + 1900;
-    out.month = local.tm_mon + 1;
-    out.day = local.tm_mday;
-    out.hour = local.tm_hour;
-    out.minute = local.tm_min;
-    return true;
-}
-
 namespace {
 
 // Days since 1970-01-01 in the proleptic Gregorian calendar (Howard Hinnant's days_from_civil).

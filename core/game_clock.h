@@ -33,9 +33,6 @@ struct SDateTime {
     s32 minute;  // 0 to 59
 };
 
-// The local date and time now. False, with every field 0, when the system cannot say.
-bool getLocalDateTime(SDateTime& out);
-
 // second - first in whole seconds, both read as local times with seconds 0 and no daylight-saving
 // adjustment. Months outside 1 to 12 carry into the year.
 s64 secondsBetweenDates(const SDateTime& first, const SDateTime& second);

@@ -138,10 +138,6 @@ bool ClGrowingHashMap::insert(u32 key, uintptr_t value) {
     return map.insert(key, value);
 }
 
-bool ClGrowingHashMap::insertByName(const char* name, uintptr_t value) {
-    return insert(crc32TextNoCase(name), value);
-}
-
 void ClGrowingHashMap::grow() {
     const u32 oldCapacity = map.getCapacity();
     if (oldCapacity == 0) return;

@@ -72,7 +72,6 @@ public:
 
     // Grows first when count equals capacity. False for key 0 or a table not set up.
     bool insert(u32 key, uintptr_t value);
-    bool insertByName(const char* name, uintptr_t value);
     uintptr_t find(u32 key) const { return map.find(key); }
     uintptr_t findByName(const char* name) const { return map.findByName(name); }
     void clear() { map.clear(); }

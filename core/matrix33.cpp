@@ -21,12 +21,6 @@ ClVec3 ClMatrix33::getColumn(int column) const { return ClVec3(at(0, column), at
 
 ClVec3 ClMatrix33::getRow(int row) const { return ClVec3(at(row, 0), at(row, 1), at(row, 2), 0.0f); }
 
-ClMatrix33 ClMatrix33::scaled(f32 s) const {
-    ClMatrix33 result;
-    for (int i = 0; i < 12; ++i) result.m[i] = m[i] * s;
-    return result;
-}
-
 ClMatrix33 ClMatrix33::multiply(const ClMatrix33& other) const {
     ClMatrix33 result;
     for (int i = 0; i < 3; ++i) {

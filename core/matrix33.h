@@ -32,8 +32,6 @@ struct alignas(16) ClMatrix33 {
     void setColumns(const ClVec3& c0, const ClVec3& c1, const ClVec3& c2);
     ClVec3 getColumn(int column) const;
     ClVec3 getRow(int row) const;
-    // All twelve floats times s.
-    ClMatrix33 scaled(f32 s) const;
     // this x other.
     ClMatrix33 multiply(const ClMatrix33& other) const;
 };

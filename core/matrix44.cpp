@@ -17,8 +17,6 @@ void ClMatrix44::setZero() {
     for (f32& value : m) value = 0.0f;
 }
 
-void ClMatrix44::copyFrom(const ClMatrix44& other) { *this = other; }
-
 namespace {
 
 // A row of four floats: element-wise IEEE arithmetic, each lane as the scalar code rounds it.
@@ -45,12 +43,6 @@ ClMatrix44 ClMatrix44::multiply(const ClMatrix44& other) const {
     return result;
 }
 
-void ClMatrix44::transpose() {
-    for (int i = 0; i < 4; ++i) {
-        for (int j = i + 1; j < 4; ++j) std::swap(m[4 * i + j], m[4 * j + i]);
-    }
-}
-
 void ClMatrix44::setTransposedFrom(const ClMatrix44& other) {
     const ClMatrix44 source = other;  // other may be this matrix
     for (int i = 0; i < 4; ++i) {
@@ -62,14 +54,6 @@ ClMatrix44 ClMatrix44::getTransposed() const {
     ClMatrix44 result;
     result.setTransposedFrom(*this);
     return result;
-}
-
-void ClMatrix44::getTransposed3x3(ClMatrix44* result) const {
-    const ClMatrix44 source = *this;  // result may be this matrix
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) result->m[4 * i + j] = source.m[4 * j + i];
-        result->m[4 * i + 3] = 0.0f;
-    }
 }
 
 ClMatrix44 ClMatrix44::getInverse() const {
@@ -175,19 +159,6 @@ void ClMatrix44::setRotationAxisAngle(const ClVec3& a, f32 angle) {
 }
 
 void ClMatrix44::setRotationY(f32 angle) { setRotationAxisAngle(ClVec3(0.0f, 1.0f, 0.0f), angle); }
-
-void ClMatrix44::setRotationAndTranslation(const ClMatrix33& rotation, const ClVec3& t) {
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) m[4 * i + j] = rotation.at(i, j);
-    }
-    m[3] = t.x;
-    m[7] = t.y;
-    m[11] = t.z;
-    m[12] = 0.0f;
-    m[13] = 0.0f;
-    m[14] = 0.0f;
-    m[15] = 1.0f;
-}
 
 void ClMatrix44::setOrientation(const ClVec3& forward, const ClVec3& upHint) {
     ClVec3 rows[3] = {ClVec3(1.0f, 0.0f, 0.0f), ClVec3(0.0f, 1.0f, 0.0f), ClVec3(0.0f, 0.0f, 1.0f)};

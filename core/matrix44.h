@@ -18,16 +18,11 @@ struct alignas(16) ClMatrix44 {
 
     void setIdentity();
     void setZero();
-    void copyFrom(const ClMatrix44& other);
     // this x other: a row vector goes through this first, then other.
     ClMatrix44 multiply(const ClMatrix44& other) const;
 
-    void transpose();
     void setTransposedFrom(const ClMatrix44& other);
     ClMatrix44 getTransposed() const;
-    // Writes the transposed upper 3x3 into rows 0 to 2 of the result (their fourth floats
-    // become 0); row 3 of the result is left as it was.
-    void getTransposed3x3(ClMatrix44* result) const;
     // Cofactors over the determinant. Nothing checks for a singular matrix: its inverse is
     // made of non-finite values.
     ClMatrix44 getInverse() const;
@@ -59,8 +54,6 @@ struct alignas(16) ClMatrix44 {
     // left as it was.
     void setRotationAxisAngle(const ClVec3& unitAxis, f32 angle);
     void setRotationY(f32 angle);
-    // Rows 0 .. 2 from the 3x3, elements 3, 7 and 11 from t, row 3 = (0, 0, 0, 1).
-    void setRotationAndTranslation(const ClMatrix33& rotation, const ClVec3& t);
 
     // Row 0 = the forward direction, rows 1 and 2 = up and side built with the up hint, all
     // unit length; elements 3, 7 and 11 become 0 and the translation row is kept. A hint that

@@ -24,19 +24,10 @@ inline u32 stepNoCase(u32 value, u8 byte) {
 
 }  // namespace
 
-u32 crc32TableEntry(u32 index) { return kCrc32Table.entries[index & 0xFFu]; }
-
 u32 crc32TextNoCase(const char* text) {
     u32 value = 0;
     if (!text) return value;
     for (const u8* p = reinterpret_cast<const u8*>(text); *p; ++p) value = stepNoCase(value, *p);
-    return value;
-}
-
-u32 crc32BytesNoCase(const void* bytes, size_t length) {
-    u32 value = 0;
-    const u8* p = static_cast<const u8*>(bytes);
-    for (size_t i = 0; i < length; ++i) value = stepNoCase(value, p[i]);
     return value;
 }
 

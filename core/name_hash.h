@@ -8,11 +8,6 @@
 // Each byte is masked with 0xDF, so letter case does not matter, and the running value is
 // shifted right arithmetically (the sign bit is copied). An empty or null name hashes to 0.
 u32 crc32TextNoCase(const char* text);
-// The same over a counted run of bytes.
-u32 crc32BytesNoCase(const void* bytes, size_t length);
 
 // The case-sensitive variant: bytes unmasked and a logical shift.
 u32 crc32Text(const char* text);
-
-// The standard CRC-32 table entry for an index 0 to 255.
-u32 crc32TableEntry(u32 index);

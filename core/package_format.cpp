@@ -53,17 +53,6 @@ ERelocTableError relocTableOpen(SRelocTableView* view, const void* image, u64 im
     return E_RELOCTABLE_OK;
 }
 
-const char* relocTableErrorText(ERelocTableError error) {
-    switch (error) {
-    case E_RELOCTABLE_OK: return "no error";
-    case E_RELOCTABLE_TOO_SHORT: return "shorter than its header";
-    case E_RELOCTABLE_ARRAY_PAST_END: return "record array past the end";
-    case E_RELOCTABLE_RECORD_PAST_END: return "record past the end";
-    case E_RELOCTABLE_NOT_SORTED: return "records not sorted by key";
-    }
-    return "unknown error";
-}
-
 u32 relocTableRecordOffset(const SRelocTableView& view, u32 index) {
     return loadLe32(view.image + view.arrayOffset + u64(index) * 4);
 }

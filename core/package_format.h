@@ -57,7 +57,6 @@ struct SRelocTableView {
 // keys. On failure the view is left empty (count 0), so a look-up in it simply misses.
 ERelocTableError relocTableOpen(SRelocTableView* view, const void* image, u64 imageSize,
                                 u32 recordSize);
-const char* relocTableErrorText(ERelocTableError error);
 
 // Accessors for index < count of a view that opened.
 u32 relocTableRecordOffset(const SRelocTableView& view, u32 index);

@@ -376,14 +376,6 @@ u32 packagedFileExists(const char* path, u32 packageId) {
     return lookUp(path, packageId, &package, &entry) == E_FILESTATUS_OK ? 1 : 0;
 }
 
-u32 findPackagedFile(SPackage** outPackage, const char* path, u32 packageId) {
-    SPackage* package = nullptr;
-    SPackageEntry entry;
-    const u32 found = lookUp(path, packageId, &package, &entry) == E_FILESTATUS_OK ? 1 : 0;
-    if (outPackage) *outPackage = package;
-    return found;
-}
-
 u32 prepareAssetFileBuffers(SAssetFile* file, u32, u32 size, u32 alignment, u32 userWord) {
     if (!file || !file->ready) return 0;
     freeBuffers(file);

@@ -99,8 +99,6 @@ u32 openPackagedFile(const char* path, u32* outSize, SAssetFile** outFile, u32 p
 // The same for a wide path, narrowed first (units of 256 or more become '_').
 u32 openPackagedFileW(const char16_t* path, u32* outSize, SAssetFile** outFile, u32 packageId);
 u32 packagedFileExists(const char* path, u32 packageId);
-// As packagedFileExists, writing the package that holds the entry (null when absent).
-u32 findPackagedFile(SPackage** outPackage, const char* path, u32 packageId);
 
 // 1 or 0. Allocates the data buffer of size bytes and, for a compressed or enciphered entry,
 // the work buffer for its stored bytes, with the given alignment (or the package's, when

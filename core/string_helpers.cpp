@@ -26,7 +26,6 @@ u32 pairSafeCut(const char*, u32 keep) { return keep; }
 char16_t foldUnit(char16_t unit) { return (unit >= u'A' && unit <= u'Z') ? char16_t(unit + 32) : unit; }
 char16_t widenByte(char c) { return char16_t(u8(c)); }
 char narrowUnit(char16_t unit) { return unit < 256 ? char(unit) : '_'; }
-char lowerByte(char c) { return char(tolower_l(u8(c), cLocale())); }
 bool isTrimSpace(char16_t unit) { return unit < 256 && isspace_l(unit, cLocale()) != 0; }
 
 template <typename T>
@@ -158,12 +157,9 @@ s32 wstrCompareNoCaseWithNarrow(const char16_t* wide, const char* narrow) {
     return compareWideNarrowNoCase(wide, narrow);
 }
 
-const char* strFind(const char* text, const char* pattern) { return std::strstr(text, pattern); }
 char* strFind(char* text, const char* pattern) { return std::strstr(text, pattern); }
 const char16_t* wstrFind(const char16_t* text, const char16_t* pattern) { return findUnits(text, pattern); }
-char16_t* wstrFind(char16_t* text, const char16_t* pattern) { return findUnits(text, pattern); }
 const char16_t* wstrFindLastChar(const char16_t* text, char16_t unit) { return findLastUnit(text, unit); }
-char16_t* wstrFindLastChar(char16_t* text, char16_t unit) { return findLastUnit(text, unit); }
 
 // ---------------------------------------------------------------------------------------------
 // Copying, appending, length
@@ -171,9 +167,7 @@ char16_t* wstrFindLastChar(char16_t* text, char16_t unit) { return findLastUnit(
 u32 strLength(const char* text) { return u32(std::strlen(text)); }
 u32 wstrLength(const char16_t* text) { return lengthOf(text); }
 
-void strCopy(char* dest, const char* src) { std::strcpy(dest, src); }
 void wstrCopy(char16_t* dest, const char16_t* src) { putUnbounded(dest, src, NO_LIMIT, sameUnit); }
-void strAppend(char* dest, const char* src) { std::strcat(dest, src); }
 void wstrAppend(char16_t* dest, const char16_t* src) { wstrCopy(dest + wstrLength(dest), src); }
 void wstrAppendNarrow(char16_t* dest, const char* narrow) {
     putUnbounded(dest + wstrLength(dest), narrow, NO_LIMIT, widenByte);
@@ -212,27 +206,12 @@ ETextCopyResult wstrAppendNarrowN(char16_t* dest, const char* narrow, u32 capaci
     return appendBounded(dest, capacity, narrow, NO_LIMIT, widenByte);
 }
 
-ETextCopyResult wstrJoinNarrowThenWideN(char16_t* dest, const char* narrow, const char16_t* wide,
-                                        u32 capacity) {
-    const u32 used = boundedAppendStart(dest, capacity);
-    if (used == capacity) return E_TEXTCOPY_TRUNCATED;
-    ETextCopyResult result = E_TEXTCOPY_COMPLETE;
-    if (used > 0) result = appendBounded(dest, capacity, narrow, PATH_BUFFER_LENGTH - 1, widenByte);
-    // A destination filled by the narrow part takes none of the wide text and reports it.
-    if (appendBounded(dest, capacity, wide, NO_LIMIT, sameUnit) == E_TEXTCOPY_TRUNCATED) {
-        result = E_TEXTCOPY_TRUNCATED;
-    }
-    return result;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Conversion
 
-void strToWide(char16_t* dest, const char* narrow) { putUnbounded(dest, narrow, NO_LIMIT, widenByte); }
 void wstrFromNarrow(char16_t* dest, const char* narrow) {
     putUnbounded(dest, narrow, WIDEN_TEXT_LIMIT, widenByte);
 }
-void wstrToNarrow(char* dest, const char16_t* wide) { putUnbounded(dest, wide, NO_LIMIT, narrowUnit); }
 
 ETextCopyResult strToWideN(char16_t* dest, const char* narrow, u32 n) {
     return putBounded(dest, n, narrow, NO_LIMIT, widenByte);
@@ -240,11 +219,6 @@ ETextCopyResult strToWideN(char16_t* dest, const char* narrow, u32 n) {
 
 ETextCopyResult wstrToNarrowN(char* dest, const char16_t* wide, u32 n) {
     return putBounded(dest, n, wide, NO_LIMIT, narrowUnit);
-}
-
-void strToLowerCopy(char* dest, const char* src) { putUnbounded(dest, src, NO_LIMIT, lowerByte); }
-ETextCopyResult strToLowerCopyN(char* dest, const char* src, u32 n) {
-    return putBounded(dest, n, src, NO_LIMIT, lowerByte);
 }
 
 u32 wstrTrimCopy(char16_t* dest, const char16_t* src, u32 capacity) {

@@ -50,13 +50,10 @@ s32 strCompareNoCaseWithWide(const char* narrow, const char16_t* wide);
 s32 wstrCompareNoCaseWithNarrow(const char16_t* wide, const char* narrow);
 
 // First occurrence of the pattern, or null; an empty pattern gives the text itself.
-const char* strFind(const char* text, const char* pattern);
 char* strFind(char* text, const char* pattern);
 const char16_t* wstrFind(const char16_t* text, const char16_t* pattern);
-char16_t* wstrFind(char16_t* text, const char16_t* pattern);
 // Last occurrence of the unit, or null. Unit 0 finds the terminator.
 const char16_t* wstrFindLastChar(const char16_t* text, char16_t unit);
-char16_t* wstrFindLastChar(char16_t* text, char16_t unit);
 
 // ---------------------------------------------------------------------------------------------
 // Copying, appending, length
@@ -65,9 +62,7 @@ u32 strLength(const char* text);
 u32 wstrLength(const char16_t* text);
 
 // Unbounded: only for destinations sized from the source.
-void strCopy(char* dest, const char* src);
 void wstrCopy(char16_t* dest, const char16_t* src);
-void strAppend(char* dest, const char* src);
 void wstrAppend(char16_t* dest, const char16_t* src);
 // Appends, widening each byte.
 void wstrAppendNarrow(char16_t* dest, const char* narrow);
@@ -85,8 +80,6 @@ ETextCopyResult wstrCopyN(char16_t* dest, const char16_t* src, u32 n);
 ETextCopyResult strAppendN(char* dest, const char* src, u32 capacity);
 ETextCopyResult wstrAppendN(char16_t* dest, const char16_t* src, u32 capacity);
 ETextCopyResult wstrAppendNarrowN(char16_t* dest, const char* narrow, u32 capacity);
-ETextCopyResult wstrJoinNarrowThenWideN(char16_t* dest, const char* narrow, const char16_t* wide,
-                                        u32 capacity);
 
 inline void* memFill(void* dest, int value, size_t bytes) { return std::memset(dest, value, bytes); }
 inline void* memCopy(void* dest, const void* src, size_t bytes) { return std::memcpy(dest, src, bytes); }
@@ -95,20 +88,12 @@ inline void* memMove(void* dest, const void* src, size_t bytes) { return std::me
 // ---------------------------------------------------------------------------------------------
 // Conversion
 
-// Each byte to one unit. Unbounded; the bounded form is `strToWideN`.
-void strToWide(char16_t* dest, const char* narrow);
 // Widens at most `WIDEN_TEXT_LIMIT` characters. Unbounded; the bounded form is `strToWideN`.
 void wstrFromNarrow(char16_t* dest, const char* narrow);
-// Each unit to one byte, units of 256 or more becoming '_'. Unbounded.
-void wstrToNarrow(char* dest, const char16_t* wide);
-// Bounded conversions: at most n - 1 units or bytes and a terminator. A surrogate pair becomes
-// "__", and is never cut to a single '_'.
+// Bounded conversions: at most n - 1 units or bytes and a terminator; a wide unit of 256 or
+// more becomes '_'. A surrogate pair becomes "__", and is never cut to a single '_'.
 ETextCopyResult strToWideN(char16_t* dest, const char* narrow, u32 n);
 ETextCopyResult wstrToNarrowN(char* dest, const char16_t* wide, u32 n);
-
-// Copies with 'A'-'Z' lowered. Unbounded; then bounded.
-void strToLowerCopy(char* dest, const char* src);
-ETextCopyResult strToLowerCopyN(char* dest, const char* src, u32 n);
 
 // Copies src without leading and trailing white space (tab, line feed, vertical tab, form feed,
 // carriage return, space; every unit of 256 or more is not white space) into at most

@@ -238,20 +238,12 @@ u32 formatLocalisedTwoInts(char16_t* out, u32 n, u32 idHash, s32 first, s32 seco
     return formatLocalised(out, n, idHash, u'd', wideReplacement(firstDigits), wideReplacement(secondDigits));
 }
 
-u32 formatLocalisedString(char16_t* out, u32 n, u32 idHash, const char16_t* text) {
-    return formatLocalised(out, n, idHash, u's', wideReplacement(text), wideReplacement(text));
-}
-
 u32 formatLocalisedNarrowString(char16_t* out, u32 n, u32 idHash, const char* narrow) {
     return formatLocalised(out, n, idHash, u's', narrowReplacement(narrow), narrowReplacement(narrow));
 }
 
 u32 formatLocalisedIntByKey(char16_t* out, u32 n, const char* key, s32 value) {
     return formatLocalisedInt(out, n, crc32TextNoCase(key), value);
-}
-
-u32 formatLocalisedStringByKey(char16_t* out, u32 n, const char* key, const char16_t* text) {
-    return formatLocalisedString(out, n, crc32TextNoCase(key), text);
 }
 
 u32 formatLocalisedNarrowStringByKey(char16_t* out, u32 n, const char* key, const char* narrow) {

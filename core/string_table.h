@@ -64,12 +64,9 @@ const char16_t* getLocalisedStringFormatted(const char* format, ...) __attribute
 u32 formatLocalisedInt(char16_t* out, u32 n, u32 idHash, s32 value);
 // The first "%d" takes first, every later "%d" takes second.
 u32 formatLocalisedTwoInts(char16_t* out, u32 n, u32 idHash, s32 first, s32 second);
-// Every "%s" takes the text (null counts as empty).
-u32 formatLocalisedString(char16_t* out, u32 n, u32 idHash, const char16_t* text);
 // Every "%s" takes the narrow text, each byte widened to the unit of the same value.
 u32 formatLocalisedNarrowString(char16_t* out, u32 n, u32 idHash, const char* narrow);
 u32 formatLocalisedIntByKey(char16_t* out, u32 n, const char* key, s32 value);
-u32 formatLocalisedStringByKey(char16_t* out, u32 n, const char* key, const char16_t* text);
 u32 formatLocalisedNarrowStringByKey(char16_t* out, u32 n, const char* key, const char* narrow);
 
 // Decimal digits with a leading '-' when negative, no padding; out holds INT_TO_WIDE_LENGTH

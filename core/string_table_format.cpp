@@ -71,8 +71,6 @@ u32 stringTableCount(const SStringTableView& view) { return view.table.count; }
 
 s32 stringTableFind(const SStringTableView& view, u32 idHash) { return relocTableFind(view.table, idHash); }
 
-u32 stringTableIdHashAt(const SStringTableView& view, u32 index) { return relocTableKey(view.table, index); }
-
 u32 stringTableTextOffsetAt(const SStringTableView& view, u32 index) {
     return relocTablePayloadOffset(view.table, index);
 }

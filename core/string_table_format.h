@@ -49,8 +49,6 @@ EStringTableError stringTableOpen(SStringTableView* view, const void* image, u64
 u32 stringTableCount(const SStringTableView& view);
 // Index of a record holding the id hash (signed binary search), or -1.
 s32 stringTableFind(const SStringTableView& view, u32 idHash);
-// For index < count of a view that opened.
-u32 stringTableIdHashAt(const SStringTableView& view, u32 index);
 u32 stringTableTextOffsetAt(const SStringTableView& view, u32 index);
 // The text of a record, its units loaded one by one, since it may sit at any offset.
 std::u16string stringTableTextAt(const SStringTableView& view, u32 index);

@@ -6,8 +6,6 @@
 constexpr f32 PERPENDICULAR_PARALLEL_COSINE = 0.96f;
 constexpr f32 SET_LENGTH_MIN_LENGTH = 1e-7f;
 
-ClVec2 ClVec2::fromAngle(f32 angle) { return ClVec2(std::cos(angle), std::sin(angle)); }
-
 f32 ClVec2::length() const { return std::sqrt(x * x + y * y); }
 
 f32 ClVec2::normalize() {

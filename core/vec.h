@@ -13,9 +13,6 @@ struct ClVec2 {
     ClVec2() = default;
     ClVec2(f32 xValue, f32 yValue) : x(xValue), y(yValue) {}
 
-    // (cos a, sin a), a in radians.
-    static ClVec2 fromAngle(f32 angle);
-
     f32 length() const;
     // Scales to unit length and returns the former length; a zero vector stays as it is and
     // gives 0.

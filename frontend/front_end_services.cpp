@@ -55,8 +55,6 @@ void systemStopMainMenuMusic() {
     g_menuMusic = SCueHandle{};
 }
 
-bool isMainMenuMusicPlaying() { return g_menuMusic && isAudioEngineRunning() && !isCueFinished(g_menuMusic); }
-
 void loadFeaturedArtists() {
     g_artists.clear();
     const ClScriptNode* root = getScript("artists.txt", 0);

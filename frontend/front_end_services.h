@@ -30,7 +30,6 @@ const std::vector<SSosZone>& sosZones();
 void systemStartMainMenuMusic();
 // Fades it out (the song is about to play).
 void systemStopMainMenuMusic();
-bool isMainMenuMusicPlaying();
 
 // "artists.txt" (a script): one child block per artist, { "name"; "address" }. The address is a
 // web address, or a path relative to the data directory. Logos are the interface images

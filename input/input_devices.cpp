@@ -91,8 +91,6 @@ u32 keyIndexOfCode(u32 code) {
     return 0;
 }
 
-ClInputHWtoEC* inputDevices() { return g_pDevices; }
-
 s32 ClInputHWtoECPlatform::createDevices() {
     g_pDevices = this;
     std::memset(g_aRawPadRecords, 0, sizeof g_aRawPadRecords);
@@ -267,14 +265,6 @@ void ClInputHWtoECPlatform::pollMouse() {
         raw[E_RAW_POINTER_Y] = height != 0 ? y / f32(height) : 0.0f;
     }
     raw[E_RAW_POINTER_PRESENT] = 1.0f;
-}
-
-void getMousePixelPosition(f32* out, u32 pointer) {
-    if (pointer != 0) fatalErrorf("pointer %u does not exist", pointer);
-    u32 width = 0, height = 0;
-    windowClientSize(&width, &height);
-    out[0] = g_aRawPadRecords[0][E_RAW_POINTER_X] * f32(width);
-    out[1] = g_aRawPadRecords[0][E_RAW_POINTER_Y] * f32(height);
 }
 
 void stopAllRumble() {

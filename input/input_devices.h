@@ -123,11 +123,6 @@ private:
     SInputTransitions m_keyTransitions[KEY_STATE_COUNT];
 };
 
-// The one device reader, between initInput and shutdownInput; null otherwise.
-ClInputHWtoEC* inputDevices();
-
-// Pointer 0's position in client pixels; any other pointer stops the program.
-void getMousePixelPosition(f32* out, u32 pointer);
 // Every pad's motors off: at start-up and at shutdown. Nothing starts a vibration.
 void stopAllRumble();
 void shutdownRumble();

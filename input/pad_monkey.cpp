@@ -207,6 +207,4 @@ void updatePadMonkey(f32 dt) {
     movePointer(dt);
 }
 
-u32 padMonkeyActivePresses() { return g_monkey.activeCount; }
-
 s32 randomIntBelow(s32 n) { return n > 0 ? s32(drawIndex(u32(n))) : 0; }

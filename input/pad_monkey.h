@@ -22,7 +22,6 @@ void initPadMonkey();
 const SPadMonkeyTuning& padMonkeyTuning();
 // One frame: ages and starts presses, writes the raw records of the pads and the pointer.
 void updatePadMonkey(f32 dt);
-u32 padMonkeyActivePresses();
 
 // A random integer in [0, n) from the global generator; 0 for n not above 0.
 s32 randomIntBelow(s32 n);

@@ -113,8 +113,6 @@ void endTextEntry() {
     e.open = false;
 }
 
-bool textEntryOpen() { return g_textEntry.open; }
-
 void handleTextKey(u32 down, u32 code, bool repeatAllowed) {
     SInputTextEntry& e = g_textEntry;
     const bool isDown = down != 0;

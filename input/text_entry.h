@@ -17,7 +17,6 @@ s16 beginTextEntry(std::span<const u16> allowed, std::span<const u16> terminator
                    TextEntryCallback callback, const char16_t* initialText, u32 capacity, f32 firstTiming,
                    f32 secondTiming, u16 word);
 void endTextEntry();
-bool textEntryOpen();
 // One keyboard record: down flag and DirectInput key code. Records from the keyboard may start
 // the key repeat; the repeat's own calls may not.
 void handleTextKey(u32 down, u32 code, bool repeatAllowed);

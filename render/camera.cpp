@@ -196,7 +196,7 @@ ClCameraDebug::ClCameraDebug() {
 }
 
 void ClCameraDebug::update() {
-    if (peekIntStateStack(0) != 0) return;
+    if (peekIntStateStack() != 0) return;
     if (debugPressed(E_DEBUG_FOV_DOWN) && g_fDebugCameraFov > 5.0f) g_fDebugCameraFov -= 5.0f;
     if (debugPressed(E_DEBUG_FOV_UP) && g_fDebugCameraFov < 170.0f) g_fDebugCameraFov += 5.0f;
     fov = g_fDebugCameraFov;

@@ -69,7 +69,7 @@ public:
 class ClCameraDebug final : public ClCamera {
 public:
     ClCameraDebug();
-    // Moves on the debug-camera channels while integer state stack 0 reads 0, in real time.
+    // Moves on the debug-camera channels while the integer state stack reads 0, in real time.
     void update() override;
 };
 

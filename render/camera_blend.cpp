@@ -55,22 +55,6 @@ const ClVec3& ClVectorBlend::update(f32 dt) {
     return m_value;
 }
 
-void ClFloatBlend::start(f32 from, f32 to, f32 duration, f32 firstStep, u32 curve) {
-    m_from = from;
-    m_to = to;
-    m_curve = curve;
-    m_duration = duration;
-    m_elapsed = firstStep;
-    update(0.0f);
-}
-
-f32 ClFloatBlend::update(f32 dt) {
-    m_elapsed += dt;
-    m_value = m_elapsed >= m_duration ? m_to
-                                      : m_from + (m_to - m_from) * blendCurveValue(m_curve, m_elapsed / m_duration);
-    return m_value;
-}
-
 ClMatrix33 blendOrientation(const ClMatrix33& from, const ClMatrix33& to, f32 t, u32 curve) {
     if (curve != E_BLEND_LINEAR && curve != E_BLEND_COSINE) fatalErrorf("orientation blend curve %u does not exist", curve);
     // Orientations turn row vectors: to = from x R, so R = from^T x to.

@@ -1,4 +1,4 @@
-// Timed blends of a vector, a float and an orientation along a curve: 0 linear, 1 cosine,
+// Timed blends of a vector and an orientation along a curve: 0 linear, 1 cosine,
 // 2 1 - t^2 (it starts at the end value and runs back), 3 1 - (1 - t)^2, 4 1 - (1 - t)^4.
 // The orientation blend takes curves 0 and 1 only; any other curve is fatal when evaluated.
 #pragma once
@@ -32,18 +32,6 @@ private:
     ClVec3 m_from, m_to, m_difference, m_value;
     u32 m_curve = E_BLEND_LINEAR;
     f32 m_duration = 0.0f, m_inverseDuration = 0.0f, m_elapsed = 0.0f;
-};
-
-class ClFloatBlend {
-public:
-    void start(f32 from, f32 to, f32 duration, f32 firstStep = 0.0f, u32 curve = E_BLEND_LINEAR);
-    f32 update(f32 dt);
-    f32 value() const { return m_value; }
-
-private:
-    f32 m_from = 0.0f, m_to = 0.0f, m_value = 0.0f;
-    u32 m_curve = E_BLEND_LINEAR;
-    f32 m_duration = 0.0f, m_elapsed = 0.0f;
 };
 
 // The orientation turned from `from` towards `to` by f(t) of their relative rotation's angle.

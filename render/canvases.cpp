@@ -170,7 +170,6 @@ SCanvas* getCanvas(const char* name) {
 }
 
 const SCanvas* currentCanvas() { return g_Canvases.current; }
-u32 currentCanvasNameHash() { return g_Canvases.currentHash; }
 
 void pushCanvasRect(const SCanvasRect& rect) {
     if (g_Canvases.stackDepth < CANVAS_STACK_CAPACITY) g_Canvases.stack[g_Canvases.stackDepth++] = rect;

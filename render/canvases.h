@@ -60,7 +60,6 @@ bool addCanvasVariant(SCanvas* canvas, s32 pixelHeight);
 SCanvas* findCanvas(const char* name);
 SCanvas* getCanvas(const char* name);
 const SCanvas* currentCanvas();
-u32 currentCanvasNameHash();
 
 // The UI's stack of layout rectangles (16 entries; a 17th push and a pop of an empty stack are
 // ignored). Its top replaces the canvas in the placement operations.

@@ -257,8 +257,4 @@ u32 debugShapeRequestCount() {
     return total;
 }
 
-u32 debugShapeLineCount(E_DebugShape shape) { return u32(g_DebugShapes.shapes[shape].lineLengths.size()); }
-u32 debugShapeLinePoints(E_DebugShape shape, u32 line) { return g_DebugShapes.shapes[shape].lineLengths[line]; }
-u32 debugShapeVertexCount(E_DebugShape shape) { return u32(g_DebugShapes.shapes[shape].points.size()); }
-u32 debugShapeIndexCount(E_DebugShape shape) { return u32(debugShapeIndices(shape).size()); }
 const std::vector<u16>& debugShapeIndices(E_DebugShape shape) { return g_DebugShapes.shapes[shape].indices; }

@@ -42,10 +42,4 @@ void releaseDebugShapeRequests();
 // Requests waiting for the next hand-off, over every shape.
 u32 debugShapeRequestCount();
 
-// The polylines of a shape and the point count of each; an indexed shape is one polyline whose
-// points are its indices.
-u32 debugShapeLineCount(E_DebugShape shape);
-u32 debugShapeLinePoints(E_DebugShape shape, u32 line);
-u32 debugShapeVertexCount(E_DebugShape shape);
-u32 debugShapeIndexCount(E_DebugShape shape);
 const std::vector<u16>& debugShapeIndices(E_DebugShape shape);

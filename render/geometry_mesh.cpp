@@ -88,20 +88,3 @@ void ClGeometryMesh::addTexturedQuad(u32 materialWord, const ClVec3& centre, con
     texturedTriangles.push(SMeshTexturedTriangle{{i, u16(i + 3), u16(i + 2)}});
     finishBounds();
 }
-
-void ClGeometryMesh::addArrow(const ClVec3& start, const ClVec3& direction, f32 size) {
-    const ClVec3 along = scaleVec3(direction.normalized(), size);
-    ClVec3 side = along.cross(ClVec3(0, 1, 0));
-    if (side.length() < 1e-7f) side = along.perpendicular();
-    side.setLength(size);
-    const ClVec3 headBase = start + scaleVec3(along, 0.8f);
-    const u32 first = vertices.count;
-    // One closed outline: the shaft narrows to a point at the start, so 6 corners suffice.
-    addVertex(start);
-    addVertex(headBase + scaleVec3(side, 0.05f));
-    addVertex(headBase + scaleVec3(side, 0.2f));
-    addVertex(start + along);
-    addVertex(headBase - scaleVec3(side, 0.2f));
-    addVertex(headBase - scaleVec3(side, 0.05f));
-    for (u32 k = 0; k < 6; ++k) addEdge(first + k, first + (k + 1) % 6);
-}

@@ -58,6 +58,4 @@ public:
     // A textured rectangle centre +- axisU x width/2 +- axisV x height/2, with the material.
     void addTexturedQuad(u32 materialWord, const ClVec3& centre, const ClVec3& axisU, const ClVec3& axisV, f32 width,
                          f32 height);
-    // A flat arrow outline along the direction, size long: 6 vertices, 6 edges.
-    void addArrow(const ClVec3& start, const ClVec3& direction, f32 size);
 };

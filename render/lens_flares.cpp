@@ -24,5 +24,3 @@ void releaseLensFlares() {
     g_uLiveLensFlares = 0;
     for (ClTexture*& texture : g_apLensFlareTextures) texture = nullptr;
 }
-
-u32 liveLensFlareCount() { return g_uLiveLensFlares; }

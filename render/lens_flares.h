@@ -13,4 +13,3 @@ void loadLensFlareTextures();
 // Render worker: every live record released, so that each frame starts empty.
 void runLensFlarePass();
 void releaseLensFlares();
-u32 liveLensFlareCount();

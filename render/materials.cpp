@@ -55,8 +55,6 @@ void releaseAllMaterials() {
 
 SMaterial* getMaterialForEffect(const char* effectName) { return findOrTakeMaterial(findEffect(effectName), 0, nullptr); }
 
-SMaterial* getMaterialForEffectHash(u32 hash) { return findOrTakeMaterial(findEffectByHash(hash), 0, nullptr); }
-
 SMaterial* getMaterialForEffectAndTextureName(const char* effectName, const char* textureName) {
     ClShader* shader = findEffect(effectName);
     ClTexture* textures[1] = {findTexture(textureName)};
@@ -77,22 +75,6 @@ SMaterial* getMaterialForEffectAndTextures2(const char* effectName, ClTexture* t
     ClShader* shader = findEffect(effectName);
     ClTexture* textures[2] = {t0, t1};
     return findOrTakeMaterial(shader, 2, textures);
-}
-
-SMaterial* getMaterialForEffectHashAndTexture(u32 hash, ClTexture* texture) {
-    return findOrTakeMaterial(findEffectByHash(hash), 1, &texture);
-}
-
-SMaterial* getMaterialForEffectHashAndTextures2(u32 hash, ClTexture* t0, ClTexture* t1) {
-    ClShader* shader = findEffectByHash(hash);
-    ClTexture* textures[2] = {t0, t1};
-    return findOrTakeMaterial(shader, 2, textures);
-}
-
-SMaterial* getMaterialForEffectHashAndTextures3(u32 hash, ClTexture* t0, ClTexture* t1, ClTexture* t2) {
-    ClShader* shader = findEffectByHash(hash);
-    ClTexture* textures[3] = {t0, t1, t2};
-    return findOrTakeMaterial(shader, 3, textures);
 }
 
 void purgeTextureFromMaterials(ClTexture* texture) {

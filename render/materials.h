@@ -33,14 +33,10 @@ void releaseAllMaterials();
 // Unknown effects are fatal; a full pool is fatal. A texture name the texture table does not
 // hold gives a null texture, which binds the white default.
 SMaterial* getMaterialForEffect(const char* effectName);
-SMaterial* getMaterialForEffectHash(u32 hash);
 SMaterial* getMaterialForEffectAndTextureName(const char* effectName, const char* textureName);
 SMaterial* getMaterialForEffectAndTextureNames2(const char* effectName, const char* name0, const char* name1);
 SMaterial* getMaterialForEffectAndTexture(const char* effectName, ClTexture* texture);
 SMaterial* getMaterialForEffectAndTextures2(const char* effectName, ClTexture* t0, ClTexture* t1);
-SMaterial* getMaterialForEffectHashAndTexture(u32 hash, ClTexture* texture);
-SMaterial* getMaterialForEffectHashAndTextures2(u32 hash, ClTexture* t0, ClTexture* t1);
-SMaterial* getMaterialForEffectHashAndTextures3(u32 hash, ClTexture* t0, ClTexture* t1, ClTexture* t2);
 
 // Releases every texture set holding the texture and every material using such a set.
 void purgeTextureFromMaterials(ClTexture* texture);

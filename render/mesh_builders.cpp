@@ -72,20 +72,6 @@ void addBoxTriangles(ClGeometryMesh* mesh) {
     for (const auto& t : BOX_TRIANGLES) mesh->addTriangle(t[0], t[1], t[2]);
 }
 
-ClGeometryMesh* quadFromPoints(const ClVec3 points[4], bool outline, bool reversed) {
-    ClGeometryMesh* mesh = newMesh();
-    for (u32 k = 0; k < 4; ++k) mesh->addVertex(points[k]);
-    if (outline) addRingEdges(mesh, 0, 4);
-    if (reversed) {
-        mesh->addTriangle(0, 2, 1);
-        mesh->addTriangle(0, 3, 2);
-    } else {
-        mesh->addTriangle(0, 1, 2);
-        mesh->addTriangle(0, 2, 3);
-    }
-    return finished(mesh);
-}
-
 }  // namespace
 
 ClGeometryMesh* buildBipyramidMesh(u32 n, f32 radius, f32 top, f32 bottom) {
@@ -250,12 +236,6 @@ ClGeometryMesh* buildArcBandMesh(u32 n, f32 span, f32 innerRadius, f32 outerRadi
         }
     }
     return finished(mesh);
-}
-
-ClGeometryMesh* buildQuadMeshFromPoints(const ClVec3 points[4], bool outline) { return quadFromPoints(points, outline, false); }
-
-ClGeometryMesh* buildQuadMeshFromPointsReversed(const ClVec3 points[4], bool outline) {
-    return quadFromPoints(points, outline, true);
 }
 
 ClGeometryMesh* buildDiamondOutlineMesh(f32 height, f32 depth) {

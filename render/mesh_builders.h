@@ -35,7 +35,5 @@ ClGeometryMesh* buildArcSegmentMesh(u32 n, u32 start, f32 innerRadius, f32 outer
                                     f32 outerHeight);
 ClGeometryMesh* buildArcBandMesh(u32 n, f32 span, f32 innerRadius, f32 outerRadius, f32 innerHeight, f32 outerHeight,
                                  bool edges);
-ClGeometryMesh* buildQuadMeshFromPoints(const ClVec3 points[4], bool outline);
-ClGeometryMesh* buildQuadMeshFromPointsReversed(const ClVec3 points[4], bool outline);
 ClGeometryMesh* buildDiamondOutlineMesh(f32 height, f32 depth);
 ClGeometryMesh* buildPyramidMesh(u32 n, f32 radius, f32 startAngle, f32 height);

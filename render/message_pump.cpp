@@ -30,8 +30,6 @@ void mainWindowCreated() {
     g_keepCursorCentred = configGetInt("MOUSE_EXCLUSIVE") != 0;
 }
 
-bool mainWindowExists() { return windowExists(); }
-
 bool mainWindowWasActivated() { return g_started; }
 
 void destroyMainWindow() {

@@ -11,7 +11,6 @@
 // createMainWindowAndDevice). Its activation messages wait in the queue. Exits with status 1 when
 // no window can be opened.
 void createMainWindow();
-bool mainWindowExists();
 // The started flag: set by the first application activation, never cleared while the window lives.
 bool mainWindowWasActivated();
 // Marks the window created by createMainWindowAndDevice: the settings the pump keeps are read.

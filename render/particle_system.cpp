@@ -122,5 +122,4 @@ void destroyRetiredParticleSystems() {
 
 u32 registeredParticleSystemCount() { return registry().registered.used; }
 u32 retiringParticleSystemCount() { return registry().retiring.used; }
-u32 freeEffectNodeCount() { return EFFECT_TRANSFORM_NODE_CAPACITY - registry().effectNodes.used; }
 

@@ -39,7 +39,6 @@ void updateParticleSystems();
 void destroyRetiredParticleSystems();
 u32 registeredParticleSystemCount();
 u32 retiringParticleSystemCount();
-u32 freeEffectNodeCount();
 
 // Uniform in [base - base x variance, base + base x variance] from the global generator.
 inline f32 randomWithVariance(f32 base, f32 variance) {

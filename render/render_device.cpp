@@ -243,7 +243,6 @@ bool renderDeviceExists() { return g_render.exists; }
 bool renderDeviceReady() { return g_render.ready.load(); }
 bool renderDeviceLost() { return g_render.lost; }
 bool renderDeviceFullScreen() { return g_render.fullScreen; }
-bool renderDeviceVsync() { return g_render.vsync; }
 void renderDeviceTestCooperativeLevel() { gfxTestCooperativeLevel(); }
 u32 deviceWasLost() { return g_render.wasLost; }
 u32 deviceWasRestored() { return g_render.wasRestored; }
@@ -252,8 +251,6 @@ EGfxResult lastPresentResult() { return static_cast<EGfxResult>(g_render.lastPre
 
 f32 screenWidth() { return g_render.width; }
 f32 screenHeight() { return g_render.height; }
-f32 screenHalfWidth() { return g_render.width * 0.5f; }
-f32 screenHalfHeight() { return g_render.height * 0.5f; }
 void setScreenSize(f32 width, f32 height) {
     g_render.width = width;
     g_render.height = height;

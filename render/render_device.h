@@ -33,7 +33,6 @@ bool renderDeviceExists();
 bool renderDeviceReady();
 bool renderDeviceLost();
 bool renderDeviceFullScreen();
-bool renderDeviceVsync();
 void renderDeviceTestCooperativeLevel();
 // The notifications the game modes read: set on loss, and on restoration.
 u32 deviceWasLost();
@@ -45,8 +44,6 @@ EGfxResult lastPresentResult();
 // The back buffer's size in pixels (floats) and its halves, set when the window and device exist.
 f32 screenWidth();
 f32 screenHeight();
-f32 screenHalfWidth();
-f32 screenHalfHeight();
 void setScreenSize(f32 width, f32 height);
 
 // Moves and sizes the window for a client area of width x height (each doubled with DOUBLE_SIZE),

@@ -292,4 +292,3 @@ void renderBloom() {
 }
 
 u32 bloomIndex() { return g_Scene.bloomIndex; }
-const SBlurTables& lastBlurTables() { return g_Scene.blur; }

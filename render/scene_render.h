@@ -29,5 +29,3 @@ void clearFrameHalf(u32 half);
 
 // Which bloom target the next frame starts with (1 after every frame).
 u32 bloomIndex();
-// The blur offsets last set for each of the two blur passes of the last bloom.
-const SBlurTables& lastBlurTables();

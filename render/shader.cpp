@@ -309,11 +309,5 @@ ClShader* findEffect(const char* name) {
     return shader;
 }
 
-ClShader* findEffectByHash(u32 hash) {
-    auto* shader = reinterpret_cast<ClShader*>(g_EffectTable.find(hash));
-    if (shader == nullptr) fatalErrorf("unknown effect hash %08x", hash);
-    return shader;
-}
-
 void onEffectsDeviceLost() {}
 void onEffectsDeviceReset() {}

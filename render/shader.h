@@ -123,7 +123,6 @@ bool effectsReady();
 ClShader* registerEffect(const char* name);
 // Unknown names and hashes are fatal.
 ClShader* findEffect(const char* name);
-ClShader* findEffectByHash(u32 hash);
 // "g_afBlurHorParams" and "g_v2InvScreenSize" (from the back buffer's size) for the
 // post-processing effects; run once the effects are registered.
 void setBlurShaderConstants();

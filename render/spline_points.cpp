@@ -15,53 +15,9 @@ namespace {
 const ClVec3 UP(0.0f, 1.0f, 0.0f);
 constexpr f32 PI = std::numbers::pi_v<f32>;
 
-void emptyOrSetUp(ClPointList* list) {
-    if (list->inUse) {
-        list->count = 0;
-        list->last = nullptr;
-    } else {
-        list->init();
-    }
-}
-
 ClVec3 lastPoint(const ClPointList& list) {
     if (list.count == 0) fatalError("point list: a step needs a last point to start from");
     return list[list.count - 1];
-}
-
-// (incoming + outgoing) x up at point i, rescaled to offset; unit directions of the neighbouring
-// segments, with the references standing in beyond the ends.
-ClVec3 sidewaysShift(const ClPointList& points, u32 i, const ClVec3* startRef, const ClVec3* endRef, f32 offset) {
-    const u32 last = points.count - 1;
-    ClVec3 incoming, outgoing;
-    if (i > 0) incoming = (points[i] - points[i - 1]).normalized();
-    else if (startRef) incoming = (points[0] - *startRef).normalized();
-    else if (last > 0) incoming = (points[1] - points[0]).normalized();
-    if (i < last) outgoing = (points[i + 1] - points[i]).normalized();
-    else if (endRef) outgoing = (*endRef - points[last]).normalized();
-    else if (last > 0) outgoing = (points[last] - points[last - 1]).normalized();
-    ClVec3 side = (incoming + outgoing).cross(UP);
-    side.setLength(offset);
-    return side;
-}
-
-void railBuilder(const ClPointList& sidePoints, const ClPointList& source, ClPointList* outA, ClPointList* outB,
-                 f32 trim, f32 offset, const ClVec3* startRef, const ClVec3* endRef) {
-    emptyOrSetUp(outA);
-    emptyOrSetUp(outB);
-    for (const ClVec3& point : source) outA->push(point);
-    if (trim != 0.0f && outA->count > 0 && sidePoints.count >= 2) {
-        (*outA)[outA->count - 1] = sidePoints[0] + scaleVec3(sidePoints[1] - sidePoints[0], trim);
-    }
-    for (u32 i = 0; i < sidePoints.count; ++i) {
-        outB->push(sidePoints[i] + sidewaysShift(sidePoints, i, startRef, endRef, offset));
-    }
-    // The shifts of outA are taken from its unshifted points.
-    ClPointList shifts;
-    shifts.init();
-    for (u32 i = 0; i < outA->count; ++i) shifts.push(sidewaysShift(*outA, i, startRef, endRef, offset));
-    for (u32 i = 0; i < outA->count; ++i) (*outA)[i] += shifts[i];
-    shifts.release();
 }
 
 ClSplineCatmullRom* buildRegisteredSpline(const ClPointList& points, const char* name) {
@@ -80,25 +36,6 @@ void mirrorPlayfieldPoint(ClVec3* out, const ClVec3& point, u32 flags) {
     *out = point;
     if (flags & MIRROR_PLAYFIELD_X) out->x = 325.0f - point.x;
     if (flags & MIRROR_PLAYFIELD_Z) out->z = 269.75f - point.z;
-}
-
-void copyMirroredPoints(ClPointList* destination, const ClPointList& source, u32 flags) {
-    emptyOrSetUp(destination);
-    for (const ClVec3& point : source) {
-        ClVec3 mirrored;
-        mirrorPlayfieldPoint(&mirrored, point, flags);
-        destination->push(mirrored);
-    }
-}
-
-void offsetPoints(ClPointList* list, const ClVec3& offset) {
-    for (ClVec3& point : *list) point += offset;
-}
-
-void appendPointByStep(ClPointList* list, const ClVec3& direction, f32 length) {
-    ClVec3 step = direction;
-    step.setLength(length);
-    list->push(lastPoint(*list) + step);
 }
 
 void appendArcPoints(ClPointList* list, const ClVec3& direction, f32 angleDegrees, f32 radius, bool otherSide) {
@@ -127,13 +64,6 @@ void appendBumpPoints(ClPointList* list, const ClVec3& direction, f32 length, f3
         const f32 wave = (1.0f - std::sin(PI / 2.0f + f32(k - 1) * 2.0f * PI / f32(steps))) / 2.0f;
         list->push(start + scaleVec3(direction, along) + scaleVec3(side, height * std::pow(wave, exponent)));
     }
-}
-
-void buildPathListsWithEndRef(const ClPointList& sidePoints, const ClPointList& source, ClPointList* outA,
-                              ClPointList* outB, f32 trim, f32 offset) {
-    const ClVec3* startRef = source.count >= 2 ? &source[source.count - 2] : nullptr;
-    const ClVec3 reference = startRef ? *startRef : ClVec3();
-    railBuilder(sidePoints, source, outA, outB, trim, offset, startRef ? &reference : nullptr, nullptr);
 }
 
 void buildNamedSplinePair(const ClPointList& pointsA, const ClPointList& pointsB, const char* nameA,

@@ -15,23 +15,12 @@ constexpr u32 MIRROR_PLAYFIELD_X = 0x40;  // x becomes 325 - x
 constexpr u32 MIRROR_PLAYFIELD_Z = 0x80;  // z becomes 269.75 - z
 
 void mirrorPlayfieldPoint(ClVec3* out, const ClVec3& point, u32 flags);
-// Empties the destination (setting it up when it has no storage) and appends every source point
-// mirrored.
-void copyMirroredPoints(ClPointList* destination, const ClPointList& source, u32 flags);
-void offsetPoints(ClPointList* list, const ClVec3& offset);
-// Appends the last point + direction rescaled to length.
-void appendPointByStep(ClPointList* list, const ClVec3& direction, f32 length);
 // A turn of angle degrees with the given radius, in steps of at most 30 degrees, towards
 // direction x up (or the other side).
 void appendArcPoints(ClPointList* list, const ClVec3& direction, f32 angleDegrees, f32 radius, bool otherSide);
 // One smooth sideways bump along direction: 0 at the start, full height halfway.
 void appendBumpPoints(ClPointList* list, const ClVec3& direction, f32 length, f32 height, f32 stepLength,
                       bool otherSide, f32 exponent);
-// Two rails: outA the source shifted sideways by offset, outB the side points shifted the same
-// way. The source's second-to-last point is the reference before the first point. When trim is
-// not 0, outA's last point is first replaced by side point 0 + (side point 1 - side point 0) x trim.
-void buildPathListsWithEndRef(const ClPointList& sidePoints, const ClPointList& source, ClPointList* outA,
-                              ClPointList* outB, f32 trim, f32 offset);
 // Builds a Catmull-Rom spline from each list (at least 2 points each), registers them in the
 // named spline registry under the names, joins A to B and bakes both.
 void buildNamedSplinePair(const ClPointList& pointsA, const ClPointList& pointsB, const char* nameA,

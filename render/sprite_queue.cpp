@@ -77,14 +77,6 @@ void addSpriteQuadAligned(u32 layer, const SMaterial* material, u32 colour, f32 
     addSpriteQuad(layer, material, colour, p.x, p.y, width, height);
 }
 
-void addSpriteQuadScaledToTexture(u32 layer, const SMaterial* material, u32 colour, f32 x, f32 y, u32 anchorFlags,
-                                  u32 pivotFlags, f32 scale, bool round) {
-    if (!material || !material->textureSet || !material->textureSet->textures[0]) return;
-    const ClTexture* texture = material->textureSet->textures[0];
-    addSpriteQuadAligned(layer, material, colour, x, y, scale * texture->width(), scale * texture->height(),
-                         pivotFlags, anchorFlags, round);
-}
-
 void setSpriteTarget(ClRenderTargetGroup* group) {
     SSpriteQueue& queue = g_SpriteQueue;
     if (!queue.initialised) return;
@@ -159,5 +151,4 @@ void popSpriteTransforms() {
 
 u32 spriteQueueCount() { return g_SpriteQueue.count; }
 const SSpriteQuad& spriteQueueQuad(u32 index) { return g_SpriteQueue.quads[index]; }
-u16 spriteQueueLayer(u32 index) { return g_SpriteQueue.layers[index]; }
 const u16* spriteQueueOrder() { return g_SpriteQueue.order; }

@@ -37,9 +37,6 @@ void addSpriteQuad(u32 layer, const SMaterial* material, u32 colour, f32 x, f32 
 // x and y placed in the current canvas (render/canvases.h).
 void addSpriteQuadAligned(u32 layer, const SMaterial* material, u32 colour, f32 x, f32 y, f32 width, f32 height,
                           u32 pivotFlags, u32 anchorFlags, bool round);
-// Sized scale x the material's first texture (nothing without one).
-void addSpriteQuadScaledToTexture(u32 layer, const SMaterial* material, u32 colour, f32 x, f32 y, u32 anchorFlags,
-                                  u32 pivotFlags, f32 scale, bool round);
 
 // Quads queued afterwards draw into the group (null: the back buffer).
 void setSpriteTarget(ClRenderTargetGroup* group);
@@ -62,6 +59,5 @@ void popSpriteTransforms();
 
 u32 spriteQueueCount();
 const SSpriteQuad& spriteQueueQuad(u32 index);
-u16 spriteQueueLayer(u32 index);
 // The queue's drawing order once sorted.
 const u16* spriteQueueOrder();

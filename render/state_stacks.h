@@ -1,15 +1,11 @@
-// Small fixed stacks of game-state values whose tops the frame, the game clock and the debug
-// camera read.
+// Small fixed stacks of game-state values: the debug camera moves only while the top of the
+// integer stack reads 0, and the game clock scales its gameplay step by the top of the float
+// stack.
 #pragma once
 
 #include "core/types.h"
 
 constexpr int STATE_STACK_DEPTH = 10;
-constexpr int INT_STATE_STACK_COUNT = 13;
-constexpr int FLOAT_STATE_STACK_COUNT = 3;
-
-// Float stack 1 holds the game clock's time scale.
-constexpr int E_FLOATSTACK_TIME_SCALE = 1;
 
 // Entries first, count last. An 11th push is ignored; a pop of an empty stack does nothing.
 template <typename T>
@@ -27,10 +23,10 @@ struct SStateStack {
     T top() const { return count > 0 ? entries[count - 1] : T{}; }
 };
 
-extern SStateStack<s32> g_aIntStateStacks[INT_STATE_STACK_COUNT];
-extern SStateStack<f32> g_aFloatStateStacks[FLOAT_STATE_STACK_COUNT];
+extern SStateStack<s32> g_IntStateStack;
+extern SStateStack<f32> g_TimeScaleStack;
 
-// The start-up defaults: one value on every stack but integer stacks 10 and 11.
+// The start-up defaults: 0 on the integer stack, a time scale of 1.
 void pushDefaultStateStacks();
-s32 peekIntStateStack(int stack);
-f32 peekFloatStateStack(int stack);
+s32 peekIntStateStack();
+f32 peekTimeScale();

@@ -94,11 +94,6 @@ bool ClTexture::createFromMemory(const void* data, size_t size, const char* path
     return true;
 }
 
-void ClTexture::reload(const char* path) {
-    releaseDeviceTexture();
-    load(path, false, false, TEXTURE_READ_MODE);
-}
-
 void ClTexture::wrapDeviceTexture(SGfxTexture* texture) {
     releaseDeviceTexture();
     m_texture = texture;
@@ -132,12 +127,6 @@ void destroyAllTextures() {
 ClTexture* loadTexture(const char* name, bool cube, const char* extension, bool singleLevel, const char* key,
                        u32 readMode) {
     return loadTextureFrom("", name, cube, extension, singleLevel, key, readMode);
-}
-
-ClTexture* loadLocalisedTexture(const char* name, bool cube, const char* extension, bool singleLevel, const char* key,
-                                u32 readMode) {
-    const std::string folder = std::string("Lang\\") + g_aLanguageCodes[getLanguageIndex()] + "\\";
-    return loadTextureFrom(folder, name, cube, extension, singleLevel, key, readMode);
 }
 
 bool textureFileExists(const char* name, const char* extension) { return !resolveTexturePath("", name, extension).empty(); }

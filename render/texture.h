@@ -24,8 +24,6 @@ public:
     void load(const char* path, bool cube, bool singleLevel, u32 readMode);
     // From image-file bytes. Cube textures are not made on this platform: no texture.
     bool createFromMemory(const void* data, size_t size, const char* path, bool cube, bool singleLevel);
-    // Releases the device texture and loads the file again with a full mipmap chain.
-    void reload(const char* path);
     // Adopts a texture made elsewhere (render targets); null sets the size to 0.
     void wrapDeviceTexture(SGfxTexture* texture);
     // PNG of the top level: 0 when there is no device texture, else 1 (the write's own result is
@@ -54,9 +52,6 @@ void destroyAllTextures();
 // nothing registered, when no file exists. A full table is fatal.
 ClTexture* loadTexture(const char* name, bool cube = false, const char* extension = nullptr, bool singleLevel = false,
                        const char* key = nullptr, u32 readMode = TEXTURE_READ_MODE);
-// The same under the language folder ("Lang\<code>\").
-ClTexture* loadLocalisedTexture(const char* name, bool cube = false, const char* extension = nullptr,
-                                bool singleLevel = false, const char* key = nullptr, u32 readMode = TEXTURE_READ_MODE);
 // True when the file exists under the data directory (with the extension, or any of the three).
 bool textureFileExists(const char* name, const char* extension = nullptr);
 // Null when the table holds no texture under the name hash.

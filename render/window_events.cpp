@@ -126,7 +126,6 @@ bool onDeviceRestored() {
 }
 
 bool windowIsActive() { return g_windowActive; }
-bool deviceLostForWorkers() { return taskLayerSuspended(); }
 bool cursorHidden() { return g_cursorHidden; }
 void setCursorHidden(bool hidden) { g_cursorHidden = hidden; }
 
@@ -136,5 +135,3 @@ void resetWindowEventState() {
     g_trackingMouse = false;
     taskLayerSetSuspended(false);
 }
-
-bool nearlyEqual(f32 a, f32 b, f32 tolerance) { return std::fabs(a - b) <= tolerance; }

@@ -29,12 +29,7 @@ void onDeviceLost();
 bool onDeviceRestored();
 
 bool windowIsActive();
-// Set while the device is lost: the task layer's suspended flag, so the frame tick hands no
-// work to the pool.
-bool deviceLostForWorkers();
 // The cursor-hidden flag (also set by full-screen window creation; the UI reads and writes it).
 bool cursorHidden();
 void setCursorHidden(bool hidden);
 void resetWindowEventState();
-
-bool nearlyEqual(f32 a, f32 b, f32 tolerance);

@@ -17,8 +17,6 @@ void registerUiCallback(const char* name, UiCallback callback) {
         fatalErrorf("registerUiCallback: another callback is registered as \"%s\" already", name);
 }
 
-UiCallback findUiCallback(const char* name) { return findUiCallbackByHash(crc32TextNoCase(name)); }
-
 UiCallback findUiCallbackByHash(u32 nameHash) {
     const auto it = g_UiCallbacks.find(nameHash);
     return it == g_UiCallbacks.end() ? nullptr : it->second;

@@ -12,8 +12,7 @@ using UiCallback = void (*)(ClWidget* widget);
 // Registers the callback under the name; the same callback again changes nothing, another one
 // under a name registered already is fatal.
 void registerUiCallback(const char* name, UiCallback callback);
-// Null when nothing is registered under the name.
-UiCallback findUiCallback(const char* name);
+// Null when nothing is registered under the hash.
 UiCallback findUiCallbackByHash(u32 nameHash);
 // Forgets every callback.
 void releaseUiCallbacks();

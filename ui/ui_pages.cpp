@@ -60,8 +60,6 @@ const SLayoutPage* findLayoutPage(const char* name) {
     return nullptr;
 }
 
-u32 layoutPageCount() { return g_pageCount; }
-
 void releaseLayoutPages() { g_pageCount = 0; }
 
 void renderUiPages() {

@@ -32,7 +32,6 @@ struct SLayoutPage {
 // fatal.
 ClWidget* createLayoutPage(const char* name, const char* canvas);
 const SLayoutPage* findLayoutPage(const char* name);
-u32 layoutPageCount();
 // Forgets the pages (their widgets go with the widget registry).
 void releaseLayoutPages();
 

@@ -150,13 +150,6 @@ void ClWidget::setEvent(const char* event, const char* callbackName) {
     if (callbackName && *callbackName) m_events.push_back(SEvent{hash, crc32TextNoCase(callbackName), callbackName});
 }
 
-bool ClWidget::hasEvent(const char* event) const {
-    const u32 hash = crc32TextNoCase(event);
-    for (const SEvent& e : m_events)
-        if (e.eventHash == hash) return true;
-    return false;
-}
-
 bool ClWidget::fireEvent(const char* event) { return fireEventByHash(crc32TextNoCase(event)); }
 
 bool ClWidget::fireEventByHash(u32 eventHash) {
@@ -183,13 +176,6 @@ void ClWidget::addChild(ClWidget* child) {
     child->m_parent = this;
     m_children.push_back(child);
     childAdded(child);
-}
-
-ClWidget* ClWidget::findChild(const char* name) const {
-    const u32 hash = crc32TextNoCase(name);
-    for (ClWidget* child : m_children)
-        if (child->m_nameHash == hash) return child;
-    return nullptr;
 }
 
 void ClWidget::layOut(const SCanvasRect& parentRect, f32 scale) {

@@ -139,7 +139,6 @@ public:
 
     // The event runs the callback registered under the name; null or empty removes the event.
     void setEvent(const char* event, const char* callbackName);
-    bool hasEvent(const char* event) const;
     // Runs the event's callback with this widget. False when the widget has no such event or its
     // callback is not registered.
     bool fireEvent(const char* event);
@@ -152,8 +151,6 @@ public:
     const std::vector<ClWidget*>& children() const { return m_children; }
     // A widget with a parent already is fatal.
     void addChild(ClWidget* child);
-    // The direct child of that name, or null.
-    ClWidget* findChild(const char* name) const;
 
     void setLayout(const SWidgetLayout& layout) { m_layout = layout; }
     const SWidgetLayout& layout() const { return m_layout; }

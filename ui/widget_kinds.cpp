@@ -71,20 +71,6 @@ void ClWidget_Button::draw(const SUiDrawState& state) {
     drawCaption(state, getColourOr("textColor", tint().set ? tint().colour : look().colour));
 }
 
-ClWidget_Image::ClWidget_Image(const char* name, const char* spriteName) : ClWidget(name) { setSprite(spriteName); }
-
-void ClWidget_Image::setSprite(const char* spriteName) { strCopyN(m_sprite, spriteName ? spriteName : "", sizeof m_sprite); }
-
-void ClWidget_Image::draw(const SUiDrawState& state) {
-    ClWidget::draw(state);
-    const SUiSprite* sprite = findUiSprite(m_sprite);
-    const SCanvasRect& r = screenRect();
-    if (!sprite || !sprite->texture || r.right <= r.left || r.bottom <= r.top) return;
-    addSpriteQuadUV(state.layer + 1, getMaterialForEffectAndTexture(UI_SHAPE_EFFECT, sprite->texture),
-                    colourWithAlpha(tint().set ? tint().colour : 0xFFFFFFFFu, state.alpha), r.left, r.top,
-                    r.right - r.left, r.bottom - r.top, sprite->texMin, sprite->texMax);
-}
-
 ClWidget_List::ClWidget_List(const char* name) : ClWidget_Label(name) { setInt("selectedIndex", -1); }
 
 void ClWidget_List::clearItems() {
@@ -183,12 +169,6 @@ ClWidget_Button* createButton(const char* name, ClWidget* parent, const SWidgetL
     if (text) button->setWideText("dynamicUnicodeText", text);
     button->setEvent("onClick", onClickCallback);
     return button;
-}
-
-ClWidget_Image* createImage(const char* name, ClWidget* parent, const SWidgetLayout& layout, const char* spriteName) {
-    ClWidget_Image* image = createWidgetOf<ClWidget_Image>(name, parent, spriteName);
-    image->setLayout(layout);
-    return image;
 }
 
 ClWidget_List* createList(const char* name, ClWidget* parent, const SWidgetLayout& layout) {

@@ -1,4 +1,4 @@
-// The widget kinds pages are built from: labels, buttons, images and lists (switchers are in
+// The widget kinds pages are built from: labels, buttons and lists (switchers are in
 // ui/switcher.h). Each is laid out like any widget and draws itself inside its rectangle.
 // Main thread only.
 #pragma once
@@ -57,18 +57,6 @@ public:
     void draw(const SUiDrawState& state) override;
 };
 
-// An interface sprite (ui/ui_sprite.h) stretched over the rectangle, in the tint colour (white
-// without one).
-class ClWidget_Image : public ClWidget {
-public:
-    ClWidget_Image(const char* name, const char* spriteName);
-    void setSprite(const char* spriteName);
-    void draw(const SUiDrawState& state) override;
-
-private:
-    char m_sprite[64] = {};
-};
-
 // Rows of text, rowHeight canvas units each, as many as fit in the rectangle from the first
 // shown row. The focused row follows the pointer and the up and down inputs, the wheel scrolls;
 // a click on an enabled row sets the int property "selectedIndex" (-1 before any) and fires
@@ -117,5 +105,4 @@ private:
 ClWidget_Label* createLabel(const char* name, ClWidget* parent, const SWidgetLayout& layout, const char16_t* text);
 ClWidget_Button* createButton(const char* name, ClWidget* parent, const SWidgetLayout& layout, const char16_t* text,
                               const char* onClickCallback);
-ClWidget_Image* createImage(const char* name, ClWidget* parent, const SWidgetLayout& layout, const char* spriteName);
 ClWidget_List* createList(const char* name, ClWidget* parent, const SWidgetLayout& layout);

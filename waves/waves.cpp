@@ -62,8 +62,6 @@ void clearRolledCandidates() {
     for (ClDNAGenerator*& candidate : g_apCandidates) candidate = nullptr;
 }
 
-ClDNAGenerator* rolledCandidate(u32 size) { return size < ENEMY_SIZE_COUNT ? g_apCandidates[size] : nullptr; }
-
 void waveScheduleGenerate(SPlayRecord* record) {
     const u32 difficulty = u32(record->difficulty);
     ClRandObjSFMT random;

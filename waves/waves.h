@@ -27,8 +27,6 @@ void releaseWavePlan(ClWaveDNA* plan);
 // Draws this song's generator of each enemy size from the registered packs.
 void rollAllPacks(const SPlayRecord& record);
 void clearRolledCandidates();
-// The rolled generator of the size (0 small, 1 medium, 2 large), or null before rollAllPacks.
-ClDNAGenerator* rolledCandidate(u32 size);
 
 // Plans the song's waves at the record's difficulty from the current song features (call
 // computeSongFeatures at that difficulty first) and beats, builds their member entities, and

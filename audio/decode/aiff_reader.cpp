@@ -251,10 +251,6 @@ s32 aiffReaderChannels(const char* path) {
     return answerFor(path, [](const SAiffInfo& info) { return s32(info.channels); });
 }
 
-s32 aiffReaderBitsPerSample(const char* path) {
-    return answerFor(path, [](const SAiffInfo& info) { return s32(info.bitsPerSample); });
-}
-
 s32 aiffReaderSampleRate(const char* path) {
     return answerFor(path, [](const SAiffInfo& info) { return s32(info.sampleRate); });
 }

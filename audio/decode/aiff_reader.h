@@ -95,7 +95,6 @@ s32 validateAiffInfo(const SAiffInfo& info);
 
 // Each parses the whole file and validates it before answering.
 s32 aiffReaderChannels(const char* path);
-s32 aiffReaderBitsPerSample(const char* path);
 // The rate truncated to an integer.
 s32 aiffReaderSampleRate(const char* path);
 s32 aiffReaderSampleFrames(const char* path);

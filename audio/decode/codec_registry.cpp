@@ -495,5 +495,3 @@ u32 getLiveCodecJobCount() {
     critSectionLeave(g_codecRegistryLock);
     return count;
 }
-
-bool isCodecStopRequested() { return g_codecStopRequest.load() != 0; }

@@ -150,7 +150,6 @@ enum ECodecManagerState : s32 {
 s32 getCodecManagerState();
 // Jobs the registry still owns (live), for tests and the lock budget.
 u32 getLiveCodecJobCount();
-bool isCodecStopRequested();
 
 // ---------------------------------------------------------------------------------------------
 // The decoder families. Each family's source defines its factory and, where listed, its

@@ -22,8 +22,6 @@ char g_aiffReaderVersionText[AIFF_VERSION_TEXT_CAPACITY] = {};
 
 }  // namespace
 
-const char* getAiffReaderVersionText() { return g_aiffReaderVersionText; }
-
 ClCodecStreamInstance* createCodecStreamInstanceAIFF() { return new (std::nothrow) ClCodecStreamInstance_AIFF(); }
 
 s32 codecThreadInitAIFF() {

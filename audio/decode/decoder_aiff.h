@@ -10,9 +10,6 @@ constexpr u32 AIFF_RING_BUFFER_COUNT = 2;
 // The UTF-8 system path of a job: up to three bytes for each of its wide units, and a terminator.
 constexpr u32 AIFF_SYSTEM_PATH_CAPACITY = CODEC_PATH_CAPACITY * 3 + 1;
 
-// The reader's version text once the family's thread-init has recorded it, else "".
-const char* getAiffReaderVersionText();
-
 class ClCodecStreamInstance_AIFF : public ClCodecStreamInstance {
 public:
     ~ClCodecStreamInstance_AIFF() override;

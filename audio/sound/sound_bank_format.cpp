@@ -82,8 +82,6 @@ u32 alignUp(u32 value, u32 alignment) { return (value + alignment - 1) / alignme
 
 }  // namespace
 
-const char* soundVolumeScaleName(u32 slot) { return slot < SOUND_VOLUME_SCALE_COUNT ? SCALE_NAMES[slot] : nullptr; }
-
 s32 soundVolumeScaleFromName(const char* name) {
     if (!name) return -1;
     for (u32 slot = 0; slot < SOUND_VOLUME_SCALE_COUNT; ++slot)

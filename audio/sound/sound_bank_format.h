@@ -65,9 +65,6 @@ enum ESoundVolumeScale : u32 {
     E_SOUNDSCALE_EFFECTS = 2,
     E_SOUNDSCALE_VOICE = 3,
 };
-// The name the bank writer's cue lists use for a slot ("music", "song", "effects", "voice"), or
-// null for the slots that have none.
-const char* soundVolumeScaleName(u32 slot);
 // The slot of a name (case-insensitive), or -1.
 s32 soundVolumeScaleFromName(const char* name);
 

@@ -134,18 +134,6 @@ s32 timelineDataLoad(const char* name, const char* directory) {
     return 1;
 }
 
-void unloadTimelineData(const char* name) {
-    STimelineRecord* record = findTimeline(crc32TextNoCase(name));
-    if (!record) return;
-    for (u32 i = g_timelinePlayers.used; i-- > 0;)
-        if (g_timelinePlayers.table[i]->timeline == record) releasePlayer(g_timelinePlayers.table[i]);
-    record->image = STimelineImage{};
-    record->nameHash = 0;
-    g_timelines.release(record);
-}
-
-bool isTimelineDataLoaded(u32 nameHash) { return findTimeline(nameHash) != nullptr; }
-
 STimelinePlayerRef startTimelinePlayer(u32 timelineHash) {
     const STimelineRecord* timeline = findTimeline(timelineHash);
     if (!timeline) return {};
@@ -167,13 +155,6 @@ STimelinePlayerRef startTimelinePlayer(u32 timelineHash) {
 
 void stopTimelinePlayer(STimelinePlayerRef ref) {
     if (STimelinePlayer* player = resolve(ref)) releasePlayer(player);
-}
-
-bool isTimelinePlayerLive(STimelinePlayerRef ref) { return resolve(ref) != nullptr; }
-
-bool isTimelinePlayerFinished(STimelinePlayerRef ref) {
-    const STimelinePlayer* player = resolve(ref);
-    return !player || player->finished;
 }
 
 void setTimelinePlayerPaused(STimelinePlayerRef ref, bool paused) {
@@ -210,5 +191,4 @@ STimelineListenerRecord* addTimelineListener(u32 eventId, ITimelineListener* lis
 
 void removeTimelineListener(STimelineListenerRecord* registration) { g_timelineListeners.release(registration); }
 
-u32 getLoadedTimelineCount() { return g_timelines.used; }
 u32 getRunningTimelinePlayerCount() { return g_timelinePlayers.used; }

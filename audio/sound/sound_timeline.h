@@ -39,9 +39,6 @@ void timelinesShutdown();
 // or already loaded under the name's hash; 0 when 256 are loaded, the file is not in the
 // packages, or it is damaged (one line on standard error naming the file).
 s32 timelineDataLoad(const char* name, const char* directory);
-// Frees the timeline of the name; players still running it end.
-void unloadTimelineData(const char* name);
-bool isTimelineDataLoaded(u32 nameHash);
 
 // Starts a player at time 0 on the timeline loaded under the hash and tells every listener whose
 // event id some track carries that it started. A null reference when no such timeline is loaded
@@ -49,8 +46,6 @@ bool isTimelineDataLoaded(u32 nameHash);
 STimelinePlayerRef startTimelinePlayer(u32 timelineHash);
 // Returns the player to the pool; a stale reference is ignored.
 void stopTimelinePlayer(STimelinePlayerRef player);
-bool isTimelinePlayerLive(STimelinePlayerRef player);
-bool isTimelinePlayerFinished(STimelinePlayerRef player);
 void setTimelinePlayerPaused(STimelinePlayerRef player, bool paused);
 // The time comes from the sample from now on: later advances stop adding the clock's step.
 // Fires the events reached.
@@ -64,6 +59,4 @@ void advanceTimelinePlayers(f32 step);
 STimelineListenerRecord* addTimelineListener(u32 eventId, ITimelineListener* listener);
 void removeTimelineListener(STimelineListenerRecord* registration);
 
-// For tests.
-u32 getLoadedTimelineCount();
 u32 getRunningTimelinePlayerCount();

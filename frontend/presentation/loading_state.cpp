@@ -64,5 +64,3 @@ const u8* loadingStateData(u32* size) {
     *size = done ? g_Loading.request->size : 0;
     return done ? static_cast<const u8*>(g_Loading.request->data) : nullptr;
 }
-
-f32 loadingStateSeconds() { return g_Loading.timer ? g_Loading.timer->elapsed : 0.0f; }

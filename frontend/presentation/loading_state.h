@@ -23,5 +23,3 @@ bool loadingStateBegin(const char* path, bool disk);
 ELoadingStatus loadingStateStatus();
 // The loaded bytes once done (null otherwise); they stay valid until the next begin or release.
 const u8* loadingStateData(u32* size);
-// Seconds since the load began; it stops counting once the load has ended.
-f32 loadingStateSeconds();

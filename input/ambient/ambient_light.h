@@ -46,7 +46,6 @@ f32 ambientUpdatePeriod();
 // Selects mode 0 to 4 while effects are enabled and the mode differs; a value outside -1..4 is a
 // programming error that stops the program.
 void setAmbientMode(s32 mode);
-s32 getAmbientMode();
 void reapplyAmbientMode();
 u32 requestAmbientFlash(u32 packedColour);
 u32 beginAmbientCharge(u32 owner, u32 packedColour);

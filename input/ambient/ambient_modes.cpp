@@ -183,8 +183,6 @@ void setAmbientMode(s32 mode) {
     g_modes.mode = mode;
 }
 
-s32 getAmbientMode() { return g_modes.mode; }
-
 void reapplyAmbientMode() { setAmbientMode(g_modes.mode); }
 
 u32 requestAmbientFlash(u32 packedColour) {

@@ -19,8 +19,6 @@ using CrashFilter = int (*)(const SCrashInfo* info);
 // Installs the filter for the fatal signals, on an alternate stack so that a stack overflow
 // can still be reported. Replaces any filter installed before.
 void crashInstallFilter(CrashFilter filter);
-// Removes the filter; the signals get their default actions back.
-void crashRemoveFilter();
 
 // Writes a text dump (signal, fault address, thread id and name, back-trace) to the named file in
 // the current directory. The back-trace lists each frame's module and offset, then, where the

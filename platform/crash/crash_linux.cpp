@@ -194,14 +194,6 @@ void crashInstallFilter(CrashFilter filter) {
     for (int signal : kFatalSignals) sigaction(signal, &action, nullptr);
 }
 
-void crashRemoveFilter() {
-    g_crashFilter = nullptr;
-    struct sigaction fallback = {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    for (int signal : kFatalSignals) sigaction(signal, &fallback, nullptr);
-}
-
 bool crashWriteDumpFile(const char* fileName, const SCrashInfo* info) {
     const int fd = open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;

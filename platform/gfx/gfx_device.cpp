@@ -274,10 +274,6 @@ void gfxReleaseTexture(SGfxTexture* texture) {
 
 u32 gfxTextureWidth(const SGfxTexture* texture) { return texture ? texture->width : 0; }
 u32 gfxTextureHeight(const SGfxTexture* texture) { return texture ? texture->height : 0; }
-u32 gfxTextureLevels(const SGfxTexture* texture) { return texture ? texture->levels : 0; }
-EGfxTextureKind gfxTextureKind(const SGfxTexture* texture) {
-    return texture ? texture->kind : E_GFX_TEXTURE_STATIC;
-}
 
 SGfxDepthSurface* gfxCreateDepthSurface(u32 width, u32 height) {
     if (!g_device.exists || width == 0 || height == 0) {
@@ -365,12 +361,6 @@ bool gfxReadPixels(SGfxTexture* target, u8* out, u32 capacity) {
 void gfxSetTransform(EGfxTransform type, const f32* matrix16) {
     if (type >= 0 && type < E_GFX_TRANSFORM_COUNT && matrix16) {
         std::memcpy(g_device.transforms[type], matrix16, 16 * sizeof(f32));
-    }
-}
-
-void gfxGetTransform(EGfxTransform type, f32* outMatrix16) {
-    if (type >= 0 && type < E_GFX_TRANSFORM_COUNT && outMatrix16) {
-        std::memcpy(outMatrix16, g_device.transforms[type], 16 * sizeof(f32));
     }
 }
 

@@ -120,8 +120,6 @@ bool gfxUpdateTexture(SGfxTexture* texture, const u8* rgba);
 void gfxReleaseTexture(SGfxTexture* texture);
 u32 gfxTextureWidth(const SGfxTexture* texture);
 u32 gfxTextureHeight(const SGfxTexture* texture);
-u32 gfxTextureLevels(const SGfxTexture* texture);
-EGfxTextureKind gfxTextureKind(const SGfxTexture* texture);
 
 // A depth surface for a render target (D16, or D24S8 with the stencil parameter).
 SGfxDepthSurface* gfxCreateDepthSurface(u32 width, u32 height);
@@ -166,7 +164,6 @@ enum EGfxTransform : s32 {
     E_GFX_TRANSFORM_COUNT = 4,
 };
 void gfxSetTransform(EGfxTransform type, const f32* matrix16);
-void gfxGetTransform(EGfxTransform type, f32* outMatrix16);
 
 // ---------------------------------------------------------------------------------------------
 // Buffers and vertex layouts

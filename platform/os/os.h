@@ -40,8 +40,6 @@ struct SOsDateTime {
 
 // UTC now. Safe to call from a signal handler.
 void osGetSystemTime(SOsDateTime* out);
-// Local time now.
-void osGetLocalTime(SOsDateTime* out);
 // UTC date of a count of seconds since 1970-01-01 (pure arithmetic, signal-safe).
 void osDateTimeFromUnixSeconds(int64_t seconds, SOsDateTime* out);
 
@@ -160,7 +158,6 @@ bool osFileGetSize(SOsFile* file, uint64_t* outSize);
 // Sequential read and write from the current position.
 bool osFileRead(SOsFile* file, void* buffer, uint32_t size, uint32_t* outRead);
 bool osFileWrite(SOsFile* file, const void* buffer, uint32_t size, uint32_t* outWritten);
-bool osFileSeek(SOsFile* file, uint64_t offset);
 // Writes the file's data through to the disk, so that it survives a crash from now on.
 bool osFileFlush(SOsFile* file);
 // Positioned read that leaves the sequential position alone.

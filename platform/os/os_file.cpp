@@ -159,11 +159,6 @@ bool osFileWrite(SOsFile* file, const void* buffer, uint32_t size, uint32_t* out
     return true;
 }
 
-bool osFileSeek(SOsFile* file, uint64_t offset) {
-    if (!file || lseek(file->fd, off_t(offset), SEEK_SET) < 0) return failWithErrno();
-    return true;
-}
-
 bool osFileFlush(SOsFile* file) {
     if (!file) {
         osSetLastError(E_OSERR_INVALID_HANDLE);

@@ -62,22 +62,6 @@ void osGetSystemTime(SOsDateTime* out) {
     out->milliseconds = int(now.tv_nsec / 1000000);
 }
 
-void osGetLocalTime(SOsDateTime* out) {
-    timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    tm local;
-    time_t seconds = now.tv_sec;
-    localtime_r(&seconds, &local);
-    out->year = local.tm_year + 1900;
-    out->month = local.tm_mon + 1;
-    out->dayOfWeek = local.tm_wday;
-    out->day = local.tm_mday;
-    out->hour = local.tm_hour;
-    out->minute = local.tm_min;
-    out->second = local.tm_sec;
-    out->milliseconds = int(now.tv_nsec / 1000000);
-}
-
 uint32_t osLogicalProcessorCount() {
     const long count = sysconf(_SC_NPROCESSORS_ONLN);
     return count > 0 ? uint32_t(count) : 1u;

@@ -294,17 +294,6 @@ ESoundResult ClSoundSystem::getNumPlugins(ESoundPluginType, s32* count) const {
     return E_SOUND_OK;
 }
 
-ESoundResult ClSoundSystem::getPluginHandle(ESoundPluginType, s32, u32* handle) const {
-    if (handle != nullptr) *handle = 0;
-    return E_SOUND_ERR_PLUGIN_MISSING;
-}
-
-ESoundResult ClSoundSystem::getPluginInfo(u32, ESoundPluginType*, char* name, s32 nameCapacity, u32* version) const {
-    if (name != nullptr && nameCapacity > 0) name[0] = '\0';
-    if (version != nullptr) *version = 0;
-    return E_SOUND_ERR_PLUGIN_MISSING;
-}
-
 ESoundResult ClSoundSystem::init(s32 maxChannels, u32, void*) {
     SSoundSystemState* state = m_state;
     {
@@ -596,15 +585,6 @@ ESoundResult ClSound::getLength(u32* length, ESoundTimeUnit unit) const {
     return positionInUnit(*sound, static_cast<f64>(sound->format.frameCount), unit, length);
 }
 
-ESoundResult ClSound::getFormat(ESoundFormat* format, s32* channels, s32* bits) const {
-    ClLockedSound sound(m_system, m_id);
-    if (!sound) return E_SOUND_ERR_INVALID_HANDLE;
-    if (format != nullptr) *format = sound->format.format;
-    if (channels != nullptr) *channels = sound->format.channels;
-    if (bits != nullptr) *bits = static_cast<s32>(soundFormatBytes(sound->format.format) * 8);
-    return E_SOUND_OK;
-}
-
 ESoundResult ClSound::setLoopCount(s32 loopCount) {
     if (m_system == nullptr) return E_SOUND_ERR_INVALID_HANDLE;
     if (loopCount < -1) return E_SOUND_ERR_INVALID_PARAM;
@@ -615,15 +595,6 @@ ESoundResult ClSound::setLoopCount(s32 loopCount) {
     if (sound->stream != nullptr && sound->streamChannel < 0) {
         setSoundStreamLooping(sound.system(), &*sound, loopCount != 0);
     }
-    return E_SOUND_OK;
-}
-
-ESoundResult ClSound::getLoopCount(s32* loopCount) const {
-    if (loopCount == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    *loopCount = 0;
-    ClLockedSound sound(m_system, m_id);
-    if (!sound) return E_SOUND_ERR_INVALID_HANDLE;
-    *loopCount = sound->loopCount;
     return E_SOUND_OK;
 }
 
@@ -655,29 +626,11 @@ ESoundResult ClChannel::setPan(f32 pan) {
     return E_SOUND_OK;
 }
 
-ESoundResult ClChannel::getPan(f32* pan) const {
-    if (pan == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    *pan = 0.0f;
-    ClLockedChannel channel(m_system, m_id);
-    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
-    *pan = channel->pan;
-    return E_SOUND_OK;
-}
-
 ESoundResult ClChannel::setFrequency(f32 frequency) {
     if (!(frequency >= 0.0f)) return E_SOUND_ERR_INVALID_PARAM;
     ClLockedChannel channel(m_system, m_id);
     if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     channel->frequency = frequency > SOUND_MAX_FREQUENCY ? SOUND_MAX_FREQUENCY : frequency;
-    return E_SOUND_OK;
-}
-
-ESoundResult ClChannel::getFrequency(f32* frequency) const {
-    if (frequency == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    *frequency = 0.0f;
-    ClLockedChannel channel(m_system, m_id);
-    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
-    *frequency = channel->frequency;
     return E_SOUND_OK;
 }
 
@@ -691,15 +644,6 @@ ESoundResult ClChannel::setPaused(bool paused) {
     return E_SOUND_OK;
 }
 
-ESoundResult ClChannel::getPaused(bool* paused) const {
-    if (paused == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    *paused = false;
-    ClLockedChannel channel(m_system, m_id);
-    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
-    *paused = channel->paused;
-    return E_SOUND_OK;
-}
-
 ESoundResult ClChannel::setLoopCount(s32 loopCount) {
     if (loopCount < -1) return E_SOUND_ERR_INVALID_PARAM;
     ClLockedChannel channel(m_system, m_id);
@@ -709,15 +653,6 @@ ESoundResult ClChannel::setLoopCount(s32 loopCount) {
     if (sound.stream != nullptr && sound.streamChannel == static_cast<s32>(soundHandleSlot(m_id))) {
         setSoundStreamLooping(channel.system(), &sound, loopCount != 0);
     }
-    return E_SOUND_OK;
-}
-
-ESoundResult ClChannel::getLoopCount(s32* loopCount) const {
-    if (loopCount == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    *loopCount = 0;
-    ClLockedChannel channel(m_system, m_id);
-    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
-    *loopCount = channel->loopCount;
     return E_SOUND_OK;
 }
 
@@ -776,16 +711,6 @@ ESoundResult ClChannel::getChannelGroup(ClChannelGroup* group) const {
     if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
     *group = SSoundSystemState::groupHandle(
         m_system, makeSoundHandleId(channel->groupSlot, channel.system()->groups[channel->groupSlot].generation));
-    return E_SOUND_OK;
-}
-
-ESoundResult ClChannel::getCurrentSound(ClSound* sound) const {
-    if (sound == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    *sound = ClSound();
-    ClLockedChannel channel(m_system, m_id);
-    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
-    *sound = SSoundSystemState::soundHandle(
-        m_system, makeSoundHandleId(channel->soundSlot, channel.system()->sounds[channel->soundSlot].generation));
     return E_SOUND_OK;
 }
 

@@ -169,10 +169,8 @@ public:
     ESoundResult getDefaults(f32* frequency, f32* volume, f32* pan, s32* priority) const;
     // The length of one pass; 0 for a user stream of unknown length.
     ESoundResult getLength(u32* length, ESoundTimeUnit unit) const;
-    ESoundResult getFormat(ESoundFormat* format, s32* channels, s32* bits) const;
     // The loop count new channels start with: -1 endless, 0 once, n: n more passes.
     ESoundResult setLoopCount(s32 loopCount);
-    ESoundResult getLoopCount(s32* loopCount) const;
 
 private:
     friend class ClSoundSystem;
@@ -194,17 +192,13 @@ public:
     // the centre); a source of two or more channels is balanced (both sides 1 at the centre, the
     // far side falling to 0 at the edge).
     ESoundResult setPan(f32 pan);
-    ESoundResult getPan(f32* pan) const;
     // Playback rate in Hz (the source's default frequency when it starts); 0 holds the channel
     // still, a negative rate is refused.
     ESoundResult setFrequency(f32 frequency);
-    ESoundResult getFrequency(f32* frequency) const;
     // A paused channel mixes nothing and its position does not move.
     ESoundResult setPaused(bool paused);
-    ESoundResult getPaused(bool* paused) const;
     // -1 endless, 0 play to the end once more, n: n more passes after the current one.
     ESoundResult setLoopCount(s32 loopCount);
-    ESoundResult getLoopCount(s32* loopCount) const;
     // Gains of the source's channels (first `count` of them; the others keep theirs, 1 at start).
     ESoundResult setInputChannelMix(const f32* levels, s32 count);
     // Writes false for a channel that has ended, was stopped or reused (and answers the error).
@@ -217,7 +211,6 @@ public:
     // A null group means the master group.
     ESoundResult setChannelGroup(ClChannelGroup group);
     ESoundResult getChannelGroup(ClChannelGroup* group) const;
-    ESoundResult getCurrentSound(ClSound* sound) const;
 
 private:
     friend class ClSoundSystem;
@@ -257,9 +250,6 @@ public:
     // Plug-ins: the path is accepted, there are none.
     ESoundResult setPluginPath(const char* path);
     ESoundResult getNumPlugins(ESoundPluginType type, s32* count) const;
-    ESoundResult getPluginHandle(ESoundPluginType type, s32 index, u32* handle) const;
-    ESoundResult getPluginInfo(u32 handle, ESoundPluginType* type, char* name, s32 nameCapacity,
-                               u32* version) const;
 
     // Starts the stream thread and the output. With AUTODETECT, a device that does not open
     // leaves one line on standard error and the running null clock in its place.

@@ -161,8 +161,8 @@ public:
 class ModeClocks : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (auto& stack : g_aFloatStateStacks) stack.count = 0;
-        for (auto& stack : g_aIntStateStacks) stack.count = 0;
+        g_TimeScaleStack.count = 0;
+        g_IntStateStack.count = 0;
         pushDefaultStateStacks();
         resetViewSlots();
         for (SGameClock& clock : g_aGameClocks) clock = {};
@@ -186,7 +186,7 @@ TEST_F(ModeClocks, GameplayStepIsClampedScaledAndStoppedWhilePaused) {
     EXPECT_EQ(g_aGameClocks[1].frameTime, 0.0f);
     EXPECT_DOUBLE_EQ(g_aGameClocks[1].totalTime, double(0.05f) + double(0.15f));
 
-    g_aFloatStateStacks[E_FLOATSTACK_TIME_SCALE].push(2.0f);
+    g_TimeScaleStack.push(2.0f);
     updateModeClocksAndMappers(nullptr, 1.0f, 0);
     EXPECT_EQ(g_aGameClocks[1].frameTime, 0.3f);
 }

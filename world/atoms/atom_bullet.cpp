@@ -311,8 +311,6 @@ void drawEnergyBall(SBulletFrame& f) {
 
 }  // namespace
 
-u32 bulletLineColour(s32 level) { return kLineColours[clampLevel(level)]; }
-
 u32 getBulletColour(const SBulletParams& params) {
     const s32 level = params.bullLev;
     switch (params.bullType) {

@@ -60,5 +60,3 @@ private:
 
 // The packed colour generators and player weapons give a bullet of the type and level.
 u32 getBulletColour(const SBulletParams& params);
-// The line colour of a level (A): levels outside 0 to 5 are clamped.
-u32 bulletLineColour(s32 level);

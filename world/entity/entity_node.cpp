@@ -275,10 +275,3 @@ void ClEntityNode::graftOnto(ClEntityNode* newParent) {
     newEntity->rebuildAtomList();
     if (oldEntity && oldEntity->root == this) oldEntity->root = nullptr;
 }
-
-void multiplyMatrix4(const ClMatrix44& a, ClMatrix44* out, const ClMatrix44& b) { *out = b.multiply(a); }
-
-void makeTranslationMatrix(ClMatrix44* out, const ClVec3& v) {
-    out->setIdentity();
-    out->setTranslationXYZ(v.x, v.y, v.z);
-}

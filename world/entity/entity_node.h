@@ -78,11 +78,6 @@ public:
     void graftOnto(ClEntityNode* newParent);
 };
 
-// out = the transform b followed by a (row vectors): out row i = sum over k of b[i][k] x a row k.
-void multiplyMatrix4(const ClMatrix44& a, ClMatrix44* out, const ClMatrix44& b);
-// The identity with x, y, z of the vector as its translation row.
-void makeTranslationMatrix(ClMatrix44* out, const ClVec3& v);
-
 // A node of 16-byte aligned storage, constructed; running out of memory is fatal.
 ClEntityNode* allocEntityNode();
 void freeEntityNode(ClEntityNode* node);

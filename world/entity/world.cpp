@@ -37,8 +37,6 @@ struct SEntityList {
 
 ClLazyFixedPool<ClEntity, ENTITY_CAPACITY> g_pool;
 SEntityList g_lists[E_LIST_COUNT];
-ClEntityNode* g_subtreeQueue[SUBTREE_QUEUE_CAPACITY];
-u32 g_subtreeCount = 0;
 ClArray<u32> g_furtherList;
 SCritSection* g_worldLock = nullptr;
 
@@ -99,7 +97,6 @@ s32 initWorld() {
         list.links = static_cast<ClEntity**>(arrayAllocateBlock(ENTITY_CAPACITY, sizeof(ClEntity*)));
         list.count = 0;
     }
-    g_subtreeCount = 0;
     g_furtherList.init();
     g_worldLock = critSectionCreateOrDie("world");
     g_worldReady = true;
@@ -238,13 +235,6 @@ void queueEntityForFreeing(ClEntity* entity) {
     unlockWorld();
 }
 
-void queueSubtreeForRelease(ClEntityNode* subtree) {
-    lockWorld();
-    if (g_subtreeCount >= SUBTREE_QUEUE_CAPACITY) fatalErrorf("more than %u detached subtrees in one frame", SUBTREE_QUEUE_CAPACITY);
-    g_subtreeQueue[g_subtreeCount++] = subtree;
-    unlockWorld();
-}
-
 void flushDestroyedEntities() {
     lockWorld();
     SEntityList& destroyed = g_lists[E_LIST_DESTROYED];
@@ -273,11 +263,6 @@ void flushFreedEntities() {
     }
     queue.count = 0;
     unlockWorld();
-    for (u32 i = 0; i < g_subtreeCount; ++i) {
-        g_subtreeQueue[i]->releaseTree();
-        freeEntityNode(g_subtreeQueue[i]);
-    }
-    g_subtreeCount = 0;
 }
 
 namespace {

@@ -7,8 +7,6 @@
 
 class ClRenderTargetGroup;
 
-constexpr u32 SUBTREE_QUEUE_CAPACITY = 64;
-
 // Sets up the pool, the lists and the lock (running out of locks is fatal). Returns 1.
 s32 initWorld();
 // Flushes, frees every used record from the last to the first, and releases the lists and the
@@ -29,8 +27,6 @@ ClEntity* allocEntity(s32 ownerTag);
 void freeEntity(ClEntity* entity);
 void freeEntitiesByOwner(s32 ownerTag);
 void queueEntityForFreeing(ClEntity* entity);
-// A detached subtree, released and freed after the free flush.
-void queueSubtreeForRelease(ClEntityNode* subtree);
 void flushDestroyedEntities();
 void flushFreedEntities();
 

@@ -2,7 +2,6 @@
 
 #include "core/fatal_error.h"
 #include "core/string_helpers.h"
-#include "core/vec.h"
 
 #include <cstring>
 
@@ -71,25 +70,6 @@ void SItemDescription::setLine(u32 index, const char16_t* text) {
     linePresent[index] = 1;
 }
 
-void SItemDescription::setRowVector(u32 index, const f32 vector[3]) {
-    checkIndex(index, ITEM_ROW_COUNT, "row");
-    std::memcpy(rows[index], vector, sizeof(rows[index]));
-    rowPresent[index] = 1;
-}
-
-void SItemDescription::setThreeWords(u32 a, u32 b, u32 c) {
-    words[0] = a;
-    words[1] = b;
-    words[2] = c;
-    wordsPresent = 1;
-}
-
-void SOwnedItem::init(const char* generatorKey, const u32 seedWords[8]) {
-    std::memset(this, 0, sizeof(*this));
-    std::memcpy(words, seedWords, sizeof(words));
-    strCopyN(key, generatorKey ? generatorKey : "", ITEM_TEXT_LENGTH);
-}
-
 SNamedList::SNamedList() { values.init(NAMED_LIST_INITIAL_CAPACITY); }
 SNamedList::~SNamedList() { values.release(); }
 
@@ -101,15 +81,4 @@ void SNamedList::assign(const SNamedList& other) {
     else
         values.count = 0;
     for (u32 i = 0; i < other.values.count; ++i) values.push(other.values[i]);
-}
-
-void startTweenTo(SFloatTween* tween, f32 end, f32 duration, u32 curve, f32 delay) {
-    const SFloatTweenDesc desc = {tween->word, E_TWEEN_ANIMATE, s32(curve), 0, tween->current, end, delay, 0.0f, duration, 1};
-    tween->start(desc);
-}
-
-void lerpVec3(ClVec3* out, f32 t, const ClVec3& a, const ClVec3& b) {
-    out->x = a.x + (b.x - a.x) * t;
-    out->y = a.y + (b.y - a.y) * t;
-    out->z = a.z + (b.z - a.z) * t;
 }

@@ -1,14 +1,11 @@
-// What a generator tells the menus about its item (SItemDescription with its power-rating lines),
-// the profile's record of an owned item, a named list of floats, and small world helpers. Every
-// copy into a fixed field is cut to the field; indices past the fields are fatal.
+// What a generator tells the menus about its item (SItemDescription with its power-rating lines)
+// and a named list of floats. Every copy into a fixed field is cut to the field; indices past the
+// fields are fatal.
 #pragma once
 
 #include "core/array.h"
 #include "core/string.h"
 #include "core/types.h"
-#include "render/tween.h"
-
-struct ClVec3;
 
 constexpr u32 ITEM_TEXT_FIELD_COUNT = 6;
 constexpr u32 ITEM_TEXT_LENGTH = 32;
@@ -50,20 +47,6 @@ struct SItemDescription {
     // are left as they are.
     void setTextFields(const char* t1, const char* t2, const char* t3, const char* t4, const char* t5, const char* t6);
     void setLine(u32 index, const char16_t* text);
-    void setRowVector(u32 index, const f32 vector[3]);
-    void setThreeWords(u32 a, u32 b, u32 c);
-};
-
-// The leading, counter and final words of an owned item start at 0.
-struct SOwnedItem {
-    u32 leading;
-    u32 words[8];
-    char key[ITEM_TEXT_LENGTH];
-    u32 counters[2];
-    u32 furtherCounters[3];
-    u32 final;
-
-    void init(const char* generatorKey, const u32 seedWords[8]);
 };
 
 struct SNamedList {
@@ -77,8 +60,3 @@ struct SNamedList {
     // The other's name and values in order; an empty other leaves an empty list with room for 8.
     void assign(const SNamedList& other);
 };
-
-// A linear-or-other animation of the tween from where it stands to the end.
-void startTweenTo(SFloatTween* tween, f32 end, f32 duration, u32 curve, f32 delay);
-// out = a + (b - a) x t for x, y and z.
-void lerpVec3(ClVec3* out, f32 t, const ClVec3& a, const ClVec3& b);

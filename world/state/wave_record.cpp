@@ -56,19 +56,6 @@ f32 SWaveMember::computeDuration() {
     return total;
 }
 
-f32 SWaveMember::computeSplineLength() {
-    f32 total = 0.0f;
-    for (u32 i = 0; i < segments.count; ++i) {
-        const SMotionSegment& segment = segments.data[i];
-        if (segment.kind == E_SEG_END) break;
-        if (segment.kind == E_SEG_START) continue;
-        if (segment.kind != E_SEG_TIMED_SPLINE) fatalErrorf("segment kind %u in a spline wave plan", segment.kind);
-        total += getSplineOrDie(u32(segment.b.integer))->totalLength;
-    }
-    totalPathTime = total;
-    return total;
-}
-
 void ClWaveDNA::release() {
     for (SWaveMember& member : members) member.segments.release();
     memberCount = 0;

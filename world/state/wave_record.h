@@ -61,9 +61,6 @@ struct SWaveMember {
     // The seconds of the plan's timed moves at the wave's speed class, stored as the total path
     // time. Only start points, facings, timed moves and the end may appear.
     f32 computeDuration();
-    // The summed length of the plan's named splines, stored in the same field. Only start
-    // points, timed spline rides and the end may appear.
-    f32 computeSplineLength();
 };
 
 class ClWaveDNA {
