@@ -144,16 +144,22 @@ TEST_F(PlayTest, ProgressFindsTheFirstUnbeatenPairAndItsFraction) {
 }
 
 TEST_F(PlayTest, ABossWinOrMeetingOutsideTheBossTableTouchesNoPair) {
-    g_PlayRecord.boss.pending = 1;
-    g_PlayRecord.boss.met[0] = 2;
-    recordBossBeaten(-1, -1);
-    lowerBossMetCount(-1, -1);
-    lowerBossMetCount(s32(BOSS_COUNT), 0);
-    EXPECT_EQ(g_PlayRecord.boss.pending, 0);
-    EXPECT_EQ(g_PlayRecord.boss.beaten[0][0], 0);
-    EXPECT_EQ(g_PlayRecord.boss.met[0], 2);
+    SBossLibraryState& boss = g_PlayRecord.boss;
+    boss.pending = 1;
+    boss.met[0] = 2;
+    boss.met[SUBBOSS_COUNT] = 2;
+    // A sub-boss past the last, or a boss before the first, would land on a neighbouring pair.
+    recordBossBeaten(0, s32(SUBBOSS_COUNT));
+    recordBossBeaten(-1, s32(SUBBOSS_COUNT));
+    lowerBossMetCount(0, s32(SUBBOSS_COUNT));
+    lowerBossMetCount(-1, s32(SUBBOSS_COUNT));
+    EXPECT_EQ(boss.pending, 0);
+    EXPECT_EQ(boss.beaten[0][0], 0);
+    EXPECT_EQ(boss.beaten[1][0], 0);
+    EXPECT_EQ(boss.met[0], 2);
+    EXPECT_EQ(boss.met[SUBBOSS_COUNT], 2);
     lowerBossMetCount(0, 0);
-    EXPECT_EQ(g_PlayRecord.boss.met[0], 1);
+    EXPECT_EQ(boss.met[0], 1);
 }
 
 TEST_F(PlayTest, NextUnbeatenBossArrivesWithTheSongsLastStretchAndIsBuilt) {
