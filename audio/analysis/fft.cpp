@@ -297,6 +297,22 @@ inline void transposeLanes(FftLanes& a, FftLanes& b, FftLanes& c, FftLanes& d) {
     d = __builtin_shufflevector(ab23, cd23, 2, 3, 6, 7);
 }
 
+// Transposes the real and the imaginary 4 x 4 blocks of rows r .. r + 3 and stores each row at
+// its bit-reversed place (rows[0] .. rows[3]).
+inline void storeTransposedBlocks(f32* re, f32* im, const u16* rows, FftLanes r0, FftLanes r1, FftLanes r2, FftLanes r3,
+                                  FftLanes i0, FftLanes i1, FftLanes i2, FftLanes i3) {
+    transposeLanes(r0, r1, r2, r3);
+    transposeLanes(i0, i1, i2, i3);
+    storeAs(re + rows[0], r0);
+    storeAs(re + rows[1], r1);
+    storeAs(re + rows[2], r2);
+    storeAs(re + rows[3], r3);
+    storeAs(im + rows[0], i0);
+    storeAs(im + rows[1], i1);
+    storeAs(im + rows[2], i2);
+    storeAs(im + rows[3], i3);
+}
+
 // The bit-reversed copy and the passes of half-size 1 and 2 in one sweep (n at least 16). For
 // r below n/4, the input points r, r + n/2, r + n/4 and r + 3n/4 are, in that order, the block
 // of four at rev(r) in bit-reversed order; four consecutive r fill the lanes, so the loads need
@@ -327,16 +343,7 @@ void reversedFirstTwoPasses(const f32* inRe, const f32* inIm, f32* re, f32* im, 
         butterfly(r2, i2, r3, i3, w1r, w1i);
         butterfly(r0, i0, r2, i2, w20r, w20i);
         butterfly(r1, i1, r3, i3, w21r, w21i);
-        transposeLanes(r0, r1, r2, r3);
-        transposeLanes(i0, i1, i2, i3);
-        storeAs(re + reversal[r], r0);
-        storeAs(re + reversal[r + 1u], r1);
-        storeAs(re + reversal[r + 2u], r2);
-        storeAs(re + reversal[r + 3u], r3);
-        storeAs(im + reversal[r], i0);
-        storeAs(im + reversal[r + 1u], i1);
-        storeAs(im + reversal[r + 2u], i2);
-        storeAs(im + reversal[r + 3u], i3);
+        storeTransposedBlocks(re, im, reversal + r, r0, r1, r2, r3, i0, i1, i2, i3);
     }
 }
 
@@ -407,16 +414,7 @@ template <typename Lanes>
         Lanes r0 = a + c, r1 = b + tr, r2 = a - c, r3 = b - tr;
         Lanes i0 = zero, i1 = ti, i2 = zero, i3 = zero - ti;
         if constexpr (lanes == FFT_LANES) {
-            transposeLanes(r0, r1, r2, r3);
-            transposeLanes(i0, i1, i2, i3);
-            storeAs(re + reversal[r], r0);
-            storeAs(re + reversal[r + 1u], r1);
-            storeAs(re + reversal[r + 2u], r2);
-            storeAs(re + reversal[r + 3u], r3);
-            storeAs(im + reversal[r], i0);
-            storeAs(im + reversal[r + 1u], i1);
-            storeAs(im + reversal[r + 2u], i2);
-            storeAs(im + reversal[r + 3u], i3);
+            storeTransposedBlocks(re, im, reversal + r, r0, r1, r2, r3, i0, i1, i2, i3);
         } else {
             transposeHalves(r0, r1, r2, r3);
             transposeHalves(i0, i1, i2, i3);
