@@ -77,8 +77,8 @@ protected:
         setPlayerShip(0, nullptr);
         closeBossStage();
         m_programs.clear();
+        wavesShutdown();  // releases its wave plans through the world's import
         setWorldImports(nullptr);
-        wavesShutdown();
         releaseBeatAnalysis();
         setFatalErrorHook(nullptr);
         setSongTime(0.0f);

@@ -87,8 +87,8 @@ protected:
         setPlayerShip(0, nullptr);
         shutdownWorld();
         m_programs.clear();
+        wavesShutdown();  // releases its wave plans through the world's import
         setWorldImports(nullptr);
-        wavesShutdown();
         releaseBeatAnalysis();
         setSongTime(0.0f);
         WaveSongTest::TearDown();
