@@ -36,19 +36,6 @@ constexpr f64 TARGET_RATIO = 1.3;
 #define VELODRIX_ANALYSE_BINARY "velodrix-analyse"
 #endif
 
-const std::vector<SCodecFormat>& formats() {
-    static const std::vector<SCodecFormat> list = {
-        {"FLAC", ".flac", {"flac", "-s", "-f", "-o", "{out}", "{in}"}, {"flac", "-d", "-s", "-f", "-c", "{in}"}},
-        {"Ogg", ".ogg", {"oggenc", "-Q", "-o", "{out}", "{in}"}, {"oggdec", "-Q", "-o", "/dev/null", "{in}"}},
-        {"WavPack", ".wv", {"wavpack", "-q", "-y", "{in}", "-o", "{out}"}, {"wvunpack", "-q", "-y", "{in}", "-o", "-"}},
-        {"MP3",
-         ".mp3",
-         {"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", "{in}", "-c:a", "libmp3lame", "-b:a", "192k", "{out}"},
-         {"ffmpeg", "-nostdin", "-v", "error", "-i", "{in}", "-f", "s16le", "-"}},
-    };
-    return list;
-}
-
 f64 median(std::vector<f64> values) {
     if (values.empty()) return 0.0;
     std::sort(values.begin(), values.end());
@@ -129,11 +116,11 @@ int main(int argc, char** argv) {
     const std::string oursOut = (folder / "ours.txt").string();
     std::vector<SRow> rows;
     bool allRan = true;
-    for (const SCodecFormat& format : formats()) {
+    for (const SCodecFormat& format : referenceFormats()) {
         SRow row;
         row.name = format.name;
-        const std::filesystem::path encoded = folder / (std::string("song") + format.extension);
-        if (!encodeSong(format, wav, encoded, "bench_analyse_decoders")) {
+        const std::filesystem::path encoded = encodeSong(format, wav, "bench_analyse_decoders");
+        if (encoded.empty()) {
             allRan = false;
             continue;
         }

@@ -147,10 +147,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path wav = writeClickSongWav(folder, SONG_SECONDS, SONG_TEMPO, "bench_analysis_compare");
     if (wav.empty()) return 1;
 
-    const std::vector<SCodecFormat> formats = {
-        {"FLAC", ".flac", {"flac", "-s", "-f", "-o", "{out}", "{in}"}, {"flac", "-d", "-s", "-f", "-c", "{in}"}},
-        {"Ogg", ".ogg", {"oggenc", "-Q", "-o", "{out}", "{in}"}, {"oggdec", "-Q", "-o", "/dev/null", "{in}"}},
-    };
+    // FLAC and Ogg: the first two reference formats.
+    const std::vector<SCodecFormat> formats(referenceFormats().begin(), referenceFormats().begin() + 2);
     const std::string oursOut = (folder / "ours.txt").string();
     const std::string oursErr = (folder / "ours.err").string();
     const std::string aubioOut = (folder / "aubio.txt").string();
@@ -160,8 +158,8 @@ int main(int argc, char** argv) {
     for (const SCodecFormat& format : formats) {
         SRow row;
         row.name = format.name;
-        const std::filesystem::path encoded = folder / (std::string("song") + format.extension);
-        if (!encodeSong(format, wav, encoded, "bench_analysis_compare")) {
+        const std::filesystem::path encoded = encodeSong(format, wav, "bench_analysis_compare");
+        if (encoded.empty()) {
             allRan = false;
             continue;
         }

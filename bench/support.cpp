@@ -169,16 +169,29 @@ std::filesystem::path writeClickSongWav(const std::filesystem::path& folder, u32
     return wav;
 }
 
-bool encodeSong(const SCodecFormat& format, const std::filesystem::path& wav, const std::filesystem::path& encoded,
-                const char* program) {
+const std::vector<SCodecFormat>& referenceFormats() {
+    static const std::vector<SCodecFormat> list = {
+        {"FLAC", ".flac", {"flac", "-s", "-f", "-o", "{out}", "{in}"}, {"flac", "-d", "-s", "-f", "-c", "{in}"}},
+        {"Ogg", ".ogg", {"oggenc", "-Q", "-o", "{out}", "{in}"}, {"oggdec", "-Q", "-o", "/dev/null", "{in}"}},
+        {"WavPack", ".wv", {"wavpack", "-q", "-y", "{in}", "-o", "{out}"}, {"wvunpack", "-q", "-y", "{in}", "-o", "-"}},
+        {"MP3",
+         ".mp3",
+         {"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", "{in}", "-c:a", "libmp3lame", "-b:a", "192k", "{out}"},
+         {"ffmpeg", "-nostdin", "-v", "error", "-i", "{in}", "-f", "s16le", "-"}},
+    };
+    return list;
+}
+
+std::filesystem::path encodeSong(const SCodecFormat& format, const std::filesystem::path& wav, const char* program) {
+    const std::filesystem::path encoded = wav.parent_path() / (std::string("song") + format.extension);
     std::printf("encoding %s\n", format.name);
     std::fflush(stdout);
     if (runProcess(substitute(format.encoder, wav.string(), encoded.string()), DISCARD_OUTPUT, DISCARD_OUTPUT)
             .exitCode != 0) {
         std::fprintf(stderr, "%s: the %s encoder failed\n", program, format.name);
-        return false;
+        return {};
     }
-    return true;
+    return encoded;
 }
 
 std::string readText(const std::filesystem::path& path) {

@@ -55,10 +55,12 @@ struct SCodecFormat {
 // empty when it cannot be written (the program names itself in the message).
 std::filesystem::path writeClickSongWav(const std::filesystem::path& folder, u32 seconds, f64 tempo,
                                         const char* program);
-// The WAV file encoded with the format's encoder, what is done printed; false (and a message
-// naming the program) when the encoder fails.
-bool encodeSong(const SCodecFormat& format, const std::filesystem::path& wav, const std::filesystem::path& encoded,
-                const char* program);
+// The formats the comparison benchmarks time, with their reference programs: FLAC, Ogg, WavPack, MP3.
+const std::vector<SCodecFormat>& referenceFormats();
+
+// The WAV file encoded with the format's encoder as song<extension> beside it, what is done
+// printed; empty (and a message naming the program) when the encoder fails.
+std::filesystem::path encodeSong(const SCodecFormat& format, const std::filesystem::path& wav, const char* program);
 
 // The whole text of a file; empty when it cannot be read.
 std::string readText(const std::filesystem::path& path);
