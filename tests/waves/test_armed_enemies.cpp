@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/rand_obj.h"
-#include "tests/support/fatal_catch.h"
-#include "tests/waves/wave_test_song.h"
-#include "tests/world/atom_test_support.h"
+#include "tests/waves/encounter_stage_test.h"
 #include "waves/generators/generator_params.h"
 #include "world/entity/entity_node.h"
 #include "world/state/boss_encounter.h"
@@ -19,37 +17,11 @@ using namespace world_test;
 
 namespace {
 
-constexpr f32 STEP = 1.0f / 60.0f;
-
-void noCollect() {}
-const SBossEncounterHooks g_hooks = {noCollect};
-
-class ArmedEnemyTest : public NullDrawTest {
+class ArmedEnemyTest : public EncounterStageTest {
 protected:
     void SetUp() override {
-        NullDrawTest::SetUp();
-        setFatalErrorHook(test_support::throwOnFatal);
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
-        g_fGameStep = STEP;
-        ASSERT_TRUE(openEncounterStage());
-        resetBeatAnalysis();
-        initWorld();
-        resetPlayerStates();
-        resetInspirationPickups();
-        wavesSetUp();
-        installEncounter(&g_hooks);
+        EncounterStageTest::SetUp();
         g_BossEncounter.phaseTimer = FLT_MAX;  // no boss is due
-        setSongTime(0.0f);
-    }
-    void TearDown() override {
-        setPlayerShip(0, nullptr);
-        closeBossStage();
-        m_programs.clear();
-        wavesShutdown();
-        releaseBeatAnalysis();
-        setFatalErrorHook(nullptr);
-        setSongTime(0.0f);
-        NullDrawTest::TearDown();
     }
 
     // The generator's enemy with a gun for certain, active at the point.
@@ -80,7 +52,6 @@ protected:
     }
 
     DnaWriter m_ship{E_PROGRAM_PLAYER};
-    std::vector<ProgramPtr> m_programs;
 };
 
 TEST_F(ArmedEnemyTest, EveryArmedEnemySizeFiresItsBulletAtTheShip) {

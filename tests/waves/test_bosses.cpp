@@ -9,9 +9,7 @@
 #include "core/script_cache.h"
 #include "core/script_node.h"
 #include "render/draw_lists.h"
-#include "tests/support/fatal_catch.h"
-#include "tests/waves/wave_test_song.h"
-#include "tests/world/atom_test_support.h"
+#include "tests/waves/encounter_stage_test.h"
 #include "waves/generators/boss_generators.h"
 #include "waves/pack_registry.h"
 #include "waves/wave_families.h"
@@ -45,44 +43,18 @@ using testing::HasSubstr;
 
 namespace {
 
-constexpr f32 STEP = 1.0f / 60.0f;
 constexpr f32 ARRIVAL = 5.0f;
 constexpr f32 ARRIVAL_FADE = 2.5f;
 constexpr u32 DEAD_BOSS_PICKUPS = 36;
 
-void noCollect() {}
-const SBossEncounterHooks g_hooks = {noCollect};
-
-class BossPlayTest : public NullDrawTest, public ::testing::WithParamInterface<u32> {
+class BossPlayTest : public EncounterStageTest, public ::testing::WithParamInterface<u32> {
 protected:
     void SetUp() override {
-        NullDrawTest::SetUp();
-        setFatalErrorHook(test_support::throwOnFatal);
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
-        g_fGameStep = STEP;
-        ASSERT_TRUE(openEncounterStage());
-        resetBeatAnalysis();
+        EncounterStageTest::SetUp();
+        if (HasFatalFailure()) return;
         addBeats(0.25f, 0.5f, 240);
-        initWorld();
-        resetPlayerStates();
-        resetInspirationPickups();
-        wavesSetUp();
-        importWavesIntoWorld();
-        installEncounter(&g_hooks);
-        setSongTime(0.0f);
         g_aPlayerState[0].active = 1;
         spawnPilotedShip(m_ship);
-    }
-    void TearDown() override {
-        setPlayerShip(0, nullptr);
-        closeBossStage();
-        m_programs.clear();
-        wavesShutdown();  // releases its wave plans through the world's import
-        setWorldImports(nullptr);
-        releaseBeatAnalysis();
-        setFatalErrorHook(nullptr);
-        setSongTime(0.0f);
-        NullDrawTest::TearDown();
     }
 
     // The boss of the table entry waiting for ARRIVAL, as the boss choice leaves it.
@@ -123,7 +95,6 @@ protected:
     }
 
     DnaWriter m_ship{E_PROGRAM_PLAYER}, m_stillShip{E_PROGRAM_PLAYER};
-    std::vector<ProgramPtr> m_programs;
 };
 
 template <typename T>
