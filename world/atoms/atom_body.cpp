@@ -241,6 +241,7 @@ void ClAtom_Body::drawGlintLook(bool invincible, const ClVec3* moved) {
 
 void ClAtom_Body::draw() {
     if (!active) return;
+    prefetchEdgeRecords(edgeRecords, kBodyGlints.perEdge);
     SMovedVertices scratch;
     ClVec3* moved = scratch.at;
     const u32 movedCount = geometry ? transformMeshVertices(*geometry, currentWorldMatrix(), moved) : 0;

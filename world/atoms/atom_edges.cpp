@@ -1,11 +1,13 @@
 #include "world/atoms/atom_edges.h"
 
 #include "core/matrix44.h"
+#include "core/prefetch.h"
 #include "core/random.h"
 #include "render/geometry_mesh.h"
 #include "render/particle_system.h"
 
 #include <algorithm>
+#include <cstddef>
 
 void initEdgeRecords(ClArray<SBodyEdgeRecord>* records, const ClGeometryMesh* mesh) {
     const u32 edgeCount = mesh ? mesh->edges.count : 0;
@@ -22,6 +24,16 @@ void initEdgeRecords(ClArray<SBodyEdgeRecord>* records, const ClGeometryMesh* me
 void releaseEdgeRecords(ClArray<SBodyEdgeRecord>* records) {
     for (u32 i = 0; i < records->count; ++i) records->data[i].glintCount = 0;
     records->release();
+}
+
+void prefetchEdgeRecords(const ClArray<SBodyEdgeRecord>& records, u32 glintsRead) {
+    const u32 hot = u32(offsetof(SBodyEdgeRecord, glints) + std::min(glintsRead, EDGE_GLINT_CAPACITY) * sizeof(SEdgeGlint));
+    const char* first = reinterpret_cast<const char*>(records.data);
+    for (u32 e = 0; e < records.count; ++e) {
+        const char* record = first + e * sizeof(SBodyEdgeRecord);
+        prefetchLine(record);
+        prefetchLine(record + hot - 1);
+    }
 }
 
 void refreshEdgeGlints(ClArray<SBodyEdgeRecord>* records, const SGlintRule& rule, f32 intensity) {

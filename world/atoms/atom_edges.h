@@ -20,12 +20,18 @@ struct SEdgeGlint {
     f32 widthFactor;         // uniform in [0.5, 1.5)
 };
 
+// The count sits before the pool: a frame's walk over the records reads the length, the count and
+// the first glints, which then share a line or two of each record.
 struct SBodyEdgeRecord {
     f32 length;  // mesh units
     u32 word;    // always 2
-    SEdgeGlint glints[EDGE_GLINT_CAPACITY];
     u32 glintCount;
+    SEdgeGlint glints[EDGE_GLINT_CAPACITY];
 };
+
+// Cache hints for the first glints of every record: a draw asks for them before it moves the
+// mesh's vertices, so the walk over the records finds them in.
+void prefetchEdgeRecords(const ClArray<SBodyEdgeRecord>& records, u32 glintsRead);
 
 // How many glints each edge keeps running and how they start.
 struct SGlintRule {

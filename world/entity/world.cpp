@@ -293,12 +293,19 @@ const ClEntityNode* rootAhead(const SEntityList& list, u32 index, u32 ahead) {
     return entity ? entity->root : nullptr;
 }
 
+// The draw reads the state and blink timer, the fade of the tween and the owner tag that picks
+// the render target.
 template <EListWalk WALK>
 void prefetchRecord(const ClEntity* entity) {
-    if constexpr (WALK == E_WALK_UPDATE)
+    if constexpr (WALK == E_WALK_UPDATE) {
         prefetchSpan(entity, ENTITY_UPDATE_PREFETCH_BYTES);
-    else
+    } else if constexpr (WALK == E_WALK_DRAW) {
         prefetchLine(entity);
+        prefetchLine(&entity->tween.current);
+        prefetchLine(&entity->ownerTag);
+    } else {
+        prefetchLine(entity);
+    }
 }
 
 // The node's fields up to its processor count: parent, and the blocks and counts of its lists.
