@@ -436,6 +436,8 @@ void appendLineCommand(const ClVec3& start, const ClVec3& end, f32 width, u32 co
         SLineCommand{toVec4(start), toVec4(end), colour, material, width, widthScale, layerMask, g_DrawLists.owner, word};
 }
 
+u32 lineCommandRoom() { return LINE_COMMAND_CAPACITY - 1 - std::min(g_DrawLists.counts[producerHalf()].lines, LINE_COMMAND_CAPACITY - 1); }
+
 void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 startWidth, f32 endWidth, u32 startColour,
                                u32 endColour, const SMaterial* material, u32 layerMask) {
     const u32 half = producerHalf();

@@ -73,6 +73,9 @@ SSpriteCommand* appendSpriteCommand(const ClVec3& position, f32 size, u32 colour
 // Dropped when the half holds LINE_COMMAND_CAPACITY - 1 lines.
 void appendLineCommand(const ClVec3& start, const ClVec3& end, f32 width, u32 colour, const SMaterial* material,
                        f32 widthScale, u32 word, u32 layerMask);
+// How many more lines the producer half takes before appendLineCommand drops them: a producer
+// whose commands are all lines checks it once and skips the work of lines that would be dropped.
+u32 lineCommandRoom();
 // Dropped when the half holds GRADIENT_LINE_COMMAND_CAPACITY - 1 lines.
 void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 startWidth, f32 endWidth, u32 startColour,
                                u32 endColour, const SMaterial* material, u32 layerMask);

@@ -48,7 +48,10 @@ TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgr
     for (u32 i = 0; i < SPRITE_COMMAND_CAPACITY - 1; ++i)
         ASSERT_NE(nullptr, appendSpriteCommand(ClVec3(), 1.0f, 0, material(0), 1, 0.0f));
     EXPECT_EQ(nullptr, appendSpriteCommand(ClVec3(), 1.0f, 0, material(0), 1, 0.0f));
-    for (u32 i = 0; i < LINE_COMMAND_CAPACITY; ++i) {
+    EXPECT_EQ(LINE_COMMAND_CAPACITY - 1, lineCommandRoom());
+    appendLineCommand(ClVec3(), ClVec3(1, 0, 0), 1.0f, 0, material(0), 1.0f, 1, 1);
+    EXPECT_EQ(LINE_COMMAND_CAPACITY - 2, lineCommandRoom());
+    for (u32 i = 1; i < LINE_COMMAND_CAPACITY; ++i) {
         appendLineCommand(ClVec3(), ClVec3(1, 0, 0), 1.0f, 0, material(0), 1.0f, 1, 1);
         appendGradientLineCommand(ClVec3(), ClVec3(1, 0, 0), 1.0f, 1.0f, 0, 0, material(0), 1);
     }
@@ -57,6 +60,7 @@ TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgr
     const SDrawListCounts c = drawListCounts(1);
     EXPECT_EQ(15999u, c.sprites);
     EXPECT_EQ(15999u, c.lines);
+    EXPECT_EQ(0u, lineCommandRoom());
     EXPECT_EQ(15999u, c.gradientLines);
     EXPECT_EQ(4999u, c.quads);
     EXPECT_EQ(0u, drawListCounts(0).sprites);

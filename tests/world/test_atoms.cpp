@@ -3,6 +3,7 @@
 // pickup's shrinking swarm and life. Draw commands are read back from the producers' half of the
 // draw lists on the null renderer, with the materials of the built data.
 #include "core/game_clock.h"
+#include "core/random.h"
 #include "core/saved_options.h"
 #include "render/debris_particles.h"
 #include "render/draw_lists.h"
@@ -137,6 +138,29 @@ TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
     g_debrisLineSystem = nullptr;
     g_debrisTriSystem = nullptr;
     clearNewDebrisList();
+}
+
+// A draw into a line list with no room skips the lines but takes the random numbers a draw with
+// room would, so the rest of the frame sees the same generator.
+TEST_F(Atoms, ADrawIntoAFullLineListLeavesTheGeneratorWhereADrawWithRoomDoes) {
+    auto nextAfterDraw = [&](bool full, auto build) {
+        clearDrawListHalf(PRODUCER_HALF);
+        sfmtInitGenRand(99);
+        build();
+        while (full && lineCommandRoom() != 0)
+            appendLineCommand(ClVec3(), ClVec3(1, 0, 0), 1.0f, 0, nullptr, 1.0f, 1, 1);
+        m_one.atom->draw();
+        return sfmtGenRand32();
+    };
+    auto body = [&] {
+        m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
+        m_one.placeAt(ClVec3(100.0f, 0.0f, 100.0f));
+    };
+    EXPECT_EQ(nextAfterDraw(true, body), nextAfterDraw(false, body)) << "whole edges";
+    g_SavedOptions.animatedLines = 1;
+    EXPECT_EQ(nextAfterDraw(true, body), nextAfterDraw(false, body)) << "glints";
+    auto tails = [&] { bullet(1, 0); };
+    EXPECT_EQ(nextAfterDraw(true, tails), nextAfterDraw(false, tails)) << "a tail bullet";
 }
 
 TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {

@@ -1,6 +1,7 @@
 #include "world/atoms/atom_body.h"
 
 #include "core/fatal_error.h"
+#include "core/prefetch.h"
 #include "core/random.h"
 #include "core/saved_options.h"
 #include "input/ambient/ambient_light.h"
@@ -242,6 +243,7 @@ void ClAtom_Body::drawGlintLook(bool invincible, const ClVec3* moved) {
 void ClAtom_Body::draw() {
     if (!active) return;
     prefetchEdgeRecords(edgeRecords, kBodyGlints.perEdge);
+    for (u32 i = 0; i < effectCount; ++i) prefetchLine(effects[i]);
     SMovedVertices scratch;
     ClVec3* moved = scratch.at;
     const u32 movedCount = geometry ? transformMeshVertices(*geometry, currentWorldMatrix(), moved) : 0;
@@ -291,8 +293,19 @@ void ClAtom_Body::draw() {
         const f32 g = atomMusicIntensity();
         const f32 enemyWidth = std::min(1.0f + 1.5f * g, 5.0f) * 1.5f;
         const SMaterial* lineMaterial = !playerEdges && red ? redEdgeMaterial : edgeMaterial;
-        const u32 shown = std::min({shownEdgeCount, edgeCount, edgeRecords.count});
+        u32 shown = std::min({shownEdgeCount, edgeCount, edgeRecords.count});
         if (g_SavedOptions.animatedLines) refreshGlints(0);
+        // With no room left every line would be dropped: only the two random numbers each line
+        // draws (its width and its alpha) are taken, so the generator stays in step.
+        if (lineCommandRoom() == 0) {
+            u32 lines = shown;
+            if (g_SavedOptions.animatedLines) {
+                lines = 0;
+                for (u32 e = 0; e < shown; ++e) lines += edgeRecords.data[e].glintCount;
+            }
+            for (u32 i = 0; i < 2 * lines; ++i) sfmtGenRand32();
+            shown = 0;
+        }
         for (u32 e = 0; e < shown; ++e) {
             const ClVec3& a = moved[geometry->edges.data[e].index[0]];
             const ClVec3& b = moved[geometry->edges.data[e].index[1]];

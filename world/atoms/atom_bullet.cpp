@@ -407,16 +407,23 @@ void ClAtom_Bullet::chooseMaterials() {
 }
 
 void ClAtom_Bullet::draw() {
-    ClDrawOwnerScope ownerScope(entity);
     if (!paramsRead) readParams();
     const s32 type = params.bullType;
     if (type < 0 || type >= BULLET_TYPE_COUNT) fatalErrorf("ClAtom_Bullet::draw: bullet type %d", type);
     if (!mainMaterial && type < 10) chooseMaterials();
-
-    const ClMatrix44& world = currentWorldMatrix();
     // The tails read the two positions alone: their draw leaves the axes and the node's frame
     // unread (and their cache lines unfetched).
     const bool tailOnly = type <= 1 || type == 6 || type == 7;
+    if (tailOnly && lineCommandRoom() == 0) {
+        // Every line would be dropped: only the random width each tail look draws is taken, so
+        // the generator stays in step with a frame that had room.
+        glowsMade = 1;
+        sfmtGenRand32();
+        return;
+    }
+    ClDrawOwnerScope ownerScope(entity);
+
+    const ClMatrix44& world = currentWorldMatrix();
     const ClMatrix44* nodeWorld = tailOnly ? nullptr : &node->currentWorldMatrix();
     SBulletFrame f{*this,
                    matrixRow(world, 3),

@@ -9,6 +9,7 @@
 #include "core/game_clock.h"
 #include "core/global_objects.h"
 #include "core/prefetch.h"
+#include "render/draw_lists.h"
 #include "render/scene_inputs.h"
 #include "render/tween.h"
 #include "world/atoms/atom.h"
@@ -276,8 +277,9 @@ constexpr u32 PREFETCH_NODE_AHEAD = 8;
 constexpr u32 PREFETCH_LISTS_AHEAD = 4;
 constexpr u32 PREFETCH_ITEMS_AHEAD = 2;
 constexpr u32 PREFETCH_PROCESSORS = 2;
-// An atom kind's own fields follow the common ones: the first lines of them.
-constexpr u32 ATOM_OWN_FIELDS_PREFETCH_BYTES = 128;
+// An atom kind's own fields follow the common ones: the lines of them the draw reads (a bullet's
+// parameters and materials, a body's materials, colours and edge records).
+constexpr u32 ATOM_OWN_FIELDS_PREFETCH_BYTES = 320;
 
 // The entity `ahead` places further along the walk, or null past either end of the list.
 template <bool UPWARD>
@@ -293,16 +295,10 @@ const ClEntityNode* rootAhead(const SEntityList& list, u32 index, u32 ahead) {
     return entity ? entity->root : nullptr;
 }
 
-// The draw reads the state and blink timer, the fade of the tween and the owner tag that picks
-// the render target.
 template <EListWalk WALK>
 void prefetchRecord(const ClEntity* entity) {
     if constexpr (WALK == E_WALK_UPDATE) {
         prefetchSpan(entity, ENTITY_UPDATE_PREFETCH_BYTES);
-    } else if constexpr (WALK == E_WALK_DRAW) {
-        prefetchLine(entity);
-        prefetchLine(&entity->tween.current);
-        prefetchLine(&entity->ownerTag);
     } else {
         prefetchLine(entity);
     }
@@ -349,8 +345,24 @@ void prefetchAtom(const ClAtom* atom) {
     } else {
         prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
         prefetchLine(&atom->worldMatrix[g_uFramePrevious].m[12]);
+        prefetchLine(&atom->shownEdgeCount);  // and the build stamp
+        prefetchLine(&atom->effects);
         prefetchSpan(reinterpret_cast<const char*>(atom) + sizeof(ClAtom), ATOM_OWN_FIELDS_PREFETCH_BYTES);
     }
+}
+
+// A player shot drawn while the line list has no room draws tails that would be dropped: its
+// draw reads its parameters and returns before its transforms and its owner tag, so the draw
+// walk asks for the lines of its flags and parameters alone.
+bool drawsLean(const ClEntity* entity, bool linesFull) {
+    return linesFull && entity->program && entity->program->kind == E_PROGRAM_PLAYER_SHOT;
+}
+
+void prefetchLeanAtom(const ClAtom* atom) {
+    prefetchLine(atom);
+    const char* own = reinterpret_cast<const char*>(atom) + sizeof(ClAtom);
+    prefetchLine(own);
+    prefetchLine(own + ATOM_OWN_FIELDS_PREFETCH_BYTES / 2);
 }
 
 template <EListWalk WALK>
@@ -369,12 +381,43 @@ void prefetchAhead(const SEntityList& list, u32 index) {
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) prefetchItems<WALK>(node);
 }
 
+// The draw's hints: the record's first line, then, once it is in, the lines of the fade and the
+// owner tag with the node's, and the atom's by what the entity draws.
+template <bool UPWARD>
+void prefetchDrawAhead(const SEntityList& list, u32 index) {
+    const bool linesFull = lineCommandRoom() == 0;
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchLine(entity);
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) {
+        const bool lean = drawsLean(entity, linesFull);
+        if (!lean) {
+            prefetchLine(&entity->tween.current);
+            prefetchLine(&entity->ownerTag);
+        }
+        if (const ClEntityNode* node = entity->root) {
+            if (lean)
+                prefetchSpan(node, NODE_LISTS_PREFETCH_BYTES);
+            else
+                prefetchNode<E_WALK_DRAW>(node);
+        }
+    }
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) prefetchLists<E_WALK_DRAW>(node);
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
+        const ClEntityNode* node = entity->root;
+        if (node && drawsLean(entity, linesFull)) {
+            if (node->atoms.count != 0) prefetchLeanAtom(node->atoms.data[0]);
+            for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
+        } else if (node) {
+            prefetchItems<E_WALK_DRAW>(node);
+        }
+    }
+}
+
 template <bool UPWARD>
 void prefetchAheadOf(const SEntityList& list, u32 index, EListWalk walk) {
     switch (walk) {
         case E_WALK_UPDATE: prefetchAhead<UPWARD, E_WALK_UPDATE>(list, index); break;
         case E_WALK_BOUNDS: prefetchAhead<UPWARD, E_WALK_BOUNDS>(list, index); break;
-        case E_WALK_DRAW: prefetchAhead<UPWARD, E_WALK_DRAW>(list, index); break;
+        case E_WALK_DRAW: prefetchDrawAhead<UPWARD>(list, index); break;
     }
 }
 
