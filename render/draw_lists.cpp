@@ -436,6 +436,15 @@ void appendLineCommand(const ClVec3& start, const ClVec3& end, f32 width, u32 co
         SLineCommand{toVec4(start), toVec4(end), colour, material, width, widthScale, layerMask, g_DrawLists.owner, word};
 }
 
+SLineRun takeLineCommands(u32 n) {
+    const u32 half = producerHalf();
+    u32& count = g_DrawLists.counts[half].lines;
+    const u32 taken = std::min(n, LINE_COMMAND_CAPACITY - 1 - std::min(count, LINE_COMMAND_CAPACITY - 1));
+    SLineRun run{&g_DrawLists.lines[half][count], taken, g_DrawLists.owner};
+    count += taken;
+    return run;
+}
+
 u32 lineCommandRoom() { return LINE_COMMAND_CAPACITY - 1 - std::min(g_DrawLists.counts[producerHalf()].lines, LINE_COMMAND_CAPACITY - 1); }
 
 void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 startWidth, f32 endWidth, u32 startColour,

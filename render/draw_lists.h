@@ -76,6 +76,15 @@ void appendLineCommand(const ClVec3& start, const ClVec3& end, f32 width, u32 co
 // How many more lines the producer half takes before appendLineCommand drops them: a producer
 // whose commands are all lines checks it once and skips the work of lines that would be dropped.
 u32 lineCommandRoom();
+// A run of lines taken at once, for a producer of many: `count` records (up to the n asked for,
+// fewer when the half is nearly full) now counted in the half, each of which the producer must
+// fill whole before the frame is handed over, with `owner` as its owner.
+struct SLineRun {
+    SLineCommand* lines;
+    u32 count;
+    ClRenderTargetGroup* owner;
+};
+SLineRun takeLineCommands(u32 n);
 // Dropped when the half holds GRADIENT_LINE_COMMAND_CAPACITY - 1 lines.
 void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 startWidth, f32 endWidth, u32 startColour,
                                u32 endColour, const SMaterial* material, u32 layerMask);

@@ -74,6 +74,23 @@ TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgr
     EXPECT_EQ(drawListCounts(1).quads, 4998u);
 }
 
+TEST_F(DrawListAppends, ARunOfLinesIsCutToTheRoomLeftAndCarriesTheCurrentOwner) {
+    ClRenderTargetGroup* owner = reinterpret_cast<ClRenderTargetGroup*>(0x40);
+    setCurrentDrawOwner(owner);
+    const SLineRun first = takeLineCommands(10);
+    setCurrentDrawOwner(nullptr);
+    EXPECT_EQ(10u, first.count);
+    EXPECT_EQ(owner, first.owner);
+    EXPECT_EQ(drawListLines(1), first.lines);
+    for (u32 i = 10; i < LINE_COMMAND_CAPACITY - 4; ++i)
+        appendLineCommand(ClVec3(), ClVec3(1, 0, 0), 1.0f, 0, material(0), 1.0f, 1, 1);
+    const SLineRun last = takeLineCommands(10);
+    EXPECT_EQ(3u, last.count);
+    EXPECT_EQ(drawListLines(1) + LINE_COMMAND_CAPACITY - 4, last.lines);
+    EXPECT_EQ(0u, takeLineCommands(10).count);
+    EXPECT_EQ(LINE_COMMAND_CAPACITY - 1, drawListCounts(1).lines);
+}
+
 TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGiveKeyAndEye) {
     ClRenderTargetGroup preview(64.0f, 64.0f, 0);
     preview.eyePoint = ClVec4{10, 0, 0};

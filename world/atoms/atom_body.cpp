@@ -53,6 +53,20 @@ void edgeLine(const ClVec3& a, const ClVec3& b, f32 width, u32 colour, const SMa
     appendLineCommand(a, b, width, colour, material, 0.0f, 1, kEdgeLayer);
 }
 
+// What edgeLine appends, written into a line taken in a run.
+void writeEdgeLine(SLineCommand& line, const ClVec3& a, const ClVec3& b, f32 width, u32 colour, const SMaterial* material,
+                   ClRenderTargetGroup* owner) {
+    line.start.set(a.x, a.y, a.z, 0.0f);
+    line.end.set(b.x, b.y, b.z, 0.0f);
+    line.colour = colour;
+    line.material = material;
+    line.width = width;
+    line.widthScale = 0.0f;
+    line.layerMask = kEdgeLayer;
+    line.owner = owner;
+    line.word = 1;
+}
+
 }  // namespace
 
 u32 bodyGhostAlpha(f32 y) {
@@ -293,34 +307,39 @@ void ClAtom_Body::draw() {
         const f32 g = atomMusicIntensity();
         const f32 enemyWidth = std::min(1.0f + 1.5f * g, 5.0f) * 1.5f;
         const SMaterial* lineMaterial = !playerEdges && red ? redEdgeMaterial : edgeMaterial;
-        u32 shown = std::min({shownEdgeCount, edgeCount, edgeRecords.count});
+        const u32 shown = std::min({shownEdgeCount, edgeCount, edgeRecords.count});
         if (g_SavedOptions.animatedLines) refreshGlints(0);
-        // With no room left every line would be dropped: only the two random numbers each line
-        // draws (its width and its alpha) are taken, so the generator stays in step.
-        if (lineCommandRoom() == 0) {
-            u32 lines = shown;
-            if (g_SavedOptions.animatedLines) {
-                lines = 0;
-                for (u32 e = 0; e < shown; ++e) lines += edgeRecords.data[e].glintCount;
-            }
-            for (u32 i = 0; i < 2 * lines; ++i) sfmtGenRand32();
-            shown = 0;
+        const bool wholeEdges = !g_SavedOptions.animatedLines;
+        u32 wanted = shown;
+        if (!wholeEdges) {
+            wanted = 0;
+            for (u32 e = 0; e < shown; ++e) wanted += edgeRecords.data[e].glintCount;
         }
+        // The lines are taken at once and written in place. Those past the room left are dropped
+        // but still draw their two random numbers (width, then alpha), so the generator stays in
+        // step with a frame that had room.
+        const SLineRun run = takeLineCommands(wanted);
+        u32 written = 0;
+        const f32 edgeWidth = playerEdges ? kPlayerEdgeWidth : enemyWidth;
+        const f32 fade = playerEdges ? 1.0f : entity->tween.current;
         for (u32 e = 0; e < shown; ++e) {
             const ClVec3& a = moved[geometry->edges.data[e].index[0]];
             const ClVec3& b = moved[geometry->edges.data[e].index[1]];
-            if (!g_SavedOptions.animatedLines) {
-                const f32 width = randomWithVariance(playerEdges ? kPlayerEdgeWidth : enemyWidth, 0.5f);
-                edgeLine(a, b, width, withAlpha(0, 0xF0 + sfmtGenRand32() % 15), lineMaterial);
+            if (wholeEdges) {
+                const f32 width = randomWithVariance(edgeWidth, 0.5f);
+                const u32 alpha = 0xF0 + sfmtGenRand32() % 15;
+                if (written < run.count) writeEdgeLine(run.lines[written++], a, b, width, withAlpha(0, alpha), lineMaterial, run.owner);
                 continue;
             }
-            const ClVec3 along = scaleVec3(b - a, playerEdges ? 1.0f : entity->tween.current);
+            const ClVec3 along = scaleVec3(b - a, fade);
             const SBodyEdgeRecord& record = edgeRecords.data[e];
             for (u32 k = record.glintCount; k-- > 0;) {
                 const SEdgeGlint& glint = record.glints[k];
-                const f32 width = randomWithVariance(glint.widthFactor * (playerEdges ? kPlayerEdgeWidth : enemyWidth), 0.5f);
-                edgeLine(a + scaleVec3(along, glint.segment.high), a + scaleVec3(along, glint.segment.low), width,
-                         withAlpha(0, 0xF0 + sfmtGenRand32() % 15), lineMaterial);
+                const f32 width = randomWithVariance(glint.widthFactor * edgeWidth, 0.5f);
+                const u32 alpha = 0xF0 + sfmtGenRand32() % 15;
+                if (written < run.count)
+                    writeEdgeLine(run.lines[written++], a + scaleVec3(along, glint.segment.high), a + scaleVec3(along, glint.segment.low),
+                                  width, withAlpha(0, alpha), lineMaterial, run.owner);
             }
         }
     }
