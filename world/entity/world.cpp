@@ -314,12 +314,10 @@ void prefetchNode(const ClEntityNode* node) {
     if constexpr (WALK == E_WALK_UPDATE) {
         prefetchSpan(&node->localMatrix, sizeof(ClMatrix44));
         prefetchSpan(node->worldMatrix, sizeof(node->worldMatrix));
-    } else if constexpr (WALK == E_WALK_BOUNDS) {
+    } else {
         prefetchLine(&node->sweptBox);
         prefetchLine(&node->boundsSet);
         prefetchSpan(node->bounds, sizeof(node->bounds));
-    } else {
-        prefetchSpan(&node->currentWorldMatrix(), sizeof(ClMatrix44));
     }
 }
 
@@ -338,31 +336,61 @@ void prefetchAtom(const ClAtom* atom) {
     if constexpr (WALK == E_WALK_UPDATE) {
         prefetchSpan(&atom->localMatrix, sizeof(ClMatrix44));
         prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
-    } else if constexpr (WALK == E_WALK_BOUNDS) {
+    } else {
         prefetchLine(&atom->worldMatrix[current].m[12]);
         prefetchLine(&atom->worldBox[current]);
         prefetchLine(reinterpret_cast<const char*>(atom) + sizeof(ClAtom));
-    } else {
-        prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
-        prefetchLine(&atom->worldMatrix[g_uFramePrevious].m[12]);
-        prefetchLine(&atom->shownEdgeCount);  // and the build stamp
-        prefetchLine(&atom->effects);
-        prefetchSpan(reinterpret_cast<const char*>(atom) + sizeof(ClAtom), ATOM_OWN_FIELDS_PREFETCH_BYTES);
     }
 }
 
-// A player shot drawn while the line list has no room draws tails that would be dropped: its
-// draw reads its parameters and returns before its transforms and its owner tag, so the draw
-// walk asks for the lines of its flags and parameters alone.
-bool drawsLean(const ClEntity* entity, bool linesFull) {
-    return linesFull && entity->program && entity->program->kind == E_PROGRAM_PLAYER_SHOT;
+// What the draw of an entity reads, by what its program makes.
+enum EDrawReads : u32 {
+    // A player shot while the line list has no room: its tails would be dropped, so its draw
+    // reads its parameters and returns before its transforms and its owner tag.
+    E_DRAW_READS_DROPPED_SHOT = 0,
+    // A shot: the two positions (and for some looks the axes and the node's frame), its
+    // parameters and materials, the owner tag.
+    E_DRAW_READS_SHOT = 1,
+    // A body and the rest: the atom's own frame, flags, effects and edge records, the entity's
+    // fade and owner tag; no previous position and no node frame.
+    E_DRAW_READS_BODY = 2,
+};
+
+EDrawReads drawReads(const ClEntity* entity, bool linesFull) {
+    const u32 kind = entity->program ? entity->program->kind : E_PROGRAM_ENEMY;
+    if (kind == E_PROGRAM_PLAYER_SHOT) return linesFull ? E_DRAW_READS_DROPPED_SHOT : E_DRAW_READS_SHOT;
+    return kind == E_PROGRAM_ENEMY_SHOT ? E_DRAW_READS_SHOT : E_DRAW_READS_BODY;
 }
 
-void prefetchLeanAtom(const ClAtom* atom) {
-    prefetchLine(atom);
+void prefetchDrawnRecord(const ClEntity* entity, EDrawReads reads) {
+    if (reads == E_DRAW_READS_DROPPED_SHOT) return;
+    if (reads == E_DRAW_READS_BODY) prefetchLine(&entity->tween.current);
+    prefetchLine(&entity->ownerTag);
+}
+
+void prefetchDrawnNode(const ClEntityNode* node, EDrawReads reads) {
+    prefetchSpan(node, NODE_LISTS_PREFETCH_BYTES);
+    if (reads == E_DRAW_READS_SHOT) prefetchLine(&node->currentWorldMatrix().m[12]);
+}
+
+void prefetchDrawnAtom(const ClAtom* atom, EDrawReads reads) {
+    prefetchLine(atom);  // its kind's table and the active flag
     const char* own = reinterpret_cast<const char*>(atom) + sizeof(ClAtom);
-    prefetchLine(own);
-    prefetchLine(own + ATOM_OWN_FIELDS_PREFETCH_BYTES / 2);
+    if (reads == E_DRAW_READS_DROPPED_SHOT) {
+        prefetchLine(own);
+        prefetchLine(own + ATOM_OWN_FIELDS_PREFETCH_BYTES / 2);
+        return;
+    }
+    prefetchSpan(&atom->currentWorldMatrix(), sizeof(ClMatrix44));
+    if (reads == E_DRAW_READS_SHOT) {
+        prefetchLine(&atom->worldMatrix[g_uFramePrevious].m[12]);
+        prefetchSpan(own, ATOM_OWN_FIELDS_PREFETCH_BYTES - 64);
+        return;
+    }
+    prefetchLine(&atom->effectCount);  // and the mesh
+    prefetchLine(&atom->shownEdgeCount);  // and the build stamp
+    prefetchLine(&atom->effects);
+    prefetchSpan(own, ATOM_OWN_FIELDS_PREFETCH_BYTES);
 }
 
 template <EListWalk WALK>
@@ -381,33 +409,22 @@ void prefetchAhead(const SEntityList& list, u32 index) {
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) prefetchItems<WALK>(node);
 }
 
-// The draw's hints: the record's first line, then, once it is in, the lines of the fade and the
-// owner tag with the node's, and the atom's by what the entity draws.
+// The draw's hints: the record's first line, then, once it is in, the other lines of the record
+// and the node's that the entity's draw reads, and last those of its atom and processors.
 template <bool UPWARD>
 void prefetchDrawAhead(const SEntityList& list, u32 index) {
     const bool linesFull = lineCommandRoom() == 0;
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchLine(entity);
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) {
-        const bool lean = drawsLean(entity, linesFull);
-        if (!lean) {
-            prefetchLine(&entity->tween.current);
-            prefetchLine(&entity->ownerTag);
-        }
-        if (const ClEntityNode* node = entity->root) {
-            if (lean)
-                prefetchSpan(node, NODE_LISTS_PREFETCH_BYTES);
-            else
-                prefetchNode<E_WALK_DRAW>(node);
-        }
+        const EDrawReads reads = drawReads(entity, linesFull);
+        prefetchDrawnRecord(entity, reads);
+        if (entity->root) prefetchDrawnNode(entity->root, reads);
     }
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) prefetchLists<E_WALK_DRAW>(node);
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
-        const ClEntityNode* node = entity->root;
-        if (node && drawsLean(entity, linesFull)) {
-            if (node->atoms.count != 0) prefetchLeanAtom(node->atoms.data[0]);
+        if (const ClEntityNode* node = entity->root) {
+            if (node->atoms.count != 0) prefetchDrawnAtom(node->atoms.data[0], drawReads(entity, linesFull));
             for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
-        } else if (node) {
-            prefetchItems<E_WALK_DRAW>(node);
         }
     }
 }
