@@ -1,5 +1,7 @@
 #include "tests/support/fatal_catch.h"
+#include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
+#include "world/entity/tree_walks.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +29,50 @@ TEST_F(ProcessorFactory, EveryTypeIdMakesItsClassOrNamesTheIdItLacksAndOthersAre
     EXPECT_EQ(fatalReasonOf([] { processorCreate(41); }), "processor type 41 does not exist");
     EXPECT_EQ(fatalReasonOf([] { processorCreate(0xFFFFFFFFu); }), "processor type 4294967295 does not exist");
     EXPECT_EQ(processorClassName(41), nullptr);
+}
+
+bool drawsOverlay(const std::string& name) {
+    return name == "ClProcessor_Enemy_Boss_1" || name == "ClProcessor_Enemy_AI_Head_Gun" || name == "ClProcessor_Enemy_AI_Arm";
+}
+
+TEST_F(ProcessorFactory, TheClassesThatDrawAnOverlayAreCountedWhileTheyLive) {
+    const u32 before = overlayProcessorCount();
+    for (u32 typeId = 0; typeId < PROCESSOR_TYPE_COUNT; ++typeId) {
+        ClProcessor* processor = nullptr;
+        fatalReasonOf([&] { processor = processorCreate(typeId); });
+        if (!processor) continue;
+        EXPECT_EQ(overlayProcessorCount() - before, drawsOverlay(processorClassName(typeId)) ? 1u : 0u) << processorClassName(typeId);
+        processorFree(processor);
+        EXPECT_EQ(overlayProcessorCount(), before) << processorClassName(typeId);
+    }
+}
+
+// The draw walk asks a node's processors for their overlays only while a marked one lives.
+class ClOverlayRecorder : public ClProcessor {
+public:
+    void drawOverlay() override { ++drawn; }
+    u32 drawn = 0;
+};
+
+class ClMarkedOverlayRecorder : public ClOverlayRecorder {
+    SOverlayMark m_mark;
+};
+
+TEST_F(ProcessorFactory, TheDrawWalkAsksForOverlaysWhileAMarkedProcessorLives) {
+    ClEntityNode node;
+    node.init();
+    ClOverlayRecorder unmarked;
+    node.processors.push(&unmarked);
+    drawNodeTree(&node);
+    EXPECT_EQ(unmarked.drawn, 0u);
+    {
+        ClMarkedOverlayRecorder marked;
+        node.processors.push(&marked);
+        drawNodeTree(&node);
+        EXPECT_EQ(marked.drawn, 1u);
+        node.processors.count = 1;
+    }
+    node.processors.release();
 }
 
 }  // namespace

@@ -84,6 +84,7 @@ public:
     virtual void onPathSignal() {}
     virtual void update() {}
     virtual void updatePreview() {}
+    // A class that overrides this holds an SOverlayMark (below).
     virtual void drawOverlay() {}
     virtual void updateWorldFrames() {}
     virtual void onFirePressed() {}
@@ -112,3 +113,13 @@ const char* processorClassName(u32 typeId);
 ClProcessor* processorCreate(u32 typeId);
 // Runs the destructor and frees the storage; null is ignored. Release the processor first.
 void processorFree(ClProcessor* processor);
+
+// Counts the live processors that draw an overlay, one per mark, so that the draw walk passes over
+// the processor lists while there are none.
+struct SOverlayMark {
+    SOverlayMark();
+    SOverlayMark(const SOverlayMark&);
+    SOverlayMark& operator=(const SOverlayMark&) { return *this; }
+    ~SOverlayMark();
+};
+u32 overlayProcessorCount();

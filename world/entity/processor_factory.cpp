@@ -16,3 +16,12 @@ ClProcessor* processorCreate(u32 typeId) {
 }
 
 void processorFree(ClProcessor* processor) { delete processor; }
+
+namespace {
+u32 g_uOverlayProcessors = 0;
+}
+
+SOverlayMark::SOverlayMark() { ++g_uOverlayProcessors; }
+SOverlayMark::SOverlayMark(const SOverlayMark&) { ++g_uOverlayProcessors; }
+SOverlayMark::~SOverlayMark() { --g_uOverlayProcessors; }
+u32 overlayProcessorCount() { return g_uOverlayProcessors; }

@@ -87,7 +87,8 @@ void updateNodeTree(ClEntityNode* node) {
 }
 
 void drawNodeTree(ClEntityNode* node) {
-    for (ClProcessor* processor : node->processors) processor->drawOverlay();
+    if (overlayProcessorCount() != 0)
+        for (ClProcessor* processor : node->processors) processor->drawOverlay();
     for (ClAtom* atom : node->atoms)
         if (atom->active) atom->draw();
     for (ClEntityNode* child : node->children) drawNodeTree(child);

@@ -16,6 +16,7 @@
 #include "world/entity/base_imports.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/processor.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/wave_slot.h"
 #include "world/services/play_area.h"
@@ -420,11 +421,16 @@ void prefetchDrawAhead(const SEntityList& list, u32 index) {
         prefetchDrawnRecord(entity, reads);
         if (entity->root) prefetchDrawnNode(entity->root, reads);
     }
-    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) prefetchLists<E_WALK_DRAW>(node);
+    // The processors are read only while some processor draws an overlay.
+    const bool overlays = overlayProcessorCount() != 0;
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) {
+        prefetchLine(node->atoms.data);
+        if (overlays) prefetchLine(node->processors.data);
+    }
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
         if (const ClEntityNode* node = entity->root) {
             if (node->atoms.count != 0) prefetchDrawnAtom(node->atoms.data[0], drawReads(entity, linesFull));
-            for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
+            for (u32 i = 0; overlays && i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
         }
     }
 }

@@ -49,6 +49,7 @@ public:
     void update() override;
     void updateWorldFrames() override;
     void drawOverlay() override;
+    SOverlayMark overlayMark;
 
 private:
     // The tip's target towards the ship, clamped to the cone; a ship on the rest axis keeps the

@@ -24,6 +24,7 @@ public:
     void onSpawn() override;
     void update() override;
     void drawOverlay() override;
+    SOverlayMark overlayMark;
 
     u32 standingArms() const;
     // (armCount / armScale) / standing arms, or armCount / armScale with none standing.

@@ -38,6 +38,7 @@ public:
     void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
     void update() override;
     void drawOverlay() override;
+    SOverlayMark overlayMark;
 
 private:
     void fire(const ClEntity* ship);
