@@ -33,7 +33,7 @@ constexpr u32 kEdgeLayer = 236;
 constexpr u32 kTriangleBatch = 114;
 constexpr u32 kTexturedFaceBatch = 244;
 constexpr f32 kPlayerEdgeWidth = 2.15f;
-const SGlintRule kBodyGlints = {2, 1.0f, 0};
+const SGlintRule kBodyGlints = {BODY_GLINTS_PER_EDGE, 1.0f, 0};
 
 // Colour entries of the scheme the looks take their colours from.
 constexpr u32 kPlayerTriangleEntry = 12;

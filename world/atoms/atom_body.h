@@ -10,6 +10,9 @@
 
 struct SMaterial;
 
+// The glints each edge of a body keeps running.
+constexpr u32 BODY_GLINTS_PER_EDGE = 2;
+
 class ClAtom_Body final : public ClAtom {
 public:
     u32 colourPulse = 0;  // set while a colour-pulse effect runs

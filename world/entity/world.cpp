@@ -13,6 +13,7 @@
 #include "render/scene_inputs.h"
 #include "render/tween.h"
 #include "world/atoms/atom.h"
+#include "world/atoms/atom_body.h"
 #include "world/entity/base_imports.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
@@ -278,6 +279,7 @@ constexpr u32 PREFETCH_NODE_AHEAD = 8;
 constexpr u32 PREFETCH_LISTS_AHEAD = 4;
 constexpr u32 PREFETCH_ITEMS_AHEAD = 2;
 constexpr u32 PREFETCH_PROCESSORS = 2;
+constexpr u32 PREFETCH_EDGES_AHEAD = 1;
 // An atom kind's own fields follow the common ones: the lines of them the draw reads (a bullet's
 // parameters and materials, a body's materials, colours and edge records).
 constexpr u32 ATOM_OWN_FIELDS_PREFETCH_BYTES = 320;
@@ -432,6 +434,12 @@ void prefetchDrawAhead(const SEntityList& list, u32 index) {
             if (node->atoms.count != 0) prefetchDrawnAtom(node->atoms.data[0], drawReads(entity, linesFull));
             for (u32 i = 0; overlays && i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
         }
+    }
+    // One place ahead a body's own fields are in: the edge records its glints run on.
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_EDGES_AHEAD)) {
+        const ClEntityNode* node = entity->root;
+        if (node && node->atoms.count != 0 && drawReads(entity, linesFull) == E_DRAW_READS_BODY && node->atoms.data[0]->kind == E_ATOM_BODY)
+            prefetchEdgeRecords(static_cast<const ClAtom_Body*>(node->atoms.data[0])->edgeRecords, BODY_GLINTS_PER_EDGE);
     }
 }
 
