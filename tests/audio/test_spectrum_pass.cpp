@@ -7,6 +7,10 @@
 #include "tests/audio/decoder_test_support.h"
 #include "tests/support/audio_songs.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
 using namespace test_support;
 
 namespace {
@@ -240,6 +244,30 @@ TEST(SpectrumShaping, ValuesEndBetweenZeroAndNinetySevenHundredths) {
     EXPECT_NEAR(shapeSpectrumBandValue(1000.0f, 5.0f), 0.97f, 1e-6f);
     // x = 0.5: 1 - 0.5^6 - 0.03.
     EXPECT_NEAR(shapeSpectrumBandValue(5.0f * 1.05f, 5.0f), 1.0f - 0.015625f - 0.03f, 1e-6f);
+}
+
+// The shaping's power is the C library's std::pow to the bit, over a spread of values from 0 to
+// past the clip (every 509th f32 below 2.1 x the maximum, about two million of them).
+TEST(SpectrumShaping, PowerIsTheLibrarysToTheBit) {
+    const f32 maximum = 5.0f;
+    const f32 top = maximum * 2.1f;
+    u32 topBits;
+    std::memcpy(&topBits, &top, sizeof topBits);
+    u32 mismatches = 0;
+    f32 firstMismatch = -1.0f;
+    for (u32 bits = 0; bits <= topBits; bits += 509u) {
+        f32 value;
+        std::memcpy(&value, &bits, sizeof value);
+        const f32 x = std::clamp((value / maximum) / 2.1f, 0.0f, 1.0f);
+        const f32 expected = std::clamp(1.0f - std::pow(1.0f - x, 6.0f) - 0.03f, 0.0f, 1.0f);
+        const f32 shaped = shapeSpectrumBandValue(value, maximum);
+        if (std::memcmp(&shaped, &expected, sizeof shaped) != 0) {
+            if (mismatches == 0) firstMismatch = value;
+            ++mismatches;
+        }
+    }
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_EQ(firstMismatch, -1.0f);
 }
 
 TEST(SpectrumWindow, GaussianIsSymmetricWithItsPeakInTheMiddle) {
