@@ -285,11 +285,16 @@ template <u32 Count>
             const PassLanes ab23 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
             const PassLanes cd01 = __builtin_shufflevector(c, d, 0, 4, 1, 5);
             const PassLanes cd23 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
-            const PassLanes bins[PASS_LANES] = {
-                __builtin_shufflevector(ab01, cd01, 0, 1, 4, 5), __builtin_shufflevector(ab01, cd01, 2, 3, 6, 7),
-                __builtin_shufflevector(ab23, cd23, 0, 1, 4, 5), __builtin_shufflevector(ab23, cd23, 2, 3, 6, 7)};
-            for (u32 q = 0; q < PASS_LANES; ++q)
-                std::memcpy(out + size_t(i + q) * Count + g, &bins[q], sizeof bins[q]);
+            // Four named stores: an array of the four would go through the stack.
+            const PassLanes bin0 = __builtin_shufflevector(ab01, cd01, 0, 1, 4, 5);
+            const PassLanes bin1 = __builtin_shufflevector(ab01, cd01, 2, 3, 6, 7);
+            const PassLanes bin2 = __builtin_shufflevector(ab23, cd23, 0, 1, 4, 5);
+            const PassLanes bin3 = __builtin_shufflevector(ab23, cd23, 2, 3, 6, 7);
+            f32* bins = out + size_t(i) * Count + g;
+            std::memcpy(bins, &bin0, sizeof bin0);
+            std::memcpy(bins + Count, &bin1, sizeof bin1);
+            std::memcpy(bins + 2u * Count, &bin2, sizeof bin2);
+            std::memcpy(bins + 3u * Count, &bin3, sizeof bin3);
         }
         for (; i < hop; ++i) {
             f32* bin = out + size_t(i) * Count + g;
