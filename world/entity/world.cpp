@@ -118,7 +118,7 @@ void shutdownWorld() {
     ASAN_UNPOISON_MEMORY_REGION(pool->records, sizeof(pool->records));
     g_furtherList.release();
     for (SEntityList& list : g_lists) {
-        arrayFreeBlock(list.links);
+        arrayFreeBlock(list.links, ENTITY_CAPACITY, sizeof(ClEntity*));
         list = SEntityList();
     }
     g_pool.release();
@@ -271,10 +271,10 @@ namespace {
 // the blocks of the node's lists, then the first atom and processors. Each stage reads only what
 // the one before brought in, and asks only for the lines its walk reads: a hint for a line the
 // walk never touches would take memory bandwidth from one it does.
-constexpr u32 PREFETCH_RECORD_AHEAD = 12;
-constexpr u32 PREFETCH_NODE_AHEAD = 8;
-constexpr u32 PREFETCH_LISTS_AHEAD = 4;
-constexpr u32 PREFETCH_ITEMS_AHEAD = 2;
+constexpr u32 PREFETCH_RECORD_AHEAD = 6;
+constexpr u32 PREFETCH_NODE_AHEAD = 4;
+constexpr u32 PREFETCH_LISTS_AHEAD = 2;
+constexpr u32 PREFETCH_ITEMS_AHEAD = 1;
 constexpr u32 PREFETCH_PROCESSORS = 2;
 // An atom kind's own fields follow the common ones: the first lines of them.
 constexpr u32 ATOM_OWN_FIELDS_PREFETCH_BYTES = 128;
@@ -305,13 +305,18 @@ void prefetchRecord(const ClEntity* entity) {
 constexpr u32 NODE_LISTS_PREFETCH_BYTES =
     u32(offsetof(ClEntityNode, processors) + offsetof(ClArray<ClProcessor*>, count) + sizeof(u32));
 
+// The update also makes the bounds of most entities, so it asks for the bounds' lines too; the
+// collision walk then reads no more of them than the swept box it gathers.
 template <EListWalk WALK>
 void prefetchNode(const ClEntityNode* node) {
+    if constexpr (WALK == E_WALK_BOUNDS) {
+        prefetchLine(&node->sweptBox);
+        return;
+    }
     prefetchSpan(node, NODE_LISTS_PREFETCH_BYTES);
     if constexpr (WALK == E_WALK_UPDATE) {
         prefetchSpan(&node->localMatrix, sizeof(ClMatrix44));
         prefetchSpan(node->worldMatrix, sizeof(node->worldMatrix));
-    } else if constexpr (WALK == E_WALK_BOUNDS) {
         prefetchLine(&node->sweptBox);
         prefetchLine(&node->boundsSet);
         prefetchSpan(node->bounds, sizeof(node->bounds));
@@ -323,7 +328,7 @@ void prefetchNode(const ClEntityNode* node) {
 template <EListWalk WALK>
 void prefetchLists(const ClEntityNode* node) {
     prefetchLine(node->atoms.data);
-    if constexpr (WALK != E_WALK_BOUNDS) prefetchLine(node->processors.data);
+    prefetchLine(node->processors.data);
 }
 
 // The build stamp is left out of the update's hints: only an entity with a broken atom reads it.
@@ -335,8 +340,6 @@ void prefetchAtom(const ClAtom* atom) {
     if constexpr (WALK == E_WALK_UPDATE) {
         prefetchSpan(&atom->localMatrix, sizeof(ClMatrix44));
         prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
-    } else if constexpr (WALK == E_WALK_BOUNDS) {
-        prefetchLine(&atom->worldMatrix[current].m[12]);
         prefetchLine(&atom->worldBox[current]);
         prefetchLine(reinterpret_cast<const char*>(atom) + sizeof(ClAtom));
     } else {
@@ -349,7 +352,6 @@ void prefetchAtom(const ClAtom* atom) {
 template <EListWalk WALK>
 void prefetchItems(const ClEntityNode* node) {
     if (node->atoms.count != 0) prefetchAtom<WALK>(node->atoms.data[0]);
-    if constexpr (WALK == E_WALK_BOUNDS) return;
     for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
 }
 
@@ -358,6 +360,7 @@ template <bool UPWARD, EListWalk WALK>
 void prefetchAhead(const SEntityList& list, u32 index) {
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchRecord<WALK>(entity);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchNode<WALK>(node);
+    if constexpr (WALK == E_WALK_BOUNDS) return;
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) prefetchLists<WALK>(node);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) prefetchItems<WALK>(node);
 }
@@ -389,6 +392,9 @@ void updateLiveEntities() {
         ClEntity* entity = live.links[i];
         if (entity->incoming == 1) entity->tween.advance(g_fFrameTime);
         if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->update();
+        // An activated entity's bounds are made now, while its tree is in the cache, when they
+        // can be; the collision pass makes the rest.
+        if (entity->state == E_ENTITY_ACTIVE && entity->root) entity->root->computeBoundsInUpdate();
     }
 }
 
