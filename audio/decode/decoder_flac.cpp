@@ -1,4 +1,4 @@
-// The FLAC decoder over libFLAC++'s stream decoder, reading the file itself.
+// The FLAC decoder over libFLAC++'s file decoder.
 #include "audio/decode/decoder_flac.h"
 
 #include "audio/decode/codec_registry.h"
@@ -16,69 +16,12 @@
 
 static_assert(sizeof(FLAC__int32) == sizeof(s32));
 
-// The file is read in pieces of this size and the library takes its bytes from the piece in
-// memory: one read of the system per piece rather than one per few kilobytes, and the position the
-// library asks for at every frame is known without asking the system.
-constexpr u32 FLAC_READ_PIECE_BYTES = 128u * 1024u;
-
-// Feeds libFLAC the bytes of one file and hands its other callbacks to its job. Deleting it
-// closes the file.
-class ClFLACFileDecoder : public FLAC::Decoder::Stream {
+// Receives libFLAC's callbacks for one decoder object and hands them to its job.
+class ClFLACFileDecoder : public FLAC::Decoder::File {
 public:
     explicit ClFLACFileDecoder(ClCodecStreamInstance_FLAC* owner) : m_owner(owner) {}
-    ~ClFLACFileDecoder() override {
-        if (m_file) osFileClose(m_file);
-        delete[] m_piece;
-    }
-    ClFLACFileDecoder(const ClFLACFileDecoder&) = delete;
-    ClFLACFileDecoder& operator=(const ClFLACFileDecoder&) = delete;
-
-    // Opens the file (a system path) for the library's init; false when it cannot be opened.
-    bool openFile(const char* path) {
-        if (m_file) return false;
-        m_piece = new (std::nothrow) u8[FLAC_READ_PIECE_BYTES];
-        if (!m_piece) return false;
-        m_file = osFileOpen(path, E_OSFILE_READ_EXISTING);
-        return m_file != nullptr;
-    }
 
 protected:
-    ::FLAC__StreamDecoderReadStatus read_callback(FLAC__byte buffer[], size_t* bytes) override {
-        if (*bytes == 0) return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
-        size_t done = 0;
-        while (done < *bytes) {
-            if (m_pieceOffset == m_pieceBytes && !readPiece()) break;
-            const size_t available = m_pieceBytes - m_pieceOffset;
-            const size_t count = *bytes - done < available ? *bytes - done : available;
-            std::memcpy(buffer + done, m_piece + m_pieceOffset, count);
-            m_pieceOffset += u32(count);
-            done += count;
-        }
-        *bytes = done;
-        if (m_readFailed) return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
-        return done == 0 ? FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM : FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
-    }
-    ::FLAC__StreamDecoderSeekStatus seek_callback(FLAC__uint64 absolute_byte_offset) override {
-        if (!m_file) return FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
-        m_fileOffset = absolute_byte_offset;
-        m_pieceOffset = m_pieceBytes = 0;
-        m_atFileEnd = false;
-        return FLAC__STREAM_DECODER_SEEK_STATUS_OK;
-    }
-    ::FLAC__StreamDecoderTellStatus tell_callback(FLAC__uint64* absolute_byte_offset) override {
-        if (!m_file) return FLAC__STREAM_DECODER_TELL_STATUS_ERROR;
-        *absolute_byte_offset = m_fileOffset - (m_pieceBytes - m_pieceOffset);
-        return FLAC__STREAM_DECODER_TELL_STATUS_OK;
-    }
-    ::FLAC__StreamDecoderLengthStatus length_callback(FLAC__uint64* stream_length) override {
-        u64 size = 0;
-        if (!m_file || !osFileGetSize(m_file, &size)) return FLAC__STREAM_DECODER_LENGTH_STATUS_ERROR;
-        *stream_length = size;
-        return FLAC__STREAM_DECODER_LENGTH_STATUS_OK;
-    }
-    // The end is known once a read came back short and the piece it gave is used up.
-    bool eof_callback() override { return m_atFileEnd && m_pieceOffset == m_pieceBytes; }
-
     ::FLAC__StreamDecoderWriteStatus write_callback(const ::FLAC__Frame* frame,
                                                     const FLAC__int32* const buffer[]) override {
         const u32 abort = m_owner->onFrameDecoded(frame->header.blocksize, frame->header.channels,
@@ -89,29 +32,7 @@ protected:
     void error_callback(::FLAC__StreamDecoderErrorStatus status) override { m_owner->onDecodeError(s32(status)); }
 
 private:
-    // The next piece from the file into m_piece; false when nothing more came.
-    bool readPiece() {
-        m_pieceOffset = m_pieceBytes = 0;
-        if (!m_file || m_atFileEnd || m_readFailed) return false;
-        u32 got = 0;
-        if (!osFileReadAt(m_file, m_fileOffset, m_piece, FLAC_READ_PIECE_BYTES, &got)) {
-            m_readFailed = true;
-            return false;
-        }
-        m_fileOffset += got;
-        m_pieceBytes = got;
-        m_atFileEnd = got < FLAC_READ_PIECE_BYTES;
-        return got != 0;
-    }
-
     ClCodecStreamInstance_FLAC* m_owner;
-    SOsFile* m_file = nullptr;
-    u8* m_piece = nullptr;
-    u32 m_pieceBytes = 0;   // bytes in the piece
-    u32 m_pieceOffset = 0;  // bytes of it already given to the library
-    u64 m_fileOffset = 0;   // file offset just past the piece
-    bool m_atFileEnd = false;
-    bool m_readFailed = false;
 };
 
 namespace {
@@ -286,10 +207,8 @@ s32 ClCodecStreamInstance_FLAC::openFile() {
     if (!m_fileDecoder) return 0;
     const std::string path = osSystemPathW(m_path);
     fileSystemLockEnter();
-    const bool opened = m_fileDecoder->openFile(path.c_str());
+    const ::FLAC__StreamDecoderInitStatus status = m_fileDecoder->init(path.c_str());
     fileSystemLockLeave();
-    const ::FLAC__StreamDecoderInitStatus status =
-        opened ? m_fileDecoder->init() : FLAC__STREAM_DECODER_INIT_STATUS_ERROR_OPENING_FILE;
     if (status != FLAC__STREAM_DECODER_INIT_STATUS_OK) {
         writeCodecAudioLog("ClCodecStreamInstance_FLAC::initializeFullStream() -> ERROR -> Failed opening file [%s] "
                            "(init status [%d])!",

@@ -1,5 +1,5 @@
-// The FLAC decoder: libFLAC++'s stream decoder, fed from the file in large pieces, packs each
-// decoded frame into the ring as little-endian integer PCM in a container of 1 to 3 bytes.
+// The FLAC decoder: libFLAC++'s file decoder packs each decoded frame into the ring as
+// little-endian integer PCM in a container of 1 to 3 bytes.
 //
 // A stream of b bits is delivered in (b + 7) / 8 bytes per sample with its samples shifted left
 // to fill the container, so a 12-bit stream plays as 16-bit and a 20-bit one as 24-bit, exactly
