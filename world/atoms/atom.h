@@ -92,6 +92,9 @@ public:
 
     // No mesh, or a build stamp at the mesh's build step count.
     bool atomIsAlive() const;
+    // Where a kind's own fields begin: right after the common ones, inside the padding that
+    // rounds the common part up to whole cache lines.
+    const char* ownFieldsStart() const { return reinterpret_cast<const char*>(effectRecords + ATOM_EFFECT_CAPACITY); }
     void setWorldMatrix(const ClMatrix44& matrix) {
         worldMatrix[g_uFrameCurrent] = matrix;
         if (!worldMatrixSet) {

@@ -84,6 +84,9 @@ public:
     virtual void onActivate() {}
     virtual void onPathSignal() {}
     virtual void update() {}
+    // A cache hint the update walk gives a little ahead of update: the lines update reads
+    // outside the processor's own record. Changes nothing.
+    virtual void prefetchUpdateData() const {}
     virtual void updatePreview() {}
     virtual void drawOverlay() {}
     virtual void updateWorldFrames() {}

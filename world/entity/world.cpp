@@ -15,6 +15,7 @@
 #include "world/entity/base_imports.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/processor.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/wave_slot.h"
 #include "world/services/play_area.h"
@@ -271,10 +272,12 @@ namespace {
 // the blocks of the node's lists, then the first atom and processors. Each stage reads only what
 // the one before brought in, and asks only for the lines its walk reads: a hint for a line the
 // walk never touches would take memory bandwidth from one it does.
-constexpr u32 PREFETCH_RECORD_AHEAD = 6;
-constexpr u32 PREFETCH_NODE_AHEAD = 4;
-constexpr u32 PREFETCH_LISTS_AHEAD = 2;
-constexpr u32 PREFETCH_ITEMS_AHEAD = 1;
+constexpr u32 PREFETCH_RECORD_AHEAD = 7;
+constexpr u32 PREFETCH_NODE_AHEAD = 5;
+constexpr u32 PREFETCH_LISTS_AHEAD = 3;
+constexpr u32 PREFETCH_ITEMS_AHEAD = 2;
+// The update walk's last stage: what the processors' updates read outside their records.
+constexpr u32 PREFETCH_PROCESSOR_DATA_AHEAD = 1;
 constexpr u32 PREFETCH_PROCESSORS = 2;
 // An atom kind's own fields follow the common ones: the first lines of them.
 constexpr u32 ATOM_OWN_FIELDS_PREFETCH_BYTES = 128;
@@ -341,11 +344,11 @@ void prefetchAtom(const ClAtom* atom) {
         prefetchSpan(&atom->localMatrix, sizeof(ClMatrix44));
         prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
         prefetchLine(&atom->worldBox[current]);
-        prefetchLine(reinterpret_cast<const char*>(atom) + sizeof(ClAtom));
+        prefetchLine(atom->ownFieldsStart());
     } else {
         prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
         prefetchLine(&atom->worldMatrix[g_uFramePrevious].m[12]);
-        prefetchSpan(reinterpret_cast<const char*>(atom) + sizeof(ClAtom), ATOM_OWN_FIELDS_PREFETCH_BYTES);
+        prefetchSpan(atom->ownFieldsStart(), ATOM_OWN_FIELDS_PREFETCH_BYTES);
     }
 }
 
@@ -363,6 +366,11 @@ void prefetchAhead(const SEntityList& list, u32 index) {
     if constexpr (WALK == E_WALK_BOUNDS) return;
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) prefetchLists<WALK>(node);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) prefetchItems<WALK>(node);
+    if constexpr (WALK != E_WALK_UPDATE) return;
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_PROCESSOR_DATA_AHEAD)) {
+        for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i)
+            node->processors.data[i]->prefetchUpdateData();
+    }
 }
 
 template <bool UPWARD>
