@@ -1,6 +1,5 @@
 #include "core/cipher.h"
 
-#include "core/crit_section_pool.h"
 #include "core/fatal_error.h"
 
 #include <cryptopp/aes.h>
@@ -14,8 +13,6 @@ namespace {
 constexpr size_t CIPHER_OUTPUT_ALIGNMENT = 16;
 // The length block stores the plaintext length in 32 bits, and callers keep lengths in u32.
 constexpr u64 CIPHER_MAX_OUTPUT = 0xFFFFFFF0u;
-
-SCritSection* g_pCipherLock = nullptr;
 
 u8* allocCipherBlock(u64 bytes) {
     if (bytes > CIPHER_MAX_OUTPUT) fatalErrorf("cipher buffer of %llu bytes is too large", (unsigned long long)bytes);
@@ -60,18 +57,6 @@ void encipherPadded(const u8* bytes, u32 n, u32 extra, u8** outBlock, u32* outLe
 }
 
 }  // namespace
-
-void cipherLockInit() {
-    if (!g_pCipherLock) g_pCipherLock = critSectionCreateOrDie("the cipher lock");
-}
-
-void cipherLockShutdown() {
-    critSectionDestroy(g_pCipherLock);
-    g_pCipherLock = nullptr;
-}
-
-ClCipherLockScope::ClCipherLockScope() { critSectionEnter(g_pCipherLock); }
-ClCipherLockScope::~ClCipherLockScope() { critSectionLeave(g_pCipherLock); }
 
 void makeKeyFromText(u8* outKey, const char* text) {
     std::memset(outKey, 0, CIPHER_KEY_SIZE);

@@ -1,9 +1,7 @@
 #include "core/config.h"
 
-#include "core/directories.h"
 #include "core/hash_map.h"
 #include "core/name_hash.h"
-#include "core/packages.h"
 #include "core/string_helpers.h"
 #include "core/text_reader.h"
 
@@ -82,31 +80,6 @@ bool configSetValue(const char* key, const char* valueText) {
     g_configIndex.remove(entry.keyHash);
     g_configIndex.insert(entry.keyHash, reinterpret_cast<uintptr_t>(&entry));
     return true;
-}
-
-bool configLoad(const char* fileName) {
-    if (!fileName) return false;
-    char path[PATH_BUFFER_LENGTH];
-    strCopyN(path, getDataDir(), sizeof path);
-    if (strAppendN(path, fileName, sizeof path) != E_TEXTCOPY_COMPLETE) return false;
-    toBackslashes(path);
-    if (!packagedFileExists(path, PACKAGE_ID_ANY) || !openTextSource(path)) return false;
-    configParse();
-    closeTextSource();
-    return true;
-}
-
-void configParse() {
-    char line[CONFIG_LINE_LENGTH];
-    char key[TEXT_TOKEN_LENGTH];
-    char value[TEXT_TOKEN_LENGTH];
-    while (nextContentLine(sizeof line, line)) {
-        const char* rest = nextToken(line, key, sizeof key);
-        if (!rest) continue;
-        if (g_iConfigEntryCount >= CONFIG_MAX_ENTRIES - 1) return;
-        nextToken(rest, value, sizeof value);
-        configSetValue(key, value);
-    }
 }
 
 s32 configEntryCount() { return g_iConfigEntryCount; }

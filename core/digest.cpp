@@ -3,16 +3,15 @@
 #include "core/cipher.h"
 #include "core/fatal_error.h"
 #include "core/file_layer.h"
+#include "core/sha256.h"
 #include "platform/os/os.h"
-
-#include <cryptopp/sha.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-static_assert(CryptoPP::SHA256::DIGESTSIZE == DIGEST_SIZE);
+static_assert(SHA256_DIGEST_BYTES == DIGEST_SIZE);
 
 namespace {
 
@@ -49,10 +48,11 @@ bool readWholeStream(std::FILE* file, u8** outBlock, u32* outSize) {
 
 void computeDigestWithValue(u8* outDigest, const void* bytes, u32 n, u32 value) {
     const u8 valueBytes[4] = {u8(value), u8(value >> 8), u8(value >> 16), u8(value >> 24)};
-    CryptoPP::SHA256 hash;
-    if (n) hash.Update(static_cast<const u8*>(bytes), n);
-    hash.Update(valueBytes, sizeof(valueBytes));
-    hash.Final(outDigest);
+    SSha256 hash;
+    sha256Begin(&hash);
+    if (n) sha256Add(&hash, bytes, n);
+    sha256Add(&hash, valueBytes, sizeof(valueBytes));
+    sha256Finish(&hash, outDigest);
 }
 
 bool appendDigestToFile(const char16_t* path, u32 value) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/block_cache.h"
 #include "core/fatal_error.h"
 #include "core/name_hash.h"
 
@@ -30,7 +31,7 @@ void ClHashMap::init(u32 newCapacity) {
     }
     release();
     const size_t bytes = slotBlockBytes(newCapacity);
-    void* block = std::aligned_alloc(SLOT_BLOCK_ALIGNMENT, bytes);
+    void* block = takeBlock(bytes);
     if (!block) fatalErrorf("ClHashMap::init: out of memory for %u slots", newCapacity);
     std::memset(block, 0, bytes);
     keys = static_cast<u32*>(block);
@@ -40,7 +41,7 @@ void ClHashMap::init(u32 newCapacity) {
 }
 
 void ClHashMap::release() {
-    std::free(keys);
+    if (keys) giveBackBlock(keys, slotBlockBytes(capacity));
     keys = nullptr;
     values = nullptr;
     capacity = 0;

@@ -97,14 +97,6 @@ ClMatrix44 ClMatrix44::getInverse() const {
     return inv;
 }
 
-void ClMatrix44::setTranslation(const ClVec3& v) { setTranslationXYZ(v.x, v.y, v.z); }
-
-void ClMatrix44::setTranslationXYZ(f32 x, f32 y, f32 z) {
-    m[12] = x;
-    m[13] = y;
-    m[14] = z;
-}
-
 void ClMatrix44::setColumn0(const ClVec3& v) {
     m[0] = v.x;
     m[4] = v.y;

@@ -27,8 +27,12 @@ struct alignas(16) ClMatrix44 {
     // made of non-finite values.
     ClMatrix44 getInverse() const;
 
-    void setTranslation(const ClVec3& v);
-    void setTranslationXYZ(f32 x, f32 y, f32 z);
+    void setTranslation(const ClVec3& v) { setTranslationXYZ(v.x, v.y, v.z); }
+    void setTranslationXYZ(f32 x, f32 y, f32 z) {
+        m[12] = x;
+        m[13] = y;
+        m[14] = z;
+    }
     ClVec3 getTranslation() const { return ClVec3(m[12], m[13], m[14], 0.0f); }
 
     void setColumn0(const ClVec3& v);

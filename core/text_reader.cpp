@@ -1,11 +1,8 @@
 #include "core/text_reader.h"
 
-#include "core/c_locale.h"
 #include "core/fatal_error.h"
 #include "core/packages.h"
 #include "core/string_helpers.h"
-
-#include <stdlib.h>
 
 namespace {
 
@@ -29,8 +26,6 @@ STextReader g_textReader;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
-bool isHexDigit(char c) { return isDecimalDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 void resetReader() {
     g_textReader.source = nullptr;
@@ -174,54 +169,4 @@ void expectToken(const char* text) {
         fatalErrorf("%s: line %u: expected \"%s\", found \"%s\"", g_textReader.name, currentLineNumber(),
                     expected, token);
     }
-}
-
-bool isHexText(const char* text) {
-    if (!text || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return false;
-    for (const char* p = text + 2; *p; ++p) {
-        if (!isHexDigit(*p)) return false;
-    }
-    return true;
-}
-
-bool isIntText(const char* text) {
-    if (!text) return false;
-    const char* p = text[0] == '-' ? text + 1 : text;
-    if (!*p) return false;
-    for (; *p; ++p) {
-        if (!isDecimalDigit(*p)) return false;
-    }
-    return true;
-}
-
-bool isFloatText(const char* text) {
-    if (!text) return false;
-    u32 digits = 0;
-    u32 points = 0;
-    for (const char* p = text[0] == '-' ? text + 1 : text; *p; ++p) {
-        if (isDecimalDigit(*p)) {
-            ++digits;
-        } else if (*p == '.') {
-            ++points;
-        } else {
-            return false;
-        }
-    }
-    return digits > 0 && points == 1;
-}
-
-u32 hexTextValue(const char* text) {
-    if (!text) return 0;
-    const char* digits = (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) ? text + 2 : text;
-    return u32(strtoul_l(digits, nullptr, 16, cLocale()));
-}
-
-s32 intTextValue(const char* text) {
-    if (!text) return 0;
-    return s32(u32(u64(strtol_l(text, nullptr, 10, cLocale()))));
-}
-
-f32 floatTextValue(const char* text) {
-    if (!text) return 0.0f;
-    return strtof_l(text, nullptr, cLocale());
 }

@@ -5,8 +5,10 @@
 #include "render/camera_inputs.h"
 #include "render/particle_world_inputs.h"
 #include "tests/world/world_test_support.h"
+#include "world/atoms/atom.h"
 #include "world/collision/world_collision.h"
 #include "world/effects/backdrop.h"
+#include "world/entity/entity_node.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
@@ -33,6 +35,40 @@ protected:
 };
 
 bool g_shipHit = false;
+
+// Moves another entity during its own update, or switches the other's main atom off.
+class ClMoverProcessor : public ClProcessor {
+public:
+    ClMoverProcessor(ClEntity* moved, bool switchOff) : target(moved), switchesOff(switchOff) {}
+    void update() override {
+        if (switchesOff)
+            target->registeredAtoms[0]->deactivate(1);
+        else
+            target->setRootPosition(ClVec3(120.0f, 0.0f, 40.0f));
+    }
+    ClEntity* target;
+    bool switchesOff;
+};
+
+// An enemy on a ring, and after it in the update walk (the walk goes down the live list) an
+// entity whose update moves it or switches its atom off. One step first gives the enemy its
+// first bounds, so that its update may make them from then on.
+class BoundsInUpdate : public WorldStep {
+protected:
+    ClEntity* spawnPair(bool switchOff) {
+        m_mover.node().close();
+        ClEntity* moving = spawnActiveEntity(&m_mover.program);
+        m_enemy.node().processor(E_PROC_UPDATE_WORLD_FRAMES);
+        m_enemy.mainBody(m_enemy.addGeometry(makeRingMesh(6, 2.5f)));
+        m_enemy.close();
+        ClEntity* enemy = spawnActiveEntity(&m_enemy.program);
+        enemy->setRootPosition(ClVec3(10.0f, 0.0f, 40.0f));
+        worldStep(nullptr);
+        moving->root->processors.push(new ClMoverProcessor(enemy, switchOff));
+        return enemy;
+    }
+    DnaWriter m_mover;
+};
 
 struct SStepProbe {
     u32 parityInTick;
@@ -100,4 +136,26 @@ TEST_F(WorldStep, ABombsBlastHitsAShipThatDoesNotMove) {
     bomb->destroy();
     worldStep(nullptr);
     EXPECT_TRUE(g_shipHit);
+}
+
+TEST_F(BoundsInUpdate, AreMadeByTheUpdateOfAnEntityNothingTouchesLater) {
+    m_enemy.node().processor(E_PROC_UPDATE_WORLD_FRAMES);
+    m_enemy.mainBody(m_enemy.addGeometry(makeRingMesh(6, 2.5f)));
+    m_enemy.close();
+    ClEntity* enemy = spawnActiveEntity(&m_enemy.program);
+    worldStep(nullptr);
+    worldStep(nullptr);
+    EXPECT_TRUE(enemy->boundsMadeThisFrame());
+}
+
+TEST_F(BoundsInUpdate, FollowAnEntityMovedAfterItsOwnUpdate) {
+    ClEntity* enemy = spawnPair(false);
+    worldStep(nullptr);
+    EXPECT_EQ(enemy->root->bounds[g_uFrameCurrent].centre.x, 120.0f);
+}
+
+TEST_F(BoundsInUpdate, LeaveOutAnAtomSwitchedOffAfterItsEntitysUpdate) {
+    ClEntity* enemy = spawnPair(true);
+    worldStep(nullptr);
+    EXPECT_EQ(enemy->root->bounds[g_uFrameCurrent].kind, u32(E_BOUNDS_UNBOUNDED));
 }

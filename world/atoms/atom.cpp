@@ -42,6 +42,7 @@ void ClAtom::init(ClGeometryMesh* mesh, ClEntity* owner, ClEntityNode* hangingOn
     entity = owner;
     node = hangingOn;
     active = 1;
+    markBoundsChanged();
     registered = 0;
     localMatrix.setIdentity();
     shownEdgeCount = 0;
@@ -83,17 +84,6 @@ void ClAtom::release() {
 
 bool ClAtom::atomIsAlive() const { return !geometry || buildStamp == geometry->detail; }
 
-void ClAtom::setWorldMatrix(const ClMatrix44& matrix) {
-    worldMatrix[g_uFrameCurrent] = matrix;
-    if (!worldMatrixSet) {
-        // The first frame's swept shapes then have zero length.
-        worldMatrix[g_uFramePrevious] = matrix;
-        worldMatrixSet = 1;
-    }
-    collisionShapeDirty = 1;
-    sweptBoxDirty = 1;
-}
-
 const ClBoundingVolume& ClAtom::getSweptBox() {
     if (sweptBoxDirty) {
         sweptBox.unionOf(worldBox[g_uFrameCurrent], worldBox[g_uFramePrevious]);
@@ -110,6 +100,7 @@ const ClBoundingVolumeList& ClAtom::getCollisionShape() {
 void ClAtom::resetToSpawn() {
     hitPoints = spawnHitPoints;
     active = 1;
+    markBoundsChanged();
     if (geometry) {
         buildStamp = geometry->detail;
         shownEdgeCount = geometry->edges.count;
@@ -118,6 +109,7 @@ void ClAtom::resetToSpawn() {
 
 void ClAtom::deactivate(u32 quiet) {
     active = 0;
+    markBoundsChanged();
     shownEdgeCount = 0;
     buildStamp = 0;
     if (entity) entity->noBrokenAtom = 0;

@@ -2,10 +2,12 @@
 #pragma once
 
 #include "core/array.h"
+#include "core/block_cache.h"
 #include "core/bounding_volume.h"
 #include "core/matrix44.h"
 #include "core/types.h"
 #include "world/atoms/atom_effect.h"
+#include "world/entity/entity.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/param_table.h"
 
@@ -28,7 +30,7 @@ constexpr u32 ATOM_DEPENDANTS_INITIAL_CAPACITY = 2;
 constexpr u32 ATOM_LINKED_INITIAL_CAPACITY = 8;
 constexpr u32 ATOM_SHOWN_EDGES_NO_MESH_EDGES = 0xFFFFFFFFu;
 
-class alignas(64) ClAtom {
+class alignas(64) ClAtom : public SCachedBlockStorage {
 public:
     ClAtom();
     // Gives back whatever storage release has not.
@@ -90,7 +92,24 @@ public:
 
     // No mesh, or a build stamp at the mesh's build step count.
     bool atomIsAlive() const;
-    void setWorldMatrix(const ClMatrix44& matrix);
+    // Where a kind's own fields begin: right after the common ones, inside the padding that
+    // rounds the common part up to whole cache lines.
+    const char* ownFieldsStart() const { return reinterpret_cast<const char*>(effectRecords + ATOM_EFFECT_CAPACITY); }
+    void setWorldMatrix(const ClMatrix44& matrix) {
+        worldMatrix[g_uFrameCurrent] = matrix;
+        if (!worldMatrixSet) {
+            // The first frame's swept shapes then have zero length.
+            worldMatrix[g_uFramePrevious] = matrix;
+            worldMatrixSet = 1;
+        }
+        collisionShapeDirty = 1;
+        sweptBoxDirty = 1;
+        markBoundsChanged();
+    }
+    // The entity's bounds made during its update no longer hold.
+    void markBoundsChanged() {
+        if (entity) entity->boundsFrame = 0;
+    }
     const ClMatrix44& currentWorldMatrix() const { return worldMatrix[g_uFrameCurrent]; }
     const ClBoundingVolume& getSweptBox();
     const ClBoundingVolumeList& getCollisionShape();

@@ -301,14 +301,15 @@ void releaseHitEffects() {
 
 // The bounds of an entity depend on its own tree only, so each entity is gathered right after
 // its bounds are made, while its nodes are still in the cache: the same colliders in the same
-// order as a separate walk would gather.
+// order as a separate walk would gather. Bounds the entity update already made and nothing has
+// changed since are taken as they are.
 void updateWorldCollisions() {
     const u32 activated = entityListCount(E_LIST_ACTIVATED);
     startGathering();
     for (u32 i = 0; i < activated; ++i) {
         prefetchListWalk(E_LIST_ACTIVATED, i, true, E_WALK_BOUNDS);
         ClEntity* entity = entityListAt(E_LIST_ACTIVATED, i);
-        if (entity->root) entity->root->computeBounds();
+        if (entity->root && !entity->boundsMadeThisFrame()) entity->root->computeBounds();
         gatherCollider(entity, i);
     }
     collideGathered();

@@ -42,10 +42,12 @@ void openNode(SBuildCursor& cursor, const SDNAInstruction& record, ClEntityNode*
     ClEntityNode* node = allocEntityNode();
     node->init();
     if (resultSlot) *resultSlot = node;
-    if (cursor.node)
+    if (cursor.node) {
         cursor.node->children.push(node);
-    else
+        cursor.entity->boundsFrame = 0;
+    } else {
         cursor.entity->root = node;
+    }
     node->parent = cursor.node;
     node->entity = cursor.entity;
     cursor.node = node;
@@ -85,6 +87,7 @@ void newAtom(SBuildCursor& cursor, const SDNAInstruction& record, const ClDNAPro
     atom->hitPoints = hitPoints;
     atom->spawnHitPoints = hitPoints;
     node->atoms.push(atom);
+    if (node->entity) node->entity->boundsFrame = 0;
     atom->localMatrix = record.operand[2].getMatrix();
     atom->indexInEntity = cursor.entity->nextAtomIndex++;
     cursor.atom = atom;

@@ -43,6 +43,7 @@ void ClEntity::buildFromDNA(ClDNAProgram* dna) {
     program = dna;
     root = nullptr;
     state = E_ENTITY_BUILT;
+    boundsFrame = 0;
     registeredAtoms.init();
     atoms.init();
     thirdList.init();
@@ -175,6 +176,7 @@ void ClEntity::repairAtoms() {
         ClAtom* focus = atoms[u32(focusAtomIndex)];
         focus->bumpStamp();
         focus->active = 1;
+        focus->markBoundsChanged();
         focus->node->updateAliveFlags();
         findFirstBrokenAtom();
     }

@@ -10,6 +10,7 @@
 #include "render/camera_blend.h"
 #include "render/tween.h"
 #include "world/entity/enemy_beam_set.h"
+#include "world/entity/frame_parity.h"
 
 class ClAtom;
 class ClDNAProgram;
@@ -48,6 +49,10 @@ public:
     s32 focusAtomIndex = 0;
     u32 incoming = 0;
     f32 timer = 0.0f;  // seconds; blinks while drawn and is the collision grace
+    // g_uFrameFlips when the update made this frame's bounds of the root and nothing that goes
+    // into them has changed since; 0 when they must be made again. Moving a node or an atom,
+    // switching an atom on or off, and adding or removing an atom or a node clear it.
+    u32 boundsFrame = 0;
     SFloatTween tween;  // its value is the entity's fade
     ClArray<ClAtom*> registeredAtoms;  // the main atoms; the first is the entity's main atom
     ClArray<ClAtom*> atoms;            // every atom of the tree in creation order
@@ -121,6 +126,7 @@ public:
     void releaseTree();
 
     bool isListed(EEntityList list) const { return listSlot[list] != ENTITY_NOT_LISTED; }
+    bool boundsMadeThisFrame() const { return boundsFrame == g_uFrameFlips; }
 };
 
 // The rotation rows (direction, up, side) of a facing; up need not be unit length. Returns false,

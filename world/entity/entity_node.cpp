@@ -95,14 +95,6 @@ void ClEntityNode::releaseContents() {
     params.release();
 }
 
-void ClEntityNode::setWorldMatrix(const ClMatrix44& matrix) {
-    worldMatrix[g_uFrameCurrent] = matrix;
-    if (!worldSet) {
-        worldMatrix[1 - g_uFrameCurrent] = matrix;
-        worldSet = 1;
-    }
-}
-
 ClAtom* ClEntityNode::findAtomByIndex(u32 indexInEntity) {
     for (ClAtom* atom : atoms)
         if (atom->indexInEntity == indexInEntity) return atom;
@@ -222,6 +214,25 @@ void ClEntityNode::computeBounds() {
     sweptBox.unionOf(cur, bounds[previous]);
 }
 
+namespace {
+
+// Kinds whose world box is made from their world matrix and data fixed after their first bounds;
+// the staffs' boxes also follow lengths and flags their processors change.
+bool boundsFollowMatrixAlone(u32 kind) {
+    return kind == E_ATOM_ATTACH_POINT || kind == E_ATOM_BODY || kind == E_ATOM_BULLET || kind == E_ATOM_PICKUPABLE;
+}
+
+}  // namespace
+
+bool ClEntityNode::computeBoundsInUpdate() {
+    if (!boundsSet || children.count != 0) return false;
+    for (const ClAtom* atom : atoms)
+        if (!atom->boundsValid || !boundsFollowMatrixAlone(atom->kind)) return false;
+    computeBounds();
+    entity->boundsFrame = g_uFrameFlips;
+    return true;
+}
+
 void ClEntityNode::graftOnto(ClEntityNode* newParent) {
     ClEntity* oldEntity = entity;
     ClEntity* newEntity = newParent->entity;
@@ -230,12 +241,14 @@ void ClEntityNode::graftOnto(ClEntityNode* newParent) {
         for (u32 i = 0; i < oldParent->children.count; ++i) {
             if (oldParent->children[i] == this) {
                 oldParent->children.removeAt(i);
+                if (oldEntity) oldEntity->boundsFrame = 0;
                 break;
             }
         }
     }
     parent = newParent;
     newParent->children.push(this);
+    if (newEntity) newEntity->boundsFrame = 0;
 
     ClAtom* anchor = nullptr;
     for (ClAtom* atom : atoms) {

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "core/array.h"
+#include "core/block_cache.h"
 #include "core/bounding_volume.h"
 #include "core/matrix44.h"
 #include "core/types.h"
+#include "world/entity/entity.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/param_table.h"
 
@@ -16,7 +18,7 @@ struct SAtomEffectDesc;
 
 // Laid out in cache lines: the lists the walks read first, then the flags and swept box, and each
 // transform on a line of its own, so that a walk reading one transform reads one line.
-class alignas(64) ClEntityNode {
+class alignas(64) ClEntityNode : public SCachedBlockStorage {
 public:
     using NamedNodeCallback = void (*)(ClEntityNode* node, uintptr_t user);
 
@@ -45,7 +47,14 @@ public:
     void releaseContents();
 
     // Into the current parity; the first time into both, so a new node has no stale previous.
-    void setWorldMatrix(const ClMatrix44& matrix);
+    void setWorldMatrix(const ClMatrix44& matrix) {
+        worldMatrix[g_uFrameCurrent] = matrix;
+        if (entity) entity->boundsFrame = 0;
+        if (!worldSet) {
+            worldMatrix[1 - g_uFrameCurrent] = matrix;
+            worldSet = 1;
+        }
+    }
     const ClMatrix44& currentWorldMatrix() const { return worldMatrix[g_uFrameCurrent]; }
     const ClMatrix44& previousWorldMatrix() const { return worldMatrix[g_uFramePrevious]; }
 
@@ -73,6 +82,12 @@ public:
 
     // Current-parity bounds of the subtree from its active atoms, and the swept box.
     void computeBounds();
+    // Makes this frame's bounds of a root during its entity's update, while its records are
+    // still in the cache, when they depend on nothing but the node's own atoms: a node without
+    // children whose atoms all have their first bounds and are of the kinds whose bounds follow
+    // from their world matrix alone. Marks them made in the entity (boundsFrame); the collision
+    // pass then takes them as they are unless something changed them. Returns whether it made them.
+    bool computeBoundsInUpdate();
 
     // Moves this subtree under another entity's node, re-owning its atoms and processors.
     void graftOnto(ClEntityNode* newParent);

@@ -2,6 +2,7 @@
 // sixteen virtual operations, and one factory by type id.
 #pragma once
 
+#include "core/block_cache.h"
 #include "core/types.h"
 
 class ClAtom;
@@ -56,7 +57,7 @@ constexpr u32 PROCESSOR_TYPE_COUNT = 41;
 // Every operation of the base does nothing, attach included. Constructors leave the class's
 // lists and tweens unused; each class's attach stores the entity, the node and its type id
 // (storeAttachment) and then reads its parameters from its node and sets up its state.
-class alignas(16) ClProcessor {
+class alignas(16) ClProcessor : public SCachedBlockStorage {
 public:
     virtual ~ClProcessor() = default;
 
@@ -83,6 +84,9 @@ public:
     virtual void onActivate() {}
     virtual void onPathSignal() {}
     virtual void update() {}
+    // A cache hint the update walk gives a little ahead of update: the lines update reads
+    // outside the processor's own record. Changes nothing.
+    virtual void prefetchUpdateData() const {}
     virtual void updatePreview() {}
     // A class that overrides this holds an SOverlayMark (below).
     virtual void drawOverlay() {}

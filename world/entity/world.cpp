@@ -121,7 +121,7 @@ void shutdownWorld() {
     ASAN_UNPOISON_MEMORY_REGION(pool->records, sizeof(pool->records));
     g_furtherList.release();
     for (SEntityList& list : g_lists) {
-        arrayFreeBlock(list.links);
+        arrayFreeBlock(list.links, ENTITY_CAPACITY, sizeof(ClEntity*));
         list = SEntityList();
     }
     g_pool.release();
@@ -274,10 +274,12 @@ namespace {
 // the blocks of the node's lists, then the first atom and processors. Each stage reads only what
 // the one before brought in, and asks only for the lines its walk reads: a hint for a line the
 // walk never touches would take memory bandwidth from one it does.
-constexpr u32 PREFETCH_RECORD_AHEAD = 12;
-constexpr u32 PREFETCH_NODE_AHEAD = 8;
-constexpr u32 PREFETCH_LISTS_AHEAD = 4;
+constexpr u32 PREFETCH_RECORD_AHEAD = 7;
+constexpr u32 PREFETCH_NODE_AHEAD = 5;
+constexpr u32 PREFETCH_LISTS_AHEAD = 3;
 constexpr u32 PREFETCH_ITEMS_AHEAD = 2;
+// The update walk's last stage: what the processors' updates read outside their records.
+constexpr u32 PREFETCH_PROCESSOR_DATA_AHEAD = 1;
 constexpr u32 PREFETCH_PROCESSORS = 2;
 constexpr u32 PREFETCH_EDGES_AHEAD = 1;
 // An atom kind's own fields follow the common ones: the lines of them the draw reads (a bullet's
@@ -311,13 +313,18 @@ void prefetchRecord(const ClEntity* entity) {
 constexpr u32 NODE_LISTS_PREFETCH_BYTES =
     u32(offsetof(ClEntityNode, processors) + offsetof(ClArray<ClProcessor*>, count) + sizeof(u32));
 
+// The update also makes the bounds of most entities, so it asks for the bounds' lines too; the
+// collision walk then reads no more of them than the swept box it gathers.
 template <EListWalk WALK>
 void prefetchNode(const ClEntityNode* node) {
+    if constexpr (WALK == E_WALK_BOUNDS) {
+        prefetchLine(&node->sweptBox);
+        return;
+    }
     prefetchSpan(node, NODE_LISTS_PREFETCH_BYTES);
     if constexpr (WALK == E_WALK_UPDATE) {
         prefetchSpan(&node->localMatrix, sizeof(ClMatrix44));
         prefetchSpan(node->worldMatrix, sizeof(node->worldMatrix));
-    } else {
         prefetchLine(&node->sweptBox);
         prefetchLine(&node->boundsSet);
         prefetchSpan(node->bounds, sizeof(node->bounds));
@@ -327,7 +334,7 @@ void prefetchNode(const ClEntityNode* node) {
 template <EListWalk WALK>
 void prefetchLists(const ClEntityNode* node) {
     prefetchLine(node->atoms.data);
-    if constexpr (WALK != E_WALK_BOUNDS) prefetchLine(node->processors.data);
+    prefetchLine(node->processors.data);
 }
 
 // The build stamp is left out of the update's hints: only an entity with a broken atom reads it.
@@ -339,10 +346,8 @@ void prefetchAtom(const ClAtom* atom) {
     if constexpr (WALK == E_WALK_UPDATE) {
         prefetchSpan(&atom->localMatrix, sizeof(ClMatrix44));
         prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
-    } else {
-        prefetchLine(&atom->worldMatrix[current].m[12]);
         prefetchLine(&atom->worldBox[current]);
-        prefetchLine(reinterpret_cast<const char*>(atom) + sizeof(ClAtom));
+        prefetchLine(atom->ownFieldsStart());
     }
 }
 
@@ -378,7 +383,7 @@ void prefetchDrawnNode(const ClEntityNode* node, EDrawReads reads) {
 
 void prefetchDrawnAtom(const ClAtom* atom, EDrawReads reads) {
     prefetchLine(atom);  // its kind's table and the active flag
-    const char* own = reinterpret_cast<const char*>(atom) + sizeof(ClAtom);
+    const char* own = atom->ownFieldsStart();
     if (reads == E_DRAW_READS_DROPPED_SHOT) {
         prefetchLine(own);
         prefetchLine(own + ATOM_OWN_FIELDS_PREFETCH_BYTES / 2);
@@ -399,7 +404,6 @@ void prefetchDrawnAtom(const ClAtom* atom, EDrawReads reads) {
 template <EListWalk WALK>
 void prefetchItems(const ClEntityNode* node) {
     if (node->atoms.count != 0) prefetchAtom<WALK>(node->atoms.data[0]);
-    if constexpr (WALK == E_WALK_BOUNDS) return;
     for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
 }
 
@@ -408,8 +412,14 @@ template <bool UPWARD, EListWalk WALK>
 void prefetchAhead(const SEntityList& list, u32 index) {
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchRecord<WALK>(entity);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchNode<WALK>(node);
+    if constexpr (WALK == E_WALK_BOUNDS) return;
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) prefetchLists<WALK>(node);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) prefetchItems<WALK>(node);
+    if constexpr (WALK != E_WALK_UPDATE) return;
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_PROCESSOR_DATA_AHEAD)) {
+        for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i)
+            node->processors.data[i]->prefetchUpdateData();
+    }
 }
 
 // The draw's hints: the record's first line, then, once it is in, the other lines of the record
@@ -470,6 +480,9 @@ void updateLiveEntities() {
         ClEntity* entity = live.links[i];
         if (entity->incoming == 1) entity->tween.advance(g_fFrameTime);
         if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->update();
+        // An activated entity's bounds are made now, while its tree is in the cache, when they
+        // can be; the collision pass makes the rest.
+        if (entity->state == E_ENTITY_ACTIVE && entity->root) entity->root->computeBoundsInUpdate();
     }
 }
 

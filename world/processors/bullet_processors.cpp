@@ -2,6 +2,7 @@
 
 #include "core/game_clock.h"
 #include "core/matrix44.h"
+#include "core/prefetch.h"
 #include "core/random.h"
 #include "render/fx_particles.h"
 #include "world/atoms/atom.h"
@@ -55,7 +56,7 @@ void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, SBulletParamRef& bu
     ClVec3 step = axis;
     if (step.dot(step) < COLLAPSED_AXIS_SQUARED) step = ClVec3(0.0f, 0.0f, 1.0f);
     step.normalize();
-    const ClVec3 position = xyz(bullet->getPreviousWorldPosition()) + scaleVec3(step, speed * g_fFrameTime);
+    const ClVec3 position = rowOf(bullet->root->previousWorldMatrix(), 3) + scaleVec3(step, speed * g_fFrameTime);
     bullet->setRootPosition(position);
     if (position.length() > BULLET_ESCAPE_DISTANCE) endBullet(bullet);
 }
@@ -81,8 +82,14 @@ void ClProcessor_Bullet::update() {
     } else if (type >= BULLET_TYPE_SEEKER_FIRST && type <= BULLET_TYPE_SEEKER_LAST) {
         seek();
     } else if (moving) {
-        flyBulletStraight(entity, xyz(entity->getPreviousWorldAxisX()), bullVel);
+        flyBulletStraight(entity, rowOf(entity->root->previousWorldMatrix(), 0), bullVel);
     }
+}
+
+// The two parameter entries every update reads, once they have been found.
+void ClProcessor_Bullet::prefetchUpdateData() const {
+    if (bullType.value) prefetchLine(bullType.value);
+    if (bullVel.value) prefetchLine(bullVel.value);
 }
 
 void ClProcessor_Bullet::onDestroy() { tellOwner(ownerProcessor, entity); }

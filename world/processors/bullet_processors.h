@@ -54,6 +54,7 @@ public:
 
     void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
     void update() override;
+    void prefetchUpdateData() const override;
     void onDestroy() override;
 
 private:
