@@ -281,6 +281,11 @@ constexpr u32 PREFETCH_ITEMS_AHEAD = 2;
 // The update walk's last stage: what the processors' updates read outside their records.
 constexpr u32 PREFETCH_PROCESSOR_DATA_AHEAD = 1;
 constexpr u32 PREFETCH_PROCESSORS = 2;
+// The draw walk's stages reach further: most of its entities are shots whose draw is short.
+constexpr u32 DRAW_RECORD_AHEAD = 12;
+constexpr u32 DRAW_NODE_AHEAD = 8;
+constexpr u32 DRAW_LISTS_AHEAD = 4;
+constexpr u32 DRAW_ITEMS_AHEAD = 2;
 constexpr u32 PREFETCH_EDGES_AHEAD = 1;
 // An atom kind's own fields follow the common ones: the lines of them the draw reads (a bullet's
 // parameters and materials, a body's materials, colours and edge records).
@@ -427,19 +432,19 @@ void prefetchAhead(const SEntityList& list, u32 index) {
 template <bool UPWARD>
 void prefetchDrawAhead(const SEntityList& list, u32 index) {
     const bool linesFull = lineCommandRoom() == 0;
-    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchLine(entity);
-    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) {
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, DRAW_RECORD_AHEAD)) prefetchLine(entity);
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, DRAW_NODE_AHEAD)) {
         const EDrawReads reads = drawReads(entity, linesFull);
         prefetchDrawnRecord(entity, reads);
         if (entity->root) prefetchDrawnNode(entity->root, reads);
     }
     // The processors are read only while some processor draws an overlay.
     const bool overlays = overlayProcessorCount() != 0;
-    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) {
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, DRAW_LISTS_AHEAD)) {
         prefetchLine(node->atoms.data);
         if (overlays) prefetchLine(node->processors.data);
     }
-    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, DRAW_ITEMS_AHEAD)) {
         if (const ClEntityNode* node = entity->root) {
             if (node->atoms.count != 0) prefetchDrawnAtom(node->atoms.data[0], drawReads(entity, linesFull));
             for (u32 i = 0; overlays && i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
