@@ -11,10 +11,9 @@ constexpr u32 ARRAY_INITIAL_CAPACITY = 8;
 constexpr u32 ARRAY_BLOCK_ALIGNMENT = 16;
 
 // A 16-byte aligned block of capacity x elementSize bytes; failure (or a size that does not fit
-// the address space) stops the program. A block is given back with the capacity and element size
-// it was made with (blocks are recycled by size).
+// the address space) stops the program.
 void* arrayAllocateBlock(u32 capacity, u32 elementSize);
-void arrayFreeBlock(void* block, u32 capacity, u32 elementSize);
+void arrayFreeBlock(void* block);
 // The doubled capacity; a capacity that cannot double any more stops the program.
 u32 arrayGrownCapacity(u32 capacity);
 
@@ -68,7 +67,7 @@ public:
             // Copied before the old block goes, in case the element lived there.
             target = grown + count;
             std::memcpy(static_cast<void*>(target), &element, sizeof(T));
-            arrayFreeBlock(data, capacity, sizeof(T));
+            arrayFreeBlock(data);
             data = grown;
             capacity = grownCapacity;
         } else {
@@ -91,7 +90,7 @@ public:
     // Frees the block; every field becomes 0. Nothing happens when the array is not in use.
     void release() {
         if (!inUse) return;
-        arrayFreeBlock(data, capacity, sizeof(T));
+        arrayFreeBlock(data);
         *this = ClArray();
     }
 

@@ -48,10 +48,10 @@ void ClBucketTable::init(u32 newBucketCount, u32 bucketCapacity) {
 void ClBucketTable::release() {
     if (!inUse) return;
     for (u32 i = 0; i < bucketCount; ++i) {
-        arrayFreeBlock(buckets[i].records, buckets[i].capacity, firstRecordSize);
-        arrayFreeBlock(buckets[i].secondRecords, buckets[i].capacity, secondRecordSize);
+        arrayFreeBlock(buckets[i].records);
+        arrayFreeBlock(buckets[i].secondRecords);
     }
-    arrayFreeBlock(buckets, bucketCount, sizeof(SBucket));
+    arrayFreeBlock(buckets);
     buckets = nullptr;
     bucketCount = 0;
     mask = 0;

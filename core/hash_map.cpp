@@ -4,7 +4,6 @@
 #include <cstring>
 #include <utility>
 
-#include "core/block_cache.h"
 #include "core/fatal_error.h"
 #include "core/name_hash.h"
 
@@ -31,7 +30,7 @@ void ClHashMap::init(u32 newCapacity) {
     }
     release();
     const size_t bytes = slotBlockBytes(newCapacity);
-    void* block = takeBlock(bytes);
+    void* block = std::aligned_alloc(SLOT_BLOCK_ALIGNMENT, bytes);
     if (!block) fatalErrorf("ClHashMap::init: out of memory for %u slots", newCapacity);
     std::memset(block, 0, bytes);
     keys = static_cast<u32*>(block);
@@ -41,7 +40,7 @@ void ClHashMap::init(u32 newCapacity) {
 }
 
 void ClHashMap::release() {
-    if (keys) giveBackBlock(keys, slotBlockBytes(capacity));
+    std::free(keys);
     keys = nullptr;
     values = nullptr;
     capacity = 0;

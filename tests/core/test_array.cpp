@@ -51,7 +51,7 @@ TEST(Array, BlocksHoldEveryElementWhenCapacityAndElementSizeAreNotPowersOfTwo) {
             u8* block = static_cast<u8*>(arrayAllocateBlock(capacity, elementSize));
             EXPECT_GE(malloc_usable_size(block), bytes) << capacity << " x " << elementSize;
             std::memset(block, 0xA5, bytes);  // the sanitizer build checks the last slot's bytes
-            arrayFreeBlock(block, capacity, elementSize);
+            arrayFreeBlock(block);
         }
     }
     struct SRecord12 {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "core/array.h"
-#include "core/block_cache.h"
 #include "core/bounding_volume.h"
 #include "core/matrix44.h"
 #include "core/types.h"
@@ -30,7 +29,7 @@ constexpr u32 ATOM_DEPENDANTS_INITIAL_CAPACITY = 2;
 constexpr u32 ATOM_LINKED_INITIAL_CAPACITY = 8;
 constexpr u32 ATOM_SHOWN_EDGES_NO_MESH_EDGES = 0xFFFFFFFFu;
 
-class alignas(64) ClAtom : public SCachedBlockStorage {
+class alignas(64) ClAtom {
 public:
     ClAtom();
     // Gives back whatever storage release has not.

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "core/array.h"
-#include "core/block_cache.h"
 #include "core/bounding_volume.h"
 #include "core/matrix44.h"
 #include "core/types.h"
@@ -18,7 +17,7 @@ struct SAtomEffectDesc;
 
 // Laid out in cache lines: the lists the walks read first, then the flags and swept box, and each
 // transform on a line of its own, so that a walk reading one transform reads one line.
-class alignas(64) ClEntityNode : public SCachedBlockStorage {
+class alignas(64) ClEntityNode {
 public:
     using NamedNodeCallback = void (*)(ClEntityNode* node, uintptr_t user);
 

@@ -16,7 +16,7 @@ void SParamTable::init(u32 tableCapacity) {
 void SParamTable::release() {
     if (!entries) return;
     map.release();
-    arrayFreeBlock(entries, capacity, sizeof(SParamValue));
+    arrayFreeBlock(entries);
     entries = nullptr;
     count = 0;
     capacity = 0;

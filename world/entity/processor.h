@@ -2,7 +2,6 @@
 // sixteen virtual operations, and one factory by type id.
 #pragma once
 
-#include "core/block_cache.h"
 #include "core/types.h"
 
 class ClAtom;
@@ -57,7 +56,7 @@ constexpr u32 PROCESSOR_TYPE_COUNT = 41;
 // Every operation of the base does nothing, attach included. Constructors leave the class's
 // lists and tweens unused; each class's attach stores the entity, the node and its type id
 // (storeAttachment) and then reads its parameters from its node and sets up its state.
-class alignas(16) ClProcessor : public SCachedBlockStorage {
+class alignas(16) ClProcessor {
 public:
     virtual ~ClProcessor() = default;
 

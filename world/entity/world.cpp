@@ -121,7 +121,7 @@ void shutdownWorld() {
     ASAN_UNPOISON_MEMORY_REGION(pool->records, sizeof(pool->records));
     g_furtherList.release();
     for (SEntityList& list : g_lists) {
-        arrayFreeBlock(list.links, ENTITY_CAPACITY, sizeof(ClEntity*));
+        arrayFreeBlock(list.links);
         list = SEntityList();
     }
     g_pool.release();
