@@ -87,7 +87,8 @@ public:
     // outside the processor's own record. Changes nothing.
     virtual void prefetchUpdateData() const {}
     virtual void updatePreview() {}
-    // A class that overrides this holds an SOverlayMark (below).
+    // A class that overrides this holds an SOverlayMark named overlayMark (below); the class table
+    // refuses to build without it.
     virtual void drawOverlay() {}
     virtual void updateWorldFrames() {}
     virtual void onFirePressed() {}

@@ -24,12 +24,26 @@
 #include "world/processors/staff_enemies.h"
 #include "world/processors/static_spark.h"
 
+#include <concepts>
 #include <new>
+#include <type_traits>
 
 namespace {
 
+// A class that declares its own drawOverlay (directly or through a base below ClProcessor) must
+// be counted while it lives, or the draw walk passes over it: both are checked here, where every
+// class is named.
+template <typename T>
+constexpr bool declaresOverlay = !std::is_same_v<decltype(&T::drawOverlay), void (ClProcessor::*)()>;
+template <typename T>
+constexpr bool holdsOverlayMark = requires(T& processor) {
+    { processor.overlayMark } -> std::same_as<SOverlayMark&>;
+};
+
 template <typename T>
 ClProcessor* constructProcessor() {
+    static_assert(declaresOverlay<T> == holdsOverlayMark<T>,
+                  "a processor class that draws an overlay holds an SOverlayMark named overlayMark, and only such a class");
     return new (std::nothrow) T();
 }
 
