@@ -83,9 +83,6 @@ public:
     virtual void onActivate() {}
     virtual void onPathSignal() {}
     virtual void update() {}
-    // A cache hint the update walk gives a little ahead of update: the lines update reads
-    // outside the processor's own record. Changes nothing.
-    virtual void prefetchUpdateData() const {}
     virtual void updatePreview() {}
     // A class that overrides this holds an SOverlayMark named overlayMark (below); the class table
     // refuses to build without it.

@@ -278,8 +278,6 @@ constexpr u32 PREFETCH_RECORD_AHEAD = 7;
 constexpr u32 PREFETCH_NODE_AHEAD = 5;
 constexpr u32 PREFETCH_LISTS_AHEAD = 3;
 constexpr u32 PREFETCH_ITEMS_AHEAD = 2;
-// The update walk's last stage: what the processors' updates read outside their records.
-constexpr u32 PREFETCH_PROCESSOR_DATA_AHEAD = 1;
 constexpr u32 PREFETCH_PROCESSORS = 2;
 // The draw walk's stages reach further: most of its entities are shots whose draw is short.
 constexpr u32 DRAW_RECORD_AHEAD = 12;
@@ -420,11 +418,6 @@ void prefetchAhead(const SEntityList& list, u32 index) {
     if constexpr (WALK == E_WALK_BOUNDS) return;
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) prefetchLists<WALK>(node);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) prefetchItems<WALK>(node);
-    if constexpr (WALK != E_WALK_UPDATE) return;
-    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_PROCESSOR_DATA_AHEAD)) {
-        for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i)
-            node->processors.data[i]->prefetchUpdateData();
-    }
 }
 
 // The draw's hints: the record's first line, then, once it is in, the other lines of the record

@@ -2,7 +2,6 @@
 
 #include "core/game_clock.h"
 #include "core/matrix44.h"
-#include "core/prefetch.h"
 #include "core/random.h"
 #include "render/fx_particles.h"
 #include "world/atoms/atom.h"
@@ -84,12 +83,6 @@ void ClProcessor_Bullet::update() {
     } else if (moving) {
         flyBulletStraight(entity, rowOf(entity->root->previousWorldMatrix(), 0), bullVel);
     }
-}
-
-// The two parameter entries every update reads, once they have been found.
-void ClProcessor_Bullet::prefetchUpdateData() const {
-    if (bullType.value) prefetchLine(bullType.value);
-    if (bullVel.value) prefetchLine(bullVel.value);
 }
 
 void ClProcessor_Bullet::onDestroy() { tellOwner(ownerProcessor, entity); }

@@ -54,7 +54,6 @@ public:
 
     void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
     void update() override;
-    void prefetchUpdateData() const override;
     void onDestroy() override;
 
 private:
