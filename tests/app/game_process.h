@@ -76,6 +76,12 @@ public:
         }
         errorText = test_support::readFileText(m_errors);
     }
+    // How the game ended, for a failure's message.
+    std::string endText() const {
+        if (!ended) return "still running";
+        if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
+        return "exit status " + std::to_string(WEXITSTATUS(status));
+    }
     // Ended by exit status 0, not by a signal, with no fatal error written.
     void expectCleanEnd() const {
         ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << "\n" << errorText;

@@ -95,7 +95,7 @@ TEST(SanitizedPlay, TheRandomTesterPlaysAWholeSongBesideDamagedFilesWithNothingR
     game.end(SIGTERM);
     EXPECT_EQ(game.errorText.find("Sanitizer"), std::string::npos) << game.errorText;
     EXPECT_EQ(game.errorText.find("runtime error"), std::string::npos) << game.errorText;
-    ASSERT_TRUE(reached) << (endedEarly ? "the game ended early\n" : "no play ended in time\n") << game.log;
+    ASSERT_TRUE(reached) << (endedEarly ? "the game ended early: " + game.endText() + "\n" : "no play ended in time\n") << game.log;
     game.expectCleanEnd();
 }
 

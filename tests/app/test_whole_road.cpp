@@ -87,7 +87,7 @@ TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirScoresAreSavedAsTheB
     ClGameProcess road(data.string(), home.string());
     const bool reached = road.waitForLog(roadDone, ROAD_TIME_LIMIT), endedEarly = road.ended;
     road.end(SIGTERM);
-    ASSERT_TRUE(reached) << (endedEarly ? "the game ended early\n" : "no two results in 10 minutes\n")
+    ASSERT_TRUE(reached) << (endedEarly ? "the game ended early: " + road.endText() + "\n" : "no two results in 10 minutes\n")
                          << tail(road.log, 20) << road.errorText;
     road.expectCleanEnd();
 
