@@ -303,55 +303,30 @@ const ClEntityNode* rootAhead(const SEntityList& list, u32 index, u32 ahead) {
     return entity ? entity->root : nullptr;
 }
 
-template <EListWalk WALK>
-void prefetchRecord(const ClEntity* entity) {
-    if constexpr (WALK == E_WALK_UPDATE) {
-        prefetchSpan(entity, ENTITY_UPDATE_PREFETCH_BYTES);
-    } else {
-        prefetchLine(entity);
-    }
-}
-
 // The node's fields up to its processor count: parent, and the blocks and counts of its lists.
 constexpr u32 NODE_LISTS_PREFETCH_BYTES =
     u32(offsetof(ClEntityNode, processors) + offsetof(ClArray<ClProcessor*>, count) + sizeof(u32));
 
-// The update also makes the bounds of most entities, so it asks for the bounds' lines too; the
-// collision walk then reads no more of them than the swept box it gathers.
-template <EListWalk WALK>
-void prefetchNode(const ClEntityNode* node) {
-    if constexpr (WALK == E_WALK_BOUNDS) {
-        prefetchLine(&node->sweptBox);
-        return;
-    }
+// The update also makes the bounds of most entities, so it asks for the bounds' lines too (the
+// bounds flags share the swept box's line); the collision walk then reads no more of them than
+// the swept box it gathers.
+void prefetchUpdatedNode(const ClEntityNode* node) {
     prefetchSpan(node, NODE_LISTS_PREFETCH_BYTES);
-    if constexpr (WALK == E_WALK_UPDATE) {
-        prefetchSpan(&node->localMatrix, sizeof(ClMatrix44));
-        prefetchSpan(node->worldMatrix, sizeof(node->worldMatrix));
-        prefetchLine(&node->sweptBox);
-        prefetchLine(&node->boundsSet);
-        prefetchSpan(node->bounds, sizeof(node->bounds));
-    }
-}
-
-template <EListWalk WALK>
-void prefetchLists(const ClEntityNode* node) {
-    prefetchLine(node->atoms.data);
-    prefetchLine(node->processors.data);
+    prefetchSpan(&node->localMatrix, sizeof(ClMatrix44));
+    prefetchSpan(node->worldMatrix, sizeof(node->worldMatrix));
+    prefetchLine(&node->sweptBox);
+    prefetchSpan(node->bounds, sizeof(node->bounds));
 }
 
 // The build stamp is left out of the update's hints: only an entity with a broken atom reads it.
-template <EListWalk WALK>
-void prefetchAtom(const ClAtom* atom) {
+void prefetchUpdatedAtom(const ClAtom* atom) {
     const u32 current = g_uFrameCurrent;
     prefetchLine(atom);  // its kind's table and the active flag
     prefetchLine(&atom->effectCount);  // the frame flags and the mesh
-    if constexpr (WALK == E_WALK_UPDATE) {
-        prefetchSpan(&atom->localMatrix, sizeof(ClMatrix44));
-        prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
-        prefetchLine(&atom->worldBox[current]);
-        prefetchLine(atom->ownFieldsStart());
-    }
+    prefetchSpan(&atom->localMatrix, sizeof(ClMatrix44));
+    prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
+    prefetchLine(&atom->worldBox[current]);
+    prefetchLine(atom->ownFieldsStart());
 }
 
 // What the draw of an entity reads, by what its program makes.
@@ -404,20 +379,28 @@ void prefetchDrawnAtom(const ClAtom* atom, EDrawReads reads) {
     prefetchSpan(own, ATOM_OWN_FIELDS_PREFETCH_BYTES);
 }
 
-template <EListWalk WALK>
-void prefetchItems(const ClEntityNode* node) {
-    if (node->atoms.count != 0) prefetchAtom<WALK>(node->atoms.data[0]);
-    for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
+// The update's hints, with the walk's direction fixed when it is compiled.
+template <bool UPWARD>
+void prefetchUpdateAhead(const SEntityList& list, u32 index) {
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD))
+        prefetchSpan(entity, ENTITY_UPDATE_PREFETCH_BYTES);
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchUpdatedNode(node);
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) {
+        prefetchLine(node->atoms.data);
+        prefetchLine(node->processors.data);
+    }
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
+        if (node->atoms.count != 0) prefetchUpdatedAtom(node->atoms.data[0]);
+        for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
+    }
 }
 
-// One walk's hints, with its direction and kind fixed when it is compiled.
-template <bool UPWARD, EListWalk WALK>
-void prefetchAhead(const SEntityList& list, u32 index) {
-    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchRecord<WALK>(entity);
-    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchNode<WALK>(node);
-    if constexpr (WALK == E_WALK_BOUNDS) return;
-    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) prefetchLists<WALK>(node);
-    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) prefetchItems<WALK>(node);
+// The collision walk's hints: the record (its root, program and bounds mark) and the root's
+// swept box.
+template <bool UPWARD>
+void prefetchBoundsAhead(const SEntityList& list, u32 index) {
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchLine(entity);
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchLine(&node->sweptBox);
 }
 
 // The draw's hints: the record's first line, then, once it is in, the other lines of the record
@@ -454,8 +437,8 @@ void prefetchDrawAhead(const SEntityList& list, u32 index) {
 template <bool UPWARD>
 void prefetchAheadOf(const SEntityList& list, u32 index, EListWalk walk) {
     switch (walk) {
-        case E_WALK_UPDATE: prefetchAhead<UPWARD, E_WALK_UPDATE>(list, index); break;
-        case E_WALK_BOUNDS: prefetchAhead<UPWARD, E_WALK_BOUNDS>(list, index); break;
+        case E_WALK_UPDATE: prefetchUpdateAhead<UPWARD>(list, index); break;
+        case E_WALK_BOUNDS: prefetchBoundsAhead<UPWARD>(list, index); break;
         case E_WALK_DRAW: prefetchDrawAhead<UPWARD>(list, index); break;
     }
 }
