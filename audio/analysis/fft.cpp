@@ -1,4 +1,5 @@
 #include "audio/analysis/fft.h"
+#include "core/processor_features.h"
 
 #include <atomic>
 #include <cmath>
@@ -34,13 +35,6 @@ std::once_flag g_FftTablesBuilt;
 // Eight lanes where the processor runs AVX (set with the tables), unless a test asked for four.
 std::atomic<bool> g_fftWideLanes{false};
 
-bool fftWideLanesAvailable() {
-#if defined(__x86_64__)
-    return __builtin_cpu_supports("avx");
-#else
-    return false;
-#endif
-}
 
 void buildFftTables() {
     SFftTables& t = g_FftTables;
@@ -60,7 +54,7 @@ void buildFftTables() {
             wi = wi + (wi * stepReal + oldReal * stepImag);
         }
     }
-    g_fftWideLanes.store(fftWideLanesAvailable(), std::memory_order_relaxed);
+    g_fftWideLanes.store(processorHasAvx(), std::memory_order_relaxed);
     for (u32 n = 1; n <= FFT_MAX_SIZE; n <<= 1) {
         u16* reversal = t.reversal + (n - 1u);
         u32 reversed = 0;
@@ -564,7 +558,7 @@ void transform(const f32* inRe, const f32* inIm, f32* re, f32* im, u32 n) {
 
 bool fftSetWideLanes(bool allowed) {
     fftTables();
-    const bool wide = allowed && fftWideLanesAvailable();
+    const bool wide = allowed && processorHasAvx();
     g_fftWideLanes.store(wide, std::memory_order_relaxed);
     return wide;
 }

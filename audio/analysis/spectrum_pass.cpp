@@ -5,6 +5,7 @@
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/decode/codec_registry.h"
 #include "core/fatal_error.h"
+#include "core/processor_features.h"
 
 #include <bit>
 #include <cmath>
@@ -151,15 +152,6 @@ typedef f32 PassWideLanes __attribute__((vector_size(32)));
     }
     return s;
 }
-
-// Whether the processor runs the eight-lane code (AVX2, which brings AVX).
-bool passWideLanesAvailable() {
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return available;
-}
 #endif
 
 // 16-bit stereo through the widest lanes the processor has, then the four-lane code. Returns the
@@ -167,7 +159,7 @@ bool passWideLanesAvailable() {
 u32 stereo16ToMono(const u8* chunk, u32 sampleFrames, f32* out) {
     u32 done = 0;
 #if defined(__x86_64__)
-    if (passWideLanesAvailable()) done = stereo16ToMonoWideLanes(chunk, sampleFrames, out);
+    if (processorHasAvx2()) done = stereo16ToMonoWideLanes(chunk, sampleFrames, out);
 #endif
     return done + stereo16ToMonoLanes(chunk + size_t(done) * 4u, sampleFrames - done, out + done);
 }
@@ -488,7 +480,7 @@ void foldSpectrumRows(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, con
     u32 r = 0;
     if (hop <= SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) {
 #if defined(__x86_64__)
-        if (passWideLanesAvailable()) {
+        if (processorHasAvx2()) {
             for (; r + 2u * PASS_LANES <= rowCount; r += 2u * PASS_LANES)
                 foldEightRows(layout, rows + size_t(r) * hop, firstFrame + r);
         }

@@ -7,6 +7,7 @@
 #include "core/file_layer.h"
 #include "core/string_helpers.h"
 #include "platform/os/os.h"
+#include "core/processor_features.h"
 
 #include <FLAC++/decoder.h>
 
@@ -106,20 +107,12 @@ typedef u32 PackWideLanes __attribute__((vector_size(32)));
     }
     return i;
 }
-
-bool packWideLanesAvailable() {
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return available;
-}
 #endif
 
 void packStereo16(const s32* left, const s32* right, u32 frames, u32 shift, u8* out) {
     u32 i = 0;
 #if defined(__x86_64__)
-    if (packWideLanesAvailable()) i = packStereo16Wide(left, right, frames, shift, out);
+    if (processorHasAvx2()) i = packStereo16Wide(left, right, frames, shift, out);
 #endif
     for (; i + PACK_LANES <= frames; i += PACK_LANES) {
         PackLanes l, r;

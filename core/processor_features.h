@@ -1,0 +1,8 @@
+// What the processor the program runs on offers beyond the baseline it is built for, asked once:
+// code written eight lanes wide runs only where these say so.
+#pragma once
+
+// AVX (eight float lanes). False on other architectures.
+bool processorHasAvx();
+// AVX2 (eight integer lanes as well; it brings AVX). False on other architectures.
+bool processorHasAvx2();
