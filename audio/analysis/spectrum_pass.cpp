@@ -103,54 +103,42 @@ typedef f32 PassLanes __attribute__((vector_size(16)));
 typedef s32 PassIntLanes __attribute__((vector_size(16)));
 constexpr u32 PASS_LANES = 4;
 
-// 16-bit stereo, the common case, four sample frames at a time: each little-endian frame read as
-// one word holds the left sample in its low half. Returns the frames done; the rest go through
-// the scalar loop.
-u32 stereo16ToMonoLanes(const u8* chunk, u32 sampleFrames, f32* out) {
+// 16-bit stereo, the common case, a lane's width of sample frames at a time: each little-endian
+// frame read as one word holds the left sample in its low half. Returns the frames done; the rest
+// go through the scalar loop.
+template <typename FloatLanes, typename IntLanes>
+[[gnu::always_inline]] inline u32 stereo16ToMonoIn(const u8* chunk, u32 sampleFrames, f32* out) {
     if constexpr (std::endian::native != std::endian::little) return 0;
-    const PassLanes channelFactor = {2.0f, 2.0f, 2.0f, 2.0f};
-    const PassLanes scale = {SCALE_16BIT, SCALE_16BIT, SCALE_16BIT, SCALE_16BIT};
-    const PassLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
-    const PassLanes one = {1.0f, 1.0f, 1.0f, 1.0f};
+    constexpr u32 lanes = sizeof(FloatLanes) / sizeof(f32);
+    const FloatLanes channelFactor = FloatLanes{} + 2.0f;
+    const FloatLanes scale = FloatLanes{} + SCALE_16BIT;
+    const FloatLanes zero = {};
+    const FloatLanes one = FloatLanes{} + 1.0f;
     u32 s = 0;
-    for (; s + PASS_LANES <= sampleFrames; s += PASS_LANES) {
-        PassIntLanes frames;
+    for (; s + lanes <= sampleFrames; s += lanes) {
+        IntLanes frames;
         std::memcpy(&frames, chunk + size_t(s) * 4u, sizeof frames);
-        const PassIntLanes left = (frames << 16) >> 16;
-        const PassIntLanes right = frames >> 16;
-        const PassLanes v = __builtin_convertvector(left + right, PassLanes) * channelFactor * scale;
-        const PassLanes positive = v > zero ? v : zero;
-        const PassLanes clipped = positive > one ? one : positive;
+        const IntLanes left = (frames << 16) >> 16;
+        const IntLanes right = frames >> 16;
+        const FloatLanes v = __builtin_convertvector(left + right, FloatLanes) * channelFactor * scale;
+        const FloatLanes positive = v > zero ? v : zero;
+        const FloatLanes clipped = positive > one ? one : positive;
         std::memcpy(out + s, &clipped, sizeof clipped);
     }
     return s;
+}
+
+u32 stereo16ToMonoLanes(const u8* chunk, u32 sampleFrames, f32* out) {
+    return stereo16ToMonoIn<PassLanes, PassIntLanes>(chunk, sampleFrames, out);
 }
 
 #if defined(__x86_64__)
 typedef s32 PassWideIntLanes __attribute__((vector_size(32)));
 typedef f32 PassWideLanes __attribute__((vector_size(32)));
 
-// stereo16ToMonoLanes eight frames at a time where the processor has AVX2: the same operations
-// on each lane. Returns the frames done.
+// Eight frames at a time where the processor has AVX2.
 [[gnu::target("avx2")]] u32 stereo16ToMonoWideLanes(const u8* chunk, u32 sampleFrames, f32* out) {
-    if constexpr (std::endian::native != std::endian::little) return 0;
-    const PassWideLanes channelFactor = {2.0f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f, 2.0f};
-    const PassWideLanes scale = {SCALE_16BIT, SCALE_16BIT, SCALE_16BIT, SCALE_16BIT,
-                                 SCALE_16BIT, SCALE_16BIT, SCALE_16BIT, SCALE_16BIT};
-    const PassWideLanes zero = {};
-    const PassWideLanes one = {1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
-    u32 s = 0;
-    for (; s + 8u <= sampleFrames; s += 8u) {
-        PassWideIntLanes frames;
-        std::memcpy(&frames, chunk + size_t(s) * 4u, sizeof frames);
-        const PassWideIntLanes left = (frames << 16) >> 16;
-        const PassWideIntLanes right = frames >> 16;
-        const PassWideLanes v = __builtin_convertvector(left + right, PassWideLanes) * channelFactor * scale;
-        const PassWideLanes positive = v > zero ? v : zero;
-        const PassWideLanes clipped = positive > one ? one : positive;
-        std::memcpy(out + s, &clipped, sizeof clipped);
-    }
-    return s;
+    return stereo16ToMonoIn<PassWideLanes, PassWideIntLanes>(chunk, sampleFrames, out);
 }
 #endif
 
