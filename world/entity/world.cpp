@@ -8,6 +8,7 @@
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "core/global_objects.h"
+#include "core/owner_blocks.h"
 #include "core/prefetch.h"
 #include "render/draw_lists.h"
 #include "render/scene_inputs.h"
@@ -71,6 +72,10 @@ static_assert(offsetof(ClEntity, serial) >= ENTITY_POISONED_BYTES);
 // are read only while an atom is broken).
 constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, registeredAtoms));
 
+// Each record builds its nodes, atoms, processors and their lists in a region of this size (a
+// shot needs about 5 KiB); what does not fit comes from the C library.
+constexpr u32 ENTITY_OWNER_BLOCK_BYTES = 16384;
+
 // The serial of the next record handed out; 0 is never given.
 u32 g_nextSerial = 1;
 
@@ -96,6 +101,7 @@ s32 initWorld() {
     if (g_worldReady) shutdownWorld();
     critSectionPoolInit();
     g_pool.init();
+    reserveOwnerBlocks(ENTITY_CAPACITY, ENTITY_OWNER_BLOCK_BYTES);
     for (SEntityList& list : g_lists) {
         list.links = static_cast<ClEntity**>(arrayAllocateBlock(ENTITY_CAPACITY, sizeof(ClEntity*)));
         list.count = 0;
@@ -132,6 +138,12 @@ void shutdownWorld() {
 
 void lockWorld() { critSectionEnter(g_worldLock); }
 void unlockWorld() { critSectionLeave(g_worldLock); }
+
+u32 entityRecordNumber(const ClEntity* entity) {
+    const ClFixedPool<ClEntity, ENTITY_CAPACITY>* pool = g_pool.get();
+    if (!pool || entity < pool->records || entity >= pool->records + ENTITY_CAPACITY) return ENTITY_CAPACITY;
+    return u32(entity - pool->records);
+}
 
 ClEntity* allocEntity(s32 ownerTag) {
     if (!g_worldReady) fatalError("allocEntity before initWorld");
