@@ -51,7 +51,7 @@ void* allocateFromLibrary(size_t bytes, size_t alignment) {
 bool reserveOwnerBlocks(u32 owners, u32 bytesEach) {
     if (!OWNER_BLOCKS_IN_REGIONS) return false;
     if (g_rangeStart.load(std::memory_order_acquire)) return true;
-    if (owners == 0 || bytesEach == 0 || bytesEach % kPageBytes != 0) return false;
+    if (owners == 0 || bytesEach == 0 || bytesEach % 64 != 0) return false;
     const size_t rangeBytes = size_t(owners) * bytesEach;
     void* range = mmap(nullptr, rangeBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
                        -1, 0);
@@ -75,11 +75,13 @@ void* allocateBlock(size_t bytes, size_t alignment) {
     const s32 owner = g_openOwner;
     if (owner >= 0) {
         SOwnerRegion& region = g_regions[owner];
-        const size_t start = (size_t(region.carved) + alignment - 1) & ~(alignment - 1);
+        const uintptr_t regionStart = uintptr_t(g_rangeStart.load(std::memory_order_relaxed)) + size_t(owner) * g_bytesEach;
+        const uintptr_t at = (regionStart + region.carved + alignment - 1) & ~uintptr_t(alignment - 1);
+        const size_t start = size_t(at - regionStart);
         if (bytes <= g_bytesEach && start <= g_bytesEach - bytes) {
             region.carved = u32(start + bytes);
             region.live.fetch_add(1, std::memory_order_relaxed);
-            return g_rangeStart.load(std::memory_order_relaxed) + size_t(owner) * g_bytesEach + start;
+            return reinterpret_cast<void*>(at);
         }
     }
     return allocateFromLibrary(bytes, alignment);

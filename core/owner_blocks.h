@@ -18,9 +18,11 @@
 #include <cstddef>
 #include <new>
 
-// Reserves `owners` regions of `bytesEach` bytes (a multiple of 4096) once for the process;
-// later calls change nothing. Address space only: pages are taken as blocks first touch them.
-// False when the range cannot be reserved (every block then comes from the C library).
+// Reserves `owners` regions of `bytesEach` bytes (a multiple of 64) once for the process; later
+// calls change nothing. Address space only: pages are taken as blocks first touch them. False
+// when the range cannot be reserved (every block then comes from the C library). A size that is
+// not a multiple of a large power of two lets the owners' first blocks, which are walked most,
+// fall in every set of the caches rather than in a few.
 bool reserveOwnerBlocks(u32 owners, u32 bytesEach);
 // True when reserveOwnerBlocks succeeded (never under the address sanitizer).
 bool ownerBlocksReserved();

@@ -13,7 +13,7 @@ using ::testing::HasSubstr;
 namespace {
 
 constexpr u32 kOwners = 8;
-constexpr u32 kRegionBytes = 8192;
+constexpr u32 kRegionBytes = 8192 + 64;  // regions start on lines, not on pages
 
 class OwnerBlocks : public test_support::FatalThrowingTest {
 protected:
@@ -26,7 +26,7 @@ protected:
 uintptr_t addressOf(const void* block) { return reinterpret_cast<uintptr_t>(block); }
 
 struct SRecord : SOwnerBlockObject {
-    alignas(64) u8 bytes[100];
+    alignas(256) u8 bytes[100];
 };
 
 }  // namespace
@@ -122,7 +122,7 @@ TEST_F(OwnerBlocks, ObjectsTakeTheirAlignmentAndTheirOwnersRegion) {
         record = new SRecord();
     }
     EXPECT_EQ(ownerOfBlock(record), 6);
-    EXPECT_EQ(addressOf(record) % 64, 0u);
+    EXPECT_EQ(addressOf(record) % 256, 0u);
     delete record;
     EXPECT_EQ(liveBlocksOfOwner(6), 0u);
 }
