@@ -285,15 +285,21 @@ void unlockBatchBuffers() {
     critSectionLeave(batcher.lock);
 }
 
-SBatchReservation reserveBatchGeometry(u32 objects, u32 vertices, u32 indices) {
+namespace {
+
+// The counts may already be past a limit that leaves out the quad share.
+bool fitsBelow(u32 count, u32 request, u32 limit) { return count <= limit && request <= limit - count; }
+
+SBatchReservation reserveWithin(u32 objects, u32 vertices, u32 indices, u32 share) {
     SBatcher& batcher = g_Batcher;
     SBatchReservation reservation = {};
     if (!batcher.ready) return reservation;
     critSectionEnter(batcher.lock);
+    const u32 vertexLimit = BATCH_VERTEX_CAPACITY - 4 * share;
     const bool fits = batcher.ready && batchDeviceReady() && batcher.lockedVertices &&
-                      vertices < BATCH_VERTEX_CAPACITY - batcher.vertexCount &&
-                      objects <= BATCH_OBJECT_CAPACITY - batcher.objectCount &&
-                      indices <= BATCH_INDEX_CAPACITY - batcher.stagedIndexCount;
+                      batcher.vertexCount < vertexLimit && vertices < vertexLimit - batcher.vertexCount &&
+                      fitsBelow(batcher.objectCount, objects, BATCH_OBJECT_CAPACITY - share) &&
+                      fitsBelow(batcher.stagedIndexCount, indices, BATCH_INDEX_CAPACITY - 6 * share);
     if (fits) {
         reservation.vertices = batcher.lockedVertices + batcher.vertexCount;
         reservation.stagedIndices = g_auStagedIndices + batcher.stagedIndexCount;
@@ -312,6 +318,16 @@ SBatchReservation reserveBatchGeometry(u32 objects, u32 vertices, u32 indices) {
     // Producers that do not sort by depth leave it unwritten; the sort must never meet garbage.
     if (fits) std::fill(reservation.depths, reservation.depths + objects, 0.0f);
     return reservation;
+}
+
+}  // namespace
+
+SBatchReservation reserveBatchGeometry(u32 objects, u32 vertices, u32 indices) {
+    return reserveWithin(objects, vertices, indices, BATCH_QUAD_SHARE);
+}
+
+SBatchReservation reserveBatchQuadGeometry(u32 objects, u32 vertices, u32 indices) {
+    return reserveWithin(objects, vertices, indices, 0);
 }
 
 s32 registerBatchTarget(BatchKey key) {

@@ -29,6 +29,12 @@ constexpr u32 BATCH_OBJECT_CAPACITY = BATCH_VERTEX_CAPACITY / 3;
 constexpr u32 BATCH_TARGET_KEY_CAPACITY = 16;
 constexpr u32 BATCH_LAYER_COUNT = 12;
 constexpr u32 BATCH_RUN_CAPACITY = 1024;              // per layer and key
+// The 2D quad batch (screens, HUD, pointer) builds its geometry after the world's has been
+// reserved. The frame's last room for that many quads is kept for it, so that a world that
+// fills the frame cannot take the screens with it.
+constexpr u32 BATCH_QUAD_SHARE = 3072;
+constexpr u32 BATCH_QUAD_SHARE_VERTICES = 4 * BATCH_QUAD_SHARE;
+constexpr u32 BATCH_QUAD_SHARE_INDICES = 6 * BATCH_QUAD_SHARE;
 
 // 0 is the main scene; any other key is the address of the ClRenderTargetGroup drawn into.
 using BatchKey = uintptr_t;
@@ -72,8 +78,11 @@ void beginBatchFrame();
 void unlockBatchBuffers();
 
 // Any thread. Fails (all null) when the batcher or the device is not ready, or when the frame
-// would reach BATCH_VERTEX_CAPACITY vertices, or exceed the object or staged-index capacity.
+// would reach BATCH_VERTEX_CAPACITY vertices, or exceed the object or staged-index capacity,
+// each less the 2D quad batch's share.
 SBatchReservation reserveBatchGeometry(u32 objects, u32 vertices, u32 indices);
+// The same for the 2D quad batch, which may also take its share.
+SBatchReservation reserveBatchQuadGeometry(u32 objects, u32 vertices, u32 indices);
 
 // Appends a key; 0 when all BATCH_TARGET_KEY_CAPACITY are taken (or it is already there).
 s32 registerBatchTarget(BatchKey key);

@@ -104,6 +104,8 @@ void sortSpriteQueue() {
     queue.sorted = true;
 }
 
+static_assert(SPRITE_QUEUE_CAPACITY <= BATCH_QUAD_SHARE, "the batcher keeps room for every queued quad");
+
 void buildSpriteQueueGeometry(u32 mask, u32 firstLayer, u32 lastLayer, f32 depthScale) {
     SSpriteQueue& queue = g_SpriteQueue;
     if (!queue.sorted) return;
@@ -111,7 +113,7 @@ void buildSpriteQueueGeometry(u32 mask, u32 firstLayer, u32 lastLayer, f32 depth
         const u16 i = queue.order[n];
         const u32 layer = queue.layers[i];
         if (layer < firstLayer || layer > lastLayer) continue;
-        const SBatchReservation r = reserveBatchGeometry(1, 4, 6);
+        const SBatchReservation r = reserveBatchQuadGeometry(1, 4, 6);
         if (!r.vertices) return;  // the frame's geometry is full: the rest cannot fit either
         const SSpriteQuad& q = queue.quads[i];
         const f32 z = f32(layer) * depthScale;

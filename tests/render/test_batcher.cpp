@@ -54,24 +54,35 @@ protected:
 };
 
 TEST_F(Batcher, ReservationsStopBelowTheVertexCapacityAndWithinObjectsAndIndices) {
-    const SBatchReservation first = reserveBatchGeometry(1, BATCH_VERTEX_CAPACITY - 2, 3);
+    const u32 worldVertices = BATCH_VERTEX_CAPACITY - BATCH_QUAD_SHARE_VERTICES;
+    const SBatchReservation first = reserveBatchGeometry(1, worldVertices - 2, 3);
     ASSERT_NE(nullptr, first.vertices);
     const SBatchReservation second = reserveBatchGeometry(1, 1, 3);
-    EXPECT_EQ(BATCH_VERTEX_CAPACITY - 2, second.vertexBase);
+    EXPECT_EQ(worldVertices - 2, second.vertexBase);
     EXPECT_EQ(3u, second.firstStagedIndex);
     EXPECT_EQ(first.layerMasks + 1, second.layerMasks);
     const SBatchReservation full = reserveBatchGeometry(1, 1, 3);
     EXPECT_EQ(nullptr, full.vertices);
     EXPECT_EQ(nullptr, full.stagedIndices);
     EXPECT_EQ(nullptr, full.keys);
+    EXPECT_EQ(worldVertices - 1, batchVertexCount());
+    // The 2D quad batch's share is left for it, up to the whole capacity.
+    EXPECT_NE(nullptr, reserveBatchQuadGeometry(1, BATCH_QUAD_SHARE_VERTICES, 6).vertices);
+    EXPECT_EQ(nullptr, reserveBatchQuadGeometry(1, 1, 6).vertices);
+    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 0, 0).vertices);
     EXPECT_EQ(BATCH_VERTEX_CAPACITY - 1, batchVertexCount());
 
     beginBatchFrame();
     EXPECT_EQ(0u, batchVertexCount());
-    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, BATCH_INDEX_CAPACITY + 1).vertices);
-    EXPECT_EQ(nullptr, reserveBatchGeometry(BATCH_OBJECT_CAPACITY + 1, 3, 3).vertices);
-    EXPECT_NE(nullptr, reserveBatchGeometry(BATCH_OBJECT_CAPACITY, 3, BATCH_INDEX_CAPACITY).vertices);
+    EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, BATCH_INDEX_CAPACITY - BATCH_QUAD_SHARE_INDICES + 1).vertices);
+    EXPECT_EQ(nullptr, reserveBatchGeometry(BATCH_OBJECT_CAPACITY - BATCH_QUAD_SHARE + 1, 3, 3).vertices);
+    EXPECT_NE(nullptr,
+              reserveBatchGeometry(BATCH_OBJECT_CAPACITY - BATCH_QUAD_SHARE, 3, BATCH_INDEX_CAPACITY - BATCH_QUAD_SHARE_INDICES)
+                  .vertices);
     EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, 0).vertices);
+    EXPECT_EQ(nullptr, reserveBatchQuadGeometry(1, 4, BATCH_QUAD_SHARE_INDICES + 1).vertices);
+    EXPECT_EQ(nullptr, reserveBatchQuadGeometry(BATCH_QUAD_SHARE + 1, 4, 6).vertices);
+    EXPECT_NE(nullptr, reserveBatchQuadGeometry(BATCH_QUAD_SHARE, 4, BATCH_QUAD_SHARE_INDICES).vertices);
 }
 
 TEST_F(Batcher, NothingIsLockedReservedOrBuiltWhileTheBatcherIsNotReadyOrUnlocked) {
@@ -158,8 +169,8 @@ TEST_F(Batcher, ObjectsOfUnregisteredKeysAreSkippedAndTheirRunsCannotBeAsked) {
 }
 
 TEST_F(Batcher, LayersThatOverfillTheIndexBufferOrARunListDropAndCountObjects) {
-    // Two layers selecting the same 500,001 staged indices need twice what the buffer holds.
-    constexpr u32 perObject = 50001;
+    // Two layers selecting the same 490,310 staged indices need nearly twice what the buffer holds.
+    constexpr u32 perObject = 49001;
     for (u32 i = 0; i < 10; ++i) addObject(1, material(0), 0.0f, 0, perObject);
     addObject(1, material(0), 0.0f, 0, 300);
     buildLayerDrawList(0, 1, false, false);

@@ -120,6 +120,17 @@ TEST_F(SpriteQueue, SortsByLayerThenMaterialAndBuildsShiftedQuadsOfALayerRange) 
     EXPECT_EQ(0u, spriteQueueCount());
 }
 
+TEST_F(SpriteQueue, AFrameTheWorldFilledStillHoldsEveryQueuedQuad) {
+    // The world takes all it can before the queue builds its geometry, as a field of debris does.
+    while (reserveBatchGeometry(1, 3, 3).vertices) {
+    }
+    const u32 worldObjects = batchObjectCount();
+    for (u32 i = 0; i < SPRITE_QUEUE_CAPACITY; ++i) addSpriteQuad(2000 + i % 100, &g_aMaterials[0], 0xFFFFFFFFu, 0, 0, 8, 8);
+    sortSpriteQueue();
+    buildSpriteQueueGeometry(0x4000, 1300, 3999, 0.0f);
+    EXPECT_EQ(worldObjects + SPRITE_QUEUE_CAPACITY, batchObjectCount());
+}
+
 TEST_F(SpriteQueue, TheQuadAfterTheCapacityIsDroppedAndTargetsSizeTheProjection) {
     for (u32 i = 0; i <= SPRITE_QUEUE_CAPACITY; ++i) addSpriteQuad(1, &g_aMaterials[0], u32(i), 0, 0, 1, 1);
     EXPECT_EQ(SPRITE_QUEUE_CAPACITY, spriteQueueCount());
