@@ -47,6 +47,8 @@ const SLayerDef kLayers[11] = {
     {0x82, false},  {0x84, false}, {0x100, true}, {0x200, true}, {0x4000, true},
 };
 
+constexpr u32 kLayerBuildOrder[11] = {8, 9, 10, 0, 1, 2, 3, 4, 5, 6, 7};
+
 constexpr u32 kOpaqueBlack = 0xFF000000u;
 constexpr u32 kWhite = 0xFFFFFFFFu;
 
@@ -183,7 +185,10 @@ void renderScene() {
     buildSpriteQueueGeometry(0x100, 0, 1199, 0.0f);
     buildSpriteQueueGeometry(0x200, 1200, 1299, 0.0f);
     buildSpriteQueueGeometry(0x4000, 1300, 3999, 0.0f);
-    for (u32 layer = 0; layer < 11; ++layer) {
+    // The world's objects take index room once for each layer that selects them, and a busy
+    // frame fills the index buffer. The three 2D bands (screens, HUD, pointer) take theirs first,
+    // so they always fit; the order of building does not change the order of drawing.
+    for (u32 layer : kLayerBuildOrder) {
         if (layer <= 2 && !reflection) continue;
         if ((layer == 6 || layer == 7) && !bloom) continue;
         buildLayerDrawList(layer, kLayers[layer].mask, kLayers[layer].byDepth, true);
