@@ -2,6 +2,7 @@
 #include "core/processor_features.h"
 
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -505,10 +506,33 @@ typedef f32 FftWideLanes __attribute__((vector_size(32)));
     for (; 4u * half <= n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
     if (half < n) singlePass<FftWideLanes>(re, im, n, half, t);
 }
+// The real transform's passes on eight lanes for n known when compiled (at least 64), so every
+// pass's offsets are constants: the same work as realPassesToSquaresWide with fewer registers
+// held for pointers.
+template <u32 N>
+[[gnu::target("avx")]] void realPassesToSquaresWideOf(const f32* input, const f32* weights, u32 length, f32* re,
+                                                      f32* im, u32 bins, const SFftTables& t, f32* out) {
+    static_assert(N >= 64u, "the pair of half-size 4 is not the last");
+    realFirstTwoPassesLanes<FftWideLanes>(input, weights, length, re, im, N, t);
+    pairedPassesOfFourTwoBlocks<FftWideLanes>(re, im, N, t);
+    constexpr u32 LAST_HALF = (std::countr_zero(N) % 2u == 0u) ? N / 4u : N / 2u;
+#pragma GCC unroll 8
+    for (u32 half = 16u; half < LAST_HALF; half *= 4u) pairedPasses<FftWideLanes>(re, im, N, half, t);
+    lastPassesToSquares<FftWideLanes>(re, im, N, LAST_HALF, bins, t, out);
+}
+
 // The real transform's passes on eight lanes (n at least 32): the first two, then the pair of
-// half-size 4 two blocks at a time, then the rest as laterPassesToSquares.
+// half-size 4 two blocks at a time, then the rest as laterPassesToSquares. The sizes of the
+// analysis's windows (512 to 4096) take the copies compiled for their size.
 [[gnu::target("avx")]] void realPassesToSquaresWide(const f32* input, const f32* weights, u32 length, f32* re,
                                                     f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
+    switch (n) {
+    case 512u: return realPassesToSquaresWideOf<512u>(input, weights, length, re, im, bins, t, out);
+    case 1024u: return realPassesToSquaresWideOf<1024u>(input, weights, length, re, im, bins, t, out);
+    case 2048u: return realPassesToSquaresWideOf<2048u>(input, weights, length, re, im, bins, t, out);
+    case 4096u: return realPassesToSquaresWideOf<4096u>(input, weights, length, re, im, bins, t, out);
+    default: break;
+    }
     realFirstTwoPassesLanes<FftWideLanes>(input, weights, length, re, im, n, t);
     u32 half = 4;
     if (4u * half == n) {
