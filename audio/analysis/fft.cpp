@@ -471,6 +471,98 @@ template <typename Lanes>
         storeHalves(pi + 12, pi + 28, i3);
     }
 }
+// Eight rows of eight lanes become eight columns: lane l of row j goes to lane j of row l.
+template <typename Lanes>
+[[gnu::always_inline]] inline void transposeEight(Lanes* v) {
+    const Lanes t0 = __builtin_shufflevector(v[0], v[1], 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes t1 = __builtin_shufflevector(v[0], v[1], 2, 10, 3, 11, 6, 14, 7, 15);
+    const Lanes t2 = __builtin_shufflevector(v[2], v[3], 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes t3 = __builtin_shufflevector(v[2], v[3], 2, 10, 3, 11, 6, 14, 7, 15);
+    const Lanes t4 = __builtin_shufflevector(v[4], v[5], 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes t5 = __builtin_shufflevector(v[4], v[5], 2, 10, 3, 11, 6, 14, 7, 15);
+    const Lanes t6 = __builtin_shufflevector(v[6], v[7], 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes t7 = __builtin_shufflevector(v[6], v[7], 2, 10, 3, 11, 6, 14, 7, 15);
+    const Lanes u0 = __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13);
+    const Lanes u1 = __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15);
+    const Lanes u2 = __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13);
+    const Lanes u3 = __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15);
+    const Lanes u4 = __builtin_shufflevector(t4, t6, 0, 1, 8, 9, 4, 5, 12, 13);
+    const Lanes u5 = __builtin_shufflevector(t4, t6, 2, 3, 10, 11, 6, 7, 14, 15);
+    const Lanes u6 = __builtin_shufflevector(t5, t7, 0, 1, 8, 9, 4, 5, 12, 13);
+    const Lanes u7 = __builtin_shufflevector(t5, t7, 2, 3, 10, 11, 6, 7, 14, 15);
+    v[0] = __builtin_shufflevector(u0, u4, 0, 1, 2, 3, 8, 9, 10, 11);
+    v[1] = __builtin_shufflevector(u1, u5, 0, 1, 2, 3, 8, 9, 10, 11);
+    v[2] = __builtin_shufflevector(u2, u6, 0, 1, 2, 3, 8, 9, 10, 11);
+    v[3] = __builtin_shufflevector(u3, u7, 0, 1, 2, 3, 8, 9, 10, 11);
+    v[4] = __builtin_shufflevector(u0, u4, 4, 5, 6, 7, 12, 13, 14, 15);
+    v[5] = __builtin_shufflevector(u1, u5, 4, 5, 6, 7, 12, 13, 14, 15);
+    v[6] = __builtin_shufflevector(u2, u6, 4, 5, 6, 7, 12, 13, 14, 15);
+    v[7] = __builtin_shufflevector(u3, u7, 4, 5, 6, 7, 12, 13, 14, 15);
+}
+// The bit-reversed copy of a real input and the passes of half-size 1, 2, 4 and 8 in one sweep,
+// eight blocks of sixteen points at a time (N at least 128). Point p of the block at place
+// rev(c) (c below N/16, reversed over N/16) is input rev4(p) x N/16 + c, so eight consecutive c
+// fill the lanes from plain loads. Each group of four points gets the operations of
+// realFirstTwoPassesLanes, then the sixteen the butterflies of pairedPassesOfFourTwoBlocks with
+// the same twiddles; only the finished blocks are transposed and stored.
+template <typename Lanes, u32 N>
+[[gnu::always_inline]] inline void realFirstFourPassesLanes(const f32* input, const f32* weights, u32 length, f32* re,
+                                                             f32* im, const SFftTables& t) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    static_assert(lanes == 8 && N >= 128u, "eight blocks of sixteen points a sweep");
+    constexpr u32 sixteenth = N / 16u;
+    const u16* reversal = t.reversal + (sixteenth - 1u);
+    const Lanes zero = {};
+    const Lanes w21r = zero + t.twiddleReal[2], w21i = zero + t.twiddleImag[2];
+    for (u32 c = 0; c < sixteenth; c += lanes) {
+        Lanes pr[16], pi[16];
+        // Points 4q .. 4q + 3 come from r = rev2(q) x N/16 + c.
+#pragma GCC unroll 4
+        for (u32 q = 0; q < 4u; ++q) {
+            const u32 r = ((q & 1u) * 2u + (q >> 1)) * sixteenth + c;
+            Lanes x0, x1, x2, x3;
+            loadRealLanes(x0, input, weights, r, length);
+            loadRealLanes(x1, input, weights, r + 8u * sixteenth, length);
+            loadRealLanes(x2, input, weights, r + 4u * sixteenth, length);
+            loadRealLanes(x3, input, weights, r + 12u * sixteenth, length);
+            const Lanes a = x0 + x1;
+            const Lanes b = x0 - x1;
+            const Lanes cs = x2 + x3;
+            const Lanes d = x2 - x3;
+            const Lanes tr = w21r * d;
+            const Lanes ti = w21i * d;
+            pr[4u * q] = a + cs;
+            pr[4u * q + 1u] = b + tr;
+            pr[4u * q + 2u] = a - cs;
+            pr[4u * q + 3u] = b - tr;
+            pi[4u * q] = zero;
+            pi[4u * q + 1u] = ti;
+            pi[4u * q + 2u] = zero;
+            pi[4u * q + 3u] = zero - ti;
+        }
+#pragma GCC unroll 4
+        for (u32 m = 0; m < 4u; ++m) {
+            const Lanes w1r = zero + t.twiddleReal[3u + m], w1i = zero + t.twiddleImag[3u + m];
+            butterfly(pr[m], pi[m], pr[4u + m], pi[4u + m], w1r, w1i);
+            butterfly(pr[8u + m], pi[8u + m], pr[12u + m], pi[12u + m], w1r, w1i);
+            butterfly(pr[m], pi[m], pr[8u + m], pi[8u + m], zero + t.twiddleReal[7u + m], zero + t.twiddleImag[7u + m]);
+            butterfly(pr[4u + m], pi[4u + m], pr[12u + m], pi[12u + m], zero + t.twiddleReal[11u + m],
+                      zero + t.twiddleImag[11u + m]);
+        }
+        transposeEight(pr);
+        transposeEight(pr + 8);
+        transposeEight(pi);
+        transposeEight(pi + 8);
+#pragma GCC unroll 8
+        for (u32 l = 0; l < lanes; ++l) {
+            const u32 block = 16u * reversal[c + l];
+            storeAs(re + block, pr[l]);
+            storeAs(re + block + 8u, pr[8u + l]);
+            storeAs(im + block, pi[l]);
+            storeAs(im + block + 8u, pi[8u + l]);
+        }
+    }
+}
 #pragma GCC diagnostic pop
 
 void realFirstTwoPasses(const f32* input, const f32* weights, u32 length, f32* re, f32* im, u32 n,
@@ -506,15 +598,12 @@ typedef f32 FftWideLanes __attribute__((vector_size(32)));
     for (; 4u * half <= n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
     if (half < n) singlePass<FftWideLanes>(re, im, n, half, t);
 }
-// The real transform's passes on eight lanes for n known when compiled (at least 64), so every
-// pass's offsets are constants: the same work as realPassesToSquaresWide with fewer registers
-// held for pointers.
+// The real transform's passes on eight lanes for n known when compiled (at least 128), so every
+// pass's offsets are constants: the first four in one sweep, then as realPassesToSquaresWide.
 template <u32 N>
 [[gnu::target("avx")]] void realPassesToSquaresWideOf(const f32* input, const f32* weights, u32 length, f32* re,
                                                       f32* im, u32 bins, const SFftTables& t, f32* out) {
-    static_assert(N >= 64u, "the pair of half-size 4 is not the last");
-    realFirstTwoPassesLanes<FftWideLanes>(input, weights, length, re, im, N, t);
-    pairedPassesOfFourTwoBlocks<FftWideLanes>(re, im, N, t);
+    realFirstFourPassesLanes<FftWideLanes, N>(input, weights, length, re, im, t);
     constexpr u32 LAST_HALF = (std::countr_zero(N) % 2u == 0u) ? N / 4u : N / 2u;
 #pragma GCC unroll 8
     for (u32 half = 16u; half < LAST_HALF; half *= 4u) pairedPasses<FftWideLanes>(re, im, N, half, t);
