@@ -184,23 +184,39 @@ template <typename T>
     ai = ai + ti;
 }
 
-// re x re + im x im of the lanes into out, count of them (at most the lane count).
+// Each lane replaced by its square root, correctly rounded (sqrtps and vsqrtps, as sqrtss for
+// std::sqrt).
 template <typename Lanes>
-[[gnu::always_inline]] inline void storeSquares(const Lanes& re, const Lanes& im, f32* out, u32 count) {
-    const Lanes squares = re * re + im * im;
-    if (count == sizeof(Lanes) / sizeof(f32)) {
-        storeAs(out, squares);
+[[gnu::always_inline]] inline void takeLaneRoots(Lanes& v) {
+#if defined(__x86_64__)
+    if constexpr (sizeof(Lanes) == 32) {
+        v = __builtin_ia32_sqrtps256(v);
     } else {
-        std::memcpy(out, &squares, size_t(count) * sizeof(f32));
+        v = __builtin_ia32_sqrtps(v);
+    }
+#else
+    for (u32 l = 0; l < sizeof(Lanes) / sizeof(f32); ++l) v[l] = std::sqrt(v[l]);
+#endif
+}
+
+// sqrt(re x re + im x im) of the lanes into out, count of them (at most the lane count).
+template <typename Lanes>
+[[gnu::always_inline]] inline void storeMagnitudes(const Lanes& re, const Lanes& im, f32* out, u32 count) {
+    Lanes magnitudes = re * re + im * im;
+    takeLaneRoots(magnitudes);
+    if (count == sizeof(Lanes) / sizeof(f32)) {
+        storeAs(out, magnitudes);
+    } else {
+        std::memcpy(out, &magnitudes, size_t(count) * sizeof(f32));
     }
 }
 
 // The last two passes (n = 4 x half) where only bins 0 .. bins - 1 (at most n / 2) are kept: the
-// squared magnitudes of those bins go to out, and nothing else is computed or stored. Point m
+// magnitudes of those bins go to out, and nothing else is computed or stored. Point m
 // of the first quarter and, below bins, point half + m of the second get the butterflies of
 // pairedPasses on the same values.
 template <typename Lanes>
-[[gnu::always_inline]] inline void pairedPassesToSquares(const f32* re, const f32* im, u32 half, u32 bins,
+[[gnu::always_inline]] inline void pairedPassesToMagnitudes(const f32* re, const f32* im, u32 half, u32 bins,
                                                           const SFftTables& t, f32* out) {
     constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
     const f32* w1r = t.twiddleReal + (half - 1u);
@@ -219,19 +235,19 @@ template <typename Lanes>
             butterfly(r2, i2, r3, i3, wr, wi);
             butterflySum(r1, i1, r3, i3, loadAs<Lanes>(w2r + half + m), loadAs<Lanes>(w2i + half + m));
             const u32 highCount = bins - half - m < lanes ? bins - half - m : lanes;
-            storeSquares(r1, i1, out + half + m, highCount);
+            storeMagnitudes(r1, i1, out + half + m, highCount);
         } else {
             butterflySum(r0, i0, r1, i1, wr, wi);
             butterflySum(r2, i2, r3, i3, wr, wi);
         }
         butterflySum(r0, i0, r2, i2, loadAs<Lanes>(w2r + m), loadAs<Lanes>(w2i + m));
-        storeSquares(r0, i0, out + m, lowCount);
+        storeMagnitudes(r0, i0, out + m, lowCount);
     }
 }
 
-// The last pass (n = 2 x half) likewise: the squared magnitudes of bins 0 .. bins - 1 only.
+// The last pass (n = 2 x half) likewise: the magnitudes of bins 0 .. bins - 1 only.
 template <typename Lanes>
-[[gnu::always_inline]] inline void singlePassToSquares(const f32* re, const f32* im, u32 half, u32 bins,
+[[gnu::always_inline]] inline void singlePassToMagnitudes(const f32* re, const f32* im, u32 half, u32 bins,
                                                         const SFftTables& t, f32* out) {
     constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
     const f32* twr = t.twiddleReal + (half - 1u);
@@ -240,17 +256,17 @@ template <typename Lanes>
         Lanes ar = loadAs<Lanes>(re + m), ai = loadAs<Lanes>(im + m);
         butterflySum(ar, ai, loadAs<Lanes>(re + half + m), loadAs<Lanes>(im + half + m), loadAs<Lanes>(twr + m),
                      loadAs<Lanes>(twi + m));
-        storeSquares(ar, ai, out + m, bins - m < lanes ? bins - m : lanes);
+        storeMagnitudes(ar, ai, out + m, bins - m < lanes ? bins - m : lanes);
     }
 }
 
 template <typename Lanes>
-[[gnu::always_inline]] inline void lastPassesToSquares(const f32* re, const f32* im, u32 n, u32 half, u32 bins,
+[[gnu::always_inline]] inline void lastPassesToMagnitudes(const f32* re, const f32* im, u32 n, u32 half, u32 bins,
                                                         const SFftTables& t, f32* out) {
     if (4u * half == n) {
-        pairedPassesToSquares<Lanes>(re, im, half, bins, t, out);
+        pairedPassesToMagnitudes<Lanes>(re, im, half, bins, t, out);
     } else {
-        singlePassToSquares<Lanes>(re, im, half, bins, t, out);
+        singlePassToMagnitudes<Lanes>(re, im, half, bins, t, out);
     }
 }
 
@@ -577,12 +593,12 @@ void laterPasses(f32* re, f32* im, u32 n, const SFftTables& t) {
     if (half < n) singlePass<FftLanes>(re, im, n, half, t);
 }
 
-// laterPasses with the last stage keeping only bins 0 .. bins - 1 (at most n / 2), as squared
+// laterPasses with the last stage keeping only bins 0 .. bins - 1 (at most n / 2), as
 // magnitudes in out; re and im are left part way.
-void laterPassesToSquares(f32* re, f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
+void laterPassesToMagnitudes(f32* re, f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
     u32 half = 4;
     for (; 4u * half < n; half *= 4u) pairedPasses<FftLanes>(re, im, n, half, t);
-    lastPassesToSquares<FftLanes>(re, im, n, half, bins, t, out);
+    lastPassesToMagnitudes<FftLanes>(re, im, n, half, bins, t, out);
 }
 
 #if defined(__x86_64__)
@@ -599,39 +615,39 @@ typedef f32 FftWideLanes __attribute__((vector_size(32)));
     if (half < n) singlePass<FftWideLanes>(re, im, n, half, t);
 }
 // The real transform's passes on eight lanes for n known when compiled (at least 128), so every
-// pass's offsets are constants: the first four in one sweep, then as realPassesToSquaresWide.
+// pass's offsets are constants: the first four in one sweep, then as realPassesToMagnitudesWide.
 template <u32 N>
-[[gnu::target("avx")]] void realPassesToSquaresWideOf(const f32* input, const f32* weights, u32 length, f32* re,
+[[gnu::target("avx")]] void realPassesToMagnitudesWideOf(const f32* input, const f32* weights, u32 length, f32* re,
                                                       f32* im, u32 bins, const SFftTables& t, f32* out) {
     realFirstFourPassesLanes<FftWideLanes, N>(input, weights, length, re, im, t);
     constexpr u32 LAST_HALF = (std::countr_zero(N) % 2u == 0u) ? N / 4u : N / 2u;
 #pragma GCC unroll 8
     for (u32 half = 16u; half < LAST_HALF; half *= 4u) pairedPasses<FftWideLanes>(re, im, N, half, t);
-    lastPassesToSquares<FftWideLanes>(re, im, N, LAST_HALF, bins, t, out);
+    lastPassesToMagnitudes<FftWideLanes>(re, im, N, LAST_HALF, bins, t, out);
 }
 
 // The real transform's passes on eight lanes (n at least 32): the first two, then the pair of
-// half-size 4 two blocks at a time, then the rest as laterPassesToSquares. The sizes of the
+// half-size 4 two blocks at a time, then the rest as laterPassesToMagnitudes. The sizes of the
 // analysis's windows (512 to 4096) take the copies compiled for their size.
-[[gnu::target("avx")]] void realPassesToSquaresWide(const f32* input, const f32* weights, u32 length, f32* re,
+[[gnu::target("avx")]] void realPassesToMagnitudesWide(const f32* input, const f32* weights, u32 length, f32* re,
                                                     f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
     switch (n) {
-    case 512u: return realPassesToSquaresWideOf<512u>(input, weights, length, re, im, bins, t, out);
-    case 1024u: return realPassesToSquaresWideOf<1024u>(input, weights, length, re, im, bins, t, out);
-    case 2048u: return realPassesToSquaresWideOf<2048u>(input, weights, length, re, im, bins, t, out);
-    case 4096u: return realPassesToSquaresWideOf<4096u>(input, weights, length, re, im, bins, t, out);
+    case 512u: return realPassesToMagnitudesWideOf<512u>(input, weights, length, re, im, bins, t, out);
+    case 1024u: return realPassesToMagnitudesWideOf<1024u>(input, weights, length, re, im, bins, t, out);
+    case 2048u: return realPassesToMagnitudesWideOf<2048u>(input, weights, length, re, im, bins, t, out);
+    case 4096u: return realPassesToMagnitudesWideOf<4096u>(input, weights, length, re, im, bins, t, out);
     default: break;
     }
     realFirstTwoPassesLanes<FftWideLanes>(input, weights, length, re, im, n, t);
     u32 half = 4;
     if (4u * half == n) {
-        lastPassesToSquares<FftLanes>(re, im, n, half, bins, t, out);
+        lastPassesToMagnitudes<FftLanes>(re, im, n, half, bins, t, out);
         return;
     }
     pairedPassesOfFourTwoBlocks<FftWideLanes>(re, im, n, t);
     half *= 4u;
     for (; 4u * half < n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
-    lastPassesToSquares<FftWideLanes>(re, im, n, half, bins, t, out);
+    lastPassesToMagnitudes<FftWideLanes>(re, im, n, half, bins, t, out);
 }
 #endif
 
@@ -701,31 +717,6 @@ bool fftComplex(const f32* input, f32* output, u32 n) {
     return true;
 }
 
-namespace {
-
-// values[i] = sqrt(values[i]): sqrtps rounds each lane correctly, as sqrtss does for std::sqrt.
-void squareRoots(f32* values, u32 count) {
-    u32 i = 0;
-#if defined(__SSE__)
-    for (; i + FFT_LANES <= count; i += FFT_LANES) {
-        const FftLanes v = loadAs<FftLanes>(values + i);
-        storeAs(values + i, reinterpret_cast<FftLanes>(_mm_sqrt_ps(reinterpret_cast<__m128>(v))));
-    }
-#endif
-    for (; i < count; ++i) values[i] = std::sqrt(values[i]);
-}
-
-#if defined(__x86_64__)
-// squareRoots eight lanes at a time: vsqrtps rounds each lane correctly too.
-[[gnu::target("avx")]] void squareRootsWide(f32* values, u32 count) {
-    u32 i = 0;
-    for (; i + 8u <= count; i += 8u) _mm256_storeu_ps(values + i, _mm256_sqrt_ps(_mm256_loadu_ps(values + i)));
-    squareRoots(values + i, count - i);
-}
-#endif
-
-}  // namespace
-
 bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, u32 bins, f32* scratchReal,
                        f32* scratchImag, f32* outMagnitudes) {
     if (input == nullptr || scratchReal == nullptr || scratchImag == nullptr || outMagnitudes == nullptr ||
@@ -743,14 +734,12 @@ bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, 
     const SFftTables& t = fftTables();
 #if defined(__x86_64__)
     if (n >= 32u && g_fftWideLanes.load(std::memory_order_relaxed)) {
-        realPassesToSquaresWide(input, weights, length, scratchReal, scratchImag, n, bins, t, outMagnitudes);
-        squareRootsWide(outMagnitudes, bins);
+        realPassesToMagnitudesWide(input, weights, length, scratchReal, scratchImag, n, bins, t, outMagnitudes);
         return true;
     }
 #endif
     realFirstTwoPasses(input, weights, length, scratchReal, scratchImag, n, t);
-    laterPassesToSquares(scratchReal, scratchImag, n, bins, t, outMagnitudes);
-    squareRoots(outMagnitudes, bins);
+    laterPassesToMagnitudes(scratchReal, scratchImag, n, bins, t, outMagnitudes);
     return true;
 }
 
