@@ -357,6 +357,54 @@ void shapeFourBandValues(f32* values, f32 maximum) {
     std::memcpy(values, &y, sizeof y);
 }
 
+#if defined(__x86_64__)
+typedef f64 PassWideDoubles __attribute__((vector_size(32)));
+typedef s64 PassWideWords __attribute__((vector_size(32)));
+
+// sixthPower of four values in lanes: the same double products, the same test of the dropped bits,
+// the library asked for any lane close to a midpoint or below the smallest normal f32.
+[[gnu::target("avx2"), gnu::always_inline]] inline void sixthPowersWide(const f32* y, f32* out) {
+    constexpr s64 DROPPED_BITS = 29;
+    constexpr s64 MIDPOINT = s64(1) << (DROPPED_BITS - 1);
+    constexpr s64 NEAR_MIDPOINT = s64(1) << 24;
+    const PassWideDoubles d = {y[0], y[1], y[2], y[3]};
+    const PassWideDoubles cube = d * d * d;
+    const PassWideDoubles power = cube * cube;
+    PassWideWords bits;
+    std::memcpy(&bits, &power, sizeof bits);
+    const PassWideWords dropped = bits & ((s64(1) << DROPPED_BITS) - 1);
+    const PassWideWords distance = dropped > MIDPOINT ? dropped - MIDPOINT : MIDPOINT - dropped;
+    const PassWideWords near = distance < NEAR_MIDPOINT;
+    const PassWideWords normal = power >= (PassWideDoubles{} + 0x1p-126);
+    for (u32 l = 0; l < 4u; ++l)
+        out[l] = (normal[l] == 0 || near[l] != 0) ? std::pow(y[l], 6.0f) : static_cast<f32>(power[l]);
+}
+
+// shapeFourBandValues of eight values in place where the processor has AVX2: the divisions and
+// clips in eight lanes, the powers four at a time, each value through the same operations.
+[[gnu::target("avx2")]] void shapeEightBandValues(f32* values, f32 maximum) {
+    const PassWideLanes zero = {};
+    const PassWideLanes one = zero + 1.0f;
+    PassWideLanes v;
+    std::memcpy(&v, values, sizeof v);
+    PassWideLanes x = (v / (zero + maximum)) / (zero + BAND_SHAPE_DIVISOR);
+    x = x > zero ? x : zero;
+    x = x > one ? one : x;
+    alignas(32) f32 base[8];
+    alignas(32) f32 power[8];
+    const PassWideLanes complement = one - x;
+    std::memcpy(base, &complement, sizeof base);
+    sixthPowersWide(base, power);
+    sixthPowersWide(base + 4, power + 4);
+    PassWideLanes p;
+    std::memcpy(&p, power, sizeof p);
+    PassWideLanes y = (one - p) - (zero + BAND_SHAPE_FLOOR);
+    y = y > zero ? y : zero;
+    y = y > one ? one : y;
+    std::memcpy(values, &y, sizeof y);
+}
+#endif
+
 void failPass() {
     releaseSpectrumAnalysis();
     g_SpectrumAnalysis.header.frameCount = 0;
@@ -494,6 +542,11 @@ void normaliseSpectrumBands(u32 /*hop*/, u32 frameCount) {
         f32* values = s.header.bandValues;
         size_t i = 0;
         if (maximum > 0.0f) {
+#if defined(__x86_64__)
+            if (processorHasAvx2()) {
+                for (; i + 2u * PASS_LANES <= valueCount; i += 2u * PASS_LANES) shapeEightBandValues(values + i, maximum);
+            }
+#endif
             for (; i + PASS_LANES <= valueCount; i += PASS_LANES) shapeFourBandValues(values + i, maximum);
         }
         for (; i < valueCount; ++i) values[i] = maximum > 0.0f ? shapeSpectrumBandValue(values[i], maximum) : 0.0f;
