@@ -152,6 +152,58 @@ u32 stereo16ToMono(const u8* chunk, u32 sampleFrames, f32* out) {
     return done + stereo16ToMonoLanes(chunk + size_t(done) * 4u, sampleFrames - done, out + done);
 }
 
+// Float stereo, a lane's width of sample frames at a time: the left samples of two loads are the
+// even lanes, the right ones the odd lanes. Each frame gets monoFrames's operations in the same
+// order (the sum from 0, then the channel count, then the scale of 1). Returns the frames done;
+// the rest go through the scalar loop.
+template <typename FloatLanes>
+[[gnu::always_inline]] inline u32 stereoFloatToMonoIn(const u8* chunk, u32 sampleFrames, f32* out) {
+    constexpr u32 lanes = sizeof(FloatLanes) / sizeof(f32);
+    const FloatLanes zero = {};
+    const FloatLanes one = zero + 1.0f;
+    const FloatLanes channelFactor = zero + 2.0f;
+    u32 s = 0;
+    for (; s + lanes <= sampleFrames; s += lanes) {
+        FloatLanes a, b;
+        std::memcpy(&a, chunk + size_t(s) * 8u, sizeof a);
+        std::memcpy(&b, chunk + size_t(s) * 8u + sizeof a, sizeof b);
+        FloatLanes left, right;
+        if constexpr (lanes == 8) {
+            left = __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
+            right = __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
+        } else {
+            left = __builtin_shufflevector(a, b, 0, 2, 4, 6);
+            right = __builtin_shufflevector(a, b, 1, 3, 5, 7);
+        }
+        const FloatLanes v = (((zero + left) + right) * channelFactor) * one;
+        const FloatLanes positive = v > zero ? v : zero;
+        const FloatLanes clipped = positive > one ? one : positive;
+        std::memcpy(out + s, &clipped, sizeof clipped);
+    }
+    return s;
+}
+
+u32 stereoFloatToMonoLanes(const u8* chunk, u32 sampleFrames, f32* out) {
+    return stereoFloatToMonoIn<PassLanes>(chunk, sampleFrames, out);
+}
+
+#if defined(__x86_64__)
+// Eight frames at a time where the processor has AVX.
+[[gnu::target("avx")]] u32 stereoFloatToMonoWideLanes(const u8* chunk, u32 sampleFrames, f32* out) {
+    return stereoFloatToMonoIn<PassWideLanes>(chunk, sampleFrames, out);
+}
+#endif
+
+// Float stereo through the widest lanes the processor has, then the four-lane code. Returns the
+// frames done.
+u32 stereoFloatToMono(const u8* chunk, u32 sampleFrames, f32* out) {
+    u32 done = 0;
+#if defined(__x86_64__)
+    if (processorHasAvx()) done = stereoFloatToMonoWideLanes(chunk, sampleFrames, out);
+#endif
+    return done + stereoFloatToMonoLanes(chunk + size_t(done) * 8u, sampleFrames - done, out + done);
+}
+
 template <typename Sum, auto Read>
 void monoLoop(const u8* chunk, u32 sampleFrames, u32 channels, u32 sampleBytes, f32 scale, f32* out) {
     if (channels == 1) {
@@ -443,7 +495,9 @@ void convertChunkToMono(const u8* chunk, u32 sampleFrames, u32 channels, u32 byt
         if (integerSamples != 0) {
             monoLoop<s64, readS32>(chunk, sampleFrames, channels, 4, SCALE_32BIT, outMono);
         } else {
-            monoLoop<f32, readF32>(chunk, sampleFrames, channels, 4, 1.0f, outMono);
+            const u32 done = channels == 2 ? stereoFloatToMono(chunk, sampleFrames, outMono) : 0;
+            monoLoop<f32, readF32>(chunk + size_t(done) * channels * 4u, sampleFrames - done, channels, 4, 1.0f,
+                                   outMono + done);
         }
         break;
     }
