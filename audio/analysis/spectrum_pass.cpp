@@ -22,6 +22,7 @@ constexpr f32 SCALE_24BIT = 1.0f / 8388608.0f;      // 2^-23
 constexpr f32 SCALE_32BIT = 1.0f / 2147483648.0f;   // 2^-31
 constexpr f32 BAND_SHAPE_DIVISOR = 2.1f;
 constexpr f32 BAND_SHAPE_FLOOR = 0.03f;
+constexpr size_t CACHE_LINE_BYTES = 64;
 static_assert(2u * (SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) <= FFT_MAX_SIZE,
               "the largest window must fit the transform tables");
 
@@ -225,12 +226,14 @@ struct SPassBuffers {
     f32* mono = nullptr;
     f32* carry = nullptr;
 
+    // The transform's working arrays start on a cache line, so none of its eight-lane loads and
+    // stores straddles two lines.
     bool allocate(u32 chunkBytes, u32 transformSize, u32 rate, u32 hop) {
         chunk = static_cast<u8*>(allocateBlock(chunkBytes, 16, false));
-        windowed = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
-        spectrumReal = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
-        spectrumImag = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
-        mono = static_cast<f32*>(allocateBlock(size_t(rate) * sizeof(f32), 16, true));
+        windowed = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), CACHE_LINE_BYTES, true));
+        spectrumReal = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), CACHE_LINE_BYTES, true));
+        spectrumImag = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), CACHE_LINE_BYTES, true));
+        mono = static_cast<f32*>(allocateBlock(size_t(rate) * sizeof(f32), CACHE_LINE_BYTES, true));
         carry = static_cast<f32*>(allocateBlock(size_t(hop) * sizeof(f32), 16, true));
         return chunk && windowed && spectrumReal && spectrumImag && mono && carry;
     }
@@ -511,7 +514,7 @@ f32 gaussianWindowWeight(u32 index, u32 length) {
 
 void buildGaussianWindow(u32 length) {
     releaseAnalysisWindow();
-    f32* window = static_cast<f32*>(allocateBlock(size_t(length) * sizeof(f32), 16, false));
+    f32* window = static_cast<f32*>(allocateBlock(size_t(length) * sizeof(f32), CACHE_LINE_BYTES, false));
     if (window == nullptr) fatalError("spectrum analysis: no memory for the window");
     for (u32 i = 0; i < length; ++i) window[i] = gaussianWindowWeight(i, length);
     g_SpectrumAnalysis.window = window;
