@@ -217,7 +217,7 @@ template <typename Lanes>
 // pairedPasses on the same values.
 template <typename Lanes>
 [[gnu::always_inline]] inline void pairedPassesToMagnitudes(const f32* re, const f32* im, u32 half, u32 bins,
-                                                          const SFftTables& t, f32* out) {
+                                                            const SFftTables& t, f32* out) {
     constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
     const f32* w1r = t.twiddleReal + (half - 1u);
     const f32* w1i = t.twiddleImag + (half - 1u);
@@ -248,7 +248,7 @@ template <typename Lanes>
 // The last pass (n = 2 x half) likewise: the magnitudes of bins 0 .. bins - 1 only.
 template <typename Lanes>
 [[gnu::always_inline]] inline void singlePassToMagnitudes(const f32* re, const f32* im, u32 half, u32 bins,
-                                                        const SFftTables& t, f32* out) {
+                                                          const SFftTables& t, f32* out) {
     constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
     const f32* twr = t.twiddleReal + (half - 1u);
     const f32* twi = t.twiddleImag + (half - 1u);
@@ -262,7 +262,7 @@ template <typename Lanes>
 
 template <typename Lanes>
 [[gnu::always_inline]] inline void lastPassesToMagnitudes(const f32* re, const f32* im, u32 n, u32 half, u32 bins,
-                                                        const SFftTables& t, f32* out) {
+                                                          const SFftTables& t, f32* out) {
     if (4u * half == n) {
         pairedPassesToMagnitudes<Lanes>(re, im, half, bins, t, out);
     } else {
@@ -487,6 +487,7 @@ template <typename Lanes>
         storeHalves(pi + 12, pi + 28, i3);
     }
 }
+
 // Eight rows of eight lanes become eight columns: lane l of row j goes to lane j of row l.
 template <typename Lanes>
 [[gnu::always_inline]] inline void transposeEight(Lanes* v) {
@@ -515,6 +516,7 @@ template <typename Lanes>
     v[6] = __builtin_shufflevector(u2, u6, 4, 5, 6, 7, 12, 13, 14, 15);
     v[7] = __builtin_shufflevector(u3, u7, 4, 5, 6, 7, 12, 13, 14, 15);
 }
+
 // The bit-reversed copy of a real input and the passes of half-size 1, 2, 4 and 8 in one sweep,
 // eight blocks of sixteen points at a time (N at least 128). Point p of the block at place
 // rev(c) (c below N/16, reversed over N/16) is input rev4(p) x N/16 + c, so eight consecutive c
@@ -618,7 +620,7 @@ typedef f32 FftWideLanes __attribute__((vector_size(32)));
 // pass's offsets are constants: the first four in one sweep, then as realPassesToMagnitudesWide.
 template <u32 N>
 [[gnu::target("avx")]] void realPassesToMagnitudesWideOf(const f32* input, const f32* weights, u32 length, f32* re,
-                                                      f32* im, u32 bins, const SFftTables& t, f32* out) {
+                                                         f32* im, u32 bins, const SFftTables& t, f32* out) {
     realFirstFourPassesLanes<FftWideLanes, N>(input, weights, length, re, im, t);
     constexpr u32 LAST_HALF = (std::countr_zero(N) % 2u == 0u) ? N / 4u : N / 2u;
 #pragma GCC unroll 8
@@ -630,7 +632,7 @@ template <u32 N>
 // half-size 4 two blocks at a time, then the rest as laterPassesToMagnitudes. The sizes of the
 // analysis's windows (512 to 4096) take the copies compiled for their size.
 [[gnu::target("avx")]] void realPassesToMagnitudesWide(const f32* input, const f32* weights, u32 length, f32* re,
-                                                    f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
+                                                       f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
     switch (n) {
     case 512u: return realPassesToMagnitudesWideOf<512u>(input, weights, length, re, im, bins, t, out);
     case 1024u: return realPassesToMagnitudesWideOf<1024u>(input, weights, length, re, im, bins, t, out);

@@ -601,7 +601,8 @@ void normaliseSpectrumBands(u32 /*hop*/, u32 frameCount) {
         if (maximum > 0.0f) {
 #if defined(__x86_64__)
             if (processorHasAvx2()) {
-                for (; i + 2u * PASS_LANES <= valueCount; i += 2u * PASS_LANES) shapeEightBandValues(values + i, maximum);
+                for (; i + 2u * PASS_LANES <= valueCount; i += 2u * PASS_LANES)
+                    shapeEightBandValues(values + i, maximum);
             }
 #endif
             for (; i + PASS_LANES <= valueCount; i += PASS_LANES) shapeFourBandValues(values + i, maximum);
