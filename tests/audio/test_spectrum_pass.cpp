@@ -154,8 +154,10 @@ TEST(SpectrumMono, FloatStereoInLanesFollowsTheFormulaFrameByFrame) {
     // 15 frames: a group of eight, one of four and a tail of three, with clipping, negative sums,
     // a negative zero and not-a-number on either side.
     const f32 nan = __builtin_nanf("");
-    const f32 left[15] = {0.25f, 0.75f, -0.5f, nan, 1.0f, -0.0f, 0.1f, 0.3f, 0.6f, -1.0f, 0.0f, 0.2f, 0.45f, 0.9f, -0.2f};
-    const f32 right[15] = {0.25f, 0.5f, 0.25f, 0.5f, nan, 0.0f, 0.2f, -0.3f, 0.1f, 0.5f, 0.0f, 0.3f, 0.05f, 0.9f, 0.1f};
+    const f32 left[15] = {0.25f, 0.75f, -0.5f, nan, 1.0f, -0.0f, 0.1f, 0.3f,
+                          0.6f,  -1.0f, 0.0f,  0.2f, 0.45f, 0.9f, -0.2f};
+    const f32 right[15] = {0.25f, 0.5f, 0.25f, 0.5f, nan,  0.0f, 0.2f, -0.3f,
+                           0.1f,  0.5f, 0.0f,  0.3f, 0.05f, 0.9f, 0.1f};
     f32 stereo[30];
     for (u32 i = 0; i < 15; ++i) stereo[2 * i] = left[i], stereo[2 * i + 1] = right[i];
     f32 mono[15];
