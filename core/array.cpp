@@ -1,22 +1,18 @@
 #include "core/array.h"
 
+#include "core/owner_blocks.h"
+
 #include <cstdint>
-#include <cstdlib>
 
 void* arrayAllocateBlock(u32 capacity, u32 elementSize) {
     u64 bytes = u64(capacity) * u64(elementSize);
     if (bytes > u64(SIZE_MAX) - ARRAY_BLOCK_ALIGNMENT)
         fatalErrorf("growable array of %u x %u bytes does not fit in memory", capacity, elementSize);
-    // aligned_alloc wants a whole number of alignment units, and an empty block must still be
-    // a real one so that in-use arrays always own a block.
-    bytes = (bytes + ARRAY_BLOCK_ALIGNMENT - 1) / ARRAY_BLOCK_ALIGNMENT * ARRAY_BLOCK_ALIGNMENT;
-    if (bytes == 0) bytes = ARRAY_BLOCK_ALIGNMENT;
-    void* block = std::aligned_alloc(ARRAY_BLOCK_ALIGNMENT, size_t(bytes));
-    if (!block) fatalErrorf("out of memory growing an array to %u x %u bytes", capacity, elementSize);
-    return block;
+    // An empty block is still a real one, so that in-use arrays always own a block.
+    return allocateBlock(size_t(bytes), ARRAY_BLOCK_ALIGNMENT);
 }
 
-void arrayFreeBlock(void* block) { std::free(block); }
+void arrayFreeBlock(void* block) { freeBlock(block); }
 
 u32 arrayGrownCapacity(u32 capacity) {
     // An array set up empty would otherwise never grow past 0.

@@ -1,11 +1,11 @@
 #include "core/hash_map.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
 #include "core/fatal_error.h"
 #include "core/name_hash.h"
+#include "core/owner_blocks.h"
 
 namespace {
 
@@ -30,8 +30,7 @@ void ClHashMap::init(u32 newCapacity) {
     }
     release();
     const size_t bytes = slotBlockBytes(newCapacity);
-    void* block = std::aligned_alloc(SLOT_BLOCK_ALIGNMENT, bytes);
-    if (!block) fatalErrorf("ClHashMap::init: out of memory for %u slots", newCapacity);
+    void* block = allocateBlock(bytes, SLOT_BLOCK_ALIGNMENT);
     std::memset(block, 0, bytes);
     keys = static_cast<u32*>(block);
     values = reinterpret_cast<uintptr_t*>(static_cast<u8*>(block) + valueHalfOffset(newCapacity));
@@ -40,7 +39,7 @@ void ClHashMap::init(u32 newCapacity) {
 }
 
 void ClHashMap::release() {
-    std::free(keys);
+    freeBlock(keys);
     keys = nullptr;
     values = nullptr;
     capacity = 0;

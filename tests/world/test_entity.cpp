@@ -4,6 +4,7 @@
 
 #include "core/crit_section_pool.h"
 #include "core/global_objects.h"
+#include "core/owner_blocks.h"
 #include "render/scene_inputs.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
@@ -271,6 +272,48 @@ TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
     EXPECT_EQ(anchor->ownsGeometry, 1u);
     EXPECT_EQ(to->registeredAtoms[1], anchor);
     EXPECT_NE(anchor->geometry, ship.program.geometries[0]);
+}
+
+// A one-node entity, as a shot is; a larger tree goes on in the C library's blocks.
+TEST_F(EntityLifecycle, AnEntityIsBuiltInItsRecordsOwnBlocks) {
+    if (!ownerBlocksReserved()) GTEST_SKIP() << "every block comes from the C library in this build";
+    DnaWriter shot;
+    shot.node().mainBody();
+    shot.close();
+    ClEntity* entity = world_test::buildEntity(&shot.program);
+    const s32 record = s32(entityRecordNumber(entity));
+    EXPECT_EQ(ownerOfBlock(entity->root), record);
+    EXPECT_EQ(ownerOfBlock(entity->root->atoms[0]), record);
+    EXPECT_EQ(ownerOfBlock(entity->root->atoms.data), record);
+    EXPECT_EQ(ownerOfBlock(entity->root->params.entries), record);
+    EXPECT_EQ(ownerOfBlock(entity->atoms.data), record);
+}
+
+// The record that built the item is built again while the item lives on in another entity: the
+// new tree must not be carved over the item.
+TEST_F(EntityLifecycle, AGraftedItemKeepsItsBlocksWhenItsFirstRecordIsBuiltAgain) {
+    DnaWriter ship(E_PROGRAM_PLAYER);
+    const s32 mesh = ship.addGeometry(world_test::makeRingMesh(4, 1.0f));
+    ship.node().mainBody(mesh);
+    ship.node("item").atom(E_ATOM_BODY, mesh);
+    ship.close().close();
+    ClEntity* from = world_test::buildEntity(&ship.program);
+    ClEntity* to = world_test::buildEntity(&m_enemy.program);
+    ClEntityNode* item = from->root->children[0];
+    ClAtom* itemAtom = item->atoms[0];
+    const u32 record = entityRecordNumber(from);
+    if (ownerBlocksReserved()) ASSERT_EQ(ownerOfBlock(item), s32(record));
+    item->graftOnto(to->root);
+    freeEntity(from);
+
+    ClEntity* again = world_test::buildEntity(&ship.program);
+    ASSERT_EQ(entityRecordNumber(again), record);
+    EXPECT_EQ(item->parent, to->root);
+    EXPECT_EQ(item->entity, to);
+    EXPECT_EQ(item->atoms.count, 1u);
+    EXPECT_EQ(item->atoms[0], itemAtom);
+    EXPECT_EQ(itemAtom->entity, to);
+    EXPECT_EQ(again->root->children[0]->parent, again->root);
 }
 
 TEST_F(EntityLifecycle, AnExhaustedPoolStops) {

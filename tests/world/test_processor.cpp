@@ -73,6 +73,9 @@ TEST_F(ProcessorFactory, TheDrawWalkAsksForOverlaysWhileAMarkedProcessorLives) {
         node.processors.count = 1;
     }
     node.processors.release();
+    node.atoms.release();
+    node.children.release();
+    node.params.release();
 }
 
 }  // namespace

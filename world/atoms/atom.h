@@ -4,6 +4,7 @@
 #include "core/array.h"
 #include "core/bounding_volume.h"
 #include "core/matrix44.h"
+#include "core/owner_blocks.h"
 #include "core/types.h"
 #include "world/atoms/atom_effect.h"
 #include "world/entity/entity.h"
@@ -29,7 +30,7 @@ constexpr u32 ATOM_DEPENDANTS_INITIAL_CAPACITY = 2;
 constexpr u32 ATOM_LINKED_INITIAL_CAPACITY = 8;
 constexpr u32 ATOM_SHOWN_EDGES_NO_MESH_EDGES = 0xFFFFFFFFu;
 
-class alignas(64) ClAtom {
+class alignas(64) ClAtom : public SOwnerBlockObject {
 public:
     ClAtom();
     // Gives back whatever storage release has not.

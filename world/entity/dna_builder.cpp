@@ -1,5 +1,6 @@
 // The interpreter that runs a DNA program into an entity's node tree.
 #include "core/fatal_error.h"
+#include "core/owner_blocks.h"
 #include "render/geometry_mesh.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_factory.h"
@@ -7,6 +8,7 @@
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
+#include "world/entity/world.h"
 
 namespace {
 
@@ -98,6 +100,8 @@ void newAtom(SBuildCursor& cursor, const SDNAInstruction& record, const ClDNAPro
 
 void ClEntity::runDNA(u32 first, ClEntityNode* startNode, ClEntityNode** resultSlot) {
     if (!program) fatalError("runDNA on an entity without a program");
+    // A tree grown later joins the rest of the entity's blocks while they have room.
+    const ClOwnerBlocksScope ownBlocks(entityRecordNumber(this));
     if (first == 0) nextAtomIndex = 0;
     SBuildCursor cursor = {this, startNode, nullptr, first};
     const ClArray<SDNAInstruction>& instructions = program->instructions;

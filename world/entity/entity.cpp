@@ -2,6 +2,7 @@
 
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
+#include "core/owner_blocks.h"
 #include "core/timers.h"
 #include "world/atoms/atom.h"
 #include "world/entity/base_imports.h"
@@ -11,6 +12,7 @@
 #include "world/entity/mega_tip_hook.h"
 #include "world/entity/param_table.h"
 #include "world/entity/tree_walks.h"
+#include "world/entity/world.h"
 
 #include <cfloat>
 #include <cmath>
@@ -40,6 +42,8 @@ ClVec4 axisXOf(const ClMatrix44& matrix) {
 }  // namespace
 
 void ClEntity::buildFromDNA(ClDNAProgram* dna) {
+    // The lists and the tree the program builds are kept together in the record's own blocks.
+    const ClOwnerBlocksScope ownBlocks(entityRecordNumber(this));
     program = dna;
     root = nullptr;
     state = E_ENTITY_BUILT;

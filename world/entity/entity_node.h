@@ -5,6 +5,7 @@
 #include "core/array.h"
 #include "core/bounding_volume.h"
 #include "core/matrix44.h"
+#include "core/owner_blocks.h"
 #include "core/types.h"
 #include "world/entity/entity.h"
 #include "world/entity/frame_parity.h"
@@ -17,7 +18,7 @@ struct SAtomEffectDesc;
 
 // Laid out in cache lines: the lists the walks read first, then the flags and swept box, and each
 // transform on a line of its own, so that a walk reading one transform reads one line.
-class alignas(64) ClEntityNode {
+class alignas(64) ClEntityNode : public SOwnerBlockObject {
 public:
     using NamedNodeCallback = void (*)(ClEntityNode* node, uintptr_t user);
 

@@ -2,6 +2,7 @@
 // sixteen virtual operations, and one factory by type id.
 #pragma once
 
+#include "core/owner_blocks.h"
 #include "core/types.h"
 
 class ClAtom;
@@ -56,7 +57,7 @@ constexpr u32 PROCESSOR_TYPE_COUNT = 41;
 // Every operation of the base does nothing, attach included. Constructors leave the class's
 // lists and tweens unused; each class's attach stores the entity, the node and its type id
 // (storeAttachment) and then reads its parameters from its node and sets up its state.
-class alignas(16) ClProcessor {
+class alignas(16) ClProcessor : public SOwnerBlockObject {
 public:
     virtual ~ClProcessor() = default;
 

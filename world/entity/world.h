@@ -24,6 +24,9 @@ void unlockWorld();
 
 // The next free record with its owner tag; an exhausted pool is fatal.
 ClEntity* allocEntity(s32 ownerTag);
+// Where the record stands in the pool for the process's life (its pool position moves as others
+// are freed); ENTITY_CAPACITY for a record outside the pool.
+u32 entityRecordNumber(const ClEntity* entity);
 void freeEntity(ClEntity* entity);
 void freeEntitiesByOwner(s32 ownerTag);
 void queueEntityForFreeing(ClEntity* entity);
