@@ -562,13 +562,14 @@ void foldSpectrumRows(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, con
     if (rowCount > frameCount - firstFrame) rowCount = frameCount - firstFrame;
 
     const SThreeBandSplit split = computeThreeBandSplit(nyquist, hop);
-    // The normaliser follows the single bin at each band's index, not the band's sum.
+    // The normaliser follows the single bin at each band's index, not the band's sum. The maximum
+    // is kept in a local for the walk: the rows could otherwise be the state it lives in.
+    f32 maximum = s.runningMaximum;
     for (u32 r = 0; r < rowCount; ++r) {
         const f32* row = rows + size_t(r) * hop;
-        for (u32 b = 0; b < bandCount; ++b) {
-            if (row[b] > s.runningMaximum) s.runningMaximum = row[b];
-        }
+        for (u32 b = 0; b < bandCount; ++b) maximum = row[b] > maximum ? row[b] : maximum;
     }
+    s.runningMaximum = maximum;
     SFoldLayout layout{hop, bandCount, firstBin, width, split};
     u32 r = 0;
     if (hop <= SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) {
