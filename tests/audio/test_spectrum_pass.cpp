@@ -150,6 +150,29 @@ TEST(SpectrumMono, EachSampleFormatFollowsItsFormulaWithNotANumberAsSilence) {
     EXPECT_EQ(mono[1], 0.0f);  // not a number counts as silence
 }
 
+TEST(SpectrumMono, FloatStereoInLanesFollowsTheFormulaFrameByFrame) {
+    // 15 frames: a group of eight, one of four and a tail of three, with clipping, negative sums,
+    // a negative zero and not-a-number on either side.
+    const f32 nan = __builtin_nanf("");
+    const f32 left[15] = {0.25f, 0.75f, -0.5f, nan, 1.0f, -0.0f, 0.1f, 0.3f,
+                          0.6f,  -1.0f, 0.0f,  0.2f, 0.45f, 0.9f, -0.2f};
+    const f32 right[15] = {0.25f, 0.5f, 0.25f, 0.5f, nan,  0.0f, 0.2f, -0.3f,
+                           0.1f,  0.5f, 0.0f,  0.3f, 0.05f, 0.9f, 0.1f};
+    f32 stereo[30];
+    for (u32 i = 0; i < 15; ++i) stereo[2 * i] = left[i], stereo[2 * i + 1] = right[i];
+    f32 mono[15];
+    convertChunkToMono(reinterpret_cast<const u8*>(stereo), 15, 2, 4, 0, mono);
+    for (u32 i = 0; i < 15; ++i) {
+        f32 sum = 0.0f;
+        sum += left[i];
+        sum += right[i];
+        const f32 v = sum * 2.0f * 1.0f;
+        const f32 positive = v > 0.0f ? v : 0.0f;
+        const f32 expected = positive > 1.0f ? 1.0f : positive;
+        EXPECT_EQ(std::memcmp(&mono[i], &expected, sizeof expected), 0) << i << ": " << mono[i] << " vs " << expected;
+    }
+}
+
 TEST(SpectrumValidation, ResultCodesFollowTheFormatInOrder) {
     SSpectrumGeometry g;
     const SSpectrumStreamFormat f = pcmFormat(2, 44100, 2, 44100ull * 180);
