@@ -401,6 +401,33 @@ template <typename Lanes>
 // butterfly of the second have the twiddle (1, 0) exactly, and every imaginary part going in is
 // zero, so the products with those zeros and ones are left out: each value that is not zero
 // comes out with the same bits, and a zero at most changes its sign, which no magnitude sees.
+// The first two passes over the four real points r, r + 2 quarter, r + quarter and r + 3 quarter
+// of the input (a lane's width of each), into the four points' real and imaginary parts.
+template <typename Lanes>
+[[gnu::always_inline]] inline void realFourPoints(const f32* input, const f32* weights, u32 length, u32 r, u32 quarter,
+                                                   const Lanes& w21r, const Lanes& w21i, Lanes* pr, Lanes* pi) {
+    const Lanes zero = {};
+    Lanes x0, x1, x2, x3;
+    loadRealLanes(x0, input, weights, r, length);
+    loadRealLanes(x1, input, weights, r + 2u * quarter, length);
+    loadRealLanes(x2, input, weights, r + quarter, length);
+    loadRealLanes(x3, input, weights, r + 3u * quarter, length);
+    const Lanes a = x0 + x1;
+    const Lanes b = x0 - x1;
+    const Lanes c = x2 + x3;
+    const Lanes d = x2 - x3;
+    const Lanes tr = w21r * d;
+    const Lanes ti = w21i * d;
+    pr[0] = a + c;
+    pr[1] = b + tr;
+    pr[2] = a - c;
+    pr[3] = b - tr;
+    pi[0] = zero;
+    pi[1] = ti;
+    pi[2] = zero;
+    pi[3] = zero - ti;
+}
+
 template <typename Lanes>
 [[gnu::always_inline]] inline void realFirstTwoPassesLanes(const f32* input, const f32* weights, u32 length, f32* re,
                                                             f32* im, u32 n, const SFftTables& t) {
@@ -409,21 +436,11 @@ template <typename Lanes>
     const u32 quarter = n / 4u;
     Lanes w21r, w21i;
     for (u32 l = 0; l < lanes; ++l) w21r[l] = t.twiddleReal[2], w21i[l] = t.twiddleImag[2];
-    const Lanes zero = {};
     for (u32 r = 0; r < quarter; r += lanes) {
-        Lanes x0, x1, x2, x3;
-        loadRealLanes(x0, input, weights, r, length);
-        loadRealLanes(x1, input, weights, r + 2u * quarter, length);
-        loadRealLanes(x2, input, weights, r + quarter, length);
-        loadRealLanes(x3, input, weights, r + 3u * quarter, length);
-        const Lanes a = x0 + x1;
-        const Lanes b = x0 - x1;
-        const Lanes c = x2 + x3;
-        const Lanes d = x2 - x3;
-        const Lanes tr = w21r * d;
-        const Lanes ti = w21i * d;
-        Lanes r0 = a + c, r1 = b + tr, r2 = a - c, r3 = b - tr;
-        Lanes i0 = zero, i1 = ti, i2 = zero, i3 = zero - ti;
+        Lanes pr[4], pi[4];
+        realFourPoints(input, weights, length, r, quarter, w21r, w21i, pr, pi);
+        Lanes &r0 = pr[0], &r1 = pr[1], &r2 = pr[2], &r3 = pr[3];
+        Lanes &i0 = pi[0], &i1 = pi[1], &i2 = pi[2], &i3 = pi[3];
         if constexpr (lanes == FFT_LANES) {
             storeTransposedBlocks(re, im, reversal + r, r0, r1, r2, r3, i0, i1, i2, i3);
         } else {
@@ -520,9 +537,9 @@ template <typename Lanes>
 // The bit-reversed copy of a real input and the passes of half-size 1, 2, 4 and 8 in one sweep,
 // eight blocks of sixteen points at a time (N at least 128). Point p of the block at place
 // rev(c) (c below N/16, reversed over N/16) is input rev4(p) x N/16 + c, so eight consecutive c
-// fill the lanes from plain loads. Each group of four points gets the operations of
-// realFirstTwoPassesLanes, then the sixteen the butterflies of pairedPassesOfFourTwoBlocks with
-// the same twiddles; only the finished blocks are transposed and stored.
+// fill the lanes from plain loads. Each group of four points gets realFourPoints, then the
+// sixteen the butterflies of pairedPassesOfFourTwoBlocks with the same twiddles; only the
+// finished blocks are transposed and stored.
 template <typename Lanes, u32 N>
 [[gnu::always_inline]] inline void realFirstFourPassesLanes(const f32* input, const f32* weights, u32 length, f32* re,
                                                              f32* im, const SFftTables& t) {
@@ -538,25 +555,7 @@ template <typename Lanes, u32 N>
 #pragma GCC unroll 4
         for (u32 q = 0; q < 4u; ++q) {
             const u32 r = ((q & 1u) * 2u + (q >> 1)) * sixteenth + c;
-            Lanes x0, x1, x2, x3;
-            loadRealLanes(x0, input, weights, r, length);
-            loadRealLanes(x1, input, weights, r + 8u * sixteenth, length);
-            loadRealLanes(x2, input, weights, r + 4u * sixteenth, length);
-            loadRealLanes(x3, input, weights, r + 12u * sixteenth, length);
-            const Lanes a = x0 + x1;
-            const Lanes b = x0 - x1;
-            const Lanes cs = x2 + x3;
-            const Lanes d = x2 - x3;
-            const Lanes tr = w21r * d;
-            const Lanes ti = w21i * d;
-            pr[4u * q] = a + cs;
-            pr[4u * q + 1u] = b + tr;
-            pr[4u * q + 2u] = a - cs;
-            pr[4u * q + 3u] = b - tr;
-            pi[4u * q] = zero;
-            pi[4u * q + 1u] = ti;
-            pi[4u * q + 2u] = zero;
-            pi[4u * q + 3u] = zero - ti;
+            realFourPoints(input, weights, length, r, 4u * sixteenth, w21r, w21i, pr + 4u * q, pi + 4u * q);
         }
 #pragma GCC unroll 4
         for (u32 m = 0; m < 4u; ++m) {
