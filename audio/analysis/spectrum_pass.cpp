@@ -104,6 +104,15 @@ typedef f32 PassLanes __attribute__((vector_size(16)));
 typedef s32 PassIntLanes __attribute__((vector_size(16)));
 constexpr u32 PASS_LANES = 4;
 
+// clamp01 in each lane, in place.
+template <typename FloatLanes>
+[[gnu::always_inline]] inline void clamp01Lanes(FloatLanes& v) {
+    const FloatLanes zero = {};
+    const FloatLanes one = zero + 1.0f;
+    const FloatLanes positive = v > zero ? v : zero;
+    v = positive > one ? one : positive;
+}
+
 // 16-bit stereo, the common case, a lane's width of sample frames at a time: each little-endian
 // frame read as one word holds the left sample in its low half. Returns the frames done; the rest
 // go through the scalar loop.
@@ -113,18 +122,15 @@ template <typename FloatLanes, typename IntLanes>
     constexpr u32 lanes = sizeof(FloatLanes) / sizeof(f32);
     const FloatLanes channelFactor = FloatLanes{} + 2.0f;
     const FloatLanes scale = FloatLanes{} + SCALE_16BIT;
-    const FloatLanes zero = {};
-    const FloatLanes one = FloatLanes{} + 1.0f;
     u32 s = 0;
     for (; s + lanes <= sampleFrames; s += lanes) {
         IntLanes frames;
         std::memcpy(&frames, chunk + size_t(s) * 4u, sizeof frames);
         const IntLanes left = (frames << 16) >> 16;
         const IntLanes right = frames >> 16;
-        const FloatLanes v = __builtin_convertvector(left + right, FloatLanes) * channelFactor * scale;
-        const FloatLanes positive = v > zero ? v : zero;
-        const FloatLanes clipped = positive > one ? one : positive;
-        std::memcpy(out + s, &clipped, sizeof clipped);
+        FloatLanes v = __builtin_convertvector(left + right, FloatLanes) * channelFactor * scale;
+        clamp01Lanes(v);
+        std::memcpy(out + s, &v, sizeof v);
     }
     return s;
 }
@@ -176,10 +182,9 @@ template <typename FloatLanes>
             left = __builtin_shufflevector(a, b, 0, 2, 4, 6);
             right = __builtin_shufflevector(a, b, 1, 3, 5, 7);
         }
-        const FloatLanes v = (((zero + left) + right) * channelFactor) * one;
-        const FloatLanes positive = v > zero ? v : zero;
-        const FloatLanes clipped = positive > one ? one : positive;
-        std::memcpy(out + s, &clipped, sizeof clipped);
+        FloatLanes v = (((zero + left) + right) * channelFactor) * one;
+        clamp01Lanes(v);
+        std::memcpy(out + s, &v, sizeof v);
     }
     return s;
 }
