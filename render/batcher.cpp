@@ -290,16 +290,26 @@ namespace {
 // The counts may already be past a limit that leaves out the quad share.
 bool fitsBelow(u32 count, u32 request, u32 limit) { return count <= limit && request <= limit - count; }
 
-SBatchReservation reserveWithin(u32 objects, u32 vertices, u32 indices, u32 share) {
+struct SBatchLimits {
+    u32 objects;
+    u32 vertices;  // never reached: a frame stays below it
+    u32 indices;
+};
+
+constexpr SBatchLimits kWorldLimits = {BATCH_OBJECT_CAPACITY - BATCH_QUAD_SHARE,
+                                       BATCH_VERTEX_CAPACITY - BATCH_QUAD_SHARE_VERTICES,
+                                       BATCH_INDEX_CAPACITY - BATCH_QUAD_SHARE_INDICES};
+constexpr SBatchLimits kQuadLimits = {BATCH_OBJECT_CAPACITY, BATCH_VERTEX_CAPACITY, BATCH_INDEX_CAPACITY};
+
+SBatchReservation reserveWithin(u32 objects, u32 vertices, u32 indices, const SBatchLimits& limits) {
     SBatcher& batcher = g_Batcher;
     SBatchReservation reservation = {};
     if (!batcher.ready) return reservation;
     critSectionEnter(batcher.lock);
-    const u32 vertexLimit = BATCH_VERTEX_CAPACITY - 4 * share;
     const bool fits = batcher.ready && batchDeviceReady() && batcher.lockedVertices &&
-                      batcher.vertexCount < vertexLimit && vertices < vertexLimit - batcher.vertexCount &&
-                      fitsBelow(batcher.objectCount, objects, BATCH_OBJECT_CAPACITY - share) &&
-                      fitsBelow(batcher.stagedIndexCount, indices, BATCH_INDEX_CAPACITY - 6 * share);
+                      fitsBelow(batcher.vertexCount, vertices, limits.vertices - 1) &&
+                      fitsBelow(batcher.objectCount, objects, limits.objects) &&
+                      fitsBelow(batcher.stagedIndexCount, indices, limits.indices);
     if (fits) {
         reservation.vertices = batcher.lockedVertices + batcher.vertexCount;
         reservation.stagedIndices = g_auStagedIndices + batcher.stagedIndexCount;
@@ -323,11 +333,11 @@ SBatchReservation reserveWithin(u32 objects, u32 vertices, u32 indices, u32 shar
 }  // namespace
 
 SBatchReservation reserveBatchGeometry(u32 objects, u32 vertices, u32 indices) {
-    return reserveWithin(objects, vertices, indices, BATCH_QUAD_SHARE);
+    return reserveWithin(objects, vertices, indices, kWorldLimits);
 }
 
 SBatchReservation reserveBatchQuadGeometry(u32 objects, u32 vertices, u32 indices) {
-    return reserveWithin(objects, vertices, indices, 0);
+    return reserveWithin(objects, vertices, indices, kQuadLimits);
 }
 
 s32 registerBatchTarget(BatchKey key) {
