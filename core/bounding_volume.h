@@ -32,9 +32,56 @@ public:
     // Grows this volume to cover the other. An empty one takes the other's place; an unbounded
     // one stays unbounded; merging an empty or unbounded volume into a sphere changes nothing.
     // A kind outside 0 to 2 on either side is fatal.
-    void merge(const ClBoundingVolume& other);
+    // Two spheres, the common case of the bounds walks, are merged inline.
+    void merge(const ClBoundingVolume& other) {
+        if (kind == E_BOUNDS_SPHERE && other.kind == E_BOUNDS_SPHERE)
+            mergeSphere(other);
+        else
+            mergeOtherKinds(other);
+    }
     // This = unbounded when either is, else a copy of a merged with b. Either may be this.
-    void unionOf(const ClBoundingVolume& a, const ClBoundingVolume& b);
+    void unionOf(const ClBoundingVolume& a, const ClBoundingVolume& b) {
+        if (a.kind == E_BOUNDS_SPHERE && b.kind == E_BOUNDS_SPHERE) {
+            ClBoundingVolume both = a;
+            both.mergeSphere(b);
+            *this = both;
+        } else {
+            unionOfOtherKinds(a, b);
+        }
+    }
+
+private:
+    // Below this distance two merged spheres count as concentric.
+    static constexpr f32 MERGE_CONCENTRIC_DISTANCE = 0.0001f;
+
+    // The smaller of two numbers, a NaN giving way to the other; of two equal ones (zeros of
+    // either sign too) b.
+    static f32 lowerOf(f32 a, f32 b) {
+        if (b != b) return a;
+        return a < b ? a : b;
+    }
+    // The larger of two numbers, a NaN giving way to the other; of two equal ones b.
+    static f32 higherOf(f32 a, f32 b) {
+        if (b != b) return a;
+        return a > b ? a : b;
+    }
+    // Grows this sphere to cover the other sphere.
+    void mergeSphere(const ClBoundingVolume& other) {
+        ClVec3 axis = other.centre - centre;
+        const f32 distance = axis.length();
+        if (distance <= MERGE_CONCENTRIC_DISTANCE) {
+            radius = higherOf(radius, other.radius);
+            return;
+        }
+        // The span along the axis from this centre towards the other that covers both spheres.
+        const f32 low = lowerOf(-radius, distance - other.radius);
+        const f32 high = higherOf(radius, distance + other.radius);
+        axis = axis / distance;
+        centre += scaleVec3(axis, (low + high) * 0.5f);
+        radius = (high - low) * 0.5f;
+    }
+    void mergeOtherKinds(const ClBoundingVolume& other);
+    void unionOfOtherKinds(const ClBoundingVolume& a, const ClBoundingVolume& b);
 };
 
 // An entry of a collision-shape list. Spheres keep start and end centres equal; a swept sphere
