@@ -35,19 +35,16 @@ public:
     // Two spheres, the common case of the bounds walks, are merged inline.
     void merge(const ClBoundingVolume& other) {
         if (kind == E_BOUNDS_SPHERE && other.kind == E_BOUNDS_SPHERE)
-            mergeSphere(other);
+            coverSpheres(*this, other, *this);
         else
             mergeOtherKinds(other);
     }
     // This = unbounded when either is, else a copy of a merged with b. Either may be this.
     void unionOf(const ClBoundingVolume& a, const ClBoundingVolume& b) {
-        if (a.kind == E_BOUNDS_SPHERE && b.kind == E_BOUNDS_SPHERE) {
-            ClBoundingVolume both = a;
-            both.mergeSphere(b);
-            *this = both;
-        } else {
+        if (a.kind == E_BOUNDS_SPHERE && b.kind == E_BOUNDS_SPHERE)
+            coverSpheres(a, b, *this);
+        else
             unionOfOtherKinds(a, b);
-        }
     }
 
 private:
@@ -65,20 +62,27 @@ private:
         if (b != b) return a;
         return a > b ? a : b;
     }
-    // Grows this sphere to cover the other sphere.
-    void mergeSphere(const ClBoundingVolume& other) {
-        ClVec3 axis = other.centre - centre;
+    // Out = sphere a grown to cover sphere b. Out may be either: both are read before it is
+    // written.
+    static void coverSpheres(const ClBoundingVolume& a, const ClBoundingVolume& b, ClBoundingVolume& out) {
+        ClVec3 centre = a.centre;
+        f32 radius = a.radius;
+        const f32 otherRadius = b.radius;
+        ClVec3 axis = b.centre - centre;
         const f32 distance = axis.length();
         if (distance <= MERGE_CONCENTRIC_DISTANCE) {
-            radius = higherOf(radius, other.radius);
-            return;
+            radius = higherOf(radius, otherRadius);
+        } else {
+            // The span along the axis from a's centre towards b's that covers both spheres.
+            const f32 low = lowerOf(-radius, distance - otherRadius);
+            const f32 high = higherOf(radius, distance + otherRadius);
+            axis = axis / distance;
+            centre += scaleVec3(axis, (low + high) * 0.5f);
+            radius = (high - low) * 0.5f;
         }
-        // The span along the axis from this centre towards the other that covers both spheres.
-        const f32 low = lowerOf(-radius, distance - other.radius);
-        const f32 high = higherOf(radius, distance + other.radius);
-        axis = axis / distance;
-        centre += scaleVec3(axis, (low + high) * 0.5f);
-        radius = (high - low) * 0.5f;
+        out.centre = centre;
+        out.radius = radius;
+        out.kind = E_BOUNDS_SPHERE;
     }
     void mergeOtherKinds(const ClBoundingVolume& other);
     void unionOfOtherKinds(const ClBoundingVolume& a, const ClBoundingVolume& b);
