@@ -187,7 +187,7 @@ namespace {
 
 // Cur = the box around the node's active atoms, each atom's world box made first; empty when
 // none is active.
-void boundAtoms(ClEntityNode* node, ClBoundingVolume& cur, u32 current) {
+inline void boundAtoms(ClEntityNode* node, ClBoundingVolume& cur, u32 current) {
     cur.kind = E_BOUNDS_EMPTY;
     for (ClAtom* atom : node->atoms) {
         if (!atom->active) continue;
