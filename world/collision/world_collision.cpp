@@ -1,6 +1,7 @@
 #include "world/collision/world_collision.h"
 
 #include "core/array.h"
+#include "core/prefetch.h"
 #include "render/debris_particles.h"
 #include "world/atoms/atom.h"
 #include "world/collision/contact_handlers.h"
@@ -34,17 +35,37 @@ constexpr u32 GRID_ENTRY_CAPACITY = 4 * ENTITY_CAPACITY;
 // Below this many entities on the smaller side every pair is tested without the grid.
 constexpr u32 GRID_MIN_SIDE = 8;
 
-// An activated entity that can collide (its root's swept box is a sphere), with a copy of that
-// sphere (the pass reads it for every candidate pair, and nothing moves during the pass) and the
-// cells it covers.
+// An activated entity that can collide (its root's swept box is a sphere), with what the pair
+// loop reads of it copied in (nothing moves during the pass): the root's sphere, the entity's
+// kind and grace, its position in the activated list and the cells it covers. Two to a cache line.
 struct SCollider {
     f32 x, y, z, radius;
-    ClEntity* entity;
     ClEntityNode* root;
-    u32 order;  // position in the activated list
-    u32 kind;
-    s32 cellX0, cellX1, cellZ0, cellZ1;
+    u16 order;  // position in the activated list
+    u8 kind;
+    u8 inGrace;  // its collision-grace timer is running
+    u8 cellX0, cellX1, cellZ0, cellZ1;
 };
+static_assert(ENTITY_CAPACITY <= 0x10000, "an activated-list position fits a collider's order");
+static_assert(GRID_SIDE <= 0x100, "a cell index fits a collider's cell fields");
+static_assert(CONTACT_KIND_COUNT <= 0x100, "a kind fits a collider's kind field");
+
+// Root pairs whose spheres overlap, queued in the order the pass finds them and worked off in
+// that order, so that the lines of the nodes and atoms a pair reads are asked for a few pairs
+// before it. The queue is worked off whenever it fills and at the end of the pass.
+struct SRootPair {
+    ClEntityNode* first;
+    ClEntityNode* second;
+};
+constexpr u32 PAIR_QUEUE_CAPACITY = 64;
+// How many pairs ahead each stage of hints runs: the nodes, then their first atoms, then those
+// atoms' collision spheres.
+constexpr u32 PAIR_NODES_AHEAD = 6;
+constexpr u32 PAIR_ATOMS_AHEAD = 3;
+constexpr u32 PAIR_SHAPES_AHEAD = 1;
+
+SRootPair g_aPairQueue[PAIR_QUEUE_CAPACITY];
+u32 g_uPairCount = 0;
 
 SContact g_aContacts[CONTACT_CAPACITY];
 u32 g_uContactCount = 0;
@@ -66,10 +87,10 @@ u32 g_aWide[ENTITY_CAPACITY];
 
 // The floor of a non-negative quotient is its truncation, and the floor is at least 0 (or the last
 // cell) exactly when the quotient is: no rounding call in the gather.
-inline s32 cellOf(f32 value, f32 origin) {
+inline u8 cellOf(f32 value, f32 origin) {
     const f32 cell = (value - origin) / GRID_CELL_SIZE;
     if (!(cell >= 0.0f)) return 0;  // NaN too
-    return cell >= f32(GRID_SIDE - 1) ? GRID_SIDE - 1 : s32(cell);
+    return u8(cell >= f32(GRID_SIDE - 1) ? GRID_SIDE - 1 : s32(cell));
 }
 
 u32 cellSpan(const SCollider& c) { return u32(c.cellX1 - c.cellX0 + 1) * u32(c.cellZ1 - c.cellZ0 + 1); }
@@ -127,12 +148,10 @@ void collideNodeTrees(ClEntityNode* nodeA, ClEntityNode* nodeB) {
 }
 
 // A ship in its collision grace still collects pickups, but neither hits nor is hit.
-bool graceAllows(const ClEntity* a, const ClEntity* b) {
-    if (a->timer == 0.0f && b->timer == 0.0f) return true;
-    const u32 kindA = a->program->kind;
-    const u32 kindB = b->program->kind;
-    return (kindA == E_PROGRAM_PLAYER && kindB == E_PROGRAM_PICKUP) ||
-           (kindA == E_PROGRAM_PICKUP && kindB == E_PROGRAM_PLAYER);
+bool graceAllows(const SCollider& a, const SCollider& b) {
+    if (!a.inGrace && !b.inGrace) return true;
+    return (a.kind == E_PROGRAM_PLAYER && b.kind == E_PROGRAM_PICKUP) ||
+           (a.kind == E_PROGRAM_PICKUP && b.kind == E_PROGRAM_PLAYER);
 }
 
 // ClBoundingVolume::overlaps of the two roots' spheres, kept inline for the pair loop.
@@ -146,12 +165,55 @@ inline bool spheresOverlap(const SCollider& a, const SCollider& b) {
 
 bool contactsFull() { return g_uContactCount >= CONTACT_CAPACITY; }
 
+void prefetchPairNode(const ClEntityNode* node) {
+    prefetchLine(&node->atoms);
+    prefetchLine(&node->sweptBox);
+}
+
+// The lines of the node's first atom that the pair's tests read: the flags, the swept box and
+// the mesh, the build stamp and the collision list's block.
+void prefetchPairAtom(const ClEntityNode* node) {
+    if (node->atoms.count == 0) return;
+    const ClAtom* atom = node->atoms.data[0];
+    prefetchLine(&atom->active);
+    prefetchLine(&atom->sweptBox);
+    prefetchLine(&atom->buildStamp);
+    prefetchLine(&atom->collisionShape);
+}
+
+void prefetchPairShape(const ClEntityNode* node) {
+    if (node->atoms.count == 0) return;
+    prefetchLine(node->atoms.data[0]->collisionShape.entries.data);
+}
+
+// Works the queued pairs off in order; once the contact pool is full the rest could add nothing.
+void collideQueuedPairs() {
+    const u32 count = g_uPairCount;
+    g_uPairCount = 0;
+    for (u32 k = 0; k < count && !contactsFull(); ++k) {
+        if (k + PAIR_NODES_AHEAD < count) {
+            prefetchPairNode(g_aPairQueue[k + PAIR_NODES_AHEAD].first);
+            prefetchPairNode(g_aPairQueue[k + PAIR_NODES_AHEAD].second);
+        }
+        if (k + PAIR_ATOMS_AHEAD < count) {
+            prefetchPairAtom(g_aPairQueue[k + PAIR_ATOMS_AHEAD].first);
+            prefetchPairAtom(g_aPairQueue[k + PAIR_ATOMS_AHEAD].second);
+        }
+        if (k + PAIR_SHAPES_AHEAD < count) {
+            prefetchPairShape(g_aPairQueue[k + PAIR_SHAPES_AHEAD].first);
+            prefetchPairShape(g_aPairQueue[k + PAIR_SHAPES_AHEAD].second);
+        }
+        collideNodeTrees(g_aPairQueue[k].first, g_aPairQueue[k].second);
+    }
+}
+
 inline void collidePair(const SCollider& a, const SCollider& b) {
     if (!spheresOverlap(a, b)) return;
     const SCollider& first = a.order < b.order ? a : b;
     const SCollider& second = a.order < b.order ? b : a;
-    if (!graceAllows(first.entity, second.entity)) return;
-    collideNodeTrees(first.root, second.root);
+    if (!graceAllows(first, second)) return;
+    g_aPairQueue[g_uPairCount++] = SRootPair{first.root, second.root};
+    if (g_uPairCount == PAIR_QUEUE_CAPACITY) collideQueuedPairs();
 }
 
 void startGathering() { std::fill(std::begin(g_aKindCount), std::end(g_aKindCount), 0u); }
@@ -166,10 +228,10 @@ inline void gatherCollider(ClEntity* entity, u32 order) {
     c.y = box.centre.y;
     c.z = box.centre.z;
     c.radius = box.radius;
-    c.entity = entity;
     c.root = entity->root;
-    c.order = order;
-    c.kind = kind;
+    c.order = u16(order);
+    c.kind = u8(kind);
+    c.inGrace = entity->timer != 0.0f;
     c.cellX0 = cellOf(box.centre.x - box.radius, GRID_ORIGIN_X);
     c.cellX1 = cellOf(box.centre.x + box.radius, GRID_ORIGIN_X);
     c.cellZ0 = cellOf(box.centre.z - box.radius, GRID_ORIGIN_Z);
@@ -334,6 +396,7 @@ void collideGathered() {
                 collideKinds(a, b);
         }
     }
+    collideQueuedPairs();
 }
 
 }  // namespace
