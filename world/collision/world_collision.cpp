@@ -58,18 +58,30 @@ struct SRootPair {
     ClEntityNode* second;
 };
 constexpr u32 PAIR_QUEUE_CAPACITY = 64;
-// How many pairs ahead each stage of hints runs: the nodes, then their first atoms, then those
-// atoms' collision spheres.
-constexpr u32 PAIR_NODES_AHEAD = 6;
+// How many pairs ahead each stage of hints runs: the nodes, then their atom lists, then their
+// first atoms, then those atoms' collision spheres.
+constexpr u32 PAIR_NODES_AHEAD = 8;
+constexpr u32 PAIR_LISTS_AHEAD = 5;
 constexpr u32 PAIR_ATOMS_AHEAD = 3;
 constexpr u32 PAIR_SHAPES_AHEAD = 1;
+
+// The contacts are worked off in time order, which scatters their atoms: the atoms' flags are
+// asked for this many contacts ahead, their entities' records half as many.
+constexpr u32 RESOLVE_ATOMS_AHEAD = 4;
+constexpr u32 RESOLVE_ENTITIES_AHEAD = 2;
 
 SRootPair g_aPairQueue[PAIR_QUEUE_CAPACITY];
 u32 g_uPairCount = 0;
 
 SContact g_aContacts[CONTACT_CAPACITY];
 u32 g_uContactCount = 0;
-u16 g_aContactOrder[CONTACT_CAPACITY];
+// A contact's place in the pool with its time copied in, so that the sort compares without
+// reaching into the contacts.
+struct SContactKey {
+    f32 time;
+    u16 index;
+};
+SContactKey g_aContactOrder[CONTACT_CAPACITY];
 
 ClArray<SImpact> g_Impacts;
 
@@ -165,18 +177,25 @@ inline bool spheresOverlap(const SCollider& a, const SCollider& b) {
 
 bool contactsFull() { return g_uContactCount >= CONTACT_CAPACITY; }
 
+// The node's lists of children and atoms and its swept box.
 void prefetchPairNode(const ClEntityNode* node) {
+    prefetchLine(&node->children);
     prefetchLine(&node->atoms);
     prefetchLine(&node->sweptBox);
 }
 
+void prefetchPairList(const ClEntityNode* node) {
+    if (node->atoms.count != 0) prefetchLine(node->atoms.data);
+}
+
 // The lines of the node's first atom that the pair's tests read: the flags, the swept box and
-// the mesh, the build stamp and the collision list's block.
+// the mesh, the two boxes it is made of, the build stamp and the collision list's block.
 void prefetchPairAtom(const ClEntityNode* node) {
     if (node->atoms.count == 0) return;
     const ClAtom* atom = node->atoms.data[0];
     prefetchLine(&atom->active);
     prefetchLine(&atom->sweptBox);
+    prefetchLine(&atom->worldBox);
     prefetchLine(&atom->buildStamp);
     prefetchLine(&atom->collisionShape);
 }
@@ -194,6 +213,10 @@ void collideQueuedPairs() {
         if (k + PAIR_NODES_AHEAD < count) {
             prefetchPairNode(g_aPairQueue[k + PAIR_NODES_AHEAD].first);
             prefetchPairNode(g_aPairQueue[k + PAIR_NODES_AHEAD].second);
+        }
+        if (k + PAIR_LISTS_AHEAD < count) {
+            prefetchPairList(g_aPairQueue[k + PAIR_LISTS_AHEAD].first);
+            prefetchPairList(g_aPairQueue[k + PAIR_LISTS_AHEAD].second);
         }
         if (k + PAIR_ATOMS_AHEAD < count) {
             prefetchPairAtom(g_aPairQueue[k + PAIR_ATOMS_AHEAD].first);
@@ -335,6 +358,21 @@ void recordBreakUpImpact(const ClVec3& position, f32 radius, f32 strength) {
     pushImpact(SImpact{position, ClVec3(), radius, strength});
 }
 
+// Hints for the contacts further along the sorted order: the atoms' active flags and entity
+// links, then the records holding their entities' programs.
+void prefetchContactAhead(u32 index) {
+    if (index + RESOLVE_ATOMS_AHEAD < g_uContactCount) {
+        const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ATOMS_AHEAD].index];
+        prefetchLine(&contact.first->active);
+        prefetchLine(&contact.second->active);
+    }
+    if (index + RESOLVE_ENTITIES_AHEAD < g_uContactCount) {
+        const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ENTITIES_AHEAD].index];
+        prefetchLine(&contact.first->entity->program);
+        prefetchLine(&contact.second->entity->program);
+    }
+}
+
 // The pair walk over the gathered colliders: fills the contact pool.
 void collideGathered();
 
@@ -403,14 +441,15 @@ void collideGathered() {
 
 void resolveContacts() {
     processKillQueue();
-    for (u32 i = 0; i < g_uContactCount; ++i) g_aContactOrder[i] = u16(i);
+    for (u32 i = 0; i < g_uContactCount; ++i) g_aContactOrder[i] = SContactKey{g_aContacts[i].time, u16(i)};
     // Equal times keep the order in which the pass found them.
-    std::sort(g_aContactOrder, g_aContactOrder + g_uContactCount, [](u16 a, u16 b) {
-        if (g_aContacts[a].time != g_aContacts[b].time) return g_aContacts[a].time < g_aContacts[b].time;
-        return a < b;
+    std::sort(g_aContactOrder, g_aContactOrder + g_uContactCount, [](const SContactKey& a, const SContactKey& b) {
+        if (a.time != b.time) return a.time < b.time;
+        return a.index < b.index;
     });
     for (u32 i = 0; i < g_uContactCount; ++i) {
-        const SContact& contact = g_aContacts[g_aContactOrder[i]];
+        prefetchContactAhead(i);
+        const SContact& contact = g_aContacts[g_aContactOrder[i].index];
         if (!contact.first->active || !contact.second->active) continue;
         const u32 kindFirst = contact.first->entity->program->kind;
         const u32 kindSecond = contact.second->entity->program->kind;
