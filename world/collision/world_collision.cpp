@@ -97,12 +97,24 @@ u32 g_aCellStart[GRID_CELL_COUNT + 1];
 u32 g_aCellEntries[GRID_ENTRY_CAPACITY];
 u32 g_aWide[ENTITY_CAPACITY];
 
-// The floor of a non-negative quotient is its truncation, and the floor is at least 0 (or the last
-// cell) exactly when the quotient is: no rounding call in the gather.
-inline u8 cellOf(f32 value, f32 origin) {
-    const f32 cell = (value - origin) / GRID_CELL_SIZE;
-    if (!(cell >= 0.0f)) return 0;  // NaN too
-    return u8(cell >= f32(GRID_SIDE - 1) ? GRID_SIDE - 1 : s32(cell));
+// The cells the sphere's square on the x-z plane covers, its four edges worked in one go. The
+// floor of a non-negative quotient is its truncation, so a quotient held to the grid (a NaN to
+// 0) needs no rounding call.
+inline void coverCells(SCollider& c, const ClBoundingVolume& box) {
+    const f32 edges[4] = {box.centre.x - box.radius, box.centre.x + box.radius, box.centre.z - box.radius,
+                          box.centre.z + box.radius};
+    const f32 origins[4] = {GRID_ORIGIN_X, GRID_ORIGIN_X, GRID_ORIGIN_Z, GRID_ORIGIN_Z};
+    s32 cells[4];
+    for (u32 k = 0; k < 4; ++k) {
+        f32 cell = (edges[k] - origins[k]) / GRID_CELL_SIZE;
+        cell = cell > 0.0f ? cell : 0.0f;
+        cell = cell < f32(GRID_SIDE - 1) ? cell : f32(GRID_SIDE - 1);
+        cells[k] = s32(cell);
+    }
+    c.cellX0 = u8(cells[0]);
+    c.cellX1 = u8(cells[1]);
+    c.cellZ0 = u8(cells[2]);
+    c.cellZ1 = u8(cells[3]);
 }
 
 u32 cellSpan(const SCollider& c) { return u32(c.cellX1 - c.cellX0 + 1) * u32(c.cellZ1 - c.cellZ0 + 1); }
@@ -255,10 +267,7 @@ inline void gatherCollider(ClEntity* entity, u32 order) {
     c.order = u16(order);
     c.kind = u8(kind);
     c.inGrace = entity->timer != 0.0f;
-    c.cellX0 = cellOf(box.centre.x - box.radius, GRID_ORIGIN_X);
-    c.cellX1 = cellOf(box.centre.x + box.radius, GRID_ORIGIN_X);
-    c.cellZ0 = cellOf(box.centre.z - box.radius, GRID_ORIGIN_Z);
-    c.cellZ1 = cellOf(box.centre.z + box.radius, GRID_ORIGIN_Z);
+    coverCells(c, box);
 }
 
 // Gathers the colliders by kind in activated-list order (one walk over the entities).
