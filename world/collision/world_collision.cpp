@@ -163,12 +163,18 @@ void collideAtomWithNode(ClAtom* atom, ClEntityNode* node) {
     }
 }
 
-void collideNodeTrees(ClEntityNode* nodeA, ClEntityNode* nodeB) {
-    if (!nodeA->sweptBox.overlaps(nodeB->sweptBox)) return;
+void collideNodeTrees(ClEntityNode* nodeA, ClEntityNode* nodeB);
+
+// collideNodeTrees past its test of the two nodes' swept boxes.
+void collideOverlappingNodes(ClEntityNode* nodeA, ClEntityNode* nodeB) {
     for (ClAtom* atom : nodeA->atoms) {
         if (collides(atom) && atom->getSweptBox().overlaps(nodeB->sweptBox)) collideAtomWithNode(atom, nodeB);
     }
     for (ClEntityNode* child : nodeA->children) collideNodeTrees(child, nodeB);
+}
+
+void collideNodeTrees(ClEntityNode* nodeA, ClEntityNode* nodeB) {
+    if (nodeA->sweptBox.overlaps(nodeB->sweptBox)) collideOverlappingNodes(nodeA, nodeB);
 }
 
 // A ship in its collision grace still collects pickups, but neither hits nor is hit.
@@ -238,7 +244,8 @@ void collideQueuedPairs() {
             prefetchPairShape(g_aPairQueue[k + PAIR_SHAPES_AHEAD].first);
             prefetchPairShape(g_aPairQueue[k + PAIR_SHAPES_AHEAD].second);
         }
-        collideNodeTrees(g_aPairQueue[k].first, g_aPairQueue[k].second);
+        // The pair loop found the roots' swept spheres overlapping, by the same test.
+        collideOverlappingNodes(g_aPairQueue[k].first, g_aPairQueue[k].second);
     }
 }
 
