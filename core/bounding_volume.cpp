@@ -6,8 +6,9 @@
 
 namespace {
 
-// Room a reset list keeps.
-constexpr u32 COLLISION_LIST_RESET_CAPACITY = 1;
+// Room a reset list keeps: a list grows when an append would fill it, so this holds a shot's
+// single swept sphere without growing in the collision pass.
+constexpr u32 COLLISION_LIST_RESET_CAPACITY = 2;
 
 // The point through the matrix, keeping the point's fourth float.
 ClVec3 movePoint(const ClMatrix44& matrix, const ClVec3& point) {
