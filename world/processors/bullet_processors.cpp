@@ -42,16 +42,18 @@ void tellOwner(ClProcessor*& owner, ClEntity* bullet) {
 
 }  // namespace
 
-SParamValue* SBulletParamRef::of(ClEntity* bullet) {
-    if (bullet->root != root || !value) {
-        value = bullet->root->params.get(name);
+const SBulletParamRef& SBulletParamRef::readFrom(ClEntity* bullet) {
+    if (bullet->root != root) {
+        const SParamValue* value = bullet->root->params.get(name);
+        integer = value->integer;
+        real = value->real;
         root = bullet->root;
     }
-    return value;
+    return *this;
 }
 
 void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, SBulletParamRef& bullVel) {
-    const f32 speed = bullVel.of(bullet)->real;
+    const f32 speed = bullVel.realOf(bullet);
     ClVec3 step = axis;
     if (step.dot(step) < COLLAPSED_AXIS_SQUARED) step = ClVec3(0.0f, 0.0f, 1.0f);
     step.normalize();
@@ -73,7 +75,7 @@ void ClProcessor_Bullet::attach(ClEntity* owner, ClEntityNode* hangingOn) {
 }
 
 void ClProcessor_Bullet::update() {
-    const s32 type = bullType.of(entity)->integer;
+    const s32 type = bullType.integerOf(entity);
     if (type == BULLET_TYPE_FLASH) {
         if (++frameCount >= 2) endBullet(entity);
     } else if (type >= BULLET_TYPE_SHOTGUN_FIRST && type <= BULLET_TYPE_SHOTGUN_LAST) {

@@ -11,17 +11,23 @@
 
 struct SParamValue;
 
-// A parameter of the bullet's root found by name once and then kept: the root's table neither
-// moves nor drops an entry while the root lives, so the entry holds whatever is written there
-// later. Found again when the entity's root is another node (a grafted tree).
+// A number of the bullet's root read by name once and then kept with the processor, so that the
+// flight reads no parameter table: the gun writes the bullet block before the bullet's first
+// update and nothing writes these two during the flight. Read again when the entity's root is
+// another node (a grafted tree).
 struct SBulletParamRef {
     const char* name;
     const ClEntityNode* root = nullptr;
-    SParamValue* value = nullptr;
+    s32 integer = 0;
+    f32 real = 0.0f;
 
     explicit SBulletParamRef(const char* paramName) : name(paramName) {}
     // A missing parameter is fatal.
-    SParamValue* of(ClEntity* bullet);
+    s32 integerOf(ClEntity* bullet) { return readFrom(bullet).integer; }
+    f32 realOf(ClEntity* bullet) { return readFrom(bullet).real; }
+
+private:
+    const SBulletParamRef& readFrom(ClEntity* bullet);
 };
 
 // A straight or seeking bullet further than this from the origin is gone.
