@@ -9,8 +9,6 @@
 #include "world/entity/processor.h"
 #include "render/tween.h"
 
-struct SParamValue;
-
 // The bullet block's "BullType" and "BullVel" as the flight reads them: each read from the
 // bullet's root on first use and then kept with the processor, so that the flight reads no
 // parameter table (the gun writes the block before the bullet's first update, and nothing writes
