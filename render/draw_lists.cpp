@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 namespace {
 
@@ -187,24 +189,67 @@ constexpr std::array<u32, 18 * LINE_LANES> wideLineIndices4() {
 }
 constexpr std::array<u32, 18 * LINE_LANES> kWideLineIndices4 = wideLineIndices4();
 
+// The four lanes of a, b, c and d turned into four rows: row k holds lane k of each. SSE's
+// unpack and move-half shuffles; they move bits and round nothing.
+inline void transposeLanes(LineLanes& a, LineLanes& b, LineLanes& c, LineLanes& d) {
+    const LineLanes ab01 = __builtin_shuffle(a, b, LineMask{0, 4, 1, 5});
+    const LineLanes cd01 = __builtin_shuffle(c, d, LineMask{0, 4, 1, 5});
+    const LineLanes ab23 = __builtin_shuffle(a, b, LineMask{2, 6, 3, 7});
+    const LineLanes cd23 = __builtin_shuffle(c, d, LineMask{2, 6, 3, 7});
+    a = __builtin_shuffle(ab01, cd01, LineMask{0, 1, 4, 5});
+    b = __builtin_shuffle(ab01, cd01, LineMask{2, 3, 6, 7});
+    c = __builtin_shuffle(ab23, cd23, LineMask{0, 1, 4, 5});
+    d = __builtin_shuffle(ab23, cd23, LineMask{2, 3, 6, 7});
+}
+
+// Four points into lanes: x, y and z of point k in lane k of each.
+inline SLineLanes pointLanes(const ClVec4& p0, const ClVec4& p1, const ClVec4& p2, const ClVec4& p3) {
+    LineLanes x = {p0.x, p0.y, p0.z, p0.w};
+    LineLanes y = {p1.x, p1.y, p1.z, p1.w};
+    LineLanes z = {p2.x, p2.y, p2.z, p2.w};
+    LineLanes w = {p3.x, p3.y, p3.z, p3.w};
+    transposeLanes(x, y, z, w);
+    return {x, y, z};
+}
+
+inline LineLanes bitsAsLanes(u32 a, u32 b, u32 c, u32 d) {
+    const u32 bits[LINE_LANES] = {a, b, c, d};
+    LineLanes lanes;
+    std::memcpy(&lanes, bits, sizeof lanes);
+    return lanes;
+}
+
+static_assert(offsetof(SBatchVertex, colour) == 12 && offsetof(SBatchVertex, nx) == 16 && offsetof(SBatchVertex, v) == 32,
+              "a vertex is stored as position and colour, normal and u, then v");
+
+// One vertex from its first eight words in two rows and its v: three stores instead of nine.
+inline void storeVertex(SBatchVertex* out, LineLanes positionColour, LineLanes normalU, f32 v) {
+    char* bytes = reinterpret_cast<char*>(out);
+    std::memcpy(bytes, &positionColour, sizeof positionColour);
+    std::memcpy(bytes + offsetof(SBatchVertex, nx), &normalU, sizeof normalU);
+    out->v = v;
+}
+
+// One corner of four quads or lines, their vertices `stride` apart: its position lanes and colour lanes
+// turned into rows, each row stored with the corner's normal and texture row of its line.
+inline void storeCornerLanes(SBatchVertex* first, const SLineLanes& corner, LineLanes colours, const LineLanes* normalU,
+                             const f32* v, u32 stride) {
+    LineLanes x = corner.x, y = corner.y, z = corner.z;
+    transposeLanes(x, y, z, colours);
+    storeVertex(first, x, normalU[0], v[0]);
+    storeVertex(first + stride, y, normalU[1], v[1]);
+    storeVertex(first + 2 * stride, z, normalU[2], v[2]);
+    storeVertex(first + 3 * stride, colours, normalU[3], v[3]);
+}
+
 // writeWideLine for four lines whose vertices and indices follow one another from v, indices and
 // vertexBase.
 void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideLineInput* lines) {
-    SLineLanes start, end, eye;
-    LineLanes startWidth, endWidth;
-    for (u32 k = 0; k < LINE_LANES; ++k) {
-        start.x[k] = lines[k].start->x;
-        start.y[k] = lines[k].start->y;
-        start.z[k] = lines[k].start->z;
-        end.x[k] = lines[k].end->x;
-        end.y[k] = lines[k].end->y;
-        end.z[k] = lines[k].end->z;
-        eye.x[k] = lines[k].eye->x;
-        eye.y[k] = lines[k].eye->y;
-        eye.z[k] = lines[k].eye->z;
-        startWidth[k] = lines[k].startWidth;
-        endWidth[k] = lines[k].endWidth;
-    }
+    const SLineLanes start = pointLanes(*lines[0].start, *lines[1].start, *lines[2].start, *lines[3].start);
+    const SLineLanes end = pointLanes(*lines[0].end, *lines[1].end, *lines[2].end, *lines[3].end);
+    const SLineLanes eye = pointLanes(*lines[0].eye, *lines[1].eye, *lines[2].eye, *lines[3].eye);
+    const LineLanes startWidth = {lines[0].startWidth, lines[1].startWidth, lines[2].startWidth, lines[3].startWidth};
+    const LineLanes endWidth = {lines[0].endWidth, lines[1].endWidth, lines[2].endWidth, lines[3].endWidth};
     const SLineLanes along = unitLanes(end - start);
     const SLineLanes side = unitLanes(crossLanes(along, eye - start));
     const SLineLanes startSide = side * startWidth;
@@ -215,23 +260,29 @@ void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideL
     const LineLanes one = {1.0f, 1.0f, 1.0f, 1.0f};
     const LineMask pointed = endWidth > zero;
     const LineLanes q = pointed ? startWidth / endWidth : one;
-    const SLineLanes corners[8] = {(start + startSide) - startCap, (start - startSide) - startCap, start + startSide,
-                                   start - startSide, end + endSide, end - endSide, (end + endSide) + endCap,
-                                   (end - endSide) + endCap};
-    for (u32 k = 0; k < LINE_LANES; ++k) {
-        SBatchVertex* out = v + 8 * k;
-        const u32 startColour = lines[k].startColour;
-        const u32 endColour = lines[k].endColour;
-        const f32 qk = q[k];
-        out[0] = SBatchVertex{corners[0].x[k], corners[0].y[k], corners[0].z[k], startColour, qk, 0.0f, 0.0f, 0.0f, 0.0f};
-        out[1] = SBatchVertex{corners[1].x[k], corners[1].y[k], corners[1].z[k], startColour, qk, 0.0f, 0.0f, 0.0f, qk};
-        out[2] = SBatchVertex{corners[2].x[k], corners[2].y[k], corners[2].z[k], startColour, qk, 0.0f, 0.0f, 0.5f, 0.0f};
-        out[3] = SBatchVertex{corners[3].x[k], corners[3].y[k], corners[3].z[k], startColour, qk, 0.0f, 0.0f, 0.5f, qk};
-        out[4] = SBatchVertex{corners[4].x[k], corners[4].y[k], corners[4].z[k], endColour, 1.0f, 0.0f, 0.0f, 0.5f, 0.0f};
-        out[5] = SBatchVertex{corners[5].x[k], corners[5].y[k], corners[5].z[k], endColour, 1.0f, 0.0f, 0.0f, 0.5f, 1.0f};
-        out[6] = SBatchVertex{corners[6].x[k], corners[6].y[k], corners[6].z[k], endColour, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f};
-        out[7] = SBatchVertex{corners[7].x[k], corners[7].y[k], corners[7].z[k], endColour, 1.0f, 0.0f, 0.0f, 1.0f, 1.0f};
-    }
+    const LineLanes startColours =
+        bitsAsLanes(lines[0].startColour, lines[1].startColour, lines[2].startColour, lines[3].startColour);
+    const LineLanes endColours = bitsAsLanes(lines[0].endColour, lines[1].endColour, lines[2].endColour, lines[3].endColour);
+    // Each line's normal and u rows: the start's carry its q, the end's 1.
+    LineLanes startNormalU[4][LINE_LANES];
+    const f32 startU[4] = {0.0f, 0.0f, 0.5f, 0.5f};
+    for (u32 corner = 0; corner < 4; ++corner)
+        for (u32 k = 0; k < LINE_LANES; ++k) startNormalU[corner][k] = LineLanes{q[k], 0.0f, 0.0f, startU[corner]};
+    const f32 endU[4] = {0.5f, 0.5f, 1.0f, 1.0f};
+    LineLanes endNormalU[4][LINE_LANES];
+    for (u32 corner = 0; corner < 4; ++corner)
+        for (u32 k = 0; k < LINE_LANES; ++k) endNormalU[corner][k] = LineLanes{1.0f, 0.0f, 0.0f, endU[corner]};
+    const f32 zeroV[LINE_LANES] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const f32 qV[LINE_LANES] = {q[0], q[1], q[2], q[3]};
+    const f32 oneV[LINE_LANES] = {1.0f, 1.0f, 1.0f, 1.0f};
+    storeCornerLanes(v + 0, (start + startSide) - startCap, startColours, startNormalU[0], zeroV, 8);
+    storeCornerLanes(v + 1, (start - startSide) - startCap, startColours, startNormalU[1], qV, 8);
+    storeCornerLanes(v + 2, start + startSide, startColours, startNormalU[2], zeroV, 8);
+    storeCornerLanes(v + 3, start - startSide, startColours, startNormalU[3], qV, 8);
+    storeCornerLanes(v + 4, end + endSide, endColours, endNormalU[0], zeroV, 8);
+    storeCornerLanes(v + 5, end - endSide, endColours, endNormalU[1], oneV, 8);
+    storeCornerLanes(v + 6, (end + endSide) + endCap, endColours, endNormalU[2], zeroV, 8);
+    storeCornerLanes(v + 7, (end - endSide) + endCap, endColours, endNormalU[3], oneV, 8);
     for (u32 i = 0; i < 18 * LINE_LANES; ++i) indices[i] = vertexBase + kWideLineIndices4[i];
 }
 
@@ -253,27 +304,82 @@ SBatchReservation reserveSprites(u32 half, u32 passMask) {
     return chosen > 0 ? reserveBatchGeometry(chosen, 4 * chosen, 6 * chosen) : SBatchReservation{};
 }
 
+// One sprite's four vertices and six indices, facing the eye.
+void writeSprite(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand& sprite, const ClVec4& eye) {
+    const SV3 position = v3(sprite.position);
+    const SV3 toEye = unit(v3(eye) - position);
+    const SV3 unitRight = unit(cross(toEye, SV3{0.0f, 1.0f, 0.0f}));
+    const SV3 up = cross(unitRight, toEye) * (sprite.size * 0.5f);
+    const SV3 right = unitRight * (sprite.size * 0.5f);
+    writeVertex(v + 0, position + up + right, sprite.colour, 0.0f, 0.0f, 0.0f);
+    writeVertex(v + 1, position - up + right, sprite.colour, 0.0f, 0.0f, 1.0f);
+    writeVertex(v + 2, position + up - right, sprite.colour, 0.0f, 1.0f, 0.0f);
+    writeVertex(v + 3, position - up - right, sprite.colour, 0.0f, 1.0f, 1.0f);
+    writeQuadIndices(indices, vertexBase);
+}
+
+// The two triangles of four sprites, as offsets from the first sprite's first vertex.
+constexpr std::array<u32, 6 * LINE_LANES> spriteIndices4() {
+    std::array<u32, 6 * LINE_LANES> table = {};
+    const u32 pattern[6] = {0, 1, 2, 1, 3, 2};
+    for (u32 sprite = 0; sprite < LINE_LANES; ++sprite)
+        for (u32 i = 0; i < 6; ++i) table[6 * sprite + i] = 4 * sprite + pattern[i];
+    return table;
+}
+constexpr std::array<u32, 6 * LINE_LANES> kSpriteIndices4 = spriteIndices4();
+
+// writeSprite for four sprites whose vertices and indices follow one another, one per lane, with
+// the same f32 operations in the same order.
+void writeSprites4(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand* const* sprites,
+                   const ClVec4* const* eyes) {
+    const SLineLanes position = pointLanes(sprites[0]->position, sprites[1]->position, sprites[2]->position, sprites[3]->position);
+    const SLineLanes eye = pointLanes(*eyes[0], *eyes[1], *eyes[2], *eyes[3]);
+    const LineLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    const LineLanes one = {1.0f, 1.0f, 1.0f, 1.0f};
+    const LineLanes half = {0.5f, 0.5f, 0.5f, 0.5f};
+    const LineLanes size = {sprites[0]->size, sprites[1]->size, sprites[2]->size, sprites[3]->size};
+    const SLineLanes toEye = unitLanes(eye - position);
+    const SLineLanes unitRight = unitLanes(crossLanes(toEye, SLineLanes{zero, one, zero}));
+    const SLineLanes up = crossLanes(unitRight, toEye) * (size * half);
+    const SLineLanes right = unitRight * (size * half);
+    const LineLanes colours = bitsAsLanes(sprites[0]->colour, sprites[1]->colour, sprites[2]->colour, sprites[3]->colour);
+    const LineLanes normalU0[LINE_LANES] = {zero, zero, zero, zero};
+    const LineLanes normalU1[LINE_LANES] = {LineLanes{0.0f, 0.0f, 0.0f, 1.0f}, LineLanes{0.0f, 0.0f, 0.0f, 1.0f},
+                                            LineLanes{0.0f, 0.0f, 0.0f, 1.0f}, LineLanes{0.0f, 0.0f, 0.0f, 1.0f}};
+    const f32 zeroV[LINE_LANES] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const f32 oneV[LINE_LANES] = {1.0f, 1.0f, 1.0f, 1.0f};
+    storeCornerLanes(v + 0, (position + up) + right, colours, normalU0, zeroV, 4);
+    storeCornerLanes(v + 1, (position - up) + right, colours, normalU0, oneV, 4);
+    storeCornerLanes(v + 2, (position + up) - right, colours, normalU1, zeroV, 4);
+    storeCornerLanes(v + 3, (position - up) - right, colours, normalU1, oneV, 4);
+    for (u32 i = 0; i < 6 * LINE_LANES; ++i) indices[i] = vertexBase + kSpriteIndices4[i];
+}
+
 void buildSprites(const SBatchReservation& r, u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
     if (!r.vertices) return;
     const SSpriteCommand* sprites = g_DrawLists.sprites[half];
     const u32 count = g_DrawLists.counts[half].sprites;
     u32 object = 0;
+    // Selected sprites gather into groups of four; the last few go one by one.
+    const SSpriteCommand* group[LINE_LANES];
+    const ClVec4* eyes[LINE_LANES];
+    u32 grouped = 0;
     for (u32 i = 0; i < count; ++i) {
         const SSpriteCommand& sprite = sprites[i];
         if (!selected(sprite.layerMask, passMask)) continue;
-        const SV3 position = v3(sprite.position);
-        const SV3 toEye = unit(v3(eyeFor(sprite.owner, passEye)) - position);
-        const SV3 unitRight = unit(cross(toEye, SV3{0.0f, 1.0f, 0.0f}));
-        const SV3 up = cross(unitRight, toEye) * (sprite.size * 0.5f);
-        const SV3 right = unitRight * (sprite.size * 0.5f);
-        SBatchVertex* v = r.vertices + 4 * object;
-        writeVertex(v + 0, position + up + right, sprite.colour, 0.0f, 0.0f, 0.0f);
-        writeVertex(v + 1, position - up + right, sprite.colour, 0.0f, 0.0f, 1.0f);
-        writeVertex(v + 2, position + up - right, sprite.colour, 0.0f, 1.0f, 0.0f);
-        writeVertex(v + 3, position - up - right, sprite.colour, 0.0f, 1.0f, 1.0f);
-        writeQuadIndices(r.stagedIndices + 6 * object, r.vertexBase + 4 * object);
         tag(r, object, 6 * object, 6, sprite.layerMask & keepMask, sprite.material, sprite.owner);
+        group[grouped] = &sprite;
+        eyes[grouped++] = &eyeFor(sprite.owner, passEye);
         ++object;
+        if (grouped == LINE_LANES) {
+            const u32 first = object - LINE_LANES;
+            writeSprites4(r.vertices + 4 * first, r.stagedIndices + 6 * first, r.vertexBase + 4 * first, group, eyes);
+            grouped = 0;
+        }
+    }
+    for (u32 k = 0; k < grouped; ++k) {
+        const u32 at = object - grouped + k;
+        writeSprite(r.vertices + 4 * at, r.stagedIndices + 6 * at, r.vertexBase + 4 * at, *group[k], *eyes[k]);
     }
 }
 

@@ -199,6 +199,39 @@ TEST_F(DrawLists, LinesBuiltFourAtATimeMatchLinesBuiltAlone) {
         EXPECT_EQ(0, std::memcmp(&v[i], &v[8 * count + i], sizeof(SBatchVertex))) << "line " << i / 8 << " vertex " << i % 8;
 }
 
+
+// Sprites are built four at a time and the rest one by one, as lines are: the same bits either
+// way, whether a sprite faces the pass's eye or its owner's.
+TEST_F(DrawLists, SpritesBuiltFourAtATimeMatchSpritesBuiltAlone) {
+    ClRenderTargetGroup preview(64.0f, 64.0f, 0);
+    preview.eyePoint = ClVec4{-3, 9, 2};
+    struct SSprite {
+        ClVec3 position;
+        f32 size;
+        ClRenderTargetGroup* owner;
+    };
+    const SSprite sprites[] = {{ClVec3(0, 0, 0), 4.0f, nullptr},
+                               {ClVec3(5, 0, 50), 1.0f, nullptr},
+                               {ClVec3(-4, 2, 7), 0.5f, &preview},
+                               {ClVec3(0.1f, -3, 2), 3.0f, nullptr},
+                               {ClVec3(2, 2, 2), 0.25f, nullptr}};
+    constexpr u32 count = sizeof(sprites) / sizeof(sprites[0]);
+    for (u32 pass = 0; pass < 2; ++pass) {
+        for (u32 i = 0; i < count; ++i) {
+            setCurrentDrawOwner(sprites[i].owner);
+            appendSpriteCommand(sprites[i].position, sprites[i].size, 0xC0u + i, material(0), pass == 0 ? 1u : 2u << i, 0.0f);
+        }
+    }
+    setCurrentDrawOwner(nullptr);
+    handOff([] {
+        buildDrawCommands(1, ClVec4{5, 0, 50}, 0);
+        for (u32 i = 0; i < count; ++i) buildDrawCommands(2u << i, ClVec4{5, 0, 50}, 0);
+    });
+    ASSERT_EQ(8u * count, batchVertexCount());
+    const SBatchVertex* v = batchLockedVertices();
+    for (u32 i = 0; i < 4 * count; ++i)
+        EXPECT_EQ(0, std::memcmp(&v[i], &v[4 * count + i], sizeof(SBatchVertex))) << "sprite " << i / 4 << " vertex " << i % 4;
+}
 TEST_F(DrawLists, EveryQuadIsConvertedWithItsCornersTextureCoordinatesAndDepth) {
     appendCentredQuadCommandUV(ClVec3(0, 0, 0), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 4.0f, 2.0f, 0x11u, material(0),
                                ClVec2(0.25f, 0.5f), ClVec2(0.75f, 1.0f), 0x100, 3.0f);
