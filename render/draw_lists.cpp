@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -17,12 +18,22 @@ namespace {
 
 struct SDrawBuildRecord;
 
-// One slice of the selected lines and the part of the reservation it fills.
+// A line job: the build it helps with.
 struct SDrawBuildJob {
-    const SDrawBuildRecord* record;
+    SDrawBuildRecord* record;
+};
+
+// The sprites, gradient lines and lines of one build, written in chunks of BUILD_CHUNK objects
+// that the render worker and the line jobs claim one after another until none is left, so that
+// every thread stays busy until the build is written, whatever the mix of kinds.
+constexpr u32 BUILD_CHUNK = 64;  // a multiple of the four lanes
+static_assert(BUILD_CHUNK % 4 == 0, "a chunk is whole groups of four");
+
+// One kind's share of a build: its reservation and the numbers of its selected commands.
+struct SBuildKind {
     SBatchReservation reservation;
-    const u32* lineNumbers;
-    u32 lineCount;
+    u32 count;  // 0 when nothing was selected or reserved
+    u32 chunks;
 };
 
 struct SDrawBuildRecord {
@@ -30,6 +41,17 @@ struct SDrawBuildRecord {
     u32 keepMask;  // the inverted exclude mask
     ClVec4 eye;
     u32 half;
+    SBuildKind sprites;
+    SBuildKind gradientLines;
+    SBuildKind lines;
+    // Chunks in the order sprites, gradient lines, lines: how many were claimed, and how many of
+    // them from either end.
+    u32 chunkCount;
+    std::atomic<u32> claimed;
+    std::atomic<u32> nextFromFront;
+    std::atomic<u32> nextFromBack;
+    u32 spriteNumbers[SPRITE_COMMAND_CAPACITY];
+    u32 gradientLineNumbers[GRADIENT_LINE_COMMAND_CAPACITY];
     u32 lineNumbers[LINE_COMMAND_CAPACITY];
     SDrawBuildJob jobs[DRAW_BUILD_JOB_CAPACITY];
 };
@@ -291,19 +313,6 @@ void writeQuadIndices(u32* indices, u32 vertexBase) {
     for (u32 i = 0; i < 6; ++i) indices[i] = vertexBase + pattern[i];
 }
 
-// Commands of a half that the pass selects.
-template <typename TCommand>
-u32 countSelected(const TCommand* commands, u32 count, u32 passMask) {
-    u32 chosen = 0;
-    for (u32 i = 0; i < count; ++i) chosen += selected(commands[i].layerMask, passMask) ? 1u : 0u;
-    return chosen;
-}
-
-SBatchReservation reserveSprites(u32 half, u32 passMask) {
-    const u32 chosen = countSelected(g_DrawLists.sprites[half], g_DrawLists.counts[half].sprites, passMask);
-    return chosen > 0 ? reserveBatchGeometry(chosen, 4 * chosen, 6 * chosen) : SBatchReservation{};
-}
-
 // One sprite's four vertices and six indices, facing the eye.
 void writeSprite(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand& sprite, const ClVec4& eye) {
     const SV3 position = v3(sprite.position);
@@ -355,128 +364,139 @@ void writeSprites4(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteC
     for (u32 i = 0; i < 6 * LINE_LANES; ++i) indices[i] = vertexBase + kSpriteIndices4[i];
 }
 
-void buildSprites(const SBatchReservation& r, u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
-    if (!r.vertices) return;
-    const SSpriteCommand* sprites = g_DrawLists.sprites[half];
-    const u32 count = g_DrawLists.counts[half].sprites;
-    u32 object = 0;
-    // Selected sprites gather into groups of four; the last few go one by one.
-    const SSpriteCommand* group[LINE_LANES];
-    const ClVec4* eyes[LINE_LANES];
-    u32 grouped = 0;
+// The numbers of the commands of a half that the pass selects, and how many there are.
+template <typename TCommand>
+u32 selectCommands(const TCommand* commands, u32 count, u32 passMask, u32* numbers) {
+    u32 chosen = 0;
     for (u32 i = 0; i < count; ++i) {
-        const SSpriteCommand& sprite = sprites[i];
-        if (!selected(sprite.layerMask, passMask)) continue;
-        tag(r, object, 6 * object, 6, sprite.layerMask & keepMask, sprite.material, sprite.owner);
-        group[grouped] = &sprite;
-        eyes[grouped++] = &eyeFor(sprite.owner, passEye);
-        ++object;
-        if (grouped == LINE_LANES) {
-            const u32 first = object - LINE_LANES;
-            writeSprites4(r.vertices + 4 * first, r.stagedIndices + 6 * first, r.vertexBase + 4 * first, group, eyes);
-            grouped = 0;
+        numbers[chosen] = i;
+        chosen += selected(commands[i].layerMask, passMask) ? 1u : 0u;
+    }
+    return chosen;
+}
+
+// n selected commands of `vertices` vertices and `indices` indices each, reserved whole; a kind
+// that gets no room writes nothing.
+SBuildKind reserveKind(u32 n, u32 vertices, u32 indices) {
+    SBuildKind kind = {};
+    if (n == 0) return kind;
+    kind.reservation = reserveBatchGeometry(n, vertices * n, indices * n);
+    if (!kind.reservation.vertices) return kind;
+    kind.count = n;
+    kind.chunks = (n + BUILD_CHUNK - 1) / BUILD_CHUNK;
+    return kind;
+}
+
+// Sprites first to first + count of the build's selected ones.
+void writeSpriteChunk(const SDrawBuildRecord& record, u32 first, u32 count) {
+    const SSpriteCommand* sprites = g_DrawLists.sprites[record.half];
+    const SBatchReservation& r = record.sprites.reservation;
+    const u32 end = first + count;
+    u32 object = first;
+    for (; object + LINE_LANES <= end; object += LINE_LANES) {
+        const SSpriteCommand* group[LINE_LANES];
+        const ClVec4* eyes[LINE_LANES];
+        for (u32 k = 0; k < LINE_LANES; ++k) {
+            const SSpriteCommand& sprite = sprites[record.spriteNumbers[object + k]];
+            group[k] = &sprite;
+            eyes[k] = &eyeFor(sprite.owner, record.eye);
+            tag(r, object + k, 6 * (object + k), 6, sprite.layerMask & record.keepMask, sprite.material, sprite.owner);
         }
+        writeSprites4(r.vertices + 4 * object, r.stagedIndices + 6 * object, r.vertexBase + 4 * object, group, eyes);
     }
-    for (u32 k = 0; k < grouped; ++k) {
-        const u32 at = object - grouped + k;
-        writeSprite(r.vertices + 4 * at, r.stagedIndices + 6 * at, r.vertexBase + 4 * at, *group[k], *eyes[k]);
+    for (; object < end; ++object) {
+        const SSpriteCommand& sprite = sprites[record.spriteNumbers[object]];
+        writeSprite(r.vertices + 4 * object, r.stagedIndices + 6 * object, r.vertexBase + 4 * object, sprite,
+                    eyeFor(sprite.owner, record.eye));
+        tag(r, object, 6 * object, 6, sprite.layerMask & record.keepMask, sprite.material, sprite.owner);
     }
 }
 
-SBatchReservation reserveGradientLines(u32 half, u32 passMask) {
-    const u32 chosen = countSelected(g_DrawLists.gradientLines[half], g_DrawLists.counts[half].gradientLines, passMask);
-    return chosen > 0 ? reserveBatchGeometry(chosen, 8 * chosen, 18 * chosen) : SBatchReservation{};
+SWideLineInput wideLineInput(const SGradientLineCommand& line, const ClVec4& passEye) {
+    return SWideLineInput{&line.start,    &line.end,         &eyeFor(line.owner, passEye), line.startWidth,
+                          line.endWidth, line.startColour, line.endColour};
 }
 
-void buildGradientLines(const SBatchReservation& r, u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
-    if (!r.vertices) return;
-    const SGradientLineCommand* lines = g_DrawLists.gradientLines[half];
-    const u32 count = g_DrawLists.counts[half].gradientLines;
-    u32 object = 0;
-    // Selected lines gather into groups of four; the last few go one by one.
-    SWideLineInput group[LINE_LANES];
-    u32 grouped = 0;
-    for (u32 i = 0; i < count; ++i) {
-        const SGradientLineCommand& line = lines[i];
-        if (!selected(line.layerMask, passMask)) continue;
-        tag(r, object, 18 * object, 18, line.layerMask & keepMask, line.material, line.owner);
-        group[grouped++] = SWideLineInput{&line.start, &line.end, &eyeFor(line.owner, passEye), line.startWidth,
-                                          line.endWidth, line.startColour, line.endColour};
-        ++object;
-        if (grouped == LINE_LANES) {
-            const u32 first = object - LINE_LANES;
-            writeWideLines4(r.vertices + 8 * first, r.stagedIndices + 18 * first, r.vertexBase + 8 * first, group);
-            grouped = 0;
+// A plain line is a gradient line with one width and one colour.
+SWideLineInput wideLineInput(const SLineCommand& line, const ClVec4& passEye) {
+    return SWideLineInput{&line.start, &line.end, &eyeFor(line.owner, passEye), line.width, line.width, line.colour, line.colour};
+}
+
+// Lines first to first + count of one kind's selected ones, four at a time and the rest alone.
+template <typename TCommand>
+void writeLineChunk(const TCommand* lines, const u32* numbers, const SBatchReservation& r, const SDrawBuildRecord& record,
+                    u32 first, u32 count) {
+    const u32 end = first + count;
+    u32 object = first;
+    for (; object + LINE_LANES <= end; object += LINE_LANES) {
+        SWideLineInput group[LINE_LANES];
+        for (u32 k = 0; k < LINE_LANES; ++k) {
+            const TCommand& line = lines[numbers[object + k]];
+            group[k] = wideLineInput(line, record.eye);
+            tag(r, object + k, 18 * (object + k), 18, line.layerMask & record.keepMask, line.material, line.owner);
         }
+        writeWideLines4(r.vertices + 8 * object, r.stagedIndices + 18 * object, r.vertexBase + 8 * object, group);
     }
-    for (u32 k = 0; k < grouped; ++k) {
-        const u32 at = object - grouped + k;
-        const SWideLineInput& line = group[k];
-        writeWideLine(r.vertices + 8 * at, r.stagedIndices + 18 * at, r.vertexBase + 8 * at, *line.start, *line.end,
-                      *line.eye, line.startWidth, line.endWidth, line.startColour, line.endColour);
+    for (; object < end; ++object) {
+        const TCommand& command = lines[numbers[object]];
+        const SWideLineInput line = wideLineInput(command, record.eye);
+        writeWideLine(r.vertices + 8 * object, r.stagedIndices + 18 * object, r.vertexBase + 8 * object, *line.start,
+                      *line.end, *line.eye, line.startWidth, line.endWidth, line.startColour, line.endColour);
+        tag(r, object, 18 * object, 18, command.layerMask & record.keepMask, command.material, command.owner);
     }
 }
 
-// Line task, type 0 of the task layer.
+u32 chunkLength(const SBuildKind& kind, u32 chunk) { return std::min(BUILD_CHUNK, kind.count - chunk * BUILD_CHUNK); }
+
+void writeChunk(const SDrawBuildRecord& record, u32 chunk) {
+    if (chunk < record.sprites.chunks) {
+        writeSpriteChunk(record, chunk * BUILD_CHUNK, chunkLength(record.sprites, chunk));
+        return;
+    }
+    chunk -= record.sprites.chunks;
+    if (chunk < record.gradientLines.chunks) {
+        writeLineChunk(g_DrawLists.gradientLines[record.half], record.gradientLineNumbers, record.gradientLines.reservation,
+                       record, chunk * BUILD_CHUNK, chunkLength(record.gradientLines, chunk));
+        return;
+    }
+    chunk -= record.gradientLines.chunks;
+    writeLineChunk(g_DrawLists.lines[record.half], record.lineNumbers, record.lines.reservation, record,
+                   chunk * BUILD_CHUNK, chunkLength(record.lines, chunk));
+}
+
+// Chunks until every one has been claimed: the render worker takes them from the front, the line
+// jobs from the back, so that each keeps to its own stream of commands and vertices. Chunks are
+// disjoint parts of the reservations, so no lock.
+void writeClaimedChunks(SDrawBuildRecord& record, bool fromFront) {
+    std::atomic<u32>& next = fromFront ? record.nextFromFront : record.nextFromBack;
+    while (record.claimed.fetch_add(1, std::memory_order_relaxed) < record.chunkCount) {
+        const u32 taken = next.fetch_add(1, std::memory_order_relaxed);
+        writeChunk(record, fromFront ? taken : record.chunkCount - 1 - taken);
+    }
+}
+
+// Line task, type 0 of the task layer: the lines' selection and reservation, and one job per
+// slice of lineSliceSize lines. A job helps with the whole build rather than its slice alone.
 void lineTaskStart(void* argument, SWorkerTask* task) {
     SDrawBuildRecord* record = static_cast<SDrawBuildRecord*>(argument);
-    const SLineCommand* lines = g_DrawLists.lines[record->half];
-    const u32 count = g_DrawLists.counts[record->half].lines;
-    u32 n = 0;
-    for (u32 i = 0; i < count; ++i)
-        if (selected(lines[i].layerMask, record->passMask)) record->lineNumbers[n++] = i;
+    const u32 n = selectCommands(g_DrawLists.lines[record->half], g_DrawLists.counts[record->half].lines, record->passMask,
+                                 record->lineNumbers);
     g_DrawLists.lastLineJobs = 0;
-    const SBatchReservation r = n > 0 ? reserveBatchGeometry(n, 8 * n, 18 * n) : SBatchReservation{};
-    if (!r.vertices) {
+    record->lines = reserveKind(n, 8, 18);
+    record->chunkCount += record->lines.chunks;
+    if (record->lines.count == 0) {
         taskFinishNow(task);
         return;
     }
     const u32 sliceSize = lineSliceSize(n, g_uLogicalProcessorCount);
     u32 job = 0;
-    for (u32 first = 0; first < n; first += sliceSize, ++job) {
-        SDrawBuildJob& slice = record->jobs[job];
-        slice.record = record;
-        slice.lineNumbers = record->lineNumbers + first;
-        slice.lineCount = std::min(sliceSize, n - first);
-        slice.reservation = r;
-        slice.reservation.vertices += 8 * first;
-        slice.reservation.stagedIndices += 18 * first;
-        slice.reservation.firstStagedIndex += 18 * first;
-        slice.reservation.vertexBase += 8 * first;
-        slice.reservation.layerMasks += first;
-        slice.reservation.indexRanges += first;
-        slice.reservation.depths += first;
-        slice.reservation.materials += first;
-        slice.reservation.keys += first;
-    }
+    for (u32 first = 0; first < n; first += sliceSize, ++job) record->jobs[job].record = record;
     g_DrawLists.lastLineJobs = job;
     for (u32 i = 0; i < job; ++i) taskStartPart(task, &record->jobs[i]);
 }
 
-// On a pool worker: its slice of one reservation, so no lock.
-void lineTaskWork(void* partArgument) {
-    const SDrawBuildJob& job = *static_cast<const SDrawBuildJob*>(partArgument);
-    const SDrawBuildRecord& record = *job.record;
-    const SLineCommand* lines = g_DrawLists.lines[record.half];
-    const SBatchReservation& r = job.reservation;
-    u32 i = 0;
-    for (; i + LINE_LANES <= job.lineCount; i += LINE_LANES) {
-        SWideLineInput group[LINE_LANES];
-        for (u32 k = 0; k < LINE_LANES; ++k) {
-            const SLineCommand& line = lines[job.lineNumbers[i + k]];
-            group[k] = SWideLineInput{&line.start, &line.end, &eyeFor(line.owner, record.eye), line.width, line.width,
-                                      line.colour, line.colour};
-            tag(r, i + k, 18 * (i + k), 18, line.layerMask & record.keepMask, line.material, line.owner);
-        }
-        writeWideLines4(r.vertices + 8 * i, r.stagedIndices + 18 * i, r.vertexBase + 8 * i, group);
-    }
-    for (; i < job.lineCount; ++i) {
-        const SLineCommand& line = lines[job.lineNumbers[i]];
-        writeWideLine(r.vertices + 8 * i, r.stagedIndices + 18 * i, r.vertexBase + 8 * i, line.start, line.end,
-                      eyeFor(line.owner, record.eye), line.width, line.width, line.colour, line.colour);
-        tag(r, i, 18 * i, 18, line.layerMask & record.keepMask, line.material, line.owner);
-    }
-}
+// On a pool worker.
+void lineTaskWork(void* partArgument) { writeClaimedChunks(*static_cast<SDrawBuildJob*>(partArgument)->record, false); }
 
 void lineTaskFinish(void* argument) {
     SDrawLists& lists = g_DrawLists;
@@ -622,15 +642,22 @@ void buildDrawCommands(u32 passMask, const ClVec4& eye, u32 excludeMask) {
     record->eye = eye;
     record->half = half;
     // Reserved in the order sprites, gradient lines, lines, so that layers without sorting draw
-    // them in that order; the sprites and gradient lines are then written here while the pool
-    // writes the lines.
-    const SBatchReservation sprites = reserveSprites(half, passMask);
-    const SBatchReservation gradientLines = reserveGradientLines(half, passMask);
+    // them in that order; then this thread and the line jobs write them all.
+    record->sprites = reserveKind(
+        selectCommands(lists.sprites[half], lists.counts[half].sprites, passMask, record->spriteNumbers), 4, 6);
+    record->gradientLines = reserveKind(selectCommands(lists.gradientLines[half], lists.counts[half].gradientLines,
+                                                       passMask, record->gradientLineNumbers),
+                                        8, 18);
+    record->chunkCount = record->sprites.chunks + record->gradientLines.chunks;
+    record->claimed.store(0, std::memory_order_relaxed);
+    record->nextFromFront.store(0, std::memory_order_relaxed);
+    record->nextFromBack.store(0, std::memory_order_relaxed);
     SWorkerTask* task = nullptr;
+    // A build without lines has its record back in the pool when taskCreate returns; it is still
+    // this thread's until the next build takes it.
     taskCreate(0, record, &task);
     workerPoolDispatch();
-    buildSprites(sprites, half, passMask, ~excludeMask, eye);
-    buildGradientLines(gradientLines, half, passMask, ~excludeMask, eye);
+    writeClaimedChunks(*record, true);
     taskWait(task);
     taskRelease(task);
 }

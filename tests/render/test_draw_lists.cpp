@@ -153,6 +153,44 @@ TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) 
     EXPECT_EQ(1u + 8u * 49u, batchLockedIndices()[18 * 49 + 1]);
 }
 
+// Hundreds of each kind, a third of them left out, are shared out among the render worker and the
+// line jobs in pieces: every selected command still becomes its own object, in order, with its
+// own colour on every vertex and its own indices.
+TEST_F(DrawLists, ManyCommandsOfEveryKindAreWrittenWholeAndInOrder) {
+    constexpr u32 perKind = 333;
+    for (u32 i = 0; i < perKind; ++i) {
+        const u32 mask = i % 3 == 2 ? 0x02u : 0x01u;
+        const f32 at = f32(i);
+        appendSpriteCommand(ClVec3(at, 0, 0), 1.0f, 0x10000u + i, material(0), mask, 0.0f);
+        appendGradientLineCommand(ClVec3(at, 0, 0), ClVec3(at, 5, 0), 1.0f, 2.0f, 0x20000u + i, 0x20000u + i, material(0), mask);
+        appendLineCommand(ClVec3(at, 0, 0), ClVec3(at, 0, 5), 1.0f, 0x30000u + i, material(0), 1.0f, 1, mask);
+    }
+    handOff([] {
+        buildDrawCommands(1, ClVec4{5, 50, 100}, 0);
+        buildLayerDrawList(0, 1, false, false);
+    });
+    constexpr u32 selectedPerKind = 2 * perKind / 3;
+    ASSERT_EQ(selectedPerKind * (4 + 8 + 8), batchVertexCount());
+    ASSERT_EQ(selectedPerKind * (6 + 18 + 18), batchIndexWritePosition());
+    const SBatchVertex* v = batchLockedVertices();
+    const u32* indices = batchLockedIndices();
+    const struct {
+        u32 colour, vertices, indices;
+    } kinds[] = {{0x10000u, 4, 6}, {0x20000u, 8, 18}, {0x30000u, 8, 18}};
+    u32 vertex = 0;
+    u32 index = 0;
+    for (const auto& kind : kinds) {
+        for (u32 i = 0; i < perKind; ++i) {
+            if (i % 3 == 2) continue;
+            for (u32 k = 0; k < kind.vertices; ++k) EXPECT_EQ(kind.colour + i, v[vertex + k].colour) << i << " " << k;
+            EXPECT_EQ(vertex, indices[index]) << i;
+            EXPECT_EQ(vertex + kind.vertices - 2, indices[index + kind.indices - 1]) << i;
+            vertex += kind.vertices;
+            index += kind.indices;
+        }
+    }
+}
+
 TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPoint) {
     for (f32 endWidth : {1.0f, 0.0f, -1.0f}) appendGradientLineCommand(ClVec3(), ClVec3(10, 0, 0), 2.0f, endWidth, 0xAAu, 0xBBu, material(0), 1);
     handOff([] { buildDrawCommands(1, ClVec4{5, 0, 50}, 0); });
