@@ -64,6 +64,14 @@ struct SDrawLists {
     SDrawListCounts counts[2];
     ClRenderTargetGroup* owner;
 
+    // The layer masks of each half's first `masked` commands of each kind, gathered by the first
+    // build that reads them: a frame's later passes select from 4 bytes a command instead of its
+    // record. Render worker only; emptied with the half.
+    u32 spriteMasks[2][SPRITE_COMMAND_CAPACITY];
+    u32 lineMasks[2][LINE_COMMAND_CAPACITY];
+    u32 gradientLineMasks[2][GRADIENT_LINE_COMMAND_CAPACITY];
+    SDrawListCounts masked[2];
+
     SDrawBuildRecord records[DRAW_BUILD_RECORD_COUNT];
     // Records in use first; a record goes back by swapping with the last one in use.
     SDrawBuildRecord* recordOrder[DRAW_BUILD_RECORD_COUNT];
@@ -364,13 +372,16 @@ void writeSprites4(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteC
     for (u32 i = 0; i < 6 * LINE_LANES; ++i) indices[i] = vertexBase + kSpriteIndices4[i];
 }
 
-// The numbers of the commands of a half that the pass selects, and how many there are.
+// The numbers of the commands of a half that the pass selects, and how many there are. Masks not
+// gathered yet are gathered first: the commands of a half no longer change once it is handed
+// over.
 template <typename TCommand>
-u32 selectCommands(const TCommand* commands, u32 count, u32 passMask, u32* numbers) {
+u32 selectCommands(const TCommand* commands, u32 count, u32* masks, u32& masked, u32 passMask, u32* numbers) {
+    for (; masked < count; ++masked) masks[masked] = commands[masked].layerMask;
     u32 chosen = 0;
     for (u32 i = 0; i < count; ++i) {
         numbers[chosen] = i;
-        chosen += selected(commands[i].layerMask, passMask) ? 1u : 0u;
+        chosen += selected(masks[i], passMask) ? 1u : 0u;
     }
     return chosen;
 }
@@ -479,8 +490,10 @@ void writeClaimedChunks(SDrawBuildRecord& record, bool fromFront) {
 // slice of lineSliceSize lines. A job helps with the whole build rather than its slice alone.
 void lineTaskStart(void* argument, SWorkerTask* task) {
     SDrawBuildRecord* record = static_cast<SDrawBuildRecord*>(argument);
-    const u32 n = selectCommands(g_DrawLists.lines[record->half], g_DrawLists.counts[record->half].lines, record->passMask,
-                                 record->lineNumbers);
+    SDrawLists& lists = g_DrawLists;
+    const u32 half = record->half;
+    const u32 n = selectCommands(lists.lines[half], lists.counts[half].lines, lists.lineMasks[half], lists.masked[half].lines,
+                                 record->passMask, record->lineNumbers);
     g_DrawLists.lastLineJobs = 0;
     record->lines = reserveKind(n, 8, 18);
     record->chunkCount += record->lines.chunks;
@@ -643,10 +656,13 @@ void buildDrawCommands(u32 passMask, const ClVec4& eye, u32 excludeMask) {
     record->half = half;
     // Reserved in the order sprites, gradient lines, lines, so that layers without sorting draw
     // them in that order; then this thread and the line jobs write them all.
-    record->sprites = reserveKind(
-        selectCommands(lists.sprites[half], lists.counts[half].sprites, passMask, record->spriteNumbers), 4, 6);
+    SDrawListCounts& masked = lists.masked[half];
+    record->sprites = reserveKind(selectCommands(lists.sprites[half], lists.counts[half].sprites, lists.spriteMasks[half],
+                                                 masked.sprites, passMask, record->spriteNumbers),
+                                  4, 6);
     record->gradientLines = reserveKind(selectCommands(lists.gradientLines[half], lists.counts[half].gradientLines,
-                                                       passMask, record->gradientLineNumbers),
+                                                       lists.gradientLineMasks[half], masked.gradientLines, passMask,
+                                                       record->gradientLineNumbers),
                                         8, 18);
     record->chunkCount = record->sprites.chunks + record->gradientLines.chunks;
     record->claimed.store(0, std::memory_order_relaxed);
@@ -681,9 +697,12 @@ void buildQuadCommands() {
     }
 }
 
-void clearDrawLists() { g_DrawLists.counts[renderFlipIndex()] = SDrawListCounts{}; }
+void clearDrawLists() { clearDrawListHalf(renderFlipIndex()); }
 
-void clearDrawListHalf(u32 half) { g_DrawLists.counts[half & 1u] = SDrawListCounts{}; }
+void clearDrawListHalf(u32 half) {
+    g_DrawLists.counts[half & 1u] = SDrawListCounts{};
+    g_DrawLists.masked[half & 1u] = SDrawListCounts{};
+}
 
 void initDrawBatchPool() {
     SDrawLists& lists = g_DrawLists;
