@@ -135,27 +135,44 @@ void sortSelected(u32 count, bool byKey, bool sortByDepth, bool sortByMaterial) 
     for (u32 i = 0; i < count; ++i) objects[i] = g_aSortRecords[i].object;
 }
 
-// Appends the object's indices to the position's run list, extending the last run when it has
-// the same material.
-void addObjectToRuns(u32 layer, u32 position, u16 object, SBatchRun*& currentRun) {
-    SBatcher& batcher = g_Batcher;
+// Copies an object's indices (6 or 18 for most) in 16-byte steps, the last step ending at the
+// last index, rather than through a library call.
+inline void copyIndices(u32* to, const u32* from, u32 count) {
+    constexpr u32 step = 4;
+    if (count < step) {
+        for (u32 i = 0; i < count; ++i) to[i] = from[i];
+        return;
+    }
+    for (u32 i = 0; i + step < count; i += step) std::memcpy(to + i, from + i, step * sizeof(u32));
+    std::memcpy(to + count - step, from + count - step, step * sizeof(u32));
+}
+
+// A layer's runs being built: the write position and drop count are kept here and stored back
+// once, since the index copies could otherwise overwrite them as far as the compiler knows.
+struct SRunWriter {
+    u32* indices;
+    u32 writePosition;
+    u32 dropped;
+};
+
+// Appends the object's indices to the run list, extending the last run when it has the same
+// material.
+inline void addObjectToRuns(SRunWriter& writer, u32& runCount, SBatchRun* runs, u16 object, SBatchRun*& currentRun) {
     const SBatchIndexRange range = g_aIndexRanges[object];
     const SMaterial* material = g_apMaterials[object];
     const bool extends = currentRun && currentRun->material == material;
-    u32& runCount = g_auRunCounts[layer][position];
-    if (range.count > BATCH_INDEX_CAPACITY - batcher.indexWritePosition || (!extends && runCount == BATCH_RUN_CAPACITY)) {
-        ++batcher.droppedObjects;
+    if (range.count > BATCH_INDEX_CAPACITY - writer.writePosition || (!extends && runCount == BATCH_RUN_CAPACITY)) {
+        ++writer.dropped;
         return;
     }
     if (extends) {
         currentRun->indexCount += range.count;
     } else {
-        currentRun = &g_aRuns[layer][position][runCount++];
-        *currentRun = SBatchRun{material, batcher.indexWritePosition, range.count};
+        currentRun = &runs[runCount++];
+        *currentRun = SBatchRun{material, writer.writePosition, range.count};
     }
-    std::memcpy(batcher.lockedIndices + batcher.indexWritePosition, g_auStagedIndices + range.first,
-                range.count * sizeof(u32));
-    batcher.indexWritePosition += range.count;
+    copyIndices(writer.indices + writer.writePosition, g_auStagedIndices + range.first, range.count);
+    writer.writePosition += range.count;
 }
 
 void buildLayer(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial, bool singleKey) {
@@ -168,33 +185,38 @@ void buildLayer(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial,
         if ((g_auLayerMasks[object] & layerMask) == layerMask) g_auSelected[count++] = static_cast<u16>(object);
     sortSelected(count, !singleKey, sortByDepth, sortByMaterial);
 
-    const u32 droppedBefore = batcher.droppedObjects;
+    SRunWriter writer = {batcher.lockedIndices, batcher.indexWritePosition, 0};
     SBatchRun* currentRun = nullptr;
     if (singleKey) {
         g_auRunCounts[layer][0] = 0;
-        for (u32 i = 0; i < count; ++i) addObjectToRuns(layer, 0, g_auSelected[i], currentRun);
+        for (u32 i = 0; i < count; ++i) addObjectToRuns(writer, g_auRunCounts[layer][0], g_aRuns[layer][0], g_auSelected[i], currentRun);
     } else {
         s32 position = -1;
+        BatchKey runKey = 0;
         for (u32 i = 0; i < count; ++i) {
             const u16 object = g_auSelected[i];
-            if (i == 0 || g_aKeys[object] != g_aKeys[g_auSelected[i - 1]]) {
-                position = keyPosition(g_aKeys[object]);
+            const BatchKey key = g_aKeys[object];
+            if (i == 0 || key != runKey) {
+                runKey = key;
+                position = keyPosition(key);
                 currentRun = nullptr;
                 if (position >= 0)
                     g_auRunCounts[layer][position] = 0;
                 else
                     writeLog(findLog(BATCH_LOG_NAME), "batcher: layer %u skips objects of unregistered key %#llx", layer,
-                             static_cast<unsigned long long>(g_aKeys[object]));
+                             static_cast<unsigned long long>(key));
             }
             if (position < 0)
                 ++batcher.skippedObjects;
             else
-                addObjectToRuns(layer, static_cast<u32>(position), object, currentRun);
+                addObjectToRuns(writer, g_auRunCounts[layer][position], g_aRuns[layer][position], object, currentRun);
         }
     }
-    if (batcher.droppedObjects != droppedBefore)
+    batcher.indexWritePosition = writer.writePosition;
+    batcher.droppedObjects += writer.dropped;
+    if (writer.dropped != 0)
         writeLog(findLog(BATCH_LOG_NAME), "batcher: layer %u dropped %u objects (index buffer or run list full)", layer,
-                 batcher.droppedObjects - droppedBefore);
+                 writer.dropped);
 }
 
 void writeVertex(SBatchVertex* vertex, const ClVec3& position, u32 colour, f32 u, f32 v) {
