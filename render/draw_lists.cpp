@@ -1,6 +1,7 @@
 #include "render/draw_lists.h"
 
 #include "core/fatal_error.h"
+#include "core/processor_features.h"
 #include "core/task_layer.h"
 #include "core/worker_pool.h"
 #include "render/batcher.h"
@@ -126,7 +127,7 @@ inline void tag(const SBatchReservation& r, u32 object, u32 indexOffset, u32 ind
 // and cap vectors are as long as that end's width.
 // The points are taken by reference from the commands: vectors handed over in registers were
 // spilled and reloaded across a store boundary, which stalled every call.
-void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, const ClVec4& startPoint, const ClVec4& endPoint,
+[[gnu::always_inline]] inline void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, const ClVec4& startPoint, const ClVec4& endPoint,
                    const ClVec4& eyePoint, f32 startWidth, f32 endWidth, u32 startColour, u32 endColour) {
     const SV3 start = v3(startPoint);
     const SV3 end = v3(endPoint);
@@ -274,7 +275,7 @@ inline void storeCornerLanes(SBatchVertex* first, const SLineLanes& corner, Line
 
 // writeWideLine for four lines whose vertices and indices follow one another from v, indices and
 // vertexBase.
-void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideLineInput* lines) {
+[[gnu::always_inline]] inline void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideLineInput* lines) {
     const SLineLanes start = pointLanes(*lines[0].start, *lines[1].start, *lines[2].start, *lines[3].start);
     const SLineLanes end = pointLanes(*lines[0].end, *lines[1].end, *lines[2].end, *lines[3].end);
     const SLineLanes eye = pointLanes(*lines[0].eye, *lines[1].eye, *lines[2].eye, *lines[3].eye);
@@ -322,7 +323,7 @@ void writeQuadIndices(u32* indices, u32 vertexBase) {
 }
 
 // One sprite's four vertices and six indices, facing the eye.
-void writeSprite(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand& sprite, const ClVec4& eye) {
+[[gnu::always_inline]] inline void writeSprite(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand& sprite, const ClVec4& eye) {
     const SV3 position = v3(sprite.position);
     const SV3 toEye = unit(v3(eye) - position);
     const SV3 unitRight = unit(cross(toEye, SV3{0.0f, 1.0f, 0.0f}));
@@ -347,7 +348,7 @@ constexpr std::array<u32, 6 * LINE_LANES> kSpriteIndices4 = spriteIndices4();
 
 // writeSprite for four sprites whose vertices and indices follow one another, one per lane, with
 // the same f32 operations in the same order.
-void writeSprites4(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand* const* sprites,
+[[gnu::always_inline]] inline void writeSprites4(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand* const* sprites,
                    const ClVec4* const* eyes) {
     const SLineLanes position = pointLanes(sprites[0]->position, sprites[1]->position, sprites[2]->position, sprites[3]->position);
     const SLineLanes eye = pointLanes(*eyes[0], *eyes[1], *eyes[2], *eyes[3]);
@@ -399,7 +400,7 @@ SBuildKind reserveKind(u32 n, u32 vertices, u32 indices) {
 }
 
 // Sprites first to first + count of the build's selected ones.
-void writeSpriteChunk(const SDrawBuildRecord& record, u32 first, u32 count) {
+[[gnu::always_inline]] inline void writeSpriteChunk(const SDrawBuildRecord& record, u32 first, u32 count) {
     const SSpriteCommand* sprites = g_DrawLists.sprites[record.half];
     const SBatchReservation& r = record.sprites.reservation;
     const u32 end = first + count;
@@ -435,7 +436,7 @@ SWideLineInput wideLineInput(const SLineCommand& line, const ClVec4& passEye) {
 
 // Lines first to first + count of one kind's selected ones, four at a time and the rest alone.
 template <typename TCommand>
-void writeLineChunk(const TCommand* lines, const u32* numbers, const SBatchReservation& r, const SDrawBuildRecord& record,
+[[gnu::always_inline]] inline void writeLineChunk(const TCommand* lines, const u32* numbers, const SBatchReservation& r, const SDrawBuildRecord& record,
                     u32 first, u32 count) {
     const u32 end = first + count;
     u32 object = first;
@@ -459,7 +460,7 @@ void writeLineChunk(const TCommand* lines, const u32* numbers, const SBatchReser
 
 u32 chunkLength(const SBuildKind& kind, u32 chunk) { return std::min(BUILD_CHUNK, kind.count - chunk * BUILD_CHUNK); }
 
-void writeChunk(const SDrawBuildRecord& record, u32 chunk) {
+[[gnu::always_inline]] inline void writeChunkBody(const SDrawBuildRecord& record, u32 chunk) {
     if (chunk < record.sprites.chunks) {
         writeSpriteChunk(record, chunk * BUILD_CHUNK, chunkLength(record.sprites, chunk));
         return;
@@ -475,14 +476,29 @@ void writeChunk(const SDrawBuildRecord& record, u32 chunk) {
                    chunk * BUILD_CHUNK, chunkLength(record.lines, chunk));
 }
 
+// The chunk writer is built twice: for the baseline processor, and with AVX's three-operand
+// encodings of the same operations (fewer register copies, the same bits), chosen at run time.
+void writeChunk(const SDrawBuildRecord& record, u32 chunk) { writeChunkBody(record, chunk); }
+
+#if defined(__x86_64__)
+[[gnu::target("avx")]] void writeChunkAvx(const SDrawBuildRecord& record, u32 chunk) { writeChunkBody(record, chunk); }
+#else
+void writeChunkAvx(const SDrawBuildRecord& record, u32 chunk) { writeChunkBody(record, chunk); }
+#endif
+
 // Chunks until every one has been claimed: the render worker takes them from the front, the line
 // jobs from the back, so that each keeps to its own stream of commands and vertices. Chunks are
 // disjoint parts of the reservations, so no lock.
 void writeClaimedChunks(SDrawBuildRecord& record, bool fromFront) {
     std::atomic<u32>& next = fromFront ? record.nextFromFront : record.nextFromBack;
+    const bool avx = processorHasAvx();
     while (record.claimed.fetch_add(1, std::memory_order_relaxed) < record.chunkCount) {
         const u32 taken = next.fetch_add(1, std::memory_order_relaxed);
-        writeChunk(record, fromFront ? taken : record.chunkCount - 1 - taken);
+        const u32 chunk = fromFront ? taken : record.chunkCount - 1 - taken;
+        if (avx)
+            writeChunkAvx(record, chunk);
+        else
+            writeChunk(record, chunk);
     }
 }
 
