@@ -578,7 +578,7 @@ SSpriteCommand* appendSpriteCommand(const ClVec3& position, f32 size, u32 colour
     u32& count = g_DrawLists.counts[half].sprites;
     if (count >= SPRITE_COMMAND_CAPACITY - 1) return nullptr;
     SSpriteCommand* sprite = &g_DrawLists.sprites[half][count++];
-    *sprite = SSpriteCommand{toVec4(position), material, size, colour, layerMask, g_DrawLists.owner, rotation};
+    *sprite = SSpriteCommand{toVec4(position), material, g_DrawLists.owner, size, colour, layerMask, rotation};
     return sprite;
 }
 
