@@ -65,9 +65,10 @@ struct SDrawLists {
     SDrawListCounts counts[2];
     ClRenderTargetGroup* owner;
 
-    // The layer masks of each half's first `masked` commands of each kind, gathered by the first
-    // build that reads them: a frame's later passes select from 4 bytes a command instead of its
-    // record. Render worker only; emptied with the half.
+    // The layer masks of each half's first `masked` commands of each kind, so that builds select
+    // from 4 bytes a command instead of its record: written by the appends while they follow one
+    // another (a run of taken lines stops them), the rest gathered by the half's first build.
+    // Each half's rows belong to the thread its commands belong to; emptied with the half.
     u32 spriteMasks[2][SPRITE_COMMAND_CAPACITY];
     u32 lineMasks[2][LINE_COMMAND_CAPACITY];
     u32 gradientLineMasks[2][GRADIENT_LINE_COMMAND_CAPACITY];
@@ -541,6 +542,13 @@ void lineTaskFinish(void* argument) {
 
 u32 producerHalf() { return 1u - renderFlipIndex(); }
 
+// The mask of the command appended at `at`, kept while the masks kept so far reach it.
+inline void noteAppendedMask(u32* masks, u32& masked, u32 at, u32 layerMask) {
+    if (masked != at) return;
+    masks[at] = layerMask;
+    masked = at + 1;
+}
+
 // Null when the half already holds `limit` quads: a busy frame drops its last quads rather than
 // stopping the game.
 SQuadCommand* nextQuad(u32 limit) {
@@ -577,8 +585,10 @@ SSpriteCommand* appendSpriteCommand(const ClVec3& position, f32 size, u32 colour
     const u32 half = producerHalf();
     u32& count = g_DrawLists.counts[half].sprites;
     if (count >= SPRITE_COMMAND_CAPACITY - 1) return nullptr;
-    SSpriteCommand* sprite = &g_DrawLists.sprites[half][count++];
+    SSpriteCommand* sprite = &g_DrawLists.sprites[half][count];
     *sprite = SSpriteCommand{toVec4(position), material, g_DrawLists.owner, size, colour, layerMask, rotation};
+    noteAppendedMask(g_DrawLists.spriteMasks[half], g_DrawLists.masked[half].sprites, count, layerMask);
+    ++count;
     return sprite;
 }
 
@@ -587,8 +597,10 @@ void appendLineCommand(const ClVec3& start, const ClVec3& end, f32 width, u32 co
     const u32 half = producerHalf();
     u32& count = g_DrawLists.counts[half].lines;
     if (count >= LINE_COMMAND_CAPACITY - 1) return;
-    g_DrawLists.lines[half][count++] =
+    g_DrawLists.lines[half][count] =
         SLineCommand{toVec4(start), toVec4(end), colour, material, width, widthScale, layerMask, g_DrawLists.owner, word};
+    noteAppendedMask(g_DrawLists.lineMasks[half], g_DrawLists.masked[half].lines, count, layerMask);
+    ++count;
 }
 
 SLineRun takeLineCommands(u32 n) {
@@ -607,8 +619,10 @@ void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 start
     const u32 half = producerHalf();
     u32& count = g_DrawLists.counts[half].gradientLines;
     if (count >= GRADIENT_LINE_COMMAND_CAPACITY - 1) return;
-    g_DrawLists.gradientLines[half][count++] = SGradientLineCommand{
+    g_DrawLists.gradientLines[half][count] = SGradientLineCommand{
         toVec4(start), toVec4(end), 0, startColour, endColour, startWidth, endWidth, material, layerMask, g_DrawLists.owner};
+    noteAppendedMask(g_DrawLists.gradientLineMasks[half], g_DrawLists.masked[half].gradientLines, count, layerMask);
+    ++count;
 }
 
 void appendQuadCommand(const ClVec3& origin, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross,

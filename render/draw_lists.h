@@ -69,7 +69,8 @@ struct SQuadCommand {
 
 // Producers: main thread, into half 1 - flip.
 
-// Null when the half already holds SPRITE_COMMAND_CAPACITY - 1 sprites.
+// Null when the half already holds SPRITE_COMMAND_CAPACITY - 1 sprites. The passes select the
+// sprite by the layer mask given here, whatever its record says later.
 SSpriteCommand* appendSpriteCommand(const ClVec3& position, f32 size, u32 colour, const SMaterial* material,
                                     u32 layerMask, f32 rotation);
 // Dropped when the half holds LINE_COMMAND_CAPACITY - 1 lines.

@@ -191,6 +191,28 @@ TEST_F(DrawLists, ManyCommandsOfEveryKindAreWrittenWholeAndInOrder) {
     }
 }
 
+// A run of lines is filled after it is taken: the lines appended before and after it and the
+// run's own are each selected by their own masks.
+TEST_F(DrawLists, LinesTakenAsARunAreSelectedByTheMasksTheyAreFilledWith) {
+    appendLineCommand(ClVec3(0, 0, 0), ClVec3(0, 5, 0), 1.0f, 0xA0u, material(0), 1.0f, 1, 0x01);
+    const SLineRun run = takeLineCommands(2);
+    ASSERT_EQ(2u, run.count);
+    for (u32 i = 0; i < run.count; ++i)
+        run.lines[i] = SLineCommand{ClVec4{1, 0, 0}, ClVec4{1, 5, 0}, 0xB0u + i, material(0), 1.0f, 1.0f, i == 0 ? 0x01u : 0x02u,
+                                    nullptr, 1};
+    appendLineCommand(ClVec3(2, 0, 0), ClVec3(2, 5, 0), 1.0f, 0xC0u, material(0), 1.0f, 1, 0x01);
+    handOff([] {
+        buildDrawCommands(0x01, ClVec4{5, 0, 50}, 0);
+        buildDrawCommands(0x02, ClVec4{5, 0, 50}, 0);
+    });
+    ASSERT_EQ(32u, batchVertexCount());
+    const SBatchVertex* v = batchLockedVertices();
+    EXPECT_EQ(0xA0u, v[0].colour);
+    EXPECT_EQ(0xB0u, v[8].colour);
+    EXPECT_EQ(0xC0u, v[16].colour);
+    EXPECT_EQ(0xB1u, v[24].colour);
+}
+
 TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPoint) {
     for (f32 endWidth : {1.0f, 0.0f, -1.0f}) appendGradientLineCommand(ClVec3(), ClVec3(10, 0, 0), 2.0f, endWidth, 0xAAu, 0xBBu, material(0), 1);
     handOff([] { buildDrawCommands(1, ClVec4{5, 0, 50}, 0); });
