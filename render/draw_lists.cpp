@@ -582,25 +582,27 @@ ClVec3 centredOrigin(const ClVec3& centre, const ClVec3& n, const ClVec3& a, f32
 
 SSpriteCommand* appendSpriteCommand(const ClVec3& position, f32 size, u32 colour, const SMaterial* material,
                                     u32 layerMask, f32 rotation) {
+    SDrawLists& lists = g_DrawLists;
     const u32 half = producerHalf();
-    u32& count = g_DrawLists.counts[half].sprites;
-    if (count >= SPRITE_COMMAND_CAPACITY - 1) return nullptr;
-    SSpriteCommand* sprite = &g_DrawLists.sprites[half][count];
-    *sprite = SSpriteCommand{toVec4(position), material, g_DrawLists.owner, size, colour, layerMask, rotation};
-    noteAppendedMask(g_DrawLists.spriteMasks[half], g_DrawLists.masked[half].sprites, count, layerMask);
-    ++count;
+    const u32 at = lists.counts[half].sprites;
+    if (at >= SPRITE_COMMAND_CAPACITY - 1) return nullptr;
+    SSpriteCommand* sprite = &lists.sprites[half][at];
+    *sprite = SSpriteCommand{toVec4(position), material, lists.owner, size, colour, layerMask, rotation};
+    noteAppendedMask(lists.spriteMasks[half], lists.masked[half].sprites, at, layerMask);
+    lists.counts[half].sprites = at + 1;
     return sprite;
 }
 
 void appendLineCommand(const ClVec3& start, const ClVec3& end, f32 width, u32 colour, const SMaterial* material,
                        f32 widthScale, u32 word, u32 layerMask) {
+    SDrawLists& lists = g_DrawLists;
     const u32 half = producerHalf();
-    u32& count = g_DrawLists.counts[half].lines;
-    if (count >= LINE_COMMAND_CAPACITY - 1) return;
-    g_DrawLists.lines[half][count] =
-        SLineCommand{toVec4(start), toVec4(end), colour, material, width, widthScale, layerMask, g_DrawLists.owner, word};
-    noteAppendedMask(g_DrawLists.lineMasks[half], g_DrawLists.masked[half].lines, count, layerMask);
-    ++count;
+    const u32 at = lists.counts[half].lines;
+    if (at >= LINE_COMMAND_CAPACITY - 1) return;
+    lists.lines[half][at] =
+        SLineCommand{toVec4(start), toVec4(end), colour, material, width, widthScale, layerMask, lists.owner, word};
+    noteAppendedMask(lists.lineMasks[half], lists.masked[half].lines, at, layerMask);
+    lists.counts[half].lines = at + 1;
 }
 
 SLineRun takeLineCommands(u32 n) {
@@ -616,13 +618,14 @@ u32 lineCommandRoom() { return LINE_COMMAND_CAPACITY - 1 - std::min(g_DrawLists.
 
 void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 startWidth, f32 endWidth, u32 startColour,
                                u32 endColour, const SMaterial* material, u32 layerMask) {
+    SDrawLists& lists = g_DrawLists;
     const u32 half = producerHalf();
-    u32& count = g_DrawLists.counts[half].gradientLines;
-    if (count >= GRADIENT_LINE_COMMAND_CAPACITY - 1) return;
-    g_DrawLists.gradientLines[half][count] = SGradientLineCommand{
-        toVec4(start), toVec4(end), 0, startColour, endColour, startWidth, endWidth, material, layerMask, g_DrawLists.owner};
-    noteAppendedMask(g_DrawLists.gradientLineMasks[half], g_DrawLists.masked[half].gradientLines, count, layerMask);
-    ++count;
+    const u32 at = lists.counts[half].gradientLines;
+    if (at >= GRADIENT_LINE_COMMAND_CAPACITY - 1) return;
+    lists.gradientLines[half][at] = SGradientLineCommand{
+        toVec4(start), toVec4(end), 0, startColour, endColour, startWidth, endWidth, material, layerMask, lists.owner};
+    noteAppendedMask(lists.gradientLineMasks[half], lists.masked[half].gradientLines, at, layerMask);
+    lists.counts[half].gradientLines = at + 1;
 }
 
 void appendQuadCommand(const ClVec3& origin, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross,
