@@ -97,10 +97,23 @@ void mergeSortByKey(u16* objects, u32 count) {
     if (from != objects) std::memcpy(objects, from, count * sizeof(u16));
 }
 
-bool sortedByKey(const u16* objects, u32 count) {
-    for (u32 i = 1; i < count; ++i)
-        if (g_aKeys[objects[i]] < g_aKeys[objects[i - 1]]) return false;
-    return true;
+// The layer's objects, their numbers into g_auSelected; with keyOrder, whether their keys come in
+// order is found on the way, so that a layer kept in submission order needs no second pass.
+template <bool keyOrder>
+u32 selectObjects(u32 layerMask, bool& keysInOrder) {
+    u32 count = 0;
+    BatchKey lastKey = 0;
+    keysInOrder = true;
+    for (u32 object = 0; object < g_Batcher.objectCount; ++object) {
+        if ((g_auLayerMasks[object] & layerMask) != layerMask) continue;
+        if (keyOrder) {
+            const BatchKey key = g_aKeys[object];
+            if (count > 0 && key < lastKey) keysInOrder = false;
+            lastKey = key;
+        }
+        g_auSelected[count++] = static_cast<u16>(object);
+    }
+    return count;
 }
 
 // The sort flags' orders, on copies of the fields, so the comparisons read one record each.
@@ -112,10 +125,11 @@ struct SSortRecord {
 };
 SSortRecord g_aSortRecords[BATCH_OBJECT_CAPACITY];
 
-void sortSelected(u32 count, bool byKey, bool sortByDepth, bool sortByMaterial) {
+// keysInOrder is read only when the layer is sorted by key alone.
+void sortSelected(u32 count, bool byKey, bool sortByDepth, bool sortByMaterial, bool keysInOrder) {
     u16* objects = g_auSelected;
     if (!sortByDepth && !sortByMaterial) {
-        if (!byKey || count < 2 || sortedByKey(objects, count)) return;
+        if (!byKey || count < 2 || keysInOrder) return;
         const u32 padded = nextPowerOfTwo(count);
         for (u32 i = count; i < padded; ++i) objects[i] = 0xFFFFu;
         mergeSortByKey(objects, padded);
@@ -180,10 +194,10 @@ void buildLayer(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial,
     if (layer >= BATCH_LAYER_COUNT) fatalErrorf("batch layer %u does not exist", layer);
     if (!batcher.lockedVertices || !batcher.lockedIndices) return;
 
-    u32 count = 0;
-    for (u32 object = 0; object < batcher.objectCount; ++object)
-        if ((g_auLayerMasks[object] & layerMask) == layerMask) g_auSelected[count++] = static_cast<u16>(object);
-    sortSelected(count, !singleKey, sortByDepth, sortByMaterial);
+    const bool byKeyAlone = !singleKey && !sortByDepth && !sortByMaterial;
+    bool keysInOrder = true;
+    const u32 count = byKeyAlone ? selectObjects<true>(layerMask, keysInOrder) : selectObjects<false>(layerMask, keysInOrder);
+    sortSelected(count, !singleKey, sortByDepth, sortByMaterial, keysInOrder);
 
     SRunWriter writer = {batcher.lockedIndices, batcher.indexWritePosition, 0};
     SBatchRun* currentRun = nullptr;
