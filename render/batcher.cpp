@@ -196,14 +196,16 @@ void buildLayer(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial,
 
     const bool byKeyAlone = !singleKey && !sortByDepth && !sortByMaterial;
     bool keysInOrder = true;
-    const u32 count = byKeyAlone ? selectObjects<true>(layerMask, keysInOrder) : selectObjects<false>(layerMask, keysInOrder);
+    const u32 count =
+        byKeyAlone ? selectObjects<true>(layerMask, keysInOrder) : selectObjects<false>(layerMask, keysInOrder);
     sortSelected(count, !singleKey, sortByDepth, sortByMaterial, keysInOrder);
 
     SRunWriter writer = {batcher.lockedIndices, batcher.indexWritePosition, 0};
     SBatchRun* currentRun = nullptr;
     if (singleKey) {
         g_auRunCounts[layer][0] = 0;
-        for (u32 i = 0; i < count; ++i) addObjectToRuns(writer, g_auRunCounts[layer][0], g_aRuns[layer][0], g_auSelected[i], currentRun);
+        for (u32 i = 0; i < count; ++i)
+            addObjectToRuns(writer, g_auRunCounts[layer][0], g_aRuns[layer][0], g_auSelected[i], currentRun);
     } else {
         s32 position = -1;
         BatchKey runKey = 0;

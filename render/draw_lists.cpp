@@ -128,8 +128,10 @@ inline void tag(const SBatchReservation& r, u32 object, u32 indexOffset, u32 ind
 // and cap vectors are as long as that end's width.
 // The points are taken by reference from the commands: vectors handed over in registers were
 // spilled and reloaded across a store boundary, which stalled every call.
-[[gnu::always_inline]] inline void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, const ClVec4& startPoint, const ClVec4& endPoint,
-                   const ClVec4& eyePoint, f32 startWidth, f32 endWidth, u32 startColour, u32 endColour) {
+[[gnu::always_inline]]
+inline void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, const ClVec4& startPoint,
+                          const ClVec4& endPoint, const ClVec4& eyePoint, f32 startWidth, f32 endWidth, u32 startColour,
+                          u32 endColour) {
     const SV3 start = v3(startPoint);
     const SV3 end = v3(endPoint);
     const SV3 eye = v3(eyePoint);
@@ -251,8 +253,9 @@ inline LineLanes bitsAsLanes(u32 a, u32 b, u32 c, u32 d) {
     return lanes;
 }
 
-static_assert(offsetof(SBatchVertex, colour) == 12 && offsetof(SBatchVertex, nx) == 16 && offsetof(SBatchVertex, v) == 32,
-              "a vertex is stored as position and colour, normal and u, then v");
+static_assert(offsetof(SBatchVertex, colour) == 12, "a vertex's first row is its position and colour");
+static_assert(offsetof(SBatchVertex, nx) == 16, "a vertex's second row is its normal and u");
+static_assert(offsetof(SBatchVertex, v) == 32, "a vertex ends with its v");
 
 // One vertex from its first eight words in two rows and its v: three stores instead of nine.
 inline void storeVertex(SBatchVertex* out, LineLanes positionColour, LineLanes normalU, f32 v) {
@@ -262,8 +265,8 @@ inline void storeVertex(SBatchVertex* out, LineLanes positionColour, LineLanes n
     out->v = v;
 }
 
-// One corner of four quads or lines, their vertices `stride` apart: its position lanes and colour lanes
-// turned into rows, each row stored with the corner's normal and texture row of its line.
+// One corner of four quads or lines, their vertices `stride` apart: its position lanes and colour
+// lanes turned into rows, each row stored with the corner's normal and texture row of its line.
 inline void storeCornerLanes(SBatchVertex* first, const SLineLanes& corner, LineLanes colours, const LineLanes* normalU,
                              const f32* v, u32 stride) {
     LineLanes x = corner.x, y = corner.y, z = corner.z;
@@ -276,7 +279,8 @@ inline void storeCornerLanes(SBatchVertex* first, const SLineLanes& corner, Line
 
 // writeWideLine for four lines whose vertices and indices follow one another from v, indices and
 // vertexBase.
-[[gnu::always_inline]] inline void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideLineInput* lines) {
+[[gnu::always_inline]]
+inline void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideLineInput* lines) {
     const SLineLanes start = pointLanes(*lines[0].start, *lines[1].start, *lines[2].start, *lines[3].start);
     const SLineLanes end = pointLanes(*lines[0].end, *lines[1].end, *lines[2].end, *lines[3].end);
     const SLineLanes eye = pointLanes(*lines[0].eye, *lines[1].eye, *lines[2].eye, *lines[3].eye);
@@ -294,7 +298,8 @@ inline void storeCornerLanes(SBatchVertex* first, const SLineLanes& corner, Line
     const LineLanes q = pointed ? startWidth / endWidth : one;
     const LineLanes startColours =
         bitsAsLanes(lines[0].startColour, lines[1].startColour, lines[2].startColour, lines[3].startColour);
-    const LineLanes endColours = bitsAsLanes(lines[0].endColour, lines[1].endColour, lines[2].endColour, lines[3].endColour);
+    const LineLanes endColours =
+        bitsAsLanes(lines[0].endColour, lines[1].endColour, lines[2].endColour, lines[3].endColour);
     // Each line's normal and u rows: the start's carry its q, the end's 1.
     LineLanes startNormalU[4][LINE_LANES];
     const f32 startU[4] = {0.0f, 0.0f, 0.5f, 0.5f};
@@ -324,7 +329,9 @@ void writeQuadIndices(u32* indices, u32 vertexBase) {
 }
 
 // One sprite's four vertices and six indices, facing the eye.
-[[gnu::always_inline]] inline void writeSprite(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand& sprite, const ClVec4& eye) {
+[[gnu::always_inline]]
+inline void writeSprite(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand& sprite,
+                        const ClVec4& eye) {
     const SV3 position = v3(sprite.position);
     const SV3 toEye = unit(v3(eye) - position);
     const SV3 unitRight = unit(cross(toEye, SV3{0.0f, 1.0f, 0.0f}));
@@ -349,9 +356,11 @@ constexpr std::array<u32, 6 * LINE_LANES> kSpriteIndices4 = spriteIndices4();
 
 // writeSprite for four sprites whose vertices and indices follow one another, one per lane, with
 // the same f32 operations in the same order.
-[[gnu::always_inline]] inline void writeSprites4(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand* const* sprites,
-                   const ClVec4* const* eyes) {
-    const SLineLanes position = pointLanes(sprites[0]->position, sprites[1]->position, sprites[2]->position, sprites[3]->position);
+[[gnu::always_inline]]
+inline void writeSprites4(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand* const* sprites,
+                          const ClVec4* const* eyes) {
+    const SLineLanes position =
+        pointLanes(sprites[0]->position, sprites[1]->position, sprites[2]->position, sprites[3]->position);
     const SLineLanes eye = pointLanes(*eyes[0], *eyes[1], *eyes[2], *eyes[3]);
     const LineLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
     const LineLanes one = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -361,7 +370,8 @@ constexpr std::array<u32, 6 * LINE_LANES> kSpriteIndices4 = spriteIndices4();
     const SLineLanes unitRight = unitLanes(crossLanes(toEye, SLineLanes{zero, one, zero}));
     const SLineLanes up = crossLanes(unitRight, toEye) * (size * half);
     const SLineLanes right = unitRight * (size * half);
-    const LineLanes colours = bitsAsLanes(sprites[0]->colour, sprites[1]->colour, sprites[2]->colour, sprites[3]->colour);
+    const LineLanes colours =
+        bitsAsLanes(sprites[0]->colour, sprites[1]->colour, sprites[2]->colour, sprites[3]->colour);
     const LineLanes normalU0[LINE_LANES] = {zero, zero, zero, zero};
     const LineLanes normalU1[LINE_LANES] = {LineLanes{0.0f, 0.0f, 0.0f, 1.0f}, LineLanes{0.0f, 0.0f, 0.0f, 1.0f},
                                             LineLanes{0.0f, 0.0f, 0.0f, 1.0f}, LineLanes{0.0f, 0.0f, 0.0f, 1.0f}};
@@ -401,7 +411,8 @@ SBuildKind reserveKind(u32 n, u32 vertices, u32 indices) {
 }
 
 // Sprites first to first + count of the build's selected ones.
-[[gnu::always_inline]] inline void writeSpriteChunk(const SDrawBuildRecord& record, u32 first, u32 count) {
+[[gnu::always_inline]]
+inline void writeSpriteChunk(const SDrawBuildRecord& record, u32 first, u32 count) {
     const SSpriteCommand* sprites = g_DrawLists.sprites[record.half];
     const SBatchReservation& r = record.sprites.reservation;
     const u32 end = first + count;
@@ -432,13 +443,15 @@ SWideLineInput wideLineInput(const SGradientLineCommand& line, const ClVec4& pas
 
 // A plain line is a gradient line with one width and one colour.
 SWideLineInput wideLineInput(const SLineCommand& line, const ClVec4& passEye) {
-    return SWideLineInput{&line.start, &line.end, &eyeFor(line.owner, passEye), line.width, line.width, line.colour, line.colour};
+    return SWideLineInput{&line.start, &line.end,   &eyeFor(line.owner, passEye), line.width,
+                          line.width,  line.colour, line.colour};
 }
 
 // Lines first to first + count of one kind's selected ones, four at a time and the rest alone.
 template <typename TCommand>
-[[gnu::always_inline]] inline void writeLineChunk(const TCommand* lines, const u32* numbers, const SBatchReservation& r, const SDrawBuildRecord& record,
-                    u32 first, u32 count) {
+[[gnu::always_inline]]
+inline void writeLineChunk(const TCommand* lines, const u32* numbers, const SBatchReservation& r,
+                           const SDrawBuildRecord& record, u32 first, u32 count) {
     const u32 end = first + count;
     u32 object = first;
     for (; object + LINE_LANES <= end; object += LINE_LANES) {
@@ -461,15 +474,17 @@ template <typename TCommand>
 
 u32 chunkLength(const SBuildKind& kind, u32 chunk) { return std::min(BUILD_CHUNK, kind.count - chunk * BUILD_CHUNK); }
 
-[[gnu::always_inline]] inline void writeChunkBody(const SDrawBuildRecord& record, u32 chunk) {
+[[gnu::always_inline]]
+inline void writeChunkBody(const SDrawBuildRecord& record, u32 chunk) {
     if (chunk < record.sprites.chunks) {
         writeSpriteChunk(record, chunk * BUILD_CHUNK, chunkLength(record.sprites, chunk));
         return;
     }
     chunk -= record.sprites.chunks;
     if (chunk < record.gradientLines.chunks) {
-        writeLineChunk(g_DrawLists.gradientLines[record.half], record.gradientLineNumbers, record.gradientLines.reservation,
-                       record, chunk * BUILD_CHUNK, chunkLength(record.gradientLines, chunk));
+        writeLineChunk(g_DrawLists.gradientLines[record.half], record.gradientLineNumbers,
+                       record.gradientLines.reservation, record, chunk * BUILD_CHUNK,
+                       chunkLength(record.gradientLines, chunk));
         return;
     }
     chunk -= record.gradientLines.chunks;
@@ -509,8 +524,8 @@ void lineTaskStart(void* argument, SWorkerTask* task) {
     SDrawBuildRecord* record = static_cast<SDrawBuildRecord*>(argument);
     SDrawLists& lists = g_DrawLists;
     const u32 half = record->half;
-    const u32 n = selectCommands(lists.lines[half], lists.counts[half].lines, lists.lineMasks[half], lists.masked[half].lines,
-                                 record->passMask, record->lineNumbers);
+    const u32 n = selectCommands(lists.lines[half], lists.counts[half].lines, lists.lineMasks[half],
+                                 lists.masked[half].lines, record->passMask, record->lineNumbers);
     g_DrawLists.lastLineJobs = 0;
     record->lines = reserveKind(n, 8, 18);
     record->chunkCount += record->lines.chunks;
