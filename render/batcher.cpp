@@ -149,16 +149,22 @@ void sortSelected(u32 count, bool byKey, bool sortByDepth, bool sortByMaterial, 
     for (u32 i = 0; i < count; ++i) objects[i] = g_aSortRecords[i].object;
 }
 
-// Copies an object's indices (6 or 18 for most) in 16-byte steps, the last step ending at the
-// last index, rather than through a library call.
+// Copies an object's indices without a library call: a quad's 6 and a wide line's 18 as one
+// fixed-size copy each, others in 16-byte steps, the last step ending at the last index.
 inline void copyIndices(u32* to, const u32* from, u32 count) {
+    constexpr u32 quadIndices = 6;
+    constexpr u32 wideLineIndices = 18;
     constexpr u32 step = 4;
-    if (count < step) {
+    if (count == quadIndices) {
+        std::memcpy(to, from, quadIndices * sizeof(u32));
+    } else if (count == wideLineIndices) {
+        std::memcpy(to, from, wideLineIndices * sizeof(u32));
+    } else if (count < step) {
         for (u32 i = 0; i < count; ++i) to[i] = from[i];
-        return;
+    } else {
+        for (u32 i = 0; i + step < count; i += step) std::memcpy(to + i, from + i, step * sizeof(u32));
+        std::memcpy(to + count - step, from + count - step, step * sizeof(u32));
     }
-    for (u32 i = 0; i + step < count; i += step) std::memcpy(to + i, from + i, step * sizeof(u32));
-    std::memcpy(to + count - step, from + count - step, step * sizeof(u32));
 }
 
 // A layer's runs being built: the write position and drop count are kept here and stored back
