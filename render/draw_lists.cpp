@@ -277,6 +277,12 @@ inline void storeCornerLanes(SBatchVertex* first, const SLineLanes& corner, Line
     storeVertex(first + 3 * stride, colours, normalU[3], v[3]);
 }
 
+// The normal and u rows of a line end's corners, normal x 1: u 0.5 and u 1.
+constexpr LineLanes kEndNormalUHalf[LINE_LANES] = {LineLanes{1.0f, 0.0f, 0.0f, 0.5f}, LineLanes{1.0f, 0.0f, 0.0f, 0.5f},
+                                                   LineLanes{1.0f, 0.0f, 0.0f, 0.5f}, LineLanes{1.0f, 0.0f, 0.0f, 0.5f}};
+constexpr LineLanes kEndNormalU1[LINE_LANES] = {LineLanes{1.0f, 0.0f, 0.0f, 1.0f}, LineLanes{1.0f, 0.0f, 0.0f, 1.0f},
+                                                LineLanes{1.0f, 0.0f, 0.0f, 1.0f}, LineLanes{1.0f, 0.0f, 0.0f, 1.0f}};
+
 // writeWideLine for four lines whose vertices and indices follow one another from v, indices and
 // vertexBase.
 [[gnu::always_inline]]
@@ -300,26 +306,23 @@ inline void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const
         bitsAsLanes(lines[0].startColour, lines[1].startColour, lines[2].startColour, lines[3].startColour);
     const LineLanes endColours =
         bitsAsLanes(lines[0].endColour, lines[1].endColour, lines[2].endColour, lines[3].endColour);
-    // Each line's normal and u rows: the start's carry its q, the end's 1.
-    LineLanes startNormalU[4][LINE_LANES];
-    const f32 startU[4] = {0.0f, 0.0f, 0.5f, 0.5f};
-    for (u32 corner = 0; corner < 4; ++corner)
-        for (u32 k = 0; k < LINE_LANES; ++k) startNormalU[corner][k] = LineLanes{q[k], 0.0f, 0.0f, startU[corner]};
-    const f32 endU[4] = {0.5f, 0.5f, 1.0f, 1.0f};
-    LineLanes endNormalU[4][LINE_LANES];
-    for (u32 corner = 0; corner < 4; ++corner)
-        for (u32 k = 0; k < LINE_LANES; ++k) endNormalU[corner][k] = LineLanes{1.0f, 0.0f, 0.0f, endU[corner]};
+    // Each line's normal and u rows: the start's carry its q, the end's 1 (the same for every line).
+    const LineLanes startNormalU0[LINE_LANES] = {LineLanes{q[0], 0.0f, 0.0f, 0.0f}, LineLanes{q[1], 0.0f, 0.0f, 0.0f},
+                                                 LineLanes{q[2], 0.0f, 0.0f, 0.0f}, LineLanes{q[3], 0.0f, 0.0f, 0.0f}};
+    const LineLanes startNormalUHalf[LINE_LANES] = {
+        LineLanes{q[0], 0.0f, 0.0f, 0.5f}, LineLanes{q[1], 0.0f, 0.0f, 0.5f}, LineLanes{q[2], 0.0f, 0.0f, 0.5f},
+        LineLanes{q[3], 0.0f, 0.0f, 0.5f}};
     const f32 zeroV[LINE_LANES] = {0.0f, 0.0f, 0.0f, 0.0f};
     const f32 qV[LINE_LANES] = {q[0], q[1], q[2], q[3]};
     const f32 oneV[LINE_LANES] = {1.0f, 1.0f, 1.0f, 1.0f};
-    storeCornerLanes(v + 0, (start + startSide) - startCap, startColours, startNormalU[0], zeroV, 8);
-    storeCornerLanes(v + 1, (start - startSide) - startCap, startColours, startNormalU[1], qV, 8);
-    storeCornerLanes(v + 2, start + startSide, startColours, startNormalU[2], zeroV, 8);
-    storeCornerLanes(v + 3, start - startSide, startColours, startNormalU[3], qV, 8);
-    storeCornerLanes(v + 4, end + endSide, endColours, endNormalU[0], zeroV, 8);
-    storeCornerLanes(v + 5, end - endSide, endColours, endNormalU[1], oneV, 8);
-    storeCornerLanes(v + 6, (end + endSide) + endCap, endColours, endNormalU[2], zeroV, 8);
-    storeCornerLanes(v + 7, (end - endSide) + endCap, endColours, endNormalU[3], oneV, 8);
+    storeCornerLanes(v + 0, (start + startSide) - startCap, startColours, startNormalU0, zeroV, 8);
+    storeCornerLanes(v + 1, (start - startSide) - startCap, startColours, startNormalU0, qV, 8);
+    storeCornerLanes(v + 2, start + startSide, startColours, startNormalUHalf, zeroV, 8);
+    storeCornerLanes(v + 3, start - startSide, startColours, startNormalUHalf, qV, 8);
+    storeCornerLanes(v + 4, end + endSide, endColours, kEndNormalUHalf, zeroV, 8);
+    storeCornerLanes(v + 5, end - endSide, endColours, kEndNormalUHalf, oneV, 8);
+    storeCornerLanes(v + 6, (end + endSide) + endCap, endColours, kEndNormalU1, zeroV, 8);
+    storeCornerLanes(v + 7, (end - endSide) + endCap, endColours, kEndNormalU1, oneV, 8);
     for (u32 i = 0; i < 18 * LINE_LANES; ++i) indices[i] = vertexBase + kWideLineIndices4[i];
 }
 
@@ -354,6 +357,11 @@ constexpr std::array<u32, 6 * LINE_LANES> spriteIndices4() {
 }
 constexpr std::array<u32, 6 * LINE_LANES> kSpriteIndices4 = spriteIndices4();
 
+// The normal and u rows of a sprite's corners: no normal, u 0 and u 1.
+constexpr LineLanes kSpriteNormalU0[LINE_LANES] = {LineLanes{}, LineLanes{}, LineLanes{}, LineLanes{}};
+constexpr LineLanes kSpriteNormalU1[LINE_LANES] = {LineLanes{0.0f, 0.0f, 0.0f, 1.0f}, LineLanes{0.0f, 0.0f, 0.0f, 1.0f},
+                                                   LineLanes{0.0f, 0.0f, 0.0f, 1.0f}, LineLanes{0.0f, 0.0f, 0.0f, 1.0f}};
+
 // writeSprite for four sprites whose vertices and indices follow one another, one per lane, with
 // the same f32 operations in the same order.
 [[gnu::always_inline]]
@@ -372,15 +380,12 @@ inline void writeSprites4(SBatchVertex* v, u32* indices, u32 vertexBase, const S
     const SLineLanes right = unitRight * (size * half);
     const LineLanes colours =
         bitsAsLanes(sprites[0]->colour, sprites[1]->colour, sprites[2]->colour, sprites[3]->colour);
-    const LineLanes normalU0[LINE_LANES] = {zero, zero, zero, zero};
-    const LineLanes normalU1[LINE_LANES] = {LineLanes{0.0f, 0.0f, 0.0f, 1.0f}, LineLanes{0.0f, 0.0f, 0.0f, 1.0f},
-                                            LineLanes{0.0f, 0.0f, 0.0f, 1.0f}, LineLanes{0.0f, 0.0f, 0.0f, 1.0f}};
     const f32 zeroV[LINE_LANES] = {0.0f, 0.0f, 0.0f, 0.0f};
     const f32 oneV[LINE_LANES] = {1.0f, 1.0f, 1.0f, 1.0f};
-    storeCornerLanes(v + 0, (position + up) + right, colours, normalU0, zeroV, 4);
-    storeCornerLanes(v + 1, (position - up) + right, colours, normalU0, oneV, 4);
-    storeCornerLanes(v + 2, (position + up) - right, colours, normalU1, zeroV, 4);
-    storeCornerLanes(v + 3, (position - up) - right, colours, normalU1, oneV, 4);
+    storeCornerLanes(v + 0, (position + up) + right, colours, kSpriteNormalU0, zeroV, 4);
+    storeCornerLanes(v + 1, (position - up) + right, colours, kSpriteNormalU0, oneV, 4);
+    storeCornerLanes(v + 2, (position + up) - right, colours, kSpriteNormalU1, zeroV, 4);
+    storeCornerLanes(v + 3, (position - up) - right, colours, kSpriteNormalU1, oneV, 4);
     for (u32 i = 0; i < 6 * LINE_LANES; ++i) indices[i] = vertexBase + kSpriteIndices4[i];
 }
 
