@@ -6,11 +6,9 @@
 
 namespace {
 
-// Below this distance two merged spheres count as concentric.
-constexpr f32 MERGE_CONCENTRIC_DISTANCE = 0.0001f;
-
-// Room a reset list keeps.
-constexpr u32 COLLISION_LIST_RESET_CAPACITY = 1;
+// Room a reset list keeps: a list grows when an append would fill it, so this holds a shot's
+// single swept sphere without growing in the collision pass.
+constexpr u32 COLLISION_LIST_RESET_CAPACITY = 2;
 
 // The point through the matrix, keeping the point's fourth float.
 ClVec3 movePoint(const ClMatrix44& matrix, const ClVec3& point) {
@@ -53,30 +51,14 @@ void ClBoundingVolume::transformSphere(const ClMatrix44& matrix) {
     centre = movePoint(matrix, centre);
 }
 
-void ClBoundingVolume::merge(const ClBoundingVolume& other) {
+void ClBoundingVolume::mergeOtherKinds(const ClBoundingVolume& other) {
     if (kind > E_BOUNDS_SPHERE || other.kind > E_BOUNDS_SPHERE)
         fatalErrorf("ClBoundingVolume::merge of kinds %u and %u", kind, other.kind);
-    if (kind == E_BOUNDS_EMPTY) {
-        *this = other;
-        return;
-    }
-    if (kind == E_BOUNDS_UNBOUNDED || other.kind != E_BOUNDS_SPHERE) return;
-
-    ClVec3 axis = other.centre - centre;
-    const f32 distance = axis.length();
-    if (distance <= MERGE_CONCENTRIC_DISTANCE) {
-        radius = std::fmax(radius, other.radius);
-        return;
-    }
-    // The span along the axis from this centre towards the other that covers both spheres.
-    const f32 low = std::fmin(-radius, distance - other.radius);
-    const f32 high = std::fmax(radius, distance + other.radius);
-    axis = axis / distance;
-    centre += scaleVec3(axis, (low + high) * 0.5f);
-    radius = (high - low) * 0.5f;
+    if (kind == E_BOUNDS_EMPTY) *this = other;
+    // An unbounded volume stays so, and an empty or unbounded one adds nothing to a sphere.
 }
 
-void ClBoundingVolume::unionOf(const ClBoundingVolume& a, const ClBoundingVolume& b) {
+void ClBoundingVolume::unionOfOtherKinds(const ClBoundingVolume& a, const ClBoundingVolume& b) {
     if (a.kind == E_BOUNDS_UNBOUNDED || b.kind == E_BOUNDS_UNBOUNDED) {
         kind = E_BOUNDS_UNBOUNDED;
         return;

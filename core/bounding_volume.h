@@ -32,9 +32,60 @@ public:
     // Grows this volume to cover the other. An empty one takes the other's place; an unbounded
     // one stays unbounded; merging an empty or unbounded volume into a sphere changes nothing.
     // A kind outside 0 to 2 on either side is fatal.
-    void merge(const ClBoundingVolume& other);
+    // Two spheres, the common case of the bounds walks, are merged inline.
+    void merge(const ClBoundingVolume& other) {
+        if (kind == E_BOUNDS_SPHERE && other.kind == E_BOUNDS_SPHERE)
+            coverSpheres(*this, other, *this);
+        else
+            mergeOtherKinds(other);
+    }
     // This = unbounded when either is, else a copy of a merged with b. Either may be this.
-    void unionOf(const ClBoundingVolume& a, const ClBoundingVolume& b);
+    void unionOf(const ClBoundingVolume& a, const ClBoundingVolume& b) {
+        if (a.kind == E_BOUNDS_SPHERE && b.kind == E_BOUNDS_SPHERE)
+            coverSpheres(a, b, *this);
+        else
+            unionOfOtherKinds(a, b);
+    }
+
+private:
+    // Below this distance two merged spheres count as concentric.
+    static constexpr f32 MERGE_CONCENTRIC_DISTANCE = 0.0001f;
+
+    // The smaller of two numbers, a NaN giving way to the other; of two equal ones (zeros of
+    // either sign too) b.
+    static f32 lowerOf(f32 a, f32 b) {
+        if (b != b) return a;
+        return a < b ? a : b;
+    }
+    // The larger of two numbers, a NaN giving way to the other; of two equal ones b.
+    static f32 higherOf(f32 a, f32 b) {
+        if (b != b) return a;
+        return a > b ? a : b;
+    }
+    // Out = sphere a grown to cover sphere b. Out may be either: both are read before it is
+    // written.
+    static void coverSpheres(const ClBoundingVolume& a, const ClBoundingVolume& b, ClBoundingVolume& out) {
+        ClVec3 centre = a.centre;
+        f32 radius = a.radius;
+        const f32 otherRadius = b.radius;
+        ClVec3 axis = b.centre - centre;
+        const f32 distance = axis.length();
+        if (distance <= MERGE_CONCENTRIC_DISTANCE) {
+            radius = higherOf(radius, otherRadius);
+        } else {
+            // The span along the axis from a's centre towards b's that covers both spheres.
+            const f32 low = lowerOf(-radius, distance - otherRadius);
+            const f32 high = higherOf(radius, distance + otherRadius);
+            axis = axis / distance;
+            centre += scaleVec3(axis, (low + high) * 0.5f);
+            radius = (high - low) * 0.5f;
+        }
+        out.centre = centre;
+        out.radius = radius;
+        out.kind = E_BOUNDS_SPHERE;
+    }
+    void mergeOtherKinds(const ClBoundingVolume& other);
+    void unionOfOtherKinds(const ClBoundingVolume& a, const ClBoundingVolume& b);
 };
 
 // An entry of a collision-shape list. Spheres keep start and end centres equal; a swept sphere

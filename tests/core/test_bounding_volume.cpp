@@ -62,6 +62,7 @@ TEST(BoundingVolume, MergeAndUnionCoverBothVolumes) {
     } cases[] = {
         {sphere(0, 0, 0, 1), sphere(4, 0, 0, 1), sphere(2, 0, 0, 3)},
         {sphere(0, 0, 0, 1), sphere(0.00005f, 0, 0, 3), sphere(0, 0, 0, 3)},  // concentric
+        {sphere(0, 0, 0, 1), sphere(4, 0, 0, NAN), sphere(0, 0, 0, 1)},  // a NaN end of the span gives way
         {ofKind(E_BOUNDS_EMPTY), sphere(1, 2, 3, 4), sphere(1, 2, 3, 4)},
         {sphere(1, 0, 0, 2), ofKind(E_BOUNDS_UNBOUNDED), sphere(1, 0, 0, 2)},
         {ofKind(E_BOUNDS_UNBOUNDED), sphere(0, 0, 0, 1), ofKind(E_BOUNDS_UNBOUNDED)},

@@ -209,6 +209,19 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     EXPECT_EQ(fatalReasonOf([&] { bullet(20, 0)->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
 }
 
+TEST_F(Atoms, ABulletIsBoundedByASphereOfItsRadiusWhereverItFlies) {
+    ClAtom_Bullet* b = bullet(0, 0);  // radius 2 at x = 100
+    b->computeWorldBounds();
+    flipFrameBuffers();
+    m_one.placeAt(ClVec3(130.0f, 0.0f, 100.0f));
+    b->computeWorldBounds();
+    EXPECT_EQ(b->worldBox[g_uFrameCurrent].radius, 2.0f);
+    EXPECT_EQ(b->worldBox[g_uFrameCurrent].centre.x, 130.0f);
+    // From x = 98 to x = 132.
+    EXPECT_EQ(b->getSweptBox().radius, 17.0f);
+    EXPECT_EQ(b->getSweptBox().centre.x, 115.0f);
+}
+
 TEST_F(Atoms, AConvergingBulletShowsItsBallThenItsSatellitesForAFifthOfASecond) {
     g_aGameClocks[1].frameTime = 1.0f / 16.0f;
     ClAtom_Bullet* b = bullet(18, 0);

@@ -169,6 +169,38 @@ TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
     EXPECT_EQ(g_contacts[0].second, enemy);
 }
 
+// Enough of each kind for the pass to bucket one side into its cells. Each enemy stands on a
+// corner of four cells with ten bullets around it, so most pairs share several cells.
+TEST_F(CollisionTest, ACrowdMeetsEachOverlappingPairOnceWhereverItsCellsAre) {
+    recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
+    constexpr u32 ENEMIES = 10;
+    constexpr u32 BULLETS_EACH = 10;
+    std::vector<ClEntity*> bullets;
+    for (u32 i = 0; i < ENEMIES; ++i) make(E_PROGRAM_ENEMY, ClVec3(32.0f * f32(i), 0, 0), 2.0f, 10);
+    for (u32 i = 0; i < ENEMIES; ++i) {
+        for (u32 j = 0; j < BULLETS_EACH; ++j) {
+            const f32 offset = 0.25f * f32(j) - 1.0f;
+            bullets.push_back(make(E_PROGRAM_PLAYER_SHOT, ClVec3(32.0f * f32(i) + offset, 0, -offset), 1.0f, 1));
+        }
+    }
+    updateWorldCollisions();
+    EXPECT_EQ(g_contacts.size(), size_t(ENEMIES * BULLETS_EACH));
+    for (ClEntity* bullet : bullets) {
+        const auto met = std::count_if(g_contacts.begin(), g_contacts.end(),
+                                       [bullet](const auto& contact) { return contact.second == bullet; });
+        EXPECT_EQ(met, 1) << "bullet " << (std::find(bullets.begin(), bullets.end(), bullet) - bullets.begin());
+    }
+}
+
+TEST_F(CollisionTest, AFullContactPoolDropsTheRestOfTheStepsContacts) {
+    recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
+    for (u32 i = 0; i < 20; ++i) make(E_PROGRAM_ENEMY, ClVec3(50, 0, 50), 2.0f, 10);
+    for (u32 i = 0; i < 30; ++i) make(E_PROGRAM_PLAYER_SHOT, ClVec3(50, 0, 51), 1.0f, 1);
+    updateWorldCollisions();
+    EXPECT_EQ(contactCount(), CONTACT_CAPACITY) << "600 pairs overlap";
+    EXPECT_EQ(g_contacts.size(), size_t(CONTACT_CAPACITY));
+}
+
 TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickups) {
     recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
     recordKinds(E_PROGRAM_PLAYER, E_PROGRAM_PICKUP);

@@ -354,16 +354,27 @@ void ClAtom_Bullet::readParams() {
     paramsRead = 1;
 }
 
+// The radius is read with the parameters, once in the bullet's life, into its first box; each
+// later box takes it from the one before, so that the step reads no line of the parameters.
 void ClAtom_Bullet::computeWorldBounds() {
+    if (!boundsValid) {
+        makeFirstWorldBounds();
+        return;
+    }
+    const u32 cur = g_uFrameCurrent;
+    worldBox[cur].centre = matrixRow(worldMatrix[cur], 3);
+    worldBox[cur].radius = worldBox[g_uFramePrevious].radius;
+    worldBox[cur].kind = E_BOUNDS_SPHERE;
+}
+
+void ClAtom_Bullet::makeFirstWorldBounds() {
     if (!paramsRead) readParams();
     const u32 cur = g_uFrameCurrent;
     worldBox[cur].centre = matrixRow(worldMatrix[cur], 3);
     worldBox[cur].radius = params.bullRad;
     worldBox[cur].kind = E_BOUNDS_SPHERE;
-    if (!boundsValid) {
-        boundsValid = 1;
-        worldBox[g_uFramePrevious] = worldBox[cur];
-    }
+    worldBox[g_uFramePrevious] = worldBox[cur];
+    boundsValid = 1;
 }
 
 void ClAtom_Bullet::rebuildCollisionShape() {

@@ -55,6 +55,8 @@ public:
 
 private:
     void readParams();
+    // The first box, with the radius from the parameters, and the same box for the frame before.
+    void makeFirstWorldBounds();
     void chooseMaterials();
 };
 

@@ -30,13 +30,13 @@ enum EBulletField : u32 {
     F_BULLET_FIELD_COUNT,
 };
 
-const SParamName& bulletField(EBulletField field) {
-    static const SParamName names[F_BULLET_FIELD_COUNT] = {
-        SParamName("MyBullGen"), SParamName("BullType"), SParamName("BullLev"),    SParamName("BullRad"),
-        SParamName("BullRndRad"), SParamName("BullDmg"), SParamName("BullVel"),     SParamName("BullVelVar"),
-        SParamName("BullCol"),    SParamName("BullFlag")};
-    return names[field];
-}
+// Hashed when the program starts, so that a read of the block checks no first-use guard.
+const SParamName BULLET_FIELD_NAMES[F_BULLET_FIELD_COUNT] = {
+    SParamName("MyBullGen"), SParamName("BullType"), SParamName("BullLev"),    SParamName("BullRad"),
+    SParamName("BullRndRad"), SParamName("BullDmg"), SParamName("BullVel"),     SParamName("BullVelVar"),
+    SParamName("BullCol"),    SParamName("BullFlag")};
+
+const SParamName& bulletField(EBulletField field) { return BULLET_FIELD_NAMES[field]; }
 
 const SParamValue* required(const ClEntityNode* node, const SParamName& name) {
     if (!node) fatalErrorf("parameter \"%s\" read from no node", name.text);

@@ -1,5 +1,7 @@
 #include "world/collision/contact_handlers.h"
 
+#include "core/fatal_error.h"
+#include "core/name_hash.h"
 #include "input/ambient/ambient_light.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
@@ -12,6 +14,7 @@
 #include "world/collision/world_collision.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
 #include "world/entity/param_value.h"
 #include "world/entity/tree_walks.h"
 #include "world/generators/dna_generator.h"
@@ -85,6 +88,25 @@ void emitBursts(const SBurst (&bursts)[N], const ClVec3& position) {
     for (const SBurst& burst : bursts) emitBurst(burst, position);
 }
 
+// A bullet parameter a hit reads or writes, with its name hashed once rather than at every hit.
+struct SHitParamName {
+    const char* text;
+    u32 hash;
+
+    explicit SHitParamName(const char* name) : text(name), hash(crc32TextNoCase(name)) {}
+};
+
+// ClEntity::findOrAddParam of a name hashed once.
+SParamValue* findOrAddHitParam(ClEntity* entity, const SHitParamName& name) {
+    if (!entity->root) fatalErrorf("parameter \"%s\" asked of an entity without a root node", name.text);
+    return entity->root->params.findOrAddHashed(name.text, name.hash);
+}
+
+const SHitParamName& bulletDamageName() {
+    static const SHitParamName name("BullDmg");
+    return name;
+}
+
 u32 kindOf(const ClAtom* atom) { return atom->entity->program->kind; }
 
 ClVec3 worldPosition(const ClAtom* atom) { return atom->currentWorldMatrix().getTranslation(); }
@@ -119,9 +141,11 @@ void useUpBullet(ClAtom* bullet, ClAtom* target, const SContact& contact) {
     ClEntity* bulletEntity = bullet->entity;
     bulletEntity->setRootPosition(worldPosition(target));
     bulletEntity->draw();
-    bulletEntity->findOrAddParam("BullHit")->setInt(1);
+    static const SHitParamName hitName("BullHit");
+    static const SHitParamName normalName("BullNorm");
+    findOrAddHitParam(bulletEntity, hitName)->setInt(1);
     const ClVec3& n = contact.normal;
-    bulletEntity->findOrAddParam("BullNorm")->setVector(n.x, n.y, n.z, n.w);
+    findOrAddHitParam(bulletEntity, normalName)->setVector(n.x, n.y, n.z, n.w);
 }
 
 }  // namespace
@@ -145,7 +169,7 @@ void onBulletHit(const SContact& contact) {
     ClAtom* target = firstIsBullet ? contact.second : contact.first;
     const bool targetIsShip = kindOf(target) == E_PROGRAM_PLAYER;
 
-    f32 damage = bullet->entity->findOrAddParam("BullDmg")->real;
+    f32 damage = findOrAddHitParam(bullet->entity, bulletDamageName())->real;
     if (targetIsShip && invincible()) {
         if (damage == BULLET_DAMAGE_UNSTOPPABLE) return;
         damage = 0.0f;
@@ -160,7 +184,7 @@ void onBulletHit(const SContact& contact) {
     }
 
     if (damage > applied)
-        bullet->entity->findOrAddParam("BullDmg")->setFloat(damage - applied);
+        findOrAddHitParam(bullet->entity, bulletDamageName())->setFloat(damage - applied);
     else
         useUpBullet(bullet, target, contact);
 

@@ -1,6 +1,7 @@
 #include "world/collision/world_collision.h"
 
 #include "core/array.h"
+#include "core/prefetch.h"
 #include "render/debris_particles.h"
 #include "world/atoms/atom.h"
 #include "world/collision/contact_handlers.h"
@@ -34,21 +35,53 @@ constexpr u32 GRID_ENTRY_CAPACITY = 4 * ENTITY_CAPACITY;
 // Below this many entities on the smaller side every pair is tested without the grid.
 constexpr u32 GRID_MIN_SIDE = 8;
 
-// An activated entity that can collide (its root's swept box is a sphere), with a copy of that
-// sphere (the pass reads it for every candidate pair, and nothing moves during the pass) and the
-// cells it covers.
+// An activated entity that can collide (its root's swept box is a sphere), with what the pair
+// loop reads of it copied in (nothing moves during the pass): the root's sphere, the entity's
+// kind and grace, its position in the activated list and the cells it covers. Two to a cache line.
 struct SCollider {
     f32 x, y, z, radius;
-    ClEntity* entity;
     ClEntityNode* root;
-    u32 order;  // position in the activated list
-    u32 kind;
-    s32 cellX0, cellX1, cellZ0, cellZ1;
+    u16 order;  // position in the activated list
+    u8 kind;
+    u8 inGrace;  // its collision-grace timer is running
+    u8 cellX0, cellX1, cellZ0, cellZ1;
 };
+static_assert(ENTITY_CAPACITY <= 0x10000, "an activated-list position fits a collider's order");
+static_assert(GRID_SIDE <= 0x100, "a cell index fits a collider's cell fields");
+static_assert(CONTACT_KIND_COUNT <= 0x100, "a kind fits a collider's kind field");
+
+// Root pairs whose spheres overlap, queued in the order the pass finds them and worked off in
+// that order, so that the lines of the nodes and atoms a pair reads are asked for a few pairs
+// before it. The queue is worked off whenever it fills and at the end of the pass.
+struct SRootPair {
+    ClEntityNode* first;
+    ClEntityNode* second;
+};
+constexpr u32 PAIR_QUEUE_CAPACITY = 64;
+// How many pairs ahead each stage of hints runs: the nodes, then their atom lists, then their
+// first atoms, then those atoms' collision spheres.
+constexpr u32 PAIR_NODES_AHEAD = 8;
+constexpr u32 PAIR_LISTS_AHEAD = 5;
+constexpr u32 PAIR_ATOMS_AHEAD = 3;
+constexpr u32 PAIR_SHAPES_AHEAD = 1;
+
+// The contacts are worked off in time order, which scatters their atoms: the atoms' flags are
+// asked for this many contacts ahead, their entities' records half as many.
+constexpr u32 RESOLVE_ATOMS_AHEAD = 4;
+constexpr u32 RESOLVE_ENTITIES_AHEAD = 2;
+
+SRootPair g_aPairQueue[PAIR_QUEUE_CAPACITY];
+u32 g_uPairCount = 0;
 
 SContact g_aContacts[CONTACT_CAPACITY];
 u32 g_uContactCount = 0;
-u16 g_aContactOrder[CONTACT_CAPACITY];
+// A contact's place in the pool with its time copied in, so that the sort compares without
+// reaching into the contacts.
+struct SContactKey {
+    f32 time;
+    u16 index;
+};
+SContactKey g_aContactOrder[CONTACT_CAPACITY];
 
 ClArray<SImpact> g_Impacts;
 
@@ -64,12 +97,24 @@ u32 g_aCellStart[GRID_CELL_COUNT + 1];
 u32 g_aCellEntries[GRID_ENTRY_CAPACITY];
 u32 g_aWide[ENTITY_CAPACITY];
 
-// The floor of a non-negative quotient is its truncation, and the floor is at least 0 (or the last
-// cell) exactly when the quotient is: no rounding call in the gather.
-inline s32 cellOf(f32 value, f32 origin) {
-    const f32 cell = (value - origin) / GRID_CELL_SIZE;
-    if (!(cell >= 0.0f)) return 0;  // NaN too
-    return cell >= f32(GRID_SIDE - 1) ? GRID_SIDE - 1 : s32(cell);
+// The cells the sphere's square on the x-z plane covers, its four edges worked in one go. The
+// floor of a non-negative quotient is its truncation, so a quotient held to the grid (a NaN to
+// 0) needs no rounding call.
+inline void coverCells(SCollider& c, const ClBoundingVolume& box) {
+    const f32 edges[4] = {box.centre.x - box.radius, box.centre.x + box.radius, box.centre.z - box.radius,
+                          box.centre.z + box.radius};
+    const f32 origins[4] = {GRID_ORIGIN_X, GRID_ORIGIN_X, GRID_ORIGIN_Z, GRID_ORIGIN_Z};
+    s32 cells[4];
+    for (u32 k = 0; k < 4; ++k) {
+        f32 cell = (edges[k] - origins[k]) / GRID_CELL_SIZE;
+        cell = cell > 0.0f ? cell : 0.0f;
+        cell = cell < f32(GRID_SIDE - 1) ? cell : f32(GRID_SIDE - 1);
+        cells[k] = s32(cell);
+    }
+    c.cellX0 = u8(cells[0]);
+    c.cellX1 = u8(cells[1]);
+    c.cellZ0 = u8(cells[2]);
+    c.cellZ1 = u8(cells[3]);
 }
 
 u32 cellSpan(const SCollider& c) { return u32(c.cellX1 - c.cellX0 + 1) * u32(c.cellZ1 - c.cellZ0 + 1); }
@@ -118,21 +163,25 @@ void collideAtomWithNode(ClAtom* atom, ClEntityNode* node) {
     }
 }
 
-void collideNodeTrees(ClEntityNode* nodeA, ClEntityNode* nodeB) {
-    if (!nodeA->sweptBox.overlaps(nodeB->sweptBox)) return;
+void collideNodeTrees(ClEntityNode* nodeA, ClEntityNode* nodeB);
+
+// collideNodeTrees past its test of the two nodes' swept boxes.
+void collideOverlappingNodes(ClEntityNode* nodeA, ClEntityNode* nodeB) {
     for (ClAtom* atom : nodeA->atoms) {
         if (collides(atom) && atom->getSweptBox().overlaps(nodeB->sweptBox)) collideAtomWithNode(atom, nodeB);
     }
     for (ClEntityNode* child : nodeA->children) collideNodeTrees(child, nodeB);
 }
 
+void collideNodeTrees(ClEntityNode* nodeA, ClEntityNode* nodeB) {
+    if (nodeA->sweptBox.overlaps(nodeB->sweptBox)) collideOverlappingNodes(nodeA, nodeB);
+}
+
 // A ship in its collision grace still collects pickups, but neither hits nor is hit.
-bool graceAllows(const ClEntity* a, const ClEntity* b) {
-    if (a->timer == 0.0f && b->timer == 0.0f) return true;
-    const u32 kindA = a->program->kind;
-    const u32 kindB = b->program->kind;
-    return (kindA == E_PROGRAM_PLAYER && kindB == E_PROGRAM_PICKUP) ||
-           (kindA == E_PROGRAM_PICKUP && kindB == E_PROGRAM_PLAYER);
+bool graceAllows(const SCollider& a, const SCollider& b) {
+    if (!a.inGrace && !b.inGrace) return true;
+    return (a.kind == E_PROGRAM_PLAYER && b.kind == E_PROGRAM_PICKUP) ||
+           (a.kind == E_PROGRAM_PICKUP && b.kind == E_PROGRAM_PLAYER);
 }
 
 // ClBoundingVolume::overlaps of the two roots' spheres, kept inline for the pair loop.
@@ -146,12 +195,67 @@ inline bool spheresOverlap(const SCollider& a, const SCollider& b) {
 
 bool contactsFull() { return g_uContactCount >= CONTACT_CAPACITY; }
 
+// The node's lists of children and atoms and its swept box.
+void prefetchPairNode(const ClEntityNode* node) {
+    prefetchLine(&node->children);
+    prefetchLine(&node->atoms);
+    prefetchLine(&node->sweptBox);
+}
+
+void prefetchPairList(const ClEntityNode* node) {
+    if (node->atoms.count != 0) prefetchLine(node->atoms.data);
+}
+
+// The lines of the node's first atom that the pair's tests read: the flags, the swept box and
+// the mesh, the two boxes it is made of, the build stamp and the collision list's block.
+void prefetchPairAtom(const ClEntityNode* node) {
+    if (node->atoms.count == 0) return;
+    const ClAtom* atom = node->atoms.data[0];
+    prefetchLine(&atom->active);
+    prefetchLine(&atom->sweptBox);
+    prefetchLine(&atom->worldBox);
+    prefetchLine(&atom->buildStamp);
+    prefetchLine(&atom->collisionShape);
+}
+
+void prefetchPairShape(const ClEntityNode* node) {
+    if (node->atoms.count == 0) return;
+    prefetchLine(node->atoms.data[0]->collisionShape.entries.data);
+}
+
+// Works the queued pairs off in order; once the contact pool is full the rest could add nothing.
+void collideQueuedPairs() {
+    const u32 count = g_uPairCount;
+    g_uPairCount = 0;
+    for (u32 k = 0; k < count && !contactsFull(); ++k) {
+        if (k + PAIR_NODES_AHEAD < count) {
+            prefetchPairNode(g_aPairQueue[k + PAIR_NODES_AHEAD].first);
+            prefetchPairNode(g_aPairQueue[k + PAIR_NODES_AHEAD].second);
+        }
+        if (k + PAIR_LISTS_AHEAD < count) {
+            prefetchPairList(g_aPairQueue[k + PAIR_LISTS_AHEAD].first);
+            prefetchPairList(g_aPairQueue[k + PAIR_LISTS_AHEAD].second);
+        }
+        if (k + PAIR_ATOMS_AHEAD < count) {
+            prefetchPairAtom(g_aPairQueue[k + PAIR_ATOMS_AHEAD].first);
+            prefetchPairAtom(g_aPairQueue[k + PAIR_ATOMS_AHEAD].second);
+        }
+        if (k + PAIR_SHAPES_AHEAD < count) {
+            prefetchPairShape(g_aPairQueue[k + PAIR_SHAPES_AHEAD].first);
+            prefetchPairShape(g_aPairQueue[k + PAIR_SHAPES_AHEAD].second);
+        }
+        // The pair loop found the roots' swept spheres overlapping, by the same test.
+        collideOverlappingNodes(g_aPairQueue[k].first, g_aPairQueue[k].second);
+    }
+}
+
 inline void collidePair(const SCollider& a, const SCollider& b) {
     if (!spheresOverlap(a, b)) return;
     const SCollider& first = a.order < b.order ? a : b;
     const SCollider& second = a.order < b.order ? b : a;
-    if (!graceAllows(first.entity, second.entity)) return;
-    collideNodeTrees(first.root, second.root);
+    if (!graceAllows(first, second)) return;
+    g_aPairQueue[g_uPairCount++] = SRootPair{first.root, second.root};
+    if (g_uPairCount == PAIR_QUEUE_CAPACITY) collideQueuedPairs();
 }
 
 void startGathering() { std::fill(std::begin(g_aKindCount), std::end(g_aKindCount), 0u); }
@@ -166,14 +270,11 @@ inline void gatherCollider(ClEntity* entity, u32 order) {
     c.y = box.centre.y;
     c.z = box.centre.z;
     c.radius = box.radius;
-    c.entity = entity;
     c.root = entity->root;
-    c.order = order;
-    c.kind = kind;
-    c.cellX0 = cellOf(box.centre.x - box.radius, GRID_ORIGIN_X);
-    c.cellX1 = cellOf(box.centre.x + box.radius, GRID_ORIGIN_X);
-    c.cellZ0 = cellOf(box.centre.z - box.radius, GRID_ORIGIN_Z);
-    c.cellZ1 = cellOf(box.centre.z + box.radius, GRID_ORIGIN_Z);
+    c.order = u16(order);
+    c.kind = u8(kind);
+    c.inGrace = entity->timer != 0.0f;
+    coverCells(c, box);
 }
 
 // Gathers the colliders by kind in activated-list order (one walk over the entities).
@@ -273,6 +374,21 @@ void recordBreakUpImpact(const ClVec3& position, f32 radius, f32 strength) {
     pushImpact(SImpact{position, ClVec3(), radius, strength});
 }
 
+// Hints for the contacts further along the sorted order: the atoms' active flags and entity
+// links, then the records holding their entities' programs.
+void prefetchContactAhead(u32 index) {
+    if (index + RESOLVE_ATOMS_AHEAD < g_uContactCount) {
+        const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ATOMS_AHEAD].index];
+        prefetchLine(&contact.first->active);
+        prefetchLine(&contact.second->active);
+    }
+    if (index + RESOLVE_ENTITIES_AHEAD < g_uContactCount) {
+        const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ENTITIES_AHEAD].index];
+        prefetchLine(&contact.first->entity->program);
+        prefetchLine(&contact.second->entity->program);
+    }
+}
+
 // The pair walk over the gathered colliders: fills the contact pool.
 void collideGathered();
 
@@ -334,20 +450,22 @@ void collideGathered() {
                 collideKinds(a, b);
         }
     }
+    collideQueuedPairs();
 }
 
 }  // namespace
 
 void resolveContacts() {
     processKillQueue();
-    for (u32 i = 0; i < g_uContactCount; ++i) g_aContactOrder[i] = u16(i);
+    for (u32 i = 0; i < g_uContactCount; ++i) g_aContactOrder[i] = SContactKey{g_aContacts[i].time, u16(i)};
     // Equal times keep the order in which the pass found them.
-    std::sort(g_aContactOrder, g_aContactOrder + g_uContactCount, [](u16 a, u16 b) {
-        if (g_aContacts[a].time != g_aContacts[b].time) return g_aContacts[a].time < g_aContacts[b].time;
-        return a < b;
+    std::sort(g_aContactOrder, g_aContactOrder + g_uContactCount, [](const SContactKey& a, const SContactKey& b) {
+        if (a.time != b.time) return a.time < b.time;
+        return a.index < b.index;
     });
     for (u32 i = 0; i < g_uContactCount; ++i) {
-        const SContact& contact = g_aContacts[g_aContactOrder[i]];
+        prefetchContactAhead(i);
+        const SContact& contact = g_aContacts[g_aContactOrder[i].index];
         if (!contact.first->active || !contact.second->active) continue;
         const u32 kindFirst = contact.first->entity->program->kind;
         const u32 kindSecond = contact.second->entity->program->kind;

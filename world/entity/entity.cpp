@@ -75,7 +75,9 @@ void ClEntity::buildFromDNA(ClDNAProgram* dna) {
 
 void ClEntity::update() {
     const f32 before = timer;
-    timer = std::fmax(timer - g_fFrameTime, 0.0f);
+    // Never below zero; a NaN count ends at zero too.
+    const f32 left = timer - g_fFrameTime;
+    timer = left > 0.0f ? left : 0.0f;
     if (before > 0.0f && timer == 0.0f && program && program->kind == E_PROGRAM_PLAYER && root &&
         !root->allAtomsIntactAndActive())
         queueMegaTip("MegaTip_Repair");

@@ -183,12 +183,13 @@ void ClEntityNode::collectAtoms() {
     for (ClEntityNode* child : children) child->collectAtoms();
 }
 
-void ClEntityNode::computeBounds() {
-    const u32 current = g_uFrameCurrent;
-    const u32 previous = g_uFramePrevious;
-    ClBoundingVolume& cur = bounds[current];
+namespace {
+
+// Cur = the box around the node's active atoms, each atom's world box made first; empty when
+// none is active.
+inline void boundAtoms(ClEntityNode* node, ClBoundingVolume& cur, u32 current) {
     cur.kind = E_BOUNDS_EMPTY;
-    for (ClAtom* atom : atoms) {
+    for (ClAtom* atom : node->atoms) {
         if (!atom->active) continue;
         atom->computeWorldBounds();
         const ClBoundingVolume& box = atom->worldBox[current];
@@ -198,6 +199,15 @@ void ClEntityNode::computeBounds() {
         else if (box.kind != E_BOUNDS_UNBOUNDED)
             cur.merge(box);
     }
+}
+
+}  // namespace
+
+void ClEntityNode::computeBounds() {
+    const u32 current = g_uFrameCurrent;
+    const u32 previous = g_uFramePrevious;
+    ClBoundingVolume& cur = bounds[current];
+    boundAtoms(this, cur, current);
     for (ClEntityNode* child : children) {
         child->computeBounds();
         cur.merge(child->bounds[current]);
@@ -228,7 +238,12 @@ bool ClEntityNode::computeBoundsInUpdate() {
     if (!boundsSet || children.count != 0) return false;
     for (const ClAtom* atom : atoms)
         if (!atom->boundsValid || !boundsFollowMatrixAlone(atom->kind)) return false;
-    computeBounds();
+    // What computeBounds does for a node without children whose previous bounds are made.
+    const u32 current = g_uFrameCurrent;
+    ClBoundingVolume& cur = bounds[current];
+    boundAtoms(this, cur, current);
+    if (cur.kind == E_BOUNDS_EMPTY) cur.kind = E_BOUNDS_UNBOUNDED;
+    sweptBox.unionOf(cur, bounds[g_uFramePrevious]);
     entity->boundsFrame = g_uFrameFlips;
     return true;
 }

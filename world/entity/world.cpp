@@ -396,8 +396,12 @@ void prefetchDrawnAtom(const ClAtom* atom, EDrawReads reads) {
 // The update's hints, with the walk's direction fixed when it is compiled.
 template <bool UPWARD>
 void prefetchUpdateAhead(const SEntityList& list, u32 index) {
-    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD))
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) {
         prefetchSpan(entity, ENTITY_UPDATE_PREFETCH_BYTES);
+        // Records start inside a line (their size is no multiple of one): the span's last byte
+        // may lie a line beyond the ones just asked for.
+        prefetchLine(reinterpret_cast<const char*>(entity) + ENTITY_UPDATE_PREFETCH_BYTES - 1);
+    }
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchUpdatedNode(node);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
         if (node->atoms.count != 0) prefetchUpdatedAtom(node->atoms.data[0]);

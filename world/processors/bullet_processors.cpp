@@ -42,16 +42,23 @@ void tellOwner(ClProcessor*& owner, ClEntity* bullet) {
 
 }  // namespace
 
-SParamValue* SBulletParamRef::of(ClEntity* bullet) {
-    if (bullet->root != root || !value) {
-        value = bullet->root->params.get(name);
-        root = bullet->root;
+s32 SBulletFlightParams::typeOf(const ClEntity* bullet) {
+    if (bullet->root != typeRoot) {
+        type = bullet->root->params.get("BullType")->integer;
+        typeRoot = bullet->root;
     }
-    return value;
+    return type;
 }
 
-void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, SBulletParamRef& bullVel) {
-    const f32 speed = bullVel.of(bullet)->real;
+f32 SBulletFlightParams::speedOf(const ClEntity* bullet) {
+    if (bullet->root != speedRoot) {
+        speed = bullet->root->params.get("BullVel")->real;
+        speedRoot = bullet->root;
+    }
+    return speed;
+}
+
+void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, f32 speed) {
     ClVec3 step = axis;
     if (step.dot(step) < COLLAPSED_AXIS_SQUARED) step = ClVec3(0.0f, 0.0f, 1.0f);
     step.normalize();
@@ -68,12 +75,11 @@ void ClProcessor_Bullet::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     ownerProcessor = nullptr;
     pelletStarted = 0;
     frameCount = 0;
-    bullType = SBulletParamRef("BullType");
-    bullVel = SBulletParamRef("BullVel");
+    flight = SBulletFlightParams();
 }
 
 void ClProcessor_Bullet::update() {
-    const s32 type = bullType.of(entity)->integer;
+    const s32 type = flight.typeOf(entity);
     if (type == BULLET_TYPE_FLASH) {
         if (++frameCount >= 2) endBullet(entity);
     } else if (type >= BULLET_TYPE_SHOTGUN_FIRST && type <= BULLET_TYPE_SHOTGUN_LAST) {
@@ -81,7 +87,7 @@ void ClProcessor_Bullet::update() {
     } else if (type >= BULLET_TYPE_SEEKER_FIRST && type <= BULLET_TYPE_SEEKER_LAST) {
         seek();
     } else if (moving) {
-        flyBulletStraight(entity, rowOf(entity->root->previousWorldMatrix(), 0), bullVel);
+        flyBulletStraight(entity, rowOf(entity->root->previousWorldMatrix(), 0), flight.speedOf(entity));
     }
 }
 
@@ -145,7 +151,7 @@ void ClProcessor_Bullet::seek() {
             entity->setFacing(bestDirection, WORLD_UP);
         }
     }
-    if (moving) flyBulletStraight(entity, xyz(entity->getWorldAxisX()), bullVel);
+    if (moving) flyBulletStraight(entity, xyz(entity->getWorldAxisX()), flight.speedOf(entity));
 }
 
 // --- straight bullet ------------------------------------------------------------------------------
@@ -154,11 +160,11 @@ void ClProcessor_Bullet_Seek::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     storeAttachment(owner, hangingOn, E_PROC_BULLET_SEEK);
     moving = 1;
     ownerProcessor = nullptr;
-    bullVel = SBulletParamRef("BullVel");
+    flight = SBulletFlightParams();
 }
 
 void ClProcessor_Bullet_Seek::update() {
-    if (moving) flyBulletStraight(entity, xyz(entity->getPreviousWorldAxisX()), bullVel);
+    if (moving) flyBulletStraight(entity, xyz(entity->getPreviousWorldAxisX()), flight.speedOf(entity));
 }
 
 void ClProcessor_Bullet_Seek::onDestroy() { tellOwner(ownerProcessor, entity); }

@@ -9,19 +9,19 @@
 #include "world/entity/processor.h"
 #include "render/tween.h"
 
-struct SParamValue;
+// The bullet block's "BullType" and "BullVel" as the flight reads them: each read from the
+// bullet's root on first use and then kept with the processor, so that the flight reads no
+// parameter table (the gun writes the block before the bullet's first update, and nothing writes
+// these two during the flight). Read again when the entity's root is another node (a grafted
+// tree). A missing parameter is fatal.
+struct SBulletFlightParams {
+    const ClEntityNode* typeRoot = nullptr;
+    const ClEntityNode* speedRoot = nullptr;
+    s32 type = 0;
+    f32 speed = 0.0f;
 
-// A parameter of the bullet's root found by name once and then kept: the root's table neither
-// moves nor drops an entry while the root lives, so the entry holds whatever is written there
-// later. Found again when the entity's root is another node (a grafted tree).
-struct SBulletParamRef {
-    const char* name;
-    const ClEntityNode* root = nullptr;
-    SParamValue* value = nullptr;
-
-    explicit SBulletParamRef(const char* paramName) : name(paramName) {}
-    // A missing parameter is fatal.
-    SParamValue* of(ClEntity* bullet);
+    s32 typeOf(const ClEntity* bullet);
+    f32 speedOf(const ClEntity* bullet);
 };
 
 // A straight or seeking bullet further than this from the origin is gone.
@@ -41,12 +41,12 @@ constexpr f32 PELLET_MAX_TURN = 0.4f;
 constexpr f32 PELLET_MIN_SECONDS = 0.7875f;
 constexpr f32 PELLET_MAX_SECONDS = 1.3125f;
 
-class ClProcessor_Bullet : public ClProcessor {
+// On a line of its own: what every update reads, from the base's fields to the flight's
+// parameters, fills the record's first cache line.
+class alignas(64) ClProcessor_Bullet : public ClProcessor {
 public:
-    // What every update reads first, so that it shares the record's first cache lines.
     u32 moving = 1;  // a gun holding the bullet clears it
-    SBulletParamRef bullType{"BullType"};
-    SBulletParamRef bullVel{"BullVel"};
+    SBulletFlightParams flight;
     ClProcessor* ownerProcessor = nullptr;  // told of the bullet's end through onBulletEnded
     SVectorTween pelletTween;
     u32 pelletStarted = 0;
@@ -65,7 +65,7 @@ class ClProcessor_Bullet_Seek : public ClProcessor {
 public:
     u32 moving = 1;
     ClProcessor* ownerProcessor = nullptr;
-    SBulletParamRef bullVel{"BullVel"};
+    SBulletFlightParams flight;
 
     void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
     void update() override;
@@ -99,6 +99,6 @@ public:
 };
 
 // The bullet's root moves from its previous position along axis (scaled to "BullVel", through the
-// flying processor's kept entry, x the frame step; a collapsed axis flies along +z). Beyond BULLET_ESCAPE_DISTANCE it is destroyed with
-// "BullHit" 0.
-void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, SBulletParamRef& bullVel);
+// flying processor's kept value, x the frame step; a collapsed axis flies along +z). Beyond
+// BULLET_ESCAPE_DISTANCE it is destroyed with "BullHit" 0.
+void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, f32 speed);
