@@ -1,14 +1,13 @@
 // One frame of the draw lists' CPU work: the main thread appends 10,000 sprites and 20,000 lines
 // (half plain, half with a width gradient) and hands the half over to the render worker, which
-// writes the batcher's CPU staging, the plain lines on a pool of one worker thread, and builds
-// the per-layer runs. The device is the null renderer (a window under SDL's offscreen driver,
-// NOGFX 1): nothing reaches GL.
+// writes the batcher's CPU staging together with a pool of one worker thread, the two sharing
+// out each pass's sprites and lines, and builds the per-layer runs. The device is the null
+// renderer (a window under SDL's offscreen driver, NOGFX 1): nothing reaches GL.
 //
 // A batcher frame holds fewer than 128,000 vertices, less the room it keeps for the screens'
 // quads, and the lines alone take 160,000, so the frame is built as two passes into two batcher
-// frames: the sprites and 8,000 plain lines (104,000 vertices, the lines written by the pool
-// while the sprites are written here), then the other plain lines and the gradient lines
-// (96,000).
+// frames: the sprites and 8,000 plain lines (104,000 vertices), then the other plain lines and
+// the gradient lines (96,000).
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>

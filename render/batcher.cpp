@@ -97,10 +97,23 @@ void mergeSortByKey(u16* objects, u32 count) {
     if (from != objects) std::memcpy(objects, from, count * sizeof(u16));
 }
 
-bool sortedByKey(const u16* objects, u32 count) {
-    for (u32 i = 1; i < count; ++i)
-        if (g_aKeys[objects[i]] < g_aKeys[objects[i - 1]]) return false;
-    return true;
+// The layer's objects, their numbers into g_auSelected; with keyOrder, whether their keys come in
+// order is found on the way, so that a layer kept in submission order needs no second pass.
+template <bool keyOrder>
+u32 selectObjects(u32 layerMask, bool& keysInOrder) {
+    u32 count = 0;
+    BatchKey lastKey = 0;
+    keysInOrder = true;
+    for (u32 object = 0; object < g_Batcher.objectCount; ++object) {
+        if ((g_auLayerMasks[object] & layerMask) != layerMask) continue;
+        if (keyOrder) {
+            const BatchKey key = g_aKeys[object];
+            if (count > 0 && key < lastKey) keysInOrder = false;
+            lastKey = key;
+        }
+        g_auSelected[count++] = static_cast<u16>(object);
+    }
+    return count;
 }
 
 // The sort flags' orders, on copies of the fields, so the comparisons read one record each.
@@ -112,10 +125,11 @@ struct SSortRecord {
 };
 SSortRecord g_aSortRecords[BATCH_OBJECT_CAPACITY];
 
-void sortSelected(u32 count, bool byKey, bool sortByDepth, bool sortByMaterial) {
+// keysInOrder is read only when the layer is sorted by key alone.
+void sortSelected(u32 count, bool byKey, bool sortByDepth, bool sortByMaterial, bool keysInOrder) {
     u16* objects = g_auSelected;
     if (!sortByDepth && !sortByMaterial) {
-        if (!byKey || count < 2 || sortedByKey(objects, count)) return;
+        if (!byKey || count < 2 || keysInOrder) return;
         const u32 padded = nextPowerOfTwo(count);
         for (u32 i = count; i < padded; ++i) objects[i] = 0xFFFFu;
         mergeSortByKey(objects, padded);
@@ -135,27 +149,50 @@ void sortSelected(u32 count, bool byKey, bool sortByDepth, bool sortByMaterial) 
     for (u32 i = 0; i < count; ++i) objects[i] = g_aSortRecords[i].object;
 }
 
-// Appends the object's indices to the position's run list, extending the last run when it has
-// the same material.
-void addObjectToRuns(u32 layer, u32 position, u16 object, SBatchRun*& currentRun) {
-    SBatcher& batcher = g_Batcher;
+// Copies an object's indices without a library call: a quad's 6 and a wide line's 18 as one
+// fixed-size copy each, others in 16-byte steps, the last step ending at the last index.
+inline void copyIndices(u32* to, const u32* from, u32 count) {
+    constexpr u32 quadIndices = 6;
+    constexpr u32 wideLineIndices = 18;
+    constexpr u32 step = 4;
+    if (count == quadIndices) {
+        std::memcpy(to, from, quadIndices * sizeof(u32));
+    } else if (count == wideLineIndices) {
+        std::memcpy(to, from, wideLineIndices * sizeof(u32));
+    } else if (count < step) {
+        for (u32 i = 0; i < count; ++i) to[i] = from[i];
+    } else {
+        for (u32 i = 0; i + step < count; i += step) std::memcpy(to + i, from + i, step * sizeof(u32));
+        std::memcpy(to + count - step, from + count - step, step * sizeof(u32));
+    }
+}
+
+// A layer's runs being built: the write position and drop count are kept here and stored back
+// once, since the index copies could otherwise overwrite them as far as the compiler knows.
+struct SRunWriter {
+    u32* indices;
+    u32 writePosition;
+    u32 dropped;
+};
+
+// Appends the object's indices to the run list, extending the last run when it has the same
+// material.
+inline void addObjectToRuns(SRunWriter& writer, u32& runCount, SBatchRun* runs, u16 object, SBatchRun*& currentRun) {
     const SBatchIndexRange range = g_aIndexRanges[object];
     const SMaterial* material = g_apMaterials[object];
     const bool extends = currentRun && currentRun->material == material;
-    u32& runCount = g_auRunCounts[layer][position];
-    if (range.count > BATCH_INDEX_CAPACITY - batcher.indexWritePosition || (!extends && runCount == BATCH_RUN_CAPACITY)) {
-        ++batcher.droppedObjects;
+    if (range.count > BATCH_INDEX_CAPACITY - writer.writePosition || (!extends && runCount == BATCH_RUN_CAPACITY)) {
+        ++writer.dropped;
         return;
     }
     if (extends) {
         currentRun->indexCount += range.count;
     } else {
-        currentRun = &g_aRuns[layer][position][runCount++];
-        *currentRun = SBatchRun{material, batcher.indexWritePosition, range.count};
+        currentRun = &runs[runCount++];
+        *currentRun = SBatchRun{material, writer.writePosition, range.count};
     }
-    std::memcpy(batcher.lockedIndices + batcher.indexWritePosition, g_auStagedIndices + range.first,
-                range.count * sizeof(u32));
-    batcher.indexWritePosition += range.count;
+    copyIndices(writer.indices + writer.writePosition, g_auStagedIndices + range.first, range.count);
+    writer.writePosition += range.count;
 }
 
 void buildLayer(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial, bool singleKey) {
@@ -163,38 +200,45 @@ void buildLayer(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial,
     if (layer >= BATCH_LAYER_COUNT) fatalErrorf("batch layer %u does not exist", layer);
     if (!batcher.lockedVertices || !batcher.lockedIndices) return;
 
-    u32 count = 0;
-    for (u32 object = 0; object < batcher.objectCount; ++object)
-        if ((g_auLayerMasks[object] & layerMask) == layerMask) g_auSelected[count++] = static_cast<u16>(object);
-    sortSelected(count, !singleKey, sortByDepth, sortByMaterial);
+    const bool byKeyAlone = !singleKey && !sortByDepth && !sortByMaterial;
+    bool keysInOrder = true;
+    const u32 count =
+        byKeyAlone ? selectObjects<true>(layerMask, keysInOrder) : selectObjects<false>(layerMask, keysInOrder);
+    sortSelected(count, !singleKey, sortByDepth, sortByMaterial, keysInOrder);
 
-    const u32 droppedBefore = batcher.droppedObjects;
+    SRunWriter writer = {batcher.lockedIndices, batcher.indexWritePosition, 0};
     SBatchRun* currentRun = nullptr;
     if (singleKey) {
         g_auRunCounts[layer][0] = 0;
-        for (u32 i = 0; i < count; ++i) addObjectToRuns(layer, 0, g_auSelected[i], currentRun);
+        for (u32 i = 0; i < count; ++i)
+            addObjectToRuns(writer, g_auRunCounts[layer][0], g_aRuns[layer][0], g_auSelected[i], currentRun);
     } else {
         s32 position = -1;
+        BatchKey runKey = 0;
         for (u32 i = 0; i < count; ++i) {
             const u16 object = g_auSelected[i];
-            if (i == 0 || g_aKeys[object] != g_aKeys[g_auSelected[i - 1]]) {
-                position = keyPosition(g_aKeys[object]);
+            const BatchKey key = g_aKeys[object];
+            if (i == 0 || key != runKey) {
+                runKey = key;
+                position = keyPosition(key);
                 currentRun = nullptr;
                 if (position >= 0)
                     g_auRunCounts[layer][position] = 0;
                 else
                     writeLog(findLog(BATCH_LOG_NAME), "batcher: layer %u skips objects of unregistered key %#llx", layer,
-                             static_cast<unsigned long long>(g_aKeys[object]));
+                             static_cast<unsigned long long>(key));
             }
             if (position < 0)
                 ++batcher.skippedObjects;
             else
-                addObjectToRuns(layer, static_cast<u32>(position), object, currentRun);
+                addObjectToRuns(writer, g_auRunCounts[layer][position], g_aRuns[layer][position], object, currentRun);
         }
     }
-    if (batcher.droppedObjects != droppedBefore)
+    batcher.indexWritePosition = writer.writePosition;
+    batcher.droppedObjects += writer.dropped;
+    if (writer.dropped != 0)
         writeLog(findLog(BATCH_LOG_NAME), "batcher: layer %u dropped %u objects (index buffer or run list full)", layer,
-                 batcher.droppedObjects - droppedBefore);
+                 writer.dropped);
 }
 
 void writeVertex(SBatchVertex* vertex, const ClVec3& position, u32 colour, f32 u, f32 v) {

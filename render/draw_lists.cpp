@@ -1,6 +1,7 @@
 #include "render/draw_lists.h"
 
 #include "core/fatal_error.h"
+#include "core/processor_features.h"
 #include "core/task_layer.h"
 #include "core/worker_pool.h"
 #include "render/batcher.h"
@@ -9,18 +10,31 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 namespace {
 
 struct SDrawBuildRecord;
 
-// One slice of the selected lines and the part of the reservation it fills.
+// A line job: the build it helps with.
 struct SDrawBuildJob {
-    const SDrawBuildRecord* record;
+    SDrawBuildRecord* record;
+};
+
+// The sprites, gradient lines and lines of one build, written in chunks of BUILD_CHUNK objects
+// that the render worker and the line jobs claim one after another until none is left, so that
+// every thread stays busy until the build is written, whatever the mix of kinds.
+constexpr u32 BUILD_CHUNK = 64;  // a multiple of the four lanes
+static_assert(BUILD_CHUNK % 4 == 0, "a chunk is whole groups of four");
+
+// One kind's share of a build: its reservation and the numbers of its selected commands.
+struct SBuildKind {
     SBatchReservation reservation;
-    const u32* lineNumbers;
-    u32 lineCount;
+    u32 count;  // 0 when nothing was selected or reserved
+    u32 chunks;
 };
 
 struct SDrawBuildRecord {
@@ -28,6 +42,17 @@ struct SDrawBuildRecord {
     u32 keepMask;  // the inverted exclude mask
     ClVec4 eye;
     u32 half;
+    SBuildKind sprites;
+    SBuildKind gradientLines;
+    SBuildKind lines;
+    // Chunks in the order sprites, gradient lines, lines: how many were claimed, and how many of
+    // them from either end.
+    u32 chunkCount;
+    std::atomic<u32> claimed;
+    std::atomic<u32> nextFromFront;
+    std::atomic<u32> nextFromBack;
+    u32 spriteNumbers[SPRITE_COMMAND_CAPACITY];
+    u32 gradientLineNumbers[GRADIENT_LINE_COMMAND_CAPACITY];
     u32 lineNumbers[LINE_COMMAND_CAPACITY];
     SDrawBuildJob jobs[DRAW_BUILD_JOB_CAPACITY];
 };
@@ -39,6 +64,15 @@ struct SDrawLists {
     SQuadCommand quads[2][QUAD_COMMAND_CAPACITY];
     SDrawListCounts counts[2];
     ClRenderTargetGroup* owner;
+
+    // The layer masks of each half's first `masked` commands of each kind, so that builds select
+    // from 4 bytes a command instead of its record: written by the appends while they follow one
+    // another (a run of taken lines stops them), the rest gathered by the half's first build.
+    // Each half's rows belong to the thread its commands belong to; emptied with the half.
+    u32 spriteMasks[2][SPRITE_COMMAND_CAPACITY];
+    u32 lineMasks[2][LINE_COMMAND_CAPACITY];
+    u32 gradientLineMasks[2][GRADIENT_LINE_COMMAND_CAPACITY];
+    SDrawListCounts masked[2];
 
     SDrawBuildRecord records[DRAW_BUILD_RECORD_COUNT];
     // Records in use first; a record goes back by swapping with the last one in use.
@@ -94,8 +128,10 @@ inline void tag(const SBatchReservation& r, u32 object, u32 indexOffset, u32 ind
 // and cap vectors are as long as that end's width.
 // The points are taken by reference from the commands: vectors handed over in registers were
 // spilled and reloaded across a store boundary, which stalled every call.
-void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, const ClVec4& startPoint, const ClVec4& endPoint,
-                   const ClVec4& eyePoint, f32 startWidth, f32 endWidth, u32 startColour, u32 endColour) {
+[[gnu::always_inline]]
+inline void writeWideLine(SBatchVertex* v, u32* indices, u32 vertexBase, const ClVec4& startPoint,
+                          const ClVec4& endPoint, const ClVec4& eyePoint, f32 startWidth, f32 endWidth, u32 startColour,
+                          u32 endColour) {
     const SV3 start = v3(startPoint);
     const SV3 end = v3(endPoint);
     const SV3 eye = v3(eyePoint);
@@ -187,24 +223,75 @@ constexpr std::array<u32, 18 * LINE_LANES> wideLineIndices4() {
 }
 constexpr std::array<u32, 18 * LINE_LANES> kWideLineIndices4 = wideLineIndices4();
 
+// The four lanes of a, b, c and d turned into four rows: row k holds lane k of each. SSE's
+// unpack and move-half shuffles; they move bits and round nothing.
+inline void transposeLanes(LineLanes& a, LineLanes& b, LineLanes& c, LineLanes& d) {
+    const LineLanes ab01 = __builtin_shuffle(a, b, LineMask{0, 4, 1, 5});
+    const LineLanes cd01 = __builtin_shuffle(c, d, LineMask{0, 4, 1, 5});
+    const LineLanes ab23 = __builtin_shuffle(a, b, LineMask{2, 6, 3, 7});
+    const LineLanes cd23 = __builtin_shuffle(c, d, LineMask{2, 6, 3, 7});
+    a = __builtin_shuffle(ab01, cd01, LineMask{0, 1, 4, 5});
+    b = __builtin_shuffle(ab01, cd01, LineMask{2, 3, 6, 7});
+    c = __builtin_shuffle(ab23, cd23, LineMask{0, 1, 4, 5});
+    d = __builtin_shuffle(ab23, cd23, LineMask{2, 3, 6, 7});
+}
+
+// Four points into lanes: x, y and z of point k in lane k of each.
+inline SLineLanes pointLanes(const ClVec4& p0, const ClVec4& p1, const ClVec4& p2, const ClVec4& p3) {
+    LineLanes x = {p0.x, p0.y, p0.z, p0.w};
+    LineLanes y = {p1.x, p1.y, p1.z, p1.w};
+    LineLanes z = {p2.x, p2.y, p2.z, p2.w};
+    LineLanes w = {p3.x, p3.y, p3.z, p3.w};
+    transposeLanes(x, y, z, w);
+    return {x, y, z};
+}
+
+inline LineLanes bitsAsLanes(u32 a, u32 b, u32 c, u32 d) {
+    const u32 bits[LINE_LANES] = {a, b, c, d};
+    LineLanes lanes;
+    std::memcpy(&lanes, bits, sizeof lanes);
+    return lanes;
+}
+
+static_assert(offsetof(SBatchVertex, colour) == 12, "a vertex's first row is its position and colour");
+static_assert(offsetof(SBatchVertex, nx) == 16, "a vertex's second row is its normal and u");
+static_assert(offsetof(SBatchVertex, v) == 32, "a vertex ends with its v");
+
+// One vertex from its first eight words in two rows and its v: three stores instead of nine.
+inline void storeVertex(SBatchVertex* out, LineLanes positionColour, LineLanes normalU, f32 v) {
+    char* bytes = reinterpret_cast<char*>(out);
+    std::memcpy(bytes, &positionColour, sizeof positionColour);
+    std::memcpy(bytes + offsetof(SBatchVertex, nx), &normalU, sizeof normalU);
+    out->v = v;
+}
+
+// One corner of four quads or lines, their vertices `stride` apart: its position lanes and colour
+// lanes turned into rows, each row stored with the corner's normal and texture row of its line.
+inline void storeCornerLanes(SBatchVertex* first, const SLineLanes& corner, LineLanes colours, const LineLanes* normalU,
+                             const f32* v, u32 stride) {
+    LineLanes x = corner.x, y = corner.y, z = corner.z;
+    transposeLanes(x, y, z, colours);
+    storeVertex(first, x, normalU[0], v[0]);
+    storeVertex(first + stride, y, normalU[1], v[1]);
+    storeVertex(first + 2 * stride, z, normalU[2], v[2]);
+    storeVertex(first + 3 * stride, colours, normalU[3], v[3]);
+}
+
+// The normal and u rows of a line end's corners, normal x 1: u 0.5 and u 1.
+constexpr LineLanes kEndNormalUHalf[LINE_LANES] = {LineLanes{1.0f, 0.0f, 0.0f, 0.5f}, LineLanes{1.0f, 0.0f, 0.0f, 0.5f},
+                                                   LineLanes{1.0f, 0.0f, 0.0f, 0.5f}, LineLanes{1.0f, 0.0f, 0.0f, 0.5f}};
+constexpr LineLanes kEndNormalU1[LINE_LANES] = {LineLanes{1.0f, 0.0f, 0.0f, 1.0f}, LineLanes{1.0f, 0.0f, 0.0f, 1.0f},
+                                                LineLanes{1.0f, 0.0f, 0.0f, 1.0f}, LineLanes{1.0f, 0.0f, 0.0f, 1.0f}};
+
 // writeWideLine for four lines whose vertices and indices follow one another from v, indices and
 // vertexBase.
-void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideLineInput* lines) {
-    SLineLanes start, end, eye;
-    LineLanes startWidth, endWidth;
-    for (u32 k = 0; k < LINE_LANES; ++k) {
-        start.x[k] = lines[k].start->x;
-        start.y[k] = lines[k].start->y;
-        start.z[k] = lines[k].start->z;
-        end.x[k] = lines[k].end->x;
-        end.y[k] = lines[k].end->y;
-        end.z[k] = lines[k].end->z;
-        eye.x[k] = lines[k].eye->x;
-        eye.y[k] = lines[k].eye->y;
-        eye.z[k] = lines[k].eye->z;
-        startWidth[k] = lines[k].startWidth;
-        endWidth[k] = lines[k].endWidth;
-    }
+[[gnu::always_inline]]
+inline void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideLineInput* lines) {
+    const SLineLanes start = pointLanes(*lines[0].start, *lines[1].start, *lines[2].start, *lines[3].start);
+    const SLineLanes end = pointLanes(*lines[0].end, *lines[1].end, *lines[2].end, *lines[3].end);
+    const SLineLanes eye = pointLanes(*lines[0].eye, *lines[1].eye, *lines[2].eye, *lines[3].eye);
+    const LineLanes startWidth = {lines[0].startWidth, lines[1].startWidth, lines[2].startWidth, lines[3].startWidth};
+    const LineLanes endWidth = {lines[0].endWidth, lines[1].endWidth, lines[2].endWidth, lines[3].endWidth};
     const SLineLanes along = unitLanes(end - start);
     const SLineLanes side = unitLanes(crossLanes(along, eye - start));
     const SLineLanes startSide = side * startWidth;
@@ -215,23 +302,27 @@ void writeWideLines4(SBatchVertex* v, u32* indices, u32 vertexBase, const SWideL
     const LineLanes one = {1.0f, 1.0f, 1.0f, 1.0f};
     const LineMask pointed = endWidth > zero;
     const LineLanes q = pointed ? startWidth / endWidth : one;
-    const SLineLanes corners[8] = {(start + startSide) - startCap, (start - startSide) - startCap, start + startSide,
-                                   start - startSide, end + endSide, end - endSide, (end + endSide) + endCap,
-                                   (end - endSide) + endCap};
-    for (u32 k = 0; k < LINE_LANES; ++k) {
-        SBatchVertex* out = v + 8 * k;
-        const u32 startColour = lines[k].startColour;
-        const u32 endColour = lines[k].endColour;
-        const f32 qk = q[k];
-        out[0] = SBatchVertex{corners[0].x[k], corners[0].y[k], corners[0].z[k], startColour, qk, 0.0f, 0.0f, 0.0f, 0.0f};
-        out[1] = SBatchVertex{corners[1].x[k], corners[1].y[k], corners[1].z[k], startColour, qk, 0.0f, 0.0f, 0.0f, qk};
-        out[2] = SBatchVertex{corners[2].x[k], corners[2].y[k], corners[2].z[k], startColour, qk, 0.0f, 0.0f, 0.5f, 0.0f};
-        out[3] = SBatchVertex{corners[3].x[k], corners[3].y[k], corners[3].z[k], startColour, qk, 0.0f, 0.0f, 0.5f, qk};
-        out[4] = SBatchVertex{corners[4].x[k], corners[4].y[k], corners[4].z[k], endColour, 1.0f, 0.0f, 0.0f, 0.5f, 0.0f};
-        out[5] = SBatchVertex{corners[5].x[k], corners[5].y[k], corners[5].z[k], endColour, 1.0f, 0.0f, 0.0f, 0.5f, 1.0f};
-        out[6] = SBatchVertex{corners[6].x[k], corners[6].y[k], corners[6].z[k], endColour, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f};
-        out[7] = SBatchVertex{corners[7].x[k], corners[7].y[k], corners[7].z[k], endColour, 1.0f, 0.0f, 0.0f, 1.0f, 1.0f};
-    }
+    const LineLanes startColours =
+        bitsAsLanes(lines[0].startColour, lines[1].startColour, lines[2].startColour, lines[3].startColour);
+    const LineLanes endColours =
+        bitsAsLanes(lines[0].endColour, lines[1].endColour, lines[2].endColour, lines[3].endColour);
+    // Each line's normal and u rows: the start's carry its q, the end's 1 (the same for every line).
+    const LineLanes startNormalU0[LINE_LANES] = {LineLanes{q[0], 0.0f, 0.0f, 0.0f}, LineLanes{q[1], 0.0f, 0.0f, 0.0f},
+                                                 LineLanes{q[2], 0.0f, 0.0f, 0.0f}, LineLanes{q[3], 0.0f, 0.0f, 0.0f}};
+    const LineLanes startNormalUHalf[LINE_LANES] = {
+        LineLanes{q[0], 0.0f, 0.0f, 0.5f}, LineLanes{q[1], 0.0f, 0.0f, 0.5f}, LineLanes{q[2], 0.0f, 0.0f, 0.5f},
+        LineLanes{q[3], 0.0f, 0.0f, 0.5f}};
+    const f32 zeroV[LINE_LANES] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const f32 qV[LINE_LANES] = {q[0], q[1], q[2], q[3]};
+    const f32 oneV[LINE_LANES] = {1.0f, 1.0f, 1.0f, 1.0f};
+    storeCornerLanes(v + 0, (start + startSide) - startCap, startColours, startNormalU0, zeroV, 8);
+    storeCornerLanes(v + 1, (start - startSide) - startCap, startColours, startNormalU0, qV, 8);
+    storeCornerLanes(v + 2, start + startSide, startColours, startNormalUHalf, zeroV, 8);
+    storeCornerLanes(v + 3, start - startSide, startColours, startNormalUHalf, qV, 8);
+    storeCornerLanes(v + 4, end + endSide, endColours, kEndNormalUHalf, zeroV, 8);
+    storeCornerLanes(v + 5, end - endSide, endColours, kEndNormalUHalf, oneV, 8);
+    storeCornerLanes(v + 6, (end + endSide) + endCap, endColours, kEndNormalU1, zeroV, 8);
+    storeCornerLanes(v + 7, (end - endSide) + endCap, endColours, kEndNormalU1, oneV, 8);
     for (u32 i = 0; i < 18 * LINE_LANES; ++i) indices[i] = vertexBase + kWideLineIndices4[i];
 }
 
@@ -240,137 +331,222 @@ void writeQuadIndices(u32* indices, u32 vertexBase) {
     for (u32 i = 0; i < 6; ++i) indices[i] = vertexBase + pattern[i];
 }
 
-// Commands of a half that the pass selects.
+// One sprite's four vertices and six indices, facing the eye.
+[[gnu::always_inline]]
+inline void writeSprite(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand& sprite,
+                        const ClVec4& eye) {
+    const SV3 position = v3(sprite.position);
+    const SV3 toEye = unit(v3(eye) - position);
+    const SV3 unitRight = unit(cross(toEye, SV3{0.0f, 1.0f, 0.0f}));
+    const SV3 up = cross(unitRight, toEye) * (sprite.size * 0.5f);
+    const SV3 right = unitRight * (sprite.size * 0.5f);
+    writeVertex(v + 0, position + up + right, sprite.colour, 0.0f, 0.0f, 0.0f);
+    writeVertex(v + 1, position - up + right, sprite.colour, 0.0f, 0.0f, 1.0f);
+    writeVertex(v + 2, position + up - right, sprite.colour, 0.0f, 1.0f, 0.0f);
+    writeVertex(v + 3, position - up - right, sprite.colour, 0.0f, 1.0f, 1.0f);
+    writeQuadIndices(indices, vertexBase);
+}
+
+// The two triangles of four sprites, as offsets from the first sprite's first vertex.
+constexpr std::array<u32, 6 * LINE_LANES> spriteIndices4() {
+    std::array<u32, 6 * LINE_LANES> table = {};
+    const u32 pattern[6] = {0, 1, 2, 1, 3, 2};
+    for (u32 sprite = 0; sprite < LINE_LANES; ++sprite)
+        for (u32 i = 0; i < 6; ++i) table[6 * sprite + i] = 4 * sprite + pattern[i];
+    return table;
+}
+constexpr std::array<u32, 6 * LINE_LANES> kSpriteIndices4 = spriteIndices4();
+
+// The normal and u rows of a sprite's corners: no normal, u 0 and u 1.
+constexpr LineLanes kSpriteNormalU0[LINE_LANES] = {LineLanes{}, LineLanes{}, LineLanes{}, LineLanes{}};
+constexpr LineLanes kSpriteNormalU1[LINE_LANES] = {LineLanes{0.0f, 0.0f, 0.0f, 1.0f}, LineLanes{0.0f, 0.0f, 0.0f, 1.0f},
+                                                   LineLanes{0.0f, 0.0f, 0.0f, 1.0f}, LineLanes{0.0f, 0.0f, 0.0f, 1.0f}};
+
+// writeSprite for four sprites whose vertices and indices follow one another, one per lane, with
+// the same f32 operations in the same order.
+[[gnu::always_inline]]
+inline void writeSprites4(SBatchVertex* v, u32* indices, u32 vertexBase, const SSpriteCommand* const* sprites,
+                          const ClVec4* const* eyes) {
+    const SLineLanes position =
+        pointLanes(sprites[0]->position, sprites[1]->position, sprites[2]->position, sprites[3]->position);
+    const SLineLanes eye = pointLanes(*eyes[0], *eyes[1], *eyes[2], *eyes[3]);
+    const LineLanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    const LineLanes one = {1.0f, 1.0f, 1.0f, 1.0f};
+    const LineLanes half = {0.5f, 0.5f, 0.5f, 0.5f};
+    const LineLanes size = {sprites[0]->size, sprites[1]->size, sprites[2]->size, sprites[3]->size};
+    const SLineLanes toEye = unitLanes(eye - position);
+    const SLineLanes unitRight = unitLanes(crossLanes(toEye, SLineLanes{zero, one, zero}));
+    const SLineLanes up = crossLanes(unitRight, toEye) * (size * half);
+    const SLineLanes right = unitRight * (size * half);
+    const LineLanes colours =
+        bitsAsLanes(sprites[0]->colour, sprites[1]->colour, sprites[2]->colour, sprites[3]->colour);
+    const f32 zeroV[LINE_LANES] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const f32 oneV[LINE_LANES] = {1.0f, 1.0f, 1.0f, 1.0f};
+    storeCornerLanes(v + 0, (position + up) + right, colours, kSpriteNormalU0, zeroV, 4);
+    storeCornerLanes(v + 1, (position - up) + right, colours, kSpriteNormalU0, oneV, 4);
+    storeCornerLanes(v + 2, (position + up) - right, colours, kSpriteNormalU1, zeroV, 4);
+    storeCornerLanes(v + 3, (position - up) - right, colours, kSpriteNormalU1, oneV, 4);
+    for (u32 i = 0; i < 6 * LINE_LANES; ++i) indices[i] = vertexBase + kSpriteIndices4[i];
+}
+
+// The numbers of the commands of a half that the pass selects, and how many there are. Masks not
+// gathered yet are gathered first: the commands of a half no longer change once it is handed
+// over.
 template <typename TCommand>
-u32 countSelected(const TCommand* commands, u32 count, u32 passMask) {
+u32 selectCommands(const TCommand* commands, u32 count, u32* masks, u32& masked, u32 passMask, u32* numbers) {
+    for (; masked < count; ++masked) masks[masked] = commands[masked].layerMask;
     u32 chosen = 0;
-    for (u32 i = 0; i < count; ++i) chosen += selected(commands[i].layerMask, passMask) ? 1u : 0u;
+    for (u32 i = 0; i < count; ++i) {
+        numbers[chosen] = i;
+        chosen += selected(masks[i], passMask) ? 1u : 0u;
+    }
     return chosen;
 }
 
-SBatchReservation reserveSprites(u32 half, u32 passMask) {
-    const u32 chosen = countSelected(g_DrawLists.sprites[half], g_DrawLists.counts[half].sprites, passMask);
-    return chosen > 0 ? reserveBatchGeometry(chosen, 4 * chosen, 6 * chosen) : SBatchReservation{};
+// n selected commands of `vertices` vertices and `indices` indices each, reserved whole; a kind
+// that gets no room writes nothing.
+SBuildKind reserveKind(u32 n, u32 vertices, u32 indices) {
+    SBuildKind kind = {};
+    if (n == 0) return kind;
+    kind.reservation = reserveBatchGeometry(n, vertices * n, indices * n);
+    if (!kind.reservation.vertices) return kind;
+    kind.count = n;
+    kind.chunks = (n + BUILD_CHUNK - 1) / BUILD_CHUNK;
+    return kind;
 }
 
-void buildSprites(const SBatchReservation& r, u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
-    if (!r.vertices) return;
-    const SSpriteCommand* sprites = g_DrawLists.sprites[half];
-    const u32 count = g_DrawLists.counts[half].sprites;
-    u32 object = 0;
-    for (u32 i = 0; i < count; ++i) {
-        const SSpriteCommand& sprite = sprites[i];
-        if (!selected(sprite.layerMask, passMask)) continue;
-        const SV3 position = v3(sprite.position);
-        const SV3 toEye = unit(v3(eyeFor(sprite.owner, passEye)) - position);
-        const SV3 unitRight = unit(cross(toEye, SV3{0.0f, 1.0f, 0.0f}));
-        const SV3 up = cross(unitRight, toEye) * (sprite.size * 0.5f);
-        const SV3 right = unitRight * (sprite.size * 0.5f);
-        SBatchVertex* v = r.vertices + 4 * object;
-        writeVertex(v + 0, position + up + right, sprite.colour, 0.0f, 0.0f, 0.0f);
-        writeVertex(v + 1, position - up + right, sprite.colour, 0.0f, 0.0f, 1.0f);
-        writeVertex(v + 2, position + up - right, sprite.colour, 0.0f, 1.0f, 0.0f);
-        writeVertex(v + 3, position - up - right, sprite.colour, 0.0f, 1.0f, 1.0f);
-        writeQuadIndices(r.stagedIndices + 6 * object, r.vertexBase + 4 * object);
-        tag(r, object, 6 * object, 6, sprite.layerMask & keepMask, sprite.material, sprite.owner);
-        ++object;
-    }
-}
-
-SBatchReservation reserveGradientLines(u32 half, u32 passMask) {
-    const u32 chosen = countSelected(g_DrawLists.gradientLines[half], g_DrawLists.counts[half].gradientLines, passMask);
-    return chosen > 0 ? reserveBatchGeometry(chosen, 8 * chosen, 18 * chosen) : SBatchReservation{};
-}
-
-void buildGradientLines(const SBatchReservation& r, u32 half, u32 passMask, u32 keepMask, const ClVec4& passEye) {
-    if (!r.vertices) return;
-    const SGradientLineCommand* lines = g_DrawLists.gradientLines[half];
-    const u32 count = g_DrawLists.counts[half].gradientLines;
-    u32 object = 0;
-    // Selected lines gather into groups of four; the last few go one by one.
-    SWideLineInput group[LINE_LANES];
-    u32 grouped = 0;
-    for (u32 i = 0; i < count; ++i) {
-        const SGradientLineCommand& line = lines[i];
-        if (!selected(line.layerMask, passMask)) continue;
-        tag(r, object, 18 * object, 18, line.layerMask & keepMask, line.material, line.owner);
-        group[grouped++] = SWideLineInput{&line.start, &line.end, &eyeFor(line.owner, passEye), line.startWidth,
-                                          line.endWidth, line.startColour, line.endColour};
-        ++object;
-        if (grouped == LINE_LANES) {
-            const u32 first = object - LINE_LANES;
-            writeWideLines4(r.vertices + 8 * first, r.stagedIndices + 18 * first, r.vertexBase + 8 * first, group);
-            grouped = 0;
+// Sprites first to first + count of the build's selected ones.
+[[gnu::always_inline]]
+inline void writeSpriteChunk(const SDrawBuildRecord& record, u32 first, u32 count) {
+    const SSpriteCommand* sprites = g_DrawLists.sprites[record.half];
+    const SBatchReservation& r = record.sprites.reservation;
+    const u32 end = first + count;
+    u32 object = first;
+    for (; object + LINE_LANES <= end; object += LINE_LANES) {
+        const SSpriteCommand* group[LINE_LANES];
+        const ClVec4* eyes[LINE_LANES];
+        for (u32 k = 0; k < LINE_LANES; ++k) {
+            const SSpriteCommand& sprite = sprites[record.spriteNumbers[object + k]];
+            group[k] = &sprite;
+            eyes[k] = &eyeFor(sprite.owner, record.eye);
+            tag(r, object + k, 6 * (object + k), 6, sprite.layerMask & record.keepMask, sprite.material, sprite.owner);
         }
+        writeSprites4(r.vertices + 4 * object, r.stagedIndices + 6 * object, r.vertexBase + 4 * object, group, eyes);
     }
-    for (u32 k = 0; k < grouped; ++k) {
-        const u32 at = object - grouped + k;
-        const SWideLineInput& line = group[k];
-        writeWideLine(r.vertices + 8 * at, r.stagedIndices + 18 * at, r.vertexBase + 8 * at, *line.start, *line.end,
-                      *line.eye, line.startWidth, line.endWidth, line.startColour, line.endColour);
+    for (; object < end; ++object) {
+        const SSpriteCommand& sprite = sprites[record.spriteNumbers[object]];
+        writeSprite(r.vertices + 4 * object, r.stagedIndices + 6 * object, r.vertexBase + 4 * object, sprite,
+                    eyeFor(sprite.owner, record.eye));
+        tag(r, object, 6 * object, 6, sprite.layerMask & record.keepMask, sprite.material, sprite.owner);
     }
 }
 
-// Line task, type 0 of the task layer.
+SWideLineInput wideLineInput(const SGradientLineCommand& line, const ClVec4& passEye) {
+    return SWideLineInput{&line.start,    &line.end,         &eyeFor(line.owner, passEye), line.startWidth,
+                          line.endWidth, line.startColour, line.endColour};
+}
+
+// A plain line is a gradient line with one width and one colour.
+SWideLineInput wideLineInput(const SLineCommand& line, const ClVec4& passEye) {
+    return SWideLineInput{&line.start, &line.end,   &eyeFor(line.owner, passEye), line.width,
+                          line.width,  line.colour, line.colour};
+}
+
+// Lines first to first + count of one kind's selected ones, four at a time and the rest alone.
+template <typename TCommand>
+[[gnu::always_inline]]
+inline void writeLineChunk(const TCommand* lines, const u32* numbers, const SBatchReservation& r,
+                           const SDrawBuildRecord& record, u32 first, u32 count) {
+    const u32 end = first + count;
+    u32 object = first;
+    for (; object + LINE_LANES <= end; object += LINE_LANES) {
+        SWideLineInput group[LINE_LANES];
+        for (u32 k = 0; k < LINE_LANES; ++k) {
+            const TCommand& line = lines[numbers[object + k]];
+            group[k] = wideLineInput(line, record.eye);
+            tag(r, object + k, 18 * (object + k), 18, line.layerMask & record.keepMask, line.material, line.owner);
+        }
+        writeWideLines4(r.vertices + 8 * object, r.stagedIndices + 18 * object, r.vertexBase + 8 * object, group);
+    }
+    for (; object < end; ++object) {
+        const TCommand& command = lines[numbers[object]];
+        const SWideLineInput line = wideLineInput(command, record.eye);
+        writeWideLine(r.vertices + 8 * object, r.stagedIndices + 18 * object, r.vertexBase + 8 * object, *line.start,
+                      *line.end, *line.eye, line.startWidth, line.endWidth, line.startColour, line.endColour);
+        tag(r, object, 18 * object, 18, command.layerMask & record.keepMask, command.material, command.owner);
+    }
+}
+
+u32 chunkLength(const SBuildKind& kind, u32 chunk) { return std::min(BUILD_CHUNK, kind.count - chunk * BUILD_CHUNK); }
+
+[[gnu::always_inline]]
+inline void writeChunkBody(const SDrawBuildRecord& record, u32 chunk) {
+    if (chunk < record.sprites.chunks) {
+        writeSpriteChunk(record, chunk * BUILD_CHUNK, chunkLength(record.sprites, chunk));
+        return;
+    }
+    chunk -= record.sprites.chunks;
+    if (chunk < record.gradientLines.chunks) {
+        writeLineChunk(g_DrawLists.gradientLines[record.half], record.gradientLineNumbers,
+                       record.gradientLines.reservation, record, chunk * BUILD_CHUNK,
+                       chunkLength(record.gradientLines, chunk));
+        return;
+    }
+    chunk -= record.gradientLines.chunks;
+    writeLineChunk(g_DrawLists.lines[record.half], record.lineNumbers, record.lines.reservation, record,
+                   chunk * BUILD_CHUNK, chunkLength(record.lines, chunk));
+}
+
+// The chunk writer is built twice: for the baseline processor, and with AVX's three-operand
+// encodings of the same operations (fewer register copies, the same bits), chosen at run time.
+void writeChunk(const SDrawBuildRecord& record, u32 chunk) { writeChunkBody(record, chunk); }
+
+#if defined(__x86_64__)
+[[gnu::target("avx")]] void writeChunkAvx(const SDrawBuildRecord& record, u32 chunk) { writeChunkBody(record, chunk); }
+#else
+void writeChunkAvx(const SDrawBuildRecord& record, u32 chunk) { writeChunkBody(record, chunk); }
+#endif
+
+// Chunks until every one has been claimed: the render worker takes them from the front, the line
+// jobs from the back, so that each keeps to its own stream of commands and vertices. Chunks are
+// disjoint parts of the reservations, so no lock.
+void writeClaimedChunks(SDrawBuildRecord& record, bool fromFront) {
+    std::atomic<u32>& next = fromFront ? record.nextFromFront : record.nextFromBack;
+    const bool avx = processorHasAvx();
+    while (record.claimed.fetch_add(1, std::memory_order_relaxed) < record.chunkCount) {
+        const u32 taken = next.fetch_add(1, std::memory_order_relaxed);
+        const u32 chunk = fromFront ? taken : record.chunkCount - 1 - taken;
+        if (avx)
+            writeChunkAvx(record, chunk);
+        else
+            writeChunk(record, chunk);
+    }
+}
+
+// Line task, type 0 of the task layer: the lines' selection and reservation, and one job per
+// slice of lineSliceSize lines. A job helps with the whole build rather than its slice alone.
 void lineTaskStart(void* argument, SWorkerTask* task) {
     SDrawBuildRecord* record = static_cast<SDrawBuildRecord*>(argument);
-    const SLineCommand* lines = g_DrawLists.lines[record->half];
-    const u32 count = g_DrawLists.counts[record->half].lines;
-    u32 n = 0;
-    for (u32 i = 0; i < count; ++i)
-        if (selected(lines[i].layerMask, record->passMask)) record->lineNumbers[n++] = i;
+    SDrawLists& lists = g_DrawLists;
+    const u32 half = record->half;
+    const u32 n = selectCommands(lists.lines[half], lists.counts[half].lines, lists.lineMasks[half],
+                                 lists.masked[half].lines, record->passMask, record->lineNumbers);
     g_DrawLists.lastLineJobs = 0;
-    const SBatchReservation r = n > 0 ? reserveBatchGeometry(n, 8 * n, 18 * n) : SBatchReservation{};
-    if (!r.vertices) {
+    record->lines = reserveKind(n, 8, 18);
+    record->chunkCount += record->lines.chunks;
+    if (record->lines.count == 0) {
         taskFinishNow(task);
         return;
     }
     const u32 sliceSize = lineSliceSize(n, g_uLogicalProcessorCount);
     u32 job = 0;
-    for (u32 first = 0; first < n; first += sliceSize, ++job) {
-        SDrawBuildJob& slice = record->jobs[job];
-        slice.record = record;
-        slice.lineNumbers = record->lineNumbers + first;
-        slice.lineCount = std::min(sliceSize, n - first);
-        slice.reservation = r;
-        slice.reservation.vertices += 8 * first;
-        slice.reservation.stagedIndices += 18 * first;
-        slice.reservation.firstStagedIndex += 18 * first;
-        slice.reservation.vertexBase += 8 * first;
-        slice.reservation.layerMasks += first;
-        slice.reservation.indexRanges += first;
-        slice.reservation.depths += first;
-        slice.reservation.materials += first;
-        slice.reservation.keys += first;
-    }
+    for (u32 first = 0; first < n; first += sliceSize, ++job) record->jobs[job].record = record;
     g_DrawLists.lastLineJobs = job;
     for (u32 i = 0; i < job; ++i) taskStartPart(task, &record->jobs[i]);
 }
 
-// On a pool worker: its slice of one reservation, so no lock.
-void lineTaskWork(void* partArgument) {
-    const SDrawBuildJob& job = *static_cast<const SDrawBuildJob*>(partArgument);
-    const SDrawBuildRecord& record = *job.record;
-    const SLineCommand* lines = g_DrawLists.lines[record.half];
-    const SBatchReservation& r = job.reservation;
-    u32 i = 0;
-    for (; i + LINE_LANES <= job.lineCount; i += LINE_LANES) {
-        SWideLineInput group[LINE_LANES];
-        for (u32 k = 0; k < LINE_LANES; ++k) {
-            const SLineCommand& line = lines[job.lineNumbers[i + k]];
-            group[k] = SWideLineInput{&line.start, &line.end, &eyeFor(line.owner, record.eye), line.width, line.width,
-                                      line.colour, line.colour};
-            tag(r, i + k, 18 * (i + k), 18, line.layerMask & record.keepMask, line.material, line.owner);
-        }
-        writeWideLines4(r.vertices + 8 * i, r.stagedIndices + 18 * i, r.vertexBase + 8 * i, group);
-    }
-    for (; i < job.lineCount; ++i) {
-        const SLineCommand& line = lines[job.lineNumbers[i]];
-        writeWideLine(r.vertices + 8 * i, r.stagedIndices + 18 * i, r.vertexBase + 8 * i, line.start, line.end,
-                      eyeFor(line.owner, record.eye), line.width, line.width, line.colour, line.colour);
-        tag(r, i, 18 * i, 18, line.layerMask & record.keepMask, line.material, line.owner);
-    }
-}
+// On a pool worker.
+void lineTaskWork(void* partArgument) { writeClaimedChunks(*static_cast<SDrawBuildJob*>(partArgument)->record, false); }
 
 void lineTaskFinish(void* argument) {
     SDrawLists& lists = g_DrawLists;
@@ -385,6 +561,13 @@ void lineTaskFinish(void* argument) {
 }
 
 u32 producerHalf() { return 1u - renderFlipIndex(); }
+
+// The mask of the command appended at `at`, kept while the masks kept so far reach it.
+inline void noteAppendedMask(u32* masks, u32& masked, u32 at, u32 layerMask) {
+    if (masked != at) return;
+    masks[at] = layerMask;
+    masked = at + 1;
+}
 
 // Null when the half already holds `limit` quads: a busy frame drops its last quads rather than
 // stopping the game.
@@ -419,21 +602,27 @@ ClVec3 centredOrigin(const ClVec3& centre, const ClVec3& n, const ClVec3& a, f32
 
 SSpriteCommand* appendSpriteCommand(const ClVec3& position, f32 size, u32 colour, const SMaterial* material,
                                     u32 layerMask, f32 rotation) {
+    SDrawLists& lists = g_DrawLists;
     const u32 half = producerHalf();
-    u32& count = g_DrawLists.counts[half].sprites;
-    if (count >= SPRITE_COMMAND_CAPACITY - 1) return nullptr;
-    SSpriteCommand* sprite = &g_DrawLists.sprites[half][count++];
-    *sprite = SSpriteCommand{toVec4(position), material, size, colour, layerMask, g_DrawLists.owner, rotation};
+    const u32 at = lists.counts[half].sprites;
+    if (at >= SPRITE_COMMAND_CAPACITY - 1) return nullptr;
+    SSpriteCommand* sprite = &lists.sprites[half][at];
+    *sprite = SSpriteCommand{toVec4(position), material, lists.owner, size, colour, layerMask, rotation};
+    noteAppendedMask(lists.spriteMasks[half], lists.masked[half].sprites, at, layerMask);
+    lists.counts[half].sprites = at + 1;
     return sprite;
 }
 
 void appendLineCommand(const ClVec3& start, const ClVec3& end, f32 width, u32 colour, const SMaterial* material,
                        f32 widthScale, u32 word, u32 layerMask) {
+    SDrawLists& lists = g_DrawLists;
     const u32 half = producerHalf();
-    u32& count = g_DrawLists.counts[half].lines;
-    if (count >= LINE_COMMAND_CAPACITY - 1) return;
-    g_DrawLists.lines[half][count++] =
-        SLineCommand{toVec4(start), toVec4(end), colour, material, width, widthScale, layerMask, g_DrawLists.owner, word};
+    const u32 at = lists.counts[half].lines;
+    if (at >= LINE_COMMAND_CAPACITY - 1) return;
+    lists.lines[half][at] =
+        SLineCommand{toVec4(start), toVec4(end), colour, material, width, widthScale, layerMask, lists.owner, word};
+    noteAppendedMask(lists.lineMasks[half], lists.masked[half].lines, at, layerMask);
+    lists.counts[half].lines = at + 1;
 }
 
 SLineRun takeLineCommands(u32 n) {
@@ -449,11 +638,14 @@ u32 lineCommandRoom() { return LINE_COMMAND_CAPACITY - 1 - std::min(g_DrawLists.
 
 void appendGradientLineCommand(const ClVec3& start, const ClVec3& end, f32 startWidth, f32 endWidth, u32 startColour,
                                u32 endColour, const SMaterial* material, u32 layerMask) {
+    SDrawLists& lists = g_DrawLists;
     const u32 half = producerHalf();
-    u32& count = g_DrawLists.counts[half].gradientLines;
-    if (count >= GRADIENT_LINE_COMMAND_CAPACITY - 1) return;
-    g_DrawLists.gradientLines[half][count++] = SGradientLineCommand{
-        toVec4(start), toVec4(end), 0, startColour, endColour, startWidth, endWidth, material, layerMask, g_DrawLists.owner};
+    const u32 at = lists.counts[half].gradientLines;
+    if (at >= GRADIENT_LINE_COMMAND_CAPACITY - 1) return;
+    lists.gradientLines[half][at] = SGradientLineCommand{
+        toVec4(start), toVec4(end), 0, startColour, endColour, startWidth, endWidth, material, layerMask, lists.owner};
+    noteAppendedMask(lists.gradientLineMasks[half], lists.masked[half].gradientLines, at, layerMask);
+    lists.counts[half].gradientLines = at + 1;
 }
 
 void appendQuadCommand(const ClVec3& origin, const ClVec3& n, const ClVec3& a, f32 sizeAlong, f32 sizeAcross,
@@ -516,15 +708,25 @@ void buildDrawCommands(u32 passMask, const ClVec4& eye, u32 excludeMask) {
     record->eye = eye;
     record->half = half;
     // Reserved in the order sprites, gradient lines, lines, so that layers without sorting draw
-    // them in that order; the sprites and gradient lines are then written here while the pool
-    // writes the lines.
-    const SBatchReservation sprites = reserveSprites(half, passMask);
-    const SBatchReservation gradientLines = reserveGradientLines(half, passMask);
+    // them in that order; then this thread and the line jobs write them all.
+    SDrawListCounts& masked = lists.masked[half];
+    record->sprites = reserveKind(selectCommands(lists.sprites[half], lists.counts[half].sprites, lists.spriteMasks[half],
+                                                 masked.sprites, passMask, record->spriteNumbers),
+                                  4, 6);
+    record->gradientLines = reserveKind(selectCommands(lists.gradientLines[half], lists.counts[half].gradientLines,
+                                                       lists.gradientLineMasks[half], masked.gradientLines, passMask,
+                                                       record->gradientLineNumbers),
+                                        8, 18);
+    record->chunkCount = record->sprites.chunks + record->gradientLines.chunks;
+    record->claimed.store(0, std::memory_order_relaxed);
+    record->nextFromFront.store(0, std::memory_order_relaxed);
+    record->nextFromBack.store(0, std::memory_order_relaxed);
     SWorkerTask* task = nullptr;
+    // A build without lines has its record back in the pool when taskCreate returns; it is still
+    // this thread's until the next build takes it.
     taskCreate(0, record, &task);
     workerPoolDispatch();
-    buildSprites(sprites, half, passMask, ~excludeMask, eye);
-    buildGradientLines(gradientLines, half, passMask, ~excludeMask, eye);
+    writeClaimedChunks(*record, true);
     taskWait(task);
     taskRelease(task);
 }
@@ -548,9 +750,12 @@ void buildQuadCommands() {
     }
 }
 
-void clearDrawLists() { g_DrawLists.counts[renderFlipIndex()] = SDrawListCounts{}; }
+void clearDrawLists() { clearDrawListHalf(renderFlipIndex()); }
 
-void clearDrawListHalf(u32 half) { g_DrawLists.counts[half & 1u] = SDrawListCounts{}; }
+void clearDrawListHalf(u32 half) {
+    g_DrawLists.counts[half & 1u] = SDrawListCounts{};
+    g_DrawLists.masked[half & 1u] = SDrawListCounts{};
+}
 
 void initDrawBatchPool() {
     SDrawLists& lists = g_DrawLists;

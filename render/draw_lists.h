@@ -20,15 +20,17 @@ constexpr u32 QUAD_COMMAND_CAPACITY = 5000;
 constexpr u32 DRAW_BUILD_RECORD_COUNT = 4;
 constexpr u32 DRAW_BUILD_JOB_CAPACITY = 32;
 
+// The pointers first, so the record packs into 48 bytes.
 struct SSpriteCommand {
     ClVec4 position;
     const SMaterial* material;
+    ClRenderTargetGroup* owner;
     f32 size;  // the full edge length
     u32 colour;
     u32 layerMask;
-    ClRenderTargetGroup* owner;
     f32 rotation;  // kept, not applied
 };
+static_assert(sizeof(SSpriteCommand) == 48, "a sprite record is three quarters of a cache line");
 
 struct SLineCommand {
     ClVec4 start;
@@ -67,7 +69,8 @@ struct SQuadCommand {
 
 // Producers: main thread, into half 1 - flip.
 
-// Null when the half already holds SPRITE_COMMAND_CAPACITY - 1 sprites.
+// Null when the half already holds SPRITE_COMMAND_CAPACITY - 1 sprites. The passes select the
+// sprite by the layer mask given here, whatever its record says later.
 SSpriteCommand* appendSpriteCommand(const ClVec3& position, f32 size, u32 colour, const SMaterial* material,
                                     u32 layerMask, f32 rotation);
 // Dropped when the half holds LINE_COMMAND_CAPACITY - 1 lines.

@@ -153,6 +153,66 @@ TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) 
     EXPECT_EQ(1u + 8u * 49u, batchLockedIndices()[18 * 49 + 1]);
 }
 
+// Hundreds of each kind, a third of them left out, are shared out among the render worker and the
+// line jobs in pieces: every selected command still becomes its own object, in order, with its
+// own colour on every vertex and its own indices.
+TEST_F(DrawLists, ManyCommandsOfEveryKindAreWrittenWholeAndInOrder) {
+    constexpr u32 perKind = 333;
+    for (u32 i = 0; i < perKind; ++i) {
+        const u32 mask = i % 3 == 2 ? 0x02u : 0x01u;
+        const f32 at = f32(i);
+        appendSpriteCommand(ClVec3(at, 0, 0), 1.0f, 0x10000u + i, material(0), mask, 0.0f);
+        appendGradientLineCommand(ClVec3(at, 0, 0), ClVec3(at, 5, 0), 1.0f, 2.0f, 0x20000u + i, 0x20000u + i, material(0), mask);
+        appendLineCommand(ClVec3(at, 0, 0), ClVec3(at, 0, 5), 1.0f, 0x30000u + i, material(0), 1.0f, 1, mask);
+    }
+    handOff([] {
+        buildDrawCommands(1, ClVec4{5, 50, 100}, 0);
+        buildLayerDrawList(0, 1, false, false);
+    });
+    constexpr u32 selectedPerKind = 2 * perKind / 3;
+    ASSERT_EQ(selectedPerKind * (4 + 8 + 8), batchVertexCount());
+    ASSERT_EQ(selectedPerKind * (6 + 18 + 18), batchIndexWritePosition());
+    const SBatchVertex* v = batchLockedVertices();
+    const u32* indices = batchLockedIndices();
+    const struct {
+        u32 colour, vertices, indices;
+    } kinds[] = {{0x10000u, 4, 6}, {0x20000u, 8, 18}, {0x30000u, 8, 18}};
+    u32 vertex = 0;
+    u32 index = 0;
+    for (const auto& kind : kinds) {
+        for (u32 i = 0; i < perKind; ++i) {
+            if (i % 3 == 2) continue;
+            for (u32 k = 0; k < kind.vertices; ++k) EXPECT_EQ(kind.colour + i, v[vertex + k].colour) << i << " " << k;
+            EXPECT_EQ(vertex, indices[index]) << i;
+            EXPECT_EQ(vertex + kind.vertices - 2, indices[index + kind.indices - 1]) << i;
+            vertex += kind.vertices;
+            index += kind.indices;
+        }
+    }
+}
+
+// A run of lines is filled after it is taken: the lines appended before and after it and the
+// run's own are each selected by their own masks.
+TEST_F(DrawLists, LinesTakenAsARunAreSelectedByTheMasksTheyAreFilledWith) {
+    appendLineCommand(ClVec3(0, 0, 0), ClVec3(0, 5, 0), 1.0f, 0xA0u, material(0), 1.0f, 1, 0x01);
+    const SLineRun run = takeLineCommands(2);
+    ASSERT_EQ(2u, run.count);
+    for (u32 i = 0; i < run.count; ++i)
+        run.lines[i] = SLineCommand{ClVec4{1, 0, 0}, ClVec4{1, 5, 0}, 0xB0u + i, material(0), 1.0f, 1.0f, i == 0 ? 0x01u : 0x02u,
+                                    nullptr, 1};
+    appendLineCommand(ClVec3(2, 0, 0), ClVec3(2, 5, 0), 1.0f, 0xC0u, material(0), 1.0f, 1, 0x01);
+    handOff([] {
+        buildDrawCommands(0x01, ClVec4{5, 0, 50}, 0);
+        buildDrawCommands(0x02, ClVec4{5, 0, 50}, 0);
+    });
+    ASSERT_EQ(32u, batchVertexCount());
+    const SBatchVertex* v = batchLockedVertices();
+    EXPECT_EQ(0xA0u, v[0].colour);
+    EXPECT_EQ(0xB0u, v[8].colour);
+    EXPECT_EQ(0xC0u, v[16].colour);
+    EXPECT_EQ(0xB1u, v[24].colour);
+}
+
 TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPoint) {
     for (f32 endWidth : {1.0f, 0.0f, -1.0f}) appendGradientLineCommand(ClVec3(), ClVec3(10, 0, 0), 2.0f, endWidth, 0xAAu, 0xBBu, material(0), 1);
     handOff([] { buildDrawCommands(1, ClVec4{5, 0, 50}, 0); });
@@ -199,6 +259,39 @@ TEST_F(DrawLists, LinesBuiltFourAtATimeMatchLinesBuiltAlone) {
         EXPECT_EQ(0, std::memcmp(&v[i], &v[8 * count + i], sizeof(SBatchVertex))) << "line " << i / 8 << " vertex " << i % 8;
 }
 
+
+// Sprites are built four at a time and the rest one by one, as lines are: the same bits either
+// way, whether a sprite faces the pass's eye or its owner's.
+TEST_F(DrawLists, SpritesBuiltFourAtATimeMatchSpritesBuiltAlone) {
+    ClRenderTargetGroup preview(64.0f, 64.0f, 0);
+    preview.eyePoint = ClVec4{-3, 9, 2};
+    struct SSprite {
+        ClVec3 position;
+        f32 size;
+        ClRenderTargetGroup* owner;
+    };
+    const SSprite sprites[] = {{ClVec3(0, 0, 0), 4.0f, nullptr},
+                               {ClVec3(5, 0, 50), 1.0f, nullptr},
+                               {ClVec3(-4, 2, 7), 0.5f, &preview},
+                               {ClVec3(0.1f, -3, 2), 3.0f, nullptr},
+                               {ClVec3(2, 2, 2), 0.25f, nullptr}};
+    constexpr u32 count = sizeof(sprites) / sizeof(sprites[0]);
+    for (u32 pass = 0; pass < 2; ++pass) {
+        for (u32 i = 0; i < count; ++i) {
+            setCurrentDrawOwner(sprites[i].owner);
+            appendSpriteCommand(sprites[i].position, sprites[i].size, 0xC0u + i, material(0), pass == 0 ? 1u : 2u << i, 0.0f);
+        }
+    }
+    setCurrentDrawOwner(nullptr);
+    handOff([] {
+        buildDrawCommands(1, ClVec4{5, 0, 50}, 0);
+        for (u32 i = 0; i < count; ++i) buildDrawCommands(2u << i, ClVec4{5, 0, 50}, 0);
+    });
+    ASSERT_EQ(8u * count, batchVertexCount());
+    const SBatchVertex* v = batchLockedVertices();
+    for (u32 i = 0; i < 4 * count; ++i)
+        EXPECT_EQ(0, std::memcmp(&v[i], &v[4 * count + i], sizeof(SBatchVertex))) << "sprite " << i / 4 << " vertex " << i % 4;
+}
 TEST_F(DrawLists, EveryQuadIsConvertedWithItsCornersTextureCoordinatesAndDepth) {
     appendCentredQuadCommandUV(ClVec3(0, 0, 0), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 4.0f, 2.0f, 0x11u, material(0),
                                ClVec2(0.25f, 0.5f), ClVec2(0.75f, 1.0f), 0x100, 3.0f);
