@@ -42,7 +42,22 @@ protected:
 
 // Built by the render worker on the null renderer, from the half handed over (which half, and
 // its clearing, are checked frame by frame in DrawListHandOff).
-using DrawLists = NullRendererFrames;
+class DrawLists : public NullRendererFrames {
+protected:
+    // Builds pass 1, which holds every item together, then passes 2 << i, each holding item i
+    // alone, and expects the two halves of the vertices to match bit for bit.
+    void expectEachBuiltAloneMatchesItsGroup(u32 count, u32 verticesEach, const char* item) {
+        handOff([count] {
+            buildDrawCommands(1, ClVec4{5, 0, 50}, 0);
+            for (u32 i = 0; i < count; ++i) buildDrawCommands(2u << i, ClVec4{5, 0, 50}, 0);
+        });
+        ASSERT_EQ(2 * verticesEach * count, batchVertexCount());
+        const SBatchVertex* v = batchLockedVertices();
+        for (u32 i = 0; i < verticesEach * count; ++i)
+            EXPECT_EQ(0, std::memcmp(&v[i], &v[verticesEach * count + i], sizeof(SBatchVertex)))
+                << item << " " << i / verticesEach << " vertex " << i % verticesEach;
+    }
+};
 
 TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgram) {
     for (u32 i = 0; i < SPRITE_COMMAND_CAPACITY - 1; ++i)
@@ -249,14 +264,7 @@ TEST_F(DrawLists, LinesBuiltFourAtATimeMatchLinesBuiltAlone) {
     for (u32 i = 0; i < count; ++i)
         appendGradientLineCommand(lines[i].start, lines[i].end, lines[i].startWidth, lines[i].endWidth, 0xA0u + i, 0xB0u + i,
                                   material(0), 2u << i);
-    handOff([] {
-        buildDrawCommands(1, ClVec4{5, 0, 50}, 0);
-        for (u32 i = 0; i < count; ++i) buildDrawCommands(2u << i, ClVec4{5, 0, 50}, 0);
-    });
-    ASSERT_EQ(16u * count, batchVertexCount());
-    const SBatchVertex* v = batchLockedVertices();
-    for (u32 i = 0; i < 8 * count; ++i)
-        EXPECT_EQ(0, std::memcmp(&v[i], &v[8 * count + i], sizeof(SBatchVertex))) << "line " << i / 8 << " vertex " << i % 8;
+    expectEachBuiltAloneMatchesItsGroup(count, 8, "line");
 }
 
 
@@ -283,14 +291,7 @@ TEST_F(DrawLists, SpritesBuiltFourAtATimeMatchSpritesBuiltAlone) {
         }
     }
     setCurrentDrawOwner(nullptr);
-    handOff([] {
-        buildDrawCommands(1, ClVec4{5, 0, 50}, 0);
-        for (u32 i = 0; i < count; ++i) buildDrawCommands(2u << i, ClVec4{5, 0, 50}, 0);
-    });
-    ASSERT_EQ(8u * count, batchVertexCount());
-    const SBatchVertex* v = batchLockedVertices();
-    for (u32 i = 0; i < 4 * count; ++i)
-        EXPECT_EQ(0, std::memcmp(&v[i], &v[4 * count + i], sizeof(SBatchVertex))) << "sprite " << i / 4 << " vertex " << i % 4;
+    expectEachBuiltAloneMatchesItsGroup(count, 4, "sprite");
 }
 TEST_F(DrawLists, EveryQuadIsConvertedWithItsCornersTextureCoordinatesAndDepth) {
     appendCentredQuadCommandUV(ClVec3(0, 0, 0), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 4.0f, 2.0f, 0x11u, material(0),

@@ -302,7 +302,9 @@ TEST_F(EntityLifecycle, AGraftedItemKeepsItsBlocksWhenItsFirstRecordIsBuiltAgain
     ClEntityNode* item = from->root->children[0];
     ClAtom* itemAtom = item->atoms[0];
     const u32 record = entityRecordNumber(from);
-    if (ownerBlocksReserved()) ASSERT_EQ(ownerOfBlock(item), s32(record));
+    if (ownerBlocksReserved()) {
+        ASSERT_EQ(ownerOfBlock(item), s32(record));
+    }
     item->graftOnto(to->root);
     freeEntity(from);
 

@@ -223,27 +223,22 @@ void prefetchPairShape(const ClEntityNode* node) {
     prefetchLine(node->atoms.data[0]->collisionShape.entries.data);
 }
 
+// The hint for both nodes of the queued pair at the index, when the queue holds one there.
+void hintQueuedPair(u32 index, u32 count, void (*hint)(const ClEntityNode* node)) {
+    if (index >= count) return;
+    hint(g_aPairQueue[index].first);
+    hint(g_aPairQueue[index].second);
+}
+
 // Works the queued pairs off in order; once the contact pool is full the rest could add nothing.
 void collideQueuedPairs() {
     const u32 count = g_uPairCount;
     g_uPairCount = 0;
     for (u32 k = 0; k < count && !contactsFull(); ++k) {
-        if (k + PAIR_NODES_AHEAD < count) {
-            prefetchPairNode(g_aPairQueue[k + PAIR_NODES_AHEAD].first);
-            prefetchPairNode(g_aPairQueue[k + PAIR_NODES_AHEAD].second);
-        }
-        if (k + PAIR_LISTS_AHEAD < count) {
-            prefetchPairList(g_aPairQueue[k + PAIR_LISTS_AHEAD].first);
-            prefetchPairList(g_aPairQueue[k + PAIR_LISTS_AHEAD].second);
-        }
-        if (k + PAIR_ATOMS_AHEAD < count) {
-            prefetchPairAtom(g_aPairQueue[k + PAIR_ATOMS_AHEAD].first);
-            prefetchPairAtom(g_aPairQueue[k + PAIR_ATOMS_AHEAD].second);
-        }
-        if (k + PAIR_SHAPES_AHEAD < count) {
-            prefetchPairShape(g_aPairQueue[k + PAIR_SHAPES_AHEAD].first);
-            prefetchPairShape(g_aPairQueue[k + PAIR_SHAPES_AHEAD].second);
-        }
+        hintQueuedPair(k + PAIR_NODES_AHEAD, count, prefetchPairNode);
+        hintQueuedPair(k + PAIR_LISTS_AHEAD, count, prefetchPairList);
+        hintQueuedPair(k + PAIR_ATOMS_AHEAD, count, prefetchPairAtom);
+        hintQueuedPair(k + PAIR_SHAPES_AHEAD, count, prefetchPairShape);
         // The pair loop found the roots' swept spheres overlapping, by the same test.
         collideOverlappingNodes(g_aPairQueue[k].first, g_aPairQueue[k].second);
     }
