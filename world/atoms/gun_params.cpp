@@ -1,20 +1,10 @@
 #include "world/atoms/gun_params.h"
 
 #include "core/fatal_error.h"
-#include "core/name_hash.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/param_table.h"
 
 namespace {
-
-// A parameter name with its hash, so that the bullet block, read and written for every bullet,
-// hashes its ten names once.
-struct SParamName {
-    const char* text;
-    u32 hash;
-
-    explicit SParamName(const char* name) : text(name), hash(crc32TextNoCase(name)) {}
-};
 
 enum EBulletField : u32 {
     F_MY_BULL_GEN,
@@ -40,7 +30,7 @@ const SParamName& bulletField(EBulletField field) { return BULLET_FIELD_NAMES[fi
 
 const SParamValue* required(const ClEntityNode* node, const SParamName& name) {
     if (!node) fatalErrorf("parameter \"%s\" read from no node", name.text);
-    const SParamValue* value = node->params.findHashed(name.text, name.hash);
+    const SParamValue* value = node->params.find(name);
     if (!value) fatalErrorf("required parameter \"%s\" is missing", name.text);
     return value;
 }
@@ -65,8 +55,7 @@ s32 readInt(const ClEntityNode* node, EBulletField field) { return readInt(node,
 f32 readFloat(const ClEntityNode* node, EBulletField field) { return readFloat(node, bulletField(field)); }
 
 SParamValue* bulletEntry(SParamTable& table, EBulletField field) {
-    const SParamName& name = bulletField(field);
-    return table.findOrAddHashed(name.text, name.hash);
+    return table.findOrAdd(bulletField(field));
 }
 
 }  // namespace

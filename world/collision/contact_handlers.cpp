@@ -1,7 +1,5 @@
 #include "world/collision/contact_handlers.h"
 
-#include "core/fatal_error.h"
-#include "core/name_hash.h"
 #include "input/ambient/ambient_light.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
@@ -14,7 +12,7 @@
 #include "world/collision/world_collision.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
-#include "world/entity/entity_node.h"
+#include "world/entity/param_table.h"
 #include "world/entity/param_value.h"
 #include "world/entity/tree_walks.h"
 #include "world/generators/dna_generator.h"
@@ -88,24 +86,10 @@ void emitBursts(const SBurst (&bursts)[N], const ClVec3& position) {
     for (const SBurst& burst : bursts) emitBurst(burst, position);
 }
 
-// A bullet parameter a hit reads or writes, with its name hashed once rather than at every hit.
-struct SHitParamName {
-    const char* text;
-    u32 hash;
-
-    explicit SHitParamName(const char* name) : text(name), hash(crc32TextNoCase(name)) {}
-};
-
-// ClEntity::findOrAddParam of a name hashed once.
-SParamValue* findOrAddHitParam(ClEntity* entity, const SHitParamName& name) {
-    if (!entity->root) fatalErrorf("parameter \"%s\" asked of an entity without a root node", name.text);
-    return entity->root->params.findOrAddHashed(name.text, name.hash);
-}
-
-const SHitParamName& bulletDamageName() {
-    static const SHitParamName name("BullDmg");
-    return name;
-}
+// The bullet parameters a hit reads or writes, hashed once rather than at every hit.
+const SParamName BULLET_DAMAGE_NAME("BullDmg");
+const SParamName BULLET_HIT_NAME("BullHit");
+const SParamName BULLET_NORMAL_NAME("BullNorm");
 
 u32 kindOf(const ClAtom* atom) { return atom->entity->program->kind; }
 
@@ -141,11 +125,9 @@ void useUpBullet(ClAtom* bullet, ClAtom* target, const SContact& contact) {
     ClEntity* bulletEntity = bullet->entity;
     bulletEntity->setRootPosition(worldPosition(target));
     bulletEntity->draw();
-    static const SHitParamName hitName("BullHit");
-    static const SHitParamName normalName("BullNorm");
-    findOrAddHitParam(bulletEntity, hitName)->setInt(1);
+    bulletEntity->findOrAddParam(BULLET_HIT_NAME)->setInt(1);
     const ClVec3& n = contact.normal;
-    findOrAddHitParam(bulletEntity, normalName)->setVector(n.x, n.y, n.z, n.w);
+    bulletEntity->findOrAddParam(BULLET_NORMAL_NAME)->setVector(n.x, n.y, n.z, n.w);
 }
 
 }  // namespace
@@ -169,7 +151,7 @@ void onBulletHit(const SContact& contact) {
     ClAtom* target = firstIsBullet ? contact.second : contact.first;
     const bool targetIsShip = kindOf(target) == E_PROGRAM_PLAYER;
 
-    f32 damage = findOrAddHitParam(bullet->entity, bulletDamageName())->real;
+    f32 damage = bullet->entity->findOrAddParam(BULLET_DAMAGE_NAME)->real;
     if (targetIsShip && invincible()) {
         if (damage == BULLET_DAMAGE_UNSTOPPABLE) return;
         damage = 0.0f;
@@ -184,7 +166,7 @@ void onBulletHit(const SContact& contact) {
     }
 
     if (damage > applied)
-        findOrAddHitParam(bullet->entity, bulletDamageName())->setFloat(damage - applied);
+        bullet->entity->findOrAddParam(BULLET_DAMAGE_NAME)->setFloat(damage - applied);
     else
         useUpBullet(bullet, target, contact);
 

@@ -157,8 +157,10 @@ void ClEntity::broadcastRefresh() {
     if (root) broadcastReload(root);
 }
 
-SParamValue* ClEntity::findOrAddParam(const char* name) {
-    if (!root) fatalErrorf("parameter \"%s\" asked of an entity without a root node", name);
+SParamValue* ClEntity::findOrAddParam(const char* name) { return findOrAddParam(SParamName(name)); }
+
+SParamValue* ClEntity::findOrAddParam(const SParamName& name) {
+    if (!root) fatalErrorf("parameter \"%s\" asked of an entity without a root node", name.text);
     return root->params.findOrAdd(name);
 }
 

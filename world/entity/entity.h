@@ -118,6 +118,7 @@ public:
     void broadcastRefresh();
 
     struct SParamValue* findOrAddParam(const char* name);
+    struct SParamValue* findOrAddParam(const struct SParamName& name);
     void findFirstBrokenAtom();
     void repairAtoms();
     void propagateVisit();

@@ -2,11 +2,21 @@
 #pragma once
 
 #include "core/hash_map.h"
+#include "core/name_hash.h"
 #include "core/types.h"
 #include "world/entity/param_value.h"
 
 constexpr u32 NODE_PARAM_CAPACITY = 16;
 constexpr u32 ATOM_PARAM_CAPACITY = 8;
+
+// A parameter name with its hash (crc32TextNoCase) worked out once, for names read or written
+// often.
+struct SParamName {
+    const char* text;
+    u32 hash;
+
+    explicit SParamName(const char* name) : text(name), hash(crc32TextNoCase(name)) {}
+};
 
 // Entries are appended in the order of first use and never removed; only the name's hash is
 // kept. The table owns its entry block and its map until release.
@@ -32,4 +42,6 @@ struct SParamTable {
     // name is only for the messages.
     SParamValue* findHashed(const char* name, u32 nameHash) const;
     SParamValue* findOrAddHashed(const char* name, u32 nameHash);
+    SParamValue* find(const SParamName& name) const { return findHashed(name.text, name.hash); }
+    SParamValue* findOrAdd(const SParamName& name) { return findOrAddHashed(name.text, name.hash); }
 };
