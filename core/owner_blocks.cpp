@@ -1,6 +1,7 @@
 #include "core/owner_blocks.h"
 
 #include "core/fatal_error.h"
+#include "core/prefetch.h"
 
 #include <atomic>
 #include <cstdint>
@@ -92,6 +93,11 @@ s32 ownerOfBlock(const void* block) {
     const u8* at = static_cast<const u8*>(block);
     if (!start || at < start || at >= g_rangeEnd) return -1;
     return s32(size_t(at - start) / g_bytesEach);
+}
+
+void prefetchBlockOwner(const void* block) {
+    const s32 owner = ownerOfBlock(block);
+    if (owner >= 0) prefetchLine(&g_regions[owner]);
 }
 
 void freeBlock(void* block) {

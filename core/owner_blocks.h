@@ -34,6 +34,9 @@ void* allocateBlock(size_t bytes, size_t alignment);
 void freeBlock(void* block);
 // The owner whose region holds the block, or -1 when the C library gave it.
 s32 ownerOfBlock(const void* block);
+// A cache hint for the count of live blocks that freeing the block changes; nothing for a block
+// the C library gave.
+void prefetchBlockOwner(const void* block);
 // Blocks of the owner's region still live.
 u32 liveBlocksOfOwner(u32 owner);
 
