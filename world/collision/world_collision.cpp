@@ -60,10 +60,10 @@ struct SRootPair {
 constexpr u32 PAIR_QUEUE_CAPACITY = 64;
 // How many pairs ahead each stage of hints runs: the nodes, then their atom lists, then their
 // first atoms, then those atoms' collision spheres.
-constexpr u32 PAIR_NODES_AHEAD = 8;
-constexpr u32 PAIR_LISTS_AHEAD = 5;
-constexpr u32 PAIR_ATOMS_AHEAD = 3;
-constexpr u32 PAIR_SHAPES_AHEAD = 1;
+constexpr u32 PAIR_NODES_AHEAD = 9;
+constexpr u32 PAIR_LISTS_AHEAD = 6;
+constexpr u32 PAIR_ATOMS_AHEAD = 4;
+constexpr u32 PAIR_SHAPES_AHEAD = 2;
 
 // The contacts are worked off in time order, which scatters their atoms: the atoms' flags are
 // asked for this many contacts ahead, their entities' records half as many.
@@ -218,9 +218,22 @@ void prefetchPairAtom(const ClEntityNode* node) {
     prefetchLine(&atom->collisionShape);
 }
 
+// Both lines of a record that may straddle two.
+template <typename T>
+void prefetchWholeRecord(const T* record) {
+    prefetchLine(record);
+    prefetchLine(reinterpret_cast<const char*>(record) + sizeof(T) - 1);
+}
+
+// The first atom's collision list block; when the list is to be made again, the two world
+// transforms and the kind's own fields it is made from as well.
 void prefetchPairShape(const ClEntityNode* node) {
     if (node->atoms.count == 0) return;
-    prefetchLine(node->atoms.data[0]->collisionShape.entries.data);
+    const ClAtom* atom = node->atoms.data[0];
+    prefetchWholeRecord(atom->collisionShape.entries.data);
+    if (!atom->collisionShapeDirty) return;
+    prefetchSpan(atom->worldMatrix, sizeof(atom->worldMatrix));
+    prefetchLine(atom->ownFieldsStart());
 }
 
 // The hint for both nodes of the queued pair at the index, when the queue holds one there.
