@@ -66,9 +66,11 @@ constexpr u32 PAIR_ATOMS_AHEAD = 4;
 constexpr u32 PAIR_SHAPES_AHEAD = 2;
 
 // The contacts are worked off in time order, which scatters their atoms: the atoms' flags are
-// asked for this many contacts ahead, their entities' records half as many.
+// asked for this many contacts ahead, their entities' records half as many, and the records'
+// root nodes one contact ahead.
 constexpr u32 RESOLVE_ATOMS_AHEAD = 4;
 constexpr u32 RESOLVE_ENTITIES_AHEAD = 2;
+constexpr u32 RESOLVE_ROOTS_AHEAD = 1;
 
 SRootPair g_aPairQueue[PAIR_QUEUE_CAPACITY];
 u32 g_uPairCount = 0;
@@ -382,8 +384,22 @@ void recordBreakUpImpact(const ClVec3& position, f32 radius, f32 strength) {
     pushImpact(SImpact{position, ClVec3(), radius, strength});
 }
 
+// The lines of an entity in a contact that its handler and the kill queue read first: the
+// record's program and root, and its list of main atoms that the kill queue's visit walks.
+void prefetchContactEntity(const ClEntity* entity) {
+    prefetchLine(&entity->program);
+    prefetchLine(&entity->registeredAtoms.count);
+}
+
+// The root's lists of children and atoms, which the kill queue's visit walks.
+void prefetchContactRoot(const ClEntity* entity) {
+    if (!entity->root) return;
+    prefetchLine(&entity->root->children);
+    prefetchLine(&entity->root->atoms);
+}
+
 // Hints for the contacts further along the sorted order: the atoms' active flags and entity
-// links, then the records holding their entities' programs.
+// links, then the records of their entities, then the entities' root nodes.
 void prefetchContactAhead(u32 index) {
     if (index + RESOLVE_ATOMS_AHEAD < g_uContactCount) {
         const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ATOMS_AHEAD].index];
@@ -392,8 +408,13 @@ void prefetchContactAhead(u32 index) {
     }
     if (index + RESOLVE_ENTITIES_AHEAD < g_uContactCount) {
         const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ENTITIES_AHEAD].index];
-        prefetchLine(&contact.first->entity->program);
-        prefetchLine(&contact.second->entity->program);
+        prefetchContactEntity(contact.first->entity);
+        prefetchContactEntity(contact.second->entity);
+    }
+    if (index + RESOLVE_ROOTS_AHEAD < g_uContactCount) {
+        const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ROOTS_AHEAD].index];
+        prefetchContactRoot(contact.first->entity);
+        prefetchContactRoot(contact.second->entity);
     }
 }
 
