@@ -398,6 +398,18 @@ void prefetchContactRoot(const ClEntity* entity) {
     prefetchLine(&entity->root->atoms);
 }
 
+// The atom's count and table of effects, which a hit's flash reads.
+void prefetchContactAtom(const ClAtom* atom) {
+    prefetchLine(&atom->effectCount);
+    prefetchLine(atom->effects);
+}
+
+// The atom's attached effects and the record the next one would take.
+void prefetchContactEffects(const ClAtom* atom) {
+    for (u32 slot = 0; slot <= atom->effectCount && slot < ATOM_EFFECT_CAPACITY; ++slot)
+        prefetchLine(atom->effects[slot]);
+}
+
 // Hints for the contacts further along the sorted order: the atoms' active flags and entity
 // links, then the records of their entities, then the entities' root nodes.
 void prefetchContactAhead(u32 index) {
@@ -410,11 +422,15 @@ void prefetchContactAhead(u32 index) {
         const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ENTITIES_AHEAD].index];
         prefetchContactEntity(contact.first->entity);
         prefetchContactEntity(contact.second->entity);
+        prefetchContactAtom(contact.first);
+        prefetchContactAtom(contact.second);
     }
     if (index + RESOLVE_ROOTS_AHEAD < g_uContactCount) {
         const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ROOTS_AHEAD].index];
         prefetchContactRoot(contact.first->entity);
         prefetchContactRoot(contact.second->entity);
+        prefetchContactEffects(contact.first);
+        prefetchContactEffects(contact.second);
     }
 }
 
