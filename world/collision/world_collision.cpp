@@ -154,14 +154,13 @@ void findAtomContacts(ClAtom* a, ClAtom* b) {
 bool collides(ClAtom* atom) { return atom->active && atom->atomIsAlive(); }
 
 // Child nodes are entered on their swept boxes: their current boxes alone would let a fast atom
-// pass through a child between two frames.
-void collideAtomWithNode(ClAtom* atom, ClEntityNode* node) {
-    const ClBoundingVolume& atomBox = atom->getSweptBox();
+// pass through a child between two frames. atomBox is the atom's swept box.
+void collideAtomWithNode(ClAtom* atom, const ClBoundingVolume& atomBox, ClEntityNode* node) {
     for (ClAtom* other : node->atoms) {
         if (collides(other) && other->getSweptBox().overlaps(atomBox)) findAtomContacts(atom, other);
     }
     for (ClEntityNode* child : node->children) {
-        if (child->sweptBox.overlaps(atomBox)) collideAtomWithNode(atom, child);
+        if (child->sweptBox.overlaps(atomBox)) collideAtomWithNode(atom, atomBox, child);
     }
 }
 
@@ -170,7 +169,9 @@ void collideNodeTrees(ClEntityNode* nodeA, ClEntityNode* nodeB);
 // collideNodeTrees past its test of the two nodes' swept boxes.
 void collideOverlappingNodes(ClEntityNode* nodeA, ClEntityNode* nodeB) {
     for (ClAtom* atom : nodeA->atoms) {
-        if (collides(atom) && atom->getSweptBox().overlaps(nodeB->sweptBox)) collideAtomWithNode(atom, nodeB);
+        if (!collides(atom)) continue;
+        const ClBoundingVolume& atomBox = atom->getSweptBox();
+        if (atomBox.overlaps(nodeB->sweptBox)) collideAtomWithNode(atom, atomBox, nodeB);
     }
     for (ClEntityNode* child : nodeA->children) collideNodeTrees(child, nodeB);
 }
