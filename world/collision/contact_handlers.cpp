@@ -151,7 +151,9 @@ void onBulletHit(const SContact& contact) {
     ClAtom* target = firstIsBullet ? contact.second : contact.first;
     const bool targetIsShip = kindOf(target) == E_PROGRAM_PLAYER;
 
-    f32 damage = bullet->entity->findOrAddParam(BULLET_DAMAGE_NAME)->real;
+    // The entry stays where it is for the whole hit: a table's entries never move.
+    SParamValue* damageParam = bullet->entity->findOrAddParam(BULLET_DAMAGE_NAME);
+    f32 damage = damageParam->real;
     if (targetIsShip && invincible()) {
         if (damage == BULLET_DAMAGE_UNSTOPPABLE) return;
         damage = 0.0f;
@@ -166,7 +168,7 @@ void onBulletHit(const SContact& contact) {
     }
 
     if (damage > applied)
-        bullet->entity->findOrAddParam(BULLET_DAMAGE_NAME)->setFloat(damage - applied);
+        damageParam->setFloat(damage - applied);
     else
         useUpBullet(bullet, target, contact);
 
