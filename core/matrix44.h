@@ -20,6 +20,11 @@ struct alignas(16) ClMatrix44 {
     void setZero();
     // this x other: a row vector goes through this first, then other.
     ClMatrix44 multiply(const ClMatrix44& other) const;
+    // Every element has the identity's bits (a zero of the other sign does not).
+    bool isExactIdentity() const;
+    // identity x other, bit for bit as multiply gives it, without the products by one: for the
+    // many items placed exactly where their parent is.
+    static ClMatrix44 identityTimes(const ClMatrix44& other);
 
     void setTransposedFrom(const ClMatrix44& other);
     ClMatrix44 getTransposed() const;
