@@ -19,24 +19,8 @@ void ClMatrix44::setZero() {
 
 namespace {
 
-// A row of four floats: element-wise IEEE arithmetic, each lane as the scalar code rounds it.
-typedef f32 MatrixRow __attribute__((vector_size(16)));
-// The same row's bits.
-typedef u32 MatrixRowBits __attribute__((vector_size(16)));
-
-inline MatrixRow rowAt(const f32* p) {
-    MatrixRow row;
-    std::memcpy(&row, p, sizeof row);
-    return row;
-}
-
-inline MatrixRowBits rowBitsAt(const f32* p) {
-    MatrixRowBits bits;
-    std::memcpy(&bits, p, sizeof bits);
-    return bits;
-}
-
-const ClMatrix44 IDENTITY;
+using matrix44_rows::MatrixRow;
+using matrix44_rows::rowAt;
 
 }  // namespace
 
@@ -47,24 +31,6 @@ ClMatrix44 ClMatrix44::multiply(const ClMatrix44& other) const {
     const MatrixRow b0 = rowAt(other.m), b1 = rowAt(other.m + 4), b2 = rowAt(other.m + 8), b3 = rowAt(other.m + 12);
     const auto row = [&](int i) { return b0 * m[4 * i] + b1 * m[4 * i + 1] + b2 * m[4 * i + 2] + b3 * m[4 * i + 3]; };
     const MatrixRow rows[4] = {row(0), row(1), row(2), row(3)};
-    ClMatrix44 result;
-    std::memcpy(result.m, rows, sizeof rows);
-    return result;
-}
-
-bool ClMatrix44::isExactIdentity() const {
-    MatrixRowBits differ = rowBitsAt(m) ^ rowBitsAt(IDENTITY.m);
-    for (int i = 1; i < 4; ++i) differ |= rowBitsAt(m + 4 * i) ^ rowBitsAt(IDENTITY.m + 4 * i);
-    return (differ[0] | differ[1] | differ[2] | differ[3]) == 0;
-}
-
-// multiply's sums with the identity's elements put in: row i adds other's row i (times one, which
-// changes no value) and the other three rows times zero, from row 0 up. The products by zero stay,
-// as they decide the sign of a zero sum (and carry a NaN).
-ClMatrix44 ClMatrix44::identityTimes(const ClMatrix44& other) {
-    const MatrixRow b0 = rowAt(other.m), b1 = rowAt(other.m + 4), b2 = rowAt(other.m + 8), b3 = rowAt(other.m + 12);
-    const MatrixRow z0 = b0 * 0.0f, z1 = b1 * 0.0f, z2 = b2 * 0.0f, z3 = b3 * 0.0f;
-    const MatrixRow rows[4] = {b0 + z1 + z2 + z3, z0 + b1 + z2 + z3, z0 + z1 + b2 + z3, z0 + z1 + z2 + b3};
     ClMatrix44 result;
     std::memcpy(result.m, rows, sizeof rows);
     return result;
