@@ -38,7 +38,9 @@ constexpr u32 ENTITY_NOT_LISTED = 0xFFFFFFFFu;
 // The owner tag of the live game; 0 to 7 are the menu previews' render-target slots.
 constexpr s32 OWNER_LIVE_GAME = -1;
 
-class ClEntity {
+// Each record starts a cache line, so the fields every walk reads first (root to tween) take
+// two lines and the collision walk's (root, program, bounds mark) one.
+class alignas(64) ClEntity {
 public:
     ClEntityNode* root = nullptr;
     ClDNAProgram* program = nullptr;

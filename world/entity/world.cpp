@@ -398,9 +398,6 @@ template <bool UPWARD>
 void prefetchUpdateAhead(const SEntityList& list, u32 index) {
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) {
         prefetchSpan(entity, ENTITY_UPDATE_PREFETCH_BYTES);
-        // Records start inside a line (their size is no multiple of one): the span's last byte
-        // may lie a line beyond the ones just asked for.
-        prefetchLine(reinterpret_cast<const char*>(entity) + ENTITY_UPDATE_PREFETCH_BYTES - 1);
     }
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchUpdatedNode(node);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
