@@ -68,9 +68,10 @@ bool listRemove(EEntityList list, ClEntity* entity) {
 // a held reference can tell that the record was released.
 constexpr size_t ENTITY_POISONED_BYTES = offsetof(ClEntity, poolIndex);
 static_assert(offsetof(ClEntity, serial) >= ENTITY_POISONED_BYTES);
-// The fields of a record every update reads, from its root pointer to its tween (the atom lists
-// are read only while an atom is broken).
-constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, registeredAtoms));
+// The fields of a record every update reads, from its root pointer to its tween's running flag,
+// lie in its first line; the rest of the tween is read only while it runs, the atom lists only
+// while an atom is broken.
+static_assert(offsetof(ClEntity, tween) + offsetof(SFloatTween, running) + sizeof(u32) <= 64);
 
 // Each record builds its nodes, atoms, processors and their lists in a region of this size (a
 // shot needs about 5 KiB); what does not fit comes from the C library. Twice the size measured no
@@ -396,9 +397,7 @@ void prefetchDrawnAtom(const ClAtom* atom, EDrawReads reads) {
 // The update's hints, with the walk's direction fixed when it is compiled.
 template <bool UPWARD>
 void prefetchUpdateAhead(const SEntityList& list, u32 index) {
-    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) {
-        prefetchSpan(entity, ENTITY_UPDATE_PREFETCH_BYTES);
-    }
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchLine(entity);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchUpdatedNode(node);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
         if (node->atoms.count != 0) prefetchUpdatedAtom(node->atoms.data[0]);
