@@ -72,6 +72,7 @@ static_assert(offsetof(ClEntity, serial) >= ENTITY_POISONED_BYTES);
 // lie in its first line; the rest of the tween is read only while it runs, the atom lists only
 // while an atom is broken.
 static_assert(offsetof(ClEntity, tween) + offsetof(SFloatTween, running) + sizeof(u32) <= 64);
+static_assert(offsetof(ClEntity, ownerTag) < 64);
 
 // Each record builds its nodes, atoms, processors and their lists in a region of this size (a
 // shot needs about 5 KiB); what does not fit comes from the C library. Twice the size measured no
@@ -363,10 +364,9 @@ EDrawReads drawReads(const ClEntity* entity, bool linesFull) {
     return kind == E_PROGRAM_ENEMY_SHOT ? E_DRAW_READS_SHOT : E_DRAW_READS_BODY;
 }
 
+// The owner tag shares the record's first line, asked for already; a body's fade lies beyond it.
 void prefetchDrawnRecord(const ClEntity* entity, EDrawReads reads) {
-    if (reads == E_DRAW_READS_DROPPED_SHOT) return;
     if (reads == E_DRAW_READS_BODY) prefetchLine(&entity->tween.current);
-    prefetchLine(&entity->ownerTag);
 }
 
 void prefetchDrawnNode(const ClEntityNode* node, EDrawReads reads) {
