@@ -334,11 +334,17 @@ void prefetchUpdatedNode(const ClEntityNode* node) {
     prefetchSpan(node->bounds, sizeof(node->bounds));
 }
 
+// A shot: its update reads none of its atom's second line (the mesh and the swept box).
+bool isShotEntity(const ClEntity* entity) {
+    const u32 kind = entity->program ? entity->program->kind : E_PROGRAM_ENEMY;
+    return kind == E_PROGRAM_PLAYER_SHOT || kind == E_PROGRAM_ENEMY_SHOT;
+}
+
 // The build stamp is left out of the update's hints: only an entity with a broken atom reads it.
-void prefetchUpdatedAtom(const ClAtom* atom) {
+void prefetchUpdatedAtom(const ClAtom* atom, bool shot) {
     const u32 current = g_uFrameCurrent;
-    prefetchLine(atom);  // its kind's table and the active flag
-    prefetchLine(&atom->effectCount);  // the frame flags and the mesh
+    prefetchLine(atom);  // its kind's table, the frame flags and the owners
+    if (!shot) prefetchLine(&atom->geometry);  // the mesh
     prefetchSpan(&atom->localMatrix, sizeof(ClMatrix44));
     prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
     prefetchLine(&atom->worldBox[current]);
@@ -388,7 +394,7 @@ void prefetchDrawnAtom(const ClAtom* atom, EDrawReads reads) {
         prefetchSpan(own, ATOM_OWN_FIELDS_PREFETCH_BYTES - 64);
         return;
     }
-    prefetchLine(&atom->effectCount);  // and the mesh
+    prefetchLine(&atom->geometry);  // the mesh
     prefetchLine(&atom->shownEdgeCount);  // and the build stamp
     prefetchLine(&atom->effects);
     prefetchSpan(own, ATOM_OWN_FIELDS_PREFETCH_BYTES);
@@ -399,9 +405,11 @@ template <bool UPWARD>
 void prefetchUpdateAhead(const SEntityList& list, u32 index) {
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchLine(entity);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchUpdatedNode(node);
-    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
-        if (node->atoms.count != 0) prefetchUpdatedAtom(node->atoms.data[0]);
-        for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
+        if (const ClEntityNode* node = entity->root) {
+            if (node->atoms.count != 0) prefetchUpdatedAtom(node->atoms.data[0], isShotEntity(entity));
+            for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
+        }
     }
 }
 
