@@ -319,9 +319,14 @@ const ClEntityNode* rootAhead(const SEntityList& list, u32 index, u32 ahead) {
     return entity ? entity->root : nullptr;
 }
 
-// The node's fields up to its processor count: parent, and the blocks and counts of its lists.
+// The node's fields up to its children's count: the blocks and counts of its lists.
 constexpr u32 NODE_LISTS_PREFETCH_BYTES =
-    u32(offsetof(ClEntityNode, processors) + offsetof(ClArray<ClProcessor*>, count) + sizeof(u32));
+    u32(offsetof(ClEntityNode, children) + offsetof(ClArray<ClEntityNode*>, count) + sizeof(u32));
+// The atoms' and the children's blocks and counts, on the node's second line: what the draw reads
+// of the lists while no processor draws an overlay.
+constexpr u32 NODE_DRAWN_LISTS_OFFSET = u32(offsetof(ClEntityNode, atoms));
+static_assert(NODE_DRAWN_LISTS_OFFSET / 64 == 1);
+static_assert(NODE_LISTS_PREFETCH_BYTES <= 128);
 
 // The update also makes the bounds of most entities, so it asks for the bounds' lines too (the
 // bounds flags share the swept box's line); the collision walk then reads no more of them than
@@ -375,8 +380,9 @@ void prefetchDrawnRecord(const ClEntity* entity, EDrawReads reads) {
     if (reads == E_DRAW_READS_BODY) prefetchLine(&entity->tween.current);
 }
 
-void prefetchDrawnNode(const ClEntityNode* node, EDrawReads reads) {
-    prefetchSpan(node, NODE_LISTS_PREFETCH_BYTES);
+void prefetchDrawnNode(const ClEntityNode* node, EDrawReads reads, bool overlays) {
+    if (overlays) prefetchLine(node);  // the processors' block and count
+    prefetchLine(reinterpret_cast<const char*>(node) + NODE_DRAWN_LISTS_OFFSET);
     if (reads == E_DRAW_READS_SHOT) prefetchLine(&node->currentWorldMatrix().m[12]);
 }
 
@@ -426,14 +432,14 @@ void prefetchBoundsAhead(const SEntityList& list, u32 index) {
 template <bool UPWARD>
 void prefetchDrawAhead(const SEntityList& list, u32 index) {
     const bool linesFull = lineCommandRoom() == 0;
+    // The processors are read only while some processor draws an overlay.
+    const bool overlays = overlayProcessorCount() != 0;
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, DRAW_RECORD_AHEAD)) prefetchLine(entity);
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, DRAW_NODE_AHEAD)) {
         const EDrawReads reads = drawReads(entity, linesFull);
         prefetchDrawnRecord(entity, reads);
-        if (entity->root) prefetchDrawnNode(entity->root, reads);
+        if (entity->root) prefetchDrawnNode(entity->root, reads, overlays);
     }
-    // The processors are read only while some processor draws an overlay.
-    const bool overlays = overlayProcessorCount() != 0;
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, DRAW_LISTS_AHEAD)) {
         prefetchLine(node->atoms.data);
         if (overlays) prefetchLine(node->processors.data);
