@@ -359,7 +359,7 @@ void prefetchUpdatedAtom(const ClAtom* atom, bool shot) {
 // What the draw of an entity reads, by what its program makes.
 enum EDrawReads : u32 {
     // A player shot while the line list has no room: its tails would be dropped, so its draw
-    // reads its parameters and returns before its transforms and its owner tag.
+    // reads the first line of its own fields and returns before its transforms and its owner tag.
     E_DRAW_READS_DROPPED_SHOT = 0,
     // A shot: the two positions (and for some looks the axes and the node's frame), its
     // parameters and materials, the owner tag.
@@ -391,7 +391,6 @@ void prefetchDrawnAtom(const ClAtom* atom, EDrawReads reads) {
     const char* own = atom->ownFieldsStart();
     if (reads == E_DRAW_READS_DROPPED_SHOT) {
         prefetchLine(own);
-        prefetchLine(own + ATOM_OWN_FIELDS_PREFETCH_BYTES / 2);
         return;
     }
     prefetchSpan(&atom->currentWorldMatrix(), sizeof(ClMatrix44));
