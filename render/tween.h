@@ -68,7 +68,11 @@ struct STween {
     // Invalid modes and curves are fatal, but only once the tween is evaluated.
     void start(const STweenDesc<T>& desc);
     void startFromTo(const T& from, const T& to, f32 duration, s32 curve, f32 delay);
-    void advance(f32 dt);
+    // An idle tween (no mode, or not running) is left as it is without a call.
+    void advance(f32 dt) {
+        if (mode != E_TWEEN_NONE && running == 1) advanceRunning(dt);
+    }
+    void advanceRunning(f32 dt);
     void evaluate();
 };
 
