@@ -19,14 +19,8 @@ void ClMatrix44::setZero() {
 
 namespace {
 
-// A row of four floats: element-wise IEEE arithmetic, each lane as the scalar code rounds it.
-typedef f32 MatrixRow __attribute__((vector_size(16)));
-
-inline MatrixRow rowAt(const f32* p) {
-    MatrixRow row;
-    std::memcpy(&row, p, sizeof row);
-    return row;
-}
+using matrix44_rows::MatrixRow;
+using matrix44_rows::rowAt;
 
 }  // namespace
 
@@ -35,11 +29,10 @@ inline MatrixRow rowAt(const f32* p) {
 // (nothing is fused: the build forbids contraction).
 ClMatrix44 ClMatrix44::multiply(const ClMatrix44& other) const {
     const MatrixRow b0 = rowAt(other.m), b1 = rowAt(other.m + 4), b2 = rowAt(other.m + 8), b3 = rowAt(other.m + 12);
+    const auto row = [&](int i) { return b0 * m[4 * i] + b1 * m[4 * i + 1] + b2 * m[4 * i + 2] + b3 * m[4 * i + 3]; };
+    const MatrixRow rows[4] = {row(0), row(1), row(2), row(3)};
     ClMatrix44 result;
-    for (int i = 0; i < 4; ++i) {
-        const MatrixRow row = b0 * m[4 * i] + b1 * m[4 * i + 1] + b2 * m[4 * i + 2] + b3 * m[4 * i + 3];
-        std::memcpy(result.m + 4 * i, &row, sizeof row);
-    }
+    std::memcpy(result.m, rows, sizeof rows);
     return result;
 }
 

@@ -12,6 +12,8 @@
 #include "core/types.h"
 #include "core/vec.h"
 
+#include <cstring>
+
 struct alignas(16) ClMatrix44 {
     // Starts as the identity.
     f32 m[16] = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
@@ -20,6 +22,11 @@ struct alignas(16) ClMatrix44 {
     void setZero();
     // this x other: a row vector goes through this first, then other.
     ClMatrix44 multiply(const ClMatrix44& other) const;
+    // Every element has the identity's bits (a zero of the other sign does not).
+    bool isExactIdentity() const;
+    // identity x other, bit for bit as multiply gives it, without the products by one: for the
+    // many items placed exactly where their parent is.
+    static ClMatrix44 identityTimes(const ClMatrix44& other);
 
     void setTransposedFrom(const ClMatrix44& other);
     ClMatrix44 getTransposed() const;
@@ -70,6 +77,51 @@ struct alignas(16) ClMatrix44 {
     // from the diagonal.
     f32 toAxisAngle(ClVec3* axis) const;
 };
+
+namespace matrix44_rows {
+
+// A row of four floats: element-wise IEEE arithmetic, each lane as the scalar code rounds it.
+typedef f32 MatrixRow __attribute__((vector_size(16)));
+// The same row's bits.
+typedef u32 MatrixRowBits __attribute__((vector_size(16)));
+
+inline MatrixRow rowAt(const f32* p) {
+    MatrixRow row;
+    std::memcpy(&row, p, sizeof row);
+    return row;
+}
+
+inline MatrixRowBits rowBitsAt(const f32* p) {
+    MatrixRowBits bits;
+    std::memcpy(&bits, p, sizeof bits);
+    return bits;
+}
+
+}  // namespace matrix44_rows
+
+// Inline: every atom placed by its node's world frame passes through these.
+inline bool ClMatrix44::isExactIdentity() const {
+    using namespace matrix44_rows;
+    constexpr u32 ONE = 0x3F800000u;  // the bits of 1.0f
+    const MatrixRowBits differ = (rowBitsAt(m) ^ MatrixRowBits{ONE, 0, 0, 0}) | (rowBitsAt(m + 4) ^ MatrixRowBits{0, ONE, 0, 0}) |
+                                 (rowBitsAt(m + 8) ^ MatrixRowBits{0, 0, ONE, 0}) | (rowBitsAt(m + 12) ^ MatrixRowBits{0, 0, 0, ONE});
+    u64 halves[2];
+    std::memcpy(halves, &differ, sizeof halves);
+    return (halves[0] | halves[1]) == 0;
+}
+
+// multiply's sums with the identity's elements put in: row i adds other's row i (times one, which
+// changes no value) and the other three rows times zero, from row 0 up. The products by zero stay,
+// as they decide the sign of a zero sum (and carry a NaN).
+inline ClMatrix44 ClMatrix44::identityTimes(const ClMatrix44& other) {
+    using namespace matrix44_rows;
+    const MatrixRow b0 = rowAt(other.m), b1 = rowAt(other.m + 4), b2 = rowAt(other.m + 8), b3 = rowAt(other.m + 12);
+    const MatrixRow z0 = b0 * 0.0f, z1 = b1 * 0.0f, z2 = b2 * 0.0f, z3 = b3 * 0.0f;
+    const MatrixRow rows[4] = {b0 + z1 + z2 + z3, z0 + b1 + z2 + z3, z0 + z1 + b2 + z3, z0 + z1 + z2 + b3};
+    ClMatrix44 result;
+    std::memcpy(result.m, rows, sizeof rows);
+    return result;
+}
 
 // The world matrix of an object at position with orientation: upper 3x3 = the transposed
 // orientation, elements 3, 7 and 11 = 0, translation = position, m[15] = 1.

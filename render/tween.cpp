@@ -119,8 +119,7 @@ void STween<T>::startFromTo(const T& startValue, const T& endValue, f32 seconds,
 }
 
 template <class T>
-void STween<T>::advance(f32 dt) {
-    if (mode == E_TWEEN_NONE || running != 1) return;
+void STween<T>::advanceRunning(f32 dt) {
     if (delay > 0.0f) {
         delay -= dt;
         if (delay > 0.0f) return;

@@ -45,7 +45,9 @@ template <class T>
 struct STween {
     f32 exponent = 0.0f;  // of curve 5; the owner sets it, start leaves it alone
     u32 word = 0;
+    // The two fields an idle tween's advance reads, side by side.
     s32 mode = E_TWEEN_NONE;
+    u32 running = 0;
     s32 curve = 0;
     u32 spare = 0;
     T from{};  // the start value
@@ -54,7 +56,6 @@ struct STween {
     f32 timeOffset = 0.0f;
     f32 duration = 0.0f;
     u32 keepCurrent = 0;
-    u32 running = 0;
     T range{};         // end - start, all four floats of a vector
     f32 step = 0.0f;   // 1 / duration, or 2 pi / period for an oscillation
     T current{};
@@ -67,7 +68,11 @@ struct STween {
     // Invalid modes and curves are fatal, but only once the tween is evaluated.
     void start(const STweenDesc<T>& desc);
     void startFromTo(const T& from, const T& to, f32 duration, s32 curve, f32 delay);
-    void advance(f32 dt);
+    // An idle tween (no mode, or not running) is left as it is without a call.
+    void advance(f32 dt) {
+        if (mode != E_TWEEN_NONE && running == 1) advanceRunning(dt);
+    }
+    void advanceRunning(f32 dt);
     void evaluate();
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "core/float_helpers.h"
@@ -40,6 +41,26 @@ TEST(Matrix44, PointsAreRowVectorsTranslatedByTheLastRowAndAQuarterTurnAboutYTak
                        turn.transformVectorTransposed(ClVec3(0.0f, 0.0f, -1.0f)),
                        turn.multiply(translation).transformPoint(ClVec3(1.0f, 0.0f, 0.0f))}, 1e-5f),
               "(0 0 -1) (1 0 0) (1 0 0) (10 0 -1)");
+}
+
+// Row i of the product adds the other rows times zero: a -0 element of the result needs every
+// element of its column to carry the sign, so a plain copy would differ.
+TEST(Matrix44, IdentityTimesGivesTheProductsBitsAndOnlyTheExactIdentityTakesIt) {
+    ClMatrix44 other;
+    other.setRotationY(0.3f);
+    other.m[1] = -0.0f;
+    other.m[13] = -3.0f;
+    other.m[3] = other.m[7] = other.m[11] = -0.0f;
+    other.m[15] = -1.0f;
+    const ClMatrix44 full = ClMatrix44().multiply(other);
+    const ClMatrix44 shortcut = ClMatrix44::identityTimes(other);
+    EXPECT_FALSE(std::signbit(full.m[1]));
+    EXPECT_EQ(std::memcmp(shortcut.m, full.m, sizeof full.m), 0);
+
+    EXPECT_TRUE(ClMatrix44().isExactIdentity());
+    ClMatrix44 signedZero;
+    signedZero.m[4] = -0.0f;
+    EXPECT_FALSE(signedZero.isExactIdentity());
 }
 
 TEST(Matrix44, InverseTimesMatrixIsTheIdentityAlsoFor2x2AndTheSingularCase) {

@@ -38,23 +38,24 @@ public:
     ClAtom(const ClAtom&) = delete;
     ClAtom& operator=(const ClAtom&) = delete;
 
-    u32 kind = E_ATOM_NONE;
-    char name[ENTITY_NAME_CAPACITY] = {};
-    u32 active = 0;
-    u32 registered = 0;
-    f32 hitPoints = 0.0f;
-    f32 spawnHitPoints = 0.0f;
-    u32 hitPointClass = 0;
-    ClEntity* entity = nullptr;
-    ClEntityNode* node = nullptr;
     // The flags, transforms and boxes the per-frame update, bounds and collision walks touch,
-    // kept together so that they share as few cache lines as they can: the flags with the swept
-    // box, the two boxes, then each transform on a line of its own.
+    // kept together so that they share as few cache lines as they can: the kind, the flags and
+    // the owners on the first line (all a moving shot's update reads before its transforms),
+    // the mesh with the swept box, the two boxes, then each transform on a line of its own.
+    u32 kind = E_ATOM_NONE;
+    u32 active = 0;
     u32 effectCount = 0;
     u32 boundsValid = 0;
     u32 collisionShapeDirty = 0;
     u32 worldMatrixSet = 0;
     u32 sweptBoxDirty = 0;
+    u32 registered = 0;
+    ClEntity* entity = nullptr;
+    ClEntityNode* node = nullptr;
+    f32 hitPoints = 0.0f;
+    f32 spawnHitPoints = 0.0f;
+    u32 hitPointClass = 0;
+    char name[ENTITY_NAME_CAPACITY] = {};
     ClGeometryMesh* geometry = nullptr;  // may be null
     ClBoundingVolume sweptBox;
     ClBoundingVolume worldBox[2];  // by frame parity

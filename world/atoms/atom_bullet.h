@@ -26,7 +26,11 @@ struct SBulletSatellite {
 
 class ClAtom_Bullet final : public ClAtom {
 public:
-    u32 paramsRead = 0;  // beside the radius the bounds read every frame
+    // The first line of the bullet's own fields holds all a shot whose tails are dropped reads
+    // (the flags, its first material and its type) and the radius the bounds read every frame.
+    u32 paramsRead = 0;
+    u32 glowsMade = 0;  // the first draw made its glows and ambient request
+    const SMaterial* mainMaterial = nullptr;  // null: not chosen yet
     SBulletParams params = {};
     SFxParticle* glow = nullptr;  // FX particles, steered only while still the records they were
     SFxParticle* glow2 = nullptr;
@@ -35,8 +39,6 @@ public:
     ClArray<SBulletSatellite> trail;  // the converging look's satellites
     f32 sparkTimer = 0.0f;
     u32 satellitesDone = 1;  // 0 while a satellite of the converging look still moves
-    u32 glowsMade = 0;       // the first draw made its glows and ambient request
-    const SMaterial* mainMaterial = nullptr;  // null: not chosen yet
     const SMaterial* mainSubMaterial = nullptr;
     const SMaterial* secondMaterial = nullptr;
     const SMaterial* secondSubMaterial = nullptr;

@@ -83,7 +83,8 @@ void ClEntity::update() {
         queueMegaTip("MegaTip_Repair");
     tween.advance(g_fFrameTime);
     if (root) updateNodeTree(root);
-    g_BaseImports.updateEnemyBeams(this);
+    // Only an active enemy carries beams; the shots, the bulk of the walk, skip the call.
+    if (state == E_ENTITY_ACTIVE && program && program->kind == E_PROGRAM_ENEMY) g_BaseImports.updateEnemyBeams(this);
     if (!(program && program->kind != E_PROGRAM_PLAYER && noBrokenAtom)) findFirstBrokenAtom();
 }
 

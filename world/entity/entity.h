@@ -38,7 +38,9 @@ constexpr u32 ENTITY_NOT_LISTED = 0xFFFFFFFFu;
 // The owner tag of the live game; 0 to 7 are the menu previews' render-target slots.
 constexpr s32 OWNER_LIVE_GAME = -1;
 
-class ClEntity {
+// Each record starts a cache line, so the fields the walks read of every entity (root to the
+// tween's running flag) share one line.
+class alignas(64) ClEntity {
 public:
     ClEntityNode* root = nullptr;
     ClDNAProgram* program = nullptr;
@@ -53,6 +55,7 @@ public:
     // into them has changed since; 0 when they must be made again. Moving a node or an atom,
     // switching an atom on or off, and adding or removing an atom or a node clear it.
     u32 boundsFrame = 0;
+    s32 ownerTag = OWNER_LIVE_GAME;  // read by the draw of every shot and body
     SFloatTween tween;  // its value is the entity's fade
     ClArray<ClAtom*> registeredAtoms;  // the main atoms; the first is the entity's main atom
     ClArray<ClAtom*> atoms;            // every atom of the tree in creation order
@@ -66,7 +69,6 @@ public:
     u32 nextAtomIndex = 0;
     u32 faceAlongBlend = 0;
     ClVectorBlend facingBlend;
-    s32 ownerTag = OWNER_LIVE_GAME;
     SColourAnimator colour;
     ClArray<u32> fourthList;
     u32 poolIndex = 0;

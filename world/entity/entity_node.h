@@ -17,16 +17,18 @@ class ClProcessor;
 struct SAtomEffectDesc;
 
 // Laid out in cache lines: the lists the walks read first, then the flags and swept box, and each
-// transform on a line of its own, so that a walk reading one transform reads one line.
+// transform on a line of its own, so that a walk reading one transform reads one line. The atoms'
+// and the children's blocks and counts share the second line: all the draw and the collision pass
+// read of the lists; the update reads the processors' on the first line too.
 class alignas(64) ClEntityNode : public SOwnerBlockObject {
 public:
     using NamedNodeCallback = void (*)(ClEntityNode* node, uintptr_t user);
 
     ClEntity* entity = nullptr;
     ClEntityNode* parent = nullptr;  // null for the root
-    ClArray<ClEntityNode*> children;
-    ClArray<ClAtom*> atoms;           // creation order
     ClArray<ClProcessor*> processors; // creation order
+    ClArray<ClAtom*> atoms;           // creation order
+    ClArray<ClEntityNode*> children;
     SParamTable params;
     u32 worldSet = 0;
     u32 boundsSet = 0;

@@ -68,9 +68,11 @@ bool listRemove(EEntityList list, ClEntity* entity) {
 // a held reference can tell that the record was released.
 constexpr size_t ENTITY_POISONED_BYTES = offsetof(ClEntity, poolIndex);
 static_assert(offsetof(ClEntity, serial) >= ENTITY_POISONED_BYTES);
-// The fields of a record every update reads, from its root pointer to its tween (the atom lists
-// are read only while an atom is broken).
-constexpr u32 ENTITY_UPDATE_PREFETCH_BYTES = u32(offsetof(ClEntity, registeredAtoms));
+// The fields of a record every update reads, from its root pointer to its tween's running flag,
+// lie in its first line; the rest of the tween is read only while it runs, the atom lists only
+// while an atom is broken.
+static_assert(offsetof(ClEntity, tween) + offsetof(SFloatTween, running) + sizeof(u32) <= 64);
+static_assert(offsetof(ClEntity, ownerTag) < 64);
 
 // Each record builds its nodes, atoms, processors and their lists in a region of this size (a
 // shot needs about 5 KiB); what does not fit comes from the C library. Twice the size measured no
@@ -406,9 +408,14 @@ const ClEntityNode* rootAhead(const SEntityList& list, u32 index, u32 ahead) {
     return entity ? entity->root : nullptr;
 }
 
-// The node's fields up to its processor count: parent, and the blocks and counts of its lists.
+// The node's fields up to its children's count: the blocks and counts of its lists.
 constexpr u32 NODE_LISTS_PREFETCH_BYTES =
-    u32(offsetof(ClEntityNode, processors) + offsetof(ClArray<ClProcessor*>, count) + sizeof(u32));
+    u32(offsetof(ClEntityNode, children) + offsetof(ClArray<ClEntityNode*>, count) + sizeof(u32));
+// The atoms' and the children's blocks and counts, on the node's second line: what the draw reads
+// of the lists while no processor draws an overlay.
+constexpr u32 NODE_DRAWN_LISTS_OFFSET = u32(offsetof(ClEntityNode, atoms));
+static_assert(NODE_DRAWN_LISTS_OFFSET / 64 == 1);
+static_assert(NODE_LISTS_PREFETCH_BYTES <= 128);
 
 // The update also makes the bounds of most entities, so it asks for the bounds' lines too (the
 // bounds flags share the swept box's line); the collision walk then reads no more of them than
@@ -421,11 +428,17 @@ void prefetchUpdatedNode(const ClEntityNode* node) {
     prefetchSpan(node->bounds, sizeof(node->bounds));
 }
 
+// A shot: its update reads none of its atom's second line (the mesh and the swept box).
+bool isShotEntity(const ClEntity* entity) {
+    const u32 kind = entity->program ? entity->program->kind : E_PROGRAM_ENEMY;
+    return kind == E_PROGRAM_PLAYER_SHOT || kind == E_PROGRAM_ENEMY_SHOT;
+}
+
 // The build stamp is left out of the update's hints: only an entity with a broken atom reads it.
-void prefetchUpdatedAtom(const ClAtom* atom) {
+void prefetchUpdatedAtom(const ClAtom* atom, bool shot) {
     const u32 current = g_uFrameCurrent;
-    prefetchLine(atom);  // its kind's table and the active flag
-    prefetchLine(&atom->effectCount);  // the frame flags and the mesh
+    prefetchLine(atom);  // its kind's table, the frame flags and the owners
+    if (!shot) prefetchLine(&atom->geometry);  // the mesh
     prefetchSpan(&atom->localMatrix, sizeof(ClMatrix44));
     prefetchSpan(&atom->worldMatrix[current], sizeof(ClMatrix44));
     prefetchLine(&atom->worldBox[current]);
@@ -435,7 +448,7 @@ void prefetchUpdatedAtom(const ClAtom* atom) {
 // What the draw of an entity reads, by what its program makes.
 enum EDrawReads : u32 {
     // A player shot while the line list has no room: its tails would be dropped, so its draw
-    // reads its parameters and returns before its transforms and its owner tag.
+    // reads the first line of its own fields and returns before its transforms and its owner tag.
     E_DRAW_READS_DROPPED_SHOT = 0,
     // A shot: the two positions (and for some looks the axes and the node's frame), its
     // parameters and materials, the owner tag.
@@ -451,14 +464,14 @@ EDrawReads drawReads(const ClEntity* entity, bool linesFull) {
     return kind == E_PROGRAM_ENEMY_SHOT ? E_DRAW_READS_SHOT : E_DRAW_READS_BODY;
 }
 
+// The owner tag shares the record's first line, asked for already; a body's fade lies beyond it.
 void prefetchDrawnRecord(const ClEntity* entity, EDrawReads reads) {
-    if (reads == E_DRAW_READS_DROPPED_SHOT) return;
     if (reads == E_DRAW_READS_BODY) prefetchLine(&entity->tween.current);
-    prefetchLine(&entity->ownerTag);
 }
 
-void prefetchDrawnNode(const ClEntityNode* node, EDrawReads reads) {
-    prefetchSpan(node, NODE_LISTS_PREFETCH_BYTES);
+void prefetchDrawnNode(const ClEntityNode* node, EDrawReads reads, bool overlays) {
+    if (overlays) prefetchLine(node);  // the processors' block and count
+    prefetchLine(reinterpret_cast<const char*>(node) + NODE_DRAWN_LISTS_OFFSET);
     if (reads == E_DRAW_READS_SHOT) prefetchLine(&node->currentWorldMatrix().m[12]);
 }
 
@@ -467,7 +480,6 @@ void prefetchDrawnAtom(const ClAtom* atom, EDrawReads reads) {
     const char* own = atom->ownFieldsStart();
     if (reads == E_DRAW_READS_DROPPED_SHOT) {
         prefetchLine(own);
-        prefetchLine(own + ATOM_OWN_FIELDS_PREFETCH_BYTES / 2);
         return;
     }
     prefetchSpan(&atom->currentWorldMatrix(), sizeof(ClMatrix44));
@@ -476,7 +488,7 @@ void prefetchDrawnAtom(const ClAtom* atom, EDrawReads reads) {
         prefetchSpan(own, ATOM_OWN_FIELDS_PREFETCH_BYTES - 64);
         return;
     }
-    prefetchLine(&atom->effectCount);  // and the mesh
+    prefetchLine(&atom->geometry);  // the mesh
     prefetchLine(&atom->shownEdgeCount);  // and the build stamp
     prefetchLine(&atom->effects);
     prefetchSpan(own, ATOM_OWN_FIELDS_PREFETCH_BYTES);
@@ -485,16 +497,13 @@ void prefetchDrawnAtom(const ClAtom* atom, EDrawReads reads) {
 // The update's hints, with the walk's direction fixed when it is compiled.
 template <bool UPWARD>
 void prefetchUpdateAhead(const SEntityList& list, u32 index) {
-    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) {
-        prefetchSpan(entity, ENTITY_UPDATE_PREFETCH_BYTES);
-        // Records start inside a line (their size is no multiple of one): the span's last byte
-        // may lie a line beyond the ones just asked for.
-        prefetchLine(reinterpret_cast<const char*>(entity) + ENTITY_UPDATE_PREFETCH_BYTES - 1);
-    }
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchLine(entity);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchUpdatedNode(node);
-    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
-        if (node->atoms.count != 0) prefetchUpdatedAtom(node->atoms.data[0]);
-        for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
+    if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
+        if (const ClEntityNode* node = entity->root) {
+            if (node->atoms.count != 0) prefetchUpdatedAtom(node->atoms.data[0], isShotEntity(entity));
+            for (u32 i = 0; i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
+        }
     }
 }
 
@@ -511,14 +520,14 @@ void prefetchBoundsAhead(const SEntityList& list, u32 index) {
 template <bool UPWARD>
 void prefetchDrawAhead(const SEntityList& list, u32 index) {
     const bool linesFull = lineCommandRoom() == 0;
+    // The processors are read only while some processor draws an overlay.
+    const bool overlays = overlayProcessorCount() != 0;
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, DRAW_RECORD_AHEAD)) prefetchLine(entity);
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, DRAW_NODE_AHEAD)) {
         const EDrawReads reads = drawReads(entity, linesFull);
         prefetchDrawnRecord(entity, reads);
-        if (entity->root) prefetchDrawnNode(entity->root, reads);
+        if (entity->root) prefetchDrawnNode(entity->root, reads, overlays);
     }
-    // The processors are read only while some processor draws an overlay.
-    const bool overlays = overlayProcessorCount() != 0;
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, DRAW_LISTS_AHEAD)) {
         prefetchLine(node->atoms.data);
         if (overlays) prefetchLine(node->processors.data);

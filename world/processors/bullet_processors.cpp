@@ -1,5 +1,6 @@
 #include "world/processors/bullet_processors.h"
 
+#include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "core/matrix44.h"
 #include "core/random.h"
@@ -22,14 +23,23 @@ namespace {
 
 constexpr f32 COLLAPSED_AXIS_SQUARED = 1e-7f;
 const ClVec3 WORLD_UP(0.0f, 1.0f, 0.0f);
+const SParamName BULLET_TYPE_NAME("BullType");
+const SParamName BULLET_SPEED_NAME("BullVel");
+const SParamName BULLET_HIT_NAME("BullHit");
 
 ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
 ClVec3 rowOf(const ClMatrix44& m, u32 r) { return ClVec3(m.m[4 * r], m.m[4 * r + 1], m.m[4 * r + 2]); }
 
+const SParamValue* requiredParam(const ClEntityNode* node, const SParamName& name) {
+    const SParamValue* value = node->params.find(name);
+    if (!value) fatalErrorf("required parameter \"%s\" is missing", name.text);
+    return value;
+}
+
 // Only an activated bullet may be destroyed; one already destroyed this frame stays so once.
 void endBullet(ClEntity* bullet) {
     if (bullet->state != E_ENTITY_ACTIVE) return;
-    bullet->findOrAddParam("BullHit")->setInt(0);
+    bullet->findOrAddParam(BULLET_HIT_NAME)->setInt(0);
     bullet->destroy();
 }
 
@@ -44,7 +54,7 @@ void tellOwner(ClProcessor*& owner, ClEntity* bullet) {
 
 s32 SBulletFlightParams::typeOf(const ClEntity* bullet) {
     if (bullet->root != typeRoot) {
-        type = bullet->root->params.get("BullType")->integer;
+        type = requiredParam(bullet->root, BULLET_TYPE_NAME)->integer;
         typeRoot = bullet->root;
     }
     return type;
@@ -52,7 +62,7 @@ s32 SBulletFlightParams::typeOf(const ClEntity* bullet) {
 
 f32 SBulletFlightParams::speedOf(const ClEntity* bullet) {
     if (bullet->root != speedRoot) {
-        speed = bullet->root->params.get("BullVel")->real;
+        speed = requiredParam(bullet->root, BULLET_SPEED_NAME)->real;
         speedRoot = bullet->root;
     }
     return speed;

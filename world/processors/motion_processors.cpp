@@ -28,7 +28,8 @@ static void placeAtoms(ClEntityNode* node) {
     const ClMatrix44& nodeWorld = node->currentWorldMatrix();
     for (u32 i = 0; i < node->atoms.count; ++i) {
         ClAtom* atom = node->atoms[i];
-        atom->setWorldMatrix(atom->localMatrix.multiply(nodeWorld));
+        const ClMatrix44& local = atom->localMatrix;
+        atom->setWorldMatrix(local.isExactIdentity() ? ClMatrix44::identityTimes(nodeWorld) : local.multiply(nodeWorld));
     }
 }
 
