@@ -29,9 +29,11 @@ SParamValue* SParamTable::findHashed(const char* name, u32 nameHash) const {
     return reinterpret_cast<SParamValue*>(map.find(nameHash));
 }
 
-SParamValue* SParamTable::get(const char* name) const {
+SParamValue* SParamTable::get(const char* name) const { return get(SParamName(name)); }
+
+SParamValue* SParamTable::get(const SParamName& name) const {
     SParamValue* value = find(name);
-    if (!value) fatalErrorf("required parameter \"%s\" is missing", name);
+    if (!value) fatalErrorf("required parameter \"%s\" is missing", name.text);
     return value;
 }
 

@@ -43,5 +43,6 @@ struct SParamTable {
     SParamValue* findHashed(const char* name, u32 nameHash) const;
     SParamValue* findOrAddHashed(const char* name, u32 nameHash);
     SParamValue* find(const SParamName& name) const { return findHashed(name.text, name.hash); }
+    SParamValue* get(const SParamName& name) const;
     SParamValue* findOrAdd(const SParamName& name) { return findOrAddHashed(name.text, name.hash); }
 };

@@ -1,6 +1,5 @@
 #include "world/processors/bullet_processors.h"
 
-#include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "core/matrix44.h"
 #include "core/random.h"
@@ -30,12 +29,6 @@ const SParamName BULLET_HIT_NAME("BullHit");
 ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
 ClVec3 rowOf(const ClMatrix44& m, u32 r) { return ClVec3(m.m[4 * r], m.m[4 * r + 1], m.m[4 * r + 2]); }
 
-const SParamValue* requiredParam(const ClEntityNode* node, const SParamName& name) {
-    const SParamValue* value = node->params.find(name);
-    if (!value) fatalErrorf("required parameter \"%s\" is missing", name.text);
-    return value;
-}
-
 // Only an activated bullet may be destroyed; one already destroyed this frame stays so once.
 void endBullet(ClEntity* bullet) {
     if (bullet->state != E_ENTITY_ACTIVE) return;
@@ -54,7 +47,7 @@ void tellOwner(ClProcessor*& owner, ClEntity* bullet) {
 
 s32 SBulletFlightParams::typeOf(const ClEntity* bullet) {
     if (bullet->root != typeRoot) {
-        type = requiredParam(bullet->root, BULLET_TYPE_NAME)->integer;
+        type = bullet->root->params.get(BULLET_TYPE_NAME)->integer;
         typeRoot = bullet->root;
     }
     return type;
@@ -62,7 +55,7 @@ s32 SBulletFlightParams::typeOf(const ClEntity* bullet) {
 
 f32 SBulletFlightParams::speedOf(const ClEntity* bullet) {
     if (bullet->root != speedRoot) {
-        speed = requiredParam(bullet->root, BULLET_SPEED_NAME)->real;
+        speed = bullet->root->params.get(BULLET_SPEED_NAME)->real;
         speedRoot = bullet->root;
     }
     return speed;

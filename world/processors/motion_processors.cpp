@@ -12,6 +12,9 @@
 
 static f32 requiredFloat(const ClEntityNode* node, const char* name) { return node->params.get(name)->real; }
 
+// Read by every straight flyer's update, so hashed once.
+static const SParamName VELOCITY_NAME("vel");
+
 static const SParamValue* optional(const ClEntityNode* node, const char* name) { return node->params.find(name); }
 
 static s32 optionalInt(const ClEntityNode* node, const char* name) {
@@ -73,7 +76,7 @@ void ClProcessor_GoStraight::attach(ClEntity* owner, ClEntityNode* hangingOn) {
 void ClProcessor_GoStraight::update() {
     const ClVec4 axis = entity->getWorldAxisX();
     ClVec3 step(axis.x, axis.y, axis.z);
-    step.setLength(requiredFloat(node, "vel") * g_fFrameTime);
+    step.setLength(node->params.get(VELOCITY_NAME)->real * g_fFrameTime);
     const ClVec4 previous = entity->getPreviousWorldPosition();
     const ClVec3 position = ClVec3(previous.x, previous.y, previous.z) + step;
     entity->setRootPosition(position);
