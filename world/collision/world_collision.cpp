@@ -411,28 +411,34 @@ void prefetchContactEffects(const ClAtom* atom) {
         prefetchLine(atom->effects[slot]);
 }
 
-// Hints for the contacts further along the sorted order: the atoms' active flags and entity
-// links, then the records of their entities, then the entities' root nodes.
+// The three stages of hints for one side of a contact further along: its atom's active flag
+// and entity link; its entity's record and its own effect table; its root node and its attached
+// effects.
+void prefetchContactAtomLine(const ClAtom* atom) { prefetchLine(&atom->active); }
+
+void prefetchContactEntityAndAtom(const ClAtom* atom) {
+    prefetchContactEntity(atom->entity);
+    prefetchContactAtom(atom);
+}
+
+void prefetchContactRootAndEffects(const ClAtom* atom) {
+    prefetchContactRoot(atom->entity);
+    prefetchContactEffects(atom);
+}
+
+void prefetchContactSides(u32 index, u32 ahead, void (*hint)(const ClAtom*)) {
+    if (index + ahead >= g_uContactCount) return;
+    const SContact& contact = g_aContacts[g_aContactOrder[index + ahead].index];
+    hint(contact.first);
+    hint(contact.second);
+}
+
+// Hints for the contacts further along the sorted order: the atoms, then the records of their
+// entities, then the entities' root nodes.
 void prefetchContactAhead(u32 index) {
-    if (index + RESOLVE_ATOMS_AHEAD < g_uContactCount) {
-        const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ATOMS_AHEAD].index];
-        prefetchLine(&contact.first->active);
-        prefetchLine(&contact.second->active);
-    }
-    if (index + RESOLVE_ENTITIES_AHEAD < g_uContactCount) {
-        const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ENTITIES_AHEAD].index];
-        prefetchContactEntity(contact.first->entity);
-        prefetchContactEntity(contact.second->entity);
-        prefetchContactAtom(contact.first);
-        prefetchContactAtom(contact.second);
-    }
-    if (index + RESOLVE_ROOTS_AHEAD < g_uContactCount) {
-        const SContact& contact = g_aContacts[g_aContactOrder[index + RESOLVE_ROOTS_AHEAD].index];
-        prefetchContactRoot(contact.first->entity);
-        prefetchContactRoot(contact.second->entity);
-        prefetchContactEffects(contact.first);
-        prefetchContactEffects(contact.second);
-    }
+    prefetchContactSides(index, RESOLVE_ATOMS_AHEAD, prefetchContactAtomLine);
+    prefetchContactSides(index, RESOLVE_ENTITIES_AHEAD, prefetchContactEntityAndAtom);
+    prefetchContactSides(index, RESOLVE_ROOTS_AHEAD, prefetchContactRootAndEffects);
 }
 
 // The pair walk over the gathered colliders: fills the contact pool.
