@@ -37,14 +37,14 @@ TEST_F(ParamTable, NamesFoundByCaseInsensitiveHashKeepOneEntryEach) {
 TEST_F(ParamTable, AHashWorkedOutOnceFindsAndAddsTheSameEntryAsTheName) {
     SParamTable table;
     table.init(NODE_PARAM_CAPACITY);
-    SParamValue* added = table.findOrAddHashed("BullVel", crc32TextNoCase("BullVel"));
+    SParamValue* added = table.findOrAdd(SParamName("BullVel"));
     EXPECT_EQ(table.find("bullvel"), added);
-    EXPECT_EQ(table.findHashed("BULLVEL", crc32TextNoCase("BULLVEL")), added);
+    EXPECT_EQ(table.find(SParamName("BULLVEL")), added);
     EXPECT_EQ(table.findOrAdd("BullVel"), added);
     EXPECT_EQ(table.count, 1u);
-    EXPECT_EQ(table.findHashed("BullType", crc32TextNoCase("BullType")), static_cast<SParamValue*>(nullptr));
+    EXPECT_EQ(table.find(SParamName("BullType")), static_cast<SParamValue*>(nullptr));
     table.release();
-    EXPECT_THAT(fatalReasonOf([&] { table.findHashed("BullVel", crc32TextNoCase("BullVel")); }), HasSubstr("not set up"));
+    EXPECT_THAT(fatalReasonOf([&] { table.find(SParamName("BullVel")); }), HasSubstr("not set up"));
 }
 
 TEST_F(ParamTable, MissingFullAndUnsetTablesAndOverlongTextsAndNamesStop) {

@@ -22,11 +22,11 @@ void SParamTable::release() {
     capacity = 0;
 }
 
-SParamValue* SParamTable::find(const char* name) const { return findHashed(name, crc32TextNoCase(name)); }
+SParamValue* SParamTable::find(const char* name) const { return find(SParamName(name)); }
 
-SParamValue* SParamTable::findHashed(const char* name, u32 nameHash) const {
-    if (!entries) fatalErrorf("parameter \"%s\" looked up in a table that was not set up", name);
-    return reinterpret_cast<SParamValue*>(map.find(nameHash));
+SParamValue* SParamTable::find(const SParamName& name) const {
+    if (!entries) fatalErrorf("parameter \"%s\" looked up in a table that was not set up", name.text);
+    return reinterpret_cast<SParamValue*>(map.find(name.hash));
 }
 
 SParamValue* SParamTable::get(const char* name) const { return get(SParamName(name)); }
@@ -37,14 +37,14 @@ SParamValue* SParamTable::get(const SParamName& name) const {
     return value;
 }
 
-SParamValue* SParamTable::findOrAdd(const char* name) { return findOrAddHashed(name, crc32TextNoCase(name)); }
+SParamValue* SParamTable::findOrAdd(const char* name) { return findOrAdd(SParamName(name)); }
 
-SParamValue* SParamTable::findOrAddHashed(const char* name, u32 nameHash) {
-    if (SParamValue* value = findHashed(name, nameHash)) return value;
-    if (count >= capacity) fatalErrorf("parameter table full (%u entries) adding \"%s\"", capacity, name);
+SParamValue* SParamTable::findOrAdd(const SParamName& name) {
+    if (SParamValue* value = find(name)) return value;
+    if (count >= capacity) fatalErrorf("parameter table full (%u entries) adding \"%s\"", capacity, name.text);
     SParamValue* value = &entries[count];
-    if (!map.insert(nameHash, reinterpret_cast<uintptr_t>(value)))
-        fatalErrorf("parameter \"%s\" cannot be entered in its table", name);
+    if (!map.insert(name.hash, reinterpret_cast<uintptr_t>(value)))
+        fatalErrorf("parameter \"%s\" cannot be entered in its table", name.text);
     ++count;
     return value;
 }

@@ -38,11 +38,8 @@ struct SParamTable {
     SParamValue* get(const char* name) const;
     // The entry of the name, or null when absent; an uninitialised table is fatal.
     SParamValue* find(const char* name) const;
-    // find and findOrAdd with the name's hash (crc32TextNoCase) worked out once by the caller; the
-    // name is only for the messages.
-    SParamValue* findHashed(const char* name, u32 nameHash) const;
-    SParamValue* findOrAddHashed(const char* name, u32 nameHash);
-    SParamValue* find(const SParamName& name) const { return findHashed(name.text, name.hash); }
+    // The same with the name's hash worked out once by the caller.
+    SParamValue* find(const SParamName& name) const;
     SParamValue* get(const SParamName& name) const;
-    SParamValue* findOrAdd(const SParamName& name) { return findOrAddHashed(name.text, name.hash); }
+    SParamValue* findOrAdd(const SParamName& name);
 };
