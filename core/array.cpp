@@ -4,12 +4,12 @@
 
 #include <cstdint>
 
-void* arrayAllocateBlock(u32 capacity, u32 elementSize) {
+void* arrayAllocateBlock(u32 capacity, u32 elementSize, u32 alignment) {
     u64 bytes = u64(capacity) * u64(elementSize);
-    if (bytes > u64(SIZE_MAX) - ARRAY_BLOCK_ALIGNMENT)
+    if (bytes > u64(SIZE_MAX) - alignment)
         fatalErrorf("growable array of %u x %u bytes does not fit in memory", capacity, elementSize);
     // An empty block is still a real one, so that in-use arrays always own a block.
-    return allocateBlock(size_t(bytes), ARRAY_BLOCK_ALIGNMENT);
+    return allocateBlock(size_t(bytes), alignment);
 }
 
 void arrayFreeBlock(void* block) { freeBlock(block); }

@@ -9,10 +9,12 @@
 
 constexpr u32 ARRAY_INITIAL_CAPACITY = 8;
 constexpr u32 ARRAY_BLOCK_ALIGNMENT = 16;
+// The most an element type may ask for: a cache line.
+constexpr u32 ARRAY_MAX_ELEMENT_ALIGNMENT = 64;
 
-// A 16-byte aligned block of capacity x elementSize bytes; failure (or a size that does not fit
-// the address space) stops the program.
-void* arrayAllocateBlock(u32 capacity, u32 elementSize);
+// A block of capacity x elementSize bytes, 16-byte aligned or, when asked, on the larger power of
+// two; failure (or a size that does not fit the address space) stops the program.
+void* arrayAllocateBlock(u32 capacity, u32 elementSize, u32 alignment = ARRAY_BLOCK_ALIGNMENT);
 void arrayFreeBlock(void* block);
 // The doubled capacity; a capacity that cannot double any more stops the program.
 u32 arrayGrownCapacity(u32 capacity);
@@ -28,7 +30,9 @@ u32 arrayGrownCapacity(u32 capacity);
 template <typename T>
 class ClArray {
     static_assert(std::is_trivially_copyable_v<T>, "ClArray elements are copied bytewise");
-    static_assert(alignof(T) <= ARRAY_BLOCK_ALIGNMENT, "ClArray blocks are 16-byte aligned");
+    static_assert(alignof(T) <= ARRAY_MAX_ELEMENT_ALIGNMENT, "ClArray elements align to at most a cache line");
+    // 16 bytes, or the element's own alignment when it asks for more.
+    static constexpr u32 kBlockAlignment = alignof(T) > ARRAY_BLOCK_ALIGNMENT ? u32(alignof(T)) : ARRAY_BLOCK_ALIGNMENT;
 
 public:
     // What a walk over the elements reads, first, so that it shares one cache line with the
@@ -47,7 +51,7 @@ public:
     // An array that was in use gives its old block back first.
     void init(u32 firstCapacity = ARRAY_INITIAL_CAPACITY) {
         release();
-        data = static_cast<T*>(arrayAllocateBlock(firstCapacity, sizeof(T)));
+        data = static_cast<T*>(arrayAllocateBlock(firstCapacity, sizeof(T), kBlockAlignment));
         capacity = firstCapacity;
         initialCapacity = firstCapacity;
         elementSize = sizeof(T);
@@ -61,7 +65,7 @@ public:
         T* target;
         if (count + 1 >= capacity) {
             const u32 grownCapacity = arrayGrownCapacity(capacity);
-            T* grown = static_cast<T*>(arrayAllocateBlock(grownCapacity, sizeof(T)));
+            T* grown = static_cast<T*>(arrayAllocateBlock(grownCapacity, sizeof(T), kBlockAlignment));
             if (count != 0) std::memcpy(static_cast<void*>(grown), data, size_t(count) * sizeof(T));
             cursor = cursor ? grown + (cursor - data) : grown;
             // Copied before the old block goes, in case the element lived there.

@@ -65,6 +65,18 @@ TEST(Array, BlocksHoldEveryElementWhenCapacityAndElementSizeAreNotPowersOfTwo) {
     records.release();
 }
 
+TEST(Array, AnElementAlignedToALineKeepsItsAlignmentAcrossGrowth) {
+    struct alignas(64) SLineRecord {
+        f32 values[3];
+    };
+    ClArray<SLineRecord> records;
+    records.init(2);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(records.data) % 64, 0u);
+    for (u32 i = 0; i < 5; ++i) records.push(SLineRecord{});
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(records.data) % 64, 0u);
+    records.release();
+}
+
 TEST(Array, RemoveAtClosesTheGapKeepingTheCursorAndArraysWithRoomForNoneOrOneGrow) {
     ClArray<u32> array;
     array.init();

@@ -8,10 +8,14 @@
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_edges.h"
 
+#include <cstddef>
+
 struct SMaterial;
 
-// The glints each edge of a body keeps running.
+// The glints each edge of a body keeps running: with the length and the count they fill the
+// first line of the edge's record.
 constexpr u32 BODY_GLINTS_PER_EDGE = 2;
+static_assert(offsetof(SBodyEdgeRecord, glints) + BODY_GLINTS_PER_EDGE * sizeof(SEdgeGlint) <= 64);
 
 class ClAtom_Body final : public ClAtom {
 public:

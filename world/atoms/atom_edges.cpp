@@ -16,7 +16,6 @@ void initEdgeRecords(ClArray<SBodyEdgeRecord>* records, const ClGeometryMesh* me
         const SMeshEdge& edge = mesh->edges.data[i];
         SBodyEdgeRecord record = {};
         record.length = (mesh->vertices.data[edge.index[1]] - mesh->vertices.data[edge.index[0]]).length();
-        record.word = 2;
         records->push(record);
     }
 }

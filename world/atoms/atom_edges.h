@@ -21,10 +21,10 @@ struct SEdgeGlint {
 };
 
 // The count sits before the pool: a frame's walk over the records reads the length, the count and
-// the first glints, which then share a line or two of each record.
-struct SBodyEdgeRecord {
+// the first glints. Each record starts a cache line, so a body's two glints share that one line
+// with the length and the count.
+struct alignas(64) SBodyEdgeRecord {
     f32 length;  // mesh units
-    u32 word;    // always 2
     u32 glintCount;
     SEdgeGlint glints[EDGE_GLINT_CAPACITY];
 };
