@@ -14,8 +14,6 @@ f32 clampFloat(f32 v, f32 lo, f32 hi) {
     return v;
 }
 
-f32 minFloat(f32 a, f32 b) { return a < b ? a : b; }
-
 f32 clamp01(f32 x) {
     // Written so that NaN takes the first branch.
     if (!(x > 0.0f)) return 0.0f;
@@ -23,8 +21,6 @@ f32 clamp01(f32 x) {
 }
 
 f32 clampNonNegative(f32 x) { return x > 0.0f ? x : 0.0f; }
-
-f32 maxFloat(f32 a, f32 b) { return a > b ? a : b; }
 
 f32 wrapAngle2Pi(f32 angle) {
     f32 wrapped = std::fmod(angle, MATH_TWO_PI);

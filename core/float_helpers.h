@@ -12,12 +12,13 @@ constexpr f32 MATH_DEGREES_TO_RADIANS = MATH_PI / 180.0f;
 f32 signOf(f32 x);
 // lo when v < lo, hi when v > hi, else v.
 f32 clampFloat(f32 v, f32 lo, f32 hi);
-f32 minFloat(f32 a, f32 b);
+// Inline: the glints' sweeps call these for every glint each frame.
+inline f32 minFloat(f32 a, f32 b) { return a < b ? a : b; }
 // x held to [0, 1]; NaN gives 0.
 f32 clamp01(f32 x);
 // x held at 0 from below; NaN gives 0.
 f32 clampNonNegative(f32 x);
-f32 maxFloat(f32 a, f32 b);
+inline f32 maxFloat(f32 a, f32 b) { return a > b ? a : b; }
 
 // Into [0, 2 pi).
 f32 wrapAngle2Pi(f32 angle);
