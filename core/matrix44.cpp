@@ -113,8 +113,15 @@ ClVec3 ClMatrix44::transformPoint(const ClVec3& p) const {
                   p.x * m[2] + p.y * m[6] + p.z * m[10] + m[14], p.x * m[3] + p.y * m[7] + p.z * m[11] + m[15]);
 }
 
+// Each moved point is the four rows times its x, y and z plus the last row, summed in the order
+// transformPoint sums each element (nothing is fused), so the bits match it.
 void ClMatrix44::transformPointArray(const ClVec3* points, u32 count, ClVec3* results) const {
-    for (u32 i = 0; i < count; ++i) results[i] = transformPoint(points[i]);
+    const MatrixRow r0 = rowAt(m), r1 = rowAt(m + 4), r2 = rowAt(m + 8), r3 = rowAt(m + 12);
+    for (u32 i = 0; i < count; ++i) {
+        const ClVec3& p = points[i];
+        const MatrixRow moved = r0 * p.x + r1 * p.y + r2 * p.z + r3;
+        std::memcpy(static_cast<void*>(&results[i]), &moved, sizeof moved);
+    }
 }
 
 ClVec3 ClMatrix44::transformPointColumn(const ClVec3& p) const {

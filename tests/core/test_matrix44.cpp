@@ -63,6 +63,22 @@ TEST(Matrix44, IdentityTimesGivesTheProductsBitsAndOnlyTheExactIdentityTakesIt) 
     EXPECT_FALSE(signedZero.isExactIdentity());
 }
 
+// The array form moves each point to the bits the single-point form gives, -0 and rounding alike.
+TEST(Matrix44, APointArrayMovesToTheBitsOfEachPointMovedAlone) {
+    ClMatrix44 m;
+    m.setRotationY(0.7f);
+    m.m[3] = 0.25f;
+    m.m[13] = -0.0f;
+    m.m[14] = 1.0f / 3.0f;
+    const ClVec3 points[3] = {ClVec3(1.5f, -2.0f, 0.1f), ClVec3(0.0f, 0.0f, 0.0f), ClVec3(-1e-3f, 7.0f, 3.3f)};
+    ClVec3 moved[3];
+    m.transformPointArray(points, 3, moved);
+    for (int i = 0; i < 3; ++i) {
+        const ClVec3 alone = m.transformPoint(points[i]);
+        EXPECT_EQ(std::memcmp(&moved[i], &alone, sizeof alone), 0) << "point " << i;
+    }
+}
+
 TEST(Matrix44, InverseTimesMatrixIsTheIdentityAlsoFor2x2AndTheSingularCase) {
     ClMatrix44 m;
     m.setRotationAxisAngle(ClVec3(1.0f, 2.0f, 3.0f).normalized(), 0.7f);
