@@ -19,22 +19,24 @@ static_assert(offsetof(SBodyEdgeRecord, glints) + BODY_GLINTS_PER_EDGE * sizeof(
 
 class ClAtom_Body final : public ClAtom {
 public:
-    u32 colourPulse = 0;  // set while a colour-pulse effect runs
-    SColourAnimator colourAnimator;
+    // What every frame's draw reads comes first, on two lines: the records' block and count, then
+    // the looks' colours and materials, those of a plain frame ahead of the ghost's and the red.
+    ClArray<SBodyEdgeRecord> edgeRecords;  // one per mesh edge
     const SColourAnimator* triangleColour = nullptr;  // entries of g_BarColourScheme
     const SMaterial* edgeMaterial = nullptr;
-    const SMaterial* redEdgeMaterial = nullptr;
     const SMaterial* triangleMaterial = nullptr;
-    const SMaterial* redTriangleMaterial = nullptr;
     const SMaterial* texturedFaceMaterial = nullptr;
-    const SMaterial* ghostMaterial = nullptr;
-    const SMaterial* flashMaterial = nullptr;
-    const SColourAnimator* spareColour = nullptr;  // set by configure, not drawn with
-    const SColourAnimator* ghostColour = nullptr;  // enemy look only
     const SColourAnimator* faceColour = nullptr;
+    const SMaterial* flashMaterial = nullptr;
+    const SMaterial* redEdgeMaterial = nullptr;
+    const SMaterial* redTriangleMaterial = nullptr;
+    const SMaterial* ghostMaterial = nullptr;
+    const SColourAnimator* ghostColour = nullptr;  // enemy look only
+    const SColourAnimator* spareColour = nullptr;  // set by configure, not drawn with
     const SColourAnimator* spareColours[2] = {};
     u32 variant = 0;
-    ClArray<SBodyEdgeRecord> edgeRecords;  // one per mesh edge
+    u32 colourPulse = 0;  // set while a colour-pulse effect runs
+    SColourAnimator colourAnimator;
 
     ~ClAtom_Body() override { releaseEdgeRecords(&edgeRecords); }
     void init(ClGeometryMesh* mesh, ClEntity* owner, ClEntityNode* hangingOn) override;
