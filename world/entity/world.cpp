@@ -516,12 +516,11 @@ void prefetchBoundsAhead(const SEntityList& list, u32 index) {
 }
 
 // The draw's hints: the record's first line, then, once it is in, the other lines of the record
-// and the node's that the entity's draw reads, and last those of its atom and processors.
+// and the node's that the entity's draw reads, and last those of its atom and processors. The
+// processors are read only while some processor draws an overlay (`overlays`).
 template <bool UPWARD>
-void prefetchDrawAhead(const SEntityList& list, u32 index) {
+void prefetchDrawAhead(const SEntityList& list, u32 index, bool overlays) {
     const bool linesFull = lineCommandRoom() == 0;
-    // The processors are read only while some processor draws an overlay.
-    const bool overlays = overlayProcessorCount() != 0;
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, DRAW_RECORD_AHEAD)) prefetchLine(entity);
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, DRAW_NODE_AHEAD)) {
         const EDrawReads reads = drawReads(entity, linesFull);
@@ -538,10 +537,11 @@ void prefetchDrawAhead(const SEntityList& list, u32 index) {
             for (u32 i = 0; overlays && i < node->processors.count && i < PREFETCH_PROCESSORS; ++i) prefetchLine(node->processors.data[i]);
         }
     }
-    // One place ahead a body's own fields are in: the edge records its glints run on.
+    // One place ahead a body's own fields are in: the edge records its glints run on (a body's
+    // draw reads them whatever program made it).
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_EDGES_AHEAD)) {
         const ClEntityNode* node = entity->root;
-        if (node && node->atoms.count != 0 && drawReads(entity, linesFull) == E_DRAW_READS_BODY && node->atoms.data[0]->kind == E_ATOM_BODY)
+        if (node && node->atoms.count != 0 && node->atoms.data[0]->kind == E_ATOM_BODY)
             prefetchEdgeRecords(static_cast<const ClAtom_Body*>(node->atoms.data[0])->edgeRecords, BODY_GLINTS_PER_EDGE);
     }
 }
@@ -551,7 +551,7 @@ void prefetchAheadOf(const SEntityList& list, u32 index, EListWalk walk) {
     switch (walk) {
         case E_WALK_UPDATE: prefetchUpdateAhead<UPWARD>(list, index); break;
         case E_WALK_BOUNDS: prefetchBoundsAhead<UPWARD>(list, index); break;
-        case E_WALK_DRAW: prefetchDrawAhead<UPWARD>(list, index); break;
+        case E_WALK_DRAW: prefetchDrawAhead<UPWARD>(list, index, overlayProcessorCount() != 0); break;
     }
 }
 
@@ -581,8 +581,9 @@ void updateLiveEntities() {
 
 void drawLiveEntities() {
     SEntityList& live = g_lists[E_LIST_LIVE];
+    const bool overlays = overlayProcessorCount() != 0;
     for (u32 i = 0; i < live.count; ++i) {
-        prefetchListWalk(E_LIST_LIVE, i, true, E_WALK_DRAW);
+        prefetchDrawAhead<true>(live, i, overlays);
         ClEntity* entity = live.links[i];
         if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->draw();
     }
