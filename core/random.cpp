@@ -1,5 +1,7 @@
 #include "core/random.h"
 
+#include <algorithm>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -154,6 +156,17 @@ void sfmtRefill() {
     }
     regenerateAll();
     state.index = 0;
+}
+
+void sfmtDiscard(u32 n) {
+    SSfmtState& state = g_sfmtState;
+    while (n != 0) {
+        if (state.index >= SFMT_WORD_COUNT) sfmtRefill();
+        const u32 taken = std::min(n, SFMT_WORD_COUNT - state.index);
+        state.index += taken;
+        state.draws += taken;
+        n -= taken;
+    }
 }
 
 f32 randomUnitFloat() {

@@ -41,6 +41,10 @@ inline u32 sfmtGenRand32() {
     return state.words[state.index++];
 }
 
+// Takes n words and drops them: the state, its index and the draw count end as n calls of
+// sfmtGenRand32 leave them, without a call per word.
+void sfmtDiscard(u32 n);
+
 // A draw times 2^-32, formed in double precision and rounded to f32. The exact range before
 // rounding is [0, 1); the largest draws round up to exactly 1.0f, so a caller that turns the
 // value into an index must clamp it.

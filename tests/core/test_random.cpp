@@ -70,6 +70,20 @@ TEST(SfmtGenerator, SequenceCrossesRegenerationAsReference) {
                                 17369978576367231139ull, 1246940717230386603ull, 11335758870083327110ull}));
 }
 
+// Discarding across a regeneration leaves the generator where as many draws one by one do.
+TEST(SfmtGenerator, DiscardingWordsLeavesTheGeneratorWhereDrawingThemDoes) {
+    sfmtInitGenRand(4321);
+    for (u32 i = 0; i < 700; ++i) sfmtGenRand32();
+    const SSfmtState drawn = g_sfmtState;
+    const u32 nextDrawn = sfmtGenRand32();
+    sfmtInitGenRand(4321);
+    sfmtDiscard(3);
+    sfmtDiscard(697);
+    EXPECT_EQ(g_sfmtState.index, drawn.index);
+    EXPECT_EQ(g_sfmtState.draws, drawn.draws);
+    EXPECT_EQ(sfmtGenRand32(), nextDrawn);
+}
+
 // An all-zero state is a fixed point of the recursion; a draw before the start-up seeds must not
 // lock the generator onto 0.
 TEST(SfmtGenerator, ADrawBeforeSeedingIsNotStuckAtZero) {

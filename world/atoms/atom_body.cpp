@@ -315,33 +315,33 @@ void ClAtom_Body::draw() {
             wanted = 0;
             for (u32 e = 0; e < shown; ++e) wanted += edgeRecords.data[e].glintCount;
         }
-        // The lines are taken at once and written in place. Those past the room left are dropped
-        // but still draw their two random numbers (width, then alpha), so the generator stays in
-        // step with a frame that had room.
+        // The lines are taken at once and written in place, each drawing two random numbers
+        // (width, then alpha). Those past the room left are dropped, the last ones in order, but
+        // their numbers are still drawn, so the generator stays in step with a frame that had room.
         const SLineRun run = takeLineCommands(wanted);
         u32 written = 0;
         const f32 edgeWidth = playerEdges ? kPlayerEdgeWidth : enemyWidth;
         const f32 fade = playerEdges ? 1.0f : entity->tween.current;
-        for (u32 e = 0; e < shown; ++e) {
+        for (u32 e = 0; e < shown && written < run.count; ++e) {
             const ClVec3& a = moved[geometry->edges.data[e].index[0]];
             const ClVec3& b = moved[geometry->edges.data[e].index[1]];
             if (wholeEdges) {
                 const f32 width = randomWithVariance(edgeWidth, 0.5f);
                 const u32 alpha = 0xF0 + sfmtGenRand32() % 15;
-                if (written < run.count) writeEdgeLine(run.lines[written++], a, b, width, withAlpha(0, alpha), lineMaterial, run.owner);
+                writeEdgeLine(run.lines[written++], a, b, width, withAlpha(0, alpha), lineMaterial, run.owner);
                 continue;
             }
             const ClVec3 along = scaleVec3(b - a, fade);
             const SBodyEdgeRecord& record = edgeRecords.data[e];
-            for (u32 k = record.glintCount; k-- > 0;) {
+            for (u32 k = record.glintCount; k-- > 0 && written < run.count;) {
                 const SEdgeGlint& glint = record.glints[k];
                 const f32 width = randomWithVariance(glint.widthFactor * edgeWidth, 0.5f);
                 const u32 alpha = 0xF0 + sfmtGenRand32() % 15;
-                if (written < run.count)
-                    writeEdgeLine(run.lines[written++], a + scaleVec3(along, glint.segment.high), a + scaleVec3(along, glint.segment.low),
-                                  width, withAlpha(0, alpha), lineMaterial, run.owner);
+                writeEdgeLine(run.lines[written++], a + scaleVec3(along, glint.segment.high), a + scaleVec3(along, glint.segment.low),
+                              width, withAlpha(0, alpha), lineMaterial, run.owner);
             }
         }
+        sfmtDiscard(2 * (wanted - written));
     }
     if (!geometry) return;
     appendMeshTriangleBatch(*geometry, moved, movedCount, colour, red ? redTriangleMaterial : material, kTriangleBatch, entity,
