@@ -432,6 +432,10 @@ void ClAtom_Bullet::draw() {
         sfmtGenRand32();
         return;
     }
+    drawLook(type, tailOnly);
+}
+
+void ClAtom_Bullet::drawLook(s32 type, bool tailOnly) {
     ClDrawOwnerScope ownerScope(entity);
 
     const ClMatrix44& world = currentWorldMatrix();

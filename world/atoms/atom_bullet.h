@@ -60,6 +60,9 @@ private:
     // The first box, with the radius from the parameters, and the same box for the frame before.
     void makeFirstWorldBounds();
     void chooseMaterials();
+    // The look of the type, into draw lists with room for it. Apart from draw, so that a shot
+    // whose lines would all be dropped returns without the look's stack frame.
+    void drawLook(s32 type, bool tailOnly);
 };
 
 // The packed colour generators and player weapons give a bullet of the type and level.
