@@ -256,7 +256,6 @@ void ClAtom_Body::drawGlintLook(bool invincible, const ClVec3* moved) {
 
 void ClAtom_Body::draw() {
     if (!active) return;
-    prefetchEdgeRecords(edgeRecords, kBodyGlints.perEdge);
     for (u32 i = 0; i < effectCount; ++i) prefetchLine(effects[i]);
     SMovedVertices scratch;
     ClVec3* moved = scratch.at;

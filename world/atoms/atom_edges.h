@@ -29,8 +29,8 @@ struct alignas(64) SBodyEdgeRecord {
     SEdgeGlint glints[EDGE_GLINT_CAPACITY];
 };
 
-// Cache hints for the first glints of every record: a draw asks for them before it moves the
-// mesh's vertices, so the walk over the records finds them in.
+// Cache hints for the first glints of every record: the draw walk asks for a body's one entity
+// ahead, so the body's walk over its records finds them in.
 void prefetchEdgeRecords(const ClArray<SBodyEdgeRecord>& records, u32 glintsRead);
 
 // How many glints each edge keeps running and how they start.
