@@ -1,6 +1,7 @@
 #include "world/atoms/atom_body.h"
 
 #include "core/fatal_error.h"
+#include "core/matrix44.h"
 #include "core/prefetch.h"
 #include "core/random.h"
 #include "core/saved_options.h"
@@ -24,9 +25,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace {
+
+using matrix44_rows::MatrixRow;
+using matrix44_rows::rowAt;
 
 constexpr f32 kTwoPi = 2.0f * std::numbers::pi_v<f32>;
 constexpr u32 kEdgeLayer = 236;
@@ -53,11 +58,8 @@ void edgeLine(const ClVec3& a, const ClVec3& b, f32 width, u32 colour, const SMa
     appendLineCommand(a, b, width, colour, material, 0.0f, 1, kEdgeLayer);
 }
 
-// What edgeLine appends, written into a line taken in a run.
-void writeEdgeLine(SLineCommand& line, const ClVec3& a, const ClVec3& b, f32 width, u32 colour, const SMaterial* material,
-                   ClRenderTargetGroup* owner) {
-    line.start.set(a.x, a.y, a.z, 0.0f);
-    line.end.set(b.x, b.y, b.z, 0.0f);
+// What edgeLine appends but its ends, written into a line taken in a run.
+void writeEdgeLineLook(SLineCommand& line, f32 width, u32 colour, const SMaterial* material, ClRenderTargetGroup* owner) {
     line.colour = colour;
     line.material = material;
     line.width = width;
@@ -65,6 +67,22 @@ void writeEdgeLine(SLineCommand& line, const ClVec3& a, const ClVec3& b, f32 wid
     line.layerMask = kEdgeLayer;
     line.owner = owner;
     line.word = 1;
+}
+
+// What edgeLine appends, written into a line taken in a run.
+void writeEdgeLine(SLineCommand& line, const ClVec3& a, const ClVec3& b, f32 width, u32 colour, const SMaterial* material,
+                   ClRenderTargetGroup* owner) {
+    line.start.set(a.x, a.y, a.z, 0.0f);
+    line.end.set(b.x, b.y, b.z, 0.0f);
+    writeEdgeLineLook(line, width, colour, material, owner);
+}
+
+// The point the fraction t along an edge from a, each coordinate rounded as a + scaleVec3(along, t)
+// rounds it, and w 0: a glint's end, made as a whole row.
+void setGlintEnd(ClVec4& end, const MatrixRow& a, const MatrixRow& along, f32 t) {
+    MatrixRow at = a + along * t;
+    at[3] = 0.0f;
+    std::memcpy(static_cast<void*>(&end), &at, sizeof at);
 }
 
 }  // namespace
@@ -331,13 +349,17 @@ void ClAtom_Body::draw() {
                 continue;
             }
             const ClVec3 along = scaleVec3(b - a, fade);
+            const MatrixRow from = rowAt(&a.x);
+            const MatrixRow step = rowAt(&along.x);
             const SBodyEdgeRecord& record = edgeRecords.data[e];
             for (u32 k = record.glintCount; k-- > 0 && written < run.count;) {
                 const SEdgeGlint& glint = record.glints[k];
                 const f32 width = randomWithVariance(glint.widthFactor * edgeWidth, 0.5f);
                 const u32 alpha = 0xF0 + sfmtGenRand32() % 15;
-                writeEdgeLine(run.lines[written++], a + scaleVec3(along, glint.segment.high), a + scaleVec3(along, glint.segment.low),
-                              width, withAlpha(0, alpha), lineMaterial, run.owner);
+                SLineCommand& line = run.lines[written++];
+                setGlintEnd(line.start, from, step, glint.segment.high);
+                setGlintEnd(line.end, from, step, glint.segment.low);
+                writeEdgeLineLook(line, width, withAlpha(0, alpha), lineMaterial, run.owner);
             }
         }
         sfmtDiscard(2 * (wanted - written));
