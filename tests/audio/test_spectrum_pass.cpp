@@ -224,17 +224,16 @@ TEST_F(SpectrumPass, BoundaryFrameMatchesTheFrameItStraddles) {
 // ---------------------------------------------------------------------------------------------
 // Mono conversion, bands and shaping
 
-TEST_F(SpectrumPass, SilentAndAllNegativeSongsGiveZeroMonoAndZeroFrames) {
-    for (s16 level : {s16(0), s16(-12000)}) {
-        ClSynthSource source(2, 44100, 44100ull * 2, [level](u64, u32) { return level; });
-        ASSERT_EQ(runPass(&source, pcmFormat(2, 44100, 2, 44100ull * 2)), 0);
-        const SSpectrumAnalysisState& s = g_SpectrumAnalysis;
-        const f32* values = s.header.bandValues;
-        EXPECT_EQ(s.runningMaximum, 0.0f);
-        EXPECT_EQ(*std::max_element(values, values + s.header.frameCount * s.header.bandCount), 0.0f);
-        EXPECT_TRUE(std::all_of(s.threeBandEnergies, s.threeBandEnergies + s.header.frameCount,
-                                [](const SThreeBandEnergy& e) { return e.low == 0.0f; }));
-    }
+// A silent song's running maximum is 0, and no value is divided by it into something else.
+// (Negative sums give silent mono as well; the mono tests hold that.)
+TEST_F(SpectrumPass, SilentSongGivesZeroFrames) {
+    ASSERT_EQ(passTone(2, 44100ull * 2, 440.0, 0.0), 0);
+    const SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    const f32* values = s.header.bandValues;
+    EXPECT_EQ(s.runningMaximum, 0.0f);
+    EXPECT_EQ(*std::max_element(values, values + s.header.frameCount * s.header.bandCount), 0.0f);
+    EXPECT_TRUE(std::all_of(s.threeBandEnergies, s.threeBandEnergies + s.header.frameCount,
+                            [](const SThreeBandEnergy& e) { return e.low == 0.0f; }));
 }
 
 TEST_F(SpectrumPass, TonesMoveTheirEnergyIntoTheirBands) {
