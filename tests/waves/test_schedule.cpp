@@ -112,26 +112,19 @@ void twoQuietWindows(bool dropInSecond) {
     if (dropInSecond) g_aSongBeats[9].flags |= BEAT_FLAG_DROP;  // at 4.75 s
 }
 
-TEST_F(WaveScheduleTest, AWindowWithFewerEventsThanAMemberTakesStillMakesAWaveOfOne) {
+TEST_F(WaveScheduleTest, QuietWindowsMakeSmallWavesOfOneUnlessADropBeatMakesOneLarge) {
     ASSERT_EQ(waveLevelRule(0).eventsPerMember, 8u);
-    twoQuietWindows(false);
-    SWaveSchedulePlan plan;
-    planFor(0, &plan);
-    ASSERT_EQ(plan.waves.count, 2u);
-    EXPECT_EQ(plan.waves[0].memberCount, 1u);
-    EXPECT_EQ(plan.waves[0].category, u32(E_GENCAT_ENEMY_SMALL));
-    EXPECT_EQ(plan.waves[1].category, u32(E_GENCAT_ENEMY_SMALL));
-    plan.release();
-}
-
-TEST_F(WaveScheduleTest, ADropBeatMakesItsQuietWindowsWaveLarge) {
-    twoQuietWindows(true);
-    SWaveSchedulePlan plan;
-    planFor(0, &plan);
-    ASSERT_EQ(plan.waves.count, 2u);
-    EXPECT_EQ(plan.waves[0].category, u32(E_GENCAT_ENEMY_SMALL));
-    EXPECT_EQ(plan.waves[1].category, u32(E_GENCAT_ENEMY_LARGE));
-    plan.release();
+    for (bool drop : {false, true}) {
+        SCOPED_TRACE(drop ? "a drop beat in the second window" : "no drop beat");
+        twoQuietWindows(drop);
+        SWaveSchedulePlan plan;
+        planFor(0, &plan);
+        ASSERT_EQ(plan.waves.count, 2u);
+        EXPECT_EQ(plan.waves[0].memberCount, 1u);
+        EXPECT_EQ(plan.waves[0].category, u32(E_GENCAT_ENEMY_SMALL));
+        EXPECT_EQ(plan.waves[1].category, u32(drop ? E_GENCAT_ENEMY_LARGE : E_GENCAT_ENEMY_SMALL));
+        plan.release();
+    }
 }
 
 TEST_F(WaveScheduleTest, EachHarderLevelScalesTheScoreHigher) {
