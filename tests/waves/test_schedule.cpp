@@ -141,6 +141,13 @@ protected:
         rollAllPacks(g_PlayRecord);
         waveScheduleGenerate(&g_PlayRecord);
     }
+    static ClEntity* memberOf(const SWave& wave, u32 i) { return entityRefGet(waveMemberAt(wave.firstMember + i).entity); }
+    // Every member of the wave spawned, then made active.
+    static void spawnAll(const SWave& wave) {
+        for (u32 i = 0; i < wave.memberCount; ++i) setSongTime(std::max(currentSongTime(), waveMemberAt(wave.firstMember + i).spawnTime));
+        step();
+        for (u32 i = 0; i < wave.memberCount; ++i) memberOf(wave, i)->activate();
+    }
 };
 
 TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
@@ -192,18 +199,12 @@ TEST_F(WaveWorldTest, MembersAlternateTheirWaveFlags) {
 
 TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollected) {
     const SWave& wave = waveAt(0);
-    const SWaveMemberLink& last = waveMemberAt(wave.firstMember + wave.memberCount - 1);
     setSongTime(0.0f);
-    for (u32 i = 0; i < wave.memberCount; ++i) setSongTime(std::max(currentSongTime(), waveMemberAt(wave.firstMember + i).spawnTime));
-    step();
-    for (u32 i = 0; i < wave.memberCount; ++i) {
-        ClEntity* member = entityRefGet(waveMemberAt(wave.firstMember + i).entity);
-        member->activate();
-        if (i + 1 < wave.memberCount) member->kill();
-    }
+    spawnAll(wave);
+    for (u32 i = 0; i + 1 < wave.memberCount; ++i) memberOf(wave, i)->kill();
     step();
     EXPECT_EQ(liveSessionPickupCount(), 0u);
-    entityRefGet(last.entity)->kill();
+    memberOf(wave, wave.memberCount - 1)->kill();
     step();
     ASSERT_EQ(liveSessionPickupCount(), 1u);
 
@@ -234,17 +235,9 @@ TEST_F(WaveWorldTest, AWaveWithOneMemberEscapedDropsNoChainBonusThoughItsLastWas
     while (index < waveCount() && waveAt(index).memberCount < 2) ++index;
     ASSERT_LT(index, waveCount()) << "a wave of two or more";
     const SWave& wave = waveAt(index);
-    for (u32 i = 0; i < wave.memberCount; ++i) setSongTime(std::max(currentSongTime(), waveMemberAt(wave.firstMember + i).spawnTime));
-    step();
-    for (u32 i = 0; i < wave.memberCount; ++i) {
-        ClEntity* member = entityRefGet(waveMemberAt(wave.firstMember + i).entity);
-        member->activate();
-        if (i == 0) {
-            member->destroy();  // flew out of the arena
-        } else {
-            member->kill();
-        }
-    }
+    spawnAll(wave);
+    memberOf(wave, 0)->destroy();  // flew out of the arena
+    for (u32 i = 1; i < wave.memberCount; ++i) memberOf(wave, i)->kill();
     step();
     EXPECT_EQ(waveAt(index).settled, 1u);
     EXPECT_EQ(liveSessionPickupCount(), 0u);
