@@ -99,15 +99,24 @@ const T& as(const ClProcessor* p) { return *static_cast<const T*>(p); }
 // What each boss has done after a few seconds of fight on the half-second beats: the first rides
 // the figure-eight, the wave launches bars, the opps slides a block towards the ship, the whip
 // aims at the ship, the dancer jumps.
-bool actedOnTheBeat(u32 kind, const ClEntity* boss, const ClProcessor* p) {
+void expectActedOnTheBeat(u32 kind, const ClEntity* boss, const ClProcessor* p) {
     switch (kind) {
-        case E_BOSS_FIRST: return as<ClProcessor_Enemy_Boss_1>(p).orbitAngle > 0.0f && positionOf(boss).x != FIRST_BOSS_CENTRE.x;
-        case E_BOSS_THE_WAVE: return as<ClProcessor_Enemy_Boss_TheWave>(p).waveCounter > 2 && as<ClProcessor_Enemy_Boss_TheWave>(p).nextBar > 0;
-        case E_BOSS_OPPS: return as<ClProcessor_Enemy_Boss_Opps>(p).nextBeatIndex >= 0 && as<ClProcessor_Enemy_Boss_Opps>(p).movedBlock;
-        case E_BOSS_WHIP_IT: return as<ClProcessor_Enemy_Boss_WhipIt>(p).lastAimDirection.length() > 0.99f;
-        case E_BOSS_DANCER: return as<ClProcessor_Enemy_Boss_Dancer>(p).nextBeatIndex > 0;
+        case E_BOSS_FIRST:
+            EXPECT_GT(as<ClProcessor_Enemy_Boss_1>(p).orbitAngle, 0.0f);
+            EXPECT_NE(positionOf(boss).x, FIRST_BOSS_CENTRE.x);
+            break;
+        case E_BOSS_THE_WAVE:
+            EXPECT_GT(as<ClProcessor_Enemy_Boss_TheWave>(p).waveCounter, 2);
+            EXPECT_GT(as<ClProcessor_Enemy_Boss_TheWave>(p).nextBar, 0);
+            break;
+        case E_BOSS_OPPS:
+            EXPECT_GE(as<ClProcessor_Enemy_Boss_Opps>(p).nextBeatIndex, 0);
+            EXPECT_NE(as<ClProcessor_Enemy_Boss_Opps>(p).movedBlock, nullptr);
+            break;
+        case E_BOSS_WHIP_IT: EXPECT_GT(as<ClProcessor_Enemy_Boss_WhipIt>(p).lastAimDirection.length(), 0.99f); break;
+        case E_BOSS_DANCER: EXPECT_GT(as<ClProcessor_Enemy_Boss_Dancer>(p).nextBeatIndex, 0); break;
+        default: ADD_FAILURE() << "no such boss " << kind;
     }
-    return false;
 }
 
 TEST_P(BossPlayTest, ArrivesActsOnTheBeatAndDiesOnceDroppingItsPickups) {
@@ -119,7 +128,7 @@ TEST_P(BossPlayTest, ArrivesActsOnTheBeatAndDiesOnceDroppingItsPickups) {
     EXPECT_EQ(strength(boss), 1.0f);
 
     playUntil(currentSongTime() + 3.0f);
-    EXPECT_TRUE(actedOnTheBeat(kind, boss, bossAi(boss)));
+    expectActedOnTheBeat(kind, boss, bossAi(boss));
 
     ClAtom* main = boss->registeredAtoms[0];
     shootAtom(main);
