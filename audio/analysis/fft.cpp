@@ -534,12 +534,35 @@ template <typename Lanes>
     v[7] = __builtin_shufflevector(u3, u7, 4, 5, 6, 7, 12, 13, 14, 15);
 }
 
+// butterfly for two points whose imaginary parts are zero, the products with those zeros left
+// out as in realFourPoints.
+template <typename T>
+[[gnu::always_inline]] inline void realButterfly(T& ar, T& ai, T& br, T& bi, const T& wr, const T& wi) {
+    const T tr = wr * br;
+    const T ti = wi * br;
+    br = ar - tr;
+    bi = T{} - ti;
+    ar = ar + tr;
+    ai = ti;
+}
+
+// butterfly for two real points with the twiddle (1, 0): the imaginary parts stay zero.
+template <typename T>
+[[gnu::always_inline]] inline void realUnitButterfly(T& ar, T& br) {
+    const T b = br;
+    br = ar - b;
+    ar = ar + b;
+}
+
 // The bit-reversed copy of a real input and the passes of half-size 1, 2, 4 and 8 in one sweep,
 // eight blocks of sixteen points at a time (N at least 128). Point p of the block at place
 // rev(c) (c below N/16, reversed over N/16) is input rev4(p) x N/16 + c, so eight consecutive c
 // fill the lanes from plain loads. Each group of four points gets realFourPoints, then the
 // sixteen the butterflies of pairedPassesOfFourTwoBlocks with the same twiddles; only the
-// finished blocks are transposed and stored.
+// finished blocks are transposed and stored. Points 0 and 2 of every group leave realFourPoints
+// with zero imaginary parts, so their butterflies of the half-size 4 pass, and those of the
+// half-size 8 pass while both points are still real, leave out the products with those zeros;
+// the twiddles of index 0 of both passes are (1, 0) exactly, so point 0's take no product at all.
 template <typename Lanes, u32 N>
 [[gnu::always_inline]] inline void realFirstFourPassesLanes(const f32* input, const f32* weights, u32 length, f32* re,
                                                              f32* im, const SFftTables& t) {
@@ -557,8 +580,17 @@ template <typename Lanes, u32 N>
             const u32 r = ((q & 1u) * 2u + (q >> 1)) * sixteenth + c;
             realFourPoints(input, weights, length, r, 4u * sixteenth, w21r, w21i, pr + 4u * q, pi + 4u * q);
         }
-#pragma GCC unroll 4
-        for (u32 m = 0; m < 4u; ++m) {
+        realUnitButterfly(pr[0], pr[4]);
+        realUnitButterfly(pr[8], pr[12]);
+        realUnitButterfly(pr[0], pr[8]);
+        realButterfly(pr[4], pi[4], pr[12], pi[12], zero + t.twiddleReal[11], zero + t.twiddleImag[11]);
+        const Lanes w5r = zero + t.twiddleReal[5], w5i = zero + t.twiddleImag[5];
+        realButterfly(pr[2], pi[2], pr[6], pi[6], w5r, w5i);
+        realButterfly(pr[10], pi[10], pr[14], pi[14], w5r, w5i);
+        butterfly(pr[2], pi[2], pr[10], pi[10], zero + t.twiddleReal[9], zero + t.twiddleImag[9]);
+        butterfly(pr[6], pi[6], pr[14], pi[14], zero + t.twiddleReal[13], zero + t.twiddleImag[13]);
+#pragma GCC unroll 2
+        for (u32 m = 1; m < 4u; m += 2u) {
             const Lanes w1r = zero + t.twiddleReal[3u + m], w1i = zero + t.twiddleImag[3u + m];
             butterfly(pr[m], pi[m], pr[4u + m], pi[4u + m], w1r, w1i);
             butterfly(pr[8u + m], pi[8u + m], pr[12u + m], pi[12u + m], w1r, w1i);
