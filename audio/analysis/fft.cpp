@@ -534,6 +534,15 @@ template <typename Lanes>
     v[7] = __builtin_shufflevector(u3, u7, 4, 5, 6, 7, 12, 13, 14, 15);
 }
 
+// Every lane a copy of table[index] (one broadcast from memory; the twiddles the first sweep
+// takes this way are never -0, so the copy has the bits that zero + table[index] gave).
+template <typename Lanes>
+[[gnu::always_inline]] inline Lanes tableLanes(const f32* table, u32 index) {
+    Lanes v;
+    for (u32 l = 0; l < sizeof(Lanes) / sizeof(f32); ++l) v[l] = table[index];
+    return v;
+}
+
 // butterfly for two points whose imaginary parts are zero, the products with those zeros left
 // out as in realFourPoints.
 template <typename T>
@@ -570,8 +579,7 @@ template <typename Lanes, u32 N>
     static_assert(lanes == 8 && N >= 128u, "eight blocks of sixteen points a sweep");
     constexpr u32 sixteenth = N / 16u;
     const u16* reversal = t.reversal + (sixteenth - 1u);
-    const Lanes zero = {};
-    const Lanes w21r = zero + t.twiddleReal[2], w21i = zero + t.twiddleImag[2];
+    const Lanes w21r = tableLanes<Lanes>(t.twiddleReal, 2), w21i = tableLanes<Lanes>(t.twiddleImag, 2);
     for (u32 c = 0; c < sixteenth; c += lanes) {
         Lanes pr[16], pi[16];
         // Points 4q .. 4q + 3 come from r = rev2(q) x N/16 + c.
@@ -583,20 +591,25 @@ template <typename Lanes, u32 N>
         realUnitButterfly(pr[0], pr[4]);
         realUnitButterfly(pr[8], pr[12]);
         realUnitButterfly(pr[0], pr[8]);
-        realButterfly(pr[4], pi[4], pr[12], pi[12], zero + t.twiddleReal[11], zero + t.twiddleImag[11]);
-        const Lanes w5r = zero + t.twiddleReal[5], w5i = zero + t.twiddleImag[5];
+        realButterfly(pr[4], pi[4], pr[12], pi[12], tableLanes<Lanes>(t.twiddleReal, 11),
+                      tableLanes<Lanes>(t.twiddleImag, 11));
+        const Lanes w5r = tableLanes<Lanes>(t.twiddleReal, 5), w5i = tableLanes<Lanes>(t.twiddleImag, 5);
         realButterfly(pr[2], pi[2], pr[6], pi[6], w5r, w5i);
         realButterfly(pr[10], pi[10], pr[14], pi[14], w5r, w5i);
-        butterfly(pr[2], pi[2], pr[10], pi[10], zero + t.twiddleReal[9], zero + t.twiddleImag[9]);
-        butterfly(pr[6], pi[6], pr[14], pi[14], zero + t.twiddleReal[13], zero + t.twiddleImag[13]);
+        butterfly(pr[2], pi[2], pr[10], pi[10], tableLanes<Lanes>(t.twiddleReal, 9),
+                  tableLanes<Lanes>(t.twiddleImag, 9));
+        butterfly(pr[6], pi[6], pr[14], pi[14], tableLanes<Lanes>(t.twiddleReal, 13),
+                  tableLanes<Lanes>(t.twiddleImag, 13));
 #pragma GCC unroll 2
         for (u32 m = 1; m < 4u; m += 2u) {
-            const Lanes w1r = zero + t.twiddleReal[3u + m], w1i = zero + t.twiddleImag[3u + m];
+            const Lanes w1r = tableLanes<Lanes>(t.twiddleReal, 3u + m);
+            const Lanes w1i = tableLanes<Lanes>(t.twiddleImag, 3u + m);
             butterfly(pr[m], pi[m], pr[4u + m], pi[4u + m], w1r, w1i);
             butterfly(pr[8u + m], pi[8u + m], pr[12u + m], pi[12u + m], w1r, w1i);
-            butterfly(pr[m], pi[m], pr[8u + m], pi[8u + m], zero + t.twiddleReal[7u + m], zero + t.twiddleImag[7u + m]);
-            butterfly(pr[4u + m], pi[4u + m], pr[12u + m], pi[12u + m], zero + t.twiddleReal[11u + m],
-                      zero + t.twiddleImag[11u + m]);
+            butterfly(pr[m], pi[m], pr[8u + m], pi[8u + m], tableLanes<Lanes>(t.twiddleReal, 7u + m),
+                      tableLanes<Lanes>(t.twiddleImag, 7u + m));
+            butterfly(pr[4u + m], pi[4u + m], pr[12u + m], pi[12u + m], tableLanes<Lanes>(t.twiddleReal, 11u + m),
+                      tableLanes<Lanes>(t.twiddleImag, 11u + m));
         }
         transposeEight(pr);
         transposeEight(pr + 8);
