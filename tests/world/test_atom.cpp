@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cfloat>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -78,16 +77,6 @@ TEST_F(AtomTest, EachKindMakesItsClassAndTheOthersAreFatal) {
         }
     }
     EXPECT_EQ(atomKindName(3), nullptr);
-}
-
-TEST(AtomHitPoints, ARowIsLookedUpByLevelOrTheCurrentDifficultyAndTheTopClassesCannotDie) {
-    EXPECT_EQ(hitPointsForClass(0, 0), 29.0f);
-    EXPECT_EQ(hitPointsForClass(5, 4), FLT_MAX);
-    const s32 savedLevel = g_iHitPointDifficultyLevel;
-    g_iHitPointDifficultyLevel = 3;
-    EXPECT_EQ(hitPointsForClass(2, HIT_POINT_ROW_CURRENT), 1600.0f);
-    EXPECT_EQ(hitPointsForClass(1, HIT_POINT_ROW_CURRENT), 375.0f);
-    g_iHitPointDifficultyLevel = savedLevel;
 }
 
 TEST_F(AtomTest, InitGivesAFreshActiveAtomEvenOverAUsedRecord) {

@@ -25,10 +25,32 @@ protected:
         m_enemy.node().mainBody();
         m_enemy.close();
     }
+    void TearDown() override {
+        resetFlyingNotes();
+        releaseNoteList();
+        Seeded::TearDown();
+    }
     ClEntity* enemyAt(f32 x, f32 z) {
         ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);
         entity->setRootPosition(ClVec3(x, 0, z));
         return entity;
+    }
+    // The ship at (160, 0, 240) with its hull broken, and the note of frame 10 launched at it; the
+    // note of frame 400 waits.
+    ClEntity* launchNoteAtBrokenShip() {
+        m_ship.node().mainBody(m_ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
+        ClEntity* ship = world_test::spawnActiveEntity(&m_ship.close().program);
+        ship->setRootPosition(ClVec3(160, 0, 240));
+        ship->atoms[0]->deactivate(1);
+        ship->findFirstBrokenAtom();
+        setPlayerShip(0, ship);
+        resetNoteList();
+        appendNoteListEntry(SNoteListEntry{10, nullptr, 2, 5, {}});
+        appendNoteListEntry(SNoteListEntry{400, nullptr, 0, 0, {}});
+        initFlyingNotes();
+        g_iSpectrumFrame = 0;
+        updateFlyingNotes();
+        return ship;
     }
     DnaWriter m_enemy;
     DnaWriter m_ship{E_PROGRAM_PLAYER};  // outlives the ship, which the world frees at tear-down
@@ -75,19 +97,7 @@ TEST_F(Corruption, ABeatMarksOnlyTheFirstSixEligibleEnemies) {
 }
 
 TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
-    m_ship.node().mainBody(m_ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
-    ClEntity* ship = world_test::spawnActiveEntity(&m_ship.close().program);
-    ship->setRootPosition(ClVec3(160, 0, 240));
-    ship->atoms[0]->deactivate(1);
-    ship->findFirstBrokenAtom();
-    setPlayerShip(0, ship);
-
-    resetNoteList();
-    appendNoteListEntry(SNoteListEntry{10, nullptr, 2, 5, {}});
-    appendNoteListEntry(SNoteListEntry{400, nullptr, 0, 0, {}});
-    initFlyingNotes();
-    g_iSpectrumFrame = 0;
-    updateFlyingNotes();
+    ClEntity* ship = launchNoteAtBrokenShip();
     ASSERT_EQ(flyingNoteCount(), 1u);
     // The first update moves the note without steering it.
     EXPECT_FLOAT_EQ(flyingNoteAt(0)->velocity.length(), FLYING_NOTE_LAUNCH_SPEED);
@@ -105,22 +115,12 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     EXPECT_EQ(g_NoteList.cursor, 2);
     EXPECT_EQ(flyingNoteCount(), 0u);
     setPlayerShip(0, nullptr);
-    resetFlyingNotes();
-    releaseNoteList();
 }
 
 // The ship's record is released while a note flies to it and handed out again to another entity:
 // the note forgets its target, steers to nothing and mends nothing on arrival.
 TEST_F(Corruption, ANoteForgetsATargetWhoseRecordWasReleasedAndTakenAgain) {
-    m_ship.node().mainBody(m_ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
-    ClEntity* ship = world_test::spawnActiveEntity(&m_ship.close().program);
-    ship->setRootPosition(ClVec3(160, 0, 240));
-    setPlayerShip(0, ship);
-    resetNoteList();
-    appendNoteListEntry(SNoteListEntry{10, nullptr, 2, 5, {}});
-    initFlyingNotes();
-    g_iSpectrumFrame = 0;
-    updateFlyingNotes();
+    ClEntity* ship = launchNoteAtBrokenShip();
     ASSERT_EQ(flyingNoteCount(), 1u);
     EXPECT_EQ(entityRefGet(flyingNoteAt(0)->target), ship);
 
@@ -137,8 +137,6 @@ TEST_F(Corruption, ANoteForgetsATargetWhoseRecordWasReleasedAndTakenAgain) {
     for (u32 updates = 0; flyingNoteCount() != 0 && updates < 600; ++updates) updateFlyingNotes();
     EXPECT_EQ(flyingNoteCount(), 0u);
     EXPECT_FALSE(successor->atoms[0]->atomIsAlive());
-    resetFlyingNotes();
-    releaseNoteList();
 }
 
 }  // namespace

@@ -59,6 +59,17 @@ protected:
         if (active) entity->spawn(), entity->activate();
         return entity;
     }
+    // A ship whose hull carries an item: a body named "AnchorCL" paired with the hull, with a barrel.
+    static ClEntity* shipWithItem(DnaWriter& ship) {
+        const s32 mesh = ship.addGeometry(world_test::makeRingMesh(4, 1.0f));
+        const u32 hull = ship.node().mainBody(mesh);
+        ship.node("item").atom(E_ATOM_BODY, mesh);
+        ship.program.emitNameAtom("AnchorCL");
+        ship.program.emitPairWithAtom(hull);
+        ship.node("barrel").atom(E_ATOM_ATTACH_POINT);
+        ship.close().close().close();
+        return world_test::buildEntity(&ship.program);
+    }
     DnaWriter m_enemy;
 };
 
@@ -246,14 +257,7 @@ TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
 
 TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
     DnaWriter ship(E_PROGRAM_PLAYER);
-    const s32 mesh = ship.addGeometry(world_test::makeRingMesh(4, 1.0f));
-    const u32 hull = ship.node().mainBody(mesh);
-    ship.node("item").atom(E_ATOM_BODY, mesh);
-    ship.program.emitNameAtom("AnchorCL");
-    ship.program.emitPairWithAtom(hull);
-    ship.node("barrel").atom(E_ATOM_ATTACH_POINT);
-    ship.close().close().close();
-    ClEntity* from = world_test::buildEntity(&ship.program);
+    ClEntity* from = shipWithItem(ship);
     ClEntity* to = world_test::buildEntity(&m_enemy.program);
     ClEntityNode* item = from->root->children[0];
     ClAtom* anchor = item->atoms[0];
@@ -293,11 +297,7 @@ TEST_F(EntityLifecycle, AnEntityIsBuiltInItsRecordsOwnBlocks) {
 // new tree must not be carved over the item.
 TEST_F(EntityLifecycle, AGraftedItemKeepsItsBlocksWhenItsFirstRecordIsBuiltAgain) {
     DnaWriter ship(E_PROGRAM_PLAYER);
-    const s32 mesh = ship.addGeometry(world_test::makeRingMesh(4, 1.0f));
-    ship.node().mainBody(mesh);
-    ship.node("item").atom(E_ATOM_BODY, mesh);
-    ship.close().close();
-    ClEntity* from = world_test::buildEntity(&ship.program);
+    ClEntity* from = shipWithItem(ship);
     ClEntity* to = world_test::buildEntity(&m_enemy.program);
     ClEntityNode* item = from->root->children[0];
     ClAtom* itemAtom = item->atoms[0];

@@ -74,24 +74,6 @@ std::vector<u32> opcodesOf(const ClDNAProgram& program) {
     return opcodes;
 }
 
-TEST(DnaEmitters, AtomIndicesCountAtomsOnlyAndStorageDoublesKeepingRecords) {
-    DnaWriter dna;
-    dna.node().param("delay", 1.5f);
-    EXPECT_EQ(dna.atom(E_ATOM_BODY), 0u);
-    dna.param("DPB", 4);
-    EXPECT_EQ(dna.atom(E_ATOM_BULLET), 1u);
-    dna.program.emitNameAtom("NozzleAtom");
-    dna.program.emitAtomHitPoints(12);
-    EXPECT_EQ(dna.program.instructions.capacity, 8u);
-    dna.program.emitCloseNode();  // the eighth record
-    EXPECT_EQ(dna.program.instructions.capacity, 16u);
-    EXPECT_EQ(opcodesOf(dna.program), (std::vector<u32>{1, 3, 7, 3, 7, 10, 15, 6}));
-    const SDNAInstruction* ops = dna.program.instructions.data;
-    EXPECT_EQ(ops[1].operand[1].real, 1.5f);
-    EXPECT_EQ(std::string(ops[5].operand[0].text), std::string("NozzleAtom"));
-    EXPECT_EQ(ops[7].operand[0].type, u32(E_PARAM_NONE));
-}
-
 TEST(DnaEmitters, CompositeEmittersLeaveTheirNodeOpen) {
     DnaWriter dna(E_PROGRAM_PLAYER);
     const u32 body = dna.node().mainBody();

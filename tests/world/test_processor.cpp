@@ -31,22 +31,6 @@ TEST_F(ProcessorFactory, EveryTypeIdMakesItsClassOrNamesTheIdItLacksAndOthersAre
     EXPECT_EQ(processorClassName(41), nullptr);
 }
 
-bool drawsOverlay(const std::string& name) {
-    return name == "ClProcessor_Enemy_Boss_1" || name == "ClProcessor_Enemy_AI_Head_Gun" || name == "ClProcessor_Enemy_AI_Arm";
-}
-
-TEST_F(ProcessorFactory, TheClassesThatDrawAnOverlayAreCountedWhileTheyLive) {
-    const u32 before = overlayProcessorCount();
-    for (u32 typeId = 0; typeId < PROCESSOR_TYPE_COUNT; ++typeId) {
-        ClProcessor* processor = nullptr;
-        fatalReasonOf([&] { processor = processorCreate(typeId); });
-        if (!processor) continue;
-        EXPECT_EQ(overlayProcessorCount() - before, drawsOverlay(processorClassName(typeId)) ? 1u : 0u) << processorClassName(typeId);
-        processorFree(processor);
-        EXPECT_EQ(overlayProcessorCount(), before) << processorClassName(typeId);
-    }
-}
-
 // The draw walk asks a node's processors for their overlays only while a marked one lives.
 class ClOverlayRecorder : public ClProcessor {
 public:

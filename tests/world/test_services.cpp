@@ -1,14 +1,9 @@
-// The world's small services: the play-area tests, cues panned by arena position, the note list,
-// the session countdowns.
-#include "world/services/note_list.h"
+// The world's small services: the play-area tests and cues panned by arena position.
 #include "world/services/play_area.h"
 #include "world/services/positioned_sound.h"
-#include "world/services/session_timers.h"
 
 #include "audio/sound/sound_engine.h"
 #include "core/crit_section_pool.h"
-#include "core/game_clock.h"
-#include "world/play/player_state.h"
 #include "tests/support/audio_songs.h"
 
 #include <gtest/gtest.h>
@@ -59,30 +54,6 @@ TEST_F(PositionedSound, PanFollowsTheArenaXAndTheCueEndsOnItsOwn) {
         getSoundEngineSystem()->advanceNullOutput(960, nullptr);
     }
     EXPECT_EQ(getCueHandlesInUse(), 0u);
-}
-
-TEST(NoteList, AResetEmptiesTheListAndRewindsTheCursor) {
-    appendNoteListEntry(SNoteListEntry{12, nullptr, 3, 7, {}});
-    appendNoteListEntry(SNoteListEntry{15, nullptr, 0, 1, {}});
-    g_NoteList.cursor = 1;
-    ASSERT_EQ(g_NoteList.entries.count, 2u);
-    EXPECT_EQ(g_NoteList.entries[1].frame, 15);
-    resetNoteList();
-    EXPECT_EQ(std::vector<u32>({g_NoteList.entries.count, u32(g_NoteList.cursor), g_NoteList.entries.inUse}),
-              std::vector<u32>({0, 0, 1}));
-    releaseNoteList();
-}
-
-TEST(SessionTimers, TheChainWindowLosesTheGameplayStepWithoutAFloor) {
-    g_fWaveKillChainWindow = 0.01f;
-    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
-    tickSessionTimers();
-    tickSessionTimers();
-    EXPECT_FLOAT_EQ(g_fWaveKillChainWindow, -0.49f);
-    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0f);
-    tickSessionTimers();
-    EXPECT_FLOAT_EQ(g_fWaveKillChainWindow, -0.49f) << "paused";
-    g_fWaveKillChainWindow = 0.0f;
 }
 
 }  // namespace

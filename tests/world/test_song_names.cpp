@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -40,14 +40,23 @@ TEST(SongNames, FolderPathsCompareByCodeUnitsInTheSortsDirection) {
 }
 
 TEST(PlayTime, SplitTruncatesEachPartAndTheClockShowsHoursOnlyWhenThereAreAny) {
-    std::vector<std::tuple<u32, u32, u32>> parts;
-    for (f32 seconds : {0.0f, 59.9f, 3599.5f, 3600.0f, 3725.5f, -5.0f}) {
+    struct SCase {
+        f32 seconds;
+        u32 hours, minutes, wholeSeconds;
+    };
+    const SCase cases[] = {{0.0f, 0, 0, 0},    {59.9f, 0, 0, 59},  {3599.5f, 0, 59, 59},
+                           {3600.0f, 1, 0, 0}, {3725.5f, 1, 2, 5}, {-5.0f, 0, 0, 0},
+                           {NAN, 0, 0, 0},     {INFINITY, 0xFFFFFFFFu, 0, 0},
+                           // 2^64 seconds: the hours saturate and the remainder is exact.
+                           {18446744073709551616.0f, 0xFFFFFFFFu, 0, 16}};
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.seconds);
         SPlayTime t;
-        EXPECT_EQ(splitPlayTime(&t, seconds), &t);
-        parts.emplace_back(t.hours, t.minutes, t.seconds);
+        EXPECT_EQ(splitPlayTime(&t, c.seconds), &t);
+        EXPECT_EQ(t.hours, c.hours);
+        EXPECT_EQ(t.minutes, c.minutes);
+        EXPECT_EQ(t.seconds, c.wholeSeconds);
     }
-    EXPECT_EQ(parts, (std::vector<std::tuple<u32, u32, u32>>{
-                         {0, 0, 0}, {0, 0, 59}, {0, 59, 59}, {1, 0, 0}, {1, 2, 5}, {0, 0, 0}}));
 
     char16_t text[16];
     formatPlayTime(187.9f, text, 16);

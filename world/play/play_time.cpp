@@ -6,13 +6,22 @@
 #include <cmath>
 #include <cstdio>
 
+namespace {
+constexpr f64 MAX_HOURS = 4294967295.0;
+}  // namespace
+
 SPlayTime* splitPlayTime(SPlayTime* out, f32 seconds) {
-    // Above the largest u32 number of hours the hours saturate (the remainder is still right).
     const f64 s = seconds > 0.0f ? f64(seconds) : 0.0;
-    const f64 hours = std::trunc(s / 3600.0);
-    const f32 rest = std::max(static_cast<f32>(s - 3600.0 * hours), 0.0f);
+    f64 hours = std::trunc(s / 3600.0);
+    f32 rest = std::max(static_cast<f32>(s - 3600.0 * hours), 0.0f);
+    // Above the largest u32 number of hours the hours saturate. The subtraction above loses the
+    // remainder there (and an infinite time has none), so it is taken exactly, or as zero.
+    if (!(hours < MAX_HOURS)) {
+        hours = MAX_HOURS;
+        rest = std::isfinite(s) ? static_cast<f32>(std::fmod(s, 3600.0)) : 0.0f;
+    }
     const f64 minutes = std::trunc(f64(rest) / 60.0);
-    out->hours = hours < 4294967295.0 ? static_cast<u32>(hours) : 0xFFFFFFFFu;
+    out->hours = static_cast<u32>(hours);
     out->minutes = static_cast<u32>(minutes);
     out->seconds = static_cast<u32>(static_cast<f32>(f64(rest) - 60.0 * minutes));
     return out;
