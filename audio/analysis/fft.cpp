@@ -534,12 +534,44 @@ template <typename Lanes>
     v[7] = __builtin_shufflevector(u3, u7, 4, 5, 6, 7, 12, 13, 14, 15);
 }
 
+// Every lane a copy of table[index] (one broadcast from memory; the twiddles the first sweep
+// takes this way are never -0, so the copy has the bits that zero + table[index] gave).
+template <typename Lanes>
+[[gnu::always_inline]] inline Lanes tableLanes(const f32* table, u32 index) {
+    Lanes v;
+    for (u32 l = 0; l < sizeof(Lanes) / sizeof(f32); ++l) v[l] = table[index];
+    return v;
+}
+
+// butterfly for two points whose imaginary parts are zero, the products with those zeros left
+// out as in realFourPoints.
+template <typename T>
+[[gnu::always_inline]] inline void realButterfly(T& ar, T& ai, T& br, T& bi, const T& wr, const T& wi) {
+    const T tr = wr * br;
+    const T ti = wi * br;
+    br = ar - tr;
+    bi = T{} - ti;
+    ar = ar + tr;
+    ai = ti;
+}
+
+// butterfly for two real points with the twiddle (1, 0): the imaginary parts stay zero.
+template <typename T>
+[[gnu::always_inline]] inline void realUnitButterfly(T& ar, T& br) {
+    const T b = br;
+    br = ar - b;
+    ar = ar + b;
+}
+
 // The bit-reversed copy of a real input and the passes of half-size 1, 2, 4 and 8 in one sweep,
 // eight blocks of sixteen points at a time (N at least 128). Point p of the block at place
 // rev(c) (c below N/16, reversed over N/16) is input rev4(p) x N/16 + c, so eight consecutive c
 // fill the lanes from plain loads. Each group of four points gets realFourPoints, then the
 // sixteen the butterflies of pairedPassesOfFourTwoBlocks with the same twiddles; only the
-// finished blocks are transposed and stored.
+// finished blocks are transposed and stored. Points 0 and 2 of every group leave realFourPoints
+// with zero imaginary parts, so their butterflies of the half-size 4 pass, and those of the
+// half-size 8 pass while both points are still real, leave out the products with those zeros;
+// the twiddles of index 0 of both passes are (1, 0) exactly, so point 0's take no product at all.
 template <typename Lanes, u32 N>
 [[gnu::always_inline]] inline void realFirstFourPassesLanes(const f32* input, const f32* weights, u32 length, f32* re,
                                                              f32* im, const SFftTables& t) {
@@ -547,8 +579,7 @@ template <typename Lanes, u32 N>
     static_assert(lanes == 8 && N >= 128u, "eight blocks of sixteen points a sweep");
     constexpr u32 sixteenth = N / 16u;
     const u16* reversal = t.reversal + (sixteenth - 1u);
-    const Lanes zero = {};
-    const Lanes w21r = zero + t.twiddleReal[2], w21i = zero + t.twiddleImag[2];
+    const Lanes w21r = tableLanes<Lanes>(t.twiddleReal, 2), w21i = tableLanes<Lanes>(t.twiddleImag, 2);
     for (u32 c = 0; c < sixteenth; c += lanes) {
         Lanes pr[16], pi[16];
         // Points 4q .. 4q + 3 come from r = rev2(q) x N/16 + c.
@@ -557,14 +588,28 @@ template <typename Lanes, u32 N>
             const u32 r = ((q & 1u) * 2u + (q >> 1)) * sixteenth + c;
             realFourPoints(input, weights, length, r, 4u * sixteenth, w21r, w21i, pr + 4u * q, pi + 4u * q);
         }
-#pragma GCC unroll 4
-        for (u32 m = 0; m < 4u; ++m) {
-            const Lanes w1r = zero + t.twiddleReal[3u + m], w1i = zero + t.twiddleImag[3u + m];
+        realUnitButterfly(pr[0], pr[4]);
+        realUnitButterfly(pr[8], pr[12]);
+        realUnitButterfly(pr[0], pr[8]);
+        realButterfly(pr[4], pi[4], pr[12], pi[12], tableLanes<Lanes>(t.twiddleReal, 11),
+                      tableLanes<Lanes>(t.twiddleImag, 11));
+        const Lanes w5r = tableLanes<Lanes>(t.twiddleReal, 5), w5i = tableLanes<Lanes>(t.twiddleImag, 5);
+        realButterfly(pr[2], pi[2], pr[6], pi[6], w5r, w5i);
+        realButterfly(pr[10], pi[10], pr[14], pi[14], w5r, w5i);
+        butterfly(pr[2], pi[2], pr[10], pi[10], tableLanes<Lanes>(t.twiddleReal, 9),
+                  tableLanes<Lanes>(t.twiddleImag, 9));
+        butterfly(pr[6], pi[6], pr[14], pi[14], tableLanes<Lanes>(t.twiddleReal, 13),
+                  tableLanes<Lanes>(t.twiddleImag, 13));
+#pragma GCC unroll 2
+        for (u32 m = 1; m < 4u; m += 2u) {
+            const Lanes w1r = tableLanes<Lanes>(t.twiddleReal, 3u + m);
+            const Lanes w1i = tableLanes<Lanes>(t.twiddleImag, 3u + m);
             butterfly(pr[m], pi[m], pr[4u + m], pi[4u + m], w1r, w1i);
             butterfly(pr[8u + m], pi[8u + m], pr[12u + m], pi[12u + m], w1r, w1i);
-            butterfly(pr[m], pi[m], pr[8u + m], pi[8u + m], zero + t.twiddleReal[7u + m], zero + t.twiddleImag[7u + m]);
-            butterfly(pr[4u + m], pi[4u + m], pr[12u + m], pi[12u + m], zero + t.twiddleReal[11u + m],
-                      zero + t.twiddleImag[11u + m]);
+            butterfly(pr[m], pi[m], pr[8u + m], pi[8u + m], tableLanes<Lanes>(t.twiddleReal, 7u + m),
+                      tableLanes<Lanes>(t.twiddleImag, 7u + m));
+            butterfly(pr[4u + m], pi[4u + m], pr[12u + m], pi[12u + m], tableLanes<Lanes>(t.twiddleReal, 11u + m),
+                      tableLanes<Lanes>(t.twiddleImag, 11u + m));
         }
         transposeEight(pr);
         transposeEight(pr + 8);

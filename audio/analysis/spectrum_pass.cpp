@@ -224,7 +224,7 @@ void monoLoop(const u8* chunk, u32 sampleFrames, u32 channels, u32 sampleBytes, 
 // The buffers of one pass, all freed together. The transform's input is real (the windowed
 // samples, zero past the window); its output comes as separate real and imaginary parts.
 struct SPassBuffers {
-    u8* chunk = nullptr;
+    u8* piece = nullptr;
     f32* windowed = nullptr;
     f32* spectrumReal = nullptr;
     f32* spectrumImag = nullptr;
@@ -233,17 +233,17 @@ struct SPassBuffers {
 
     // The transform's working arrays start on a cache line, so none of its eight-lane loads and
     // stores straddles two lines.
-    bool allocate(u32 chunkBytes, u32 transformSize, u32 rate, u32 hop) {
-        chunk = static_cast<u8*>(allocateBlock(chunkBytes, 16, false));
+    bool allocate(u32 pieceBytes, u32 transformSize, u32 rate, u32 hop) {
+        piece = static_cast<u8*>(allocateBlock(pieceBytes, 16, false));
         windowed = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), CACHE_LINE_BYTES, true));
         spectrumReal = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), CACHE_LINE_BYTES, true));
         spectrumImag = static_cast<f32*>(allocateBlock(size_t(transformSize) * sizeof(f32), CACHE_LINE_BYTES, true));
         mono = static_cast<f32*>(allocateBlock(size_t(rate) * sizeof(f32), CACHE_LINE_BYTES, true));
         carry = static_cast<f32*>(allocateBlock(size_t(hop) * sizeof(f32), 16, true));
-        return chunk && windowed && spectrumReal && spectrumImag && mono && carry;
+        return piece && windowed && spectrumReal && spectrumImag && mono && carry;
     }
     ~SPassBuffers() {
-        std::free(chunk);
+        std::free(piece);
         std::free(windowed);
         std::free(spectrumReal);
         std::free(spectrumImag);
@@ -465,6 +465,38 @@ typedef s64 PassWideWords __attribute__((vector_size(32)));
 }
 #endif
 
+// A second of the stream is pulled in pieces of this many sample frames, each turned into mono as
+// it arrives, while its bytes are still in the first-level cache.
+constexpr u32 PULL_PIECE_FRAMES = 2048;
+
+// sampleFrames of the stream into outMono, a piece at a time through piece (PULL_PIECE_FRAMES
+// frames). A pull that comes back short ends the stream: the rest of that piece and every later
+// piece are zero bytes, as if the whole span had been pulled at once and zero-filled after what
+// came. Returns the bytes delivered.
+u32 pullToMono(ISpectrumSampleSource* source, const SSpectrumStreamFormat& format, u32 sampleFrames, u8* piece,
+               f32* outMono) {
+    const u32 frameBytes = format.channels * format.bytesPerSample;
+    u32 delivered = 0;
+    bool ended = false;
+    for (u32 first = 0; first < sampleFrames; first += PULL_PIECE_FRAMES) {
+        const u32 frames = sampleFrames - first < PULL_PIECE_FRAMES ? sampleFrames - first : PULL_PIECE_FRAMES;
+        const u32 bytes = frames * frameBytes;
+        if (ended) {
+            std::memset(piece, 0, bytes);
+        } else {
+            const u32 pulled = source->pullSamples(piece, bytes);
+            delivered += pulled;
+            if (pulled < bytes) {
+                std::memset(piece + pulled, 0, bytes - pulled);
+                ended = true;
+            }
+        }
+        convertChunkToMono(piece, frames, format.channels, format.bytesPerSample, format.integerSamples,
+                           outMono + first);
+    }
+    return delivered;
+}
+
 void failPass() {
     releaseSpectrumAnalysis();
     g_SpectrumAnalysis.header.frameCount = 0;
@@ -661,7 +693,7 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
     const u32 chunkBytes = frameBytes * rate;
     SPassBuffers buffers;
     if (frameCount == 0 || geometry.transformSize > FFT_MAX_SIZE ||
-        !buffers.allocate(chunkBytes, geometry.transformSize, rate, hop) ||
+        !buffers.allocate(frameBytes * PULL_PIECE_FRAMES, geometry.transformSize, rate, hop) ||
         !allocateSpectrumRows(framesPerSecond, hop)) {
         failPass();
         return E_SPECTRUM_RESULT_UNDECODABLE;
@@ -682,8 +714,7 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
     while (framesDone < frameCount) {
         setSpectrumAnalysisProgress((static_cast<f32>(bytesPulled) / static_cast<f32>(format.totalBytes)) *
                                     SPECTRUM_DECODE_PROGRESS_END);
-        std::memset(buffers.chunk, 0, 4);
-        const u32 delivered = source->pullSamples(buffers.chunk, chunkBytes);
+        const u32 delivered = pullToMono(source, format, rate, buffers.piece, buffers.mono);
         bytesPulled += delivered;
         if (delivered < chunkBytes) {
             // A stream that ends early counts as silence (its total may have been an estimate),
@@ -692,11 +723,8 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
                 failed = true;
                 break;
             }
-            std::memset(buffers.chunk + delivered, 0, chunkBytes - delivered);
             endedShort = bytesPulled + toleranceBytes < format.totalBytes;
         }
-        convertChunkToMono(buffers.chunk, rate, format.channels, format.bytesPerSample, format.integerSamples,
-                           buffers.mono);
 
         const u32 framesBefore = framesDone;
         u32 k = 0;

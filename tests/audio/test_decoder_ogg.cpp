@@ -87,52 +87,39 @@ long scriptedRead(void* context, char* buffer, int bytes) {
     return delivered;
 }
 
+// A fill of `room` bytes in frames of 4 over scripted reads: holes are read past; a read error
+// that persists fails at once instead of being retried for ever; less room than a frame counts as
+// full, so the reader is not asked for a part of a frame. Holes with audio after them are counted
+// as data lost to damage; one followed by the end only is a file cut short.
 TEST(OggVorbisDecoder, FillReadsPastHolesAndStopsAtAnyOtherError) {
-    // A fill of `room` bytes in frames of 4 over the script.
-    struct SFill {
+    struct SCase {
+        std::vector<long> answers;
+        u32 room;
         s32 result;
         u32 bytes, atEnd;
         long error;
-        u32 reads;
+        u32 reads, holes;
     };
-    const auto fill = [](std::vector<long> answers, u32 room) {
+    const SCase cases[] = {{{8, OGGVORBIS_HOLE, OGGVORBIS_HOLE, 12, 0}, 64, 1, 20, 1, 0, 5, 2},
+                           {{8, OGGVORBIS_HOLE, 12, OGGVORBIS_HOLE, 0}, 64, 1, 20, 1, 0, 5, 1},
+                           {{-128}, 64, 0, 0, 0, -128, 1, 0},
+                           {{-137}, 64, 0, 0, 0, -137, 1, 0},
+                           {{-1}, 64, 0, 0, 0, -1, 1, 0},
+                           {{6}, 14, 1, 12, 0, 0, 2, 0}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const SCase& c = cases[i];
         u8 buffer[64];
-        u32 bytes = 0, atEnd = 0;
+        u32 bytes = 0, atEnd = 0, holes = 0;
         long error = 0;
-        SScriptedReads script{std::move(answers)};
-        const s32 result = fillOggVorbisBuffer(scriptedRead, &script, buffer, room, 4, &bytes, &atEnd, &error);
-        return SFill{result, bytes, atEnd, error, script.calls};
-    };
-    const SFill holed = fill({8, OGGVORBIS_HOLE, OGGVORBIS_HOLE, 12, 0}, 64);
-    EXPECT_EQ(holed.result, 1);
-    EXPECT_EQ(holed.bytes, 20u);
-    EXPECT_EQ(holed.atEnd, 1u);
-    EXPECT_EQ(holed.error, 0L);
-    EXPECT_EQ(holed.reads, 5u);
-    // A read error that persists fails at once instead of being retried for ever.
-    for (long code : {-128L, -137L, -1L}) {
-        const SFill failed = fill({code}, 64);
-        EXPECT_EQ(failed.result, 0) << code;
-        EXPECT_EQ(failed.bytes, 0u) << code;
-        EXPECT_EQ(failed.atEnd, 0u) << code;
-        EXPECT_EQ(failed.error, code);
-        EXPECT_EQ(failed.reads, 1u) << code;
+        SScriptedReads script{c.answers};
+        EXPECT_EQ(fillOggVorbisBuffer(scriptedRead, &script, buffer, c.room, 4, &bytes, &atEnd, &error, &holes), c.result);
+        EXPECT_EQ(bytes, c.bytes);
+        EXPECT_EQ(atEnd, c.atEnd);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(script.calls, c.reads);
+        EXPECT_EQ(holes, c.holes);
     }
-    // Less room than a frame counts as full: the reader is not asked for a part of a frame.
-    const SFill full = fill({6}, 14);
-    EXPECT_EQ(full.result, 1);
-    EXPECT_EQ(full.bytes, 12u);
-    EXPECT_EQ(full.atEnd, 0u);
-    EXPECT_EQ(full.error, 0L);
-    EXPECT_EQ(full.reads, 2u);
-    // The holes read past with audio after them are counted: data lost to damage. The last one
-    // is followed by the end only: a file cut short.
-    u8 buffer[64];
-    u32 bytes = 0, atEnd = 0, holes = 0;
-    long error = 0;
-    SScriptedReads script{{8, OGGVORBIS_HOLE, 12, OGGVORBIS_HOLE, 0}};
-    fillOggVorbisBuffer(scriptedRead, &script, buffer, 64, 4, &bytes, &atEnd, &error, &holes);
-    EXPECT_EQ(holes, 1u);
 }
 
 // One song of 3 s, longer than the ring (1.5 s), shared by the tests below.

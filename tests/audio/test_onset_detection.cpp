@@ -57,21 +57,6 @@ TEST(OnsetStrength, RiseOverTheWindowAheadLessTheWindowBehindNeverUsingFrameZero
     EXPECT_EQ(strengths, (std::vector<f32>{0.0f, 1.0f, 5.0f, 2.0f, 0.0f, 0.0f, 0.0f}));
 }
 
-TEST(OnsetFunctions, SteadyToneRisesOnlyWhereItStarts) {
-    const u32 n = 600;
-    const u32 start = 200;
-    std::vector<SThreeBandEnergy> energies(n, SThreeBandEnergy{0.0f, 0.0f, 0.0f});
-    for (u32 i = start; i < n; ++i) energies[i] = SThreeBandEnergy{0.4f, 0.3f, 0.2f};
-    std::vector<f32> summed(n), low(n), high(n);
-    const u32 window = onsetRiseWindow(FRAME_126);
-    computeOnsetFunctions(energies.data(), n, window, summed.data(), low.data(), high.data());
-
-    // Zero away from the start.
-    for (u32 i = 0; i < n; ++i) EXPECT_NEAR(i + window <= start || i >= start + window ? summed[i] : 0.0f, 0.0f, 1e-5f);
-    for (const auto& [function, level] : {std::pair(&summed, 0.9f), {&low, 0.4f}, {&high, 0.2f}})
-        EXPECT_NEAR((*function)[start], level * f32(window), 1e-5f) << level;
-}
-
 // The functions are onsetStrength's rises, clamped at 0, summed band by band in band order.
 TEST(OnsetFunctions, AreTheBandsOnsetStrengthsBitForBit) {
     const u32 n = 300;

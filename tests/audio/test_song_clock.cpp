@@ -224,39 +224,33 @@ std::pair<f32, s32> nextBeat(f32 lead) {
 
 TEST_F(BeatEvents, QueriesAnswerNoneBeforeTheFirstBeatAndPastTheLast) {
     setBeats({1.0f, 2.0f, 3.0f});
-    // At each song time: the next beat and its index, then from a lead of 1 s, then the time of the
-    // next beat's, or -1 for none.
-    struct SQueries {
-        std::pair<f32, s32> next, afterLead;
-        f32 nextTime;
-    };
-    const auto queries = [](f32 songTime) {
+    for (const f32 songTime : {0.5f, 4.0f}) {
+        SCOPED_TRACE(songTime);
         setSongTime(songTime);
         dispatchBeats();
-        const std::pair<f32, s32> next = nextBeat(0.0f);
-        const std::pair<f32, s32> afterLead = nextBeat(1.0f);
-        return SQueries{next, afterLead, getNextBeat() ? getNextBeat()->time : -1.0f};
-    };
-    const SQueries before = queries(0.5f);
-    EXPECT_EQ(before.next.first, 0.0f);
-    EXPECT_EQ(before.next.second, -1);
-    EXPECT_EQ(before.afterLead.first, 0.0f);
-    EXPECT_EQ(before.afterLead.second, -1);
-    EXPECT_EQ(before.nextTime, -1.0f);
-    const SQueries between = queries(1.5f);
-    EXPECT_EQ(between.next.first, 0.5f);
-    EXPECT_EQ(between.next.second, 1);
-    EXPECT_EQ(between.afterLead.first, 1.5f);
-    EXPECT_EQ(between.afterLead.second, 2);
-    EXPECT_EQ(between.nextTime, 2.0f);
+        for (const f32 lead : {0.0f, 1.0f}) {
+            const auto [time, index] = nextBeat(lead);
+            EXPECT_EQ(time, 0.0f) << lead;
+            EXPECT_EQ(index, -1) << lead;
+        }
+        EXPECT_EQ(getNextBeat(), nullptr);
+    }
+}
+
+TEST_F(BeatEvents, QueriesBetweenBeatsAnswerTheNextAndTheOneAfterALead) {
+    setBeats({1.0f, 2.0f, 3.0f});
+    setSongTime(1.5f);
+    dispatchBeats();
+    const auto [time, index] = nextBeat(0.0f);
+    EXPECT_EQ(time, 0.5f);
+    EXPECT_EQ(index, 1);
+    const auto [timeAfterLead, indexAfterLead] = nextBeat(1.0f);
+    EXPECT_EQ(timeAfterLead, 1.5f);
+    EXPECT_EQ(indexAfterLead, 2);
+    ASSERT_NE(getNextBeat(), nullptr);
+    EXPECT_EQ(getNextBeat()->time, 2.0f);
     EXPECT_EQ(getTimeToBeatAfter(1, 0.0f), 1.5f);
     EXPECT_EQ(getTimeToBeatAfter(5, 0.0f), 0.0f);
-    const SQueries past = queries(4.0f);
-    EXPECT_EQ(past.next.first, 0.0f);
-    EXPECT_EQ(past.next.second, -1);
-    EXPECT_EQ(past.afterLead.first, 0.0f);
-    EXPECT_EQ(past.afterLead.second, -1);
-    EXPECT_EQ(past.nextTime, -1.0f);
 }
 
 // What a subscriber sees when it asks for the next beat while one is being delivered.
@@ -299,8 +293,9 @@ TEST_F(BeatEvents, SpacedBeatsStayInsideTheirWindowAndCount) {
         return indicesOf(out);
     };
     EXPECT_EQ(collect(0.9f, 2.0f, 10, 1, 0.2f), (std::vector<s32>{1, 3}));
-    // A window without beats takes none, not the next one after it.
-    EXPECT_EQ(collect(3.0f, 4.0f, 10, 0, 0.0f).size() + collect(0.9f, 2.0f, 0, 0, 0.0f).size(), 0u);
+    // A window without beats takes none, not the next one after it; nor does a count of 0.
+    EXPECT_EQ(collect(3.0f, 4.0f, 10, 0, 0.0f).size(), 0u);
+    EXPECT_EQ(collect(0.9f, 2.0f, 0, 0, 0.0f).size(), 0u);
     out.release();
 }
 

@@ -53,7 +53,8 @@ TEST(FingerprintLetters, OneLetterPerWholeTwentyFiveSecondSegmentFromItsMeanLeve
 TEST(FingerprintLetters, AtMostThirtyLettersAndNoneForTooShortOrDegenerateInput) {
     const std::vector<SSpawnBar> longSong = barsWithLevels({{50 * 40, 0.75f}});
     EXPECT_EQ(letters(longSong, 0.5f), std::string(30, 'H'));
-    EXPECT_EQ(letters(barsWithLevels({{49, 1.0f}}), 0.5f) + letters(longSong, 0.0f), "");
+    EXPECT_EQ(letters(barsWithLevels({{49, 1.0f}}), 0.5f), "");
+    EXPECT_EQ(letters(longSong, 0.0f), "");
     EXPECT_EQ(letters(longSong, 30.0f), "") << "a bar longer than a segment gives no whole segment";
 }
 

@@ -88,7 +88,8 @@ TEST_F(SongFeatures, SilentMinuteAtOneHundredTwentySixFramesGivesOneHundredTwent
     // A song too short for one bar has none.
     makeSong(frameDuration, 63, 18);
     computeSongFeatures(0);
-    EXPECT_EQ(getSongSpawnBars().count + getSongSpawnEvents().count, 0u);
+    EXPECT_EQ(getSongSpawnBars().count, 0u);
+    EXPECT_EQ(getSongSpawnEvents().count, 0u);
 }
 
 // ---------------------------------------------------------------------------------------------

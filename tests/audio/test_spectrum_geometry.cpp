@@ -20,7 +20,6 @@ TEST(SpectrumGeometry, WorkedValuesFromTheRate) {
         EXPECT_EQ(g.windowLength, c.window);
         EXPECT_EQ(g.transformSize, c.transform);
         EXPECT_EQ(g.bandCount, c.bands);
-        EXPECT_EQ(g.nyquist, u32(c.rate) / 2);
         EXPECT_EQ(g.frameDuration, 1.0f / f32(c.framesPerSecond));
     }
     EXPECT_EQ(spectrumFramesPerSecond(11025), 147u);

@@ -199,28 +199,19 @@ TEST(SpectrumValidation, ResultCodesFollowTheFormatInOrder) {
 // ---------------------------------------------------------------------------------------------
 // The worked values
 
-TEST_F(SpectrumPass, ThreeMinutesAtFortyFourKilohertzGiveTheWorkedHeader) {
-    ClSynthSource source(2, 44100, 44100ull * 180, [](u64 i, u32 c) { return tone(i, c == 0 ? 440.0 : 880.0, 0.5); });
-    ASSERT_EQ(runPass(&source, pcmFormat(2, 44100, 2, 44100ull * 180)), 0);
-    const SSpectrumHeader& h = g_SpectrumAnalysis.header;
-    EXPECT_EQ(h.frameCount, 22680u);
-    EXPECT_EQ(g_SpectrumAnalysis.energyFrameCount, 22680u);
-    EXPECT_FLOAT_EQ(h.duration, 180.0f);
-    // Rows and window live only during the pass.
-    EXPECT_EQ(h.magnitudeRows, nullptr);
-    EXPECT_EQ(g_SpectrumAnalysis.window, nullptr);
-    EXPECT_EQ(getSpectrumAnalysisProgress(), SPECTRUM_DECODE_PROGRESS_END);
-    const auto [least, largest] = std::minmax_element(h.bandValues, h.bandValues + h.frameCount * h.bandCount);
-    EXPECT_GE(*least, 0.0f);
-    EXPECT_NEAR(*largest, 0.735f, 0.235f);
-}
-
 TEST_F(SpectrumPass, FirstChunkYieldsOneFrameLessThenWholeSecondsAndStopsAtTheCount) {
     g_chunkCalls.clear();
     g_SpectrumAnalysis.chunkCallback = recordChunk;
     ASSERT_EQ(passTone(2, 44100ull * 3 + 100, 300.0, 0.3), 0);  // 379 frames: the last chunk is nearly empty
-    ASSERT_EQ(g_SpectrumAnalysis.header.frameCount, 379u);
+    const SSpectrumHeader& h = g_SpectrumAnalysis.header;
+    ASSERT_EQ(h.frameCount, 379u);
     EXPECT_EQ(g_chunkCalls, (std::vector<std::pair<u32, u32>>{{125, 0}, {126, 125}, {126, 251}, {2, 377}}));
+    EXPECT_EQ(g_SpectrumAnalysis.energyFrameCount, 379u);
+    EXPECT_FLOAT_EQ(h.duration, 3.002f);
+    // Rows and window live only during the pass.
+    EXPECT_EQ(h.magnitudeRows, nullptr);
+    EXPECT_EQ(g_SpectrumAnalysis.window, nullptr);
+    EXPECT_EQ(getSpectrumAnalysisProgress(), SPECTRUM_DECODE_PROGRESS_END);
 }
 
 TEST_F(SpectrumPass, BoundaryFrameMatchesTheFrameItStraddles) {
@@ -233,17 +224,16 @@ TEST_F(SpectrumPass, BoundaryFrameMatchesTheFrameItStraddles) {
 // ---------------------------------------------------------------------------------------------
 // Mono conversion, bands and shaping
 
-TEST_F(SpectrumPass, SilentAndAllNegativeSongsGiveZeroMonoAndZeroFrames) {
-    for (s16 level : {s16(0), s16(-12000)}) {
-        ClSynthSource source(2, 44100, 44100ull * 2, [level](u64, u32) { return level; });
-        ASSERT_EQ(runPass(&source, pcmFormat(2, 44100, 2, 44100ull * 2)), 0);
-        const SSpectrumAnalysisState& s = g_SpectrumAnalysis;
-        const f32* values = s.header.bandValues;
-        EXPECT_EQ(s.runningMaximum, 0.0f);
-        EXPECT_EQ(*std::max_element(values, values + s.header.frameCount * s.header.bandCount), 0.0f);
-        EXPECT_TRUE(std::all_of(s.threeBandEnergies, s.threeBandEnergies + s.header.frameCount,
-                                [](const SThreeBandEnergy& e) { return e.low == 0.0f; }));
-    }
+// A silent song's running maximum is 0, and no value is divided by it into something else.
+// (Negative sums give silent mono as well; the mono tests hold that.)
+TEST_F(SpectrumPass, SilentSongGivesZeroFrames) {
+    ASSERT_EQ(passTone(2, 44100ull * 2, 440.0, 0.0), 0);
+    const SSpectrumAnalysisState& s = g_SpectrumAnalysis;
+    const f32* values = s.header.bandValues;
+    EXPECT_EQ(s.runningMaximum, 0.0f);
+    EXPECT_EQ(*std::max_element(values, values + s.header.frameCount * s.header.bandCount), 0.0f);
+    EXPECT_TRUE(std::all_of(s.threeBandEnergies, s.threeBandEnergies + s.header.frameCount,
+                            [](const SThreeBandEnergy& e) { return e.low == 0.0f; }));
 }
 
 TEST_F(SpectrumPass, TonesMoveTheirEnergyIntoTheirBands) {
@@ -260,14 +250,6 @@ TEST_F(SpectrumPass, TonesMoveTheirEnergyIntoTheirBands) {
     EXPECT_GT(b.high, 10.0f * a.high);
     EXPECT_GT(b.high, b.middle);
     EXPECT_GT(spectrumBandValue(200, 12), lowBand12 + 0.3f);
-}
-
-TEST(SpectrumShaping, ValuesEndBetweenZeroAndNinetySevenHundredths) {
-    EXPECT_EQ(shapeSpectrumBandValue(0.0f, 5.0f), 0.0f);
-    EXPECT_NEAR(shapeSpectrumBandValue(5.0f * 2.1f, 5.0f), 0.97f, 1e-6f);
-    EXPECT_NEAR(shapeSpectrumBandValue(1000.0f, 5.0f), 0.97f, 1e-6f);
-    // x = 0.5: 1 - 0.5^6 - 0.03.
-    EXPECT_NEAR(shapeSpectrumBandValue(5.0f * 1.05f, 5.0f), 1.0f - 0.015625f - 0.03f, 1e-6f);
 }
 
 // The shaping's power is the C library's std::pow to the bit, value by value and through the

@@ -235,15 +235,4 @@ TEST_F(AsyncAsset, ReadAndBufferFailuresEndAtTheirStagesAndGiveTheirFilesBack) {
     releaseAsyncAsset(noBuffers);
 }
 
-TEST_F(AsyncAsset, AnUnknownStateStopsTheProgram) {
-    SRequest request;
-    SAsyncAssetEntry* entry = queue("x", &request, true);
-    stepAsyncAssetLoader();
-    ASSERT_EQ(getCurrentAsyncAsset(), entry);
-    entry->state = 7;
-    EXPECT_EXIT(stepAsyncAssetLoader(), ::testing::ExitedWithCode(3), "unknown state 7");
-    entry->state = E_ASYNCASSET_FAILED;
-    releaseAsyncAsset(entry);
-}
-
 }  // namespace

@@ -25,6 +25,12 @@ protected:
 
 uintptr_t addressOf(const void* block) { return reinterpret_cast<uintptr_t>(block); }
 
+// A block allocated while the owner is open on this thread.
+void* blockOf(u32 owner, size_t bytes) {
+    const ClOwnerBlocksScope scope(owner);
+    return allocateBlock(bytes, 16);
+}
+
 struct SRecord : SOwnerBlockObject {
     alignas(256) u8 bytes[100];
 };
@@ -48,16 +54,8 @@ TEST_F(OwnerBlocks, BlocksOfAnOpenOwnerFollowEachOtherInItsRegion) {
 
 TEST_F(OwnerBlocks, BlocksWithoutAnOwnerOrThatDoNotFitComeFromTheLibrary) {
     void* loose = allocateBlock(32, 16);
-    void* large;
-    {
-        const ClOwnerBlocksScope scope(2);
-        large = allocateBlock(kRegionBytes + 1, 16);
-    }
-    void* outOfRange;
-    {
-        const ClOwnerBlocksScope scope(kOwners);
-        outOfRange = allocateBlock(32, 16);
-    }
+    void* large = blockOf(2, kRegionBytes + 1);
+    void* outOfRange = blockOf(kOwners, 32);
     EXPECT_EQ(ownerOfBlock(loose), -1);
     EXPECT_EQ(ownerOfBlock(large), -1);
     EXPECT_EQ(ownerOfBlock(outOfRange), -1);
@@ -68,28 +66,15 @@ TEST_F(OwnerBlocks, BlocksWithoutAnOwnerOrThatDoNotFitComeFromTheLibrary) {
 }
 
 TEST_F(OwnerBlocks, ARegionIsCarvedFromItsStartAgainOnlyOnceNoBlockOfItLives) {
-    void* first;
-    void* kept;
-    {
-        const ClOwnerBlocksScope scope(3);
-        first = allocateBlock(64, 16);
-        kept = allocateBlock(64, 16);
-    }
+    void* first = blockOf(3, 64);
+    void* kept = blockOf(3, 64);
     freeBlock(first);
     EXPECT_EQ(liveBlocksOfOwner(3), 1u);
-    void* afterKept;
-    {
-        const ClOwnerBlocksScope scope(3);
-        afterKept = allocateBlock(64, 16);
-    }
+    void* afterKept = blockOf(3, 64);
     EXPECT_GT(addressOf(afterKept), addressOf(kept));
     freeBlock(kept);
     freeBlock(afterKept);
-    void* fresh;
-    {
-        const ClOwnerBlocksScope scope(3);
-        fresh = allocateBlock(64, 16);
-    }
+    void* fresh = blockOf(3, 64);
     EXPECT_EQ(fresh, first);
     freeBlock(fresh);
 }
@@ -128,22 +113,14 @@ TEST_F(OwnerBlocks, ObjectsTakeTheirAlignmentAndTheirOwnersRegion) {
 }
 
 TEST_F(OwnerBlocks, ABlockFreedOnAnotherThreadCountsItsRegionDown) {
-    void* block;
-    {
-        const ClOwnerBlocksScope scope(7);
-        block = allocateBlock(16, 16);
-    }
+    void* block = blockOf(7, 16);
     std::thread other([block] { freeBlock(block); });
     other.join();
     EXPECT_EQ(liveBlocksOfOwner(7), 0u);
 }
 
 TEST_F(OwnerBlocks, ABlockFreedTwiceStops) {
-    void* block;
-    {
-        const ClOwnerBlocksScope scope(0);
-        block = allocateBlock(16, 16);
-    }
+    void* block = blockOf(0, 16);
     freeBlock(block);
     EXPECT_THAT(fatalReasonOf([block] { freeBlock(block); }), HasSubstr("freed more often than it was allocated"));
 }

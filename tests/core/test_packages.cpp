@@ -254,13 +254,6 @@ TEST_F(Packages, StreamsThatDoNotInflateToTheirSizeFailBlockingAndAsynchronousRe
     releaseAssetFile(file);
 }
 
-TEST_F(Packages, ADataFileCutAfterTheMountFailsTheRead) {
-    writeSources("ASPEC", {{"a.txt", "first"}, {"b.txt", repeatedText(100, "b")}});
-    packAndMount("ASPEC");
-    fs::resize_file(packageFile("ASPEC", ".mdf"), entryOf("b.txt").dataOffset + 10);
-    EXPECT_EQ(read("b.txt"), "status 9");
-}
-
 // ---------------------------------------------------------------------------------------------
 // Asynchronous reads
 

@@ -75,6 +75,13 @@ protected:
         finishUiPageLoad();
     }
 
+    // The pages built and the screen shown, one frame on.
+    void openScreen(const char* screen) {
+        buildPages();
+        switchWidgetByName("TopLevelSwitcher", screen);
+        frame();
+    }
+
     // A library song: "Artist - title", ready (its length 03:20) or failed with the reason.
     static void addSong(const char* title, u32 state, u32 failure = 0) {
         SSongRecord song = makeSongRecord(u"\\music\\" + library_test::wide(title) + u".flac", 1000000);

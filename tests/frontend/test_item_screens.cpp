@@ -54,9 +54,7 @@ TEST_F(ItemScreens, TheCollectibleScreenDescribesThePlayedSongsItemAndContinueId
 }
 
 TEST_F(ItemScreens, TheShipScreenFitsTheOwnedItemsSlotBySlotAndSavesWhenLeft) {
-    buildPages();
-    switchWidgetByName("TopLevelSwitcher", "TitleMenu");
-    frame();
+    openScreen("TitleMenu");
     clickWidget("TitleShip");
     ASSERT_EQ(shownScreen(), "ShipEdit");
     EXPECT_EQ(textOf("ShipEditSlot0"), u"Hull: Blaster");

@@ -80,6 +80,13 @@ protected:
         typeLetters(text);
         type({SDL_SCANCODE_RETURN});
     }
+    // The three log-in fields filled (an empty text leaves its field alone), then Log In.
+    void logIn(const char* name, const char* password, const char* verify) {
+        if (*name) fill("OptionsLoginName", name);
+        fill("OptionsPassword", password);
+        fill("OptionsVerifyPassword", verify);
+        clickWidget("OptionsLogin");
+    }
 };
 
 TEST_F(OptionsScreen, TheTitlesOptionsButtonOpensIt) { EXPECT_EQ(shownScreen(), "OptionsMenu"); }
@@ -135,10 +142,7 @@ TEST_F(OptionsScreen, TheFieldsKeepTheirCapacities) {
 }
 
 TEST_F(OptionsScreen, ALogInIsGivenToTheLeaderboardClient) {
-    fill("OptionsLoginName", "ace");
-    fill("OptionsPassword", "secret");
-    fill("OptionsVerifyPassword", "secret");
-    clickWidget("OptionsLogin");
+    logIn("ace", "secret", "secret");
 
     SLeaderboardCredentials expected;
     makeCredentials("ace", "secret", &expected);
@@ -148,15 +152,10 @@ TEST_F(OptionsScreen, ALogInIsGivenToTheLeaderboardClient) {
 }
 
 TEST_F(OptionsScreen, DifferentPasswordsOrNoNameChangeNothing) {
-    fill("OptionsPassword", "secret");
-    fill("OptionsVerifyPassword", "secret");
-    clickWidget("OptionsLogin");
+    logIn("", "secret", "secret");
     EXPECT_EQ(textOf("OptionsNotice"), getLocalisedString("fe_options_login_no_name"));
 
-    fill("OptionsLoginName", "ace");
-    fill("OptionsPassword", "secret");
-    fill("OptionsVerifyPassword", "secrat");
-    clickWidget("OptionsLogin");
+    logIn("ace", "secret", "secrat");
     EXPECT_EQ(textOf("OptionsNotice"), getLocalisedString("fe_options_login_mismatch"));
     EXPECT_STREQ(leaderboardCredentials().loginName, "");
     EXPECT_STREQ(g_SongLibrary.credentials.loginName, "");
@@ -164,10 +163,7 @@ TEST_F(OptionsScreen, DifferentPasswordsOrNoNameChangeNothing) {
 
 // A later start: the account read from the save signs the leaderboard client in.
 TEST_F(OptionsScreen, TheSavedAccountSignsTheClientInAtTheNextStart) {
-    fill("OptionsLoginName", "ace");
-    fill("OptionsPassword", "secret");
-    fill("OptionsVerifyPassword", "secret");
-    clickWidget("OptionsLogin");
+    logIn("ace", "secret", "secret");
     shutdownFrontEndScreens();
     shutdownUi();
     setLeaderboardCredentials(SLeaderboardCredentials{});

@@ -25,6 +25,9 @@ protected:
         drain();
     }
     void TearDown() override {
+        for (SDL_Joystick* pad : m_pads) SDL_JoystickClose(pad);
+        for (int i = SDL_NumJoysticks() - 1; i >= 0; --i) SDL_JoystickDetachVirtual(i);
+        drain();
         shutdownInput();
         windowDestroy();
         windowShutdownVideo();
@@ -47,6 +50,14 @@ protected:
     static int attachPad() {
         return SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
     }
+    // A virtual pad plugged in and opened; the tear-down closes and unplugs every pad.
+    SDL_Joystick* plugPad() {
+        const int index = attachPad();
+        drain();
+        SDL_Joystick* pad = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
+        if (pad) m_pads.push_back(pad);
+        return pad;
+    }
     static std::vector<u32> padsConnected(int count) { return std::vector<u32>(g_aPadConnected, g_aPadConnected + count); }
     static f32 channel(int id, int player = 0) { return channelValue(getPlayerChannel(player, id)); }
     // One frame through the mapper for player 0.
@@ -55,6 +66,8 @@ protected:
         updateInput();
         mapper->mapInputs(0);
     }
+
+    std::vector<SDL_Joystick*> m_pads;
 };
 
 TEST_F(InputSdlEvents, KeysWheelButtonsAndMotionReachTheMenusChannels) {
@@ -88,11 +101,8 @@ TEST_F(InputSdlEvents, KeyStatesAreClearedWhenTheWindowLosesTheFocus) {
 
 TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) {
     const int first = attachPad();
-    const int second = attachPad();
-    ASSERT_GE(second, 0) << SDL_GetError();
-    drain();
-    SDL_Joystick* pad1 = SDL_JoystickOpen(second);
-    ASSERT_NE(pad1, nullptr);
+    SDL_Joystick* pad1 = plugPad();
+    ASSERT_NE(pad1, nullptr) << SDL_GetError();
     SDL_JoystickSetVirtualAxis(pad1, SDL_CONTROLLER_AXIS_LEFTY, -32768);     // pushed up
     SDL_JoystickSetVirtualAxis(pad1, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767);
     SDL_JoystickSetVirtualButton(pad1, SDL_CONTROLLER_BUTTON_B, 1);
@@ -111,9 +121,6 @@ TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) 
     frame(gameplayInputMapper());
     EXPECT_EQ(padsConnected(2), (std::vector<u32>{1, 1}));
     EXPECT_EQ(g_aRawPadRecords[1][E_RAW_B], 1.0f);
-    SDL_JoystickClose(pad1);
-    for (int i = SDL_NumJoysticks() - 1; i >= 0; --i) SDL_JoystickDetachVirtual(i);
-    drain();
 }
 
 // However far the mouse moves, the menu pointer stays inside the window, in x as in y.
@@ -130,11 +137,8 @@ TEST_F(InputSdlEvents, TheMenuPointerStaysInsideTheWindowOnEverySide) {
 
 // The pad's d-pad steers the ship: up is the up channel (34) alone, down the down channel (35).
 TEST_F(InputSdlEvents, TheDPadUpAndDownFeedTheShipsUpAndDownChannels) {
-    const int index = attachPad();
-    ASSERT_GE(index, 0) << SDL_GetError();
-    drain();
-    SDL_Joystick* pad = SDL_JoystickOpen(index);
-    ASSERT_NE(pad, nullptr);
+    SDL_Joystick* pad = plugPad();
+    ASSERT_NE(pad, nullptr) << SDL_GetError();
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP, 1);
     frame(gameplayInputMapper());
     EXPECT_EQ(channel(34), 1.0f);
@@ -144,9 +148,6 @@ TEST_F(InputSdlEvents, TheDPadUpAndDownFeedTheShipsUpAndDownChannels) {
     frame(gameplayInputMapper());
     EXPECT_EQ(channel(34), 0.0f);
     EXPECT_EQ(channel(35), 1.0f);
-    SDL_JoystickClose(pad);
-    SDL_JoystickDetachVirtual(index);
-    drain();
 }
 
 }  // namespace
@@ -203,11 +204,8 @@ TEST_F(InputSdlClicks, TheArrowKeysReturnAndThePadsDirectionsSteerTheMenus) {
     EXPECT_EQ(channelValue(getPlayerChannel(0, 10)), 0.0f);
     key(SDL_SCANCODE_LEFT, false);
 
-    const int index = attachPad();
-    ASSERT_GE(index, 0) << SDL_GetError();
-    drain();
-    SDL_Joystick* pad = SDL_JoystickOpen(index);
-    ASSERT_NE(pad, nullptr);
+    SDL_Joystick* pad = plugPad();
+    ASSERT_NE(pad, nullptr) << SDL_GetError();
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP, 1);
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 1);
     frame(menusInputMapper());
@@ -219,9 +217,6 @@ TEST_F(InputSdlClicks, TheArrowKeysReturnAndThePadsDirectionsSteerTheMenus) {
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_START, 1);
     frame(gameplayInputMapper());
     EXPECT_EQ(channelValue(getPlayerChannel(0, 8)), 1.0f);
-    SDL_JoystickClose(pad);
-    SDL_JoystickDetachVirtual(index);
-    drain();
 }
 
 // With the absolute path the pointer is where the window's mouse handling last saw the mouse;

@@ -26,15 +26,18 @@
 #include <algorithm>
 #include <cctype>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
 
 constexpr f32 STEP = 1.0f / 60.0f;
 
-// Anchor, gun rate, pattern, bullet level and barrel count; rate 0 for an anchor without a gun.
-using GunRow = std::tuple<s32, f32, s32, s32, u32>;
+// An anchor's gun rate, pattern, bullet level and barrel count; rate 0 for an anchor without a gun.
+struct SGunRow {
+    f32 rate;
+    s32 pattern, level;
+    u32 barrels;
+};
 
 class ShipProgramTest : public WorldDrawTest {
 protected:
@@ -73,18 +76,23 @@ protected:
         if (level >= 0) g_SongLibrary.collectibles.push_back(item);
         strCopyN(g_SongLibrary.equippedItemKeys[slot], key, ITEM_KEY_LENGTH);
     }
-    static std::vector<GunRow> guns() {
-        std::vector<GunRow> rows;
+    // The guns of the ship's anchors, in order, against the rows.
+    static void expectGuns(std::initializer_list<SGunRow> rows) {
         const SPlayerState& player = g_aPlayerState[0];
-        for (s32 i = 0; i < player.anchorCount; ++i) {
-            GunRow row{i, 0.0f, 0, 0, 0u};
-            for (ClEntityNode* child : player.anchors[i].node->children) {
+        ASSERT_EQ(size_t(player.anchorCount), rows.size());
+        s32 i = 0;
+        for (const SGunRow& expected : rows) {
+            SCOPED_TRACE(i);
+            SGunRow row{0.0f, 0, 0, 0u};
+            for (ClEntityNode* child : player.anchors[i++].node->children) {
                 auto* gun = static_cast<ClProcessor_PlayerGun*>(child->findProcessor(E_PROC_PLAYER_GUN));
-                if (gun) row = {i, gun->params.gunRate, gun->params.gunPat, gun->params.bullet.bullLev, gun->barrels.count};
+                if (gun) row = {gun->params.gunRate, gun->params.gunPat, gun->params.bullet.bullLev, gun->barrels.count};
             }
-            rows.push_back(row);
+            EXPECT_EQ(row.rate, expected.rate);
+            EXPECT_EQ(row.pattern, expected.pattern);
+            EXPECT_EQ(row.level, expected.level);
+            EXPECT_EQ(row.barrels, expected.barrels);
         }
-        return rows;
     }
 };
 
@@ -99,7 +107,7 @@ TEST_F(ShipProgramTest, ShipSpawnsWholeThenFliesAndFiresWithTheDefaultGun) {
         ASSERT_NE(player.anchors[i].atom, nullptr) << "anchor " << i;
         EXPECT_TRUE(player.anchors[i].node->allAtomsIntact()) << "anchor " << i;
     }
-    EXPECT_EQ(guns(), (std::vector<GunRow>{{0, 12.0f, 1, 0, 2u}, {1, 0.0f, 0, 0, 0u}, {2, 0.0f, 0, 0, 0u}}));
+    expectGuns({{12.0f, 1, 0, 2u}, {0.0f, 0, 0, 0u}, {0.0f, 0, 0, 0u}});
 
     // Half a second of fire 1 and the stick to the right.
     for (int frame = 0; frame < 30; ++frame) {
@@ -125,7 +133,7 @@ TEST_F(ShipProgramTest, EquippedItemsTuneTheGunsOfTheirAnchors) {
     equip(2, "item_wing", 9);
     ASSERT_NE(spawnShip(), nullptr);
     // The wing's level 9 tunes as the top level, 5.
-    EXPECT_EQ(guns(), (std::vector<GunRow>{{0, 14.0f, 0, 2, 2u}, {1, 0.0f, 0, 0, 0u}, {2, 9.0f, 0, 5, 1u}}));
+    expectGuns({{14.0f, 0, 2, 2u}, {0.0f, 0, 0, 0u}, {9.0f, 0, 5, 1u}});
 }
 
 TEST_F(ShipProgramTest, ShotsGrowWithTheDifficultyAsTheSmallestEnemysHitPointsDo) {

@@ -30,6 +30,7 @@ using library_test::ClUserDataFolder;
 using library_test::wide;
 
 constexpr u32 RATE = 22050;
+const SSpawnBarRange RANGES[DIFFICULTY_LEVEL_COUNT] = {{0, 1}, {1, 2}, {1, 3}, {2, 4}, {2, 5}, {3, 6}};
 
 // Mono 16-bit: a decaying noise hit every half second.
 std::vector<u8> drumSong(f32 seconds) {
@@ -71,13 +72,16 @@ protected:
         return false;
     }
 
-    // Walks the folders (every one given, nothing else) and analyses what it finds, to the end.
-    void scanFolders(const std::vector<std::string>& folders) {
+    // Starts the scan over the folders (every one given, nothing else), its requests paused.
+    void startScan(const std::vector<std::string>& folders) {
         g_GameData.options = 0;
         g_GameData.musicFolders.clear();
         for (const std::string& folder : folders) g_GameData.musicFolders.push_back(wide(m_user.file(folder)));
-        static const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT] = {{0, 1}, {1, 2}, {1, 3}, {2, 4}, {2, 5}, {3, 6}};
-        startSongScanWithRanges(ranges);
+        startSongScanWithRanges(RANGES);
+    }
+    // Walks the folders and analyses what it finds, to the end.
+    void scanFolders(const std::vector<std::string>& folders) {
+        startScan(folders);
         requestSongRescan();
         resumeSongScanRequests();
         ASSERT_TRUE(tickUntil(everySongSettledNow));
@@ -115,10 +119,7 @@ TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAll
     test_support::writeFileBytes(root.file("music/deeper/short.wav"), drumSong(7.0f));
     test_support::writeFileBytes(root.file("music/tiny.wav"), drumSong(1.0f));
     test_support::writeFileText(root.file("music/notes.txt"), test_support::repeatedText(300000, "la "));
-    g_GameData.options = 0;
-    g_GameData.musicFolders = {wide(root.file("gone")), wide(root.file("music"))};
-    const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT] = {{0, 1}, {1, 2}, {1, 3}, {2, 4}, {2, 5}, {3, 6}};
-    startSongScanWithRanges(ranges);
+    startScan({"gone", "music"});
 
     for (int i = 0; i < 20; ++i) songScanTick();
     EXPECT_TRUE(g_SongLibrary.songs.empty()) << "requests start paused";
@@ -294,10 +295,7 @@ TEST_F(SongScan, AnalysisCachesThatCannotBeWrittenLeaveTheSongPlayable) {
 
 TEST_F(SongScan, AWaitForTheScanEndsAtATerminationRequest) {
     test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(91.0f));
-    g_GameData.options = 0;
-    g_GameData.musicFolders = {wide(m_user.file("music"))};
-    static const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT] = {{0, 1}, {1, 2}, {1, 3}, {2, 4}, {2, 5}, {3, 6}};
-    startSongScanWithRanges(ranges);
+    startScan({"music"});
     resumeSongScanRequests();
     ASSERT_TRUE(tickUntil([] { return isSongScanBusy() && !isSongScanWalking(); }));
     osInstallTerminationHandler();

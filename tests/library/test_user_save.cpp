@@ -196,18 +196,6 @@ TEST(SaveBytes, ATextAsLongAsTheBufferIsRefused) {
     EXPECT_STREQ(text, "abcd");
 }
 
-TEST_F(UserSave, AFailedWriteLeavesTheOldFile) {
-    ASSERT_EQ(saveWrite(1), 1);
-    const std::string path = m_user.file("SAVEDATA/USR-DATA");
-    const std::vector<u8> old = readFileBytes(path);
-    // The temporary file cannot be created where a folder of its name stands.
-    std::filesystem::create_directory(path + ".tmp");
-    fillEverything();
-
-    EXPECT_EQ(saveWrite(1), 0);
-    EXPECT_EQ(readFileBytes(path), old);
-}
-
 TEST_F(UserSave, TheSongsFingerprintIsKeptAndASaveOfTheFirstVersionStillLoads) {
     fillEverything();
     g_SongLibrary.songs[0].fingerprint = {1, 2, 3, 250};
@@ -292,6 +280,13 @@ TEST_F(UserSaveWriteFailure, AFileSizeLimitIsARefusal) {
     EXPECT_EQ(readFileBytes(m_path), m_old);
     EXPECT_EQ(saveWrite(1), 1);
     EXPECT_EQ(libraryWriteFailedFlags(), 0u);
+}
+
+// The temporary file cannot be created where a folder of its name stands.
+TEST_F(UserSaveWriteFailure, AFolderInTheTemporaryFilesPlaceLeavesTheOldFile) {
+    std::filesystem::create_directory(m_path + ".tmp");
+    EXPECT_EQ(saveWrite(1), 0);
+    EXPECT_EQ(readFileBytes(m_path), m_old);
 }
 
 TEST_F(UserSaveWriteFailure, AFolderInTheFilesPlace) {

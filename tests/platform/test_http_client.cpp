@@ -77,18 +77,10 @@ TEST(HttpClient, AClosedPortFailsToConnect) {
 }
 
 TEST(HttpClient, AddressesAreAHostWithAnOptionalPort) {
-    EXPECT_TRUE(isValidHttpAddress("leaderboard.example"));
-    EXPECT_TRUE(isValidHttpAddress("127.0.0.1:8080"));
-    EXPECT_FALSE(isValidHttpAddress(""));
+    for (const char* good : {"leaderboard.example", "127.0.0.1:8080"}) EXPECT_TRUE(isValidHttpAddress(good)) << good;
     EXPECT_FALSE(isValidHttpAddress(nullptr));
-    EXPECT_FALSE(isValidHttpAddress(":80"));
-    EXPECT_FALSE(isValidHttpAddress("host:"));
-    EXPECT_FALSE(isValidHttpAddress("host:0"));
-    EXPECT_FALSE(isValidHttpAddress("host:65536"));
-    EXPECT_FALSE(isValidHttpAddress("host:12a"));
-    EXPECT_FALSE(isValidHttpAddress("user@host"));
-    EXPECT_FALSE(isValidHttpAddress("host/path"));
-    EXPECT_FALSE(isValidHttpAddress("http://host"));
+    for (const char* bad : {"", ":80", "host:", "host:0", "host:65536", "host:12a", "user@host", "host/path", "http://host"})
+        EXPECT_FALSE(isValidHttpAddress(bad)) << bad;
 }
 
 TEST(HttpClient, BadAddressesAndPagesSendNothing) {

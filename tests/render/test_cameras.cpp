@@ -45,19 +45,6 @@ protected:
     static void loadFrames(const std::string& text) { loadCameraFramesFromText(text.data(), u32(text.size()), "frames"); }
 };
 
-TEST_F(Cameras, ANewCameraAndItsShake) {
-    ClCamera camera;
-    EXPECT_EQ(55.0f, camera.fov);
-    EXPECT_EQ(0.5f, camera.nearPlane);
-    EXPECT_EQ(1000.0f, camera.farPlane);
-    EXPECT_EQ(0u, camera.active);
-    camera.startShake(ClVec3(1, 0, 0), 1.0f, 2.0f);
-    const f32 shaking = camera.shakeRemaining;
-    camera.startShake(ClVec3(1, 0, 0), 0.0f, 2.0f);
-    EXPECT_EQ(1.0f, shaking);
-    EXPECT_EQ(0.0f, camera.shakeRemaining);
-}
-
 TEST_F(Cameras, TheInGameCameraSeesThePlayfieldFromAboveWithTheFocusInTheCentre) {
     const ClVec3 centre(162.5f, 0.0f, 134.875f);
     setCameraWorldView(centre, 1, centre);

@@ -218,9 +218,6 @@ TEST_F(DebrisAndFx, ShardsFlyApartAndStopSpinningWhileTheStepIsPaused) {
     ClDebrisTriParticleSystem shards;
     shards.addTriangle(ClVec3(10, 100, 0), quarterTurn, 0xFF102030u, nullptr, ClVec3(0, 100, 0));
     const SDebrisShard& p = *shards.live(0);
-    const f32 speed = p.velocity.length();
-    EXPECT_GE(speed, 5.03f - 1e-4f) << speed;
-    EXPECT_LE(speed, 95.57f + 1e-4f) << speed;
     EXPECT_NEAR(1.0f / 1.95f, p.velocity.x / p.velocity.y, 1e-5f);
     g_particleGameStep = 0.0001f;
     const ClVec3 before = p.centre;

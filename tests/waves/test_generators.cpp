@@ -80,16 +80,19 @@ TEST_F(BuiltInPackTest, EveryProgramBuildsIntoAnEntityOfItsKind) {
     }
 }
 
-TEST_F(BuiltInPackTest, AnArmedEnemyCarriesTheBulletBlockItsGunReads) {
+TEST_F(BuiltInPackTest, AnArmedEnemyOfEachSizeCarriesTheBulletBlockItsGunReads) {
     const SGeneratorParams params = {4, 1.0f};
-    ClEntity* entity = build(generatorFindOrDie(E_GENCAT_ENEMY_MEDIUM, "EnemySpinner"), &params);
-    EXPECT_NE(entity->root->findProcessor(E_PROC_ENEMY_GUN), nullptr);
-    SGunParams gun = {};
-    SGunParams::readFromNode(entity->root, &gun);
-    EXPECT_EQ(gun.bullet.myBullGen, s32(crc32TextNoCase("DefBullGenE")));
-    EXPECT_EQ(gun.bullet.bullType, ENEMY_GUN_BULLET_TYPE) << "the look that readies the gun";
-    EXPECT_EQ(gun.bullet.bullLev, 4);
-    EXPECT_EQ(gun.gunPel, 1);
+    for (const SNamed& g : {BUILT_IN[4], BUILT_IN[5], BUILT_IN[6]}) {
+        SCOPED_TRACE(g.name);
+        ClEntity* entity = build(generatorFindOrDie(g.category, g.name), &params);
+        EXPECT_NE(entity->root->findProcessor(E_PROC_ENEMY_GUN), nullptr);
+        SGunParams gun = {};
+        SGunParams::readFromNode(entity->root, &gun);
+        EXPECT_EQ(gun.bullet.myBullGen, s32(crc32TextNoCase("DefBullGenE")));
+        EXPECT_EQ(gun.bullet.bullType, ENEMY_GUN_BULLET_TYPE) << "the look that readies the gun";
+        EXPECT_EQ(gun.bullet.bullLev, 4);
+        EXPECT_EQ(gun.gunPel, 1);
+    }
 }
 
 // Family n > 0 is the n-th of all the packs' generators of the size, counted from 1 and wrapping.

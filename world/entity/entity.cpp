@@ -103,12 +103,9 @@ void ClEntity::refreshWorldFrames() {
 
 void ClEntity::setRootPosition(const ClVec3& position) {
     if (!root) return;
-    ClMatrix44 world = root->worldMatrix[g_uFrameCurrent];
     root->localMatrix.setTranslationXYZ(position.x, position.y, position.z);
     root->localMatrix.m[15] = 1.0f;
-    world.setTranslationXYZ(position.x, position.y, position.z);
-    world.m[15] = 1.0f;
-    root->setWorldMatrix(world);
+    root->setWorldTranslation(position);
     refreshWorldFrames();
 }
 

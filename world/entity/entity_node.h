@@ -57,6 +57,18 @@ public:
             worldSet = 1;
         }
     }
+    // setWorldMatrix of the current matrix with its translation row moved to position (m[15] = 1),
+    // written in place: the rotation rows are neither read nor copied.
+    void setWorldTranslation(const ClVec3& position) {
+        ClMatrix44& world = worldMatrix[g_uFrameCurrent];
+        world.setTranslationXYZ(position.x, position.y, position.z);
+        world.m[15] = 1.0f;
+        if (entity) entity->boundsFrame = 0;
+        if (!worldSet) {
+            worldMatrix[1 - g_uFrameCurrent] = world;
+            worldSet = 1;
+        }
+    }
     const ClMatrix44& currentWorldMatrix() const { return worldMatrix[g_uFrameCurrent]; }
     const ClMatrix44& previousWorldMatrix() const { return worldMatrix[g_uFramePrevious]; }
 

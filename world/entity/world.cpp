@@ -376,12 +376,12 @@ void flushFreedEntities() {
 namespace {
 
 // How far ahead of a walk each stage of cache hints reaches: the entity record, its root node,
-// then the first atom and processors. Each stage reads only what the one before brought in, and
-// asks only for the lines its walk reads: a hint for a line the walk never touches would take
-// memory bandwidth from one it does. The update asks for no list blocks: they follow their node
-// in the entity's own blocks, and a hint of their own measured no faster.
+// then the blocks of its atom and processor lists, then the first atom and processors. Each stage
+// reads only what the one before brought in, and asks only for the lines its walk reads: a hint
+// for a line the walk never touches would take memory bandwidth from one it does.
 constexpr u32 PREFETCH_RECORD_AHEAD = 7;
 constexpr u32 PREFETCH_NODE_AHEAD = 5;
+constexpr u32 PREFETCH_LISTS_AHEAD = 3;
 constexpr u32 PREFETCH_ITEMS_AHEAD = 2;
 constexpr u32 PREFETCH_PROCESSORS = 2;
 // The draw walk's stages reach further: most of its entities are shots whose draw is short.
@@ -499,6 +499,11 @@ template <bool UPWARD>
 void prefetchUpdateAhead(const SEntityList& list, u32 index) {
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_RECORD_AHEAD)) prefetchLine(entity);
     if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_NODE_AHEAD)) prefetchUpdatedNode(node);
+    // A hint never faults, so an empty list's block (or none) needs no test.
+    if (const ClEntityNode* node = rootAhead<UPWARD>(list, index, PREFETCH_LISTS_AHEAD)) {
+        prefetchLine(node->atoms.data);
+        prefetchLine(node->processors.data);
+    }
     if (const ClEntity* entity = listedAhead<UPWARD>(list, index, PREFETCH_ITEMS_AHEAD)) {
         if (const ClEntityNode* node = entity->root) {
             if (node->atoms.count != 0) prefetchUpdatedAtom(node->atoms.data[0], isShotEntity(entity));
@@ -569,7 +574,7 @@ void updateLiveEntities() {
     SEntityList& live = g_lists[E_LIST_LIVE];
     for (u32 i = live.count; i-- > 0;) {
         if (i >= live.count) continue;
-        prefetchListWalk(E_LIST_LIVE, i, false, E_WALK_UPDATE);
+        prefetchUpdateAhead<false>(live, i);
         ClEntity* entity = live.links[i];
         if (entity->incoming == 1) entity->tween.advance(g_fFrameTime);
         if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->update();

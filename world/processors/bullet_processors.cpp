@@ -43,6 +43,18 @@ void tellOwner(ClProcessor*& owner, ClEntity* bullet) {
     told->onBulletEnded(bullet);
 }
 
+// The bullet's root moves from its previous position along axis (scaled to "BullVel", through the
+// flying processor's kept value, x the frame step; a collapsed axis flies along +z). Beyond
+// BULLET_ESCAPE_DISTANCE it is destroyed with "BullHit" 0. Inline: the flight of nearly every shot.
+inline void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, f32 speed) {
+    ClVec3 step = axis;
+    if (step.dot(step) < COLLAPSED_AXIS_SQUARED) step = ClVec3(0.0f, 0.0f, 1.0f);
+    step.normalize();
+    const ClVec3 position = rowOf(bullet->root->previousWorldMatrix(), 3) + scaleVec3(step, speed * g_fFrameTime);
+    bullet->setRootPosition(position);
+    if (position.length() > BULLET_ESCAPE_DISTANCE) endBullet(bullet);
+}
+
 }  // namespace
 
 s32 SBulletFlightParams::typeOf(const ClEntity* bullet) {
@@ -59,15 +71,6 @@ f32 SBulletFlightParams::speedOf(const ClEntity* bullet) {
         speedRoot = bullet->root;
     }
     return speed;
-}
-
-void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, f32 speed) {
-    ClVec3 step = axis;
-    if (step.dot(step) < COLLAPSED_AXIS_SQUARED) step = ClVec3(0.0f, 0.0f, 1.0f);
-    step.normalize();
-    const ClVec3 position = rowOf(bullet->root->previousWorldMatrix(), 3) + scaleVec3(step, speed * g_fFrameTime);
-    bullet->setRootPosition(position);
-    if (position.length() > BULLET_ESCAPE_DISTANCE) endBullet(bullet);
 }
 
 // --- general bullet -------------------------------------------------------------------------------

@@ -97,8 +97,3 @@ public:
     void onDestroy() override;
     void onBeat();
 };
-
-// The bullet's root moves from its previous position along axis (scaled to "BullVel", through the
-// flying processor's kept value, x the frame step; a collapsed axis flies along +z). Beyond
-// BULLET_ESCAPE_DISTANCE it is destroyed with "BullHit" 0.
-void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, f32 speed);

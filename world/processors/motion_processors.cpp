@@ -27,10 +27,10 @@ static f32 optionalFloat(const ClEntityNode* node, const char* name) {
     return value ? value->real : 0.0f;
 }
 
-static void placeAtoms(ClEntityNode* node) {
+// Inline: every move of a root places its atoms through here.
+static inline void placeAtoms(ClEntityNode* node) {
     const ClMatrix44& nodeWorld = node->currentWorldMatrix();
-    for (u32 i = 0; i < node->atoms.count; ++i) {
-        ClAtom* atom = node->atoms[i];
+    for (ClAtom* atom : node->atoms) {
         const ClMatrix44& local = atom->localMatrix;
         atom->setWorldMatrix(local.isExactIdentity() ? ClMatrix44::identityTimes(nodeWorld) : local.multiply(nodeWorld));
     }
