@@ -556,7 +556,6 @@ void prefetchAheadOf(const SEntityList& list, u32 index, EListWalk walk) {
     switch (walk) {
         case E_WALK_UPDATE: prefetchUpdateAhead<UPWARD>(list, index); break;
         case E_WALK_BOUNDS: prefetchBoundsAhead<UPWARD>(list, index); break;
-        case E_WALK_DRAW: prefetchDrawAhead<UPWARD>(list, index, overlayProcessorCount() != 0); break;
     }
 }
 

@@ -49,7 +49,6 @@ ClEntity* entityListAt(EEntityList list, u32 index);
 enum EListWalk : u32 {
     E_WALK_UPDATE = 0,  // updateLiveEntities
     E_WALK_BOUNDS = 1,  // the bounds and colliders of the collision pass
-    E_WALK_DRAW = 2,    // drawLiveEntities
 };
 // Cache hints for a walk over the list that is at the index and goes up (or down) one entity at
 // a time: the lines of the records, root nodes, atoms and processors that walk reads, for the
