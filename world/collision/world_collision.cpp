@@ -293,7 +293,7 @@ void gatherColliders() {
     startGathering();
     const u32 activated = entityListCount(E_LIST_ACTIVATED);
     for (u32 i = 0; i < activated; ++i) {
-        prefetchListWalk(E_LIST_ACTIVATED, i, true, E_WALK_BOUNDS);
+        prefetchCollisionWalk(i);
         gatherCollider(entityListAt(E_LIST_ACTIVATED, i), i);
     }
 }
@@ -475,7 +475,7 @@ void updateWorldCollisions() {
     const u32 activated = entityListCount(E_LIST_ACTIVATED);
     startGathering();
     for (u32 i = 0; i < activated; ++i) {
-        prefetchListWalk(E_LIST_ACTIVATED, i, true, E_WALK_BOUNDS);
+        prefetchCollisionWalk(i);
         ClEntity* entity = entityListAt(E_LIST_ACTIVATED, i);
         if (entity->root && !entity->boundsMadeThisFrame()) entity->root->computeBounds();
         gatherCollider(entity, i);

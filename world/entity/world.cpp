@@ -551,23 +551,9 @@ void prefetchDrawAhead(const SEntityList& list, u32 index, bool overlays) {
     }
 }
 
-template <bool UPWARD>
-void prefetchAheadOf(const SEntityList& list, u32 index, EListWalk walk) {
-    switch (walk) {
-        case E_WALK_UPDATE: prefetchUpdateAhead<UPWARD>(list, index); break;
-        case E_WALK_BOUNDS: prefetchBoundsAhead<UPWARD>(list, index); break;
-    }
-}
-
 }  // namespace
 
-void prefetchListWalk(EEntityList which, u32 index, bool upward, EListWalk walk) {
-    const SEntityList& list = g_lists[which];
-    if (upward)
-        prefetchAheadOf<true>(list, index, walk);
-    else
-        prefetchAheadOf<false>(list, index, walk);
-}
+void prefetchCollisionWalk(u32 index) { prefetchBoundsAhead<true>(g_lists[E_LIST_ACTIVATED], index); }
 
 void updateLiveEntities() {
     SEntityList& live = g_lists[E_LIST_LIVE];

@@ -45,15 +45,10 @@ ClRenderTargetGroup* getPreviewRenderTarget(s32 ownerTag);
 // The lists, for the passes that walk them (collision, kill queue). Entries 0 .. count - 1.
 u32 entityListCount(EEntityList list);
 ClEntity* entityListAt(EEntityList list, u32 index);
-// What a walk over an entity list does with each entity: the lines its hints ask for.
-enum EListWalk : u32 {
-    E_WALK_UPDATE = 0,  // updateLiveEntities
-    E_WALK_BOUNDS = 1,  // the bounds and colliders of the collision pass
-};
-// Cache hints for a walk over the list that is at the index and goes up (or down) one entity at
-// a time: the lines of the records, root nodes, atoms and processors that walk reads, for the
-// entities a few places ahead, so that it does not wait on each in turn. Changes nothing.
-void prefetchListWalk(EEntityList list, u32 index, bool upward, EListWalk walk);
+// Cache hints for the collision pass's walk up the activated list, at the index: the records and
+// root swept boxes of the entities a few places ahead, so that it does not wait on each in turn.
+// Changes nothing.
+void prefetchCollisionWalk(u32 index);
 u32 usedEntityCount();
 
 // The construction weights of the active enemies inside the play area (z not above 269.75).
