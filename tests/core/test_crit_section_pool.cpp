@@ -140,16 +140,19 @@ TEST_F(CritSectionPool, CreateOrDieStopsNamingTheOwnerWhenExhaustedAndADoubleDes
 TEST_F(CritSectionPool, ShutdownReturnsEveryRecordAndCreateSetsThePoolUpAgain) {
     EXPECT_EXIT(
         {
+            // Each check that fails exits with its own code, which the failure shows.
             SCritSection* old = critSectionCreateOrDie("test");
-            bool ok = critSectionPoolShutdown() == 0 && critSectionPoolUseCount() == 0;
+            if (critSectionPoolShutdown() != 0) std::_Exit(1);
+            if (critSectionPoolUseCount() != 0) std::_Exit(2);
             critSectionDestroy(old);  // already deleted by the shutdown: ignored
             SCritSection* fresh = nullptr;
-            ok = ok && critSectionCreate(&fresh) == 1;
-            ok = ok && critSectionPoolUseCount() == 1 && critSectionPoolPeakUse() == 1;
+            if (critSectionCreate(&fresh) != 1) std::_Exit(3);
+            if (critSectionPoolUseCount() != 1) std::_Exit(4);
+            if (critSectionPoolPeakUse() != 1) std::_Exit(5);
             critSectionEnter(fresh);
             critSectionLeave(fresh);
             critSectionPoolShutdown();
-            std::_Exit(ok ? 0 : 1);
+            std::_Exit(0);
         },
         ::testing::ExitedWithCode(0), "");
 }

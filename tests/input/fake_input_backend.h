@@ -5,10 +5,13 @@
 #include "platform/input/input_backend.h"
 
 #include <algorithm>
-#include <tuple>
 #include <vector>
 
-using RumbleCall = std::tuple<u32, u16, u16>;  // pad ordinal, low and high motor speeds
+struct RumbleCall {
+    u32 pad;  // ordinal
+    u16 low;  // motor speeds
+    u16 high;
+};
 
 class ClFakeInputBackend final : public IInputBackend {
 public:

@@ -238,9 +238,11 @@ TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
     ClVec3 rows[3];
     ASSERT_TRUE(buildFrameFromDirection(ClVec3(0, 0, 2), ClVec3(0, 0, 1), rows));
     EXPECT_EQ(rows[0].z, 1.0f);
-    EXPECT_NEAR(std::fabs(rows[1].length() - 1.0f) + std::fabs(rows[2].length() - 1.0f) +
-                    std::fabs(rows[1].dot(rows[0])) + std::fabs(rows[2].dot(rows[0])) + std::fabs(rows[1].dot(rows[2])),
-                0.0f, 5e-6f);
+    EXPECT_NEAR(rows[1].length(), 1.0f, 5e-6f);
+    EXPECT_NEAR(rows[2].length(), 1.0f, 5e-6f);
+    EXPECT_NEAR(rows[1].dot(rows[0]), 0.0f, 5e-6f);
+    EXPECT_NEAR(rows[2].dot(rows[0]), 0.0f, 5e-6f);
+    EXPECT_NEAR(rows[1].dot(rows[2]), 0.0f, 5e-6f);
     EXPECT_FALSE(buildFrameFromDirection(ClVec3(), ClVec3(0, 1, 0), rows));
 
     ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);

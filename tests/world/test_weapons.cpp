@@ -63,8 +63,12 @@ protected:
         return spawnWeapon<ClProcessor_PlayerChargingGun>(E_PROC_PLAYER_CHARGING_GUN);
     }
     static std::vector<ClEntity*> shots() { return liveOfKind(E_PROGRAM_PLAYER_SHOT); }
-    // Damage, drawn radius and flag of the shot.
-    static std::tuple<f32, f32, s32> shotValues(const ClEntity* shot) {
+    struct SShotValues {
+        f32 damage;
+        f32 drawnRadius;
+        s32 flag;
+    };
+    static SShotValues shotValues(const ClEntity* shot) {
         const SParamTable& p = shot->root->params;
         return {p.get("BullDmg")->real, p.get("BullRndRad")->real, p.get("BullFlag")->integer};
     }
@@ -106,11 +110,17 @@ TEST_F(WeaponTest, ChargingGunFiresOnReleaseScaledByTheChargeAndCannotChargeWhil
     gun->update();  // 0.5 s: discharged
     for (int frame = 0; frame < 12; ++frame) gun->onFirePressed();  // 3 s, past the full charge
     gun->onFireReleased();
-    std::vector<std::tuple<f32, f32, s32>> fired;
+    std::vector<SShotValues> fired;
     for (ClEntity* shot : shots()) fired.push_back(shotValues(shot));
-    std::sort(fired.begin(), fired.end());
+    std::sort(fired.begin(), fired.end(), [](const SShotValues& a, const SShotValues& b) { return a.damage < b.damage; });
     // A full charge, however long it was held.
-    EXPECT_EQ(fired, (std::vector<std::tuple<f32, f32, s32>>{{16.875f, 20.1f * 0.16875f, 16}, {100.0f, 20.1f, 100}}));
+    ASSERT_EQ(fired.size(), 2u);
+    EXPECT_EQ(fired[0].damage, 16.875f);
+    EXPECT_EQ(fired[0].drawnRadius, 20.1f * 0.16875f);
+    EXPECT_EQ(fired[0].flag, 16);
+    EXPECT_EQ(fired[1].damage, 100.0f);
+    EXPECT_EQ(fired[1].drawnRadius, 20.1f);
+    EXPECT_EQ(fired[1].flag, 100);
 }
 
 TEST_F(WeaponTest, ChargingGunBarrelThatIsBrokenNeitherChargesNorFires) {
