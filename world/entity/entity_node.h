@@ -51,11 +51,7 @@ public:
     // Into the current parity; the first time into both, so a new node has no stale previous.
     void setWorldMatrix(const ClMatrix44& matrix) {
         worldMatrix[g_uFrameCurrent] = matrix;
-        if (entity) entity->boundsFrame = 0;
-        if (!worldSet) {
-            worldMatrix[1 - g_uFrameCurrent] = matrix;
-            worldSet = 1;
-        }
+        currentWorldMatrixWritten();
     }
     // setWorldMatrix of the current matrix with its translation row moved to position (m[15] = 1),
     // written in place: the rotation rows are neither read nor copied.
@@ -63,9 +59,14 @@ public:
         ClMatrix44& world = worldMatrix[g_uFrameCurrent];
         world.setTranslationXYZ(position.x, position.y, position.z);
         world.m[15] = 1.0f;
+        currentWorldMatrixWritten();
+    }
+    // After a write of the current matrix: the entity's bounds are stale, and the first write
+    // goes into the other parity too.
+    void currentWorldMatrixWritten() {
         if (entity) entity->boundsFrame = 0;
         if (!worldSet) {
-            worldMatrix[1 - g_uFrameCurrent] = world;
+            worldMatrix[1 - g_uFrameCurrent] = worldMatrix[g_uFrameCurrent];
             worldSet = 1;
         }
     }
