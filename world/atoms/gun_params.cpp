@@ -60,6 +60,11 @@ SParamValue* bulletEntry(SParamTable& table, EBulletField field) {
 
 }  // namespace
 
+const SParamName& BULLET_TYPE_NAME = BULLET_FIELD_NAMES[F_BULL_TYPE];
+const SParamName& BULLET_SPEED_NAME = BULLET_FIELD_NAMES[F_BULL_VEL];
+const SParamName& BULLET_DAMAGE_NAME = BULLET_FIELD_NAMES[F_BULL_DMG];
+const SParamName BULLET_HIT_NAME("BullHit");
+
 void SBulletParams::readFromNode(const ClEntityNode* node, SBulletParams* out) {
     out->myBullGen = readInt(node, F_MY_BULL_GEN);
     out->bullType = readInt(node, F_BULL_TYPE);

@@ -5,6 +5,14 @@
 #include "core/types.h"
 
 class ClEntityNode;
+struct SParamName;
+
+// Bullet parameter names hashed when the program starts, for code that reads or writes one of them
+// every frame or hit: the look's type, the speed, the damage, and the hit mark a bullet ends with.
+extern const SParamName& BULLET_TYPE_NAME;
+extern const SParamName& BULLET_SPEED_NAME;
+extern const SParamName& BULLET_DAMAGE_NAME;
+extern const SParamName BULLET_HIT_NAME;
 
 // The ten bullet fields a gun copies into each bullet it fires.
 struct SBulletParams {

@@ -8,6 +8,7 @@
 #include "render/mega_particles.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_body.h"
+#include "world/atoms/gun_params.h"
 #include "world/collision/collision_imports.h"
 #include "world/collision/world_collision.h"
 #include "world/entity/dna_program.h"
@@ -86,9 +87,8 @@ void emitBursts(const SBurst (&bursts)[N], const ClVec3& position) {
     for (const SBurst& burst : bursts) emitBurst(burst, position);
 }
 
-// The bullet parameters a hit reads or writes, hashed once rather than at every hit.
-const SParamName BULLET_DAMAGE_NAME("BullDmg");
-const SParamName BULLET_HIT_NAME("BullHit");
+// The hit normal a hit writes, hashed once rather than at every hit (the other bullet names are
+// the gun parameters').
 const SParamName BULLET_NORMAL_NAME("BullNorm");
 
 u32 kindOf(const ClAtom* atom) { return atom->entity->program->kind; }

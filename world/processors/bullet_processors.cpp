@@ -6,6 +6,7 @@
 #include "render/fx_particles.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/atom_staff.h"
+#include "world/atoms/gun_params.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
@@ -22,9 +23,6 @@ namespace {
 
 constexpr f32 COLLAPSED_AXIS_SQUARED = 1e-7f;
 const ClVec3 WORLD_UP(0.0f, 1.0f, 0.0f);
-const SParamName BULLET_TYPE_NAME("BullType");
-const SParamName BULLET_SPEED_NAME("BullVel");
-const SParamName BULLET_HIT_NAME("BullHit");
 
 ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
 ClVec3 rowOf(const ClMatrix44& m, u32 r) { return ClVec3(m.m[4 * r], m.m[4 * r + 1], m.m[4 * r + 2]); }
