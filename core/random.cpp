@@ -170,7 +170,7 @@ void sfmtDiscard(u32 n) {
 }
 
 f32 randomUnitFloat() {
-    return f32(f64(sfmtGenRand32()) * (1.0 / 4294967296.0));
+    return unitFloatOfDraw(sfmtGenRand32());
 }
 
 f32 randomFloatInRange(f32 lo, f32 hi) {

@@ -41,6 +41,38 @@ inline u32 sfmtGenRand32() {
     return state.words[state.index++];
 }
 
+// Draws from the global generator with the read position held in the run, for a loop that draws
+// many words: the same words in the same order as as many sfmtGenRand32 calls, the state's index
+// and draw count written back when the state is remade and when the run ends. Nothing else may
+// draw from the generator while a run is open.
+class ClSfmtRun {
+public:
+    ClSfmtRun() : m_index(g_sfmtState.index) {}
+    ~ClSfmtRun() { writeBack(); }
+    ClSfmtRun(const ClSfmtRun&) = delete;
+    ClSfmtRun& operator=(const ClSfmtRun&) = delete;
+
+    u32 next() {
+        if (m_index >= SFMT_WORD_COUNT) {
+            writeBack();
+            sfmtRefill();
+            m_index = g_sfmtState.index;
+        }
+        ++m_taken;
+        return g_sfmtState.words[m_index++];
+    }
+
+private:
+    void writeBack() {
+        g_sfmtState.index = m_index;
+        g_sfmtState.draws += m_taken;
+        m_taken = 0;
+    }
+
+    u32 m_index;
+    u32 m_taken = 0;
+};
+
 // Takes n words and drops them: the state, its index and the draw count end as n calls of
 // sfmtGenRand32 leave them, without a call per word.
 void sfmtDiscard(u32 n);
@@ -49,6 +81,8 @@ void sfmtDiscard(u32 n);
 // rounding is [0, 1); the largest draws round up to exactly 1.0f, so a caller that turns the
 // value into an index must clamp it.
 f32 randomUnitFloat();
+// The same of a word already drawn.
+inline f32 unitFloatOfDraw(u32 draw) { return f32(f64(draw) * (1.0 / 4294967296.0)); }
 
 // lo + (hi - lo) x randomUnitFloat(), the span rounded to f32 first.
 f32 randomFloatInRange(f32 lo, f32 hi);

@@ -40,9 +40,11 @@ void destroyRetiredParticleSystems();
 u32 registeredParticleSystemCount();
 u32 retiringParticleSystemCount();
 
-// Uniform in [base - base x variance, base + base x variance] from the global generator.
-inline f32 randomWithVariance(f32 base, f32 variance) {
+// Uniform in [base - base x variance, base + base x variance] by a word of the generator.
+inline f32 withVarianceOfDraw(f32 base, f32 variance, u32 draw) {
     const f32 lo = base - base * variance;
     const f32 hi = base + base * variance;
-    return lo + (hi - lo) * f32(f64(sfmtGenRand32()) * (1.0 / 4294967296.0));
+    return lo + (hi - lo) * unitFloatOfDraw(draw);
 }
+// The same with the next word of the global generator.
+inline f32 randomWithVariance(f32 base, f32 variance) { return withVarianceOfDraw(base, variance, sfmtGenRand32()); }

@@ -76,6 +76,26 @@ TEST(SfmtGenerator, DiscardingWordsLeavesTheGeneratorWhereDrawingThemDoes) {
     EXPECT_EQ(sfmtGenRand32(), nextDrawn);
 }
 
+// A run hands out the words single draws would, across a regeneration, and leaves the index and
+// the draw count where they leave them.
+TEST(SfmtGenerator, ARunDrawsWhatSingleDrawsDoAndLeavesTheGeneratorWhereTheyDo) {
+    sfmtInitGenRand(4321);
+    for (u32 i = 0; i < 600; ++i) sfmtGenRand32();
+    std::vector<u32> single(50);
+    for (u32& word : single) word = sfmtGenRand32();
+    const SSfmtState drawn = g_sfmtState;
+    sfmtInitGenRand(4321);
+    for (u32 i = 0; i < 600; ++i) sfmtGenRand32();
+    std::vector<u32> run(50);
+    {
+        ClSfmtRun random;
+        for (u32& word : run) word = random.next();
+    }
+    EXPECT_EQ(run, single);
+    EXPECT_EQ(g_sfmtState.index, drawn.index);
+    EXPECT_EQ(g_sfmtState.draws, drawn.draws);
+}
+
 // An all-zero state is a fixed point of the recursion; a draw before the start-up seeds must not
 // lock the generator onto 0.
 TEST(SfmtGenerator, ADrawBeforeSeedingIsNotStuckAtZero) {

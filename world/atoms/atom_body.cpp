@@ -336,33 +336,38 @@ void ClAtom_Body::draw() {
         // (width, then alpha). Those past the room left are dropped, the last ones in order, but
         // their numbers are still drawn, so the generator stays in step with a frame that had room.
         const SLineRun run = takeLineCommands(wanted);
-        u32 written = 0;
         const f32 edgeWidth = playerEdges ? kPlayerEdgeWidth : enemyWidth;
         const f32 fade = playerEdges ? 1.0f : entity->tween.current;
-        for (u32 e = 0; e < shown && written < run.count; ++e) {
-            const ClVec3& a = moved[geometry->edges.data[e].index[0]];
-            const ClVec3& b = moved[geometry->edges.data[e].index[1]];
-            if (wholeEdges) {
-                const f32 width = randomWithVariance(edgeWidth, 0.5f);
-                const u32 alpha = 0xF0 + sfmtGenRand32() % 15;
-                writeEdgeLine(run.lines[written++], a, b, width, withAlpha(0, alpha), lineMaterial, run.owner);
-                continue;
-            }
-            const ClVec3 along = scaleVec3(b - a, fade);
-            const MatrixRow from = rowAt(&a.x);
-            const MatrixRow step = rowAt(&along.x);
-            const SBodyEdgeRecord& record = edgeRecords.data[e];
-            for (u32 k = record.glintCount; k-- > 0 && written < run.count;) {
-                const SEdgeGlint& glint = record.glints[k];
-                const f32 width = randomWithVariance(glint.widthFactor * edgeWidth, 0.5f);
-                const u32 alpha = 0xF0 + sfmtGenRand32() % 15;
-                SLineCommand& line = run.lines[written++];
-                setGlintEnd(line.start, from, step, glint.segment.high);
-                setGlintEnd(line.end, from, step, glint.segment.low);
-                writeEdgeLineLook(line, width, withAlpha(0, alpha), lineMaterial, run.owner);
+        SLineCommand* line = run.lines;
+        SLineCommand* const end = run.lines + run.count;
+        {
+            ClSfmtRun random;
+            for (u32 e = 0; e < shown && line != end; ++e) {
+                const ClVec3& a = moved[geometry->edges.data[e].index[0]];
+                const ClVec3& b = moved[geometry->edges.data[e].index[1]];
+                if (wholeEdges) {
+                    const f32 width = withVarianceOfDraw(edgeWidth, 0.5f, random.next());
+                    const u32 alpha = 0xF0 + random.next() % 15;
+                    writeEdgeLine(*line++, a, b, width, withAlpha(0, alpha), lineMaterial, run.owner);
+                    continue;
+                }
+                const ClVec3 along = scaleVec3(b - a, fade);
+                const MatrixRow from = rowAt(&a.x);
+                const MatrixRow step = rowAt(&along.x);
+                const SBodyEdgeRecord& record = edgeRecords.data[e];
+                // The glints from the last down, as many as there is room for.
+                const u32 last = record.glintCount - std::min(record.glintCount, u32(end - line));
+                for (u32 k = record.glintCount; k-- > last; ++line) {
+                    const SEdgeGlint& glint = record.glints[k];
+                    const f32 width = withVarianceOfDraw(glint.widthFactor * edgeWidth, 0.5f, random.next());
+                    const u32 alpha = 0xF0 + random.next() % 15;
+                    setGlintEnd(line->start, from, step, glint.segment.high);
+                    setGlintEnd(line->end, from, step, glint.segment.low);
+                    writeEdgeLineLook(*line, width, withAlpha(0, alpha), lineMaterial, run.owner);
+                }
             }
         }
-        sfmtDiscard(2 * (wanted - written));
+        sfmtDiscard(2 * (wanted - run.count));
     }
     if (!geometry) return;
     appendMeshTriangleBatch(*geometry, moved, movedCount, colour, red ? redTriangleMaterial : material, kTriangleBatch, entity,
