@@ -36,38 +36,39 @@ struct ClSweepSegment {
 
 inline u32 ClSweepSegment::update() {
     const f32 step = g_fFrameTime * speed;
-    lead += step;
-    low += step;
-    high += step;
+    const f32 at = lead + step;
+    f32 from = low + step;
+    f32 to = high + step;
+    u32 running = 1;
     if (speed > 0.0f) {
-        if (lead < 0.0f) {
-            low = 0.0f;
-            high = 0.0f;
-            return 1;
-        }
-        if (lead - low < span) low = maxFloat(lead - span, 0.0f);
-        if (high > length) {
-            high = length;
-            if (low > length) {
-                low = length;
-                return 0;
+        if (at < 0.0f) {
+            from = 0.0f;
+            to = 0.0f;
+        } else {
+            if (at - from < span) from = maxFloat(at - span, 0.0f);
+            if (to > length) {
+                to = length;
+                if (from > length) {
+                    from = length;
+                    running = 0;
+                }
             }
         }
-        return 1;
-    }
-    if (lead > length) {
-        low = length;
-        high = length;
-        return 1;
-    }
-    if (high - lead < span) high = minFloat(lead + span, length);
-    if (low < 0.0f) {
-        low = 0.0f;
-        if (high < 0.0f) {
-            high = 0.0f;
-            return 0;
+    } else if (at > length) {
+        from = length;
+        to = length;
+    } else {
+        if (to - at < span) to = minFloat(at + span, length);
+        if (from < 0.0f) {
+            from = 0.0f;
+            if (to < 0.0f) {
+                to = 0.0f;
+                running = 0;
+            }
         }
     }
-    return 1;
+    lead = at;
+    low = from;
+    high = to;
+    return running;
 }
-

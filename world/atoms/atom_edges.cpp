@@ -37,11 +37,14 @@ void prefetchEdgeRecords(const ClArray<SBodyEdgeRecord>& records, u32 glintsRead
 
 void refreshEdgeGlints(ClArray<SBodyEdgeRecord>* records, const SGlintRule& rule, f32 intensity) {
     const u32 perEdge = std::min(rule.perEdge, EDGE_GLINT_CAPACITY);
-    for (u32 e = 0; e < records->count; ++e) {
-        SBodyEdgeRecord& record = records->data[e];
+    SBodyEdgeRecord* const end = records->data + records->count;
+    for (SBodyEdgeRecord* at = records->data; at != end; ++at) {
+        SBodyEdgeRecord& record = *at;
         if (record.length < EDGE_GLINT_MIN_LENGTH) continue;
-        for (u32 i = record.glintCount; i-- > 0;)
-            if (!record.glints[i].segment.update()) record.glints[i] = record.glints[--record.glintCount];
+        u32 count = record.glintCount;
+        for (u32 i = count; i-- > 0;)
+            if (!record.glints[i].segment.update()) record.glints[i] = record.glints[--count];
+        record.glintCount = count;
         while (record.glintCount < perEdge) {
             SEdgeGlint& glint = record.glints[record.glintCount++];
             const f32 speed = randomWithVariance((10.0f + 240.0f * intensity) / record.length, 0.5f);
