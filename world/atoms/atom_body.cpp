@@ -285,15 +285,11 @@ void ClAtom_Body::draw() {
     const bool incoming = entity->isIncoming() != 0;
     const SMaterial* material = triangleMaterial;
     u32 colour = currentOf(triangleColour);
-    u32 face = currentOf(faceColour);
     if (incoming) {
         material = ghostMaterial;
         colour = currentOf(ghostColour) | (bodyGhostAlpha(entity->getWorldPosition().y) << 24);
         const f32 fade = entity->tween.current;
-        if (fade != 1.0f) {
-            colour = fade == 0.0f ? 0 : scaleAlpha(colour, fade);
-            face = fade == 0.0f ? 0 : scaleAlpha(face, fade);
-        }
+        if (fade != 1.0f) colour = fade == 0.0f ? 0 : scaleAlpha(colour, fade);
     }
     ClDrawOwnerScope owner(entity);
     const ClVec3 position = matrixRow(currentWorldMatrix(), 3);
@@ -372,6 +368,11 @@ void ClAtom_Body::draw() {
     if (!geometry) return;
     appendMeshTriangleBatch(*geometry, moved, movedCount, colour, red ? redTriangleMaterial : material, kTriangleBatch, entity,
                             false);
-    if (atomIsAlive() && texturedFaceMaterial)
-        appendMeshTriangleBatch(*geometry, moved, movedCount, face, texturedFaceMaterial, kTexturedFaceBatch, entity, true);
+    if (!atomIsAlive() || !texturedFaceMaterial) return;
+    u32 face = currentOf(faceColour);
+    if (incoming) {
+        const f32 fade = entity->tween.current;
+        if (fade != 1.0f) face = fade == 0.0f ? 0 : scaleAlpha(face, fade);
+    }
+    appendMeshTriangleBatch(*geometry, moved, movedCount, face, texturedFaceMaterial, kTexturedFaceBatch, entity, true);
 }

@@ -19,13 +19,14 @@ static_assert(offsetof(SBodyEdgeRecord, glints) + BODY_GLINTS_PER_EDGE * sizeof(
 
 class ClAtom_Body final : public ClAtom {
 public:
-    // What every frame's draw reads comes first, on two lines: the records' block and count, then
-    // the looks' colours and materials, those of a plain frame ahead of the ghost's and the red.
-    ClArray<SBodyEdgeRecord> edgeRecords;  // one per mesh edge
+    // What a plain frame's draw reads comes first, on the line the atom's own fields end on as it
+    // stands: the colour and materials of the triangles and edges, then the records' block and
+    // count. The looks of the ghost, the red and the textured faces follow.
     const SColourAnimator* triangleColour = nullptr;  // entries of g_BarColourScheme
     const SMaterial* edgeMaterial = nullptr;
     const SMaterial* triangleMaterial = nullptr;
     const SMaterial* texturedFaceMaterial = nullptr;
+    ClArray<SBodyEdgeRecord> edgeRecords;  // one per mesh edge
     const SColourAnimator* faceColour = nullptr;
     const SMaterial* flashMaterial = nullptr;
     const SMaterial* redEdgeMaterial = nullptr;
