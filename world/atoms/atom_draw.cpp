@@ -32,34 +32,61 @@ u32 randomBrightColour(f32 factor, u32 alpha) {
     return withAlpha(brightenColour(sfmtGenRand32() & 0x00FFFFFFu, factor), alpha);
 }
 
+namespace {
+
+// A vertex beyond the moved ones (a textured mesh of more than 256 vertices) collapses its
+// triangle onto the first vertex.
+u32 movedIndex(u32 index, u32 movedCount) { return index < movedCount ? index : 0; }
+
+// The face's unit normal, (c - a) x (b - a).
+ClVec3 faceNormal(const ClVec3& a, const ClVec3& b, const ClVec3& c) {
+    ClVec3 normal = (c - a).cross(b - a);
+    normal.normalize();
+    return normal;
+}
+
+void writeFlatTriangles(const ClGeometryMesh& mesh, const ClVec3* moved, u32 movedCount, u32 colour, SBatchVertex* out) {
+    const SMeshTriangle* triangle = mesh.triangles.data;
+    for (u32 t = 0; t < mesh.triangles.count; ++t, ++triangle) {
+        const u32 index[3] = {movedIndex(triangle->index[0], movedCount), movedIndex(triangle->index[1], movedCount),
+                              movedIndex(triangle->index[2], movedCount)};
+        const ClVec3 normal = faceNormal(moved[index[0]], moved[index[1]], moved[index[2]]);
+        for (u32 k = 0; k < 3; ++k) {
+            const ClVec3& p = moved[index[k]];
+            *out++ = SBatchVertex{p.x, p.y, p.z, colour, normal.x, normal.y, normal.z, 0.0f, 0.0f};
+        }
+    }
+}
+
+// Texture coordinates belong to the textured quads' vertices, which come last in the mesh.
+void writeTexturedTriangles(const ClGeometryMesh& mesh, const ClVec3* moved, u32 movedCount, u32 colour, SBatchVertex* out) {
+    const u32 texBase = mesh.vertices.count - std::min(mesh.texCoords.count, mesh.vertices.count);
+    const SMeshTexturedTriangle* triangle = mesh.texturedTriangles.data;
+    for (u32 t = 0; t < mesh.texturedTriangles.count; ++t, ++triangle) {
+        const u32 index[3] = {movedIndex(triangle->index[0], movedCount), movedIndex(triangle->index[1], movedCount),
+                              movedIndex(triangle->index[2], movedCount)};
+        const ClVec3 normal = faceNormal(moved[index[0]], moved[index[1]], moved[index[2]]);
+        for (u32 k = 0; k < 3; ++k) {
+            const ClVec3& p = moved[index[k]];
+            SMeshTexCoord uv = {0.0f, 0.0f};
+            if (index[k] >= texBase && index[k] - texBase < mesh.texCoords.count) uv = mesh.texCoords.data[index[k] - texBase];
+            *out++ = SBatchVertex{p.x, p.y, p.z, colour, normal.x, normal.y, normal.z, uv.u, uv.v};
+        }
+    }
+}
+
+}  // namespace
+
 void appendMeshTriangleBatch(const ClGeometryMesh& mesh, const ClVec3* moved, u32 movedCount, u32 colour,
                              const SMaterial* material, u32 batchKind, const ClEntity* owner, bool textured) {
     const u32 n = textured ? mesh.texturedTriangles.count : mesh.triangles.count;
     if (n == 0) return;
     const SBatchReservation r = reserveBatchGeometry(1, 3 * n, 3 * n);
     if (!r.vertices) return;
-    // Texture coordinates belong to the textured quads' vertices, which come last in the mesh.
-    const u32 texBase = mesh.vertices.count - std::min(mesh.texCoords.count, mesh.vertices.count);
-    for (u32 t = 0; t < n; ++t) {
-        u32 index[3];
-        for (u32 k = 0; k < 3; ++k)
-            index[k] = textured ? mesh.texturedTriangles.data[t].index[k] : mesh.triangles.data[t].index[k];
-        // A vertex beyond the moved ones (a textured mesh of more than 256 vertices) collapses the
-        // triangle onto the first vertex.
-        for (u32& i : index) i = i < movedCount ? i : 0;
-        const ClVec3& a = moved[index[0]];
-        const ClVec3& b = moved[index[1]];
-        const ClVec3& c = moved[index[2]];
-        ClVec3 normal = (c - a).cross(b - a);
-        normal.normalize();
-        for (u32 k = 0; k < 3; ++k) {
-            const ClVec3& p = moved[index[k]];
-            SMeshTexCoord uv = {0.0f, 0.0f};
-            if (textured && index[k] >= texBase && index[k] - texBase < mesh.texCoords.count)
-                uv = mesh.texCoords.data[index[k] - texBase];
-            r.vertices[3 * t + k] = SBatchVertex{p.x, p.y, p.z, colour, normal.x, normal.y, normal.z, uv.u, uv.v};
-        }
-    }
+    if (textured)
+        writeTexturedTriangles(mesh, moved, movedCount, colour, r.vertices);
+    else
+        writeFlatTriangles(mesh, moved, movedCount, colour, r.vertices);
     for (u32 k = 0; k < 3 * n; ++k) r.stagedIndices[k] = r.vertexBase + k;
     r.layerMasks[0] = batchKind;
     r.indexRanges[0] = SBatchIndexRange{r.firstStagedIndex, 3 * n};
