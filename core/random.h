@@ -61,6 +61,18 @@ public:
         ++m_taken;
         return g_sfmtState.words[m_index++];
     }
+    // The next n words at once: a pointer into the state when it holds them all, else into spare
+    // (room for n), filled word by word across the remaking. Read them before the next draw.
+    const u32* take(u32 n, u32* spare) {
+        if (m_index + n <= SFMT_WORD_COUNT) {
+            const u32* words = g_sfmtState.words + m_index;
+            m_index += n;
+            m_taken += n;
+            return words;
+        }
+        for (u32 i = 0; i < n; ++i) spare[i] = next();
+        return spare;
+    }
 
 private:
     void writeBack() {

@@ -76,20 +76,25 @@ TEST(SfmtGenerator, DiscardingWordsLeavesTheGeneratorWhereDrawingThemDoes) {
     EXPECT_EQ(sfmtGenRand32(), nextDrawn);
 }
 
-// A run hands out the words single draws would, across a regeneration, and leaves the index and
-// the draw count where they leave them.
+// A run hands out the words single draws would, one at a time or taken at once, from the state
+// and across a regeneration, and leaves the index and the draw count where they leave them.
 TEST(SfmtGenerator, ARunDrawsWhatSingleDrawsDoAndLeavesTheGeneratorWhereTheyDo) {
     sfmtInitGenRand(4321);
     for (u32 i = 0; i < 600; ++i) sfmtGenRand32();
-    std::vector<u32> single(50);
+    std::vector<u32> single(44);
     for (u32& word : single) word = sfmtGenRand32();
     const SSfmtState drawn = g_sfmtState;
     sfmtInitGenRand(4321);
     for (u32 i = 0; i < 600; ++i) sfmtGenRand32();
-    std::vector<u32> run(50);
+    std::vector<u32> run;
     {
         ClSfmtRun random;
-        for (u32& word : run) word = random.next();
+        u32 spare[30];
+        const u32* inState = random.take(10, spare);
+        run.insert(run.end(), inState, inState + 10);
+        for (u32 i = 0; i < 4; ++i) run.push_back(random.next());
+        const u32* across = random.take(30, spare);
+        run.insert(run.end(), across, across + 30);
     }
     EXPECT_EQ(run, single);
     EXPECT_EQ(g_sfmtState.index, drawn.index);

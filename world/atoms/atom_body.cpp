@@ -347,16 +347,20 @@ void ClAtom_Body::draw() {
                     writeEdgeLine(*line++, a, b, width, withAlpha(0, alpha), lineMaterial, run.owner);
                     continue;
                 }
+                const SBodyEdgeRecord& record = edgeRecords.data[e];
+                // The glints from the last down, as many as there is room for, with their words
+                // taken before the lines are written.
+                const u32 first = record.glintCount;
+                const u32 count = std::min(first, u32(end - line));
+                u32 spare[2 * EDGE_GLINT_CAPACITY];
+                const u32* words = random.take(2 * count, spare);
                 const ClVec3 along = scaleVec3(b - a, fade);
                 const MatrixRow from = rowAt(&a.x);
                 const MatrixRow step = rowAt(&along.x);
-                const SBodyEdgeRecord& record = edgeRecords.data[e];
-                // The glints from the last down, as many as there is room for.
-                const u32 last = record.glintCount - std::min(record.glintCount, u32(end - line));
-                for (u32 k = record.glintCount; k-- > last; ++line) {
+                for (u32 k = first; k-- > first - count; ++line, words += 2) {
                     const SEdgeGlint& glint = record.glints[k];
-                    const f32 width = withVarianceOfDraw(glint.widthFactor * edgeWidth, 0.5f, random.next());
-                    const u32 alpha = 0xF0 + random.next() % 15;
+                    const f32 width = withVarianceOfDraw(glint.widthFactor * edgeWidth, 0.5f, words[0]);
+                    const u32 alpha = 0xF0 + words[1] % 15;
                     setGlintEnd(line->start, from, step, glint.segment.high);
                     setGlintEnd(line->end, from, step, glint.segment.low);
                     writeEdgeLineLook(*line, width, withAlpha(0, alpha), lineMaterial, run.owner);
