@@ -369,7 +369,11 @@ void flushFreedEntities() {
         listRemove(E_LIST_ACTIVATED, entity);
         listRemove(E_LIST_LIVE, entity);
         listRemove(E_LIST_PREVIEW, entity);
-        entity->releaseTree();
+        {
+            // The tree's blocks sit in the record's region: it is counted down once.
+            const ClOwnerFreeBatch freeing(entityRecordNumber(entity));
+            entity->releaseTree();
+        }
         returnToPool(entity);
     }
     queue.count = 0;
