@@ -11,6 +11,7 @@
 #include "core/fatal_error.h"
 #include "core/fixed_pool.h"
 #include "core/hash_map.h"
+#include "core/large_pages.h"
 #include "core/types.h"
 
 #include <new>
@@ -99,8 +100,9 @@ ClHashSlotTable& displayOptionTable();
 void initDisplayOptionTable();
 void releaseDisplayOptionTable();
 
-// A ClFixedPool that lives on the heap from its init to its release, for the pools too large to
-// keep in every program that links them.
+// A ClFixedPool that lives in pages of its own from its init to its release, for the pools too
+// large to keep in every program that links them. The pages are large ones where the system
+// gives them: the per-frame walks over thousands of records then miss the address cache far less.
 template <PoolRecord T, u32 N>
 class ClLazyFixedPool {
 public:
@@ -113,13 +115,17 @@ public:
     // nothing in use.
     void init() {
         if (!pool) {
-            pool = new (std::nothrow) ClFixedPool<T, N>();
-            if (!pool) fatalErrorf("out of memory for a pool of %u records of %zu bytes", N, sizeof(T));
+            void* place = allocateLargePageBlock(sizeof(ClFixedPool<T, N>));
+            if (!place) fatalErrorf("out of memory for a pool of %u records of %zu bytes", N, sizeof(T));
+            pool = new (place) ClFixedPool<T, N>();
         }
         pool->init();
     }
     void release() {
-        delete pool;
+        if (pool) {
+            pool->~ClFixedPool<T, N>();
+            freeLargePageBlock(pool, sizeof(ClFixedPool<T, N>));
+        }
         pool = nullptr;
     }
     bool isReady() const { return pool != nullptr; }
