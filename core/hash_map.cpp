@@ -82,6 +82,26 @@ uintptr_t ClHashMap::find(u32 key) const {
 
 uintptr_t ClHashMap::findByName(const char* name) const { return find(crc32TextNoCase(name)); }
 
+// The first empty slot on the path is the one insert would take: the path up to it holds no
+// match, or find would have stopped earlier.
+uintptr_t ClHashMap::findOrInsert(u32 key, uintptr_t value) {
+    if (key == 0 || !keys) return 0;
+    const u32 mask = capacity - 1;
+    u32 slot = key & mask;
+    for (u32 probes = capacity; probes != 0; --probes) {
+        const u32 stored = keys[slot];
+        if (stored == key) return values[slot];
+        if (stored == 0) {
+            keys[slot] = key;
+            values[slot] = value;
+            ++count;
+            return value;
+        }
+        slot = stepDown(slot, mask);
+    }
+    return 0;
+}
+
 uintptr_t ClHashMap::remove(u32 key) {
     if (key == 0 || !keys) return 0;
     const u32 mask = capacity - 1;

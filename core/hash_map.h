@@ -37,6 +37,10 @@ public:
     // The value, or 0 when absent.
     uintptr_t find(u32 key) const;
     uintptr_t findByName(const char* name) const;
+    // The value of the key when present; otherwise `value` stored under the key and returned,
+    // with one walk of the probe path where find and then insert take two. 0, with nothing
+    // stored, for key 0, a table without a block, or a full table without the key.
+    uintptr_t findOrInsert(u32 key, uintptr_t value);
     // Removes the first entry with the key and returns its value (0 when absent). The rest of the
     // probe run is re-placed so that no entry becomes unreachable.
     uintptr_t remove(u32 key);

@@ -36,6 +36,7 @@ u32 g_ownerCount = 0;
 u32 g_bytesEach = 0;
 SOwnerRegion* g_regions = nullptr;
 thread_local s32 g_openOwner = -1;
+thread_local ClOwnerFreeBatch::SState g_freeBatch;
 
 void* allocateFromLibrary(size_t bytes, size_t alignment) {
     // aligned_alloc wants a whole number of alignment units; an empty block is still a real one.
@@ -102,6 +103,12 @@ void prefetchBlockOwner(const void* block) {
 
 void freeBlock(void* block) {
     if (!block) return;
+    // With no batch open the span is empty and no block falls in it.
+    ClOwnerFreeBatch::SState& batch = g_freeBatch;
+    if (uintptr_t(block) - batch.regionStart < batch.regionBytes) {
+        ++batch.freed;
+        return;
+    }
     const s32 owner = ownerOfBlock(block);
     if (owner < 0) {
         std::free(block);
@@ -131,3 +138,24 @@ ClOwnerBlocksScope::ClOwnerBlocksScope(u32 owner) : enclosing(g_openOwner) {
 }
 
 ClOwnerBlocksScope::~ClOwnerBlocksScope() { g_openOwner = enclosing; }
+
+ClOwnerFreeBatch::ClOwnerFreeBatch(u32 owner) : enclosing(g_freeBatch) {
+    g_freeBatch = SState{};
+    if (!ownerBlocksReserved() || owner >= g_ownerCount) return;
+    g_freeBatch.regionStart = uintptr_t(g_rangeStart.load(std::memory_order_acquire)) + size_t(owner) * g_bytesEach;
+    g_freeBatch.regionBytes = g_bytesEach;
+    g_freeBatch.owner = s32(owner);
+}
+
+// Block by block the count would have stopped at 0 on the first block too many: it is left at 0.
+ClOwnerFreeBatch::~ClOwnerFreeBatch() noexcept(false) {
+    const SState closing = g_freeBatch;
+    g_freeBatch = enclosing;
+    if (closing.freed == 0) return;
+    std::atomic<u32>& live = g_regions[closing.owner].live;
+    const u32 before = live.fetch_sub(closing.freed, std::memory_order_acq_rel);
+    if (before < closing.freed) {
+        live.fetch_add(closing.freed - before, std::memory_order_relaxed);
+        fatalErrorf("a block of owner %d was freed more often than it was allocated", closing.owner);
+    }
+}

@@ -16,6 +16,7 @@
 #include "core/types.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <new>
 
 // Reserves `owners` regions of `bytesEach` bytes (a multiple of 64) once for the process; later
@@ -51,6 +52,31 @@ public:
 
 private:
     s32 enclosing;
+};
+
+// While a batch is open on this thread, a freed block of its owner's region adds to the batch's
+// count instead of taking its own atomic step down; the count comes off the region's live blocks
+// once, when the batch closes, with the same check against freeing more than was allocated. For
+// releasing a whole tree of one owner's blocks. Blocks of other regions and of the C library are
+// freed as ever, and batches nest. Until the batch closes, liveBlocksOfOwner still counts the
+// blocks it freed. An owner past the reserved count opens a batch that counts nothing.
+class ClOwnerFreeBatch {
+public:
+    explicit ClOwnerFreeBatch(u32 owner);
+    // Freeing more blocks than the region holds is fatal here.
+    ~ClOwnerFreeBatch() noexcept(false);
+    ClOwnerFreeBatch(const ClOwnerFreeBatch&) = delete;
+    ClOwnerFreeBatch& operator=(const ClOwnerFreeBatch&) = delete;
+
+    struct SState {
+        uintptr_t regionStart = 0;
+        size_t regionBytes = 0;  // 0: no batch open
+        u32 freed = 0;
+        s32 owner = -1;
+    };
+
+private:
+    SState enclosing;
 };
 
 // A base that gives a class's new and delete to allocateBlock and freeBlock, so that objects

@@ -53,6 +53,26 @@ TEST(HashMap, SecondKeyWrapsToTopSlotMovesHomeOnRemovalAndAFullTableRefusesInser
     EXPECT_EQ(full.find(3), 3u);
 }
 
+// Where insert after a missed find would put it: on the probe path past the colliding key.
+TEST(HashMap, FindOrInsertKeepsAPresentValueAndStoresAnAbsentOneWhereInsertWould) {
+    ClHashMap map;
+    EXPECT_EQ(map.findOrInsert(1, 1), 0u);  // not set up
+    map.init(8);
+    map.insert(0x10, 1);
+    EXPECT_EQ(map.findOrInsert(0x10, 7), 1u);
+    EXPECT_EQ(map.findOrInsert(0x18, 2), 2u);
+    EXPECT_EQ(map.keyAt(7), 0x18u);
+    EXPECT_EQ(map.getCount(), 2u);
+    EXPECT_EQ(map.findOrInsert(0, 3), 0u);
+
+    ClHashMap full;
+    full.init(2);
+    full.insert(1, 1);
+    full.insert(2, 2);
+    EXPECT_EQ(full.findOrInsert(3, 3), 0u);
+    EXPECT_EQ(full.getCount(), 2u);
+}
+
 // A clear empties the values too: forEachValue must not call back with stale ones.
 TEST(HashMap, ForEachValueSkipsZeroValuesInSlotOrderAndSeesNothingAfterAClear) {
     ClHashMap map;

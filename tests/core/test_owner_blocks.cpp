@@ -124,3 +124,29 @@ TEST_F(OwnerBlocks, ABlockFreedTwiceStops) {
     freeBlock(block);
     EXPECT_THAT(fatalReasonOf([block] { freeBlock(block); }), HasSubstr("freed more often than it was allocated"));
 }
+
+TEST_F(OwnerBlocks, FreesInABatchCountTheirRegionDownWhenItCloses) {
+    void* first = blockOf(1, 32);
+    void* second = blockOf(1, 32);
+    void* other = blockOf(2, 32);
+    {
+        const ClOwnerFreeBatch batch(1);
+        freeBlock(first);
+        freeBlock(other);
+        EXPECT_EQ(liveBlocksOfOwner(1), 2u);
+        EXPECT_EQ(liveBlocksOfOwner(2), 0u);
+    }
+    EXPECT_EQ(liveBlocksOfOwner(1), 1u);
+    freeBlock(second);
+}
+
+TEST_F(OwnerBlocks, ABatchThatFreedMoreThanItsRegionHeldIsFatalAndLeavesTheCountAtZero) {
+    void* block = blockOf(3, 32);
+    const std::string reason = fatalReasonOf([&] {
+        const ClOwnerFreeBatch batch(3);
+        freeBlock(block);
+        freeBlock(block);
+    });
+    EXPECT_THAT(reason, HasSubstr("freed more often than it was allocated"));
+    EXPECT_EQ(liveBlocksOfOwner(3), 0u);
+}

@@ -222,6 +222,18 @@ TEST_F(Atoms, ABulletIsBoundedByASphereOfItsRadiusWhereverItFlies) {
     EXPECT_EQ(b->getSweptBox().centre.x, 115.0f);
 }
 
+// As a program writes them: the names in the node and no block handed over.
+TEST_F(Atoms, ABulletGivenNoBlockReadsItsRadiusFromItsNodeNames) {
+    m_one.build(E_PROGRAM_PLAYER_SHOT, E_ATOM_BULLET, nullptr);
+    SParamTable& table = m_one.entity->root->params;
+    for (const char* name : {"MyBullGen", "BullType", "BullLev", "BullCol", "BullFlag"}) table.findOrAdd(name)->setInt(0);
+    for (const char* name : {"BullRndRad", "BullDmg", "BullVel", "BullVelVar"}) table.findOrAdd(name)->setFloat(1.0f);
+    table.findOrAdd("BullRad")->setFloat(3.0f);
+    m_one.placeAt(ClVec3(100.0f, 0.0f, 100.0f));
+    m_one.atom->computeWorldBounds();
+    EXPECT_EQ(m_one.atom->worldBox[g_uFrameCurrent].radius, 3.0f);
+}
+
 TEST_F(Atoms, AConvergingBulletShowsItsBallThenItsSatellitesForAFifthOfASecond) {
     g_aGameClocks[1].frameTime = 1.0f / 16.0f;
     ClAtom_Bullet* b = bullet(18, 0);

@@ -354,6 +354,11 @@ void ClAtom_Bullet::readParams() {
     paramsRead = 1;
 }
 
+void ClAtom_Bullet::takeParams(const SBulletParams& block) {
+    params = block;
+    paramsRead = 1;
+}
+
 // The radius is read with the parameters, once in the bullet's life, into its first box; each
 // later box takes it from the one before, so that the step reads no line of the parameters.
 void ClAtom_Bullet::computeWorldBounds() {

@@ -54,6 +54,9 @@ public:
     void draw() override;
     void computeWorldBounds() override;
     void rebuildCollisionShape() override;
+    // The block the gun copied into the atom's node, taken as it is: the atom reads no names.
+    // Without it the atom reads the ten names from its node once, on its first bounds or draw.
+    void takeParams(const SBulletParams& block);
 
 private:
     void readParams();

@@ -1,6 +1,7 @@
 #include "world/atoms/gun_params.h"
 
 #include "core/fatal_error.h"
+#include "world/atoms/atom_bullet.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/param_table.h"
 
@@ -105,4 +106,9 @@ void copyBulletParamsToBullet(ClEntityNode* bulletRoot, const SBulletParams& par
     bulletEntry(table, F_BULL_VEL_VAR)->setFloat(params.bullVelVar);
     bulletEntry(table, F_BULL_COL)->setInt(params.bullCol);
     bulletEntry(table, F_BULL_FLAG)->setInt(params.bullFlag);
+    // The bullet atoms of the root keep the block itself, so that a new shot's first bounds and
+    // draw look up none of the names just written. Later writes to the node's speed or damage
+    // reach those who read them from the node; the atom reads neither.
+    for (ClAtom* atom : bulletRoot->atoms)
+        if (atom->kind == E_ATOM_BULLET) static_cast<ClAtom_Bullet*>(atom)->takeParams(params);
 }

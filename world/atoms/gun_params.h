@@ -48,5 +48,6 @@ struct SChargingGunParams {
     static void readFromNode(const ClEntityNode* node, SChargingGunParams* out);
 };
 
-// Writes the ten bullet fields into the bullet's root node, adding missing entries.
+// Writes the ten bullet fields into the bullet's root node, adding missing entries, and hands
+// the block to the root's bullet atoms.
 void copyBulletParamsToBullet(ClEntityNode* bulletRoot, const SBulletParams& params);

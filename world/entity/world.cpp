@@ -206,9 +206,12 @@ void ClEntity::destroy() {
     } else {
         listAppend(E_LIST_DESTROYED, this);
     }
+    // A shot joins the free queue under the same hold of the lock, as queueEntityForFreeing would
+    // add it.
+    if (program && (program->kind == E_PROGRAM_PLAYER_SHOT || program->kind == E_PROGRAM_ENEMY_SHOT) &&
+        !isListed(E_LIST_FREE_QUEUE))
+        listAppend(E_LIST_FREE_QUEUE, this);
     unlockWorld();
-    if (program && (program->kind == E_PROGRAM_PLAYER_SHOT || program->kind == E_PROGRAM_ENEMY_SHOT))
-        queueEntityForFreeing(this);
 }
 
 void ClEntity::kill() {
@@ -366,7 +369,11 @@ void flushFreedEntities() {
         listRemove(E_LIST_ACTIVATED, entity);
         listRemove(E_LIST_LIVE, entity);
         listRemove(E_LIST_PREVIEW, entity);
-        entity->releaseTree();
+        {
+            // The tree's blocks sit in the record's region: it is counted down once.
+            const ClOwnerFreeBatch freeing(entityRecordNumber(entity));
+            entity->releaseTree();
+        }
         returnToPool(entity);
     }
     queue.count = 0;
