@@ -67,17 +67,21 @@ bool ClHashMap::insert(u32 key, uintptr_t value) {
 
 bool ClHashMap::insertByName(const char* name, uintptr_t value) { return insert(crc32TextNoCase(name), value); }
 
-uintptr_t ClHashMap::find(u32 key) const {
-    if (key == 0 || !keys) return 0;
+u32 ClHashMap::findKeyOrEmptySlot(u32 key) const {
     const u32 mask = capacity - 1;
     u32 slot = key & mask;
     for (u32 probes = capacity; probes != 0; --probes) {
         const u32 stored = keys[slot];
-        if (stored == key) return values[slot];
-        if (stored == 0) return 0;
+        if (stored == key || stored == 0) return slot;
         slot = stepDown(slot, mask);
     }
-    return 0;
+    return capacity;
+}
+
+uintptr_t ClHashMap::find(u32 key) const {
+    if (key == 0 || !keys) return 0;
+    const u32 slot = findKeyOrEmptySlot(key);
+    return slot < capacity && keys[slot] == key ? values[slot] : 0;
 }
 
 uintptr_t ClHashMap::findByName(const char* name) const { return find(crc32TextNoCase(name)); }
@@ -86,20 +90,13 @@ uintptr_t ClHashMap::findByName(const char* name) const { return find(crc32TextN
 // match, or find would have stopped earlier.
 uintptr_t ClHashMap::findOrInsert(u32 key, uintptr_t value) {
     if (key == 0 || !keys) return 0;
-    const u32 mask = capacity - 1;
-    u32 slot = key & mask;
-    for (u32 probes = capacity; probes != 0; --probes) {
-        const u32 stored = keys[slot];
-        if (stored == key) return values[slot];
-        if (stored == 0) {
-            keys[slot] = key;
-            values[slot] = value;
-            ++count;
-            return value;
-        }
-        slot = stepDown(slot, mask);
-    }
-    return 0;
+    const u32 slot = findKeyOrEmptySlot(key);
+    if (slot == capacity) return 0;
+    if (keys[slot] == key) return values[slot];
+    keys[slot] = key;
+    values[slot] = value;
+    ++count;
+    return value;
 }
 
 uintptr_t ClHashMap::remove(u32 key) {

@@ -59,6 +59,8 @@ private:
 
     // The first empty slot on the key's probe path; capacity when there is none.
     u32 findEmptySlot(u32 key) const;
+    // The slot holding the key, else the first empty slot of its probe path; capacity when neither.
+    u32 findKeyOrEmptySlot(u32 key) const;
     void swapBlocks(ClHashMap& other);
 
     u32* keys = nullptr;          // start of the block
