@@ -89,6 +89,11 @@ void returnToPool(ClEntity* entity) {
     ASAN_POISON_MEMORY_REGION(entity, ENTITY_POISONED_BYTES);
 }
 
+// Under the world lock: the entity joins the free queue once.
+void appendToFreeQueue(ClEntity* entity) {
+    if (!entity->isListed(E_LIST_FREE_QUEUE)) listAppend(E_LIST_FREE_QUEUE, entity);
+}
+
 // Whatever leaves the world: its wave slot learns of it, and it goes out as destroyed once.
 void retireEntity(ClEntity* entity) {
     if (entity->waveSlot) entity->waveSlot->entity = entity;
@@ -206,11 +211,9 @@ void ClEntity::destroy() {
     } else {
         listAppend(E_LIST_DESTROYED, this);
     }
-    // A shot joins the free queue under the same hold of the lock, as queueEntityForFreeing would
-    // add it.
-    if (program && (program->kind == E_PROGRAM_PLAYER_SHOT || program->kind == E_PROGRAM_ENEMY_SHOT) &&
-        !isListed(E_LIST_FREE_QUEUE))
-        listAppend(E_LIST_FREE_QUEUE, this);
+    // A shot joins the free queue under the same hold of the lock.
+    if (program && (program->kind == E_PROGRAM_PLAYER_SHOT || program->kind == E_PROGRAM_ENEMY_SHOT))
+        appendToFreeQueue(this);
     unlockWorld();
 }
 
@@ -253,7 +256,7 @@ void freeEntitiesByOwner(s32 ownerTag) {
 
 void queueEntityForFreeing(ClEntity* entity) {
     lockWorld();
-    if (!entity->isListed(E_LIST_FREE_QUEUE)) listAppend(E_LIST_FREE_QUEUE, entity);
+    appendToFreeQueue(entity);
     unlockWorld();
 }
 
