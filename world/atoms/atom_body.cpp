@@ -52,7 +52,11 @@ ClNamedMaterial g_BossTimerEdge("game_colorizeRed_addBlue_additiveBlend", "Image
 const SColourAnimator* schemeEntry(u32 entry) { return &g_BarColourScheme.colour(entry); }
 u32 currentOf(const SColourAnimator* entry) { return entry ? entry->current : 0u; }
 
-u32 scaleAlpha(u32 colour, f32 factor) { return withAlpha(colour, u32(f32(colour >> 24) * factor)); }
+// A ghost's colour as its entity fades in: whole at 1, nothing at 0, else its alpha scaled.
+u32 fadedColour(u32 colour, f32 fade) {
+    if (fade == 1.0f) return colour;
+    return fade == 0.0f ? 0 : withAlpha(colour, u32(f32(colour >> 24) * fade));
+}
 
 void edgeLine(const ClVec3& a, const ClVec3& b, f32 width, u32 colour, const SMaterial* material) {
     appendLineCommand(a, b, width, colour, material, 0.0f, 1, kEdgeLayer);
@@ -288,8 +292,7 @@ void ClAtom_Body::draw() {
     if (incoming) {
         material = ghostMaterial;
         colour = currentOf(ghostColour) | (bodyGhostAlpha(entity->getWorldPosition().y) << 24);
-        const f32 fade = entity->tween.current;
-        if (fade != 1.0f) colour = fade == 0.0f ? 0 : scaleAlpha(colour, fade);
+        colour = fadedColour(colour, entity->tween.current);
     }
     ClDrawOwnerScope owner(entity);
     const ClVec3 position = matrixRow(currentWorldMatrix(), 3);
@@ -373,10 +376,6 @@ void ClAtom_Body::draw() {
     appendMeshTriangleBatch(*geometry, moved, movedCount, colour, red ? redTriangleMaterial : material, kTriangleBatch, entity,
                             false);
     if (!atomIsAlive() || !texturedFaceMaterial) return;
-    u32 face = currentOf(faceColour);
-    if (incoming) {
-        const f32 fade = entity->tween.current;
-        if (fade != 1.0f) face = fade == 0.0f ? 0 : scaleAlpha(face, fade);
-    }
+    const u32 face = incoming ? fadedColour(currentOf(faceColour), entity->tween.current) : currentOf(faceColour);
     appendMeshTriangleBatch(*geometry, moved, movedCount, face, texturedFaceMaterial, kTexturedFaceBatch, entity, true);
 }
