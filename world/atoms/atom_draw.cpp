@@ -38,38 +38,21 @@ namespace {
 // triangle onto the first vertex.
 u32 movedIndex(u32 index, u32 movedCount) { return index < movedCount ? index : 0; }
 
-// The face's unit normal, (c - a) x (b - a).
-ClVec3 faceNormal(const ClVec3& a, const ClVec3& b, const ClVec3& c) {
-    ClVec3 normal = (c - a).cross(b - a);
-    normal.normalize();
-    return normal;
-}
-
-void writeFlatTriangles(const ClGeometryMesh& mesh, const ClVec3* moved, u32 movedCount, u32 colour, SBatchVertex* out) {
-    const SMeshTriangle* triangle = mesh.triangles.data;
-    for (u32 t = 0; t < mesh.triangles.count; ++t, ++triangle) {
-        const u32 index[3] = {movedIndex(triangle->index[0], movedCount), movedIndex(triangle->index[1], movedCount),
-                              movedIndex(triangle->index[2], movedCount)};
-        const ClVec3 normal = faceNormal(moved[index[0]], moved[index[1]], moved[index[2]]);
+// Three vertices a triangle, each corner at its moved vertex, with the face's unit normal
+// (c - a) x (b - a) and the texture coordinate uvOf gives the corner's vertex. Flat and textured
+// triangles differ in their index type and their coordinates.
+template <typename TTriangle, typename FUv>
+void writeTriangles(const TTriangle* triangles, u32 count, const ClVec3* moved, u32 movedCount, u32 colour,
+                             FUv uvOf, SBatchVertex* out) {
+    for (const TTriangle* triangle = triangles; triangle != triangles + count; ++triangle) {
+        u32 index[3];
+        for (u32 k = 0; k < 3; ++k) index[k] = movedIndex(triangle->index[k], movedCount);
+        const ClVec3& a = moved[index[0]];
+        ClVec3 normal = (moved[index[2]] - a).cross(moved[index[1]] - a);
+        normal.normalize();
         for (u32 k = 0; k < 3; ++k) {
             const ClVec3& p = moved[index[k]];
-            *out++ = SBatchVertex{p.x, p.y, p.z, colour, normal.x, normal.y, normal.z, 0.0f, 0.0f};
-        }
-    }
-}
-
-// Texture coordinates belong to the textured quads' vertices, which come last in the mesh.
-void writeTexturedTriangles(const ClGeometryMesh& mesh, const ClVec3* moved, u32 movedCount, u32 colour, SBatchVertex* out) {
-    const u32 texBase = mesh.vertices.count - std::min(mesh.texCoords.count, mesh.vertices.count);
-    const SMeshTexturedTriangle* triangle = mesh.texturedTriangles.data;
-    for (u32 t = 0; t < mesh.texturedTriangles.count; ++t, ++triangle) {
-        const u32 index[3] = {movedIndex(triangle->index[0], movedCount), movedIndex(triangle->index[1], movedCount),
-                              movedIndex(triangle->index[2], movedCount)};
-        const ClVec3 normal = faceNormal(moved[index[0]], moved[index[1]], moved[index[2]]);
-        for (u32 k = 0; k < 3; ++k) {
-            const ClVec3& p = moved[index[k]];
-            SMeshTexCoord uv = {0.0f, 0.0f};
-            if (index[k] >= texBase && index[k] - texBase < mesh.texCoords.count) uv = mesh.texCoords.data[index[k] - texBase];
+            const SMeshTexCoord uv = uvOf(index[k]);
             *out++ = SBatchVertex{p.x, p.y, p.z, colour, normal.x, normal.y, normal.z, uv.u, uv.v};
         }
     }
@@ -83,10 +66,18 @@ void appendMeshTriangleBatch(const ClGeometryMesh& mesh, const ClVec3* moved, u3
     if (n == 0) return;
     const SBatchReservation r = reserveBatchGeometry(1, 3 * n, 3 * n);
     if (!r.vertices) return;
-    if (textured)
-        writeTexturedTriangles(mesh, moved, movedCount, colour, r.vertices);
-    else
-        writeFlatTriangles(mesh, moved, movedCount, colour, r.vertices);
+    if (textured) {
+        // Texture coordinates belong to the textured quads' vertices, which come last in the mesh.
+        const u32 texBase = mesh.vertices.count - std::min(mesh.texCoords.count, mesh.vertices.count);
+        const auto texCoordOf = [&mesh, texBase](u32 vertex) {
+            if (vertex >= texBase && vertex - texBase < mesh.texCoords.count) return mesh.texCoords.data[vertex - texBase];
+            return SMeshTexCoord{0.0f, 0.0f};
+        };
+        writeTriangles(mesh.texturedTriangles.data, n, moved, movedCount, colour, texCoordOf, r.vertices);
+    } else {
+        const auto noTexCoord = [](u32) { return SMeshTexCoord{0.0f, 0.0f}; };
+        writeTriangles(mesh.triangles.data, n, moved, movedCount, colour, noTexCoord, r.vertices);
+    }
     for (u32 k = 0; k < 3 * n; ++k) r.stagedIndices[k] = r.vertexBase + k;
     r.layerMasks[0] = batchKind;
     r.indexRanges[0] = SBatchIndexRange{r.firstStagedIndex, 3 * n};
