@@ -18,9 +18,18 @@ bool processorHasAvx2() {
     return available;
 }
 
+bool processorHasAvx512() {
+    static const bool available = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512vl") != 0;
+    }();
+    return available;
+}
+
 #else
 
 bool processorHasAvx() { return false; }
 bool processorHasAvx2() { return false; }
+bool processorHasAvx512() { return false; }
 
 #endif

@@ -6,3 +6,6 @@
 bool processorHasAvx();
 // AVX2 (eight integer lanes as well; it brings AVX). False on other architectures.
 bool processorHasAvx2();
+// AVX-512 with its forms on eight lanes too (F and VL; they bring AVX2). False on other
+// architectures.
+bool processorHasAvx512();

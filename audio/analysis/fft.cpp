@@ -33,8 +33,14 @@ struct SFftTables {
 
 SFftTables g_FftTables;
 std::once_flag g_FftTablesBuilt;
-// Eight lanes where the processor runs AVX (set with the tables), unless a test asked for four.
-std::atomic<bool> g_fftWideLanes{false};
+// The widest lanes the transform runs on: 16 where the processor runs AVX-512, 8 where it runs
+// AVX, else 4 (set with the tables), unless a test asked for fewer.
+std::atomic<u32> g_fftLanes{4};
+
+u32 widestFftLanes() {
+    if (processorHasAvx512()) return 16;
+    return processorHasAvx() ? 8 : 4;
+}
 
 
 void buildFftTables() {
@@ -55,7 +61,7 @@ void buildFftTables() {
             wi = wi + (wi * stepReal + oldReal * stepImag);
         }
     }
-    g_fftWideLanes.store(processorHasAvx(), std::memory_order_relaxed);
+    g_fftLanes.store(widestFftLanes(), std::memory_order_relaxed);
     for (u32 n = 1; n <= FFT_MAX_SIZE; n <<= 1) {
         u16* reversal = t.reversal + (n - 1u);
         u32 reversed = 0;
@@ -184,12 +190,17 @@ template <typename T>
     ai = ai + ti;
 }
 
+// The rounding argument of the 16-lane root: the current mode, as the narrower roots round.
+constexpr int ROUND_CURRENT_DIRECTION = 4;
+
 // Each lane replaced by its square root, correctly rounded (sqrtps and vsqrtps, as sqrtss for
 // std::sqrt).
 template <typename Lanes>
 [[gnu::always_inline]] inline void takeLaneRoots(Lanes& v) {
 #if defined(__x86_64__)
-    if constexpr (sizeof(Lanes) == 32) {
+    if constexpr (sizeof(Lanes) == 64) {
+        v = __builtin_ia32_sqrtps512_mask(v, v, static_cast<unsigned short>(0xFFFF), ROUND_CURRENT_DIRECTION);
+    } else if constexpr (sizeof(Lanes) == 32) {
         v = __builtin_ia32_sqrtps256(v);
     } else {
         v = __builtin_ia32_sqrtps(v);
@@ -660,16 +671,50 @@ typedef f32 FftWideLanes __attribute__((vector_size(32)));
     for (; 4u * half <= n; half *= 4u) pairedPasses<FftWideLanes>(re, im, n, half, t);
     if (half < n) singlePass<FftWideLanes>(re, im, n, half, t);
 }
-// The real transform's passes on eight lanes for n known when compiled (at least 128), so every
-// pass's offsets are constants: the first four in one sweep, then as realPassesToMagnitudesWide.
-template <u32 N>
-[[gnu::target("avx")]] void realPassesToMagnitudesWideOf(const f32* input, const f32* weights, u32 length, f32* re,
-                                                         f32* im, u32 bins, const SFftTables& t, f32* out) {
+typedef f32 FftWidestLanes __attribute__((vector_size(64)));
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+// The real transform's passes for n known when compiled (at least 128), so every pass's offsets
+// are constants: the first four in one sweep on eight lanes, then as realPassesToMagnitudesWide
+// on LaterLanes (eight or sixteen; every later pass's half-size is at least sixteen).
+template <typename LaterLanes, u32 N>
+[[gnu::always_inline]] inline void realPassesToMagnitudesOf(const f32* input, const f32* weights, u32 length, f32* re,
+                                                            f32* im, u32 bins, const SFftTables& t, f32* out) {
     realFirstFourPassesLanes<FftWideLanes, N>(input, weights, length, re, im, t);
     constexpr u32 LAST_HALF = (std::countr_zero(N) % 2u == 0u) ? N / 4u : N / 2u;
 #pragma GCC unroll 8
-    for (u32 half = 16u; half < LAST_HALF; half *= 4u) pairedPasses<FftWideLanes>(re, im, N, half, t);
-    lastPassesToMagnitudes<FftWideLanes>(re, im, N, LAST_HALF, bins, t, out);
+    for (u32 half = 16u; half < LAST_HALF; half *= 4u) pairedPasses<LaterLanes>(re, im, N, half, t);
+    lastPassesToMagnitudes<LaterLanes>(re, im, N, LAST_HALF, bins, t, out);
+}
+#pragma GCC diagnostic pop
+
+template <u32 N>
+[[gnu::target("avx")]] void realPassesToMagnitudesWideOf(const f32* input, const f32* weights, u32 length, f32* re,
+                                                         f32* im, u32 bins, const SFftTables& t, f32* out) {
+    realPassesToMagnitudesOf<FftWideLanes, N>(input, weights, length, re, im, bins, t, out);
+}
+
+// AVX-512: sixteen lanes after the first sweep, and twice the registers for the first sweep's
+// thirty-two blocks. Without FMA enabled here no multiply and add can be fused either.
+template <u32 N>
+[[gnu::target("avx512f,avx512vl")]] void realPassesToMagnitudesWidestOf(const f32* input, const f32* weights,
+                                                                        u32 length, f32* re, f32* im, u32 bins,
+                                                                        const SFftTables& t, f32* out) {
+    realPassesToMagnitudesOf<FftWidestLanes, N>(input, weights, length, re, im, bins, t, out);
+}
+
+// The sizes of the analysis's windows (512 to 4096) on sixteen lanes; false, doing nothing, for
+// any other size.
+bool realPassesToMagnitudesWidest(const f32* input, const f32* weights, u32 length, f32* re, f32* im, u32 n,
+                                  u32 bins, const SFftTables& t, f32* out) {
+    switch (n) {
+    case 512u: realPassesToMagnitudesWidestOf<512u>(input, weights, length, re, im, bins, t, out); return true;
+    case 1024u: realPassesToMagnitudesWidestOf<1024u>(input, weights, length, re, im, bins, t, out); return true;
+    case 2048u: realPassesToMagnitudesWidestOf<2048u>(input, weights, length, re, im, bins, t, out); return true;
+    case 4096u: realPassesToMagnitudesWidestOf<4096u>(input, weights, length, re, im, bins, t, out); return true;
+    default: return false;
+    }
 }
 
 // The real transform's passes on eight lanes (n at least 32): the first two, then the pair of
@@ -701,7 +746,7 @@ template <u32 N>
 // The passes after the first two, eight lanes wide where the processor allows.
 void runLaterPasses(f32* re, f32* im, u32 n, const SFftTables& t) {
 #if defined(__x86_64__)
-    if (g_fftWideLanes.load(std::memory_order_relaxed)) {
+    if (g_fftLanes.load(std::memory_order_relaxed) >= 8u) {
         laterPassesWide(re, im, n, t);
         return;
     }
@@ -731,11 +776,12 @@ void transform(const f32* inRe, const f32* inIm, f32* re, f32* im, u32 n) {
 
 }  // namespace
 
-bool fftSetWideLanes(bool allowed) {
+u32 fftSetLaneLimit(u32 lanes) {
     fftTables();
-    const bool wide = allowed && processorHasAvx();
-    g_fftWideLanes.store(wide, std::memory_order_relaxed);
-    return wide;
+    u32 inUse = widestFftLanes();
+    while (inUse > 4u && inUse > lanes) inUse /= 2u;
+    g_fftLanes.store(inUse, std::memory_order_relaxed);
+    return inUse;
 }
 
 bool fftComplexSplit(const f32* inputReal, const f32* inputImag, f32* outputReal, f32* outputImag, u32 n) {
@@ -779,7 +825,11 @@ bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, 
     }
     const SFftTables& t = fftTables();
 #if defined(__x86_64__)
-    if (n >= 32u && g_fftWideLanes.load(std::memory_order_relaxed)) {
+    const u32 lanes = g_fftLanes.load(std::memory_order_relaxed);
+    if (lanes >= 16u &&
+        realPassesToMagnitudesWidest(input, weights, length, scratchReal, scratchImag, n, bins, t, outMagnitudes))
+        return true;
+    if (n >= 32u && lanes >= 8u) {
         realPassesToMagnitudesWide(input, weights, length, scratchReal, scratchImag, n, bins, t, outMagnitudes);
         return true;
     }

@@ -32,10 +32,10 @@ bool fftComplexSplit(const f32* inputReal, const f32* inputImag, f32* outputReal
 bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, u32 bins, f32* scratchReal,
                        f32* scratchImag, f32* outMagnitudes);
 
-// The later passes run eight lanes wide where the processor has AVX, four otherwise; the results
-// are the same bits. Tests call this with false to run the four-lane code on an AVX machine.
-// Returns whether the eight-lane code is now in use.
-bool fftSetWideLanes(bool allowed);
+// The later passes run sixteen lanes wide where the processor has AVX-512, eight where it has
+// AVX, four otherwise; the results are the same bits. Tests lower the limit (4, 8 or 16) to run
+// the narrower code on a wider machine. Returns the lane count now in use.
+u32 fftSetLaneLimit(u32 lanes);
 
 // sqrt(re x re + im x im) in f32.
 f32 complexMagnitude(f32 re, f32 im);

@@ -1,4 +1,5 @@
 #include "audio/analysis/fft.h"
+#include "tests/audio/fft_lane_widths.h"
 
 #include <gtest/gtest.h>
 
@@ -116,10 +117,7 @@ void expectOracleOutputsOnEverySize() {
 }  // namespace
 
 TEST(Fft, TablesGiveTheRecurrenceOutputsBitForBit) {
-    // Four lanes here; eight too where the processor has them.
-    fftSetWideLanes(false);
-    expectOracleOutputsOnEverySize();
-    if (fftSetWideLanes(true)) expectOracleOutputsOnEverySize();
+    forEachFftLaneWidth(expectOracleOutputsOnEverySize);
 }
 
 // The real transform against the complex one over the same windowed product, on every size,
@@ -154,9 +152,7 @@ void expectRealMagnitudesLikeTheComplexTransform() {
 }
 
 TEST(Fft, RealMagnitudesMatchTheComplexTransformBitForBit) {
-    fftSetWideLanes(false);
-    expectRealMagnitudesLikeTheComplexTransform();
-    if (fftSetWideLanes(true)) expectRealMagnitudesLikeTheComplexTransform();
+    forEachFftLaneWidth(expectRealMagnitudesLikeTheComplexTransform);
 }
 
 TEST(Fft, RealMagnitudesRefuseLengthsAndBinsBeyondTheSize) {
