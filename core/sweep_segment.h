@@ -35,40 +35,25 @@ struct ClSweepSegment {
 };
 
 inline u32 ClSweepSegment::update() {
+    // The step works in locals and stores the three fields once, as it returns.
     const f32 step = g_fFrameTime * speed;
     const f32 at = lead + step;
     f32 from = low + step;
     f32 to = high + step;
-    u32 running = 1;
+    const auto settle = [this, at](f32 newLow, f32 newHigh, u32 running) {
+        lead = at;
+        low = newLow;
+        high = newHigh;
+        return running;
+    };
     if (speed > 0.0f) {
-        if (at < 0.0f) {
-            from = 0.0f;
-            to = 0.0f;
-        } else {
-            if (at - from < span) from = maxFloat(at - span, 0.0f);
-            if (to > length) {
-                to = length;
-                if (from > length) {
-                    from = length;
-                    running = 0;
-                }
-            }
-        }
-    } else if (at > length) {
-        from = length;
-        to = length;
-    } else {
-        if (to - at < span) to = minFloat(at + span, length);
-        if (from < 0.0f) {
-            from = 0.0f;
-            if (to < 0.0f) {
-                to = 0.0f;
-                running = 0;
-            }
-        }
+        if (at < 0.0f) return settle(0.0f, 0.0f, 1);
+        if (at - from < span) from = maxFloat(at - span, 0.0f);
+        if (to > length) return from > length ? settle(length, length, 0) : settle(from, length, 1);
+        return settle(from, to, 1);
     }
-    lead = at;
-    low = from;
-    high = to;
-    return running;
+    if (at > length) return settle(length, length, 1);
+    if (to - at < span) to = minFloat(at + span, length);
+    if (from < 0.0f) return to < 0.0f ? settle(0.0f, 0.0f, 0) : settle(0.0f, to, 1);
+    return settle(from, to, 1);
 }
