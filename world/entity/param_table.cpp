@@ -39,16 +39,15 @@ SParamValue* SParamTable::get(const SParamName& name) const {
 
 SParamValue* SParamTable::findOrAdd(const char* name) { return findOrAdd(SParamName(name)); }
 
-// The map holds one key per entry and has as many slots as there are entries, so it is full
-// exactly when the entries are.
+// The map has a slot for every entry, so a full table takes no new name.
 SParamValue* SParamTable::findOrAdd(const SParamName& name) {
-    if (!entries) fatalErrorf("parameter \"%s\" looked up in a table that was not set up", name.text);
-    SParamValue* next = count < capacity ? &entries[count] : nullptr;
-    const uintptr_t found = map.findOrInsert(name.hash, reinterpret_cast<uintptr_t>(next));
-    if (found == 0) {
-        if (count >= capacity) fatalErrorf("parameter table full (%u entries) adding \"%s\"", capacity, name.text);
-        fatalErrorf("parameter \"%s\" cannot be entered in its table", name.text);
+    if (count >= capacity) {
+        if (SParamValue* value = find(name)) return value;
+        fatalErrorf("parameter table full (%u entries) adding \"%s\"", capacity, name.text);
     }
+    SParamValue* next = &entries[count];
+    const uintptr_t found = map.findOrInsert(name.hash, reinterpret_cast<uintptr_t>(next));
+    if (found == 0) fatalErrorf("parameter \"%s\" cannot be entered in its table", name.text);
     if (found == reinterpret_cast<uintptr_t>(next)) ++count;
     return reinterpret_cast<SParamValue*>(found);
 }
