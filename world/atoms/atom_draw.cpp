@@ -42,8 +42,8 @@ u32 movedIndex(u32 index, u32 movedCount) { return index < movedCount ? index : 
 // (c - a) x (b - a) and the texture coordinate uvOf gives the corner's vertex. Flat and textured
 // triangles differ in their index type and their coordinates.
 template <typename TTriangle, typename FUv>
-void writeTriangles(const TTriangle* triangles, u32 count, const ClVec3* moved, u32 movedCount, u32 colour,
-                             FUv uvOf, SBatchVertex* out) {
+void writeTriangles(const TTriangle* triangles, u32 count, const ClVec3* moved, u32 movedCount, u32 colour, FUv uvOf,
+                    SBatchVertex* out) {
     for (const TTriangle* triangle = triangles; triangle != triangles + count; ++triangle) {
         u32 index[3];
         for (u32 k = 0; k < 3; ++k) index[k] = movedIndex(triangle->index[k], movedCount);
