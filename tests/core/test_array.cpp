@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 namespace {

@@ -4,7 +4,6 @@
 #include "tests/support/fatal_catch.h"
 
 #include <random>
-#include <string>
 #include <unordered_map>
 #include <vector>
 

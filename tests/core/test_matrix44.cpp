@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <utility>
 
 #include "core/float_helpers.h"
 #include "tests/support/vec_text.h"

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <string>
 #include <type_traits>
-#include <vector>
 
 namespace {
 
