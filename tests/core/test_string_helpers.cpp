@@ -134,14 +134,11 @@ std::string split(ClStringArray& tokens, const char* text, const char* delimiter
     return joined(tokens);
 }
 
-TEST(StringSplit, EmptyTokensAreSkippedASecondSplitStartsAfreshAndManyGrowTheArray) {
+TEST(StringSplit, EmptyTokensAreSkippedAndASecondSplitStartsAfresh) {
     ClStringArray tokens;
     EXPECT_EQ(split(tokens, ",a,,b,", ","), "a|b");
     EXPECT_EQ(split(tokens, "x;y z", "; "), "x|y|z");
     EXPECT_EQ(split(tokens, nullptr, " "), "");
-    std::string text, expected;
-    for (int i = 0; i < 40; ++i) text += "t" + std::to_string(i) + ",", expected += (i ? "|t" : "t") + std::to_string(i);
-    EXPECT_EQ(split(tokens, text.c_str(), ","), expected);
 }
 
 TEST(StringArray, EighthPushGrowsKeepingTheCursorAndOwnElementsSurviveGrowth) {
