@@ -126,29 +126,6 @@ TEST(SpectrumPassBits, RowsBandsAndEnergiesKeepTheirRecordedDigests) {
     forEachFftLaneWidth(expectRecordedDigests);
 }
 
-TEST(SpectrumMono, EachSampleFormatFollowsItsFormulaWithNotANumberAsSilence) {
-    // 11 frames: whole groups of four and a tail, with the extremes, clipping and negative sums.
-    const s16 left[11] = {-32768, 32767, 32767, 5000, 100, -100, 12345, -5, 16384, 1, -32768};
-    const s16 right[11] = {-32768, 32767, -32767, 3000, -101, 101, -2000, 4, 16383, 0, 32767};
-    s16 stereo[22];
-    for (u32 i = 0; i < 11; ++i) stereo[2 * i] = left[i], stereo[2 * i + 1] = right[i];
-    f32 mono[11];
-    convertChunkToMono(reinterpret_cast<const u8*>(stereo), 11, 2, 2, 1, mono);
-    for (u32 i = 0; i < 11; ++i) {
-        const f32 v = std::clamp(f32(s32(left[i]) + s32(right[i])) * 2.0f * (1.0f / 32767.0f), 0.0f, 1.0f);
-        EXPECT_EQ(std::memcmp(&mono[i], &v, sizeof v), 0) << i << ": " << mono[i] << " vs " << v;
-    }
-    const u8 mono8[3] = {128 + 64, 0, 255};
-    convertChunkToMono(mono8, 3, 1, 1, 1, mono);
-    EXPECT_EQ(mono[0], 64.0f * (1.0f / 127.0f));
-    EXPECT_EQ(mono[1], 0.0f);
-    EXPECT_EQ(mono[2], 1.0f);
-    const f32 floats[4] = {0.125f, 0.125f, __builtin_nanf(""), 0.5f};
-    convertChunkToMono(reinterpret_cast<const u8*>(floats), 2, 2, 4, 0, mono);
-    EXPECT_EQ(mono[0], 0.5f);
-    EXPECT_EQ(mono[1], 0.0f);  // not a number counts as silence
-}
-
 TEST(SpectrumMono, FloatStereoInLanesFollowsTheFormulaFrameByFrame) {
     // 15 frames: a group of eight, one of four and a tail of three, with clipping, negative sums,
     // a negative zero and not-a-number on either side.
@@ -177,13 +154,13 @@ TEST(SpectrumValidation, ResultCodesFollowTheFormatInOrder) {
     const SSpectrumStreamFormat f = pcmFormat(2, 44100, 2, 44100ull * 180);
     EXPECT_EQ(validateSpectrumStream(f, &g), s32(E_SPECTRUM_RESULT_NONE));
     EXPECT_EQ(g.hop, 350u);
-    // One field changed, at a rate; the rate is judged before the duration.
+    // One field changed, at a rate; the rate is judged before the duration. Which rates the
+    // geometry refuses is the geometry's to test.
     using F = SSpectrumStreamFormat;
     constexpr s32 NONE = E_SPECTRUM_RESULT_NONE, BAD = E_SPECTRUM_RESULT_UNDECODABLE;
     const struct { u32 F::*field; u32 value; f32 rate; s32 result; } cases[] = {
         {&F::channels, 0, 44100, BAD}, {&F::channels, 3, 44100, BAD}, {&F::bytesPerSample, 0, 44100, BAD},
-        {&F::bytesPerSample, 5, 44100, BAD}, {&F::totalBytes, 0, 44100, BAD}, {&F::channels, 2, 192001, BAD},
-        {&F::channels, 2, 192000, NONE}, {&F::channels, 2, 7999, BAD}, {&F::channels, 2, 44056, BAD},
+        {&F::bytesPerSample, 5, 44100, BAD}, {&F::totalBytes, 0, 44100, BAD},
         {&F::durationMs, 89999, 44100, E_SPECTRUM_RESULT_TOO_SHORT}, {&F::durationMs, 90000, 44100, NONE},
         {&F::durationMs, 59940000, 44100, NONE}, {&F::durationMs, 59940001, 44100, E_SPECTRUM_RESULT_TOO_LONG},
         {&F::durationMs, 1000, 7999, BAD}};
@@ -286,12 +263,6 @@ TEST(SpectrumShaping, PowerIsTheLibrarysToTheBit) {
     }
     EXPECT_EQ(shapedMismatches, 0u);
     EXPECT_EQ(normalisedMismatches, 0u);
-}
-
-TEST(SpectrumWindow, GaussianIsSymmetricWithItsPeakInTheMiddle) {
-    EXPECT_EQ(gaussianWindowWeight(350, 701), 1.0f);
-    EXPECT_EQ(gaussianWindowWeight(0, 701), gaussianWindowWeight(700, 701));
-    EXPECT_NEAR(gaussianWindowWeight(0, 700), std::exp(-3.125f), 1e-6f);
 }
 
 // ---------------------------------------------------------------------------------------------
