@@ -197,7 +197,6 @@ TEST(CodecAudioLog, GoesUnderTheUserFolderWhateverItsNameAndOnlyWhileLoggingIsOn
 TEST(CodecRecord, HoldsAtMostEightLowerCasedExtensions) {
     SCodecRecord record;
     initCodecRecord(&record, nullptr, nullptr, nullptr);
-    EXPECT_EQ(record.initStatus, E_CODECINIT_NOT_INITIALISED);
     EXPECT_EQ(addCodecRecordExtension(&record, ".FLAC", E_CODECFORMAT_FLAC), 1);
     EXPECT_STREQ(record.extensions[0].extension, ".flac");
     EXPECT_EQ(addCodecRecordExtension(&record, "", E_CODECFORMAT_FLAC), 0);

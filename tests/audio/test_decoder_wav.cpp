@@ -117,10 +117,9 @@ TEST_F(WavDecoder, WrongDataSizesDecodeWhatTheFileHolds) {
 // they refuse, what is no regular file and what is too large.
 TEST_F(WavDecoder, RefusedFilesFailToOpen) {
     const std::vector<u8> good = makeWav({}, packPcm(makeSignal(1000, 2, 44100, 16), 16));
-    std::vector<u8> floatTag = good, noRate = good;
+    std::vector<u8> floatTag = good;
     floatTag[20] = 3;
-    std::fill(noRate.begin() + 24, noRate.begin() + 28, 0);
-    for (const std::vector<u8>& bytes : {std::vector<u8>{}, floatTag, noRate}) {
+    for (const std::vector<u8>& bytes : {std::vector<u8>{}, floatTag}) {
         const SDecodeRun decoded = decodeBytes(bytes);
         EXPECT_EQ(decoded.state, s32(E_CODECJOB_OPEN_FAILED));
         EXPECT_EQ(decoded.bytes.size(), size_t(0));
