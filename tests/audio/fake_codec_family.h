@@ -27,6 +27,9 @@ struct SFakeCodecConfig {
     std::function<void(u32 fill)> onDecode = nullptr;
 };
 
+// A ring buffer's states, short, for the tests that compare them.
+constexpr u32 FREE = E_CODECBS_FREE, PENDING = E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE;
+
 // The byte at position i of every fake stream.
 inline u8 fakeStreamByte(u32 i) { return u8((i * 7u + (i >> 8)) & 0xFF); }
 

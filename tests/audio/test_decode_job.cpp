@@ -31,8 +31,6 @@ std::vector<u32> ringStates(const ClFakeCodec* job) {
     return std::vector<u32>(job->m_ring.states, job->m_ring.states + job->m_ring.bufferCount);
 }
 
-constexpr u32 FREE = E_CODECBS_FREE, PENDING = E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE;
-
 class DecodeJob : public ::testing::Test {
 protected:
     void SetUp() override { critSectionPoolInit(); }

@@ -136,7 +136,6 @@ TEST(SamplePullRing, RequestEndingAtABufferEndFreesThatBuffer) {
     const auto position = [&] {
         return std::vector<u32>({info.readIndex, info.readOffset, job.m_ring.states[0], job.m_ring.states[1]});
     };
-    constexpr u32 FREE = E_CODECBS_FREE, PENDING = E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE;
     u32 got = 0;
     EXPECT_EQ(pull(&job, &info, 100, &got), fakeStreamBytes(0, 100));
     EXPECT_EQ(position(), std::vector<u32>({1, 0, FREE, PENDING}));
