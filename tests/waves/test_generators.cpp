@@ -167,9 +167,3 @@ TEST_F(BuiltInPackTest, ShipItemsAreRegisteredByKeyAndDescribeWhatTheyDoAtTheirL
     EXPECT_STREQ(d.name, "ScorePickup");
     EXPECT_EQ(d.ratings[0][0].present, 0);
 }
-
-TEST_F(BuiltInPackTest, AShipItemsProgramBuildsIntoAPlayerEntity) {
-    ClEntity* entity = build(generatorFindOrDie(E_GENCAT_SHIP_ITEM, "weapon_sonic_tweeter"), nullptr);
-    EXPECT_EQ(entity->program->kind, u32(E_PROGRAM_PLAYER));
-    EXPECT_NE(entity->root, nullptr);
-}
