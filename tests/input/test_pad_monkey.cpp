@@ -87,7 +87,6 @@ TEST_F(PadMonkey, MaximaBelowTheirMinimaAreRaised) {
     EXPECT_EQ(t.digitalMaxReps, 4);
     EXPECT_EQ(t.analogMinHold, 0.5f);
     EXPECT_EQ(t.analogMaxHold, 0.5f);
-    EXPECT_EQ(t.betweenTime, 0.05f);
     EXPECT_EQ(randomIntBelow(0), 0);
     EXPECT_EQ(randomIntBelow(-3), 0);
     EXPECT_EQ(randomIntBelow(1), 0);
