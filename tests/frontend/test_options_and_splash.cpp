@@ -103,7 +103,6 @@ TEST_F(OptionsScreen, TheWaterButtonTogglesTheOptionAndWritesTheSave) {
 // Linux has no ambient light runtime: its options are disabled and say why.
 TEST_F(OptionsScreen, TheAmbientLightOptionsAreUnavailableWithoutARuntime) {
     ASSERT_FALSE(ambientLightingPresent());
-    EXPECT_FALSE(systemDetectamBXEnable());
     EXPECT_EQ(findWidgetByName("OptionsAmbient")->getInt("disabled"), 1);
     EXPECT_EQ(findWidgetByName("OptionsAmbientLess")->getInt("disabled"), 1);
     EXPECT_EQ(findWidgetByName("OptionsAmbientMore")->getInt("disabled"), 1);
