@@ -26,15 +26,6 @@ std::string size(const SResolutionChoice& c) {
     return std::to_string(c.mode.width) + "x" + std::to_string(c.mode.height);
 }
 
-TEST(DisplayModes, AspectClassesFollowTheWidthToHeightThresholds) {
-    for (const auto& [width, height, aspect] : std::vector<std::tuple<u32, u32, s32>>{
-             {2560, 1080, 0}, {1920, 1080, 1}, {1280, 800, 2}, {1280, 854, 3}, {1024, 768, 4}, {1280, 1024, 6}, {640, 480, 4}, {1280, 720, 1}}) {
-        SDisplayMode mode;
-        std::tie(mode.width, mode.height) = std::tuple(width, height);
-        EXPECT_EQ(computeAspectClass(&mode), aspect) << width << "x" << height;
-    }
-}
-
 TEST(DisplayModes, UniqueModesPreferSixtyHertzThenFiftyNineElseTheLast) {
     SDisplayModeSet set = desktop(1920, 1080, {{1280, 720, 59, 32}, {1280, 720, 60, 32}, {1280, 720, 75, 32}, {1024, 768, 75, 32},
                                                {1024, 768, 59, 32}, {800, 600, 72, 32}, {800, 600, 85, 32}, {640, 480, 60, 16}});
