@@ -131,15 +131,6 @@ TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGive
     EXPECT_EQ(material(1), batchRuns(1, reinterpret_cast<BatchKey>(&preview))[0].material);
 }
 
-TEST(DrawListSlices, LinesAreCutIntoAtMostThirtyTwoRoundedUpSlices) {
-    // 100 lines on 64 threads: 32 slices in 25 jobs; 1000 lines: 32 jobs.
-    EXPECT_EQ(5u, lineSliceSize(10, 2));
-    EXPECT_EQ(5u, lineSliceSize(10, 1));
-    EXPECT_EQ(4u, lineSliceSize(100, 64));
-    EXPECT_EQ(32u, lineSliceSize(1000, 64));
-    EXPECT_EQ(1u, lineSliceSize(17, 64));
-}
-
 TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) {
     for (u32 i = 0; i < 100; ++i)
         appendLineCommand(ClVec3(0, f32(i), 0), ClVec3(10, f32(i), 0), 0.5f, i, material(0), 1.0f, 1, i % 2 ? 0x24 : 0x04);
