@@ -10,7 +10,6 @@
 #include "tests/support/temp_dir.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -162,18 +161,6 @@ TEST_F(SceneRender, APlayingFilmIsDrawnLetterboxedOverTheFrame) {
     // Once the film has ended the frame shows again.
     const SPicture after = drawQuad("scene_after_film.png");
     EXPECT_NEAR(0xC0, green(after, 15, 15), 2);
-}
-
-TEST(BlurTables, FifteenGaussianTapsWithHorizontalAndVerticalOffsets) {
-    const SBlurTables t = makeBlurTables(341.0f);
-    f32 sum = 0.0f;
-    for (f32 w : t.weights) sum += w;
-    EXPECT_NEAR(1.0f, sum, 1e-6f);
-    EXPECT_NEAR(t.weights[7] * std::exp(-1.0f / 12.5f), t.weights[6], 1e-7f);
-    EXPECT_EQ(-7.0f / 341.0f, t.horizontal[0].x);
-    EXPECT_EQ(0.0f, t.horizontal[0].y);
-    EXPECT_EQ(0.0f, t.vertical[14].x);
-    EXPECT_NEAR(7.0f / 192.0f, t.vertical[14].y, 1e-7f);
 }
 
 }  // namespace
