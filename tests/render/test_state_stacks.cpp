@@ -36,8 +36,6 @@ TEST(ViewSlots, MapperPushAndPopLockInputEvenWhenFullOrEmpty) {
     pushPlayerInputMapper(1, &mapper);
     // A push onto a full stack.
     EXPECT_EQ(g_iInputLockCounter, 2);
-    EXPECT_EQ(g_aViewSlots[1].mappers.count, 10u);
-    EXPECT_EQ(getPlayerInputMapper(1), &mapper);
 
     resetViewSlots();
     g_iInputLockCounter = 0;
