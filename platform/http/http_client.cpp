@@ -10,7 +10,10 @@ namespace {
 
 constexpr size_t MAX_ADDRESS_LENGTH = 255;
 constexpr size_t MAX_PAGE_LENGTH = 255;
-constexpr long FIRST_ERROR_STATUS = 400;
+constexpr long FIRST_OK_STATUS = 200;
+constexpr long FIRST_NOT_OK_STATUS = 300;
+// The longest wait for the socket before the transfer is looked at again.
+constexpr int MAX_WAIT_MS = 1000;
 
 std::once_flag g_curlInitOnce;
 bool g_curlReady = false;
@@ -57,10 +60,33 @@ EHttpResult resultOf(CURLcode code) {
     switch (code) {
     case CURLE_OK: return E_HTTP_OK;
     case CURLE_OPERATION_TIMEDOUT: return E_HTTP_TIMED_OUT;
-    case CURLE_HTTP_RETURNED_ERROR: return E_HTTP_ERROR_STATUS;
     case CURLE_URL_MALFORMAT: return E_HTTP_BAD_ADDRESS;
     default: return E_HTTP_NO_CONNECTION;
     }
+}
+
+// Runs the transfer to its end, waking at least once a second and at once when cancelled. The
+// result of a finished transfer is its status class: only 2xx counts as an answer.
+EHttpResult runTransfer(CURLM* multi, CURL* curl, ClHttpCancel* cancel) {
+    if (cancel && !cancel->attach(multi)) return E_HTTP_CANCELLED;
+    int running = 1;
+    CURLMcode step = curl_multi_perform(multi, &running);
+    while (step == CURLM_OK && running > 0) {
+        step = curl_multi_poll(multi, nullptr, 0, MAX_WAIT_MS, nullptr);
+        if (step == CURLM_OK) step = curl_multi_perform(multi, &running);
+        if (cancel && cancel->cancelled()) break;
+    }
+    if (cancel && cancel->detach()) return E_HTTP_CANCELLED;
+    if (step != CURLM_OK) return E_HTTP_NO_CONNECTION;
+    CURLcode done = CURLE_RECV_ERROR;
+    int left = 0;
+    while (const CURLMsg* message = curl_multi_info_read(multi, &left)) {
+        if (message->msg == CURLMSG_DONE) done = message->data.result;
+    }
+    if (done != CURLE_OK) return resultOf(done);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    return status >= FIRST_OK_STATUS && status < FIRST_NOT_OK_STATUS ? E_HTTP_OK : E_HTTP_ERROR_STATUS;
 }
 
 }  // namespace
@@ -86,14 +112,48 @@ bool isValidHttpAddress(const char* address) {
     return value >= 1 && value <= 65535;
 }
 
+void ClHttpCancel::cancel() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_cancelled = true;
+    if (m_transfer) curl_multi_wakeup(static_cast<CURLM*>(m_transfer));
+}
+
+void ClHttpCancel::reset() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_cancelled = false;
+}
+
+bool ClHttpCancel::attach(void* transfer) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_cancelled) return false;
+    m_transfer = transfer;
+    return true;
+}
+
+bool ClHttpCancel::cancelled() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_cancelled;
+}
+
+bool ClHttpCancel::detach() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_transfer = nullptr;
+    return m_cancelled;
+}
+
 EHttpResult httpExchange(const char* address, const char* page, const char* body, u32 timeoutMs, char* reply,
-                         u32 capacity) {
+                         u32 capacity, ClHttpCancel* cancel) {
     if (reply && capacity > 0) reply[0] = '\0';
     if (!isValidHttpAddress(address) || !page || !isValidPage(page)) return E_HTTP_BAD_ADDRESS;
     std::call_once(g_curlInitOnce, initCurl);
     if (!g_curlReady) return E_HTTP_NO_CONNECTION;
     CURL* curl = curl_easy_init();
     if (!curl) return E_HTTP_NO_CONNECTION;
+    CURLM* multi = curl_multi_init();
+    if (!multi) {
+        curl_easy_cleanup(curl);
+        return E_HTTP_NO_CONNECTION;
+    }
 
     const std::string url = std::string("http://") + address + "/" + page;
     SReplyBuffer buffer{reply, capacity, 0};
@@ -103,7 +163,7 @@ EHttpResult httpExchange(const char* address, const char* page, const char* body
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeout);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeout);
-    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, takeReply);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &buffer);
     if (body && body[0]) {
@@ -111,8 +171,13 @@ EHttpResult httpExchange(const char* address, const char* page, const char* body
     } else {
         curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     }
-    const CURLcode code = curl_easy_perform(curl);
+    EHttpResult result = E_HTTP_NO_CONNECTION;
+    if (curl_multi_add_handle(multi, curl) == CURLM_OK) {
+        result = runTransfer(multi, curl, cancel);
+        curl_multi_remove_handle(multi, curl);
+    }
+    curl_multi_cleanup(multi);
     curl_easy_cleanup(curl);
-    if (code != CURLE_OK && reply && capacity > 0) reply[0] = '\0';
-    return resultOf(code);
+    if (result != E_HTTP_OK && reply && capacity > 0) reply[0] = '\0';
+    return result;
 }

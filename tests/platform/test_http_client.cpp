@@ -1,6 +1,7 @@
-// The HTTP client against servers the test starts on 127.0.0.1: a GET and a POST answered, an
-// error status, a reply longer than its buffer, a server that never answers, and addresses and
-// pages refused before anything is sent.
+// The HTTP client against servers the test starts on 127.0.0.1: a GET and a POST answered, the
+// statuses that are no answer, a reply longer than its buffer, a server that never answers, an
+// exchange broken off from another thread, and addresses and pages refused before anything is
+// sent.
 #include "platform/http/http_client.h"
 #include "tests/support/local_http_server.h"
 
@@ -8,6 +9,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 using namespace test_support;
 
@@ -45,12 +47,39 @@ TEST(HttpClient, ALongReplyIsCutToItsBuffer) {
     EXPECT_EQ(httpExchange(server.address().c_str(), "p", "", TIMEOUT_MS, nullptr, 0), E_HTTP_OK);
 }
 
-TEST(HttpClient, AnErrorStatusFailsWithAnEmptyReply) {
-    ClLocalHttpServer server("missing", 404);
-    char reply[16] = "stale";
-    EXPECT_EQ(httpExchange(server.address().c_str(), "XLBPage.aspx", "", TIMEOUT_MS, reply, sizeof reply),
-              E_HTTP_ERROR_STATUS);
-    EXPECT_STREQ(reply, "");
+// Only a 2xx answer is read: a redirect is not followed, and its body is no reply.
+TEST(HttpClient, AStatusOutside2xxFailsWithAnEmptyReply) {
+    for (int status : {302, 404, 500}) {
+        ClLocalHttpServer server("0 taken", status);
+        char reply[16] = "stale";
+        EXPECT_EQ(httpExchange(server.address().c_str(), "XLBPage.aspx", "m=1", TIMEOUT_MS, reply, sizeof reply),
+                  E_HTTP_ERROR_STATUS)
+            << status;
+        EXPECT_STREQ(reply, "") << status;
+    }
+}
+
+// A cancel from another thread ends the exchange under way at once, long before its time-out,
+// and every later one before it is sent, until reset.
+TEST(HttpClient, ACancelBreaksOffTheExchangeUnderWay) {
+    ClLocalHttpServer server("0", 200, false);
+    ClHttpCancel cancel;
+    EHttpResult result = E_HTTP_OK;
+    const auto start = std::chrono::steady_clock::now();
+    std::thread exchange([&] {
+        char reply[8];
+        result = httpExchange(server.address().c_str(), "p", "m=1", 60000, reply, sizeof reply, &cancel);
+    });
+    while (server.requestLines().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    cancel.cancel();
+    exchange.join();
+    const auto waited = std::chrono::steady_clock::now() - start;
+    const EHttpResult later = httpExchange(server.address().c_str(), "p", "m=2", TIMEOUT_MS, nullptr, 0, &cancel);
+
+    EXPECT_EQ(result, E_HTTP_CANCELLED);
+    EXPECT_LT(waited, std::chrono::seconds(10));
+    EXPECT_EQ(later, E_HTTP_CANCELLED);
+    EXPECT_EQ(server.requestLines().size(), 1u);
 }
 
 // The wait is bounded by the time-out; only an upper bound is checked, and a generous one.

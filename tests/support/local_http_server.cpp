@@ -57,7 +57,8 @@ std::string readRequest(int client, std::string* body) {
 
 }  // namespace
 
-ClLocalHttpServer::ClLocalHttpServer(std::string body, int status) : m_body(std::move(body)), m_status(status) {
+ClLocalHttpServer::ClLocalHttpServer(std::string body, int status, bool answers)
+    : m_body(std::move(body)), m_status(status), m_answers(answers) {
     m_socket = listenOnLoopback(&m_port);
     if (m_socket >= 0) m_thread = std::thread([this] { serve(); });
 }
@@ -65,6 +66,7 @@ ClLocalHttpServer::ClLocalHttpServer(std::string body, int status) : m_body(std:
 ClLocalHttpServer::~ClLocalHttpServer() {
     m_stop = true;
     if (m_thread.joinable()) m_thread.join();
+    for (int client : m_held) ::close(client);
     if (m_socket >= 0) ::close(m_socket);
 }
 
@@ -92,6 +94,10 @@ void ClLocalHttpServer::serve() {
             std::lock_guard<std::mutex> hold(m_lock);
             m_lines.push_back(line);
             if (line.rfind("POST", 0) == 0) m_lastBody = body;
+        }
+        if (!m_answers) {
+            m_held.push_back(client);
+            continue;
         }
         const std::string answer = "HTTP/1.1 " + std::to_string(m_status) + " X\r\nContent-Type: text/plain\r\n" +
                                    "Content-Length: " + std::to_string(m_body.size()) + "\r\nConnection: close\r\n\r\n" +

@@ -1,6 +1,7 @@
 // Tiny HTTP servers on 127.0.0.1 for the tests of the HTTP client: one that answers every
-// request with a fixed body and keeps the request lines it saw, and one that listens but never
-// accepts a connection, so a client's request stays unanswered. Each picks a free port.
+// request with a fixed body (or reads each request and never answers it) and keeps the request
+// lines it saw, and one that listens but never accepts a connection, so a client's request stays
+// unanswered. Each picks a free port.
 #pragma once
 
 #include "platform/types.h"
@@ -15,8 +16,9 @@ namespace test_support {
 
 class ClLocalHttpServer {
 public:
-    // Starts answering at once; status is the HTTP status sent (200, 404...).
-    explicit ClLocalHttpServer(std::string body, int status = 200);
+    // Starts answering at once; status is the HTTP status sent (200, 404...). A server that does
+    // not answer keeps each connection open, unanswered, until it is destroyed.
+    explicit ClLocalHttpServer(std::string body, int status = 200, bool answers = true);
     ~ClLocalHttpServer();
     ClLocalHttpServer(const ClLocalHttpServer&) = delete;
     ClLocalHttpServer& operator=(const ClLocalHttpServer&) = delete;
@@ -35,6 +37,8 @@ private:
     int m_port = 0;
     std::string m_body;
     int m_status;
+    bool m_answers;
+    std::vector<int> m_held;  // the serving thread's unanswered connections
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_lock;
     std::vector<std::string> m_lines;
