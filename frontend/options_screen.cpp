@@ -131,9 +131,21 @@ void makeAllowedLists() {
     g_options.passwordAllowed.clear();
     for (u16 c = 0x21; c <= 0x7E; ++c) {
         g_options.passwordAllowed.push_back(c);
-        const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (letterOrDigit || c == '_' || c == '-' || c == '.') g_options.loginAllowed.push_back(c);
+        if (isLoginNameCharacter(c)) g_options.loginAllowed.push_back(c);
     }
+}
+
+// The log-in's reply, told in the screen's notice.
+void logInAnswered(void*, ELeaderboardStatus status, const char*) {
+    const char* notice = nullptr;
+    switch (status) {
+        case E_LEADERBOARD_OK: notice = "fe_options_login_accepted"; break;
+        case E_LEADERBOARD_REFUSED: notice = "fe_options_login_refused"; break;
+        case E_LEADERBOARD_BAD_REPLY: notice = "fe_options_login_bad_reply"; break;
+        case E_LEADERBOARD_NO_NETWORK: notice = "fe_options_login_unreachable"; break;
+        case E_LEADERBOARD_CANCELLED: return;
+    }
+    setLabelKey("OptionsNotice", notice);
 }
 
 void writeSave() { saveWrite(1); }
@@ -210,7 +222,9 @@ bool systemAttemptLogin() {
     writeSave();
     g_options.fields[E_TEXT_FIELD_PASSWORD].clear();
     g_options.fields[E_TEXT_FIELD_VERIFY_PASSWORD].clear();
-    setLabelKey("OptionsNotice", "fe_options_login_saved");
+    // Without a leaderboard service the account is only kept.
+    const bool sent = leaderboardLogIn(logInAnswered, nullptr);
+    setLabelKey("OptionsNotice", sent ? "fe_options_login_sending" : "fe_options_login_saved");
     refreshOptions();
     return true;
 }

@@ -2,7 +2,7 @@
 
 #include "core/config.h"
 #include "core/digest.h"
-#include "online/leaderboard.h"
+#include "online/leaderboard_request.h"
 
 #include <cstring>
 
@@ -31,7 +31,30 @@ void setLeaderboardCredentials(const SLeaderboardCredentials& credentials) {
 
 const SLeaderboardCredentials& leaderboardCredentials() { return g_credentials; }
 
-const char* onlineUserName() { return leaderboardIsActive() ? g_credentials.loginName : ""; }
+bool isLoginNameCharacter(u32 c) {
+    const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    return letterOrDigit || c == '_' || c == '-' || c == '.';
+}
+
+bool isValidLoginName(const char* name) {
+    if (!name) return false;
+    u32 length = 0;
+    for (; name[length]; ++length) {
+        if (length == LOGIN_NAME_MAX_CHARACTERS || !isLoginNameCharacter(u8(name[length]))) return false;
+    }
+    return length > 0;
+}
+
+const char* onlineUserName() {
+    return leaderboardIsActive() && isValidLoginName(g_credentials.loginName) ? g_credentials.loginName : "";
+}
+
+bool leaderboardLogIn(LeaderboardDoneRoutine done, void* user) {
+    if (!onlineUserName()[0]) return false;
+    char line[LEADERBOARD_TEXT_LENGTH];
+    if (!writeLeaderboardRequest(E_LEADERBOARD_LOGIN, g_credentials, 0, line, sizeof line)) return false;
+    return leaderboardSubmit(line, done, user);
+}
 
 bool applyPadMonkeyLogin() {
     if (configGetInt("USE_PAD_MONKEY_LOGIN") <= 0) return false;

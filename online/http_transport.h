@@ -6,8 +6,8 @@
 
 class ClHttpLeaderboardTransport : public ILeaderboardTransport {
 public:
-    bool exchange(const char* address, const char* page, const char* body, u32 timeoutMs, char* reply,
-                  u32 capacity) override;
+    bool exchange(const char* address, const char* page, const char* body, u32 timeoutMs, ClHttpCancel* cancel,
+                  char* reply, u32 capacity) override;
 };
 
 // The one transport the program installs with setLeaderboardTransport.

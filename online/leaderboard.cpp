@@ -4,6 +4,7 @@
 #include "core/crit_section_pool.h"
 #include "core/directories.h"
 #include "core/log_manager.h"
+#include "online/leaderboard_request.h"
 #include "online/leaderboard_transport.h"
 #include "platform/http/http_client.h"
 #include "platform/os/os.h"
@@ -14,7 +15,7 @@
 namespace {
 
 struct SLeaderboardRequest {
-    char body[LEADERBOARD_TEXT_LENGTH];
+    char line[LEADERBOARD_TEXT_LENGTH];  // empty for the page probe, a GET
     char reply[LEADERBOARD_TEXT_LENGTH];
     u32 timeoutMs;
     LeaderboardDoneRoutine done;
@@ -30,6 +31,7 @@ struct SLeaderboardClient {
     SCritSection* lock = nullptr;
     ClEvent wake{false, false};
     ClThread worker;
+    ClHttpCancel cancel;  // the stop breaks off the exchange under way
     ILeaderboardTransport* transport = nullptr;
     char address[LEADERBOARD_TEXT_LENGTH] = {};
     bool stop = false;
@@ -46,13 +48,19 @@ SLeaderboardClient g_client;
 
 SLeaderboardRequest& slot(u32 counter) { return g_client.requests[counter % LEADERBOARD_QUEUE_CAPACITY]; }
 
+// The worker's body buffer: one request is sent at a time.
+char g_body[LEADERBOARD_BODY_LENGTH];
+
 void exchange(SLeaderboardRequest& request) {
     request.reply[0] = 0;
+    g_body[0] = 0;
     ILeaderboardTransport* transport = g_client.transport;
-    if (!transport || !transport->exchange(g_client.address, LEADERBOARD_PAGE, request.body, request.timeoutMs,
-                                           request.reply, LEADERBOARD_TEXT_LENGTH)) {
+    const bool encoded = !request.line[0] || encodeLeaderboardBody(request.line, g_body, sizeof g_body);
+    if (!encoded || !transport ||
+        !transport->exchange(g_client.address, LEADERBOARD_PAGE, g_body, request.timeoutMs, &g_client.cancel,
+                             request.reply, LEADERBOARD_TEXT_LENGTH)) {
         request.reply[0] = 0;
-        request.status = E_LEADERBOARD_NO_NETWORK;
+        request.status = g_client.cancel.cancelled() ? E_LEADERBOARD_CANCELLED : E_LEADERBOARD_NO_NETWORK;
         return;
     }
     request.reply[LEADERBOARD_TEXT_LENGTH - 1] = 0;
@@ -83,13 +91,13 @@ void workerMain(void*) {
     }
 }
 
-bool queueRequest(const char* body, u32 timeoutMs, LeaderboardDoneRoutine done, void* user) {
-    if (!g_client.active || !body || std::strlen(body) >= LEADERBOARD_TEXT_LENGTH) return false;
+bool queueRequest(const char* line, u32 timeoutMs, LeaderboardDoneRoutine done, void* user) {
+    if (!g_client.active || !line || std::strlen(line) >= LEADERBOARD_TEXT_LENGTH) return false;
     critSectionEnter(g_client.lock);
     const bool full = g_client.queued - g_client.delivered >= LEADERBOARD_QUEUE_CAPACITY;
     if (!full) {
         SLeaderboardRequest& request = slot(g_client.queued);
-        std::strcpy(request.body, body);
+        std::strcpy(request.line, line);
         request.reply[0] = 0;
         request.timeoutMs = timeoutMs;
         request.done = done;
@@ -141,6 +149,7 @@ bool leaderboardWorkerStart() {
         return false;
     }
     std::strcpy(g_client.address, address);
+    g_client.cancel.reset();
     if (!g_client.worker.start(workerMain, nullptr, "leaderboard")) {
         writeLog(findLog(ONLINE_LOG_NAME), "leaderboard: the worker thread cannot start; the client stays idle");
         return false;
@@ -160,6 +169,7 @@ void leaderboardClientShutdown() {
         critSectionEnter(g_client.lock);
         g_client.stop = true;
         critSectionLeave(g_client.lock);
+        g_client.cancel.cancel();
         g_client.wake.set();
         g_client.worker.join();
     }
@@ -202,8 +212,8 @@ bool leaderboardIsBusy() {
     return busy;
 }
 
-bool leaderboardSubmit(const char* body, LeaderboardDoneRoutine done, void* user) {
-    return queueRequest(body, LEADERBOARD_TIMEOUT_MS, done, user);
+bool leaderboardSubmit(const char* line, LeaderboardDoneRoutine done, void* user) {
+    return line && line[0] && queueRequest(line, LEADERBOARD_TIMEOUT_MS, done, user);
 }
 
 void setLeaderboardTransport(ILeaderboardTransport* transport) { g_client.transport = transport; }

@@ -2,8 +2,8 @@
 // time by its worker thread and completed on the main thread by leaderboardTick.
 //
 // Without LEADERBOARD_IP the client stays idle: the worker never starts, every request is
-// refused, and one line in the "online" log says so. The main thread never waits on the network,
-// except in the stop, which waits for the one request under way (bounded by its time-out).
+// refused, and one line in the "online" log says so. The main thread never waits on the network:
+// the stop breaks off the request under way.
 #pragma once
 
 #include "core/types.h"
@@ -11,7 +11,8 @@
 class ILeaderboardTransport;
 
 constexpr u32 LEADERBOARD_QUEUE_CAPACITY = 8;
-// Address, request body and reply, terminator included.
+// Address, request line and reply, terminator included. The body sent is longer
+// (online/leaderboard_request.h).
 constexpr u32 LEADERBOARD_TEXT_LENGTH = 256;
 constexpr u32 LEADERBOARD_TIMEOUT_MS = 10000;
 // The page fetched once when the worker starts, with a short time-out, its result ignored.
@@ -40,8 +41,9 @@ void leaderboardClientStartup();
 // Never waits for the network. Without a usable address, logs that the client stays idle and
 // returns false.
 bool leaderboardWorkerStart();
-// Stops and joins the worker, completes every request left as cancelled (their routines run
-// here), closes the log and frees the request state. Safe to call when nothing was started.
+// Breaks off the request under way, stops and joins the worker, completes every request left as
+// cancelled (their routines run here), closes the log and frees the request state. Safe to call
+// when nothing was started.
 void leaderboardClientShutdown();
 
 // Once per frame: runs the routines of finished requests, in the order they were submitted.
@@ -51,9 +53,10 @@ void leaderboardTick();
 bool leaderboardIsActive();
 // True while any accepted request has not yet run its routine.
 bool leaderboardIsBusy();
-// Queues a POST of the body (at most LEADERBOARD_TEXT_LENGTH - 1 characters). False, with the
-// routine never run, while idle, when the queue is full or when the body is too long.
-bool leaderboardSubmit(const char* body, LeaderboardDoneRoutine done, void* user);
+// Queues a request line (online/leaderboard_request.h, at most LEADERBOARD_TEXT_LENGTH - 1
+// characters), which the worker enciphers and POSTs. False, with the routine never run, while
+// idle, when the queue is full or when the line is empty or too long.
+bool leaderboardSubmit(const char* line, LeaderboardDoneRoutine done, void* user);
 
 // The network side; null (the default) fails every request. The program installs the HTTP one
 // (online/http_transport.h). Set it before the worker starts; the caller keeps it alive until the

@@ -1,9 +1,9 @@
 #include "online/medal_queue.h"
 
+#include "online/busy_text.h"
 #include "online/credentials.h"
-#include "online/leaderboard.h"
+#include "online/leaderboard_request.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -15,6 +15,7 @@ struct SMedalQueue {
     u64 awardedBits = 0;
     bool sending = false;  // the oldest is with the client
     u32 holdTicks = 0;
+    bool failureShown = false;  // the oldest's failure has been told once
 };
 
 SMedalQueue g_medals;
@@ -29,13 +30,19 @@ void dropOldest() {
 
 void medalSent(void*, ELeaderboardStatus status, const char*) {
     g_medals.sending = false;
-    if (g_medals.pendingCount == 0) return;
+    if (g_medals.pendingCount == 0 || status == E_LEADERBOARD_CANCELLED) return;
     if (status == E_LEADERBOARD_OK) {
         g_medals.awardedBits |= medalBit(g_medals.pending[0]);
         dropOldest();
-    } else if (status != E_LEADERBOARD_CANCELLED) {
-        g_medals.holdTicks = MEDAL_RETRY_TICKS;
+        g_medals.failureShown = false;
+        showLeaderboardNotice("leaderboard_medal_awarded");
+        return;
     }
+    g_medals.holdTicks = MEDAL_RETRY_TICKS;
+    if (g_medals.failureShown) return;
+    g_medals.failureShown = true;
+    showLeaderboardNotice(status == E_LEADERBOARD_NO_NETWORK ? "leaderboard_medal_unreachable"
+                                                             : "leaderboard_medal_refused");
 }
 
 }  // namespace
@@ -47,6 +54,7 @@ void medalQueueStartup() {
     g_medals.pendingBits = 0;
     g_medals.sending = false;
     g_medals.holdTicks = 0;
+    g_medals.failureShown = false;
 }
 
 void medalQueueShutdown() {
@@ -59,12 +67,11 @@ void medalQueueTick() {
         --g_medals.holdTicks;
         return;
     }
-    if (g_medals.sending || g_medals.pendingCount == 0) return;
-    const char* user = onlineUserName();
-    if (!user[0]) return;
-    char body[LEADERBOARD_TEXT_LENGTH];
-    std::snprintf(body, sizeof body, "AwardMedal user=%s id=%d", user, g_medals.pending[0]);
-    g_medals.sending = leaderboardSubmit(body, medalSent, nullptr);
+    if (g_medals.sending || g_medals.pendingCount == 0 || !onlineUserName()[0]) return;
+    char line[LEADERBOARD_TEXT_LENGTH];
+    if (!writeLeaderboardRequest(E_LEADERBOARD_MEDAL, leaderboardCredentials(), g_medals.pending[0], line, sizeof line))
+        return;
+    g_medals.sending = leaderboardSubmit(line, medalSent, nullptr);
 }
 
 void awardMedal(s32 id) {

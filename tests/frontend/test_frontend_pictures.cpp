@@ -10,6 +10,7 @@
 #include "core/name_hash.h"
 #include "library/play_record_fill.h"
 #include "library/song_items.h"
+#include "online/busy_text.h"
 #include "waves/pack_registry.h"
 #include "render/canvases.h"
 #include "render/flipbook_table.h"
@@ -251,6 +252,17 @@ TEST_F(FrontEndPictures, TheOptionsScreenShowsItsOptionsAndTheLogInFields) {
         EXPECT_GT(count(510, y, 1410, y + 80, WHITE), 100u) << field;
     }
     EXPECT_GT(count(480, 950, 1440, 1040, WHITE), 200u);
+}
+
+// A medal's reply told at the bottom right over the title, in white on its shadow, for the
+// notice's four seconds of drawn frames (each frame here is a second).
+TEST_F(FrontEndPictures, TheLeaderboardLineTellsAMedalsReplyForItsFourSeconds) {
+    showLeaderboardNotice("leaderboard_medal_awarded");
+    defineStartupCanvases(960, 540);
+    draw("TitleMenu", "frontend_medal_notice.png", [] { drawLeaderboardBusyText(); });
+    EXPECT_GT(count(1100, 1000, 1900, 1080, WHITE), 50u);
+    draw("TitleMenu", "frontend_medal_notice_gone.png", [] { drawLeaderboardBusyText(); });
+    EXPECT_EQ(count(1100, 1000, 1900, 1080, WHITE), 0u);
 }
 
 // The film splash a second into the intro film: the film's picture over the whole screen, the

@@ -1,7 +1,8 @@
 // The options screen reached from the title by the pointer: the water option, the ambient light
 // options shown as unavailable without a runtime, the log-in fields typed through SDL key events
-// and text entry, and the credentials kept in the save; and the film splash playing the built
-// intro film, going on when it ends or cannot play.
+// and text entry, the credentials kept in the save, and the notice telling the leaderboard
+// service's reply to the log-in; and the film splash playing the built intro film, going on when
+// it ends or cannot play.
 #include "frontend_test_support.h"
 
 #include "core/game_clock.h"
@@ -11,8 +12,12 @@
 #include "input/ambient/ambient_light.h"
 #include "input/text_entry.h"
 #include "library/user_save.h"
+#include "core/config.h"
 #include "online/credentials.h"
+#include "online/http_transport.h"
+#include "platform/os/os.h"
 #include "platform/window/window.h"
+#include "tests/support/local_http_server.h"
 #include "render/fmv_player.h"
 
 #include <SDL.h>
@@ -158,6 +163,40 @@ TEST_F(OptionsScreen, DifferentPasswordsOrNoNameChangeNothing) {
     EXPECT_EQ(textOf("OptionsNotice"), getLocalisedString("fe_options_login_mismatch"));
     EXPECT_STREQ(leaderboardCredentials().loginName, "");
     EXPECT_STREQ(g_SongLibrary.credentials.loginName, "");
+}
+
+// With a leaderboard service the log-in is sent to it: the notice says so, then tells the reply.
+TEST_F(OptionsScreen, TheNoticeTellsTheServicesReplyToTheLogIn) {
+    struct SCase {
+        const char* name;
+        const char* reply;
+        int status;
+        const char* notice;
+    };
+    const SCase cases[] = {
+        {"accepted", "0", 200, "fe_options_login_accepted"},
+        {"refused", "1 wrong password", 200, "fe_options_login_refused"},
+        {"not understood", "welcome", 200, "fe_options_login_bad_reply"},
+        {"redirected", "0", 302, "fe_options_login_unreachable"},
+    };
+    configClear();
+    setLeaderboardTransport(httpLeaderboardTransport());
+    for (const SCase& c : cases) {
+        test_support::ClLocalHttpServer server(c.reply, c.status);
+        configSetValue("LEADERBOARD_IP", server.address().c_str());
+        leaderboardClientStartup();
+        ASSERT_TRUE(leaderboardWorkerStart());
+        logIn("ace", "secret", "secret");
+        EXPECT_EQ(textOf("OptionsNotice"), getLocalisedString("fe_options_login_sending")) << c.name;
+        for (int i = 0; i < 10000 && leaderboardIsBusy(); ++i) {
+            leaderboardTick();
+            osSleep(1);
+        }
+        EXPECT_EQ(textOf("OptionsNotice"), getLocalisedString(c.notice)) << c.name;
+        leaderboardClientShutdown();
+    }
+    setLeaderboardTransport(nullptr);
+    configFree();
 }
 
 // A later start: the account read from the save signs the leaderboard client in.

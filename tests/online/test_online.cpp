@@ -1,25 +1,17 @@
-// The leaderboard client and the medal queue with the network side replaced: idle without an
-// address, the worker's start and stop, and medals sent once each in the order earned.
-#include "core/config.h"
-#include "core/crit_section_pool.h"
-#include "core/directories.h"
-#include "core/log_manager.h"
-#include "online/credentials.h"
-#include "online/http_transport.h"
-#include "online/leaderboard.h"
+// The leaderboard client and the medal queue, with the network side replaced or against a local
+// server: idle without an address, the worker's start and stop (breaking off a hanging request),
+// medals sent once each in the order earned, their requests as the service reads them, the
+// notices of their replies, and log-in names out of their range kept off the network.
+#include "online/busy_text.h"
 #include "online/leaderboard_transport.h"
-#include "online/medal_queue.h"
-#include "platform/os/os.h"
-#include "world/play/player_state.h"
-#include <gtest/gtest.h>
-#include "tests/support/file_bytes.h"
+#include "tests/online/online_test_support.h"
+#include "tests/support/leaderboard_decode.h"
 #include "tests/support/local_http_server.h"
-#include "tests/support/temp_dir.h"
+#include "world/play/player_state.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -27,18 +19,26 @@ using namespace test_support;
 
 namespace {
 
-// Answers every request with a fixed reply and keeps the bodies; the page probe can be held.
+// Answers every request with a fixed reply and keeps the request lines, read back from the
+// bodies (the page probe's is empty); the page probe can be held.
 struct SFakeTransport : ILeaderboardTransport {
-    std::vector<std::string> bodies;  // worker thread writes, read once the client is idle
+    std::vector<std::string> lines;  // worker thread writes, read once the client is idle
     const char* reply = "0";
+    bool answers = true;
     bool holdProbe = false;
     ClEvent release{true, false};
 
-    bool exchange(const char*, const char*, const char* body, u32, char* out, u32 capacity) override {
+    bool exchange(const char*, const char*, const char* body, u32, ClHttpCancel*, char* out, u32 capacity) override {
         if (holdProbe && !body[0]) release.wait(OS_INFINITE);
-        bodies.emplace_back(body);
+        lines.push_back(decodeLeaderboardBody(body));
         std::strncpy(out, reply, capacity);
-        return true;
+        return answers;
+    }
+    // The medal field of each request after the probe.
+    std::vector<std::string> medals() const {
+        std::vector<std::string> ids;
+        for (size_t i = 1; i < lines.size(); ++i) ids.push_back(leaderboardField(lines[i], "medal"));
+        return ids;
     }
 };
 
@@ -49,34 +49,8 @@ struct SDone {
     }
 };
 
-class Online : public ::testing::Test {
+class Online : public OnlineTest {
 protected:
-    void SetUp() override {
-        critSectionPoolInit();
-        std::filesystem::create_directories(m_dir.path() / "GAMEDATA");
-        setUserDataDirW(widePath(m_dir.str() + "/").c_str());
-        logManagerInit();
-        configClear();
-        leaderboardClientStartup();
-    }
-    void TearDown() override {
-        medalQueueShutdown();
-        leaderboardClientShutdown();
-        setLeaderboardTransport(nullptr);
-        setLeaderboardCredentials(SLeaderboardCredentials{});
-        setAwardedMedals(0);
-        configFree();
-        logManagerShutdown();
-    }
-    // Ticks until every request has completed (and, with medals, until none is left), or gives up.
-    void settle(bool medals) {
-        for (u32 i = 0; i < 20000 && (leaderboardIsBusy() || (medals && pendingMedalCount())); ++i) {
-            if (medals) medalQueueTick();
-            leaderboardTick();
-            osSleep(1);
-        }
-        ASSERT_FALSE(leaderboardIsBusy());
-    }
     // The client with an address, over the fake transport (or none).
     void startOnline(bool transport = true) {
         setLeaderboardTransport(transport ? &m_transport : nullptr);
@@ -88,7 +62,6 @@ protected:
         return readFileText(m_dir.path() / "GAMEDATA" / "online.log");
     }
 
-    ClTempDir m_dir;
     SFakeTransport m_transport;
 };
 
@@ -100,7 +73,7 @@ TEST_F(Online, WithoutAnAddressTheClientStaysIdleAndSaysSoOnce) {
     const bool started = leaderboardWorkerStart();
     EXPECT_EQ(started, false);
     EXPECT_EQ(leaderboardWorkerStart(), false);
-    EXPECT_EQ(leaderboardSubmit("score", SDone::record, nullptr), false);
+    EXPECT_EQ(leaderboardSubmit("action=login", SDone::record, nullptr), false);
     awardMedal(3);
     medalQueueTick();
     leaderboardTick();
@@ -114,7 +87,7 @@ TEST_F(Online, WithoutAnAddressTheClientStaysIdleAndSaysSoOnce) {
 TEST_F(Online, WithoutANetworkEachRequestFailsOnceInOrder) {
     startOnline(false);
     SDone done;
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(leaderboardSubmit("score", SDone::record, &done));
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(leaderboardSubmit("action=login", SDone::record, &done));
     settle(false);
 
     EXPECT_EQ(done.statuses, std::vector<ELeaderboardStatus>(3, E_LEADERBOARD_NO_NETWORK));
@@ -126,17 +99,18 @@ TEST_F(Online, StopJoinsTheWorkerAndCompletesEveryRequestOnce) {
     m_transport.holdProbe = true;
     startOnline();
     SDone done;
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(leaderboardSubmit("score", SDone::record, &done));
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(leaderboardSubmit("action=login", SDone::record, &done));
     m_transport.release.set();
     leaderboardClientShutdown();
 
     // However far the worker got: those it sent come first, the rest are cancelled.
     std::vector<ELeaderboardStatus> expected(3, E_LEADERBOARD_CANCELLED);
-    std::fill_n(expected.begin(), std::count(m_transport.bodies.begin(), m_transport.bodies.end(), "score"), E_LEADERBOARD_OK);
+    std::fill_n(expected.begin(), std::count(m_transport.lines.begin(), m_transport.lines.end(), "action=login"),
+                E_LEADERBOARD_OK);
     EXPECT_EQ(done.statuses, expected);
     EXPECT_FALSE(leaderboardIsActive());
     EXPECT_FALSE(leaderboardIsBusy());
-    EXPECT_FALSE(leaderboardSubmit("score", SDone::record, &done));
+    EXPECT_FALSE(leaderboardSubmit("action=login", SDone::record, &done));
 }
 
 TEST_F(Online, MedalsAreSentOnceEachInTheOrderEarned) {
@@ -154,33 +128,122 @@ TEST_F(Online, MedalsAreSentOnceEachInTheOrderEarned) {
     settle(true);
     awardMedal(3);
 
-    EXPECT_EQ(m_transport.bodies,
-              (std::vector<std::string>{"", "AwardMedal user=MONKEY id=5", "AwardMedal user=MONKEY id=3"}));
+    EXPECT_EQ(m_transport.medals(), (std::vector<std::string>{"5", "3"}));
     EXPECT_EQ(awardedMedals(), (u64(1) << 5) | (u64(1) << 3));
     EXPECT_EQ(pendingMedalCount(), 0u);
 }
 
 TEST_F(Online, ARefusedMedalStaysQueued) {
     m_transport.reply = "1 unknown user";
-    SLeaderboardCredentials credentials;
-    makeCredentials("ace", "secret", &credentials);
-    setLeaderboardCredentials(credentials);
+    signIn("ace", "secret");
     startOnline();
     medalQueueStartup();
     awardMedal(12);
     medalQueueTick();
     settle(false);
 
-    EXPECT_EQ(m_transport.bodies, (std::vector<std::string>{"", "AwardMedal user=ace id=12"}));
+    EXPECT_EQ(m_transport.medals(), (std::vector<std::string>{"12"}));
     EXPECT_EQ(pendingMedalCount(), 1u);
+}
+
+// What the service reads: the medal request's fields, enciphered, percent-encoded and POSTed.
+TEST_F(Online, AMedalRequestCarriesTheAccountAndTheMedalOverHttp) {
+    ClLocalHttpServer server("0");
+    const SLeaderboardCredentials credentials = signIn("ace.1", "secret");
+    startOverHttp(server.address());
+    awardMedal(4);
+    settle(true);
+
+    ASSERT_EQ(server.requestLines().size(), 2u);
+    EXPECT_EQ(server.requestLines()[1], "POST /XLBPage.aspx HTTP/1.1");
+    const std::string line = decodeLeaderboardBody(server.lastBody());
+    EXPECT_EQ(leaderboardField(line, "action"), "medal");
+    EXPECT_EQ(leaderboardField(line, "user"), "ace.1");
+    EXPECT_EQ(leaderboardField(line, "digest"), leaderboardDigestField(credentials));
+    EXPECT_EQ(leaderboardField(line, "medal"), "4");
+    EXPECT_EQ(leaderboardField(line, "check"), expectedLeaderboardCheck(line));
+    EXPECT_EQ(awardedMedals(), u64(1) << 4);
+}
+
+// After a medal's reply the leaderboard line tells its outcome.
+TEST_F(Online, AMedalsReplyIsToldOnTheLeaderboardLine) {
+    struct SCase {
+        const char* name;
+        const char* reply;
+        bool answers;
+        const char* notice;
+    };
+    const SCase cases[] = {
+        {"accepted", "0", true, "leaderboard_medal_awarded"},
+        {"refused", "1 unknown user", true, "leaderboard_medal_refused"},
+        {"unanswered", "0", false, "leaderboard_medal_unreachable"},
+    };
+    configSetValue("USE_PAD_MONKEY_LOGIN", "1");
+    applyPadMonkeyLogin();
+    startOnline();
+    settle(false);
+    s32 medal = 3;
+    for (const SCase& c : cases) {
+        medalQueueStartup();
+        m_transport.reply = c.reply;
+        m_transport.answers = c.answers;
+        awardMedal(medal++);
+        medalQueueTick();
+        settle(false);
+        EXPECT_STREQ(leaderboardLineKey(), c.notice) << c.name;
+    }
+}
+
+// A name the service would not take (a save can hold any bytes) makes no online user: no log-in
+// and no medal is sent.
+TEST_F(Online, ALogInNameOutOfItsRangeSendsNothing) {
+    struct SCase {
+        const char* name;
+        const char* loginName;
+    };
+    const SCase cases[] = {
+        {"empty", ""},
+        {"control character", "ace\n"},
+        {"space", "ace one"},
+        {"accented", "ac\xC3\xA9"},
+        {"seventeen characters", "abcdefghijklmnopq"},
+    };
+    startOnline();
+    medalQueueStartup();
+    settle(false);
+    for (const SCase& c : cases) {
+        signIn(c.loginName, "secret");
+        EXPECT_STREQ(onlineUserName(), "") << c.name;
+        EXPECT_FALSE(leaderboardLogIn(SDone::record, nullptr)) << c.name;
+        awardMedal(3);
+        EXPECT_EQ(pendingMedalCount(), 0u) << c.name;
+    }
+    settle(false);
+    EXPECT_EQ(m_transport.lines.size(), 1u);
+}
+
+// Quitting while the service holds a request unanswered: the stop breaks it off at once, long
+// before its time-out, and its routine hears that it was cancelled.
+TEST_F(Online, TheStopBreaksOffAHangingRequest) {
+    ClLocalHttpServer server("0", 200, false);
+    signIn("ace", "secret");
+    startOverHttp(server.address());
+    SDone done;
+    ASSERT_TRUE(leaderboardLogIn(SDone::record, &done));
+    while (server.requestLines().size() < 2) osSleep(5);
+
+    const auto start = std::chrono::steady_clock::now();
+    leaderboardClientShutdown();
+    const auto stopTook = std::chrono::steady_clock::now() - start;
+
+    EXPECT_LT(stopTook, std::chrono::seconds(LEADERBOARD_TIMEOUT_MS / 2000));
+    EXPECT_EQ(done.statuses, std::vector<ELeaderboardStatus>{E_LEADERBOARD_CANCELLED});
 }
 
 // Over HTTP, the worker's start fetches the service's page once, by GET.
 TEST_F(Online, TheStartFetchesThePageOnceOverHttp) {
     ClLocalHttpServer server("0");
-    setLeaderboardTransport(httpLeaderboardTransport());
-    configSetValue("LEADERBOARD_IP", server.address().c_str());
-    ASSERT_TRUE(leaderboardWorkerStart());
+    startOverHttp(server.address());
     settle(false);
 
     ASSERT_EQ(server.requestLines().size(), 1u);
