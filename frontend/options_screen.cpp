@@ -8,9 +8,9 @@
 #include "core/saved_options.h"
 #include "core/string_table.h"
 #include "frontend/front_end_services.h"
+#include "frontend/options_pages.h"
 #include "frontend/page_parts.h"
 #include "frontend/screens.h"
-#include "input/ambient/ambient_light.h"
 #include "input/input_devices.h"
 #include "input/text_entry.h"
 #include "library/song_library.h"
@@ -26,8 +26,6 @@
 namespace {
 
 constexpr const char* OPTIONS_SCREEN = "OptionsMenu";
-constexpr s32 AMBIENT_LAYOUT_FIRST = 0;
-constexpr s32 AMBIENT_LAYOUT_LAST = 4;
 constexpr u16 CHARACTER_ENTER = 0x0A;
 constexpr u16 CHARACTER_KEYPAD_ENTER = 0x0D;
 constexpr u16 CHARACTER_TAB = 0x09;
@@ -36,17 +34,23 @@ constexpr u16 FIELD_TERMINATORS[] = {CHARACTER_ENTER, CHARACTER_KEYPAD_ENTER, CH
 constexpr u16 FIELD_CALLBACK_CHARACTERS[] = {CHARACTER_ESCAPE};
 constexpr s32 NO_FIELD = -1;
 
+constexpr f32 FIELD_TEXT_SIZE = 60.0f;
+
 struct STextFieldDef {
     const char* widget;
     const char* captionKey;
     const char* onClick;
-    bool hidden;  // shown as '*'
+    bool hidden;          // shown as '*'
+    const char* takesKey;  // what the field takes, shown once it has kept a character out
 };
 
 const STextFieldDef FIELDS[E_TEXT_FIELD_COUNT] = {
-    {"OptionsLoginName", "fe_options_login_name", "systemSetLoginButtonForTextCapture", false},
-    {"OptionsPassword", "fe_options_password", "systemSetPasswordButtonForTextCapture", true},
-    {"OptionsVerifyPassword", "fe_options_verify_password", "systemSetVerifyPasswordButtonForTextCapture", true},
+    {"OptionsLoginName", "fe_options_login_name", "systemSetLoginButtonForTextCapture", false,
+     "fe_options_login_takes"},
+    {"OptionsPassword", "fe_options_password", "systemSetPasswordButtonForTextCapture", true,
+     "fe_options_password_takes"},
+    {"OptionsVerifyPassword", "fe_options_verify_password", "systemSetVerifyPasswordButtonForTextCapture", true,
+     "fe_options_password_takes"},
 };
 
 struct SOptionsScreen {
@@ -61,24 +65,15 @@ SOptionsScreen g_options;
 
 std::u16string widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
-std::u16string localised(const char* key) {
-    const char16_t* text = getLocalisedString(key);
-    return text ? text : u"";
-}
-
-std::u16string onOff(bool on) { return localised(on ? "fe_options_on" : "fe_options_off"); }
-
 void setButtonText(const char* widget, const std::u16string& text) { setLabelWideText(widget, text.c_str()); }
 
-void setDisabled(const char* widget, bool disabled) {
-    if (ClWidget* w = findWidgetByName(widget)) w->setInt("disabled", disabled ? 1 : 0);
-}
-
+// A field's caption and text, smaller when they would not fit its button.
 void showField(u32 field, const std::string& text) {
-    std::u16string shown = localised(FIELDS[field].captionKey) + u"  ";
+    std::u16string shown = optionsText(FIELDS[field].captionKey) + u"  ";
     shown += FIELDS[field].hidden ? std::u16string(text.size(), u'*') : widen(text);
     if (s32(field) == g_options.capturing) shown += u'_';
-    setButtonText(FIELDS[field].widget, shown);
+    if (auto* button = static_cast<ClWidget_Label*>(findWidgetByName(FIELDS[field].widget)))
+        setFittedText(button, shown, FIELD_TEXT_SIZE);
 }
 
 std::string typedText() {
@@ -91,12 +86,7 @@ std::string typedText() {
 }
 
 void refreshOptions() {
-    setButtonText("OptionsWater", localised("fe_options_water") + u"  " + onOff(savedOptions().waterReflection != 0));
-    const bool ambient = systemDetectamBXEnable();
-    for (const char* widget : {"OptionsAmbient", "OptionsAmbientLess", "OptionsAmbientMore"}) setDisabled(widget, !ambient);
-    std::u16string state = ambient ? onOff(ambientEffectsEnabled()) : localised("fe_options_unavailable");
-    setButtonText("OptionsAmbient", localised("fe_options_ambient") + u"  " + state);
-    setLabelKey("OptionsAmbientNotice", ambient ? nullptr : "fe_options_ambient_absent");
+    setButtonText("OptionsWater", optionsText("fe_options_water") + u"  " + onOffText(savedOptions().waterReflection != 0));
     for (u32 field = 0; field < E_TEXT_FIELD_COUNT; ++field) showField(field, g_options.fields[field]);
 }
 
@@ -123,6 +113,7 @@ void beginCapture(ETextField field) {
                    TEXT_FIELD_FIRST_TIMING, TEXT_FIELD_SECOND_TIMING, word);
     g_options.capturing = s32(field);
     g_options.cancelRequested = false;
+    setLabelKey("OptionsFieldHint", nullptr);
     refreshOptions();
 }
 
@@ -154,6 +145,7 @@ void initOptions(ClWidget*) {
     for (std::string& field : g_options.fields) field.clear();
     g_options.fields[E_TEXT_FIELD_LOGIN] = g_SongLibrary.credentials.loginName;
     setLabelKey("OptionsNotice", nullptr);
+    setLabelKey("OptionsFieldHint", nullptr);
     refreshOptions();
 }
 
@@ -164,31 +156,13 @@ void leaveOptions(ClWidget*) {
     g_options.fields[E_TEXT_FIELD_VERIFY_PASSWORD].clear();
 }
 
-void changeAmbientLayout(s32 step) {
-    const s32 layout = ambientLightLayout() + step;
-    if (layout < AMBIENT_LAYOUT_FIRST || layout > AMBIENT_LAYOUT_LAST) return;
-    setAmbientLightLayout(layout);
-    setAmbientLayout(layout);
-    writeSave();
+// A button leading to one of the options' pages.
+void createPageButton(const char* name, ClWidget* screen, f32 x, f32 y, const char* key, const char* page) {
+    ClWidget_Button* button = createTextButton(name, screen, {x, y, 440, 90, TOP_CENTRE, TOP_CENTRE}, key, nullptr);
+    button->setText("nextScreenID", page);
 }
 
 }  // namespace
-
-bool systemDetectamBXEnable() { return ambientLightingPresent(); }
-
-void systemToggleamBXEnable() {
-    if (!systemDetectamBXEnable()) return;
-    if (ambientEffectsEnabled()) disableAmbientEffects();
-    else enableAmbientEffects();
-}
-
-void systemDecreaseamBXQuality() {
-    if (systemDetectamBXEnable()) changeAmbientLayout(-1);
-}
-
-void systemIncreaseamBXQuality() {
-    if (systemDetectamBXEnable()) changeAmbientLayout(1);
-}
 
 void systemSetLoginButtonForTextCapture() { beginCapture(E_TEXT_FIELD_LOGIN); }
 void systemSetPasswordButtonForTextCapture() { beginCapture(E_TEXT_FIELD_PASSWORD); }
@@ -245,12 +219,6 @@ void buildOptionsScreen(ClWidget* top) {
         writeSave();
         refreshOptions();
     });
-    registerUiCallback("systemToggleamBXEnable", [](ClWidget*) {
-        systemToggleamBXEnable();
-        refreshOptions();
-    });
-    registerUiCallback("systemDecreaseamBXQuality", [](ClWidget*) { systemDecreaseamBXQuality(); });
-    registerUiCallback("systemIncreaseamBXQuality", [](ClWidget*) { systemIncreaseamBXQuality(); });
     registerUiCallback("systemSetLoginButtonForTextCapture", [](ClWidget*) { systemSetLoginButtonForTextCapture(); });
     registerUiCallback("systemSetPasswordButtonForTextCapture",
                        [](ClWidget*) { systemSetPasswordButtonForTextCapture(); });
@@ -258,23 +226,22 @@ void buildOptionsScreen(ClWidget* top) {
                        [](ClWidget*) { systemSetVerifyPasswordButtonForTextCapture(); });
     registerUiCallback("systemAttemptLogin", [](ClWidget*) { systemAttemptLogin(); });
 
+    buildOptionsPages(top);
     ClWidget* screen = createScreen(OPTIONS_SCREEN, top);
     screen->setEvent("onBecomeVisible", "systemInitOptionsMenu");
     screen->setEvent("onBecomeInvisible", "systemLeaveOptionsMenu");
     screen->setText("defaultFocus", "OptionsWater");
     createHeading(screen, 70, "fe_options_heading");
-    createTextButton("OptionsWater", screen, centredAt(220, 900, 90), "fe_options_water", "systemToggleWater");
-    createTextButton("OptionsAmbient", screen, centredAt(330, 900, 90), "fe_options_ambient", "systemToggleamBXEnable");
-    createTextButton("OptionsAmbientLess", screen, {-240, 430, 440, 80, TOP_CENTRE, TOP_CENTRE},
-                     "fe_options_ambient_less", "systemDecreaseamBXQuality");
-    createTextButton("OptionsAmbientMore", screen, {240, 430, 440, 80, TOP_CENTRE, TOP_CENTRE},
-                     "fe_options_ambient_more", "systemIncreaseamBXQuality");
-    createTextLabel("OptionsAmbientNotice", screen, centredAt(515, 1600, 50), nullptr, 40);
-    createTextLabel(nullptr, screen, centredAt(590, 1600, 70), "fe_options_leaderboard", 56)
+    createTextButton("OptionsWater", screen, centredAt(200, 900, 90), "fe_options_water", "systemToggleWater");
+    createPageButton("OptionsControlsPage", screen, -240, 305, "fe_options_controls", "OptionsControls");
+    createPageButton("OptionsGraphicsPage", screen, 240, 305, "fe_options_graphics", "OptionsGraphics");
+    createPageButton("OptionsAmbientPage", screen, 240, 410, "fe_options_ambient_page", "OptionsAmbientLight");
+    createTextLabel(nullptr, screen, centredAt(530, 1600, 70), "fe_options_leaderboard", 56)
         ->setColour("textColor", HEADING_COLOUR);
     for (u32 field = 0; field < E_TEXT_FIELD_COUNT; ++field)
-        createTextButton(FIELDS[field].widget, screen, centredAt(670.0f + 90.0f * f32(field), 900, 80),
+        createTextButton(FIELDS[field].widget, screen, centredAt(610.0f + 90.0f * f32(field), 900, 80),
                          FIELDS[field].captionKey, FIELDS[field].onClick);
+    createTextLabel("OptionsFieldHint", screen, centredAt(875, 1700, 60), nullptr, 40)->setColour("textColor", NOTICE_COLOUR);
     createTextButton("OptionsLogin", screen, {-240, 950, 440, 90, TOP_CENTRE, TOP_CENTRE}, "fe_options_login",
                      "systemAttemptLogin");
     createTextButton("OptionsBack", screen, {240, 950, 440, 90, TOP_CENTRE, TOP_CENTRE}, "fe_back", nullptr)
@@ -294,5 +261,7 @@ void tickOptionsScreen() {
         refreshOptions();
         return;
     }
+    // Characters the field does not take are kept out; the player is told which it takes.
+    if (textEntryRefusedCount() > 0) setLabelKey("OptionsFieldHint", FIELDS[g_options.capturing].takesKey);
     showField(u32(g_options.capturing), typedText());
 }

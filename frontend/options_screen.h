@@ -1,5 +1,5 @@
-// The options screen "OptionsMenu": the water reflection, the ambient light options (shown as
-// unavailable while no ambient light runtime is present) and the leaderboard log-in with its
+// The options screen "OptionsMenu": the water reflection, the buttons to the options' pages
+// (frontend/options_pages.h) and the leaderboard log-in with its
 // log-in, password and verify-password fields typed through text entry. A log-in whose two
 // passwords agree becomes the credentials record of the library and of the leaderboard client,
 // kept in the user save with the options.
@@ -31,11 +31,6 @@ void buildOptionsScreen(ClWidget* topLevel);
 // it, one left by Esc gives the field its text from before.
 void tickOptionsScreen();
 
-// The ambient light layer is present (its options can be used).
-bool systemDetectamBXEnable();
-void systemToggleamBXEnable();
-void systemDecreaseamBXQuality();
-void systemIncreaseamBXQuality();
 // The fields' captures: the text-entry flag set and an entry begun with the field's allowed
 // list and capacity, and no initial text.
 void systemSetLoginButtonForTextCapture();

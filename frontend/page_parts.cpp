@@ -2,7 +2,18 @@
 
 #include "core/game_clock.h"
 #include "core/string_table.h"
+#include "ui/font_face.h"
 #include "ui/switcher.h"
+#include "ui/text_draw.h"
+
+#include <algorithm>
+
+namespace {
+
+// Room left between a fitted text and each side of its widget.
+constexpr f32 FIT_MARGIN_UNITS = 24.0f;
+
+}  // namespace
 
 ClWidget* createScreen(const char* name, ClWidget* switcher, u32 colour) {
     ClWidget* screen = createWidget(name, switcher);
@@ -45,6 +56,19 @@ void setLabelWideText(const char* widgetName, const char16_t* text) {
 void setLabelKey(const char* widgetName, const char* key) {
     const char16_t* text = key ? getLocalisedString(key) : nullptr;
     setLabelWideText(widgetName, text ? text : u"");
+}
+
+f32 measureTextUnits(const char* face, f32 size, const char16_t* text) {
+    const SFontFace* found = findFontFaceOrBase(face);
+    if (!found || found->lineHeight <= 0.0f || !text) return 0.0f;
+    return measureText(*found, text).x * size / found->lineHeight;
+}
+
+void setFittedText(ClWidget_Label* label, const std::u16string& text, f32 largest) {
+    const f32 room = label->layout().width - 2.0f * FIT_MARGIN_UNITS;
+    const f32 width = measureTextUnits(label->look().face, largest, text.c_str());
+    label->look().size = width > room && width > 0.0f ? std::max(largest * 0.5f, largest * room / width) : largest;
+    label->setWideText("dynamicUnicodeText", text.c_str());
 }
 
 void showScreen(const char* screenName) { switchWidgetByName("TopLevelSwitcher", screenName); }

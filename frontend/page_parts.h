@@ -35,6 +35,12 @@ void setLabelWideText(const char* widgetName, const char16_t* text);
 // null key empties it.
 void setLabelKey(const char* widgetName, const char* key);
 
+// The width a text (without colour tags) takes in the face at the size, in canvas units; 0
+// when the face is missing.
+f32 measureTextUnits(const char* face, f32 size, const char16_t* text);
+// Sets the label's text at the largest size that fits the width it is laid out with (less a
+// margin each side), not above `largest` and not below half of it.
+void setFittedText(ClWidget_Label* label, const std::u16string& text, f32 largest);
 // Switches "TopLevelSwitcher" to the screen.
 void showScreen(const char* screenName);
 // The real-time clock's total, in seconds.

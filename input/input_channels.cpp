@@ -119,3 +119,5 @@ f32 inputSensitivityFor(f32 optionValue) {
 void updateInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_SavedOptions.interfacePointerSensitivity); }
 
 void updateInGameInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_SavedOptions.inGamePointerSensitivity); }
+
+bool pointerFollowsWindow() { return g_pPlatformInput && g_pPlatformInput->pointerFollowsWindow(); }

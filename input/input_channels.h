@@ -63,3 +63,6 @@ f32 inputSensitivityFor(f32 optionValue);
 void updateInputSensitivity();
 // The same from the in-game pointer-sensitivity option: the pointer's speed in play.
 void updateInGameInputSensitivity();
+// True when the pointer is taken from the window's own mouse position, so that the sensitivity
+// factor moves nothing; false before initInput.
+bool pointerFollowsWindow();

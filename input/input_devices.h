@@ -104,6 +104,8 @@ public:
     void updatePadMonkey() override;
     u32 processBufferedKeys(const SInputKeyRecord* records, u32 count, u32 ignored) override;
     void updateKeyRepeat() override;
+    // The pointer is the window's mouse position, not the summed motion.
+    bool pointerFollowsWindow() const { return m_absolutePointer; }
 
 private:
     void pollPads();

@@ -18,6 +18,7 @@ struct SInputTextEntry {
     std::vector<u16> allowed, terminators, callbackCodes;
     TextEntryCallback callback = nullptr;
     u16 endCharacter = 0;
+    u32 refused = 0;  // characters the allowed list kept out
     bool overwrite = false, capsLock = false, shift = false, control = false, alt = false;
 };
 
@@ -91,6 +92,7 @@ s16 beginTextEntry(std::span<const u16> allowed, std::span<const u16> terminator
     e.callbackCodes.assign(callbackCodes.begin(), callbackCodes.end());
     e.callback = callback;
     e.endCharacter = 0;
+    e.refused = 0;
     e.overwrite = e.shift = e.control = e.alt = false;
     e.open = true;
     for (const char16_t* p = initialText; p && *p && e.typed.size() < e.reserved; ++p) {
@@ -190,7 +192,11 @@ void handleTextKey(u32 down, u32 code, bool repeatAllowed) {
     for (u16 k : e.callbackCodes) {
         if (k == c && e.callback) e.callback(c);
     }
-    if (e.allowed.empty() || !contains(e.allowed, c)) return;
+    if (e.allowed.empty()) return;
+    if (!contains(e.allowed, c)) {
+        if (!contains(e.callbackCodes, c)) ++e.refused;
+        return;
+    }
     if (e.maximumLength != 0 && t.size() + 1 > e.maximumLength) {
         repeatIfAllowed(repeatAllowed, code);
         return;
@@ -213,6 +219,8 @@ u32 getTypedText(char16_t* buffer, u32 size) {
 u32 textEntryCursor() { return g_textEntry.cursor; }
 
 u16 textEntryEndCharacter() { return g_textEntry.endCharacter; }
+
+u32 textEntryRefusedCount() { return g_textEntry.refused; }
 
 void setKeyRepeatTimings(f32 delaySeconds, f32 intervalSeconds) {
     g_keyRepeat.delay = delaySeconds;

@@ -25,6 +25,9 @@ u32 getTypedText(char16_t* buffer, u32 size);
 u32 textEntryCursor();
 // The terminator that ended the entry; 0 before.
 u16 textEntryEndCharacter();
+// The characters typed since the entry began that its allowed list kept out (the callback
+// list's own characters not counted), so that a field can say what it takes.
+u32 textEntryRefusedCount();
 
 void setKeyRepeatTimings(f32 delaySeconds, f32 intervalSeconds);
 void startKeyRepeat(u32 code);

@@ -1,6 +1,7 @@
 #include "library/ship_program.h"
 
 #include "core/matrix44.h"
+#include "core/saved_options.h"
 #include "core/name_hash.h"
 #include "core/string_helpers.h"
 #include "library/ship_weapons.h"
@@ -11,6 +12,7 @@
 #include "world/atoms/atom_bullet.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/processor.h"
+#include "world/processors/player_ctrl.h"
 #include "world/atoms/gun_params.h"
 
 namespace {
@@ -65,7 +67,7 @@ void emitGunBlock(ClDNAProgram* program, const SShipGunTuning& gun) {
     bullet.myBullGen = s32(crc32TextNoCase(PLAYER_BULLET_GENERATOR));
     bullet.bullType = gun.look;
     bullet.bullLev = gun.level;
-    program->emitParamInt("ctrl", SHIP_GUN_TRIGGER);
+    program->emitParamInt("ctrl", shipGunTrigger());
     program->emitParamFloat("GunRate", gun.rate);
     program->emitParamInt("GunPel", gun.pellets);
     program->emitParamInt("GunPat", gun.pattern);
@@ -115,7 +117,7 @@ void emitAnchor(ClDNAProgram* program, u32 anchor, const char* itemKey) {
         program->emitRegisterAtom();
         static const f32 nozzles[2][2] = {{HULL_NOZZLE_X, -HULL_NOZZLE_Z}, {HULL_NOZZLE_X, HULL_NOZZLE_Z}};
         if (weapon != E_SHIP_WEAPON_GUN)
-            emitShipWeapon(program, weapon, gun.level, 0.0f, SHIP_GUN_TRIGGER);
+            emitShipWeapon(program, weapon, gun.level, 0.0f, shipGunTrigger());
         else if (armed)
             emitGun(program, gun, 0.0f, nozzles, 2);
     } else {
@@ -123,7 +125,7 @@ void emitAnchor(ClDNAProgram* program, u32 anchor, const char* itemKey) {
         program->emitNewAtom(E_ATOM_BODY, E_SHIP_GEOMETRY_WING, translation(0.0f, 0.0f, side), SHIP_HIT_POINT_CLASS);
         static const f32 nozzle[1][2] = {{WING_NOZZLE_X, 0.0f}};
         if (weapon != E_SHIP_WEAPON_GUN)
-            emitShipWeapon(program, weapon, gun.level, side, SHIP_GUN_TRIGGER);
+            emitShipWeapon(program, weapon, gun.level, side, shipGunTrigger());
         else if (armed)
             emitGun(program, gun, side, nozzle, 1);
     }
@@ -131,6 +133,8 @@ void emitAnchor(ClDNAProgram* program, u32 anchor, const char* itemKey) {
 }
 
 }  // namespace
+
+s32 shipGunTrigger() { return s32(savedOptions().latchedFire != 0 ? FIRE_TRIGGER_LATCH_FIRST : 0); }
 
 f32 shipShotDamage() {
     return BULLET_DAMAGE * hitPointsForClass(0, HIT_POINT_ROW_CURRENT) / hitPointsForClass(0, 0);

@@ -12,8 +12,10 @@
 class ClDNAProgram;
 
 constexpr u32 SHIP_PROGRAM_ANCHOR_COUNT = 3;
-// Every gun of the ship answers to fire 1 held (trigger 0 of the player's control).
-constexpr s32 SHIP_GUN_TRIGGER = 0;
+// The trigger every weapon of the ship answers to: fire 1 held (trigger 0 of the player's
+// control), or with the latched-fire option on, fire 1's latch (trigger 3), which starts on and
+// which each press of fire 1 turns off and on again.
+s32 shipGunTrigger();
 // An item's level above this tunes the gun as this one does (the bullet levels are 0 to 5).
 constexpr s32 SHIP_ITEM_LEVEL_MAX = 5;
 

@@ -31,11 +31,12 @@ void putOptions(ClByteWriter& out, const SSavedOptions& o) {
     out.putF32(o.inGamePointerSensitivity);
     out.putS32(o.ambientLayout);
     out.putU32(o.latchedFire);
+    out.putU32(o.animatedLines);
 }
 
 bool validSensitivity(f32 value) { return std::isfinite(value) && value >= 0.0f && value <= 10.0f; }
 
-bool getOptions(ClByteReader& in, SSavedOptions* o) {
+bool getOptions(ClByteReader& in, u32 version, SSavedOptions* o) {
     for (u32* word : {&o->waterReflection, &o->bloom, &o->inputLagReduction, &o->fullScreen, &o->verticalSync,
                       &o->resolutionWidth, &o->resolutionHeight, &o->audioLog}) {
         *word = in.getU32();
@@ -45,6 +46,8 @@ bool getOptions(ClByteReader& in, SSavedOptions* o) {
     o->inGamePointerSensitivity = in.getF32();
     o->ambientLayout = in.getS32();
     o->latchedFire = in.getU32();
+    // Older saves have no line style: the one of a first run stays.
+    if (version >= 3) o->animatedLines = in.getU32() != 0 ? 1 : 0;
     return validSensitivity(o->controllerSensitivity) && validSensitivity(o->interfacePointerSensitivity) &&
            validSensitivity(o->inGamePointerSensitivity) && o->ambientLayout >= 0 && o->ambientLayout <= 4;
 }
@@ -195,7 +198,7 @@ bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
     if (version < USER_SAVE_FIRST_VERSION || version > USER_SAVE_VERSION) return false;
     SSavedOptions options = savedOptions();
     SSongLibrary library = g_SongLibrary;
-    bool valid = getOptions(in, &options);
+    bool valid = getOptions(in, version, &options);
     in.getText(library.credentials.loginName, CREDENTIAL_NAME_LENGTH);
     in.getBytes(library.credentials.passwordDigest, CREDENTIAL_DIGEST_BYTES);
     valid = getBoss(in, &library) && valid;

@@ -5,7 +5,8 @@
 //   "VXUS", version
 //   options: seven u32 words (water reflection, bloom, input-lag reduction, full screen, v-sync,
 //     resolution width and height), the audio-log word, three f32 sensitivities (controller,
-//     interface pointer, in-game pointer), the ambient layout (s32), the latched-fire word
+//     interface pointer, in-game pointer), the ambient layout (s32), the latched-fire word, and
+//     from version 3 on the line-style word (0 whole edges, 1 travelling glints)
 //   credentials: login name (text), 32-byte password digest
 //   boss: 15 beaten words, pending word, pending identity (8 words), enabled, skip, 15 met
 //     bytes, static intro, corruption sound off, stage, won, failed
@@ -26,7 +27,7 @@
 #include <vector>
 
 constexpr u32 USER_SAVE_MAGIC = 0x53555856u;  // "VXUS"
-constexpr u32 USER_SAVE_VERSION = 2;
+constexpr u32 USER_SAVE_VERSION = 3;
 constexpr u32 USER_SAVE_FIRST_VERSION = 1;
 constexpr u32 USER_SAVE_TRAILER_VALUE = 0x2F1A0E57u;
 constexpr const char* USER_SAVE_RELATIVE_PATH = "SAVEDATA\\USR-DATA";

@@ -14,6 +14,7 @@
 #include "platform/gfx/image_decode.h"
 #include "tests/app/game_process.h"
 #include "tests/app/road_data.h"
+#include "tests/app/scripted_player.h"
 #include "tests/support/leaderboard_decode.h"
 #include "tests/support/local_http_server.h"
 #include "tests/support/temp_dir.h"
@@ -31,10 +32,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using test_support::readFileText;
 
-constexpr auto ROAD_TIME_LIMIT = std::chrono::minutes(5);
-constexpr auto HOLD = std::chrono::milliseconds(150);
 constexpr int WINDOW_WIDTH = 640;
 constexpr int WINDOW_HEIGHT = 360;
 
@@ -47,127 +45,6 @@ fs::path packPlayerData(const fs::path& root, const std::string& added = "") {
                          {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 640\n"},
                          {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 360\n"}},
                         "PLAYER_INVINCIBLE 1\n" + added);
-}
-
-// The scripted game and its player: lines appended to the script file, the switch log read.
-class ClPlayer {
-public:
-    ClPlayer(const fs::path& data, const fs::path& home)
-        : m_home(home), m_script(emptyScript(home)),
-          m_game(data.string(), home.string(), "offscreen", "", VELODRIX_SCRIPTED_GAME_BINARY,
-                 {{"VELODRIX_SCRIPTED_INPUT", m_script}}) {}
-
-    // Lines written at once arrive in one read of the events.
-    void send(const std::string& lines) {
-        std::ofstream(m_script, std::ios::app) << lines << std::flush;
-        for (char c : lines) m_sent += c == '\n' ? 1 : 0;
-    }
-    // Whether the game has run every command sent.
-    bool idle() const {
-        if (m_sent == 0) return true;
-        const std::string done = readFileText(m_script + ".done");
-        return !done.empty() && std::stoull(done) == m_sent;
-    }
-    void hold() const { std::this_thread::sleep_for(HOLD); }
-
-    // Whether the log has gained a line "page <name>" since the last page waited for.
-    bool waitForPage(const std::string& name, std::chrono::seconds limit = std::chrono::seconds(120)) {
-        const std::string line = "page " + name;
-        const bool found = m_game.waitForLog(
-            [&](const std::string& log) {
-                const size_t at = log.find(line, m_seen);
-                return at != std::string::npos && (log.size() == at + line.size() || log[at + line.size()] == '\n' ||
-                                                   log[at + line.size()] == ' ');
-            },
-            limit);
-        if (found) m_seen = m_game.log.find(line, m_seen) + line.size();
-        return found;
-    }
-
-    // Repeats the action, once the game has run the last one, until the page comes: a song still
-    // being analysed takes no click, and a song not yet found has no row to point at.
-    template <class FAction>
-    bool repeatUntilPage(const std::string& name, FAction action) {
-        const auto start = std::chrono::steady_clock::now();
-        while (std::chrono::steady_clock::now() - start < ROAD_TIME_LIMIT) {
-            if (idle()) action();
-            if (waitForPage(name, std::chrono::seconds(3))) return true;
-            if (m_game.ended) return false;
-        }
-        return false;
-    }
-
-    // Whether the demo song's beats have been analysed (their cache written) within the limit: its
-    // row is then in the song list.
-    bool waitForSongAnalysed() {
-        const fs::path caches = m_home / ".local/share/Orlenvane/Velodrix/SAVEDATA";
-        return m_game.waitForLog(
-            [&](const std::string&) {
-                std::error_code error;
-                for (const fs::directory_entry& entry : fs::directory_iterator(caches, error)) {
-                    if (entry.path().extension() == ".sbc") return true;
-                }
-                return false;
-            },
-            std::chrono::duration_cast<std::chrono::seconds>(ROAD_TIME_LIMIT));
-    }
-
-    // Runs the commands, then writes the frame presented next as PNG at the path and reads it
-    // back; false, with the reason, when no picture came.
-    bool shot(const std::string& commands, const std::string& path, SDecodedImage* image, std::string* error) {
-        send(commands + "shot " + path + "\n");
-        if (!m_game.waitForLog([&](const std::string&) { return fs::exists(path); }, std::chrono::seconds(60))) {
-            *error = "no picture: " + trail();
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        const std::vector<u8> png = test_support::readFileBytes(path);
-        return decodeImage(png.data(), png.size(), image, error);
-    }
-
-    // The switch log and the game's standard error so far.
-    std::string trail() const { return m_game.log + "\n" + readFileText(m_home / "stderr.txt"); }
-    ClGameProcess& game() { return m_game; }
-
-private:
-    static std::string emptyScript(const fs::path& home) {
-        fs::create_directories(home);
-        const fs::path script = home / "input.txt";
-        std::ofstream(script).close();
-        return script.string();
-    }
-
-    fs::path m_home;
-    std::string m_script;
-    u64 m_sent = 0;
-    ClGameProcess m_game;
-    size_t m_seen = 0;
-};
-
-// The mouse's quick click: its press and release in one write, so in one read of the events.
-std::string quickClick(const std::string& widget, const std::string& region = "") {
-    return "point " + widget + " " + region + "\npress left\nrelease left\n";
-}
-
-void heldClick(ClPlayer& player, const std::string& widget, const std::string& region = "") {
-    player.send("point " + widget + " " + region + "\npress left\n");
-    player.hold();
-    player.send("release left\n");
-}
-
-// A key held 150 ms and at least two frames.
-void heldKey(ClPlayer& player, const std::string& name) {
-    player.send("key-down " + name + "\n");
-    player.hold();
-    player.send("frames 2\nkey-up " + name + "\n");
-}
-
-// A pad button held 150 ms and at least two frames, and pressed two frames after anything before
-// it: a pad is read once a frame, so its button must be down, and up, for a whole frame to count.
-void heldPadButton(ClPlayer& player, const std::string& name) {
-    player.send("frames 2\npad-button " + name + " 1\n");
-    player.hold();
-    player.send("frames 2\npad-button " + name + " 0\n");
 }
 
 // Each letter pressed and released as a player types it.

@@ -6,7 +6,9 @@
 #include "audio/play/song_clock.h"
 #include "core/game_clock.h"
 #include "frontend/menu_previews.h"
+#include "frontend/options_screen.h"
 #include "frontend/page_parts.h"
+#include "input/text_entry.h"
 #include "core/name_hash.h"
 #include "library/play_record_fill.h"
 #include "library/song_items.h"
@@ -237,18 +239,18 @@ TEST_F(FrontEndPictures, TheTitleShowsTheShipThroughItsPreviewTarget) {
     wavesShutdown();
 }
 
-// The options screen: heading, the water option, the ambient light options greyed with their
-// notice, the three log-in fields and the two buttons below.
-TEST_F(FrontEndPictures, TheOptionsScreenShowsItsOptionsAndTheLogInFields) {
+// The options screen: heading, the water option, the buttons to its pages, the three
+// log-in fields and the two buttons below.
+TEST_F(FrontEndPictures, TheOptionsScreenShowsItsOptionsItsPagesAndTheLogInFields) {
     draw("OptionsMenu", "frontend_options.png");
     EXPECT_GT(count(400, 70, 1520, 200, GOLD), 1000u);
-    EXPECT_GT(count(510, 220, 1410, 310, WHITE), 300u);
-    // Disabled buttons draw their text dimmed: no pure white in the ambient rows.
-    EXPECT_EQ(count(510, 330, 1410, 510, WHITE), 0u);
-    EXPECT_GT(count(510, 330, 1410, 420, LIGHT) + count(510, 330, 1410, 420, [](int r, int, int) { return r > 90; }), 100u);
-    EXPECT_GT(count(160, 515, 1760, 565, LIGHT), 100u);
+    EXPECT_GT(count(510, 200, 1410, 290, WHITE), 300u);
+    EXPECT_GT(count(500, 305, 940, 395, WHITE), 200u);
+    EXPECT_GT(count(980, 305, 1420, 395, WHITE), 200u);
+    EXPECT_GT(count(980, 410, 1420, 500, WHITE), 200u);
+    EXPECT_GT(count(400, 530, 1520, 600, GOLD), 300u);
     for (int field = 0; field < 3; ++field) {
-        const f32 y = 670.0f + 90.0f * f32(field);
+        const f32 y = 610.0f + 90.0f * f32(field);
         EXPECT_GT(count(510, y, 1410, y + 80, WHITE), 100u) << field;
     }
     EXPECT_GT(count(480, 950, 1440, 1040, WHITE), 200u);
@@ -263,6 +265,37 @@ TEST_F(FrontEndPictures, TheLeaderboardLineTellsAMedalsReplyForItsFourSeconds) {
     EXPECT_GT(count(1100, 1000, 1900, 1080, WHITE), 50u);
     draw("TitleMenu", "frontend_medal_notice_gone.png", [] { drawLeaderboardBusyText(); });
     EXPECT_EQ(count(1100, 1000, 1900, 1080, WHITE), 0u);
+}
+
+// A password of 20 characters typed into the last field: its caption and stars are made smaller
+// to stay inside the button (x 510..1410 units).
+TEST_F(FrontEndPictures, ALongPasswordStaysInsideItsField) {
+    systemSetVerifyPasswordButtonForTextCapture();
+    for (int i = 0; i < 20; ++i) {
+        handleTextKey(1, 0x1E, true);
+        handleTextKey(0, 0x1E, true);
+    }
+    draw("OptionsMenu", "frontend_options_long_password.png");
+    const f32 y = 610.0f + 2 * 90.0f;
+    EXPECT_GT(count(530, y, 1390, y + 80, WHITE), 300u);
+    EXPECT_EQ(count(0, y, 505, y + 80, WHITE) + count(1415, y, 1920, y + 80, WHITE), 0u);
+    setTextEntryActive(0);
+}
+
+// The controls page: the three sensitivities with their steps either side, latched fire (focused)
+// below.
+TEST_F(FrontEndPictures, TheControlsPageShowsEachSensitivityWithItsSteps) {
+    draw("OptionsControls", "frontend_options_controls.png");
+    EXPECT_GT(count(400, 70, 1520, 200, GOLD), 1000u);
+    for (int row = 0; row < 4; ++row) {
+        const f32 y = 220.0f + 110.0f * f32(row);
+        EXPECT_GT(count(460, y, 1460, y + 90, WHITE), 200u) << row;
+    }
+    for (int row = 0; row < 3; ++row) {
+        const f32 y = 220.0f + 110.0f * f32(row);
+        EXPECT_THAT(at(1640, y + 10), RgbNear(over(BUTTON_IDLE_COLOUR), 4)) << row;
+        EXPECT_GT(count(270, y, 410, y + 90, WHITE) + count(1510, y, 1650, y + 90, WHITE), 40u) << row;
+    }
 }
 
 // The film splash a second into the intro film: the film's picture over the whole screen, the

@@ -5,6 +5,7 @@
 // it ends or cannot play.
 #include "frontend_test_support.h"
 
+#include "core/config.h"
 #include "core/game_clock.h"
 #include "core/saved_options.h"
 #include "frontend/options_screen.h"
@@ -53,12 +54,19 @@ protected:
         frame();
     }
     void TearDown() override {
+        configClear();
         setTextEntryActive(0);
         setLeaderboardCredentials(SLeaderboardCredentials{});
         FrontEndTest::TearDown();
         windowDestroy();
         windowShutdownVideo();
     }
+    // Clicks the options screen's button to one of its pages.
+    void openPage(const char* button) {
+        clickWidget(button);
+        settle();
+    }
+    static s32 disabled(const char* widget) { return findWidgetByName(widget)->getInt("disabled"); }
     static void key(SDL_Scancode code, bool down) {
         SDL_Event e{};
         e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
@@ -107,6 +115,7 @@ TEST_F(OptionsScreen, TheWaterButtonTogglesTheOptionAndWritesTheSave) {
 
 // Linux has no ambient light runtime: its options are disabled and say why.
 TEST_F(OptionsScreen, TheAmbientLightOptionsAreUnavailableWithoutARuntime) {
+    openPage("OptionsAmbientPage");
     ASSERT_FALSE(ambientLightingPresent());
     EXPECT_EQ(findWidgetByName("OptionsAmbient")->getInt("disabled"), 1);
     EXPECT_EQ(findWidgetByName("OptionsAmbientLess")->getInt("disabled"), 1);
@@ -197,6 +206,46 @@ TEST_F(OptionsScreen, TheNoticeTellsTheServicesReplyToTheLogIn) {
     }
     setLeaderboardTransport(nullptr);
     configFree();
+}
+
+// A character the log-in does not take is kept out, and the page says what it takes.
+TEST_F(OptionsScreen, ACharacterAFieldDoesNotTakeIsKeptOutAndThePageSaysWhatItTakes) {
+    EXPECT_EQ(textOf("OptionsFieldHint"), u"");
+    clickWidget("OptionsLoginName");
+    typeLetters("an");
+    type({SDL_SCANCODE_APOSTROPHE});
+    typeLetters("e");
+    type({SDL_SCANCODE_RETURN});
+    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "ane");
+    EXPECT_EQ(textOf("OptionsFieldHint"), getLocalisedString("fe_options_login_takes"));
+}
+
+// The sensitivities move a whole step a click within their ranges; the menus' pointer takes its
+// new speed at once.
+TEST_F(OptionsScreen, TheSensitivitiesStepWithinTheirRangesAndTheMenuPointerTakesItsSpeedAtOnce) {
+    openPage("OptionsControlsPage");
+    clickWidget("OptionsMenuPointerMore");
+    EXPECT_EQ(g_SavedOptions.interfacePointerSensitivity, 6.0f);
+    EXPECT_EQ(g_fInputSensitivity, inputSensitivityFor(6.0f));
+    EXPECT_EQ(textOf("OptionsMenuPointer"), u"Menu pointer sensitivity: 6");
+    // The controller's stops at 1: at 0 the pad would not move the ship.
+    for (int click = 0; click < 5; ++click) clickWidget("OptionsPadSpeedLess");
+    EXPECT_EQ(g_SavedOptions.controllerSensitivity, 1.0f);
+    EXPECT_EQ(disabled("OptionsPadSpeedLess"), 1);
+    EXPECT_TRUE(std::filesystem::exists(m_user.path() / "SAVEDATA" / "USR-DATA"));
+}
+
+// Where the pointer is the desktop's own mouse, its sensitivities move nothing: they are greyed
+// out with the reason; the controller's stays.
+TEST_F(OptionsScreen, ThePointerSensitivitiesAreUnavailableWhileThePointerIsTheDesktopsMouse) {
+    configSetValue("USE_ABSOLUTE_WM_MOUSE_POSITION", "1");
+    shutdownInput();
+    initInput(0, 38);
+    openPage("OptionsControlsPage");
+    EXPECT_EQ(disabled("OptionsMenuPointerMore"), 1);
+    EXPECT_EQ(disabled("OptionsPlayPointerLess"), 1);
+    EXPECT_EQ(disabled("OptionsPadSpeedMore"), 0);
+    EXPECT_EQ(textOf("OptionsPointerNotice"), getLocalisedString("fe_options_pointer_follows_mouse"));
 }
 
 // A later start: the account read from the save signs the leaderboard client in.

@@ -76,6 +76,19 @@ TEST_F(TextEntry, CapsLockAndShiftAndEnterEndsTheEntry) {
     EXPECT_EQ(u32(textCharacterOfKey(300, false, false, false)), 0u);
 }
 
+TEST_F(TextEntry, CharactersTheListKeepsOutAreCountedButNotTheCallbacksOwn) {
+    const std::vector<u16> escape = {0x1B};
+    beginTextEntry(LETTERS_AND_DIGITS, TERMINATORS, escape, nullptr, nullptr, 21, 0.5f, 0.1f, 63);
+    tap(0x1E);  // a
+    tap(0x28);  // ' is not allowed
+    tap(0x39);  // nor the space
+    tap(0x01);  // Esc is the callback's
+    EXPECT_EQ(typed(), u"a");
+    EXPECT_EQ(textEntryRefusedCount(), 2u);
+    begin(21);
+    EXPECT_EQ(textEntryRefusedCount(), 0u);
+}
+
 TEST_F(TextEntry, AHeldKeyRepeatsAfterHalfASecondThenEveryTenth) {
     begin(0);
     handleTextKey(1, 0x1F, true);  // s held

@@ -127,6 +127,20 @@ TEST_F(ShipProgramTest, ShipSpawnsWholeThenFliesAndFiresWithTheDefaultGun) {
     EXPECT_GE(std::count_if(shots.begin(), shots.end(), [&](const ClEntity* shot) { return shot->getWorldPosition().z < at.z; }), 5);
 }
 
+// With latched fire on, the guns answer to fire 1's latch, which starts on: they fire with no
+// button held.
+TEST_F(ShipProgramTest, WithLatchedFireTheGunsFireWithNoButtonHeld) {
+    g_SavedOptions.latchedFire = 1;
+    ASSERT_NE(spawnShip(), nullptr);
+    for (int frame = 0; frame < 30; ++frame) {
+        g_uInputFlipIndex ^= 1u;
+        clearPlayerChannels();
+        world_test::stepWorld(STEP);
+        clearDrawListHalf(PRODUCER_HALF);
+    }
+    EXPECT_GE(world_test::liveOfKind(E_PROGRAM_PLAYER_SHOT).size(), size_t(5));
+}
+
 TEST_F(ShipProgramTest, EquippedItemsTuneTheGunsOfTheirAnchors) {
     equip(0, "item_hull", 2);
     equip(1, "item_unknown", -1);

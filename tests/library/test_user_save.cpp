@@ -62,6 +62,7 @@ protected:
         library.songs.push_back(failed);
         g_SavedOptions.interfacePointerSensitivity = 7.5f;
         g_SavedOptions.resolutionWidth = 1280;
+        g_SavedOptions.animatedLines = 0;
     }
 
     ClUserDataFolder m_user;
@@ -80,6 +81,7 @@ TEST_F(UserSave, RoundTripKeepsTheLibraryAndTheOptions) {
     // The world sees the saved boss progress at once.
     const SSongLibrary& l = g_SongLibrary;
     EXPECT_EQ(g_SavedOptions.interfacePointerSensitivity, 7.5f);
+    EXPECT_EQ(g_SavedOptions.animatedLines, 0u);
     EXPECT_EQ(l.songs[0].path, std::u16string(u"\\music\\a \u00e9.flac"));
     EXPECT_EQ(l.songs[0].bestScores[2], 5500);
     EXPECT_EQ(l.songs[1].failure, u32(E_SONGFAIL_TOO_SHORT));
@@ -204,11 +206,16 @@ TEST_F(UserSave, TheSongsFingerprintIsKeptAndASaveOfTheFirstVersionStillLoads) {
     EXPECT_EQ(g_SongLibrary.songs[0].fingerprint, (std::vector<u8>{1, 2, 3, 250}));
     EXPECT_TRUE(g_SongLibrary.songs[1].fingerprint.empty());
 
-    // The first version: the same fields, without the song audio after the songs.
+    // The first version: the same fields, without the line style after the latched-fire word and
+    // without the song audio after the songs.
+    constexpr size_t LINE_STYLE_OFFSET = 8 + 8 * 4 + 3 * 4 + 4 + 4;
     std::vector<u8> first(current.begin(), current.end() - (4 + 4 + 4));
+    first.erase(first.begin() + LINE_STYLE_OFFSET, first.begin() + LINE_STYLE_OFFSET + 4);
     first[4] = 1;
     createSongLibrary();
+    g_SavedOptions = defaultSavedOptions();
     ASSERT_TRUE(decodeUserSave(first, true));
+    EXPECT_EQ(g_SavedOptions.animatedLines, defaultSavedOptions().animatedLines);
     ASSERT_EQ(g_SongLibrary.songs.size(), 2u);
     EXPECT_EQ(g_SongLibrary.songs[0].bestScores[2], 5500);
     EXPECT_TRUE(g_SongLibrary.songs[0].fingerprint.empty());

@@ -1,0 +1,94 @@
+// The options a player sets, through the whole program: each changed by a click on the options
+// pages, and read back by the game when it starts again (it writes what it read at its quit).
+#include "core/file_layer.h"
+#include "core/saved_options.h"
+#include "library/data_file.h"
+#include "library/song_library.h"
+#include "library/user_save.h"
+#include "tests/app/road_data.h"
+#include "tests/app/scripted_player.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The built data at a 640x360 window, without the soundtrack; the pointer the summed mouse
+// motion (which its sensitivity scales) or the window's own mouse position.
+fs::path packOptionsData(const fs::path& root, bool relativePointer) {
+    const char* pointer = relativePointer ? "USE_ABSOLUTE_WM_MOUSE_POSITION 0\n" : "USE_ABSOLUTE_WM_MOUSE_POSITION 1\n";
+    return packSettingsData(root,
+                            {{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
+                             {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 640\n"},
+                             {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 360\n"},
+                             {"USE_ABSOLUTE_WM_MOUSE_POSITION 1\n", pointer}},
+                            "");
+}
+
+// The options the save under the home holds.
+SSavedOptions savedOptionsIn(const fs::path& home) {
+    const std::u16string path = (home / ".local/share/Orlenvane/Velodrix/SAVEDATA/USR-DATA").u16string();
+    std::vector<u8> content;
+    fileLayerInit();
+    EXPECT_EQ(readDataFile(path, USER_SAVE_TRAILER_VALUE, &content), E_DATAFILE_READ_OK);
+    fileLayerShutdown();
+    g_SavedOptions = defaultSavedOptions();
+    createSongLibrary();
+    EXPECT_TRUE(decodeUserSave(content, true));
+    freeSongLibrary();
+    const SSavedOptions options = g_SavedOptions;
+    g_SavedOptions = defaultSavedOptions();
+    return options;
+}
+
+TEST(OptionsRoad, EachOptionChangedByAClickIsReadBackWhenTheGameStartsAgain) {
+    test_support::ClTempDir root;
+    const fs::path data = packOptionsData(root.path(), true);
+    const fs::path home = root.path() / "home";
+    {
+        ClPlayer player(data, home);
+        ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
+        ASSERT_TRUE(player.play(quickClick("TitleOptions")));
+        ASSERT_TRUE(player.waitForPage("OptionsMenu")) << player.trail();
+        ASSERT_TRUE(player.play(quickClick("OptionsWater")));
+        ASSERT_TRUE(player.play(quickClick("OptionsGraphicsPage")));
+        ASSERT_TRUE(player.waitForPage("OptionsGraphics")) << player.trail();
+        for (const char* toggle :
+             {"OptionsBloom", "OptionsLines", "OptionsLagReduction", "OptionsFullScreen", "OptionsVerticalSync"})
+            ASSERT_TRUE(player.play(quickClick(toggle))) << toggle;
+        ASSERT_TRUE(player.play(quickClick("OptionsGraphicsBack")));
+        ASSERT_TRUE(player.waitForPage("OptionsMenu")) << player.trail();
+        ASSERT_TRUE(player.play(quickClick("OptionsControlsPage")));
+        ASSERT_TRUE(player.waitForPage("OptionsControls")) << player.trail();
+        for (const char* step : {"OptionsPlayPointerMore", "OptionsPadSpeedLess", "OptionsPadSpeedLess", "OptionsLatchedFire"})
+            ASSERT_TRUE(player.play(quickClick(step))) << step;
+        // Last: from here the menu's pointer moves at its new speed.
+        ASSERT_TRUE(player.play(quickClick("OptionsMenuPointerMore")));
+        player.game().end(SIGTERM);
+        player.game().expectCleanEnd();
+    }
+    {
+        ClPlayer player(data, home);
+        ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
+        player.game().end(SIGTERM);
+        player.game().expectCleanEnd();
+    }
+    const SSavedOptions options = savedOptionsIn(home);
+    EXPECT_EQ(options.waterReflection, 0u);
+    EXPECT_EQ(options.bloom, 0u);
+    EXPECT_EQ(options.animatedLines, 0u);
+    EXPECT_EQ(options.inputLagReduction, 1u);
+    EXPECT_EQ(options.fullScreen, 1u);
+    EXPECT_EQ(options.verticalSync, 0u);
+    EXPECT_EQ(options.inGamePointerSensitivity, 6.0f);
+    EXPECT_EQ(options.controllerSensitivity, 3.0f);
+    EXPECT_EQ(options.latchedFire, 1u);
+    EXPECT_EQ(options.interfacePointerSensitivity, 6.0f);
+}
+
+}  // namespace
