@@ -6,6 +6,7 @@
 #include "core/config.h"
 #include "frontend/front_end_services.h"
 #include "frontend/frontend.h"
+#include "frontend/music_folders_screen.h"
 #include "frontend/switch_log.h"
 #include "core/name_hash.h"
 #include "core/random.h"
@@ -277,6 +278,7 @@ s32 ClGameModeFrontEnd::exit() {
     waitForSongScanIdle();
     shutdownWorld();
     releaseSosZones();
+    resetMusicDirScan();
     popViewCamera(0, 0.0f);
     for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) popPlayerInputMapper(slot);
     releaseModeCamera(m_camera, m_cameraListed);

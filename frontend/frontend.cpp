@@ -2,6 +2,7 @@
 
 #include "frontend/front_end_services.h"
 #include "frontend/menu_previews.h"
+#include "frontend/music_folders_screen.h"
 #include "frontend/screens.h"
 #include "frontend/switch_log.h"
 #include "ui/switcher.h"
@@ -47,4 +48,5 @@ void shutdownFrontEndScreens() {
     systemStopMainMenuMusic();
     closeSwitchLog();
     forgetSelectedSong();
+    resetMusicDirScan();
 }

@@ -235,6 +235,7 @@ void buildOptionsScreen(ClWidget* top) {
     createTextButton("OptionsWater", screen, centredAt(200, 900, 90), "fe_options_water", "systemToggleWater");
     createPageButton("OptionsControlsPage", screen, -240, 305, "fe_options_controls", "OptionsControls");
     createPageButton("OptionsGraphicsPage", screen, 240, 305, "fe_options_graphics", "OptionsGraphics");
+    createPageButton("OptionsMusicFoldersPage", screen, -240, 410, "fe_options_music_folders", "MusicFolders");
     createPageButton("OptionsAmbientPage", screen, 240, 410, "fe_options_ambient_page", "OptionsAmbientLight");
     createTextLabel(nullptr, screen, centredAt(530, 1600, 70), "fe_options_leaderboard", 56)
         ->setColour("textColor", HEADING_COLOUR);

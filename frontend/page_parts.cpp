@@ -71,6 +71,15 @@ void setFittedText(ClWidget_Label* label, const std::u16string& text, f32 larges
     label->setWideText("dynamicUnicodeText", text.c_str());
 }
 
+std::u16string elideStart(const char* face, f32 size, const std::u16string& text, f32 width) {
+    if (measureTextUnits(face, size, text.c_str()) <= width) return text;
+    for (size_t cut = 1; cut < text.size(); ++cut) {
+        const std::u16string shown = u"..." + text.substr(cut);
+        if (measureTextUnits(face, size, shown.c_str()) <= width) return shown;
+    }
+    return u"...";
+}
+
 void showScreen(const char* screenName) { switchWidgetByName("TopLevelSwitcher", screenName); }
 
 f64 realTimeNow() { return g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime; }

@@ -41,6 +41,8 @@ f32 measureTextUnits(const char* face, f32 size, const char16_t* text);
 // Sets the label's text at the largest size that fits the width it is laid out with (less a
 // margin each side), not above `largest` and not below half of it.
 void setFittedText(ClWidget_Label* label, const std::u16string& text, f32 largest);
+// The text with leading characters left out, behind "...", until it fits the width.
+std::u16string elideStart(const char* face, f32 size, const std::u16string& text, f32 width);
 // Switches "TopLevelSwitcher" to the screen.
 void showScreen(const char* screenName);
 // The real-time clock's total, in seconds.

@@ -6,6 +6,7 @@
 #include "core/string_table.h"
 #include "frontend/front_end_services.h"
 #include "frontend/menu_previews.h"
+#include "frontend/music_folders_screen.h"
 #include "frontend/options_screen.h"
 #include "frontend/page_parts.h"
 #include "frontend/screens.h"
@@ -200,6 +201,7 @@ void buildMenuScreens(ClWidget* top) {
     createTextLabel("SOSBeatenCount", sos, centredAt(600, 800, 100), nullptr, 80)->setColour("textColor", HEADING_COLOUR);
 
     buildOptionsScreen(top);
+    buildMusicFolderScreens(top);
 
     ClWidget* artistsScreen = createScreen("FeaturedArtists", top);
     artistsScreen->setEvent("onBecomeVisible", "systemInitArtistsScreen");
@@ -216,6 +218,7 @@ void buildMenuScreens(ClWidget* top) {
 void tickMenuScreens() {
     tickFilmSplash();
     tickOptionsScreen();
+    tickMusicFolderScreens();
     tickStoryScreens();
     const char* shown = shownChildName("TopLevelSwitcher");
     if (strCompareNoCase(shown, "TitleMenu") == 0)

@@ -5,6 +5,7 @@
 #include "library/data_file.h"
 #include "library/save_bytes.h"
 #include "platform/os/os.h"
+#include "world/play/song_names.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,6 +20,14 @@ std::string lowerExtension(const char* extension) {
     std::string text = extension[0] == '.' ? extension : std::string(".") + extension;
     for (char& c : text) c = char(std::tolower(u8(c)));
     return text;
+}
+
+// The folder list is kept in ascending order of its paths.
+void sortMusicFolders(std::vector<std::u16string>* folders) {
+    setFolderSortAscending(true);
+    std::sort(folders->begin(), folders->end(), [](const std::u16string& a, const std::u16string& b) {
+        return compareFolderPaths(a.c_str(), b.c_str()) < 0;
+    });
 }
 
 void applyDisabledExtensions() {
@@ -66,6 +75,7 @@ bool decodeGameData(const std::vector<u8>& content) {
         data.disabledExtensions.push_back(text);
     }
     if (!in.finishedCleanly()) return false;
+    sortMusicFolders(&data.musicFolders);
     g_GameData = std::move(data);
     return true;
 }
@@ -98,6 +108,15 @@ bool addGameDataMusicFolder(const std::u16string& folder) {
     if (folder.empty() || folder.size() >= FILE_PATH_LIMIT) return false;
     if (std::find(folders.begin(), folders.end(), folder) != folders.end()) return false;
     folders.push_back(folder);
+    sortMusicFolders(&folders);
+    return true;
+}
+
+bool removeGameDataMusicFolder(const std::u16string& folder) {
+    std::vector<std::u16string>& folders = g_GameData.musicFolders;
+    const auto found = std::find(folders.begin(), folders.end(), folder);
+    if (found == folders.end()) return false;
+    folders.erase(found);
     return true;
 }
 

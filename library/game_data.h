@@ -25,7 +25,7 @@ enum EGameDataOption : u32 {
 
 struct SGameData {
     u32 options;
-    std::vector<std::u16string> musicFolders;  // the folders the player added, game paths
+    std::vector<std::u16string> musicFolders;  // the folders the player added, game paths, sorted
     std::vector<std::string> disabledExtensions;  // ".mp3" style, lower case
 };
 
@@ -44,8 +44,12 @@ s32 readGameDataFile();
 // 1 when written; 0 leaves the file as it was.
 s32 writeGameDataFile();
 
-// Adds a folder the player chose (no duplicate, compared unit by unit); true when added.
+// Adds a folder the player chose (no duplicate, compared unit by unit), keeping the list in
+// ascending order (compareFolderPaths); true when added. A list read from the file is put in
+// that order too.
 bool addGameDataMusicFolder(const std::u16string& folder);
+// True when the folder was in the list and is no longer.
+bool removeGameDataMusicFolder(const std::u16string& folder);
 // Turns an extension off or on for the player, in the game data and in the codec registry.
 void setExtensionDisabledByUser(const char* extension, bool disabled);
 

@@ -26,4 +26,34 @@ const std::u16string& getSoundtrackFolder();
 
 // The folders a scan walks, in this order and without repeats: the soundtrack folder, the
 // user's music folder (when the game data's option asks for it), the folders the player added.
+// They are kept as the folders searched now (isInSearchedFolder) until a folder is removed.
 std::vector<std::u16string> collectScanFolders();
+// True when the path lies inside one of the folders searched now: a song found by a walk in a
+// folder removed while it ran is not taken.
+bool isInSearchedFolder(const std::u16string& path);
+
+// The folder's path with a name appended after a separator (none added after the root),
+// and the folder it lies in (the root for a folder just under it; the root itself for the root).
+std::u16string folderPathJoin(const std::u16string& folder, const std::u16string& name);
+std::u16string folderPathParent(const std::u16string& folder);
+// The names of the folders directly inside the folder (links followed, hidden ones left out),
+// sorted without regard to the case of ASCII letters; false when it cannot be listed.
+bool listSubfolders(const std::u16string& folder, std::vector<std::u16string>* names);
+
+// True when the path lies inside the folder, at any depth (game paths, '\' separators).
+bool isPathInFolder(const std::u16string& path, const std::u16string& folder);
+// The library's songs inside the folder whose files the last walk found.
+u32 countSongsInFolder(const std::u16string& folder);
+
+enum EMusicFolderAdd : u32 {
+    E_MUSICFOLDER_ADDED,
+    E_MUSICFOLDER_ALREADY_SEARCHED,  // the folder, or one it lies in, is searched already
+    E_MUSICFOLDER_NOT_ADDED,         // its path is too long for the game data
+};
+// Adds a folder the player chose to the game data (written at once) and asks the scan for a
+// walk of every folder, letting it issue requests.
+EMusicFolderAdd addMusicFolder(const std::u16string& folder);
+// Removes a folder the player added, writing the game data, and takes the songs inside it out
+// of the library (writing the save) unless a folder still searched holds them too. False when
+// the folder was not one the player added.
+bool removeMusicFolder(const std::u16string& folder);

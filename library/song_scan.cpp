@@ -281,7 +281,10 @@ void songScanTick() {
     const bool walkWasCut = walkDone && std::exchange(g_shared.walkWasCut, false);
     critSectionLeave(g_shared.lock);
 
-    for (SScanFoundSong& song : found) takeFoundSong(song);
+    for (SScanFoundSong& song : found) {
+        // Found in a folder the player removed while the walk ran: not taken.
+        if (isInSearchedFolder(song.path)) takeFoundSong(song);
+    }
     for (SScanAnalysedSong& song : analysed) takeAnalysedSong(song);
     if (walkDone && !walkWasCut) markMissingSongs();
     if (walkDone) g_walking = false;

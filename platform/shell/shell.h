@@ -7,6 +7,7 @@ enum EShellFolder {
     E_SHELLFOLDER_DESKTOP,
     E_SHELLFOLDER_MY_MUSIC,
     E_SHELLFOLDER_APPLICATION_DATA,
+    E_SHELLFOLDER_HOME,  // the user's home folder
 };
 
 // The folder's path as the game writes paths ('\' separators, UTF-16, no trailing

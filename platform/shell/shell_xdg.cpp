@@ -67,6 +67,9 @@ bool shellGetSpecialFolder(EShellFolder folder, std::u16string* out) {
         case E_SHELLFOLDER_APPLICATION_DATA:
             path = environmentOr("XDG_DATA_HOME", home + "/.local/share");
             break;
+        case E_SHELLFOLDER_HOME:
+            path = home;
+            break;
     }
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     if (!osUtf8ToWide(path.c_str(), out)) return false;

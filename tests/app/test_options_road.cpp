@@ -1,5 +1,6 @@
 // The options a player sets, through the whole program: each changed by a click on the options
-// pages, and read back by the game when it starts again (it writes what it read at its quit).
+// pages, and read back by the game when it starts again (it writes what it read at its quit); and
+// a music folder added by a click in the folder browser, its song found and listed.
 #include "core/file_layer.h"
 #include "core/saved_options.h"
 #include "library/data_file.h"
@@ -89,6 +90,38 @@ TEST(OptionsRoad, EachOptionChangedByAClickIsReadBackWhenTheGameStartsAgain) {
     EXPECT_EQ(options.controllerSensitivity, 3.0f);
     EXPECT_EQ(options.latchedFire, 1u);
     EXPECT_EQ(options.interfacePointerSensitivity, 6.0f);
+}
+
+TEST(OptionsRoad, AFolderAddedInTheBrowserIsSearchedAndItsSongListed) {
+    test_support::ClTempDir root;
+    const fs::path data = packOptionsData(root.path(), false);
+    const fs::path home = root.path() / "home";
+    // The home holds one folder the browser lists, and in it the demo song.
+    fs::create_directories(home / "Tunes");
+    for (const fs::directory_entry& song : fs::directory_iterator(fs::path(VELODRIX_BUILD_DATA_DIR) / "Soundtrack"))
+        fs::copy(song.path(), home / "Tunes" / song.path().filename());
+    ClPlayer player(data, home);
+    ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
+    ASSERT_TRUE(player.play(quickClick("TitleOptions")));
+    ASSERT_TRUE(player.play(quickClick("OptionsMusicFoldersPage")));
+    ASSERT_TRUE(player.waitForPage("MusicFolders")) << player.trail();
+    ASSERT_TRUE(player.play(quickClick("MusicFoldersAdd")));
+    ASSERT_TRUE(player.waitForPage("MusicFolderBrowser")) << player.trail();
+    ASSERT_TRUE(player.play(quickClick("MusicFolderBrowserRows", "0")));
+    ASSERT_TRUE(player.play(quickClick("MusicFolderBrowserAdd")));
+    ASSERT_TRUE(player.waitForPage("WaitForDirScan")) << player.trail();
+    // Continue takes clicks once the walk has ended.
+    ASSERT_TRUE(player.repeatUntilPage("MusicFolders", [&] { player.send(quickClick("WaitForDirScanContinue")); }))
+        << player.trail();
+    ASSERT_TRUE(player.play(quickClick("MusicFoldersBack")));
+    ASSERT_TRUE(player.play(quickClick("OptionsBack")));
+    ASSERT_TRUE(player.play(quickClick("TitlePlay")));
+    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+    // The song's row takes a click once it is analysed.
+    ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { player.send(quickClick("SongListRows", "0")); }))
+        << player.trail();
+    player.game().end(SIGTERM);
+    player.game().expectCleanEnd();
 }
 
 }  // namespace

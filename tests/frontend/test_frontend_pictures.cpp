@@ -9,6 +9,8 @@
 #include "frontend/options_screen.h"
 #include "frontend/page_parts.h"
 #include "input/text_entry.h"
+#include "library/game_data.h"
+#include "library/music_folders.h"
 #include "core/name_hash.h"
 #include "library/play_record_fill.h"
 #include "library/song_items.h"
@@ -239,15 +241,16 @@ TEST_F(FrontEndPictures, TheTitleShowsTheShipThroughItsPreviewTarget) {
     wavesShutdown();
 }
 
-// The options screen: heading, the water option, the buttons to its pages, the three
+// The options screen: heading, the water option, the buttons to its four pages, the three
 // log-in fields and the two buttons below.
 TEST_F(FrontEndPictures, TheOptionsScreenShowsItsOptionsItsPagesAndTheLogInFields) {
     draw("OptionsMenu", "frontend_options.png");
     EXPECT_GT(count(400, 70, 1520, 200, GOLD), 1000u);
     EXPECT_GT(count(510, 200, 1410, 290, WHITE), 300u);
-    EXPECT_GT(count(500, 305, 940, 395, WHITE), 200u);
-    EXPECT_GT(count(980, 305, 1420, 395, WHITE), 200u);
-    EXPECT_GT(count(980, 410, 1420, 500, WHITE), 200u);
+    for (f32 y : {305.0f, 410.0f}) {
+        EXPECT_GT(count(500, y, 940, y + 90, WHITE), 200u) << y;
+        EXPECT_GT(count(980, y, 1420, y + 90, WHITE), 200u) << y;
+    }
     EXPECT_GT(count(400, 530, 1520, 600, GOLD), 300u);
     for (int field = 0; field < 3; ++field) {
         const f32 y = 610.0f + 90.0f * f32(field);
@@ -296,6 +299,22 @@ TEST_F(FrontEndPictures, TheControlsPageShowsEachSensitivityWithItsSteps) {
         EXPECT_THAT(at(1640, y + 10), RgbNear(over(BUTTON_IDLE_COLOUR), 4)) << row;
         EXPECT_GT(count(270, y, 410, y + 90, WHITE) + count(1510, y, 1650, y + 90, WHITE), 40u) << row;
     }
+}
+
+// The music folders page: the soundtrack's row greyed (always searched), the player's folder in
+// white below it, and the add and remove buttons.
+TEST_F(FrontEndPictures, TheMusicFoldersPageListsTheFoldersAndTheirSongs) {
+    computeSoundtrackFolder();
+    g_GameData.options = 0;
+    g_GameData.musicFolders = {u"\\home\\ann\\Jazz"};
+    draw("MusicFolders", "frontend_music_folders.png");
+    setGameDataDefaults();
+    EXPECT_GT(count(400, 40, 1520, 170, GOLD), 1000u);
+    EXPECT_EQ(count(140, 220, 1780, 296, WHITE), 0u);
+    EXPECT_GT(count(140, 220, 1780, 296, LIGHT) + count(140, 220, 1780, 296, [](int r, int, int) { return r > 100; }), 200u);
+    EXPECT_GT(count(140, 296, 1780, 372, WHITE), 200u);
+    EXPECT_GT(count(460, 800, 940, 890, WHITE), 150u);
+    EXPECT_EQ(count(980, 800, 1460, 890, WHITE), 0u) << "nothing chosen to remove yet";
 }
 
 // The film splash a second into the intro film: the film's picture over the whole screen, the

@@ -7,6 +7,8 @@
 #include "library/game_data.h"
 #include "library/music_folders.h"
 #include "library/playtest_recorder.h"
+#include "library/song_library.h"
+#include "library/song_scan.h"
 #include "library/song_caches.h"
 #include "library/song_record.h"
 #include "tests/library/library_test_support.h"
@@ -46,6 +48,18 @@ TEST_F(LibraryFiles, GameDataRoundTripAndASecondReadDoesNotDoubleTheFolders) {
     EXPECT_EQ(encodeGameData(), written);
     EXPECT_EQ(g_GameData.musicFolders.size(), size_t(2));
     EXPECT_EQ(g_GameData.disabledExtensions, std::vector<std::string>{".mp3"});
+}
+
+// The list stays in ascending order of its paths, unit by unit, whatever order they come in.
+TEST_F(LibraryFiles, TheAddedFoldersAreKeptInOrderOfTheirPaths) {
+    g_GameData.musicFolders = {u"\\zeta", u"\\beta"};
+    ASSERT_EQ(writeGameDataFile(), 1);
+    ASSERT_EQ(readGameDataFile(), 1);
+    EXPECT_TRUE(addGameDataMusicFolder(u"\\Alpha"));
+    ASSERT_EQ(g_GameData.musicFolders.size(), size_t(3));
+    EXPECT_EQ(g_GameData.musicFolders[0], u"\\Alpha");
+    EXPECT_EQ(g_GameData.musicFolders[1], u"\\beta");
+    EXPECT_EQ(g_GameData.musicFolders[2], u"\\zeta");
 }
 
 TEST_F(LibraryFiles, ADamagedGameDataFileIsSetAside) {
@@ -98,6 +112,38 @@ TEST_F(LibraryFiles, TheSoundtrackFolderIsTheDataDirectorysMadeAbsoluteAndComesF
     g_GameData.options = 0;
     addGameDataMusicFolder(u"\\music");
     EXPECT_EQ(collectScanFolders(), (std::vector<std::u16string>{cwd + u"\\Soundtrack", u"\\music"}));
+}
+
+// A folder inside one searched already is not added again; another is, and a walk is asked for.
+TEST_F(LibraryFiles, AFolderIsAddedOnceAndAWalkAskedFor) {
+    g_GameData.options = 0;
+    EXPECT_EQ(addMusicFolder(u"\\music"), E_MUSICFOLDER_ADDED);
+    EXPECT_TRUE(isSongScanWalking());
+    EXPECT_EQ(addMusicFolder(u"\\music"), E_MUSICFOLDER_ALREADY_SEARCHED);
+    EXPECT_EQ(addMusicFolder(u"\\music\\jazz"), E_MUSICFOLDER_ALREADY_SEARCHED);
+    EXPECT_EQ(addMusicFolder(u"\\musicals"), E_MUSICFOLDER_ADDED);
+    setGameDataDefaults();
+    ASSERT_EQ(readGameDataFile(), 1);
+    EXPECT_EQ(g_GameData.musicFolders.size(), size_t(2));
+}
+
+// The songs of a removed folder leave the library, but not one that a folder still searched
+// holds, nor one of a folder whose name only begins like it.
+TEST_F(LibraryFiles, ARemovedFoldersSongsLeaveTheLibrary) {
+    createSongLibrary();
+    g_GameData.options = 0;
+    g_GameData.musicFolders = {u"\\a", u"\\a\\x", u"\\ab"};
+    for (const char16_t* path : {u"\\a\\1.mp3", u"\\a\\x\\2.mp3", u"\\a\\y\\3.mp3", u"\\ab\\4.mp3"})
+        g_SongLibrary.songs.push_back(makeSongRecord(path, 1000));
+    EXPECT_TRUE(removeMusicFolder(u"\\a"));
+    EXPECT_FALSE(removeMusicFolder(u"\\a"));
+    ASSERT_EQ(g_SongLibrary.songs.size(), size_t(2));
+    EXPECT_EQ(g_SongLibrary.songs[0].path, u"\\a\\x\\2.mp3");
+    EXPECT_EQ(g_SongLibrary.songs[1].path, u"\\ab\\4.mp3");
+    // What a walk still under way finds in the removed folder is not taken.
+    EXPECT_FALSE(isInSearchedFolder(u"\\a\\5.mp3"));
+    EXPECT_TRUE(isInSearchedFolder(u"\\a\\x\\5.mp3"));
+    freeSongLibrary();
 }
 
 TEST_F(LibraryFiles, SongCachesFailOnlyASongThatCannotBePlayedAndMarkAVanishedFile) {
