@@ -285,22 +285,6 @@ TEST_F(FrontEndPictures, ALongPasswordStaysInsideItsField) {
     setTextEntryActive(0);
 }
 
-// The controls page: the three sensitivities with their steps either side, latched fire (focused)
-// below.
-TEST_F(FrontEndPictures, TheControlsPageShowsEachSensitivityWithItsSteps) {
-    draw("OptionsControls", "frontend_options_controls.png");
-    EXPECT_GT(count(400, 70, 1520, 200, GOLD), 1000u);
-    for (int row = 0; row < 4; ++row) {
-        const f32 y = 220.0f + 110.0f * f32(row);
-        EXPECT_GT(count(460, y, 1460, y + 90, WHITE), 200u) << row;
-    }
-    for (int row = 0; row < 3; ++row) {
-        const f32 y = 220.0f + 110.0f * f32(row);
-        EXPECT_THAT(at(1640, y + 10), RgbNear(over(BUTTON_IDLE_COLOUR), 4)) << row;
-        EXPECT_GT(count(270, y, 410, y + 90, WHITE) + count(1510, y, 1650, y + 90, WHITE), 40u) << row;
-    }
-}
-
 // The music folders page: the soundtrack's row greyed (always searched), the player's folder in
 // white below it, and the add and remove buttons.
 TEST_F(FrontEndPictures, TheMusicFoldersPageListsTheFoldersAndTheirSongs) {
