@@ -75,12 +75,6 @@ bool startCodecs() {
     return isCodecRegistryReady();
 }
 
-f32 chosenTempo() {
-    const SBeatAnalysis& analysis = g_BeatAnalysis;
-    if (analysis.chosenCandidate < 0 || u32(analysis.chosenCandidate) >= analysis.candidates.count) return 0.0f;
-    return analysis.candidates[u32(analysis.chosenCandidate)].tempo;
-}
-
 int analyse(const char* path) {
     std::u16string widePath;
     if (!osUtf8ToWide(path, &widePath)) return failWith(path, "is not a UTF-8 path");
@@ -124,7 +118,7 @@ int analyse(const char* path) {
         return 1;
     }
     std::fprintf(stderr, "length %.3f s  tempo %.2f BPM  beats %u  wall %.3f s  CPU %.3f s\n",
-                 f64(g_SpectrumAnalysis.header.duration), f64(chosenTempo()), g_aSongBeats.count, wallSeconds,
+                 f64(g_SpectrumAnalysis.header.duration), f64(g_BeatAnalysis.measuredTempo), g_aSongBeats.count, wallSeconds,
                  cpuSeconds);
     releaseTempoCandidates();
     g_aSongBeats.release();

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-SBeatAnalysis g_BeatAnalysis = {0.0f, 0, 0, {}, {}, -1, -1};
+SBeatAnalysis g_BeatAnalysis = {0.0f, 0, 0, {}, {}, -1, -1, 0.0f};
 
 namespace {
 
@@ -207,6 +207,7 @@ void releaseTempoCandidates(SBeatAnalysis* analysis) {
     analysis->candidates.release();
     analysis->chosenCandidate = -1;
     analysis->chosenList = -1;
+    analysis->measuredTempo = 0.0f;
 }
 
 void releaseTempoCandidates() { releaseTempoCandidates(&g_BeatAnalysis); }
@@ -333,6 +334,7 @@ void chooseTempo(SBeatAnalysis* analysis) {
 
     analysis->chosenCandidate = -1;
     analysis->chosenList = -1;
+    analysis->measuredTempo = 0.0f;
     f32 bestScore = 0.0f;
     for (u32 k = 0; k < analysis->candidates.count; ++k) {
         for (u32 listIndex = 0; listIndex < ONSET_LIST_COUNT; ++listIndex) {
@@ -370,8 +372,10 @@ void chooseTempo(SBeatAnalysis* analysis) {
 }
 
 void measureChosenTempo(SBeatAnalysis* analysis) {
+    analysis->measuredTempo = 0.0f;
     const ClRunGroupArray* groups = chosenRunGroups(analysis);
     if (!groups) return;
+    analysis->measuredTempo = analysis->candidates[u32(analysis->chosenCandidate)].tempo;
     const SBeatArray& list = analysis->onsetLists[analysis->chosenList];
     f64 seconds = 0.0;
     u32 periods = 0;
@@ -384,9 +388,7 @@ void measureChosenTempo(SBeatAnalysis* analysis) {
         }
     }
     if (periods == 0 || !(seconds > 0.0)) return;
-    STempoCandidate& chosen = analysis->candidates[u32(analysis->chosenCandidate)];
-    chosen.period = f32(seconds / f64(periods));
-    chosen.tempo = 60.0f / chosen.period;
+    analysis->measuredTempo = f32(60.0 * f64(periods) / seconds);
 }
 
 void flagBeatsWithoutTempo(SBeatAnalysis* analysis) {

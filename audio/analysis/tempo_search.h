@@ -48,6 +48,9 @@ struct SBeatAnalysis {
     ClTempoCandidateArray candidates;         // at most TEMPO_MAX_CANDIDATES
     s32 chosenCandidate;                      // -1 when nothing was chosen
     s32 chosenList;                           // -1 when nothing was chosen
+    // The tempo shown and reported: the chosen candidate's as its taken runs keep it
+    // (measureChosenTempo); 0 when nothing was chosen.
+    f32 measuredTempo;
 };
 
 extern SBeatAnalysis g_BeatAnalysis;
@@ -89,12 +92,14 @@ void traceAllRuns(SBeatAnalysis* analysis);
 // Damps tempos below 50 that have both a 1.5x and a 3x candidate, chooses the best-scoring run
 // group, and takes its runs (longest first, each extended by runs up to 5 s before and after it
 // that fall best on whole periods), flagging their onsets as beats.
-// Then measures the chosen candidate's tempo and period on those runs (measureChosenTempo).
+// Then measures the tempo the taken runs keep (measureChosenTempo).
 void chooseTempo(SBeatAnalysis* analysis);
 // The histogram gives whole tempos, and on a plateau of equal sums its peak is the plateau's
-// slowest tempo: beats 0.484 s apart would be told as 122 beats per minute. The chosen
-// candidate's period becomes the mean spacing of the taken runs' entries (their total span over
-// their total count of periods), and its tempo 60 over that. Nothing without a choice.
+// slowest tempo: beats 0.484 s apart would be told as 122 beats per minute. The measured tempo
+// is 60 over the mean spacing of the taken runs' entries (their total span over their total
+// count of periods); the candidate's own tempo when the runs span nothing, 0 without a choice.
+// The candidate keeps its tempo and period: beat selection steps by 60 over the histogram's
+// tempo.
 void measureChosenTempo(SBeatAnalysis* analysis);
 
 // Flags the strongest onset of each 0.3 s cluster of the summed list.
