@@ -1,6 +1,6 @@
 // The video reader over FFmpeg: the container comes through our own file calls, the best video
 // stream and the sound that belongs to it are decoded, libswscale turns pictures into RGBA and
-// libswresample turns sound into 16-bit stereo at the source rate.
+// libswresample turns sound into 16-bit stereo at the film's stated rate.
 #include "platform/media/media_video_reader.h"
 
 #include "platform/media/ffmpeg_io.h"
@@ -124,9 +124,16 @@ bool convertPicture(SMediaVideoReaderState* s, const AVFrame* frame) {
     return true;
 }
 
+bool soundRateInRange(int rate) {
+    return rate >= int(MEDIA_VIDEO_MIN_SAMPLE_RATE) && rate <= int(MEDIA_VIDEO_MAX_SAMPLE_RATE);
+}
+
+// Sound goes out at the film's stated rate, whatever rate a damaged frame claims.
 bool convertSound(SMediaVideoReaderState* s, const AVFrame* frame) {
     const int channels = frame->ch_layout.nb_channels;
-    if (channels <= 0 || frame->sample_rate <= 0) return false;
+    if (channels <= 0 || u32(channels) > MEDIA_VIDEO_MAX_SOURCE_CHANNELS || !soundRateInRange(frame->sample_rate)) {
+        return false;
+    }
     if (!s->resampler || s->resamplerFormat != frame->format || s->resamplerRate != frame->sample_rate ||
         s->resamplerChannels != channels) {
         swr_free(&s->resampler);
@@ -137,7 +144,7 @@ bool convertSound(SMediaVideoReaderState* s, const AVFrame* frame) {
             return false;
         }
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-        const int made = swr_alloc_set_opts2(&s->resampler, &stereo, AV_SAMPLE_FMT_S16, frame->sample_rate, &in,
+        const int made = swr_alloc_set_opts2(&s->resampler, &stereo, AV_SAMPLE_FMT_S16, int(s->format.sampleRate), &in,
                                              AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
         av_channel_layout_uninit(&in);
         if (made < 0 || swr_init(s->resampler) < 0) return false;
@@ -198,12 +205,17 @@ EMediaReaderError ClMediaVideoReader::open(const char16_t* path) {
         f.height = u32(p->height);
         const AVRational rate = s->container->streams[videoIndex]->avg_frame_rate;
         f.frameRate = rate.den > 0 ? av_q2d(rate) : 0.0;
+        if (!(f.frameRate > 0.0 && f.frameRate <= MEDIA_VIDEO_MAX_FRAME_RATE)) f.frameRate = 0.0;
         s->pixels.resize(size_t(f.width) * f.height * 4);
     }
     if (audioIndex >= 0) {
         if (!openDecoder(s, &s->audio, audioIndex)) return fail(E_MEDIAERR_NO_DECODER);
-        const int rate = s->container->streams[audioIndex]->codecpar->sample_rate;
-        if (rate <= 0) return fail(E_MEDIAERR_UNSUPPORTED_FORMAT);
+        const AVCodecParameters* p = s->container->streams[audioIndex]->codecpar;
+        const int rate = p->sample_rate;
+        const int channels = p->ch_layout.nb_channels;
+        if (!soundRateInRange(rate) || channels <= 0 || u32(channels) > MEDIA_VIDEO_MAX_SOURCE_CHANNELS) {
+            return fail(E_MEDIAERR_UNSUPPORTED_FORMAT);
+        }
         f.hasAudio = true;
         f.sampleRate = u32(rate);
     }

@@ -11,6 +11,13 @@
 constexpr u32 MEDIA_VIDEO_AUDIO_CHANNELS = 2;
 // Larger pictures are refused at open.
 constexpr u32 MEDIA_VIDEO_MAX_SIDE = 8192;
+// Sound at other rates, or with more channels, is refused at open: only a damaged description
+// states such numbers, and the player sizes its sound buffer by the rate.
+constexpr u32 MEDIA_VIDEO_MIN_SAMPLE_RATE = 8000;
+constexpr u32 MEDIA_VIDEO_MAX_SAMPLE_RATE = 192000;
+constexpr u32 MEDIA_VIDEO_MAX_SOURCE_CHANNELS = 8;
+// A stated picture rate above this is taken as unknown.
+constexpr f64 MEDIA_VIDEO_MAX_FRAME_RATE = 1000.0;
 
 struct SMediaVideoFormat {
     bool hasVideo;
@@ -18,7 +25,8 @@ struct SMediaVideoFormat {
     u32 height;
     f64 frameRate;  // frames per second as the container states it, 0 when unknown
     bool hasAudio;
-    u32 sampleRate;  // Hz
+    u32 sampleRate;  // Hz, MEDIA_VIDEO_MIN_SAMPLE_RATE to MEDIA_VIDEO_MAX_SAMPLE_RATE; every block of
+                     // sound comes at this rate
 };
 
 enum EMediaVideoEvent : u32 {
