@@ -31,6 +31,8 @@ SCameraList g_CameraList;
 
 constexpr u32 kFrameLineLength = 2048;
 const char* const kCameraFramesPath = "Camera\\CameraFrames.txt";
+// Directions whose angle has a smaller sine count as parallel.
+constexpr f32 PARALLEL_SINE = 1e-4f;
 
 // The next content line of a frame record; a record cut short is fatal.
 const char* recordLine(char* line, const char* sourceName, const char* what) {
@@ -39,8 +41,9 @@ const char* recordLine(char* line, const char* sourceName, const char* what) {
     return line;
 }
 
-// Exactly count finite numbers at the start of the line: a missing number, a word, an infinity or
-// a NaN would place the camera nowhere, so each stops the program naming the line.
+// Exactly count finite numbers on the line: a missing number, a word, an infinity or a NaN would
+// place the camera nowhere, and a number more belongs to no field, so each stops the program
+// naming the line.
 void readFloats(const char* line, f32* out, u32 count, const char* sourceName, const char* what) {
     char token[TEXT_TOKEN_LENGTH];
     for (u32 i = 0; i < count; ++i) {
@@ -52,6 +55,11 @@ void readFloats(const char* line, f32* out, u32 count, const char* sourceName, c
             fatalErrorf("%s: line %u: the %s needs %u finite numbers (\"%s\" is not one)", sourceName, textLineNumber(),
                         what, count, token);
     }
+    token[0] = '\0';
+    if (line) nextToken(line, token, sizeof token);
+    if (token[0])
+        fatalErrorf("%s: line %u: the %s needs %u numbers, and \"%s\" follows them", sourceName, textLineNumber(),
+                    what, count, token);
 }
 
 ClVec3 readVector(char* line, const char* sourceName, const char* what) {
@@ -65,6 +73,14 @@ ClVec3 readDirection(char* line, const char* sourceName, const char* what) {
     const ClVec3 v = readVector(line, sourceName, what);
     if (v.x == 0.0f && v.y == 0.0f && v.z == 0.0f)
         fatalErrorf("%s: line %u: the %s has no length", sourceName, textLineNumber(), what);
+    return v;
+}
+
+// A side or up direction along the forward one leaves the camera free to roll: no orientation.
+ClVec3 readAcrossDirection(char* line, const ClVec3& forward, const char* sourceName, const char* what) {
+    const ClVec3 v = readDirection(line, sourceName, what);
+    if (forward.cross(v).length() <= PARALLEL_SINE * forward.length() * v.length())
+        fatalErrorf("%s: line %u: the %s is parallel to the forward direction", sourceName, textLineNumber(), what);
     return v;
 }
 
@@ -92,9 +108,10 @@ void readFrames(const char* sourceName) {
         frame = SCameraFrame{crc32TextNoCase(name), ClVec3(), ClMatrix33(), 90.0f};
         frame.position = readVector(line, sourceName, "position");
         ClMatrix44 axes;
-        axes.setBackAxis(readDirection(line, sourceName, "forward direction"));
-        axes.setColumn0(readDirection(line, sourceName, "right direction"));
-        axes.setColumn1(readDirection(line, sourceName, "up direction"));
+        const ClVec3 forward = readDirection(line, sourceName, "forward direction");
+        axes.setBackAxis(forward);
+        axes.setColumn0(readAcrossDirection(line, forward, sourceName, "right direction"));
+        axes.setColumn1(readAcrossDirection(line, forward, sourceName, "up direction"));
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) frame.orientation.set(r, c, axes.m[4 * r + c]);
         frame.fov = readFieldOfView(line, sourceName);

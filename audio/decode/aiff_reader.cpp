@@ -50,7 +50,13 @@ void parseMarkers(const u8* body, u32 size, SAiffInfo* info) {
 }
 
 // Reads the parts of a recognised chunk that the info keeps. False when the file is damaged.
-bool readChunkBody(FILE* file, const u8* id, u64 body, u64 held, SAiffInfo* info, u64* ssndDataEnd) {
+// The sound data's end as held and as the chunk states it (the file may be cut short).
+struct SSoundDataEnds {
+    u64 held = 0;
+    u64 stated = 0;
+};
+
+bool readChunkBody(FILE* file, const u8* id, u64 body, u32 size, u64 held, SAiffInfo* info, SSoundDataEnds* ssnd) {
     u32 got = 0;
     if (sameId(id, "COMM")) {
         u8 comm[AIFF_COMM_MIN_BYTES];
@@ -66,7 +72,8 @@ bool readChunkBody(FILE* file, const u8* id, u64 body, u64 held, SAiffInfo* info
         const u64 end = body + held;
         const u64 first = body + SOUND_DATA_HEADER_BYTES + readBe32(header);
         info->firstSampleByte = u32(first < end ? first : end);
-        *ssndDataEnd = end;
+        ssnd->held = end;
+        ssnd->stated = body + size;
         info->hasSoundData = 1;
         return true;
     }
@@ -209,7 +216,7 @@ s32 parseAiffFile(FILE* file, SAiffInfo* info) {
     // AIFF-C ("AIFC") and every other form type are refused.
     if (!sameId(header, "FORM") || !sameId(header + 8, "AIFF")) return E_AIFFREAD_BAD_FILE;
 
-    u64 ssndDataEnd = 0;
+    SSoundDataEnds ssnd;
     u64 offset = FORM_HEADER_BYTES;
     for (u32 walked = 0; walked < AIFF_CHUNK_WALK_LIMIT && offset + CHUNK_HEADER_BYTES <= fileSize; ++walked) {
         u8 chunk[CHUNK_HEADER_BYTES];
@@ -218,7 +225,7 @@ s32 parseAiffFile(FILE* file, SAiffInfo* info) {
         const u64 body = offset + CHUNK_HEADER_BYTES;
         // A chunk running past the end of the file holds only what is there (a truncated SSND).
         const u64 held = size < fileSize - body ? size : fileSize - body;
-        if (!readChunkBody(file, chunk, body, held, info, &ssndDataEnd)) return E_AIFFREAD_BAD_FILE;
+        if (!readChunkBody(file, chunk, body, size, held, info, &ssnd)) return E_AIFFREAD_BAD_FILE;
         offset = body + size + (size & 1);
     }
     if (!info->hasComm || !info->hasSoundData) return E_AIFFREAD_BAD_FILE;
@@ -228,7 +235,11 @@ s32 parseAiffFile(FILE* file, SAiffInfo* info) {
         info->bytesPerFrame = aiffContainerBytes(u32(info->bitsPerSample)) * u32(info->channels);
     }
     if (info->bytesPerFrame != 0) {
-        const u64 heldFrames = (ssndDataEnd - info->firstSampleByte) / info->bytesPerFrame;
+        // Sound data stated longer than the frame count (beyond a pad byte some writers count)
+        // belongs to another depth or channel count than the header's: decoding it would be noise.
+        const u64 stated = ssnd.stated > info->firstSampleByte ? ssnd.stated - info->firstSampleByte : 0;
+        if (stated > u64(info->sampleFrames) * info->bytesPerFrame + 1) return E_AIFFREAD_BAD_FILE;
+        const u64 heldFrames = (ssnd.held - info->firstSampleByte) / info->bytesPerFrame;
         if (heldFrames < info->sampleFrames) info->sampleFrames = u32(heldFrames);
     }
     return 0;

@@ -83,7 +83,8 @@ void convertAiffSamples(const u8* source, u32 bitsPerSample, u32 count, u32 stri
 
 // Walks the chunks of an open file (at most AIFF_CHUNK_WALK_LIMIT), filling a cleared info.
 // 0, or E_AIFFREAD_BAD_FILE for another form type, a missing or short COMM chunk, a missing SSND
-// chunk, or a file of 4 GiB or more.
+// chunk, sound data stated longer than the COMM frame count (and a pad byte) needs, or a file of
+// 4 GiB or more. Data shorter than the count (a file cut short) cuts the count instead.
 s32 parseAiffFile(FILE* file, SAiffInfo* info);
 // The checks every answer makes: bits (1 to 32, else -8; 0 or less -3), channels (1 to 2, else
 // -9; 0 or less -3), frames (non-zero, else -10), and a rate in range with a decoded f32 size

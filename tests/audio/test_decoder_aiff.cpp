@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -65,6 +66,12 @@ std::vector<u8> makeAiff(const SAiffLayout& layout, const std::vector<s32>& valu
 
 std::vector<u8> makeAiff(const SAiffLayout& layout, u32 frames) {
     return makeAiff(layout, makeSignal(frames, u32(layout.channels), u32(layout.rate), u32(layout.bits)));
+}
+
+// The file with another depth in its COMM chunk (which comes first), the sound data unchanged.
+std::vector<u8> withDepth(std::vector<u8> bytes, u8 bits) {
+    bytes[12 + 8 + 7] = bits;
+    return bytes;
 }
 
 TEST(AiffFormat, ExtendedRateDecodesTheStandardRates) {
@@ -130,6 +137,7 @@ TEST_F(AiffDecoder, RefusedFilesGiveTheReaderCodesAndFailToOpen) {
         {makeAiff({.bits = 40}, 100), E_AIFFREAD_TOO_MANY_BITS},
         {makeAiff({.bits = 8}, 0), E_AIFFREAD_NO_FRAMES},
         {makeAiff({.rate = 0.0}, 1000), E_AIFFREAD_BAD_FILE},
+        {withDepth(good, 6), E_AIFFREAD_BAD_FILE},             // a 6-bit header over 16-bit sound data
         {firstBytes(good, 12 + 8 + 18), E_AIFFREAD_BAD_FILE},  // no SSND
         {firstBytes(good, 30), E_AIFFREAD_BAD_FILE},           // COMM cut short
     };
@@ -156,14 +164,17 @@ TEST_F(AiffDecoder, RefusedFilesGiveTheReaderCodesAndFailToOpen) {
 TEST_F(AiffDecoder, DecodedSizeOrFileOfFourGibibytesIsRefused) {
     // 2^29 stereo 8-bit frames are 1 GiB in the file but 4 GiB as f32.
     std::vector<u8> bytes = makeAiff({.bits = 8, .commFramesOverride = 1u << 29}, 0);
-    std::fill(bytes.begin() + 12 + 8 + 18 + 4, bytes.begin() + 12 + 8 + 18 + 7, 0xFF);  // SSND as large as the file
-    bytes[12 + 8 + 18 + 7] = 0xF0;
+    const u32 ssndSize = 12 + 8 + 18 + 4;
+    std::copy_n("\x40\x00\x00\x08", 4, bytes.begin() + ssndSize);  // the SSND the frames need
     const std::string path = m_folder.write("wide.aiff", bytes);
     // Sparse: no disk space is used.
     std::filesystem::resize_file(path, (u64(1) << 30) + 64);
     EXPECT_EQ(aiffReaderSampleFrames(path.c_str()), s32(E_AIFFREAD_BAD_FILE));
     EXPECT_EQ(decode(path).state, s32(E_CODECJOB_OPEN_FAILED));
-    std::fstream(path, std::ios::binary | std::ios::in | std::ios::out).seekp(12 + 8 + 2).write("\x1F\xFF\xFF\xFF", 4);
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(12 + 8 + 2).write("\x1F\xFF\xFF\xFF", 4);
+    file.seekp(ssndSize).write("\x40\x00\x00\x06", 4);
+    file.close();
     EXPECT_EQ(aiffReaderSampleFrames(path.c_str()), s32((1u << 29) - 1));  // one frame fewer fits
     std::filesystem::resize_file(path, (u64(1) << 32) + 64);
     EXPECT_EQ(aiffReaderSampleFrames(path.c_str()), E_AIFFREAD_BAD_FILE);

@@ -95,8 +95,9 @@ TEST_F(Cameras, FramesAreParsedAndDamagedRecordsNameTheirLine) {
     EXPECT_NE(fatalReasonOf([&] { loadFrames(five); }).find("line 25"), std::string::npos);
 }
 
-// A record whose numbers are words, missing, not finite, whose axes have no length or whose view
-// is not between 0 and 180 degrees stops the program naming the line and what is wrong.
+// A record whose numbers are words, missing, too many or not finite, whose axes have no length or
+// lie along the forward one, or whose view is not between 0 and 180 degrees stops the program
+// naming the line and what is wrong.
 TEST_F(Cameras, FramesWithNumbersThatCannotPlaceACameraStopNamingTheLine) {
     const auto reasonFor = [](const char* position, const char* forward, const char* fov) {
         createDebugCamera();
@@ -109,6 +110,10 @@ TEST_F(Cameras, FramesWithNumbersThatCannotPlaceACameraStopNamingTheLine) {
     EXPECT_NE(reasonFor("nan 2 3", "0 0 -1", "45").find("line 2"), std::string::npos);
     EXPECT_NE(reasonFor("1 2 1e40", "0 0 -1", "45").find("line 2"), std::string::npos);
     EXPECT_NE(reasonFor("1 2 3", "0 0 0", "45").find("line 3: the forward direction has no length"), std::string::npos);
+    EXPECT_NE(reasonFor("1 2 3 4", "0 0 -1", "45").find("line 2: the position needs 3 numbers, and \"4\" follows them"),
+              std::string::npos);
+    EXPECT_NE(reasonFor("1 2 3", "0 -2 0", "45").find("line 5: the up direction is parallel to the forward direction"),
+              std::string::npos);
     EXPECT_NE(reasonFor("1 2 3", "0 0 -1", "-45").find("line 6: the field of view"), std::string::npos);
     EXPECT_NE(reasonFor("1 2 3", "0 0 -1", "0").find("line 6: the field of view"), std::string::npos);
     EXPECT_NE(reasonFor("1 2 3", "0 0 -1", "inf").find("line 6: the field of view"), std::string::npos);
