@@ -5,6 +5,7 @@
 // writes the user save.
 #include "frontend/options_screen.h"
 
+#include "core/login_name.h"
 #include "core/saved_options.h"
 #include "core/string_table.h"
 #include "frontend/front_end_services.h"

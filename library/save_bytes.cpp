@@ -93,16 +93,19 @@ std::u16string ClByteReader::getWide(u32 maxUnits) {
     return text;
 }
 
-void ClByteReader::getText(char* out, u32 capacity) {
+bool ClByteReader::getText(char* out, u32 capacity) {
     out[0] = '\0';
     const u32 count = getU32();
     if (count >= capacity || !take(count)) {
         m_failed = true;
-        return;
+        return false;
     }
-    std::memcpy(out, m_bytes + m_offset, count);
-    out[count] = '\0';
+    const u8* text = m_bytes + m_offset;
     m_offset += count;
+    if (std::memchr(text, 0, count)) return false;
+    std::memcpy(out, text, count);
+    out[count] = '\0';
+    return true;
 }
 
 u32 ClByteReader::getCount(u32 minRecordBytes) {

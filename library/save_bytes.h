@@ -41,8 +41,9 @@ public:
     // At most maxUnits units; a longer count fails the reader.
     std::u16string getWide(u32 maxUnits);
     // Into a buffer of the capacity, terminated; a count that leaves no room for the
-    // terminator fails the reader.
-    void getText(char* out, u32 capacity);
+    // terminator fails the reader. False (and out empty) when the text fails the reader or holds
+    // a NUL, which no writer puts in a text: the caller decides what that text's loss means.
+    bool getText(char* out, u32 capacity);
     // A count of records that each take at least minRecordBytes: failing when the bytes left
     // cannot hold that many, so a damaged count never makes the caller reserve a huge list.
     u32 getCount(u32 minRecordBytes);

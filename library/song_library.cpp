@@ -1,6 +1,7 @@
 #include "library/song_library.h"
 
 #include "core/digest.h"
+#include "core/name_hash.h"
 #include "core/string_helpers.h"
 #include "platform/os/os.h"
 #include "render/scene_inputs.h"
@@ -17,6 +18,8 @@ namespace {
 // Mixed into a library song's identity so that it never equals the path-only identity of a song
 // outside the library.
 constexpr u32 LIBRARY_IDENTITY_VALUE = 0x5649444Cu;
+// The key of a collectible whose hash no ship item generator has.
+constexpr const char* UNREGISTERED_ITEM_KEY = "item_%08x";
 
 void setDefaults(SSongLibrary* library) {
     library->songs.clear();
@@ -142,10 +145,20 @@ SCollectibleRecord* getSongCollectible(u32 packHash) {
     if (const ClDNAGenerator* generator = generatorFind(E_GENCAT_SHIP_ITEM, packHash))
         strCopyN(item.key, generator->getName(), ITEM_KEY_LENGTH);
     else
-        std::snprintf(item.key, sizeof(item.key), "item_%08x", packHash);
+        std::snprintf(item.key, sizeof(item.key), UNREGISTERED_ITEM_KEY, packHash);
     item.keyHash = packHash;
     g_SongLibrary.collectibles.push_back(item);
     return &g_SongLibrary.collectibles.back();
+}
+
+u32 collectibleKeyHash(const char* key) {
+    u32 hash = 0;
+    char check[ITEM_KEY_LENGTH];
+    if (std::sscanf(key, UNREGISTERED_ITEM_KEY, &hash) == 1) {
+        std::snprintf(check, sizeof check, UNREGISTERED_ITEM_KEY, hash);
+        if (std::strcmp(check, key) == 0) return hash;
+    }
+    return crc32TextNoCase(key);
 }
 
 const SCollectibleRecord* findCollectibleRecord(const char* key) {

@@ -79,6 +79,9 @@ SSongRecord* findSongByIdentity(const SSongIdentity& identity);
 SCollectibleRecord* getSongCollectible(u32 packHash);
 // The record of the key, or null.
 const SCollectibleRecord* findCollectibleRecord(const char* key);
+// The hash a collectible's key stands for: the number of a key "item_<8 hex digits>" (made for a
+// hash no generator has), else the name hash of the key.
+u32 collectibleKeyHash(const char* key);
 
 // Keeps the stored score when it beats the song's best at that difficulty. True when it did.
 bool recordBestScore(s32 songIndex, s32 difficulty, s32 storedScore);

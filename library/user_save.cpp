@@ -6,10 +6,11 @@
 #include "library/save_bytes.h"
 #include "library/song_library.h"
 #include "library/play_record_fill.h"
+#include "library/user_save_values.h"
 
 #include "platform/os/os.h"
 
-#include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -34,9 +35,7 @@ void putOptions(ClByteWriter& out, const SSavedOptions& o) {
     out.putU32(o.animatedLines);
 }
 
-bool validSensitivity(f32 value) { return std::isfinite(value) && value >= 0.0f && value <= 10.0f; }
-
-bool getOptions(ClByteReader& in, u32 version, SSavedOptions* o) {
+void getOptions(ClByteReader& in, u32 version, SSavedOptions* o) {
     for (u32* word : {&o->waterReflection, &o->bloom, &o->inputLagReduction, &o->fullScreen, &o->verticalSync,
                       &o->resolutionWidth, &o->resolutionHeight, &o->audioLog}) {
         *word = in.getU32();
@@ -47,9 +46,7 @@ bool getOptions(ClByteReader& in, u32 version, SSavedOptions* o) {
     o->ambientLayout = in.getS32();
     o->latchedFire = in.getU32();
     // Older saves have no line style: the one of a first run stays.
-    if (version >= 3) o->animatedLines = in.getU32() != 0 ? 1 : 0;
-    return validSensitivity(o->controllerSensitivity) && validSensitivity(o->interfacePointerSensitivity) &&
-           validSensitivity(o->inGamePointerSensitivity) && o->ambientLayout >= 0 && o->ambientLayout <= 4;
+    if (version >= 3) o->animatedLines = in.getU32();
 }
 
 void putBoss(ClByteWriter& out, const SSongLibrary& library) {
@@ -69,14 +66,10 @@ void putBoss(ClByteWriter& out, const SSongLibrary& library) {
     out.putS32(library.bossFailed);
 }
 
-bool getBoss(ClByteReader& in, SSongLibrary* library) {
+void getBoss(ClByteReader& in, SSongLibrary* library) {
     SBossLibraryState& boss = library->boss;
-    bool valid = true;
     for (auto& row : boss.beaten) {
-        for (s32& beaten : row) {
-            beaten = in.getS32();
-            valid = valid && (beaten == 0 || beaten == 1);
-        }
+        for (s32& beaten : row) beaten = in.getS32();
     }
     boss.pending = in.getS32();
     for (u32& word : boss.pendingIdentity) word = in.getU32();
@@ -88,7 +81,6 @@ bool getBoss(ClByteReader& in, SSongLibrary* library) {
     library->bossStage = in.getS32();
     library->bossWon = in.getS32();
     library->bossFailed = in.getS32();
-    return valid && library->bossStage >= s32(BOSS_STAGE_FIRST) && library->bossStage <= s32(BOSS_STAGE_LAST);
 }
 
 void putSong(ClByteWriter& out, const SSongRecord& song) {
@@ -118,21 +110,7 @@ void putSong(ClByteWriter& out, const SSongRecord& song) {
     for (s32 best : song.bestScores) out.putS32(best);
 }
 
-bool finiteNonNegative(f32 value) { return std::isfinite(value) && value >= 0.0f; }
-
-// What the play record takes from the song must be numbers it can score with: finite scales and
-// progress, no best score below nothing.
-bool validScores(const SSongRecord& song) {
-    bool valid = std::isfinite(song.progressValue);
-    for (f32 scale : song.scoreScale) valid = valid && finiteNonNegative(scale);
-    for (const auto& pair : song.progressThresholds) {
-        for (f32 threshold : pair) valid = valid && std::isfinite(threshold);
-    }
-    for (s32 best : song.bestScores) valid = valid && best >= 0;
-    return valid;
-}
-
-bool getSong(ClByteReader& in, SSongRecord* song) {
+void getSong(ClByteReader& in, SSongRecord* song) {
     in.getBytes(song->identity.bytes, SONG_IDENTITY_BYTES);
     song->path = in.getWide(FILE_PATH_LIMIT - 1);
     song->title = in.getWide(WIDE_TAG_LIMIT);
@@ -156,9 +134,6 @@ bool getSong(ClByteReader& in, SSongRecord* song) {
         for (s32& target : pair) target = in.getS32();
     }
     for (s32& best : song->bestScores) best = in.getS32();
-    return !song->path.empty() && song->state < E_SONGSTATE_COUNT && song->state != E_SONGSTATE_ANALYSING &&
-           song->failure < E_SONGFAIL_COUNT && finiteNonNegative(song->duration) &&
-           finiteNonNegative(song->sampleRate) && validScores(*song);
 }
 
 }  // namespace
@@ -198,12 +173,11 @@ bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
     if (version < USER_SAVE_FIRST_VERSION || version > USER_SAVE_VERSION) return false;
     SSavedOptions options = savedOptions();
     SSongLibrary library = g_SongLibrary;
-    bool valid = getOptions(in, version, &options);
-    in.getText(library.credentials.loginName, CREDENTIAL_NAME_LENGTH);
+    getOptions(in, version, &options);
+    const bool nameWhole = in.getText(library.credentials.loginName, CREDENTIAL_NAME_LENGTH);
     in.getBytes(library.credentials.passwordDigest, CREDENTIAL_DIGEST_BYTES);
-    valid = getBoss(in, &library) && valid;
+    getBoss(in, &library);
     library.barrelPhaseCount = in.getS32();
-    valid = valid && library.barrelPhaseCount >= 1;
     for (char* key : library.equippedItemKeys) in.getText(key, ITEM_KEY_LENGTH);
     library.collectibles.resize(in.getCount(COLLECTIBLE_MIN_BYTES));
     for (SCollectibleRecord& item : library.collectibles) {
@@ -213,7 +187,7 @@ bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
         item.currentLevel = in.getS32();
     }
     library.songs.resize(in.getCount(SONG_RECORD_MIN_BYTES));
-    for (SSongRecord& song : library.songs) valid = getSong(in, &song) && valid;
+    for (SSongRecord& song : library.songs) getSong(in, &song);
     if (version >= 2) {
         for (SSongRecord& song : library.songs) {
             const u32 length = in.getU32();
@@ -225,7 +199,18 @@ bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
     // Saves written before the tips were kept end here.
     library.shownTips = 0;
     if (!in.failed() && !in.finishedCleanly()) library.shownTips = in.getU32();
-    if (!valid || !in.finishedCleanly()) return false;
+    if (!in.finishedCleanly()) return false;
+
+    SSaveMends mends;
+    mendSavedOptions(&options, &mends);
+    mendCredentials(&library, nameWhole, &mends);
+    mendBossState(&library, &mends);
+    mendProfile(&library, &mends);
+    std::erase_if(library.songs, [&](SSongRecord& song) { return !mendSong(&song, &mends); });
+    if (mends.count > 0) {
+        std::fprintf(stderr, "velodrix: the user save held %u value%s out of range (first %s); %s mended\n", mends.count,
+                     mends.count == 1 ? "" : "s", mends.first, mends.count == 1 ? "it is" : "they are");
+    }
     g_SongLibrary = std::move(library);
     if (withOptions) setSavedOptions(options);
     return true;

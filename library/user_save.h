@@ -19,7 +19,8 @@
 //     of at most SONG_FINGERPRINT_MAX_BYTES, then the bytes)
 //   tips: the once-only tips shown (u32, a bit each); absent from older saves, which read as none
 // Texts are a u32 count and their units (UTF-16 for wide texts). A file whose trailer, version,
-// counts or values do not hold is damaged. Every earlier version still reads.
+// counts or lengths do not hold is damaged; a value out of its range is mended field by field
+// (user_save_values.h) and the rest of the save kept. Every earlier version still reads.
 #pragma once
 
 #include "core/types.h"

@@ -2,6 +2,7 @@
 
 #include "core/config.h"
 #include "core/digest.h"
+#include "core/login_name.h"
 #include "online/leaderboard_request.h"
 
 #include <cstring>
@@ -30,11 +31,6 @@ void setLeaderboardCredentials(const SLeaderboardCredentials& credentials) {
 }
 
 const SLeaderboardCredentials& leaderboardCredentials() { return g_credentials; }
-
-bool isLoginNameCharacter(u32 c) {
-    const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    return letterOrDigit || c == '_' || c == '-' || c == '.';
-}
 
 bool isValidLoginName(const char* name) {
     if (!name) return false;

@@ -19,9 +19,8 @@ static_assert(sizeof(SLeaderboardCredentials) == 64);
 // the little-endian word LOGIN_DIGEST_VALUE. Null texts read as "".
 void makeCredentials(const char* name, const char* password, SLeaderboardCredentials* out);
 
-// The characters of a log-in name: letters, digits, '_', '-' and '.'.
-bool isLoginNameCharacter(u32 c);
-// 1 to LOGIN_NAME_MAX_CHARACTERS log-in name characters. Null is not valid.
+// 1 to LOGIN_NAME_MAX_CHARACTERS log-in name characters (isLoginNameCharacter, core/login_name.h).
+// Null is not valid.
 bool isValidLoginName(const char* name);
 
 void setLeaderboardCredentials(const SLeaderboardCredentials& credentials);

@@ -69,6 +69,8 @@ TEST_F(SongItems, TheWorldFindsARecordWithItsLevelValues) {
     EXPECT_EQ(found->currentLevel, 2);
     EXPECT_EQ(found->levelCount, SHIP_ITEM_LEVEL_COUNT);
     EXPECT_EQ(collectibleUpgradeValue(item->key), 4) << "the value of level 3";
+    item->currentLevel = 2147483647;
+    EXPECT_EQ(collectibleUpgradeValue(item->key), 6) << "the value of the last level, with no overflow";
     EXPECT_EQ(findCollectibleByKey("gun_unknown"), nullptr);
 }
 

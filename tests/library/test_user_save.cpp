@@ -4,6 +4,7 @@
 #include "library/data_file.h"
 #include "library/play_record_fill.h"
 #include "library/save_bytes.h"
+#include "library/song_items.h"
 #include "library/song_library.h"
 #include "tests/library/library_test_support.h"
 
@@ -46,13 +47,16 @@ protected:
         library.bossStage = 3;
         library.barrelPhaseCount = 4;
         library.shownTips = onceTipBit("MegaTip_Repair");
-        std::strcpy(library.equippedItemKeys[2], "laser");
-        getSongCollectible(0x1234)->identified = 1;
+        SCollectibleRecord* item = getSongCollectible(0x1234);
+        item->identified = 1;
+        item->currentLevel = 2;
+        std::strcpy(library.equippedItemKeys[2], item->key);
         SSongRecord song = makeSongRecord(u"\\music\\a \u00e9.flac", 400000);
         song.title = u"Title";
         song.artist = u"Artist";
         song.state = E_SONGSTATE_READY;
         song.duration = 123.5f;
+        song.sampleRate = 44100.0f;
         song.scoreTargets[5][1] = 777;
         song.bestScores[2] = 5500;
         library.songs.push_back(song);
@@ -145,23 +149,146 @@ TEST_F(UserSave, ContentThatDoesNotHoldIsRefusedWhateverItsTrailer) {
     EXPECT_TRUE(decodeUserSave(good, true));
 }
 
-// Numbers a good digest can still carry that no play could have made: the whole save is refused.
-TEST_F(UserSave, ScoresNoPlayCouldMakeAreRefused) {
+// Values a good digest can still carry that no writer makes: each is mended as its field's meaning
+// says and the rest of the save is kept.
+struct SOutOfRangeCase {
+    const char* name;
+    void (*damage)(SSongLibrary& library, SSavedOptions& options);
+    f64 (*readBack)();
+    f64 expected;
+};
+
+const SSongLibrary& lib() { return g_SongLibrary; }
+
+const SOutOfRangeCase OUT_OF_RANGE_CASES[] = {
+    {"ItemLevelOfTheLargestInteger", [](SSongLibrary& l, SSavedOptions&) { l.collectibles[0].currentLevel = 2147483647; },
+     [] { return f64(lib().collectibles[0].currentLevel); }, 5},
+    {"NegativeItemLevel", [](SSongLibrary& l, SSavedOptions&) { l.collectibles[0].currentLevel = -3; },
+     [] { return f64(lib().collectibles[0].currentLevel); }, 0},
+    {"KeyHashNotTheKeys", [](SSongLibrary& l, SSavedOptions&) { l.collectibles[0].keyHash = 7; },
+     [] { return f64(lib().collectibles[0].keyHash); }, 0x1234},
+    {"IdentifiedFlagOfTwo", [](SSongLibrary& l, SSavedOptions&) { l.collectibles[0].identified = 2; },
+     [] { return f64(lib().collectibles[0].identified); }, 1},
+    {"EquippedItemNotOwned", [](SSongLibrary& l, SSavedOptions&) { std::strcpy(l.equippedItemKeys[0], "gun_seeker"); },
+     [] { return f64(std::strlen(lib().equippedItemKeys[0])); }, 0},
+    {"EquippedInASlotPastTheShips", [](SSongLibrary& l, SSavedOptions&) { std::strcpy(l.equippedItemKeys[5], "item_00001234"); },
+     [] { return f64(std::strlen(lib().equippedItemKeys[5])); }, 0},
+    {"OneItemEquippedTwice", [](SSongLibrary& l, SSavedOptions&) { std::strcpy(l.equippedItemKeys[0], "item_00001234"); },
+     [] { return f64(std::strlen(lib().equippedItemKeys[2])); }, 0},
+    {"WaterFlagOfTwo", [](SSongLibrary&, SSavedOptions& o) { o.waterReflection = 2; },
+     [] { return f64(g_SavedOptions.waterReflection); }, 1},
+    {"BloomFlagOfAllOnes", [](SSongLibrary&, SSavedOptions& o) { o.bloom = 0xFFFFFFFFu; },
+     [] { return f64(g_SavedOptions.bloom); }, 1},
+    {"ControllerSensitivityNotANumber", [](SSongLibrary&, SSavedOptions& o) { o.controllerSensitivity = std::nanf(""); },
+     [] { return f64(g_SavedOptions.controllerSensitivity); }, 5},
+    {"PointerSensitivityOfForty", [](SSongLibrary&, SSavedOptions& o) { o.interfacePointerSensitivity = 40.0f; },
+     [] { return f64(g_SavedOptions.interfacePointerSensitivity); }, 10},
+    {"AmbientLayoutOfSeven", [](SSongLibrary&, SSavedOptions& o) { o.ambientLayout = 7; },
+     [] { return f64(g_SavedOptions.ambientLayout); }, 0},
+    {"LoginNameWithALineBreak", [](SSongLibrary& l, SSavedOptions&) { std::strcpy(l.credentials.loginName, "an\n"); },
+     [] { return f64(std::strlen(lib().credentials.loginName)); }, 0},
+    {"LoginNameWithALineBreakLosesItsDigest", [](SSongLibrary& l, SSavedOptions&) { std::strcpy(l.credentials.loginName, "an\n"); },
+     [] { return f64(lib().credentials.passwordDigest[5]); }, 0},
+    {"BossBeatenFlagOfTwo", [](SSongLibrary& l, SSavedOptions&) { l.boss.beaten[2][0] = 2; },
+     [] { return f64(lib().boss.beaten[2][0]); }, 1},
+    {"BossStageOfNine", [](SSongLibrary& l, SSavedOptions&) { l.bossStage = 9; },
+     [] { return f64(lib().bossStage); }, 5},
+    {"NoBarrelPhase", [](SSongLibrary& l, SSavedOptions&) { l.barrelPhaseCount = 0; },
+     [] { return f64(lib().barrelPhaseCount); }, 1},
+    {"NegativeBestScore", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].bestScores[3] = -1; },
+     [] { return f64(lib().songs[0].bestScores[3]); }, 0},
+    {"NegativeScoreTarget", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].scoreTargets[5][1] = -5; },
+     [] { return f64(lib().songs[0].scoreTargets[5][1]); }, 0},
+    {"ScoreScaleNotANumber", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].scoreScale[1] = std::nanf(""); },
+     [] { return f64(lib().songs[0].scoreScale[1]); }, 1},
+    {"ScoreFieldsSettledAgainKeepTheBest", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].progressValue = INFINITY; },
+     [] { return f64(lib().songs[0].bestScores[2]); }, 5500},
+    {"FourBillionRandomDraws", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].randomState.draws = 4000000000u; },
+     [] { return f64(lib().songs[0].randomState.draws); }, 0},
+    {"NegativeSpawnTargetsAnalyseAgain", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].levelSpawnTargets[1] = -2; },
+     [] { return f64(lib().songs[0].state); }, E_SONGSTATE_PENDING},
+    {"DurationNotANumberAnalysesAgain", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].duration = std::nanf(""); },
+     [] { return f64(lib().songs[0].state); }, E_SONGSTATE_PENDING},
+    {"SongStateOfNine", [](SSongLibrary& l, SSavedOptions&) { l.songs[1].state = 9; },
+     [] { return f64(lib().songs[1].state); }, E_SONGSTATE_PENDING},
+    {"FailedWithoutAReason", [](SSongLibrary& l, SSavedOptions&) { l.songs[1].failure = E_SONGFAIL_NONE; },
+     [] { return f64(lib().songs[1].state); }, E_SONGSTATE_PENDING},
+};
+
+class UserSaveOutOfRange : public UserSave, public ::testing::WithParamInterface<SOutOfRangeCase> {};
+
+TEST_P(UserSaveOutOfRange, IsMendedAndTheSaveKept) {
+    const SOutOfRangeCase& c = GetParam();
     fillEverything();
-    const SSongRecord good = g_SongLibrary.songs[0];
-    const auto decodesWith = [&](auto damage) {
-        g_SongLibrary.songs[0] = good;
-        damage(g_SongLibrary.songs[0]);
-        const std::vector<u8> content = encodeUserSave();
-        return decodeUserSave(content, true);
-    };
-    EXPECT_TRUE(decodesWith([](SSongRecord&) {}));
-    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.bestScores[3] = -1; }));
-    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.scoreScale[1] = std::nanf(""); }));
-    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.scoreScale[1] = -0.5f; }));
-    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.progressValue = INFINITY; }));
-    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.progressThresholds[4][1] = -INFINITY; }));
-    EXPECT_FALSE(decodesWith([](SSongRecord& song) { song.sampleRate = std::nanf(""); }));
+    c.damage(g_SongLibrary, g_SavedOptions);
+    const std::vector<u8> content = encodeUserSave();
+    createSongLibrary();
+    g_SavedOptions = defaultSavedOptions();
+
+    EXPECT_TRUE(decodeUserSave(content, true));
+    EXPECT_EQ(c.readBack(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachValue, UserSaveOutOfRange, ::testing::ValuesIn(OUT_OF_RANGE_CASES),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A NUL that no writer puts in a text, put into the save's bytes: the text is not cut short at it
+// but refused with what depends on it.
+struct SNulTextCase {
+    const char* name;
+    std::u16string text;  // the text of the save equal to this (the equipped key comes before the
+    bool first;           // collectible's: the first such text, else the last) ...
+    u32 at;               // ... gets a NUL in this place
+    bool wide;
+    f64 (*readBack)();
+    f64 expected;
+};
+
+const SNulTextCase NUL_TEXT_CASES[] = {
+    {"ItemKeyDropsTheItem", u"item_00001234", false, 5, false, [] { return f64(lib().collectibles.size()); }, 0},
+    {"EquippedKeyEmptiesTheSlot", u"item_00001234", true, 5, false, [] { return f64(std::strlen(lib().equippedItemKeys[2])); }, 0},
+    {"LoginName", u"ann", false, 1, false, [] { return f64(std::strlen(lib().credentials.loginName)); }, 0},
+    {"TitleIsDropped", u"Title", false, 2, true, [] { return f64(lib().songs[0].title.size()); }, 0},
+    {"PathDropsTheSong", u"\\music\\b.wav", false, 6, true, [] { return f64(lib().songs.size()); }, 1},
+};
+
+class UserSaveNulInAText : public UserSave, public ::testing::WithParamInterface<SNulTextCase> {};
+
+TEST_P(UserSaveNulInAText, IsRefusedAndTheSaveKept) {
+    const SNulTextCase& c = GetParam();
+    fillEverything();
+    std::vector<u8> content = encodeUserSave();
+    // The text as the save holds it: its count, then its bytes or units.
+    ClByteWriter text;
+    if (c.wide) {
+        text.putWide(c.text);
+    } else {
+        text.putText(std::string(c.text.begin(), c.text.end()).c_str(), u32(c.text.size() + 1));
+    }
+    const std::vector<u8>& bytes = text.bytes();
+    const auto found = c.first ? std::search(content.begin(), content.end(), bytes.begin(), bytes.end())
+                             : std::find_end(content.begin(), content.end(), bytes.begin(), bytes.end());
+    ASSERT_NE(found, content.end());
+    found[4 + c.at * (c.wide ? 2 : 1)] = 0;
+    createSongLibrary();
+
+    EXPECT_TRUE(decodeUserSave(content, true));
+    EXPECT_EQ(c.readBack(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachText, UserSaveNulInAText, ::testing::ValuesIn(NUL_TEXT_CASES),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The level that once overflowed the ship's upgrade value: the file stays where it is, whole.
+TEST_F(UserSave, AnItemLevelNoWriterMakesLoadsAsTheLastLevel) {
+    fillEverything();
+    g_SongLibrary.collectibles[0].currentLevel = 2147483647;
+    ASSERT_EQ(saveWrite(1), 1);
+    createSongLibrary();
+
+    EXPECT_EQ(saveRead(1), 1);
+    EXPECT_EQ(libraryDamagedFileFlags(), 0u);
+    EXPECT_EQ(g_SongLibrary.collectibles[0].currentLevel, SHIP_ITEM_LEVEL_COUNT - 1);
 }
 
 // The last boss stage and a song the scan thread holds are both ordinary moments to save in.
@@ -325,7 +452,7 @@ TEST_F(UserSave, ThePlayRecordIsFilledFromAPlayableSongAndGivesTheBossStateBack)
     EXPECT_EQ(r.song.duration, 123.5f);
     EXPECT_EQ(r.song.scoreTargets[5][1], 777);
     EXPECT_EQ(r.barrelPhaseCount, 4);
-    EXPECT_EQ(std::string(r.equippedItemKeys[2]), "laser");
+    EXPECT_EQ(std::string(r.equippedItemKeys[2]), "item_00001234");
     EXPECT_EQ(r.difficulty, 5);
 
     g_PlayRecord.boss.beaten[4][2] = 1;

@@ -16,8 +16,8 @@ const SCollectible* findCollectibleByKey(const char* key) {
 s32 collectibleUpgradeValue(const char* key) {
     const SCollectible* item = findCollectibleByKey(key);
     if (!item || item->levelCount <= 0 || !item->levelValues) return 0;
-    s32 level = item->currentLevel + 1;
-    if (level > item->levelCount - 1) level = item->levelCount - 1;
-    if (level < 0) level = 0;
+    const s32 last = item->levelCount - 1;
+    // Compared before the step up, so that no level overflows it.
+    const s32 level = item->currentLevel >= last ? last : item->currentLevel < 0 ? 0 : item->currentLevel + 1;
     return item->levelValues[level];
 }
