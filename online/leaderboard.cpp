@@ -32,6 +32,7 @@ struct SLeaderboardClient {
     ClEvent wake{false, false};
     ClThread worker;
     ClHttpCancel cancel;  // the stop breaks off the exchange under way
+    char body[LEADERBOARD_BODY_LENGTH] = {};  // the worker's, for the request it sends
     ILeaderboardTransport* transport = nullptr;
     char address[LEADERBOARD_TEXT_LENGTH] = {};
     bool stop = false;
@@ -48,16 +49,13 @@ SLeaderboardClient g_client;
 
 SLeaderboardRequest& slot(u32 counter) { return g_client.requests[counter % LEADERBOARD_QUEUE_CAPACITY]; }
 
-// The worker's body buffer: one request is sent at a time.
-char g_body[LEADERBOARD_BODY_LENGTH];
-
 void exchange(SLeaderboardRequest& request) {
     request.reply[0] = 0;
-    g_body[0] = 0;
+    g_client.body[0] = 0;
     ILeaderboardTransport* transport = g_client.transport;
-    const bool encoded = !request.line[0] || encodeLeaderboardBody(request.line, g_body, sizeof g_body);
+    const bool encoded = !request.line[0] || encodeLeaderboardBody(request.line, g_client.body, sizeof g_client.body);
     if (!encoded || !transport ||
-        !transport->exchange(g_client.address, LEADERBOARD_PAGE, g_body, request.timeoutMs, &g_client.cancel,
+        !transport->exchange(g_client.address, LEADERBOARD_PAGE, g_client.body, request.timeoutMs, &g_client.cancel,
                              request.reply, LEADERBOARD_TEXT_LENGTH)) {
         request.reply[0] = 0;
         request.status = g_client.cancel.cancelled() ? E_LEADERBOARD_CANCELLED : E_LEADERBOARD_NO_NETWORK;
