@@ -22,10 +22,13 @@ bool fillPlayRecordForSong(s32 songIndex, s32 difficulty) {
     std::memcpy(play.progressThresholds, song->progressThresholds, sizeof(play.progressThresholds));
     std::memcpy(play.scoreTargets, song->scoreTargets, sizeof(play.scoreTargets));
     setPlaySong(play);
+    // The water option is also the corruption sound's switch: while it is on, play is silent of it.
+    const bool water = savedOptions().waterReflection != 0;
+    g_SongLibrary.boss.corruptionSoundOff = water ? 1 : 0;
     publishBossProgress();
     setEquippedItemKeys(g_SongLibrary.equippedItemKeys);
     setBarrelPhaseCount(g_SongLibrary.barrelPhaseCount);
-    setWaterOption(savedOptions().waterReflection != 0);
+    setWaterOption(water);
     setPlayDifficulty(difficulty);
     return true;
 }

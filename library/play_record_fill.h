@@ -7,7 +7,8 @@
 
 // Fills g_PlayRecord for a play of the song at the difficulty: the song's identity, duration,
 // saved wave generator state and score fields, the boss progress, the equipped item keys and
-// the barrel-phase count. The generator parameter block is left null: the wave layer sets it.
+// the barrel-phase count; the saved water option becomes both the water flag and the boss
+// state's corruption-sound-off flag. The generator parameter block is left null: the wave layer sets it.
 // False, with the record untouched, when the index names no playable song or the difficulty is
 // outside 0..5.
 bool fillPlayRecordForSong(s32 songIndex, s32 difficulty);

@@ -468,6 +468,19 @@ TEST_F(UserSave, ThePlayRecordIsFilledFromAPlayableSongAndGivesTheBossStateBack)
     EXPECT_EQ(l.songs[0].bestScores[2], 6000);
 }
 
+// The one water option both holds the static sparks' pan and silences the corruption sound.
+TEST_F(UserSave, TheWaterOptionSilencesTheCorruptionSoundOfThePlay) {
+    fillEverything();
+    g_SavedOptions.waterReflection = 1;
+    ASSERT_TRUE(fillPlayRecordForSong(0, 1));
+    EXPECT_EQ(g_PlayRecord.boss.corruptionSoundOff, 1);
+    EXPECT_EQ(g_PlayRecord.waterOption, 1);
+    g_SavedOptions.waterReflection = 0;
+    ASSERT_TRUE(fillPlayRecordForSong(0, 1));
+    EXPECT_EQ(g_PlayRecord.boss.corruptionSoundOff, 0);
+    EXPECT_EQ(g_PlayRecord.waterOption, 0);
+}
+
 // The scan may move or remove records while a song is played: the results follow the song.
 TEST_F(UserSave, APlayedSongMovedDuringPlayStillGetsItsResults) {
     fillEverything();
