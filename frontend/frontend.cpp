@@ -37,6 +37,7 @@ void tickFrontEndScreens() {
     tickMenuScreens();
     tickSongScreens();
     tickItemScreens();
+    tickMenuPreviews();
     tickOverlays();
 }
 

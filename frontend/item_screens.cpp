@@ -1,6 +1,6 @@
 // The items a player wins and fits: the collectible screen that identifies the played song's item
-// with its description, and the ship editing screen, one slot button per anchor of the ship
-// (hull, left wing, right wing). A click on a slot fits the next owned item no other slot holds
+// with its description and its preview on the ship's hull ("RTT_IS0"), and the ship editing
+// screen, one slot button per anchor of the ship (hull, left wing, right wing). A click on a slot fits the next owned item no other slot holds
 // (after the last comes none: the hull's own blaster, or no gun on a wing); the description
 // below the slots shows the item of the slot clicked last, and the panel on the left the ship as
 // it is fitted ("RTT_SE_SHIP"). Leaving the screen writes the save.
@@ -26,6 +26,7 @@ namespace {
 constexpr u32 DESCRIPTION_LINES = 2;
 constexpr u32 RATING_ROWS = 5;
 constexpr const char* SHIP_EDIT_SCREEN = "ShipEdit";
+constexpr const char* COLLECTIBLE_SCREEN = "SongCollectibleIdentified";
 
 u32 g_describedSlot = 0;
 
@@ -152,12 +153,16 @@ void buildItemScreens(ClWidget* top) {
     registerUiCallback("systemLeaveShipEdit", leaveShipEdit);
     registerUiCallback("systemShipEditSlot", slotClicked);
 
-    ClWidget* item = createScreen("SongCollectibleIdentified", top);
+    ClWidget* item = createScreen(COLLECTIBLE_SCREEN, top);
     item->setEvent("onBecomeVisible", "systemInitCollectibleIdentified");
     item->setText("defaultFocus", "CollectibleContinue");
     createHeading(item, 90, "fe_collectible_heading");
     createTextLabel("CollectibleSong", item, centredAt(230, 1600, 60), nullptr, 44);
-    createDescription(item, "Collectible", 0, 320, 1400, 1.0f);
+    createDescription(item, "Collectible", -240, 320, 1100, 1.0f);
+    // The won item on the ship's hull, firing, drawn from its preview target over this frame.
+    ClWidget* itemPreview = createWidget("CollectiblePreview", item);
+    itemPreview->setLayout({600, 330, 480, 480, TOP_CENTRE, TOP_CENTRE});
+    itemPreview->setColour("backgroundColor", PANEL_COLOUR);
     createTextButton("CollectibleContinue", item, centredAt(940, 560, 110), "fe_continue", "systemCollectibleSeen");
 
     ClWidget* ship = createScreen(SHIP_EDIT_SCREEN, top);
@@ -166,7 +171,8 @@ void buildItemScreens(ClWidget* top) {
     ship->setText("defaultFocus", "ShipEditSlot0");
     createHeading(ship, 40, "fe_ship_heading");
     ClWidget* zone = createWidget("ShipEditPreviewZone", ship);
-    zone->setLayout({-470, 190, 820, 620, TOP_CENTRE, TOP_CENTRE});
+    // Square, as its preview target is.
+    zone->setLayout({-470, 190, 620, 620, TOP_CENTRE, TOP_CENTRE});
     zone->setColour("backgroundColor", PANEL_COLOUR);
     for (u32 slot = 0; slot < SHIP_PROGRAM_ANCHOR_COUNT; ++slot) {
         ClWidget_Button* button = createButton(numbered("ShipEditSlot", slot).c_str(), ship,
@@ -183,6 +189,11 @@ void buildItemScreens(ClWidget* top) {
 
 void tickItemScreens() {
     const char* shown = shownChildName("TopLevelSwitcher");
-    if (!shown || std::strcmp(shown, SHIP_EDIT_SCREEN) != 0) return;
-    showShipEditPreview(findWidgetByName("ShipEditPreviewZone"));
+    if (!shown) return;
+    if (std::strcmp(shown, SHIP_EDIT_SCREEN) == 0) {
+        showShipEditPreview(findWidgetByName("ShipEditPreviewZone"));
+    } else if (std::strcmp(shown, COLLECTIBLE_SCREEN) == 0) {
+        const SCollectibleRecord* item = playedSongCollectible();
+        showCollectiblePreview(item ? item->key : "", findWidgetByName("CollectiblePreview"));
+    }
 }

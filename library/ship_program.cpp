@@ -5,6 +5,7 @@
 #include "core/name_hash.h"
 #include "core/string_helpers.h"
 #include "library/ship_weapons.h"
+#include "library/song_items.h"
 #include "library/song_library.h"
 #include "render/mesh_builders.h"
 #include "waves/generators/item_generators.h"
@@ -53,11 +54,32 @@ ClMatrix44 translation(f32 x, f32 y, f32 z) {
     return matrix;
 }
 
+s32 clampItemLevel(s32 level) { return level < 0 ? 0 : level > SHIP_ITEM_LEVEL_MAX ? SHIP_ITEM_LEVEL_MAX : level; }
+
 s32 itemLevel(const char* itemKey, bool* known) {
     const SCollectibleRecord* item = findCollectibleRecord(itemKey);
     *known = item != nullptr;
-    if (!item || item->currentLevel < 0) return 0;
-    return item->currentLevel > SHIP_ITEM_LEVEL_MAX ? SHIP_ITEM_LEVEL_MAX : item->currentLevel;
+    return item ? clampItemLevel(item->currentLevel) : 0;
+}
+
+// The gun of the anchor for a known item (or none) at the level; false when the anchor has none.
+bool gunTuningAt(u32 anchor, const char* itemKey, bool known, s32 level, SShipGunTuning* out) {
+    if (anchor >= SHIP_PROGRAM_ANCHOR_COUNT || (anchor != 0 && !known)) return false;
+    if (!known) {
+        *out = DEFAULT_HULL_GUN;
+        return true;
+    }
+    *out = SShipGunTuning{shipGunRate(anchor == 0, level), 0, level};
+    EShipItemKind kind;
+    if (shipItemKindForKey(itemKey, &kind)) {
+        const SShipItemStats stats = shipItemStats(kind, level);
+        if (stats.isGun) {
+            out->look = stats.look;
+            out->pellets = stats.pellets;
+            out->damageFactor = stats.damageFactor;
+        }
+    }
+    return true;
 }
 
 // The gun's node parameters: the trigger, the rate and pattern, and the bullet block the gun
@@ -101,35 +123,60 @@ void emitGun(ClDNAProgram* program, const SShipGunTuning& gun, f32 sideZ, const 
     program->emitCloseNode();
 }
 
-// Anchor i: its "AnchorCL" point, a body part whole from the spawn on ("startNode"), and the
-// gun its item gives. The hull's part is the main atom the entity registers.
+// What hangs on anchor i for the item at the level: the weapon a known weapon item names, else
+// the gun its item (or none) gives; nothing for a wing without an item. Each piece is a node of
+// its own, closed again.
+void emitAnchorWeapon(ClDNAProgram* program, u32 anchor, const char* itemKey, bool known, s32 level) {
+    SShipGunTuning gun{};
+    const bool armed = gunTuningAt(anchor, itemKey, known, level, &gun);
+    const EShipWeapon weapon = known ? shipWeaponForItem(itemKey) : E_SHIP_WEAPON_GUN;
+    const f32 side = anchor == 0 ? 0.0f : anchor == 1 ? -WING_SIDE_Z : WING_SIDE_Z;
+    static const f32 hullNozzles[2][2] = {{HULL_NOZZLE_X, -HULL_NOZZLE_Z}, {HULL_NOZZLE_X, HULL_NOZZLE_Z}};
+    static const f32 wingNozzle[1][2] = {{WING_NOZZLE_X, 0.0f}};
+    if (weapon != E_SHIP_WEAPON_GUN)
+        emitShipWeapon(program, weapon, gun.level, side, shipGunTrigger());
+    else if (armed)
+        emitGun(program, gun, side, anchor == 0 ? hullNozzles : wingNozzle, anchor == 0 ? 2 : 1);
+}
+
+// Anchor i: its "AnchorCL" point, a body part whole from the spawn on ("startNode"), and what its
+// item puts on it. The hull's part is the main atom the entity registers.
 void emitAnchor(ClDNAProgram* program, u32 anchor, const char* itemKey) {
     program->emitAnchorNode();
     program->emitParamInt("anchID", s32(anchor));
     program->emitParamInt("startNode", 1);
     program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-    SShipGunTuning gun{};
-    const bool armed = shipGunTuning(anchor, itemKey, &gun);
-    // A weapon item the library knows takes the place of the anchor's gun.
-    const EShipWeapon weapon = findCollectibleRecord(itemKey) ? shipWeaponForItem(itemKey) : E_SHIP_WEAPON_GUN;
     if (anchor == 0) {
         program->emitNewAtom(E_ATOM_BODY, E_SHIP_GEOMETRY_HULL, translation(HULL_TAIL_X, 0.0f, 0.0f), SHIP_HIT_POINT_CLASS);
         program->emitRegisterAtom();
-        static const f32 nozzles[2][2] = {{HULL_NOZZLE_X, -HULL_NOZZLE_Z}, {HULL_NOZZLE_X, HULL_NOZZLE_Z}};
-        if (weapon != E_SHIP_WEAPON_GUN)
-            emitShipWeapon(program, weapon, gun.level, 0.0f, shipGunTrigger());
-        else if (armed)
-            emitGun(program, gun, 0.0f, nozzles, 2);
     } else {
         const f32 side = anchor == 1 ? -WING_SIDE_Z : WING_SIDE_Z;
         program->emitNewAtom(E_ATOM_BODY, E_SHIP_GEOMETRY_WING, translation(0.0f, 0.0f, side), SHIP_HIT_POINT_CLASS);
-        static const f32 nozzle[1][2] = {{WING_NOZZLE_X, 0.0f}};
-        if (weapon != E_SHIP_WEAPON_GUN)
-            emitShipWeapon(program, weapon, gun.level, side, shipGunTrigger());
-        else if (armed)
-            emitGun(program, gun, side, nozzle, 1);
     }
+    bool known = false;
+    const s32 level = itemLevel(itemKey, &known);
+    emitAnchorWeapon(program, anchor, itemKey, known, level);
     program->emitCloseNode();
+}
+
+ClDNAProgram* newShipProgram() {
+    auto* program = new ClDNAProgram();
+    program->init();
+    program->kind = E_PROGRAM_PLAYER;
+    return program;
+}
+
+// The ship with the keys in its anchor slots (SHIP_PROGRAM_ANCHOR_COUNT of them).
+ClDNAProgram* buildShipDnaWithKeys(const char* const* keys) {
+    ClDNAProgram* program = newShipProgram();
+    program->geometries.push(buildDartMesh(HULL_WIDTH, 1.0f));
+    program->geometries.push(buildBipyramidMesh(4, WING_RADIUS, WING_HEIGHT, WING_HEIGHT));
+    program->emitNewNode(ClMatrix44());
+    program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
+    program->emitAddProcessor(E_PROC_PLAYER_CTRL);
+    for (u32 anchor = 0; anchor < SHIP_PROGRAM_ANCHOR_COUNT; ++anchor) emitAnchor(program, anchor, keys[anchor]);
+    program->emitCloseNode();
+    return program;
 }
 
 }  // namespace
@@ -143,40 +190,34 @@ f32 shipShotDamage() {
 bool shipGunTuning(u32 anchor, const char* itemKey, SShipGunTuning* out) {
     bool known = false;
     const s32 level = itemLevel(itemKey, &known);
-    if (anchor >= SHIP_PROGRAM_ANCHOR_COUNT || (anchor != 0 && !known)) return false;
-    if (!known) {
-        *out = DEFAULT_HULL_GUN;
-        return true;
-    }
-    *out = SShipGunTuning{shipGunRate(anchor == 0, level), 0, level};
-    EShipItemKind kind;
-    if (shipItemKindForKey(itemKey, &kind)) {
-        const SShipItemStats stats = shipItemStats(kind, level);
-        if (stats.isGun) {
-            out->look = stats.look;
-            out->pellets = stats.pellets;
-            out->damageFactor = stats.damageFactor;
-        }
-    }
-    return true;
+    return gunTuningAt(anchor, itemKey, known, level, out);
 }
 
 ClDNAProgram* buildShipDna() {
-    auto* program = new ClDNAProgram();
-    program->init();
-    program->kind = E_PROGRAM_PLAYER;
-    program->geometries.push(buildDartMesh(HULL_WIDTH, 1.0f));
-    program->geometries.push(buildBipyramidMesh(4, WING_RADIUS, WING_HEIGHT, WING_HEIGHT));
-
-    program->emitNewNode(ClMatrix44());
-    program->emitAddProcessor(E_PROC_UPDATE_WORLD_FRAMES);
-    program->emitAddProcessor(E_PROC_PLAYER_CTRL);
+    // A key as the save stored it need not be terminated within its slot.
+    char keys[SHIP_PROGRAM_ANCHOR_COUNT][ITEM_KEY_LENGTH];
+    const char* slots[SHIP_PROGRAM_ANCHOR_COUNT];
     for (u32 anchor = 0; anchor < SHIP_PROGRAM_ANCHOR_COUNT; ++anchor) {
-        // A key as the save stored it need not be terminated within its slot.
-        char key[ITEM_KEY_LENGTH];
-        strCopyN(key, g_SongLibrary.equippedItemKeys[anchor], ITEM_KEY_LENGTH);
-        emitAnchor(program, anchor, key);
+        strCopyN(keys[anchor], g_SongLibrary.equippedItemKeys[anchor], ITEM_KEY_LENGTH);
+        slots[anchor] = keys[anchor];
     }
+    return buildShipDnaWithKeys(slots);
+}
+
+ClDNAProgram* buildShipDnaWithHullItem(const char* itemKey) {
+    const char* slots[SHIP_PROGRAM_ANCHOR_COUNT] = {itemKey ? itemKey : "", "", ""};
+    return buildShipDnaWithKeys(slots);
+}
+
+ClDNAProgram* buildAnchorWeaponDna(u32 anchor, s32 value) {
+    if (anchor >= SHIP_PROGRAM_ANCHOR_COUNT) return nullptr;
+    char key[ITEM_KEY_LENGTH];
+    strCopyN(key, g_SongLibrary.equippedItemKeys[anchor], ITEM_KEY_LENGTH);
+    s32 level = 0;
+    if (!findCollectibleRecord(key) || !itemLevelForValue(value, &level)) return nullptr;
+    ClDNAProgram* program = newShipProgram();
+    program->emitNewNode(ClMatrix44());
+    emitAnchorWeapon(program, anchor, key, true, clampItemLevel(level));
     program->emitCloseNode();
     return program;
 }

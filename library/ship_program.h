@@ -44,3 +44,10 @@ f32 shipShotDamage();
 // ship program, before the ship is spawned, and the mode frees the program after the world's
 // shutdown.
 ClDNAProgram* buildShipDna();
+// The ship with the item in the hull's slot and nothing on the wings: what the item does, for the
+// collectible screen's preview. The caller owns it, as above.
+ClDNAProgram* buildShipDnaWithHullItem(const char* itemKey);
+// A program of one node carrying what the anchor's equipped item puts on it (its gun or weapon),
+// at the level whose value is `value`: the world's level-up grafts it onto the ship's anchor. Null
+// when the slot holds no item the library knows or no level has that value. The caller owns it.
+ClDNAProgram* buildAnchorWeaponDna(u32 anchor, s32 value);

@@ -52,6 +52,15 @@ SCollectibleRecord* songCollectibleAt(s32 songIndex) {
     return hash ? getSongCollectible(hash) : nullptr;
 }
 
+bool itemLevelForValue(s32 value, s32* level) {
+    for (s32 i = 0; i < SHIP_ITEM_LEVEL_COUNT; ++i) {
+        if (LEVEL_VALUES[i] != value) continue;
+        *level = i;
+        return true;
+    }
+    return false;
+}
+
 const SCollectible* findLibraryCollectible(const char* key) {
     static SCollectible g_found;
     const SCollectibleRecord* record = findCollectibleRecord(key);

@@ -32,6 +32,8 @@ SCollectibleRecord* songCollectibleAt(s32 songIndex);
 // current level and level values; the answer stays good until the next call. The program hands
 // it to the world's imports.
 const SCollectible* findLibraryCollectible(const char* key);
+// The level whose value is `value`; false for none.
+bool itemLevelForValue(s32 value, s32* level);
 
 // The identified records, in the order they were awarded.
 std::vector<const SCollectibleRecord*> ownedItems();

@@ -8,6 +8,7 @@
 #include <cstring>
 
 void formatMiniMapTargetName(char* out, size_t size, u32 index) { std::snprintf(out, size, "RTT_MM%u", index); }
+void formatItemTargetName(char* out, size_t size, u32 index) { std::snprintf(out, size, "RTT_IS%u", index); }
 
 bool ClPreviewTarget::create(const char* name, u32 slot, f32 width, f32 height) {
     if (m_group || slot >= PREVIEW_SLOT_COUNT || previewSlot(slot).group) return false;

@@ -14,6 +14,8 @@ constexpr const char* SHIP_EDIT_PREVIEW_TARGET_NAME = "RTT_SE_SHIP";
 
 // "RTT_MM<index>", the name of a mini-map's group.
 void formatMiniMapTargetName(char* out, size_t size, u32 index);
+// "RTT_IS<index>", the name of an item preview's group.
+void formatItemTargetName(char* out, size_t size, u32 index);
 
 class ClPreviewTarget {
 public:

@@ -59,6 +59,17 @@ protected:
             pngName);
     }
     SRgb at(f32 x, f32 y) const { return m_frame.rgb(u32(x / 2), u32(y / 2)); }
+    // The world the previews' ships live in, with the generators their guns fire.
+    static void startPreviewWorld() {
+        ASSERT_EQ(initWorld(), 1);
+        wavesSetUp();
+        initBarColourScheme();
+    }
+    static void stopPreviewWorld() {
+        for (u32 preview = 0; preview < E_MENU_PREVIEW_COUNT; ++preview) hideMenuShipPreview(EMenuPreview(preview));
+        shutdownWorld();
+        wavesShutdown();
+    }
     // Pixels of the box (canvas units) whose colour passes the test.
     template <typename Test>
     u32 count(f32 x0, f32 y0, f32 x1, f32 y1, Test test) const {
@@ -81,6 +92,10 @@ const auto WHITE = [](int r, int g, int b) { return r > 200 && g > 200 && b > 20
 const auto LIGHT = [](int r, int g, int b) { return r > 150 && g > 150 && b > 150; };
 const auto GREEN = [](int r, int g, int b) { return g > 170 && r < 150 && b < 150; };
 const auto RED = [](int r, int g, int b) { return r > 200 && g < 130 && b < 120; };
+const auto ORANGE = [](int r, int g, int b) { return r > 200 && g > 120 && g < 220 && b < 110; };
+const auto BLACK = [](int r, int g, int b) { return r + g + b < 30; };
+// The blaster's shots: magenta.
+const auto SHOT = [](int r, int g, int b) { return r > 150 && b > 150 && g < 120; };
 
 TEST_F(FrontEndPictures, TitleShowsTheNameAndItsButtonsWithPlayFocused) {
     ASSERT_FALSE(gfxIsNullRenderer());
@@ -149,22 +164,30 @@ TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
 }
 
 // The played song's item, identified: the gold name below the heading, what it does, its power
-// ratings, and the focused "Continue".
-TEST_F(FrontEndPictures, TheCollectibleScreenNamesTheItemAndListsWhatItDoesAndItsRatings) {
+// ratings and the focused "Continue" on the left; on the right the item on the ship's hull in its
+// preview frame (x 1320..1800, y 330..810 units), drawn through "RTT_IS0".
+TEST_F(FrontEndPictures, TheCollectibleScreenNamesTheItemListsWhatItDoesAndShowsItOnTheShip) {
     ASSERT_FALSE(gfxIsNullRenderer());
     packRegistryInit();
+    startPreviewWorld();
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0f);
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
-    draw("SongCollectibleIdentified", "frontend_collectible.png");
+    draw("SongCollectibleIdentified", "frontend_collectible.png", applyBarShaderConstants);
+    EXPECT_TRUE(menuShipPreviewShown(E_MENU_PREVIEW_COLLECTIBLE));
+    stopPreviewWorld();
     packRegistryRelease();
     EXPECT_GT(count(400, 90, 1520, 220, GOLD), 1000u);
     EXPECT_GT(count(260, 230, 1660, 290, WHITE), 100u) << "the song that won it";
-    EXPECT_GT(count(260, 320, 1660, 420, GOLD), 500u) << "the item's name";
-    EXPECT_GT(count(260, 490, 1660, 610, WHITE), 400u) << "what it does";
+    EXPECT_GT(count(170, 320, 1270, 420, GOLD), 500u) << "the item's name";
+    EXPECT_GT(count(170, 490, 1270, 610, WHITE), 400u) << "what it does";
     for (int row = 0; row < 4; ++row) {
         const f32 y = 640.0f + 54.0f * f32(row);
-        EXPECT_GT(count(260, y, 1660, y + 54, WHITE), 60u) << "rating " << row;
+        EXPECT_GT(count(170, y, 1270, y + 54, WHITE), 60u) << "rating " << row;
     }
     EXPECT_THAT(at(700, 950), RgbNear(over(BUTTON_FOCUS_COLOUR), 4));
+    EXPECT_GT(count(1460, 500, 1660, 660, ORANGE), 600u) << "the ship's hull";
+    EXPECT_GT(count(1320, 330, 1800, 410, BLACK), 5000u) << "the target around it";
+    EXPECT_EQ(count(1270, 300, 1920, 1080, ORANGE), count(1320, 330, 1800, 810, ORANGE)) << "nothing outside the frame";
 }
 
 // Two items fitted, the hull's described: the empty preview panel on the left, the three slots
@@ -178,7 +201,7 @@ TEST_F(FrontEndPictures, TheShipScreenShowsItsSlotsTheHullsItemAndThePreviewPane
     draw("ShipEdit", "frontend_ship_edit.png");
     packRegistryRelease();
     EXPECT_GT(count(400, 40, 1520, 170, GOLD), 500u);
-    EXPECT_THAT(at(120, 300), RgbNear(over(PANEL_COLOUR), 4));
+    EXPECT_THAT(at(300, 300), RgbNear(over(PANEL_COLOUR), 4));
     EXPECT_THAT(at(1000, 200), RgbNear(over(BUTTON_FOCUS_COLOUR), 4));
     EXPECT_THAT(at(1000, 305), RgbNear(over(BUTTON_IDLE_COLOUR), 4));
     for (int slot = 0; slot < 3; ++slot) {
@@ -219,26 +242,40 @@ TEST_F(FrontEndPictures, TheSplashShowsTheGuardianEyeAndSubtitleOverTheTitle) {
 }
 
 // The title with the world up: the ship, built from the profile, drawn by the preview pass into
-// "RTT_MM0" and shown in the frame on the right (x 1340..1780, y 400..840 units): orange hull in
+// "RTT_MM0" and shown in the frame on the right (x 1380..1820, y 400..840 units): orange hull in
 // the middle, the target's black around it.
 TEST_F(FrontEndPictures, TheTitleShowsTheShipThroughItsPreviewTarget) {
     ASSERT_FALSE(gfxIsNullRenderer());
-    ASSERT_EQ(initWorld(), 1);
-    wavesSetUp();  // the generators the ship's guns fire
-    initBarColourScheme();
+    startPreviewWorld();
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0f);  // the ship holds still and does not fire
     draw("TitleMenu", "frontend_title_ship.png", applyBarShaderConstants);
     EXPECT_TRUE(menuShipPreviewShown(E_MENU_PREVIEW_MAIN_MENU));
-    const auto orange = [](int r, int g, int b) { return r > 200 && g > 120 && g < 220 && b < 110; };
-    const auto black = [](int r, int g, int b) { return r + g + b < 30; };
-    EXPECT_GT(count(1460, 500, 1660, 740, orange), 1500u);
-    EXPECT_GT(count(1340, 400, 1780, 480, black), 5000u);
-    EXPECT_EQ(count(1340, 400, 1780, 840, orange), count(1380, 480, 1740, 800, orange));
+    EXPECT_GT(count(1500, 540, 1700, 700, ORANGE), 600u);
+    EXPECT_GT(count(1380, 400, 1820, 480, BLACK), 5000u);
+    EXPECT_EQ(count(1380, 400, 1820, 840, ORANGE), count(1440, 480, 1760, 800, ORANGE));
     // Nothing of the ship left of the frame, below the gold heading.
-    EXPECT_LT(count(0, 300, 1300, 1080, orange), 20u);
-    hideMenuShipPreview(E_MENU_PREVIEW_MAIN_MENU);
-    shutdownWorld();
-    wavesShutdown();
+    EXPECT_LT(count(0, 300, 1300, 1080, ORANGE), 20u);
+    stopPreviewWorld();
+}
+
+// With the game clock running the title's ship fires: its shots fly up the picture ahead of its
+// nose, drawn in the frame's target like the ship.
+TEST_F(FrontEndPictures, TheTitlesShipFiresShotsUpItsPicture) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    startPreviewWorld();
+    switchWidgetByName("TopLevelSwitcher", "TitleMenu");
+    m_frame = drawFrames(
+        [] {
+            setClockDelta(GAME_CLOCK_SYSTEM, 1.0f);  // the preview's firing phase moves a second a frame
+            setClockDelta(GAME_CLOCK_GAMEPLAY, 0.04f);
+            applyBarShaderConstants();
+            tickFrontEndScreens();
+            renderUiPages();
+        },
+        "frontend_title_shots.png", 8);
+    EXPECT_GT(count(1440, 400, 1760, 560, SHOT), 20u) << "shots ahead of the nose";
+    EXPECT_EQ(count(0, 300, 1300, 1080, SHOT), 0u) << "none outside the frame";
+    stopPreviewWorld();
 }
 
 // The options screen: heading, the water option, the buttons to its four pages, the three

@@ -7,6 +7,7 @@
 #include "render/render_worker.h"
 #include "ui/hit_regions.h"
 #include "ui/widget.h"
+#include "world/entity/world.h"
 
 #include <SDL.h>
 
@@ -131,6 +132,8 @@ bool run(const std::string& line) {
         g_script.framesUntil = 0;
     } else if (verb == "shot") {
         shot(a);
+    } else if (verb == "entities") {
+        std::ofstream(a, std::ios::app) << usedEntityCount() << "\n";
     } else if (!verb.empty()) {
         std::fprintf(stderr, "scripted input: unknown command \"%s\"\n", line.c_str());
     }

@@ -15,6 +15,8 @@
 //                           "dpdown") goes up or down
 //   frames N                the next commands wait until N more frames have been drawn
 //   shot PATH               the last presented frame is written as PNG
+//   entities PATH           the count of the world's entity records in use is appended to the
+//                           file as a line
 //
 // Lines written together arrive in one read of the events, as a press and a release within one
 // frame do. The count of commands run so far is kept in the file "<script>.done".
