@@ -62,6 +62,7 @@ void installLayerImports() {
     SWorldImports world;
     world.queueMegaTip = queueTip;
     world.buildShipProgram = buildShipDna;
+    world.buildAnchorWeapon = buildAnchorWeaponDna;
     world.findCollectible = findLibraryCollectible;
     world.awardMedal = awardMedalFromPlay;
     world.bossWaves = bossWaveHooks();

@@ -1,3 +1,10 @@
+// The play's pickup table, made when play starts:
+//   - each drop beat of the song brings an invincibility pickup, the drops taking turns over four
+//     cells two cells off the grid's centre;
+//   - one level-up pickup a play, on the first beat at or after LEVEL_UP_SONG_SECONDS of song (past
+//     the ship's first grace and the first waves' arrival), on the grid's centre cell. A song with
+//     no beat that late has none.
+// The table is kept in time order; the tick places each entry when the song reaches its time.
 #include "waves/session_pickups.h"
 
 #include "audio/analysis/beat.h"
@@ -19,6 +26,7 @@ namespace {
 
 // The drop-beat pickups take turns over four cells two cells off the grid's centre.
 constexpr s32 TABLE_CELLS[4][2] = {{8, 6}, {12, 10}, {12, 6}, {8, 10}};
+constexpr s32 CENTRE_CELL[2] = {10, 8};
 
 SPickupDrop g_aTable[SESSION_PICKUP_TABLE_CAPACITY];
 u32 g_uTableCount = 0;
@@ -45,10 +53,17 @@ ClVec3 cellCentre(s32 column, s32 row) {
 void setupSessionPickups(const SPlayRecord& record) {
     (void)record;
     releaseSessionPickupList();
+    u32 drops = 0;
+    bool levelUpPlaced = false;
     for (const SBeat& beat : g_aSongBeats) {
-        if (!(beat.flags & BEAT_FLAG_DROP)) continue;
         if (g_uTableCount >= SESSION_PICKUP_TABLE_CAPACITY) break;
-        const s32* cell = TABLE_CELLS[g_uTableCount % 4];
+        if (!levelUpPlaced && beat.time >= LEVEL_UP_SONG_SECONDS) {
+            levelUpPlaced = true;
+            g_aTable[g_uTableCount++] = SPickupDrop{beat.time, cellCentre(CENTRE_CELL[0], CENTRE_CELL[1]), E_PICKUP_LEVEL_UP};
+            if (g_uTableCount >= SESSION_PICKUP_TABLE_CAPACITY) break;
+        }
+        if (!(beat.flags & BEAT_FLAG_DROP)) continue;
+        const s32* cell = TABLE_CELLS[drops++ % 4];
         g_aTable[g_uTableCount++] = SPickupDrop{beat.time, cellCentre(cell[0], cell[1]), E_PICKUP_INVINCIBILITY};
     }
 }

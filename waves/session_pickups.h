@@ -1,6 +1,7 @@
 // The pickups the wave layer places itself during a play: invincibility pickups on the song's
-// drop beats (the pickup table made when play starts), and a chain-bonus pickup wherever a wave
-// fell to the last member. Score pickups are the world's (inspiration_pickups.h).
+// drop beats and one level-up pickup (the pickup table made when play starts; its rule is at the
+// top of session_pickups.cpp), and a chain-bonus pickup wherever a wave fell to the last member.
+// Score pickups are the world's (inspiration_pickups.h).
 #pragma once
 
 #include "core/types.h"
@@ -12,6 +13,8 @@ struct SPlayRecord;
 
 constexpr u32 SESSION_PICKUP_CAPACITY = 64;
 constexpr u32 SESSION_PICKUP_TABLE_CAPACITY = 256;
+// The level-up pickup comes on the first beat at or after this song time.
+constexpr f32 LEVEL_UP_SONG_SECONDS = 8.0f;
 
 struct SPickupDrop {
     f32 time;  // song seconds
@@ -20,7 +23,8 @@ struct SPickupDrop {
 };
 
 // The play's table: one invincibility pickup at each drop beat of the song's beat list, at a
-// grid cell near the arena's centre. Empties what an earlier play left.
+// grid cell near the arena's centre, and the level-up pickup on its beat at the centre, in time
+// order. Empties what an earlier play left.
 void setupSessionPickups(const SPlayRecord& record);
 // Forgets the table and the placed pickups (the world's teardown frees their entities).
 void releaseSessionPickupList();

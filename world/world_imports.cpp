@@ -5,6 +5,7 @@ void setWorldImports(const SWorldImports* imports) {
     const SWorldImports& in = imports ? *imports : none;
     setMegaTipHook(in.queueMegaTip);
     setShipProgramBuilder(in.buildShipProgram);
+    setAnchorWeaponBuilder(in.buildAnchorWeapon);
     setCollectibleFinder(in.findCollectible);
     setAwardMedalHook(in.awardMedal);
     setBossWaveHooks(in.bossWaves);

@@ -19,6 +19,7 @@
 struct SWorldImports {
     MegaTipHook queueMegaTip = nullptr;                   // app
     ShipProgramBuilder buildShipProgram = nullptr;        // library
+    AnchorWeaponBuilder buildAnchorWeapon = nullptr;      // library
     CollectibleFinder findCollectible = nullptr;          // library
     AwardMedalHook awardMedal = nullptr;                  // online
     const SBossWaveHooks* bossWaves = nullptr;            // waves

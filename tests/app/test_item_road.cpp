@@ -1,6 +1,8 @@
 // A player's item road through the whole program: a seeded play of the demo song wins its item,
 // the collectible screen identifies it, the ship screen fits it to the hull, and in the next play
-// the ship fires the item's shots, which the first play, with the ship's own gun, never did.
+// the ship fires the item's shots, which the first play, with the ship's own gun, never did; in
+// that play the player steers the ship onto the level-up pickup, which raises the hull's item a
+// level for the rest of the ship's life.
 //
 // The game runs whole (start-up, its frame loop, shutdown) in a child process of the test's own,
 // over the offscreen video driver, driven only by SDL mouse events pushed into the window's queue
@@ -12,11 +14,14 @@
 #include "core/directories.h"
 #include "core/file_layer.h"
 #include "core/memory_allocator.h"
+#include "core/name_hash.h"
 #include "input/input_channels.h"
 #include "input/input_devices.h"
 #include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/user_save.h"
+#include "render/camera.h"
+#include "render/camera_list.h"
 #include "render/message_pump.h"
 #include "tests/app/road_data.h"
 #include "tests/support/file_bytes.h"
@@ -24,12 +29,15 @@
 #include "ui/switcher.h"
 #include "ui/widget.h"
 #include "waves/generators/item_generators.h"
+#include "waves/generators/pickup_generators.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/state/item_description.h"
+#include "world/generators/dna_generator.h"
 #include "world/play/player_state.h"
+#include "world/play/score_popups.h"
+#include "world/state/item_description.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -173,10 +181,41 @@ private:
             m_report << "play " << m_plays << " look " << m_look << std::endl;
             moveTo(m_width / 2, m_height * 3 / 4);
         }
+        if (m_plays == 2) seekLevelUp();
         const int inCycle = (m_frame - m_playStartedAt) % 70;
         if (inCycle == 0) press();
         if (inCycle == 60) release();
         countShots();
+    }
+
+    // The pointer goes over the level-up pickup while one lies in the arena (the ship follows the
+    // pointer), and back once the hull is levelled up; then the hull's weapon level and the
+    // player's message are told.
+    void seekLevelUp() {
+        const SPlayerState& player = g_aPlayerState[0];
+        if (m_levelledTold || player.anchorCount == 0) return;
+        if (player.anchors[0].levelledUp) {
+            m_levelledTold = true;
+            const ClEntityNode* anchor = player.anchors[0].node;
+            const SParamValue* level = anchor->children.count ? anchor->children[0]->params.find("BullLev") : nullptr;
+            m_report << "levelled " << (level ? level->integer : -1) << std::endl;
+            u32 messages = 0;
+            for (u32 i = 0; i < scorePopupCount(); ++i)
+                messages += scorePopupAt(i)->textId == crc32TextNoCase("pickup_level_up") ? 1u : 0u;
+            m_report << "message " << messages << std::endl;
+            moveTo(m_width / 2, m_height * 3 / 4);
+            return;
+        }
+        const u32 levelUp = crc32TextNoCase(LEVEL_UP_PICKUP_GENERATOR);
+        for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i) {
+            const ClEntity* entity = entityListAt(E_LIST_LIVE, i);
+            if (!entity->program || entity->program->kind != E_PROGRAM_PICKUP || !entity->program->generator) continue;
+            if (entity->program->generator->getNameHash() != levelUp || !viewCamera()) continue;
+            const ClVec4 at = entity->getWorldPosition();
+            const ClVec2 screen = viewCamera()->projectToScreen(ClVec3(at.x, 0.0f, at.z));
+            moveTo(s32(screen.x * f32(m_width)), s32(screen.y * f32(m_height)));
+            return;
+        }
     }
 
     void countShots() {
@@ -278,6 +317,7 @@ private:
     std::string m_shown, m_wonName;
     int m_frame = 0, m_shownAt = 0, m_clickedAt = 0, m_releaseAt = 0, m_playStartedAt = -1;
     int m_plays = 0, m_slotClicks = 0, m_look = -1, m_upgradeTold = 0;
+    bool m_levelledTold = false;
     int m_width = 480, m_height = 270;
     s32 m_x = 0, m_y = 0;
     bool m_buttonDown = false, m_holdingFire = false, m_fitted = false;
@@ -325,7 +365,7 @@ std::map<std::string, std::string> reportLines(const std::string& text) {
     return lines;
 }
 
-TEST(ItemRoad, APlayWinsTheSongsItemTheShipScreenFitsItAndTheNextPlayFiresIt) {
+TEST(ItemRoad, APlayWinsTheSongsItemTheShipScreenFitsItTheNextPlayFiresItAndALevelUpRaisesIt) {
     test_support::ClTempDir root;
     const fs::path data = packItemRoadData(root.path());
     const fs::path home = root.path() / "home";
@@ -365,6 +405,9 @@ TEST(ItemRoad, APlayWinsTheSongsItemTheShipScreenFitsItAndTheNextPlayFiresIt) {
     // The hull's upgrade value: none without an item, then the value of the item's next level.
     EXPECT_EQ(lines["upgrade 1"], "0") << text;
     EXPECT_EQ(lines["upgrade 2"], "2") << text;
+    // The level-up pickup collected: the hull's item at level 1 (the value 2), and the message.
+    EXPECT_EQ(lines["levelled"], "1") << text;
+    EXPECT_EQ(lines["message"], "1") << text;
 
     // The save keeps the item, identified, in the hull's slot.
     critSectionPoolInit();

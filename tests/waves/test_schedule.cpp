@@ -199,6 +199,32 @@ TEST_F(WaveWorldTest, MembersAlternateTheirWaveFlags) {
     }
 }
 
+// The first entry of the play's pickup table of the kind; null for none.
+const SPickupDrop* tableEntryOfKind(EPickupKind kind) {
+    for (u32 i = 0; i < sessionPickupTableCount(); ++i)
+        if (sessionPickupTableAt(i).kind == kind) return &sessionPickupTableAt(i);
+    return nullptr;
+}
+
+// One level-up pickup a play, on the first beat from 8 s of song, on the grid's centre cell, and
+// the table stays in time order around it.
+TEST_F(WaveWorldTest, ThePickupTableHoldsOneLevelUpOnTheFirstBeatFromEightSeconds) {
+    u32 first = 0;
+    while (first < g_aSongBeats.count && g_aSongBeats[first].time < LEVEL_UP_SONG_SECONDS) ++first;
+    ASSERT_LT(first + 1, g_aSongBeats.count) << "a beat past 8 s";
+    g_aSongBeats[first - 1].flags |= BEAT_FLAG_DROP;
+    g_aSongBeats[first + 1].flags |= BEAT_FLAG_DROP;
+    setupSessionPickups(g_PlayRecord);
+    ASSERT_EQ(sessionPickupTableCount(), 3u);
+    const SPickupDrop& levelUp = sessionPickupTableAt(1);
+    EXPECT_EQ(levelUp.kind, E_PICKUP_LEVEL_UP);
+    EXPECT_EQ(levelUp.time, g_aSongBeats[first].time);
+    EXPECT_EQ(levelUp.position.x, 168.0f);
+    EXPECT_EQ(levelUp.position.z, 136.0f);
+    EXPECT_EQ(sessionPickupTableAt(0).time, g_aSongBeats[first - 1].time);
+    EXPECT_EQ(sessionPickupTableAt(2).time, g_aSongBeats[first + 1].time);
+}
+
 TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollected) {
     const SWave& wave = waveAt(0);
     setSongTime(0.0f);
@@ -213,11 +239,13 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
     // A drop beat puts an invincibility pickup in the arena on its beat.
     g_aSongBeats[100].flags |= BEAT_FLAG_DROP;
     setupSessionPickups(g_PlayRecord);
-    ASSERT_EQ(sessionPickupTableCount(), 1u);
-    EXPECT_EQ(sessionPickupTableAt(0).time, g_aSongBeats[100].time);
+    const SPickupDrop* drop = tableEntryOfKind(E_PICKUP_INVINCIBILITY);
+    ASSERT_NE(drop, nullptr);
+    EXPECT_EQ(drop->time, g_aSongBeats[100].time);
     setSongTime(g_aSongBeats[100].time);
     step();
-    EXPECT_EQ(liveSessionPickupCount(), 1u);
+    const u32 due = g_aSongBeats[100].time >= LEVEL_UP_SONG_SECONDS ? 2u : 1u;  // the level-up's too
+    EXPECT_EQ(liveSessionPickupCount(), due);
 
     // Without a ship nothing is collected; with one everything is, and goes.
     collectAllPickups();

@@ -10,6 +10,7 @@
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
+#include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 
 namespace {
@@ -68,6 +69,7 @@ s32 ClDNAGen_Pickup::onCollect(ClEntity* pickup, const SContact* contact) {
             showPlayerPopupText(0, "pickup_invincible");
             return 1;
         case E_PICKUP_LEVEL_UP:
+            levelUpShipAnchors();
             showPlayerPopupText(0, "pickup_level_up");
             return 1;
         case E_PICKUP_CHAIN_BONUS: {

@@ -26,7 +26,8 @@ public:
 
     ClDNAProgram* generate(ClRandObjSFMT* random, const SGeneratorParams* params) override;
     // Score: the root's "inspvalue" points. Invincibility: the first player's invincibility time
-    // grows and a message shows. Level-up: a message. Chain bonus: a new chain when the window
+    // grows and a message shows. Level-up: the ship's fitted items rise a level until the ship is
+    // lost (levelUpShipAnchors) and a message shows. Chain bonus: a new chain when the window
     // has closed, the window reopened, one chain step and a yellow flash.
     s32 onCollect(ClEntity* pickup, const SContact* contact) override;
 

@@ -7,6 +7,7 @@
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/frame_parity.h"
+#include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
 #include "world/play/collectibles.h"
 #include "world/play/player_state.h"
@@ -16,10 +17,16 @@
 #include "world/state/boss_encounter.h"
 
 #include <cfloat>
+#include <vector>
 
 namespace {
 
 ShipProgramBuilder g_pShipBuilder = nullptr;
+AnchorWeaponBuilder g_pAnchorWeaponBuilder = nullptr;
+// The programs the level-ups built this play: the parts they made left with their entities at the
+// end of their step, and nothing reads a program once its entities are gone, but the world's
+// shutdown is the one point after which none can be left.
+std::vector<ClDNAProgram*> g_aLevelUpPrograms;
 
 bool playerInvincible() { return configGetInt("PLAYER_INVINCIBLE") >= 1; }
 
@@ -47,16 +54,44 @@ bool someAnchorWhole(const SPlayerState& player) {
     return false;
 }
 
+void freeProgram(ClDNAProgram*& program) {
+    if (!program) return;
+    program->release();
+    delete program;
+    program = nullptr;
+}
+
 void freeShipProgram(SPlayerState& player) {
-    if (!player.shipProgram) return;
-    player.shipProgram->release();
-    delete player.shipProgram;
-    player.shipProgram = nullptr;
+    freeProgram(player.shipProgram);
+    for (ClDNAProgram*& program : g_aLevelUpPrograms) freeProgram(program);
+    g_aLevelUpPrograms.clear();
+}
+
+// Swaps what hangs on the anchor node for the built part's nodes. The old nodes go out quietly
+// (no break-up, nothing queued for the kill queue) and leave with the part's entity.
+void replaceAnchorPart(ClEntity* ship, ClEntityNode* anchor, ClEntity* part) {
+    ClEntityNode* partRoot = part->root;
+    const u32 newCount = partRoot->children.count;
+    while (anchor->children.count != 0) {
+        ClEntityNode* old = anchor->children[anchor->children.count - 1];
+        broadcastDestroy(old);
+        explodeAllAtoms(old, 1);
+        old->graftOnto(partRoot);
+    }
+    for (u32 i = 0; i < newCount; ++i) {
+        ClEntityNode* fresh = partRoot->children[0];
+        fresh->graftOnto(anchor);
+        fresh->resetAtoms();
+    }
+    ship->refreshWorldFrames();
+    for (u32 i = anchor->children.count - newCount; i < anchor->children.count; ++i) broadcastSpawn(anchor->children[i]);
+    ship->root->updateAliveFlags();
 }
 
 }  // namespace
 
 void setShipProgramBuilder(ShipProgramBuilder builder) { g_pShipBuilder = builder; }
+void setAnchorWeaponBuilder(AnchorWeaponBuilder builder) { g_pAnchorWeaponBuilder = builder; }
 
 void createPlayerShipProgram() {
     freeShipProgram(g_aPlayerState[0]);
@@ -107,8 +142,30 @@ void refreshShipAnchors() {
         anchor.node = node;
         anchor.atom = node->findAtomByName("AnchorCL");
         anchor.upgradeValue = collectibleUpgradeValue(g_PlayRecord.equippedItemKeys[i]);
+        anchor.levelledUp = 0;
         player.anchorCount = s32(i) + 1;
     }
+}
+
+u32 levelUpShipAnchors() {
+    SPlayerState& player = g_aPlayerState[0];
+    ClEntity* ship = entityRefGet(player.ship);
+    if (!ship || !ship->root || !g_pAnchorWeaponBuilder) return 0;
+    u32 levelled = 0;
+    for (s32 i = 0; i < player.anchorCount; ++i) {
+        SShipAnchor& anchor = player.anchors[i];
+        if (!anchor.node || anchor.upgradeValue <= 0 || anchor.levelledUp) continue;
+        ClDNAProgram* program = g_pAnchorWeaponBuilder(u32(i), anchor.upgradeValue);
+        if (!program) continue;
+        g_aLevelUpPrograms.push_back(program);
+        ClEntity* part = allocEntity(OWNER_LIVE_GAME);
+        part->buildFromDNA(program);
+        if (part->root) replaceAnchorPart(ship, anchor.node, part);
+        queueEntityForFreeing(part);
+        anchor.levelledUp = 1;
+        ++levelled;
+    }
+    return levelled;
 }
 
 void updatePlayerLife() {

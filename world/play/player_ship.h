@@ -12,6 +12,10 @@ constexpr f32 SHIP_START_Z = 242.775f;
 // returns a new program for the profile's equipped items.
 using ShipProgramBuilder = ClDNAProgram* (*)();
 void setShipProgramBuilder(ShipProgramBuilder builder);
+// The level-up's builder, installed the same way: a new program of one node carrying what the
+// anchor's equipped item puts on it at the level of the given value; null for none.
+using AnchorWeaponBuilder = ClDNAProgram* (*)(u32 anchor, s32 value);
+void setAnchorWeaponBuilder(AnchorWeaponBuilder builder);
 
 // The first player's ship program from the builder; none without a builder.
 void createPlayerShipProgram();
@@ -21,6 +25,12 @@ void spawnPlayerShip(u32 player, u32 firstSpawn);
 // Refills the first player's anchors: node "anchID" i for i = 0, 1, ... (at most 16), its
 // "AnchorCL" atom and the equipped item's upgrade value.
 void refreshShipAnchors();
+// The level-up pickup: each anchor of the first player's ship with an upgrade value (an equipped
+// item) that has not been levelled up in this life gets what its item puts on it rebuilt at that
+// value's level: the old part's atoms go out quietly and it leaves the ship (freed at the end of
+// the step), the new one is grafted onto the anchor node whole and spawned. The ship keeps it
+// until it is lost; the saved items keep their level. Returns the anchors levelled up.
+u32 levelUpShipAnchors();
 // Per frame: a destroyed ship, or one whose every anchor lost a part, dies once; a dead ship
 // respawns when its countdown runs out; a ram gives the ship its short grace.
 void updatePlayerLife();

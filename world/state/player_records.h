@@ -25,6 +25,7 @@ struct SShipAnchor {
     ClEntityNode* node;  // the first node in pre-order whose "anchID" is the anchor's index
     ClAtom* atom;        // the first atom named "AnchorCL" in that node's subtree
     s32 upgradeValue;    // the equipped collectible's value for the next level, 0 without one
+    u32 levelledUp;      // a level-up pickup has rebuilt the anchor's part at the upgrade value
 };
 
 struct SPlayerState {
