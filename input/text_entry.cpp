@@ -26,6 +26,9 @@ struct SKeyRepeat {
     u32 phase = 0;  // 0 idle, 1 waiting for the first repeat, 2 repeating
     f32 timer = 0.0f;
     u32 code = 0;
+    // Set by a press: the frame that takes the press measured time from before the key went down,
+    // so the delay counts from the next frame on.
+    bool pressedThisFrame = false;
     f32 delay = 0.5f;
     f32 interval = 0.1f;
 };
@@ -231,6 +234,7 @@ void startKeyRepeat(u32 code) {
     g_keyRepeat.phase = 1;
     g_keyRepeat.timer = g_keyRepeat.delay;
     g_keyRepeat.code = code;
+    g_keyRepeat.pressedThisFrame = true;
 }
 
 void stopKeyRepeat() {
@@ -241,6 +245,10 @@ void stopKeyRepeat() {
 
 void updateKeyRepeat(f32 dt) {
     if (g_keyRepeat.phase == 0) return;
+    if (g_keyRepeat.pressedThisFrame) {
+        g_keyRepeat.pressedThisFrame = false;
+        return;
+    }
     g_keyRepeat.timer -= dt;
     if (g_keyRepeat.timer > 0.0f) return;
     g_keyRepeat.phase = 2;
