@@ -11,6 +11,7 @@
 #include "render/display_modes.h"
 #include "render/message_pump.h"
 #include "render/render_worker.h"
+#include "render/scene_inputs.h"
 #include "render/window_events.h"
 
 #include <atomic>
@@ -222,6 +223,7 @@ void shutdownRenderer() {
     // The camera blenders are released here once they exist.
     shutdownWindowAndDevice();
     releaseDisplayOptionTable();
+    resetSceneInputs();
 }
 
 void shutdownWindowAndDevice() {

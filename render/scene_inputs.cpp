@@ -40,6 +40,13 @@ void setMusicLibraryInitialised(u32 initialised) { g_uMusicLibraryInitialised = 
 u32 inGameFlag() { return g_uInGameFlag; }
 void setInGameFlag(u32 inGame) { g_uInGameFlag = inGame; }
 
+void resetSceneInputs() {
+    for (SPreviewSlot& slot : g_aPreviewSlots) slot = SPreviewSlot{};
+    g_uWaterClearColour = 0;
+    g_uMusicLibraryInitialised = 0;
+    g_uInGameFlag = 0;
+}
+
 ClRenderTargetGroup* acquirePreviewTarget(s32 slot) {
     if (slot < 0 || slot >= s32(PREVIEW_SLOT_COUNT)) return nullptr;
     g_aPreviewSlots[slot].active = 1;

@@ -41,6 +41,9 @@ u32 musicLibraryInitialised();
 void setMusicLibraryInitialised(u32 initialised);
 u32 inGameFlag();
 void setInGameFlag(u32 inGame);
+// Every input back to its default, so that the next scene starts from nothing the last one set.
+// The renderer's shutdown calls it.
+void resetSceneInputs();
 
 // The slot's group, marked active for this frame; -1 (or a slot out of range) gives null.
 ClRenderTargetGroup* acquirePreviewTarget(s32 slot);

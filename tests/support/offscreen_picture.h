@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/config.h"
+#include "core/game_clock.h"
 #include "core/global_objects.h"
 #include "core/saved_options.h"
 #include "core/task_layer.h"
@@ -106,6 +107,8 @@ protected:
         m_camera = camera;
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         configClear();
+        // What moves with the clocks (ripples, drifting shaders) starts where it would in a fresh game.
+        for (SGameClock& clock : g_aGameClocks) clock = SGameClock{};
         for (auto [key, value] : {std::pair<const char*, std::string>{"NOVSYNC", "1"}, {"FULLSCREEN", "0"},
                                   {"HARD_FORCED_WIDTH", std::to_string(w)}, {"HARD_FORCED_HEIGHT", std::to_string(h)}})
             configSetValue(key, value.c_str());
@@ -129,8 +132,6 @@ protected:
     }
     void stopPictures() {
         g_SavedOptions = m_savedOptions;
-        setMusicLibraryInitialised(0);
-        setInGameFlag(0);
         g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
         releaseUIDeviceBuffers();
         if (m_camera) {
