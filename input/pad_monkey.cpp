@@ -5,6 +5,7 @@
 #include "input/input_channels.h"
 #include "input/input_devices.h"
 #include "input/input_imports.h"
+#include "input/input_records.h"
 
 #include <algorithm>
 #include <cstring>
@@ -48,8 +49,6 @@ struct SPadMonkey {
 
 SPadMonkey g_monkey;
 
-u32 drawIndex(u32 n) { return (sfmtGenRand32() % 0x7fffffffu) % n; }
-
 void readTuning(const char* key, f32* value) {
     const f32 read = configGetFloat(key);
     if (read > 0.0f) *value = read;
@@ -92,7 +91,7 @@ void startPress(f32 dt) {
         for (s32 k = 0; k < g_monkey.weights[field] && length < WEIGHTED_LIST_CAPACITY; ++k) list[length++] = field;
     }
     if (length == 0) return;
-    const s32 field = list[drawIndex(length)];
+    const s32 field = list[randomIntBelow(s32(length))];
     const SMonkeyInput& input = g_monkey.inputs[field];
     SMonkeyPress press{};
     press.field = field;
@@ -102,7 +101,7 @@ void startPress(f32 dt) {
     press.hold = input.minHold + (input.maxHold - input.minHold) * randomUnitFloat();
     press.timer = press.hold;
     press.value = input.analog ? (sfmtGenRand32() < 0x80000000u ? -1.0f : 1.0f) : 1.0f;
-    press.repetitions = input.minReps + s32(drawIndex(u32(input.maxReps - input.minReps + 1)));
+    press.repetitions = input.minReps + randomIntBelow(input.maxReps - input.minReps + 1);
     if (g_monkey.activeCount < PAD_MONKEY_PRESS_CAPACITY) g_monkey.presses[g_monkey.activeCount++] = press;
     g_monkey.spawnTimer = g_monkey.spawnScale * ((press.gap + press.hold) * f32(press.repetitions));
 }
@@ -129,7 +128,7 @@ void applyPresses() {
 }
 
 void randomPointerStep() {
-    const f32 scale = drawIndex(15) == 4 ? 6.0f : 1.0f;
+    const f32 scale = randomIntBelow(15) == 4 ? 6.0f : 1.0f;
     g_monkey.stepTimer = POINTER_STEP_PERIOD;
     g_monkey.pointerX = std::clamp(g_monkey.pointerX + (randomUnitFloat() * 0.48f - 0.24f) * scale, 0.0f, 1.0f);
     g_monkey.pointerY = std::clamp(g_monkey.pointerY + (randomUnitFloat() * 0.48f - 0.24f) * scale, 0.0f, 1.0f);
@@ -207,4 +206,4 @@ void updatePadMonkey(f32 dt) {
     movePointer(dt);
 }
 
-s32 randomIntBelow(s32 n) { return n > 0 ? s32(drawIndex(u32(n))) : 0; }
+s32 randomIntBelow(s32 n) { return n > 0 ? s32((sfmtGenRand32() % 0x7fffffffu) % u32(n)) : 0; }

@@ -126,10 +126,10 @@ struct SSortRecord {
 SSortRecord g_aSortRecords[BATCH_OBJECT_CAPACITY];
 
 // keysInOrder is read only when the layer is sorted by key alone.
-void sortSelected(u32 count, bool byKey, bool sortByDepth, bool sortByMaterial, bool keysInOrder) {
+void sortSelected(u32 count, bool sortByDepth, bool sortByMaterial, bool keysInOrder) {
     u16* objects = g_auSelected;
     if (!sortByDepth && !sortByMaterial) {
-        if (!byKey || count < 2 || keysInOrder) return;
+        if (count < 2 || keysInOrder) return;
         const u32 padded = nextPowerOfTwo(count);
         for (u32 i = count; i < padded; ++i) objects[i] = 0xFFFFu;
         mergeSortByKey(objects, padded);
@@ -137,7 +137,7 @@ void sortSelected(u32 count, bool byKey, bool sortByDepth, bool sortByMaterial, 
     }
     for (u32 i = 0; i < count; ++i) {
         const u16 object = objects[i];
-        g_aSortRecords[i] = SSortRecord{byKey ? g_aKeys[object] : 0, sortByDepth ? depthOrder(g_afDepths[object]) : 0,
+        g_aSortRecords[i] = SSortRecord{g_aKeys[object], sortByDepth ? depthOrder(g_afDepths[object]) : 0,
                                         object, materialOrder(object)};
     }
     // With depth: far (greater) first; records without depth all hold 0, leaving key and material.
@@ -195,77 +195,44 @@ inline void addObjectToRuns(SRunWriter& writer, u32& runCount, SBatchRun* runs, 
     writer.writePosition += range.count;
 }
 
-void buildLayer(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial, bool singleKey) {
+void buildLayer(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial) {
     SBatcher& batcher = g_Batcher;
     if (layer >= BATCH_LAYER_COUNT) fatalErrorf("batch layer %u does not exist", layer);
     if (!batcher.lockedVertices || !batcher.lockedIndices) return;
 
-    const bool byKeyAlone = !singleKey && !sortByDepth && !sortByMaterial;
+    const bool byKeyAlone = !sortByDepth && !sortByMaterial;
     bool keysInOrder = true;
     const u32 count =
         byKeyAlone ? selectObjects<true>(layerMask, keysInOrder) : selectObjects<false>(layerMask, keysInOrder);
-    sortSelected(count, !singleKey, sortByDepth, sortByMaterial, keysInOrder);
+    sortSelected(count, sortByDepth, sortByMaterial, keysInOrder);
 
     SRunWriter writer = {batcher.lockedIndices, batcher.indexWritePosition, 0};
     SBatchRun* currentRun = nullptr;
-    if (singleKey) {
-        g_auRunCounts[layer][0] = 0;
-        for (u32 i = 0; i < count; ++i)
-            addObjectToRuns(writer, g_auRunCounts[layer][0], g_aRuns[layer][0], g_auSelected[i], currentRun);
-    } else {
-        s32 position = -1;
-        BatchKey runKey = 0;
-        for (u32 i = 0; i < count; ++i) {
-            const u16 object = g_auSelected[i];
-            const BatchKey key = g_aKeys[object];
-            if (i == 0 || key != runKey) {
-                runKey = key;
-                position = keyPosition(key);
-                currentRun = nullptr;
-                if (position >= 0)
-                    g_auRunCounts[layer][position] = 0;
-                else
-                    writeLog(findLog(BATCH_LOG_NAME), "batcher: layer %u skips objects of unregistered key %#llx", layer,
-                             static_cast<unsigned long long>(key));
-            }
-            if (position < 0)
-                ++batcher.skippedObjects;
+    s32 position = -1;
+    BatchKey runKey = 0;
+    for (u32 i = 0; i < count; ++i) {
+        const u16 object = g_auSelected[i];
+        const BatchKey key = g_aKeys[object];
+        if (i == 0 || key != runKey) {
+            runKey = key;
+            position = keyPosition(key);
+            currentRun = nullptr;
+            if (position >= 0)
+                g_auRunCounts[layer][position] = 0;
             else
-                addObjectToRuns(writer, g_auRunCounts[layer][position], g_aRuns[layer][position], object, currentRun);
+                writeLog(findLog(BATCH_LOG_NAME), "batcher: layer %u skips objects of unregistered key %#llx", layer,
+                         static_cast<unsigned long long>(key));
         }
+        if (position < 0)
+            ++batcher.skippedObjects;
+        else
+            addObjectToRuns(writer, g_auRunCounts[layer][position], g_aRuns[layer][position], object, currentRun);
     }
     batcher.indexWritePosition = writer.writePosition;
     batcher.droppedObjects += writer.dropped;
     if (writer.dropped != 0)
         writeLog(findLog(BATCH_LOG_NAME), "batcher: layer %u dropped %u objects (index buffer or run list full)", layer,
                  writer.dropped);
-}
-
-void writeVertex(SBatchVertex* vertex, const ClVec3& position, u32 colour, f32 u, f32 v) {
-    *vertex = SBatchVertex{position.x, position.y, position.z, colour, 0.0f, 0.0f, 0.0f, u, v};
-}
-
-// (k, k+1, k+2) and (k+1, k+3, k+2) for k = 0, 2, 4 ...: a strip of quads between vertex pairs.
-void writeQuadStripIndices(u32* indices, u32 vertexBase, u32 quadCount) {
-    for (u32 quad = 0; quad < quadCount; ++quad) {
-        const u32 k = vertexBase + 2 * quad;
-        indices[0] = k;
-        indices[1] = k + 1;
-        indices[2] = k + 2;
-        indices[3] = k + 1;
-        indices[4] = k + 3;
-        indices[5] = k + 2;
-        indices += 6;
-    }
-}
-
-void tagObject(const SBatchReservation& reservation, u32 indexCount, u32 layerMask, const SMaterial* material,
-               f32 depth, BatchKey key) {
-    reservation.layerMasks[0] = layerMask;
-    reservation.indexRanges[0] = SBatchIndexRange{reservation.firstStagedIndex, indexCount};
-    reservation.depths[0] = depth;
-    reservation.materials[0] = material;
-    reservation.keys[0] = key;
 }
 
 }  // namespace
@@ -403,11 +370,7 @@ s32 unregisterBatchTarget(BatchKey key) {
 u32 batchTargetCount() { return g_Batcher.keyCount; }
 
 void buildLayerDrawList(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial) {
-    buildLayer(layer, layerMask, sortByDepth, sortByMaterial, false);
-}
-
-void buildLayerDrawListSingleKey(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial) {
-    buildLayer(layer, layerMask, sortByDepth, sortByMaterial, true);
+    buildLayer(layer, layerMask, sortByDepth, sortByMaterial);
 }
 
 void drawBatchLayer(u32 layer, BatchKey key) {
@@ -442,62 +405,6 @@ const SBatchVertex* batchLockedVertices() { return g_Batcher.lockedVertices; }
 const u32* batchLockedIndices() { return g_Batcher.lockedIndices; }
 u32 batchDroppedObjectCount() { return g_Batcher.droppedObjects; }
 u32 batchSkippedObjectCount() { return g_Batcher.skippedObjects; }
-
-void addBatchedTriangle(u32 layerMask, const ClVec3& p0, const ClVec3& p1, const ClVec3& p2, u32 colour,
-                        const SMaterial* material, f32 depth, const ClVec2& uv0, const ClVec2& uv1, const ClVec2& uv2) {
-    const SBatchReservation reservation = reserveBatchGeometry(1, 3, 3);
-    if (!reservation.vertices) return;
-    writeVertex(reservation.vertices + 0, p0, colour, uv0.x, uv0.y);
-    writeVertex(reservation.vertices + 1, p1, colour, uv1.x, uv1.y);
-    writeVertex(reservation.vertices + 2, p2, colour, uv2.x, uv2.y);
-    for (u32 i = 0; i < 3; ++i) reservation.stagedIndices[i] = reservation.vertexBase + i;
-    tagObject(reservation, 3, layerMask, material, depth, BATCH_KEY_MAIN_SCENE);
-}
-
-void addBatchedCappedLine(u32 layerMask, const ClVec2& start, const ClVec2& end, f32 halfWidth, u32 colour,
-                          const SMaterial* material, f32 depth, BatchKey key) {
-    ClVec2 along(end.x - start.x, end.y - start.y);
-    if (along.normalize() == 0.0f) return;
-    const SBatchReservation reservation = reserveBatchGeometry(1, 8, 18);
-    if (!reservation.vertices) return;
-    const ClVec3 d(along.x * halfWidth, along.y * halfWidth, 0.0f);
-    const ClVec3 p(-along.y * halfWidth, along.x * halfWidth, 0.0f);
-    const ClVec3 s(start.x, start.y, 0.0f);
-    const ClVec3 e(end.x, end.y, 0.0f);
-    SBatchVertex* v = reservation.vertices;
-    writeVertex(v + 0, s + p - d, colour, 0.0f, 0.0f);
-    writeVertex(v + 1, s - p - d, colour, 0.0f, 1.0f);
-    writeVertex(v + 2, s + p, colour, 0.5f, 0.0f);
-    writeVertex(v + 3, s - p, colour, 0.5f, 1.0f);
-    writeVertex(v + 4, e + p, colour, 0.5f, 0.0f);
-    writeVertex(v + 5, e - p, colour, 0.5f, 1.0f);
-    writeVertex(v + 6, e + p + d, colour, 1.0f, 0.0f);
-    writeVertex(v + 7, e - p + d, colour, 1.0f, 1.0f);
-    writeQuadStripIndices(reservation.stagedIndices, reservation.vertexBase, 3);
-    tagObject(reservation, 18, layerMask, material, depth, key);
-}
-
-void addBatchedArc(const SBatchArc& arc, const SMaterial* material, u32 layerMask, BatchKey key, f32 depth) {
-    const f32 segments = std::floor(std::fabs(arc.sweep) * arc.outerRadius / arc.segmentLength);
-    // A segment length of zero (or a non-finite quotient) would ask for an unbounded ring.
-    if (!(segments < static_cast<f32>(BATCH_VERTEX_CAPACITY))) return;
-    const u32 n = segments >= 1.0f ? static_cast<u32>(segments) : 1u;
-    const SBatchReservation reservation = reserveBatchGeometry(1, 2 * (n + 1), 6 * n);
-    if (!reservation.vertices) return;
-    const ClVec3 normal = arc.startAxis.cross(arc.rotationAxis);
-    SBatchVertex* v = reservation.vertices;
-    for (u32 i = 0; i <= n; ++i) {
-        const f32 angle = static_cast<f32>(i) * arc.sweep / static_cast<f32>(n);
-        const f32 sine = std::sin(angle);
-        const f32 cosine = std::cos(angle);
-        const ClVec3 inner = arc.centre + scaleVec3(normal, sine * arc.innerRadius) + scaleVec3(arc.startAxis, cosine * arc.innerRadius);
-        const ClVec3 outer = arc.centre + scaleVec3(normal, sine * arc.outerRadius) + scaleVec3(arc.startAxis, cosine * arc.outerRadius);
-        writeVertex(v++, inner, arc.innerColour, 0.0f, 0.0f);
-        writeVertex(v++, outer, arc.outerColour, 1.0f, 0.0f);
-    }
-    writeQuadStripIndices(reservation.stagedIndices, reservation.vertexBase, n);
-    tagObject(reservation, 6 * n, layerMask, material, depth, key);
-}
 
 u32 nextPowerOfTwo(u32 v) {
     --v;

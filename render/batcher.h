@@ -96,8 +96,6 @@ u32 batchTargetCount();
 // not registered are skipped and logged; objects whose indices no longer fit into the index
 // buffer, or whose run list is full, are dropped and counted.
 void buildLayerDrawList(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial);
-// The same with every selected object in the runs of key position 0, whatever its key.
-void buildLayerDrawListSingleKey(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial);
 
 // Render worker, inside the scene and after unlockBatchBuffers: one indexed draw per run of the
 // layer and key, each with its material made current (render/render_state.h) and the identity
@@ -118,28 +116,6 @@ const u32* batchLockedIndices();
 // Objects dropped this frame (index buffer or run list full) and skipped (unregistered key).
 u32 batchDroppedObjectCount();
 u32 batchSkippedObjectCount();
-
-// Adders: one object each; nothing when the batcher is not ready or the reservation fails.
-// A triangle belongs to the main scene.
-void addBatchedTriangle(u32 layerMask, const ClVec3& p0, const ClVec3& p1, const ClVec3& p2, u32 colour,
-                        const SMaterial* material, f32 depth, const ClVec2& uv0, const ClVec2& uv1, const ClVec2& uv2);
-// A 2D line at z = 0 with square caps half-width long; a line of zero length adds nothing.
-void addBatchedCappedLine(u32 layerMask, const ClVec2& start, const ClVec2& end, f32 halfWidth, u32 colour,
-                          const SMaterial* material, f32 depth, BatchKey key);
-
-struct SBatchArc {
-    ClVec3 centre;
-    ClVec3 startAxis;     // A: the direction at angle 0
-    ClVec3 rotationAxis;  // B: the arc turns in the plane of A and A x B
-    f32 sweep;            // radians
-    f32 innerRadius;
-    f32 outerRadius;
-    u32 innerColour;
-    u32 outerColour;
-    f32 segmentLength;  // along the outer edge
-};
-// A ring segment of n = |sweep| x outer radius / segment length segments (at least one).
-void addBatchedArc(const SBatchArc& arc, const SMaterial* material, u32 layerMask, BatchKey key, f32 depth);
 
 // v rounded up to a power of two (0 stays 0, a power of two stays).
 u32 nextPowerOfTwo(u32 v);

@@ -78,21 +78,6 @@ ClVec2 alignRectInCurrentCanvas(const SCanvas& canvas, f32 x, f32 y, f32 width, 
     return placeRectInCanvas(rect, x, y, width, height, anchorFlags, pivotFlags, round);
 }
 
-ClVec2 alignRectInNamedCanvas(const char* name, f32 x, f32 y, f32 width, f32 height, u32 anchorFlags,
-                              u32 pivotFlags) {
-    return alignRectInCurrentCanvas(*getCanvas(name), x, y, width, height, anchorFlags, pivotFlags, true);
-}
-
-ClVec2 canvasPointToScreen(const char* name, f32 x, f32 y) {
-    const SCanvas* canvas = getCanvas(name);
-    return ClVec2(roundToNearest(canvas->scale * x) + canvas->rect.left,
-                  roundToNearest(canvas->scale * y) + canvas->rect.top);
-}
-
-ClVec2 screenToCanvas(const SCanvas& canvas, f32 screenX, f32 screenY) {
-    return ClVec2((screenX - canvas.rect.left) / canvas.scale, (screenY - canvas.rect.top) / canvas.scale);
-}
-
 void createCanvases(f32 backBufferWidth, f32 backBufferHeight) {
     g_Canvases = SCanvasTable{};
     g_Canvases.created = true;
@@ -179,4 +164,3 @@ void popCanvasRect() {
     if (g_Canvases.stackDepth > 0) --g_Canvases.stackDepth;
 }
 
-u32 canvasStackDepth() { return g_Canvases.stackDepth; }

@@ -49,11 +49,6 @@ bool canvasesCreated();
 // Creates or redefines (emptying its variants); a fifth name is fatal.
 SCanvas* defineCanvas(const char* name, f32 unitsHigh, f32 pixelHeight, f32 x, f32 y, f32 width, f32 height,
                       u32 anchorFlags, u32 pivotFlags);
-// The same name under the interface the screens use.
-inline SCanvas* findOrAddCanvas(const char* name, f32 unitsHigh, f32 pixelHeight, f32 x, f32 y, f32 width,
-                                f32 height, u32 anchorFlags, u32 pivotFlags) {
-    return defineCanvas(name, unitsHigh, pixelHeight, x, y, width, height, anchorFlags, pivotFlags);
-}
 // A full list keeps its variants and returns false.
 bool addCanvasVariant(SCanvas* canvas, s32 pixelHeight);
 // Null when unknown; getCanvas stops the program instead.
@@ -65,14 +60,9 @@ const SCanvas* currentCanvas();
 // ignored). Its top replaces the canvas in the placement operations.
 void pushCanvasRect(const SCanvasRect& rect);
 void popCanvasRect();
-u32 canvasStackDepth();
 
 ClVec2 placeRectInCanvas(const SCanvasRect& canvas, f32 x, f32 y, f32 width, f32 height, u32 anchorFlags,
                          u32 pivotFlags, bool round);
 ClVec2 alignRectInCurrentCanvas(const SCanvas& canvas, f32 x, f32 y, f32 width, f32 height, u32 anchorFlags,
                                 u32 pivotFlags, bool round);
-ClVec2 alignRectInNamedCanvas(const char* name, f32 x, f32 y, f32 width, f32 height, u32 anchorFlags,
-                              u32 pivotFlags);
-ClVec2 canvasPointToScreen(const char* name, f32 x, f32 y);
-ClVec2 screenToCanvas(const SCanvas& canvas, f32 screenX, f32 screenY);
 f32 roundToNearest(f32 x);

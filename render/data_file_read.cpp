@@ -44,10 +44,3 @@ bool readDataFile(const char* path, std::vector<u8>* out) {
     out->clear();
     return false;
 }
-
-bool readPackagedDataFile(const char* path, std::vector<u8>* out) {
-    out->clear();
-    if (readPackaged(path, out)) return true;
-    out->clear();
-    return false;
-}

@@ -10,5 +10,3 @@
 bool dataFileExists(const char* path);
 // The whole file; false (out emptied) when neither holds it, it is empty, or a read fails.
 bool readDataFile(const char* path, std::vector<u8>* out);
-// The same from the mounted packages only, for files that never come loose.
-bool readPackagedDataFile(const char* path, std::vector<u8>* out);

@@ -3,7 +3,6 @@
 #include "render/batcher.h"
 #include "render/render_state.h"
 #include "render/scene_targets.h"
-#include "render/debug_shapes.h"
 #include "render/scene_inputs.h"
 #include "render/screen_quad.h"
 #include "render/shader.h"
@@ -13,12 +12,11 @@ namespace {
 // After a reset the batcher keeps its registered target keys.
 bool recreateBatchBuffers() { return createBatchBuffers(false); }
 
-
 }  // namespace
 
 const SDeviceResourceSteps kDefaultDeviceResourceSteps = {
     resetRenderState,
-    onEffectsDeviceLost,     onEffectsDeviceReset,     createDebugShapes,   releaseDebugShapes,
+    onEffectsDeviceLost,     onEffectsDeviceReset,
     releaseBatchBuffers,     recreateBatchBuffers,     releaseUIDeviceBuffers,
     createUIDeviceBuffers, createSceneRenderTargets, releaseSceneTargets, recreateSceneTargets,
     destroySceneTargets,     releasePreviewTargets,    recreatePreviewTargets,

@@ -10,8 +10,6 @@ struct SDeviceResourceSteps {
     void (*resetRendererState)();
     void (*onEffectsDeviceLost)();
     void (*onEffectsDeviceReset)();
-    void (*createDebugShapes)();
-    void (*releaseDebugShapes)();
     void (*releaseBatchBuffers)();
     // Re-creates the batcher's buffers, keeping its registered target keys; false on failure.
     bool (*recreateBatchBuffers)();

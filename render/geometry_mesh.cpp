@@ -2,8 +2,6 @@
 
 #include "core/fatal_error.h"
 
-#include <initializer_list>
-
 namespace {
 
 u8 vertexByte(const ClGeometryMesh& mesh, u32 index) {
@@ -67,24 +65,4 @@ void ClGeometryMesh::finishBounds() {
     boundingSphere.setSphereFromPoints(vertices.count, vertices.data);
     boundingVolumes.push(SCollisionSphere{E_BOUNDS_SPHERE, boundingSphere.radius, boundingSphere.centre,
                                           boundingSphere.centre});
-}
-
-void ClGeometryMesh::addTexturedQuad(u32 materialWord, const ClVec3& centre, const ClVec3& axisU, const ClVec3& axisV,
-                                     f32 width, f32 height) {
-    material = materialWord;
-    const ClVec3 u = scaleVec3(axisU, width * 0.5f);
-    const ClVec3 v = scaleVec3(axisV, height * 0.5f);
-    const u32 first = vertices.count;
-    if (first + 4 > 0xFFFFu) fatalErrorf("ClGeometryMesh::addTexturedQuad: %u vertices", first + 4);
-    addVertex(centre - u - v);
-    addVertex(centre + u - v);
-    addVertex(centre + u + v);
-    addVertex(centre - u + v);
-    for (const SMeshTexCoord corner : {SMeshTexCoord{0, 1}, SMeshTexCoord{1, 1}, SMeshTexCoord{1, 0}, SMeshTexCoord{0, 0}}) {
-        texCoords.push(corner);
-    }
-    const u16 i = u16(first);
-    texturedTriangles.push(SMeshTexturedTriangle{{i, u16(i + 2), u16(i + 1)}});
-    texturedTriangles.push(SMeshTexturedTriangle{{i, u16(i + 3), u16(i + 2)}});
-    finishBounds();
 }

@@ -36,7 +36,7 @@ public:
     ClBoundingVolume boundingSphere;
     ClBoundingVolumeList boundingVolumes;  // starts with the bounding sphere
     u32 detail = 0;
-    u32 material = 0;  // set by addTexturedQuad
+    u32 material = 0;
 
     ~ClGeometryMesh() { clear(); }
     // Every list empty with room for 8; detail 10, material 0.
@@ -54,8 +54,4 @@ public:
     // The bounding sphere set from all vertices (centre mid-box, radius to the box's minimum
     // corner) and appended to the bounding volumes.
     void finishBounds();
-
-    // A textured rectangle centre +- axisU x width/2 +- axisV x height/2, with the material.
-    void addTexturedQuad(u32 materialWord, const ClVec3& centre, const ClVec3& axisU, const ClVec3& axisV, f32 width,
-                         f32 height);
 };

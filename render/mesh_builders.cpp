@@ -91,22 +91,6 @@ ClGeometryMesh* buildBipyramidMesh(u32 n, f32 radius, f32 top, f32 bottom) {
     return finished(mesh);
 }
 
-ClGeometryMesh* buildRectangleMesh(f32 halfWidth, f32 halfDepth) {
-    ClGeometryMesh* mesh = newMesh();
-    mesh->addVertex(ClVec3(halfWidth, 0, halfDepth));
-    mesh->addVertex(ClVec3(halfWidth, 0, -halfDepth));
-    mesh->addVertex(ClVec3(-halfWidth, 0, -halfDepth));
-    mesh->addVertex(ClVec3(-halfWidth, 0, halfDepth));
-    addRingEdges(mesh, 0, 4);
-    mesh->addTriangle(0, 2, 1);
-    mesh->addTriangle(0, 3, 2);
-    return finished(mesh);
-}
-
-ClGeometryMesh* buildSquareMesh(f32 halfSize) { return buildRectangleMesh(halfSize, halfSize); }
-
-ClGeometryMesh* buildSquareMeshInCircle(f32 radius) { return buildSquareMesh(radius * 0.70710677f); }
-
 ClGeometryMesh* buildDartMesh(f32 width, f32 lengthFactor) {
     ClGeometryMesh* mesh = newMesh();
     mesh->addVertex(ClVec3(0, 0, -width / 2.0f));
@@ -153,88 +137,6 @@ ClGeometryMesh* buildPrismMesh(u32 n, bool halfStep, f32 radius, f32 height, boo
     }
     if (sideLength) *sideLength = chordLength(radius, n);
     fillSideMidpoints(sideMidpoints, *mesh, 0, n);
-    return finished(mesh);
-}
-
-ClGeometryMesh* buildFacetedSolidMesh(u32 n, f32 outerRadius, f32 innerRadius, f32 outerHeight, f32 innerHeight,
-                                      f32 tipHeight, u32 edgeFlags, f32* sideLength, ClArray<ClVec3>* sideMidpoints,
-                                      bool halfStep) {
-    const u32 ringCount = outerHeight > 0.0f ? 4 : 3;
-    n = clampCount("buildFacetedSolidMesh", n, 3, (GEOMETRY_MESH_MAX_VERTICES - 2) / ringCount);
-    ClGeometryMesh* mesh = newMesh();
-    const f32 firstAngle = halfStep ? -TWO_PI / f32(2 * n) : 0.0f;
-    const u32 topTip = mesh->addVertex(ClVec3(0, tipHeight, 0));
-    u32 rings[4];
-    rings[0] = addRing(mesh, n, innerRadius, innerHeight, firstAngle);
-    rings[1] = addRing(mesh, n, outerRadius, outerHeight, firstAngle);
-    if (ringCount == 4) rings[2] = addRing(mesh, n, outerRadius, -outerHeight, firstAngle);
-    rings[ringCount - 1] = addRing(mesh, n, innerRadius, -innerHeight, firstAngle);
-    const u32 bottomTip = mesh->addVertex(ClVec3(0, -tipHeight, 0));
-
-    for (u32 k = 0; k < n; ++k) mesh->addTriangle(topTip, rings[0] + k, rings[0] + (k + 1) % n);
-    for (u32 r = 0; r + 1 < ringCount; ++r) addBand(mesh, rings[r], rings[r + 1], n, true);
-    for (u32 k = 0; k < n; ++k) mesh->addTriangle(bottomTip, rings[ringCount - 1] + (k + 1) % n, rings[ringCount - 1] + k);
-
-    if (edgeFlags & FACETED_EDGES_UPPER_OUTER_RING) addRingEdges(mesh, rings[1], n);
-    if (edgeFlags & FACETED_EDGES_OTHER_RINGS) {
-        for (u32 r = 0; r < ringCount; ++r) {
-            if (r != 1) addRingEdges(mesh, rings[r], n);
-        }
-    }
-    if (edgeFlags & FACETED_EDGES_CONNECTIONS) {
-        for (u32 k = 0; k < n; ++k) {
-            mesh->addEdge(topTip, rings[0] + k);
-            for (u32 r = 0; r + 1 < ringCount; ++r) mesh->addEdge(rings[r] + k, rings[r + 1] + k);
-            mesh->addEdge(rings[ringCount - 1] + k, bottomTip);
-        }
-    }
-    if (sideLength) *sideLength = chordLength(outerRadius, n);
-    if (sideMidpoints) {
-        fillSideMidpoints(sideMidpoints, *mesh, rings[1], n);
-        for (ClVec3& mid : *sideMidpoints) mid.y = outerHeight;
-    }
-    return finished(mesh);
-}
-
-ClGeometryMesh* buildArcSegmentMesh(u32 n, u32 start, f32 innerRadius, f32 outerRadius, f32 innerHeight,
-                                    f32 outerHeight) {
-    n = clampCount("buildArcSegmentMesh", n, 1, 0xFFFFFFFFu);
-    ClGeometryMesh* mesh = newMesh();
-    const auto angle = [n](u32 k) { return TWO_PI * f32(k) / f32(n) - TWO_PI / f32(2 * n); };
-    const f32 a0 = angle(start), a1 = angle(start + 1);
-    mesh->addVertex(ringPoint(innerRadius, innerHeight, a1));
-    mesh->addVertex(ringPoint(innerRadius, innerHeight, a0));
-    mesh->addVertex(ringPoint(outerRadius, outerHeight, a0));
-    mesh->addVertex(ringPoint(outerRadius, outerHeight, a1));
-    mesh->addVertex(ringPoint(outerRadius, -outerHeight, a1));
-    mesh->addVertex(ringPoint(outerRadius, -outerHeight, a0));
-    mesh->addVertex(ringPoint(innerRadius, -innerHeight, a0));
-    mesh->addVertex(ringPoint(innerRadius, -innerHeight, a1));
-    addBoxTriangles(mesh);
-    return finished(mesh);
-}
-
-ClGeometryMesh* buildArcBandMesh(u32 n, f32 span, f32 innerRadius, f32 outerRadius, f32 innerHeight, f32 outerHeight,
-                                 bool edges) {
-    n = clampCount("buildArcBandMesh", n, 1, GEOMETRY_MESH_MAX_VERTICES / 4 - 1);
-    ClGeometryMesh* mesh = newMesh();
-    const u32 stride = n + 1;
-    const f32 radius[4] = {innerRadius, outerRadius, outerRadius, innerRadius};
-    const f32 y[4] = {innerHeight, outerHeight, -outerHeight, -innerHeight};
-    for (u32 ring = 0; ring < 4; ++ring) {
-        for (u32 k = 0; k <= n; ++k) mesh->addVertex(ringPoint(radius[ring], y[ring], f32(k) * span / f32(n) - span / 2.0f));
-    }
-    for (u32 ring = 0; ring < 4; ++ring) addBand(mesh, ring * stride, ((ring + 1) % 4) * stride, n, false);
-    if (edges) {
-        for (u32 ring = 0; ring < 4; ++ring) {
-            for (u32 k = 0; k < n; ++k) mesh->addEdge(ring * stride + k, ring * stride + k + 1);
-        }
-        if (span != TWO_PI) {
-            for (u32 end : {0u, n}) {
-                for (u32 ring = 0; ring < 4; ++ring) mesh->addEdge(ring * stride + end, ((ring + 1) % 4) * stride + end);
-            }
-        }
-    }
     return finished(mesh);
 }
 

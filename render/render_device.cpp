@@ -127,7 +127,6 @@ void createMainWindowAndDevice() {
     createRenderDevice(&width, &height, choice.mode);
     mainWindowCreated();
     startRenderWorker();
-    g_DeviceResourceSteps.createDebugShapes();
     windowShow();
     setScreenSize(static_cast<f32>(width), static_cast<f32>(height));
     if (!g_DeviceResourceSteps.createSceneRenderTargets()) {
@@ -204,7 +203,6 @@ s32 handleLostDevice() {
 
 void releaseDeviceResources() {
     g_DeviceResourceSteps.onEffectsDeviceLost();
-    g_DeviceResourceSteps.releaseDebugShapes();
     g_DeviceResourceSteps.releaseBatchBuffers();
     g_DeviceResourceSteps.releaseUiDeviceResources();
 }
@@ -213,7 +211,6 @@ s32 recreateDeviceResources() {
     // The back buffer and its depth surface belong to the device here and survive a reset.
     if (!gfxDeviceExists()) return 0;
     g_DeviceResourceSteps.onEffectsDeviceReset();
-    g_DeviceResourceSteps.createDebugShapes();
     if (!g_DeviceResourceSteps.recreateBatchBuffers()) return 0;
     g_DeviceResourceSteps.createUiDeviceResources();
     return 1;
@@ -229,7 +226,6 @@ void shutdownRenderer() {
 void shutdownWindowAndDevice() {
     g_render.modes = SDisplayModeSet{};
     stopRenderWorker();
-    g_DeviceResourceSteps.releaseDebugShapes();
     g_DeviceResourceSteps.destroySceneTargets();
     gfxDestroyDevice();
     g_render.exists = false;

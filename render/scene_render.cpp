@@ -7,7 +7,6 @@
 #include "render/batcher.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
-#include "render/debug_shapes.h"
 #include "render/draw_lists.h"
 #include "render/fmv_picture.h"
 #include "render/frame_lists.h"
@@ -76,7 +75,6 @@ void drawScreenQuadWithTechnique(ClRenderTargetGroup* source, const char* effect
 
 void endFrameBookkeeping() {
     clearAttachedNodeList();
-    releaseDebugShapeRequests();
     clearDrawLists();
     resetSortedSpriteQueue();
     clearActivePreviewSlots();
@@ -135,14 +133,12 @@ void installSceneRender() {
 }
 
 void closeFrameHalf(u32 half) {
-    copyDebugShapeRequests();
     closeFrameHalfLists(half);
 }
 
 void clearFrameHalf(u32 half) {
     clearFrameHalfLists(half);
     clearSpriteQueue();
-    releaseDebugShapeRequests();
 }
 
 void skipFrameBookkeeping() {
@@ -231,7 +227,6 @@ void renderScene() {
         camera->pushProjectionTransform();
         camera->pushViewTransform();
         setCameraGlobals(camera, 1.0f);
-        drawDebugShapes();
         drawLayers({0, 3, 4, 5}, BATCH_KEY_MAIN_SCENE);
         pushSpriteProjection();
         drawLayers({8, 9}, BATCH_KEY_MAIN_SCENE);

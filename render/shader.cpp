@@ -1,6 +1,5 @@
 #include "render/shader.h"
 
-#include "core/async_asset.h"
 #include "core/fatal_error.h"
 #include "core/hash_map.h"
 #include "core/matrix44.h"
@@ -153,34 +152,7 @@ void ClShader::bindParameters(const SEffectFile& file, SGfxProgram* program) {
     }
 }
 
-bool ClShader::load(const char* name) {
-    if (m_loadRequest) releaseAsyncAsset(m_loadRequest);
-    const std::string path = std::string("Shaders\\") + name + ".fxo";
-    m_loadRequest = createAsyncAsset(path.c_str(), this, onLoaded, onLoadFailed, nullptr, 0, false, nullptr, 0);
-    return m_loadRequest != nullptr;
-}
-
-void ClShader::onLoaded(SAsyncAssetEntry* entry, void* user) {
-    auto* shader = static_cast<ClShader*>(user);
-    shader->m_loadRequest = nullptr;
-    const std::string path = entry->path;
-    SEffectFile file;
-    std::string error;
-    const bool parsed =
-        parseEffectFile(path, std::string_view(static_cast<const char*>(entry->data), entry->size), &file, &error);
-    releaseAsyncAsset(entry);
-    if (!parsed) fatalErrorf("%s", error.c_str());
-    shader->bindParameters(file, compileEffect(file));
-}
-
-void ClShader::onLoadFailed(SAsyncAssetEntry* entry, void* user, s32 stage, u32 error) {
-    static_cast<ClShader*>(user)->m_loadRequest = nullptr;
-    fatalErrorf("effect file %s is missing or cannot be read (stage %d, error %u)", entry->path, stage, error);
-}
-
 void ClShader::release() {
-    if (m_loadRequest) releaseAsyncAsset(m_loadRequest);
-    m_loadRequest = nullptr;
     if (m_program) gfxReleaseProgram(m_program);
     m_program = nullptr;
     m_transformCount = m_objectCount = m_textureCount = m_globalCount = 0;

@@ -9,7 +9,6 @@
 
 #include <vector>
 
-struct SAsyncAssetEntry;
 struct SEffectFile;
 class ClTexture;
 
@@ -46,13 +45,6 @@ public:
     // Adopts a program made from the file and finds its parameters. Fatal: an unsupported
     // GLOBAL or PEROBJ type, more parameters of a kind than the lists hold, a name too long.
     void bindParameters(const SEffectFile& file, SGfxProgram* program);
-    // Queues "Shaders\\<name>.fxo" on the asynchronous asset loader (packaged); the effect is
-    // compiled and bound when the loader reports the file, and a file that fails to load, parse
-    // or compile is fatal then, as at registration. True when the request was queued; a load
-    // still pending is dropped first.
-    bool load(const char* name);
-    bool loadPending() const { return m_loadRequest != nullptr; }
-    // Also drops a pending load.
     void release();
 
     // Makes the program current with its pass state and uploads the globals it declares; a
@@ -96,10 +88,6 @@ private:
     };
 
     void uploadValues(s32 location, u32 kind, u32 count, const f32 (*values)[4]) const;
-    static void onLoaded(SAsyncAssetEntry* entry, void* user);
-    static void onLoadFailed(SAsyncAssetEntry* entry, void* user, s32 stage, u32 error);
-
-    SAsyncAssetEntry* m_loadRequest = nullptr;
     char m_name[64] = {};
     SGfxProgram* m_program = nullptr;
     SGfxPassState m_pass;

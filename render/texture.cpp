@@ -102,21 +102,6 @@ void ClTexture::wrapDeviceTexture(SGfxTexture* texture) {
     m_height = texture ? f32(gfxTextureHeight(texture)) : 0.0f;
 }
 
-u32 ClTexture::saveToFile(const char* path) const {
-    if (m_texture == nullptr) return 0;
-    const u32 width = gfxTextureWidth(m_texture);
-    const u32 height = gfxTextureHeight(m_texture);
-    std::vector<u8> pixels(size_t(width) * height * 4);
-    if (gfxReadPixels(m_texture, pixels.data(), u32(pixels.size()))) {
-        std::string systemPath = path;
-        for (char& c : systemPath) {
-            if (c == '\\') c = '/';
-        }
-        writePngFile(systemPath.c_str(), width, height, pixels.data());
-    }
-    return 1;
-}
-
 void initTextureTable() { g_TextureTable.init(TEXTURE_TABLE_CAPACITY); }
 
 void destroyAllTextures() {

@@ -26,9 +26,6 @@ public:
     bool createFromMemory(const void* data, size_t size, const char* path, bool cube, bool singleLevel);
     // Adopts a texture made elsewhere (render targets); null sets the size to 0.
     void wrapDeviceTexture(SGfxTexture* texture);
-    // PNG of the top level: 0 when there is no device texture, else 1 (the write's own result is
-    // not reported).
-    u32 saveToFile(const char* path) const;
     void releaseDeviceTexture();
 
     SGfxTexture* deviceTexture() const { return m_texture; }

@@ -50,20 +50,10 @@ ClWidget::SProperty& ClWidget::findOrAdd(const char* property, E_WidgetProperty 
 
 bool ClWidget::hasProperty(const char* property) const { return find(property) != nullptr; }
 
-s64 ClWidget::getInt64Or(const char* property, s64 fallback) const {
-    const SProperty* p = find(property);
-    if (!p || p->kind == E_WIDGETPROPERTY_TEXT || p->kind == E_WIDGETPROPERTY_WIDE_TEXT) return fallback;
-    return p->value;
-}
-
 s32 ClWidget::getIntOr(const char* property, s32 fallback) const {
     const SProperty* p = find(property);
     if (!p || p->kind == E_WIDGETPROPERTY_TEXT || p->kind == E_WIDGETPROPERTY_WIDE_TEXT) return fallback;
     return static_cast<s32>(p->value);
-}
-
-void* ClWidget::getPointer(const char* property) const {
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(getInt64(property)));
 }
 
 const char* ClWidget::getText(const char* property) const {
@@ -76,17 +66,7 @@ const char16_t* ClWidget::getWideText(const char* property) const {
     return p && p->kind == E_WIDGETPROPERTY_WIDE_TEXT ? p->wideText.c_str() : nullptr;
 }
 
-s64* ClWidget::getValuePtr(const char* property) {
-    SProperty* p = const_cast<SProperty*>(find(property));
-    if (!p) fatalErrorf("widget \"%s\" has no property \"%s\"", m_name, property);
-    return &p->value;
-}
-
 void ClWidget::setInt64(const char* property, s64 value) { findOrAdd(property, E_WIDGETPROPERTY_INT).value = value; }
-
-void ClWidget::setPointer(const char* property, void* pointer) {
-    setInt64(property, static_cast<s64>(reinterpret_cast<uintptr_t>(pointer)));
-}
 
 void ClWidget::setBool(const char* property, bool value) {
     findOrAdd(property, E_WIDGETPROPERTY_BOOL).value = value ? 1 : 0;
@@ -119,13 +99,7 @@ u32 ClWidget::getColourOr(const char* property, u32 fallback) const {
 
 void ClWidget::setVisible(bool visible) {
     m_visible = visible;
-    if (m_callback) m_callback(this, visible, m_callbackUser);
     fireEvent(visible ? "onBecomeVisible" : "onBecomeInvisible");
-}
-
-void ClWidget::setVisibilityCallback(WidgetVisibilityCallback callback, void* user) {
-    m_callback = callback;
-    m_callbackUser = user;
 }
 
 bool ClWidget::isShown() const {

@@ -78,9 +78,6 @@ struct SUiDrawState {
     f32 alpha = 1.0f;
 };
 
-class ClWidget;
-using WidgetVisibilityCallback = void (*)(ClWidget* widget, bool visible, void* user);
-
 class ClWidget {
 public:
     // The name is cut to WIDGET_NAME_LENGTH - 1 characters.
@@ -97,22 +94,13 @@ public:
     // text.
     s32 getIntOr(const char* property, s32 fallback) const;
     s32 getInt(const char* property) const { return getIntOr(property, 0); }
-    // The whole 64-bit value.
-    s64 getInt64Or(const char* property, s64 fallback) const;
-    s64 getInt64(const char* property) const { return getInt64Or(property, 0); }
-    // An int property holding a pointer (null when absent or 0).
-    void* getPointer(const char* property) const;
     // Null when absent or not text of that width.
     const char* getText(const char* property) const;
     const char16_t* getWideText(const char* property) const;
-    // The value word of the property; an absent property is fatal. Valid until the widget gains
-    // another property.
-    s64* getValuePtr(const char* property);
 
     // Setters add the property when absent and give it their kind when it had another.
     void setInt(const char* property, s32 value) { setInt64(property, value); }
     void setInt64(const char* property, s64 value);
-    void setPointer(const char* property, void* pointer);
     void setBool(const char* property, bool value);
     // Null sets an empty text.
     void setText(const char* property, const char* text);
@@ -124,13 +112,11 @@ public:
     // The property's colour when it is a colour property, else the fallback.
     u32 getColourOr(const char* property, u32 fallback) const;
 
-    // Stores the flag, runs the callback with it, and fires "onBecomeVisible" or
-    // "onBecomeInvisible", on every call.
+    // Stores the flag and fires "onBecomeVisible" or "onBecomeInvisible", on every call.
     void setVisible(bool visible);
     bool isVisible() const { return m_visible; }
     // The flag alone: no callback, no event (a switcher hiding the children it takes in).
     void setVisibleQuietly(bool visible) { m_visible = visible; }
-    void setVisibilityCallback(WidgetVisibilityCallback callback, void* user);
     // Visible, and so is every ancestor.
     bool isShown() const;
 
@@ -205,8 +191,6 @@ private:
     char m_name[WIDGET_NAME_LENGTH] = {};
     u32 m_nameHash = 0;
     bool m_visible = true;
-    WidgetVisibilityCallback m_callback = nullptr;
-    void* m_callbackUser = nullptr;
     SWidgetTint m_tint;
     std::vector<SProperty> m_properties;
     std::vector<SEvent> m_events;

@@ -178,8 +178,6 @@ u32 setAmbientLightLayout(s32 layout) {
     return 1;
 }
 
-u32 ambientLightCount() { return g_layer.lightCount; }
-
 s32 ambientLightLayout() { return g_layer.layout; }
 
 u32 setAmbientLightColour(u32 light, u32 packedColour, f32 fadeSeconds) {
@@ -199,9 +197,7 @@ u32 setAllAmbientLightColours(s32 count, u32 packedColour, f32 fadeSeconds) {
 
 u32 disableAmbientEffects() {
     if (!present() || !g_layer.enabled) return 0;
-    for (u32 i = 0; i < AMBIENT_MAX_LIGHTS; ++i) {
-        if (g_layer.lights[i]) setAmbientLightColour(i, 0xFF000000u, 0.25f);
-    }
+    setAllAmbientLightColours(s32(AMBIENT_MAX_LIGHTS), 0xFF000000u, 0.25f);
     g_layer.offFadeTimer = 0.5f;
     g_layer.enabled = false;
     return 1;

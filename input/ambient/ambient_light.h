@@ -30,7 +30,6 @@ bool ambientLightingPresent();
 void updateAmbientLighting();
 // Layouts 0-4 have 1, 2, 3, 6 and 9 lights. Other values, as from a damaged save, are ignored.
 u32 setAmbientLightLayout(s32 layout);
-u32 ambientLightCount();
 s32 ambientLightLayout();
 u32 setAmbientLightColour(u32 light, u32 packedColour, f32 fadeSeconds);
 u32 setAllAmbientLightColours(s32 count, u32 packedColour, f32 fadeSeconds);

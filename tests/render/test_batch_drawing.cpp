@@ -47,6 +47,23 @@ struct SReadBack {
     std::vector<u8> rgba;
 };
 
+// One object: the rectangle x0 - h .. x1 + h by y - h .. y + h, textured corner to corner.
+void addRectangle(u32 layerMask, f32 x0, f32 x1, f32 y, f32 h, u32 colour, const SMaterial* material) {
+    const SBatchReservation r = reserveBatchGeometry(1, 4, 6);
+    ASSERT_NE(nullptr, r.vertices);
+    for (u32 corner = 0; corner < 4; ++corner) {
+        const f32 u = f32(corner & 1), v = f32(corner >> 1);
+        r.vertices[corner] = SBatchVertex{u ? x1 + h : x0 - h, v ? y + h : y - h, 0.0f, colour, 0.0f, 0.0f, 0.0f, u, v};
+    }
+    constexpr u32 strip[6] = {0, 1, 2, 1, 3, 2};
+    for (u32 i = 0; i < 6; ++i) r.stagedIndices[i] = r.vertexBase + strip[i];
+    r.layerMasks[0] = layerMask;
+    r.indexRanges[0] = SBatchIndexRange{r.firstStagedIndex, 6};
+    r.depths[0] = 0.0f;
+    r.materials[0] = material;
+    r.keys[0] = BATCH_KEY_MAIN_SCENE;
+}
+
 TEST_F(BatchDrawing, EveryEffectFileCompiles) {
     for (const char* name : g_aBuiltInEffectNames) EXPECT_NE(findEffect(name)->program(), nullptr) << name;
 }
@@ -61,10 +78,10 @@ TEST_F(BatchDrawing, EachLayerDrawsItsOwnRunsWhereTheOrthoProjectionPutsThem) {
     const SMaterial* tinted = getMaterialForEffectAndTexture("Debug_Add", blue.getTexture());
     ASSERT_TRUE(createBatchBuffers(true));
     beginBatchFrame();
-    // {layer, x0, x1, y, colour, material}: lines 10 wide.
+    // {layer, x0, x1, y, colour, material}: bars 20 high reaching 10 past their ends.
     for (auto [layer, x0, x1, y, colour, mat] : {std::tuple{1u, 40.0f, 120.0f, 50.0f, 0xFFFF0000u, additive}, {2u, 40.0f, 120.0f, 150.0f, 0xFF00FF00u, additive},
                                                  {1u, 200.0f, 280.0f, 50.0f, 0xFFFFFFFFu, tinted}, {1u, 200.0f, 280.0f, 100.0f, 0xFFFFFF00u, additive}})
-        addBatchedCappedLine(layer, ClVec2(x0, y), ClVec2(x1, y), 10.0f, colour, mat, 0.0f, 0);
+        addRectangle(layer, x0, x1, y, 10.0f, colour, mat);
     buildLayerDrawList(0, 1, false, false);
     buildLayerDrawList(1, 2, false, false);
     unlockBatchBuffers();
@@ -76,7 +93,7 @@ TEST_F(BatchDrawing, EachLayerDrawsItsOwnRunsWhereTheOrthoProjectionPutsThem) {
     gfxClear(E_GFX_CLEAR_TARGET | E_GFX_CLEAR_DEPTH, 0xFF000000u, 1.0f, 0);
     drawBatchLayer(0, BATCH_KEY_MAIN_SCENE);
 
-    // The red line, inside its square cap, below its half-width; layer 1 not drawn yet; white
+    // The red bar, inside its end, below it; layer 1 not drawn yet; white
     // through the blue texture; then back to the white default.
     const SReadBack first(target.target()->deviceTexture());
     EXPECT_EQ(first.at(80, 50), 0xFF0000u);

@@ -1,10 +1,8 @@
 #include "core/crit_section_pool.h"
 #include "render/batcher.h"
-#include "tests/support/vec_text.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <set>
 #include <thread>
@@ -12,8 +10,6 @@
 #include <vector>
 
 namespace {
-
-using test_support::vecText;
 
 // Materials are only compared and handed on here: distinct addresses stand in for them.
 const SMaterial* material(u32 i) {
@@ -136,11 +132,6 @@ TEST_F(Batcher, WithoutSortFlagsObjectsKeepTheirOrderWithinEachKeyAndRunsShareAM
     const u32* indices = batchLockedIndices();
     EXPECT_EQ((std::vector<u32>{3, 4, 5, 6, 7, 8, 12, 13, 14, 0, 1, 2, 15, 16, 17}), std::vector<u32>(indices, indices + 15));
     EXPECT_EQ(15u, batchIndexWritePosition());
-
-    // One key position for everything: object order, both keys' objects together.
-    buildLayerDrawListSingleKey(4, 0x20, false, false);
-    EXPECT_EQ((std::vector<SRunView>{{material(1), 15, 3}, {material(0), 18, 6}, {material(1), 24, 3}, {material(0), 27, 3}}),
-              runsOf(4, 0));
 }
 
 TEST_F(Batcher, DepthSortDrawsFarFirstThenByMaterialAndMaterialSortGroups) {
@@ -187,33 +178,6 @@ TEST_F(Batcher, LayersThatOverfillTheIndexBufferOrARunListDropAndCountObjects) {
     EXPECT_EQ(1u, batchDroppedObjectCount());
 }
 
-TEST_F(Batcher, ArcsAndCappedLinesHaveTheirWorkedShapes) {
-    SBatchArc arc{ClVec3(1.0f, 2.0f, 3.0f), ClVec3(1.0f, 0.0f, 0.0f), ClVec3(0.0f, 0.0f, -1.0f), 3.14159265f, 8.0f, 10.0f,
-                  0xFF112233u, 0x80445566u, 1.0f};
-    addBatchedArc(arc, material(0), 4, 0, 0.0f);
-    EXPECT_EQ(64u, batchVertexCount());
-    buildLayerDrawList(0, 4, false, false);
-    EXPECT_EQ((std::vector<SRunView>{{material(0), 0, 186}}), runsOf(0, 0));
-    const SBatchVertex* v = batchLockedVertices();
-    // A x B = (0, 1, 0): the half turn passes through the top and ends at -A. The x of the first
-    // inner and outer vertices and of the last outer one, then the height of the 16th outer one.
-    EXPECT_EQ(vecText({{v[0].x, v[1].x, v[63].x}, {v[31].y, 0, 0}}), vecText({{9, 11, -9}, {2.0f + 10.0f * std::sin(15.0f * 3.14159265f / 31.0f), 0, 0}}));
-    EXPECT_EQ(0xFF112233u, v[0].colour);
-    EXPECT_EQ(1.0f, v[1].u);
-    EXPECT_EQ((std::vector<u32>{60, 61, 62, 61, 63, 62}), std::vector<u32>(batchLockedIndices() + 180, batchLockedIndices() + 186));
-
-    beginBatchFrame();
-    addBatchedCappedLine(1, ClVec2(5.0f, 5.0f), ClVec2(5.0f, 5.0f), 2.0f, 0, material(0), 0.0f, 0);
-    EXPECT_EQ(0u, batchVertexCount());
-    // The line's corners are checked where they are drawn (BatchDrawing); here its object.
-    addBatchedCappedLine(1, ClVec2(0.0f, 0.0f), ClVec2(10.0f, 0.0f), 2.0f, 0xFFFFFFFFu, material(0), 0.0f, 0);
-    ASSERT_EQ(8u, batchVertexCount());
-    addBatchedTriangle(1, ClVec3(), ClVec3(1, 0, 0), ClVec3(0, 1, 0), 7, material(1), 2.0f, ClVec2(), ClVec2(1, 0), ClVec2(0, 1));
-    buildLayerDrawList(0, 1, false, false);
-    EXPECT_EQ((std::vector<SRunView>{{material(0), 0, 18}, {material(1), 18, 3}}), runsOf(0, 0));
-    EXPECT_EQ(10u, batchLockedIndices()[20]);
-}
-
 TEST_F(Batcher, ConcurrentReservationsGetDisjointRanges) {
     constexpr u32 threads = 4, perThread = 2000;
     std::vector<std::thread> producers;
@@ -223,7 +187,7 @@ TEST_F(Batcher, ConcurrentReservationsGetDisjointRanges) {
         });
     for (std::thread& producer : producers) producer.join();
     EXPECT_EQ(threads * perThread * 3, batchVertexCount());
-    buildLayerDrawListSingleKey(0, 0, false, false);
+    buildLayerDrawList(0, 0, false, false);
     EXPECT_EQ(threads * perThread * 3, std::set<u32>(batchLockedIndices(), batchLockedIndices() + batchIndexWritePosition()).size());
 }
 

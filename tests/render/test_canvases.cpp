@@ -25,28 +25,37 @@ protected:
         releaseCanvases();
         FatalThrowingTest::TearDown();
     }
-    static std::vector<f32> rectOf(const char* name) {
+    // Each edge and the scale of the named canvas, one fact each.
+    static void expectRect(const char* name, const SCanvasRect& rect, f32 scale, const std::string& where) {
         const SCanvas* c = getCanvas(name);
-        return {c->rect.left, c->rect.right, c->rect.top, c->rect.bottom, c->scale};
+        EXPECT_EQ(c->rect.left, rect.left) << name << " left, " << where;
+        EXPECT_EQ(c->rect.right, rect.right) << name << " right, " << where;
+        EXPECT_EQ(c->rect.top, rect.top) << name << " top, " << where;
+        EXPECT_EQ(c->rect.bottom, rect.bottom) << name << " bottom, " << where;
+        EXPECT_EQ(c->scale, scale) << name << " scale, " << where;
     }
 };
 
 TEST_F(Canvases, FullCoreAndSafeFollowTheBackBufferSize) {
     struct SCase {
+        const char* name;
         f32 w, h;
-        std::vector<f32> full, core, safe;  // left, right, top, bottom, scale
+        SCanvasRect full, core, safe;  // left, right, top, bottom
+        f32 fullScale, coreScale, safeScale;
     };
     const SCase cases[] = {
-        {1920, 1080, {0, 1920, 0, 1080, 1.0f}, {360, 1560, 90, 990, 1.0f}, {0, 1920, 0, 1080, 1.0f}},
-        {1280, 720, {0, 1280, 0, 720, 720 / 1080.0f}, {240, 1040, 60, 660, 720 / 1080.0f}, {0, 1280, 0, 720, 720 / 1080.0f}},
-        {1024, 768, {0, 1024, 0, 768, 768 / 1080.0f}, {112, 912, 84, 684, 720 / 1080.0f}, {0, 1024, 0, 768, 720 / 1080.0f}},
-        {1440, 900, {0, 1440, 0, 900, 900 / 1080.0f}, {120, 1320, 0, 900, 1.0f}, {0, 1440, 0, 900, 1.0f}},
-        {480, 640, {0, 480, 0, 640, 640 / 1080.0f}, {-160, 640, 20, 620, 720 / 1080.0f}, {0, 480, 0, 640, 720 / 1080.0f}},
-        {320, 240, {0, 320, 0, 240, 240 / 1080.0f}, {24, 296, 18, 222, 240 / 1080.0f}, {0, 320, 0, 240, 240 / 1080.0f}},
+        {"1080 lines", 1920, 1080, {0, 1920, 0, 1080}, {360, 1560, 90, 990}, {0, 1920, 0, 1080}, 1.0f, 1.0f, 1.0f},
+        {"720 lines", 1280, 720, {0, 1280, 0, 720}, {240, 1040, 60, 660}, {0, 1280, 0, 720}, 720 / 1080.0f, 720 / 1080.0f, 720 / 1080.0f},
+        {"4:3", 1024, 768, {0, 1024, 0, 768}, {112, 912, 84, 684}, {0, 1024, 0, 768}, 768 / 1080.0f, 720 / 1080.0f, 720 / 1080.0f},
+        {"16:10", 1440, 900, {0, 1440, 0, 900}, {120, 1320, 0, 900}, {0, 1440, 0, 900}, 900 / 1080.0f, 1.0f, 1.0f},
+        {"portrait", 480, 640, {0, 480, 0, 640}, {-160, 640, 20, 620}, {0, 480, 0, 640}, 640 / 1080.0f, 720 / 1080.0f, 720 / 1080.0f},
+        {"below 480 lines", 320, 240, {0, 320, 0, 240}, {24, 296, 18, 222}, {0, 320, 0, 240}, 240 / 1080.0f, 240 / 1080.0f, 240 / 1080.0f},
     };
     for (const SCase& c : cases) {
         start(c.w, c.h);
-        EXPECT_EQ((std::vector{rectOf("FULL"), rectOf("43CORE"), rectOf("SAFE")}), (std::vector{c.full, c.core, c.safe})) << c.w << "x" << c.h;
+        expectRect("FULL", c.full, c.fullScale, c.name);
+        expectRect("43CORE", c.core, c.coreScale, c.name);
+        expectRect("SAFE", c.safe, c.safeScale, c.name);
         releaseCanvases();
     }
     start(1280, 720);
@@ -54,8 +63,6 @@ TEST_F(Canvases, FullCoreAndSafeFollowTheBackBufferSize) {
     ASSERT_EQ(3u, getCanvas("SAFE")->variantCount);
     EXPECT_STREQ("_480", getCanvas("SAFE")->variants[2].suffix);
     EXPECT_EQ(currentCanvas(), getCanvas("full"));
-    const ClVec2 p = canvasPointToScreen("FULL", 100, 100), back = screenToCanvas(*getCanvas("43CORE"), 240 + 40, 60 + 20);
-    EXPECT_EQ(std::vector<f32>({67, 67, 60, 30}), std::vector<f32>({p.x, p.y, back.x, back.y}));
 }
 
 TEST_F(Canvases, PlacementAnchorsPivotsTheStackAndBadFlags) {
@@ -63,25 +70,28 @@ TEST_F(Canvases, PlacementAnchorsPivotsTheStackAndBadFlags) {
     const SCanvasRect canvas{100, 500, 0, 300};
     const ClVec2 right = placeRectInCanvas(canvas, 10, 20, 100, 50, E_ALIGN_RIGHT | E_ALIGN_BOTTOM,
                                            E_ALIGN_RIGHT | E_ALIGN_BOTTOM, false);
-    EXPECT_EQ(std::vector<f32>({390, 230}), std::vector<f32>({right.x, right.y}));
+    EXPECT_EQ(390, right.x);
+    EXPECT_EQ(230, right.y);
     const ClVec2 centred = placeRectInCanvas(canvas, 0.3f, 0, 101, 51, E_ALIGN_CENTRE | E_ALIGN_MIDDLE,
                                              E_ALIGN_CENTRE | E_ALIGN_MIDDLE, true);
-    EXPECT_EQ(std::vector<f32>({250, 125}), std::vector<f32>({centred.x, centred.y}));
+    EXPECT_EQ(250, centred.x);
+    EXPECT_EQ(125, centred.y);
+    // A pushed rectangle stands in for the canvas until it is popped; a pop too many does nothing.
+    const SCanvas& full = *getCanvas("FULL");
     pushCanvasRect(canvas);
-    const ClVec2 inTop = alignRectInNamedCanvas("FULL", 0, 0, 10, 10, E_ALIGN_LEFT | E_ALIGN_TOP, E_ALIGN_LEFT | E_ALIGN_TOP);
-    EXPECT_EQ(std::vector<f32>({100, 0}), std::vector<f32>({inTop.x, inTop.y}));
+    EXPECT_EQ(100, alignRectInCurrentCanvas(full, 0, 0, 10, 10, E_ALIGN_LEFT | E_ALIGN_TOP, E_ALIGN_LEFT | E_ALIGN_TOP, true).x);
     popCanvasRect();
     popCanvasRect();
-    EXPECT_EQ(0u, canvasStackDepth());
+    EXPECT_EQ(0, alignRectInCurrentCanvas(full, 0, 0, 10, 10, E_ALIGN_LEFT | E_ALIGN_TOP, E_ALIGN_LEFT | E_ALIGN_TOP, true).x);
     EXPECT_EQ(fatalReasonOf([&] { placeRectInCanvas(canvas, 0, 0, 1, 1, E_ALIGN_TOP, E_ALIGN_LEFT | E_ALIGN_TOP, false); }),
               "canvas anchor flags 0x8 name no position on an axis");
     EXPECT_EQ(fatalReasonOf([&] { placeRectInCanvas(canvas, 0, 0, 1, 1, E_ALIGN_LEFT | E_ALIGN_TOP, E_ALIGN_LEFT, false); }),
               "canvas pivot flags 0x1 name no position on an axis");
-    EXPECT_EQ(fatalReasonOf([] { canvasPointToScreen("NOPE", 0, 0); }), "canvas \"NOPE\" is not defined");
+    EXPECT_EQ(fatalReasonOf([] { getCanvas("NOPE"); }), "canvas \"NOPE\" is not defined");
     defineCanvas("FOURTH", 1080, 1080, 0, 0, 10, 10, 9, 9);
     EXPECT_EQ(fatalReasonOf([] { defineCanvas("FIFTH", 1080, 1080, 0, 0, 10, 10, 9, 9); }), "canvas \"FIFTH\": all 4 canvases are taken");
     releaseCanvases();
-    EXPECT_EQ(fatalReasonOf([] { canvasPointToScreen("FULL", 0, 0); }), "FULL: the canvases do not exist yet");
+    EXPECT_EQ(fatalReasonOf([] { getCanvas("FULL"); }), "FULL: the canvases do not exist yet");
 }
 
 // Materials are only compared by pool index here.
@@ -113,9 +123,15 @@ TEST_F(SpriteQueue, SortsByLayerThenMaterialAndBuildsShiftedQuadsOfALayerRange) 
     buildSpriteQueueGeometry(0x100, 4, 1199, 0.0f);
     ASSERT_EQ(1u, batchObjectCount());
     const SBatchVertex* v = batchLockedVertices();
-    EXPECT_EQ(std::vector<f32>({9.5f, 19.5f, 39.5f, 19.5f, 9.5f, 59.5f, 39.5f, 59.5f}),
-              std::vector<f32>({v[0].x, v[0].y, v[1].x, v[1].y, v[2].x, v[2].y, v[3].x, v[3].y}));
-    EXPECT_EQ(std::vector<f32>({0, 0, 1, 1}), std::vector<f32>({v[0].u, v[0].v, v[3].u, v[3].v}));
+    // The quad's first and last corners: their place, shifted half a pixel, and their texture corners.
+    EXPECT_EQ(v[0].x, 9.5f);
+    EXPECT_EQ(v[0].y, 19.5f);
+    EXPECT_EQ(v[3].x, 39.5f);
+    EXPECT_EQ(v[3].y, 59.5f);
+    EXPECT_EQ(v[0].u, 0.0f);
+    EXPECT_EQ(v[0].v, 0.0f);
+    EXPECT_EQ(v[3].u, 1.0f);
+    EXPECT_EQ(v[3].v, 1.0f);
     resetSortedSpriteQueue();
     EXPECT_EQ(0u, spriteQueueCount());
 }
@@ -141,7 +157,8 @@ TEST_F(SpriteQueue, TheQuadAfterTheCapacityIsDroppedAndTargetsSizeTheProjection)
     clearSpriteQueue();
     addSpriteQuadAligned(1, &g_aMaterials[0], 0, 0, 0, 10, 10, E_ALIGN_CENTRE | E_ALIGN_MIDDLE,
                          E_ALIGN_CENTRE | E_ALIGN_MIDDLE, true);
-    EXPECT_EQ(std::vector<f32>({635, 355}), std::vector<f32>({spriteQueueQuad(0).x, spriteQueueQuad(0).y}));
+    EXPECT_EQ(spriteQueueQuad(0).x, 635);
+    EXPECT_EQ(spriteQueueQuad(0).y, 355);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // The effect registry over the built data on the null renderer: every effect file binds and
 // declares its globals consistently; fatal rules of registration and begin. Compiling them on
 // OpenGL is tested with the batch drawing.
-#include "core/async_asset.h"
-#include "core/file_completions.h"
 #include "render/materials.h"
 #include "render/shader.h"
 #include "render/texture.h"
@@ -41,38 +39,7 @@ TEST_F(Effects, EveryBuiltInEffectBindsWithSharedGlobals) {
     EXPECT_EQ(1.0f / 320.0f, findShaderGlobal("g_v2InvScreenSize")->values[0][0]);
 }
 
-// The loader's own frame steps, as the tick would run them.
-void stepLoaderUntilIdle() {
-    for (int i = 0; i < 100 && getAsyncAssetCount() != 0; ++i) {
-        pumpFileCompletions();
-        stepAsyncAssetLoader();
-    }
-}
-
-TEST_F(Effects, AnAsynchronousLoadBindsTheEffectOnceTheLoaderReportsIt) {
-    ClShader shader;
-    ASSERT_TRUE(shader.load("PostFx_BlurH"));
-    EXPECT_EQ(shader.program(), nullptr) << "nothing happens before the loader steps";
-    stepLoaderUntilIdle();
-    EXPECT_FALSE(shader.loadPending());
-    EXPECT_NE(shader.program(), nullptr);
-
-    // Released while pending: the request leaves the queue and never reports.
-    ClShader dropped;
-    ASSERT_TRUE(dropped.load("system_add"));
-    dropped.release();
-    EXPECT_EQ(getAsyncAssetCount(), 0u);
-}
-
 using EffectsDeathTest = Effects;
-
-TEST_F(EffectsDeathTest, AnAsynchronousLoadOfAMissingFileIsFatal) {
-    ClShader shader;
-    ASSERT_TRUE(shader.load("NoSuchEffect"));
-    EXPECT_EXIT(stepLoaderUntilIdle(), ::testing::ExitedWithCode(3),
-                "effect file Shaders\\\\NoSuchEffect.fxo is missing or cannot be read");
-    shader.release();
-}
 
 TEST_F(EffectsDeathTest, RegistrationAndBeginFailuresAreFatal) {
     EXPECT_EXIT(registerEffect("NoSuchEffect"), ::testing::ExitedWithCode(3),

@@ -4,7 +4,6 @@
 #include "core/crit_section_pool.h"
 #include "core/global_objects.h"
 #include "core/task_layer.h"
-#include "render/debug_shapes.h"
 #include "render/device_steps.h"
 #include "render/render_device.h"
 #include "render/render_imports.h"
@@ -43,8 +42,6 @@ protected:
         g_DeviceResourceSteps = kDefaultDeviceResourceSteps;
         g_DeviceResourceSteps.onEffectsDeviceLost = RECORD("effects lost");
         g_DeviceResourceSteps.onEffectsDeviceReset = RECORD("effects reset");
-        g_DeviceResourceSteps.createDebugShapes = RECORD("create debug shapes");
-        g_DeviceResourceSteps.releaseDebugShapes = RECORD("release debug shapes");
         g_DeviceResourceSteps.releaseBatchBuffers = RECORD("release batch buffers");
         g_DeviceResourceSteps.recreateBatchBuffers = [] {
             g_steps.push_back("recreate batch buffers");
@@ -91,7 +88,7 @@ protected:
 };
 
 TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
-    EXPECT_EQ(g_steps, (std::vector<std::string>{"create debug shapes", "create scene targets"}));
+    EXPECT_EQ(g_steps, (std::vector<std::string>{"create scene targets"}));
     ASSERT_TRUE(renderDeviceReady());
     // NOGFX 1 presents immediately whatever NOVSYNC says; FSAA 3 is no multisampling.
     EXPECT_FALSE(gfxDeviceParams().vsync);
@@ -104,7 +101,7 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     setRenderImports(&hooks);
 
     gfxTestLoseDevice(1);
-    EXPECT_EQ(frame(), "0 lost, effects lost, release debug shapes, release batch buffers, release ui, release scene targets, "
+    EXPECT_EQ(frame(), "0 lost, effects lost, release batch buffers, release ui, release scene targets, "
                        "release preview targets");
     // The pool gets no work while the device is lost.
     EXPECT_EQ(u32(g_pausedGames), 1u);
@@ -115,16 +112,16 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     // but the batcher's buffers cannot be made, so it is released again.
     EXPECT_EQ(frame(), "0 lost, release scene targets");
     g_batchBuffersRecreated = false;
-    EXPECT_EQ(frame(), "0 lost, release scene targets, effects reset, create debug shapes, recreate batch buffers, effects lost, "
-                       "release debug shapes, release batch buffers, release ui");
+    EXPECT_EQ(frame(), "0 lost, release scene targets, effects reset, recreate batch buffers, effects lost, "
+                       "release batch buffers, release ui");
     g_batchBuffersRecreated = true;
     // Then the scene's targets cannot be made: released again, the device stays lost.
     g_sceneTargetsRecreated = false;
-    EXPECT_EQ(frame(), "0 lost, effects reset, create debug shapes, recreate batch buffers, create ui, recreate scene targets, "
-                       "release scene targets, effects lost, release debug shapes, release batch buffers, release ui");
+    EXPECT_EQ(frame(), "0 lost, effects reset, recreate batch buffers, create ui, recreate scene targets, "
+                       "release scene targets, effects lost, release batch buffers, release ui");
     EXPECT_TRUE(taskLayerSuspended());
     g_sceneTargetsRecreated = true;
-    EXPECT_EQ(frame(), "1, effects reset, create debug shapes, recreate batch buffers, create ui, recreate scene targets, "
+    EXPECT_EQ(frame(), "1, effects reset, recreate batch buffers, create ui, recreate scene targets, "
                        "recreate preview targets");
     EXPECT_EQ(deviceWasLost(), 0u);
     EXPECT_EQ(deviceWasRestored(), 1u);
@@ -173,18 +170,15 @@ TEST_F(RenderDevice, TheWorkerDrawsTheFilledHalfAndANotReadyDeviceClearsItInstea
     EXPECT_EQ(g_clearedHalves, (std::vector<u32>(3, 1 - flip)));
 }
 
-TEST_F(RenderDevice, ANotReadyDeviceEmptiesTheQuadQueueAndTheDebugShapeRequests) {
+TEST_F(RenderDevice, ANotReadyDeviceEmptiesTheQuadQueue) {
     g_FrameHandOffSteps.clearFrameHalf = clearFrameHalf;
     g_FrameHandOffSteps.renderScene = [] { presentRenderedFrame(); };
     gfxTestLoseDevice(1000);
     submitFrameToRenderWorker();  // presents, finds the device lost
     addSpriteQuad(3, nullptr, 0xFFFFFFFFu, 0.0f, 0.0f, 8.0f, 8.0f);
-    requestDebugShape(E_DEBUG_SHAPE_CUBE, ClMatrix44(), 0xFFFFFFFFu);
     ASSERT_EQ(spriteQueueCount(), 1u);
-    ASSERT_EQ(debugShapeRequestCount(), 1u);
     EXPECT_EQ(submitFrameToRenderWorker(), 0);
     EXPECT_EQ(spriteQueueCount(), 0u);
-    EXPECT_EQ(debugShapeRequestCount(), 0u);
 }
 
 TEST_F(RenderDevice, StoppingTheWaitingWorkerEndsItAfterOneWakeUp) {

@@ -1,7 +1,6 @@
 // The scene render under the offscreen driver: a bright 2D quad spreads into its neighbours with
 // bloom and not without it, the reflection target is cleared to the water colour, and a playing
 // film covers the frame.
-#include "render/debug_shapes.h"
 #include "render/fmv_player.h"
 #include "render/lens_flares.h"
 #include "render/render_target.h"
@@ -90,13 +89,12 @@ TEST_F(SceneRender, AWorldThatFillsTheIndexBufferLeavesTheScreensTheirQuads) {
     EXPECT_THAT(green(picture, 15, 15), Near(0xC0));
 }
 
-// The device's own release and re-create walk: the preview groups and the debug shapes go with the
-// device and come back with it, and the screen quads of the bloom draw again after the reset.
-TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsDebugShapesAndScreenQuads) {
+// The device's own release and re-create walk: the preview groups go with the device and come
+// back with it, and the screen quads of the bloom draw again after the reset.
+TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsAndScreenQuads) {
     ClRenderTargetGroup preview(32.0f, 32.0f, 0);
     setPreviewSlotGroup(0, &preview);
     ASSERT_NE(nullptr, preview.target()->deviceTexture());
-    ASSERT_TRUE(debugShapesCreated());
 
     gfxTestLoseDevice(0);
     for (int frame = 0; frame < 3 && !renderDeviceLost(); ++frame) {
@@ -105,32 +103,11 @@ TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsDebugShapesAnd
     }
     ASSERT_TRUE(renderDeviceLost());
     EXPECT_EQ(nullptr, preview.target()->deviceTexture());
-    EXPECT_FALSE(debugShapesCreated());
     const SPicture restored = drawQuad("scene_restored.png");
     EXPECT_FALSE(renderDeviceLost());
     EXPECT_NE(nullptr, preview.target()->deviceTexture());
-    EXPECT_TRUE(debugShapesCreated());
     EXPECT_THAT(greens(restored), ElementsAre(Near(255), Gt(8), Gt(8), Near(0xC0)));
     setPreviewSlotGroup(0, nullptr);
-}
-
-// A gem scaled by 4, drawn from its index strip, for the one frame it was requested in.
-TEST_F(SceneRender, ARequestedGemLineAndTriangleDrawForOneFrame) {
-    g_SavedOptions.bloom = 0;
-    ClMatrix44 gem;
-    for (int i : {0, 5, 10}) gem.m[i] = 4.0f;
-    const auto greenPixels = [&](bool request, const char* pngName) {
-        beginBatchFrame();
-        if (request) {
-            requestDebugShape(E_DEBUG_SHAPE_GEM, gem, 0xFF00FF00u);
-            requestDebugLine({-6, -5, 0}, {6, -5, 0}, 0xFF00FF00u);
-            requestDebugTriangle({6, 0, 0}, {10, 0, 0}, {8, 3, 0}, 0xFF00FF00u);
-        }
-        EXPECT_EQ(1, finishFrame());
-        return readPicture(pngName).count({0, 0, m_w, m_h}, [](int r, int g, int b) { return r < 64 && g > 128 && b < 64; });
-    };
-    EXPECT_GT(greenPixels(true, "debug_gem.png"), 100u);
-    EXPECT_EQ(greenPixels(false, "debug_gem_next.png"), 0u);
 }
 
 // A square red film on the 16:9 back buffer: the picture fills the height, centred, with black

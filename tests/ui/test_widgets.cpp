@@ -3,6 +3,7 @@
 #include "tests/support/fatal_catch.h"
 #include "ui/number_format.h"
 #include "ui/text_tags.h"
+#include "ui/ui_callbacks.h"
 #include "ui/widget.h"
 
 #include <gtest/gtest.h>
@@ -48,9 +49,10 @@ TEST_F(Widgets, SettersAddPropertiesAndAbsentOrTextPropertiesReadZero) {
     w->setColour("textColor", 0x80FFFFFF);
     w->setText("dynamicText", "1,234");
     w->setWideText("dynamicUnicodeText", u"03:07");
-    EXPECT_EQ(std::vector<s32>({w->getInt("selectedsongindex"), w->getInt("AllowQuit"), w->getInt("textColor"),
-                                w->getInt("dynamicText")}),
-              std::vector<s32>({7, 1, s32(0x80FFFFFF), 0}));
+    EXPECT_EQ(w->getInt("selectedsongindex"), 7) << "names are found whatever their case";
+    EXPECT_EQ(w->getInt("AllowQuit"), 1);
+    EXPECT_EQ(w->getInt("textColor"), s32(0x80FFFFFF));
+    EXPECT_EQ(w->getInt("dynamicText"), 0) << "a text reads zero";
     EXPECT_EQ(u32(w->getInt("localizedID")), crc32TextNoCase("hud_next_target"));
     EXPECT_EQ(std::string(w->getText("dynamicText")), "1,234");
     EXPECT_EQ(std::u16string(w->getWideText("dynamicUnicodeText")), u"03:07");
@@ -64,15 +66,19 @@ TEST_F(Widgets, SettersAddPropertiesAndAbsentOrTextPropertiesReadZero) {
     EXPECT_EQ(w->getText("dynamicText"), nullptr);
 }
 
-TEST_F(Widgets, EveryVisibilityCallFiresTheCallback) {
+std::vector<int> g_visibilityEvents;
+
+TEST_F(Widgets, EveryVisibilityCallFiresItsEvent) {
+    g_visibilityEvents.clear();
+    registerUiCallback("seeShown", [](ClWidget*) { g_visibilityEvents.push_back(1); });
+    registerUiCallback("seeHidden", [](ClWidget*) { g_visibilityEvents.push_back(0); });
     ClWidget* chain = createWidget("WaveKillChain");
-    std::vector<int> seen;
-    chain->setVisibilityCallback([](ClWidget*, bool visible, void* user) {
-        static_cast<std::vector<int>*>(user)->push_back(visible ? 1 : 0);
-    }, &seen);
+    chain->setEvent("onBecomeVisible", "seeShown");
+    chain->setEvent("onBecomeInvisible", "seeHidden");
     for (bool visible : {false, false, true}) chain->setVisible(visible);
-    EXPECT_EQ(seen, std::vector<int>({0, 0, 1}));
+    EXPECT_EQ(g_visibilityEvents, std::vector<int>({0, 0, 1}));
     EXPECT_TRUE(chain->isVisible());
+    releaseUiCallbacks();
 }
 
 TEST(NumberFormat, CommasGoBetweenGroupsOfThreeFromTheRight) {
