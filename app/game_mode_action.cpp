@@ -120,9 +120,9 @@ void afterFlip(void* user) {
 }
 
 void retireDebrisSystems() {
-    retireParticleSystem(g_debrisLineSystem);
+    retireParticleSystem(debrisLineParticles());
     setDebrisLineSystem(nullptr);
-    retireParticleSystem(g_debrisTriSystem);
+    retireParticleSystem(debrisTriParticles());
     setDebrisTriSystem(nullptr);
 }
 
@@ -276,11 +276,11 @@ s32 ClGameModeActionZuno::enter(s32) {
     if (!viewOnly) spawnPlayerShip(0, 1);
     setupSessionPickups(playRecord());
     setDebrisLineSystem(new ClDebrisLineParticleSystem());
-    registerParticleSystem(g_debrisLineSystem);
+    registerParticleSystem(debrisLineParticles());
     setDebrisTriSystem(new ClDebrisTriParticleSystem());
-    registerParticleSystem(g_debrisTriSystem);
+    registerParticleSystem(debrisTriParticles());
     // Wave members burst into the shared effect system as they arrive.
-    setPathFxParticles(g_fxParticleSystem);
+    setPathFxParticles(fxParticles());
     // The notes leave for the ship once it is in play; the pre-roll sent none.
     resetFlyingNotes();
     initFlyingNotes();
@@ -554,10 +554,10 @@ s32 ClGameModeActionZuno::queueMegaTip(const char* name) {
 
 s32 ClGameModeActionZuno::exit() {
     setPathFxParticles(nullptr);
-    if (g_debrisLineSystem) g_debrisLineSystem->releaseAll();
-    if (g_debrisTriSystem) g_debrisTriSystem->releaseAll();
-    if (g_fxParticleSystem) g_fxParticleSystem->releaseAll();
-    if (g_megaParticleSystem) g_megaParticleSystem->releaseAll();
+    if (debrisLineParticles()) debrisLineParticles()->releaseAll();
+    if (debrisTriParticles()) debrisTriParticles()->releaseAll();
+    if (fxParticles()) fxParticles()->releaseAll();
+    if (megaParticles()) megaParticles()->releaseAll();
     if (g_megaParticleSystemEX) g_megaParticleSystemEX->releaseAll();
     destroyRetiredParticleSystems();
     switchWidgetByName(CREDITS_SWITCHER, "HideNUXCreditsOverlay");

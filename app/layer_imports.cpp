@@ -1,5 +1,6 @@
 #include "app/layer_imports.h"
 
+#include "app/frame.h"
 #include "app/game_mode.h"
 #include "app/game_mode_action.h"
 #include "audio/audio_imports.h"
@@ -11,6 +12,7 @@
 #include "online/medal_queue.h"
 #include "render/render_imports.h"
 #include "ui/hit_regions.h"
+#include "ui/ui_imports.h"
 #include "ui/ui_system.h"
 #include "waves/wave_pool.h"
 #include "waves/waves.h"
@@ -45,6 +47,7 @@ void installLayerImports() {
     render.goToActionRequested = uiGoToActionRequested;
     render.actionModeRunning = actionModeRunning;
     render.pauseActionGame = pauseActionGame;
+    render.runFrame = runFrame;
     setRenderImports(&render);
 
     SInputImports input;
@@ -77,6 +80,7 @@ void installLayerImports() {
 
 void clearLayerImports() {
     setRenderImports(nullptr);
+    setUiImports(nullptr);
     setInputImports(nullptr);
     setAudioImports(nullptr);
     setWorldImports(nullptr);

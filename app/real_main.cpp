@@ -1,6 +1,5 @@
 #include "app/real_main.h"
 
-#include "app/frame.h"
 #include "app/startup.h"
 #include "core/crash_dump.h"
 #include "core/crit_section_pool.h"
@@ -28,7 +27,7 @@ s32 realMain(const char* commandLine) {
     gameStartup(commandLine, "./", 38);
     for (;;) {
         keepCursorCentred();
-        if (!pumpMessages(runFrame)) break;
+        if (!pumpMessages()) break;
     }
     gameShutdown();
     critSectionPoolShutdown();

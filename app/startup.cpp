@@ -251,7 +251,7 @@ void startLeaderboardWorker() {
 
 void createMegaParticleSystem() {
     setMegaParticleSystem(new ClMegaParticleSystem());
-    registerParticleSystem(g_megaParticleSystem);
+    registerParticleSystem(megaParticles());
 }
 
 // Differences from the classic order, each for a reason of this system:
@@ -357,7 +357,7 @@ const SLifeStep STARTUP_STEPS[] = {
 };
 
 void retireMegaParticleSystem() {
-    retireParticleSystem(g_megaParticleSystem);
+    retireParticleSystem(megaParticles());
     setMegaParticleSystem(nullptr);
 }
 

@@ -20,6 +20,7 @@
 #include "library/song_library.h"
 #include "library/song_scan.h"
 #include "render/message_pump.h"
+#include "render/render_imports.h"
 #include "render/render_device.h"
 #include "ui/switcher.h"
 
@@ -207,10 +208,13 @@ int main(int argc, char** argv) {
     critSectionPoolInit();
     setAllocatorReady();
     gameStartup("", "./", INPUT_CHANNELS);
+    SRenderImports imports = renderImports();
+    imports.runFrame = watchedFrame;
+    setRenderImports(&imports);
     std::printf("window %.0f x %.0f\n", screenWidth(), screenHeight());
     for (;;) {
         keepCursorCentred();
-        if (!pumpMessages(watchedFrame)) break;
+        if (!pumpMessages()) break;
     }
     u32 ready = 0;
     for (const SSongRecord& song : g_SongLibrary.songs) ready += song.state == E_SONGSTATE_READY;

@@ -99,10 +99,6 @@ void stopCapture(bool keep) {
     setTextEntryActive(0);
 }
 
-void fieldCallback(u16 character) {
-    if (character == CHARACTER_ESCAPE) g_options.cancelRequested = true;
-}
-
 void beginCapture(ETextField field) {
     stopCapture(true);
     const std::vector<u16>& allowed =
@@ -110,7 +106,7 @@ void beginCapture(ETextField field) {
     const u32 capacity = field == E_TEXT_FIELD_LOGIN ? LOGIN_FIELD_CAPACITY : PASSWORD_FIELD_CAPACITY;
     const u16 word = field == E_TEXT_FIELD_LOGIN ? LOGIN_FIELD_WORD : PASSWORD_FIELD_WORD;
     setTextEntryActive(1);
-    beginTextEntry(allowed, FIELD_TERMINATORS, FIELD_CALLBACK_CHARACTERS, fieldCallback, nullptr, capacity,
+    beginTextEntry(allowed, FIELD_TERMINATORS, FIELD_CALLBACK_CHARACTERS, nullptr, capacity,
                    TEXT_FIELD_FIRST_TIMING, TEXT_FIELD_SECOND_TIMING, word);
     g_options.capturing = s32(field);
     g_options.cancelRequested = false;
@@ -253,6 +249,7 @@ void buildOptionsScreen(ClWidget* top) {
 
 void tickOptionsScreen() {
     if (g_options.capturing == NO_FIELD) return;
+    if (takeTextEntryCallbackCharacter() == CHARACTER_ESCAPE) g_options.cancelRequested = true;
     if (g_options.cancelRequested) {
         stopCapture(false);
         refreshOptions();

@@ -3,6 +3,7 @@
 #include "core/saved_options.h"
 #include "input/input_devices.h"
 #include "input/input_mappers.h"
+#include "input/input_records.h"
 
 #include <cstring>
 #include <memory>
@@ -121,3 +122,5 @@ void updateInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_Save
 void updateInGameInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_SavedOptions.inGamePointerSensitivity); }
 
 bool pointerFollowsWindow() { return g_pPlatformInput && g_pPlatformInput->pointerFollowsWindow(); }
+
+u32 padOfPlayer(u32 player) { return g_aPlayerPadMap[player & 3u]; }

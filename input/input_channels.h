@@ -20,7 +20,8 @@ struct SInputChannel {
 
 extern u8 g_uInputFlipIndex;
 extern s32 g_iInputLockCounter;
-extern u8 g_aPlayerPadMap[INPUT_PLAYER_COUNT];
+// The pad that player `player` (0 to 3) reads.
+u32 padOfPlayer(u32 player);
 // Set while menus take the input (pause, tips, front end); set at first.
 u32 menuInputFlag();
 void setMenuInputFlag(u32 menusTakeInput);

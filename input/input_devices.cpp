@@ -7,6 +7,7 @@
 #include "input/pad_monkey.h"
 #include "input/text_entry.h"
 #include "platform/window/window.h"
+#include "input/input_records.h"
 
 #include <algorithm>
 #include <cmath>
@@ -98,7 +99,7 @@ s32 ClInputHWtoECPlatform::createDevices() {
     std::memset(g_aPadConnected, 0, sizeof g_aPadConnected);
     g_uTextEntryActive = 0;
     setKeyRepeatTimings(0.5f, 0.1f);
-    beginTextEntry({}, {}, {}, nullptr, nullptr, 256, 0.5f, 0.1f, 32);
+    beginTextEntry({}, {}, {}, nullptr, 256, 0.5f, 0.1f, 32);
 
     m_usePadMonkey = configGetInt("USE_PAD_MONKEY") != 0;
     m_noGraphics = configGetInt("NOGFX") == 1;
@@ -272,3 +273,6 @@ void stopAllRumble() {
 }
 
 void shutdownRumble() { stopAllRumble(); }
+
+const f32* rawPadRecord(u32 pad) { return g_aRawPadRecords[pad & 3u]; }
+bool padConnected(u32 pad) { return g_aPadConnected[pad & 3u] != 0; }

@@ -51,9 +51,11 @@ constexpr s16 PAD_LEFT_DEAD_ZONE = 7849;
 constexpr s16 PAD_RIGHT_DEAD_ZONE = 8689;
 constexpr f32 PAD_STICK_DIVISOR = 24918.0f;
 
-extern f32 g_aRawPadRecords[4][RAW_PAD_FIELD_COUNT];
-extern u32 g_aKeyStates[KEY_STATE_COUNT];
-extern u32 g_aPadConnected[4];
+// Pad `pad`'s raw record (0 to 3; pad 0 also carries the mouse and the pointer), as the last poll
+// left it.
+const f32* rawPadRecord(u32 pad);
+// Whether pad `pad` (0 to 3) was connected at the last poll.
+bool padConnected(u32 pad);
 // Set by a front-end field that captures text; text entry clears it on a terminator.
 u32 textEntryActive();
 void setTextEntryActive(u32 active);

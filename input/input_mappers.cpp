@@ -2,6 +2,7 @@
 
 #include "input/input_channels.h"
 #include "input/input_devices.h"
+#include "input/input_records.h"
 
 #include <algorithm>
 #include <memory>

@@ -16,8 +16,7 @@ struct SInputTextEntry {
     u32 maximumLength = 0;  // 0: no limit
     u32 reserved = DEFAULT_RESERVE;
     std::vector<u16> allowed, terminators, callbackCodes;
-    TextEntryCallback callback = nullptr;
-    u16 endCharacter = 0;
+    u16 callbackCharacter = 0;  // the last of the callback codes typed, until taken
     u32 refused = 0;  // characters the allowed list kept out
     bool overwrite = false, capsLock = false, shift = false, control = false, alt = false;
 };
@@ -83,7 +82,7 @@ u16 textCharacterOfKey(u32 code, bool shift, bool, bool) {
 }
 
 s16 beginTextEntry(std::span<const u16> allowed, std::span<const u16> terminators, std::span<const u16> callbackCodes,
-                   TextEntryCallback callback, const char16_t* initialText, u32 capacity, f32, f32, u16) {
+                   const char16_t* initialText, u32 capacity, f32, f32, u16) {
     if (g_textEntry.open) endTextEntry();
     SInputTextEntry& e = g_textEntry;
     e.maximumLength = capacity != 0 ? capacity - 1 : 0;
@@ -93,8 +92,7 @@ s16 beginTextEntry(std::span<const u16> allowed, std::span<const u16> terminator
     e.allowed.assign(allowed.begin(), allowed.end());
     e.terminators.assign(terminators.begin(), terminators.end());
     e.callbackCodes.assign(callbackCodes.begin(), callbackCodes.end());
-    e.callback = callback;
-    e.endCharacter = 0;
+    e.callbackCharacter = 0;
     e.refused = 0;
     e.overwrite = e.shift = e.control = e.alt = false;
     e.open = true;
@@ -114,7 +112,7 @@ void endTextEntry() {
     std::vector<u16>().swap(e.terminators);
     std::vector<u16>().swap(e.callbackCodes);
     e.cursor = 0;
-    e.callback = nullptr;
+    e.callbackCharacter = 0;
     e.open = false;
 }
 
@@ -187,14 +185,11 @@ void handleTextKey(u32 down, u32 code, bool repeatAllowed) {
         else if (!e.shift && c >= 'a' && c <= 'z') c = u16(c - 'a' + 'A');
     }
     if (contains(e.terminators, c)) {
-        e.endCharacter = c;
         setTextEntryActive(0);
         stopKeyRepeat();
         return;
     }
-    for (u16 k : e.callbackCodes) {
-        if (k == c && e.callback) e.callback(c);
-    }
+    if (contains(e.callbackCodes, c)) e.callbackCharacter = c;
     if (e.allowed.empty()) return;
     if (!contains(e.allowed, c)) {
         if (!contains(e.callbackCodes, c)) ++e.refused;
@@ -219,9 +214,11 @@ u32 getTypedText(char16_t* buffer, u32 size) {
     return 1;
 }
 
-u32 textEntryCursor() { return g_textEntry.cursor; }
-
-u16 textEntryEndCharacter() { return g_textEntry.endCharacter; }
+u16 takeTextEntryCallbackCharacter() {
+    const u16 c = g_textEntry.callbackCharacter;
+    g_textEntry.callbackCharacter = 0;
+    return c;
+}
 
 u32 textEntryRefusedCount() { return g_textEntry.refused; }
 

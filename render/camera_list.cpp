@@ -273,3 +273,7 @@ void releaseCameraBlenders() {
 }
 
 ClCamera* viewCamera() { return g_aCameraBlenders[0].getViewCamera(); }
+
+void shakeViewCamera(const ClVec3& axisWeights, f32 duration, f32 magnitude) {
+    if (ClCamera* camera = g_aCameraBlenders[0].getTargetCamera()) camera->startShake(axisWeights, duration, magnitude);
+}

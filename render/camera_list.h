@@ -57,7 +57,6 @@ public:
     void forgetCamera(const ClCamera* camera);
     bool blending() const { return m_duration > 0.0f; }
     ClCamera* fromCamera() const { return m_fromCamera; }
-    ClCamera* toCamera() const { return m_toCamera; }
 
 private:
     f32 m_elapsed = 0.0f;
@@ -75,3 +74,5 @@ void setUpCameraBlenders();
 void releaseCameraBlenders();
 // The render camera of blender 0 (null before set-up).
 ClCamera* viewCamera();
+// Shakes the camera blender 0 is heading for (the play's camera), when there is one.
+void shakeViewCamera(const ClVec3& axisWeights, f32 duration, f32 magnitude);

@@ -7,10 +7,11 @@
 #include "render/render_worker.h"
 
 f32 g_particleGameStep = 1.0f / 60.0f;
-ClDebrisLineParticleSystem* g_debrisLineSystem = nullptr;
-ClDebrisTriParticleSystem* g_debrisTriSystem = nullptr;
 
 namespace {
+
+ClDebrisLineParticleSystem* g_debrisLineSystem = nullptr;
+ClDebrisTriParticleSystem* g_debrisTriSystem = nullptr;
 
 struct SBlastRecord {
     SBlast blast;
@@ -178,3 +179,8 @@ void pushNewDebris(const SBlast& blast, const ClVec3& velocity) {
 void clearNewDebrisList() { g_BlastLists.newDebrisCount = 0; }
 u32 newDebrisCount() { return g_BlastLists.newDebrisCount; }
 u32 blastCount() { return g_BlastLists.blastCount; }
+
+ClDebrisLineParticleSystem* debrisLineParticles() { return g_debrisLineSystem; }
+ClDebrisTriParticleSystem* debrisTriParticles() { return g_debrisTriSystem; }
+void setDebrisLineSystem(ClDebrisLineParticleSystem* system) { g_debrisLineSystem = system; }
+void setDebrisTriSystem(ClDebrisTriParticleSystem* system) { g_debrisTriSystem = system; }

@@ -100,10 +100,10 @@ extern f32 g_particleGameStep;
 
 // The shared systems the world's atoms throw their debris into (null until start-up creates them).
 // The action mode installs and removes them through the setters.
-extern ClDebrisLineParticleSystem* g_debrisLineSystem;
-extern ClDebrisTriParticleSystem* g_debrisTriSystem;
-inline void setDebrisLineSystem(ClDebrisLineParticleSystem* system) { g_debrisLineSystem = system; }
-inline void setDebrisTriSystem(ClDebrisTriParticleSystem* system) { g_debrisTriSystem = system; }
+ClDebrisLineParticleSystem* debrisLineParticles();
+ClDebrisTriParticleSystem* debrisTriParticles();
+void setDebrisLineSystem(ClDebrisLineParticleSystem* system);
+void setDebrisTriSystem(ClDebrisTriParticleSystem* system);
 
 // A blast of the frame (its centre, radius and strength) with the velocity of what exploded. A
 // blast beyond BLAST_LIST_CAPACITY in one frame is dropped.

@@ -13,9 +13,9 @@
 #include <cmath>
 #include <numbers>
 
-ClFXParticleSystem* g_fxParticleSystem = nullptr;
-
 namespace {
+
+ClFXParticleSystem* g_fxParticleSystem = nullptr;
 
 constexpr f32 kTwoPi = 2.0f * std::numbers::pi_v<f32>;
 const char* const kAddEffect = "system_add_nobias";
@@ -46,8 +46,8 @@ u32 blendColour(u32 a, u32 b, f32 t) {
 
 void emitMega(const ClVec3& position, const SMaterial* material, u32 colour, f32 spread, f32 speed, f32 size,
               f32 flicker, f32 sizeVariance, f32 life, f32 lifeVariance, s32 count) {
-    if (!g_megaParticleSystem) return;
-    g_megaParticleSystem->emit(0, SMegaEmit{count, material, colour, position, ClVec3(0.0f, 1.0f, 0.0f), spread, speed,
+    if (!megaParticles()) return;
+    megaParticles()->emit(0, SMegaEmit{count, material, colour, position, ClVec3(0.0f, 1.0f, 0.0f), spread, speed,
                                             0.4f, 0.0f, size, flicker, sizeVariance, 0.0f, life, lifeVariance, 1.0f});
 }
 
@@ -235,7 +235,7 @@ void ClFXParticleSystem::update() {
             drawTrail(p, dt);
             break;
         case E_FX_RISING_GLOW:
-            if (!g_megaParticleSystem) break;
+            if (!megaParticles()) break;
             p.position.y += dt * FX_GLOW_RISE_SPEED;
             if (p.position.y > FX_GLOW_CEILING) {
                 release(&p);
@@ -252,3 +252,6 @@ void ClFXParticleSystem::update() {
 bool fxParticleIsCurrent(const SFxParticle* particle, u32 generation) {
     return particle && particle->generation == generation;
 }
+
+ClFXParticleSystem* fxParticles() { return g_fxParticleSystem; }
+void setFxParticleSystem(ClFXParticleSystem* system) { g_fxParticleSystem = system; }

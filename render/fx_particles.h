@@ -102,5 +102,5 @@ bool fxParticleIsCurrent(const SFxParticle* particle, u32 generation);
 
 // The shared system the world's atoms and contact handlers add to (null until start-up creates it).
 // Whoever creates it installs and removes it through setFxParticleSystem.
-extern ClFXParticleSystem* g_fxParticleSystem;
-inline void setFxParticleSystem(ClFXParticleSystem* system) { g_fxParticleSystem = system; }
+ClFXParticleSystem* fxParticles();
+void setFxParticleSystem(ClFXParticleSystem* system);

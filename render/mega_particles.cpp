@@ -7,9 +7,9 @@
 #include "render/draw_lists.h"
 #include "render/particle_world_inputs.h"
 
-ClMegaParticleSystem* g_megaParticleSystem = nullptr;
-
 namespace {
+
+ClMegaParticleSystem* g_megaParticleSystem = nullptr;
 
 void drawParticle(const SMegaParticle& p, f32 spriteSize, u32 colour) {
     if (p.streak == 0.0f) {
@@ -78,3 +78,6 @@ void ClMegaParticleSystemEX::update() {
         drawParticle(p, p.size, (p.colour & 0x00FFFFFFu) | ((alpha & 0xFFu) << 24));
     }
 }
+
+ClMegaParticleSystem* megaParticles() { return g_megaParticleSystem; }
+void setMegaParticleSystem(ClMegaParticleSystem* system) { g_megaParticleSystem = system; }

@@ -78,5 +78,5 @@ public:
 
 // The shared system every world caller emits into (null until start-up creates it).
 // Start-up installs it and shut-down removes it through setMegaParticleSystem.
-extern ClMegaParticleSystem* g_megaParticleSystem;
-inline void setMegaParticleSystem(ClMegaParticleSystem* system) { g_megaParticleSystem = system; }
+ClMegaParticleSystem* megaParticles();
+void setMegaParticleSystem(ClMegaParticleSystem* system);

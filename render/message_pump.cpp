@@ -4,6 +4,7 @@
 #include "platform/os/os.h"
 #include "platform/window/window.h"
 #include "render/render_device.h"
+#include "render/render_imports.h"
 #include "render/window_events.h"
 
 #include <cstdio>
@@ -41,7 +42,7 @@ void destroyMainWindow() {
 
 void postQuitMessage() { windowPostMessage(E_WM_QUIT, 0, 0); }
 
-s32 pumpMessages(FrameRoutine runFrame) {
+s32 pumpMessages() {
     if (osTerminationRequested()) {
         osClearTerminationRequest();
         postQuitMessage();
@@ -57,7 +58,8 @@ s32 pumpMessages(FrameRoutine runFrame) {
         return 1;
     }
     if (renderDeviceExists() && !renderDeviceLost()) renderDeviceTestCooperativeLevel();
-    return runFrame();
+    const auto runFrame = renderImports().runFrame;
+    return runFrame ? runFrame() : 1;
 }
 
 s64 mainWindowProc(u32 message, u64 wParam, s64 lParam) {

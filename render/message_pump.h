@@ -16,14 +16,11 @@ bool mainWindowWasActivated();
 // Marks the window created by createMainWindowAndDevice: the settings the pump keeps are read.
 void mainWindowCreated();
 
-// The program's frame routine: 1 to go on, 0 to quit.
-using FrameRoutine = s32 (*)();
-
 // Handles at most one message. 0 when the message taken is the quit message. With no message
 // waiting: before the first activation sleeps 1 ms (alertable) and returns 1; afterwards tests the
-// device's cooperative level (when it exists and is not lost), runs one frame and returns what the
-// frame routine returns.
-s32 pumpMessages(FrameRoutine runFrame);
+// device's cooperative level (when it exists and is not lost), runs one frame (the render imports'
+// runFrame) and returns what it returns, or 1 without a frame routine.
+s32 pumpMessages();
 
 // The window procedure. Returns 0 for every message it handles.
 s64 mainWindowProc(u32 message, u64 wParam, s64 lParam);

@@ -1,5 +1,6 @@
 // What render asks of the layers above it: the window and device handlers need the UI's quit
-// veto and "on the way into play" answer, and the game modes' "play runs" answer and pause. The
+// veto and "on the way into play" answer, and the game modes' "play runs" answer and pause; the
+// message pump runs the program's frame. The
 // program fills the record once at start-up (app/layer_imports.cpp) and clears it at shutdown;
 // a null member answers 0 and does nothing, so without the record nothing is vetoed or paused.
 // Main thread only.
@@ -18,6 +19,9 @@ struct SRenderImports {
     s32 (*actionModeRunning)() = nullptr;
     // Pauses the action game (app).
     void (*pauseActionGame)() = nullptr;
+    // The program's frame, run by the message pump when no message waits: 1 to go on, 0 to quit
+    // (app). Null runs no frame and goes on.
+    s32 (*runFrame)() = nullptr;
 };
 
 // Copies the record; null clears every member.

@@ -71,10 +71,9 @@ void STween<T>::start(const STweenDesc<T>& desc) {
         running = 0;
         return;
     }
-    word = desc.word;
+    tag = desc.tag;
     mode = desc.mode;
     curve = desc.curve;
-    spare = desc.spare;
     from = desc.start;
     to = desc.end;
     delay = desc.delay;
@@ -108,7 +107,7 @@ void STween<T>::start(const STweenDesc<T>& desc) {
 template <class T>
 void STween<T>::startFromTo(const T& startValue, const T& endValue, f32 seconds, s32 curveKind, f32 wait) {
     STweenDesc<T> desc{};
-    desc.word = word;
+    desc.tag = tag;
     desc.mode = E_TWEEN_ANIMATE;
     desc.curve = curveKind;
     desc.start = startValue;

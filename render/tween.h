@@ -29,10 +29,9 @@ f32 tweenCurveValue(s32 curve, f32 u, f32 exponent, const char* owner);
 // The words a tween is started from.
 template <class T>
 struct STweenDesc {
-    u32 word;
+    u32 tag;    // the owner's word, copied into the tween and not interpreted
     s32 mode;   // ETweenMode
     s32 curve;  // ETweenCurve
-    u32 spare;
     T start;
     T end;
     f32 delay;        // seconds before the animation begins
@@ -44,12 +43,11 @@ struct STweenDesc {
 template <class T>
 struct STween {
     f32 exponent = 0.0f;  // of curve 5; the owner sets it, start leaves it alone
-    u32 word = 0;
+    u32 tag = 0;  // copied from the description; the tween never reads it
     // The two fields an idle tween's advance reads, side by side.
     s32 mode = E_TWEEN_NONE;
     u32 running = 0;
     s32 curve = 0;
-    u32 spare = 0;
     T from{};  // the start value
     T to{};    // the end value
     f32 delay = 0.0f;

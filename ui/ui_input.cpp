@@ -48,7 +48,7 @@ void moveFocus(s32 direction) {
 }
 
 void followPointer() {
-    const f32* raw = g_aRawPadRecords[0];
+    const f32* raw = rawPadRecord(0);
     const SCanvas* full = findCanvas("FULL");
     if (raw[E_RAW_POINTER_PRESENT] <= 0.0f || !full) return;
     const f32 x = raw[E_RAW_POINTER_X], y = raw[E_RAW_POINTER_Y];
@@ -71,7 +71,7 @@ void followPointer() {
 // A mouse click takes what is under the pointer, whatever the keys or the page's first choice
 // focused: nothing when nothing is there.
 void focusUnderMouseClick() {
-    const f32* raw = g_aRawPadRecords[0];
+    const f32* raw = rawPadRecord(0);
     const SCanvas* full = findCanvas("FULL");
     if (raw[E_RAW_MOUSE_LEFT] <= 0.0f || raw[E_RAW_POINTER_PRESENT] <= 0.0f || !full) return;
     const f32 x = raw[E_RAW_POINTER_X], y = raw[E_RAW_POINTER_Y];
@@ -116,7 +116,7 @@ void updateUiInput() {
     followPointer();
 
     for (int player = 0; player < INPUT_PLAYER_COUNT; ++player) {
-        if (player > 0 && !g_aPadConnected[g_aPlayerPadMap[player] & 3]) continue;
+        if (player > 0 && !padConnected(padOfPlayer(u32(player)))) continue;
         for (int channel = UI_CHANNEL_FIRST; channel <= UI_CHANNEL_LAST; ++channel) {
             const SInputChannel* c = getPlayerChannel(player, channel);
             if (!c) continue;

@@ -28,7 +28,7 @@ const char* uiPointerImage(u32 player) { return player == 0 ? g_pointerImage : "
 
 bool uiPointerShown() {
     if (!g_UiFlags.pointerDisplay || !cursorHidden() || g_pointerImage[0] == 0) return false;
-    const f32* raw = g_aRawPadRecords[0];
+    const f32* raw = rawPadRecord(0);
     if (raw[E_RAW_POINTER_PRESENT] <= 0.0f) return false;
     const f32 x = raw[E_RAW_POINTER_X], y = raw[E_RAW_POINTER_Y];
     return x >= 0.0f && x <= 1.0f && y >= 0.0f && y <= 1.0f;
@@ -37,7 +37,7 @@ bool uiPointerShown() {
 void drawUiPointer() {
     const SCanvas* full = findCanvas("FULL");
     if (!full || full->scale <= 0.0f || !uiPointerShown()) return;
-    const f32* raw = g_aRawPadRecords[0];
+    const f32* raw = rawPadRecord(0);
     const f32 x = raw[E_RAW_POINTER_X] * (full->rect.right - full->rect.left) / full->scale;
     const f32 y = raw[E_RAW_POINTER_Y] * (full->rect.bottom - full->rect.top) / full->scale;
     drawUiSprite(g_pointerImage, UI_SHAPE_EFFECT, 0xFFFFFFFFu, "FULL", POINTER_LAYER, x, y, UI_POINTER_SIZE,

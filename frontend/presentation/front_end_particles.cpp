@@ -8,17 +8,17 @@
 ClMegaParticleSystemEX* g_megaParticleSystemEX = nullptr;
 
 void frontEndParticleSetUp() {
-    if (g_megaParticleSystemEX || g_fxParticleSystem) return;
+    if (g_megaParticleSystemEX || fxParticles()) return;
     g_megaParticleSystemEX = new ClMegaParticleSystemEX();
     registerParticleSystem(g_megaParticleSystemEX);
     setFxParticleSystem(new ClFXParticleSystem());
-    registerParticleSystem(g_fxParticleSystem);
+    registerParticleSystem(fxParticles());
     setParticlePhysics(SParticlePhysics{ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f), ClVec3(), FRONT_END_BLAST_UPWARD_BIAS});
 }
 
 void frontEndParticleShutdown() {
     retireParticleSystem(g_megaParticleSystemEX);
     g_megaParticleSystemEX = nullptr;
-    retireParticleSystem(g_fxParticleSystem);
+    retireParticleSystem(fxParticles());
     setFxParticleSystem(nullptr);
 }

@@ -11,7 +11,7 @@ constexpr f32 FRONT_END_BLAST_UPWARD_BIAS = 0.95f;
 // Null until frontEndParticleSetUp.
 extern ClMegaParticleSystemEX* g_megaParticleSystemEX;
 
-// Creates and registers the EX and FX systems (g_fxParticleSystem of render/fx_particles.h) and
+// Creates and registers the EX and FX systems (fxParticles() of render/fx_particles.h) and
 // fills the particle physics block: gravity as acceleration A, no wind as B (the mirror lake's
 // constants rewrite both each frame), and the blasts' upward bias. Nothing when already set up.
 void frontEndParticleSetUp();

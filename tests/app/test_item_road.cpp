@@ -23,6 +23,7 @@
 #include "render/camera.h"
 #include "render/camera_list.h"
 #include "render/message_pump.h"
+#include "render/render_imports.h"
 #include "tests/app/road_data.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -38,6 +39,7 @@
 #include "world/play/player_state.h"
 #include "world/play/score_popups.h"
 #include "world/state/item_description.h"
+#include "input/input_records.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -341,7 +343,10 @@ s32 playerFrame() { return g_player->step() ? runFrame() : 0; }
     critSectionPoolInit();
     setAllocatorReady();
     gameStartup("", "./", 38);
-    while (pumpMessages(playerFrame)) continue;
+    SRenderImports imports = renderImports();
+    imports.runFrame = playerFrame;
+    setRenderImports(&imports);
+    while (pumpMessages()) continue;
     gameShutdown();
     critSectionPoolShutdown();
     _exit(0);

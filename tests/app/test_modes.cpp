@@ -253,9 +253,9 @@ TEST_F(Modes, TheSongsEndScoresThePickupsLeftInTheArena) {
 
 TEST_F(Modes, PlayPutsTheArrivalBurstsIntoTheEffectSystemUntilItIsLeft) {
     frontEndParticleSetUp();
-    ASSERT_NE(g_fxParticleSystem, nullptr);
+    ASSERT_NE(fxParticles(), nullptr);
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
-    EXPECT_EQ(g_pPathFxParticles, g_fxParticleSystem);
+    EXPECT_EQ(g_pPathFxParticles, fxParticles());
     m_play.exit();
     EXPECT_EQ(g_pPathFxParticles, nullptr);
     frontEndParticleShutdown();

@@ -23,6 +23,7 @@
 #include "ui/ui_variables.h"
 #include "ui/widget_kinds.h"
 #include "world/play/player_state.h"
+#include "input/input_records.h"
 
 #include <algorithm>
 #include <iterator>

@@ -14,6 +14,7 @@
 #include "tests/support/memory_script_source.h"
 #include "world/play/guardian_sequence.h"
 #include "world/state/play_record.h"
+#include "input/input_records.h"
 
 #include <gtest/gtest.h>
 

@@ -20,6 +20,7 @@
 #include "platform/window/window.h"
 #include "tests/support/local_http_server.h"
 #include "render/fmv_player.h"
+#include "input/input_records.h"
 
 #include <SDL.h>
 

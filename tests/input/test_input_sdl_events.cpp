@@ -5,6 +5,7 @@
 #include "input/input_devices.h"
 #include "input/input_mappers.h"
 #include "platform/window/window.h"
+#include "input/input_records.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

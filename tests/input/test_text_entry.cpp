@@ -36,7 +36,7 @@ protected:
         inputSetBackend(nullptr);
     }
     void begin(u32 capacity, const char16_t* initial = nullptr) {
-        beginTextEntry(LETTERS_AND_DIGITS, TERMINATORS, {}, nullptr, initial, capacity, 0.5f, 0.1f, 63);
+        beginTextEntry(LETTERS_AND_DIGITS, TERMINATORS, {}, initial, capacity, 0.5f, 0.1f, 63);
     }
     ClFakeInputBackend backend;
 };
@@ -56,8 +56,8 @@ TEST_F(TextEntry, EditingKeysMoveTheCursorInsertOverwriteAndDelete) {
     // Backspace at the end; home; backspace at 0 does nothing; x inserted at the front; overwrite
     // on; z over a; end; overwrite at the end appends z; delete at the end does nothing.
     for (u32 code : {0x0E, 0xC7, 0x0E, 0x2D, 0xD2, 0x2C, 0xCF, 0x2C, 0xD3}) tap(code);
-    EXPECT_EQ(typed(), u"xzbz");
-    EXPECT_EQ(textEntryCursor(), 4u);
+    tap(0x10);  // q lands at the cursor, after the last z
+    EXPECT_EQ(typed(), u"xzbzq");
 }
 
 TEST_F(TextEntry, CapsLockAndShiftAndEnterEndsTheEntry) {
@@ -71,20 +71,21 @@ TEST_F(TextEntry, CapsLockAndShiftAndEnterEndsTheEntry) {
     handleTextKey(0, 0x2A, true);
     tap(0x1C);                     // Enter
     EXPECT_EQ(typed(), u"Aa");
-    EXPECT_EQ(u32(textEntryEndCharacter()), 0x0Au);
     EXPECT_EQ(textEntryActive(), 0u);
     EXPECT_EQ(u32(textCharacterOfKey(300, false, false, false)), 0u);
 }
 
-TEST_F(TextEntry, CharactersTheListKeepsOutAreCountedButNotTheCallbacksOwn) {
+TEST_F(TextEntry, CharactersTheListKeepsOutAreCountedButNotTheCallbacksOwnWhichIsTakenOnce) {
     const std::vector<u16> escape = {0x1B};
-    beginTextEntry(LETTERS_AND_DIGITS, TERMINATORS, escape, nullptr, nullptr, 21, 0.5f, 0.1f, 63);
+    beginTextEntry(LETTERS_AND_DIGITS, TERMINATORS, escape, nullptr, 21, 0.5f, 0.1f, 63);
     tap(0x1E);  // a
     tap(0x28);  // ' is not allowed
     tap(0x39);  // nor the space
     tap(0x01);  // Esc is the callback's
     EXPECT_EQ(typed(), u"a");
     EXPECT_EQ(textEntryRefusedCount(), 2u);
+    EXPECT_EQ(takeTextEntryCallbackCharacter(), 0x1B);
+    EXPECT_EQ(takeTextEntryCallbackCharacter(), 0);
     begin(21);
     EXPECT_EQ(textEntryRefusedCount(), 0u);
 }

@@ -121,7 +121,11 @@ TEST_F(DrawLists, PassesSelectByAllTheirBitsExcludeMasksTrimObjectsAndOwnersGive
     // The main scene's sprite faces +z: its right is -x, its up +y (x, y, v). The preview's sprite
     // faces its group's eye on +x (x and the size of z).
     const SBatchVertex* v = batchLockedVertices();
-    EXPECT_EQ(vecText({{v[0].x, v[0].y, v[1].v}, {v[4].x, std::fabs(v[4].z), 0}}), "(-1 1 1) (0 1 0)");
+    EXPECT_EQ(v[0].x, -1.0f);
+    EXPECT_EQ(v[0].y, 1.0f);
+    EXPECT_EQ(v[1].v, 1.0f);
+    EXPECT_NEAR(v[4].x, 0.0f, 1e-4f);
+    EXPECT_NEAR(std::fabs(v[4].z), 1.0f, 1e-4f);
     EXPECT_EQ(0xFF00FF00u, v[0].colour);
 
     buildLayerDrawList(0, 0x40, false, false);  // the exclude mask took 0x40 off
@@ -151,8 +155,11 @@ TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) 
         // The first two vertices straddle the start cap's end, one width either side; the last two
         // are centred on the end cap's end.
         const f32 y = f32(2 * line + 1), endX = 0.5f * (v[8 * line + 6].x + v[8 * line + 7].x);
-        EXPECT_EQ(vecText({{0.5f * (a.x + b.x), 0.5f * (a.y + b.y), std::hypot(a.y - b.y, a.z - b.z)}, {endX, f32(a.colour), 0}}),
-                  vecText({{-0.5f, y, 1}, {10.5f, y, 0}})) << line;
+        EXPECT_NEAR(0.5f * (a.x + b.x), -0.5f, 1e-4f) << line;
+        EXPECT_NEAR(0.5f * (a.y + b.y), y, 1e-4f) << line;
+        EXPECT_NEAR(std::hypot(a.y - b.y, a.z - b.z), 1.0f, 1e-4f) << line;
+        EXPECT_NEAR(endX, 10.5f, 1e-4f) << line;
+        EXPECT_EQ(a.colour, u32(y)) << line;
     }
     buildLayerDrawList(0, 0x24, false, false);
     EXPECT_EQ(50u * 18u, batchIndexWritePosition());
@@ -225,7 +232,11 @@ TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPo
     ASSERT_EQ(24u, batchVertexCount());
     const SBatchVertex* v = batchLockedVertices();
     // Width ratios, then the widths across the start of the first two lines.
-    EXPECT_EQ(vecText({{v[0].nx, v[1].v, v[4].nx}, {std::fabs(v[0].y - v[1].y), std::fabs(v[4].y - v[5].y), 0}}), "(2 2 1) (4 2 0)");
+    EXPECT_NEAR(v[0].nx, 2.0f, 1e-4f);
+    EXPECT_NEAR(v[1].v, 2.0f, 1e-4f);
+    EXPECT_NEAR(v[4].nx, 1.0f, 1e-4f);
+    EXPECT_NEAR(std::fabs(v[0].y - v[1].y), 4.0f, 1e-4f);
+    EXPECT_NEAR(std::fabs(v[4].y - v[5].y), 2.0f, 1e-4f);
     EXPECT_EQ(0xAAu, v[3].colour);
     EXPECT_EQ(0xBBu, v[4].colour);
     for (u32 i = 8; i < 24; ++i) {
@@ -257,7 +268,6 @@ TEST_F(DrawLists, LinesBuiltFourAtATimeMatchLinesBuiltAlone) {
                                   material(0), 2u << i);
     expectEachBuiltAloneMatchesItsGroup(count, 8, "line");
 }
-
 
 // Sprites are built four at a time and the rest one by one, as lines are: the same bits either
 // way, whether a sprite faces the pass's eye or its owner's.

@@ -203,7 +203,9 @@ TEST_F(DebrisAndFx, LinesSpinFallWithoutAgeingAndAFullPoolRefuses) {
     lines.update();  // v.y = -20, y = 80; the half-vector (0, 2) turns to (-2, 0)
     const SDebrisLine& p = *lines.live(0);
     const SLineCommand& line = drawListLines(1)[0];
-    EXPECT_EQ(vecText({p.centre, p.halfA, ClVec3(line.start.x, line.start.y, line.start.z)}, 1e-5f), "(0 80 0) (-2 0 0) (2 80 0)");
+    EXPECT_EQ(vecText({p.centre}, 1e-5f), "(0 80 0)");
+    EXPECT_EQ(vecText({p.halfA}, 1e-5f), "(-2 0 0)");
+    EXPECT_EQ(vecText({ClVec3(line.start.x, line.start.y, line.start.z)}, 1e-5f), "(2 80 0)");
     EXPECT_EQ(DEBRIS_LINE_LAYER_MASK, line.layerMask);
     EXPECT_EQ(DEBRIS_PARTICLE_CAPACITY, drawListCounts(1).lines);
     lines.update();  // y = 40
@@ -273,7 +275,7 @@ TEST_F(DebrisAndFx, SteeredSpriteDrawsAGradientTrail) {
 
 TEST_F(DebrisAndFx, ExplosionWithoutRoomForItsGlowRisesWithoutOne) {
     ClMegaParticleSystem mega;
-    g_megaParticleSystem = &mega;
+    setMegaParticleSystem(&mega);
     for (u32 i = 0; i + 1 < FX_PARTICLE_CAPACITY; ++i) fx.addExpandingFlash(2, ClVec3());
     fx.addExplosion(ClVec3(0, 0, 0));
     EXPECT_EQ(FX_PARTICLE_CAPACITY, fx.liveCount());
@@ -282,12 +284,12 @@ TEST_F(DebrisAndFx, ExplosionWithoutRoomForItsGlowRisesWithoutOne) {
     fx.update();  // the flashes end; the glow rises 3 units with a null link
     ASSERT_EQ(1u, fx.liveCount());
     EXPECT_FLOAT_EQ(3.0f, fx.live(0)->position.y);
-    g_megaParticleSystem = nullptr;
+    setMegaParticleSystem(nullptr);
 }
 
 TEST_F(DebrisAndFx, RingsSkipBadRadiiAndCapTheirSteps) {
     ClMegaParticleSystem mega;
-    g_megaParticleSystem = &mega;
+    setMegaParticleSystem(&mega);
     fx.addExplosionRing(ClVec3(), -5.0f, 0xFFFFFFFFu);
     fx.addExplosionRing(ClVec3(), NAN, 0xFFFFFFFFu);
     // the cores alone
@@ -299,7 +301,7 @@ TEST_F(DebrisAndFx, RingsSkipBadRadiiAndCapTheirSteps) {
     fx.addExplosionRing(ClVec3(), 1e9f, 0xFFFFFFFFu);
     EXPECT_EQ(7u, ring);
     EXPECT_EQ(7u + FX_RING_STEP_LIMIT, mega.liveCount());
-    g_megaParticleSystem = nullptr;
+    setMegaParticleSystem(nullptr);
 }
 
 TEST_F(DebrisAndFx, FlashesGrowFadeAndAFullQuadListDropsTheDraw) {

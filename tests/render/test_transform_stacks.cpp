@@ -54,7 +54,9 @@ TEST_F(TransformStacks, LaterPushesPutTheChildBeforeItsParentAndTheLastPopApplie
     popTransform(E_TRANSFORM_WORLD, true);
     const ClVec3 parentAlone = applied(E_TRANSFORM_WORLD).transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f));
     popTransform(E_TRANSFORM_WORLD, true);
-    EXPECT_EQ(vecText({notApplied, child, parentAlone}, 1e-5f), "(1 0 0) (0 1 0) (0 1 0)");
+    EXPECT_EQ(vecText({notApplied}, 1e-5f), "(1 0 0)");
+    EXPECT_EQ(vecText({child}, 1e-5f), "(0 1 0)");
+    EXPECT_EQ(vecText({parentAlone}, 1e-5f), "(0 1 0)");
     EXPECT_EQ(0, std::memcmp(applied(E_TRANSFORM_WORLD).m, ClMatrix44().m, sizeof parent.m));
 }
 
@@ -69,8 +71,9 @@ TEST_F(TransformStacks, TheOrthoProjectionCoversTheScreenAndTheTwoDimensionalDep
     pushTransform(E_TRANSFORM_PROJECTION, translation(100.0f, 0.0f, 0.0f), true);
     pushOrthoProjection(1280.0f, 720.0f);
     const ClMatrix44 projection = applied(E_TRANSFORM_PROJECTION);
-    EXPECT_EQ(vecText({project(projection, 0.0f, 0.0f, -4000.0f), project(projection, 1280.0f, 720.0f, 4000.0f),
-                       project(projection, 640.0f, 360.0f, 0.0f)}, 1e-5f), "(-1 1 0) (1 -1 1) (0 0 0.5)");
+    EXPECT_EQ(vecText({project(projection, 0.0f, 0.0f, -4000.0f)}, 1e-5f), "(-1 1 0)") << "top left, nearest";
+    EXPECT_EQ(vecText({project(projection, 1280.0f, 720.0f, 4000.0f)}, 1e-5f), "(1 -1 1)") << "bottom right, farthest";
+    EXPECT_EQ(vecText({project(projection, 640.0f, 360.0f, 0.0f)}, 1e-5f), "(0 0 0.5)") << "centre";
     EXPECT_EQ(1u, transformStackDepth(E_TRANSFORM_VIEW));
 }
 
@@ -78,17 +81,17 @@ TEST_F(TransformStacks, PerspectivesPutNearAtDepthZeroAndFarAtOne) {
     ClMatrix44 perspective;
     buildProjectionMatrix(&perspective, SProjectionParams{90.0f, 1.0f, 100.0f});
     // A 90 degree field of view on a 16:9 target reaches x = 16/9 of the distance.
-    EXPECT_EQ(vecText({project(perspective, 0.0f, 1.0f, 1.0f), project(perspective, 177.77778f, 0.0f, 100.0f)}, 1e-5f),
-              "(0 1 0) (1 0 1)");
+    EXPECT_EQ(vecText({project(perspective, 0.0f, 1.0f, 1.0f)}, 1e-5f), "(0 1 0)") << "near";
+    EXPECT_EQ(vecText({project(perspective, 177.77778f, 0.0f, 100.0f)}, 1e-5f), "(1 0 1)") << "far";
 
     // The off-centre window is one unit wide, 1/aspect high, shifted by the offsets, in front of
     // a view that looks along -z.
     pushOffCentreProjection(SProjectionParams{0.0f, 2.0f, 50.0f}, 0.25f, 0.1f);
     const ClMatrix44 offCentre = applied(E_TRANSFORM_PROJECTION);
     const f32 top = 0.5f / 1.7777778f - 0.1f;
-    EXPECT_EQ(vecText({project(offCentre, -0.75f, top, -2.0f),
-                       project(offCentre, 0.25f * 25.0f, (-0.5f / 1.7777778f - 0.1f) * 25.0f, -50.0f)}, 1e-5f),
-              "(-1 1 0) (1 -1 1)");
+    EXPECT_EQ(vecText({project(offCentre, -0.75f, top, -2.0f)}, 1e-5f), "(-1 1 0)") << "near top left";
+    EXPECT_EQ(vecText({project(offCentre, 0.25f * 25.0f, (-0.5f / 1.7777778f - 0.1f) * 25.0f, -50.0f)}, 1e-5f), "(1 -1 1)")
+        << "far bottom right";
 }
 
 // The preview pass's view and projection: what lies in front of the preview camera lands inside

@@ -4,6 +4,7 @@
 #include "render/window_events.h"
 #include "ui/ui_input.h"
 #include "ui/ui_pointer.h"
+#include "input/input_records.h"
 
 #include <gtest/gtest.h>
 

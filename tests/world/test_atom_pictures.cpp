@@ -27,10 +27,10 @@ protected:
         sfmtInitGenRand(5);
         g_aGameClocks[1].frameTime = 1.0f / 60.0f;
         g_SavedOptions.animatedLines = 0;
-        g_fxParticleSystem = &m_fx;
+        setFxParticleSystem(&m_fx);
     }
     void TearDown() override {
-        g_fxParticleSystem = nullptr;
+        setFxParticleSystem(nullptr);
         m_fx.releaseAll();
         for (SOneAtomEntity& one : m_atoms) one.release();
         shutdownWorld();

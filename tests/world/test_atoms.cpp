@@ -37,10 +37,10 @@ protected:
     void SetUp() override {
         Seeded::SetUp();
         g_SavedOptions.animatedLines = 0;
-        g_fxParticleSystem = &m_fx;
+        setFxParticleSystem(&m_fx);
     }
     void TearDown() override {
-        g_fxParticleSystem = nullptr;
+        setFxParticleSystem(nullptr);
         setInGameFlag(0);
         g_aGameClocks[1] = SGameClock{};
         m_one.release();
@@ -126,8 +126,8 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
 TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
     ClDebrisLineParticleSystem lines;
     ClDebrisTriParticleSystem shards;
-    g_debrisLineSystem = &lines;
-    g_debrisTriSystem = &shards;
+    setDebrisLineSystem(&lines);
+    setDebrisTriSystem(&shards);
     m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
     m_one.atom->onKilled(0.015f);
     EXPECT_EQ(lines.liveCount(), 11u);
@@ -135,8 +135,8 @@ TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
     m_one.entity->setWaveMember(1);
     m_one.atom->onKilled(0.015f);
     EXPECT_EQ(shards.liveCount(), 4u) << "a ghost leaves no shards";
-    g_debrisLineSystem = nullptr;
-    g_debrisTriSystem = nullptr;
+    setDebrisLineSystem(nullptr);
+    setDebrisTriSystem(nullptr);
     clearNewDebrisList();
 }
 

@@ -37,11 +37,11 @@ protected:
         g_SongFeatures.bars.push(SSpawnBar{0, 0, 0, 0, 0, 0, 0.1f});
         setSongTime(0.0f);
         loadTexture("Images/Shockwave");
-        g_fxParticleSystem = &m_fx;
+        setFxParticleSystem(&m_fx);
     }
     void TearDown() override {
         if (m_ready) {
-            g_fxParticleSystem = nullptr;
+            setFxParticleSystem(nullptr);
             m_fx.releaseAll();
             releaseBackdrop();
             shutdownWorld();

@@ -13,6 +13,7 @@
 #include "world/entity/world.h"
 #include "world/processors/player_ctrl.h"
 #include "world/processors/player_gun.h"
+#include "input/input_records.h"
 
 #include <gtest/gtest.h>
 

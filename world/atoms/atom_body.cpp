@@ -223,12 +223,12 @@ void ClAtom_Body::playImpactCue(f32, const ClAtom* other) {
 }
 
 void ClAtom_Body::shedDebris(f32 spin) {
-    if (!g_debrisLineSystem || !geometry || geometry->edges.count == 0) return;
+    if (!debrisLineParticles() || !geometry || geometry->edges.count == 0) return;
     const ClMatrix44& world = currentWorldMatrix();
     const SMeshEdge& edge = geometry->edges.data[0];
     const ClVec3 a = world.transformPoint(geometry->vertices.data[edge.index[0]]);
     const ClVec3 b = world.transformPoint(geometry->vertices.data[edge.index[1]]);
-    g_debrisLineSystem->addLine(a, b, randomSpin(spin * kTwoPi), 0.5f, 0xFFFFFFFFu, edgeMaterial, ClVec3(0, 0, 0));
+    debrisLineParticles()->addLine(a, b, randomSpin(spin * kTwoPi), 0.5f, 0xFFFFFFFFu, edgeMaterial, ClVec3(0, 0, 0));
     pushNewDebris(SBlast{matrixRow(world, 3), 10.0f, 5.5f}, ClVec3(0.0f, 0.0f, -1.0f));
 }
 
@@ -236,23 +236,23 @@ void ClAtom_Body::onKilled(f32 spin) {
     if (!geometry) return;
     ClVec3 moved[GEOMETRY_MESH_MAX_VERTICES];
     transformMeshVertices(*geometry, currentWorldMatrix(), moved);
-    if (g_debrisLineSystem && shownEdgeCount != ATOM_SHOWN_EDGES_NO_MESH_EDGES) {
+    if (debrisLineParticles() && shownEdgeCount != ATOM_SHOWN_EDGES_NO_MESH_EDGES) {
         const u32 shown = std::min(shownEdgeCount, geometry->edges.count);
         for (u32 i = 0; i < shown; ++i) {
             const SMeshEdge& edge = geometry->edges.data[i];
             const f32 angle = randomFloatInRange(0.0f, spin * kTwoPi);
-            g_debrisLineSystem->addLine(moved[edge.index[0]], moved[edge.index[1]], randomSpin(angle), 1.0f, 0xFFFFFFFFu,
+            debrisLineParticles()->addLine(moved[edge.index[0]], moved[edge.index[1]], randomSpin(angle), 1.0f, 0xFFFFFFFFu,
                                         edgeMaterial, ClVec3(0, 0, 0));
         }
     }
     const u32 n = geometry->triangles.count;
-    if (!g_debrisTriSystem || entity->isIncoming() || n == 0) return;
+    if (!debrisTriParticles() || entity->isIncoming() || n == 0) return;
     const char* texture = randomUnitFloat() < 0.5f ? "Images/FlyingNote-2-Bright" : "Images/FlyingNote-1-Bright";
     const SMaterial* material = getMaterialForEffectAndTextureName(playerLook() ? "game_bar_player_1" : "game_bar_enemy_1", texture);
     const ClVec3 centre = matrixRow(currentWorldMatrix(), 3);
     for (u32 t = 0; t < n / 3 + 1; ++t) {
         const f32 angle = randomFloatInRange(0.05f, spin * kTwoPi);
-        g_debrisTriSystem->addTriangle(moved[geometry->triangles.data[t].index[0]], randomSpin(angle),
+        debrisTriParticles()->addTriangle(moved[geometry->triangles.data[t].index[0]], randomSpin(angle),
                                        currentOf(triangleColour), material, centre);
     }
 }

@@ -100,13 +100,13 @@ struct SBulletFrame {
     // steered on later ones while its particle is still the one it made.
     void glow(SFxParticle** slot, u32* generation, const ClVec3& at, f32 lifetime, f32 startSize, f32 endSize,
               u32 colour, u32 endColour, const SMaterial* material, f32 strength, u32 layer = FX_SPRITE_LAYER_MASK) const {
-        if (!g_fxParticleSystem) return;
+        if (!fxParticles()) return;
         if (first) {
             if (strength >= 0.0f) ambientRequest(colour, strength);
-            *slot = g_fxParticleSystem->addSprite(at, lifetime, startSize, endSize, colour, endColour, material, owner(), layer);
+            *slot = fxParticles()->addSprite(at, lifetime, startSize, endSize, colour, endColour, material, owner(), layer);
             *generation = *slot ? (*slot)->generation : 0;
         } else if (*slot && fxParticleIsCurrent(*slot, *generation)) {
-            g_fxParticleSystem->steerParticle(*slot, at);
+            fxParticles()->steerParticle(*slot, at);
         }
     }
     void sparks(f32 offsetLength, u32 colour) const {
@@ -114,10 +114,10 @@ struct SBulletFrame {
         timer -= g_aGameClocks[1].frameTime;
         if (timer >= 0.0f) return;
         timer = randomWithVariance(0.01f, 0.5f);
-        if (!g_megaParticleSystem) return;
+        if (!megaParticles()) return;
         const ClVec3 offset = scaleVec3(randomUnitVector3(), randomFloatInRange(0.0f, offsetLength));
         const SMaterial* material = g_Sparks[std::min(u32(randomUnitFloat() * 3.0f), 2u)].get();
-        g_megaParticleSystem->emit(0, SMegaEmit{1, material, colour, position + offset, x, 3.0f, 50.0f, 0.3f, 0.0f, 4.0f,
+        megaParticles()->emit(0, SMegaEmit{1, material, colour, position + offset, x, 3.0f, 50.0f, 0.3f, 0.0f, 4.0f,
                                                 0.93f, 0.0f, 0.0f, 2.0f, 0.95f, 0.0f});
     }
 };
@@ -247,13 +247,13 @@ void drawBolt(SBulletFrame& f, bool sub) {
             bolt.build(p0, p2);
         bolt.draw(kLayerMid);
     }
-    if (!b.glow && flag > 50 && g_fxParticleSystem) {
+    if (!b.glow && flag > 50 && fxParticles()) {
         ambientRequest(colour, f32(flag - 40) / 60.0f * 0.85f);
-        b.glow = g_fxParticleSystem->addSprite(f.nodePosition, 1.84f, 25.125f, 15.075f, colour, withAlpha(colour, 0),
+        b.glow = fxParticles()->addSprite(f.nodePosition, 1.84f, 25.125f, 15.075f, colour, withAlpha(colour, 0),
                                                g_LensGlow.get(), f.owner(), FX_SPRITE_LAYER_MASK);
         b.glowGeneration = b.glow ? b.glow->generation : 0;
     } else if (b.glow && fxParticleIsCurrent(b.glow, b.glowGeneration)) {
-        g_fxParticleSystem->steerParticle(b.glow, f.nodePosition);
+        fxParticles()->steerParticle(b.glow, f.nodePosition);
     }
 }
 
@@ -276,7 +276,7 @@ void drawConverging(SBulletFrame& f) {
         for (u32 i = 0; i < BULLET_SATELLITE_COUNT; ++i) {
             SBulletSatellite satellite = {};
             satellite.from = scaleVec3(randomUnitVector3(), 60.0f);
-            satellite.closing.start(SFloatTweenDesc{0, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0, 1.0f, 0.0f, 0.0f, 0.0f, 0.2f, 0});
+            satellite.closing.start(SFloatTweenDesc{0, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 1.0f, 0.0f, 0.0f, 0.0f, 0.2f, 0});
             b.trail.push(satellite);
         }
     }

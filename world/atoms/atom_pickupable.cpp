@@ -35,7 +35,7 @@ ClVec3 onFloor(ClVec3 v) {
 }
 
 void startLife(SFloatTween* tween, f32 from, f32 delay, f32 duration) {
-    tween->start(SFloatTweenDesc{0, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0, from, 0.0f, delay, 0.0f, duration, 0});
+    tween->start(SFloatTweenDesc{0, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, from, 0.0f, delay, 0.0f, duration, 0});
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ constexpr SBurst RAM_BURSTS[] = {
 const ClVec3 UP(0.0f, 1.0f, 0.0f, 0.0f);
 
 void emitBurst(const SBurst& burst, const ClVec3& position, const ClVec3& direction = UP, u32 colour = WHITE) {
-    if (!g_megaParticleSystem) return;
+    if (!megaParticles()) return;
     const SMegaEmit request = {burst.count, getMaterialForEffectAndTextureName(burst.effect, burst.texture),
                                colour,      position,
                                direction,   burst.spread,
@@ -79,7 +79,7 @@ void emitBurst(const SBurst& burst, const ClVec3& position, const ClVec3& direct
                                burst.flicker, burst.sizeVariance,
                                burst.gravity, burst.life,
                                burst.lifeVariance, burst.drift};
-    g_megaParticleSystem->emit(0, request);
+    megaParticles()->emit(0, request);
 }
 
 template <u32 N>
@@ -97,10 +97,7 @@ ClVec3 worldPosition(const ClAtom* atom) { return atom->currentWorldMatrix().get
 
 bool invincible() { return g_aPlayerState[0].invincibilityTime > 0.0f; }
 
-void shakeCamera(const ClVec3& axis) {
-    ClCamera* camera = g_aCameraBlenders[0].getTargetCamera();
-    if (camera) camera->startShake(axis, SHAKE_SECONDS, SHAKE_MAGNITUDE);
-}
+void shakeCamera(const ClVec3& axis) { shakeViewCamera(axis, SHAKE_SECONDS, SHAKE_MAGNITUDE); }
 
 void killAtom(ClAtom* atom) {
     atom->onKilled(HIT_KILL_SPIN);
@@ -138,7 +135,7 @@ void onPickupContact(const SContact& contact) {
     if (entity->program->generator) entity->program->generator->onCollect(entity, &contact);
     if (!g_iPickupBurstSuppressed) {
         pickup->deactivate(0);
-        if (g_fxParticleSystem) g_fxParticleSystem->addExpandingFlash(PICKUP_FLASH_KIND, worldPosition(pickup));
+        if (fxParticles()) fxParticles()->addExpandingFlash(PICKUP_FLASH_KIND, worldPosition(pickup));
         emitBurst(PICKUP_BURST, contact.point, UP, PICKUP_BURST_COLOUR);
     }
     g_iPickupBurstSuppressed = 0;

@@ -229,7 +229,7 @@ void resetBackdrop() {
     g_Backdrop.intensityTarget = 0.0f;
     g_Backdrop.streakCursor = BACKDROP_STREAK_NEAR_Z;
     g_Backdrop.barCursor = BACKDROP_STREAK_NEAR_Z;
-    const SFloatTweenDesc hold = {0, E_TWEEN_HOLD, 0, 0, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0};
+    const SFloatTweenDesc hold = {0, E_TWEEN_HOLD, 0, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0};
     g_Backdrop.beatPulse.start(hold);
     unsubscribeBeat(g_Backdrop.beatSubscription);
     g_Backdrop.beatSubscription = subscribeBeat(onBeat, nullptr, 0);

@@ -88,7 +88,7 @@ bool arrived(const SFlyingNote& note, const ClEntity* target, const ClAtom* boss
 }
 
 ClVec3 eyePosition() {
-    const ClCamera* camera = g_aCameraBlenders[0].getViewCamera();
+    const ClCamera* camera = viewCamera();
     return camera ? camera->position() : ClVec3();
 }
 

@@ -101,7 +101,7 @@ void emitAtomBreakUp(ClAtom* atom) {
         const ClVec3 lowered(position.x, position.y - BREAK_UP_DROP, position.z, 0.0f);
         g_breakUpImpactHook(lowered, BREAK_UP_BLAST_RADIUS, BREAK_UP_BLAST_STRENGTH);
     }
-    if (!g_megaParticleSystem) return;
+    if (!megaParticles()) return;
     for (const SBreakUpBurst& burst : BREAK_UP_BURSTS) {
         SMegaEmit request = {};
         request.count = burst.count;
@@ -121,7 +121,7 @@ void emitAtomBreakUp(ClAtom* atom) {
         request.life = v[8];
         request.lifeVariance = v[9];
         request.drift = v[10];
-        g_megaParticleSystem->emit(0, request);
+        megaParticles()->emit(0, request);
     }
 }
 

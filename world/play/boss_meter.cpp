@@ -84,7 +84,7 @@ u32 presetFirstColour() {
 }
 
 void startEntityFade(ClEntity* entity, f32 end) {
-    const SFloatTweenDesc desc = {entity->tween.word, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0, 0.0f, end, 0.0f, 0.0f,
+    const SFloatTweenDesc desc = {entity->tween.tag, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0.0f, end, 0.0f, 0.0f,
                                   BOSS_ARRIVAL_SECONDS, 1};
     entity->tween.start(desc);
 }

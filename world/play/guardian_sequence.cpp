@@ -48,7 +48,7 @@ constexpr u32 EYE_FORWARD_TO_OPEN = 1;
 constexpr u32 EYE_BACK_TO_SQUINT = 0;
 
 void holdFade(f32 value) {
-    const SFloatTweenDesc desc = {0, E_TWEEN_HOLD, E_TWEEN_CURVE_LINEAR, 0, value, value, 0.0f, 0.0f, 0.0f, 0};
+    const SFloatTweenDesc desc = {0, E_TWEEN_HOLD, E_TWEEN_CURVE_LINEAR, value, value, 0.0f, 0.0f, 0.0f, 0};
     g_GuardianSequence.fade.start(desc);
     g_GuardianSequence.fade.evaluate();
 }

@@ -77,9 +77,8 @@ void ClProcessor_Enemy_ExplodeWhenIDie::onDestroy() {
     const ClVec3 at = xyz(entity->getWorldPosition());
     playSoundCueAt("BobOmbExplosion", at);
     requestAmbientFlash(WHITE);
-    if (g_fxParticleSystem) g_fxParticleSystem->addExplosionRing(at, radius, RED);
-    if (ClCamera* camera = g_aCameraBlenders[0].getTargetCamera())
-        camera->startShake(ClVec3(0.0f, 1.0f, 0.0f), SHAKE_SECONDS, SHAKE_MAGNITUDE);
+    if (fxParticles()) fxParticles()->addExplosionRing(at, radius, RED);
+    shakeViewCamera(ClVec3(0.0f, 1.0f, 0.0f), SHAKE_SECONDS, SHAKE_MAGNITUDE);
 
     ClEntity* blast = newEnemyBullet(entity);
     ClMatrix44 place;

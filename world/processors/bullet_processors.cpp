@@ -222,7 +222,7 @@ void ClProcessor_Bullet_RoundStaff::onFirePressed() {
     }
     dropBeatSubscription(subscription);
     carryingGun = nullptr;
-    if (g_fxParticleSystem) g_fxParticleSystem->addExpandingFlash(0, xyz(entity->getWorldPosition()));
+    if (fxParticles()) fxParticles()->addExpandingFlash(0, xyz(entity->getWorldPosition()));
 }
 
 void ClProcessor_Bullet_RoundStaff::update() {

@@ -199,8 +199,8 @@ void ClProcessor_PlayerChargingGun::fireBarrel(SChargingBarrel& barrel) {
     bullet->activate();
     copyBulletParamsToBullet(bullet->root, shot);
     bullet->update();
-    if (g_fxParticleSystem)
-        g_fxParticleSystem->addExpandingFlash(EXPANDING_FLASH_SMALL, ClVec3(muzzle.m[12], muzzle.m[13], muzzle.m[14]));
+    if (fxParticles())
+        fxParticles()->addExpandingFlash(EXPANDING_FLASH_SMALL, ClVec3(muzzle.m[12], muzzle.m[13], muzzle.m[14]));
 }
 
 void ClProcessor_PlayerChargingGun::advanceDischarge(SChargingBarrel& barrel) {

@@ -184,7 +184,7 @@ s32 ClProcessor_Enemy_Flower::petalFacingShip() const {
 }
 
 void ClProcessor_Enemy_Flower::flash() {
-    if (g_fxParticleSystem) g_fxParticleSystem->addExpandingFlash(0, xyz(entity->getWorldPosition()));
+    if (fxParticles()) fxParticles()->addExpandingFlash(0, xyz(entity->getWorldPosition()));
 }
 
 // The flowers of a wave share one turn: only the member whose turn it is acts, at most once per

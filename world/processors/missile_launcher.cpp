@@ -231,12 +231,12 @@ void ClProcessor_Missile::update() {
 
 void ClProcessor_Missile::drawFlight(const ClVec3& at) {
     ClRenderTargetGroup* owner = getPreviewRenderTarget(entity->ownerTag);
-    if (g_fxParticleSystem) {
+    if (fxParticles()) {
         if (trail && fxParticleIsCurrent(trail, trailGeneration)) {
-            g_fxParticleSystem->steerParticle(trail, at);
+            fxParticles()->steerParticle(trail, at);
         } else if (!trail) {
             const bool light = node->params.get("BullType")->integer == BEAM_BULLET_TYPE;
-            trail = g_fxParticleSystem->addSprite(at, TRAIL_LIFETIME, TRAIL_START_SIZE, TRAIL_END_SIZE, 0xFFFFFFFFu,
+            trail = fxParticles()->addSprite(at, TRAIL_LIFETIME, TRAIL_START_SIZE, TRAIL_END_SIZE, 0xFFFFFFFFu,
                                                   0x00FFFFFFu, light ? g_lightSmoke.get() : g_smoke.get(), owner,
                                                   light ? GLOW_LAYERS : SMOKE_LAYERS);
             trailGeneration = trail ? trail->generation : 0;

@@ -52,8 +52,8 @@ ClVec3 clampToShipArea(const ClVec3& position) {
 
 void ClProcessor_PlayerCtrl::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     storeAttachment(owner, hangingOn, E_PROC_PLAYER_CTRL);
-    previousPointer[0] = g_aRawPadRecords[0][E_RAW_POINTER_X];
-    previousPointer[1] = g_aRawPadRecords[0][E_RAW_POINTER_Y];
+    previousPointer[0] = rawPadRecord(0)[E_RAW_POINTER_X];
+    previousPointer[1] = rawPadRecord(0)[E_RAW_POINTER_Y];
     scriptedMove = 0;
     const u32 latched = g_SavedOptions.latchedFire != 0 ? 1u : 0u;
     for (u32& l : latch) l = latched;
@@ -76,8 +76,8 @@ void ClProcessor_PlayerCtrl::update() {
         entity->setRootPosition(moveTween.getValue());
         return;
     }
-    pointer[0] = g_aRawPadRecords[0][E_RAW_POINTER_X];
-    pointer[1] = g_aRawPadRecords[0][E_RAW_POINTER_Y];
+    pointer[0] = rawPadRecord(0)[E_RAW_POINTER_X];
+    pointer[1] = rawPadRecord(0)[E_RAW_POINTER_Y];
     if (configGetInt("USE_ABSOLUTE_WM_MOUSE_POSITION") != 0)
         steerByAbsolutePointer();
     else

@@ -151,14 +151,14 @@ void switchBarColourPreset(u32 preset, f32 seconds) {
             }
             case E_BARSCHEME_FLOAT: {
                 SFloatTween& number = g_BarColourScheme.floatEntry(entry);
-                const SFloatTweenDesc fade = {number.word, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0, number.current,
+                const SFloatTweenDesc fade = {number.tag, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, number.current,
                                               row.number[preset], 0.0f, 0.0f, seconds, 1};
                 number.start(fade);
                 break;
             }
             case E_BARSCHEME_INT: {
                 SIntTween& integer = g_BarColourScheme.intEntry(entry);
-                const SIntTweenDesc fade = {integer.word, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, 0, integer.current,
+                const SIntTweenDesc fade = {integer.tag, E_TWEEN_ANIMATE, E_TWEEN_CURVE_LINEAR, integer.current,
                                             s32(row.word[preset]), 0.0f, 0.0f, seconds, 1};
                 integer.start(fade);
                 break;

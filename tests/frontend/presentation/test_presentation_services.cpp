@@ -36,14 +36,14 @@ TEST(FrontEndParticles, SetUpRegistersEXAndFXOnceAndShutdownRetiresBoth) {
     ClMegaParticleSystemEX* ex = g_megaParticleSystemEX;
     frontEndParticleSetUp();
     EXPECT_NE(ex, nullptr);
-    EXPECT_NE(g_fxParticleSystem, nullptr);
+    EXPECT_NE(fxParticles(), nullptr);
     EXPECT_EQ(ex, g_megaParticleSystemEX);
     EXPECT_EQ(registered + 2, registeredParticleSystemCount());
     EXPECT_EQ(std::vector<f32>({0, MIRROR_LAKE_GRAVITY, 0, 0, 0, 0, FRONT_END_BLAST_UPWARD_BIAS}), physics());
     frontEndParticleShutdown();
     frontEndParticleShutdown();
     EXPECT_EQ(g_megaParticleSystemEX, nullptr);
-    EXPECT_EQ(g_fxParticleSystem, nullptr);
+    EXPECT_EQ(fxParticles(), nullptr);
     EXPECT_EQ(retiringParticleSystemCount(), 2u);
     destroyRetiredParticleSystems();
     EXPECT_EQ(registered, registeredParticleSystemCount());
