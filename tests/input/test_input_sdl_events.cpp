@@ -59,7 +59,6 @@ protected:
         if (pad) m_pads.push_back(pad);
         return pad;
     }
-    static std::vector<u32> padsConnected(int count) { return std::vector<u32>(g_aPadConnected, g_aPadConnected + count); }
     static f32 channel(int id, int player = 0) { return channelValue(getPlayerChannel(player, id)); }
     // One frame through the mapper for player 0.
     static void frame(ClInputMapperBase* mapper) {
@@ -107,7 +106,9 @@ TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) 
     SDL_JoystickSetVirtualButton(pad1, SDL_CONTROLLER_BUTTON_B, 1);
     frame(gameplayInputMapper());
     gameplayInputMapper()->mapInputs(1);
-    EXPECT_EQ(padsConnected(3), (std::vector<u32>{1, 1, 0}));
+    EXPECT_TRUE(padConnected(0));
+    EXPECT_TRUE(padConnected(1));
+    EXPECT_FALSE(padConnected(2));
     EXPECT_EQ(channel(34, 1), 1.0f);
     EXPECT_EQ(channel(5, 1), 1.0f);
     EXPECT_EQ(channel(6, 1), 1.0f);
@@ -115,10 +116,12 @@ TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) 
     // The first pad leaves and comes back: the second keeps ordinal 1, the new one takes 0.
     SDL_JoystickDetachVirtual(first);
     frame(gameplayInputMapper());
-    EXPECT_EQ(padsConnected(2), (std::vector<u32>{0, 1}));
+    EXPECT_FALSE(padConnected(0));
+    EXPECT_TRUE(padConnected(1)) << "the second pad keeps its ordinal";
     ASSERT_GE(attachPad(), 0);
     frame(gameplayInputMapper());
-    EXPECT_EQ(padsConnected(2), (std::vector<u32>{1, 1}));
+    EXPECT_TRUE(padConnected(0)) << "the new pad takes the free ordinal";
+    EXPECT_TRUE(padConnected(1));
     EXPECT_EQ(g_aRawPadRecords[1][E_RAW_B], 1.0f);
 }
 
