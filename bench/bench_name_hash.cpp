@@ -88,22 +88,6 @@ void BM_HashMapFindByName(benchmark::State& state) {
 }
 BENCHMARK(BM_HashMapFindByName);
 
-void BM_GrowingHashMapFind(benchmark::State& state) {
-    ClGrowingHashMap map;
-    map.init(8);
-    std::vector<u32> keys;
-    for (u32 i = 0; i < 1000; ++i) {
-        keys.push_back(crc32TextNoCase(("Script_" + std::to_string(i)).c_str()));
-        map.insert(keys.back(), uintptr_t(i + 1));
-    }
-    size_t next = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(map.find(keys[next]));
-        if (++next == keys.size()) next = 0;
-    }
-    state.SetItemsProcessed(int64_t(state.iterations()));
-}
-BENCHMARK(BM_GrowingHashMapFind);
 
 }  // namespace
 

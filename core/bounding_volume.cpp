@@ -89,12 +89,6 @@ void ClBoundingVolumeList::pushSphere(u32 kind, f32 radius, const ClVec3& start,
     push(entry);
 }
 
-void ClBoundingVolumeList::addSphereFromPoints(u32 count, const ClVec3* points) {
-    ClBoundingVolume sphere;
-    sphere.setSphereFromPoints(count, points);
-    pushSphere(E_BOUNDS_SPHERE, sphere.radius, sphere.centre, sphere.centre);
-}
-
 void ClBoundingVolumeList::sweepSpheres(const ClBoundingVolumeList& localList, const ClMatrix44& previousMatrix,
                                         const ClMatrix44& currentMatrix) {
     if (&localList == this) fatalError("ClBoundingVolumeList::sweepSpheres into its own local list");

@@ -112,8 +112,6 @@ public:
     void reset();
     void release() { entries.release(); }
     void push(const SCollisionSphere& entry);
-    // Appends the sphere setSphereFromPoints makes of the points.
-    void addSphereFromPoints(u32 count, const ClVec3* points);
     // This list = each sphere of the local list swept from its centre under the previous world
     // matrix to its centre under the current one, radius kept. A local entry that is not a
     // sphere is fatal.

@@ -26,10 +26,6 @@ void packColourARGB(u32* out, const SColourRGBA& rgba) {
            channelByte(rgba.b);
 }
 
-u32 setColourAlpha(u32 colour, f32 alpha) {
-    return (colour & 0x00FFFFFFu) | channelByte(alpha) << 24;
-}
-
 SColourRGBA colourDifference(const SColourRGBA& from, const SColourRGBA& to) {
     return SColourRGBA{to.r - from.r, to.g - from.g, to.b - from.b, to.a - from.a};
 }
@@ -37,16 +33,4 @@ SColourRGBA colourDifference(const SColourRGBA& from, const SColourRGBA& to) {
 SColourRGBA colourBlend(const SColourRGBA& from, const SColourRGBA& delta, f32 f) {
     return SColourRGBA{from.r + delta.r * f, from.g + delta.g * f, from.b + delta.b * f,
                        from.a + delta.a * f};
-}
-
-void scaleColourARGB(u32* colour, f32 factor) {
-    u32 scaled = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const f32 v = static_cast<f32>((*colour >> shift) & 0xFFu) * factor;
-        u32 byte = 0;
-        if (v > 255.0f || v != v) byte = 255;
-        else if (v > 0.0f) byte = static_cast<u32>(v);
-        scaled |= byte << shift;
-    }
-    *colour = scaled;
 }

@@ -18,15 +18,7 @@ SColourRGBA unpackColourARGB(u32 colour);
 // NaN packs as 0.
 void packColourARGB(u32* out, const SColourRGBA& rgba);
 
-// Replaces the alpha byte with alpha x 255 (clamped and truncated like packColourARGB),
-// keeping red, green and blue.
-u32 setColourAlpha(u32 colour, f32 alpha);
-
 // to - from, channel by channel.
 SColourRGBA colourDifference(const SColourRGBA& from, const SColourRGBA& to);
 // from + delta x f, channel by channel.
 SColourRGBA colourBlend(const SColourRGBA& from, const SColourRGBA& delta, f32 f);
-
-// Each byte (alpha, red, green, blue) times the factor, rounded to single precision, held at 255
-// (NaN too) and truncated toward zero, in place. A negative factor gives 0.
-void scaleColourARGB(u32* colour, f32 factor);

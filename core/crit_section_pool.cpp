@@ -26,7 +26,6 @@ struct CritSectionPool {
     SCritSection* inUse[CRIT_SECTION_POOL_CAPACITY];
     u32 usedCount;
     u32 capacity;
-    u32 peakUse;
     alignas(ClCriticalSection) u8 guardStorage[sizeof(ClCriticalSection)];
 
     // Guards only the pointer array and the counts; sections are built and deleted outside it.
@@ -67,7 +66,6 @@ s32 critSectionPoolInit() {
     }
     pool.usedCount = 0;
     pool.capacity = CRIT_SECTION_POOL_CAPACITY;
-    pool.peakUse = 0;
     new (pool.guardStorage) ClCriticalSection();
     g_bCritSectionPoolReady.store(true, std::memory_order_release);
     return 1;
@@ -85,7 +83,6 @@ s32 critSectionCreate(SCritSection** outLock) {
         return 0;
     }
     SCritSection* lock = pool.inUse[pool.usedCount++];
-    if (pool.usedCount > pool.peakUse) pool.peakUse = pool.usedCount;
     pool.guard()->leave();
 
     new (lock->sectionStorage) ClCriticalSection();
@@ -151,13 +148,4 @@ u32 critSectionPoolUseCount() {
     const u32 used = pool.usedCount;
     pool.guard()->leave();
     return used;
-}
-
-u32 critSectionPoolPeakUse() {
-    if (!g_bCritSectionPoolReady.load(std::memory_order_acquire)) return g_CritSectionPool.peakUse;
-    CritSectionPool& pool = g_CritSectionPool;
-    pool.guard()->enter();
-    const u32 peak = pool.peakUse;
-    pool.guard()->leave();
-    return peak;
 }

@@ -40,7 +40,5 @@ s32 critSectionTryEnter(SCritSection* lock);
 // still hold must not be entered again. Returns 0.
 s32 critSectionPoolShutdown();
 
-// Statistics for the lock budget: records in use now, and the most in use at once since the
-// pool was last set up.
+// Records in use now: what the tests of every lock owner count to see their locks given back.
 u32 critSectionPoolUseCount();
-u32 critSectionPoolPeakUse();

@@ -11,12 +11,6 @@ constexpr u32 DIGEST_SIZE = 32;
 // call has its own hash state, so it may run on any thread at any time.
 void computeDigestWithValue(u8* outDigest, const void* bytes, u32 n, u32 value);
 
-// Appends the trailer of the file's whole current content to the file, which is created when
-// missing; the open runs under the file-system lock, the digest under the cipher lock. The path
-// is a game path ('\' separators, UTF-16). False when the file cannot be opened, is 4 GiB or
-// larger, cannot be read whole, or when the trailer cannot be written or the file closed.
-bool appendDigestToFile(const char16_t* path, u32 value);
-
 // True when the last 32 of the n bytes are the trailer of the bytes before them under this value.
 // Buffers shorter than a trailer give false. The buffer is never changed.
 bool verifyTrailingDigest(const void* bytes, u32 n, u32 value);

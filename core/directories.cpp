@@ -26,44 +26,6 @@ char g_szLangDir[PATH_BUFFER_LENGTH] = "";
 char16_t g_wszUserDataDir[PATH_BUFFER_LENGTH] = u".\\";
 s32 g_iLanguageIndex = 0;
 
-struct SPathSplit {
-    u32 directoryLength;  // up to and including the last separator
-    u32 nameLength;       // up to the last '.' after it
-    u32 extensionLength;  // from that '.', the dot included
-};
-
-SPathSplit splitPath(const char16_t* path) {
-    const u32 length = wstrLength(path);
-    u32 directoryLength = 0;
-    for (u32 i = 0; i < length; ++i) {
-        if (path[i] == u'\\' || path[i] == u'/') directoryLength = i + 1;
-    }
-    u32 dot = length;
-    for (u32 i = length; i > directoryLength; --i) {
-        if (path[i - 1] == u'.') {
-            dot = i - 1;
-            break;
-        }
-    }
-    return {directoryLength, dot - directoryLength, length - dot};
-}
-
-bool fitsPart(u32 length) { return length < PATH_PART_LENGTH; }
-
-// Copies length units of the path into out when the whole path can be split and the part
-// fits; otherwise out is empty.
-bool copyPart(const char16_t* path, const SPathSplit& split, u32 start, u32 length, char16_t* out) {
-    if (!out) return false;
-    out[0] = u'\0';
-    if (!path || !fitsPart(split.directoryLength) || !fitsPart(split.nameLength) ||
-        !fitsPart(split.extensionLength) || !fitsPart(length)) {
-        return false;
-    }
-    for (u32 i = 0; i < length; ++i) out[i] = path[start + i];
-    out[length] = u'\0';
-    return true;
-}
-
 }  // namespace
 
 void setDataDir(const char* path) {
@@ -146,22 +108,4 @@ void toBackslashesW(char16_t* path) {
     for (char16_t* p = path; *p; ++p) {
         if (*p == u'/') *p = u'\\';
     }
-}
-
-bool getFileNameW(const char16_t* path, char16_t* out, bool withExtension) {
-    const SPathSplit split = path ? splitPath(path) : SPathSplit{};
-    const u32 length = split.nameLength + (withExtension ? split.extensionLength : 0);
-    return copyPart(path, split, split.directoryLength, length, out);
-}
-
-bool getDirectoryW(const char16_t* path, char16_t* out) {
-    const SPathSplit split = path ? splitPath(path) : SPathSplit{};
-    return copyPart(path, split, 0, split.directoryLength, out);
-}
-
-bool getExtensionW(const char16_t* path, char16_t* out) {
-    const SPathSplit split = path ? splitPath(path) : SPathSplit{};
-    const u32 start = split.directoryLength + split.nameLength;
-    const u32 length = split.extensionLength ? split.extensionLength - 1 : 0;
-    return copyPart(path, split, start + (split.extensionLength ? 1 : 0), length, out);
 }

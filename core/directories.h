@@ -1,14 +1,10 @@
-// The program's directories (data, language, user data), the choice of language, and the
-// splitting of paths into folder, name and extension.
+// The program's directories (data, language, user data) and the choice of language.
 //
 // Paths keep the game's own form, '\' as the separator (the data directory may keep the '/'
 // it was given, as in "./Lang\eng\"); they become system paths only inside the platform layer.
 #pragma once
 
 #include "core/types.h"
-
-// Capacity of each path split off by the getters below, terminator included.
-constexpr u32 PATH_PART_LENGTH = 260;
 
 constexpr s32 LANGUAGE_COUNT = 24;
 constexpr s32 LANGUAGE_INDEX_JAPANESE = 8;  // selects the "-JAP" font variants
@@ -52,10 +48,3 @@ char getPathSeparator();
 void toBackslashes(char* path);
 void toBackslashesW(char16_t* path);
 
-// Split a path at its last '\' or '/' (folder, with that separator) and at the last '.' of the
-// rest (name, extension). out holds PATH_PART_LENGTH units. A path with any part too long for
-// that cannot be split: the result is empty and the return value false.
-bool getFileNameW(const char16_t* path, char16_t* out, bool withExtension);
-bool getDirectoryW(const char16_t* path, char16_t* out);
-// Without the dot.
-bool getExtensionW(const char16_t* path, char16_t* out);

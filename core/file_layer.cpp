@@ -6,7 +6,6 @@
 #include "core/fixed_pool.h"
 #include "platform/os/rename.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -341,11 +340,6 @@ u32 readDiskFileAsync(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, D
     return startRead(slot, offset, size, buffer, onDone, user, onFail, failUser);
 }
 
-u32 readDiskFilePiece(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer) {
-    if (size > DISK_READ_PIECE_SIZE) fatalErrorf("readDiskFilePiece: a piece of %u bytes is over 1 MiB", size);
-    return startRead(slot, offset, size, buffer, nullptr, nullptr, nullptr, nullptr);
-}
-
 u32 readDiskFileBlocking(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer) {
     if (!readAcceptable(slot, offset, size, buffer)) return E_FILESTATUS_READ_NOT_STARTED;
     beginRead(slot, nullptr, nullptr, nullptr, nullptr);
@@ -434,55 +428,4 @@ u32 reportLastError() {
     const std::string text = osErrorText(code);
     std::fprintf(stderr, "failed with error %d: %s\n", s32(code), text.c_str());
     return code;
-}
-
-u32 formatBounded(char* buffer, size_t size, const char* format, ...) {
-    if (!buffer || size == 0 || size > 0x7fffffff) return E_FORMAT_BOUNDED_INVALID_ARGUMENT;
-    va_list arguments;
-    va_start(arguments, format);
-    const int length = std::vsnprintf(buffer, size, format, arguments);
-    va_end(arguments);
-    if (length < 0) {
-        buffer[0] = 0;
-        return E_FORMAT_BOUNDED_INVALID_ARGUMENT;
-    }
-    if (size_t(length) >= size) {
-        buffer[size - 1] = 0;
-        return E_FORMAT_BOUNDED_TRUNCATED;
-    }
-    return E_FORMAT_BOUNDED_OK;
-}
-
-bool ClStreamWriter::open(const char16_t* path) {
-    close();
-    if (!pathAcceptable(path)) return false;
-    char16_t temporary[TEMPORARY_PATH_CAPACITY];
-    temporaryPathOf(path, temporary);
-    {
-        ClFileSystemLockScope lock;
-        m_file = osFileOpenW(temporary, E_OSFILE_WRITE_CREATE);
-    }
-    m_open = m_file != nullptr;
-    m_writeFailed = false;
-    if (m_open) m_path = path;
-    return m_open;
-}
-
-u32 ClStreamWriter::write(const void* buffer, u32 size) {
-    if (!m_open || !buffer) return 0;
-    u32 written = 0;
-    if (!osFileWrite(m_file, buffer, size, &written) || written != size) m_writeFailed = true;
-    m_bytesWritten += written;
-    return written;
-}
-
-bool ClStreamWriter::close() {
-    if (!m_open) return true;
-    m_open = false;
-    bool ok = !m_writeFailed && osFileFlush(m_file);
-    if (!osFileClose(m_file)) ok = false;
-    m_file = nullptr;
-    char16_t temporary[TEMPORARY_PATH_CAPACITY];
-    temporaryPathOf(m_path.c_str(), temporary);
-    return replaceByTemporary(temporary, m_path.c_str(), ok);
 }

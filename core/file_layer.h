@@ -1,6 +1,6 @@
 // The layer between the game and the system's file services: disk files read in overlapped
 // pieces whose completions run on the issuing thread, whole-file writes, directory listings,
-// existence tests, and a small stream writer. Every open goes through one global file-system lock.
+// existence tests. Every open goes through one global file-system lock.
 //
 // Narrow paths are UTF-8 and wide paths UTF-16, both with '\' separators; paths of
 // FILE_PATH_LIMIT units or more are refused with E_FILESTATUS_BAD_PATH.
@@ -86,8 +86,6 @@ u32 closeDiskFileWithCallbacks(SDiskFileSlot* slot, DiskFileDoneFn onClosed, voi
 // end, no slot or buffer) or its first piece cannot be issued.
 u32 readDiskFileAsync(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, DiskFileDoneFn onDone, void* user,
                       DiskFileFailedFn onFail, void* failUser);
-// One piece with no callbacks; a size above DISK_READ_PIECE_SIZE stops the program. 0 or 9.
-u32 readDiskFilePiece(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer);
 // Issues the pieces one after another and waits for each in alertable waits of this thread
 // (which also run its other completions). 0 when every byte arrived, else 9.
 u32 readDiskFileBlocking(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer);
@@ -129,41 +127,3 @@ u32 createDirectoryW(const char16_t* path);
 // Writes "failed with error N: text" for this thread's last system error to standard error and
 // returns the code; returns 0 and writes nothing when there is none. Never waits for anyone.
 u32 reportLastError();
-
-enum EFormatBoundedResult : u32 {
-    E_FORMAT_BOUNDED_OK = 0,
-    E_FORMAT_BOUNDED_INVALID_ARGUMENT = 0x80070057,
-    E_FORMAT_BOUNDED_TRUNCATED = 0x8007007A,
-};
-
-// printf-style into a buffer of `size` bytes, always terminated. A size of 0 or above
-// 0x7fffffff writes nothing.
-u32 formatBounded(char* buffer, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
-
-// Writes a file as a byte stream, for the save writer. Like writeWholeFileW, the bytes go to
-// path + ".tmp", which only a close after every write was whole renames over the file.
-class ClStreamWriter {
-public:
-    ClStreamWriter() = default;
-    ClStreamWriter(const ClStreamWriter&) = delete;
-    ClStreamWriter& operator=(const ClStreamWriter&) = delete;
-    ~ClStreamWriter() { close(); }
-
-    // Creates the temporary file (closing one already open first); returns the open flag.
-    bool open(const char16_t* path);
-    // Returns the bytes written, which are added to bytesWritten; 0 when not open.
-    u32 write(const void* buffer, u32 size);
-    // Puts the file in place. False when the file was open and a write came short or the flush,
-    // close or rename failed: the file is then left as it was before the open.
-    bool close();
-
-    bool isOpen() const { return m_open; }
-    u64 getBytesWritten() const { return m_bytesWritten; }
-
-private:
-    bool m_open = false;
-    bool m_writeFailed = false;
-    u64 m_bytesWritten = 0;
-    SOsFile* m_file = nullptr;
-    std::u16string m_path;
-};

@@ -6,8 +6,6 @@
 // Below this stopping distance the braking ratio delta / distance is meaningless.
 constexpr f32 APPROACH_MIN_STOPPING_DISTANCE = 1e-7f;
 
-f32 signOf(f32 x) { return x >= 0.0f ? 1.0f : -1.0f; }
-
 f32 clampFloat(f32 v, f32 lo, f32 hi) {
     if (v < lo) return lo;
     if (v > hi) return hi;
@@ -40,11 +38,6 @@ f32 angleFromCosine(f32 c, f32 s) {
     // The cosine of a freshly normalised vector can come out a rounding step above 1.
     const f32 angle = std::acos(std::clamp(c, -1.0f, 1.0f));
     return s < 0.0f ? MATH_TWO_PI - angle : angle;
-}
-
-f32 fractionalPart(f32 x) {
-    if (x >= 0.0f) return x - std::floor(x);
-    return x - std::ceil(x);
 }
 
 void approachTarget(f32* outVelocity, f32* outPosition, f32 position, f32 velocity, f32 target, f32 threshold, f32 dt,

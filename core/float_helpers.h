@@ -8,8 +8,6 @@ constexpr f32 MATH_PI = 3.14159265358979f;
 constexpr f32 MATH_TWO_PI = 6.28318530717959f;
 constexpr f32 MATH_DEGREES_TO_RADIANS = MATH_PI / 180.0f;
 
-// +1 for x >= 0 (zero included), else -1.
-f32 signOf(f32 x);
 // lo when v < lo, hi when v > hi, else v.
 f32 clampFloat(f32 v, f32 lo, f32 hi);
 // Inline: the glints' sweeps call these for every glint each frame.
@@ -28,9 +26,6 @@ f32 unwrapAngleNear(f32 reference, f32 angle);
 // The full-circle angle whose cosine is c, on the side given by the sign of s: acos(c), or
 // 2 pi - acos(c) when s is negative. c is clamped to [-1, 1] first.
 f32 angleFromCosine(f32 c, f32 s);
-// The part of x after the point, with the sign of x: x - floor(x) for x >= 0 and x - ceil(x)
-// below 0, so that every integer gives 0.
-f32 fractionalPart(f32 x);
 
 // One frame of easing a value towards a target with limited acceleration and a top speed:
 // full speed towards the target while it cannot overshoot, slower once the stopping distance

@@ -23,16 +23,3 @@ void setInputSettleFrames(s32 frames);
 
 // Stores the frame step and adds it to the running total.
 void setClockDelta(int clock, f32 seconds);
-
-// A local calendar date and time of day, to the minute.
-struct SDateTime {
-    s32 year;    // full year, such as 2010
-    s32 month;   // 1 to 12
-    s32 day;     // 1 to 31
-    s32 hour;    // 0 to 23
-    s32 minute;  // 0 to 59
-};
-
-// second - first in whole seconds, both read as local times with seconds 0 and no daylight-saving
-// adjustment. Months outside 1 to 12 carry into the year.
-s64 secondsBetweenDates(const SDateTime& first, const SDateTime& second);

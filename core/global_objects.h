@@ -65,7 +65,6 @@ public:
     void init(u32 newBucketCount, u32 bucketCapacity);
     // Frees every bucket's blocks and the bucket array; nothing happens to a table not in use.
     void release();
-    SBucket* bucketFor(u32 hash) { return &buckets[hash & mask]; }
 
     u32 inUse = 0;
     u32 bucketCount = 0;

@@ -129,13 +129,6 @@ uintptr_t ClHashMap::remove(u32 key) {
     return removed;
 }
 
-void ClHashMap::swapBlocks(ClHashMap& other) {
-    std::swap(keys, other.keys);
-    std::swap(values, other.values);
-    std::swap(capacity, other.capacity);
-    std::swap(count, other.count);
-}
-
 void ClHashMap::clear() {
     if (keys) std::memset(keys, 0, slotBlockBytes(capacity));
     count = 0;
@@ -146,24 +139,6 @@ void ClHashMap::forEachValue(ValueCallback callback, void* user) const {
     for (u32 slot = 0; slot < capacity; ++slot) {
         if (values[slot] != 0) callback(values[slot], user);
     }
-}
-
-bool ClGrowingHashMap::insert(u32 key, uintptr_t value) {
-    if (key == 0 || !map.isInUse()) return false;
-    if (map.getCount() == map.getCapacity()) grow();
-    return map.insert(key, value);
-}
-
-void ClGrowingHashMap::grow() {
-    const u32 oldCapacity = map.getCapacity();
-    if (oldCapacity == 0) return;
-    if (oldCapacity > HASH_MAP_MAX_CAPACITY / 2) fatalErrorf("ClGrowingHashMap: cannot grow past %u slots", oldCapacity);
-    ClHashMap grown;
-    grown.init(oldCapacity * 2);
-    for (u32 slot = 0; slot < oldCapacity; ++slot) {
-        if (map.keyAt(slot) != 0) grown.insert(map.keyAt(slot), map.valueAt(slot));
-    }
-    map.swapBlocks(grown);
 }
 
 uintptr_t ClHashSlotTable::getOrDie(u32 key) const {

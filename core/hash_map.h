@@ -51,46 +51,17 @@ public:
 
     u32 getCapacity() const { return capacity; }
     u32 getCount() const { return count; }
-    u32 keyAt(u32 slot) const { return keys[slot]; }
-    uintptr_t valueAt(u32 slot) const { return values[slot]; }
 
 private:
-    friend class ClGrowingHashMap;
-
     // The first empty slot on the key's probe path; capacity when there is none.
     u32 findEmptySlot(u32 key) const;
     // The slot holding the key, else the first empty slot of its probe path; capacity when neither.
     u32 findKeyOrEmptySlot(u32 key) const;
-    void swapBlocks(ClHashMap& other);
 
     u32* keys = nullptr;          // start of the block
     uintptr_t* values = nullptr;  // inside the same block
     u32 capacity = 0;
     u32 count = 0;
-};
-
-// The table that doubles when an insert finds it full. Allocation failure is fatal.
-class ClGrowingHashMap {
-public:
-    void init(u32 capacity) { map.init(capacity); }
-    void release() { map.release(); }
-    bool isInUse() const { return map.isInUse(); }
-
-    // Grows first when count equals capacity. False for key 0 or a table not set up.
-    bool insert(u32 key, uintptr_t value);
-    uintptr_t find(u32 key) const { return map.find(key); }
-    uintptr_t findByName(const char* name) const { return map.findByName(name); }
-    void clear() { map.clear(); }
-    // Doubles the capacity, re-inserting every entry in ascending slot order.
-    void grow();
-
-    u32 getCapacity() const { return map.getCapacity(); }
-    u32 getCount() const { return map.getCount(); }
-    u32 keyAt(u32 slot) const { return map.keyAt(slot); }
-    uintptr_t valueAt(u32 slot) const { return map.valueAt(slot); }
-
-private:
-    ClHashMap map;
 };
 
 // A name-hash table whose values are slots of an owner's record array (the named-spline

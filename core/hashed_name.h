@@ -7,17 +7,13 @@
 class ClHashedName {
 public:
     ClHashedName();
-    ClHashedName(const ClHashedName& other);
+    ClHashedName(const ClHashedName& other) = delete;
     ~ClHashedName();
-    ClHashedName& operator=(const ClHashedName& other) { assign(other); return *this; }
+    ClHashedName& operator=(const ClHashedName& other) = delete;
 
     // Copies the text (a null text reads as empty) and hashes it; any text owned before is freed
     // after the copy, so the source may be this holder's own text.
-    void initFromText(const char* source);
     void assignText(const char* source);
-    // Takes a copy of other's text and hash. A holder that does not own its text (one that points
-    // into relocated file data, or was released) gives an owned empty text with hash 0.
-    void assign(const ClHashedName& other);
     // Frees an owned text; the holder is left with the shared empty text and hash 0.
     void release();
 

@@ -24,7 +24,6 @@ public:
 
     u32 getCount() const { return count; }
     ClListNode* getHead() const { return head; }
-    ClListNode* getTail() const { return tail; }
 
 private:
     u32 count = 0;

@@ -1,25 +1,11 @@
 #include "core/matrix33.h"
 
-ClMatrix22 ClMatrix22::getInverse() const {
-    const f32 det = a * d - b * c;
-    if (det == 0.0f) return ClMatrix22{a, c, b, d};
-    return ClMatrix22{d / det, -b / det, -c / det, a / det};
-}
-
-ClVec2 ClMatrix22::transform(const ClVec2& v) const { return ClVec2(a * v.x + b * v.y, c * v.x + d * v.y); }
-
-void ClMatrix33::setZero() {
-    for (f32& value : m) value = 0.0f;
-}
-
 void ClMatrix33::setColumns(const ClVec3& c0, const ClVec3& c1, const ClVec3& c2) {
     const f32 values[12] = {c0.x, c1.x, c2.x, 0.0f, c0.y, c1.y, c2.y, 0.0f, c0.z, c1.z, c2.z, 0.0f};
     for (int i = 0; i < 12; ++i) m[i] = values[i];
 }
 
 ClVec3 ClMatrix33::getColumn(int column) const { return ClVec3(at(0, column), at(1, column), at(2, column), 0.0f); }
-
-ClVec3 ClMatrix33::getRow(int row) const { return ClVec3(at(row, 0), at(row, 1), at(row, 2), 0.0f); }
 
 ClMatrix33 ClMatrix33::multiply(const ClMatrix33& other) const {
     ClMatrix33 result;

@@ -1,23 +1,8 @@
-// The small matrices: 2x2 for planar work and the 3x3 orientation whose columns are an object's
-// right, up and backward axes.
+// The 3x3 orientation whose columns are an object's right, up and backward axes.
 #pragma once
 
 #include "core/types.h"
 #include "core/vec.h"
-
-// Row-major: (a b / c d).
-struct ClMatrix22 {
-    f32 a = 1.0f;
-    f32 b = 0.0f;
-    f32 c = 0.0f;
-    f32 d = 1.0f;
-
-    // (d, -b, -c, a) / det. A singular matrix gives its transpose (a, c, b, d) rather than
-    // infinities.
-    ClMatrix22 getInverse() const;
-    // (a x + b y, c x + d y).
-    ClVec2 transform(const ClVec2& v) const;
-};
 
 // Three rows of four floats, row i at m[4i .. 4i+3], the same layout as the upper rows of a
 // ClMatrix44. The fourth float of each row takes no part in the 3x3 operations and is written
@@ -28,10 +13,8 @@ struct alignas(16) ClMatrix33 {
     f32 at(int row, int column) const { return m[4 * row + column]; }
     void set(int row, int column, f32 value) { m[4 * row + column] = value; }
 
-    void setZero();
     void setColumns(const ClVec3& c0, const ClVec3& c1, const ClVec3& c2);
     ClVec3 getColumn(int column) const;
-    ClVec3 getRow(int row) const;
     // this x other.
     ClMatrix33 multiply(const ClMatrix33& other) const;
 };

@@ -36,19 +36,6 @@ ClMatrix44 ClMatrix44::multiply(const ClMatrix44& other) const {
     return result;
 }
 
-void ClMatrix44::setTransposedFrom(const ClMatrix44& other) {
-    const ClMatrix44 source = other;  // other may be this matrix
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) m[4 * i + j] = source.m[4 * j + i];
-    }
-}
-
-ClMatrix44 ClMatrix44::getTransposed() const {
-    ClMatrix44 result;
-    result.setTransposedFrom(*this);
-    return result;
-}
-
 ClMatrix44 ClMatrix44::getInverse() const {
     ClMatrix44 inv;
     f32* r = inv.m;
@@ -124,16 +111,6 @@ void ClMatrix44::transformPointArray(const ClVec3* points, u32 count, ClVec3* re
     }
 }
 
-ClVec3 ClMatrix44::transformPointColumn(const ClVec3& p) const {
-    return ClVec3(m[0] * p.x + m[1] * p.y + m[2] * p.z + m[3], m[4] * p.x + m[5] * p.y + m[6] * p.z + m[7],
-                  m[8] * p.x + m[9] * p.y + m[10] * p.z + m[11], m[12] * p.x + m[13] * p.y + m[14] * p.z + m[15]);
-}
-
-ClVec3 ClMatrix44::transformVectorTransposed(const ClVec3& v) const {
-    return ClVec3(m[0] * v.x + m[1] * v.y + m[2] * v.z, m[4] * v.x + m[5] * v.y + m[6] * v.z,
-                  m[8] * v.x + m[9] * v.y + m[10] * v.z, v.w);
-}
-
 void ClMatrix44::setRotationAxisAngle(const ClVec3& a, f32 angle) {
     const f32 c = std::cos(angle);
     const f32 s = std::sin(angle);
@@ -151,28 +128,6 @@ void ClMatrix44::setRotationAxisAngle(const ClVec3& a, f32 angle) {
 }
 
 void ClMatrix44::setRotationY(f32 angle) { setRotationAxisAngle(ClVec3(0.0f, 1.0f, 0.0f), angle); }
-
-void ClMatrix44::setOrientation(const ClVec3& forward, const ClVec3& upHint) {
-    ClVec3 rows[3] = {ClVec3(1.0f, 0.0f, 0.0f), ClVec3(0.0f, 1.0f, 0.0f), ClVec3(0.0f, 0.0f, 1.0f)};
-    ClVec3 d = forward;
-    // A zero forward has no direction to face: it keeps the identity orientation.
-    if (d.normalize() != 0.0f) {
-        const ClVec3 up = usableUpVector(d, upHint);
-        ClVec3 side = d.cross(up);
-        ClVec3 rebuiltUp = side.cross(d);
-        side.normalize();
-        rebuiltUp.normalize();
-        rows[0] = d;
-        rows[1] = rebuiltUp;
-        rows[2] = side;
-    }
-    for (int i = 0; i < 3; ++i) {
-        m[4 * i] = rows[i].x;
-        m[4 * i + 1] = rows[i].y;
-        m[4 * i + 2] = rows[i].z;
-        m[4 * i + 3] = 0.0f;
-    }
-}
 
 f32 ClMatrix44::toAxisAngle(ClVec3* axis) const {
     const f32 cosine = std::clamp((m[0] + m[5] + m[10] - 1.0f) / 2.0f, -1.0f, 1.0f);
@@ -215,18 +170,5 @@ ClMatrix44 makeWorldMatrix(const ClVec3& position, const ClMatrix33& orientation
     }
     result.setTranslation(position);
     result.m[15] = 1.0f;
-    return result;
-}
-
-ClMatrix33 multiplyByInverseRotation(const ClMatrix33& orientation, const ClMatrix44& matrix) {
-    // The transposed rotation part has element (k, j) = matrix.m[4j + k].
-    ClMatrix33 result;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            result.set(i, j, orientation.at(i, 0) * matrix.m[4 * j] + orientation.at(i, 1) * matrix.m[4 * j + 1] +
-                                 orientation.at(i, 2) * matrix.m[4 * j + 2]);
-        }
-        result.set(i, 3, 0.0f);
-    }
     return result;
 }

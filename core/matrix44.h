@@ -5,7 +5,7 @@
 // column 2.
 //
 // Rotations built here turn a row vector by +angle about their axis by the right-hand rule
-// (p x M), so applying the transpose (transformVectorTransposed) turns it back.
+// (p x M), so applying the transpose turns it back.
 #pragma once
 
 #include "core/matrix33.h"
@@ -28,8 +28,6 @@ struct alignas(16) ClMatrix44 {
     // many items placed exactly where their parent is.
     static ClMatrix44 identityTimes(const ClMatrix44& other);
 
-    void setTransposedFrom(const ClMatrix44& other);
-    ClMatrix44 getTransposed() const;
     // Cofactors over the determinant. Nothing checks for a singular matrix: its inverse is
     // made of non-finite values.
     ClMatrix44 getInverse() const;
@@ -44,33 +42,18 @@ struct alignas(16) ClMatrix44 {
 
     void setColumn0(const ClVec3& v);
     void setColumn1(const ClVec3& v);
-    ClVec3 getColumn0() const { return ClVec3(m[0], m[4], m[8], 0.0f); }
-    ClVec3 getColumn1() const { return ClVec3(m[1], m[5], m[9], 0.0f); }
-    // Column 2 holds the backward axis: setBackAxis stores minus the given forward direction
-    // and getBackAxis gives the forward direction back.
+    // Column 2 holds the backward axis: setBackAxis stores minus the given forward direction.
     void setBackAxis(const ClVec3& forward);
-    ClVec3 getBackAxis() const { return ClVec3(-m[2], -m[6], -m[10], 0.0f); }
 
     // x row0 + y row1 + z row2 + row3, all four components (the fourth lands in w).
     ClVec3 transformPoint(const ClVec3& p) const;
     // The same for count points; both arrays have the 16-byte ClVec3 stride.
     void transformPointArray(const ClVec3* points, u32 count, ClVec3* results) const;
-    // Column-vector form: result i = m[4i] x + m[4i+1] y + m[4i+2] z + m[4i+3], i = 0 .. 3.
-    ClVec3 transformPointColumn(const ClVec3& p) const;
-    // result i = dot(row i, v) for rows 0 .. 2, no translation: the inverse of a pure rotation
-    // applied to v. The fourth float is v's.
-    ClVec3 transformVectorTransposed(const ClVec3& v) const;
 
     // Upper 3x3 = the rotation by angle (radians) about the unit axis; every other element is
     // left as it was.
     void setRotationAxisAngle(const ClVec3& unitAxis, f32 angle);
     void setRotationY(f32 angle);
-
-    // Row 0 = the forward direction, rows 1 and 2 = up and side built with the up hint, all
-    // unit length; elements 3, 7 and 11 become 0 and the translation row is kept. A hint that
-    // is missing or within about 8 degrees of the forward line gives way to (0, 0, 1), then to
-    // (0, 1, 0); a zero forward gives the identity orientation.
-    void setOrientation(const ClVec3& forward, const ClVec3& upHint);
 
     // The angle (radians, 0 .. pi) of the rotation in the upper 3x3, and its unit axis. With no
     // usable axis a small angle gives (1, 0, 0); a half turn rebuilds the axis (up to sign)
@@ -126,6 +109,3 @@ inline ClMatrix44 ClMatrix44::identityTimes(const ClMatrix44& other) {
 // The world matrix of an object at position with orientation: upper 3x3 = the transposed
 // orientation, elements 3, 7 and 11 = 0, translation = position, m[15] = 1.
 ClMatrix44 makeWorldMatrix(const ClVec3& position, const ClMatrix33& orientation);
-
-// orientation x the transpose of the rotation part of matrix.
-ClMatrix33 multiplyByInverseRotation(const ClMatrix33& orientation, const ClMatrix44& matrix);

@@ -358,18 +358,6 @@ u32 openPackagedFile(const char* path, u32* outSize, SAssetFile** outFile, u32 p
     return E_FILESTATUS_OK;
 }
 
-u32 openPackagedFileW(const char16_t* path, u32* outSize, SAssetFile** outFile, u32 packageId) {
-    if (!path) return E_FILESTATUS_BAD_PATH;
-    char narrow[FILE_PATH_LIMIT];
-    u32 length = 0;
-    for (; path[length] != 0; ++length) {
-        if (length + 1 >= FILE_PATH_LIMIT) return E_FILESTATUS_BAD_PATH;
-        narrow[length] = path[length] < 256 ? char(path[length]) : '_';
-    }
-    narrow[length] = 0;
-    return openPackagedFile(narrow, outSize, outFile, packageId);
-}
-
 u32 packagedFileExists(const char* path, u32 packageId) {
     SPackage* package = nullptr;
     SPackageEntry entry;

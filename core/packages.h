@@ -96,8 +96,6 @@ u32 archiveMount(const char* name, u32 alignmentWord, const char* keyText);
 // 1 no package with that id or no such entry, 3 every file object in use, or the data file's
 // open status (1, 2, 13). The path is taken relative to the data directory; '/' counts as '\'.
 u32 openPackagedFile(const char* path, u32* outSize, SAssetFile** outFile, u32 packageId);
-// The same for a wide path, narrowed first (units of 256 or more become '_').
-u32 openPackagedFileW(const char16_t* path, u32* outSize, SAssetFile** outFile, u32 packageId);
 u32 packagedFileExists(const char* path, u32 packageId);
 
 // 1 or 0. Allocates the data buffer of size bytes and, for a compressed or enciphered entry,

@@ -57,16 +57,6 @@ bool ClScriptRegistry::find(const char* key, uintptr_t* outValue) const {
     return false;
 }
 
-bool ClScriptRegistry::update(const char* key, uintptr_t value) {
-    for (SScriptRegistryEntry* entry = buckets[bucketOf(key)]; entry; entry = entry->next) {
-        if (entry->key.equalsText(key)) {
-            entry->value = value;
-            return true;
-        }
-    }
-    return false;
-}
-
 bool ClScriptRegistry::remove(const char* key) {
     for (SScriptRegistryEntry** link = &buckets[bucketOf(key)]; *link; link = &(*link)->next) {
         SScriptRegistryEntry* entry = *link;
@@ -154,27 +144,6 @@ void dropCachedScript(const char* fileName) {
     destroyTree(value);
 }
 
-ClScriptNode* getScriptCached(const char* fileName, u32 reload, bool cacheFailure) {
-    if (!fileName) fileName = "";
-    if (reload) dropCachedScript(fileName);
-    uintptr_t value = 0;
-    const bool present = scriptCache().find(fileName, &value);
-    // A failure that getScriptUnchecked cached stays a failure for it; getScript tries again.
-    if (present && (value != 0 || cacheFailure)) {
-        if (value == 0) lastMissingScript() = fileName;
-        return reinterpret_cast<ClScriptNode*>(value);
-    }
-    ClScriptNode* root = scriptLoad(fileName, 1);
-    if (!root) {
-        lastMissingScript() = fileName;
-        if (cacheFailure && !present) scriptCache().insert(fileName, 0);
-        return nullptr;
-    }
-    if (present) scriptCache().update(fileName, reinterpret_cast<uintptr_t>(root));
-    else scriptCache().insert(fileName, reinterpret_cast<uintptr_t>(root));
-    return root;
-}
-
 }  // namespace
 
 bool registerScriptClass(const char* className, ClScriptNode* block) {
@@ -208,9 +177,19 @@ void freeAllScripts() {
 // ---------------------------------------------------------------------------------------------
 // Loading
 
-ClScriptNode* getScript(const char* fileName, u32 reload) { return getScriptCached(fileName, reload, false); }
-
-ClScriptNode* getScriptUnchecked(const char* fileName, u32 reload) { return getScriptCached(fileName, reload, true); }
+ClScriptNode* getScript(const char* fileName, u32 reload) {
+    if (!fileName) fileName = "";
+    if (reload) dropCachedScript(fileName);
+    uintptr_t value = 0;
+    if (scriptCache().find(fileName, &value)) return reinterpret_cast<ClScriptNode*>(value);
+    ClScriptNode* root = scriptLoad(fileName, 1);
+    if (!root) {
+        lastMissingScript() = fileName;
+        return nullptr;
+    }
+    scriptCache().insert(fileName, reinterpret_cast<uintptr_t>(root));
+    return root;
+}
 
 ClScriptNode* scriptLoad(const char* fileName, u32 watch) {
     (void)watch;
@@ -220,16 +199,6 @@ ClScriptNode* scriptLoad(const char* fileName, u32 watch) {
     // One byte over the limit is enough for the parser to report the file as too large.
     const u32 size = u32(std::min<size_t>(bytes.size(), size_t(SCRIPT_TEXT_SIZE_LIMIT) + 1));
     return scriptParseBytes(fileName, bytes.data(), size, source, nullptr);
-}
-
-void onScriptFileChanged(const char* path) {
-    const char* separator = std::strrchr(path, '\\');
-    if (!separator) return;
-    const char* fileName = separator + 1;
-    if (!scriptCache().find(fileName, nullptr)) return;
-    dropCachedScript(fileName);
-    ClScriptNode* root = scriptLoad(fileName, 0);
-    if (root) scriptCache().insert(fileName, reinterpret_cast<uintptr_t>(root));
 }
 
 const char* scriptNameOfRoot(const ClScriptNode* root) {

@@ -34,8 +34,7 @@ struct SScriptRegistryEntry {
     SScriptRegistryEntry* next = nullptr;
 };
 
-// Keys compare case-sensitively (`String::equals`). A value may be 0 (the cache keeps a failed
-// load of `getScriptUnchecked` that way), so presence and value are reported apart.
+// Keys compare case-sensitively.
 class ClScriptRegistry {
 public:
     ClScriptRegistry() = default;
@@ -48,8 +47,6 @@ public:
     bool insert(const char* key, uintptr_t value);
     // True when present; the value is written when outValue is not null.
     bool find(const char* key, uintptr_t* outValue) const;
-    // Overwrites the value of a present key; false when absent.
-    bool update(const char* key, uintptr_t value);
     // Takes out the first entry with the key; false when absent.
     bool remove(const char* key);
     // Takes out the first entry in bucket order, handing over its key and value; false when empty.
@@ -92,20 +89,14 @@ void freeAllScripts();
 // Broken includes, two names in a row and duplicate classes stop the program with a message
 // "file:offset: reason".
 ClScriptNode* getScript(const char* fileName, u32 reload);
-// The same, except that a failed load is cached too: a missing file gives null from then on
-// without another attempt. Read its result with the static `ClScriptNode::getNamedChildOrDie`,
-// which stops the program with a message naming the script when the tree is null.
-ClScriptNode* getScriptUnchecked(const char* fileName, u32 reload);
 // Reads, expands and parses "Scripts\<fileName>"; null when the file cannot be read. The caller
 // owns the tree (delete destroys it and unregisters its classes). The change watch that watch = 1
 // asks for does not exist on this system, so the flag changes nothing.
 ClScriptNode* scriptLoad(const char* fileName, u32 watch);
-// Reloads the cached tree of the file named after the last '\' of the path, when there is one.
-void onScriptFileChanged(const char* path);
 
 // The cache key of a cached root, or null (diagnostics only).
 const char* scriptNameOfRoot(const ClScriptNode* root);
-// The last file name that `getScript` or `getScriptUnchecked` gave null for; empty when none.
+// The last file name that `getScript` gave null for; empty when none.
 const char* lastMissingScriptName();
 
 // Where scripts and their includes are read from: the mounted packages unless a test has put a

@@ -41,14 +41,12 @@ public:
     void destroyChildren();
 
     // Among the children named in the file, the first whose name hash is crc32TextNoCase(name).
-    // None, or a null node (a failed `getScriptUnchecked`), stops the program with a message
+    // None, or a null node (a script that could not be loaded), stops the program with a message
     // naming the script. Use this form on a tree that may be null.
     static ClScriptNode* getNamedChildOrDie(const ClScriptNode* node, const char* name);
     // The first child of any kind with that name hash; unnamed children answer to "[UNNAMED]".
     // None, or a null node, stops the program with a message naming the script.
     static ClScriptNode* getChildOrDie(const ClScriptNode* node, const char* name);
-    ClScriptNode* getNamedChildOrDie(const char* childName) const { return getNamedChildOrDie(this, childName); }
-    ClScriptNode* getChildOrDie(const char* childName) const { return getChildOrDie(this, childName); }
     // As getChildOrDie, but null when there is none.
     ClScriptNode* findChild(const char* childName) const;
     // The child at the index; an index past the children stops the program with a message.

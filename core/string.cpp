@@ -1,7 +1,6 @@
 #include "core/string.h"
 
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -41,14 +40,6 @@ s32 checkedTextLength(const char* text) {
 String::String() : length(0), text(g_szEmptyText) {}
 
 String::String(const char* source) : length(0), text(g_szEmptyText) { assignText(source); }
-
-String::String(s32 value) : length(0), text(g_szEmptyText) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%d", value);
-    assignText(digits);
-}
-
-String::String(const String& other) : length(0), text(g_szEmptyText) { assign(other); }
 
 String::~String() {
     freeTextBlock(text);
@@ -92,32 +83,8 @@ void String::assignBytes(const void* bytes, s32 n) {
     replaceBlock(block, n);
 }
 
-void String::appendBytes(const char* bytes, s32 n) {
-    if (n < 1) return;
-    if (n >= INT32_MAX - length) fatalError("String: appended text is too long");
-    const s32 newLength = length + n;
-    char* block = allocTextBlock(size_t(newLength) + 1);
-    std::memcpy(block, text, size_t(length));
-    std::memcpy(block + length, bytes, size_t(n));
-    block[newLength] = '\0';
-    replaceBlock(block, newLength);
-}
-
-void String::append(const String& other) { appendBytes(other.text, other.length); }
-
-void String::appendText(const char* source) { appendBytes(source, checkedTextLength(source)); }
-
-bool String::equals(const String& other) const { return std::strcmp(text, other.text) == 0; }
-
 bool String::equalsText(const char* other) const {
     return std::strcmp(text, other ? other : g_szEmptyText) == 0;
-}
-
-s32 String::indexOf(char c) const {
-    for (s32 i = 0; text[i] != '\0'; ++i) {
-        if (text[i] == c) return i;
-    }
-    return -1;
 }
 
 s32 String::toInt() const {
@@ -145,24 +112,3 @@ u32 String::parseHexAfterPrefix() {
 }
 
 u32 String::hash() const { return crc32TextNoCase(text); }
-
-String concatStrings(const String& a, const String& b) {
-    String result;
-    result.append(a);
-    result.append(b);
-    return result;
-}
-
-String concatStringAndText(const String& a, const char* b) {
-    String result;
-    result.append(a);
-    result.appendText(b);
-    return result;
-}
-
-String concatTextAndString(const char* a, const String& b) {
-    String result;
-    result.appendText(a);
-    result.append(b);
-    return result;
-}

@@ -27,15 +27,11 @@ public:
     String();
     // A null text reads as the empty text.
     explicit String(const char* text);
-    // The decimal text of the value.
-    explicit String(s32 value);
-    String(const String& other);
+    String(const String& other) = delete;
     ~String() override;
 
     String& operator=(const String& other) { assign(other); return *this; }
     String& operator=(const char* text) { assignText(text); return *this; }
-    String& operator+=(const String& other) { append(other); return *this; }
-    String& operator+=(const char* text) { appendText(text); return *this; }
 
     // Back to the shared empty text; the string stays usable.
     void clear();
@@ -47,22 +43,13 @@ public:
     // n bytes and a terminator after them; the bytes may hold a NUL, and `getLength` then counts
     // past the C length.
     void assignBytes(const void* bytes, s32 n);
-    // Appending a string to itself doubles it.
-    void append(const String& other);
-    void appendText(const char* text);
 
     const char* getText() const { return text; }
     s32 getLength() const { return length; }
-    // No bounds check: callers keep index within the length.
-    char* charAt(s32 index) { return text + index; }
 
     // Byte-by-byte, case-sensitive.
-    bool equals(const String& other) const;
     bool equalsText(const char* other) const;
-    bool notEquals(const String& other) const { return !equals(other); }
 
-    // Offset of the first c in the text, or -1.
-    s32 indexOf(char c) const;
     // C reading rules (leading white space, sign, stops at the first non-digit; 0 when none).
     // Out-of-range values keep their low 32 bits.
     s32 toInt() const;
@@ -78,16 +65,7 @@ public:
 
 private:
     void replaceBlock(char* block, s32 newLength);
-    void appendBytes(const char* bytes, s32 n);
 
     s32 length;
     char* text;
 };
-
-String concatStrings(const String& a, const String& b);
-String concatStringAndText(const String& a, const char* b);
-String concatTextAndString(const char* a, const String& b);
-
-inline String operator+(const String& a, const String& b) { return concatStrings(a, b); }
-inline String operator+(const String& a, const char* b) { return concatStringAndText(a, b); }
-inline String operator+(const char* a, const String& b) { return concatTextAndString(a, b); }

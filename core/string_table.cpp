@@ -8,7 +8,6 @@
 #include "core/string_helpers.h"
 
 #include <bit>
-#include <cstdarg>
 #include <cstdio>
 #include <new>
 
@@ -184,8 +183,6 @@ u32 stringTableLoad(const char* name) {
 
 u32 loadPlatformStringTable() { return stringTableLoad("Win32"); }
 
-u32 getStringTableCount() { return g_stringTablePool.used; }
-
 const char16_t* stringTableLookup(u32 idHash) {
     // Tables are only ever released all together, so the pool's order is the load order.
     for (u32 i = 0; i < g_stringTablePool.used; ++i) {
@@ -197,17 +194,6 @@ const char16_t* stringTableLookup(u32 idHash) {
 }
 
 const char16_t* getLocalisedString(const char* key) { return stringTableLookup(crc32TextNoCase(key)); }
-
-const char16_t* getLocalisedStringFormatted(const char* format, ...) {
-    char key[LOCALISED_KEY_LENGTH];
-    va_list arguments;
-    va_start(arguments, format);
-    const int length = std::vsnprintf(key, sizeof key, format, arguments);
-    va_end(arguments);
-    // A cut name would hash to some other key.
-    if (length < 0 || u32(length) >= LOCALISED_KEY_LENGTH) return nullptr;
-    return getLocalisedString(key);
-}
 
 void intToWide(s32 value, char16_t* out) {
     char16_t digits[INT_TO_WIDE_LENGTH];

@@ -14,8 +14,6 @@ struct SAssetFile;
 constexpr u32 STRING_TABLE_CAPACITY = 8;
 // Units `intToWide` may write, terminator included: "-2147483648".
 constexpr u32 INT_TO_WIDE_LENGTH = 12;
-// Longest key name `getLocalisedStringFormatted` builds, terminator included.
-constexpr u32 LOCALISED_KEY_LENGTH = 256;
 
 // A loaded table.
 struct SStringTable {
@@ -41,7 +39,6 @@ void stringTablesShutdown();
 u32 stringTableLoad(const char* name);
 // The platform's own table, "Win32"; its texts win over those of tables loaded later.
 u32 loadPlatformStringTable();
-u32 getStringTableCount();
 
 // The text of the first table, in load order, that holds the id hash; null when none does, so
 // callers must supply their own fallback (an empty text or an English default). The text stays
@@ -49,9 +46,6 @@ u32 getStringTableCount();
 const char16_t* stringTableLookup(u32 idHash);
 // The same by key name (crc32TextNoCase of the key).
 const char16_t* getLocalisedString(const char* key);
-// Builds the key name with the format ("%s_title") and looks it up; null when no table holds it
-// or the name would need LOCALISED_KEY_LENGTH characters or more.
-const char16_t* getLocalisedStringFormatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The formatting forms write the text of the id hash into out (capacity n units, terminator
 // included), with each "%d" or "%s" replaced; any other '%' is copied as it stands.

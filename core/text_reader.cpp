@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr const char* MEMORY_SOURCE_NAME = "(text in memory)";
 constexpr u32 TEXT_SOURCE_ALIGNMENT = 16;
 constexpr u32 TEXT_SOURCE_USER_WORD = 4;
 
@@ -16,10 +15,6 @@ struct STextReader {
     u32 length = 0;
     u32 position = 0;
     u32 lineStart = 0;  // offset of the line read last, for messages
-    char name[PATH_BUFFER_LENGTH] = {};
-    char token[TEXT_TOKEN_LENGTH] = {};
-    char line[TEXT_LINE_LENGTH] = {};
-    const char* linePosition = nullptr;  // after the last token of `line`; null when used up
 };
 
 STextReader g_textReader;
@@ -32,10 +27,6 @@ void resetReader() {
     g_textReader.length = 0;
     g_textReader.position = 0;
     g_textReader.lineStart = 0;
-    g_textReader.name[0] = '\0';
-    g_textReader.token[0] = '\0';
-    g_textReader.line[0] = '\0';
-    g_textReader.linePosition = nullptr;
 }
 
 u32 lineNumberAt(u32 offset) {
@@ -70,7 +61,6 @@ bool openTextSource(const char* path) {
     g_textReader.file = file;
     g_textReader.source = reinterpret_cast<const char*>(file->data);
     g_textReader.length = size;
-    strCopyN(g_textReader.name, path, sizeof g_textReader.name);
     return true;
 }
 
@@ -78,7 +68,6 @@ void setTextSource(const char* block, u32 length) {
     closeTextSource();
     g_textReader.source = block;
     g_textReader.length = block ? length : 0;
-    strCopyN(g_textReader.name, MEMORY_SOURCE_NAME, sizeof g_textReader.name);
 }
 
 void closeTextSource() {
@@ -140,33 +129,4 @@ const char* nextToken(const char* text, char* out, u32 size) {
 
     while (isWhite(*p)) ++p;
     return *p ? p : nullptr;
-}
-
-const char* readToken() {
-    for (;;) {
-        if (g_textReader.linePosition) {
-            g_textReader.linePosition =
-                nextToken(g_textReader.linePosition, g_textReader.token, sizeof g_textReader.token);
-            if (g_textReader.token[0]) return g_textReader.token;
-            continue;
-        }
-        if (!nextContentLine(sizeof g_textReader.line, g_textReader.line)) {
-            g_textReader.token[0] = '\0';
-            return g_textReader.token;
-        }
-        g_textReader.linePosition = g_textReader.line;
-    }
-}
-
-void expectToken(const char* text) {
-    const char* token = readToken();
-    const char* expected = text ? text : "";
-    if (!token[0]) {
-        fatalErrorf("%s: line %u: expected \"%s\", found the end of the text", g_textReader.name,
-                    currentLineNumber(), expected);
-    }
-    if (strCompareNoCase(token, expected) != 0) {
-        fatalErrorf("%s: line %u: expected \"%s\", found \"%s\"", g_textReader.name, currentLineNumber(),
-                    expected, token);
-    }
 }

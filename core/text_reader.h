@@ -16,9 +16,8 @@
 
 #include "core/types.h"
 
-// Capacities of the reader's own token and line buffers (terminator included).
+// Capacity of a token buffer for the lines the reader's callers read (terminator included).
 constexpr u32 TEXT_TOKEN_LENGTH = 256;
-constexpr u32 TEXT_LINE_LENGTH = 256;
 
 // Reads the whole packaged file (any mounted package) and makes it the source. False when no
 // package holds it, it is empty, or it cannot be read; nothing is kept open then. A source
@@ -46,13 +45,6 @@ char* nextContentLine(u32 size, char* buffer);
 // the rest of it skipped). Returns the position after the token and the white space behind
 // it, or null when nothing follows.
 const char* nextToken(const char* text, char* out, u32 size);
-// The next non-empty token of the source, going on to further content lines when the current
-// one is used up. An empty text at the end of the source; never null. The text stays valid
-// until the next call.
-const char* readToken();
-// Reads the next token and requires it to equal text (without regard to case); a missing or
-// different token is fatal, with a message naming the source and its line.
-void expectToken(const char* text);
 
 // "0x" or "0X" followed only by hexadecimal digits (or by nothing).
 bool isHexText(const char* text);

@@ -4,12 +4,10 @@
 #include "core/fixed_pool.h"
 #include "core/game_clock.h"
 
-#include <cfloat>
 #include <cmath>
 
 namespace {
 
-ClFixedPool<SCountdownTimer, COUNTDOWN_TIMER_CAPACITY> g_countdownTimers;
 ClFixedPool<SCountUpTimer, COUNTUP_TIMER_CAPACITY> g_countUpTimers;
 bool g_bTimersReady = false;
 
@@ -20,34 +18,13 @@ void checkClock(u32 clock, const char* caller) {
 }  // namespace
 
 void timersInit() {
-    g_countdownTimers.init();
     g_countUpTimers.init();
     g_bTimersReady = true;
 }
 
 void timersShutdown() {
-    g_countdownTimers.releaseAll();
     g_countUpTimers.releaseAll();
     g_bTimersReady = false;
-}
-
-SCountdownTimer* takeCountdownTimer(u32 clock, f32 seconds) {
-    checkClock(clock, "takeCountdownTimer");
-    if (!g_bTimersReady) return nullptr;
-    SCountdownTimer* timer = g_countdownTimers.take();
-    if (!timer) return nullptr;
-    timer->duration = seconds;
-    timer->remaining = seconds;
-    timer->clock = clock;
-    return timer;
-}
-
-void releaseCountdownTimer(SCountdownTimer* timer) {
-    if (!timer) return;
-    timer->duration = 0.0f;
-    timer->remaining = 0.0f;
-    timer->clock = GAME_CLOCK_GAMEPLAY;
-    g_countdownTimers.release(timer);
 }
 
 SCountUpTimer* takeCountUpTimer(u32 clock) {
@@ -69,15 +46,6 @@ void releaseCountUpTimer(SCountUpTimer* timer) {
 
 void updateTimers() {
     if (!g_bTimersReady) return;
-    for (u32 i = 0; i < g_countdownTimers.used; ++i) {
-        SCountdownTimer& timer = *g_countdownTimers.table[i];
-        if (!(timer.remaining > 0.0f)) continue;
-        f32 remaining = timer.remaining - g_aGameClocks[timer.clock].frameTime;
-        if (remaining <= 0.0f) remaining = 0.0f;
-        // A negative step can only push the time up; it stays a finite number of seconds.
-        if (remaining > FLT_MAX) remaining = FLT_MAX;
-        timer.remaining = remaining;
-    }
     for (u32 i = 0; i < g_countUpTimers.used; ++i) {
         SCountUpTimer& timer = *g_countUpTimers.table[i];
         if (timer.running) timer.elapsed += g_aGameClocks[timer.clock].frameTime;

@@ -1,18 +1,10 @@
-// Countdown and count-up timers that run on the game clocks, and the blink test of flashing
+// Count-up timers that run on the game clocks, and the blink test of flashing
 // display elements.
 #pragma once
 
 #include "core/types.h"
 
-constexpr u32 COUNTDOWN_TIMER_CAPACITY = 1024;
 constexpr u32 COUNTUP_TIMER_CAPACITY = 128;
-
-struct SCountdownTimer {
-    f32 duration;   // seconds given when the timer was taken
-    f32 remaining;  // seconds; held at exactly 0 once it runs out
-    u32 clock;      // index into g_aGameClocks
-    u32 poolIndex;
-};
 
 struct SCountUpTimer {
     f32 elapsed;  // seconds
@@ -21,19 +13,13 @@ struct SCountUpTimer {
     u32 poolIndex;
 };
 
-// Sets up both pools. Until then, and after timersShutdown, no timer can be taken and
+// Sets up the pool. Until then, and after timersShutdown, no timer can be taken and
 // updateTimers has nothing to advance.
 void timersInit();
 void timersShutdown();
 
-// A timer counting down from the given seconds on the clock; null when all are taken or the
-// pools are not set up. A clock outside g_aGameClocks stops the program.
-SCountdownTimer* takeCountdownTimer(u32 clock, f32 seconds);
-// Zeroes both floats, puts the timer back on clock 1 and returns it to the pool. Null, and a
-// timer released twice, are ignored.
-void releaseCountdownTimer(SCountdownTimer* timer);
-
-// A running timer counting up from 0 on the clock; null as for countdown timers.
+// A running timer counting up from 0 on the clock; null when all are taken or the pool is not
+// set up. A clock outside g_aGameClocks stops the program.
 SCountUpTimer* takeCountUpTimer(u32 clock);
 void releaseCountUpTimer(SCountUpTimer* timer);
 

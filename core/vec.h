@@ -17,9 +17,6 @@ struct ClVec2 {
     // Scales to unit length and returns the former length; a zero vector stays as it is and
     // gives 0.
     f32 normalize();
-
-    // Exact comparison, as the callers that test for "unchanged" need.
-    bool operator==(const ClVec2& other) const { return x == other.x && y == other.y; }
 };
 
 // x, y, z and a fourth float, 16 bytes, so that arrays of them can be copied as aligned blocks.
@@ -45,18 +42,6 @@ struct alignas(16) ClVec3 {
         x += o.x;
         y += o.y;
         z += o.z;
-        return *this;
-    }
-    ClVec3& operator-=(const ClVec3& o) {
-        x -= o.x;
-        y -= o.y;
-        z -= o.z;
-        return *this;
-    }
-    ClVec3& operator*=(const ClVec3& o) {
-        x *= o.x;
-        y *= o.y;
-        z *= o.z;
         return *this;
     }
     ClVec3& operator*=(f32 s) {

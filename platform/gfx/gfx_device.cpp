@@ -551,14 +551,6 @@ s32 gfxUniformLocation(SGfxProgram* program, const char* name) {
     return glbUniformLocation(program, name);
 }
 
-u32 gfxProgramUniforms(SGfxProgram* program, SGfxUniformInfo* out, u32 capacity) {
-    if (!usesGl() || !program || !out) {
-        return 0;
-    }
-    ClGfxContextScope context;
-    return glbProgramUniforms(program, out, capacity);
-}
-
 void gfxSetUniformFloats(SGfxProgram* program, s32 location, const f32* values, u32 count) {
     if (usesGl() && program && location >= 0 && values && count) {
         ClGfxContextScope context;

@@ -263,24 +263,6 @@ void gfxSetProgram(SGfxProgram* program);
 // Location of an active uniform, -1 when the program has none of that name (arrays: "name[0]").
 s32 gfxUniformLocation(SGfxProgram* program, const char* name);
 
-enum EGfxUniformType : s32 {
-    E_GFX_UNIFORM_OTHER = 0,
-    E_GFX_UNIFORM_FLOAT = 1,
-    E_GFX_UNIFORM_VEC2 = 2,
-    E_GFX_UNIFORM_VEC3 = 3,
-    E_GFX_UNIFORM_VEC4 = 4,
-    E_GFX_UNIFORM_MAT4 = 5,
-    E_GFX_UNIFORM_SAMPLER2D = 6,
-};
-struct SGfxUniformInfo {
-    char name[64];                  // without "[0]"
-    EGfxUniformType type;
-    u32 elements;                   // 1 for non-arrays
-    s32 location;
-};
-// The program's active uniforms, for reflection checks; returns the count written.
-u32 gfxProgramUniforms(SGfxProgram* program, SGfxUniformInfo* out, u32 capacity);
-
 // Setters act on the given program (bound for the call); a location of -1 is ignored.
 // Vector setters take 4 floats per element and upload the first 1, 2, 3 or 4 of each as the
 // uniform's type needs.

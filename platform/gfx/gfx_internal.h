@@ -90,7 +90,6 @@ SGfxProgram* glbCreateProgram(const char* vertexSource, const char* fragmentSour
                               u32 errorCapacity);
 void glbReleaseProgram(SGfxProgram* program);
 s32 glbUniformLocation(SGfxProgram* program, const char* name);
-u32 glbProgramUniforms(SGfxProgram* program, SGfxUniformInfo* out, u32 capacity);
 void glbSetUniformFloats(SGfxProgram* program, s32 location, const f32* values, u32 count);
 void glbSetUniformVec4s(SGfxProgram* program, s32 location, const f32* values4, u32 count);
 void glbSetUniformMatrix(SGfxProgram* program, s32 location, const f32* matrix16);

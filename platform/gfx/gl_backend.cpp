@@ -569,31 +569,6 @@ void glbReleaseProgram(SGfxProgram* program) {
 
 s32 glbUniformLocation(SGfxProgram* program, const char* name) { return glGetUniformLocation(program->glProgram, name); }
 
-u32 glbProgramUniforms(SGfxProgram* program, SGfxUniformInfo* out, u32 capacity) {
-    GLint count = 0;
-    glGetProgramiv(program->glProgram, GL_ACTIVE_UNIFORMS, &count);
-    u32 written = 0;
-    for (GLint i = 0; i < count && written < capacity; ++i) {
-        SGfxUniformInfo& info = out[written];
-        GLint size = 0;
-        GLenum type = 0;
-        glGetActiveUniform(program->glProgram, static_cast<GLuint>(i), sizeof info.name, nullptr, &size, &type, info.name);
-        if (std::strcmp(info.name, "gfx_halfPixel") == 0) continue;
-        info.location = glGetUniformLocation(program->glProgram, info.name);
-        if (char* bracket = std::strchr(info.name, '[')) *bracket = 0;
-        info.elements = static_cast<u32>(size);
-        info.type = type == GL_FLOAT        ? E_GFX_UNIFORM_FLOAT
-                    : type == GL_FLOAT_VEC2 ? E_GFX_UNIFORM_VEC2
-                    : type == GL_FLOAT_VEC3 ? E_GFX_UNIFORM_VEC3
-                    : type == GL_FLOAT_VEC4 ? E_GFX_UNIFORM_VEC4
-                    : type == GL_FLOAT_MAT4 ? E_GFX_UNIFORM_MAT4
-                    : type == GL_SAMPLER_2D ? E_GFX_UNIFORM_SAMPLER2D
-                                            : E_GFX_UNIFORM_OTHER;
-        ++written;
-    }
-    return written;
-}
-
 void glbSetUniformFloats(SGfxProgram* program, s32 location, const f32* values, u32 count) {
     useProgram(program->glProgram);
     glUniform1fv(location, static_cast<GLsizei>(count), values);

@@ -155,8 +155,7 @@ SOsFile* osFileOpenW(const char16_t* path, EOsFileOpen mode);
 // False when the system reports a failure (the file is released all the same).
 bool osFileClose(SOsFile* file);
 bool osFileGetSize(SOsFile* file, uint64_t* outSize);
-// Sequential read and write from the current position.
-bool osFileRead(SOsFile* file, void* buffer, uint32_t size, uint32_t* outRead);
+// Sequential write from the current position.
 bool osFileWrite(SOsFile* file, const void* buffer, uint32_t size, uint32_t* outWritten);
 // Writes the file's data through to the disk, so that it survives a crash from now on.
 bool osFileFlush(SOsFile* file);
@@ -180,8 +179,6 @@ using OsReadCompletion = void (*)(uint32_t error, uint32_t bytesTransferred, SOs
 bool osFileReadOverlapped(SOsFile* file, void* buffer, uint32_t size, SOsOverlapped* overlapped,
                           OsReadCompletion routine);
 
-bool osFileExists(const char* path);
-bool osFileExistsW(const char16_t* path);
 bool osDeleteFile(const char* path);
 // Creates the directory and every missing parent. True when it exists afterwards.
 bool osCreateDirectory(const char* path);

@@ -112,22 +112,6 @@ bool osFileGetSize(SOsFile* file, uint64_t* outSize) {
     return true;
 }
 
-bool osFileRead(SOsFile* file, void* buffer, uint32_t size, uint32_t* outRead) {
-    *outRead = 0;
-    if (!file) return failWithErrno();
-    auto* target = static_cast<char*>(buffer);
-    while (*outRead < size) {
-        const ssize_t got = ::read(file->fd, target + *outRead, size - *outRead);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return failWithErrno();
-        }
-        if (got == 0) break;
-        *outRead += uint32_t(got);
-    }
-    return true;
-}
-
 bool osFileReadAt(SOsFile* file, uint64_t offset, void* buffer, uint32_t size, uint32_t* outRead) {
     *outRead = 0;
     if (!file) return failWithErrno();
@@ -184,18 +168,6 @@ bool osFileReadOverlapped(SOsFile* file, void* buffer, uint32_t size, SOsOverlap
     }
     osQueueCompletion(osCurrentThreadQueue(), deliverRead, new SPendingRead{routine, overlapped, error, got});
     return true;
-}
-
-bool osFileExists(const char* path) {
-    struct stat info;
-    const std::string systemPath = osSystemPath(path);
-    return !systemPath.empty() && stat(systemPath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool osFileExistsW(const char16_t* path) {
-    struct stat info;
-    const std::string systemPath = osSystemPathW(path);
-    return !systemPath.empty() && stat(systemPath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool osDeleteFile(const char* path) {

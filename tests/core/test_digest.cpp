@@ -1,17 +1,12 @@
-// SHA-256 with a 4-byte value, and digest trailers on buffers and files.
+// SHA-256 with a 4-byte value, and digest trailers on buffers.
 #include "core/digest.h"
 
 #include <gtest/gtest.h>
-#include "tests/support/file_bytes.h"
-#include "tests/support/temp_dir.h"
-
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-using namespace test_support;
 
 namespace {
 
@@ -55,19 +50,6 @@ TEST(Digest, ValueFollowsTheBytesAndTheTrailerVerifiesOnlyWithItUnchangedAndWhol
     }
     EXPECT_FALSE(verify(sealed + "x", 407162));
     EXPECT_FALSE(verify(std::string(31, '\0'), 0));
-}
-
-TEST(DigestFile, TrailerOfTheWholeContentIsAppendedAndFilesThatCannotBeWrittenFail) {
-    ClTempDir dir;
-    std::string content;
-    for (int i = 0; i < 5000; ++i) content += char(i * 7);
-    const std::string path = dir.write("cache.sec", content);
-    ASSERT_TRUE(appendDigestToFile(widePath(path).c_str(), 407162));
-    EXPECT_EQ(readFileText(path), withTrailer(content, 407162));
-
-    EXPECT_FALSE(appendDigestToFile(widePath(dir.file("no/such/folder/file")).c_str(), 0));
-    // A full disk: the write is buffered, so the failure shows only when the file is closed.
-    if (access("/dev/full", W_OK) == 0) { EXPECT_FALSE(appendDigestToFile(u"\\dev\\full", 0)); }
 }
 
 }  // namespace

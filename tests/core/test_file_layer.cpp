@@ -110,13 +110,10 @@ TEST_F(FileLayer, SplitReadsTakeOnePiecePerMiBFromTheirOwnOffsetsAndCallOnDoneOn
 TEST_F(FileLayer, ReadsPastTheEndWithoutABufferOrOnABusySlotAreRefused) {
     SDiskFileSlot* slot = open(makeFile("small.bin", patternBytes(100)));
     std::vector<u8> buffer(2 * MIB + 10);
-    EXPECT_EQ((std::vector{readDiskFileBlocking(slot, 50, 51, buffer.data()),
-                           readDiskFileBlocking(slot, 0, 10, nullptr),
-                           readDiskFilePiece(slot, 0xFFFFFFF0u, 0x20, buffer.data()),
-                           readDiskFileBlocking(slot, 50, 50, buffer.data())}),
-              (std::vector{REFUSED, REFUSED, REFUSED, OK}));
-    EXPECT_EXIT(readDiskFilePiece(slot, 0, MIB + 1, buffer.data()), ::testing::ExitedWithCode(3),
-                "readDiskFilePiece: a piece of 1048577 bytes is over 1 MiB");
+    EXPECT_EQ(readDiskFileBlocking(slot, 50, 51, buffer.data()), REFUSED);
+    EXPECT_EQ(readDiskFileBlocking(slot, 0, 10, nullptr), REFUSED);
+    EXPECT_EQ(readDiskFileBlocking(slot, 0xFFFFFFF0u, 0x20, buffer.data()), REFUSED);
+    EXPECT_EQ(readDiskFileBlocking(slot, 50, 50, buffer.data()), OK);
     closeDiskFile(slot);
 
     const std::vector<u8> bytes = patternBytes(2 * MIB + 10);
@@ -129,13 +126,12 @@ TEST_F(FileLayer, ReadsPastTheEndWithoutABufferOrOnABusySlotAreRefused) {
     // Between pieces the split read is still in flight.
     pumpFileCompletions();
     EXPECT_EQ(log.done, 0);
-    EXPECT_EQ(readDiskFilePiece(slot, 0, 100, other.data()), REFUSED);
+    EXPECT_EQ(readDiskFileBlocking(slot, 0, 100, other.data()), REFUSED);
 
     pumpUntilOutcome(log);
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.begin()));
     EXPECT_EQ(otherLog.done + otherLog.failed, 0);
-    EXPECT_EQ(readDiskFilePiece(slot, 0, 100, other.data()), OK);
-    pumpFileCompletions();
+    EXPECT_EQ(readDiskFileBlocking(slot, 0, 100, other.data()), OK);
     closeDiskFile(slot);
 }
 
@@ -331,29 +327,6 @@ TEST_F(FileLayer, WholeFileWritesReplaceTheFileAndAFailedOneLeavesItAsItWas) {
               u32(E_FILESTATUS_WRITE_FAILED));
 }
 
-TEST_F(FileLayer, StreamWriterCountsItsBytesAndPutsTheFileInPlaceOnlyWhenEveryWriteWasWhole) {
-    const std::u16string path = widePath(m_dir.str()) + u"\\USR-DATA";
-    ClStreamWriter writer;
-    EXPECT_EQ(writer.write("lost", 4), 0u);
-    ASSERT_TRUE(writer.open(path.c_str()));
-    EXPECT_EQ(writer.write("save", 4), 4u);
-    EXPECT_EQ(writer.write("data", 4), 4u);
-    EXPECT_EQ(u32(writer.getBytesWritten()), 8u);
-    EXPECT_TRUE(writer.close());
-    EXPECT_EQ(readFileText(m_dir.path() / "USR-DATA"), "savedata");
-
-    ASSERT_TRUE(writer.open(path.c_str()));
-    {
-        ClFileSizeLimit diskFull(4096);
-        EXPECT_LT(writer.write(patternBytes(8192).data(), 8192), 8192u);
-    }
-    EXPECT_EQ(writer.write("tail", 4), 4u);
-    EXPECT_FALSE(writer.close());
-    EXPECT_FALSE(fs::exists(m_dir.path() / "USR-DATA.tmp"));
-    EXPECT_FALSE(writer.open((widePath(m_dir.str()) + u"\\missing\\USR-DATA").c_str()));
-    EXPECT_EQ(readFileText(m_dir.path() / "USR-DATA"), "savedata");
-}
-
 TEST(FileLayerLock, InitTakesOnePooledLockAndShutdownGivesItBack) {
     critSectionPoolInit();
     const u32 before = critSectionPoolUseCount();
@@ -369,15 +342,6 @@ TEST(FileLayerReports, LastErrorNamesTheErrorAndReturnsIt) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(reportLastError(), u32(E_OSERR_NOT_FOUND));
     EXPECT_EQ(testing::internal::GetCapturedStderr().substr(0, 21), "failed with error 2: ");
-}
-
-TEST(FileLayerReports, FormatBoundedCutsAndTerminates) {
-    char buffer[8];
-    EXPECT_EQ(formatBounded(buffer, sizeof buffer, "%d-%s", 42, "ok"), u32(E_FORMAT_BOUNDED_OK));
-    EXPECT_EQ(std::string(buffer), "42-ok");
-    EXPECT_EQ(formatBounded(buffer, sizeof buffer, "%s", "overflowing"), u32(E_FORMAT_BOUNDED_TRUNCATED));
-    EXPECT_EQ(std::string(buffer), "overflo");
-    EXPECT_EQ(formatBounded(buffer, 0, "x"), u32(E_FORMAT_BOUNDED_INVALID_ARGUMENT));
 }
 
 }  // namespace

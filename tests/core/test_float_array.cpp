@@ -35,8 +35,10 @@ TEST(FloatArray, PercentileTruncatesItsIndex) {
         a.assignSorted(five, count, sizeof(f32), false);
         return a.percentile(percent);
     };
-    EXPECT_EQ((std::vector{percentile(5, 50.0f), percentile(5, 150.0f), percentile(4, 50.0f), percentile(0, 50.0f)}),
-              (std::vector{3.0f, 5.0f, 2.0f, 0.0f}));
+    EXPECT_EQ(percentile(5, 50.0f), 3.0f) << "the median";
+    EXPECT_EQ(percentile(5, 150.0f), 5.0f) << "above 100 percent";
+    EXPECT_EQ(percentile(4, 50.0f), 2.0f) << "an even count";
+    EXPECT_EQ(percentile(0, 50.0f), 0.0f) << "no values";
     a.release();
 }
 

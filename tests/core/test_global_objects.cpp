@@ -30,7 +30,6 @@ TEST(BucketTable, ThousandBucketsHaveMaskAndZeroedAlignedBlocks) {
         const u8* second = static_cast<const u8*>(bucket.secondRecords);
         for (u32 b = 0; b < 16 * 64; ++b) ASSERT_EQ(second[b], 0u);
     }
-    EXPECT_EQ(table.bucketFor(0x12345400u + 7u), &table.buckets[7]);
     table.release();
 }
 
@@ -54,8 +53,9 @@ TEST(HashSlotTable, GetOrAddGivesTheSameSlotForANameTheNextForANewOneAndOptionsI
     table.map.init(8);
     table.slots = slots;
     // Names ignore case.
-    EXPECT_EQ((std::vector{getOrAdd(table, "FULLSCREEN"), getOrAdd(table, "VSYNC"), getOrAdd(table, "fullscreen")}),
-              (std::vector{&slots[0], &slots[1], &slots[0]}));
+    EXPECT_EQ(getOrAdd(table, "FULLSCREEN"), &slots[0]);
+    EXPECT_EQ(getOrAdd(table, "VSYNC"), &slots[1]);
+    EXPECT_EQ(getOrAdd(table, "fullscreen"), &slots[0]);
     EXPECT_EQ(table.getOrDie(crc32TextNoCase("VSYNC")), reinterpret_cast<uintptr_t>(&slots[1]));
 
     // A second set-up of the display options empties them.

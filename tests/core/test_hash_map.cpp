@@ -28,25 +28,28 @@ TEST(HashMap, KeyZeroStoresNothingADuplicateFindsTheEarlierEntryAndNamesIgnoreCa
 
     map.insertByName("FULLSCREEN", 50);
     map.insertByName("fullscreen", 51);
-    EXPECT_EQ((Values{map.find(crc32TextNoCase("FullScreen")), map.remove(crc32TextNoCase("FULLSCREEN")),
-                      map.findByName("FULLSCREEN")}),
-              (Values{50, 50, 51}));
+    EXPECT_EQ(map.find(crc32TextNoCase("FullScreen")), 50u);
+    EXPECT_EQ(map.remove(crc32TextNoCase("FULLSCREEN")), 50u);
+    EXPECT_EQ(map.findByName("FULLSCREEN"), 51u);
 }
 
-TEST(HashMap, SecondKeyWrapsToTopSlotMovesHomeOnRemovalAndAFullTableRefusesInserts) {
+TEST(HashMap, ACollidingKeyStaysReachableAfterItsNeighboursRemovalAndAFullTableRefusesInserts) {
     ClHashMap map;
     map.init(16);
     map.insert(0x10, 1);
     map.insert(0x20, 2);
-    EXPECT_EQ((Values{map.keyAt(15), map.remove(0x10), map.keyAt(0), map.keyAt(15), map.remove(0x10)}),
-              (Values{0x20, 1, 0x20, 0, 0}));
+    EXPECT_EQ(map.remove(0x10), 1u);
+    EXPECT_EQ(map.find(0x20), 2u);
+    EXPECT_EQ(map.remove(0x10), 0u);
 
     ClHashMap full;
     full.init(8);
     for (u32 key = 1; key <= 8; ++key) ASSERT_TRUE(full.insert(key * 8, key));
     EXPECT_FALSE(full.insert(3, 3));
     // Removing from a completely full table re-places the whole run and keeps everything reachable.
-    EXPECT_EQ((Values{full.find(3), full.remove(3), full.remove(4 * 8)}), (Values{0, 0, 4}));
+    EXPECT_EQ(full.find(3), 0u);
+    EXPECT_EQ(full.remove(3), 0u);
+    EXPECT_EQ(full.remove(4 * 8), 4u);
     for (u32 key = 1; key <= 8; ++key) EXPECT_EQ(full.find(key * 8), key == 4 ? 0u : key);
     EXPECT_TRUE(full.insert(3, 3));
     EXPECT_EQ(full.find(3), 3u);
@@ -60,7 +63,7 @@ TEST(HashMap, FindOrInsertKeepsAPresentValueAndStoresAnAbsentOneWhereInsertWould
     map.insert(0x10, 1);
     EXPECT_EQ(map.findOrInsert(0x10, 7), 1u);
     EXPECT_EQ(map.findOrInsert(0x18, 2), 2u);
-    EXPECT_EQ(map.keyAt(7), 0x18u);
+    EXPECT_EQ(map.find(0x18), 2u);
     EXPECT_EQ(map.getCount(), 2u);
     EXPECT_EQ(map.findOrInsert(0, 3), 0u);
 
@@ -111,21 +114,6 @@ TEST(HashMap, MatchesAReferenceUnderRandomInsertsAndRemoves) {
 
 TEST_F(HashMapFatal, CapacityMustBeAPowerOfTwoInRange) {
     ClHashMap map;
-    ClGrowingHashMap growing;
     EXPECT_THROW(map.init(12), SFatal);
     EXPECT_THROW(map.init(HASH_MAP_MAX_CAPACITY * 2), SFatal);
-    EXPECT_THROW(growing.init(3), SFatal);
-}
-
-TEST(GrowingHashMap, DoublesOnTheFifthInsertFindsAllAndAClearKeepsTheCapacity) {
-    ClGrowingHashMap map;
-    map.init(4);
-    for (u32 key = 1; key <= 4; ++key) map.insert(key * 4, key);
-    EXPECT_EQ(map.getCapacity(), 4u);
-    map.insert(5 * 4, 5);
-    EXPECT_EQ(map.getCapacity(), 8u);
-    for (u32 key = 1; key <= 5; ++key) EXPECT_EQ(map.find(key * 4), key);
-    map.clear();
-    EXPECT_EQ((Values{map.getCapacity(), map.find(4)}), (Values{8, 0}));
-    EXPECT_FALSE(map.insert(0, 1));
 }

@@ -147,7 +147,7 @@ TEST_F(Packages, LookUpIgnoresSeparatorsAndTheDataDirectory) {
     EXPECT_EQ(exists("Scripts/playbalance.txt"), 1u);
     EXPECT_EQ(exists(m_root.str() + "/Scripts/playbalance.txt"), 1u);
     EXPECT_EQ(exists("playbalance.txt"), 0u);
-    EXPECT_EQ(openPackagedFileW(u"Scripts\\playbalance.txt", &size, &file, PACKAGE_ID_ANY), 0u);
+    EXPECT_EQ(openPackagedFile("Scripts\\playbalance.txt", &size, &file, PACKAGE_ID_ANY), 0u);
     EXPECT_EQ(size, 7u);
     releaseAssetFile(file);
     EXPECT_EQ(openPackagedFile(nullptr, &size, &file, PACKAGE_ID_ANY), 2u);

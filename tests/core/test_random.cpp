@@ -56,10 +56,15 @@ TEST(SfmtGenerator, SequenceCrossesRegenerationAsReference) {
     std::vector<u64> pairs(314);
     std::vector<u32> indexes;
     for (u64& pair : pairs) pair = pairOfDraws(), indexes.push_back(g_sfmtState.index);
-    EXPECT_EQ(std::vector<u32>(indexes.begin() + 309, indexes.begin() + 312), (std::vector<u32>{620, 622, SFMT_WORD_COUNT}));
-    EXPECT_EQ((std::vector<u64>{pairs[0], pairs[1], pairs[310], pairs[311], pairs[312], pairs[313]}),
-              (std::vector<u64>{16924766246869039260ull, 8201438687333352714ull, 18146933153017348921ull,
-                                17369978576367231139ull, 1246940717230386603ull, 11335758870083327110ull}));
+    EXPECT_EQ(indexes[309], 620u);
+    EXPECT_EQ(indexes[310], 622u);
+    EXPECT_EQ(indexes[311], SFMT_WORD_COUNT);
+    const struct {
+        u32 draw;
+        u64 value;
+    } reference[] = {{0, 16924766246869039260ull},   {1, 8201438687333352714ull},   {310, 18146933153017348921ull},
+                     {311, 17369978576367231139ull}, {312, 1246940717230386603ull}, {313, 11335758870083327110ull}};
+    for (const auto& row : reference) EXPECT_EQ(pairs[row.draw], row.value) << "pair " << row.draw;
 }
 
 // Discarding across a regeneration leaves the generator where as many draws one by one do.
@@ -121,7 +126,8 @@ TEST(SfmtFloat, UnitDrawReachesBothEndsAndRangesScale) {
 
 TEST(RandObjSFMT, UnseededStartsAtReferenceSeed5489AndEqualsStdMt19937AcrossRegenerations) {
     ClRandObjSFMT generator;
-    EXPECT_EQ((std::vector<u32>{generator.next(), generator.next()}), (std::vector<u32>{3499211612u, 581869302u}));
+    EXPECT_EQ(generator.next(), 3499211612u);
+    EXPECT_EQ(generator.next(), 581869302u);
 
     // Saving an object never seeded records the default seed, and restores the same sequence.
     ClRandObjSFMT untouched;

@@ -32,19 +32,19 @@ protected:
 TEST_F(ScriptNode, ValuesReadAsTheOtherKindAreConvertedAndNonNumbersReadAsZero) {
     TreePtr root = parse("scale = 2; neg = -7; a = 2.9; b = -2.9; c = 0.4; "
                          "big = 5000000000.0; small = -5000000000.0;");
-    EXPECT_EQ(root->getNamedChildOrDie("neg")->getFloat(), -7.0f);
-    EXPECT_EQ(root->getNamedChildOrDie("b")->getInt(), -2);
-    EXPECT_EQ(root->getNamedChildOrDie("big")->getInt(), INT32_MAX);
-    EXPECT_EQ(root->getNamedChildOrDie("small")->getInt(), INT32_MIN);
+    EXPECT_EQ(ClScriptNode::getNamedChildOrDie(root.get(), "neg")->getFloat(), -7.0f);
+    EXPECT_EQ(ClScriptNode::getNamedChildOrDie(root.get(), "b")->getInt(), -2);
+    EXPECT_EQ(ClScriptNode::getNamedChildOrDie(root.get(), "big")->getInt(), INT32_MAX);
+    EXPECT_EQ(ClScriptNode::getNamedChildOrDie(root.get(), "small")->getInt(), INT32_MIN);
 
     TreePtr other = parse("t = \"text\"; bare; blk { x = 1; }");
-    for (const char* name : {"t", "bare", "blk"}) EXPECT_EQ(other->getNamedChildOrDie(name)->getFloat(), 0.0f) << name;
+    for (const char* name : {"t", "bare", "blk"}) EXPECT_EQ(ClScriptNode::getNamedChildOrDie(other.get(), name)->getFloat(), 0.0f) << name;
 }
 
 TEST_F(ScriptNode, Vector3ReadsTheFirstThreeChildrenAndKeepsW) {
     TreePtr root = parse("pos { 1.5, 2, -3.25, 9 }");
     ClVec3 v(0.0f, 0.0f, 0.0f, 42.0f);
-    root->getNamedChildOrDie("pos")->getVector3(&v);
+    ClScriptNode::getNamedChildOrDie(root.get(), "pos")->getVector3(&v);
     EXPECT_EQ(v.z, -3.25f);
     EXPECT_EQ(v.w, 42.0f);
 }
@@ -56,13 +56,13 @@ TEST_F(ScriptNode, NamedLookupSkipsUnnamedChildrenAndIgnoresCase) {
     TreePtr root = parse("\"text\"; Speed = 4;");
     EXPECT_EQ(root->findChild("SPEED"), root->getChild(1));
     // The unnamed text answers to "[UNNAMED]" in the plain look-ups only.
-    EXPECT_EQ(root->getChildOrDie("[UNNAMED]"), root->getChild(0));
-    EXPECT_NE(fatalReasonOf([&] { root->getNamedChildOrDie("[UNNAMED]"); }).find("no such child"), std::string::npos);
+    EXPECT_EQ(ClScriptNode::getChildOrDie(root.get(), "[UNNAMED]"), root->getChild(0));
+    EXPECT_NE(fatalReasonOf([&] { ClScriptNode::getNamedChildOrDie(root.get(), "[UNNAMED]"); }).find("no such child"), std::string::npos);
 }
 
 TEST_F(ScriptNode, MissingChildStopsWithThePathOfTheNodeAndANullTreeStopsInsteadOfCrashing) {
     TreePtr root = parse("spawn_bar_range { { 1, 2 } { 3 } }");
-    const ClScriptNode* range = root->getNamedChildOrDie("spawn_bar_range");
+    const ClScriptNode* range = ClScriptNode::getNamedChildOrDie(root.get(), "spawn_bar_range");
     EXPECT_EQ(fatalReasonOf([&] { range->getChild(1)->getChild(1); }),
               "script \"(not cached)\" spawn_bar_range/[1]: child 1 asked for, but it has 1");
     EXPECT_EQ(fatalReasonOf([&] { ClScriptNode::getChildOrDie(root.get(), "absent"); }),
@@ -80,8 +80,8 @@ TEST_F(ScriptNode, MissingChildStopsWithThePathOfTheNodeAndANullTreeStopsInstead
 TEST_F(ScriptNode, DestroyingATreeUnregistersNestedClasses) {
     TreePtr root = parse("Outer { _class; Inner { _class; } }");
     EXPECT_EQ(scriptClassCount(), 2u);
-    ClScriptNode* outer = root->getNamedChildOrDie("Outer");
-    outer->getNamedChildOrDie("Inner")->destroyChildren();
+    ClScriptNode* outer = ClScriptNode::getNamedChildOrDie(root.get(), "Outer");
+    ClScriptNode::getNamedChildOrDie(outer, "Inner")->destroyChildren();
     EXPECT_EQ(findScriptClass("Inner"), nullptr);
     EXPECT_EQ(findScriptClass("Outer"), outer);
     root.reset();

@@ -211,13 +211,21 @@ TEST_F(ScriptParser, SegmentsLocateEveryByte) {
     scriptTextFromBytes(&text, "top.txt", top.data(), u32(top.size()), &sink);
     ASSERT_TRUE(scriptExpandInjects(&text, &source, &sink));
     EXPECT_EQ(std::string(text.bytes.data(), text.length + 1), std::string("abMIDcd", 8));
-    std::vector<std::pair<std::string, u32>> located;
-    for (u32 position : {1, 2, 4, 5, 6}) {
+    const struct {
+        const char* where;
+        u32 position;
         const char* file;
         u32 offset;
-        scriptLocate(text, position, &file, &offset);
-        located.emplace_back(file, offset);
+    } cases[] = {{"before the inject", 1, "top.txt", 1},
+                 {"the injected text's start", 2, "mid.txt", 0},
+                 {"the injected text's end", 4, "mid.txt", 2},
+                 {"just after the inject", 5, "top.txt", 21},
+                 {"further on", 6, "top.txt", 22}};
+    for (const auto& c : cases) {
+        const char* file;
+        u32 offset;
+        scriptLocate(text, c.position, &file, &offset);
+        EXPECT_STREQ(file, c.file) << c.where;
+        EXPECT_EQ(offset, c.offset) << c.where;
     }
-    EXPECT_EQ(located, (std::vector<std::pair<std::string, u32>>{
-                           {"top.txt", 1}, {"mid.txt", 0}, {"mid.txt", 2}, {"top.txt", 21}, {"top.txt", 22}}));
 }

@@ -95,8 +95,6 @@ TEST_F(StringTables, PlatformTableWinsAndAReloadIsRefused) {
     EXPECT_EQ(stringTableLoad("All"), 1u);
     EXPECT_EQ(text("SHARED"), u"from Win32");
     EXPECT_EQ(text("game_version"), u"1.0");
-    EXPECT_EQ(getLocalisedStringFormatted("%s_VERSION", "GAME"), getLocalisedString("GAME_VERSION"));
-    EXPECT_EQ(getLocalisedStringFormatted("%s", std::string(LOCALISED_KEY_LENGTH, 'A').c_str()), nullptr);
 
     stringTablesShutdown();
     // The tables' files are given back, and no table loads once they are shut down.
@@ -107,10 +105,11 @@ TEST_F(StringTables, PlatformTableWinsAndAReloadIsRefused) {
 TEST_F(StringTables, MissingTableIsSkippedAnEmptyOneLoadsAndANinthIsRefusedWithoutHoldingItsFile) {
     for (int i = 0; i < 9; ++i) addTable("T" + std::to_string(i), i == 0 ? buildTable({}) : buildTable({{"K", u"t"}}));
     packAndMount("TEST");
-    std::string loads = std::to_string(stringTableLoad("All_NO_TRANS"));
-    for (int i = 0; i < 9; ++i) loads += std::to_string(stringTableLoad(("T" + std::to_string(i)).c_str()));
-    EXPECT_EQ(loads, "0111111110");
-    EXPECT_EQ(getStringTableCount(), 8u);
+    EXPECT_EQ(stringTableLoad("All_NO_TRANS"), 0u);
+    for (int i = 0; i < 9; ++i) {
+        const std::string name = "T" + std::to_string(i);
+        EXPECT_EQ(stringTableLoad(name.c_str()), i < 8 ? 1u : 0u) << name;
+    }
     EXPECT_EQ(getAssetFileCount(), 8u);
 }
 

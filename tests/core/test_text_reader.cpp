@@ -41,13 +41,6 @@ std::string tokenOf(const char* text, u32 size = 256) {
     return std::string(out) + "|" + (rest ? rest : "<null>");
 }
 
-// readToken's tokens up to the end of the source, joined by '|'.
-std::string allTokens() {
-    std::string joined;
-    for (std::string token = readToken(); !token.empty(); token = readToken()) joined += token + "|";
-    return joined;
-}
-
 }  // namespace
 
 TEST_F(TextReader, LinesEndAfterEitherBreakAndALongLineContinuesAsTheNext) {
@@ -65,9 +58,7 @@ TEST_F(TextReader, ReadLineRefusesWithoutSourceOrRoomAndClosingForgetsTheCallers
     EXPECT_EQ(readLine(line, 0), nullptr);
 
     setSource("a b");
-    EXPECT_STREQ(readToken(), "a");
     closeTextSource();
-    EXPECT_STREQ(readToken(), "");
     EXPECT_EQ(readLine(line, sizeof line), nullptr);
     EXPECT_EQ(m_text, "a b");
 }
@@ -90,22 +81,6 @@ TEST_F(TextReader, TokensSplitAtWhiteSpaceQuotesKeepBlanksAnOpenQuoteEndsWithIts
     EXPECT_EQ(tokenOf("\""), "|<null>");
     EXPECT_EQ(tokenOf("\"abc def\r\n"), "abc def|<null>");
     EXPECT_EQ(tokenOf("abcdefgh second", 4), "abc|second");
-    // readToken crosses lines and skips comments.
-    setSource("first second\r\n// skipped\r\n   \r\n\"third one\"\nfourth");
-    EXPECT_EQ(allTokens(), "first|second|third one|fourth|");
-}
-
-TEST_F(TextReader, ExpectTokenIgnoresCaseAndStopsOnAWrongToken) {
-    setSource("Frame UI\nnext\n");
-    expectToken("FRAME");
-    EXPECT_STREQ(readToken(), "UI");
-    EXPECT_EQ(fatalReasonOf([] { expectToken("other"); }),
-              "(text in memory): line 2: expected \"other\", found \"next\"");
-    // At the end of the text there is no token to match.
-    setSource("only");
-    expectToken("only");
-    EXPECT_EQ(fatalReasonOf([] { expectToken("more"); }),
-              "(text in memory): line 1: expected \"more\", found the end of the text");
 }
 
 TEST(TextNumbers, ClassifiesHexIntAndFloatTextsAndWideIntegersKeepTheirLow32Bits) {

@@ -1,4 +1,4 @@
-// Countdown and count-up timers on the game clocks, the blink test and the local-date helpers.
+// Count-up timers on the game clocks and the blink test.
 #include "core/game_clock.h"
 #include "core/timers.h"
 
@@ -30,28 +30,18 @@ protected:
     }
 };
 
-TEST_F(Timers, CountdownHoldsWhilePausedStopsAtExactlyZeroAndEachTimerRunsOnItsOwnClock) {
-    SCountdownTimer* timer = takeCountdownTimer(GAME_CLOCK_GAMEPLAY, 0.1f);
-    ASSERT_NE(timer, nullptr);
-    for (int i = 0; i < 10; ++i) frame(1.0f / 60.0f, 0.0f);
-    EXPECT_EQ(timer->remaining, 0.1f);
-    for (int i = 0; i < 10; ++i) frame(1.0f / 60.0f, 1.0f / 60.0f);
-    EXPECT_EQ(timer->remaining, 0.0f);
-    SCountdownTimer* down = takeCountdownTimer(GAME_CLOCK_SYSTEM, 1.0f);
+TEST_F(Timers, EachTimerRunsOnItsOwnClockWhileRunning) {
     SCountUpTimer* upOnSystem = takeCountUpTimer(GAME_CLOCK_SYSTEM);
     SCountUpTimer* upOnGameplay = takeCountUpTimer(GAME_CLOCK_GAMEPLAY);
     frame(0.25f, 0.0f);
     upOnSystem->running = 0;
     frame(0.25f, 0.0f);
-    EXPECT_EQ(down->remaining, 0.5f);
     EXPECT_EQ(upOnSystem->elapsed, 0.25f);
     EXPECT_EQ(upOnGameplay->elapsed, 0.0f);
 }
 
-TEST_F(Timers, ANullReleaseIsIgnoredAndPoolsHoldTheirCapacityThenRefuse) {
-    releaseCountdownTimer(nullptr);
-    for (u32 i = 0; i < COUNTDOWN_TIMER_CAPACITY; ++i) ASSERT_NE(takeCountdownTimer(0, 1.0f), nullptr);
-    EXPECT_EQ(takeCountdownTimer(0, 1.0f), nullptr);
+TEST_F(Timers, ANullReleaseIsIgnoredAndThePoolHoldsItsCapacityThenRefuses) {
+    releaseCountUpTimer(nullptr);
     std::vector<SCountUpTimer*> countUps;
     for (u32 i = 0; i < COUNTUP_TIMER_CAPACITY; ++i) countUps.push_back(takeCountUpTimer(0));
     releaseCountUpTimer(countUps[5]);
@@ -66,7 +56,7 @@ TEST(CountDown, FloorsAtZero) {
 }
 
 TEST(TimersDeathTest, AClockThatDoesNotExistStopsTheProgram) {
-    EXPECT_EXIT(takeCountdownTimer(GAME_CLOCK_COUNT, 1.0f), ::testing::ExitedWithCode(3), "no game clock");
+    EXPECT_EXIT(takeCountUpTimer(GAME_CLOCK_COUNT), ::testing::ExitedWithCode(3), "no game clock");
     EXPECT_EXIT(isBlinkOn(2.0f, 0.0f, 99), ::testing::ExitedWithCode(3), "no game clock");
 }
 
@@ -83,16 +73,6 @@ TEST(Blink, AlternatesEveryHalfSecondAtRateTwoAndStaysDefinedOnLongRuns) {
     g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime = 1.0e300;     // the product overflows
     EXPECT_FALSE(isBlinkOn(1.0e10f, 0.0f, GAME_CLOCK_SYSTEM));
     resetClocks();
-}
-
-TEST(LocalDate, SecondsBetweenDatesCountsCalendarDaysWithoutDaylightSaving) {
-    const SDateTime newYear2010{2010, 1, 1, 0, 0};
-    EXPECT_EQ(secondsBetweenDates(SDateTime{2010, 1, 1, 1, 30}, newYear2010), -5400);
-    EXPECT_EQ(secondsBetweenDates(SDateTime{1970, 1, 1, 0, 0}, newYear2010), 1262304000);
-    EXPECT_EQ(secondsBetweenDates(SDateTime{1900, 2, 28, 0, 0}, SDateTime{1900, 3, 1, 0, 0}), 86400);
-    EXPECT_EQ(secondsBetweenDates(SDateTime{2010, 3, 27, 0, 0}, SDateTime{2010, 3, 29, 0, 0}), 2 * 86400);
-    // Months outside the year carry into it.
-    EXPECT_EQ(secondsBetweenDates(SDateTime{2008, 12, 1, 0, 0}, SDateTime{2010, -12, 1, 0, 0}), 0);
 }
 
 }  // namespace

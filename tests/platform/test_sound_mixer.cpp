@@ -337,9 +337,10 @@ TEST_F(SoundMixer, DamagedOrForeignDataIsRefused) {
         info.length = length;
         return m_system.createSound(bytes.data(), E_SOUNDMODE_OPENMEMORY, &info, &sound);
     };
-    EXPECT_EQ((std::vector{create(badAlign, u32(badAlign.size())), create(text, 64),
-                           m_system.createSound("/nonexistent/velodrix.wav", 0, nullptr, &sound), create(good, 20)}),
-              (std::vector{E_SOUND_ERR_FILE_BAD, E_SOUND_ERR_FORMAT, E_SOUND_ERR_FILE_NOTFOUND, E_SOUND_ERR_FILE_BAD}));
+    EXPECT_EQ(create(badAlign, u32(badAlign.size())), E_SOUND_ERR_FILE_BAD) << "a bad block align";
+    EXPECT_EQ(create(text, 64), E_SOUND_ERR_FORMAT) << "text";
+    EXPECT_EQ(m_system.createSound("/nonexistent/velodrix.wav", 0, nullptr, &sound), E_SOUND_ERR_FILE_NOTFOUND);
+    EXPECT_EQ(create(good, 20), E_SOUND_ERR_FILE_BAD) << "a length that cuts the data";
     EXPECT_TRUE(sound.isNull());
     SCreateSoundInfo user = userStreamInfo(&readSource, nullptr, 2, 0, 0);
     user.format = E_SOUNDFORMAT_NONE;

@@ -16,13 +16,14 @@ using test_support::vecText;
 // Rows in the row-vector convention: x turns into y.
 ClMatrix33 quarterTurnAboutZ() {
     ClMatrix33 m;
-    m.setZero();
-    for (auto [row, column, value] : {std::tuple{0, 1, 1.0f}, {1, 0, -1.0f}, {2, 2, 1.0f}}) m.set(row, column, value);
+    m.setColumns(ClVec3(0.0f, -1.0f, 0.0f), ClVec3(1.0f, 0.0f, 0.0f), ClVec3(0.0f, 0.0f, 1.0f));
     return m;
 }
 
+ClVec3 rowOf(const ClMatrix33& m, int row) { return ClVec3(m.at(row, 0), m.at(row, 1), m.at(row, 2), 0.0f); }
+
 // The rows of a 3x3 matrix.
-std::string rows(const ClMatrix33& m) { return vecText({m.getRow(0), m.getRow(1), m.getRow(2)}, 1e-6f); }
+std::string rows(const ClMatrix33& m) { return vecText({rowOf(m, 0), rowOf(m, 1), rowOf(m, 2)}, 1e-6f); }
 const std::string kIdentityRows = "(1 0 0) (0 1 0) (0 0 1)";
 
 TEST(TransformNode, AChildKeepsItsUnturnedOffsetFromARotatedParent) {
@@ -54,7 +55,7 @@ TEST(TransformNode, ARootOnlyResetsItsRelativeBlock) {
     root.relativeOrientation = quarterTurnAboutZ();
     root.updateWorld();
     EXPECT_EQ(vecText({root.position}, 1e-5f), "(3 4 5)");
-    EXPECT_EQ(vecText({root.orientation.getRow(0)}, 1e-5f), "(0 1 0)");
+    EXPECT_EQ(vecText({rowOf(root.orientation, 0)}, 1e-5f), "(0 1 0)");
     EXPECT_EQ(vecText({root.offset}, 1e-5f), "(0 0 0)");
     EXPECT_EQ(rows(root.relativeOrientation), kIdentityRows);
 }
@@ -101,7 +102,7 @@ TEST(AttachedNodeLists, TheFilledHalfIsUpdatedByMaskAndClearedByHalf) {
 
     updateAttachedNodeLists(3);
     EXPECT_EQ(vecText({node.position}, 1e-5f), "(5 1 0)");
-    EXPECT_EQ(vecText({node.orientation.getRow(0)}, 1e-5f), "(0 1 0)");
+    EXPECT_EQ(vecText({rowOf(node.orientation, 0)}, 1e-5f), "(0 1 0)");
     EXPECT_EQ(vecText({node.scale}, 1e-5f), "(2 2 2)");
 
     clearAttachedNodeList();

@@ -174,8 +174,4 @@ TEST(ColourPacking, ChannelsPackIntoArgbOrderSaturateWithoutTouchingNeighboursAn
         packColourARGB(&packed, unpackColourARGB(colour));
         ASSERT_EQ(packed, colour) << "byte " << byte;
     }
-    // Setting the alpha replaces only the top byte.
-    EXPECT_EQ(setColourAlpha(0x00123456u, 0.5f), 0x7F123456u);
-    EXPECT_EQ(setColourAlpha(0x00ABCDEFu, 1.7f), 0xFFABCDEFu);
-    EXPECT_EQ(setColourAlpha(0x80ABCDEFu, -0.2f), 0x00ABCDEFu);
 }
