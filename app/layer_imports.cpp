@@ -4,12 +4,16 @@
 #include "app/game_mode.h"
 #include "app/game_mode_action.h"
 #include "audio/audio_imports.h"
+#include "core/core_imports.h"
+#include "core/crash_dump.h"
 #include "frontend/frontend_imports.h"
 #include "input/input_imports.h"
 #include "library/ship_program.h"
 #include "library/song_items.h"
 #include "library/song_library.h"
 #include "online/medal_queue.h"
+#include "platform/platform_imports.h"
+#include "render/draw_lists.h"
 #include "render/render_imports.h"
 #include "ui/hit_regions.h"
 #include "ui/ui_imports.h"
@@ -40,7 +44,19 @@ void queueTip(const char* name) {
 
 }  // namespace
 
+void installPlatformImports() {
+    SPlatformImports platform;
+    platform.writeCrashReport = crashDumpFilter;
+    setPlatformImports(&platform);
+}
+
 void installLayerImports() {
+    installPlatformImports();
+
+    SCoreImports core;
+    core.drawListLines = drawListLineTaskType();
+    setCoreImports(&core);
+
     SRenderImports render;
     render.uiExists = uiIsUp;
     render.isQuitVetoed = uiQuitVetoed;
@@ -78,7 +94,9 @@ void installLayerImports() {
     setFrontendImports(&frontend);
 }
 
+// Platform's record stays: the crash handlers may ask for it until the process ends.
 void clearLayerImports() {
+    setCoreImports(nullptr);
     setRenderImports(nullptr);
     setUiImports(nullptr);
     setInputImports(nullptr);

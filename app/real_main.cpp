@@ -1,7 +1,7 @@
 #include "app/real_main.h"
 
+#include "app/layer_imports.h"
 #include "app/startup.h"
-#include "core/crash_dump.h"
 #include "core/crit_section_pool.h"
 #include "core/memory_allocator.h"
 #include "platform/crash/crash.h"
@@ -10,7 +10,8 @@
 
 bool installCrashFilterUnlessDebugged() {
     if (osIsDebuggerPresent()) return false;
-    crashInstallFilter(crashDumpFilter);
+    installPlatformImports();
+    crashInstallHandlers();
     return true;
 }
 

@@ -12,6 +12,7 @@
 
 #include <stdlib.h>
 
+#include "core/core_imports.h"
 #include "core/crit_section_pool.h"
 #include "core/task_layer.h"
 #include "core/worker_pool.h"
@@ -85,6 +86,9 @@ void BM_DrawListFrame(benchmark::State& state) {
     configClear();
     configSetValue("NOGFX", "1");
     taskLayerInit();
+    SCoreImports coreImports;
+    coreImports.drawListLines = drawListLineTaskType();
+    setCoreImports(&coreImports);
     initRenderer();
     g_FrameHandOffSteps = SFrameHandOffSteps{closeFrameHalfLists, clearFrameHalfLists, renderBothPasses};
     createBatchBuffers(true);

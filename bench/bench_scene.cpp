@@ -6,6 +6,7 @@
 
 #include <stdlib.h>
 
+#include "core/core_imports.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/directories.h"
@@ -51,6 +52,9 @@ void startScene() {
     configSetValue("HARD_FORCED_HEIGHT", "720");
     initDisplayOptionTable();
     taskLayerInit();
+    SCoreImports coreImports;
+    coreImports.drawListLines = drawListLineTaskType();
+    setCoreImports(&coreImports);
     initRenderer();
     if (gfxIsNullRenderer()) return;
     initShaderRegistry();

@@ -1,30 +1,27 @@
 #include "core/task_layer.h"
 
 #include "core/array.h"
+#include "core/core_imports.h"
 #include "core/fatal_error.h"
 #include "core/worker_pool.h"
 #include "platform/os/os.h"
 
 namespace {
 
-void unusedTaskStart(void*, SWorkerTask* task) {
+void stopAtTaskStart(void*, SWorkerTask* task) {
     fatalErrorf("task of type %u started: no such task type", task ? task->type : 0u);
 }
-void unusedTaskWork(void*) { fatalError("part of a task of an unused type started"); }
-void unusedTaskFinish(void*) { fatalError("task of an unused type finished"); }
+void stopAtTaskWork(void*) { fatalError("part of a task of an unused type started"); }
+void stopAtTaskFinish(void*) { fatalError("task of an unused type finished"); }
 
 }  // namespace
 
-constexpr STaskType kUnusedTaskType = {unusedTaskStart, unusedTaskWork, unusedTaskFinish};
-
-STaskType g_aTaskTypes[TASK_BUILTIN_TYPE_COUNT] = {
-    kUnusedTaskType, kUnusedTaskType, kUnusedTaskType, kUnusedTaskType, kUnusedTaskType,
-};
+constexpr STaskType kStoppingTaskType = {stopAtTaskStart, stopAtTaskWork, stopAtTaskFinish};
 
 namespace {
 
-constexpr STaskType kExtraTaskTypes[TASK_EXTRA_TYPE_COUNT] = {
-    kUnusedTaskType, kUnusedTaskType, kUnusedTaskType, kUnusedTaskType,
+constexpr STaskType kSecondTaskTable[TASK_SECOND_TABLE_TYPE_COUNT] = {
+    kStoppingTaskType, kStoppingTaskType, kStoppingTaskType, kStoppingTaskType,
 };
 
 // Tasks are handed out as pointers that workers' completions carry, so a record never moves:
@@ -32,8 +29,8 @@ constexpr STaskType kExtraTaskTypes[TASK_EXTRA_TYPE_COUNT] = {
 struct STaskLayer {
     bool ready = false;
     bool suspended = false;
-    const STaskType* extraTypes = nullptr;
-    u32 extraTypeCount = 0;
+    const STaskType* secondTable = nullptr;
+    u32 secondTableCount = 0;
     ClArray<SWorkerTask*> tasks;
     ClArray<SWorkerTask*> freeRecords;
 };
@@ -41,9 +38,13 @@ struct STaskLayer {
 STaskLayer g_TaskLayer;
 
 const STaskType& taskTypeOf(u32 type) {
-    if (type < TASK_BUILTIN_TYPE_COUNT) return g_aTaskTypes[type];
-    const u32 extra = type - TASK_BUILTIN_TYPE_COUNT;
-    if (extra < g_TaskLayer.extraTypeCount) return g_TaskLayer.extraTypes[extra];
+    if (type == TASK_TYPE_DRAW_LIST_LINES) {
+        const STaskType& lines = coreImports().drawListLines;
+        return lines.start ? lines : kStoppingTaskType;
+    }
+    if (type < TASK_FIRST_TABLE_TYPE_COUNT) return kStoppingTaskType;
+    const u32 second = type - TASK_FIRST_TABLE_TYPE_COUNT;
+    if (second < g_TaskLayer.secondTableCount) return g_TaskLayer.secondTable[second];
     fatalErrorf("task type %u does not exist", type);
 }
 
@@ -64,8 +65,8 @@ void freeTaskRecords(ClArray<SWorkerTask*>& records) {
 s32 taskLayerInit() {
     STaskLayer& layer = g_TaskLayer;
     if (layer.ready) return 1;
-    layer.extraTypes = kExtraTaskTypes;
-    layer.extraTypeCount = TASK_EXTRA_TYPE_COUNT;
+    layer.secondTable = kSecondTaskTable;
+    layer.secondTableCount = TASK_SECOND_TABLE_TYPE_COUNT;
     layer.tasks.init(ARRAY_INITIAL_CAPACITY);
     layer.freeRecords.init(ARRAY_INITIAL_CAPACITY);
     workerPoolInit();
@@ -80,8 +81,8 @@ void taskLayerShutdown() {
     workerPoolShutdown();
     freeTaskRecords(layer.tasks);
     freeTaskRecords(layer.freeRecords);
-    layer.extraTypes = nullptr;
-    layer.extraTypeCount = 0;
+    layer.secondTable = nullptr;
+    layer.secondTableCount = 0;
     layer.ready = false;
     layer.suspended = false;
 }
@@ -150,8 +151,4 @@ s32 taskRelease(SWorkerTask* task) {
         return 1;
     }
     fatalError("taskRelease of a task that is not live");
-}
-
-void setBuiltinTaskType(u32 type, const STaskType& routines) {
-    if (type < TASK_BUILTIN_TYPE_COUNT) g_aTaskTypes[type] = routines;
 }

@@ -2,8 +2,8 @@
 //
 // A task's type selects three routines: start (called once by taskCreate, it starts the parts),
 // work (runs each part on a worker) and finish (runs on the main thread once every started part
-// has finished, or at once through taskFinishNow). Only type 0, the render command-list builder,
-// is real; every other type stops the program.
+// has finished, or at once through taskFinishNow). Only TASK_TYPE_DRAW_LIST_LINES, the render
+// command-list builder, is real; every other type stops the program.
 #pragma once
 
 #include "core/types.h"
@@ -26,18 +26,18 @@ struct STaskType {
     TaskFinishRoutine finish;
 };
 
-// Types 0 to TASK_BUILTIN_TYPE_COUNT - 1 are read from g_aTaskTypes; the next
-// TASK_EXTRA_TYPE_COUNT come from a second table that exists only while the layer is set up.
-constexpr u32 TASK_BUILTIN_TYPE_COUNT = 5;
-constexpr u32 TASK_EXTRA_TYPE_COUNT = 4;
+// The one real type: the render side's draw-list line builder, whose routines come from core's
+// import record (core/core_imports.h).
+constexpr u32 TASK_TYPE_DRAW_LIST_LINES = 0;
+// Types below TASK_FIRST_TABLE_TYPE_COUNT form the first table (row 0 the line builder); the next
+// TASK_SECOND_TABLE_TYPE_COUNT come from a second table that exists only while the layer is set
+// up. Every row but the line builder's is the stopping row; a type beyond both tables stops the
+// program too.
+constexpr u32 TASK_FIRST_TABLE_TYPE_COUNT = 5;
+constexpr u32 TASK_SECOND_TABLE_TYPE_COUNT = 4;
 
-// Every row stops the program until its owner installs routines; the render side installs
-// row 0 (its command-list builder).
-extern STaskType g_aTaskTypes[TASK_BUILTIN_TYPE_COUNT];
-extern const STaskType kUnusedTaskType;
-// Installs the routines of a built-in row (kUnusedTaskType takes them out again); a row at or
-// beyond TASK_BUILTIN_TYPE_COUNT is ignored.
-void setBuiltinTaskType(u32 type, const STaskType& routines);
+// Routines that stop the program, naming the type.
+extern const STaskType kStoppingTaskType;
 
 // Installs the second type table, sets up the task list and the worker pool. A second call
 // while the layer is set up does nothing. Returns 1.

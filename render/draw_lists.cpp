@@ -724,7 +724,7 @@ void buildDrawCommands(u32 passMask, const ClVec4& eye, u32 excludeMask) {
     SWorkerTask* task = nullptr;
     // A build without lines has its record back in the pool when taskCreate returns; it is still
     // this thread's until the next build takes it.
-    taskCreate(0, record, &task);
+    taskCreate(TASK_TYPE_DRAW_LIST_LINES, record, &task);
     workerPoolDispatch();
     writeClaimedChunks(*record, true);
     taskWait(task);
@@ -757,19 +757,22 @@ void clearDrawListHalf(u32 half) {
     g_DrawLists.masked[half & 1u] = SDrawListCounts{};
 }
 
+const STaskType& drawListLineTaskType() {
+    static const STaskType lines = {lineTaskStart, lineTaskWork, lineTaskFinish};
+    return lines;
+}
+
 void initDrawBatchPool() {
     SDrawLists& lists = g_DrawLists;
     for (u32 i = 0; i < DRAW_BUILD_RECORD_COUNT; ++i) lists.recordOrder[i] = &lists.records[i];
     lists.recordsInUse = 0;
     lists.poolReady = true;
-    setBuiltinTaskType(0, STaskType{lineTaskStart, lineTaskWork, lineTaskFinish});
 }
 
 void releaseAllDrawBatches() {
     SDrawLists& lists = g_DrawLists;
     lists.recordsInUse = 0;
     lists.poolReady = false;
-    setBuiltinTaskType(0, kUnusedTaskType);
 }
 
 u32 lineSliceSize(u32 lineCount, u32 poolThreads) {

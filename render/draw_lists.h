@@ -7,6 +7,8 @@
 // a preview, or null for the main scene) becomes the batched object's key.
 #pragma once
 
+#include "core/task_layer.h"
+
 #include "core/types.h"
 #include "core/vec.h"
 
@@ -118,7 +120,10 @@ void clearDrawLists();
 // Empties one half (the hand-off clears the filled half when no frame can be drawn).
 void clearDrawListHalf(u32 half);
 
-// The pool of build records and the line builder's task type (start-up, shutdown).
+// The line builder's task routines, which the program hands to core's import record for
+// TASK_TYPE_DRAW_LIST_LINES.
+const STaskType& drawListLineTaskType();
+// The pool of build records (start-up, shutdown).
 void initDrawBatchPool();
 void releaseAllDrawBatches();
 

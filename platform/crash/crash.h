@@ -1,6 +1,6 @@
-// The last word of a crashing process: a filter that runs on the fatal signals (SIGSEGV,
-// SIGBUS, SIGILL, SIGFPE, SIGABRT) and may write a dump file, after which the signal's own
-// default action follows, so the process still dies by it.
+// The last word of a crashing process: a handler of the fatal signals (SIGSEGV, SIGBUS, SIGILL,
+// SIGFPE, SIGABRT) that writes the crash report the platform's import record names, after which
+// the signal's own default action follows, so the process still dies by it.
 #pragma once
 
 #include <cstdint>
@@ -13,12 +13,9 @@ struct SCrashInfo {
     char threadName[16];  // the faulting thread's own name, empty when it has none
 };
 
-// Runs inside the signal handler: it may use only async-signal-safe calls.
-using CrashFilter = int (*)(const SCrashInfo* info);
-
-// Installs the filter for the fatal signals, on an alternate stack so that a stack overflow
-// can still be reported. Replaces any filter installed before.
-void crashInstallFilter(CrashFilter filter);
+// Installs the handler for the fatal signals, on an alternate stack so that a stack overflow can
+// still be reported. The handler calls `platformImports().writeCrashReport` when it is set.
+void crashInstallHandlers();
 
 // Writes a text dump (signal, fault address, thread id and name, back-trace) to the named file in
 // the current directory. The back-trace lists each frame's module and offset, then, where the

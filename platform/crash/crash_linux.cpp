@@ -1,5 +1,6 @@
 // Fatal signal handling and text dumps.
 #include "platform/crash/crash.h"
+#include "platform/platform_imports.h"
 
 #include <elf.h>
 #include <execinfo.h>
@@ -21,7 +22,6 @@ const int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 constexpr size_t kAlternateStackSize = 64 * 1024;
 constexpr int kMaxFrames = 64;
 
-CrashFilter g_crashFilter = nullptr;
 alignas(16) char g_alternateStack[kAlternateStackSize];
 
 // What the dump needs to name the game's own frames, found when the filter is installed: the
@@ -162,7 +162,8 @@ void onFatalSignal(int signal, siginfo_t* signalInfo, void*) {
     std::memset(info.threadName, 0, sizeof info.threadName);
     prctl(PR_GET_NAME, info.threadName, 0, 0, 0);
     info.threadName[sizeof info.threadName - 1] = '\0';
-    if (g_crashFilter) g_crashFilter(&info);
+    // Reads one function pointer: async-signal-safe.
+    if (platformImports().writeCrashReport) platformImports().writeCrashReport(&info);
 
     // Leave the crash to the system: default action, then the same signal again.
     struct sigaction fallback = {};
@@ -174,9 +175,7 @@ void onFatalSignal(int signal, siginfo_t* signalInfo, void*) {
 
 }  // namespace
 
-void crashInstallFilter(CrashFilter filter) {
-    g_crashFilter = filter;
-
+void crashInstallHandlers() {
     // The first back-trace loads the unwinder, which allocates: do it now, not in the handler.
     void* frames[1];
     backtrace(frames, 1);

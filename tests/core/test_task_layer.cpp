@@ -1,5 +1,6 @@
 // Tasks: parts on the workers, the finish routine on the main thread, waits, releases, the
 // suspended flag and the task types that do not exist.
+#include "core/core_imports.h"
 #include "core/task_layer.h"
 #include "core/worker_pool.h"
 #include "platform/os/os.h"
@@ -56,12 +57,14 @@ class TaskLayer : public ::testing::Test {
 protected:
     void SetUp() override {
         g_ProcessorQuery = {[] { return 3u; }, [] { return 3u; }};
-        g_aTaskTypes[0] = {testTaskStart, testTaskWork, testTaskFinish};
+        SCoreImports imports;
+        imports.drawListLines = {testTaskStart, testTaskWork, testTaskFinish};
+        setCoreImports(&imports);
         ASSERT_EQ(taskLayerInit(), 1);
     }
     void TearDown() override {
         taskLayerShutdown();
-        g_aTaskTypes[0] = kUnusedTaskType;
+        setCoreImports(nullptr);
         g_ProcessorQuery = kSystemProcessorQuery;
     }
 

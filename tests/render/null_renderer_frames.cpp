@@ -1,3 +1,4 @@
+#include "core/core_imports.h"
 #include "null_renderer_frames.h"
 
 #include "core/config.h"
@@ -30,6 +31,9 @@ void NullRendererFrames::SetUpTestSuite() {
     configSetValue("NOGFX", "1");
     configSetValue("FULLSCREEN", "0");
     taskLayerInit();
+    SCoreImports coreImports;
+    coreImports.drawListLines = drawListLineTaskType();
+    setCoreImports(&coreImports);
     initRenderer();
     g_FrameHandOffSteps = SFrameHandOffSteps{closeFrameHalfLists, clearFrameHalfLists, runTestScene};
 }

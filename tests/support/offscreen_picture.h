@@ -3,6 +3,7 @@
 // PNG into VELODRIX_TEST_PNG_DIR when that is set), and the colour checks the picture tests share.
 #pragma once
 
+#include "core/core_imports.h"
 #include "core/config.h"
 #include "core/game_clock.h"
 #include "core/global_objects.h"
@@ -114,6 +115,9 @@ protected:
             configSetValue(key, value.c_str());
         initDisplayOptionTable();
         taskLayerInit();
+        SCoreImports coreImports;
+        coreImports.drawListLines = drawListLineTaskType();
+        setCoreImports(&coreImports);
         initRenderer();
         initShaderRegistry();
         initMaterialPools();
