@@ -351,7 +351,7 @@ s32 ClGameModeActionZuno::update(f32 dt) {
         finishFrame();
         return 0;
     }
-    const f32 step = g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime;
+    const f32 step = gameClock(GAME_CLOCK_GAMEPLAY).frameTime;
 
     tickCredits(step);
 

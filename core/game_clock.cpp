@@ -3,7 +3,6 @@
 #include <ctime>
 
 SGameClock g_aGameClocks[GAME_CLOCK_COUNT];
-f32& g_fFrameTime = g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime;
 namespace {
 s32 g_iInputSettleFrames = 0;
 }  // namespace

@@ -13,9 +13,13 @@ struct SGameClock {
     f64 totalTime;  // the steps added up
 };
 
+// Written by core alone (setClockDelta); tests set a clock up directly.
 extern SGameClock g_aGameClocks[GAME_CLOCK_COUNT];
-// The gameplay clock's frame step, read by everything that moves in the world.
-extern f32& g_fFrameTime;
+
+// What the layers above read: a clock, and the gameplay clock's frame step that everything that
+// moves in the world reads. Inline: the world and the particles read them per entity each frame.
+inline const SGameClock& gameClock(int clock) { return g_aGameClocks[clock]; }
+inline f32 frameTime() { return g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime; }
 
 // Frames during which the player's control ignores its input; the frame tick counts it down.
 s32 inputSettleFrames();

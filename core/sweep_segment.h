@@ -36,7 +36,7 @@ struct ClSweepSegment {
 
 inline u32 ClSweepSegment::update() {
     // The step works in locals and stores the three fields once, as it returns.
-    const f32 step = g_fFrameTime * speed;
+    const f32 step = frameTime() * speed;
     const f32 at = lead + step;
     f32 from = low + step;
     f32 to = high + step;

@@ -35,9 +35,11 @@ struct SProcessorQuery {
 extern const SProcessorQuery kSystemProcessorQuery;
 extern SProcessorQuery g_ProcessorQuery;
 
-// Both at least 1 once counted. The worker pool has one worker per logical processor.
+// Both at least 1 once counted. The worker pool has one worker per logical processor. Written by
+// core alone; the layers above read logicalProcessorCount().
 extern u32 g_uLogicalProcessorCount;
 extern u32 g_uProcessorCoreCount;
+inline u32 logicalProcessorCount() { return g_uLogicalProcessorCount; }
 
 // Fills the two counts; on any failure both become 1 (one worker).
 EProcessorCountResult countLogicalProcessors();

@@ -82,4 +82,4 @@ std::u16string elideStart(const char* face, f32 size, const std::u16string& text
 
 void showScreen(const char* screenName) { switchWidgetByName("TopLevelSwitcher", screenName); }
 
-f64 realTimeNow() { return g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime; }
+f64 realTimeNow() { return gameClock(GAME_CLOCK_SYSTEM).totalTime; }

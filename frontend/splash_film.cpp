@@ -56,7 +56,7 @@ void buildFilmSplash(ClWidget* top) {
 }
 
 void tickFilmSplash() {
-    fmvUpdate(g_aGameClocks[GAME_CLOCK_SYSTEM].frameTime);
+    fmvUpdate(gameClock(GAME_CLOCK_SYSTEM).frameTime);
     if (!g_playingSplash || isFmvPlaying()) return;
     ClWidget* splash = g_playingSplash;
     g_playingSplash = nullptr;

@@ -117,9 +117,9 @@ f32 inputSensitivityFor(f32 optionValue) {
     return s <= 5.0f ? 1.0f - (5.0f - s) * 0.125f : 1.0f + (s - 5.0f) / 5.0f;
 }
 
-void updateInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_SavedOptions.interfacePointerSensitivity); }
+void updateInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(savedOptions().interfacePointerSensitivity); }
 
-void updateInGameInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(g_SavedOptions.inGamePointerSensitivity); }
+void updateInGameInputSensitivity() { g_fInputSensitivity = inputSensitivityFor(savedOptions().inGamePointerSensitivity); }
 
 bool pointerFollowsWindow() { return g_pPlatformInput && g_pPlatformInput->pointerFollowsWindow(); }
 

@@ -142,7 +142,7 @@ u32 ClInputHWtoECPlatform::initPadMonkey() {
     return 1;
 }
 
-void ClInputHWtoECPlatform::updatePadMonkey() { ::updatePadMonkey(g_aGameClocks[GAME_CLOCK_SYSTEM].frameTime); }
+void ClInputHWtoECPlatform::updatePadMonkey() { ::updatePadMonkey(gameClock(GAME_CLOCK_SYSTEM).frameTime); }
 
 u32 ClInputHWtoECPlatform::processBufferedKeys(const SInputKeyRecord* records, u32 count, u32) {
     if (count == 0) return 0;
@@ -150,7 +150,7 @@ u32 ClInputHWtoECPlatform::processBufferedKeys(const SInputKeyRecord* records, u
     return 1;
 }
 
-void ClInputHWtoECPlatform::updateKeyRepeat() { ::updateKeyRepeat(g_aGameClocks[GAME_CLOCK_SYSTEM].frameTime); }
+void ClInputHWtoECPlatform::updateKeyRepeat() { ::updateKeyRepeat(gameClock(GAME_CLOCK_SYSTEM).frameTime); }
 
 s32 ClInputHWtoECPlatform::poll() {
     std::memset(g_aRawPadRecords, 0, sizeof g_aRawPadRecords);

@@ -19,12 +19,12 @@ f64 g_startTime = 0.0;
 void setUpPlaytestRecorder(u32 categoryCount) {
     g_categoryCount = categoryCount < PLAYTEST_MAX_CATEGORIES ? categoryCount : PLAYTEST_MAX_CATEGORIES;
     for (SPlaytestCategory& category : g_categories) category = SPlaytestCategory{};
-    g_startTime = g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime;
+    g_startTime = gameClock(GAME_CLOCK_SYSTEM).totalTime;
 }
 
 void addPlaytestFrameTime(u32 category, f32 threshold) {
     if (category >= g_categoryCount) return;
-    const SGameClock& clock = g_aGameClocks[GAME_CLOCK_SYSTEM];
+    const SGameClock& clock = gameClock(GAME_CLOCK_SYSTEM);
     if (clock.totalTime - g_startTime <= f64(threshold)) return;
     SPlaytestCategory& c = g_categories[category];
     ++c.frames;

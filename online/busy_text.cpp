@@ -40,7 +40,7 @@ const char* leaderboardLineKey() {
 bool drawLeaderboardBusyText() {
     const char* key = leaderboardLineKey();
     if (!key) return false;
-    if (key == g_notice.key) g_notice.secondsLeft -= g_aGameClocks[GAME_CLOCK_SYSTEM].frameTime;
+    if (key == g_notice.key) g_notice.secondsLeft -= gameClock(GAME_CLOCK_SYSTEM).frameTime;
     const char16_t* text = getLocalisedString(key);
     if (!text && key == BUSY_TEXT_KEY) text = u"Talking to the leaderboard...";
     if (!text) return false;

@@ -200,7 +200,7 @@ void ClCameraDebug::update() {
     if (debugPressed(E_DEBUG_FOV_DOWN) && g_fDebugCameraFov > 5.0f) g_fDebugCameraFov -= 5.0f;
     if (debugPressed(E_DEBUG_FOV_UP) && g_fDebugCameraFov < 170.0f) g_fDebugCameraFov += 5.0f;
     fov = g_fDebugCameraFov;
-    const f32 dt = g_aGameClocks[GAME_CLOCK_SYSTEM].frameTime;
+    const f32 dt = gameClock(GAME_CLOCK_SYSTEM).frameTime;
     const f32 speed = kDebugMoveSpeed * (debugHeld(E_DEBUG_FAST) ? kDebugFastFactor : 1.0f) * dt;
     const ClVec3 right = node.orientation.getColumn(0);
     const ClVec3 up = node.orientation.getColumn(1);
@@ -263,7 +263,7 @@ void ClCameraInGame::update() {
     ClVec3 shake;
     bool shaking = false;
     if (!cameraGamePaused() && shakeRemaining > 0.0f) {
-        countDownTimer(&shakeRemaining, g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime);
+        countDownTimer(&shakeRemaining, gameClock(GAME_CLOCK_GAMEPLAY).frameTime);
         const f32 rm = (shakeDuration > 0.0f ? shakeRemaining / shakeDuration : 0.0f) * shakeMagnitude;
         shake = ClVec3(shakeAxes.x * rm, shakeAxes.y * rm, shakeAxes.z * rm) + scaleVec3(randomUnitVector3(), rm);
         shaking = true;

@@ -230,7 +230,7 @@ void ClCameraBlender::blendTo(ClCamera* camera, f32 time, bool fromRendered) {
 
 void ClCameraBlender::update() {
     if (blending()) {
-        m_elapsed += g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime;
+        m_elapsed += gameClock(GAME_CLOCK_GAMEPLAY).frameTime;
         if (m_elapsed >= m_duration) {
             m_fromCamera = m_toCamera;
             m_toCamera = nullptr;

@@ -67,7 +67,7 @@ void ClDebrisLineParticleSystem::releaseAll() {
 }
 
 void ClDebrisLineParticleSystem::update() {
-    const f32 dt = g_fFrameTime;
+    const f32 dt = frameTime();
     for (u32 i = m_pool.used; i-- > 0;) {
         SDebrisLine& p = *m_pool.table[i];
         if (!fall(p, dt, 0.25f)) {
@@ -113,7 +113,7 @@ void ClDebrisTriParticleSystem::releaseAll() {
 void ClDebrisTriParticleSystem::update() {
     static const f32 kTexCoords[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
     static const u32 kCorners[6] = {0, 1, 2, 0, 2, 3};
-    const f32 dt = g_fFrameTime;
+    const f32 dt = frameTime();
     const bool spinning = g_particleGameStep > 0.0001f;
     for (u32 i = m_pool.used; i-- > 0;) {
         SDebrisShard& p = *m_pool.table[i];

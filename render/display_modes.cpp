@@ -209,8 +209,8 @@ SResolutionSettings readResolutionSettings() {
 
 void copySavedDisplayOptions() {
     ClHashSlotTable& table = displayOptionTable();
-    *getOrAdd(table, "FULLSCREEN") = static_cast<s32>(g_SavedOptions.fullScreen);
-    *getOrAdd(table, "VSYNC") = static_cast<s32>(g_SavedOptions.verticalSync);
-    *getOrAdd(table, "RES_X") = static_cast<s32>(g_SavedOptions.resolutionWidth);
-    *getOrAdd(table, "RES_Y") = static_cast<s32>(g_SavedOptions.resolutionHeight);
+    *getOrAdd(table, "FULLSCREEN") = static_cast<s32>(savedOptions().fullScreen);
+    *getOrAdd(table, "VSYNC") = static_cast<s32>(savedOptions().verticalSync);
+    *getOrAdd(table, "RES_X") = static_cast<s32>(savedOptions().resolutionWidth);
+    *getOrAdd(table, "RES_Y") = static_cast<s32>(savedOptions().resolutionHeight);
 }

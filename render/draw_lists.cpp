@@ -538,7 +538,7 @@ void lineTaskStart(void* argument, SWorkerTask* task) {
         taskFinishNow(task);
         return;
     }
-    const u32 sliceSize = lineSliceSize(n, g_uLogicalProcessorCount);
+    const u32 sliceSize = lineSliceSize(n, logicalProcessorCount());
     u32 job = 0;
     for (u32 first = 0; first < n; first += sliceSize, ++job) record->jobs[job].record = record;
     g_DrawLists.lastLineJobs = job;

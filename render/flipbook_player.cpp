@@ -41,7 +41,7 @@ void ClFlipbookPlayer::queue(const SFlipbook* flipbook, u32 playMode, bool waitF
 
 void ClFlipbookPlayer::update(int clock) {
     if (clock < 0 || clock >= GAME_CLOCK_COUNT) fatalErrorf("ClFlipbookPlayer::update: no game clock %d", clock);
-    const f32 dt = g_aGameClocks[clock].frameTime;
+    const f32 dt = gameClock(clock).frameTime;
     advance(dt);
     colour.advance(dt);
     auto* first = static_cast<SFlipbookQueued*>(pending.getHead());

@@ -110,7 +110,7 @@ void ClFXParticleSystem::steerParticle(SFxParticle* p, const ClVec3& target) {
         if (distance < 0.0001f) return;
         p->direction = move / distance;
     }
-    const f32 dt = g_fFrameTime;
+    const f32 dt = frameTime();
     if (p->headTime < p->lifetime) {
         p->headTime += dt;
         if (p->headTime < p->lifetime) {
@@ -212,7 +212,7 @@ void ClFXParticleSystem::drawTrail(SFxParticle& p, f32 dt) {
 }
 
 void ClFXParticleSystem::update() {
-    const f32 dt = g_fFrameTime;
+    const f32 dt = frameTime();
     const SMaterial* shockwave = materialLookup(kAddEffect, "Images/Shockwave");
     for (u32 i = m_pool.used; i-- > 0;) {
         SFxParticle& p = *m_pool.table[i];

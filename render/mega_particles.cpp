@@ -34,7 +34,7 @@ bool advance(SMegaParticle& p, f32 dt, f32 driftPerSecond) {
 
 void ClMegaParticleSystem::emit(u32 space, const SMegaEmit& r) {
     if (space != 0) fatalErrorf("ClMegaParticleSystem::emit: space %u is not supported", space);
-    if (g_fFrameTime == 0.0f) return;
+    if (frameTime() == 0.0f) return;
     for (s32 i = 0; i < r.count; ++i) {
         SMegaParticle* p = m_pool.take();
         if (!p) return;
@@ -53,7 +53,7 @@ void ClMegaParticleSystem::emit(u32 space, const SMegaEmit& r) {
 }
 
 void ClMegaParticleSystem::update() {
-    const f32 dt = g_fFrameTime;
+    const f32 dt = frameTime();
     const f32 drift = particleMusicLevel() * 0.25f;
     for (u32 i = m_pool.used; i-- > 0;) {
         SMegaParticle& p = *m_pool.table[i];
@@ -66,7 +66,7 @@ void ClMegaParticleSystem::update() {
 }
 
 void ClMegaParticleSystemEX::update() {
-    const f32 dt = g_fFrameTime;
+    const f32 dt = frameTime();
     const f32 drift = particleMusicLevel() * 0.25f;
     for (u32 i = m_pool.used; i-- > 0;) {
         SMegaParticle& p = *m_pool.table[i];

@@ -88,7 +88,7 @@ void waitForFence(SGfxFence* fence) {
 // The fence is released with the scene targets on a device loss, and made anew here on the
 // first frame the re-created device presents.
 void inputLagReduction() {
-    const bool on = g_SavedOptions.inputLagReduction != 0;
+    const bool on = savedOptions().inputLagReduction != 0;
     SGfxFence* fence = sceneFence();
     if (on && !fence && lastPresentResult() == E_GFX_OK) {
         makeSceneFence();
@@ -169,8 +169,8 @@ void renderScene() {
         if (slot.active && slot.group) slot.group->eyePoint = slot.eyePoint;
     }
 
-    const bool reflection = g_SavedOptions.waterReflection != 0;
-    const bool bloom = g_SavedOptions.bloom != 0;
+    const bool reflection = savedOptions().waterReflection != 0;
+    const bool bloom = savedOptions().bloom != 0;
     ClVec4 mirroredEye = eye;
     mirroredEye.y = -eye.y;
     buildDrawCommands(0x20, eye, 0x40);

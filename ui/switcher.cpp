@@ -16,7 +16,7 @@ void ClWidget_Switcher::switchTo(ClWidget* child) {
     if (child == m_shown) return;
     ClWidget* previous = m_shown;
     m_shown = child;
-    m_switchTime = g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime;
+    m_switchTime = gameClock(GAME_CLOCK_SYSTEM).totalTime;
     if (previous) previous->setVisible(false);
     child->setVisible(true);
     fireEvent("onSwitch");
@@ -24,7 +24,7 @@ void ClWidget_Switcher::switchTo(ClWidget* child) {
 }
 
 f32 ClWidget_Switcher::transitionLeft() const {
-    const f64 left = f64(SWITCHER_TRANSITION_TIME) - (g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime - m_switchTime);
+    const f64 left = f64(SWITCHER_TRANSITION_TIME) - (gameClock(GAME_CLOCK_SYSTEM).totalTime - m_switchTime);
     return left > 0.0 ? f32(left) : 0.0f;
 }
 

@@ -87,7 +87,7 @@ void setSpecularConstants(f32 t) {
 }  // namespace
 
 void applyBarShaderConstants() {
-    const SGameClock& clock = g_aGameClocks[GAME_CLOCK_GAMEPLAY];
+    const SGameClock& clock = gameClock(GAME_CLOCK_GAMEPLAY);
     const f32 dt = clock.frameTime;
     for (u32 entry = 1; entry < BAR_SCHEME_ENTRY_COUNT; ++entry) advanceEntry(entry, dt);
 

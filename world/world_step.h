@@ -24,7 +24,7 @@ constexpr f32 ARENA_FOCUS_Z = 134.875f;
 // One game step, in this order: the buffer flip, the hooks' tick (when given), the live entities'
 // update, the flying notes, the collision pass (its contacts resolved, the kill queue worked off around each and
 // the blast pass run), the kill queue, the destroyed flush, the sweep of spent score pickups,
-// the freed flush; then publishWorldFrameInputs. Timers and speeds use g_fFrameTime; path motion
+// the freed flush; then publishWorldFrameInputs. Timers and speeds use frameTime(); path motion
 // uses g_fGameStep, both set by the caller.
 void worldStep(const SWorldStepHooks* hooks);
 

@@ -31,7 +31,7 @@ void registerFamily(CodecThreadInitFn threadInit, CodecThreadExitFn threadExit, 
 
 s32 codecRegistration(u32) {
     openCodecAudioLog();
-    setCodecLogging(g_SavedOptions.audioLog);
+    setCodecLogging(savedOptions().audioLog);
     registerFamily(codecThreadInitNothing, nullptr, createCodecStreamInstanceWindowsMedia,
                    {{".mp3", E_CODECFORMAT_MP3}, {".wma", E_CODECFORMAT_WMA}});
     registerFamily(codecThreadInitNothing, nullptr, createCodecStreamInstanceQuickTime,

@@ -76,7 +76,7 @@ s32 addCodecRecordExtension(SCodecRecord* record, const char* extension, s32 for
 // arrays.
 // Returns 1.
 s32 initCodecRegistry();
-// Opens the audio log, applies the user's audio-log option (g_SavedOptions.audioLog), registers
+// Opens the audio log, applies the user's audio-log option (savedOptions().audioLog), registers
 // the seven decoder families in their fixed order and starts the decode thread. The argument is
 // the sound engine's and carries nothing here. Returns 1.
 s32 codecRegistration(u32 engineArgument);

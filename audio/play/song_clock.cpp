@@ -51,13 +51,13 @@ s32 spectrumFrameAt(f32 songTime, f32 frameDuration, u32 frameCount) {
 
 void updateSongClock(u32 followCue) {
     const SAudioImports& hooks = audioImports();
-    if (hooks.advancePulse) hooks.advancePulse(g_fFrameTime);
+    if (hooks.advancePulse) hooks.advancePulse(frameTime());
 
     if (followCue) {
         if (!g_SongCue) fatalError("updateSongClock: asked to follow the song cue, but no song is playing");
         g_fSongTime = getCuePosition(g_SongCue);
     } else {
-        g_fSongTime += g_fFrameTime;
+        g_fSongTime += frameTime();
         if (g_fSongTime < 0.0f) {
             g_iSpectrumFrame = -1;
             return;

@@ -80,7 +80,7 @@ struct SSoundEngineState {
 SSoundEngineState g_engine;
 
 f32 clockStep(int clock) {
-    const f32 step = g_aGameClocks[clock].frameTime;
+    const f32 step = gameClock(clock).frameTime;
     return step > 0.0f ? std::min(step, FLT_MAX) : 0.0f;
 }
 

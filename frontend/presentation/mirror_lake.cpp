@@ -44,7 +44,7 @@ SMirrorLakeParams mirrorLakeParamsAt(f64 seconds) {
 }
 
 void setMirrorLakeShaderParams() {
-    const SMirrorLakeParams p = mirrorLakeParamsAt(g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime);
+    const SMirrorLakeParams p = mirrorLakeParamsAt(gameClock(GAME_CLOCK_GAMEPLAY).totalTime);
     SParticlePhysics physics = particlePhysics();
     physics.accelerationA = ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f);
     physics.accelerationB = p.wind;

@@ -101,7 +101,7 @@ bool initAmbientLighting(const char16_t* applicationName, const char16_t* versio
         }
     }
     resetAmbientEffects();
-    setAmbientLightLayout(g_SavedOptions.ambientLayout);
+    setAmbientLightLayout(savedOptions().ambientLayout);
     return present();
 }
 
@@ -141,7 +141,7 @@ f32 ambientUpdatePeriod() { return g_layer.period; }
 
 void updateAmbientLighting() {
     if (!present()) return;
-    const f32 dt = g_aGameClocks[GAME_CLOCK_SYSTEM].frameTime;
+    const f32 dt = gameClock(GAME_CLOCK_SYSTEM).frameTime;
     if (g_layer.enabled) {
         updateAmbientEffects(dt);
     } else if (g_layer.offFadeTimer > 0.0f) {

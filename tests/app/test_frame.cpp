@@ -172,7 +172,7 @@ protected:
 
 TEST_F(ModeClocks, GameplayStepIsClampedScaledAndStoppedWhilePaused) {
     updateModeClocksAndMappers(nullptr, 0.05f, 0);
-    EXPECT_EQ(g_fFrameTime, 0.05f);
+    EXPECT_EQ(frameTime(), 0.05f);
 
     updateModeClocksAndMappers(nullptr, 2.0f, 0);
     // Clock 0 takes the raw step.

@@ -48,12 +48,12 @@ protected:
     void SetUp() override {
         resetRenderFlipIndex();
         clearDrawListHalf(1);
-        g_fFrameTime = 0.5f;
+        g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.5f;
         setParticleMusicLevel(0.0f);
     }
     void TearDown() override {
         destroyRetiredParticleSystems();
-        g_fFrameTime = 0.0f;
+        g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.0f;
         clearDrawListHalf(1);  // the commands drawn here, for no later frame to draw
     }
     static SMegaEmit burst(s32 count, f32 life = 2.0f) {
@@ -110,10 +110,10 @@ TEST_F(Particles, RandomWithVariance) {
 
 TEST_F(Particles, MegaEmitFillsThePoolAndNothingWhilePaused) {
     ClMegaParticleSystem mega;
-    g_fFrameTime = 0.0f;
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.0f;
     mega.emit(0, burst(10));
     const u32 paused = mega.liveCount();
-    g_fFrameTime = 0.5f;
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.5f;
     mega.emit(0, burst(4090));
     mega.emit(0, burst(10));
     EXPECT_EQ(0u, paused);
@@ -148,7 +148,7 @@ TEST_F(Particles, ExFadesAndStreaksTrailTheirVelocity) {
     moving.speed = 4.0f;
     moving.streak = 0.25f;
     ex.emit(0, moving);
-    g_fFrameTime = 1.0f;
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 1.0f;
     ex.update();
     ASSERT_EQ(1u, drawListCounts(1).lines);
     const SLineCommand& line = drawListLines(1)[0];
@@ -199,7 +199,7 @@ TEST_F(DebrisAndFx, LinesSpinFallWithoutAgeingAndAFullPoolRefuses) {
         lines.addLine(ClVec3(0, 102, 0), ClVec3(0, 98, 0), quarterTurn, 1.5f, 0xFF00FF00u, nullptr, ClVec3(0, 0, 0));
     EXPECT_EQ(DEBRIS_PARTICLE_CAPACITY, lines.liveCount());
     EXPECT_EQ(DEBRIS_PARTICLE_CAPACITY, newDebrisCount());
-    g_fFrameTime = 1.0f;
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 1.0f;
     lines.update();  // v.y = -20, y = 80; the half-vector (0, 2) turns to (-2, 0)
     const SDebrisLine& p = *lines.live(0);
     const SLineCommand& line = drawListLines(1)[0];
@@ -280,7 +280,7 @@ TEST_F(DebrisAndFx, ExplosionWithoutRoomForItsGlowRisesWithoutOne) {
     fx.addExplosion(ClVec3(0, 0, 0));
     EXPECT_EQ(FX_PARTICLE_CAPACITY, fx.liveCount());
     EXPECT_EQ(3u, mega.liveCount());
-    g_fFrameTime = 0.01f;
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.01f;
     fx.update();  // the flashes end; the glow rises 3 units with a null link
     ASSERT_EQ(1u, fx.liveCount());
     EXPECT_FLOAT_EQ(3.0f, fx.live(0)->position.y);
@@ -306,12 +306,12 @@ TEST_F(DebrisAndFx, RingsSkipBadRadiiAndCapTheirSteps) {
 
 TEST_F(DebrisAndFx, FlashesGrowFadeAndAFullQuadListDropsTheDraw) {
     fx.addExpandingFlash(0, ClVec3());
-    g_fFrameTime = 1.0f;
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 1.0f;
     fx.update();
     EXPECT_EQ(1u, drawListCounts(1).quads);
     EXPECT_EQ(450.0f, fx.live(0)->size);
     for (u32 i = 0; i < QUAD_COMMAND_CAPACITY; ++i) appendQuadCommandCorners(ClVec3(), ClVec3(), ClVec3(), ClVec3(), 0, nullptr, 1);
-    g_fFrameTime = 0.5f;
+    g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.5f;
     fx.update();  // 1.5 s of 1.9752: still live, not drawn
     EXPECT_EQ(1u, fx.droppedDrawCount());
     fx.update();

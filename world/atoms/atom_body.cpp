@@ -324,8 +324,8 @@ void ClAtom_Body::draw() {
         const f32 enemyWidth = std::min(1.0f + 1.5f * g, 5.0f) * 1.5f;
         const SMaterial* lineMaterial = !playerEdges && red ? redEdgeMaterial : edgeMaterial;
         const u32 shown = std::min({shownEdgeCount, edgeCount, edgeRecords.count});
-        if (g_SavedOptions.animatedLines) refreshGlints(0);
-        const bool wholeEdges = !g_SavedOptions.animatedLines;
+        if (savedOptions().animatedLines) refreshGlints(0);
+        const bool wholeEdges = !savedOptions().animatedLines;
         u32 wanted = shown;
         if (!wholeEdges) {
             wanted = 0;

@@ -111,7 +111,7 @@ struct SBulletFrame {
     }
     void sparks(f32 offsetLength, u32 colour) const {
         f32& timer = bullet.sparkTimer;
-        timer -= g_aGameClocks[1].frameTime;
+        timer -= gameClock(1).frameTime;
         if (timer >= 0.0f) return;
         timer = randomWithVariance(0.01f, 0.5f);
         if (!megaParticles()) return;
@@ -296,7 +296,7 @@ void drawConverging(SBulletFrame& f) {
     for (u32 i = 0; i < b.trail.count; ++i) {
         SFloatTween& closing = b.trail.data[i].closing;
         if (closing.mode == E_TWEEN_NONE || !closing.running) continue;
-        closing.advance(g_fFrameTime);
+        closing.advance(frameTime());
         if (closing.running) b.satellitesDone = 0;
     }
 }

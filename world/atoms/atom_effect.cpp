@@ -54,7 +54,7 @@ void SAtomEffect::start(const SAtomEffectDesc& desc) {
 void SAtomEffect::update() {
     ClAtom_Body* body = bodyOf(atom);
     if (!body) return;
-    const f32 dt = g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime;
+    const f32 dt = gameClock(GAME_CLOCK_GAMEPLAY).frameTime;
     switch (kind) {
         case E_ATOM_EFFECT_HIT_FLASH:
         case E_ATOM_EFFECT_EDGE_FLASH:

@@ -121,7 +121,7 @@ void ClAtom_Pickupable::draw() {
     if (pattern == E_PICKUP_PATTERN_UNREAD)
         startLook();
     else
-        lifeTween.advance(g_fFrameTime);
+        lifeTween.advance(frameTime());
     if (pattern == E_PICKUP_PATTERN_NOTES)
         drawNotes();
     else
@@ -145,7 +145,7 @@ void ClAtom_Pickupable::drawNotes() {
     const u32 colour = g_BarColourScheme.colour(kNoteEntry).current;
     for (u32 i = 0; i < shown; ++i) {
         SOrbitNote& note = orbitNotes[i];
-        note.angle += note.speed * g_fFrameTime;
+        note.angle += note.speed * frameTime();
         const ClVec3 at = position + ClVec3(note.radius * std::cos(note.angle), 0.0f, note.radius * std::sin(note.angle));
         appendSpriteCommand(at, note.size, colour, g_NoteSprite.get(), kLayer, 0.0f);
     }

@@ -135,7 +135,7 @@ void ClAtom_Bullet_Staff::draw() {
         if (entity->state == E_ENTITY_ACTIVE) entity->destroy();
         return;
     }
-    const f32 dt = g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime;
+    const f32 dt = gameClock(GAME_CLOCK_GAMEPLAY).frameTime;
     beamColour.advance(dt);
     noteColour.advance(dt);
     ClDrawOwnerScope scope(entity);
@@ -208,7 +208,7 @@ u32 ClAtom_Bullet_RoundStaff::ringSegments() const {
 }
 
 void ClAtom_Bullet_RoundStaff::draw() {
-    const f32 dt = g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime;
+    const f32 dt = gameClock(GAME_CLOCK_GAMEPLAY).frameTime;
     spin += dt * RING_SPIN_RATE;
     noteFade.advance(dt);
     const u32 n = ringSegments();

@@ -241,7 +241,7 @@ void resetBackdrop() {
 }
 
 void updateBackdrop() {
-    const f32 dt = g_fFrameTime;
+    const f32 dt = frameTime();
     g_Backdrop.speedTarget = getBackdropSpeedTarget(currentSongTime());
     g_Backdrop.speed += (g_Backdrop.speedTarget - g_Backdrop.speed) * g_Backdrop.speedRate;
     g_Backdrop.scrollStep = dt * g_Backdrop.speed;

@@ -164,7 +164,7 @@ u32 emitSparkTrail(SEdgeSpark* spark, const ClVec3& from) {
 void updateEdgeSparks() {
     if (g_SparkPool.used == 0 && g_TrailPool.used == 0) return;
     lookUpParticleMaterials();
-    const f32 dt = g_fFrameTime;
+    const f32 dt = frameTime();
     const f32 speed = getBackdropSpeed();
     const u32 colour = (g_BarColourScheme.colour(E_BARSCHEME_SPARK_COLOUR).current & ~OPAQUE) | OPAQUE;
 

@@ -111,13 +111,13 @@ void rollBeamsOnBeat() {
 void updateEnemyBeams(ClEntity* entity) {
     if (entity->state != E_ENTITY_ACTIVE || !isBeamEnemy(entity)) return;
     SEnemyBeamSet& set = entity->beams;
-    set.countdown -= g_fFrameTime;
+    set.countdown -= frameTime();
     if (set.countdown < 0.0f && insidePlayArea(entity)) {
         rollEnemyBeamSet(&set);
         return;
     }
     if (!set.beams.inUse || set.beams.count == 0) return;
-    set.originX += set.originSpeed * g_fFrameTime;
+    set.originX += set.originSpeed * frameTime();
     const ClVec3 origin(set.originX, g_fEqualiserCeiling, 0.0f);
     const ClVec4 at = entity->getWorldPosition();
     ClVec3 toward = ClVec3(at.x, at.y, at.z) - origin;

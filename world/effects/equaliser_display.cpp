@@ -123,7 +123,7 @@ void drawEqualiserDisplay(s32 frame) {
     style.highlight = getMaterialForEffectAndTextureName("Debug_Add", "Images/Lensflare-glow");
     style.cellColour = g_BarColourScheme.eqCellColour().current;
     style.highlightColour = g_BarColourScheme.eqHighlightColour().current;
-    if (g_SavedOptions.bloom == 0) style.highlightColour = (style.highlightColour & RGB_MASK) | EQ_HIGHLIGHT_ALPHA_WITHOUT_BLOOM;
+    if (savedOptions().bloom == 0) style.highlightColour = (style.highlightColour & RGB_MASK) | EQ_HIGHLIGHT_ALPHA_WITHOUT_BLOOM;
     style.blockedColour = (style.highlightColour & RGB_MASK) | EQ_BLOCKED_ALPHA;
     style.highlightSize = g_BarColourScheme.eqHighlightSize().current;
 

@@ -151,7 +151,7 @@ void updateFlyingNotes() {
     const ClAtom* bossTarget = bossNoteTarget();
     for (u32 i = notes.used; i-- > 0;) {
         SFlyingNote* note = notes.table[i];
-        note->colour.advanceQueued(g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime);
+        note->colour.advanceQueued(gameClock(GAME_CLOCK_GAMEPLAY).frameTime);
         ClEntity* target = dropGoneTarget(note);
         if (target && note->steer > 0.0f) steer(note, bossTarget);
         note->steer += FLYING_NOTE_STEER_GAIN;

@@ -76,12 +76,12 @@ void ClEntity::buildFromDNA(ClDNAProgram* dna) {
 void ClEntity::update() {
     const f32 before = timer;
     // Never below zero; a NaN count ends at zero too.
-    const f32 left = timer - g_fFrameTime;
+    const f32 left = timer - frameTime();
     timer = left > 0.0f ? left : 0.0f;
     if (before > 0.0f && timer == 0.0f && program && program->kind == E_PROGRAM_PLAYER && root &&
         !root->allAtomsIntactAndActive())
         queueMegaTip("MegaTip_Repair");
-    tween.advance(g_fFrameTime);
+    tween.advance(frameTime());
     if (root) updateNodeTree(root);
     // Only an active enemy carries beams; the shots, the bulk of the walk, skip the call.
     if (state == E_ENTITY_ACTIVE && program && program->kind == E_PROGRAM_ENEMY) g_BaseImports.updateEnemyBeams(this);

@@ -571,7 +571,7 @@ void updateLiveEntities() {
         if (i >= live.count) continue;
         prefetchUpdateAhead<false>(live, i);
         ClEntity* entity = live.links[i];
-        if (entity->incoming == 1) entity->tween.advance(g_fFrameTime);
+        if (entity->incoming == 1) entity->tween.advance(frameTime());
         if (entity->state == E_ENTITY_SPAWNED || entity->state == E_ENTITY_ACTIVE) entity->update();
         // An activated entity's bounds are made now, while its tree is in the cache, when they
         // can be; the collision pass makes the rest.

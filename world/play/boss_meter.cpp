@@ -192,7 +192,7 @@ void tickHealing(ClEntity* ship) {
         ClEntityNode* node = player.anchors[i].node;
         if (!node || node->entity != ship || node->allAtomsIntact()) continue;
         SBossEncounter& e = g_BossEncounter;
-        e.healingCountdown -= g_fFrameTime;
+        e.healingCountdown -= frameTime();
         if (e.healingCountdown > 0.0f) return;
         const u32 level = currentDifficulty();
         e.healingCountdown = randomFloatInRange(BOSS_HEALING_MIN_SECONDS[level], BOSS_HEALING_MAX_SECONDS[level]);
@@ -226,7 +226,7 @@ void updateHealthBar(bool hudShown) {
         e.barLastValue = value;
         requestAmbientFlash(WHITE);
     }
-    e.hitFlashTime = clampNonNegative(e.hitFlashTime - g_fFrameTime);
+    e.hitFlashTime = clampNonNegative(e.hitFlashTime - frameTime());
     if (!hudShown) return;
     drawUiSprite("hud-boss-bar", "system_blend", WHITE, "SAFE", BAR_LAYER, BAR_X, BAR_Y, BAR_WIDTH, BAR_HEIGHT, value, 1.0f);
     if (e.hitFlashTime > 0.0f)

@@ -134,7 +134,7 @@ void runEvent(const ClScriptNode* event) {
 void runDueEvents() {
     SGuardianSequence& g = g_GuardianSequence;
     if (!g.events || g.eventIndex >= s32(g.events->childCount())) return;
-    g.eventClock += g_fFrameTime;
+    g.eventClock += frameTime();
     while (g.active && g.events && g.eventIndex < s32(g.events->childCount())) {
         const ClScriptNode* event = g.events->getChild(u32(g.eventIndex));
         if (event->getChild(0)->getFloat() > g.eventClock) break;
@@ -179,7 +179,7 @@ void drawGuardianSubtitle() {
 }
 
 f32 countDown(f32 value) {
-    const f32 left = value - g_fFrameTime;
+    const f32 left = value - frameTime();
     return left < 0.0f ? 0.0f : left;
 }
 
@@ -353,7 +353,7 @@ void releaseGuardianSequence() {
 void updateGuardianEvents() {
     SGuardianSequence& g = g_GuardianSequence;
     if (g.paused) return;
-    g.fade.advance(g_fFrameTime);
+    g.fade.advance(frameTime());
     g.eye.update(GAME_CLOCK_GAMEPLAY);
     if (g.escapedNotice) {
         g.escapedTime = countDown(g.escapedTime);

@@ -178,7 +178,7 @@ void updatePlayerLife() {
             shipDied(player);
         }
     } else if (player.respawnCountdown > 0.0f) {
-        player.respawnCountdown -= g_fFrameTime;
+        player.respawnCountdown -= frameTime();
         if (player.respawnCountdown <= 0.0f) {
             player.respawnCountdown = 0.0f;
             spawnPlayerShip(0, 0);

@@ -106,7 +106,7 @@ void updateScoreHud() {
     char score[THOUSANDS_TEXT_LENGTH];
     formatIntThousandsNarrow(shownScore(player), score);
     setHudWidgetText("Score", "dynamicText", score);
-    updatePopups(g_fFrameTime);
+    updatePopups(frameTime());
     updateChainWidgets();
     updateTargets(player);
 }

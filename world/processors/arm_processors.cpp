@@ -86,7 +86,7 @@ void ClProcessor_Enemy_AI_Arm::update() {
         tipBlend.start(tipBlend.value(), swingTarget, swingDuration);
         swingState = E_ARM_SWINGING;
     } else if (swingState == E_ARM_SWINGING) {
-        tipBlend.update(g_fFrameTime);
+        tipBlend.update(frameTime());
         if (tipBlend.finished()) swingState = E_ARM_IDLE;
     }
 }
@@ -161,7 +161,7 @@ void ClProcessor_Enemy_AI_ArmGroup::skipPastBeats() {
 
 void ClProcessor_Enemy_AI_ArmGroup::update() {
     if (!shipInPlay() || entity->state != E_ENTITY_ACTIVE || armRecords.count == 0) return;
-    commandTimer -= g_fFrameTime;
+    commandTimer -= frameTime();
     if (commandTimer > 0.0f) return;
     skipPastBeats();
     if (beatSequence.count == 0 || cursor >= s32(beatSequence.count)) {

@@ -206,8 +206,8 @@ void ClProcessor_Enemy_Med_Beat_Shield::fire() {
 void ClProcessor_Enemy_Med_Beat_Shield::update() {
     for (SShieldPlate& plate : plates) {
         if (!plate.node->anyActive || !plate.yawTween.running) continue;
-        plate.yawTween.advance(g_fFrameTime);
-        plate.rollTween.advance(g_fFrameTime);
+        plate.yawTween.advance(frameTime());
+        plate.rollTween.advance(frameTime());
         placePlate(plate);
     }
     const ClEntity* ship = playerShip(0);
@@ -217,7 +217,7 @@ void ClProcessor_Enemy_Med_Beat_Shield::update() {
     v.normalize();
     const f32 heading = angleFromCosine(v.x, v.z);
     const f32 target = unwrapAngleNear(turretAngle, heading);
-    stepTowardTarget(&turretSpeed, &turretAngle, target, TURRET_ARRIVAL, g_fFrameTime, TURRET_ACCELERATION,
+    stepTowardTarget(&turretSpeed, &turretAngle, target, TURRET_ARRIVAL, frameTime(), TURRET_ACCELERATION,
                      TURRET_TOP_SPEED);
     turretAngle = wrapAngle2Pi(turretAngle);
     setYawMatrix(turretNode, -turretAngle);

@@ -157,14 +157,14 @@ void ClProcessor_Enemy_Boss_Dancer::update() {
         return;
     }
     if (stepCount < 1 && lastStepDelay > 0.0f) {
-        if (countDownTimer(&lastStepDelay, g_fFrameTime) == 0.0f) jump();
-    } else if (stepCount >= 1 && countDownTimer(&stepTimer, g_fFrameTime) == 0.0f) {
+        if (countDownTimer(&lastStepDelay, frameTime()) == 0.0f) jump();
+    } else if (stepCount >= 1 && countDownTimer(&stepTimer, frameTime()) == 0.0f) {
         --stepCount;
         stepTimer = DANCER_STEP_SECONDS;
         jump();
     }
-    entity->timer = countDownTimer(&hittableTimer, g_fFrameTime) > 0.0f ? 0.0f : BOSS_NO_CONTACT_GRACE;
-    const bool gunsOn = countDownTimer(&gunTimer, g_fFrameTime) > 0.0f;
+    entity->timer = countDownTimer(&hittableTimer, frameTime()) > 0.0f ? 0.0f : BOSS_NO_CONTACT_GRACE;
+    const bool gunsOn = countDownTimer(&gunTimer, frameTime()) > 0.0f;
     setBossHeadGun(leftGunNode, gunsOn, gunInterval);
     setBossHeadGun(rightGunNode, gunsOn, gunInterval);
     const s32 newStage = publishBossStage(entity);

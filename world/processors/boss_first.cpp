@@ -68,7 +68,7 @@ f32 ClProcessor_Enemy_Boss_1::spinFactor() const {
 
 void ClProcessor_Enemy_Boss_1::update() {
     const f32 f = spinFactor();
-    const f32 clock = f32(g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime);
+    const f32 clock = f32(gameClock(GAME_CLOCK_GAMEPLAY).totalTime);
     for (u32 i = 0; i < armNodeCount(); ++i) {
         auto* rotator = static_cast<ClProcessor_Rotator*>(node->children[FIRST_ARM_CHILD + i]->findProcessor(E_PROC_ROTATOR));
         // The phase takes up the change of speed so the arm's angle carries on without a jump.
@@ -88,7 +88,7 @@ void ClProcessor_Enemy_Boss_1::update() {
         setBossHeadGun(node->children[arms + 1], true, gunInterval);
         setBossHeadGun(node->children[arms + 2], true, gunInterval);
     }
-    orbitAngle += g_fFrameTime * FIRST_BOSS_ORBIT * f;
+    orbitAngle += frameTime() * FIRST_BOSS_ORBIT * f;
     if (orbitAngle > FOUR_PI) orbitAngle -= FOUR_PI;
     const f32 a = orbitAngle;
     const f32 side = a < TWO_PI ? -1.0f : 1.0f;

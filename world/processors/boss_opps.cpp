@@ -121,14 +121,14 @@ void ClProcessor_Enemy_Boss_Opps::onBeat(const SBeat& beat, s32 index, void* use
 
 void ClProcessor_Enemy_Boss_Opps::update() {
     if (bossFightRunning()) {
-        if (stepCount > 0 && countDownTimer(&stepTimer, g_fFrameTime) == 0.0f) {
+        if (stepCount > 0 && countDownTimer(&stepTimer, frameTime()) == 0.0f) {
             stepTimer = stepInterval;
             --stepCount;
             if (firstPlayerHasShip() && entity->state == E_ENTITY_ACTIVE) slideBlock(stepInterval);
         }
         publishBossStrength(entity, bossStrengthFraction(entity));
         if (entity->state == E_ENTITY_ACTIVE) {
-            blockTween.advance(g_fFrameTime);
+            blockTween.advance(frameTime());
             if (movedBlock && !movedBlock->active) {
                 movedBlock = nullptr;
             } else if (movedBlock) {

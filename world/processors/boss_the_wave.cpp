@@ -195,7 +195,7 @@ void ClProcessor_Enemy_Boss_TheWave::update() {
     if (fight) {
         startBossHeadGunsOnce(node->children[0], gunInterval, &gunsStarted);
         stage = publishBossStage(entity);
-        if (stepCount > 0 && countDownTimer(&stepTimer, g_fFrameTime) == 0.0f) {
+        if (stepCount > 0 && countDownTimer(&stepTimer, frameTime()) == 0.0f) {
             launchBar(stepInterval);
             --stepCount;
             stepTimer = stepInterval;
@@ -203,7 +203,7 @@ void ClProcessor_Enemy_Boss_TheWave::update() {
     }
     for (u32 slot = 0; slot < WAVE_BAR_COUNT; ++slot) {
         SFloatTween& tween = barTweens[slot];
-        tween.advance(g_fFrameTime);
+        tween.advance(frameTime());
         if (!tween.running) {
             holdTween(&tween, startZ());
             continue;
@@ -212,13 +212,13 @@ void ClProcessor_Enemy_Boss_TheWave::update() {
     }
     if (fight) {
         if (!sweepTween.running) {
-            sweepWait -= g_fFrameTime;
+            sweepWait -= frameTime();
             bool barInPlay = false;
             for (const SFloatTween& tween : barTweens) barInPlay = barInPlay || tween.current > 0.0f;
             if (sweepWait <= 0.0f && barInPlay) startSweep();
         }
     }
-    if (sweepTween.running) sweepTween.advance(g_fFrameTime);
+    if (sweepTween.running) sweepTween.advance(frameTime());
     if (fight && returnSweepPending && (sweepTween.mode == E_TWEEN_HOLD || sweepTween.time * sweepTween.step > 0.5f)) {
         const f32 to = sweepSide ? WAVE_SWEEP_RIGHT : WAVE_SWEEP_LEFT;
         sweepSide = !sweepSide;

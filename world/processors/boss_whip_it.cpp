@@ -246,10 +246,10 @@ void ClProcessor_Enemy_Boss_WhipIt::drawWhip(f32 widthBlend, f32 warning, f32 st
     for (u32 i = 0; i < WHIP_LASH_SEGMENTS && lashSegments; ++i) {
         SLashSegment& segment = lashSegments[i];
         f32 offset = 0.0f;
-        if (countDownTimer(&segment.startDelay, g_fFrameTime) == 0.0f) {
+        if (countDownTimer(&segment.startDelay, frameTime()) == 0.0f) {
             const f32 progress = segment.duration > 0.0f ? clamp01(segment.timeLeft / segment.duration) : 0.0f;
             offset = (1.0f - progress) * reach;
-            countDownTimer(&segment.timeLeft, g_fFrameTime);
+            countDownTimer(&segment.timeLeft, frameTime());
         }
         const ClVec3 q = whip.centre + scaleVec3(side, offset);
         const ClVec3 s = q + scaleVec3(whip.axis, reach);
@@ -271,7 +271,7 @@ void ClProcessor_Enemy_Boss_WhipIt::update() {
     setStage(bossStageFor(fraction));
     auto* path = static_cast<ClProcessor_FollowPath*>(node->findProcessor(E_PROC_FOLLOW_PATH));
     path->stopped = whipState != E_WHIP_TRACKING;
-    facingTween.advance(g_fFrameTime);
+    facingTween.advance(frameTime());
 
     if (whipState == E_WHIP_TRACKING) {
         entity->timer = 0.0f;
@@ -281,7 +281,7 @@ void ClProcessor_Enemy_Boss_WhipIt::update() {
             const f32 distance = ClVec3(ship.x - boss.x, ship.y - boss.y, ship.z - boss.z).length();
             if (distance > triggerRange) {
                 closeTimer = closeTime;
-            } else if (countDownTimer(&closeTimer, g_fFrameTime) == 0.0f) {
+            } else if (countDownTimer(&closeTimer, frameTime()) == 0.0f) {
                 startCharge();
             }
         }
@@ -294,7 +294,7 @@ void ClProcessor_Enemy_Boss_WhipIt::update() {
         entity->timer = BOSS_NO_CONTACT_GRACE;
         if (whipState == E_WHIP_CHARGING) {
             whipColour.setConstant(WHITE);
-            if (countDownTimer(&chargeTime, g_fFrameTime) > 0.0f) {
+            if (countDownTimer(&chargeTime, frameTime()) > 0.0f) {
                 entity->timer = 0.0f;
                 drawWhip(0.0f, 0.0f, 0.0f);
             } else {
@@ -305,7 +305,7 @@ void ClProcessor_Enemy_Boss_WhipIt::update() {
                 whipState = E_WHIP_WINDING_UP;
             }
         } else if (whipState == E_WHIP_WINDING_UP) {
-            if (countDownTimer(&windUpTimer, g_fFrameTime) > 0.0f) {
+            if (countDownTimer(&windUpTimer, frameTime()) > 0.0f) {
                 const f32 flash = windUpTimer < WHIP_FLASH_SECONDS ? 1.0f - windUpTimer / WHIP_FLASH_SECONDS : 0.0f;
                 drawWhip(clamp01(WHIP_WIND_UP_SECONDS - windUpTimer), flash, 0.0f);
             } else {
@@ -318,14 +318,14 @@ void ClProcessor_Enemy_Boss_WhipIt::update() {
                 playSoundCueAt("WhipItFire", worldPositionOf(entity));
             }
         } else if (whipState == E_WHIP_LASHING) {
-            if (countDownTimer(&lashTimer, g_fFrameTime) > 0.0f) {
+            if (countDownTimer(&lashTimer, frameTime()) > 0.0f) {
                 lashHitTest(whipGeometry());
                 drawWhip(1.0f, 1.0f, lashTimer / WHIP_LASH_SECONDS);
             } else {
                 goIdle();
             }
         }
-        whipColour.advance(g_fFrameTime);
+        whipColour.advance(frameTime());
     }
     ClVec3 facing = facingTween.getValue();
     if (facing.length() >= 0.001f) {

@@ -48,7 +48,7 @@ inline void flyBulletStraight(ClEntity* bullet, const ClVec3& axis, f32 speed) {
     ClVec3 step = axis;
     if (step.dot(step) < COLLAPSED_AXIS_SQUARED) step = ClVec3(0.0f, 0.0f, 1.0f);
     step.normalize();
-    const ClVec3 position = rowOf(bullet->root->previousWorldMatrix(), 3) + scaleVec3(step, speed * g_fFrameTime);
+    const ClVec3 position = rowOf(bullet->root->previousWorldMatrix(), 3) + scaleVec3(step, speed * frameTime());
     bullet->setRootPosition(position);
     if (position.length() > BULLET_ESCAPE_DISTANCE) endBullet(bullet);
 }
@@ -112,7 +112,7 @@ void ClProcessor_Bullet::flyPellet() {
         pelletTween.startFromTo(start, start + offset, seconds, E_TWEEN_CURVE_EIGHTH_POWER_OUT, 0.0f);
         pelletStarted = 1;
     } else {
-        pelletTween.advance(g_fFrameTime);
+        pelletTween.advance(frameTime());
     }
     entity->setRootPosition(pelletTween.getValue());
     if (!pelletTween.running) endBullet(entity);
@@ -146,7 +146,7 @@ void ClProcessor_Bullet::seek() {
         entity->setFacing(xyz(entity->getPreviousWorldAxisX()), WORLD_UP);
     } else {
         const f32 angle = std::fabs(std::acos(std::clamp(best, 0.0f, 1.0f)));
-        const f32 maxTurn = g_fFrameTime * SEEKER_TURN_RATE;
+        const f32 maxTurn = frameTime() * SEEKER_TURN_RATE;
         if (maxTurn <= angle) {
             ClMatrix44 rotation;
             rotation.setRotationAxisAngle(WORLD_UP, bestDirection.dot(rowOf(world, 2)) >= 0.0f ? -maxTurn : maxTurn);
@@ -234,7 +234,7 @@ void ClProcessor_Bullet_RoundStaff::update() {
         }
         return;
     }
-    const ClVec3 step = scaleVec3(xyz(entity->getWorldAxisX()).normalized(), ROUND_STAFF_SPEED * g_fFrameTime);
+    const ClVec3 step = scaleVec3(xyz(entity->getWorldAxisX()).normalized(), ROUND_STAFF_SPEED * frameTime());
     const ClVec3 position = xyz(entity->getPreviousWorldPosition()) + step;
     entity->setRootPosition(position);
     if (position.length() > ROUND_STAFF_ESCAPE_DISTANCE && entity->state == E_ENTITY_ACTIVE) entity->destroy();

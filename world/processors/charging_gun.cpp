@@ -143,7 +143,7 @@ void ClProcessor_PlayerChargingGun::onFirePressed() {
     if (onLiveShip() && u32(ctrl) != g_iFireTrigger) return;
     for (SChargingBarrel& barrel : barrels) {
         if (!barrel.node->allAtomsIntact()) continue;
-        if (!barrel.discharge.running) barrel.charge += g_fFrameTime;
+        if (!barrel.discharge.running) barrel.charge += frameTime();
         if (!onLiveShip()) continue;
         if (barrel.charge > 0.0f) {
             if (!barrel.buildUpCue) {
@@ -207,10 +207,10 @@ void ClProcessor_PlayerChargingGun::advanceDischarge(SChargingBarrel& barrel) {
     SFloatTween& tween = barrel.discharge;
     if (!tween.running) return;
     if (tween.delay > 0.0f) {
-        tween.delay -= g_fFrameTime;
+        tween.delay -= frameTime();
         if (tween.delay > 0.0f) return;
     }
-    tween.time += g_fFrameTime;
+    tween.time += frameTime();
     tween.evaluate();
 }
 
@@ -238,13 +238,13 @@ void ClProcessor_PlayerChargingGun::update() {
 void ClProcessor_PlayerChargingGun::updatePreview() {
     for (SChargingBarrel& barrel : barrels) {
         if (!barrel.previewCharging) {
-            barrel.previewWait -= g_fFrameTime;
+            barrel.previewWait -= frameTime();
             if (barrel.previewWait < 0.0f) {
                 barrel.previewCharging = 1;
                 barrel.previewWait = barrel.previewWaitLength;
             }
         } else {
-            barrel.charge += g_fFrameTime;
+            barrel.charge += frameTime();
             if (barrel.charge > params.fullChargeSeconds) {
                 fireBarrel(barrel);
                 barrel.discharge = SFloatTween{};

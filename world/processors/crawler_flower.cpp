@@ -66,7 +66,7 @@ void ClProcessor_Enemy_Crawler::onActivate() {
 
 void ClProcessor_Enemy_Crawler::update() {
     if (entity->state != E_ENTITY_ACTIVE) return;
-    slideTween.advance(g_fFrameTime);
+    slideTween.advance(frameTime());
     if (!movingAtom) return;
     if (!movingAtom->active) {
         movingAtom = nullptr;
@@ -158,7 +158,7 @@ void ClProcessor_Enemy_Flower::setPetalAngles(f32 angle) {
 
 void ClProcessor_Enemy_Flower::update() {
     if (entity->state != E_ENTITY_ACTIVE || !openOnActivate || !openTween.running) return;
-    openTween.advance(g_fFrameTime);
+    openTween.advance(frameTime());
     setPetalAngles(openTween.current);
     broadcastWorldFrames(node);
 }

@@ -92,7 +92,7 @@ void ClProcessor_Enemy_AI_Head_Gun::attach(ClEntity* owner, ClEntityNode* hangin
 
 void ClProcessor_Enemy_AI_Head_Gun::update() {
     if (!enabled) return;
-    fireTimer -= g_fFrameTime;
+    fireTimer -= frameTime();
     const ClEntity* ship = playerShip(0);
     if (fireTimer > 0.0f || !ship) return;
     fire(ship);
@@ -214,11 +214,11 @@ void ClProcessor_Enemy_AI_CubeStation::reloadParameters() {
 }
 
 void ClProcessor_Enemy_AI_CubeStation::update() {
-    decisionTimer -= g_fFrameTime;
+    decisionTimer -= frameTime();
     if (!(decisionTimer > 0.0f) && turnState != E_STATION_TURNING) decide();
     if (turnState == E_STATION_ARMED && turnStartTime < currentSongTime()) startTurn();
     if (turnState == E_STATION_TURNING) {
-        entity->facingBlend.update(g_fFrameTime);
+        entity->facingBlend.update(frameTime());
         if (entity->facingBlend.finished()) turnState = E_STATION_IDLE;
     }
 }

@@ -48,7 +48,7 @@ void ClProcessor_EnemyGun::onActivate() { reloadTimer = ENEMY_GUN_FIRST_DELAY; }
 void ClProcessor_EnemyGun::update() {
     if (entity->state == E_ENTITY_SPAWNED) return;
     if (!held()) {
-        reloadTimer -= g_fFrameTime;
+        reloadTimer -= frameTime();
         if (!(reloadTimer > 0.0f)) growBullet();
     } else if (heldBulletAtom->satellitesDone) {
         fire();

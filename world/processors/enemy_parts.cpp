@@ -50,7 +50,7 @@ void ClProcessor_EnemyGun_Physical::reloadParameters() {
 }
 
 void ClProcessor_EnemyGun_Physical::update() {
-    shotTimer -= g_fFrameTime;
+    shotTimer -= frameTime();
     if (muzzles.count == 0 || shotTimer > 0.0f) return;
     shotTimer = shotPeriod;
     ClDNAGenerator* generator = generatorFind(E_GENCAT_ENEMY_BULLET, crc32TextNoCase("DefBullGenE"));

@@ -154,18 +154,18 @@ void ClProcessor_PlayerMissileLauncher::onFirePressed() {
 void ClProcessor_PlayerMissileLauncher::update() {
     if (!node->anyActive && loadedCount > 0) destroyLoaded();
     if (loadedCount < usableBays() && node->anyActive) {
-        reloadTimer -= g_fFrameTime;
+        reloadTimer -= frameTime();
         if (reloadTimer < 0.0f) {
             loadMissile();
             reloadTimer = reloadPeriod;
         }
     }
-    if (launchTimer > 0.0f) launchTimer -= g_fFrameTime;
+    if (launchTimer > 0.0f) launchTimer -= frameTime();
 }
 
 void ClProcessor_PlayerMissileLauncher::updatePreview() {
     if (!salvo) {
-        reloadTimer -= g_fFrameTime;
+        reloadTimer -= frameTime();
         if (reloadTimer < 0.0f) {
             loadMissile();
             if (loadedCount == usableBays()) {
@@ -176,7 +176,7 @@ void ClProcessor_PlayerMissileLauncher::updatePreview() {
         }
         return;
     }
-    launchTimer -= g_fFrameTime;
+    launchTimer -= frameTime();
     if (launchTimer < 0.0f) {
         launchLast();
         if (loadedCount == 0) salvo = 0;
@@ -219,7 +219,7 @@ void ClProcessor_Missile::update() {
     const ClVec4 axis = entity->getWorldAxisX();
     ClVec3 step = xyz(axis);
     const f32 length = std::sqrt(step.x * step.x + step.y * step.y + step.z * step.z);
-    if (length > 0.0f) step = scaleVec3(step, speed * g_fFrameTime / length);
+    if (length > 0.0f) step = scaleVec3(step, speed * frameTime() / length);
     const ClVec3 at = xyz(entity->getPreviousWorldPosition()) + step;
     entity->setRootPosition(at);
     drawFlight(at);

@@ -76,7 +76,7 @@ void ClProcessor_GoStraight::attach(ClEntity* owner, ClEntityNode* hangingOn) {
 void ClProcessor_GoStraight::update() {
     const ClVec4 axis = entity->getWorldAxisX();
     ClVec3 step(axis.x, axis.y, axis.z);
-    step.setLength(node->params.get(VELOCITY_NAME)->real * g_fFrameTime);
+    step.setLength(node->params.get(VELOCITY_NAME)->real * frameTime());
     const ClVec4 previous = entity->getPreviousWorldPosition();
     const ClVec3 position = ClVec3(previous.x, previous.y, previous.z) + step;
     entity->setRootPosition(position);
@@ -93,7 +93,7 @@ void ClProcessor_Rotator::attach(ClEntity* owner, ClEntityNode* hangingOn) {
 }
 
 void ClProcessor_Rotator::onSpawn() {
-    phase = requiredFloat(node, "delay") + f32(g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime);
+    phase = requiredFloat(node, "delay") + f32(gameClock(GAME_CLOCK_GAMEPLAY).totalTime);
     speed1 = 0.0f;
     if (const SParamValue* speed = optional(node, "rotspeed1")) {
         speed1 = speed->real;
@@ -109,7 +109,7 @@ void ClProcessor_Rotator::onSpawn() {
 }
 
 void ClProcessor_Rotator::update() {
-    const f32 time = f32(g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime);
+    const f32 time = f32(gameClock(GAME_CLOCK_GAMEPLAY).totalTime);
     if (speed1 != 0.0f) {
         f32 a = speed1 * time + phase;
         if (swingLimit > 0.0f) a = std::sin(a) * swingLimit + swingOffset;
@@ -160,7 +160,7 @@ void ClProcessor_Rotator_OnBeat::onBeat(const SBeat& beat, s32 index, void* user
 }
 
 void ClProcessor_Rotator_OnBeat::update() {
-    angle.advance(g_fFrameTime);
+    angle.advance(frameTime());
     node->localMatrix.setRotationAxisAngle(ClVec3(0.0f, 1.0f, 0.0f), angle.current * std::numbers::pi_v<f32> / 180.0f);
     broadcastWorldFrames(node);
 }

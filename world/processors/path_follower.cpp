@@ -235,7 +235,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::bounce() {
     ClVec3 position = xyz(entity->getPreviousWorldPosition()) + scaleVec3(heading, speed * g_fGameStep);
     bounceInArena(&position, &heading);
     entity->setRootPosition(position);
-    bounceTimeLeft -= g_fFrameTime;
+    bounceTimeLeft -= frameTime();
     return E_STAY;
 }
 
@@ -280,7 +280,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::hopSegment() {
         hop.startFromTo(xyz(entity->getPreviousWorldPosition()), segment.a.getVector(), duration, E_TWEEN_CURVE_LINEAR,
                         0.0f);
     }
-    hop.advance(g_fFrameTime);
+    hop.advance(frameTime());
     entity->setRootPosition(hop.getValue());
     if (hop.running) return E_STAY;
     hopping = 0;
@@ -436,7 +436,7 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::freeSpline() {
     }
     const f32 rideSpeed = stopped ? 0.0f : getPathSpeed(speedClass(), segment.a.integer);
     const f32 factor = getBackdropIntensity() * PATH_FREE_RIDE_INTENSITY_SCALE + PATH_FREE_RIDE_BASE;
-    splineCursorAdvance(*spline, &splineCursor, factor * rideSpeed * g_fFrameTime);
+    splineCursorAdvance(*spline, &splineCursor, factor * rideSpeed * frameTime());
     placeOnSpline(!faceTarget);
     return splineCursor.finished ? E_NEXT : E_STAY;
 }

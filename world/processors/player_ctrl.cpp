@@ -55,7 +55,7 @@ void ClProcessor_PlayerCtrl::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     previousPointer[0] = rawPadRecord(0)[E_RAW_POINTER_X];
     previousPointer[1] = rawPadRecord(0)[E_RAW_POINTER_Y];
     scriptedMove = 0;
-    const u32 latched = g_SavedOptions.latchedFire != 0 ? 1u : 0u;
+    const u32 latched = savedOptions().latchedFire != 0 ? 1u : 0u;
     for (u32& l : latch) l = latched;
 }
 
@@ -72,7 +72,7 @@ void ClProcessor_PlayerCtrl::startScriptedMove(const ClVec3& target, f32 seconds
 
 void ClProcessor_PlayerCtrl::update() {
     if (scriptedMove) {
-        moveTween.advance(g_fFrameTime);
+        moveTween.advance(frameTime());
         entity->setRootPosition(moveTween.getValue());
         return;
     }
@@ -90,7 +90,7 @@ void ClProcessor_PlayerCtrl::steerByRelativePointer() {
     f32 dx = pointer[0] - previousPointer[0];
     f32 dz = pointer[1] - previousPointer[1];
     if (inputSettleFrames() > 0) dx = dz = 0.0f;
-    const f32 scale = SHIP_POINTER_SCALE * g_fFrameTime;
+    const f32 scale = SHIP_POINTER_SCALE * frameTime();
     ClVec3 position = toVec3(entity->getPreviousWorldPosition());
     position.x += dx * scale;
     position.z += dz * scale;
@@ -118,7 +118,7 @@ void ClProcessor_PlayerCtrl::steerByPad() {
     ClVec3 position = toVec3(entity->getWorldPosition());
     const f32 ax = valueOf(SHIP_CHANNEL_RIGHT) - valueOf(SHIP_CHANNEL_LEFT);
     const f32 az = f32(heldOf(SHIP_CHANNEL_DOWN)) - f32(heldOf(SHIP_CHANNEL_UP));
-    const f32 speed = (f32(g_SavedOptions.controllerSensitivity) / NORMAL_CONTROLLER_SENSITIVITY) * g_fFrameTime;
+    const f32 speed = (f32(savedOptions().controllerSensitivity) / NORMAL_CONTROLLER_SENSITIVITY) * frameTime();
     position.x += ax * SHIP_PAD_SPEED * speed;
     position.z += az * SHIP_PAD_SPEED * speed;
     entity->setRootPosition(clampToShipArea(position));

@@ -73,12 +73,12 @@ void ClProcessor_PlayerGun::onPreviewSpawn() {
 
 void ClProcessor_PlayerGun::update() {
     stepRecoil();
-    if (volleyTimer > 0.0f) volleyTimer -= g_fFrameTime;
+    if (volleyTimer > 0.0f) volleyTimer -= frameTime();
 }
 
 void ClProcessor_PlayerGun::updatePreview() {
-    if (volleyTimer > 0.0f) volleyTimer -= g_fFrameTime;
-    const f64 clock = f64(previewPhase) + g_aGameClocks[GAME_CLOCK_SYSTEM].totalTime;
+    if (volleyTimer > 0.0f) volleyTimer -= frameTime();
+    const f64 clock = f64(previewPhase) + gameClock(GAME_CLOCK_SYSTEM).totalTime;
     if (s64(clock) % 3 != 0) onFirePressed();
     stepRecoil();
 }
@@ -159,7 +159,7 @@ void ClProcessor_PlayerGun::playBlasterSound() {
     for (SGunBarrel& barrel : barrels) {
         if (!barrel.node->allAtomsIntact()) continue;
         if (barrel.soundTimer > 0.0f) {
-            barrel.soundTimer = std::max(barrel.soundTimer - g_fFrameTime, 0.0f);
+            barrel.soundTimer = std::max(barrel.soundTimer - frameTime(), 0.0f);
             continue;
         }
         playSoundCueAt("BlasterFire", xyz(entity->getWorldPosition()));

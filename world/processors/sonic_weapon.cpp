@@ -95,7 +95,7 @@ void ClProcessor_BeatWeaponBase::readNodeParams() {
 
 bool ClProcessor_BeatWeaponBase::stepPreview() {
     recoil *= RECOIL_DECAY;
-    previewTimer -= g_fFrameTime;
+    previewTimer -= frameTime();
     if (previewTimer >= 0.0f) return false;
     shot.bullDmg = maxDamage;
     shot.bullRndRad = SONIC_PREVIEW_DRAWN_RADIUS;

@@ -76,7 +76,7 @@ void ClProcessor_Enemy_AI_StaticSpark::onActivate() {
 
 void ClProcessor_Enemy_AI_StaticSpark::update() {
     if (active != 1 || !getSongCue() || !node->anyActive) return;
-    swingTimer += g_fFrameTime;
+    swingTimer += frameTime();
     if (swingTimer > SPARK_SWING_SECONDS) {
         panTween.startFromTo(panTween.current, swingSide == 0 ? -1.0f : 1.0f, SPARK_SWING_SECONDS,
                               E_TWEEN_CURVE_LINEAR, 0.0f);
@@ -91,7 +91,7 @@ void ClProcessor_Enemy_AI_StaticSpark::update() {
         bolt.draw(SPARK_BOLT_LAYER_MASK);
     }
     if (g_pCurrentSpark == this) {
-        panTween.advance(g_fFrameTime);
+        panTween.advance(frameTime());
         setMusicPan(g_PlayRecord.waterOption ? 0.0f : panTween.current);
     } else if (!g_pCurrentSpark) {
         g_pCurrentSpark = this;

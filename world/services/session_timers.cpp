@@ -4,4 +4,4 @@
 
 f32 g_fWaveKillChainWindow = 0.0f;
 
-void tickSessionTimers() { g_fWaveKillChainWindow -= g_fFrameTime; }
+void tickSessionTimers() { g_fWaveKillChainWindow -= frameTime(); }
