@@ -2,3 +2,5 @@
 
 SBeatArray g_aSongBeats;
 s32 g_iCurrentBeat = 0;
+
+const SBeatArray& songBeats() { return g_aSongBeats; }

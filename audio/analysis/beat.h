@@ -31,6 +31,8 @@ inline void pushBeat(SBeatArray* array, const SBeat& beat) { array->push(beat); 
 // The song's beat list, in ascending time order: filled by the beat analysis or the beat cache,
 // delivered by the beat events.
 extern SBeatArray g_aSongBeats;
+// The song's beat list for the layers above, which only read it.
+const SBeatArray& songBeats();
 // Index of the next beat the beat events deliver; 0 once the beats are loaded or analysed.
 extern s32 g_iCurrentBeat;
 

@@ -15,6 +15,7 @@ u32 g_uNextSubscriptionSerial = 1;
 // Each beat delivered is one round; a record already reached in the round is not called again,
 // even when an unsubscribe during the round moves it to a position the walk has yet to visit.
 u32 g_uDeliveryRound = 0;
+// Set from nextDueBeat answering a beat until beatDelivered: that beat is being delivered.
 bool g_bDispatching = false;
 
 bool matchesMask(u32 mask, u32 flags) { return mask == 0 || (mask & flags) != 0; }
@@ -22,7 +23,6 @@ bool matchesMask(u32 mask, u32 flags) { return mask == 0 || (mask & flags) != 0;
 void deliverBeat(u32 index) {
     const SBeat beat = g_aSongBeats[index];
     ++g_uDeliveryRound;
-    g_bDispatching = true;
     for (u32 position = g_BeatSubscriptions.used; position > 0;) {
         --position;
         if (position >= g_BeatSubscriptions.used) continue;  // released by a callback
@@ -31,7 +31,6 @@ void deliverBeat(u32 index) {
         subscription->deliveredRound = g_uDeliveryRound;
         if (matchesMask(subscription->flagMask, beat.flags)) subscription->callback(beat, s32(index), subscription->user);
     }
-    g_bDispatching = false;
 }
 
 // Where the queries start, or -1 before the first beat has been delivered.
@@ -88,12 +87,21 @@ void dispatchBeats() {
         }
         if (currentSongTime() < 0.0f) return;
     }
-    if (!g_aSongBeats.inUse) return;
-    while (g_iCurrentBeat >= 0 && u32(g_iCurrentBeat) < g_aSongBeats.count &&
-           g_aSongBeats[u32(g_iCurrentBeat)].time < currentSongTime()) {
-        deliverBeat(u32(g_iCurrentBeat));
-        ++g_iCurrentBeat;
-    }
+    for (s32 index; (index = nextDueBeat()) >= 0; beatDelivered()) deliverBeat(u32(index));
+}
+
+s32 nextDueBeat() {
+    if (!g_aSongBeats.inUse || configHasKey("VISUAL_BEAT_ANALYSIS")) return -1;
+    if (g_iCurrentBeat < 0 || u32(g_iCurrentBeat) >= g_aSongBeats.count) return -1;
+    if (!(g_aSongBeats[u32(g_iCurrentBeat)].time < currentSongTime())) return -1;
+    g_bDispatching = true;
+    return g_iCurrentBeat;
+}
+
+void beatDelivered() {
+    if (!g_bDispatching) return;
+    g_bDispatching = false;
+    ++g_iCurrentBeat;
 }
 
 f32 getTimeToNextBeat(f32 minimumLead, s32* outIndex) {

@@ -49,6 +49,15 @@ u32 liveBeatSubscriptions();
 // VISUAL_BEAT_ANALYSIS set, the beat-analysis view is drawn instead while the song time is
 // positive.
 void dispatchBeats();
+
+// The pull a beat deliverer runs once per drawn frame, after the song clock:
+//   for (s32 index; (index = nextDueBeat()) >= 0; beatDelivered()) deliver songBeats()[index];
+// The index of the next beat whose time is strictly below the song time, or -1 when none is due
+// (or VISUAL_BEAT_ANALYSIS is set: the beats are then only viewed). From then until beatDelivered
+// the queries below treat that beat as the one being delivered. Does not advance.
+s32 nextDueBeat();
+// The beat nextDueBeat answered has been delivered: the next one becomes due.
+void beatDelivered();
 // Moves the next beat to deliver past every beat strictly below the song time without
 // delivering any (a view that shows the analysis instead of playing it).
 void passBeatsPlayedBefore(f32 songTime);

@@ -285,6 +285,27 @@ TEST_F(BeatEvents, InsideADeliveryTheQueriesAnswerTheBeatAfterTheOneDelivered) {
     EXPECT_EQ(seen.leadAfterOne, 1.75f);
 }
 
+TEST_F(BeatEvents, ThePullAnswersEachDueBeatOnceInOrderAndInsideADeliveryTheQueriesAnswerTheOneAfter) {
+    setBeats({1.0f, 2.0f, 3.0f});
+    setSongTime(2.5f);
+    EXPECT_EQ(nextDueBeat(), 0);
+    EXPECT_EQ(nextDueBeat(), 0) << "asking again does not advance";
+    beatDelivered();
+    EXPECT_EQ(nextDueBeat(), 1);
+    ASSERT_NE(getNextBeat(), nullptr);
+    EXPECT_EQ(getNextBeat()->time, 3.0f);
+    beatDelivered();
+    EXPECT_EQ(nextDueBeat(), -1) << "the beat at 3 s is not due at 2.5 s";
+    beatDelivered();  // nothing was answered: nothing moves
+    ASSERT_NE(getNextBeat(), nullptr);
+    EXPECT_EQ(getNextBeat()->time, 3.0f);
+    setSongTime(3.5f);
+    ASSERT_TRUE(configSetValue("VISUAL_BEAT_ANALYSIS", "song.wav"));
+    EXPECT_EQ(nextDueBeat(), -1) << "viewed beats are not delivered";
+    configClear();
+    EXPECT_EQ(nextDueBeat(), 2);
+}
+
 TEST_F(BeatEvents, SpacedBeatsStayInsideTheirWindowAndCount) {
     setBeats({0.0f, 1.0f, 1.1f, 1.3f, 1.35f, 1.6f, 2.0f, 5.0f}, {0, 0, 1, 1, 1, 2, 1, 1});
     ClArray<s32> out;
