@@ -446,7 +446,7 @@ ClCodecStreamInstance* openCodecJob(s32 formatId, const char16_t* widePath) {
     if (!factory) return nullptr;
     ClCodecStreamInstance* job = factory();
     if (!job) return nullptr;
-    initCodecJob(job, 0, widePath);
+    initCodecJob(job, widePath);
     critSectionEnter(g_codecRegistryLock);
     if (g_codecStopRequest.load() || !g_liveCodecJobs.inUse) {
         // The decode thread no longer takes jobs: nothing would ever step or free this one.

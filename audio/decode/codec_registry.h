@@ -127,7 +127,7 @@ s32 setCodecDisabledForExtension(const char* extension, u32 value);
 // none. The pointer is valid until the next registerCodec.
 const SCodecRecord* findCodecRecordForFormat(s32 formatId);
 
-// Creates a job for the file with the format's record, runs initCodecJob (metadata-only 0)
+// Creates a job for the file with the format's record, runs initCodecJob
 // and adds it to the live jobs; the decode thread steps it from then on. Null when not ready,
 // no started record lists the format, or the factory gives nothing. A job whose initialisation
 // failed is still returned: it ends in E_CODECJOB_OPEN_FAILED. Any thread.

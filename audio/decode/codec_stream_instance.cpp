@@ -1,4 +1,4 @@
-// The decode job's state machine, its locks and metadata queue, and the ring of decoded buffers.
+// The decode job's state machine, its lock, and the ring of decoded buffers.
 #include "audio/decode/codec_stream_instance.h"
 
 #include "audio/decode/codec_registry.h"
@@ -11,7 +11,7 @@
 
 ClCodecStreamInstance::ClCodecStreamInstance() = default;
 
-ClCodecStreamInstance::~ClCodecStreamInstance() { m_requestQueue.release(); }
+ClCodecStreamInstance::~ClCodecStreamInstance() = default;
 
 void ClCodecStreamInstance::lockCodecBuffers(const char* label) {
     (void)label;
@@ -32,40 +32,17 @@ void setJobState(ClCodecStreamInstance* job, s32 state) {
     job->signalCodecJobProgress();
 }
 
-void clearRequestBuffer(const SCodecMetaDataRequest& request) {
-    if (request.buffer && request.bufferBytes >= sizeof(char16_t)) request.buffer[0] = 0;
-}
-
-// Answers every queued request and empties the queue.
-void answerMetaDataRequests(ClCodecStreamInstance* job) {
-    critSectionEnter(job->m_requestLock);
-    for (u32 i = 0; i < job->m_requestQueue.count; ++i) {
-        SCodecMetaDataRequest& request = job->m_requestQueue[i];
-        u32 result = E_CODECMETARESULT_ANSWERED;
-        if (!job->getMetaData(&request)) {
-            clearRequestBuffer(request);
-            result = E_CODECMETARESULT_NOT_ANSWERED;
-        }
-        if (request.callback) {
-            request.callback(request.kind, job, request.buffer, request.bufferBytes, request.userWord, result, 0);
-        }
-    }
-    job->m_requestQueue.count = 0;
-    critSectionLeave(job->m_requestLock);
-}
-
 }  // namespace
 
-s32 initCodecJob(ClCodecStreamInstance* job, u32 metaDataOnly, const char16_t* path) {
+s32 initCodecJob(ClCodecStreamInstance* job, const char16_t* path) {
     job->m_stopFlag.store(0);
     job->m_initFailed = 0;
-    if (!critSectionCreate(&job->m_bufferLock) || !critSectionCreate(&job->m_requestLock)) {
+    if (!critSectionCreate(&job->m_bufferLock)) {
         job->m_stopFlag.store(1);
         job->m_initFailed = 1;
         return 0;
     }
     job->m_jobState.store(E_CODECJOB_NEW);
-    job->m_metaDataOnly = metaDataOnly;
     std::memset(job->m_path, 0, sizeof(job->m_path));
     if (path) {
         for (u32 i = 0; i + 1 < CODEC_PATH_CAPACITY && path[i] != 0; ++i) job->m_path[i] = path[i];
@@ -75,7 +52,6 @@ s32 initCodecJob(ClCodecStreamInstance* job, u32 metaDataOnly, const char16_t* p
         job->m_initFailed = 1;
         return 0;
     }
-    job->m_requestQueue.init(ARRAY_INITIAL_CAPACITY);
     return 1;
 }
 
@@ -91,7 +67,6 @@ bool isCodecJobTerminal(s32 state) { return state >= E_CODECJOB_FINISHED && stat
 
 void stepCodecJob(ClCodecStreamInstance* job) {
     const s32 state = job->m_jobState.load();
-    const bool full = job->m_metaDataOnly == 0;
     switch (state) {
         case E_CODECJOB_NEW:
             // A job without its locks or members never opens its file.
@@ -106,14 +81,14 @@ void stepCodecJob(ClCodecStreamInstance* job) {
             setJobState(job, E_CODECJOB_PRE_OPEN_PASSED);
             break;
         case E_CODECJOB_PRE_OPEN_PASSED:
-            if (!(full ? job->initializeFullStream() : job->initializeMetaDataOnlyStream())) {
+            if (!job->initializeFullStream()) {
                 setJobState(job, E_CODECJOB_OPEN_FAILED);
                 return;
             }
             setJobState(job, E_CODECJOB_OPENED);
             break;
         case E_CODECJOB_OPENED:
-            if (!(full ? job->startDecoding() : job->prepareMetaDataOnly())) {
+            if (!job->startDecoding()) {
                 setJobState(job, E_CODECJOB_START_FAILED);
                 return;
             }
@@ -121,11 +96,8 @@ void stepCodecJob(ClCodecStreamInstance* job) {
             job->onDecodingStarted();
             break;
         case E_CODECJOB_READY:
-            if (full) {
-                if (job->canDecodeMoreData()) setJobState(job, E_CODECJOB_DECODING);
-                if (job->isDecodingFinished()) setJobState(job, E_CODECJOB_FINISHED);
-            }
-            answerMetaDataRequests(job);
+            if (job->canDecodeMoreData()) setJobState(job, E_CODECJOB_DECODING);
+            if (job->isDecodingFinished()) setJobState(job, E_CODECJOB_FINISHED);
             break;
         case E_CODECJOB_DECODING:
             if (!job->continueDecoding()) {
@@ -147,22 +119,8 @@ void stepCodecJob(ClCodecStreamInstance* job) {
 }
 
 void shutdownCodecJob(ClCodecStreamInstance* job) {
-    if (job->m_requestQueue.inUse) {
-        critSectionEnter(job->m_requestLock);
-        for (u32 i = 0; i < job->m_requestQueue.count; ++i) {
-            const SCodecMetaDataRequest& request = job->m_requestQueue[i];
-            if (!request.callback) continue;
-            if (request.buffer) std::memset(request.buffer, 0, request.bufferBytes);
-            request.callback(request.kind, job, request.buffer, request.bufferBytes, request.userWord,
-                             E_CODECMETARESULT_CANCELLED, 0);
-        }
-        critSectionLeave(job->m_requestLock);
-        job->m_requestQueue.release();
-    }
     critSectionDestroy(job->m_bufferLock);
-    critSectionDestroy(job->m_requestLock);
     job->m_bufferLock = nullptr;
-    job->m_requestLock = nullptr;
     job->m_jobState.store(E_CODECJOB_NEW);
     job->releaseAll();
 }

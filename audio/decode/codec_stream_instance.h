@@ -32,11 +32,11 @@ enum ECodecJobState : s32 {
     E_CODECJOB_NEW = -1,
     E_CODECJOB_PRE_OPEN_PASSED = 0,
     E_CODECJOB_OPENED = 1,
-    E_CODECJOB_READY = 2,           // ring full, or a metadata-only job waiting for requests
+    E_CODECJOB_READY = 2,           // ring full
     E_CODECJOB_DECODING = 3,
     E_CODECJOB_FINISHED = 4,        // end of file reached, or stopped
     E_CODECJOB_OPEN_FAILED = 5,     // initCodecJob, preOpenCheck or the open failed
-    E_CODECJOB_START_FAILED = 6,    // startDecoding or prepareMetaDataOnly failed
+    E_CODECJOB_START_FAILED = 6,    // startDecoding failed
     E_CODECJOB_DECODE_FAILED = 7,   // continueDecoding failed; what is in the ring can still be read
 };
 
@@ -88,33 +88,6 @@ struct SCodecCreateSoundExInfo {
 };
 
 // ---------------------------------------------------------------------------------------------
-// Metadata requests (the queue exists; nothing in the game queues requests today)
-
-enum ECodecMetaDataKind : s32 {
-    E_CODECMETA_TITLE = 0,
-    E_CODECMETA_ARTIST = 1,
-    E_CODECMETA_ALBUM = 2,
-};
-
-enum ECodecMetaDataResult : u32 {
-    E_CODECMETARESULT_ANSWERED = 0,
-    E_CODECMETARESULT_NOT_ANSWERED = 1,  // the buffer was cleared
-    E_CODECMETARESULT_CANCELLED = 3,     // the job is being destroyed; the buffer was cleared
-};
-
-// kind, job, output buffer, its size in bytes, user word, ECodecMetaDataResult, 0.
-using CodecMetaDataCallback = void (*)(s32 kind, ClCodecStreamInstance* job, char16_t* buffer, u32 bufferBytes,
-                                       u32 userWord, u32 result, u32 reserved);
-
-struct SCodecMetaDataRequest {
-    s32 kind;                     // ECodecMetaDataKind
-    char16_t* buffer;
-    u32 bufferBytes;
-    CodecMetaDataCallback callback;
-    u32 userWord;
-};
-
-// ---------------------------------------------------------------------------------------------
 // The decoder base class
 
 // Returned by handleFMODReadCallback in every case.
@@ -138,21 +111,14 @@ public:
     virtual s32 preOpenCheck() { return 1; }
     // Opens the file for full decoding, reads its format, allocates the ring.
     virtual s32 initializeFullStream() = 0;
-    // Opens the file only far enough to read tags (1 without work where nothing is needed).
-    virtual s32 initializeMetaDataOnlyStream() = 0;
     // The first fill of the ring.
     virtual s32 startDecoding() = 0;
-    // The metadata-only counterpart of startDecoding.
-    virtual s32 prepareMetaDataOnly() = 0;
     // Once, when the job enters E_CODECJOB_READY.
     virtual void onDecodingStarted() {}
     // Non-zero when at least one buffer is free (taken under the buffer lock).
     virtual s32 canDecodeMoreData() = 0;
     // Non-zero once the end of the file has been decoded.
     virtual s32 isDecodingFinished() = 0;
-    // Copies the title, artist or album into the request's buffer (at most bufferBytes / 2
-    // units); 1 when answered, 0 when the decoder cannot answer.
-    virtual s32 getMetaData(SCodecMetaDataRequest* request) = 0;
     // Fills free buffers; 0 on a decoding error.
     virtual s32 continueDecoding() = 0;
     // Closes the file and frees the ring and every decoder resource; safe on a partly opened job
@@ -202,12 +168,9 @@ public:
     std::atomic<u32> m_stopFlag{0};
 
     SCritSection* m_bufferLock = nullptr;
-    SCritSection* m_requestLock = nullptr;
-    u32 m_metaDataOnly = 0;
     // Set when initCodecJob failed: the first step ends the job in E_CODECJOB_OPEN_FAILED.
     u32 m_initFailed = 0;
     char16_t m_path[CODEC_PATH_CAPACITY] = {};
-    ClArray<SCodecMetaDataRequest> m_requestQueue;
     // The ring the stream reads, bound by bindCodecRingToStream; null until then.
     SCodecRing* m_pStreamRing = nullptr;
     // Auto-reset: set on progress, waited on by the analysis's pull.
@@ -219,10 +182,10 @@ private:
     std::atomic<u32> m_waitingReaders{0};
 };
 
-// Called by the registry right after the factory: takes the two locks from the pool, stores the
-// flag and the path (at most 767 units, zero-filled) and runs initializeMembers. 0 on failure,
-// with the stop flag set: the job then ends in E_CODECJOB_OPEN_FAILED at its first step.
-s32 initCodecJob(ClCodecStreamInstance* job, u32 metaDataOnly, const char16_t* path);
+// Called by the registry right after the factory: takes the buffer lock from the pool, stores
+// the path (at most 767 units, zero-filled) and runs initializeMembers. 0 on failure, with the
+// stop flag set: the job then ends in E_CODECJOB_OPEN_FAILED at its first step.
+s32 initCodecJob(ClCodecStreamInstance* job, const char16_t* path);
 
 // E_CODECJOB_NEW for no job.
 s32 getCodecJobState(const ClCodecStreamInstance* job);
@@ -236,9 +199,8 @@ bool isCodecJobTerminal(s32 state);
 // One step of the state machine; decode thread only. An unknown state is fatal.
 void stepCodecJob(ClCodecStreamInstance* job);
 
-// The decode thread's clean-up before it deletes a job: cancels queued metadata requests
-// (E_CODECMETARESULT_CANCELLED), gives both locks back to the pool, state E_CODECJOB_NEW, then
-// releaseAll.
+// The decode thread's clean-up before it deletes a job: gives the buffer lock back to the pool,
+// state E_CODECJOB_NEW, then releaseAll.
 void shutdownCodecJob(ClCodecStreamInstance* job);
 
 // Waits (alertably: completions of file reads queued to this thread run meanwhile, so the main

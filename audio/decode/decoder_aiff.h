@@ -16,12 +16,9 @@ public:
 
     s32 initializeMembers() override;
     s32 initializeFullStream() override;
-    s32 initializeMetaDataOnlyStream() override { return 1; }
     s32 startDecoding() override;
-    s32 prepareMetaDataOnly() override { return 1; }
     s32 canDecodeMoreData() override;
     s32 isDecodingFinished() override;
-    s32 getMetaData(SCodecMetaDataRequest*) override { return 0; }
     s32 continueDecoding() override;
     void releaseAll() override;
     s32 getCommonCodecInfo(SCommonCodecInfo* info) override;

@@ -3,9 +3,7 @@
 
 #include "audio/decode/codec_registry.h"
 #include "audio/decode/sample_pull.h"
-#include "core/fatal_error.h"
 #include "core/file_layer.h"
-#include "core/string_helpers.h"
 #include "platform/os/os.h"
 #include "core/processor_features.h"
 
@@ -45,20 +43,6 @@ const SCodecRingMessages kFlacRingMessages = {
     "started (we are out of data)!",
 };
 
-// The name of a comment holds at most this many characters that take part in the search.
-constexpr u32 FLAC_COMMENT_NAME_CAPACITY = 256;
-
-void storeTagText(std::u16string* item, const char* utf8, u32 length) {
-    std::u16string text;
-    if (!osUtf8ToWide(std::string(utf8, length).c_str(), &text) || text.empty()) return;
-    if (text.size() > FLAC_TAG_MAX_UNITS) {
-        u32 keep = FLAC_TAG_MAX_UNITS;
-        // Never keep the high half of a pair without its low half.
-        if (text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF) --keep;
-        text.resize(keep);
-    }
-    *item = text;
-}
 
 }  // namespace
 
@@ -192,7 +176,6 @@ s32 ClCodecStreamInstance_FLAC::initializeMembers() {
         return 0;
     }
     m_fileDecoder->set_md5_checking(true);
-    m_fileDecoder->set_metadata_respond_all();
     return 1;
 }
 
@@ -210,7 +193,7 @@ s32 ClCodecStreamInstance_FLAC::openFile() {
     }
     // The stream's format is checked here, so that a file the ring cannot be built for is refused
     // at open.
-    if (!prepareMetaDataOnly() || !hasUsableStreamInfo()) {
+    if (!readMetadataBlocks() || !hasUsableStreamInfo()) {
         writeCodecAudioLog("ClCodecStreamInstance_FLAC::initializeFullStream() -> ERROR -> No usable stream info in "
                            "file [%s]!",
                            path.c_str());
@@ -220,8 +203,6 @@ s32 ClCodecStreamInstance_FLAC::openFile() {
 }
 
 s32 ClCodecStreamInstance_FLAC::initializeFullStream() { return openFile(); }
-
-s32 ClCodecStreamInstance_FLAC::initializeMetaDataOnlyStream() { return openFile(); }
 
 u64 ClCodecStreamInstance_FLAC::totalDecodedBytes() const {
     return m_totalSamples * m_channels * m_bytesPerSample;
@@ -236,7 +217,7 @@ s32 ClCodecStreamInstance_FLAC::hasUsableStreamInfo() const {
 }
 
 s32 ClCodecStreamInstance_FLAC::startDecoding() {
-    if (!prepareMetaDataOnly() || !hasUsableStreamInfo()) return 0;
+    if (!readMetadataBlocks() || !hasUsableStreamInfo()) return 0;
     const u64 frameBytes = u64(m_channels) * m_bytesPerSample;
     const u64 half = u64(f64(u64(m_sampleRate) * frameBytes) * 0.5);
     m_processCallsPerBuffer = u32(half / m_maxBlockSize + 1);
@@ -248,7 +229,7 @@ s32 ClCodecStreamInstance_FLAC::startDecoding() {
     return 1;
 }
 
-s32 ClCodecStreamInstance_FLAC::prepareMetaDataOnly() {
+s32 ClCodecStreamInstance_FLAC::readMetadataBlocks() {
     if (!m_fileDecoder) return 0;
     return m_fileDecoder->process_until_end_of_metadata() ? 1 : 0;
 }
@@ -259,38 +240,12 @@ s32 ClCodecStreamInstance_FLAC::canDecodeMoreData() { return codecRingHasFreeBuf
 // failed is not finished, so its job fails at the next fill instead of passing as complete.
 s32 ClCodecStreamInstance_FLAC::isDecodingFinished() { return m_ring.finished ? 1 : 0; }
 
-s32 ClCodecStreamInstance_FLAC::getMetaData(SCodecMetaDataRequest* request) {
-    const std::u16string* item = nullptr;
-    switch (request->kind) {
-        case E_CODECMETA_TITLE:
-            item = &m_title;
-            break;
-        case E_CODECMETA_ARTIST:
-            item = &m_artist;
-            break;
-        case E_CODECMETA_ALBUM:
-            item = &m_album;
-            break;
-        default:
-            fatalErrorf("ClCodecStreamInstance_FLAC::getMetaData: unknown kind %d", request->kind);
-    }
-    if (item->empty()) return 0;
-    if (request->buffer) wstrCopyN(request->buffer, item->c_str(), request->bufferBytes / 2);
-    return 1;
-}
-
 s32 ClCodecStreamInstance_FLAC::continueDecoding() { return attemptToFillFLACDataBuffers(); }
 
 void ClCodecStreamInstance_FLAC::releaseAll() {
     // Deleting the library's decoder closes its file.
     delete m_fileDecoder;
     m_fileDecoder = nullptr;
-    m_title.clear();
-    m_title.shrink_to_fit();
-    m_artist.clear();
-    m_artist.shrink_to_fit();
-    m_album.clear();
-    m_album.shrink_to_fit();
     releaseCodecRing(&m_ring);
     m_fillTarget = nullptr;
 }
@@ -438,12 +393,6 @@ void ClCodecStreamInstance_FLAC::onMetadata(const FLAC__StreamMetadata* metadata
         m_maxBlockSize = info.max_blocksize;
         m_minFrameSize = info.min_framesize;
         m_maxFrameSize = info.max_framesize;
-    } else if (metadata->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
-        const FLAC__StreamMetadata_VorbisComment& comments = metadata->data.vorbis_comment;
-        for (u32 i = 0; i < comments.num_comments; ++i) {
-            const FLAC__StreamMetadata_VorbisComment_Entry& entry = comments.comments[i];
-            if (entry.entry) applyComment(reinterpret_cast<const char*>(entry.entry), entry.length);
-        }
     }
 }
 
@@ -453,33 +402,6 @@ void ClCodecStreamInstance_FLAC::onMetadata(const FLAC__StreamMetadata* metadata
 void ClCodecStreamInstance_FLAC::onDecodeError(s32 status) {
     m_lastErrorStatus = status;
     m_errorBeforeNextFrame = 1;
-}
-
-void ClCodecStreamInstance_FLAC::applyComment(const char* entry, u32 length) {
-    const char* equals = static_cast<const char*>(std::memchr(entry, '=', length));
-    if (!equals) return;
-    // Only the name takes part in the search, so a value that happens to hold a key word is
-    // never taken for a field name.
-    char name[FLAC_COMMENT_NAME_CAPACITY];
-    const u32 nameLength = u32(equals - entry) < FLAC_COMMENT_NAME_CAPACITY - 1 ? u32(equals - entry)
-                                                                                : FLAC_COMMENT_NAME_CAPACITY - 1;
-    for (u32 i = 0; i < nameLength; ++i) {
-        const char c = entry[i];
-        name[i] = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-    }
-    name[nameLength] = 0;
-
-    std::u16string* item = nullptr;
-    if (strFind(name, "TITLE")) {
-        item = &m_title;
-    } else if (strFind(name, "ARTIST")) {
-        item = &m_artist;
-    } else if (strFind(name, "ALBUM")) {
-        item = &m_album;
-    }
-    if (!item) return;
-    const u32 valueStart = u32(equals - entry) + 1;
-    storeTagText(item, entry + valueStart, length - valueStart);
 }
 
 ClCodecStreamInstance* createCodecStreamInstanceFLAC() { return new (std::nothrow) ClCodecStreamInstance_FLAC(); }

@@ -11,13 +11,10 @@
 #include "audio/decode/codec_stream_instance.h"
 #include "core/types.h"
 
-#include <string>
 
 class ClFLACFileDecoder;
 struct FLAC__StreamMetadata;
 
-// Wide units kept of a title, artist or album, terminator excluded.
-constexpr u32 FLAC_TAG_MAX_UNITS = 767;
 constexpr u32 FLAC_RING_BUFFER_COUNT = 2;
 
 // Bytes per packed sample for a stream of this many bits: (bits + 7) / 8, or 0 for a width the
@@ -37,12 +34,9 @@ public:
 
     s32 initializeMembers() override;
     s32 initializeFullStream() override;
-    s32 initializeMetaDataOnlyStream() override;
     s32 startDecoding() override;
-    s32 prepareMetaDataOnly() override;
     s32 canDecodeMoreData() override;
     s32 isDecodingFinished() override;
-    s32 getMetaData(SCodecMetaDataRequest* request) override;
     s32 continueDecoding() override;
     void releaseAll() override;
     s32 getCommonCodecInfo(SCommonCodecInfo* info) override;
@@ -59,9 +53,6 @@ public:
     s32 onFrameDecoded(u32 frames, u32 channels, u32 bitsPerSample, const s32* const* channelSamples);
     void onMetadata(const FLAC__StreamMetadata* metadata);
     void onDecodeError(s32 status);
-    // One "NAME=value" comment: a name holding TITLE, ARTIST or ALBUM (searched in that order,
-    // without regard to case) replaces that item with the value; the last such comment wins.
-    void applyComment(const char* entry, u32 length);
 
     s32 m_lastErrorStatus = 0;
     u32 m_errorBeforeNextFrame = 0;  // an error the library reported since the last frame
@@ -79,11 +70,6 @@ public:
     u32 m_minFrameSize = 0;
     u32 m_maxFrameSize = 0;
 
-    // Empty when the file has no such item.
-    std::u16string m_title;
-    std::u16string m_artist;
-    std::u16string m_album;
-
     SCodecRing m_ring = {};
     // Frames per buffer: the buffer holds this many frames of the maximum block size.
     u32 m_processCallsPerBuffer = 0;
@@ -99,6 +85,8 @@ public:
 
 private:
     s32 openFile();
+    // Lets the library read every metadata block up to the first frame; 0 when it fails.
+    s32 readMetadataBlocks();
     s32 hasUsableStreamInfo() const;
     u64 totalDecodedBytes() const;
     s32 decodeIntoBuffer(u8* destination, u32 capacity, u32* outBytes, u32* outAtEnd);

@@ -2,9 +2,7 @@
 
 #include "audio/decode/codec_registry.h"
 #include "audio/decode/sample_pull.h"
-#include "core/fatal_error.h"
 #include "core/file_layer.h"
-#include "core/string_helpers.h"
 #include "platform/os/os.h"
 
 #include <new>
@@ -62,8 +60,6 @@ s32 ClCodecStreamInstance_Media::initializeFullStream() {
     return allocateCodecRing(&m_ring, m_profile.bufferCount, m_format.bytesPerBuffer, this);
 }
 
-s32 ClCodecStreamInstance_Media::initializeMetaDataOnlyStream() { return openReader(); }
-
 s32 ClCodecStreamInstance_Media::fillBuffers() {
     const s32 filled =
         fillCodecRing(this, &m_ring, [this](u8* destination, u32 capacity, u32* outBytes, u32* outAtEnd) {
@@ -83,21 +79,6 @@ s32 ClCodecStreamInstance_Media::fillBuffers() {
             return 1;
         });
     return m_decodeFailed ? 0 : filled;
-}
-
-s32 ClCodecStreamInstance_Media::getMetaData(SCodecMetaDataRequest* request) {
-    EMediaTag tag = E_MEDIATAG_TITLE;
-    switch (request->kind) {
-        case E_CODECMETA_TITLE: tag = E_MEDIATAG_TITLE; break;
-        case E_CODECMETA_ARTIST: tag = E_MEDIATAG_ARTIST; break;
-        case E_CODECMETA_ALBUM: tag = E_MEDIATAG_ALBUM; break;
-        default: fatalErrorf("%s decoder: unknown metadata kind %d", m_profile.name, request->kind);
-    }
-    const u32 units = request->bufferBytes / 2;
-    std::u16string value;
-    if (!request->buffer || units == 0 || !m_reader.getTag(tag, &value)) return 0;
-    wstrCopyN(request->buffer, value.c_str(), units);
-    return 1;
 }
 
 void ClCodecStreamInstance_Media::releaseAll() {

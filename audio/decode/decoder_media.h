@@ -30,12 +30,9 @@ public:
 
     s32 initializeMembers() override;
     s32 initializeFullStream() override;
-    s32 initializeMetaDataOnlyStream() override;
     s32 startDecoding() override { return fillBuffers(); }
-    s32 prepareMetaDataOnly() override { return 1; }
     s32 canDecodeMoreData() override { return codecRingHasFreeBuffer(this, &m_ring); }
     s32 isDecodingFinished() override { return m_ring.finished ? 1 : 0; }
-    s32 getMetaData(SCodecMetaDataRequest* request) override;
     s32 continueDecoding() override { return fillBuffers(); }
     void releaseAll() override;
     s32 getCommonCodecInfo(SCommonCodecInfo* info) override;

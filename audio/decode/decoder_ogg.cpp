@@ -4,7 +4,6 @@
 #include "audio/decode/codec_registry.h"
 #include "audio/decode/sample_pull.h"
 #include "core/file_layer.h"
-#include "core/string_helpers.h"
 #include "platform/os/os.h"
 
 // We pass our own callbacks; the header's unused static callback tables are left out.
@@ -53,21 +52,6 @@ long readOggVorbis(void* context, char* buffer, int bytes) {
         if (!info || u32(info->channels) != read->channels) return OGGVORBIS_LINK_CHANNELS_CHANGED;
     }
     return result;
-}
-
-// Whether the field name (up to length characters) contains the key, A-Z folded.
-bool nameContainsNoCase(const char* name, u32 length, const char* key) {
-    const u32 keyLength = strLength(key);
-    for (u32 start = 0; start + keyLength <= length; ++start) {
-        u32 i = 0;
-        for (; i < keyLength; ++i) {
-            char c = name[start + i];
-            if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-            if (c != key[i]) break;
-        }
-        if (i == keyLength) return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -180,56 +164,11 @@ s32 ClCodecStreamInstance_OggVorbis::initializeFullStream() {
     return allocateCodecRing(&m_ring, OGGVORBIS_RING_BUFFER_COUNT, bytesPerBuffer, this);
 }
 
-s32 ClCodecStreamInstance_OggVorbis::initializeMetaDataOnlyStream() { return openFile(); }
-
-s32 ClCodecStreamInstance_OggVorbis::startDecoding() {
-    if (!attemptToFillOggVorbisBuffers()) return 0;
-    m_comment = ov_comment(m_vorbisFile, -1);
-    return 1;
-}
-
-s32 ClCodecStreamInstance_OggVorbis::prepareMetaDataOnly() {
-    if (!m_vorbisOpen) return 0;
-    m_comment = ov_comment(m_vorbisFile, -1);
-    return 1;
-}
+s32 ClCodecStreamInstance_OggVorbis::startDecoding() { return attemptToFillOggVorbisBuffers(); }
 
 s32 ClCodecStreamInstance_OggVorbis::canDecodeMoreData() { return codecRingHasFreeBuffer(this, &m_ring); }
 
 s32 ClCodecStreamInstance_OggVorbis::isDecodingFinished() { return m_ring.finished ? 1 : 0; }
-
-s32 ClCodecStreamInstance_OggVorbis::getMetaData(SCodecMetaDataRequest* request) {
-    if (!m_comment) return 0;
-    const char* key = nullptr;
-    switch (request->kind) {
-        case E_CODECMETA_TITLE:
-            key = "TITLE";
-            break;
-        case E_CODECMETA_ARTIST:
-            key = "ARTIST";
-            break;
-        case E_CODECMETA_ALBUM:
-            key = "ALBUM";
-            break;
-        default:
-            return 0;
-    }
-    // Field names are case-insensitive (encoders write "title="); a later match overwrites.
-    s32 answered = 0;
-    for (int i = 0; i < m_comment->comments; ++i) {
-        const char* comment = m_comment->user_comments[i];
-        const int length = m_comment->comment_lengths ? m_comment->comment_lengths[i] : 0;
-        if (!comment || length <= 0) continue;
-        const char* equals = static_cast<const char*>(std::memchr(comment, '=', size_t(length)));
-        if (!equals || !nameContainsNoCase(comment, u32(equals - comment), key)) continue;
-        std::u16string value;
-        const size_t valueLength = size_t(length) - size_t(equals - comment) - 1;
-        if (!osUtf8ToWide(std::string(equals + 1, valueLength).c_str(), &value) || value.empty()) continue;
-        if (request->buffer) wstrCopyN(request->buffer, value.c_str(), request->bufferBytes / 2);
-        answered = 1;
-    }
-    return answered;
-}
 
 s32 ClCodecStreamInstance_OggVorbis::continueDecoding() { return attemptToFillOggVorbisBuffers(); }
 
@@ -241,7 +180,6 @@ void ClCodecStreamInstance_OggVorbis::releaseAll() {
     m_file = nullptr;
     delete m_vorbisFile;
     m_vorbisFile = nullptr;
-    m_comment = nullptr;
     releaseCodecRing(&m_ring);
 }
 

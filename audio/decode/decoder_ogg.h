@@ -12,7 +12,6 @@
 #include <cstdio>
 
 struct OggVorbis_File;
-struct vorbis_comment;
 
 constexpr u32 OGGVORBIS_RING_BUFFER_COUNT = 3;
 // vorbisfile's code for a hole in the data (OV_HOLE): the only error decoding goes on after.
@@ -40,12 +39,9 @@ public:
 
     s32 initializeMembers() override;
     s32 initializeFullStream() override;
-    s32 initializeMetaDataOnlyStream() override;
     s32 startDecoding() override;
-    s32 prepareMetaDataOnly() override;
     s32 canDecodeMoreData() override;
     s32 isDecodingFinished() override;
-    s32 getMetaData(SCodecMetaDataRequest* request) override;
     s32 continueDecoding() override;
     void releaseAll() override;
     s32 getCommonCodecInfo(SCommonCodecInfo* info) override;
@@ -67,8 +63,6 @@ public:
     // ov_pcm_total and ov_time_total of the whole file at open; negative when unknown.
     s64 m_totalFrames = -1;
     f64 m_totalSeconds = -1.0;
-    // Owned by the library; null until decoding started.
-    vorbis_comment* m_comment = nullptr;
 
 private:
     s32 openFile();

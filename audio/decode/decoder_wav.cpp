@@ -163,17 +163,11 @@ s32 ClCodecStreamInstance_WAV::initializeFullStream() {
     return allocateCodecRing(&m_ring, WAV_RING_BUFFER_COUNT, bytesPerBuffer, this);
 }
 
-s32 ClCodecStreamInstance_WAV::initializeMetaDataOnlyStream() { return initializeFullStream(); }
-
 s32 ClCodecStreamInstance_WAV::startDecoding() { return attemptToFillWAVDataBuffers(); }
-
-s32 ClCodecStreamInstance_WAV::prepareMetaDataOnly() { return attemptToFillWAVDataBuffers(); }
 
 s32 ClCodecStreamInstance_WAV::canDecodeMoreData() { return codecRingHasFreeBuffer(this, &m_ring); }
 
 s32 ClCodecStreamInstance_WAV::isDecodingFinished() { return m_ring.finished ? 1 : 0; }
-
-s32 ClCodecStreamInstance_WAV::getMetaData(SCodecMetaDataRequest*) { return 0; }
 
 s32 ClCodecStreamInstance_WAV::continueDecoding() { return attemptToFillWAVDataBuffers(); }
 

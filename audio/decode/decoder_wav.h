@@ -60,14 +60,9 @@ public:
 
     s32 initializeMembers() override;
     s32 initializeFullStream() override;
-    // The same as initializeFullStream: a WAV file has no tags to prepare.
-    s32 initializeMetaDataOnlyStream() override;
     s32 startDecoding() override;
-    s32 prepareMetaDataOnly() override;
     s32 canDecodeMoreData() override;
     s32 isDecodingFinished() override;
-    // Always 0: a WAV file gives no title, artist or album here.
-    s32 getMetaData(SCodecMetaDataRequest* request) override;
     s32 continueDecoding() override;
     void releaseAll() override;
     s32 getCommonCodecInfo(SCommonCodecInfo* info) override;
@@ -76,7 +71,7 @@ public:
     s32 gameSpecificProcessDecodedData(SAnalysisStreamInfo* info, void* destination, u32 bytes,
                                        u32* outBytes) override;
 
-    // The body of startDecoding, prepareMetaDataOnly and continueDecoding.
+    // The body of startDecoding and continueDecoding.
     s32 attemptToFillWAVDataBuffers();
 
     const SCodecRing& getRing() const { return m_ring; }

@@ -133,42 +133,11 @@ s32 ClCodecStreamInstance_WavPack::initializeFullStream() {
     return allocateCodecRing(&m_ring, WAVPACK_RING_BUFFER_COUNT, bytesPerBuffer, this);
 }
 
-s32 ClCodecStreamInstance_WavPack::initializeMetaDataOnlyStream() { return openFile(); }
-
 s32 ClCodecStreamInstance_WavPack::startDecoding() { return attemptToFillWavPackDataBuffers(); }
-
-s32 ClCodecStreamInstance_WavPack::prepareMetaDataOnly() { return 1; }
 
 s32 ClCodecStreamInstance_WavPack::canDecodeMoreData() { return codecRingHasFreeBuffer(this, &m_ring); }
 
 s32 ClCodecStreamInstance_WavPack::isDecodingFinished() { return m_ring.finished ? 1 : 0; }
-
-s32 ClCodecStreamInstance_WavPack::getMetaData(SCodecMetaDataRequest* request) {
-    if (!m_context) return 0;
-    const char* item = nullptr;
-    switch (request->kind) {
-        case E_CODECMETA_TITLE:
-            item = "title";
-            break;
-        case E_CODECMETA_ARTIST:
-            item = "artist";
-            break;
-        case E_CODECMETA_ALBUM:
-            item = "album";
-            break;
-        default:
-            return 0;
-    }
-    // The whole item is read, so that a cut never splits a UTF-8 sequence.
-    const int length = WavpackGetTagItem(m_context, item, nullptr, 0);
-    if (length <= 0) return 0;
-    std::string value(size_t(length) + 1, '\0');
-    if (WavpackGetTagItem(m_context, item, value.data(), length + 1) <= 0) return 0;
-    std::u16string text;
-    if (!osUtf8ToWide(value.c_str(), &text) || text.empty()) return 0;
-    if (request->buffer) wstrCopyN(request->buffer, text.c_str(), request->bufferBytes / 2);
-    return 1;
-}
 
 s32 ClCodecStreamInstance_WavPack::continueDecoding() { return attemptToFillWavPackDataBuffers(); }
 

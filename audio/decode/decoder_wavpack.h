@@ -31,12 +31,9 @@ public:
 
     s32 initializeMembers() override;
     s32 initializeFullStream() override;
-    s32 initializeMetaDataOnlyStream() override;
     s32 startDecoding() override;
-    s32 prepareMetaDataOnly() override;
     s32 canDecodeMoreData() override;
     s32 isDecodingFinished() override;
-    s32 getMetaData(SCodecMetaDataRequest* request) override;
     s32 continueDecoding() override;
     void releaseAll() override;
     s32 getCommonCodecInfo(SCommonCodecInfo* info) override;

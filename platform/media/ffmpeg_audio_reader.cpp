@@ -575,20 +575,3 @@ EMediaReaderError ClMediaAudioReader::read(void* out, u32 maxFrames, u32* frames
     if (delivered < requested) state->atEnd = true;
     return E_MEDIAERR_NONE;
 }
-
-bool ClMediaAudioReader::getTag(EMediaTag tag, std::u16string* out) const {
-    if (!out) return false;
-    out->clear();
-    if (!m_state) return false;
-    const char* key = nullptr;
-    switch (tag) {
-        case E_MEDIATAG_TITLE: key = "title"; break;
-        case E_MEDIATAG_ARTIST: key = "artist"; break;
-        case E_MEDIATAG_ALBUM: key = "album"; break;
-        default: return false;
-    }
-    const AVDictionaryEntry* entry = av_dict_get(m_state->container->metadata, key, nullptr, 0);
-    if (!entry) entry = av_dict_get(m_state->container->streams[m_state->streamIndex]->metadata, key, nullptr, 0);
-    if (!entry || !entry->value) return false;
-    return osUtf8ToWide(entry->value, out);
-}

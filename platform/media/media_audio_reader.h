@@ -12,7 +12,6 @@
 
 #include "platform/types.h"
 
-#include <string>
 
 // Frames of one suggested read (and of one decoder buffer or slice). Never 0, so a buffer sized
 // from it always makes progress.
@@ -65,12 +64,6 @@ struct SMediaAudioFormat {
     bool lengthMeasured;
 };
 
-enum EMediaTag : u32 {
-    E_MEDIATAG_TITLE = 0,
-    E_MEDIATAG_ARTIST = 1,
-    E_MEDIATAG_ALBUM = 2,
-};
-
 struct SMediaAudioReaderState;
 
 class ClMediaAudioReader {
@@ -95,10 +88,6 @@ public:
     bool atEnd() const;
     // Packets the decoder refused as damaged so far (each was skipped).
     u32 damagedPackets() const;
-
-    // A text tag of the file (container tags, then the audio stream's). False when absent or
-    // not valid UTF-8; out is then empty.
-    bool getTag(EMediaTag tag, std::u16string* out) const;
 
     // Releases the file and the decoder; safe on a closed or partly opened reader.
     void close();

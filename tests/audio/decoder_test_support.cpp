@@ -227,7 +227,7 @@ std::string ClAudioLogCapture::finish() {
 ClCodecStreamInstance* openJob(CodecFactoryFn factory, const std::string& path) {
     critSectionPoolInit();
     ClCodecStreamInstance* job = factory();
-    if (job) initCodecJob(job, 0, widePath(path).c_str());
+    if (job) initCodecJob(job, widePath(path).c_str());
     return job;
 }
 
@@ -259,18 +259,6 @@ SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring, u32 stepLimit) {
         run.state = getCodecJobState(job);
     }
     return run;
-}
-
-std::u16string jobTags(ClCodecStreamInstance* job, std::initializer_list<std::pair<s32, u32>> requests) {
-    std::u16string answers;
-    for (const auto& [kind, units] : requests) {
-        std::u16string text(units, u'#');
-        SCodecMetaDataRequest request = {kind, text.data(), units * 2, nullptr, 0};
-        if (!answers.empty()) answers += u'|';
-        if (job->getMetaData(&request)) answers += text.c_str();
-        else answers += text == std::u16string(units, u'#') ? u"(none)" : u"(none, but the buffer changed)";
-    }
-    return answers;
 }
 
 SDecodeRun pullJob(CodecFactoryFn factory, const std::string& path, const SPullOptions& options) {

@@ -166,9 +166,6 @@ SDecodeRun decodeFile(CodecFactoryFn factory, const std::string& path) {
     return run;
 }
 
-// The job's answers to metadata requests {kind, buffer units}, joined by '|': "(none)" for one
-// not answered that leaves the buffer alone.
-std::u16string jobTags(ClCodecStreamInstance* job, std::initializer_list<std::pair<s32, u32>> requests);
 
 struct SPullOptions {
     u32 chunkBytes = 4093;             // odd, so reads end inside buffers

@@ -62,16 +62,9 @@ public:
     s32 initializeFullStream() override {
         return m_config.failOpen ? 0 : allocateCodecRing(&m_ring, m_config.bufferCount, m_config.bytesPerBuffer, this);
     }
-    s32 initializeMetaDataOnlyStream() override { return 1; }
     s32 startDecoding() override { return m_config.failStart ? 0 : fill(); }
-    s32 prepareMetaDataOnly() override { return 1; }
     s32 canDecodeMoreData() override { return codecRingHasFreeBuffer(this, &m_ring); }
     s32 isDecodingFinished() override { return s32(m_ring.finished); }
-    s32 getMetaData(SCodecMetaDataRequest* request) override {
-        if (request->kind != E_CODECMETA_TITLE) return 0;
-        std::memcpy(request->buffer, u"Fake", std::min<u32>(request->bufferBytes / 2, 5) * 2);
-        return 1;
-    }
     s32 continueDecoding() override { return fill(); }
     void releaseAll() override { releaseCodecRing(&m_ring); }
     s32 getCommonCodecInfo(SCommonCodecInfo* info) override {

@@ -59,20 +59,6 @@ TEST(FlacDecoder, PackerFillsTheContainerAndChecksTheRoom) {
               std::vector<std::string>(4, "refused"));
 }
 
-TEST(FlacDecoder, TagsByTheirLastMatchingComment) {
-    ClTempFolder folder;
-    // ALBUMARTIST holds ARTIST, which is searched before ALBUM; the last matching comment wins.
-    const std::string path = encodeFlac(folder, {2, 44100, 16}, makeSignal(8000, 2, 44100, 16),
-                                        "-T 'title=Tïtle ♫' -T ARTIST=First -T ALBUMARTIST=Second");
-    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceFLAC, path);
-    ASSERT_EQ(stepJobUntil(job, E_CODECJOB_OPENED), E_CODECJOB_OPENED);
-    // At most the buffer's units, terminator included.
-    EXPECT_EQ(jobTags(job, {{E_CODECMETA_TITLE, 64}, {E_CODECMETA_ARTIST, 64}, {E_CODECMETA_ALBUM, 64}, {E_CODECMETA_TITLE, 3}}),
-              u"Tïtle ♫|Second|(none)|Tï");
-    EXPECT_EQ(runJob(job, &static_cast<ClCodecStreamInstance_FLAC*>(job)->m_ring).state, E_CODECJOB_FINISHED);
-    destroyJob(job);
-}
-
 // Streams above 24 bits and with more than two channels open, then fail at the first fill;
 // the stream layer is never told about a width it cannot play.
 TEST(FlacDecoder, WidthsAndLayoutsItCannotStreamFail) {

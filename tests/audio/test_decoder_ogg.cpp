@@ -142,20 +142,6 @@ protected:
     ClTempFolder m_folder;
 };
 
-TEST_F(OggVorbisFile, ReadsCommentsWhateverTheCaseOfTheirNames) {
-    const std::string tagged = m_folder.write("tagged.ogg", m_song);
-    ASSERT_TRUE(runTool("vorbiscomment -w -t 'title=Tïtle ♫' -t artist=First -t ARTIST=Later -t Album=Album " +
-                        quoted(tagged)));
-    const std::pair<std::string, const char16_t*> files[] = {{tagged, u"Tïtle ♫|Later|Album"},
-                                                             {file("song.ogg"), u"(none)|(none)|(none)"}};
-    for (const auto& [path, tags] : files) {
-        ClCodecStreamInstance* job = openJob(createCodecStreamInstanceOggVorbis, path);
-        EXPECT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
-        EXPECT_EQ(jobTags(job, {{E_CODECMETA_TITLE, 64}, {E_CODECMETA_ARTIST, 64}, {E_CODECMETA_ALBUM, 64}}), tags);
-        destroyJob(job);
-    }
-}
-
 TEST_F(OggVorbisFile, ChainedFilesPlayEveryLinkUntilOneBreaks) {
     const std::vector<u8> second =
         readFileBytes(encodeWithTool(m_folder, "second.ogg", {2, 44100, 16}, makeSignal(30000, 2, 44100, 16), "oggenc -Q -s 2"));

@@ -47,19 +47,6 @@ TEST(WavPackDecoder, FloatFilesPassUnchanged) {
     EXPECT_TRUE(run.bytes == bytesOf(samples));
 }
 
-TEST(WavPackDecoder, TagItems) {
-    ClTempFolder folder;
-    const std::string path = encodeWavPack(folder, {2, 44100, 16}, makeSignal(10000, 2, 44100, 16),
-                                           "-w 'Title=Tïtle ♫' -w Artist=Ärtist");
-    ClCodecStreamInstance* job = openJob(createCodecStreamInstanceWavPack, path);
-    ASSERT_EQ(stepJobUntil(job, E_CODECJOB_OPENED), E_CODECJOB_OPENED);
-    // The cut keeps whole characters.
-    EXPECT_EQ(jobTags(job, {{E_CODECMETA_TITLE, 64}, {E_CODECMETA_ARTIST, 64}, {E_CODECMETA_ALBUM, 64}, {E_CODECMETA_TITLE, 4}}),
-              u"Tïtle ♫|Ärtist|(none)|Tït");
-    EXPECT_EQ(runJob(job, &static_cast<ClCodecStreamInstance_WavPack*>(job)->m_ring).state, E_CODECJOB_FINISHED);
-    destroyJob(job);
-}
-
 // Written to a pipe, the file's header has no sample count; read from a pipe, the library cannot
 // look for the last block either.
 TEST(WavPackDecoder, FileOfUnknownLengthIsRefusedAtOpen) {

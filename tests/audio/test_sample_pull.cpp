@@ -128,7 +128,7 @@ TEST_F(SamplePull, WaitsStillRunTheWaitingThreadsFileCompletions) {
 TEST(SamplePullRing, RequestEndingAtABufferEndFreesThatBuffer) {
     critSectionPoolInit();
     ClFakeCodec job{SFakeCodecConfig{}};
-    ASSERT_EQ(initCodecJob(&job, 0, u"x.snd"), 1);
+    ASSERT_EQ(initCodecJob(&job, u"x.snd"), 1);
     ASSERT_EQ(decoder_test::stepJobUntil(&job, E_CODECJOB_READY), E_CODECJOB_READY);
     SAnalysisStreamInfo info{};
     info.job = &job;

@@ -181,27 +181,16 @@ TEST_F(MediaAudioReaderFiles, WavReadsBackSampleExactInBothForms) {
 }
 
 // A square wave overshoots in the codec: the float output reaches its clamp and never passes it.
-// The tags come back as the encoder wrote them (file names are the file layer's).
-TEST_F(MediaAudioReaderFiles, FloatOutputIsClampedAndTagsAreRead) {
+TEST_F(MediaAudioReaderFiles, FloatOutputIsClamped) {
     if (!ffmpegHasEncoder("libmp3lame")) GTEST_SKIP() << "this ffmpeg has no libmp3lame encoder";
     const std::string path = m_folder.file("square.mp3");
     ASSERT_EQ(std::system(("ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i "
-                           "'aevalsrc=0.999*sgn(sin(2*PI*440*t)):s=44100:d=1' -metadata title='\u00c9t\u00e9' "
-                           "-metadata artist=Ann -metadata album=Disc -c:a libmp3lame '" + path + "'").c_str()),
+                           "'aevalsrc=0.999*sgn(sin(2*PI*440*t)):s=44100:d=1' -c:a libmp3lame '" + path + "'").c_str()),
               0);
     const SDecoded decoded = decodeFile(path, E_MEDIASAMPLE_F32);
     ASSERT_EQ(decoded.error, E_MEDIAERR_NONE);
     const auto [least, largest] = std::minmax_element(decoded.samples.begin(), decoded.samples.end());
     EXPECT_EQ(std::max(-*least, *largest), 1.0f);
-    ClMediaAudioReader reader;
-    ASSERT_EQ(reader.open(widePath(path).c_str(), E_MEDIASAMPLE_S16), E_MEDIAERR_NONE);
-    std::u16string title, artist, album;
-    EXPECT_EQ(reader.getTag(E_MEDIATAG_TITLE, &title), true);
-    EXPECT_EQ(reader.getTag(E_MEDIATAG_ARTIST, &artist), true);
-    EXPECT_EQ(reader.getTag(E_MEDIATAG_ALBUM, &album), true);
-    EXPECT_EQ(title, u"\u00c9t\u00e9");
-    EXPECT_EQ(artist, u"Ann");
-    EXPECT_EQ(album, u"Disc");
 }
 
 TEST_F(MediaAudioReaderFiles, WrongEmptyMissingAndSoundlessFilesFailAtOpen) {
