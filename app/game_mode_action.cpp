@@ -372,7 +372,7 @@ s32 ClGameModeActionZuno::update(f32 dt) {
         updatePlayerLife();
         if (!m_paused) tickPlayTime(songTimeBefore, step);
     } else {
-        drawEqualiserDisplay(g_iSpectrumFrame);
+        drawEqualiserDisplay(currentSpectrumFrame());
     }
 
     updateBackdrop();

@@ -128,8 +128,8 @@ void analyseSongInBackground(const std::u16string& path, const SSongIdentity& id
     if (analyseSongSpectrum(path.c_str(), identity, &result, 0, 0)) {
         loadOrAnalyseBeats(path.c_str(), identity, 0);
         out->state = E_SONGSTATE_READY;
-        out->duration = g_SpectrumAnalysis.header.duration;
-        out->sampleRate = g_SpectrumAnalysis.header.sampleRateF;
+        out->duration = spectrumAnalysis().header.duration;
+        out->sampleRate = spectrumAnalysis().header.sampleRateF;
         for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
             computeSongFeaturesForRange(ranges[level]);
             out->levelSpawnTargets[level] = spawnTargetSum();

@@ -55,7 +55,7 @@ void setupSessionPickups(const SPlayRecord& record) {
     releaseSessionPickupList();
     u32 drops = 0;
     bool levelUpPlaced = false;
-    for (const SBeat& beat : g_aSongBeats) {
+    for (const SBeat& beat : songBeats()) {
         if (g_uTableCount >= SESSION_PICKUP_TABLE_CAPACITY) break;
         if (!levelUpPlaced && beat.time >= LEVEL_UP_SONG_SECONDS) {
             levelUpPlaced = true;

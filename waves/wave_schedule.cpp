@@ -91,7 +91,7 @@ struct SWindow {
 };
 
 bool windowHasDrop(f32 start, f32 end) {
-    for (const SBeat& beat : g_aSongBeats) {
+    for (const SBeat& beat : songBeats()) {
         if (beat.time >= end) break;
         if (beat.time >= start && (beat.flags & BEAT_FLAG_DROP)) return true;
     }
@@ -144,7 +144,7 @@ void planWaveSchedule(u32 difficulty, ClRandObjSFMT* random, SWaveSchedulePlan* 
     out->memberTotal = 0;
     const ClSpawnBarArray& bars = getSongSpawnBars();
     const ClSpawnEventArray& events = getSongSpawnEvents();
-    const f32 frameDuration = g_SongFeatures.frameDuration;
+    const f32 frameDuration = songFeatures().frameDuration;
     const f32 barDuration = spawnBarDuration(frameDuration);
     u32 eventCursor = 0;
     ClArray<s32> beats;
@@ -189,7 +189,7 @@ void planWaveSchedule(u32 difficulty, ClRandObjSFMT* random, SWaveSchedulePlan* 
         for (u32 i = 0; i < members; ++i) {
             const s32 beat = beats[i * beats.count / members];
             wave.members[i].beatIndex = beat;
-            wave.members[i].arrivalTime = g_aSongBeats[u32(beat)].time;
+            wave.members[i].arrivalTime = songBeats()[u32(beat)].time;
         }
         out->waves.push(wave);
         out->memberTotal += members;

@@ -13,6 +13,7 @@
 #include <cstring>
 
 SSongFeatures g_SongFeatures = {{}, {}, SPAWN_DEFAULT_FRAME_DURATION, 1.0f, nullptr, 0, 0};
+const SSongFeatures& songFeatures() { return g_SongFeatures; }
 
 namespace {
 

@@ -69,6 +69,8 @@ struct SSongFeatures {
 };
 
 extern SSongFeatures g_SongFeatures;
+// The song's features for the layers above, which only read them.
+const SSongFeatures& songFeatures();
 
 // New state for a song: empty bar list (capacity 8) and spawn-event list (capacity
 // SPAWN_EVENT_INITIAL_CAPACITY), default frame duration, reference level 1, no envelopes.

@@ -16,6 +16,7 @@
 #include <cstring>
 
 SSpectrumAnalysisState g_SpectrumAnalysis;
+const SSpectrumAnalysisState& spectrumAnalysis() { return g_SpectrumAnalysis; }
 
 namespace {
 std::atomic<f32> g_fSpectrumProgress{0.0f};

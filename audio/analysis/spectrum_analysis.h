@@ -99,6 +99,8 @@ struct SSpectrumAnalysisState {
 };
 
 extern SSpectrumAnalysisState g_SpectrumAnalysis;
+// The song's spectral analysis for the layers above, which only read it.
+const SSpectrumAnalysisState& spectrumAnalysis();
 
 // The pass's progress, 0 to SPECTRUM_DECODE_PROGRESS_END, for the library's display (any thread).
 f32 getSpectrumAnalysisProgress();

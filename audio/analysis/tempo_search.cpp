@@ -7,6 +7,7 @@
 #include <cmath>
 
 SBeatAnalysis g_BeatAnalysis = {0.0f, 0, 0, {}, {}, -1, -1, 0.0f};
+const SBeatAnalysis& beatAnalysis() { return g_BeatAnalysis; }
 
 namespace {
 

@@ -54,6 +54,8 @@ struct SBeatAnalysis {
 };
 
 extern SBeatAnalysis g_BeatAnalysis;
+// The beat analysis for the layers above, which only read it.
+const SBeatAnalysis& beatAnalysis();
 
 // The run groups of the choice; null when nothing was chosen.
 ClRunGroupArray* chosenRunGroups(SBeatAnalysis* analysis);

@@ -7,6 +7,7 @@
 #include "core/game_clock.h"
 
 s32 g_iSpectrumFrame = -1;
+s32 currentSpectrumFrame() { return g_iSpectrumFrame; }
 
 namespace {
 SCueHandle g_SongCue;

@@ -13,6 +13,8 @@ f32 currentSongTime();
 void setSongTime(f32 seconds);
 // The spectral frame of the song time; -1 after a reset and while the song time is negative.
 extern s32 g_iSpectrumFrame;
+// The spectral frame the song time has reached (-1 before the first), for the layers above.
+s32 currentSpectrumFrame();
 
 // New state for a song: the spectral analysis, the song features (spawn bars and events, frame
 // duration 1/60, reference level 1), no song cue, song time 0, frame -1, and the display values.

@@ -102,12 +102,12 @@ void moveStreaks() {
 // The band count of the song and the levels of its current spectral frame (all 0 before the
 // first frame).
 u32 buildBandTable() {
-    const SSpectrumHeader& header = g_SpectrumAnalysis.header;
+    const SSpectrumHeader& header = spectrumAnalysis().header;
     const u32 bandCount = header.bandValues ? std::min(header.bandCount, SPECTRUM_MAX_BANDS) : 0;
-    const bool haveFrame = g_iSpectrumFrame >= 0 && u32(g_iSpectrumFrame) < header.frameCount;
+    const bool haveFrame = currentSpectrumFrame() >= 0 && u32(currentSpectrumFrame()) < header.frameCount;
     g_Backdrop.bands.clear();
     for (u32 band = 0; band < bandCount; ++band) {
-        const f32 level = haveFrame ? spectrumBandValue(u32(g_iSpectrumFrame), band) : 0.0f;
+        const f32 level = haveFrame ? spectrumBandValue(u32(currentSpectrumFrame()), band) : 0.0f;
         g_Backdrop.bands.add(s32(band), level * 80.0f + 10.0f);
     }
     return bandCount;

@@ -44,11 +44,11 @@ u32 beatViewWindowFrames(f32 frameDuration) { return frameDuration > 0.0f ? u32(
 void drawBeatAnalysisView() {
     const f32 songTime = currentSongTime();
     const f32 ts = std::max(songTime, 0.0f);
-    const f32 fd = g_BeatAnalysis.frameDuration;
+    const f32 fd = beatAnalysis().frameDuration;
     const u32 windowFrames = beatViewWindowFrames(fd);
     if (windowFrames == 0) return;
-    const u32 frameCount = std::min(g_BeatAnalysis.frameCount, g_SpectrumAnalysis.energyFrameCount);
-    const SThreeBandEnergy* energies = g_SpectrumAnalysis.threeBandEnergies;
+    const u32 frameCount = std::min(beatAnalysis().frameCount, spectrumAnalysis().energyFrameCount);
+    const SThreeBandEnergy* energies = spectrumAnalysis().threeBandEnergies;
 
     const ClVec3 d = timeAxis();
     const ClVec3 lane = d.cross(UP).normalized();
@@ -78,7 +78,7 @@ void drawBeatAnalysisView() {
 
     // No beat is delivered in this view: the index only moves past the beats already played.
     passBeatsPlayedBefore(songTime);
-    const SBeatArray& beats = g_aSongBeats;
+    const SBeatArray& beats = songBeats();
     if (!beats.inUse) return;
     SMaterial* sprites = getMaterialForEffectAndTextureName("Debug_Add", "Images/Geosphere");
     for (const SBeat& beat : beats) {

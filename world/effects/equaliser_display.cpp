@@ -114,7 +114,7 @@ void drawEqualiserDisplay(s32 frame) {
     const s32 ceilingRow = equaliserCeilingRow(g_fGuardianLevel);
     drawLines(ceilingRow, g_fGuardianRise);
 
-    const SSpectrumHeader& header = g_SpectrumAnalysis.header;
+    const SSpectrumHeader& header = spectrumAnalysis().header;
     const u32 bandCount = std::min(header.bandCount, SPECTRUM_MAX_BANDS);
     if (frame < 0 || u32(frame) >= header.frameCount || header.bandValues == nullptr || bandCount == 0) return;
 

@@ -121,7 +121,7 @@ void spawnFlyingNote() {
         notes.release(note);
         return;
     }
-    getEqCellPosition(&note->position, entry.column, entry.row, g_SpectrumAnalysis.header.bandCount);
+    getEqCellPosition(&note->position, entry.column, entry.row, spectrumAnalysis().header.bandCount);
     note->position.w = 0.0f;
     note->velocity = randomDirectionInCone(ClVec3(0.0f, 1.0f, 0.0f), NOTE_LAUNCH_CONE_DEGREES);
     note->velocity.setLength(FLYING_NOTE_LAUNCH_SPEED);
@@ -138,7 +138,7 @@ void spawnFlyingNote() {
 void updateFlyingNotes() {
     if (g_NoteList.entries.inUse) {
         while (u32(g_NoteList.cursor) < g_NoteList.entries.count &&
-               g_NoteList.entries[u32(g_NoteList.cursor)].frame <= g_iSpectrumFrame + FLYING_NOTE_LEAD_FRAMES) {
+               g_NoteList.entries[u32(g_NoteList.cursor)].frame <= currentSpectrumFrame() + FLYING_NOTE_LEAD_FRAMES) {
             SNoteListEntry& entry = g_NoteList.entries[u32(g_NoteList.cursor)];
             if (!entry.target) entry.target = playerShip(0);
             spawnFlyingNote();

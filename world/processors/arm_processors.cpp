@@ -156,7 +156,7 @@ void ClProcessor_Enemy_AI_ArmGroup::reloadParameters() {
 }
 
 void ClProcessor_Enemy_AI_ArmGroup::skipPastBeats() {
-    while (cursor < s32(beatSequence.count) && g_aSongBeats[u32(beatSequence[u32(cursor)])].time < currentSongTime()) ++cursor;
+    while (cursor < s32(beatSequence.count) && songBeats()[u32(beatSequence[u32(cursor)])].time < currentSongTime()) ++cursor;
 }
 
 void ClProcessor_Enemy_AI_ArmGroup::update() {
@@ -171,7 +171,7 @@ void ClProcessor_Enemy_AI_ArmGroup::update() {
     }
     f32 strike = ARM_NO_STRIKE;
     if (beatSequence.count >= 2) {
-        strike = g_aSongBeats[u32(beatSequence[u32(cursor)])].time;
+        strike = songBeats()[u32(beatSequence[u32(cursor)])].time;
         commandTimer = (strike - currentSongTime()) + ARM_SWING_SECONDS + ARM_COMMAND_PAUSE;
     } else {
         commandTimer = ARM_RETRY_SECONDS;

@@ -278,9 +278,9 @@ void ClProcessor_Enemy_AI_CubeStation::decide() {
     turnState = E_STATION_ARMED;
     ClArray<s32> beats;
     findTempoSequences(currentSongTime(), currentSongTime() + STATION_BEAT_WINDOW, STATION_TEMPI, 2, &beats, 0);
-    if (beats.count == 2 && u32(beats[0]) < g_aSongBeats.count && u32(beats[1]) < g_aSongBeats.count) {
-        turnStartTime = g_aSongBeats[u32(beats[0])].time;
-        turnDuration = g_aSongBeats[u32(beats[1])].time - turnStartTime;
+    if (beats.count == 2 && u32(beats[0]) < songBeats().count && u32(beats[1]) < songBeats().count) {
+        turnStartTime = songBeats()[u32(beats[0])].time;
+        turnDuration = songBeats()[u32(beats[1])].time - turnStartTime;
     } else {
         turnStartTime = currentSongTime() + STATION_FALLBACK_DELAY;
         turnDuration = STATION_FALLBACK_TURN;
