@@ -786,31 +786,6 @@ u32 fftSetLaneLimit(u32 lanes) {
     return inUse;
 }
 
-bool fftComplexSplit(const f32* inputReal, const f32* inputImag, f32* outputReal, f32* outputImag, u32 n) {
-    if (inputReal == nullptr || outputReal == nullptr || outputImag == nullptr || !isTransformSize(n)) return false;
-    transform(inputReal, inputImag, outputReal, outputImag, n);
-    return true;
-}
-
-bool fftComplex(const f32* input, f32* output, u32 n) {
-    if (input == nullptr || output == nullptr || !isTransformSize(n)) return false;
-    // The output holds the split input while the transform runs into the scratch.
-    f32* inRe = output;
-    f32* inIm = output + n;
-    for (u32 j = 0; j < n; ++j) {
-        inRe[j] = input[2u * j];
-        inIm[j] = input[2u * j + 1u];
-    }
-    alignas(16) f32 re[FFT_MAX_SIZE];
-    alignas(16) f32 im[FFT_MAX_SIZE];
-    transform(inRe, inIm, re, im, n);
-    for (u32 j = 0; j < n; ++j) {
-        output[2u * j] = re[j];
-        output[2u * j + 1u] = im[j];
-    }
-    return true;
-}
-
 bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, u32 bins, f32* scratchReal,
                        f32* scratchImag, f32* outMagnitudes) {
     if (input == nullptr || scratchReal == nullptr || scratchImag == nullptr || outMagnitudes == nullptr ||

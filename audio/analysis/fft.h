@@ -14,21 +14,12 @@
 // (2 x 1,600 samples) rounded up to a power of two.
 constexpr u32 FFT_MAX_SIZE = 4096;
 
-// Forward transform of n pairs (re, im) from input to output (distinct arrays of 2n f32). False,
-// doing nothing, when either array is missing or n is not a power of two in [1, FFT_MAX_SIZE].
-bool fftComplex(const f32* input, f32* output, u32 n);
-
-// The same transform over separate arrays of n real and n imaginary parts. inputImag may be null
-// for a real input (every imaginary part +0). The outputs are distinct from the inputs and from
-// each other. Same refusals as fftComplex; no heap use.
-bool fftComplexSplit(const f32* inputReal, const f32* inputImag, f32* outputReal, f32* outputImag, u32 n);
-
 // Magnitudes of bins 0 .. bins - 1 of the transform of the real input input[i] x weights[i]
 // for i below length and zero from length on (weights null: input[i] itself), into
-// outMagnitudes: the same bits as complexMagnitudes over fftComplexSplit of that product without
-// an imaginary array, for less work. scratchReal and scratchImag (n f32 each) are its working
-// space and hold nothing useful after. False, doing nothing, on a missing array, a size
-// fftComplexSplit refuses, a length above n or more bins than n.
+// outMagnitudes: the same bits as complexMagnitudes over the whole complex transform of that
+// product (imaginary parts +0), for less work. scratchReal and scratchImag (n f32 each) are its
+// working space and hold nothing useful after. False, doing nothing, on a missing array, a size n
+// that is not a power of two in [1, FFT_MAX_SIZE], a length above n or more bins than n.
 bool fftRealMagnitudes(const f32* input, const f32* weights, u32 length, u32 n, u32 bins, f32* scratchReal,
                        f32* scratchImag, f32* outMagnitudes);
 

@@ -147,18 +147,6 @@ f64 aiffExtendedToDouble(const u8* bytes) {
     return negative ? -value : value;
 }
 
-void aiffDoubleToExtended(f64 value, u8* bytes) {
-    std::memset(bytes, 0, AIFF_EXTENDED_BYTES);
-    if (!(value > 0.0) || !std::isfinite(value)) return;
-    int exponent = 0;
-    const f64 fraction = std::frexp(value, &exponent);  // value = fraction x 2^exponent, fraction in [0.5, 1)
-    const u32 biased = u32(exponent - 1 + EXTENDED_EXPONENT_BIAS);
-    const u64 mantissa = u64(std::ldexp(fraction, 64));
-    bytes[0] = u8(biased >> 8);
-    bytes[1] = u8(biased);
-    for (u32 i = 0; i < 8; ++i) bytes[2 + i] = u8(mantissa >> (56 - 8 * i));
-}
-
 u32 aiffContainerBytes(u32 bitsPerSample) {
     if (bitsPerSample == 0 || bitsPerSample > u32(AIFF_MAX_BITS_PER_SAMPLE)) return 0;
     return (bitsPerSample + 7) / 8;

@@ -65,8 +65,6 @@ struct SAiffInfo {
 // The IEEE 754 80-bit extended float (sign, 15-bit exponent biased by 16383, 64-bit mantissa
 // with an explicit integer bit), big-endian, as f64. Infinity and NaN come out as such.
 f64 aiffExtendedToDouble(const u8* bytes);
-// The reverse, for writers; finite non-negative values only (others give 0).
-void aiffDoubleToExtended(f64 value, u8* bytes);
 
 // Reads the COMM body into the info; false when it is shorter than AIFF_COMM_MIN_BYTES.
 bool parseAiffCommChunk(const u8* body, u32 size, SAiffInfo* info);

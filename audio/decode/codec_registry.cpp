@@ -103,15 +103,6 @@ u32 pathEntryFlag(const char16_t* widePath, u32 SCodecExtension::*flag) {
     return value;
 }
 
-// A flag of the first entry equal to the extension; 1 when nothing matches.
-u32 equalEntryFlag(const char* extension, u32 SCodecExtension::*flag) {
-    critSectionEnter(g_codecRegistryLock);
-    const SCodecExtension* entry = findEqualEntry(extension);
-    const u32 value = entry ? entry->*flag : 1;
-    critSectionLeave(g_codecRegistryLock);
-    return value;
-}
-
 void destroyJob(ClCodecStreamInstance* job) {
     shutdownCodecJob(job);
     delete job;
@@ -316,7 +307,6 @@ void openCodecAudioLog() {
 
 void setCodecLogging(u32 setting) { g_codecAudioLog.store(setting ? findLog(CODEC_AUDIO_LOG_NAME) : nullptr); }
 
-LogHandle codecAudioLog() { return g_codecAudioLog.load(); }
 
 void writeCodecAudioLog(const char* format, ...) {
     const LogHandle log = g_codecAudioLog.load();
@@ -357,56 +347,8 @@ s32 findCodecFormatForPath(const char16_t* widePath, s32* outFormat) {
     return found;
 }
 
-s32 findCodecFormatForExtension(const char* extension, s32* outFormat) {
-    if (!isCodecRegistryReady()) return 0;
-    *outFormat = E_CODECFORMAT_NONE;
-    if (!extension) return 0;
-    char given[CODEC_EXTENSION_CAPACITY];
-    lowerCopy(given, extension);
-    // An empty text (or a lone dot) names no extension, though every extension contains it.
-    if (given[0] == 0 || (given[0] == '.' && given[1] == 0)) return 0;
-    s32 found = 0;
-    critSectionEnter(g_codecRegistryLock);
-    for (const SCodecRecord& record : g_codecRecords) {
-        if (record.initStatus != E_CODECINIT_INITIALISED) continue;
-        for (u32 e = 0; e < record.extensionCount && !found; ++e) {
-            if (std::strstr(comparedPart(record.extensions[e], given), given)) {
-                *outFormat = record.extensions[e].formatId;
-                found = 1;
-            }
-        }
-        if (found) break;
-    }
-    critSectionLeave(g_codecRegistryLock);
-    return found;
-}
-
-s32 findCodecFormatForExtensionWide(const char16_t* extension, s32* outFormat) {
-    if (!extension) return findCodecFormatForExtension(nullptr, outFormat);
-    // Extensions are ASCII: any other unit cannot match and is narrowed to '_'.
-    char narrow[CODEC_EXTENSION_CAPACITY];
-    u32 i = 0;
-    for (; i + 1 < CODEC_EXTENSION_CAPACITY && extension[i] != 0; ++i) {
-        narrow[i] = extension[i] < 256 ? char(extension[i]) : '_';
-    }
-    narrow[i] = 0;
-    return findCodecFormatForExtension(narrow, outFormat);
-}
-
 u32 isCodecDisabledForPath(const char16_t* widePath) {
     return pathEntryFlag(widePath, &SCodecExtension::disabledByUser);
-}
-
-u32 isCodecUnavailableForPath(const char16_t* widePath) {
-    return pathEntryFlag(widePath, &SCodecExtension::unavailable);
-}
-
-u32 isCodecDisabledForExtension(const char* extension) {
-    return equalEntryFlag(extension, &SCodecExtension::disabledByUser);
-}
-
-u32 isCodecUnavailableForExtension(const char* extension) {
-    return equalEntryFlag(extension, &SCodecExtension::unavailable);
 }
 
 s32 setCodecDisabledForExtension(const char* extension, u32 value) {
@@ -487,7 +429,6 @@ s32 stepCodecManager() {
     }
 }
 
-s32 getCodecManagerState() { return g_codecManagerState.load(); }
 
 u32 getLiveCodecJobCount() {
     critSectionEnter(g_codecRegistryLock);

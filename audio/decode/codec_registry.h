@@ -92,8 +92,6 @@ s32 registerCodec(const SCodecRecord& record);
 void openCodecAudioLog();
 // Non-zero: the audio log (CODEC_AUDIO_LOG_NAME) receives the decoders' lines; 0: none.
 void setCodecLogging(u32 setting);
-// The audio log, or null while logging is off (writeLog drops lines on null).
-LogHandle codecAudioLog();
 // Writes one line to the audio log (nothing while logging is off).
 void writeCodecAudioLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
@@ -107,19 +105,9 @@ bool isCodecRegistryReady();
 // in a started record gives the format; matches in failed records are passed over. Not ready:
 // 0 and outFormat untouched; otherwise outFormat is -1 unless found.
 s32 findCodecFormatForPath(const char16_t* widePath, s32* outFormat);
-// Lower-cased, leading dot optional; matches a registered extension that contains the text
-// (so "aif" finds ".aiff" first and "mp" finds ".mp3"). Same readiness rules as above.
-s32 findCodecFormatForExtension(const char* extension, s32* outFormat);
-// Narrows the wide text (at most 767 units) and does the same.
-s32 findCodecFormatForExtensionWide(const char16_t* extension, s32* outFormat);
 // The flag of the first entry matching the path's tail (whatever the record's status); 1 when
 // not ready or nothing matches.
 u32 isCodecDisabledForPath(const char16_t* widePath);
-u32 isCodecUnavailableForPath(const char16_t* widePath);
-// The flag of the first entry equal to the extension (case-insensitive, leading dot optional);
-// 1 when nothing matches.
-u32 isCodecDisabledForExtension(const char* extension);
-u32 isCodecUnavailableForExtension(const char* extension);
 // Sets the disabled flag of the first equal entry only. 1, or 0 when nothing matches.
 s32 setCodecDisabledForExtension(const char* extension, u32 value);
 
@@ -146,8 +134,6 @@ enum ECodecManagerState : s32 {
     E_CODECMANAGER_SHUTTING_DOWN = 2,
     E_CODECMANAGER_ALL_FAILED = 3,    // no family started; the thread has ended
 };
-// ECodecManagerState.
-s32 getCodecManagerState();
 // Jobs the registry still owns (live), for tests and the lock budget.
 u32 getLiveCodecJobCount();
 

@@ -30,8 +30,6 @@ void setDecodeThreadInterval(u32 milliseconds) { g_decodeIntervalMs.store(millis
 
 void resetDecodeThreadInterval() { g_decodeIntervalMs.store(CODEC_DEFAULT_DECODE_INTERVAL_MS); }
 
-u32 getDecodeThreadInterval() { return g_decodeIntervalMs.load(); }
-
 void wakeDecodeThread() { g_decodeThreadWake.set(); }
 
 void joinDecodeThread() { g_decodeThread.join(); }

@@ -10,7 +10,6 @@ s32 startDecodeThread();
 void setDecodeThreadInterval(u32 milliseconds);
 // Back to CODEC_DEFAULT_DECODE_INTERVAL_MS (33).
 void resetDecodeThreadInterval();
-u32 getDecodeThreadInterval();
 // Ends the current sleep at once (a stop request need not wait out the interval).
 void wakeDecodeThread();
 // Waits without limit for the thread to end; nothing happens when it does not run.

@@ -30,8 +30,6 @@ public:
     // The body of startDecoding and continueDecoding.
     s32 attemptToFillAIFFDataBuffers();
 
-    const SCodecRing& getRing() const { return m_ring; }
-
 private:
     // Decodes the next frames into one buffer; 0 on a reader error or an unsupported layout.
     s32 decodeIntoBuffer(u8* destination, u32* outBytes);

@@ -32,13 +32,7 @@ public:
 
     // At least WAV_FORMAT_BLOCK_MIN_BYTES bytes; null until a "fmt " chunk was read.
     const u8* getFormatBlock() const { return m_layout.formatBlock; }
-    u32 getFormatBlockSize() const { return m_layout.formatBlockSize; }
-    u32 getDataStart() const { return m_layout.dataStart; }
     u32 getDataSize() const { return m_layout.dataSize; }
-    u32 getReadPosition() const { return m_readPosition; }
-    EWavError getLastError() const { return m_lastError; }
-    // The system's error code of the last failure, 0 when the system did not refuse anything.
-    u32 getSystemError() const { return m_systemError; }
     // The last error, and the system's reason where there is one, for the audio log.
     std::string describeLastError() const;
 
@@ -73,8 +67,6 @@ public:
 
     // The body of startDecoding and continueDecoding.
     s32 attemptToFillWAVDataBuffers();
-
-    const SCodecRing& getRing() const { return m_ring; }
 
     ClSyncWAVFileReader* mp_pSyncWAVFileReader = nullptr;
 

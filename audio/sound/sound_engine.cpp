@@ -24,13 +24,6 @@ struct SCueRecord {
     u32 poolIndex = 0;
 };
 
-struct SSoundPauseListener {
-    SoundPauseCallback onPause = nullptr;
-    SoundTimeCallback onTime = nullptr;
-    void* user = nullptr;
-    u32 poolIndex = 0;
-};
-
 namespace {
 
 constexpr u32 SOUND_MEMORY_TYPES_ALL = 0xFFFFFFFFu;
@@ -47,16 +40,6 @@ struct SDelayedStart {
     u32 poolIndex = 0;
 };
 
-struct SVolumeRamp {
-    f32 elapsed = 0.0f;
-    f32 duration = 0.0f;
-    f32 start = 1.0f;
-    f32 end = 1.0f;
-    f32 current = 1.0f;
-    u32 slot = 0;
-    u32 poolIndex = 0;
-};
-
 struct SSoundEngineState {
     bool running = false;
     ClSoundSystem* system = nullptr;
@@ -67,13 +50,8 @@ struct SSoundEngineState {
     MusicStreamFactory musicFactory = nullptr;
     ClFixedPool<SCueRecord, CUE_HANDLE_POOL_SIZE> handles;
     ClFixedPool<SDelayedStart, DELAYED_START_POOL_SIZE> delayed;
-    ClFixedPool<SVolumeRamp, VOLUME_RAMP_POOL_SIZE> ramps;
-    ClFixedPool<SSoundPauseListener, PAUSE_LISTENER_POOL_SIZE> pauseListeners;
     ClArray<SSoundInstance*> streamed;
-    // Lowered by callers for the next update; that update's own copy; the options' factors,
-    // which may be set before the engine starts.
-    f32 scaleLevels[SOUND_VOLUME_SCALE_COUNT] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-    f32 scaleFrame[SOUND_VOLUME_SCALE_COUNT] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    // The options' factors, which may be set before the engine starts.
     f32 scaleBase[SOUND_VOLUME_SCALE_COUNT] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 };
 
@@ -109,10 +87,10 @@ u32 chooseSample(const SSoundDefinition* definition) {
     return definition->sampleCount - 1;
 }
 
-f32 scaleProduct(const u32* slots, u32 count, const f32* levels) {
+f32 scaleProduct(const u32* slots, u32 count) {
     f32 product = 1.0f;
     for (u32 i = 0; i < count; ++i)
-        if (slots[i] < SOUND_VOLUME_SCALE_COUNT) product *= levels[slots[i]] * g_engine.scaleBase[slots[i]];
+        if (slots[i] < SOUND_VOLUME_SCALE_COUNT) product *= g_engine.scaleBase[slots[i]];
     return product;
 }
 
@@ -153,13 +131,6 @@ f32 voicePosition(SSoundVoice* voice) {
     return f32(milliseconds) * 0.001f + voice->startOffset;
 }
 
-void tellListenersTime(u32 timelineId, f32 seconds) {
-    for (u32 i = 0; i < g_engine.pauseListeners.used; ++i) {
-        const SSoundPauseListener* listener = g_engine.pauseListeners.table[i];
-        if (listener->onTime) listener->onTime(listener->user, timelineId, seconds);
-    }
-}
-
 f32 sampleFrequency(SSoundVoice* voice) {
     const f32 stored = voice->instance->definition->defaultFrequencies[voice->sampleIndex];
     if (stored > 0.0f) return stored;
@@ -174,7 +145,7 @@ void applyVoiceToChannel(SSoundVoice* voice) {
     const SSoundDefinition* definition = voice->instance->definition;
     const f32 fade = fadeValue(voice);
     const f32 volume = voice->volume * fade *
-                       scaleProduct(definition->scaleSlots, definition->scaleCount, g_engine.scaleFrame) *
+                       scaleProduct(definition->scaleSlots, definition->scaleCount) *
                        g_engine.masterVolume;
     if (volume != voice->sentVolume) {
         voice->channel.setVolume(volume);
@@ -194,7 +165,7 @@ void applyVoiceToChannel(SSoundVoice* voice) {
         f32 levels[SOUND_INPUT_MIX_CAPACITY];
         for (u32 i = 0; i < definition->inputMixCount; ++i) {
             const SSoundInputMix& mix = definition->inputMix[i];
-            levels[i] = voice->inputMixLevels[i] * fade * scaleProduct(mix.scaleSlots, mix.scaleCount, g_engine.scaleFrame) *
+            levels[i] = voice->inputMixLevels[i] * fade * scaleProduct(mix.scaleSlots, mix.scaleCount) *
                         g_engine.masterVolume;
         }
         voice->channel.setInputChannelMix(levels, s32(definition->inputMixCount));
@@ -215,7 +186,6 @@ void updateVoice(SSoundVoice* voice) {
         time = voicePosition(voice);
     }
     setTimelinePlayerTime(voice->timelinePlayer, time);
-    tellListenersTime(voice->timelineHash, time);
 }
 
 // Silences the voice at once: its channel (or stream) stops and its timeline player ends. The
@@ -374,7 +344,6 @@ void resumeVoice(SSoundVoice* voice) {
     if (!voice->hasTimeline) return;
     const f32 time = f32(voice->pausedPositionMs) * 0.001f;
     setTimelinePlayerTime(voice->timelinePlayer, time);
-    tellListenersTime(voice->timelineHash, time);
 }
 
 void resetVoice(SSoundVoice* voice) {
@@ -449,17 +418,6 @@ void updateHandleVoices() {
     for (u32 i = 0; i < finishedCount; ++i) freeVoice(finished[i]);
 }
 
-void advanceRamps(f32 step) {
-    for (u32 i = g_engine.ramps.used; i-- > 0;) {
-        SVolumeRamp* ramp = g_engine.ramps.table[i];
-        ramp->elapsed = std::min(ramp->elapsed + step, ramp->duration);
-        ramp->current = ramp->duration > 0.0f
-                            ? ramp->start + (ramp->end - ramp->start) * ramp->elapsed / ramp->duration
-                            : ramp->end;
-        if (ramp->elapsed >= ramp->duration) g_engine.ramps.release(ramp);
-    }
-}
-
 // The sound layer has no plug-ins: the counts are asked for in the start-up order and are 0.
 void enumeratePlugins() {
     const ESoundPluginType types[] = {E_SOUNDPLUGIN_CODEC, E_SOUNDPLUGIN_DSP, E_SOUNDPLUGIN_OUTPUT};
@@ -511,13 +469,7 @@ s32 initAudioEngine(u32 codecRegistrationArgument) {
     g_engine.lock = critSectionCreateOrDie("sound engine (FMOD lock)");
     g_engine.handles.init();
     g_engine.delayed.init();
-    g_engine.ramps.init();
-    g_engine.pauseListeners.init();
     g_engine.streamed.init(ARRAY_INITIAL_CAPACITY);
-    for (u32 i = 0; i < SOUND_VOLUME_SCALE_COUNT; ++i) {
-        g_engine.scaleLevels[i] = 1.0f;
-        g_engine.scaleFrame[i] = 1.0f;
-    }
     timelinesInit();
     soundBanksInit();
     g_engine.running = true;
@@ -531,7 +483,6 @@ void shutdownAudioEngine() {
     if (!g_engine.running) return;
     while (g_engine.handles.used) freeVoice(g_engine.handles.table[g_engine.handles.used - 1]->voice);
     g_engine.delayed.releaseAll();
-    g_engine.ramps.releaseAll();
     // Streams read decode jobs: every stream player and its stream go, and the layer's stream
     // thread stops, before the codec registry destroys the jobs.
     soundBanksShutdown();
@@ -541,7 +492,6 @@ void shutdownAudioEngine() {
     g_engine.system = nullptr;
     shutdownCodecRegistry();
 
-    g_engine.pauseListeners.releaseAll();
     g_engine.streamed.release();
     critSectionDestroy(g_engine.lock);
     g_engine.lock = nullptr;
@@ -557,16 +507,6 @@ void updateAudioEngine(f32) {
 
     advanceTimelinePlayers(g_engine.fixedDt ? gameStep : realStep);
 
-    // The levels lowered since the last update serve this one; new lowering starts from 1.0.
-    for (u32 i = 0; i < SOUND_VOLUME_SCALE_COUNT; ++i) {
-        g_engine.scaleFrame[i] = g_engine.scaleLevels[i];
-        g_engine.scaleLevels[i] = 1.0f;
-    }
-    for (u32 i = 0; i < g_engine.ramps.used; ++i) {
-        const SVolumeRamp* ramp = g_engine.ramps.table[i];
-        g_engine.scaleFrame[ramp->slot] = std::min(g_engine.scaleFrame[ramp->slot], ramp->current);
-    }
-
     if (critSectionTryEnter(g_engine.lock)) {
         g_engine.system->update();
         critSectionLeave(g_engine.lock);
@@ -576,7 +516,6 @@ void updateAudioEngine(f32) {
     advanceFades(gameStep);
     runDelayedStarts(realStep);
     updateHandleVoices();
-    advanceRamps(gameStep);
 }
 
 void setAudioEngineOutput(ESoundOutputType output) { g_engine.output = output; }
@@ -682,9 +621,9 @@ void setCuePan(SCueHandle handle, f32 pan) {
     if (SSoundVoice* voice = resolve(handle)) voice->pan = std::clamp(pan, -1.0f, 1.0f);
 }
 
-f32 getCueVolume(SCueHandle handle) {
+ClChannel getCueChannel(SCueHandle handle) {
     const SSoundVoice* voice = resolve(handle);
-    return voice ? voice->volume : 0.0f;
+    return voice ? voice->channel : ClChannel{};
 }
 
 f32 getCuePan(SCueHandle handle) {
@@ -692,62 +631,23 @@ f32 getCuePan(SCueHandle handle) {
     return voice ? voice->pan : 0.0f;
 }
 
-ClChannel getCueChannel(SCueHandle handle) {
-    const SSoundVoice* voice = resolve(handle);
-    return voice ? voice->channel : ClChannel{};
-}
-
 void pauseAllCues() {
     if (!g_engine.running) return;
     for (u32 i = 0; i < g_engine.handles.used; ++i) pauseVoice(g_engine.handles.table[i]->voice);
-    for (u32 i = 0; i < g_engine.pauseListeners.used; ++i) {
-        const SSoundPauseListener* listener = g_engine.pauseListeners.table[i];
-        if (listener->onPause) listener->onPause(listener->user, 1);
-    }
 }
 
 void resumeAllCues() {
     if (!g_engine.running) return;
     for (u32 i = 0; i < g_engine.handles.used; ++i) resumeVoice(g_engine.handles.table[i]->voice);
-    for (u32 i = 0; i < g_engine.pauseListeners.used; ++i) {
-        const SSoundPauseListener* listener = g_engine.pauseListeners.table[i];
-        if (listener->onPause) listener->onPause(listener->user, 0);
-    }
 }
-
-SSoundPauseListener* addSoundPauseListener(SoundPauseCallback onPause, SoundTimeCallback onTime, void* user) {
-    SSoundPauseListener* listener = g_engine.pauseListeners.take();
-    if (!listener) return nullptr;
-    listener->onPause = onPause;
-    listener->onTime = onTime;
-    listener->user = user;
-    return listener;
-}
-
-void removeSoundPauseListener(SSoundPauseListener* listener) { g_engine.pauseListeners.release(listener); }
 
 // ---------------------------------------------------------------------------------------------
-
-void lowerVolumeScale(u32 slot, f32 value) {
-    if (slot < SOUND_VOLUME_SCALE_COUNT && value < g_engine.scaleLevels[slot]) g_engine.scaleLevels[slot] = value;
-}
-
-void startVolumeScaleRamp(f32 level, u32 slot, f32 duration) {
-    if (slot >= SOUND_VOLUME_SCALE_COUNT) return;
-    SVolumeRamp* ramp = g_engine.ramps.take();
-    if (!ramp) return;
-    const f32 start = level > 0.0f ? level : 1.0f;
-    const u32 poolIndex = ramp->poolIndex;
-    *ramp = SVolumeRamp{0.0f, duration, start, 1.0f, start, slot, poolIndex};
-}
 
 void setVolumeScaleBase(u32 slot, f32 factor) {
     if (slot < SOUND_VOLUME_SCALE_COUNT) g_engine.scaleBase[slot] = factor;
 }
 
 f32 getVolumeScaleBase(u32 slot) { return slot < SOUND_VOLUME_SCALE_COUNT ? g_engine.scaleBase[slot] : 0.0f; }
-
-f32 getVolumeScaleLevel(u32 slot) { return slot < SOUND_VOLUME_SCALE_COUNT ? g_engine.scaleLevels[slot] : 0.0f; }
 
 u32 getCueHandlesInUse() { return g_engine.handles.used; }
 u32 getDelayedStartCount() { return g_engine.delayed.used; }

@@ -7,14 +7,13 @@
 // (platform/sound/sound_system.h) and calls it only under one pooled lock, the FMOD lock.
 //
 // Volume-scale slots (ten; audio/sound_bank_format.h names them): 0 music, 1 the song-volume
-// factor, 2 effects, 3 voice, 4 to 9 free. Each has a base factor (the audio options) and a
-// level that callers lower for one frame (lowerVolumeScale) or ramp (startVolumeScaleRamp). A
-// voice sounds at its volume factor x its fade x, for each slot its definition lists, level x
-// base factor, x the master factor (0 with AUDIO_MUTE_ALL > 0). That volume goes on the voice's
+// factor, 2 effects, 3 voice, 4 to 9 free. Each has a base factor (the audio options). A voice
+// sounds at its volume factor x its fade x, for each slot its definition lists, the base factor,
+// x the master factor (0 with AUDIO_MUTE_ALL > 0). That volume goes on the voice's
 // channel only: the sample's dry group stays at 1.0, since all voices of a sample share it, and
 // the wet group stays at 0.
 //
-// Clocks: fades and ramps run on game clock 1 (they stand still while the game is paused).
+// Clocks: fades run on game clock 1 (they stand still while the game is paused).
 // Timeline players and the time of a voice without a channel run on clock 0, or on clock 1 when
 // the setting FIXED_DT is above 0.
 //
@@ -33,9 +32,7 @@ struct SSoundDefinition;
 constexpr u32 CUE_HANDLE_POOL_SIZE = 128;
 constexpr u32 SOUND_INSTANCE_VOICE_COUNT = 64;
 constexpr u32 DELAYED_START_POOL_SIZE = 32;
-constexpr u32 VOLUME_RAMP_POOL_SIZE = 24;
 constexpr u32 MUSIC_FILE_SOUND_POOL_SIZE = 32;
-constexpr u32 PAUSE_LISTENER_POOL_SIZE = 8;
 constexpr u32 SOUND_ENGINE_CHANNELS = 128;
 
 // A caller's hold on a cue. The generation makes a handle kept after its cue was freed (and
@@ -46,11 +43,6 @@ struct SCueHandle {
     explicit operator bool() const { return record != nullptr; }
     bool operator==(const SCueHandle& other) const = default;
 };
-
-// Followers of pauses and voice times (up to PAUSE_LISTENER_POOL_SIZE).
-using SoundPauseCallback = void (*)(void* user, u32 paused);
-using SoundTimeCallback = void (*)(void* user, u32 timelineId, f32 seconds);
-struct SSoundPauseListener;
 
 // ---------------------------------------------------------------------------------------------
 // Start-up and shutdown
@@ -104,33 +96,18 @@ f32 getCuePosition(SCueHandle handle);
 // Clamped to [0, 1] and [-1, 1]; both are applied at the next update.
 void setCueVolume(SCueHandle handle, f32 volume);
 void setCuePan(SCueHandle handle, f32 pan);
-f32 getCueVolume(SCueHandle handle);
 f32 getCuePan(SCueHandle handle);
 
-// Pauses every voice that has a handle, then tells every pause listener (1); resume does the
-// reverse (0).
+// Pauses every voice that has a handle; resume does the reverse.
 void pauseAllCues();
 void resumeAllCues();
-
-// Null when PAUSE_LISTENER_POOL_SIZE are registered. Either callback may be null.
-SSoundPauseListener* addSoundPauseListener(SoundPauseCallback onPause, SoundTimeCallback onTime, void* user);
-void removeSoundPauseListener(SSoundPauseListener* listener);
 
 // ---------------------------------------------------------------------------------------------
 // Volume-scale slots (slot numbers outside 0 to 9 are ignored)
 
-// The slot's level becomes the value when that is lower than its level. The levels lowered
-// between two updates are the ones the second update uses; every update then starts them again
-// at 1.0.
-void lowerVolumeScale(u32 slot, f32 value);
-// Ramps the slot's level from `level` up to 1.0 over the duration (a level of 0 or below holds
-// it at 1.0). Nothing happens when VOLUME_RAMP_POOL_SIZE ramps run.
-void startVolumeScaleRamp(f32 level, u32 slot, f32 duration);
 // The options' factor of a slot (1.0 at start).
 void setVolumeScaleBase(u32 slot, f32 factor);
 f32 getVolumeScaleBase(u32 slot);
-// The level lowered so far for the next update.
-f32 getVolumeScaleLevel(u32 slot);
 
 // ---------------------------------------------------------------------------------------------
 // Diagnostics for tests

@@ -25,12 +25,6 @@ struct STimelineTrackState {
 
 }  // namespace
 
-struct STimelineListenerRecord {
-    u32 eventId = 0;
-    ITimelineListener* listener = nullptr;
-    u32 poolIndex = 0;
-};
-
 struct STimelinePlayer {
     const STimelineRecord* timeline = nullptr;
     bool finished = false;
@@ -48,7 +42,6 @@ namespace {
 
 ClFixedPool<STimelineRecord, TIMELINE_RECORD_POOL_SIZE> g_timelines;
 ClFixedPool<STimelinePlayer, TIMELINE_PLAYER_POOL_SIZE> g_timelinePlayers;
-ClFixedPool<STimelineListenerRecord, TIMELINE_LISTENER_POOL_SIZE> g_timelineListeners;
 
 STimelineRecord* findTimeline(u32 nameHash) {
     for (u32 i = 0; i < g_timelines.used; ++i)
@@ -77,14 +70,7 @@ void fireEvents(STimelinePlayer* player) {
         const STimelineTrack& track = image.tracks[t];
         const f32 now = player->time;  // the per-track offsets are all 0
         const u32 count = u32(track.times.size());
-        while (state.nextEvent < count && track.times[state.nextEvent] <= now) {
-            for (u32 l = 0; l < g_timelineListeners.used; ++l) {
-                const STimelineListenerRecord* listener = g_timelineListeners.table[l];
-                if (listener->eventId == track.eventId)
-                    listener->listener->event(track.eventId, track.times[state.nextEvent], now, state.nextEvent);
-            }
-            ++state.nextEvent;
-        }
+        while (state.nextEvent < count && track.times[state.nextEvent] <= now) ++state.nextEvent;
         if (state.nextEvent >= count) {
             state.done = true;
             ++player->finishedTracks;
@@ -99,14 +85,12 @@ void timelinesInit() {
     timelinesShutdown();
     g_timelines.init();
     g_timelinePlayers.init();
-    g_timelineListeners.init();
 }
 
 void timelinesShutdown() {
     while (g_timelinePlayers.used) releasePlayer(g_timelinePlayers.table[0]);
     for (u32 i = 0; i < g_timelines.used; ++i) g_timelines.table[i]->image = STimelineImage{};
     g_timelines.releaseAll();
-    g_timelineListeners.releaseAll();
 }
 
 s32 timelineDataLoad(const char* name, const char* directory) {
@@ -146,10 +130,6 @@ STimelinePlayerRef startTimelinePlayer(u32 timelineHash) {
     player->live = true;
     player->generation = generation;
     player->poolIndex = poolIndex;
-    for (const STimelineTrack& track : timeline->image.tracks)
-        for (u32 l = 0; l < g_timelineListeners.used; ++l)
-            if (g_timelineListeners.table[l]->eventId == track.eventId)
-                g_timelineListeners.table[l]->listener->started(track.eventId);
     return {player, generation};
 }
 
@@ -179,16 +159,3 @@ void advanceTimelinePlayers(f32 step) {
         fireEvents(player);
     }
 }
-
-STimelineListenerRecord* addTimelineListener(u32 eventId, ITimelineListener* listener) {
-    if (!listener) return nullptr;
-    STimelineListenerRecord* record = g_timelineListeners.take();
-    if (!record) return nullptr;
-    record->eventId = eventId;
-    record->listener = listener;
-    return record;
-}
-
-void removeTimelineListener(STimelineListenerRecord* registration) { g_timelineListeners.release(registration); }
-
-u32 getRunningTimelinePlayerCount() { return g_timelinePlayers.used; }

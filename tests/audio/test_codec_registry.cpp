@@ -63,7 +63,6 @@ TEST_F(CodecRegistry, AnswersNothingBeforeTheFirstPass) {
     registerGameOrder();
     s32 format = 99;
     EXPECT_EQ(findCodecFormatForPath(u"song.wav", &format), 0);
-    EXPECT_EQ(findCodecFormatForExtension("wav", &format), 0);
     EXPECT_EQ(format, 99);
     EXPECT_EQ(openCodecJob(E_CODECFORMAT_WAV, u"song.wav"), nullptr);
     EXPECT_EQ(isCodecDisabledForPath(u"song.wav"), 1u);
@@ -72,29 +71,30 @@ TEST_F(CodecRegistry, AnswersNothingBeforeTheFirstPass) {
 }
 
 // Windows Media cannot start: ".mp3" falls through to QuickTime, and ".wma", listed only by the
-// failed record, is not found.
-TEST_F(CodecRegistry, PathsAndExtensionsFindTheFormatOfTheFirstStartedRecord) {
+// failed record, is not found. The path's tail counts, with folded case, never the whole path.
+struct SPathCase {
+    const char* name;
+    const char16_t* path;
+    s32 found;
+    s32 format;  // -1 when nothing is found
+};
+const SPathCase kPathCases[] = {
+    {"mixed case in a folder", u"/music/Song.Mp3", 1, E_CODECFORMAT_MP3},
+    {"the first started record", u"x.aif", 1, E_CODECFORMAT_AIFF},
+    {"an extension alone", u".mp3", 0, -1},
+    {"an extension inside the name", u"song.mp3.txt", 0, -1},
+    {"listed only by the failed record", u"a.wma", 0, -1},
+};
+
+TEST_F(CodecRegistry, PathsFindTheFormatOfTheFirstStartedRecord) {
     registerGameOrder();
     ASSERT_EQ(stepCodecManager(), 1);
-    // The path's tail, with folded case, but never the whole path.
-    // Each look-up as "found:format", the format left at 99 when nothing is found.
-    const auto found = [](auto find, const auto* name) {
+    for (const SPathCase& c : kPathCases) {
+        SCOPED_TRACE(c.name);
         s32 format = 99;
-        const s32 result = find(name, &format);
-        return std::to_string(result) + ":" + std::to_string(format);
-    };
-    std::vector<std::string> results;
-    for (const char16_t* path : {u"/music/Song.Mp3", u"x.aif", u".mp3", u"song.mp3.txt", u"a.wma"})
-        results.push_back(found(findCodecFormatForPath, path));
-    // A lower-cased substring search: the first extension holding the text wins, and with a dot
-    // the dot takes part (".v" is in no extension).
-    for (const char* extension : {"wv", "AIF", "mp", ".v", ""}) results.push_back(found(findCodecFormatForExtension, extension));
-    results.push_back(found(findCodecFormatForExtensionWide, u"WAV"));
-    const auto hit = [](s32 format) { return "1:" + std::to_string(format); };
-    EXPECT_EQ(results, std::vector<std::string>({hit(E_CODECFORMAT_MP3), hit(E_CODECFORMAT_AIFF), "0:-1", "0:-1", "0:-1",
-                                                 hit(E_CODECFORMAT_WAVPACK), hit(E_CODECFORMAT_AIFF), hit(E_CODECFORMAT_MP3),
-                                                 "0:-1", "0:-1", hit(E_CODECFORMAT_WAV)}));
-
+        EXPECT_EQ(findCodecFormatForPath(c.path, &format), c.found);
+        EXPECT_EQ(format, c.format);
+    }
     EXPECT_EQ(openCodecJob(E_CODECFORMAT_WMA, u"a.wma"), nullptr);
     ClCodecStreamInstance* job = openCodecJob(E_CODECFORMAT_MP3, u"a.mp3");
     ASSERT_NE(job, nullptr);
@@ -107,19 +107,20 @@ TEST_F(CodecRegistry, PathsAndExtensionsFindTheFormatOfTheFirstStartedRecord) {
 TEST_F(CodecRegistry, DisabledFlagIsSetOnTheFirstEqualEntryOnly) {
     registerGameOrder();
     ASSERT_EQ(stepCodecManager(), 1);
-    // In order: ".mp3" disabled through the Windows Media entry, while the QuickTime record's own
-    // ".mp3" entry keeps its flag; equality, not a substring, so "aif" names ".aif", not ".aiff";
-    // an extension no record lists cannot be disabled and counts as disabled and unavailable.
+    // ".mp3" disabled through the Windows Media entry, while the QuickTime record's own ".mp3"
+    // entry keeps its flag; equality, not a substring, so "aif" names ".aif", not ".aiff"; an
+    // extension no record lists cannot be disabled and counts as disabled.
     const SCodecRecord* quickTime = findCodecRecordForFormat(E_CODECFORMAT_MP3);
     ASSERT_NE(quickTime, nullptr);
-    EXPECT_EQ(std::vector<u32>({isCodecDisabledForExtension("mp3"), u32(setCodecDisabledForExtension("MP3", 1)),
-                                isCodecDisabledForExtension(".mp3"), isCodecDisabledForPath(u"x.Mp3"),
-                                quickTime->extensions[0].disabledByUser, u32(setCodecDisabledForExtension("aif", 1)),
-                                isCodecDisabledForExtension("aiff"), isCodecDisabledForPath(u"x.aif"),
-                                u32(setCodecDisabledForExtension("ogg", 1)), isCodecDisabledForExtension("ogg"),
-                                isCodecUnavailableForExtension("wav"), isCodecUnavailableForPath(u"x.wav"),
-                                isCodecUnavailableForPath(u"x.ogg")}),
-              std::vector<u32>({0, 1, 1, 1, 0, 1, 0, 1, 0, 1, 0, 0, 1}));
+    EXPECT_EQ(isCodecDisabledForPath(u"x.Mp3"), 0u);
+    EXPECT_EQ(setCodecDisabledForExtension("MP3", 1), 1);
+    EXPECT_EQ(isCodecDisabledForPath(u"x.Mp3"), 1u);
+    EXPECT_EQ(quickTime->extensions[0].disabledByUser, 0u);
+    EXPECT_EQ(setCodecDisabledForExtension("aif", 1), 1);
+    EXPECT_EQ(isCodecDisabledForPath(u"x.aif"), 1u);
+    EXPECT_EQ(isCodecDisabledForPath(u"x.aiff"), 0u);
+    EXPECT_EQ(setCodecDisabledForExtension("ogg", 1), 0);
+    EXPECT_EQ(isCodecDisabledForPath(u"x.ogg"), 1u);
 }
 
 TEST_F(CodecRegistry, ReleasedJobStillDecodingLivesUntilItsStopFlagFinishesIt) {
@@ -145,7 +146,6 @@ TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
     g_othersStart = false;
     registerGameOrder();
     EXPECT_EQ(stepCodecManager(), 0);
-    EXPECT_EQ(getCodecManagerState(), s32(E_CODECMANAGER_ALL_FAILED));
     EXPECT_FALSE(isCodecRegistryReady());
     shutdownCodecRegistry();
     EXPECT_EQ(g_windowsMediaExits.load(), 0);
@@ -187,7 +187,6 @@ TEST(CodecAudioLog, GoesUnderTheUserFolderWhateverItsNameAndOnlyWhileLoggingIsOn
     ClAudioLogCapture log(folder.file("décodeur 曲"));
     setCodecLogging(0);
     writeCodecAudioLog("dropped %d", 1);
-    EXPECT_EQ(codecAudioLog(), nullptr);
     setCodecLogging(1);
     writeCodecAudioLog("buffer [%d] kept", 2);
     writeCodecAudioLog("wrapped around to buffer [%d]\n", 3);  // a decoder text with its own line end

@@ -18,6 +18,19 @@ using test_support::putId;
 
 namespace {
 
+// A rate as the 80-bit extended value of a COMM chunk; finite positive values only (others give 0).
+void aiffDoubleToExtended(f64 value, u8* bytes) {
+    std::memset(bytes, 0, AIFF_EXTENDED_BYTES);
+    if (!(value > 0.0) || !std::isfinite(value)) return;
+    int exponent = 0;
+    const f64 fraction = std::frexp(value, &exponent);  // value = fraction x 2^exponent, fraction in [0.5, 1)
+    const u32 biased = u32(exponent - 1 + 16383);
+    const u64 mantissa = u64(std::ldexp(fraction, 64));
+    bytes[0] = u8(biased >> 8);
+    bytes[1] = u8(biased);
+    for (u32 i = 0; i < 8; ++i) bytes[2 + i] = u8(mantissa >> (56 - 8 * i));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Fixtures: the test signal written by our own small AIFF writer
 

@@ -126,7 +126,6 @@ TEST_F(WavDecoder, RefusedFilesFailToOpen) {
     }
     ClSyncWAVFileReader reader;
     EXPECT_EQ(reader.open(widePath(m_folder.file("missing.wav")).c_str()), 0);
-    EXPECT_EQ(reader.getLastError(), E_WAVERR_CANNOT_OPEN);
     EXPECT_EQ(decode(m_folder.str()).state, E_CODECJOB_OPEN_FAILED);
     const std::string pipe = m_folder.file("pipe.wav");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -136,7 +135,6 @@ TEST_F(WavDecoder, RefusedFilesFailToOpen) {
     const std::string huge = m_folder.write("huge.wav", makeWav({.dataSizeOverride = 0xFFFFFFF0u}, {}));
     std::filesystem::resize_file(huge, (u64(1) << 32) + 64);
     EXPECT_EQ(reader.open(widePath(huge).c_str()), 0);
-    EXPECT_EQ(reader.getLastError(), E_WAVERR_TOO_LARGE);
     EXPECT_EQ(decode(huge).state, E_CODECJOB_OPEN_FAILED);
 }
 

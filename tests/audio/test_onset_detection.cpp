@@ -36,9 +36,11 @@ void pick(const std::vector<f32>& summed, const std::vector<f32>& low, const std
 }  // namespace
 
 TEST(OnsetWindows, RiseAndPeakWindowsInSinglePrecision) {
-    EXPECT_EQ(std::vector({onsetRiseWindow(FRAME_126), onsetPeakWindow(FRAME_126), onsetRiseWindow(FRAME_120),
-                           onsetPeakWindow(FRAME_120), onsetPeakWindow(0.0f)}),
-              std::vector<u32>({5, 25, 4, 24, 0}));
+    EXPECT_EQ(onsetRiseWindow(FRAME_126), 5u);
+    EXPECT_EQ(onsetPeakWindow(FRAME_126), 25u);
+    EXPECT_EQ(onsetRiseWindow(FRAME_120), 4u);
+    EXPECT_EQ(onsetPeakWindow(FRAME_120), 24u);
+    EXPECT_EQ(onsetPeakWindow(0.0f), 0u);
 }
 
 TEST(OnsetStrength, RiseOverTheWindowAheadLessTheWindowBehindNeverUsingFrameZero) {
@@ -49,12 +51,21 @@ TEST(OnsetStrength, RiseOverTheWindowAheadLessTheWindowBehindNeverUsingFrameZero
     energies[26].high = NAN;      // so do values that are not numbers
     const u32 n = u32(energies.size());
 
-    // Frame 16: ahead [16, 21) holds frame 20; 20: ahead [20, 25), behind empty; 23: 5 ahead less 3
-    // behind; 38: cut ahead, clamped at 0.
-    std::vector<f32> strengths;
-    for (const auto& [band, frame] : {std::pair(0u, 0u), {0u, 16u}, {0u, 20u}, {0u, 23u}, {0u, 38u}, {1u, 25u}, {2u, 26u}})
-        strengths.push_back(onsetStrength(energies.data(), n, band, frame, 5));
-    EXPECT_EQ(strengths, (std::vector<f32>{0.0f, 1.0f, 5.0f, 2.0f, 0.0f, 0.0f, 0.0f}));
+    struct SCase {
+        const char* name;
+        u32 band, frame;
+        f32 strength;
+    };
+    const SCase cases[] = {
+        {"frame 0 never counts", 0, 0, 0.0f},
+        {"ahead [16, 21) holds frame 20", 0, 16, 1.0f},
+        {"ahead [20, 25), behind empty", 0, 20, 5.0f},
+        {"5 ahead less 3 behind", 0, 23, 2.0f},
+        {"cut ahead, clamped at 0", 0, 38, 0.0f},
+        {"a negative energy counts as 0", 1, 25, 0.0f},
+        {"a value that is not a number counts as 0", 2, 26, 0.0f},
+    };
+    for (const SCase& c : cases) EXPECT_EQ(onsetStrength(energies.data(), n, c.band, c.frame, 5), c.strength) << c.name;
 }
 
 // The functions are onsetStrength's rises, clamped at 0, summed band by band in band order.
@@ -88,11 +99,13 @@ TEST(OnsetPeak, NeighboursMustBeStrictlySmallerWithinWindowsCutAtTheEnds) {
     // Frame 2 with a window of 3 meets frame 4's equal value, of 2 leaves it out; frame 7 is below
     // the threshold. At frame 0 the window is [0, w): a larger value at frame w does not count.
     const f32 head[] = {5.0f, 1.0f, 1.0f, 9.0f}, single[] = {7.0f};
-    EXPECT_EQ(std::vector({isOnsetPeak(values.data(), n, 2, 3, 1.0f), isOnsetPeak(values.data(), n, 2, 2, 1.0f),
-                           isOnsetPeak(values.data(), n, 7, 2, 2.5f), isOnsetPeak(head, 4, 0, 3, 1.0f),
-                           isOnsetPeak(head, 4, 0, 4, 1.0f), isOnsetPeak(head, 4, 3, 25, 1.0f),
-                           isOnsetPeak(single, 1, 0, 25, 1.0f)}),
-              std::vector({false, true, false, true, false, true, false}));
+    EXPECT_FALSE(isOnsetPeak(values.data(), n, 2, 3, 1.0f)) << "window 3 meets frame 4's equal value";
+    EXPECT_TRUE(isOnsetPeak(values.data(), n, 2, 2, 1.0f)) << "window 2 leaves frame 4 out";
+    EXPECT_FALSE(isOnsetPeak(values.data(), n, 7, 2, 2.5f)) << "below the threshold";
+    EXPECT_TRUE(isOnsetPeak(head, 4, 0, 3, 1.0f)) << "the larger value at frame w is outside [0, w)";
+    EXPECT_FALSE(isOnsetPeak(head, 4, 0, 4, 1.0f)) << "the larger value inside the window";
+    EXPECT_TRUE(isOnsetPeak(head, 4, 3, 25, 1.0f)) << "the last frame, its window cut";
+    EXPECT_FALSE(isOnsetPeak(single, 1, 0, 25, 1.0f)) << "a lone value";
 }
 
 TEST(OnsetPicks, ExactThresholdsArePickedAndAnythingSmallerIsNot) {

@@ -139,13 +139,15 @@ TEST_F(BeatEvents, TheFrameClockGivesFrameMinusOneWhileNegativeAndHoldsTheLastFr
     g_SpectrumAnalysis.header.frameCount = 100;
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
     setSongTime(-0.5f);
-    std::vector<s32> frames;  // -0.25 s, exactly 0, 0.25 s; then far past the end: the last frame
-    for (f32 jump : {0.0f, 0.0f, 0.0f, 50.0f}) {
-        setSongTime(currentSongTime() + jump);
-        updateSongClock(0);
-        frames.push_back(g_iSpectrumFrame);
-    }
-    EXPECT_EQ(frames, (std::vector<s32>{-1, 0, 25, 99}));
+    updateSongClock(0);
+    EXPECT_EQ(currentSpectrumFrame(), -1) << "at -0.25 s";
+    updateSongClock(0);
+    EXPECT_EQ(currentSpectrumFrame(), 0) << "at exactly 0";
+    updateSongClock(0);
+    EXPECT_EQ(currentSpectrumFrame(), 25) << "at 0.25 s";
+    setSongTime(currentSongTime() + 50.0f);
+    updateSongClock(0);
+    EXPECT_EQ(currentSpectrumFrame(), 99) << "far past the end: the last frame";
     g_SpectrumAnalysis.header.frameCount = 0;
     releaseSongAnalysis();
     EXPECT_DEATH(updateSongClock(1), "no song is playing");

@@ -28,7 +28,7 @@ constexpr u32 RATE = 48000;
 class ClFakeMusicStream final : public IMusicStream {
 public:
     static inline ClFakeMusicStream* g_last = nullptr;
-    static inline s32 g_codecStateAtRelease = -100;
+    static inline bool g_codecRunningAtRelease = false;
     s32 m_state = E_MUSICSTREAM_CREATED;
     ClSound m_sound;
     ClChannel m_channel;
@@ -63,21 +63,13 @@ public:
     ClSound sound() const override { return m_sound; }
     ClChannel channel() const override { return m_channel; }
     void release() override {
-        g_codecStateAtRelease = getCodecManagerState();
+        g_codecRunningAtRelease = isCodecRegistryReady();
         m_sound.release();
         if (g_last == this) g_last = nullptr;
     }
 };
 
 IMusicStream* makeFakeMusicStream(s32, const char16_t*) { return ClFakeMusicStream::g_last = new ClFakeMusicStream; }
-
-// Counts a timeline's starts and keeps its event times.
-struct STimelineEvents : ITimelineListener {
-    u32 starts = 0;
-    std::vector<f32> times;
-    void started(u32) override { ++starts; }
-    void event(u32, f32 eventTime, f32, u32) override { times.push_back(eventTime); }
-};
 
 class SoundEngine : public SoundPackageTest {
 protected:
@@ -247,7 +239,6 @@ TEST_F(SoundEngine, StaleHandlesTouchNothing) {
     setCueVolume(first, 0.0f);
     stopCue(first, 0.0f);
     EXPECT_FALSE(isCueFinished(second));
-    EXPECT_EQ(getCueVolume(second), 0.5f);
     EXPECT_EQ(getCuePosition(first), 0.0f);
     for (int i = 0; i < 20; ++i) frame(0.02f);
     EXPECT_EQ(status({second}), "1 0.5");  // still held by its holder
@@ -277,25 +268,17 @@ TEST_F(SoundEngine, FadesRunOnTheGameClock) {
               (std::vector<std::string>{"1 0.375", "1 0.375", "1 0.125", "0 done"}));
 }
 
-TEST_F(SoundEngine, ValuesAreClampedAndVolumeScalesLastOneUpdate) {
+TEST_F(SoundEngine, ValuesAreClampedAndTheOptionsFactorScalesTheVoice) {
     startEngine();
     const SCueHandle loop = playCueHeld("Loop");
     setCueVolume(loop, 1.5f);
     setCuePan(loop, -3.0f);
-    EXPECT_EQ(getCueVolume(loop), 1.0f);
     EXPECT_EQ(getCuePan(loop), -1.0f);
-
-    lowerVolumeScale(E_SOUNDSCALE_EFFECTS, 0.5f);
-    lowerVolumeScale(E_SOUNDSCALE_EFFECTS, 0.8f);
-    EXPECT_EQ(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), 0.5f);
+    frame(0.01f);
+    EXPECT_EQ(status({loop}), "1 1");
     setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 0.5f);
     frame(0.01f);
-    EXPECT_EQ(getVolumeScaleLevel(E_SOUNDSCALE_EFFECTS), 1.0f);
-    EXPECT_EQ(status({loop}), "1 0.25");
-    EXPECT_EQ(play(loop, {{0.01f, 0.01f}}), std::vector<std::string>{"1 0.5"});
-    setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 1.0f);
-    startVolumeScaleRamp(0.5f, E_SOUNDSCALE_EFFECTS, 1.0f);  // from its level
-    EXPECT_EQ(play(loop, {{0.5f, 0.5f}, {0.5f, 0.5f}}), (std::vector<std::string>{"1 0.5", "1 0.75"}));
+    EXPECT_EQ(status({loop}), "1 0.5");
 }
 
 TEST_F(SoundEngine, MuteAllSilencesEverything) {
@@ -308,22 +291,16 @@ TEST_F(SoundEngine, MuteAllSilencesEverything) {
 
 TEST_F(SoundEngine, PositionFollowsTheMixedFramesAndHoldsWhilePaused) {
     startEngine();
-    u32 pauses = 0;
-    SSoundPauseListener* listener = addSoundPauseListener(
-        [](void* user, u32 paused) { *static_cast<u32*>(user) += paused ? 1 : 100; }, nullptr, &pauses);
     const SCueHandle streamed = playCueHeld("Streamed");  // raw in the package: streamed from it
     updateAudioEngine(0.0f);
     mix(4800);
     EXPECT_NEAR(getCuePosition(streamed), 0.1f, 0.001f);
     pauseAllCues();
-    EXPECT_EQ(pauses, 1u);
     mix(2400);
     EXPECT_NEAR(getCuePosition(streamed), 0.1f, 0.001f);
     resumeAllCues();
-    EXPECT_EQ(pauses, 101u);
     mix(2400);
     EXPECT_NEAR(getCuePosition(streamed), 0.15f, 0.001f);
-    removeSoundPauseListener(listener);
 }
 
 TEST_F(SoundEngine, BanksLoadOnceAndDamagedOrMissingBanksAreRefused) {
@@ -334,7 +311,6 @@ TEST_F(SoundEngine, BanksLoadOnceAndDamagedOrMissingBanksAreRefused) {
     const std::string refusal = testing::internal::GetCapturedStderr();
     EXPECT_NE(refusal.find("Audio/DAMAGED.iAudioSB"), std::string::npos) << refusal;
     EXPECT_EQ(loadSoundBank("NOSUCHBANK", 0), 0);
-    EXPECT_EQ(getLoadedSoundBankCount(), 1u);
     EXPECT_FALSE(playCueHeld("Bad"));
 
     const SCueHandle held = playCueHeld("Blip");
@@ -347,41 +323,16 @@ TEST(SoundBankLoad, AFlagOtherThanZeroIsFatal) {
     EXPECT_EXIT(loadSoundBank("ZUNO_SFX", 1), ::testing::ExitedWithCode(3), "flag 1");
 }
 
-TEST_F(SoundEngine, TimelineEventsFireFromTheSampleTime) {
+TEST_F(SoundEngine, TimelinePlayersRunOutAndAStaleStopFreesNothing) {
     startEngine();
-    STimelineEvents events;
-    STimelineListenerRecord* registration = addTimelineListener(5, &events);
-    const SCueHandle timed = playCueHeld("Timed");
-    frame(0.25f);
-    EXPECT_EQ(events.starts, 1u);
-    frame(0.3f);
-    ASSERT_EQ(events.times.size(), 1u);  // the event at 0 fires at the first advance
-    frame(0.3f);
-    EXPECT_EQ(events.times.size(), 2u);
-    stopCue(timed, 0.0f);
-    removeTimelineListener(registration);
-
     std::vector<STimelinePlayerRef> players;
     for (u32 i = 0; i < TIMELINE_PLAYER_POOL_SIZE; ++i) players.push_back(startTimelinePlayer(crc32TextNoCase("timed")));
     EXPECT_TRUE(players.back());
     EXPECT_FALSE(startTimelinePlayer(crc32TextNoCase("timed")));
     stopTimelinePlayer(players[0]);
-    stopTimelinePlayer(players[0]);  // stale: the second stop is ignored
-    EXPECT_EQ(getRunningTimelinePlayerCount(), TIMELINE_PLAYER_POOL_SIZE - 1);
-}
-
-TEST_F(SoundEngine, FixedStepTimesVoicesOnTheGameClock) {
-    configSetValue("FIXED_DT", "0.016");
-    startEngine();
-    STimelineEvents events;
-    STimelineListenerRecord* registration = addTimelineListener(5, &events);
-    playCueHeld("Timed");
-    frame(0.25f);
-    frame(0.6f, 0.0f);  // real time runs, game time does not
-    EXPECT_EQ(events.times.size(), 1u);
-    frame(0.6f);
-    EXPECT_EQ(events.times.size(), 2u);
-    removeTimelineListener(registration);
+    EXPECT_TRUE(startTimelinePlayer(crc32TextNoCase("timed")));
+    stopTimelinePlayer(players[0]);  // stale: its record went to the player just started
+    EXPECT_FALSE(startTimelinePlayer(crc32TextNoCase("timed")));
 }
 
 TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerWhichGoesBeforeTheCodecs) {
@@ -408,7 +359,7 @@ TEST_F(SoundEngine, MusicVoiceWaitsForItsPlayerWhichGoesBeforeTheCodecs) {
 
     // Shutdown releases the player while the codec registry still runs.
     shutdownAudioEngine();
-    EXPECT_EQ(ClFakeMusicStream::g_codecStateAtRelease, 1);
+    EXPECT_TRUE(ClFakeMusicStream::g_codecRunningAtRelease);
     EXPECT_FALSE(isAudioEngineRunning());
     EXPECT_EQ(song.wideFileNames[0], nullptr);  // owned names go with the sound
 }

@@ -292,10 +292,23 @@ protected:
 TEST_F(BeatWindow, NearestAndStrongestTakeTheFirstOnTiesAndEdgesAreInside) {
     for (const auto& [time, strength] : {std::pair(1.0f, 2.0f), {1.5f, 3.0f}, {2.0f, 3.0f}, {3.0f, 1.0f}})
         addSongBeat(time, strength);
-    EXPECT_EQ(std::vector({find(0, 1.75f, 1.0f, NEAREST), find(0, 2.0f, 1.0f, STRONGEST), find(2, 2.0f, 1.0f, STRONGEST),
-                           find(-5, 1.0f, 0.0f, NEAREST), find(0, 2.5f, 0.5f, NEAREST), find(3, 2.5f, 0.5f, NEAREST),
-                           find(0, 2.5f, 0.4f, NEAREST)}),
-              std::vector({1, 1, 2, 0, 2, 3, -1}));
+    struct SCase {
+        const char* name;
+        s32 first;
+        f32 time, width;
+        u32 mode;
+        s32 found;
+    };
+    const SCase cases[] = {
+        {"nearest", 0, 1.75f, 1.0f, NEAREST, 1},
+        {"strongest takes the first of equal strengths", 0, 2.0f, 1.0f, STRONGEST, 1},
+        {"strongest from a later index", 2, 2.0f, 1.0f, STRONGEST, 2},
+        {"a negative first index starts at 0; a zero width holds its own time", -5, 1.0f, 0.0f, NEAREST, 0},
+        {"nearest takes the first of equal distances", 0, 2.5f, 0.5f, NEAREST, 2},
+        {"both edges are inside", 3, 2.5f, 0.5f, NEAREST, 3},
+        {"nothing inside", 0, 2.5f, 0.4f, NEAREST, -1},
+    };
+    for (const SCase& c : cases) EXPECT_EQ(find(c.first, c.time, c.width, c.mode), c.found) << c.name;
     g_aSongBeats.release();
     EXPECT_EQ(find(0, 3.0f, 1.0f, NEAREST), -1);
 }
@@ -306,8 +319,9 @@ TEST_F(BeatWindow, StrongestNeedsStrengthLooksAtSixtyFourBeatsAndOtherModesAreFa
     for (u32 i = 1; i < 70; ++i) addSongBeat(1.0f + 0.01f * f32(i), i == 66 ? 9.0f : 1.0f);
     // Mode 2 stops at the first beat it meets.
     constexpr u32 STOP_AT_FIRST = E_BEATWINDOW_STRONGEST_STOP_AT_FIRST;
-    EXPECT_EQ(std::vector({find(0, 1.0f, 1.0f, STRONGEST), find(3, 1.0f, 1.0f, STRONGEST), find(0, 1.0f, 1.0f, STOP_AT_FIRST),
-                           find(1, 1.0f, 1.0f, STOP_AT_FIRST)}),
-              std::vector({1, 66, -1, 1}));
+    EXPECT_EQ(find(0, 1.0f, 1.0f, STRONGEST), 1) << "beat 66 lies past the sixty-four looked at";
+    EXPECT_EQ(find(3, 1.0f, 1.0f, STRONGEST), 66);
+    EXPECT_EQ(find(0, 1.0f, 1.0f, STOP_AT_FIRST), -1) << "the first beat met has no strength";
+    EXPECT_EQ(find(1, 1.0f, 1.0f, STOP_AT_FIRST), 1);
     EXPECT_THROW(find(0, 1.0f, 1.0f, 3), SFatal);
 }

@@ -73,9 +73,19 @@ TEST(SpectrumGeometry, ThreeBandSplitUsesNyquistOverHop) {
 
 // 3 minutes of 16-bit stereo at 44.1 kHz give 22,680 frames; a partial sample frame is dropped.
 TEST(SpectrumGeometry, FrameCountRoundsUpAndRefusesZeroWidths) {
-    EXPECT_EQ(std::vector({spectrumFrameCount(7938000u * 4u, 2, 2, 350), spectrumFrameCount(350u * 4u, 2, 2, 350),
-                           spectrumFrameCount(351u * 4u + 3u, 2, 2, 350), spectrumFrameCount(1000, 0, 2, 350),
-                           spectrumFrameCount(1000, 2, 0, 350), spectrumFrameCount(1000, 2, 2, 0),
-                           spectrumFrameCount(0xFFFFFFFFu, 1, 1, 64)}),
-              std::vector<u32>({22680, 1, 2, 0, 0, 0, 67108864}));
+    struct SCase {
+        const char* name;
+        u32 bytes, channels, bytesPerSample, hop, frames;
+    };
+    const SCase cases[] = {
+        {"three minutes", 7938000u * 4u, 2, 2, 350, 22680},
+        {"one whole hop", 350u * 4u, 2, 2, 350, 1},
+        {"a hop and a partial sample frame", 351u * 4u + 3u, 2, 2, 350, 2},
+        {"no channels", 1000, 0, 2, 350, 0},
+        {"no sample width", 1000, 2, 0, 350, 0},
+        {"no hop", 1000, 2, 2, 0, 0},
+        {"the largest size", 0xFFFFFFFFu, 1, 1, 64, 67108864},
+    };
+    for (const SCase& c : cases)
+        EXPECT_EQ(spectrumFrameCount(c.bytes, c.channels, c.bytesPerSample, c.hop), c.frames) << c.name;
 }
