@@ -12,7 +12,7 @@ bool bossWon(const SFrontEndEntry& entry, u32 (*coinToss)()) {
 }  // namespace
 
 SFrontEndScreen chooseFrontEndScreen(const SFrontEndEntry& entry, u32 (*coinToss)()) {
-    if (entry.startFailed) return {"SongList", E_FRONTEND_ENTRY_START_FAILED, false};
+    if (entry.startFailed) return {"WaitForDirScan", E_FRONTEND_ENTRY_START_FAILED, false};
     if (!entry.returningFromPlay) {
         if (entry.voiceOverTest) return {"TestSGVO", E_FRONTEND_ENTRY_FIRST, false};
         if (entry.interviewChain) return {"SGVOInterview", E_FRONTEND_ENTRY_FIRST, false};

@@ -22,7 +22,7 @@ struct SFrontEndEntry {
 
 enum E_FrontEndEntryKind : u32 {
     E_FRONTEND_ENTRY_FIRST,         // from start-up
-    E_FRONTEND_ENTRY_START_FAILED,  // back to the song list, which says why and is scanned again
+    E_FRONTEND_ENTRY_START_FAILED,  // the scan wait, which says why while the songs are scanned again
     E_FRONTEND_ENTRY_FORCED_QUIT,
     E_FRONTEND_ENTRY_BOSS_LOST,     // the boss failure is recorded and its tip shown
     E_FRONTEND_ENTRY_BOSS_WON,      // the boss progress advances

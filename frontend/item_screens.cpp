@@ -183,7 +183,7 @@ void buildItemScreens(ClWidget* top) {
     createDescription(ship, "ShipEditItem", 450, 510, 860, 0.7f);
     createTextLabel("ShipEditOwned", ship, {-470, 830, 820, 56, TOP_CENTRE, TOP_CENTRE}, nullptr, 40);
     createTextLabel("ShipEditNotice", ship, {-470, 886, 820, 56, TOP_CENTRE, TOP_CENTRE}, nullptr, 40)
-        ->setColour("textColor", NOTICE_COLOUR);
+        ->setColour("textColor", HINT_COLOUR);
     createTextButton("ShipEditBack", ship, centredAt(960, 480, 100), "fe_back", nullptr)->setText("nextScreenID", "TitleMenu");
 }
 

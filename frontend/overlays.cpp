@@ -68,7 +68,8 @@ void buildOverlays(ClWidget* tutorialPage, ClWidget* tooltipsPage, ClWidget* hel
     ClWidget* all = createWidget("AllTooltips", tooltips);
     createTextLabel("TooltipText", all, {0, 20, 1600, 56, BOTTOM_CENTRE, BOTTOM_CENTRE}, nullptr, 40);
     g_shownWriteFailures = 0;
-    createTextLabel("WriteFailedNotice", tooltipsPage, {0, 80, 1800, 52, BOTTOM_CENTRE, BOTTOM_CENTRE}, nullptr, 38)
+    // In the strip above every page's heading and below none of its buttons.
+    createTextLabel("WriteFailedNotice", tooltipsPage, {0, 4, 1880, 36, TOP_CENTRE, TOP_CENTRE}, nullptr, 28)
         ->setColour("textColor", NOTICE_COLOUR);
     for (int i = 1; i <= 4; ++i) {
         const std::string name = "DebugInfo" + std::to_string(i);

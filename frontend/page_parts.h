@@ -13,6 +13,8 @@ constexpr u32 SCREEN_COLOUR = 0xFF141C2Cu;
 constexpr u32 PANEL_COLOUR = 0xD0101828u;
 constexpr u32 HEADING_COLOUR = 0xFFFFD040u;
 constexpr u32 NOTICE_COLOUR = 0xFFFF7060u;
+// Hints and plain information beside a page's choices; NOTICE_COLOUR is for what went wrong.
+constexpr u32 HINT_COLOUR = 0xFFA0B0C8u;
 constexpr const char* HEADING_FACE = "NiceCapsBoldFont";
 
 // A layout of the size whose top edge sits y units below the parent's top, centred across it.

@@ -30,8 +30,11 @@ void initTitle(ClWidget*) {
     systemStartMainMenuMusic();
     setUiVariable(UIVAR_IS_IN_MAIN_MENU, 1);
     const u32 damaged = libraryDamagedFileFlags();
+    const u32 unsaved = libraryEarlierWriteFailedFlags();
     setLabelKey("TitleNotice", damaged & E_DAMAGED_USER_SAVE   ? "fe_notice_save_damaged"
                                : damaged & E_DAMAGED_GAME_DATA ? "fe_notice_game_data_damaged"
+                               : unsaved & E_DAMAGED_USER_SAVE ? "fe_notice_save_failed_before"
+                               : unsaved & E_DAMAGED_GAME_DATA ? "fe_notice_game_data_failed_before"
                                                                : nullptr);
 }
 
@@ -54,8 +57,16 @@ void cancelQuit(ClWidget*) {
     showScreen("TitleMenu");
 }
 
+// Why the chosen song could not be started, after a failed start.
+const char* failedStartKey(const SSongRecord* song) {
+    if (song && song->missing) return "fe_start_failed_missing";
+    if (song && song->state == E_SONGSTATE_FAILED) return "fe_start_failed_unplayable";
+    return "fe_wait_file_corrupt";
+}
+
 void initWaitForDirScan(ClWidget*) {
-    setLabelKey("WaitForDirScanNotice", uiVariable(UIVAR_FILE_CORRUPTION) ? "fe_wait_file_corrupt" : nullptr);
+    const SSongRecord* song = getSongRecord(uiVariable(UIVAR_SELECTED_SONG_INDEX));
+    setLabelKey("WaitForDirScanNotice", uiVariable(UIVAR_FILE_CORRUPTION) ? failedStartKey(song) : nullptr);
 }
 
 void leaveWaitForDirScan(ClWidget*) {
@@ -145,25 +156,25 @@ void buildMenuScreens(ClWidget* top) {
     title->setText("defaultFocus", "TitlePlay");
     createHeading(title, 120, "fe_game_title")->look().size = 160;
     createTextLabel(nullptr, title, centredAt(300, 1600, 70), "fe_splash_tagline", 48);
-    ClWidget_Button* play = createTextButton("TitlePlay", title, centredAt(420, 640, 100), "fe_title_play", nullptr);
+    ClWidget_Button* play = createTextButton("TitlePlay", title, centredAt(400, 640, 90), "fe_title_play", nullptr);
     play->setText("nextScreenID", "SongList");
     play->setText("tooltipKey", "fe_tip_play");
-    ClWidget_Button* ship = createTextButton("TitleShip", title, centredAt(530, 640, 100), "fe_title_ship", nullptr);
+    ClWidget_Button* ship = createTextButton("TitleShip", title, centredAt(500, 640, 90), "fe_title_ship", nullptr);
     ship->setText("nextScreenID", "ShipEdit");
     ship->setText("tooltipKey", "fe_tip_ship");
-    ClWidget_Button* artists = createTextButton("TitleArtists", title, centredAt(640, 640, 100), "fe_title_artists", nullptr);
+    ClWidget_Button* artists = createTextButton("TitleArtists", title, centredAt(600, 640, 90), "fe_title_artists", nullptr);
     artists->setText("nextScreenID", "FeaturedArtists");
     artists->setText("tooltipKey", "fe_tip_artists");
-    ClWidget_Button* options = createTextButton("TitleOptions", title, centredAt(750, 640, 100), "fe_title_options", nullptr);
+    ClWidget_Button* options = createTextButton("TitleOptions", title, centredAt(700, 640, 90), "fe_title_options", nullptr);
     options->setText("nextScreenID", "OptionsMenu");
     options->setText("tooltipKey", "fe_tip_options");
-    createTextButton("TitleQuit", title, centredAt(860, 640, 100), "fe_title_quit", "systemOpenQuitMenu")
+    createTextButton("TitleQuit", title, centredAt(800, 640, 90), "fe_title_quit", "systemOpenQuitMenu")
         ->setText("tooltipKey", "fe_tip_quit");
     // The ship as it is equipped, drawn from its preview target over this frame.
     ClWidget* shipPreview = createWidget("TitleShipPreview", title);
     shipPreview->setLayout({640, 400, 440, 440, TOP_CENTRE, TOP_CENTRE});
     shipPreview->setColour("backgroundColor", PANEL_COLOUR);
-    createTextLabel("TitleNotice", title, centredAt(975, 1700, 70), nullptr, 44)->setColour("textColor", NOTICE_COLOUR);
+    createTextLabel("TitleNotice", title, centredAt(900, 1800, 100), nullptr, 40)->setColour("textColor", NOTICE_COLOUR);
 
     messageScreen(top, "SplashScreenVel", "fe_game_title", "fe_forced_quit_text", "ForcedQuitContinue",
                   "fe_continue", "systemLeaveSplash");
@@ -177,7 +188,7 @@ void buildMenuScreens(ClWidget* top) {
     ClWidget* wait = messageScreen(top, "WaitForDirScan", "fe_wait_heading", nullptr, "WaitForDirScanContinue",
                                    "fe_continue", "systemLeaveWaitForDirScan");
     wait->setEvent("onBecomeVisible", "systemInitWaitForDirScan");
-    createTextLabel("WaitForDirScanNotice", wait, centredAt(620, 1700, 70), nullptr, 48)
+    createTextLabel("WaitForDirScanNotice", wait, centredAt(620, 1800, 130), nullptr, 48)
         ->setColour("textColor", NOTICE_COLOUR);
 
     messageScreen(top, "TestSGVO", "fe_vo_test_heading", nullptr, "TestSGVOContinue", "fe_continue",

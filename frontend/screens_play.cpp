@@ -7,6 +7,7 @@
 #include "frontend/results.h"
 #include "frontend/screens.h"
 #include "frontend/song_rows.h"
+#include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/user_save.h"
 #include "ui/number_format.h"
@@ -16,6 +17,7 @@
 #include "ui/ui_variables.h"
 #include "world/play/play_time.h"
 #include "world/play/player_state.h"
+#include "world/state/item_description.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +25,7 @@
 
 namespace {
 
+constexpr u32 RESULTS_ITEM_TEXT_LENGTH = 160;
 constexpr const char* RESULT_ROWS[][2] = {
     {"ResultsScore", "fe_results_score"},   {"ResultsKills", "fe_results_kills"},
     {"ResultsDeaths", "fe_results_deaths"}, {"ResultsPlayTime", "fe_results_play_time"},
@@ -67,6 +70,14 @@ void initResults(ClWidget*) {
     setLabelText("ResultsKillPercentageValue", percent);
     setNumber("ResultsBestValue", song ? song->bestScores[level] / SCORE_ENCODING_FACTOR : 0);
     setLabelKey("ResultsNewBest", newBest && values.score > 0 ? "fe_results_new_best" : nullptr);
+
+    // A song whose item the player has already comes here straight from play: the results say so.
+    const SCollectibleRecord* item = songCollectibleAt(songIndex);
+    SItemDescription description;
+    char16_t owned[RESULTS_ITEM_TEXT_LENGTH] = u"";
+    if (uiVariable(UIVAR_RESULTS_SCREEN_INIT_FROM) == 0 && item && item->identified && describeItem(item->key, &description))
+        formatLocalisedNarrowStringByKey(owned, RESULTS_ITEM_TEXT_LENGTH, "fe_results_item_owned", description.name);
+    setLabelWideText("ResultsItemNotice", owned);
 }
 
 void resumeGame(ClWidget*) {
@@ -157,16 +168,18 @@ void buildPlayScreens(ClWidget* top) {
     createHeading(results, 30, "fe_results_heading");
     createTextLabel("ResultsSong", results, centredAt(165, 1700, 70), nullptr, 56);
     createTextLabel("ResultsLevel", results, centredAt(235, 1700, 56), nullptr, 44)->setColour("textColor", HEADING_COLOUR);
-    f32 y = 320.0f;
+    f32 y = 310.0f;
     for (const auto& row : RESULT_ROWS) {
-        createTextLabel(nullptr, results, {-420, y, 760, 72, TOP_CENTRE, TOP_CENTRE}, row[1], 52,
+        createTextLabel(nullptr, results, {-420, y, 760, 70, TOP_CENTRE, TOP_CENTRE}, row[1], 52,
                         E_ALIGN_LEFT | E_ALIGN_MIDDLE);
-        createTextLabel((std::string(row[0]) + "Value").c_str(), results, {420, y, 760, 72, TOP_CENTRE, TOP_CENTRE},
+        createTextLabel((std::string(row[0]) + "Value").c_str(), results, {420, y, 760, 70, TOP_CENTRE, TOP_CENTRE},
                         nullptr, 52, E_ALIGN_RIGHT | E_ALIGN_MIDDLE);
-        y += 78.0f;
+        y += 74.0f;
     }
-    createTextLabel("ResultsNewBest", results, centredAt(y + 10.0f, 1200, 70), nullptr, 56)
+    createTextLabel("ResultsNewBest", results, centredAt(y + 6.0f, 1200, 60), nullptr, 52)
         ->setColour("textColor", HEADING_COLOUR);
+    createTextLabel("ResultsItemNotice", results, centredAt(y + 70.0f, 1700, 56), nullptr, 40)
+        ->setColour("textColor", HINT_COLOUR);
     createTextButton("ResultsContinue", results, centredAt(960, 520, 100), "fe_continue", nullptr)
         ->setText("nextScreenID", "SongList");
 }

@@ -96,20 +96,11 @@ void refreshSongList(bool force) {
     findWidgetByName("SongListNext")->setInt("disabled", g_page + 1 >= pages ? 1 : 0);
 }
 
-// Why the chosen song could not be started, after a failed start.
-const char* failedStartKey(const SSongRecord* song) {
-    if (song && song->missing) return "fe_start_failed_missing";
-    if (song && song->state == E_SONGSTATE_FAILED) return "fe_start_failed_unplayable";
-    return "fe_wait_file_corrupt";
-}
-
 void initSongList(ClWidget*) {
     resumeSongScanRequests();
     systemStartMainMenuMusic();
     const s32 selected = uiVariable(UIVAR_SELECTED_SONG_INDEX);
     if (getSongRecord(selected)) g_page = u32(selected) / SONG_LIST_PAGE_ROWS;
-    setLabelKey("SongListNotice", uiVariable(UIVAR_FILE_CORRUPTION) ? failedStartKey(getSongRecord(selected)) : nullptr);
-    setUiVariable(UIVAR_FILE_CORRUPTION, 0);
     refreshSongList(true);
 }
 
@@ -179,7 +170,6 @@ void buildSongScreens(ClWidget* top) {
     list->look().size = 44;
     list->setEvent("onSelect", "systemSongChosen");
     createTextLabel("SongListEmpty", songs, centredAt(400, 1600, 80), nullptr, 52);
-    createTextLabel("SongListNotice", songs, centredAt(120, 1700, 60), nullptr, 40)->setColour("textColor", NOTICE_COLOUR);
     createTextButton("SongListPrev", songs, {-560, 840, 320, 100, TOP_CENTRE, TOP_CENTRE}, "fe_prev_page",
                      "systemSongListPrevPage");
     createTextLabel("SongListPage", songs, centredAt(840, 640, 100), nullptr, 48);

@@ -14,6 +14,16 @@ namespace {
 
 u32 g_uDamagedFiles = 0;
 u32 g_uWriteFailedFiles = 0;
+u32 g_uEarlierWriteFailedFiles = 0;
+
+void markUnsaved(const std::u16string& path, bool unsaved) {
+    const std::u16string marker = path + DATA_FILE_UNSAVED_SUFFIX;
+    if (!unsaved) {
+        if (fileExistsW(marker.c_str())) osDeleteFile(osWideToUtf8(marker.c_str()).c_str());
+        return;
+    }
+    if (SOsFile* file = osFileOpenW(marker.c_str(), E_OSFILE_WRITE_CREATE)) osFileClose(file);
+}
 
 }  // namespace
 
@@ -22,12 +32,21 @@ u32 libraryWriteFailedFlags() { return g_uWriteFailedFiles; }
 bool noteLibraryWrite(u32 flag, bool written, u32 osError) {
     if (written) {
         g_uWriteFailedFiles &= ~flag;
+        g_uEarlierWriteFailedFiles &= ~flag;
         return true;
     }
     g_uWriteFailedFiles |= flag;
     std::fprintf(stderr, "velodrix: the %s could not be written (%s); the previous file is kept and the next save tries again\n",
                  flag == E_DAMAGED_USER_SAVE ? "save" : "game data", osErrorText(osError).c_str());
     return false;
+}
+
+u32 libraryEarlierWriteFailedFlags() { return g_uEarlierWriteFailedFiles; }
+
+void noteEarlierWriteFailure(u32 flag, const char* relative) {
+    std::u16string path;
+    if (buildUserDataPath(relative, &path) && fileExistsW((path + DATA_FILE_UNSAVED_SUFFIX).c_str()))
+        g_uEarlierWriteFailedFiles |= flag;
 }
 
 u32 libraryDamagedFileFlags() { return g_uDamagedFiles; }
@@ -80,5 +99,8 @@ bool writeDataFile(const std::u16string& path, const std::vector<u8>& content, u
     appendDigest(content.data(), u32(content.size()), trailerValue, &block, &length);
     const bool written = writeWholeFileW(path.c_str(), block, length) == E_FILESTATUS_OK;
     std::free(block);
+    const u32 error = osLastError();
+    markUnsaved(path, !written);
+    osSetLastError(error);
     return written;
 }

@@ -37,6 +37,17 @@ u32 libraryWriteFailedFlags();
 // reason. Returns written.
 bool noteLibraryWrite(u32 flag, bool written, u32 osError);
 
+// A failed write leaves an empty marker, the file's name with DATA_FILE_UNSAVED_SUFFIX, beside the
+// file, and the next write that succeeds removes it, so that a failure at quit (a full disk) is
+// told at the next start. An empty file takes no data block: it can be made where the failed write
+// found no room.
+constexpr const char16_t* DATA_FILE_UNSAVED_SUFFIX = u".unsaved";
+// Which files' last write in an earlier run failed (EDamagedFileFlag values), as the start-up found
+// their markers; a flag is cleared by the file's next write that succeeds.
+u32 libraryEarlierWriteFailedFlags();
+// Notes the flag when the file at the relative game path has its marker.
+void noteEarlierWriteFailure(u32 flag, const char* relative);
+
 // The user-data directory followed by the relative game path. False when either cannot be read.
 bool buildUserDataPath(const char* relative, std::u16string* out);
 

@@ -12,6 +12,9 @@
 
 void librarySetUpAndReadGameData() {
     createSongLibrary();
+    // Before this run writes either file.
+    noteEarlierWriteFailure(E_DAMAGED_USER_SAVE, USER_SAVE_RELATIVE_PATH);
+    noteEarlierWriteFailure(E_DAMAGED_GAME_DATA, GAME_DATA_RELATIVE_PATH);
     if (readGameDataFile()) return;
     std::u16string folder;
     if (buildUserDataPath("GAMEDATA\\", &folder)) createDirectoryW(folder.c_str());

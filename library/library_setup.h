@@ -4,7 +4,7 @@
 #include "core/types.h"
 
 // Start-up, after the log manager: creates the song library (which sets the scene's
-// library-initialised word), then the game data: read, or when missing or damaged, the game-data
+// library-initialised word), notes which files an earlier run failed to write, then the game data: read, or when missing or damaged, the game-data
 // folder, defaults and a fresh file.
 void librarySetUpAndReadGameData();
 // Start-up, right after: the soundtrack folder, then the user save: read (with the options), or

@@ -6,6 +6,8 @@
 #include "ui/hit_regions.h"
 #include "ui/widget.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 SUiFlags g_UiFlags;
@@ -28,18 +30,74 @@ f32 g_pointerY = 0.0f;
 // widget under it (a new page shown there) hovers that one.
 const ClWidget* g_hovered = nullptr;
 
-// Focus moves by one widget along the hit regions, in drawing order, wrapping round.
-void moveFocus(s32 direction) {
+bool isBackward(E_UiInput direction) { return direction == E_UIINPUT_UP || direction == E_UIINPUT_LEFT; }
+
+// How far the rectangle lies from `from` in the direction: along it from edge to edge (below 0:
+// not beyond `from`'s centre that way), whether the two overlap across it, and how far apart
+// their centres are across it.
+struct SStep {
+    f32 along;
+    bool overlapping;
+    f32 across;
+};
+
+SStep stepToward(const SCanvasRect& from, const SCanvasRect& to, E_UiInput direction) {
+    const bool vertical = direction == E_UIINPUT_UP || direction == E_UIINPUT_DOWN;
+    const f32 sign = isBackward(direction) ? -1.0f : 1.0f;
+    const auto centre = [](f32 a, f32 b) { return (a + b) * 0.5f; };
+    const f32 fromLow = vertical ? from.top : from.left, fromHigh = vertical ? from.bottom : from.right;
+    const f32 toLow = vertical ? to.top : to.left, toHigh = vertical ? to.bottom : to.right;
+    const f32 fromSideLow = vertical ? from.left : from.top, fromSideHigh = vertical ? from.right : from.bottom;
+    const f32 toSideLow = vertical ? to.left : to.top, toSideHigh = vertical ? to.right : to.bottom;
+    SStep step;
+    if (sign * (centre(toLow, toHigh) - centre(fromLow, fromHigh)) <= 0.0f) step.along = -1.0f;
+    else step.along = std::max(0.0f, sign > 0.0f ? toLow - fromHigh : fromLow - toHigh);
+    step.overlapping = toSideLow < fromSideHigh && fromSideLow < toSideHigh;
+    step.across = std::fabs(centre(toSideLow, toSideHigh) - centre(fromSideLow, fromSideHigh));
+    return step;
+}
+
+// The widget the arrow leads to from the focused one, as the page lays them out: among the
+// regions beyond it that way, those in line with it first, then the nearest, then the most
+// nearly straight on. Null when none lies that way.
+ClWidget* widgetToward(E_UiInput direction) {
+    ClWidget* best = nullptr;
+    SStep bestStep{};
+    for (u32 i = 0; i < uiHitRegionCount(); ++i) {
+        const SUiHitRegion& region = uiHitRegion(i);
+        if (region.widget == g_focus) continue;
+        const SStep step = stepToward(g_focus->screenRect(), region.rect, direction);
+        if (step.along < 0.0f) continue;
+        const bool better = !best || (step.overlapping != bestStep.overlapping ? step.overlapping
+                                      : step.along != bestStep.along       ? step.along < bestStep.along
+                                                                           : step.across < bestStep.across);
+        if (better) {
+            best = region.widget;
+            bestStep = step;
+        }
+    }
+    return best;
+}
+
+// An arrow moves the focus to the widget that lies that way on the page. Up and down with nothing
+// that way go on along the hit regions in drawing order, wrapping round; left and right stop.
+// Without a focus the first region (down, right) or the last (up, left) takes it.
+void moveFocus(E_UiInput direction) {
     const u32 count = uiHitRegionCount();
     if (count == 0) return;
     const s32 at = g_focus ? firstUiHitRegionOf(g_focus) : -1;
     if (at < 0) {
-        setUiFocus(uiHitRegion(direction > 0 ? 0 : count - 1).widget);
+        setUiFocus(uiHitRegion(isBackward(direction) ? count - 1 : 0).widget);
         return;
     }
-    for (u32 step = 1; step < count; ++step) {
-        const u32 i = u32((s64(at) + direction * s64(step) + s64(count) * 2) % count);
-        ClWidget* next = uiHitRegion(i).widget;
+    if (ClWidget* next = widgetToward(direction)) {
+        setUiFocus(next);
+        return;
+    }
+    if (direction != E_UIINPUT_UP && direction != E_UIINPUT_DOWN) return;
+    const s64 step = direction == E_UIINPUT_UP ? -1 : 1;
+    for (u32 n = 1; n < count; ++n) {
+        ClWidget* next = uiHitRegion(u32((s64(at) + step * s64(n) + s64(count) * 2) % count)).widget;
         if (next != g_focus) {
             setUiFocus(next);
             return;
@@ -85,11 +143,8 @@ void focusUnderMouseClick() {
 }
 
 void send(E_UiInput input) {
-    if (!g_focus) {
-        if (input <= E_UIINPUT_DOWN) moveFocus(input == E_UIINPUT_UP ? -1 : 1);
-        return;
-    }
-    if (!g_focus->onInput(input) && input <= E_UIINPUT_DOWN) moveFocus(input == E_UIINPUT_UP ? -1 : 1);
+    const bool taken = g_focus && g_focus->onInput(input);
+    if (!taken && input <= E_UIINPUT_RIGHT) moveFocus(input);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ constexpr u32 LIST_ROW_COLOUR = 0x60202838u;
 constexpr u32 LIST_ALTERNATE_ROW_COLOUR = 0x60303848u;
 constexpr u32 LIST_SELECTED_ROW_COLOUR = 0xC0306090u;
 constexpr f32 OUTLINE_PIXELS_PER_UNIT = 3.0f;
+constexpr f32 ROW_FIT_TOLERANCE = 0.01f;
 
 template <typename T>
 T* createLaidOut(const char* name, ClWidget* parent, const SWidgetLayout& layout) {
@@ -88,7 +89,8 @@ void ClWidget_List::setItem(u32 index, const char16_t* text, bool enabled) {
 u32 ClWidget_List::rowsShown() const {
     const f32 rowPixels = m_rowHeight * m_lastScale;
     const f32 height = screenRect().bottom - screenRect().top;
-    return rowPixels > 0.0f ? std::max<u32>(1, u32(height / rowPixels)) : 1;
+    // A rectangle of exactly n rows, scaled to the screen, may come out a hair short of them.
+    return rowPixels > 0.0f ? std::max<u32>(1, u32(height / rowPixels + ROW_FIT_TOLERANCE)) : 1;
 }
 
 void ClWidget_List::scrollTo(s32 firstRow) {
@@ -116,7 +118,11 @@ bool ClWidget_List::onInput(E_UiInput input) {
 }
 
 bool ClWidget_List::onScroll(s32 steps) {
-    scrollTo(s32(m_firstRow) - steps);
+    const s32 before = s32(m_firstRow);
+    scrollTo(before - steps);
+    // The highlight keeps its place on the screen: on the row that is now under a still pointer.
+    if (m_focusRow >= 0)
+        m_focusRow = std::clamp(m_focusRow + s32(m_firstRow) - before, 0, std::max(0, s32(m_items.size()) - 1));
     return true;
 }
 

@@ -22,6 +22,8 @@ struct SWindowState {
     f32 pointerX = -1000.0f;
     f32 pointerY = -1000.0f;
     char errorText[256] = {};
+    // Shown, but not yet fitted with the frame a window manager puts round it.
+    bool frameFitPending = false;
 };
 
 SWindowState g_window;
@@ -38,7 +40,42 @@ void queueMessage(u32 message, u64 wParam, s64 lParam) {
     g_queue.push_back({message, wParam, lParam});
 }
 
+// A window larger than the desktop's usable area (a panel, or the title bar a window manager
+// adds, would cut its edge off) shrinks to fit it; the device's picture is scaled to the client.
+void fitWindowToUsableArea() {
+    if (windowIsHeadless() || (SDL_GetWindowFlags(g_window.window) & SDL_WINDOW_FULLSCREEN) != 0) return;
+    const int display = std::max(0, SDL_GetWindowDisplayIndex(g_window.window));
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return;
+    SWindowBorders borders = {};
+    if (SDL_GetWindowBordersSize(g_window.window, &borders.top, &borders.left, &borders.bottom, &borders.right) != 0) {
+        borders = {};
+    }
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(g_window.window, &x, &y);
+    SDL_GetWindowSize(g_window.window, &w, &h);
+    if (w <= 0 || h <= 0) return;
+    const SWindowPlacement now = {x, y, static_cast<u32>(w), static_cast<u32>(h)};
+    const SWindowPlacement fit = windowFitToArea(now, borders, {usable.x, usable.y, usable.w, usable.h});
+    if (fit.width != now.width || fit.height != now.height) {
+        SDL_SetWindowSize(g_window.window, static_cast<int>(fit.width), static_cast<int>(fit.height));
+    }
+    if (fit.x != now.x || fit.y != now.y) SDL_SetWindowPosition(g_window.window, fit.x, fit.y);
+}
+
+// A window manager frames the window only after it has been shown: the first window event once the
+// frame's size is known fits the window again, with its frame. Without a window manager there is
+// no frame, and the fit when shown stands.
+void fitOnceFramed() {
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(g_window.window, &top, &left, &bottom, &right) != 0) return;
+    if (top == 0 && left == 0 && bottom == 0 && right == 0) return;
+    g_window.frameFitPending = false;
+    fitWindowToUsableArea();
+}
+
 void translateWindowEvent(const SDL_WindowEvent& e) {
+    if (g_window.frameFitPending) fitOnceFramed();
     switch (e.event) {
     case SDL_WINDOWEVENT_FOCUS_GAINED:
         queueMessage(E_WM_ACTIVATEAPP, 1, 0);
@@ -212,6 +249,7 @@ void windowDestroy() {
         g_window.window = nullptr;
     }
     g_window.trackingLeave = false;
+    g_window.frameFitPending = false;
     windowClearMessages();
 }
 
@@ -219,35 +257,12 @@ bool windowExists() { return g_window.window != nullptr; }
 const char* windowErrorText() { return g_window.errorText; }
 SDL_Window* windowSdlHandle() { return g_window.window; }
 
-// A window larger than the desktop's usable area (a panel, or the title bar a window manager
-// adds, would cut its edge off) shrinks to fit it; the device's picture is scaled to the client.
-namespace {
-void fitWindowToUsableArea() {
-    if (windowIsHeadless() || (SDL_GetWindowFlags(g_window.window) & SDL_WINDOW_FULLSCREEN) != 0) return;
-    const int display = std::max(0, SDL_GetWindowDisplayIndex(g_window.window));
-    SDL_Rect usable;
-    if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return;
-    SWindowBorders borders = {};
-    if (SDL_GetWindowBordersSize(g_window.window, &borders.top, &borders.left, &borders.bottom, &borders.right) != 0) {
-        borders = {};
-    }
-    int x = 0, y = 0, w = 0, h = 0;
-    SDL_GetWindowPosition(g_window.window, &x, &y);
-    SDL_GetWindowSize(g_window.window, &w, &h);
-    if (w <= 0 || h <= 0) return;
-    const SWindowPlacement now = {x, y, static_cast<u32>(w), static_cast<u32>(h)};
-    const SWindowPlacement fit = windowFitToArea(now, borders, {usable.x, usable.y, usable.w, usable.h});
-    if (fit.width != now.width || fit.height != now.height) {
-        SDL_SetWindowSize(g_window.window, static_cast<int>(fit.width), static_cast<int>(fit.height));
-    }
-    if (fit.x != now.x || fit.y != now.y) SDL_SetWindowPosition(g_window.window, fit.x, fit.y);
-}
-}  // namespace
 
 void windowShow() {
     if (!g_window.window) return;
     SDL_ShowWindow(g_window.window);
     fitWindowToUsableArea();
+    g_window.frameFitPending = true;
     queueMessage(E_WM_ACTIVATEAPP, 1, 0);
     queueMessage(E_WM_ACTIVATE, 1, 0);
 }

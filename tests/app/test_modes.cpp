@@ -174,9 +174,9 @@ TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
         EXPECT_EQ(stacksNow(), before) << int(fail);
         EXPECT_TRUE(isWorldReady()) << "the front end gets its world back";
         if (!fails) continue;
-        // A failed start comes back to the song list, which says why, and the scan goes on.
+        // A failed start comes back to the scan wait, which says why, and the scan goes on.
         m_menus.enter(2);
-        EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "SongList");
+        EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "WaitForDirScan");
         EXPECT_FALSE(areSongScanRequestsPaused());
         m_menus.exit();
         EXPECT_EQ(stacksNow(), before);
@@ -549,7 +549,7 @@ TEST(FrontEndScreen, TheFirstScreenFollowsTheWayTheFrontEndWasEntered) {
     };
     const SRow rows[] = {
         {{.startFailed = true, .returningFromPlay = true}, noDraw,
-         {"SongList", E_FRONTEND_ENTRY_START_FAILED, false}},
+         {"WaitForDirScan", E_FRONTEND_ENTRY_START_FAILED, false}},
         {{}, noDraw, {"SplashScreenFMV", E_FRONTEND_ENTRY_FIRST, false}},
         {{.skipSplash = true}, noDraw, {"TitleMenu", E_FRONTEND_ENTRY_FIRST, true}},
         {{.interviewChain = true}, noDraw, {"SGVOInterview", E_FRONTEND_ENTRY_FIRST, false}},

@@ -190,6 +190,52 @@ TEST(PlayerRoad, ALogInTypedOnTheOptionsPageReachesTheLeaderboardServiceAndItsRe
         }
     }
     EXPECT_GT(noticePixels, 60) << picture;
+}
+
+// The quit dialog's buttons stand side by side: Left and Right move between them. From "No" (its
+// first choice), Left and Right come back to "No", which Return takes back to the title; Left then
+// Return takes "Yes", and the game ends.
+TEST(PlayerRoad, TheQuitDialogsButtonsTakeLeftAndRightAsTheyAreLaidOut) {
+    test_support::ClTempDir root;
+    const fs::path data = packPlayerData(root.path());
+    const fs::path home = root.path() / "home";
+    ClPlayer player(data, home);
+    ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
+    const std::string quitDialog = "MenuAreYouSureYouWantToQuit";
+
+    heldKey(player, "Escape");
+    ASSERT_TRUE(player.waitForPage(quitDialog)) << player.trail();
+    heldKey(player, "Left");
+    heldKey(player, "Right");
+    heldKey(player, "Return");
+    ASSERT_TRUE(player.waitForPage("TitleMenu")) << player.trail();
+
+    heldKey(player, "Escape");
+    ASSERT_TRUE(player.waitForPage(quitDialog)) << player.trail();
+    heldKey(player, "Left");
+    heldKey(player, "Return");
+    player.game().waitForLog([](const std::string&) { return false; }, std::chrono::seconds(60));
+    EXPECT_TRUE(player.game().ended) << player.trail();
+    player.game().end(0);
+    player.game().expectCleanEnd();
+}
+
+// A song whose file goes between its choice and its start cannot be played: the game comes back
+// to the scan wait, which says why while the songs are looked for again, and goes on from there.
+TEST(PlayerRoad, ASongRemovedBeforeItsStartLeadsToTheScanWaitThatSaysWhy) {
+    test_support::ClTempDir root;
+    const fs::path data = packPlayerData(root.path());
+    const fs::path home = root.path() / "home";
+    ClPlayer player(data, home);
+    ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
+    player.send(quickClick("TitlePlay"));
+    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { heldClick(player, "SongListRows", "0"); })) << player.trail();
+    fs::remove_all(data / "Soundtrack");
+    player.send(quickClick("DifficultyLevel0"));
+    ASSERT_TRUE(player.waitForPage("WaitForDirScan")) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage("TitleMenu", [&] { player.send(quickClick("WaitForDirScanContinue")); }))
+        << player.trail();
     player.game().end(SIGTERM);
     player.game().expectCleanEnd();
 }

@@ -218,6 +218,65 @@ TEST(Program, OpensItsWindowOnAnX11DisplayAndEndsCleanly) {
     }
 }
 
+// What a command printed on its standard output.
+std::string commandOutput(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (size_t got = fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, got);
+        pclose(pipe);
+    }
+    return text;
+}
+
+// The integer after `label` in the text; -1 when it is not there.
+int numberAfter(const std::string& text, const std::string& label) {
+    const size_t at = text.find(label);
+    return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + label.size());
+}
+
+// Under a window manager that frames the window once it is shown (openbox: a title bar above it),
+// on a screen of exactly the size the game asks for, the window with its frame still fits the
+// screen: its last rows are not cut off.
+TEST(Program, UnderAWindowManagerTheWindowWithItsFrameFitsTheScreen) {
+    const ClVirtualDisplay server;
+    if (server.display.empty()) GTEST_SKIP() << "no virtual X server: " << server.why;
+    const pid_t manager = fork();
+    if (manager == 0) {
+        setenv("DISPLAY", server.display.c_str(), 1);
+        execlp("openbox", "openbox", static_cast<char*>(nullptr));
+        _exit(72);
+    }
+    const ClTempDir home;
+    ClGameProcess game(VELODRIX_BUILD_DATA_DIR, home.str(), "x11", server.display);
+    ASSERT_TRUE(game.waitForTitle()) << game.errorText;
+    const std::string window = " -display " + server.display + " -name Velodrix";
+    // The frame's sides as the window manager states them: left, right, top, bottom.
+    std::string extents;
+    for (int tries = 0; tries < 100 && extents.find('=') == std::string::npos; ++tries) {
+        usleep(100000);
+        extents = commandOutput("xprop" + window + " _NET_FRAME_EXTENTS 2>/dev/null");
+    }
+    int frame[4] = {};
+    ASSERT_EQ(std::sscanf(extents.c_str() + extents.find('='), "= %d, %d, %d, %d", &frame[0], &frame[1], &frame[2],
+                          &frame[3]),
+              4)
+        << extents;
+    // The fit follows the frame's first appearance within a frame or two.
+    usleep(500000);
+    const std::string geometry = commandOutput("xwininfo" + window);
+    const int x = numberAfter(geometry, "Absolute upper-left X:"), y = numberAfter(geometry, "Absolute upper-left Y:");
+    const int width = numberAfter(geometry, "Width:"), height = numberAfter(geometry, "Height:");
+    EXPECT_GE(x - frame[0], 0) << geometry;
+    EXPECT_LE(x + width + frame[1], 1280) << geometry;
+    EXPECT_GE(y - frame[2], 0) << geometry;
+    EXPECT_LE(y + height + frame[3], 720) << geometry;
+    game.end(SIGTERM);
+    game.expectCleanEnd();
+    kill(manager, SIGTERM);
+    waitpid(manager, nullptr, 0);
+}
+
 // No data at all; the package there but its settings file holding no setting (the packer refuses
 // a file of no bytes); the package missing beside other data: each stops at once naming why.
 TEST(Program, WithoutItsDataOrWithAnEmptySettingsFileItStopsWithStatusThreeNamingWhy) {

@@ -225,18 +225,20 @@ TEST_F(FrontEndFlow, ResultsShowThePlayKeepTheBestScoreAndLeadBackToTheSongListW
     EXPECT_EQ(computeResults(player, 20).killPercentage, 100.0f);
 }
 
-TEST_F(FrontEndFlow, AFailedStartShowsTheSongListWithItsReasonOnce) {
+// After a failed start the scan wait says why; once left, it says nothing more.
+TEST_F(FrontEndFlow, AFailedStartShowsTheScanWaitWithItsReasonOnce) {
     addSong("Alpha", E_SONGSTATE_READY);
     g_SongLibrary.songs[0].missing = true;
     buildPages();
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     setUiVariable(UIVAR_FILE_CORRUPTION, 1);
-    switchWidgetByName("TopLevelSwitcher", "SongList");
-    EXPECT_EQ(textOf("SongListNotice"), u"That song could not be played: its file has gone (moved, renamed or deleted).");
+    switchWidgetByName("TopLevelSwitcher", "WaitForDirScan");
+    EXPECT_EQ(textOf("WaitForDirScanNotice"), u"That song could not be played:\nits file has gone (moved, renamed or deleted).");
+    frame();
+    clickWidget("WaitForDirScanContinue");
     EXPECT_EQ(uiVariable(UIVAR_FILE_CORRUPTION), 0);
-    switchWidgetByName("TopLevelSwitcher", "TitleMenu");
-    switchWidgetByName("TopLevelSwitcher", "SongList");
-    EXPECT_EQ(textOf("SongListNotice"), u"");
+    switchWidgetByName("TopLevelSwitcher", "WaitForDirScan");
+    EXPECT_EQ(textOf("WaitForDirScanNotice"), u"");
 }
 
 TEST_F(FrontEndFlow, ASaveThatCannotBeWrittenIsToldOnEveryPageUntilAWriteSucceeds) {
@@ -245,7 +247,7 @@ TEST_F(FrontEndFlow, ASaveThatCannotBeWrittenIsToldOnEveryPageUntilAWriteSucceed
     noteLibraryWrite(E_DAMAGED_USER_SAVE, false, 0);
     frame();
     EXPECT_EQ(textOf("WriteFailedNotice"),
-              u"Your progress could not be saved (the disk may be full or read-only). It will be tried again at the next save.");
+              u"Progress not saved: the disk may be full or read-only. The next save tries again.");
     noteLibraryWrite(E_DAMAGED_USER_SAVE, true, 0);
     frame();
     EXPECT_EQ(textOf("WriteFailedNotice"), u"");

@@ -96,18 +96,20 @@ const auto ORANGE = [](int r, int g, int b) { return r > 200 && g > 120 && g < 2
 const auto BLACK = [](int r, int g, int b) { return r + g + b < 30; };
 // The blaster's shots: magenta.
 const auto SHOT = [](int r, int g, int b) { return r > 150 && b > 150 && g < 120; };
+// HINT_COLOUR's grey blue.
+const auto HINT = [](int r, int g, int b) { return b > 150 && b > r + 20 && g > r && r > 90; };
 
 TEST_F(FrontEndPictures, TitleShowsTheNameAndItsButtonsWithPlayFocused) {
     ASSERT_FALSE(gfxIsNullRenderer());
     draw("TitleMenu", "frontend_title.png");
-    // The screen's colour, the focused "Play" (x 640..1280 units, y 420..520) and idle "Quit"
-    // (y 860..960).
+    // The screen's colour, the focused "Play" (x 640..1280 units, y 400..490) and idle "Quit"
+    // (y 800..890).
     EXPECT_THAT(at(20, 20), RgbNear(SCREEN, 4));
-    EXPECT_THAT(at(660, 440), RgbNear(over(BUTTON_FOCUS_COLOUR), 4));
-    EXPECT_THAT(at(660, 880), RgbNear(over(BUTTON_IDLE_COLOUR), 4));
+    EXPECT_THAT(at(660, 420), RgbNear(over(BUTTON_FOCUS_COLOUR), 4));
+    EXPECT_THAT(at(660, 820), RgbNear(over(BUTTON_IDLE_COLOUR), 4));
     EXPECT_GT(count(400, 120, 1520, 280, GOLD), 2000u);
-    EXPECT_GT(count(640, 420, 1280, 520, WHITE), 200u);
-    EXPECT_GT(count(640, 860, 1280, 960, WHITE), 200u);
+    EXPECT_GT(count(640, 400, 1280, 490, WHITE), 200u);
+    EXPECT_GT(count(640, 800, 1280, 890, WHITE), 200u);
 }
 
 TEST_F(FrontEndPictures, SongListShowsReadyRowsInGreenAndWhyASongCannotBePlayedInRed) {
@@ -123,25 +125,31 @@ TEST_F(FrontEndPictures, SongListShowsReadyRowsInGreenAndWhyASongCannotBePlayedI
     EXPECT_GT(count(400, 40, 1520, 170, GOLD), 1000u);
 }
 
-// Names in Japanese and with an emoji and a star are drawn from the fallback face: the row differs
-// from one whose name is question marks where those characters are (what a face without them draws).
-TEST_F(FrontEndPictures, SongNamesInJapaneseAndEmojiAreDrawnNotAsQuestionMarks) {
+// Names in Japanese with an emoji and a star, and in Hangul, are drawn from the fallback face: each
+// row differs from one whose name is question marks where those characters are (what a face
+// without them draws).
+TEST_F(FrontEndPictures, SongNamesInJapaneseHangulAndEmojiAreDrawnNotAsQuestionMarks) {
     addSong("\xE6\x9B\xB2\xE5\x90\x8D \xF0\x9F\x8E\xB5\xE2\x98\x85", E_SONGSTATE_PENDING);
     addSong("?? ??", E_SONGSTATE_PENDING);
+    addSong("\xED\x95\x9C\xEA\xB5\xAD \xEB\x85\xB8\xEB\x9E\x98", E_SONGSTATE_PENDING);
     SSongRecord latin1 = makeSongRecord(std::u16string(u"\\music\\Caf") + char16_t(0xDCE9) + u" AC" + char16_t(0xDC5C) + u"DC.flac", 1000000);
     latin1.artist = u"Artist";
     g_SongLibrary.songs.push_back(latin1);
     draw("SongList", "frontend_song_list_names.png");
-    // Rows 3 and 4 (76 units, 38 pixels each, from y 190 + 3 x 76 units), compared pixel by pixel.
-    const u32 top = (190 + 3 * 76) / 2;
-    u32 differing = 0;
-    for (u32 y = 0; y < 38; ++y)
-        for (u32 x = 70; x < 890; ++x) {
-            const SRgb a = m_frame.rgb(x, top + y);
-            const SRgb b = m_frame.rgb(x, top + 38 + y);
-            if (std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]) > 120) ++differing;
-        }
-    EXPECT_GT(differing, 150u);
+    // Rows of 76 units, 38 pixels each, from y 190 units, compared pixel by pixel with row 4.
+    const auto differingFromQuestionMarks = [this](u32 row) {
+        const u32 top = (190 + row * 76) / 2, marks = (190 + 4 * 76) / 2;
+        u32 differing = 0;
+        for (u32 y = 0; y < 38; ++y)
+            for (u32 x = 70; x < 890; ++x) {
+                const SRgb a = m_frame.rgb(x, top + y);
+                const SRgb b = m_frame.rgb(x, marks + y);
+                if (std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]) > 120) ++differing;
+            }
+        return differing;
+    };
+    EXPECT_GT(differingFromQuestionMarks(3), 150u) << "Japanese";
+    EXPECT_GT(differingFromQuestionMarks(5), 150u) << "Hangul";
 }
 
 TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
@@ -152,15 +160,21 @@ TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
     setFrontendImports(&imports);
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     ASSERT_TRUE(fillPlayRecordForSong(0, 2));
+    // The song's item is the player's already: the results say so below the new best.
+    packRegistryInit();
+    songCollectibleAt(0)->identified = 1;
     draw("Results", "frontend_results.png");
-    // Seven rows of 78 units from y 320; captions in the left half, values in the right.
+    packRegistryRelease();
+    // Seven rows of 74 units from y 310; captions in the left half, values in the right.
     for (int row = 0; row < 7; ++row) {
-        const f32 y = 320.0f + 78.0f * f32(row);
-        EXPECT_GT(count(200, y, 900, y + 72, WHITE), 60u) << row;
-        EXPECT_GT(count(1000, y, 1780, y + 72, LIGHT), 10u) << row;
+        const f32 y = 310.0f + 74.0f * f32(row);
+        EXPECT_GT(count(200, y, 900, y + 70, WHITE), 60u) << row;
+        EXPECT_GT(count(1000, y, 1780, y + 70, LIGHT), 10u) << row;
     }
     EXPECT_GT(count(400, 30, 1520, 160, GOLD), 1000u);
-    EXPECT_GT(count(360, 320 + 7 * 78 + 10, 1560, 320 + 7 * 78 + 80, GOLD), 300u);  // the new best
+    EXPECT_GT(count(360, 834, 1560, 894, GOLD), 300u) << "the new best";
+    EXPECT_GT(count(160, 898, 1760, 954, HINT), 300u) << "the item owned already";
+    EXPECT_EQ(count(0, 954, 1920, 960, HINT), 0u) << "nothing of it over the button";
 }
 
 // The played song's item, identified: the gold name below the heading, what it does, its power
@@ -213,7 +227,8 @@ TEST_F(FrontEndPictures, TheShipScreenShowsItsSlotsTheHullsItemAndThePreviewPane
         const f32 y = 734.0f + 37.8f * f32(row);
         EXPECT_GT(count(980, y, 1840, y + 37, LIGHT), 20u) << "rating " << row;
     }
-    EXPECT_GT(count(80, 886, 900, 942, RED), 100u) << "the hint below the panel";
+    EXPECT_GT(count(80, 886, 900, 942, HINT), 100u) << "the hint below the panel";
+    EXPECT_EQ(count(80, 886, 900, 942, RED), 0u) << "a hint is not an error";
 }
 
 // The splash 1.5 s into the guardian's intro: the backdrop fading in, the eye, the subtitle and
@@ -396,6 +411,70 @@ TEST_F(HudPicture, TheBossBarAndItsCountdownReadCleanlyAmongTheHudTexts) {
     EXPECT_NEAR(f32(m_frame.run({480, 0, 960, 80}, WHITE).right), 940.0f, 4.0f);
     EXPECT_EQ(count(0, 1070, 1920, 1080, WHITE), 0u);
     EXPECT_GT(count(800, 1000, 1120, 1080, WHITE), 40u);
+}
+
+// The song list at 1280x720, a window's usual size, where a row is 50.67 pixels: two pages of eight
+// songs, each page showing all eight rows, and a click on each row choosing its song.
+class SongPagesAt720 : public frontend_test::FrontEndTest, protected ClOffscreenPictures {
+protected:
+    void SetUp() override {
+        FrontEndTest::SetUp();
+        startPictures(1280, 720);
+        for (int song = 0; song < 16; ++song) addSong(("Song " + std::to_string(song)).c_str(), E_SONGSTATE_READY);
+        buildPages(false);
+        loadUiFonts();
+        setClockDelta(GAME_CLOCK_SYSTEM, 1.0f);
+    }
+    void TearDown() override {
+        shutdownFrontEndScreens();
+        shutdownUi();
+        stopPictures();
+        FrontEndTest::TearDown();
+    }
+    // One drawn frame with the channel pressed.
+    SPicture frameWith(int channel, const char* pngName = "song_pages_720.png") {
+        return drawFrames(
+            [channel] {
+                g_uInputFlipIndex ^= 1;
+                for (int c = 0; c < 38; ++c) getPlayerChannel(0, c)->value[g_uInputFlipIndex] = c == channel ? 1.0f : 0.0f;
+                tickFrontEndScreens();
+                updateUiInput();
+                renderUiPages();
+            },
+            pngName, 1);
+    }
+    // A click at the window's pixel.
+    void click(f32 x, f32 y) {
+        g_aRawPadRecords[0][E_RAW_POINTER_PRESENT] = 1.0f;
+        g_aRawPadRecords[0][E_RAW_POINTER_X] = x / 1280.0f;
+        g_aRawPadRecords[0][E_RAW_POINTER_Y] = y / 720.0f;
+        frameWith(-1);
+        frameWith(UI_CHANNEL_CLICK);
+        frameWith(-1);
+    }
+};
+
+TEST_F(SongPagesAt720, EachPageShowsItsEightSongsAndAClickOnEachChoosesIt) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    const f32 unit = 720.0f / 1080.0f, rowHeight = 76.0f * unit;
+    for (int page = 0; page < 2; ++page) {
+        switchWidgetByName("TopLevelSwitcher", "SongList");
+        if (page == 1) click(1280.0f / 2 + 560.0f * unit, (840.0f + 50.0f) * unit);  // "Next"
+        frameWith(-1);
+        const SPicture picture = frameWith(-1, page == 0 ? "song_pages_720_1.png" : "song_pages_720_2.png");
+        for (int row = 0; row < 8; ++row) {
+            const f32 top = 190.0f * unit + rowHeight * f32(row);
+            const u32 text = picture.count({100, u32(top + 4.0f), 640, u32(top + rowHeight - 4.0f)}, WHITE);
+            EXPECT_GT(text, 100u) << "page " << page + 1 << " row " << row + 1 << " shows its song";
+        }
+        for (int row = 0; row < 8; ++row) {
+            click(640.0f, 190.0f * unit + rowHeight * (f32(row) + 0.5f));
+            EXPECT_EQ(shownScreen(), "Difficulty") << "page " << page + 1 << " row " << row + 1;
+            EXPECT_EQ(uiVariable(UIVAR_SELECTED_SONG_INDEX), page * 8 + row) << "page " << page + 1 << " row " << row + 1;
+            switchWidgetByName("TopLevelSwitcher", "SongList");
+            frameWith(-1);
+        }
+    }
 }
 
 }  // namespace

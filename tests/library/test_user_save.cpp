@@ -416,6 +416,24 @@ TEST_F(UserSaveWriteFailure, AFileSizeLimitIsARefusal) {
     EXPECT_EQ(libraryWriteFailedFlags(), 0u);
 }
 
+// A write that fails at the end of a run (the size limit stands for a full disk) leaves its marker;
+// the next start finds it, and the next write that succeeds removes it.
+TEST_F(UserSaveWriteFailure, AFailedWriteIsFoundByTheNextStartUntilAWriteSucceeds) {
+    struct rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    saveWrite(1);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    EXPECT_TRUE(std::filesystem::exists(m_path + ".unsaved"));
+    noteEarlierWriteFailure(E_DAMAGED_USER_SAVE, USER_SAVE_RELATIVE_PATH);
+    EXPECT_EQ(libraryEarlierWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
+    EXPECT_EQ(saveWrite(1), 1);
+    EXPECT_FALSE(std::filesystem::exists(m_path + ".unsaved"));
+    EXPECT_EQ(libraryEarlierWriteFailedFlags(), 0u);
+}
+
 // The temporary file cannot be created where a folder of its name stands.
 TEST_F(UserSaveWriteFailure, AFolderInTheTemporaryFilesPlaceLeavesTheOldFile) {
     std::filesystem::create_directory(m_path + ".tmp");

@@ -8,9 +8,10 @@
 // The same fonts give the same bytes.
 //
 // The fallback face, which every face draws the characters it lacks from, takes each character
-// from the first of its fonts that has it: DejaVu Sans (Latin, Greek, Cyrillic, symbols), Droid
-// Sans Fallback (fonts-droid-fallback: kana, the common CJK ideographs, Hangul) and Symbola
-// (fonts-symbola: emoji and pictographs, drawn in one colour), the last two from their folders
+// from the first of its fonts that has it: DejaVu Sans (Latin, Greek, Cyrillic, symbols), Nanum
+// Gothic for Hangul only (fonts-nanum; Debian's Droid Sans Fallback holds next to none of it),
+// Droid Sans Fallback (fonts-droid-fallback: kana, the common CJK ideographs) and Symbola
+// (fonts-symbola: emoji and pictographs, drawn in one colour), the last three from their folders
 // beside TRUETYPE_FOLDER.
 #include "platform/gfx/font_raster.h"
 #include "platform/gfx/image_decode.h"
@@ -67,8 +68,20 @@ constexpr const char* FALLBACK_FACE = "FallbackFont";
 constexpr float FALLBACK_PIXEL_HEIGHT = 24.0f;
 constexpr unsigned FALLBACK_ATLAS_WIDTH = 4096;
 constexpr unsigned FALLBACK_PADDING = 2;
-const char* const FALLBACK_FONTS[] = {"DejaVuSans.ttf", "../droid/DroidSansFallbackFull.ttf",
-                                      "../ancient-scripts/Symbola_hint.ttf"};
+bool isHangul(unsigned code) {
+    return (code >= 0x1100 && code <= 0x11FF) || (code >= 0x3130 && code <= 0x318F) || (code >= 0xA960 && code <= 0xA97F) ||
+           (code >= 0xAC00 && code <= 0xD7FF);
+}
+
+struct SFontSource {
+    const char* file;
+    bool (*takes)(unsigned code);  // null: every character the font has
+};
+
+const SFontSource FALLBACK_FONTS[] = {{"DejaVuSans.ttf", nullptr},
+                                      {"../nanum/NanumGothic.ttf", isHangul},
+                                      {"../droid/DroidSansFallbackFull.ttf", nullptr},
+                                      {"../ancient-scripts/Symbola_hint.ttf", nullptr}};
 
 // The characters of rows [firstRow, lastRow] of a 94 x 94 national character set, by its
 // EUC encoding, converted by the C library.
@@ -135,15 +148,16 @@ bool writeFile(const std::filesystem::path& path, const std::vector<unsigned cha
     return bool(out);
 }
 
-unsigned nextPowerOfTwo(unsigned v) {
-    unsigned p = 1;
-    while (p < v) p <<= 1;
-    return p;
-}
+// Atlas heights are whole rows of 64 pixels: a power of two would leave the fallback face's
+// atlas 40% empty.
+constexpr unsigned ATLAS_HEIGHT_STEP = 64;
+
+unsigned roundUpToStep(unsigned v) { return (v + ATLAS_HEIGHT_STEP - 1) / ATLAS_HEIGHT_STEP * ATLAS_HEIGHT_STEP; }
 
 struct SFaceBuild {
     const char* face;
     std::vector<std::filesystem::path> fonts;  // the first that has a character draws it
+    std::vector<bool (*)(unsigned)> takes;      // per font: null, or the characters it may draw
     // Ascent to descent of the first font; the others are drawn at its size of em.
     float pixelHeight;
     std::vector<unsigned> codes;
@@ -185,8 +199,9 @@ bool writeFace(const SFaceBuild& build, const std::filesystem::path& outFolder) 
     for (unsigned code : build.codes) {
         SRasterGlyph glyph;
         bool found = false;
-        for (SRasterFont* font : fonts) {
-            if ((found = rasterFontGlyph(font, code, &glyph))) break;
+        for (size_t i = 0; i < fonts.size() && !found; ++i) {
+            const bool mayDraw = i >= build.takes.size() || !build.takes[i] || build.takes[i](code);
+            found = mayDraw && rasterFontGlyph(fonts[i], code, &glyph);
         }
         if (!found) continue;
         if (penX + glyph.width + pad > build.atlasWidth) {
@@ -209,7 +224,7 @@ bool writeFace(const SFaceBuild& build, const std::filesystem::path& outFolder) 
         bitmaps.push_back(std::move(glyph));
     }
     for (SRasterFont* font : fonts) rasterFontClose(font);
-    image.atlasHeight = nextPowerOfTwo(penY + shelf + pad);
+    image.atlasHeight = roundUpToStep(penY + shelf + pad);
     if (image.atlasHeight > FONT_ATLAS_MAX_SIDE || image.glyphs.size() > FONT_FILE_MAX_GLYPHS) {
         std::fprintf(stderr, "velodrix_font_gen: %s does not fit its atlas\n", build.face);
         return false;
@@ -245,12 +260,17 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(out / "Fonts", ec);
     const std::filesystem::path trueType(argv[2]);
     for (const SFaceSource& face : FACES) {
-        if (!writeFace({face.face, {trueType / face.trueTypeFile}, face.pixelHeight, codePoints(), ATLAS_WIDTH, PADDING}, out))
+        if (!writeFace({face.face, {trueType / face.trueTypeFile}, {}, face.pixelHeight, codePoints(), ATLAS_WIDTH, PADDING},
+                       out))
             return 1;
     }
     std::vector<std::filesystem::path> fallbackFonts;
-    for (const char* file : FALLBACK_FONTS) fallbackFonts.push_back(trueType / file);
-    return writeFace({FALLBACK_FACE, fallbackFonts, FALLBACK_PIXEL_HEIGHT, fallbackCodePoints(), FALLBACK_ATLAS_WIDTH,
+    std::vector<bool (*)(unsigned)> fallbackTakes;
+    for (const SFontSource& font : FALLBACK_FONTS) {
+        fallbackFonts.push_back(trueType / font.file);
+        fallbackTakes.push_back(font.takes);
+    }
+    return writeFace({FALLBACK_FACE, fallbackFonts, fallbackTakes, FALLBACK_PIXEL_HEIGHT, fallbackCodePoints(), FALLBACK_ATLAS_WIDTH,
                       FALLBACK_PADDING},
                      out)
                ? 0

@@ -61,4 +61,30 @@ TEST_F(MirrorLakePicture, EachPanelIsMirroredBeneathItAndNothingIsDrawnWithoutTh
     EXPECT_EQ(grey(0), drawFrames("mirror_lake_unset.png", false, redMirror));
 }
 
+// Seen from the menus' camera, level above the water, the lake meets the black the scene is cleared
+// to at the screen's middle row. Through a see-through page that would show as an edge; the water
+// fades into the black towards the horizon instead: a row just below it is as dark as the row just
+// above it, and the water further down shows its colour.
+TEST_F(MirrorLakePicture, TheWaterFadesIntoTheBlackAboveItAtTheHorizon) {
+    ASSERT_FALSE(gfxIsNullRenderer());
+    g_SavedOptions.waterReflection = 1;
+    setWaterClearColour(0xFF806040u);
+    lookAt(ClVec3(0.0f, 0.0f, 100.0f), ClVec3(0.0f, 0.0f, 0.0f), 60.0f);
+    m_lake = ClOffscreenPictures::drawFrames(
+        [] {
+            setMirrorLakeShaderParams();
+            drawMirrorLake();
+        },
+        "mirror_lake_horizon.png");
+    const u32 horizon = u32(project(ClVec3(0.0f, -8.0f, -1.0e6f)).y);
+    const auto brightness = [this](u32 y) {
+        const ClVec3 sum = m_lake.colourSum({0, y, 160, y + 1});
+        return (sum.x + sum.y + sum.z) / (3.0f * 160.0f);
+    };
+    EXPECT_LT(brightness(horizon - 2), 2.0f);
+    EXPECT_LT(brightness(horizon + 2), 8.0f);
+    EXPECT_GT(brightness(85), 40.0f);
+    setWaterClearColour(0);
+}
+
 }  // namespace
