@@ -4,6 +4,8 @@
 // song list, difficulty, play, pause, play again, the item the play won, results and the song
 // list, once by mouse (quick clicks of 0 ms and held ones of 150 ms) and once by pad; the front
 // end's switch log names the pages reached. A picture shows the pointer drawn where the mouse is.
+// The arrow keys move along the quit dialog's buttons, and a song gone before its start leads to
+// the scan wait.
 //
 // The plays end after 6 s of play; the ship cannot be harmed, so no tip stops them. The window is
 // 640x360, which keeps the software rasteriser's share small.
@@ -203,15 +205,13 @@ TEST(PlayerRoad, TheQuitDialogsButtonsTakeLeftAndRightAsTheyAreLaidOut) {
     ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
     const std::string quitDialog = "MenuAreYouSureYouWantToQuit";
 
-    heldKey(player, "Escape");
-    ASSERT_TRUE(player.waitForPage(quitDialog)) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage(quitDialog, [&] { heldKey(player, "Escape"); })) << player.trail();
     heldKey(player, "Left");
     heldKey(player, "Right");
     heldKey(player, "Return");
     ASSERT_TRUE(player.waitForPage("TitleMenu")) << player.trail();
 
-    heldKey(player, "Escape");
-    ASSERT_TRUE(player.waitForPage(quitDialog)) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage(quitDialog, [&] { heldKey(player, "Escape"); })) << player.trail();
     heldKey(player, "Left");
     heldKey(player, "Return");
     player.game().waitForLog([](const std::string&) { return false; }, std::chrono::seconds(60));
