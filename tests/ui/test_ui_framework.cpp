@@ -290,7 +290,7 @@ TEST_F(UiFramework, TheWindowMayCloseOnceQuitIsAllowedAndGoToActionIsReportedBel
 }
 
 // Scrolled by the wheel, the list is hit at the rows it shows: the first shown row is the second
-// song, the last the fourth.
+// song, the last the fourth. The highlight stays under the still pointer, on the song now there.
 TEST_F(UiFramework, AScrolledListIsHitAtTheRowsItShows) {
     buildPages();
     switchWidgetByName("TopLevelSwitcher", "SongList");
@@ -299,6 +299,7 @@ TEST_F(UiFramework, AScrolledListIsHitAtTheRowsItShows) {
     frame({{UI_CHANNEL_WHEEL_DOWN, 1.0f}});
     frame();
     ASSERT_EQ(m_list->firstRow(), 1u);
+    EXPECT_EQ(m_list->focusRow(), 2);
     click(700, 150);
     EXPECT_EQ(g_seen.back(), "select 1 Songs");
     click(700, 350);
