@@ -9,11 +9,13 @@
 #include "frontend/options_screen.h"
 #include "frontend/page_parts.h"
 #include "input/text_entry.h"
+#include "library/data_file.h"
 #include "library/game_data.h"
 #include "library/music_folders.h"
 #include "core/name_hash.h"
 #include "library/play_record_fill.h"
 #include "library/song_items.h"
+#include "library/user_save.h"
 #include "online/busy_text.h"
 #include "waves/pack_registry.h"
 #include "render/canvases.h"
@@ -26,6 +28,8 @@
 #include "world/state/boss_encounter.h"
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
+
+#include <fstream>
 
 namespace {
 
@@ -96,6 +100,8 @@ const auto ORANGE = [](int r, int g, int b) { return r > 200 && g > 120 && g < 2
 const auto BLACK = [](int r, int g, int b) { return r + g + b < 30; };
 // The blaster's shots: magenta.
 const auto SHOT = [](int r, int g, int b) { return r > 150 && b > 150 && g < 120; };
+// NOTICE_COLOUR's red, also in small text blended with the ground.
+const auto NOTICE_RED = [](int r, int g, int b) { return r > 120 && r > g + 50 && r > b + 50; };
 // HINT_COLOUR's grey blue.
 const auto HINT = [](int r, int g, int b) { return b > 150 && b > r + 20 && g > r && r > 90; };
 
@@ -351,6 +357,46 @@ TEST_F(FrontEndPictures, TheMusicFoldersPageListsTheFoldersAndTheirSongs) {
     EXPECT_GT(count(140, 296, 1780, 372, WHITE), 200u);
     EXPECT_GT(count(460, 800, 940, 890, WHITE), 150u);
     EXPECT_EQ(count(980, 800, 1460, 890, WHITE), 0u) << "nothing chosen to remove yet";
+}
+
+// A save that cannot be written is told in the strip above every page's heading: inside the
+// window's width (a 1280-pixel window shows the canvas's 1920 units) and clear of the heading and
+// of the difficulty page's "Back" at the page's foot.
+TEST_F(FrontEndPictures, TheSaveFailureNoticeStaysInTheStripAboveTheHeading) {
+    noteLibraryWrite(E_DAMAGED_USER_SAVE, false, 0);
+    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
+    draw("Difficulty", "frontend_save_failed.png");
+    noteLibraryWrite(E_DAMAGED_USER_SAVE, true, 0);
+    EXPECT_GT(count(0, 0, 1920, 40, NOTICE_RED), 300u) << "the notice";
+    EXPECT_EQ(count(0, 0, 20, 40, NOTICE_RED), 0u) << "its left end inside the window";
+    EXPECT_EQ(count(1900, 0, 1920, 40, NOTICE_RED), 0u) << "its right end inside the window";
+    EXPECT_EQ(count(0, 40, 1920, 160, NOTICE_RED), 0u) << "nothing of it over the heading";
+    EXPECT_EQ(count(760, 1000, 1160, 1070, NOTICE_RED), 0u) << "nothing over Back";
+}
+
+// A save that failed when the game last closed (its marker left beside it) is told on the title
+// at the next start, below the buttons and inside the window.
+TEST_F(FrontEndPictures, TheTitleTellsThatTheSaveFailedWhenTheGameLastClosed) {
+    std::ofstream((m_user.path() / "SAVEDATA" / "USR-DATA.unsaved").string());
+    noteEarlierWriteFailure(E_DAMAGED_USER_SAVE, USER_SAVE_RELATIVE_PATH);
+    draw("TitleMenu", "frontend_title_save_failed_before.png");
+    noteLibraryWrite(E_DAMAGED_USER_SAVE, true, 0);
+    EXPECT_GT(count(60, 900, 1860, 1000, RED), 500u) << "the notice";
+    EXPECT_EQ(count(0, 900, 60, 1000, RED), 0u) << "its left end inside the window";
+    EXPECT_EQ(count(1860, 900, 1920, 1000, RED), 0u) << "its right end inside the window";
+    EXPECT_EQ(count(0, 0, 1920, 900, RED), 0u) << "nothing of it over the buttons";
+}
+
+// After a failed start the scan wait says why, between its heading and its "Continue".
+TEST_F(FrontEndPictures, TheScanWaitSaysWhyASongDidNotStartBetweenItsHeadingAndItsButton) {
+    g_SongLibrary.songs[0].missing = true;
+    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
+    setUiVariable(UIVAR_FILE_CORRUPTION, 1);
+    draw("WaitForDirScan", "frontend_wait_start_failed.png");
+    setUiVariable(UIVAR_FILE_CORRUPTION, 0);
+    EXPECT_GT(count(60, 620, 1860, 750, RED), 500u) << "the reason";
+    EXPECT_EQ(count(0, 0, 1920, 620, RED), 0u) << "nothing of it over the heading";
+    EXPECT_EQ(count(0, 750, 1920, 1080, RED), 0u) << "nothing of it over Continue";
 }
 
 // The film splash a second into the intro film: the film's picture over the whole screen, the
