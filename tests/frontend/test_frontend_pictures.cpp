@@ -37,10 +37,8 @@ class FrontEndPictures : public frontend_test::FrontEndTest, protected ClOffscre
 protected:
     void SetUp() override {
         FrontEndTest::SetUp();
-        startPictures(960, 540, m_withCamera);  // two canvas units a pixel
-        addSong("Alpha", E_SONGSTATE_READY);
-        addSong("Broken", E_SONGSTATE_FAILED, E_SONGFAIL_UNDECODABLE);
-        addSong("Later", E_SONGSTATE_PENDING);
+        startPictures(m_width, m_height, m_withCamera);
+        addSongs();
         buildPages(false);
         loadUiFonts();
     }
@@ -79,8 +77,16 @@ protected:
     u32 count(f32 x0, f32 y0, f32 x1, f32 y1, Test test) const {
         return m_frame.count({u32(x0 / 2), u32(y0 / 2), u32(x1 / 2), u32(y1 / 2)}, test);
     }
+    // A ready song, one that cannot be played and one waiting to be analysed.
+    virtual void addSongs() {
+        addSong("Alpha", E_SONGSTATE_READY);
+        addSong("Broken", E_SONGSTATE_FAILED, E_SONGFAIL_UNDECODABLE);
+        addSong("Later", E_SONGSTATE_PENDING);
+    }
     SPicture m_frame;
     bool m_withCamera = false;
+    u32 m_width = 960;  // two canvas units a pixel
+    u32 m_height = 540;
 };
 
 // 0xFF141C2C, and a fill of alpha a over it.
@@ -461,20 +467,14 @@ TEST_F(HudPicture, TheBossBarAndItsCountdownReadCleanlyAmongTheHudTexts) {
 
 // The song list at 1280x720, a window's usual size, where a row is 50.67 pixels: two pages of eight
 // songs, each page showing all eight rows, and a click on each row choosing its song.
-class SongPagesAt720 : public frontend_test::FrontEndTest, protected ClOffscreenPictures {
+class SongPagesAt720 : public FrontEndPictures {
 protected:
-    void SetUp() override {
-        FrontEndTest::SetUp();
-        startPictures(1280, 720);
-        for (int song = 0; song < 16; ++song) addSong(("Song " + std::to_string(song)).c_str(), E_SONGSTATE_READY);
-        buildPages(false);
-        loadUiFonts();
+    SongPagesAt720() {
+        m_width = 1280;
+        m_height = 720;
     }
-    void TearDown() override {
-        shutdownFrontEndScreens();
-        shutdownUi();
-        stopPictures();
-        FrontEndTest::TearDown();
+    void addSongs() override {
+        for (int song = 0; song < 16; ++song) addSong(("Song " + std::to_string(song)).c_str(), E_SONGSTATE_READY);
     }
     // Frames a second apart (a page's fade takes less) with the channel pressed (-1: none); the
     // last one's picture.

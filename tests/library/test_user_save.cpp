@@ -396,21 +396,24 @@ protected:
         EXPECT_EQ(saveWrite(1), 1);
         EXPECT_EQ(libraryWriteFailedFlags(), 0u);
     }
+    // A save written where no file may grow past 64 bytes (as on a full disk); what saveWrite returned.
+    s32 saveWriteUnderASizeLimit() {
+        struct rlimit previous;
+        if (getrlimit(RLIMIT_FSIZE, &previous) != 0) return -1;
+        struct rlimit limited = previous;
+        limited.rlim_cur = 64;
+        if (setrlimit(RLIMIT_FSIZE, &limited) != 0) return -1;
+        const s32 written = saveWrite(1);
+        setrlimit(RLIMIT_FSIZE, &previous);
+        return written;
+    }
     const std::string m_path = m_user.file("SAVEDATA/USR-DATA");
     std::vector<u8> m_old;
 };
 
 TEST_F(UserSaveWriteFailure, AFileSizeLimitIsARefusal) {
-    struct rlimit previous;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    struct rlimit limited = previous;
-    limited.rlim_cur = 64;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const s32 written = saveWrite(1);
-    const u32 flags = libraryWriteFailedFlags();
-    setrlimit(RLIMIT_FSIZE, &previous);
-    EXPECT_EQ(written, 0);
-    EXPECT_EQ(flags, u32(E_DAMAGED_USER_SAVE));
+    EXPECT_EQ(saveWriteUnderASizeLimit(), 0);
+    EXPECT_EQ(libraryWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
     EXPECT_EQ(readFileBytes(m_path), m_old);
     EXPECT_EQ(saveWrite(1), 1);
     EXPECT_EQ(libraryWriteFailedFlags(), 0u);
@@ -419,13 +422,7 @@ TEST_F(UserSaveWriteFailure, AFileSizeLimitIsARefusal) {
 // A write that fails at the end of a run (the size limit stands for a full disk) leaves its marker;
 // the next start finds it, and the next write that succeeds removes it.
 TEST_F(UserSaveWriteFailure, AFailedWriteIsFoundByTheNextStartUntilAWriteSucceeds) {
-    struct rlimit previous;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    struct rlimit limited = previous;
-    limited.rlim_cur = 64;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    saveWrite(1);
-    setrlimit(RLIMIT_FSIZE, &previous);
+    saveWriteUnderASizeLimit();
     EXPECT_TRUE(std::filesystem::exists(m_path + ".unsaved"));
     noteEarlierWriteFailure(E_DAMAGED_USER_SAVE, USER_SAVE_RELATIVE_PATH);
     EXPECT_EQ(libraryEarlierWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
