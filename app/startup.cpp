@@ -361,15 +361,17 @@ void retireMegaParticleSystem() {
     setMegaParticleSystem(nullptr);
 }
 
-// Ours beside the classic order: the film's sound stream goes before the sound layer closes; the
-// layers' imports, the UI's device buffers, the front end's screens, the camera blenders and the sprite
-// queue are released with the objects they belong to.
+// Ours beside the classic order: the song scan is asked to stop before the mode's exit waits for
+// it, so that quitting never waits for a song's analysis; the film's sound stream goes before the
+// sound layer closes; the layers' imports, the UI's device buffers, the front end's screens, the
+// camera blenders and the sprite queue are released with the objects they belong to.
 const SLifeStep SHUTDOWN_STEPS[] = {
     {"leaderboardClientShutdown", call<leaderboardClientShutdown>},
     {"releaseSongFeatureBuffer", call<releaseSongFeatureBuffer>},
     {"retireMegaParticleSystem", call<retireMegaParticleSystem>},
     {"flushPlaytestData", [] { flushPlaytestData(); }},
     {"setQuitFlag", [] { g_iQuitGame = 1; }},
+    {"askSongScanToStop", call<libraryAskScanToStop>},
     {"exitCurrentMode", [] { g_pCurrentGameMode->exit(); }},
     {"stopSongScanAndSave", call<libraryStopScanAndSave>},
     {"releaseGlobalBucketTables", call<releaseGlobalBucketTables>},

@@ -35,6 +35,8 @@ void librarySetUpAfterAudio() {
     startSongScan();
 }
 
+void libraryAskScanToStop() { askSongScanToStop(); }
+
 void libraryStopScanAndSave() {
     stopSongScan();
     saveWrite(1);

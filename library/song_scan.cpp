@@ -1,5 +1,6 @@
 #include "library/song_scan.h"
 
+#include "audio/analysis/spectrum_analysis.h"
 #include "audio/decode/codec_registry.h"
 #include "core/crit_section_pool.h"
 #include "library/music_folders.h"
@@ -40,6 +41,8 @@ struct SScanShared {
 };
 
 SScanShared g_shared;
+// Set with g_shared.stop, for the walk to read at each file without the lock.
+std::atomic<bool> g_stopping{false};
 std::atomic<bool> g_busy{false};
 // Set while an analysis runs: only an analysis uses the global analysis state that play needs.
 std::atomic<bool> g_analysing{false};
@@ -80,7 +83,7 @@ void scanThreadMain(void*) {
         if (request == E_SCANREQ_NONE) continue;
 
         if (request == E_SCANREQ_WALK) {
-            if (!walkMusicFolders(folders, handOverFound, nullptr)) {
+            if (!walkMusicFolders(folders, handOverFound, nullptr, &g_stopping)) {
                 critSectionEnter(g_shared.lock);
                 g_shared.walkWasCut = true;
                 critSectionLeave(g_shared.lock);
@@ -90,10 +93,11 @@ void scanThreadMain(void*) {
             critSectionLeave(g_shared.lock);
         } else {
             SScanAnalysedSong result;
-            analyseSongInBackground(path, identity, g_ranges, &result);
-            critSectionEnter(g_shared.lock);
-            g_shared.analysed.push_back(std::move(result));
-            critSectionLeave(g_shared.lock);
+            if (analyseSongInBackground(path, identity, g_ranges, &result)) {
+                critSectionEnter(g_shared.lock);
+                g_shared.analysed.push_back(std::move(result));
+                critSectionLeave(g_shared.lock);
+            }
             g_analysing = false;
         }
         critSectionEnter(g_shared.lock);
@@ -228,6 +232,8 @@ void startSongScanWithRanges(const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT]
     std::memcpy(g_ranges, ranges, sizeof(g_ranges));
     g_shared.lock = critSectionCreateOrDie("song scan");
     g_shared.stop = false;
+    g_stopping = false;
+    clearSongAnalysisStop();
     g_shared.request = E_SCANREQ_NONE;
     g_busy = false;
     g_analysing = false;
@@ -243,12 +249,19 @@ void startSongScanWithRanges(const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT]
     }
 }
 
-void stopSongScan() {
+void askSongScanToStop() {
     if (!g_started) return;
     critSectionEnter(g_shared.lock);
     g_shared.stop = true;
     critSectionLeave(g_shared.lock);
+    g_stopping = true;
+    requestSongAnalysisStop();
     g_wake.set();
+}
+
+void stopSongScan() {
+    if (!g_started) return;
+    askSongScanToStop();
     if (g_ended.wait(SONG_SCAN_STOP_LIMIT_MS) != E_OSWAIT_SIGNALLED) {
         // Held in a system call (a stalled mount): it is left to the process's exit, with the
         // state it shares.
@@ -260,6 +273,7 @@ void stopSongScan() {
         return;
     }
     g_thread.join();
+    clearSongAnalysisStop();
     critSectionDestroy(g_shared.lock);
     g_shared = SScanShared{};
     // A song cut off before its analysis was handed over is analysed again next time.

@@ -21,9 +21,13 @@
 void startSongScan();
 // The same with the ranges given.
 void startSongScanWithRanges(const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT]);
-// Asks the thread to stop, waits for it (a song being analysed is finished first; at most
-// SONG_SCAN_STOP_LIMIT_MS) and drops what it left in the queue. Nothing happens when it does not
-// run.
+// Asks the thread to stop without waiting: a walk ends at its next file, an analysis at its next
+// second of audio, leaving nothing written of the song (requestSongAnalysisStop). Nothing happens
+// when it does not run.
+void askSongScanToStop();
+// Asks the thread to stop, waits for it (at most SONG_SCAN_STOP_LIMIT_MS) and drops what it left
+// in the queue; a song whose analysis was cut off is analysed again next time. Nothing happens
+// when it does not run.
 void stopSongScan();
 
 // Once per frame from the tick: takes the thread's findings into the library, then issues the
@@ -37,10 +41,11 @@ void stopSongScan();
 void songScanTick();
 
 // How long the main thread waits for the scan: an analysis, a walk cut by a pause, and the
-// thread's end at stopSongScan (a thread held in a system call is then left running).
+// thread's end at stopSongScan (a thread held in a system call is then left running, so that
+// quitting never waits for a stalled disk).
 constexpr u32 SONG_SCAN_IDLE_LIMIT_MS = 30000;
 constexpr u32 SONG_SCAN_WALK_WAIT_MS = 2000;
-constexpr u32 SONG_SCAN_STOP_LIMIT_MS = 10000;
+constexpr u32 SONG_SCAN_STOP_LIMIT_MS = 1000;
 
 // Sleeps 16 ms at a time (alertably) while a request runs: an analysis for at most
 // SONG_SCAN_IDLE_LIMIT_MS, a walk for at most SONG_SCAN_WALK_WAIT_MS, and not at all once

@@ -60,11 +60,22 @@ std::vector<SFolderEntry> listFolder(const std::u16string& folder) {
     return entries;
 }
 
-// False once the receiver wants no more.
-bool walkFolder(const std::u16string& folder, u32 depth, SeenSet* seen, ScanFoundFn found, void* user) {
+struct SWalk {
+    SeenSet seen;
+    ScanFoundFn found;
+    void* user;
+    const std::atomic<bool>* stop;
+
+    bool stopped() const { return stop && stop->load(std::memory_order_relaxed); }
+};
+
+// False once the receiver wants no more, or a stop is asked for.
+bool walkFolder(const std::u16string& folder, u32 depth, SWalk* walk) {
     std::vector<SScanFoundSong> batch;
     std::vector<std::u16string> subFolders;
+    SeenSet* seen = &walk->seen;
     for (const SFolderEntry& entry : listFolder(folder)) {
+        if (walk->stopped()) return false;
         std::u16string path = folder + u'\\' + entry.name;
         if (path.size() >= FILE_PATH_LIMIT) continue;
         const SOsFindData& data = entry.data;
@@ -78,7 +89,7 @@ bool walkFolder(const std::u16string& folder, u32 depth, SeenSet* seen, ScanFoun
         if (known && !seen->insert({data.device, data.inode}).second) continue;
         SScanFoundSong song{std::move(path), data.size, {}, E_SONGFAIL_NONE};
         if (canOpen(song.path)) {
-            readMusicTags(song.path.c_str(), &song.tags);
+            readMusicTags(song.path.c_str(), &song.tags, walk->stop);
         } else {
             song.failure = E_SONGFAIL_CANNOT_OPEN;
             logScanLine(("cannot open \"" + osWideToUtf8(osReadableText(song.path).c_str()) + "\": " +
@@ -86,11 +97,13 @@ bool walkFolder(const std::u16string& folder, u32 depth, SeenSet* seen, ScanFoun
         }
         batch.push_back(std::move(song));
     }
+    // A tag read cut short by the stop left its song without tags.
+    if (walk->stopped()) return false;
     // Called for every folder, even one with no songs, so that the receiver can stop the walk.
-    if (!found(&batch, user)) return false;
+    if (!walk->found(&batch, walk->user)) return false;
     if (depth >= SONG_SCAN_MAX_FOLDER_DEPTH) return true;
     for (const std::u16string& sub : subFolders) {
-        if (!walkFolder(sub, depth + 1, seen, found, user)) return false;
+        if (!walkFolder(sub, depth + 1, walk)) return false;
     }
     return true;
 }
@@ -103,17 +116,18 @@ s32 spawnTargetSum() {
 
 }  // namespace
 
-bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user) {
-    SeenSet seen;
+bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user,
+                      const std::atomic<bool>* stop) {
+    SWalk walk{{}, found, user, stop};
     for (const std::u16string& folder : folders) {
         u64 device = 0, inode = 0;
-        if (osPathIdentityW(folder.c_str(), &device, &inode) && !seen.insert({device, inode}).second) continue;
-        if (!walkFolder(folder, 0, &seen, found, user)) return false;
+        if (osPathIdentityW(folder.c_str(), &device, &inode) && !walk.seen.insert({device, inode}).second) continue;
+        if (!walkFolder(folder, 0, &walk)) return false;
     }
     return true;
 }
 
-void analyseSongInBackground(const std::u16string& path, const SSongIdentity& identity,
+bool analyseSongInBackground(const std::u16string& path, const SSongIdentity& identity,
                              const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT], SScanAnalysedSong* out) {
     *out = SScanAnalysedSong{};
     out->identity = identity;
@@ -125,8 +139,11 @@ void analyseSongInBackground(const std::u16string& path, const SSongIdentity& id
     setDecodeThreadInterval(ANALYSIS_DECODE_INTERVAL_MS);
 
     s32 result = E_SPECTRUM_RESULT_NONE;
-    if (analyseSongSpectrum(path.c_str(), identity, &result, 0, 0)) {
-        loadOrAnalyseBeats(path.c_str(), identity, 0);
+    const bool analysed = analyseSongSpectrum(path.c_str(), identity, &result, 0, 0);
+    if (analysed) loadOrAnalyseBeats(path.c_str(), identity, 0);
+    // Asked to stop, it has found out nothing: the song stays as it was, to be analysed again.
+    const bool stopped = isSongAnalysisStopRequested();
+    if (!stopped && analysed) {
         out->state = E_SONGSTATE_READY;
         out->duration = spectrumAnalysis().header.duration;
         out->sampleRate = spectrumAnalysis().header.sampleRateF;
@@ -137,7 +154,7 @@ void analyseSongInBackground(const std::u16string& path, const SSongIdentity& id
         u32 length = 0;
         const u8* fingerprint = getSongFeatureBuffer(&length);
         if (fingerprint && length <= SONG_FINGERPRINT_MAX_BYTES) out->fingerprint.assign(fingerprint, fingerprint + length);
-    } else {
+    } else if (!stopped) {
         out->state = E_SONGSTATE_FAILED;
         out->failure = result != E_SPECTRUM_RESULT_NONE ? u32(result) : u32(E_SONGFAIL_UNDECODABLE);
     }
@@ -146,4 +163,5 @@ void analyseSongInBackground(const std::u16string& path, const SSongIdentity& id
     releaseSongFeatures();
     releaseBeatAnalysis();
     resetSpectrumAnalysis();
+    return !stopped;
 }

@@ -8,6 +8,7 @@
 #include "platform/tags/music_tags.h"
 #include "world/state/play_record.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -44,11 +45,14 @@ using ScanFoundFn = bool (*)(std::vector<SScanFoundSong>* batch, void* user);
 // file that cannot be opened is handed over with its failure. Pipes, devices and sockets are
 // never opened; each real folder and file is taken once, however many links lead to it. A folder
 // that cannot be listed (it vanished, or was never there) is passed over. False when `found`
-// stopped the walk.
-bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user);
+// stopped the walk, or `stop` (when given) was set: the walk then ends before its next file, and
+// the folder it was in is not handed over.
+bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user,
+                      const std::atomic<bool>* stop = nullptr);
 
 // Analyses the song (spectral frames and beats, from their caches when present, writing them
 // otherwise) and builds its spawn bars at each difficulty from the ranges given, leaving the
-// global analysis state released. Only one analysis may run at a time in the process.
-void analyseSongInBackground(const std::u16string& path, const SSongIdentity& identity,
+// global analysis state released. Only one analysis may run at a time in the process. False,
+// with nothing found out, when a stop was requested (requestSongAnalysisStop) before its end.
+bool analyseSongInBackground(const std::u16string& path, const SSongIdentity& identity,
                              const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT], SScanAnalysedSong* out);

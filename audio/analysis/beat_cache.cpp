@@ -103,6 +103,8 @@ s32 loadOrAnalyseBeats(const char16_t* path, const SSongIdentity& identity, u32 
             return 1;
         }
     }
+    // Asked to stop: the beats are left for the next analysis.
+    if (isSongAnalysisStopRequested()) return 1;
     analyseBeats();
     writeBeatCache(songPath, identity);
     return 1;

@@ -44,6 +44,6 @@ s32 readBeatCache(const char16_t* path, const SSongIdentity& identity);
 // `force` is set or NEVER_CACHE is non-zero, the beat cache is tried first. Otherwise the song's
 // beats are analysed and the cache rewritten; when the frames came from the spectral cache (no
 // three-band energies) the song is first decoded again (analyseSongSpectrum with force). The
-// current beat index becomes 0. Always returns 1; a song that cannot be decoded again is left
-// with no beats and no beat cache.
+// current beat index becomes 0. Always returns 1; a song that cannot be decoded again, or whose
+// analysis was asked to stop (requestSongAnalysisStop), is left with no beats and no beat cache.
 s32 loadOrAnalyseBeats(const char16_t* path, const SSongIdentity& identity, u32 force);

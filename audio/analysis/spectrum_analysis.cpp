@@ -20,10 +20,15 @@ const SSpectrumAnalysisState& spectrumAnalysis() { return g_SpectrumAnalysis; }
 
 namespace {
 std::atomic<f32> g_fSpectrumProgress{0.0f};
+std::atomic<bool> g_bStopRequested{false};
 }  // namespace
 
 f32 getSpectrumAnalysisProgress() { return g_fSpectrumProgress.load(std::memory_order_relaxed); }
 void setSpectrumAnalysisProgress(f32 progress) { g_fSpectrumProgress.store(progress, std::memory_order_relaxed); }
+
+void requestSongAnalysisStop() { g_bStopRequested.store(true, std::memory_order_relaxed); }
+void clearSongAnalysisStop() { g_bStopRequested.store(false, std::memory_order_relaxed); }
+bool isSongAnalysisStopRequested() { return g_bStopRequested.load(std::memory_order_relaxed); }
 
 namespace {
 

@@ -28,6 +28,7 @@ enum ESpectrumResult : s32 {
     E_SPECTRUM_RESULT_TOO_LONG = 3,      // longer than SPECTRUM_MAX_DURATION_MS
     E_SPECTRUM_RESULT_UNDECODABLE = 4,   // no job, bad format, unusable geometry, no memory,
                                          // or the decoder failed during the pass
+    E_SPECTRUM_RESULT_STOPPED = 5,       // a stop was requested: nothing is known of the song
 };
 
 constexpr u32 SPECTRUM_MIN_DURATION_MS = 90000;
@@ -113,6 +114,13 @@ inline f32 spectrumBandValue(u32 frame, u32 band) {
 
 // ---------------------------------------------------------------------------------------------
 // The analysis
+
+// A request, from any thread, that the running analysis end early: the decoding pass ends at its
+// next second of audio with E_SPECTRUM_RESULT_STOPPED, the beat analysis is skipped, and no cache
+// is written from what was cut short. It holds, for every analysis, until cleared.
+void requestSongAnalysisStop();
+void clearSongAnalysisStop();
+bool isSongAnalysisStopRequested();
 
 // Makes the song's frames ready: from the spectral cache unless `force` is set, the setting
 // NEVER_CACHE is non-zero or VISUAL_BEAT_ANALYSIS exists; otherwise by decoding the song, after

@@ -707,11 +707,16 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
     u64 bytesPulled = 0;
     bool carryValid = false;
     bool failed = false;
+    bool stopped = false;
     // Set when the stream ended more than SPECTRUM_SHORT_END_TOLERANCE_MS before its promised
     // length: the song is then what was decoded.
     bool endedShort = false;
     const u64 toleranceBytes = u64(frameBytes) * rate * SPECTRUM_SHORT_END_TOLERANCE_MS / 1000u;
     while (framesDone < frameCount) {
+        if (isSongAnalysisStopRequested()) {
+            stopped = true;
+            break;
+        }
         setSpectrumAnalysisProgress((static_cast<f32>(bytesPulled) / static_cast<f32>(format.totalBytes)) *
                                     SPECTRUM_DECODE_PROGRESS_END);
         const u32 delivered = pullToMono(source, format, rate, buffers.piece, buffers.mono);
@@ -754,9 +759,9 @@ s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& 
     setSpectrumAnalysisProgress(SPECTRUM_DECODE_PROGRESS_END);
     releaseAnalysisWindow();
     releaseSpectrumRows();
-    if (failed) {
+    if (failed || stopped) {
         failPass();
-        return E_SPECTRUM_RESULT_UNDECODABLE;
+        return stopped ? E_SPECTRUM_RESULT_STOPPED : E_SPECTRUM_RESULT_UNDECODABLE;
     }
     u32 keptFrames = frameCount;
     if (endedShort) {

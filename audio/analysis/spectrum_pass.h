@@ -49,7 +49,8 @@ constexpr u32 SPECTRUM_SHORT_END_TOLERANCE_MS = 1000;
 // state then holds no tables and a frame count of 0. A stream that ends, without failing, more
 // than SPECTRUM_SHORT_END_TOLERANCE_MS short is logged to the audio log and judged by what it
 // delivered: 2 (too short) below SPECTRUM_MIN_DURATION_MS, else the frame count and duration
-// are those of the delivered audio.
+// are those of the delivered audio. A stop request (requestSongAnalysisStop) ends it before its
+// next second of audio with 5, the state as after a failure.
 s32 runSpectrumPass(ISpectrumSampleSource* source, const SSpectrumStreamFormat& format,
                     const SSpectrumGeometry& geometry);
 

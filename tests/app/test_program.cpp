@@ -26,8 +26,13 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::ClTempDir;
 
-double processCpuSeconds(pid_t pid) {
-    const std::string text = test_support::readFileText("/proc/" + std::to_string(pid) + "/stat");
+// Quitting takes well under a second; the bound leaves room for a loaded machine and the sanitizer
+// build's leak check at exit.
+constexpr int QUIT_LIMIT_SECONDS = 6;
+
+// The processor time of a process, or of one of its threads ("/proc/<pid>/task/<tid>").
+double processCpuSeconds(const std::string& procFolder) {
+    const std::string text = test_support::readFileText(procFolder + "/stat");
     // Fields 14 and 15 (user and system ticks) follow the eleven after the name's closing bracket.
     std::istringstream fields(text.substr(text.rfind(')') + 2));
     std::string skipped;
@@ -35,6 +40,23 @@ double processCpuSeconds(pid_t pid) {
     unsigned long long utime = 0, stime = 0;
     fields >> utime >> stime;
     return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+double processCpuSeconds(pid_t pid) { return processCpuSeconds("/proc/" + std::to_string(pid)); }
+
+// Waits (at most a minute) until the game's thread of that name has used the processor for
+// `seconds`; whether it did.
+bool waitForThreadWork(pid_t pid, const std::string& name, double seconds) {
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (std::chrono::steady_clock::now() < limit) {
+        for (const fs::directory_entry& task : fs::directory_iterator(tasks)) {
+            if (test_support::readFileText(task.path() / "comm") == name + "\n" &&
+                processCpuSeconds(task.path().string()) >= seconds)
+                return true;
+        }
+        usleep(20000);
+    }
+    return false;
 }
 
 // Runs the game for a while from its first presented title frame (a loaded machine, or a
@@ -76,6 +98,22 @@ TEST(Program, EndsCleanlyOnTerminationSignalsAndKeepsItsFoldersUnderTheUserDataH
         EXPECT_FALSE(hasDump(VELODRIX_BUILD_DATA_DIR));
         EXPECT_TRUE(fs::is_directory(home.path() / ".local/share/Orlenvane/Velodrix/SAVEDATA"));
     }
+}
+
+// Quitting waits neither for a 16-hour song's analysis nor for the tag read of a 5 GB file of
+// zeros named as an MP3 (a download in progress) beside it: the scan stops at once.
+TEST(Program, QuitsAtOnceDuringALongAnalysisBesideAFileOfZeros) {
+    const ClTempDir home;
+    test_support::writeSilentWav(home.file("Music/long.wav"), 22050, 16 * 3600);
+    test_support::writeZeroFile(home.file("Music/download.mp3"), u64(5) << 30);
+    ClGameProcess game(VELODRIX_BUILD_DATA_DIR, home.str());
+    ASSERT_TRUE(game.waitForTitle());
+    ASSERT_TRUE(waitForThreadWork(game.pid, "song scan", 0.2));
+    const auto signalled = std::chrono::steady_clock::now();
+    game.end(SIGTERM);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(QUIT_LIMIT_SECONDS));
+    game.expectCleanEnd();
+    EXPECT_EQ(game.errorText.find("did not stop"), std::string::npos) << game.errorText;
 }
 
 // Paced frames leave the processor idle between them: a frame loop that spun instead would keep a

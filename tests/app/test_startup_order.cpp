@@ -34,13 +34,14 @@ TEST(StartupOrder, StartUpRunsItsStepsInTheirOrder) {
     EXPECT_EQ(asStrings(startupStepNames()), expected);
 }
 
-// The mode's exit before the scan stops and the save is written; the guardian events released
+// The scan asked to stop before the mode's exit, which waits for it, and the mode's exit before
+// the scan stops and the save is written; the guardian events released
 // with the splines and flipbooks; the cache-size count joined before the task layer goes; the
 // renderer after its resources and the files last.
 TEST(StartupOrder, ShutdownRunsItsStepsInTheirOrder) {
     const std::vector<std::string> expected = {
         "leaderboardClientShutdown", "releaseSongFeatureBuffer", "retireMegaParticleSystem", "flushPlaytestData",
-        "setQuitFlag", "exitCurrentMode", "stopSongScanAndSave", "releaseGlobalBucketTables",
+        "setQuitFlag", "askSongScanToStop", "exitCurrentMode", "stopSongScanAndSave", "releaseGlobalBucketTables",
         "shutdownSplineRegistry", "releaseGuardianSequence", "releaseAllFlipbooks", "shutdownSessionChoice",
         "loadingStateRelease", "clearWavePools", "freeAllScripts", "releaseBatchBuffers", "joinCacheSizeThread",
         "taskLayerShutdown", "freeSongLibrary", "releaseLensFlares", "destroyAllTextures",

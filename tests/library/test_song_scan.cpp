@@ -1,6 +1,7 @@
 #include "library/song_scan.h"
 #include "library/song_scan_work.h"
 
+#include "audio/analysis/spectrum_analysis.h"
 #include "audio/decode/codec_registry.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
@@ -304,6 +305,19 @@ TEST_F(SongScan, AWaitForTheScanEndsAtATerminationRequest) {
     osClearTerminationRequest();
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
+}
+
+// Stopped during a 16-hour song's analysis, the thread ends at once: it is joined (the song waits
+// to be analysed again rather than failing) and nothing of the song was written.
+TEST_F(SongScan, AStopDuringALongAnalysisEndsItLeavingTheSongToAnalyseAgainAndNoCache) {
+    test_support::writeSilentWav(m_user.file("music/long.wav"), RATE, 16 * 3600);
+    startScan({"music"});
+    resumeSongScanRequests();
+    ASSERT_TRUE(tickUntil([] { return getSpectrumAnalysisProgress() > 0.0f; }));
+    stopSongScan();
+    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
+    EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_PENDING));
+    EXPECT_TRUE(std::filesystem::is_empty(m_user.file("SAVEDATA")));
 }
 
 // The walk takes a file of exactly the smallest song size and passes over one a byte smaller.

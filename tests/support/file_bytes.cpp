@@ -72,6 +72,23 @@ std::vector<u8> wavImage(u32 tag, u32 channels, u32 rate, u32 bits, const std::v
     return out;
 }
 
+void writeSilentWav(const std::filesystem::path& path, u32 rate, u32 seconds) {
+    const u32 dataBytes = rate * 2u * seconds;
+    std::vector<u8> head = wavImage(1, 1, rate, 16, {});
+    // The RIFF size and the data size, as if the samples followed.
+    for (u32 i = 0; i < 4; ++i) {
+        head[4 + i] = u8((36 + dataBytes) >> (8 * i));
+        head[40 + i] = u8(dataBytes >> (8 * i));
+    }
+    writeFileBytes(path, head);
+    std::filesystem::resize_file(path, head.size() + dataBytes);
+}
+
+void writeZeroFile(const std::filesystem::path& path, u64 bytes) {
+    writeFileBytes(path, {});
+    std::filesystem::resize_file(path, bytes);
+}
+
 std::vector<u8> pcm16Bytes(const std::vector<s16>& samples) {
     std::vector<u8> out;
     for (s16 sample : samples) putLe(out, static_cast<u16>(sample), 2);

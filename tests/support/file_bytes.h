@@ -29,6 +29,10 @@ void putId(std::vector<u8>& out, const char* id);
 std::vector<u8> wavImage(u32 tag, u32 channels, u32 rate, u32 bits, const std::vector<u8>& data,
                          bool oddChunk = false);
 std::vector<u8> pcm16Bytes(const std::vector<s16>& samples);
+// Files whose bytes (past a head) are a hole, so that even gigabytes take no room: a mono 16-bit
+// WAV of `seconds` of silence, and `bytes` of zeros.
+void writeSilentWav(const std::filesystem::path& path, u32 rate, u32 seconds);
+void writeZeroFile(const std::filesystem::path& path, u64 bytes);
 
 // A UTF-8 path as the game's UTF-16 paths are handed to the layers.
 std::u16string widePath(const std::string& utf8Path);
