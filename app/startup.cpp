@@ -41,6 +41,7 @@
 #include "online/leaderboard.h"
 #include "online/medal_queue.h"
 #include "platform/os/os.h"
+#include "platform/window/window.h"
 #include "render/batcher.h"
 #include "render/camera_list.h"
 #include "render/canvases.h"
@@ -76,6 +77,7 @@
 #include "world/play/boss_choice.h"
 #include "world/play/guardian_sequence.h"
 
+#include <cstdlib>
 #include <iterator>
 #include <vector>
 
@@ -174,6 +176,16 @@ void loadStringTables() {
     stringTableLoad("SOSOnly");
 }
 
+// Two games on one profile would write the same save and logs: a second one says that the game
+// is running and ends, leaving the first alone. A profile that cannot hold a lock file (read only)
+// is used without one.
+void lockUserDataDirOrEnd() {
+    if (lockUserDataDir() != E_USERDATALOCK_HELD) return;
+    windowErrorBox(osWideToUtf8(localisedOrEmpty("WINDOW_TITLE")).c_str(),
+                   osWideToUtf8(localisedOrEmpty("MB_ALREADY_RUNNING")).c_str());
+    std::exit(1);
+}
+
 void openStartupScripts() {
     getScript("playbalance.txt", 0);
     getScript("guardian_movies.txt", 0);
@@ -258,6 +270,8 @@ void createMegaParticleSystem() {
 // - the termination handler is ours (signals end the game through its own shutdown);
 // - the generator is seeded once the settings are loaded, so RANDOM_SEED can repeat a run;
 // - the cipher lock, the UI variables and the view slots are our own set-up of shared state;
+// - the user-data directory is locked for this process once the string tables can word a
+//   refusal, before anything is written there;
 // - the pack registry comes with its built-in pack in one step, right after the scripts;
 // - the game data is read again after the sound layer, so that the extensions the player turned
 //   off reach the codec records, and the song scan starts then;
@@ -294,6 +308,7 @@ const SLifeStep STARTUP_STEPS[] = {
     {"loadPlatformStringTable", call<loadPlatformStringTable>},
     {"initGlobalBucketTables", call<initGlobalBucketTables>},
     {"loadStringTables", call<loadStringTables>},
+    {"lockUserDataDir", call<lockUserDataDirOrEnd>},
     {"loadingStateSetUp", call<loadingStateSetUp>},
     {"initUi", call<initUi>},
     // Scripts, generators and library.
@@ -364,7 +379,8 @@ void retireMegaParticleSystem() {
 // Ours beside the classic order: the song scan is asked to stop before the mode's exit waits for
 // it, so that quitting never waits for a song's analysis; the film's sound stream goes before the
 // sound layer closes; the layers' imports, the UI's device buffers, the front end's screens, the
-// camera blenders and the sprite queue are released with the objects they belong to.
+// camera blenders and the sprite queue are released with the objects they belong to; the
+// user-data directory's lock goes once nothing more is written there.
 const SLifeStep SHUTDOWN_STEPS[] = {
     {"leaderboardClientShutdown", call<leaderboardClientShutdown>},
     {"releaseSongFeatureBuffer", call<releaseSongFeatureBuffer>},
@@ -419,6 +435,7 @@ const SLifeStep SHUTDOWN_STEPS[] = {
     {"stringTablesShutdown", call<stringTablesShutdown>},
     {"cipherLockShutdown", call<cipherLockShutdown>},
     {"packagesShutdown", call<packagesShutdown>},
+    {"releaseUserDataDir", call<releaseUserDataDir>},
     {"openQueuedDocument", [] { openQueuedDocument(); }},
 };
 

@@ -17,6 +17,7 @@ namespace {
 constexpr const char16_t* DEFAULT_USER_DATA_DIR = u".\\";
 constexpr const char16_t* USER_DATA_SUBFOLDER = u"/Orlenvane/Velodrix/";
 constexpr const char16_t* SAVE_DATA_FOLDER = u"SAVEDATA\\";
+constexpr const char16_t* USER_DATA_LOCK_FILE = u"Velodrix.lock";
 
 char g_szDataDir[PATH_BUFFER_LENGTH] = "";
 char16_t g_wszDataDir[PATH_BUFFER_LENGTH] = u"";
@@ -25,6 +26,8 @@ char g_szDataDirBackslashed[PATH_BUFFER_LENGTH] = "";
 char g_szLangDir[PATH_BUFFER_LENGTH] = "";
 char16_t g_wszUserDataDir[PATH_BUFFER_LENGTH] = u".\\";
 s32 g_iLanguageIndex = 0;
+// The open lock file while this process holds the user-data directory.
+SOsFile* g_pUserDataLock = nullptr;
 
 }  // namespace
 
@@ -84,6 +87,26 @@ bool createSaveDataDir() {
     wstrCopyN(path, g_wszUserDataDir, PATH_BUFFER_LENGTH);
     if (wstrAppendN(path, SAVE_DATA_FOLDER, PATH_BUFFER_LENGTH) != E_TEXTCOPY_COMPLETE) return false;
     return osCreateDirectoryW(path);
+}
+
+EUserDataLock lockUserDataDir() {
+    if (g_pUserDataLock) return E_USERDATALOCK_TAKEN;
+    const std::u16string path = std::u16string(g_wszUserDataDir) + USER_DATA_LOCK_FILE;
+    SOsFile* file = osFileOpenW(path.c_str(), E_OSFILE_READWRITE_KEEP);
+    if (!file) return E_USERDATALOCK_UNAVAILABLE;
+    if (!osFileTryLock(file)) {
+        const bool held = osLastError() == E_OSERR_LOCK_VIOLATION;
+        osFileClose(file);
+        return held ? E_USERDATALOCK_HELD : E_USERDATALOCK_UNAVAILABLE;
+    }
+    g_pUserDataLock = file;
+    return E_USERDATALOCK_TAKEN;
+}
+
+void releaseUserDataDir() {
+    if (!g_pUserDataLock) return;
+    osFileClose(g_pUserDataLock);
+    g_pUserDataLock = nullptr;
 }
 
 void removeDataDirPrefix(char* path) {

@@ -39,6 +39,17 @@ void initUserDataDir();
 // exists afterwards.
 bool createSaveDataDir();
 
+enum EUserDataLock : u32 {
+    E_USERDATALOCK_TAKEN,        // this process holds it
+    E_USERDATALOCK_HELD,         // another process holds it: a game already runs on this profile
+    E_USERDATALOCK_UNAVAILABLE,  // no lock file can be made there (a read-only profile)
+};
+// Takes the user-data directory for this process: an exclusive lock on its file "Velodrix.lock",
+// held until releaseUserDataDir or the process's end, so that a second game started on the same
+// profile can tell that the first one runs.
+EUserDataLock lockUserDataDir();
+void releaseUserDataDir();
+
 // When the path contains the data directory (its '/' taken as '\'), replaces the path in
 // place by what follows the first occurrence.
 void removeDataDirPrefix(char* path);

@@ -144,6 +144,7 @@ enum EOsFileOpen {
     E_OSFILE_READ_EXISTING,      // read only; the file must exist
     E_OSFILE_WRITE_CREATE,       // write only; created or truncated
     E_OSFILE_READWRITE_EXISTING, // read and write; the file must exist
+    E_OSFILE_READWRITE_KEEP,     // read and write; created when absent, never truncated
 };
 
 // Null on failure; osLastError() then says why. Only a regular file opens, and the open never
@@ -159,6 +160,11 @@ bool osFileGetSize(SOsFile* file, uint64_t* outSize);
 bool osFileWrite(SOsFile* file, const void* buffer, uint32_t size, uint32_t* outWritten);
 // Writes the file's data through to the disk, so that it survives a crash from now on.
 bool osFileFlush(SOsFile* file);
+// Takes an exclusive lock on the file for as long as this open of it lasts (the system drops it
+// when the process ends, however it ends): no other open of the file, in this process or
+// another, can take it meanwhile. False at once when another holds it (osLastError()
+// E_OSERR_LOCK_VIOLATION) or the system refuses.
+bool osFileTryLock(SOsFile* file);
 // Positioned read that leaves the sequential position alone.
 bool osFileReadAt(SOsFile* file, uint64_t offset, void* buffer, uint32_t size, uint32_t* outRead);
 
@@ -230,6 +236,7 @@ enum EOsError : uint32_t {
     E_OSERR_INVALID_HANDLE = 6,
     E_OSERR_NO_MORE_FILES = 18,
     E_OSERR_READ_FAULT = 30,
+    E_OSERR_LOCK_VIOLATION = 33,
     E_OSERR_HANDLE_EOF = 38,
     E_OSERR_ALREADY_EXISTS = 183,
     E_OSERR_INVALID_PARAMETER = 87,

@@ -3,6 +3,7 @@
 #include "platform/os/os_internal.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +37,7 @@ SOsFile* openSystemPath(const std::string& path, EOsFileOpen mode) {
         case E_OSFILE_READ_EXISTING: flags |= O_RDONLY; break;
         case E_OSFILE_WRITE_CREATE: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
         case E_OSFILE_READWRITE_EXISTING: flags |= O_RDWR; break;
+        case E_OSFILE_READWRITE_KEEP: flags |= O_RDWR | O_CREAT; break;
     }
     if (path.empty()) {
         osSetLastError(E_OSERR_INVALID_PARAMETER);
@@ -149,6 +151,20 @@ bool osFileFlush(SOsFile* file) {
         return false;
     }
     return ::fsync(file->fd) == 0 || failWithErrno();
+}
+
+bool osFileTryLock(SOsFile* file) {
+    if (!file) {
+        osSetLastError(E_OSERR_INVALID_HANDLE);
+        return false;
+    }
+    // flock belongs to this open of the file, so a second open in the same process is refused too.
+    if (::flock(file->fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EWOULDBLOCK) {
+        osSetLastError(E_OSERR_LOCK_VIOLATION);
+        return false;
+    }
+    return failWithErrno();
 }
 
 bool osFileReadOverlapped(SOsFile* file, void* buffer, uint32_t size, SOsOverlapped* overlapped,

@@ -198,6 +198,7 @@ std::string osErrorText(uint32_t error) {
         case E_OSERR_INVALID_HANDLE: return "The handle is invalid.";
         case E_OSERR_NO_MORE_FILES: return "There are no more files.";
         case E_OSERR_READ_FAULT: return "The system cannot read from the specified device.";
+        case E_OSERR_LOCK_VIOLATION: return "Another process has locked a portion of the file.";
         case E_OSERR_HANDLE_EOF: return "Reached the end of the file.";
         case E_OSERR_INVALID_PARAMETER: return "The parameter is incorrect.";
         case E_OSERR_ALREADY_EXISTS: return "Cannot create a file when that file already exists.";

@@ -343,7 +343,7 @@ bool windowTrackMouseLeave() {
 
 void windowErrorBox(const char* utf8Title, const char* utf8Text) {
     std::fprintf(stderr, "%s: %s\n", utf8Title ? utf8Title : "", utf8Text ? utf8Text : "");
-    if (g_window.videoUp && !windowIsHeadless()) {
+    if ((g_window.videoUp || windowInitVideo()) && !windowIsHeadless()) {
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, utf8Title ? utf8Title : "",
                                  utf8Text ? utf8Text : "", g_window.window);
     }

@@ -99,8 +99,9 @@ void windowClearMessages();
 // Asks for one E_WM_MOUSELEAVE when the pointer next leaves the client area. False without a window.
 bool windowTrackMouseLeave();
 
-// Message boxes with the error icon. With a window on a real display an SDL box is shown; the
-// text always goes to standard error, and headless that is all (nothing waits for a click).
+// Message boxes with the error icon. On a real display an SDL box is shown (the video is brought
+// up for it when no window was made yet); the text always goes to standard error, and headless
+// that is all (nothing waits for a click).
 void windowErrorBox(const char* utf8Title, const char* utf8Text);
 
 void windowShowCursor(bool show);

@@ -22,7 +22,8 @@
 class ClGameProcess {
 public:
     // The video driver is SDL's; a display name is set as DISPLAY. Another program than the game
-    // (the game with scripted input) and further environment variables may be given.
+    // (the game with scripted input) and further environment variables (over those of the home)
+    // may be given.
     ClGameProcess(const std::string& directory, const std::string& home, const char* videoDriver = "offscreen",
                   const std::string& display = "", const char* binary = VELODRIX_GAME_BINARY,
                   const std::vector<std::pair<std::string, std::string>>& environment = {})
@@ -40,9 +41,9 @@ public:
             // offscreen runs check the game's own memory.
             setenv("LSAN_OPTIONS", "detect_leaks=0", 1);
         }
-        for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
         setenv("HOME", home.c_str(), 1);
         setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+        for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
         if (chdir(directory.c_str()) != 0) _exit(70);
         execl(binary, binary, static_cast<char*>(nullptr));
         _exit(71);

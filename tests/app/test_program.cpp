@@ -116,6 +116,23 @@ TEST(Program, QuitsAtOnceDuringALongAnalysisBesideAFileOfZeros) {
     EXPECT_EQ(game.errorText.find("did not stop"), std::string::npos) << game.errorText;
 }
 
+// A second game started on the profile of a running one says that the game is running and ends,
+// leaving the first to run on.
+TEST(Program, ASecondGameOnTheSameProfileSaysTheGameIsRunningAndLeavesTheFirstAlone) {
+    const ClTempDir home, otherHome;
+    ClGameProcess game(VELODRIX_BUILD_DATA_DIR, home.str());
+    ASSERT_TRUE(game.waitForTitle());
+    ClGameProcess second(VELODRIX_BUILD_DATA_DIR, otherHome.str(), "offscreen", "", VELODRIX_GAME_BINARY,
+                         {{"XDG_DATA_HOME", home.file(".local/share")}});
+    second.end(0);
+    ASSERT_TRUE(WIFEXITED(second.status)) << second.endText();
+    EXPECT_EQ(WEXITSTATUS(second.status), 1);
+    EXPECT_NE(second.errorText.find("already running"), std::string::npos) << second.errorText;
+    EXPECT_EQ(waitpid(game.pid, nullptr, WNOHANG), 0) << "the first game ended";
+    game.end(SIGTERM);
+    game.expectCleanEnd();
+}
+
 // Paced frames leave the processor idle between them: a frame loop that spun instead would keep a
 // whole core busy on its own. The window is small (its own project.ini), so that the software
 // rasteriser's fill does not count as the game's own work. The title screen takes about 0.6 of a

@@ -19,7 +19,7 @@ TEST(StartupOrder, StartUpRunsItsStepsInTheirOrder) {
         "frameTimerInit", "setDataDir", "stringTablesInit", "timersInit", "fileLayerInit", "cipherLockInit",
         "packagesInit", "mountPackages", "loadSettings", "seedRandom", "buildLangDir", "initUserDataDir",
         "closeTextSource", "createSaveDataDir", "loadPlatformStringTable", "initGlobalBucketTables",
-        "loadStringTables", "loadingStateSetUp", "initUi", "scriptRegistriesInit", "openScripts",
+        "loadStringTables", "lockUserDataDir", "loadingStateSetUp", "initUi", "scriptRegistriesInit", "openScripts",
         "packRegistryInit", "clearSongListFilters", "createSongLibrary", "logManagerInit", "readGameData",
         "readUserSave", "padMonkeyLogin", "initAmbientLighting", "initDisplayOptionTable", "initRenderer",
         "initSpriteQueue", "initShaderRegistry", "initMaterialPools", "initDrawBatchPool", "createBatchBuffers",
@@ -51,7 +51,7 @@ TEST(StartupOrder, ShutdownRunsItsStepsInTheirOrder) {
         "shutdownSpriteQueue", "configFree", "closeTextSource", "shutdownInput", "releaseShaderRegistry",
         "shutdownRenderer", "releaseAttachedNodeLists", "logManagerShutdown", "fileLayerShutdown",
         "timersShutdown", "destroyRetiredParticleSystems", "stringTablesShutdown", "cipherLockShutdown",
-        "packagesShutdown", "openQueuedDocument"};
+        "packagesShutdown", "releaseUserDataDir", "openQueuedDocument"};
     EXPECT_EQ(asStrings(shutdownStepNames()), expected);
 }
 

@@ -220,6 +220,24 @@ TEST_F(TempDirectory, ARenameThatMustNotReplaceStepsBackFromAFileOrAFolder) {
     EXPECT_EQ(test_support::readFileText(m_folder.file("free")), "damaged");
 }
 
+// A locked file refuses a second lock, even from another open in the same process, keeps its
+// contents, and is free again once the holder closes it.
+TEST_F(TempDirectory, ALockedFileRefusesASecondLockUntilItsHolderClosesIt) {
+    writeFile("profile.lock", "kept");
+    const std::string path = m_root + "/profile.lock";
+    SOsFile* holder = osFileOpen(path.c_str(), E_OSFILE_READWRITE_KEEP);
+    ASSERT_NE(holder, nullptr);
+    ASSERT_TRUE(osFileTryLock(holder));
+    SOsFile* second = osFileOpen(path.c_str(), E_OSFILE_READWRITE_KEEP);
+    ASSERT_NE(second, nullptr);
+    EXPECT_FALSE(osFileTryLock(second));
+    EXPECT_EQ(osLastError(), uint32_t(E_OSERR_LOCK_VIOLATION));
+    EXPECT_EQ(readText(path), "kept");
+    osFileClose(holder);
+    EXPECT_TRUE(osFileTryLock(second));
+    osFileClose(second);
+}
+
 TEST_F(TempDirectory, AWritePastTheFileSizeLimitFailsInsteadOfEndingTheProgram) {
     struct rlimit previous;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
