@@ -1,5 +1,5 @@
-// The song list (in pages, each song's analysis state, why a song cannot be played) and the
-// difficulty screen, which asks for play.
+// The song list (in pages, each song's analysis state, why a song cannot be played, the folders
+// whose songs cannot be listed) and the difficulty screen, which asks for play.
 #include "core/name_hash.h"
 #include "core/string_helpers.h"
 #include "core/string_table.h"
@@ -27,6 +27,8 @@ u64 g_shownSignature = 0;
 ClWidget_List* songList() { return static_cast<ClWidget_List*>(findWidgetByName("SongListRows")); }
 
 u32 songCount() { return u32(g_SongLibrary.songs.size()); }
+// The songs, then the folders the scan could not read.
+u32 rowCount() { return songCount() + u32(g_SongLibrary.unreadableFolders.size()); }
 
 // The selected song as last seen: its index and its identity. The library may move or drop
 // records (a renamed file continues its old record), so the selection follows the identity.
@@ -55,7 +57,8 @@ void followSelectedSong() {
 
 // Changes whenever a row of the page or the paging would show something else.
 u64 pageSignature() {
-    u64 h = 1469598103934665603ull ^ (u64(songCount()) << 32) ^ g_page;
+    u64 h = 1469598103934665603ull ^ (u64(songCount()) << 32) ^ (u64(rowCount()) << 16) ^ g_page;
+    for (const std::u16string& folder : g_SongLibrary.unreadableFolders) h = (h ^ folder.size()) * 1099511628211ull;
     for (u32 i = g_page * SONG_LIST_PAGE_ROWS; i < songCount() && i < (g_page + 1) * SONG_LIST_PAGE_ROWS; ++i) {
         const SSongRecord& song = g_SongLibrary.songs[i];
         for (u64 word : {u64(song.state) | u64(song.missing) << 8, u64(song.failure), u64(song.path.size()), u64(u32(song.bestScores[0] ^
@@ -67,7 +70,7 @@ u64 pageSignature() {
 }
 
 void refreshSongList(bool force) {
-    const u32 pages = songListPageCount(songCount());
+    const u32 pages = songListPageCount(rowCount());
     if (g_page >= pages) g_page = pages - 1;
     const u64 signature = pageSignature();
     if (!force && signature == g_shownSignature) return;
@@ -75,14 +78,18 @@ void refreshSongList(bool force) {
 
     ClWidget_List* list = songList();
     const u32 first = g_page * SONG_LIST_PAGE_ROWS;
-    const u32 rows = songCount() > first ? std::min(SONG_LIST_PAGE_ROWS, songCount() - first) : 0;
+    const u32 rows = rowCount() > first ? std::min(SONG_LIST_PAGE_ROWS, rowCount() - first) : 0;
     if (list->itemCount() != rows) {
         list->clearItems();
         for (u32 r = 0; r < rows; ++r) list->addItem(u"", false);
     }
     for (u32 r = 0; r < rows; ++r) {
-        const s32 index = s32(first + r);
-        list->setItem(r, songRowText(index).c_str(), isSongPlayable(g_SongLibrary.songs[size_t(index)]));
+        const u32 index = first + r;
+        if (index < songCount()) {
+            list->setItem(r, songRowText(s32(index)).c_str(), isSongPlayable(g_SongLibrary.songs[index]));
+        } else {
+            list->setItem(r, unreadableFolderRowText(g_SongLibrary.unreadableFolders[index - songCount()]).c_str(), false);
+        }
     }
     list->setInt("selectedIndex", -1);
 
@@ -106,7 +113,7 @@ void initSongList(ClWidget*) {
 
 void turnPage(s32 step) {
     const s64 page = s64(g_page) + step;
-    if (page >= 0 && page < songListPageCount(songCount())) g_page = u32(page);
+    if (page >= 0 && page < songListPageCount(rowCount())) g_page = u32(page);
     refreshSongList(true);
 }
 

@@ -65,4 +65,10 @@ std::u16string songRowText(s32 songIndex) {
     return row + tag + localised(songStateKey(*song)) + u"[/c]";
 }
 
-u32 songListPageCount(u32 songCount) { return std::max<u32>(1, (songCount + SONG_LIST_PAGE_ROWS - 1) / SONG_LIST_PAGE_ROWS); }
+std::u16string unreadableFolderRowText(const std::u16string& folder) {
+    std::u16string path = folder;
+    std::replace(path.begin(), path.end(), u'\\', u'/');
+    return escapeColourTags(osReadableText(path)) + u"   " + SONG_FAILED_TAG + localised("fe_folder_unreadable") + u"[/c]";
+}
+
+u32 songListPageCount(u32 rowCount) { return std::max<u32>(1, (rowCount + SONG_LIST_PAGE_ROWS - 1) / SONG_LIST_PAGE_ROWS); }

@@ -1,6 +1,6 @@
 // What the song list shows of each song: its name, and by its analysis state its length and best
-// score, "waiting", "analysing", or why it cannot be played. Rows are in pages of
-// SONG_LIST_PAGE_ROWS.
+// score, "waiting", "analysing", or why it cannot be played; and after the songs, each folder the
+// scan could not read. Rows are in pages of SONG_LIST_PAGE_ROWS.
 #pragma once
 
 #include "core/types.h"
@@ -25,5 +25,8 @@ std::string songStateKey(const SSongRecord& song);
 // The row: the display name, then in the state's colour its text (a ready song: its length and,
 // once played, its best shown score over the six levels).
 std::u16string songRowText(s32 songIndex);
+// The row of a folder the scan could not read, shown after the songs: its path as the player
+// knows it ('/' separators), then in the failure colour that its songs cannot be listed.
+std::u16string unreadableFolderRowText(const std::u16string& folder);
 // At least 1.
-u32 songListPageCount(u32 songCount);
+u32 songListPageCount(u32 rowCount);

@@ -93,6 +93,12 @@ bool isInSearchedFolder(const std::u16string& path) {
                        [&path](const std::u16string& folder) { return isPathInFolder(path, folder); });
 }
 
+bool isSearchedFolder(const std::u16string& folder) {
+    return std::any_of(g_searchedFolders.begin(), g_searchedFolders.end(), [&folder](const std::u16string& searched) {
+        return folder == searched || isPathInFolder(folder, searched);
+    });
+}
+
 u32 countSongsInFolder(const std::u16string& folder) {
     return u32(std::count_if(g_SongLibrary.songs.begin(), g_SongLibrary.songs.end(), [&folder](const SSongRecord& song) {
         return !song.missing && isPathInFolder(song.path, folder);
@@ -120,6 +126,10 @@ bool removeMusicFolder(const std::u16string& folder) {
                                    return isPathInFolder(song.path, folder) && !isInSearchedFolder(song.path);
                                }),
                 songs.end());
+    std::vector<std::u16string>& unreadable = g_SongLibrary.unreadableFolders;
+    unreadable.erase(std::remove_if(unreadable.begin(), unreadable.end(),
+                                    [](const std::u16string& gone) { return !isSearchedFolder(gone); }),
+                     unreadable.end());
     saveWrite(1);
     return true;
 }

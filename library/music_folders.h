@@ -31,6 +31,8 @@ std::vector<std::u16string> collectScanFolders();
 // True when the path lies inside one of the folders searched now: a song found by a walk in a
 // folder removed while it ran is not taken.
 bool isInSearchedFolder(const std::u16string& path);
+// True when the folder is one of the folders searched now, or lies inside one.
+bool isSearchedFolder(const std::u16string& folder);
 
 // The folder's path with a name appended after a separator (none added after the root),
 // and the folder it lies in (the root for a folder just under it; the root itself for the root).
@@ -54,6 +56,6 @@ enum EMusicFolderAdd : u32 {
 // walk of every folder, letting it issue requests.
 EMusicFolderAdd addMusicFolder(const std::u16string& folder);
 // Removes a folder the player added, writing the game data, and takes the songs inside it out
-// of the library (writing the save) unless a folder still searched holds them too. False when
-// the folder was not one the player added.
+// of the library (writing the save) unless a folder still searched holds them too, and so the
+// unreadable folders it named. False when the folder was not one the player added.
 bool removeMusicFolder(const std::u16string& folder);

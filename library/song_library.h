@@ -30,6 +30,9 @@ struct SCollectibleRecord {
 struct SSongLibrary {
     SLibraryCredentials credentials;
     std::vector<SSongRecord> songs;
+    // The folders the song scan could not read (for another reason than their absence), as the
+    // last whole walk found them: their songs are not known. Not saved.
+    std::vector<std::u16string> unreadableFolders;
     std::vector<SCollectibleRecord> collectibles;
     // The boss progress as the world reads and writes it during play (play_record.h).
     SBossLibraryState boss;

@@ -8,6 +8,7 @@
 #include "library/song_scan_work.h"
 #include "platform/os/os.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -33,6 +34,7 @@ struct SScanShared {
     SSongIdentity analyseIdentity{};
     bool stop = false;
     std::vector<SScanFoundSong> found;
+    std::vector<std::u16string> unreadable;
     std::vector<SScanAnalysedSong> analysed;
     bool walkDone = false;
     // Set by a pause: the walk stops after the folder it is in, and is asked for again.
@@ -59,13 +61,15 @@ bool g_walkRequested = false;
 bool g_walking = false;
 // Counts the walks issued; a record found by the current one carries its number.
 u32 g_walkNumber = 0;
+// The folders the current walk could not read.
+std::vector<std::u16string> g_walkUnreadable;
 
-bool handOverFound(std::vector<SScanFoundSong>* batch, void*) {
+bool handOverFound(SScanFolder* folder, void*) {
     critSectionEnter(g_shared.lock);
-    for (SScanFoundSong& song : *batch) g_shared.found.push_back(std::move(song));
+    for (SScanFoundSong& song : folder->songs) g_shared.found.push_back(std::move(song));
+    if (folder->unreadable) g_shared.unreadable.push_back(std::move(folder->path));
     const bool goOn = !g_shared.stop && !g_shared.cutWalk;
     critSectionLeave(g_shared.lock);
-    batch->clear();
     return goOn;
 }
 
@@ -212,6 +216,13 @@ void markMissingSongs() {
     for (SSongRecord& song : g_SongLibrary.songs) song.missing = song.lastWalk != g_walkNumber;
 }
 
+// Shown as soon as a walk meets it; gone once a whole walk has not.
+void takeUnreadableFolder(std::u16string& folder) {
+    std::vector<std::u16string>& shown = g_SongLibrary.unreadableFolders;
+    if (std::find(shown.begin(), shown.end(), folder) == shown.end()) shown.push_back(folder);
+    g_walkUnreadable.push_back(std::move(folder));
+}
+
 SSongRecord* firstPendingSong() {
     for (SSongRecord& song : g_SongLibrary.songs) {
         if (song.state == E_SONGSTATE_PENDING && !song.missing) return &song;
@@ -287,9 +298,11 @@ void stopSongScan() {
 void songScanTick() {
     if (!g_started) return;
     std::vector<SScanFoundSong> found;
+    std::vector<std::u16string> unreadable;
     std::vector<SScanAnalysedSong> analysed;
     critSectionEnter(g_shared.lock);
     found.swap(g_shared.found);
+    unreadable.swap(g_shared.unreadable);
     analysed.swap(g_shared.analysed);
     const bool walkDone = std::exchange(g_shared.walkDone, false);
     const bool walkWasCut = walkDone && std::exchange(g_shared.walkWasCut, false);
@@ -299,8 +312,14 @@ void songScanTick() {
         // Found in a folder the player removed while the walk ran: not taken.
         if (isInSearchedFolder(song.path)) takeFoundSong(song);
     }
+    for (std::u16string& folder : unreadable) {
+        if (isSearchedFolder(folder)) takeUnreadableFolder(folder);
+    }
     for (SScanAnalysedSong& song : analysed) takeAnalysedSong(song);
-    if (walkDone && !walkWasCut) markMissingSongs();
+    if (walkDone && !walkWasCut) {
+        markMissingSongs();
+        g_SongLibrary.unreadableFolders = std::move(g_walkUnreadable);
+    }
     if (walkDone) g_walking = false;
     if (walkWasCut) g_walkRequested = true;
 
@@ -309,6 +328,7 @@ void songScanTick() {
         g_walkRequested = false;
         g_walking = true;
         ++g_walkNumber;
+        g_walkUnreadable.clear();
         std::vector<std::u16string> folders = collectScanFolders();
         critSectionEnter(g_shared.lock);
         g_shared.walkFolders = std::move(folders);

@@ -37,7 +37,9 @@ void stopSongScan();
 // A record is matched by its path; when the file at a path changed, its analysis decides
 // whether the record's progress stays (the same music with other tags) or goes (another song).
 // A whole walk marks the records it did not find as missing; a song analysed at a new path whose
-// music is that of a missing record (renamed or moved) continues that record.
+// music is that of a missing record (renamed or moved) continues that record. A folder the walk
+// cannot read joins the library's unreadable folders at once, and leaves them after a whole walk
+// that read it.
 void songScanTick();
 
 // How long the main thread waits for the scan: an analysis, a walk cut by a pause, and the

@@ -18,8 +18,6 @@ namespace {
 // The decode thread's pause between passes while the scan analyses: the analysis waits on it.
 constexpr u32 ANALYSIS_DECODE_INTERVAL_MS = 1;
 
-void logScanLine(const char* text) { std::fprintf(stderr, "velodrix: song scan: %s\n", text); }
-
 // The device and inode of what the walk has taken already.
 using SeenSet = std::set<std::pair<u64, u64>>;
 
@@ -44,19 +42,30 @@ struct SFolderEntry {
     SOsFindData data;
 };
 
-// The folder's entries without "." and ".."; empty when it cannot be listed.
-std::vector<SFolderEntry> listFolder(const std::u16string& folder) {
+// A file or folder the walk could not read, on standard error.
+void logCannot(const char* what, const std::u16string& path, u32 error) {
+    std::fprintf(stderr, "velodrix: song scan: cannot %s \"%s\": %s\n", what,
+                 osWideToUtf8(osReadableText(path).c_str()).c_str(), osErrorText(error).c_str());
+}
+
+// The folder's entries without "." and "..", as many as could be listed: `unreadable` tells
+// whether the listing failed for another reason than the folder's absence.
+std::vector<SFolderEntry> listFolder(const std::u16string& folder, bool* unreadable) {
     std::vector<SFolderEntry> entries;
     SOsFindData data;
     const std::u16string pattern = folder + u"\\*";
     SOsFind* find = osFindFirst(pattern.c_str(), &data);
-    if (!find) return entries;
-    do {
-        const std::u16string name(data.name);
-        if (name == u"." || name == u"..") continue;
-        entries.push_back({name, data});
-    } while (osFindNext(find, &data));
-    osFindClose(find);
+    if (find) {
+        do {
+            const std::u16string name(data.name);
+            if (name == u"." || name == u"..") continue;
+            entries.push_back({name, data});
+        } while (osFindNext(find, &data));
+    }
+    const u32 error = osLastError();
+    if (find) osFindClose(find);
+    *unreadable = error != E_OSERR_NO_MORE_FILES && error != E_OSERR_NOT_FOUND;
+    if (*unreadable) logCannot("read folder", folder, error);
     return entries;
 }
 
@@ -71,10 +80,10 @@ struct SWalk {
 
 // False once the receiver wants no more, or a stop is asked for.
 bool walkFolder(const std::u16string& folder, u32 depth, SWalk* walk) {
-    std::vector<SScanFoundSong> batch;
+    SScanFolder found{folder, false, {}};
     std::vector<std::u16string> subFolders;
     SeenSet* seen = &walk->seen;
-    for (const SFolderEntry& entry : listFolder(folder)) {
+    for (const SFolderEntry& entry : listFolder(folder, &found.unreadable)) {
         if (walk->stopped()) return false;
         std::u16string path = folder + u'\\' + entry.name;
         if (path.size() >= FILE_PATH_LIMIT) continue;
@@ -92,15 +101,14 @@ bool walkFolder(const std::u16string& folder, u32 depth, SWalk* walk) {
             readMusicTags(song.path.c_str(), &song.tags, walk->stop);
         } else {
             song.failure = E_SONGFAIL_CANNOT_OPEN;
-            logScanLine(("cannot open \"" + osWideToUtf8(osReadableText(song.path).c_str()) + "\": " +
-                         osErrorText(osLastError())).c_str());
+            logCannot("open", song.path, osLastError());
         }
-        batch.push_back(std::move(song));
+        found.songs.push_back(std::move(song));
     }
     // A tag read cut short by the stop left its song without tags.
     if (walk->stopped()) return false;
     // Called for every folder, even one with no songs, so that the receiver can stop the walk.
-    if (!walk->found(&batch, walk->user)) return false;
+    if (!walk->found(&found, walk->user)) return false;
     if (depth >= SONG_SCAN_MAX_FOLDER_DEPTH) return true;
     for (const std::u16string& sub : subFolders) {
         if (!walkFolder(sub, depth + 1, walk)) return false;

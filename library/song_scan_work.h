@@ -36,15 +36,25 @@ struct SScanAnalysedSong {
     std::vector<u8> fingerprint;  // as the analysis enciphered it
 };
 
-// Hands over the songs of one folder (possibly none); the walk goes on while it answers true.
-using ScanFoundFn = bool (*)(std::vector<SScanFoundSong>* batch, void* user);
+// What the walk found in one folder.
+struct SScanFolder {
+    std::u16string path;
+    // Listing it failed for another reason than its absence (no permission, a disk error): the
+    // songs here, if any, are those listed before the failure.
+    bool unreadable;
+    std::vector<SScanFoundSong> songs;
+};
+
+// Hands over one folder's findings (possibly no song); the walk goes on while it answers true.
+using ScanFoundFn = bool (*)(SScanFolder* folder, void* user);
 
 // Walks each folder and its sub-folders for regular files whose extension a started decoder
 // family takes (and the player has not turned off) and that are at least
 // SONG_SCAN_MIN_FILE_BYTES; each folder's songs, with their tags, go to `found` in one batch. A
-// file that cannot be opened is handed over with its failure. Pipes, devices and sockets are
-// never opened; each real folder and file is taken once, however many links lead to it. A folder
-// that cannot be listed (it vanished, or was never there) is passed over. False when `found`
+// file that cannot be opened is handed over with its failure, and a folder that cannot be read
+// as unreadable. Pipes, devices and sockets are never opened; each real folder and file is taken
+// once, however many links lead to it. A folder that is not there (it vanished, or never was) is
+// passed over. False when `found`
 // stopped the walk, or `stop` (when given) was set: the walk then ends before its next file, and
 // the folder it was in is not handed over.
 bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user,

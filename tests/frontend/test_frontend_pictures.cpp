@@ -137,6 +137,17 @@ TEST_F(FrontEndPictures, SongListShowsReadyRowsInGreenAndWhyASongCannotBePlayedI
     EXPECT_GT(count(400, 40, 1520, 170, GOLD), 1000u);
 }
 
+// A folder the scan could not read is listed after the songs: its path, then in red why its songs
+// are missing.
+TEST_F(FrontEndPictures, AFolderThatCannotBeReadIsListedAfterTheSongsWithWhyInRed) {
+    g_SongLibrary.unreadableFolders.push_back(u"\\home\\ann\\Music\\Private");
+    draw("SongList", "frontend_song_list_folder.png");
+    // The fourth row, from y 190 + 3 x 76 units: the path in the grey of a row that takes no click.
+    const auto grey = [](int r, int g, int b) { return r > 100 && std::abs(r - g) < 24 && std::abs(g - b) < 32; };
+    EXPECT_GT(count(140, 418, 1780, 494, grey), 200u);
+    EXPECT_GT(count(140, 418, 1780, 494, RED), 200u);
+}
+
 // Names in Japanese with an emoji and a star, and in Hangul, are drawn from the fallback face: each
 // row differs from one whose name is question marks where those characters are (what a face
 // without them draws).

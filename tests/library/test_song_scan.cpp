@@ -14,6 +14,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -320,6 +321,32 @@ TEST_F(SongScan, AStopDuringALongAnalysisEndsItLeavingTheSongToAnalyseAgainAndNo
     EXPECT_TRUE(std::filesystem::is_empty(m_user.file("SAVEDATA")));
 }
 
+// A folder the walk cannot list (here, with no file descriptor left to list it by) joins the
+// library's unreadable folders; once a whole walk reads it, it leaves them, and a folder that is
+// not there never joins.
+TEST_F(SongScan, AFolderThatCannotBeReadIsNamedUntilAWalkReadsIt) {
+    test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(91.0f));
+    struct rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &previous), 0);
+    // Every new descriptor would be at or above the lowest free one.
+    const int lowestFree = dup(0);
+    close(lowestFree);
+    struct rlimit limited = previous;
+    limited.rlim_cur = rlim_t(lowestFree);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limited), 0);
+    startScan({"music"});
+    requestSongRescan();
+    resumeSongScanRequests();
+    const bool walked = tickUntil([] { return !isSongScanWalking(); });
+    setrlimit(RLIMIT_NOFILE, &previous);
+    ASSERT_TRUE(walked);
+    EXPECT_EQ(g_SongLibrary.unreadableFolders, std::vector<std::u16string>{wide(m_user.file("music"))});
+
+    g_GameData.musicFolders.push_back(wide(m_user.file("absent")));
+    rescan();
+    EXPECT_EQ(g_SongLibrary.unreadableFolders.size(), 0u);
+}
+
 // The walk takes a file of exactly the smallest song size and passes over one a byte smaller.
 TEST_F(SongScan, AFileOfTheSmallestSongSizeIsFoundAndOneByteLessIsNot) {
     const test_support::ClTempDir& root = m_user.folder();
@@ -330,8 +357,8 @@ TEST_F(SongScan, AFileOfTheSmallestSongSizeIsFoundAndOneByteLessIsNot) {
     test_support::writeFileBytes(root.file("edge/under.wav"), bytes);
 
     std::set<std::u16string> found;
-    const auto collect = [](std::vector<SScanFoundSong>* batch, void* user) {
-        for (const SScanFoundSong& song : *batch) static_cast<std::set<std::u16string>*>(user)->insert(song.path);
+    const auto collect = [](SScanFolder* folder, void* user) {
+        for (const SScanFoundSong& song : folder->songs) static_cast<std::set<std::u16string>*>(user)->insert(song.path);
         return true;
     };
     EXPECT_TRUE(walkMusicFolders({wide(root.file("edge"))}, collect, &found));
