@@ -32,8 +32,9 @@ bool beginsAsMusic(TagLib::FileStream& file) {
            is(0, "ADIF") || is(4, "ftyp") || is(0, "\x30\x26\xB2\x75");
 }
 
-// The file as TagLib reads it, read only, handing out at most `readLimit` blocks and none once a
-// stop is asked for: past either, the file reads as ended.
+// The file as TagLib reads it, read only, handing out at most MUSIC_TAG_READ_LIMIT blocks
+// (MUSIC_TAG_SEARCH_READ_LIMIT when its head is not that of music) and none once a stop is asked
+// for: past either, the file reads as ended.
 class ClBoundedTagStream : public TagLib::IOStream {
 public:
     ClBoundedTagStream(const char* path, const std::atomic<bool>* stop) : m_file(path, true), m_stop(stop) {
