@@ -1,12 +1,19 @@
 #include "bench/game_run.h"
 
+#include "app/startup.h"
 #include "bench/support.h"
+#include "core/crit_section_pool.h"
+#include "core/memory_allocator.h"
+#include "library/song_scan_work.h"
+#include "render/message_pump.h"
+#include "render/render_imports.h"
 
 #include <signal.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +27,8 @@ namespace {
 
 constexpr const char* TITLE_PRESENTED = "presented TitleMenu at_ns=";
 constexpr auto LOG_POLL = std::chrono::milliseconds(2);
+// The input channels a player's start asks for.
+constexpr u32 INPUT_CHANNELS = 38;
 
 // Each line that sets the key (first word) goes; the key's line is appended.
 std::string withSetting(const std::string& settings, const std::string& key, const std::string& value) {
@@ -69,6 +78,75 @@ u64 monotonicNanoseconds() {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return u64(now.tv_sec) * 1000000000ull + u64(now.tv_nsec);
+}
+
+u64 threadCpuNanoseconds() {
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return u64(now.tv_sec) * 1000000000ull + u64(now.tv_nsec);
+}
+
+bool runGameInProcess(const fs::path& data, const fs::path& home, s32 (*frame)()) {
+    std::error_code error;
+    fs::create_directories(home, error);
+    if (error || chdir(data.c_str()) != 0) {
+        std::fprintf(stderr, "cannot enter %s\n", data.c_str());
+        return false;
+    }
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+    critSectionPoolInit();
+    setAllocatorReady();
+    gameStartup("", "./", INPUT_CHANNELS);
+    SRenderImports imports = renderImports();
+    imports.runFrame = frame;
+    setRenderImports(&imports);
+    for (;;) {
+        keepCursorCentred();
+        if (!pumpMessages()) break;
+    }
+    gameShutdown();
+    critSectionPoolShutdown();
+    return true;
+}
+
+bool writeShortSongFile(const fs::path& path) {
+    constexpr u32 CHANNELS = 2, RATE = 44100;
+    if (!writeWav16(path, {}, CHANNELS, RATE)) return false;
+    const u32 dataBytes = u32(SONG_SCAN_MIN_FILE_BYTES) - 44;
+    const u32 riffBytes = dataBytes + 36;
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    if (!file) return false;
+    const u8 riff[4] = {u8(riffBytes), u8(riffBytes >> 8), u8(riffBytes >> 16), u8(riffBytes >> 24)};
+    const u8 data[4] = {u8(dataBytes), u8(dataBytes >> 8), u8(dataBytes >> 16), u8(dataBytes >> 24)};
+    bool written = std::fseek(file, 4, SEEK_SET) == 0 && std::fwrite(riff, 1, 4, file) == 4 &&
+                   std::fseek(file, 40, SEEK_SET) == 0 && std::fwrite(data, 1, 4, file) == 4;
+    written = std::fclose(file) == 0 && written;
+    std::error_code error;
+    fs::resize_file(path, SONG_SCAN_MIN_FILE_BYTES, error);
+    return written && !error;
+}
+
+fs::path albumFolder(const fs::path& music, u32 i, u32 perFolder) {
+    if (perFolder == 0) return music;
+    char name[32];
+    std::snprintf(name, sizeof(name), "Album %05u", i / perFolder + 1);
+    return music / name;
+}
+
+SFrameStats frameStatsOf(const std::vector<f64>& frames, f64 boundMs) {
+    SFrameStats stats;
+    stats.count = frames.size();
+    for (f64 ms : frames) {
+        stats.over += ms > boundMs;
+        stats.worst = std::max(stats.worst, ms);
+        stats.mean += ms;
+    }
+    if (!frames.empty()) stats.mean /= f64(frames.size());
+    return stats;
 }
 
 std::string readWholeText(const fs::path& path) {

@@ -23,6 +23,31 @@ std::filesystem::path packGameData(const std::filesystem::path& root, const std:
 
 // CLOCK_MONOTONIC in nanoseconds, the clock the game's log stamps use.
 u64 monotonicNanoseconds();
+// The calling thread's processor time (user and system) in nanoseconds.
+u64 threadCpuNanoseconds();
+
+// The game in this process, for benchmarks that look at its frames from inside: the environment
+// of a player's start (offscreen video, dummy audio, HOME and the XDG folders below `home`) in the
+// data folder, then the program's own start-up, message pump and shutdown, with `frame` called
+// for each frame (it runs runFrame, and its 0 ends the game). False when the folders cannot be
+// entered.
+bool runGameInProcess(const std::filesystem::path& data, const std::filesystem::path& home, s32 (*frame)());
+
+// A file the song scan takes and the analysis refuses as too short: a WAV head for 16-bit stereo
+// at 44.1 kHz whose samples fill the file, made the smallest song size long without writing them
+// (a sparse file of about 1.5 s of silence). False when it cannot be written.
+bool writeShortSongFile(const std::filesystem::path& path);
+// The folder of the i-th file of a music folder: one for every `perFolder` files ("Album 00001"
+// and on), or the music folder itself when `perFolder` is 0.
+std::filesystem::path albumFolder(const std::filesystem::path& music, u32 i, u32 perFolder);
+
+// Frame times in milliseconds: the worst, the mean and how many pass a bound.
+struct SFrameStats {
+    size_t count = 0;
+    f64 mean = 0.0, worst = 0.0;
+    u32 over = 0;
+};
+SFrameStats frameStatsOf(const std::vector<f64>& frames, f64 boundMs);
 
 std::string readWholeText(const std::filesystem::path& path);
 

@@ -23,6 +23,7 @@ constexpr const char* UNREGISTERED_ITEM_KEY = "item_%08x";
 
 void setDefaults(SSongLibrary* library) {
     library->songs.clear();
+    rebuildSongIndex();
     library->collectibles.clear();
     std::memset(&library->credentials, 0, sizeof(library->credentials));
     std::memset(&library->boss, 0, sizeof(library->boss));
@@ -116,24 +117,9 @@ u32 onceTipBit(const char* tipName) {
     return tipName && std::strcmp(tipName, "MegaTip_Repair") == 0 ? 1u : 0u;
 }
 
-s32 findSongIndexByPath(const std::u16string& path) {
-    const std::vector<SSongRecord>& songs = g_SongLibrary.songs;
-    for (size_t i = 0; i < songs.size(); ++i) {
-        if (songs[i].path == path) return s32(i);
-    }
-    return -1;
-}
-
 SSongRecord* getSongRecord(s32 index) {
     if (index < 0 || size_t(index) >= g_SongLibrary.songs.size()) return nullptr;
     return &g_SongLibrary.songs[size_t(index)];
-}
-
-SSongRecord* findSongByIdentity(const SSongIdentity& identity) {
-    for (SSongRecord& song : g_SongLibrary.songs) {
-        if (std::memcmp(song.identity.bytes, identity.bytes, SONG_IDENTITY_BYTES) == 0) return &song;
-    }
-    return nullptr;
 }
 
 SCollectibleRecord* getSongCollectible(u32 packHash) {

@@ -69,12 +69,42 @@ void freeSongLibrary();
 // Library defaults for a first run (no usable save): the state createSongLibrary makes.
 void finishLibrarySetup();
 
-// The index of the song with this path (compared unit by unit), or -1.
-s32 findSongIndexByPath(const std::u16string& path);
 // The song at the index, or null outside the list.
 SSongRecord* getSongRecord(s32 index);
-// The song with this identity, or null.
+
+// The records' look-ups (song_index.cpp): by path, by identity, by music, and the first song
+// waiting for its analysis, each in constant time whatever the library's size. Records are
+// added, given another identity or music, and removed only through the operations below, which
+// keep the look-ups in step; the list replaced whole (a save read) is indexed again with
+// rebuildSongIndex. Removing records costs a pass over the list.
+
+// The index of the song with this path (compared unit by unit), or -1.
+s32 findSongIndexByPath(const std::u16string& path);
+// The index of the song with this identity, or -1; and the song itself, or null.
+s32 findSongIndexByIdentity(const SSongIdentity& identity);
 SSongRecord* findSongByIdentity(const SSongIdentity& identity);
+// The first record in list order, other than `except`, whose music is that of `audio`
+// (isSameSongAudio) and that `accept` takes; -1 when there is none.
+s32 findSongWithAudio(const SSongAudioIdentity& audio, s32 except, bool (*accept)(const SSongRecord& song));
+// The first record in list order that is pending and present (its file found), or -1.
+s32 firstPendingSongIndex();
+
+// Appends the record; its index.
+s32 addSongRecord(SSongRecord song);
+void setSongIdentity(s32 index, const SSongIdentity& identity);
+// The record takes the music the analysis found (its fingerprint copied).
+void setSongAudioIdentity(s32 index, const SSongAudioIdentity& audio);
+// The record at the index may have become pending or present: the search for the first pending
+// song looks at it again.
+void notePendingSong(s32 index);
+// Each record `kept` takes the whole of record `from`, whose place then goes; the other records
+// keep their order. Every index is that of the list before the call.
+struct SSongReplacement {
+    s32 kept;
+    s32 from;
+};
+void replaceSongRecords(const std::vector<SSongReplacement>& replacements);
+void rebuildSongIndex();
 
 // The collectible a song's generator pack awards: the record whose key hash is packHash, made
 // (unidentified, level 0) the first time it is asked for. Its key is the name of the ship item

@@ -63,9 +63,9 @@ struct SSongRecord {
     // Not saved: what the scan found this run.
     bool missing;             // the last whole walk of the folders did not find the file
     u32 lastWalk;             // the walk that last found it
-    // The file at the path changed: what the player earned stays only when the analysis finds
-    // the same music in it.
-    bool progressToConfirm;
+    // The walk found the file changed after its analysis caches were written: the next analysis
+    // does without them.
+    bool cachesStale;
 };
 
 constexpr u32 SONG_FINGERPRINT_MAX_BYTES = 128;
@@ -93,6 +93,10 @@ struct SSongAudioIdentity {
     const std::vector<u8>* fingerprint;
 };
 SSongAudioIdentity getSongAudioIdentity(const SSongRecord& song);
+// True once an analysis has found the song's music; a later failed analysis keeps what it found.
+// When such a record is analysed again (its file changed), what the player earned stays with the
+// music the new analysis finds.
+inline bool hasSongAnalysis(const SSongRecord& song) { return song.sampleRate > 0.0f; }
 // True when both are analyses of the same music: equal rates, level spawn targets and (when
 // both have one) fingerprints, and durations within SONG_SAME_AUDIO_DURATION_TOLERANCE.
 bool isSameSongAudio(const SSongAudioIdentity& a, const SSongAudioIdentity& b);

@@ -32,6 +32,7 @@ struct SScanShared {
     std::vector<std::u16string> walkFolders;
     std::u16string analysePath;
     SSongIdentity analyseIdentity{};
+    bool analyseAfresh = false;
     bool stop = false;
     std::vector<SScanFoundSong> found;
     std::vector<std::u16string> unreadable;
@@ -63,6 +64,14 @@ bool g_walking = false;
 u32 g_walkNumber = 0;
 // The folders the current walk could not read.
 std::vector<std::u16string> g_walkUnreadable;
+// What the walk found and the tick has not taken yet, and the walk's end (and whether a pause
+// cut it) once its last finding is among them. A tick takes at most FOUND_SONGS_PER_TICK, so
+// that a folder of thousands of songs does not hold one frame up.
+constexpr size_t FOUND_SONGS_PER_TICK = 1000;
+std::vector<SScanFoundSong> g_found;
+size_t g_foundTaken = 0;
+bool g_walkEnded = false;
+bool g_walkEndedCut = false;
 
 bool handOverFound(SScanFolder* folder, void*) {
     critSectionEnter(g_shared.lock);
@@ -82,6 +91,7 @@ void scanThreadMain(void*) {
         std::vector<std::u16string> folders = std::move(g_shared.walkFolders);
         const std::u16string path = g_shared.analysePath;
         const SSongIdentity identity = g_shared.analyseIdentity;
+        const bool afresh = g_shared.analyseAfresh;
         critSectionLeave(g_shared.lock);
         if (stop) break;
         if (request == E_SCANREQ_NONE) continue;
@@ -97,7 +107,7 @@ void scanThreadMain(void*) {
             critSectionLeave(g_shared.lock);
         } else {
             SScanAnalysedSong result;
-            if (analyseSongInBackground(path, identity, g_ranges, &result)) {
+            if (analyseSongInBackground(path, identity, afresh, g_ranges, &result)) {
                 critSectionEnter(g_shared.lock);
                 g_shared.analysed.push_back(std::move(result));
                 critSectionLeave(g_shared.lock);
@@ -130,36 +140,51 @@ void replaceBossPendingIdentity(const SSongIdentity& from, const SSongIdentity& 
     if (std::memcmp(pending, from.bytes, SONG_IDENTITY_BYTES) == 0) std::memcpy(pending, to.bytes, SONG_IDENTITY_BYTES);
 }
 
+void exchangeBossPendingIdentity(const SSongIdentity& a, const SSongIdentity& b) {
+    u32* pending = g_SongLibrary.boss.pendingIdentity;
+    if (std::memcmp(pending, a.bytes, SONG_IDENTITY_BYTES) == 0) {
+        std::memcpy(pending, b.bytes, SONG_IDENTITY_BYTES);
+    } else if (std::memcmp(pending, b.bytes, SONG_IDENTITY_BYTES) == 0) {
+        std::memcpy(pending, a.bytes, SONG_IDENTITY_BYTES);
+    }
+}
+
 void takeFoundSong(SScanFoundSong& found) {
-    SSongRecord* song = getSongRecord(findSongIndexByPath(found.path));
-    if (!song) {
-        g_SongLibrary.songs.push_back(makeSongRecord(found.path, found.size));
-        song = &g_SongLibrary.songs.back();
-    } else if (song->fileSize != found.size && song->state != E_SONGSTATE_ANALYSING) {
-        // The file at the path changed (its tags were rewritten, or another song took its
-        // name): it is analysed again as a new file, and what the player earned stays only when
-        // the analysis finds the same music (takeAnalysedSong).
-        const SSongIdentity previous = song->identity;
-        makeSongIdentity(found.path, found.size, &song->identity);
-        replaceBossPendingIdentity(previous, song->identity);
-        song->fileSize = found.size;
-        if (song->state == E_SONGSTATE_READY) song->progressToConfirm = true;
-        song->state = E_SONGSTATE_PENDING;
-        song->failure = E_SONGFAIL_NONE;
+    s32 index = findSongIndexByPath(found.path);
+    if (index < 0) {
+        index = addSongRecord(makeSongRecord(found.path, found.size));
+    } else if (SSongRecord& song = g_SongLibrary.songs[size_t(index)];
+               song.state != E_SONGSTATE_ANALYSING && (song.fileSize != found.size || found.changedSinceAnalysis)) {
+        // The file at the path changed (its tags were rewritten, or another song took its name):
+        // it is analysed again, afresh, and what the player earned stays with the music the
+        // analysis finds (takeAnalysedSong).
+        if (song.fileSize != found.size) {
+            const SSongIdentity previous = song.identity;
+            SSongIdentity identity;
+            makeSongIdentity(found.path, found.size, &identity);
+            setSongIdentity(index, identity);
+            replaceBossPendingIdentity(previous, identity);
+            song.fileSize = found.size;
+        }
+        song.state = E_SONGSTATE_PENDING;
+        song.failure = E_SONGFAIL_NONE;
     }
-    if (found.failure != E_SONGFAIL_NONE && song->state != E_SONGSTATE_ANALYSING) {
-        song->state = E_SONGSTATE_FAILED;
-        song->failure = found.failure;
-    } else if (song->state == E_SONGSTATE_FAILED && song->failure == E_SONGFAIL_CANNOT_OPEN) {
+    SSongRecord& song = g_SongLibrary.songs[size_t(index)];
+    if (found.failure != E_SONGFAIL_NONE && song.state != E_SONGSTATE_ANALYSING) {
+        song.state = E_SONGSTATE_FAILED;
+        song.failure = found.failure;
+    } else if (song.state == E_SONGSTATE_FAILED && song.failure == E_SONGFAIL_CANNOT_OPEN) {
         // It could not be opened before and can now: analysed again.
-        song->state = E_SONGSTATE_PENDING;
-        song->failure = E_SONGFAIL_NONE;
+        song.state = E_SONGSTATE_PENDING;
+        song.failure = E_SONGFAIL_NONE;
     }
-    song->missing = false;
-    song->lastWalk = g_walkNumber;
-    song->title = std::move(found.tags.title);
-    song->artist = std::move(found.tags.artist);
-    song->album = std::move(found.tags.album);
+    if (song.state != E_SONGSTATE_ANALYSING) song.cachesStale = found.changedSinceAnalysis;
+    song.missing = false;
+    song.lastWalk = g_walkNumber;
+    song.title = std::move(found.tags.title);
+    song.artist = std::move(found.tags.artist);
+    song.album = std::move(found.tags.album);
+    notePendingSong(index);
 }
 
 bool hasBestScore(const SSongRecord& song) {
@@ -169,51 +194,63 @@ bool hasBestScore(const SSongRecord& song) {
     return false;
 }
 
+// Which records may hand over or take what the player earned with a song's music.
+bool isGoneWithMusic(const SSongRecord& song) { return song.missing && song.state == E_SONGSTATE_READY; }
+bool isToBeAnalysedAgain(const SSongRecord& song) {
+    return song.state == E_SONGSTATE_PENDING && hasSongAnalysis(song);
+}
+bool isUnplayedCopy(const SSongRecord& song) {
+    return !song.missing && song.state == E_SONGSTATE_READY && !hasBestScore(song);
+}
+
 // A song found at a new path whose music is that of a record whose file has gone (the file was
 // renamed or moved): the old record takes the new file, keeping what the player earned, and the
 // new record goes. The old record keeps its place in the list.
-void followMovedSong(size_t index) {
-    std::vector<SSongRecord>& songs = g_SongLibrary.songs;
-    SSongRecord& found = songs[index];
+void followMovedSong(s32 index) {
+    SSongRecord& found = g_SongLibrary.songs[size_t(index)];
     if (found.state != E_SONGSTATE_READY || hasBestScore(found)) return;
-    const SSongAudioIdentity audio = getSongAudioIdentity(found);
-    for (size_t i = 0; i < songs.size(); ++i) {
-        SSongRecord& old = songs[i];
-        if (i == index || !old.missing || old.state != E_SONGSTATE_READY) continue;
-        if (!isSameSongAudio(getSongAudioIdentity(old), audio)) continue;
-        replaceBossPendingIdentity(old.identity, found.identity);
-        copySongProgress(old, &found);
-        old = std::move(found);
-        songs.erase(songs.begin() + std::ptrdiff_t(index));
+    const s32 old = findSongWithAudio(getSongAudioIdentity(found), index, isGoneWithMusic);
+    if (old < 0) return;
+    replaceBossPendingIdentity(g_SongLibrary.songs[size_t(old)].identity, found.identity);
+    copySongProgress(g_SongLibrary.songs[size_t(old)], &found);
+    replaceSongRecords({{old, index}});
+}
+
+// The record's file now holds other music than its analysis found. When another record whose
+// file changed too held that music (two files swapped names), the two exchange what the player
+// earned, and the other record takes this one's music, for its own analysis to confirm;
+// otherwise nothing of the old song stays here.
+void takeOtherMusic(s32 index, const SSongAudioIdentity& now) {
+    SSongRecord& song = g_SongLibrary.songs[size_t(index)];
+    const s32 otherIndex = findSongWithAudio(now, index, isToBeAnalysedAgain);
+    if (otherIndex < 0) {
+        clearSongProgress(&song);
         return;
     }
+    SSongRecord& other = g_SongLibrary.songs[size_t(otherIndex)];
+    SSongRecord held;
+    copySongProgress(song, &held);
+    copySongProgress(other, &song);
+    copySongProgress(held, &other);
+    exchangeBossPendingIdentity(song.identity, other.identity);
+    setSongAudioIdentity(otherIndex, getSongAudioIdentity(song));
 }
 
 void takeAnalysedSong(SScanAnalysedSong& analysed) {
-    SSongRecord* song = findSongByIdentity(analysed.identity);
-    if (!song) return;
-    song->state = analysed.state;
-    song->failure = analysed.failure;
+    const s32 index = findSongIndexByIdentity(analysed.identity);
+    if (index < 0) return;
+    SSongRecord& song = g_SongLibrary.songs[size_t(index)];
+    song.state = analysed.state;
+    song.failure = analysed.failure;
+    song.cachesStale = false;
     // A failed analysis tells nothing of the music: what an earlier one found is kept, and so is
-    // the progress still to be confirmed (the file may be mended).
+    // what the player earned (the file may be mended).
     if (analysed.state != E_SONGSTATE_READY) return;
-    if (song->progressToConfirm) {
-        const SSongAudioIdentity now = {analysed.duration, analysed.sampleRate, analysed.levelSpawnTargets,
-                                        &analysed.fingerprint};
-        // Another song now has the path: nothing of the old one is kept.
-        if (!isSameSongAudio(getSongAudioIdentity(*song), now)) clearSongProgress(song);
-        song->progressToConfirm = false;
-    }
-    song->duration = analysed.duration;
-    song->sampleRate = analysed.sampleRate;
-    std::memcpy(song->levelSpawnTargets, analysed.levelSpawnTargets, sizeof(song->levelSpawnTargets));
-    song->fingerprint = std::move(analysed.fingerprint);
-    followMovedSong(size_t(song - g_SongLibrary.songs.data()));
-}
-
-// After a whole walk: a record it did not find has lost its file.
-void markMissingSongs() {
-    for (SSongRecord& song : g_SongLibrary.songs) song.missing = song.lastWalk != g_walkNumber;
+    const SSongAudioIdentity now = {analysed.duration, analysed.sampleRate, analysed.levelSpawnTargets,
+                                    &analysed.fingerprint};
+    if (hasSongAnalysis(song) && !isSameSongAudio(getSongAudioIdentity(song), now)) takeOtherMusic(index, now);
+    setSongAudioIdentity(index, now);
+    followMovedSong(index);
 }
 
 // Shown as soon as a walk meets it; gone once a whole walk has not.
@@ -223,11 +260,28 @@ void takeUnreadableFolder(std::u16string& folder) {
     g_walkUnreadable.push_back(std::move(folder));
 }
 
-SSongRecord* firstPendingSong() {
-    for (SSongRecord& song : g_SongLibrary.songs) {
-        if (song.state == E_SONGSTATE_PENDING && !song.missing) return &song;
+// After a whole walk: a record it did not find has lost its file. A song played whose file went
+// while an unplayed copy of it stays (a library moved by copying, then deleting) continues in
+// its own record at the copy's path, and the copy's record goes.
+void takeWalkEnd() {
+    std::vector<SSongRecord>& songs = g_SongLibrary.songs;
+    std::vector<s32> gone;
+    for (size_t i = 0; i < songs.size(); ++i) {
+        const bool wasMissing = songs[i].missing;
+        songs[i].missing = songs[i].lastWalk != g_walkNumber;
+        if (songs[i].missing && !wasMissing && songs[i].state == E_SONGSTATE_READY && hasBestScore(songs[i]))
+            gone.push_back(s32(i));
     }
-    return nullptr;
+    std::vector<SSongReplacement> replacements;
+    for (s32 old : gone) {
+        const s32 copy = findSongWithAudio(getSongAudioIdentity(songs[size_t(old)]), old, isUnplayedCopy);
+        if (copy < 0) continue;
+        replaceBossPendingIdentity(songs[size_t(old)].identity, songs[size_t(copy)].identity);
+        // With the scores the copy is no longer unplayed: no other record takes it.
+        copySongProgress(songs[size_t(old)], &songs[size_t(copy)]);
+        replacements.push_back({old, copy});
+    }
+    replaceSongRecords(replacements);
 }
 
 }  // namespace
@@ -287,9 +341,14 @@ void stopSongScan() {
     clearSongAnalysisStop();
     critSectionDestroy(g_shared.lock);
     g_shared = SScanShared{};
+    g_found.clear();
+    g_foundTaken = 0;
+    g_walkEnded = false;
     // A song cut off before its analysis was handed over is analysed again next time.
-    for (SSongRecord& song : g_SongLibrary.songs) {
-        if (song.state == E_SONGSTATE_ANALYSING) song.state = E_SONGSTATE_PENDING;
+    for (size_t i = 0; i < g_SongLibrary.songs.size(); ++i) {
+        if (g_SongLibrary.songs[i].state != E_SONGSTATE_ANALYSING) continue;
+        g_SongLibrary.songs[i].state = E_SONGSTATE_PENDING;
+        notePendingSong(s32(i));
     }
     g_started = false;
     g_walking = false;
@@ -297,33 +356,45 @@ void stopSongScan() {
 
 void songScanTick() {
     if (!g_started) return;
-    std::vector<SScanFoundSong> found;
     std::vector<std::u16string> unreadable;
     std::vector<SScanAnalysedSong> analysed;
     critSectionEnter(g_shared.lock);
-    found.swap(g_shared.found);
+    if (g_foundTaken == g_found.size()) {
+        g_found.clear();
+        g_foundTaken = 0;
+        g_found.swap(g_shared.found);
+        // The walk's end comes after its last finding, so it is taken with them.
+        if (std::exchange(g_shared.walkDone, false)) {
+            g_walkEnded = true;
+            g_walkEndedCut = std::exchange(g_shared.walkWasCut, false);
+        }
+    }
     unreadable.swap(g_shared.unreadable);
     analysed.swap(g_shared.analysed);
-    const bool walkDone = std::exchange(g_shared.walkDone, false);
-    const bool walkWasCut = walkDone && std::exchange(g_shared.walkWasCut, false);
     critSectionLeave(g_shared.lock);
 
-    for (SScanFoundSong& song : found) {
+    const size_t last = std::min(g_found.size(), g_foundTaken + FOUND_SONGS_PER_TICK);
+    for (; g_foundTaken < last; ++g_foundTaken) {
         // Found in a folder the player removed while the walk ran: not taken.
-        if (isInSearchedFolder(song.path)) takeFoundSong(song);
+        if (isInSearchedFolder(g_found[g_foundTaken].path)) takeFoundSong(g_found[g_foundTaken]);
     }
     for (std::u16string& folder : unreadable) {
         if (isSearchedFolder(folder)) takeUnreadableFolder(folder);
     }
     for (SScanAnalysedSong& song : analysed) takeAnalysedSong(song);
-    if (walkDone && !walkWasCut) {
-        markMissingSongs();
-        g_SongLibrary.unreadableFolders = std::move(g_walkUnreadable);
+    if (g_walkEnded && g_foundTaken == g_found.size()) {
+        g_walkEnded = false;
+        g_walking = false;
+        if (g_walkEndedCut) {
+            g_walkRequested = true;
+        } else {
+            takeWalkEnd();
+            g_SongLibrary.unreadableFolders = std::move(g_walkUnreadable);
+        }
     }
-    if (walkDone) g_walking = false;
-    if (walkWasCut) g_walkRequested = true;
 
-    if (g_paused || g_busy || !isCodecRegistryReady()) return;
+    // Nothing more is asked for until the walk's findings are taken.
+    if (g_paused || g_busy || g_walking || !isCodecRegistryReady()) return;
     if (g_walkRequested) {
         g_walkRequested = false;
         g_walking = true;
@@ -337,12 +408,13 @@ void songScanTick() {
         issue(E_SCANREQ_WALK);
         return;
     }
-    SSongRecord* song = firstPendingSong();
+    SSongRecord* song = getSongRecord(firstPendingSongIndex());
     if (!song) return;
     song->state = E_SONGSTATE_ANALYSING;
     critSectionEnter(g_shared.lock);
     g_shared.analysePath = song->path;
     g_shared.analyseIdentity = song->identity;
+    g_shared.analyseAfresh = song->cachesStale;
     critSectionLeave(g_shared.lock);
     issue(E_SCANREQ_ANALYSE);
 }

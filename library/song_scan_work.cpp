@@ -2,6 +2,7 @@
 
 #include "audio/analysis/beat_cache.h"
 #include "audio/analysis/song_fingerprint.h"
+#include "audio/analysis/spectral_cache.h"
 #include "audio/decode/codec_registry.h"
 #include "audio/decode/decode_thread.h"
 #include "audio/play/beat_events.h"
@@ -69,6 +70,15 @@ std::vector<SFolderEntry> listFolder(const std::u16string& folder, bool* unreada
     return entries;
 }
 
+// The caches are written after the analysis has read the file: a change in the same tick of
+// the system's clock counts as later.
+bool changedSinceAnalysis(const std::u16string& path, u64 size, u64 changeTime) {
+    SSongIdentity identity;
+    makeSongIdentity(path, size, &identity);
+    u64 written = 0;
+    return spectralCacheWriteTime(identity, &written) && changeTime >= written;
+}
+
 struct SWalk {
     SeenSet seen;
     ScanFoundFn found;
@@ -96,7 +106,8 @@ bool walkFolder(const std::u16string& folder, u32 depth, SWalk* walk) {
         }
         if (data.size < SONG_SCAN_MIN_FILE_BYTES || !hasSongExtension(path)) continue;
         if (known && !seen->insert({data.device, data.inode}).second) continue;
-        SScanFoundSong song{std::move(path), data.size, {}, E_SONGFAIL_NONE};
+        SScanFoundSong song{std::move(path), data.size, {}, E_SONGFAIL_NONE, false};
+        song.changedSinceAnalysis = changedSinceAnalysis(song.path, data.size, data.changeTime);
         if (canOpen(song.path)) {
             readMusicTags(song.path.c_str(), &song.tags, walk->stop);
         } else {
@@ -135,7 +146,7 @@ bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn fo
     return true;
 }
 
-bool analyseSongInBackground(const std::u16string& path, const SSongIdentity& identity,
+bool analyseSongInBackground(const std::u16string& path, const SSongIdentity& identity, bool afresh,
                              const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT], SScanAnalysedSong* out) {
     *out = SScanAnalysedSong{};
     out->identity = identity;
@@ -147,8 +158,8 @@ bool analyseSongInBackground(const std::u16string& path, const SSongIdentity& id
     setDecodeThreadInterval(ANALYSIS_DECODE_INTERVAL_MS);
 
     s32 result = E_SPECTRUM_RESULT_NONE;
-    const bool analysed = analyseSongSpectrum(path.c_str(), identity, &result, 0, 0);
-    if (analysed) loadOrAnalyseBeats(path.c_str(), identity, 0);
+    const bool analysed = analyseSongSpectrum(path.c_str(), identity, &result, 0, afresh ? 1 : 0);
+    if (analysed) loadOrAnalyseBeats(path.c_str(), identity, afresh ? 1 : 0);
     // Asked to stop, it has found out nothing: the song stays as it was, to be analysed again.
     const bool stopped = isSongAnalysisStopRequested();
     if (!stopped && analysed) {

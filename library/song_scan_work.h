@@ -24,6 +24,9 @@ struct SScanFoundSong {
     u64 size;
     SMusicTags tags;
     u32 failure;  // ESongFailure: E_SONGFAIL_CANNOT_OPEN when the file could not be opened
+    // The file changed after (or as) the analysis caches of its path and size were written:
+    // they may be those of the file it replaced.
+    bool changedSinceAnalysis;
 };
 
 struct SScanAnalysedSong {
@@ -57,12 +60,16 @@ using ScanFoundFn = bool (*)(SScanFolder* folder, void* user);
 // passed over. False when `found`
 // stopped the walk, or `stop` (when given) was set: the walk then ends before its next file, and
 // the folder it was in is not handed over.
+//
+// A file whose last change is not older than its analysis caches is marked as changed since its
+// analysis: a copy over a song, or two songs of one size swapping names, keep the size and path
+// that name the caches.
 bool walkMusicFolders(const std::vector<std::u16string>& folders, ScanFoundFn found, void* user,
                       const std::atomic<bool>* stop = nullptr);
 
-// Analyses the song (spectral frames and beats, from their caches when present, writing them
-// otherwise) and builds its spawn bars at each difficulty from the ranges given, leaving the
+// Analyses the song (spectral frames and beats, from their caches when present unless `afresh`,
+// writing them otherwise) and builds its spawn bars at each difficulty from the ranges given, leaving the
 // global analysis state released. Only one analysis may run at a time in the process. False,
 // with nothing found out, when a stop was requested (requestSongAnalysisStop) before its end.
-bool analyseSongInBackground(const std::u16string& path, const SSongIdentity& identity,
+bool analyseSongInBackground(const std::u16string& path, const SSongIdentity& identity, bool afresh,
                              const SSpawnBarRange ranges[DIFFICULTY_LEVEL_COUNT], SScanAnalysedSong* out);

@@ -212,6 +212,7 @@ bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
                      mends.count == 1 ? "" : "s", mends.first, mends.count == 1 ? "it is" : "they are");
     }
     g_SongLibrary = std::move(library);
+    rebuildSongIndex();
     if (withOptions) setSavedOptions(options);
     return true;
 }

@@ -102,6 +102,16 @@ void writeSongCacheFile(const SSongIdentity& identity, u32 nameSalt, const char*
     if (createSaveDataDir()) writeWholeFileW(path, image, size);
 }
 
+bool spectralCacheWriteTime(const SSongIdentity& identity, u64* outTime) {
+    char16_t path[CACHE_PATH_CAPACITY];
+    uint64_t time = 0;
+    if (!buildSongCachePath(identity, SPECTRAL_CACHE_NAME_SALT, SPECTRAL_CACHE_EXTENSION, path, CACHE_PATH_CAPACITY) ||
+        !osPathWriteTimeW(path, &time))
+        return false;
+    *outTime = time;
+    return true;
+}
+
 bool readSongCacheFile(const SSongIdentity& identity, u32 nameSalt, const char* extension, u8** outImage,
                        u32* outSize) {
     char16_t cachePath[CACHE_PATH_CAPACITY];

@@ -46,6 +46,9 @@ void writeSongCacheFile(const SSongIdentity& identity, u32 nameSalt, const char*
 bool readSongCacheFile(const SSongIdentity& identity, u32 nameSalt, const char* extension, u8** outImage,
                        u32* outSize);
 
+// When the song's spectral cache was written (nanoseconds since 1970); false when there is none.
+bool spectralCacheWriteTime(const SSongIdentity& identity, u64* outTime);
+
 // The identity of a song that has no library record: SHA-256 of its path in UTF-8 with '/'
 // taken as '\', followed by four zero bytes. The same path always gives the same identity.
 void songIdentityFromPath(const char16_t* path, SSongIdentity* out);

@@ -210,6 +210,10 @@ struct SOsFindData {
     // Which object the entry is (links followed): equal pairs are the same file or folder.
     uint64_t device;
     uint64_t inode;
+    // When the entry last changed (its content, name or status), in nanoseconds since 1970, by
+    // the system's clock: a write, a rename or a copy over it moves it on, and no tool can set
+    // it back.
+    uint64_t changeTime;
     char16_t name[OS_FIND_NAME_LENGTH];  // NUL-terminated; longer names are cut
 };
 
@@ -225,6 +229,9 @@ bool osFindNext(SOsFind* find, SOsFindData* out);
 void osFindClose(SOsFind* find);
 // The device and inode of what the path names (links followed). False when it cannot be read.
 bool osPathIdentityW(const char16_t* path, uint64_t* outDevice, uint64_t* outInode);
+// When the file's content was last written, in nanoseconds since 1970. False when it cannot be
+// read.
+bool osPathWriteTimeW(const char16_t* path, uint64_t* outTime);
 
 // ---------------------------------------------------------------------------------------------
 // Errors

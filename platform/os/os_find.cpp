@@ -18,6 +18,10 @@ struct SOsFind {
 
 namespace {
 
+uint64_t nanosecondsOf(const timespec& time) {
+    return time.tv_sec < 0 ? 0 : uint64_t(time.tv_sec) * 1000000000u + uint64_t(time.tv_nsec);
+}
+
 // Links are followed, so a linked music folder lists as a folder; a broken link as a file.
 // Only stat and lstat are asked: nothing is opened, so a pipe or a device never blocks here.
 uint32_t attributesOf(const std::string& path, const char* name, SOsFindData* out) {
@@ -25,9 +29,11 @@ uint32_t attributesOf(const std::string& path, const char* name, SOsFindData* ou
     out->size = 0;
     out->device = 0;
     out->inode = 0;
+    out->changeTime = 0;
     if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) return E_OSATTR_FILE;
     out->device = uint64_t(info.st_dev);
     out->inode = uint64_t(info.st_ino);
+    out->changeTime = nanosecondsOf(info.st_ctim);
     uint32_t attributes = S_ISDIR(info.st_mode)   ? uint32_t(E_OSATTR_DIRECTORY)
                           : S_ISREG(info.st_mode) || S_ISLNK(info.st_mode) ? uint32_t(E_OSATTR_FILE)
                                                   : uint32_t(E_OSATTR_SPECIAL);
@@ -108,5 +114,16 @@ bool osPathIdentityW(const char16_t* path, uint64_t* outDevice, uint64_t* outIno
     }
     *outDevice = uint64_t(info.st_dev);
     *outInode = uint64_t(info.st_ino);
+    return true;
+}
+
+bool osPathWriteTimeW(const char16_t* path, uint64_t* outTime) {
+    struct stat info;
+    const std::string systemPath = osSystemPathW(path);
+    if (systemPath.empty() || stat(systemPath.c_str(), &info) != 0) {
+        osSetLastError(systemPath.empty() ? uint32_t(E_OSERR_INVALID_PARAMETER) : osErrorFromErrno(errno));
+        return false;
+    }
+    *outTime = nanosecondsOf(info.st_mtim);
     return true;
 }

@@ -8,6 +8,7 @@
 #include "library/cache_size.h"
 #include "library/game_data.h"
 #include "library/song_library.h"
+#include "library/user_save.h"
 #include "tests/library/library_test_support.h"
 
 #include <gtest/gtest.h>
@@ -34,13 +35,14 @@ using library_test::wide;
 constexpr u32 RATE = 22050;
 const SSpawnBarRange RANGES[DIFFICULTY_LEVEL_COUNT] = {{0, 1}, {1, 2}, {1, 3}, {2, 4}, {2, 5}, {3, 6}};
 
-// Mono 16-bit: a decaying noise hit every half second.
-std::vector<u8> drumSong(f32 seconds) {
+// Mono 16-bit: a decaying noise hit every half second, or for another tune a little faster.
+std::vector<u8> drumSong(f32 seconds, u32 tune = 0) {
     std::vector<s16> samples(size_t(seconds * RATE));
+    const u32 beat = RATE / 2 - tune * RATE / 20;
     u32 noise = 1;
     for (size_t i = 0; i < samples.size(); ++i) {
         noise = noise * 1664525u + 1013904223u;
-        const f32 sinceHit = f32(i % (RATE / 2)) / f32(RATE);
+        const f32 sinceHit = f32(i % beat) / f32(RATE);
         samples[i] = s16(f32(s32(noise >> 16) - 32768) * 0.8f * std::exp(-sinceHit * 12.0f));
     }
     return test_support::wavImage(1, 1, RATE, 16, test_support::pcm16Bytes(samples));
@@ -93,12 +95,26 @@ protected:
         ASSERT_TRUE(tickUntil(everySongSettledNow));
     }
     static bool everySongSettledNow();
+    // The next start of the game on the same files: the library saved, the scan stopped, the
+    // library read back from the save and the folders walked and analysed again.
+    void restart(const std::vector<std::string>& folders) {
+        const std::vector<u8> save = encodeUserSave();
+        stopSongScan();
+        freeSongLibrary();
+        createSongLibrary();
+        ASSERT_TRUE(decodeUserSave(save, false));
+        scanFolders(folders);
+    }
+    s32 bestAt(const std::string& relative) {
+        const SSongRecord* song = getSongRecord(findSongIndexByPath(wide(m_user.file(relative))));
+        return song ? song->bestScores[2] : -1;
+    }
 
     // A played song: analysed, with a best score and the settled score fields.
-    SSongRecord* playedSong(const std::string& relative) {
+    SSongRecord* playedSong(const std::string& relative, s32 best = 1100000) {
         SSongRecord* song = getSongRecord(findSongIndexByPath(wide(m_user.file(relative))));
         if (!song) return nullptr;
-        song->bestScores[2] = 1100000;
+        song->bestScores[2] = best;
         song->scoreTargets[2][1] = 4321;
         song->randomState.draws = 77;
         return song;
@@ -243,6 +259,141 @@ TEST_F(SongScan, ARenamedOrMovedSongKeepsItsRecordAndAGoneOneShowsAsMissing) {
     EXPECT_FALSE(isSongPlayable(gone));
     EXPECT_EQ(gone.bestScores[2], 1100000) << "kept for when the file comes back";
     EXPECT_FALSE(g_SongLibrary.songs[size_t(1 - place)].missing);
+}
+
+// Two songs' file names swapped, between two starts of the game: each song's best stays with its
+// music. The sizes differ in one case, and are the same in the other (only the times of the
+// files tell that they changed).
+TEST_F(SongScan, SongsThatSwapTheirFileNamesKeepTheirScores) {
+    for (const f32 secondLength : {92.0f, 91.0f}) {
+        test_support::writeFileBytes(m_user.file("music/a.wav"), drumSong(91.0f));
+        test_support::writeFileBytes(m_user.file("music/b.wav"), drumSong(secondLength, 1));
+        scanFolders({"music"});
+        ASSERT_NE(playedSong("music/a.wav", 1111), nullptr);
+        ASSERT_NE(playedSong("music/b.wav", 2222), nullptr);
+
+        std::filesystem::rename(m_user.file("music/a.wav"), m_user.file("music/c.wav"));
+        std::filesystem::rename(m_user.file("music/b.wav"), m_user.file("music/a.wav"));
+        std::filesystem::rename(m_user.file("music/c.wav"), m_user.file("music/b.wav"));
+        restart({"music"});
+        EXPECT_EQ(g_SongLibrary.songs.size(), 2u) << secondLength;
+        EXPECT_EQ(bestAt("music/a.wav"), 2222) << secondLength;
+        EXPECT_EQ(bestAt("music/b.wav"), 1111) << secondLength;
+
+        stopSongScan();
+        freeSongLibrary();
+        createSongLibrary();
+        std::filesystem::remove_all(m_user.file("music"));
+    }
+}
+
+// A library moved in two steps, between starts: copied, then the original deleted. The played
+// song's record takes the copy, in its own place in the list.
+TEST_F(SongScan, ASongCopiedThenDeletedKeepsItsScoresAtTheCopy) {
+    test_support::writeFileBytes(m_user.file("music/other.wav"), drumSong(92.0f, 1));
+    test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(91.0f));
+    scanFolders({"music"});
+    ASSERT_NE(playedSong("music/song.wav", 1111), nullptr);
+    const s32 place = findSongIndexByPath(wide(m_user.file("music/song.wav")));
+
+    std::filesystem::create_directories(m_user.file("music/copy"));
+    std::filesystem::copy_file(m_user.file("music/song.wav"), m_user.file("music/copy/song.wav"));
+    restart({"music"});
+    EXPECT_EQ(bestAt("music/copy/song.wav"), 0) << "the original still holds the scores";
+    std::filesystem::remove(m_user.file("music/song.wav"));
+    restart({"music"});
+    ASSERT_EQ(g_SongLibrary.songs.size(), 2u);
+    EXPECT_EQ(findSongIndexByPath(wide(m_user.file("music/copy/song.wav"))), place);
+    EXPECT_EQ(bestAt("music/copy/song.wav"), 1111);
+    EXPECT_TRUE(isSongPlayable(g_SongLibrary.songs[size_t(place)]));
+}
+
+// Another song of the same size copied over a played one: the name and the size stay, the scores
+// and the analysis do not.
+TEST_F(SongScan, AnotherSongOfTheSameSizeUnderAPlayedSongsNameIsAnalysedAndTakesNoScores) {
+    test_support::writeFileBytes(m_user.file("music/a.wav"), drumSong(91.0f));
+    test_support::writeFileBytes(m_user.file("music/b.wav"), drumSong(91.0f, 1));
+    scanFolders({"music"});
+    ASSERT_NE(playedSong("music/a.wav", 1111), nullptr);
+    ASSERT_NE(playedSong("music/b.wav", 2222), nullptr);
+    const std::vector<u8> bMusic = getSongRecord(findSongIndexByPath(wide(m_user.file("music/b.wav"))))->fingerprint;
+    ASSERT_NE(getSongRecord(findSongIndexByPath(wide(m_user.file("music/a.wav"))))->fingerprint, bMusic);
+
+    std::filesystem::copy_file(m_user.file("music/b.wav"), m_user.file("music/a.wav"),
+                               std::filesystem::copy_options::overwrite_existing);
+    restart({"music"});
+    const SSongRecord* a = getSongRecord(findSongIndexByPath(wide(m_user.file("music/a.wav"))));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->bestScores[2], 0);
+    EXPECT_EQ(a->fingerprint, bMusic) << "analysed again";
+    EXPECT_EQ(bestAt("music/b.wav"), 2222);
+}
+
+// A folder of thousands of too-short files: the walk's findings are sparse files of silence.
+void writeShortFiles(const test_support::ClTempDir& root, const std::string& folder, u32 count) {
+    std::vector<u8> head = test_support::wavImage(1, 1, RATE, 16, {});
+    const u32 dataBytes = u32(SONG_SCAN_MIN_FILE_BYTES) - u32(head.size());
+    for (u32 i = 0; i < 4; ++i) head[4 + i] = u8((dataBytes + 36) >> (8 * i));
+    for (u32 i = 0; i < 4; ++i) head[40 + i] = u8(dataBytes >> (8 * i));
+    for (u32 i = 0; i < count; ++i) {
+        const std::string path = root.file(folder + "/short " + std::to_string(i) + ".wav");
+        test_support::writeFileBytes(path, head);
+        std::filesystem::resize_file(path, SONG_SCAN_MIN_FILE_BYTES);
+    }
+}
+
+// Thousands of songs, most in folders of a hundred and many in one folder: each is taken once,
+// and the next start keeps every record in its place and adds the new songs after them.
+TEST_F(SongScan, ThousandsOfSongsAreEachTakenOnceAndKeepTheirPlacesAtTheNextStart) {
+    for (u32 album = 0; album < 12; ++album) writeShortFiles(m_user.folder(), "music/album " + std::to_string(album), 100);
+    writeShortFiles(m_user.folder(), "music/loose", 1300);
+    startScan({"music"});
+    resumeSongScanRequests();
+    ASSERT_TRUE(tickUntil([] { return !isSongScanWalking(); }));
+    stopSongScan();
+    ASSERT_EQ(g_SongLibrary.songs.size(), 2500u);
+    std::set<std::u16string> paths;
+    for (const SSongRecord& song : g_SongLibrary.songs) paths.insert(song.path);
+    EXPECT_EQ(paths.size(), 2500u) << "each song taken once";
+    std::vector<std::u16string> order;
+    for (const SSongRecord& song : g_SongLibrary.songs) order.push_back(song.path);
+
+    writeShortFiles(m_user.folder(), "music/album 5/more", 10);
+    const std::vector<u8> save = encodeUserSave();
+    freeSongLibrary();
+    createSongLibrary();
+    ASSERT_TRUE(decodeUserSave(save, false));
+    startScan({"music"});
+    resumeSongScanRequests();
+    ASSERT_TRUE(tickUntil([] { return !isSongScanWalking(); }));
+    ASSERT_EQ(g_SongLibrary.songs.size(), 2510u);
+    for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(g_SongLibrary.songs[i].path, order[i]) << i;
+    for (size_t i = order.size(); i < 2510; ++i) EXPECT_FALSE(g_SongLibrary.songs[i].missing) << i;
+}
+
+// A moved song is matched with its own record among thousands of records whose files have gone.
+TEST_F(SongScan, AMovedSongFindsItsRecordAmongThousandsWhoseFilesHaveGone) {
+    test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(91.0f));
+    scanFolders({"music"});
+    ASSERT_NE(playedSong("music/song.wav"), nullptr);
+    const SSongRecord played = g_SongLibrary.songs[0];
+    for (s32 i = 0; i < 3000; ++i) {
+        std::u16string path = wide(m_user.file("gone/" + std::to_string(i) + ".wav"));
+        const s32 index = addSongRecord(makeSongRecord(path, 1 << 20));
+        // The same rate and levels but for one, or another duration: other music.
+        s32 targets[DIFFICULTY_LEVEL_COUNT];
+        std::memcpy(targets, played.levelSpawnTargets, sizeof(targets));
+        targets[i % DIFFICULTY_LEVEL_COUNT] += i % 2 ? 1 + i : 0;
+        const f32 duration = played.duration + (i % 2 ? 0.0f : 1.0f + f32(i) * 0.01f);
+        setSongAudioIdentity(index, {duration, played.sampleRate, targets, &played.fingerprint});
+        g_SongLibrary.songs[size_t(index)].state = E_SONGSTATE_READY;
+    }
+
+    std::filesystem::rename(m_user.file("music/song.wav"), m_user.file("music/moved.wav"));
+    restart({"music"});
+    ASSERT_EQ(g_SongLibrary.songs.size(), 3001u);
+    EXPECT_EQ(g_SongLibrary.songs[0].path, wide(m_user.file("music/moved.wav")));
+    EXPECT_EQ(g_SongLibrary.songs[0].bestScores[2], 1100000);
 }
 
 TEST_F(SongScan, APipeAmongTheSongsIsPassedOverAndALinkLoopFindsEachSongOnce) {
