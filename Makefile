@@ -32,12 +32,12 @@ test-sanitize: deps $(BUILD_SANITIZE)/build.ninja
 	cmake --build $(BUILD_SANITIZE) -j $(JOBS)
 	cd $(BUILD_SANITIZE) && ctest --output-on-failure -j $(JOBS)
 
-# The threaded suites under ThreadSanitizer: decode thread and codec registry, the song scan, the
-# sound layer's stream thread, log writer, worker pool and tasks, file completions and locks, and the render
-# worker's hand-off on the null renderer (tests on the real GL device would report Mesa's own
+# The threaded suites under ThreadSanitizer: decode thread and codec registry, the song scan and the
+# save writer, the sound layer's stream thread, log writer, worker pool and tasks, file completions
+# and locks, and the render worker's hand-off on the null renderer (tests on the real GL device would report Mesa's own
 # threads), and the leaderboard client's worker and the HTTP exchange it breaks off.
 TSAN_TARGETS ?= test_platform test_core test_audio test_render test_library test_online
-TSAN_SUITES  ?= ^((OwnerBlocks|OverlappedRead|AlertableWait|Events|CriticalSection|SoundMixer|SoundOutput|CritSectionPool|FileLayer|LogManager|TaskLayer|WorkerPool|Packages|AsyncAsset|CodecRegistry|DecodeJob|SamplePull|CodecStreamPlayer|SoundEngine|SongBeats|SongClock|SongScan|Online|HttpClient)[.]|RenderDevice[.](TheWorkerDrawsTheFilledHalf|StoppingTheWaitingWorker)|DrawListHandOff[.]Stress|Batcher[.]Concurrent)
+TSAN_SUITES  ?= ^((OwnerBlocks|OverlappedRead|AlertableWait|Events|CriticalSection|SoundMixer|SoundOutput|CritSectionPool|FileLayer|LogManager|TaskLayer|WorkerPool|Packages|AsyncAsset|CodecRegistry|DecodeJob|SamplePull|CodecStreamPlayer|SoundEngine|SongBeats|SongClock|SongScan|UserSave|UserSaveWriteFailure|Online|HttpClient)[.]|RenderDevice[.](TheWorkerDrawsTheFilledHalf|StoppingTheWaitingWorker)|DrawListHandOff[.]Stress|Batcher[.]Concurrent)
 
 $(BUILD_TSAN)/build.ninja: | deps
 	cmake -S . -B $(BUILD_TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELODRIX_TSAN=ON

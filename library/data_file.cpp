@@ -6,6 +6,7 @@
 #include "platform/os/os.h"
 #include "platform/os/rename.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,8 +14,9 @@
 namespace {
 
 u32 g_uDamagedFiles = 0;
-u32 g_uWriteFailedFiles = 0;
-u32 g_uEarlierWriteFailedFiles = 0;
+// Noted by the save writer's thread too.
+std::atomic<u32> g_uWriteFailedFiles{0};
+std::atomic<u32> g_uEarlierWriteFailedFiles{0};
 
 void markUnsaved(const std::u16string& path, bool unsaved) {
     const std::u16string marker = path + DATA_FILE_UNSAVED_SUFFIX;
@@ -31,11 +33,11 @@ u32 libraryWriteFailedFlags() { return g_uWriteFailedFiles; }
 
 bool noteLibraryWrite(u32 flag, bool written, u32 osError) {
     if (written) {
-        g_uWriteFailedFiles &= ~flag;
-        g_uEarlierWriteFailedFiles &= ~flag;
+        g_uWriteFailedFiles.fetch_and(~flag);
+        g_uEarlierWriteFailedFiles.fetch_and(~flag);
         return true;
     }
-    g_uWriteFailedFiles |= flag;
+    g_uWriteFailedFiles.fetch_or(flag);
     std::fprintf(stderr, "velodrix: the %s could not be written (%s); the previous file is kept and the next save tries again\n",
                  flag == E_DAMAGED_USER_SAVE ? "save" : "game data", osErrorText(osError).c_str());
     return false;

@@ -34,7 +34,7 @@ void clearLibraryDamagedFileFlags();
 // cleared by the next one that succeeds. The front end tells the player while any is set.
 u32 libraryWriteFailedFlags();
 // Notes the outcome of a write of the file and, for a failure, says so on stderr with the
-// reason. Returns written.
+// reason. Returns written. Any thread.
 bool noteLibraryWrite(u32 flag, bool written, u32 osError);
 
 // A failed write leaves an empty marker, the file's name with DATA_FILE_UNSAVED_SUFFIX, beside the

@@ -53,7 +53,7 @@ std::vector<u8> encodeGameData() {
     for (const std::string& extension : g_GameData.disabledExtensions) {
         out.putText(extension.c_str(), EXTENSION_TEXT_CAPACITY);
     }
-    return out.bytes();
+    return out.takeBytes();
 }
 
 bool decodeGameData(const std::vector<u8>& content) {

@@ -5,6 +5,7 @@
 #include "library/data_file.h"
 #include "library/game_data.h"
 #include "library/music_folders.h"
+#include "library/save_writer.h"
 #include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"
@@ -40,6 +41,7 @@ void libraryAskScanToStop() { askSongScanToStop(); }
 void libraryStopScanAndSave() {
     stopSongScan();
     saveWrite(1);
+    finishSaveWrites();
 }
 
 void libraryShutdown() {

@@ -19,7 +19,8 @@ void librarySetUpAfterAudio();
 // Shutdown, before the current mode's exit: asks the scan thread to stop without waiting, so that
 // neither the exit's wait for the scan nor the stop after it waits for a song's analysis.
 void libraryAskScanToStop();
-// Shutdown, after the current mode's exit: stops the scan thread and writes the save.
+// Shutdown, before the current mode's exit is left behind: stops the scan thread, writes the
+// save and waits until it is written.
 void libraryStopScanAndSave();
 // Shutdown, with the other frees before the audio engine goes: joins the cache-size thread and
 // frees the song library (which clears the library-initialised word).

@@ -1,9 +1,28 @@
 #include "library/save_bytes.h"
 
+#include <algorithm>
 #include <cstring>
 
+void ClByteWriter::reserve(size_t bytes) {
+    if (bytes > m_bytes.size()) m_bytes.resize(bytes);
+}
+
+u8* ClByteWriter::grow(size_t count) {
+    if (count > m_bytes.size() - m_size) m_bytes.resize(std::max(m_size + count, 2 * m_bytes.size()));
+    u8* at = m_bytes.data() + m_size;
+    m_size += count;
+    return at;
+}
+
+std::vector<u8> ClByteWriter::takeBytes() {
+    m_bytes.resize(m_size);
+    m_size = 0;
+    return std::move(m_bytes);
+}
+
 void ClByteWriter::putU32(u32 value) {
-    for (u32 i = 0; i < 4; ++i) m_bytes.push_back(u8(value >> (8 * i)));
+    u8* out = grow(4);
+    for (u32 i = 0; i < 4; ++i) out[i] = u8(value >> (8 * i));
 }
 
 void ClByteWriter::putU64(u64 value) {
@@ -18,15 +37,15 @@ void ClByteWriter::putF32(f32 value) {
 }
 
 void ClByteWriter::putBytes(const void* bytes, u32 size) {
-    const u8* p = static_cast<const u8*>(bytes);
-    m_bytes.insert(m_bytes.end(), p, p + size);
+    if (size > 0) std::memcpy(grow(size), bytes, size);
 }
 
 void ClByteWriter::putWide(const std::u16string& text) {
     putU32(u32(text.size()));
+    u8* out = grow(2 * text.size());
     for (char16_t unit : text) {
-        m_bytes.push_back(u8(unit));
-        m_bytes.push_back(u8(unit >> 8));
+        *out++ = u8(unit);
+        *out++ = u8(unit >> 8);
     }
 }
 

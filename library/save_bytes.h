@@ -10,7 +10,9 @@
 
 class ClByteWriter {
 public:
-    void putU8(u8 value) { m_bytes.push_back(value); }
+    // Room for this many bytes in all, so that a large image is not moved as it grows.
+    void reserve(size_t bytes);
+    void putU8(u8 value) { *grow(1) = value; }
     void putU32(u32 value);
     void putS32(s32 value) { putU32(u32(value)); }
     void putU64(u64 value);
@@ -21,10 +23,15 @@ public:
     // A terminated narrow text of a fixed capacity, stored as its count and bytes.
     void putText(const char* text, u32 capacity);
 
-    const std::vector<u8>& bytes() const { return m_bytes; }
+    // The image, taken out of the writer (which is empty afterwards).
+    std::vector<u8> takeBytes();
 
 private:
-    std::vector<u8> m_bytes;
+    // The next `count` bytes of the image, to be written.
+    u8* grow(size_t count);
+
+    std::vector<u8> m_bytes;  // the image, then room
+    size_t m_size = 0;        // bytes of the image
 };
 
 class ClByteReader {

@@ -67,7 +67,7 @@ std::vector<std::u16string> g_walkUnreadable;
 // What the walk found and the tick has not taken yet, and the walk's end (and whether a pause
 // cut it) once its last finding is among them. A tick takes at most FOUND_SONGS_PER_TICK, so
 // that a folder of thousands of songs does not hold one frame up.
-constexpr size_t FOUND_SONGS_PER_TICK = 1000;
+constexpr size_t FOUND_SONGS_PER_TICK = 500;
 std::vector<SScanFoundSong> g_found;
 size_t g_foundTaken = 0;
 bool g_walkEnded = false;

@@ -7,6 +7,7 @@
 #include "library/song_library.h"
 #include "library/play_record_fill.h"
 #include "library/user_save_values.h"
+#include "library/save_writer.h"
 
 #include "platform/os/os.h"
 
@@ -20,6 +21,8 @@ bool g_damagedSaveInPlace = false;
 // A song record takes at least this many bytes: the fixed fields and four empty texts.
 constexpr u32 SONG_RECORD_MIN_BYTES = 32 + 4 * 4 + 8 + 4 * 4 + 6 * 4 + 3 * 4 + 6 * 4 + 4 + 12 * 4 + 12 * 4 + 6 * 4;
 constexpr u32 COLLECTIBLE_MIN_BYTES = 4 * 4;
+// Room for the options, the credentials, the boss progress and the profile's items.
+constexpr size_t SAVE_HEAD_BYTES = 4096;
 constexpr u32 WIDE_TAG_LIMIT = 4095;
 
 void putOptions(ClByteWriter& out, const SSavedOptions& o) {
@@ -141,6 +144,13 @@ void getSong(ClByteReader& in, SSongRecord* song) {
 std::vector<u8> encodeUserSave() {
     const SSongLibrary& library = g_SongLibrary;
     ClByteWriter out;
+    // The songs are nearly all of it: room for them at once.
+    size_t songBytes = 0;
+    for (const SSongRecord& song : library.songs) {
+        songBytes += SONG_RECORD_MIN_BYTES + 4 + song.fingerprint.size() +
+                     2 * (song.path.size() + song.title.size() + song.artist.size() + song.album.size());
+    }
+    out.reserve(SAVE_HEAD_BYTES + library.collectibles.size() * (COLLECTIBLE_MIN_BYTES + ITEM_KEY_LENGTH) + songBytes);
     out.putU32(USER_SAVE_MAGIC);
     out.putU32(USER_SAVE_VERSION);
     putOptions(out, savedOptions());
@@ -163,7 +173,7 @@ std::vector<u8> encodeUserSave() {
         if (!song.fingerprint.empty()) out.putBytes(song.fingerprint.data(), u32(song.fingerprint.size()));
     }
     out.putU32(library.shownTips);
-    return out.bytes();
+    return out.takeBytes();
 }
 
 bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
@@ -218,6 +228,7 @@ bool decodeUserSave(const std::vector<u8>& content, bool withOptions) {
 }
 
 s32 saveRead(u32 withOptions) {
+    finishSaveWrites();
     std::u16string path;
     if (!buildUserDataPath(USER_SAVE_RELATIVE_PATH, &path)) return 0;
     std::vector<u8> content;
@@ -245,6 +256,6 @@ s32 saveWrite(u32) {
         noteLibraryWrite(E_DAMAGED_USER_SAVE, false, E_OSERR_ALREADY_EXISTS);
         return 0;
     }
-    const bool written = writeDataFile(path, encodeUserSave(), USER_SAVE_TRAILER_VALUE);
-    return noteLibraryWrite(E_DAMAGED_USER_SAVE, written, written ? 0 : osLastError()) ? 1 : 0;
+    handSaveToWriter(std::move(path), encodeUserSave());
+    return 1;
 }

@@ -34,12 +34,16 @@ constexpr u32 USER_SAVE_TRAILER_VALUE = 0x2F1A0E57u;
 constexpr const char* USER_SAVE_RELATIVE_PATH = "SAVEDATA\\USR-DATA";
 
 // Reads the save into the library (and, with withOptions, into the saved options), then hands the
-// boss progress to the world's play record. 1 when read; 0 when there is no usable save: missing,
+// boss progress to the world's play record; saves still being written are waited for first. 1 when read; 0 when there is no usable save: missing,
 // or damaged, which sets it aside (noteLibraryDamagedFile) and leaves the library and the
 // options as they were.
 s32 saveRead(u32 withOptions);
-// Writes the whole save from the library and the saved options (the flag is the callers' and
-// changes nothing here). 1 when written; 0 leaves the file as it was.
+// The whole save from the library and the saved options, encoded now and written by the save
+// writer's thread (save_writer.h) while the game goes on; finishSaveWrites waits for it. The flag
+// is the callers' and changes nothing here. 1 when handed over; 0, noted at once, when no save
+// can be written (no user-data folder, or a damaged save that could not be set aside is still in
+// its place). A write that fails leaves the file as it was and is noted when it ends
+// (libraryWriteFailedFlags).
 s32 saveWrite(u32 flag);
 
 // The save's content (without its trailer) for the current library and options, and its

@@ -105,13 +105,23 @@ void osFindClose(SOsFind* find) {
     delete find;
 }
 
-bool osPathIdentityW(const char16_t* path, uint64_t* outDevice, uint64_t* outInode) {
-    struct stat info;
+namespace {
+
+// What the path names (links followed); false, with the error set, when it cannot be read.
+bool statPath(const char16_t* path, struct stat* info) {
     const std::string systemPath = osSystemPathW(path);
-    if (systemPath.empty() || stat(systemPath.c_str(), &info) != 0) {
+    if (systemPath.empty() || stat(systemPath.c_str(), info) != 0) {
         osSetLastError(systemPath.empty() ? uint32_t(E_OSERR_INVALID_PARAMETER) : osErrorFromErrno(errno));
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool osPathIdentityW(const char16_t* path, uint64_t* outDevice, uint64_t* outInode) {
+    struct stat info;
+    if (!statPath(path, &info)) return false;
     *outDevice = uint64_t(info.st_dev);
     *outInode = uint64_t(info.st_ino);
     return true;
@@ -119,11 +129,7 @@ bool osPathIdentityW(const char16_t* path, uint64_t* outDevice, uint64_t* outIno
 
 bool osPathWriteTimeW(const char16_t* path, uint64_t* outTime) {
     struct stat info;
-    const std::string systemPath = osSystemPathW(path);
-    if (systemPath.empty() || stat(systemPath.c_str(), &info) != 0) {
-        osSetLastError(systemPath.empty() ? uint32_t(E_OSERR_INVALID_PARAMETER) : osErrorFromErrno(errno));
-        return false;
-    }
+    if (!statPath(path, &info)) return false;
     *outTime = nanosecondsOf(info.st_mtim);
     return true;
 }

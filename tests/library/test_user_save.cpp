@@ -4,6 +4,7 @@
 #include "library/data_file.h"
 #include "library/play_record_fill.h"
 #include "library/save_bytes.h"
+#include "library/save_writer.h"
 #include "library/song_items.h"
 #include "library/song_library.h"
 #include "tests/library/library_test_support.h"
@@ -18,6 +19,14 @@
 #include <filesystem>
 
 namespace {
+
+// The save written as the game writes it, and waited for: 1 when it reached the disk, 0 when it
+// was refused or failed.
+s32 writtenSave() {
+    const bool handedOver = saveWrite(1) == 1;
+    finishSaveWrites();
+    return handedOver && (libraryWriteFailedFlags() & E_DAMAGED_USER_SAVE) == 0 ? 1 : 0;
+}
 
 using library_test::ClUserDataFolder;
 using test_support::readFileBytes;
@@ -75,7 +84,7 @@ protected:
 TEST_F(UserSave, RoundTripKeepsTheLibraryAndTheOptions) {
     fillEverything();
     const std::vector<u8> written = encodeUserSave();
-    ASSERT_EQ(saveWrite(1), 1);
+    ASSERT_EQ(writtenSave(), 1);
     createSongLibrary();
     g_SavedOptions = defaultSavedOptions();
 
@@ -91,6 +100,21 @@ TEST_F(UserSave, RoundTripKeepsTheLibraryAndTheOptions) {
     EXPECT_EQ(l.songs[1].failure, u32(E_SONGFAIL_TOO_SHORT));
     EXPECT_EQ(g_PlayRecord.boss.beaten[0][1], 1);
     EXPECT_EQ(libraryDamagedFileFlags(), 0u);
+}
+
+// Saves handed over faster than the disk takes them: the last one is what the file holds.
+TEST_F(UserSave, TheLastOfSavesInARowIsTheOneKept) {
+    fillEverything();
+    for (s32 best = 1; best <= 20; ++best) {
+        g_SongLibrary.songs[0].bestScores[2] = best;
+        saveWrite(1);
+    }
+    const std::vector<u8> last = encodeUserSave();
+    finishSaveWrites();
+    createSongLibrary();
+
+    ASSERT_EQ(saveRead(1), 1);
+    EXPECT_EQ(encodeUserSave(), last);
 }
 
 // A save written before the profile kept its shown tips ends after the songs: it loads, with no
@@ -113,7 +137,7 @@ TEST_F(UserSave, ASaveWithoutTheShownTipsLoadsWithNoTipShown) {
 
 TEST_F(UserSave, ADamagedSaveIsSetAsideAndNothingIsTaken) {
     fillEverything();
-    ASSERT_EQ(saveWrite(1), 1);
+    ASSERT_EQ(writtenSave(), 1);
     const std::string path = m_user.file("SAVEDATA/USR-DATA");
     std::vector<u8> bytes = readFileBytes(path);
     bytes[40] ^= 0x01;
@@ -297,7 +321,7 @@ TEST_F(UserSave, ASaveAtTheLastBossStageOrDuringAnAnalysisReadsBack) {
     g_SongLibrary.bossStage = s32(BOSS_STAGE_LAST);
     g_SongLibrary.songs[1].state = E_SONGSTATE_ANALYSING;
     g_SongLibrary.songs[1].failure = E_SONGFAIL_NONE;
-    ASSERT_EQ(saveWrite(1), 1);
+    ASSERT_EQ(writtenSave(), 1);
     createSongLibrary();
 
     ASSERT_EQ(saveRead(1), 1);
@@ -313,7 +337,7 @@ TEST(SaveBytes, ATextAsLongAsTheBufferIsRefused) {
     ClByteWriter out;
     out.putU32(4);
     out.putBytes("abcd", 4);
-    const std::vector<u8> bytes = out.bytes();
+    const std::vector<u8> bytes = out.takeBytes();
     char text[5] = "zzzz";
     ClByteReader exact(bytes.data(), u32(bytes.size()));
     exact.getText(text, 4);
@@ -370,13 +394,13 @@ TEST_F(UserSave, ADamagedSaveThatCannotBeSetAsideIsNeverWrittenOver) {
     for (u32 n = 1; n < DATA_FILE_SET_ASIDE_LIMIT; ++n) std::filesystem::create_directory(path + ".damaged." + std::to_string(n));
     test_support::writeFileText(path, "the only copy of the scores");
     EXPECT_EQ(saveRead(1), 0);
-    EXPECT_EQ(saveWrite(1), 0);
+    EXPECT_EQ(writtenSave(), 0);
     EXPECT_EQ(test_support::readFileText(path), "the only copy of the scores");
     EXPECT_EQ(libraryWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
     // Once the file is gone there is nothing left to keep.
     std::filesystem::remove(path);
     EXPECT_EQ(saveRead(1), 0);
-    EXPECT_EQ(saveWrite(1), 1);
+    EXPECT_EQ(writtenSave(), 1);
 }
 
 // Each way a write fails is told (libraryWriteFailedFlags) and leaves the file; the next save
@@ -385,15 +409,15 @@ class UserSaveWriteFailure : public UserSave {
 protected:
     void SetUp() override {
         UserSave::SetUp();
-        ASSERT_EQ(saveWrite(1), 1);
+        ASSERT_EQ(writtenSave(), 1);
         m_old = readFileBytes(m_path);
         fillEverything();
     }
     void expectRefusedThenWritten(void (*undo)(const std::string& path)) {
-        EXPECT_EQ(saveWrite(1), 0);
+        EXPECT_EQ(writtenSave(), 0);
         EXPECT_EQ(libraryWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
         undo(m_path);
-        EXPECT_EQ(saveWrite(1), 1);
+        EXPECT_EQ(writtenSave(), 1);
         EXPECT_EQ(libraryWriteFailedFlags(), 0u);
     }
     // A save written where no file may grow past 64 bytes (as on a full disk); what saveWrite returned.
@@ -403,7 +427,7 @@ protected:
         struct rlimit limited = previous;
         limited.rlim_cur = 64;
         if (setrlimit(RLIMIT_FSIZE, &limited) != 0) return -1;
-        const s32 written = saveWrite(1);
+        const s32 written = writtenSave();
         setrlimit(RLIMIT_FSIZE, &previous);
         return written;
     }
@@ -415,7 +439,7 @@ TEST_F(UserSaveWriteFailure, AFileSizeLimitIsARefusal) {
     EXPECT_EQ(saveWriteUnderASizeLimit(), 0);
     EXPECT_EQ(libraryWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
     EXPECT_EQ(readFileBytes(m_path), m_old);
-    EXPECT_EQ(saveWrite(1), 1);
+    EXPECT_EQ(writtenSave(), 1);
     EXPECT_EQ(libraryWriteFailedFlags(), 0u);
 }
 
@@ -434,7 +458,7 @@ TEST_F(UserSaveWriteFailure, AFailedWriteIsFoundByTheNextStartUntilAWriteSucceed
 // The temporary file cannot be created where a folder of its name stands.
 TEST_F(UserSaveWriteFailure, AFolderInTheTemporaryFilesPlaceLeavesTheOldFile) {
     std::filesystem::create_directory(m_path + ".tmp");
-    EXPECT_EQ(saveWrite(1), 0);
+    EXPECT_EQ(writtenSave(), 0);
     EXPECT_EQ(readFileBytes(m_path), m_old);
 }
 

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include <filesystem>
 #include <map>
@@ -205,6 +207,25 @@ TEST_F(TempDirectory, AFolderAndItsLinkHaveOneIdentity) {
     EXPECT_EQ(linkDevice, realDevice);
     EXPECT_EQ(linkInode, realInode);
     EXPECT_FALSE(osPathIdentityW(wideRoot("absent").c_str(), &linkDevice, &linkInode));
+}
+
+// A file whose write time is set back (as a copy keeping its times does) and then renamed: the
+// search's change time is that of the rename, the write time the one set.
+TEST_F(TempDirectory, AFilesChangeTimeFollowsItsRenameWhileItsWriteTimeStaysAsSet) {
+    writeFile("song.wav", "music");
+    const timespec times[2] = {{978307200, 0}, {978307200, 0}};  // 2001-01-01
+    ASSERT_EQ(utimensat(AT_FDCWD, (m_root + "/song.wav").c_str(), times, 0), 0);
+    ASSERT_EQ(std::rename((m_root + "/song.wav").c_str(), (m_root + "/renamed.wav").c_str()), 0);
+
+    uint64_t written = 0;
+    ASSERT_TRUE(osPathWriteTimeW(wideRoot("renamed.wav").c_str(), &written));
+    EXPECT_EQ(written, 978307200ull * 1000000000ull);
+    SOsFindData data;
+    SOsFind* find = osFindFirst(wideRoot("renamed.wav").c_str(), &data);
+    ASSERT_NE(find, nullptr);
+    osFindClose(find);
+    EXPECT_GT(data.changeTime, written);
+    EXPECT_FALSE(osPathWriteTimeW(wideRoot("absent").c_str(), &written));
 }
 
 TEST_F(TempDirectory, ARenameThatMustNotReplaceStepsBackFromAFileOrAFolder) {

@@ -133,13 +133,14 @@ void shutdownWorld() {
     // Kills still queued and pickups still lying in the arena name entities that are gone now.
     g_BaseImports.resetKillQueue();
     g_BaseImports.resetInspirationPickups();
-    ASAN_UNPOISON_MEMORY_REGION(pool->records, sizeof(pool->records));
     g_furtherList.release();
     for (SEntityList& list : g_lists) {
         arrayFreeBlock(list.links);
         list = SEntityList();
     }
-    g_pool.release();
+    // The records stay for the next world (a play, then the menus again), every one of them free:
+    // building the pool anew would clear and construct its megabytes within one frame. The
+    // process's end gives them back.
     critSectionDestroy(g_worldLock);
     g_worldLock = nullptr;
     g_worldReady = false;

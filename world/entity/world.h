@@ -7,11 +7,12 @@
 
 class ClRenderTargetGroup;
 
-// Sets up the pool, the lists and the lock (running out of locks is fatal). Returns 1.
+// Sets up the pool (made the first time, its records reused by every later world), the lists and
+// the lock (running out of locks is fatal). Returns 1.
 s32 initWorld();
 // Flushes, frees every used record from the last to the first, and releases the lists and the
-// lock. Entities are released here, before whoever owns their programs frees those. A world that
-// is not set up is left alone, so a second call does nothing.
+// lock; the pool stays, every record free. Entities are released here, before whoever owns their
+// programs frees those. A world that is not set up is left alone, so a second call does nothing.
 void shutdownWorld();
 // Read on every entity reference, so kept inline: whether the world is set up, and how many
 // times it has been started (references taken in an earlier world name records that are gone).
