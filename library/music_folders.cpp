@@ -120,12 +120,9 @@ bool removeMusicFolder(const std::u16string& folder) {
     if (!removeGameDataMusicFolder(folder)) return false;
     writeGameDataFile();
     collectScanFolders();
-    std::vector<SSongRecord>& songs = g_SongLibrary.songs;
-    songs.erase(std::remove_if(songs.begin(), songs.end(),
-                               [&folder](const SSongRecord& song) {
-                                   return isPathInFolder(song.path, folder) && !isInSearchedFolder(song.path);
-                               }),
-                songs.end());
+    removeSongRecords([&folder](const SSongRecord& song) {
+        return isPathInFolder(song.path, folder) && !isInSearchedFolder(song.path);
+    });
     std::vector<std::u16string>& unreadable = g_SongLibrary.unreadableFolders;
     unreadable.erase(std::remove_if(unreadable.begin(), unreadable.end(),
                                     [](const std::u16string& gone) { return !isSearchedFolder(gone); }),

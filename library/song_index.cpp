@@ -184,3 +184,8 @@ void replaceSongRecords(const std::vector<SSongReplacement>& replacements) {
     songs().erase(songs().begin() + std::ptrdiff_t(next), songs().end());
     rebuildSongIndex();
 }
+
+void removeSongRecords(const std::function<bool(const SSongRecord& song)>& gone) {
+    songs().erase(std::remove_if(songs().begin(), songs().end(), gone), songs().end());
+    rebuildSongIndex();
+}

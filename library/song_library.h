@@ -7,6 +7,7 @@
 #include "library/song_record.h"
 #include "world/state/play_record.h"
 
+#include <functional>
 #include <vector>
 
 constexpr u32 CREDENTIAL_NAME_LENGTH = 32;
@@ -104,6 +105,8 @@ struct SSongReplacement {
     s32 from;
 };
 void replaceSongRecords(const std::vector<SSongReplacement>& replacements);
+// Removes every record `gone` takes; the others keep their order.
+void removeSongRecords(const std::function<bool(const SSongRecord& song)>& gone);
 void rebuildSongIndex();
 
 // The collectible a song's generator pack awards: the record whose key hash is packHash, made
