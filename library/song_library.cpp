@@ -1,5 +1,6 @@
 #include "library/song_library.h"
 
+#include "library/save_writer.h"
 #include "core/digest.h"
 #include "core/name_hash.h"
 #include "core/string_helpers.h"
@@ -105,6 +106,8 @@ void createSongLibrary() {
 }
 
 void freeSongLibrary() {
+    // A save still being written goes to the folder it was meant for before the library goes.
+    finishSaveWrites();
     setMusicLibraryInitialised(0);
     setDefaults(&g_SongLibrary);
     g_SongLibrary.songs.shrink_to_fit();

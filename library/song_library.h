@@ -64,7 +64,7 @@ void setLibraryCredentials(const SLibraryCredentials& credentials);
 
 // The library of a first run: no songs, no credentials, no boss beaten, stage 1, boss met
 // counters 0, one barrel phase. Creating also sets the scene's library-initialised word (the
-// scene draws nothing while it is 0); freeing clears it.
+// scene draws nothing while it is 0); freeing clears it, once a save being written is on disk.
 void createSongLibrary();
 void freeSongLibrary();
 // Library defaults for a first run (no usable save): the state createSongLibrary makes.

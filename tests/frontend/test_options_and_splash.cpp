@@ -12,6 +12,7 @@
 #include "frontend/page_parts.h"
 #include "input/ambient/ambient_light.h"
 #include "input/text_entry.h"
+#include "library/save_writer.h"
 #include "library/user_save.h"
 #include "core/config.h"
 #include "online/credentials.h"
@@ -109,6 +110,7 @@ TEST_F(OptionsScreen, TheWaterButtonTogglesTheOptionAndWritesTheSave) {
     const u32 before = g_SavedOptions.waterReflection;
     clickWidget("OptionsWater");
     EXPECT_NE(g_SavedOptions.waterReflection, before);
+    finishSaveWrites();
     EXPECT_TRUE(std::filesystem::exists(m_user.path() / "SAVEDATA" / "USR-DATA"));
     clickWidget("OptionsWater");
     EXPECT_EQ(g_SavedOptions.waterReflection, before);

@@ -289,7 +289,7 @@ TEST_P(UserSaveNulInAText, IsRefusedAndTheSaveKept) {
     } else {
         text.putText(std::string(c.text.begin(), c.text.end()).c_str(), u32(c.text.size() + 1));
     }
-    const std::vector<u8>& bytes = text.bytes();
+    const std::vector<u8> bytes = text.takeBytes();
     const auto found = c.first ? std::search(content.begin(), content.end(), bytes.begin(), bytes.end())
                              : std::find_end(content.begin(), content.end(), bytes.begin(), bytes.end());
     ASSERT_NE(found, content.end());
