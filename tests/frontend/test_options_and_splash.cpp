@@ -235,6 +235,7 @@ TEST_F(OptionsScreen, TheSensitivitiesStepWithinTheirRangesAndTheMenuPointerTake
     for (int click = 0; click < 5; ++click) clickWidget("OptionsPadSpeedLess");
     EXPECT_EQ(g_SavedOptions.controllerSensitivity, 1.0f);
     EXPECT_EQ(disabled("OptionsPadSpeedLess"), 1);
+    finishSaveWrites();
     EXPECT_TRUE(std::filesystem::exists(m_user.path() / "SAVEDATA" / "USR-DATA"));
 }
 
