@@ -1,14 +1,25 @@
-// The boss's health bar and countdown as the player sees them in the fight: a frame drawn under
-// the offscreen driver with the built data's interface images and fonts.
+// The heads-up display as the player sees it: the boss's health bar and countdown in the fight,
+// a frame drawn under the offscreen driver with the built data's interface images and fonts; and
+// the score popups, queued only while the display's page is on screen.
 #include "audio/play/song_clock.h"
 #include "core/config.h"
+#include "core/directories.h"
 #include "core/game_clock.h"
+#include "core/name_hash.h"
+#include "core/string_table.h"
+#include "render/camera.h"
+#include "render/camera_list.h"
+#include "render/sprite_queue.h"
 #include "render/canvases.h"
 #include "tests/support/offscreen_picture.h"
 #include "tests/world/world_test_support.h"
 #include "ui/ui_system.h"
+#include "ui/widget.h"
 #include "world/entity/world.h"
 #include "world/play/boss_meter.h"
+#include "world/play/player_state.h"
+#include "world/play/score_hud.h"
+#include "world/play/score_popups.h"
 #include "world/services/bar_colour_scheme.h"
 #include "world/state/boss_encounter.h"
 
@@ -70,6 +81,41 @@ TEST_F(BossMeterPicture, TheFightShowsTheBarFilledToTheBossStrengthAndTheTimeLef
     const auto white = [](int r, int g, int b) { return std::min({r, g, b}) > 200; };
     EXPECT_GT(frame.count({left + full, 0, W, H / 4}, white), 40u);
     EXPECT_EQ(frame.count({0, H / 4, W, H}, white), 0u);
+}
+
+// A death's "-750" over the ship: queued while the play's page shows; once the pause menu has
+// taken the page's place it is not, and it keeps its time and colour for the return.
+TEST_F(BossMeterPicture, TheScorePopupsAreDrawnOnlyWhileTheHudPageIsOnScreen) {
+    buildLangDir();
+    stringTablesInit();
+    ASSERT_EQ(stringTableLoad("All"), 1u);
+    setUpCameraBlenders();
+    viewCamera()->setPositionLookingAt(ClVec3(0, 100, 100), ClVec3(0, 0, 0));
+    ClWidget* page = createWidget("InGame");
+    createWidget("Score", page);
+    resetPlayerStates();
+    SScorePopup* popup = takeScorePopup();
+    popup->kind = E_POPUP_DEATH_PENALTY;
+    popup->lifetime = 4.0f;
+    popup->textId = crc32TextNoCase("bonus_text_death");
+    popup->value = -750;
+    setPopupColour(popup, 0xFF2060FFu);
+    setPopupPath(popup, ClVec3(), ClVec3(), 2.29f);
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0f);  // paused
+
+    beginBatchFrame();
+    u32 before = spriteQueueCount();
+    updateScoreHud();
+    EXPECT_GT(spriteQueueCount(), before) << "the page on screen";
+    page->setVisibleQuietly(false);
+    before = spriteQueueCount();
+    updateScoreHud();
+    EXPECT_EQ(spriteQueueCount(), before) << "the pause menu in its place";
+    finishFrame();
+    EXPECT_EQ(scorePopupCount(), 1u);
+    EXPECT_EQ(popup->colour.current, 0xFF2060FFu);
+    releaseCameraBlenders();
+    stringTablesShutdown();
 }
 
 }  // namespace

@@ -35,6 +35,11 @@ void setHudWidgetLocalizedId(const char* widget, const char* key) {
     if (ClWidget* w = findWidgetByName(widget)) w->setLocalizedIdFromKey("localizedID", key);
 }
 
+bool hudWidgetOffScreen(const char* widget) {
+    const ClWidget* w = findWidgetByName(widget);
+    return w && !w->isShown();
+}
+
 void drawHudPopupText(const ClVec3& position, f32 size, u32 colour, const char16_t* text) {
     const char* face = getLanguageIndex() == LANGUAGE_INDEX_JAPANESE ? "NiceCapsBoldFont-JAP" : "NiceCapsBoldFont";
     const u32 noise = crc32TextNoCase("Images/Noise");

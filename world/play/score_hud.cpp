@@ -33,7 +33,10 @@ ClVec3 popupPosition(const SScorePopup& popup) {
     }
 }
 
+// The popups belong to the heads-up display: while its page is off screen (the pause menu took
+// its place) they are not drawn, and the stopped gameplay clock holds their time and fade.
 void updatePopups(f32 dt) {
+    const bool drawn = !hudWidgetOffScreen("Score");
     for (u32 i = scorePopupCount(); i-- > 0;) {
         SScorePopup* popup = scorePopupAt(i);
         if (popup->kind < E_POPUP_WAVE_KILL_BONUS || popup->kind > E_POPUP_PLAYER_MESSAGE)
@@ -44,12 +47,13 @@ void updatePopups(f32 dt) {
             releaseScorePopup(popup);
             continue;
         }
+        advanceScorePopup(popup, dt);
+        if (!drawn) continue;
         char16_t text[POPUP_TEXT_LENGTH];
         if (popup->kind == E_POPUP_WAVE_KILL_BONUS && popup->chain > 1)
             formatLocalisedTwoInts(text, POPUP_TEXT_LENGTH, popup->textId, popup->chain, popup->value);
         else
             formatLocalisedInt(text, POPUP_TEXT_LENGTH, popup->textId, popup->value);
-        advanceScorePopup(popup, dt);
         const bool large = popup->kind == E_POPUP_WAVE_KILL_BONUS || popup->kind == E_POPUP_PLAYER_MESSAGE;
         drawHudPopupText(popupPosition(*popup), large ? 80.0f : 60.0f, popup->colour.current, text);
     }
