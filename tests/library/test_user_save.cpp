@@ -450,7 +450,7 @@ TEST_F(UserSaveWriteFailure, AFailedWriteIsFoundByTheNextStartUntilAWriteSucceed
     EXPECT_TRUE(std::filesystem::exists(m_path + ".unsaved"));
     noteEarlierWriteFailure(E_DAMAGED_USER_SAVE, USER_SAVE_RELATIVE_PATH);
     EXPECT_EQ(libraryEarlierWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
-    EXPECT_EQ(saveWrite(1), 1);
+    EXPECT_EQ(writtenSave(), 1);
     EXPECT_FALSE(std::filesystem::exists(m_path + ".unsaved"));
     EXPECT_EQ(libraryEarlierWriteFailedFlags(), 0u);
 }
