@@ -476,6 +476,10 @@ TEST_F(SongScan, AStopDuringALongAnalysisEndsItLeavingTheSongToAnalyseAgainAndNo
 // library's unreadable folders; once a whole walk reads it, it leaves them, and a folder that is
 // not there never joins.
 TEST_F(SongScan, AFolderThatCannotBeReadIsNamedUntilAWalkReadsIt) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' own checks open descriptors: with none left they report false faults.
+    GTEST_SKIP() << "the open-file limit this test sets leaves the sanitizers no descriptor";
+#endif
     test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(91.0f));
     struct rlimit previous;
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &previous), 0);
