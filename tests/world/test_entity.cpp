@@ -8,6 +8,7 @@
 #include "render/scene_inputs.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/entity_ref.h"
 #include "world/entity/mega_tip_hook.h"
 #include "world/entity/processor.h"
 #include "world/entity/tree_walks.h"
@@ -324,6 +325,26 @@ TEST_F(EntityLifecycle, AnExhaustedPoolStops) {
     for (u32 i = 0; i < ENTITY_CAPACITY; ++i) allocEntity(OWNER_LIVE_GAME);
     EXPECT_THAT(fatalReasonOf([] { allocEntity(OWNER_LIVE_GAME); }), HasSubstr("entity pool is exhausted"));
     unlockWorld();
+}
+
+// A gun's held bullet, a loaded missile or a note's target is kept as a reference; once the
+// record is released the reference is empty, also after the pool hands the record out again.
+TEST_F(EntityLifecycle, AReferenceToAReleasedRecordIsEmpty) {
+    const struct {
+        const char* name;
+        bool takenAgain;
+    } rows[] = {{"released", false}, {"released and taken again", true}};
+    for (const auto& row : rows) {
+        ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);
+        const SEntityRef held = makeEntityRef(entity);
+        ASSERT_EQ(entityRefGet(held), entity) << row.name;
+        entity->destroy();
+        world_test::stepWorld();
+        freeEntity(entity);
+        if (row.takenAgain) ASSERT_EQ(allocEntity(OWNER_LIVE_GAME), entity) << row.name;
+        EXPECT_EQ(entityRefGet(held), nullptr) << row.name;
+        if (row.takenAgain) freeEntity(entity);
+    }
 }
 
 #if defined(__SANITIZE_ADDRESS__)
