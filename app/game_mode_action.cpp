@@ -113,12 +113,6 @@ void prepareLibrarySongPlay(bool viewOnly) {
     }
 }
 
-void afterFlip(void* user) {
-    updateSongClock(*static_cast<u32*>(user));
-    dispatchBeats();
-    waveSpawnTick();
-}
-
 void retireDebrisSystems() {
     retireParticleSystem(debrisLineParticles());
     setDebrisLineSystem(nullptr);
@@ -312,16 +306,15 @@ s32 ClGameModeActionZuno::enter(s32) {
     return 1;
 }
 
+// The game step, in order.
 void ClGameModeActionZuno::worldStep(u32 fromSongPosition) {
-    if (beatsViewOnly()) {
-        // Only the beats are viewed: no world was set up, so nothing but the beats runs.
-        flipFrameBuffers();
-        updateSongClock(fromSongPosition);
-        dispatchBeats();
-        return;
-    }
-    const SWorldStepHooks hooks = {afterFlip, &fromSongPosition};
-    ::worldStep(&hooks);
+    flipFrameBuffers();
+    updateSongClock(fromSongPosition);
+    dispatchBeats();
+    // Only the beats are viewed: no world was set up, so nothing but the beats runs.
+    if (beatsViewOnly()) return;
+    waveSpawnTick();
+    ::worldStep();
 }
 
 void ClGameModeActionZuno::preRollWorld() { preRollWorldFrom(earliestPendingWaveTime()); }
@@ -564,7 +557,7 @@ s32 ClGameModeActionZuno::exit() {
     if (uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL) != 0) return 1;
 
     m_wasBossGame = isBossGame() ? 1 : 0;
-    m_bossBeaten = g_BossEncounter.dead ? 1 : 0;
+    m_bossBeaten = bossEncounter().dead ? 1 : 0;
     m_enemiesOffered = s32(waveMemberCount());
     setUiVariable(UIVAR_MOCKED, 0);
     releaseSessionPickupList();
@@ -575,6 +568,7 @@ s32 ClGameModeActionZuno::exit() {
     unsubscribeWorldBeat();
     stopCorruptionSound();
     resetFlyingNotes();
+    releaseNoteList();
 
     for (int slot = 0; slot < VIEW_SLOT_COUNT; ++slot) popPlayerInputMapper(slot);
     popViewCamera(0, 0.0f);

@@ -24,7 +24,7 @@
 #include "world/effects/equaliser_display.h"
 #include "world/effects/equaliser_state.h"
 #include "world/play/song_sound.h"
-#include "world/world_imports.h"
+#include "world/services/world_imports.h"
 
 namespace {
 

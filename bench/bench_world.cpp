@@ -24,15 +24,16 @@
 #include "render/shader.h"
 #include "render/texture.h"
 #include "world/atoms/atom.h"
+#include "world/atoms/gun_params.h"
 #include "world/collision/world_collision.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/frame_parity.h"
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
 #include "world/generators/bullet_generators.h"
 #include "world/generators/dna_generator.h"
-#include "world/atoms/gun_params.h"
 #include "world/world_step.h"
 
 #include <cmath>
@@ -182,7 +183,8 @@ void runWorldSteps(benchmark::State& state, EMeasured measured) {
     u64 commands = 0;
     for (auto _ : state) {
         if (measured == E_MEASURE_DRAW) state.PauseTiming();
-        worldStep(nullptr);
+        flipFrameBuffers();
+        worldStep();
         if (measured == E_MEASURE_DRAW) state.ResumeTiming();
         if (measured != E_MEASURE_STEP) drawLiveEntities();
         state.PauseTiming();

@@ -45,7 +45,7 @@ void showDescription(const char* prefix, const char* key) {
     const bool known = describeItem(key, &description);
     const std::string p(prefix);
     setLabelText((p + "Name").c_str(), known ? description.name : "");
-    setLabelWideText((p + "Kind").c_str(), known && description.textFieldPresent[0] ? description.textFields[0] : u"");
+    setLabelWideText((p + "Kind").c_str(), known && description.kindTextPresent ? description.kindText : u"");
     for (u32 i = 0; i < DESCRIPTION_LINES; ++i)
         setLabelWideText(numbered((p + "Line").c_str(), i).c_str(),
                          known && description.linePresent[i] ? description.lines[i] : u"");

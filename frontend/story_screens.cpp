@@ -1,8 +1,7 @@
 // The guardian's story sequences on the front end's screens: the splash's intro, the speech on
-// the boss-won screen and the chain of voice interviews. A screen waits for its sequence's
-// on-done callback, which is tagged with a serial so that the end of a sequence whose screen has
-// been left is ignored, and goes on in the next screen tick (never from inside the callback, so
-// the sequence that called it has finished stopping before the next one starts).
+// the boss-won screen and the chain of voice interviews. A screen tags its sequence with a new
+// serial and, in its tick, goes on once the world's last ended sequence carries that serial, so
+// that the end of a sequence whose screen has been left is ignored.
 #include "frontend/frontend.h"
 #include "frontend/page_parts.h"
 #include "frontend/screens.h"
@@ -33,21 +32,18 @@ struct SAwaitedSequence {
     u32 screen;  // EStoryScreen
     u32 serial;
     u32 interview;  // the place in the chain
-    bool ended;
 };
 
 SAwaitedSequence g_awaited;
 u32 g_lastSerial = 0;
 f64 g_splashShownAt = 0.0;
 
-void sequenceDone(u32 serial, u32) {
-    if (serial != 0 && serial == g_awaited.serial) g_awaited.ended = true;
-}
+bool awaitedEnded() { return g_awaited.serial != 0 && lastEndedGuardianTag() == g_awaited.serial; }
 
 bool startAwaited(EStoryScreen screen, const char* sequence, const char* speakers, u32 interview) {
     if (!guardianSequenceExists(sequence, speakers)) return false;
-    g_awaited = {screen, ++g_lastSerial, interview, false};
-    startGuardianSequence(sequence, speakers, sequenceDone, g_awaited.serial, 0);
+    g_awaited = {screen, ++g_lastSerial, interview};
+    startGuardianSequence(sequence, speakers, g_awaited.serial);
     return true;
 }
 
@@ -59,7 +55,7 @@ bool startInterview(u32 index) {
 // The screen is left: its sequence, still running, fades out unawaited.
 void leaveAwaited(EStoryScreen screen) {
     if (g_awaited.screen != screen) return;
-    const bool running = !g_awaited.ended;
+    const bool running = !awaitedEnded();
     g_awaited = {};
     if (running) stopGuardianSequence(1);
 }
@@ -100,7 +96,7 @@ void tickStoryScreens() {
             showTitleWithMusic();
         return;
     }
-    if (!g_awaited.ended) return;
+    if (!awaitedEnded()) return;
     const SAwaitedSequence done = g_awaited;
     g_awaited = {};
     if (done.screen == E_STORY_SPLASH) {

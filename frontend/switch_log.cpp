@@ -62,7 +62,7 @@ std::string switchLogLine(const char* page) {
     if (std::strcmp(page, "Results") == 0) {
         line += " song=" + quoteForLog(osWideToUtf8(songDisplayName(uiVariable(UIVAR_SELECTED_SONG_INDEX)).c_str()));
         line += " difficulty=" + std::to_string(currentDifficulty());
-        line += " score=" + std::to_string(shownScore(g_aPlayerState[0]));
+        line += " score=" + std::to_string(shownScore(playerState(0)));
     }
     return line;
 }

@@ -40,9 +40,8 @@ f32 shipShotDamage();
 
 // A new program for the ship with the items equipped in the song library's profile. The caller
 // owns it (release, then delete) and must free every entity built from it first. This is the
-// in-game mode's ship program builder (setShipProgramBuilder): it runs when the mode creates the
-// ship program, before the ship is spawned, and the mode frees the program after the world's
-// shutdown.
+// world import record's ship program builder: it runs when the in-game mode creates the ship
+// program, before the ship is spawned, and the mode frees the program after the world's shutdown.
 ClDNAProgram* buildShipDna();
 // The ship with the item in the hull's slot and nothing on the wings: what the item does, for the
 // collectible screen's preview. The caller owns it, as above.

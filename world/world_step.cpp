@@ -7,7 +7,6 @@
 #include "world/effects/backdrop.h"
 #include "world/effects/flying_notes.h"
 #include "world/entity/entity.h"
-#include "world/entity/frame_parity.h"
 #include "world/entity/world.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/play/player_state.h"
@@ -25,9 +24,7 @@ constexpr u32 SCHEME_FX_SECOND_FLASH = 32;
 
 }  // namespace
 
-void worldStep(const SWorldStepHooks* hooks) {
-    flipFrameBuffers();
-    if (hooks && hooks->afterFlip) hooks->afterFlip(hooks->user);
+void worldStep() {
     updateLiveEntities();
     updateFlyingNotes();
     updateWorldCollisions();

@@ -53,7 +53,7 @@ void setMirrorLakeShaderParams() {
     setShaderGlobalVec2("g_v2MirrorLakeScroll", p.rippleScroll);
     setShaderGlobalFloat("g_fMirrorLakeBump", MIRROR_LAKE_BUMP_STRENGTH);
     setShaderGlobalColour("g_v4MirrorLakeTint",
-                          inGameFlag() ? 0u : g_BarColourScheme.colour(FRONT_END_WATER_ENTRY).current);
+                          inGameFlag() ? 0u : barColourScheme().colour(FRONT_END_WATER_ENTRY).current);
     g_bMirrorLakeParamsSet = true;
 }
 

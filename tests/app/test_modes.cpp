@@ -51,14 +51,13 @@
 #include "world/services/bar_colour_scheme.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
-#include "world/entity/mega_tip_hook.h"
 #include "world/entity/world.h"
 #include "world/play/guardian_sequence.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/state/play_record.h"
 #include "world/play/player_state.h"
 #include "world/processors/path_follower.h"
-#include "world/world_imports.h"
+#include "world/services/world_imports.h"
 
 #include <gtest/gtest.h>
 
@@ -295,16 +294,16 @@ TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
 TEST_F(Modes, TheRepairTipIsShownOncePerProfile) {
     installLayerImports();
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
-    queueMegaTip("MegaTip_Repair");
+    worldImports().queueMegaTip("MegaTip_Repair");
     EXPECT_EQ(m_play.m_tipPending, 1u);
     EXPECT_EQ(g_SongLibrary.shownTips, onceTipBit("MegaTip_Repair"));
     m_play.handlePauseAndTips();
     setUiVariable(UIVAR_TUTORIAL_PAUSE_FINISHED, 1);
     m_play.handlePauseAndTips();
-    queueMegaTip("MegaTip_Repair");
+    worldImports().queueMegaTip("MegaTip_Repair");
     EXPECT_EQ(m_play.m_tipPending, 0u) << "shown before";
     // Tips that are not once-only still come whenever their moment does.
-    queueMegaTip("BossFailResults_Step1");
+    worldImports().queueMegaTip("BossFailResults_Step1");
     EXPECT_EQ(m_play.m_tipPending, 1u);
     m_play.exit();
 }
@@ -330,8 +329,6 @@ TEST_F(Modes, TheBossArrivalZeroesBothCreditsCountdowns) {
     m_play.exit();
 }
 
-std::vector<u32> g_sequencesDone;
-
 // The built data's effects on the null device, for a frame that sets their shader constants.
 struct SBuiltEffects {
     SBuiltEffects() {
@@ -356,11 +353,9 @@ TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLe
                                            " Hold { events { { 0.0; set_visible = 1; }; }; }; };";
     const SBuiltEffects effects;
     resetGuardianSequence();
-    g_sequencesDone.clear();
-    const auto done = [](u32 word, u32) { g_sequencesDone.push_back(word); };
     const SGuardianSequence& g = g_GuardianSequence;
     m_menus.enter(0);
-    startGuardianSequence("Talk", "Menu", done, 1, 0);
+    startGuardianSequence("Talk", "Menu", 1);
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
     std::vector<s32> shown, active;
     for (int frame = 0; frame < 4; ++frame) {
@@ -370,13 +365,14 @@ TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLe
     }
     EXPECT_EQ(shown, (std::vector<s32>{1, 1, 1, 0}));
     EXPECT_EQ(active, (std::vector<s32>{1, 1, 1, 0}));
+    EXPECT_EQ(lastEndedGuardianTag(), 1u);
 
-    startGuardianSequence("Hold", "Menu", done, 2, 0);
+    startGuardianSequence("Hold", "Menu", 2);
     m_menus.updateScreens();
     m_menus.exit();
     EXPECT_EQ(g.active, 0);
     EXPECT_EQ(g.fade.current, 0.0f);
-    EXPECT_EQ(g_sequencesDone, (std::vector<u32>{1, 2}));
+    EXPECT_EQ(lastEndedGuardianTag(), 2u);
 }
 
 TEST_F(Modes, PauseAndBackPressesOpenTheMenusOrQuitAsTheSettingsSay) {

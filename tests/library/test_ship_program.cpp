@@ -10,18 +10,19 @@
 #include "input/input_channels.h"
 #include "library/ship_program.h"
 #include "library/song_library.h"
-#include "waves/generators/item_generators.h"
 #include "render/draw_lists.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
+#include "waves/generators/item_generators.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/state/play_record.h"
 #include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 #include "world/processors/missile_launcher.h"
 #include "world/processors/player_ctrl.h"
 #include "world/processors/player_gun.h"
+#include "world/services/world_imports.h"
+#include "world/state/play_record.h"
 
 #include <algorithm>
 #include <cctype>
@@ -51,12 +52,14 @@ protected:
         g_SavedOptions.latchedFire = 0;
         createSongLibrary();
         resetPlayRecord();
-        setShipProgramBuilder(buildShipDna);
+        SWorldImports imports;
+        imports.buildShipProgram = buildShipDna;
+        setWorldImports(&imports);
     }
     void TearDown() override {
         shutdownWorld();
         freeSessionDNAProgram();
-        setShipProgramBuilder(nullptr);
+        setWorldImports(nullptr);
         freeSongLibrary();
         shutdownInput();
         configFree();

@@ -8,7 +8,7 @@
 #include "waves/pack_registry.h"
 #include "world/play/collectibles.h"
 #include "world/state/item_description.h"
-#include "world/world_imports.h"
+#include "world/services/world_imports.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include "tests/support/fatal_catch.h"
 #include "tests/waves/wave_test_song.h"
 #include "tests/world/atom_test_support.h"
+#include "world/play/boss_meter.h"
 #include "world/state/boss_encounter.h"
 
 #include <vector>

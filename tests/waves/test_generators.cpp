@@ -149,14 +149,14 @@ TEST_F(BuiltInPackTest, ShipItemsAreRegisteredByKeyAndDescribeWhatTheyDoAtTheirL
     SItemDescription d;
     generatorFindOrDie(E_GENCAT_SHIP_ITEM, "gun_shotgun")->describe(&d, 2);
     EXPECT_STREQ(d.name, "Shotgun");
-    EXPECT_EQ(std::u16string(d.textFields[0]), u"Gun");
+    EXPECT_EQ(std::u16string(d.kindText), u"Gun");
     EXPECT_EQ(d.linePresent[1], 1);
     EXPECT_EQ(ratingText(d, 0), u"Level 3");
     EXPECT_EQ(ratingText(d, 2), u"Pellets 5");
     EXPECT_EQ(ratingText(d, 3), u"Hull rate 14/s");
 
     generatorFindOrDie(E_GENCAT_SHIP_ITEM, "weapon_charging_gun")->describe(&d, 9);
-    EXPECT_EQ(std::u16string(d.textFields[0]), u"Weapon");
+    EXPECT_EQ(std::u16string(d.kindText), u"Weapon");
     EXPECT_EQ(ratingText(d, 0), u"Level 6") << "levels past the top count as the top";
     EXPECT_EQ(ratingText(d, 1), u"Damage 135");
     EXPECT_EQ(ratingText(d, 2), u"Full charge 1.0s");

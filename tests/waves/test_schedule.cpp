@@ -15,6 +15,7 @@
 #include "world/entity/world.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/services/play_area.h"
+#include "world/services/world_imports.h"
 
 #include <cstring>
 #include <string>
@@ -303,7 +304,7 @@ TEST_F(WaveWorldTest, APickupWhoseRecordWasReleasedAndTakenAgainIsForgotten) {
 
 TEST_F(WaveWorldTest, BossHooksSeeEveryMemberAndGiveTheBossTheLastFreeSlot) {
     std::pair<u32, f32> seen = {0, 0.0f};  // members, the last one's spawn time
-    getBossWaveHooks()->forEachWaveMember(
+    worldImports().bossWaves->forEachWaveMember(
         [](void* user, ClEntity*, f32 spawnTime) {
             auto* s = static_cast<std::pair<u32, f32>*>(user);
             *s = {s->first + 1, spawnTime};
@@ -318,10 +319,10 @@ TEST_F(WaveWorldTest, BossHooksSeeEveryMemberAndGiveTheBossTheLastFreeSlot) {
     plan->members[0].wave = plan;
     program.wavePlans.push(plan);
     ClEntity* boss = allocEntity(OWNER_LIVE_GAME);
-    getBossWaveHooks()->attachBossWave(boss, &program);
+    worldImports().bossWaves->attachBossWave(boss, &program);
     ASSERT_NE(boss->waveSlot, nullptr);
     EXPECT_EQ(waveRecordOf(boss)->plan, &plan->members[0]);
-    EXPECT_EQ(fatalReasonOf([&] { getBossWaveHooks()->attachBossWave(boss, &program); }),
+    EXPECT_EQ(fatalReasonOf([&] { worldImports().bossWaves->attachBossWave(boss, &program); }),
               "no wave record is free for the boss's wave");
     freeEntity(boss);
     program.release();

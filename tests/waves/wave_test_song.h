@@ -17,7 +17,7 @@
 #include "world/state/play_record.h"
 #include "world/play/player_state.h"
 #include "world/processors/path_follower.h"
-#include "world/world_imports.h"
+#include "world/services/world_imports.h"
 
 #include <cstdlib>
 #include <vector>

@@ -34,7 +34,6 @@ protected:
 // Parameter values of one type, for motion segments.
 inline SParamValue vectorValue(f32 x, f32 y, f32 z) { SParamValue v{}; v.setVector(x, y, z, 0.0f); return v; }
 inline SParamValue intValue(s32 i) { SParamValue v{}; v.setInt(i); return v; }
-inline SParamValue floatValue(f32 f) { SParamValue v{}; v.setFloat(f); return v; }
 
 // A ring of `edges` vertices of radius 10 in the x-z plane joined by as many edges, a fan of
 // triangles over it, 10 build steps.

@@ -110,8 +110,10 @@ TEST_F(AtomTest, TheFirstWorldMatrixFillsBothBuffersSoTheFirstSweepHasNoLength) 
     pickup->setWorldMatrix(translation(110, 5, 20));
     pickup->computeWorldBounds();
     const SCollisionSphere& swept = pickup->getCollisionShape()[0];
-    EXPECT_EQ((std::vector{pickup->getSweptBox().radius, pickup->getSweptBox().centre.x, swept.start.x, swept.end.x}),
-              (std::vector{65.0f, 60.0f, 10.0f, 110.0f}));
+    EXPECT_EQ(pickup->getSweptBox().radius, 65.0f);
+    EXPECT_EQ(pickup->getSweptBox().centre.x, 60.0f);
+    EXPECT_EQ(swept.start.x, 10.0f);
+    EXPECT_EQ(swept.end.x, 110.0f);
 }
 
 TEST_F(AtomTest, ResetToSpawnMakesTheMeshWholeAndDeactivateBreaksIt) {
@@ -190,10 +192,12 @@ TEST_F(AtomTest, TimedEffectsRunOutOnABodyOnly) {
         atom->addEffect({E_ATOM_EFFECT_RED_HELD, 0.5f, 0, 0});
     }
     using Kinds = std::vector<u32>;
-    EXPECT_EQ((std::vector{kindsAfterTicks(body, 1), kindsAfterTicks(body, 1), kindsAfterTicks(body, 2)}),
-              (std::vector<Kinds>{{0, 2, 3}, {0, 3}, {3}}));
+    EXPECT_EQ(kindsAfterTicks(body, 1), (Kinds{0, 2, 3}));
+    EXPECT_EQ(kindsAfterTicks(body, 1), (Kinds{0, 3}));
+    EXPECT_EQ(kindsAfterTicks(body, 2), (Kinds{3}));
     // The red look never starts on a part that is not a Body.
-    EXPECT_EQ((std::vector{kindsAfterTicks(anchor, 1), kindsAfterTicks(anchor, 100)}), (std::vector<Kinds>{{0, 3}, {0, 3}}));
+    EXPECT_EQ(kindsAfterTicks(anchor, 1), (Kinds{0, 3}));
+    EXPECT_EQ(kindsAfterTicks(anchor, 100), (Kinds{0, 3}));
 }
 
 TEST_F(AtomTest, AColourFadeLeadsTheBodyToItsTriangleColourThenEnds) {

@@ -21,11 +21,14 @@
 #include "world/entity/world.h"
 #include "world/play/song_sound.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+
+using ::testing::AnyOf;
 
 namespace {
 
@@ -69,9 +72,9 @@ TEST_F(Backdrop, SpeedAndIntensityFollowTheSpawnBarOfTheSongTime) {
     bars({0.0f, 1.0f, 0.25f});
     const f32 barSeconds = spawnBarDuration(g_SongFeatures.frameDuration);
     // Before the song the first bar, past the end the last one.
-    EXPECT_EQ((std::vector{getBackdropSpeedTarget(-2.0f), getBackdropSpeedTarget(barSeconds * 1.5f),
-                           getBackdropSpeedTarget(1e6f)}),
-              (std::vector{50.0f, 1050.0f, std::pow(0.25f, 1.732f) * 1000.0f + 50.0f}));
+    EXPECT_EQ(getBackdropSpeedTarget(-2.0f), 50.0f);
+    EXPECT_EQ(getBackdropSpeedTarget(barSeconds * 1.5f), 1050.0f);
+    EXPECT_EQ(getBackdropSpeedTarget(1e6f), std::pow(0.25f, 1.732f) * 1000.0f + 50.0f);
 
     setSongTime(barSeconds * 1.5f);
     step(0.5f);
@@ -102,7 +105,7 @@ TEST_F(Backdrop, AResetThenOneUpdateFillsBothStreamsAndTheyScrollOut) {
         const ClVec3& at = backdropBar(i).position;
         EXPECT_GT(at.z, 0.0f) << at.z;
         EXPECT_LE(at.z, 400.0f) << at.z;
-        EXPECT_TRUE(at.x == 0.0f || at.x == f32(325.0 / 3.0) || at.x == f32(650.0 / 3.0)) << at.x;
+        EXPECT_THAT(at.x, AnyOf(0.0f, f32(325.0 / 3.0), f32(650.0 / 3.0)));
     }
     // At 1050 units per second everything has left within a second, and the streams are refilled.
     bars({1.0f});
@@ -143,8 +146,8 @@ TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
     const f32 z0 = std::max(bar.position.z - 80.0f, 0.0f);
     for (const ClVec4& corner : quad.corners) {
         EXPECT_EQ(corner.y, 0.0f);
-        EXPECT_TRUE(corner.x == bar.position.x || corner.x == bar.position.x + 15.5f) << corner.x;
-        EXPECT_TRUE(corner.z == z0 || corner.z == bar.position.z) << corner.z;
+        EXPECT_THAT(corner.x, AnyOf(bar.position.x, bar.position.x + 15.5f));
+        EXPECT_THAT(corner.z, AnyOf(z0, bar.position.z));
     }
     EXPECT_EQ(quad.colour, 0x084040FFu);
     EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].colour, 0x408080FFu);
@@ -169,8 +172,11 @@ TEST_F(Backdrop, RingsWidenAndFadeForSixSecondsAndSixteenAtMost) {
     ASSERT_EQ(drawListCounts(PRODUCER_HALF).quads, 16u);
     const SQuadCommand& wall = drawListQuads(PRODUCER_HALF)[15];
     EXPECT_EQ(wall.colour, 0xFF010420u) << "opaque at the start, in the water colour";
-    EXPECT_EQ((std::vector{wall.corners[0].z, wall.corners[1].y, wall.corners[2].z, wall.corners[3].x}),
-              (std::vector{40.0f, 1000.0f, 60.0f, 100.0f})) << "the first ring spans z";
+    // The first ring spans z.
+    EXPECT_EQ(wall.corners[0].z, 40.0f);
+    EXPECT_EQ(wall.corners[1].y, 1000.0f);
+    EXPECT_EQ(wall.corners[2].z, 60.0f);
+    EXPECT_EQ(wall.corners[3].x, 100.0f);
     clearDrawListHalf(PRODUCER_HALF);
     step(3.15f);
     EXPECT_EQ(drawListQuads(PRODUCER_HALF)[0].colour >> 24, 0u) << "(1 - 0.5)^15 x 255 truncates to 0";
@@ -193,8 +199,9 @@ TEST_F(Backdrop, TheRailsAreOneBackdropEntityWhosePiecesScrollAndWrap) {
     for (u32 i = 0; i < BACKDROP_RAIL_PIECE_COUNT; ++i) zs.push_back(backdropRailPieceZ(i));
     EXPECT_EQ(zs, (std::vector{-400.0f, -215.0f, -30.0f, 155.0f, 340.0f}));
     moveBackdropRails(60.0f);
-    EXPECT_EQ((std::vector{backdropRailPieceZ(0), backdropRailPieceZ(3), backdropRailPieceZ(4)}),
-              (std::vector{-340.0f, 215.0f, -525.0f}));
+    EXPECT_EQ(backdropRailPieceZ(0), -340.0f);
+    EXPECT_EQ(backdropRailPieceZ(3), 215.0f);
+    EXPECT_EQ(backdropRailPieceZ(4), -525.0f);
     const ClMatrix44& world = rails->root->children[4]->currentWorldMatrix();
     EXPECT_EQ(world.m[14], -525.0f) << "the pieces' world frames follow";
     releaseBackdrop();
@@ -276,13 +283,16 @@ TEST_F(EdgeSparks, TheSideOfTheBurstOrientsTheFanAndSetsItsCount) {
         SCOPED_TRACE(x);
         releaseEdgeSparkPools();
         const ClVec3 d = getArenaSideDirection(ClVec3(x, 5.0f, 77.0f));
-        EXPECT_EQ((std::vector{d.x, d.y, d.z}), (std::vector{direction.x, direction.y, direction.z}));
+        EXPECT_EQ(d.x, direction.x);
+        EXPECT_EQ(d.y, direction.y);
+        EXPECT_EQ(d.z, direction.z);
         spawnEdgeSparks(ClVec3(x, 5.0f, 77.0f));
         ASSERT_EQ(edgeSparkCount(), fan + 40);
         u32 trailing = 0;
         for (u32 i = 0; i < edgeSparkCount(); ++i) {
             const SEdgeSpark& spark = edgeSpark(i);
-            EXPECT_EQ((std::vector{spark.position.x, spark.position.z}), (std::vector{x, z}));
+            EXPECT_EQ(spark.position.x, x);
+            EXPECT_EQ(spark.position.z, z);
             // The fan lies in the plane of up and n = up x d: no velocity along d.
             EXPECT_NEAR(spark.velocity.dot(direction), 0.0f, 1e-3f);
             trailing += spark.trailSpacing != FLT_MAX;
@@ -300,8 +310,10 @@ TEST_F(EdgeSparks, ASparkLeavesTrailRecordsEverySpacingAlongItsWay) {
     spark->trailSize = 0.0f;
     EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 30.0f)), 3u);
     ASSERT_EQ(sparkTrailCount(), 3u);
-    EXPECT_EQ((std::vector{sparkTrail(0).position.z, sparkTrail(1).position.z, sparkTrail(2).position.z,
-                           spark->nextTrail}), (std::vector{40.0f, 80.0f, 120.0f, 30.0f}));
+    EXPECT_EQ(sparkTrail(0).position.z, 40.0f);
+    EXPECT_EQ(sparkTrail(1).position.z, 80.0f);
+    EXPECT_EQ(sparkTrail(2).position.z, 120.0f);
+    EXPECT_EQ(spark->nextTrail, 30.0f);
     spark->position.z += 25.0f;  // less than the distance left
     EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 130.0f)), 0u);
     EXPECT_EQ(spark->nextTrail, 5.0f);

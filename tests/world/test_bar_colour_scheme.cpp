@@ -83,10 +83,10 @@ TEST(BarColourScheme, ASwitchFadesEveryEntryFromItsCurrentValue) {
 // a preset reached half a second after its switch.
 TEST_F(BarShaderConstants, PublishedValuesFollowTheClockTheScreenAndThePreset) {
     frame(0.0f);
-    using Values = std::vector<std::array<f32, 4>>;
-    EXPECT_EQ((Values{globalValue("g_v4BarEnemyCore1"), globalValue("g_v4TriEnemy1Med"),
-                      globalValue("g_v4TriPlayer1Dark"), globalValue("g_v4BarEnemyCore2")}),
-              (Values{colourFloats(0x0080C0FF), colourFloats(0xFF10106F), colourFloats(0xFF908000), colourFloats(0)}));
+    EXPECT_EQ(globalValue("g_v4BarEnemyCore1"), colourFloats(0x0080C0FF));
+    EXPECT_EQ(globalValue("g_v4TriEnemy1Med"), colourFloats(0xFF10106F));
+    EXPECT_EQ(globalValue("g_v4TriPlayer1Dark"), colourFloats(0xFF908000));
+    EXPECT_EQ(globalValue("g_v4BarEnemyCore2"), colourFloats(0));
     // No intensity keeps preset 0.
     EXPECT_EQ(waterClearColour(), 0x00010420u);
     EXPECT_EQ(g_uBarColourPresetIndex, 0u);

@@ -68,9 +68,6 @@ Contacts g_contacts;
 
 void recordContact(const SContact& contact) { g_contacts.push_back({contact.time, contact.second->entity}); }
 
-u32 g_encounterEnds = 0;
-void countEncounterEnd() { ++g_encounterEnds; }
-
 class CollisionTest : public FatalThrowingTest {
 protected:
     void SetUp() override {
@@ -89,7 +86,6 @@ protected:
         shutdownWorld();
         m_programs.clear();
         generatorUnregisterAll();
-        setBossEncounterEndHook(nullptr);
         FatalThrowingTest::TearDown();
     }
 
@@ -304,8 +300,6 @@ TEST_F(CollisionTest, AQueuedKillOfAReleasedEntityPassesOverTheRecordsNextUse) {
 
 TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) {
     ClOneNodeGenerator bossGenerator(E_GENCAT_BOSS, "Boss", E_PROGRAM_ENEMY);
-    setBossEncounterEndHook(countEncounterEnd);
-    g_encounterEnds = 0;
     g_BossEncounter.valuePool = 1000.0f;
     ClEntity* boss = make(E_PROGRAM_ENEMY, ClVec3(160, 0, 200), 20.0f, 10, 0.0f, &bossGenerator);
     ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(160, 0, 170), 1.0f, 1, 50.0f);
@@ -319,7 +313,6 @@ TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) 
     onBossDeath();
     EXPECT_EQ(boss->state, u32(E_ENTITY_DESTROYED));
     EXPECT_EQ(g_BossEncounter.dead, 1);
-    EXPECT_EQ(g_encounterEnds, 1u);
     ASSERT_EQ(liveInspirationPickupCount(), 36u);
     std::set<s32> values;
     for (const ClEntity* pickup : world_test::liveOfKind(E_PROGRAM_PICKUP))

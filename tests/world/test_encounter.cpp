@@ -40,8 +40,6 @@ u32 g_collects = 0;
 void countCollect() { ++g_collects; }
 const SBossEncounterHooks g_hooks = {countCollect};
 
-std::vector<std::pair<u32, u32>> g_done;
-void recordDone(u32 a, u32 b) { g_done.emplace_back(a, b); }
 
 void encounterFrame() {
     setSongTime(currentSongTime() + STEP);
@@ -56,7 +54,6 @@ protected:
         ASSERT_TRUE(openBossStage(&g_hooks));
         g_BossEncounter.phaseTimer = FLT_MAX;
         g_collects = 0;
-        g_done.clear();
     }
     void TearDown() override {
         closeBossStage();
@@ -213,12 +210,12 @@ TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart)
 // Sequences over a script in memory; the eye and the cues are the built data's.
 using GuardianTest = EncounterTest;
 
-TEST_F(GuardianTest, EventsRunAtTheirTimesAndExitEndsWithTheCallbackAndFadeOut) {
+TEST_F(GuardianTest, EventsRunAtTheirTimesAndExitEndsTheSequenceWithItsTagAndFadeOut) {
     use("Talk { Seq { sound_file = \"SG_PostWin_Boss\"; events {"
         " { 0.0; set_visible = 1; }; { 0.5; play_sound; }; { 0.5; show_subtitle = \"KEY\"; 0.4; };"
         " { 1.0; anim_to_state = \"squint\"; }; { 2.0; exit; }; }; }; };");
     const u32 handles = getCueHandlesInUse();
-    startGuardianSequence("Seq", "Talk", recordDone, 7, 9);
+    startGuardianSequence("Seq", "Talk", 7);
     SGuardianSequence& g = g_GuardianSequence;
     playUntil(STEP);
     EXPECT_EQ(g.visible, 1);
@@ -231,65 +228,59 @@ TEST_F(GuardianTest, EventsRunAtTheirTimesAndExitEndsWithTheCallbackAndFadeOut) 
     EXPECT_EQ(std::string(g.subtitleKey), std::string("KEY")) << "both events of 0.5 s in the same frame";
     playUntil(1.0f);
     EXPECT_EQ(g.subtitleKey, nullptr) << "the subtitle stays 0.4 s";
+    EXPECT_EQ(lastEndedGuardianTag(), 0u);
     playUntil(2.1f);
     EXPECT_EQ(g.active, 0);
     EXPECT_EQ(g.visible, 0);
-    EXPECT_EQ(g_done, (std::vector<std::pair<u32, u32>>{{7, 9}}));
+    EXPECT_EQ(lastEndedGuardianTag(), 7u);
     EXPECT_EQ(g.fade.to, 0.0f);
     EXPECT_LE(getCueHandlesInUse(), handles + 1);
     playUntil(3.0f);
     EXPECT_EQ(g.fade.current, 0.0f);
-    EXPECT_EQ(g_done.size(), size_t(1));
 }
 
-TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndRunsItsCallback) {
+TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndEndsIt) {
     use("Talk { A { sound_file = \"SG_VO_Interview_1\"; events { { 0.0; play_sound; }; }; };"
         " B { events { { 0.0; set_visible = 1; }; }; }; };");
-    startGuardianSequence("A", "Talk", recordDone, 1, 0);
+    startGuardianSequence("A", "Talk", 1);
     playUntil(STEP);
     const SCueHandle voice = g_GuardianSequence.voiceCue;
     const SCueHandle crackle = g_GuardianSequence.staticCue;
     ASSERT_TRUE(voice);
     ASSERT_TRUE(crackle);
-    startGuardianSequence("B", "Talk", recordDone, 2, 0);
+    startGuardianSequence("B", "Talk", 2);
     EXPECT_EQ(isCueFinished(voice), true);
     EXPECT_EQ(isCueFinished(crackle), true);
-    EXPECT_EQ(g_done, (std::vector<std::pair<u32, u32>>{{1, 0}}));
+    EXPECT_EQ(lastEndedGuardianTag(), 1u);
     EXPECT_EQ(g_GuardianSequence.active, 1);
     abortGuardianSequence();
-    EXPECT_EQ(g_done.size(), 2u);
-
-    // A callback that starts the next sequence of a chain leaves it running.
-    startGuardianSequence("A", "Talk", [](u32, u32) { startGuardianSequence("B", "Talk", nullptr, 0, 0); }, 0, 0);
-    abortGuardianSequence();
-    EXPECT_EQ(g_GuardianSequence.active, 1);
-    EXPECT_EQ(g_GuardianSequence.fade.to, 1.0f);
+    EXPECT_EQ(lastEndedGuardianTag(), 2u);
 }
 
 TEST_F(GuardianTest, StaticSquintsAtTwoFifthsLeftAndStopsHalfASecondBeforeItsEnd) {
-    startGuardianStatic(3.0f, recordDone, 0, 0);
+    startGuardianStatic(3.0f, 5);
     std::vector<s32> squinted, active;
-    std::vector<size_t> callbacks;
+    std::vector<u32> ended;
     for (f32 t : {1.8f - STEP / 2, 1.8f + STEP, 2.5f - STEP / 2, 2.5f + STEP}) {
         playUntil(t);
         squinted.push_back(g_GuardianSequence.squinted);
         active.push_back(g_GuardianSequence.active);
-        callbacks.push_back(g_done.size());
+        ended.push_back(lastEndedGuardianTag());
     }
     EXPECT_EQ(squinted, (std::vector<s32>{0, 1, 1, 1}));
     EXPECT_EQ(active, (std::vector<s32>{1, 1, 1, 0}));
-    EXPECT_EQ(callbacks, (std::vector<size_t>{0, 0, 0, 1}));
+    EXPECT_EQ(ended, (std::vector<u32>{0, 0, 0, 5}));
 }
 
 TEST_F(GuardianTest, UnknownActionsAndStatesAndMissingSequencesAreFatal) {
     use("Talk { Dance { events { { 0.0; dance; }; }; }; Stare { events { { 0.0; set_state = \"normal\"; }; }; }; };");
-    startGuardianSequence("Dance", "Talk", nullptr, 0, 0);
+    startGuardianSequence("Dance", "Talk", 0);
     EXPECT_EQ(test_support::fatalReasonOf([] { playUntil(STEP); }),
               "\"guardian_movies.txt\": unknown guardian action \"dance\"");
-    startGuardianSequence("Stare", "Talk", nullptr, 0, 0);
+    startGuardianSequence("Stare", "Talk", 0);
     EXPECT_EQ(test_support::fatalReasonOf([] { playUntil(2 * STEP); }),
               "\"guardian_movies.txt\": eye state \"normal\" of \"set_state\" is not known");
-    EXPECT_EQ(test_support::fatalReasonOf([] { startGuardianSequence("Sing", "Talk", nullptr, 0, 0); }),
+    EXPECT_EQ(test_support::fatalReasonOf([] { startGuardianSequence("Sing", "Talk", 0); }),
               "script \"guardian_movies.txt\" Talk: getChildOrDie(\"Sing\"): no such child");
 }
 
@@ -303,27 +294,22 @@ TEST_F(EncounterTest, EveryStorySequenceOfTheDataRunsAndSpeaks) {
         for (u32 q = 0; q < set->childCount(); ++q, ++sequences) {
             const char* name = set->getChild(q)->name.text;
             EXPECT_GT(getGuardianSoundLength(name, set->name.text), 1.0f) << set->name.text << "/" << name;
-            startGuardianSequence(name, set->name.text, recordDone, s, q);
+            startGuardianSequence(name, set->name.text, sequences + 1);
             playUntil(currentSongTime() + 30.0f);
             EXPECT_EQ(g_GuardianSequence.active, 0) << set->name.text << "/" << name << " ends with exit";
+            EXPECT_EQ(lastEndedGuardianTag(), sequences + 1) << set->name.text << "/" << name;
         }
     }
-    EXPECT_EQ(g_done.size(), size_t(sequences));
     EXPECT_EQ(g_GuardianSequence.eye.sequence->textures.count, 8u);
 }
 
-TEST(ItemDescription, FieldsAreSetOneByOneAndEveryCopyIsCutToItsField) {
+TEST(ItemDescription, EveryCopyIsCutToItsField) {
     SItemDescription d;
     d.reset();
-    d.setTextFields(nullptr, nullptr, "third", nullptr, nullptr, nullptr);
-    EXPECT_EQ(d.textFieldPresent[2], 1);
-    EXPECT_EQ(d.textFieldPresent[0], 0);
-    EXPECT_EQ(std::u16string(d.textFields[2]), std::u16string(u"third"));
-    d.setTextFields("a name that is far too long for thirty-two", nullptr, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(std::u16string(d.textFields[0]).size(), size_t(ITEM_TEXT_LENGTH - 1));
+    d.setKindText("a kind that is far too long for thirty-two");
+    EXPECT_EQ(std::u16string(d.kindText).size(), size_t(ITEM_TEXT_LENGTH - 1));
 
-    SRatingLine line;
-    line.clear();
+    SRatingLine line{};
     line.set("12", u"Power");
     wstrCopyN(line.unit, u"%", RATING_TEXT_LENGTH);
     const auto text = [&line](u32 room, s32 withUnit) {
@@ -334,12 +320,6 @@ TEST(ItemDescription, FieldsAreSetOneByOneAndEveryCopyIsCutToItsField) {
     EXPECT_EQ(text(16, 0), u"Power 12");
     EXPECT_EQ(text(16, 1), u"Power 12%");
     EXPECT_EQ(text(6, 1), u"Power");
-
-    SNamedList empty, list;
-    list.values.push(1.0f);
-    list.assign(empty);
-    EXPECT_EQ(list.values.count, 0u);
-    EXPECT_EQ(list.values.inUse, 1u);
 }
 
 }  // namespace

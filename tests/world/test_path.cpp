@@ -95,47 +95,30 @@ protected:
     SWaveRecord m_record{};
 };
 
-TEST_F(FollowPathTest, CrossingEnteredOnItsLineEndsAtOnceAndTheMemberArrives) {
-    startPath(50, 50);
-    add(E_SEG_CROSS_X, floatValue(50.0f), intValue(0));
-    add(E_SEG_END);
-    ClEntity* entity = spawnMember();
-    step();
-    expectNear(world_test::positionOf(entity), ClVec3(50, 0, 50));
-    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
-    EXPECT_EQ(m_record.arrived, 1u);
-    EXPECT_EQ(entity->isIncoming(), 0u);
-}
-
-// Crossings fly at the class's speed times the fraction, turning at four radians a second;
-// steering flies at the class's speed from its first frame, even after a given heading.
-TEST_F(FollowPathTest, TheSpeedClassSetsCrossingAndSteeringSpeeds) {
+// Steering flies at the class's speed from its first frame.
+TEST_F(FollowPathTest, TheSpeedClassSetsTheSteeringSpeed) {
     const f32 speeds[] = {120, 100, 80, 40, 25};
-    const f32 fractions[] = {1.0f, 0.75f, 0.5f, 0.25f};
-    const f32 turn = 4.0f * STEP;
     for (u32 speedClass = 0; speedClass < PATH_SPEED_CLASS_COUNT; ++speedClass) {
-        SCOPED_TRACE(speedClass);
-        for (s32 fraction = 0; fraction <= 3; ++fraction) {
-            startPath(50, 50, speedClass);
-            add(E_SEG_HEADING, vectorValue(-1, 0, 0));
-            add(E_SEG_CROSS_X, floatValue(200.0f), intValue(fraction));
-            ClEntity* entity = spawnMember();
-            step();
-            const f32 distance = speeds[speedClass] * fractions[fraction] * STEP;
-            expectNear(world_test::positionOf(entity), ClVec3(50 - std::cos(turn) * distance, 0, 50 + std::sin(turn) * distance));
-            freeEntity(entity);
-        }
         startPath(0, 0, speedClass);
-        add(E_SEG_HEADING, vectorValue(0, 0, 1));
         add(E_SEG_STEER, vectorValue(300, 0, 0), intValue(0));
         ClEntity* entity = spawnMember();
         step();
         step();
-        const ClVec3 at = world_test::positionOf(entity);
-        EXPECT_NEAR(at.x, 2.0f * speeds[speedClass] * STEP, 1e-4f) << "full speed from the first frame";
-        EXPECT_NEAR(at.z, 0.0f, 1e-6f) << "aimed at the point, not along the given heading";
+        EXPECT_NEAR(world_test::positionOf(entity).x, 2.0f * speeds[speedClass] * STEP, 1e-4f) << speedClass;
         freeEntity(entity);
     }
+}
+
+// The whip boss stops its path while it charges and lashes.
+TEST_F(FollowPathTest, AStoppedMemberHoldsStillOnItsSteeringSegment) {
+    startPath(10, 20);
+    add(E_SEG_STEER, vectorValue(300, 0, 20), intValue(0));
+    ClEntity* entity = spawnMember();
+    step();
+    const ClVec3 before = world_test::positionOf(entity);
+    follower(entity)->stopped = 1;
+    step();
+    expectNear(world_test::positionOf(entity), before);
 }
 
 // Each steering segment sets off at its own speed straight at its point: the second here is
@@ -155,27 +138,19 @@ TEST_F(FollowPathTest, EverySteeringSegmentTakesItsSpeedAndAimsAtItsPointOnEntry
     expectNear(world_test::positionOf(entity), before + scaleVec3(aim, 60.0f * STEP));
 }
 
-TEST_F(FollowPathTest, ASteeredMemberFacingADirectionOfNoLengthFacesPlusZ) {
-    startPath(0, 0);
-    add(E_SEG_FACE, vectorValue(0, 0, 0));
-    add(E_SEG_STEER, vectorValue(300, 0, 0), intValue(0));
-    ClEntity* entity = spawnMember();
-    step();
-    const ClVec4 facing = entity->getWorldAxisX();
-    EXPECT_EQ(facing.x, 0.0f);
-    EXPECT_EQ(facing.z, 1.0f);
-}
-
-TEST_F(FollowPathTest, AnArrivingMemberBurstsIntoTheInstalledEffectSystem) {
+TEST_F(FollowPathTest, AnArrivingMemberEntersPlayAndBurstsIntoTheInstalledEffectSystem) {
     ClFXParticleSystem effects;
     effects.materialLookup = [](const char*, const char*) -> SMaterial* { return nullptr; };
     g_pPathFxParticles = &effects;
     startPath(50, 50);
     add(E_SEG_END);
-    spawnMember();
+    ClEntity* entity = spawnMember();
     step();
     g_pPathFxParticles = nullptr;
     EXPECT_GT(effects.liveCount(), 0u);
+    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
+    EXPECT_EQ(m_record.arrived, 1u);
+    EXPECT_EQ(entity->isIncoming(), 0u);
 }
 
 TEST_F(FollowPathTest, TimedMovesFollowTheSongClockAndFinishAtOnceAfterTheSongEnds) {
@@ -199,42 +174,6 @@ TEST_F(FollowPathTest, TimedMovesFollowTheSongClockAndFinishAtOnceAfterTheSongEn
     step();
     expectNear(world_test::positionOf(entity), ClVec3(120, 0, 240));
     EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
-}
-
-TEST_F(FollowPathTest, MembersLeaveInTurnSkippingThoseFlaggedThree) {
-    startPath(0, 0);
-    add(E_SEG_WAIT_BEAT, intValue(1));
-    add(E_SEG_END);
-    const std::vector<ClEntity*> members = {spawnMember(0), spawnMember(1), spawnMember(2)};
-    m_record.memberFlags[1] = WAVE_MEMBER_FLAG_SKIP_TURN;
-    step();
-    const SBeat beat{};
-    for (s32 index = 0; index < 4; ++index) {
-        for (ClEntity* member : members)
-            if (follower(member)->subscription) ClProcessor_FollowPath::onPathBeat(beat, index, follower(member));
-        step();
-    }
-    EXPECT_EQ(members[0]->state, u32(E_ENTITY_ACTIVE));
-    EXPECT_EQ(members[1]->state, u32(E_ENTITY_SPAWNED));
-    EXPECT_EQ(members[2]->state, u32(E_ENTITY_ACTIVE));
-
-    // With every member flagged nobody can have a turn, and the wait ends.
-    m_record.memberFlags[0] = m_record.memberFlags[2] = WAVE_MEMBER_FLAG_SKIP_TURN;
-    ClProcessor_FollowPath::onPathBeat(beat, 9, follower(members[1]));
-    step();
-    EXPECT_EQ(members[1]->state, u32(E_ENTITY_ACTIVE));
-}
-
-TEST_F(FollowPathTest, BeatWaitDropsItsSubscriptionWhenTheMemberIsDestroyed) {
-    startPath(0, 0);
-    add(E_SEG_WAIT_BEAT, intValue(0));
-    const u32 before = liveBeatSubscriptions();
-    ClEntity* entity = spawnMember();
-    step();
-    EXPECT_EQ(liveBeatSubscriptions(), before + 1);
-    entity->activate();
-    entity->destroy();
-    EXPECT_EQ(liveBeatSubscriptions(), before);
 }
 
 TEST_F(FollowPathTest, AJumpOfZeroWaitsForTheNextFrameAndOneBeforeTheFirstSegmentStops) {

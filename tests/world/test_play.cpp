@@ -19,6 +19,7 @@
 #include "world/play/score_hud.h"
 #include "world/play/score_popups.h"
 #include "world/processors/player_ctrl.h"
+#include "world/services/world_imports.h"
 #include "world/state/wave_record.h"
 
 #include <cfloat>
@@ -73,7 +74,9 @@ protected:
             }
         }
         g_memberProgram.inspirationScore = 10;
-        setBossWaveHooks(&g_waveHooks);
+        SWorldImports imports;
+        imports.bossWaves = &g_waveHooks;
+        setWorldImports(&imports);
         addMember(150.0f);
     }
     void TearDown() override {
@@ -81,8 +84,7 @@ protected:
         shutdownWorld();
         m_shipProgram.reset();
         freeSessionDNAProgram();
-        setShipProgramBuilder(nullptr);
-        setBossWaveHooks(nullptr);
+        setWorldImports(nullptr);
         g_members.clear();
         generatorUnregisterAll();
         configFree();
@@ -109,9 +111,14 @@ protected:
         m_shipProgram.reset(oneNodeProgram(E_PROGRAM_PLAYER));
         setPlayerShip(0, world_test::buildEntity(m_shipProgram.get()));
     }
+    static void useShipBuilder() {
+        SWorldImports imports = worldImports();
+        imports.buildShipProgram = anchoredShipProgram;
+        setWorldImports(&imports);
+    }
     // Player 0's ship spawned through the ship builder, as at the start of play.
     static SPlayerState& spawnAnchoredShip() {
-        setShipProgramBuilder(anchoredShipProgram);
+        useShipBuilder();
         createPlayerShipProgram();
         spawnPlayerShip(0, 1);
         return g_aPlayerState[0];
@@ -130,19 +137,17 @@ protected:
 
 }  // namespace
 
-TEST_F(PlayTest, ProgressFindsTheFirstUnbeatenPairAndItsFraction) {
+TEST_F(PlayTest, ProgressFindsTheFirstUnbeatenPair) {
     s32 boss = 0, sub = 0;
     g_PlayRecord.boss.beaten[0][0] = g_PlayRecord.boss.beaten[0][1] = g_PlayRecord.boss.beaten[0][2] = 1;
     g_PlayRecord.boss.beaten[1][0] = 1;
     findNextUnbeatenBoss(&boss, &sub);
     EXPECT_EQ(boss, 1);
     EXPECT_EQ(sub, 1);
-    EXPECT_EQ(getBossProgressFraction(), 1.0f / 3.0f);
     beatAll();
     findNextUnbeatenBoss(&boss, &sub);
     EXPECT_EQ(boss, -1);
     EXPECT_EQ(sub, -1);
-    EXPECT_EQ(getBossProgressFraction(), 1.0f);
     setBossGenerator(4, 2, nullptr);
     EXPECT_EQ(fatalReasonOf([&] { findNextUnbeatenBoss(&boss, &sub); }), "no generator for boss 4 sub-boss 2");
 }
@@ -313,14 +318,15 @@ TEST_F(PlayTest, ADeathWithEveryPopupInUseIsPassedOverWhole) {
 TEST_F(PlayTest, ChainBonusRisesToThreeTimesBaseThenHoldsAtTwice) {
     static std::vector<u32> medals;
     medals.clear();
-    setAwardMedalHook([](u32 id) { medals.push_back(id); });
+    SWorldImports imports = worldImports();
+    imports.awardMedal = [](u32 id) { medals.push_back(id); };
+    setWorldImports(&imports);
     std::vector<s32> gains;
     for (int step = 1; step <= 12; ++step) {
         const s32 before = g_aPlayerState[0].score;
         awardWaveKillChainBonus(0, ClVec3(10.0f, 0.0f, 20.0f));
         gains.push_back((g_aPlayerState[0].score - before) / SCORE_ENCODING_FACTOR);
     }
-    setAwardMedalHook(nullptr);
     EXPECT_EQ(gains, (std::vector<s32>{120, 140, 160, 180, 200, 220, 240, 260, 280, 300, 200, 200}));
     EXPECT_EQ(medals, (std::vector<u32>{3, 3, 3, 3, 3, 4, 4, 4}));
     ASSERT_EQ(scorePopupCount(), 1u);
@@ -387,7 +393,7 @@ TEST_F(PlayTest, ShipSpawnedWhileTheBossArrivesFliesToItsMeetingPoint) {
     ClEntity* boss = world_test::buildEntity(&bossDna.close().program);
     g_BossEncounter.entity = makeEntityRef(boss);
     configSetValue("PLAYER_INVINCIBLE", "1");
-    setShipProgramBuilder(anchoredShipProgram);
+    useShipBuilder();
     createPlayerShipProgram();
 
     // Phase; the scripted move, its target's x and z, and the grace (even for an invincible ship).
@@ -428,7 +434,7 @@ TEST(WavePlan, TimedPlanDurationFollowsTheSpeedClass) {
     member.wave = &plan;
     member.segments.init(8);
     // Segment kind, target x and z, speed class; the steer past the end is never read.
-    for (auto [kind, x, z, speedClass] : {std::tuple{E_SEG_START, 0.0f, 0.0f, 0}, {E_SEG_FACE, 0.0f, 1.0f, 0},
+    for (auto [kind, x, z, speedClass] : {std::tuple{E_SEG_START, 0.0f, 0.0f, 0},
                                           {E_SEG_TIMED_MOVE, 40.0f, 0.0f, 2},   // 40 units at 40 units/s
                                           {E_SEG_TIMED_MOVE, 40.0f, 30.0f, 0},  // 30 units at 80 units/s
                                           {E_SEG_END, 0.0f, 0.0f, 0}, {E_SEG_STEER, 0.0f, 0.0f, 0}})

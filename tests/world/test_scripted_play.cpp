@@ -18,6 +18,7 @@
 #include "world/atoms/atom.h"
 #include "world/collision/world_collision.h"
 #include "world/entity/entity_node.h"
+#include "world/entity/frame_parity.h"
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
@@ -26,6 +27,7 @@
 #include "world/play/player_state.h"
 #include "world/processors/path_follower.h"
 #include "world/processors/player_ctrl.h"
+#include "world/services/world_imports.h"
 #include "world/state/play_record.h"
 #include "world/state/wave_record.h"
 #include "world/world_step.h"
@@ -95,7 +97,7 @@ public:
     }
 };
 
-// One wave of one member: from above the arena, on the next beat, to its point.
+// One wave of one member: from above the arena to its point.
 struct SScriptedWave {
     f32 spawnTime;
     f32 x, z;
@@ -110,7 +112,6 @@ struct SScriptedWave {
         member.wave = &plan;
         member.segments.init();
         member.segments.push({E_SEG_START, vectorValue(x, 0.0f, ENTRY_Z), {}, {}});
-        member.segments.push({E_SEG_WAIT_BEAT, intValue(0), {}, {}});
         member.segments.push({E_SEG_TIMED_MOVE, vectorValue(x, 0.0f, z), vectorValue(0.0f, 0.0f, 1.0f), intValue(0)});
         member.segments.push({E_SEG_END, {}, {}, {}});
         record.plan = &member;
@@ -138,7 +139,9 @@ protected:
         generatorRegister(&m_drones);
         generatorRegister(&m_pickups);
         initHitEffects();
-        setShipProgramBuilder(buildShipProgram);
+        SWorldImports imports;
+        imports.buildShipProgram = buildShipProgram;
+        setWorldImports(&imports);
         createPlayerShipProgram();
         enableFirstPlayer();
         spawnPlayerShip(0, 1);
@@ -148,7 +151,7 @@ protected:
         shutdownWorld();  // the entities go before the programs they were built from
         freeSessionDNAProgram();
         resetSessionEffects();
-        setShipProgramBuilder(nullptr);
+        setWorldImports(nullptr);
         generatorUnregisterAll();  // the generators' programs go with them
         for (SScriptedWave& wave : m_waves) wave.plan.release();
         releaseSongAnalysis();
@@ -157,17 +160,16 @@ protected:
         WorldDrawTest::TearDown();
     }
 
-    // Between the flip and the update: the song clock on the gameplay step, the beats, and the
-    // waves that are due.
-    static void tick(void* user) {
-        auto* self = static_cast<ScriptedPlay*>(user);
+    // Between the flip and the world's step: the song clock on the gameplay step, the beats, and
+    // the waves that are due.
+    void tick() {
         updateSongClock(0);
         dispatchBeats();
-        for (SScriptedWave& wave : self->m_waves) {
+        for (SScriptedWave& wave : m_waves) {
             if (wave.entity || currentSongTime() < wave.spawnTime) continue;
             wave.entity = allocEntity(OWNER_LIVE_GAME);
             wave.entity->waveSlot = &wave.record;
-            wave.entity->buildFromDNA(self->m_drones.getSharedProgram());
+            wave.entity->buildFromDNA(m_drones.getSharedProgram());
             wave.record.memberEntities[0] = wave.entity;
             wave.record.memberCount = 1;
             wave.entity->spawnTime = currentSongTime();
@@ -203,13 +205,14 @@ TEST_F(ScriptedPlay, AMinuteOfPlayEndsWithTheScoreKillsAndDeathsOfTheRules) {
     for (f32 t : {32.0f, 35.0f, 38.0f}) m_waves.push_back({t, LINE_X, LINE_Z});
     for (SScriptedWave& wave : m_waves) wave.plot();
 
-    const SWorldStepHooks hooks = {&ScriptedPlay::tick, this};
     f32 deathTime = 0.0f;
     for (u32 i = 0; i < 60 * 60; ++i) {
         const f32 time = f32(i) * STEP;
         input(time);
         setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
-        worldStep(&hooks);
+        flipFrameBuffers();
+        tick();
+        worldStep();
         updatePlayerLife();
         clearDrawListHalf(PRODUCER_HALF);
         if (g_aPlayerState[0].deaths > 0 && deathTime == 0.0f) deathTime = time;

@@ -32,9 +32,12 @@ TEST_F(WorldGuards, BadDataValuesAreClampedOrRefused) {
         atom->hitPoints = hitPoints;
         return atomStrengthFraction(atom);
     };
-    EXPECT_EQ(std::vector<f32>({f32(bossRandomInRange(5, 2)), f32(bossRandomInRange(5, 2)), f32(bossRandomInRange(-1, -9)),
-                                fraction(5.0f), fraction(0.0f), fraction(-1.0f)}),
-              std::vector<f32>({5.0f, 5.0f, -1.0f, 1.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(bossRandomInRange(5, 2), 5);
+    EXPECT_EQ(bossRandomInRange(5, 2), 5);
+    EXPECT_EQ(bossRandomInRange(-1, -9), -1);
+    EXPECT_EQ(fraction(5.0f), 1.0f);
+    EXPECT_EQ(fraction(0.0f), 0.0f);
+    EXPECT_EQ(fraction(-1.0f), 0.0f);
 
     // A beat shield whose turret has two atoms stops at its spawn.
     m_shield.node().param("bsh", 1.0f).processor(E_PROC_ENEMY_BEAT_SHIELD).node();

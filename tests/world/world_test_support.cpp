@@ -24,6 +24,7 @@
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
 #include "world/play/player_state.h"
+#include "world/services/world_imports.h"
 #include "world/state/boss_encounter.h"
 #include "world/state/play_record.h"
 
@@ -80,7 +81,9 @@ void installEncounter(const SBossEncounterHooks* hooks) {
     g_BossEncounter = SBossEncounter{};
     resetPlayRecord();
     resetGuardianSequence();
-    setBossEncounterHooks(hooks);
+    SWorldImports imports = worldImports();
+    imports.bossEncounter = hooks;
+    setWorldImports(&imports);
     installBossEncounter();
 }
 
@@ -93,7 +96,7 @@ bool openBossStage(const SBossEncounterHooks* hooks) {
 void closeBossStage() {
     releaseGuardianSequence();
     uninstallBossEncounter();
-    setBossEncounterHooks(nullptr);
+    setWorldImports(nullptr);
     shutdownWorld();
     releaseWidgetRegistry();
     shutdownAudioEngine();

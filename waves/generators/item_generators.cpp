@@ -99,7 +99,7 @@ void ClDNAGen_ShipItem::describe(SItemDescription* out, s32 level) const {
     const SShipItemStats stats = shipItemStats(m_kind, level);
     out->reset();
     strCopyN(out->name, text.name, ITEM_NAME_LENGTH);
-    out->setTextFields(stats.isGun ? "Gun" : "Weapon", nullptr, nullptr, nullptr, nullptr, nullptr);
+    out->setKindText(stats.isGun ? "Gun" : "Weapon");
     out->setLine(0, text.lines[0]);
     out->setLine(1, text.lines[1]);
 

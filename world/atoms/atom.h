@@ -81,12 +81,10 @@ public:
     // Inactive; drops its effects unstopped, unlinks itself from every linked atom, frees its
     // lists and a mesh of its own.
     virtual void release();
-    virtual void resetEffects() {}
     virtual void draw() = 0;
     // Writes the current world box (and, the first time, the previous one).
     virtual void computeWorldBounds() = 0;
     virtual void onKilled(f32 spin) { (void)spin; }
-    virtual void shedDebris(f32 spin) { (void)spin; }
     virtual void configure(s32 variant) { (void)variant; }
     virtual void bumpStamp() { ++buildStamp; }
     virtual void rebuildCollisionShape() = 0;

@@ -122,8 +122,6 @@ void ClAtom_Body::release() {
     releaseEdgeRecords(&edgeRecords);
 }
 
-void ClAtom_Body::resetEffects() { refreshGlints(0); }
-
 void ClAtom_Body::refreshGlints(u32 randomOffset) {
     SGlintRule rule = kBodyGlints;
     rule.randomStart = randomOffset;
@@ -220,16 +218,6 @@ void ClAtom_Body::playImpactCue(f32, const ClAtom* other) {
         playSoundCueAt("DefaultImpactsEnemy", at);
     else if (category == E_GENCAT_BOSS)
         playSoundCueAt("BossImpact", at);
-}
-
-void ClAtom_Body::shedDebris(f32 spin) {
-    if (!debrisLineParticles() || !geometry || geometry->edges.count == 0) return;
-    const ClMatrix44& world = currentWorldMatrix();
-    const SMeshEdge& edge = geometry->edges.data[0];
-    const ClVec3 a = world.transformPoint(geometry->vertices.data[edge.index[0]]);
-    const ClVec3 b = world.transformPoint(geometry->vertices.data[edge.index[1]]);
-    debrisLineParticles()->addLine(a, b, randomSpin(spin * kTwoPi), 0.5f, 0xFFFFFFFFu, edgeMaterial, ClVec3(0, 0, 0));
-    pushNewDebris(SBlast{matrixRow(world, 3), 10.0f, 5.5f}, ClVec3(0.0f, 0.0f, -1.0f));
 }
 
 void ClAtom_Body::onKilled(f32 spin) {

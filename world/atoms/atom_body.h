@@ -42,11 +42,9 @@ public:
     ~ClAtom_Body() override { releaseEdgeRecords(&edgeRecords); }
     void init(ClGeometryMesh* mesh, ClEntity* owner, ClEntityNode* hangingOn) override;
     void release() override;
-    void resetEffects() override;
     void draw() override;
     void computeWorldBounds() override;
     void onKilled(f32 spin) override;
-    void shedDebris(f32 spin) override;
     // Player look (owner kinds 0, 3) takes variants 0 and 1, the enemy look (1, 4, 5) 0 to 2;
     // anything else is fatal. Nothing while the effects are not loaded.
     void configure(s32 newVariant) override;

@@ -11,6 +11,8 @@ struct ClVec3;
 struct SCollisionImports {
     // play/enemy_destroyed.h
     void (*onEnemyDestroyed)(ClAtom* atom, u32 dropPickups);
+    // play/boss_meter.h: ends the encounter when one is installed
+    void (*endBossEncounterOnDeath)();
     // play/inspiration_pickups.h
     ClEntity* (*spawnInspirationPickups)(const ClVec3& position, s32 value, u32 bigNotes, u32 onGrid);
 };

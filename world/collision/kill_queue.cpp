@@ -28,7 +28,6 @@ struct SKillRecord {
 };
 
 ClFixedPool<SKillRecord, KILL_QUEUE_CAPACITY> g_KillQueue;
-BossEncounterEndHook g_pfnEndBossEncounter = nullptr;
 
 bool isBoss(const ClEntity* entity) {
     return entity->program->kind == E_PROGRAM_ENEMY && entity->program->generator &&
@@ -77,7 +76,7 @@ void onBossDeath() {
     if (g_BossEncounter.dead) return;
     g_BossEncounter.dead = 1;
     g_BossEncounter.noteTargetAtom = nullptr;
-    if (g_pfnEndBossEncounter) g_pfnEndBossEncounter();
+    g_CollisionImports.endBossEncounterOnDeath();
     playCue("DeathOfBoss");
     const f32 bonus = ClScriptNode::getChildOrDie(getScript("playbalance.txt", 0), "boss_kill_scalar_bonus")->getFloat();
     const s32 value = s32(bonus * (g_BossEncounter.valuePool / BOSS_PICKUP_SHARE));
@@ -89,5 +88,3 @@ void onBossDeath() {
         }
     }
 }
-
-void setBossEncounterEndHook(BossEncounterEndHook hook) { g_pfnEndBossEncounter = hook; }

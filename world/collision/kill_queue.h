@@ -21,8 +21,3 @@ u32 killQueueCount();
 // pickups sharing boss_kill_scalar_bonus x the value pool. Only once: a second call finds the
 // dead flag set and returns.
 void onBossDeath();
-
-// The boss encounter's end routine, installed by the encounter; without it the death only sets
-// the dead flag, plays the cue and spawns the pickups.
-using BossEncounterEndHook = void (*)();
-void setBossEncounterEndHook(BossEncounterEndHook hook);

@@ -288,16 +288,6 @@ inline void gatherCollider(ClEntity* entity, u32 order) {
     coverCells(c, box);
 }
 
-// Gathers the colliders by kind in activated-list order (one walk over the entities).
-void gatherColliders() {
-    startGathering();
-    const u32 activated = entityListCount(E_LIST_ACTIVATED);
-    for (u32 i = 0; i < activated; ++i) {
-        prefetchCollisionWalk(i);
-        gatherCollider(entityListAt(E_LIST_ACTIVATED, i), i);
-    }
-}
-
 void collideWithinKind(u32 kind) {
     const u32 end = kindEnd(kind);
     for (u32 i = kindBegin(kind); i < end; ++i) {
@@ -381,10 +371,6 @@ void emptyImpacts() {
     g_Impacts.cursor = nullptr;
 }
 
-void recordBreakUpImpact(const ClVec3& position, f32 radius, f32 strength) {
-    pushImpact(SImpact{position, ClVec3(), radius, strength});
-}
-
 // The lines of an entity in a contact that its handler and the kill queue read first: the
 // record's program and root, and its list of main atoms that the kill queue's visit walks.
 void prefetchContactEntity(const ClEntity* entity) {
@@ -458,7 +444,6 @@ void initHitEffects() {
     both(E_PROGRAM_PLAYER, E_PROGRAM_ENEMY_SHOT, onBulletHit);
     both(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT, onBulletHit);
     if (!g_Impacts.inUse) g_Impacts.init(IMPACT_INITIAL_CAPACITY);
-    setBreakUpImpactHook(recordBreakUpImpact);
 }
 
 void releaseHitEffects() {
@@ -482,11 +467,6 @@ void updateWorldCollisions() {
     }
     collideGathered();
     resolveContacts();
-}
-
-void runCollisionPass() {
-    gatherColliders();
-    collideGathered();
 }
 
 namespace {
@@ -535,10 +515,11 @@ void resolveContacts() {
 }
 
 u32 contactCount() { return g_uContactCount; }
-const SContact& contactAt(u32 index) { return g_aContacts[index]; }
 
 void pushImpact(const SImpact& impact) {
     if (g_Impacts.inUse) g_Impacts.push(impact);
 }
 
-u32 impactCount() { return g_Impacts.count; }
+void recordBreakUpImpact(const ClVec3& position, f32 radius, f32 strength) {
+    pushImpact(SImpact{position, ClVec3(), radius, strength});
+}

@@ -24,18 +24,18 @@ void initHitEffects();
 // On entering and leaving play: empties the contacts, the kill queue and the impacts.
 void releaseHitEffects();
 
-// The node bounds of every activated entity, then runCollisionPass and resolveContacts.
+// The node bounds of every activated entity gathered by kind in activated-list order, the pair
+// walk that fills the contact pool (a full pool drops the rest of the step's contacts), then
+// resolveContacts.
 void updateWorldCollisions();
-// Fills the contact pool; a full pool drops the rest of the step's contacts (the pass stops).
-void runCollisionPass();
 // Works the contacts off in order of time of impact, skipping those whose atom an earlier one
 // deactivated; then hands the impacts to the blast pass and runs it.
 void resolveContacts();
 
 u32 contactCount();
-const SContact& contactAt(u32 index);
 
 // A blast for the blast pass at the end of the next resolveContacts. Nothing before
 // initHitEffects.
 void pushImpact(const SImpact& impact);
-u32 impactCount();
+// A breaking atom's blast (the base layer's import).
+void recordBreakUpImpact(const ClVec3& position, f32 radius, f32 strength);

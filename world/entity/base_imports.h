@@ -8,12 +8,15 @@
 class ClAtom_Bullet_Staff;
 class ClEntity;
 class ClProcessor_Enemy_AI_StaffStar;
+struct ClVec3;
 struct SEnemyBeamSet;
 
 struct SBaseImports {
     // collision/kill_queue.h
     void (*queueKill)(ClEntity* entity);
     void (*resetKillQueue)();
+    // collision/world_collision.h: a breaking atom's blast (position, radius, strength)
+    void (*recordBreakUpImpact)(const ClVec3& position, f32 radius, f32 strength);
     // effects/backdrop.h, effects/corruption.h, effects/enemy_beams.h
     f32 (*getBackdropIntensity)();
     void (*reduceCorruption)(const ClEntity* entity);

@@ -4,6 +4,7 @@
 #include "core/script_cache.h"
 #include "core/script_node.h"
 #include "render/geometry_mesh.h"
+#include "world/services/world_imports.h"
 
 #include <cfloat>
 #include <cstring>
@@ -11,8 +12,6 @@
 s32 g_iHitPointDifficultyLevel = 0;
 
 namespace {
-
-WavePlanReleaser g_wavePlanReleaser = nullptr;
 
 constexpr f32 HP_MAX = FLT_MAX;  // damage cannot use it up
 const f32 HIT_POINT_TABLE[HIT_POINT_LEVEL_COUNT][HIT_POINT_CLASS_COUNT] = {
@@ -45,8 +44,6 @@ ClMatrix44 identityMatrix() { return ClMatrix44(); }
 
 }  // namespace
 
-void setWavePlanReleaser(WavePlanReleaser releaser) { g_wavePlanReleaser = releaser; }
-
 f32 hitPointsForClass(u32 hitPointClass, s32 row) {
     if (row == HIT_POINT_ROW_CURRENT) row = g_iHitPointDifficultyLevel;
     if (row < 0 || row >= s32(HIT_POINT_LEVEL_COUNT)) fatalErrorf("hit-point row %d is not a difficulty level", row);
@@ -70,7 +67,7 @@ void ClDNAProgram::init() {
 
 void ClDNAProgram::release() {
     for (ClWaveDNA* plan : wavePlans)
-        if (g_wavePlanReleaser) g_wavePlanReleaser(plan);
+        if (worldImports().releaseWavePlan) worldImports().releaseWavePlan(plan);
     for (ClGeometryMesh* mesh : geometries) delete mesh;
     wavePlans.release();
     geometries.release();
@@ -177,31 +174,10 @@ void ClDNAProgram::emitAtomDependant(u32 atomIndex) { appendInstruction(intInstr
 void ClDNAProgram::emitAtomHitPoints(s32 hitPoints) { appendInstruction(intInstruction(E_DNA_ATOM_HIT_POINTS, hitPoints)); }
 void ClDNAProgram::emitPairWithAtom(u32 atomIndex) { appendInstruction(intInstruction(E_DNA_PAIR_ATOMS, s32(atomIndex))); }
 
-void ClDNAProgram::emitAttachPoint(const ClMatrix44& matrix, s32 positionType, u32 pairAtomIndex) {
-    emitNewAtom(1, -1, matrix, 0);
-    emitAtomParamInt("posType", positionType);
-    emitPairWithAtom(pairAtomIndex);
-}
-
 u32 ClDNAProgram::emitAnchorNode() {
     emitNewNode(identityMatrix());
     const u32 anchor = emitNewAtom(1, -1, identityMatrix(), 0);
     emitNameAtom("AnchorCL");
-    return anchor;
-}
-
-u32 ClDNAProgram::emitShipAnchor(const ClMatrix44& matrix, f32 minAngle, f32 maxAngle, s32 anchorPosition,
-                                 const char* anchorFlags, u32 pairAtomIndex) {
-    emitNewNode(matrix);
-    emitNameNode("isAnchor");
-    const u32 anchor = emitNewAtom(1, -1, identityMatrix(), 0);
-    emitNameAtom("AnchorCL");
-    emitPairWithAtom(pairAtomIndex);
-    emitAddProcessor(0);
-    emitParamFloat("minAngle", minAngle);
-    emitParamFloat("maxAngle", maxAngle);
-    emitParamString("anchFlags", anchorFlags);
-    emitParamInt("anchPos", anchorPosition);
     return anchor;
 }
 

@@ -89,23 +89,14 @@ public:
     void emitAtomHitPoints(s32 hitPoints);
     void emitPairWithAtom(u32 atomIndex);
 
-    // An invisible attach point paired with the given atom; it stays the current atom.
-    void emitAttachPoint(const ClMatrix44& matrix, s32 positionType, u32 pairAtomIndex);
-    // These two open a node and leave it open; they return the anchor atom's index.
+    // Opens a node with the anchor atom "AnchorCL" and leaves it open; returns the atom's index.
     u32 emitAnchorNode();
-    u32 emitShipAnchor(const ClMatrix44& matrix, f32 minAngle, f32 maxAngle, s32 anchorPosition,
-                       const char* anchorFlags, u32 pairAtomIndex);
 
     // Scales every geometry's build steps by construction cost / raw value (truncated, at least 1)
     // for the generator category `type` (8 or above), then recomputes the weight and stores the
     // inspiration score. A raw value of 0 skips the scaling.
     void applyConstructionCost(u32 type);
 };
-
-// What a generator's wave plans are released with; the program hands the wave code's through
-// world_imports.h.
-using WavePlanReleaser = void (*)(ClWaveDNA* plan);
-void setWavePlanReleaser(WavePlanReleaser releaser);
 
 constexpr u32 HIT_POINT_LEVEL_COUNT = 6;
 constexpr u32 HIT_POINT_CLASS_COUNT = 7;

@@ -9,10 +9,10 @@
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/entity_ref.h"
-#include "world/entity/mega_tip_hook.h"
 #include "world/entity/param_table.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
+#include "world/services/world_imports.h"
 
 #include <cfloat>
 #include <cmath>
@@ -79,8 +79,8 @@ void ClEntity::update() {
     const f32 left = timer - frameTime();
     timer = left > 0.0f ? left : 0.0f;
     if (before > 0.0f && timer == 0.0f && program && program->kind == E_PROGRAM_PLAYER && root &&
-        !root->allAtomsIntactAndActive())
-        queueMegaTip("MegaTip_Repair");
+        !root->allAtomsIntactAndActive() && worldImports().queueMegaTip)
+        worldImports().queueMegaTip("MegaTip_Repair");
     tween.advance(frameTime());
     if (root) updateNodeTree(root);
     // Only an active enemy carries beams; the shots, the bulk of the walk, skip the call.

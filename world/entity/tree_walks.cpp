@@ -3,12 +3,11 @@
 #include "render/materials.h"
 #include "render/mega_particles.h"
 #include "world/atoms/atom.h"
+#include "world/entity/base_imports.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
 
 namespace {
-
-BreakUpImpactHook g_breakUpImpactHook = nullptr;
 
 using ProcessorCall = void (*)(ClProcessor* processor);
 
@@ -38,8 +37,6 @@ const SBreakUpBurst BREAK_UP_BURSTS[3] = {
 };
 
 }  // namespace
-
-void setBreakUpImpactHook(BreakUpImpactHook hook) { g_breakUpImpactHook = hook; }
 
 void broadcastSpawn(ClEntityNode* node) {
     broadcast(node, [](ClProcessor* p) { p->onSpawn(); });
@@ -97,10 +94,8 @@ void drawNodeTree(ClEntityNode* node) {
 void emitAtomBreakUp(ClAtom* atom) {
     const ClMatrix44& world = atom->currentWorldMatrix();
     const ClVec3 position(world.m[12], world.m[13], world.m[14], 0.0f);
-    if (g_breakUpImpactHook) {
-        const ClVec3 lowered(position.x, position.y - BREAK_UP_DROP, position.z, 0.0f);
-        g_breakUpImpactHook(lowered, BREAK_UP_BLAST_RADIUS, BREAK_UP_BLAST_STRENGTH);
-    }
+    const ClVec3 lowered(position.x, position.y - BREAK_UP_DROP, position.z, 0.0f);
+    g_BaseImports.recordBreakUpImpact(lowered, BREAK_UP_BLAST_RADIUS, BREAK_UP_BLAST_STRENGTH);
     if (!megaParticles()) return;
     for (const SBreakUpBurst& burst : BREAK_UP_BURSTS) {
         SMegaEmit request = {};

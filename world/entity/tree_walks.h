@@ -36,8 +36,3 @@ void explodeAllAtoms(ClEntityNode* node, u32 quiet);
 
 // The particles and the blast of an atom breaking up.
 void emitAtomBreakUp(ClAtom* atom);
-
-// The blast a breaking atom pushes onto the collision pass's impact list: position, radius and
-// strength. The collision pass installs it; without it no blast is recorded.
-using BreakUpImpactHook = void (*)(const ClVec3& position, f32 radius, f32 strength);
-void setBreakUpImpactHook(BreakUpImpactHook hook);

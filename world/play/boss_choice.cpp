@@ -16,6 +16,7 @@
 #include "world/play/boss_wave_hook.h"
 #include "world/play/player_state.h"
 #include "world/services/positioned_sound.h"
+#include "world/services/world_imports.h"
 #include "world/state/play_record.h"
 
 #include <cstdio>
@@ -43,7 +44,6 @@ constexpr const char* NOTE_SEQUENCE_KEYS[BOSS_PAIR_COUNT] = {
     "boss_ruvo_d_minor_toccata_2_notes",
 };
 
-const SBossWaveHooks* g_pBossWaveHooks = nullptr;
 ClDNAProgram* g_pBossProgram = nullptr;
 
 s32 clampInt(s32 v, s32 lo, s32 hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -107,8 +107,8 @@ void addMemberPoints(void* user, ClEntity* member, f32 spawnTime) {
 
 f32 sumWaveValueBetween(f32 arrival, f32 escape) {
     SPoolSum sum = {arrival, escape, 0};
-    if (g_pBossWaveHooks && g_pBossWaveHooks->forEachWaveMember)
-        g_pBossWaveHooks->forEachWaveMember(addMemberPoints, &sum);
+    const SBossWaveHooks* hooks = worldImports().bossWaves;
+    if (hooks && hooks->forEachWaveMember) hooks->forEachWaveMember(addMemberPoints, &sum);
     return f32(sum.total);
 }
 
@@ -127,7 +127,8 @@ void buildBossEntity(const SPlaySong& song, ClDNAGenerator* generator) {
     if (!program) fatalErrorf("boss generator \"%s\" wrote no program", generator->getName());
     program->generator = generator;
     ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
-    if (g_pBossWaveHooks && g_pBossWaveHooks->attachBossWave) g_pBossWaveHooks->attachBossWave(entity, program);
+    const SBossWaveHooks* hooks = worldImports().bossWaves;
+    if (hooks && hooks->attachBossWave) hooks->attachBossWave(entity, program);
     entity->buildFromDNA(program);
     g_pBossProgram = program;
 
@@ -174,9 +175,6 @@ void markForcedChoice(s32 boss, s32 subBoss) {
 void keepForcedProgressOutOfSave(SBossLibraryState* saved) {
     if (g_unforced.held) std::memcpy(saved->beaten, g_unforced.beaten, sizeof(saved->beaten));
 }
-
-void setBossWaveHooks(const SBossWaveHooks* hooks) { g_pBossWaveHooks = hooks; }
-const SBossWaveHooks* getBossWaveHooks() { return g_pBossWaveHooks; }
 
 void chooseSessionBoss(const SPlaySong& song) {
     SBossEncounter& e = g_BossEncounter;

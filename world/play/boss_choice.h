@@ -27,9 +27,6 @@ void releaseSessionBoss();
 // The first pair not beaten, boss by boss; -1 and -1 when every pair is beaten. An empty
 // generator entry on the way is fatal.
 void findNextUnbeatenBoss(s32* outBoss, s32* outSubBoss);
-// For the first boss with an unbeaten sub-boss: the index of that sub-boss over the number of
-// its sub-bosses that exist (entries before the first empty one). 1.0 when every boss is done.
-f32 getBossProgressFraction();
 // 1 when the first eight words differ.
 u32 songIdentityDiffers(const u32* a, const u32* b);
 

@@ -26,6 +26,7 @@
 #include "world/play/player_state.h"
 #include "world/processors/player_ctrl.h"
 #include "world/services/bar_colour_scheme.h"
+#include "world/services/world_imports.h"
 #include "world/state/boss_encounter.h"
 #include "world/state/play_record.h"
 
@@ -51,10 +52,11 @@ constexpr f32 BAR_HEIGHT = 36.0f;
 // The countdown's centre, on the bar's middle row.
 constexpr f32 COUNTDOWN_X = 540.0f;
 constexpr f32 COUNTDOWN_Y = 75.5f;
+// Whether the boss's death ends the encounter (the waves install it for a song's play).
+bool g_encounterInstalled = false;
+
 constexpr const char* METER_WIDGETS[] = {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
                                          "boss_meter_icon"};
-
-const SBossEncounterHooks* g_pHooks = nullptr;
 
 bool playerInvincible() { return configGetInt("PLAYER_INVINCIBLE") >= 1; }
 
@@ -121,7 +123,8 @@ void arrive() {
     e.forced = 1;
     std::memcpy(library.pendingIdentity, g_PlayRecord.song.identity, sizeof(library.pendingIdentity));
     e.phase = E_BOSSPHASE_ARRIVED;
-    if (g_pHooks && g_pHooks->collectAllPickups) g_pHooks->collectAllPickups();
+    const SBossEncounterHooks* hooks = worldImports().bossEncounter;
+    if (hooks && hooks->collectAllPickups) hooks->collectAllPickups();
     e.phaseTimer = currentSongTime() + BOSS_ARRIVAL_SECONDS;
     fadeHudColour(HUD_BOSS_COLOUR, BOSS_ARRIVAL_SECONDS);
     if (ClEntity* boss = bossEntity()) {
@@ -142,10 +145,10 @@ void startIntro() {
     SBossEncounter& e = g_BossEncounter;
     f32 introSeconds = measureCue(e.introSoundName);
     if (!g_PlayRecord.boss.staticIntro) {
-        startGuardianSequence("InGameIntro", nullptr, nullptr, 0, 0);
+        startGuardianSequence("InGameIntro", nullptr, 0);
     } else {
         introSeconds = measureCue("SG_RetryStatic");
-        startGuardianStatic(introSeconds, nullptr, 0, 0);
+        startGuardianStatic(introSeconds, 0);
         playCue("SG_RetryStatic");
     }
     e.phase = E_BOSSPHASE_INTRO;
@@ -260,9 +263,12 @@ void updateFight() {
 
 }  // namespace
 
-void setBossEncounterHooks(const SBossEncounterHooks* hooks) { g_pHooks = hooks; }
-void installBossEncounter() { setBossEncounterEndHook(endBossEncounter); }
-void uninstallBossEncounter() { setBossEncounterEndHook(nullptr); }
+void installBossEncounter() { g_encounterInstalled = true; }
+void uninstallBossEncounter() { g_encounterInstalled = false; }
+
+void endBossEncounterOnDeath() {
+    if (g_encounterInstalled) endBossEncounter();
+}
 
 void fadeOutSpawningEntities() {
     fadeLiveEnemies(0.0f, [](const ClEntity* entity) { return entity->isIncoming() != 0; });
@@ -318,7 +324,7 @@ void endBossEncounter() {
     }
     const f32 speech = getGuardianSoundLength("PostWin", nullptr);
     setShipGrace(speech + INTRO_GRACE_MARGIN);
-    startGuardianSequence("PostWin", nullptr, nullptr, 0, 0);
+    startGuardianSequence("PostWin", nullptr, 0);
 }
 
 void resetBossMeter() {

@@ -19,10 +19,11 @@ constexpr f32 BOSS_HIT_FLASH_SECONDS = 0.25f;
 struct SBossEncounterHooks {
     void (*collectAllPickups)();
 };
-void setBossEncounterHooks(const SBossEncounterHooks* hooks);
-// Makes endBossEncounter the kill queue's boss-death ending.
+// Makes endBossEncounter the kill queue's boss-death ending (endBossEncounterOnDeath).
 void installBossEncounter();
 void uninstallBossEncounter();
+// The kill queue's call at the boss's death: endBossEncounter while installed, else nothing.
+void endBossEncounterOnDeath();
 
 // Every in-game frame, before the world step; nothing under VISUAL_BEAT_ANALYSIS.
 void updateBossEncounter();

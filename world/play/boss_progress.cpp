@@ -20,17 +20,6 @@ void findNextUnbeatenBoss(s32* outBoss, s32* outSubBoss) {
     *outSubBoss = -1;
 }
 
-f32 getBossProgressFraction() {
-    for (u32 b = 0; b < BOSS_COUNT; ++b) {
-        u32 existing = 0;
-        while (existing < SUBBOSS_COUNT && getBossGenerator(b, existing)) ++existing;
-        for (u32 s = 0; s < existing; ++s) {
-            if (!g_PlayRecord.boss.beaten[b][s]) return f32(s) / f32(existing);
-        }
-    }
-    return 1.0f;
-}
-
 u32 songIdentityDiffers(const u32* a, const u32* b) {
     return std::memcmp(a, b, SONG_IDENTITY_WORD_COUNT * sizeof(u32)) != 0 ? 1u : 0u;
 }

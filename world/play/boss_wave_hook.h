@@ -1,5 +1,6 @@
-// The wave layer keeps the song's waves; the boss choice asks it, through hooks it installs,
-// what the waves in the boss's window are worth and to give the boss entity its wave.
+// The wave layer keeps the song's waves; the boss choice asks it, through the hooks of the world's
+// import record (services/world_imports.h), what the waves in the boss's window are worth and to
+// give the boss entity its wave. Null hooks stand for no waves: the boss's value pool is then 0.
 #pragma once
 
 #include "core/types.h"
@@ -17,7 +18,3 @@ struct SBossWaveHooks {
     // the largest float, and makes the entity its member. Fatal when no link record is free.
     void (*attachBossWave)(ClEntity* boss, ClDNAProgram* program);
 };
-
-// Null hooks (or a null record) stand for no waves: the boss's value pool is then 0.
-void setBossWaveHooks(const SBossWaveHooks* hooks);
-const SBossWaveHooks* getBossWaveHooks();

@@ -1,16 +1,9 @@
 #include "world/play/collectibles.h"
-
-namespace {
-
-CollectibleFinder g_pFinder = nullptr;
-
-}  // namespace
-
-void setCollectibleFinder(CollectibleFinder finder) { g_pFinder = finder; }
+#include "world/services/world_imports.h"
 
 const SCollectible* findCollectibleByKey(const char* key) {
-    if (!key || !key[0] || !g_pFinder) return nullptr;
-    return g_pFinder(key);
+    if (!key || !key[0] || !worldImports().findCollectible) return nullptr;
+    return worldImports().findCollectible(key);
 }
 
 s32 collectibleUpgradeValue(const char* key) {

@@ -10,9 +10,6 @@ struct SCollectible {
     const s32* levelValues;  // levelCount entries
 };
 
-using CollectibleFinder = const SCollectible* (*)(const char* key);
-void setCollectibleFinder(CollectibleFinder finder);
-
 // The record of the key, or null for an empty key, no finder or an unknown key.
 const SCollectible* findCollectibleByKey(const char* key);
 // The value for level min(level count - 1, current level + 1), clamped to the levels there are;

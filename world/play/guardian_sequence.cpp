@@ -61,17 +61,16 @@ void stopHeldCues(f32 staticFade) {
     g.voiceCue = {};
 }
 
-void runDoneCallback() {
+void endSequence() {
     SGuardianSequence& g = g_GuardianSequence;
-    const GuardianDoneCallback callback = g.onDone;
-    g.onDone = nullptr;
-    if (callback) callback(g.word1, g.word2);
+    if (g.endPending && g.tag != 0) g.lastEndedTag = g.tag;
+    g.endPending = 0;
 }
 
-// The sequence replaced by a new one ends as if stopped at once, callback included, so a chain
-// that waits for it goes on and its cues do not keep sounding.
+// The sequence replaced by a new one ends as if stopped at once, so a chain that waits for it
+// goes on and its cues do not keep sounding.
 void stopRunningForReplacement() {
-    if (g_GuardianSequence.active || g_GuardianSequence.onDone || g_GuardianSequence.voiceCue ||
+    if (g_GuardianSequence.active || g_GuardianSequence.endPending || g_GuardianSequence.voiceCue ||
         g_GuardianSequence.staticCue)
         stopGuardianSequence(0);
 }
@@ -215,21 +214,19 @@ void updateStatic() {
     if (g.staticTime <= STATIC_STOP_SECONDS) stopGuardianSequence(1);
 }
 
-void beginCommon(GuardianDoneCallback onDone, u32 word1, u32 word2) {
+void beginCommon(u32 tag) {
     SGuardianSequence& g = g_GuardianSequence;
     g.fade.startFromTo(0.0f, 1.0f, FADE_IN_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
     g.uiGlow = 0;
-    g.onDone = onDone;
-    g.word1 = word1;
-    g.word2 = word2;
+    g.tag = tag;
+    g.endPending = 1;
     g.paused = 0;
     g.active = 1;
 }
 
 }  // namespace
 
-void startGuardianSequence(const char* sequence, const char* speakerSet, GuardianDoneCallback onDone, u32 word1,
-                           u32 word2) {
+void startGuardianSequence(const char* sequence, const char* speakerSet, u32 tag) {
     // Looked up before anything changes: a missing sequence stops the program with the old one
     // untouched.
     const ClScriptNode* node = findSequenceOrDie(sequence, speakerSet);
@@ -241,24 +238,22 @@ void startGuardianSequence(const char* sequence, const char* speakerSet, Guardia
     g.eventIndex = 0;
     g.visible = 0;
     g.soundFile = soundFileOf(node);
-    beginCommon(onDone, word1, word2);
+    beginCommon(tag);
     g.mode = E_GUARDIAN_TIMED;
 }
 
-void startGuardianStatic(f32 seconds, GuardianDoneCallback onDone, u32 word1, u32 word2) {
+void startGuardianStatic(f32 seconds, u32 tag) {
     stopRunningForReplacement();
     SGuardianSequence& g = g_GuardianSequence;
     g.events = nullptr;
     g.staticTime = g.staticTotal = seconds;
     g.visible = 1;
-    beginCommon(onDone, word1, word2);
+    beginCommon(tag);
     g.eye.play(GUARDIAN_EYE_FLIPBOOK, E_FLIPBOOK_ONCE, 0.0f, EYE_FORWARD_TO_OPEN);
     g.mode = E_GUARDIAN_STATIC;
     g.flickerTime = randomFlicker();
 }
 
-// The callback runs last, so that a sequence it starts (the next of a chain) is not torn down
-// with the one that ended.
 void stopGuardianSequence(u32 fade) {
     SGuardianSequence& g = g_GuardianSequence;
     g.subtitleTime = 0.0f;
@@ -271,8 +266,10 @@ void stopGuardianSequence(u32 fade) {
     stopHeldCues(fade ? STATIC_FADE_OUT_SECONDS : 0.0f);
     g.active = 0;
     if (!fade) g.subtitleKey = nullptr;
-    runDoneCallback();
+    endSequence();
 }
+
+u32 lastEndedGuardianTag() { return g_GuardianSequence.lastEndedTag; }
 
 void abortGuardianSequence() { stopGuardianSequence(0); }
 void pauseGuardianSequence() { g_GuardianSequence.paused = 1; }
@@ -326,8 +323,9 @@ void resetGuardianSequence() {
     g.staticCue = {};
     g.subtitleKey = nullptr;
     g.subtitleTime = 0.0f;
-    g.onDone = nullptr;
-    g.word1 = g.word2 = 0;
+    g.tag = 0;
+    g.endPending = 0;
+    g.lastEndedTag = 0;
     g.events = nullptr;
     g.eventIndex = 0;
     g.paused = 0;
@@ -341,7 +339,7 @@ void resetGuardianSequence() {
 
 void releaseGuardianSequence() {
     SGuardianSequence& g = g_GuardianSequence;
-    runDoneCallback();
+    endSequence();
     g.eye.clearQueue();
     stopHeldCues(0.0f);
     g.soundFile = "";

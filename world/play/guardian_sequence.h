@@ -20,9 +20,6 @@ constexpr const char* GUARDIAN_SCRIPT = "guardian_movies.txt";
 constexpr const char* GUARDIAN_EYE_FLIPBOOK = "Animations/eye";
 constexpr f32 BOSS_ESCAPED_NOTICE_SECONDS = 5.0f;
 
-// Called once when a sequence ends, with the two words it was started with.
-using GuardianDoneCallback = void (*)(u32 word1, u32 word2);
-
 enum EGuardianMode : s32 {
     E_GUARDIAN_TIMED = 0,
     E_GUARDIAN_STATIC = 1,
@@ -40,9 +37,9 @@ struct SGuardianSequence {
     SCueHandle staticCue;
     const char* subtitleKey;  // points into the script tree
     f32 subtitleTime;
-    GuardianDoneCallback onDone;
-    u32 word1;
-    u32 word2;
+    u32 tag;          // what the sequence was started with
+    s32 endPending;   // started and not yet ended
+    u32 lastEndedTag;
     const ClScriptNode* events;
     s32 eventIndex;
     s32 paused;
@@ -58,15 +55,18 @@ struct SGuardianSequence {
 extern SGuardianSequence g_GuardianSequence;
 
 // Starts the sequence of the speaker set (null: the current boss's name). A sequence still
-// running is stopped first, at once: its held cues stop and its on-done callback runs.
-void startGuardianSequence(const char* sequence, const char* speakerSet, GuardianDoneCallback onDone, u32 word1,
-                           u32 word2);
+// running is stopped first, at once: its held cues stop and it ends. The tag names the sequence
+// to whoever waits for its end (lastEndedGuardianTag); 0 for none.
+void startGuardianSequence(const char* sequence, const char* speakerSet, u32 tag);
 // The eye flickers over the backdrop for the seconds; squints at 0.4 of them left, stops at 0.5 s
 // left. A running sequence is stopped first as above.
-void startGuardianStatic(f32 seconds, GuardianDoneCallback onDone, u32 word1, u32 word2);
-// Runs the on-done callback once, stops the held cues and fades the layer out over 0.5 s (fade
-// 1) or at once (fade 0, which also forgets the subtitle).
+void startGuardianStatic(f32 seconds, u32 tag);
+// Ends the sequence once, stops the held cues and fades the layer out over 0.5 s (fade 1) or at
+// once (fade 0, which also forgets the subtitle).
 void stopGuardianSequence(u32 fade);
+// The tag of the last sequence that ended with a tag other than 0; 0 before any. The front end's
+// story screens tag each sequence with a new serial and read this in their tick.
+u32 lastEndedGuardianTag();
 void abortGuardianSequence();
 void pauseGuardianSequence();
 void resumeGuardianSequence();
@@ -84,7 +84,7 @@ const char* guardianSequenceName(const char* speakerSet, u32 index);
 
 // Start-up: everything zeroed, the fade holding at 0.
 void resetGuardianSequence();
-// Shutdown: the callback once, the eye's queue, both cues and the sound name released.
+// Shutdown: the sequence ended once, the eye's queue, both cues and the sound name released.
 void releaseGuardianSequence();
 // Every frame of the in-game and front-end modes: events, backdrop, eye and subtitle.
 void updateGuardianEvents();

@@ -14,6 +14,7 @@
 #include "world/play/score_popups.h"
 #include "world/processors/player_ctrl.h"
 #include "world/services/positioned_sound.h"
+#include "world/services/world_imports.h"
 #include "world/state/boss_encounter.h"
 
 #include <cfloat>
@@ -21,8 +22,6 @@
 
 namespace {
 
-ShipProgramBuilder g_pShipBuilder = nullptr;
-AnchorWeaponBuilder g_pAnchorWeaponBuilder = nullptr;
 // The programs the level-ups built this play: the parts they made left with their entities at the
 // end of their step, and nothing reads a program once its entities are gone, but the world's
 // shutdown is the one point after which none can be left.
@@ -90,12 +89,9 @@ void replaceAnchorPart(ClEntity* ship, ClEntityNode* anchor, ClEntity* part) {
 
 }  // namespace
 
-void setShipProgramBuilder(ShipProgramBuilder builder) { g_pShipBuilder = builder; }
-void setAnchorWeaponBuilder(AnchorWeaponBuilder builder) { g_pAnchorWeaponBuilder = builder; }
-
 void createPlayerShipProgram() {
     freeShipProgram(g_aPlayerState[0]);
-    g_aPlayerState[0].shipProgram = g_pShipBuilder ? g_pShipBuilder() : nullptr;
+    g_aPlayerState[0].shipProgram = worldImports().buildShipProgram ? worldImports().buildShipProgram() : nullptr;
 }
 
 void spawnPlayerShip(u32 player, u32 firstSpawn) {
@@ -150,12 +146,13 @@ void refreshShipAnchors() {
 u32 levelUpShipAnchors() {
     SPlayerState& player = g_aPlayerState[0];
     ClEntity* ship = entityRefGet(player.ship);
-    if (!ship || !ship->root || !g_pAnchorWeaponBuilder) return 0;
+    const auto buildAnchorWeapon = worldImports().buildAnchorWeapon;
+    if (!ship || !ship->root || !buildAnchorWeapon) return 0;
     u32 levelled = 0;
     for (s32 i = 0; i < player.anchorCount; ++i) {
         SShipAnchor& anchor = player.anchors[i];
         if (!anchor.node || anchor.upgradeValue <= 0 || anchor.levelledUp) continue;
-        ClDNAProgram* program = g_pAnchorWeaponBuilder(u32(i), anchor.upgradeValue);
+        ClDNAProgram* program = buildAnchorWeapon(u32(i), anchor.upgradeValue);
         if (!program) continue;
         g_aLevelUpPrograms.push_back(program);
         ClEntity* part = allocEntity(OWNER_LIVE_GAME);

@@ -8,16 +8,8 @@ class ClDNAProgram;
 constexpr f32 SHIP_START_X = 162.5f;
 constexpr f32 SHIP_START_Z = 242.775f;
 
-// The ship builder lives with the player profile above the world; it installs this hook and
-// returns a new program for the profile's equipped items.
-using ShipProgramBuilder = ClDNAProgram* (*)();
-void setShipProgramBuilder(ShipProgramBuilder builder);
-// The level-up's builder, installed the same way: a new program of one node carrying what the
-// anchor's equipped item puts on it at the level of the given value; null for none.
-using AnchorWeaponBuilder = ClDNAProgram* (*)(u32 anchor, s32 value);
-void setAnchorWeaponBuilder(AnchorWeaponBuilder builder);
-
-// The first player's ship program from the builder; none without a builder.
+// The first player's ship program from the profile's ship builder (worldImports()); none without
+// a builder.
 void createPlayerShipProgram();
 // Builds, places and activates player p's ship from its program. Unless first, plays the
 // respawn cue.

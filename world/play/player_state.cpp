@@ -10,6 +10,7 @@
 #include "world/entity/entity.h"
 #include "world/play/score_popups.h"
 #include "world/services/positioned_sound.h"
+#include "world/services/world_imports.h"
 
 #include <cstring>
 
@@ -26,8 +27,6 @@ constexpr f32 PICKUP_FADE_SECONDS = 0.4f;
 constexpr f32 DEATH_POPUP_SECONDS = 4.0f;
 constexpr s32 CHAIN_STEPS_WITH_RISING_BONUS = 10;
 
-AwardMedalHook g_pAwardMedal = nullptr;
-
 const ClScriptNode* playbalanceEntry(const char* key) {
     return ClScriptNode::getNamedChildOrDie(getScript(PLAYBALANCE_SCRIPT, 0), key);
 }
@@ -40,12 +39,10 @@ ClVec3 shipPosition(const ClEntity* ship) {
 }
 
 void awardMedal(u32 medalId) {
-    if (g_pAwardMedal) g_pAwardMedal(medalId);
+    if (worldImports().awardMedal) worldImports().awardMedal(medalId);
 }
 
 }  // namespace
-
-void setAwardMedalHook(AwardMedalHook hook) { g_pAwardMedal = hook; }
 
 void resetPlayerStates() {
     for (SPlayerState& state : g_aPlayerState) state = SPlayerState{};

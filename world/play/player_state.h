@@ -44,6 +44,3 @@ void setPlayerScore(u32 player, s32 score);
 // The results screen's kill percentage of player p.
 void setPlayerKillPercentage(u32 player, f32 percentage);
 
-// The medal award lives above the world; without a hook an award is dropped.
-using AwardMedalHook = void (*)(u32 medalId);
-void setAwardMedalHook(AwardMedalHook hook);

@@ -7,7 +7,6 @@
 #include "core/game_clock.h"
 #include "render/fx_particles.h"
 #include "render/render_worker.h"
-#include "render/spline_registry.h"
 #include "world/effects/backdrop.h"
 #include "world/effects/edge_sparks.h"
 #include "world/entity/entity.h"
@@ -21,18 +20,12 @@
 f32 g_fGameStep = 1.0f / 60.0f;
 ClFXParticleSystem* g_pPathFxParticles = nullptr;
 
-// The value the hop tween holds until the first hop.
-static const ClVec3 HOP_REST(0.0f, 0.0f, 0.0f, 0.0f);
 static const ClVec3 UP(0.0f, 1.0f, 0.0f);
-// A plan may loop back through its counter segments; past this many segment steps (per segment
-// of the plan, plus a margin) in one frame the path goes on in the next frame, so a jump of 0 or
-// a loop whose counter never changes cannot hold the game step.
+// A plan may loop back through a jump; past this many segment steps (per segment of the plan,
+// plus a margin) in one frame the path goes on in the next frame, so a jump of 0 cannot hold the
+// game step.
 constexpr u32 PATH_STEPS_PER_SEGMENT = 4;
 constexpr u32 PATH_STEPS_MARGIN = 16;
-// The free spline ride's speed factor is (intensity x this + PATH_FREE_RIDE_BASE).
-constexpr f32 PATH_FREE_RIDE_INTENSITY_SCALE = 2.5f;
-constexpr f32 PATH_FREE_RIDE_BASE = 0.75f;
-constexpr f32 PATH_HOP_SHARE_OF_BEAT_GAP = 0.9f;
 
 static ClVec3 xyz(const ClVec4& v) { return ClVec3(v.x, v.y, v.z); }
 
@@ -48,11 +41,6 @@ u32 ClProcessor_FollowPath::speedClass() const {
     return member->wave->speedClass;
 }
 
-static SWaveRecord* requireSlot(SWaveRecord* record, u32 kind) {
-    if (!record) fatalErrorf("ClProcessor_FollowPath: path segment kind %u needs a wave slot", kind);
-    return record;
-}
-
 void ClProcessor_FollowPath::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     typeId = E_PROC_FOLLOW_PATH;
     entity = owner;
@@ -61,22 +49,12 @@ void ClProcessor_FollowPath::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     member = record ? record->plan : nullptr;
     speed = 0.0f;
     heading = ClVec3();
-    faceTarget = 0;
     finished = 0;
     started = 0;
     steering = 0;
-    crossing = 0.0f;
     bouncing = 0;
-    hopping = 0;
     stopped = 0;
-    beatWaitDone = 0;
-    subscription = {};
-    hop.setValue(HOP_REST);
 }
-
-void ClProcessor_FollowPath::release() { dropBeatSubscription(subscription); }
-
-void ClProcessor_FollowPath::onDestroy() { dropBeatSubscription(subscription); }
 
 void ClProcessor_FollowPath::onSpawn() {
     // The wave code may hand the entity its slot after the build.
@@ -89,7 +67,6 @@ void ClProcessor_FollowPath::onSpawn() {
     lastStartedSegment = -1;
     started = 1;
     steering = 0;
-    crossing = 0.0f;
     bouncing = 0;
 }
 
@@ -118,42 +95,13 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::jumpBy(s32 segments) {
 ClProcessor_FollowPath::EStep ClProcessor_FollowPath::runSegment() {
     const SMotionSegment& segment = member->segments[u32(cursor)];
     switch (segment.kind) {
-        case E_SEG_HEADING:
-            heading = segment.a.getVector().normalized();
-            started = 0;
-            entity->setFacing(heading, UP);
-            return E_NEXT;
-        case E_SEG_FACE:
-            faceTarget = 1;
-            targetDirection = segment.a.getVector();
-            return E_NEXT;
         case E_SEG_STEER: return steerToPoint();
-        case E_SEG_CROSS_X: return crossX();
         case E_SEG_BOUNCE: return bounce();
         case E_SEG_TIMED_MOVE: return timedMoveSegment();
-        case E_SEG_HOP: return hopSegment();
-        case E_SEG_WAIT_BEAT: return waitForBeat();
         case E_SEG_END: return endOfPath();
-        case E_SEG_HOLD:
-            entity->setFacing(xyz(entity->getWorldAxisX()), UP);
-            entity->setRootPosition(xyz(entity->getWorldPosition()));
-            finished = 1;
-            started = 1;
-            return E_STAY;
-        case E_SEG_COUNTER_ADD:
-            requireSlot(slot(), segment.kind)->sharedCounter += segment.a.integer;
-            return E_NEXT;
-        case E_SEG_JUMP_IF_BELOW:
-            if (requireSlot(slot(), segment.kind)->sharedCounter < segment.a.integer) return E_NEXT;
-            return jumpBy(segment.b.integer);
-        case E_SEG_JUMP_IF_ABOVE:
-            if (segment.a.integer < requireSlot(slot(), segment.kind)->sharedCounter) return E_NEXT;
-            return jumpBy(segment.b.integer);
         case E_SEG_JUMP:
             lastStartedSegment = cursor;
             return jumpBy(segment.a.integer);
-        case E_SEG_TIMED_SPLINE: return timedSpline();
-        case E_SEG_FREE_SPLINE: return freeSpline();
         case E_SEG_DESTROY:
             // Only an activated entity may be destroyed: one still flying in enters play first.
             entity->activate();
@@ -169,6 +117,10 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::steerToPoint() {
     const u32 cls = speedClass();
     const f32 targetSpeed = getPathSpeed(cls, segment.b.integer);
     const ClVec3 p = xyz(entity->getPreviousWorldPosition());
+    if (stopped) {
+        entity->setRootPosition(p);
+        return E_STAY;
+    }
     const ClVec3 d = segment.a.getVector() - p;
     // Every steering segment sets off at its own speed, aimed straight at its point.
     if (!steering) {
@@ -188,35 +140,10 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::steerToPoint() {
     entity->setRootPosition(p + scaleVec3(heading, speed * step));
 
     ClVec3 facing = heading;
-    if (entity->faceAlongBlend) {
-        facing = entity->facingBlend.value();
-    } else if (faceTarget) {
-        facing = targetDirection;
-    }
+    if (entity->faceAlongBlend) facing = entity->facingBlend.value();
     // A direction of no length gives no frame: the member then faces +z.
     if (facing.dot(facing) == 0.0f) facing = ClVec3(0.0f, 0.0f, 1.0f);
     entity->setFacing(facing, UP);
-    return E_STAY;
-}
-
-ClProcessor_FollowPath::EStep ClProcessor_FollowPath::crossX() {
-    const SMotionSegment& segment = member->segments[u32(cursor)];
-    const ClVec3 p = xyz(entity->getPreviousWorldPosition());
-    const f32 line = segment.a.real;
-    if (crossing == 0.0f) {
-        crossing = 1.0f;
-        crossingTowardsPlus = p.x < line ? 1.0f : 0.0f;
-        speed = getPathSpeed(speedClass(), segment.b.integer);
-    }
-    const bool plus = crossingTowardsPlus == 1.0f;
-    if ((plus && p.x >= line) || (!plus && p.x <= line)) {
-        crossing = 0.0f;
-        return E_NEXT;
-    }
-    const ClVec3 wanted(plus ? 1.0f : -1.0f, 0.0f, 0.0f);
-    heading = turnHeadingTowards(heading, wanted, PATH_TURN_RATE * g_fGameStep);
-    entity->setRootPosition(p + scaleVec3(heading, speed * g_fGameStep));
-    entity->setFacing(heading, UP);
     return E_STAY;
 }
 
@@ -272,76 +199,6 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::timedMoveSegment() {
     return E_NEXT;
 }
 
-ClProcessor_FollowPath::EStep ClProcessor_FollowPath::hopSegment() {
-    const SMotionSegment& segment = member->segments[u32(cursor)];
-    if (!hopping) {
-        hopping = 1;
-        const f32 duration = PATH_HOP_SHARE_OF_BEAT_GAP * getTimeToNextBeat(0.0f, nullptr);
-        hop.startFromTo(xyz(entity->getPreviousWorldPosition()), segment.a.getVector(), duration, E_TWEEN_CURVE_LINEAR,
-                        0.0f);
-    }
-    hop.advance(frameTime());
-    entity->setRootPosition(hop.getValue());
-    if (hop.running) return E_STAY;
-    hopping = 0;
-    return E_NEXT;
-}
-
-ClProcessor_FollowPath::EStep ClProcessor_FollowPath::waitForBeat() {
-    const SMotionSegment& segment = member->segments[u32(cursor)];
-    if (!subscription && !beatWaitDone) {
-        beatWaitMode = segment.a.integer;
-        if (beatWaitMode != 0 && beatWaitMode != 1) fatalErrorf("ClProcessor_FollowPath: beat wait mode %d", beatWaitMode);
-        if (beatWaitMode == 1) requireSlot(slot(), segment.kind);
-        subscription = subscribeBeat(&ClProcessor_FollowPath::onPathBeat, this, 0);
-    }
-    if (!beatWaitDone) {
-        entity->setRootPosition(xyz(entity->getPreviousWorldPosition()));
-        return E_STAY;
-    }
-    dropBeatSubscription(subscription);
-    beatWaitDone = 0;
-    return E_NEXT;
-}
-
-void ClProcessor_FollowPath::onPathBeat(const SBeat& beat, s32 index, void* user) {
-    (void)beat;
-    auto* self = static_cast<ClProcessor_FollowPath*>(user);
-    if (self->beatWaitDone) return;
-    if (self->beatWaitMode == 0) {
-        self->beatWaitDone = 1;
-        return;
-    }
-    if (self->beatWaitMode != 1) fatalErrorf("ClProcessor_FollowPath: beat wait mode %d", self->beatWaitMode);
-    self->takeTurn(index);
-}
-
-void ClProcessor_FollowPath::takeTurn(s32 beatIndex) {
-    SWaveRecord* record = slot();
-    if (beatIndex < record->nextBeatIndex) return;
-    const s32 count = s32(std::min(record->memberCount, WAVE_MEMBER_SLOT_COUNT));
-    if (count == 0) {
-        beatWaitDone = 1;
-        return;
-    }
-    s32 turn = ((record->turnIndex % count) + count) % count;
-    // At most one pass over the members: when every one is skipped nobody waits for a turn.
-    s32 skipped = 0;
-    while (skipped < count && record->memberFlags[turn] == WAVE_MEMBER_FLAG_SKIP_TURN) {
-        turn = (turn + 1) % count;
-        ++skipped;
-    }
-    record->turnIndex = turn;
-    if (skipped == count) {
-        beatWaitDone = 1;
-        return;
-    }
-    if (s32(entity->memberIndex) != turn) return;
-    record->nextBeatIndex = beatIndex + 1;
-    record->turnIndex = (turn + 1) % count;
-    beatWaitDone = 1;
-}
-
 ClProcessor_FollowPath::EStep ClProcessor_FollowPath::endOfPath() {
     ClEntityNode* root = entity->root;
     if (entity->tween.current == 0.0f) {
@@ -378,65 +235,4 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::endOfPath() {
         }
     }
     return E_CONTINUE;
-}
-
-void ClProcessor_FollowPath::enterSpline(u32 nameHash) {
-    spline = getSplineOrDie(nameHash);
-    splineCursorReset(*spline, &splineCursor);
-    splineCursorEvaluate(*spline, &splineCursor);
-}
-
-void ClProcessor_FollowPath::placeOnSpline(bool faceAlong) {
-    if (faceAlong) entity->setFacing(splineCursor.direction, UP);
-    entity->setRootPosition(splineCursor.position);
-}
-
-ClProcessor_FollowPath::EStep ClProcessor_FollowPath::timedSpline() {
-    const SMotionSegment& segment = member->segments[u32(cursor)];
-    if (lastStartedSegment != cursor) {
-        lastStartedSegment = cursor;
-        enterSpline(u32(segment.b.integer));
-        f32 rideSpeed = getPathSpeed(speedClass(), segment.a.integer);
-        const SWaveRecord* record = slot();
-        if (record && record->hasMemberSpeeds && entity->memberIndex < WAVE_MEMBER_SLOT_COUNT &&
-            record->memberSpeeds[entity->memberIndex] > 0.0f) {
-            rideSpeed = record->memberSpeeds[entity->memberIndex];
-        }
-        splineDistance.startFromTo(0.0f, spline->totalLength, spline->totalLength / rideSpeed,
-                              E_TWEEN_CURVE_LINEAR, 0.0f);
-        timedStartTime = cursor == 1 ? entity->spawnTime : currentSongTime() - PATH_TIMED_START_LEAD;
-        heading = splineCursor.direction.normalized();
-        started = 0;
-        placeOnSpline(true);
-        if (!pathSongHasEnded()) return E_STAY;
-    }
-    if (!pathSongHasEnded()) {
-        splineDistance.time = std::max(currentSongTime() - timedStartTime, 0.0f);
-        splineDistance.evaluate();
-    }
-    splineCursorSeek(*spline, &splineCursor, splineDistance.current);
-    placeOnSpline(true);
-    if (pathSongHasEnded()) return E_NEXT;
-    return splineDistance.running ? E_STAY : E_NEXT;
-}
-
-ClProcessor_FollowPath::EStep ClProcessor_FollowPath::freeSpline() {
-    const SMotionSegment& segment = member->segments[u32(cursor)];
-    if (lastStartedSegment != cursor) {
-        lastStartedSegment = cursor;
-        enterSpline(u32(segment.b.integer));
-        heading = splineCursor.direction.normalized();
-        started = 0;
-        placeOnSpline(!faceTarget);
-        return E_STAY;
-    }
-    if (pathSongHasEnded()) {
-        placeOnSpline(true);
-        return E_NEXT;
-    }
-    const f32 rideSpeed = stopped ? 0.0f : getPathSpeed(speedClass(), segment.a.integer);
-    const f32 factor = getBackdropIntensity() * PATH_FREE_RIDE_INTENSITY_SCALE + PATH_FREE_RIDE_BASE;
-    splineCursorAdvance(*spline, &splineCursor, factor * rideSpeed * frameTime());
-    placeOnSpline(!faceTarget);
-    return splineCursor.finished ? E_NEXT : E_STAY;
 }

@@ -1,22 +1,19 @@
 // The wave member's path: runs the motion plan the wave generator wrote for its slot, segment
-// after segment, several of them timed by the song clock or its beats, and lets the member enter
-// play at the end.
+// after segment (the timed moves by the song clock), and lets the member enter play at the end.
 #pragma once
 
-#include "audio/play/beat_events.h"
 #include "core/types.h"
 #include "core/vec.h"
 #include "render/tween.h"
-#include "render/spline.h"
 #include "world/entity/processor.h"
 
 class ClFXParticleSystem;
 struct SWaveMember;
 struct SWaveRecord;
 
-// The step of steering, crossing and bouncing movement (seconds): 1/60 in the game step's fixed
-// steps, longer in the catch-up at the start of a song. Beat hops, bounce time and timed moves
-// use the frame time instead.
+// The step of steering and bouncing movement (seconds): 1/60 in the game step's fixed steps,
+// longer in the catch-up at the start of a song. Bounce time and timed moves use the frame time
+// and the song clock instead.
 // The in-game mode sets it through setGameStep.
 extern f32 g_fGameStep;
 inline void setGameStep(f32 seconds) { g_fGameStep = seconds; }
@@ -34,58 +31,34 @@ constexpr f32 PATH_TIMED_START_LEAD = 1.0f / 60.0f;
 
 class ClProcessor_FollowPath : public ClProcessor {
 public:
-    s32 beatWaitMode = 0;  // of the kind 8 wait: 0 any beat, 1 members leave in turn
-    u32 beatWaitDone = 0;
-    SBeatSubscriptionHandle subscription;
-    u32 stopped = 0;  // the free spline ride holds still while set
+    u32 stopped = 0;  // while set (the whip boss charging and lashing) steering holds still
     SWaveMember* member = nullptr;
     s32 cursor = 0;
     u32 finished = 0;
-    u32 started = 0;  // set at spawn and by a hold, cleared by the heading and timed segments
+    u32 started = 0;  // set at spawn, cleared by the timed moves
     ClVec3 heading;
     f32 speed = 0.0f;
-    u32 faceTarget = 0;
-    ClVec3 targetDirection;
     u32 steering = 0;              // 1 while a steering segment runs: its first frame has passed
-    f32 crossing = 0.0f;           // 1.0 while a crossing segment runs
-    f32 crossingTowardsPlus = 0.0f;  // 1.0 when it crosses towards +x
     u32 bouncing = 0;
     f32 bounceTimeLeft = 0.0f;
-    u32 hopping = 0;
-    SVectorTween hop;
-    SSplineCursor splineCursor;
-    const ClSplineHermite* spline = nullptr;
     s32 lastStartedSegment = -1;
     ClVec3 timedStart;
     f32 timedStartTime = 0.0f;  // song seconds
     SVectorTween timedMove;
-    SFloatTween splineDistance;
 
     void attach(ClEntity* owner, ClEntityNode* hangingOn) override;
-    void release() override;
     void onSpawn() override;
     void update() override;
-    void onDestroy() override;
-
-    static void onPathBeat(const SBeat& beat, s32 index, void* user);
 
 private:
     enum EStep { E_NEXT, E_STAY, E_CONTINUE };
 
     EStep runSegment();
     EStep steerToPoint();
-    EStep crossX();
     EStep bounce();
     EStep timedMoveSegment();
-    EStep hopSegment();
-    EStep waitForBeat();
     EStep endOfPath();
-    EStep timedSpline();
-    EStep freeSpline();
     EStep jumpBy(s32 segments);
-    void takeTurn(s32 beatIndex);
-    void enterSpline(u32 nameHash);
-    void placeOnSpline(bool faceAlong);
     u32 speedClass() const;
     SWaveRecord* slot() const;
 };

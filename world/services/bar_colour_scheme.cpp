@@ -98,11 +98,7 @@ const SColourAnimator& SBarColourScheme::colour(u32 entry) const {
     return colours[slotOf(entry, E_BARSCHEME_COLOUR)];
 }
 SFloatTween& SBarColourScheme::floatEntry(u32 entry) { return floats[slotOf(entry, E_BARSCHEME_FLOAT)]; }
-const SFloatTween& SBarColourScheme::floatEntry(u32 entry) const {
-    return floats[slotOf(entry, E_BARSCHEME_FLOAT)];
-}
 SIntTween& SBarColourScheme::intEntry(u32 entry) { return ints[slotOf(entry, E_BARSCHEME_INT)]; }
-const SIntTween& SBarColourScheme::intEntry(u32 entry) const { return ints[slotOf(entry, E_BARSCHEME_INT)]; }
 
 void setBarColourSchemePreset(SBarColourScheme* scheme, u32 preset) {
     if (preset >= BAR_COLOUR_PRESET_COUNT) fatalErrorf("colour scheme preset %u does not exist", preset);

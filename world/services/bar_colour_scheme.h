@@ -50,9 +50,7 @@ struct SBarColourScheme {
     SColourAnimator& colour(u32 entry);
     const SColourAnimator& colour(u32 entry) const;
     SFloatTween& floatEntry(u32 entry);
-    const SFloatTween& floatEntry(u32 entry) const;
     SIntTween& intEntry(u32 entry);
-    const SIntTween& intEntry(u32 entry) const;
 
     SColourAnimator& eqLineColour() { return colour(E_BARSCHEME_EQ_LINE_COLOUR); }
     SColourAnimator& eqGlowLineColour() { return colour(E_BARSCHEME_EQ_GLOW_LINE_COLOUR); }
@@ -61,8 +59,10 @@ struct SBarColourScheme {
     SFloatTween& eqHighlightSize() { return floatEntry(E_BARSCHEME_EQ_HIGHLIGHT_SIZE); }
 };
 
-// The scheme everything reads, the presets, and the preset the current scheme heads for.
+// The scheme everything reads, the presets, and the preset the current scheme heads for. The
+// world changes the scheme; the layers above read it through barColourScheme().
 extern SBarColourScheme g_BarColourScheme;
+inline const SBarColourScheme& barColourScheme() { return g_BarColourScheme; }
 extern SBarColourScheme g_aBarColourPresets[BAR_COLOUR_PRESET_COUNT];
 extern u32 g_uBarColourPresetIndex;
 

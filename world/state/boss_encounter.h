@@ -43,7 +43,9 @@ struct SBossEncounter {
     char introSoundName[BOSS_INTRO_NAME_LENGTH];
 };
 
+// The world changes the encounter; the layers above read it through bossEncounter().
 extern SBossEncounter g_BossEncounter;
+inline const SBossEncounter& bossEncounter() { return g_BossEncounter; }
 
 // The encounter's boss; null without one or once its record has been released.
 inline ClEntity* bossEntity() { return entityRefGet(g_BossEncounter.entity); }

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr u32 NAMED_LIST_INITIAL_CAPACITY = 8;
-
 void widenInto(char16_t* out, u32 capacity, const char* text) {
     u32 i = 0;
     for (; text[i] && i + 1 < capacity; ++i) out[i] = char16_t(static_cast<unsigned char>(text[i]));
@@ -26,13 +24,6 @@ void checkIndex(u32 index, u32 count, const char* what) {
 }
 
 }  // namespace
-
-void SRatingLine::clear() {
-    present = 0;
-    value[0] = 0;
-    label[0] = 0;
-    unit[0] = 0;
-}
 
 void SRatingLine::set(const char* valueText, const char16_t* labelText) {
     present = 1;
@@ -54,31 +45,13 @@ void SRatingLine::formatText(char16_t* out, u32 outCapacity, u32 withUnit) const
 
 void SItemDescription::reset() { std::memset(this, 0, sizeof(*this)); }
 
-void SItemDescription::setTextFields(const char* t1, const char* t2, const char* t3, const char* t4, const char* t5,
-                                     const char* t6) {
-    const char* texts[ITEM_TEXT_FIELD_COUNT] = {t1, t2, t3, t4, t5, t6};
-    for (u32 k = 0; k < ITEM_TEXT_FIELD_COUNT; ++k) {
-        if (!texts[k]) continue;
-        widenInto(textFields[k], ITEM_TEXT_LENGTH, texts[k]);
-        textFieldPresent[k] = 1;
-    }
+void SItemDescription::setKindText(const char* kind) {
+    widenInto(kindText, ITEM_TEXT_LENGTH, kind ? kind : "");
+    kindTextPresent = 1;
 }
 
 void SItemDescription::setLine(u32 index, const char16_t* text) {
     checkIndex(index, ITEM_LINE_COUNT, "line");
     wstrCopyN(lines[index], text ? text : u"", ITEM_TEXT_LENGTH);
     linePresent[index] = 1;
-}
-
-SNamedList::SNamedList() { values.init(NAMED_LIST_INITIAL_CAPACITY); }
-SNamedList::~SNamedList() { values.release(); }
-
-void SNamedList::assign(const SNamedList& other) {
-    if (&other == this) return;
-    name.assign(other.name);
-    if (!values.inUse)
-        values.init(NAMED_LIST_INITIAL_CAPACITY);
-    else
-        values.count = 0;
-    for (u32 i = 0; i < other.values.count; ++i) values.push(other.values[i]);
 }

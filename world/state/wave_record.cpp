@@ -40,8 +40,6 @@ f32 SWaveMember::computeDuration() {
             case E_SEG_START:
                 previous = segment.a.getVector();
                 break;
-            case E_SEG_FACE:
-                break;
             case E_SEG_TIMED_MOVE: {
                 const ClVec3 to = segment.a.getVector();
                 total += (to - previous).length() / getPathSpeed(speedClass, segment.c.integer);

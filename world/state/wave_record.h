@@ -13,8 +13,6 @@ struct SWave;  // the wave layer's own wave record
 
 constexpr u32 WAVE_MEMBER_SLOT_COUNT = 16;
 constexpr u32 PATH_SPEED_CLASS_COUNT = 5;
-// A member flagged this way never gets a turn in member-by-member departures.
-constexpr u32 WAVE_MEMBER_FLAG_SKIP_TURN = 3;
 
 // units/s, units/s per s and rad/s by speed class.
 extern const f32 PATH_SPEED[PATH_SPEED_CLASS_COUNT];
@@ -25,24 +23,15 @@ constexpr f32 PATH_TURN_RATE = 4.0f;
 // A class outside 0..4 is fatal.
 f32 getPathSpeed(u32 speedClass, s32 fractionCode);
 
+// The kinds the wave layer writes (the numbers of the plan format; any other kind is fatal to the
+// path follower).
 enum EMotionSegmentKind : u32 {
-    E_SEG_START = 0,          // A point
-    E_SEG_HEADING = 1,
-    E_SEG_FACE = 2,
-    E_SEG_STEER = 3,
-    E_SEG_CROSS_X = 4,
-    E_SEG_BOUNCE = 5,
-    E_SEG_TIMED_MOVE = 6,     // A point, B facing, C fraction code
-    E_SEG_HOP = 7,
-    E_SEG_WAIT_BEAT = 8,
+    E_SEG_START = 0,       // A point
+    E_SEG_STEER = 3,       // A point, B fraction code
+    E_SEG_BOUNCE = 5,      // A direction, B fraction code, C seconds
+    E_SEG_TIMED_MOVE = 6,  // A point, B facing, C fraction code
     E_SEG_END = 9,
-    E_SEG_HOLD = 10,
-    E_SEG_COUNTER_ADD = 11,
-    E_SEG_JUMP_IF_BELOW = 12,
-    E_SEG_JUMP_IF_ABOVE = 13,
-    E_SEG_JUMP = 14,
-    E_SEG_TIMED_SPLINE = 15,  // A fraction code, B spline name hash
-    E_SEG_FREE_SPLINE = 16,
+    E_SEG_JUMP = 14,  // A segments to move by
     E_SEG_DESTROY = 17,
 };
 
@@ -59,7 +48,7 @@ struct SWaveMember {
     ClArray<SMotionSegment> segments;
 
     // The seconds of the plan's timed moves at the wave's speed class, stored as the total path
-    // time. Only start points, facings, timed moves and the end may appear.
+    // time. Only start points, timed moves and the end may appear.
     f32 computeDuration();
 };
 
@@ -99,13 +88,7 @@ struct SWaveRecord : SWaveSlot {
     SWaveMember* plan;  // the member slot of the plan this record's entities fly
     ClEntity* memberEntities[WAVE_MEMBER_SLOT_COUNT];  // freed only together with this record
     u32 memberCount;
-    s32 sharedCounter;  // the counter segments' value
-    s32 turnIndex;      // whose turn it is in member-by-member departures
-    s32 nextBeatIndex;  // beats below it are ignored by those departures
     SWaveTurns* turns;  // the wave's shared turns; null for a member that flies alone
-    u32 memberFlags[WAVE_MEMBER_SLOT_COUNT];
-    f32 memberSpeeds[WAVE_MEMBER_SLOT_COUNT];  // used when hasMemberSpeeds is set
-    u32 hasMemberSpeeds;
     u32 arrived;
     SWaveFrameCount frameCounts[2];
 };
