@@ -120,8 +120,8 @@ void processorFree(ClProcessor* processor);
 // the processor lists while there are none.
 struct SOverlayMark {
     SOverlayMark();
-    SOverlayMark(const SOverlayMark&);
-    SOverlayMark& operator=(const SOverlayMark&) { return *this; }
+    SOverlayMark(const SOverlayMark&) = delete;
+    SOverlayMark& operator=(const SOverlayMark&) = delete;
     ~SOverlayMark();
 };
 u32 overlayProcessorCount();

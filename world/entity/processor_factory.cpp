@@ -22,6 +22,5 @@ u32 g_uOverlayProcessors = 0;
 }
 
 SOverlayMark::SOverlayMark() { ++g_uOverlayProcessors; }
-SOverlayMark::SOverlayMark(const SOverlayMark&) { ++g_uOverlayProcessors; }
 SOverlayMark::~SOverlayMark() { --g_uOverlayProcessors; }
 u32 overlayProcessorCount() { return g_uOverlayProcessors; }
