@@ -1,6 +1,8 @@
 // What the world's base layer (entity/, atoms/, generators/, state/) calls in the layers above it
 // inside the world, all in one record. The record is filled once, when the program is linked, by
-// world/inner_imports.cpp; nothing writes it afterwards.
+// world/inner_imports.cpp; nothing writes it afterwards. The one family the behaviours give this
+// layer by name is the processor classes: the table SProcessorClassEntry g_aProcessorClasses
+// (entity/processor.h), which processors/processor_classes.cpp fills.
 #pragma once
 
 #include "core/types.h"
