@@ -52,6 +52,7 @@
 #include "world/collision/kill_queue.h"
 #include "world/collision/world_collision.h"
 #include "world/effects/backdrop.h"
+#include "world/effects/beat_analysis_view.h"
 #include "world/effects/corruption.h"
 #include "world/effects/equaliser_display.h"
 #include "world/effects/equaliser_state.h"
@@ -67,6 +68,7 @@
 #include "world/play/score_hud.h"
 #include "world/play/song_sound.h"
 #include "world/processors/path_follower.h"
+#include "world/services/beat_subscribers.h"
 #include "world/services/note_list.h"
 #include "world/services/scratch_list.h"
 #include "world/services/session_timers.h"
@@ -248,6 +250,7 @@ s32 ClGameModeActionZuno::enter(s32) {
     resetPlayerStates();
     initHitEffects();
     resetBeatAnalysis();
+    resetBeatSubscriptions();
     resetBackdrop();
 
     SSongIdentity identity;
@@ -310,9 +313,13 @@ s32 ClGameModeActionZuno::enter(s32) {
 void ClGameModeActionZuno::worldStep(u32 fromSongPosition) {
     flipFrameBuffers();
     updateSongClock(fromSongPosition);
-    dispatchBeats();
-    // Only the beats are viewed: no world was set up, so nothing but the beats runs.
-    if (beatsViewOnly()) return;
+    // Only the beats are viewed: no world was set up, so nothing but the view runs, once the
+    // song has started.
+    if (beatsViewOnly()) {
+        if (currentSongTime() > 0.0f) drawBeatAnalysisView();
+        return;
+    }
+    for (s32 index; (index = nextDueBeat()) >= 0; beatDelivered()) dispatchBeat(songBeats()[u32(index)], index);
     waveSpawnTick();
     ::worldStep();
 }

@@ -20,7 +20,6 @@
 #include "ui/ui_system.h"
 #include "waves/wave_pool.h"
 #include "waves/waves.h"
-#include "world/effects/beat_analysis_view.h"
 #include "world/effects/equaliser_display.h"
 #include "world/effects/equaliser_state.h"
 #include "world/play/song_sound.h"
@@ -75,7 +74,6 @@ void installLayerImports() {
     audio.resetDisplay = resetEqualiserDisplay;
     audio.advancePulse = advanceEqualiserPulse;
     audio.drawEqualiser = drawEqualiserDisplay;
-    audio.drawBeatAnalysisView = drawBeatAnalysisView;
     setAudioImports(&audio);
 
     SWorldImports world;

@@ -1,6 +1,6 @@
 // What audio asks of the layers above it: the song's playback sound belongs to the game world's
-// sound services, which the analysis does not know, and what the song clock and the beat events
-// show on screen (the equaliser, its pulse and the beat-analysis view) belongs to the world too.
+// sound services, which the analysis does not know, and what the song clock shows on screen (the
+// equaliser and its pulse) belongs to the world too.
 // The program fills the record once at start-up, before any thread starts
 // (app/layer_imports.cpp), and clears it at shutdown. A null member does nothing: nothing is
 // drawn, and a song cannot be made playable.
@@ -19,8 +19,6 @@ struct SAudioImports {
     void (*advancePulse)(f32 dt) = nullptr;
     // The equaliser strip for spectral frame `frame` (-1 before the song's first frame) (world).
     void (*drawEqualiser)(s32 frame) = nullptr;
-    // The onsets and beats of the next seconds, drawn instead of delivering beats (world).
-    void (*drawBeatAnalysisView)() = nullptr;
 };
 
 // Copies the record; null clears every member.

@@ -1,6 +1,7 @@
 // velodrix-beatclock SONG SECONDS: analyses the song as the game does (codec registry, spectral
 // analysis, beats), plays it from its start through the sound engine for SECONDS while the song
-// clock and the beat events run at 60 frames per second, and prints one line per delivered beat:
+// clock runs and its due beats are pulled at 60 frames per second, and prints one line per
+// delivered beat:
 //
 //   <beat time s> <song clock at delivery s> <seconds since the song started, monotonic clock>
 //
@@ -56,7 +57,7 @@ int failWith(const char* path, const char* why) {
 }
 
 
-void printBeat(const SBeat& beat, s32, void*) {
+void printBeat(const SBeat& beat) {
     const f64 sinceStart = std::chrono::duration<f64>(SteadyClock::now() - g_SongStart).count();
     std::printf("%.4f %.4f %.4f\n", f64(beat.time), f64(currentSongTime()), sinceStart);
 }
@@ -97,7 +98,6 @@ bool analyse(const char16_t* widePath) {
 }
 
 void play(f32 seconds) {
-    subscribeBeat(printBeat, nullptr, 0);
     const SCueHandle cue = playCueHeld("UserMusic");
     u32 latencyFrames = 0;
     getSoundEngineSystem()->getOutputLatency(&latencyFrames);
@@ -115,7 +115,7 @@ void play(f32 seconds) {
         setClockDelta(GAME_CLOCK_GAMEPLAY, FRAME_SECONDS);
         updateAudioEngine(FRAME_SECONDS);
         updateSongClock(1);
-        dispatchBeats();
+        for (s32 index; (index = nextDueBeat()) >= 0; beatDelivered()) printBeat(songBeats()[u32(index)]);
     }
     std::fflush(stdout);
 }

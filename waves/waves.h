@@ -1,6 +1,6 @@
 // What the program calls to run the wave layer: set-up and shutdown around the whole program,
 // and per song the build before play and the release after it. Between them, each game step
-// calls waveSpawnTick (wave_pool.h) after dispatchBeats.
+// calls waveSpawnTick (wave_pool.h) after the beats due are dispatched.
 #pragma once
 
 #include "core/types.h"

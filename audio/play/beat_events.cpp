@@ -2,36 +2,15 @@
 
 #include "audio/analysis/spectrum_analysis.h"
 #include "audio/analysis/tempo_search.h"
-#include "audio/audio_imports.h"
 #include "audio/play/song_clock.h"
 #include "core/config.h"
-#include "core/fixed_pool.h"
-#include "core/global_objects.h"
 
 namespace {
 
-ClFixedPool<SBeatSubscription, BEAT_SUBSCRIPTION_CAPACITY> g_BeatSubscriptions;
-u32 g_uNextSubscriptionSerial = 1;
-// Each beat delivered is one round; a record already reached in the round is not called again,
-// even when an unsubscribe during the round moves it to a position the walk has yet to visit.
-u32 g_uDeliveryRound = 0;
 // Set from nextDueBeat answering a beat until beatDelivered: that beat is being delivered.
 bool g_bDispatching = false;
 
 bool matchesMask(u32 mask, u32 flags) { return mask == 0 || (mask & flags) != 0; }
-
-void deliverBeat(u32 index) {
-    const SBeat beat = g_aSongBeats[index];
-    ++g_uDeliveryRound;
-    for (u32 position = g_BeatSubscriptions.used; position > 0;) {
-        --position;
-        if (position >= g_BeatSubscriptions.used) continue;  // released by a callback
-        SBeatSubscription* subscription = g_BeatSubscriptions.table[position];
-        if (subscription->deliveredRound == g_uDeliveryRound) continue;
-        subscription->deliveredRound = g_uDeliveryRound;
-        if (matchesMask(subscription->flagMask, beat.flags)) subscription->callback(beat, s32(index), subscription->user);
-    }
-}
 
 // Where the queries start, or -1 before the first beat has been delivered.
 s32 queryStart() {
@@ -44,7 +23,6 @@ s32 queryStart() {
 void resetBeatAnalysis() {
     emptyBeats(&g_aSongBeats);
     g_iCurrentBeat = 0;
-    g_BeatSubscriptions.init();
     g_bDispatching = false;
     // The analysis itself runs later, once the song's frames exist; the view mode too.
     createOnsetLists();
@@ -56,38 +34,6 @@ void releaseBeatAnalysis() {
     g_BeatAnalysis.frameCount = 0;
     g_aSongBeats.release();
     g_iCurrentBeat = 0;
-    g_BeatSubscriptions.releaseAll();
-}
-
-SBeatSubscriptionHandle subscribeBeat(BeatCallback callback, void* user, u32 flagMask) {
-    SBeatSubscription* record = g_BeatSubscriptions.take();
-    if (!record) return {};
-    record->flagMask = flagMask;
-    record->callback = callback;
-    record->user = user;
-    record->serial = g_uNextSubscriptionSerial++;
-    // Subscribed during a delivery: the beat being delivered is not for it.
-    record->deliveredRound = g_uDeliveryRound;
-    return {record, record->serial};
-}
-
-void unsubscribeBeat(SBeatSubscriptionHandle handle) {
-    if (!handle.record || handle.record->serial != handle.serial) return;
-    handle.record->serial = 0;
-    g_BeatSubscriptions.release(handle.record);
-}
-
-u32 liveBeatSubscriptions() { return g_BeatSubscriptions.used; }
-
-void dispatchBeats() {
-    if (configHasKey("VISUAL_BEAT_ANALYSIS")) {
-        if (currentSongTime() > 0.0f) {
-            if (audioImports().drawBeatAnalysisView) audioImports().drawBeatAnalysisView();
-            return;
-        }
-        if (currentSongTime() < 0.0f) return;
-    }
-    for (s32 index; (index = nextDueBeat()) >= 0; beatDelivered()) deliverBeat(u32(index));
 }
 
 s32 nextDueBeat() {

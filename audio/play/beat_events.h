@@ -1,54 +1,17 @@
-// The song's beats during play: delivered once each, in order, to every subscriber whose flag mask
-// matches, and the time queries about upcoming beats. Main thread only.
+// The song's beats during play: each beat falls due once, in order, to the deliverer above audio
+// that pulls them once per drawn frame, and the time queries about upcoming beats. Main thread
+// only.
 #pragma once
 
 #include "audio/analysis/beat.h"
 #include "core/array.h"
 #include "core/types.h"
 
-// Called with the beat, its index in the song's beat list and the subscriber's own pointer.
-using BeatCallback = void (*)(const SBeat& beat, s32 index, void* user);
-
-struct SBeatSubscription {
-    u32 flagMask;          // 0: every beat; otherwise beats whose flag word shares a bit
-    BeatCallback callback;
-    void* user;
-    u32 poolIndex;         // position in the pool's table
-    u32 serial;            // changes every time the record is handed out
-    u32 deliveredRound;    // the delivery round that last reached this record
-};
-
-// What a subscriber keeps: a handle whose serial no longer matches (the record was released and
-// handed out again) is stale, and unsubscribing with it does nothing.
-struct SBeatSubscriptionHandle {
-    SBeatSubscription* record = nullptr;
-    u32 serial = 0;
-    explicit operator bool() const { return record != nullptr; }
-};
-
-// New beat state for a song: an empty beat list (capacity 8), beat 0 next, every subscription
-// free, and the onset lists created for the analysis.
+// New beat state for a song: an empty beat list (capacity 8), beat 0 next, and the onset lists
+// created for the analysis.
 void resetBeatAnalysis();
-// Frees the onset lists and tempo candidates, the energy and onset arrays and the beat list, and
-// returns every subscription.
+// Frees the onset lists and tempo candidates, the energy and onset arrays and the beat list.
 void releaseBeatAnalysis();
-
-// A null handle when all subscriptions are in use: the subscriber then receives no beats.
-SBeatSubscriptionHandle subscribeBeat(BeatCallback callback, void* user, u32 flagMask);
-// A null or stale handle is ignored. May be called from a callback.
-void unsubscribeBeat(SBeatSubscriptionHandle handle);
-// Unsubscribes and nulls the handle, so that it reads as not subscribed.
-inline void dropBeatSubscription(SBeatSubscriptionHandle& handle) {
-    unsubscribeBeat(handle);
-    handle = {};
-}
-u32 liveBeatSubscriptions();
-
-// Once per drawn frame, after the song clock: every beat whose time is strictly below the song
-// time, in order, to the matching subscribers from the last subscribed to the first. With
-// VISUAL_BEAT_ANALYSIS set, the beat-analysis view is drawn instead while the song time is
-// positive.
-void dispatchBeats();
 
 // The pull a beat deliverer runs once per drawn frame, after the song clock:
 //   for (s32 index; (index = nextDueBeat()) >= 0; beatDelivered()) deliver songBeats()[index];
@@ -62,7 +25,7 @@ void beatDelivered();
 // delivering any (a view that shows the analysis instead of playing it).
 void passBeatsPlayedBefore(f32 songTime);
 
-// The queries start at the next beat to deliver (the one after it while a callback runs), and
+// The queries start at the next beat to deliver (the one after it while one is being delivered), and
 // answer none until the first beat has been delivered.
 
 // Seconds from the song time to the first upcoming beat at least `minimumLead` ahead, with its

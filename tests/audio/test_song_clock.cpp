@@ -1,6 +1,6 @@
 // The song clock and the beat events during play: a held song cue on the manual null output
-// drives the song time, and every beat reaches its subscribers once, in order, within a frame;
-// the subscription pool, the play-time queries and the tempo sequences over synthetic beat lists.
+// drives the song time, and every beat falls due once, in order, within a frame; the pull, the
+// play-time queries and the tempo sequences over synthetic beat lists.
 #include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
 #include "audio/play/tempo_sequences.h"
@@ -31,8 +31,11 @@ std::vector<s32> indicesOf(const ClArray<s32>& out) { return std::vector<s32>(ou
 
 struct SDelivery { s32 index; f32 beatTime, songTime; };
 
-void recordDelivery(const SBeat& beat, s32 index, void* user) {
-    static_cast<std::vector<SDelivery>*>(user)->push_back({index, beat.time, currentSongTime()});
+// Every beat due at the song time pulled and marked delivered, as the game step does.
+void deliverDueBeats(std::vector<SDelivery>* deliveries = nullptr) {
+    for (s32 index; (index = nextDueBeat()) >= 0; beatDelivered()) {
+        if (deliveries) deliveries->push_back({index, g_aSongBeats[u32(index)].time, currentSongTime()});
+    }
 }
 
 void resetBeats() {
@@ -68,20 +71,19 @@ protected:
     }
 
     // One drawn frame of `seconds`: the engine updates, the output mixes the frame, then the
-    // clock and the beat events run as the in-game draw passes run them.
+    // clock runs and the beats due are pulled as the game step does.
     void frame(f32 seconds, bool paused = false) {
         setClockDelta(GAME_CLOCK_SYSTEM, seconds);
         setClockDelta(GAME_CLOCK_GAMEPLAY, paused ? 0.0f : seconds);
         updateAudioEngine(seconds);
         getSoundEngineSystem()->advanceNullOutput(u32(std::lround(seconds * RATE)), nullptr);
         updateSongClock(1);
-        dispatchBeats();
+        deliverDueBeats(&m_deliveries);
     }
     // The song starts with these beats, each delivery recorded in m_deliveries.
     void startSong(const std::vector<f32>& beats) {
         setBeats(beats);
         m_deliveries.clear();
-        subscribeBeat(recordDelivery, &m_deliveries, 0);
         const SCueHandle cue = playCueHeld("Song");
         ASSERT_TRUE(cue);
         setSongCue(cue);
@@ -154,68 +156,6 @@ TEST_F(BeatEvents, TheFrameClockGivesFrameMinusOneWhileNegativeAndHoldsTheLastFr
 }
 
 // ---------------------------------------------------------------------------------------------
-// Subscriptions
-
-std::vector<std::string> g_aCallOrder;
-
-struct SCallRecorder {
-    const char* name = "";
-    SBeatSubscriptionHandle toUnsubscribe{};
-    u32 calls = 0;
-};
-
-void recordOrder(const SBeat&, s32, void* user) {
-    auto* recorder = static_cast<SCallRecorder*>(user);
-    g_aCallOrder.push_back(recorder->name);
-    ++recorder->calls;
-    if (recorder->toUnsubscribe) unsubscribeBeat(std::exchange(recorder->toUnsubscribe, {}));
-}
-
-TEST_F(BeatEvents, MasksChooseBeatsTheLatestSubscriberComesFirstAndEqualTimesWait) {
-    setBeats({0.5f, 1.0f, 1.5f}, {0u, 2u, 4u});
-    SCallRecorder a{"A"}, b{"B"}, masked{"M"};
-    subscribeBeat(recordOrder, &a, 0);
-    subscribeBeat(recordOrder, &b, 0);
-    subscribeBeat(recordOrder, &masked, 6);
-    g_aCallOrder.clear();
-    setSongTime(0.5f);  // a beat equal to the song time waits a frame
-    dispatchBeats();
-    g_aCallOrder.push_back("|");
-    setSongTime(2.0f);
-    dispatchBeats();
-    EXPECT_EQ(g_aCallOrder, (std::vector<std::string>{"|", "B", "A", "M", "B", "A", "M", "B", "A"}));
-    EXPECT_EQ(masked.calls, 2u);  // mask 6 takes the beats flagged 2 and 4
-}
-
-TEST_F(BeatEvents, UnsubscribingDuringDeliveryCallsNoRecordTwiceStaleHandlesAreIgnoredAndAFullPoolRefuses) {
-    setBeats({0.5f});
-    SCallRecorder first{"first"}, second{"second"}, third{"third"}, fourth{"fourth"};
-    const SBeatSubscriptionHandle firstHandle = subscribeBeat(recordOrder, &first, 0);
-    subscribeBeat(recordOrder, &second, 0);
-    subscribeBeat(recordOrder, &third, 0);
-    // The top subscriber removes the bottom one: the pool moves the top record into the bottom
-    // slot, which the walk has yet to visit.
-    third.toUnsubscribe = firstHandle;
-    g_aCallOrder.clear();
-    setSongTime(1.0f);
-    dispatchBeats();
-    EXPECT_EQ(g_aCallOrder, std::vector<std::string>({"third", "second"}));
-    EXPECT_EQ(liveBeatSubscriptions(), 2u);
-
-    // The freed record is handed out again; the old handle must not remove the new subscriber.
-    const SBeatSubscriptionHandle fourthHandle = subscribeBeat(recordOrder, &fourth, 0);
-    EXPECT_EQ(fourthHandle.record, firstHandle.record);
-    unsubscribeBeat(firstHandle);
-    EXPECT_EQ(liveBeatSubscriptions(), 3u);
-    unsubscribeBeat(fourthHandle);
-    EXPECT_EQ(liveBeatSubscriptions(), 2u);
-
-    // A full pool refuses the subscription.
-    for (u32 i = 2; i < 256; ++i) ASSERT_TRUE(subscribeBeat(recordOrder, &first, 0));
-    EXPECT_FALSE(subscribeBeat(recordOrder, &first, 0));
-}
-
-// ---------------------------------------------------------------------------------------------
 // Queries
 
 std::pair<f32, s32> nextBeat(f32 lead) {
@@ -229,7 +169,7 @@ TEST_F(BeatEvents, QueriesAnswerNoneBeforeTheFirstBeatAndPastTheLast) {
     for (const f32 songTime : {0.5f, 4.0f}) {
         SCOPED_TRACE(songTime);
         setSongTime(songTime);
-        dispatchBeats();
+        deliverDueBeats();
         for (const f32 lead : {0.0f, 1.0f}) {
             const auto [time, index] = nextBeat(lead);
             EXPECT_EQ(time, 0.0f) << lead;
@@ -242,7 +182,7 @@ TEST_F(BeatEvents, QueriesAnswerNoneBeforeTheFirstBeatAndPastTheLast) {
 TEST_F(BeatEvents, QueriesBetweenBeatsAnswerTheNextAndTheOneAfterALead) {
     setBeats({1.0f, 2.0f, 3.0f});
     setSongTime(1.5f);
-    dispatchBeats();
+    deliverDueBeats();
     const auto [time, index] = nextBeat(0.0f);
     EXPECT_EQ(time, 0.5f);
     EXPECT_EQ(index, 1);
@@ -255,47 +195,30 @@ TEST_F(BeatEvents, QueriesBetweenBeatsAnswerTheNextAndTheOneAfterALead) {
     EXPECT_EQ(getTimeToBeatAfter(5, 0.0f), 0.0f);
 }
 
-// What a subscriber sees when it asks for the next beat while one is being delivered.
-struct SQueriedInDelivery {
-    s32 delivered = -1;
-    s32 nextIndex = -1;
-    f32 nextTime = -1.0f;
-    f32 lead = -1.0f;
-    f32 leadAfterOne = -1.0f;
-};
-void queryInDelivery(const SBeat&, s32 index, void* user) {
-    auto* seen = static_cast<SQueriedInDelivery*>(user);
-    seen->delivered = index;
-    seen->lead = getTimeToNextBeat(0.0f, &seen->nextIndex);
-    seen->nextTime = getNextBeat() ? getNextBeat()->time : -1.0f;
-    seen->leadAfterOne = getTimeToBeatAfter(1, 0.0f);
-}
-
-TEST_F(BeatEvents, InsideADeliveryTheQueriesAnswerTheBeatAfterTheOneDelivered) {
+TEST_F(BeatEvents, WhileABeatIsBeingDeliveredTheQueriesAnswerTheBeatAfterIt) {
     setBeats({1.0f, 2.0f, 3.0f, 4.0f});
-    SQueriedInDelivery seen;
-    const SBeatSubscriptionHandle handle = subscribeBeat(queryInDelivery, &seen, 0);
     setSongTime(1.5f);
-    dispatchBeats();
+    deliverDueBeats();
     setSongTime(2.25f);
-    dispatchBeats();
-    unsubscribeBeat(handle);
-    EXPECT_EQ(seen.delivered, 1);
-    EXPECT_EQ(seen.nextIndex, 2);
-    EXPECT_EQ(seen.lead, 0.75f);
-    EXPECT_EQ(seen.nextTime, 3.0f);
-    EXPECT_EQ(seen.leadAfterOne, 1.75f);
+    ASSERT_EQ(nextDueBeat(), 1);
+    s32 nextIndex = -1;
+    EXPECT_EQ(getTimeToNextBeat(0.0f, &nextIndex), 0.75f);
+    EXPECT_EQ(nextIndex, 2);
+    ASSERT_NE(getNextBeat(), nullptr);
+    EXPECT_EQ(getNextBeat()->time, 3.0f);
+    EXPECT_EQ(getTimeToBeatAfter(1, 0.0f), 1.75f);
+    beatDelivered();
 }
 
-TEST_F(BeatEvents, ThePullAnswersEachDueBeatOnceInOrderAndInsideADeliveryTheQueriesAnswerTheOneAfter) {
+TEST_F(BeatEvents, ThePullAnswersEachDueBeatOnceInOrder) {
     setBeats({1.0f, 2.0f, 3.0f});
+    setSongTime(1.0f);
+    EXPECT_EQ(nextDueBeat(), -1) << "a beat at the song time waits a frame";
     setSongTime(2.5f);
     EXPECT_EQ(nextDueBeat(), 0);
     EXPECT_EQ(nextDueBeat(), 0) << "asking again does not advance";
     beatDelivered();
     EXPECT_EQ(nextDueBeat(), 1);
-    ASSERT_NE(getNextBeat(), nullptr);
-    EXPECT_EQ(getNextBeat()->time, 3.0f);
     beatDelivered();
     EXPECT_EQ(nextDueBeat(), -1) << "the beat at 3 s is not due at 2.5 s";
     beatDelivered();  // nothing was answered: nothing moves

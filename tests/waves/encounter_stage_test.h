@@ -7,6 +7,7 @@
 #include "tests/waves/wave_test_song.h"
 #include "tests/world/atom_test_support.h"
 #include "world/play/boss_meter.h"
+#include "world/services/beat_subscribers.h"
 #include "world/state/boss_encounter.h"
 
 #include <vector>
@@ -22,6 +23,7 @@ protected:
         g_fGameStep = STEP;
         ASSERT_TRUE(world_test::openEncounterStage());
         resetBeatAnalysis();
+        resetBeatSubscriptions();
         initWorld();
         resetPlayerStates();
         resetInspirationPickups();

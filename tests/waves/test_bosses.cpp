@@ -26,6 +26,7 @@
 #include "world/processors/cube_station.h"
 #include "world/processors/motion_processors.h"
 #include "world/services/bar_colour_scheme.h"
+#include "world/services/beat_subscribers.h"
 #include "world/state/boss_encounter.h"
 #include "world/world_step.h"
 
@@ -77,6 +78,7 @@ protected:
     T* fightNow(u32 kind, std::initializer_list<f32> beats) {
         releaseBeatAnalysis();
         resetBeatAnalysis();
+        resetBeatSubscriptions();
         for (f32 t : beats) test_support::addSongBeat(t);
         ClEntity* boss = fightingBoss(kind);
         boss->spawn();
@@ -338,6 +340,7 @@ protected:
         constexpr u32 LONG_SONG_BANDS = 16;
         releaseBeatAnalysis();
         resetBeatAnalysis();
+        resetBeatSubscriptions();
         resetSpectrumAnalysis();
         resetSongFeatures();
         makeWaveTestSong(seconds, LONG_SONG_BANDS);
@@ -349,7 +352,7 @@ protected:
     static void playStep() {
         flipFrameBuffers();
         updateSongClock(0);
-        dispatchBeats();
+        world_test::deliverDueBeats();
         waveSpawnTick();
         worldStep();
     }

@@ -18,6 +18,7 @@
 #include "world/play/player_state.h"
 #include "world/processors/path_follower.h"
 #include "world/services/world_imports.h"
+#include "world/services/beat_subscribers.h"
 
 #include <cstdlib>
 #include <vector>
@@ -73,6 +74,7 @@ protected:
     void SetUp() override {
         WaveSongTest::SetUp();
         resetBeatAnalysis();
+        resetBeatSubscriptions();
         world_test::addBeats(0.25f, 0.5f, 2 * WAVE_SONG_SECONDS);
         initWorld();
         resetPlayerStates();
@@ -98,7 +100,7 @@ protected:
     // flushes; then the song clock moves on.
     static void step() {
         flipFrameBuffers();
-        dispatchBeats();
+        world_test::deliverDueBeats();
         waveSpawnTick();
         updateLiveEntities();
         processKillQueue();

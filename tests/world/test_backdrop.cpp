@@ -15,11 +15,13 @@
 #include "core/random.h"
 #include "render/draw_lists.h"
 #include "tests/world/atom_test_support.h"
+#include "tests/world/world_test_support.h"
 #include "ui/widget.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/song_sound.h"
+#include "world/services/beat_subscribers.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -38,6 +40,7 @@ protected:
         NullDrawTest::SetUp();
         resetSongAnalysis();
         resetBeatAnalysis();
+        resetBeatSubscriptions();
         sfmtInitGenRand(1234);
         setSongTime(0.0f);
         resetBackdrop();
@@ -157,12 +160,12 @@ TEST_F(Backdrop, EveryBeatRestartsThePulse) {
     EXPECT_EQ(getBackdropBeatPulse(), 0.0f);
     pushBeat(&g_aSongBeats, SBeat{0.5f, 0.0f, 0, 0, {}});
     setSongTime(1.0f);
-    dispatchBeats();
+    world_test::deliverDueBeats();
     EXPECT_EQ(getBackdropBeatPulse(), 1.0f);
     step(0.5f);
     EXPECT_EQ(getBackdropBeatPulse(), 1.0f / 256.0f);
     releaseBackdrop();
-    EXPECT_EQ(liveBeatSubscriptions(), 0u);
+    EXPECT_EQ(world_test::liveBeatSubscriptions(), 0u);
 }
 
 TEST_F(Backdrop, RingsWidenAndFadeForSixSecondsAndSixteenAtMost) {

@@ -13,6 +13,7 @@
 #include "tests/world/world_pictures.h"
 #include "world/entity/world.h"
 #include "world/services/bar_colour_scheme.h"
+#include "world/services/beat_subscribers.h"
 #include "world/world_step.h"
 
 namespace {
@@ -28,6 +29,7 @@ protected:
         initWorld();
         resetSongAnalysis();
         resetBeatAnalysis();
+        resetBeatSubscriptions();
         // Eight bands, the loud ones in the middle; a quiet song.
         m_bands = {0.1f, 0.3f, 0.6f, 0.9f, 0.9f, 0.6f, 0.3f, 0.1f};
         g_SpectrumAnalysis.header.bandCount = u32(m_bands.size());

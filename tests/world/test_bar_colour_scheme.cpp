@@ -10,6 +10,7 @@
 #include "world/effects/backdrop.h"
 #include "world/effects/equaliser_cell.h"
 #include "world/services/bar_colour_scheme.h"
+#include "world/services/beat_subscribers.h"
 
 #include <array>
 #include <cmath>
@@ -39,6 +40,7 @@ protected:
         // from a backdrop at rest, as a song does.
         resetSongAnalysis();
         resetBeatAnalysis();
+        resetBeatSubscriptions();
         resetBackdrop();
     }
     void TearDown() override {

@@ -58,7 +58,7 @@ TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
         d.processor(E_PROC_ROTATOR_ON_BEAT).param("DPB", 90.0f).param("BRSFTR", 0.5f).param("BRINV", 1);
     });
     entity->activate();
-    EXPECT_EQ(liveBeatSubscriptions(), 1u);
+    EXPECT_EQ(world_test::liveBeatSubscriptions(), 1u);
     auto* rotator = processorOf<ClProcessor_Rotator_OnBeat>(entity, E_PROC_ROTATOR_ON_BEAT);
     const SBeat beat{};
     ClProcessor_Rotator_OnBeat::onBeat(beat, 0, rotator);
@@ -69,7 +69,7 @@ TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
     EXPECT_NEAR(rotator->angle.current, -45.0f, 1e-3f);
     expectRotation(childOf(entity)->localMatrix, ClVec3(0, 1, 0), -45.0f * 3.14159265f / 180.0f);
     entity->destroy();
-    EXPECT_EQ(liveBeatSubscriptions(), 0u);
+    EXPECT_EQ(world_test::liveBeatSubscriptions(), 0u);
 }
 
 TEST_F(MotionTest, BeatRotatorStartsOnThePathSignalOnceOrNeverAsAsked) {
@@ -78,12 +78,12 @@ TEST_F(MotionTest, BeatRotatorStartsOnThePathSignalOnceOrNeverAsAsked) {
             d.processor(E_PROC_ROTATOR_ON_BEAT).param("DPB", 90.0f).param("BRSOFA", startOn);
         });
         entity->activate();
-        EXPECT_EQ(liveBeatSubscriptions(), 0u);
+        EXPECT_EQ(world_test::liveBeatSubscriptions(), 0u);
         entity->broadcastPathSignal();
         entity->broadcastPathSignal();
-        EXPECT_EQ(liveBeatSubscriptions(), startOn == 1 ? 1u : 0u) << "BRSOFA " << startOn;
+        EXPECT_EQ(world_test::liveBeatSubscriptions(), startOn == 1 ? 1u : 0u) << "BRSOFA " << startOn;
         freeEntity(entity);
-        EXPECT_EQ(liveBeatSubscriptions(), 0u);
+        EXPECT_EQ(world_test::liveBeatSubscriptions(), 0u);
     }
 }
 

@@ -164,7 +164,7 @@ protected:
     // the waves that are due.
     void tick() {
         updateSongClock(0);
-        dispatchBeats();
+        deliverDueBeats();
         for (SScriptedWave& wave : m_waves) {
             if (wave.entity || currentSongTime() < wave.spawnTime) continue;
             wave.entity = allocEntity(OWNER_LIVE_GAME);

@@ -6,6 +6,7 @@
 #include "audio/sound/sound_engine.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
+#include "core/global_objects.h"
 #include "core/game_clock.h"
 #include "core/script_cache.h"
 #include "render/flipbook.h"
@@ -24,6 +25,7 @@
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
 #include "world/play/player_state.h"
+#include "world/services/beat_subscribers.h"
 #include "world/services/world_imports.h"
 #include "world/state/boss_encounter.h"
 #include "world/state/play_record.h"
@@ -40,6 +42,7 @@ void startTestWorld() {
     registerBulletGenerators();
     resetPlayerStates();
     resetBeatAnalysis();
+    resetBeatSubscriptions();
     g_BossEncounter = SBossEncounter{};
     setSongTime(0.0f);
 }
@@ -128,7 +131,7 @@ void playBossFrame() {
     updateBossEncounter();
     updateGuardianEvents();
     flipFrameBuffers();
-    dispatchBeats();
+    deliverDueBeats();
     updateLiveEntities();
     processKillQueue();
     flushDestroyedEntities();
@@ -261,9 +264,21 @@ void playSong(f32 seconds) {
     constexpr f32 step = 1.0f / 60.0f;
     for (f32 t = 0.0f; t < seconds - 1e-4f; t += step) {
         setSongTime(currentSongTime() + step);
-        dispatchBeats();
+        deliverDueBeats();
         stepWorld(step);
     }
+}
+
+void deliverDueBeats() {
+    for (s32 index; (index = nextDueBeat()) >= 0; beatDelivered()) dispatchBeat(songBeats()[u32(index)], index);
+}
+
+u32 liveBeatSubscriptions() {
+    SBeatSubscriptionHandle taken[BEAT_SUBSCRIPTION_CAPACITY];
+    u32 free = 0;
+    while (free < BEAT_SUBSCRIPTION_CAPACITY && (taken[free] = subscribeBeat([](const SBeat&, s32, void*) {}, nullptr, 0))) ++free;
+    for (u32 i = 0; i < free; ++i) unsubscribeBeat(taken[i]);
+    return BEAT_SUBSCRIPTION_CAPACITY - free;
 }
 
 void addBeats(f32 first, f32 spacing, u32 count, u32 flags) {

@@ -114,6 +114,12 @@ ClEntity* spawnActiveEntity(ClDNAProgram* program, s32 ownerTag = OWNER_LIVE_GAM
 void stepWorld(f32 frameTime = 1.0f / 60.0f);
 // Game steps of 1/60 s over the seconds, the song clock moved on and the beats due delivered first.
 void playSong(f32 seconds);
+// The beats due at the song time, each pulled from audio and dispatched to the world's
+// subscribers, as the game step does.
+void deliverDueBeats();
+// Subscriptions in use, counted as the pool's capacity less the ones a subscriber could still take
+// (each taken and given back).
+u32 liveBeatSubscriptions();
 // Beats of strength 1 at first, first + spacing, ... appended to the song's beat list.
 void addBeats(f32 first, f32 spacing, u32 count, u32 flags = 0);
 

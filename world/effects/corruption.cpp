@@ -1,6 +1,6 @@
 #include "world/effects/corruption.h"
 
-#include "audio/play/beat_events.h"
+#include "world/services/beat_subscribers.h"
 #include "audio/sound/sound_engine.h"
 #include "core/float_helpers.h"
 #include "world/effects/enemy_beams.h"

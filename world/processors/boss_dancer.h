@@ -3,7 +3,7 @@
 // and gun rate change with its remaining strength.
 #pragma once
 
-#include "audio/play/beat_events.h"
+#include "world/services/beat_subscribers.h"
 #include "core/array.h"
 #include "core/types.h"
 #include "core/vec.h"

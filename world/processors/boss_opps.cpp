@@ -1,5 +1,6 @@
 #include "world/processors/boss_opps.h"
 
+#include "audio/play/beat_events.h"
 #include "core/game_clock.h"
 #include "core/timers.h"
 #include "world/atoms/atom.h"

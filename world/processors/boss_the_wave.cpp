@@ -1,5 +1,6 @@
 #include "world/processors/boss_the_wave.h"
 
+#include "audio/play/beat_events.h"
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "core/script_cache.h"

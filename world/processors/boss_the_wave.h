@@ -3,7 +3,7 @@
 // sometimes turning back halfway. The entity itself stays at the origin.
 #pragma once
 
-#include "audio/play/beat_events.h"
+#include "world/services/beat_subscribers.h"
 #include "core/types.h"
 #include "render/tween.h"
 #include "world/entity/processor.h"

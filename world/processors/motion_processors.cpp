@@ -1,5 +1,6 @@
 #include "world/processors/motion_processors.h"
 
+#include "audio/play/beat_events.h"
 #include "core/game_clock.h"
 #include "core/matrix44.h"
 #include "world/atoms/atom.h"

@@ -3,7 +3,7 @@
 // flicker of damaged parts.
 #pragma once
 
-#include "audio/play/beat_events.h"
+#include "world/services/beat_subscribers.h"
 #include "core/types.h"
 #include "core/vec.h"
 #include "render/tween.h"
