@@ -22,7 +22,6 @@
 #include "core/string_helpers.h"
 #include "core/string_table.h"
 #include "core/task_layer.h"
-#include "core/text_reader.h"
 #include "core/timers.h"
 #include "input/ambient/ambient_light.h"
 #include "input/input_channels.h"
@@ -302,7 +301,6 @@ const SLifeStep STARTUP_STEPS[] = {
     {"seedRandom", call<seedRandomFromSettings>},
     {"buildLangDir", call<buildLangDir>},
     {"initUserDataDir", call<initUserDataDir>},
-    {"closeTextSource", call<closeTextSource>},
     {"createSaveDataDir", call<createSaveDataDir>},
     // String tables and global tables.
     {"loadPlatformStringTable", call<loadPlatformStringTable>},
@@ -423,7 +421,6 @@ const SLifeStep SHUTDOWN_STEPS[] = {
     {"releaseCameraBlenders", call<releaseCameraBlenders>},
     {"shutdownSpriteQueue", call<shutdownSpriteQueue>},
     {"configFree", call<configFree>},
-    {"closeTextSource", call<closeTextSource>},
     {"shutdownInput", [] { shutdownInput(); }},
     {"releaseShaderRegistry", call<releaseShaderRegistry>},
     {"shutdownRenderer", call<shutdownRenderer>},

@@ -9,6 +9,8 @@
 
 #include "core/types.h"
 
+struct STextReader;
+
 constexpr int CONFIG_MAX_ENTRIES = 128;  // at most 127 are filled
 constexpr int CONFIG_KEY_LENGTH = 32;
 constexpr int CONFIG_VALUE_LENGTH = 256;
@@ -45,9 +47,9 @@ bool configLoad(const char* fileName);
 // are filled (nothing is added) or the value is empty (the record is used up but the key stays
 // absent, as for an empty quoted value in the file).
 bool configSetValue(const char* key, const char* valueText);
-// Parses the line reader's current source as a settings file. Lines with a key and no value
-// are skipped; parsing stops silently once 127 records are filled.
-void configParse();
+// Parses the rest of the reader's text as a settings file. Lines with a key and no value are
+// skipped; parsing stops silently once 127 records are filled.
+void configParse(STextReader& reader);
 
 // The value as an integer or a float; an integer setting read as a float gives its value
 // converted, and so does a float setting read as an integer (truncated toward zero).

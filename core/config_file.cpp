@@ -13,17 +13,18 @@ bool configLoad(const char* fileName) {
     strCopyN(path, getDataDir(), sizeof path);
     if (strAppendN(path, fileName, sizeof path) != E_TEXTCOPY_COMPLETE) return false;
     toBackslashes(path);
-    if (!packagedFileExists(path, PACKAGE_ID_ANY) || !openTextSource(path)) return false;
-    configParse();
-    closeTextSource();
+    STextReader reader;
+    if (!packagedFileExists(path, PACKAGE_ID_ANY) || !openTextReader(reader, path)) return false;
+    configParse(reader);
+    closeTextReader(reader);
     return true;
 }
 
-void configParse() {
+void configParse(STextReader& reader) {
     char line[CONFIG_LINE_LENGTH];
     char key[TEXT_TOKEN_LENGTH];
     char value[TEXT_TOKEN_LENGTH];
-    while (nextContentLine(sizeof line, line)) {
+    while (nextContentLine(reader, sizeof line, line)) {
         const char* rest = nextToken(line, key, sizeof key);
         if (!rest) continue;
         if (configEntryCount() >= CONFIG_MAX_ENTRIES - 1) return;

@@ -9,42 +9,21 @@ namespace {
 constexpr u32 TEXT_SOURCE_ALIGNMENT = 16;
 constexpr u32 TEXT_SOURCE_USER_WORD = 4;
 
-struct STextReader {
-    SAssetFile* file = nullptr;  // set when the source is a packaged file, which we release
-    const char* source = nullptr;
-    u32 length = 0;
-    u32 position = 0;
-    u32 lineStart = 0;  // offset of the line read last, for messages
-};
-
-STextReader g_textReader;
-
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-void resetReader() {
-    g_textReader.source = nullptr;
-    g_textReader.length = 0;
-    g_textReader.position = 0;
-    g_textReader.lineStart = 0;
-}
+}  // namespace
 
-u32 lineNumberAt(u32 offset) {
+u32 textLineNumber(const STextReader& reader) {
     u32 lineNumber = 1;
-    for (u32 i = 0; i < offset && i < g_textReader.length; ++i) {
-        if (g_textReader.source[i] == '\n') ++lineNumber;
+    for (u32 i = 0; i < reader.lineStart && i < reader.length; ++i) {
+        if (reader.source[i] == '\n') ++lineNumber;
     }
     return lineNumber;
 }
 
-u32 currentLineNumber() { return lineNumberAt(g_textReader.lineStart); }
-
-}  // namespace
-
-u32 textLineNumber() { return currentLineNumber(); }
-
-bool openTextSource(const char* path) {
-    closeTextSource();
+bool openTextReader(STextReader& reader, const char* path) {
+    closeTextReader(reader);
     if (!path) return false;
     u32 size = 0;
     SAssetFile* file = nullptr;
@@ -58,30 +37,30 @@ bool openTextSource(const char* path) {
         releaseAssetFile(file);
         return false;
     }
-    g_textReader.file = file;
-    g_textReader.source = reinterpret_cast<const char*>(file->data);
-    g_textReader.length = size;
+    reader.file = file;
+    reader.source = reinterpret_cast<const char*>(file->data);
+    reader.length = size;
     return true;
 }
 
-void setTextSource(const char* block, u32 length) {
-    closeTextSource();
-    g_textReader.source = block;
-    g_textReader.length = block ? length : 0;
+STextReader textReaderOver(const char* block, u32 length) {
+    STextReader reader;
+    reader.source = block;
+    reader.length = block ? length : 0;
+    return reader;
 }
 
-void closeTextSource() {
-    if (g_textReader.file) releaseAssetFile(g_textReader.file);
-    g_textReader.file = nullptr;
-    resetReader();
+void closeTextReader(STextReader& reader) {
+    if (reader.file) releaseAssetFile(reader.file);
+    reader = STextReader{};
 }
 
-char* readLine(char* buffer, u32 size) {
-    if (!buffer || size < 2 || !g_textReader.source || g_textReader.position >= g_textReader.length) return nullptr;
-    g_textReader.lineStart = g_textReader.position;
+char* readLine(STextReader& reader, char* buffer, u32 size) {
+    if (!buffer || size < 2 || !reader.source || reader.position >= reader.length) return nullptr;
+    reader.lineStart = reader.position;
     u32 copied = 0;
-    while (copied < size - 1 && g_textReader.position < g_textReader.length) {
-        const char c = g_textReader.source[g_textReader.position++];
+    while (copied < size - 1 && reader.position < reader.length) {
+        const char c = reader.source[reader.position++];
         buffer[copied++] = c;
         if (c == '\n' || c == '\r') break;
     }
@@ -100,8 +79,8 @@ bool isContentLine(const char* text) {
     return *p != '/' && *p != '\0';
 }
 
-char* nextContentLine(u32 size, char* buffer) {
-    while (readLine(buffer, size)) {
+char* nextContentLine(STextReader& reader, u32 size, char* buffer) {
+    while (readLine(reader, buffer, size)) {
         if (isContentLine(buffer)) return buffer;
     }
     return nullptr;

@@ -1,6 +1,6 @@
 // The line reader: one whole text held in memory (a packaged file, or a block the caller hands
-// in), read line by line and token by token. It reads the settings file, the camera frames and
-// the play-test data. There is one reader; it belongs to the main thread.
+// in), read line by line and token by token. It reads the settings file and the camera frames.
+// Each caller owns its reader record for the time it reads; the reader keeps no state of its own.
 //
 // Lines end after the first '\n' or '\r', so a CR LF pair gives a second line holding only
 // '\n', which is not a content line. A comment line starts, after blanks, with two slashes
@@ -19,27 +19,38 @@
 // Capacity of a token buffer for the lines the reader's callers read (terminator included).
 constexpr u32 TEXT_TOKEN_LENGTH = 256;
 
-// Reads the whole packaged file (any mounted package) and makes it the source. False when no
-// package holds it, it is empty, or it cannot be read; nothing is kept open then. A source
-// already set is closed first.
-bool openTextSource(const char* path);
-// Makes the caller's block the source; the reader never frees it. A source already set is
-// closed first.
-void setTextSource(const char* block, u32 length);
+struct SAssetFile;
+
+// One text being read and the place reached in it. A reader over a caller's block only points
+// at it; one opened on a packaged file holds the file until closeTextReader.
+struct STextReader {
+    SAssetFile* file = nullptr;  // set when the source is a packaged file, which the reader releases
+    const char* source = nullptr;
+    u32 length = 0;
+    u32 position = 0;
+    u32 lineStart = 0;  // offset of the line read last, for messages
+};
+
+// Reads the whole packaged file (any mounted package) and makes it the reader's source. False
+// when no package holds it, it is empty, or it cannot be read; nothing is kept open then. A
+// source the reader already has is closed first.
+bool openTextReader(STextReader& reader, const char* path);
+// A reader over the caller's block, which stays the caller's: the reader never frees it.
+STextReader textReaderOver(const char* block, u32 length);
 // Releases a file source (a caller's block is only forgotten) and resets the reader.
-void closeTextSource();
+void closeTextReader(STextReader& reader);
 
 // The 1-based number of the line read last, for messages.
-u32 textLineNumber();
+u32 textLineNumber(const STextReader& reader);
 
 // Copies the next line, up to and including its first '\n' or '\r', or its first size - 1
 // characters, and terminates it. Null at the end of the source, with no source, or for a
 // size below 2.
-char* readLine(char* buffer, u32 size);
+char* readLine(STextReader& reader, char* buffer, u32 size);
 // False for an empty text, a single blank or line break, and a comment line.
 bool isContentLine(const char* text);
 // The next content line, read into buffer; null at the end of the source.
-char* nextContentLine(u32 size, char* buffer);
+char* nextContentLine(STextReader& reader, u32 size, char* buffer);
 
 // Reads one token of text into out (at most size - 1 characters; a longer token is cut, and
 // the rest of it skipped). Returns the position after the token and the white space behind

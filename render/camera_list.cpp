@@ -34,17 +34,23 @@ const char* const kCameraFramesPath = "Camera\\CameraFrames.txt";
 // Directions whose angle has a smaller sine count as parallel.
 constexpr f32 PARALLEL_SINE = 1e-4f;
 
+// The camera frames' text being read, and the name its messages give it.
+struct SFramesText {
+    STextReader reader;
+    const char* name;
+};
+
 // The next content line of a frame record; a record cut short is fatal.
-const char* recordLine(char* line, const char* sourceName, const char* what) {
-    if (!nextContentLine(kFrameLineLength, line))
-        fatalErrorf("%s: line %u: the frame ends before its %s", sourceName, textLineNumber(), what);
+const char* recordLine(char* line, SFramesText& text, const char* what) {
+    if (!nextContentLine(text.reader, kFrameLineLength, line))
+        fatalErrorf("%s: line %u: the frame ends before its %s", text.name, textLineNumber(text.reader), what);
     return line;
 }
 
 // Exactly count finite numbers on the line: a missing number, a word, an infinity or a NaN would
 // place the camera nowhere, and a number more belongs to no field, so each stops the program
 // naming the line.
-void readFloats(const char* line, f32* out, u32 count, const char* sourceName, const char* what) {
+void readFloats(const char* line, f32* out, u32 count, const SFramesText& text, const char* what) {
     char token[TEXT_TOKEN_LENGTH];
     for (u32 i = 0; i < count; ++i) {
         token[0] = '\0';
@@ -52,69 +58,71 @@ void readFloats(const char* line, f32* out, u32 count, const char* sourceName, c
         char* end = token;
         out[i] = token[0] ? strtof_l(token, &end, cLocale()) : 0.0f;
         if (token[0] == '\0' || *end != '\0' || !std::isfinite(out[i]))
-            fatalErrorf("%s: line %u: the %s needs %u finite numbers (\"%s\" is not one)", sourceName, textLineNumber(),
-                        what, count, token);
+            fatalErrorf("%s: line %u: the %s needs %u finite numbers (\"%s\" is not one)", text.name,
+                        textLineNumber(text.reader), what, count, token);
     }
     token[0] = '\0';
     if (line) nextToken(line, token, sizeof token);
     if (token[0])
-        fatalErrorf("%s: line %u: the %s needs %u numbers, and \"%s\" follows them", sourceName, textLineNumber(),
-                    what, count, token);
+        fatalErrorf("%s: line %u: the %s needs %u numbers, and \"%s\" follows them", text.name,
+                    textLineNumber(text.reader), what, count, token);
 }
 
-ClVec3 readVector(char* line, const char* sourceName, const char* what) {
+ClVec3 readVector(char* line, SFramesText& text, const char* what) {
     f32 v[3];
-    readFloats(recordLine(line, sourceName, what), v, 3, sourceName, what);
+    readFloats(recordLine(line, text, what), v, 3, text, what);
     return ClVec3(v[0], v[1], v[2]);
 }
 
 // A direction of no length gives the camera no orientation.
-ClVec3 readDirection(char* line, const char* sourceName, const char* what) {
-    const ClVec3 v = readVector(line, sourceName, what);
+ClVec3 readDirection(char* line, SFramesText& text, const char* what) {
+    const ClVec3 v = readVector(line, text, what);
     if (v.x == 0.0f && v.y == 0.0f && v.z == 0.0f)
-        fatalErrorf("%s: line %u: the %s has no length", sourceName, textLineNumber(), what);
+        fatalErrorf("%s: line %u: the %s has no length", text.name, textLineNumber(text.reader), what);
     return v;
 }
 
 // A side or up direction along the forward one leaves the camera free to roll: no orientation.
-ClVec3 readAcrossDirection(char* line, const ClVec3& forward, const char* sourceName, const char* what) {
-    const ClVec3 v = readDirection(line, sourceName, what);
+ClVec3 readAcrossDirection(char* line, const ClVec3& forward, SFramesText& text, const char* what) {
+    const ClVec3 v = readDirection(line, text, what);
     if (forward.cross(v).length() <= PARALLEL_SINE * forward.length() * v.length())
-        fatalErrorf("%s: line %u: the %s is parallel to the forward direction", sourceName, textLineNumber(), what);
+        fatalErrorf("%s: line %u: the %s is parallel to the forward direction", text.name,
+                    textLineNumber(text.reader), what);
     return v;
 }
 
 // Degrees, more than 0 and less than 180: a wider or negative view projects nothing.
-f32 readFieldOfView(char* line, const char* sourceName) {
+f32 readFieldOfView(char* line, SFramesText& text) {
     f32 fov = 0.0f;
-    readFloats(recordLine(line, sourceName, "field of view"), &fov, 1, sourceName, "field of view");
+    readFloats(recordLine(line, text, "field of view"), &fov, 1, text, "field of view");
     if (!(fov > 0.0f && fov < 180.0f))
-        fatalErrorf("%s: line %u: the field of view %g is not between 0 and 180 degrees", sourceName, textLineNumber(),
-                    double(fov));
+        fatalErrorf("%s: line %u: the field of view %g is not between 0 and 180 degrees", text.name,
+                    textLineNumber(text.reader), double(fov));
     return fov;
 }
 
-void readFrames(const char* sourceName) {
+void readFrames(SFramesText& text) {
     static char line[kFrameLineLength];
     char first[TEXT_TOKEN_LENGTH], name[TEXT_TOKEN_LENGTH];
-    while (nextContentLine(kFrameLineLength, line)) {
+    while (nextContentLine(text.reader, kFrameLineLength, line)) {
         first[0] = name[0] = '\0';
         const char* rest = nextToken(line, first, sizeof first);
         if (first[0] == '\0') continue;
         if (rest) nextToken(rest, name, sizeof name);
         if (g_CameraList.frameCount == CAMERA_FRAME_CAPACITY)
-            fatalErrorf("%s: line %u: more than %u camera frames", sourceName, textLineNumber(), CAMERA_FRAME_CAPACITY);
+            fatalErrorf("%s: line %u: more than %u camera frames", text.name, textLineNumber(text.reader),
+                        CAMERA_FRAME_CAPACITY);
         SCameraFrame& frame = g_CameraList.frames[g_CameraList.frameCount++];
         frame = SCameraFrame{crc32TextNoCase(name), ClVec3(), ClMatrix33(), 90.0f};
-        frame.position = readVector(line, sourceName, "position");
+        frame.position = readVector(line, text, "position");
         ClMatrix44 axes;
-        const ClVec3 forward = readDirection(line, sourceName, "forward direction");
+        const ClVec3 forward = readDirection(line, text, "forward direction");
         axes.setBackAxis(forward);
-        axes.setColumn0(readAcrossDirection(line, forward, sourceName, "right direction"));
-        axes.setColumn1(readAcrossDirection(line, forward, sourceName, "up direction"));
+        axes.setColumn0(readAcrossDirection(line, forward, text, "right direction"));
+        axes.setColumn1(readAcrossDirection(line, forward, text, "up direction"));
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) frame.orientation.set(r, c, axes.m[4 * r + c]);
-        frame.fov = readFieldOfView(line, sourceName);
+        frame.fov = readFieldOfView(line, text);
     }
 }
 
@@ -169,15 +177,16 @@ u32 cameraCount() { return g_CameraList.count; }
 ClCamera* cameraAt(u32 index) { return index < g_CameraList.count ? g_CameraList.cameras[index] : nullptr; }
 
 void loadCameraFrames() {
-    if (!openTextSource(kCameraFramesPath)) fatalErrorf("cannot open the camera frames \"%s\"", kCameraFramesPath);
-    readFrames(kCameraFramesPath);
-    closeTextSource();
+    SFramesText text{STextReader{}, kCameraFramesPath};
+    if (!openTextReader(text.reader, kCameraFramesPath))
+        fatalErrorf("cannot open the camera frames \"%s\"", kCameraFramesPath);
+    readFrames(text);
+    closeTextReader(text.reader);
 }
 
 void loadCameraFramesFromText(const char* text, u32 length, const char* sourceName) {
-    setTextSource(text, length);
-    readFrames(sourceName);
-    closeTextSource();
+    SFramesText frames{textReaderOver(text, length), sourceName};
+    readFrames(frames);
 }
 
 const SCameraFrame* findCameraFrame(u32 nameHash) {

@@ -18,7 +18,7 @@ TEST(StartupOrder, StartUpRunsItsStepsInTheirOrder) {
         "installTerminationHandler", "installLayerImports", "clearQueuedDocument", "leaderboardClientStartup", "setModeState",
         "frameTimerInit", "setDataDir", "stringTablesInit", "timersInit", "fileLayerInit", "cipherLockInit",
         "packagesInit", "mountPackages", "loadSettings", "seedRandom", "buildLangDir", "initUserDataDir",
-        "closeTextSource", "createSaveDataDir", "loadPlatformStringTable", "initGlobalBucketTables",
+        "createSaveDataDir", "loadPlatformStringTable", "initGlobalBucketTables",
         "loadStringTables", "lockUserDataDir", "loadingStateSetUp", "initUi", "scriptRegistriesInit", "openScripts",
         "packRegistryInit", "clearSongListFilters", "createSongLibrary", "logManagerInit", "readGameData",
         "readUserSave", "padMonkeyLogin", "initAmbientLighting", "initDisplayOptionTable", "initRenderer",
@@ -48,7 +48,7 @@ TEST(StartupOrder, ShutdownRunsItsStepsInTheirOrder) {
         "releaseAllDrawBatches", "releaseAllMaterials", "shutdownRumble", "releaseFilm", "shutdownAudioEngine",
         "medalQueueShutdown", "shutdownAmbientLighting", "clearLayerImports", "releaseUIDeviceBuffers",
         "releaseCanvases", "shutdownFrontEndScreens", "shutdownUi", "releaseCameras", "releaseCameraBlenders",
-        "shutdownSpriteQueue", "configFree", "closeTextSource", "shutdownInput", "releaseShaderRegistry",
+        "shutdownSpriteQueue", "configFree", "shutdownInput", "releaseShaderRegistry",
         "shutdownRenderer", "releaseAttachedNodeLists", "logManagerShutdown", "fileLayerShutdown",
         "timersShutdown", "destroyRetiredParticleSystems", "stringTablesShutdown", "cipherLockShutdown",
         "packagesShutdown", "releaseUserDataDir", "openQueuedDocument"};

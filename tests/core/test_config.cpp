@@ -27,14 +27,12 @@ protected:
     }
     void TearDown() override {
         setFatalErrorHook(nullptr);
-        closeTextSource();
         configFree();
         PackageTest::TearDown();
     }
     void parse(std::string text) {
-        setTextSource(text.data(), u32(text.size()));
-        configParse();
-        closeTextSource();
+        STextReader reader = textReaderOver(text.data(), u32(text.size()));
+        configParse(reader);
     }
 };
 

@@ -1,38 +1,11 @@
 #include "core/fatal_error.h"
 #include "core/text_reader.h"
 #include <gtest/gtest.h>
-#include "tests/support/fatal_catch.h"
 
 #include <clocale>
 #include <string>
-#include <vector>
-
-using namespace test_support;
 
 namespace {
-
-class TextReader : public FatalThrowingTest {
-protected:
-    void TearDown() override {
-        closeTextSource();
-        FatalThrowingTest::TearDown();
-    }
-
-    void setSource(const std::string& text) {
-        m_text = text;
-        setTextSource(m_text.data(), u32(m_text.size()));
-    }
-
-    // Every line readLine gives with a buffer of the given size, up to the end of the text.
-    static std::vector<std::string> allLines(u32 size) {
-        std::vector<std::string> lines;
-        char line[64];
-        while (readLine(line, size) != nullptr) lines.push_back(line);
-        return lines;
-    }
-
-    std::string m_text;
-};
 
 // The token that nextToken cuts from the text and what it leaves after it, as "token|rest".
 std::string tokenOf(const char* text, u32 size = 256) {
@@ -41,40 +14,60 @@ std::string tokenOf(const char* text, u32 size = 256) {
     return std::string(out) + "|" + (rest ? rest : "<null>");
 }
 
+// The next line readLine gives with a buffer of the given size, or "<end>".
+std::string nextLine(STextReader& reader, u32 size) {
+    char line[64];
+    return readLine(reader, line, size) ? std::string(line) : std::string("<end>");
+}
+
 }  // namespace
 
-TEST_F(TextReader, LinesEndAfterEitherBreakAndALongLineContinuesAsTheNext) {
-    setSource("ab\r\ncd\nlast");
-    EXPECT_EQ(allLines(16), (std::vector<std::string>{"ab\r", "\n", "cd\n", "last"}));
-    setSource("abcdefg\n");
-    EXPECT_EQ(allLines(4), (std::vector<std::string>{"abc", "def", "g\n"}));
+TEST(TextReader, LinesEndAfterEitherBreak) {
+    const std::string text = "ab\r\ncd\nlast";
+    STextReader reader = textReaderOver(text.data(), u32(text.size()));
+    EXPECT_EQ(nextLine(reader, 16), "ab\r");
+    EXPECT_EQ(nextLine(reader, 16), "\n");
+    EXPECT_EQ(nextLine(reader, 16), "cd\n");
+    EXPECT_EQ(textLineNumber(reader), 2u);
+    EXPECT_EQ(nextLine(reader, 16), "last");
+    EXPECT_EQ(nextLine(reader, 16), "<end>");
 }
 
-TEST_F(TextReader, ReadLineRefusesWithoutSourceOrRoomAndClosingForgetsTheCallersBlock) {
+TEST(TextReader, ALineLongerThanTheBufferContinuesAsTheNext) {
+    const std::string text = "abcdefg\n";
+    STextReader reader = textReaderOver(text.data(), u32(text.size()));
+    EXPECT_EQ(nextLine(reader, 4), "abc");
+    EXPECT_EQ(nextLine(reader, 4), "def");
+    EXPECT_EQ(nextLine(reader, 4), "g\n");
+}
+
+TEST(TextReader, ReadLineRefusesWithoutSourceOrRoomAndClosingForgetsTheCallersBlock) {
     char line[8];
-    EXPECT_EQ(readLine(line, sizeof line), nullptr);
-    setSource("text");
-    EXPECT_EQ(readLine(line, 1), nullptr);
-    EXPECT_EQ(readLine(line, 0), nullptr);
+    STextReader none;
+    EXPECT_EQ(readLine(none, line, sizeof line), nullptr);
+    const std::string text = "a b";
+    STextReader reader = textReaderOver(text.data(), u32(text.size()));
+    EXPECT_EQ(readLine(reader, line, 1), nullptr);
+    EXPECT_EQ(readLine(reader, line, 0), nullptr);
 
-    setSource("a b");
-    closeTextSource();
-    EXPECT_EQ(readLine(line, sizeof line), nullptr);
-    EXPECT_EQ(m_text, "a b");
+    closeTextReader(reader);
+    EXPECT_EQ(readLine(reader, line, sizeof line), nullptr);
+    EXPECT_EQ(text, "a b");
 }
 
-TEST_F(TextReader, CommentLinesStartWithTwoSlashesBlanksAllowedBetweenAndAreSkipped) {
+TEST(TextReader, CommentLinesStartWithTwoSlashesBlanksAllowedBetweenAndAreSkipped) {
     for (const char* line : {"  \t/ /note", "/", "\r"}) EXPECT_FALSE(isContentLine(line)) << line;
     for (const char* line : {"KEY 1 // note", " /x"}) EXPECT_TRUE(isContentLine(line)) << line;
 
-    setSource("// head\r\n\r\n  / / also\nKEY 1\r\n");
+    const std::string text = "// head\r\n\r\n  / / also\nKEY 1\r\n";
+    STextReader reader = textReaderOver(text.data(), u32(text.size()));
     char line[64];
-    ASSERT_NE(nextContentLine(sizeof line, line), nullptr);
+    ASSERT_NE(nextContentLine(reader, sizeof line, line), nullptr);
     EXPECT_STREQ(line, "KEY 1\r");
-    EXPECT_EQ(nextContentLine(sizeof line, line), nullptr);
+    EXPECT_EQ(nextContentLine(reader, sizeof line, line), nullptr);
 }
 
-TEST_F(TextReader, TokensSplitAtWhiteSpaceQuotesKeepBlanksAnOpenQuoteEndsWithItsLineAndLongOnesAreCut) {
+TEST(TextReader, TokensSplitAtWhiteSpaceQuotesKeepBlanksAnOpenQuoteEndsWithItsLineAndLongOnesAreCut) {
     EXPECT_EQ(tokenOf("  KEY\t value\r\n"), "KEY|value\r\n");
     EXPECT_EQ(tokenOf("value\r\n"), "value|<null>");
     EXPECT_EQ(tokenOf("\"a b\tc\" next"), "a b\tc|next");
