@@ -43,18 +43,14 @@ std::string numberedKeys(int count) {
     return text;
 }
 
-// "KEY=int/float/text" for each key, or "KEY=-" for one that is absent.
-std::string entries(std::initializer_list<std::string> keys) {
-    std::string out;
-    for (const std::string& key : keys) {
-        const char* text = configGetString(key.c_str());
-        EXPECT_EQ(text != nullptr, configHasKey(key.c_str())) << key;
-        out += (out.empty() ? "" : " ") + key + "=";
-        char number[40];
-        std::snprintf(number, sizeof number, "%d/%g/", configGetInt(key.c_str()), configGetFloat(key.c_str()));
-        out += text ? number + std::string(text) : "-";
-    }
-    return out;
+// How one key reads: "int/float/text", or "-" when it is absent.
+std::string entry(const std::string& key) {
+    const char* text = configGetString(key.c_str());
+    EXPECT_EQ(text != nullptr, configHasKey(key.c_str())) << key;
+    if (!text) return "-";
+    char number[40];
+    std::snprintf(number, sizeof number, "%d/%g/", configGetInt(key.c_str()), configGetFloat(key.c_str()));
+    return number + std::string(text);
 }
 
 }  // namespace
@@ -62,39 +58,51 @@ std::string entries(std::initializer_list<std::string> keys) {
 TEST_F(Config, ValuesReadByTheirFormEitherGetterConvertsAndAbsentKeysGiveZeroAndNull) {
     parse("HEX 0x1F\nNEG -3\nFLOAT 2.5\nDASH -\nALLHEX 0xFFFFFFFF\n");
     // Every value keeps its text; a word too large for an integer reads as a negative one.
-    EXPECT_EQ(entries({"HEX", "NEG", "Float", "DASH", "ALLHEX", "ABSENT"}),
-              "HEX=31/31/0x1F NEG=-3/-3/-3 Float=2/2.5/2.5 DASH=0/0/- ALLHEX=-1/-1/0xFFFFFFFF ABSENT=-");
+    EXPECT_EQ(entry("HEX"), "31/31/0x1F");
+    EXPECT_EQ(entry("NEG"), "-3/-3/-3");
+    EXPECT_EQ(entry("Float"), "2/2.5/2.5");
+    EXPECT_EQ(entry("DASH"), "0/0/-");
+    EXPECT_EQ(entry("ALLHEX"), "-1/-1/0xFFFFFFFF");
+    EXPECT_EQ(entry("ABSENT"), "-");
     EXPECT_FALSE(configHasKey(nullptr));
     configFree();
-    EXPECT_EQ(entries({"HEX"}), "HEX=-");
+    EXPECT_EQ(entry("HEX"), "-");
     parse("NEG_FLOAT -2.75\n");
-    EXPECT_EQ(entries({"NEG_FLOAT"}), "NEG_FLOAT=-2/-2.75/-2.75");
+    EXPECT_EQ(entry("NEG_FLOAT"), "-2/-2.75/-2.75");
 }
 
 TEST_F(Config, LaterDuplicateWinsOtherKeysStayFindableAndOverlongKeysAreCutAlike) {
     parse("KEY 1\nOTHER 2\nKEY 3\n");
-    EXPECT_EQ(entries({"KEY", "OTHER"}), "KEY=3/3/3 OTHER=2/2/2");
+    EXPECT_EQ(entry("KEY"), "3/3/3");
+    EXPECT_EQ(entry("OTHER"), "2/2/2");
     // An overlong key is cut the same way when read back; a key without value makes no entry.
     const std::string key31(31, 'K');
     parse(key31 + "_TAIL 5\nLONELY\nEMPTY \"\"\nNEXT 2\n");
-    EXPECT_EQ(entries({key31 + "_OTHER", std::string(30, 'K'), "LONELY", "EMPTY", "NEXT"}),
-              key31 + "_OTHER=5/5/5 " + std::string(30, 'K') + "=- LONELY=- EMPTY=- NEXT=2/2/2");
+    EXPECT_EQ(entry(key31 + "_OTHER"), "5/5/5");
+    EXPECT_EQ(entry(std::string(30, 'K')), "-");
+    EXPECT_EQ(entry("LONELY"), "-");
+    EXPECT_EQ(entry("EMPTY"), "-");
+    EXPECT_EQ(entry("NEXT"), "2/2/2");
 }
 
 TEST_F(Config, The128thKeyLineEndsParsingAnEmptyValueUsesUpARecordAndALongLineGoesOnAsTheNext) {
     parse(numberedKeys(130));
-    EXPECT_EQ(entries({"K126", "K127"}), "K126=126/126/126 K127=-");
+    EXPECT_EQ(entry("K126"), "126/126/126");
+    EXPECT_EQ(entry("K127"), "-");
     EXPECT_FALSE(configSetValue("LATE", "1"));
 
     configFree();
     parse(numberedKeys(126) + "BLANK \"\"\nLAST 1\n");
-    EXPECT_EQ(entries({"BLANK", "LAST"}), "BLANK=- LAST=-");
+    EXPECT_EQ(entry("BLANK"), "-");
+    EXPECT_EQ(entry("LAST"), "-");
     configFree();
     // The value is cut to 255 characters; the piece past 2,047 bytes is a line of its own,
     // here a key with no value.
     const std::string longValue(CONFIG_LINE_LENGTH + 100, 'v');
     parse("LONG " + longValue + "\nAFTER 7\nSPLIT " + std::string(CONFIG_LINE_LENGTH - 7, 'x') + " TAIL 9\n");
-    EXPECT_EQ(entries({"LONG", "AFTER", "TAIL"}), "LONG=0/0/" + std::string(CONFIG_VALUE_LENGTH - 1, 'v') + " AFTER=7/7/7 TAIL=9/9/9");
+    EXPECT_EQ(entry("LONG"), "0/0/" + std::string(CONFIG_VALUE_LENGTH - 1, 'v'));
+    EXPECT_EQ(entry("AFTER"), "7/7/7");
+    EXPECT_EQ(entry("TAIL"), "9/9/9");
 }
 
 TEST_F(Config, MissingOrZeroByteFileFailsToLoad) {
@@ -120,7 +128,9 @@ TEST_F(Config, ReadsTheSettingsFileFromAMountedPackage) {
                 "RESOLUTION 720 // lines\r\n");
     packAndMount("ASPEC", {{"*.txt"}, {}, {}, ""});
     ASSERT_TRUE(configLoad("project.ini"));
-    EXPECT_EQ(entries({"MUSIC", "RESOLUTION", "NOVSYNC"}), "MUSIC=0/0/My Music/a song.ogg RESOLUTION=720/720/720 NOVSYNC=-");
+    EXPECT_EQ(entry("MUSIC"), "0/0/My Music/a song.ogg");
+    EXPECT_EQ(entry("RESOLUTION"), "720/720/720");
+    EXPECT_EQ(entry("NOVSYNC"), "-");
     // The file object went back to the pool with the source.
     EXPECT_EQ(getAssetFileCount(), 0u);
 }

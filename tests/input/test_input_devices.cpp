@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
 
 namespace {
 
@@ -126,9 +125,19 @@ TEST_F(InputDevices, DebugCameraMapperWritesItsOwnBlock) {
     backend.keys = {{0x2E, 0x80}};
     frame(debugCameraInputMapper());
     EXPECT_EQ(channel(5), 0.0f) << "the player's channels stay clear";
-    std::vector<f32> block;
-    for (int i = 0; i < 16; ++i) block.push_back(channelValue(getDebugCameraChannel(i)));
-    EXPECT_EQ(block, (std::vector<f32>{0, 1, 1, 0, 0, 0, 0, 3 * (24078.0f / 24918.0f), 0, 2, 1, 0, 0, 1, 1, 0}));
+    const struct {
+        const char* name;
+        int channel;
+        f32 value;
+    } cases[] = {{"left stick left", 0, 0.0f},   {"left stick right", 1, 1.0f},
+                 {"d-pad up", 2, 1.0f},          {"d-pad down", 3, 0.0f},
+                 {"left stick up", 4, 0.0f},     {"left stick down", 5, 0.0f},
+                 {"right stick x", 6, 0.0f},     {"right stick y", 7, 3 * (24078.0f / 24918.0f)},
+                 {"unused", 8, 0.0f},            {"both triggers", 9, 2.0f},
+                 {"left shoulder", 10, 1.0f},    {"right shoulder", 11, 0.0f},
+                 {"unused", 12, 0.0f},           {"back", 13, 1.0f},
+                 {"key C", 14, 1.0f},            {"unused", 15, 0.0f}};
+    for (const auto& c : cases) EXPECT_EQ(channelValue(getDebugCameraChannel(c.channel)), c.value) << c.name;
 }
 
 TEST_F(InputDevices, IgnoreSettingsKeepPadsConnectedButSilent) {
