@@ -37,7 +37,6 @@
 #include "render/render_device.h"
 #include "render/render_worker.h"
 #include "render/scene_inputs.h"
-#include "render/spline_registry.h"
 #include "render/view_slots.h"
 #include "ui/switcher.h"
 #include "ui/ui_input.h"
@@ -198,7 +197,6 @@ s32 ClGameModeActionZuno::enter(s32) {
     // The wait is bounded: a scan still analysing (a stalled music file) fails the start.
     const bool scanIdle = waitForSongScanIdle();
     m_finished = 1;
-    clearSplineRegistry();
 
     // A song named by the mode's path or by GAME_MUSIC_FILE is played outside the library: it
     // needs no library record, and its caches are named from its path.

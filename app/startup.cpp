@@ -59,10 +59,8 @@
 #include "render/debris_particles.h"
 #include "render/fx_particles.h"
 #include "render/mega_particles.h"
-#include "render/spline_registry.h"
 #include "render/state_stacks.h"
 #include "render/texture.h"
-#include "render/transform_node.h"
 #include "render/view_slots.h"
 #include "ui/switcher.h"
 #include "ui/ui_pointer.h"
@@ -116,8 +114,6 @@ const char* const STARTUP_TEXTURES[] = {
 };
 static_assert(std::size(STARTUP_TEXTURES) == 50);
 
-// Objects whose nodes follow them each frame, per frame half.
-constexpr u32 ATTACHED_NODE_LIST_CAPACITY = 1024;
 constexpr u32 PLAYTEST_CATEGORY_COUNT = 3;
 
 void loadStartupUiImage(const char* name) { loadUiImage(name, 0); }
@@ -224,7 +220,6 @@ void defineCanvases() {
 }
 
 void startInput() { initInput(0, g_startInputChannelCount); }
-void initAttachedNodes() { initAttachedNodeLists(ATTACHED_NODE_LIST_CAPACITY); }
 // The codec registry takes the user's audio-log option itself.
 void startAudioEngine() { initAudioEngine(0); }
 void loadEffectsBank() { loadSoundBank("ZUNO_SFX", 0); }
@@ -336,12 +331,10 @@ const SLifeStep STARTUP_STEPS[] = {
     {"createDebugCamera", call<createDebugCamera>},
     {"loadCameraFrames", call<loadCameraFrames>},
     {"pushDefaultStateStacks", call<pushDefaultStateStacks>},
-    {"initAttachedNodeLists", call<initAttachedNodes>},
     {"stopAllRumble", call<stopAllRumble>},
     {"loadLensFlareTextures", call<loadLensFlareTextures>},
     {"initFlipbookTable", call<initFlipbookTable>},
     {"resetGuardianSequence", call<resetGuardianSequence>},
-    {"initSplineRegistry", call<initSplineRegistry>},
     // Audio.
     {"initAudioEngine", call<startAudioEngine>},
     {"readGameDataAndStartScan", call<librarySetUpAfterAudio>},
@@ -389,7 +382,6 @@ const SLifeStep SHUTDOWN_STEPS[] = {
     {"exitCurrentMode", [] { g_pCurrentGameMode->exit(); }},
     {"stopSongScanAndSave", call<libraryStopScanAndSave>},
     {"releaseGlobalBucketTables", call<releaseGlobalBucketTables>},
-    {"shutdownSplineRegistry", call<shutdownSplineRegistry>},
     {"releaseGuardianSequence", call<releaseGuardianSequence>},
     {"releaseAllFlipbooks", call<releaseAllFlipbooks>},
     {"shutdownSessionChoice", call<shutdownSessionChoice>},
@@ -424,7 +416,6 @@ const SLifeStep SHUTDOWN_STEPS[] = {
     {"shutdownInput", [] { shutdownInput(); }},
     {"releaseShaderRegistry", call<releaseShaderRegistry>},
     {"shutdownRenderer", call<shutdownRenderer>},
-    {"releaseAttachedNodeLists", call<releaseAttachedNodeLists>},
     {"logManagerShutdown", call<logManagerShutdown>},
     {"fileLayerShutdown", call<fileLayerShutdown>},
     {"timersShutdown", call<timersShutdown>},

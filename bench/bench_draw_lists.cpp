@@ -19,7 +19,6 @@
 #include "render/batcher.h"
 #include "render/draw_lists.h"
 #include "core/config.h"
-#include "render/frame_lists.h"
 #include "render/render_device.h"
 #include "render/render_worker.h"
 
@@ -90,7 +89,7 @@ void BM_DrawListFrame(benchmark::State& state) {
     coreImports.drawListLines = drawListLineTaskType();
     setCoreImports(&coreImports);
     initRenderer();
-    g_FrameHandOffSteps = SFrameHandOffSteps{closeFrameHalfLists, clearFrameHalfLists, renderBothPasses};
+    g_FrameHandOffSteps = SFrameHandOffSteps{clearDrawListHalf, renderBothPasses};
     createBatchBuffers(true);
     initDrawBatchPool();
     for (auto _ : state) {

@@ -64,8 +64,8 @@ private:
     u32 count = 0;
 };
 
-// A name-hash table whose values are slots of an owner's record array (the named-spline
-// registry, the display-option table).
+// A name-hash table whose values are slots of an owner's record array (the display-option
+// table).
 struct ClHashSlotTable {
     // The value stored for the key; a missing record array or key is fatal.
     uintptr_t getOrDie(u32 key) const;

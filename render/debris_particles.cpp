@@ -168,14 +168,6 @@ void runBlastPass() {
     g_BlastLists.newDebrisCount = 0;
 }
 
-void pushNewDebris(const SBlast& blast, const ClVec3& velocity) {
-    for (u32 i = 0; i < g_BlastLists.newDebrisCount; ++i) {
-        SDebrisBody* body = g_BlastLists.newDebris[i];
-        computeBlastPush(blast, velocity, body->centre, &body->velocity);
-    }
-    g_BlastLists.newDebrisCount = 0;
-}
-
 void clearNewDebrisList() { g_BlastLists.newDebrisCount = 0; }
 u32 newDebrisCount() { return g_BlastLists.newDebrisCount; }
 u32 blastCount() { return g_BlastLists.blastCount; }

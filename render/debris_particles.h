@@ -110,9 +110,6 @@ void setDebrisTriSystem(ClDebrisTriParticleSystem* system);
 void recordBlast(const SBlast& blast, const ClVec3& velocity);
 // Pushes every piece of the new-debris list by every recorded blast, then empties both lists.
 void runBlastPass();
-// Pushes every piece of the new-debris list by this one blast at once and empties the list (the
-// recorded blasts stay for the pass).
-void pushNewDebris(const SBlast& blast, const ClVec3& velocity);
 void clearNewDebrisList();
 u32 newDebrisCount();
 u32 blastCount();

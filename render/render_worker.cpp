@@ -4,7 +4,7 @@
 #include "platform/gfx/gfx_device.h"
 #include "platform/os/os.h"
 #include "render/camera_list.h"
-#include "render/frame_lists.h"
+#include "render/draw_lists.h"
 #include "render/render_device.h"
 
 #include <atomic>
@@ -54,7 +54,7 @@ void workerProcedure(void*) {
 
 std::atomic<u32> g_RenderFlipIndex{0};
 
-const SFrameHandOffSteps kDefaultFrameHandOffSteps = {closeFrameHalfLists, clearFrameHalfLists, clearAndPresent};
+const SFrameHandOffSteps kDefaultFrameHandOffSteps = {clearDrawListHalf, clearAndPresent};
 SFrameHandOffSteps g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
 
 void startRenderWorker() {
@@ -101,7 +101,6 @@ s32 submitFrameToRenderWorker() {
         g_FrameHandOffSteps.clearFrameHalf(producerHalf);
         return handleLostDevice();
     }
-    g_FrameHandOffSteps.closeFrameHalf(producerHalf);
     g_RenderFlipIndex.store(producerHalf);
     g_worker.startFrame->set();
     g_worker.frameComplete->wait(OS_INFINITE);

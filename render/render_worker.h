@@ -29,9 +29,7 @@ s32 submitFrameToRenderWorker();
 
 // The steps of a frame that other parts of the renderer own. Tests replace entries.
 struct SFrameHandOffSteps {
-    // Closing the filled half (main thread): debug shape requests copied, attached nodes updated.
-    void (*closeFrameHalf)(u32 half);
-    // Clears every per-frame list of one half (draw lists, 2D queue, attached nodes, debug shapes).
+    // Clears every per-frame list of one half (draw lists, 2D queue).
     void (*clearFrameHalf)(u32 half);
     // The worker's frame: draws half renderFlipIndex() and ends with presentRenderedFrame().
     void (*renderScene)();

@@ -9,7 +9,6 @@
 #include "render/camera_list.h"
 #include "render/draw_lists.h"
 #include "render/fmv_picture.h"
-#include "render/frame_lists.h"
 #include "render/lens_flares.h"
 #include "render/materials.h"
 #include "render/render_device.h"
@@ -22,7 +21,6 @@
 #include "render/shader.h"
 #include "render/shader_globals.h"
 #include "render/sprite_queue.h"
-#include "render/transform_node.h"
 #include "render/transform_stacks.h"
 
 #include <cmath>
@@ -74,7 +72,6 @@ void drawScreenQuadWithTechnique(ClRenderTargetGroup* source, const char* effect
 }
 
 void endFrameBookkeeping() {
-    clearAttachedNodeList();
     clearDrawLists();
     resetSortedSpriteQueue();
     clearActivePreviewSlots();
@@ -127,17 +124,12 @@ SBlurTables makeBlurTables(f32 bloomWidth) {
 }
 
 void installSceneRender() {
-    g_FrameHandOffSteps.closeFrameHalf = closeFrameHalf;
     g_FrameHandOffSteps.clearFrameHalf = clearFrameHalf;
     g_FrameHandOffSteps.renderScene = renderScene;
 }
 
-void closeFrameHalf(u32 half) {
-    closeFrameHalfLists(half);
-}
-
 void clearFrameHalf(u32 half) {
-    clearFrameHalfLists(half);
+    clearDrawListHalf(half);
     clearSpriteQueue();
 }
 

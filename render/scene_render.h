@@ -23,8 +23,7 @@ void renderScene();
 void renderBloom();
 // The frame's bookkeeping without drawing (nothing presented).
 void skipFrameBookkeeping();
-// Main thread, before the flip; and the clearing of a half that will not be drawn.
-void closeFrameHalf(u32 half);
+// Main thread: the clearing of a half that will not be drawn.
 void clearFrameHalf(u32 half);
 
 // Which bloom target the next frame starts with (1 after every frame).

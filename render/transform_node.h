@@ -1,6 +1,5 @@
-// Placement records of things that move in 3D (cameras, particle anchors, lent effect nodes), the
-// push of a node's world matrix on the transform stacks, and the double-buffered lists of objects
-// whose attached nodes follow them.
+// Placement records of things that move in 3D (cameras, particle anchors, lent effect nodes) and the
+// push of a node's world matrix on the transform stacks.
 #pragma once
 
 #include "core/matrix33.h"
@@ -35,28 +34,3 @@ struct STransformNode {
 void pushNodeWorldTransform(const STransformNode& node);
 // Pops both stacks again and applies the new tops.
 void popNodeWorldTransform();
-
-// An object whose nodes follow it: its own world block, then the nodes, each placed by its
-// relative block.
-struct SAttachedNodeObject {
-    STransformNode world;
-    STransformNode** nodes = nullptr;
-    u32 nodeCount = 0;
-};
-
-// Places every attached node at the object's position + its offset, with its relative
-// orientation x the object's orientation and the object's scale.
-void updateAttachedNodes(SAttachedNodeObject* object);
-
-// Two lists of `capacity` records, one per frame half.
-void initAttachedNodeLists(u32 capacity);
-void releaseAttachedNodeLists();
-// Main thread, into the half being filled. A full list drops the record and returns 0.
-s32 addAttachedNodeObject(SAttachedNodeObject* object, u32 flagMask);
-// Scene render: empties the list of the half being drawn.
-void clearAttachedNodeList();
-// Empties one half (the hand-off clears the filled half when no frame can be drawn).
-void clearAttachedNodeListHalf(u32 half);
-// Hand-off: updates the objects of the filled half whose flag mask shares a bit with mask.
-void updateAttachedNodeLists(u32 mask);
-u32 attachedNodeCount(u32 half);

@@ -36,7 +36,6 @@
 #include "render/render_device.h"
 #include "render/scene_inputs.h"
 #include "render/shader.h"
-#include "render/spline_registry.h"
 #include "render/view_slots.h"
 #include "tests/support/audio_songs.h"
 #include "tests/support/fatal_catch.h"
@@ -102,7 +101,6 @@ protected:
         initInput(0, 38);
         resetViewSlots();
         resetCameraStacks();
-        initSplineRegistry();
         createSongLibrary();
         g_SongLibrary.songs.push_back(makeSongRecord(u"/music/song.wav", 1 << 20));
         g_SongLibrary.songs.back().state = E_SONGSTATE_READY;
@@ -128,7 +126,6 @@ protected:
         clearLayerImports();
         wavesShutdown();
         freeSongLibrary();
-        shutdownSplineRegistry();
         releaseCameras();
         shutdownInput();
         shutdownUi();

@@ -12,7 +12,7 @@ std::vector<std::string> asStrings(const std::vector<const char*>& names) { retu
 
 // Settings before anything that reads them; the library before its log and its data; the
 // sprite queue and the batcher's buffers before the textures; the guardian events reset before
-// the splines; the sound layer before the effects bank; the front end entered last.
+// the sound layer before the effects bank; the front end entered last.
 TEST(StartupOrder, StartUpRunsItsStepsInTheirOrder) {
     const std::vector<std::string> expected = {
         "installTerminationHandler", "installLayerImports", "clearQueuedDocument", "leaderboardClientStartup", "setModeState",
@@ -24,9 +24,9 @@ TEST(StartupOrder, StartUpRunsItsStepsInTheirOrder) {
         "readUserSave", "padMonkeyLogin", "initAmbientLighting", "initDisplayOptionTable", "initRenderer",
         "initSpriteQueue", "initShaderRegistry", "initMaterialPools", "initDrawBatchPool", "createBatchBuffers",
         "initTextureTable", "defineCanvases", "initInput", "taskLayerInit", "resetViewSlots",
-        "createDebugCamera", "loadCameraFrames", "pushDefaultStateStacks", "initAttachedNodeLists",
+        "createDebugCamera", "loadCameraFrames", "pushDefaultStateStacks",
         "stopAllRumble", "loadLensFlareTextures", "initFlipbookTable", "resetGuardianSequence",
-        "initSplineRegistry", "initAudioEngine", "readGameDataAndStartScan", "loadSoundBank", "loadTextures",
+        "initAudioEngine", "readGameDataAndStartScan", "loadSoundBank", "loadTextures",
         "loadUiImages", "loadFeaturedArtists", "loadUiFonts", "createParticleSystems", "initWorld",
         "wavePoolsInit", "resetSessionChoice", "applyAudioVolumes", "loadUiPages", "finishUiPageLoad",
         "installHooks", "settleFirstPage", "initBarColourScheme", "medalQueueStartup", "leaderboardWorkerStart",
@@ -36,20 +36,20 @@ TEST(StartupOrder, StartUpRunsItsStepsInTheirOrder) {
 
 // The scan asked to stop before the mode's exit, which waits for it, and the mode's exit before
 // the scan stops and the save is written; the guardian events released
-// with the splines and flipbooks; the cache-size count joined before the task layer goes; the
+// with the flipbooks; the cache-size count joined before the task layer goes; the
 // renderer after its resources and the files last.
 TEST(StartupOrder, ShutdownRunsItsStepsInTheirOrder) {
     const std::vector<std::string> expected = {
         "leaderboardClientShutdown", "releaseSongFeatureBuffer", "retireMegaParticleSystem", "flushPlaytestData",
         "setQuitFlag", "askSongScanToStop", "exitCurrentMode", "stopSongScanAndSave", "releaseGlobalBucketTables",
-        "shutdownSplineRegistry", "releaseGuardianSequence", "releaseAllFlipbooks", "shutdownSessionChoice",
+        "releaseGuardianSequence", "releaseAllFlipbooks", "shutdownSessionChoice",
         "loadingStateRelease", "clearWavePools", "freeAllScripts", "releaseBatchBuffers", "joinCacheSizeThread",
         "taskLayerShutdown", "freeSongLibrary", "releaseLensFlares", "destroyAllTextures",
         "releaseAllDrawBatches", "releaseAllMaterials", "shutdownRumble", "releaseFilm", "shutdownAudioEngine",
         "medalQueueShutdown", "shutdownAmbientLighting", "clearLayerImports", "releaseUIDeviceBuffers",
         "releaseCanvases", "shutdownFrontEndScreens", "shutdownUi", "releaseCameras", "releaseCameraBlenders",
         "shutdownSpriteQueue", "configFree", "shutdownInput", "releaseShaderRegistry",
-        "shutdownRenderer", "releaseAttachedNodeLists", "logManagerShutdown", "fileLayerShutdown",
+        "shutdownRenderer", "logManagerShutdown", "fileLayerShutdown",
         "timersShutdown", "destroyRetiredParticleSystems", "stringTablesShutdown", "cipherLockShutdown",
         "packagesShutdown", "releaseUserDataDir", "openQueuedDocument"};
     EXPECT_EQ(asStrings(shutdownStepNames()), expected);

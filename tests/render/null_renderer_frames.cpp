@@ -6,10 +6,8 @@
 #include "core/task_layer.h"
 #include "render/batcher.h"
 #include "render/draw_lists.h"
-#include "render/frame_lists.h"
 #include "render/render_device.h"
 #include "render/render_worker.h"
-#include "render/transform_node.h"
 
 #include <stdlib.h>
 
@@ -35,7 +33,7 @@ void NullRendererFrames::SetUpTestSuite() {
     coreImports.drawListLines = drawListLineTaskType();
     setCoreImports(&coreImports);
     initRenderer();
-    g_FrameHandOffSteps = SFrameHandOffSteps{closeFrameHalfLists, clearFrameHalfLists, runTestScene};
+    g_FrameHandOffSteps = SFrameHandOffSteps{clearDrawListHalf, runTestScene};
 }
 
 void NullRendererFrames::TearDownTestSuite() {
@@ -50,7 +48,6 @@ void NullRendererFrames::SetUp() {
     ASSERT_TRUE(gfxIsNullRenderer());
     createBatchBuffers(true);
     initDrawBatchPool();
-    initAttachedNodeLists(16);
     setCurrentDrawOwner(nullptr);
     clearDrawListHalf(0);
     clearDrawListHalf(1);
@@ -61,7 +58,6 @@ void NullRendererFrames::TearDown() {
     // Commands left over name the tests' stand-in materials; a later suite's frame would draw them.
     clearDrawListHalf(0);
     clearDrawListHalf(1);
-    releaseAttachedNodeLists();
     releaseAllDrawBatches();
     releaseBatchBuffers();
 }

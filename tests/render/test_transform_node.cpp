@@ -1,4 +1,3 @@
-#include "render/render_worker.h"
 #include "render/transform_node.h"
 #include "render/transform_stacks.h"
 #include "tests/support/vec_text.h"
@@ -6,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -78,40 +76,6 @@ TEST(TransformNode, TheWorldPushScalesAfterRotatingAndTheTexturePushIsUnscaled) 
     popNodeWorldTransform();
     EXPECT_EQ(0u, transformStackDepth(E_TRANSFORM_WORLD));
     EXPECT_EQ(0u, transformStackDepth(E_TRANSFORM_TEXTURE0));
-}
-
-// With flip index 0 the main thread fills half 1 and the worker's scene clears half 0.
-TEST(AttachedNodeLists, TheFilledHalfIsUpdatedByMaskAndClearedByHalf) {
-    resetRenderFlipIndex();
-    initAttachedNodeLists(2);
-    STransformNode node;
-    node.offset = ClVec3(0.0f, 1.0f, 0.0f);
-    node.relativeOrientation = quarterTurnAboutZ();
-    STransformNode* nodes[] = {&node};
-    SAttachedNodeObject followed;
-    std::tie(followed.world.position, followed.world.scale, followed.nodes, followed.nodeCount) =
-        std::tuple(ClVec3(5.0f, 0.0f, 0.0f), ClVec3(2.0f, 2.0f, 2.0f), nodes, 1u);
-    SAttachedNodeObject ignored = followed;
-    ignored.world.position = ClVec3(-50.0f, 0.0f, 0.0f);
-
-    EXPECT_EQ(1, addAttachedNodeObject(&ignored, 4));
-    EXPECT_EQ(1, addAttachedNodeObject(&followed, 2));
-    EXPECT_EQ(0, addAttachedNodeObject(&followed, 2));
-    EXPECT_EQ(2u, attachedNodeCount(1));
-    EXPECT_EQ(0u, attachedNodeCount(0));
-
-    updateAttachedNodeLists(3);
-    EXPECT_EQ(vecText({node.position}, 1e-5f), "(5 1 0)");
-    EXPECT_EQ(vecText({rowOf(node.orientation, 0)}, 1e-5f), "(0 1 0)");
-    EXPECT_EQ(vecText({node.scale}, 1e-5f), "(2 2 2)");
-
-    clearAttachedNodeList();
-    const u32 afterClearingTheWorkersHalf = attachedNodeCount(1);
-    clearAttachedNodeListHalf(1);
-    EXPECT_EQ(2u, afterClearingTheWorkersHalf);
-    EXPECT_EQ(0u, attachedNodeCount(1));
-    releaseAttachedNodeLists();
-    EXPECT_EQ(0, addAttachedNodeObject(&followed, 2));
 }
 
 }  // namespace

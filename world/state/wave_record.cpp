@@ -2,8 +2,6 @@
 
 #include "core/fatal_error.h"
 #include "core/vec.h"
-#include "render/spline.h"
-#include "render/spline_registry.h"
 #include "world/entity/entity.h"
 
 const f32 PATH_SPEED[PATH_SPEED_CLASS_COUNT] = {120.0f, 100.0f, 80.0f, 40.0f, 25.0f};
