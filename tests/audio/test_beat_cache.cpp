@@ -61,14 +61,25 @@ TEST(BeatCacheImage, HeadThenRecordsAndOnlySoundListsAreAccepted) {
     head10.resize(10, 0);
     version2[4] = 2;
     foreign[0] = 'S';
-    std::vector<std::string> verdicts;
     // Times must be finite, ascending and within the song.
-    for (const std::vector<u8>& tried : {image, head, head9, head10, version2, foreign, imageOf({0.0f, 1.0f, 100.0f}),
-                                         imageOf({1.0f, NAN}), imageOf({1.0f, 1.0f}), imageOf({-0.5f, 1.0f}),
-                                         imageOf({1.0f, 100.5f})})
-        verdicts.push_back(verdict(tried));
-    EXPECT_EQ(verdicts, (std::vector<std::string>{"2", "refused", "refused", "0", "refused", "refused", "3", "refused",
-                                                  "refused", "refused", "refused"}));
+    const struct {
+        const char* name;
+        std::vector<u8> image;
+        const char* verdict;
+    } cases[] = {
+        {"a trailing part of a record", image, "2"},
+        {"the head alone", head, "refused"},
+        {"9 bytes", head9, "refused"},
+        {"10 bytes", head10, "0"},
+        {"version 2", version2, "refused"},
+        {"another magic", foreign, "refused"},
+        {"from 0 to the song's end", imageOf({0.0f, 1.0f, 100.0f}), "3"},
+        {"not a number", imageOf({1.0f, NAN}), "refused"},
+        {"equal times", imageOf({1.0f, 1.0f}), "refused"},
+        {"before the song", imageOf({-0.5f, 1.0f}), "refused"},
+        {"after the song", imageOf({1.0f, 100.5f}), "refused"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(verdict(c.image), c.verdict) << c.name;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -133,17 +133,21 @@ TEST(SamplePullRing, RequestEndingAtABufferEndFreesThatBuffer) {
     SAnalysisStreamInfo info{};
     info.job = &job;
     info.one = 1;
-    const auto position = [&] {
-        return std::vector<u32>({info.readIndex, info.readOffset, job.m_ring.states[0], job.m_ring.states[1]});
-    };
     u32 got = 0;
     EXPECT_EQ(pull(&job, &info, 100, &got), fakeStreamBytes(0, 100));
-    EXPECT_EQ(position(), std::vector<u32>({1, 0, FREE, PENDING}));
+    EXPECT_EQ(info.readIndex, 1u);
+    EXPECT_EQ(info.readOffset, 0u);
+    EXPECT_EQ(job.m_ring.states[0], FREE);
+    EXPECT_EQ(job.m_ring.states[1], PENDING);
     pull(&job, &info, 30, &got);
-    EXPECT_EQ(position(), std::vector<u32>({1, 30, FREE, PENDING}));
+    EXPECT_EQ(info.readIndex, 1u);
+    EXPECT_EQ(info.readOffset, 30u);
+    EXPECT_EQ(job.m_ring.states[1], PENDING);
     EXPECT_EQ(pull(&job, &info, 70, &got).back(), fakeStreamByte(199));
     EXPECT_EQ(got, 70u);
-    EXPECT_EQ(position(), std::vector<u32>({2, 0, FREE, FREE}));
+    EXPECT_EQ(info.readIndex, 2u);
+    EXPECT_EQ(info.readOffset, 0u);
+    EXPECT_EQ(job.m_ring.states[1], FREE);
     shutdownCodecJob(&job);
 }
 

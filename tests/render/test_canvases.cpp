@@ -119,7 +119,11 @@ TEST_F(SpriteQueue, SortsByLayerThenMaterialAndBuildsShiftedQuadsOfALayerRange) 
     addSpriteQuad(3, &g_aMaterials[1], 0xFFFF0000u, 1, 1, 8, 8);
     addSpriteQuad(4000, &g_aMaterials[1], 0xFFFF0000u, 1, 1, 8, 8);
     sortSpriteQueue();
-    EXPECT_EQ(std::vector<u16>({2, 1, 0, 3}), std::vector<u16>(spriteQueueOrder(), spriteQueueOrder() + 4));
+    const u16* order = spriteQueueOrder();
+    EXPECT_EQ(order[0], 2u) << "layer 3, the material of pool index 2";
+    EXPECT_EQ(order[1], 1u) << "layer 3, the material of pool index 7";
+    EXPECT_EQ(order[2], 0u) << "layer 5";
+    EXPECT_EQ(order[3], 3u) << "layer 4000";
     buildSpriteQueueGeometry(0x100, 4, 1199, 0.0f);
     ASSERT_EQ(1u, batchObjectCount());
     const SBatchVertex* v = batchLockedVertices();

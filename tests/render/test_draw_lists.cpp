@@ -302,9 +302,15 @@ TEST_F(DrawLists, EveryQuadIsConvertedWithItsCornersTextureCoordinatesAndDepth) 
     ASSERT_EQ(8u, batchVertexCount());
     const SBatchVertex* v = batchLockedVertices();
     // b = a x n = (1, 0, 0) x (0, 0, 1) = (0, -1, 0).
-    std::vector<f32> got;
-    for (u32 i = 0; i < 4; ++i) got.insert(got.end(), {v[i].x, v[i].y, v[i].u, v[i].v});
-    EXPECT_EQ(got, (std::vector<f32>{-2, 1, 0.25f, 0.5f, -2, -1, 0.25f, 1.0f, 2, 1, 0.75f, 0.5f, 2, -1, 0.75f, 1.0f}));
+    const struct {
+        f32 x, y, u, v;
+    } corners[] = {{-2, 1, 0.25f, 0.5f}, {-2, -1, 0.25f, 1.0f}, {2, 1, 0.75f, 0.5f}, {2, -1, 0.75f, 1.0f}};
+    for (u32 i = 0; i < 4; ++i) {
+        EXPECT_EQ(v[i].x, corners[i].x) << "corner " << i;
+        EXPECT_EQ(v[i].y, corners[i].y) << "corner " << i;
+        EXPECT_EQ(v[i].u, corners[i].u) << "corner " << i;
+        EXPECT_EQ(v[i].v, corners[i].v) << "corner " << i;
+    }
     EXPECT_EQ(4.0f, v[7].x);
     EXPECT_EQ(1.0f, v[7].u);
     buildLayerDrawList(0, 0, true, false);

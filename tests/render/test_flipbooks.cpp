@@ -65,28 +65,34 @@ SFlipbook* sequence(u32 frameCount, f32 rate) {
     return flipbook;
 }
 
-// "frame playing forward" after advancing by `seconds`.
-std::string after(ClFlipbookPlayer& player, f32 seconds) {
-    player.advance(seconds);
-    return std::to_string(player.frame) + " " + std::to_string(player.playing) + " " + std::to_string(player.forward);
-}
-
 TEST(FlipbookPlayer, FrameChoiceInEachMode) {
     std::unique_ptr<SFlipbook> five(sequence(5, 15.0f)), four(sequence(4, 10.0f)), thirty(sequence(5, 30.0f)),
         one(sequence(1, 30.0f));
-    ClFlipbookPlayer player;
-    const auto play = [&](const std::unique_ptr<SFlipbook>& book, u32 mode, f32 seconds, u32 stopAtEnd = 0) {
-        player.start(book.get(), mode, true);
-        player.stopAtEnd = stopAtEnd;
-        return after(player, seconds);
+    const struct {
+        const char* name;
+        SFlipbook* book;
+        u32 mode, stopAtEnd;
+        std::initializer_list<f32> steps;
+        s32 frame;
+        u32 playing, forward;
+    } cases[] = {
+        {"looping", five.get(), E_FLIPBOOK_LOOP, 0, {0.21f}, 3, 1, 1},
+        {"looping six frames on rounds to frame 1", five.get(), E_FLIPBOOK_LOOP, 0, {0.21f, 0.21f}, 1, 1, 1},
+        {"once, past the end", four.get(), E_FLIPBOOK_ONCE, 0, {1.0f}, 3, 0, 1},
+        {"ping-pong goes 1 2 3 2", four.get(), E_FLIPBOOK_PING_PONG, 0, {0.45f}, 2, 1, 0},
+        {"a loop stopped at its end", thirty.get(), E_FLIPBOOK_LOOP, 1, {0.5f}, 4, 0, 1},
+        {"a loop of one frame", one.get(), E_FLIPBOOK_LOOP, 0, {1.0f}, 0, 1, 1},
     };
-    // Looping 6 frames on rounds to frame 1; ping-pong goes 1 2 3 2.
-    EXPECT_EQ(play(five, E_FLIPBOOK_LOOP, 0.21f), "3 1 1");
-    EXPECT_EQ(after(player, 0.21f), "1 1 1");
-    EXPECT_EQ(play(four, E_FLIPBOOK_ONCE, 1.0f), "3 0 1");
-    EXPECT_EQ(play(four, E_FLIPBOOK_PING_PONG, 0.45f), "2 1 0");
-    EXPECT_EQ(play(thirty, E_FLIPBOOK_LOOP, 0.5f, 1), "4 0 1");
-    EXPECT_EQ(play(one, E_FLIPBOOK_LOOP, 1.0f), "0 1 1");
+    // One player throughout: each start begins afresh.
+    ClFlipbookPlayer player;
+    for (const auto& c : cases) {
+        player.start(c.book, c.mode, true);
+        player.stopAtEnd = c.stopAtEnd;
+        for (f32 step : c.steps) player.advance(step);
+        EXPECT_EQ(player.frame, c.frame) << c.name;
+        EXPECT_EQ(player.playing, c.playing) << c.name;
+        EXPECT_EQ(player.forward, c.forward) << c.name;
+    }
 }
 
 TEST_F(Flipbooks, QueuedPlaysWaitForTheirDelayAndForTheEnd) {

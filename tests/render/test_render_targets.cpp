@@ -33,10 +33,17 @@ TEST_F(RenderTargets, SceneAndBloomTargetsTakeTheirSizesFromTheScreenAndSelectin
     createSceneRenderTargets();
     EXPECT_EQ(presents + 1, gfxPresentCount());
     createBloomTargets();
-    std::string names;
-    for (E_SceneTarget t : {E_SCENE_TARGET_IMAGE, E_SCENE_TARGET_REFLECTION, E_SCENE_TARGET_GLOW, E_SCENE_TARGET_BLOOM0, E_SCENE_TARGET_BLOOM1, E_SCENE_TARGET_BLOOM2})
-        names += nameOf(t) + " " + std::to_string(gfxTextureWidth(sceneTarget(t)->target()->deviceTexture())) + "; ";
-    EXPECT_EQ(names, "RTT 1280x720 1280; RTT 1280x720 1280; RTT 640x360 640; RTT 341x192 341; RTT 341x192 341; RTT 341x192 341; ");
+    const struct {
+        E_SceneTarget target;
+        const char* name;
+        u32 width;
+    } sizes[] = {{E_SCENE_TARGET_IMAGE, "RTT 1280x720", 1280}, {E_SCENE_TARGET_REFLECTION, "RTT 1280x720", 1280},
+                 {E_SCENE_TARGET_GLOW, "RTT 640x360", 640},    {E_SCENE_TARGET_BLOOM0, "RTT 341x192", 341},
+                 {E_SCENE_TARGET_BLOOM1, "RTT 341x192", 341},  {E_SCENE_TARGET_BLOOM2, "RTT 341x192", 341}};
+    for (const auto& s : sizes) {
+        EXPECT_EQ(nameOf(s.target), s.name) << "target " << s.target;
+        EXPECT_EQ(gfxTextureWidth(sceneTarget(s.target)->target()->deviceTexture()), s.width) << "target " << s.target;
+    }
 
     // Selecting one resets the viewport and gives its size.
     ClRenderTargetGroup* bloom = sceneTarget(E_SCENE_TARGET_BLOOM1);

@@ -34,7 +34,9 @@ TEST_F(ShaderGlobals, SettersStoreWorkedValues) {
 
     const ClVec2 offsets[2] = {{0.5f, -1.0f}, {2.0f, 3.0f}};
     setShaderGlobalVec2Array("g_av2Offsets", offsets, 2);
-    EXPECT_EQ((std::vector<f32>(stored->values[1], stored->values[1] + 3)), (std::vector<f32>{2, 3, 0}));
+    EXPECT_EQ(stored->values[1][0], 2.0f);
+    EXPECT_EQ(stored->values[1][1], 3.0f);
+    EXPECT_EQ(stored->values[1][2], 0.0f) << "a float2 leaves the rest of its row empty";
 
     const f32 values[3] = {0.25f, 0.5f, 0.25f};
     setShaderGlobalFloatArray("g_afWeights", values, 3);
