@@ -13,13 +13,6 @@ namespace {
 
 using MeshPtr = std::unique_ptr<ClGeometryMesh>;
 
-struct SCounts {
-    u32 vertices, edges, triangles;
-    bool operator==(const SCounts&) const = default;
-};
-
-SCounts countsOf(const ClGeometryMesh& mesh) { return {mesh.vertices.count, mesh.edges.count, mesh.triangles.count}; }
-
 // Every triangle of a convex shape faces away from its centre: (c - a) x (b - a) points out.
 void expectOutwardWinding(const ClGeometryMesh& mesh, const char* name) {
     const ClVec3 centre = mesh.boundingSphere.centre;
@@ -34,14 +27,25 @@ void expectOutwardWinding(const ClGeometryMesh& mesh, const char* name) {
 }
 
 TEST(MeshBuilders, CountsOfEachShape) {
-    EXPECT_EQ((SCounts{6, 12, 8}), countsOf(*MeshPtr(buildBipyramidMesh(4, 1, 1, 1))));
-    EXPECT_EQ((SCounts{8, 12, 12}), countsOf(*MeshPtr(buildBoxMesh(1, 2, 3))));
-    // Sides 2 per face, caps n - 2 each.
-    EXPECT_EQ((SCounts{12, 18, 12 + 2 * 4}), countsOf(*MeshPtr(buildPrismMesh(6, false, 1, 1, true, true, true, nullptr, nullptr))));
-    EXPECT_EQ((SCounts{12, 0, 12}), countsOf(*MeshPtr(buildPrismMesh(6, true, 1, 1, false, false, false, nullptr, nullptr))));
-    EXPECT_EQ((SCounts{6, 10, 5}), countsOf(*MeshPtr(buildPyramidMesh(5, 1, 0, 2))));
-    EXPECT_EQ((SCounts{3, 3, 1}), countsOf(*MeshPtr(buildDartMesh(2, 1))));
-    EXPECT_EQ((SCounts{4, 4, 0}), countsOf(*MeshPtr(buildDiamondOutlineMesh(1, 2))));
+    const struct {
+        const char* name;
+        MeshPtr mesh;
+        u32 vertices, edges, triangles;
+    } cases[] = {
+        {"bipyramid", MeshPtr(buildBipyramidMesh(4, 1, 1, 1)), 6, 12, 8},
+        {"box", MeshPtr(buildBoxMesh(1, 2, 3)), 8, 12, 12},
+        // Sides 2 per face, caps n - 2 each.
+        {"capped prism", MeshPtr(buildPrismMesh(6, false, 1, 1, true, true, true, nullptr, nullptr)), 12, 18, 12 + 2 * 4},
+        {"open prism without edges", MeshPtr(buildPrismMesh(6, true, 1, 1, false, false, false, nullptr, nullptr)), 12, 0, 12},
+        {"pyramid", MeshPtr(buildPyramidMesh(5, 1, 0, 2)), 6, 10, 5},
+        {"dart", MeshPtr(buildDartMesh(2, 1)), 3, 3, 1},
+        {"diamond outline", MeshPtr(buildDiamondOutlineMesh(1, 2)), 4, 4, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.mesh->vertices.count, c.vertices) << c.name;
+        EXPECT_EQ(c.mesh->edges.count, c.edges) << c.name;
+        EXPECT_EQ(c.mesh->triangles.count, c.triangles) << c.name;
+    }
 }
 
 TEST(MeshBuilders, ClosedShapesFaceOutwards) {
@@ -86,7 +90,9 @@ TEST(MeshBuilders, AssignCopiesEverything) {
     ClGeometryMesh copy;
     copy.init();
     copy.assign(*box);
-    EXPECT_EQ(countsOf(*box), countsOf(copy));
+    EXPECT_EQ(copy.vertices.count, box->vertices.count);
+    EXPECT_EQ(copy.edges.count, box->edges.count);
+    EXPECT_EQ(copy.triangles.count, box->triangles.count);
     EXPECT_EQ(1u, copy.boundingVolumes.count());
     EXPECT_EQ(10u, copy.detail);
 }
