@@ -67,7 +67,7 @@
 #include "world/play/score_hud.h"
 #include "world/play/song_sound.h"
 #include "world/processors/path_follower.h"
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "world/services/note_list.h"
 #include "world/services/scratch_list.h"
 #include "world/services/session_timers.h"

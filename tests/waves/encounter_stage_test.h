@@ -7,7 +7,7 @@
 #include "tests/waves/wave_test_song.h"
 #include "tests/world/atom_test_support.h"
 #include "world/play/boss_meter.h"
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "world/state/boss_encounter.h"
 
 #include <vector>

@@ -26,7 +26,7 @@
 #include "world/processors/cube_station.h"
 #include "world/processors/motion_processors.h"
 #include "world/services/bar_colour_scheme.h"
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "world/state/boss_encounter.h"
 #include "world/world_step.h"
 

@@ -18,7 +18,7 @@
 #include "world/play/player_state.h"
 #include "world/processors/path_follower.h"
 #include "world/services/world_imports.h"
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 
 #include <cstdlib>
 #include <vector>

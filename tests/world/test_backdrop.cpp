@@ -21,7 +21,7 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/song_sound.h"
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

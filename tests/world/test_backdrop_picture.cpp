@@ -13,7 +13,7 @@
 #include "tests/world/world_pictures.h"
 #include "world/entity/world.h"
 #include "world/services/bar_colour_scheme.h"
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "world/world_step.h"
 
 namespace {

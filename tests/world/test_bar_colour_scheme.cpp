@@ -10,7 +10,7 @@
 #include "world/effects/backdrop.h"
 #include "world/effects/equaliser_cell.h"
 #include "world/services/bar_colour_scheme.h"
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 
 #include <array>
 #include <cmath>

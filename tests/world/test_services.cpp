@@ -1,6 +1,6 @@
 // The world's small services: the play-area tests, cues panned by arena position and the beat
 // subscriptions.
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "world/services/play_area.h"
 #include "world/services/positioned_sound.h"
 

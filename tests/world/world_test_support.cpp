@@ -25,7 +25,7 @@
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
 #include "world/play/player_state.h"
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "world/services/world_imports.h"
 #include "world/state/boss_encounter.h"
 #include "world/state/play_record.h"

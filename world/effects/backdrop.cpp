@@ -5,7 +5,7 @@
 
 #include "audio/analysis/spawn_bars.h"
 #include "audio/analysis/spectrum_analysis.h"
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "audio/play/song_clock.h"
 #include "core/fixed_pool.h"
 #include "core/game_clock.h"

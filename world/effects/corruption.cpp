@@ -1,6 +1,6 @@
 #include "world/effects/corruption.h"
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "audio/sound/sound_engine.h"
 #include "core/float_helpers.h"
 #include "world/effects/enemy_beams.h"

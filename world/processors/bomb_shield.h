@@ -2,7 +2,7 @@
 // turns after the ship inside plates that regroup on every beat, firing on every fourth beat.
 #pragma once
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "core/array.h"
 #include "core/types.h"
 #include "render/tween.h"

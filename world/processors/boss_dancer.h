@@ -3,7 +3,7 @@
 // and gun rate change with its remaining strength.
 #pragma once
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "core/array.h"
 #include "core/types.h"
 #include "core/vec.h"

@@ -3,7 +3,7 @@
 // cluster crawls towards the ship; the entity itself stays put.
 #pragma once
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "core/types.h"
 #include "core/vec.h"
 #include "world/entity/processor.h"

@@ -3,7 +3,7 @@
 // sometimes turning back halfway. The entity itself stays at the origin.
 #pragma once
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "core/types.h"
 #include "render/tween.h"
 #include "world/entity/processor.h"

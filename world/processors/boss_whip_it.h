@@ -3,7 +3,7 @@
 // fan in front of it that destroys the ship outright while the lash lasts.
 #pragma once
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "core/colour_animator.h"
 #include "core/types.h"
 #include "core/vec.h"

@@ -3,7 +3,7 @@
 // and the plain straight bullet. Both read the bullet block the gun copied into the root node.
 #pragma once
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "core/types.h"
 #include "core/vec.h"
 #include "world/entity/processor.h"

@@ -3,7 +3,7 @@
 // throwing and regrowing their petals.
 #pragma once
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "core/array.h"
 #include "core/types.h"
 #include "core/vec.h"

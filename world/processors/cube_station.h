@@ -3,7 +3,7 @@
 // station that turns its best-defended branch towards the ship on a pair of beats.
 #pragma once
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "core/array.h"
 #include "core/types.h"
 #include "core/vec.h"

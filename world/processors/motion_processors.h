@@ -3,7 +3,7 @@
 // flicker of damaged parts.
 #pragma once
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "core/types.h"
 #include "core/vec.h"
 #include "render/tween.h"

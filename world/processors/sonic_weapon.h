@@ -5,7 +5,7 @@
 // nothing.
 #pragma once
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "core/array.h"
 #include "core/types.h"
 #include "world/atoms/gun_params.h"

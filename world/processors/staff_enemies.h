@@ -4,7 +4,7 @@
 // of them on every beat, calming the one fired before. Two more classes only tag nodes.
 #pragma once
 
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 #include "core/array.h"
 #include "core/types.h"
 #include "world/entity/entity_ref.h"

@@ -1,4 +1,4 @@
-#include "world/services/beat_subscribers.h"
+#include "world/processors/beat_subscribers.h"
 
 #include "core/fixed_pool.h"
 #include "core/global_objects.h"
