@@ -202,7 +202,7 @@ s32 ClGameModeActionZuno::enter(s32) {
     // needs no library record, and its caches are named from its path.
     // The scan may have moved the record while it was waited for.
     const SSongRecord* record = selected ? findSongByIdentity(m_songIdentity) : nullptr;
-    const s32 songIndex = record ? s32(record - g_SongLibrary.songs.data()) : -1;
+    const s32 songIndex = record ? s32(record - songLibrary().songs.data()) : -1;
     if (record) setUiVariable(UIVAR_SELECTED_SONG_INDEX, songIndex);
     const bool librarySong = m_songPath[0] == 0 && record;
     if (!scanIdle || (librarySong && !g_ActionPlayServices.checkSongCaches(songIndex))) {
@@ -556,7 +556,7 @@ s32 ClGameModeActionZuno::exit() {
     if (debrisTriParticles()) debrisTriParticles()->releaseAll();
     if (fxParticles()) fxParticles()->releaseAll();
     if (megaParticles()) megaParticles()->releaseAll();
-    if (g_megaParticleSystemEX) g_megaParticleSystemEX->releaseAll();
+    releaseFrontEndParticles();
     destroyRetiredParticleSystems();
     switchWidgetByName(CREDITS_SWITCHER, "HideNUXCreditsOverlay");
     if (uiVariable(UIVAR_RETURNING_FROM_ACTION_FAIL) != 0) return 1;

@@ -86,7 +86,7 @@ void ClGameModeFrontEnd::takeBossWin() {
         awardMedal(MEDAL_ALL_BOSSES);
     } else if (nextBoss > beatenBoss) {
         setUiVariable(UIVAR_SOS_DO_A_PAGE_TURN_ANIM, 1);
-        if (advanceBossStage()) awardMedal(MEDAL_FIRST_STAGE + g_SongLibrary.bossStage);
+        if (advanceBossStage()) awardMedal(MEDAL_FIRST_STAGE + songLibrary().bossStage);
     }
     collectPlayRecord(-1);
     saveWrite(1);

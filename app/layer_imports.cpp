@@ -6,6 +6,7 @@
 #include "audio/audio_imports.h"
 #include "core/core_imports.h"
 #include "core/crash_dump.h"
+#include "frontend/frontend.h"
 #include "frontend/frontend_imports.h"
 #include "input/input_imports.h"
 #include "library/ship_program.h"
@@ -37,7 +38,7 @@ s32 enemiesOffered() { return g_GameModeAction.m_enemiesOffered; }
 // it is queued; the save keeps that.
 void queueTip(const char* name) {
     const u32 once = onceTipBit(name);
-    if ((g_SongLibrary.shownTips & once) != 0) return;
+    if ((songLibrary().shownTips & once) != 0) return;
     if (g_GameModeAction.queueMegaTip(name) != 0) markTipsShown(once);
 }
 
@@ -68,6 +69,10 @@ void installLayerImports() {
     SInputImports input;
     input.pointerRegionCentre = randomUiHitRegionCentre;
     setInputImports(&input);
+
+    SUiImports ui;
+    ui.callbacks = frontEndUiCallbacks();
+    setUiImports(&ui);
 
     SAudioImports audio;
     audio.prepareSongSound = prepareSongSound;

@@ -104,7 +104,7 @@ void systemTermArtistsScreen() { g_artists.clear(); }
 
 f32 bossScoreMeterLevel() {
     s32 beaten = 0;
-    for (const auto& row : g_SongLibrary.boss.beaten)
+    for (const auto& row : songLibrary().boss.beaten)
         for (s32 flag : row) beaten += flag ? 1 : 0;
     return f32(beaten) / f32(BOSS_PAIR_COUNT);
 }

@@ -6,9 +6,32 @@
 #include "frontend/screens.h"
 #include "frontend/switch_log.h"
 #include "ui/switcher.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 #include "ui/ui_pages.h"
 #include "ui/widget.h"
+
+#include <vector>
+
+namespace {
+
+constexpr SUiCallbackEntry TOP_LEVEL_UI_CALLBACKS[] = {
+    {"systemLogTopLevelSwitch", [](ClWidget*) { logTopLevelSwitch(); }},
+};
+
+}  // namespace
+
+std::span<const SUiCallbackEntry> frontEndUiCallbacks() {
+    static const std::vector<SUiCallbackEntry> table = [] {
+        std::vector<SUiCallbackEntry> all(std::begin(TOP_LEVEL_UI_CALLBACKS), std::end(TOP_LEVEL_UI_CALLBACKS));
+        for (const std::span<const SUiCallbackEntry> part :
+             {menuScreenUiCallbacks(), filmSplashUiCallbacks(), storyScreenUiCallbacks(), songScreenUiCallbacks(),
+              playScreenUiCallbacks(), itemScreenUiCallbacks(), overlayUiCallbacks(), optionsUiCallbacks(),
+              optionsPageUiCallbacks(), musicFolderUiCallbacks()})
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    }();
+    return table;
+}
 
 void buildFrontEndPages() {
     ClWidget* tutorialPage = createLayoutPage("Tutorial", "FULL");
@@ -20,7 +43,6 @@ void buildFrontEndPages() {
     createLayoutPage("MedalUnlockOverlay", "FULL");
     ClWidget* creditsPage = createLayoutPage("NUXCreditsOverlay", "FULL");
 
-    registerUiCallback("systemLogTopLevelSwitch", [](ClWidget*) { logTopLevelSwitch(); });
     ClWidget_Switcher* top = createSwitcher("TopLevelSwitcher", screensPage);
     top->setEvent("onSwitch", "systemLogTopLevelSwitch");
     buildMenuScreens(top);

@@ -15,6 +15,9 @@
 #pragma once
 
 #include "core/types.h"
+#include "ui/ui_imports.h"
+
+#include <span>
 
 // The log the front end writes one line to at every switch of "TopLevelSwitcher".
 constexpr const char* FRONT_END_LOG_NAME = "FrontEnd";
@@ -26,6 +29,9 @@ constexpr const char* FRONT_END_LOG_RELATIVE_PATH = "GAMEDATA\\FrontEnd.log";
 // callbacks they name, and the switch log (opened when the log manager runs and the user-data
 // directory is known). After initUi and loadUiFonts.
 void buildFrontEndPages();
+// Every callback the front end's widgets name, in one table: what the program hands ui through
+// its imports (app/layer_imports.cpp). The same table for the life of the process.
+std::span<const SUiCallbackEntry> frontEndUiCallbacks();
 // Once a frame: the story screens moving on when their sequences end (the splash also after a
 // time-out when it has none), the song list's rows and paging, the scan-wait page, the tooltip
 // line, the credits overlay's timer and the boss-score screen's meter.

@@ -13,7 +13,7 @@
 #include "library/song_library.h"
 #include "library/user_save.h"
 #include "ui/switcher.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 #include "ui/ui_variables.h"
 #include "world/state/item_description.h"
 #include "world/play/song_names.h"
@@ -146,13 +146,17 @@ void slotClicked(ClWidget* button) {
 
 }  // namespace
 
-void buildItemScreens(ClWidget* top) {
-    registerUiCallback("systemInitCollectibleIdentified", initCollectible);
-    registerUiCallback("systemCollectibleSeen", collectibleSeen);
-    registerUiCallback("systemInitShipEdit", initShipEdit);
-    registerUiCallback("systemLeaveShipEdit", leaveShipEdit);
-    registerUiCallback("systemShipEditSlot", slotClicked);
+constexpr SUiCallbackEntry ITEM_UI_CALLBACKS[] = {
+    {"systemInitCollectibleIdentified", initCollectible},
+    {"systemCollectibleSeen", collectibleSeen},
+    {"systemInitShipEdit", initShipEdit},
+    {"systemLeaveShipEdit", leaveShipEdit},
+    {"systemShipEditSlot", slotClicked},
+};
 
+std::span<const SUiCallbackEntry> itemScreenUiCallbacks() { return ITEM_UI_CALLBACKS; }
+
+void buildItemScreens(ClWidget* top) {
     ClWidget* item = createScreen(COLLECTIBLE_SCREEN, top);
     item->setEvent("onBecomeVisible", "systemInitCollectibleIdentified");
     item->setText("defaultFocus", "CollectibleContinue");

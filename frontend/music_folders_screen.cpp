@@ -10,6 +10,7 @@
 #include "core/string_table.h"
 #include "frontend/options_pages.h"
 #include "frontend/page_parts.h"
+#include "frontend/screens.h"
 #include "library/game_data.h"
 #include "library/music_folders.h"
 #include "library/song_library.h"
@@ -18,7 +19,7 @@
 #include "platform/shell/shell.h"
 #include "ui/switcher.h"
 #include "ui/text_tags.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 #include "ui/ui_variables.h"
 
 #include <string>
@@ -57,9 +58,9 @@ std::vector<SFolderRow> folderRows() {
     while (soundtrack.size() > 1 && soundtrack.back() == u'\\') soundtrack.pop_back();
     if (!soundtrack.empty()) rows.push_back({soundtrack, "fe_folders_soundtrack"});
     std::u16string music;
-    if ((g_GameData.options & GAME_DATA_OPTION_SCAN_USER_MUSIC) && musicFolderQuery(E_MUSICFOLDER_USER_MUSIC, &music))
+    if ((gameData().options & GAME_DATA_OPTION_SCAN_USER_MUSIC) && musicFolderQuery(E_MUSICFOLDER_USER_MUSIC, &music))
         rows.push_back({music, "fe_folders_user_music"});
-    for (const std::u16string& folder : g_GameData.musicFolders) rows.push_back({folder, nullptr});
+    for (const std::u16string& folder : gameData().musicFolders) rows.push_back({folder, nullptr});
     return rows;
 }
 
@@ -78,8 +79,8 @@ std::u16string folderRowText(const SFolderRow& row, ClWidget_List& list) {
 }
 
 u64 folderPageSignature() {
-    return (u64(g_SongLibrary.songs.size()) << 2) ^ (isSongScanWalking() ? 1u : 0u) ^
-           (u64(g_GameData.musicFolders.size()) << 40);
+    return (u64(songLibrary().songs.size()) << 2) ^ (isSongScanWalking() ? 1u : 0u) ^
+           (u64(gameData().musicFolders.size()) << 40);
 }
 
 void refreshFolderPage(bool force) {
@@ -194,15 +195,19 @@ std::u16string folderDisplayText(const std::u16string& path) {
     return osReadableText(shown);
 }
 
-void buildMusicFolderScreens(ClWidget* top) {
-    registerUiCallback("systemInitMusicFolders", initFolderPage);
-    registerUiCallback("systemMusicFolderChosen", folderChosen);
-    registerUiCallback("systemRemoveMusicFolder", removeChosenFolder);
-    registerUiCallback("systemInitMusicFolderBrowser", initBrowser);
-    registerUiCallback("systemMusicFolderBrowserChosen", browserRowChosen);
-    registerUiCallback("systemMusicFolderBrowserUp", [](ClWidget*) { browse(folderPathParent(g_browser.folder)); });
-    registerUiCallback("systemAddBrowsedMusicFolder", addBrowsedFolder);
+constexpr SUiCallbackEntry MUSIC_FOLDER_UI_CALLBACKS[] = {
+    {"systemInitMusicFolders", initFolderPage},
+    {"systemMusicFolderChosen", folderChosen},
+    {"systemRemoveMusicFolder", removeChosenFolder},
+    {"systemInitMusicFolderBrowser", initBrowser},
+    {"systemMusicFolderBrowserChosen", browserRowChosen},
+    {"systemMusicFolderBrowserUp", [](ClWidget*) { browse(folderPathParent(g_browser.folder)); }},
+    {"systemAddBrowsedMusicFolder", addBrowsedFolder},
+};
 
+std::span<const SUiCallbackEntry> musicFolderUiCallbacks() { return MUSIC_FOLDER_UI_CALLBACKS; }
+
+void buildMusicFolderScreens(ClWidget* top) {
     ClWidget* folders = createScreen("MusicFolders", top);
     folders->setEvent("onBecomeVisible", "systemInitMusicFolders");
     folders->setText("defaultFocus", "MusicFolderRows");

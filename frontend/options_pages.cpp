@@ -6,10 +6,11 @@
 #include "core/saved_options.h"
 #include "core/string_table.h"
 #include "frontend/page_parts.h"
+#include "frontend/screens.h"
 #include "input/ambient/ambient_light.h"
 #include "input/input_channels.h"
 #include "library/user_save.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 
 #include <algorithm>
 #include <cmath>
@@ -195,17 +196,22 @@ void systemIncreaseamBXQuality() {
     if (systemDetectamBXEnable()) changeAmbientLayout(1);
 }
 
-void buildOptionsPages(ClWidget* top) {
-    registerUiCallback("systemInitOptionsPage", [](ClWidget*) { refreshOptionPages(); });
-    registerUiCallback("systemToggleSavedOption", toggleOption);
-    registerUiCallback("systemStepSavedOption", stepOption);
-    registerUiCallback("systemToggleamBXEnable", [](ClWidget*) {
-        systemToggleamBXEnable();
-        refreshOptionPages();
-    });
-    registerUiCallback("systemDecreaseamBXQuality", [](ClWidget*) { systemDecreaseamBXQuality(); });
-    registerUiCallback("systemIncreaseamBXQuality", [](ClWidget*) { systemIncreaseamBXQuality(); });
+constexpr SUiCallbackEntry OPTIONS_PAGE_UI_CALLBACKS[] = {
+    {"systemInitOptionsPage", [](ClWidget*) { refreshOptionPages(); }},
+    {"systemToggleSavedOption", toggleOption},
+    {"systemStepSavedOption", stepOption},
+    {"systemToggleamBXEnable",
+     [](ClWidget*) {
+         systemToggleamBXEnable();
+         refreshOptionPages();
+     }},
+    {"systemDecreaseamBXQuality", [](ClWidget*) { systemDecreaseamBXQuality(); }},
+    {"systemIncreaseamBXQuality", [](ClWidget*) { systemIncreaseamBXQuality(); }},
+};
 
+std::span<const SUiCallbackEntry> optionsPageUiCallbacks() { return OPTIONS_PAGE_UI_CALLBACKS; }
+
+void buildOptionsPages(ClWidget* top) {
     // The focus starts on latched fire, which is never greyed out.
     ClWidget* controls = createOptionsPage(top, "OptionsControls", "fe_options_controls_heading", "OptionsLatchedFire");
     for (u32 i = 0; i < std::size(STEPS); ++i) createStep(controls, i, rowY(i));

@@ -18,7 +18,7 @@
 #include "library/user_save.h"
 #include "online/credentials.h"
 #include "ui/switcher.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 
 #include <cstring>
 #include <string>
@@ -140,7 +140,7 @@ void writeSave() { saveWrite(1); }
 
 void initOptions(ClWidget*) {
     for (std::string& field : g_options.fields) field.clear();
-    g_options.fields[E_TEXT_FIELD_LOGIN] = g_SongLibrary.credentials.loginName;
+    g_options.fields[E_TEXT_FIELD_LOGIN] = songLibrary().credentials.loginName;
     setLabelKey("OptionsNotice", nullptr);
     setLabelKey("OptionsFieldHint", nullptr);
     refreshOptions();
@@ -183,8 +183,8 @@ bool systemAttemptLogin() {
     }
     SLeaderboardCredentials credentials;
     makeCredentials(name.c_str(), password.c_str(), &credentials);
-    static_assert(sizeof(credentials.loginName) == sizeof(g_SongLibrary.credentials.loginName));
-    static_assert(sizeof(credentials.passwordDigest) == sizeof(g_SongLibrary.credentials.passwordDigest));
+    static_assert(sizeof(credentials.loginName) == sizeof(SLibraryCredentials::loginName));
+    static_assert(sizeof(credentials.passwordDigest) == sizeof(SLibraryCredentials::passwordDigest));
     SLibraryCredentials kept{};
     std::memcpy(kept.loginName, credentials.loginName, sizeof credentials.loginName);
     std::memcpy(kept.passwordDigest, credentials.passwordDigest, sizeof credentials.passwordDigest);
@@ -200,28 +200,32 @@ bool systemAttemptLogin() {
     return true;
 }
 
+constexpr SUiCallbackEntry OPTIONS_UI_CALLBACKS[] = {
+    {"systemInitOptionsMenu", initOptions},
+    {"systemLeaveOptionsMenu", leaveOptions},
+    {"systemToggleWater",
+     [](ClWidget*) {
+         systemToggleWater();
+         writeSave();
+         refreshOptions();
+     }},
+    {"systemSetLoginButtonForTextCapture", [](ClWidget*) { systemSetLoginButtonForTextCapture(); }},
+    {"systemSetPasswordButtonForTextCapture", [](ClWidget*) { systemSetPasswordButtonForTextCapture(); }},
+    {"systemSetVerifyPasswordButtonForTextCapture", [](ClWidget*) { systemSetVerifyPasswordButtonForTextCapture(); }},
+    {"systemAttemptLogin", [](ClWidget*) { systemAttemptLogin(); }},
+};
+
+std::span<const SUiCallbackEntry> optionsUiCallbacks() { return OPTIONS_UI_CALLBACKS; }
+
 void buildOptionsScreen(ClWidget* top) {
     makeAllowedLists();
     // The account kept in the save signs the client in, unless the start-up set a test account.
-    if (!leaderboardCredentials().loginName[0] && g_SongLibrary.credentials.loginName[0]) {
+    if (!leaderboardCredentials().loginName[0] && songLibrary().credentials.loginName[0]) {
         SLeaderboardCredentials saved;
-        std::memcpy(saved.loginName, g_SongLibrary.credentials.loginName, sizeof saved.loginName);
-        std::memcpy(saved.passwordDigest, g_SongLibrary.credentials.passwordDigest, sizeof saved.passwordDigest);
+        std::memcpy(saved.loginName, songLibrary().credentials.loginName, sizeof saved.loginName);
+        std::memcpy(saved.passwordDigest, songLibrary().credentials.passwordDigest, sizeof saved.passwordDigest);
         setLeaderboardCredentials(saved);
     }
-    registerUiCallback("systemInitOptionsMenu", initOptions);
-    registerUiCallback("systemLeaveOptionsMenu", leaveOptions);
-    registerUiCallback("systemToggleWater", [](ClWidget*) {
-        systemToggleWater();
-        writeSave();
-        refreshOptions();
-    });
-    registerUiCallback("systemSetLoginButtonForTextCapture", [](ClWidget*) { systemSetLoginButtonForTextCapture(); });
-    registerUiCallback("systemSetPasswordButtonForTextCapture",
-                       [](ClWidget*) { systemSetPasswordButtonForTextCapture(); });
-    registerUiCallback("systemSetVerifyPasswordButtonForTextCapture",
-                       [](ClWidget*) { systemSetVerifyPasswordButtonForTextCapture(); });
-    registerUiCallback("systemAttemptLogin", [](ClWidget*) { systemAttemptLogin(); });
 
     buildOptionsPages(top);
     ClWidget* screen = createScreen(OPTIONS_SCREEN, top);

@@ -6,7 +6,7 @@
 #include "frontend/song_rows.h"
 #include "library/data_file.h"
 #include "ui/switcher.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 #include "ui/ui_input.h"
 #include "ui/ui_variables.h"
 
@@ -42,10 +42,15 @@ void initCreditsOverlay(ClWidget*) {
 
 }  // namespace
 
+constexpr SUiCallbackEntry OVERLAY_UI_CALLBACKS[] = {
+    {"systemTutorialTipDone", tipDone},
+    {"systemInitCreditsOverlay", initCreditsOverlay},
+};
+
+std::span<const SUiCallbackEntry> overlayUiCallbacks() { return OVERLAY_UI_CALLBACKS; }
+
 void buildOverlays(ClWidget* tutorialPage, ClWidget* tooltipsPage, ClWidget* helpPage, ClWidget* creditsPage) {
     g_shownTip = nullptr;
-    registerUiCallback("systemTutorialTipDone", tipDone);
-    registerUiCallback("systemInitCreditsOverlay", initCreditsOverlay);
 
     ClWidget* tutorial = createSwitcher("Tutorial", tutorialPage);
     createWidget("HideTutorial", tutorial);

@@ -1,8 +1,12 @@
 // The builders of the front end's screens and overlays, and their per-frame parts; each file
-// registers the callbacks its widgets name. Used by frontend.cpp only.
+// names the callbacks its widgets name in a table of its own, which frontend.cpp gathers into the
+// front end's one table (frontEndUiCallbacks). Used by frontend.cpp only.
 #pragma once
 
 #include "core/types.h"
+#include "ui/ui_imports.h"
+
+#include <span>
 
 class ClWidget;
 
@@ -18,9 +22,8 @@ void buildFilmSplash(ClWidget* topLevel);
 void tickFilmSplash();
 // With the screens' shutdown: the splash's film closed and the splash forgotten.
 void shutdownFilmSplash();
-// The story sequences of the splash, boss-won and interview screens: the callbacks their
-// widgets name, and the tick that moves each screen on when its sequence ends.
-void registerStoryScreenCallbacks();
+// The story sequences of the splash, boss-won and interview screens: the tick that moves each
+// screen on when its sequence ends.
 void tickStoryScreens();
 // The song list and the difficulty screen.
 void buildSongScreens(ClWidget* topLevel);
@@ -37,3 +40,15 @@ void tickItemScreens();
 // and the "DebugInfo" lines, each on its page.
 void buildOverlays(ClWidget* tutorialPage, ClWidget* tooltipsPage, ClWidget* helpPage, ClWidget* creditsPage);
 void tickOverlays();
+
+// Each file's callbacks, by the name its widgets' events give.
+std::span<const SUiCallbackEntry> menuScreenUiCallbacks();
+std::span<const SUiCallbackEntry> filmSplashUiCallbacks();
+std::span<const SUiCallbackEntry> storyScreenUiCallbacks();
+std::span<const SUiCallbackEntry> songScreenUiCallbacks();
+std::span<const SUiCallbackEntry> playScreenUiCallbacks();
+std::span<const SUiCallbackEntry> itemScreenUiCallbacks();
+std::span<const SUiCallbackEntry> overlayUiCallbacks();
+std::span<const SUiCallbackEntry> optionsUiCallbacks();
+std::span<const SUiCallbackEntry> optionsPageUiCallbacks();
+std::span<const SUiCallbackEntry> musicFolderUiCallbacks();

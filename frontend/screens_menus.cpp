@@ -14,7 +14,7 @@
 #include "library/song_library.h"
 #include "library/song_scan.h"
 #include "ui/switcher.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 #include "ui/ui_system.h"
 #include "ui/ui_variables.h"
 
@@ -122,25 +122,30 @@ void showTitleWithMusic() {
     showScreen("TitleMenu");
 }
 
+constexpr SUiCallbackEntry MENU_UI_CALLBACKS[] = {
+    {"systemLeaveSplash", [](ClWidget*) { showTitleWithMusic(); }},
+    {"systemInitTitleMenu", initTitle},
+    {"systemLeaveTitleMenu",
+     [](ClWidget*) {
+         setUiVariable(UIVAR_IS_IN_MAIN_MENU, 0);
+         hideMenuShipPreview(E_MENU_PREVIEW_MAIN_MENU);
+     }},
+    {"systemOpenQuitMenu", openQuitMenu},
+    {"systemConfirmQuit", [](ClWidget*) { setUiVariable(UIVAR_FORCE_QUIT_GAME, 1); }},
+    {"systemCancelQuit", cancelQuit},
+    {"systemInitWaitForDirScan", initWaitForDirScan},
+    {"systemLeaveWaitForDirScan", leaveWaitForDirScan},
+    {"systemInitVoiceOverTest", initVoiceOverTest},
+    {"systemInitArtistsScreen", initArtists},
+    {"systemArtistChosen", artistChosen},
+    {"systemInitSOSMenu", initBossScore},
+    {"systemTerminateSOSMenu", [](ClWidget*) { systemTerminateSOSMenu(); }},
+};
+
+std::span<const SUiCallbackEntry> menuScreenUiCallbacks() { return MENU_UI_CALLBACKS; }
+
 void buildMenuScreens(ClWidget* top) {
-    registerStoryScreenCallbacks();
     buildFilmSplash(top);
-    registerUiCallback("systemLeaveSplash", [](ClWidget*) { showTitleWithMusic(); });
-    registerUiCallback("systemInitTitleMenu", initTitle);
-    registerUiCallback("systemLeaveTitleMenu", [](ClWidget*) {
-        setUiVariable(UIVAR_IS_IN_MAIN_MENU, 0);
-        hideMenuShipPreview(E_MENU_PREVIEW_MAIN_MENU);
-    });
-    registerUiCallback("systemOpenQuitMenu", openQuitMenu);
-    registerUiCallback("systemConfirmQuit", [](ClWidget*) { setUiVariable(UIVAR_FORCE_QUIT_GAME, 1); });
-    registerUiCallback("systemCancelQuit", cancelQuit);
-    registerUiCallback("systemInitWaitForDirScan", initWaitForDirScan);
-    registerUiCallback("systemLeaveWaitForDirScan", leaveWaitForDirScan);
-    registerUiCallback("systemInitVoiceOverTest", initVoiceOverTest);
-    registerUiCallback("systemInitArtistsScreen", initArtists);
-    registerUiCallback("systemArtistChosen", artistChosen);
-    registerUiCallback("systemInitSOSMenu", initBossScore);
-    registerUiCallback("systemTerminateSOSMenu", [](ClWidget*) { systemTerminateSOSMenu(); });
 
     // The screens the guardian speaks on have no fill: its story layer draws below the pages.
     ClWidget* splash = createScreen("SplashScreenNoButtons", top, STORY_SCREEN_COLOUR);
@@ -241,7 +246,7 @@ void tickMenuScreens() {
         findWidgetByName("WaitForDirScanContinue")->setInt("disabled", walking ? 1 : 0);
         char16_t text[128];
         formatLocalisedInt(text, 128, crc32TextNoCase(walking ? "fe_wait_scanning" : "fe_wait_found"),
-                           s32(g_SongLibrary.songs.size()));
+                           s32(songLibrary().songs.size()));
         setLabelWideText("WaitForDirScanLine", text);
     }
 }

@@ -12,7 +12,7 @@
 #include "library/user_save.h"
 #include "ui/number_format.h"
 #include "ui/switcher.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 #include "ui/ui_pages.h"
 #include "ui/ui_variables.h"
 #include "world/play/play_time.h"
@@ -149,11 +149,15 @@ SResultsValues computeResults(const SPlayerState& player, s32 enemiesOffered) {
     return values;
 }
 
-void buildPlayScreens(ClWidget* top) {
-    registerUiCallback("systemInitResults", initResults);
-    registerUiCallback("systemResumeGame", resumeGame);
-    registerUiCallback("systemQuitSong", [](ClWidget*) { setUiVariable(UIVAR_FORCE_QUIT_GAME, 1); });
+constexpr SUiCallbackEntry PLAY_UI_CALLBACKS[] = {
+    {"systemInitResults", initResults},
+    {"systemResumeGame", resumeGame},
+    {"systemQuitSong", [](ClWidget*) { setUiVariable(UIVAR_FORCE_QUIT_GAME, 1); }},
+};
 
+std::span<const SUiCallbackEntry> playScreenUiCallbacks() { return PLAY_UI_CALLBACKS; }
+
+void buildPlayScreens(ClWidget* top) {
     buildHud(top);
 
     ClWidget* pause = createScreen("PauseMenu", top, 0xB0080C14u);

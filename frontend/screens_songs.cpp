@@ -12,7 +12,7 @@
 #include "library/song_scan.h"
 #include "ui/number_format.h"
 #include "ui/switcher.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 #include "ui/ui_variables.h"
 #include "world/play/player_state.h"
 
@@ -26,9 +26,9 @@ u64 g_shownSignature = 0;
 
 ClWidget_List* songList() { return static_cast<ClWidget_List*>(findWidgetByName("SongListRows")); }
 
-u32 songCount() { return u32(g_SongLibrary.songs.size()); }
+u32 songCount() { return u32(songLibrary().songs.size()); }
 // The songs, then the folders the scan could not read.
-u32 rowCount() { return songCount() + u32(g_SongLibrary.unreadableFolders.size()); }
+u32 rowCount() { return songCount() + u32(songLibrary().unreadableFolders.size()); }
 
 // The selected song as last seen: its index and its identity. The library may move or drop
 // records (a renamed file continues its old record), so the selection follows the identity.
@@ -47,7 +47,7 @@ void followSelectedSong() {
     const SSongRecord* song = getSongRecord(index);
     if (g_selectedKnown && index == g_selectedIndex && (!song || !sameIdentity(song->identity, g_selectedIdentity))) {
         song = findSongByIdentity(g_selectedIdentity);
-        index = song ? s32(song - g_SongLibrary.songs.data()) : -1;
+        index = song ? s32(song - songLibrary().songs.data()) : -1;
         setUiVariable(UIVAR_SELECTED_SONG_INDEX, index);
     }
     g_selectedIndex = index;
@@ -58,9 +58,9 @@ void followSelectedSong() {
 // Changes whenever a row of the page or the paging would show something else.
 u64 pageSignature() {
     u64 h = 1469598103934665603ull ^ (u64(songCount()) << 32) ^ (u64(rowCount()) << 16) ^ g_page;
-    for (const std::u16string& folder : g_SongLibrary.unreadableFolders) h = (h ^ folder.size()) * 1099511628211ull;
+    for (const std::u16string& folder : songLibrary().unreadableFolders) h = (h ^ folder.size()) * 1099511628211ull;
     for (u32 i = g_page * SONG_LIST_PAGE_ROWS; i < songCount() && i < (g_page + 1) * SONG_LIST_PAGE_ROWS; ++i) {
-        const SSongRecord& song = g_SongLibrary.songs[i];
+        const SSongRecord& song = songLibrary().songs[i];
         for (u64 word : {u64(song.state) | u64(song.missing) << 8, u64(song.failure), u64(song.path.size()), u64(u32(song.bestScores[0] ^
                           song.bestScores[1] ^ song.bestScores[2] ^ song.bestScores[3] ^ song.bestScores[4] ^
                           song.bestScores[5]))})
@@ -86,9 +86,9 @@ void refreshSongList(bool force) {
     for (u32 r = 0; r < rows; ++r) {
         const u32 index = first + r;
         if (index < songCount()) {
-            list->setItem(r, songRowText(s32(index)).c_str(), isSongPlayable(g_SongLibrary.songs[index]));
+            list->setItem(r, songRowText(s32(index)).c_str(), isSongPlayable(songLibrary().songs[index]));
         } else {
-            list->setItem(r, unreadableFolderRowText(g_SongLibrary.unreadableFolders[index - songCount()]).c_str(), false);
+            list->setItem(r, unreadableFolderRowText(songLibrary().unreadableFolders[index - songCount()]).c_str(), false);
         }
     }
     list->setInt("selectedIndex", -1);
@@ -160,14 +160,18 @@ void difficultyChosen(ClWidget* button) {
 
 }  // namespace
 
-void buildSongScreens(ClWidget* top) {
-    registerUiCallback("systemInitSongList", initSongList);
-    registerUiCallback("systemSongListPrevPage", [](ClWidget*) { turnPage(-1); });
-    registerUiCallback("systemSongListNextPage", [](ClWidget*) { turnPage(1); });
-    registerUiCallback("systemSongChosen", songChosen);
-    registerUiCallback("systemInitDifficulty", initDifficulty);
-    registerUiCallback("systemDifficultyChosen", difficultyChosen);
+constexpr SUiCallbackEntry SONG_UI_CALLBACKS[] = {
+    {"systemInitSongList", initSongList},
+    {"systemSongListPrevPage", [](ClWidget*) { turnPage(-1); }},
+    {"systemSongListNextPage", [](ClWidget*) { turnPage(1); }},
+    {"systemSongChosen", songChosen},
+    {"systemInitDifficulty", initDifficulty},
+    {"systemDifficultyChosen", difficultyChosen},
+};
 
+std::span<const SUiCallbackEntry> songScreenUiCallbacks() { return SONG_UI_CALLBACKS; }
+
+void buildSongScreens(ClWidget* top) {
     ClWidget* songs = createScreen("SongList", top);
     songs->setEvent("onBecomeVisible", "systemInitSongList");
     songs->setText("defaultFocus", "SongListRows");

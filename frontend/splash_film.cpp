@@ -8,7 +8,7 @@
 #include "frontend/screens.h"
 #include "render/fmv_player.h"
 #include "ui/switcher.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 
 namespace {
 
@@ -44,9 +44,14 @@ void leaveFilmSplash(ClWidget* splash) {
 
 }  // namespace
 
+constexpr SUiCallbackEntry FILM_SPLASH_UI_CALLBACKS[] = {
+    {"systemInitFilmSplash", initFilmSplash},
+    {"systemLeaveFilmSplash", leaveFilmSplash},
+};
+
+std::span<const SUiCallbackEntry> filmSplashUiCallbacks() { return FILM_SPLASH_UI_CALLBACKS; }
+
 void buildFilmSplash(ClWidget* top) {
-    registerUiCallback("systemInitFilmSplash", initFilmSplash);
-    registerUiCallback("systemLeaveFilmSplash", leaveFilmSplash);
     ClWidget* splash = createScreen(FILM_SPLASH_SCREEN, top, FILM_SPLASH_COLOUR);
     splash->setText("fullScreenFMVName", INTRO_FILM);
     splash->setText("nextScreenID", AFTER_FILM_SCREEN);

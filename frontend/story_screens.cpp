@@ -6,7 +6,7 @@
 #include "frontend/page_parts.h"
 #include "frontend/screens.h"
 #include "ui/switcher.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 #include "core/string_helpers.h"
 #include "world/play/guardian_sequence.h"
 #include "world/state/play_record.h"
@@ -79,15 +79,16 @@ void leaveInterviews(ClWidget*) {
 
 }  // namespace
 
-void registerStoryScreenCallbacks() {
-    registerUiCallback("systemInitSplash", initSplash);
-    registerUiCallback("systemLeaveSplashScreen", [](ClWidget*) { leaveAwaited(E_STORY_SPLASH); });
-    registerUiCallback("systemInitInterviews", initInterviews);
-    registerUiCallback("systemLeaveInterviews", leaveInterviews);
-    registerUiCallback("systemInitPostBossWin",
-                       [](ClWidget*) { startAwaited(E_STORY_BOSS_WIN, BOSS_WIN_SEQUENCE, nullptr, 0); });
-    registerUiCallback("systemLeavePostBossWin", [](ClWidget*) { leaveAwaited(E_STORY_BOSS_WIN); });
-}
+constexpr SUiCallbackEntry STORY_UI_CALLBACKS[] = {
+    {"systemInitSplash", initSplash},
+    {"systemLeaveSplashScreen", [](ClWidget*) { leaveAwaited(E_STORY_SPLASH); }},
+    {"systemInitInterviews", initInterviews},
+    {"systemLeaveInterviews", leaveInterviews},
+    {"systemInitPostBossWin", [](ClWidget*) { startAwaited(E_STORY_BOSS_WIN, BOSS_WIN_SEQUENCE, nullptr, 0); }},
+    {"systemLeavePostBossWin", [](ClWidget*) { leaveAwaited(E_STORY_BOSS_WIN); }},
+};
+
+std::span<const SUiCallbackEntry> storyScreenUiCallbacks() { return STORY_UI_CALLBACKS; }
 
 void tickStoryScreens() {
     if (g_awaited.screen == E_STORY_NONE) {

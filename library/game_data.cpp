@@ -12,6 +12,8 @@
 
 SGameData g_GameData{GAME_DATA_OPTION_SCAN_USER_MUSIC, {}, {}};
 
+const SGameData& gameData() { return g_GameData; }
+
 namespace {
 
 constexpr u32 EXTENSION_TEXT_CAPACITY = 16;

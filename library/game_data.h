@@ -29,7 +29,9 @@ struct SGameData {
     std::vector<std::string> disabledExtensions;  // ".mp3" style, lower case
 };
 
+// The library's own record; the layers above read it through gameData().
 extern SGameData g_GameData;
+const SGameData& gameData();
 
 // The game data of a first run: the user's music folder scanned, no folders added, every
 // extension on.

@@ -14,6 +14,8 @@
 
 SSongLibrary g_SongLibrary;
 
+const SSongLibrary& songLibrary() { return g_SongLibrary; }
+
 namespace {
 
 // Mixed into a library song's identity so that it never equals the path-only identity of a song

@@ -49,8 +49,10 @@ struct SSongLibrary {
 // whenever its moment comes.
 u32 onceTipBit(const char* tipName);
 
-// The layers above change the library only through the operations below.
+// The library's own record. The layers above read it through songLibrary() and change it only
+// through the operations below.
 extern SSongLibrary g_SongLibrary;
+const SSongLibrary& songLibrary();
 
 // The last boss game was won: the lost flag goes.
 void markBossWon();

@@ -1,6 +1,7 @@
 #include "ui/ui_callbacks.h"
 
 #include "ui/ui_imports.h"
+#include "ui/ui_system.h"
 
 #include "core/fatal_error.h"
 #include "core/name_hash.h"
@@ -9,33 +10,34 @@
 
 namespace {
 
-std::unordered_map<u32, UiCallback> g_UiCallbacks;
+// ui's own callbacks.
+constexpr SUiCallbackEntry UI_CALLBACKS[] = {
+    {"systemAllowQuit", [](ClWidget*) { systemAllowQuit(); }},
+};
+
 SUiImports g_imports;
-// The imported table by name hash, made when the record is set.
-std::unordered_map<u32, UiCallback> g_ImportedCallbacks;
+// ui's own and the imported table by name hash; filled again whenever the record is set.
+std::unordered_map<u32, UiCallback> g_Callbacks;
+
+void addCallbacks(std::span<const SUiCallbackEntry> table) {
+    for (const SUiCallbackEntry& entry : table)
+        if (!g_Callbacks.emplace(crc32TextNoCase(entry.name), entry.callback).second)
+            fatalErrorf("setUiImports: \"%s\" is in the callback table twice", entry.name);
+}
 
 }  // namespace
 
-void registerUiCallback(const char* name, UiCallback callback) {
-    const auto [it, added] = g_UiCallbacks.emplace(crc32TextNoCase(name), callback);
-    if (!added && it->second != callback)
-        fatalErrorf("registerUiCallback: another callback is registered as \"%s\" already", name);
-}
-
 UiCallback findUiCallbackByHash(u32 nameHash) {
-    if (const auto it = g_UiCallbacks.find(nameHash); it != g_UiCallbacks.end()) return it->second;
-    const auto it = g_ImportedCallbacks.find(nameHash);
-    return it == g_ImportedCallbacks.end() ? nullptr : it->second;
+    if (g_Callbacks.empty()) addCallbacks(UI_CALLBACKS);
+    const auto it = g_Callbacks.find(nameHash);
+    return it == g_Callbacks.end() ? nullptr : it->second;
 }
 
 void setUiImports(const SUiImports* imports) {
     g_imports = imports ? *imports : SUiImports{};
-    g_ImportedCallbacks.clear();
-    for (const SUiCallbackEntry& entry : g_imports.callbacks)
-        if (!g_ImportedCallbacks.emplace(crc32TextNoCase(entry.name), entry.callback).second)
-            fatalErrorf("setUiImports: \"%s\" is in the callback table twice", entry.name);
+    g_Callbacks.clear();
+    addCallbacks(UI_CALLBACKS);
+    addCallbacks(g_imports.callbacks);
 }
 
 const SUiImports& uiImports() { return g_imports; }
-
-void releaseUiCallbacks() { g_UiCallbacks.clear(); }

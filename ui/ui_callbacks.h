@@ -1,5 +1,5 @@
-// Callbacks by name: the events of widgets name what they run ("onClick" -> "systemAllowQuit"),
-// and the code that owns each behaviour registers it under that name. Main thread only.
+// Callbacks by name: the events of widgets name what they run ("onClick" -> "systemAllowQuit"):
+// ui's own and the table the layers above hand over through ui/ui_imports.h. Main thread only.
 #pragma once
 
 #include "core/types.h"
@@ -9,10 +9,5 @@ class ClWidget;
 // Receives the widget whose event fired.
 using UiCallback = void (*)(ClWidget* widget);
 
-// Registers the callback under the name; the same callback again changes nothing, another one
-// under a name registered already is fatal.
-void registerUiCallback(const char* name, UiCallback callback);
-// Null when nothing is registered under the hash.
+// Null when no callback has a name of the hash.
 UiCallback findUiCallbackByHash(u32 nameHash);
-// Forgets every callback.
-void releaseUiCallbacks();

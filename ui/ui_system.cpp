@@ -5,7 +5,6 @@
 #include "ui/font_face.h"
 #include "ui/font_load.h"
 #include "ui/hit_regions.h"
-#include "ui/ui_callbacks.h"
 #include "ui/ui_draw.h"
 #include "ui/ui_input.h"
 #include "ui/ui_pages.h"
@@ -24,7 +23,6 @@ void initUi() {
     g_UiFlags = SUiFlags{};
     setUiPointerImage(0, nullptr);
     initUiVariables();
-    registerUiCallback("systemAllowQuit", [](ClWidget*) { systemAllowQuit(); });
 }
 
 bool loadUiImage(const char* name, u32 flags) {
@@ -58,7 +56,6 @@ void shutdownUi() {
     clearUiHitRegions();
     releaseLayoutPages();
     releaseWidgetRegistry();
-    releaseUiCallbacks();
     releaseUiDraw();
     releaseFontFaces();
     releaseUiSprites();

@@ -2,10 +2,10 @@
 // to render's imports: whether the UI exists, the window's quit veto and the "on the way into
 // play" answer.
 //
-// Start-up: initUi (the root widget, its variables, the built-in callbacks), then
-// loadUiImage for each interface image, loadUiFonts (after the texture table), the pages built
-// by the front end, finishUiPageLoad. Each frame: updateUiInput (ui/ui_input.h), then
-// renderUiPages (ui/ui_pages.h). Shutdown: shutdownUi. Main thread only.
+// Start-up: initUi (the root widget and its variables), then loadUiImage for each interface
+// image, loadUiFonts (after the texture table), the pages built by the front end,
+// finishUiPageLoad. Each frame: updateUiInput (ui/ui_input.h), then renderUiPages (ui/ui_pages.h).
+// Shutdown: shutdownUi. Main thread only.
 #pragma once
 
 #include "core/types.h"
@@ -22,10 +22,10 @@ bool loadUiImage(const char* name, u32 flags);
 // The start-up font faces (fatal when one cannot be loaded) and the white image shapes are drawn
 // with.
 void loadUiFonts();
-// After the pages are built: every event must name a registered callback, else the program stops
-// naming the widget and the callback.
+// After the pages are built: every event must name a callback of ui's own or of the imported
+// table (ui/ui_imports.h), else the program stops naming the widget and the callback.
 void finishUiPageLoad();
-// Releases the pages, widgets, callbacks, fonts, sprites and hit regions.
+// Releases the pages, widgets, fonts, sprites and hit regions.
 void shutdownUi();
 bool uiExists();
 // 1 when the UI root has an "AllowQuit" property whose value is not 1.

@@ -5,7 +5,12 @@
 #include "render/mega_particles.h"
 #include "render/particle_world_inputs.h"
 
+namespace {
+
+// Null until frontEndParticleSetUp.
 ClMegaParticleSystemEX* g_megaParticleSystemEX = nullptr;
+
+}  // namespace
 
 void frontEndParticleSetUp() {
     if (g_megaParticleSystemEX || fxParticles()) return;
@@ -21,4 +26,8 @@ void frontEndParticleShutdown() {
     g_megaParticleSystemEX = nullptr;
     retireParticleSystem(fxParticles());
     setFxParticleSystem(nullptr);
+}
+
+void releaseFrontEndParticles() {
+    if (g_megaParticleSystemEX) g_megaParticleSystemEX->releaseAll();
 }

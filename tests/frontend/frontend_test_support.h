@@ -17,6 +17,7 @@
 #include "tests/render/render_data_support.h"
 #include "tests/support/file_bytes.h"
 #include "ui/switcher.h"
+#include "ui/ui_imports.h"
 #include "ui/ui_input.h"
 #include "ui/ui_pages.h"
 #include "ui/ui_system.h"
@@ -51,6 +52,7 @@ protected:
     void TearDown() override {
         shutdownFrontEndScreens();
         setFrontendImports(nullptr);
+        setUiImports(nullptr);
         if (uiExists()) shutdownUi();
         if (m_input) shutdownInput();
         if (m_canvases) releaseCanvases();
@@ -72,6 +74,8 @@ protected:
         std::fill(std::begin(g_aRawPadRecords[0]), std::end(g_aRawPadRecords[0]), 0.0f);
         initUi();
         g_UiFlags.inputEnabled = 1;
+        const SUiImports imports{frontEndUiCallbacks()};
+        setUiImports(&imports);
         buildFrontEndPages();
         finishUiPageLoad();
     }

@@ -9,7 +9,6 @@
 #include "tests/support/fatal_catch.h"
 #include "ui/hit_regions.h"
 #include "ui/switcher.h"
-#include "ui/ui_callbacks.h"
 #include "ui/ui_imports.h"
 #include "ui/ui_input.h"
 #include "ui/ui_pages.h"
@@ -48,15 +47,20 @@ protected:
         std::fill(std::begin(g_aRawPadRecords[0]), std::end(g_aRawPadRecords[0]), 0.0f);
         initUi();
         g_UiFlags.inputEnabled = 1;
-        registerUiCallback("seeClick", [](ClWidget* w) { record(w, "click"); });
-        registerUiCallback("seeBack", [](ClWidget* w) { record(w, "back"); });
-        registerUiCallback("seeShown", [](ClWidget* w) { record(w, "shown"); });
-        registerUiCallback("seeHidden", [](ClWidget* w) { record(w, "hidden"); });
-        registerUiCallback("seeSwitch", [](ClWidget* w) { record(w, std::string("switch:").append(shownChildName(w->name())).c_str()); });
-        registerUiCallback("seeFocus", [](ClWidget* w) { record(w, "focus"); });
-        registerUiCallback("seeSelect", [](ClWidget* w) { record(w, ("select " + std::to_string(w->getInt("selectedIndex"))).c_str()); });
+        static constexpr SUiCallbackEntry SEEN[] = {
+            {"seeClick", [](ClWidget* w) { record(w, "click"); }},
+            {"seeBack", [](ClWidget* w) { record(w, "back"); }},
+            {"seeShown", [](ClWidget* w) { record(w, "shown"); }},
+            {"seeHidden", [](ClWidget* w) { record(w, "hidden"); }},
+            {"seeSwitch", [](ClWidget* w) { record(w, std::string("switch:").append(shownChildName(w->name())).c_str()); }},
+            {"seeFocus", [](ClWidget* w) { record(w, "focus"); }},
+            {"seeSelect", [](ClWidget* w) { record(w, ("select " + std::to_string(w->getInt("selectedIndex"))).c_str()); }},
+        };
+        const SUiImports imports{SEEN};
+        setUiImports(&imports);
     }
     void TearDown() override {
+        setUiImports(nullptr);
         shutdownUi();
         shutdownInput();
         releaseCanvases();
@@ -244,8 +248,6 @@ TEST_F(UiFramework, TheRandomTesterAimsAtRegionCentresInClientFractions) {
 }
 
 TEST_F(UiFramework, EventsNameRegisteredCallbacks) {
-    EXPECT_EQ(fatalReasonOf([] { registerUiCallback("seeClick", [](ClWidget*) {}); }),
-              "registerUiCallback: another callback is registered as \"seeClick\" already");
     ClWidget* orphan = createWidget("Orphan");
     orphan->setEvent("onClick", "nobodysCallback");
     EXPECT_FALSE(orphan->fireEvent("onClick"));
@@ -254,7 +256,8 @@ TEST_F(UiFramework, EventsNameRegisteredCallbacks) {
     orphan->setEvent("onClick", nullptr);
     finishUiPageLoad();
 
-    // The imported table is found by name as the registered callbacks are; a name twice in it stops the program.
+    // The imported table is found by name in any letter case; a name twice in it, or one of
+    // ui's own, stops the program; ui's own stay without a table.
     static int g_tableClicks = 0;
     const SUiCallbackEntry table[] = {{"systemFromTheTable", [](ClWidget*) { ++g_tableClicks; }}};
     const SUiImports imports{table};
@@ -265,7 +268,12 @@ TEST_F(UiFramework, EventsNameRegisteredCallbacks) {
     const SUiCallbackEntry twice[] = {{"systemTwice", table[0].callback}, {"systemTwice", table[0].callback}};
     const SUiImports doubled{twice};
     EXPECT_EQ(fatalReasonOf([&] { setUiImports(&doubled); }), "setUiImports: \"systemTwice\" is in the callback table twice");
+    const SUiCallbackEntry own[] = {{"systemAllowQuit", table[0].callback}};
+    const SUiImports ownAgain{own};
+    EXPECT_EQ(fatalReasonOf([&] { setUiImports(&ownAgain); }), "setUiImports: \"systemAllowQuit\" is in the callback table twice");
     setUiImports(nullptr);
+    orphan->setEvent("onClick", "systemAllowQuit");
+    EXPECT_TRUE(orphan->fireEvent("onClick"));
     orphan->setEvent("onClick", nullptr);
 
     createLayoutPage("Tutorial", "43CORE");

@@ -3,7 +3,7 @@
 #include "tests/support/fatal_catch.h"
 #include "ui/number_format.h"
 #include "ui/text_tags.h"
-#include "ui/ui_callbacks.h"
+#include "ui/ui_imports.h"
 #include "ui/widget.h"
 
 #include <gtest/gtest.h>
@@ -70,15 +70,19 @@ std::vector<int> g_visibilityEvents;
 
 TEST_F(Widgets, EveryVisibilityCallFiresItsEvent) {
     g_visibilityEvents.clear();
-    registerUiCallback("seeShown", [](ClWidget*) { g_visibilityEvents.push_back(1); });
-    registerUiCallback("seeHidden", [](ClWidget*) { g_visibilityEvents.push_back(0); });
+    static constexpr SUiCallbackEntry SEEN[] = {
+        {"seeShown", [](ClWidget*) { g_visibilityEvents.push_back(1); }},
+        {"seeHidden", [](ClWidget*) { g_visibilityEvents.push_back(0); }},
+    };
+    const SUiImports imports{SEEN};
+    setUiImports(&imports);
     ClWidget* chain = createWidget("WaveKillChain");
     chain->setEvent("onBecomeVisible", "seeShown");
     chain->setEvent("onBecomeInvisible", "seeHidden");
     for (bool visible : {false, false, true}) chain->setVisible(visible);
     EXPECT_EQ(g_visibilityEvents, std::vector<int>({0, 0, 1}));
     EXPECT_TRUE(chain->isVisible());
-    releaseUiCallbacks();
+    setUiImports(nullptr);
 }
 
 TEST(NumberFormat, CommasGoBetweenGroupsOfThreeFromTheRight) {

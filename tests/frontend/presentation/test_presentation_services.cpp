@@ -1,13 +1,7 @@
 // The front end's drawing-side services without a device: the front-end particle systems, the
-// wind the mirror lake writes into the particle physics, the preview targets' batcher keys, and
-// the loading state's one background load.
-#include "core/async_asset.h"
-#include "core/file_completions.h"
-#include "core/file_layer.h"
+// wind the mirror lake writes into the particle physics and the preview targets' batcher keys.
 #include "core/game_clock.h"
-#include "core/timers.h"
 #include "frontend/presentation/front_end_particles.h"
-#include "frontend/presentation/loading_state.h"
 #include "frontend/presentation/mirror_lake.h"
 #include "frontend/presentation/preview_targets.h"
 #include "render/batcher.h"
@@ -15,38 +9,35 @@
 #include "render/mega_particles.h"
 #include "render/particle_world_inputs.h"
 #include "render/scene_inputs.h"
-#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 namespace {
 
-std::vector<f32> physics() {
-    const SParticlePhysics& p = particlePhysics();
-    return {p.accelerationA.x, p.accelerationA.y, p.accelerationA.z, p.accelerationB.x, p.accelerationB.y,
-            p.accelerationB.z, p.blastUpwardBias};
-}
-
 TEST(FrontEndParticles, SetUpRegistersEXAndFXOnceAndShutdownRetiresBoth) {
     const u32 registered = registeredParticleSystemCount();
     frontEndParticleSetUp();
-    ClMegaParticleSystemEX* ex = g_megaParticleSystemEX;
     frontEndParticleSetUp();
-    EXPECT_NE(ex, nullptr);
     EXPECT_NE(fxParticles(), nullptr);
-    EXPECT_EQ(ex, g_megaParticleSystemEX);
     EXPECT_EQ(registered + 2, registeredParticleSystemCount());
-    EXPECT_EQ(std::vector<f32>({0, MIRROR_LAKE_GRAVITY, 0, 0, 0, 0, FRONT_END_BLAST_UPWARD_BIAS}), physics());
+    const SParticlePhysics& p = particlePhysics();
+    EXPECT_EQ(p.accelerationA.x, 0.0f);
+    EXPECT_EQ(p.accelerationA.y, MIRROR_LAKE_GRAVITY);
+    EXPECT_EQ(p.accelerationA.z, 0.0f);
+    EXPECT_EQ(p.blastUpwardBias, FRONT_END_BLAST_UPWARD_BIAS);
     frontEndParticleShutdown();
     frontEndParticleShutdown();
-    EXPECT_EQ(g_megaParticleSystemEX, nullptr);
     EXPECT_EQ(fxParticles(), nullptr);
     EXPECT_EQ(retiringParticleSystemCount(), 2u);
     destroyRetiredParticleSystems();
     EXPECT_EQ(registered, registeredParticleSystemCount());
+    // Both are made again after a shutdown.
+    frontEndParticleSetUp();
+    EXPECT_EQ(registered + 2, registeredParticleSystemCount());
+    frontEndParticleShutdown();
+    destroyRetiredParticleSystems();
 }
 
 // The ripples drift along the wind at the ripple speed; the constants rewrite both accelerations
@@ -60,7 +51,12 @@ TEST(MirrorLake, TheRipplesDriftDownwindAndTheConstantsRewriteGravityAndWind) {
 
     g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 0.0;
     setMirrorLakeShaderParams();
-    EXPECT_EQ(std::vector<f32>({0, MIRROR_LAKE_GRAVITY, 0, MIRROR_LAKE_WIND_ACCELERATION, 0, 0, 0.95f}), physics());
+    const SParticlePhysics& p = particlePhysics();
+    EXPECT_EQ(p.accelerationA.x, 0.0f);
+    EXPECT_EQ(p.accelerationA.y, MIRROR_LAKE_GRAVITY);
+    EXPECT_EQ(p.accelerationA.z, 0.0f);
+    EXPECT_EQ(p.accelerationB.x, MIRROR_LAKE_WIND_ACCELERATION);
+    EXPECT_EQ(p.accelerationB.z, 0.0f);
 }
 
 TEST(PreviewTargets, AGroupIsABatcherKeyInItsSlotUntilDestroyedAndNothingIsMadeWithoutAFreeKey) {
@@ -82,29 +78,6 @@ TEST(PreviewTargets, AGroupIsABatcherKeyInItsSlotUntilDestroyedAndNothingIsMadeW
     EXPECT_FALSE(map.create(name, 1, 64.0f, 64.0f));
     EXPECT_EQ(nullptr, previewSlot(1).group);
     for (int& f : fillers) unregisterBatchTarget(reinterpret_cast<BatchKey>(&f));
-}
-
-TEST(LoadingState, OneLoadAtATimeWhoseBytesStayUntilTheNextAndAFailureEndsIt) {
-    fileLayerInit(), timersInit();
-    test_support::ClTempDir dir;
-    const auto tickUntilEnded = [] {
-        for (int i = 0; i < 100 && loadingStateStatus() == E_LOADING_PENDING; ++i)
-            pumpFileCompletions(), stepAsyncAssetLoader();
-    };
-    EXPECT_FALSE(loadingStateBegin(dir.write("a.bin", "first").c_str(), true)) << "not set up";
-    loadingStateSetUp();
-    ASSERT_TRUE(loadingStateBegin(dir.file("a.bin").c_str(), true));
-    tickUntilEnded();
-    u32 size = 0;
-    const u8* data = loadingStateData(&size);
-    EXPECT_EQ("first", std::string(reinterpret_cast<const char*>(data), size));
-    ASSERT_TRUE(loadingStateBegin(dir.file("missing.bin").c_str(), true));
-    EXPECT_EQ(1u, getAsyncAssetCount()) << "the previous load is released";
-    tickUntilEnded();
-    EXPECT_EQ(E_LOADING_FAILED, loadingStateStatus());
-    loadingStateRelease();
-    EXPECT_EQ(0u, getAsyncAssetCount());
-    timersShutdown(), fileLayerShutdown();
 }
 
 }  // namespace
