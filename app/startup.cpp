@@ -76,7 +76,6 @@
 
 #include <cstdlib>
 #include <iterator>
-#include <vector>
 
 namespace {
 
@@ -145,8 +144,7 @@ void call() {
     (void)Operation();
 }
 
-// One named step of start-up or shutdown. The lists below are the order; the names are what the
-// order test reads.
+// One named step of start-up or shutdown. The lists below are the order.
 struct SLifeStep {
     const char* name;
     void (*run)();
@@ -427,13 +425,6 @@ const SLifeStep SHUTDOWN_STEPS[] = {
     {"openQueuedDocument", [] { openQueuedDocument(); }},
 };
 
-template <size_t N>
-std::vector<const char*> namesOf(const SLifeStep (&steps)[N]) {
-    std::vector<const char*> names;
-    for (const SLifeStep& step : steps) names.push_back(step.name);
-    return names;
-}
-
 }  // namespace
 
 void gameStartup(const char*, const char* dataDirectory, u32 inputChannelCount) {
@@ -447,5 +438,3 @@ s32 gameShutdown() {
     return 1;
 }
 
-std::vector<const char*> startupStepNames() { return namesOf(STARTUP_STEPS); }
-std::vector<const char*> shutdownStepNames() { return namesOf(SHUTDOWN_STEPS); }

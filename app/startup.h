@@ -4,14 +4,9 @@
 
 #include "core/types.h"
 
-#include <vector>
-
 // The command line is not read; inputChannelCount is the channel count of each player.
 void gameStartup(const char* commandLine, const char* dataDirectory, u32 inputChannelCount);
 s32 gameShutdown();
 // Seeds the global generator from RANDOM_SEED, so that a run can be repeated; without the
 // setting (or with 0) the clock seeds it.
 void seedRandomFromSettings();
-// The names of the start-up and shutdown steps, in the order they run.
-std::vector<const char*> startupStepNames();
-std::vector<const char*> shutdownStepNames();

@@ -64,7 +64,6 @@
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -515,14 +514,20 @@ TEST_F(Modes, TheFrontEndWithoutItsUiCameraFrameKeepsTheResetPose) {
     const std::string frames = "frame VBA\n0 0 150\n0 0 -1\n1 0 0\n0 1 0\n45\n";
     const std::string ui = "frame UI\n0 0 100\n0 0 -1\n1 0 0\n0 1 0\n60\n";
     // Frames added; the entered camera's z and field of view.
-    for (auto [text, z, fov] : {std::tuple{frames, 0.0f, ClCamera().fov}, std::tuple{ui, 100.0f, 60.0f}}) {
-        loadCameraFramesFromText(text.data(), u32(text.size()), "frames");
+    struct SRow {
+        const char* name;
+        const std::string& text;
+        f32 z, fov;
+    };
+    for (const SRow& row : {SRow{"without UI", frames, 0.0f, ClCamera().fov}, SRow{"with UI", ui, 100.0f, 60.0f}}) {
+        SCOPED_TRACE(row.name);
+        loadCameraFramesFromText(row.text.data(), u32(row.text.size()), "frames");
         m_menus.enter(0);
         const ClCamera* camera = getViewSlotTopCamera(0);
         ASSERT_NE(camera, nullptr);
         EXPECT_EQ(camera->position().x, 0.0f);
-        EXPECT_EQ(camera->position().z, z);
-        EXPECT_EQ(camera->fov, fov);
+        EXPECT_EQ(camera->position().z, row.z);
+        EXPECT_EQ(camera->fov, row.fov);
         m_menus.exit();
     }
 }

@@ -1,6 +1,6 @@
-// The options a player sets, through the whole program: each changed by a click on the options
-// pages, and read back by the game when it starts again (it writes what it read at its quit); and
-// a music folder added by a click in the folder browser, its song found and listed.
+// The options a player sets, through the whole program: a music folder added by a click in the
+// folder browser, its song found and listed; each option changed by a click on the options pages,
+// and read back by the game when it starts again (it writes what it read at its quit).
 #include "core/file_layer.h"
 #include "core/saved_options.h"
 #include "library/data_file.h"
@@ -20,14 +20,13 @@ namespace {
 namespace fs = std::filesystem;
 
 // The built data at a 640x360 window, without the soundtrack; the pointer the summed mouse
-// motion (which its sensitivity scales) or the window's own mouse position.
-fs::path packOptionsData(const fs::path& root, bool relativePointer) {
-    const char* pointer = relativePointer ? "USE_ABSOLUTE_WM_MOUSE_POSITION 0\n" : "USE_ABSOLUTE_WM_MOUSE_POSITION 1\n";
+// motion, which its sensitivity scales.
+fs::path packOptionsData(const fs::path& root) {
     return packSettingsData(root,
                             {{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
                              {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 640\n"},
                              {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 360\n"},
-                             {"USE_ABSOLUTE_WM_MOUSE_POSITION 1\n", pointer}},
+                             {"USE_ABSOLUTE_WM_MOUSE_POSITION 1\n", "USE_ABSOLUTE_WM_MOUSE_POSITION 0\n"}},
                             "");
 }
 
@@ -47,13 +46,41 @@ SSavedOptions savedOptionsIn(const fs::path& home) {
     return options;
 }
 
-TEST(OptionsRoad, EachOptionChangedByAClickIsReadBackWhenTheGameStartsAgain) {
+// One road: a music folder added in the browser, its song found and listed; then each option
+// changed by a click. The next start reads the save and writes it again at its quit.
+TEST(OptionsRoad, AFolderAddedIsListedAndEachOptionChangedByAClickIsReadBackWhenTheGameStartsAgain) {
     test_support::ClTempDir root;
-    const fs::path data = packOptionsData(root.path(), true);
+    const fs::path data = packOptionsData(root.path());
     const fs::path home = root.path() / "home";
+    // The home holds one folder the browser lists, and in it the demo song.
+    fs::create_directories(home / "Tunes");
+    for (const fs::directory_entry& song : fs::directory_iterator(fs::path(VELODRIX_BUILD_DATA_DIR) / "Soundtrack"))
+        fs::copy(song.path(), home / "Tunes" / song.path().filename());
     {
         ClPlayer player(data, home);
         ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
+        ASSERT_TRUE(player.play(quickClick("TitleOptions")));
+        ASSERT_TRUE(player.play(quickClick("OptionsMusicFoldersPage")));
+        ASSERT_TRUE(player.waitForPage("MusicFolders")) << player.trail();
+        ASSERT_TRUE(player.play(quickClick("MusicFoldersAdd")));
+        ASSERT_TRUE(player.waitForPage("MusicFolderBrowser")) << player.trail();
+        ASSERT_TRUE(player.play(quickClick("MusicFolderBrowserRows", "0")));
+        ASSERT_TRUE(player.play(quickClick("MusicFolderBrowserAdd")));
+        ASSERT_TRUE(player.waitForPage("WaitForDirScan")) << player.trail();
+        // Continue takes clicks once the walk has ended.
+        ASSERT_TRUE(player.repeatUntilPage("MusicFolders", [&] { player.send(quickClick("WaitForDirScanContinue")); }))
+            << player.trail();
+        ASSERT_TRUE(player.play(quickClick("MusicFoldersBack")));
+        ASSERT_TRUE(player.play(quickClick("OptionsBack")));
+        ASSERT_TRUE(player.play(quickClick("TitlePlay")));
+        ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+        // The song's row takes a click once it is analysed.
+        ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { player.send(quickClick("SongListRows", "0")); }))
+            << player.trail();
+        ASSERT_TRUE(player.play(quickClick("DifficultyBack")));
+        ASSERT_TRUE(player.play(quickClick("SongListBack")));
+        ASSERT_TRUE(player.waitForPage("TitleMenu")) << player.trail();
+
         ASSERT_TRUE(player.play(quickClick("TitleOptions")));
         ASSERT_TRUE(player.waitForPage("OptionsMenu")) << player.trail();
         ASSERT_TRUE(player.play(quickClick("OptionsWater")));
@@ -90,38 +117,6 @@ TEST(OptionsRoad, EachOptionChangedByAClickIsReadBackWhenTheGameStartsAgain) {
     EXPECT_EQ(options.controllerSensitivity, 3.0f);
     EXPECT_EQ(options.latchedFire, 1u);
     EXPECT_EQ(options.interfacePointerSensitivity, 6.0f);
-}
-
-TEST(OptionsRoad, AFolderAddedInTheBrowserIsSearchedAndItsSongListed) {
-    test_support::ClTempDir root;
-    const fs::path data = packOptionsData(root.path(), false);
-    const fs::path home = root.path() / "home";
-    // The home holds one folder the browser lists, and in it the demo song.
-    fs::create_directories(home / "Tunes");
-    for (const fs::directory_entry& song : fs::directory_iterator(fs::path(VELODRIX_BUILD_DATA_DIR) / "Soundtrack"))
-        fs::copy(song.path(), home / "Tunes" / song.path().filename());
-    ClPlayer player(data, home);
-    ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
-    ASSERT_TRUE(player.play(quickClick("TitleOptions")));
-    ASSERT_TRUE(player.play(quickClick("OptionsMusicFoldersPage")));
-    ASSERT_TRUE(player.waitForPage("MusicFolders")) << player.trail();
-    ASSERT_TRUE(player.play(quickClick("MusicFoldersAdd")));
-    ASSERT_TRUE(player.waitForPage("MusicFolderBrowser")) << player.trail();
-    ASSERT_TRUE(player.play(quickClick("MusicFolderBrowserRows", "0")));
-    ASSERT_TRUE(player.play(quickClick("MusicFolderBrowserAdd")));
-    ASSERT_TRUE(player.waitForPage("WaitForDirScan")) << player.trail();
-    // Continue takes clicks once the walk has ended.
-    ASSERT_TRUE(player.repeatUntilPage("MusicFolders", [&] { player.send(quickClick("WaitForDirScanContinue")); }))
-        << player.trail();
-    ASSERT_TRUE(player.play(quickClick("MusicFoldersBack")));
-    ASSERT_TRUE(player.play(quickClick("OptionsBack")));
-    ASSERT_TRUE(player.play(quickClick("TitlePlay")));
-    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
-    // The song's row takes a click once it is analysed.
-    ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { player.send(quickClick("SongListRows", "0")); }))
-        << player.trail();
-    player.game().end(SIGTERM);
-    player.game().expectCleanEnd();
 }
 
 }  // namespace

@@ -2,10 +2,8 @@
 // lines into SDL events in its own event loop (tests/scripted_game/scripted_input.h), so the mouse,
 // the keys and a pad (SDL's virtual joystick) take the road a player's do. Each road goes title,
 // song list, difficulty, play, pause, play again, the item the play won, results and the song
-// list, once by mouse (quick clicks of 0 ms and held ones of 150 ms) and once by pad; the front
-// end's switch log names the pages reached. A picture shows the pointer drawn where the mouse is.
-// The arrow keys move along the quit dialog's buttons, and a song gone before its start leads to
-// the scan wait.
+// list, once by mouse and keys and once by pad; the front end's switch log names the pages
+// reached. A picture shows the pointer drawn where the mouse is.
 //
 // The plays end after 6 s of play; the ship cannot be harmed, so no tip stops them. The window is
 // 640x360, which keeps the software rasteriser's share small.
@@ -27,6 +25,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -82,7 +81,34 @@ SCounts whiteIn(const SDecodedImage& image, int x0, int y0, int x1, int y1) {
     return counts;
 }
 
-TEST(PlayerRoad, TheMouseTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSongListAgain) {
+// One device's way through the road's steps: each page gives the focus to its first choice.
+struct SDevice {
+    std::function<void(ClPlayer&)> toSongs, chooseSong, chooseLevel, pause, resume, leaveItem, leaveResults;
+};
+
+// Title, song list, difficulty, play, pause, play again, the item the play won (the song's first
+// play wins it), results and the song list again.
+void playTheSong(ClPlayer& player, const SDevice& device) {
+    device.toSongs(player);
+    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { device.chooseSong(player); })) << player.trail();
+    device.chooseLevel(player);
+    ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage("PauseMenu", [&] { device.pause(player); })) << player.trail();
+    device.resume(player);
+    ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
+    ASSERT_TRUE(player.waitForPage("SongCollectibleIdentified", std::chrono::seconds(300))) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage("Results", [&] { device.leaveItem(player); })) << player.trail();
+    device.leaveResults(player);
+    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+}
+
+// The mouse and keys: quick clicks (0 ms) and held ones (150 ms). After the play, a song whose
+// file goes between its choice and its start cannot be played: the game comes back to the scan
+// wait, which says why, and goes on from there. Last, the quit dialog's buttons stand side by
+// side: from "No" (its first choice) Left and Right come back to "No", which Return takes back to
+// the title; Left then Return takes "Yes", and the game ends.
+TEST(PlayerRoad, TheMouseAndKeysTakeTheGameThroughAPlayASongGoneAndTheQuitDialog) {
     test_support::ClTempDir root;
     const fs::path data = packPlayerData(root.path());
     const fs::path home = root.path() / "home";
@@ -105,25 +131,41 @@ TEST(PlayerRoad, TheMouseTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSon
     EXPECT_EQ(arrow.white, arrow.total) << picture;
     EXPECT_EQ(beside.white, 0) << picture;
 
-    player.send(quickClick("TitlePlay"));
-    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
-    ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { heldClick(player, "SongListRows", "0"); }))
-        << player.trail();
+    const SDevice mouse{
+        [](ClPlayer& p) { p.send(quickClick("TitlePlay")); },
+        [](ClPlayer& p) { heldClick(p, "SongListRows", "0"); },
+        [](ClPlayer& p) { p.send(quickClick("DifficultyLevel0")); },
+        [](ClPlayer& p) { heldKey(p, "Escape"); },
+        [](ClPlayer& p) { heldClick(p, "PauseResume"); },
+        [](ClPlayer& p) { p.send(quickClick("CollectibleContinue")); },
+        [](ClPlayer& p) { p.send(quickClick("ResultsContinue")); },
+    };
+    playTheSong(player, mouse);
+    if (HasFatalFailure()) return;
+
+    ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { heldClick(player, "SongListRows", "0"); })) << player.trail();
+    fs::remove_all(data / "Soundtrack");
     player.send(quickClick("DifficultyLevel0"));
-    ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
-    ASSERT_TRUE(player.repeatUntilPage("PauseMenu", [&] { heldKey(player, "Escape"); })) << player.trail();
-    heldClick(player, "PauseResume");
-    ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
-    // The song's first play wins its item, shown before the results.
-    ASSERT_TRUE(player.waitForPage("SongCollectibleIdentified", std::chrono::seconds(300))) << player.trail();
-    ASSERT_TRUE(player.repeatUntilPage("Results", [&] { player.send(quickClick("CollectibleContinue")); }))
+    ASSERT_TRUE(player.waitForPage("WaitForDirScan")) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage("TitleMenu", [&] { player.send(quickClick("WaitForDirScanContinue")); }))
         << player.trail();
-    player.send(quickClick("ResultsContinue"));
-    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
-    player.game().end(SIGTERM);
+
+    const std::string quitDialog = "MenuAreYouSureYouWantToQuit";
+    ASSERT_TRUE(player.repeatUntilPage(quitDialog, [&] { heldKey(player, "Escape"); })) << player.trail();
+    heldKey(player, "Left");
+    heldKey(player, "Right");
+    heldKey(player, "Return");
+    ASSERT_TRUE(player.waitForPage("TitleMenu")) << player.trail();
+    ASSERT_TRUE(player.repeatUntilPage(quitDialog, [&] { heldKey(player, "Escape"); })) << player.trail();
+    heldKey(player, "Left");
+    heldKey(player, "Return");
+    player.game().waitForLog([](const std::string&) { return false; }, std::chrono::seconds(60));
+    EXPECT_TRUE(player.game().ended) << player.trail();
+    player.game().end(0);
     player.game().expectCleanEnd();
 }
 
+// A pad: the d-pad moves the focus, A takes it, Start pauses.
 TEST(PlayerRoad, APadTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSongListAgain) {
     test_support::ClTempDir root;
     const fs::path data = packPlayerData(root.path());
@@ -131,22 +173,16 @@ TEST(PlayerRoad, APadTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSongLis
     ClPlayer player(data, home);
     ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
     player.send("pad-attach\nframes 2\n");
-
-    // Each page gives the focus to its first choice; the d-pad moves it, A takes it.
-    heldPadButton(player, "a");
-    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
-    ASSERT_TRUE(player.waitForSongAnalysed()) << player.trail();
-    heldPadButton(player, "dpdown");
-    ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { heldPadButton(player, "a"); })) << player.trail();
-    heldPadButton(player, "a");
-    ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
-    ASSERT_TRUE(player.repeatUntilPage("PauseMenu", [&] { heldPadButton(player, "start"); })) << player.trail();
-    heldPadButton(player, "a");
-    ASSERT_TRUE(player.waitForPage("InGame")) << player.trail();
-    ASSERT_TRUE(player.waitForPage("SongCollectibleIdentified", std::chrono::seconds(300))) << player.trail();
-    ASSERT_TRUE(player.repeatUntilPage("Results", [&] { heldPadButton(player, "a"); })) << player.trail();
-    heldPadButton(player, "a");
-    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+    const auto a = [](ClPlayer& p) { heldPadButton(p, "a"); };
+    const SDevice pad{
+        [](ClPlayer& p) {
+            heldPadButton(p, "a");
+            ASSERT_TRUE(p.waitForSongAnalysed()) << p.trail();
+            heldPadButton(p, "dpdown");
+        },
+        a, a, [](ClPlayer& p) { heldPadButton(p, "start"); }, a, a, a,
+    };
+    playTheSong(player, pad);
     player.game().end(SIGTERM);
     player.game().expectCleanEnd();
 }
@@ -192,52 +228,6 @@ TEST(PlayerRoad, ALogInTypedOnTheOptionsPageReachesTheLeaderboardServiceAndItsRe
         }
     }
     EXPECT_GT(noticePixels, 60) << picture;
-}
-
-// The quit dialog's buttons stand side by side: Left and Right move between them. From "No" (its
-// first choice), Left and Right come back to "No", which Return takes back to the title; Left then
-// Return takes "Yes", and the game ends.
-TEST(PlayerRoad, TheQuitDialogsButtonsTakeLeftAndRightAsTheyAreLaidOut) {
-    test_support::ClTempDir root;
-    const fs::path data = packPlayerData(root.path());
-    const fs::path home = root.path() / "home";
-    ClPlayer player(data, home);
-    ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
-    const std::string quitDialog = "MenuAreYouSureYouWantToQuit";
-
-    ASSERT_TRUE(player.repeatUntilPage(quitDialog, [&] { heldKey(player, "Escape"); })) << player.trail();
-    heldKey(player, "Left");
-    heldKey(player, "Right");
-    heldKey(player, "Return");
-    ASSERT_TRUE(player.waitForPage("TitleMenu")) << player.trail();
-
-    ASSERT_TRUE(player.repeatUntilPage(quitDialog, [&] { heldKey(player, "Escape"); })) << player.trail();
-    heldKey(player, "Left");
-    heldKey(player, "Return");
-    player.game().waitForLog([](const std::string&) { return false; }, std::chrono::seconds(60));
-    EXPECT_TRUE(player.game().ended) << player.trail();
-    player.game().end(0);
-    player.game().expectCleanEnd();
-}
-
-// A song whose file goes between its choice and its start cannot be played: the game comes back
-// to the scan wait, which says why while the songs are looked for again, and goes on from there.
-TEST(PlayerRoad, ASongRemovedBeforeItsStartLeadsToTheScanWaitThatSaysWhy) {
-    test_support::ClTempDir root;
-    const fs::path data = packPlayerData(root.path());
-    const fs::path home = root.path() / "home";
-    ClPlayer player(data, home);
-    ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
-    player.send(quickClick("TitlePlay"));
-    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
-    ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { heldClick(player, "SongListRows", "0"); })) << player.trail();
-    fs::remove_all(data / "Soundtrack");
-    player.send(quickClick("DifficultyLevel0"));
-    ASSERT_TRUE(player.waitForPage("WaitForDirScan")) << player.trail();
-    ASSERT_TRUE(player.repeatUntilPage("TitleMenu", [&] { player.send(quickClick("WaitForDirScanContinue")); }))
-        << player.trail();
-    player.game().end(SIGTERM);
-    player.game().expectCleanEnd();
 }
 
 }  // namespace

@@ -19,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <tuple>
 
 namespace {
 
@@ -189,8 +188,11 @@ TEST_F(FrontEndFlow, ResultsShowThePlayKeepTheBestScoreAndLeadBackToTheSongListW
     imports.enemiesOffered = [] { return 40; };
     setFrontendImports(&imports);
     SPlayerState& player = g_aPlayerState[0];
-    std::tie(player.score, player.kills, player.deaths, player.playTime, player.pointsLost) =
-        std::tuple(11 * 12345 + 7, 30, 2, 125.5f, 1500);
+    player.score = 11 * 12345 + 7;
+    player.kills = 30;
+    player.deaths = 2;
+    player.playTime = 125.5f;
+    player.pointsLost = 1500;
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     ASSERT_TRUE(fillPlayRecordForSong(0, 3));
     pauseSongScanRequests();

@@ -177,7 +177,11 @@ TEST_F(FrontEndPictures, SongNamesInJapaneseHangulAndEmojiAreDrawnNotAsQuestionM
 
 TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
     SPlayerState& p = g_aPlayerState[0];
-    std::tie(p.score, p.kills, p.deaths, p.playTime, p.pointsLost) = std::tuple(11 * 98765, 42, 3, 95.0f, 750);
+    p.score = 11 * 98765;
+    p.kills = 42;
+    p.deaths = 3;
+    p.playTime = 95.0f;
+    p.pointsLost = 750;
     SFrontendImports imports;
     imports.enemiesOffered = [] { return 50; };
     setFrontendImports(&imports);
