@@ -33,8 +33,6 @@ void storeLe32(u8* out, u32 value) {
     out[3] = u8(value >> 24);
 }
 
-u32 loadLe32(const u8* in) { return u32(in[0]) | u32(in[1]) << 8 | u32(in[2]) << 16 | u32(in[3]) << 24; }
-
 // block already holds the zero-padded plaintext; it is enciphered in place.
 void encipherInPlace(u8* block, u32 length, const u8* key, const u8* iv) {
     if (length == 0) return;
@@ -88,23 +86,5 @@ bool decryptBuffer(const u8* bytes, u32 n, u8** outBlock, const u8* key, const u
         cipher.ProcessData(block, bytes, n);
     }
     *outBlock = block;
-    return true;
-}
-
-bool decryptBufferWithLength(const u8* bytes, u32 n, u8** outBlock, u32* outLength, const u8* key,
-                             const u8* iv) {
-    *outBlock = nullptr;
-    *outLength = 0;
-    if (n < CIPHER_BLOCK_SIZE) return false;
-    u8* block = nullptr;
-    if (!decryptBuffer(bytes, n, &block, key, iv)) return false;
-    // The stored length comes from outside (a file, a reply): it must leave the length block alone.
-    u32 length = loadLe32(block + n - CIPHER_BLOCK_SIZE);
-    if (length > n - CIPHER_BLOCK_SIZE) {
-        std::free(block);
-        return false;
-    }
-    *outBlock = block;
-    *outLength = length;
     return true;
 }

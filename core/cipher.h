@@ -45,8 +45,3 @@ void encryptBufferWithLength(const u8* bytes, u32 n, u8** outBlock, u32* outLeng
 // Deciphers n bytes into a new block of n bytes; the padding stays in place. False, with a null
 // block, when n is not a multiple of 16. Allocation failure is fatal.
 bool decryptBuffer(const u8* bytes, u32 n, u8** outBlock, const u8* key, const u8* iv);
-// Deciphers a buffer made by encryptBufferWithLength and reads its length block. False, with a
-// null block and a length of 0, when n is below 16 or not a multiple of 16, or when the stored
-// length does not fit in front of the length block (a damaged or tampered buffer).
-bool decryptBufferWithLength(const u8* bytes, u32 n, u8** outBlock, u32* outLength, const u8* key,
-                             const u8* iv);

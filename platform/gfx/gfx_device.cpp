@@ -498,19 +498,7 @@ void gfxDrawPrimitiveUP(EGfxPrimitive primitive, u32 primitiveCount, const void*
         return;
     }
     ClGfxContextScope context;
-    glbDrawUser(primitive, g_device.decl, g_device.program, vertices, vertexCount, nullptr, E_GFX_INDEX_16, count,
-                g_device.viewport);
-}
-
-void gfxDrawIndexedPrimitiveUP(EGfxPrimitive primitive, u32 vertexCount, u32 primitiveCount, const void* indices,
-                               EGfxIndexFormat format, const void* vertices) {
-    const u32 count = indexCount(primitive, primitiveCount);
-    if (!usesGl() || !g_device.decl || !g_device.program || !vertices || !indices || count == 0) {
-        return;
-    }
-    ClGfxContextScope context;
-    glbDrawUser(primitive, g_device.decl, g_device.program, vertices, vertexCount, indices, format, count,
-                g_device.viewport);
+    glbDrawUser(primitive, g_device.decl, g_device.program, vertices, vertexCount, count, g_device.viewport);
 }
 
 SGfxProgram* gfxCreateProgram(const char* vertexSource, const char* fragmentSource, char* errorOut,

@@ -241,8 +241,6 @@ void gfxDrawIndexedPrimitive(EGfxPrimitive primitive, s32 baseVertex, u32 minInd
 // Draws from caller memory with the current declaration (through the device's own stream).
 void gfxDrawPrimitiveUP(EGfxPrimitive primitive, u32 primitiveCount, const void* vertices,
                         u32 vertexCount);
-void gfxDrawIndexedPrimitiveUP(EGfxPrimitive primitive, u32 vertexCount, u32 primitiveCount,
-                               const void* indices, EGfxIndexFormat format, const void* vertices);
 
 // ---------------------------------------------------------------------------------------------
 // Programs, uniforms and pass state

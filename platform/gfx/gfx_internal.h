@@ -84,8 +84,7 @@ void glbDrawIndexed(EGfxPrimitive primitive, const SGfxVertexDecl* decl, SGfxVer
                     SGfxIndexBuffer* indices, SGfxProgram* program, s32 baseVertex, u32 minIndex,
                     u32 vertexCount, u32 startIndex, u32 indexCount, const SGfxViewport& viewport);
 void glbDrawUser(EGfxPrimitive primitive, const SGfxVertexDecl* decl, SGfxProgram* program,
-                 const void* vertices, u32 vertexCount, const void* indices, EGfxIndexFormat format,
-                 u32 indexCount, const SGfxViewport& viewport);
+                 const void* vertices, u32 vertexCount, u32 drawCount, const SGfxViewport& viewport);
 SGfxProgram* glbCreateProgram(const char* vertexSource, const char* fragmentSource, char* errorOut,
                               u32 errorCapacity);
 void glbReleaseProgram(SGfxProgram* program);

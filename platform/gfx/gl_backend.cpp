@@ -39,7 +39,6 @@ struct SGlState {
     GLuint resolveColour = 0;
     GLuint vertexArray = 0;
     GLuint userVertices = 0;
-    GLuint userIndices = 0;
     GLuint whiteTexture = 0;
     GLuint samplers[GFX_MAX_TEXTURE_UNITS] = {};
     GLuint boundProgram = 0;
@@ -308,7 +307,6 @@ bool glbCreate(const SGfxDeviceParams& params, char* error, u32 errorCapacity) {
     glGenVertexArrays(1, &g_gl.vertexArray);
     glBindVertexArray(g_gl.vertexArray);
     glGenBuffers(1, &g_gl.userVertices);
-    glGenBuffers(1, &g_gl.userIndices);
     glGenSamplers(GFX_MAX_TEXTURE_UNITS, g_gl.samplers);
     for (u32 unit = 0; unit < GFX_MAX_TEXTURE_UNITS; ++unit) glBindSampler(unit, g_gl.samplers[unit]);
     const u8 white[4] = {255, 255, 255, 255};
@@ -338,7 +336,6 @@ void glbDestroy() {
         glDeleteTextures(1, &g_gl.whiteTexture);
         glDeleteSamplers(GFX_MAX_TEXTURE_UNITS, g_gl.samplers);
         glDeleteBuffers(1, &g_gl.userVertices);
-        glDeleteBuffers(1, &g_gl.userIndices);
         glDeleteVertexArrays(1, &g_gl.vertexArray);
         glDeleteFramebuffers(1, &g_gl.backFramebuffer);
         glDeleteFramebuffers(1, &g_gl.resolveFramebuffer);
@@ -492,21 +489,12 @@ void glbDrawIndexed(EGfxPrimitive primitive, const SGfxVertexDecl* decl, SGfxVer
 }
 
 void glbDrawUser(EGfxPrimitive primitive, const SGfxVertexDecl* decl, SGfxProgram* program,
-                 const void* vertices, u32 vertexCount, const void* indices, EGfxIndexFormat format,
-                 u32 indexCount, const SGfxViewport& viewport) {
+                 const void* vertices, u32 vertexCount, u32 drawCount, const SGfxViewport& viewport) {
     glBindBuffer(GL_ARRAY_BUFFER, g_gl.userVertices);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertexCount) * decl->stride, vertices, GL_STREAM_DRAW);
     setupAttributes(decl, 0);
     prepareProgram(program, viewport);
-    if (indices) {
-        const u32 indexBytes = format == E_GFX_INDEX_32 ? 4 : 2;
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g_gl.userIndices);
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indexCount) * indexBytes, indices, GL_STREAM_DRAW);
-        glDrawElements(primitiveMode(primitive), static_cast<GLsizei>(indexCount),
-                       indexBytes == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, nullptr);
-    } else {
-        glDrawArrays(primitiveMode(primitive), 0, static_cast<GLsizei>(indexCount));
-    }
+    glDrawArrays(primitiveMode(primitive), 0, static_cast<GLsizei>(drawCount));
 }
 
 SGfxProgram* glbCreateProgram(const char* vertexSource, const char* fragmentSource, char* errorOut,

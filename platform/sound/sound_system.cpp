@@ -644,18 +644,6 @@ ESoundResult ClChannel::setPaused(bool paused) {
     return E_SOUND_OK;
 }
 
-ESoundResult ClChannel::setLoopCount(s32 loopCount) {
-    if (loopCount < -1) return E_SOUND_ERR_INVALID_PARAM;
-    ClLockedChannel channel(m_system, m_id);
-    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
-    channel->loopCount = loopCount;
-    SSoundSlot& sound = channel.system()->sounds[channel->soundSlot];
-    if (sound.stream != nullptr && sound.streamChannel == static_cast<s32>(soundHandleSlot(m_id))) {
-        setSoundStreamLooping(channel.system(), &sound, loopCount != 0);
-    }
-    return E_SOUND_OK;
-}
-
 ESoundResult ClChannel::setInputChannelMix(const f32* levels, s32 count) {
     if (levels == nullptr || count < 0 || count > SOUND_MAX_INPUT_CHANNELS) return E_SOUND_ERR_INVALID_PARAM;
     ClLockedChannel channel(m_system, m_id);
@@ -748,15 +736,6 @@ ESoundResult ClChannelGroup::addGroup(ClChannelGroup child) {
         current = group.system()->groups[current].parent;
     }
     childGroup->parent = static_cast<s32>(soundHandleSlot(m_id));
-    return E_SOUND_OK;
-}
-
-ESoundResult ClChannelGroup::getName(char* name, s32 capacity) const {
-    if (name == nullptr || capacity <= 0) return E_SOUND_ERR_INVALID_PARAM;
-    name[0] = '\0';
-    ClLockedGroup group(m_system, m_id);
-    if (!group) return E_SOUND_ERR_INVALID_HANDLE;
-    std::snprintf(name, static_cast<size_t>(capacity), "%s", group->name);
     return E_SOUND_OK;
 }
 

@@ -142,7 +142,6 @@ public:
     // Makes `child` a child of this group (moving it from any former parent). A group never
     // connected under the master group is silent, and so are its channels. Loops are refused.
     ESoundResult addGroup(ClChannelGroup child);
-    ESoundResult getName(char* name, s32 capacity) const;
     // Its channels move to the master group and its children are disconnected. The master group
     // cannot be released.
     ESoundResult release();
@@ -197,8 +196,6 @@ public:
     ESoundResult setFrequency(f32 frequency);
     // A paused channel mixes nothing and its position does not move.
     ESoundResult setPaused(bool paused);
-    // -1 endless, 0 play to the end once more, n: n more passes after the current one.
-    ESoundResult setLoopCount(s32 loopCount);
     // Gains of the source's channels (first `count` of them; the others keep theirs, 1 at start).
     ESoundResult setInputChannelMix(const f32* levels, s32 count);
     // Writes false for a channel that has ended, was stopped or reused (and answers the error).

@@ -2,6 +2,7 @@
 #include "audio/analysis/song_fingerprint.h"
 
 #include "core/cipher.h"
+#include "tests/support/cipher_read.h"
 
 #include <gtest/gtest.h>
 
@@ -28,11 +29,8 @@ std::string decipher(const u8* buffer, u32 length) {
     u8 iv[CIPHER_BLOCK_SIZE];
     makeFingerprintKey(key);
     makeZeroIvWithWord(iv, 0);
-    u8* plain = nullptr;
-    u32 plainLength = 0;
-    if (!decryptBufferWithLength(buffer, length, &plain, &plainLength, key, iv)) return "(undecipherable)";
-    std::string text(reinterpret_cast<char*>(plain), plainLength);
-    std::free(plain);
+    std::string text;
+    if (!test_support::decipherWithLength(buffer, length, key, iv, &text)) return "(undecipherable)";
     return text;
 }
 

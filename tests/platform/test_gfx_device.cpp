@@ -99,8 +99,7 @@ protected:
     void drawQuad(f32 x0, f32 y0, f32 x1, f32 y1, f32 z, u32 argb) {
         const SVertex v[4] = {{x0 - 0.5f, y0 - 0.5f, z, argb, 0, 0, 0, 0, 0}, {x1 - 0.5f, y0 - 0.5f, z, argb, 0, 0, 0, 1, 0},
                               {x0 - 0.5f, y1 - 0.5f, z, argb, 0, 0, 0, 0, 1}, {x1 - 0.5f, y1 - 0.5f, z, argb, 0, 0, 0, 1, 1}};
-        const u16 indices[6] = {0, 1, 2, 1, 3, 2};
-        gfxDrawIndexedPrimitiveUP(E_GFX_PRIM_TRIANGLE_LIST, 4, 2, indices, E_GFX_INDEX_16, v);
+        gfxDrawPrimitiveUP(E_GFX_PRIM_TRIANGLE_STRIP, 2, v, 4);
     }
 
     SGfxProgram* m_program = nullptr;

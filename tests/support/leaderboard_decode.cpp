@@ -1,6 +1,7 @@
 #include "tests/support/leaderboard_decode.h"
 
 #include "core/cipher.h"
+#include "tests/support/cipher_read.h"
 #include "core/name_hash.h"
 #include "online/leaderboard_request.h"
 
@@ -54,11 +55,8 @@ std::string decodeLeaderboardBody(const std::string& body) {
     u8 key[CIPHER_KEY_SIZE], iv[CIPHER_BLOCK_SIZE];
     makeKeyFromText(key, LEADERBOARD_KEY_TEXT);
     makeZeroIvWithWord(iv, LEADERBOARD_IV_WORD);
-    u8* plain = nullptr;
-    u32 length = 0;
-    if (!decryptBufferWithLength(cipher.data(), u32(cipher.size()), &plain, &length, key, iv)) return {};
-    std::string line(reinterpret_cast<const char*>(plain), length);
-    std::free(plain);
+    std::string line;
+    decipherWithLength(cipher.data(), u32(cipher.size()), key, iv, &line);
     return line;
 }
 
