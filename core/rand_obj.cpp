@@ -82,13 +82,6 @@ void ClRandObjSFMT::restoreState(const SRandObjState& record) {
     draws += record.draws;
 }
 
-SRandObjState* ClRandObjSFMT::saveState(SRandObjState* out) const {
-    out->valid = 1;
-    out->seed = lastSeed;
-    out->draws = draws;
-    return out;
-}
-
 f32 ClRandObjSFMT::randomUnitFloat() {
     return f32(f64(next()) * (1.0 / 4294967295.0));
 }
@@ -101,12 +94,6 @@ f32 ClRandObjSFMT::randomFloatInRange(f32 lo, f32 hi) {
 u32 ClRandObjSFMT::randomBelow(u32 n) {
     const u32 reduced = next() % DRAW_REDUCTION;
     return n != 0 ? reduced % n : 0;
-}
-
-u32 ClRandObjSFMT::randomIntInRange(u32 lo, u32 hi) {
-    const u32 reduced = next() % DRAW_REDUCTION;
-    const u32 count = hi - lo + 1;
-    return lo + (count != 0 ? reduced % count : reduced);
 }
 
 f32 ClRandObjSFMT::randomAround(f32 value, f32 fraction) {

@@ -40,17 +40,12 @@ public:
     // that followed the save. Linear in the number of draws.
     virtual void restoreState(const SRandObjState& record);
     virtual void seed(u32 s);
-    // Writes {1, seed, draws} into out and returns it.
-    virtual SRandObjState* saveState(SRandObjState* out) const;
     // next() x 1/(2^32 - 1) in double precision, rounded: [0, 1] with both ends reachable.
     virtual f32 randomUnitFloat();
     // lo + (hi - lo) x randomUnitFloat(), the span rounded to f32 first.
     virtual f32 randomFloatInRange(f32 lo, f32 hi);
     // (next() mod 0x7FFFFFFF) mod n. n = 0 gives 0 (after one draw).
     virtual u32 randomBelow(u32 n);
-    // lo + (next() mod 0x7FFFFFFF) mod (hi - lo + 1), all unsigned; the result lies in [lo, hi].
-    // hi = lo - 1 (a count of 2^32) leaves the reduced draw unreduced.
-    virtual u32 randomIntInRange(u32 lo, u32 hi);
     // randomFloatInRange over [value - value x fraction, value + value x fraction].
     virtual f32 randomAround(f32 value, f32 fraction);
 
