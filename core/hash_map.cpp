@@ -140,10 +140,3 @@ void ClHashMap::forEachValue(ValueCallback callback, void* user) const {
         if (values[slot] != 0) callback(values[slot], user);
     }
 }
-
-uintptr_t ClHashSlotTable::getOrDie(u32 key) const {
-    if (!slots) fatalErrorf("ClHashSlotTable::getOrDie: no record array (key 0x%08X)", key);
-    const uintptr_t value = map.find(key);
-    if (value == 0) fatalErrorf("ClHashSlotTable::getOrDie: key 0x%08X is missing", key);
-    return value;
-}

@@ -67,9 +67,6 @@ private:
 // A name-hash table whose values are slots of an owner's record array (the display-option
 // table).
 struct ClHashSlotTable {
-    // The value stored for the key; a missing record array or key is fatal.
-    uintptr_t getOrDie(u32 key) const;
-
     ClHashMap map;
     void* slots = nullptr;
     u32 slotsUsed = 0;
