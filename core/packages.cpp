@@ -5,7 +5,6 @@
 #include "core/fatal_error.h"
 #include "core/fixed_pool.h"
 #include "core/name_hash.h"
-#include "core/packaged_asset_source.h"
 #include "core/path_helpers.h"
 
 #include <zlib.h>
@@ -139,7 +138,7 @@ u32 lookUp(const char* path, u32 packageId, SPackage** outPackage, SPackageEntry
     return E_FILESTATUS_OPEN_FAILED;
 }
 
-// A zero-filled, ready object for the entry, or null when the pool is exhausted.
+// A zero-filled object for the entry, or null when the pool is exhausted.
 SAssetFile* takeAssetFile(SPackage* package, const SPackageEntry& entry) {
     SAssetFile* file = g_assetFilePool.take();
     if (!file) return nullptr;
@@ -149,7 +148,6 @@ SAssetFile* takeAssetFile(SPackage* package, const SPackageEntry& entry) {
     file->userWord = ASSET_FILE_USER_WORD;
     file->entry = entry;
     file->package = package;
-    file->ready = 1;
     return file;
 }
 
@@ -225,59 +223,6 @@ u32 unpack(SAssetFile* file) {
     return status;
 }
 
-void asyncReadDone(SDiskFileSlot*, void* user) {
-    SAssetFile* file = static_cast<SAssetFile*>(user);
-    const u32 status = isPacked(file->entry) ? unpack(file) : E_FILESTATUS_OK;
-    file->ready = 1;
-    if (status != E_FILESTATUS_OK) {
-        if (file->onFail) file->onFail(E_ASSETSTAGE_READ, status, file->failUser);
-    } else if (file->onDone) {
-        file->onDone(file->doneUser);
-    }
-}
-
-void asyncReadFailed(SDiskFileSlot*, u32 error, void* user) {
-    SAssetFile* file = static_cast<SAssetFile*>(user);
-    if (isPacked(file->entry)) freeWorkBuffer(file);
-    file->ready = 1;
-    if (file->onFail) file->onFail(E_ASSETSTAGE_READ, error, file->failUser);
-}
-
-void asyncClosed(SDiskFileSlot*, void* user) {
-    SAssetFile* file = static_cast<SAssetFile*>(user);
-    file->slot = nullptr;
-    file->ready = 1;
-    if (file->onDone) file->onDone(file->doneUser);
-}
-
-void asyncCloseFailed(SDiskFileSlot*, u32 status, void* user) {
-    SAssetFile* file = static_cast<SAssetFile*>(user);
-    file->slot = nullptr;
-    file->ready = 1;
-    if (file->onFail) file->onFail(E_ASSETSTAGE_CLOSE, status, file->failUser);
-}
-
-struct SAsyncOpenRequest {
-    SAssetFile* file;
-    AssetFileOpenedFn onOpen;
-    void* user;
-    AssetFileFailedFn onFail;
-    void* failUser;
-};
-
-void asyncOpened(SDiskFileSlot* slot, u32, void* user) {
-    const SAsyncOpenRequest* request = static_cast<const SAsyncOpenRequest*>(user);
-    request->file->slot = slot;
-    request->file->ready = 1;
-    if (request->onOpen) request->onOpen(request->file, request->file->entry.size, request->user);
-}
-
-void asyncOpenFailed(SDiskFileSlot*, u32 status, void* user) {
-    const SAsyncOpenRequest* request = static_cast<const SAsyncOpenRequest*>(user);
-    request->file->ready = 1;
-    if (request->onFail) request->onFail(E_ASSETSTAGE_OPEN, status, request->failUser);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -285,11 +230,9 @@ void asyncOpenFailed(SDiskFileSlot*, u32 status, void* user) {
 void packagesInit() {
     g_packagePool.init();
     g_assetFilePool.init();
-    setAsyncAssetPackageSource(packagedAssetSource());
 }
 
 void packagesShutdown() {
-    setAsyncAssetPackageSource(nullptr);
     while (g_assetFilePool.used > 0) releaseAssetFile(g_assetFilePool.table[g_assetFilePool.used - 1]);
     while (g_packagePool.used > 0) unloadPackage(g_packagePool.table[g_packagePool.used - 1]);
 }
@@ -365,7 +308,7 @@ u32 packagedFileExists(const char* path, u32 packageId) {
 }
 
 u32 prepareAssetFileBuffers(SAssetFile* file, u32, u32 size, u32 alignment, u32 userWord) {
-    if (!file || !file->ready) return 0;
+    if (!file) return 0;
     freeBuffers(file);
     file->userWord = userWord;
     const u32 packageAlignment = file->package ? file->package->bufferAlignment : 0;
@@ -393,7 +336,6 @@ u32 prepareAssetFileBuffers(SAssetFile* file, u32, u32 size, u32 alignment, u32 
 
 u32 readAssetFile(SAssetFile* file, u32 offset, u32 size) {
     if (!file) return E_FILESTATUS_BAD_PATH;
-    if (!file->ready) return E_FILESTATUS_NOT_READY;
     const u32 status = checkRead(file, offset, size);
     if (status != E_FILESTATUS_OK) return status;
     const SPackageEntry& entry = file->entry;
@@ -411,7 +353,6 @@ u32 readAssetFile(SAssetFile* file, u32 offset, u32 size) {
 
 u32 closeAssetFileDisk(SAssetFile* file) {
     if (!file) return E_FILESTATUS_BAD_PATH;
-    if (!file->ready) return E_FILESTATUS_NOT_READY;
     if (!file->slot) return E_FILESTATUS_OK;
     const u32 status = closeDiskFile(file->slot);
     file->slot = nullptr;
@@ -420,72 +361,12 @@ u32 closeAssetFileDisk(SAssetFile* file) {
 
 u32 releaseAssetFile(SAssetFile* file) {
     if (!file || !assetFileInUse(file)) return E_FILESTATUS_BAD_PATH;
-    // A read in flight writes into the buffers; its completion runs in an alertable wait. A read
-    // that the file layer's shutdown abandoned never completes and writes nothing.
-    while (!file->ready && file->slot && diskFileReadInFlight(file->slot)) sleepAlertable(1);
     if (file->slot) closeDiskFile(file->slot);
     file->slot = nullptr;
     freeBuffers(file);
     file->package = nullptr;
     g_assetFilePool.release(file);
     return 1;
-}
-
-u32 openPackagedFileAsync(const char* path, SAssetFile** outFile, u32* outFound, u32* outSize,
-                          AssetFileOpenedFn onOpen, void* user, AssetFileFailedFn onFail, void* failUser,
-                          u32 packageId) {
-    if (outFile) *outFile = nullptr;
-    if (outFound) *outFound = 0;
-    SPackage* package = nullptr;
-    SPackageEntry entry;
-    const u32 status = lookUp(path, packageId, &package, &entry);
-    if (status != E_FILESTATUS_OK) return status;
-    if (outFound) *outFound = 1;
-    SAssetFile* file = takeAssetFile(package, entry);
-    if (!file) return E_FILESTATUS_NO_FREE_OBJECT;
-    if (outFile) *outFile = file;
-    if (outSize) *outSize = entry.size;
-    // The file layer's callbacks run inside this call, while the request lives.
-    SAsyncOpenRequest request{file, onOpen, user, onFail, failUser};
-    file->ready = 0;
-    return openDiskFileWithCallbacks(package->dataPath, asyncOpened, &request, asyncOpenFailed, &request);
-}
-
-u32 readAssetFileAsync(SAssetFile* file, u32 offset, u32 size, AssetFileDoneFn onDone, void* user,
-                       AssetFileFailedFn onFail, void* failUser) {
-    if (!file) return E_FILESTATUS_BAD_PATH;
-    if (!file->ready) return E_FILESTATUS_NOT_READY;
-    u32 status = checkRead(file, offset, size);
-    if (status != E_FILESTATUS_OK) return status;
-    const SPackageEntry& entry = file->entry;
-    const bool packed = isPacked(entry);
-    const u32 readSize = packed ? packageEntryStoredSize(entry) : size;
-    if (readSize == 0) return E_FILESTATUS_READ_NOT_STARTED;
-    file->onDone = onDone;
-    file->doneUser = user;
-    file->onFail = onFail;
-    file->failUser = failUser;
-    file->ready = 0;
-    status = readDiskFileAsync(file->slot, entry.dataOffset + (packed ? 0 : offset), readSize,
-                               packed ? file->work : file->data, asyncReadDone, file, asyncReadFailed, file);
-    if (status != E_FILESTATUS_OK) file->ready = 1;
-    return status;
-}
-
-u32 closeAssetFileAsync(SAssetFile* file, AssetFileDoneFn onClosed, void* user, AssetFileFailedFn onFail,
-                        void* failUser) {
-    if (!file) return E_FILESTATUS_BAD_PATH;
-    if (!file->ready) return E_FILESTATUS_NOT_READY;
-    if (!file->slot) {
-        if (onClosed) onClosed(user);
-        return E_FILESTATUS_OK;
-    }
-    file->onDone = onClosed;
-    file->doneUser = user;
-    file->onFail = onFail;
-    file->failUser = failUser;
-    file->ready = 0;
-    return closeDiskFileWithCallbacks(file->slot, asyncClosed, file, asyncCloseFailed, file);
 }
 
 u32 getMountedPackageCount() {

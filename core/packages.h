@@ -23,13 +23,6 @@ constexpr u32 PACKAGE_ID_ANY = 0xFFFFFFFFu;
 // A sub-folder of the data directory that may hold both files of a package.
 constexpr const char* PACKAGE_FALLBACK_FOLDER = "Mag/";
 
-// On-fail stages of the asynchronous operations.
-enum EAssetFileStage : u32 {
-    E_ASSETSTAGE_OPEN = 7,
-    E_ASSETSTAGE_CLOSE = 8,
-    E_ASSETSTAGE_READ = 9,
-};
-
 struct SPackage {
     bool mounted;
     u8* tableImage;  // the ".mtc" read whole; owned, never changed
@@ -44,19 +37,6 @@ struct SPackage {
     u32 poolIndex;
 };
 
-struct SAssetFile;
-
-using AssetFileOpenedFn = void (*)(SAssetFile* file, u32 size, void* user);
-using AssetFileDoneFn = void (*)(void* user);
-using AssetFileFailedFn = void (*)(u32 stage, u32 error, void* user);
-
-// The callbacks of a layer that drives file objects on its own behalf (the asset loader's
-// adapter); untouched by this module.
-struct SAssetFileRelay {
-    void (*onDone)(void* user);
-    void (*onFail)(u32 stage, u32 error, void* user);
-    void* user;
-};
 
 struct SAssetFile {
     u8* data;
@@ -68,17 +48,10 @@ struct SAssetFile {
     SDiskFileSlot* slot;  // the package's data file; null once closed
     SPackageEntry entry;
     SPackage* package;
-    AssetFileDoneFn onDone;
-    void* doneUser;
-    AssetFileFailedFn onFail;
-    void* failUser;
-    u32 ready;  // 1 after open; 0 while an asynchronous read or close is in flight
-    SAssetFileRelay relay;
     u32 poolIndex;
 };
 
-// Sets up the pools of package records and file objects, and makes the packages the asset
-// loader's source of packaged files. Called after `fileLayerInit`.
+// Sets up the pools of package records and file objects. Called after `fileLayerInit`.
 void packagesInit();
 // Releases every file object (last first), then unloads every package (last first).
 void packagesShutdown();
@@ -100,43 +73,20 @@ u32 packagedFileExists(const char* path, u32 packageId);
 
 // 1 or 0. Allocates the data buffer of size bytes and, for a compressed or enciphered entry,
 // the work buffer for its stored bytes, with the given alignment (or the package's, when
-// larger); earlier buffers of the object are freed first. 0 for a null or busy object, or
+// larger); earlier buffers of the object are freed first. 0 for a null object, or
 // when an allocation fails (nothing stays allocated then). The offset is not used.
 u32 prepareAssetFileBuffers(SAssetFile* file, u32 offset, u32 size, u32 alignment, u32 userWord);
 
 // Reads into the data buffer: plain entries size bytes from the offset; compressed or
 // enciphered entries whole (offset 0, size = the unpacked size), inflated and deciphered.
-// 2 null, 12 busy, 0, or 9 when the read fails, the request does not fit the entry or the
+// 2 null, 0, or 9 when the read fails, the request does not fit the entry or the
 // buffers, the stored bytes lie past the data file's end, the zlib stream does not inflate to
 // exactly the unpacked size, or the ciphertext is not whole blocks.
 u32 readAssetFile(SAssetFile* file, u32 offset, u32 size);
-// 2 null, 12 busy; closes the data file (its status) and forgets it, else 0. The buffers stay.
+// 2 null; closes the data file (its status) and forgets it, else 0. The buffers stay.
 u32 closeAssetFileDisk(SAssetFile* file);
 // 2 null, else 1: frees the object's buffers, closes its data file, returns it to the pool.
-// An object with a read in flight is first waited for (alertable waits), since the read lands
-// in its buffers.
 u32 releaseAssetFile(SAssetFile* file);
-
-// Asynchronous forms, for the asset loader.
-//
-// The look-up of openPackagedFile; the data file is opened with its callbacks. On success the
-// object is ready, stored in outFile, and on-open (object, unpacked size, user) runs; when the
-// data file cannot be opened, the object (still in outFile, for the caller to release) becomes
-// ready and on-fail (7, status, failUser) runs. Returns the status.
-u32 openPackagedFileAsync(const char* path, SAssetFile** outFile, u32* outFound, u32* outSize,
-                          AssetFileOpenedFn onOpen, void* user, AssetFileFailedFn onFail, void* failUser,
-                          u32 packageId);
-// The read of readAssetFile, in the background: the stored bytes are read with the file
-// layer's overlapped reads and, for a compressed or enciphered entry, unpacked in the
-// completion. Then ready is set again and on-done (user) or on-fail (9, error, failUser) runs.
-// 2 null, 12 busy, 9 refused or not issued (nothing runs then), else 0.
-u32 readAssetFileAsync(SAssetFile* file, u32 offset, u32 size, AssetFileDoneFn onDone, void* user,
-                       AssetFileFailedFn onFail, void* failUser);
-// 2 null, 12 busy. Without a data file on-closed runs at once; else the close runs with its
-// callbacks: either way the data file is forgotten, ready is set and on-closed (user) or
-// on-fail (8, status, failUser) runs. Returns the status.
-u32 closeAssetFileAsync(SAssetFile* file, AssetFileDoneFn onClosed, void* user, AssetFileFailedFn onFail,
-                        void* failUser);
 
 // For tests and diagnostics.
 u32 getMountedPackageCount();

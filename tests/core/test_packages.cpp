@@ -23,19 +23,6 @@ SPackageWriterOptions everyKindOfEntry() {
     return {{"comp*", "both*"}, {}, {"enc*", "both*"}, "test key"};
 }
 
-struct SAsyncOutcome { int done = 0, failed = 0; u32 stage = 0; };
-
-void outcomeDone(void* user) { ++static_cast<SAsyncOutcome*>(user)->done; }
-void outcomeFailed(u32 stage, u32, void* user) {
-    auto* outcome = static_cast<SAsyncOutcome*>(user);
-    ++outcome->failed, outcome->stage = stage;
-}
-
-// Pumps completions until the outcome is known (bounded, so a lost completion fails the test).
-void waitFor(const SAsyncOutcome& outcome) {
-    for (int i = 0; i < 2000 && outcome.done + outcome.failed == 0; ++i) sleepAlertable(1);
-}
-
 class Packages : public PackageTest {
 protected:
     void writeSources(const char* package, std::initializer_list<std::pair<const char*, std::string>> files) {
@@ -54,16 +41,6 @@ protected:
         EXPECT_EQ(closeAssetFileDisk(file), 0u);
         EXPECT_EQ(releaseAssetFile(file), 1u);
         return out;
-    }
-
-    // Opens a packaged file and starts its whole read in the background.
-    SAssetFile* startAsyncRead(const char* path, SAsyncOutcome* outcome) {
-        SAssetFile* file = nullptr;
-        u32 size = 0;
-        EXPECT_EQ(openPackagedFile(path, &size, &file, PACKAGE_ID_ANY), 0u);
-        EXPECT_EQ(prepareAssetFileBuffers(file, 0, size, 16, 4), 1u);
-        EXPECT_EQ(readAssetFileAsync(file, 0, size, outcomeDone, outcome, outcomeFailed, outcome), 0u);
-        return file;
     }
 
     // Changes one descriptor word of the entry for a path in the written table of contents.
@@ -235,60 +212,12 @@ TEST_F(Packages, ATruncatedTableIsRefusedNamingTheFile) {
     EXPECT_EQ(getMountedPackageCount(), 0u);
 }
 
-TEST_F(Packages, StreamsThatDoNotInflateToTheirSizeFailBlockingAndAsynchronousReads) {
+TEST_F(Packages, StreamsThatDoNotInflateToTheirSizeFailToRead) {
     writeSources("ASPEC", {{"bad.txt", repeatedText(4000, "zlib ")}, {"short.txt", repeatedText(4000, "zlib ")}});
     pack("ASPEC", {{"*"}, {}, {}, ""});
     damageStoredBytes("bad.txt");
     patchDescriptor("short.txt", 4, 4001);
     ASSERT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
     EXPECT_EQ(read("short.txt"), "status 9");
-
-    // The asynchronous read fails at its read stage.
-    SAsyncOutcome outcome;
-    SAssetFile* file = startAsyncRead("bad.txt", &outcome);
-    waitFor(outcome);
-    EXPECT_EQ(outcome.failed, 1);
-    EXPECT_EQ(outcome.stage, u32(E_ASSETSTAGE_READ));
-    releaseAssetFile(file);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Asynchronous reads
-
-TEST_F(Packages, AsyncReadsArriveUnpackedOnTheIssuingThread) {
-    const std::pair<const char*, std::string> files[] = {{"comp.txt", repeatedText(3 * 0x100000 + 77, "async ")},
-                                                         {"both.txt", repeatedText(999, "both ")}};
-    for (const auto& [path, contents] : files) writeSource("ASPEC", path, contents);
-    packAndMount("ASPEC", everyKindOfEntry(), "test key");
-
-    for (const auto& [path, contents] : files) {
-        SAsyncOutcome outcome;
-        SAssetFile* file = startAsyncRead(path, &outcome);
-        EXPECT_EQ(outcome.done, 0);  // never inside the issuing call
-        EXPECT_EQ(readAssetFile(file, 0, u32(contents.size())), 12u);
-        waitFor(outcome);
-        ASSERT_EQ(outcome.done, 1) << path;
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(file->data), contents.size()), contents);
-        releaseAssetFile(file);
-    }
-}
-
-// A release waits for a read in flight; packages shut down after the file layer abandon theirs.
-TEST_F(Packages, ReleasingAnObjectWaitsForItsReadButShutdownAfterTheFileLayerDoesNot) {
-    writeSource("ASPEC", "big.txt", repeatedText(2 * 0x100000, "x"));
-    packAndMount("ASPEC");
-    SAsyncOutcome released;
-    EXPECT_EQ(releaseAssetFile(startAsyncRead("big.txt", &released)), 1u);
-    EXPECT_EQ(released.done, 1);
-    EXPECT_EQ(getAssetFileCount(), 0u);
-
-    SAsyncOutcome outcome;
-    startAsyncRead("big.txt", &outcome);
-    // The shutdown order of the game: the file layer goes first.
-    fileLayerShutdown();
-    packagesShutdown();
-    const u32 left = getAssetFileCount();
-    sleepAlertable(1);  // the abandoned completion runs and does nothing
-    EXPECT_EQ(left, 0u);
-    EXPECT_EQ(outcome.done + outcome.failed, 0);
+    EXPECT_EQ(read("bad.txt"), "status 9");
 }
