@@ -311,30 +311,6 @@ u32 closeDiskFile(SDiskFileSlot* slot) {
     return closed ? E_FILESTATUS_OK : E_FILESTATUS_CLOSE_FAILED;
 }
 
-u32 openDiskFileWithCallbacks(const char* path, DiskFileOpenedFn onOpen, void* user, DiskFileFailedFn onFail,
-                              void* failUser) {
-    u32 size = 0;
-    SDiskFileSlot* slot = nullptr;
-    const u32 status = openDiskFileA(path, &size, &slot);
-    if (status == E_FILESTATUS_OK) {
-        if (onOpen) onOpen(slot, size, user);
-    } else if (onFail) {
-        onFail(nullptr, status, failUser);
-    }
-    return status;
-}
-
-u32 closeDiskFileWithCallbacks(SDiskFileSlot* slot, DiskFileDoneFn onClosed, void* user, DiskFileFailedFn onFail,
-                               void* failUser) {
-    const u32 status = closeDiskFile(slot);
-    if (status == E_FILESTATUS_OK) {
-        if (onClosed) onClosed(slot, user);
-    } else if (onFail) {
-        onFail(slot, status, failUser);
-    }
-    return status;
-}
-
 u32 readDiskFileAsync(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, DiskFileDoneFn onDone, void* user,
                       DiskFileFailedFn onFail, void* failUser) {
     return startRead(slot, offset, size, buffer, onDone, user, onFail, failUser);

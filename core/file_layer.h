@@ -27,9 +27,8 @@ constexpr u64 DISK_FILE_SIZE_LIMIT = u64(1) << 32;
 
 struct SDiskFileSlot;
 
-using DiskFileOpenedFn = void (*)(SDiskFileSlot* slot, u32 size, void* user);
 using DiskFileDoneFn = void (*)(SDiskFileSlot* slot, void* user);
-// `error` is a file status (opens and closes) or a system error code (reads).
+// `error` is the system error code of the read.
 using DiskFileFailedFn = void (*)(SDiskFileSlot* slot, u32 error, void* user);
 
 // One open disk file and the read in flight on it. Zero-filled at each open.
@@ -71,13 +70,6 @@ u32 openDiskFileA(const char* path, u32* outSize, SDiskFileSlot** outSlot);
 // The slot is released whatever the outcome: 0, or 11 when the close fails or the slot is not
 // open. A slot closed with a read in flight is handed out again only once that read completes.
 u32 closeDiskFile(SDiskFileSlot* slot);
-
-// The plain open and close, then the matching callback at once (with a null slot when the open
-// failed). They return the status.
-u32 openDiskFileWithCallbacks(const char* path, DiskFileOpenedFn onOpen, void* user, DiskFileFailedFn onFail,
-                              void* failUser);
-u32 closeDiskFileWithCallbacks(SDiskFileSlot* slot, DiskFileDoneFn onClosed, void* user, DiskFileFailedFn onFail,
-                               void* failUser);
 
 // Reads size bytes at the file offset into buffer, in pieces of DISK_READ_PIECE_SIZE, each piece
 // issued from the completion of the one before. on-done runs once after the last piece; on-fail

@@ -255,20 +255,6 @@ TEST_F(FileLayer, SeveralThreadsOpenReadAndCloseFilesAtOnce) {
     for (SDiskFileSlot* slot : slots) closeDiskFile(slot);
 }
 
-TEST_F(FileLayer, CallbackFormsReportAtOnce) {
-    SReadLog log;  // `done` counts the open and the close
-    auto onOpen = [](SDiskFileSlot* slot, u32, void* user) { logDone(slot, user); };
-    const std::string path = makeFile("callbacks.bin", patternBytes(33));
-    EXPECT_EQ(openDiskFileWithCallbacks(path.c_str(), onOpen, &log, logFailed, &log), OK);
-    EXPECT_EQ(closeDiskFileWithCallbacks(log.slot, logDone, &log, logFailed, &log), OK);
-    EXPECT_EQ(u32(log.done), 2u);
-    EXPECT_EQ(openDiskFileWithCallbacks((m_dir.str() + "/none").c_str(), onOpen, &log, logFailed, &log),
-              u32(E_FILESTATUS_OPEN_FAILED));
-    EXPECT_EQ(log.failed, 1);
-    EXPECT_EQ(log.error, u32(E_FILESTATUS_OPEN_FAILED));
-    EXPECT_EQ(log.slot, nullptr);
-}
-
 TEST_F(FileLayer, ListingWithMaskOneAndSkipDotsGivesOnlySubDirectories) {
     std::filesystem::create_directory(m_dir.path() / "Albums");
     std::filesystem::create_directory(m_dir.path() / "Singles");
