@@ -334,7 +334,9 @@ TEST_F(EntityLifecycle, AReferenceToAReleasedRecordIsEmpty) {
         entity->destroy();
         world_test::stepWorld();
         freeEntity(entity);
-        if (row.takenAgain) ASSERT_EQ(allocEntity(OWNER_LIVE_GAME), entity) << row.name;
+        if (row.takenAgain) {
+            ASSERT_EQ(allocEntity(OWNER_LIVE_GAME), entity) << row.name;
+        }
         EXPECT_EQ(entityRefGet(held), nullptr) << row.name;
         if (row.takenAgain) freeEntity(entity);
     }
