@@ -502,22 +502,73 @@ TEST_F(SongScan, AFolderThatCannotBeReadIsNamedUntilAWalkReadsIt) {
     EXPECT_EQ(g_SongLibrary.unreadableFolders.size(), 0u);
 }
 
-// The walk takes a file of exactly the smallest song size and passes over one a byte smaller.
-TEST_F(SongScan, AFileOfTheSmallestSongSizeIsFoundAndOneByteLessIsNot) {
-    const test_support::ClTempDir& root = m_user.folder();
-    std::vector<u8> bytes = drumSong(7.0f);
-    bytes.resize(size_t(SONG_SCAN_MIN_FILE_BYTES), 0);
-    test_support::writeFileBytes(root.file("edge/exact.wav"), bytes);
-    bytes.pop_back();
-    test_support::writeFileBytes(root.file("edge/under.wav"), bytes);
-
+// The paths of the songs the walk hands over from the folders.
+std::set<std::u16string> walkedSongs(const std::vector<std::string>& folders, const ClUserDataFolder& user) {
+    std::vector<std::u16string> paths;
+    for (const std::string& folder : folders) paths.push_back(wide(user.file(folder)));
     std::set<std::u16string> found;
-    const auto collect = [](SScanFolder* folder, void* user) {
-        for (const SScanFoundSong& song : folder->songs) static_cast<std::set<std::u16string>*>(user)->insert(song.path);
+    const auto collect = [](SScanFolder* folder, void* out) {
+        for (const SScanFoundSong& song : folder->songs) static_cast<std::set<std::u16string>*>(out)->insert(song.path);
         return true;
     };
-    EXPECT_TRUE(walkMusicFolders({wide(root.file("edge"))}, collect, &found));
-    EXPECT_EQ(found, (std::set<std::u16string>{wide(root.file("edge/exact.wav"))}));
+    walkMusicFolders(paths, collect, &found);
+    return found;
+}
+
+// The walk takes a file of exactly the smallest song size and passes over one a byte smaller.
+TEST_F(SongScan, AFileOfTheSmallestSongSizeIsFoundAndOneByteLessIsNot) {
+    std::vector<u8> bytes = drumSong(7.0f);
+    bytes.resize(size_t(SONG_SCAN_MIN_FILE_BYTES), 0);
+    test_support::writeFileBytes(m_user.file("edge/exact.wav"), bytes);
+    bytes.pop_back();
+    test_support::writeFileBytes(m_user.file("edge/under.wav"), bytes);
+    EXPECT_EQ(walkedSongs({"edge"}, m_user), (std::set<std::u16string>{wide(m_user.file("edge/exact.wav"))}));
+}
+
+// One file reached under a second name is one song.
+TEST_F(SongScan, AFileUnderTwoNamesIsFoundOnce) {
+    struct SCase {
+        const char* name;
+        const char* second;
+        bool symlink;
+    };
+    const SCase cases[] = {
+        {"hard link", "music/b/again.wav", false},
+        {"link to the file", "music/b/again.wav", true},
+        {"link in another music folder", "other/again.wav", true},
+    };
+    test_support::writeFileBytes(m_user.file("music/a/song.wav"), drumSong(7.0f));
+    for (const SCase& c : cases) {
+        const std::filesystem::path second = m_user.file(c.second);
+        std::filesystem::create_directories(second.parent_path());
+        if (c.symlink) {
+            std::filesystem::create_symlink(m_user.file("music/a/song.wav"), second);
+        } else {
+            std::filesystem::create_hard_link(m_user.file("music/a/song.wav"), second);
+        }
+        EXPECT_EQ(walkedSongs({"music", "other"}, m_user).size(), 1u) << c.name;
+        std::filesystem::remove(second);
+    }
+}
+
+// A pause cuts the walk after the folder it is in: the songs of the folders it did not reach are
+// not missing, and the walk is asked for again.
+TEST_F(SongScan, AWalkCutByAPauseMarksNoSongItDidNotReachAsMissing) {
+    test_support::writeFileBytes(m_user.file("first/a.wav"), drumSong(7.0f));
+    test_support::writeFileBytes(m_user.file("second/b.wav"), drumSong(7.0f, 1));
+    scanFolders({"first", "second"});
+    requestSongRescan();
+    // The walk waits at the open of the first folder's song until the pause is made.
+    fileSystemLockEnter();
+    songScanTick();
+    pauseSongScanRequests();
+    fileSystemLockLeave();
+    ASSERT_TRUE(tickUntil([] { return !isSongScanBusy(); }));
+    songScanTick();
+    const SSongRecord* notReached = getSongRecord(findSongIndexByPath(wide(m_user.file("second/b.wav"))));
+    ASSERT_NE(notReached, nullptr);
+    EXPECT_FALSE(notReached->missing);
+    EXPECT_TRUE(isSongScanWalking()) << "asked for again";
 }
 
 }  // namespace

@@ -113,6 +113,16 @@ TEST_F(Online, StopJoinsTheWorkerAndCompletesEveryRequestOnce) {
     EXPECT_FALSE(leaderboardSubmit("action=login", SDone::record, &done));
 }
 
+// A full queue refuses the next request: none waiting to be sent or completed is written over.
+TEST_F(Online, AFullQueueRefusesTheNextRequest) {
+    startOnline();  // the page probe takes the first place
+    SDone done;
+    for (u32 i = 1; i < LEADERBOARD_QUEUE_CAPACITY; ++i) ASSERT_TRUE(leaderboardSubmit("action=login", SDone::record, &done));
+    EXPECT_FALSE(leaderboardSubmit("action=login", SDone::record, &done));
+    settle(false);
+    EXPECT_EQ(done.statuses.size(), size_t(LEADERBOARD_QUEUE_CAPACITY - 1));
+}
+
 TEST_F(Online, MedalsAreSentOnceEachInTheOrderEarned) {
     configSetValue("USE_PAD_MONKEY_LOGIN", "1");
     applyPadMonkeyLogin();
