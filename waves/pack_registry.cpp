@@ -2,6 +2,7 @@
 
 #include "core/fatal_error.h"
 #include "waves/pack_builtin.h"
+#include "waves/wave_families.h"
 #include "world/generators/bullet_generators.h"
 #include "world/play/inspiration_pickups.h"
 #include <initializer_list>
@@ -16,6 +17,7 @@ ClPack_Builtin* g_pBuiltin = nullptr;
 
 ClPack::~ClPack() {
     for (ClArray<ClDNAGenerator*>& list : m_categories) list.release();
+    m_unlisted.release();
 }
 
 void ClPack::add(ClDNAGenerator* generator) {
@@ -25,14 +27,22 @@ void ClPack::add(ClDNAGenerator* generator) {
     list.push(generator);
 }
 
+void ClPack::addUnlisted(ClDNAGenerator* generator) {
+    generatorRegister(generator);
+    if (!m_unlisted.inUse) m_unlisted.init();
+    m_unlisted.push(generator);
+}
+
 void ClPack::unregisterGenerators() {
-    for (ClArray<ClDNAGenerator*>& list : m_categories) {
+    const auto unregister = [](ClArray<ClDNAGenerator*>& list) {
         for (u32 i = 0; i < list.count; ++i) {
             generatorUnregister(list[i]);
             list[i]->releaseSharedProgram();
         }
         list.release();
-    }
+    };
+    for (ClArray<ClDNAGenerator*>& list : m_categories) unregister(list);
+    unregister(m_unlisted);
 }
 
 u32 ClPack::generatorCount(u32 category) const {
@@ -70,7 +80,8 @@ void ClPack_Builtin::registerGenerators() {
              &m_small, &m_medium, &m_large, &m_score, &m_invincibility, &m_levelUp, &m_chainBonus})
         add(generator);
     for (ClDNAGenerator* generator : std::initializer_list<ClDNAGenerator*>{&m_bird, &m_staffStar, &m_brute}) add(generator);
-    m_families.registerAll();
+    for (u32 i = 0; i < ClEnemyFamilies::COUNT; ++i) addUnlisted(m_families.generator(i));
+    m_families.addToWaves();
     for (const std::unique_ptr<ClDNAGen_ShipItem>& item : m_items) add(item.get());
     for (u32 boss = 0; boss < BOSS_COUNT; ++boss) {
         for (u32 subBoss = 0; subBoss < SUBBOSS_COUNT; ++subBoss) {
@@ -85,7 +96,7 @@ void ClPack_Builtin::registerGenerators() {
 void ClPack_Builtin::unregisterGenerators() {
     if (!m_registered) return;
     unregisterBulletGenerators();
-    m_families.unregisterAll();
+    clearWaveFamilies();
     ClPack::unregisterGenerators();
     clearBossGenerators();
     m_registered = false;

@@ -1,5 +1,5 @@
-// Packs of generators. A pack registers its generators into the world's registry and keeps them
-// listed by category; the registry holds the packs from start-up to shutdown. The built-in pack
+// Packs of generators. A pack registers its generators into the world's registry (the one route
+// by which the wave layer's generators reach the world) and keeps them listed by category; the registry holds the packs from start-up to shutdown. The built-in pack
 // brings everything a play needs by name: the four bullet generators, the enemies of the three
 // sizes, the pickups, and the five bosses in their three variants behind the 15 entries of the
 // boss table.
@@ -31,9 +31,12 @@ public:
 protected:
     // Registers one generator and lists it under its category.
     void add(ClDNAGenerator* generator);
+    // Registers one generator that the category lists leave out (it is chosen otherwise).
+    void addUnlisted(ClDNAGenerator* generator);
 
 private:
     ClArray<ClDNAGenerator*> m_categories[GENERATOR_CATEGORY_COUNT];
+    ClArray<ClDNAGenerator*> m_unlisted;
 };
 
 // Creates the registry with the built-in pack registered. A second call does nothing.

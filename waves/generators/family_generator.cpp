@@ -2,7 +2,6 @@
 
 #include "core/matrix44.h"
 #include "waves/wave_families.h"
-#include <initializer_list>
 #include "world/entity/dna_program.h"
 #include "world/entity/processor.h"
 
@@ -57,23 +56,13 @@ ClEnemyFamilies::ClEnemyFamilies()
       m_beatShield(E_GENCAT_ENEMY_MEDIUM, BEAT_SHIELD_GENERATOR, &writeBeatShield),
       m_staticSpark(E_GENCAT_ENEMY_SMALL, STATIC_SPARK_GENERATOR, &writeStaticSpark) {}
 
-void ClEnemyFamilies::registerAll() {
-    const struct {
-        ClDNAGen_Family* generator;
-        SFamilyShare share;
-    } families[] = {{&m_station, STATION_SHARE}, {&m_crawler, CRAWLER_SHARE},       {&m_flower, FLOWER_SHARE},
-                    {&m_bomb, BOMB_SHARE},       {&m_beatShield, BEAT_SHIELD_SHARE}, {&m_staticSpark, STATIC_SPARK_SHARE}};
-    for (const auto& family : families) {
-        generatorRegister(family.generator);
-        addWaveFamily(family.generator, family.share.share, family.share.patrols);
-    }
+ClDNAGenerator* ClEnemyFamilies::generator(u32 index) {
+    ClDNAGen_Family* const families[COUNT] = {&m_station, &m_crawler, &m_flower, &m_bomb, &m_beatShield, &m_staticSpark};
+    return index < COUNT ? families[index] : nullptr;
 }
 
-void ClEnemyFamilies::unregisterAll() {
-    for (ClDNAGenerator* generator : {static_cast<ClDNAGenerator*>(&m_station), static_cast<ClDNAGenerator*>(&m_crawler),
-                                      static_cast<ClDNAGenerator*>(&m_flower), static_cast<ClDNAGenerator*>(&m_bomb),
-                                      static_cast<ClDNAGenerator*>(&m_beatShield),
-                                      static_cast<ClDNAGenerator*>(&m_staticSpark)})
-        generatorUnregister(generator);
-    clearWaveFamilies();
+void ClEnemyFamilies::addToWaves() {
+    const SFamilyShare shares[COUNT] = {STATION_SHARE, CRAWLER_SHARE,     FLOWER_SHARE,
+                                        BOMB_SHARE,    BEAT_SHIELD_SHARE, STATIC_SPARK_SHARE};
+    for (u32 i = 0; i < COUNT; ++i) addWaveFamily(generator(i), shares[i].share, shares[i].patrols);
 }

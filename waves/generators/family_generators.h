@@ -43,13 +43,17 @@ void writeStaticSpark(ClDNAProgram* program, ClRandObjSFMT* random);
 ClMatrix44 familyTranslation(f32 x, f32 y, f32 z);
 ClMatrix44 familyYaw(f32 radians);
 
-// The six family generators of the built-in pack, registered with their shares of their sizes'
-// waves (the cube station patrols after it arrives, so that its turns show).
+// The six family generators of the built-in pack, with their shares of their sizes' waves (the
+// cube station patrols after it arrives, so that its turns show). The pack registers the
+// generators; a family stands in by its share alone, so the pack does not list it among the
+// generators a song's rolls choose from.
 class ClEnemyFamilies {
 public:
+    static constexpr u32 COUNT = 6;
     ClEnemyFamilies();
-    void registerAll();
-    void unregisterAll();
+    ClDNAGenerator* generator(u32 index);
+    // Gives each family its share of its size's waves (wave_families), once the pack registered it.
+    void addToWaves();
 
 private:
     ClDNAGen_Family m_station, m_crawler, m_flower, m_bomb, m_beatShield, m_staticSpark;

@@ -8,8 +8,9 @@
 // collected, a plan not released). Main thread only.
 //
 // The world's one registry reached by name from above is the generator registry
-// (generators/dna_generator.h): the wave layer's packs and the ship builder register their
-// generators in it.
+// (generators/dna_generator.h, with its boss table): the wave layer's packs
+// (waves/pack_registry.h) register every generator that is not the world's own there and fill
+// the boss table; the world calls them through their virtual operations.
 #pragma once
 
 #include "core/types.h"
