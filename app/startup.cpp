@@ -29,7 +29,6 @@
 #include "frontend/frontend.h"
 #include "input/input_devices.h"
 #include "library/audio_volumes.h"
-#include "library/cache_size.h"
 #include "library/song_library.h"
 #include "library/library_setup.h"
 #include "library/playtest_recorder.h"
@@ -387,7 +386,6 @@ const SLifeStep SHUTDOWN_STEPS[] = {
     {"clearWavePools", call<wavesShutdown>},
     {"freeAllScripts", call<freeAllScripts>},
     {"releaseBatchBuffers", call<releaseBatchBuffers>},
-    {"joinCacheSizeThread", call<joinCacheSizeThread>},
     {"taskLayerShutdown", call<taskLayerShutdown>},
     {"freeSongLibrary", [] {
          libraryShutdown();

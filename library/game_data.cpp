@@ -8,7 +8,6 @@
 #include "world/play/song_names.h"
 
 #include <algorithm>
-#include <cctype>
 
 SGameData g_GameData{GAME_DATA_OPTION_SCAN_USER_MUSIC, {}, {}};
 
@@ -17,12 +16,6 @@ const SGameData& gameData() { return g_GameData; }
 namespace {
 
 constexpr u32 EXTENSION_TEXT_CAPACITY = 16;
-
-std::string lowerExtension(const char* extension) {
-    std::string text = extension[0] == '.' ? extension : std::string(".") + extension;
-    for (char& c : text) c = char(std::tolower(u8(c)));
-    return text;
-}
 
 // The folder list is kept in ascending order of its paths.
 void sortMusicFolders(std::vector<std::u16string>* folders) {
@@ -122,12 +115,3 @@ bool removeGameDataMusicFolder(const std::u16string& folder) {
     return true;
 }
 
-void setExtensionDisabledByUser(const char* extension, bool disabled) {
-    const std::string text = lowerExtension(extension);
-    if (text.size() >= EXTENSION_TEXT_CAPACITY) return;
-    std::vector<std::string>& list = g_GameData.disabledExtensions;
-    const auto found = std::find(list.begin(), list.end(), text);
-    if (disabled && found == list.end() && list.size() < GAME_DATA_EXTENSION_CAPACITY) list.push_back(text);
-    if (!disabled && found != list.end()) list.erase(found);
-    setCodecDisabledForExtension(text.c_str(), disabled ? 1 : 0);
-}

@@ -52,8 +52,6 @@ s32 writeGameDataFile();
 bool addGameDataMusicFolder(const std::u16string& folder);
 // True when the folder was in the list and is no longer.
 bool removeGameDataMusicFolder(const std::u16string& folder);
-// Turns an extension off or on for the player, in the game data and in the codec registry.
-void setExtensionDisabledByUser(const char* extension, bool disabled);
 
 std::vector<u8> encodeGameData();
 bool decodeGameData(const std::vector<u8>& content);

@@ -1,7 +1,6 @@
 #include "library/library_setup.h"
 
 #include "core/file_layer.h"
-#include "library/cache_size.h"
 #include "library/data_file.h"
 #include "library/game_data.h"
 #include "library/music_folders.h"
@@ -45,6 +44,5 @@ void libraryStopScanAndSave() {
 }
 
 void libraryShutdown() {
-    joinCacheSizeThread();
     freeSongLibrary();
 }

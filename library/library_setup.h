@@ -22,6 +22,6 @@ void libraryAskScanToStop();
 // Shutdown, before the current mode's exit is left behind: stops the scan thread, writes the
 // save and waits until it is written.
 void libraryStopScanAndSave();
-// Shutdown, with the other frees before the audio engine goes: joins the cache-size thread and
-// frees the song library (which clears the library-initialised word).
+// Shutdown, with the other frees before the audio engine goes: frees the song library (which
+// clears the library-initialised word).
 void libraryShutdown();

@@ -33,10 +33,6 @@ void addPlaytestFrameTime(u32 category, f32 threshold) {
     if (clock.frameTime > SLOW_FRAME_SECONDS) ++c.slowFrames;
 }
 
-const SPlaytestCategory* getPlaytestCategory(u32 category) {
-    return category < g_categoryCount ? &g_categories[category] : nullptr;
-}
-
 std::u16string playtestFilePath() {
     char relative[64];
     std::snprintf(relative, sizeof(relative), "GAMEDATA\\Playtest_v%u_dat.lg", PLAYTEST_FILE_VERSION);

@@ -26,7 +26,6 @@ void setUpPlaytestRecorder(u32 categoryCount);
 // passed since the set-up, so that loading frames are left out. Nothing before the set-up or
 // for a category outside the count.
 void addPlaytestFrameTime(u32 category, f32 threshold);
-const SPlaytestCategory* getPlaytestCategory(u32 category);
 // The file's path, "%sPlaytest_v%d_dat.lg" with the game-data folder and the version.
 std::u16string playtestFilePath();
 // Writes the file when any frame was recorded and stops recording. True when nothing needed

@@ -187,12 +187,6 @@ f32 shipShotDamage() {
     return BULLET_DAMAGE * hitPointsForClass(0, HIT_POINT_ROW_CURRENT) / hitPointsForClass(0, 0);
 }
 
-bool shipGunTuning(u32 anchor, const char* itemKey, SShipGunTuning* out) {
-    bool known = false;
-    const s32 level = itemLevel(itemKey, &known);
-    return gunTuningAt(anchor, itemKey, known, level, out);
-}
-
 ClDNAProgram* buildShipDna() {
     // A key as the save stored it need not be terminated within its slot.
     char keys[SHIP_PROGRAM_ANCHOR_COUNT][ITEM_KEY_LENGTH];

@@ -31,10 +31,6 @@ struct SShipGunTuning {
     f32 damageFactor = 1.0f;  // on the ship's shot damage
 };
 
-// The gun of the anchor for the equipped item of its slot (null: none, or a key the library does
-// not know). False when the anchor has no gun.
-bool shipGunTuning(u32 anchor, const char* itemKey, SShipGunTuning* out);
-
 // The damage of one of the ship's shots at the play's difficulty level.
 f32 shipShotDamage();
 

@@ -218,15 +218,3 @@ void settleLevelTargets(const SWaveSchedulePlan& plan, u32 level, SPlaySong* son
     song->progressThresholds[level][0] = FLT_MAX;
     song->progressThresholds[level][1] = FLT_MAX;
 }
-
-void computeSongWaveTargets(SPlaySong* song) {
-    for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
-        computeSongFeatures(level);
-        ClRandObjSFMT random;
-        seedSongRandom(*song, &random);
-        SWaveSchedulePlan plan;
-        planWaveSchedule(level, &random, &plan);
-        settleLevelTargets(plan, level, song);
-        plan.release();
-    }
-}

@@ -77,7 +77,3 @@ void planScoreTargets(const SWaveSchedulePlan& plan, f32 scoreScale, s32 targets
 // value it takes: the score alone passes the targets.
 void settleLevelTargets(const SWaveSchedulePlan& plan, u32 level, SPlaySong* song);
 
-// For each of the six levels: the song's features at that level, the plan and the level's
-// targets (settleLevelTargets), written into the record. Needs the song's spectral frames and
-// beats; leaves the features of level 5 behind.
-void computeSongWaveTargets(SPlaySong* song);

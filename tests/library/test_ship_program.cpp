@@ -166,9 +166,11 @@ TEST_F(ShipProgramTest, WeaponItemsTakeThePlaceOfTheirAnchorsGuns) {
     equip(2, "weapon_sonic_tweeter", 0);
     ASSERT_NE(spawnShip(), nullptr);
     const SPlayerState& player = g_aPlayerState[0];
-    std::vector<u32> weapons;
-    for (s32 i = 0; i < 3; ++i) weapons.push_back(player.anchors[i].node->children.count == 1 ? player.anchors[i].node->children[0]->processors[1]->typeId : 0u);
-    ASSERT_EQ(weapons, (std::vector<u32>{E_PROC_PLAYER_CHARGING_GUN, E_PROC_PLAYER_MISSILE_LAUNCHER, E_PROC_PLAYER_SONIC}));
+    const u32 weapons[3] = {E_PROC_PLAYER_CHARGING_GUN, E_PROC_PLAYER_MISSILE_LAUNCHER, E_PROC_PLAYER_SONIC};
+    for (s32 i = 0; i < 3; ++i) {
+        ASSERT_EQ(player.anchors[i].node->children.count, 1u) << i;
+        EXPECT_EQ(player.anchors[i].node->children[0]->processors[1]->typeId, weapons[i]) << i;
+    }
     auto* launcher = static_cast<ClProcessor_PlayerMissileLauncher*>(
         player.anchors[1].node->children[0]->findProcessor(E_PROC_PLAYER_MISSILE_LAUNCHER));
     for (int frame = 0; frame < 60; ++frame) world_test::stepWorld(STEP);
@@ -177,11 +179,12 @@ TEST_F(ShipProgramTest, WeaponItemsTakeThePlaceOfTheirAnchorsGuns) {
 
 // The item kinds the trigger fires (the sonic weapons fire on the song's beats): fitted to the
 // hull, each sends its own bullets up the arena, fire held for a second and then let go.
-class TriggeredItem : public ShipProgramTest, public ::testing::WithParamInterface<EShipItemKind> {};
+class TriggeredItem : public ShipProgramTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(TriggeredItem, FittedToTheHullItFiresItsOwnBulletsUpTheArena) {
-    const EShipItemKind kind = GetParam();
-    equip(0, shipItemKey(kind), 0);
+    EShipItemKind kind;
+    ASSERT_TRUE(shipItemKindForKey(GetParam(), &kind));
+    equip(0, GetParam(), 0);
     ClEntity* ship = spawnShip();
     ASSERT_NE(ship, nullptr);
     const s32 look = shipItemStats(kind, 0).look;
@@ -202,11 +205,11 @@ TEST_P(TriggeredItem, FittedToTheHullItFiresItsOwnBulletsUpTheArena) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ShipProgramTest, TriggeredItem,
-                         ::testing::Values(E_SHIP_ITEM_CANNON, E_SHIP_ITEM_SHOTGUN, E_SHIP_ITEM_SEEKER,
-                                           E_SHIP_ITEM_CHARGING_GUN, E_SHIP_ITEM_MISSILE_LAUNCHER),
-                         [](const ::testing::TestParamInfo<EShipItemKind>& info) {
+                         ::testing::Values("gun_cannon", "gun_shotgun", "gun_seeker", "weapon_charging_gun",
+                                           "weapon_missile_launcher"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
                              std::string name;
-                             for (const char* c = shipItemKey(info.param); *c; ++c)
+                             for (const char* c = info.param; *c; ++c)
                                  if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
                              return name;
                          });

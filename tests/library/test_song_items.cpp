@@ -112,17 +112,4 @@ TEST_F(SongItems, AnItemIsDescribedByItsGeneratorAtItsLevel) {
     EXPECT_STREQ(description.name, "");
 }
 
-TEST_F(SongItems, AGunItemGivesTheAnchorsGunItsBulletsAndAnyOtherKnownItemTheBlasters) {
-    getSongCollectible(crc32TextNoCase("gun_shotgun"))->currentLevel = 1;
-    SShipGunTuning gun{};
-    ASSERT_TRUE(shipGunTuning(1, "gun_shotgun", &gun));
-    EXPECT_EQ(gun.look, SHOTGUN_LOOK);
-    EXPECT_EQ(gun.pellets, 5);
-    EXPECT_FLOAT_EQ(gun.rate, 5.0f);
-    getSongCollectible(0x1234);
-    ASSERT_TRUE(shipGunTuning(0, "item_00001234", &gun));
-    EXPECT_EQ(gun.look, BLASTER_LOOK);
-    EXPECT_EQ(gun.pellets, 1);
-}
-
 }  // namespace

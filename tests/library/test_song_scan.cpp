@@ -5,7 +5,6 @@
 #include "audio/decode/codec_registry.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"
-#include "library/cache_size.h"
 #include "library/game_data.h"
 #include "library/song_library.h"
 #include "library/user_save.h"
@@ -159,12 +158,6 @@ TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAll
     EXPECT_LT(song->levelSpawnTargets[0], song->levelSpawnTargets[5]);
     EXPECT_EQ(tooShort->state, u32(E_SONGSTATE_FAILED));
     EXPECT_EQ(tooShort->failure, u32(E_SONGFAIL_TOO_SHORT));
-
-    // The analysis left its caches, which the cache-size thread adds up.
-    ASSERT_TRUE(startCacheSizeCount());
-    joinCacheSizeThread();
-    EXPECT_TRUE(isCacheSizeCountDone());
-    EXPECT_GT(getCacheSizeTotal(), 0u);
 
     // A rescan while paused issues nothing.
     pauseSongScanRequests();
@@ -495,7 +488,9 @@ TEST_F(SongScan, AFolderThatCannotBeReadIsNamedUntilAWalkReadsIt) {
     const bool walked = tickUntil([] { return !isSongScanWalking(); });
     setrlimit(RLIMIT_NOFILE, &previous);
     ASSERT_TRUE(walked);
-    EXPECT_EQ(g_SongLibrary.unreadableFolders, std::vector<std::u16string>{wide(m_user.file("music"))});
+    // (The soundtrack folder, when another test of the process has set it, cannot be read either.)
+    const std::vector<std::u16string>& unreadable = g_SongLibrary.unreadableFolders;
+    EXPECT_EQ(std::count(unreadable.begin(), unreadable.end(), wide(m_user.file("music"))), 1);
 
     g_GameData.musicFolders.push_back(wide(m_user.file("absent")));
     rescan();

@@ -67,7 +67,6 @@ f32 shipGunRate(bool hull, s32 level) {
                 : WING_GUN_RATE_BASE + WING_GUN_RATE_PER_LEVEL * grade;
 }
 
-const char* shipItemKey(EShipItemKind kind) { return kind < E_SHIP_ITEM_KIND_COUNT ? ITEM_TEXTS[kind].key : ""; }
 
 bool shipItemKindForKey(const char* key, EShipItemKind* out) {
     if (!key) return false;

@@ -59,9 +59,8 @@ struct SShipItemStats {
 SShipItemStats shipItemStats(EShipItemKind kind, s32 level);
 // The hull's (anchor 0) or a wing's gun rate with an item at the level.
 f32 shipGunRate(bool hull, s32 level);
-// The item's collectible key ("gun_shotgun", "weapon_charging_gun", ...).
-const char* shipItemKey(EShipItemKind kind);
-// The kind whose key the text begins with; false for none.
+// The kind whose collectible key ("gun_shotgun", "weapon_charging_gun", ...) the text begins
+// with; false for none.
 bool shipItemKindForKey(const char* key, EShipItemKind* out);
 
 class ClDNAGen_ShipItem final : public ClDNAGenerator {
