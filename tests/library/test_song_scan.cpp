@@ -143,14 +143,9 @@ TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAll
     resumeSongScanRequests();
     ASSERT_TRUE(tickUntil(everySongSettled));
 
-    std::set<std::u16string> paths;
-    for (const SSongRecord& song : g_SongLibrary.songs) paths.insert(song.path);
-    const std::u16string longPath = wide(root.file("music/long.wav"));
-    const std::u16string shortPath = wide(root.file("music/deeper/short.wav"));
-    EXPECT_EQ(paths, (std::set<std::u16string>{longPath, shortPath}));
-
-    const SSongRecord* song = getSongRecord(findSongIndexByPath(longPath));
-    const SSongRecord* tooShort = getSongRecord(findSongIndexByPath(shortPath));
+    EXPECT_EQ(g_SongLibrary.songs.size(), 2u);
+    const SSongRecord* song = getSongRecord(findSongIndexByPath(wide(root.file("music/long.wav"))));
+    const SSongRecord* tooShort = getSongRecord(findSongIndexByPath(wide(root.file("music/deeper/short.wav"))));
     ASSERT_NE(song, nullptr);
     ASSERT_NE(tooShort, nullptr);
     EXPECT_NEAR(song->duration, 91.0f, 0.01f);
