@@ -79,18 +79,21 @@ protected:
         if (level >= 0) g_SongLibrary.collectibles.push_back(item);
         strCopyN(g_SongLibrary.equippedItemKeys[slot], key, ITEM_KEY_LENGTH);
     }
+    // The gun of the ship's anchor, or null.
+    static const ClProcessor_PlayerGun* gunOf(s32 anchor) {
+        for (ClEntityNode* child : g_aPlayerState[0].anchors[anchor].node->children)
+            if (auto* gun = static_cast<ClProcessor_PlayerGun*>(child->findProcessor(E_PROC_PLAYER_GUN))) return gun;
+        return nullptr;
+    }
     // The guns of the ship's anchors, in order, against the rows.
     static void expectGuns(std::initializer_list<SGunRow> rows) {
-        const SPlayerState& player = g_aPlayerState[0];
-        ASSERT_EQ(size_t(player.anchorCount), rows.size());
+        ASSERT_EQ(size_t(g_aPlayerState[0].anchorCount), rows.size());
         s32 i = 0;
         for (const SGunRow& expected : rows) {
             SCOPED_TRACE(i);
             SGunRow row{0.0f, 0, 0, 0u};
-            for (ClEntityNode* child : player.anchors[i++].node->children) {
-                auto* gun = static_cast<ClProcessor_PlayerGun*>(child->findProcessor(E_PROC_PLAYER_GUN));
-                if (gun) row = {gun->params.gunRate, gun->params.gunPat, gun->params.bullet.bullLev, gun->barrels.count};
-            }
+            if (const ClProcessor_PlayerGun* gun = gunOf(i++))
+                row = {gun->params.gunRate, gun->params.gunPat, gun->params.bullet.bullLev, gun->barrels.count};
             EXPECT_EQ(row.rate, expected.rate);
             EXPECT_EQ(row.pattern, expected.pattern);
             EXPECT_EQ(row.level, expected.level);
@@ -151,6 +154,20 @@ TEST_F(ShipProgramTest, EquippedItemsTuneTheGunsOfTheirAnchors) {
     ASSERT_NE(spawnShip(), nullptr);
     // The wing's level 9 tunes as the top level, 5.
     expectGuns({{14.0f, 0, 2, 2u}, {0.0f, 0, 0, 0u}, {9.0f, 0, 5, 1u}});
+}
+
+// A gun item gives its gun its pellets and bullet look; another item the library knows keeps the
+// blaster's.
+TEST_F(ShipProgramTest, AGunItemGivesItsGunItsPelletsAndLookAndAnotherItemTheBlasters) {
+    equip(0, "gun_shotgun", 1);
+    equip(2, "item_wing", 0);
+    ASSERT_NE(spawnShip(), nullptr);
+    ASSERT_NE(gunOf(0), nullptr);
+    EXPECT_EQ(gunOf(0)->params.gunPel, 5);
+    EXPECT_EQ(gunOf(0)->params.bullet.bullType, SHOTGUN_LOOK);
+    ASSERT_NE(gunOf(2), nullptr);
+    EXPECT_EQ(gunOf(2)->params.gunPel, 1);
+    EXPECT_EQ(gunOf(2)->params.bullet.bullType, BLASTER_LOOK);
 }
 
 TEST_F(ShipProgramTest, ShotsGrowWithTheDifficultyAsTheSmallestEnemysHitPointsDo) {
