@@ -51,7 +51,7 @@ protected:
         g_SavedOptions.controllerSensitivity = 5;
         g_SavedOptions.latchedFire = 0;
         createSongLibrary();
-        resetPlayRecord();
+        world_test::resetPlayRecord();
         SWorldImports imports;
         imports.buildShipProgram = buildShipDna;
         setWorldImports(&imports);

@@ -59,7 +59,7 @@ protected:
         openSongFeatures("spawn_bar_range { { 2, 6 }; { 3, 8 }; { 4, 9 }; { 4, 11 }; { 5, 12 }; { 6, 14 }; };"
                          "construction_cost { 40, 80, 160, 400 }; inspiration_score_per_type { 10, 25, 60, 200 };"
                          "score_wavekill_base_bonus = 100.0; boss_opps_params_MB1 { { 2400; }; };");
-        resetPlayRecord();
+        world_test::resetPlayRecord();
         makeWaveTestSong(WAVE_SONG_SECONDS);
     }
 };

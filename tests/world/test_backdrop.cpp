@@ -92,7 +92,6 @@ TEST_F(Backdrop, SpeedAndIntensityFollowTheSpawnBarOfTheSongTime) {
 TEST_F(Backdrop, AResetThenOneUpdateFillsBothStreamsAndTheyScrollOut) {
     bands({0.5f, 0.1f, 0.9f});
     step(0.0f);
-    EXPECT_LE(backdropStreakCursor(), -400.0f);
     EXPECT_LE(backdropBarCursor(), 0.0f);
     // Streaks from just below 400 (the one spawned at 400 leaves at once) to just above -400.
     std::vector<f32> zs;
@@ -305,7 +304,8 @@ TEST_F(EdgeSparks, TheSideOfTheBurstOrientsTheFanAndSetsItsCount) {
 }
 
 TEST_F(EdgeSparks, ASparkLeavesTrailRecordsEverySpacingAlongItsWay) {
-    SEdgeSpark* spark = takeEdgeSparkForTest();
+    spawnEdgeSparks(ClVec3(160.0f, 5.0f, 77.0f));
+    SEdgeSpark* spark = &edgeSpark(0);
     spark->velocity = ClVec3(0.0f, 0.0f, 50.0f);
     spark->position = ClVec3(10.0f, 20.0f, 130.0f);
     spark->nextTrail = 10.0f;
@@ -321,20 +321,22 @@ TEST_F(EdgeSparks, ASparkLeavesTrailRecordsEverySpacingAlongItsWay) {
     EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 130.0f)), 0u);
     EXPECT_EQ(spark->nextTrail, 5.0f);
 
-    // A full trail pool skips the records, not the walk.
-    while (takeSparkTrailForTest()) {}
-    spark->position.z += 100.0f;
-    EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 155.0f)), 3u);
+    // A full trail pool skips the records, not the walk: a record every unit for 4200 units.
+    spark->trailSpacing = 1.0f;
+    spark->position.z += 4200.0f;
+    EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 155.0f)), 4196u);
     EXPECT_EQ(sparkTrailCount(), SPARK_TRAIL_CAPACITY);
-    EXPECT_EQ(spark->nextTrail, 25.0f);
+    EXPECT_EQ(spark->nextTrail, 1.0f);
 }
 
 TEST_F(EdgeSparks, FastSparksNeverTrailAndAFullPoolEndsTheBurst) {
-    for (u32 i = 0; i < EDGE_SPARK_CAPACITY - 10; ++i) takeEdgeSparkForTest()->heat = 0.0f;
+    // Five spent bursts of 100 leave room for 12 of the next.
+    for (int i = 0; i < 5; ++i) spawnEdgeSparks(ClVec3(160.0f, 0.0f, 50.0f));
+    for (u32 i = 0; i < edgeSparkCount(); ++i) edgeSpark(i).heat = 0.0f;
     spawnEdgeSparks(ClVec3(160.0f, 0.0f, 50.0f));
     EXPECT_EQ(edgeSparkCount(), EDGE_SPARK_CAPACITY);
     step(1.0f / 60.0f);
-    EXPECT_EQ(edgeSparkCount(), 10u) << "the spent ones are gone";
+    EXPECT_EQ(edgeSparkCount(), 12u) << "the spent ones are gone";
 
     releaseEdgeSparkPools();
     spawnEdgeSparks(ClVec3(5.0f, 10.0f, 50.0f));

@@ -2,7 +2,6 @@
 // a frame drawn under the offscreen driver with the built data's interface images and fonts; and
 // the score popups, queued only while the display's page is on screen.
 #include "audio/play/song_clock.h"
-#include "core/config.h"
 #include "core/directories.h"
 #include "core/game_clock.h"
 #include "core/name_hash.h"

@@ -73,7 +73,7 @@ protected:
     void SetUp() override {
         FatalThrowingTest::SetUp();
         initWorld();
-        resetPlayRecord();
+        world_test::resetPlayRecord();
         resetPlayerStates();
         resetInspirationPickups();
         g_BossEncounter = SBossEncounter{};

@@ -1,7 +1,6 @@
 // The staff weapons and their enemies (the round-staff gun and its ring, the staff star), the
 // aimed gun, conditional destruction, wave-flag parts, the swinging arm and the boss head's gun and
 // shield, each in a short scripted play with beats delivered by the song clock's dispatcher.
-#include "audio/play/beat_events.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"

@@ -2,7 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "core/name_hash.h"
 #include "tests/support/memory_script_source.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
@@ -76,10 +75,12 @@ protected:
     }
 };
 
-void rawInstruction(ClDNAProgram& program, u32 opcode, const ClMatrix44* matrix = nullptr) {
+// An instruction no emitter writes: a matrix or an atom index operand.
+void rawInstruction(ClDNAProgram& program, u32 opcode, const ClMatrix44* matrix = nullptr, s32 atomIndex = -1) {
     SDNAInstruction record = {};
     record.opcode = opcode;
     if (matrix) record.operand[0].setMatrix(*matrix);
+    if (atomIndex >= 0) record.operand[0].setInt(atomIndex);
     program.appendInstruction(record);
 }
 
@@ -102,7 +103,7 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
     dna.program.emitPairWithAtom(hull);                               // 16
     dna.program.emitAtomHitPoints(40);                                // 15
     const u32 claw = dna.node("arm").atom(E_ATOM_BODY, ring, 6);
-    dna.program.emitAtomDependant(pin);                               // 14
+    rawInstruction(dna.program, E_DNA_ADD_DEPENDANT, nullptr, s32(pin));  // 14
     rawInstruction(dna.program, E_DNA_FORGET_ATOM);                   // 17
     dna.close().close();                                              // 6
 

@@ -23,7 +23,7 @@ protected:
     void SetUp() override {
         FatalThrowingTest::SetUp();
         initWorld();
-        resetPlayRecord();
+        world_test::resetPlayRecord();
         resetPlayerStates();
         resetInspirationPickups();
         g_PlayRecord.song.scoreScale[0] = 2.0f;

@@ -92,7 +92,7 @@ protected:
     }
     // A new play record: a song of the length at score scale 1, bosses on and skippable.
     static void freshRecord(f32 duration) {
-        resetPlayRecord();
+        world_test::resetPlayRecord();
         g_PlayRecord.song.duration = duration;
         g_PlayRecord.song.scoreScale[0] = 1.0f;
         g_PlayRecord.boss.enabled = g_PlayRecord.boss.skip = 1;

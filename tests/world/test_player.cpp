@@ -10,7 +10,6 @@
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
-#include "world/entity/world.h"
 #include "world/processors/player_ctrl.h"
 #include "world/processors/player_gun.h"
 #include "input/input_records.h"

@@ -4,7 +4,7 @@
 // plays on. The score, kills and deaths at the end are what the score rules give.
 #include <gtest/gtest.h>
 
-#include "audio/play/beat_events.h"
+#include "audio/analysis/beat.h"
 #include "audio/play/song_clock.h"
 #include "core/config.h"
 #include "core/game_clock.h"

@@ -1,13 +1,11 @@
 // The ship's charging gun (charge, release, discharge), missile launcher (reload, launch, range,
 // wreck) and sonic weapon (a volley per beat, sized by the beat).
-#include "audio/play/beat_events.h"
 #include "core/game_clock.h"
 #include "core/name_hash.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
-#include "world/entity/world.h"
 #include "world/processors/charging_gun.h"
 #include "world/processors/missile_launcher.h"
 #include "world/processors/player_ctrl.h"

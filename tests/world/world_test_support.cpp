@@ -9,7 +9,6 @@
 #include "core/global_objects.h"
 #include "core/game_clock.h"
 #include "core/script_cache.h"
-#include "render/flipbook.h"
 #include "render/flipbook_table.h"
 #include "ui/widget.h"
 #include "world/atoms/atom.h"
@@ -34,6 +33,11 @@
 #include <cstring>
 
 namespace world_test {
+
+void resetPlayRecord() {
+    std::memset(&g_PlayRecord, 0, sizeof(g_PlayRecord));
+    g_PlayRecord.barrelPhaseCount = 1;
+}
 
 void startTestWorld() {
     critSectionPoolInit();

@@ -19,6 +19,9 @@ struct SBossEncounterHooks;
 
 namespace world_test {
 
+// A zeroed play record, with difficulty 0 and a barrel-phase count of 1.
+void resetPlayRecord();
+
 // A fresh world: game steps of 1/60 s, the bullet generators registered, the players, the beats
 // and the boss encounter reset, the song clock at 0; and its teardown.
 void startTestWorld();

@@ -288,5 +288,4 @@ const SBackdropItem& backdropStreak(u32 index) { return *g_Backdrop.streaks.tabl
 u32 backdropBarCount() { return g_Backdrop.bars.used; }
 const SBackdropItem& backdropBar(u32 index) { return *g_Backdrop.bars.table[index]; }
 u32 backdropRingCount() { return g_Backdrop.rings.used; }
-f32 backdropStreakCursor() { return g_Backdrop.streakCursor; }
 f32 backdropBarCursor() { return g_Backdrop.barCursor; }

@@ -64,5 +64,4 @@ const SBackdropItem& backdropStreak(u32 index);
 u32 backdropBarCount();
 const SBackdropItem& backdropBar(u32 index);
 u32 backdropRingCount();
-f32 backdropStreakCursor();
 f32 backdropBarCursor();

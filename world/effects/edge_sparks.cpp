@@ -200,5 +200,3 @@ u32 edgeSparkCount() { return g_SparkPool.used; }
 SEdgeSpark& edgeSpark(u32 index) { return *g_SparkPool.table[index]; }
 u32 sparkTrailCount() { return g_TrailPool.used; }
 const SSparkTrail& sparkTrail(u32 index) { return *g_TrailPool.table[index]; }
-SEdgeSpark* takeEdgeSparkForTest() { return g_SparkPool.take(); }
-SSparkTrail* takeSparkTrailForTest() { return g_TrailPool.take(); }

@@ -52,6 +52,3 @@ u32 edgeSparkCount();
 SEdgeSpark& edgeSpark(u32 index);
 u32 sparkTrailCount();
 const SSparkTrail& sparkTrail(u32 index);
-// Takes a spark or trail record and gives nothing back: tests fill the pools with it.
-SEdgeSpark* takeEdgeSparkForTest();
-SSparkTrail* takeSparkTrailForTest();

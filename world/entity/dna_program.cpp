@@ -170,7 +170,6 @@ SDNAInstruction intInstruction(u32 opcode, s32 value) {
 
 void ClDNAProgram::emitAtomConfigure(s32 variant) { appendInstruction(intInstruction(E_DNA_CONFIGURE_ATOM, variant)); }
 void ClDNAProgram::emitLinkToAtom(u32 atomIndex) { appendInstruction(intInstruction(E_DNA_JOIN_DEPENDANTS, s32(atomIndex))); }
-void ClDNAProgram::emitAtomDependant(u32 atomIndex) { appendInstruction(intInstruction(E_DNA_ADD_DEPENDANT, s32(atomIndex))); }
 void ClDNAProgram::emitAtomHitPoints(s32 hitPoints) { appendInstruction(intInstruction(E_DNA_ATOM_HIT_POINTS, hitPoints)); }
 void ClDNAProgram::emitPairWithAtom(u32 atomIndex) { appendInstruction(intInstruction(E_DNA_PAIR_ATOMS, s32(atomIndex))); }
 

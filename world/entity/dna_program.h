@@ -85,7 +85,6 @@ public:
     void emitAtomParamInt(const char* name, s32 value);
     void emitAtomConfigure(s32 variant);
     void emitLinkToAtom(u32 atomIndex);
-    void emitAtomDependant(u32 atomIndex);
     void emitAtomHitPoints(s32 hitPoints);
     void emitPairWithAtom(u32 atomIndex);
 

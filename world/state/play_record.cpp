@@ -13,11 +13,6 @@ bool isBossPair(s32 boss, s32 sub) { return boss >= 0 && boss < s32(BOSS_COUNT) 
 
 }  // namespace
 
-void resetPlayRecord() {
-    std::memset(&g_PlayRecord, 0, sizeof(g_PlayRecord));
-    g_PlayRecord.barrelPhaseCount = 1;
-}
-
 u32 currentDifficulty() {
     const s32 d = g_PlayRecord.difficulty;
     if (d < 0) return 0;

@@ -84,8 +84,6 @@ void lowerBossMetCount(s32 boss, s32 sub);
 // The wave schedule settles the song's level targets inside the record it generates from.
 SPlayRecord& playRecordForWaveSchedule();
 
-// Zeroes the record, with difficulty 0 and a barrel-phase count of 1.
-void resetPlayRecord();
 
 // The current difficulty clamped to 0..5.
 u32 currentDifficulty();
