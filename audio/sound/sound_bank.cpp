@@ -316,7 +316,6 @@ SSoundDefinition* findSoundInBanks(u32 nameHash) {
     return nullptr;
 }
 
-u32 getLoadedSoundBankCount() { return g_bankOrderCount; }
 
 s32 createMusicFileSound(const char16_t*, SSoundDefinition* definition, const char16_t* directory, u32 lockFlag) {
     if (!definition || !isAudioEngineRunning()) return 0;

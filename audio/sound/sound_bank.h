@@ -20,7 +20,6 @@ s32 unloadSoundBank(u32 nameHash);
 // The definition of the first entry with the hash, searching the banks in load order; null if
 // none.
 SSoundDefinition* findSoundInBanks(u32 nameHash);
-u32 getLoadedSoundBankCount();
 
 // Makes the definition's instance: each sample is "<directory><file name>" (directory null: data
 // directory + "Audio/"; the wide names when the definition has them). A streamed sample whose

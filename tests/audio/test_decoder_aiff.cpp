@@ -193,13 +193,4 @@ TEST_F(AiffDecoder, DecodedSizeOrFileOfFourGibibytesIsRefused) {
     EXPECT_EQ(aiffReaderSampleFrames(path.c_str()), E_AIFFREAD_BAD_FILE);
 }
 
-TEST_F(AiffDecoder, FilesWrittenBySoxMatchTheirRawSamples) {
-    const std::string aiff = m_folder.file("sox.aiff"), raw = m_folder.file("sox.raw");
-    ASSERT_TRUE(runTool("sox -n -r 48000 -c 2 -b 16 " + quoted(aiff) + " synth 1.2 sine 440 whitenoise && sox " +
-                        quoted(aiff) + " -t raw -e signed -b 16 -L " + quoted(raw)));
-    const SDecodeRun decoded = decode(aiff);
-    EXPECT_EQ(decoded.info.sampleRate, 48000.0f);
-    EXPECT_TRUE(floatsOf(decoded.bytes) == pcm16Floats(readFileBytes(raw)));
-}
-
 }  // namespace

@@ -138,16 +138,4 @@ TEST_F(WavDecoder, RefusedFilesFailToOpen) {
     EXPECT_EQ(decode(huge).state, E_CODECJOB_OPEN_FAILED);
 }
 
-TEST_F(WavDecoder, FilesWrittenBySoxDecodeToTheirRawSamples) {
-    const std::string wav = m_folder.file("sox.wav"), raw = m_folder.file("sox.raw");
-    for (const char* bits : {"8", "16"}) {
-        SCOPED_TRACE(bits);
-        ASSERT_TRUE(runTool(std::string("sox -n -r 22050 -c 2 -b ") + bits + " " + quoted(wav) +
-                            " synth 2.2 sine 440 pinknoise && sox " + quoted(wav) + " -t raw " + quoted(raw)));
-        const SDecodeRun decoded = decode(wav);
-        EXPECT_EQ(decoded.state, s32(E_CODECJOB_FINISHED));
-        EXPECT_EQ(decoded.bytes, readFileBytes(raw));
-    }
-}
-
 }  // namespace
