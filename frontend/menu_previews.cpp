@@ -179,7 +179,6 @@ void hideMenuShipPreview(EMenuPreview which) {
     if (which < E_MENU_PREVIEW_COUNT) freeShip(g_previews[which]);
 }
 
-bool menuShipPreviewShown(EMenuPreview which) { return which < E_MENU_PREVIEW_COUNT && g_previews[which].built; }
 
 void showShipEditPreview(const ClWidget* frame) { showMenuShipPreview(E_MENU_PREVIEW_SHIP_EDIT, frame); }
 void hideShipEditPreview() { hideMenuShipPreview(E_MENU_PREVIEW_SHIP_EDIT); }

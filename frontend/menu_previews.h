@@ -46,8 +46,6 @@ void showCollectiblePreview(const char* itemKey, const ClWidget* frame);
 void tickMenuPreviews();
 // When the equipped items change: the ship is freed, so the next show builds it again.
 void hideMenuShipPreview(EMenuPreview preview);
-// The preview has a ship now.
-bool menuShipPreviewShown(EMenuPreview preview);
 
 // The ship-editing screen's preview in "RTT_SE_SHIP": showMenuShipPreview and
 // hideMenuShipPreview for E_MENU_PREVIEW_SHIP_EDIT.

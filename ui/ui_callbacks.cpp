@@ -15,7 +15,6 @@ constexpr SUiCallbackEntry UI_CALLBACKS[] = {
     {"systemAllowQuit", [](ClWidget*) { systemAllowQuit(); }},
 };
 
-SUiImports g_imports;
 // ui's own and the imported table by name hash; filled again whenever the record is set.
 std::unordered_map<u32, UiCallback> g_Callbacks;
 
@@ -34,10 +33,7 @@ UiCallback findUiCallbackByHash(u32 nameHash) {
 }
 
 void setUiImports(const SUiImports* imports) {
-    g_imports = imports ? *imports : SUiImports{};
     g_Callbacks.clear();
     addCallbacks(UI_CALLBACKS);
-    addCallbacks(g_imports.callbacks);
+    if (imports) addCallbacks(imports->callbacks);
 }
-
-const SUiImports& uiImports() { return g_imports; }

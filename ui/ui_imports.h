@@ -18,6 +18,5 @@ struct SUiImports {
     std::span<const SUiCallbackEntry> callbacks;
 };
 
-// Copies the record; null clears it (ui's own callbacks stay).
+// Takes the record's callbacks by name; null forgets them (ui's own stay).
 void setUiImports(const SUiImports* imports);
-const SUiImports& uiImports();

@@ -121,7 +121,6 @@ TEST_F(FrontEndPictures, TitleShowsTheNameAndItsButtonsWithPlayFocused) {
     EXPECT_THAT(at(660, 820), RgbNear(over(BUTTON_IDLE_COLOUR), 4));
     EXPECT_GT(count(400, 120, 1520, 280, GOLD), 2000u);
     EXPECT_GT(count(640, 400, 1280, 490, WHITE), 200u);
-    EXPECT_GT(count(640, 800, 1280, 890, WHITE), 200u);
 }
 
 TEST_F(FrontEndPictures, SongListShowsReadyRowsInGreenAndWhyASongCannotBePlayedInRed) {
@@ -214,7 +213,6 @@ TEST_F(FrontEndPictures, TheCollectibleScreenNamesTheItemListsWhatItDoesAndShows
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0f);
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     draw("SongCollectibleIdentified", "frontend_collectible.png", applyBarShaderConstants);
-    EXPECT_TRUE(menuShipPreviewShown(E_MENU_PREVIEW_COLLECTIBLE));
     stopPreviewWorld();
     packRegistryRelease();
     EXPECT_GT(count(400, 90, 1520, 220, GOLD), 1000u);
@@ -291,7 +289,6 @@ TEST_F(FrontEndPictures, TheTitleShowsTheShipThroughItsPreviewTarget) {
     startPreviewWorld();
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0f);  // the ship holds still and does not fire
     draw("TitleMenu", "frontend_title_ship.png", applyBarShaderConstants);
-    EXPECT_TRUE(menuShipPreviewShown(E_MENU_PREVIEW_MAIN_MENU));
     EXPECT_GT(count(1500, 540, 1700, 700, ORANGE), 600u);
     EXPECT_GT(count(1380, 400, 1820, 480, BLACK), 5000u);
     EXPECT_EQ(count(1380, 400, 1820, 840, ORANGE), count(1440, 480, 1760, 800, ORANGE));
