@@ -103,7 +103,11 @@ bool openBossStage(const SBossEncounterHooks* hooks) {
 void closeBossStage() {
     releaseGuardianSequence();
     uninstallBossEncounter();
-    setWorldImports(nullptr);
+    // Only the encounter's member: the stage's owner still releases its programs' wave plans
+    // through the rest of the record.
+    SWorldImports imports = worldImports();
+    imports.bossEncounter = nullptr;
+    setWorldImports(&imports);
     shutdownWorld();
     releaseWidgetRegistry();
     shutdownAudioEngine();
