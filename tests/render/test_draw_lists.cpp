@@ -166,66 +166,6 @@ TEST_F(DrawLists, LineJobsWriteEveryLineOfThePassAndAnEmptyPassReservesNothing) 
     EXPECT_EQ(1u + 8u * 49u, batchLockedIndices()[18 * 49 + 1]);
 }
 
-// Hundreds of each kind, a third of them left out, are shared out among the render worker and the
-// line jobs in pieces: every selected command still becomes its own object, in order, with its
-// own colour on every vertex and its own indices.
-TEST_F(DrawLists, ManyCommandsOfEveryKindAreWrittenWholeAndInOrder) {
-    constexpr u32 perKind = 333;
-    for (u32 i = 0; i < perKind; ++i) {
-        const u32 mask = i % 3 == 2 ? 0x02u : 0x01u;
-        const f32 at = f32(i);
-        appendSpriteCommand(ClVec3(at, 0, 0), 1.0f, 0x10000u + i, material(0), mask, 0.0f);
-        appendGradientLineCommand(ClVec3(at, 0, 0), ClVec3(at, 5, 0), 1.0f, 2.0f, 0x20000u + i, 0x20000u + i, material(0), mask);
-        appendLineCommand(ClVec3(at, 0, 0), ClVec3(at, 0, 5), 1.0f, 0x30000u + i, material(0), 1.0f, 1, mask);
-    }
-    handOff([] {
-        buildDrawCommands(1, ClVec4{5, 50, 100}, 0);
-        buildLayerDrawList(0, 1, false, false);
-    });
-    constexpr u32 selectedPerKind = 2 * perKind / 3;
-    ASSERT_EQ(selectedPerKind * (4 + 8 + 8), batchVertexCount());
-    ASSERT_EQ(selectedPerKind * (6 + 18 + 18), batchIndexWritePosition());
-    const SBatchVertex* v = batchLockedVertices();
-    const u32* indices = batchLockedIndices();
-    const struct {
-        u32 colour, vertices, indices;
-    } kinds[] = {{0x10000u, 4, 6}, {0x20000u, 8, 18}, {0x30000u, 8, 18}};
-    u32 vertex = 0;
-    u32 index = 0;
-    for (const auto& kind : kinds) {
-        for (u32 i = 0; i < perKind; ++i) {
-            if (i % 3 == 2) continue;
-            for (u32 k = 0; k < kind.vertices; ++k) EXPECT_EQ(kind.colour + i, v[vertex + k].colour) << i << " " << k;
-            EXPECT_EQ(vertex, indices[index]) << i;
-            EXPECT_EQ(vertex + kind.vertices - 2, indices[index + kind.indices - 1]) << i;
-            vertex += kind.vertices;
-            index += kind.indices;
-        }
-    }
-}
-
-// A run of lines is filled after it is taken: the lines appended before and after it and the
-// run's own are each selected by their own masks.
-TEST_F(DrawLists, LinesTakenAsARunAreSelectedByTheMasksTheyAreFilledWith) {
-    appendLineCommand(ClVec3(0, 0, 0), ClVec3(0, 5, 0), 1.0f, 0xA0u, material(0), 1.0f, 1, 0x01);
-    const SLineRun run = takeLineCommands(2);
-    ASSERT_EQ(2u, run.count);
-    for (u32 i = 0; i < run.count; ++i)
-        run.lines[i] = SLineCommand{ClVec4{1, 0, 0}, ClVec4{1, 5, 0}, 0xB0u + i, material(0), 1.0f, 1.0f, i == 0 ? 0x01u : 0x02u,
-                                    nullptr, 1};
-    appendLineCommand(ClVec3(2, 0, 0), ClVec3(2, 5, 0), 1.0f, 0xC0u, material(0), 1.0f, 1, 0x01);
-    handOff([] {
-        buildDrawCommands(0x01, ClVec4{5, 0, 50}, 0);
-        buildDrawCommands(0x02, ClVec4{5, 0, 50}, 0);
-    });
-    ASSERT_EQ(32u, batchVertexCount());
-    const SBatchVertex* v = batchLockedVertices();
-    EXPECT_EQ(0xA0u, v[0].colour);
-    EXPECT_EQ(0xB0u, v[8].colour);
-    EXPECT_EQ(0xC0u, v[16].colour);
-    EXPECT_EQ(0xB1u, v[24].colour);
-}
-
 TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPoint) {
     for (f32 endWidth : {1.0f, 0.0f, -1.0f}) appendGradientLineCommand(ClVec3(), ClVec3(10, 0, 0), 2.0f, endWidth, 0xAAu, 0xBBu, material(0), 1);
     handOff([] { buildDrawCommands(1, ClVec4{5, 0, 50}, 0); });
@@ -244,29 +184,6 @@ TEST_F(DrawLists, GradientLinesCarryTheirWidthRatioAndStayFiniteWhenTheyEndInAPo
         EXPECT_TRUE(std::isfinite(v[i].v)) << i;
         EXPECT_TRUE(std::isfinite(v[i].x)) << i;
     }
-}
-
-// Lines are built four at a time and the rest one by one; both give the same bits. Each line is
-// appended twice: with the others on layer 1 (a group of four and one left over) and alone on a
-// layer of its own.
-TEST_F(DrawLists, LinesBuiltFourAtATimeMatchLinesBuiltAlone) {
-    struct SLine {
-        ClVec3 start, end;
-        f32 startWidth, endWidth;
-    };
-    const SLine lines[] = {{ClVec3(0, 0, 0), ClVec3(10, 3, -2), 2.0f, 1.0f},
-                           {ClVec3(1, 1, 1), ClVec3(1, 1, 1), 0.5f, 0.5f},
-                           {ClVec3(-4, 2, 7), ClVec3(5, 0, 50), 1.5f, 0.0f},
-                           {ClVec3(0.1f, -3, 2), ClVec3(-7, 8, 0.3f), 3.0f, -1.0f},
-                           {ClVec3(2, 2, 2), ClVec3(9, -1, 4), 0.25f, 0.75f}};
-    constexpr u32 count = sizeof(lines) / sizeof(lines[0]);
-    for (u32 i = 0; i < count; ++i)
-        appendGradientLineCommand(lines[i].start, lines[i].end, lines[i].startWidth, lines[i].endWidth, 0xA0u + i, 0xB0u + i,
-                                  material(0), 1);
-    for (u32 i = 0; i < count; ++i)
-        appendGradientLineCommand(lines[i].start, lines[i].end, lines[i].startWidth, lines[i].endWidth, 0xA0u + i, 0xB0u + i,
-                                  material(0), 2u << i);
-    expectEachBuiltAloneMatchesItsGroup(count, 8, "line");
 }
 
 // Sprites are built four at a time and the rest one by one, as lines are: the same bits either
@@ -293,30 +210,6 @@ TEST_F(DrawLists, SpritesBuiltFourAtATimeMatchSpritesBuiltAlone) {
     }
     setCurrentDrawOwner(nullptr);
     expectEachBuiltAloneMatchesItsGroup(count, 4, "sprite");
-}
-TEST_F(DrawLists, EveryQuadIsConvertedWithItsCornersTextureCoordinatesAndDepth) {
-    appendCentredQuadCommandUV(ClVec3(0, 0, 0), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 4.0f, 2.0f, 0x11u, material(0),
-                               ClVec2(0.25f, 0.5f), ClVec2(0.75f, 1.0f), 0x100, 3.0f);
-    appendQuadCommandCorners(ClVec3(1, 1, 1), ClVec3(2, 2, 2), ClVec3(3, 3, 3), ClVec3(4, 4, 4), 0x22u, material(1), 0);
-    handOff([] { buildQuadCommands(); });
-    ASSERT_EQ(8u, batchVertexCount());
-    const SBatchVertex* v = batchLockedVertices();
-    // b = a x n = (1, 0, 0) x (0, 0, 1) = (0, -1, 0).
-    const struct {
-        f32 x, y, u, v;
-    } corners[] = {{-2, 1, 0.25f, 0.5f}, {-2, -1, 0.25f, 1.0f}, {2, 1, 0.75f, 0.5f}, {2, -1, 0.75f, 1.0f}};
-    for (u32 i = 0; i < 4; ++i) {
-        EXPECT_EQ(v[i].x, corners[i].x) << "corner " << i;
-        EXPECT_EQ(v[i].y, corners[i].y) << "corner " << i;
-        EXPECT_EQ(v[i].u, corners[i].u) << "corner " << i;
-        EXPECT_EQ(v[i].v, corners[i].v) << "corner " << i;
-    }
-    EXPECT_EQ(4.0f, v[7].x);
-    EXPECT_EQ(1.0f, v[7].u);
-    buildLayerDrawList(0, 0, true, false);
-    // Far first: the UV quad (depth 3) before the corner quad (depth 0).
-    EXPECT_EQ(material(0), batchRuns(0, 0)[0].material);
-    EXPECT_EQ(material(1), batchRuns(0, 0)[1].material);
 }
 
 // The worker only ever sees the half the main thread filled last, and a frame that cannot be

@@ -25,20 +25,6 @@ protected:
     }
 };
 
-TEST_F(Effects, EveryBuiltInEffectBindsWithSharedGlobals) {
-    EXPECT_TRUE(effectsReady());
-    for (const char* name : g_aBuiltInEffectNames) {
-        EXPECT_GE(findEffect(name)->textureSlotCount(), 1u) << name;
-        EXPECT_TRUE(findEffect(name)->hasTextureSlot(E_TEXTURE_SLOT_DIFFUSE)) << name;
-    }
-    // The drawn-by-name effects of the bloom and the two-texture backdrop.
-    EXPECT_EQ(findEffect("game_guardian_bg")->textureSlotCount(), 2u);
-    EXPECT_EQ(findEffect("PostFx_BlurH")->globalCount(), 2u);
-    // Set at start-up, so the post-processing effects can begin at once.
-    EXPECT_TRUE(findShaderGlobal("g_afBlurHorParams")->hasBeenSet);
-    EXPECT_EQ(1.0f / 320.0f, findShaderGlobal("g_v2InvScreenSize")->values[0][0]);
-}
-
 using EffectsDeathTest = Effects;
 
 TEST_F(EffectsDeathTest, RegistrationAndBeginFailuresAreFatal) {

@@ -26,28 +26,6 @@ void expectOutwardWinding(const ClGeometryMesh& mesh, const char* name) {
     }
 }
 
-TEST(MeshBuilders, CountsOfEachShape) {
-    const struct {
-        const char* name;
-        MeshPtr mesh;
-        u32 vertices, edges, triangles;
-    } cases[] = {
-        {"bipyramid", MeshPtr(buildBipyramidMesh(4, 1, 1, 1)), 6, 12, 8},
-        {"box", MeshPtr(buildBoxMesh(1, 2, 3)), 8, 12, 12},
-        // Sides 2 per face, caps n - 2 each.
-        {"capped prism", MeshPtr(buildPrismMesh(6, false, 1, 1, true, true, true, nullptr, nullptr)), 12, 18, 12 + 2 * 4},
-        {"open prism without edges", MeshPtr(buildPrismMesh(6, true, 1, 1, false, false, false, nullptr, nullptr)), 12, 0, 12},
-        {"pyramid", MeshPtr(buildPyramidMesh(5, 1, 0, 2)), 6, 10, 5},
-        {"dart", MeshPtr(buildDartMesh(2, 1)), 3, 3, 1},
-        {"diamond outline", MeshPtr(buildDiamondOutlineMesh(1, 2)), 4, 4, 0},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.mesh->vertices.count, c.vertices) << c.name;
-        EXPECT_EQ(c.mesh->edges.count, c.edges) << c.name;
-        EXPECT_EQ(c.mesh->triangles.count, c.triangles) << c.name;
-    }
-}
-
 TEST(MeshBuilders, ClosedShapesFaceOutwards) {
     expectOutwardWinding(*MeshPtr(buildBoxMesh(1, 2, 3)), "box");
     expectOutwardWinding(*MeshPtr(buildBipyramidMesh(7, 2, 1, 3)), "bipyramid");
@@ -83,18 +61,6 @@ TEST(MeshBuilders, BoundsAndSideOutputs) {
     EXPECT_NEAR(side, std::sqrt(8.0f), 1e-6f);
     EXPECT_EQ(vecText({midpoints[0]}, 1e-6f), "(1 0 1)");
     midpoints.release();
-}
-
-TEST(MeshBuilders, AssignCopiesEverything) {
-    MeshPtr box(buildBoxMesh(1, 2, 3));
-    ClGeometryMesh copy;
-    copy.init();
-    copy.assign(*box);
-    EXPECT_EQ(copy.vertices.count, box->vertices.count);
-    EXPECT_EQ(copy.edges.count, box->edges.count);
-    EXPECT_EQ(copy.triangles.count, box->triangles.count);
-    EXPECT_EQ(1u, copy.boundingVolumes.count());
-    EXPECT_EQ(10u, copy.detail);
 }
 
 }  // namespace

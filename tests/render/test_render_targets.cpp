@@ -95,24 +95,6 @@ TEST_F(RenderTargets, TargetsThatCannotBeMadeAreReportedAsFailures) {
     setScreenSize(1280.0f, 720.0f);
 }
 
-// The menu previews' walks across a lost device: every slot with a group, none without.
-TEST_F(RenderTargets, PreviewSlotWalksReleaseAndRemakeEachGroupAndSkipEmptySlots) {
-    ClRenderTargetGroup first(64.0f, 64.0f, 0);
-    ClRenderTargetGroup last(32.0f, 16.0f, 0);
-    setPreviewSlotGroup(2, &first);
-    setPreviewSlotGroup(PREVIEW_SLOT_COUNT - 1, &last);
-    releasePreviewTargets();
-    EXPECT_EQ(nullptr, first.getTexture());
-    EXPECT_EQ(nullptr, last.getTexture());
-    recreatePreviewTargets();
-    ASSERT_NE(nullptr, first.getTexture());
-    ASSERT_NE(nullptr, last.getTexture());
-    EXPECT_EQ(std::string("RTT 64x64"), std::string(first.getTexture()->name));
-    EXPECT_EQ(std::string("RTT 32x16"), std::string(last.getTexture()->name));
-    setPreviewSlotGroup(2, nullptr);
-    setPreviewSlotGroup(PREVIEW_SLOT_COUNT - 1, nullptr);
-}
-
 // The frame fence belongs to the device it was made on: a loss releases it, and the
 // re-created device gets a new one.
 TEST_F(RenderTargets, TheFrameFenceIsReleasedWithTheTargetsAndMadeAnewOnTheNextDevice) {

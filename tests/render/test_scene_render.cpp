@@ -73,29 +73,6 @@ TEST_F(SceneRender, ABrightQuadBloomsIntoItsNeighboursOnlyWithBloom) {
     for (size_t i = 0; i < plain.rgba.size(); ++i) ASSERT_NEAR(plain.rgba[i], outOfGame.rgba[i], 2) << "byte " << i;
 }
 
-// A busy world's objects are chosen by six layers each and fill the index buffer; the screens'
-// quad in the last 2D band is still drawn. The world's triangles are points and show nothing.
-TEST_F(SceneRender, AWorldThatFillsTheIndexBufferLeavesTheScreensTheirQuads) {
-    const SMaterial* additive = getMaterialForEffect("Debug_Add");
-    constexpr u32 WORLD_OBJECTS = 30000;
-    const SPicture picture = drawFrames(
-        [&] {
-            for (u32 i = 0; i < WORLD_OBJECTS; ++i) {
-                const SBatchReservation r = reserveBatchGeometry(1, 3, 3);
-                ASSERT_NE(nullptr, r.vertices);
-                std::fill(r.vertices, r.vertices + 3, SBatchVertex{});
-                for (u32 k = 0; k < 3; ++k) r.stagedIndices[k] = r.vertexBase + k;
-                r.layerMasks[0] = 0xE6;
-                r.indexRanges[0] = SBatchIndexRange{r.firstStagedIndex, 3};
-                r.materials[0] = additive;
-                r.keys[0] = BATCH_KEY_MAIN_SCENE;
-            }
-            addSpriteQuad(2000, additive, 0xFF00C000u, 10, 10, 20, 10);
-        },
-        "scene_full_index_buffer.png");
-    EXPECT_THAT(green(picture, 15, 15), Near(0xC0));
-}
-
 // The device's own release and re-create walk: the preview groups go with the device and come
 // back with it, and the screen quads of the bloom draw again after the reset.
 TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsAndScreenQuads) {

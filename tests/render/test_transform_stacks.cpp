@@ -18,12 +18,6 @@ ClMatrix44 translation(f32 x, f32 y, f32 z) {
     return m;
 }
 
-// p x m, divided by w.
-ClVec3 project(const ClMatrix44& m, f32 x, f32 y, f32 z) {
-    const ClVec3 p = m.transformPoint(ClVec3(x, y, z, 1.0f));
-    return ClVec3(p.x / p.w, p.y / p.w, p.z / p.w, 1.0f);
-}
-
 ClMatrix44 applied(u32 type) {
     ClMatrix44 m;
     getDeviceTransform(type, &m);
@@ -65,33 +59,6 @@ TEST(TransformStacksDeathTest, OverflowAndUnderflowStopTheProgram) {
     EXPECT_EXIT(for (u32 i = 0; i <= TRANSFORM_STACK_DEPTH; ++i) pushTransform(E_TRANSFORM_WORLD, ClMatrix44(), false),
                 ::testing::ExitedWithCode(3), "the world transform stack overflows");
     EXPECT_EXIT(popTransform(E_TRANSFORM_TEXTURE0, true), ::testing::ExitedWithCode(3), "the texture transform stack underflows");
-}
-
-TEST_F(TransformStacks, TheOrthoProjectionCoversTheScreenAndTheTwoDimensionalDepthRange) {
-    pushTransform(E_TRANSFORM_PROJECTION, translation(100.0f, 0.0f, 0.0f), true);
-    pushOrthoProjection(1280.0f, 720.0f);
-    const ClMatrix44 projection = applied(E_TRANSFORM_PROJECTION);
-    EXPECT_EQ(vecText({project(projection, 0.0f, 0.0f, -4000.0f)}, 1e-5f), "(-1 1 0)") << "top left, nearest";
-    EXPECT_EQ(vecText({project(projection, 1280.0f, 720.0f, 4000.0f)}, 1e-5f), "(1 -1 1)") << "bottom right, farthest";
-    EXPECT_EQ(vecText({project(projection, 640.0f, 360.0f, 0.0f)}, 1e-5f), "(0 0 0.5)") << "centre";
-    EXPECT_EQ(1u, transformStackDepth(E_TRANSFORM_VIEW));
-}
-
-TEST_F(TransformStacks, PerspectivesPutNearAtDepthZeroAndFarAtOne) {
-    ClMatrix44 perspective;
-    buildProjectionMatrix(&perspective, SProjectionParams{90.0f, 1.0f, 100.0f});
-    // A 90 degree field of view on a 16:9 target reaches x = 16/9 of the distance.
-    EXPECT_EQ(vecText({project(perspective, 0.0f, 1.0f, 1.0f)}, 1e-5f), "(0 1 0)") << "near";
-    EXPECT_EQ(vecText({project(perspective, 177.77778f, 0.0f, 100.0f)}, 1e-5f), "(1 0 1)") << "far";
-
-    // The off-centre window is one unit wide, 1/aspect high, shifted by the offsets, in front of
-    // a view that looks along -z.
-    pushOffCentreProjection(SProjectionParams{0.0f, 2.0f, 50.0f}, 0.25f, 0.1f);
-    const ClMatrix44 offCentre = applied(E_TRANSFORM_PROJECTION);
-    const f32 top = 0.5f / 1.7777778f - 0.1f;
-    EXPECT_EQ(vecText({project(offCentre, -0.75f, top, -2.0f)}, 1e-5f), "(-1 1 0)") << "near top left";
-    EXPECT_EQ(vecText({project(offCentre, 0.25f * 25.0f, (-0.5f / 1.7777778f - 0.1f) * 25.0f, -50.0f)}, 1e-5f), "(1 -1 1)")
-        << "far bottom right";
 }
 
 // The preview pass's view and projection: what lies in front of the preview camera lands inside

@@ -118,29 +118,6 @@ TEST(FloatTween, ModeZeroDescriptionOnlySwitchesTheTweenOff) {
     EXPECT_EQ(tween.current, 0.5f);
 }
 
-// The int and vector tweens run the float tween's steps; what differs is the value arithmetic.
-TEST(ValueTweens, AnIntTruncatesTheMovedAmountAndAVectorMovesAllFourFloats) {
-    SIntTween integer;
-    integer.startFromTo(0, 255, 2.0f, E_TWEEN_CURVE_LINEAR, 0.0f);
-    integer.advance(1.0f);
-    EXPECT_EQ(integer.current, 127);
-    integer.startFromTo(10, -10, 1.0f, E_TWEEN_CURVE_LINEAR, 0.0f);
-    integer.advance(0.55f);
-    EXPECT_EQ(integer.current, -1) << "10 + trunc(-11)";
-
-    SVectorTween vector;
-    vector.startFromTo(ClVec3(0.0f, 10.0f, -4.0f, 1.0f), ClVec3(8.0f, 20.0f, 4.0f, 3.0f), 2.0f, E_TWEEN_CURVE_LINEAR, 0.0f);
-    vector.advance(0.5f);
-    const ClVec3& v = vector.getValue();
-    EXPECT_EQ(v.x, 2.0f);
-    EXPECT_EQ(v.y, 12.5f);
-    EXPECT_EQ(v.z, -2.0f);
-    EXPECT_EQ(v.w, 1.5f);
-    vector.setValue(ClVec3());
-    EXPECT_EQ(vector.mode, s32(E_TWEEN_HOLD));
-    EXPECT_EQ(vector.running, 1u) << "setValue leaves running alone";
-}
-
 TEST(TweenDeathTest, UnsupportedModesAndCurvesStopTheProgramOnceEvaluated) {
     SFloatTweenDesc mode3 = animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f), linearOscillation = mode3;
     mode3.mode = 3;

@@ -2,7 +2,6 @@
 // 64-bit properties and the hooks the interface installs below it. Pages are laid out over
 // canvases without a device: nothing is drawn, but rectangles and hit regions are real.
 #include "core/game_clock.h"
-#include "core/random.h"
 #include "input/input_channels.h"
 #include "input/input_devices.h"
 #include "render/canvases.h"
@@ -21,7 +20,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -117,23 +115,6 @@ protected:
     ClWidget_Button* m_songs = nullptr;
     ClWidget_List* m_list = nullptr;
 };
-
-TEST_F(UiFramework, AWidgetNamingACanvasLaysItsChildrenOutInThatCanvasUnits) {
-    // Half a pixel a unit, centred in 1000 x 500 pixels: its top centre is at (960, 290).
-    defineCanvas("HALF", 1080.0f, H / 2.0f, 0.0f, 0.0f, 1000.0f, 500.0f, E_ALIGN_CENTRE | E_ALIGN_MIDDLE,
-                 E_ALIGN_CENTRE | E_ALIGN_MIDDLE);
-    ClWidget* frame = createWidget("Frame", createLayoutPage("ZUnO_UI2", "FULL"));
-    frame->setLayout({100, 100, 200, 200});
-    frame->setText(UI_CHILD_CANVAS, "HALF");
-    ClWidget* part = createWidget("Part", frame);
-    part->setLayout({-40, 20, 60, 10, E_ALIGN_CENTRE | E_ALIGN_TOP, E_ALIGN_LEFT | E_ALIGN_TOP});
-    renderUiPages();
-    const SCanvasRect& r = part->screenRect();
-    EXPECT_EQ(r.left, 940.0f);
-    EXPECT_EQ(r.right, 970.0f);
-    EXPECT_EQ(r.top, 300.0f);
-    EXPECT_EQ(r.bottom, 305.0f);
-}
 
 TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsSettlesAfterTheFadeAndMakesMissingTargets) {
     buildPages();
@@ -231,20 +212,6 @@ TEST_F(UiFramework, UpAndDownMoveTheFocusAlongTheRegionsWithoutAPointer) {
         focus.push_back(uiFocus());
     }
     EXPECT_EQ(focus, (std::vector<ClWidget*>{m_play, m_songs, m_play, m_songs, m_songs}));
-}
-
-TEST_F(UiFramework, TheRandomTesterAimsAtRegionCentresInClientFractions) {
-    f32 x = 1, y = 1;
-    EXPECT_FALSE(randomUiHitRegionCentre(&x, &y)) << "no regions yet";
-    buildPages();
-    sfmtInitGenRand(7);
-    std::set<f32> ys;
-    for (int i = 0; i < 12; ++i) {
-        ASSERT_TRUE(randomUiHitRegionCentre(&x, &y));
-        EXPECT_FLOAT_EQ(x, 300.0f / W);
-        ys.insert(y);
-    }
-    EXPECT_EQ(ys, std::set<f32>({150.0f / H, 350.0f / H}));
 }
 
 TEST_F(UiFramework, EventsNameRegisteredCallbacks) {
