@@ -1,13 +1,18 @@
 // The options a player sets, through the whole program: a music folder added by a click in the
-// folder browser, its song found and listed; each option changed by a click on the options pages,
-// and read back by the game when it starts again (it writes what it read at its quit).
+// folder browser, its song found and listed; a log-in typed on the options page reaches a
+// leaderboard service the test runs on 127.0.0.1, which reads the request, and the page's notice
+// then tells the reply; each option changed by a click on the options pages, and read back by the
+// game when it starts again (it writes what it read at its quit).
 #include "core/file_layer.h"
 #include "core/saved_options.h"
 #include "library/data_file.h"
 #include "library/song_library.h"
 #include "library/user_save.h"
+#include "online/credentials.h"
 #include "tests/app/road_data.h"
 #include "tests/app/scripted_player.h"
+#include "tests/support/leaderboard_decode.h"
+#include "tests/support/local_http_server.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -19,15 +24,31 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The built data at a 640x360 window, without the soundtrack; the pointer the summed mouse
-// motion, which its sensitivity scales.
-fs::path packOptionsData(const fs::path& root) {
+// The built data at a 640x360 window, without the soundtrack, and the leaderboard service at the
+// address; the pointer the summed mouse motion, which its sensitivity scales.
+fs::path packOptionsData(const fs::path& root, const std::string& service) {
     return packSettingsData(root,
                             {{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
                              {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 640\n"},
                              {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 360\n"},
                              {"USE_ABSOLUTE_WM_MOUSE_POSITION 1\n", "USE_ABSOLUTE_WM_MOUSE_POSITION 0\n"}},
-                            "");
+                            "LEADERBOARD_IP " + service + "\n");
+}
+
+// Each letter pressed and released as a player types it.
+std::string typed(const std::string& letters) {
+    std::string lines;
+    for (char c : letters) {
+        const std::string key(1, char(c - 'a' + 'A'));  // SDL names the letter keys in upper case
+        lines += "key-down " + key + "\nframes 1\nkey-up " + key + "\nframes 1\n";
+    }
+    return lines;
+}
+
+// A text field of the options page clicked, typed into and ended with Return.
+bool fillField(ClPlayer& player, const std::string& field, const std::string& letters) {
+    return player.play(quickClick(field) + "frames 2\n" + typed(letters) +
+                       "key-down Return\nframes 1\nkey-up Return\nframes 1\n");
 }
 
 // The options the save under the home holds.
@@ -46,11 +67,12 @@ SSavedOptions savedOptionsIn(const fs::path& home) {
     return options;
 }
 
-// One road: a music folder added in the browser, its song found and listed; then each option
-// changed by a click. The next start reads the save and writes it again at its quit.
-TEST(OptionsRoad, AFolderAddedIsListedAndEachOptionChangedByAClickIsReadBackWhenTheGameStartsAgain) {
+// One road: a music folder added in the browser, its song found and listed; a log-in; then each
+// option changed by a click. The next start reads the save and writes it again at its quit.
+TEST(OptionsRoad, AFolderAddedIsListedALogInIsToldAndEachOptionChangedByAClickIsReadBackWhenTheGameStartsAgain) {
+    test_support::ClLocalHttpServer service("0");
     test_support::ClTempDir root;
-    const fs::path data = packOptionsData(root.path());
+    const fs::path data = packOptionsData(root.path(), service.address());
     const fs::path home = root.path() / "home";
     // The home holds one folder the browser lists, and in it the demo song.
     fs::create_directories(home / "Tunes");
@@ -83,6 +105,36 @@ TEST(OptionsRoad, AFolderAddedIsListedAndEachOptionChangedByAClickIsReadBackWhen
 
         ASSERT_TRUE(player.play(quickClick("TitleOptions")));
         ASSERT_TRUE(player.waitForPage("OptionsMenu")) << player.trail();
+        ASSERT_TRUE(fillField(player, "OptionsLoginName", "ace"));
+        ASSERT_TRUE(fillField(player, "OptionsPassword", "secret"));
+        ASSERT_TRUE(fillField(player, "OptionsVerifyPassword", "secret"));
+        player.send(quickClick("OptionsLogin"));
+        ASSERT_TRUE(player.game().waitForLog([&](const std::string&) { return service.requestLines().size() >= 2; },
+                                             std::chrono::seconds(60)))
+            << player.trail();
+        // The service's side: the first request is the start-up's page fetch, the second the log-in.
+        EXPECT_EQ(service.requestLines()[1], "POST /XLBPage.aspx HTTP/1.1");
+        const std::string line = test_support::decodeLeaderboardBody(service.lastBody());
+        SLeaderboardCredentials account;
+        makeCredentials("ace", "secret", &account);
+        EXPECT_EQ(test_support::leaderboardField(line, "action"), "login");
+        EXPECT_EQ(test_support::leaderboardField(line, "user"), "ace");
+        EXPECT_EQ(test_support::leaderboardField(line, "digest"), test_support::leaderboardDigestField(account));
+        EXPECT_EQ(test_support::leaderboardField(line, "check"), test_support::expectedLeaderboardCheck(line));
+        // The notice under the buttons tells the reply, in the notice colour.
+        const std::string picture = (home / "logged_in.png").string();
+        SDecodedImage image;
+        std::string error;
+        ASSERT_TRUE(player.shot("move 5 5\nframes 10\n", picture, &image, &error)) << error;
+        int noticePixels = 0;
+        for (u32 y = 340; y < image.height; ++y) {
+            for (u32 x = 0; x < image.width; ++x) {
+                const u8* p = &image.rgba[4 * (size_t(y) * image.width + x)];
+                noticePixels += p[0] > 150 && p[0] > p[1] + 60 && p[0] > p[2] + 60 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(noticePixels, 60) << picture;
+
         ASSERT_TRUE(player.play(quickClick("OptionsWater")));
         ASSERT_TRUE(player.play(quickClick("OptionsGraphicsPage")));
         ASSERT_TRUE(player.waitForPage("OptionsGraphics")) << player.trail();

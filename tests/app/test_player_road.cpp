@@ -7,16 +7,10 @@
 //
 // The plays end after 6 s of play; the ship cannot be harmed, so no tip stops them. The window is
 // 640x360, which keeps the software rasteriser's share small.
-//
-// A log-in typed on the options page reaches a leaderboard service the test runs on 127.0.0.1,
-// which reads the request; the page's notice then tells the reply.
-#include "online/credentials.h"
 #include "platform/gfx/image_decode.h"
 #include "tests/app/game_process.h"
 #include "tests/app/road_data.h"
 #include "tests/app/scripted_player.h"
-#include "tests/support/leaderboard_decode.h"
-#include "tests/support/local_http_server.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -37,31 +31,14 @@ namespace fs = std::filesystem;
 constexpr int WINDOW_WIDTH = 640;
 constexpr int WINDOW_HEIGHT = 360;
 
-// The built data with the road's settings (and any added), packed, and the demo song beside the
-// package.
-fs::path packPlayerData(const fs::path& root, const std::string& added = "") {
+// The built data with the road's settings, packed, and the demo song beside the package.
+fs::path packPlayerData(const fs::path& root) {
     return packRoadData(root,
                         {{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 6\n"},
                          {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
                          {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 640\n"},
                          {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 360\n"}},
-                        "PLAYER_INVINCIBLE 1\n" + added);
-}
-
-// Each letter pressed and released as a player types it.
-std::string typed(const std::string& letters) {
-    std::string lines;
-    for (char c : letters) {
-        const std::string key(1, char(c - 'a' + 'A'));  // SDL names the letter keys in upper case
-        lines += "key-down " + key + "\nframes 1\nkey-up " + key + "\nframes 1\n";
-    }
-    return lines;
-}
-
-// A text field of the options page clicked, typed into and ended with Return.
-void fillField(ClPlayer& player, const std::string& field, const std::string& letters) {
-    player.send(quickClick(field) + "frames 2\n" + typed(letters) +
-                "key-down Return\nframes 1\nkey-up Return\nframes 1\n");
+                        "PLAYER_INVINCIBLE 1\n");
 }
 
 struct SCounts {
@@ -185,49 +162,6 @@ TEST(PlayerRoad, APadTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSongLis
     playTheSong(player, pad);
     player.game().end(SIGTERM);
     player.game().expectCleanEnd();
-}
-
-TEST(PlayerRoad, ALogInTypedOnTheOptionsPageReachesTheLeaderboardServiceAndItsReplyIsTold) {
-    test_support::ClLocalHttpServer service("0");
-    test_support::ClTempDir root;
-    const fs::path data = packPlayerData(root.path(), "LEADERBOARD_IP " + service.address() + "\n");
-    const fs::path home = root.path() / "home";
-    ClPlayer player(data, home);
-    ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
-
-    player.send(quickClick("TitleOptions"));
-    ASSERT_TRUE(player.waitForPage("OptionsMenu")) << player.trail();
-    fillField(player, "OptionsLoginName", "ace");
-    fillField(player, "OptionsPassword", "secret");
-    fillField(player, "OptionsVerifyPassword", "secret");
-    player.send(quickClick("OptionsLogin"));
-    ASSERT_TRUE(player.game().waitForLog([&](const std::string&) { return service.requestLines().size() >= 2; },
-                                         std::chrono::seconds(60)))
-        << player.trail();
-
-    // The service's side: the first request is the start-up's page fetch, the second the log-in.
-    EXPECT_EQ(service.requestLines()[1], "POST /XLBPage.aspx HTTP/1.1");
-    const std::string line = test_support::decodeLeaderboardBody(service.lastBody());
-    SLeaderboardCredentials account;
-    makeCredentials("ace", "secret", &account);
-    EXPECT_EQ(test_support::leaderboardField(line, "action"), "login");
-    EXPECT_EQ(test_support::leaderboardField(line, "user"), "ace");
-    EXPECT_EQ(test_support::leaderboardField(line, "digest"), test_support::leaderboardDigestField(account));
-    EXPECT_EQ(test_support::leaderboardField(line, "check"), test_support::expectedLeaderboardCheck(line));
-
-    // The notice under the buttons tells the reply, in the notice colour.
-    const std::string picture = (home / "logged_in.png").string();
-    SDecodedImage image;
-    std::string error;
-    ASSERT_TRUE(player.shot("move 5 5\nframes 10\n", picture, &image, &error)) << error;
-    int noticePixels = 0;
-    for (u32 y = 340; y < image.height; ++y) {
-        for (u32 x = 0; x < image.width; ++x) {
-            const u8* p = &image.rgba[4 * (size_t(y) * image.width + x)];
-            noticePixels += p[0] > 150 && p[0] > p[1] + 60 && p[0] > p[2] + 60 ? 1 : 0;
-        }
-    }
-    EXPECT_GT(noticePixels, 60) << picture;
 }
 
 }  // namespace

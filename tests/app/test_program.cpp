@@ -89,17 +89,6 @@ void expectStopNaming(const std::string& directory, const char* why) {
     EXPECT_FALSE(hasDump(directory));
 }
 
-TEST(Program, EndsCleanlyOnTerminationSignalsAndKeepsItsFoldersUnderTheUserDataHome) {
-    for (int signal : {SIGTERM, SIGINT}) {
-        const ClTempDir home;
-        ClGameProcess game(VELODRIX_BUILD_DATA_DIR, home.str());
-        runThenSignal(game, signal, 500);
-        game.expectCleanEnd();
-        EXPECT_FALSE(hasDump(VELODRIX_BUILD_DATA_DIR));
-        EXPECT_TRUE(fs::is_directory(home.path() / ".local/share/Orlenvane/Velodrix/SAVEDATA"));
-    }
-}
-
 // Quitting waits neither for a 16-hour song's analysis nor for the tag read of a 5 GB file of
 // zeros named as an MP3 (a download in progress) beside it: the scan stops at once.
 TEST(Program, QuitsAtOnceDuringALongAnalysisBesideAFileOfZeros) {

@@ -66,20 +66,6 @@ TEST(PackageWriterPattern, NamePatternsMatchTheFileNameAndPathPatternsTheWholePa
     EXPECT_TRUE(packageWriterMatchPattern("*\\Strings\\*.lang", "Lang\\eng\\Strings\\Win32.lang"));
 }
 
-TEST_F(PackageWriterFolder, PathsAreRelativeWithBackslashesAndHashedAsTheGameDoes) {
-    writeSource("project.ini", "FULLSCREEN = 0\n");
-    writeSource("Lang/eng/Strings/Win32.lang", "strings");
-    writeSource("Scripts/playbalance.txt", "balance");
-    writeSource(".hidden", "left out");
-    writeSource(".git/config", "left out");
-    const std::vector<SPackageListing> lines = packAndList();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(line(lines, "Lang\\eng\\Strings\\Win32.lang").pathHash, 0x3D12325Bu);
-    EXPECT_EQ(line(lines, "Scripts\\playbalance.txt").pathHash, 0x1487A4AFu);
-    // Listed in record order: ascending signed hashes.
-    for (size_t i = 1; i < lines.size(); ++i) EXPECT_LT(s32(lines[i - 1].pathHash), s32(lines[i].pathHash));
-}
-
 // What the entries hold is read back through the package reader by the package tests.
 
 TEST_F(PackageWriterFolder, CompressesByPatternOnlyWhenSmallerAndStoresEffectsAndAudioPlain) {
