@@ -8,7 +8,6 @@
 #include "render/window_events.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -16,15 +15,6 @@ bool g_started = false;
 bool g_keepCursorCentred = false;
 
 }  // namespace
-
-void createMainWindow() {
-    if (!windowExists() && !windowCreate("", 0, 0, 640, 360, false)) {
-        windowErrorBox("Window", windowErrorText());
-        std::exit(1);
-    }
-    mainWindowCreated();
-    windowShow();
-}
 
 void mainWindowCreated() {
     g_started = false;

@@ -7,10 +7,6 @@
 
 #include "core/types.h"
 
-// Creates and shows a plain window for the pump (tests and tools; the game's window comes from
-// createMainWindowAndDevice). Its activation messages wait in the queue. Exits with status 1 when
-// no window can be opened.
-void createMainWindow();
 // The started flag: set by the first application activation, never cleared while the window lives.
 bool mainWindowWasActivated();
 // Marks the window created by createMainWindowAndDevice: the settings the pump keeps are read.

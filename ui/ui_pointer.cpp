@@ -24,7 +24,6 @@ void setUiPointerImage(u32 player, const char* spriteName) {
     strCopyN(g_pointerImage, spriteName ? spriteName : "", sizeof g_pointerImage);
 }
 
-const char* uiPointerImage(u32 player) { return player == 0 ? g_pointerImage : ""; }
 
 bool uiPointerShown() {
     if (!g_UiFlags.pointerDisplay || !cursorHidden() || g_pointerImage[0] == 0) return false;

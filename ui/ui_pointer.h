@@ -7,7 +7,6 @@
 // The interface sprite player 0's pointer shows; the start-up names "PointerDefault". Other
 // players have no pointer.
 void setUiPointerImage(u32 player, const char* spriteName);
-const char* uiPointerImage(u32 player);
 
 // The image's size on the "FULL" canvas, in canvas units (1080 to the screen's height).
 constexpr f32 UI_POINTER_SIZE = 40.0f;
