@@ -29,7 +29,6 @@ struct SRenderDeviceState {
     bool lost = false;
     std::atomic<bool> ready{false};
     u32 wasLost = 0;
-    u32 wasRestored = 0;
     std::atomic<s32> lastPresent{E_GFX_OK};
     bool fullScreen = false;
     bool vsync = false;
@@ -186,14 +185,12 @@ s32 handleLostDevice() {
             g_render.lost = false;
             g_render.wasLost = 0;
             g_render.ready.store(true);
-            g_render.wasRestored = 1;
             return 1;
         }
         osSleep(30);
     } else if (lastPresentResult() == E_GFX_DEVICE_LOST) {
         g_render.lost = true;
         g_render.ready.store(false);
-        g_render.wasRestored = 0;
         g_render.wasLost = 1;
         releaseDeviceResources();
         onDeviceLost();
@@ -243,7 +240,6 @@ bool renderDeviceLost() { return g_render.lost; }
 bool renderDeviceFullScreen() { return g_render.fullScreen; }
 void renderDeviceTestCooperativeLevel() { gfxTestCooperativeLevel(); }
 u32 deviceWasLost() { return g_render.wasLost; }
-u32 deviceWasRestored() { return g_render.wasRestored; }
 void setLastPresentResult(EGfxResult result) { g_render.lastPresent.store(result); }
 EGfxResult lastPresentResult() { return static_cast<EGfxResult>(g_render.lastPresent.load()); }
 

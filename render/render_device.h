@@ -34,9 +34,8 @@ bool renderDeviceReady();
 bool renderDeviceLost();
 bool renderDeviceFullScreen();
 void renderDeviceTestCooperativeLevel();
-// The notifications the game modes read: set on loss, and on restoration.
+// The notification the game modes read: set on loss, cleared on restoration.
 u32 deviceWasLost();
-u32 deviceWasRestored();
 // Written by the render worker when it presents; read by the main thread after the hand-off.
 void setLastPresentResult(EGfxResult result);
 EGfxResult lastPresentResult();

@@ -282,5 +282,3 @@ void renderBloom() {
     drawScreenQuadWithTechnique(sceneTarget(E_SCENE_TARGET_IMAGE), "PostFx_FinalAdd", kWhite);
     if (inGameFlag()) drawScreenQuadWithTechnique(bloomGroup(previous), "PostFx_FinalAdd", kWhite);
 }
-
-u32 bloomIndex() { return g_Scene.bloomIndex; }

@@ -25,6 +25,3 @@ void renderBloom();
 void skipFrameBookkeeping();
 // Main thread: the clearing of a half that will not be drawn.
 void clearFrameHalf(u32 half);
-
-// Which bloom target the next frame starts with (1 after every frame).
-u32 bloomIndex();

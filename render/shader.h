@@ -61,8 +61,6 @@ public:
     void applyParameterBlock(const SParameterBlock* block);
 
     const char* name() const { return m_name; }
-    u32 globalCount() const { return m_globalCount; }
-    u32 textureSlotCount() const { return m_textureCount; }
     bool hasTextureSlot(u32 slot) const;
     SGfxProgram* program() const { return m_program; }
 

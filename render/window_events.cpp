@@ -19,7 +19,6 @@ namespace {
 constexpr f32 POINTER_OUTSIDE = -1000.0f;
 
 char16_t g_windowTitle[WINDOW_TITLE_CAPACITY] = {};
-bool g_windowActive = false;
 bool g_cursorHidden = false;
 bool g_trackingMouse = false;
 
@@ -42,7 +41,6 @@ const char16_t* windowTitleText() { return g_windowTitle; }
 s32 isQuitVetoed() { return hookAnswer(renderImports().isQuitVetoed) ? 1 : 0; }
 
 void onWindowActivated() {
-    g_windowActive = true;
     const SRenderImports& hooks = renderImports();
     if (hookAnswer(hooks.goToActionRequested) != 1 && hookAnswer(hooks.actionModeRunning) == 0) {
         resumeAllCues();
@@ -51,7 +49,6 @@ void onWindowActivated() {
 }
 
 void onWindowDeactivated() {
-    g_windowActive = false;
     const SRenderImports& hooks = renderImports();
     if (hookAnswer(hooks.uiExists) != 0) {
         if ((hookAnswer(hooks.actionModeRunning) != 0 || hookAnswer(hooks.goToActionRequested) == 1) &&
@@ -125,12 +122,10 @@ bool onDeviceRestored() {
     return true;
 }
 
-bool windowIsActive() { return g_windowActive; }
 bool cursorHidden() { return g_cursorHidden; }
 void setCursorHidden(bool hidden) { g_cursorHidden = hidden; }
 
 void resetWindowEventState() {
-    g_windowActive = false;
     g_cursorHidden = false;
     g_trackingMouse = false;
     taskLayerSetSuspended(false);

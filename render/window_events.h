@@ -28,7 +28,6 @@ void onDeviceLost();
 // device counts as lost still.
 bool onDeviceRestored();
 
-bool windowIsActive();
 // The cursor-hidden flag (also set by full-screen window creation; the UI reads and writes it).
 bool cursorHidden();
 void setCursorHidden(bool hidden);

@@ -75,11 +75,8 @@ TEST_F(WindowEvents, LosingTheFocusPausesTheGameOnlyInPlayOrOnTheWayIntoIt) {
     setRenderImports(&hooks);
 
     mainWindowProc(E_WM_ACTIVATE, 1, 0);
-    const bool active = windowIsActive();
     mainWindowProc(E_WM_ACTIVATE, 0, 0);
     // In the menus nothing is paused.
-    EXPECT_TRUE(active);
-    EXPECT_FALSE(windowIsActive());
     EXPECT_EQ(g_gamesPaused, 0);
     g_actionRunning = 1;
     mainWindowProc(E_WM_ACTIVATE, 0, 0);
