@@ -35,7 +35,6 @@
 #include "world/generators/dna_generator.h"
 #include "world/play/player_state.h"
 #include "world/play/score_popups.h"
-#include "world/state/item_description.h"
 #include "input/input_records.h"
 
 #include <SDL.h>

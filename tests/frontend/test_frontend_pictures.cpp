@@ -111,18 +111,6 @@ const auto NOTICE_RED = [](int r, int g, int b) { return r > 120 && r > g + 50 &
 // HINT_COLOUR's grey blue.
 const auto HINT = [](int r, int g, int b) { return b > 150 && b > r + 20 && g > r && r > 90; };
 
-TEST_F(FrontEndPictures, TitleShowsTheNameAndItsButtonsWithPlayFocused) {
-    ASSERT_FALSE(gfxIsNullRenderer());
-    draw("TitleMenu", "frontend_title.png");
-    // The screen's colour, the focused "Play" (x 640..1280 units, y 400..490) and idle "Quit"
-    // (y 800..890).
-    EXPECT_THAT(at(20, 20), RgbNear(SCREEN, 4));
-    EXPECT_THAT(at(660, 420), RgbNear(over(BUTTON_FOCUS_COLOUR), 4));
-    EXPECT_THAT(at(660, 820), RgbNear(over(BUTTON_IDLE_COLOUR), 4));
-    EXPECT_GT(count(400, 120, 1520, 280, GOLD), 2000u);
-    EXPECT_GT(count(640, 400, 1280, 490, WHITE), 200u);
-}
-
 // Rows of 76 units from y 190 across x 140..1780: a ready song in green, one that cannot be played
 // with why in red, one waiting in grey; a folder the scan could not read is listed after the songs,
 // its path, then in red why its songs are missing.
@@ -275,14 +263,20 @@ TEST_F(FrontEndPictures, TheSplashShowsTheGuardianEyeAndSubtitleOverTheTitle) {
     releaseAllFlipbooks();
 }
 
-// The title with the world up: the ship, built from the profile, drawn by the preview pass into
-// "RTT_MM0" and shown in the frame on the right (x 1380..1820, y 400..840 units): orange hull in
-// the middle, the target's black around it.
+// The title with the world up: the name, the focused "Play" (x 640..1280 units, y 400..490) and
+// idle "Quit" (y 800..890) on the screen's colour; the ship, built from the profile, drawn by the
+// preview pass into "RTT_MM0" and shown in the frame on the right (x 1380..1820, y 400..840
+// units): orange hull in the middle, the target's black around it.
 TEST_F(FrontEndPictures, TheTitleShowsTheShipThroughItsPreviewTarget) {
     ASSERT_FALSE(gfxIsNullRenderer());
     startPreviewWorld();
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0f);  // the ship holds still and does not fire
     draw("TitleMenu", "frontend_title_ship.png", applyBarShaderConstants);
+    EXPECT_THAT(at(20, 20), RgbNear(SCREEN, 4));
+    EXPECT_THAT(at(660, 420), RgbNear(over(BUTTON_FOCUS_COLOUR), 4));
+    EXPECT_THAT(at(660, 820), RgbNear(over(BUTTON_IDLE_COLOUR), 4));
+    EXPECT_GT(count(400, 120, 1520, 280, GOLD), 2000u);
+    EXPECT_GT(count(640, 400, 1280, 490, WHITE), 200u);
     EXPECT_GT(count(1500, 540, 1700, 700, ORANGE), 600u);
     EXPECT_GT(count(1380, 400, 1820, 480, BLACK), 5000u);
     EXPECT_EQ(count(1380, 400, 1820, 840, ORANGE), count(1440, 480, 1760, 800, ORANGE));
@@ -302,15 +296,21 @@ TEST_F(FrontEndPictures, TheLeaderboardLineTellsAMedalsReplyForItsFourSeconds) {
     EXPECT_EQ(count(1100, 1000, 1900, 1080, WHITE), 0u);
 }
 
-// A password of 20 characters typed into the last field: its caption and stars are made smaller
-// to stay inside the button (x 510..1410 units).
-TEST_F(FrontEndPictures, ALongPasswordStaysInsideItsField) {
+// The options screen: heading, the buttons to its four pages and the log-in fields. A password of
+// 20 characters typed into the last field: its caption and stars are made smaller to stay inside
+// the button (x 510..1410 units).
+TEST_F(FrontEndPictures, TheOptionsScreenShowsItsPagesAndALongPasswordStaysInsideItsField) {
     systemSetVerifyPasswordButtonForTextCapture();
     for (int i = 0; i < 20; ++i) {
         handleTextKey(1, 0x1E, true);
         handleTextKey(0, 0x1E, true);
     }
     draw("OptionsMenu", "frontend_options_long_password.png");
+    EXPECT_GT(count(400, 70, 1520, 200, GOLD), 1000u);
+    for (f32 y : {305.0f, 410.0f}) {
+        EXPECT_GT(count(500, y, 940, y + 90, WHITE), 200u) << y;
+        EXPECT_GT(count(980, y, 1420, y + 90, WHITE), 200u) << y;
+    }
     const f32 y = 610.0f + 2 * 90.0f;
     EXPECT_GT(count(530, y, 1390, y + 80, WHITE), 300u);
     EXPECT_EQ(count(0, y, 505, y + 80, WHITE) + count(1415, y, 1920, y + 80, WHITE), 0u);

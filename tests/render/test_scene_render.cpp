@@ -2,7 +2,6 @@
 // bloom and not without it, the reflection target is cleared to the water colour, and a playing
 // film covers the frame.
 #include "render/fmv_player.h"
-#include "render/lens_flares.h"
 #include "render/render_target.h"
 #include "render/scene_targets.h"
 #include "tests/support/offscreen_picture.h"

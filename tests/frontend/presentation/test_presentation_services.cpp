@@ -6,7 +6,6 @@
 #include "frontend/presentation/preview_targets.h"
 #include "render/batcher.h"
 #include "render/fx_particles.h"
-#include "render/mega_particles.h"
 #include "render/particle_world_inputs.h"
 #include "render/scene_inputs.h"
 
