@@ -169,23 +169,6 @@ TEST_F(GfxDevice, ATexturedQuadCoversExactlyItsPixelsTopRowFirst) {
     gfxReleaseTexture(texture);
 }
 
-TEST_F(GfxDevice, DepthRunsFromZeroToOneAndTestsAgainstTheClearedDepth) {
-    m_pass.depthEnable = true;
-    m_pass.depthFunc = E_GFX_CMP_LESS;
-    gfxApplyPassState(m_pass);
-    gfxClear(E_GFX_CLEAR_TARGET | E_GFX_CLEAR_DEPTH, 0xFF000000u, 1.0f, 0);
-    drawQuad(0, 0, 16, 16, 0.5f, 0xFFFF0000u);
-    drawQuad(0, 0, 16, 16, 0.75f, 0xFF00FF00u);   // behind: hidden
-    drawQuad(16, 0, 32, 16, -0.25f, 0xFF00FF00u); // before the near plane: clipped
-    drawQuad(32, 0, 48, 16, 1.25f, 0xFF00FF00u);  // beyond the far plane: clipped
-    drawQuad(48, 0, 64, 16, 0.99f, 0xFF0000FFu);  // inside: drawn
-    const Pixels pixels = readBack(nullptr, W, H, "depth");
-    EXPECT_EQ(at(pixels, 4, 4), 0xFFFF0000u) << "the nearer quad";
-    EXPECT_EQ(at(pixels, 20, 4), 0xFF000000u) << "before the near plane";
-    EXPECT_EQ(at(pixels, 36, 4), 0xFF000000u) << "beyond the far plane";
-    EXPECT_EQ(at(pixels, 52, 4), 0xFF0000FFu) << "just inside the far plane";
-}
-
 TEST_F(GfxDevice, VertexColoursAreArgbWordsAndCullingNamesScreenWinding) {
     gfxClear(E_GFX_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
     // Clockwise on screen (y down): top-left, top-right, bottom-left.
@@ -197,30 +180,6 @@ TEST_F(GfxDevice, VertexColoursAreArgbWordsAndCullingNamesScreenWinding) {
         gfxDrawPrimitiveUP(E_GFX_PRIM_TRIANGLE_LIST, 1, clockwise, 3);
         EXPECT_EQ(readBack(nullptr, W, H, "winding")[2 * W + 2], shown) << cull;
     }
-}
-
-TEST_F(GfxDevice, ARenderTargetReadAsATextureKeepsItsTopRowAtVZero) {
-    SGfxTexture* target = gfxCreateRenderTargetTexture(8, 8);
-    SGfxDepthSurface* depth = gfxCreateDepthSurface(8, 8);
-    ASSERT_NE(target, nullptr);
-    ASSERT_NE(depth, nullptr);
-    gfxSetRenderTarget(target, depth);
-    setMatrix(8, 8);
-    gfxClear(E_GFX_CLEAR_TARGET | E_GFX_CLEAR_DEPTH, 0xFF0000FFu, 1.0f, 0);
-    drawQuad(0, 0, 8, 4, 0.5f, 0xFFFF0000u);  // top half red
-    const Pixels itself = readBack(target, 8, 8, "render_target_itself");
-    EXPECT_EQ(at(itself, 0, 0, 8), 0xFFFF0000u);
-    EXPECT_EQ(at(itself, 7, 7, 8), 0xFF0000FFu);
-    gfxSetRenderTarget(nullptr, nullptr);
-    setMatrix(W, H);
-    setTexture(target);
-    gfxClear(E_GFX_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
-    drawQuad(0, 0, 8, 8, 0.5f, 0xFFFFFFFFu);
-    const Pixels drawn = readBack(nullptr, W, H, "render_target");
-    EXPECT_EQ(at(drawn, 1, 1), 0xFFFF0000u);
-    EXPECT_EQ(at(drawn, 1, 6), 0xFF0000FFu);
-    gfxReleaseDepthSurface(depth);
-    gfxReleaseTexture(target);
 }
 
 // The GL store follows what the draws use: draws far into a large buffer after ones near its
@@ -267,23 +226,6 @@ TEST_F(GfxDevice, ProgramErrorsComeBackWithTheCompilerLog) {
     EXPECT_TRUE(std::strstr(log, "vertex stage")) << log;
     EXPECT_TRUE(std::strstr(log, "undefinedThing")) << log;
     EXPECT_EQ(gfxCreateProgram("void main() {}\n", kFragmentStage, log, sizeof log), nullptr) << "no #version line";
-}
-
-TEST_F(GfxDevice, TheLostDeviceHookDrivesPresentAndReset) {
-    EXPECT_EQ(gfxPresent(), E_GFX_OK) << "before the loss";
-    gfxTestLoseDevice(1);  // the first reset after it fails
-    const struct {
-        const char* step;
-        EGfxResult (*call)();
-        EGfxResult result;
-    } steps[] = {{"present when lost", gfxPresent, E_GFX_DEVICE_LOST},
-                 {"level when lost", gfxTestCooperativeLevel, E_GFX_DEVICE_NOT_RESET},
-                 {"first reset", gfxReset, E_GFX_FAILED},
-                 {"level after the failed reset", gfxTestCooperativeLevel, E_GFX_DEVICE_NOT_RESET},
-                 {"second reset", gfxReset, E_GFX_OK},
-                 {"level after the reset", gfxTestCooperativeLevel, E_GFX_OK},
-                 {"present after the reset", gfxPresent, E_GFX_OK}};
-    for (const auto& step : steps) EXPECT_EQ(step.call(), step.result) << step.step;
 }
 
 TEST_F(GfxDevice, AnIssuedFenceIsPassedOnceTheCommandsComplete) {

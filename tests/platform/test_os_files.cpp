@@ -1,22 +1,14 @@
-// Files, directories, directory search, renames, text conversion and time.
+// Files, directories, directory search, locks, text conversion and time.
 #include "platform/os/os.h"
-#include "platform/os/rename.h"
-#include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-
-#include <cerrno>
-#include <cstdio>
 
 #include <filesystem>
 #include <map>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -67,22 +59,6 @@ protected:
     std::string m_root = m_folder.str();
 };
 
-TEST_F(TempDirectory, BackslashPathsReachTheRightFileAndMissingFilesAndFoldersFailWithAReason) {
-    ASSERT_TRUE(osCreateDirectory((m_root + "\\Sub").c_str()));
-    writeFile("Sub/song.txt", "hello");
-    const std::string gamePath = m_root + "\\Sub\\song.txt", missing = m_root + "/none";
-    EXPECT_EQ(readText(gamePath), "hello");
-    EXPECT_EQ(readText(missing), "error 2");
-    EXPECT_EQ(readText(m_root), "error 5");
-
-    SOsFile* file = osFileOpen(gamePath.c_str(), E_OSFILE_READ_EXISTING);
-    char buffer[3];
-    uint32_t got = 0;
-    EXPECT_EQ(osFileReadAt(file, 1, buffer, 3, &got), true);
-    EXPECT_EQ(std::string(buffer, got), std::string("ell"));
-    osFileClose(file);
-}
-
 TEST_F(TempDirectory, DirectoryCreationMakesEveryMissingParent) {
     const std::u16string path = wideRoot() + u"\\Orlenvane\\Velodrix\\SAVEDATA\\";
     EXPECT_TRUE(osCreateDirectoryW(path.c_str()));
@@ -115,17 +91,6 @@ TEST_F(TempDirectory, SearchMatchesNonAsciiNamesAndCaseFreelyAndReportsAttribute
     EXPECT_EQ(osLastError(), uint32_t(E_OSERR_NOT_FOUND));
 }
 
-TEST_F(TempDirectory, RenameReplacesAnExistingFileAndAMissingSourceLeavesTheTargetAlone) {
-    m_folder.write("new.tmp", "new contents");
-    m_folder.write("cache.bin", "old");
-    EXPECT_FALSE(osRenameFileW(wideRoot("absent.tmp").c_str(), wideRoot("cache.bin").c_str()));
-    EXPECT_EQ(osLastError(), uint32_t(E_OSERR_NOT_FOUND));
-    EXPECT_EQ(test_support::readFileText(m_folder.file("cache.bin")), "old");
-    ASSERT_TRUE(osRenameFileW(wideRoot("new.tmp").c_str(), wideRoot("cache.bin").c_str()));
-    EXPECT_EQ(test_support::readFileText(m_folder.file("cache.bin")), "new contents");
-    EXPECT_FALSE(std::filesystem::exists(m_folder.file("new.tmp")));
-}
-
 TEST(TextConversion, RoundTripsAndRejectsInvalidUtf8) {
     const std::u16string wide = u"Caf\u00e9 \u266B \U0001F3B5";
     std::u16string back;
@@ -139,33 +104,6 @@ TEST(TextConversion, RoundTripsAndRejectsInvalidUtf8) {
     const char16_t lone[] = {u'a', 0xD800, u'b', 0};
     EXPECT_EQ(osWideToUtf8(lone), "a\xEF\xBF\xBD" "b");
     EXPECT_EQ(osSystemPath("Lang\\eng\\x.lang"), "Lang/eng/x.lang");
-}
-
-TEST_F(TempDirectory, AFolderNamedAnythingIsListedByEveryNameAndEachOpensByItsOwnBytes) {
-    // A backslash (the game's separator) and a Latin-1 byte that is no UTF-8 at all.
-    const std::string backslash = "AC\\DC.wav";
-    const std::string latin1 = "caf\xE9.wav";
-    for (const std::string& name : {backslash, latin1}) test_support::writeFileText(m_root + "/" + name, "bytes of " + name);
-
-    std::vector<std::u16string> names;
-    SOsFindData data;
-    SOsFind* find = osFindFirst((wideRoot() + u"\\*.wav").c_str(), &data);
-    ASSERT_NE(find, nullptr);
-    do names.push_back(data.name);
-    while (osFindNext(find, &data));
-    osFindClose(find);
-    ASSERT_EQ(names.size(), 2u);
-
-    for (const std::u16string& name : names) {
-        const std::string bytes = osSystemPathW(name.c_str());
-        SOsFile* file = osFileOpenW((wideRoot() + u"\\" + name).c_str(), E_OSFILE_READ_EXISTING);
-        ASSERT_NE(file, nullptr) << bytes;
-        char buffer[64];
-        uint32_t got = 0;
-        EXPECT_TRUE(osFileReadAt(file, 0, buffer, sizeof buffer, &got));
-        osFileClose(file);
-        EXPECT_EQ(std::string(buffer, got), "bytes of " + bytes);
-    }
 }
 
 TEST(TextConversion, NamesKeepTheirBytesAndReadAsText) {
@@ -198,49 +136,6 @@ TEST_F(TempDirectory, APipeADeviceAndAFolderNeverOpenAsAFile) {
     EXPECT_EQ(data.attributes & (E_OSATTR_FILE | E_OSATTR_SPECIAL), uint32_t(E_OSATTR_SPECIAL));
 }
 
-TEST_F(TempDirectory, AFolderAndItsLinkHaveOneIdentity) {
-    ASSERT_TRUE(osCreateDirectory((m_root + "/real").c_str()));
-    std::filesystem::create_directory_symlink(m_root + "/real", m_root + "/link");
-    uint64_t realDevice = 0, realInode = 0, linkDevice = 0, linkInode = 0;
-    ASSERT_TRUE(osPathIdentityW(wideRoot("real").c_str(), &realDevice, &realInode));
-    ASSERT_TRUE(osPathIdentityW(wideRoot("link").c_str(), &linkDevice, &linkInode));
-    EXPECT_EQ(linkDevice, realDevice);
-    EXPECT_EQ(linkInode, realInode);
-    EXPECT_FALSE(osPathIdentityW(wideRoot("absent").c_str(), &linkDevice, &linkInode));
-}
-
-// A file whose write time is set back (as a copy keeping its times does) and then renamed: the
-// search's change time is that of the rename, the write time the one set.
-TEST_F(TempDirectory, AFilesChangeTimeFollowsItsRenameWhileItsWriteTimeStaysAsSet) {
-    writeFile("song.wav", "music");
-    const timespec times[2] = {{978307200, 0}, {978307200, 0}};  // 2001-01-01
-    ASSERT_EQ(utimensat(AT_FDCWD, (m_root + "/song.wav").c_str(), times, 0), 0);
-    ASSERT_EQ(std::rename((m_root + "/song.wav").c_str(), (m_root + "/renamed.wav").c_str()), 0);
-
-    uint64_t written = 0;
-    ASSERT_TRUE(osPathWriteTimeW(wideRoot("renamed.wav").c_str(), &written));
-    EXPECT_EQ(written, 978307200ull * 1000000000ull);
-    SOsFindData data;
-    SOsFind* find = osFindFirst(wideRoot("renamed.wav").c_str(), &data);
-    ASSERT_NE(find, nullptr);
-    osFindClose(find);
-    EXPECT_GT(data.changeTime, written);
-    EXPECT_FALSE(osPathWriteTimeW(wideRoot("absent").c_str(), &written));
-}
-
-TEST_F(TempDirectory, ARenameThatMustNotReplaceStepsBackFromAFileOrAFolder) {
-    m_folder.write("save", "damaged");
-    m_folder.write("taken", "older");
-    ASSERT_TRUE(osCreateDirectory((m_root + "/folder").c_str()));
-    for (const char* target : {"taken", "folder"}) {
-        EXPECT_FALSE(osRenameFileNoReplaceW(wideRoot("save").c_str(), wideRoot(target).c_str())) << target;
-        EXPECT_EQ(osLastError(), uint32_t(E_OSERR_ALREADY_EXISTS)) << target;
-    }
-    EXPECT_EQ(test_support::readFileText(m_folder.file("taken")), "older");
-    ASSERT_TRUE(osRenameFileNoReplaceW(wideRoot("save").c_str(), wideRoot("free").c_str()));
-    EXPECT_EQ(test_support::readFileText(m_folder.file("free")), "damaged");
-}
-
 // A locked file refuses a second lock, even from another open in the same process, keeps its
 // contents, and is free again once the holder closes it.
 TEST_F(TempDirectory, ALockedFileRefusesASecondLockUntilItsHolderClosesIt) {
@@ -257,23 +152,6 @@ TEST_F(TempDirectory, ALockedFileRefusesASecondLockUntilItsHolderClosesIt) {
     osFileClose(holder);
     EXPECT_TRUE(osFileTryLock(second));
     osFileClose(second);
-}
-
-TEST_F(TempDirectory, AWritePastTheFileSizeLimitFailsInsteadOfEndingTheProgram) {
-    struct rlimit previous;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    SOsFile* file = osFileOpen((m_root + "/big").c_str(), E_OSFILE_WRITE_CREATE);
-    ASSERT_NE(file, nullptr);
-    struct rlimit limited = previous;
-    limited.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const std::vector<char> bytes(16384, 'x');
-    uint32_t written = 0;
-    const bool wrote = osFileWrite(file, bytes.data(), uint32_t(bytes.size()), &written);
-    setrlimit(RLIMIT_FSIZE, &previous);
-    osFileClose(file);
-    EXPECT_FALSE(wrote);
-    EXPECT_EQ(osLastError(), uint32_t(E_OSERR_OTHER + EFBIG));
 }
 
 TEST(Time, CivilDatesAndCounters) {
