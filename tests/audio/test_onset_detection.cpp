@@ -125,24 +125,3 @@ TEST(OnsetPicks, ExactThresholdsArePickedAndAnythingSmallerIsNot) {
     EXPECT_EQ(out.lists[E_ONSET_LIST_SUMMED][0].strength, 1.5f);
     EXPECT_EQ(out.lists[E_ONSET_LIST_LOW][0].strength, 1.0f);
 }
-
-TEST(OnsetPicks, ListsKeepTheirOwnPicksInTimeOrderWithZeroedWords) {
-    const u32 n = 400;
-    std::vector<f32> summed(n, 0.0f), low(n, 0.0f), high(n, 0.0f);
-    summed[30] = 2.0f;
-    summed[300] = 4.0f;
-    low[100] = 1.25f;
-    high[200] = 3.0f;
-    SOnsetLists out;
-    pick(summed, low, high, FRAME_120, &out);
-
-    ASSERT_EQ(out.beats.count, 2u);
-    ASSERT_EQ(out.lists[E_ONSET_LIST_SUMMED].count, 2u);
-    ASSERT_EQ(out.lists[E_ONSET_LIST_LOW].count, 1u);
-    ASSERT_EQ(out.lists[E_ONSET_LIST_HIGH].count, 1u);
-    EXPECT_EQ(out.lists[E_ONSET_LIST_SUMMED][1].time, 300.0f * FRAME_120);
-    EXPECT_EQ(out.lists[E_ONSET_LIST_LOW][0].time, 100.0f * FRAME_120);
-    EXPECT_EQ(out.lists[E_ONSET_LIST_HIGH][0].strength, 3.0f);
-    const SBeat zeroed{out.beats[0].time, out.beats[0].strength, 0, 0, {}};
-    EXPECT_EQ(std::memcmp(&out.beats[0], &zeroed, sizeof zeroed), 0);  // flags, reserved word and candidate words
-}

@@ -53,24 +53,6 @@ protected:
     u32 m_got = 0;
 };
 
-TEST_F(SamplePull, DeliversTheWholeSongInOrderThenZerosWithShortCounts) {
-    openFake();
-    EXPECT_EQ(m_info.integerSamples, 1u);
-    std::vector<u8> song;
-    std::vector<u32> counts;
-    while (counts.size() < 20 && (counts.empty() || counts.back() == 64)) {
-        const std::vector<u8> chunk = pull(m_job, &m_info, 64, &m_got);
-        // What the chunk lacks is zero.
-        EXPECT_EQ(std::vector<u8>(chunk.begin() + m_got, chunk.end()), std::vector<u8>(64 - m_got, 0));
-        song.insert(song.end(), chunk.begin(), chunk.begin() + m_got);
-        counts.push_back(m_got);
-    }
-    EXPECT_EQ(song, fakeStreamBytes(0, 1000));
-    EXPECT_EQ(counts.back(), 1000u % 64u);
-    EXPECT_EQ(pull(m_job, &m_info, 64, &m_got), fakeStreamBytes(0, 0, 64));
-    EXPECT_EQ(m_got, 0u);
-}
-
 TEST_F(SamplePull, JobFailingWhileThePullWaitsEndsTheWaitWithZeros) {
     g_pullFakeConfig = {.totalBytes = 5000, .failAtFill = 4};  // three buffers, one refill, then an error
     openFake();
@@ -139,15 +121,6 @@ TEST(SamplePullRing, RequestEndingAtABufferEndFreesThatBuffer) {
     EXPECT_EQ(info.readOffset, 0u);
     EXPECT_EQ(job.m_ring.states[0], FREE);
     EXPECT_EQ(job.m_ring.states[1], PENDING);
-    pull(&job, &info, 30, &got);
-    EXPECT_EQ(info.readIndex, 1u);
-    EXPECT_EQ(info.readOffset, 30u);
-    EXPECT_EQ(job.m_ring.states[1], PENDING);
-    EXPECT_EQ(pull(&job, &info, 70, &got).back(), fakeStreamByte(199));
-    EXPECT_EQ(got, 70u);
-    EXPECT_EQ(info.readIndex, 2u);
-    EXPECT_EQ(info.readOffset, 0u);
-    EXPECT_EQ(job.m_ring.states[1], FREE);
     shutdownCodecJob(&job);
 }
 

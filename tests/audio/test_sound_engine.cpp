@@ -289,20 +289,6 @@ TEST_F(SoundEngine, MuteAllSilencesEverything) {
     EXPECT_EQ(status({loop}), "1 0");
 }
 
-TEST_F(SoundEngine, PositionFollowsTheMixedFramesAndHoldsWhilePaused) {
-    startEngine();
-    const SCueHandle streamed = playCueHeld("Streamed");  // raw in the package: streamed from it
-    updateAudioEngine(0.0f);
-    mix(4800);
-    EXPECT_NEAR(getCuePosition(streamed), 0.1f, 0.001f);
-    pauseAllCues();
-    mix(2400);
-    EXPECT_NEAR(getCuePosition(streamed), 0.1f, 0.001f);
-    resumeAllCues();
-    mix(2400);
-    EXPECT_NEAR(getCuePosition(streamed), 0.15f, 0.001f);
-}
-
 TEST_F(SoundEngine, BanksLoadOnceAndDamagedOrMissingBanksAreRefused) {
     startEngine();
     EXPECT_EQ(loadSoundBank("ZUNO_SFX", 0), 0);

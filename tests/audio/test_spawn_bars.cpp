@@ -190,14 +190,6 @@ TEST_F(DropBeats, LoudBarAfterTwoQuietOnesFlagsTheStrongestNearbyBeat) {
     EXPECT_EQ(drop.reserved, 0u);
 }
 
-TEST_F(DropBeats, FarWindowIsTriedWhenNoBeatIsWithinHalfASecond) {
-    makeDropSong(0.0f);
-    emptyBeats(&g_aSongBeats);
-    for (const auto& [time, strength] : {std::pair(5.0f, 1.0f), {18.6f, 2.0f}, {20.3f, 1.0f}}) addSongBeat(time, strength);
-    computeSongFeatures(0);
-    EXPECT_EQ(dropTimes(), (std::vector<f32>{18.6f}));
-}
-
 TEST_F(DropBeats, NoDropWithinFiveSecondsOfTheFirstAudibleFrame) {
     makeDropSong(14.6f);  // t = 19.5 s is under 14.6 + 5
     computeSongFeatures(0);

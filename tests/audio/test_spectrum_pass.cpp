@@ -102,13 +102,6 @@ s16 tone(u64 frame, f64 hz, f64 amplitude) {
     return s16(std::lround(amplitude * 32767.0 * std::sin(2.0 * M_PI * hz * f64(frame) / 44100.0)));
 }
 
-std::vector<std::pair<u32, u32>> g_chunkCalls;  // rows, first frame
-
-void recordChunk(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, const f32* rows, u32 nyquist, u32 userWord) {
-    g_chunkCalls.push_back({rowCount, firstFrame});
-    foldSpectrumRows(rowCount, hop, firstFrame, frameCount, rows, nyquist, userWord);
-}
-
 class SpectrumPass : public ::testing::Test {
 protected:
     void SetUp() override { resetSpectrumAnalysis(); }
@@ -170,24 +163,6 @@ TEST(SpectrumValidation, ResultCodesFollowTheFormatInOrder) {
         copy.sampleRate = c.rate;
         EXPECT_EQ(validateSpectrumStream(copy, &g), c.result) << c.value << " at " << c.rate << " Hz";
     }
-}
-
-// ---------------------------------------------------------------------------------------------
-// The worked values
-
-TEST_F(SpectrumPass, FirstChunkYieldsOneFrameLessThenWholeSecondsAndStopsAtTheCount) {
-    g_chunkCalls.clear();
-    g_SpectrumAnalysis.chunkCallback = recordChunk;
-    ASSERT_EQ(passTone(2, 44100ull * 3 + 100, 300.0, 0.3), 0);  // 379 frames: the last chunk is nearly empty
-    const SSpectrumHeader& h = g_SpectrumAnalysis.header;
-    ASSERT_EQ(h.frameCount, 379u);
-    EXPECT_EQ(g_chunkCalls, (std::vector<std::pair<u32, u32>>{{125, 0}, {126, 125}, {126, 251}, {2, 377}}));
-    EXPECT_EQ(g_SpectrumAnalysis.energyFrameCount, 379u);
-    EXPECT_FLOAT_EQ(h.duration, 3.002f);
-    // Rows and window live only during the pass.
-    EXPECT_EQ(h.magnitudeRows, nullptr);
-    EXPECT_EQ(g_SpectrumAnalysis.window, nullptr);
-    EXPECT_EQ(getSpectrumAnalysisProgress(), SPECTRUM_DECODE_PROGRESS_END);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -262,29 +237,6 @@ TEST_F(SpectrumPass, StreamShorterThanItsEstimateEndsInSilence) {
     EXPECT_EQ(h.frameCount, 378u);
     EXPECT_EQ(*std::max_element(h.bandValues + 260 * h.bandCount, h.bandValues + h.frameCount * h.bandCount), 0.0f);
     EXPECT_GT(spectrumBandValue(100, 6), 0.0f);
-}
-
-// A stream that ends well before its promised 100 s is the song it delivered: refused as too
-// short below 90 s, else cut to what came; either way the shortfall is in the audio log.
-TEST_F(SpectrumPass, StreamEndingWellShortIsJudgedByWhatItDelivered) {
-    decoder_test::ClTempFolder folder;
-    decoder_test::ClAudioLogCapture log(folder.str());
-    for (const u32 seconds : {60u, 95u}) {
-        ClSynthSource source(1, 8000, 8000ull * seconds, [](u64 i, u32) { return s16(8000 * std::sin(i * 0.3)); });
-        const s32 result = runPass(&source, pcmFormat(1, 8000, 2, 8000ull * 100));
-        const SSpectrumHeader& h = g_SpectrumAnalysis.header;
-        if (seconds < 90) {
-            EXPECT_EQ(result, s32(E_SPECTRUM_RESULT_TOO_SHORT));
-            EXPECT_EQ(h.frameCount, 0u);
-            continue;
-        }
-        ASSERT_EQ(result, E_SPECTRUM_RESULT_NONE);
-        EXPECT_EQ(h.frameCount, spectrumFrameCount(8000u * seconds * 2, 1, 2, h.hop));
-        EXPECT_FLOAT_EQ(h.duration, f32(seconds));
-    }
-    const std::string text = log.finish();
-    EXPECT_NE(text.find("ended after [60000] ms of the [100000] ms"), std::string::npos) << text;
-    EXPECT_NE(text.find("ended after [95000] ms of the [100000] ms"), std::string::npos) << text;
 }
 
 // When the decoder skipped damaged data on the way, it is the file that came up short: a stream

@@ -81,24 +81,6 @@ TEST_F(TempoSearch, FewerThanTwoOnsetsGiveNoCandidateAndTheSummedOnsetIsTheBeat)
     EXPECT_EQ(m_beats[0].time, 4.0f);
 }
 
-TEST_F(TempoSearch, SmoothedBinBelowHalfTheSongLengthIsNeverACandidate) {
-    for (u32 k = 0; k <= 60; ++k) addOnset(E_ONSET_LIST_SUMMED, 0.5f * f32(k));  // 60 intervals of 0.5 s
-    EXPECT_EQ(candidatesFor(121.0f), 0u);
-    ASSERT_EQ(candidatesFor(120.0f), 1u);  // half the length is 60: reached
-    // The smoothed histogram is flat across the summing width; its first bin is the peak.
-    EXPECT_NEAR(m_analysis.candidates[0].tempo, 120.0f, 8.0f);
-}
-
-TEST_F(TempoSearch, PeaksTenBeatsPerMinuteApartMergeAndThirtyApartStaySeparate) {
-    for (const f32 other : {130.0f, 150.0f}) {
-        createOnsetLists(&m_analysis);
-        addPairs(E_ONSET_LIST_LOW, 60.0f / 120.0f, 40);
-        addPairs(E_ONSET_LIST_HIGH, 60.0f / other, 40);
-        ASSERT_EQ(candidatesFor(80.0f), other == 130.0f ? 1u : 2u) << other;
-        EXPECT_LT(m_analysis.candidates[0].tempo, 121.0f);  // the low list's, which came first
-    }
-}
-
 TEST_F(TempoSearch, IntervalsShorterThanTwoHundredSixtyBeatsPerMinuteNeverVote) {
     // Dense hi-hats 0.20 to 0.23 s apart: twelve pairs against a threshold of 2.
     for (const f32 gap : {0.205f, 0.21f, 0.22f, 0.23f}) addPairs(E_ONSET_LIST_HIGH, gap, 3);
@@ -107,18 +89,6 @@ TEST_F(TempoSearch, IntervalsShorterThanTwoHundredSixtyBeatsPerMinuteNeverVote) 
     createOnsetLists(&m_analysis);
     addPairs(E_ONSET_LIST_HIGH, TEMPO_SHORTEST_INTERVAL, 12);
     EXPECT_EQ(candidatesFor(4.0f), 1u);
-}
-
-TEST_F(TempoSearch, RunWithNoMatchAtItsSecondBeatStopsAndIsDiscarded) {
-    addOnsets(E_ONSET_LIST_SUMMED, {10.0f, 11.0f, 11.5f, 12.0f, 12.5f});
-    const STrace early = trace(E_ONSET_LIST_SUMMED);
-    EXPECT_EQ(early.kept, 0u);
-    EXPECT_EQ(early.onsets, 1u);
-    // From 11.0 the run holds four entries and qualifies.
-    const STrace later = trace(E_ONSET_LIST_SUMMED, 1);
-    EXPECT_EQ(later.kept, 1u);
-    EXPECT_EQ(later.onsets, 4u);
-    EXPECT_EQ(m_run.duration, 1.5f);
 }
 
 // A matched onset off the grid widens the next window's early edge by its distance: 0.59 is
@@ -159,32 +129,6 @@ TEST_F(TempoSearch, RunPassesOverOnsetsAlreadyInARunOfItsCandidate) {
     EXPECT_EQ(m_run.onsets[m_run.onsets.count - 1], 6);
     ASSERT_EQ(trace(E_ONSET_LIST_SUMMED, 0, 2).kept, 1u);
     EXPECT_EQ(m_run.onsets[m_run.onsets.count - 1], 5);
-}
-
-TEST_F(TempoSearch, RunsOnOneGridShareAGroupScoredByTheirDurations) {
-    const u32 k = addCandidate(120.0f);
-    // Two runs on the 0.5 s grid with a gap, and one run half a beat off it.
-    addOnsets(E_ONSET_LIST_SUMMED, {1.0f, 1.5f, 2.0f, 2.5f, 3.0f, 20.0f, 20.5f, 21.0f, 21.5f});
-    addOnsets(E_ONSET_LIST_SUMMED, {40.25f, 40.75f, 41.25f, 41.75f});
-    traceAllRuns(&m_analysis);
-    const ClRunGroupArray& groups = summedGroups(k);
-    ASSERT_EQ(groups.count, 2u);
-    ASSERT_EQ(groups[0].runs.count, 2u);
-    ASSERT_EQ(groups[1].runs.count, 1u);
-    ASSERT_EQ(groups[0].time, 20.0f);
-    EXPECT_FLOAT_EQ(groups[0].score, (3.5f / 4.0f) * 3.5f * 120.0f / 1000.0f);  // durations 2 and 1.5
-    EXPECT_FLOAT_EQ(groups[1].score, (1.5f / 4.0f) * 1.5f * 120.0f / 1000.0f);
-    for (const SBeat& onset : list(E_ONSET_LIST_SUMMED)) EXPECT_EQ(onset.candidateMember[k], 1u);
-    EXPECT_EQ(m_analysis.candidates[k].groups[E_ONSET_LIST_LOW].count, 0u);
-}
-
-TEST_F(TempoSearch, GroupPhasesCompareAroundThePeriod) {
-    const u32 k = addCandidate(120.0f);
-    // Phases 0.49 and 0.01 of a 0.5 s period are 0.02 s apart.
-    addOnsets(E_ONSET_LIST_SUMMED, {0.49f, 0.99f, 1.49f, 1.99f, 10.01f, 10.51f, 11.01f, 11.51f});
-    traceAllRuns(&m_analysis);
-    ASSERT_EQ(summedGroups(k).count, 1u);
-    EXPECT_EQ(summedGroups(k)[0].runs.count, 2u);
 }
 
 TEST_F(TempoSearch, SlowTempoIsDampedByFiveWhenOneAndAHalfAndThreeTimesItAreCandidates) {
@@ -251,57 +195,6 @@ TEST_F(TempoSearch, ExtensionTakesTheNearbyRunThatFallsOnWholePeriods) {
     ASSERT_EQ(m_beats.count, 11u + 4u + 1u);
     EXPECT_EQ(m_beats[14].time, 7.5f);
     EXPECT_EQ(m_beats[15].time, 9.25f);
-}
-
-// Beats 0.49 s apart on a 120 beats-per-minute candidate: the tempo told is theirs, but the onsets
-// after the run are flagged from one period of the candidate's tempo on, so an onset 0.495 s after
-// the run's end stays out of the beats.
-TEST_F(TempoSearch, TheMeasuredTempoIsToldAndBeatSelectionKeepsTheCandidatesPeriod) {
-    const u32 k = addCandidate(120.0f);
-    for (u32 i = 0; i < 5; ++i) addOnset(E_ONSET_LIST_SUMMED, 0.49f * f32(i));
-    addOnset(E_ONSET_LIST_SUMMED, 0.49f * 4.0f + 0.495f, 1.0f);
-    SBeatRunGroup group{};
-    group.score = 1.0f;
-    group.runs.init(8);
-    SBeatRun run{};
-    run.onsets.init(8);
-    for (s32 m = 0; m < 5; ++m) run.onsets.push(m);
-    run.duration = 0.49f * 4.0f;
-    group.runs.push(run);
-    pushRunGroup(&m_analysis.candidates[k].groups[E_ONSET_LIST_SUMMED], group);
-
-    chooseTempo(&m_analysis);
-    flagBeatsAroundRuns(&m_analysis);
-    buildBeatList(&m_analysis, &m_beats);
-    EXPECT_NEAR(m_analysis.measuredTempo, 60.0f / 0.49f, 0.01f);
-    EXPECT_EQ(m_analysis.candidates[k].period, 0.5f);
-    EXPECT_EQ(m_beats.count, 5u);
-}
-
-TEST_F(TempoSearch, OnsetsAQuarterSecondApartFormOneClusterFlaggingTheStronger) {
-    // 5.5 s is less than 0.3 s after the flagged onset.
-    for (const auto& [time, strength] : {std::pair(5.0f, 2.0f), {5.25f, 3.0f}, {5.5f, 9.0f}, {5.55f, 1.0f}})
-        addOnset(E_ONSET_LIST_SUMMED, time, strength);
-    flagBeatsWithoutTempo(&m_analysis);
-    const EOnsetList summed = E_ONSET_LIST_SUMMED;
-    EXPECT_FALSE(flagged(summed, 0));
-    EXPECT_TRUE(flagged(summed, 1)) << "the stronger of the cluster at 5 s";
-    EXPECT_FALSE(flagged(summed, 2)) << "less than 0.3 s after the flagged onset";
-    EXPECT_TRUE(flagged(summed, 3));
-}
-
-TEST_F(TempoSearch, BeatListMergesByTimeWithOneRecordAtEqualTimes) {
-    m_analysis.chosenList = E_ONSET_LIST_LOW;
-    for (f32 t : {1.0f, 2.0f, 3.0f}) addOnset(E_ONSET_LIST_LOW, t, 1.0f);
-    for (f32 t : {1.5f, 2.0f, 3.0f}) addOnset(E_ONSET_LIST_SUMMED, t, 7.0f);
-    for (u32 i = 0; i < 3; ++i) list(E_ONSET_LIST_LOW)[i].flags = BEAT_FLAG_ON_PULSE;
-    list(E_ONSET_LIST_SUMMED)[1].flags = BEAT_FLAG_ON_PULSE;
-    buildBeatList(&m_analysis, &m_beats);
-    ASSERT_EQ(m_beats.count, 3u);
-    // The summed record at 2.0; the low record at 3.0, the summed one unflagged.
-    EXPECT_EQ(m_beats[0].time, 1.0f);
-    EXPECT_EQ(m_beats[1].strength, 7.0f);
-    EXPECT_EQ(m_beats[2].strength, 1.0f);
 }
 
 // ---------------------------------------------------------------------------------------------
