@@ -13,8 +13,6 @@
 #include "world/entity/world.h"
 #include "world/services/bar_colour_scheme.h"
 
-#include <cmath>
-
 void NullDrawTest::SetUp() {
     BuiltDataTest::SetUp();
     ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
@@ -56,22 +54,6 @@ ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore, s32 atomKind, s32 p
     if (pattern > 0) program->emitAtomParamInt("PAT", pattern);
     program->emitCloseNode();
     return program;
-}
-
-ClGeometryMesh* makeRingMesh(u32 edges) {
-    auto* mesh = new ClGeometryMesh();
-    mesh->init();
-    const u32 centre = mesh->addVertex(ClVec3(0.0f, 0.0f, 0.0f));
-    for (u32 i = 0; i < edges; ++i) {
-        const f32 a = 6.2831853f * f32(i) / f32(edges);
-        mesh->addVertex(ClVec3(10.0f * std::cos(a), 0.0f, 10.0f * std::sin(a)));
-    }
-    for (u32 i = 0; i < edges; ++i) {
-        mesh->addEdge(centre + 1 + i, centre + 1 + (i + 1) % edges);
-        mesh->addTriangle(centre, centre + 1 + (i + 1) % edges, centre + 1 + i);
-    }
-    mesh->finishBounds();
-    return mesh;
 }
 
 void SOneAtomEntity::build(u32 programKind, u32 atomKind, ClGeometryMesh* mesh, s32 pattern) {

@@ -35,10 +35,6 @@ protected:
 inline SParamValue vectorValue(f32 x, f32 y, f32 z) { SParamValue v{}; v.setVector(x, y, z, 0.0f); return v; }
 inline SParamValue intValue(s32 i) { SParamValue v{}; v.setInt(i); return v; }
 
-// A ring of `edges` vertices of radius 10 in the x-z plane joined by as many edges, a fan of
-// triangles over it, 10 build steps.
-ClGeometryMesh* makeRingMesh(u32 edges);
-
 // A new program of one node; with atomKind >= 0 the node carries one unregistered atom of hit-point
 // class 5 (and its "PAT" when pattern > 0).
 ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore = 0, s32 atomKind = -1, s32 pattern = 0);

@@ -7,6 +7,7 @@
 #include "tests/support/fatal_catch.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_pictures.h"
+#include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/world.h"
@@ -52,7 +53,7 @@ TEST_F(AtomPictures, ABodyBulletsAndAPickupShowWhereTheyAreInTheirColours) {
     const ClVec3 bodyAt(70.0f, 0.0f, 110.0f), ballAt(140.0f, 0.0f, 80.0f), doubleAt(170.0f, 0.0f, 150.0f),
         boltAt(205.0f, 0.0f, 90.0f), pickupAt(255.0f, 0.0f, 110.0f);
     SOneAtomEntity& body = m_atoms[m_count++];
-    body.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(8));
+    body.build(E_PROGRAM_ENEMY, E_ATOM_BODY, world_test::makeRingMesh(8));
     body.placeAt(bodyAt, 2.5f);
     for (auto [type, level, flag, at] : {std::tuple{2, 0, 0, ballAt}, {4, 2, 0, doubleAt}, {13, 0, 100, boltAt}})
         m_atoms[m_count++].buildBullet(type, level, flag, at);

@@ -61,7 +61,7 @@ TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
     EXPECT_EQ(bodyGhostAlpha(75.0f), 127u);
     EXPECT_EQ(bodyGhostAlpha(100.5f), 0u);
 
-    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
+    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, world_test::makeRingMesh(11));
     ClAtom& body = *m_one.atom;
     std::vector<u32> shown{body.shownEdgeCount};  // whole after the build
     body.deactivate(1);
@@ -74,20 +74,20 @@ TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
     EXPECT_EQ(body.atomIsAlive(), true);
     EXPECT_EQ(body.effectCount, 0u);
 
-    m_one.build(E_PROGRAM_PLAYER, E_ATOM_BODY, makeRingMesh(11));
+    m_one.build(E_PROGRAM_PLAYER, E_ATOM_BODY, world_test::makeRingMesh(11));
     m_one.atom->deactivate(1);
     m_one.atom->bumpStamp();
     ASSERT_EQ(m_one.atom->effectCount, 1u);
     EXPECT_EQ(m_one.atom->effects[0]->kind, u32(E_ATOM_EFFECT_EDGE_FLASH));
     EXPECT_EQ(m_one.atom->effects[0]->param0, 0u);
 
-    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(0));
+    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, world_test::makeRingMesh(0));
     m_one.atom->bumpStamp();
     EXPECT_EQ(m_one.atom->shownEdgeCount, ATOM_SHOWN_EDGES_NO_MESH_EDGES);
 }
 
 TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
-    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
+    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, world_test::makeRingMesh(11));
     auto& body = *static_cast<ClAtom_Body*>(m_one.atom);
     m_one.placeAt(ClVec3(100.0f, 0.0f, 100.0f));
     body.draw();
@@ -128,7 +128,7 @@ TEST_F(Atoms, AKilledBodyThrowsItsShownEdgesAndAThirdOfItsTrianglesAsDebris) {
     ClDebrisTriParticleSystem shards;
     setDebrisLineSystem(&lines);
     setDebrisTriSystem(&shards);
-    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
+    m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, world_test::makeRingMesh(11));
     m_one.atom->onKilled(0.015f);
     EXPECT_EQ(lines.liveCount(), 11u);
     EXPECT_EQ(shards.liveCount(), 11u / 3 + 1);
@@ -153,7 +153,7 @@ TEST_F(Atoms, ADrawIntoAFullLineListLeavesTheGeneratorWhereADrawWithRoomDoes) {
         return sfmtGenRand32();
     };
     auto body = [&] {
-        m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, makeRingMesh(11));
+        m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, world_test::makeRingMesh(11));
         m_one.placeAt(ClVec3(100.0f, 0.0f, 100.0f));
     };
     EXPECT_EQ(nextAfterDraw(true, body), nextAfterDraw(false, body)) << "whole edges";
@@ -207,19 +207,6 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     EXPECT_EQ(getBulletColour(params), 0xFF7040F0u);
 
     EXPECT_EQ(fatalReasonOf([&] { bullet(20, 0)->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
-}
-
-TEST_F(Atoms, ABulletIsBoundedByASphereOfItsRadiusWhereverItFlies) {
-    ClAtom_Bullet* b = bullet(0, 0);  // radius 2 at x = 100
-    b->computeWorldBounds();
-    flipFrameBuffers();
-    m_one.placeAt(ClVec3(130.0f, 0.0f, 100.0f));
-    b->computeWorldBounds();
-    EXPECT_EQ(b->worldBox[g_uFrameCurrent].radius, 2.0f);
-    EXPECT_EQ(b->worldBox[g_uFrameCurrent].centre.x, 130.0f);
-    // From x = 98 to x = 132.
-    EXPECT_EQ(b->getSweptBox().radius, 17.0f);
-    EXPECT_EQ(b->getSweptBox().centre.x, 115.0f);
 }
 
 // As a program writes them: the names in the node and no block handed over.
@@ -309,7 +296,7 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
 
 TEST_F(Atoms, AMeshPickupBlinksOnceItsDelayIsOverAndGoesWhenItsTimeEnds) {
     setInGameFlag(1);
-    m_one.build(E_PROGRAM_PICKUP, E_ATOM_PICKUPABLE, makeRingMesh(5), E_PICKUP_PATTERN_MESH);
+    m_one.build(E_PROGRAM_PICKUP, E_ATOM_PICKUPABLE, world_test::makeRingMesh(5), E_PICKUP_PATTERN_MESH);
     m_one.entity->root->params.findOrAdd("PTTS")->setFloat(10.0f);
     auto& atom = *static_cast<ClAtom_Pickupable*>(m_one.atom);
     g_aGameClocks[1].frameTime = 0.25f;

@@ -36,22 +36,25 @@ protected:
         g_aCallOrder.clear();
     }
     void TearDown() override { resetBeatSubscriptions(); }
-    static void dispatch(u32 flags, s32 index = 0) { dispatchBeat(SBeat{1.0f, 1.0f, flags, 0, {}}, index); }
+    static void dispatch(u32 flags) { dispatchBeat(SBeat{1.0f, 1.0f, flags, 0, {}}, 0); }
 };
 
-TEST_F(BeatSubscribers, TheLatestSubscriberComesFirstAndAMaskTakesOnlyTheBeatsItShares) {
+TEST_F(BeatSubscribers, TheLatestSubscriberIsPassedTheBeatFirstAndAMaskTakesOnlyTheBeatsItShares) {
     SCallRecorder a{"A"}, b{"B"}, masked{"M"};
     subscribeBeat(recordCall, &a, 0);
     subscribeBeat(recordCall, &b, 0);
     subscribeBeat(recordCall, &masked, 6);
     dispatch(4);
-    dispatch(1);
+    dispatchBeat(SBeat{2.5f, 1.0f, 1, 0, {}}, 7);
     ASSERT_EQ(g_aCallOrder.size(), 5u);
     EXPECT_EQ(g_aCallOrder[0], "M");
     EXPECT_EQ(g_aCallOrder[1], "B");
     EXPECT_EQ(g_aCallOrder[2], "A");
     EXPECT_EQ(g_aCallOrder[3], "B") << "mask 6 shares no bit with flags 1";
     EXPECT_EQ(g_aCallOrder[4], "A");
+    // Each is passed the beat and its index.
+    EXPECT_EQ(a.index, 7);
+    EXPECT_EQ(a.beatTime, 2.5f);
 }
 
 TEST_F(BeatSubscribers, ASubscriptionDroppedDuringADispatchIsNotCalledAndNoneIsCalledTwice) {
@@ -82,14 +85,6 @@ TEST_F(BeatSubscribers, AStaleHandleDropsNothingAndAFullPoolRefuses) {
 
     for (u32 i = 1; i < BEAT_SUBSCRIPTION_CAPACITY; ++i) ASSERT_TRUE(subscribeBeat(recordCall, &first, 0));
     EXPECT_FALSE(subscribeBeat(recordCall, &first, 0));
-}
-
-TEST_F(BeatSubscribers, EachSubscriberIsPassedTheBeatAndItsIndex) {
-    SCallRecorder recorder{"R"};
-    subscribeBeat(recordCall, &recorder, 0);
-    dispatchBeat(SBeat{2.5f, 1.0f, 0, 0, {}}, 7);
-    EXPECT_EQ(recorder.index, 7);
-    EXPECT_EQ(recorder.beatTime, 2.5f);
 }
 
 }  // namespace

@@ -216,6 +216,23 @@ TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickup
     EXPECT_EQ(g_contacts, expected);
 }
 
+// With the pass's own handlers: a ship touching a pickup collects it through its generator once,
+// and the pickup goes with the kill queue.
+TEST_F(CollisionTest, AShipTouchingAPickupCollectsItOnce) {
+    struct SCountingGenerator : ClOneNodeGenerator {
+        using ClOneNodeGenerator::ClOneNodeGenerator;
+        s32 onCollect(ClEntity*, const SContact*) override { return ++collected; }
+        s32 collected = 0;
+    } counting{E_GENCAT_PICKUP, "Counted", E_PROGRAM_PICKUP};
+    make(E_PROGRAM_PLAYER, ClVec3(100, 0, 100), 5.0f, 10);
+    ClEntity* pickup = make(E_PROGRAM_PICKUP, ClVec3(103, 0, 100), 5.0f, 1, 0.0f, &counting);
+    updateWorldCollisions();
+    processKillQueue();
+    stepTo({});
+    EXPECT_EQ(counting.collected, 1);
+    EXPECT_EQ(pickup->state, u32(E_ENTITY_DESTROYED));
+}
+
 TEST_F(CollisionTest, BulletDamageKillsOrWoundsAndWhatIsLeftFliesOn) {
     // damage, hit points; hit points after, the bullet flies on, its damage after.
     for (auto [damage, hitPoints, hitPointsAfter, fliesOn, damageAfter] :

@@ -251,29 +251,6 @@ TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
     EXPECT_EQ(entity->getWorldAxisX().x, 1.0f);
 }
 
-TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsToTheNewEntity) {
-    DnaWriter ship(E_PROGRAM_PLAYER);
-    ClEntity* from = shipWithItem(ship);
-    ClEntity* to = world_test::buildEntity(&m_enemy.program);
-    ClEntityNode* item = from->root->children[0];
-    ClAtom* anchor = item->atoms[0];
-    item->graftOnto(to->root);
-
-    EXPECT_EQ(item->parent, to->root);
-    EXPECT_EQ(to->root->children[1], item);
-    EXPECT_EQ(item->children[0]->entity, to);
-    EXPECT_EQ(anchor->entity, to);
-    // Unlinked from the old parent's hull; registered with the new parent, whose atoms had no links.
-    EXPECT_EQ(from->root->children.count, 0u);
-    EXPECT_EQ(anchor->linkedAtoms.count, 0u);
-    EXPECT_EQ(from->atoms[0]->linkedAtoms.count, 0u);
-    EXPECT_EQ(from->atoms.count, 1u);
-    EXPECT_EQ(to->atoms.count, 4u);
-    EXPECT_EQ(anchor->ownsGeometry, 1u);
-    EXPECT_EQ(to->registeredAtoms[1], anchor);
-    EXPECT_NE(anchor->geometry, ship.program.geometries[0]);
-}
-
 // A one-node entity, as a shot is; a larger tree goes on in the C library's blocks.
 TEST_F(EntityLifecycle, AnEntityIsBuiltInItsRecordsOwnBlocks) {
     if (!ownerBlocksReserved()) GTEST_SKIP() << "every block comes from the C library in this build";
@@ -291,26 +268,40 @@ TEST_F(EntityLifecycle, AnEntityIsBuiltInItsRecordsOwnBlocks) {
 
 // The record that built the item is built again while the item lives on in another entity: the
 // new tree must not be carved over the item.
-TEST_F(EntityLifecycle, AGraftedItemKeepsItsBlocksWhenItsFirstRecordIsBuiltAgain) {
+TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsAndKeepsItsBlocksWhenItsFirstRecordIsBuiltAgain) {
     DnaWriter ship(E_PROGRAM_PLAYER);
     ClEntity* from = shipWithItem(ship);
     ClEntity* to = world_test::buildEntity(&m_enemy.program);
     ClEntityNode* item = from->root->children[0];
-    ClAtom* itemAtom = item->atoms[0];
+    ClAtom* anchor = item->atoms[0];
     const u32 record = entityRecordNumber(from);
     if (ownerBlocksReserved()) {
         ASSERT_EQ(ownerOfBlock(item), s32(record));
     }
     item->graftOnto(to->root);
-    freeEntity(from);
 
+    EXPECT_EQ(item->parent, to->root);
+    EXPECT_EQ(to->root->children[1], item);
+    EXPECT_EQ(item->children[0]->entity, to);
+    EXPECT_EQ(anchor->entity, to);
+    // Unlinked from the old parent's hull; registered with the new parent, whose atoms had no links.
+    EXPECT_EQ(from->root->children.count, 0u);
+    EXPECT_EQ(anchor->linkedAtoms.count, 0u);
+    EXPECT_EQ(from->atoms[0]->linkedAtoms.count, 0u);
+    EXPECT_EQ(from->atoms.count, 1u);
+    EXPECT_EQ(to->atoms.count, 4u);
+    EXPECT_EQ(anchor->ownsGeometry, 1u);
+    EXPECT_EQ(to->registeredAtoms[1], anchor);
+    EXPECT_NE(anchor->geometry, ship.program.geometries[0]);
+
+    freeEntity(from);
     ClEntity* again = world_test::buildEntity(&ship.program);
     ASSERT_EQ(entityRecordNumber(again), record);
     EXPECT_EQ(item->parent, to->root);
     EXPECT_EQ(item->entity, to);
     EXPECT_EQ(item->atoms.count, 1u);
-    EXPECT_EQ(item->atoms[0], itemAtom);
-    EXPECT_EQ(itemAtom->entity, to);
+    EXPECT_EQ(item->atoms[0], anchor);
+    EXPECT_EQ(anchor->entity, to) << "after the rebuild";
     EXPECT_EQ(again->root->children[0]->parent, again->root);
 }
 

@@ -165,15 +165,18 @@ ClMatrix44 translation(f32 x, f32 y, f32 z) {
     return matrix;
 }
 
-ClGeometryMesh* makeRingMesh(u32 vertexCount, f32 radius) {
-    ClGeometryMesh* mesh = new ClGeometryMesh();
+ClGeometryMesh* makeRingMesh(u32 edges, f32 radius) {
+    auto* mesh = new ClGeometryMesh();
     mesh->init();
-    for (u32 i = 0; i < vertexCount; ++i) {
-        const f32 angle = 6.2831853f * f32(i) / f32(vertexCount);
-        mesh->addVertex(ClVec3(radius * std::cos(angle), 0.0f, radius * std::sin(angle), 1.0f));
+    const u32 centre = mesh->addVertex(ClVec3(0.0f, 0.0f, 0.0f));
+    for (u32 i = 0; i < edges; ++i) {
+        const f32 a = 6.2831853f * f32(i) / f32(edges);
+        mesh->addVertex(ClVec3(radius * std::cos(a), 0.0f, radius * std::sin(a)));
     }
-    for (u32 i = 0; i + 1 < vertexCount; ++i) mesh->addEdge(i, i + 1);
-    if (vertexCount > 2) mesh->addEdge(vertexCount - 1, 0);
+    for (u32 i = 0; i < edges; ++i) {
+        mesh->addEdge(centre + 1 + i, centre + 1 + (i + 1) % edges);
+        mesh->addTriangle(centre, centre + 1 + (i + 1) % edges, centre + 1 + i);
+    }
     mesh->finishBounds();
     return mesh;
 }

@@ -75,9 +75,10 @@ using ProgramPtr = std::unique_ptr<ClDNAProgram, SProgramRelease>;
 
 ClMatrix44 translation(f32 x, f32 y, f32 z);
 
-// A mesh of `vertexCount` points on a ring of the radius, with an edge between neighbours and the
-// bounding sphere set; its build step count is the mesh default (10).
-ClGeometryMesh* makeRingMesh(u32 vertexCount, f32 radius);
+// A ring of `edges` vertices of the radius in the x-z plane joined by as many edges, a fan of
+// triangles over it from its centre, the bounding sphere set; its build step count is the mesh
+// default (10).
+ClGeometryMesh* makeRingMesh(u32 edges, f32 radius = 10.0f);
 
 // A DNA program written through the emitters. The writer owns the program and releases it when it
 // goes, so entities built from it must be freed first (the world's teardown does that).
