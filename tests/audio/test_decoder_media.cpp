@@ -97,6 +97,17 @@ TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
     }
 }
 
+// Which files the reader refuses is tested with the reader; the job fails and logs the reason.
+TEST_F(MediaDecoder, FileThatCannotBeOpenedFailsTheJobWithItsReasonLogged) {
+    const ClTempFolder folder;
+    ClAudioLogCapture capture(folder.str());
+    EXPECT_EQ(pullJob(createCodecStreamInstanceQuickTime, file("missing.m4a"), MEDIA_PULL).readyState,
+              E_CODECJOB_OPEN_FAILED);
+    const std::string log = capture.finish();
+    EXPECT_NE(log.find("QuickTime decoder: cannot open [" + file("missing.m4a") + "]: file not found"),
+              std::string::npos) << log;
+}
+
 // End to end through the registry and the analysis: a 92 s ADTS file whose bit rate drops after
 // its first seconds, so that a length estimated from the bit rate would be about 55 s, is
 // analysed as the 92 s it holds.

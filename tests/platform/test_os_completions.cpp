@@ -1,5 +1,5 @@
 // Completion routines of overlapped reads run on the issuing thread, inside its alertable
-// waits only; and events.
+// waits only; events, and the re-entrant lock that every pooled lock is.
 #include "platform/os/os.h"
 
 #include "tests/support/temp_dir.h"
@@ -98,6 +98,17 @@ TEST(Events, AutoResetReleasesOneWaitManualResetStaysSetAndASetFromAnotherThread
     std::thread setter([&] { automatic.set(); });
     EXPECT_EQ(automatic.wait(OS_INFINITE), E_OSWAIT_SIGNALLED);
     setter.join();
+}
+
+TEST(CriticalSection, IsReentrant) {
+    ClCriticalSection lock;
+    lock.enter();
+    EXPECT_TRUE(lock.tryEnter());
+    lock.leave();
+    bool otherGotIt = true;
+    std::thread([&] { otherGotIt = lock.tryEnter(); }).join();
+    EXPECT_FALSE(otherGotIt);
+    lock.leave();
 }
 
 }  // namespace
