@@ -39,6 +39,3 @@ public:
     virtual void release() = 0;
 };
 
-// Makes a player for a music file of a codec format; deleted by the engine after release().
-// Null when none can be made.
-using MusicStreamFactory = IMusicStream* (*)(s32 formatId, const char16_t* widePath);

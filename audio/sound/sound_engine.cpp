@@ -47,7 +47,6 @@ struct SSoundEngineState {
     f32 masterVolume = 1.0f;
     bool fixedDt = false;
     ESoundOutputType output = E_SOUNDOUTPUT_AUTODETECT;
-    MusicStreamFactory musicFactory = nullptr;
     ClFixedPool<SCueRecord, CUE_HANDLE_POOL_SIZE> handles;
     ClFixedPool<SDelayedStart, DELAYED_START_POOL_SIZE> delayed;
     ClArray<SSoundInstance*> streamed;
@@ -519,13 +518,12 @@ void updateAudioEngine(f32) {
 }
 
 void setAudioEngineOutput(ESoundOutputType output) { g_engine.output = output; }
-void setMusicStreamFactory(MusicStreamFactory factory) { g_engine.musicFactory = factory; }
 
 ClSoundSystem* getSoundEngineSystem() { return g_engine.system; }
 SCritSection* getSoundEngineLock() { return g_engine.lock; }
 
 IMusicStream* makeMusicStream(s32 formatId, const char16_t* widePath) {
-    return g_engine.musicFactory ? g_engine.musicFactory(formatId, widePath) : makeCodecMusicStream(formatId, widePath);
+    return makeCodecMusicStream(formatId, widePath);
 }
 
 void addStreamedInstance(SSoundInstance* instance) {

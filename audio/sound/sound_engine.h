@@ -60,9 +60,8 @@ bool isAudioEngineRunning();
 void updateAudioEngine(f32 dt);
 
 // Before initAudioEngine: the layer's output (default E_SOUNDOUTPUT_AUTODETECT, the device or
-// the null clock) and the maker of music stream players (null: the codec stream player).
+// the null clock).
 void setAudioEngineOutput(ESoundOutputType output);
-void setMusicStreamFactory(MusicStreamFactory factory);
 
 // The layer and the FMOD lock, for the stream player; null before init.
 ClSoundSystem* getSoundEngineSystem();

@@ -172,13 +172,13 @@ void ClMediaVideoReader::close() {
 }
 
 EMediaReaderError ClMediaVideoReader::open(const char16_t* path) {
-    if (!path || !path[0] || m_state) return m_lastError = E_MEDIAERR_INVALID_PARAMETER;
-    if (!startFfmpeg()) return m_lastError = E_MEDIAERR_NO_DECODER;
+    if (!path || !path[0] || m_state) return E_MEDIAERR_INVALID_PARAMETER;
+    if (!startFfmpeg()) return E_MEDIAERR_NO_DECODER;
     auto* s = new (std::nothrow) SMediaVideoReaderState;
-    if (!s) return m_lastError = E_MEDIAERR_OUT_OF_MEMORY;
+    if (!s) return E_MEDIAERR_OUT_OF_MEMORY;
     auto fail = [&](EMediaReaderError error) {
         releaseState(s);
-        return m_lastError = error;
+        return error;
     };
     s->file = osFileOpenW(path, E_OSFILE_READ_EXISTING);
     if (!s->file) return fail(osLastError() == E_OSERR_NOT_FOUND ? E_MEDIAERR_FILE_NOT_FOUND : E_MEDIAERR_FILE_OPEN);
@@ -220,7 +220,6 @@ EMediaReaderError ClMediaVideoReader::open(const char16_t* path) {
         f.sampleRate = u32(rate);
     }
     m_state = s;
-    m_lastError = E_MEDIAERR_NONE;
     return E_MEDIAERR_NONE;
 }
 
@@ -233,9 +232,9 @@ u32 ClMediaVideoReader::soundFrames() const { return m_state ? m_state->soundFra
 EMediaVideoEvent ClMediaVideoReader::next() {
     SMediaVideoReaderState* s = m_state;
     if (!s || s->finished) return E_MEDIAVIDEO_END;
-    auto failed = [&](EMediaReaderError error) {
+    // A film that cannot be converted, decoded or read ends there.
+    auto failed = [&] {
         s->finished = true;
-        m_lastError = error;
         return E_MEDIAVIDEO_FAILED;
     };
     for (;;) {
@@ -246,7 +245,7 @@ EMediaVideoEvent ClMediaVideoReader::next() {
                 const bool isVideo = decoder == &s->video;
                 const bool converted = isVideo ? convertPicture(s, s->frame) : convertSound(s, s->frame);
                 av_frame_unref(s->frame);
-                if (!converted) return failed(E_MEDIAERR_CONVERTER);
+                if (!converted) return failed();
                 s->badPacketsInRow = 0;
                 if (isVideo) return E_MEDIAVIDEO_PICTURE;
                 if (s->soundFrames > 0) return E_MEDIAVIDEO_SOUND;
@@ -256,7 +255,7 @@ EMediaVideoEvent ClMediaVideoReader::next() {
             if (result == AVERROR_EOF) {
                 decoder->drained = true;
             } else if (result != AVERROR(EAGAIN)) {
-                return failed(E_MEDIAERR_DECODE);
+                return failed();
             }
         }
         if (s->flushing) {
@@ -272,7 +271,7 @@ EMediaVideoEvent ClMediaVideoReader::next() {
         }
         const int read = av_read_frame(s->container, s->packet);
         if (read < 0) {
-            if (s->ioFailed) return failed(E_MEDIAERR_READ);
+            if (s->ioFailed) return failed();
             s->flushing = true;
             for (SDecoder* decoder : {&s->video, &s->audio}) {
                 if (decoder->context) avcodec_send_packet(decoder->context, nullptr);
@@ -287,7 +286,7 @@ EMediaVideoEvent ClMediaVideoReader::next() {
                 // A damaged packet is skipped; a run of them means the film is broken.
                 if (++s->badPacketsInRow > VIDEO_MAX_BAD_PACKETS_IN_ROW) {
                     av_packet_unref(s->packet);
-                    return failed(E_MEDIAERR_DECODE);
+                    return failed();
                 }
             } else {
                 s->receiving = target;

@@ -33,7 +33,7 @@ enum EMediaVideoEvent : u32 {
     E_MEDIAVIDEO_PICTURE = 0,  // pixels() and pictureTime() hold the next picture
     E_MEDIAVIDEO_SOUND = 1,    // sound() and soundFrames() hold the next block of sound
     E_MEDIAVIDEO_END = 2,
-    E_MEDIAVIDEO_FAILED = 3,  // lastError() says why; later calls give E_MEDIAVIDEO_END
+    E_MEDIAVIDEO_FAILED = 3,  // later calls give E_MEDIAVIDEO_END
 };
 
 struct SMediaVideoReaderState;
@@ -48,7 +48,6 @@ public:
     // By its full path (UTF-16); on failure the reader stays closed.
     EMediaReaderError open(const char16_t* path);
     void close();
-    bool isOpen() const { return m_state != nullptr; }
     // Zeroed when closed.
     SMediaVideoFormat format() const;
 
@@ -61,9 +60,7 @@ public:
     u32 soundFrames() const;
     // Back to the start; false when the file cannot seek (the reader is then at its end).
     bool rewind();
-    EMediaReaderError lastError() const { return m_lastError; }
 
 private:
     SMediaVideoReaderState* m_state = nullptr;
-    EMediaReaderError m_lastError = E_MEDIAERR_NONE;
 };

@@ -514,15 +514,6 @@ ESoundResult ClSoundSystem::getMasterChannelGroup(ClChannelGroup* group) {
     return E_SOUND_OK;
 }
 
-ESoundResult ClSoundSystem::getChannelsPlaying(s32* count) const {
-    if (count == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    std::lock_guard<std::mutex> guard(m_state->lock);
-    s32 playing = 0;
-    for (const SChannelSlot& channel : m_state->channels) playing += channel.state == E_CHANNELSTATE_PLAYING ? 1 : 0;
-    *count = playing;
-    return E_SOUND_OK;
-}
-
 ESoundResult ClSoundSystem::getOutputLatency(u32* frames) const {
     if (frames == nullptr) return E_SOUND_ERR_INVALID_PARAM;
     std::lock_guard<std::mutex> guard(m_state->lock);
@@ -575,14 +566,6 @@ ESoundResult ClSound::getDefaults(f32* frequency, f32* volume, f32* pan, s32* pr
     if (pan != nullptr) *pan = 0.0f;
     if (priority != nullptr) *priority = SOUND_DEFAULT_PRIORITY;
     return E_SOUND_OK;
-}
-
-ESoundResult ClSound::getLength(u32* length, ESoundTimeUnit unit) const {
-    if (length == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    *length = 0;
-    ClLockedSound sound(m_system, m_id);
-    if (!sound) return E_SOUND_ERR_INVALID_HANDLE;
-    return positionInUnit(*sound, static_cast<f64>(sound->format.frameCount), unit, length);
 }
 
 ESoundResult ClSound::setLoopCount(s32 loopCount) {

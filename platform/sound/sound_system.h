@@ -166,8 +166,6 @@ public:
     // Default frequency (Hz, from the data or the stream's format), volume 1, pan 0, priority 128.
     // Any output may be null.
     ESoundResult getDefaults(f32* frequency, f32* volume, f32* pan, s32* priority) const;
-    // The length of one pass; 0 for a user stream of unknown length.
-    ESoundResult getLength(u32* length, ESoundTimeUnit unit) const;
     // The loop count new channels start with: -1 endless, 0 once, n: n more passes.
     ESoundResult setLoopCount(s32 loopCount);
 
@@ -271,7 +269,6 @@ public:
     // A new group, not connected: add it under the master group (or another group) to hear it.
     ESoundResult createChannelGroup(const char* name, ClChannelGroup* group);
     ESoundResult getMasterChannelGroup(ClChannelGroup* group);
-    ESoundResult getChannelsPlaying(s32* count) const;
 
     // The device latency the positions are corrected by, in output frames (0 for null outputs).
     ESoundResult getOutputLatency(u32* frames) const;

@@ -299,9 +299,6 @@ TEST_F(SoundMixer, EveryPcmFormatConvertsToTheSameLevels) {
         ClSound sound = memorySound(m_system, image);
         ClChannel channel = play(sound, false, -1.0f);
         EXPECT_EQ(mix(4), (Floats{-0.5f, 0, 0, 0, 0.5f, 0, 0, 0}));
-        u32 length = 0;
-        EXPECT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_PCM), E_SOUND_OK);
-        EXPECT_EQ(length, 3u);
         EXPECT_EQ(playing(channel), false);
         sound.release();
     }
@@ -347,11 +344,7 @@ TEST_F(SoundMixer, FileStreamFromARangeAndOggFromMemoryPlay) {
     const std::string ogg = folder.file("tone.ogg");
     if (std::system(("ffmpeg -hide_banner -loglevel error -f lavfi -i sine=frequency=600:duration=0.5 "
                      "-ar 48000 -c:a libvorbis -y '" + ogg + "' 2>/dev/null").c_str()) == 0) {
-        ClSound sound = memorySound(m_system, test_support::readFileBytes(ogg));
-        u32 length = 0;
-        ASSERT_EQ(sound.getLength(&length, E_SOUNDTIMEUNIT_MS), E_SOUND_OK);
-        EXPECT_NEAR(f64(length), 500.0, 30.0);
-        play(sound);
+        play(memorySound(m_system, test_support::readFileBytes(ogg)));
         EXPECT_NEAR(measuredPitch(mix(12000)), 600.0, 10.0);
     }
 }
