@@ -1,4 +1,5 @@
-// Files, directories, directory search, locks, text conversion and time.
+// Files, directories, directory search, text conversion and time. The profile lock is the program's
+// test (a second game on the same profile).
 #include "platform/os/os.h"
 #include "tests/support/temp_dir.h"
 
@@ -35,17 +36,6 @@ protected:
         EXPECT_EQ(osLastError(), uint32_t(E_OSERR_NO_MORE_FILES));
         osFindClose(find);
         return found;
-    }
-
-    // The file's first bytes, or the error that refused its opening.
-    static std::string readText(const std::string& path) {
-        SOsFile* file = osFileOpen(path.c_str(), E_OSFILE_READ_EXISTING);
-        if (!file) return "error " + std::to_string(osLastError());
-        char buffer[16];
-        uint32_t got = 0;
-        const bool read = osFileReadAt(file, 0, buffer, sizeof buffer, &got);
-        osFileClose(file);
-        return read ? std::string(buffer, got) : "read failed";
     }
 
     // The game's form of a path in the folder: UTF-16 with a backslash.
@@ -134,24 +124,6 @@ TEST_F(TempDirectory, APipeADeviceAndAFolderNeverOpenAsAFile) {
     ASSERT_NE(find, nullptr);
     osFindClose(find);
     EXPECT_EQ(data.attributes & (E_OSATTR_FILE | E_OSATTR_SPECIAL), uint32_t(E_OSATTR_SPECIAL));
-}
-
-// A locked file refuses a second lock, even from another open in the same process, keeps its
-// contents, and is free again once the holder closes it.
-TEST_F(TempDirectory, ALockedFileRefusesASecondLockUntilItsHolderClosesIt) {
-    writeFile("profile.lock", "kept");
-    const std::string path = m_root + "/profile.lock";
-    SOsFile* holder = osFileOpen(path.c_str(), E_OSFILE_READWRITE_KEEP);
-    ASSERT_NE(holder, nullptr);
-    ASSERT_TRUE(osFileTryLock(holder));
-    SOsFile* second = osFileOpen(path.c_str(), E_OSFILE_READWRITE_KEEP);
-    ASSERT_NE(second, nullptr);
-    EXPECT_FALSE(osFileTryLock(second));
-    EXPECT_EQ(osLastError(), uint32_t(E_OSERR_LOCK_VIOLATION));
-    EXPECT_EQ(readText(path), "kept");
-    osFileClose(holder);
-    EXPECT_TRUE(osFileTryLock(second));
-    osFileClose(second);
 }
 
 TEST(Time, CivilDatesAndCounters) {
