@@ -99,6 +99,15 @@ TEST_F(Particles, FullRegistryAndRetiringListsRefuse) {
     EXPECT_EQ(0u, registeredParticleSystemCount());
 }
 
+TEST_F(Particles, RandomWithVariance) {
+    EXPECT_EQ(10.0f, randomWithVariance(10.0f, 0.0f));
+    for (int i = 0; i < 1000; ++i) {
+        const f32 value = randomWithVariance(50.3f, 0.9f);
+        EXPECT_GE(value, 5.03f - 1e-5f) << value;
+        EXPECT_LE(value, 95.57f + 1e-5f) << value;
+    }
+}
+
 TEST_F(Particles, MegaEmitFillsThePoolAndNothingWhilePaused) {
     ClMegaParticleSystem mega;
     g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.0f;
@@ -252,6 +261,16 @@ TEST_F(DebrisAndFx, UnsteeredSpriteDrawsDoubleSizeAndDiesAtItsLifetime) {
     EXPECT_EQ(2u, drawListCounts(1).sprites);
     EXPECT_TRUE(fx.isEmpty());
     EXPECT_FALSE(fxParticleIsCurrent(sprite, generation));
+}
+
+TEST_F(DebrisAndFx, SteeredSpriteDrawsAGradientTrail) {
+    SFxParticle* sprite = fx.addSprite(ClVec3(0, 0, 0), 2.0f, 4.0f, 0.0f, 0xFF000000u, 0x00000000u, nullptr, nullptr, 44);
+    fx.steerParticle(sprite, ClVec3(3, 0, 0));  // head 0.5 s, length 3
+    fx.steerParticle(sprite, ClVec3(3, 0, 4));  // head 1.0 s, length 7
+    fx.update();
+    EXPECT_EQ(1u, drawListCounts(1).gradientLines);
+    EXPECT_EQ(7.0f, sprite->length);
+    EXPECT_EQ(1.0f, sprite->direction.x);
 }
 
 TEST_F(DebrisAndFx, ExplosionWithoutRoomForItsGlowRisesWithoutOne) {

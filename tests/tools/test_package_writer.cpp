@@ -68,7 +68,10 @@ TEST(PackageWriterPattern, NamePatternsMatchTheFileNameAndPathPatternsTheWholePa
 
 // What the entries hold is read back through the package reader by the package tests.
 
+// Hidden files and folders are left out.
 TEST_F(PackageWriterFolder, CompressesByPatternOnlyWhenSmallerAndStoresEffectsAndAudioPlain) {
+    writeSource(".hidden", "left out");
+    writeSource(".git/config", "left out");
     writeSource("Scripts/big.txt", compressible(5000));
     writeSource("Images/noise.bin", noise(3000));
     writeSource("Shaders/Glow.fxo", compressible(4000));
@@ -76,6 +79,7 @@ TEST_F(PackageWriterFolder, CompressesByPatternOnlyWhenSmallerAndStoresEffectsAn
     SPackageWriterOptions options;
     options.compressPatterns = {"*"};
     const std::vector<SPackageListing> lines = packAndList(options);
+    EXPECT_EQ(lines.size(), 4u);
     const SPackageListing big = line(lines, "Scripts\\big.txt");
     EXPECT_THAT(big.compressedSize, AllOf(Gt(0u), Lt(big.size)));
     for (const char* stored : {"Images\\noise.bin", "Shaders\\Glow.fxo", "Audio\\Music.ogg"})
