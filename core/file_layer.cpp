@@ -258,10 +258,6 @@ u32 fileExists(const C* path) {
     return 1;
 }
 
-bool isDotName(const char16_t* name) {
-    return (name[0] == u'.' && name[1] == 0) || (name[0] == u'.' && name[1] == u'.' && name[2] == 0);
-}
-
 }  // namespace
 
 void fileLayerInit() {
@@ -332,42 +328,6 @@ u32 readDiskFileBlocking(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer
         done += piece;
     }
     return E_FILESTATUS_OK;
-}
-
-u32 listDirectoryW(ClArray<SDirectoryEntry>* out, const char16_t* path, u32 attributeMask, bool skipDots,
-                   bool pathIsPattern) {
-    if (!out) return E_FILESTATUS_SEARCH_FAILED;
-    out->init();
-    if (!pathAcceptable(path)) return E_FILESTATUS_SEARCH_FAILED;
-
-    char16_t pattern[FILE_PATH_LIMIT + 2];
-    u32 length = 0;
-    while (path[length] != 0) {
-        pattern[length] = path[length];
-        ++length;
-    }
-    if (!pathIsPattern) {
-        if (pattern[length - 1] != u'\\' && pattern[length - 1] != u'/') pattern[length++] = u'\\';
-        pattern[length++] = u'*';
-    }
-    pattern[length] = 0;
-
-    SOsFindData found;
-    SOsFind* find = osFindFirst(pattern, &found);
-    if (!find) return osLastError() == E_OSERR_NO_MORE_FILES ? E_FILESTATUS_OK : E_FILESTATUS_SEARCH_FAILED;
-    do {
-        if (skipDots && isDotName(found.name)) continue;
-        if ((found.attributes & attributeMask) == 0) continue;
-        SDirectoryEntry entry{};
-        entry.attributes = found.attributes;
-        for (u32 i = 0; i < u32(OS_FIND_NAME_LENGTH) && i < FILE_PATH_LIMIT - 1 && found.name[i] != 0; ++i) {
-            entry.name[i] = found.name[i];
-        }
-        out->push(entry);
-    } while (osFindNext(find, &found));
-    const u32 error = osLastError();
-    osFindClose(find);
-    return error == E_OSERR_NO_MORE_FILES ? E_FILESTATUS_OK : E_FILESTATUS_SEARCH_FAILED;
 }
 
 u32 fileExistsA(const char* path) { return fileExists(path); }

@@ -11,7 +11,6 @@
 // under the file-system lock, so the main thread and the song analysis may open files at once.
 #pragma once
 
-#include "core/array.h"
 #include "core/file_status.h"
 #include "core/types.h"
 #include "platform/os/os.h"
@@ -83,26 +82,6 @@ u32 readDiskFileAsync(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, D
 u32 readDiskFileBlocking(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer);
 
 inline bool diskFileReadInFlight(const SDiskFileSlot* slot) { return slot->pieceInFlight; }
-
-enum EFileAttribute : u32 {
-    E_FILEATTR_DIRECTORY = 1,
-    E_FILEATTR_READONLY = 2,
-    E_FILEATTR_HIDDEN = 4,
-    E_FILEATTR_SYSTEM = 8,
-    E_FILEATTR_FILE = 16,  // never set on a directory
-};
-
-struct SDirectoryEntry {
-    u32 attributes;
-    char16_t name[FILE_PATH_LIMIT];
-};
-
-// Fills the array (set up on first use, emptied otherwise) with the entries of the directory
-// whose attributes share a flag with the mask. The search pattern is path + "\*", or the path
-// itself when it already ends in a pattern. 0 when the search ran to its end, 15 when it could
-// not start or broke off.
-u32 listDirectoryW(ClArray<SDirectoryEntry>* out, const char16_t* path, u32 attributeMask, bool skipDots,
-                   bool pathIsPattern = false);
 
 // 1 when the file can be opened for reading, else 0.
 u32 fileExistsA(const char* path);

@@ -15,7 +15,6 @@ enum EFileStatus : u32 {
     E_FILESTATUS_CLOSE_FAILED = 11,
     E_FILESTATUS_NOT_READY = 12,         // a file object with an operation in flight
     E_FILESTATUS_EMPTY_FILE = 13,
-    E_FILESTATUS_SEARCH_FAILED = 15,
 };
 
 // Paths of this many units (bytes of UTF-8, or UTF-16 units) or more are refused.

@@ -255,31 +255,6 @@ TEST_F(FileLayer, SeveralThreadsOpenReadAndCloseFilesAtOnce) {
     for (SDiskFileSlot* slot : slots) closeDiskFile(slot);
 }
 
-TEST_F(FileLayer, ListingWithMaskOneAndSkipDotsGivesOnlySubDirectories) {
-    std::filesystem::create_directory(m_dir.path() / "Albums");
-    std::filesystem::create_directory(m_dir.path() / "Singles");
-    makeFile("track.mp3", patternBytes(4));
-    makeFile("notes.txt", patternBytes(4));
-
-    ClArray<SDirectoryEntry> entries;
-    // The names found, sorted, then the status when the listing failed.
-    auto list = [&](const char16_t* suffix, u32 mask, bool skipDots, bool pattern = false) {
-        const u32 status = listDirectoryW(&entries, (widePath(m_dir.str()) + suffix).c_str(), mask, skipDots, pattern);
-        std::vector<std::string> names;
-        for (const SDirectoryEntry& entry : entries) names.push_back(osWideToUtf8(entry.name));
-        std::sort(names.begin(), names.end());
-        if (status != OK) names.push_back("status " + std::to_string(status));
-        return names;
-    };
-    using Names = std::vector<std::string>;
-    EXPECT_EQ(list(u"", E_FILEATTR_DIRECTORY, true), (Names{"Albums", "Singles"}));
-    EXPECT_EQ(list(u"", E_FILEATTR_DIRECTORY, false), (Names{".", "..", "Albums", "Singles"}));
-    EXPECT_EQ(list(u"\\", E_FILEATTR_FILE, true), (Names{"notes.txt", "track.mp3"}));
-    EXPECT_EQ(list(u"\\*.MP3", E_FILEATTR_FILE, true, true), Names{"track.mp3"});
-    EXPECT_EQ(list(u"\\missing", E_FILEATTR_DIRECTORY, true), Names{"status 15"});
-    entries.release();
-}
-
 // A process file-size limit makes writes past it fail as a full disk would.
 class ClFileSizeLimit {
 public:
