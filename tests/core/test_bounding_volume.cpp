@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include "core/bounding_volume.h"
 #include "tests/support/vec_text.h"
@@ -90,24 +89,6 @@ TEST(BoundingVolumeDeathTest, NonSpheresAreRefusedWhereASphereIsRequired) {
     EXPECT_EXIT(world.sweepSpheres(local, ClMatrix44(), ClMatrix44()), ::testing::ExitedWithCode(3),
                 "local entry 0 is of kind");
     local.release();
-}
-
-TEST(BoundingVolumeList, SweepSpheresRunsEachLocalSphereFromPreviousToCurrent) {
-    ClBoundingVolumeList local;
-    local.reset();
-    local.push(SCollisionSphere{E_BOUNDS_SPHERE, 1.0f, ClVec3(0, 0, 0), ClVec3(0, 0, 0)});
-    local.push(SCollisionSphere{E_BOUNDS_SPHERE, 0.5f, ClVec3(5, 0, 0), ClVec3(5, 0, 0)});
-    const std::string still = std::to_string(E_BOUNDS_SPHERE) + " ", swept = std::to_string(E_BOUNDS_SWEPT_SPHERE) + " ";
-    EXPECT_EQ(text(local), still + "(1 0 0) (0 0 0) (0 0 0), " + still + "(0.5 0 0) (5 0 0) (5 0 0)");
-
-    ClBoundingVolumeList world;
-    ClMatrix44 origin, raised;
-    raised.setTranslationXYZ(0, 0, 10);
-    world.sweepSpheres(local, origin, raised);
-    world.sweepSpheres(local, origin, raised);  // refills, no growth
-    EXPECT_EQ(text(world), swept + "(1 0 0) (0 0 0) (0 0 10), " + swept + "(0.5 0 0) (5 0 0) (5 0 10)");
-    local.release();
-    world.release();
 }
 
 TEST(BoundingVolumeList, CoverSegmentLaysSpheresOneDiameterApart) {

@@ -24,19 +24,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Directories, DataDirPrefixIsRemovedWithItsSlashesTurnedAndSetDataDirResetsUserDataDir) {
-    setDataDir("game/data/");
-    char nested[64] = "x\\game\\data\\project.ini", other[64] = "Scripts\\playbalance.txt";
-    removeDataDirPrefix(nested);
-    removeDataDirPrefix(other);
-    EXPECT_EQ(std::string(nested), "project.ini");
-    EXPECT_EQ(std::string(other), "Scripts\\playbalance.txt");
-
-    setUserDataDirW(u"/home/x\\");
-    setDataDir("data/");
-    EXPECT_EQ(std::u16string(getUserDataDirW()), u".\\");
-}
-
 TEST_F(Directories, LanguageComesFromTheSettingOrItsCodeWithoutRegardToCaseElseEnglish) {
     configSetValue("LANG", "GER");
     buildLangDir();

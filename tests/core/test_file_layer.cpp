@@ -6,10 +6,7 @@
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
-#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
@@ -255,39 +252,6 @@ TEST_F(FileLayer, SeveralThreadsOpenReadAndCloseFilesAtOnce) {
     for (SDiskFileSlot* slot : slots) closeDiskFile(slot);
 }
 
-// A process file-size limit makes writes past it fail as a full disk would.
-class ClFileSizeLimit {
-public:
-    explicit ClFileSizeLimit(rlim_t bytes) : m_oldHandler(std::signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit limit{bytes, m_saved.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~ClFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved), std::signal(SIGXFSZ, m_oldHandler); }
-
-private:
-    rlimit m_saved{};
-    void (*m_oldHandler)(int);
-};
-
-TEST_F(FileLayer, WholeFileWritesReplaceTheFileAndAFailedOneLeavesItAsItWas) {
-    const std::u16string folder = widePath(m_dir.str()) + u"\\user\\SAVEDATA";
-    const std::u16string file = folder + u"\\GM-DATA";
-    const fs::path written = m_dir.path() / "user/SAVEDATA/GM-DATA";
-    EXPECT_EQ(createDirectoryW(folder.c_str()), 1u);
-    EXPECT_EQ(writeWholeFileW(file.c_str(), patternBytes(5000).data(), 5000), OK);
-    EXPECT_EQ(writeWholeFileW(file.c_str(), "old", 3), OK);
-    {
-        ClFileSizeLimit diskFull(4096);
-        EXPECT_EQ(writeWholeFileW(file.c_str(), patternBytes(8192).data(), 8192), u32(E_FILESTATUS_WRITE_FAILED));
-    }
-    EXPECT_EQ(readFileText(written), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(written.parent_path()), {}), 1) << "the temporary file stays";
-
-    EXPECT_EQ(writeWholeFileW((widePath(m_dir.str()) + u"\\no\\such\\folder\\file").c_str(), "abc", 3),
-              u32(E_FILESTATUS_WRITE_FAILED));
-}
-
 TEST(FileLayerLock, InitTakesOnePooledLockAndShutdownGivesItBack) {
     critSectionPoolInit();
     const u32 before = critSectionPoolUseCount();
@@ -296,13 +260,6 @@ TEST(FileLayerLock, InitTakesOnePooledLockAndShutdownGivesItBack) {
     EXPECT_EQ(critSectionPoolUseCount(), before + 1);
     fileLayerShutdown();
     EXPECT_EQ(critSectionPoolUseCount(), before);
-}
-
-TEST(FileLayerReports, LastErrorNamesTheErrorAndReturnsIt) {
-    osSetLastError(E_OSERR_NOT_FOUND);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(reportLastError(), u32(E_OSERR_NOT_FOUND));
-    EXPECT_EQ(testing::internal::GetCapturedStderr().substr(0, 21), "failed with error 2: ");
 }
 
 }  // namespace

@@ -3,35 +3,13 @@
 #include <gtest/gtest.h>
 #include "tests/support/fatal_catch.h"
 
-#include <cstdint>
-
 using namespace test_support;
 
 namespace {
 
 using GlobalObjectsFatal = FatalThrowingTest;
 
-bool isAligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15u) == 0; }
-
-struct SPooledRecord {
-    u32 value;
-    u32 poolIndex;
-};
-
 }  // namespace
-
-TEST(BucketTable, ThousandBucketsHaveMaskAndZeroedAlignedBlocks) {
-    ClBucketTable table(32, 64);
-    table.init(1024, 16);
-    for (u32 i : {0u, 1023u}) {
-        const SBucket& bucket = table.buckets[i];
-        ASSERT_TRUE(isAligned16(bucket.records));
-        ASSERT_TRUE(isAligned16(bucket.secondRecords));
-        const u8* second = static_cast<const u8*>(bucket.secondRecords);
-        for (u32 b = 0; b < 16 * 64; ++b) ASSERT_EQ(second[b], 0u);
-    }
-    table.release();
-}
 
 TEST_F(GlobalObjectsFatal, BucketTableReleaseClearsRebuildWorksAndCountsArePowersOfTwo) {
     ClBucketTable table(32, 4);
@@ -77,16 +55,4 @@ TEST_F(GlobalObjectsFatal, GetOrAddStopsWithoutSlotsWhenFullAndOnHashZero) {
     EXPECT_EQ(getOrAdd(table, "A"), &slots[0]);  // a full table still finds its names
     EXPECT_THROW(getOrAdd(table, "C"), SFatal);
     EXPECT_THROW(getOrAdd(table, ""), SFatal);
-}
-
-TEST(LazyFixedPool, AllocatesOnlyAtInitAndASecondInitKeepsThePool) {
-    ClLazyFixedPool<SPooledRecord, 4> lazy;
-    EXPECT_EQ(lazy.get(), nullptr);
-    lazy.init();
-    ASSERT_TRUE(lazy.isReady());
-    ClFixedPool<SPooledRecord, 4>& pool = *lazy.get();
-    lazy.init();
-    EXPECT_EQ(lazy.get(), &pool);
-    lazy.release();
-    EXPECT_FALSE(lazy.isReady());
 }

@@ -87,25 +87,6 @@ TEST_F(LogManager, RefusedLogsAndUnknownNamesGiveTheSentinel) {
     for (SCritSection* lock : taken) critSectionDestroy(lock);
 }
 
-TEST_F(LogManager, TwoWritesArriveInOrderAfterTheNextWakeAndCloseWritesEveryEarlierLine) {
-    const LogHandle log = open("VEDOVoz", "audio.log");
-    ASSERT_NE(log, logSentinel());
-    EXPECT_EQ(findLog("vedovoz"), log);
-    writeLog(log, "first %d", 1);
-    writeLog(log, "second %s", "two");
-    logManagerWake();
-    for (int i = 0; i < 500 && text("audio.log") != "first 1\nsecond two\n"; ++i) osSleep(10);
-    EXPECT_EQ(text("audio.log"), "first 1\nsecond two\n");
-
-    const LogHandle decode = open("decode", "decode.log");
-    std::string expected;
-    for (int i = 0; i < 100; ++i) writeLog(decode, "line %d", i), expected += "line " + std::to_string(i) + "\n";
-    writeLog(decode, "%s", std::string(LOG_LINE_MAX_LENGTH + 100, 'x').c_str());
-    EXPECT_EQ(closeLog("decode"), 1);
-    writeLog(decode, "after the close");
-    EXPECT_EQ(text("decode.log"), expected + std::string(LOG_LINE_MAX_LENGTH, 'x') + "\n");
-}
-
 TEST_F(LogManager, HandlesSurviveANinthOpenAndTheCloseOfAnEarlierLogAndShutdownWritesThemAll) {
     std::vector<LogHandle> logs;
     for (int i = 0; i < 9; ++i) {
@@ -117,18 +98,6 @@ TEST_F(LogManager, HandlesSurviveANinthOpenAndTheCloseOfAnEarlierLogAndShutdownW
     for (int i = 1; i < 9; ++i) writeLog(logs[i], "to %d", i);
     logManagerShutdown();
     for (int i = 1; i < 9; ++i) EXPECT_EQ(text("log" + std::to_string(i) + ".txt"), "to " + std::to_string(i) + "\n");
-}
-
-TEST_F(LogManager, LinesFromSeveralThreadsAllArrive) {
-    const LogHandle log = open("shared", "shared.log");
-    SWriters writers(log, 4, 2000);
-    while (writers.finished.load() < 4) {
-        logManagerWake();
-        osSleep(1);
-    }
-    writers.join();
-    EXPECT_EQ(closeLog("shared"), 1);
-    EXPECT_EQ(linesPerThread("shared.log", 4), std::vector<u32>(4, 2000));
 }
 
 TEST_F(LogManager, WritersRacingACloseLoseOnlyLinesAfterIt) {

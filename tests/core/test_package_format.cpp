@@ -18,13 +18,6 @@ SPackageTableInput plainInput(u32 hash, u32 offset, u32 size, const char* path =
     return {hash, {compressedSize != 0, encipheredSize != 0, offset, size, compressedSize, encipheredSize}, path};
 }
 
-// "offset/size" of the hash's entry (one entry's place), "-" when it is not found.
-std::string found(const SPackageTableView& view, u32 hash) {
-    SPackageEntry entry;
-    if (!packageTableFind(view, hash, &entry)) return "-";
-    return std::to_string(entry.dataOffset) + "/" + std::to_string(entry.size);
-}
-
 std::vector<u8> buildImage(const std::vector<SPackageTableInput>& inputs) {
     std::vector<u8> image;
     const SPackageBuildResult result = packageTableBuild(inputs.data(), u32(inputs.size()), &image);
@@ -41,70 +34,6 @@ EPackageTableError openCopy(const std::vector<u8>& bytes, u64 dataSize, SPackage
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------
-// Layout and look-up
-
-TEST(PackageFormat, ImageHasTheDocumentedLayoutAndEveryEntryIsFoundByItsHash) {
-    const std::vector<u8> image = buildImage({plainInput(0x11223344u, 0x40, 5, "a.txt", 3)});
-
-    ASSERT_GE(image.size(), 16u + 4 + 12 + 28);
-    // The count, the hash's low byte first on disk, then the descriptor's flag, offset and stream size.
-    const u32 record = loadLe32(&image[16]), descriptor = loadLe32(&image[record]);
-    EXPECT_EQ(loadLe32(&image[8]), 1u);
-    EXPECT_EQ(image[record + 8], 0x44u);
-    EXPECT_EQ(loadLe32(&image[descriptor]), 1u);
-    EXPECT_EQ(loadLe32(&image[descriptor + 8]), 0x40u);
-    EXPECT_EQ(loadLe32(&image[descriptor + 20]), 3u);
-    EXPECT_STREQ(reinterpret_cast<const char*>(&image[loadLe32(&image[record + 4])]), "a.txt");
-
-    const char* paths[] = {"project.ini", "Lang\\eng\\Strings\\Win32.lang", "Scripts\\playbalance.txt",
-                           "Camera\\CameraFrames.txt", "Shaders\\Glow.fxo"};
-    std::vector<SPackageTableInput> inputs;
-    std::vector<u32> hashes;
-    for (u32 i = 0; i < 5; ++i) {
-        hashes.push_back(crc32TextNoCase(paths[i]));
-        inputs.push_back(plainInput(hashes.back(), i * 16, i + 1, paths[i]));
-    }
-    const std::vector<u8> table = buildImage(inputs);
-    SPackageTableView view;
-    ASSERT_EQ(packageTableOpen(&view, table.data(), table.size(), 1000), E_PACKAGETABLE_OK);
-    EXPECT_EQ(packageTableCount(view), 5u);
-    for (u32 i = 0; i < 5; ++i) EXPECT_EQ(found(view, hashes[i]), std::to_string(i * 16) + "/" + std::to_string(i + 1)) << paths[i];
-    EXPECT_EQ(found(view, crc32TextNoCase("missing.txt")), "-");
-}
-
-TEST(PackageFormat, HashesDifferingOnlyInTheSignBitAreBothFoundAndAnEmptyTableFindsNothing) {
-    const std::vector<u8> image = buildImage({plainInput(0x00000010u, 0, 1), plainInput(0x80000010u, 16, 2),
-                                              plainInput(0x7FFFFFFFu, 32, 3), plainInput(0xFFFFFFFFu, 48, 4)});
-    SPackageTableView view;
-    ASSERT_EQ(packageTableOpen(&view, image.data(), image.size(), PACKAGE_DATA_SIZE_UNKNOWN), E_PACKAGETABLE_OK);
-    // Sorted as signed integers: the negative keys come first.
-    EXPECT_EQ(packageTableHashAt(view, 0), 0x80000010u);
-    EXPECT_EQ(found(view, 0x00000010u), "0/1");
-    EXPECT_EQ(found(view, 0x80000010u), "16/2");
-    EXPECT_EQ(found(view, 0x7FFFFFFFu), "32/3");
-    EXPECT_EQ(found(view, 0xFFFFFFFFu), "48/4");
-    // An empty table opens and finds nothing.
-    const std::vector<u8> empty = buildImage({});
-    ASSERT_EQ(packageTableOpen(&view, empty.data(), empty.size(), 0), E_PACKAGETABLE_OK);
-    EXPECT_FALSE(packageTableFind(view, 0, nullptr));
-}
-
-TEST(PackageFormat, GenericViewReadsOtherRecordSizes) {
-    // A string-table-like image: header, array of 2, two 16-byte records with payload offsets.
-    std::vector<u8> image(16 + 8 + 32, 0);
-    const std::pair<u32, u32> words[] = {{0, 16}, {8, 2}, {16, 24}, {20, 40}, {24, 7}, {32, u32(-5)}, {40, 9}, {48, 3}};
-    for (const auto& [at, value] : words) storeLe32(&image[at], value);
-    SRelocTableView view;
-    ASSERT_EQ(relocTableOpen(&view, image.data(), image.size(), 16), E_RELOCTABLE_OK);
-    EXPECT_EQ(relocTableFind(view, 3), 1);
-    EXPECT_EQ(relocTablePayloadOffset(view, u32(relocTableFind(view, u32(-5)))), 7u);
-    EXPECT_EQ(relocTableFind(view, 4), -1);
-    // The last record needs all 16 bytes.
-    image.resize(image.size() - 1);
-    EXPECT_EQ(relocTableOpen(&view, image.data(), image.size(), 16), E_RELOCTABLE_RECORD_PAST_END);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Writer refusals

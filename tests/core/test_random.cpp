@@ -38,12 +38,6 @@ u64 pairOfDraws() {
     return low | (high << 32);
 }
 
-// Overrides the unit draw only, to show which operations go through it.
-class ClHalfwayRandObj : public ClRandObjSFMT {
-public:
-    f32 randomUnitFloat() override { return 0.5f; }
-};
-
 }  // namespace
 
 // ---- Global SFMT-19937 generator: worked values ----
@@ -78,31 +72,6 @@ TEST(SfmtGenerator, DiscardingWordsLeavesTheGeneratorWhereDrawingThemDoes) {
     EXPECT_EQ(g_sfmtState.index, drawn.index);
     EXPECT_EQ(g_sfmtState.draws, drawn.draws);
     EXPECT_EQ(sfmtGenRand32(), nextDrawn);
-}
-
-// A run hands out the words single draws would, one at a time or taken at once, from the state
-// and across a regeneration, and leaves the index and the draw count where they leave them.
-TEST(SfmtGenerator, ARunDrawsWhatSingleDrawsDoAndLeavesTheGeneratorWhereTheyDo) {
-    sfmtInitGenRand(4321);
-    for (u32 i = 0; i < 600; ++i) sfmtGenRand32();
-    std::vector<u32> single(44);
-    for (u32& word : single) word = sfmtGenRand32();
-    const SSfmtState drawn = g_sfmtState;
-    sfmtInitGenRand(4321);
-    for (u32 i = 0; i < 600; ++i) sfmtGenRand32();
-    std::vector<u32> run;
-    {
-        ClSfmtRun random;
-        u32 spare[30];
-        const u32* inState = random.take(10, spare);
-        run.insert(run.end(), inState, inState + 10);
-        for (u32 i = 0; i < 4; ++i) run.push_back(random.next());
-        const u32* across = random.take(30, spare);
-        run.insert(run.end(), across, across + 30);
-    }
-    EXPECT_EQ(run, single);
-    EXPECT_EQ(g_sfmtState.index, drawn.index);
-    EXPECT_EQ(g_sfmtState.draws, drawn.draws);
 }
 
 // An all-zero state is a fixed point of the recursion; a draw before the start-up seeds must not
@@ -158,13 +127,4 @@ TEST(RandObjSFMTDraws, Draw7FFFFFFFReducesToZeroFirst) {
     forceNextDraw(generator, 0xFFFFFFFFu);
     EXPECT_EQ(generator.randomBelow(1000), 1u);
     EXPECT_EQ(generator.randomBelow(0), 0u) << "a zero count does not divide by zero";
-}
-
-TEST(RandObjSFMTDraws, AroundDrawsFromTheSpreadIntervalThroughTheUnitDrawOperation) {
-    ClHalfwayRandObj halfway;
-    EXPECT_EQ(halfway.randomFloatInRange(2.0f, 4.0f), 3.0f);
-    EXPECT_EQ(halfway.randomAround(10.0f, 0.5f), 10.0f);
-    ClRandObjSFMT a, b;
-    a.seed(99), b.seed(99);
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(a.randomAround(20.0f, 0.25f), b.randomFloatInRange(15.0f, 25.0f));
 }

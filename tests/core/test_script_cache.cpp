@@ -1,13 +1,9 @@
-#include "core/packages.h"
 #include "core/script_cache.h"
 #include "core/script_node.h"
-#include "core/script_parser.h"
 #include <gtest/gtest.h>
 #include "tests/support/fatal_catch.h"
 #include "tests/support/memory_script_source.h"
-#include "tests/support/package_test.h"
 
-#include <map>
 #include <string>
 
 using namespace test_support;
@@ -17,18 +13,6 @@ namespace {
 class ScriptCache : public FatalThrowingTest {
 protected:
     ClInstalledScripts source;
-};
-
-class ScriptPackages : public PackageTest {
-protected:
-    void SetUp() override {
-        PackageTest::SetUp();
-        scriptRegistriesInit();
-    }
-    void TearDown() override {
-        freeAllScripts();
-        PackageTest::TearDown();
-    }
 };
 
 }  // namespace
@@ -47,38 +31,8 @@ TEST(ScriptRegistry, BucketHashUsesSignedBytesAndASinglePrecisionProduct) {
     EXPECT_EQ(scriptBucketHash((key + "\x02\x04").c_str()), 268500992u);
 }
 
-TEST(ScriptRegistry, KeysSharingABucketStayApart) {
-    // "ab" and "ba" have swapped sums and so the same bucket.
-    ClScriptRegistry registry;
-    // Keys are case-sensitive.
-    uintptr_t value = 0;
-    EXPECT_TRUE(registry.insert("ab", 1));
-    EXPECT_TRUE(registry.insert("ba", 2));
-    EXPECT_FALSE(registry.insert("ab", 3));
-    EXPECT_FALSE(registry.find("AB", nullptr));
-    EXPECT_TRUE(registry.remove("ba"));
-    EXPECT_TRUE(registry.find("ab", &value));
-    EXPECT_EQ(value, 1u);
-    String key;
-    ASSERT_TRUE(registry.removeFirst(&key, &value));
-    EXPECT_STREQ(key.getText(), "ab");
-    EXPECT_FALSE(registry.find("ab", nullptr));
-}
-
 // ---------------------------------------------------------------------------------------------
 // Cache
-
-TEST_F(ScriptCache, LoadedTreeIsCachedUntilReloaded) {
-    source.files["playbalance.txt"] = "spawn_bar_range { { 1, 2 } }";
-    ClScriptNode* first = getScript("playbalance.txt", 0);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(getScript("playbalance.txt", 0), first);
-    source.files["playbalance.txt"] = "spawn_bar_range { { 3, 4 } }";
-    ClScriptNode* second = getScript("playbalance.txt", 1);
-    const ClScriptNode* range = ClScriptNode::getNamedChildOrDie(second, "spawn_bar_range");
-    EXPECT_EQ(source.reads["playbalance.txt"], 2);
-    EXPECT_EQ(range->getChild(0)->getChild(0)->getInt(), 3);
-}
 
 TEST_F(ScriptCache, MissingScriptIsRetriedAndFreeAllEmptiesBothRegistries) {
     EXPECT_EQ(getScript("sos.txt", 0), nullptr);
@@ -116,21 +70,4 @@ TEST_F(ScriptCache, ReloadingAScriptKeepsItsClass) {
     ASSERT_NE(reloaded, nullptr);
     EXPECT_EQ(findScriptClass("Boss"), ClScriptNode::getNamedChildOrDie(reloaded, "Boss"));
     EXPECT_EQ(scriptClassCount(), 1u);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Scripts read from a mounted package
-
-TEST_F(ScriptPackages, ScriptAndItsIncludeComeFromThePackage) {
-    writeSource("ASPEC", "Scripts/playbalance.txt", "<<inject[shared/levels.txt]>>\nscore_wavekill_base_bonus = 1.5;\n");
-    writeSource("ASPEC", "Scripts/shared/levels.txt", "spawn_bar_range { { 1, 2 } { 2, 3 } }\n");
-    packAndMount("ASPEC", {{"*.txt"}, {}, {}, ""});
-
-    ClScriptNode* tree = getScript("playbalance.txt", 0);
-    ASSERT_NE(tree, nullptr);
-    EXPECT_EQ(ClScriptNode::getNamedChildOrDie(tree, "spawn_bar_range")->getChild(1)->getChild(1)->getInt(), 3);
-    EXPECT_FLOAT_EQ(ClScriptNode::getNamedChildOrDie(tree, "score_wavekill_base_bonus")->getFloat(), 1.5f);
-    EXPECT_EQ(getScript("guardian_movies.txt", 0), nullptr);
-    // Every file object went back to the pool.
-    EXPECT_EQ(getAssetFileCount(), 0u);
 }

@@ -41,14 +41,6 @@ TEST_F(ScriptNode, ValuesReadAsTheOtherKindAreConvertedAndNonNumbersReadAsZero) 
     for (const char* name : {"t", "bare", "blk"}) EXPECT_EQ(ClScriptNode::getNamedChildOrDie(other.get(), name)->getFloat(), 0.0f) << name;
 }
 
-TEST_F(ScriptNode, Vector3ReadsTheFirstThreeChildrenAndKeepsW) {
-    TreePtr root = parse("pos { 1.5, 2, -3.25, 9 }");
-    ClVec3 v(0.0f, 0.0f, 0.0f, 42.0f);
-    ClScriptNode::getNamedChildOrDie(root.get(), "pos")->getVector3(&v);
-    EXPECT_EQ(v.z, -3.25f);
-    EXPECT_EQ(v.w, 42.0f);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Finding children
 

@@ -53,12 +53,6 @@ TEST(StringCompare, UnsignedCFoldingAndNoLengthLimit) {
     EXPECT_NE(strCompareNoCase("\xC9", "\xE9"), 0);
 }
 
-TEST(StringFind, LastChar) {
-    const char16_t* text = u"Music\\Album\\Album\\track.ogg";
-    EXPECT_EQ(wstrFindLastChar(text, u'\\'), text + 17);
-    EXPECT_EQ(wstrFindLastChar(u"", u'\\'), nullptr);
-}
-
 TEST(StringCopyN, CopiesAndAppendsTerminateWithinTheBoundNeverSplitAPairAndZeroCapacityWritesNothing) {
     EXPECT_EQ((filled<char, 8>(strCopyN, "abcdefghijk")), "1:abcdefg|");
     EXPECT_EQ((filled<char, 8>(strCopyN, "ab")), "0:ab||||||");

@@ -42,32 +42,3 @@ TEST_F(SweepSegment, GrowsToItsSpanSlidesAndFinishesWhenLowPassesTheEndEitherWay
     while (s.update() && updates < 100) ++updates;
     EXPECT_EQ(s.high, 0.0f);
 }
-
-// The piece begun mid-track is the span behind the lead, as the update keeps it, not the
-// whole track behind it.
-TEST_F(SweepSegment, OffsetStartHoldsAtMostTheSpanAndStandsWithTheGameClock) {
-    ClSweepSegment s;
-    s.initAtOffset(1.0f, 0.7f, 0.2f, 1.0f);
-    EXPECT_FLOAT_EQ(s.low, 0.5f);
-    EXPECT_EQ(s.high, 0.7f);
-
-    // A lead still ahead of the track: empty at the start until it arrives.
-    s.initAtOffset(150.0f, -60.0f, 80.0f, 900.0f);
-    EXPECT_EQ(s.hasStarted(), 0u);
-    setStep(1.0f / 60.0f);
-    EXPECT_EQ(s.update(), 1u);
-    EXPECT_EQ(s.hasStarted(), 0u);
-
-    sfmtInitGenRand(7);
-    for (int i = 0; i < 50; ++i) {
-        s.initAtRandomOffset(1.0f, 0.25f, 0.5f);
-        EXPECT_GE(s.lead, 0.0f) << s.lead << " " << s.low;
-        EXPECT_LE(s.lead, 1.0f) << s.lead << " " << s.low;
-        EXPECT_LE(s.high - s.low, 0.25f + 1e-6f) << s.lead << " " << s.low;
-    }
-    // A stopped game clock holds the piece where it is.
-    s.initAtOffset(10.0f, 5.0f, 2.0f, 3.0f);
-    setStep(0.0f);
-    EXPECT_EQ(s.update(), 1u);
-    EXPECT_EQ(s.low, 3.0f);
-}

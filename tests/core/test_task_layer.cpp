@@ -80,18 +80,6 @@ protected:
     }
 };
 
-TEST_F(TaskLayer, PartsRunOnWorkersAndFinishRunsOnceOnTheMainThread) {
-    auto state = newState(10);
-    SWorkerTask* task = create(state.get());
-    ASSERT_NE(task, nullptr);
-    // The task is stored before the start routine runs.
-    EXPECT_EQ(state->task, task);
-    EXPECT_EQ(task->partsStarted, 10u);
-    EXPECT_EQ(taskWait(task), 0u);
-    EXPECT_EQ(state->summary(), "ran 10 (10 off main), finished 1x after 10 on main");
-    EXPECT_EQ(taskRelease(task), 1);
-}
-
 TEST_F(TaskLayer, TaskWithNoPartsIsDoneAtOnceAndANullTaskIsDoneAndRefused) {
     auto state = newState(0);
     SWorkerTask* task = create(state.get());

@@ -33,14 +33,6 @@ TEST(TextReader, LinesEndAfterEitherBreak) {
     EXPECT_EQ(nextLine(reader, 16), "<end>");
 }
 
-TEST(TextReader, ALineLongerThanTheBufferContinuesAsTheNext) {
-    const std::string text = "abcdefg\n";
-    STextReader reader = textReaderOver(text.data(), u32(text.size()));
-    EXPECT_EQ(nextLine(reader, 4), "abc");
-    EXPECT_EQ(nextLine(reader, 4), "def");
-    EXPECT_EQ(nextLine(reader, 4), "g\n");
-}
-
 TEST(TextReader, ReadLineRefusesWithoutSourceOrRoomAndClosingForgetsTheCallersBlock) {
     char line[8];
     STextReader none;

@@ -440,6 +440,7 @@ TEST_F(UserSaveWriteFailure, AFailedWriteIsFoundByTheNextStartUntilAWriteSucceed
     EXPECT_EQ(saveWriteUnderASizeLimit(), 0);
     EXPECT_EQ(libraryWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
     EXPECT_EQ(readFileBytes(m_path), m_old);
+    EXPECT_FALSE(std::filesystem::exists(m_path + ".tmp")) << "the temporary file is removed";
     EXPECT_TRUE(std::filesystem::exists(m_path + ".unsaved"));
     noteEarlierWriteFailure(E_DAMAGED_USER_SAVE, USER_SAVE_RELATIVE_PATH);
     EXPECT_EQ(libraryEarlierWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
