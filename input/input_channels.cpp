@@ -35,7 +35,6 @@ bool isOn(f32 value) { return value > INPUT_CHANNEL_ON_THRESHOLD; }
 void initInput(u32, u32 channelCount) {
     g_pPlatformInput = std::make_unique<ClInputHWtoECPlatform>();
     g_pPlatformInput->createDevices();
-    createDebugCameraMapper();
     createInputMappers();
     g_uChannelCount = channelCount;
     for (std::vector<SInputChannel>& channels : g_aPlayerChannels) channels.assign(channelCount, SInputChannel{});

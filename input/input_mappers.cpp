@@ -11,13 +11,11 @@ namespace {
 
 std::unique_ptr<ClInputMapperGAMENormalGameplay> g_pGameplayMapper;
 std::unique_ptr<ClInputMapperMenus> g_pMenusMapper;
-std::unique_ptr<ClInputMapperDebugCamera> g_pDebugCameraMapper;
 
 // DirectInput codes of the bound keys.
 constexpr u32 KEY_ESCAPE = 0x01;
 constexpr u32 KEY_SPACE = 0x39;
 constexpr u32 KEY_A = 0x1E;
-constexpr u32 KEY_C = 0x2E;
 constexpr u32 KEY_F2 = 0x3C;
 constexpr u32 KEY_F3 = 0x3D;
 constexpr u32 KEY_DIGIT_1 = 0x02;  // 1 to 9, then 0 at 0x0B
@@ -82,31 +80,8 @@ void ClInputMapperMenus::mapInputs(int player) {
     mapSharedKeys(player);
 }
 
-void ClInputMapperDebugCamera::mapInputs(int player) {
-    const f32* r = g_aRawPadRecords[player & 3];
-    const f32 values[15] = {
-        -c(r[E_RAW_LEFT_X], -1, 0),
-        c(r[E_RAW_LEFT_X], 0, 1),
-        above(r[E_RAW_DPAD_UP], 0.5f),
-        above(r[E_RAW_DPAD_DOWN], 0.5f),
-        c(r[E_RAW_LEFT_Y], 0, 1),
-        -c(r[E_RAW_LEFT_Y], -1, 0),
-        r[E_RAW_RIGHT_X] * 3.0f,
-        r[E_RAW_RIGHT_Y] * 3.0f,
-        0.0f,
-        above(r[E_RAW_LEFT_TRIGGER], 0.5f) + above(r[E_RAW_RIGHT_TRIGGER], 0.5f),
-        above(r[E_RAW_LEFT_SHOULDER], 0.5f),
-        above(r[E_RAW_RIGHT_SHOULDER], 0.5f),
-        0.0f,
-        r[E_RAW_BACK],
-        keyDown(KEY_C),
-    };
-    for (int i = 0; i < 15; ++i) getDebugCameraChannel(i)->value[g_uInputFlipIndex] += values[i];
-}
-
 ClInputMapperBase* gameplayInputMapper() { return g_pGameplayMapper.get(); }
 ClInputMapperBase* menusInputMapper() { return g_pMenusMapper.get(); }
-ClInputMapperBase* debugCameraInputMapper() { return g_pDebugCameraMapper.get(); }
 
 void createInputMappers() {
     g_pGameplayMapper = std::make_unique<ClInputMapperGAMENormalGameplay>();
@@ -116,7 +91,5 @@ void createInputMappers() {
 void destroyInputMappers() {
     g_pGameplayMapper.reset();
     g_pMenusMapper.reset();
-    g_pDebugCameraMapper.reset();
 }
 
-void createDebugCameraMapper() { g_pDebugCameraMapper = std::make_unique<ClInputMapperDebugCamera>(); }

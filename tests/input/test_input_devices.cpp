@@ -100,46 +100,6 @@ TEST_F(InputDevices, GameplayMapperSumsItsSourcesAndKeepsOppositeHalvesApart) {
     EXPECT_EQ(channel(5, 1), 0.0f) << "a player without a pad of its own";
 }
 
-TEST_F(InputDevices, MenusMapperGivesOneEdgePerWheelFrame) {
-    backend.mouse = {{E_MOUSE_RECORD_WHEEL, 120}, {E_MOUSE_RECORD_BUTTON1, 0x80}};
-    backend.keys = {{0x01, 0x80}};
-    frame(menusInputMapper());
-    EXPECT_EQ(channel(13), 0.0f);
-    EXPECT_EQ(channel(16), 1.0f);
-    EXPECT_EQ(channel(18), 1.0f);
-    EXPECT_EQ(channel(19), 0.0f);
-    EXPECT_EQ(channel(20), 1.0f);
-    EXPECT_EQ(isChannelPressed(getPlayerChannel(0, 18)), 1u);
-    frame(menusInputMapper());
-    EXPECT_EQ(channel(16), 1.0f) << "buttons are kept, the wheel is not";
-    EXPECT_EQ(channel(18), 0.0f) << "buttons are kept, the wheel is not";
-    backend.mouse = {{E_MOUSE_RECORD_WHEEL, -1}};
-    frame(menusInputMapper());
-    EXPECT_EQ(channel(18), 0.0f);
-    EXPECT_EQ(channel(19), 1.0f);
-}
-
-TEST_F(InputDevices, DebugCameraMapperWritesItsOwnBlock) {
-    backend.padPresent[0] = true;
-    backend.pads[0] = {u16(E_PAD_DPAD_UP | E_PAD_LEFT_SHOULDER | E_PAD_BACK), 200, 200, 32767, 0, 0, 32767};
-    backend.keys = {{0x2E, 0x80}};
-    frame(debugCameraInputMapper());
-    EXPECT_EQ(channel(5), 0.0f) << "the player's channels stay clear";
-    const struct {
-        const char* name;
-        int channel;
-        f32 value;
-    } cases[] = {{"left stick left", 0, 0.0f},   {"left stick right", 1, 1.0f},
-                 {"d-pad up", 2, 1.0f},          {"d-pad down", 3, 0.0f},
-                 {"left stick up", 4, 0.0f},     {"left stick down", 5, 0.0f},
-                 {"right stick x", 6, 0.0f},     {"right stick y", 7, 3 * (24078.0f / 24918.0f)},
-                 {"unused", 8, 0.0f},            {"both triggers", 9, 2.0f},
-                 {"left shoulder", 10, 1.0f},    {"right shoulder", 11, 0.0f},
-                 {"unused", 12, 0.0f},           {"back", 13, 1.0f},
-                 {"key C", 14, 1.0f},            {"unused", 15, 0.0f}};
-    for (const auto& c : cases) EXPECT_EQ(channelValue(getDebugCameraChannel(c.channel)), c.value) << c.name;
-}
-
 TEST_F(InputDevices, IgnoreSettingsKeepPadsConnectedButSilent) {
     for (const char* key : {"IGNORE_GAMEPAD_INPUTS", "IGNORE_KEYBOARD_INPUTS"}) configSetValue(key, "1");
     shutdownInput();

@@ -83,9 +83,13 @@ TEST_F(InputSdlEvents, KeysWheelButtonsAndMotionReachTheMenusChannels) {
     EXPECT_EQ(channel(13), 1.0f);
     EXPECT_EQ(channel(16), 0.0f);
     key(SDL_SCANCODE_ESCAPE, false);
+    push(SDL_MOUSEWHEEL, [](SDL_Event& e) { e.wheel.y = -1; });
     frame(menusInputMapper());
     EXPECT_EQ(channel(20), 0.0f);
     EXPECT_EQ(channel(32), 1.0f);
+    EXPECT_EQ(channel(13), 1.0f) << "buttons are kept, the wheel is not";
+    EXPECT_EQ(channel(18), 0.0f) << "buttons are kept, the wheel is not";
+    EXPECT_EQ(channel(19), 1.0f);
 }
 
 TEST_F(InputSdlEvents, KeyStatesAreClearedWhenTheWindowLosesTheFocus) {

@@ -81,27 +81,6 @@ protected:
     ClUserDataFolder m_user;
 };
 
-TEST_F(UserSave, RoundTripKeepsTheLibraryAndTheOptions) {
-    fillEverything();
-    const std::vector<u8> written = encodeUserSave();
-    ASSERT_EQ(writtenSave(), 1);
-    createSongLibrary();
-    g_SavedOptions = defaultSavedOptions();
-
-    ASSERT_EQ(saveRead(1), 1);
-    EXPECT_EQ(encodeUserSave(), written);
-    ASSERT_EQ(g_SongLibrary.songs.size(), 2u);
-    // The world sees the saved boss progress at once.
-    const SSongLibrary& l = g_SongLibrary;
-    EXPECT_EQ(g_SavedOptions.interfacePointerSensitivity, 7.5f);
-    EXPECT_EQ(g_SavedOptions.animatedLines, 0u);
-    EXPECT_EQ(l.songs[0].path, std::u16string(u"\\music\\a \u00e9.flac"));
-    EXPECT_EQ(l.songs[0].bestScores[2], 5500);
-    EXPECT_EQ(l.songs[1].failure, u32(E_SONGFAIL_TOO_SHORT));
-    EXPECT_EQ(g_PlayRecord.boss.beaten[0][1], 1);
-    EXPECT_EQ(libraryDamagedFileFlags(), 0u);
-}
-
 // Saves handed over faster than the disk takes them: the last one is what the file holds.
 TEST_F(UserSave, TheLastOfSavesInARowIsTheOneKept) {
     fillEverything();
@@ -112,9 +91,11 @@ TEST_F(UserSave, TheLastOfSavesInARowIsTheOneKept) {
     const std::vector<u8> last = encodeUserSave();
     finishSaveWrites();
     createSongLibrary();
+    g_SavedOptions = defaultSavedOptions();
 
     ASSERT_EQ(saveRead(1), 1);
     EXPECT_EQ(encodeUserSave(), last);
+    EXPECT_EQ(g_PlayRecord.boss.beaten[0][1], 1) << "the world sees the saved boss progress at once";
 }
 
 // A save written before the profile kept its shown tips ends after the songs: it loads, with no
