@@ -78,6 +78,35 @@ protected:
 
 }  // namespace
 
+TEST_F(ScriptParser, ValuesNamesTextsAndBlocksTakeTheirKinds) {
+    TreePtr root = parse("");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->childCount(), 0u);
+    EXPECT_EQ(root->kind, u32(E_SCRIPTNODE_BLOCK));
+    EXPECT_EQ(root->named, 0u);
+    EXPECT_EQ(std::string(root->name.text), "[UNNAMED]");
+
+    // No '.' means an integer read by the C rules, which stop at the 'e'.
+    EXPECT_EQ(shapeOf("a = 1; b; x = -3; scale = 0.5; mask = 0x1F; big = 1e3; neg = -.25;"),
+              "a=1 b x=-3 scale=0.500f mask=31 big=1 neg=-0.25f");
+    // Quoted texts keep separators; an empty one is a bare name.
+    EXPECT_EQ(shapeOf("\"alone\"; title = \"a b, c; d\"; empty = \"\"; cut = \"abc=\";"),
+              "_='alone' title='a b, c; d' empty cut='abc'");
+    EXPECT_EQ(parse("empty = \"\";")->getChild(0)->getValueString().getLength(), 0);
+    // ".5" is neither a name nor a number; the ';' then closes a bare name.
+    const SParsed dotFive = checked("y = .5;");
+    EXPECT_EQ(dotFive.shape, "y");
+    EXPECT_EQ(dotFive.codes, (Codes{E_SCRIPTPROBLEM_IGNORED_TOKEN}));
+
+    root = parse("outer { pos { 1.0, 2.0, 3.0 } inner { deep = 7; } }");
+    EXPECT_EQ(shape(root.get()), "outer{pos{_=1.000f _=2.000f _=3.000f} inner{deep=7}}");
+    const ClScriptNode* pos = root->getChild(0)->getChild(0);
+    EXPECT_EQ(pos->getChild(2)->name.hash, SCRIPT_UNNAMED_HASH);
+    EXPECT_EQ(pos->parent, root->getChild(0));
+    // A slash inside a name is no comment.
+    EXPECT_EQ(shapeOf("// heading\npath/to = 4; / single slash comment\nnext = 5;"), "path/to=4 next=5");
+}
+
 TEST_F(ScriptParser, ClassBlockIsRegisteredButAMarkerOutsideANamedBlockMakesNoClass) {
     TreePtr root = parse("Boss { _class; hp = 100; }");
     EXPECT_EQ(shape(root.get()), "Boss!{_class hp=100}");

@@ -31,6 +31,7 @@ TEST_F(InputChannels, OnMeansAboveOneTenthEdgesFollowTheSumOfTheSourcesAndChanne
     EXPECT_EQ(getPlayerChannel(-1, 0), nullptr);
     EXPECT_EQ(getDebugCameraChannel(32), nullptr);
     EXPECT_NE(getDebugCameraChannel(31), nullptr);
+    EXPECT_NE(getDebugCameraChannel(0), nullptr);
     SInputChannel* fire = getPlayerChannel(1, 5);
     ASSERT_NE(fire, nullptr);
     frame(fire, 0.1f);
