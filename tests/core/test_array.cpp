@@ -44,18 +44,6 @@ TEST(Array, EighthAppendMovesToAnAlignedBlockOfSixteenKeepingCursorIndexAndOwnEl
     records.release();
 }
 
-TEST(Array, BlocksHoldEveryElementWhenCapacityAndElementSizeAreNotPowersOfTwo) {
-    for (u32 capacity : {3u, 7u, 13u}) {
-        for (u32 elementSize : {3u, 4u, 12u, 20u}) {
-            const size_t bytes = size_t(capacity) * elementSize;
-            u8* block = static_cast<u8*>(arrayAllocateBlock(capacity, elementSize));
-            EXPECT_GE(malloc_usable_size(block), bytes) << capacity << " x " << elementSize;
-            std::memset(block, 0xA5, bytes);  // the sanitizer build checks the last slot's bytes
-            arrayFreeBlock(block);
-        }
-    }
-}
-
 TEST(Array, RemoveAtClosesTheGapKeepingTheCursorAndArraysWithRoomForNoneOrOneGrow) {
     ClArray<u32> array;
     array.init();

@@ -71,20 +71,6 @@ TEST_F(Config, ValuesReadByTheirFormEitherGetterConvertsAndAbsentKeysGiveZeroAnd
     EXPECT_EQ(entry("NEG_FLOAT"), "-2/-2.75/-2.75");
 }
 
-TEST_F(Config, LaterDuplicateWinsOtherKeysStayFindableAndOverlongKeysAreCutAlike) {
-    parse("KEY 1\nOTHER 2\nKEY 3\n");
-    EXPECT_EQ(entry("KEY"), "3/3/3");
-    EXPECT_EQ(entry("OTHER"), "2/2/2");
-    // An overlong key is cut the same way when read back; a key without value makes no entry.
-    const std::string key31(31, 'K');
-    parse(key31 + "_TAIL 5\nLONELY\nEMPTY \"\"\nNEXT 2\n");
-    EXPECT_EQ(entry(key31 + "_OTHER"), "5/5/5");
-    EXPECT_EQ(entry(std::string(30, 'K')), "-");
-    EXPECT_EQ(entry("LONELY"), "-");
-    EXPECT_EQ(entry("EMPTY"), "-");
-    EXPECT_EQ(entry("NEXT"), "2/2/2");
-}
-
 TEST_F(Config, The128thKeyLineEndsParsingAnEmptyValueUsesUpARecordAndALongLineGoesOnAsTheNext) {
     parse(numberedKeys(130));
     EXPECT_EQ(entry("K126"), "126/126/126");
@@ -118,19 +104,5 @@ TEST_F(Config, MissingOrZeroByteFileFailsToLoad) {
 
     ASSERT_EQ(packagedFileExists("project.ini", PACKAGE_ID_ANY), 1u);
     EXPECT_FALSE(configLoad("project.ini"));
-    EXPECT_EQ(getAssetFileCount(), 0u);
-}
-
-TEST_F(Config, ReadsTheSettingsFileFromAMountedPackage) {
-    // Quotes keep blanks; comment lines and the text after a value fall away.
-    writeSource("ASPEC", "project.ini",
-                "// dev and CI\r\n\r\n  / / NOVSYNC 1\r\nMUSIC \"My Music/a song.ogg\" // the song\r\n"
-                "RESOLUTION 720 // lines\r\n");
-    packAndMount("ASPEC", {{"*.txt"}, {}, {}, ""});
-    ASSERT_TRUE(configLoad("project.ini"));
-    EXPECT_EQ(entry("MUSIC"), "0/0/My Music/a song.ogg");
-    EXPECT_EQ(entry("RESOLUTION"), "720/720/720");
-    EXPECT_EQ(entry("NOVSYNC"), "-");
-    // The file object went back to the pool with the source.
     EXPECT_EQ(getAssetFileCount(), 0u);
 }

@@ -36,19 +36,6 @@ TEST_F(Directories, LanguageComesFromTheSettingOrItsCodeWithoutRegardToCaseElseE
     EXPECT_EQ(languageIndexOfCode(nullptr), -1);
 }
 
-TEST_F(Directories, UserDataDirIsUnderTheDataHome) {
-    const std::string home = testing::TempDir() + "velodrix-h12-" + std::to_string(getpid());
-    setenv("XDG_DATA_HOME", home.c_str(), 1);
-    initUserDataDir();
-    std::string expected = home + "/Orlenvane/Velodrix/";
-    std::replace(expected.begin(), expected.end(), '/', '\\');
-    EXPECT_EQ(osWideToUtf8(getUserDataDirW()), expected);
-
-    EXPECT_TRUE(createSaveDataDir());
-    EXPECT_TRUE(std::filesystem::is_directory(home + "/Orlenvane/Velodrix/SAVEDATA"));
-    std::filesystem::remove_all(home);
-}
-
 TEST_F(Directories, BuiltAssetsKeepTheSavesUnderTheCurrentDirectory) {
     setenv("XDG_DATA_HOME", "/nonexistent-velodrix", 1);
     configSetValue("USE_BUILT_ASSETS_FOR_SAVE_GAME", "1");

@@ -229,29 +229,6 @@ TEST_F(FileLayer, EightSlotsThenNoFreeSlotAndOneClosedInFlightIsReusedOnlyAfterI
     for (SDiskFileSlot* slot : slots) closeDiskFile(slot);
 }
 
-TEST_F(FileLayer, SeveralThreadsOpenReadAndCloseFilesAtOnce) {
-    const std::vector<u8> bytes = patternBytes(4096);
-    const std::string path = makeFile("shared.bin", bytes);
-    auto reader = [&] {
-        for (int i = 0; i < 200; ++i) {
-            u32 size = 0;
-            SDiskFileSlot* slot = nullptr;
-            if (openDiskFileA(path.c_str(), &size, &slot) != E_FILESTATUS_OK) continue;  // every slot busy
-            std::vector<u8> buffer(size);
-            EXPECT_EQ(readDiskFileBlocking(slot, 0, size, buffer.data()), 0u);
-            EXPECT_EQ(buffer, bytes);
-            EXPECT_EQ(closeDiskFile(slot), OK);
-        }
-    };
-    {
-        std::jthread first(reader), second(reader), third(reader);
-        reader();
-    }
-    SDiskFileSlot* slots[DISK_FILE_SLOT_COUNT];
-    for (SDiskFileSlot*& slot : slots) ASSERT_NE(slot = open(path), nullptr) << "a slot was lost";
-    for (SDiskFileSlot* slot : slots) closeDiskFile(slot);
-}
-
 TEST(FileLayerLock, InitTakesOnePooledLockAndShutdownGivesItBack) {
     critSectionPoolInit();
     const u32 before = critSectionPoolUseCount();

@@ -19,13 +19,3 @@ TEST(FloatHelpers, WrappedAnglesStayInsideHalfOpenRangeAndUnwrapShiftsOneTurnAtM
     EXPECT_EQ(unwrapAngleNear(1.0f, 3.0f), 3.0f);
     EXPECT_FLOAT_EQ(unwrapAngleNear(0.0f, 20.0f), 20.0f - MATH_TWO_PI);
 }
-
-TEST(FloatHelpers, ClampsToTheUnitRangeAndAtZeroTakeNaNAsZero) {
-    EXPECT_EQ(clamp01(-0.5f), 0.0f);
-    EXPECT_EQ(clamp01(0.25f), 0.25f);
-    EXPECT_EQ(clamp01(7.0f), 1.0f);
-    EXPECT_EQ(clamp01(std::nanf("")), 0.0f);
-    EXPECT_EQ(clampNonNegative(-3.0f), 0.0f);
-    EXPECT_EQ(clampNonNegative(300.0f), 300.0f);
-    EXPECT_EQ(clampNonNegative(std::nanf("")), 0.0f);
-}

@@ -25,25 +25,6 @@ TEST_F(GlobalObjectsFatal, BucketTableReleaseClearsRebuildWorksAndCountsArePower
     EXPECT_EQ(table.inUse, 0u);
 }
 
-TEST(HashSlotTable, GetOrAddGivesTheSameSlotForANameTheNextForANewOneAndOptionsInOrder) {
-    ClHashSlotTable table;
-    s32 slots[8] = {};
-    table.map.init(8);
-    table.slots = slots;
-    // Names ignore case.
-    EXPECT_EQ(getOrAdd(table, "FULLSCREEN"), &slots[0]);
-    EXPECT_EQ(getOrAdd(table, "VSYNC"), &slots[1]);
-    EXPECT_EQ(getOrAdd(table, "fullscreen"), &slots[0]);
-
-    // A second set-up of the display options empties them.
-    initDisplayOptionTable();
-    *getOrAdd(displayOptionTable(), "RES_X") = 1280;
-    initDisplayOptionTable();
-    EXPECT_EQ(*getOrAdd(displayOptionTable(), "RES_X"), 0);
-    releaseDisplayOptionTable();
-    EXPECT_EQ(displayOptionTable().slots, nullptr);
-}
-
 TEST_F(GlobalObjectsFatal, GetOrAddStopsWithoutSlotsWhenFullAndOnHashZero) {
     ClHashSlotTable table;
     table.map.init(2);

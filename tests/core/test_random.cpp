@@ -26,12 +26,6 @@ void forceNextDraw(ClRandObjSFMT& generator, u32 draw) {
     generator.mt[0] = untemper(draw);
 }
 
-void forceNextGlobalDraw(u32 draw) {
-    sfmtInitGenRand(1);
-    g_sfmtState.index = 0;
-    g_sfmtState.words[0] = draw;
-}
-
 u64 pairOfDraws() {
     const u64 low = sfmtGenRand32();
     const u64 high = sfmtGenRand32();
@@ -72,22 +66,6 @@ TEST(SfmtGenerator, DiscardingWordsLeavesTheGeneratorWhereDrawingThemDoes) {
     EXPECT_EQ(g_sfmtState.index, drawn.index);
     EXPECT_EQ(g_sfmtState.draws, drawn.draws);
     EXPECT_EQ(sfmtGenRand32(), nextDrawn);
-}
-
-// An all-zero state is a fixed point of the recursion; a draw before the start-up seeds must not
-// lock the generator onto 0.
-TEST(SfmtGenerator, ADrawBeforeSeedingIsNotStuckAtZero) {
-    g_sfmtState = SSfmtState{{}, SFMT_WORD_COUNT, 0, 0, 0};
-    u32 combined = 0;
-    for (int i = 0; i < 8; ++i) combined |= sfmtGenRand32();
-    EXPECT_NE(combined, 0u);
-}
-
-TEST(SfmtFloat, UnitDrawReachesBothEndsAndRangesScale) {
-    forceNextGlobalDraw(0xFFFFFFFFu);
-    EXPECT_EQ(randomUnitFloat(), 1.0f);
-    forceNextGlobalDraw(0x80000000u);
-    EXPECT_EQ(randomFloatInRange(2.0f, 6.0f), 4.0f);
 }
 
 // ---- Per-object MT19937 ----

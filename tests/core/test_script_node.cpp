@@ -68,14 +68,3 @@ TEST_F(ScriptNode, MissingChildStopsWithThePathOfTheNodeAndANullTreeStopsInstead
 
 // ---------------------------------------------------------------------------------------------
 // Lifetime
-
-TEST_F(ScriptNode, DestroyingATreeUnregistersNestedClasses) {
-    TreePtr root = parse("Outer { _class; Inner { _class; } }");
-    EXPECT_EQ(scriptClassCount(), 2u);
-    ClScriptNode* outer = ClScriptNode::getNamedChildOrDie(root.get(), "Outer");
-    ClScriptNode::getNamedChildOrDie(outer, "Inner")->destroyChildren();
-    EXPECT_EQ(findScriptClass("Inner"), nullptr);
-    EXPECT_EQ(findScriptClass("Outer"), outer);
-    root.reset();
-    EXPECT_EQ(scriptClassCount(), 0u);
-}

@@ -208,14 +208,3 @@ TEST_F(ScriptParser, AFileAlreadyBeingIncludedIsNotIncludedAgainAndIncludesStopA
     EXPECT_EQ(shapeOf("<<inject[big.txt]>><<inject[big.txt]>><<inject[big.txt]>>", &large), "x x");
     EXPECT_EQ(large.problems, (Seen{{E_SCRIPTPROBLEM_TEXT_TOO_LARGE, "test.txt", 38}}));
 }
-
-TEST_F(ScriptParser, ProblemsInsideAnIncludeNameTheIncludedFileAlsoAcrossASplitDirective) {
-    source.files = {{"part.txt", "ok = 1;\nbad = worse;"}, {"head.txt", "<<inj"}, {"x.txt", "x = 1;"}};
-    ClCollectingSink sink, split;
-    EXPECT_EQ(shapeOf("first = 0;\n<<inject[part.txt]>>\nlast = 2;", &sink), "first=0 ok=1 worse last=2");
-    EXPECT_EQ(sink.problems, (Seen{{E_SCRIPTPROBLEM_TWO_NAMES, "part.txt", 14}}));
-    // The tail of one include and the text after it form a new directive; expanding it must keep
-    // every later offset pointing into the right file.
-    EXPECT_EQ(shapeOf("<<inject[head.txt]>>ect[x.txt]>> two = words;", &split), "x=1 words");
-    EXPECT_EQ(split.problems, (Seen{{E_SCRIPTPROBLEM_TWO_NAMES, "test.txt", 39}}));
-}

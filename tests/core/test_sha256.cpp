@@ -49,17 +49,6 @@ TEST_P(Sha256, PublishedVectors) {
               "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
-// Every length across the block and padding edges, whole and in pieces of 1 to 70 bytes.
-TEST_P(Sha256, PiecesGiveTheDigestOfTheWhole) {
-    std::mt19937 random(11);
-    std::string bytes;
-    for (u32 i = 0; i < 300; ++i) bytes += char(random());
-    for (size_t length = 0; length <= bytes.size(); length += 7) {
-        const std::string part = bytes.substr(0, length);
-        EXPECT_EQ(digestOf(part, 1 + length % 70), digestOf(part)) << "length " << length;
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(Rounds, Sha256, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& info) { return info.param ? "Instructions" : "Portable"; });
 

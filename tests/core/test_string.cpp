@@ -28,20 +28,6 @@ TEST(String, DefaultAndClearedStringsAreTheUsableSharedEmptyTextAndAssignmentsSh
     EXPECT_EQ(std::string(c.getText()), "velodrix");
 }
 
-TEST(String, AssigningFromItsOwnBlockReadsBeforeFreeingAndBytesKeepTheirCountedLength) {
-    String s("Scripts\\sos.txt");
-    s.assignText(s.getText() + 8);
-    EXPECT_STREQ(s.getText(), "sos.txt");
-    s.assignBytes(s.getText(), 3);
-    EXPECT_EQ(std::string(s.getText()), "sos");
-    s.assignBytes("ab\0cd", 5);
-    String copy;
-    copy = s;
-    EXPECT_EQ(std::string(s.getText(), 6), std::string("ab\0cd\0", 6));
-    EXPECT_EQ(s.getLength(), 5);
-    EXPECT_EQ(copy.getText()[3], 'c');
-}
-
 TEST(String, EqualityIsCaseSensitiveAndParseHexSkipsThePrefix) {
     EXPECT_FALSE(String("Speed").equalsText("SPEED"));
 
@@ -51,11 +37,4 @@ TEST(String, EqualityIsCaseSensitiveAndParseHexSkipsThePrefix) {
     EXPECT_EQ(std::string(s.getText()), "0X1F");
     EXPECT_EQ(stops.parseHexAfterPrefix(), 1u);
     EXPECT_EQ(long_.parseHexAfterPrefix(), 0x23456789u);
-}
-
-TEST(String, NumbersReadByCRules) {
-    EXPECT_EQ(String("  -42xyz").toInt(), -42);
-    // Out of range: the low 32 bits of the saturated value, never undefined behaviour.
-    EXPECT_EQ(String("4294967297").toInt(), 1);
-    EXPECT_EQ(String(" -0.25e1m").toFloat(), -2.5f);
 }

@@ -43,16 +43,6 @@ std::string filled(Result (*fill)(T*, Source, u32), std::type_identity_t<Source>
     return out;
 }
 
-TEST(StringCompare, UnsignedCFoldingAndNoLengthLimit) {
-    const char16_t high[] = {0xE000, 0};
-    // Bytes and units compare as unsigned; only A-Z fold.
-    EXPECT_EQ(strCompare("\x80", "a"), 1);
-    EXPECT_EQ(wstrCompare(high, u"a"), 1);
-    EXPECT_EQ(wstrCompare(u"a", u"ab"), -1);
-    EXPECT_EQ(strCompareNoCase("Scripts\\PlayBalance.txt", "SCRIPTS\\playbalance.TXT"), 0);
-    EXPECT_NE(strCompareNoCase("\xC9", "\xE9"), 0);
-}
-
 TEST(StringCopyN, CopiesAndAppendsTerminateWithinTheBoundNeverSplitAPairAndZeroCapacityWritesNothing) {
     EXPECT_EQ((filled<char, 8>(strCopyN, "abcdefghijk")), "1:abcdefg|");
     EXPECT_EQ((filled<char, 8>(strCopyN, "ab")), "0:ab||||||");

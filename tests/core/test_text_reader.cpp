@@ -87,9 +87,3 @@ TEST(TextNumbers, ClassifiesHexIntAndFloatTextsAndWideIntegersKeepTheirLow32Bits
     EXPECT_EQ(u32(intTextValue("4294967297")), 1u);
     EXPECT_EQ(u32(intTextValue("99999999999999999999")), 0xFFFFFFFFu);
 }
-
-TEST(TextNumbers, FloatsReadTheSameInAnyLocale) {
-    const char* previous = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    EXPECT_FLOAT_EQ(floatTextValue("2.5"), 2.5f);
-    if (previous) std::setlocale(LC_NUMERIC, "C");
-}

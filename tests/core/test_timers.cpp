@@ -49,12 +49,6 @@ TEST_F(Timers, ANullReleaseIsIgnoredAndThePoolHoldsItsCapacityThenRefuses) {
     EXPECT_EQ(takeCountUpTimer(0), nullptr);
 }
 
-TEST(CountDown, FloorsAtZero) {
-    f32 seconds = 0.3f;
-    EXPECT_EQ(countDownTimer(&seconds, 1.0f), 0.0f);
-    EXPECT_EQ(seconds, 0.0f);
-}
-
 TEST(TimersDeathTest, AClockThatDoesNotExistStopsTheProgram) {
     EXPECT_EXIT(takeCountUpTimer(GAME_CLOCK_COUNT), ::testing::ExitedWithCode(3), "no game clock");
     EXPECT_EXIT(isBlinkOn(2.0f, 0.0f, 99), ::testing::ExitedWithCode(3), "no game clock");

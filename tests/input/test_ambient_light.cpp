@@ -192,15 +192,4 @@ TEST_F(AmbientLayer, ShutdownEndsAfterItsWaitWhenTheWorkerNeverSignals) {
     EXPECT_EQ(std::count(runtime->calls.begin(), runtime->calls.end(), "release"), 0L);
 }
 
-TEST_F(AmbientLayer, ShutdownStopsTheWorkerBlacksOutAndReleasesEverything) {
-    start(1);
-    setAllAmbientLightColours(2, 0xFFFFFFFF, 0.0f);
-    shutdownAmbientLighting();
-    EXPECT_EQ(runtime->colours().size(), size_t(0));
-    EXPECT_EQ(runtime->lights[0].colour, 0u);
-    EXPECT_EQ(runtime->lights[1].colour, 0u);
-    EXPECT_EQ(runtime->calls.back(), "release");
-    EXPECT_TRUE(runtime->stopRequested);
-}
-
 }  // namespace

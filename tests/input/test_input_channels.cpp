@@ -45,24 +45,6 @@ TEST_F(InputChannels, OnMeansAboveOneTenthEdgesFollowTheSumOfTheSourcesAndChanne
     EXPECT_EQ(edges(fire), "released");
 }
 
-TEST_F(InputChannels, TheLockHidesEdgesForTheFrameOfTheLockAndTheNext) {
-    SInputChannel* click = getPlayerChannel(0, 13);
-    frame(click, 1.0f);
-    lockInputTwoFrames();
-    EXPECT_EQ(edges(click), "held") << "held ignores the lock";
-    frame(click, 1.0f);
-    EXPECT_EQ(isChannelPressed(click), 0u);
-    frame(click, 0.0f);
-    frame(click, 1.0f);
-    EXPECT_EQ(isChannelPressed(click), 1u);
-}
-
-TEST(InputSensitivity, TheSliderEndsAndItsMiddle) {
-    EXPECT_EQ(inputSensitivityFor(0), 0.375f);
-    EXPECT_EQ(inputSensitivityFor(5), 1.0f);
-    EXPECT_EQ(inputSensitivityFor(10), 2.0f);
-}
-
 TEST(AmbientLight, TheRuntimeIsAbsentAndModesOutsideTheRangeStop) {
     EXPECT_FALSE(initAmbientLighting(u"Velodrix", u"1.0", 1.0f / 30.0f, 5));
     EXPECT_EXIT(setAmbientMode(5), ::testing::ExitedWithCode(3), "ambient light mode 5");

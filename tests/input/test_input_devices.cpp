@@ -82,24 +82,6 @@ TEST_F(InputDevices, KeyStatesAreDownReleasedForOnePollAndClearedWhenLost) {
     EXPECT_EQ(g_aKeyStates[0x39], u32(E_KEY_UP));
 }
 
-TEST_F(InputDevices, GameplayMapperSumsItsSourcesAndKeepsOppositeHalvesApart) {
-    backend.padPresent[0] = true;
-    backend.pads[0] = {u16(E_PAD_A | E_PAD_DPAD_RIGHT), 255, 0, -32767, 32767, 0, 0};
-    backend.keys = {{0x39, 0x80}, {0x0B, 0x80}, {0x3C, 0x80}, {0x3C, 0x00}};
-    frame(gameplayInputMapper());
-    EXPECT_EQ(channel(5), 2.0f);
-    EXPECT_EQ(channel(6), 0.0f);
-    EXPECT_EQ(channel(7), 1.0f);
-    EXPECT_EQ(channel(8), 0.0f);
-    EXPECT_EQ(channel(22), 1.0f);
-    EXPECT_EQ(channel(33), 1.0f);
-    EXPECT_EQ(channel(34), 1.0f);
-    EXPECT_EQ(channel(35), 0.0f);
-    EXPECT_EQ(channel(36), 1.0f);
-    EXPECT_EQ(channel(37), 1.0f);
-    EXPECT_EQ(channel(5, 1), 0.0f) << "a player without a pad of its own";
-}
-
 TEST_F(InputDevices, IgnoreSettingsKeepPadsConnectedButSilent) {
     for (const char* key : {"IGNORE_GAMEPAD_INPUTS", "IGNORE_KEYBOARD_INPUTS"}) configSetValue(key, "1");
     shutdownInput();
@@ -111,19 +93,6 @@ TEST_F(InputDevices, IgnoreSettingsKeepPadsConnectedButSilent) {
     EXPECT_EQ(channel(5), 0.0f);
     EXPECT_EQ(channel(7), 0.0f);
     EXPECT_EQ(g_aPadConnected[0], 1u);
-}
-
-TEST_F(InputDevices, RumbleIsSwitchedOffOnEveryPadAtStartAndAtShutdown) {
-    stopAllRumble();
-    shutdownRumble();
-    // Pads 0 to 3 at start, then again at shutdown.
-    ASSERT_EQ(backend.rumble.size(), 8u);
-    for (u32 i = 0; i < 8; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(backend.rumble[i].pad, i % 4);
-        EXPECT_EQ(backend.rumble[i].low, 0u);
-        EXPECT_EQ(backend.rumble[i].high, 0u);
-    }
 }
 
 }  // namespace

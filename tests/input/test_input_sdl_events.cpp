@@ -129,74 +129,7 @@ TEST_F(InputSdlEvents, ControllerAxesAndButtonsKeepTheirOrdinalsAcrossAHotPlug) 
     EXPECT_EQ(g_aRawPadRecords[1][E_RAW_B], 1.0f);
 }
 
-// However far the mouse moves, the menu pointer stays inside the window, in x as in y.
-TEST_F(InputSdlEvents, TheMenuPointerStaysInsideTheWindowOnEverySide) {
-    push(SDL_MOUSEMOTION, [](SDL_Event& e) { e.motion.xrel = -5000, e.motion.yrel = -5000; });
-    frame(menusInputMapper());
-    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_X], 0.0f);
-    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_Y], 0.0f);
-    push(SDL_MOUSEMOTION, [](SDL_Event& e) { e.motion.xrel = 10000, e.motion.yrel = 10000; });
-    frame(menusInputMapper());
-    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_X], 1.0f);
-    EXPECT_EQ(g_aRawPadRecords[0][E_RAW_POINTER_Y], 1.0f);
-}
-
-// The pad's d-pad steers the ship: up is the up channel (34) alone, down the down channel (35).
-TEST_F(InputSdlEvents, TheDPadUpAndDownFeedTheShipsUpAndDownChannels) {
-    SDL_Joystick* pad = plugPad();
-    ASSERT_NE(pad, nullptr) << SDL_GetError();
-    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP, 1);
-    frame(gameplayInputMapper());
-    EXPECT_EQ(channel(34), 1.0f);
-    EXPECT_EQ(channel(35), 0.0f);
-    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP, 0);
-    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1);
-    frame(gameplayInputMapper());
-    EXPECT_EQ(channel(34), 0.0f);
-    EXPECT_EQ(channel(35), 1.0f);
-}
-
-}  // namespace
-
-namespace {
-
-class InputSdlClicks : public InputSdlEvents {
-protected:
-    static void button(bool down, Uint8 which = SDL_BUTTON_LEFT) {
-        push(down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP, [which](SDL_Event& e) { e.button.button = which; });
-    }
-    static bool clickPressed() { return isChannelPressed(getPlayerChannel(0, 13)) != 0; }
-    static bool clickReleased() { return isChannelReleased(getPlayerChannel(0, 13)) != 0; }
-};
-
-// A quick click's press and release read in one poll: down in that frame, up in the next.
-TEST_F(InputSdlClicks, APressAndReleaseInOnePollGiveAPressedFrameThenAReleasedOne) {
-    frame(menusInputMapper());
-    button(true);
-    button(false);
-    frame(menusInputMapper());
-    EXPECT_TRUE(clickPressed());
-    frame(menusInputMapper());
-    EXPECT_TRUE(clickReleased());
-    frame(menusInputMapper());
-    EXPECT_EQ(channelValue(getPlayerChannel(0, 13)), 0.0f);
-
-    // A held button released, pressed and released again within one poll: its release, then one
-    // more click.
-    button(true);
-    frame(menusInputMapper());
-    button(false);
-    button(true);
-    button(false);
-    frame(menusInputMapper());
-    EXPECT_TRUE(clickReleased());
-    frame(menusInputMapper());
-    EXPECT_TRUE(clickPressed());
-    frame(menusInputMapper());
-    EXPECT_TRUE(clickReleased());
-}
-
-TEST_F(InputSdlClicks, TheArrowKeysReturnAndThePadsDirectionsSteerTheMenus) {
+TEST_F(InputSdlEvents, TheArrowKeysReturnAndThePadsDirectionsSteerTheMenus) {
     key(SDL_SCANCODE_DOWN, true);
     key(SDL_SCANCODE_RETURN, true);
     frame(menusInputMapper());
@@ -227,7 +160,7 @@ TEST_F(InputSdlClicks, TheArrowKeysReturnAndThePadsDirectionsSteerTheMenus) {
 
 // With the absolute path the pointer is where the window's mouse handling last saw the mouse;
 // a mouse held exclusively keeps the summed motion.
-TEST_F(InputSdlClicks, TheAbsolutePathTakesTheWindowsPointerUnlessTheMouseIsHeldExclusively) {
+TEST_F(InputSdlEvents, TheAbsolutePathTakesTheWindowsPointerUnlessTheMouseIsHeldExclusively) {
     shutdownInput();
     configSetValue("USE_ABSOLUTE_WM_MOUSE_POSITION", "1");
     initInput(0, 38);

@@ -47,18 +47,6 @@ TEST_F(LibraryFiles, GameDataRoundTripAndASecondReadDoesNotDoubleTheFolders) {
     EXPECT_EQ(g_GameData.musicFolders.size(), size_t(2));
 }
 
-// The list stays in ascending order of its paths, unit by unit, whatever order they come in.
-TEST_F(LibraryFiles, TheAddedFoldersAreKeptInOrderOfTheirPaths) {
-    g_GameData.musicFolders = {u"\\zeta", u"\\beta"};
-    ASSERT_EQ(writeGameDataFile(), 1);
-    ASSERT_EQ(readGameDataFile(), 1);
-    EXPECT_TRUE(addGameDataMusicFolder(u"\\Alpha"));
-    ASSERT_EQ(g_GameData.musicFolders.size(), size_t(3));
-    EXPECT_EQ(g_GameData.musicFolders[0], u"\\Alpha");
-    EXPECT_EQ(g_GameData.musicFolders[1], u"\\beta");
-    EXPECT_EQ(g_GameData.musicFolders[2], u"\\zeta");
-}
-
 TEST_F(LibraryFiles, ADamagedGameDataFileIsSetAside) {
     ASSERT_EQ(writeGameDataFile(), 1);
     const std::string path = m_user.file("GAMEDATA/GM-DATA");
@@ -98,19 +86,6 @@ TEST_F(LibraryFiles, PlaytestFramesAfterTheThresholdAreWrittenPerCategory) {
     EXPECT_EQ(test_support::readFileText(m_user.file("GAMEDATA/Playtest_v1_dat.lg")),
               "category 0 frames 1 seconds 6.000 mean_ms 6000.000 worst_ms 6000.000 slow 1\n"
               "category 1 frames 1 seconds 0.010 mean_ms 10.000 worst_ms 10.000 slow 0\n");
-}
-
-TEST_F(LibraryFiles, TheSoundtrackFolderIsTheDataDirectorysMadeAbsoluteAndComesFirst) {
-    setDataDir("./");
-    computeSoundtrackFolder();
-    const std::u16string cwd = library_test::wide(std::filesystem::current_path().string());
-    EXPECT_EQ(getSoundtrackFolder(), cwd + u"\\Soundtrack\\");
-    g_GameData.options = 0;
-    addGameDataMusicFolder(u"\\music");
-    const std::vector<std::u16string> folders = collectScanFolders();
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[0], cwd + u"\\Soundtrack");
-    EXPECT_EQ(folders[1], u"\\music");
 }
 
 // A folder inside one searched already is not added again; another is, and a walk is asked for.

@@ -104,49 +104,6 @@ protected:
 
 }  // namespace
 
-TEST_F(ShipProgramTest, ShipSpawnsWholeThenFliesAndFiresWithTheDefaultGun) {
-    ClEntity* ship = spawnShip();
-    ASSERT_NE(ship, nullptr);
-    const SPlayerState& player = g_aPlayerState[0];
-    ASSERT_EQ(player.anchorCount, s32(SHIP_PROGRAM_ANCHOR_COUNT));
-    for (s32 i = 0; i < player.anchorCount; ++i) {
-        ASSERT_NE(player.anchors[i].atom, nullptr) << "anchor " << i;
-        EXPECT_TRUE(player.anchors[i].node->allAtomsIntact()) << "anchor " << i;
-    }
-    expectGuns({{12.0f, 1, 0, 2u}, {0.0f, 0, 0, 0u}, {0.0f, 0, 0, 0u}});
-
-    // Half a second of fire 1 and the stick to the right.
-    for (int frame = 0; frame < 30; ++frame) {
-        g_uInputFlipIndex ^= 1u;
-        clearPlayerChannels();
-        getPlayerChannel(0, SHIP_CHANNEL_FIRE_FIRST)->value[g_uInputFlipIndex] = 1.0f;
-        getPlayerChannel(0, SHIP_CHANNEL_RIGHT)->value[g_uInputFlipIndex] = 1.0f;
-        world_test::stepWorld(STEP);
-        updatePlayerLife();
-        clearDrawListHalf(PRODUCER_HALF);
-    }
-    ASSERT_EQ(playerShip(0), ship) << "the ship lives";
-    const ClVec4 at = ship->getWorldPosition();
-    EXPECT_NEAR(at.x, SHIP_START_X + 30.0f * SHIP_PAD_SPEED * STEP, 1e-2f);
-    // 12 volleys a second, one barrel each, flying up the arena.
-    const std::vector<ClEntity*> shots = world_test::liveOfKind(E_PROGRAM_PLAYER_SHOT);
-    EXPECT_GE(std::count_if(shots.begin(), shots.end(), [&](const ClEntity* shot) { return shot->getWorldPosition().z < at.z; }), 5);
-}
-
-// With latched fire on, the guns answer to fire 1's latch, which starts on: they fire with no
-// button held.
-TEST_F(ShipProgramTest, WithLatchedFireTheGunsFireWithNoButtonHeld) {
-    g_SavedOptions.latchedFire = 1;
-    ASSERT_NE(spawnShip(), nullptr);
-    for (int frame = 0; frame < 30; ++frame) {
-        g_uInputFlipIndex ^= 1u;
-        clearPlayerChannels();
-        world_test::stepWorld(STEP);
-        clearDrawListHalf(PRODUCER_HALF);
-    }
-    EXPECT_GE(world_test::liveOfKind(E_PROGRAM_PLAYER_SHOT).size(), size_t(5));
-}
-
 TEST_F(ShipProgramTest, EquippedItemsTuneTheGunsOfTheirAnchors) {
     equip(0, "item_hull", 2);
     equip(1, "item_unknown", -1);
@@ -154,27 +111,6 @@ TEST_F(ShipProgramTest, EquippedItemsTuneTheGunsOfTheirAnchors) {
     ASSERT_NE(spawnShip(), nullptr);
     // The wing's level 9 tunes as the top level, 5.
     expectGuns({{14.0f, 0, 2, 2u}, {0.0f, 0, 0, 0u}, {9.0f, 0, 5, 1u}});
-}
-
-// A gun item gives its gun its pellets and bullet look; another item the library knows keeps the
-// blaster's.
-TEST_F(ShipProgramTest, AGunItemGivesItsGunItsPelletsAndLookAndAnotherItemTheBlasters) {
-    equip(0, "gun_shotgun", 1);
-    equip(2, "item_wing", 0);
-    ASSERT_NE(spawnShip(), nullptr);
-    ASSERT_NE(gunOf(0), nullptr);
-    EXPECT_EQ(gunOf(0)->params.gunPel, 5);
-    EXPECT_EQ(gunOf(0)->params.bullet.bullType, SHOTGUN_LOOK);
-    ASSERT_NE(gunOf(2), nullptr);
-    EXPECT_EQ(gunOf(2)->params.gunPel, 1);
-    EXPECT_EQ(gunOf(2)->params.bullet.bullType, BLASTER_LOOK);
-}
-
-TEST_F(ShipProgramTest, ShotsGrowWithTheDifficultyAsTheSmallestEnemysHitPointsDo) {
-    setPlayDifficulty(5);
-    EXPECT_FLOAT_EQ(shipShotDamage(), 10.0f * 500.0f / 29.0f);
-    setPlayDifficulty(0);
-    EXPECT_FLOAT_EQ(shipShotDamage(), 10.0f);
 }
 
 TEST_F(ShipProgramTest, WeaponItemsTakeThePlaceOfTheirAnchorsGuns) {

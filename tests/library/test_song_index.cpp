@@ -31,22 +31,6 @@ protected:
     void TearDown() override { freeSongLibrary(); }
 };
 
-TEST_F(SongIndex, EachOfThousandsOfRecordsIsFoundByItsPathAndItsIdentityAtItsPlace) {
-    ASSERT_EQ(g_SongLibrary.songs.size(), size_t(RECORDS));
-    for (s32 i = 0; i < RECORDS; ++i) {
-        EXPECT_EQ(findSongIndexByPath(pathOf(i)), i);
-        EXPECT_EQ(findSongIndexByIdentity(g_SongLibrary.songs[size_t(i)].identity), i);
-    }
-    EXPECT_EQ(findSongIndexByPath(u"\\music\\elsewhere.ogg"), -1);
-
-    SSongIdentity renamed;
-    makeSongIdentity(pathOf(42), 77, &renamed);
-    const SSongIdentity before = g_SongLibrary.songs[42].identity;
-    setSongIdentity(42, renamed);
-    EXPECT_EQ(findSongIndexByIdentity(renamed), 42);
-    EXPECT_EQ(findSongIndexByIdentity(before), -1);
-}
-
 TEST_F(SongIndex, ReplacedRecordsTakeTheOthersPlacesAndEveryRecordAfterThemIsFoundOnePlaceOn) {
     const SSongIdentity taken = g_SongLibrary.songs[4000].identity;
     replaceSongRecords({{10, 4000}, {20, 4500}});

@@ -51,16 +51,6 @@ TEST_F(SongItems, ASongAwardsTheItemItsFileNamePicksWhereverItsFolderIs) {
     EXPECT_EQ(songCollectibleAt(5), nullptr);
 }
 
-TEST_F(SongItems, EverySongOfAManyAwardsOneOfTheShipItems) {
-    for (int i = 0; i < 100; ++i) {
-        const std::string number = std::to_string(i);
-        const std::u16string path = u"/music/song " + std::u16string(number.begin(), number.end()) + u".wav";
-        EShipItemKind kind;
-        EXPECT_TRUE(shipItemKindForKey(award(path.c_str(), false)->key, &kind)) << i;
-    }
-    EXPECT_EQ(g_SongLibrary.collectibles.size(), size_t(E_SHIP_ITEM_KIND_COUNT)) << "a hundred songs win every item";
-}
-
 TEST_F(SongItems, TheWorldFindsARecordWithItsLevelValues) {
     SCollectibleRecord* item = award(u"/music/a.wav", true);
     item->currentLevel = 2;
@@ -97,19 +87,6 @@ TEST_F(SongItems, ASlotCyclesThroughTheOwnedItemsAndAnItemSitsInOneSlotOnly) {
     EXPECT_STREQ(equippedItemKey(2), "gun_shotgun");
     EXPECT_STREQ(g_SongLibrary.equippedItemKeys[2], "gun_shotgun");
     EXPECT_STREQ(equippedItemKey(7), "") << "past the ship's slots";
-}
-
-TEST_F(SongItems, AnItemIsDescribedByItsGeneratorAtItsLevel) {
-    SCollectibleRecord* item = getSongCollectible(crc32TextNoCase("weapon_missile_launcher"));
-    item->currentLevel = 3;
-    SItemDescription description;
-    ASSERT_TRUE(describeItem(item->key, &description));
-    EXPECT_STREQ(description.name, "Missile Launcher");
-    char16_t text[128];
-    description.ratings[0][2].formatText(text, 128, 1);
-    EXPECT_EQ(std::u16string(text), u"Bays 4");
-    EXPECT_FALSE(describeItem("item_00001234", &description));
-    EXPECT_STREQ(description.name, "");
 }
 
 }  // namespace

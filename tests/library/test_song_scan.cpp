@@ -365,18 +365,6 @@ TEST_F(SongScan, APipeAmongTheSongsIsPassedOverAndALinkLoopFindsEachSongOnce) {
     EXPECT_EQ(g_SongLibrary.songs[0].failure, u32(E_SONGFAIL_TOO_SHORT));
 }
 
-TEST_F(SongScan, NamesWithABackslashOrBytesThatAreNotUtf8AreFoundAndOpened) {
-    // Each is decoded (and found too short): the decoder opened the file by its own bytes.
-    for (const char* name : {"music/AC\\DC.wav", "music/caf\xE9.wav"}) {
-        test_support::writeFileBytes(m_user.file(name), drumSong(7.0f));
-    }
-    scanFolders({"music"});
-    ASSERT_EQ(g_SongLibrary.songs.size(), 2u);
-    for (const SSongRecord& song : g_SongLibrary.songs) {
-        EXPECT_EQ(song.failure, u32(E_SONGFAIL_TOO_SHORT)) << osWideToUtf8(song.path.c_str());
-    }
-}
-
 // A FLAC file cut short says so, as a cut MP3 or Ogg file does.
 TEST_F(SongScan, ACutFlacFileIsTooShortNotUndecodable) {
     test_support::writeFileBytes(m_user.file("source.wav"), drumSong(95.0f));
@@ -387,21 +375,6 @@ TEST_F(SongScan, ACutFlacFileIsTooShortNotUndecodable) {
     scanFolders({"music"});
     ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
     EXPECT_EQ(g_SongLibrary.songs[0].failure, u32(E_SONGFAIL_TOO_SHORT));
-}
-
-// Under a file-size limit the analysis caches cannot be written: the song is analysed all the same
-// and the program goes on (a write past the limit is a failed write, not the end of the process).
-TEST_F(SongScan, AnalysisCachesThatCannotBeWrittenLeaveTheSongPlayable) {
-    test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(91.0f));
-    struct rlimit previous;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    struct rlimit limited = previous;
-    limited.rlim_cur = 16 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    scanFolders({"music"});
-    setrlimit(RLIMIT_FSIZE, &previous);
-    ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
-    EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_READY));
 }
 
 TEST_F(SongScan, AWaitForTheScanEndsAtATerminationRequest) {
@@ -473,16 +446,6 @@ std::set<std::u16string> walkedSongs(const std::vector<std::string>& folders, co
     };
     walkMusicFolders(paths, collect, &found);
     return found;
-}
-
-// The walk takes a file of exactly the smallest song size and passes over one a byte smaller.
-TEST_F(SongScan, AFileOfTheSmallestSongSizeIsFoundAndOneByteLessIsNot) {
-    std::vector<u8> bytes = drumSong(7.0f);
-    bytes.resize(size_t(SONG_SCAN_MIN_FILE_BYTES), 0);
-    test_support::writeFileBytes(m_user.file("edge/exact.wav"), bytes);
-    bytes.pop_back();
-    test_support::writeFileBytes(m_user.file("edge/under.wav"), bytes);
-    EXPECT_EQ(walkedSongs({"edge"}, m_user), (std::set<std::u16string>{wide(m_user.file("edge/exact.wav"))}));
 }
 
 // One file reached under a second name is one song.

@@ -282,18 +282,6 @@ TEST_P(UserSaveNulInAText, IsRefusedAndTheSaveKept) {
 INSTANTIATE_TEST_SUITE_P(EachText, UserSaveNulInAText, ::testing::ValuesIn(NUL_TEXT_CASES),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The level that once overflowed the ship's upgrade value: the file stays where it is, whole.
-TEST_F(UserSave, AnItemLevelNoWriterMakesLoadsAsTheLastLevel) {
-    fillEverything();
-    g_SongLibrary.collectibles[0].currentLevel = 2147483647;
-    ASSERT_EQ(saveWrite(1), 1);
-    createSongLibrary();
-
-    EXPECT_EQ(saveRead(1), 1);
-    EXPECT_EQ(libraryDamagedFileFlags(), 0u);
-    EXPECT_EQ(g_SongLibrary.collectibles[0].currentLevel, SHIP_ITEM_LEVEL_COUNT - 1);
-}
-
 // The last boss stage and a song the scan thread holds are both ordinary moments to save in.
 TEST_F(UserSave, ASaveAtTheLastBossStageOrDuringAnAnalysisReadsBack) {
     fillEverything();
@@ -431,13 +419,6 @@ TEST_F(UserSaveWriteFailure, AFailedWriteIsFoundByTheNextStartUntilAWriteSucceed
     EXPECT_EQ(libraryEarlierWriteFailedFlags(), 0u);
 }
 
-// The temporary file cannot be created where a folder of its name stands.
-TEST_F(UserSaveWriteFailure, AFolderInTheTemporaryFilesPlaceLeavesTheOldFile) {
-    std::filesystem::create_directory(m_path + ".tmp");
-    EXPECT_EQ(writtenSave(), 0);
-    EXPECT_EQ(readFileBytes(m_path), m_old);
-}
-
 TEST_F(UserSaveWriteFailure, AFolderInTheFilesPlace) {
     std::filesystem::remove(m_path);
     std::filesystem::create_directory(m_path);
@@ -494,18 +475,6 @@ TEST_F(UserSave, TheWaterOptionSilencesTheCorruptionSoundOfThePlay) {
     ASSERT_TRUE(fillPlayRecordForSong(0, 1));
     EXPECT_EQ(g_PlayRecord.boss.corruptionSoundOff, 0);
     EXPECT_EQ(g_PlayRecord.waterOption, 0);
-}
-
-// The scan may move or remove records while a song is played: the results follow the song.
-TEST_F(UserSave, APlayedSongMovedDuringPlayStillGetsItsResults) {
-    fillEverything();
-    ASSERT_TRUE(fillPlayRecordForSong(0, 1));
-    const SSongIdentity played = g_SongLibrary.songs[0].identity;
-    g_SongLibrary.songs.insert(g_SongLibrary.songs.begin(), makeSongRecord(u"\\music\\new.ogg", 500000));
-    g_PlayRecord.song.scoreTargets[0][0] = 42;
-    EXPECT_EQ(collectPlayRecordForSong(played), 1);
-    EXPECT_EQ(g_SongLibrary.songs[1].scoreTargets[0][0], 42);
-    EXPECT_EQ(g_SongLibrary.songs[0].scoreTargets[0][0], 0);
 }
 
 TEST_F(UserSave, APlayedSongRemovedDuringPlayGivesItsResultsToNoOtherSong) {
