@@ -365,6 +365,18 @@ TEST_F(SongScan, APipeAmongTheSongsIsPassedOverAndALinkLoopFindsEachSongOnce) {
     EXPECT_EQ(g_SongLibrary.songs[0].failure, u32(E_SONGFAIL_TOO_SHORT));
 }
 
+TEST_F(SongScan, NamesWithABackslashOrBytesThatAreNotUtf8AreFoundAndOpened) {
+    // Each is decoded (and found too short): the decoder opened the file by its own bytes.
+    for (const char* name : {"music/AC\\DC.wav", "music/caf\xE9.wav"}) {
+        test_support::writeFileBytes(m_user.file(name), drumSong(7.0f));
+    }
+    scanFolders({"music"});
+    ASSERT_EQ(g_SongLibrary.songs.size(), 2u);
+    for (const SSongRecord& song : g_SongLibrary.songs) {
+        EXPECT_EQ(song.failure, u32(E_SONGFAIL_TOO_SHORT)) << osWideToUtf8(song.path.c_str());
+    }
+}
+
 // A FLAC file cut short says so, as a cut MP3 or Ogg file does.
 TEST_F(SongScan, ACutFlacFileIsTooShortNotUndecodable) {
     test_support::writeFileBytes(m_user.file("source.wav"), drumSong(95.0f));
