@@ -62,11 +62,6 @@ namespace fs = std::filesystem;
 using test_support::readFileText;
 
 constexpr auto ROAD_TIME_LIMIT = std::chrono::minutes(10);
-// A shorter limit from the environment, for a run by hand.
-std::chrono::seconds roadTimeLimit() {
-    const char* text = std::getenv("VELODRIX_ITEM_ROAD_SECONDS");
-    return text ? std::chrono::seconds(std::atoi(text)) : std::chrono::seconds(ROAD_TIME_LIMIT);
-}
 // Frames a screen is left to settle before a click, and frames between a click and a retry.
 constexpr int SETTLE_FRAMES = 20;
 constexpr int RETRY_FRAMES = 90;
@@ -378,7 +373,7 @@ TEST(ItemRoad, APlayWinsTheSongsItemTheShipScreenFitsItTheNextPlayFiresItAndALev
     int status = 0;
     const auto start = std::chrono::steady_clock::now();
     while (waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() - start > roadTimeLimit()) {
+        if (std::chrono::steady_clock::now() - start > ROAD_TIME_LIMIT) {
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
             break;
