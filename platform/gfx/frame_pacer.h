@@ -23,7 +23,6 @@ public:
 
     bool pacing() const { return m_vsyncWanted && !m_swapWaits; }
     bool swapWaits() const { return m_swapWaits; }
-    u64 periodNs() const { return m_period; }
 
 private:
     bool m_vsyncWanted = false;
