@@ -29,6 +29,23 @@ using RunGroupArray = FatalThrowingTest;
 
 }  // namespace
 
+TEST_F(RunGroupArray, PushCopiesRecordsAndDoublesWhenCountPlusOneReachesCapacity) {
+    ClRunGroupArray array;
+    initRunGroupArray(&array, 4);
+    EXPECT_EQ(array.count, 0u);
+    for (u32 i = 0; i < 4; ++i) EXPECT_EQ(array.data[i].runs.data, nullptr);  // zeroed records
+    for (u32 i = 0; i < 3; ++i) pushRunGroup(&array, groupWithRuns(f32(i), i));
+    EXPECT_EQ(array.capacity, 4u);
+    pushRunGroup(&array, groupWithRuns(3.0f, 2));  // the fourth append moves to 8
+    ASSERT_EQ(array.capacity, 8u);
+    ASSERT_EQ(array.count, 4u);
+    for (u32 i = 0; i < 4; ++i) EXPECT_EQ(array[i].score, f32(i) * 2.0f);
+    ASSERT_EQ(array[2].runs.count, 2u);
+    EXPECT_EQ(array[2].runs[1].onsets[0], 1);
+    EXPECT_EQ(array[2].runs[1].onsets[1], -1);
+    EXPECT_EQ(releaseRunGroupArray(&array), 1u);  // frees the runs with it (checked by the sanitizer)
+}
+
 TEST_F(RunGroupArray, ReleaseReportsWhetherTheArrayWasSetUpAndPushNeedsSetUp) {
     ClRunGroupArray array;
     EXPECT_EQ(releaseRunGroupArray(&array), 0u);

@@ -81,6 +81,23 @@ protected:
 
 }  // namespace
 
+TEST(SpectralCacheName, OneNamePerIdentityAndSaltWhateverTheSlashes) {
+    const auto namePart = [](const char16_t* path, u32 salt) {
+        SSongIdentity identity;
+        songIdentityFromPath(path, &identity);
+        char part[SONG_CACHE_NAME_PART_LENGTH + 1];
+        buildSongCacheNamePart(identity, salt, part);
+        return std::string(part);
+    };
+    const std::string first = namePart(u"/music/Ångström.flac", SPECTRAL_CACHE_NAME_SALT);
+    EXPECT_EQ(namePart(u"\\music\\Ångström.flac", SPECTRAL_CACHE_NAME_SALT), first);
+    EXPECT_NE(namePart(u"/music/Angstrom.flac", SPECTRAL_CACHE_NAME_SALT), first);
+    EXPECT_NE(namePart(u"/music/Ångström.flac", 3105872), first);
+    ASSERT_EQ(first.size(), 44u);
+    EXPECT_EQ(first[43], '_');
+    for (char c : first) EXPECT_TRUE(std::isalnum(u8(c)) || c == '_') << first;
+}
+
 TEST_F(SpectralCache, ThreeMinutesAtFortyFourKilohertzIsTheWorkedSize) {
     EXPECT_EQ(spectralCacheFileSize(22680, 18), 1723780u);
     fillAnalysis(22680);

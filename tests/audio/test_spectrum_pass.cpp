@@ -1,5 +1,5 @@
-// The spectral pass over generated songs: the stream checks, the band values and energies,
-// failures during the pass, and the same bits on every build (the generated levels are tuned to
+// The spectral pass over generated songs: the stream checks, the worked frame counts and chunks,
+// the band values and energies, failures during the pass, and the same bits on every build (the generated levels are tuned to
 // them and the caches hold them): digests of every magnitude row, band value and three-band
 // energy, one per transform size the rates give and one per sample format.
 #include "audio/analysis/fft.h"
@@ -102,6 +102,13 @@ s16 tone(u64 frame, f64 hz, f64 amplitude) {
     return s16(std::lround(amplitude * 32767.0 * std::sin(2.0 * M_PI * hz * f64(frame) / 44100.0)));
 }
 
+std::vector<std::pair<u32, u32>> g_chunkCalls;  // rows, first frame
+
+void recordChunk(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, const f32* rows, u32 nyquist, u32 userWord) {
+    g_chunkCalls.push_back({rowCount, firstFrame});
+    foldSpectrumRows(rowCount, hop, firstFrame, frameCount, rows, nyquist, userWord);
+}
+
 class SpectrumPass : public ::testing::Test {
 protected:
     void SetUp() override { resetSpectrumAnalysis(); }
@@ -163,6 +170,24 @@ TEST(SpectrumValidation, ResultCodesFollowTheFormatInOrder) {
         copy.sampleRate = c.rate;
         EXPECT_EQ(validateSpectrumStream(copy, &g), c.result) << c.value << " at " << c.rate << " Hz";
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The worked values
+
+TEST_F(SpectrumPass, FirstChunkYieldsOneFrameLessThenWholeSecondsAndStopsAtTheCount) {
+    g_chunkCalls.clear();
+    g_SpectrumAnalysis.chunkCallback = recordChunk;
+    ASSERT_EQ(passTone(2, 44100ull * 3 + 100, 300.0, 0.3), 0);  // 379 frames: the last chunk is nearly empty
+    const SSpectrumHeader& h = g_SpectrumAnalysis.header;
+    ASSERT_EQ(h.frameCount, 379u);
+    EXPECT_EQ(g_chunkCalls, (std::vector<std::pair<u32, u32>>{{125, 0}, {126, 125}, {126, 251}, {2, 377}}));
+    EXPECT_EQ(g_SpectrumAnalysis.energyFrameCount, 379u);
+    EXPECT_FLOAT_EQ(h.duration, 3.002f);
+    // Rows and window live only during the pass.
+    EXPECT_EQ(h.magnitudeRows, nullptr);
+    EXPECT_EQ(g_SpectrumAnalysis.window, nullptr);
+    EXPECT_EQ(getSpectrumAnalysisProgress(), SPECTRUM_DECODE_PROGRESS_END);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -252,6 +277,12 @@ TEST_F(SpectrumPass, AStreamCutShortByDamageIsRefusedAsDamaged) {
     EXPECT_EQ(resultFor(89, 92, true), E_SPECTRUM_RESULT_UNDECODABLE);
     EXPECT_EQ(resultFor(89, 92, false), E_SPECTRUM_RESULT_TOO_SHORT);
     EXPECT_EQ(resultFor(95, 200, true), E_SPECTRUM_RESULT_UNDECODABLE);
+    // Not damaged enough: the song is what came, in frames, in length and in the log.
     EXPECT_EQ(resultFor(95, 100, true), E_SPECTRUM_RESULT_NONE);
-    EXPECT_NE(log.finish().find("the stream is damaged"), std::string::npos);
+    const SSpectrumHeader& h = g_SpectrumAnalysis.header;
+    EXPECT_EQ(h.frameCount, spectrumFrameCount(8000u * 95u * 2u, 1, 2, h.hop));
+    EXPECT_FLOAT_EQ(h.duration, 95.0f);
+    const std::string text = log.finish();
+    EXPECT_NE(text.find("the stream is damaged"), std::string::npos) << text;
+    EXPECT_NE(text.find("ended after [95000] ms of the [100000] ms"), std::string::npos) << text;
 }

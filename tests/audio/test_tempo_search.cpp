@@ -81,6 +81,14 @@ TEST_F(TempoSearch, FewerThanTwoOnsetsGiveNoCandidateAndTheSummedOnsetIsTheBeat)
     EXPECT_EQ(m_beats[0].time, 4.0f);
 }
 
+TEST_F(TempoSearch, SmoothedBinBelowHalfTheSongLengthIsNeverACandidate) {
+    for (u32 k = 0; k <= 60; ++k) addOnset(E_ONSET_LIST_SUMMED, 0.5f * f32(k));  // 60 intervals of 0.5 s
+    EXPECT_EQ(candidatesFor(121.0f), 0u);
+    ASSERT_EQ(candidatesFor(120.0f), 1u);  // half the length is 60: reached
+    // The smoothed histogram is flat across the summing width; its first bin is the peak.
+    EXPECT_NEAR(m_analysis.candidates[0].tempo, 120.0f, 8.0f);
+}
+
 TEST_F(TempoSearch, IntervalsShorterThanTwoHundredSixtyBeatsPerMinuteNeverVote) {
     // Dense hi-hats 0.20 to 0.23 s apart: twelve pairs against a threshold of 2.
     for (const f32 gap : {0.205f, 0.21f, 0.22f, 0.23f}) addPairs(E_ONSET_LIST_HIGH, gap, 3);
@@ -129,6 +137,32 @@ TEST_F(TempoSearch, RunPassesOverOnsetsAlreadyInARunOfItsCandidate) {
     EXPECT_EQ(m_run.onsets[m_run.onsets.count - 1], 6);
     ASSERT_EQ(trace(E_ONSET_LIST_SUMMED, 0, 2).kept, 1u);
     EXPECT_EQ(m_run.onsets[m_run.onsets.count - 1], 5);
+}
+
+TEST_F(TempoSearch, RunsOnOneGridShareAGroupScoredByTheirDurations) {
+    const u32 k = addCandidate(120.0f);
+    // Two runs on the 0.5 s grid with a gap, and one run half a beat off it.
+    addOnsets(E_ONSET_LIST_SUMMED, {1.0f, 1.5f, 2.0f, 2.5f, 3.0f, 20.0f, 20.5f, 21.0f, 21.5f});
+    addOnsets(E_ONSET_LIST_SUMMED, {40.25f, 40.75f, 41.25f, 41.75f});
+    traceAllRuns(&m_analysis);
+    const ClRunGroupArray& groups = summedGroups(k);
+    ASSERT_EQ(groups.count, 2u);
+    ASSERT_EQ(groups[0].runs.count, 2u);
+    ASSERT_EQ(groups[1].runs.count, 1u);
+    ASSERT_EQ(groups[0].time, 20.0f);
+    EXPECT_FLOAT_EQ(groups[0].score, (3.5f / 4.0f) * 3.5f * 120.0f / 1000.0f);  // durations 2 and 1.5
+    EXPECT_FLOAT_EQ(groups[1].score, (1.5f / 4.0f) * 1.5f * 120.0f / 1000.0f);
+    for (const SBeat& onset : list(E_ONSET_LIST_SUMMED)) EXPECT_EQ(onset.candidateMember[k], 1u);
+    EXPECT_EQ(m_analysis.candidates[k].groups[E_ONSET_LIST_LOW].count, 0u);
+}
+
+TEST_F(TempoSearch, GroupPhasesCompareAroundThePeriod) {
+    const u32 k = addCandidate(120.0f);
+    // Phases 0.49 and 0.01 of a 0.5 s period are 0.02 s apart.
+    addOnsets(E_ONSET_LIST_SUMMED, {0.49f, 0.99f, 1.49f, 1.99f, 10.01f, 10.51f, 11.01f, 11.51f});
+    traceAllRuns(&m_analysis);
+    ASSERT_EQ(summedGroups(k).count, 1u);
+    EXPECT_EQ(summedGroups(k)[0].runs.count, 2u);
 }
 
 TEST_F(TempoSearch, SlowTempoIsDampedByFiveWhenOneAndAHalfAndThreeTimesItAreCandidates) {
@@ -195,6 +229,18 @@ TEST_F(TempoSearch, ExtensionTakesTheNearbyRunThatFallsOnWholePeriods) {
     ASSERT_EQ(m_beats.count, 11u + 4u + 1u);
     EXPECT_EQ(m_beats[14].time, 7.5f);
     EXPECT_EQ(m_beats[15].time, 9.25f);
+}
+
+TEST_F(TempoSearch, OnsetsAQuarterSecondApartFormOneClusterFlaggingTheStronger) {
+    // 5.5 s is less than 0.3 s after the flagged onset.
+    for (const auto& [time, strength] : {std::pair(5.0f, 2.0f), {5.25f, 3.0f}, {5.5f, 9.0f}, {5.55f, 1.0f}})
+        addOnset(E_ONSET_LIST_SUMMED, time, strength);
+    flagBeatsWithoutTempo(&m_analysis);
+    const EOnsetList summed = E_ONSET_LIST_SUMMED;
+    EXPECT_FALSE(flagged(summed, 0));
+    EXPECT_TRUE(flagged(summed, 1)) << "the stronger of the cluster at 5 s";
+    EXPECT_FALSE(flagged(summed, 2)) << "less than 0.3 s after the flagged onset";
+    EXPECT_TRUE(flagged(summed, 3));
 }
 
 // ---------------------------------------------------------------------------------------------
