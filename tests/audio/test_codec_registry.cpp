@@ -123,6 +123,25 @@ TEST_F(CodecRegistry, DisabledFlagIsSetOnTheFirstEqualEntryOnly) {
     EXPECT_EQ(isCodecDisabledForPath(u"x.ogg"), 1u);
 }
 
+TEST_F(CodecRegistry, ReleasedJobStillDecodingLivesUntilItsStopFlagFinishesIt) {
+    registerGameOrder();
+    ASSERT_EQ(stepCodecManager(), 1);
+    ClCodecStreamInstance* job = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
+    ASSERT_NE(job, nullptr);
+    for (int pass = 0; pass < 3; ++pass) stepCodecManager();
+    ASSERT_EQ(getCodecJobState(job), E_CODECJOB_READY);
+    const int objects = g_fakeCodecLiveObjects.load();
+
+    releaseCodecJob(job);
+    stepCodecManager();  // not terminal yet: stepped, and its stop flag moves it to 4
+    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_FINISHED);
+    EXPECT_EQ(getLiveCodecJobCount(), 1u);
+    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects);
+    stepCodecManager();  // destroyed in the following pass
+    EXPECT_EQ(getLiveCodecJobCount(), 0u);
+    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects - 1);
+}
+
 TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
     g_othersStart = false;
     registerGameOrder();

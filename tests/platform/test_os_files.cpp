@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -124,6 +128,23 @@ TEST_F(TempDirectory, APipeADeviceAndAFolderNeverOpenAsAFile) {
     ASSERT_NE(find, nullptr);
     osFindClose(find);
     EXPECT_EQ(data.attributes & (E_OSATTR_FILE | E_OSATTR_SPECIAL), uint32_t(E_OSATTR_SPECIAL));
+}
+
+TEST_F(TempDirectory, AWritePastTheFileSizeLimitFailsInsteadOfEndingTheProgram) {
+    struct rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    SOsFile* file = osFileOpen((m_root + "/big").c_str(), E_OSFILE_WRITE_CREATE);
+    ASSERT_NE(file, nullptr);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const std::vector<char> bytes(16384, 'x');
+    uint32_t written = 0;
+    const bool wrote = osFileWrite(file, bytes.data(), uint32_t(bytes.size()), &written);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    osFileClose(file);
+    EXPECT_FALSE(wrote);
+    EXPECT_EQ(osLastError(), uint32_t(E_OSERR_OTHER + EFBIG));
 }
 
 TEST(Time, CivilDatesAndCounters) {
