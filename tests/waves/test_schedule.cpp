@@ -18,7 +18,6 @@
 #include "world/services/world_imports.h"
 
 #include <cstring>
-#include <string>
 #include <vector>
 
 using namespace test_support;

@@ -15,7 +15,6 @@
 #include "world/services/world_imports.h"
 #include "tests/world/world_test_support.h"
 
-#include <cmath>
 #include <cstring>
 
 using ::testing::HasSubstr;
