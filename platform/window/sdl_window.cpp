@@ -253,7 +253,6 @@ void windowDestroy() {
     windowClearMessages();
 }
 
-bool windowExists() { return g_window.window != nullptr; }
 const char* windowErrorText() { return g_window.errorText; }
 SDL_Window* windowSdlHandle() { return g_window.window; }
 

@@ -37,7 +37,6 @@ void windowDesktopMode(u32* width, u32* height, u32* refreshHz);
 // reason is in windowErrorText. The window carries an OpenGL 3.3 core context for the device.
 bool windowCreate(const char* title, s32 x, s32 y, u32 width, u32 height, bool fullScreen);
 void windowDestroy();
-bool windowExists();
 const char* windowErrorText();
 // Shows the window. Every driver then gets the activation messages: a display without a window
 // manager may never give the window the focus, so the first activation is synthesised.
