@@ -65,6 +65,7 @@ u64 pageSignature() {
                           song.bestScores[1] ^ song.bestScores[2] ^ song.bestScores[3] ^ song.bestScores[4] ^
                           song.bestScores[5]))})
             h = (h ^ word) * 1099511628211ull;
+        if (song.state == E_SONGSTATE_ANALYSING) h = (h ^ analysisPercent()) * 1099511628211ull;
     }
     return h;
 }

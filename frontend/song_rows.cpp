@@ -1,5 +1,6 @@
 #include "frontend/song_rows.h"
 
+#include "audio/analysis/spectrum_analysis.h"
 #include "core/string_table.h"
 #include "library/song_library.h"
 #include "platform/os/os.h"
@@ -62,7 +63,16 @@ std::u16string songRowText(s32 songIndex) {
         return row + u"[/c]";
     }
     const char16_t* tag = song->state == E_SONGSTATE_FAILED || song->missing ? SONG_FAILED_TAG : SONG_WAITING_TAG;
-    return row + tag + localised(songStateKey(*song)) + u"[/c]";
+    row += tag + localised(songStateKey(*song));
+    if (song->state == E_SONGSTATE_ANALYSING && !song->missing)
+        row += u" " + widen(std::to_string(analysisPercent()).c_str()) + u"%";
+    return row + u"[/c]";
+}
+
+u32 analysisPercent() {
+    const f32 fraction = getSpectrumAnalysisProgress() / SPECTRUM_DECODE_PROGRESS_END;
+    if (!(fraction > 0.0f)) return 0;
+    return fraction >= 0.99f ? 99u : u32(fraction * 100.0f);
 }
 
 std::u16string unreadableFolderRowText(const std::u16string& folder) {

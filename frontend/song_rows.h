@@ -24,7 +24,11 @@ std::u16string songDisplayText(s32 songIndex);
 std::string songStateKey(const SSongRecord& song);
 // The row: the display name, then in the state's colour its text (a ready song: its length and,
 // once played, its best shown score over the six levels).
+// A song being analysed shows how far its analysis has come.
 std::u16string songRowText(s32 songIndex);
+// How far the song under analysis has come, 0 to 99: the decoding pass is nearly all of its time,
+// so its end shows as 99 until the song is ready.
+u32 analysisPercent();
 // The row of a folder the scan could not read, shown after the songs: its path as the player
 // knows it ('/' separators), then in the failure colour that its songs cannot be listed.
 std::u16string unreadableFolderRowText(const std::u16string& folder);

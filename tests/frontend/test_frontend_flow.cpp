@@ -6,6 +6,7 @@
 #include "frontend/results.h"
 #include "frontend/song_rows.h"
 #include "frontend/switch_log.h"
+#include "audio/analysis/spectrum_analysis.h"
 #include "core/game_clock.h"
 #include "library/data_file.h"
 #include "library/play_record_fill.h"
@@ -143,7 +144,12 @@ TEST_F(FrontEndFlow, RowsShowEachSongsStateAndPagesTurn) {
     g_SongLibrary.songs[7].bestScores[1] = 11 * 50;
     frame();
     EXPECT_EQ(songRowText(7), u"Artist - Song 7   [c=FF6050]missing: the file has gone[/c]");
-    EXPECT_EQ(songRowText(8), u"Artist - Song 8   [c=A0A8B8]analysing...[/c]");
+    EXPECT_EQ(songRowText(8), u"Artist - Song 8   [c=A0A8B8]analysing... 0%[/c]");
+    setSpectrumAnalysisProgress(SPECTRUM_DECODE_PROGRESS_END * 0.5f);
+    EXPECT_EQ(songRowText(8), u"Artist - Song 8   [c=A0A8B8]analysing... 50%[/c]");
+    setSpectrumAnalysisProgress(SPECTRUM_DECODE_PROGRESS_END);
+    EXPECT_EQ(songRowText(8), u"Artist - Song 8   [c=A0A8B8]analysing... 99%[/c]");
+    setSpectrumAnalysisProgress(0.0f);
     EXPECT_EQ(songRowText(9), u"Artist - Long   [c=FF6050]cannot be played: too long[/c]");
     EXPECT_EQ(songRowText(0), u"Artist - Song 0   [c=70E070]03:20  best 4,321[/c]");
     clickWidget("SongListPrev");
