@@ -59,17 +59,6 @@ protected:
     u32 m_locksBefore = 0;
 };
 
-TEST_F(CodecRegistry, AnswersNothingBeforeTheFirstPass) {
-    registerGameOrder();
-    s32 format = 99;
-    EXPECT_EQ(findCodecFormatForPath(u"song.wav", &format), 0);
-    EXPECT_EQ(format, 99);
-    EXPECT_EQ(openCodecJob(E_CODECFORMAT_WAV, u"song.wav"), nullptr);
-    EXPECT_EQ(isCodecDisabledForPath(u"song.wav"), 1u);
-    EXPECT_EQ(stepCodecManager(), 1);
-    EXPECT_TRUE(isCodecRegistryReady());
-}
-
 // Windows Media cannot start: ".mp3" falls through to QuickTime, and ".wma", listed only by the
 // failed record, is not found. The path's tail counts, with folded case, never the whole path.
 struct SPathCase {
@@ -86,9 +75,15 @@ const SPathCase kPathCases[] = {
     {"listed only by the failed record", u"a.wma", 0, -1},
 };
 
-TEST_F(CodecRegistry, PathsFindTheFormatOfTheFirstStartedRecord) {
+TEST_F(CodecRegistry, AnswersNothingBeforeTheFirstPassThenFindsTheFirstStartedRecord) {
     registerGameOrder();
+    s32 before = 99;
+    EXPECT_EQ(findCodecFormatForPath(u"song.wav", &before), 0);
+    EXPECT_EQ(before, 99);
+    EXPECT_EQ(openCodecJob(E_CODECFORMAT_WAV, u"song.wav"), nullptr);
+    EXPECT_EQ(isCodecDisabledForPath(u"song.wav"), 1u);
     ASSERT_EQ(stepCodecManager(), 1);
+    EXPECT_TRUE(isCodecRegistryReady());
     for (const SPathCase& c : kPathCases) {
         SCOPED_TRACE(c.name);
         s32 format = 99;
@@ -102,6 +97,21 @@ TEST_F(CodecRegistry, PathsFindTheFormatOfTheFirstStartedRecord) {
     EXPECT_EQ(getLiveCodecJobCount(), 1u);
     EXPECT_EQ(findCodecRecordForFormat(E_CODECFORMAT_MP3)->extensionCount, 3u);
     releaseCodecJob(job);
+
+    // A released job still decoding lives until its stop flag finishes it.
+    ClCodecStreamInstance* decoding = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
+    ASSERT_NE(decoding, nullptr);
+    for (int pass = 0; pass < 3; ++pass) stepCodecManager();
+    ASSERT_EQ(getCodecJobState(decoding), E_CODECJOB_READY);
+    const int objects = g_fakeCodecLiveObjects.load();
+    releaseCodecJob(decoding);
+    stepCodecManager();  // not terminal yet: stepped, and its stop flag moves it to 4
+    EXPECT_EQ(getCodecJobState(decoding), E_CODECJOB_FINISHED);
+    EXPECT_EQ(getLiveCodecJobCount(), 1u);
+    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects);
+    stepCodecManager();  // destroyed in the following pass
+    EXPECT_EQ(getLiveCodecJobCount(), 0u);
+    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects - 1);
 }
 
 TEST_F(CodecRegistry, DisabledFlagIsSetOnTheFirstEqualEntryOnly) {
@@ -121,25 +131,6 @@ TEST_F(CodecRegistry, DisabledFlagIsSetOnTheFirstEqualEntryOnly) {
     EXPECT_EQ(isCodecDisabledForPath(u"x.aiff"), 0u);
     EXPECT_EQ(setCodecDisabledForExtension("ogg", 1), 0);
     EXPECT_EQ(isCodecDisabledForPath(u"x.ogg"), 1u);
-}
-
-TEST_F(CodecRegistry, ReleasedJobStillDecodingLivesUntilItsStopFlagFinishesIt) {
-    registerGameOrder();
-    ASSERT_EQ(stepCodecManager(), 1);
-    ClCodecStreamInstance* job = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
-    ASSERT_NE(job, nullptr);
-    for (int pass = 0; pass < 3; ++pass) stepCodecManager();
-    ASSERT_EQ(getCodecJobState(job), E_CODECJOB_READY);
-    const int objects = g_fakeCodecLiveObjects.load();
-
-    releaseCodecJob(job);
-    stepCodecManager();  // not terminal yet: stepped, and its stop flag moves it to 4
-    EXPECT_EQ(getCodecJobState(job), E_CODECJOB_FINISHED);
-    EXPECT_EQ(getLiveCodecJobCount(), 1u);
-    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects);
-    stepCodecManager();  // destroyed in the following pass
-    EXPECT_EQ(getLiveCodecJobCount(), 0u);
-    EXPECT_EQ(g_fakeCodecLiveObjects.load(), objects - 1);
 }
 
 TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {

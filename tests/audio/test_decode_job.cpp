@@ -49,7 +49,7 @@ protected:
     std::vector<ClFakeCodec*> m_jobs;
 };
 
-TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
+TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRingDecodingOutsideTheLock) {
     ClFakeCodec* job = makeJob({});
     EXPECT_EQ(getCodecJobState(job), s32(E_CODECJOB_NEW));
     EXPECT_EQ(step(job), s32(E_CODECJOB_PRE_OPEN_PASSED));
@@ -72,9 +72,27 @@ TEST_F(DecodeJob, WalksFromNewToFinishedThroughTheRing) {
     }
     EXPECT_EQ(getCodecJobState(job), s32(E_CODECJOB_FINISHED));
     EXPECT_EQ(job->m_produced, 1000u);
+
+    // Buffers decode outside the buffer lock. The job exists before its first decode, which is
+    // its first step.
+    std::atomic<int> lockFreeDuringDecode{0}, decodes{0};
+    ClFakeCodec* const locked = makeJob({.onDecode = [&](u32) {
+        ++decodes;
+        // Another thread must be able to take the buffer lock while a buffer decodes.
+        std::thread other([&] {
+            if (critSectionTryEnter(locked->m_bufferLock)) {
+                ++lockFreeDuringDecode;
+                critSectionLeave(locked->m_bufferLock);
+            }
+        });
+        other.join();
+    }});
+    ASSERT_EQ(stepJobUntil(locked, E_CODECJOB_READY), E_CODECJOB_READY);
+    EXPECT_EQ(decodes.load(), 3);
+    EXPECT_EQ(lockFreeDuringDecode.load(), 3);
 }
 
-TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
+TEST_F(DecodeJob, FailuresAndAMissingLockEndInTheirOwnStates) {
     ClFakeCodec* notOpened = makeJob({.failOpen = true});
     EXPECT_EQ(step(notOpened), s32(E_CODECJOB_PRE_OPEN_PASSED));
     EXPECT_EQ(step(notOpened), s32(E_CODECJOB_OPEN_FAILED));
@@ -95,25 +113,24 @@ TEST_F(DecodeJob, FailuresEndInTheirOwnStates) {
     ClFakeCodec* uninitialised = makeJob({.failInitializeMembers = true}, &initResult);
     EXPECT_EQ(initResult, 0);
     EXPECT_EQ(step(uninitialised), s32(E_CODECJOB_OPEN_FAILED));
-}
 
-// The pool's own accounting is the pool's to test; a job that finds it empty gets no buffer lock.
-TEST_F(DecodeJob, AJobWithoutALockEndsAtItsFirstStep) {
+    // A job that finds the lock pool empty gets no buffer lock (the pool's own accounting is the
+    // pool's to test).
     std::vector<SCritSection*> held;
     while (critSectionPoolUseCount() < CRIT_SECTION_POOL_CAPACITY) {
         ASSERT_EQ(critSectionCreate(&held.emplace_back(nullptr)), 1);
     }
-    s32 initResult = -1;
+    initResult = -1;
     ClFakeCodec* starved = makeJob({}, &initResult);
     EXPECT_EQ(initResult, 0);
-    EXPECT_EQ(step(starved), s32(E_CODECJOB_OPEN_FAILED));
+    EXPECT_EQ(step(starved), s32(E_CODECJOB_OPEN_FAILED)) << "without a lock";
     EXPECT_EQ(starved->m_fills, 0u);
     for (SCritSection* lock : held) critSectionDestroy(lock);
 }
 
 // A read ending at a buffer's end frees that buffer. With two of three buffers ready, the read
 // stops at the third, which stays the read position, and the rest is silence.
-TEST_F(DecodeJob, StreamReadFreesABufferAtItsEndAndStopsOnTheFirstUnfilledBuffer) {
+TEST_F(DecodeJob, StreamReadFreesBuffersStopsOnTheFirstUnfilledOneAndDrainsOnlyAtTheEnd) {
     ClFakeCodec* exact = makeReadyJob({});
     EXPECT_EQ(streamRead(exact, 30), fakeStreamBytes(0, 30));
     EXPECT_EQ(streamRead(exact, 70), fakeStreamBytes(30, 70));
@@ -125,9 +142,8 @@ TEST_F(DecodeJob, StreamReadFreesABufferAtItsEndAndStopsOnTheFirstUnfilledBuffer
     stepJobUntil(shortRing, E_CODECJOB_START_FAILED);
     EXPECT_EQ(streamRead(shortRing, 400), fakeStreamBytes(0, 200, 200));
     EXPECT_EQ(shortRing->m_ring.streamRead.index, 2u);
-}
 
-TEST_F(DecodeJob, TheStreamIsDrainedOnlyOnceDecodingEndedAndEveryBufferWasRead) {
+    // The stream is drained only once decoding ended and every buffer was read.
     SCodecCreateSoundExInfo info = {};
     ClFakeCodec* job = makeReadyJob({.totalBytes = 250});
     ASSERT_EQ(job->fillCreateSoundExInfo(&info), 1);
@@ -146,25 +162,6 @@ TEST_F(DecodeJob, TheStreamIsDrainedOnlyOnceDecodingEndedAndEveryBufferWasRead) 
     EXPECT_EQ(broken->isStreamDrained(), 0);
     streamRead(broken, 300);
     EXPECT_EQ(broken->isStreamDrained(), 1);
-}
-
-TEST_F(DecodeJob, DecodesOutsideTheBufferLock) {
-    std::atomic<int> lockFreeDuringDecode{0}, decodes{0};
-    // The job exists before its first decode, which is its first step.
-    ClFakeCodec* const job = makeJob({.onDecode = [&](u32) {
-        ++decodes;
-        // Another thread must be able to take the buffer lock while a buffer decodes.
-        std::thread other([&] {
-            if (critSectionTryEnter(job->m_bufferLock)) {
-                ++lockFreeDuringDecode;
-                critSectionLeave(job->m_bufferLock);
-            }
-        });
-        other.join();
-    }});
-    ASSERT_EQ(stepJobUntil(job, E_CODECJOB_READY), E_CODECJOB_READY);
-    EXPECT_EQ(decodes.load(), 3);
-    EXPECT_EQ(lockFreeDuringDecode.load(), 3);
 }
 
 TEST(CodecRing, RefusesEmptyOversizedAndTooManyBuffers) {

@@ -93,7 +93,7 @@ TEST(OnsetFunctions, AreTheBandsOnsetStrengthsBitForBit) {
     }
 }
 
-TEST(OnsetPeak, NeighboursMustBeStrictlySmallerWithinWindowsCutAtTheEnds) {
+TEST(OnsetPeak, NeighboursMustBeStrictlySmallerWithinWindowsCutAtTheEndsAndThresholdsAreExact) {
     const std::vector<f32> values = {0.0f, 1.0f, 3.0f, 1.0f, 3.0f, 0.0f, 0.0f, 2.0f, 0.0f};
     const u32 n = u32(values.size());
     // Frame 2 with a window of 3 meets frame 4's equal value, of 2 leaves it out; frame 7 is below
@@ -106,11 +106,9 @@ TEST(OnsetPeak, NeighboursMustBeStrictlySmallerWithinWindowsCutAtTheEnds) {
     EXPECT_FALSE(isOnsetPeak(head, 4, 0, 4, 1.0f)) << "the larger value inside the window";
     EXPECT_TRUE(isOnsetPeak(head, 4, 3, 25, 1.0f)) << "the last frame, its window cut";
     EXPECT_FALSE(isOnsetPeak(single, 1, 0, 25, 1.0f)) << "a lone value";
-}
 
-TEST(OnsetPicks, ExactThresholdsArePickedAndAnythingSmallerIsNot) {
-    const u32 n = 200;
-    std::vector<f32> summed(n, 0.0f), low(n, 0.0f), high(n, 0.0f);
+    // Exact thresholds are picked and anything smaller is not.
+    std::vector<f32> summed(200, 0.0f), low(200, 0.0f), high(200, 0.0f);
     summed[50] = 1.5f;
     low[50] = high[50] = 1.0f;
     summed[120] = std::nextafter(1.5f, 0.0f);

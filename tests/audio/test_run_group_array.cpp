@@ -29,7 +29,7 @@ using RunGroupArray = FatalThrowingTest;
 
 }  // namespace
 
-TEST_F(RunGroupArray, PushCopiesRecordsAndDoublesWhenCountPlusOneReachesCapacity) {
+TEST_F(RunGroupArray, PushCopiesRecordsDoublesWhenCountPlusOneReachesCapacityAndNeedsSetUp) {
     ClRunGroupArray array;
     initRunGroupArray(&array, 4);
     EXPECT_EQ(array.count, 0u);
@@ -44,10 +44,8 @@ TEST_F(RunGroupArray, PushCopiesRecordsAndDoublesWhenCountPlusOneReachesCapacity
     EXPECT_EQ(array[2].runs[1].onsets[0], 1);
     EXPECT_EQ(array[2].runs[1].onsets[1], -1);
     EXPECT_EQ(releaseRunGroupArray(&array), 1u);  // frees the runs with it (checked by the sanitizer)
-}
 
-TEST_F(RunGroupArray, ReleaseReportsWhetherTheArrayWasSetUpAndPushNeedsSetUp) {
-    ClRunGroupArray array;
+    // Release reports whether the array was set up, and a push needs set-up.
     EXPECT_EQ(releaseRunGroupArray(&array), 0u);
     EXPECT_THROW(pushRunGroup(&array, SBeatRunGroup{}), SFatal);
     initRunGroupArray(&array, 2);

@@ -144,23 +144,22 @@ std::pair<f32, s32> nextBeat(f32 lead) {
     return {time, index};
 }
 
-TEST_F(BeatEvents, QueriesAnswerNoneBeforeTheFirstBeatAndPastTheLast) {
-    setBeats({1.0f, 2.0f, 3.0f});
-    for (const f32 songTime : {0.5f, 4.0f}) {
-        SCOPED_TRACE(songTime);
-        setSongTime(songTime);
-        deliverDueBeats();
+// Before the first beat, between beats, while a beat is being delivered and past the last.
+TEST_F(BeatEvents, QueriesAnswerTheNextBeatAndTheOneAfterALead) {
+    setBeats({1.0f, 2.0f, 3.0f, 4.0f});
+    const auto expectNone = [](const char* when) {
+        SCOPED_TRACE(when);
         for (const f32 lead : {0.0f, 1.0f}) {
             const auto [time, index] = nextBeat(lead);
             EXPECT_EQ(time, 0.0f) << lead;
             EXPECT_EQ(index, -1) << lead;
         }
         EXPECT_EQ(getNextBeat(), nullptr);
-    }
-}
+    };
+    setSongTime(0.5f);
+    deliverDueBeats();
+    expectNone("before the first beat");
 
-TEST_F(BeatEvents, QueriesBetweenBeatsAnswerTheNextAndTheOneAfterALead) {
-    setBeats({1.0f, 2.0f, 3.0f});
     setSongTime(1.5f);
     deliverDueBeats();
     const auto [time, index] = nextBeat(0.0f);
@@ -173,21 +172,21 @@ TEST_F(BeatEvents, QueriesBetweenBeatsAnswerTheNextAndTheOneAfterALead) {
     EXPECT_EQ(getNextBeat()->time, 2.0f);
     EXPECT_EQ(getTimeToBeatAfter(1, 0.0f), 1.5f);
     EXPECT_EQ(getTimeToBeatAfter(5, 0.0f), 0.0f);
-}
 
-TEST_F(BeatEvents, WhileABeatIsBeingDeliveredTheQueriesAnswerTheBeatAfterIt) {
-    setBeats({1.0f, 2.0f, 3.0f, 4.0f});
-    setSongTime(1.5f);
-    deliverDueBeats();
+    // While the beat at 2 s is being delivered the queries answer the beat after it.
     setSongTime(2.25f);
     ASSERT_EQ(nextDueBeat(), 1);
-    s32 nextIndex = -1;
-    EXPECT_EQ(getTimeToNextBeat(0.0f, &nextIndex), 0.75f);
-    EXPECT_EQ(nextIndex, 2);
+    const auto [timeDelivering, indexDelivering] = nextBeat(0.0f);
+    EXPECT_EQ(timeDelivering, 0.75f);
+    EXPECT_EQ(indexDelivering, 2);
     ASSERT_NE(getNextBeat(), nullptr);
     EXPECT_EQ(getNextBeat()->time, 3.0f);
     EXPECT_EQ(getTimeToBeatAfter(1, 0.0f), 1.75f);
     beatDelivered();
+
+    setSongTime(5.0f);
+    deliverDueBeats();
+    expectNone("past the last beat");
 }
 
 TEST_F(BeatEvents, ThePullAnswersEachDueBeatOnceInOrder) {
@@ -228,7 +227,7 @@ TEST_F(BeatEvents, SpacedBeatsStayInsideTheirWindowAndCount) {
 // ---------------------------------------------------------------------------------------------
 // Tempo sequences
 
-TEST_F(BeatEvents, TempoSequencesFindTheGridMoveBeatsOntoItAndKeepTheOrder) {
+TEST_F(BeatEvents, TempoSequencesFindTheGridMoveBeatsOntoItAndTheBestHasTheMostBeats) {
     const STempoRange range = {100.0f, 120.0f, 140.0f};
     ClArray<s32> out;
     setBeats(evenBeats(1.0f, 0.5f, 9));
@@ -249,9 +248,8 @@ TEST_F(BeatEvents, TempoSequencesFindTheGridMoveBeatsOntoItAndKeepTheOrder) {
     findTempoSequences(0.0f, 100.0f, range, 3, &out, 1);
     for (u32 i = 1; i < g_aSongBeats.count; ++i) EXPECT_LE(g_aSongBeats[i - 1].time, g_aSongBeats[i].time);
     out.release();
-}
 
-TEST_F(BeatEvents, TheBestSequenceHasTheMostBeatsThenStrictlyMorePower) {
+    // The best sequence has the most beats, then strictly more power.
     ClArray<STempoSequence> sequences;
     sequences.init();
     for (const auto& [count, power] : {std::pair(3u, 9.0f), {5u, 1.0f}, {5u, 1.0f}, {2u, 9.0f}}) {

@@ -112,7 +112,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SoundEngine, MissingCuePlaysNothingAndAOneShotStartsAtTheNextUpdateAndIsFreedWhenItEnds) {
+TEST_F(SoundEngine, MissingCuePlaysNothingAOneShotIsFreedWhenItEndsAndHandlesAndVoicesRunOut) {
     startEngine();
     EXPECT_FALSE(playCueHeld("NoSuchCue"));
     playCue("NoSuchCue");
@@ -127,6 +127,15 @@ TEST_F(SoundEngine, MissingCuePlaysNothingAndAOneShotStartsAtTheNextUpdateAndIsF
     EXPECT_EQ(getCueHandlesInUse(), 1u);
     for (int i = 0; i < 10; ++i) frame(0.02f);
     EXPECT_EQ(getCueHandlesInUse(), 0u);
+
+    for (int i = 0; i < 64; ++i) playCueHeld("Blip");
+    // 64 voices per definition: the next one gives its handle back.
+    EXPECT_FALSE(bool(playCueHeld("Blip")));
+    EXPECT_EQ(getCueHandlesInUse(), 64u);
+    for (int i = 0; i < 64; ++i) playCueHeld("Other");
+    EXPECT_FALSE(playCueHeld("Loop"));
+    playCue("Loop");
+    EXPECT_EQ(getCueHandlesInUse(), 128u);
 }
 
 TEST_F(SoundEngine, CuesAreFoundByNameAndChooseTheirSampleByWeight) {
@@ -151,18 +160,6 @@ TEST_F(SoundEngine, CuesAreFoundByNameAndChooseTheirSampleByWeight) {
         EXPECT_EQ(getCueDuration(weighted), draw <= 0.25f ? 0.1f : 0.2f) << seed;
         stopCue(weighted, 0.0f);
     }
-}
-
-TEST_F(SoundEngine, HandlesAndVoicesRunOut) {
-    startEngine();
-    for (int i = 0; i < 64; ++i) playCueHeld("Blip");
-    // 64 voices per definition: the next one gives its handle back.
-    EXPECT_FALSE(bool(playCueHeld("Blip")));
-    EXPECT_EQ(getCueHandlesInUse(), 64u);
-    for (int i = 0; i < 64; ++i) playCueHeld("Other");
-    EXPECT_FALSE(playCueHeld("Loop"));
-    playCue("Loop");
-    EXPECT_EQ(getCueHandlesInUse(), 128u);
 }
 
 TEST_F(SoundEngine, StaleHandlesTouchNothing) {
@@ -197,7 +194,7 @@ TEST_F(SoundEngine, HeldCuesStayUntilReleasedAndLoopingCuesKeepPlaying) {
     EXPECT_EQ(status({loop}), "1 0.5");
 }
 
-TEST_F(SoundEngine, FadesRunOnTheGameClock) {
+TEST_F(SoundEngine, FadesRunOnTheGameClockAndVolumesAreClampedAndScaled) {
     startEngine();
     const SCueHandle loop = playCueHeld("Loop");
     frame(0.01f);
@@ -211,19 +208,17 @@ TEST_F(SoundEngine, FadesRunOnTheGameClock) {
     EXPECT_EQ(status({loop}), "1 0.125");
     frame(0.25f, 0.25f);
     EXPECT_EQ(status({loop}), "0 done");
-}
 
-TEST_F(SoundEngine, ValuesAreClampedAndTheOptionsFactorScalesTheVoice) {
-    startEngine();
-    const SCueHandle loop = playCueHeld("Loop");
-    setCueVolume(loop, 1.5f);
-    setCuePan(loop, -3.0f);
-    EXPECT_EQ(getCuePan(loop), -1.0f);
+    // Values are clamped and the options factor scales the voice.
+    const SCueHandle clamped = playCueHeld("Loop");
+    setCueVolume(clamped, 1.5f);
+    setCuePan(clamped, -3.0f);
+    EXPECT_EQ(getCuePan(clamped), -1.0f);
     frame(0.01f);
-    EXPECT_EQ(status({loop}), "1 1");
+    EXPECT_EQ(status({clamped}), "1 1");
     setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 0.5f);
     frame(0.01f);
-    EXPECT_EQ(status({loop}), "1 0.5");
+    EXPECT_EQ(status({clamped}), "1 0.5");
 }
 
 TEST_F(SoundEngine, MuteAllSilencesEverything) {

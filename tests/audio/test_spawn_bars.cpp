@@ -55,16 +55,14 @@ protected:
 // ---------------------------------------------------------------------------------------------
 // Worked values
 
-TEST(SpawnBarGeometry, BarFramesFollowTheFrameRateInSinglePrecision) {
+TEST_F(SongFeatures, SilentMinuteAtOneHundredTwentySixFramesGivesOneHundredTwentyOneQuietBars) {
+    // Bar frames follow the frame rate in single precision.
     EXPECT_EQ(spawnBarFrames(1.0f / 126.0f), 62u);
     EXPECT_EQ(spawnBarFrames(1.0f / 120.0f), 59u);
     EXPECT_EQ(spawnBarFrames(1.0f / 147.0f), 73u);
     EXPECT_EQ(spawnBandLevel(0.97f), 13);
     EXPECT_EQ(spawnBandLevel(0.0714f), 0);
     EXPECT_EQ(spawnBandLevel(std::nanf("")), 0);
-}
-
-TEST_F(SongFeatures, SilentMinuteAtOneHundredTwentySixFramesGivesOneHundredTwentyOneQuietBars) {
     const f32 frameDuration = 1.0f / 126.0f;
     makeSong(frameDuration, 7560, 18);
     computeSongFeatures(0);
@@ -109,7 +107,7 @@ protected:
 // Target 3: the step-two pass. Target 4: the step-one pass, stopped at the target. Target 0:
 // still the first event met. Target 9, which the rises of 3 and 5 miss: the counting-all pass,
 // frame 1's band 0 from level 0 up and the silent bands' level 0, then frame 2's until the target.
-TEST_F(SpawnEvents, FirstPassThatReachesTheTargetIsKeptElseAllAreCounted) {
+TEST_F(SpawnEvents, FirstPassThatReachesTheTargetIsKeptElseAllAreCountedOverEnvelopesBuiltOnce) {
     const std::pair<s32, std::vector<u32>> cases[] = {{4, {100, 101, 102, 103, 104, 105, 110, 120, 200}},
                                                       {1, {101, 103, 105}}, {2, {101, 102, 103, 104}}, {3, {101}}};
     for (const auto& [level, expected] : cases) {
@@ -118,10 +116,8 @@ TEST_F(SpawnEvents, FirstPassThatReachesTheTargetIsKeptElseAllAreCounted) {
     }
     // The second bar (frames 5 to 8) has no rise: with target 0 the step-two pass gives nothing.
     EXPECT_TRUE(eventsInFrames(5, 9).empty());
-}
 
-TEST_F(SpawnEvents, EnvelopesAverageTenFramesAndAreBuiltOncePerSong) {
-    computeSongFeatures(1);
+    // Envelopes average ten frames and are built once per song.
     f32* const envelopes = g_SongFeatures.bandEnvelopes;
     ASSERT_NE(envelopes, nullptr);
     // Frames 0..9 hold four of level 5, frames 4..13 one.
@@ -175,7 +171,7 @@ protected:
     }
 };
 
-TEST_F(DropBeats, LoudBarAfterTwoQuietOnesFlagsTheStrongestNearbyBeat) {
+TEST_F(DropBeats, LoudBarAfterTwoQuietOnesFlagsTheStrongestNearbyBeatOnceTheSongHasSounded) {
     makeDropSong(0.0f);
     // Bar 39 (t = 19.5 s, window from 20.0078 s) is the first loud one; bar 38 holds one loud
     // frame. The near window is [19, 20].
@@ -188,9 +184,8 @@ TEST_F(DropBeats, LoudBarAfterTwoQuietOnesFlagsTheStrongestNearbyBeat) {
     EXPECT_EQ(drop.flags, BEAT_FLAG_DROP);
     EXPECT_EQ(drop.strength, DROP_BEAT_STRENGTH);
     EXPECT_EQ(drop.reserved, 0u);
-}
 
-TEST_F(DropBeats, NoDropWithinFiveSecondsOfTheFirstAudibleFrame) {
+    // No drop within five seconds of the first audible frame.
     makeDropSong(14.6f);  // t = 19.5 s is under 14.6 + 5
     computeSongFeatures(0);
     EXPECT_EQ(findFirstAudibleTime(), 1868.0f * DROP_FRAME);
@@ -281,7 +276,7 @@ protected:
     static constexpr u32 NEAREST = E_BEATWINDOW_NEAREST, STRONGEST = E_BEATWINDOW_STRONGEST;
 };
 
-TEST_F(BeatWindow, NearestAndStrongestTakeTheFirstOnTiesAndEdgesAreInside) {
+TEST_F(BeatWindow, NearestAndStrongestTakeTheFirstOnTiesWithinSixtyFourBeatsAndEdgesAreInside) {
     for (const auto& [time, strength] : {std::pair(1.0f, 2.0f), {1.5f, 3.0f}, {2.0f, 3.0f}, {3.0f, 1.0f}})
         addSongBeat(time, strength);
     struct SCase {
@@ -303,9 +298,9 @@ TEST_F(BeatWindow, NearestAndStrongestTakeTheFirstOnTiesAndEdgesAreInside) {
     for (const SCase& c : cases) EXPECT_EQ(find(c.first, c.time, c.width, c.mode), c.found) << c.name;
     g_aSongBeats.release();
     EXPECT_EQ(find(0, 3.0f, 1.0f, NEAREST), -1);
-}
+    emptyBeats(&g_aSongBeats);
 
-TEST_F(BeatWindow, StrongestNeedsStrengthLooksAtSixtyFourBeatsAndOtherModesAreFatal) {
+    // The strongest needs strength and looks at sixty-four beats; other modes are fatal.
     addSongBeat(1.0f, 0.0f);
     EXPECT_EQ(find(0, 1.0f, 1.0f, STRONGEST), -1);
     for (u32 i = 1; i < 70; ++i) addSongBeat(1.0f + 0.01f * f32(i), i == 66 ? 9.0f : 1.0f);

@@ -4,16 +4,15 @@
 
 #include <gtest/gtest.h>
 
-TEST(SpectrumGeometry, LowOddAndBrokenRatesAreRefused) {
+TEST(SpectrumGeometry, LowOddAndBrokenRatesAndZeroWidthsAreRefusedAndFrameCountsRoundUp) {
     SSpectrumGeometry g;
     for (f32 rate : {0.0f, 7999.0f, -44100.0f, 192001.0f, 192000.5f, __builtin_nanf("")})
         EXPECT_FALSE(computeSpectrumGeometry(rate, &g)) << rate;
     // 44,056 = 8 x 5,507: its smallest divisor from 120 up is far above 200.
     EXPECT_FALSE(computeSpectrumGeometry(44056.0f, &g));
-}
 
-// 3 minutes of 16-bit stereo at 44.1 kHz give 22,680 frames; a partial sample frame is dropped.
-TEST(SpectrumGeometry, FrameCountRoundsUpAndRefusesZeroWidths) {
+    // Frame counts: 3 minutes of 16-bit stereo at 44.1 kHz give 22,680 frames; a partial sample
+    // frame is dropped; zero widths are refused.
     struct SCase {
         const char* name;
         u32 bytes, channels, bytesPerSample, hop, frames;

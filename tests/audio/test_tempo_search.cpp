@@ -81,16 +81,16 @@ TEST_F(TempoSearch, FewerThanTwoOnsetsGiveNoCandidateAndTheSummedOnsetIsTheBeat)
     EXPECT_EQ(m_beats[0].time, 4.0f);
 }
 
-TEST_F(TempoSearch, SmoothedBinBelowHalfTheSongLengthIsNeverACandidate) {
+TEST_F(TempoSearch, CandidatesNeedHalfTheSongLengthOfVotesFromIntervalsUnderTwoHundredSixtyBeatsPerMinute) {
     for (u32 k = 0; k <= 60; ++k) addOnset(E_ONSET_LIST_SUMMED, 0.5f * f32(k));  // 60 intervals of 0.5 s
     EXPECT_EQ(candidatesFor(121.0f), 0u);
     ASSERT_EQ(candidatesFor(120.0f), 1u);  // half the length is 60: reached
     // The smoothed histogram is flat across the summing width; its first bin is the peak.
     EXPECT_NEAR(m_analysis.candidates[0].tempo, 120.0f, 8.0f);
-}
 
-TEST_F(TempoSearch, IntervalsShorterThanTwoHundredSixtyBeatsPerMinuteNeverVote) {
-    // Dense hi-hats 0.20 to 0.23 s apart: twelve pairs against a threshold of 2.
+    // Intervals shorter than 260 beats per minute never vote: dense hi-hats 0.20 to 0.23 s apart,
+    // twelve pairs against a threshold of 2.
+    createOnsetLists(&m_analysis);
     for (const f32 gap : {0.205f, 0.21f, 0.22f, 0.23f}) addPairs(E_ONSET_LIST_HIGH, gap, 3);
     EXPECT_EQ(candidatesFor(4.0f), 0u);
     // The shortest interval itself counts.
@@ -102,7 +102,7 @@ TEST_F(TempoSearch, IntervalsShorterThanTwoHundredSixtyBeatsPerMinuteNeverVote) 
 // A matched onset off the grid widens the next window's early edge by its distance: 0.59 is
 // 0.09 s late, so the next expected beat (1.09) also takes an onset 0.14 s early, past the
 // tolerance of 0.0975 s, but not one 0.15 s late.
-TEST_F(TempoSearch, CarriedErrorWidensOnlyTheEarlyEdgeOfTheNextWindow) {
+TEST_F(TempoSearch, TracedRunsCarryTheirErrorBridgeLongRunsAndSkipTheirCandidatesOnsets) {
     addOnsets(E_ONSET_LIST_LOW, {0.0f, 0.59f, 0.95f, 1.45f, 1.95f});
     addOnsets(E_ONSET_LIST_HIGH, {0.0f, 0.59f, 1.24f, 1.74f, 2.24f});
     const STrace low = trace(E_ONSET_LIST_LOW);
@@ -111,26 +111,25 @@ TEST_F(TempoSearch, CarriedErrorWidensOnlyTheEarlyEdgeOfTheNextWindow) {
     const STrace high = trace(E_ONSET_LIST_HIGH);
     EXPECT_EQ(high.kept, 0u);
     EXPECT_EQ(high.onsets, 2u);
-}
 
-TEST_F(TempoSearch, AMissIsBridgedOnlyAfterFiveConsecutiveMatches) {
-    // Low: beats 0 .. 4 present (four matches after the start); high: beats 0 .. 5 (five matches).
+    // A miss is bridged only after five consecutive matches. Low: beats 0 .. 4 present (four
+    // matches after the start); high: beats 0 .. 5 (five matches).
+    createOnsetLists(&m_analysis);
     for (u32 k = 0; k < 12; ++k) {
         if (k != 5) addOnset(E_ONSET_LIST_LOW, 0.2f + 0.5f * f32(k));
         if (k != 6) addOnset(E_ONSET_LIST_HIGH, 0.2f + 0.5f * f32(k));
     }
-    const STrace low = trace(E_ONSET_LIST_LOW);
-    EXPECT_EQ(low.kept, 1u);
-    EXPECT_EQ(low.onsets, 5u);
-    const STrace high = trace(E_ONSET_LIST_HIGH);
-    ASSERT_EQ(high.kept, 1u);
-    ASSERT_EQ(high.onsets, 12u);
+    const STrace bridgedLow = trace(E_ONSET_LIST_LOW);
+    EXPECT_EQ(bridgedLow.kept, 1u);
+    EXPECT_EQ(bridgedLow.onsets, 5u);
+    const STrace bridgedHigh = trace(E_ONSET_LIST_HIGH);
+    EXPECT_EQ(bridgedHigh.kept, 1u);
+    ASSERT_EQ(bridgedHigh.onsets, 12u);
     EXPECT_EQ(m_run.onsets[6], -1);
     EXPECT_EQ(m_run.onsets[11], 10);
     EXPECT_NEAR(m_run.phase, 0.2f, 1e-6f);
-}
 
-TEST_F(TempoSearch, RunPassesOverOnsetsAlreadyInARunOfItsCandidate) {
+    // A run passes over onsets already in a run of its candidate.
     addOnsets(E_ONSET_LIST_SUMMED, {0.0f, 0.5f, 1.0f, 1.5f, 2.0f, 2.5f, 2.55f});
     list(E_ONSET_LIST_SUMMED)[5].candidateMember[3] = 1;  // 2.5 s belongs to candidate 3
     ASSERT_EQ(trace(E_ONSET_LIST_SUMMED, 0, 3).kept, 1u);
@@ -139,7 +138,7 @@ TEST_F(TempoSearch, RunPassesOverOnsetsAlreadyInARunOfItsCandidate) {
     EXPECT_EQ(m_run.onsets[m_run.onsets.count - 1], 5);
 }
 
-TEST_F(TempoSearch, RunsOnOneGridShareAGroupScoredByTheirDurations) {
+TEST_F(TempoSearch, RunsOnOneGridShareAGroupScoredByTheirDurationsWhateverTheirPhaseWrap) {
     const u32 k = addCandidate(120.0f);
     // Two runs on the 0.5 s grid with a gap, and one run half a beat off it.
     addOnsets(E_ONSET_LIST_SUMMED, {1.0f, 1.5f, 2.0f, 2.5f, 3.0f, 20.0f, 20.5f, 21.0f, 21.5f});
@@ -154,15 +153,14 @@ TEST_F(TempoSearch, RunsOnOneGridShareAGroupScoredByTheirDurations) {
     EXPECT_FLOAT_EQ(groups[1].score, (1.5f / 4.0f) * 1.5f * 120.0f / 1000.0f);
     for (const SBeat& onset : list(E_ONSET_LIST_SUMMED)) EXPECT_EQ(onset.candidateMember[k], 1u);
     EXPECT_EQ(m_analysis.candidates[k].groups[E_ONSET_LIST_LOW].count, 0u);
-}
 
-TEST_F(TempoSearch, GroupPhasesCompareAroundThePeriod) {
-    const u32 k = addCandidate(120.0f);
-    // Phases 0.49 and 0.01 of a 0.5 s period are 0.02 s apart.
+    // Group phases compare around the period: 0.49 and 0.01 of 0.5 s are 0.02 s apart.
+    createOnsetLists(&m_analysis);
+    const u32 wrapped = addCandidate(120.0f);
     addOnsets(E_ONSET_LIST_SUMMED, {0.49f, 0.99f, 1.49f, 1.99f, 10.01f, 10.51f, 11.01f, 11.51f});
     traceAllRuns(&m_analysis);
-    ASSERT_EQ(summedGroups(k).count, 1u);
-    EXPECT_EQ(summedGroups(k)[0].runs.count, 2u);
+    ASSERT_EQ(summedGroups(wrapped).count, 1u);
+    EXPECT_EQ(summedGroups(wrapped)[0].runs.count, 2u);
 }
 
 TEST_F(TempoSearch, SlowTempoIsDampedByFiveWhenOneAndAHalfAndThreeTimesItAreCandidates) {

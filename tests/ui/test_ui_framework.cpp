@@ -150,7 +150,7 @@ TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsSettlesAfterTheFadeAndMa
               "switcher \"Tutorial\" cannot show \"PlayButton\": it is not its child");
 }
 
-TEST_F(UiFramework, ThePointerFocusesTheRegionUnderItAndAClickRunsTheButtonsCallback) {
+TEST_F(UiFramework, ThePointerFocusesTheLastRegionUnderItAndAClickRunsTheButtonsCallback) {
     buildPages();
     // The disabled button has no region; the hidden list neither.
     ASSERT_EQ(uiHitRegionCount(), 2u);
@@ -176,9 +176,18 @@ TEST_F(UiFramework, ThePointerFocusesTheRegionUnderItAndAClickRunsTheButtonsCall
     click(300, 350);
     EXPECT_EQ(std::string(shownChildName("TopLevelSwitcher")), "SongList");
     EXPECT_EQ(uiFocus(), nullptr);
+
+    // Where two regions overlap, the pointer takes the one drawn over the other: the one added last.
+    clearUiHitRegions();
+    addUiHitRegion(m_play, 0, {0, 400, 0, 400});
+    addUiHitRegion(m_songs, 0, {200, 600, 200, 600});
+    ASSERT_NE(findUiHitRegionAt(300, 300), nullptr);
+    EXPECT_EQ(findUiHitRegionAt(300, 300)->widget, static_cast<ClWidget*>(m_songs));
+    ASSERT_NE(findUiHitRegionAt(100, 100), nullptr);
+    EXPECT_EQ(findUiHitRegionAt(100, 100)->widget, static_cast<ClWidget*>(m_play));
 }
 
-TEST_F(UiFramework, ListRowsAreRegionsAndOnlyEnabledRowsCanBeSelected) {
+TEST_F(UiFramework, ListRowsAreRegionsAtTheRowsShownAndOnlyEnabledRowsCanBeSelected) {
     buildPages();
     switchWidgetByName("TopLevelSwitcher", "SongList");
     renderUiPages();
@@ -199,6 +208,19 @@ TEST_F(UiFramework, ListRowsAreRegionsAndOnlyEnabledRowsCanBeSelected) {
     EXPECT_EQ(g_seen.back(), "select 3 Songs");
     frame({{UI_CHANNEL_WHEEL_UP, 1.0f}});
     EXPECT_EQ(m_list->firstRow(), 0u);
+
+    // Scrolled by the wheel, the list is hit at the rows it shows: the first shown row is the
+    // second song, the last the fourth. The highlight stays under the still pointer, on the song
+    // now there.
+    pointAt(700, 250);
+    frame({{UI_CHANNEL_WHEEL_DOWN, 1.0f}});
+    frame();
+    ASSERT_EQ(m_list->firstRow(), 1u);
+    EXPECT_EQ(m_list->focusRow(), 2);
+    click(700, 150);
+    EXPECT_EQ(g_seen.back(), "select 1 Songs");
+    click(700, 350);
+    EXPECT_EQ(g_seen.back(), "select 3 Songs");
 }
 
 TEST_F(UiFramework, UpAndDownMoveTheFocusAlongTheRegionsWithoutAPointer) {
@@ -262,35 +284,6 @@ TEST_F(UiFramework, TheWindowMayCloseOnceQuitIsAllowedAndGoToActionIsReportedBel
     EXPECT_FALSE(uiExists());
     EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 0);
     initUi();
-}
-
-// Scrolled by the wheel, the list is hit at the rows it shows: the first shown row is the second
-// song, the last the fourth. The highlight stays under the still pointer, on the song now there.
-TEST_F(UiFramework, AScrolledListIsHitAtTheRowsItShows) {
-    buildPages();
-    switchWidgetByName("TopLevelSwitcher", "SongList");
-    renderUiPages();
-    pointAt(700, 250);
-    frame({{UI_CHANNEL_WHEEL_DOWN, 1.0f}});
-    frame();
-    ASSERT_EQ(m_list->firstRow(), 1u);
-    EXPECT_EQ(m_list->focusRow(), 2);
-    click(700, 150);
-    EXPECT_EQ(g_seen.back(), "select 1 Songs");
-    click(700, 350);
-    EXPECT_EQ(g_seen.back(), "select 3 Songs");
-}
-
-// Where two regions overlap, the pointer takes the one drawn over the other: the one added last.
-TEST_F(UiFramework, WhereRegionsOverlapThePointerHitsTheOneAddedLast) {
-    buildPages();
-    clearUiHitRegions();
-    addUiHitRegion(m_play, 0, {0, 400, 0, 400});
-    addUiHitRegion(m_songs, 0, {200, 600, 200, 600});
-    ASSERT_NE(findUiHitRegionAt(300, 300), nullptr);
-    EXPECT_EQ(findUiHitRegionAt(300, 300)->widget, static_cast<ClWidget*>(m_songs));
-    ASSERT_NE(findUiHitRegionAt(100, 100), nullptr);
-    EXPECT_EQ(findUiHitRegionAt(100, 100)->widget, static_cast<ClWidget*>(m_play));
 }
 
 }  // namespace
