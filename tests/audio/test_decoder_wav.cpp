@@ -41,16 +41,15 @@ std::string parse(const std::vector<u8>& bytes) {
 
 // A "fmt " of 16 bytes before the data starts the data at 44; a 13-byte LIST adds 8 + 13 and its
 // pad byte, unless the writer left the pad out.
-TEST(WavFormat, ChunkWalkFindsFmtAndDataInAnyOrderAcrossOddChunks) {
+TEST(WavFormat, ChunkWalkFindsFmtAndDataInAnyOrderAcrossOddChunksAndEndsOnDamage) {
     const std::vector<u8> pcm = packPcm(makeSignal(10, 2, 44100, 16), 16);
     EXPECT_EQ(parse(makeWav({}, pcm)), "0; 18,0; 44+40");
     EXPECT_EQ(parse(makeWav({.dataBeforeFmt = true}, pcm)), "0; 18,0; 20+40");
     EXPECT_EQ(parse(makeWav({.oddListBeforeData = true}, pcm)), "0; 18,0; 66+40");
     EXPECT_EQ(parse(makeWav({.oddListBeforeData = true, .omitPad = true}, pcm)), "0; 18,0; 65+40");
     EXPECT_EQ(parse(makeWav({.dataSizeOverride = 0x7FFFFFF0}, pcm)), "0; 18,0; 44+40");
-}
 
-TEST(WavFormat, DamagedHeadersFailWithTheirCodesAndEndlessChunksEndTheWalk) {
+    // Damaged headers fail with their codes.
     std::vector<u8> good = makeWav({}, packPcm(makeSignal(4, 1, 8000, 16), 16));
     EXPECT_EQ(parse(firstBytes(good, 11)).substr(0, 2), "1;");
     std::memcpy(good.data(), "RIFX", 4);
@@ -100,22 +99,9 @@ TEST_F(WavDecoder, DecodesEveryDepthSampleExactly) {
                       {{1, 8000, 8}, {2, 44100, 16}, {2, 96000, 24}, {1, 8000, 32}, {2, 8000, 12}, {1, 22050, 20}});
 }
 
-TEST_F(WavDecoder, WrongDataSizesDecodeWhatTheFileHolds) {
-    const std::vector<u8> pcm = packPcm(makeSignal(30000, 2, 44100, 16), 16);
-    SDecodeRun decoded = decodeBytes(makeWav({.dataSizeOverride = 0x10000000}, pcm));
-    EXPECT_EQ(decoded.state, E_CODECJOB_FINISHED);
-    EXPECT_EQ(decoded.info.totalBytes, pcm.size());
-    EXPECT_TRUE(decoded.bytes == pcm);
-
-    // No data chunk at all: the job opens and finishes at once, empty.
-    decoded = decodeBytes(firstBytes(makeWav({}, {}), 36));
-    EXPECT_EQ(decoded.state, s32(E_CODECJOB_FINISHED));
-    EXPECT_EQ(decoded.bytes.size(), size_t(0));
-}
-
 // The header's checks and the chunk walk are tested above; here the decoder must refuse what
 // they refuse, what is no regular file and what is too large.
-TEST_F(WavDecoder, RefusedFilesFailToOpen) {
+TEST_F(WavDecoder, RefusedFilesFailToOpenAndWrongDataSizesDecodeWhatTheFileHolds) {
     const std::vector<u8> good = makeWav({}, packPcm(makeSignal(1000, 2, 44100, 16), 16));
     std::vector<u8> floatTag = good;
     floatTag[20] = 3;
@@ -136,6 +122,18 @@ TEST_F(WavDecoder, RefusedFilesFailToOpen) {
     std::filesystem::resize_file(huge, (u64(1) << 32) + 64);
     EXPECT_EQ(reader.open(widePath(huge).c_str()), 0);
     EXPECT_EQ(decode(huge).state, E_CODECJOB_OPEN_FAILED);
+
+    // Wrong data sizes decode what the file holds.
+    const std::vector<u8> pcm = packPcm(makeSignal(30000, 2, 44100, 16), 16);
+    SDecodeRun decoded = decodeBytes(makeWav({.dataSizeOverride = 0x10000000}, pcm));
+    EXPECT_EQ(decoded.state, E_CODECJOB_FINISHED);
+    EXPECT_EQ(decoded.info.totalBytes, pcm.size());
+    EXPECT_TRUE(decoded.bytes == pcm);
+
+    // No data chunk at all: the job opens and finishes at once, empty.
+    decoded = decodeBytes(firstBytes(makeWav({}, {}), 36));
+    EXPECT_EQ(decoded.state, s32(E_CODECJOB_FINISHED));
+    EXPECT_EQ(decoded.bytes.size(), size_t(0));
 }
 
 }  // namespace

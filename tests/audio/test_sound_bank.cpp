@@ -100,7 +100,7 @@ TEST(SoundBankFormat, RoundTripKeepsEveryFieldAtItsOffset) {
     for (u32 word = 0; word <= 128; word += 4) EXPECT_EQ(loadLe32(&single[def + word]), 0u);
 }
 
-TEST(SoundBankFormat, DamagedImagesAreRefused) {
+TEST(SoundBankFormat, DamagedImagesAndEntriesSharingOneDefinitionAreRefused) {
     const SSoundDefinition d = makeDefinition("PlayerImpact", 2);
     const std::vector<u8> good = oneCueBank(d);
     const u32 def = firstDefinitionOffset(good);
@@ -127,21 +127,18 @@ TEST(SoundBankFormat, DamagedImagesAreRefused) {
     std::vector<u8> unterminated = good;
     std::memset(&unterminated[def + 152], 'a', 64);
     EXPECT_EQ(parse(unterminated), E_SOUNDDATA_BAD_SAMPLE_NAME);
-}
 
-TEST(SoundBankFormat, CountOfEntriesSharingOneDefinitionIsRefused) {
     // 64 entries fit the table, and every one points at the same valid definition; the file holds
     // one definition, not 64.
     const std::vector<u8> one = oneCueBank(makeDefinition("PlayerImpact", 1));
     const u32 entries = 64;
-    const u32 def = SOUND_BANK_HEADER_SIZE + entries * SOUND_BANK_ENTRY_SIZE;
+    const u32 shared = SOUND_BANK_HEADER_SIZE + entries * SOUND_BANK_ENTRY_SIZE;
     std::vector<u8> image(one.begin(), one.begin() + SOUND_BANK_HEADER_SIZE);
-    image.resize(def, 0);
+    image.resize(shared, 0);
     image.insert(image.end(), one.begin() + firstDefinitionOffset(one), one.end());
     storeLe32(&image[20], entries);
-    for (u32 i = 0; i < entries; ++i) storeLe32(&image[SOUND_BANK_HEADER_SIZE + i * SOUND_BANK_ENTRY_SIZE + 8], def);
-
-    EXPECT_EQ(parse(image), E_SOUNDDATA_DEFINITION_PAST_END);
+    for (u32 i = 0; i < entries; ++i) storeLe32(&image[SOUND_BANK_HEADER_SIZE + i * SOUND_BANK_ENTRY_SIZE + 8], shared);
+    EXPECT_EQ(parse(image), E_SOUNDDATA_DEFINITION_PAST_END) << "entries sharing one definition";
 }
 
 TEST(TimelineFormat, RoundTripAndRefusals) {

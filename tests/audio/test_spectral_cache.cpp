@@ -98,16 +98,7 @@ TEST(SpectralCacheName, OneNamePerIdentityAndSaltWhateverTheSlashes) {
     for (char c : first) EXPECT_TRUE(std::isalnum(u8(c)) || c == '_') << first;
 }
 
-TEST_F(SpectralCache, ThreeMinutesAtFortyFourKilohertzIsTheWorkedSize) {
-    EXPECT_EQ(spectralCacheFileSize(22680, 18), 1723780u);
-    fillAnalysis(22680);
-    const std::vector<u8> image = buildImage();
-    EXPECT_EQ(image.size(), 1723780u);
-    EXPECT_EQ(std::memcmp(image.data(), "SDFT", 4), 0);
-    EXPECT_TRUE(accepted(image));
-}
-
-TEST_F(SpectralCache, WrittenFileReadsBackAsTheSameFrames) {
+TEST_F(SpectralCache, WrittenFileReadsBackAsTheSameFramesAndAShortSongIsWrittenFromItsBlock) {
     fillAnalysis(500);
     const std::vector<f32> values(g_SpectrumAnalysis.header.bandValues,
                                   g_SpectrumAnalysis.header.bandValues + 500 * 18);
@@ -128,26 +119,24 @@ TEST_F(SpectralCache, WrittenFileReadsBackAsTheSameFrames) {
     SSongIdentity other = m_identity;
     other.bytes[0] ^= 1;
     EXPECT_EQ(readSpectrumCache(u"ignored.wav", other), 0);
-}
 
-// The pass keeps its band values in a block laid out as their file, sized for the promised
-// frames; a song that came out shorter is written from the same block as a built image.
-TEST_F(SpectralCache, BandValuesInTheirFileBlockAreWrittenAsTheBuiltImage) {
+    // The pass keeps its band values in a block laid out as their file, sized for the promised
+    // frames; a song that came out shorter is written from the same block as a built image.
     fillAnalysis(40);
     const std::vector<u8> expected = buildImage();
     SSpectrumAnalysisState& s = g_SpectrumAnalysis;
-    const std::vector<f32> values(s.header.bandValues, s.header.bandValues + 40 * 18);
+    const std::vector<f32> shortValues(s.header.bandValues, s.header.bandValues + 40 * 18);
     f32* inBlock = nullptr;
     u8* block = allocateSpectralCacheBlock(50, 18, &inBlock);
     ASSERT_NE(block, nullptr);
-    std::memcpy(inBlock, values.data(), values.size() * sizeof(f32));
+    std::memcpy(inBlock, shortValues.data(), shortValues.size() * sizeof(f32));
     std::free(s.header.bandValues);
     s.header.bandValues = inBlock;
     s.cacheImage = block;
 
     writeSpectrumCache(u"ignored.wav", m_identity);
     EXPECT_EQ(decoder_test::readFileBytes(cacheFile()), expected);
-    EXPECT_EQ(std::memcmp(s.header.bandValues, values.data(), values.size() * sizeof(f32)), 0);
+    EXPECT_EQ(std::memcmp(s.header.bandValues, shortValues.data(), shortValues.size() * sizeof(f32)), 0);
 }
 
 TEST_F(SpectralCache, DamagedFilesReadAsNotCachedAndLeaveTheStateAlone) {
@@ -167,7 +156,15 @@ TEST_F(SpectralCache, DamagedFilesReadAsNotCachedAndLeaveTheStateAlone) {
     EXPECT_EQ(readSpectrumCache(u"x.wav", m_identity), 1);
 }
 
-TEST_F(SpectralCache, SignedFilesWithAWrongStructureAreRejected) {
+TEST_F(SpectralCache, ImagesHaveTheWorkedSizeAndSignedOnesWithAWrongStructureAreRejected) {
+    // Three minutes at 44.1 kHz.
+    EXPECT_EQ(spectralCacheFileSize(22680, 18), 1723780u);
+    fillAnalysis(22680);
+    const std::vector<u8> threeMinutes = buildImage();
+    EXPECT_EQ(threeMinutes.size(), 1723780u);
+    EXPECT_EQ(std::memcmp(threeMinutes.data(), "SDFT", 4), 0);
+    EXPECT_TRUE(accepted(threeMinutes));
+
     fillAnalysis(40);
     const std::vector<u8> good = buildImage();
     ASSERT_TRUE(accepted(good));

@@ -67,7 +67,7 @@ TEST(OverlappedRead, CompletesOnlyInsideTheIssuingThreadsAlertableWaitAndReports
 
 void countCompletion(void* context) { static_cast<std::atomic<int>*>(context)->fetch_add(1); }
 
-TEST(AlertableWait, AnotherThreadsPostWakesASleepingThreadAndAnEventWaitRunsCompletionsAndReportsThem) {
+TEST(AlertableWait, PostsWakeSleepersEventWaitsRunCompletionsAndEventsReleaseTheirWaits) {
     std::atomic<int> ran{0};
     OsThreadQueueRef mine = osCurrentThreadQueue();
     std::thread poster([&] {
@@ -83,9 +83,9 @@ TEST(AlertableWait, AnotherThreadsPostWakesASleepingThreadAndAnEventWaitRunsComp
     EXPECT_EQ(event.wait(1000, true), E_OSWAIT_IO_COMPLETION);
     EXPECT_EQ(event.wait(1, true), E_OSWAIT_TIMEOUT);
     EXPECT_EQ(ran.load(), 2);
-}
 
-TEST(Events, AutoResetReleasesOneWaitManualResetStaysSetAndASetFromAnotherThreadEndsAnEndlessWait) {
+    // An automatic event releases one wait, a manual one stays set, and a set from another thread
+    // ends an endless wait.
     ClEvent automatic(false, true), manual(true, false);
     manual.set();
     EXPECT_EQ(automatic.wait(0), E_OSWAIT_SIGNALLED);

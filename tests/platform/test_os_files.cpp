@@ -85,7 +85,7 @@ TEST_F(TempDirectory, SearchMatchesNonAsciiNamesAndCaseFreelyAndReportsAttribute
     EXPECT_EQ(osLastError(), uint32_t(E_OSERR_NOT_FOUND));
 }
 
-TEST(TextConversion, RoundTripsAndRejectsInvalidUtf8) {
+TEST(TextConversion, RoundTripsRejectsInvalidUtf8AndNamesKeepTheirBytes) {
     const std::u16string wide = u"Caf\u00e9 \u266B \U0001F3B5";
     std::u16string back;
     EXPECT_EQ(osUtf8ToWide(osWideToUtf8(wide.c_str()).c_str(), &back), true);
@@ -98,9 +98,8 @@ TEST(TextConversion, RoundTripsAndRejectsInvalidUtf8) {
     const char16_t lone[] = {u'a', 0xD800, u'b', 0};
     EXPECT_EQ(osWideToUtf8(lone), "a\xEF\xBF\xBD" "b");
     EXPECT_EQ(osSystemPath("Lang\\eng\\x.lang"), "Lang/eng/x.lang");
-}
 
-TEST(TextConversion, NamesKeepTheirBytesAndReadAsText) {
+    // Names keep their bytes and read as text.
     EXPECT_EQ(osNameToWide("AC\\DC"), (std::u16string{u'A', u'C', 0xDC5C, u'D', u'C'}));
     EXPECT_EQ(osNameToWide("caf\xE9"), (std::u16string{u'c', u'a', u'f', 0xDCE9}));
     EXPECT_EQ(osNameToWide("\xE6\x9B\xB2 \xF0\x9F\x8E\xB5"), u"\u66F2 \U0001F3B5");

@@ -139,7 +139,7 @@ protected:
 // ---------------------------------------------------------------------------------------------
 // Worked values
 
-TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLength) {
+TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLengthAndPositionsFollowTheMix) {
     SStreamSource source;
     const u32 frames = 10007;  // not a multiple of the ring's chunks or the mixer's blocks
     for (u32 i = 0; i < 2 * frames; ++i) source.samples.push_back(s16((i * 7919) % 65536 - 32768));
@@ -163,14 +163,13 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLength) {
     EXPECT_NE(out[2 * 2999], 0.0f);
     EXPECT_EQ(out[2 * 4095], 0.0f);
     sound.release();
-}
 
-// A 44.1 kHz source runs through its own frames at its own rate.
-TEST_F(SoundMixer, PositionFollowsMixedFramesWithinAMillisecond) {
-    ClChannel channel = play(monoSound(sine(96000, 440.0, 48000, 0.5)));
+    // Positions follow the mixed frames; a 44.1 kHz source runs through its own frames at its own
+    // rate.
+    ClChannel at48 = play(monoSound(sine(96000, 440.0, 48000, 0.5)));
     ClChannel other = play(monoSound(sine(44100, 440.0, 44100, 0.5), 44100));
     mix(333);
-    EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 333u);
+    EXPECT_EQ(position(at48, E_SOUNDTIMEUNIT_PCM), 333u);
     mix(24000 - 333);
     EXPECT_NEAR(f64(position(other, E_SOUNDTIMEUNIT_MS)), 500.0, 1.0);
     EXPECT_NEAR(f64(position(other, E_SOUNDTIMEUNIT_PCM)), 22050.0, 1.0);
