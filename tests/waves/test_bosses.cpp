@@ -180,7 +180,7 @@ TEST_F(BossPlayTest, DancerFillsALongGapWithSpacedJumpsAndIsHittableOnlyAfterThe
     EXPECT_EQ(dancer->lastStepDelay, 0.0f);
 }
 
-TEST_F(BossPlayTest, FirstBossSpinsFasterAsArmsFallAndFiresWithNoneLeft) {
+TEST_F(BossPlayTest, FirstBossLinksItsStandingArmsSpinsFasterAsTheyFallAndFiresWithNoneLeft) {
     auto* first = fightNow<ClProcessor_Enemy_Boss_1>(E_BOSS_FIRST, {1.0f});
     playBossFrame();
     // Arms shot away one by one.
@@ -188,7 +188,14 @@ TEST_F(BossPlayTest, FirstBossSpinsFasterAsArmsFallAndFiresWithNoneLeft) {
         first->node->children[arm]->children[0]->atoms[0]->deactivate(0);
         processKillQueue();
     };
-    for (u32 arm = 1; arm <= 3; ++arm) shootArm(arm);
+    shootArm(1);
+    clearDrawListHalf(PRODUCER_HALF);
+    first->drawOverlay();
+    ASSERT_EQ(drawListCounts(PRODUCER_HALF).lines, first->standingArms());
+    const u32 coreColour = g_BarColourScheme.colour(E_BARSCHEME_ENEMY_CORE_COLOUR).current | 0x40000000u;
+    for (u32 i = 0; i < first->standingArms(); ++i) EXPECT_EQ(drawListLines(PRODUCER_HALF)[i].colour, coreColour) << i;
+
+    for (u32 arm = 2; arm <= 3; ++arm) shootArm(arm);
     playBossFrame();
     const auto* rotator = static_cast<ClProcessor_Rotator*>(first->node->children[4]->findProcessor(E_PROC_ROTATOR));
     EXPECT_EQ(first->standingArms(), 3u);
@@ -199,18 +206,6 @@ TEST_F(BossPlayTest, FirstBossSpinsFasterAsArmsFallAndFiresWithNoneLeft) {
     EXPECT_EQ(first->spinFactor(), 1.0f);
     EXPECT_EQ(gun->enabled, 1);
     EXPECT_EQ(gun->shotInterval, first->gunInterval);
-}
-
-TEST_F(BossPlayTest, FirstBossLinksItsCoreToEachStandingArmInTheEnemyCoreColour) {
-    auto* first = fightNow<ClProcessor_Enemy_Boss_1>(E_BOSS_FIRST, {1.0f});
-    playBossFrame();
-    first->node->children[1]->children[0]->atoms[0]->deactivate(0);
-    processKillQueue();
-    clearDrawListHalf(PRODUCER_HALF);
-    first->drawOverlay();
-    ASSERT_EQ(drawListCounts(PRODUCER_HALF).lines, first->standingArms());
-    const u32 coreColour = g_BarColourScheme.colour(E_BARSCHEME_ENEMY_CORE_COLOUR).current | 0x40000000u;
-    for (u32 i = 0; i < first->standingArms(); ++i) EXPECT_EQ(drawListLines(PRODUCER_HALF)[i].colour, coreColour) << i;
 }
 
 TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {

@@ -137,10 +137,27 @@ protected:
 
 }  // namespace
 
-TEST_F(PlayTest, ProgressFindsTheFirstUnbeatenPair) {
+TEST_F(PlayTest, TheBossTableIsReadAndWrittenOnlyWithinItsPairs) {
+    SBossLibraryState& table = g_PlayRecord.boss;
+    table.pending = 1;
+    table.met[0] = 2;
+    table.met[SUBBOSS_COUNT] = 2;
+    // A sub-boss past the last, or a boss before the first, would land on a neighbouring pair.
+    recordBossBeaten(0, s32(SUBBOSS_COUNT));
+    recordBossBeaten(-1, s32(SUBBOSS_COUNT));
+    lowerBossMetCount(0, s32(SUBBOSS_COUNT));
+    lowerBossMetCount(-1, s32(SUBBOSS_COUNT));
+    EXPECT_EQ(table.pending, 0);
+    EXPECT_EQ(table.beaten[0][0], 0);
+    EXPECT_EQ(table.beaten[1][0], 0);
+    EXPECT_EQ(table.met[0], 2);
+    EXPECT_EQ(table.met[SUBBOSS_COUNT], 2);
+    lowerBossMetCount(0, 0);
+    EXPECT_EQ(table.met[0], 1);
+
     s32 boss = 0, sub = 0;
-    g_PlayRecord.boss.beaten[0][0] = g_PlayRecord.boss.beaten[0][1] = g_PlayRecord.boss.beaten[0][2] = 1;
-    g_PlayRecord.boss.beaten[1][0] = 1;
+    table.beaten[0][0] = table.beaten[0][1] = table.beaten[0][2] = 1;
+    table.beaten[1][0] = 1;
     findNextUnbeatenBoss(&boss, &sub);
     EXPECT_EQ(boss, 1);
     EXPECT_EQ(sub, 1);
@@ -150,25 +167,6 @@ TEST_F(PlayTest, ProgressFindsTheFirstUnbeatenPair) {
     EXPECT_EQ(sub, -1);
     setBossGenerator(4, 2, nullptr);
     EXPECT_EQ(fatalReasonOf([&] { findNextUnbeatenBoss(&boss, &sub); }), "no generator for boss 4 sub-boss 2");
-}
-
-TEST_F(PlayTest, ABossWinOrMeetingOutsideTheBossTableTouchesNoPair) {
-    SBossLibraryState& boss = g_PlayRecord.boss;
-    boss.pending = 1;
-    boss.met[0] = 2;
-    boss.met[SUBBOSS_COUNT] = 2;
-    // A sub-boss past the last, or a boss before the first, would land on a neighbouring pair.
-    recordBossBeaten(0, s32(SUBBOSS_COUNT));
-    recordBossBeaten(-1, s32(SUBBOSS_COUNT));
-    lowerBossMetCount(0, s32(SUBBOSS_COUNT));
-    lowerBossMetCount(-1, s32(SUBBOSS_COUNT));
-    EXPECT_EQ(boss.pending, 0);
-    EXPECT_EQ(boss.beaten[0][0], 0);
-    EXPECT_EQ(boss.beaten[1][0], 0);
-    EXPECT_EQ(boss.met[0], 2);
-    EXPECT_EQ(boss.met[SUBBOSS_COUNT], 2);
-    lowerBossMetCount(0, 0);
-    EXPECT_EQ(boss.met[0], 1);
 }
 
 TEST_F(PlayTest, NextUnbeatenBossArrivesWithTheSongsLastStretchAndIsBuilt) {
@@ -264,17 +262,7 @@ TEST_F(PlayTest, AForcedIndexMarksOnlyThisPlaysProgressNeverTheSavedOne) {
     EXPECT_EQ(saved.beaten[0][0], 1);
 }
 
-TEST_F(PlayTest, IntroNameIsTheChosenBossesAndIsClearedForTheNext) {
-    g_PlayRecord.boss.beaten[0][0] = g_PlayRecord.boss.beaten[0][1] = g_PlayRecord.boss.beaten[0][2] = 1;
-    chooseSessionBoss(g_PlayRecord.song);
-    EXPECT_STREQ(g_BossEncounter.introSoundName, "SG_Intro_Boss1");
-    releaseSessionBoss();
-    g_PlayRecord.boss.beaten[1][0] = 1;
-    chooseSessionBoss(g_PlayRecord.song);
-    EXPECT_STREQ(g_BossEncounter.introSoundName, "");
-}
-
-TEST_F(PlayTest, BossNotesFollowTheSequenceOnEverySecondCallAndAnEmptyOneIsRandom) {
+TEST_F(PlayTest, TheChosenBossBringsItsNoteSequenceAndIntroAndClearsThemForTheNext) {
     g_PlayRecord.boss.beaten[0][0] = 1;
     chooseSessionBoss(g_PlayRecord.song);
     std::vector<s32> notes;
@@ -290,6 +278,15 @@ TEST_F(PlayTest, BossNotesFollowTheSequenceOnEverySecondCallAndAnEmptyOneIsRando
     const s32 note = nextBossNote();
     EXPECT_GE(note, 1) << note;
     EXPECT_LE(note, 14) << note;
+
+    releaseSessionBoss();
+    g_PlayRecord.boss.beaten[0][0] = g_PlayRecord.boss.beaten[0][1] = g_PlayRecord.boss.beaten[0][2] = 1;
+    chooseSessionBoss(g_PlayRecord.song);
+    EXPECT_STREQ(g_BossEncounter.introSoundName, "SG_Intro_Boss1");
+    releaseSessionBoss();
+    g_PlayRecord.boss.beaten[1][0] = 1;
+    chooseSessionBoss(g_PlayRecord.song);
+    EXPECT_STREQ(g_BossEncounter.introSoundName, "");
 }
 
 TEST_F(PlayTest, DeathPenaltyStopsAtZero) {
