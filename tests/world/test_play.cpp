@@ -289,27 +289,23 @@ TEST_F(PlayTest, TheChosenBossBringsItsNoteSequenceAndIntroAndClearsThemForTheNe
     EXPECT_STREQ(g_BossEncounter.introSoundName, "");
 }
 
-TEST_F(PlayTest, DeathPenaltyStopsAtZero) {
+TEST_F(PlayTest, DeathPenaltyStopsAtZeroAndADeathWithEveryPopupInUseIsPassedOverWhole) {
     giveShip();
-    g_aPlayerState[0].score = 5 * SCORE_ENCODING_FACTOR;
+    SPlayerState& player = g_aPlayerState[0];
+    player.score = 5 * SCORE_ENCODING_FACTOR;
     applyDeathPenalty(0);
-    const SPlayerState& player = g_aPlayerState[0];
     EXPECT_EQ(player.score, 0);
     EXPECT_EQ(player.pointsLost, 5);
     EXPECT_EQ(player.deaths, 1);
     ASSERT_EQ(scorePopupCount(), 1u);
     EXPECT_EQ(scorePopupAt(0)->kind, s32(E_POPUP_DEATH_PENALTY));
-}
 
-TEST_F(PlayTest, ADeathWithEveryPopupInUseIsPassedOverWhole) {
-    giveShip();
-    g_aPlayerState[0].score = 5 * SCORE_ENCODING_FACTOR;
+    player.score = 5 * SCORE_ENCODING_FACTOR;
     while (takeScorePopup()) {}
     applyDeathPenalty(0);
-    const SPlayerState& player = g_aPlayerState[0];
     EXPECT_EQ(player.score, 5 * SCORE_ENCODING_FACTOR);
-    EXPECT_EQ(player.pointsLost, 0);
-    EXPECT_EQ(player.deaths, 0);
+    EXPECT_EQ(player.pointsLost, 5);
+    EXPECT_EQ(player.deaths, 1);
 }
 
 TEST_F(PlayTest, ChainBonusRisesToThreeTimesBaseThenHoldsAtTwice) {
