@@ -1,6 +1,5 @@
-// The built-in pack's registrations and boss table, and every built-in generator's program built
-// into an entity; the gun block of an armed enemy; the pickups' collect operations; the ship
-// items' descriptions.
+// The built-in pack's families taken in turn, the pickups' collect operations and the ship items'
+// descriptions.
 #include <gtest/gtest.h>
 
 #include "core/name_hash.h"
@@ -25,21 +24,6 @@ using namespace test_support;
 
 namespace {
 
-struct SNamed {
-    u32 category;
-    const char* name;
-};
-const SNamed BUILT_IN[] = {
-    {E_GENCAT_PLAYER_BULLET, "DefBullGen"},    {E_GENCAT_ENEMY_BULLET, "DefBullGenE"},
-    {E_GENCAT_ENEMY_BULLET, "DefBullRSG"},     {E_GENCAT_ENEMY_BULLET, "DefBullGEF"},
-    {E_GENCAT_ENEMY_SMALL, "EnemyDart"},       {E_GENCAT_ENEMY_MEDIUM, "EnemySpinner"},
-    {E_GENCAT_ENEMY_LARGE, "EnemyBastion"},    {E_GENCAT_PICKUP, "ScorePickup"},
-    {E_GENCAT_PICKUP, "InvincibilityPickup"},  {E_GENCAT_PICKUP, "LevelUpPickup"},
-    {E_GENCAT_PICKUP, "ChainBonusPickup"},     {E_GENCAT_BOSS, "boss_opps_params_MB1"},
-    {E_GENCAT_ENEMY_SMALL, "EnemyBird"},       {E_GENCAT_ENEMY_MEDIUM, "EnemyStaffStar"},
-    {E_GENCAT_ENEMY_LARGE, "EnemyBrute"},
-};
-
 class BuiltInPackTest : public WavePlayTest {
 protected:
     // A new entity of the generator's program; the program goes with the test's list.
@@ -54,46 +38,6 @@ protected:
     }
     static void collect(ClEntity* pickup) { pickup->program->generator->onCollect(pickup, nullptr); }
 };
-
-TEST_F(BuiltInPackTest, RegistersWhatTheWorldLooksUpAndFillsTheBossTableUntilReleased) {
-    for (const SNamed& g : BUILT_IN) EXPECT_NE(generatorFind(g.category, crc32TextNoCase(g.name)), nullptr) << g.name;
-    for (u32 boss = 0; boss < BOSS_COUNT; ++boss)
-        for (u32 sub = 0; sub < SUBBOSS_COUNT; ++sub)
-            EXPECT_EQ(getBossGenerator(boss, sub), generatorFindOrDie(E_GENCAT_BOSS, bossGeneratorName(boss, sub)));
-    wavesShutdown();
-    for (const SNamed& g : BUILT_IN) EXPECT_EQ(generatorFind(g.category, crc32TextNoCase(g.name)), nullptr) << g.name;
-    EXPECT_EQ(getBossGenerator(4, 2), nullptr);
-    wavesSetUp();
-}
-
-TEST_F(BuiltInPackTest, EveryProgramBuildsIntoAnEntityOfItsKind) {
-    const SGeneratorParams params = {5, 0.0f};
-    for (const SNamed& g : BUILT_IN) {
-        if (g.category == E_GENCAT_PLAYER_BULLET || g.category == E_GENCAT_ENEMY_BULLET) continue;
-        ClEntity* entity = build(generatorFindOrDie(g.category, g.name), &params);
-        const u32 kind = g.category == E_GENCAT_PICKUP ? E_PROGRAM_PICKUP : E_PROGRAM_ENEMY;
-        EXPECT_EQ(entity->program->kind, kind) << g.name;
-        EXPECT_EQ(entity->registeredAtoms.count, 1u) << g.name;
-        if (g.category >= E_GENCAT_ENEMY_SMALL && g.category <= E_GENCAT_ENEMY_LARGE) {  // it flies its path
-            EXPECT_NE(entity->root->findProcessor(E_PROC_FOLLOW_PATH), nullptr) << g.name;
-        }
-    }
-}
-
-TEST_F(BuiltInPackTest, AnArmedEnemyOfEachSizeCarriesTheBulletBlockItsGunReads) {
-    const SGeneratorParams params = {4, 1.0f};
-    for (const SNamed& g : {BUILT_IN[4], BUILT_IN[5], BUILT_IN[6]}) {
-        SCOPED_TRACE(g.name);
-        ClEntity* entity = build(generatorFindOrDie(g.category, g.name), &params);
-        EXPECT_NE(entity->root->findProcessor(E_PROC_ENEMY_GUN), nullptr);
-        SGunParams gun = {};
-        SGunParams::readFromNode(entity->root, &gun);
-        EXPECT_EQ(gun.bullet.myBullGen, s32(crc32TextNoCase("DefBullGenE")));
-        EXPECT_EQ(gun.bullet.bullType, ENEMY_GUN_BULLET_TYPE) << "the look that readies the gun";
-        EXPECT_EQ(gun.bullet.bullLev, 4);
-        EXPECT_EQ(gun.gunPel, 1);
-    }
-}
 
 // Family n > 0 is the n-th of all the packs' generators of the size, counted from 1 and wrapping.
 TEST_F(BuiltInPackTest, FamiliesTakeThePacksGeneratorsOfTheSizeInTurnFromTheFirst) {

@@ -79,23 +79,6 @@ TEST_F(AtomTest, EachKindMakesItsClassAndTheOthersAreFatal) {
     EXPECT_EQ(atomKindName(3), nullptr);
 }
 
-TEST_F(AtomTest, InitGivesAFreshActiveAtomEvenOverAUsedRecord) {
-    ClAtom* atom = make(E_ATOM_ATTACH_POINT);
-    atom->active = 0;
-    atom->buildStamp = 7;
-    atom->name[0] = 'x';
-    atom->addEffect({E_ATOM_EFFECT_RED_HELD, 1.0f, 0, 0});
-    atom->release();
-    atom->init(nullptr, &m_entity, nullptr);
-    EXPECT_EQ(atom->active, 1u);
-    EXPECT_EQ(atom->buildStamp, 0u);
-    EXPECT_EQ(atom->name[0], '\0');
-    EXPECT_EQ(atom->effectCount, 0u);
-    EXPECT_EQ(atom->sweptBoxDirty, 1u);
-    EXPECT_EQ(atom->params.count, 0u);
-    EXPECT_EQ(atom->atomIsAlive(), true);  // alive: no mesh
-}
-
 TEST_F(AtomTest, TheFirstWorldMatrixFillsBothBuffersSoTheFirstSweepHasNoLength) {
     ClAtom* pickup = make(E_ATOM_PICKUPABLE);
     pickup->setWorldMatrix(translation(10, 5, 20));
@@ -116,25 +99,6 @@ TEST_F(AtomTest, TheFirstWorldMatrixFillsBothBuffersSoTheFirstSweepHasNoLength) 
     EXPECT_EQ(swept.end.x, 110.0f);
 }
 
-TEST_F(AtomTest, ResetToSpawnMakesTheMeshWholeAndDeactivateBreaksIt) {
-    const std::unique_ptr<ClGeometryMesh> mesh(world_test::makeRingMesh(3, 1.0f));
-    ClAtom* body = make(E_ATOM_BODY, mesh.get());
-    body->spawnHitPoints = 70.0f;
-    body->hitPoints = 3.0f;
-    EXPECT_FALSE(body->atomIsAlive());
-    body->resetToSpawn();
-    EXPECT_EQ(body->hitPoints, 70.0f);
-    EXPECT_EQ(body->buildStamp, GEOMETRY_MESH_DETAIL_DEFAULT);
-    EXPECT_EQ(body->shownEdgeCount, 3u);
-    EXPECT_EQ(body->atomIsAlive(), true);
-    m_entity.noBrokenAtom = 1;
-    body->deactivate(1);
-    EXPECT_EQ(body->atomIsAlive(), false);
-    EXPECT_EQ(body->shownEdgeCount, 0u);
-    EXPECT_EQ(m_entity.noBrokenAtom, 0u);
-    body->release();  // before the mesh goes
-}
-
 TEST_F(AtomTest, DeactivateTakesDependantsDownOnceAndQueuesTheEntityOnce) {
     auto [a, b, c] = threeBodies();
     a->dependants.push(b);
@@ -147,26 +111,6 @@ TEST_F(AtomTest, DeactivateTakesDependantsDownOnceAndQueuesTheEntityOnce) {
     a->deactivate(0);
     EXPECT_EQ(a->active + b->active + c->active, 0u);
     EXPECT_EQ(killQueueCount(), 1u);
-}
-
-TEST_F(AtomTest, TheReachStampStopsAtAnInactiveAtomAndReleaseUnlinksBothWays) {
-    auto [a, b, c] = threeBodies();
-    ClAtom::linkAtoms(a, b);
-    ClAtom::linkAtoms(b, c);
-    a->stampReachable(5);
-    EXPECT_EQ(c->visitStamp, 5u);
-    b->active = 0;
-    a->stampReachable(6);
-    EXPECT_EQ(a->visitStamp, 6u);
-    EXPECT_EQ(b->visitStamp, 5u);
-    EXPECT_EQ(c->visitStamp, 5u);
-
-    ClAtom::linkAtoms(c, a);
-    a->release();
-    using Atoms = std::vector<ClAtom*>;
-    EXPECT_EQ(a->active, 0u);
-    EXPECT_EQ(Atoms(b->linkedAtoms.begin(), b->linkedAtoms.end()), Atoms{c});
-    EXPECT_EQ(Atoms(c->linkedAtoms.begin(), c->linkedAtoms.end()), Atoms{b});
 }
 
 TEST_F(AtomTest, AFadeReplacesHitFlashesButKeepsTheOthersAndAFifthIsDropped) {

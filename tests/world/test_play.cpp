@@ -169,21 +169,6 @@ TEST_F(PlayTest, TheBossTableIsReadAndWrittenOnlyWithinItsPairs) {
     EXPECT_EQ(fatalReasonOf([&] { findNextUnbeatenBoss(&boss, &sub); }), "no generator for boss 4 sub-boss 2");
 }
 
-TEST_F(PlayTest, NextUnbeatenBossArrivesWithTheSongsLastStretchAndIsBuilt) {
-    g_PlayRecord.boss.beaten[0][0] = 1;
-    chooseSessionBoss(g_PlayRecord.song);
-    const SBossEncounter& e = g_BossEncounter;
-    // No intro cue plays without a sound engine: 300 - (0 + 175 + 12).
-    EXPECT_EQ(e.boss, 0);
-    EXPECT_EQ(e.subBoss, 1);
-    EXPECT_EQ(e.phaseTimer, 113.0f);
-    EXPECT_EQ(e.valuePool, 10.0f);
-    EXPECT_EQ(e.forced, 0);
-    ASSERT_NE(bossEntity(), nullptr);
-    EXPECT_EQ(bossEntity()->state, u32(E_ENTITY_BUILT));
-    EXPECT_EQ(std::string(e.bossName), std::string("boss_0_1"));
-}
-
 TEST_F(PlayTest, BossChoiceRefusals) {
     for (auto [name, duration, memberSpawn, allBeaten] :
          {std::tuple{"short song", 186.9f, 150.0f, false}, {"empty window", 300.0f, 113.0f, false},
@@ -408,18 +393,6 @@ TEST_F(PlayTest, ShipSpawnedWhileTheBossArrivesFliesToItsMeetingPoint) {
     freeEntity(boss);
 }
 
-TEST_F(PlayTest, ScoreTargetStates) {
-    SPlaySong& song = g_PlayRecord.song;
-    song.scoreTargets[0][0] = 1000;
-    song.scoreTargets[0][1] = 5000;
-    song.progressThresholds[0][0] = song.progressThresholds[0][1] = 100.0f;
-    EXPECT_EQ(scoreTargetState(999), -1);
-    EXPECT_EQ(scoreTargetState(1000), 0);
-    EXPECT_EQ(scoreTargetState(5000), 1);
-    song.progressValue = 100.0f;
-    EXPECT_EQ(scoreTargetState(0), 1);
-}
-
 TEST(WavePlan, TimedPlanDurationFollowsTheSpeedClass) {
     ClWaveDNA plan;
     plan.speedClass = 2;
@@ -475,7 +448,7 @@ TEST_F(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
     for (ClEntityNode* node : {&gun, &bullet, &charging}) node->releaseContents();
 }
 
-TEST_F(PlayTest, ScoreHudWritesTheWidgetsAndRetiresSpentPopups) {
+TEST_F(PlayTest, ScoreHudWritesTheWidgetsRetiresSpentPopupsAndNamesTheTargetState) {
     initWidgetRegistry();
     for (const char* name : {"Score", "WaveKillChain", "WaveKillChain_BG1", "WaveKillChain_BG2", "hud_next_target",
                              "hud_target_score"})
@@ -501,4 +474,11 @@ TEST_F(PlayTest, ScoreHudWritesTheWidgetsAndRetiresSpentPopups) {
     EXPECT_FALSE(findWidgetByName("WaveKillChain_BG1")->isVisible());
     EXPECT_EQ(scorePopupCount(), 0u);
     releaseWidgetRegistry();
+
+    // The target states: below the first, from the first, from the second, or by the song's progress.
+    EXPECT_EQ(scoreTargetState(2499), -1);
+    EXPECT_EQ(scoreTargetState(2500), 0);
+    EXPECT_EQ(scoreTargetState(90000), 1);
+    g_PlayRecord.song.progressValue = 1.0f;
+    EXPECT_EQ(scoreTargetState(0), 1);
 }
