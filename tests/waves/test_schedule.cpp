@@ -127,11 +127,6 @@ TEST_F(WaveScheduleTest, QuietWindowsMakeSmallWavesOfOneUnlessADropBeatMakesOneL
     }
 }
 
-TEST_F(WaveScheduleTest, EachHarderLevelScalesTheScoreHigher) {
-    for (u32 level = 1; level < DIFFICULTY_LEVEL_COUNT; ++level)
-        EXPECT_LT(waveLevelRule(level - 1).scoreScale, waveLevelRule(level).scoreScale) << level;
-}
-
 // The schedule built into the world's entities, with the path followers run by game steps.
 class WaveWorldTest : public WavePlayTest {
 protected:

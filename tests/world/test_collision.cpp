@@ -40,24 +40,6 @@ TEST(SweptContact, FastSphereHitsAtItsEntryTimeNotAtTheEndOfTheStep) {
     EXPECT_FALSE(findSweptContact(swept(-100, 100, 1.0f, 3.0f), target, &contact));
 }
 
-TEST(SweptContact, OverlappingSpheresMeetAtTheEndOfTheStepAndOnlyWhileTheyOverlap) {
-    SSweptContact contact{};
-    ASSERT_TRUE(findSweptContact(swept(10, 10, 1.0f), swept(12, 12, 1.5f), &contact));
-    EXPECT_EQ(contact.time, 1.0f);
-    EXPECT_EQ(contact.point.x, 11.0f);
-    EXPECT_EQ(contact.normal.x, 1.0f);
-    EXPECT_FALSE(findSweptContact(swept(10, 10, 1.0f), swept(12, 12, 1.0f), &contact));
-    // Moving side by side counts as still.
-    EXPECT_TRUE(findSweptContact(swept(0, 5, 1.0f), swept(1, 6, 1.0f), &contact));
-
-    // An overlap from before the step counts only while it lasts, and a late entry not at all.
-    const SCollisionSphere target = swept(0, 0, 1.0f);
-    EXPECT_TRUE(findSweptContact(swept(1, 1.5f, 1.0f), target, &contact));
-    EXPECT_EQ(contact.time, 1.0f);
-    EXPECT_FALSE(findSweptContact(swept(1, 3, 1.0f), target, &contact));
-    EXPECT_FALSE(findSweptContact(swept(10, 5, 1.0f), target, &contact)) << "it would enter after the end of the step";
-}
-
 // ---------------------------------------------------------------------------------------------
 // The pass, the handlers and the kill queue over real entities: one node, one bullet atom of
 // the given radius placed directly (no motion processors), its radius and damage in the bullet
@@ -138,20 +120,6 @@ protected:
     ClOneNodeGenerator m_pickupGenerator{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP};
     ClOneNodeGenerator m_enemyGenerator{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY};
 };
-
-TEST_F(CollisionTest, FastBulletsCannotTunnelAndTheirContactsComeInOrderOfEntry) {
-    recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
-    ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(100, 0, 100), 5.0f, 10);
-    ClEntity* late = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 0), 1.0f, 1);
-    ClEntity* early = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 50), 1.0f, 1);
-    updateWorldCollisions();
-    EXPECT_TRUE(g_contacts.empty());
-
-    // The late one flies 200 units in one step, through a target 10 wide.
-    stepTo({{late, ClVec3(100, 0, 200)}, {early, ClVec3(100, 0, 250)}, {enemy, ClVec3(100, 0, 100)}});
-    // Entry times, the enemy first as it was activated first.
-    EXPECT_EQ(g_contacts, (Contacts{{44.0f / 200.0f, early}, {94.0f / 200.0f, late}}));
-}
 
 TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
     recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
@@ -283,22 +251,6 @@ TEST_F(CollisionTest, RammingKillsTheEnemyAndTheShipUnlessTheShipIsInvincible) {
         EXPECT_EQ(g_iPlayerRammed, invincible ? 0 : 1);
     }
     EXPECT_EQ(g_aPlayerState[0].kills, 2) << "a rammed enemy counts as a kill";
-}
-
-TEST_F(CollisionTest, ABulletUsedUpOnItsFirstTargetMissesTheSecondAndADeadAtomIsHitOnce) {
-    ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(100, 0, 100), 5.0f, 10);
-    ClEntity* second = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 0), 1.0f, 1, 10.0f);
-    ClEntity* first = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 50), 1.0f, 1, 10.0f);
-    ClEntity* behind = make(E_PROGRAM_ENEMY, ClVec3(100, 0, 130), 5.0f, 10);
-    updateWorldCollisions();
-    stepTo({{second, ClVec3(100, 0, 200)}, {first, ClVec3(100, 0, 150)}});
-    EXPECT_EQ(contactCount(), 4u) << "each bullet crosses both enemies";
-    // The second bullet flies on to the one behind.
-    EXPECT_EQ(enemy->state, u32(E_ENTITY_DESTROYED));
-    EXPECT_EQ(behind->state, u32(E_ENTITY_DESTROYED));
-    EXPECT_EQ(atomOf(first)->active, 0u);
-    EXPECT_EQ(atomOf(second)->active, 0u);
-    EXPECT_EQ(g_aPlayerState[0].kills, 2);
 }
 
 // An entity released while its kill is queued, its record taken again by a dead-looking newcomer:

@@ -123,15 +123,6 @@ TEST_F(EntityLifecycle, DestroyingASpawnedOnlyOrTwiceDestroyedEntityStopsAtTheFl
     EXPECT_EQ(entityListCount(E_LIST_DESTROYED), 0u);
 }
 
-TEST_F(EntityLifecycle, FreeingADestroyedEntitySendsNoSecondDestroy) {
-    ClEntity* entity = recordedEnemy();
-    entity->destroy();
-    g_calls.clear();
-    freeEntity(entity);
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"arm:release", "root:release"}));
-    EXPECT_EQ(entityListCount(E_LIST_DESTROYED) + entityListCount(E_LIST_LIVE), 0u);
-}
-
 TEST_F(EntityLifecycle, OnlyActiveEnemiesInsideTheArenaWeighIn) {
     m_enemy.program.weight = 30;
     DnaWriter shot(E_PROGRAM_ENEMY_SHOT);
@@ -143,15 +134,6 @@ TEST_F(EntityLifecycle, OnlyActiveEnemiesInsideTheArenaWeighIn) {
     world_test::spawnActiveEntity(&shot.program)->setRootPosition(ClVec3(10, 0, 10));
     world_test::buildEntity(&m_enemy.program)->spawn();  // not active yet
     EXPECT_EQ(sumActiveEnemyWeight(), 60.0f);
-}
-
-TEST_F(EntityLifecycle, ReloadReachesChildrenFirstAndASecondActivationAddsNothing) {
-    ClEntity* entity = recordedEnemy();
-    entity->activate();
-    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 1u);
-    g_calls.clear();
-    entity->broadcastRefresh();
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"arm:reload", "root:reload"}));
 }
 
 TEST_F(EntityLifecycle, OwnerTagsFreePreviewsAndNameTheirRenderTargets) {
@@ -248,21 +230,6 @@ TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
     EXPECT_EQ(entity->getWorldPosition().z, 7.0f);
     EXPECT_EQ(entity->getPreviousWorldPosition().z, 7.0f);
     EXPECT_EQ(entity->getWorldAxisX().x, 1.0f);
-}
-
-// A one-node entity, as a shot is; a larger tree goes on in the C library's blocks.
-TEST_F(EntityLifecycle, AnEntityIsBuiltInItsRecordsOwnBlocks) {
-    if (!ownerBlocksReserved()) GTEST_SKIP() << "every block comes from the C library in this build";
-    DnaWriter shot;
-    shot.node().mainBody();
-    shot.close();
-    ClEntity* entity = world_test::buildEntity(&shot.program);
-    const s32 record = s32(entityRecordNumber(entity));
-    EXPECT_EQ(ownerOfBlock(entity->root), record);
-    EXPECT_EQ(ownerOfBlock(entity->root->atoms[0]), record);
-    EXPECT_EQ(ownerOfBlock(entity->root->atoms.data), record);
-    EXPECT_EQ(ownerOfBlock(entity->root->params.entries), record);
-    EXPECT_EQ(ownerOfBlock(entity->atoms.data), record);
 }
 
 // The record that built the item is built again while the item lives on in another entity: the
