@@ -20,25 +20,6 @@ namespace {
 
 class ParamTable : public test_support::FatalThrowingTest {};
 
-TEST_F(ParamTable, NamesOrHashesWorkedOutOnceFindCaseInsensitivelyAndKeepOneEntryEach) {
-    SParamTable table;
-    table.init(NODE_PARAM_CAPACITY);
-    table.findOrAdd("DPB")->setInt(1);
-    table.findOrAdd("dpb")->setFloat(2.5f);
-    EXPECT_EQ(table.get("Dpb")->type, u32(E_PARAM_FLOAT));
-    EXPECT_EQ(table.get("Dpb")->real, 2.5f);
-    SParamValue* added = table.findOrAdd(SParamName("BullVel"));
-    EXPECT_EQ(table.find("bullvel"), added);
-    EXPECT_EQ(table.find(SParamName("BULLVEL")), added);
-    EXPECT_EQ(table.findOrAdd("BullVel"), added);
-    EXPECT_EQ(table.count, 2u);
-    EXPECT_EQ(table.find("dnt_shoot"), static_cast<SParamValue*>(nullptr));
-    EXPECT_EQ(table.find(SParamName("BullType")), static_cast<SParamValue*>(nullptr));
-    EXPECT_EQ(table.findOrAdd("vel")->type, u32(E_PARAM_NONE));
-    table.release();
-    EXPECT_THAT(fatalReasonOf([&] { table.find(SParamName("BullVel")); }), HasSubstr("not set up"));
-}
-
 TEST_F(ParamTable, MissingFullAndUnsetTablesAndOverlongTextsAndNamesStop) {
     SParamTable table;
     EXPECT_THAT(fatalReasonOf([&] { table.findOrAdd("delay"); }), HasSubstr("not set up"));
@@ -142,31 +123,6 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
     EXPECT_EQ(root->findAtomByName("isAnchor"), hullAtom);
     EXPECT_EQ(root->findByParamValue("PAT", 5), static_cast<ClEntityNode*>(nullptr));
     EXPECT_EQ(arm->atoms[0], clawAtom);
-}
-
-TEST_F(DnaBuild, ShipTakesRowZeroWhateverTheDifficulty) {
-    g_iHitPointDifficultyLevel = 3;
-    DnaWriter ship(E_PROGRAM_PLAYER);
-    ship.node().mainBody(-1, 2);
-    EXPECT_EQ(world_test::buildEntity(&ship.close().program)->atoms[0]->hitPoints, 280.0f);
-}
-
-TEST_F(DnaBuild, RunFromAStartNodeEndsAtItsCloseAndContinuesTheNumbering) {
-    DnaWriter dna;
-    dna.node("root").atom(E_ATOM_ATTACH_POINT);
-    const u32 partStart = dna.program.instructions.count;
-    dna.node("part").atom(E_ATOM_ATTACH_POINT);
-    dna.close().node("never");  // beyond the part's close
-    dna.close().close();
-    ClEntity* entity = world_test::buildEntity(&dna.program);
-    ASSERT_EQ(entity->root->children.count, 2u);
-    ClEntityNode* rebuilt = nullptr;
-    entity->runDNA(partStart, entity->root, &rebuilt);
-    ASSERT_EQ(entity->root->children.count, 3u);
-    EXPECT_EQ(rebuilt, entity->root->children[2]);
-    EXPECT_EQ(std::string(rebuilt->name), std::string("part"));
-    EXPECT_EQ(rebuilt->atoms[0]->indexInEntity, 2u);
-    EXPECT_EQ(entity->atoms.count, 3u);
 }
 
 TEST_F(DnaBuild, BrokenProgramsStopWithAMessage) {
