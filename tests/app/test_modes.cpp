@@ -178,23 +178,37 @@ TEST_F(Modes, EveryEntryAndExitLeavesTheMapperAndCameraStacksAsTheyWere) {
     }
 }
 
-TEST_F(Modes, TheRunUpStepsTheWorldToSongTimeExactlyZero) {
-    // No wave is pending: the run-up starts from the largest float.
-    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
-    EXPECT_EQ(currentSongTime(), 0.0f);
-    for (f32 start : {FLT_MAX, 7.25f, -10.0f, -3.01f, -0.01f}) {
-        m_play.preRollWorldFrom(start);
-        EXPECT_EQ(currentSongTime(), 0.0f) << start;
-    }
-    m_play.exit();
-}
-
-TEST_F(Modes, QuickExitAndTheEarlyEndFinishPlay) {
+TEST_F(Modes, TheSongsEndAQuickExitAndTheEarlyEndFinishPlay) {
     const auto play = [this](const char* quickExit, const char* endEarly) {
         configSetValue("QUICK_EXIT", quickExit);
         configSetValue("END_GAME_EARLY_TIME", endEarly);
         EXPECT_EQ(enterPlayFromFrontEnd(), 1);
     };
+    // The song's end scores the pickups left in the arena.
+    play("0", "0");
+    // A ship of one empty node stands in for the player's.
+    ClDNAProgram shipProgram;
+    shipProgram.init();
+    shipProgram.kind = E_PROGRAM_PLAYER;
+    shipProgram.emitNewNode(ClMatrix44());
+    shipProgram.emitCloseNode();
+    ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
+    ship->buildFromDNA(&shipProgram);
+    setPlayerShip(0, ship);
+    ASSERT_NE(spawnInspirationPickups(ClVec3(100.0f, 0.0f, 100.0f), 25, 0, 0), nullptr);
+    const s32 before = shownScore(g_aPlayerState[0]);
+    // A cue the engine does not know counts as a finished song.
+    alignas(16) static u8 unknownCue[64];
+    setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
+    m_play.checkSongEnd();
+    setSongCue({});
+    EXPECT_EQ(m_play.m_finished, 1u);
+    EXPECT_EQ(shownScore(g_aPlayerState[0]) - before, 25);
+    setPlayerShip(0, nullptr);
+    freeEntity(ship);
+    m_play.exit();
+    shipProgram.release();
+
     play("1", "0");
     setSongTime(2.0f);
     m_play.checkSongEnd();
@@ -220,44 +234,13 @@ TEST_F(Modes, QuickExitAndTheEarlyEndFinishPlay) {
     m_play.exit();
 }
 
-TEST_F(Modes, TheSongsEndScoresThePickupsLeftInTheArena) {
-    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
-    // A ship of one empty node stands in for the player's.
-    ClDNAProgram shipProgram;
-    shipProgram.init();
-    shipProgram.kind = E_PROGRAM_PLAYER;
-    shipProgram.emitNewNode(ClMatrix44());
-    shipProgram.emitCloseNode();
-    ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
-    ship->buildFromDNA(&shipProgram);
-    setPlayerShip(0, ship);
-    ASSERT_NE(spawnInspirationPickups(ClVec3(100.0f, 0.0f, 100.0f), 25, 0, 0), nullptr);
-    const s32 before = shownScore(g_aPlayerState[0]);
-    // A cue the engine does not know counts as a finished song.
-    alignas(16) static u8 unknownCue[64];
-    setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
-    m_play.checkSongEnd();
-    setSongCue({});
-    EXPECT_EQ(m_play.m_finished, 1u);
-    EXPECT_EQ(shownScore(g_aPlayerState[0]) - before, 25);
-    setPlayerShip(0, nullptr);
-    freeEntity(ship);
-    m_play.exit();
-    shipProgram.release();
-}
-
-TEST_F(Modes, PlayPutsTheArrivalBurstsIntoTheEffectSystemUntilItIsLeft) {
+// Play also puts the arrival bursts into the effect system until it is left.
+TEST_F(Modes, TipsArePausedForOnceTheRepairTipComesOncePerProfileAndTheWindowsPauseOpensTheMenu) {
+    installLayerImports();
     frontEndParticleSetUp();
     ASSERT_NE(fxParticles(), nullptr);
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
     EXPECT_EQ(g_pPathFxParticles, fxParticles());
-    m_play.exit();
-    EXPECT_EQ(g_pPathFxParticles, nullptr);
-    frontEndParticleShutdown();
-}
-
-TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
-    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
     const SStacks playing = stacksNow();
     const s32 first = m_play.queueMegaTip("TipOne");
     EXPECT_EQ(first, 1);
@@ -283,13 +266,8 @@ TEST_F(Modes, TipsArePausedForOnceAndTheWindowsPauseAlwaysOpensTheMenu) {
     m_play.handlePauseAndTips();
     EXPECT_EQ(m_play.m_paused, 0u);
     EXPECT_EQ(stacksNow(), playing);
-    m_play.exit();
-}
 
-// The ship's repair tip comes once per player profile: the library keeps that it was shown.
-TEST_F(Modes, TheRepairTipIsShownOncePerProfile) {
-    installLayerImports();
-    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+    // The ship's repair tip comes once per player profile: the library keeps that it was shown.
     worldImports().queueMegaTip("MegaTip_Repair");
     EXPECT_EQ(m_play.m_tipPending, 1u);
     EXPECT_EQ(g_SongLibrary.shownTips, onceTipBit("MegaTip_Repair"));
@@ -302,20 +280,26 @@ TEST_F(Modes, TheRepairTipIsShownOncePerProfile) {
     worldImports().queueMegaTip("BossFailResults_Step1");
     EXPECT_EQ(m_play.m_tipPending, 1u);
     m_play.exit();
+    EXPECT_EQ(g_pPathFxParticles, nullptr);
+    frontEndParticleShutdown();
 }
 
-// The play time is the song played, also when frames are slower than the gameplay step's 0.15 s.
-TEST_F(Modes, ThePlayTimeGrowsByTheSongPlayedNotByTheHeldStep) {
+// A play's own ticks: the run-up ends at song time exactly 0 from wherever it starts (no wave
+// pending: the largest float); the play time is the song played, also when frames are slower than
+// the gameplay step's 0.15 s; the boss's arrival zeroes both credits countdowns.
+TEST_F(Modes, ThePlaysTicksRunUpToZeroCountTheSongPlayedAndStopTheCreditsAtTheBoss) {
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);
+    EXPECT_EQ(currentSongTime(), 0.0f);
+    for (f32 start : {FLT_MAX, 7.25f, -10.0f, -3.01f, -0.01f}) {
+        m_play.preRollWorldFrom(start);
+        EXPECT_EQ(currentSongTime(), 0.0f) << start;
+    }
+
     g_aPlayerState[0].playTime = 0.0f;
     setSongTime(10.5f);
     m_play.tickPlayTime(10.0f, 0.15f);
     EXPECT_EQ(g_aPlayerState[0].playTime, 0.5f);
-    m_play.exit();
-}
 
-TEST_F(Modes, TheBossArrivalZeroesBothCreditsCountdowns) {
-    ASSERT_EQ(enterPlayFromFrontEnd(), 1);
     m_play.m_creditsCountdown[1] = 60.0f;
     m_play.tickCredits(0.5f);
     g_PlayRecord.bossArrived = 1;
