@@ -94,7 +94,7 @@ TEST_F(FrontEndFlow, AMouseClickOnNoChoiceAfterASwitchTakesNothing) {
 
 // The library may move a record (a renamed file continues its old one) or drop one: the chosen
 // song stays chosen where it went, and a song that has gone starts no other.
-TEST_F(FrontEndFlow, TheChosenSongIsFollowedWhenTheLibraryMovesItsRecord) {
+TEST_F(FrontEndFlow, TheChosenSongIsFollowedWhenTheLibraryMovesItsRecordAndOneGoneStartsNoOther) {
     for (const char* title : {"Alpha", "Bravo", "Charlie"}) addSong(title, E_SONGSTATE_READY);
     openScreen("SongList");
     clickRow(2);
@@ -104,14 +104,13 @@ TEST_F(FrontEndFlow, TheChosenSongIsFollowedWhenTheLibraryMovesItsRecord) {
     EXPECT_EQ(uiVariable(UIVAR_SELECTED_SONG_INDEX), 1);
     clickWidget("DifficultyLevel2");
     EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 1);
-}
 
-TEST_F(FrontEndFlow, AChosenSongWhoseRecordHasGoneStartsNoOther) {
-    for (const char* title : {"Alpha", "Bravo", "Charlie"}) addSong(title, E_SONGSTATE_READY);
-    openScreen("SongList");
-    clickRow(1);
+    setUiVariable(UIVAR_GO_TO_ACTION, 0);
+    switchWidgetByName("TopLevelSwitcher", "SongList");
+    frame();
+    clickRow(0);
     ASSERT_EQ(shownScreen(), "Difficulty");
-    g_SongLibrary.songs.erase(g_SongLibrary.songs.begin() + 1);
+    g_SongLibrary.songs.erase(g_SongLibrary.songs.begin());
     clickWidget("DifficultyLevel2");
     EXPECT_EQ(uiVariable(UIVAR_SELECTED_SONG_INDEX), -1);
     EXPECT_EQ(uiVariable(UIVAR_GO_TO_ACTION), 0);
@@ -157,8 +156,18 @@ TEST_F(FrontEndFlow, RowsShowEachSongsStateAndPagesTurn) {
     expectPage(8u, u"Page 1 of 2", 1, 0);
 }
 
-TEST_F(FrontEndFlow, TheQuitConfirmationReturnsOrAsksToQuit) {
+// A save that cannot be written is told until a write succeeds; the quit confirmation returns to
+// the title or asks to quit.
+TEST_F(FrontEndFlow, TheTitleTellsASaveThatCannotBeWrittenAndItsQuitConfirmationReturnsOrAsksToQuit) {
     openScreen("TitleMenu");
+    EXPECT_EQ(textOf("WriteFailedNotice"), u"");
+    noteLibraryWrite(E_DAMAGED_USER_SAVE, false, 0);
+    frame();
+    EXPECT_EQ(textOf("WriteFailedNotice"),
+              u"Progress not saved: the disk may be full or read-only. The next save tries again.");
+    noteLibraryWrite(E_DAMAGED_USER_SAVE, true, 0);
+    frame();
+    EXPECT_EQ(textOf("WriteFailedNotice"), u"");
     clickWidget("TitleQuit");
     ASSERT_EQ(shownScreen(), "MenuAreYouSureYouWantToQuit");
     ASSERT_EQ(uiVariable(UIVAR_PAUSE_GAME), 1);
@@ -232,18 +241,6 @@ TEST_F(FrontEndFlow, AFailedStartShowsTheScanWaitWithItsReasonOnce) {
     EXPECT_EQ(uiVariable(UIVAR_FILE_CORRUPTION), 0);
     switchWidgetByName("TopLevelSwitcher", "WaitForDirScan");
     EXPECT_EQ(textOf("WaitForDirScanNotice"), u"");
-}
-
-TEST_F(FrontEndFlow, ASaveThatCannotBeWrittenIsToldOnEveryPageUntilAWriteSucceeds) {
-    openScreen("TitleMenu");
-    EXPECT_EQ(textOf("WriteFailedNotice"), u"");
-    noteLibraryWrite(E_DAMAGED_USER_SAVE, false, 0);
-    frame();
-    EXPECT_EQ(textOf("WriteFailedNotice"),
-              u"Progress not saved: the disk may be full or read-only. The next save tries again.");
-    noteLibraryWrite(E_DAMAGED_USER_SAVE, true, 0);
-    frame();
-    EXPECT_EQ(textOf("WriteFailedNotice"), u"");
 }
 
 TEST_F(FrontEndFlow, NamesAreShownReadableAndTheLogQuotesThemOnOneLine) {

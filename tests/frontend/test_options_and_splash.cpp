@@ -124,24 +124,10 @@ TEST_F(OptionsScreen, TheAmbientLightOptionsAreUnavailableWithoutARuntime) {
     EXPECT_NE(caption.find(getLocalisedString("fe_options_unavailable")), std::u16string::npos);
 }
 
-TEST_F(OptionsScreen, EscapeLeavesAFieldAsItWas) {
-    fill("OptionsLoginName", "ace");
-    clickWidget("OptionsLoginName");
-    typeLetters("zz");
-    type({SDL_SCANCODE_ESCAPE});
-    EXPECT_EQ(textEntryActive(), 0u);
-    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "ace");
-}
-
-TEST_F(OptionsScreen, TheFieldsKeepTheirCapacities) {
-    fill("OptionsLoginName", "abcdefghijklmnopqrst");
-    fill("OptionsPassword", "abcdefghijklmnopqrstuvwxy");
-    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "abcdefghijklmnop");
-    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_PASSWORD), "abcdefghijklmnopqrst");
-    EXPECT_EQ(textOf("OptionsPassword").find(u"abc"), std::u16string::npos) << "the password shows as stars";
-}
-
-TEST_F(OptionsScreen, DifferentPasswordsOrNoNameChangeNothing) {
+// A log-in without a name or with different passwords changes nothing; a character the log-in
+// does not take is kept out, and the page says what it takes; Escape leaves a field as it was; the
+// fields keep their capacities.
+TEST_F(OptionsScreen, TheFieldsTakeWhatTheyMayAndALogInWithoutANameOrWithDifferentPasswordsChangesNothing) {
     logIn("", "secret", "secret");
     EXPECT_EQ(textOf("OptionsNotice"), getLocalisedString("fe_options_login_no_name"));
 
@@ -149,6 +135,28 @@ TEST_F(OptionsScreen, DifferentPasswordsOrNoNameChangeNothing) {
     EXPECT_EQ(textOf("OptionsNotice"), getLocalisedString("fe_options_login_mismatch"));
     EXPECT_STREQ(leaderboardCredentials().loginName, "");
     EXPECT_STREQ(g_SongLibrary.credentials.loginName, "");
+
+    EXPECT_EQ(textOf("OptionsFieldHint"), u"");
+    clickWidget("OptionsLoginName");
+    typeLetters("an");
+    type({SDL_SCANCODE_APOSTROPHE});
+    typeLetters("e");
+    type({SDL_SCANCODE_RETURN});
+    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "ane");
+    EXPECT_EQ(textOf("OptionsFieldHint"), getLocalisedString("fe_options_login_takes"));
+
+    fill("OptionsLoginName", "ace");
+    clickWidget("OptionsLoginName");
+    typeLetters("zz");
+    type({SDL_SCANCODE_ESCAPE});
+    EXPECT_EQ(textEntryActive(), 0u);
+    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "ace");
+
+    fill("OptionsLoginName", "abcdefghijklmnopqrst");
+    fill("OptionsPassword", "abcdefghijklmnopqrstuvwxy");
+    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "abcdefghijklmnop");
+    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_PASSWORD), "abcdefghijklmnopqrst");
+    EXPECT_EQ(textOf("OptionsPassword").find(u"abc"), std::u16string::npos) << "the password shows as stars";
 }
 
 // With a leaderboard service the log-in is sent to it: the notice says so, then tells the reply.
@@ -183,18 +191,6 @@ TEST_F(OptionsScreen, TheNoticeTellsTheServicesReplyToTheLogIn) {
     }
     setLeaderboardTransport(nullptr);
     configFree();
-}
-
-// A character the log-in does not take is kept out, and the page says what it takes.
-TEST_F(OptionsScreen, ACharacterAFieldDoesNotTakeIsKeptOutAndThePageSaysWhatItTakes) {
-    EXPECT_EQ(textOf("OptionsFieldHint"), u"");
-    clickWidget("OptionsLoginName");
-    typeLetters("an");
-    type({SDL_SCANCODE_APOSTROPHE});
-    typeLetters("e");
-    type({SDL_SCANCODE_RETURN});
-    EXPECT_STREQ(typedFieldText(E_TEXT_FIELD_LOGIN), "ane");
-    EXPECT_EQ(textOf("OptionsFieldHint"), getLocalisedString("fe_options_login_takes"));
 }
 
 // The sensitivities move a whole step a click within their ranges; the menus' pointer takes its
