@@ -98,24 +98,6 @@ TEST_F(UserSave, TheLastOfSavesInARowIsTheOneKept) {
     EXPECT_EQ(g_PlayRecord.boss.beaten[0][1], 1) << "the world sees the saved boss progress at once";
 }
 
-// A save written before the profile kept its shown tips ends after the songs: it loads, with no
-// tip shown yet.
-TEST_F(UserSave, ASaveWithoutTheShownTipsLoadsWithNoTipShown) {
-    fillEverything();
-    EXPECT_EQ(g_SongLibrary.shownTips, 1u);
-    std::vector<u8> older = encodeUserSave();
-    older.resize(older.size() - 4);
-    g_SongLibrary.shownTips = 0;
-    const std::vector<u8> expected = encodeUserSave();
-    createSongLibrary();
-    g_SongLibrary.shownTips = 1;
-
-    ASSERT_TRUE(decodeUserSave(older, true));
-    EXPECT_EQ(g_SongLibrary.shownTips, 0u);
-    EXPECT_EQ(g_SongLibrary.songs.size(), 2u);
-    EXPECT_EQ(encodeUserSave(), expected);
-}
-
 TEST_F(UserSave, ADamagedSaveIsSetAsideAndNothingIsTaken) {
     fillEverything();
     ASSERT_EQ(writtenSave(), 1);
@@ -316,8 +298,23 @@ TEST(SaveBytes, ATextAsLongAsTheBufferIsRefused) {
     EXPECT_STREQ(text, "abcd");
 }
 
-TEST_F(UserSave, TheSongsFingerprintIsKeptAndASaveOfTheFirstVersionStillLoads) {
+// Older saves load: one written before the profile kept its shown tips ends after the songs (it
+// loads with no tip shown yet), and one of the first version; the songs' fingerprints are kept.
+TEST_F(UserSave, OlderSavesLoadAndTheSongsFingerprintIsKept) {
     fillEverything();
+    EXPECT_EQ(g_SongLibrary.shownTips, 1u);
+    std::vector<u8> older = encodeUserSave();
+    older.resize(older.size() - 4);
+    g_SongLibrary.shownTips = 0;
+    const std::vector<u8> expected = encodeUserSave();
+    createSongLibrary();
+    g_SongLibrary.shownTips = 1;
+
+    ASSERT_TRUE(decodeUserSave(older, true));
+    EXPECT_EQ(g_SongLibrary.shownTips, 0u);
+    EXPECT_EQ(g_SongLibrary.songs.size(), 2u);
+    EXPECT_EQ(encodeUserSave(), expected);
+
     g_SongLibrary.songs[0].fingerprint = {1, 2, 3, 250};
     const std::vector<u8> current = encodeUserSave();
     ASSERT_TRUE(decodeUserSave(current, true));
@@ -419,13 +416,8 @@ TEST_F(UserSaveWriteFailure, AFailedWriteIsFoundByTheNextStartUntilAWriteSucceed
     EXPECT_EQ(libraryEarlierWriteFailedFlags(), 0u);
 }
 
-TEST_F(UserSaveWriteFailure, AFolderInTheFilesPlace) {
-    std::filesystem::remove(m_path);
-    std::filesystem::create_directory(m_path);
-    expectRefusedThenWritten([](const std::string& path) { std::filesystem::remove(path); });
-}
-
-TEST_F(UserSaveWriteFailure, AFolderThatCannotHoldFiles) {
+// A folder that cannot hold files, then a folder in the file's place.
+TEST_F(UserSaveWriteFailure, AFolderThatCannotHoldFilesOrAFolderInTheFilesPlace) {
     // Even for root, nothing can be created in a "folder" that is a regular file.
     const std::filesystem::path folder = std::filesystem::path(m_path).parent_path();
     std::filesystem::rename(folder, folder.string() + ".kept");
@@ -436,9 +428,12 @@ TEST_F(UserSaveWriteFailure, AFolderThatCannotHoldFiles) {
         std::filesystem::rename(parent.string() + ".kept", parent);
     });
     EXPECT_NE(readFileBytes(m_path), m_old);
+    std::filesystem::remove(m_path);
+    std::filesystem::create_directory(m_path);
+    expectRefusedThenWritten([](const std::string& path) { std::filesystem::remove(path); });
 }
 
-TEST_F(UserSave, ThePlayRecordIsFilledFromAPlayableSongAndGivesTheBossStateBack) {
+TEST_F(UserSave, ThePlayRecordIsFilledFromAPlayableSongAndGivesItsResultsBackToThatSongOnly) {
     fillEverything();
     EXPECT_FALSE(fillPlayRecordForSong(1, 0));  // the failed song
     EXPECT_FALSE(fillPlayRecordForSong(0, 6));
@@ -462,11 +457,8 @@ TEST_F(UserSave, ThePlayRecordIsFilledFromAPlayableSongAndGivesTheBossStateBack)
     EXPECT_TRUE(recordBestScore(0, 2, 6000));
     EXPECT_FALSE(recordBestScore(0, 2, 100));
     EXPECT_EQ(l.songs[0].bestScores[2], 6000);
-}
 
-// The one water option both holds the static sparks' pan and silences the corruption sound.
-TEST_F(UserSave, TheWaterOptionSilencesTheCorruptionSoundOfThePlay) {
-    fillEverything();
+    // The one water option both holds the static sparks' pan and silences the corruption sound.
     g_SavedOptions.waterReflection = 1;
     ASSERT_TRUE(fillPlayRecordForSong(0, 1));
     EXPECT_EQ(g_PlayRecord.boss.corruptionSoundOff, 1);
@@ -475,10 +467,10 @@ TEST_F(UserSave, TheWaterOptionSilencesTheCorruptionSoundOfThePlay) {
     ASSERT_TRUE(fillPlayRecordForSong(0, 1));
     EXPECT_EQ(g_PlayRecord.boss.corruptionSoundOff, 0);
     EXPECT_EQ(g_PlayRecord.waterOption, 0);
-}
 
-TEST_F(UserSave, APlayedSongRemovedDuringPlayGivesItsResultsToNoOtherSong) {
-    fillEverything();
+    // A played song removed during play gives its results to no other song, its boss state still
+    // comes back.
+    g_SongLibrary.boss.skip = 0;
     ASSERT_TRUE(fillPlayRecordForSong(0, 1));
     const SSongIdentity played = g_SongLibrary.songs[0].identity;
     g_SongLibrary.songs.erase(g_SongLibrary.songs.begin());
