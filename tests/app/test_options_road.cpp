@@ -3,13 +3,9 @@
 // leaderboard service the test runs on 127.0.0.1, which reads the request, and the page's notice
 // then tells the reply; each option changed by a click on the options pages, and read back by the
 // game when it starts again (it writes what it read at its quit).
-#include "core/file_layer.h"
-#include "core/saved_options.h"
-#include "library/data_file.h"
-#include "library/song_library.h"
-#include "library/user_save.h"
 #include "online/credentials.h"
 #include "tests/app/road_data.h"
+#include "tests/app/save_read.h"
 #include "tests/app/scripted_player.h"
 #include "tests/support/leaderboard_decode.h"
 #include "tests/support/local_http_server.h"
@@ -49,22 +45,6 @@ std::string typed(const std::string& letters) {
 bool fillField(ClPlayer& player, const std::string& field, const std::string& letters) {
     return player.play(quickClick(field) + "frames 2\n" + typed(letters) +
                        "key-down Return\nframes 1\nkey-up Return\nframes 1\n");
-}
-
-// The options the save under the home holds.
-SSavedOptions savedOptionsIn(const fs::path& home) {
-    const std::u16string path = (home / ".local/share/Orlenvane/Velodrix/SAVEDATA/USR-DATA").u16string();
-    std::vector<u8> content;
-    fileLayerInit();
-    EXPECT_EQ(readDataFile(path, USER_SAVE_TRAILER_VALUE, &content), E_DATAFILE_READ_OK);
-    fileLayerShutdown();
-    g_SavedOptions = defaultSavedOptions();
-    createSongLibrary();
-    EXPECT_TRUE(decodeUserSave(content, true));
-    freeSongLibrary();
-    const SSavedOptions options = g_SavedOptions;
-    g_SavedOptions = defaultSavedOptions();
-    return options;
 }
 
 // One road: a music folder added in the browser, its song found and listed; a log-in; then each
@@ -158,7 +138,8 @@ TEST(OptionsRoad, AFolderAddedIsListedALogInIsToldAndEachOptionChangedByAClickIs
         player.game().end(SIGTERM);
         player.game().expectCleanEnd();
     }
-    const SSavedOptions options = savedOptionsIn(home);
+    const ClSaveUnderHome save(home);
+    const SSavedOptions& options = g_SavedOptions;
     EXPECT_EQ(options.waterReflection, 0u);
     EXPECT_EQ(options.bloom, 0u);
     EXPECT_EQ(options.animatedLines, 0u);

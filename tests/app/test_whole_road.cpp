@@ -6,14 +6,10 @@
 // The plays are real and end after 10 s of play. The ship cannot die: random input loses every
 // point to the death penalties within seconds. The window is 320x180, which keeps the software
 // rasteriser's share of the run small.
-#include "core/directories.h"
-#include "core/file_layer.h"
-#include "core/crit_section_pool.h"
-#include "library/song_library.h"
-#include "library/user_save.h"
 #include "world/play/player_state.h"
 #include "tests/app/game_process.h"
 #include "tests/app/road_data.h"
+#include "tests/app/save_read.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -59,30 +55,10 @@ bool roadDone(const std::string& log) {
     return second != std::string::npos && log.find("page SongList", second) != std::string::npos;
 }
 
-// The demo song's saved best score at the difficulty as the results show it (stored / 11), from
-// the save in userDir; -1 when the save holds no song.
-s32 savedBestShownScore(const fs::path& userDir, int level) {
-    critSectionPoolInit();
-    fileLayerInit();
-    setUserDataDirW(test_support::widePath(userDir.string() + "/").c_str());
-    createSongLibrary();
-    EXPECT_EQ(saveRead(0), 1);
-    EXPECT_EQ(songLibrary().songs.size(), 1u);
-    s32 best = -1;
-    if (!songLibrary().songs.empty()) {
-        EXPECT_EQ(songLibrary().songs[0].state, u32(E_SONGSTATE_READY));
-        best = songLibrary().songs[0].bestScores[level] / SCORE_ENCODING_FACTOR;
-    }
-    freeSongLibrary();
-    fileLayerShutdown();
-    return best;
-}
-
 TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirScoresAreSavedAsTheBest) {
     test_support::ClTempDir root;
     const fs::path data = packWholeRoadData(root.path());
     const fs::path home = root.path() / "home";
-    const fs::path userDir = home / ".local/share/Orlenvane/Velodrix";
 
     ClGameProcess road(data.string(), home.string());
     const bool reached = road.waitForLog(roadDone, ROAD_TIME_LIMIT), endedEarly = road.ended;
@@ -112,7 +88,11 @@ TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirScoresAreSavedAsTheB
     again.end(SIGTERM);
     ASSERT_TRUE(titled) << "the second run showed no title\n" << tail(again.log, 20) << again.errorText;
     again.expectCleanEnd();
-    for (const auto& [level, shown] : best) EXPECT_EQ(savedBestShownScore(userDir, level), shown) << level;
+    const ClSaveUnderHome save(home);
+    ASSERT_EQ(songLibrary().songs.size(), 1u);
+    EXPECT_EQ(songLibrary().songs[0].state, u32(E_SONGSTATE_READY));
+    for (const auto& [level, shown] : best)
+        EXPECT_EQ(songLibrary().songs[0].bestScores[level] / SCORE_ENCODING_FACTOR, shown) << level;
 }
 
 }  // namespace

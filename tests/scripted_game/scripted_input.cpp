@@ -1,13 +1,23 @@
 #include "tests/scripted_game/scripted_input.h"
 
+#include "core/name_hash.h"
 #include "platform/gfx/gfx_device.h"
 #include "platform/gfx/image_decode.h"
 #include "platform/window/window.h"
+#include "render/camera.h"
+#include "render/camera_list.h"
 #include "render/canvases.h"
 #include "render/render_worker.h"
 #include "ui/hit_regions.h"
 #include "ui/widget.h"
+#include "waves/generators/pickup_generators.h"
+#include "world/entity/dna_program.h"
+#include "world/entity/entity.h"
+#include "world/entity/entity_node.h"
 #include "world/entity/world.h"
+#include "world/generators/dna_generator.h"
+#include "world/play/player_state.h"
+#include "world/play/score_popups.h"
 
 #include <SDL.h>
 
@@ -107,6 +117,66 @@ void shot(const std::string& path) {
         std::fprintf(stderr, "scripted input: no picture to %s\n", path.c_str());
 }
 
+// The widget's text, narrowed, as a line.
+void widgetText(const std::string& widget, const std::string& path) {
+    std::string text;
+    if (const ClWidget* w = findWidgetByName(widget.c_str())) {
+        if (const char16_t* wide = w->getWideText("dynamicUnicodeText")) {
+            for (; *wide; ++wide) text += char(*wide);
+        } else if (const char* narrow = w->getText("dynamicText")) {
+            text = narrow;
+        }
+    }
+    std::ofstream(path, std::ios::app) << text << "\n";
+}
+
+// The look of each of the player's live shots clear of the ship, a line each.
+void shotLooks(const std::string& path) {
+    const ClEntity* ship = playerShip(0);
+    if (!ship) return;
+    std::ofstream out(path, std::ios::app);
+    const ClVec4 at = ship->getWorldPosition();
+    for (u32 i = 0; i < entityListCount(E_LIST_LIVE); ++i) {
+        const ClEntity* entity = entityListAt(E_LIST_LIVE, i);
+        if (entity->ownerTag != OWNER_LIVE_GAME || !entity->program || !entity->root) continue;
+        if (entity->program->kind != E_PROGRAM_PLAYER_SHOT) continue;
+        const SParamValue* look = entity->root->params.get("BullType");
+        const ClVec4 shot = entity->getWorldPosition();
+        const f32 dx = shot.x - at.x, dz = shot.z - at.z;
+        if (look && dx * dx + dz * dz >= 30.0f * 30.0f) out << look->integer << "\n";
+    }
+}
+
+// The hull's anchor: its upgrade value, whether it is levelled up, its item's level and the
+// level-up messages shown, as a line; nothing before the ship has its anchors.
+void hullState(const std::string& path) {
+    const SPlayerState& player = g_aPlayerState[0];
+    if (player.anchorCount == 0) return;
+    const ClEntityNode* anchor = player.anchors[0].node;
+    const SParamValue* level = anchor->children.count ? anchor->children[0]->params.find("BullLev") : nullptr;
+    u32 messages = 0;
+    for (u32 i = 0; i < scorePopupCount(); ++i)
+        messages += scorePopupAt(i)->textId == crc32TextNoCase("pickup_level_up") ? 1u : 0u;
+    std::ofstream(path, std::ios::app) << player.anchors[0].upgradeValue << " " << player.anchors[0].levelledUp << " "
+                                       << (level ? level->integer : -1) << " " << messages << "\n";
+}
+
+// The mouse to the level-up pickup, while one lies in the arena.
+void pointAtPickup() {
+    const u32 levelUp = crc32TextNoCase(LEVEL_UP_PICKUP_GENERATOR);
+    u32 clientW = 0, clientH = 0;
+    windowClientSize(&clientW, &clientH);
+    for (u32 i = 0; i < entityListCount(E_LIST_LIVE) && viewCamera(); ++i) {
+        const ClEntity* entity = entityListAt(E_LIST_LIVE, i);
+        if (!entity->program || entity->program->kind != E_PROGRAM_PICKUP || !entity->program->generator) continue;
+        if (entity->program->generator->getNameHash() != levelUp) continue;
+        const ClVec4 at = entity->getWorldPosition();
+        const ClVec2 screen = viewCamera()->projectToScreen(ClVec3(at.x, 0.0f, at.z));
+        moveMouse(s32(screen.x * f32(clientW)), s32(screen.y * f32(clientH)));
+        return;
+    }
+}
+
 // Runs one command; false when it must wait for a later frame.
 bool run(const std::string& line) {
     std::istringstream words(line);
@@ -132,6 +202,14 @@ bool run(const std::string& line) {
         g_script.framesUntil = 0;
     } else if (verb == "shot") {
         shot(a);
+    } else if (verb == "text") {
+        widgetText(a, b);
+    } else if (verb == "shots") {
+        shotLooks(a);
+    } else if (verb == "hull") {
+        hullState(a);
+    } else if (verb == "point-pickup") {
+        pointAtPickup();
     } else if (verb == "entities") {
         std::ofstream(a, std::ios::app) << usedEntityCount() << "\n";
     } else if (!verb.empty()) {

@@ -17,6 +17,13 @@
 //   shot PATH               the last presented frame is written as PNG
 //   entities PATH           the count of the world's entity records in use is appended to the
 //                           file as a line
+//   text WIDGET PATH        the widget's text is appended to the file as a line
+//   shots PATH              the look of each of the player's shots in flight, clear of the ship,
+//                           is appended to the file, a line each
+//   hull PATH               the hull's upgrade value, whether it is levelled up, its item's level
+//                           and the level-up messages shown are appended as a line (once the ship
+//                           has its anchors)
+//   point-pickup            the mouse moves onto the level-up pickup, while one lies in the arena
 //
 // Lines written together arrive in one read of the events, as a press and a release within one
 // frame do. The count of commands run so far is kept in the file "<script>.done".
