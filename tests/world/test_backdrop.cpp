@@ -211,23 +211,6 @@ TEST_F(Backdrop, TheRailsAreOneBackdropEntityWhosePiecesScrollAndWrap) {
     shutdownWorld();
 }
 
-// The world shut down and started again under the backdrop: the rails went with the old world,
-// and neither scrolling nor releasing the backdrop reaches their record.
-TEST_F(Backdrop, RailsWhoseWorldWasShutDownAreGoneAndNeverTouched) {
-    ASSERT_EQ(initWorld(), 1);
-    resetBackdrop();
-    ASSERT_NE(backdropRailsEntity(), nullptr);
-    shutdownWorld();
-    ASSERT_EQ(initWorld(), 1);
-    EXPECT_EQ(backdropRailsEntity(), nullptr);
-    moveBackdropRails(60.0f);
-    ClEntity* other = allocEntity(OWNER_LIVE_GAME);
-    releaseBackdrop();
-    EXPECT_EQ(usedEntityCount(), 1u);
-    freeEntity(other);
-    shutdownWorld();
-}
-
 TEST_F(Backdrop, TheTimeLabelShowsTheSongsTimeLeftAndIsBlankBeforeAndAfter) {
     initWidgetRegistry();
     ClWidget* label = createWidget("playback_time_remaining");
@@ -327,24 +310,6 @@ TEST_F(EdgeSparks, ASparkLeavesTrailRecordsEverySpacingAlongItsWay) {
     EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 155.0f)), 4196u);
     EXPECT_EQ(sparkTrailCount(), SPARK_TRAIL_CAPACITY);
     EXPECT_EQ(spark->nextTrail, 1.0f);
-}
-
-TEST_F(EdgeSparks, FastSparksNeverTrailAndAFullPoolEndsTheBurst) {
-    // Five spent bursts of 100 leave room for 12 of the next.
-    for (int i = 0; i < 5; ++i) spawnEdgeSparks(ClVec3(160.0f, 0.0f, 50.0f));
-    for (u32 i = 0; i < edgeSparkCount(); ++i) edgeSpark(i).heat = 0.0f;
-    spawnEdgeSparks(ClVec3(160.0f, 0.0f, 50.0f));
-    EXPECT_EQ(edgeSparkCount(), EDGE_SPARK_CAPACITY);
-    step(1.0f / 60.0f);
-    EXPECT_EQ(edgeSparkCount(), 12u) << "the spent ones are gone";
-
-    releaseEdgeSparkPools();
-    spawnEdgeSparks(ClVec3(5.0f, 10.0f, 50.0f));
-    for (u32 i = 0; i < edgeSparkCount(); ++i)
-        if (edgeSpark(i).trailSpacing != FLT_MAX) edgeSpark(i).heat = 0.0f;
-    for (int i = 0; i < 5; ++i) step(1.0f / 60.0f);
-    EXPECT_EQ(sparkTrailCount(), 0);
-    EXPECT_GT(edgeSparkCount(), 0);
 }
 
 TEST_F(EdgeSparks, SparksSlowFallAndGlowInTheCoronaColour) {

@@ -94,20 +94,6 @@ protected:
     SWaveRecord m_record{};
 };
 
-// Steering flies at the class's speed from its first frame.
-TEST_F(FollowPathTest, TheSpeedClassSetsTheSteeringSpeed) {
-    const f32 speeds[] = {120, 100, 80, 40, 25};
-    for (u32 speedClass = 0; speedClass < PATH_SPEED_CLASS_COUNT; ++speedClass) {
-        startPath(0, 0, speedClass);
-        add(E_SEG_STEER, vectorValue(300, 0, 0), intValue(0));
-        ClEntity* entity = spawnMember();
-        step();
-        step();
-        EXPECT_NEAR(world_test::positionOf(entity).x, 2.0f * speeds[speedClass] * STEP, 1e-4f) << speedClass;
-        freeEntity(entity);
-    }
-}
-
 // The whip boss stops its path while it charges and lashes.
 TEST_F(FollowPathTest, AStoppedMemberHoldsStillOnItsSteeringSegment) {
     startPath(10, 20);

@@ -77,17 +77,6 @@ protected:
 
 }  // namespace
 
-// A shot destroyed after the flip (by a beat or a wave's tick) is freed by the step's end.
-TEST_F(WorldStep, AShotDestroyedBeforeTheWorldsPartIsFreedByItsEnd) {
-    DnaWriter dna(E_PROGRAM_PLAYER_SHOT);
-    dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).close();
-    ClEntity* shot = spawnActiveEntity(&dna.program);
-    flipFrameBuffers();
-    shot->destroy();
-    worldStep();
-    EXPECT_EQ(usedEntityCount(), 0u);
-}
-
 TEST_F(WorldStep, PublishesTheArenaTheShipTheSchemesFxColoursAndTheMusicLevel) {
     const SBarColourScheme saved = g_BarColourScheme;
     setBarColourSchemePreset(&g_BarColourScheme, 1);
