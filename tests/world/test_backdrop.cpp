@@ -197,9 +197,8 @@ TEST_F(Backdrop, TheRailsAreOneBackdropEntityWhosePiecesScrollAndWrap) {
     EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u);
     EXPECT_EQ(rails->atoms.count, 10u);
     ASSERT_EQ(rails->root->children.count, BACKDROP_RAIL_PIECE_COUNT);
-    std::vector<f32> zs;
-    for (u32 i = 0; i < BACKDROP_RAIL_PIECE_COUNT; ++i) zs.push_back(backdropRailPieceZ(i));
-    EXPECT_EQ(zs, (std::vector{-400.0f, -215.0f, -30.0f, 155.0f, 340.0f}));
+    const f32 startZ[BACKDROP_RAIL_PIECE_COUNT] = {-400.0f, -215.0f, -30.0f, 155.0f, 340.0f};
+    for (u32 i = 0; i < BACKDROP_RAIL_PIECE_COUNT; ++i) EXPECT_EQ(backdropRailPieceZ(i), startZ[i]) << "piece " << i;
     moveBackdropRails(60.0f);
     EXPECT_EQ(backdropRailPieceZ(0), -340.0f);
     EXPECT_EQ(backdropRailPieceZ(3), 215.0f);

@@ -151,13 +151,6 @@ TEST_F(EncounterTest, TheBeatAnalysisViewRunsNoEncounter) {
     EXPECT_EQ(g_PlayRecord.bossArrived, 0);
 }
 
-TEST_F(EncounterTest, AnEncounterDueWithoutABossNeverBegins) {
-    g_BossEncounter.phaseTimer = 1.0f;
-    playUntil(4.0f);
-    EXPECT_EQ(g_BossEncounter.phase, s32(E_BOSSPHASE_WAITING));
-    EXPECT_EQ(g_PlayRecord.bossArrived, 0);
-}
-
 TEST_F(EncounterTest, AKilledBossEndsTheFightOnceWithThePostWinSpeech) {
     setUpEncounter();
     playUntilPhase(E_BOSSPHASE_FIGHT);
@@ -209,35 +202,6 @@ TEST_F(EncounterTest, TheBarFlashesOnEveryChangeAndHealingComesOnlyForALostPart)
 
 // Sequences over a script in memory; the eye and the cues are the built data's.
 using GuardianTest = EncounterTest;
-
-TEST_F(GuardianTest, EventsRunAtTheirTimesAndExitEndsTheSequenceWithItsTagAndFadeOut) {
-    use("Talk { Seq { sound_file = \"SG_PostWin_Boss\"; events {"
-        " { 0.0; set_visible = 1; }; { 0.5; play_sound; }; { 0.5; show_subtitle = \"KEY\"; 0.4; };"
-        " { 1.0; anim_to_state = \"squint\"; }; { 2.0; exit; }; }; }; };");
-    const u32 handles = getCueHandlesInUse();
-    startGuardianSequence("Seq", "Talk", 7);
-    SGuardianSequence& g = g_GuardianSequence;
-    playUntil(STEP);
-    EXPECT_EQ(g.visible, 1);
-    EXPECT_EQ(g.eventIndex, 1);
-    EXPECT_EQ(bool(g.voiceCue), false);
-    playUntil(0.5f + STEP);
-    EXPECT_EQ(g.eventIndex, 3) << "both events of 0.5 s in the same frame";
-    EXPECT_EQ(bool(g.voiceCue), true) << "both events of 0.5 s in the same frame";
-    EXPECT_EQ(bool(g.staticCue), true) << "both events of 0.5 s in the same frame";
-    EXPECT_EQ(std::string(g.subtitleKey), std::string("KEY")) << "both events of 0.5 s in the same frame";
-    playUntil(1.0f);
-    EXPECT_EQ(g.subtitleKey, nullptr) << "the subtitle stays 0.4 s";
-    EXPECT_EQ(lastEndedGuardianTag(), 0u);
-    playUntil(2.1f);
-    EXPECT_EQ(g.active, 0);
-    EXPECT_EQ(g.visible, 0);
-    EXPECT_EQ(lastEndedGuardianTag(), 7u);
-    EXPECT_EQ(g.fade.to, 0.0f);
-    EXPECT_LE(getCueHandlesInUse(), handles + 1);
-    playUntil(3.0f);
-    EXPECT_EQ(g.fade.current, 0.0f);
-}
 
 TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndEndsIt) {
     use("Talk { A { sound_file = \"SG_VO_Interview_1\"; events { { 0.0; play_sound; }; }; };"
