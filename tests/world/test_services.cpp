@@ -8,20 +8,29 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace {
 
 TEST(PlayArea, BoundsAreIncludedAndTheExtendedAreaReachesBelowTheArena) {
-    std::vector<int> inside, extended;
-    for (const ClVec3& p : {ClVec3(0, 0, 0), ClVec3(325, 50, 269.75f), ClVec3(325.0001f, 0, 10), ClVec3(10, 0, -0.01f),
-                            ClVec3(-97.5f, 0, -269.75f), ClVec3(422.5f, 0, 269.75f), ClVec3(422.51f, 0, 0),
-                            ClVec3(0, 0, -269.76f)}) {
-        inside.push_back(isInsidePlayArea(p));
-        extended.push_back(isInsideExtendedPlayArea(p));
+    const struct {
+        const char* name;
+        ClVec3 at;
+        bool inside;
+        bool extended;
+    } rows[] = {
+        {"near corner", ClVec3(0, 0, 0), true, true},
+        {"far corner, raised", ClVec3(325, 50, 269.75f), true, true},
+        {"past the right edge", ClVec3(325.0001f, 0, 10), false, true},
+        {"below the near edge", ClVec3(10, 0, -0.01f), false, true},
+        {"extended area's low corner", ClVec3(-97.5f, 0, -269.75f), false, true},
+        {"extended area's right corner", ClVec3(422.5f, 0, 269.75f), false, true},
+        {"past the extended area's right", ClVec3(422.51f, 0, 0), false, false},
+        {"below the extended area", ClVec3(0, 0, -269.76f), false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(isInsidePlayArea(row.at), row.inside);
+        EXPECT_EQ(isInsideExtendedPlayArea(row.at), row.extended);
     }
-    EXPECT_EQ(inside, std::vector<int>({1, 1, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(extended, std::vector<int>({1, 1, 1, 1, 1, 1, 0, 0}));
 }
 
 class PositionedSound : public test_support::SoundPackageTest {
@@ -36,9 +45,11 @@ protected:
 };
 
 TEST_F(PositionedSound, PanFollowsTheArenaXAndTheCueEndsOnItsOwn) {
-    std::vector<f32> pans;
-    for (f32 x : {-50.0f, 0.0f, 81.25f, 162.5f, 325.0f, 400.0f}) pans.push_back(cuePanForWorldX(x));
-    EXPECT_EQ(pans, std::vector<f32>({-1.0f, -1.0f, -0.5f, 0.0f, 1.0f, 1.0f}));
+    const struct {
+        f32 x;
+        f32 pan;
+    } rows[] = {{-50.0f, -1.0f}, {0.0f, -1.0f}, {81.25f, -0.5f}, {162.5f, 0.0f}, {325.0f, 1.0f}, {400.0f, 1.0f}};
+    for (const auto& row : rows) EXPECT_EQ(cuePanForWorldX(row.x), row.pan) << "x " << row.x;
 
     EXPECT_FALSE(playSoundCueAt("NoSuchCue", ClVec3(0, 0, 0)));
     const SCueHandle cue = playSoundCueAt("EnemyDestroyedSmall", ClVec3(81.25f, 0, 100));
