@@ -243,12 +243,15 @@ TEST_F(FrontEndFlow, AFailedStartShowsTheScanWaitWithItsReasonOnce) {
     EXPECT_EQ(textOf("WaitForDirScanNotice"), u"");
 }
 
-TEST_F(FrontEndFlow, NamesAreShownReadableAndTheLogQuotesThemOnOneLine) {
+// Names are shown readable and quoted on one line in the log; brackets in a player's tags are drawn
+// as they are: the song's name never turns into colour.
+TEST_F(FrontEndFlow, NamesAreShownReadableAsTheyAreAndTheLogQuotesThemOnOneLine) {
     SSongRecord song = makeSongRecord(std::u16string(u"\\music\\Caf") + char16_t(0xDCE9) + u" AC" + char16_t(0xDC5C) +
                                           u"DC.flac",
                                       1000000);
     g_SongLibrary.songs.push_back(song);
     addSong("Say \"Hi\"\tnow", E_SONGSTATE_READY);
+    addSong("[c=FF0000]Red [c=00FF00]", E_SONGSTATE_READY);
     EXPECT_EQ(songDisplayName(0), u"Caf\uFFFD AC\\DC.flac");
     EXPECT_EQ(songDisplayName(1), u"Artist - Say \"Hi\" now");
     EXPECT_EQ(quoteForLog("a \"b\" c\\d\ne\x01"), "\"a \\\"b\\\" c\\\\d\\ne\\x01\"");
@@ -258,23 +261,18 @@ TEST_F(FrontEndFlow, NamesAreShownReadableAndTheLogQuotesThemOnOneLine) {
     switchWidgetByName("TopLevelSwitcher", "Results");
     const std::string log = switchLog();
     EXPECT_EQ(log.substr(0, log.find(" difficulty")), "page Results song=\"Artist - Say \\\"Hi\\\" now\"");
-}
 
-// Brackets in a player's tags are drawn as they are: the song's name never turns into colour.
-TEST_F(FrontEndFlow, ANameThatLooksLikeAColourTagIsDrawnAsItIs) {
-    addSong("[c=FF0000]Red [c=00FF00]", E_SONGSTATE_READY);
-    buildPages();
-    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
+    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 2);
     switchWidgetByName("TopLevelSwitcher", "Difficulty");
     std::u16string plain;
     std::vector<u32> colours;
     parseColourTags(textOf("DifficultySong").c_str(), 0xFFFFFFFFu, &plain, &colours);
     EXPECT_EQ(plain, u"Artist - [c=FF0000]Red [c=00FF00]");
     EXPECT_EQ(colours.at(9), 0xFFFFFFFFu);
-    parseColourTags(songRowText(0).c_str(), 0xFFFFFFFFu, &plain, &colours);
+    parseColourTags(songRowText(2).c_str(), 0xFFFFFFFFu, &plain, &colours);
     EXPECT_EQ(plain.substr(0, 33), u"Artist - [c=FF0000]Red [c=00FF00]");
     EXPECT_EQ(colours.at(20), 0xFFFFFFFFu);
-    EXPECT_EQ(songDisplayName(0), u"Artist - [c=FF0000]Red [c=00FF00]");
+    EXPECT_EQ(songDisplayName(2), u"Artist - [c=FF0000]Red [c=00FF00]");
 }
 
 // The start-up benchmark stops its clock at this line.

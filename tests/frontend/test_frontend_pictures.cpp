@@ -336,7 +336,7 @@ TEST_F(FrontEndPictures, TheMusicFoldersPageListsTheFoldersAndTheirSongs) {
 // A save that cannot be written is told in the strip above every page's heading: inside the
 // window's width (a 1280-pixel window shows the canvas's 1920 units) and clear of the heading and
 // of the difficulty page's "Back" at the page's foot.
-TEST_F(FrontEndPictures, TheSaveFailureNoticeStaysInTheStripAboveTheHeading) {
+TEST_F(FrontEndPictures, TheSaveAndStartFailureNoticesStayClearOfTheHeadingsAndButtons) {
     noteLibraryWrite(E_DAMAGED_USER_SAVE, false, 0);
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     draw("Difficulty", "frontend_save_failed.png");
@@ -346,11 +346,9 @@ TEST_F(FrontEndPictures, TheSaveFailureNoticeStaysInTheStripAboveTheHeading) {
     EXPECT_EQ(count(1900, 0, 1920, 40, NOTICE_RED), 0u) << "its right end inside the window";
     EXPECT_EQ(count(0, 40, 1920, 160, NOTICE_RED), 0u) << "nothing of it over the heading";
     EXPECT_EQ(count(760, 1000, 1160, 1070, NOTICE_RED), 0u) << "nothing over Back";
-}
 
-// A save that failed when the game last closed (its marker left beside it) is told on the title
-// at the next start, below the buttons and inside the window.
-TEST_F(FrontEndPictures, TheTitleTellsThatTheSaveFailedWhenTheGameLastClosed) {
+    // A save that failed when the game last closed (its marker left beside it) is told on the title
+    // at the next start, below the buttons and inside the window.
     std::ofstream((m_user.path() / "SAVEDATA" / "USR-DATA.unsaved").string());
     noteEarlierWriteFailure(E_DAMAGED_USER_SAVE, USER_SAVE_RELATIVE_PATH);
     draw("TitleMenu", "frontend_title_save_failed_before.png");
@@ -359,10 +357,8 @@ TEST_F(FrontEndPictures, TheTitleTellsThatTheSaveFailedWhenTheGameLastClosed) {
     EXPECT_EQ(count(0, 900, 60, 1000, RED), 0u) << "its left end inside the window";
     EXPECT_EQ(count(1860, 900, 1920, 1000, RED), 0u) << "its right end inside the window";
     EXPECT_EQ(count(0, 0, 1920, 900, RED), 0u) << "nothing of it over the buttons";
-}
 
-// After a failed start the scan wait says why, between its heading and its "Continue".
-TEST_F(FrontEndPictures, TheScanWaitSaysWhyASongDidNotStartBetweenItsHeadingAndItsButton) {
+    // After a failed start the scan wait says why, between its heading and its "Continue".
     g_SongLibrary.songs[0].missing = true;
     setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     setUiVariable(UIVAR_FILE_CORRUPTION, 1);

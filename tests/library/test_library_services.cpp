@@ -31,7 +31,7 @@ protected:
     library_test::ClUserDataFolder m_user;
 };
 
-TEST_F(LibraryFiles, GameDataRoundTripAndASecondReadDoesNotDoubleTheFolders) {
+TEST_F(LibraryFiles, GameDataRoundTripsASecondReadDoesNotDoubleTheFoldersAndADamagedFileIsSetAside) {
     g_GameData.options = 0;
     EXPECT_TRUE(addGameDataMusicFolder(u"\\home\\ann\\Songs"));
     EXPECT_FALSE(addGameDataMusicFolder(u"\\home\\ann\\Songs"));
@@ -45,10 +45,8 @@ TEST_F(LibraryFiles, GameDataRoundTripAndASecondReadDoesNotDoubleTheFolders) {
     ASSERT_EQ(readGameDataFile(), 1);
     EXPECT_EQ(encodeGameData(), written);
     EXPECT_EQ(g_GameData.musicFolders.size(), size_t(2));
-}
 
-TEST_F(LibraryFiles, ADamagedGameDataFileIsSetAside) {
-    ASSERT_EQ(writeGameDataFile(), 1);
+    // A damaged file is set aside.
     const std::string path = m_user.file("GAMEDATA/GM-DATA");
     test_support::writeFileBytes(path, {1, 2, 3});
 
@@ -89,7 +87,7 @@ TEST_F(LibraryFiles, PlaytestFramesAfterTheThresholdAreWrittenPerCategory) {
 }
 
 // A folder inside one searched already is not added again; another is, and a walk is asked for.
-TEST_F(LibraryFiles, AFolderIsAddedOnceAndAWalkAskedFor) {
+TEST_F(LibraryFiles, AFolderIsAddedOnceWithAWalkAskedForAndARemovedFoldersSongsLeaveTheLibrary) {
     g_GameData.options = 0;
     EXPECT_EQ(addMusicFolder(u"\\music"), E_MUSICFOLDER_ADDED);
     EXPECT_TRUE(isSongScanWalking());
@@ -99,13 +97,10 @@ TEST_F(LibraryFiles, AFolderIsAddedOnceAndAWalkAskedFor) {
     setGameDataDefaults();
     ASSERT_EQ(readGameDataFile(), 1);
     EXPECT_EQ(g_GameData.musicFolders.size(), size_t(2));
-}
 
-// The songs of a removed folder leave the library, but not one that a folder still searched
-// holds, nor one of a folder whose name only begins like it.
-TEST_F(LibraryFiles, ARemovedFoldersSongsLeaveTheLibrary) {
+    // The songs of a removed folder leave the library, but not one that a folder still searched
+    // holds, nor one of a folder whose name only begins like it.
     createSongLibrary();
-    g_GameData.options = 0;
     g_GameData.musicFolders = {u"\\a", u"\\a\\x", u"\\ab"};
     for (const char16_t* path : {u"\\a\\1.mp3", u"\\a\\x\\2.mp3", u"\\a\\y\\3.mp3", u"\\ab\\4.mp3"})
         g_SongLibrary.songs.push_back(makeSongRecord(path, 1000));
