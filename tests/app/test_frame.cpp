@@ -84,23 +84,16 @@ protected:
     ClGameMode* m_savedModes[3] = {};
 };
 
-TEST_F(FrameTick, RunsTheServicesInTheirOrderThenTheModeAndCountsTheSettleFramesDown) {
+// The services run in their order, then the mode; a finished mode is exited and the other entered
+// in the same tick unless quit is set; the settle frames count down to zero and no further.
+TEST_F(FrameTick, RunsTheServicesInTheirOrderThenTheModeAndSwitchesAFinishedOneUnlessQuitIsSet) {
     setInputSettleFrames(1);
+    m_frontEnd.m_finishNext = 1;
     EXPECT_EQ(gameFrameTick(0.01f), 1);
     EXPECT_EQ(g_calls, (std::vector<std::string>{"songScanTick", "taskLayerDispatch", "logManagerWake",
                                                  "pumpFileCompletions", "updateInput", "updateAudioEngine",
                                                  "updateAmbientLighting", "medalQueueTick", "leaderboardTick",
-                                                 "frontEnd.update"}));
-    gameFrameTick(0.01f);
-    EXPECT_EQ(inputSettleFrames(), 0) << "never below zero";
-}
-
-TEST_F(FrameTick, AFinishedModeIsExitedAndTheOtherEnteredInTheSameTickUnlessQuitIsSet) {
-    m_frontEnd.m_finishNext = 1;
-    EXPECT_EQ(gameFrameTick(0.01f), 1);
-    ASSERT_GE(g_calls.size(), 3u);
-    EXPECT_EQ(std::vector(g_calls.end() - 3, g_calls.end()),
-              (std::vector<std::string>{"frontEnd.update", "frontEnd.exit", "action.enter(1)"}));
+                                                 "frontEnd.update", "frontEnd.exit", "action.enter(1)"}));
     EXPECT_EQ(g_iPreviousGameModeId, 1);
     EXPECT_EQ(g_iNextGameModeId, 1);
     EXPECT_EQ(g_pCurrentGameMode, &m_action);
@@ -112,6 +105,7 @@ TEST_F(FrameTick, AFinishedModeIsExitedAndTheOtherEnteredInTheSameTickUnlessQuit
     EXPECT_EQ(gameFrameTick(0.01f), 1);
     EXPECT_EQ(g_calls.back(), "frontEnd.enter(2)");
     EXPECT_EQ(g_pCurrentGameMode, &m_frontEnd);
+    EXPECT_EQ(inputSettleFrames(), 0) << "never below zero";
 
     // The front end, still finishing, sets quit: it is neither exited nor switched.
     m_frontEnd.m_setQuitInUpdate = true;
@@ -120,21 +114,7 @@ TEST_F(FrameTick, AFinishedModeIsExitedAndTheOtherEnteredInTheSameTickUnlessQuit
     EXPECT_EQ(g_pCurrentGameMode, &m_frontEnd);
 }
 
-TEST_F(FrameTick, AnUnknownIdEntersTheFrontEndAndPreEnterRunsOnlyWhenFlagged) {
-    g_iCurrentGameModeId = 2;
-    EXPECT_EQ(switchGameMode(7), 1);
-    EXPECT_EQ(g_iPreviousGameModeId, 0);
-    EXPECT_EQ(g_iNextGameModeId, 2);
-    EXPECT_EQ(g_calls.back(), "frontEnd.enter(0)");
-
-    g_calls.clear();
-    switchGameMode(2);
-    m_action.m_preEnterFlag = 1;
-    switchGameMode(2);
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"action.enter(0)", "action.preEnter", "action.enter(0)"}));
-}
-
-TEST_F(FrameTick, TheFirstFrameGetsSixteenMillisecondsThenTheMeasuredStep) {
+TEST_F(FrameTick, TheFirstFrameGetsSixteenMillisecondsThenTheMeasuredStepAndAnUnknownModeIsTheFrontEnd) {
     EXPECT_EQ(runFrame(), 1);
     EXPECT_EQ(m_frontEnd.m_lastDt, 0.016f);
     EXPECT_EQ(runFrame(), 1);
@@ -148,6 +128,19 @@ TEST_F(FrameTick, TheFirstFrameGetsSixteenMillisecondsThenTheMeasuredStep) {
         EXPECT_EQ(runFrame(), 1);
         EXPECT_EQ(m_frontEnd.m_lastDt, 1.0f);
     }
+
+    // An unknown id enters the front end; pre-enter runs only when flagged.
+    g_iCurrentGameModeId = 2;
+    EXPECT_EQ(switchGameMode(7), 1);
+    EXPECT_EQ(g_iPreviousGameModeId, 0);
+    EXPECT_EQ(g_iNextGameModeId, 2);
+    EXPECT_EQ(g_calls.back(), "frontEnd.enter(0)");
+
+    g_calls.clear();
+    switchGameMode(2);
+    m_action.m_preEnterFlag = 1;
+    switchGameMode(2);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"action.enter(0)", "action.preEnter", "action.enter(0)"}));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -170,7 +163,7 @@ protected:
     void TearDown() override { resetViewSlots(); }
 };
 
-TEST_F(ModeClocks, GameplayStepIsClampedScaledAndStoppedWhilePaused) {
+TEST_F(ModeClocks, GameplayStepIsClampedScaledAndStoppedWhilePausedAndTheTopMappersRun) {
     updateModeClocksAndMappers(nullptr, 0.05f, 0);
     EXPECT_EQ(frameTime(), 0.05f);
 
@@ -189,9 +182,8 @@ TEST_F(ModeClocks, GameplayStepIsClampedScaledAndStoppedWhilePaused) {
     g_TimeScaleStack.push(2.0f);
     updateModeClocksAndMappers(nullptr, 1.0f, 0);
     EXPECT_EQ(g_aGameClocks[1].frameTime, 0.3f);
-}
 
-TEST_F(ModeClocks, TheTopMapperOfEverySlotThatHasOneRuns) {
+    // The top mapper of every slot that has one runs.
     ClCountingMapper below;
     ClCountingMapper top;
     pushPlayerInputMapper(0, &below);
