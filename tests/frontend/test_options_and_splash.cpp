@@ -262,7 +262,7 @@ protected:
 };
 
 // The built intro film lasts 2 s: the splash shows it to its end and then goes on.
-TEST_F(FilmSplash, TheIntroFilmPlaysToItsEndThenTheSplashGoesOn) {
+TEST_F(FilmSplash, TheIntroFilmPlaysToItsEndOrUntilLeftAndOneThatCannotPlayIsPassedAtOnce) {
     showScreen("SplashScreenFMV");
     EXPECT_TRUE(isFmvPlaying());
     // Frames of the game clock, not of the machine, 0.1 s each: after 1.9 s the film still shows,
@@ -272,9 +272,14 @@ TEST_F(FilmSplash, TheIntroFilmPlaysToItsEndThenTheSplashGoesOn) {
     EXPECT_LT(framesUntilLeft("SplashScreenFMV", 80), 80u);
     EXPECT_EQ(shownScreen(), "SplashScreenNoButtons");
     EXPECT_GT(fmvPicturesShown(), 25u);
-}
 
-TEST_F(FilmSplash, AFilmThatCannotPlayTakesTheOtherWayAtOnce) {
+    // Leaving the splash closes its film.
+    showScreen("SplashScreenFMV");
+    ASSERT_TRUE(isFmvPlaying());
+    showScreen("TitleMenu");
+    EXPECT_FALSE(isFmvPlaying());
+
+    // A film that cannot play takes the other way at once.
     ClWidget* splash = findWidgetByName("SplashScreenFMV");
     splash->setText("fullScreenFMVName", "NoSuchFilm");
     splash->setText("nextScreenID_ALT", "TitleMenu");
@@ -282,13 +287,6 @@ TEST_F(FilmSplash, AFilmThatCannotPlayTakesTheOtherWayAtOnce) {
     frame();
     EXPECT_FALSE(isFmvPlaying());
     EXPECT_EQ(shownScreen(), "TitleMenu");
-}
-
-TEST_F(FilmSplash, LeavingTheSplashClosesItsFilm) {
-    showScreen("SplashScreenFMV");
-    ASSERT_TRUE(isFmvPlaying());
-    showScreen("TitleMenu");
-    EXPECT_FALSE(isFmvPlaying());
 }
 
 }  // namespace
