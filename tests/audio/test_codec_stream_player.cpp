@@ -49,7 +49,7 @@ protected:
     ClSoundSystem m_system;
 };
 
-TEST_F(CodecStreamPlayer, DecodedSongPlaysSampleExactAndEndsAtItsLength) {
+TEST_F(CodecStreamPlayer, DecodedSongPlaysSampleExactEndsAtItsLengthAndPausesResumesAndStops) {
     const u32 frames = 24011;
     std::vector<s32> samples = makeSignal(frames, 2, 48000, 16);
     std::string path = m_folder.file("song.wav");
@@ -84,12 +84,8 @@ TEST_F(CodecStreamPlayer, DecodedSongPlaysSampleExactAndEndsAtItsLength) {
     EXPECT_EQ(step(&player), s32(E_STREAMPLAYER_STOPPED));
     releaseCodecStreamPlayer(&player);
     EXPECT_EQ(player.job, nullptr);
-}
 
-TEST_F(CodecStreamPlayer, PauseResumeAndStopFollowTheStates) {
-    std::string path = m_folder.file("tone.wav");
-    ASSERT_TRUE(writeWavFile(path, 1, 48000, 16, makeSignal(48000, 1, 48000, 16)));
-    SCodecStreamPlayer player;
+    // Pause, resume and stop follow the states.
     initCodecStreamPlayer(&player, E_CODECFORMAT_WAV, widePath(path).c_str(), &m_system, m_lock);
     stepUntil(&player, E_STREAMPLAYER_READY);
     ASSERT_EQ(playCodecStreamPlayer(&player, false), 1);

@@ -36,7 +36,7 @@ std::string decipher(const u8* buffer, u32 length) {
 
 }  // namespace
 
-TEST(FingerprintLetters, OneLetterPerWholeTwentyFiveSecondSegmentFromItsMeanLevel) {
+TEST(FingerprintLetters, OneLetterPerWholeTwentyFiveSecondSegmentFromItsMeanLevelAtMostThirty) {
     // Half-second bars: 50 to a segment. A full segment at level 1 reads 50 / 50.01 -> 'J'.
     EXPECT_EQ(letters(barsWithLevels({{50, 0.0f}, {50, 1.0f}, {50, 0.55f}, {25, 0.3f}, {24, 0.3f}}), 0.5f), "AJF");
     // The mean is over the segment's own bars: 20 / 50.01 = 0.39992 -> 'D'; 10 / 50.01 -> 'B'.
@@ -46,9 +46,7 @@ TEST(FingerprintLetters, OneLetterPerWholeTwentyFiveSecondSegmentFromItsMeanLeve
     EXPECT_EQ(letters(bars, 62.0f / 126.0f), "DB");
     // Levels outside 0 to 1 are held to the letter range.
     EXPECT_EQ(letters(barsWithLevels({{50, 3.0f}, {50, -1.0f}}), 0.5f), "KA");
-}
-
-TEST(FingerprintLetters, AtMostThirtyLettersAndNoneForTooShortOrDegenerateInput) {
+    // At most thirty letters, and none for too short or degenerate input.
     const std::vector<SSpawnBar> longSong = barsWithLevels({{50 * 40, 0.75f}});
     EXPECT_EQ(letters(longSong, 0.5f), std::string(30, 'H'));
     EXPECT_EQ(letters(barsWithLevels({{49, 1.0f}}), 0.5f), "");

@@ -40,7 +40,7 @@ std::string errorOf(const std::string& text, const char* name = "Shaders/test.fx
     return parseEffectFile(name, text, &file, &error) ? "parsed" : error;
 }
 
-TEST(EffectFile, ParametersAnswerReflectionAndPassStatesHaveDefaults) {
+TEST(EffectFile, ParametersAnswerReflectionPassStatesHaveDefaultsAndStagesMapTheirLinesBack) {
     const SEffectFile file = parseOrFail(BLUR_EFFECT);
     ASSERT_EQ(file.parameters.size(), 4u);
 
@@ -80,10 +80,8 @@ TEST(EffectFile, ParametersAnswerReflectionAndPassStatesHaveDefaults) {
     EXPECT_EQ(p.cull, E_EFFECT_CULL_CCW);
     EXPECT_EQ(p.address, E_EFFECT_ADDRESS_WRAP);
     EXPECT_EQ(plain.parameters.size(), size_t(0));
-}
 
-TEST(EffectFile, StageSourcesDeclareTheParametersAndMapLinesBack) {
-    const SEffectFile file = parseOrFail(BLUR_EFFECT);
+    // Stage sources declare the parameters and map their lines back.
     u32 prefix = 0;
     EXPECT_EQ(effectStageSource(file, E_EFFECT_STAGE_FRAGMENT, &prefix), std::string("#version 330 core\n"
                                                                                      "uniform mat4 g_mWorldViewProj;\n"
