@@ -64,8 +64,6 @@ void getDeviceTransform(u32 type, ClMatrix44* out) {
     *out = g_aDeviceTransforms[type];
 }
 
-u32 transformStackDepth(u32 type) { return stackOf(type).depth; }
-
 const ClMatrix44& transformStackTop(u32 type) {
     const STransformStack& stack = stackOf(type);
     return stack.depth == 0 ? kIdentity : stack.entries[stack.depth - 1];

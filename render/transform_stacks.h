@@ -35,7 +35,6 @@ void popTransform(u32 type, bool apply);
 void applyTransform(u32 type);
 void getDeviceTransform(u32 type, ClMatrix44* out);
 
-u32 transformStackDepth(u32 type);
 // The top of a stack (the identity while it is empty), for effects that combine world, view and
 // projection themselves.
 const ClMatrix44& transformStackTop(u32 type);

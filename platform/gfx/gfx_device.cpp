@@ -324,15 +324,6 @@ SGfxTexture* gfxRenderTarget() { return g_device.target; }
 u32 gfxBackBufferWidth() { return g_device.exists ? g_device.params.width : 0; }
 u32 gfxBackBufferHeight() { return g_device.exists ? g_device.params.height : 0; }
 
-void gfxSetViewport(const SGfxViewport& viewport) {
-    g_device.viewport = viewport;
-    if (usesGl()) {
-        ClGfxContextScope context;
-        glbSetViewport(viewport);
-    }
-}
-SGfxViewport gfxViewport() { return g_device.viewport; }
-
 void gfxClear(u32 flags, u32 argb, f32 depth, u32 stencil) {
     if (usesGl()) {
         ClGfxContextScope context;

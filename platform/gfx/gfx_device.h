@@ -137,8 +137,6 @@ struct SGfxViewport {
     u32 width = 0, height = 0;
     f32 minZ = 0.0f, maxZ = 1.0f;
 };
-void gfxSetViewport(const SGfxViewport& viewport);
-SGfxViewport gfxViewport();
 
 enum EGfxClearFlags : u32 {
     E_GFX_CLEAR_TARGET = 0x1,

@@ -59,7 +59,7 @@ protected:
     }
 };
 
-TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgram) {
+TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndARunOfLinesIsCutToTheRoomLeft) {
     for (u32 i = 0; i < SPRITE_COMMAND_CAPACITY - 1; ++i)
         ASSERT_NE(nullptr, appendSpriteCommand(ClVec3(), 1.0f, 0, material(0), 1, 0.0f));
     EXPECT_EQ(nullptr, appendSpriteCommand(ClVec3(), 1.0f, 0, material(0), 1, 0.0f));
@@ -87,9 +87,9 @@ TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndTheQuadLimitStopsTheProgr
     for (u32 i = 0; i < QUAD_COMMAND_CAPACITY; ++i)
         appendCentredQuadCommandUV(ClVec3(), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 1, 1, 0, material(0), ClVec2(), ClVec2(1, 1), 1, 0);
     EXPECT_EQ(drawListCounts(1).quads, 4998u);
-}
 
-TEST_F(DrawListAppends, ARunOfLinesIsCutToTheRoomLeftAndCarriesTheCurrentOwner) {
+    // A run of lines is cut to the room left and carries the current owner.
+    clearDrawListHalf(1);
     ClRenderTargetGroup* owner = reinterpret_cast<ClRenderTargetGroup*>(0x40);
     setCurrentDrawOwner(owner);
     const SLineRun first = takeLineCommands(10);

@@ -34,7 +34,7 @@ protected:
     static u32 frameCount(const char* name) { return loadFlipbook(name, 15.0f)->textures.count; }
 };
 
-TEST_F(Flipbooks, SequencesEndAtTheirFirstGap) {
+TEST_F(Flipbooks, SequencesEndAtTheirFirstGapAndTakeTheFullCanvasHeightFirst) {
     frames("a", {"000", "001", "002", "003", "004"}, "_720.png");
     frames("b", {"0001", "0002", "0003", "0004"}, "_480.bmp");
     frames("c", {"000", "001", "002", "004"}, "_1080.png");
@@ -45,9 +45,8 @@ TEST_F(Flipbooks, SequencesEndAtTheirFirstGap) {
     EXPECT_EQ(0u, frameCount("Animations/d"));
     EXPECT_EQ(4u, findFlipbook("animations/B")->sizes.count);
     EXPECT_EQ(nullptr, findFlipbook("Animations/none"));
-}
 
-TEST_F(Flipbooks, FramesTakeTheFullCanvasHeightFirst) {
+    // Frames take the full canvas's height first.
     frames("e", {"000", "001"}, "_900.png");
     frames("e", {"000", "001", "002"}, "_720.png");
     const u32 startUp = frameCount("Animations/e");  // no canvases yet: the start-up variants only

@@ -26,7 +26,7 @@ void expectOutwardWinding(const ClGeometryMesh& mesh, const char* name) {
     }
 }
 
-TEST(MeshBuilders, ClosedShapesFaceOutwards) {
+TEST(MeshBuilders, ClosedShapesFaceOutwardsAndCountsTooLargeForByteIndicesAreClamped) {
     expectOutwardWinding(*MeshPtr(buildBoxMesh(1, 2, 3)), "box");
     expectOutwardWinding(*MeshPtr(buildBipyramidMesh(7, 2, 1, 3)), "bipyramid");
     expectOutwardWinding(*MeshPtr(buildPrismMesh(5, true, 2, 1, true, false, false, nullptr, nullptr)), "prism");
@@ -36,9 +36,7 @@ TEST(MeshBuilders, ClosedShapesFaceOutwards) {
         const ClVec3& a = dart->vertices[t.index[0]];
         EXPECT_GT((dart->vertices[t.index[2]] - a).cross(dart->vertices[t.index[1]] - a).y, 0.0f);
     }
-}
-
-TEST(MeshBuilders, CountsTooLargeForByteIndicesAreClamped) {
+    // Counts too large for byte indices are clamped.
     const auto vertices = [](ClGeometryMesh* mesh) { return MeshPtr(mesh)->vertices.count; };
     EXPECT_EQ(vertices(buildBipyramidMesh(300, 1, 1, 1)), 256u);
     EXPECT_EQ(vertices(buildPrismMesh(129, false, 1, 1, true, true, true, nullptr, nullptr)), 256u);

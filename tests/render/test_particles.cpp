@@ -248,7 +248,7 @@ TEST_F(DebrisAndFx, BlastPassPushesTheNewDebrisOnceThenEmptiesBothLists) {
     setBlastUpwardBias(0.95f);
 }
 
-TEST_F(DebrisAndFx, UnsteeredSpriteDrawsDoubleSizeAndDiesAtItsLifetime) {
+TEST_F(DebrisAndFx, UnsteeredSpritesDrawDoubleSizeAndDieAtTheirLifetimeAndSteeredOnesDrawATrail) {
     SFxParticle* sprite = fx.addSprite(ClVec3(1, 2, 3), 1.0f, 5.0f, 1.0f, 0xFF0000FFu, 0x00FF0000u, nullptr, nullptr, 44);
     ASSERT_NE(nullptr, sprite);
     const u32 generation = sprite->generation;
@@ -261,16 +261,15 @@ TEST_F(DebrisAndFx, UnsteeredSpriteDrawsDoubleSizeAndDiesAtItsLifetime) {
     EXPECT_EQ(2u, drawListCounts(1).sprites);
     EXPECT_TRUE(fx.isEmpty());
     EXPECT_FALSE(fxParticleIsCurrent(sprite, generation));
-}
 
-TEST_F(DebrisAndFx, SteeredSpriteDrawsAGradientTrail) {
-    SFxParticle* sprite = fx.addSprite(ClVec3(0, 0, 0), 2.0f, 4.0f, 0.0f, 0xFF000000u, 0x00000000u, nullptr, nullptr, 44);
-    fx.steerParticle(sprite, ClVec3(3, 0, 0));  // head 0.5 s, length 3
-    fx.steerParticle(sprite, ClVec3(3, 0, 4));  // head 1.0 s, length 7
+    // A steered sprite draws a gradient trail.
+    SFxParticle* steered = fx.addSprite(ClVec3(0, 0, 0), 2.0f, 4.0f, 0.0f, 0xFF000000u, 0x00000000u, nullptr, nullptr, 44);
+    fx.steerParticle(steered, ClVec3(3, 0, 0));  // head 0.5 s, length 3
+    fx.steerParticle(steered, ClVec3(3, 0, 4));  // head 1.0 s, length 7
     fx.update();
     EXPECT_EQ(1u, drawListCounts(1).gradientLines);
-    EXPECT_EQ(7.0f, sprite->length);
-    EXPECT_EQ(1.0f, sprite->direction.x);
+    EXPECT_EQ(7.0f, steered->length);
+    EXPECT_EQ(1.0f, steered->direction.x);
 }
 
 TEST_F(DebrisAndFx, ExplosionWithoutRoomForItsGlowRisesWithoutOne) {

@@ -1,11 +1,9 @@
 // The scene render under the offscreen driver: a bright 2D quad spreads into its neighbours with
-// bloom and not without it, the reflection target is cleared to the water colour, and a playing
-// film covers the frame.
-#include "render/fmv_player.h"
+// bloom and not without it, the reflection target is cleared to the water colour, and a lost
+// device gives its preview groups and screen quads back.
 #include "render/render_target.h"
 #include "render/scene_targets.h"
 #include "tests/support/offscreen_picture.h"
-#include "tests/support/temp_dir.h"
 
 #include <algorithm>
 
@@ -90,36 +88,6 @@ TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsAndScreenQuads
     EXPECT_NE(nullptr, preview.target()->deviceTexture());
     expectQuads(restored, true);
     setPreviewSlotGroup(0, nullptr);
-}
-
-// A square red film on the 16:9 back buffer: the picture fills the height, centred, with black
-// bars left and right, and the frame's own quads are hidden beneath it.
-TEST_F(SceneRender, APlayingFilmIsDrawnLetterboxedOverTheFrame) {
-    if (std::system("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' mpeg4 '") != 0)
-        GTEST_SKIP() << "this ffmpeg has no mpeg4 encoder";
-    test_support::ClTempDir films;
-    std::filesystem::create_directories(films.path() / "FMV");
-    const std::string command =
-        "ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi -i color=c=red:size=32x32:rate=10:duration=1 "
-        "-c:v mpeg4 -q:v 2 '" + films.file("FMV/red.mov") + "'";
-    ASSERT_EQ(0, std::system(command.c_str()));
-    g_SavedOptions.bloom = 0;
-    const std::string dataDir = getDataDir();
-    setDataDir((films.str() + "/").c_str());
-    const bool started = fmvPlay("red", 0);
-    setDataDir(dataDir.c_str());
-    ASSERT_TRUE(started);
-    fmvUpdate(0.05f);
-    const SPicture shown = drawQuad("scene_film.png");
-    fmvRelease();
-    for (const auto& [x, y] : {std::pair<u32, u32>{80, 45}, {15 + 30, 15}, {80, 2}, {122, 87}})
-        EXPECT_THAT(shown.rgb(x, y), RgbNear({255, 0, 0}, 12)) << x << "," << y;
-    for (const auto& [x, y] : {std::pair<u32, u32>{15, 15}, {2, 45}, {157, 45}, {33, 45}, {127, 45}})
-        EXPECT_EQ(grey(0), shown.rgb(x, y)) << x << "," << y;
-
-    // Once the film has ended the frame shows again.
-    const SPicture after = drawQuad("scene_after_film.png");
-    EXPECT_NEAR(0xC0, green(after, 15, 15), 2);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ protected:
     void TearDown() override { releaseShaderGlobals(); }
 };
 
-TEST_F(ShaderGlobals, SettersStoreWorkedValues) {
+TEST_F(ShaderGlobals, SettersStoreWorkedValuesInTheOneRecordEveryEffectShares) {
     const SShaderGlobal* stored = declareShaderGlobal("g_av2Offsets", E_SHADER_VALUE_VEC2, 15);
     const SShaderGlobal* weights = declareShaderGlobal("g_afWeights", E_SHADER_VALUE_FLOATS, 15);
     declareShaderGlobal("g_v4Tint", E_SHADER_VALUE_VEC4, 0);
@@ -47,9 +47,8 @@ TEST_F(ShaderGlobals, SettersStoreWorkedValues) {
     // An array uploads every value, a plain vector one.
     EXPECT_EQ(shaderGlobalUploadCount(*weights), 15u);
     EXPECT_EQ(shaderGlobalUploadCount(*tint), 1u);
-}
 
-TEST_F(ShaderGlobals, OneRecordServesEveryEffectThatDeclaresIt) {
+    // One record serves every effect that declares it.
     SShaderGlobal* first = declareShaderGlobal("g_fSkySign", E_SHADER_VALUE_FLOATS, 1);
     setShaderGlobalFloat("g_fSkySign", -1.0f);
     SShaderGlobal* second = declareShaderGlobal("g_fSkySign", E_SHADER_VALUE_FLOATS, 1);

@@ -13,16 +13,15 @@ public:
     void mapInputs(int) override {}
 };
 
-TEST(StateStacks, AnEleventhPushIsIgnoredAndEmptyPopsDoNothing) {
+TEST(StateStacks, AnEleventhPushIsIgnoredEmptyPopsDoNothingAndMapperStacksLockInputAtTheirLimits) {
     SStateStack<s32> stack = {};
     for (int i = 1; i <= 11; ++i) stack.push(i);
     EXPECT_EQ(stack.count, 10u);
     EXPECT_EQ(stack.top(), 10);
     for (int i = 0; i < 12; ++i) stack.pop();
     EXPECT_EQ(stack.count, 0u);
-}
 
-TEST(ViewSlots, MapperPushAndPopLockInputEvenWhenFullOrEmpty) {
+    // The view slots' mapper stacks lock input even when full or empty.
     resetViewSlots();
     ClIdleMapper mapper;
     EXPECT_EQ(getPlayerInputMapper(1), nullptr);

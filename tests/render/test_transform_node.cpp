@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <string>
 #include <vector>
 
@@ -74,8 +76,8 @@ TEST(TransformNode, TheWorldPushScalesAfterRotatingAndTheTexturePushIsUnscaled) 
     EXPECT_EQ(vecText({texture.transformPoint(x)}, 1e-5f), "(100 1 0)");
 
     popNodeWorldTransform();
-    EXPECT_EQ(0u, transformStackDepth(E_TRANSFORM_WORLD));
-    EXPECT_EQ(0u, transformStackDepth(E_TRANSFORM_TEXTURE0));
+    EXPECT_EQ(0, std::memcmp(transformStackTop(E_TRANSFORM_WORLD).m, ClMatrix44().m, sizeof world.m));
+    EXPECT_EQ(0, std::memcmp(transformStackTop(E_TRANSFORM_TEXTURE0).m, ClMatrix44().m, sizeof world.m));
 }
 
 }  // namespace

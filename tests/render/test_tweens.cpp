@@ -70,7 +70,7 @@ TEST(FloatTween, AnimationsEndExactlyAtTheirEndAndStartAtTheirTimeOffset) {
     EXPECT_EQ(started(cases[0].desc, cases[0].steps).mode, static_cast<u32>(E_TWEEN_ANIMATE));
 }
 
-TEST(FloatTween, DelayHoldsThenMovesByTheWholeFrameStepAndKeepCurrentStartsFromTheShownValue) {
+TEST(FloatTween, DelayHoldsKeepCurrentStartsFromTheShownValueAndModeZeroSwitchesOff) {
     SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f, 0.5f));
     tween.current = 7.0f;  // an owner's value shown during the delay
     tween.advance(0.3f);
@@ -92,6 +92,15 @@ TEST(FloatTween, DelayHoldsThenMovesByTheWholeFrameStepAndKeepCurrentStartsFromT
     EXPECT_EQ(tween.current, 13.75f);
     tween.advance(2.5f);
     EXPECT_EQ(tween.current, 20.0f);
+
+    // A description of mode 0 only switches the tween off.
+    SFloatTween switched = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f), {0.5f});
+    SFloatTweenDesc off = animateDesc(E_TWEEN_CURVE_LINEAR, 5.0f, 6.0f, 1.0f);
+    off.mode = E_TWEEN_NONE;
+    switched.start(off);
+    EXPECT_EQ(switched.mode, static_cast<u32>(E_TWEEN_NONE));
+    switched.advance(0.25f);
+    EXPECT_EQ(switched.current, 0.5f);
 }
 
 TEST(FloatTween, OscillationBeginsAtStartAndReachesEndAfterHalfAPeriod) {
@@ -106,16 +115,6 @@ TEST(FloatTween, OscillationBeginsAtStartAndReachesEndAfterHalfAPeriod) {
     tween.advance(0.5f);
     EXPECT_EQ(tween.current, 2.0f);
     EXPECT_EQ(tween.running, 0u);
-}
-
-TEST(FloatTween, ModeZeroDescriptionOnlySwitchesTheTweenOff) {
-    SFloatTween tween = started(animateDesc(E_TWEEN_CURVE_LINEAR, 0.0f, 1.0f, 1.0f), {0.5f});
-    SFloatTweenDesc off = animateDesc(E_TWEEN_CURVE_LINEAR, 5.0f, 6.0f, 1.0f);
-    off.mode = E_TWEEN_NONE;
-    tween.start(off);
-    EXPECT_EQ(tween.mode, static_cast<u32>(E_TWEEN_NONE));
-    tween.advance(0.25f);
-    EXPECT_EQ(tween.current, 0.5f);
 }
 
 TEST(TweenDeathTest, UnsupportedModesAndCurvesStopTheProgramOnceEvaluated) {
