@@ -23,18 +23,23 @@ using ColourAnimatorFatal = FatalThrowingTest;
 }  // namespace
 
 TEST(ColourAnimator, LinearFadeTruncatesHalfwayStopsAtItsEndAndEasingsPassTheirFractions) {
-    std::vector<u32> halfway;
-    for (u32 easing : {E_COLOURANIM_EASE_LINEAR, E_COLOURANIM_EASE_QUADRATIC_OUT, E_COLOURANIM_EASE_QUARTIC_OUT}) {
-        SColourAnimator animator;
-        animator.start(fadeRecord(1.0f, easing));
-        animator.advance(0.5f);
-        halfway.push_back(animator.current);
-        animator.advance(0.5f);
-        EXPECT_EQ(animator.current, WHITE) << easing;
-        EXPECT_EQ(animator.active, 0u) << easing;
-    }
     // 127.5 truncated, then the eased fractions 0.75 and 0.9375.
-    EXPECT_EQ(halfway, (std::vector<u32>{0xFF7F7F7Fu, 0xFFBFBFBFu, 0xFFEFEFEFu}));
+    const struct {
+        const char* name;
+        u32 easing, halfway;
+    } rows[] = {{"linear", E_COLOURANIM_EASE_LINEAR, 0xFF7F7F7Fu},
+                {"quadratic", E_COLOURANIM_EASE_QUADRATIC_OUT, 0xFFBFBFBFu},
+                {"quartic", E_COLOURANIM_EASE_QUARTIC_OUT, 0xFFEFEFEFu}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SColourAnimator animator;
+        animator.start(fadeRecord(1.0f, row.easing));
+        animator.advance(0.5f);
+        EXPECT_EQ(animator.current, row.halfway);
+        animator.advance(0.5f);
+        EXPECT_EQ(animator.current, WHITE);
+        EXPECT_EQ(animator.active, 0u);
+    }
 }
 
 TEST(ColourAnimator, PulseSwingsToColourBAndBackOverOnePeriodAndOnlyABoundedOneEnds) {
@@ -72,21 +77,7 @@ TEST(ColourAnimator, ZeroDurationSetsColourBAtOnceAndAModeZeroRecordOnlySwitches
     EXPECT_EQ(animator.current, before);
 }
 
-TEST(ColourAnimator, DelayHoldsTheColourThenCountsTheWholeStep) {
-    SColourAnimator animator;
-    SColourAnimatorStart record = fadeRecord(100.0f);
-    record.delay = 0.3f;
-    animator.start(record);
-
-    animator.advance(0.2f);
-    EXPECT_EQ(animator.elapsed, 0.0f);
-    animator.advance(0.2f);
-    EXPECT_FLOAT_EQ(animator.elapsed, 0.2f);
-    animator.advance(49.8f);
-    EXPECT_EQ(animator.current, 0xFF7F7F7Fu);
-}
-
-TEST(ColourAnimator, FadeFromCurrentStartsAtTheShownColourAndInitialElapsedAppliesAtOnce) {
+TEST(ColourAnimator, FadeFromCurrentStartsAtTheShownColourInitialElapsedAppliesAtOnceAndADelayHolds) {
     SColourAnimator animator;
     animator.setConstant(0xFF00FF00u);
     animator.fadeFromCurrent(0xFF0000FFu, 1.0f, E_COLOURANIM_EASE_LINEAR, 0.0f);
@@ -103,6 +94,18 @@ TEST(ColourAnimator, FadeFromCurrentStartsAtTheShownColourAndInitialElapsedAppli
     animator.start(record);
     EXPECT_EQ(animator.current, WHITE);
     EXPECT_EQ(animator.active, 0u);
+
+    // A delay holds the colour, then counts the whole step.
+    animator = SColourAnimator();
+    record = fadeRecord(100.0f);
+    record.delay = 0.3f;
+    animator.start(record);
+    animator.advance(0.2f);
+    EXPECT_EQ(animator.elapsed, 0.0f);
+    animator.advance(0.2f);
+    EXPECT_FLOAT_EQ(animator.elapsed, 0.2f);
+    animator.advance(49.8f);
+    EXPECT_EQ(animator.current, 0xFF7F7F7Fu);
 }
 
 TEST(ColourAnimator, QueuedFadesRunOneAfterAnotherEachAfterItsDelayAndAFullQueueDropsOne) {

@@ -36,14 +36,6 @@ protected:
     std::vector<SCritSection*> m_locks;
 };
 
-TEST_F(CritSectionPool, NullLocksAreSkipped) {
-    // A null lock (a failed create) is skipped.
-    critSectionEnter(nullptr);
-    critSectionLeave(nullptr);
-    EXPECT_EQ(critSectionTryEnter(nullptr), 0);
-    critSectionDestroy(nullptr);
-}
-
 struct SChurnShared {
     SCritSection* counterLock;
     u64 counter;
@@ -83,7 +75,13 @@ TEST_F(CritSectionPool, ConcurrentCreateAndDestroyKeepThePoolConsistent) {
     EXPECT_EQ(critSectionPoolUseCount(), m_usedAtStart + 1);
 }
 
-TEST_F(CritSectionPool, CreateOrDieStopsNamingTheOwnerWhenExhaustedAndADoubleDestroyStops) {
+TEST_F(CritSectionPool, NullLocksAreSkippedCreateOrDieStopsWhenExhaustedAndADoubleDestroyStops) {
+    // A null lock (a failed create) is skipped.
+    critSectionEnter(nullptr);
+    critSectionLeave(nullptr);
+    EXPECT_EQ(critSectionTryEnter(nullptr), 0);
+    critSectionDestroy(nullptr);
+
     EXPECT_EXIT(
         {
             fillPool();
