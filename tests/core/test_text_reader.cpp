@@ -22,7 +22,7 @@ std::string nextLine(STextReader& reader, u32 size) {
 
 }  // namespace
 
-TEST(TextReader, LinesEndAfterEitherBreak) {
+TEST(TextReader, LinesEndAfterEitherBreakAndAreRefusedWithoutSourceOrRoom) {
     const std::string text = "ab\r\ncd\nlast";
     STextReader reader = textReaderOver(text.data(), u32(text.size()));
     EXPECT_EQ(nextLine(reader, 16), "ab\r");
@@ -31,20 +31,20 @@ TEST(TextReader, LinesEndAfterEitherBreak) {
     EXPECT_EQ(textLineNumber(reader), 2u);
     EXPECT_EQ(nextLine(reader, 16), "last");
     EXPECT_EQ(nextLine(reader, 16), "<end>");
-}
 
-TEST(TextReader, ReadLineRefusesWithoutSourceOrRoomAndClosingForgetsTheCallersBlock) {
+    // A line is refused without a source or room, and after the close, which forgets the caller's
+    // block.
     char line[8];
     STextReader none;
     EXPECT_EQ(readLine(none, line, sizeof line), nullptr);
-    const std::string text = "a b";
-    STextReader reader = textReaderOver(text.data(), u32(text.size()));
+    const std::string other = "a b";
+    reader = textReaderOver(other.data(), u32(other.size()));
     EXPECT_EQ(readLine(reader, line, 1), nullptr);
     EXPECT_EQ(readLine(reader, line, 0), nullptr);
 
     closeTextReader(reader);
     EXPECT_EQ(readLine(reader, line, sizeof line), nullptr);
-    EXPECT_EQ(text, "a b");
+    EXPECT_EQ(other, "a b");
 }
 
 TEST(TextReader, CommentLinesStartWithTwoSlashesBlanksAllowedBetweenAndAreSkipped) {
