@@ -73,29 +73,6 @@ protected:
     DnaWriter m_enemy;
 };
 
-TEST_F(EntityLifecycle, TheRoadOfAnEnemyFromPoolToPool) {
-    ClEntity* entity = recordedEnemy(false);
-    EXPECT_EQ(usedEntityCount(), 1u);
-    EXPECT_EQ(entity->state, u32(E_ENTITY_BUILT));
-    entity->spawn();
-    entity->activate();
-    EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));
-    EXPECT_EQ(entityListCount(E_LIST_LIVE), 1u);
-    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 1u);
-    world_test::stepWorld();
-    entity->destroy();
-    world_test::stepWorld();  // not updated once destroyed; leaves both lists at the flush
-    // An enemy is freed by whoever allocated it.
-    EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u);
-    EXPECT_EQ(entityListCount(E_LIST_ACTIVATED), 0u);
-    EXPECT_EQ(usedEntityCount(), 1u);
-    freeEntity(entity);
-    EXPECT_EQ(usedEntityCount(), 0u);
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"root:spawn", "arm:spawn", "root:activate", "arm:activate",
-                                                 "root:update", "arm:update", "root:destroy", "arm:destroy",
-                                                 "arm:release", "root:release"}));
-}
-
 TEST_F(EntityLifecycle, ShotsAreFreedAtTheEndOfTheFrameTheyAreDestroyedIn) {
     DnaWriter shot(E_PROGRAM_PLAYER_SHOT);
     shot.node().close();
@@ -313,28 +290,5 @@ TEST(EntityPoolDeathTest, AFreedRecordCannotBeReadThroughAStalePointer) {
         "use-after-poison");
 }
 #endif
-
-class WorldTeardown : public test_support::FatalThrowingTest {};
-
-TEST_F(WorldTeardown, EntitiesGoBeforeTheirProgramAndShutdownRunsTwice) {
-    critSectionPoolInit();
-    const u32 locksBefore = critSectionPoolUseCount();
-    initWorld();
-    EXPECT_EQ(critSectionPoolUseCount(), locksBefore + 1);
-    {
-        DnaWriter dna;
-        dna.node().mainBody(dna.addGeometry(world_test::makeRingMesh(5, 2.0f)));
-        dna.close();
-        for (int i = 0; i < 3; ++i) world_test::spawnActiveEntity(&dna.program)->destroy();
-        world_test::buildEntity(&dna.program, 2)->spawnForPreview();
-        shutdownWorld();  // the trees read their program while it is still there
-    }
-    shutdownWorld();
-    EXPECT_EQ(isWorldReady(), false);
-    EXPECT_EQ(critSectionPoolUseCount(), locksBefore);
-    initWorld();
-    EXPECT_EQ(usedEntityCount(), 0u);
-    shutdownWorld();
-}
 
 }  // namespace

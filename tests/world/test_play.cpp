@@ -211,16 +211,6 @@ TEST_F(PlayTest, ForcedIndexWithEveryPairBeatenTakesARealSubBoss) {
     EXPECT_EQ(g_PlayRecord.boss.beaten[3][2], 0);
 }
 
-TEST_F(PlayTest, AForcedIndexRefusedForAShortSongLeavesTheProgressAlone) {
-    configSetValue("FORCE_BOSS_INDEX", "3");
-    configSetValue("FORCE_SUBBOSS_INDEX", "1");
-    g_PlayRecord.song.duration = 186.9f;
-    chooseSessionBoss(g_PlayRecord.song);
-    ASSERT_EQ(bossEntity(), nullptr);
-    for (u32 b = 0; b < BOSS_COUNT; ++b)
-        for (u32 s = 0; s < SUBBOSS_COUNT; ++s) EXPECT_EQ(g_PlayRecord.boss.beaten[b][s], 0) << b << " " << s;
-}
-
 TEST_F(PlayTest, AForcedIndexMarksOnlyThisPlaysProgressNeverTheSavedOne) {
     g_PlayRecord.boss.beaten[0][0] = 1;
     configSetValue("FORCE_BOSS_INDEX", "2");
