@@ -221,7 +221,7 @@ TEST_F(GuardianTest, ASequenceStartedOverARunningOneStopsItsCuesAndEndsIt) {
     EXPECT_EQ(lastEndedGuardianTag(), 2u);
 }
 
-TEST_F(GuardianTest, StaticSquintsAtTwoFifthsLeftAndStopsHalfASecondBeforeItsEnd) {
+TEST_F(GuardianTest, StaticSquintsAtTwoFifthsLeftAndStopsHalfASecondBeforeItsEndFadingOut) {
     startGuardianStatic(3.0f, 5);
     std::vector<s32> squinted, active;
     std::vector<u32> ended;
@@ -234,6 +234,9 @@ TEST_F(GuardianTest, StaticSquintsAtTwoFifthsLeftAndStopsHalfASecondBeforeItsEnd
     EXPECT_EQ(squinted, (std::vector<s32>{0, 1, 1, 1}));
     EXPECT_EQ(active, (std::vector<s32>{1, 1, 1, 0}));
     EXPECT_EQ(ended, (std::vector<u32>{0, 0, 0, 5}));
+    // Its end hides the eye and fades it out.
+    EXPECT_EQ(g_GuardianSequence.visible, 0);
+    EXPECT_EQ(g_GuardianSequence.fade.to, 0.0f);
 }
 
 TEST_F(GuardianTest, UnknownActionsAndStatesAndMissingSequencesAreFatal) {
