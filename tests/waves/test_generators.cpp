@@ -1,5 +1,5 @@
-// The built-in pack's families taken in turn, the pickups' collect operations and the ship items'
-// descriptions.
+// The built-in pack's armed enemies' gun block, its families taken in turn, the pickups' collect
+// operations and the ship items' descriptions.
 #include <gtest/gtest.h>
 
 #include "core/name_hash.h"
@@ -38,6 +38,25 @@ protected:
     }
     static void collect(ClEntity* pickup) { pickup->program->generator->onCollect(pickup, nullptr); }
 };
+
+TEST_F(BuiltInPackTest, AnArmedEnemyOfEachSizeCarriesTheBulletBlockItsGunReads) {
+    const SGeneratorParams params = {4, 1.0f};
+    const struct {
+        u32 category;
+        const char* name;
+    } armed[] = {{E_GENCAT_ENEMY_SMALL, "EnemyDart"}, {E_GENCAT_ENEMY_MEDIUM, "EnemySpinner"}, {E_GENCAT_ENEMY_LARGE, "EnemyBastion"}};
+    for (const auto& g : armed) {
+        SCOPED_TRACE(g.name);
+        ClEntity* entity = build(generatorFindOrDie(g.category, g.name), &params);
+        EXPECT_NE(entity->root->findProcessor(E_PROC_ENEMY_GUN), nullptr);
+        SGunParams gun = {};
+        SGunParams::readFromNode(entity->root, &gun);
+        EXPECT_EQ(gun.bullet.myBullGen, s32(crc32TextNoCase("DefBullGenE")));
+        EXPECT_EQ(gun.bullet.bullType, ENEMY_GUN_BULLET_TYPE) << "the look that readies the gun";
+        EXPECT_EQ(gun.bullet.bullLev, 4);
+        EXPECT_EQ(gun.gunPel, 1);
+    }
+}
 
 // Family n > 0 is the n-th of all the packs' generators of the size, counted from 1 and wrapping.
 TEST_F(BuiltInPackTest, FamiliesTakeThePacksGeneratorsOfTheSizeInTurnFromTheFirst) {
