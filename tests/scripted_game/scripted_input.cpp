@@ -148,10 +148,11 @@ void shotLooks(const std::string& path) {
 }
 
 // The hull's anchor: its upgrade value, whether it is levelled up, its item's level and the
-// level-up messages shown, as a line; nothing before the ship has its anchors.
+// level-up messages shown, as a line; nothing while there is no ship with its anchors.
 void hullState(const std::string& path) {
+    // The anchors are the ship's: once play has ended they are gone with it.
     const SPlayerState& player = g_aPlayerState[0];
-    if (player.anchorCount == 0) return;
+    if (!playerShip(0) || player.anchorCount == 0) return;
     const ClEntityNode* anchor = player.anchors[0].node;
     const SParamValue* level = anchor->children.count ? anchor->children[0]->params.find("BullLev") : nullptr;
     u32 messages = 0;

@@ -21,8 +21,8 @@
 //   shots PATH              the look of each of the player's shots in flight, clear of the ship,
 //                           is appended to the file, a line each
 //   hull PATH               the hull's upgrade value, whether it is levelled up, its item's level
-//                           and the level-up messages shown are appended as a line (once the ship
-//                           has its anchors)
+//                           and the level-up messages shown are appended as a line (while the
+//                           ship is in play with its anchors)
 //   point-pickup            the mouse moves onto the level-up pickup, while one lies in the arena
 //
 // Lines written together arrive in one read of the events, as a press and a release within one
