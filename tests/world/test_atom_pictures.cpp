@@ -21,8 +21,11 @@ namespace {
 
 class AtomPictures : public WorldPictureTest {
 protected:
+    // The camera above the arena's near edge, looking at its middle.
     void SetUp() override {
         WorldPictureTest::SetUp();
+        if (!m_ready) GTEST_SKIP() << "no OpenGL device";
+        lookAt(ClVec3(160.0f, 220.0f, -40.0f), ClVec3(160.0f, 0.0f, 110.0f));
         initBarColourScheme();
         initWorld();
         sfmtInitGenRand(5);
@@ -48,8 +51,6 @@ protected:
 };
 
 TEST_F(AtomPictures, ABodyBulletsAndAPickupShowWhereTheyAreInTheirColours) {
-    if (!m_ready) GTEST_SKIP() << "no OpenGL device";
-    lookAt(ClVec3(160.0f, 220.0f, -40.0f), ClVec3(160.0f, 0.0f, 110.0f));
     const ClVec3 bodyAt(70.0f, 0.0f, 110.0f), ballAt(140.0f, 0.0f, 80.0f), doubleAt(170.0f, 0.0f, 150.0f),
         boltAt(205.0f, 0.0f, 90.0f), pickupAt(255.0f, 0.0f, 110.0f);
     SOneAtomEntity& body = m_atoms[m_count++];
@@ -96,8 +97,6 @@ TEST_F(AtomPictures, ABodyBulletsAndAPickupShowWhereTheyAreInTheirColours) {
 // Every bullet look binds the built effects with the pictures it names (a look naming a picture
 // slot its effect lacks stops the program when the frame is drawn).
 TEST_F(AtomPictures, EveryBulletLookDrawsWithTheBuiltEffects) {
-    if (!m_ready) GTEST_SKIP() << "no OpenGL device";
-    lookAt(ClVec3(160.0f, 220.0f, -40.0f), ClVec3(160.0f, 0.0f, 110.0f));
     std::vector<SOneAtomEntity> shots(20);
     for (s32 type = 0; type < 20; ++type) shots[type].buildBullet(type, type % 6, 100, ClVec3(16.0f * type, 0.0f, 110.0f));
     EXPECT_EQ(test_support::fatalReasonOf([&] {
