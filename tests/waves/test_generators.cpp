@@ -5,7 +5,6 @@
 #include "core/name_hash.h"
 #include "core/rand_obj.h"
 #include "tests/waves/wave_test_song.h"
-#include "waves/generators/boss_generators.h"
 #include "waves/generators/generator_params.h"
 #include "waves/generators/item_generators.h"
 #include "waves/pack_registry.h"
