@@ -63,7 +63,7 @@ TEST_F(PadMonkey, TheSameSeedGivesTheSameRunOfOneFrameClicksInsideTheWindow) {
     EXPECT_GT(clicks, 10);
 }
 
-TEST_F(PadMonkey, PointerJumpsToRegionCentresNineteenStepsOfThirty) {
+TEST_F(PadMonkey, PointerJumpsToRegionCentresNineteenStepsOfThirtyAndMaximaBelowTheirMinimaAreRaised) {
     SInputImports imports;
     imports.pointerRegionCentre = [](f32* x, f32* y) {
         *x = 0.5f;
@@ -79,9 +79,8 @@ TEST_F(PadMonkey, PointerJumpsToRegionCentresNineteenStepsOfThirty) {
         if (g_aRawPadRecords[0][E_RAW_POINTER_X] == 0.5f && g_aRawPadRecords[0][E_RAW_POINTER_Y] == 0.25f) ++jumps;
     }
     EXPECT_EQ(jumps, 19);
-}
 
-TEST_F(PadMonkey, MaximaBelowTheirMinimaAreRaised) {
+    // Maxima below their minima are raised.
     for (auto [key, value] : {std::pair{"DIGITAL_MIN_REPS", "4"}, {"DIGITAL_MAX_REPS", "3"}, {"ANALOG_MIN_HOLD", "0.5"}, {"ANALOG_MAX_HOLD", "0.1"}})
         configSetValue((std::string("PAD_MONKEY_") + key).c_str(), value);
     initPadMonkey();
