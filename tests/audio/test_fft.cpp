@@ -120,7 +120,7 @@ TEST(Fft, RealMagnitudesMatchTheRecurrenceOracleBitForBit) {
     forEachFftLaneWidth(expectRealMagnitudesLikeTheOracle);
 }
 
-TEST(Fft, RealMagnitudesRefuseLengthsAndBinsBeyondTheSize) {
+TEST(Fft, RealMagnitudesRefuseLengthsAndBinsBeyondTheSizeAndAgreeFromSeveralThreads) {
     std::vector<f32> samples(16, 0.5f), scratchRe(16), scratchIm(16), out(16, 7.0f);
     EXPECT_FALSE(fftRealMagnitudes(samples.data(), nullptr, 17, 16, 8, scratchRe.data(), scratchIm.data(), out.data()));
     EXPECT_FALSE(fftRealMagnitudes(samples.data(), nullptr, 16, 16, 17, scratchRe.data(), scratchIm.data(), out.data()));
@@ -129,18 +129,17 @@ TEST(Fft, RealMagnitudesRefuseLengthsAndBinsBeyondTheSize) {
                                    scratchIm.data(), out.data()));
     EXPECT_FALSE(fftRealMagnitudes(nullptr, nullptr, 16, 16, 8, scratchRe.data(), scratchIm.data(), out.data()));
     EXPECT_EQ(out[0], 7.0f);
-}
 
-TEST(Fft, TransformsFromSeveralThreadsAtOnceAgree) {
-    // The first calls build the tables: threads racing to them must all see whole tables.
+    // Transforms from several threads at once agree: the first calls build the tables, and
+    // threads racing to them must all see whole tables.
     const u32 n = 1024;
     std::mt19937 rng(5);
-    const std::vector<f32> samples = samplesOf(n, 0, &rng);
-    const std::vector<f32> expected = oracleMagnitudes(samples, n);
+    const std::vector<f32> noise = samplesOf(n, 0, &rng);
+    const std::vector<f32> expected = oracleMagnitudes(noise, n);
     std::vector<std::vector<f32>> outputs(4);
     std::vector<std::thread> threads;
-    for (std::vector<f32>& out : outputs) threads.emplace_back([&samples, &out] { out = realMagnitudes(samples, n); });
+    for (std::vector<f32>& result : outputs) threads.emplace_back([&noise, &result] { result = realMagnitudes(noise, n); });
     for (std::thread& t : threads) t.join();
-    for (const std::vector<f32>& out : outputs) EXPECT_TRUE(sameBits(out, expected));
+    for (const std::vector<f32>& result : outputs) EXPECT_TRUE(sameBits(result, expected));
 }
 

@@ -35,15 +35,14 @@ void pick(const std::vector<f32>& summed, const std::vector<f32>& low, const std
 
 }  // namespace
 
-TEST(OnsetWindows, RiseAndPeakWindowsInSinglePrecision) {
+TEST(OnsetStrength, RisesOverWindowsInSinglePrecisionAheadLessBehindNeverUsingFrameZero) {
     EXPECT_EQ(onsetRiseWindow(FRAME_126), 5u);
     EXPECT_EQ(onsetPeakWindow(FRAME_126), 25u);
     EXPECT_EQ(onsetRiseWindow(FRAME_120), 4u);
     EXPECT_EQ(onsetPeakWindow(FRAME_120), 24u);
     EXPECT_EQ(onsetPeakWindow(0.0f), 0u);
-}
 
-TEST(OnsetStrength, RiseOverTheWindowAheadLessTheWindowBehindNeverUsingFrameZero) {
+    // The rise over the window ahead less the window behind, never using frame zero.
     std::vector<SThreeBandEnergy> energies(40, SThreeBandEnergy{0.0f, 0.0f, 0.0f});
     energies[0].low = 100.0f;  // frame 0 never counts
     for (u32 i = 20; i < 40; ++i) energies[i].low = 1.0f;

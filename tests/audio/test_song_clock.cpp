@@ -115,26 +115,6 @@ TEST_F(SongClock, PauseHoldsTheTimeAndAHitchDeliversTheBeatsItPassedOnceInOrder)
     for (u32 i = 0; i < 20; ++i) EXPECT_EQ(m_deliveries[i].index, s32(i));
 }
 
-TEST_F(BeatEvents, TheFrameClockGivesFrameMinusOneWhileNegativeAndHoldsTheLastFrame) {
-    resetSongAnalysis();
-    g_SongFeatures.frameDuration = 0.01f;
-    g_SpectrumAnalysis.header.frameCount = 100;
-    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
-    setSongTime(-0.5f);
-    updateSongClock(0);
-    EXPECT_EQ(currentSpectrumFrame(), -1) << "at -0.25 s";
-    updateSongClock(0);
-    EXPECT_EQ(currentSpectrumFrame(), 0) << "at exactly 0";
-    updateSongClock(0);
-    EXPECT_EQ(currentSpectrumFrame(), 25) << "at 0.25 s";
-    setSongTime(currentSongTime() + 50.0f);
-    updateSongClock(0);
-    EXPECT_EQ(currentSpectrumFrame(), 99) << "far past the end: the last frame";
-    g_SpectrumAnalysis.header.frameCount = 0;
-    releaseSongAnalysis();
-    EXPECT_DEATH(updateSongClock(1), "no song is playing");
-}
-
 // ---------------------------------------------------------------------------------------------
 // Queries
 
@@ -189,7 +169,7 @@ TEST_F(BeatEvents, QueriesAnswerTheNextBeatAndTheOneAfterALead) {
     expectNone("past the last beat");
 }
 
-TEST_F(BeatEvents, ThePullAnswersEachDueBeatOnceInOrder) {
+TEST_F(BeatEvents, ThePullAnswersEachDueBeatOnceInOrderAndTheFrameClockFollowsTheSongTime) {
     setBeats({1.0f, 2.0f, 3.0f});
     setSongTime(1.0f);
     EXPECT_EQ(nextDueBeat(), -1) << "a beat at the song time waits a frame";
@@ -208,6 +188,26 @@ TEST_F(BeatEvents, ThePullAnswersEachDueBeatOnceInOrder) {
     EXPECT_EQ(nextDueBeat(), -1) << "viewed beats are not delivered";
     configClear();
     EXPECT_EQ(nextDueBeat(), 2);
+    beatDelivered();
+
+    // The frame clock gives frame -1 while the song time is negative and holds the last frame.
+    resetSongAnalysis();
+    g_SongFeatures.frameDuration = 0.01f;
+    g_SpectrumAnalysis.header.frameCount = 100;
+    setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
+    setSongTime(-0.5f);
+    updateSongClock(0);
+    EXPECT_EQ(currentSpectrumFrame(), -1) << "at -0.25 s";
+    updateSongClock(0);
+    EXPECT_EQ(currentSpectrumFrame(), 0) << "at exactly 0";
+    updateSongClock(0);
+    EXPECT_EQ(currentSpectrumFrame(), 25) << "at 0.25 s";
+    setSongTime(currentSongTime() + 50.0f);
+    updateSongClock(0);
+    EXPECT_EQ(currentSpectrumFrame(), 99) << "far past the end: the last frame";
+    g_SpectrumAnalysis.header.frameCount = 0;
+    releaseSongAnalysis();
+    EXPECT_DEATH(updateSongClock(1), "no song is playing");
 }
 
 TEST_F(BeatEvents, SpacedBeatsStayInsideTheirWindowAndCount) {

@@ -78,7 +78,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SongAnalysis, CacheIsWrittenOnceAndUsedUnlessForcedOrTurnedOff) {
+TEST_F(SongAnalysis, CacheIsWrittenOnceAndUsedUnlessForcedOrTurnedOffAndPlaybackIsPrepared) {
     EXPECT_EQ(analyseFromCache(), 0u);
     EXPECT_EQ(g_SpectrumAnalysis.header.frameCount, 90u * 126u);
     EXPECT_NE(g_SpectrumAnalysis.threeBandEnergies, nullptr);
@@ -99,9 +99,10 @@ TEST_F(SongAnalysis, CacheIsWrittenOnceAndUsedUnlessForcedOrTurnedOff) {
     configSetValue("VISUAL_BEAT_ANALYSIS", "/music/song.wav");
     EXPECT_EQ(analyseFromCache(), 0u);
     configClear();
-}
 
-TEST_F(SongAnalysis, PlaybackIsPreparedWithTheSongsDurationAndRate) {
+    // Playback is prepared with the song's duration and rate.
+    resetSpectrumAnalysis();
+    std::filesystem::remove(cacheFile());
     ASSERT_EQ(analyse(1).first, 1);
     EXPECT_FLOAT_EQ(g_preparedDuration, 90.0f);
     // The stored path uses '\'.

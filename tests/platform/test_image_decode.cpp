@@ -40,20 +40,19 @@ std::string decoded(const void* data, size_t size) {
 }
 std::string decoded(const std::vector<u8>& bytes) { return decoded(bytes.data(), bytes.size()); }
 
-TEST(ImageDecode, FormatsArriveAsRgbaTopRowFirst) {
+TEST(ImageDecode, FormatsArriveAsRgbaTopRowFirstAndDamagedDataIsRefusedWithAReason) {
     EXPECT_EQ(decoded(bmpRedOverBlue()), "1x2: 255 0 0 255 0 0 255 255");
     EXPECT_EQ(decoded(tgaGreenThenHalfWhite()), "2x1: 0 255 0 255 255 255 255 128");
     const u8 pixels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     EXPECT_EQ(decoded(encodePng(1, 3, pixels)), "1x3: 1 2 3 4 5 6 7 8 9 10 11 12");
-}
 
-TEST(ImageDecode, DamagedAndOversizedDataIsRefusedWithAReason) {
+    // Damaged and oversized data is refused with a reason.
     EXPECT_EQ(decoded(nullptr, 0), "refused: no image data");
     const std::string text = "not an image at all";
     EXPECT_EQ(decoded(text.data(), text.size()).rfind("refused: unreadable image", 0), 0u) << decoded(text.data(), text.size());
 
-    const u8 pixels[4 * 16] = {};
-    std::vector<u8> png = encodePng(4, 4, pixels);
+    const u8 blank[4 * 16] = {};
+    std::vector<u8> png = encodePng(4, 4, blank);
     EXPECT_EQ(decoded(png.data(), png.size() / 2).rfind("refused: ", 0), 0u);
     EXPECT_EQ(decoded(png.data(), png.size() / 2).find("(with pixels)"), std::string::npos);
 
@@ -61,8 +60,8 @@ TEST(ImageDecode, DamagedAndOversizedDataIsRefusedWithAReason) {
     png[16] = 0, png[17] = 0, png[18] = 0x23, png[19] = 0x28;
     EXPECT_EQ(decoded(png), "refused: image of 9000x4 pixels is outside 1 to 8192");
 
-    EXPECT_TRUE(encodePng(0, 4, pixels).empty());
-    EXPECT_FALSE(writePngFile("/nonexistent-folder/x.png", 4, 4, pixels));
+    EXPECT_TRUE(encodePng(0, 4, blank).empty());
+    EXPECT_FALSE(writePngFile("/nonexistent-folder/x.png", 4, 4, blank));
 }
 
 }  // namespace
