@@ -58,7 +58,7 @@ TEST_F(RenderTargets, SceneAndBloomTargetsTakeTheirSizesFromTheScreenAndSelectin
     EXPECT_EQ(720.0f, getRenderTargetHeight());
 }
 
-TEST_F(RenderTargets, DeviceLossReleasesTargetsHarmlesslyTwiceAndAResetRemakesThem) {
+TEST_F(RenderTargets, DeviceLossReleasesTargetsAndTheFrameFenceHarmlesslyTwiceAndAResetRemakesThem) {
     createSceneRenderTargets();
     ClRenderTargetGroup* image = sceneTarget(E_SCENE_TARGET_IMAGE);
     releaseSceneTargets();
@@ -76,6 +76,18 @@ TEST_F(RenderTargets, DeviceLossReleasesTargetsHarmlesslyTwiceAndAResetRemakesTh
     EXPECT_EQ(std::string("RTT 1280x720"), std::string(image->getTexture()->name));
     EXPECT_EQ(1280.0f, image->getTexture()->width());
     EXPECT_EQ(image, currentRenderTarget());
+
+    // The frame fence belongs to the device it was made on: a loss releases it, and the
+    // re-created device gets a new one.
+    ASSERT_NE(makeSceneFence(), nullptr);
+    releaseSceneTargets();
+    EXPECT_EQ(sceneFence(), nullptr);
+    gfxDestroyDevice();
+    SetUp();  // the next device
+    ASSERT_TRUE(recreateSceneTargets());
+    EXPECT_NE(makeSceneFence(), nullptr);
+    destroySceneTargets();
+    EXPECT_EQ(sceneFence(), nullptr);
 }
 
 // A target the device cannot make (here one of no pixels) is reported to whoever asked for it,
@@ -93,21 +105,6 @@ TEST_F(RenderTargets, TargetsThatCannotBeMadeAreReportedAsFailures) {
     ClRenderTarget empty(0.0f, 8.0f, 0);
     EXPECT_FALSE(empty.createResources());
     setScreenSize(1280.0f, 720.0f);
-}
-
-// The frame fence belongs to the device it was made on: a loss releases it, and the
-// re-created device gets a new one.
-TEST_F(RenderTargets, TheFrameFenceIsReleasedWithTheTargetsAndMadeAnewOnTheNextDevice) {
-    createSceneRenderTargets();
-    ASSERT_NE(makeSceneFence(), nullptr);
-    releaseSceneTargets();
-    EXPECT_EQ(sceneFence(), nullptr);
-    gfxDestroyDevice();
-    SetUp();  // the next device
-    ASSERT_TRUE(recreateSceneTargets());
-    EXPECT_NE(makeSceneFence(), nullptr);
-    destroySceneTargets();
-    EXPECT_EQ(sceneFence(), nullptr);
 }
 
 }  // namespace
