@@ -31,11 +31,8 @@ protected:
     }
 };
 
-TEST_F(UiPointer, ShowsInTheMenusWithTheSystemCursorHidden) {
-    EXPECT_TRUE(uiPointerShown());
-}
-
-TEST_F(UiPointer, StaysAwayWhileTheSystemCursorShowsInPlayOrOutsideTheWindow) {
+TEST_F(UiPointer, ShowsInTheMenusWithTheSystemCursorHiddenAndStaysAwayInPlayOrWhileTheCursorShows) {
+    EXPECT_TRUE(uiPointerShown()) << "in the menus";
     setCursorHidden(false);
     EXPECT_FALSE(uiPointerShown()) << "two pointers";
     setCursorHidden(true);

@@ -39,7 +39,9 @@ TEST_F(Widgets, NamesAreFoundWithoutRegardToCaseAndUnknownNamesGiveNull) {
     EXPECT_EQ(getUiVariables(), nullptr);
 }
 
-TEST_F(Widgets, SettersAddPropertiesAndAbsentOrTextPropertiesReadZero) {
+std::vector<int> g_visibilityEvents;
+
+TEST_F(Widgets, SettersAddPropertiesAbsentOrTextPropertiesReadZeroAndVisibilityCallsFireEvents) {
     ClWidget* w = createWidget("playback_time_remaining");
     EXPECT_EQ(w->getInt("selectedSongIndex"), 0);
     EXPECT_EQ(w->getIntOr("selectedSongIndex", -1), -1);
@@ -64,11 +66,8 @@ TEST_F(Widgets, SettersAddPropertiesAndAbsentOrTextPropertiesReadZero) {
     EXPECT_EQ(w->getInt("localizedID"), 0);
     EXPECT_EQ(w->getInt("dynamicText"), 3);
     EXPECT_EQ(w->getText("dynamicText"), nullptr);
-}
 
-std::vector<int> g_visibilityEvents;
-
-TEST_F(Widgets, EveryVisibilityCallFiresItsEvent) {
+    // Every visibility call fires its event.
     g_visibilityEvents.clear();
     static constexpr SUiCallbackEntry SEEN[] = {
         {"seeShown", [](ClWidget*) { g_visibilityEvents.push_back(1); }},
