@@ -58,14 +58,13 @@ TEST(HttpClient, AClosedPortFailsToConnect) {
     EXPECT_EQ(httpExchange(address.c_str(), "XLBPage.aspx", "", TIMEOUT_MS, nullptr, 0), E_HTTP_NO_CONNECTION);
 }
 
-TEST(HttpClient, AddressesAreAHostWithAnOptionalPort) {
+TEST(HttpClient, AddressesAreAHostWithAnOptionalPortAndBadOnesAndPagesSendNothing) {
     for (const char* good : {"leaderboard.example", "127.0.0.1:8080"}) EXPECT_TRUE(isValidHttpAddress(good)) << good;
     EXPECT_FALSE(isValidHttpAddress(nullptr));
     for (const char* bad : {"", ":80", "host:", "host:0", "host:65536", "host:12a", "user@host", "host/path", "http://host"})
         EXPECT_FALSE(isValidHttpAddress(bad)) << bad;
-}
 
-TEST(HttpClient, BadAddressesAndPagesSendNothing) {
+    // Bad addresses and pages send nothing.
     ClLocalHttpServer server("0");
     char reply[8];
     EXPECT_EQ(httpExchange("host name", "p", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS);
