@@ -175,7 +175,7 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLengthAndPositions
     EXPECT_NEAR(f64(position(other, E_SOUNDTIMEUNIT_PCM)), 22050.0, 1.0);
 }
 
-TEST_F(SoundMixer, VolumeAndGroupVolumesMultiply) {
+TEST_F(SoundMixer, VolumeAndGroupVolumesMultiplyAndPansKeepThePower) {
     ClChannel channel = play(steadySound(2, 16384));
     channel.setVolume(0.5f);
     EXPECT_FLOAT_EQ(mix(16)[0], 0.25f);
@@ -198,10 +198,11 @@ TEST_F(SoundMixer, VolumeAndGroupVolumesMultiply) {
     ASSERT_EQ(wet.release(), E_SOUND_OK);
     EXPECT_FLOAT_EQ(mix(16)[0], 0.125f);
     EXPECT_EQ(wet.setVolume(1.0f), E_SOUND_ERR_INVALID_HANDLE);
-}
+    channel.stop();
+    master.setVolume(1.0f);
 
-TEST_F(SoundMixer, MonoPansWithEqualPowerAndStereoBalances) {
-    // Every input channel at 0.5; a pan past the edge is clamped to it.
+    // Mono pans with equal power and stereo balances: every input channel at 0.5; a pan past the
+    // edge is clamped to it.
     const f32 centre = 0.5f * 0.70710678f;
     const struct { u32 channels; f32 pan, left, right; } cases[] = {
         {1, 0.0f, centre, centre}, {1, -1.0f, 0.5f, 0.0f}, {1, 5.0f, 0.0f, 0.5f}, {2, 0.5f, 0.25f, 0.5f}};
@@ -216,9 +217,9 @@ TEST_F(SoundMixer, MonoPansWithEqualPowerAndStereoBalances) {
         channel.stop();
     }
     // The input-channel mix weighs the source's channels before the balance.
-    ClChannel channel = play(steadySound(2, 16384), false, -0.25f);
+    ClChannel mixed = play(steadySound(2, 16384), false, -0.25f);
     const f32 levels[2] = {0.0f, 1.0f};
-    ASSERT_EQ(channel.setInputChannelMix(levels, 2), E_SOUND_OK);
+    ASSERT_EQ(mixed.setInputChannelMix(levels, 2), E_SOUND_OK);
     const Floats out = mix(1);
     EXPECT_EQ(out[0], 0.0f);
     EXPECT_EQ(out[1], 0.375f);
