@@ -27,7 +27,7 @@ public:
     ClGameProcess(const std::string& directory, const std::string& home, const char* videoDriver = "offscreen",
                   const std::string& display = "", const char* binary = VELODRIX_GAME_BINARY,
                   const std::vector<std::pair<std::string, std::string>>& environment = {})
-        : m_errors(home + "/stderr.txt"), m_log(home + "/.local/share/Orlenvane/Velodrix/GAMEDATA/FrontEnd.log") {
+        : m_directory(directory), m_errors(home + "/stderr.txt"), m_log(home + "/.local/share/Orlenvane/Velodrix/GAMEDATA/FrontEnd.log") {
         std::filesystem::create_directories(home);
         std::filesystem::remove(m_log);
         pid = fork();
@@ -77,11 +77,16 @@ public:
         }
         errorText = test_support::readFileText(m_errors);
     }
-    // How the game ended, for a failure's message.
+    // How the game ended, for a failure's message: a crash with the reports it wrote in its folder.
     std::string endText() const {
         if (!ended) return "still running";
-        if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
-        return "exit status " + std::to_string(WEXITSTATUS(status));
+        if (!WIFSIGNALED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
+        std::string text = "killed by signal " + std::to_string(WTERMSIG(status));
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(m_directory, error)) {
+            if (entry.path().extension() == ".dmp") text += "\n" + test_support::readFileText(entry.path());
+        }
+        return text;
     }
     // Ended by exit status 0, not by a signal, with no fatal error written.
     void expectCleanEnd() const {
@@ -96,5 +101,5 @@ public:
     std::string log, errorText;
 
 private:
-    std::string m_errors, m_log;
+    std::string m_directory, m_errors, m_log;
 };

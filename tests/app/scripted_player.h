@@ -107,8 +107,10 @@ public:
             std::chrono::duration_cast<std::chrono::seconds>(ROAD_TIME_LIMIT));
     }
 
-    // The switch log and the game's standard error so far.
-    std::string trail() const { return m_game.log + "\n" + test_support::readFileText(m_home / "stderr.txt"); }
+    // The switch log, the game's standard error so far and how it ended.
+    std::string trail() const {
+        return m_game.log + "\n" + test_support::readFileText(m_home / "stderr.txt") + "\n" + m_game.endText();
+    }
     ClGameProcess& game() { return m_game; }
 
 private:
