@@ -52,6 +52,7 @@ void awardMedalFromPlay(u32 medalId) { awardMedal(medalId < u32(MEDAL_ID_LIMIT) 
 void medalQueueStartup() {
     g_medals.pendingCount = 0;
     g_medals.pendingBits = 0;
+    g_medals.awardedBits = 0;
     g_medals.sending = false;
     g_medals.holdTicks = 0;
     g_medals.failureShown = false;
@@ -80,9 +81,3 @@ void awardMedal(s32 id) {
     g_medals.pending[g_medals.pendingCount++] = id;
     g_medals.pendingBits |= medalBit(id);
 }
-
-u64 awardedMedals() { return g_medals.awardedBits; }
-
-void setAwardedMedals(u64 awarded) { g_medals.awardedBits = awarded; }
-
-u32 pendingMedalCount() { return g_medals.pendingCount; }

@@ -9,7 +9,7 @@ constexpr s32 MEDAL_ID_LIMIT = 64;
 // After a failed send the queue waits this many ticks before it tries again.
 constexpr u32 MEDAL_RETRY_TICKS = 600;
 
-// Empties the queue.
+// Empties the queue and forgets the medals accepted so far.
 void medalQueueStartup();
 // Drops what is still queued.
 void medalQueueShutdown();
@@ -22,8 +22,3 @@ void awardMedal(s32 id);
 // The play state's award (world/play/player_state.h), which the program hands to the world's
 // imports: awardMedal, with an id past the medals as none.
 void awardMedalFromPlay(u32 medalId);
-
-// Bit i set: medal i was accepted by the service. The save keeps it between runs.
-u64 awardedMedals();
-void setAwardedMedals(u64 awarded);
-u32 pendingMedalCount();
