@@ -13,13 +13,6 @@ std::vector<std::unique_ptr<SFontFace>> g_FontFaces;
 
 }  // namespace
 
-void SFontFace::addGlyph(const SFontGlyph& glyph) {
-    const auto it = std::lower_bound(glyphs.begin(), glyphs.end(), glyph.code,
-                                     [](const SFontGlyph& g, u32 code) { return g.code < code; });
-    if (it != glyphs.end() && it->code == glyph.code) *it = glyph;
-    else glyphs.insert(it, glyph);
-}
-
 const SFontGlyph* SFontFace::findOwnGlyph(u32 code) const {
     if (code == 0) return nullptr;
     const auto it = std::lower_bound(glyphs.begin(), glyphs.end(), code,

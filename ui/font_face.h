@@ -40,8 +40,6 @@ struct SFontFace {
     // height), or null; it has a texture of its own.
     const SFontFace* fallbackFace = nullptr;
 
-    // Inserts in code order; a code already present is replaced.
-    void addGlyph(const SFontGlyph& glyph);
     // The face's own glyph of the code, or null.
     const SFontGlyph* findOwnGlyph(u32 code) const;
     // The glyph of the code, else the fallback code's glyph, else null.

@@ -73,8 +73,6 @@ public:
     void setItem(u32 index, const char16_t* text, bool enabled);
     u32 itemCount() const { return u32(m_items.size()); }
     s32 selectedIndex() const { return getIntOr("selectedIndex", -1); }
-    s32 focusRow() const { return m_focusRow; }
-    u32 firstRow() const { return m_firstRow; }
     // Rows that fit in the rectangle as last laid out (at least 1).
     u32 rowsShown() const;
     // Held so that the last page of rows stays full.

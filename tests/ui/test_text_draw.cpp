@@ -42,8 +42,8 @@ protected:
             for (u32 y = 0; y < GRID_HEIGHT; ++y)
                 for (u32 x = 0; x < GRID_WIDTH; ++x)
                     if (g.rows[y][x] == '#') std::fill_n(&rgba[4 * (y * ATLAS_WIDTH + cell * CELL + x)], 4, u8(255));
-            face->addGlyph(SFontGlyph{g.code, {f32(cell * CELL) / ATLAS_WIDTH, 0.0f}, {f32(cell * CELL + GRID_WIDTH) / ATLAS_WIDTH, f32(GRID_HEIGHT) / ATLAS_HEIGHT},
-                                      GRID_WIDTH, GRID_HEIGHT, 0.0f, 0.0f, CELL});
+            face->glyphs.push_back(SFontGlyph{g.code, {f32(cell * CELL) / ATLAS_WIDTH, 0.0f}, {f32(cell * CELL + GRID_WIDTH) / ATLAS_WIDTH, f32(GRID_HEIGHT) / ATLAS_HEIGHT},
+                                              GRID_WIDTH, GRID_HEIGHT, 0.0f, 0.0f, CELL});
             ++cell;
         }
         const std::vector<u8> png = encodePng(ATLAS_WIDTH, ATLAS_HEIGHT, rgba.data());
@@ -100,7 +100,7 @@ TEST_F(TextDrawing, CharactersAFaceLacksComeFromItsFallbackFaceAtTheFacesLineHei
     fallback->lineHeight = 2.0f * (GRID_HEIGHT + 1);
     fallback->texture = m_atlas;
     constexpr u32 NOTE = 0x1F3B5;
-    fallback->addGlyph(SFontGlyph{NOTE, {0.0f, 0.0f}, {0.5f, 1.0f}, 12.0f, 14.0f, 1.0f, 2.0f, 16.0f});
+    fallback->glyphs.push_back(SFontGlyph{NOTE, {0.0f, 0.0f}, {0.5f, 1.0f}, 12.0f, 14.0f, 1.0f, 2.0f, 16.0f});
     SFontFace* face = findFontFace("TestFont");
     face->fallbackFace = fallback;
 
