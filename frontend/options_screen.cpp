@@ -165,10 +165,6 @@ void systemSetLoginButtonForTextCapture() { beginCapture(E_TEXT_FIELD_LOGIN); }
 void systemSetPasswordButtonForTextCapture() { beginCapture(E_TEXT_FIELD_PASSWORD); }
 void systemSetVerifyPasswordButtonForTextCapture() { beginCapture(E_TEXT_FIELD_VERIFY_PASSWORD); }
 
-const char* typedFieldText(ETextField field) {
-    return field < E_TEXT_FIELD_COUNT ? g_options.fields[field].c_str() : "";
-}
-
 bool systemAttemptLogin() {
     stopCapture(true);
     const std::string& name = g_options.fields[E_TEXT_FIELD_LOGIN];

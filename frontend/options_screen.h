@@ -36,8 +36,6 @@ void tickOptionsScreen();
 void systemSetLoginButtonForTextCapture();
 void systemSetPasswordButtonForTextCapture();
 void systemSetVerifyPasswordButtonForTextCapture();
-// The typed text of a field (UTF-8, empty when none).
-const char* typedFieldText(ETextField field);
 // Makes the credentials from the fields, stores them and sends the log-in to the leaderboard
 // service, whose reply the screen's notice then tells; false (with the notice saying why) when
 // the name is empty or the passwords differ.

@@ -31,7 +31,6 @@ public:
     // unregisterBatchTarget, the slot emptied, then the group destroyed; nothing without a group.
     void destroy();
 
-    ClRenderTargetGroup* group() const { return m_group; }
     const char* name() const { return m_name; }
     u32 slot() const { return m_slot; }
 
