@@ -1,5 +1,6 @@
 #include "library/song_library.h"
 
+#include "library/data_file.h"
 #include "library/save_writer.h"
 #include "core/digest.h"
 #include "core/name_hash.h"
@@ -104,6 +105,7 @@ SSongNameTags getSongNameTags(const SSongRecord& song) {
 
 void createSongLibrary() {
     setDefaults(&g_SongLibrary);
+    clearLibraryDamagedFileFlags();
     setMusicLibraryInitialised(1);
 }
 

@@ -65,7 +65,7 @@ void markTipsShown(u32 tipBits);
 void setLibraryCredentials(const SLibraryCredentials& credentials);
 
 // The library of a first run: no songs, no credentials, no boss beaten, stage 1, boss met
-// counters 0, one barrel phase. Creating also sets the scene's library-initialised word (the
+// counters 0, one barrel phase, no file found damaged. Creating also sets the scene's library-initialised word (the
 // scene draws nothing while it is 0); freeing clears it, once a save being written is on disk.
 void createSongLibrary();
 void freeSongLibrary();

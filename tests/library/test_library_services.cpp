@@ -24,9 +24,12 @@ class LibraryFiles : public ::testing::Test {
 protected:
     void SetUp() override {
         setGameDataDefaults();
-        clearLibraryDamagedFileFlags();
+        createSongLibrary();
     }
-    void TearDown() override { setGameDataDefaults(); }
+    void TearDown() override {
+        freeSongLibrary();
+        setGameDataDefaults();
+    }
 
     library_test::ClUserDataFolder m_user;
 };

@@ -36,7 +36,6 @@ class UserSave : public ::testing::Test {
 protected:
     void SetUp() override {
         createSongLibrary();
-        clearLibraryDamagedFileFlags();
         noteLibraryWrite(E_DAMAGED_USER_SAVE, true, 0);
         g_SavedOptions = defaultSavedOptions();
     }
@@ -351,7 +350,7 @@ TEST_F(UserSave, DamagedSavesAreSetAsideUnderNumberedNamesAndOneThatCannotBeIsNe
     EXPECT_EQ(libraryWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
     // Once the file is gone there is nothing left to keep.
     std::filesystem::remove(path);
-    clearLibraryDamagedFileFlags();
+    createSongLibrary();
     EXPECT_EQ(saveRead(1), 0);
     EXPECT_EQ(libraryDamagedFileFlags(), 0u);
     EXPECT_EQ(writtenSave(), 1);
