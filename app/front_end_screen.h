@@ -33,7 +33,6 @@ struct SFrontEndScreen {
     std::string_view page;  // the child "TopLevelSwitcher" shows
     E_FrontEndEntryKind kind;
     bool menuMusic;         // the main-menu music starts
-    bool operator==(const SFrontEndScreen&) const = default;
 };
 
 // coinToss is drawn only for a boss game the boss survived with FORCE_BOSS_WIN 2; the boss
