@@ -269,7 +269,6 @@ void releaseBatchBuffers() {
     releaseBatchDeviceBuffers();
 }
 
-bool batcherReady() { return g_Batcher.ready; }
 
 void beginBatchFrame() {
     SBatcher& batcher = g_Batcher;

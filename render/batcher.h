@@ -69,7 +69,6 @@ struct SBatchReservation {
 // False, with the batcher not ready, when the device cannot make its buffers.
 bool createBatchBuffers(bool resetKeys);
 void releaseBatchBuffers();
-bool batcherReady();
 
 // Main thread, start of each game-mode update: the other buffer pair, locked whole with discard,
 // every count and run count zero. Nothing happens while the batcher is not ready.

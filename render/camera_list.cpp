@@ -201,7 +201,6 @@ const SCameraFrame* getCameraFrame(const char* name) {
     return frame;
 }
 
-u32 cameraFrameCount() { return g_CameraList.frameCount; }
 
 void ClCameraBlender::setUp() {
     m_blendCamera = new ClCamera;

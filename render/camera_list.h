@@ -38,7 +38,6 @@ void loadCameraFramesFromText(const char* text, u32 length, const char* sourceNa
 const SCameraFrame* findCameraFrame(u32 nameHash);
 // A missing frame is fatal.
 const SCameraFrame* getCameraFrame(const char* name);
-u32 cameraFrameCount();
 
 class ClCameraBlender {
 public:

@@ -41,8 +41,6 @@ bool fall(SDebrisBody& body, f32 dt, f32 driftFactor) {
     return !(body.centre.y < DEBRIS_FLOOR);
 }
 
-u32 producerLineCount() { return drawListCounts(1 - renderFlipIndex()).lines; }
-
 }  // namespace
 
 void ClDebrisLineParticleSystem::addLine(const ClVec3& endA, const ClVec3& endB, const ClMatrix44& spin, f32 width,
@@ -76,10 +74,8 @@ void ClDebrisLineParticleSystem::update() {
         }
         p.halfA = p.spin.transformPoint(ClVec3(p.halfA.x, p.halfA.y, p.halfA.z, 1.0f));
         p.halfB = p.spin.transformPoint(ClVec3(p.halfB.x, p.halfB.y, p.halfB.z, 1.0f));
-        const u32 before = producerLineCount();
         appendLineCommand(p.centre + p.halfB, p.centre + p.halfA, p.width, p.colour, p.material, 0.0f, 1,
                           DEBRIS_LINE_LAYER_MASK);
-        if (producerLineCount() == before) ++m_droppedDraws;
     }
 }
 
@@ -125,10 +121,7 @@ void ClDebrisTriParticleSystem::update() {
             for (ClVec3& c : p.corners) c = p.spin.transformPoint(ClVec3(c.x, c.y, c.z, 1.0f));
         }
         const SBatchReservation r = reserveBatchGeometry(1, 6, 6);
-        if (!r.vertices) {
-            ++m_droppedDraws;
-            continue;
-        }
+        if (!r.vertices) continue;
         const u32 alpha = u32(randomUnitFloat() * 255.0f) & 0xFFu;
         const u32 colour = (p.colour & 0x00FFFFFFu) | (alpha << 24);
         for (u32 tri = 0; tri < 2; ++tri) {
@@ -169,8 +162,6 @@ void runBlastPass() {
 }
 
 void clearNewDebrisList() { g_BlastLists.newDebrisCount = 0; }
-u32 newDebrisCount() { return g_BlastLists.newDebrisCount; }
-u32 blastCount() { return g_BlastLists.blastCount; }
 
 ClDebrisLineParticleSystem* debrisLineParticles() { return g_debrisLineSystem; }
 ClDebrisTriParticleSystem* debrisTriParticles() { return g_debrisTriSystem; }

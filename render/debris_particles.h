@@ -61,12 +61,9 @@ public:
     void releaseAll();
     u32 liveCount() const { return m_pool.used; }
     SDebrisLine* live(u32 i) { return m_pool.table[i]; }
-    // Lines a full draw list dropped.
-    u32 droppedDrawCount() const { return m_droppedDraws; }
 
 private:
     ClFixedPool<SDebrisLine, DEBRIS_PARTICLE_CAPACITY> m_pool;
-    u32 m_droppedDraws = 0;
 };
 
 // Moves on the gameplay clock; the shards stop spinning while the game step is paused.
@@ -87,12 +84,9 @@ public:
     void releaseAll();
     u32 liveCount() const { return m_pool.used; }
     SDebrisShard* live(u32 i) { return m_pool.table[i]; }
-    // Shards the full batcher dropped.
-    u32 droppedDrawCount() const { return m_droppedDraws; }
 
 private:
     ClFixedPool<SDebrisShard, DEBRIS_PARTICLE_CAPACITY> m_pool;
-    u32 m_droppedDraws = 0;
 };
 
 // The action mode's fixed game step, written from above; at 0.0001 or less shards stop spinning.
@@ -111,5 +105,3 @@ void recordBlast(const SBlast& blast, const ClVec3& velocity);
 // Pushes every piece of the new-debris list by every recorded blast, then empties both lists.
 void runBlastPass();
 void clearNewDebrisList();
-u32 newDebrisCount();
-u32 blastCount();

@@ -79,7 +79,6 @@ struct SDrawLists {
     SDrawBuildRecord* recordOrder[DRAW_BUILD_RECORD_COUNT];
     u32 recordsInUse;
     bool poolReady;
-    u32 lastLineJobs;
 };
 
 SDrawLists g_DrawLists;
@@ -531,7 +530,6 @@ void lineTaskStart(void* argument, SWorkerTask* task) {
     const u32 half = record->half;
     const u32 n = selectCommands(lists.lines[half], lists.counts[half].lines, lists.lineMasks[half],
                                  lists.masked[half].lines, record->passMask, record->lineNumbers);
-    g_DrawLists.lastLineJobs = 0;
     record->lines = reserveKind(n, 8, 18);
     record->chunkCount += record->lines.chunks;
     if (record->lines.count == 0) {
@@ -541,7 +539,6 @@ void lineTaskStart(void* argument, SWorkerTask* task) {
     const u32 sliceSize = lineSliceSize(n, logicalProcessorCount());
     u32 job = 0;
     for (u32 first = 0; first < n; first += sliceSize, ++job) record->jobs[job].record = record;
-    g_DrawLists.lastLineJobs = job;
     for (u32 i = 0; i < job; ++i) taskStartPart(task, &record->jobs[i]);
 }
 
@@ -788,4 +785,3 @@ const SLineCommand* drawListLines(u32 half) { return g_DrawLists.lines[half & 1u
 
 const SQuadCommand* drawListQuads(u32 half) { return g_DrawLists.quads[half & 1u]; }
 
-u32 lastLineJobCount() { return g_DrawLists.lastLineJobs; }

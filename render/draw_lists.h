@@ -143,5 +143,3 @@ SDrawListCounts drawListCounts(u32 half);
 const SSpriteCommand* drawListSprites(u32 half);
 const SLineCommand* drawListLines(u32 half);
 const SQuadCommand* drawListQuads(u32 half);
-// Jobs started by the last line build.
-u32 lastLineJobCount();

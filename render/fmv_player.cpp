@@ -15,6 +15,12 @@
 
 namespace {
 
+enum EFmvState : u32 {
+    E_FMV_IDLE = 0,
+    E_FMV_PLAYING = 2,
+    E_FMV_FAILED = 3,
+};
+
 // Decoded sound waits here for the stream thread; a film's sound runs at most this far ahead.
 constexpr u32 FMV_SOUND_BUFFER_SECONDS = 2;
 
@@ -196,7 +202,6 @@ bool fmvPlay(const char* name, s32 repeats) {
 }
 
 bool isFmvPlaying() { return g_Fmv.state == E_FMV_PLAYING; }
-EFmvState fmvState() { return g_Fmv.state; }
 
 void fmvUpdate(f32 dt) {
     if (g_Fmv.state != E_FMV_PLAYING || g_Fmv.passEnded) return;

@@ -6,17 +6,10 @@
 
 #include "core/types.h"
 
-enum EFmvState : u32 {
-    E_FMV_IDLE = 0,
-    E_FMV_PLAYING = 2,
-    E_FMV_FAILED = 3,
-};
-
 // repeats 0 plays once, n plays n + 1 times, a negative count repeats until another film
 // starts. False, with a log line naming the film, when it is missing or does not decode.
 bool fmvPlay(const char* name, s32 repeats);
 bool isFmvPlaying();
-EFmvState fmvState();
 // Once per frame: decodes the pictures due after dt more seconds and feeds the sound; the end
 // of the film posts the video message.
 void fmvUpdate(f32 dt);

@@ -170,10 +170,7 @@ void ClFXParticleSystem::addExplosionRing(const ClVec3& position, f32 radius, u3
 
 void ClFXParticleSystem::drawQuad(const SFxParticle& p, const SMaterial* material) {
     // A full quad list would stop the program; a flash is not worth that.
-    if (producerCounts().quads >= QUAD_COMMAND_CAPACITY - 1) {
-        ++m_droppedDraws;
-        return;
-    }
+    if (producerCounts().quads >= QUAD_COMMAND_CAPACITY - 1) return;
     appendCentredQuadCommand(p.position, ClVec3(0.0f, 1.0f, 0.0f), ClVec3(1.0f, 0.0f, 0.0f), p.size, p.size,
                              withAlpha(p.colour, u32(s32(p.fade.current * 255.0f))), material, FX_QUAD_LAYER_MASK, 0.0f);
 }
@@ -194,18 +191,14 @@ void ClFXParticleSystem::drawTrail(SFxParticle& p, f32 dt) {
     }
     setCurrentDrawOwner(p.owner);
     if (!p.hasDirection) {
-        if (!appendSpriteCommand(p.position, 2.0f * p.size, p.colour, p.material, FX_SPRITE_LAYER_MASK, 0.0f)) {
-            ++m_droppedDraws;
-        }
+        appendSpriteCommand(p.position, 2.0f * p.size, p.colour, p.material, FX_SPRITE_LAYER_MASK, 0.0f);
     } else {
         const f32 tTail = p.lifetime > 0.0f ? p.tailTime / p.lifetime : 1.0f;
         const f32 tHead = p.lifetime > 0.0f ? p.headTime / p.lifetime : 1.0f;
         const ClVec3 tail = p.position - scaleVec3(p.direction, p.length);
-        const u32 before = producerCounts().gradientLines;
         appendGradientLineCommand(p.position, tail, p.size * (1.0f - tTail) + p.endSize * tTail,
                                   p.size * (1.0f - tHead) + p.endSize * tHead, blendColour(p.colour, p.endColour, tTail),
                                   blendColour(p.colour, p.endColour, tHead), p.material, p.layerMask);
-        if (producerCounts().gradientLines == before) ++m_droppedDraws;
     }
     setCurrentDrawOwner(nullptr);
     p.steered = 0;

@@ -84,7 +84,6 @@ public:
     void releaseAll();
     u32 liveCount() const { return m_pool.used; }
     SFxParticle* live(u32 i) { return m_pool.table[i]; }
-    u32 droppedDrawCount() const { return m_droppedDraws; }
     FxMaterialLookup materialLookup;
 
 private:
@@ -94,7 +93,6 @@ private:
     void drawTrail(SFxParticle& p, f32 dt);
 
     ClFixedPool<SFxParticle, FX_PARTICLE_CAPACITY> m_pool;
-    u32 m_droppedDraws = 0;
 };
 
 // True while particle is the live record it was when generation was read from it.

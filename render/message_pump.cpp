@@ -21,8 +21,6 @@ void mainWindowCreated() {
     g_keepCursorCentred = configGetInt("MOUSE_EXCLUSIVE") != 0;
 }
 
-bool mainWindowWasActivated() { return g_started; }
-
 void destroyMainWindow() {
     windowDestroy();
     windowClearMessages();

@@ -7,8 +7,6 @@
 
 #include "core/types.h"
 
-// The started flag: set by the first application activation, never cleared while the window lives.
-bool mainWindowWasActivated();
 // Marks the window created by createMainWindowAndDevice: the settings the pump keeps are read.
 void mainWindowCreated();
 

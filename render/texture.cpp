@@ -120,4 +120,3 @@ ClTexture* findTexture(const char* name) { return findTextureByHash(crc32TextNoC
 
 ClTexture* findTextureByHash(u32 hash) { return reinterpret_cast<ClTexture*>(g_TextureTable.find(hash)); }
 
-u32 getTextureCount() { return g_TextureTable.getCount(); }

@@ -54,4 +54,3 @@ bool textureFileExists(const char* name, const char* extension = nullptr);
 // Null when the table holds no texture under the name hash.
 ClTexture* findTexture(const char* name);
 ClTexture* findTextureByHash(u32 hash);
-u32 getTextureCount();

