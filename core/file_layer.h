@@ -7,7 +7,7 @@
 //
 // A disk-file slot belongs to the thread that opened it: its reads are issued there, and their
 // completion routines run there, inside its alertable waits (`pumpFileCompletions`,
-// `sleepAlertable`), never inside the call that issued the read. The pool of slots is shared
+// `osSleepEx`), never inside the call that issued the read. The pool of slots is shared
 // under the file-system lock, so the main thread and the song analysis may open files at once.
 #pragma once
 

@@ -40,12 +40,11 @@ public:
     // filled before the old one is freed.
     void assign(const String& other);
     void assignText(const char* text);
-    // n bytes and a terminator after them; the bytes may hold a NUL, and `getLength` then counts
+    // n bytes and a terminator after them; the bytes may hold a NUL, and the length then counts
     // past the C length.
     void assignBytes(const void* bytes, s32 n);
 
     const char* getText() const { return text; }
-    s32 getLength() const { return length; }
 
     // Byte-by-byte, case-sensitive.
     bool equalsText(const char* other) const;

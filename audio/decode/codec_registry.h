@@ -134,7 +134,7 @@ enum ECodecManagerState : s32 {
     E_CODECMANAGER_SHUTTING_DOWN = 2,
     E_CODECMANAGER_ALL_FAILED = 3,    // no family started; the thread has ended
 };
-// Jobs the registry still owns (live), for tests and the lock budget.
+// Jobs the registry still owns (live), for the decode benchmark and the lock budget.
 u32 getLiveCodecJobCount();
 
 // ---------------------------------------------------------------------------------------------

@@ -92,7 +92,7 @@ TEST_F(ScriptParser, ValuesNamesTextsAndBlocksTakeTheirKinds) {
     // Quoted texts keep separators; an empty one is a bare name.
     EXPECT_EQ(shapeOf("\"alone\"; title = \"a b, c; d\"; empty = \"\"; cut = \"abc=\";"),
               "_='alone' title='a b, c; d' empty cut='abc'");
-    EXPECT_EQ(parse("empty = \"\";")->getChild(0)->getValueString().getLength(), 0);
+    EXPECT_STREQ(parse("empty = \"\";")->getChild(0)->getValueString().getText(), "");
     // ".5" is neither a name nor a number; the ';' then closes a bare name.
     const SParsed dotFive = checked("y = .5;");
     EXPECT_EQ(dotFive.shape, "y");
