@@ -152,12 +152,6 @@ bool registerScriptClass(const char* className, ClScriptNode* block) {
 
 void unregisterScriptClass(const char* className) { classRegistry().remove(className); }
 
-ClScriptNode* findScriptClass(const char* className) {
-    uintptr_t value = 0;
-    classRegistry().find(className, &value);
-    return reinterpret_cast<ClScriptNode*>(value);
-}
-
 u32 scriptClassCount() { return classRegistry().getCount(); }
 
 void scriptRegistriesInit() {

@@ -70,8 +70,6 @@ private:
 bool registerScriptClass(const char* className, ClScriptNode* block);
 // Removes the first registration of the name; nothing happens when there is none.
 void unregisterScriptClass(const char* className);
-// The registered class block, or null.
-ClScriptNode* findScriptClass(const char* className);
 u32 scriptClassCount();
 
 // ---------------------------------------------------------------------------------------------

@@ -98,8 +98,6 @@ void endCurrentMaterial() {
 
 const STransformNode* identityTransformNode() { return &kIdentityNode; }
 
-ClRenderTargetGroup* currentRenderTarget() { return g_RenderState.target; }
-
 void resetRenderState() {
     resetTransformStacks();
     pushTransform(E_TRANSFORM_WORLD, ClMatrix44(), true);

@@ -20,7 +20,6 @@ f32 getRenderTargetAspect();
 // group without a texture (its resources released) selects the back buffer instead. The device
 // resets the viewport to the whole target.
 void setRenderTarget(ClRenderTargetGroup* group);
-ClRenderTargetGroup* currentRenderTarget();
 
 // Makes the material current, changing only what differs from the current one: a new effect
 // ends the old one and begins; a new texture set is bound; a new world node is set (its world

@@ -153,4 +153,3 @@ void popSpriteTransforms() {
 
 u32 spriteQueueCount() { return g_SpriteQueue.count; }
 const SSpriteQuad& spriteQueueQuad(u32 index) { return g_SpriteQueue.quads[index]; }
-const u16* spriteQueueOrder() { return g_SpriteQueue.order; }

@@ -59,5 +59,3 @@ void popSpriteTransforms();
 
 u32 spriteQueueCount();
 const SSpriteQuad& spriteQueueQuad(u32 index);
-// The queue's drawing order once sorted.
-const u16* spriteQueueOrder();

@@ -110,7 +110,6 @@ TEST_F(ScriptParser, ValuesNamesTextsAndBlocksTakeTheirKinds) {
 TEST_F(ScriptParser, ClassBlockIsRegisteredButAMarkerOutsideANamedBlockMakesNoClass) {
     TreePtr root = parse("Boss { _class; hp = 100; }");
     EXPECT_EQ(shape(root.get()), "Boss!{_class hp=100}");
-    EXPECT_EQ(findScriptClass("Boss"), root->getChild(0));
     root.reset();
     EXPECT_EQ(shapeOf("_class; { _class; }"), "_class _{_class}");
     EXPECT_EQ(scriptClassCount(), 0u);

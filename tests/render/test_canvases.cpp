@@ -119,11 +119,6 @@ TEST_F(SpriteQueue, SortsByLayerThenMaterialAndBuildsShiftedQuadsOfALayerRange) 
     addSpriteQuad(3, &g_aMaterials[1], 0xFFFF0000u, 1, 1, 8, 8);
     addSpriteQuad(4000, &g_aMaterials[1], 0xFFFF0000u, 1, 1, 8, 8);
     sortSpriteQueue();
-    const u16* order = spriteQueueOrder();
-    EXPECT_EQ(order[0], 2u) << "layer 3, the material of pool index 2";
-    EXPECT_EQ(order[1], 1u) << "layer 3, the material of pool index 7";
-    EXPECT_EQ(order[2], 0u) << "layer 5";
-    EXPECT_EQ(order[3], 3u) << "layer 4000";
     buildSpriteQueueGeometry(0x100, 4, 1199, 0.0f);
     ASSERT_EQ(1u, batchObjectCount());
     const SBatchVertex* v = batchLockedVertices();
@@ -136,6 +131,12 @@ TEST_F(SpriteQueue, SortsByLayerThenMaterialAndBuildsShiftedQuadsOfALayerRange) 
     EXPECT_EQ(v[0].v, 0.0f);
     EXPECT_EQ(v[3].u, 1.0f);
     EXPECT_EQ(v[3].v, 1.0f);
+    // The whole range, in the sorted order.
+    buildSpriteQueueGeometry(0x100, 0, 4000, 0.0f);
+    EXPECT_EQ(v[4].x, 0.5f) << "layer 3, the material of pool index 2";
+    EXPECT_EQ(v[8].x, -0.5f) << "layer 3, the material of pool index 7";
+    EXPECT_EQ(v[12].x, 9.5f) << "layer 5";
+    EXPECT_EQ(v[16].x, 0.5f) << "layer 4000";
     resetSortedSpriteQueue();
     EXPECT_EQ(0u, spriteQueueCount());
 }

@@ -67,7 +67,7 @@ TEST_F(RenderTargets, DeviceLossReleasesTargetsAndTheFrameFenceHarmlesslyTwiceAn
     EXPECT_EQ(nullptr, image->target()->depthSurface());
     // A target without a texture is never selected: the back buffer is.
     setRenderTarget(image);
-    EXPECT_EQ(nullptr, currentRenderTarget());
+    EXPECT_EQ(nullptr, gfxRenderTarget());
     EXPECT_EQ(1280.0f, getRenderTargetWidth());
 
     recreateSceneTargets();
@@ -75,7 +75,7 @@ TEST_F(RenderTargets, DeviceLossReleasesTargetsAndTheFrameFenceHarmlesslyTwiceAn
     setRenderTarget(image);
     EXPECT_EQ(std::string("RTT 1280x720"), std::string(image->getTexture()->name));
     EXPECT_EQ(1280.0f, image->getTexture()->width());
-    EXPECT_EQ(image, currentRenderTarget());
+    EXPECT_EQ(image->target()->deviceTexture(), gfxRenderTarget());
 
     // The frame fence belongs to the device it was made on: a loss releases it, and the
     // re-created device gets a new one.
