@@ -87,8 +87,6 @@ bool queueArtistDocument(u32 index) {
     return true;
 }
 
-const std::string& queuedDocument() { return g_queuedDocument; }
-
 void clearQueuedDocument() { g_queuedDocument.clear(); }
 
 bool openQueuedDocument() {

@@ -44,7 +44,6 @@ const std::vector<SFeaturedArtist>& featuredArtists();
 // The artist's address becomes the document opened after shutdown (the last one queued wins).
 // False for an index outside the list.
 bool queueArtistDocument(u32 index);
-const std::string& queuedDocument();
 void clearQueuedDocument();
 // Shutdown's last step: opens the queued document with the desktop's handler and clears it.
 // False when none was queued or no handler could start.
