@@ -14,6 +14,7 @@
 #include "library/song_library.h"
 #include "library/song_scan.h"
 #include "ui/switcher.h"
+#include "ui/ui_draw.h"
 #include "ui/ui_imports.h"
 #include "ui/ui_system.h"
 #include "ui/ui_variables.h"
@@ -103,16 +104,39 @@ void initBossScore(ClWidget*) {
     setLabelText("SOSBeatenCount", text);
 }
 
-// A screen with a heading, a line of text and one button.
-ClWidget* messageScreen(ClWidget* top, const char* name, const char* headingKey, const char* textKey,
-                        const char* buttonName, const char* buttonKey, const char* onClick,
-                        u32 colour = SCREEN_COLOUR) {
-    ClWidget* screen = createScreen(name, top, colour);
+// The boss-score screen, which draws its gradient zones ("sos.txt") over its own colour and below
+// its children: each a band across the screen from its top to its bottom (fractions of its height).
+class ClSosScreen : public ClWidget {
+public:
+    using ClWidget::ClWidget;
+    void draw(const SUiDrawState& state) override {
+        ClWidget::draw(state);
+        const SCanvasRect& screen = screenRect();
+        const f32 height = screen.bottom - screen.top;
+        for (const SSosZone& zone : sosZones()) {
+            const SCanvasRect band = {screen.left, screen.right, screen.top + zone.top * height,
+                                      screen.top + zone.bottom * height};
+            drawUiRect(state.layer + 1, band, zone.colour, state.alpha);
+        }
+    }
+};
+
+// A heading, a line of text and one button on the screen.
+ClWidget* fillMessageScreen(ClWidget* screen, const char* name, const char* headingKey, const char* textKey,
+                            const char* buttonName, const char* buttonKey, const char* onClick) {
     createHeading(screen, 200, headingKey);
     createTextLabel((std::string(name) + "Line").c_str(), screen, centredAt(420, 1600, 200), textKey, 56);
     createTextButton(buttonName, screen, centredAt(760, 560, 110), buttonKey, onClick);
     screen->setText("defaultFocus", buttonName);
     return screen;
+}
+
+// A screen with a heading, a line of text and one button.
+ClWidget* messageScreen(ClWidget* top, const char* name, const char* headingKey, const char* textKey,
+                        const char* buttonName, const char* buttonKey, const char* onClick,
+                        u32 colour = SCREEN_COLOUR) {
+    return fillMessageScreen(createScreen(name, top, colour), name, headingKey, textKey, buttonName, buttonKey,
+                             onClick);
 }
 
 }  // namespace
@@ -209,8 +233,9 @@ void buildMenuScreens(ClWidget* top) {
     bossWin->setEvent("onBecomeInvisible", "systemLeavePostBossWin");
     findWidgetByName("PostBossWinContinue")->setText("nextScreenID", "SOSMenu");
 
-    ClWidget* sos = messageScreen(top, "SOSMenu", "fe_sos_heading", "fe_sos_text", "SOSMenuContinue", "fe_continue",
-                                  nullptr);
+    ClWidget* sos = createWidgetOf<ClSosScreen>("SOSMenu", top);
+    sos->setColour("backgroundColor", SCREEN_COLOUR);
+    fillMessageScreen(sos, "SOSMenu", "fe_sos_heading", "fe_sos_text", "SOSMenuContinue", "fe_continue", nullptr);
     sos->setEvent("onBecomeVisible", "systemInitSOSMenu");
     sos->setEvent("onBecomeInvisible", "systemTerminateSOSMenu");
     findWidgetByName("SOSMenuContinue")->setText("nextScreenID", "SongList");

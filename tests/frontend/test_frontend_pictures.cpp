@@ -5,6 +5,8 @@
 
 #include "audio/play/song_clock.h"
 #include "core/game_clock.h"
+#include "core/script_cache.h"
+#include "frontend/front_end_services.h"
 #include "frontend/menu_previews.h"
 #include "frontend/options_screen.h"
 #include "frontend/page_parts.h"
@@ -24,6 +26,7 @@
 #include "waves/waves.h"
 #include "world/services/bar_colour_scheme.h"
 #include "world/entity/world.h"
+#include "tests/support/memory_script_source.h"
 #include "tests/support/offscreen_picture.h"
 #include "world/state/boss_encounter.h"
 #include "world/play/boss_meter.h"
@@ -367,6 +370,26 @@ TEST_F(FrontEndPictures, TheSaveAndStartFailureNoticesStayClearOfTheHeadingsAndB
     EXPECT_GT(count(60, 620, 1860, 750, RED), 500u) << "the reason";
     EXPECT_EQ(count(0, 0, 1920, 620, RED), 0u) << "nothing of it over the heading";
     EXPECT_EQ(count(0, 750, 1920, 1080, RED), 0u) << "nothing of it over Continue";
+}
+
+// The boss-score screen with the zones "sos.txt" gives: a band across the screen in each zone's
+// colour, behind the gold heading; a zone reaching below the screen or missing a value is left out.
+TEST_F(FrontEndPictures, TheBossScoreScreenDrawsItsZonesBehindItsText) {
+    test_support::ClMemoryScriptSource scripts;
+    scripts.files["sos.txt"] = "zone { 0.0; 0.25; colour = 0xFF802020 }; zone { 0.5; 1.5; colour = 0xFF208020 }; zone { 0.3; };"
+                               "zone { 0.75; 1.0; colour = 0x80FFFFFF };";
+    scriptRegistriesInit();
+    setScriptSource(&scripts);
+    loadSosZones();
+    draw("SOSMenu", "frontend_boss_score.png");
+    releaseSosZones();
+    freeAllScripts();
+    setScriptSource(nullptr);
+    EXPECT_THAT(at(20, 20), RgbNear(over(0xFF802020), 4)) << "the first zone";
+    EXPECT_GT(count(400, 150, 1520, 260, GOLD), 1000u) << "the heading over it";
+    EXPECT_THAT(at(20, 600), RgbNear(SCREEN, 4)) << "the zone below the screen";
+    EXPECT_THAT(at(20, 1000), RgbNear(over(0x80FFFFFF), 4)) << "the last zone";
+    EXPECT_THAT(at(700, 850), testing::Not(RgbNear(over(0x80FFFFFF), 4))) << "the button over it";
 }
 
 // The film splash a second into the intro film: the film's picture over the whole screen, the
