@@ -84,7 +84,6 @@ void resetSlot(SDiskFileSlot* slot) {
     *slot = SDiskFileSlot{};
     slot->poolIndex = poolIndex;
     slot->overlapped.user = slot;
-    slot->wholePiecesLeft = -1;
 }
 
 // The slot pool is shared by every thread that reads disk files (the main thread, and the song
@@ -133,12 +132,6 @@ u32 openDiskFile(const C* path, u32* outSize, SDiskFileSlot** outSlot) {
     return E_FILESTATUS_OK;
 }
 
-void resetSplit(SDiskFileSlot* slot) {
-    slot->wholePiecesLeft = -1;
-    slot->remainder = 0;
-    slot->bytesRead = 0;
-}
-
 void pieceCompleted(u32 error, u32 bytes, SOsOverlapped* overlapped);
 
 bool issuePiece(SDiskFileSlot* slot, u64 offset, u8* buffer, u32 size) {
@@ -153,96 +146,22 @@ bool issuePiece(SDiskFileSlot* slot, u64 offset, u8* buffer, u32 size) {
     return false;
 }
 
-// A second read on a slot would share its overlapped block and piece fields with the first.
 bool readAcceptable(const SDiskFileSlot* slot, u32 offset, u32 size, const void* buffer) {
-    return slot && slot->file && !slot->pieceInFlight && buffer && u64(offset) + size <= slot->size;
+    return slot && slot->file && buffer && u64(offset) + size <= slot->size;
 }
 
-void failRead(SDiskFileSlot* slot, u32 error) {
-    slot->readError = error;
-    resetSplit(slot);
-    const DiskFileFailedFn onFail = slot->onFail;
-    if (onFail) onFail(slot, error, slot->failUser);
-}
-
-void finishRead(SDiskFileSlot* slot) {
-    resetSplit(slot);
-    const DiskFileDoneFn onDone = slot->onDone;
-    if (onDone) onDone(slot, slot->user);
-}
-
-// Runs on the issuing thread in one of its alertable waits. The callbacks run after the slot's
-// read state is reset, so they may start a new read on the slot or close it.
+// Runs on the issuing thread in one of its alertable waits.
 void pieceCompleted(u32 error, u32 bytes, SOsOverlapped* overlapped) {
     auto* slot = static_cast<SDiskFileSlot*>(overlapped->user);
     // The layer was shut down while the piece was in flight.
     if (!slot->pieceInFlight) return;
-    u8* const position = slot->pieceBuffer;
     const u32 expected = slot->pieceSize;
-    const u64 pieceOffset = overlapped->offset;
     slot->pieceBuffer = nullptr;
     slot->pieceSize = 0;
     slot->pieceInFlight = false;
-    if (slot->releaseWhenIdle) {
-        slot->releaseWhenIdle = false;
-        releaseSlot(slot);
-        return;
-    }
-
     // A short piece means the file shrank since it was opened: the bytes are not all there.
     if (error == 0 && bytes != expected) error = E_OSERR_HANDLE_EOF;
-    if (error != 0) {
-        failRead(slot, error);
-        return;
-    }
-    slot->bytesRead += bytes;
-
-    if (slot->wholePiecesLeft > 0) {
-        --slot->wholePiecesLeft;
-        u32 next = 0;
-        if (slot->wholePiecesLeft > 0) {
-            next = DISK_READ_PIECE_SIZE;
-        } else if (slot->remainder > 0) {
-            next = slot->remainder;
-            slot->remainder = 0;
-        }
-        if (next > 0) {
-            if (!issuePiece(slot, pieceOffset + bytes, position + bytes, next)) {
-                const u32 issueError = reportLastError();
-                failRead(slot, issueError != 0 ? issueError : u32(E_OSERR_OTHER));
-            }
-            return;
-        }
-    }
-    finishRead(slot);
-}
-
-// Sets the callbacks of a new read and clears what the last one left.
-void beginRead(SDiskFileSlot* slot, DiskFileDoneFn onDone, void* user, DiskFileFailedFn onFail, void* failUser) {
-    slot->onDone = onDone;
-    slot->user = user;
-    slot->onFail = onFail;
-    slot->failUser = failUser;
-    slot->readError = 0;
-    resetSplit(slot);
-}
-
-u32 startRead(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, DiskFileDoneFn onDone, void* user,
-              DiskFileFailedFn onFail, void* failUser) {
-    if (!readAcceptable(slot, offset, size, buffer)) return E_FILESTATUS_READ_NOT_STARTED;
-    beginRead(slot, onDone, user, onFail, failUser);
-    u32 first = size;
-    if (size > DISK_READ_PIECE_SIZE) {
-        slot->wholePiecesLeft = s32(size / DISK_READ_PIECE_SIZE);
-        slot->remainder = size % DISK_READ_PIECE_SIZE;
-        first = DISK_READ_PIECE_SIZE;
-    }
-    if (!issuePiece(slot, offset, static_cast<u8*>(buffer), first)) {
-        slot->readError = reportLastError();
-        resetSplit(slot);
-        return E_FILESTATUS_READ_NOT_STARTED;
-    }
-    return E_FILESTATUS_OK;
+    slot->readError = error;
 }
 
 template <typename C>
@@ -298,23 +217,13 @@ u32 closeDiskFile(SDiskFileSlot* slot) {
     const bool closed = osFileClose(slot->file);
     if (!closed) reportLastError();
     slot->file = nullptr;
-    // The slot's overlapped block stays in use until the completion of the piece in flight.
-    if (slot->pieceInFlight) {
-        slot->releaseWhenIdle = true;
-    } else {
-        releaseSlot(slot);
-    }
+    releaseSlot(slot);
     return closed ? E_FILESTATUS_OK : E_FILESTATUS_CLOSE_FAILED;
-}
-
-u32 readDiskFileAsync(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, DiskFileDoneFn onDone, void* user,
-                      DiskFileFailedFn onFail, void* failUser) {
-    return startRead(slot, offset, size, buffer, onDone, user, onFail, failUser);
 }
 
 u32 readDiskFileBlocking(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer) {
     if (!readAcceptable(slot, offset, size, buffer)) return E_FILESTATUS_READ_NOT_STARTED;
-    beginRead(slot, nullptr, nullptr, nullptr, nullptr);
+    slot->readError = 0;
     u8* const target = static_cast<u8*>(buffer);
     u32 done = 0;
     while (done < size) {

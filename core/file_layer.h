@@ -24,28 +24,14 @@ constexpr u32 DISK_READ_PIECE_SIZE = 0x100000;
 // Files of this size or larger are refused: sizes and offsets of this layer are 32-bit.
 constexpr u64 DISK_FILE_SIZE_LIMIT = u64(1) << 32;
 
-struct SDiskFileSlot;
-
-using DiskFileDoneFn = void (*)(SDiskFileSlot* slot, void* user);
-// `error` is the system error code of the read.
-using DiskFileFailedFn = void (*)(SDiskFileSlot* slot, u32 error, void* user);
-
 // One open disk file and the read in flight on it. Zero-filled at each open.
 struct SDiskFileSlot {
     SOsOverlapped overlapped;  // offset of the piece in flight; `user` is the slot
     SOsFile* file;             // null when closed
-    DiskFileDoneFn onDone;
-    DiskFileFailedFn onFail;
     u32 size;
     u8* pieceBuffer;           // where the piece in flight lands
     u32 pieceSize;
-    bool pieceInFlight;        // a read is in flight until its last piece completes or fails
-    bool releaseWhenIdle;      // closed while a piece was in flight: the completion frees the slot
-    void* user;
-    void* failUser;
-    s32 wholePiecesLeft;       // whole pieces of a split read, the one in flight included; -1: none
-    u32 remainder;             // bytes of the last, partial piece still to issue
-    u32 bytesRead;
+    bool pieceInFlight;
     u32 readError;             // the system error of the last failed read; 0 when none
     char path[FILE_PATH_LIMIT];  // UTF-8, for messages
     u32 poolIndex;
@@ -67,21 +53,14 @@ void fileSystemLockLeave();
 u32 openDiskFileW(const char16_t* path, u32* outSize, SDiskFileSlot** outSlot);
 u32 openDiskFileA(const char* path, u32* outSize, SDiskFileSlot** outSlot);
 // The slot is released whatever the outcome: 0, or 11 when the close fails or the slot is not
-// open. A slot closed with a read in flight is handed out again only once that read completes.
+// open.
 u32 closeDiskFile(SDiskFileSlot* slot);
 
-// Reads size bytes at the file offset into buffer, in pieces of DISK_READ_PIECE_SIZE, each piece
-// issued from the completion of the one before. on-done runs once after the last piece; on-fail
-// runs with the system error when a piece fails, comes back short, or cannot be issued. Returns 0,
-// or 9 when the read is refused (a read already in flight on the slot, a range past the file's
-// end, no slot or buffer) or its first piece cannot be issued.
-u32 readDiskFileAsync(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer, DiskFileDoneFn onDone, void* user,
-                      DiskFileFailedFn onFail, void* failUser);
-// Issues the pieces one after another and waits for each in alertable waits of this thread
-// (which also run its other completions). 0 when every byte arrived, else 9.
+// Reads size bytes at the file offset into buffer in pieces of DISK_READ_PIECE_SIZE, issuing each
+// and waiting for it in alertable waits of this thread (which also run its other completions).
+// 0 when every byte arrived; 9 when the read is refused (a range past the file's end, no slot or
+// buffer) or a piece cannot be issued, fails or comes back short.
 u32 readDiskFileBlocking(SDiskFileSlot* slot, u32 offset, u32 size, void* buffer);
-
-inline bool diskFileReadInFlight(const SDiskFileSlot* slot) { return slot->pieceInFlight; }
 
 // 1 when the file can be opened for reading, else 0.
 u32 fileExistsA(const char* path);
