@@ -102,13 +102,6 @@ void tickSessionPickups() {
     }
 }
 
-u32 sessionPickupTableCount() { return g_uTableCount; }
-
-const SPickupDrop& sessionPickupTableAt(u32 index) {
-    if (index >= g_uTableCount) fatalErrorf("pickup table entry %u out of range", index);
-    return g_aTable[index];
-}
-
 u32 liveSessionPickupCount() { return g_uLiveCount; }
 
 void collectAllPickups() {

@@ -33,8 +33,6 @@ void tickSessionPickups();
 // Spawns and activates a pickup of the kind at the position; null when its generator is not
 // registered or SESSION_PICKUP_CAPACITY pickups lie in the arena.
 ClEntity* spawnSessionPickup(EPickupKind kind, const ClVec3& position);
-u32 sessionPickupTableCount();
-const SPickupDrop& sessionPickupTableAt(u32 index);
 u32 liveSessionPickupCount();
 
 // Every live pickup (score pickups included) is collected with the ship's position and

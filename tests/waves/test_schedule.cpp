@@ -192,30 +192,38 @@ TEST_F(WaveWorldTest, MembersAlternateTheirWaveFlags) {
     }
 }
 
-// The first entry of the play's pickup table of the kind; null for none.
-const SPickupDrop* tableEntryOfKind(EPickupKind kind) {
-    for (u32 i = 0; i < sessionPickupTableCount(); ++i)
-        if (sessionPickupTableAt(i).kind == kind) return &sessionPickupTableAt(i);
-    return nullptr;
+// The live pickups of the generator's name, not yet collected.
+std::vector<ClEntity*> livePickups(const char* generatorName) {
+    std::vector<ClEntity*> out;
+    for (ClEntity* pickup : world_test::liveOfKind(E_PROGRAM_PICKUP))
+        if (pickup->state != E_ENTITY_DESTROYED && std::strcmp(pickup->program->generator->getName(), generatorName) == 0)
+            out.push_back(pickup);
+    return out;
 }
 
-// One level-up pickup a play, on the first beat from 8 s of song, on the grid's centre cell, and
-// the table stays in time order around it.
-TEST_F(WaveWorldTest, ThePickupTableHoldsOneLevelUpOnTheFirstBeatFromEightSeconds) {
+// One level-up pickup a play, on the first beat from 8 s of song, on the grid's centre cell; the
+// drop beats' pickups just before and after it come on their own beats.
+TEST_F(WaveWorldTest, OneLevelUpPickupComesOnTheFirstBeatFromEightSeconds) {
     u32 first = 0;
     while (first < g_aSongBeats.count && g_aSongBeats[first].time < LEVEL_UP_SONG_SECONDS) ++first;
     ASSERT_LT(first + 1, g_aSongBeats.count) << "a beat past 8 s";
     g_aSongBeats[first - 1].flags |= BEAT_FLAG_DROP;
     g_aSongBeats[first + 1].flags |= BEAT_FLAG_DROP;
     setupSessionPickups(g_PlayRecord);
-    ASSERT_EQ(sessionPickupTableCount(), 3u);
-    const SPickupDrop& levelUp = sessionPickupTableAt(1);
-    EXPECT_EQ(levelUp.kind, E_PICKUP_LEVEL_UP);
-    EXPECT_EQ(levelUp.time, g_aSongBeats[first].time);
-    EXPECT_EQ(levelUp.position.x, 168.0f);
-    EXPECT_EQ(levelUp.position.z, 136.0f);
-    EXPECT_EQ(sessionPickupTableAt(0).time, g_aSongBeats[first - 1].time);
-    EXPECT_EQ(sessionPickupTableAt(2).time, g_aSongBeats[first + 1].time);
+    setSongTime(g_aSongBeats[first - 1].time);
+    step();
+    EXPECT_EQ(livePickups(INVINCIBILITY_PICKUP_GENERATOR).size(), 1u);
+    EXPECT_EQ(livePickups(LEVEL_UP_PICKUP_GENERATOR).size(), 0u);
+    setSongTime(g_aSongBeats[first].time);
+    step();
+    const std::vector<ClEntity*> levelUp = livePickups(LEVEL_UP_PICKUP_GENERATOR);
+    ASSERT_EQ(levelUp.size(), 1u);
+    EXPECT_EQ(world_test::positionOf(levelUp[0]).x, 168.0f);
+    EXPECT_EQ(world_test::positionOf(levelUp[0]).z, 136.0f);
+    EXPECT_EQ(livePickups(INVINCIBILITY_PICKUP_GENERATOR).size(), 1u);
+    setSongTime(g_aSongBeats[first + 1].time);
+    step();
+    EXPECT_EQ(livePickups(INVINCIBILITY_PICKUP_GENERATOR).size(), 2u);
 }
 
 TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollected) {
@@ -232,11 +240,9 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
     // A drop beat puts an invincibility pickup in the arena on its beat.
     g_aSongBeats[100].flags |= BEAT_FLAG_DROP;
     setupSessionPickups(g_PlayRecord);
-    const SPickupDrop* drop = tableEntryOfKind(E_PICKUP_INVINCIBILITY);
-    ASSERT_NE(drop, nullptr);
-    EXPECT_EQ(drop->time, g_aSongBeats[100].time);
     setSongTime(g_aSongBeats[100].time);
     step();
+    EXPECT_EQ(livePickups(INVINCIBILITY_PICKUP_GENERATOR).size(), 1u);
     const u32 due = g_aSongBeats[100].time >= LEVEL_UP_SONG_SECONDS ? 2u : 1u;  // the level-up's too
     EXPECT_EQ(liveSessionPickupCount(), due);
 

@@ -161,8 +161,7 @@ TEST_F(CollisionTest, AFullContactPoolDropsTheRestOfTheStepsContacts) {
     for (u32 i = 0; i < 20; ++i) make(E_PROGRAM_ENEMY, ClVec3(50, 0, 50), 2.0f, 10);
     for (u32 i = 0; i < 30; ++i) make(E_PROGRAM_PLAYER_SHOT, ClVec3(50, 0, 51), 1.0f, 1);
     updateWorldCollisions();
-    EXPECT_EQ(contactCount(), CONTACT_CAPACITY) << "600 pairs overlap";
-    EXPECT_EQ(g_contacts.size(), size_t(CONTACT_CAPACITY));
+    EXPECT_EQ(g_contacts.size(), size_t(CONTACT_CAPACITY)) << "600 pairs overlap";
 }
 
 TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickups) {

@@ -514,8 +514,6 @@ void resolveContacts() {
     runBlastPass();
 }
 
-u32 contactCount() { return g_uContactCount; }
-
 void pushImpact(const SImpact& impact) {
     if (g_Impacts.inUse) g_Impacts.push(impact);
 }

@@ -32,8 +32,6 @@ void updateWorldCollisions();
 // deactivated; then hands the impacts to the blast pass and runs it.
 void resolveContacts();
 
-u32 contactCount();
-
 // A blast for the blast pass at the end of the next resolveContacts. Nothing before
 // initHitEffects.
 void pushImpact(const SImpact& impact);

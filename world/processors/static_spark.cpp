@@ -32,8 +32,6 @@ void setMusicPan(f32 pan) {
 
 }  // namespace
 
-const ClProcessor_Enemy_AI_StaticSpark* currentStaticSpark() { return g_pCurrentSpark; }
-
 void ClProcessor_Enemy_AI_StaticSpark::attach(ClEntity* owner, ClEntityNode* hangingOn) {
     storeAttachment(owner, hangingOn, E_PROC_ENEMY_STATIC_SPARK);
     active = 0;

@@ -31,6 +31,3 @@ private:
     void stopDriving();
     void setUpBolt();
 };
-
-// The spark that pans the music, or null.
-const ClProcessor_Enemy_AI_StaticSpark* currentStaticSpark();
