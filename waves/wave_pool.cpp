@@ -306,15 +306,6 @@ f32 earliestPendingWaveTime() {
     return g_uSpawnCursor < g_uScheduledCount ? g_aMembers[g_aSpawnOrder[g_uSpawnCursor]].spawnTime : FLT_MAX;
 }
 
-u32 waveCount() { return g_uWaveCount; }
-const SWave& waveAt(u32 index) {
-    if (index >= g_uWaveCount) fatalErrorf("wave %u out of range", index);
-    return g_aWaves[index];
-}
 u32 waveMemberCount() { return g_uMemberCount; }
-const SWaveMemberLink& waveMemberAt(u32 index) {
-    if (index >= g_uMemberCount) fatalErrorf("wave member %u out of range", index);
-    return g_aMembers[index];
-}
 
 const SBossWaveHooks* bossWaveHooks() { return &BOSS_WAVE_HOOKS; }

@@ -56,10 +56,7 @@ void waveSpawnTick();
 // Smallest spawn time of the members not yet spawned; FLT_MAX when none.
 f32 earliestPendingWaveTime();
 
-u32 waveCount();
-const SWave& waveAt(u32 index);
 u32 waveMemberCount();
-const SWaveMemberLink& waveMemberAt(u32 index);
 
 // The boss choice's hooks (world/play/boss_wave_hook.h) over these pools, for the world's imports.
 const SBossWaveHooks* bossWaveHooks();

@@ -374,8 +374,8 @@ TEST_F(LongPlayTest, AWholeSongAtTheHighestDifficultyShowsEveryFamily) {
     while (currentSongTime() < f32(seconds)) playStep();
 
     std::set<std::string> shown;
-    for (u32 w = 0; w < waveCount(); ++w)
-        if (waveAt(w).spawnedCount > 0) shown.insert(waveAt(w).program->generator->getName());
+    for (const SWaveMemberSeen& member : waveMembers())
+        if (member.entity->state != E_ENTITY_BUILT) shown.insert(member.entity->program->generator->getName());
     EXPECT_EQ(shown, offeredFamilies());
 }
 

@@ -81,11 +81,11 @@ protected:
         buildWaves(plan, 0, none, &random);
         plan.release();
     }
-    ClEntity* member(u32 i) const { return entityRefGet(waveMemberAt(i).entity); }
+    static ClEntity* member(u32 i) { return waveMembers()[i].entity; }
     // The wave of the family played until its last member has arrived; its first member.
     ClEntity* arrived(const char* generatorName, u32 members = 1) {
         planWave(generatorName, members);
-        runUntil(waveMemberAt(members - 1).arrivalTime + STEP);
+        runUntil(g_aSongBeats[4 + members - 1].time + STEP);
         EXPECT_EQ(member(0)->state, u32(E_ENTITY_ACTIVE));
         return member(0);
     }
@@ -95,14 +95,14 @@ protected:
 
 // Arrived members are active; shot down they are killed, drop their pickups and hear no more beats.
 void expectShotDown(ClEntity* enemy, u32 subscriptionsAfter) {
-    const u32 pickups = liveInspirationPickupCount();
+    const u32 pickups = liveCount(E_PROGRAM_PICKUP);
     const s32 kills = g_aPlayerState[0].kills;
     EXPECT_EQ(enemy->state, u32(E_ENTITY_ACTIVE));
     shootDown(enemy);
     EXPECT_EQ(enemy->killed, 1u);
     EXPECT_EQ(enemy->state, u32(E_ENTITY_DESTROYED));
     EXPECT_EQ(g_aPlayerState[0].kills, kills + 1);
-    EXPECT_GT(liveInspirationPickupCount(), pickups);
+    EXPECT_GT(liveCount(E_PROGRAM_PICKUP), pickups);
     EXPECT_EQ(liveBeatSubscriptions(), subscriptionsAfter);
 }
 
@@ -167,7 +167,7 @@ TEST_F(EnemyFamilyTest, CrawlerSlidesItsFarthestBlockNextToTheNearestOnEachBeat)
 // turn after that. A destroyed member is passed over.
 TEST_F(EnemyFamilyTest, FlowersTakeTurnsToLightThrowAndRegrowPetals) {
     planWave(FLOWER_GENERATOR, 3);
-    runUntil(waveMemberAt(2).arrivalTime + 1.1f);  // all open
+    runUntil(g_aSongBeats[6].time + 1.1f);  // all open
     std::vector<ClProcessor_Enemy_Flower*> flowers;
     for (u32 i = 0; i < 3; ++i)
         flowers.push_back(static_cast<ClProcessor_Enemy_Flower*>(member(i)->root->findProcessor(E_PROC_ENEMY_FLOWER)));

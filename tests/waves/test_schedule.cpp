@@ -136,24 +136,35 @@ protected:
         rollAllPacks(g_PlayRecord);
         waveScheduleGenerate(&g_PlayRecord);
     }
-    static ClEntity* memberOf(const SWave& wave, u32 i) { return entityRefGet(waveMemberAt(wave.firstMember + i).entity); }
+    // The members of the member's wave, in member order.
+    static std::vector<SWaveMemberSeen> waveOf(const ClEntity* member) {
+        std::vector<SWaveMemberSeen> wave;
+        for (const SWaveMemberSeen& seen : waveMembers())
+            if (waveRecordOf(seen.entity)->wave == waveRecordOf(member)->wave) wave.push_back(seen);
+        return wave;
+    }
     // Every member of the wave spawned, then made active.
-    static void spawnAll(const SWave& wave) {
-        for (u32 i = 0; i < wave.memberCount; ++i) setSongTime(std::max(currentSongTime(), waveMemberAt(wave.firstMember + i).spawnTime));
+    static void spawnAll(const std::vector<SWaveMemberSeen>& wave) {
+        for (const SWaveMemberSeen& member : wave) setSongTime(std::max(currentSongTime(), member.spawnTime));
         step();
-        for (u32 i = 0; i < wave.memberCount; ++i) memberOf(wave, i)->activate();
+        for (const SWaveMemberSeen& member : wave) member.entity->activate();
     }
 };
 
 TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
-    const u32 count = waveMemberCount();
+    const std::vector<SWaveMemberSeen> members = waveMembers();
+    const u32 count = u32(members.size());
+    ASSERT_EQ(count, waveMemberCount());
     ASSERT_GT(count, 20u);
+    // Each member arrives its path's flight after its spawn time, on a beat of the song.
+    std::vector<f32> arrival(count);
     f32 lastArrival = 0.0f;
     for (u32 m = 0; m < count; ++m) {
-        const SWaveMemberLink& link = waveMemberAt(m);
-        EXPECT_EQ(entityRefGet(link.entity)->state, E_ENTITY_BUILT) << m;
-        EXPECT_EQ(entityRefGet(link.entity)->waveSlot, &link.record) << m;
-        lastArrival = std::max(lastArrival, link.arrivalTime);
+        EXPECT_EQ(members[m].entity->state, E_ENTITY_BUILT) << m;
+        ASSERT_NE(waveRecordOf(members[m].entity), nullptr) << m;
+        arrival[m] = members[m].spawnTime + waveRecordOf(members[m].entity)->plan->totalPathTime;
+        EXPECT_NEAR(std::remainder(arrival[m] - 0.25f, 0.5f), 0.0f, 1e-3f) << m;
+        lastArrival = std::max(lastArrival, arrival[m]);
     }
     setSongTime(earliestPendingWaveTime());
     constexpr f32 NOT_YET = -1e9f;
@@ -162,33 +173,32 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
         const f32 now = currentSongTime();
         step();
         for (u32 m = 0; m < count; ++m) {
-            const SWaveMemberLink& link = waveMemberAt(m);
-            if (spawnedAt[m] == NOT_YET && entityRefGet(link.entity)->state != E_ENTITY_BUILT) spawnedAt[m] = now;
-            if (arrivedAt[m] != NOT_YET || entityRefGet(link.entity)->state != E_ENTITY_ACTIVE) continue;
+            const ClEntity* entity = members[m].entity;
+            if (spawnedAt[m] == NOT_YET && entity->state != E_ENTITY_BUILT) spawnedAt[m] = now;
+            if (arrivedAt[m] != NOT_YET || entity->state != E_ENTITY_ACTIVE) continue;
             arrivedAt[m] = now;
             // On its point, but for the first step of the roam or patrol that follows in the same
             // frame (a patrol steers off at the speed it came in with).
-            const ClVec4 at = entityRefGet(link.entity)->getWorldPosition();
-            const ClVec3 point = link.record.plan->segments[1].a.getVector();
-            const f32 roamStep = getPathSpeed(link.record.plan->wave->speedClass, 0) * STEP;
+            const ClVec4 at = entity->getWorldPosition();
+            const SWaveMember* plan = waveRecordOf(entity)->plan;
+            const ClVec3 point = plan->segments[1].a.getVector();
+            const f32 roamStep = getPathSpeed(plan->wave->speedClass, 0) * STEP;
             EXPECT_LE(ClVec3(at.x - point.x, 0.0f, at.z - point.z).length(), roamStep + 1e-3f) << m;
         }
     }
     EXPECT_EQ(earliestPendingWaveTime(), FLT_MAX);
     for (u32 m = 0; m < count; ++m) {
-        const SWaveMemberLink& link = waveMemberAt(m);
-        EXPECT_GE(spawnedAt[m], link.spawnTime) << m << ": " << spawnedAt[m];
-        EXPECT_LT(spawnedAt[m], link.spawnTime + STEP) << m << ": " << spawnedAt[m];
-        EXPECT_GE(arrivedAt[m], link.arrivalTime - 1e-3f) << m << ": " << arrivedAt[m];
-        EXPECT_LT(arrivedAt[m], link.arrivalTime + STEP + 1e-3f) << m << ": " << arrivedAt[m];
+        EXPECT_GE(spawnedAt[m], members[m].spawnTime) << m << ": " << spawnedAt[m];
+        EXPECT_LT(spawnedAt[m], members[m].spawnTime + STEP) << m << ": " << spawnedAt[m];
+        EXPECT_GE(arrivedAt[m], arrival[m] - 1e-3f) << m << ": " << arrivedAt[m];
+        EXPECT_LT(arrivedAt[m], arrival[m] + STEP + 1e-3f) << m << ": " << arrivedAt[m];
     }
 }
 
 TEST_F(WaveWorldTest, MembersAlternateTheirWaveFlags) {
-    for (u32 w = 0; w < waveCount(); ++w) {
-        const SWave& wave = waveAt(w);
-        const ClWaveDNA* plan = wave.program->wavePlans[0];
-        for (u32 i = 0; i < wave.memberCount; ++i) EXPECT_EQ(plan->memberFlags[i], i % 2 ? 2u : 1u);
+    for (const SWaveMemberSeen& member : waveMembers()) {
+        const SWaveRecord* record = waveRecordOf(member.entity);
+        EXPECT_EQ(record->plan->wave->memberFlags[record->memberIndex], record->memberIndex % 2 ? 2u : 1u);
     }
 }
 
@@ -227,13 +237,13 @@ TEST_F(WaveWorldTest, OneLevelUpPickupComesOnTheFirstBeatFromEightSeconds) {
 }
 
 TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollected) {
-    const SWave& wave = waveAt(0);
+    const std::vector<SWaveMemberSeen> wave = waveOf(waveMembers()[0].entity);
     setSongTime(0.0f);
     spawnAll(wave);
-    for (u32 i = 0; i + 1 < wave.memberCount; ++i) memberOf(wave, i)->kill();
+    for (u32 i = 0; i + 1 < wave.size(); ++i) wave[i].entity->kill();
     step();
     EXPECT_EQ(liveSessionPickupCount(), 0u);
-    memberOf(wave, wave.memberCount - 1)->kill();
+    wave.back().entity->kill();
     step();
     ASSERT_EQ(liveSessionPickupCount(), 1u);
 
@@ -249,7 +259,7 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
     // Without a ship nothing is collected; with one everything is, and goes.
     collectAllPickups();
     const f32 withoutShip = g_aPlayerState[0].invincibilityTime;
-    setPlayerShip(0, entityRefGet(waveMemberAt(0).entity));
+    setPlayerShip(0, wave[0].entity);
     collectAllPickups();
     setPlayerShip(0, nullptr);
     EXPECT_EQ(withoutShip, 0.0f);
@@ -260,27 +270,27 @@ TEST_F(WaveWorldTest, AWaveKilledToTheLastDropsTheChainBonusAndPickupsAreCollect
 }
 
 TEST_F(WaveWorldTest, AWaveWithOneMemberEscapedDropsNoChainBonusThoughItsLastWasKilled) {
-    u32 index = 0;
-    while (index < waveCount() && waveAt(index).memberCount < 2) ++index;
-    ASSERT_LT(index, waveCount()) << "a wave of two or more";
-    const SWave& wave = waveAt(index);
+    std::vector<SWaveMemberSeen> wave;
+    for (const SWaveMemberSeen& member : waveMembers())
+        if (wave.size() < 2) wave = waveOf(member.entity);
+    ASSERT_GE(wave.size(), 2u) << "a wave of two or more";
     spawnAll(wave);
-    memberOf(wave, 0)->destroy();  // flew out of the arena
-    for (u32 i = 1; i < wave.memberCount; ++i) memberOf(wave, i)->kill();
+    wave[0].entity->destroy();  // flew out of the arena
+    for (u32 i = 1; i < wave.size(); ++i) wave[i].entity->kill();
     step();
-    EXPECT_EQ(waveAt(index).settled, 1u);
+    EXPECT_EQ(waveRecordOf(wave[0].entity)->wave->settled, 1u);
     EXPECT_EQ(liveSessionPickupCount(), 0u);
 }
 
 // A member the world released by other means, its record taken again by a newcomer: clearing the
 // pools frees the members left and leaves the newcomer alone.
 TEST_F(WaveWorldTest, ClearingThePoolsLeavesTheNextUseOfAReleasedMembersRecord) {
-    ClEntity* first = entityRefGet(waveMemberAt(0).entity);
-    ASSERT_NE(first, nullptr);
+    const std::vector<SWaveMemberSeen> before = waveMembers();
+    ClEntity* first = before[0].entity;
     freeEntity(first);
     ClEntity* newcomer = allocEntity(OWNER_LIVE_GAME);
     ASSERT_EQ(newcomer, first);  // the same record, in its next use
-    EXPECT_EQ(entityRefGet(waveMemberAt(0).entity), nullptr);
+    EXPECT_EQ(waveMembers()[0].entity, before[1].entity) << "the released member is no longer seen";
     const SEntityRef held = makeEntityRef(newcomer);
     clearWavePools();
     EXPECT_EQ(entityRefGet(held), newcomer);
@@ -301,15 +311,16 @@ TEST_F(WaveWorldTest, APickupWhoseRecordWasReleasedAndTakenAgainIsForgotten) {
 }
 
 TEST_F(WaveWorldTest, BossHooksSeeEveryMemberAndGiveTheBossTheLastFreeSlot) {
-    std::pair<u32, f32> seen = {0, 0.0f};  // members, the last one's spawn time
+    std::pair<u32, ClEntity*> seen = {0, nullptr};  // members, the last one visited
     worldImports().bossWaves->forEachWaveMember(
-        [](void* user, ClEntity*, f32 spawnTime) {
-            auto* s = static_cast<std::pair<u32, f32>*>(user);
-            *s = {s->first + 1, spawnTime};
+        [](void* user, ClEntity* member, f32) {
+            auto* s = static_cast<std::pair<u32, ClEntity*>*>(user);
+            *s = {s->first + 1, member};
         },
         &seen);
-    EXPECT_EQ(seen.first, waveMemberCount()) << "the last wave is visited first";
-    EXPECT_EQ(seen.second, waveMemberAt(0).spawnTime) << "the last wave is visited first";
+    EXPECT_EQ(seen.first, waveMemberCount());
+    EXPECT_EQ(waveRecordOf(seen.second)->wave->firstMember, 0u) << "the last wave is visited first";
+    EXPECT_EQ(waveRecordOf(seen.second)->memberIndex, 0u) << "the last wave is visited first";
 
     ClDNAProgram program;
     program.init();

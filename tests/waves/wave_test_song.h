@@ -13,6 +13,7 @@
 #include "waves/waves.h"
 #include "world/collision/kill_queue.h"
 #include "world/entity/world.h"
+#include "world/play/boss_wave_hook.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/state/play_record.h"
 #include "world/play/player_state.h"
@@ -20,6 +21,7 @@
 #include "world/services/world_imports.h"
 #include "world/processors/beat_subscribers.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -31,6 +33,22 @@ inline void importWavesIntoWorld() {
     imports.bossEncounter = bossEncounterHooks();
     imports.releaseWavePlan = releaseWavePlan;
     setWorldImports(&imports);
+}
+
+// A wave member as the boss choice's hook visits it: its entity and its spawn time.
+struct SWaveMemberSeen {
+    ClEntity* entity;
+    f32 spawnTime;
+};
+
+// Every wave member whose entity the world still holds, the first wave's first member first.
+inline std::vector<SWaveMemberSeen> waveMembers() {
+    std::vector<SWaveMemberSeen> seen;
+    bossWaveHooks()->forEachWaveMember(
+        [](void* user, ClEntity* member, f32 spawnTime) { static_cast<std::vector<SWaveMemberSeen>*>(user)->push_back({member, spawnTime}); },
+        &seen);
+    std::reverse(seen.begin(), seen.end());
+    return seen;
 }
 
 constexpr u32 WAVE_SONG_SECONDS = 60;

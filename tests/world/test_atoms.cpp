@@ -262,7 +262,6 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
     ASSERT_NE(pickup, nullptr);
     const s32 column = pickup->root->params.get("inspgridx")->integer;
     const s32 row = pickup->root->params.get("inspgridz")->integer;
-    ASSERT_TRUE(isInspirationGridCellTaken(column, row));
     auto& atom = *static_cast<ClAtom_Pickupable*>(pickup->atoms[0]);
 
     // Draws until `seconds` of life have passed; the notes of the last draw.
@@ -287,8 +286,12 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
     notesAt(9.1f);
     EXPECT_EQ(atom.active, 0u);
     EXPECT_NEAR(elapsed, 9.0f, 2.0f * dt) << "it lives 6 + 3 s";
-    EXPECT_FALSE(isInspirationGridCellTaken(column, row));
     freeEntity(pickup);
+    // Its cell is given back: the next drop there takes it.
+    ClEntity* next = spawnInspirationPickups(ClVec3(40.0f, 0.0f, 40.0f), 10, 0, 1);
+    EXPECT_EQ(next->root->params.get("inspgridx")->integer, column);
+    EXPECT_EQ(next->root->params.get("inspgridz")->integer, row);
+    freeEntity(next);
     resetInspirationPickups();
     generator.releaseSharedProgram();
     generatorUnregister(&generator);

@@ -220,7 +220,7 @@ TEST_F(CollisionTest, BulletDamageKillsOrWoundsAndWhatIsLeftFliesOn) {
         }
     }
     EXPECT_EQ(g_aPlayerState[0].kills, 2);
-    EXPECT_EQ(liveInspirationPickupCount(), 2u);
+    EXPECT_EQ(world_test::liveCount(E_PROGRAM_PICKUP), 2u);
 }
 
 TEST_F(CollisionTest, AnInvincibleShipTakesNoDamageAndTheLargestDamagePassesThrough) {
@@ -281,7 +281,7 @@ TEST_F(CollisionTest, TheBossDiesOnceFromTheKillQueueWithThirtySixEqualPickups) 
     onBossDeath();
     EXPECT_EQ(boss->state, u32(E_ENTITY_DESTROYED));
     EXPECT_EQ(g_BossEncounter.dead, 1);
-    ASSERT_EQ(liveInspirationPickupCount(), 36u);
+    ASSERT_EQ(world_test::liveCount(E_PROGRAM_PICKUP), 36u);
     std::set<s32> values;
     for (const ClEntity* pickup : world_test::liveOfKind(E_PROGRAM_PICKUP))
         values.insert(pickup->root->params.get("inspvalue")->integer);

@@ -92,7 +92,7 @@ TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
     onEnemyDestroyed(atom, 1);
     onEnemyDestroyed(atom, 0);
     EXPECT_EQ(g_aPlayerState[0].kills, 2);
-    ASSERT_EQ(liveInspirationPickupCount(), 1u);
+    ASSERT_EQ(world_test::liveCount(E_PROGRAM_PICKUP), 1u);
     const ClEntity* pickup = entityListAt(E_LIST_ACTIVATED, entityListCount(E_LIST_ACTIVATED) - 1);
     const ClVec4 p = pickup->getWorldPosition();
     // Its value is 2.0 x 15.
@@ -110,7 +110,7 @@ TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {
     enemy->program->generator = &boss;
     onEnemyDestroyed(atom, 1);
     EXPECT_EQ(g_aPlayerState[0].kills, 2);
-    EXPECT_EQ(liveInspirationPickupCount(), 1u);
+    EXPECT_EQ(world_test::liveCount(E_PROGRAM_PICKUP), 1u);
     enemy->program->generator = &m_enemy;
     boss.releaseSharedProgram();
 }
@@ -126,8 +126,9 @@ TEST_F(GeneratorTest, ASweepForgetsAPickupWhoseRecordWasReleasedAndTakenAgain) {
     sweepInspirationPickups();
     flushFreedEntities();
     EXPECT_EQ(entityRefGet(held), successor);
-    EXPECT_EQ(liveInspirationPickupCount(), 0u);
-    EXPECT_FALSE(isInspirationGridCellTaken(0, 0));
+    const auto [cellX, cellZ] = cellOf(spawnInspirationPickups(ClVec3(0.0f, 0.0f, 0.0f), 5, 0, 1));
+    EXPECT_EQ(cellX, 0) << "the cell given back";
+    EXPECT_EQ(cellZ, 0) << "the cell given back";
 }
 
 TEST_F(GeneratorTest, DropsTakeTheNearestFreeCellsAndDestroyedOnesGiveThemBack) {
@@ -147,9 +148,7 @@ TEST_F(GeneratorTest, DropsTakeTheNearestFreeCellsAndDestroyedOnesGiveThemBack) 
     flushDestroyedEntities();
     sweepInspirationPickups();
     flushFreedEntities();
-    EXPECT_FALSE(isInspirationGridCellTaken(1, 0));
-    EXPECT_TRUE(isInspirationGridCellTaken(0, 1));
-    EXPECT_EQ(liveInspirationPickupCount(), 3u);
+    EXPECT_EQ(world_test::liveCount(E_PROGRAM_PICKUP), 3u);
     const auto [refillX, refillZ] = cellOf(spawnInspirationPickups(ClVec3(20.0f, 0.0f, 0.0f), 5, 0, 1));
     EXPECT_EQ(refillX, 1);
     EXPECT_EQ(refillZ, 0);
@@ -158,6 +157,7 @@ TEST_F(GeneratorTest, DropsTakeTheNearestFreeCellsAndDestroyedOnesGiveThemBack) 
     shutdownWorld();
     initWorld();
     sweepInspirationPickups();
-    EXPECT_EQ(liveInspirationPickupCount(), 0u);
-    EXPECT_FALSE(isInspirationGridCellTaken(0, 0));
+    const auto [nextX, nextZ] = cellOf(spawnInspirationPickups(ClVec3(0.0f, 0.0f, 0.0f), 5, 0, 1));
+    EXPECT_EQ(nextX, 0) << "the cells given back";
+    EXPECT_EQ(nextZ, 0) << "the cells given back";
 }

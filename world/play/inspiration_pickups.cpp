@@ -102,8 +102,6 @@ void freeInspirationGridCell(s32 column, s32 row) {
     if (insideGrid(column, row)) g_aCellTaken[row][column] = 0;
 }
 
-bool isInspirationGridCellTaken(s32 column, s32 row) { return insideGrid(column, row) && g_aCellTaken[row][column]; }
-
 void sweepInspirationPickups() {
     for (u32 i = g_uDroppedCount; i-- > 0;) {
         SDroppedPickup& dropped = g_aDropped[i];
@@ -116,4 +114,3 @@ void sweepInspirationPickups() {
     }
 }
 
-u32 liveInspirationPickupCount() { return g_uDroppedCount; }

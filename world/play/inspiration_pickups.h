@@ -28,9 +28,7 @@ ClEntity* spawnInspirationPickups(const ClVec3& position, s32 value, u32 bigNote
 
 // The pickup atom frees its cell when its life ends.
 void freeInspirationGridCell(s32 column, s32 row);
-bool isInspirationGridCellTaken(s32 column, s32 row);
 
 // Pickups are freed by their dropper: once per frame after the destroyed flush, destroyed
 // pickups give back their cell and go to the free queue.
 void sweepInspirationPickups();
-u32 liveInspirationPickupCount();
