@@ -129,11 +129,6 @@ uintptr_t ClHashMap::remove(u32 key) {
     return removed;
 }
 
-void ClHashMap::clear() {
-    if (keys) std::memset(keys, 0, slotBlockBytes(capacity));
-    count = 0;
-}
-
 void ClHashMap::forEachValue(ValueCallback callback, void* user) const {
     if (!keys || !callback) return;
     for (u32 slot = 0; slot < capacity; ++slot) {

@@ -44,8 +44,6 @@ public:
     // Removes the first entry with the key and returns its value (0 when absent). The rest of the
     // probe run is re-placed so that no entry becomes unreachable.
     uintptr_t remove(u32 key);
-    // Empties every slot, keys and values; the capacity stays.
-    void clear();
     // Calls back for every slot, in slot order, whose value is non-zero.
     void forEachValue(ValueCallback callback, void* user) const;
 

@@ -16,7 +16,6 @@ struct STimelinePlayer;
 struct STimelinePlayerRef {
     STimelinePlayer* player = nullptr;
     u32 generation = 0;
-    explicit operator bool() const { return player != nullptr; }
 };
 
 // Sets up and clears the two pools (players and records are freed).

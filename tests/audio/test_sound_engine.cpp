@@ -253,12 +253,12 @@ TEST_F(SoundEngine, TimelinePlayersRunOutAndAStaleStopFreesNothing) {
     startEngine();
     std::vector<STimelinePlayerRef> players;
     for (u32 i = 0; i < TIMELINE_PLAYER_POOL_SIZE; ++i) players.push_back(startTimelinePlayer(crc32TextNoCase("timed")));
-    EXPECT_TRUE(players.back());
-    EXPECT_FALSE(startTimelinePlayer(crc32TextNoCase("timed")));
+    EXPECT_NE(players.back().player, nullptr);
+    EXPECT_EQ(startTimelinePlayer(crc32TextNoCase("timed")).player, nullptr);
     stopTimelinePlayer(players[0]);
-    EXPECT_TRUE(startTimelinePlayer(crc32TextNoCase("timed")));
+    EXPECT_NE(startTimelinePlayer(crc32TextNoCase("timed")).player, nullptr);
     stopTimelinePlayer(players[0]);  // stale: its record went to the player just started
-    EXPECT_FALSE(startTimelinePlayer(crc32TextNoCase("timed")));
+    EXPECT_EQ(startTimelinePlayer(crc32TextNoCase("timed")).player, nullptr);
 }
 
 TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
