@@ -121,11 +121,6 @@ void freeBlock(void* block) {
     }
 }
 
-u32 liveBlocksOfOwner(u32 owner) {
-    if (owner >= g_ownerCount) return 0;
-    return g_regions[owner].live.load(std::memory_order_acquire);
-}
-
 ClOwnerBlocksScope::ClOwnerBlocksScope(u32 owner) : enclosing(g_openOwner) {
     if (!ownerBlocksReserved() || owner >= g_ownerCount) {
         g_openOwner = -1;

@@ -38,8 +38,6 @@ s32 ownerOfBlock(const void* block);
 // A cache hint for the count of live blocks that freeing the block changes; nothing for a block
 // the C library gave.
 void prefetchBlockOwner(const void* block);
-// Blocks of the owner's region still live.
-u32 liveBlocksOfOwner(u32 owner);
 
 // Opens an owner on this thread for the scope's life; scopes nest, and the enclosing owner is
 // open again when an inner scope ends. An owner past the reserved count opens nothing.
@@ -58,8 +56,8 @@ private:
 // count instead of taking its own atomic step down; the count comes off the region's live blocks
 // once, when the batch closes, with the same check against freeing more than was allocated. For
 // releasing a whole tree of one owner's blocks. Blocks of other regions and of the C library are
-// freed as ever, and batches nest. Until the batch closes, liveBlocksOfOwner still counts the
-// blocks it freed. An owner past the reserved count opens a batch that counts nothing.
+// freed as ever, and batches nest. Until the batch closes, the region still counts the
+// blocks it freed as live. An owner past the reserved count opens a batch that counts nothing.
 class ClOwnerFreeBatch {
 public:
     explicit ClOwnerFreeBatch(u32 owner);
