@@ -14,9 +14,10 @@
 
 #include <cmath>
 
-f32 g_fDebugCameraFov = 50.0f;
-
 namespace {
+
+// The debug field of view the debug camera writes into itself each frame.
+f32 g_fDebugCameraFov = 50.0f;
 
 SCameraWorldInputs g_CameraWorldInputs = {};
 

@@ -73,9 +73,6 @@ public:
     void update() override;
 };
 
-// The debug field of view the debug camera writes into itself each frame.
-extern f32 g_fDebugCameraFov;
-
 // The fixed viewing direction of the in-game camera and its distance from what it looks at.
 ClVec3 inGameViewDirection();
 constexpr f32 IN_GAME_CAMERA_DISTANCE = 440.0f;
