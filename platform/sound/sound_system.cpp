@@ -245,13 +245,6 @@ ESoundResult ClSoundSystem::setOutput(ESoundOutputType output) {
     return E_SOUND_OK;
 }
 
-ESoundResult ClSoundSystem::getOutput(ESoundOutputType* output) const {
-    if (output == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    std::lock_guard<std::mutex> guard(m_state->lock);
-    *output = m_state->initialised ? m_state->activeOutput : m_state->outputType;
-    return E_SOUND_OK;
-}
-
 ESoundResult ClSoundSystem::setSoftwareChannels(s32 count) {
     std::lock_guard<std::mutex> guard(m_state->lock);
     if (m_state->initialised) return E_SOUND_ERR_INITIALIZED;

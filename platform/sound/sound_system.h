@@ -229,9 +229,6 @@ public:
 
     // Before init. The default is E_SOUNDOUTPUT_AUTODETECT.
     ESoundResult setOutput(ESoundOutputType output);
-    // After init, the output in use: E_SOUNDOUTPUT_AUTODETECT means the device opened, and
-    // E_SOUNDOUTPUT_NOSOUND that the running null clock took its place.
-    ESoundResult getOutput(ESoundOutputType* output) const;
     // 1 to SOUND_MAX_CHANNELS, before init.
     ESoundResult setSoftwareChannels(s32 count);
     // Recorded and reported back; the mix is always SOUND_OUTPUT_RATE stereo with linear

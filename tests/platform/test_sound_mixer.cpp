@@ -7,6 +7,7 @@
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -363,9 +364,8 @@ TEST(SoundOutput, SdlDummyDriverOpensPlaysAndCloses) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     ClSoundSystem system;
     ASSERT_EQ(system.init(SOUND_MAX_CHANNELS, 0, nullptr), E_SOUND_OK);
-    ESoundOutputType output = E_SOUNDOUTPUT_NOSOUND;
-    system.getOutput(&output);
-    if (output != E_SOUNDOUTPUT_AUTODETECT) GTEST_SKIP() << "SDL audio cannot start here";
+    // The device's output keeps SDL's audio open; the null clock that takes its place does not.
+    if (SDL_WasInit(SDL_INIT_AUDIO) == 0) GTEST_SKIP() << "SDL audio cannot start here";
     ClSound sound = memorySound(system, wavImage(1, 1, 48000, 16, pcm16Bytes(sine(48000 * 4, 440.0, 48000, 0.3))));
     ClChannel channel;
     const u64 playedAt = osPerformanceCounter();
