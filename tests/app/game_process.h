@@ -88,6 +88,8 @@ public:
         }
         return text;
     }
+    // The game's standard error so far and how it ended, for a failure's message.
+    std::string whatHappened() const { return test_support::readFileText(m_errors) + "\n" + endText(); }
     // Ended by exit status 0, not by a signal, with no fatal error written.
     void expectCleanEnd() const {
         ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << "\n" << errorText;

@@ -108,9 +108,7 @@ public:
     }
 
     // The switch log, the game's standard error so far and how it ended.
-    std::string trail() const {
-        return m_game.log + "\n" + test_support::readFileText(m_home / "stderr.txt") + "\n" + m_game.endText();
-    }
+    std::string trail() const { return m_game.log + "\n" + m_game.whatHappened(); }
     ClGameProcess& game() { return m_game; }
 
 private:

@@ -96,7 +96,7 @@ TEST(Program, QuitsAtOnceDuringALongAnalysisBesideAFileOfZeros) {
     test_support::writeSilentWav(home.file("Music/long.wav"), 22050, 16 * 3600);
     test_support::writeZeroFile(home.file("Music/download.mp3"), u64(5) << 30);
     ClGameProcess game(VELODRIX_BUILD_DATA_DIR, home.str());
-    ASSERT_TRUE(game.waitForTitle());
+    ASSERT_TRUE(game.waitForTitle()) << game.whatHappened();
     ASSERT_TRUE(waitForThreadWork(game.pid, "song scan", 0.2));
     const auto signalled = std::chrono::steady_clock::now();
     game.end(SIGTERM);
@@ -110,7 +110,7 @@ TEST(Program, QuitsAtOnceDuringALongAnalysisBesideAFileOfZeros) {
 TEST(Program, ASecondGameOnTheSameProfileSaysTheGameIsRunningAndLeavesTheFirstAlone) {
     const ClTempDir home, otherHome;
     ClGameProcess game(VELODRIX_BUILD_DATA_DIR, home.str());
-    ASSERT_TRUE(game.waitForTitle());
+    ASSERT_TRUE(game.waitForTitle()) << game.whatHappened();
     ClGameProcess second(VELODRIX_BUILD_DATA_DIR, otherHome.str(), "offscreen", "", VELODRIX_GAME_BINARY,
                          {{"XDG_DATA_HOME", home.file(".local/share")}});
     second.end(0);
@@ -293,7 +293,7 @@ TEST(Program, UnderAWindowManagerTheWindowWithItsFrameFitsTheScreen) {
     }
     const ClTempDir home;
     ClGameProcess game(VELODRIX_BUILD_DATA_DIR, home.str(), "x11", server.display);
-    ASSERT_TRUE(game.waitForTitle()) << game.errorText;
+    ASSERT_TRUE(game.waitForTitle()) << game.whatHappened();
     const std::string window = " -display " + server.display + " -name Velodrix";
     // The frame's sides as the window manager states them: left, right, top, bottom.
     std::string extents;
