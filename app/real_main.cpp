@@ -18,6 +18,7 @@ bool installCrashFilterUnlessDebugged() {
 s32 programEntry(const char* commandLine) {
     // First, so that Ctrl+C during a slow start-up ends the run cleanly once the loop runs.
     osInstallTerminationHandler();
+    osEndAtOnceOnEarlyExit();
     installCrashFilterUnlessDebugged();
     return realMain(commandLine);
 }
@@ -32,5 +33,6 @@ s32 realMain(const char* commandLine) {
     }
     gameShutdown();
     critSectionPoolShutdown();
+    osNoteRunEnded();
     return 0;
 }

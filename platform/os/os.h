@@ -288,3 +288,8 @@ bool osAbsolutePathW(const char16_t* path, std::u16string* out);
 void osInstallTerminationHandler();
 bool osTerminationRequested();
 void osClearTerminationRequest();
+// From here on, an exit() called before osNoteRunEnded ends the process at once with status 1,
+// without the static objects' destructors. Called once, after they are built.
+void osEndAtOnceOnEarlyExit();
+// The game has shut down in order: the static objects' destructors may run at exit.
+void osNoteRunEnded();

@@ -150,6 +150,13 @@ public:
         }
     }
     ~ClVirtualDisplay() { stop(); }
+    // Ends the server (the display goes away under whatever uses it).
+    void stop() {
+        if (m_server <= 0) return;
+        kill(m_server, SIGTERM);
+        waitpid(m_server, nullptr, 0);
+        m_server = -1;
+    }
     ClVirtualDisplay(const ClVirtualDisplay&) = delete;
     ClVirtualDisplay& operator=(const ClVirtualDisplay&) = delete;
 
@@ -240,12 +247,6 @@ private:
         return true;
     }
 
-    void stop() {
-        if (m_server <= 0) return;
-        kill(m_server, SIGTERM);
-        waitpid(m_server, nullptr, 0);
-        m_server = -1;
-    }
 
     pid_t m_server = -1;
 };
@@ -260,6 +261,21 @@ TEST(Program, OpensItsWindowOnAnX11DisplayAndEndsCleanly) {
         runThenSignal(game, signal, 1500);
         game.expectCleanEnd();
     }
+}
+
+// The display goes away under the running game (the X server ends, as when the session is
+// left): the game ends too, with status 1, instead of waiting forever on its own threads.
+TEST(Program, WhenItsDisplayGoesAwayItEnds) {
+    ClVirtualDisplay server;
+    if (server.display.empty()) GTEST_SKIP() << "no virtual X server: " << server.why;
+    const ClTempDir home;
+    ClGameProcess game(VELODRIX_BUILD_DATA_DIR, home.str(), "x11", server.display);
+    ASSERT_TRUE(game.waitForTitle()) << game.whatHappened();
+    server.stop();
+    game.waitForLog([](const std::string&) { return false; }, std::chrono::seconds(60));
+    ASSERT_TRUE(game.ended) << "still running a minute after its display went away";
+    ASSERT_TRUE(WIFEXITED(game.status)) << game.whatHappened();
+    EXPECT_EQ(WEXITSTATUS(game.status), 1);
 }
 
 // What a command printed on its standard output.
