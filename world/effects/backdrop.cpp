@@ -287,5 +287,4 @@ u32 backdropStreakCount() { return g_Backdrop.streaks.used; }
 const SBackdropItem& backdropStreak(u32 index) { return *g_Backdrop.streaks.table[index]; }
 u32 backdropBarCount() { return g_Backdrop.bars.used; }
 const SBackdropItem& backdropBar(u32 index) { return *g_Backdrop.bars.table[index]; }
-u32 backdropRingCount() { return g_Backdrop.rings.used; }
 f32 backdropBarCursor() { return g_Backdrop.barCursor; }

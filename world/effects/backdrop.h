@@ -58,10 +58,9 @@ f32 getBackdropScrollStep();
 // The beat pulse: 1 on a beat, falling to 0 over a second.
 f32 getBackdropBeatPulse();
 
-// For tests and the drawing: the live items of each stream, and the rings.
+// For tests and the drawing: the live items of each stream.
 u32 backdropStreakCount();
 const SBackdropItem& backdropStreak(u32 index);
 u32 backdropBarCount();
 const SBackdropItem& backdropBar(u32 index);
-u32 backdropRingCount();
 f32 backdropBarCursor();
