@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,6 +33,8 @@ public:
         std::filesystem::remove(m_log);
         pid = fork();
         if (pid != 0) return;
+        // A test ended from outside (a timeout's kill) takes its game with it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (!freopen(m_errors.c_str(), "w", stderr)) _exit(69);
         setenv("SDL_VIDEODRIVER", videoDriver, 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);

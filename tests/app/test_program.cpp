@@ -176,6 +176,7 @@ private:
         }
         m_server = fork();
         if (m_server == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
             close(displayPipe[0]);
             const std::string fd = std::to_string(displayPipe[1]);
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x720x24", "-nolisten", "tcp",
@@ -303,6 +304,7 @@ TEST(Program, UnderAWindowManagerTheWindowWithItsFrameFitsTheScreen) {
     if (server.display.empty()) GTEST_SKIP() << "no virtual X server: " << server.why;
     const pid_t manager = fork();
     if (manager == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         setenv("DISPLAY", server.display.c_str(), 1);
         execlp("openbox", "openbox", static_cast<char*>(nullptr));
         _exit(72);
