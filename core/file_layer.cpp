@@ -132,15 +132,24 @@ u32 openDiskFile(const C* path, u32* outSize, SDiskFileSlot** outSlot) {
     return E_FILESTATUS_OK;
 }
 
-void pieceCompleted(u32 error, u32 bytes, SOsOverlapped* overlapped);
+// Runs on the issuing thread in one of its alertable waits.
+void pieceCompleted(u32 error, u32 bytes, SOsOverlapped* overlapped) {
+    auto* slot = static_cast<SDiskFileSlot*>(overlapped->user);
+    // The layer was shut down while the piece was in flight.
+    if (!slot->pieceInFlight) return;
+    const u32 expected = slot->pieceSize;
+    slot->pieceSize = 0;
+    slot->pieceInFlight = false;
+    // A short piece means the file shrank since it was opened: the bytes are not all there.
+    if (error == 0 && bytes != expected) error = E_OSERR_HANDLE_EOF;
+    slot->readError = error;
+}
 
 bool issuePiece(SDiskFileSlot* slot, u64 offset, u8* buffer, u32 size) {
     slot->overlapped.offset = offset;
-    slot->pieceBuffer = buffer;
     slot->pieceSize = size;
     slot->pieceInFlight = true;
     if (osFileReadOverlapped(slot->file, buffer, size, &slot->overlapped, pieceCompleted)) return true;
-    slot->pieceBuffer = nullptr;
     slot->pieceSize = 0;
     slot->pieceInFlight = false;
     return false;
@@ -148,20 +157,6 @@ bool issuePiece(SDiskFileSlot* slot, u64 offset, u8* buffer, u32 size) {
 
 bool readAcceptable(const SDiskFileSlot* slot, u32 offset, u32 size, const void* buffer) {
     return slot && slot->file && buffer && u64(offset) + size <= slot->size;
-}
-
-// Runs on the issuing thread in one of its alertable waits.
-void pieceCompleted(u32 error, u32 bytes, SOsOverlapped* overlapped) {
-    auto* slot = static_cast<SDiskFileSlot*>(overlapped->user);
-    // The layer was shut down while the piece was in flight.
-    if (!slot->pieceInFlight) return;
-    const u32 expected = slot->pieceSize;
-    slot->pieceBuffer = nullptr;
-    slot->pieceSize = 0;
-    slot->pieceInFlight = false;
-    // A short piece means the file shrank since it was opened: the bytes are not all there.
-    if (error == 0 && bytes != expected) error = E_OSERR_HANDLE_EOF;
-    slot->readError = error;
 }
 
 template <typename C>

@@ -29,7 +29,6 @@ struct SDiskFileSlot {
     SOsOverlapped overlapped;  // offset of the piece in flight; `user` is the slot
     SOsFile* file;             // null when closed
     u32 size;
-    u8* pieceBuffer;           // where the piece in flight lands
     u32 pieceSize;
     bool pieceInFlight;
     u32 readError;             // the system error of the last failed read; 0 when none
