@@ -85,17 +85,23 @@ public:
         if (!ended) return "still running";
         if (!WIFSIGNALED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
         std::string text = "killed by signal " + std::to_string(WTERMSIG(status));
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(m_directory, error)) {
-            if (entry.path().extension() == ".dmp") text += "\n" + test_support::readFileText(entry.path());
-        }
+        for (const std::filesystem::path& report : crashReports(m_directory))
+            text += "\n" + test_support::readFileText(report);
         return text;
+    }
+    // The crash reports a game run from the folder wrote there.
+    static std::vector<std::filesystem::path> crashReports(const std::string& directory) {
+        std::vector<std::filesystem::path> reports;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(directory, error))
+            if (entry.path().extension() == ".dmp") reports.push_back(entry.path());
+        return reports;
     }
     // The game's standard error so far and how it ended, for a failure's message.
     std::string whatHappened() const { return test_support::readFileText(m_errors) + "\n" + endText(); }
     // Ended by exit status 0, not by a signal, with no fatal error written.
     void expectCleanEnd() const {
-        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << "\n" << errorText;
+        ASSERT_TRUE(WIFEXITED(status)) << endText() << "\n" << errorText;
         EXPECT_EQ(WEXITSTATUS(status), 0) << errorText;
         EXPECT_EQ(errorText.find("fatal"), std::string::npos) << errorText;
     }

@@ -73,12 +73,6 @@ double runThenSignal(ClGameProcess& game, int signal, int runMilliseconds) {
     return cpu / wall;
 }
 
-bool hasDump(const std::string& directory) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(directory))
-        if (entry.path().filename().string().find(".dmp") != std::string::npos) return true;
-    return false;
-}
-
 // Run without a signal: it stops with status 3 and a line naming `why`, leaving no dump.
 void expectStopNaming(const std::string& directory, const char* why) {
     ClGameProcess game(directory, directory);
@@ -86,7 +80,7 @@ void expectStopNaming(const std::string& directory, const char* why) {
     ASSERT_TRUE(WIFEXITED(game.status));
     EXPECT_EQ(WEXITSTATUS(game.status), 3);
     EXPECT_NE(game.errorText.find(why), std::string::npos) << game.errorText;
-    EXPECT_FALSE(hasDump(directory));
+    EXPECT_TRUE(ClGameProcess::crashReports(directory).empty());
 }
 
 // Quitting waits neither for a 16-hour song's analysis nor for the tag read of a 5 GB file of
