@@ -100,7 +100,6 @@ void sceneFrame(benchmark::State& state) {
     }
     g_SavedOptions.bloom = u32(state.range(0));
     for (auto _ : state) drawBusyFrame();
-    state.counters["dropped"] = double(batchDroppedObjectCount());
 }
 BENCHMARK(sceneFrame)->ArgName("bloom")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -36,9 +36,6 @@ struct SBatcher {
 
     BatchKey keys[BATCH_TARGET_KEY_CAPACITY] = {};
     u32 keyCount = 0;
-
-    u32 droppedObjects = 0;
-    u32 skippedObjects = 0;
 };
 
 SBatcher g_Batcher;
@@ -223,13 +220,10 @@ void buildLayer(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial)
                 writeLog(findLog(BATCH_LOG_NAME), "batcher: layer %u skips objects of unregistered key %#llx", layer,
                          static_cast<unsigned long long>(key));
         }
-        if (position < 0)
-            ++batcher.skippedObjects;
-        else
+        if (position >= 0)
             addObjectToRuns(writer, g_auRunCounts[layer][position], g_aRuns[layer][position], object, currentRun);
     }
     batcher.indexWritePosition = writer.writePosition;
-    batcher.droppedObjects += writer.dropped;
     if (writer.dropped != 0)
         writeLog(findLog(BATCH_LOG_NAME), "batcher: layer %u dropped %u objects (index buffer or run list full)", layer,
                  writer.dropped);
@@ -279,7 +273,6 @@ void beginBatchFrame() {
     lockBatchDeviceBuffers(batcher.bufferIndex, &batcher.lockedVertices, &batcher.lockedIndices);
     batcher.lockedBuffer = static_cast<s32>(batcher.bufferIndex);
     batcher.vertexCount = batcher.objectCount = batcher.stagedIndexCount = batcher.indexWritePosition = 0;
-    batcher.droppedObjects = batcher.skippedObjects = 0;
     std::memset(g_auRunCounts, 0, sizeof g_auRunCounts);
     critSectionLeave(batcher.lock);
 }
@@ -398,12 +391,9 @@ const SBatchRun* batchRuns(u32 layer, BatchKey key) {
 }
 
 u32 batchVertexCount() { return g_Batcher.vertexCount; }
-u32 batchObjectCount() { return g_Batcher.objectCount; }
 u32 batchIndexWritePosition() { return g_Batcher.indexWritePosition; }
 const SBatchVertex* batchLockedVertices() { return g_Batcher.lockedVertices; }
 const u32* batchLockedIndices() { return g_Batcher.lockedIndices; }
-u32 batchDroppedObjectCount() { return g_Batcher.droppedObjects; }
-u32 batchSkippedObjectCount() { return g_Batcher.skippedObjects; }
 
 u32 nextPowerOfTwo(u32 v) {
     --v;

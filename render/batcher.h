@@ -93,7 +93,7 @@ u32 batchTargetCount();
 // the layer's runs, per registered key. With sortByDepth: far first, then by material; with only
 // sortByMaterial: by material; with neither, submission order is kept. Objects with a key that is
 // not registered are skipped and logged; objects whose indices no longer fit into the index
-// buffer, or whose run list is full, are dropped and counted.
+// buffer, or whose run list is full, are dropped and logged.
 void buildLayerDrawList(u32 layer, u32 layerMask, bool sortByDepth, bool sortByMaterial);
 
 // Render worker, inside the scene and after unlockBatchBuffers: one indexed draw per run of the
@@ -108,13 +108,9 @@ const SBatchRun* batchRuns(u32 layer, BatchKey key);
 
 // What this frame holds; the locked buffers (null while unlocked).
 u32 batchVertexCount();
-u32 batchObjectCount();
 u32 batchIndexWritePosition();
 const SBatchVertex* batchLockedVertices();
 const u32* batchLockedIndices();
-// Objects dropped this frame (index buffer or run list full) and skipped (unregistered key).
-u32 batchDroppedObjectCount();
-u32 batchSkippedObjectCount();
 
 // v rounded up to a power of two (0 stays 0, a power of two stays).
 u32 nextPowerOfTwo(u32 v);

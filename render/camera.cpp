@@ -107,7 +107,7 @@ void ClCamera::getViewMatrix(ClMatrix44* out) const { *out = makeWorldMatrix(nod
 void ClCamera::pushViewTransform() const {
     ClMatrix44 view;
     getViewMatrix(&view);
-    pushTransform(E_TRANSFORM_VIEW, view, true);
+    pushTransform(E_TRANSFORM_VIEW, view);
 }
 
 void ClCamera::pushMirroredViewTransform(f32 planeHeight) const {
@@ -117,10 +117,10 @@ void ClCamera::pushMirroredViewTransform(f32 planeHeight) const {
     forward.y = -forward.y;
     ClMatrix33 orientation;
     makeLookRotation(forward.normalized(), &orientation, kWorldUp);
-    pushTransform(E_TRANSFORM_VIEW, makeWorldMatrix(position, orientation).getInverse(), true);
+    pushTransform(E_TRANSFORM_VIEW, makeWorldMatrix(position, orientation).getInverse());
 }
 
-void ClCamera::popViewTransform() const { popTransform(E_TRANSFORM_VIEW, true); }
+void ClCamera::popViewTransform() const { popTransform(E_TRANSFORM_VIEW); }
 
 void ClCamera::getProjectionMatrix(ClMatrix44* out) const {
     // The device's perspective looks along +z; the camera looks along -z in view space.
@@ -131,10 +131,10 @@ void ClCamera::getProjectionMatrix(ClMatrix44* out) const {
 void ClCamera::pushProjectionTransform() const {
     ClMatrix44 projection;
     getProjectionMatrix(&projection);
-    pushTransform(E_TRANSFORM_PROJECTION, projection, true);
+    pushTransform(E_TRANSFORM_PROJECTION, projection);
 }
 
-void ClCamera::popProjectionTransform() const { popTransform(E_TRANSFORM_PROJECTION, true); }
+void ClCamera::popProjectionTransform() const { popTransform(E_TRANSFORM_PROJECTION); }
 
 void ClCamera::startShake(const ClVec3& axisWeights, f32 duration, f32 magnitude) {
     shakeAxes = axisWeights;

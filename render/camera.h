@@ -41,7 +41,6 @@ public:
     // Per frame for the top camera of view slot 0.
     virtual void frameHook() {}
 
-    void setFieldOfView(f32 degrees) { fov = degrees; }
     // A duration of 0 stops a shake.
     void startShake(const ClVec3& axisWeights, f32 duration, f32 magnitude);
     void copyFrom(const ClCamera& other);

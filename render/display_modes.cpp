@@ -28,7 +28,6 @@ void addDisplayMode(SDisplayModeSet& set, u32 width, u32 height, u32 refreshHz, 
     mode.height = height;
     mode.refreshHz = refreshHz;
     mode.bitsPerPixel = bitsPerPixel == 16 ? 16 : 32;
-    mode.adapterFormat = mode.enumFormat = mode.bitsPerPixel;
     computeAspectClass(&mode);
     set.all.push_back(mode);
 }
@@ -38,28 +37,19 @@ void chooseBestModes(SDisplayModeSet& set) {
         return m.width > set.screenWidth || m.height > set.screenHeight || m.width < m.height;
     });
     set.best32 = SDisplayMode{};
-    set.best16 = SDisplayMode{};
     for (const SDisplayMode& m : set.all) {
         if (m.bitsPerPixel == 32 && m.height >= set.best32.height) set.best32 = m;
-        if (m.bitsPerPixel == 16 && (m.height > set.best16.height ||
-                                     (m.height == set.best16.height && m.refreshHz > set.best16.refreshHz))) {
-            set.best16 = m;
-        }
     }
 }
 
 bool findDisplayMode(SDisplayModeSet& set, u32 width, u32 height) {
-    bool found = false, found32 = false, found16 = false;
+    bool found = false, found32 = false;
     for (const SDisplayMode& m : set.all) {
         if (m.width != width || m.height != height) continue;
         found = true;
         if (m.bitsPerPixel == 32 && (!found32 || m.refreshHz > set.selected32.refreshHz)) {
             set.selected32 = m;
             found32 = true;
-        }
-        if (m.bitsPerPixel == 16 && (!found16 || m.refreshHz > set.selected16.refreshHz)) {
-            set.selected16 = m;
-            found16 = true;
         }
     }
     return found;

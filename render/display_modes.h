@@ -9,8 +9,6 @@ struct SDisplayMode {
     u32 width = 0;
     u32 height = 0;
     u32 refreshHz = 0;
-    u32 adapterFormat = 0;          // 16 or 32: the formats this platform tells apart
-    u32 enumFormat = 0;
     u32 bitsPerPixel = 0;           // 16 or 32
     s32 aspectClass = 6;
 };
@@ -19,9 +17,7 @@ struct SDisplayModeSet {
     std::vector<SDisplayMode> all;
     std::vector<SDisplayMode> unique;
     SDisplayMode best32;
-    SDisplayMode best16;
     SDisplayMode selected32;
-    SDisplayMode selected16;
     u32 screenWidth = 0;
     u32 screenHeight = 0;
 };
@@ -30,9 +26,10 @@ struct SDisplayModeSet {
 s32 computeAspectClass(SDisplayMode* mode);
 // Appends every landscape mode (width / height >= 1) with its aspect class.
 void addDisplayMode(SDisplayModeSet& set, u32 width, u32 height, u32 refreshHz, u32 bitsPerPixel);
-// Drops modes larger than the screen or portrait, and picks the best 32- and 16-bit modes.
+// Drops modes larger than the screen or portrait, and picks the best 32-bit mode.
 void chooseBestModes(SDisplayModeSet& set);
-// Selects the 32- and 16-bit modes of exactly that size with the highest refresh rates.
+// Selects the 32-bit mode of exactly that size with the highest refresh rate; true when a mode of
+// that size (of either depth) exists.
 bool findDisplayMode(SDisplayModeSet& set, u32 width, u32 height);
 // The tallest 16:9 32-bit mode between 0.55 and 0.9 of the height; width and height stay without one.
 void chooseWindowedResolution(const SDisplayModeSet& set, u32* width, u32* height);

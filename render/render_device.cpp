@@ -31,7 +31,6 @@ struct SRenderDeviceState {
     u32 wasLost = 0;
     std::atomic<s32> lastPresent{E_GFX_OK};
     bool fullScreen = false;
-    bool vsync = false;
     SCritSection* lock = nullptr;
     SDisplayModeSet modes;
     f32 width = 0.0f;
@@ -155,7 +154,6 @@ s32 createRenderDevice(u32* outWidth, u32* outHeight, const SDisplayMode& mode) 
                    "The call 'CreateDevice' returned error '%s'", gfxLastErrorText());
     }
     g_render.exists = true;
-    g_render.vsync = params.vsync;
     *outWidth = mode.width;
     *outHeight = mode.height;
     return 1;

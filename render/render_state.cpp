@@ -100,16 +100,6 @@ const STransformNode* identityTransformNode() { return &kIdentityNode; }
 
 void resetRenderState() {
     resetTransformStacks();
-    pushTransform(E_TRANSFORM_WORLD, ClMatrix44(), true);
+    pushTransform(E_TRANSFORM_WORLD, ClMatrix44());
     g_RenderState = SRenderState{};
-}
-
-void deviceTransformChanged(u32 type, const ClMatrix44& matrix) {
-    if (gfxDeviceExists()) gfxSetTransform(static_cast<EGfxTransform>(type), matrix.m);
-}
-
-void deviceTransformsReset() {
-    const ClMatrix44 identity;
-    if (!gfxDeviceExists()) return;
-    for (u32 type = 0; type < E_GFX_TRANSFORM_COUNT; ++type) gfxSetTransform(static_cast<EGfxTransform>(type), identity.m);
 }

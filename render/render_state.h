@@ -31,11 +31,6 @@ void endCurrentMaterial();
 // The node batched runs are drawn with: at the origin, unrotated, unscaled.
 const STransformNode* identityTransformNode();
 
-// The transform stacks' side of initRenderer: every stack empty, the identity pushed and applied on
-// the world stack, no render target selected.
+// The transform stacks' side of initRenderer: every stack empty, the identity pushed on the world
+// stack, no render target selected.
 void resetRenderState();
-
-// Called by the transform stacks when a device transform changes (types 0 to 3) or all of them
-// return to the identity.
-void deviceTransformChanged(u32 type, const ClMatrix44& matrix);
-void deviceTransformsReset();

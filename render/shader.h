@@ -62,7 +62,6 @@ public:
 
     const char* name() const { return m_name; }
     bool hasTextureSlot(u32 slot) const;
-    SGfxProgram* program() const { return m_program; }
 
 private:
     struct STransformParam {

@@ -147,8 +147,8 @@ void clearSpriteQueue() {
 void pushSpriteProjection() { pushOrthoProjection(getRenderTargetWidth(), getRenderTargetHeight()); }
 
 void popSpriteTransforms() {
-    popTransform(E_TRANSFORM_PROJECTION, true);
-    popTransform(E_TRANSFORM_VIEW, true);
+    popTransform(E_TRANSFORM_PROJECTION);
+    popTransform(E_TRANSFORM_VIEW);
 }
 
 u32 spriteQueueCount() { return g_SpriteQueue.count; }

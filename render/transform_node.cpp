@@ -55,11 +55,11 @@ void STransformNode::updateWorld() {
 }
 
 void pushNodeWorldTransform(const STransformNode& node) {
-    pushTransform(E_TRANSFORM_WORLD, worldMatrixOf(node.orientation, node.position, node.scale), true);
-    pushTransform(E_TRANSFORM_TEXTURE0, worldMatrixOf(node.orientation, node.position, ClVec3(1.0f, 1.0f, 1.0f)), true);
+    pushTransform(E_TRANSFORM_WORLD, worldMatrixOf(node.orientation, node.position, node.scale));
+    pushTransform(E_TRANSFORM_TEXTURE0, worldMatrixOf(node.orientation, node.position, ClVec3(1.0f, 1.0f, 1.0f)));
 }
 
 void popNodeWorldTransform() {
-    popTransform(E_TRANSFORM_WORLD, true);
-    popTransform(E_TRANSFORM_TEXTURE0, true);
+    popTransform(E_TRANSFORM_WORLD);
+    popTransform(E_TRANSFORM_TEXTURE0);
 }

@@ -29,8 +29,7 @@ struct STransformNode {
 };
 
 // Pushes orientation x diag(scale) with the position as translation on the world stack (so a
-// point is rotated, then scaled), and the unscaled orientation and position on the texture stack;
-// both applied.
+// point is rotated, then scaled), and the unscaled orientation and position on the texture stack.
 void pushNodeWorldTransform(const STransformNode& node);
-// Pops both stacks again and applies the new tops.
+// Pops both stacks again.
 void popNodeWorldTransform();

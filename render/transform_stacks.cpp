@@ -13,8 +13,6 @@ struct STransformStack {
 };
 
 STransformStack g_aTransformStacks[TRANSFORM_STACK_COUNT];
-// The device's transform of types 0 to 3 (projection, view, world, texture 0).
-ClMatrix44 g_aDeviceTransforms[4];
 const ClMatrix44 kIdentity;
 
 const char* const kStackNames[TRANSFORM_STACK_COUNT] = {"projection", "view", "world", "texture", "unmapped"};
@@ -36,32 +34,16 @@ void pushEntry(u32 type, const ClMatrix44& matrix) {
 
 void resetTransformStacks() {
     for (STransformStack& stack : g_aTransformStacks) stack.depth = 0;
-    for (ClMatrix44& transform : g_aDeviceTransforms) transform.setIdentity();
-    deviceTransformsReset();
 }
 
-void pushTransform(u32 type, const ClMatrix44& matrix, bool apply) {
+void pushTransform(u32 type, const ClMatrix44& matrix) {
     pushEntry(type, stackOf(type).depth == 0 ? matrix : matrix.multiply(transformStackTop(type)));
-    if (apply) applyTransform(type);
 }
 
-void popTransform(u32 type, bool apply) {
+void popTransform(u32 type) {
     STransformStack& stack = stackOf(type);
     if (stack.depth == 0) fatalErrorf("the %s transform stack underflows: pop without a push", kStackNames[type]);
     --stack.depth;
-    if (apply) applyTransform(type);
-}
-
-void applyTransform(u32 type) {
-    const ClMatrix44& top = transformStackTop(type);
-    if (type >= 4) return;
-    g_aDeviceTransforms[type] = top;
-    deviceTransformChanged(type, top);
-}
-
-void getDeviceTransform(u32 type, ClMatrix44* out) {
-    if (type >= 4) fatalErrorf("transform stack %u has no device transform", type);
-    *out = g_aDeviceTransforms[type];
 }
 
 const ClMatrix44& transformStackTop(u32 type) {
@@ -86,9 +68,7 @@ ClMatrix44 makeOrthoProjection(f32 width, f32 height) {
 
 void pushOrthoProjection(f32 width, f32 height) {
     pushEntry(E_TRANSFORM_PROJECTION, makeOrthoProjection(width, height));
-    applyTransform(E_TRANSFORM_PROJECTION);
     pushEntry(E_TRANSFORM_VIEW, kIdentity);
-    applyTransform(E_TRANSFORM_VIEW);
 }
 
 void buildProjectionMatrix(ClMatrix44* out, const SProjectionParams& params) {
@@ -127,6 +107,5 @@ ClMatrix44 makeOffCentreProjection(const SProjectionParams& params, f32 offsetX,
 }
 
 void pushOffCentreProjection(const SProjectionParams& params, f32 offsetX, f32 offsetY) {
-    pushTransform(E_TRANSFORM_PROJECTION, makeOffCentreProjection(params, offsetX, offsetY, getRenderTargetAspect()),
-                  true);
+    pushTransform(E_TRANSFORM_PROJECTION, makeOffCentreProjection(params, offsetX, offsetY, getRenderTargetAspect()));
 }

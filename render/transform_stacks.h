@@ -1,9 +1,9 @@
-// The renderer's five transform stacks, mirrored into the device's transform state, and the
-// projections pushed on them.
+// The renderer's five transform stacks and the projections pushed on them. Effects read the tops
+// (transformStackTop) for their matrix uniforms.
 //
 // Matrices are kept in the renderer's row-vector layout (core/matrix44.h), which is also the layout
-// the device and the effects take, so applying a top copies it as it is. Pushing composes: the new
-// top is the given matrix x the old top (the child first, then its parent).
+// the effects take. Pushing composes: the new top is the given matrix x the old top (the child
+// first, then its parent).
 #pragma once
 
 #include "core/matrix44.h"
@@ -14,7 +14,7 @@ enum E_TransformStack : u32 {
     E_TRANSFORM_VIEW = 1,
     E_TRANSFORM_WORLD = 2,
     E_TRANSFORM_TEXTURE0 = 3,
-    E_TRANSFORM_UNMAPPED = 4,  // has no device transform; nothing pushes on it
+    E_TRANSFORM_UNMAPPED = 4,  // nothing pushes on it
 };
 
 constexpr u32 TRANSFORM_STACK_COUNT = 5;
@@ -24,16 +24,13 @@ constexpr u32 TRANSFORM_STACK_DEPTH = 16;
 constexpr f32 ORTHO_NEAR_Z = -4000.0f;
 constexpr f32 ORTHO_FAR_Z = 4000.0f;
 
-// Every stack empty and every device transform the identity.
+// Every stack empty.
 void resetTransformStacks();
 
 // A 17th entry stops the program, as does popping an empty stack: both would leave the stack's
 // owner drawing with a transform nobody pushed.
-void pushTransform(u32 type, const ClMatrix44& matrix, bool apply);
-void popTransform(u32 type, bool apply);
-// Sets the top as the device transform of that type; an empty stack sets the identity.
-void applyTransform(u32 type);
-void getDeviceTransform(u32 type, ClMatrix44* out);
+void pushTransform(u32 type, const ClMatrix44& matrix);
+void popTransform(u32 type);
 
 // The top of a stack (the identity while it is empty), for effects that combine world, view and
 // projection themselves.
@@ -41,7 +38,7 @@ const ClMatrix44& transformStackTop(u32 type);
 
 // Left-handed orthographic off-centre projection: x 0..width maps left to right, y 0..height top
 // to bottom, z ORTHO_NEAR_Z..ORTHO_FAR_Z to depth 0..1. Pushed as it is (not composed) on the
-// projection stack, with an identity on the view stack; both applied.
+// projection stack, with an identity on the view stack.
 void pushOrthoProjection(f32 width, f32 height);
 ClMatrix44 makeOrthoProjection(f32 width, f32 height);
 

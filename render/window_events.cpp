@@ -18,7 +18,6 @@ namespace {
 
 constexpr f32 POINTER_OUTSIDE = -1000.0f;
 
-char16_t g_windowTitle[WINDOW_TITLE_CAPACITY] = {};
 bool g_cursorHidden = false;
 bool g_trackingMouse = false;
 
@@ -30,13 +29,10 @@ bool toggleMouseCursor() { return configGetInt("TOGGLE_MOUSE_CURSOR") > 0; }
 
 void setWindowTitle() {
     const char16_t* text = getLocalisedString("WINDOW_TITLE");
-    u32 n = 0;
-    for (; text && text[n] != 0 && n < WINDOW_TITLE_CAPACITY - 1; ++n) g_windowTitle[n] = text[n];
-    for (u32 i = n; i < WINDOW_TITLE_CAPACITY; ++i) g_windowTitle[i] = 0;
-    windowSetTitle(osWideToUtf8(g_windowTitle).c_str());
+    char16_t title[WINDOW_TITLE_CAPACITY] = {};
+    for (u32 n = 0; text && text[n] != 0 && n < WINDOW_TITLE_CAPACITY - 1; ++n) title[n] = text[n];
+    windowSetTitle(osWideToUtf8(title).c_str());
 }
-
-const char16_t* windowTitleText() { return g_windowTitle; }
 
 s32 isQuitVetoed() { return hookAnswer(renderImports().isQuitVetoed) ? 1 : 0; }
 
@@ -124,9 +120,3 @@ bool onDeviceRestored() {
 
 bool cursorHidden() { return g_cursorHidden; }
 void setCursorHidden(bool hidden) { g_cursorHidden = hidden; }
-
-void resetWindowEventState() {
-    g_cursorHidden = false;
-    g_trackingMouse = false;
-    taskLayerSetSuspended(false);
-}

@@ -11,7 +11,6 @@ constexpr u32 WINDOW_TITLE_CAPACITY = 256;
 // Sets the window's text from the string key WINDOW_TITLE (at most 255 characters); a missing text
 // leaves the title empty.
 void setWindowTitle();
-const char16_t* windowTitleText();
 
 s32 isQuitVetoed();
 void onWindowActivated();
@@ -31,4 +30,3 @@ bool onDeviceRestored();
 // The cursor-hidden flag (also set by full-screen window creation; the UI reads and writes it).
 bool cursorHidden();
 void setCursorHidden(bool hidden);
-void resetWindowEventState();

@@ -22,7 +22,6 @@ struct SDeviceState {
     SGfxTexture* target = nullptr;
     SGfxDepthSurface* depth = nullptr;
     SGfxViewport viewport;
-    f32 transforms[E_GFX_TRANSFORM_COUNT][16] = {};
     SGfxVertexDecl* decl = nullptr;
     SGfxVertexBuffer* stream = nullptr;
     SGfxIndexBuffer* indices = nullptr;
@@ -51,11 +50,6 @@ u32 indexCount(EGfxPrimitive primitive, u32 primitiveCount) {
 
 void setError(const char* text) {
     std::snprintf(g_device.errorText, sizeof(g_device.errorText), "%s", text);
-}
-
-void setIdentity(f32* m) {
-    std::memset(m, 0, 16 * sizeof(f32));
-    m[0] = m[5] = m[10] = m[15] = 1.0f;
 }
 
 void enterLock() {
@@ -139,9 +133,6 @@ EGfxResult gfxCreateDevice(const SGfxDeviceParams& params) {
     g_device.lost = false;
     g_device.failingResets = 0;
     g_device.presents = 0;
-    for (auto& m : g_device.transforms) {
-        setIdentity(m);
-    }
     resetViewportToTarget();
     return E_GFX_OK;
 }
@@ -320,7 +311,6 @@ void gfxSetRenderTarget(SGfxTexture* colour, SGfxDepthSurface* depth) {
     }
 }
 
-SGfxTexture* gfxRenderTarget() { return g_device.target; }
 u32 gfxBackBufferWidth() { return g_device.exists ? g_device.params.width : 0; }
 u32 gfxBackBufferHeight() { return g_device.exists ? g_device.params.height : 0; }
 
@@ -347,12 +337,6 @@ bool gfxReadPixels(SGfxTexture* target, u8* out, u32 capacity) {
     }
     std::memset(out, 0, bytes);
     return true;
-}
-
-void gfxSetTransform(EGfxTransform type, const f32* matrix16) {
-    if (type >= 0 && type < E_GFX_TRANSFORM_COUNT && matrix16) {
-        std::memcpy(g_device.transforms[type], matrix16, 16 * sizeof(f32));
-    }
 }
 
 SGfxVertexBuffer* gfxCreateVertexBuffer(u32 bytes) {

@@ -128,7 +128,6 @@ void gfxReleaseDepthSurface(SGfxDepthSurface* surface);
 // Null colour selects the back buffer and its depth surface. A render-target texture draws with the
 // given depth surface (null: no depth). Resets the viewport to the whole target.
 void gfxSetRenderTarget(SGfxTexture* colour, SGfxDepthSurface* depth);
-SGfxTexture* gfxRenderTarget();
 u32 gfxBackBufferWidth();
 u32 gfxBackBufferHeight();
 
@@ -150,18 +149,6 @@ void gfxClear(u32 flags, u32 argb, f32 depth, u32 stencil);
 // bytes. False for a texture that is not a render target, when out is too small or there is no
 // device; the null renderer gives zeros.
 bool gfxReadPixels(SGfxTexture* target, u8* out, u32 capacity);
-
-// ---------------------------------------------------------------------------------------------
-// Transform state: stored and read back only (effects receive their matrices as uniforms).
-
-enum EGfxTransform : s32 {
-    E_GFX_TRANSFORM_PROJECTION = 0,
-    E_GFX_TRANSFORM_VIEW = 1,
-    E_GFX_TRANSFORM_WORLD = 2,
-    E_GFX_TRANSFORM_TEXTURE0 = 3,
-    E_GFX_TRANSFORM_COUNT = 4,
-};
-void gfxSetTransform(EGfxTransform type, const f32* matrix16);
 
 // ---------------------------------------------------------------------------------------------
 // Buffers and vertex layouts

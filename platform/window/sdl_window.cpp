@@ -270,10 +270,6 @@ void windowShowDefault() {
     if (g_window.window) SDL_ShowWindow(g_window.window);
 }
 
-bool windowIsShown() {
-    return g_window.window && (SDL_GetWindowFlags(g_window.window) & SDL_WINDOW_SHOWN) != 0;
-}
-
 void windowSetTitle(const char* utf8Title) {
     if (g_window.window) SDL_SetWindowTitle(g_window.window, utf8Title ? utf8Title : "");
 }

@@ -43,7 +43,6 @@ const char* windowErrorText();
 void windowShow();
 // Shows the window again (after a restore) without the synthesised activation.
 void windowShowDefault();
-bool windowIsShown();
 void windowSetTitle(const char* utf8Title);
 // Sizes the client area and places the window's top-left corner.
 void windowSetClientRect(s32 x, s32 y, u32 width, u32 height);

@@ -120,7 +120,7 @@ TEST_F(SpriteQueue, SortsByLayerThenMaterialAndBuildsShiftedQuadsOfALayerRange) 
     addSpriteQuad(4000, &g_aMaterials[1], 0xFFFF0000u, 1, 1, 8, 8);
     sortSpriteQueue();
     buildSpriteQueueGeometry(0x100, 4, 1199, 0.0f);
-    ASSERT_EQ(1u, batchObjectCount());
+    ASSERT_EQ(4u, batchVertexCount());
     const SBatchVertex* v = batchLockedVertices();
     // The quad's first and last corners: their place, shifted half a pixel, and their texture corners.
     EXPECT_EQ(v[0].x, 9.5f);
@@ -145,11 +145,11 @@ TEST_F(SpriteQueue, AFrameTheWorldFilledStillHoldsEveryQueuedQuad) {
     // The world takes all it can before the queue builds its geometry, as a field of debris does.
     while (reserveBatchGeometry(1, 3, 3).vertices) {
     }
-    const u32 worldObjects = batchObjectCount();
+    const u32 worldVertices = batchVertexCount();
     for (u32 i = 0; i < SPRITE_QUEUE_CAPACITY; ++i) addSpriteQuad(2000 + i % 100, &g_aMaterials[0], 0xFFFFFFFFu, 0, 0, 8, 8);
     sortSpriteQueue();
     buildSpriteQueueGeometry(0x4000, 1300, 3999, 0.0f);
-    EXPECT_EQ(worldObjects + SPRITE_QUEUE_CAPACITY, batchObjectCount());
+    EXPECT_EQ(worldVertices + 4 * SPRITE_QUEUE_CAPACITY, batchVertexCount());
 }
 
 TEST_F(SpriteQueue, TheQuadAfterTheCapacityIsDroppedAndTargetsSizeTheProjection) {

@@ -2,6 +2,7 @@
 #include "core/config.h"
 #include "platform/os/os.h"
 #include "platform/window/window.h"
+#include "platform/window/window_internal.h"
 #include "render/message_pump.h"
 #include "render/render_imports.h"
 
@@ -64,7 +65,7 @@ TEST_F(MessagePump, ARestoredOrMaximisedWindowIsShownAgainWithoutAnActivation) {
     mainWindowCreated();
     const auto shownAfter = [](u64 size) {
         mainWindowProc(E_WM_SIZE, size, 0);
-        return windowIsShown();
+        return (SDL_GetWindowFlags(windowSdlHandle()) & SDL_WINDOW_SHOWN) != 0;
     };
     const bool minimised = shownAfter(E_SIZE_MINIMIZED), restored = shownAfter(E_SIZE_RESTORED);
     windowDestroy();

@@ -67,9 +67,8 @@ TEST(TransformNode, TheWorldPushScalesAfterRotatingAndTheTexturePushIsUnscaled) 
     node.position = ClVec3(100.0f, 0.0f, 0.0f);
     node.scale = ClVec3(2.0f, 3.0f, 1.0f);
     pushNodeWorldTransform(node);
-    ClMatrix44 world, texture;
-    getDeviceTransform(E_TRANSFORM_WORLD, &world);
-    getDeviceTransform(E_TRANSFORM_TEXTURE0, &texture);
+    const ClMatrix44 world = transformStackTop(E_TRANSFORM_WORLD);
+    const ClMatrix44 texture = transformStackTop(E_TRANSFORM_TEXTURE0);
     // (1, 0, 0) turns into (0, 1, 0), which the y scale of 3 then stretches.
     const ClVec3 x(1.0f, 0.0f, 0.0f, 1.0f);
     EXPECT_EQ(vecText({world.transformPoint(x)}, 1e-5f), "(100 3 0)");

@@ -18,12 +18,6 @@ ClMatrix44 translation(f32 x, f32 y, f32 z) {
     return m;
 }
 
-ClMatrix44 applied(u32 type) {
-    ClMatrix44 m;
-    getDeviceTransform(type, &m);
-    return m;
-}
-
 class TransformStacks : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -33,31 +27,28 @@ protected:
     }
 };
 
-TEST_F(TransformStacks, LaterPushesPutTheChildBeforeItsParentAndTheLastPopAppliesTheIdentity) {
+TEST_F(TransformStacks, LaterPushesPutTheChildBeforeItsParentAndTheLastPopLeavesTheIdentity) {
     ClMatrix44 parent;
     parent.setRotationAxisAngle(ClVec3(0.0f, 0.0f, 1.0f), 1.5707964f);
-    pushTransform(E_TRANSFORM_WORLD, parent, false);
+    pushTransform(E_TRANSFORM_WORLD, parent);
     EXPECT_EQ(0, std::memcmp(transformStackTop(E_TRANSFORM_WORLD).m, parent.m, sizeof parent.m));
 
-    // Not applied to the device by that push; the child's translation is turned by the parent's
-    // rotation.
-    const ClVec3 notApplied = applied(E_TRANSFORM_WORLD).transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f));
-    pushTransform(E_TRANSFORM_WORLD, translation(1.0f, 0.0f, 0.0f), true);
-    const ClVec3 child = applied(E_TRANSFORM_WORLD).transformPoint(ClVec3(0.0f, 0.0f, 0.0f, 1.0f));
-    popTransform(E_TRANSFORM_WORLD, true);
-    const ClVec3 parentAlone = applied(E_TRANSFORM_WORLD).transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f));
-    popTransform(E_TRANSFORM_WORLD, true);
-    EXPECT_EQ(vecText({notApplied}, 1e-5f), "(1 0 0)");
+    // The child's translation is turned by the parent's rotation.
+    pushTransform(E_TRANSFORM_WORLD, translation(1.0f, 0.0f, 0.0f));
+    const ClVec3 child = transformStackTop(E_TRANSFORM_WORLD).transformPoint(ClVec3(0.0f, 0.0f, 0.0f, 1.0f));
+    popTransform(E_TRANSFORM_WORLD);
+    const ClVec3 parentAlone = transformStackTop(E_TRANSFORM_WORLD).transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f));
+    popTransform(E_TRANSFORM_WORLD);
     EXPECT_EQ(vecText({child}, 1e-5f), "(0 1 0)");
     EXPECT_EQ(vecText({parentAlone}, 1e-5f), "(0 1 0)");
-    EXPECT_EQ(0, std::memcmp(applied(E_TRANSFORM_WORLD).m, ClMatrix44().m, sizeof parent.m));
+    EXPECT_EQ(0, std::memcmp(transformStackTop(E_TRANSFORM_WORLD).m, ClMatrix44().m, sizeof parent.m));
 }
 
 TEST(TransformStacksDeathTest, OverflowAndUnderflowStopTheProgram) {
     resetTransformStacks();
-    EXPECT_EXIT(for (u32 i = 0; i <= TRANSFORM_STACK_DEPTH; ++i) pushTransform(E_TRANSFORM_WORLD, ClMatrix44(), false),
+    EXPECT_EXIT(for (u32 i = 0; i <= TRANSFORM_STACK_DEPTH; ++i) pushTransform(E_TRANSFORM_WORLD, ClMatrix44()),
                 ::testing::ExitedWithCode(3), "the world transform stack overflows");
-    EXPECT_EXIT(popTransform(E_TRANSFORM_TEXTURE0, true), ::testing::ExitedWithCode(3), "the texture transform stack underflows");
+    EXPECT_EXIT(popTransform(E_TRANSFORM_TEXTURE0), ::testing::ExitedWithCode(3), "the texture transform stack underflows");
 }
 
 // The preview pass's view and projection: what lies in front of the preview camera lands inside

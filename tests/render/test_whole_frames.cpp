@@ -21,8 +21,8 @@ void drawQuadsScene() {
     buildLayerDrawList(0, LAYER_MASK_2D, false, false);
     unlockBatchBuffers();
     drawBatchLayer(0, BATCH_KEY_MAIN_SCENE);
-    popTransform(0, false);
-    popTransform(1, false);
+    popTransform(0);
+    popTransform(1);
     clearDrawLists();
     presentRenderedFrame();
 }

@@ -176,7 +176,7 @@ protected:
     static void lookAt(const ClVec3& eye, const ClVec3& target, f32 fieldOfView) {
         ClCamera* camera = cameraAt(0);
         camera->setPositionLookingAt(eye, target);
-        camera->setFieldOfView(fieldOfView);
+        camera->fov = fieldOfView;
         g_aCameraBlenders[0].blendTo(camera, 0.0f, false);
     }
     // Where the view camera puts a world point, in pixels.
