@@ -1,6 +1,6 @@
 // The backdrop and its edge sparks, on the null renderer with the built data's materials: the
 // speed and intensity the song gives, the streams filled after a reset, the bars' bands, the
-// beat pulse, the rings, and the sparks' directions, counts and trails.
+// rings, and the sparks' directions, counts and trails, seen in the commands they draw.
 #include "world/effects/backdrop.h"
 #include "world/effects/backdrop_label.h"
 #include "world/effects/backdrop_rails.h"
@@ -67,6 +67,30 @@ protected:
         setClockDelta(GAME_CLOCK_GAMEPLAY, dt);
         updateBackdrop();
     }
+    // The z of every streak and the lowest x and highest z of every bar drawn this frame.
+    struct SDrawnStreams {
+        std::vector<f32> streakZ;
+        std::vector<f32> barX;
+        std::vector<f32> barZ;
+    };
+    static SDrawnStreams drawStreams() {
+        clearDrawListHalf(PRODUCER_HALF);
+        drawBackdropStreams();
+        const SDrawListCounts counts = drawListCounts(PRODUCER_HALF);
+        SDrawnStreams drawn;
+        for (u32 i = 0; i < counts.lines; ++i) drawn.streakZ.push_back(drawListLines(PRODUCER_HALF)[i].start.z);
+        for (u32 i = 0; i < counts.quads; ++i) {
+            const SQuadCommand& quad = drawListQuads(PRODUCER_HALF)[i];
+            f32 x = FLT_MAX, z = -FLT_MAX;
+            for (const ClVec4& corner : quad.corners) {
+                x = std::min(x, corner.x);
+                z = std::max(z, corner.z);
+            }
+            drawn.barX.push_back(x);
+            drawn.barZ.push_back(z);
+        }
+        return drawn;
+    }
     std::vector<f32> m_bands;
 };
 
@@ -82,7 +106,9 @@ TEST_F(Backdrop, SpeedAndIntensityFollowTheSpawnBarOfTheSongTime) {
     setSongTime(barSeconds * 1.5f);
     step(0.5f);
     EXPECT_EQ(getBackdropSpeed(), 105.0f);
-    EXPECT_EQ(getBackdropScrollStep(), 52.5f);
+    drawBackdropStreams();
+    const SLineCommand& streak = drawListLines(PRODUCER_HALF)[0];
+    EXPECT_FLOAT_EQ(streak.end.z - streak.start.z, 0.9305f * 52.5f) << "a head as long as the scroll step";
     EXPECT_FLOAT_EQ(getBackdropIntensity(), 0.9f);
     step(0.5f);
     EXPECT_FLOAT_EQ(getBackdropSpeed(), 105.0f + 945.0f * 0.1f);
@@ -93,45 +119,46 @@ TEST_F(Backdrop, AResetThenOneUpdateFillsBothStreamsAndTheyScrollOut) {
     bands({0.5f, 0.1f, 0.9f});
     step(0.0f);
     EXPECT_LE(backdropBarCursor(), 0.0f);
+    const SDrawnStreams filled = drawStreams();
     // Streaks from just below 400 (the one spawned at 400 leaves at once) to just above -400.
-    std::vector<f32> zs;
-    for (u32 i = 0; i < backdropStreakCount(); ++i) zs.push_back(backdropStreak(i).position.z);
-    ASSERT_GT(zs.size(), 30u);
-    const auto [lowest, highest] = std::minmax_element(zs.begin(), zs.end());
+    ASSERT_GT(filled.streakZ.size(), 30u);
+    const auto [lowest, highest] = std::minmax_element(filled.streakZ.begin(), filled.streakZ.end());
     EXPECT_LT(*highest, 400.0f);
     EXPECT_GT(*highest, 370.0f);
     EXPECT_GT(*lowest, -400.0f);
     EXPECT_LT(*lowest, -370.0f);
-    ASSERT_GT(backdropBarCount(), 20u);
-    for (u32 i = 0; i < backdropBarCount(); ++i) {
-        const ClVec3& at = backdropBar(i).position;
-        EXPECT_GT(at.z, 0.0f) << at.z;
-        EXPECT_LE(at.z, 400.0f) << at.z;
-        EXPECT_THAT(at.x, AnyOf(0.0f, f32(325.0 / 3.0), f32(650.0 / 3.0)));
+    ASSERT_GT(filled.barZ.size(), 20u);
+    for (u32 i = 0; i < filled.barZ.size(); ++i) {
+        EXPECT_GT(filled.barZ[i], 0.0f) << i;
+        EXPECT_LE(filled.barZ[i], 400.0f) << i;
+        EXPECT_THAT(filled.barX[i], AnyOf(0.0f, f32(325.0 / 3.0), f32(650.0 / 3.0)));
     }
     // At 1050 units per second everything has left within a second, and the streams are refilled.
+    // A streak leaves in the frame after its tail, which trails it by (S - 100) x 0.163821, passes
+    // 400.
     bars({1.0f});
     for (int i = 0; i < 120; ++i) step(1.0f / 60.0f);
     EXPECT_GT(getBackdropSpeed(), 1049.0f);
-    for (u32 i = 0; i < backdropStreakCount(); ++i) {
-        const SBackdropItem& streak = backdropStreak(i);
-        EXPECT_LT(streak.tail, 400.0f + getBackdropScrollStep()) << "released in the frame after its tail passes 400";
-        EXPECT_LE(streak.tail, streak.position.z);
-        EXPECT_GE(streak.tail, streak.position.z - (getBackdropSpeed() - 100.0f) * 0.163821f - 0.01f);
-    }
-    for (u32 i = 0; i < backdropBarCount(); ++i) EXPECT_LT(backdropBar(i).position.z, 480.0f);
+    const SDrawnStreams scrolled = drawStreams();
+    const f32 tailLag = (getBackdropSpeed() - 100.0f) * 0.163821f;
+    const f32 scroll = getBackdropSpeed() / 60.0f;
+    const f32 nearest = *std::max_element(scrolled.streakZ.begin(), scrolled.streakZ.end());
+    EXPECT_LE(nearest, 400.0f + tailLag + scroll);
+    EXPECT_GT(nearest, 400.0f + tailLag - scroll);
+    for (f32 z : scrolled.barZ) EXPECT_LT(z, 480.0f);
 }
 
 TEST_F(Backdrop, OneBandPutsEveryBarAtZeroAndNoBandsSpawnNone) {
     step(0.0f);
-    EXPECT_EQ(backdropBarCount(), 0u);
+    EXPECT_EQ(drawStreams().barX.size(), 0u);
     EXPECT_EQ(backdropBarCursor(), 0.0f);
     releaseBackdrop();
     resetBackdrop();
     bands({0.3f});
     step(0.0f);
-    ASSERT_GT(backdropBarCount(), 0u);
-    for (u32 i = 0; i < backdropBarCount(); ++i) EXPECT_EQ(backdropBar(i).position.x, 0.0f);
+    const SDrawnStreams drawn = drawStreams();
+    ASSERT_GT(drawn.barX.size(), 0u);
+    for (f32 x : drawn.barX) EXPECT_EQ(x, 0.0f);
 }
 
 TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
@@ -139,32 +166,21 @@ TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
     step(1.0f / 60.0f);
     drawBackdropStreams();
     const SDrawListCounts counts = drawListCounts(PRODUCER_HALF);
-    // Gradient lines: below 100 units per second.
-    EXPECT_EQ(counts.lines, backdropStreakCount());
-    EXPECT_EQ(counts.gradientLines, backdropStreakCount());
-    EXPECT_EQ(counts.quads, backdropBarCount());
+    // Gradient lines, one per streak: below 100 units per second.
+    ASSERT_GT(counts.lines, 0u);
+    EXPECT_EQ(counts.gradientLines, counts.lines);
+    ASSERT_GT(counts.quads, 0u);
     const SQuadCommand& quad = drawListQuads(PRODUCER_HALF)[0];
-    const SBackdropItem& bar = backdropBar(backdropBarCount() - 1);
-    const f32 z0 = std::max(bar.position.z - 80.0f, 0.0f);
+    const f32 x = std::min({quad.corners[0].x, quad.corners[1].x, quad.corners[2].x, quad.corners[3].x});
+    const f32 z = std::max({quad.corners[0].z, quad.corners[1].z, quad.corners[2].z, quad.corners[3].z});
+    const f32 z0 = std::max(z - 80.0f, 0.0f);
     for (const ClVec4& corner : quad.corners) {
         EXPECT_EQ(corner.y, 0.0f);
-        EXPECT_THAT(corner.x, AnyOf(bar.position.x, bar.position.x + 15.5f));
-        EXPECT_THAT(corner.z, AnyOf(z0, bar.position.z));
+        EXPECT_THAT(corner.x, AnyOf(x, x + 15.5f));
+        EXPECT_THAT(corner.z, AnyOf(z0, z));
     }
     EXPECT_EQ(quad.colour, 0x084040FFu);
     EXPECT_EQ(drawListLines(PRODUCER_HALF)[0].colour, 0x408080FFu);
-}
-
-TEST_F(Backdrop, EveryBeatRestartsThePulse) {
-    EXPECT_EQ(getBackdropBeatPulse(), 0.0f);
-    pushBeat(&g_aSongBeats, SBeat{0.5f, 0.0f, 0, 0, {}});
-    setSongTime(1.0f);
-    world_test::deliverDueBeats();
-    EXPECT_EQ(getBackdropBeatPulse(), 1.0f);
-    step(0.5f);
-    EXPECT_EQ(getBackdropBeatPulse(), 1.0f / 256.0f);
-    releaseBackdrop();
-    EXPECT_EQ(world_test::liveBeatSubscriptions(), 0u);
 }
 
 TEST_F(Backdrop, RingsWidenAndFadeForSixSecondsAndSixteenAtMost) {
@@ -190,25 +206,13 @@ TEST_F(Backdrop, RingsWidenAndFadeForSixSecondsAndSixteenAtMost) {
     EXPECT_EQ(drawListCounts(PRODUCER_HALF).quads, 1u);
 }
 
-TEST_F(Backdrop, TheRailsAreOneBackdropEntityWhosePiecesScrollAndWrap) {
-    EXPECT_EQ(backdropRailsEntity(), nullptr) << "no world, no rails";
+TEST_F(Backdrop, TheRailsAreOneEntityOutsideTheWorldsListsWhileTheBackdropLives) {
+    EXPECT_EQ(usedEntityCount(), 0u) << "no world, no rails";
     ASSERT_EQ(initWorld(), 1);
     resetBackdrop();
-    ClEntity* rails = backdropRailsEntity();
-    ASSERT_NE(rails, nullptr);
+    EXPECT_EQ(usedEntityCount(), 1u);
     // Not in the live list: updated and drawn by the backdrop only.
-    EXPECT_EQ(rails->program->kind, u32(E_PROGRAM_BACKDROP));
     EXPECT_EQ(entityListCount(E_LIST_LIVE), 0u);
-    EXPECT_EQ(rails->atoms.count, 10u);
-    ASSERT_EQ(rails->root->children.count, BACKDROP_RAIL_PIECE_COUNT);
-    const f32 startZ[BACKDROP_RAIL_PIECE_COUNT] = {-400.0f, -215.0f, -30.0f, 155.0f, 340.0f};
-    for (u32 i = 0; i < BACKDROP_RAIL_PIECE_COUNT; ++i) EXPECT_EQ(backdropRailPieceZ(i), startZ[i]) << "piece " << i;
-    moveBackdropRails(60.0f);
-    EXPECT_EQ(backdropRailPieceZ(0), -340.0f);
-    EXPECT_EQ(backdropRailPieceZ(3), 215.0f);
-    EXPECT_EQ(backdropRailPieceZ(4), -525.0f);
-    const ClMatrix44& world = rails->root->children[4]->currentWorldMatrix();
-    EXPECT_EQ(world.m[14], -525.0f) << "the pieces' world frames follow";
     releaseBackdrop();
     EXPECT_EQ(usedEntityCount(), 0u);
     shutdownWorld();
@@ -260,7 +264,20 @@ TEST(WeightedTable, PicksInProportionNeverAZeroWeightNorPastTheLast) {
 
 // --- Edge sparks ------------------------------------------------------------------------------
 
-class EdgeSparks : public Backdrop {};
+// Each frame every spark and every trail record draws one glow, where it now is.
+class EdgeSparks : public Backdrop {
+protected:
+    static std::vector<ClVec3> glowsOfAFrame(f32 dt) {
+        clearDrawListHalf(PRODUCER_HALF);
+        step(dt);
+        std::vector<ClVec3> glows;
+        for (u32 i = 0; i < drawListCounts(PRODUCER_HALF).sprites; ++i) {
+            const ClVec4& at = drawListSprites(PRODUCER_HALF)[i].position;
+            glows.push_back(ClVec3(at.x, at.y, at.z));
+        }
+        return glows;
+    }
+};
 
 TEST_F(EdgeSparks, TheSideOfTheBurstOrientsTheFanAndSetsItsCount) {
     // x of the burst; the side's direction, the fan's spark count, the sparks' z.
@@ -275,55 +292,53 @@ TEST_F(EdgeSparks, TheSideOfTheBurstOrientsTheFanAndSetsItsCount) {
         EXPECT_EQ(d.y, direction.y);
         EXPECT_EQ(d.z, direction.z);
         spawnEdgeSparks(ClVec3(x, 5.0f, 77.0f));
-        ASSERT_EQ(edgeSparkCount(), fan + 40);
-        u32 trailing = 0;
-        for (u32 i = 0; i < edgeSparkCount(); ++i) {
-            const SEdgeSpark& spark = edgeSpark(i);
-            EXPECT_EQ(spark.position.x, x);
-            EXPECT_EQ(spark.position.z, z);
-            // The fan lies in the plane of up and n = up x d: no velocity along d.
-            EXPECT_NEAR(spark.velocity.dot(direction), 0.0f, 1e-3f);
-            trailing += spark.trailSpacing != FLT_MAX;
+        // The first frame moves a spark by at most 2687.5 x 0.012: too little for a trail record.
+        const std::vector<ClVec3> glows = glowsOfAFrame(0.0f);
+        ASSERT_EQ(glows.size(), fan + 40);
+        const ClVec3 burst(x, 5.0f, z);
+        for (const ClVec3& glow : glows) {
+            // The fan lies in the plane of up and n = up x d: the sparks move across d only.
+            EXPECT_EQ(glow.dot(direction), burst.dot(direction));
+            EXPECT_LE((glow - burst).length(), 32.25f);
         }
-        EXPECT_EQ(trailing, fan);
     }
 }
 
 TEST_F(EdgeSparks, ASparkLeavesTrailRecordsEverySpacingAlongItsWay) {
-    spawnEdgeSparks(ClVec3(160.0f, 5.0f, 77.0f));
-    SEdgeSpark* spark = &edgeSpark(0);
-    spark->velocity = ClVec3(0.0f, 0.0f, 50.0f);
-    spark->position = ClVec3(10.0f, 20.0f, 130.0f);
-    spark->nextTrail = 10.0f;
-    spark->trailSpacing = 40.0f;
-    spark->trailSize = 0.0f;
-    EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 30.0f)), 3u);
-    ASSERT_EQ(sparkTrailCount(), 3u);
-    EXPECT_EQ(sparkTrail(0).position.z, 40.0f);
-    EXPECT_EQ(sparkTrail(1).position.z, 80.0f);
-    EXPECT_EQ(sparkTrail(2).position.z, 120.0f);
-    EXPECT_EQ(spark->nextTrail, 30.0f);
-    spark->position.z += 25.0f;  // less than the distance left
-    EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 130.0f)), 0u);
-    EXPECT_EQ(spark->nextTrail, 5.0f);
+    SEdgeSpark spark{};
+    spark.velocity = ClVec3(0.0f, 0.0f, 50.0f);
+    spark.position = ClVec3(10.0f, 20.0f, 130.0f);
+    spark.nextTrail = 10.0f;
+    spark.trailSpacing = 40.0f;
+    spark.trailSize = 0.0f;
+    EXPECT_EQ(emitSparkTrail(&spark, ClVec3(10.0f, 20.0f, 30.0f)), 3u);
+    // Drawn last to first, where they were left: a record's drift starts after its first frame.
+    const std::vector<ClVec3> trail = glowsOfAFrame(0.0f);
+    ASSERT_EQ(trail.size(), 3u);
+    EXPECT_EQ(trail[0].z, 120.0f);
+    EXPECT_EQ(trail[1].z, 80.0f);
+    EXPECT_EQ(trail[2].z, 40.0f);
+    EXPECT_EQ(spark.nextTrail, 30.0f);
+    spark.position.z += 25.0f;  // less than the distance left
+    EXPECT_EQ(emitSparkTrail(&spark, ClVec3(10.0f, 20.0f, 130.0f)), 0u);
+    EXPECT_EQ(spark.nextTrail, 5.0f);
 
     // A full trail pool skips the records, not the walk: a record every unit for 4200 units.
-    spark->trailSpacing = 1.0f;
-    spark->position.z += 4200.0f;
-    EXPECT_EQ(emitSparkTrail(spark, ClVec3(10.0f, 20.0f, 155.0f)), 4196u);
-    EXPECT_EQ(sparkTrailCount(), SPARK_TRAIL_CAPACITY);
-    EXPECT_EQ(spark->nextTrail, 1.0f);
+    spark.trailSpacing = 1.0f;
+    spark.position.z += 4200.0f;
+    EXPECT_EQ(emitSparkTrail(&spark, ClVec3(10.0f, 20.0f, 155.0f)), 4196u);
+    EXPECT_EQ(glowsOfAFrame(0.0f).size(), SPARK_TRAIL_CAPACITY);
+    EXPECT_EQ(spark.nextTrail, 1.0f);
 }
 
 TEST_F(EdgeSparks, SparksSlowFallAndGlowInTheCoronaColour) {
     spawnEdgeSparks(ClVec3(160.0f, 0.5f, 50.0f));
     clearDrawListHalf(PRODUCER_HALF);
     step(1.0f / 60.0f);
-    EXPECT_EQ(drawListCounts(PRODUCER_HALF).sprites, edgeSparkCount() + sparkTrailCount());
     EXPECT_EQ(drawListSprites(PRODUCER_HALF)[0].colour, 0xFF0020FFu);
-    // After a second and a half every spark has burnt out or fallen below the floor.
-    for (int i = 0; i < 90; ++i) step(1.0f / 60.0f);
-    EXPECT_EQ(edgeSparkCount(), 0u);
+    // After three seconds every spark and every trail record has burnt out or fallen below the floor.
+    for (int i = 0; i < 179; ++i) step(1.0f / 60.0f);
+    EXPECT_EQ(glowsOfAFrame(1.0f / 60.0f).size(), 0u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The backdrop and the edge sparks as the player sees them: whole frames of the scene render from
 // above the arena's near end, looking along the in-game camera's direction.
 #include "world/effects/backdrop.h"
+#include "world/effects/backdrop_rails.h"
 #include "world/effects/edge_sparks.h"
 
 #include "audio/analysis/spawn_bars.h"
@@ -114,6 +115,28 @@ TEST_F(BackdropPicture, ALoudSongTurnsTheSchemeOrangeAndSparksBurstFromTheLeftEd
     const SPixelBox leftThird = {0, 0, m_w / 3, m_h}, rightThird = {2 * m_w / 3, 0, m_w, m_h};
     EXPECT_GT(sparks.colourSum(leftThird).z, plain.colourSum(leftThird).z + 255.0f * 500.0f);
     EXPECT_LT(sparks.colourSum(rightThird).z, plain.colourSum(rightThird).z + 255.0f * 20.0f);
+}
+
+// Seen from the side, the rails run from z = -400 to 525; moved on by 60 the nearest piece has
+// wrapped to the far end and they run from -525 to 400.
+TEST_F(BackdropPicture, TheRailsScrollTowardsTheCameraAndWrapToTheFarEnd) {
+    lookAt(ClVec3(-600.0f, 500.0f, 0.0f), ClVec3(162.5f, 0.0f, 0.0f));
+    resetBackdrop();
+    const auto rails = [] {
+        drawBackdropRails();
+        applyBarShaderConstants();
+    };
+    const auto litAt = [this](const SPicture& picture, f32 z) {
+        const ClVec2 at = project(ClVec3(0.0f, 0.0f, z));
+        return picture.lit({u32(at.x) - 4, u32(at.y) - 4, u32(at.x) + 5, u32(at.y) + 5}, 12);
+    };
+    const SPicture before = drawFrames(rails, "backdrop_rails.png");
+    moveBackdropRails(60.0f);
+    const SPicture after = drawFrames(rails, "backdrop_rails_moved.png");
+    EXPECT_GT(litAt(before, 460.0f), 3u);
+    EXPECT_EQ(litAt(before, -460.0f), 0u);
+    EXPECT_EQ(litAt(after, 460.0f), 0u);
+    EXPECT_GT(litAt(after, -460.0f), 3u);
 }
 
 // A dozen wave members land in the same frame across the arena, each with its light wall, its

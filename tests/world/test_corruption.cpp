@@ -2,11 +2,16 @@
 // that fly from the equaliser to the ship and mend it.
 #include <gtest/gtest.h>
 
+#include "audio/analysis/spectrum_analysis.h"
 #include "audio/play/song_clock.h"
+#include "render/draw_lists.h"
+#include "render/render_worker.h"
+#include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/effects/corruption.h"
 #include "world/effects/enemy_beams.h"
+#include "world/effects/equaliser_cell.h"
 #include "world/effects/equaliser_state.h"
 #include "world/effects/flying_notes.h"
 #include "world/entity/world.h"
@@ -17,7 +22,7 @@ namespace {
 
 using world_test::DnaWriter;
 
-class Corruption : public world_test::Seeded<world_test::WorldTest, 7> {
+class Corruption : public world_test::Seeded<WorldDrawTest, 7> {
 protected:
     void SetUp() override {
         Seeded::SetUp();
@@ -51,6 +56,20 @@ protected:
         g_iSpectrumFrame = 0;
         updateFlyingNotes();
         return ship;
+    }
+    // The notes in flight draw one quad each, centred on the note.
+    static u32 notesInFlight() {
+        const u32 half = 1u - renderFlipIndex();
+        clearDrawListHalf(half);
+        drawFlyingNotes();
+        return drawListCounts(half).quads;
+    }
+    static ClVec3 firstNoteDrawn() {
+        ClVec3 centre;
+        if (notesInFlight() == 0) return centre;
+        for (const ClVec4& corner : drawListQuads(1u - renderFlipIndex())[0].corners)
+            centre += scaleVec3(ClVec3(corner.x, corner.y, corner.z), 0.25f);
+        return centre;
     }
     DnaWriter m_enemy;
     DnaWriter m_ship{E_PROGRAM_PLAYER};  // outlives the ship, which the world frees at tear-down
@@ -97,13 +116,15 @@ TEST_F(Corruption, ABeatMarksOnlyTheFirstSixEligibleEnemies) {
 
 TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     ClEntity* ship = launchNoteAtBrokenShip();
-    ASSERT_EQ(flyingNoteCount(), 1u);
-    // The first update moves the note without steering it.
-    EXPECT_FLOAT_EQ(flyingNoteAt(0)->velocity.length(), FLYING_NOTE_LAUNCH_SPEED);
+    ASSERT_EQ(notesInFlight(), 1u);
+    // The first update moves the note from its cell at the launch speed.
+    ClVec3 cell;
+    getEqCellPosition(&cell, 5, 2, spectrumAnalysis().header.bandCount);
+    EXPECT_NEAR((firstNoteDrawn() - cell).length(), FLYING_NOTE_LAUNCH_SPEED * FLYING_NOTE_STEP, 1e-4f);
     EXPECT_EQ(g_NoteList.cursor, 1);
     EXPECT_EQ(g_NoteList.entries[0].target, ship);
     u32 updates = 1;
-    for (; flyingNoteCount() != 0 && updates < 600; ++updates) updateFlyingNotes();
+    for (; notesInFlight() != 0 && updates < 600; ++updates) updateFlyingNotes();
     EXPECT_LT(updates, 600);
     EXPECT_TRUE(ship->atoms[0]->atomIsAlive());
     EXPECT_EQ(ship->noBrokenAtom, 1u);
@@ -112,7 +133,7 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     g_iSpectrumFrame = 100;
     updateFlyingNotes();
     EXPECT_EQ(g_NoteList.cursor, 2);
-    EXPECT_EQ(flyingNoteCount(), 0u);
+    EXPECT_EQ(notesInFlight(), 0u);
     setPlayerShip(0, nullptr);
 }
 
@@ -120,8 +141,7 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
 // the note forgets its target, steers to nothing and mends nothing on arrival.
 TEST_F(Corruption, ANoteForgetsATargetWhoseRecordWasReleasedAndTakenAgain) {
     ClEntity* ship = launchNoteAtBrokenShip();
-    ASSERT_EQ(flyingNoteCount(), 1u);
-    EXPECT_EQ(entityRefGet(flyingNoteAt(0)->target), ship);
+    ASSERT_EQ(notesInFlight(), 1u);
 
     setPlayerShip(0, nullptr);
     freeEntity(ship);
@@ -131,10 +151,9 @@ TEST_F(Corruption, ANoteForgetsATargetWhoseRecordWasReleasedAndTakenAgain) {
     successor->atoms[0]->deactivate(1);
     successor->findFirstBrokenAtom();
     updateFlyingNotes();
-    ASSERT_EQ(flyingNoteCount(), 1u);
-    EXPECT_EQ(flyingNoteAt(0)->target.entity, nullptr);
-    for (u32 updates = 0; flyingNoteCount() != 0 && updates < 600; ++updates) updateFlyingNotes();
-    EXPECT_EQ(flyingNoteCount(), 0u);
+    ASSERT_EQ(notesInFlight(), 1u);
+    for (u32 updates = 0; notesInFlight() != 0 && updates < 600; ++updates) updateFlyingNotes();
+    EXPECT_EQ(notesInFlight(), 0u);
     EXPECT_FALSE(successor->atoms[0]->atomIsAlive());
 }
 

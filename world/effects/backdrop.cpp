@@ -5,7 +5,6 @@
 
 #include "audio/analysis/spawn_bars.h"
 #include "audio/analysis/spectrum_analysis.h"
-#include "world/processors/beat_subscribers.h"
 #include "audio/play/song_clock.h"
 #include "core/fixed_pool.h"
 #include "core/game_clock.h"
@@ -49,8 +48,6 @@ struct SBackdropState {
     f32 scrollStep = 0.0f;
     f32 intensity = 0.0f;
     f32 intensityTarget = 0.0f;
-    SFloatTween beatPulse;
-    SBeatSubscriptionHandle beatSubscription;
     f32 streakCursor = BACKDROP_STREAK_NEAR_Z;
     f32 barCursor = BACKDROP_STREAK_NEAR_Z;
     ClFixedPool<SBackdropItem, BACKDROP_STREAM_CAPACITY> streaks;
@@ -60,10 +57,6 @@ struct SBackdropState {
 };
 
 SBackdropState g_Backdrop;
-
-void onBeat(const SBeat&, s32, void*) {
-    g_Backdrop.beatPulse.startFromTo(1.0f, 0.0f, 1.0f, E_TWEEN_CURVE_EIGHTH_POWER_OUT, 0.0f);
-}
 
 // A full stream still steps its cursor, so it never asks for more than it can hold in one frame.
 void spawnStreaks() {
@@ -217,8 +210,6 @@ f32 getBackdropSpeedTarget(f32 songTime) {
 
 f32 getBackdropIntensity() { return g_Backdrop.intensity; }
 f32 getBackdropSpeed() { return g_Backdrop.speed; }
-f32 getBackdropScrollStep() { return g_Backdrop.scrollStep; }
-f32 getBackdropBeatPulse() { return g_Backdrop.beatPulse.current; }
 
 void resetBackdrop() {
     g_Backdrop.speedRate = SPEED_RATE;
@@ -229,10 +220,6 @@ void resetBackdrop() {
     g_Backdrop.intensityTarget = 0.0f;
     g_Backdrop.streakCursor = BACKDROP_STREAK_NEAR_Z;
     g_Backdrop.barCursor = BACKDROP_STREAK_NEAR_Z;
-    const SFloatTweenDesc hold = {0, E_TWEEN_HOLD, 0, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0};
-    g_Backdrop.beatPulse.start(hold);
-    unsubscribeBeat(g_Backdrop.beatSubscription);
-    g_Backdrop.beatSubscription = subscribeBeat(onBeat, nullptr, 0);
     g_Backdrop.streaks.init();
     g_Backdrop.bars.init();
     g_Backdrop.rings.init();
@@ -245,7 +232,6 @@ void updateBackdrop() {
     g_Backdrop.speedTarget = getBackdropSpeedTarget(currentSongTime());
     g_Backdrop.speed += (g_Backdrop.speedTarget - g_Backdrop.speed) * g_Backdrop.speedRate;
     g_Backdrop.scrollStep = dt * g_Backdrop.speed;
-    g_Backdrop.beatPulse.advance(dt);
     g_Backdrop.intensityTarget = std::pow(getBackdropSongIntensity(currentSongTime()), INTENSITY_EXPONENT);
     g_Backdrop.intensity += (g_Backdrop.intensityTarget - g_Backdrop.intensity) * INTENSITY_RATE;
 
@@ -268,8 +254,6 @@ void drawBackdropStreams() {
 void releaseBackdrop() {
     g_Backdrop.streaks.releaseAll();
     g_Backdrop.bars.releaseAll();
-    unsubscribeBeat(g_Backdrop.beatSubscription);
-    g_Backdrop.beatSubscription = {};
     g_Backdrop.rings.releaseAll();
     releaseBackdropRails();
     releaseEdgeSparkPools();
@@ -283,8 +267,4 @@ void spawnBackdropRing(const ClVec3& position, u32 useZAxis) {
     ring->radius.startFromTo(RING_START_RADIUS, RING_END_RADIUS, RING_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
 }
 
-u32 backdropStreakCount() { return g_Backdrop.streaks.used; }
-const SBackdropItem& backdropStreak(u32 index) { return *g_Backdrop.streaks.table[index]; }
-u32 backdropBarCount() { return g_Backdrop.bars.used; }
-const SBackdropItem& backdropBar(u32 index) { return *g_Backdrop.bars.table[index]; }
 f32 backdropBarCursor() { return g_Backdrop.barCursor; }

@@ -1,9 +1,8 @@
 // The music-driven backdrop of play: the arena scrolls towards the camera (positive z) at a speed
 // that follows the song's loudness, carrying a stream of bright streaks and a stream of spectrum
-// bars on the floor; path followers raise expanding light walls ("rings"); every beat restarts a
-// pulse the bodies glow with; the song's remaining time is shown in a label. The edge sparks
-// (edge_sparks.h) are part of it. Reset on entering play, updated and drawn every frame, released
-// on leaving. Main thread only.
+// bars on the floor; path followers raise expanding light walls ("rings"); the song's remaining
+// time is shown in a label. The edge sparks (edge_sparks.h) are part of it. Reset on entering
+// play, updated and drawn every frame, released on leaving. Main thread only.
 #pragma once
 
 #include "core/types.h"
@@ -52,15 +51,8 @@ f32 getBackdropSpeedTarget(f32 songTime);
 // The song's intensity at a time: the smoothed level of its spawn bar, the last bar past the end,
 // 0 for a song without bars.
 f32 getBackdropSongIntensity(f32 songTime);
-// Scroll speed S (units per second) and this frame's scroll step D = frame step x S.
+// Scroll speed S (units per second); each frame scrolls by D = frame step x S.
 f32 getBackdropSpeed();
-f32 getBackdropScrollStep();
-// The beat pulse: 1 on a beat, falling to 0 over a second.
-f32 getBackdropBeatPulse();
 
-// For tests and the drawing: the live items of each stream.
-u32 backdropStreakCount();
-const SBackdropItem& backdropStreak(u32 index);
-u32 backdropBarCount();
-const SBackdropItem& backdropBar(u32 index);
+// The bar stream's spawn cursor (z).
 f32 backdropBarCursor();

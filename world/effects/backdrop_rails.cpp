@@ -1,6 +1,5 @@
 #include "world/effects/backdrop_rails.h"
 
-#include "core/fatal_error.h"
 #include "core/matrix44.h"
 #include "render/geometry_mesh.h"
 #include "render/mesh_builders.h"
@@ -62,14 +61,6 @@ ClDNAProgram* writeRailsProgram() {
     return program;
 }
 
-ClEntityNode* railPiece(u32 piece) {
-    const ClEntity* rails = entityRefGet(g_rails);
-    if (!rails || !rails->root) fatalError("the backdrop has no rails");
-    const ClArray<ClEntityNode*>& pieces = rails->root->children;
-    if (piece >= pieces.count) fatalErrorf("backdrop rail piece %u does not exist", piece);
-    return pieces[piece];
-}
-
 }  // namespace
 
 void buildBackdropRails() {
@@ -111,7 +102,3 @@ void releaseBackdropRails() {
         g_pRailsProgram = nullptr;
     }
 }
-
-ClEntity* backdropRailsEntity() { return entityRefGet(g_rails); }
-
-f32 backdropRailPieceZ(u32 piece) { return railPiece(piece)->localMatrix.m[14]; }

@@ -6,8 +6,6 @@
 
 #include "core/types.h"
 
-class ClEntity;
-
 constexpr f32 BACKDROP_RAIL_PIECE_LENGTH = 185.0f;
 constexpr u32 BACKDROP_RAIL_PIECE_COUNT = 5;  // from z = -400 in steps of 185 while below 400
 
@@ -20,7 +18,3 @@ void moveBackdropRails(f32 scrollStep);
 void drawBackdropRails();
 // Frees the entity, then the program it was built from.
 void releaseBackdropRails();
-
-ClEntity* backdropRailsEntity();
-// z of a piece's node; fatal for a piece that does not exist or without rails.
-f32 backdropRailPieceZ(u32 piece);

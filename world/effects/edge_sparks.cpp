@@ -195,8 +195,3 @@ void releaseEdgeSparkPools() {
     g_SparkPool.releaseAll();
     g_TrailPool.releaseAll();
 }
-
-u32 edgeSparkCount() { return g_SparkPool.used; }
-SEdgeSpark& edgeSpark(u32 index) { return *g_SparkPool.table[index]; }
-u32 sparkTrailCount() { return g_TrailPool.used; }
-const SSparkTrail& sparkTrail(u32 index) { return *g_TrailPool.table[index]; }

@@ -46,9 +46,3 @@ void releaseEdgeSparkPools();
 // already updated: records every trailSpacing along the direction of travel, the first after
 // nextTrail; returns the records emitted (a full trail pool skips records but not the walk).
 u32 emitSparkTrail(SEdgeSpark* spark, const ClVec3& from);
-
-// For tests and the drawing.
-u32 edgeSparkCount();
-SEdgeSpark& edgeSpark(u32 index);
-u32 sparkTrailCount();
-const SSparkTrail& sparkTrail(u32 index);

@@ -176,7 +176,3 @@ void drawFlyingNotes() {
                                    NOTE_LAYER, 0.0f);
     }
 }
-
-u32 flyingNoteCount() { return g_Notes.isReady() ? g_Notes.get()->used : 0; }
-
-SFlyingNote* flyingNoteAt(u32 index) { return g_Notes.get()->table[index]; }

@@ -47,6 +47,3 @@ void updateFlyingNotes();
 // Once per drawn frame: a 20 x 20 billboard per note, as many as leave the frame's quad list
 // 1,000 quads of room.
 void drawFlyingNotes();
-
-u32 flyingNoteCount();
-SFlyingNote* flyingNoteAt(u32 index);
