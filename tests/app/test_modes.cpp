@@ -203,7 +203,7 @@ TEST_F(Modes, TheSongsEndAQuickExitAndTheEarlyEndFinishPlay) {
     shipProgram.emitCloseNode();
     ClEntity* ship = allocEntity(OWNER_LIVE_GAME);
     ship->buildFromDNA(&shipProgram);
-    setPlayerShip(0, ship);
+    g_aPlayerState[0].ship = makeEntityRef(ship);
     ASSERT_NE(spawnInspirationPickups(ClVec3(100.0f, 0.0f, 100.0f), 25, 0, 0), nullptr);
     const s32 before = shownScore(g_aPlayerState[0]);
     // A cue the engine does not know counts as a finished song.
@@ -213,7 +213,7 @@ TEST_F(Modes, TheSongsEndAQuickExitAndTheEarlyEndFinishPlay) {
     setSongCue({});
     EXPECT_EQ(m_play.m_finished, 1u);
     EXPECT_EQ(shownScore(g_aPlayerState[0]) - before, 25);
-    setPlayerShip(0, nullptr);
+    g_aPlayerState[0].ship = SEntityRef{};
     freeEntity(ship);
     m_play.exit();
     shipProgram.release();

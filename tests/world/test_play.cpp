@@ -29,16 +29,16 @@ using namespace test_support;
 
 namespace {
 
-// Wave members as the wave layer would list them: an entity and its spawn time.
+// Wave members as the wave layer would list them: a world entity and its spawn time.
 struct SFakeMember {
-    ClEntity entity;
+    ClEntity* entity;
     f32 spawnTime;
 };
-std::vector<std::unique_ptr<SFakeMember>> g_members;
+std::vector<SFakeMember> g_members;
 ClDNAProgram g_memberProgram;
 
 void visitMembers(BossWaveMemberVisitor visit, void* user) {
-    for (size_t i = g_members.size(); i-- > 0;) visit(user, &g_members[i]->entity, g_members[i]->spawnTime);
+    for (size_t i = g_members.size(); i-- > 0;) visit(user, g_members[i].entity, g_members[i].spawnTime);
 }
 const SBossWaveHooks g_waveHooks = {visitMembers, nullptr};
 
@@ -98,9 +98,9 @@ protected:
         g_PlayRecord.boss.enabled = g_PlayRecord.boss.skip = 1;
     }
     static void addMember(f32 spawnTime) {
-        g_members.push_back(std::make_unique<SFakeMember>());
-        g_members.back()->entity.program = &g_memberProgram;
-        g_members.back()->spawnTime = spawnTime;
+        ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
+        entity->program = &g_memberProgram;
+        g_members.push_back(SFakeMember{entity, spawnTime});
     }
     static void beatAll() {
         for (auto& row : g_PlayRecord.boss.beaten)
@@ -337,7 +337,7 @@ TEST_F(PlayTest, DeadShipRespawnsOnTheFrameItsCountdownReachesZero) {
     runFrame();
     ASSERT_NE(playerShip(0), nullptr);
     EXPECT_EQ(player.respawnCountdown, 0.0f);
-    EXPECT_EQ(usedEntityCount(), 1u);
+    EXPECT_EQ(usedEntityCount(), 2u) << "the new ship and the wave member: the dead ship's record went back";
 
     g_iPlayerRammed = 1;
     runFrame();

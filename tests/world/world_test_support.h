@@ -9,6 +9,8 @@
 #include "tests/support/fatal_catch.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
+#include "world/entity/entity_ref.h"
+#include "world/state/player_records.h"
 
 #include <memory>
 #include <string>
@@ -16,6 +18,9 @@
 
 class ClAtom;
 struct SBossEncounterHooks;
+
+// Makes an entity player p's ship, as spawning one does (null: no ship).
+inline void setPlayerShip(u32 player, ClEntity* ship) { g_aPlayerState[player].ship = makeEntityRef(ship); }
 
 namespace world_test {
 

@@ -54,7 +54,6 @@ inline const SPlayerState& playerState(u32 player) { return g_aPlayerState[playe
 
 // Player p's ship; null while dead or once its record has been released.
 inline ClEntity* playerShip(u32 player) { return entityRefGet(g_aPlayerState[player].ship); }
-inline void setPlayerShip(u32 player, ClEntity* ship) { g_aPlayerState[player].ship = makeEntityRef(ship); }
 
 extern s32 g_aiWaveKillChain[PLAYER_COUNT];
 // Set when the ship rams an ordinary enemy while vulnerable; read and cleared by updatePlayerLife.
