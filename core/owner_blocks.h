@@ -78,9 +78,9 @@ private:
 };
 
 // A base that gives a class's new and delete to allocateBlock and freeBlock, so that objects
-// built while an owner is open sit beside the rest of the owner's blocks.
+// built while an owner is open sit beside the rest of the owner's blocks. Objects of default
+// alignment are made with new (std::nothrow), whose null the caller checks.
 struct SOwnerBlockObject {
-    static void* operator new(size_t bytes) { return allocateBlock(bytes, __STDCPP_DEFAULT_NEW_ALIGNMENT__); }
     static void* operator new(size_t bytes, std::align_val_t alignment) {
         return allocateBlock(bytes, size_t(alignment));
     }

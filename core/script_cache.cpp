@@ -43,7 +43,6 @@ bool ClScriptRegistry::insert(const char* key, uintptr_t value) {
     const u32 bucket = bucketOf(key);
     entry->next = buckets[bucket];
     buckets[bucket] = entry;
-    ++count;
     return true;
 }
 
@@ -63,7 +62,6 @@ bool ClScriptRegistry::remove(const char* key) {
         if (entry->key.equalsText(key)) {
             *link = entry->next;
             delete entry;
-            --count;
             return true;
         }
     }
@@ -78,7 +76,6 @@ bool ClScriptRegistry::removeFirst(String* outKey, uintptr_t* outValue) {
         if (outKey) *outKey = entry->key;
         if (outValue) *outValue = entry->value;
         delete entry;
-        --count;
         return true;
     }
     return false;
@@ -101,7 +98,6 @@ void ClScriptRegistry::clear() {
             delete entry;
         }
     }
-    count = 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -151,8 +147,6 @@ bool registerScriptClass(const char* className, ClScriptNode* block) {
 }
 
 void unregisterScriptClass(const char* className) { classRegistry().remove(className); }
-
-u32 scriptClassCount() { return classRegistry().getCount(); }
 
 void scriptRegistriesInit() {
     freeAllScripts();

@@ -56,11 +56,8 @@ public:
     // Frees every entry; values are the owner's business.
     void clear();
 
-    u32 getCount() const { return count; }
-
 private:
     SScriptRegistryEntry* buckets[SCRIPT_REGISTRY_BUCKET_COUNT] = {};
-    u32 count = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -70,7 +67,6 @@ private:
 bool registerScriptClass(const char* className, ClScriptNode* block);
 // Removes the first registration of the name; nothing happens when there is none.
 void unregisterScriptClass(const char* className);
-u32 scriptClassCount();
 
 // ---------------------------------------------------------------------------------------------
 // Loading and the cache

@@ -8,8 +8,6 @@ namespace {
 constexpr u64 IMAGE_SIZE_LIMIT = 0x100000000ull;
 constexpr u32 NO_ZERO_UNIT = 0xFFFFFFFFu;
 
-char16_t loadLe16(const u8* bytes) { return char16_t(u16(bytes[0]) | u16(bytes[1] << 8)); }
-
 EStringTableError fromRelocError(ERelocTableError error) {
     switch (error) {
     case E_RELOCTABLE_OK: return E_STRINGTABLE_OK;
@@ -67,22 +65,10 @@ EStringTableError stringTableOpen(SStringTableView* view, const void* image, u64
     return E_STRINGTABLE_OK;
 }
 
-u32 stringTableCount(const SStringTableView& view) { return view.table.count; }
-
 s32 stringTableFind(const SStringTableView& view, u32 idHash) { return relocTableFind(view.table, idHash); }
 
 u32 stringTableTextOffsetAt(const SStringTableView& view, u32 index) {
     return relocTablePayloadOffset(view.table, index);
-}
-
-std::u16string stringTableTextAt(const SStringTableView& view, u32 index) {
-    std::u16string text;
-    for (u32 offset = stringTableTextOffsetAt(view, index); offset + 1 < view.table.imageSize; offset += 2) {
-        const char16_t unit = loadLe16(view.table.image + offset);
-        if (unit == 0) break;
-        text.push_back(unit);
-    }
-    return text;
 }
 
 // ---------------------------------------------------------------------------------------------

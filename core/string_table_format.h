@@ -46,12 +46,9 @@ struct SStringTableView {
 // size, however many records share a text. On failure the view is left empty.
 EStringTableError stringTableOpen(SStringTableView* view, const void* image, u64 imageSize);
 
-u32 stringTableCount(const SStringTableView& view);
 // Index of a record holding the id hash (signed binary search), or -1.
 s32 stringTableFind(const SStringTableView& view, u32 idHash);
 u32 stringTableTextOffsetAt(const SStringTableView& view, u32 index);
-// The text of a record, its units loaded one by one, since it may sit at any offset.
-std::u16string stringTableTextAt(const SStringTableView& view, u32 index);
 
 // ---------------------------------------------------------------------------------------------
 // Building an image (the writer's side)

@@ -92,7 +92,6 @@ void taskLayerDispatch() {
 }
 
 void taskLayerSetSuspended(bool suspended) { g_TaskLayer.suspended = suspended; }
-bool taskLayerSuspended() { return g_TaskLayer.suspended; }
 
 s32 taskCreate(u32 type, void* argument, SWorkerTask** outTask) {
     STaskLayer& layer = g_TaskLayer;

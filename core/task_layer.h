@@ -54,7 +54,6 @@ void taskLayerDispatch();
 // The render side suspends the layer while its device is lost, so that no pool job writes into
 // geometry buffers that are being released.
 void taskLayerSetSuspended(bool suspended);
-bool taskLayerSuspended();
 
 // Adds a task, stores it through outTask, then calls the type's start routine. The record stays
 // at the same address until taskRelease. Returns 1.

@@ -171,11 +171,6 @@ void initPadMonkey() {
     readTuning("PAD_MONKEY_ANALOG_MAX_HOLD", &t.analogMaxHold);
     readTuning("PAD_MONKEY_ANALOG_MIN_REPS", &t.analogMinReps);
     readTuning("PAD_MONKEY_ANALOG_MAX_REPS", &t.analogMaxReps);
-    // A maximum below its minimum would give negative holds or a modulus of zero or less.
-    t.digitalMaxHold = std::max(t.digitalMaxHold, t.digitalMinHold);
-    t.digitalMaxReps = std::max(t.digitalMaxReps, t.digitalMinReps);
-    t.analogMaxHold = std::max(t.analogMaxHold, t.analogMinHold);
-    t.analogMaxReps = std::max(t.analogMaxReps, t.analogMinReps);
 
     std::memset(g_monkey.inputs, 0, sizeof g_monkey.inputs);
     std::memset(g_monkey.weights, 0, sizeof g_monkey.weights);
@@ -196,8 +191,6 @@ void initPadMonkey() {
     g_monkey.stepTimer = 0.0f;
     g_monkey.stepCounter = POINTER_CYCLE_STEPS;
 }
-
-const SPadMonkeyTuning& padMonkeyTuning() { return g_monkey.tuning; }
 
 void updatePadMonkey(f32 dt) {
     agePresses(dt);

@@ -16,10 +16,10 @@ struct SPadMonkeyTuning {
     s32 analogMinReps, analogMaxReps;
 };
 
-// Reads the PAD_MONKEY_ settings (each only when above 0; every maximum raised to at least its
-// minimum) and sets up the descriptors, weights and state.
+// Reads the PAD_MONKEY_ settings (each only when above 0) and sets up the descriptors, weights
+// and state. Only the two mouse buttons have weights, so the digital and analog descriptors are
+// never chosen.
 void initPadMonkey();
-const SPadMonkeyTuning& padMonkeyTuning();
 // One frame: ages and starts presses, writes the raw records of the pads and the pointer.
 void updatePadMonkey(f32 dt);
 

@@ -24,8 +24,6 @@ namespace {
 constexpr u32 FRONT_END_WATER_ENTRY = 24;
 constexpr f64 TWO_PI = 6.283185307179586;
 
-bool g_bMirrorLakeParamsSet = false;
-
 // Keeps a value that grows with the run's time within one period, so that f32 keeps its
 // precision after hours of play.
 f32 wrapped(f64 value, f64 period) { return f32(std::fmod(value, period)); }
@@ -54,11 +52,10 @@ void setMirrorLakeShaderParams() {
     setShaderGlobalFloat("g_fMirrorLakeBump", MIRROR_LAKE_BUMP_STRENGTH);
     setShaderGlobalColour("g_v4MirrorLakeTint",
                           inGameFlag() ? 0u : barColourScheme().colour(FRONT_END_WATER_ENTRY).current);
-    g_bMirrorLakeParamsSet = true;
 }
 
 void drawMirrorLake() {
-    if (!g_bMirrorLakeParamsSet || savedOptions().waterReflection == 0 || !effectsReady()) return;
+    if (savedOptions().waterReflection == 0 || !effectsReady()) return;
     const ClRenderTargetGroup* reflection = sceneTarget(E_SCENE_TARGET_REFLECTION);
     const ClCamera* camera = viewCamera();
     if (!reflection || !reflection->getTexture() || !camera) return;
@@ -75,5 +72,3 @@ void drawMirrorLake() {
                                ClVec3(1.0f, 0.0f, 0.0f), size, size, MIRROR_LAKE_REFLECTANCE, material, texMin, texMax,
                                MIRROR_LAKE_LAYER_MASK, 0.0f);
 }
-
-void resetMirrorLake() { g_bMirrorLakeParamsSet = false; }

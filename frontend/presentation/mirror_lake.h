@@ -3,8 +3,8 @@
 //
 // setMirrorLakeShaderParams runs once a frame after beginBatchFrame (both game modes); it sets
 // the lake's shader constants and rewrites the particle accelerations. drawMirrorLake runs after
-// the frame's UI, before the hand-off; it draws nothing until the constants have been set once,
-// while the water reflection option is off, or without the reflection target.
+// the frame's UI, before the hand-off; it draws nothing while the water reflection option is off
+// or without the reflection target.
 #pragma once
 
 #include "core/types.h"
@@ -45,5 +45,3 @@ SMirrorLakeParams mirrorLakeParamsAt(f64 seconds);
 void setMirrorLakeShaderParams();
 // The lake quad, centred under the view camera, into the frame's draw lists.
 void drawMirrorLake();
-// Back to "constants never set" (the start of a run).
-void resetMirrorLake();

@@ -31,7 +31,7 @@ protected:
         PackageTest::TearDown();
     }
     void parse(std::string text) {
-        STextReader reader = textReaderOver(text.data(), u32(text.size()));
+        STextReader reader = STextReader{nullptr, text.data(), u32(text.size())};
         configParse(reader);
     }
 };

@@ -112,7 +112,8 @@ TEST_F(ScriptParser, ClassBlockIsRegisteredButAMarkerOutsideANamedBlockMakesNoCl
     EXPECT_EQ(shape(root.get()), "Boss!{_class hp=100}");
     root.reset();
     EXPECT_EQ(shapeOf("_class; { _class; }"), "_class _{_class}");
-    EXPECT_EQ(scriptClassCount(), 0u);
+    // The destroyed tree took its class with it, so the name can be a class again.
+    EXPECT_EQ(shapeOf("Boss { _class; }"), "Boss!{_class}");
 }
 
 TEST_F(ScriptParser, BlankInsideATokenKeepsTheCountedCharactersAndTextEndsAtNulOrItsEnd) {
@@ -156,14 +157,14 @@ TEST_F(ScriptParser, FatalProblemsNameFileAndOffset) {
     EXPECT_EQ(fatalReasonOfParse("<<inject[]>>"), "test.txt:0: include name \"\" must hold 1 to 767 characters");
     EXPECT_EQ(fatalReasonOfParse("\n<<inject[gone.txt]>>"), "test.txt:1: include \"gone.txt\" cannot be read");
     // Nothing stays registered from a parse that stopped.
-    EXPECT_EQ(scriptClassCount(), 0u);
+    EXPECT_EQ(shapeOf("A { _class; }"), "A!{_class}");
 }
 
 TEST_F(ScriptParser, SinkThatGoesOnGetsTheLaterNameNoSecondClassAndPartlyReadNumbers) {
     const SParsed twoNames = checked("one = two = 2; A { _class; } A { _class; }");
     EXPECT_EQ(twoNames.shape, "two=2 A!{_class} A{_class}");
     EXPECT_EQ(twoNames.codes, (Codes{E_SCRIPTPROBLEM_TWO_NAMES, E_SCRIPTPROBLEM_DUPLICATE_CLASS}));
-    EXPECT_EQ(scriptClassCount(), 0u);
+    EXPECT_EQ(shapeOf("A { _class; }"), "A!{_class}");
     const SParsed numbers = checked("a = 1e3; b = 2.5e2; c = -; d = 0X1F; e = 1.5e; f = 2.5e+;");
     EXPECT_EQ(numbers.shape, "a=1 b=250.0f c=0 d=0 e=1.500f f=2.500f");
     EXPECT_EQ(numbers.codes, (Codes(5, E_SCRIPTPROBLEM_NUMBER_WITH_TRAILING_TEXT)));

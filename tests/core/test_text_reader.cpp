@@ -24,7 +24,7 @@ std::string nextLine(STextReader& reader, u32 size) {
 
 TEST(TextReader, LinesEndAfterEitherBreakAndAreRefusedWithoutSourceOrRoom) {
     const std::string text = "ab\r\ncd\nlast";
-    STextReader reader = textReaderOver(text.data(), u32(text.size()));
+    STextReader reader = STextReader{nullptr, text.data(), u32(text.size())};
     EXPECT_EQ(nextLine(reader, 16), "ab\r");
     EXPECT_EQ(nextLine(reader, 16), "\n");
     EXPECT_EQ(nextLine(reader, 16), "cd\n");
@@ -38,7 +38,7 @@ TEST(TextReader, LinesEndAfterEitherBreakAndAreRefusedWithoutSourceOrRoom) {
     STextReader none;
     EXPECT_EQ(readLine(none, line, sizeof line), nullptr);
     const std::string other = "a b";
-    reader = textReaderOver(other.data(), u32(other.size()));
+    reader = STextReader{nullptr, other.data(), u32(other.size())};
     EXPECT_EQ(readLine(reader, line, 1), nullptr);
     EXPECT_EQ(readLine(reader, line, 0), nullptr);
 
@@ -52,7 +52,7 @@ TEST(TextReader, CommentLinesStartWithTwoSlashesBlanksAllowedBetweenAndAreSkippe
     for (const char* line : {"KEY 1 // note", " /x"}) EXPECT_TRUE(isContentLine(line)) << line;
 
     const std::string text = "// head\r\n\r\n  / / also\nKEY 1\r\n";
-    STextReader reader = textReaderOver(text.data(), u32(text.size()));
+    STextReader reader = STextReader{nullptr, text.data(), u32(text.size())};
     char line[64];
     ASSERT_NE(nextContentLine(reader, sizeof line, line), nullptr);
     EXPECT_STREQ(line, "KEY 1\r");

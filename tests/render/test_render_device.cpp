@@ -1,9 +1,12 @@
 // The render device and its worker on the null renderer: lost-device release and restoration in
 // their order, the hand-off's halves, and the worker's stop.
 #include "core/config.h"
+#include "core/core_imports.h"
 #include "core/crit_section_pool.h"
 #include "core/global_objects.h"
 #include "core/task_layer.h"
+#include "core/worker_pool.h"
+#include "platform/os/os.h"
 #include "render/device_steps.h"
 #include "render/render_device.h"
 #include "render/render_imports.h"
@@ -66,6 +69,8 @@ protected:
     }
 
     void TearDown() override {
+        taskLayerShutdown();
+        setCoreImports(nullptr);
         shutdownRenderer();
         g_DeviceResourceSteps = kDefaultDeviceResourceSteps;
         g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
@@ -100,13 +105,27 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     hooks.pauseActionGame = [] { ++g_pausedGames; };
     setRenderImports(&hooks);
 
+    // A task of one part, to see whether the frame tick hands work to the pool.
+    static std::atomic<u32> g_partsRun;
+    g_partsRun = 0;
+    SCoreImports imports;
+    imports.drawListLines = {[](void* argument, SWorkerTask* task) { taskStartPart(task, argument); },
+                             [](void*) { ++g_partsRun; }, [](void*) {}};
+    setCoreImports(&imports);
+    ASSERT_EQ(taskLayerInit(), 1);
+
     gfxTestLoseDevice(1);
     EXPECT_EQ(frame(), "0 lost, effects lost, release batch buffers, release ui, release scene targets, "
                        "release preview targets");
-    // The pool gets no work while the device is lost.
     EXPECT_EQ(u32(g_pausedGames), 1u);
     EXPECT_EQ(deviceWasLost(), 1u);
-    EXPECT_EQ(taskLayerSuspended(), 1u);
+    // The pool gets no work while the device is lost.
+    SWorkerTask* task = nullptr;
+    ASSERT_EQ(taskCreate(TASK_TYPE_DRAW_LIST_LINES, nullptr, &task), 1);
+    taskLayerDispatch();
+    // A part handed out keeps its worker busy until it has run.
+    EXPECT_EQ(workerPoolAnyBusy(), 0);
+    EXPECT_EQ(g_partsRun.load(), 0u);
 
     // The first reset fails: the device tries again on the next frame, where the reset succeeds
     // but the batcher's buffers cannot be made, so it is released again.
@@ -119,13 +138,17 @@ TEST_F(RenderDevice, ALostPresentReleasesAndAResetRestoresInTheirOrder) {
     g_sceneTargetsRecreated = false;
     EXPECT_EQ(frame(), "0 lost, effects reset, recreate batch buffers, create ui, recreate scene targets, "
                        "release scene targets, effects lost, release batch buffers, release ui");
-    EXPECT_TRUE(taskLayerSuspended());
+    taskLayerDispatch();
+    EXPECT_EQ(workerPoolAnyBusy(), 0);
+    EXPECT_EQ(g_partsRun.load(), 0u);
     g_sceneTargetsRecreated = true;
     EXPECT_EQ(frame(), "1, effects reset, recreate batch buffers, create ui, recreate scene targets, "
                        "recreate preview targets");
     EXPECT_EQ(deviceWasLost(), 0u);
-    EXPECT_EQ(taskLayerSuspended(), 0u);
+    for (u32 tick = 0; tick < 10000 && (taskLayerDispatch(), !taskIsDone(task)); ++tick) osSleep(1);
+    EXPECT_EQ(g_partsRun.load(), 1u);
     EXPECT_EQ(frame(), "1");
+    EXPECT_EQ(taskRelease(task), 1);
 }
 
 // A second window cannot be made while one exists: the box names the window layer's reason as

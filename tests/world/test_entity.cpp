@@ -39,7 +39,7 @@ public:
     std::string tag;
 };
 
-void hang(ClEntityNode* node, const char* tag) { node->processors.push(new ClRecordingProcessor(tag)); }
+void hang(ClEntityNode* node, const char* tag) { node->processors.push(new (std::nothrow) ClRecordingProcessor(tag)); }
 
 class EntityLifecycle : public world_test::WorldTest {
 protected:

@@ -55,7 +55,7 @@ protected:
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_PLAYER_CTRL).mainBody();
         m_dna.node().close().close();
         m_ship = spawnActiveEntity(&m_dna.program);
-        m_ship->root->children[0]->processors.push(new ClTriggerRecorder(&m_heard));
+        m_ship->root->children[0]->processors.push(new (std::nothrow) ClTriggerRecorder(&m_heard));
         m_ship->setRootPosition(ClVec3(162.5f, 0.0f, 200.0f));
         m_ctrl = findPlayerCtrl(m_ship);
     }

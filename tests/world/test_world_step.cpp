@@ -63,7 +63,7 @@ protected:
         ClEntity* enemy = spawnActiveEntity(&m_enemy.program);
         enemy->setRootPosition(ClVec3(10.0f, 0.0f, 40.0f));
         step();
-        switching->root->processors.push(new ClSwitchOffProcessor(enemy));
+        switching->root->processors.push(new (std::nothrow) ClSwitchOffProcessor(enemy));
         return enemy;
     }
     DnaWriter m_switcher;
