@@ -624,11 +624,6 @@ ClChannel getCueChannel(SCueHandle handle) {
     return voice ? voice->channel : ClChannel{};
 }
 
-f32 getCuePan(SCueHandle handle) {
-    const SSoundVoice* voice = resolve(handle);
-    return voice ? voice->pan : 0.0f;
-}
-
 void pauseAllCues() {
     if (!g_engine.running) return;
     for (u32 i = 0; i < g_engine.handles.used; ++i) pauseVoice(g_engine.handles.table[i]->voice);
@@ -646,6 +641,3 @@ void setVolumeScaleBase(u32 slot, f32 factor) {
 }
 
 f32 getVolumeScaleBase(u32 slot) { return slot < SOUND_VOLUME_SCALE_COUNT ? g_engine.scaleBase[slot] : 0.0f; }
-
-u32 getCueHandlesInUse() { return g_engine.handles.used; }
-u32 getDelayedStartCount() { return g_engine.delayed.used; }

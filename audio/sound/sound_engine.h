@@ -95,7 +95,6 @@ f32 getCuePosition(SCueHandle handle);
 // Clamped to [0, 1] and [-1, 1]; both are applied at the next update.
 void setCueVolume(SCueHandle handle, f32 volume);
 void setCuePan(SCueHandle handle, f32 pan);
-f32 getCuePan(SCueHandle handle);
 
 // Pauses every voice that has a handle; resume does the reverse.
 void pauseAllCues();
@@ -111,7 +110,5 @@ f32 getVolumeScaleBase(u32 slot);
 // ---------------------------------------------------------------------------------------------
 // Diagnostics for tests
 
-u32 getCueHandlesInUse();
-u32 getDelayedStartCount();
 // The channel of a cue's voice (a null handle when it has none), to check what the layer plays.
 ClChannel getCueChannel(SCueHandle handle);

@@ -584,15 +584,6 @@ ESoundResult ClChannel::setVolume(f32 volume) {
     return E_SOUND_OK;
 }
 
-ESoundResult ClChannel::getVolume(f32* volume) const {
-    if (volume == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    *volume = 0.0f;
-    ClLockedChannel channel(m_system, m_id);
-    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
-    *volume = channel->volume;
-    return E_SOUND_OK;
-}
-
 ESoundResult ClChannel::setPan(f32 pan) {
     ClLockedChannel channel(m_system, m_id);
     if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
@@ -668,16 +659,6 @@ ESoundResult ClChannel::setChannelGroup(ClChannelGroup group) {
     return E_SOUND_OK;
 }
 
-ESoundResult ClChannel::getChannelGroup(ClChannelGroup* group) const {
-    if (group == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    *group = ClChannelGroup();
-    ClLockedChannel channel(m_system, m_id);
-    if (!channel) return E_SOUND_ERR_INVALID_HANDLE;
-    *group = SSoundSystemState::groupHandle(
-        m_system, makeSoundHandleId(channel->groupSlot, channel.system()->groups[channel->groupSlot].generation));
-    return E_SOUND_OK;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Channel groups
 
@@ -685,15 +666,6 @@ ESoundResult ClChannelGroup::setVolume(f32 volume) {
     ClLockedGroup group(m_system, m_id);
     if (!group) return E_SOUND_ERR_INVALID_HANDLE;
     group->volume = clampUnit(volume);
-    return E_SOUND_OK;
-}
-
-ESoundResult ClChannelGroup::getVolume(f32* volume) const {
-    if (volume == nullptr) return E_SOUND_ERR_INVALID_PARAM;
-    *volume = 0.0f;
-    ClLockedGroup group(m_system, m_id);
-    if (!group) return E_SOUND_ERR_INVALID_HANDLE;
-    *volume = group->volume;
     return E_SOUND_OK;
 }
 

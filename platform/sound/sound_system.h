@@ -138,7 +138,6 @@ public:
     // Clamped to [0, 1]. A channel sounds at its own volume times the volumes of its group and
     // of every group above it, the master group included.
     ESoundResult setVolume(f32 volume);
-    ESoundResult getVolume(f32* volume) const;
     // Makes `child` a child of this group (moving it from any former parent). A group never
     // connected under the master group is silent, and so are its channels. Loops are refused.
     ESoundResult addGroup(ClChannelGroup child);
@@ -184,7 +183,6 @@ public:
     bool operator==(const ClChannel& other) const = default;
 
     ESoundResult setVolume(f32 volume);               // clamped to [0, 1]
-    ESoundResult getVolume(f32* volume) const;
     // -1 left to 1 right, clamped. A mono source is panned with equal power (0.7071 per side at
     // the centre); a source of two or more channels is balanced (both sides 1 at the centre, the
     // far side falling to 0 at the edge).
@@ -205,7 +203,6 @@ public:
     ESoundResult getPosition(u32* position, ESoundTimeUnit unit) const;
     // A null group means the master group.
     ESoundResult setChannelGroup(ClChannelGroup group);
-    ESoundResult getChannelGroup(ClChannelGroup* group) const;
 
 private:
     friend class ClSoundSystem;
