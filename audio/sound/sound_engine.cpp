@@ -639,5 +639,3 @@ void resumeAllCues() {
 void setVolumeScaleBase(u32 slot, f32 factor) {
     if (slot < SOUND_VOLUME_SCALE_COUNT) g_engine.scaleBase[slot] = factor;
 }
-
-f32 getVolumeScaleBase(u32 slot) { return slot < SOUND_VOLUME_SCALE_COUNT ? g_engine.scaleBase[slot] : 0.0f; }

@@ -105,7 +105,6 @@ void resumeAllCues();
 
 // The options' factor of a slot (1.0 at start).
 void setVolumeScaleBase(u32 slot, f32 factor);
-f32 getVolumeScaleBase(u32 slot);
 
 // ---------------------------------------------------------------------------------------------
 // Diagnostics for tests

@@ -94,13 +94,7 @@ protected:
     // The level the output is heard at: the peak of its next 10 ms on the left over that of the
     // test sine at full volume from the centre (0.7071 of it per side); HEARD_TOLERANCE covers the
     // sine's samples missing its crest.
-    static f32 heardLevel() {
-        std::vector<f32> out(2 * RATE / 100);
-        getSoundEngineSystem()->advanceNullOutput(RATE / 100, out.data());
-        f32 peak = 0.0f;
-        for (size_t i = 0; i < out.size(); i += 2) peak = std::max(peak, std::fabs(out[i]));
-        return peak / (16000.0f / 32768.0f * std::sqrt(0.5f));
-    }
+    static f32 heardLevel() { return heardPeaks(RATE / 100).left / SINE_CENTRE_PEAK; }
     // How many more cues can be held: "Blip" then "Other" taken until refused (64 voices each),
     // then stopped at once, which gives their handles back.
     static u32 handlesLeft() {

@@ -12,6 +12,7 @@
 #include "library/song_caches.h"
 #include "library/song_record.h"
 #include "tests/library/library_test_support.h"
+#include "tests/support/audio_songs.h"
 
 #include <gtest/gtest.h>
 
@@ -59,15 +60,36 @@ TEST_F(LibraryFiles, GameDataRoundTripsASecondReadDoesNotDoubleTheFoldersAndADam
     EXPECT_EQ(libraryDamagedFileFlags(), u32(E_DAMAGED_GAME_DATA));
 }
 
-TEST(AudioVolumes, TheDisableSettingsSilenceTheirSlotsAndTheSongTakesItsFactor) {
+// As heard: a cue of the bank's volume 0.5 in each slot.
+class AudioVolumes : public test_support::SoundPackageTest {};
+
+TEST_F(AudioVolumes, TheDisableSettingsSilenceTheirSlotsAndTheSongTakesItsFactor) {
+    const struct {
+        const char* cue;
+        u32 slot;
+        f32 heard;
+    } rows[] = {{"Music", E_SOUNDSCALE_MUSIC, 0.5f},
+                {"Song", E_SOUNDSCALE_SONG_VOLUME, 0.25f},
+                {"Effects", E_SOUNDSCALE_EFFECTS, 0.0f},
+                {"Voice", E_SOUNDSCALE_VOICE, 0.5f}};
+    writeAudio("blip.wav", test_support::sineWav(4800, 48000));
+    std::vector<SSoundBankInput> cues;
+    for (const auto& row : rows) {
+        cues.push_back(test_support::bankCue(row.cue, {"blip.wav"}));
+        cues.back().definition.scaleSlots[0] = row.slot;
+    }
+    packBank(cues);
+    startEngine();
     configClear();
     configSetValue("DISABLE_SFX", "1");
     setSongVolumeFactor(0.5f);
     applyAudioVolumes();
-    EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_MUSIC), 1.0f);
-    EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_SONG_VOLUME), 0.5f);
-    EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_EFFECTS), 0.0f);
-    EXPECT_EQ(getVolumeScaleBase(E_SOUNDSCALE_VOICE), 1.0f);
+    for (const auto& row : rows) {
+        const SCueHandle cue = playCueHeld(row.cue);
+        updateAudioEngine(0.0f);
+        EXPECT_NEAR(test_support::heardPeaks(480).left / test_support::SINE_CENTRE_PEAK, row.heard, 0.002f) << row.cue;
+        stopCue(cue, -1.0f);
+    }
     setSongVolumeFactor(1.0f);
     configClear();
     applyAudioVolumes();

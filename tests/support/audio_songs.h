@@ -141,6 +141,24 @@ inline SSoundBankInput bankCue(const char* name, std::vector<const char*> sample
     return input;
 }
 
+// The peaks of the engine's next `frames` output frames on each side (manual null output), and
+// the peak a sineWav sound makes on each side played at full volume from the centre.
+struct SHeardPeaks {
+    f32 left = 0.0f;
+    f32 right = 0.0f;
+};
+inline SHeardPeaks heardPeaks(u32 frames) {
+    std::vector<f32> out(2 * frames);
+    getSoundEngineSystem()->advanceNullOutput(frames, out.data());
+    SHeardPeaks peaks;
+    for (size_t i = 0; i < out.size(); i += 2) {
+        peaks.left = std::max(peaks.left, std::fabs(out[i]));
+        peaks.right = std::max(peaks.right, std::fabs(out[i + 1]));
+    }
+    return peaks;
+}
+constexpr f32 SINE_CENTRE_PEAK = 16000.0f / 32768.0f * 0.70710678f;
+
 // The package "TEST" of files under Audio/ and the bank ZUNO_SFX; the engine runs on the manual
 // null output from startEngine on.
 class SoundPackageTest : public PackageTest {

@@ -42,21 +42,10 @@ protected:
         packBank({test_support::bankCue("EnemyDestroyedSmall", {"blip.wav"})});
         startEngine();
     }
-    // The peaks of the left and right output over the engine's next update and 10 ms.
-    struct SHeard {
-        f32 left = 0.0f;
-        f32 right = 0.0f;
-    };
-    static SHeard heard() {
+    // The peaks of each side over the engine's next update and 10 ms.
+    static test_support::SHeardPeaks heard() {
         updateAudioEngine(0.0f);
-        std::vector<f32> out(2 * 480);
-        getSoundEngineSystem()->advanceNullOutput(480, out.data());
-        SHeard peaks;
-        for (size_t i = 0; i < out.size(); i += 2) {
-            peaks.left = std::max(peaks.left, std::fabs(out[i]));
-            peaks.right = std::max(peaks.right, std::fabs(out[i + 1]));
-        }
-        return peaks;
+        return test_support::heardPeaks(480);
     }
 };
 
@@ -71,10 +60,10 @@ TEST_F(PositionedSound, PanFollowsTheArenaXAndTheCueEndsOnItsOwn) {
     const SCueHandle cue = playSoundCueAt("EnemyDestroyedSmall", ClVec3(81.25f, 0, 100));
     ASSERT_TRUE(cue);
     // The mono cue is panned with equal power: right over left is tan((pan + 1) x 45 degrees).
-    const SHeard leftOfCentre = heard();
+    const test_support::SHeardPeaks leftOfCentre = heard();
     EXPECT_NEAR(leftOfCentre.right / leftOfCentre.left, std::tan(0.5f * 0.7853982f), 1e-4f);
     panCueByWorldX(cue, ClVec3(325.0f, 0, 0));
-    const SHeard right = heard();
+    const test_support::SHeardPeaks right = heard();
     EXPECT_LT(right.left, 1e-4f * right.right);
     panCueByWorldX(SCueHandle{}, ClVec3(0, 0, 0));
 
