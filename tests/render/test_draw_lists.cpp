@@ -216,7 +216,6 @@ TEST_F(DrawLists, SpritesBuiltFourAtATimeMatchSpritesBuiltAlone) {
 // drawn is cleared, not kept.
 struct SFrameSeen {
     u32 half, sprites, lines, vertices, wrongColours;
-    auto operator<=>(const SFrameSeen&) const = default;
 };
 
 using DrawListHandOff = NullRendererFrames;
@@ -254,7 +253,11 @@ TEST_F(DrawListHandOff, StressOnTheNullRenderer) {
 
         if (drawable) {
             ++framesDrawn;
-            ASSERT_EQ(seen, (SFrameSeen{filled, sprites, lines, 4 * sprites + 8 * lines, 0})) << frame;
+            ASSERT_EQ(seen.half, filled) << frame;
+            ASSERT_EQ(seen.sprites, sprites) << frame;
+            ASSERT_EQ(seen.lines, lines) << frame;
+            ASSERT_EQ(seen.vertices, 4 * sprites + 8 * lines) << frame;
+            ASSERT_EQ(seen.wrongColours, 0u) << frame;
             ASSERT_EQ(frame % 50 != 0, ready == 1) << frame;
         } else {
             // Lost: nothing flipped or drawn, and the filled half was emptied on the main thread.
