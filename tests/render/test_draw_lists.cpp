@@ -42,22 +42,7 @@ protected:
 
 // Built by the render worker on the null renderer, from the half handed over (which half, and
 // its clearing, are checked frame by frame in DrawListHandOff).
-class DrawLists : public NullRendererFrames {
-protected:
-    // Builds pass 1, which holds every item together, then passes 2 << i, each holding item i
-    // alone, and expects the two halves of the vertices to match bit for bit.
-    void expectEachBuiltAloneMatchesItsGroup(u32 count, u32 verticesEach, const char* item) {
-        handOff([count] {
-            buildDrawCommands(1, ClVec4{5, 0, 50}, 0);
-            for (u32 i = 0; i < count; ++i) buildDrawCommands(2u << i, ClVec4{5, 0, 50}, 0);
-        });
-        ASSERT_EQ(2 * verticesEach * count, batchVertexCount());
-        const SBatchVertex* v = batchLockedVertices();
-        for (u32 i = 0; i < verticesEach * count; ++i)
-            EXPECT_EQ(0, std::memcmp(&v[i], &v[verticesEach * count + i], sizeof(SBatchVertex)))
-                << item << " " << i / verticesEach << " vertex " << i % verticesEach;
-    }
-};
+using DrawLists = NullRendererFrames;
 
 TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndARunOfLinesIsCutToTheRoomLeft) {
     for (u32 i = 0; i < SPRITE_COMMAND_CAPACITY - 1; ++i)
@@ -209,7 +194,16 @@ TEST_F(DrawLists, SpritesBuiltFourAtATimeMatchSpritesBuiltAlone) {
         }
     }
     setCurrentDrawOwner(nullptr);
-    expectEachBuiltAloneMatchesItsGroup(count, 4, "sprite");
+    // Pass 1 holds every sprite together, then passes 2 << i each hold sprite i alone: the two
+    // halves of the vertices match bit for bit.
+    handOff([] {
+        buildDrawCommands(1, ClVec4{5, 0, 50}, 0);
+        for (u32 i = 0; i < count; ++i) buildDrawCommands(2u << i, ClVec4{5, 0, 50}, 0);
+    });
+    ASSERT_EQ(2 * 4 * count, batchVertexCount());
+    const SBatchVertex* v = batchLockedVertices();
+    for (u32 i = 0; i < 4 * count; ++i)
+        EXPECT_EQ(0, std::memcmp(&v[i], &v[4 * count + i], sizeof(SBatchVertex))) << "sprite " << i / 4 << " vertex " << i % 4;
 }
 
 // The worker only ever sees the half the main thread filled last, and a frame that cannot be
