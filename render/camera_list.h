@@ -55,6 +55,7 @@ public:
     // Forgets every reference to a camera about to be destroyed.
     void forgetCamera(const ClCamera* camera);
     bool blending() const { return m_duration > 0.0f; }
+    ClCamera* fromCamera() const { return m_fromCamera; }
 
 private:
     f32 m_elapsed = 0.0f;
