@@ -164,13 +164,14 @@ void ClCamera::applyFrame(const SCameraFrame& frame) {
     fov = frame.fov;
 }
 
-ClVec2 ClCamera::projectToScreen(const ClVec3& worldPoint) const {
+ClVec2 ClCamera::projectToScreen(const ClVec3& worldPoint, bool* inFront) const {
     ClMatrix44 view, projection;
     getViewMatrix(&view);
     getProjectionMatrix(&projection);
     ClVec3 p = worldPoint;
     p.w = 1.0f;
     const ClVec3 clip = view.multiply(projection).transformPoint(p);
+    if (inFront) *inFront = clip.w > 0.0f;
     return ClVec2(0.5f + 0.5f * clip.x / clip.w, 0.5f - 0.5f * clip.y / clip.w);
 }
 

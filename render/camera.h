@@ -46,8 +46,9 @@ public:
     void copyFrom(const ClCamera& other);
     void applyFrame(const SCameraFrame& frame);
     void getProjectionMatrix(ClMatrix44* out) const;
-    // Normalised screen point: x and y in [0, 1] with 0 at the top.
-    ClVec2 projectToScreen(const ClVec3& worldPoint) const;
+    // Normalised screen point: x and y in [0, 1] with 0 at the top. inFront, when given, says
+    // whether the point lies in front of the camera (the point is meaningless otherwise).
+    ClVec2 projectToScreen(const ClVec3& worldPoint, bool* inFront = nullptr) const;
     // The world point at the given normalised screen point and projected depth (0 near, 1 far).
     ClVec3 unprojectScreenPoint(const ClVec2& screenPoint, f32 depth) const;
     ClVec3 position() const { return node.position; }

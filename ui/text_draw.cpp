@@ -161,19 +161,14 @@ bool drawTextAtWorldPosition(const ClCamera* camera, const ClVec3& position, con
     const SFontFace* face = findFontFaceOrBase(faceName);
     if (!camera || !face || !face->texture || face->lineHeight <= 0.0f || !text) return false;
 
-    ClMatrix44 view, projection;
-    camera->getViewMatrix(&view);
-    camera->getProjectionMatrix(&projection);
-    ClVec3 p = position;
-    p.w = 1.0f;
-    const ClVec3 clip = view.multiply(projection).transformPoint(p);
-    if (!(clip.w > 0.0f)) return false;
+    bool inFront = false;
+    const ClVec2 screen = camera->projectToScreen(position, &inFront);
+    if (!inFront) return false;
 
     const f32 width = spriteTargetWidth();
     const f32 height = spriteTargetHeight();
     const f32 unit = height / WORLD_TEXT_SCREEN_UNITS;
-    const ClVec2 point((0.5f + 0.5f * clip.x / clip.w) * width + offsetX * unit,
-                       (0.5f - 0.5f * clip.y / clip.w) * height + offsetY * unit);
+    const ClVec2 point(screen.x * width + offsetX * unit, screen.y * height + offsetY * unit);
     const f32 k = size * unit / face->lineHeight;
     const ClVec2 extent = measureText(*face, text);
     const ClVec2 box(extent.x * k, extent.y * k);
