@@ -15,7 +15,7 @@ struct STransformStack {
 STransformStack g_aTransformStacks[TRANSFORM_STACK_COUNT];
 const ClMatrix44 kIdentity;
 
-const char* const kStackNames[TRANSFORM_STACK_COUNT] = {"projection", "view", "world", "texture", "unmapped"};
+const char* const kStackNames[TRANSFORM_STACK_COUNT] = {"projection", "view", "world", "texture"};
 
 STransformStack& stackOf(u32 type) {
     if (type >= TRANSFORM_STACK_COUNT) fatalErrorf("transform stack %u does not exist", type);

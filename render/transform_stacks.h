@@ -1,4 +1,4 @@
-// The renderer's five transform stacks and the projections pushed on them. Effects read the tops
+// The renderer's four transform stacks and the projections pushed on them. Effects read the tops
 // (transformStackTop) for their matrix uniforms.
 //
 // Matrices are kept in the renderer's row-vector layout (core/matrix44.h), which is also the layout
@@ -14,10 +14,9 @@ enum E_TransformStack : u32 {
     E_TRANSFORM_VIEW = 1,
     E_TRANSFORM_WORLD = 2,
     E_TRANSFORM_TEXTURE0 = 3,
-    E_TRANSFORM_UNMAPPED = 4,  // nothing pushes on it
 };
 
-constexpr u32 TRANSFORM_STACK_COUNT = 5;
+constexpr u32 TRANSFORM_STACK_COUNT = 4;
 constexpr u32 TRANSFORM_STACK_DEPTH = 16;
 
 // The orthographic projection's depth range, in the 2D layers' z units.
