@@ -43,13 +43,6 @@ bool openTextReader(STextReader& reader, const char* path) {
     return true;
 }
 
-STextReader textReaderOver(const char* block, u32 length) {
-    STextReader reader;
-    reader.source = block;
-    reader.length = block ? length : 0;
-    return reader;
-}
-
 void closeTextReader(STextReader& reader) {
     if (reader.file) releaseAssetFile(reader.file);
     reader = STextReader{};

@@ -21,8 +21,8 @@ constexpr u32 TEXT_TOKEN_LENGTH = 256;
 
 struct SAssetFile;
 
-// One text being read and the place reached in it. A reader over a caller's block only points
-// at it; one opened on a packaged file holds the file until closeTextReader.
+// One text being read and the place reached in it. A reader over a caller's block (no file)
+// only points at it; one opened on a packaged file holds the file until closeTextReader.
 struct STextReader {
     SAssetFile* file = nullptr;  // set when the source is a packaged file, which the reader releases
     const char* source = nullptr;
@@ -35,8 +35,6 @@ struct STextReader {
 // when no package holds it, it is empty, or it cannot be read; nothing is kept open then. A
 // source the reader already has is closed first.
 bool openTextReader(STextReader& reader, const char* path);
-// A reader over the caller's block, which stays the caller's: the reader never frees it.
-STextReader textReaderOver(const char* block, u32 length);
 // Releases a file source (a caller's block is only forgotten) and resets the reader.
 void closeTextReader(STextReader& reader);
 

@@ -185,7 +185,7 @@ void loadCameraFrames() {
 }
 
 void loadCameraFramesFromText(const char* text, u32 length, const char* sourceName) {
-    SFramesText frames{textReaderOver(text, length), sourceName};
+    SFramesText frames{STextReader{nullptr, text, text ? length : 0}, sourceName};
     readFrames(frames);
 }
 

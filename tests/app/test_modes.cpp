@@ -1,16 +1,12 @@
 // The two game modes' entries and exits: the input mappers, cameras and flags they set up are
 // undone on every path, failures included; the run-up ends at song time 0; the play's ends. Also
-// the unusual roads a setting or a data file leaves them on: the beat-analysis view analyses the
-// song's beats afresh, and the front end without its camera frame keeps the camera's reset pose.
+// the unusual road a data file leaves them on: the front end without its camera frame keeps the
+// camera's reset pose.
 #include "app/front_end_screen.h"
 #include "app/game_mode_action.h"
 #include "app/game_mode_front_end.h"
 #include "app/layer_imports.h"
 #include "app/startup.h"
-#include "audio/analysis/beat.h"
-#include "audio/analysis/spectral_cache.h"
-#include "audio/audio_imports.h"
-#include "audio/decode/codec_registry.h"
 #include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
 #include "core/config.h"
@@ -28,7 +24,6 @@
 #include "library/song_library.h"
 #include "library/song_scan.h"
 #include "platform/gfx/gfx_device.h"
-#include "platform/os/os.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
 #include "render/camera_stacks.h"
@@ -39,7 +34,6 @@
 #include "render/view_slots.h"
 #include "tests/support/audio_songs.h"
 #include "tests/support/fatal_catch.h"
-#include "tests/support/file_bytes.h"
 #include "tests/support/memory_script_source.h"
 #include "tests/support/temp_dir.h"
 #include "ui/switcher.h"
@@ -61,7 +55,6 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
-#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -468,38 +461,6 @@ TEST_F(Modes, ASeedSettingMakesPlaysDrawTheSameNumbers) {
     EXPECT_EQ(again.made, first.made);
     EXPECT_EQ(again.next, first.next);
     EXPECT_NE(other.next, first.next);
-}
-
-TEST_F(Modes, TheBeatAnalysisViewAnalysesTheSongsBeats) {
-    // 96 s at 22,050 Hz: a decaying noise burst every half second from 1 s to 95 s.
-    constexpr u32 rate = 22050;
-    std::vector<f32> mono(rate * 96);
-    u32 noise = 99;
-    for (u32 i = rate; i + rate < mono.size(); ++i) {
-        noise = noise * 1664525u + 1013904223u;
-        mono[i] = (f32(noise >> 8) / f32(1u << 24) - 0.5f) * std::exp(-f32(i % (rate / 2)) / f32(rate / 50));
-    }
-    const std::string song = m_home.write("song.wav", wavImage(1, 1, rate, 16, pcm16Bytes(pcm16(mono))));
-    ASSERT_TRUE(configSetValue("VISUAL_BEAT_ANALYSIS", "song.wav"));
-    SAudioImports imports;
-    imports.prepareSongSound = [](const char16_t*, f32, f32) -> u32 { return 1; };
-    setAudioImports(&imports);
-    initCodecRegistry();
-    codecRegistration(0);
-    for (int i = 0; i < 10000 && !isCodecRegistryReady(); ++i) osSleep(1);
-    resetSongAnalysis();
-    resetBeatAnalysis();
-
-    const std::u16string path = widePath(song);
-    SSongIdentity identity;
-    songIdentityFromPath(path.c_str(), &identity);
-    EXPECT_EQ(kDefaultActionPlayServices.analyseSong(path.c_str(), identity, true), 1);
-    // About 188 bursts; the analysis may add or drop a few at the ends.
-    EXPECT_GT(g_aSongBeats.count, 150u);
-
-    releaseBeatAnalysis();
-    shutdownCodecRegistry();
-    setAudioImports(nullptr);
 }
 
 TEST_F(Modes, TheFrontEndWithoutItsUiCameraFrameKeepsTheResetPose) {
