@@ -87,14 +87,8 @@ std::vector<u8> withDepth(std::vector<u8> bytes, u8 bits) {
     return bytes;
 }
 
-TEST(AiffFormat, ExtendedRateDecodesTheStandardRates) {
-    struct SRate {
-        f64 rate;
-        u8 bytes[AIFF_EXTENDED_BYTES];
-    };
-    const SRate rates[] = {{8000.0, {0x40, 0x0B, 0xFA, 0x00}}, {44100.0, {0x40, 0x0E, 0xAC, 0x44}},
-                           {96000.0, {0x40, 0x0F, 0xBB, 0x80}}, {22050.5, {0x40, 0x0D, 0xAC, 0x45}}, {0.0, {}}};
-    for (const SRate& r : rates) EXPECT_EQ(aiffExtendedToDouble(r.bytes), r.rate);
+// The standard rates are the decodes' below; here the values no rate has.
+TEST(AiffFormat, ExtendedRateTellsInfinityFromNotANumber) {
     const u8 infinity[AIFF_EXTENDED_BYTES] = {0x7F, 0xFF, 0x80}, nan[AIFF_EXTENDED_BYTES] = {0x7F, 0xFF, 0xC0};
     EXPECT_TRUE(std::isinf(aiffExtendedToDouble(infinity)));
     EXPECT_TRUE(std::isnan(aiffExtendedToDouble(nan)));
