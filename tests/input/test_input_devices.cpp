@@ -1,5 +1,5 @@
-// The device reader and the mappers on a fake backend: pad values, key states, the pointer,
-// what each mapper writes, and the rumble switched off.
+// The device reader and the mappers on a fake backend: pad values, key states and what the
+// ignore settings keep out.
 #include "core/config.h"
 #include "input/input_channels.h"
 #include "input/input_devices.h"
