@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <vector>
 
 #include "audio/decode/decode_thread.h"
@@ -150,19 +149,14 @@ TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes
     ASSERT_TRUE(startDecodeThreadAndWait());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
 
-    ClCodecStreamInstance* released = openCodecJob(E_CODECFORMAT_WAV, u"a.wav");
     ClCodecStreamInstance* kept = openCodecJob(E_CODECFORMAT_WAVPACK, u"b.wv");
-    ASSERT_NE(released, nullptr);
     ASSERT_NE(kept, nullptr);
     while (getCodecJobState(kept) != E_CODECJOB_READY && std::chrono::steady_clock::now() < deadline)
         waitForCodecJobProgress(kept, 10);
     EXPECT_EQ(getCodecJobState(kept), E_CODECJOB_READY);
-    releaseCodecJob(released);
-    while (g_fakeCodecLiveObjects.load() != 1 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(g_fakeCodecLiveObjects.load(), 1);
 
-    // The job never released is stopped and freed by the shutdown itself.
+    // The job never released is stopped and freed by the shutdown itself; what becomes of a
+    // released one is the manager's pass above.
     shutdownCodecRegistry();
     EXPECT_EQ(g_fakeCodecLiveObjects.load(), 0);
     EXPECT_EQ(g_quickTimeExits.load(), 1);
