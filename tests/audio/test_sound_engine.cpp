@@ -51,6 +51,7 @@ protected:
         setClockDelta(GAME_CLOCK_SYSTEM, 0.0f);
         setClockDelta(GAME_CLOCK_GAMEPLAY, 0.0f);
         m_locksBefore = critSectionPoolUseCount();
+        startEngine();
     }
     void TearDown() override {
         shutdownAudioEngine();
@@ -67,9 +68,8 @@ protected:
         mix(u32(seconds * RATE));
     }
     static void mix(u32 frames) { getSoundEngineSystem()->advanceNullOutput(frames, nullptr); }
-    // startEngine(), then waits (at most twenty seconds) for the codec registry that the engine starts.
-    void startWithCodecs() {
-        startEngine();
+    // Waits (at most twenty seconds) for the codec registry that the engine starts.
+    void waitForCodecs() {
         for (int i = 0; i < 4000 && !isCodecRegistryReady(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         ASSERT_TRUE(isCodecRegistryReady());
     }
@@ -111,7 +111,6 @@ protected:
 }  // namespace
 
 TEST_F(SoundEngine, MissingCuePlaysNothingAOneShotIsFreedWhenItEndsAndHandlesAndVoicesRunOut) {
-    startEngine();
     EXPECT_FALSE(playCueHeld("NoSuchCue"));
     playCue("NoSuchCue");
     EXPECT_TRUE(isCueFinished({}));
@@ -138,7 +137,6 @@ TEST_F(SoundEngine, MissingCuePlaysNothingAOneShotIsFreedWhenItEndsAndHandlesAnd
 }
 
 TEST_F(SoundEngine, CuesAreFoundByNameAndChooseTheirSampleByWeight) {
-    startEngine();
     // Weights 0, 0, 1: always the third sample, whose group is named after it.
     const SCueHandle three = playCueHeld("three");  // names ignore case
     frame(0.01f);
@@ -156,7 +154,6 @@ TEST_F(SoundEngine, CuesAreFoundByNameAndChooseTheirSampleByWeight) {
 }
 
 TEST_F(SoundEngine, StaleHandlesTouchNothing) {
-    startEngine();
     const SCueHandle first = playCueHeld("Blip");
     frame(0.01f);
     stopCue(first, -1.0f);  // negative: at once
@@ -176,7 +173,6 @@ TEST_F(SoundEngine, StaleHandlesTouchNothing) {
 }
 
 TEST_F(SoundEngine, HeldCuesStayUntilReleasedAndLoopingCuesKeepPlaying) {
-    startEngine();
     const SCueHandle blip = playCueHeld("Blip");
     const SCueHandle loop = playCueHeld("Loop");
     const SCueHandle missing = playCueHeld("Missing");  // its sample is not in the packages
@@ -193,7 +189,6 @@ TEST_F(SoundEngine, HeldCuesStayUntilReleasedAndLoopingCuesKeepPlaying) {
 }
 
 TEST_F(SoundEngine, FadesRunOnTheGameClockAndVolumesAreClampedAndScaled) {
-    startEngine();
     const SCueHandle loop = playCueHeld("Loop");
     frame(0.01f);
     EXPECT_NEAR(heardLevel(), 0.5f, HEARD_TOLERANCE);
@@ -219,6 +214,7 @@ TEST_F(SoundEngine, FadesRunOnTheGameClockAndVolumesAreClampedAndScaled) {
 }
 
 TEST_F(SoundEngine, MuteAllSilencesEverything) {
+    shutdownAudioEngine();
     configSetValue("AUDIO_MUTE_ALL", "1");
     startEngine();
     EXPECT_TRUE(playCueHeld("Loop"));
@@ -227,7 +223,6 @@ TEST_F(SoundEngine, MuteAllSilencesEverything) {
 }
 
 TEST_F(SoundEngine, BanksLoadOnceAndDamagedOrMissingBanksAreRefused) {
-    startEngine();
     EXPECT_EQ(loadSoundBank("ZUNO_SFX", 0), 0);
     testing::internal::CaptureStderr();
     EXPECT_EQ(loadSoundBank("DAMAGED", 0), 0);
@@ -247,7 +242,6 @@ TEST(SoundBankLoad, AFlagOtherThanZeroIsFatal) {
 }
 
 TEST_F(SoundEngine, TimelinePlayersRunOutAndAStaleStopFreesNothing) {
-    startEngine();
     std::vector<STimelinePlayerRef> players;
     for (u32 i = 0; i < TIMELINE_PLAYER_POOL_SIZE; ++i) players.push_back(startTimelinePlayer(crc32TextNoCase("timed")));
     EXPECT_NE(players.back().player, nullptr);
@@ -259,7 +253,7 @@ TEST_F(SoundEngine, TimelinePlayersRunOutAndAStaleStopFreesNothing) {
 }
 
 TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
-    startWithCodecs();
+    waitForCodecs();
     m_root.write("music/song.wav", sineWav(RATE / 2, RATE));
     const std::u16string wideFolder = widePath(m_root.file("music/"));
     SSoundDefinition* song = songDefinition(0.5f);
