@@ -36,16 +36,7 @@ protected:
         g_quickTimeExits = 0;
         m_locksBefore = critSectionPoolUseCount();
         initCodecRegistry();
-    }
-    void TearDown() override {
-        shutdownCodecRegistry();
-        resetDecodeThreadInterval();
-        EXPECT_EQ(g_fakeCodecLiveObjects.load(), 0);
-        EXPECT_EQ(critSectionPoolUseCount(), m_locksBefore);
-    }
-
-    // The records of the game's order.
-    static void registerGameOrder() {
+        // The records of the game's order.
         registerCodecFamily(initWindowsMedia, exitWindowsMedia, createFake<E_FAKE_WINDOWS_MEDIA>,
                             {{".mp3", E_CODECFORMAT_MP3}, {".wma", E_CODECFORMAT_WMA}});
         registerCodecFamily(initOther, exitQuickTime, createFake<E_FAKE_QUICKTIME>,
@@ -53,6 +44,12 @@ protected:
         registerCodecFamily(initOther, nullptr, createFake<E_FAKE_WAV>, {{".wav", E_CODECFORMAT_WAV}});
         registerCodecFamily(initOther, nullptr, createFake<E_FAKE_AIFF>, {{".aiff", E_CODECFORMAT_AIFF}, {".aif", E_CODECFORMAT_AIFF}});
         registerCodecFamily(initOther, nullptr, createFake<E_FAKE_WAVPACK>, {{".wv", E_CODECFORMAT_WAVPACK}});
+    }
+    void TearDown() override {
+        shutdownCodecRegistry();
+        resetDecodeThreadInterval();
+        EXPECT_EQ(g_fakeCodecLiveObjects.load(), 0);
+        EXPECT_EQ(critSectionPoolUseCount(), m_locksBefore);
     }
 
     u32 m_locksBefore = 0;
@@ -75,7 +72,6 @@ const SPathCase kPathCases[] = {
 };
 
 TEST_F(CodecRegistry, AnswersNothingBeforeTheFirstPassThenFindsTheFirstStartedRecord) {
-    registerGameOrder();
     s32 before = 99;
     EXPECT_EQ(findCodecFormatForPath(u"song.wav", &before), 0);
     EXPECT_EQ(before, 99);
@@ -111,7 +107,6 @@ TEST_F(CodecRegistry, AnswersNothingBeforeTheFirstPassThenFindsTheFirstStartedRe
 }
 
 TEST_F(CodecRegistry, DisabledFlagIsSetOnTheFirstEqualEntryOnly) {
-    registerGameOrder();
     ASSERT_EQ(stepCodecManager(), 1);
     // ".mp3" disabled through the Windows Media entry, while the QuickTime record's own ".mp3"
     // entry keeps its flag; equality, not a substring, so "aif" names ".aif", not ".aiff"; an
@@ -131,7 +126,6 @@ TEST_F(CodecRegistry, DisabledFlagIsSetOnTheFirstEqualEntryOnly) {
 
 TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
     g_othersStart = false;
-    registerGameOrder();
     EXPECT_EQ(stepCodecManager(), 0);
     EXPECT_FALSE(isCodecRegistryReady());
     shutdownCodecRegistry();
@@ -145,7 +139,6 @@ TEST_F(CodecRegistry, EveryFamilyFailingLeavesTheRegistryNeverReady) {
 }
 
 TEST_F(CodecRegistry, DecodeThreadStartsFamiliesStepsJobsAndExitsOnlyStartedOnes) {
-    registerGameOrder();
     ASSERT_TRUE(startDecodeThreadAndWait());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
 
