@@ -192,4 +192,9 @@ TEST_F(AmbientLayer, ShutdownEndsAfterItsWaitWhenTheWorkerNeverSignals) {
     EXPECT_EQ(std::count(runtime->calls.begin(), runtime->calls.end(), "release"), 0L);
 }
 
+TEST(AmbientLight, TheRuntimeIsAbsentAndModesOutsideTheRangeStop) {
+    EXPECT_FALSE(initAmbientLighting(u"Velodrix", u"1.0", 1.0f / 30.0f, 5));
+    EXPECT_EXIT(setAmbientMode(5), ::testing::ExitedWithCode(3), "ambient light mode 5");
+}
+
 }  // namespace

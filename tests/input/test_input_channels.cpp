@@ -1,5 +1,4 @@
 // Control channels: edges, the input lock, the pad map and the sensitivity factor.
-#include "input/ambient/ambient_light.h"
 #include "input/input_channels.h"
 
 #include <gtest/gtest.h>
@@ -43,11 +42,6 @@ TEST_F(InputChannels, OnMeansAboveOneTenthEdgesFollowTheSumOfTheSourcesAndChanne
     EXPECT_EQ(edges(fire), "held");
     frame(fire, 0.0f);
     EXPECT_EQ(edges(fire), "released");
-}
-
-TEST(AmbientLight, TheRuntimeIsAbsentAndModesOutsideTheRangeStop) {
-    EXPECT_FALSE(initAmbientLighting(u"Velodrix", u"1.0", 1.0f / 30.0f, 5));
-    EXPECT_EXIT(setAmbientMode(5), ::testing::ExitedWithCode(3), "ambient light mode 5");
 }
 
 }  // namespace
