@@ -20,7 +20,8 @@ std::string encodeFlac(const ClTempFolder& folder, const SDepth& d, const std::v
 }
 
 // The decoded bytes are exactly the WAV data the file was made from: containers of whole bytes,
-// samples shifted left to fill them, 8-bit unsigned.
+// samples shifted left to fill them, 8-bit unsigned. The 12-bit songs take the packer's shift
+// through its lanes and its tail, mono and stereo (44.1 kHz stereo ends in a group of four).
 TEST(FlacDecoder, DecodesEveryDepthSampleExactly) {
     const EncodeFn encode = [](const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples) {
         return encodeFlac(folder, d, samples);
