@@ -145,14 +145,10 @@ TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAll
 
     EXPECT_EQ(g_SongLibrary.songs.size(), 2u);
     const SSongRecord* song = getSongRecord(findSongIndexByPath(wide(root.file("music/long.wav"))));
-    const SSongRecord* tooShort = getSongRecord(findSongIndexByPath(wide(root.file("music/deeper/short.wav"))));
     ASSERT_NE(song, nullptr);
-    ASSERT_NE(tooShort, nullptr);
     EXPECT_NEAR(song->duration, 91.0f, 0.01f);
     EXPECT_EQ(song->state, u32(E_SONGSTATE_READY));
     EXPECT_LT(song->levelSpawnTargets[0], song->levelSpawnTargets[5]);
-    EXPECT_EQ(tooShort->state, u32(E_SONGSTATE_FAILED));
-    EXPECT_EQ(tooShort->failure, u32(E_SONGFAIL_TOO_SHORT));
 
     // A rescan while paused issues nothing.
     pauseSongScanRequests();
