@@ -112,15 +112,9 @@ void setShaderGlobalVec2Array(const char* name, const ClVec2* values, u32 n) {
     }
 }
 
-void setShaderGlobalVec3(const char* name, const ClVec3& value) { setShaderGlobalVec3Array(name, &value, 1); }
-
-void setShaderGlobalVec3Array(const char* name, const ClVec3* values, u32 n) {
-    SShaderGlobal* global = findForSet(name, E_SHADER_VALUE_VEC3, E_SHADER_VALUE_VEC4);
-    checkArrayLength(*global, n);
-    for (u32 i = 0; i < n; ++i) {
-        f32* v = global->values[i];
-        v[0] = values[i].x, v[1] = values[i].y, v[2] = values[i].z, v[3] = 0.0f;
-    }
+void setShaderGlobalVec3(const char* name, const ClVec3& value) {
+    f32* v = findForSet(name, E_SHADER_VALUE_VEC3, E_SHADER_VALUE_VEC4)->values[0];
+    v[0] = value.x, v[1] = value.y, v[2] = value.z, v[3] = 0.0f;
 }
 
 void setShaderGlobalColour(const char* name, u32 argb) {

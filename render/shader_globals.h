@@ -49,7 +49,6 @@ void setShaderGlobalVec2(const char* name, const ClVec2& value);
 void setShaderGlobalVec2Array(const char* name, const ClVec2* values, u32 n);
 // The fourth component becomes 0.
 void setShaderGlobalVec3(const char* name, const ClVec3& value);
-void setShaderGlobalVec3Array(const char* name, const ClVec3* values, u32 n);
 // Packed ARGB; each channel divided by 255 into (r, g, b, a).
 void setShaderGlobalColour(const char* name, u32 argb);
 

@@ -185,7 +185,7 @@ TEST_F(Cameras, CameraStacksPushPopOnlyOnRealStacksAndKeepTenEntries) {
     EXPECT_EQ(nullptr, g_aCameraBlenders[0].fromCamera());
     EXPECT_EQ(cameras[7], getViewSlotTopCamera(0));
     EXPECT_EQ(8u, g_aCameraStacks[0].count);
-    for (int i = 0; i < 8; ++i) popViewCamera(0, 0.0f);
+    for (int i = 0; i < 9; ++i) popViewCamera(0, 0.0f);  // one more than it holds
     EXPECT_EQ(nullptr, getViewSlotTopCamera(0));
     while (cameraCount() < CAMERA_LIST_CAPACITY) registerCamera(new ClCamera);
     ClCamera extra;

@@ -248,6 +248,7 @@ TEST_F(DrawListHandOff, StressOnTheNullRenderer) {
         if (drawable) {
             ++framesDrawn;
             ASSERT_EQ(seen.half, filled) << frame;
+            ASSERT_EQ(renderFlipIndex(), filled) << frame;
             ASSERT_EQ(seen.sprites, sprites) << frame;
             ASSERT_EQ(seen.lines, lines) << frame;
             ASSERT_EQ(seen.vertices, 4 * sprites + 8 * lines) << frame;

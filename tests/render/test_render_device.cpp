@@ -159,27 +159,12 @@ TEST_F(RenderDevice, AWindowThatCannotBeMadeIsReportedWithItsReason) {
                 "Failed to create main window; error code \\[the window exists\\]");
 }
 
-std::atomic<u32> g_drawnHalf{2};
 std::vector<u32> g_clearedHalves;
 
-TEST_F(RenderDevice, TheWorkerDrawsTheFilledHalfAndANotReadyDeviceClearsItAndItsQuadsInstead) {
+// Which half the worker draws is checked frame by frame in DrawListHandOff.
+TEST_F(RenderDevice, ANotReadyDeviceClearsTheFilledHalfAndItsQuadsInsteadOfDrawingIt) {
     g_FrameHandOffSteps.clearFrameHalf = [](u32 half) { g_clearedHalves.push_back(half); };
-    g_FrameHandOffSteps.renderScene = [] {
-        g_drawnHalf.store(renderFlipIndex());
-        presentRenderedFrame();
-    };
     g_clearedHalves = {};
-    const u64 presents = gfxPresentCount();
-    for (u32 frame = 0; frame < 4; ++frame) {
-        const u32 filled = 1 - renderFlipIndex();
-        const int submitted = submitFrameToRenderWorker();
-        EXPECT_EQ(submitted, 1);
-        EXPECT_EQ(g_drawnHalf.load(), filled);
-        EXPECT_EQ(renderFlipIndex(), filled);
-    }
-    EXPECT_EQ(gfxPresentCount(), presents + 4);
-    EXPECT_EQ(g_clearedHalves.size(), size_t(0));
-
     gfxTestLoseDevice(1000);
     submitFrameToRenderWorker();  // presents, finds the device lost
     const u32 flip = renderFlipIndex();

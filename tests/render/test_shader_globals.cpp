@@ -63,10 +63,8 @@ using ShaderGlobalsDeathTest = ShaderGlobals;
 
 TEST_F(ShaderGlobalsDeathTest, MisuseIsFatal) {
     declareShaderGlobal("g_v2Pair", E_SHADER_VALUE_VEC2, 0);
-    declareShaderGlobal("g_av3Three", E_SHADER_VALUE_VEC3, 3);
     declareShaderGlobal("g_afFour", E_SHADER_VALUE_FLOATS, 4);
     const ClVec2 pairs[17] = {};
-    const ClVec3 triples[17] = {};
     const f32 floats[5] = {};
 
     EXPECT_EXIT(setShaderGlobalFloat("g_fNobody", 1.0f), ::testing::ExitedWithCode(3),
@@ -77,8 +75,6 @@ TEST_F(ShaderGlobalsDeathTest, MisuseIsFatal) {
                 "shader constant \"g_v2Pair\" declared as float2 and as float3");
     EXPECT_EXIT(setShaderGlobalVec2Array("g_v2Pair", pairs, 2), ::testing::ExitedWithCode(3),
                 "shader constant \"g_v2Pair\" holds 1 values, 2 were set");
-    EXPECT_EXIT(setShaderGlobalVec3Array("g_av3Three", triples, 4), ::testing::ExitedWithCode(3),
-                "holds 3 values, 4 were set");
     EXPECT_EXIT(setShaderGlobalFloatArray("g_afFour", floats, 5), ::testing::ExitedWithCode(3),
                 "shader constant \"g_afFour\" holds 4 floats, 5 were set");
     EXPECT_EXIT(declareShaderGlobal("g_av4Big", E_SHADER_VALUE_VEC4, 17), ::testing::ExitedWithCode(3),

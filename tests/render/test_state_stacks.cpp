@@ -1,7 +1,7 @@
-// The game-state stacks and the view slots' input-mapper stacks.
+// The view slots' input-mapper stacks (the bounds of a stack itself are checked on the camera
+// stacks).
 #include "input/input_channels.h"
 #include "input/input_mapper.h"
-#include "render/state_stacks.h"
 #include "render/view_slots.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +13,7 @@ public:
     void mapInputs(int) override {}
 };
 
-TEST(StateStacks, AnEleventhPushIsIgnoredEmptyPopsDoNothingAndMapperStacksLockInputAtTheirLimits) {
-    SStateStack<s32> stack = {};
-    for (int i = 1; i <= 11; ++i) stack.push(i);
-    EXPECT_EQ(stack.count, 10u);
-    EXPECT_EQ(stack.top(), 10);
-    for (int i = 0; i < 12; ++i) stack.pop();
-    EXPECT_EQ(stack.count, 0u);
-
-    // The view slots' mapper stacks lock input even when full or empty.
+TEST(StateStacks, MapperStacksLockInputEvenWhenFullOrEmpty) {
     resetViewSlots();
     ClIdleMapper mapper;
     EXPECT_EQ(getPlayerInputMapper(1), nullptr);
