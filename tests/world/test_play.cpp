@@ -308,7 +308,6 @@ TEST_F(PlayTest, ScorePickupsShareOnePopupAndTakeNoneWithoutAShip) {
     giveShip();
     addPickupScore(30);
     addPickupScore(12);
-    EXPECT_EQ(shownScore(g_aPlayerState[0]), 49);
     EXPECT_EQ(g_aPlayerState[0].score, 49 * 11);
     ASSERT_EQ(scorePopupCount(), 1u);
     EXPECT_EQ(scorePopupAt(0)->value, 42);
