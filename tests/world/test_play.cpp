@@ -454,7 +454,6 @@ TEST_F(PlayTest, ScoreHudWritesTheWidgetsRetiresSpentPopupsAndNamesTheTargetStat
     EXPECT_EQ(findWidgetByName("WaveKillChain")->getInt("textColor"), s32(0x7FFFFFFFu));
     EXPECT_EQ(findWidgetByName("WaveKillChain_BG2")->tint().colour, 0x7FFFFFFFu);
     EXPECT_EQ(std::string(findWidgetByName("hud_target_score")->getText("dynamicText")), std::string("90,000"));
-    EXPECT_EQ(g_aPlayerState[0].nextTargetShown, 1);
     EXPECT_EQ(scorePopupCount(), 1u);
 
     g_fWaveKillChainWindow = 0.0f;
