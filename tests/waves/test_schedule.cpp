@@ -160,7 +160,7 @@ TEST_F(WaveWorldTest, MembersSpawnWhenDueAndArriveOnTheirBeats) {
     for (u32 m = 0; m < count; ++m) {
         EXPECT_EQ(members[m].entity->state, E_ENTITY_BUILT) << m;
         ASSERT_NE(waveRecordOf(members[m].entity), nullptr) << m;
-        arrival[m] = members[m].spawnTime + waveRecordOf(members[m].entity)->plan->totalPathTime;
+        arrival[m] = members[m].spawnTime + waveRecordOf(members[m].entity)->plan->computeDuration();
         EXPECT_NEAR(std::remainder(arrival[m] - 0.25f, 0.5f), 0.0f, 1e-3f) << m;
         lastArrival = std::max(lastArrival, arrival[m]);
     }
