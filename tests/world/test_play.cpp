@@ -191,7 +191,6 @@ TEST_F(PlayTest, ForcedBossComesAtFiveSecondsEvenOnAShortSong) {
     addMember(50.0f);
     chooseSessionBoss(g_PlayRecord.song);
     EXPECT_EQ(g_BossEncounter.phaseTimer, 5.0f);
-    EXPECT_EQ(g_BossEncounter.forced, 1);
     EXPECT_EQ(g_PlayRecord.boss.pending, 1);
     EXPECT_EQ(g_PlayRecord.boss.pendingIdentity[0], 77u);
 }
