@@ -88,7 +88,6 @@ struct SWaveRecord : SWaveSlot {
     ClEntity* memberEntities[WAVE_MEMBER_SLOT_COUNT];  // freed only together with this record
     u32 memberCount;
     SWaveTurns* turns;  // the wave's shared turns; null for a member that flies alone
-    u32 arrived;
     SWaveFrameCount frameCounts[2];
 };
 
