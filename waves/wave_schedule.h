@@ -24,8 +24,7 @@ struct SPlannedMember {
     ClVec3 start;    // outside the arena, where it appears
     ClVec3 arrival;  // inside, reached on its beat
     ClVec3 exit;     // outside again, where it leaves if it lives that long
-    f32 arrivalTime;  // song seconds: the time of beat `beatIndex`
-    s32 beatIndex;
+    f32 arrivalTime;  // song seconds: the time of its beat
 };
 
 struct SPlannedWave {

@@ -150,20 +150,17 @@ TEST_F(AtomTest, AColourFadeLeadsTheBodyToItsTriangleColourThenEnds) {
     body->triangleColour = &triangle;
     body->colourAnimator.setConstant(0xFF000000u);
     body->addEffect({E_ATOM_EFFECT_COLOUR_FADE, 0.5f, 0, 0});
-    EXPECT_EQ(body->colourPulse, 1u);
     body->atomTick();
     EXPECT_EQ(body->colourAnimator.current, 0xFF007F00u);
     body->atomTick();
     EXPECT_EQ(body->colourAnimator.current, 0xFF00FF00u);
     EXPECT_EQ(body->effectCount, 1u);
-    body->atomTick();  // the animator has stopped: the fade ends and lets go of the pulse flag
+    body->atomTick();  // the animator has stopped: the fade ends
     EXPECT_EQ(body->effectCount, 0u);
-    EXPECT_EQ(body->colourPulse, 0u);
 
     body->addEffect({E_ATOM_EFFECT_COLOUR_FADE, 0.5f, 0, 0});
-    body->dropEffects();  // without the stop step
+    body->dropEffects();
     EXPECT_EQ(body->effectCount, 0u);
-    EXPECT_EQ(body->colourPulse, 1u);
 }
 
 }  // namespace

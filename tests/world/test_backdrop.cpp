@@ -2,7 +2,6 @@
 // speed and intensity the song gives, the streams filled after a reset, the bars' bands, the
 // rings, and the sparks' directions, counts and trails, seen in the commands they draw.
 #include "world/effects/backdrop.h"
-#include "world/effects/backdrop_label.h"
 #include "world/effects/backdrop_rails.h"
 #include "world/effects/edge_sparks.h"
 #include "world/effects/weighted_table.h"
@@ -222,8 +221,6 @@ TEST_F(Backdrop, TheTimeLabelShowsTheSongsTimeLeftAndIsBlankBeforeAndAfter) {
     initWidgetRegistry();
     ClWidget* label = createWidget("playback_time_remaining");
     label->setWideText("dynamicUnicodeText", u"03:10");
-    f32 seconds = -1.0f;
-    EXPECT_FALSE(backdropRemainingSeconds(&seconds));
     drawBackdropStreams();
     EXPECT_EQ(std::u16string(label->getWideText("dynamicUnicodeText")), u"");
 

@@ -132,7 +132,6 @@ void ClAtom::addEffect(const SAtomEffectDesc& effect) {
     if (isExclusiveEffectKind(effect.kind)) {
         for (u32 slot = effectCount; slot-- > 0;) {
             if (!isExclusiveEffectKind(effects[slot]->kind)) continue;
-            effects[slot]->stop();
             removeEffectAt(slot);
         }
     }
@@ -151,7 +150,6 @@ void ClAtom::atomTick() {
         SAtomEffect* effect = effects[slot];
         effect->update();
         if (!effect->finished) continue;
-        effect->stop();
         removeEffectAt(slot);
     }
 }

@@ -121,7 +121,7 @@ public:
     // Kinds 0, 4, 5, 6 and 7 replace every attached effect of those kinds. A fifth effect is
     // dropped.
     void addEffect(const SAtomEffectDesc& effect);
-    // Detaches every effect without its stop step.
+    // Detaches every effect.
     void dropEffects();
     // The per-frame step of the timed effects.
     void atomTick();

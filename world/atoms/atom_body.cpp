@@ -111,7 +111,6 @@ bool ClAtom_Body::playerLook() const {
 void ClAtom_Body::init(ClGeometryMesh* mesh, ClEntity* owner, ClEntityNode* hangingOn) {
     ClAtom::init(mesh, owner, hangingOn);
     kind = E_ATOM_BODY;
-    colourPulse = 0;
     configure(1);
     initEdgeRecords(&edgeRecords, geometry);
     refreshGlints(1);

@@ -36,7 +36,6 @@ public:
     const SColourAnimator* spareColour = nullptr;  // set by configure, not drawn with
     const SColourAnimator* spareColours[2] = {};
     u32 variant = 0;
-    u32 colourPulse = 0;  // set while a colour-pulse effect runs
     SColourAnimator colourAnimator;
 
     ~ClAtom_Body() override { releaseEdgeRecords(&edgeRecords); }

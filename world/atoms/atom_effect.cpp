@@ -42,7 +42,6 @@ void SAtomEffect::start(const SAtomEffectDesc& desc) {
                 finished = 1;
                 break;
             }
-            body->colourPulse = 1;
             // A Body not yet configured has no triangle colour: it fades to where it is.
             body->colourAnimator.fadeFromCurrent(
                 body->triangleColour ? body->triangleColour->current : body->colourAnimator.current, duration,
@@ -69,9 +68,4 @@ void SAtomEffect::update() {
         default:
             break;
     }
-}
-
-void SAtomEffect::stop() {
-    ClAtom_Body* body = bodyOf(atom);
-    if (body && kind == E_ATOM_EFFECT_COLOUR_FADE) body->colourPulse = 0;
 }

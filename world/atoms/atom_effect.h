@@ -37,5 +37,4 @@ struct SAtomEffect {
     void start(const SAtomEffectDesc& desc);
     // Once per frame, by the gameplay clock's step.
     void update();
-    void stop();
 };

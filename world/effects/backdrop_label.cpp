@@ -11,14 +11,16 @@ namespace {
 
 constexpr u32 LABEL_CAPACITY = 64;
 
-}  // namespace
-
+// Seconds left of the playing song (never negative); false before the song cue exists and once it
+// has finished.
 bool backdropRemainingSeconds(f32* outSeconds) {
     const SCueHandle cue = getSongCue();
     if (!cue || isCueFinished(cue)) return false;
     *outSeconds = std::max(getCueDuration(cue) - getCuePosition(cue), 0.0f);
     return true;
 }
+
+}  // namespace
 
 void updateBackdropTimeLabel() {
     ClWidget* label = findWidgetByName("playback_time_remaining");

@@ -181,7 +181,6 @@ void chooseSessionBoss(const SPlaySong& song) {
     SBossLibraryState& state = g_PlayRecord.boss;
     e.phaseTimer = FLT_MAX;
     e.phase = E_BOSSPHASE_WAITING;
-    e.forced = 0;
     e.noteTargetAtom = nullptr;
     e.entity = SEntityRef{};
     e.valuePool = 0.0f;
@@ -211,7 +210,6 @@ void chooseSessionBoss(const SPlaySong& song) {
     if (forceBoss > 0) {
         arrival = FORCED_ARRIVAL_SECONDS;
         state.pending = 1;
-        e.forced = 1;
         std::memcpy(state.pendingIdentity, song.identity, sizeof(state.pendingIdentity));
     }
     const f32 escape = arrival + readEscapeSeconds(e.boss, e.subBoss);

@@ -120,7 +120,6 @@ void arrive() {
     SBossEncounter& e = g_BossEncounter;
     SBossLibraryState& library = g_PlayRecord.boss;
     library.pending = 1;
-    e.forced = 1;
     std::memcpy(library.pendingIdentity, g_PlayRecord.song.identity, sizeof(library.pendingIdentity));
     e.phase = E_BOSSPHASE_ARRIVED;
     const SBossEncounterHooks* hooks = worldImports().bossEncounter;

@@ -89,7 +89,6 @@ void updateTargets(SPlayerState& player) {
     setHudWidgetLocalizedId("hud_next_target", "hud_next_target");
     setHudWidgetText("hud_target_score", "dynamicText", text);
     setHudWidgetVisible("hud_target_score", true);
-    if (state == 0) player.nextTargetShown = 1;
 }
 
 }  // namespace

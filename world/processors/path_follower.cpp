@@ -215,7 +215,6 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::endOfPath() {
     playSoundCueAt("EnemySpawnSmall", position);
     if (g_pPathFxParticles) g_pPathFxParticles->addExplosion(position);
     SWaveRecord* record = slot();
-    if (record) record->arrived = 1;
     root->resetAtoms();
     entity->noBrokenAtom = 1;
     entity->activate();

@@ -27,7 +27,6 @@ struct SBossEncounter {
     s32 subBoss;
     s32 boss;
     s32 dead;
-    s32 forced;  // 1 when the encounter was forced or has begun
     f32 valuePool;  // score value of the waves the encounter covers
     s32 phase;  // EBossPhase
     f32 phaseTimer;  // song seconds at which the phase ends; FLT_MAX while no boss is due

@@ -27,7 +27,7 @@ u32 speedClassOf(const SWaveMember& member) {
 
 }  // namespace
 
-f32 SWaveMember::computeDuration() {
+f32 SWaveMember::computeDuration() const {
     const u32 speedClass = speedClassOf(*this);
     ClVec3 previous;
     f32 total = 0.0f;
@@ -48,7 +48,6 @@ f32 SWaveMember::computeDuration() {
                 fatalErrorf("segment kind %u in a timed wave plan", segment.kind);
         }
     }
-    totalPathTime = total;
     return total;
 }
 

@@ -44,12 +44,11 @@ struct SMotionSegment {
 
 struct SWaveMember {
     ClWaveDNA* wave;  // the plan this member slot belongs to
-    f32 totalPathTime;  // seconds
     ClArray<SMotionSegment> segments;
 
-    // The seconds of the plan's timed moves at the wave's speed class, stored as the total path
-    // time. Only start points, timed moves and the end may appear.
-    f32 computeDuration();
+    // The seconds of the plan's timed moves at the wave's speed class. Only start points, timed
+    // moves and the end may appear.
+    f32 computeDuration() const;
 };
 
 class ClWaveDNA {
@@ -89,7 +88,6 @@ struct SWaveRecord : SWaveSlot {
     ClEntity* memberEntities[WAVE_MEMBER_SLOT_COUNT];  // freed only together with this record
     u32 memberCount;
     SWaveTurns* turns;  // the wave's shared turns; null for a member that flies alone
-    u32 arrived;
     SWaveFrameCount frameCounts[2];
 };
 
