@@ -188,6 +188,7 @@ void planWaveSchedule(u32 difficulty, ClRandObjSFMT* random, SWaveSchedulePlan* 
         placeMembers(&wave, size, random);
         for (u32 i = 0; i < members; ++i) {
             const s32 beat = beats[i * beats.count / members];
+            wave.members[i].beatIndex = beat;
             wave.members[i].arrivalTime = songBeats()[u32(beat)].time;
         }
         out->waves.push(wave);

@@ -24,7 +24,8 @@ struct SPlannedMember {
     ClVec3 start;    // outside the arena, where it appears
     ClVec3 arrival;  // inside, reached on its beat
     ClVec3 exit;     // outside again, where it leaves if it lives that long
-    f32 arrivalTime;  // song seconds: the time of its beat
+    f32 arrivalTime;  // song seconds: the time of beat `beatIndex`
+    s32 beatIndex;
 };
 
 struct SPlannedWave {

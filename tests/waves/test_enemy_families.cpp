@@ -71,7 +71,7 @@ protected:
         wave.memberCount = members;
         for (u32 i = 0; i < members; ++i) {
             const f32 x = 100.0f + 40.0f * f32(i);
-            wave.members[i] = {ClVec3(x, 0.0f, 330.0f), ClVec3(x, 0.0f, 150.0f), ClVec3(x, 0.0f, -60.0f), g_aSongBeats[4 + i].time};
+            wave.members[i] = {ClVec3(x, 0.0f, 330.0f), ClVec3(x, 0.0f, 150.0f), ClVec3(x, 0.0f, -60.0f), g_aSongBeats[4 + i].time, s32(4 + i)};
         }
         plan.waves.push(wave);
         plan.memberTotal = members;

@@ -81,6 +81,8 @@ TEST_F(WaveScheduleTest, WavesKeepToTheirCapsTheBudgetAndTheBeats) {
             previousFirstArrival = wave.members[0].arrivalTime;
             for (u32 i = 0; i < wave.memberCount; ++i) {
                 const SPlannedMember& m = wave.members[i];
+                ASSERT_LT(u32(m.beatIndex), g_aSongBeats.count);
+                EXPECT_EQ(m.arrivalTime, g_aSongBeats[u32(m.beatIndex)].time);
                 EXPECT_EQ(isInsidePlayArea(m.arrival), true);
                 EXPECT_EQ(isInsidePlayArea(m.start), false);
                 EXPECT_EQ(isInsidePlayArea(m.exit), false);
