@@ -37,7 +37,7 @@ test-sanitize: deps $(BUILD_SANITIZE)/build.ninja
 # and locks, and the render worker's hand-off on the null renderer (tests on the real GL device would report Mesa's own
 # threads), and the leaderboard client's worker and the HTTP exchange it breaks off.
 TSAN_TARGETS ?= test_platform test_core test_audio test_render test_library test_online
-TSAN_SUITES  ?= ^((OwnerBlocks|OverlappedRead|AlertableWait|Events|CriticalSection|SoundMixer|SoundOutput|CritSectionPool|FileLayer|LogManager|TaskLayer|WorkerPool|Packages|AsyncAsset|CodecRegistry|DecodeJob|SamplePull|CodecStreamPlayer|SoundEngine|SongBeats|SongClock|SongScan|UserSave|UserSaveWriteFailure|Online|HttpClient)[.]|RenderDevice[.](TheWorkerDrawsTheFilledHalf|StoppingTheWaitingWorker)|DrawListHandOff[.]Stress|Batcher[.]Concurrent)
+TSAN_SUITES  ?= ^((OwnerBlocks|OverlappedRead|AlertableWait|CriticalSection|SoundMixer|SoundOutput|CritSectionPool|FileLayer|LogManager|TaskLayer|WorkerPool|Packages|CodecRegistry|DecodeJob|SamplePull|CodecStreamPlayer|SoundEngine|SongBeats|SongClock|SongScan|UserSave|UserSaveWriteFailure|Online|HttpClient)[.]|RenderDevice[.]StoppingTheWaitingWorker|DrawListHandOff[.]Stress|Batcher[.]Concurrent)
 
 $(BUILD_TSAN)/build.ninja: | deps
 	cmake -S . -B $(BUILD_TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELODRIX_TSAN=ON
