@@ -80,7 +80,6 @@ void updateTargets(SPlayerState& player) {
     if (state == 1) {
         setHudWidgetLocalizedId("hud_next_target", "hud_targets_reached");
         setHudWidgetVisible("hud_target_score", false);
-        player.allTargetsReached = 1;
         return;
     }
     const u32 d = currentDifficulty();

@@ -6,7 +6,6 @@
 #include "core/fatal_error.h"
 #include "core/game_clock.h"
 #include "render/fx_particles.h"
-#include "render/render_worker.h"
 #include "world/effects/backdrop.h"
 #include "world/effects/edge_sparks.h"
 #include "world/entity/entity.h"
@@ -221,10 +220,6 @@ ClProcessor_FollowPath::EStep ClProcessor_FollowPath::endOfPath() {
     entity->setWaveMember(0);
     ++cursor;
     if (!record) return E_CONTINUE;
-    const u32 frame = u32(renderWorkerFramesDrawn());
-    for (SWaveFrameCount& count : record->frameCounts) {
-        if (count.current == 0) count = SWaveFrameCount{frame, frame, 0};
-    }
     if (entity->memberIndex == 0) {
         const u32 members = std::min(record->memberCount, WAVE_MEMBER_SLOT_COUNT);
         for (u32 i = 0; i < members; ++i) {

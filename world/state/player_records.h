@@ -41,7 +41,6 @@ struct SPlayerState {
     s32 deaths;
     f32 playTime;  // seconds of unpaused play
     s32 pointsLost;  // shown points
-    s32 allTargetsReached;
     s32 score;  // 11 x the shown score
 };
 

@@ -62,13 +62,6 @@ public:
     void release();
 };
 
-// Frame numbers at which the first member arrived.
-struct SWaveFrameCount {
-    u32 previous;
-    u32 current;
-    u32 spare;
-};
-
 // What the members of one wave share, held by the wave layer's record of the wave: its member
 // entities and whose turn it is among its flowers. A flower acts only on beats from
 // flowerNextBeat on, when flowerTurn names it.
@@ -88,7 +81,6 @@ struct SWaveRecord : SWaveSlot {
     ClEntity* memberEntities[WAVE_MEMBER_SLOT_COUNT];  // freed only together with this record
     u32 memberCount;
     SWaveTurns* turns;  // the wave's shared turns; null for a member that flies alone
-    SWaveFrameCount frameCounts[2];
 };
 
 // The entity's wave slot as the full record, or null.
