@@ -23,6 +23,7 @@
 #include "world/play/guardian_sequence.h"
 #include "world/play/hud_widgets.h"
 #include "world/play/inspiration_pickups.h"
+#include "world/play/player_ship.h"
 #include "world/play/player_state.h"
 #include "world/processors/player_ctrl.h"
 #include "world/services/bar_colour_scheme.h"
@@ -57,8 +58,6 @@ bool g_encounterInstalled = false;
 
 constexpr const char* METER_WIDGETS[] = {"boss_meter_background", "boss_meter_highlight", "boss_meter_color_highlight",
                                          "boss_meter_icon"};
-
-bool playerInvincible() { return configGetInt("PLAYER_INVINCIBLE") >= 1; }
 
 ClEntity* firstShip() { return playerShip(0); }
 

@@ -27,8 +27,6 @@ namespace {
 // shutdown is the one point after which none can be left.
 std::vector<ClDNAProgram*> g_aLevelUpPrograms;
 
-bool playerInvincible() { return configGetInt("PLAYER_INVINCIBLE") >= 1; }
-
 // A ship that comes while the boss arrives is flown to the boss's meeting point "BPYP".
 constexpr f32 BOSS_MEETING_MOVE_SECONDS = 2.0f;
 
@@ -88,6 +86,8 @@ void replaceAnchorPart(ClEntity* ship, ClEntityNode* anchor, ClEntity* part) {
 }
 
 }  // namespace
+
+bool playerInvincible() { return configGetInt("PLAYER_INVINCIBLE") >= 1; }
 
 void createPlayerShipProgram() {
     freeShipProgram(g_aPlayerState[0]);
@@ -182,7 +182,7 @@ void updatePlayerLife() {
         }
     }
     if (g_iPlayerRammed) {
-        if (ClEntity* ship = entityRefGet(player.ship)) ship->timer = configGetInt("PLAYER_INVINCIBLE") > 0 ? FLT_MAX : RAM_GRACE_SECONDS;
+        if (ClEntity* ship = entityRefGet(player.ship)) ship->timer = playerInvincible() ? FLT_MAX : RAM_GRACE_SECONDS;
         g_iPlayerRammed = 0;
     }
 }

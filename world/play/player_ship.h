@@ -23,6 +23,8 @@ void refreshShipAnchors();
 // the step), the new one is grafted onto the anchor node whole and spawned. The ship keeps it
 // until it is lost; the saved items keep their level. Returns the anchors levelled up.
 u32 levelUpShipAnchors();
+// Whether the ship never dies (PLAYER_INVINCIBLE set to 1 or more).
+bool playerInvincible();
 // Per frame: a destroyed ship, or one whose every anchor lost a part, dies once; a dead ship
 // respawns when its countdown runs out; a ram gives the ship its short grace.
 void updatePlayerLife();
