@@ -284,6 +284,17 @@ std::string commandOutput(const std::string& command) {
     return text;
 }
 
+// The command's output once it holds `text`, read every 0.1 s for up to a minute; the last output
+// when it never does.
+std::string outputOnceItHolds(const std::string& command, const std::string& text) {
+    std::string output;
+    for (int tries = 0; tries < 600 && output.find(text) == std::string::npos; ++tries) {
+        usleep(100000);
+        output = commandOutput(command);
+    }
+    return output;
+}
+
 // The integer after `label` in the text; -1 when it is not there.
 int numberAfter(const std::string& text, const std::string& label) {
     const size_t at = text.find(label);
@@ -305,22 +316,15 @@ TEST(Program, UnderAWindowManagerTheWindowWithItsFrameFitsTheScreen) {
     }
     // The game starts under a window manager that has taken the screen, as a player's does: shown
     // while the manager is still starting, SDL's wait for the window to be mapped can wait forever.
-    std::string manages;
-    for (int tries = 0; tries < 600 && manages.find("window id") == std::string::npos; ++tries) {
-        usleep(100000);
-        manages = commandOutput("xprop -display " + server.display + " -root _NET_SUPPORTING_WM_CHECK 2>/dev/null");
-    }
+    const std::string manages =
+        outputOnceItHolds("xprop -display " + server.display + " -root _NET_SUPPORTING_WM_CHECK 2>/dev/null", "window id");
     ASSERT_NE(manages.find("window id"), std::string::npos) << "openbox never took the screen: " << manages;
     const ClTempDir home;
     ClGameProcess game(VELODRIX_BUILD_DATA_DIR, home.str(), "x11", server.display);
     ASSERT_TRUE(game.waitForTitle()) << game.whatHappened();
     const std::string window = " -display " + server.display + " -name Velodrix";
     // The frame's sides as the window manager states them: left, right, top, bottom.
-    std::string extents;
-    for (int tries = 0; tries < 600 && extents.find('=') == std::string::npos; ++tries) {
-        usleep(100000);
-        extents = commandOutput("xprop" + window + " _NET_FRAME_EXTENTS 2>/dev/null");
-    }
+    const std::string extents = outputOnceItHolds("xprop" + window + " _NET_FRAME_EXTENTS 2>/dev/null", "=");
     int frame[4] = {};
     ASSERT_EQ(std::sscanf(extents.c_str() + extents.find('='), "= %d, %d, %d, %d", &frame[0], &frame[1], &frame[2],
                           &frame[3]),
