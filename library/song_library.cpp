@@ -28,6 +28,7 @@ constexpr const char* UNREGISTERED_ITEM_KEY = "item_%08x";
 void setDefaults(SSongLibrary* library) {
     library->songs.clear();
     rebuildSongIndex();
+    library->unreadableFolders.clear();
     library->collectibles.clear();
     std::memset(&library->credentials, 0, sizeof(library->credentials));
     std::memset(&library->boss, 0, sizeof(library->boss));

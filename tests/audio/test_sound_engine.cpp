@@ -55,6 +55,7 @@ protected:
     }
     void TearDown() override {
         shutdownAudioEngine();
+        setVolumeScaleBase(E_SOUNDSCALE_EFFECTS, 1.0f);  // the scales outlive the engine
         EXPECT_EQ(critSectionPoolUseCount(), m_locksBefore);
         configFree();
         SoundPackageTest::TearDown();
