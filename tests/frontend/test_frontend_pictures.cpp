@@ -44,8 +44,10 @@ protected:
         ASSERT_FALSE(gfxIsNullRenderer());
         addSongs();
         buildPages(false);
+        defineStartupCanvases(f32(m_width), f32(m_height));  // the guardian eye's frames go by their heights
         loadUiFonts();
         packRegistryInit();
+        setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     }
     void TearDown() override {
         shutdownFrontEndScreens();
@@ -171,7 +173,6 @@ TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
     SFrontendImports imports;
     imports.enemiesOffered = [] { return 50; };
     setFrontendImports(&imports);
-    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     ASSERT_TRUE(fillPlayRecordForSong(0, 2));
     // The song's item is the player's already: the results say so below the new best.
     songCollectibleAt(0)->identified = 1;
@@ -193,7 +194,6 @@ TEST_F(FrontEndPictures, ResultsShowCaptionsLeftAndValuesRight) {
 // preview frame (x 1320..1800, y 330..810 units), drawn through "RTT_IS0".
 TEST_F(FrontEndPictures, TheCollectibleScreenNamesTheItemListsWhatItDoesAndShowsItOnTheShip) {
     startPreviewWorld();
-    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     draw("SongCollectibleIdentified", "frontend_collectible.png", applyBarShaderConstants);
     stopPreviewWorld();
     EXPECT_GT(count(400, 90, 1520, 220, GOLD), 1000u);
@@ -237,7 +237,6 @@ TEST_F(FrontEndPictures, TheShipScreenShowsItsSlotsTheHullsItemAndThePreviewPane
 // The splash 1.5 s into the guardian's intro: the backdrop fading in, the eye, the subtitle and
 // the splash's own title.
 TEST_F(FrontEndPictures, TheSplashShowsTheGuardianEyeAndSubtitleOverTheTitle) {
-    defineStartupCanvases(960.0f, 540.0f);  // the eye's frames are chosen by the canvas heights
     initFlipbookTable();
     ASSERT_NE(loadFlipbook(GUARDIAN_EYE_FLIPBOOK, 15.0f), nullptr);
     for (const char* name : {"Images/GuardianBG", "Images/NoiseDots"}) ASSERT_NE(loadTexture(name), nullptr);
@@ -282,7 +281,6 @@ TEST_F(FrontEndPictures, TheTitleShowsTheShipThroughItsPreviewTarget) {
 // notice's four seconds of drawn frames (each frame here is a second).
 TEST_F(FrontEndPictures, TheLeaderboardLineTellsAMedalsReplyForItsFourSeconds) {
     showLeaderboardNotice("leaderboard_medal_awarded");
-    defineStartupCanvases(960, 540);
     draw("TitleMenu", "frontend_medal_notice.png", [] { drawLeaderboardBusyText(); });
     EXPECT_GT(count(1100, 1000, 1900, 1080, WHITE), 20u);
     draw("TitleMenu", "frontend_medal_notice_gone.png", [] { drawLeaderboardBusyText(); });
@@ -331,7 +329,6 @@ TEST_F(FrontEndPictures, TheMusicFoldersPageListsTheFoldersAndTheirSongs) {
 // of the difficulty page's "Back" at the page's foot.
 TEST_F(FrontEndPictures, TheSaveAndStartFailureNoticesStayClearOfTheHeadingsAndButtons) {
     noteLibraryWrite(E_DAMAGED_USER_SAVE, false, 0);
-    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     draw("Difficulty", "frontend_save_failed.png");
     noteLibraryWrite(E_DAMAGED_USER_SAVE, true, 0);
     EXPECT_GT(count(0, 0, 1920, 40, NOTICE_RED), 300u) << "the notice";
@@ -353,7 +350,6 @@ TEST_F(FrontEndPictures, TheSaveAndStartFailureNoticesStayClearOfTheHeadingsAndB
 
     // After a failed start the scan wait says why, between its heading and its "Continue".
     g_SongLibrary.songs[0].missing = true;
-    setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     setUiVariable(UIVAR_FILE_CORRUPTION, 1);
     draw("WaitForDirScan", "frontend_wait_start_failed.png");
     setUiVariable(UIVAR_FILE_CORRUPTION, 0);
@@ -407,7 +403,6 @@ protected:
 };
 
 TEST_F(HudPicture, TheBossBarAndItsCountdownReadCleanlyAmongTheHudTexts) {
-    defineStartupCanvases(960.0f, 540.0f);
     ASSERT_TRUE(loadUiImage("hud-boss-bar", 0));
     ASSERT_TRUE(loadUiImage("hud-boss-bar-hit", 0));
     setLabelText("Score", "1,234,567");

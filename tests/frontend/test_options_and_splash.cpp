@@ -121,9 +121,8 @@ TEST_F(OptionsScreen, TheWaterButtonTogglesTheOptionAndWritesTheSave) {
 TEST_F(OptionsScreen, TheAmbientLightOptionsAreUnavailableWithoutARuntime) {
     openPage("OptionsAmbientPage");
     ASSERT_FALSE(ambientLightingPresent());
-    EXPECT_EQ(findWidgetByName("OptionsAmbient")->getInt("disabled"), 1);
-    EXPECT_EQ(findWidgetByName("OptionsAmbientLess")->getInt("disabled"), 1);
-    EXPECT_EQ(findWidgetByName("OptionsAmbientMore")->getInt("disabled"), 1);
+    for (const char* option : {"OptionsAmbient", "OptionsAmbientLess", "OptionsAmbientMore"})
+        EXPECT_EQ(disabled(option), 1) << option;
     EXPECT_EQ(textOf("OptionsAmbientNotice"), getLocalisedString("fe_options_ambient_absent"));
     const std::u16string caption = textOf("OptionsAmbient");
     EXPECT_NE(caption.find(getLocalisedString("fe_options_unavailable")), std::u16string::npos);
