@@ -338,7 +338,7 @@ TEST_F(FrontEndPictures, TheSaveAndStartFailureNoticesStayClearOfTheHeadingsAndB
     EXPECT_EQ(count(760, 1000, 1160, 1070, NOTICE_RED), 0u) << "nothing over Back";
 
     // A save that failed when the game last closed (its marker left beside it) is told on the title
-    // at the next start, below the buttons and inside the window.
+    // at the next start, below the buttons and inside the window; the strip went with the good write.
     std::ofstream((m_user.path() / "SAVEDATA" / "USR-DATA.unsaved").string());
     noteEarlierWriteFailure(E_DAMAGED_USER_SAVE, USER_SAVE_RELATIVE_PATH);
     draw("TitleMenu", "frontend_title_save_failed_before.png");
@@ -346,7 +346,7 @@ TEST_F(FrontEndPictures, TheSaveAndStartFailureNoticesStayClearOfTheHeadingsAndB
     EXPECT_GT(count(60, 900, 1860, 1000, RED), 500u) << "the notice";
     EXPECT_EQ(count(0, 900, 60, 1000, RED), 0u) << "its left end inside the window";
     EXPECT_EQ(count(1860, 900, 1920, 1000, RED), 0u) << "its right end inside the window";
-    EXPECT_EQ(count(0, 0, 1920, 900, RED), 0u) << "nothing of it over the buttons";
+    EXPECT_EQ(count(0, 0, 1920, 900, RED), 0u) << "nothing of it over the buttons, no strip above them";
 
     // After a failed start the scan wait says why, between its heading and its "Continue".
     g_SongLibrary.songs[0].missing = true;
