@@ -33,7 +33,7 @@ TEST_F(UiPagePicture, TitleButtonsAndColourTaggedTextInTheGeneratedFonts) {
     for (const char* face : {"NiceCapsBoldFont", "NormalFont", "ScriptFont", "SystemFont"})
         EXPECT_NE(findFontFace(face), nullptr) << face;
 
-    // A title, two buttons with the first focused, a colour-tagged text and a version note.
+    // A title, two buttons with the first focused and a colour-tagged text.
     ClWidget* root = createLayoutPage("ZUnO_UI2", "FULL");
     root->setColour("backgroundColor", BACKGROUND);
     ClWidget_Switcher* top = createSwitcher("TopLevelSwitcher", root);
@@ -50,10 +50,6 @@ TEST_F(UiPagePicture, TitleButtonsAndColourTaggedTextInTheGeneratedFonts) {
                                          u"[c=FF4040]Red[/c] and [c=40FF40]green[/c]");
     tagged->look().size = 80;
     tagged->look().alignment = E_ALIGN_CENTRE | E_ALIGN_MIDDLE;
-    ClWidget_Label* note = createLabel("Version", root, {20, 20, 600, 60, E_ALIGN_LEFT | E_ALIGN_BOTTOM,
-                                                         E_ALIGN_LEFT | E_ALIGN_BOTTOM}, u"SystemFont 0.1");
-    note->look().setFace("SystemFont");
-    note->look().size = 48;
     finishUiPageLoad();
     switchWidgetByName("TopLevelSwitcher", "TitleMenu");
     setUiFocus(findWidgetByName("PlayButton"));
