@@ -123,8 +123,6 @@ TEST_F(UiFramework, SwitchingShowsOneChildFiresItsEventsSettlesAfterTheFadeAndMa
     switchWidgetByName("toplevelswitcher", "SongList");
     switchWidgetByName("TopLevelSwitcher", "SongList");
     EXPECT_EQ(g_seen, std::vector<std::string>({"hidden TitleMenu", "shown SongList", "switch:SongList TopLevelSwitcher"}));
-    EXPECT_FALSE(findWidgetByName("TitleMenu")->isVisible());
-    EXPECT_FALSE(m_play->isShown());
 
     // Pages are not widgets; switchers below no page settle the same.
     const auto settledAfter = [](f32 seconds, const char* name) {
