@@ -87,13 +87,17 @@ protected:
         startScan(folders);
         requestSongRescan();
         resumeSongScanRequests();
-        ASSERT_TRUE(tickUntil(everySongSettledNow));
+        ASSERT_TRUE(tickUntil(everySongSettled));
     }
     void rescan() {
         requestSongRescan();
-        ASSERT_TRUE(tickUntil(everySongSettledNow));
+        ASSERT_TRUE(tickUntil(everySongSettled));
     }
-    static bool everySongSettledNow();
+    static bool everySongSettled() {
+        return !isSongScanWalking() && !isSongScanBusy() &&
+               std::all_of(g_SongLibrary.songs.begin(), g_SongLibrary.songs.end(),
+                           [](const SSongRecord& song) { return song.state == E_SONGSTATE_READY || song.state == E_SONGSTATE_FAILED; });
+    }
     // The next start of the game on the same files: the library saved, the scan stopped, the
     // library read back from the save and the folders walked and analysed again.
     void restart(const std::vector<std::string>& folders) {
@@ -121,14 +125,6 @@ protected:
 
     ClUserDataFolder m_user;
 };
-
-bool everySongSettled() {
-    return !isSongScanWalking() && !isSongScanBusy() &&
-           std::all_of(g_SongLibrary.songs.begin(), g_SongLibrary.songs.end(),
-                       [](const SSongRecord& song) { return song.state == E_SONGSTATE_READY || song.state == E_SONGSTATE_FAILED; });
-}
-
-bool SongScan::everySongSettledNow() { return everySongSettled(); }
 
 TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAllowed) {
     const test_support::ClTempDir& root = m_user.folder();
