@@ -70,9 +70,8 @@ TEST_F(Online, WithoutAnAddressTheClientStaysIdleAndSaysSoOnce) {
     ASSERT_TRUE(applyPadMonkeyLogin());
     medalQueueStartup();
 
-    const bool started = leaderboardWorkerStart();
-    EXPECT_EQ(started, false);
-    EXPECT_EQ(leaderboardWorkerStart(), false);
+    EXPECT_FALSE(leaderboardWorkerStart());
+    EXPECT_FALSE(leaderboardWorkerStart());
     EXPECT_EQ(leaderboardSubmit("action=login", SDone::record, nullptr), false);
     awardMedal(3);
     medalQueueTick();
