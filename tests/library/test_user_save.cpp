@@ -117,17 +117,21 @@ TEST_F(UserSave, ContentThatDoesNotHoldIsRefusedWhateverItsTrailer) {
 }
 
 // Values a good digest can still carry that no writer makes (and a song the scan thread holds): each
-// is mended as its field's meaning says and the rest of the save is kept.
-struct SOutOfRangeCase {
+// is mended as its field's meaning says and the rest of the save is kept. A NUL put into a text of
+// the save's bytes is one: the text is not cut short at it but refused with what depends on it.
+struct SUnwrittenValueCase {
     const char* name;
     void (*damage)(SSongLibrary& library, SSavedOptions& options);
     f64 (*readBack)();
     f64 expected;
+    const char16_t* nulText = nullptr;  // the last text of the save equal to this ...
+    u32 nulAt = 0;                      // ... gets a NUL in this place
+    bool nulWide = false;
 };
 
 const SSongLibrary& lib() { return g_SongLibrary; }
 
-const SOutOfRangeCase OUT_OF_RANGE_CASES[] = {
+const SUnwrittenValueCase UNWRITTEN_VALUE_CASES[] = {
     {"ItemLevelOfTheLargestInteger", [](SSongLibrary& l, SSavedOptions&) { l.collectibles[0].currentLevel = 2147483647; },
      [] { return f64(lib().collectibles[0].currentLevel); }, 5},
     {"NegativeItemLevel", [](SSongLibrary& l, SSavedOptions&) { l.collectibles[0].currentLevel = -3; },
@@ -183,15 +187,33 @@ const SOutOfRangeCase OUT_OF_RANGE_CASES[] = {
     {"SavedDuringItsAnalysisAnalysesAgain",
      [](SSongLibrary& l, SSavedOptions&) { l.songs[1].state = E_SONGSTATE_ANALYSING, l.songs[1].failure = E_SONGFAIL_NONE; },
      [] { return f64(lib().songs[1].state); }, E_SONGSTATE_PENDING},
+    {"NulInAnItemKeyDropsTheItem", nullptr, [] { return f64(lib().collectibles.size()); }, 0, u"item_00001234", 5},
+    {"NulInTheLoginName", nullptr, [] { return f64(std::strlen(lib().credentials.loginName)); }, 0, u"ann", 1},
+    {"NulInATitleDropsIt", nullptr, [] { return f64(lib().songs[0].title.size()); }, 0, u"Title", 2, true},
+    {"NulInAPathDropsTheSong", nullptr, [] { return f64(lib().songs.size()); }, 1, u"\\music\\b.wav", 6, true},
 };
 
-class UserSaveOutOfRange : public UserSave, public ::testing::WithParamInterface<SOutOfRangeCase> {};
+class UserSaveUnwrittenValue : public UserSave, public ::testing::WithParamInterface<SUnwrittenValueCase> {};
 
-TEST_P(UserSaveOutOfRange, IsMendedAndTheSaveKept) {
-    const SOutOfRangeCase& c = GetParam();
+TEST_P(UserSaveUnwrittenValue, IsMendedAndTheSaveKept) {
+    const SUnwrittenValueCase& c = GetParam();
     fillEverything();
-    c.damage(g_SongLibrary, g_SavedOptions);
-    const std::vector<u8> content = encodeUserSave();
+    if (c.damage) c.damage(g_SongLibrary, g_SavedOptions);
+    std::vector<u8> content = encodeUserSave();
+    if (c.nulText) {
+        // The text as the save holds it: its count, then its bytes or units.
+        const std::u16string text = c.nulText;
+        ClByteWriter held;
+        if (c.nulWide) {
+            held.putWide(text);
+        } else {
+            held.putText(std::string(text.begin(), text.end()).c_str(), u32(text.size() + 1));
+        }
+        const std::vector<u8> bytes = held.takeBytes();
+        const auto found = std::find_end(content.begin(), content.end(), bytes.begin(), bytes.end());
+        ASSERT_NE(found, content.end());
+        found[4 + c.nulAt * (c.nulWide ? 2 : 1)] = 0;
+    }
     createSongLibrary();
     g_SavedOptions = defaultSavedOptions();
 
@@ -199,51 +221,7 @@ TEST_P(UserSaveOutOfRange, IsMendedAndTheSaveKept) {
     EXPECT_EQ(c.readBack(), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachValue, UserSaveOutOfRange, ::testing::ValuesIn(OUT_OF_RANGE_CASES),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// A NUL that no writer puts in a text, put into the save's bytes: the text is not cut short at it
-// but refused with what depends on it.
-struct SNulTextCase {
-    const char* name;
-    std::u16string text;  // the last text of the save equal to this ...
-    u32 at;               // ... gets a NUL in this place
-    bool wide;
-    f64 (*readBack)();
-    f64 expected;
-};
-
-const SNulTextCase NUL_TEXT_CASES[] = {
-    {"ItemKeyDropsTheItem", u"item_00001234", 5, false, [] { return f64(lib().collectibles.size()); }, 0},
-    {"LoginName", u"ann", 1, false, [] { return f64(std::strlen(lib().credentials.loginName)); }, 0},
-    {"TitleIsDropped", u"Title", 2, true, [] { return f64(lib().songs[0].title.size()); }, 0},
-    {"PathDropsTheSong", u"\\music\\b.wav", 6, true, [] { return f64(lib().songs.size()); }, 1},
-};
-
-class UserSaveNulInAText : public UserSave, public ::testing::WithParamInterface<SNulTextCase> {};
-
-TEST_P(UserSaveNulInAText, IsRefusedAndTheSaveKept) {
-    const SNulTextCase& c = GetParam();
-    fillEverything();
-    std::vector<u8> content = encodeUserSave();
-    // The text as the save holds it: its count, then its bytes or units.
-    ClByteWriter text;
-    if (c.wide) {
-        text.putWide(c.text);
-    } else {
-        text.putText(std::string(c.text.begin(), c.text.end()).c_str(), u32(c.text.size() + 1));
-    }
-    const std::vector<u8> bytes = text.takeBytes();
-    const auto found = std::find_end(content.begin(), content.end(), bytes.begin(), bytes.end());
-    ASSERT_NE(found, content.end());
-    found[4 + c.at * (c.wide ? 2 : 1)] = 0;
-    createSongLibrary();
-
-    EXPECT_TRUE(decodeUserSave(content, true));
-    EXPECT_EQ(c.readBack(), c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(EachText, UserSaveNulInAText, ::testing::ValuesIn(NUL_TEXT_CASES),
+INSTANTIATE_TEST_SUITE_P(EachValue, UserSaveUnwrittenValue, ::testing::ValuesIn(UNWRITTEN_VALUE_CASES),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A text must leave room for its end in the reader's buffer.
