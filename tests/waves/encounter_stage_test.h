@@ -22,13 +22,7 @@ protected:
         setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
         g_fGameStep = STEP;
         ASSERT_TRUE(world_test::openEncounterStage());
-        resetBeatAnalysis();
-        resetBeatSubscriptions();
-        initWorld();
-        resetPlayerStates();
-        resetInspirationPickups();
-        wavesSetUp();
-        importWavesIntoWorld();
+        setUpWaveWorld();
         world_test::installEncounter(&kCollectNothing);
         setSongTime(0.0f);
     }

@@ -35,6 +35,18 @@ inline void importWavesIntoWorld() {
     setWorldImports(&imports);
 }
 
+// A fresh world with the waves set up and imported: the beats and their subscribers, the player
+// states and the inspiration pickups reset.
+inline void setUpWaveWorld() {
+    resetBeatAnalysis();
+    resetBeatSubscriptions();
+    initWorld();
+    resetPlayerStates();
+    resetInspirationPickups();
+    wavesSetUp();
+    importWavesIntoWorld();
+}
+
 // A wave member as the boss choice's hook visits it: its entity and its spawn time.
 struct SWaveMemberSeen {
     ClEntity* entity;
@@ -91,17 +103,11 @@ protected:
 
     void SetUp() override {
         WaveSongTest::SetUp();
-        resetBeatAnalysis();
-        resetBeatSubscriptions();
-        world_test::addBeats(0.25f, 0.5f, 2 * WAVE_SONG_SECONDS);
-        initWorld();
-        resetPlayerStates();
-        resetInspirationPickups();
         setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
         g_fGameStep = STEP;
         setSongTime(0.0f);
-        wavesSetUp();
-        importWavesIntoWorld();
+        setUpWaveWorld();
+        world_test::addBeats(0.25f, 0.5f, 2 * WAVE_SONG_SECONDS);
     }
     void TearDown() override {
         setPlayerShip(0, nullptr);
