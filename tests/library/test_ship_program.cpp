@@ -25,7 +25,6 @@
 #include "world/state/play_record.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -160,9 +159,4 @@ TEST_P(TriggeredItem, FittedToTheHullItFiresItsOwnBulletsUpTheArena) {
 INSTANTIATE_TEST_SUITE_P(ShipProgramTest, TriggeredItem,
                          ::testing::Values("gun_cannon", "gun_shotgun", "gun_seeker", "weapon_charging_gun",
                                            "weapon_missile_launcher"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             std::string name;
-                             for (const char* c = info.param; *c; ++c)
-                                 if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
-                             return name;
-                         });
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
