@@ -255,7 +255,6 @@ TEST_F(UserSave, OlderSavesLoadAndTheSongsFingerprintIsKept) {
 
     ASSERT_TRUE(decodeUserSave(older, true));
     EXPECT_EQ(g_SongLibrary.shownTips, 0u);
-    EXPECT_EQ(g_SongLibrary.songs.size(), 2u);
     EXPECT_EQ(encodeUserSave(), expected);
 
     g_SongLibrary.songs[0].fingerprint = {1, 2, 3, 250};
