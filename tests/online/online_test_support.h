@@ -39,11 +39,10 @@ protected:
         logManagerShutdown();
     }
     // The account of the name and password becomes the client's.
-    static SLeaderboardCredentials signIn(const char* name, const char* password) {
+    static void signIn(const char* name, const char* password) {
         SLeaderboardCredentials credentials;
         makeCredentials(name, password, &credentials);
         setLeaderboardCredentials(credentials);
-        return credentials;
     }
     // The client started over HTTP with the service at the address, and the medal queue.
     static void startOverHttp(const std::string& address) {
