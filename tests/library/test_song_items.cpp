@@ -1,13 +1,11 @@
 // The profile's items: the item each song awards, the records the world finds with their level
 // values, the owned items, and fitting them to the ship's slots.
 #include "core/name_hash.h"
-#include "library/ship_program.h"
 #include "library/song_items.h"
 #include "library/song_library.h"
-#include "waves/generators/item_generators.h"
 #include "waves/pack_registry.h"
+#include "world/generators/dna_generator.h"
 #include "world/play/collectibles.h"
-#include "world/state/item_description.h"
 #include "world/services/world_imports.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,6 @@
 #include "library/play_record_fill.h"
 #include "library/save_bytes.h"
 #include "library/save_writer.h"
-#include "library/song_items.h"
 #include "library/song_library.h"
 #include "tests/library/library_test_support.h"
 

@@ -7,7 +7,6 @@
 #include "tests/online/online_test_support.h"
 #include "tests/support/leaderboard_decode.h"
 #include "tests/support/local_http_server.h"
-#include "world/play/player_state.h"
 
 #include <algorithm>
 #include <chrono>

@@ -8,7 +8,6 @@
 #include "tests/world/atom_test_support.h"
 #include "world/play/boss_meter.h"
 #include "world/processors/beat_subscribers.h"
-#include "world/state/boss_encounter.h"
 
 #include <vector>
 

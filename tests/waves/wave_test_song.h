@@ -15,7 +15,6 @@
 #include "world/entity/world.h"
 #include "world/play/boss_wave_hook.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/state/play_record.h"
 #include "world/play/player_state.h"
 #include "world/processors/path_follower.h"
 #include "world/services/world_imports.h"
