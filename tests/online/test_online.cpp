@@ -33,12 +33,6 @@ struct SFakeTransport : ILeaderboardTransport {
         std::strncpy(out, reply, capacity);
         return answers;
     }
-    // The medal field of each request after the probe.
-    std::vector<std::string> medals() const {
-        std::vector<std::string> ids;
-        for (size_t i = 1; i < lines.size(); ++i) ids.push_back(leaderboardField(lines[i], "medal"));
-        return ids;
-    }
 };
 
 struct SDone {
@@ -135,7 +129,9 @@ TEST_F(Online, MedalsAreSentOnceEachInTheOrderEarned) {
     awardMedal(3);
     settle(true);
 
-    const std::vector<std::string> medals = m_transport.medals();
+    // The medal field of each request after the probe.
+    std::vector<std::string> medals;
+    for (size_t i = 1; i < m_transport.lines.size(); ++i) medals.push_back(leaderboardField(m_transport.lines[i], "medal"));
     ASSERT_EQ(medals.size(), 2u);
     EXPECT_EQ(medals[0], "5");
     EXPECT_EQ(medals[1], "3");
