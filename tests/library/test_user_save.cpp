@@ -332,17 +332,6 @@ protected:
         undo(m_path);
         EXPECT_EQ(writtenSave(), 1);
     }
-    // A save written where no file may grow past 64 bytes (as on a full disk); what saveWrite returned.
-    s32 saveWriteUnderASizeLimit() {
-        struct rlimit previous;
-        if (getrlimit(RLIMIT_FSIZE, &previous) != 0) return -1;
-        struct rlimit limited = previous;
-        limited.rlim_cur = 64;
-        if (setrlimit(RLIMIT_FSIZE, &limited) != 0) return -1;
-        const s32 written = writtenSave();
-        setrlimit(RLIMIT_FSIZE, &previous);
-        return written;
-    }
     const std::string m_path = m_user.file("SAVEDATA/USR-DATA");
     std::vector<u8> m_old;
 };
@@ -351,7 +340,15 @@ protected:
 // leaves the old file and its marker; the next start finds the marker, and the next write that
 // succeeds clears the notice and removes the marker.
 TEST_F(UserSaveWriteFailure, AFailedWriteIsFoundByTheNextStartUntilAWriteSucceeds) {
-    EXPECT_EQ(saveWriteUnderASizeLimit(), 0);
+    // No file may grow past 64 bytes while the save is written.
+    struct rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const s32 written = writtenSave();
+    setrlimit(RLIMIT_FSIZE, &previous);
+    EXPECT_EQ(written, 0);
     EXPECT_EQ(libraryWriteFailedFlags(), u32(E_DAMAGED_USER_SAVE));
     EXPECT_EQ(readFileBytes(m_path), m_old);
     EXPECT_FALSE(std::filesystem::exists(m_path + ".tmp")) << "the temporary file is removed";

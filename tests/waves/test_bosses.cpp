@@ -85,7 +85,6 @@ protected:
         boss->activate();
         return static_cast<T*>(bossAi(boss));
     }
-    static f32 strength(const ClEntity* boss) { return boss->root->params.get("NDKFBH")->real; }
     static ClProcessor* bossAi(const ClEntity* boss) {
         for (ClProcessor* p : boss->root->processors)
             if (p->typeId >= E_PROC_BOSS_1 && p->typeId <= E_PROC_BOSS_DANCER) return p;
@@ -128,7 +127,7 @@ TEST_P(BossPlayTest, ArrivesActsOnTheBeatAndDiesOfItsMainAtom) {
     const u32 subscriptionsBefore = liveBeatSubscriptions();
     ClEntity* boss = chooseBoss(kind, 1);
     playUntilPhase(E_BOSSPHASE_FIGHT);
-    EXPECT_EQ(strength(boss), 1.0f);
+    EXPECT_EQ(boss->root->params.get("NDKFBH")->real, 1.0f) << "at full strength";
 
     playUntil(currentSongTime() + 3.0f);
     expectActedOnTheBeat(kind, boss, bossAi(boss));
