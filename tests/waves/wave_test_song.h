@@ -24,16 +24,6 @@
 #include <cstdlib>
 #include <vector>
 
-// The world's imports of the waves, as the program fills them: the boss waves, the boss
-// encounter's pickups and the wave plans' release.
-inline void importWavesIntoWorld() {
-    SWorldImports imports;
-    imports.bossWaves = bossWaveHooks();
-    imports.bossEncounter = bossEncounterHooks();
-    imports.releaseWavePlan = releaseWavePlan;
-    setWorldImports(&imports);
-}
-
 // A fresh world with the waves set up and imported: the beats and their subscribers, the player
 // states and the inspiration pickups reset.
 inline void setUpWaveWorld() {
@@ -43,7 +33,13 @@ inline void setUpWaveWorld() {
     resetPlayerStates();
     resetInspirationPickups();
     wavesSetUp();
-    importWavesIntoWorld();
+    // The world's imports of the waves, as the program fills them: the boss waves, the boss
+    // encounter's pickups and the wave plans' release.
+    SWorldImports imports;
+    imports.bossWaves = bossWaveHooks();
+    imports.bossEncounter = bossEncounterHooks();
+    imports.releaseWavePlan = releaseWavePlan;
+    setWorldImports(&imports);
 }
 
 // A wave member as the boss choice's hook visits it: its entity and its spawn time.
