@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,8 +41,6 @@ protected:
         return atom;
     }
     ClAtom_Body* makeBody() { return static_cast<ClAtom_Body*>(make(E_ATOM_BODY)); }
-    // Three bodies of the test's entity.
-    std::array<ClAtom*, 3> threeBodies() { return {make(E_ATOM_BODY), make(E_ATOM_BODY), make(E_ATOM_BODY)}; }
 
     static std::vector<u32> effectKinds(const ClAtom* atom) {
         std::vector<u32> kinds;
@@ -99,7 +96,7 @@ TEST_F(AtomTest, TheFirstWorldMatrixFillsBothBuffersSoTheFirstSweepHasNoLength) 
 }
 
 TEST_F(AtomTest, DeactivateTakesDependantsDownOnceAndQueuesTheEntityOnce) {
-    auto [a, b, c] = threeBodies();
+    ClAtom *a = make(E_ATOM_BODY), *b = make(E_ATOM_BODY), *c = make(E_ATOM_BODY);
     a->dependants.push(b);
     b->dependants.push(a);  // a cycle ends at the atom already down
     b->dependants.push(c);

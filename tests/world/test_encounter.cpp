@@ -37,9 +37,7 @@ constexpr f32 STEP = 1.0f / 60.0f;
 constexpr f32 ARRIVAL = 5.0f;
 
 u32 g_collects = 0;
-void countCollect() { ++g_collects; }
-const SBossEncounterHooks g_hooks = {countCollect};
-
+const SBossEncounterHooks g_hooks = {[] { ++g_collects; }};
 
 void encounterFrame() {
     setSongTime(currentSongTime() + STEP);
@@ -51,7 +49,8 @@ class EncounterTest : public WorldDrawTest {
 protected:
     void SetUp() override {
         WorldDrawTest::SetUp();
-        ASSERT_TRUE(openBossStage(&g_hooks));
+        ASSERT_TRUE(openEncounterStage());
+        installEncounter(&g_hooks);
         g_BossEncounter.phaseTimer = FLT_MAX;
         g_collects = 0;
     }

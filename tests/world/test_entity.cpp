@@ -9,7 +9,6 @@
 #include "world/atoms/atom.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/entity_ref.h"
-#include "world/entity/processor.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
 #include "world/services/world_imports.h"
@@ -23,52 +22,13 @@ using world_test::DnaWriter;
 
 namespace {
 
-std::vector<std::string> g_calls;
-
-// Writes "<tag>:<operation>" for every operation the walks deliver.
-class ClRecordingProcessor : public ClProcessor {
-public:
-    explicit ClRecordingProcessor(const char* name) : tag(name) {}
-    void onSpawn() override { note("spawn"); }
-    void onActivate() override { note("activate"); }
-    void update() override { note("update"); }
-    void reloadParameters() override { note("reload"); }
-    void onDestroy() override { note("destroy"); }
-    void release() override { note("release"); }
-    void note(const char* what) { g_calls.push_back(tag + ":" + what); }
-    std::string tag;
-};
-
-void hang(ClEntityNode* node, const char* tag) { node->processors.push(new (std::nothrow) ClRecordingProcessor(tag)); }
-
 class EntityLifecycle : public world_test::WorldTest {
 protected:
     void SetUp() override {
         world_test::WorldTest::SetUp();
-        g_calls.clear();
         m_enemy.node("hull").mainBody();
         m_enemy.node("arm").atom(E_ATOM_ATTACH_POINT);
         m_enemy.close().close();
-    }
-    // A built enemy with a recording processor on its root ("root") and on its child ("arm"),
-    // spawned and activated when asked.
-    ClEntity* recordedEnemy(bool active = true) {
-        ClEntity* entity = world_test::buildEntity(&m_enemy.program);
-        hang(entity->root, "root");
-        hang(entity->root->children[0], "arm");
-        if (active) entity->spawn(), entity->activate();
-        return entity;
-    }
-    // A ship whose hull carries an item: a body named "AnchorCL" paired with the hull, with a barrel.
-    static ClEntity* shipWithItem(DnaWriter& ship) {
-        const s32 mesh = ship.addGeometry(world_test::makeRingMesh(4, 1.0f));
-        const u32 hull = ship.node().mainBody(mesh);
-        ship.node("item").atom(E_ATOM_BODY, mesh);
-        ship.program.emitNameAtom("AnchorCL");
-        ship.program.emitPairWithAtom(hull);
-        ship.node("barrel").atom(E_ATOM_ATTACH_POINT);
-        ship.close().close().close();
-        return world_test::buildEntity(&ship.program);
     }
     DnaWriter m_enemy;
 };
@@ -212,8 +172,16 @@ TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
 // The record that built the item is built again while the item lives on in another entity: the
 // new tree must not be carved over the item.
 TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsAndKeepsItsBlocksWhenItsFirstRecordIsBuiltAgain) {
+    // A ship whose hull carries an item: a body named "AnchorCL" paired with the hull, with a barrel.
     DnaWriter ship(E_PROGRAM_PLAYER);
-    ClEntity* from = shipWithItem(ship);
+    const s32 mesh = ship.addGeometry(world_test::makeRingMesh(4, 1.0f));
+    const u32 hull = ship.node().mainBody(mesh);
+    ship.node("item").atom(E_ATOM_BODY, mesh);
+    ship.program.emitNameAtom("AnchorCL");
+    ship.program.emitPairWithAtom(hull);
+    ship.node("barrel").atom(E_ATOM_ATTACH_POINT);
+    ship.close().close().close();
+    ClEntity* from = world_test::buildEntity(&ship.program);
     ClEntity* to = world_test::buildEntity(&m_enemy.program);
     ClEntityNode* item = from->root->children[0];
     ClAtom* anchor = item->atoms[0];

@@ -29,8 +29,14 @@ protected:
         releaseHitEffects();
         WorldTest::TearDown();
     }
+    // An enemy on a ring.
+    ClEntity* spawnRingEnemy() {
+        m_enemy.node().processor(E_PROC_UPDATE_WORLD_FRAMES);
+        m_enemy.mainBody(m_enemy.addGeometry(makeRingMesh(6, 2.5f)));
+        return spawnActiveEntity(&m_enemy.close().program);
+    }
     // The programs outlive the world's teardown, which frees their entities.
-    DnaWriter m_ship{E_PROGRAM_PLAYER}, m_enemy;
+    DnaWriter m_ship{E_PROGRAM_PLAYER}, m_enemy, m_switcher;
 };
 
 bool g_shipHit = false;
@@ -47,26 +53,6 @@ public:
     explicit ClSwitchOffProcessor(ClEntity* switched) : target(switched) {}
     void update() override { target->registeredAtoms[0]->deactivate(1); }
     ClEntity* target;
-};
-
-// An enemy on a ring, and after it in the update walk (the walk goes down the live list) an
-// entity whose update switches its atom off. One step first gives the enemy its first bounds, so
-// that its update may make them from then on.
-class BoundsInUpdate : public WorldStep {
-protected:
-    ClEntity* spawnPair() {
-        m_switcher.node().close();
-        ClEntity* switching = spawnActiveEntity(&m_switcher.program);
-        m_enemy.node().processor(E_PROC_UPDATE_WORLD_FRAMES);
-        m_enemy.mainBody(m_enemy.addGeometry(makeRingMesh(6, 2.5f)));
-        m_enemy.close();
-        ClEntity* enemy = spawnActiveEntity(&m_enemy.program);
-        enemy->setRootPosition(ClVec3(10.0f, 0.0f, 40.0f));
-        step();
-        switching->root->processors.push(new (std::nothrow) ClSwitchOffProcessor(enemy));
-        return enemy;
-    }
-    DnaWriter m_switcher;
 };
 
 }  // namespace
@@ -114,18 +100,22 @@ TEST_F(WorldStep, ABombsBlastHitsAShipThatDoesNotMove) {
     EXPECT_TRUE(g_shipHit);
 }
 
-TEST_F(BoundsInUpdate, AreMadeByTheUpdateOfAnEntityNothingTouchesLater) {
-    m_enemy.node().processor(E_PROC_UPDATE_WORLD_FRAMES);
-    m_enemy.mainBody(m_enemy.addGeometry(makeRingMesh(6, 2.5f)));
-    m_enemy.close();
-    ClEntity* enemy = spawnActiveEntity(&m_enemy.program);
+TEST_F(WorldStep, BoundsAreMadeByTheUpdateOfAnEntityNothingTouchesLater) {
+    ClEntity* enemy = spawnRingEnemy();
     step();
     step();
     EXPECT_TRUE(enemy->boundsMadeThisFrame());
 }
 
-TEST_F(BoundsInUpdate, LeaveOutAnAtomSwitchedOffAfterItsEntitysUpdate) {
-    ClEntity* enemy = spawnPair();
+// An enemy, and after it in the update walk (the walk goes down the live list) an entity whose
+// update switches its atom off. One step first gives the enemy its first bounds, so that its
+// update may make them from then on.
+TEST_F(WorldStep, BoundsLeaveOutAnAtomSwitchedOffAfterItsEntitysUpdate) {
+    ClEntity* switching = spawnActiveEntity(&m_switcher.node().close().program);
+    ClEntity* enemy = spawnRingEnemy();
+    enemy->setRootPosition(ClVec3(10.0f, 0.0f, 40.0f));
+    step();
+    switching->root->processors.push(new (std::nothrow) ClSwitchOffProcessor(enemy));
     step();
     EXPECT_EQ(enemy->root->bounds[g_uFrameCurrent].kind, u32(E_BOUNDS_UNBOUNDED));
 }

@@ -94,12 +94,6 @@ void installEncounter(const SBossEncounterHooks* hooks) {
     installBossEncounter();
 }
 
-bool openBossStage(const SBossEncounterHooks* hooks) {
-    if (!openEncounterStage()) return false;
-    installEncounter(hooks);
-    return true;
-}
-
 void closeBossStage() {
     releaseGuardianSequence();
     uninstallBossEncounter();

@@ -56,9 +56,7 @@ bool openEncounterStage();
 
 // A fresh encounter, play record and story sequence, the encounter installed under the hooks.
 void installEncounter(const SBossEncounterHooks* hooks);
-// The encounter stage with the encounter installed; the close takes the encounter down, frees the
-// world's entities and undoes the stage.
-bool openBossStage(const SBossEncounterHooks* hooks);
+// Takes the encounter down, frees the world's entities and undoes the stage.
 void closeBossStage();
 // The boss of the program waiting `arrival` seconds with a full bar, built and named for the
 // encounter, with the bank's boss intro.
