@@ -44,29 +44,24 @@ void WorldDrawTest::TearDown() {
     NullDrawTest::TearDown();
 }
 
-ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore, s32 atomKind, s32 pattern) {
+ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore, s32 atomKind, s32 pattern, ClGeometryMesh* mesh,
+                             bool registered) {
     auto* program = new ClDNAProgram();
     program->init();
     program->kind = kind;
     program->inspirationScore = inspirationScore;
+    if (mesh) program->geometries.push(mesh);
     program->emitNewNode(ClMatrix44());
-    if (atomKind >= 0) program->emitNewAtom(u32(atomKind), -1, ClMatrix44(), 5);
+    if (atomKind >= 0) program->emitNewAtom(u32(atomKind), mesh ? 0 : -1, ClMatrix44(), 5);
     if (pattern > 0) program->emitAtomParamInt("PAT", pattern);
+    if (registered) program->emitRegisterAtom();
     program->emitCloseNode();
     return program;
 }
 
 void SOneAtomEntity::build(u32 programKind, u32 atomKind, ClGeometryMesh* mesh, s32 pattern) {
     release();
-    program = new ClDNAProgram();
-    program->init();
-    program->kind = programKind;
-    if (mesh) program->geometries.push(mesh);
-    program->emitNewNode(ClMatrix44());
-    program->emitNewAtom(atomKind, mesh ? 0 : -1, ClMatrix44(), 5);
-    if (pattern > 0) program->emitAtomParamInt("PAT", pattern);
-    program->emitRegisterAtom();
-    program->emitCloseNode();
+    program = oneNodeProgram(programKind, 0, s32(atomKind), pattern, mesh, true);
     entity = world_test::buildEntity(program);
     entity->root->resetAtoms();
     atom = entity->atoms[0];

@@ -35,9 +35,10 @@ protected:
 inline SParamValue vectorValue(f32 x, f32 y, f32 z) { SParamValue v{}; v.setVector(x, y, z, 0.0f); return v; }
 inline SParamValue intValue(s32 i) { SParamValue v{}; v.setInt(i); return v; }
 
-// A new program of one node; with atomKind >= 0 the node carries one unregistered atom of hit-point
-// class 5 (and its "PAT" when pattern > 0).
-ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore = 0, s32 atomKind = -1, s32 pattern = 0);
+// A new program of one node; with atomKind >= 0 the node carries one atom of hit-point class 5 (and
+// its "PAT" when pattern > 0) on the mesh (owned by the program; may be null), registered if asked.
+ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore = 0, s32 atomKind = -1, s32 pattern = 0,
+                             ClGeometryMesh* mesh = nullptr, bool registered = false);
 
 class ClOneNodeGenerator : public ClDNAGenerator {
 public:
