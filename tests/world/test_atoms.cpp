@@ -58,7 +58,6 @@ protected:
 
 TEST_F(Atoms, ABodyBuildsEdgeByEdgeAndShowsEveryEdgeAtAFullStamp) {
     EXPECT_EQ(bodyGhostAlpha(50.0f), 255u);
-    EXPECT_EQ(bodyGhostAlpha(75.0f), 127u);
     EXPECT_EQ(bodyGhostAlpha(100.5f), 0u);
 
     m_one.build(E_PROGRAM_ENEMY, E_ATOM_BODY, world_test::makeRingMesh(11));
