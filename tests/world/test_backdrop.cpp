@@ -2,7 +2,6 @@
 // speed and intensity the song gives, the streams filled after a reset, the bars' bands, the
 // rings, and the sparks' directions, counts and trails, seen in the commands they draw.
 #include "world/effects/backdrop.h"
-#include "world/effects/backdrop_rails.h"
 #include "world/effects/edge_sparks.h"
 #include "world/effects/weighted_table.h"
 

@@ -15,7 +15,6 @@
 #include <array>
 #include <cmath>
 #include <utility>
-#include <vector>
 
 namespace {
 

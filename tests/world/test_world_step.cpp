@@ -11,7 +11,6 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/frame_parity.h"
 #include "world/entity/processor.h"
-#include "world/entity/world.h"
 #include "world/services/bar_colour_scheme.h"
 #include "world/world_step.h"
 
