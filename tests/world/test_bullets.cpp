@@ -149,7 +149,6 @@ TEST_F(BulletTest, TheEnemyGunGrowsInsideTheArenaCarriesItsBulletAndFiresOnceAtT
     EXPECT_EQ(positionOf(shot).z, 115.0f) << "toward the ship, 10 a frame";
     for (int i = 0; i < 300; ++i) stepWorld();
     EXPECT_EQ(enemyShots(), 0u) << "one bullet per activation, gone beyond the far limit";
-    setPlayerShip(0, nullptr);
 }
 
 TEST_F(BulletTest, WithoutAShipOrWithItsEnemyGoneTheHeldBulletIsDestroyed) {

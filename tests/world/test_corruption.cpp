@@ -134,7 +134,6 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     updateFlyingNotes();
     EXPECT_EQ(g_NoteList.cursor, 2);
     EXPECT_EQ(notesInFlight(), 0u);
-    setPlayerShip(0, nullptr);
 }
 
 // The ship's record is released while a note flies to it and handed out again to another entity:
