@@ -127,7 +127,6 @@ TEST_F(EncounterTest, TheBossArrivesIntroducesItselfFightsAndEscapesAtZero) {
     playUntilPhase(E_BOSSPHASE_WAITING);
     flushDestroyedEntities();
     EXPECT_EQ(boss->state, u32(E_ENTITY_DESTROYED));
-    EXPECT_EQ(g_BossEncounter.dead, 0);
     EXPECT_EQ(g_BossEncounter.phaseTimer, FLT_MAX);
     EXPECT_EQ(findWidgetByName("boss_escaped")->isVisible(), true);
     EXPECT_EQ(findWidgetByName("boss_meter_icon")->isVisible(), false);
