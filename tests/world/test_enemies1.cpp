@@ -343,8 +343,7 @@ TEST_F(EnemiesTest, HeadGunFiresEveryIntervalAtTheShipAndHoldsWithoutIt) {
     setPlayerShip(0, nullptr);
     const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
     for (u32 i = 0; i < 60; ++i) stepWorld(STEP);
-    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots) << "holds its fire, due at once";
-    EXPECT_LE(gun->fireTimer, 0.0f) << "holds its fire, due at once";
+    EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots) << "holds its fire";
     setPlayerShip(0, ship);
     stepWorld(STEP);
     EXPECT_EQ(liveCount(E_PROGRAM_ENEMY_SHOT), shots + 1) << "fires at once when the ship is back";
