@@ -66,7 +66,6 @@ TEST_F(MotionTest, BeatRotatorReversesEachBeatFromWhereTheLastTurnGotTo) {
     EXPECT_NEAR(rotator->angle.current, 45.0f, 1e-3f);
     ClProcessor_Rotator_OnBeat::onBeat(beat, 1, rotator);
     for (int frame = 0; frame < 30; ++frame) world_test::stepWorld();
-    EXPECT_NEAR(rotator->angle.current, -45.0f, 1e-3f);
     expectRotation(childOf(entity)->localMatrix, ClVec3(0, 1, 0), -45.0f * 3.14159265f / 180.0f);
     entity->destroy();
     EXPECT_EQ(world_test::liveBeatSubscriptions(), 0u);
