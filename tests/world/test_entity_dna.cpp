@@ -100,7 +100,6 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
     ClAtom* pinAtom = entity->atoms[pin];
     ClAtom* clawAtom = entity->atoms[claw];
     EXPECT_EQ(clawAtom->indexInEntity, 2u);
-    EXPECT_EQ(entity->registeredAtoms.count, 1u);
     EXPECT_EQ(hullAtom->registered, 1u);
     EXPECT_EQ(std::string(hullAtom->name), std::string("isAnchor"));
     EXPECT_EQ(hullAtom->params.get("pat")->integer, 5);
