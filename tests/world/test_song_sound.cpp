@@ -42,7 +42,6 @@ TEST_F(SongSound, TheDefinitionHoldsOneStreamedSampleOfTheFileAndASecondSongRepl
     EXPECT_EQ(d.defaultFrequencies[0], 44100.0f);
     ASSERT_EQ(startSongCue(), 1u);
     const SCueHandle first = getSongCue();
-    EXPECT_EQ(getCueDuration(first), 187.5f);
 
     ASSERT_EQ(prepareSongSound(u"C:\\Music\\second.wav", 50.0f, 48000.0f), 1u);
     EXPECT_TRUE(isCueFinished(first)) << "unloading the first song freed its cue";
