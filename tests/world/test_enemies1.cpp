@@ -68,7 +68,6 @@ TEST_F(EnemiesTest, TheRoundStaffGunFillsItsRingOnTheBeatLaunchesItAtTheShipAndG
     auto* gun = static_cast<ClProcessor_Enemy_AI_RoundStaffGun*>(bird->root->children[0]->findProcessor(E_PROC_ENEMY_ROUND_STAFF_GUN));
     ASSERT_NE(gun->ringAtom, nullptr);
     EXPECT_EQ(gun->ringAtom->radius, 18.0f);
-    EXPECT_EQ(gun->ringAtom->maxNotes, 3);
 
     addBeats(0.1f, 0.25f, 4);
     playSong(0.2f);
