@@ -363,7 +363,6 @@ TEST_F(EnemiesTest, HeadShieldDefendsWhileWholeAndLetsGoOfTheBeatsWhenDestroyed)
     shield->findProcessor(E_PROC_ENEMY_HEAD_SHIELD)->reloadParameters();
     f32 attack = -1.0f, defence = -1.0f;
     sumNodeTreeAttDef(head->root, &attack, &defence);
-    EXPECT_EQ(shield->params.get("def")->real, 0.0f);
     EXPECT_EQ(attack, 0.0f);
     EXPECT_EQ(defence, 0.0f);
     head->destroy();
