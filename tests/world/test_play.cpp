@@ -45,9 +45,14 @@ const SBossWaveHooks g_waveHooks = {visitMembers, nullptr};
 // A ship of one anchor node and no parts, with the player's control on its root: it lives until
 // something destroys it.
 ClDNAProgram* anchoredShipProgram() {
-    world_test::DnaWriter ship(E_PROGRAM_PLAYER);
-    ship.node().processor(E_PROC_PLAYER_CTRL).param("anchID", 0).close();
-    return ship.detach();
+    auto* ship = new ClDNAProgram();
+    ship->init();
+    ship->kind = E_PROGRAM_PLAYER;
+    ship->emitNewNode(ClMatrix44());
+    ship->emitAddProcessor(E_PROC_PLAYER_CTRL);
+    ship->emitParamInt("anchID", 0);
+    ship->emitCloseNode();
+    return ship;
 }
 
 void runFrame() {

@@ -234,15 +234,6 @@ u32 DnaWriter::mainBody(s32 geometryIndex, u32 hitPointClass) {
     return index;
 }
 
-ClDNAProgram* DnaWriter::detach() {
-    auto* out = new ClDNAProgram(program);
-    const u32 kind = program.kind;
-    program = ClDNAProgram();  // the copy owns the storage now: nothing to release
-    program.init();
-    program.kind = kind;
-    return out;
-}
-
 ClEntity* buildEntity(ClDNAProgram* program, s32 ownerTag) {
     ClEntity* entity = allocEntity(ownerTag);
     entity->buildFromDNA(program);

@@ -106,8 +106,6 @@ public:
     u32 namedAtom(u32 kind, const char* name, const ClMatrix44& local = ClMatrix44());
     // A Body atom registered as a main atom.
     u32 mainBody(s32 geometryIndex = -1, u32 hitPointClass = 0);
-    // Hands the program (made with new) to a new owner; the writer starts an empty one.
-    ClDNAProgram* detach();
 
     ClDNAProgram program;
 };
