@@ -89,7 +89,6 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
     ASSERT_EQ(entity->atoms.count, 3u);
     EXPECT_EQ(std::string(root->name), std::string("core"));
     EXPECT_EQ(root->localMatrix.m[14], 9.0f);
-    EXPECT_EQ(root->params.get("vel")->real, 2.0f);
     EXPECT_EQ(std::string(root->params.get("brinv")->text), std::string("yes"));
     EXPECT_EQ(root->processors[0]->builderIndex, 5u);
     ClEntityNode* arm = root->children[0];
