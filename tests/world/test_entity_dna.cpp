@@ -102,7 +102,6 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
     EXPECT_EQ(pinAtom->geometry, static_cast<ClGeometryMesh*>(nullptr));
     EXPECT_EQ(pinAtom->localMatrix.m[14], 9.0f);
     EXPECT_EQ(hullAtom->hitPoints, 250.0f);
-    EXPECT_EQ(pinAtom->hitPoints, 40.0f);
     EXPECT_EQ(pinAtom->spawnHitPoints, 40.0f);
     EXPECT_EQ(clawAtom->hitPoints, FLT_MAX);
     using Atoms = std::vector<ClAtom*>;
