@@ -46,12 +46,8 @@ TEST_F(BeatSubscribers, TheLatestSubscriberIsPassedTheBeatFirstAndAMaskTakesOnly
     subscribeBeat(recordCall, &masked, 6);
     dispatch(4);
     dispatchBeat(SBeat{2.5f, 1.0f, 1, 0, {}}, 7);
-    ASSERT_EQ(g_aCallOrder.size(), 5u);
-    EXPECT_EQ(g_aCallOrder[0], "M");
-    EXPECT_EQ(g_aCallOrder[1], "B");
-    EXPECT_EQ(g_aCallOrder[2], "A");
-    EXPECT_EQ(g_aCallOrder[3], "B") << "mask 6 shares no bit with flags 1";
-    EXPECT_EQ(g_aCallOrder[4], "A");
+    // Mask 6 shares no bit with flags 1.
+    EXPECT_EQ(g_aCallOrder, (std::vector<std::string>{"M", "B", "A", "B", "A"}));
     // Each is passed the beat and its index.
     EXPECT_EQ(a.index, 7);
     EXPECT_EQ(a.beatTime, 2.5f);
@@ -66,9 +62,7 @@ TEST_F(BeatSubscribers, ASubscriptionDroppedDuringADispatchIsNotCalledAndNoneIsC
     // slot, which the walk has yet to visit.
     third.toDrop = firstHandle;
     dispatch(0);
-    ASSERT_EQ(g_aCallOrder.size(), 2u);
-    EXPECT_EQ(g_aCallOrder[0], "third");
-    EXPECT_EQ(g_aCallOrder[1], "second");
+    EXPECT_EQ(g_aCallOrder, (std::vector<std::string>{"third", "second"}));
 }
 
 TEST_F(BeatSubscribers, AStaleHandleDropsNothingAndAFullPoolRefuses) {
@@ -80,8 +74,7 @@ TEST_F(BeatSubscribers, AStaleHandleDropsNothingAndAFullPoolRefuses) {
     ASSERT_EQ(secondHandle.record, firstHandle.record);
     unsubscribeBeat(firstHandle);
     dispatch(0);
-    ASSERT_EQ(g_aCallOrder.size(), 1u);
-    EXPECT_EQ(g_aCallOrder[0], "second");
+    EXPECT_EQ(g_aCallOrder, std::vector<std::string>{"second"});
 
     for (u32 i = 1; i < BEAT_SUBSCRIPTION_CAPACITY; ++i) ASSERT_TRUE(subscribeBeat(recordCall, &first, 0));
     EXPECT_FALSE(subscribeBeat(recordCall, &first, 0));
