@@ -145,7 +145,6 @@ TEST_F(EncounterTest, TheBeatAnalysisViewRunsNoEncounter) {
     playUntil(ARRIVAL + 1.0f);
     configClear();
     EXPECT_EQ(g_BossEncounter.phase, s32(E_BOSSPHASE_WAITING));
-    EXPECT_EQ(g_PlayRecord.bossArrived, 0);
 }
 
 TEST_F(EncounterTest, AKilledBossEndsTheFightOnceWithThePostWinSpeech) {
