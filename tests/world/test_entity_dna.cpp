@@ -112,7 +112,6 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
     EXPECT_EQ(list(hullAtom->linkedAtoms), Atoms{pinAtom});
     EXPECT_EQ(list(entity->registeredAtoms), Atoms{hullAtom});
     // Atom parameters are not node parameters.
-    EXPECT_EQ(root->findAtomByName("isAnchor"), hullAtom);
     EXPECT_EQ(root->findByParamValue("PAT", 5), static_cast<ClEntityNode*>(nullptr));
     EXPECT_EQ(arm->atoms[0], clawAtom);
 }
