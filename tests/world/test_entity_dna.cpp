@@ -85,7 +85,6 @@ TEST_F(DnaBuild, EveryOpcodeBuildsItsPartOfTheTree) {
     ClEntityNode* root = entity->root;
     ASSERT_NE(root, nullptr);
     ASSERT_EQ(root->processors.count, 1u);
-    ASSERT_EQ(root->children.count, 1u);
     ASSERT_EQ(entity->atoms.count, 3u);
     EXPECT_EQ(root->localMatrix.m[14], 9.0f);
     EXPECT_EQ(std::string(root->params.get("brinv")->text), std::string("yes"));
