@@ -178,6 +178,7 @@ TEST_F(EntityLifecycle, AGraftedItemMovesWithItsAtomsAndKeepsItsBlocksWhenItsFir
     ClEntity* to = world_test::buildEntity(&m_enemy.program);
     ClEntityNode* item = from->root->children[0];
     ClAtom* anchor = item->atoms[0];
+    EXPECT_EQ(from->root->findAtomByName("AnchorCL"), anchor) << "past the root's own hull";
     const u32 record = entityRecordNumber(from);
     if (ownerBlocksReserved()) {
         ASSERT_EQ(ownerOfBlock(item), s32(record));
