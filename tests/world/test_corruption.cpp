@@ -126,6 +126,7 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     for (; notesInFlight() != 0 && updates < 600; ++updates) updateFlyingNotes();
     EXPECT_LT(updates, 600);
     EXPECT_TRUE(ship->atoms[0]->atomIsAlive());
+    EXPECT_TRUE(ship->atoms[0]->active) << "shown and hit again";
     EXPECT_EQ(ship->noBrokenAtom, 1u);
 
     ship->destroy();
