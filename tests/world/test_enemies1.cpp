@@ -359,9 +359,11 @@ TEST_F(EnemiesTest, HeadShieldDefendsWhileWholeAndLetsGoOfTheBeatsWhenDestroyed)
     ClEntityNode* shield = head->root->children[0];
     EXPECT_EQ(shield->params.get("def")->real, 10.0f);
     EXPECT_EQ(liveBeatSubscriptions(), 1u);
+    f32 attack = -1.0f, defence = -1.0f;
+    sumNodeTreeAttDef(head->root, &attack, &defence);
+    EXPECT_EQ(defence, 10.0f) << "whole";
     shield->atoms[1]->active = 0;
     shield->findProcessor(E_PROC_ENEMY_HEAD_SHIELD)->reloadParameters();
-    f32 attack = -1.0f, defence = -1.0f;
     sumNodeTreeAttDef(head->root, &attack, &defence);
     EXPECT_EQ(attack, 0.0f);
     EXPECT_EQ(defence, 0.0f);
