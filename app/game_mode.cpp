@@ -20,8 +20,6 @@ s32 g_iPreviousGameModeId = E_GAMEMODE_NONE;
 s32 g_iNextGameModeId = E_GAMEMODE_ACTION;
 s32 g_iQuitGame = 0;
 
-s32 ClGameMode::preEnter(s32) { return 1; }
-
 s32 switchGameMode(s32 id) {
     ClGameMode* mode;
     if (id == E_GAMEMODE_FRONT_END) {
@@ -37,7 +35,6 @@ s32 switchGameMode(s32 id) {
         g_iNextGameModeId = E_GAMEMODE_ACTION;
     }
     g_pCurrentGameMode = mode;
-    if (mode->m_preEnterFlag) mode->preEnter(g_iPreviousGameModeId);
     return mode->enter(g_iPreviousGameModeId);
 }
 

@@ -13,13 +13,11 @@ enum EGameModeId : s32 {
 class ClGameMode {
 public:
     virtual ~ClGameMode() = default;
-    virtual s32 preEnter(s32 previousModeId);
     virtual s32 enter(s32 previousModeId) = 0;
     // Non-zero when the mode is finished.
     virtual s32 update(f32 dt) = 0;
     virtual s32 exit() = 0;
 
-    u32 m_preEnterFlag = 0;  // when set the switch calls preEnter before enter
     u32 m_finished = 0;
 };
 

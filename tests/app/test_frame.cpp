@@ -20,10 +20,6 @@ std::vector<std::string> g_calls;
 class ClRecordingMode : public ClGameMode {
 public:
     explicit ClRecordingMode(std::string name) : m_name(std::move(name)) {}
-    s32 preEnter(s32) override {
-        g_calls.push_back(m_name + ".preEnter");
-        return 1;
-    }
     s32 enter(s32 previousModeId) override {
         g_calls.push_back(m_name + ".enter(" + std::to_string(previousModeId) + ")");
         return m_enterResult;
@@ -129,18 +125,12 @@ TEST_F(FrameTick, TheFirstFrameGetsSixteenMillisecondsThenTheMeasuredStepAndAnUn
         EXPECT_EQ(m_frontEnd.m_lastDt, 1.0f);
     }
 
-    // An unknown id enters the front end; pre-enter runs only when flagged.
+    // An unknown id enters the front end.
     g_iCurrentGameModeId = 2;
     EXPECT_EQ(switchGameMode(7), 1);
     EXPECT_EQ(g_iPreviousGameModeId, 0);
     EXPECT_EQ(g_iNextGameModeId, 2);
     EXPECT_EQ(g_calls.back(), "frontEnd.enter(0)");
-
-    g_calls.clear();
-    switchGameMode(2);
-    m_action.m_preEnterFlag = 1;
-    switchGameMode(2);
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"action.enter(0)", "action.preEnter", "action.enter(0)"}));
 }
 
 // ---------------------------------------------------------------------------------------------
