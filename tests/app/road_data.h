@@ -11,6 +11,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 // One line of project.ini as the stage has it, and the line that takes its place.
 struct SSettingChange {
@@ -18,9 +19,9 @@ struct SSettingChange {
     const char* to;
 };
 
-// Packs the stage with each change made and `added` appended to project.ini; the data folder's
-// Soundtrack folder is made and left empty.
-inline std::filesystem::path packSettingsData(const std::filesystem::path& root,
+// Packs the stage with the window forced to the size, each change made and `added` appended to
+// project.ini; the data folder's Soundtrack folder is made and left empty.
+inline std::filesystem::path packSettingsData(const std::filesystem::path& root, int width, int height,
                                               std::initializer_list<SSettingChange> changes,
                                               const std::string& added) {
     namespace fs = std::filesystem;
@@ -28,7 +29,12 @@ inline std::filesystem::path packSettingsData(const std::filesystem::path& root,
     const fs::path data = root / "data";
     fs::copy(VELODRIX_DATA_STAGE_DIR, stage, fs::copy_options::recursive);
     std::string settings = test_support::readFileText(stage / "project.ini");
-    for (const SSettingChange& change : changes) {
+    const std::string forcedWidth = "HARD_FORCED_WIDTH " + std::to_string(width) + "\n";
+    const std::string forcedHeight = "HARD_FORCED_HEIGHT " + std::to_string(height) + "\n";
+    std::vector<SSettingChange> all{{"HARD_FORCED_WIDTH 0\n", forcedWidth.c_str()},
+                                    {"HARD_FORCED_HEIGHT 0\n", forcedHeight.c_str()}};
+    all.insert(all.end(), changes);
+    for (const SSettingChange& change : all) {
         const size_t at = settings.find(change.from);
         EXPECT_NE(at, std::string::npos) << change.from;
         if (at != std::string::npos) settings.replace(at, std::string(change.from).size(), change.to);
@@ -43,10 +49,10 @@ inline std::filesystem::path packSettingsData(const std::filesystem::path& root,
 }
 
 // The packed data as above, with the build's Soundtrack (the demo song) as loose files beside it.
-inline std::filesystem::path packRoadData(const std::filesystem::path& root,
+inline std::filesystem::path packRoadData(const std::filesystem::path& root, int width, int height,
                                           std::initializer_list<SSettingChange> changes, const std::string& added) {
     namespace fs = std::filesystem;
-    const fs::path data = packSettingsData(root, changes, added);
+    const fs::path data = packSettingsData(root, width, height, changes, added);
     fs::copy(fs::path(VELODRIX_BUILD_DATA_DIR) / "Soundtrack", data / "Soundtrack", fs::copy_options::recursive);
     return data;
 }

@@ -19,6 +19,11 @@
 constexpr auto ROAD_TIME_LIMIT = std::chrono::minutes(5);
 constexpr auto HOLD = std::chrono::milliseconds(150);
 
+// The mouse's quick click: its press and release in one write, so in one read of the events.
+inline std::string quickClick(const std::string& widget, const std::string& region = "") {
+    return "point " + widget + " " + region + "\npress left\nrelease left\n";
+}
+
 // The scripted game and its player: lines appended to the script file, the switch log read.
 class ClPlayer {
 public:
@@ -63,6 +68,11 @@ public:
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const std::vector<u8> png = test_support::readFileBytes(path);
         return decodeImage(png.data(), png.size(), image, error);
+    }
+
+    // A quick click on the widget, run, then the page it leads to; whether that came.
+    bool clickTo(const std::string& widget, const std::string& page) {
+        return play(quickClick(widget)) && waitForPage(page);
     }
 
     // Whether the log has gained a line "page <name>" since the last page waited for.
@@ -125,11 +135,6 @@ private:
     ClGameProcess m_game;
     size_t m_seen = 0;
 };
-
-// The mouse's quick click: its press and release in one write, so in one read of the events.
-inline std::string quickClick(const std::string& widget, const std::string& region = "") {
-    return "point " + widget + " " + region + "\npress left\nrelease left\n";
-}
 
 inline void heldClick(ClPlayer& player, const std::string& widget, const std::string& region = "") {
     player.send("point " + widget + " " + region + "\npress left\n");

@@ -28,12 +28,10 @@ namespace fs = std::filesystem;
 
 // The built data with the road's settings: a seed, the window at 480 x 270, no splash, plays that end after 12 s and a ship that cannot die.
 fs::path packItemRoadData(const fs::path& root) {
-    return packRoadData(root,
+    return packRoadData(root, 480, 270,
                         {{"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
                          {"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 12\n"},
-                         {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
-                         {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 480\n"},
-                         {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 270\n"}},
+                         {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
                         "FIXED_DT 0.016666\nPLAYER_INVINCIBLE 1\n");
 }
 
@@ -81,24 +79,19 @@ TEST(ItemRoad, APlayWinsTheSongsItemTheShipScreenFitsItTheNextPlayFiresItAndALev
     ClPlayer player(data, home);
     ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
 
-    ASSERT_TRUE(player.play(quickClick("TitlePlay")));
-    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+    ASSERT_TRUE(player.clickTo("TitlePlay", "SongList")) << player.trail();
     ASSERT_TRUE(playTheSong(player, home / "shots1.txt", home / "hull1.txt", false, "SongCollectibleIdentified"))
         << player.trail();
     ASSERT_TRUE(player.play("frames 20\ntext CollectibleName " + (home / "texts.txt").string() + "\n" +
                             quickClick("CollectibleContinue")));
     ASSERT_TRUE(player.waitForPage("Results")) << player.trail();
-    ASSERT_TRUE(player.play(quickClick("ResultsContinue")));
-    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
-    ASSERT_TRUE(player.play(quickClick("SongListBack")));
-    ASSERT_TRUE(player.waitForPage("TitleMenu")) << player.trail();
-    ASSERT_TRUE(player.play(quickClick("TitleShip")));
-    ASSERT_TRUE(player.waitForPage("ShipEdit")) << player.trail();
+    ASSERT_TRUE(player.clickTo("ResultsContinue", "SongList")) << player.trail();
+    ASSERT_TRUE(player.clickTo("SongListBack", "TitleMenu")) << player.trail();
+    ASSERT_TRUE(player.clickTo("TitleShip", "ShipEdit")) << player.trail();
     ASSERT_TRUE(player.play(quickClick("ShipEditSlot0") + "frames 2\ntext ShipEditSlot0 " + (home / "texts.txt").string() +
                             "\n" + quickClick("ShipEditBack")));
     ASSERT_TRUE(player.waitForPage("TitleMenu")) << player.trail();
-    ASSERT_TRUE(player.play(quickClick("TitlePlay")));
-    ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+    ASSERT_TRUE(player.clickTo("TitlePlay", "SongList")) << player.trail();
     ASSERT_TRUE(playTheSong(player, home / "shots2.txt", home / "hull2.txt", true, "Results")) << player.trail();
     player.game().end(SIGTERM);
     player.game().expectCleanEnd();

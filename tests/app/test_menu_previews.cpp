@@ -22,10 +22,8 @@ namespace fs = std::filesystem;
 constexpr int ENTITY_BOUND = 100;
 
 fs::path packIdleData(const fs::path& root) {
-    return packRoadData(root,
-                        {{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
-                         {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 640\n"},
-                         {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 360\n"}},
+    return packRoadData(root, 640, 360,
+                        {{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
                         "FIXED_DT 0.15\n");
 }
 
@@ -51,8 +49,7 @@ TEST(MenuPreviews, AnIdleTitleAndShipScreenHoldABoundedNumberOfEntities) {
     // 135 s of clock on the title, then 90 s on the ship screen.
     player.send("frames 100\nentities " + counts.string() + "\nframes 800\nentities " + counts.string() + "\n");
     ASSERT_TRUE(countsReach(2)) << player.trail();
-    player.send("point TitleShip\npress left\nrelease left\n");
-    ASSERT_TRUE(player.waitForPage("ShipEdit")) << player.trail();
+    ASSERT_TRUE(player.clickTo("TitleShip", "ShipEdit")) << player.trail();
     player.send("frames 600\nentities " + counts.string() + "\n");
     ASSERT_TRUE(countsReach(3)) << player.trail();
 

@@ -23,10 +23,8 @@ namespace fs = std::filesystem;
 // The built data at a 640x360 window, without the soundtrack, and the leaderboard service at the
 // address; the pointer the summed mouse motion, which its sensitivity scales.
 fs::path packOptionsData(const fs::path& root, const std::string& service) {
-    return packSettingsData(root,
+    return packSettingsData(root, 640, 360,
                             {{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
-                             {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 640\n"},
-                             {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 360\n"},
                              {"USE_ABSOLUTE_WM_MOUSE_POSITION 1\n", "USE_ABSOLUTE_WM_MOUSE_POSITION 0\n"}},
                             "LEADERBOARD_IP " + service + "\n");
 }
@@ -62,29 +60,23 @@ TEST(OptionsRoad, AFolderAddedIsListedALogInIsToldAndEachOptionChangedByAClickIs
         ClPlayer player(data, home);
         ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
         ASSERT_TRUE(player.play(quickClick("TitleOptions")));
-        ASSERT_TRUE(player.play(quickClick("OptionsMusicFoldersPage")));
-        ASSERT_TRUE(player.waitForPage("MusicFolders")) << player.trail();
-        ASSERT_TRUE(player.play(quickClick("MusicFoldersAdd")));
-        ASSERT_TRUE(player.waitForPage("MusicFolderBrowser")) << player.trail();
+        ASSERT_TRUE(player.clickTo("OptionsMusicFoldersPage", "MusicFolders")) << player.trail();
+        ASSERT_TRUE(player.clickTo("MusicFoldersAdd", "MusicFolderBrowser")) << player.trail();
         ASSERT_TRUE(player.play(quickClick("MusicFolderBrowserRows", "0")));
-        ASSERT_TRUE(player.play(quickClick("MusicFolderBrowserAdd")));
-        ASSERT_TRUE(player.waitForPage("WaitForDirScan")) << player.trail();
+        ASSERT_TRUE(player.clickTo("MusicFolderBrowserAdd", "WaitForDirScan")) << player.trail();
         // Continue takes clicks once the walk has ended.
         ASSERT_TRUE(player.repeatUntilPage("MusicFolders", [&] { player.send(quickClick("WaitForDirScanContinue")); }))
             << player.trail();
         ASSERT_TRUE(player.play(quickClick("MusicFoldersBack")));
         ASSERT_TRUE(player.play(quickClick("OptionsBack")));
-        ASSERT_TRUE(player.play(quickClick("TitlePlay")));
-        ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
+        ASSERT_TRUE(player.clickTo("TitlePlay", "SongList")) << player.trail();
         // The song's row takes a click once it is analysed.
         ASSERT_TRUE(player.repeatUntilPage("Difficulty", [&] { player.send(quickClick("SongListRows", "0")); }))
             << player.trail();
         ASSERT_TRUE(player.play(quickClick("DifficultyBack")));
-        ASSERT_TRUE(player.play(quickClick("SongListBack")));
-        ASSERT_TRUE(player.waitForPage("TitleMenu")) << player.trail();
+        ASSERT_TRUE(player.clickTo("SongListBack", "TitleMenu")) << player.trail();
 
-        ASSERT_TRUE(player.play(quickClick("TitleOptions")));
-        ASSERT_TRUE(player.waitForPage("OptionsMenu")) << player.trail();
+        ASSERT_TRUE(player.clickTo("TitleOptions", "OptionsMenu")) << player.trail();
         ASSERT_TRUE(fillField(player, "OptionsLoginName", "ace"));
         ASSERT_TRUE(fillField(player, "OptionsPassword", "secret"));
         ASSERT_TRUE(fillField(player, "OptionsVerifyPassword", "secret"));
@@ -116,15 +108,12 @@ TEST(OptionsRoad, AFolderAddedIsListedALogInIsToldAndEachOptionChangedByAClickIs
         EXPECT_GT(noticePixels, 60) << picture;
 
         ASSERT_TRUE(player.play(quickClick("OptionsWater")));
-        ASSERT_TRUE(player.play(quickClick("OptionsGraphicsPage")));
-        ASSERT_TRUE(player.waitForPage("OptionsGraphics")) << player.trail();
+        ASSERT_TRUE(player.clickTo("OptionsGraphicsPage", "OptionsGraphics")) << player.trail();
         for (const char* toggle :
              {"OptionsBloom", "OptionsLines", "OptionsLagReduction", "OptionsFullScreen", "OptionsVerticalSync"})
             ASSERT_TRUE(player.play(quickClick(toggle))) << toggle;
-        ASSERT_TRUE(player.play(quickClick("OptionsGraphicsBack")));
-        ASSERT_TRUE(player.waitForPage("OptionsMenu")) << player.trail();
-        ASSERT_TRUE(player.play(quickClick("OptionsControlsPage")));
-        ASSERT_TRUE(player.waitForPage("OptionsControls")) << player.trail();
+        ASSERT_TRUE(player.clickTo("OptionsGraphicsBack", "OptionsMenu")) << player.trail();
+        ASSERT_TRUE(player.clickTo("OptionsControlsPage", "OptionsControls")) << player.trail();
         for (const char* step : {"OptionsPlayPointerMore", "OptionsPadSpeedLess", "OptionsPadSpeedLess", "OptionsLatchedFire"})
             ASSERT_TRUE(player.play(quickClick(step))) << step;
         // Last: from here the menu's pointer moves at its new speed.

@@ -33,11 +33,9 @@ constexpr int WINDOW_HEIGHT = 360;
 
 // The built data with the road's settings, packed, and the demo song beside the package.
 fs::path packPlayerData(const fs::path& root) {
-    return packRoadData(root,
+    return packRoadData(root, 640, 360,
                         {{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 6\n"},
-                         {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
-                         {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 640\n"},
-                         {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 360\n"}},
+                         {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
                         "PLAYER_INVINCIBLE 1\n");
 }
 

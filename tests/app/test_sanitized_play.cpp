@@ -66,11 +66,9 @@ void writeDamagedSongs(const std::string& song, const fs::path& folder) {
 
 // The built data with its own settings, packed, the demo song and the damaged files beside it.
 fs::path packPlayData(const fs::path& root) {
-    const fs::path data = packSettingsData(root,
+    const fs::path data = packSettingsData(root, 320, 180,
                                            {{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
                                             {"RANDOM_SEED 0\n", "RANDOM_SEED 29\n"},
-                                            {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 320\n"},
-                                            {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 180\n"},
                                             {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
                                            "NOVSYNC 1\n");
     const std::string song =

@@ -38,12 +38,10 @@ std::string tail(const std::string& text, size_t lines) {
 // The data set of the road: the built data with its own settings, packed, and the demo song as a
 // loose file beside the package.
 fs::path packWholeRoadData(const fs::path& root) {
-    return packRoadData(root,
+    return packRoadData(root, 320, 180,
                         {{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
                          {"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 20\n"},
-                         {"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
-                         {"HARD_FORCED_WIDTH 0\n", "HARD_FORCED_WIDTH 320\n"},
-                         {"HARD_FORCED_HEIGHT 0\n", "HARD_FORCED_HEIGHT 180\n"}},
+                         {"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"}},
                         "FIXED_DT 0.016666\nPLAYER_INVINCIBLE 1\n");
 }
 
