@@ -15,7 +15,6 @@
 #include "core/fatal_error.h"
 #include "core/file_layer.h"
 #include "core/game_clock.h"
-#include "core/packages.h"
 #include "core/random.h"
 #include "frontend/presentation/front_end_particles.h"
 #include "input/input_channels.h"
@@ -23,14 +22,12 @@
 #include "library/song_items.h"
 #include "library/song_library.h"
 #include "library/song_scan.h"
-#include "platform/gfx/gfx_device.h"
 #include "render/camera.h"
 #include "render/camera_list.h"
 #include "render/camera_stacks.h"
 #include "render/fx_particles.h"
 #include "render/render_device.h"
 #include "render/scene_inputs.h"
-#include "render/shader.h"
 #include "render/view_slots.h"
 #include "tests/support/audio_songs.h"
 #include "tests/support/fatal_catch.h"
@@ -41,7 +38,6 @@
 #include "ui/ui_variables.h"
 #include "waves/wave_pool.h"
 #include "waves/waves.h"
-#include "world/services/bar_colour_scheme.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
 #include "world/entity/world.h"
@@ -311,34 +307,15 @@ TEST_F(Modes, ThePlaysTicksRunUpToZeroCountTheSongPlayedAndStopTheCreditsAtTheBo
     m_play.exit();
 }
 
-// The built data's effects on the null device, for a frame that sets their shader constants.
-struct SBuiltEffects {
-    SBuiltEffects() {
-        packagesInit();
-        setDataDir(VELODRIX_BUILD_DATA_DIR "/");
-        EXPECT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
-        EXPECT_EQ(gfxCreateDevice({.backend = E_GFX_BACKEND_NULL, .width = 320, .height = 200}), E_GFX_OK);
-        initShaderRegistry();
-        initBarColourScheme();
-    }
-    ~SBuiltEffects() {
-        releaseShaderRegistry();
-        gfxDestroyDevice();
-        packagesShutdown();
-        setDataDir("");
-    }
-};
-
 TEST_F(Modes, TheFrontEndEndsAStorySequenceStillRunningWhenLeft) {
     ClInstalledScripts scripts;
     scripts.files["guardian_movies.txt"] = "Menu { Hold { events { { 0.0; set_visible = 1; }; }; }; };";
-    const SBuiltEffects effects;
     resetGuardianSequence();
     const SGuardianSequence& g = g_GuardianSequence;
     m_menus.enter(0);
     startGuardianSequence("Hold", "Menu", 2);
     setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
-    m_menus.updateScreens();
+    updateGuardianEvents();
     m_menus.exit();
     EXPECT_EQ(g.active, 0);
     EXPECT_EQ(g.fade.current, 0.0f);
