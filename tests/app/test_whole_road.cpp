@@ -29,12 +29,6 @@ using test_support::readFileText;
 
 constexpr auto ROAD_TIME_LIMIT = std::chrono::minutes(10);
 
-std::string tail(const std::string& text, size_t lines) {
-    size_t at = text.size();
-    for (size_t n = 0; n <= lines && at != std::string::npos && at > 0; ++n) at = text.rfind('\n', at - 1);
-    return at == std::string::npos ? text : text.substr(at + 1);
-}
-
 // The data set of the road: the built data with its own settings, packed, and the demo song as a
 // loose file beside the package.
 fs::path packWholeRoadData(const fs::path& root) {
@@ -62,7 +56,7 @@ TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirScoresAreSavedAsTheB
     const bool reached = road.waitForLog(roadDone, ROAD_TIME_LIMIT), endedEarly = road.ended;
     road.end(SIGTERM);
     ASSERT_TRUE(reached) << (endedEarly ? "the game ended early: " + road.endText() + "\n" : "no two results in 10 minutes\n")
-                         << tail(road.log, 20) << road.errorText;
+                         << road.log << road.errorText;
     road.expectCleanEnd();
 
     // Each play's difficulty and shown score, from its results line; the best of them at each
