@@ -96,6 +96,7 @@ protected:
 // Shot down, a member is killed once and hears no more beats (a kill's pickups are the world's).
 void expectShotDown(ClEntity* enemy, u32 subscriptionsAfter) {
     const s32 kills = g_aPlayerState[0].kills;
+    EXPECT_GT(enemy->program->inspirationScore, 0) << "its kill is worth points";
     shootDown(enemy);
     EXPECT_EQ(enemy->state, u32(E_ENTITY_DESTROYED));
     EXPECT_EQ(g_aPlayerState[0].kills, kills + 1);
