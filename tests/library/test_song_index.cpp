@@ -52,6 +52,9 @@ TEST_F(SongIndex, TheRecordWithAMusicIsFoundAmongThousandsAndTheFirstInListOrder
     const SSongRecord& wanted = g_SongLibrary.songs[3210];
     EXPECT_EQ(findSongWithAudio(getSongAudioIdentity(wanted), -1, anyRecord), 3210);
     EXPECT_EQ(findSongWithAudio(getSongAudioIdentity(wanted), 3210, anyRecord), -1) << "the record left out";
+    SSongAudioIdentity longer = getSongAudioIdentity(wanted);
+    longer.duration += 2.0f * SONG_SAME_AUDIO_DURATION_TOLERANCE;
+    EXPECT_EQ(findSongWithAudio(longer, -1, anyRecord), -1) << "longer music";
 
     giveMusic(4999, 3210 * 10);
     giveMusic(17, 3210 * 10);
