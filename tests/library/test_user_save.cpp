@@ -97,6 +97,17 @@ TEST_F(UserSave, TheLastOfSavesInARowIsTheOneKept) {
     EXPECT_EQ(g_PlayRecord.boss.beaten[0][1], 1) << "the world sees the saved boss progress at once";
 }
 
+// A song saved while it is analysed is written as waiting for its analysis, which the next start
+// runs again.
+TEST_F(UserSave, ASongBeingAnalysedIsWrittenAsWaiting) {
+    fillEverything();
+    g_SongLibrary.songs[1].failure = E_SONGFAIL_NONE;
+    g_SongLibrary.songs[1].state = E_SONGSTATE_PENDING;
+    const std::vector<u8> waiting = encodeUserSave();
+    g_SongLibrary.songs[1].state = E_SONGSTATE_ANALYSING;
+    EXPECT_EQ(encodeUserSave(), waiting);
+}
+
 TEST_F(UserSave, ContentThatDoesNotHoldIsRefusedWhateverItsTrailer) {
     fillEverything();
     const std::vector<u8> good = encodeUserSave();
