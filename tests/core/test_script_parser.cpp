@@ -28,11 +28,6 @@ public:
 };
 
 using Codes = std::vector<EScriptProblem>;
-// The shape of a parse and the codes of the problems it reported.
-struct SParsed {
-    std::string shape;
-    Codes codes;
-};
 
 using TreePtr = std::unique_ptr<ClScriptNode>;
 
@@ -63,11 +58,13 @@ protected:
     std::string shapeOf(const std::string& text, IScriptProblemSink* sink = nullptr) {
         return shape(parse(text, sink).get());
     }
-    SParsed checked(const std::string& text) {
+    // The shape of the parse, and the codes of the problems it reported.
+    void expectParsed(const std::string& text, const std::string& expectedShape, const Codes& expectedCodes) {
         ClCollectingSink sink;
-        SParsed out{shapeOf(text, &sink), {}};
-        for (const SSeen& seen : sink.problems) out.codes.push_back(seen.code);
-        return out;
+        EXPECT_EQ(shapeOf(text, &sink), expectedShape) << text;
+        Codes codes;
+        for (const SSeen& seen : sink.problems) codes.push_back(seen.code);
+        EXPECT_EQ(codes, expectedCodes) << text;
     }
     std::string fatalReasonOfParse(const std::string& text) {
         return fatalReasonOf([&] { parse(text); });
@@ -94,9 +91,7 @@ TEST_F(ScriptParser, ValuesNamesTextsAndBlocksTakeTheirKinds) {
               "_='alone' title='a b, c; d' empty cut='abc'");
     EXPECT_STREQ(parse("empty = \"\";")->getChild(0)->getValueString().getText(), "");
     // ".5" is neither a name nor a number; the ';' then closes a bare name.
-    const SParsed dotFive = checked("y = .5;");
-    EXPECT_EQ(dotFive.shape, "y");
-    EXPECT_EQ(dotFive.codes, (Codes{E_SCRIPTPROBLEM_IGNORED_TOKEN}));
+    expectParsed("y = .5;", "y", {E_SCRIPTPROBLEM_IGNORED_TOKEN});
 
     root = parse("outer { pos { 1.0, 2.0, 3.0 } inner { deep = 7; } }");
     EXPECT_EQ(shape(root.get()), "outer{pos{_=1.000f _=2.000f _=3.000f} inner{deep=7}}");
@@ -119,16 +114,10 @@ TEST_F(ScriptParser, ClassBlockIsRegisteredButAMarkerOutsideANamedBlockMakesNoCl
 TEST_F(ScriptParser, BlankInsideATokenKeepsTheCountedCharactersAndTextEndsAtNulOrItsEnd) {
     // The run is "ab cd" and four characters are counted: the token reads "ab c". Trailing blanks
     // before the separator are harmless.
-    const SParsed blank = checked("ab cd;");
-    EXPECT_EQ(blank.shape, "ab c");
-    EXPECT_EQ(blank.codes, (Codes{E_SCRIPTPROBLEM_BLANK_INSIDE_TOKEN}));
-    const SParsed spaced = checked("speed = 10 ;");
-    EXPECT_EQ(spaced.shape, "speed=10");
-    EXPECT_TRUE(spaced.codes.empty());
+    expectParsed("ab cd;", "ab c", {E_SCRIPTPROBLEM_BLANK_INSIDE_TOKEN});
+    expectParsed("speed = 10 ;", "speed=10", {});
     EXPECT_EQ(shapeOf(std::string("a = 1;\0b = 2;", 13)), "a=1");
-    const SParsed openQuote = checked("t = \"never closed");
-    EXPECT_EQ(openQuote.shape, "t='never closed'");
-    EXPECT_EQ(openQuote.codes, (Codes{E_SCRIPTPROBLEM_UNCLOSED_QUOTE}));
+    expectParsed("t = \"never closed", "t='never closed'", {E_SCRIPTPROBLEM_UNCLOSED_QUOTE});
 }
 
 TEST_F(ScriptParser, ExtraClosingBraceOrQuoteKeepsTheRootAndAnUnclosedBlockIsKept) {
@@ -143,9 +132,7 @@ TEST_F(ScriptParser, ExtraClosingBraceOrQuoteKeepsTheRootAndAnUnclosedBlockIsKep
     EXPECT_EQ(quoted->childCount(), 1u);
     EXPECT_EQ(err, "test.txt:7: unmatched }\ntest.txt:5: unmatched \"\n");
 
-    const SParsed openBlock = checked("a { b = 1;");
-    EXPECT_EQ(openBlock.shape, "a{b=1}");
-    EXPECT_EQ(openBlock.codes, (Codes{E_SCRIPTPROBLEM_UNCLOSED_BLOCK}));
+    expectParsed("a { b = 1;", "a{b=1}", {E_SCRIPTPROBLEM_UNCLOSED_BLOCK});
 }
 
 TEST_F(ScriptParser, FatalProblemsNameFileAndOffset) {
@@ -161,13 +148,11 @@ TEST_F(ScriptParser, FatalProblemsNameFileAndOffset) {
 }
 
 TEST_F(ScriptParser, SinkThatGoesOnGetsTheLaterNameNoSecondClassAndPartlyReadNumbers) {
-    const SParsed twoNames = checked("one = two = 2; A { _class; } A { _class; }");
-    EXPECT_EQ(twoNames.shape, "two=2 A!{_class} A{_class}");
-    EXPECT_EQ(twoNames.codes, (Codes{E_SCRIPTPROBLEM_TWO_NAMES, E_SCRIPTPROBLEM_DUPLICATE_CLASS}));
+    expectParsed("one = two = 2; A { _class; } A { _class; }", "two=2 A!{_class} A{_class}",
+                 {E_SCRIPTPROBLEM_TWO_NAMES, E_SCRIPTPROBLEM_DUPLICATE_CLASS});
     EXPECT_EQ(shapeOf("A { _class; }"), "A!{_class}");
-    const SParsed numbers = checked("a = 1e3; b = 2.5e2; c = -; d = 0X1F; e = 1.5e; f = 2.5e+;");
-    EXPECT_EQ(numbers.shape, "a=1 b=250.0f c=0 d=0 e=1.500f f=2.500f");
-    EXPECT_EQ(numbers.codes, (Codes(5, E_SCRIPTPROBLEM_NUMBER_WITH_TRAILING_TEXT)));
+    expectParsed("a = 1e3; b = 2.5e2; c = -; d = 0X1F; e = 1.5e; f = 2.5e+;", "a=1 b=250.0f c=0 d=0 e=1.500f f=2.500f",
+                 Codes(5, E_SCRIPTPROBLEM_NUMBER_WITH_TRAILING_TEXT));
 }
 
 TEST_F(ScriptParser, IncludesExpandBackToBackAndNestFromTheStartOfTheInsertedTextUpToADepthLimit) {
@@ -199,9 +184,7 @@ TEST_F(ScriptParser, AFileAlreadyBeingIncludedIsNotIncludedAgainAndIncludesStopA
     // is no cycle.
     source.files["a.txt"] = "<<inject[sub/b.txt]>>";
     source.files["sub/b.txt"] = "<<inject[A.TXT]>><<inject[SUB\\b.txt]>> b;";
-    const SParsed cycles = checked("<<inject[a.txt]>><<inject[a.txt]>>");
-    EXPECT_EQ(cycles.shape, "b b");
-    EXPECT_EQ(cycles.codes, (Codes(4, E_SCRIPTPROBLEM_INJECT_CYCLE)));
+    expectParsed("<<inject[a.txt]>><<inject[a.txt]>>", "b b", Codes(4, E_SCRIPTPROBLEM_INJECT_CYCLE));
     EXPECT_EQ(fatalReasonOfParse("<<inject[a.txt]>>"), "sub/b.txt:0: include \"A.TXT\" is already being included here");
 
     source.files["big.txt"] = std::string(SCRIPT_INCLUDED_SIZE_LIMIT * 2 / 5, ' ') + "x;";
