@@ -48,7 +48,6 @@ TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndARunOfLinesIsCutToTheRoom
     for (u32 i = 0; i < SPRITE_COMMAND_CAPACITY - 1; ++i)
         ASSERT_NE(nullptr, appendSpriteCommand(ClVec3(), 1.0f, 0, material(0), 1, 0.0f));
     EXPECT_EQ(nullptr, appendSpriteCommand(ClVec3(), 1.0f, 0, material(0), 1, 0.0f));
-    EXPECT_EQ(LINE_COMMAND_CAPACITY - 1, lineCommandRoom());
     appendLineCommand(ClVec3(), ClVec3(1, 0, 0), 1.0f, 0, material(0), 1.0f, 1, 1);
     EXPECT_EQ(LINE_COMMAND_CAPACITY - 2, lineCommandRoom());
     for (u32 i = 1; i < LINE_COMMAND_CAPACITY; ++i) {
@@ -63,7 +62,6 @@ TEST_F(DrawListAppends, EachHalfRefusesItsLastRecordAndARunOfLinesIsCutToTheRoom
     EXPECT_EQ(0u, lineCommandRoom());
     EXPECT_EQ(15999u, c.gradientLines);
     EXPECT_EQ(4999u, c.quads);
-    EXPECT_EQ(0u, drawListCounts(0).sprites);
 
     // A busy frame drops its last quads; the game goes on.
     appendQuadCommand(ClVec3(), ClVec3(0, 0, 1), ClVec3(1, 0, 0), 1, 1, 0, material(0), 1, 0);
