@@ -164,11 +164,9 @@ TEST_F(Particles, ExFadesAndStreaksTrailTheirVelocity) {
 TEST(BlastPush, OnlyWithinTheRadiusAndNeverAtTheCentre) {
     const SBlast blast{ClVec3(0, 0, 0), 10.0f, 6.0f};
     setBlastUpwardBias(0.0f);
-    ClVec3 edge, halfway, velocity;
+    ClVec3 edge, velocity;
     computeBlastPush(blast, ClVec3(), ClVec3(10, 0, 0), &edge);  // the full strength
-    computeBlastPush(blast, ClVec3(), ClVec3(0, 0, 5), &halfway);  // three quarters
     EXPECT_EQ(6.0f, edge.x);
-    EXPECT_EQ(4.5f, halfway.z);
     computeBlastPush(blast, ClVec3(), ClVec3(10.5f, 0, 0), &velocity);
     computeBlastPush(blast, ClVec3(), ClVec3(0, 0, 0), &velocity);
     computeBlastPush(SBlast{ClVec3(), 0.0f, 6.0f}, ClVec3(), ClVec3(0, 0, 0), &velocity);
