@@ -159,23 +159,12 @@ TEST_F(RenderDevice, AWindowThatCannotBeMadeIsReportedWithItsReason) {
                 "Failed to create main window; error code \\[the window exists\\]");
 }
 
-std::vector<u32> g_clearedHalves;
-
-// Which half the worker draws is checked frame by frame in DrawListHandOff.
-TEST_F(RenderDevice, ANotReadyDeviceClearsTheFilledHalfAndItsQuadsInsteadOfDrawingIt) {
-    g_FrameHandOffSteps.clearFrameHalf = [](u32 half) { g_clearedHalves.push_back(half); };
-    g_clearedHalves = {};
+// That a frame which cannot be drawn is not flipped to and its half is emptied is checked frame
+// by frame in DrawListHandOff; the scene's clearing of that frame empties the quad queue too.
+TEST_F(RenderDevice, ANotReadyDeviceClearsTheFilledHalfsQuadsInsteadOfDrawingThem) {
+    g_FrameHandOffSteps.clearFrameHalf = clearFrameHalf;
     gfxTestLoseDevice(1000);
     submitFrameToRenderWorker();  // presents, finds the device lost
-    const u32 flip = renderFlipIndex();
-    const u64 drawn = renderWorkerFramesDrawn();
-    for (int frame = 0; frame < 3; ++frame) EXPECT_EQ(submitFrameToRenderWorker(), 0);
-    EXPECT_EQ(renderFlipIndex(), flip) << "no flip";
-    EXPECT_EQ(renderWorkerFramesDrawn(), drawn) << "no frame";
-    EXPECT_EQ(g_clearedHalves, (std::vector<u32>(3, 1 - flip)));
-
-    // The real clearing of a frame that cannot be drawn empties the quad queue too.
-    g_FrameHandOffSteps.clearFrameHalf = clearFrameHalf;
     addSpriteQuad(3, nullptr, 0xFFFFFFFFu, 0.0f, 0.0f, 8.0f, 8.0f);
     ASSERT_EQ(spriteQueueCount(), 1u);
     EXPECT_EQ(submitFrameToRenderWorker(), 0);
