@@ -91,12 +91,6 @@ std::vector<f32> pcm16Floats(const std::vector<u8>& bytes) {
     return samples;
 }
 
-std::vector<f32> floatsOf(const std::vector<u8>& bytes) {
-    std::vector<f32> out(bytes.size() / 4);
-    if (!out.empty()) std::memcpy(out.data(), bytes.data(), out.size() * 4);
-    return out;
-}
-
 std::vector<u8> bytesOf(const std::vector<f32>& samples) {
     std::vector<u8> out(samples.size() * 4);
     if (!out.empty()) std::memcpy(out.data(), samples.data(), out.size());
@@ -105,11 +99,6 @@ std::vector<u8> bytesOf(const std::vector<f32>& samples) {
 
 // ---------------------------------------------------------------------------------------------
 // File bytes
-
-// Containers wider than the value (a refused 40-bit sample) get zero high bytes.
-void putBe(std::vector<u8>& out, u32 value, u32 bytes) {
-    for (u32 i = bytes; i > 0; --i) out.push_back(i > 4 ? u8(0) : u8(value >> (8 * (i - 1))));
-}
 
 std::vector<u8> makeWav(const SWavFixture& fixture, const std::vector<u8>& data) {
     const u32 container = (fixture.bits + 7u) / 8u;
@@ -146,22 +135,12 @@ std::vector<u8> makeWav(const SWavFixture& fixture, const std::vector<u8>& data)
     return out;
 }
 
-namespace {
-bool writeChecked(const std::string& path, const std::vector<u8>& bytes) {
+bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples) {
+    const SWavFixture fixture = {.channels = u16(channels), .rate = rate, .bits = u16(bits), .extensible = bits % 8 != 0};
+    const std::vector<u8> bytes = makeWav(fixture, packPcm(samples, bits));
     writeFileBytes(path, bytes);
     std::error_code error;
     return std::filesystem::file_size(path, error) == bytes.size() && !error;
-}
-}  // namespace
-
-bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples) {
-    const SWavFixture fixture = {.channels = u16(channels), .rate = rate, .bits = u16(bits), .extensible = bits % 8 != 0};
-    return writeChecked(path, makeWav(fixture, packPcm(samples, bits)));
-}
-
-bool writeFloatWavFile(const std::string& path, u32 channels, u32 rate, const std::vector<f32>& samples) {
-    const SWavFixture fixture = {.channels = u16(channels), .rate = rate, .bits = 32, .tag = 3, .extensible = true};
-    return writeChecked(path, makeWav(fixture, bytesOf(samples)));
 }
 
 std::vector<u8> firstBytes(const std::vector<u8>& bytes, size_t count) {
@@ -178,10 +157,6 @@ bool isPrefix(const std::vector<u8>& part, const std::vector<u8>& whole) {
 bool runTool(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
 std::string quoted(const std::string& path) { return "'" + path + "'"; }
-
-bool runFfmpeg(const std::string& arguments) {
-    return std::system(("ffmpeg -hide_banner -loglevel error -nostdin -y " + arguments).c_str()) == 0;
-}
 
 std::string encodeWithTool(const ClTempFolder& folder, const std::string& name, const SDepth& depth,
                            const std::vector<s32>& samples, const std::string& tool) {
@@ -237,15 +212,15 @@ void destroyJob(ClCodecStreamInstance* job) {
     delete job;
 }
 
-s32 stepJobUntil(ClCodecStreamInstance* job, s32 state, u32 stepLimit) {
-    for (u32 i = 0; i < stepLimit && getCodecJobState(job) < state; ++i) stepCodecJob(job);
+s32 stepJobUntil(ClCodecStreamInstance* job, s32 state) {
+    for (u32 i = 0; i < DECODE_STEP_LIMIT && getCodecJobState(job) < state; ++i) stepCodecJob(job);
     return getCodecJobState(job);
 }
 
-SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring, u32 stepLimit) {
+SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring) {
     SDecodeRun run;
     u32 readIndex = 0;
-    for (u32 step = 0; step < stepLimit && !isCodecJobTerminal(run.state); ++step) {
+    for (u32 step = 0; step < DECODE_STEP_LIMIT && !isCodecJobTerminal(run.state); ++step) {
         stepCodecJob(job);
         job->lockCodecBuffers("runJob");
         while (ring->bufferCount != 0 && ring->states[readIndex] == E_CODECBS_PENDING_SEND_TO_AUDIO_DEVICE) {

@@ -43,15 +43,12 @@ std::vector<s32> quantise16(const std::vector<f32>& samples);
 // What the float decoders deliver for integer samples: the container value over
 // 2^(8 x container - 1).
 std::vector<f32> scaledFloats(const std::vector<s32>& samples, u32 bits);
-// Decoded bytes read back: signed 16-bit over 32768, or native floats; and floats as bytes.
+// Decoded bytes read back as signed 16-bit over 32768; floats as bytes.
 std::vector<f32> pcm16Floats(const std::vector<u8>& bytes);
-std::vector<f32> floatsOf(const std::vector<u8>& bytes);
 std::vector<u8> bytesOf(const std::vector<f32>& samples);
 
 // ---------------------------------------------------------------------------------------------
 // File bytes
-
-void putBe(std::vector<u8>& out, u32 value, u32 bytes);
 
 struct SWavFixture {
     u16 channels = 2;
@@ -68,9 +65,8 @@ struct SWavFixture {
 // A RIFF WAVE image around the data bytes; odd data gets its pad byte.
 std::vector<u8> makeWav(const SWavFixture& fixture, const std::vector<u8>& data);
 
-// Integer PCM (the extensible format for widths that are not whole bytes), or 32-bit float.
+// Integer PCM (the extensible format for widths that are not whole bytes).
 bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples);
-bool writeFloatWavFile(const std::string& path, u32 channels, u32 rate, const std::vector<f32>& samples);
 
 // The first `count` bytes: a file cut short.
 std::vector<u8> firstBytes(const std::vector<u8>& bytes, size_t count);
@@ -82,8 +78,6 @@ bool isPrefix(const std::vector<u8>& part, const std::vector<u8>& whole);
 // Runs a shell command, discarding its output; true when it exited with 0.
 bool runTool(const std::string& command);
 std::string quoted(const std::string& path);
-// Runs ffmpeg, overwriting its output; only its errors are printed.
-bool runFfmpeg(const std::string& arguments);
 
 struct SDepth {
     u32 channels, rate, bits;
@@ -132,8 +126,8 @@ void destroyJob(ClCodecStreamInstance* job);
 constexpr u32 DECODE_STEP_LIMIT = 4000;
 
 // Steps a job until its state is at least `state` (every terminal state lies past the others) or
-// stepLimit steps have run; returns the state.
-s32 stepJobUntil(ClCodecStreamInstance* job, s32 state, u32 stepLimit = DECODE_STEP_LIMIT);
+// DECODE_STEP_LIMIT steps have run; returns the state.
+s32 stepJobUntil(ClCodecStreamInstance* job, s32 state);
 
 struct SDecodeRun {
     s32 state = E_CODECJOB_NEW;       // the final state
@@ -148,8 +142,8 @@ struct SDecodeRun {
 };
 
 // Steps the job on this thread, as the decode thread would, draining each ready buffer as a
-// reader would, until the job is in a terminal state or stepLimit steps have run.
-SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring, u32 stepLimit = 2000);
+// reader would, until the job is in a terminal state or DECODE_STEP_LIMIT steps have run.
+SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring);
 
 // Opens a job of the family TJob on the file, runs it as runJob does, asks it for its infos
 // (unless it failed to open) and destroys it.
@@ -173,10 +167,6 @@ struct SPullOptions {
     u32 stepLimit = 20000;             // then the stepper stops the job, which ends the pull
     u32 stepPauseMicroseconds = 50;
 };
-
-// The media families decode a whole buffer per pass and are read in large chunks. They are not
-// asked for the stream's creation info, which binds their ring to a stream.
-constexpr SPullOptions MEDIA_PULL = {65536, false, DECODE_STEP_LIMIT, 1000};
 
 // Opens a job on the file and decodes it whole: a thread steps the job like the decode thread
 // while this one pulls through the analysis read (a job that failed only in decoding still gives

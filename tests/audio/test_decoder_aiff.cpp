@@ -18,6 +18,11 @@ using test_support::putId;
 
 namespace {
 
+// Containers wider than the value (a refused 40-bit sample) get zero high bytes.
+void putBe(std::vector<u8>& out, u32 value, u32 bytes) {
+    for (u32 i = bytes; i > 0; --i) out.push_back(i > 4 ? u8(0) : u8(value >> (8 * (i - 1))));
+}
+
 // A rate as the 80-bit extended value of a COMM chunk; finite positive values only (others give 0).
 void aiffDoubleToExtended(f64 value, u8* bytes) {
     std::memset(bytes, 0, AIFF_EXTENDED_BYTES);

@@ -8,12 +8,30 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 using namespace decoder_test;
 
 namespace {
+
+// The media families decode a whole buffer per pass and are read in large chunks. They are not
+// asked for the stream's creation info, which binds their ring to a stream.
+constexpr SPullOptions MEDIA_PULL = {65536, false, DECODE_STEP_LIMIT, 1000};
+
+// Runs ffmpeg, overwriting its output; only its errors are printed.
+bool runFfmpeg(const std::string& arguments) {
+    return std::system(("ffmpeg -hide_banner -loglevel error -nostdin -y " + arguments).c_str()) == 0;
+}
+
+// Decoded bytes read back as native floats.
+std::vector<f32> floatsOf(const std::vector<u8>& bytes) {
+    std::vector<f32> out(bytes.size() / 4);
+    if (!out.empty()) std::memcpy(out.data(), bytes.data(), out.size() * 4);
+    return out;
+}
 
 // A mono chirp at 48 kHz as WAV and, under names that are not ASCII, as ADTS AAC and (where ffmpeg
 // has libmp3lame) MP3, encoded once for the suite: longer than the 64 buffers of the larger ring,
