@@ -140,7 +140,6 @@ TEST_F(BeatCacheFiles, WrittenListReadsBackWholeUnderItsOwnNameAndRejectedFilesL
     EXPECT_EQ(readBeatCache(nullptr, m_identity), 0);
     EXPECT_EQ(songBeatBytes(), written);
     writeBeatCache(u"any/song.wav", m_identity);
-    EXPECT_EQ(std::filesystem::file_size(cacheFile()), 8u + 2u * 80u);
 
     emptyBeats(&g_aSongBeats);
     EXPECT_EQ(readBeatCache(u"other/path.wav", m_identity), 1);
