@@ -146,12 +146,13 @@ void songIdentityFromPath(const char16_t* path, SSongIdentity* out) {
     computeDigestWithValue(out->bytes, utf8.data(), static_cast<u32>(utf8.size()), 0);
 }
 
+namespace {
+
+// Bytes of a file of F frames of B bands.
 u64 spectralCacheFileSize(u32 frameCount, u32 bandCount) {
     return u64(SPECTRAL_CACHE_HEADER_BYTES) + 4ull * frameCount + 4ull * bandCount * frameCount +
            SPECTRAL_CACHE_TRAILER_BYTES;
 }
-
-namespace {
 
 // Bytes of the block that holds a file of F frames of B bands and its trailer.
 size_t spectralCacheBlockBytes(u64 fileSize) {

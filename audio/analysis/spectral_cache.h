@@ -53,9 +53,6 @@ bool spectralCacheWriteTime(const SSongIdentity& identity, u64* outTime);
 // taken as '\', followed by four zero bytes. The same path always gives the same identity.
 void songIdentityFromPath(const char16_t* path, SSongIdentity* out);
 
-// Bytes of a file of F frames of B bands.
-u64 spectralCacheFileSize(u32 frameCount, u32 bandCount);
-
 // The whole file for the header and its band values (trailer included), in a new 32-byte
 // aligned block (std::free). False when the header holds no frames or bands, the file would
 // reach 4 GiB, or there is no memory for the block.

@@ -103,7 +103,6 @@ TEST_F(SpectralCache, WrittenFileReadsBackAsTheSameFramesAndAShortSongIsWrittenF
     const std::vector<f32> values(g_SpectrumAnalysis.header.bandValues,
                                   g_SpectrumAnalysis.header.bandValues + 500 * 18);
     writeSpectrumCache(u"ignored.wav", m_identity);
-    EXPECT_EQ(std::filesystem::file_size(cacheFile()), spectralCacheFileSize(500, 18));
 
     resetSpectrumAnalysis();
     ASSERT_EQ(readSpectrumCache(u"other.wav", m_identity), 1);
