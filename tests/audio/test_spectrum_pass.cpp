@@ -153,7 +153,6 @@ TEST(SpectrumValidation, ResultCodesFollowTheFormatInOrder) {
     SSpectrumGeometry g;
     const SSpectrumStreamFormat f = pcmFormat(2, 44100, 2, 44100ull * 180);
     EXPECT_EQ(validateSpectrumStream(f, &g), s32(E_SPECTRUM_RESULT_NONE));
-    EXPECT_EQ(g.hop, 350u);
     // One field changed, at a rate; the rate is judged before the duration. Which rates the
     // geometry refuses is the geometry's to test.
     using F = SSpectrumStreamFormat;
