@@ -148,8 +148,6 @@ TEST_F(BeatEvents, QueriesAnswerTheNextBeatAndTheOneAfterALead) {
     const auto [timeAfterLead, indexAfterLead] = nextBeat(1.0f);
     EXPECT_EQ(timeAfterLead, 1.5f);
     EXPECT_EQ(indexAfterLead, 2);
-    ASSERT_NE(getNextBeat(), nullptr);
-    EXPECT_EQ(getNextBeat()->time, 2.0f);
     EXPECT_EQ(getTimeToBeatAfter(1, 0.0f), 1.5f);
     EXPECT_EQ(getTimeToBeatAfter(5, 0.0f), 0.0f);
 
