@@ -68,10 +68,8 @@ TEST(HttpClient, AddressesAreAHostWithAnOptionalPortAndBadOnesAndPagesSendNothin
     ClLocalHttpServer server("0");
     char reply[8];
     EXPECT_EQ(httpExchange("host name", "p", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS);
-    EXPECT_EQ(httpExchange(server.address().c_str(), "../etc", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS);
-    EXPECT_EQ(httpExchange(server.address().c_str(), "/abs", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS);
-    EXPECT_EQ(httpExchange(server.address().c_str(), "p?q=1", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS);
-    EXPECT_EQ(httpExchange(server.address().c_str(), "", "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS);
+    for (const char* page : {"../etc", "/abs", "p?q=1", ""})
+        EXPECT_EQ(httpExchange(server.address().c_str(), page, "", TIMEOUT_MS, reply, sizeof reply), E_HTTP_BAD_ADDRESS) << page;
     EXPECT_EQ(server.requestLines().size(), 0u);
 }
 

@@ -19,13 +19,8 @@ constexpr u32 RATE = 10;
 constexpr u32 PICTURES = 12;
 
 std::vector<u8> solid(u8 r, u8 g, u8 b) {
-    std::vector<u8> pixels(size_t(WIDTH) * HEIGHT * 4);
-    for (size_t i = 0; i < pixels.size(); i += 4) {
-        pixels[i] = r;
-        pixels[i + 1] = g;
-        pixels[i + 2] = b;
-        pixels[i + 3] = 255;
-    }
+    std::vector<u8> pixels;
+    for (u32 i = 0; i < WIDTH * HEIGHT; ++i) pixels.insert(pixels.end(), {r, g, b, 255});
     return pixels;
 }
 
