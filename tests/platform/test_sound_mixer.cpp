@@ -175,8 +175,6 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLengthAndOtherRate
 TEST_F(SoundMixer, VolumeAndGroupVolumesMultiplyAndPansKeepThePower) {
     ClChannel channel = play(steadySound(2, 16384));
     channel.setVolume(0.5f);
-    EXPECT_FLOAT_EQ(mix(16)[0], 0.25f);
-
     ClChannelGroup master, dry, wet;
     ASSERT_EQ(m_system.getMasterChannelGroup(&master) | m_system.createChannelGroup("voice_dry_0", &dry) |
                   m_system.createChannelGroup("voice_wet_0", &wet) | master.addGroup(dry),
