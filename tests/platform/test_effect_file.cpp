@@ -82,15 +82,13 @@ TEST(EffectFile, ParametersAnswerReflectionPassStatesHaveDefaultsAndStagesMapThe
     EXPECT_EQ(plain.parameters.size(), size_t(0));
 
     // Stage sources declare the parameters and map their lines back.
-    u32 prefix = 0;
-    EXPECT_EQ(effectStageSource(file, E_EFFECT_STAGE_FRAGMENT, &prefix), std::string("#version 330 core\n"
+    EXPECT_EQ(effectStageSource(file, E_EFFECT_STAGE_FRAGMENT, nullptr), std::string("#version 330 core\n"
                                                                                      "uniform mat4 g_mWorldViewProj;\n"
                                                                                      "uniform vec2 g_av2BlurOffsets[15];\n"
                                                                                      "uniform vec4 g_v4Colour;\n"
                                                                                      "uniform sampler2D g_tDiffuse;\n"
                                                                                      "out vec4 colour;\n"
                                                                                      "void main() { colour = g_v4Colour; }\n"));
-    EXPECT_EQ(prefix, 5u);
 
     // Vertex line 3 is a generated declaration, line 7 past the stage.
     EXPECT_EQ(effectFileLineOfStageLine(file, E_EFFECT_STAGE_FRAGMENT, 7), 16u);
