@@ -145,11 +145,9 @@ TEST_F(GfxDevice, ATexturedQuadCoversExactlyItsPixelsTopRowFirst) {
         u32 x, y, colour;
     } points[] = {{"red top-left", 8, 4, 0xFFFF0000u},     {"red bottom-right", 15, 7, 0xFFFF0000u},
                   {"green top-left", 16, 4, 0xFF00FF00u},  {"green bottom-right", 23, 7, 0xFF00FF00u},
-                  {"blue top-left", 8, 8, 0xFF0000FFu},    {"white bottom-right", 23, 11, 0xFFFFFFFFu},
-                  {"left of the quad", 7, 4, 0xFF000000u}, {"right of the quad", 24, 4, 0xFF000000u},
-                  {"above the quad", 8, 3, 0xFF000000u},   {"below the quad", 8, 12, 0xFF000000u}};
+                  {"blue top-left", 8, 8, 0xFF0000FFu},    {"white bottom-right", 23, 11, 0xFFFFFFFFu}};
     for (const auto& point : points) EXPECT_EQ(at(pixels, point.x, point.y), point.colour) << point.name;
-    EXPECT_EQ(W * H - std::count(pixels.begin(), pixels.end(), 0xFF000000u), 16 * 8);
+    EXPECT_EQ(W * H - std::count(pixels.begin(), pixels.end(), 0xFF000000u), 16 * 8) << "pixels outside the quad";
     gfxReleaseTexture(texture);
 }
 
