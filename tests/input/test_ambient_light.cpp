@@ -117,8 +117,7 @@ TEST_F(AmbientLayer, LayoutsCreateTheirLightsAndADamagedLayoutIsIgnored) {
     // All six released first.
     EXPECT_EQ(setAmbientLightLayout(1), 1u);
     EXPECT_EQ(runtime->colours().size(), size_t(2));
-    EXPECT_EQ(setAmbientLightLayout(-1), 0u);
-    EXPECT_EQ(setAmbientLightLayout(7), 0u);
+    for (s32 damaged : {-1, 7}) EXPECT_EQ(setAmbientLightLayout(damaged), 0u) << damaged;
     EXPECT_EQ(runtime->colours().size(), size_t(2));
     shutdownAmbientLighting();
     g_SavedOptions.ambientLayout = 99;

@@ -76,8 +76,7 @@ TEST_F(TextEntry, CapsLockAndShiftAndEnterEndsTheEntry) {
 }
 
 TEST_F(TextEntry, CharactersTheListKeepsOutAreCountedButNotTheCallbacksOwnWhichIsTakenOnce) {
-    const std::vector<u16> escape = {0x1B};
-    beginTextEntry(LETTERS_AND_DIGITS, TERMINATORS, escape, nullptr, 21, 0.5f, 0.1f, 63);
+    beginTextEntry(LETTERS_AND_DIGITS, TERMINATORS, std::vector<u16>{0x1B}, nullptr, 21, 0.5f, 0.1f, 63);
     tap(0x1E);  // a
     tap(0x28);  // ' is not allowed
     tap(0x39);  // nor the space
