@@ -1,23 +1,16 @@
 // TrueType fonts sized by their ascent and descent, or by their em so that fonts of different
 // proportions draw their letters at one size.
 #include "platform/gfx/font_raster.h"
+#include "tests/support/file_bytes.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <vector>
 
 namespace {
 
-std::vector<u8> fontBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 TEST(FontRaster, AFontSizedByItsEmHasThatManyPixelsToTheEm) {
-    const std::vector<u8> sans = fontBytes("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    const std::vector<u8> sans = test_support::readFileBytes("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
     ASSERT_FALSE(sans.empty());
     SRasterFont* byHeight = rasterFontOpen(sans.data(), u32(sans.size()), 26.0f);
     SRasterFont* byEm = rasterFontOpenEm(sans.data(), u32(sans.size()), 20.0f);
