@@ -69,9 +69,8 @@ struct SRegistrationCase {
 };
 
 // Each registration pulled whole delivers its own sample form at the reported length (no buffer is
-// padded), within the encoders' priming and padding of the source and closely like it. Stepped,
-// the first fill fills every buffer of its ring whole; the ring's reads and refills are the
-// ring's own to test.
+// padded), closely like the source (its length is the reader's to test). Stepped, the first fill
+// fills every buffer of its ring whole; the ring's reads and refills are the ring's own to test.
 TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
     if (!g_hasLame) GTEST_SKIP() << "ffmpeg has no libmp3lame encoder";
     for (const SRegistrationCase& c : {SRegistrationCase{createCodecStreamInstanceWindowsMedia, "mono48 ñandú 曲.mp3", 2,
@@ -91,7 +90,6 @@ TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
         EXPECT_EQ(run.bytes.size(), run.info.totalBytes);
         EXPECT_EQ(run.info.durationMs, run.info.totalBytes / c.bytesPerSample / 48);
         const std::vector<f32> decoded = c.bytesPerSample == 2 ? pcm16Floats(run.bytes) : floatsOf(run.bytes);
-        EXPECT_NEAR(f64(decoded.size()), f64(g_mono.size()), 2048.0);
         EXPECT_GT(channelCorrelation(decoded, g_mono, 1, 0, 2048), 0.95);
 
         auto* job = static_cast<ClCodecStreamInstance_Media*>(openJob(c.factory, file(c.file)));
