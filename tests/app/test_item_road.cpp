@@ -66,8 +66,10 @@ bool playTheSong(ClPlayer& player, const fs::path& shots, const fs::path& hull, 
     for (int i = 0; i < 6; ++i) cycle += step;
     cycle += "release left\n" + step + "shots " + shots.string() + "\n";
     player.send("move 240 202\n");
-    while (!player.waitForPage(after, std::chrono::seconds(0))) {
-        if (!player.play(cycle)) return false;
+    // The song ends after 12 s of game time, about ten cycles; a page that never comes fails the
+    // road after ten times that.
+    for (int played = 0; !player.waitForPage(after, std::chrono::seconds(0)); ++played) {
+        if (played == 100 || !player.play(cycle)) return false;
     }
     return true;
 }
