@@ -162,6 +162,12 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLengthAndOtherRate
     EXPECT_NE(out[2 * 2999], 0.0f);
     EXPECT_EQ(out[2 * 4095], 0.0f);
     sound.release();
+    source.samples.clear();
+    source.next = 0;
+    channel = play(sound = userStream(&source, 2, 0, 512));
+    mix(256);
+    EXPECT_EQ(playing(channel), false) << "an empty source ends at once";
+    sound.release();
 
     // A 44.1 kHz source runs through its own frames at its own rate.
     ClChannel other = play(monoSound(sine(44100, 440.0, 44100, 0.5), 44100));
