@@ -98,21 +98,16 @@ TEST_F(WorldStep, ABombsBlastHitsAShipThatDoesNotMove) {
     EXPECT_TRUE(g_shipHit);
 }
 
-TEST_F(WorldStep, BoundsAreMadeByTheUpdateOfAnEntityNothingTouchesLater) {
-    ClEntity* enemy = spawnRingEnemy();
-    step();
-    step();
-    EXPECT_TRUE(enemy->boundsMadeThisFrame());
-}
-
 // An enemy, and after it in the update walk (the walk goes down the live list) an entity whose
-// update switches its atom off. One step first gives the enemy its first bounds, so that its
-// update may make them from then on.
-TEST_F(WorldStep, BoundsLeaveOutAnAtomSwitchedOffAfterItsEntitysUpdate) {
+// update, once it has its processor, switches the enemy's atom off. One step first gives the enemy
+// its first bounds, so that its update may make them from then on.
+TEST_F(WorldStep, BoundsAreMadeByTheEntitysUpdateAndLeaveOutAnAtomSwitchedOffAfterIt) {
     ClEntity* switching = spawnActiveEntity(&m_switcher.node().close().program);
     ClEntity* enemy = spawnRingEnemy();
     enemy->setRootPosition(ClVec3(10.0f, 0.0f, 40.0f));
     step();
+    step();
+    EXPECT_TRUE(enemy->boundsMadeThisFrame()) << "nothing touched it after its update";
     switching->root->processors.push(new (std::nothrow) ClSwitchOffProcessor(enemy));
     step();
     EXPECT_EQ(enemy->root->bounds[g_uFrameCurrent].kind, u32(E_BOUNDS_UNBOUNDED));
