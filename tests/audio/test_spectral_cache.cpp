@@ -158,6 +158,8 @@ TEST_F(SpectralCache, ImagesHaveTheWorkedSizeAndDamagedFilesOrSignedOnesWithAWro
         decoder_test::writeFileBytes(cacheFile(), bad);
         EXPECT_EQ(readSpectrumCache(u"x.wav", m_identity), 0);
         EXPECT_EQ(g_SpectrumAnalysis.header.frameCount, 40u);
+        ASSERT_NE(g_SpectrumAnalysis.header.bandValues, nullptr);
+        EXPECT_FLOAT_EQ(g_SpectrumAnalysis.header.bandValues[96], 0.96f);
         EXPECT_EQ(g_SpectrumAnalysis.cacheImage, nullptr);
     }
     decoder_test::writeFileBytes(cacheFile(), good);
