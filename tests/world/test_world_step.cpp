@@ -28,12 +28,6 @@ protected:
         releaseHitEffects();
         WorldTest::TearDown();
     }
-    // An enemy on a ring.
-    ClEntity* spawnRingEnemy() {
-        m_enemy.node().processor(E_PROC_UPDATE_WORLD_FRAMES);
-        m_enemy.mainBody(m_enemy.addGeometry(makeRingMesh(6, 2.5f)));
-        return spawnActiveEntity(&m_enemy.close().program);
-    }
     // The programs outlive the world's teardown, which frees their entities.
     DnaWriter m_ship{E_PROGRAM_PLAYER}, m_enemy, m_switcher;
 };
@@ -103,7 +97,9 @@ TEST_F(WorldStep, ABombsBlastHitsAShipThatDoesNotMove) {
 // its first bounds, so that its update may make them from then on.
 TEST_F(WorldStep, BoundsAreMadeByTheEntitysUpdateAndLeaveOutAnAtomSwitchedOffAfterIt) {
     ClEntity* switching = spawnActiveEntity(&m_switcher.node().close().program);
-    ClEntity* enemy = spawnRingEnemy();
+    m_enemy.node().processor(E_PROC_UPDATE_WORLD_FRAMES);
+    m_enemy.mainBody(m_enemy.addGeometry(makeRingMesh(6, 2.5f)));
+    ClEntity* enemy = spawnActiveEntity(&m_enemy.close().program);
     enemy->setRootPosition(ClVec3(10.0f, 0.0f, 40.0f));
     step();
     step();
