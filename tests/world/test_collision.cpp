@@ -49,25 +49,20 @@ Contacts g_contacts;
 
 void recordContact(const SContact& contact) { g_contacts.push_back({contact.time, contact.second->entity}); }
 
-class CollisionTest : public FatalThrowingTest {
+class CollisionTest : public world_test::WorldTest {
 protected:
     void SetUp() override {
-        FatalThrowingTest::SetUp();
-        initWorld();
+        WorldTest::SetUp();
         world_test::resetPlayRecord();
-        resetPlayerStates();
         resetInspirationPickups();
-        g_BossEncounter = SBossEncounter{};
         generatorRegister(&m_pickupGenerator);
         initHitEffects();
         g_contacts.clear();
     }
     void TearDown() override {
         releaseHitEffects();
-        shutdownWorld();
-        m_programs.clear();
-        generatorUnregisterAll();
-        FatalThrowingTest::TearDown();
+        WorldTest::TearDown();
+        generatorUnregister(&m_pickupGenerator);
     }
 
     // With nodes = 2 a child node carries a second atom of the same radius (not placed).

@@ -100,8 +100,7 @@ TEST_F(EntityLifecycle, TheShipAsksForTheRepairTipWhenItsGraceEndsBroken) {
     imports.queueMegaTip = [](const char* name) { tips.push_back(name); };
     setWorldImports(&imports);
     DnaWriter ship(E_PROGRAM_PLAYER);
-    ship.node().mainBody(ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
-    ClEntity* entity = world_test::spawnActiveEntity(&ship.close().program);
+    ClEntity* entity = world_test::spawnShip(ship, ClVec3(100, 0, 100));
     entity->atoms[0]->deactivate(1);
     entity->timer = 0.025f;
     world_test::stepWorld();

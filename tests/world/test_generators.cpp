@@ -9,7 +9,6 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/entity_ref.h"
 #include "world/entity/world.h"
-#include "world/generators/bullet_generators.h"
 #include "world/play/enemy_destroyed.h"
 #include "world/play/inspiration_pickups.h"
 #include "world/play/player_state.h"
@@ -18,21 +17,18 @@ using namespace test_support;
 
 namespace {
 
-class GeneratorTest : public FatalThrowingTest {
+class GeneratorTest : public world_test::WorldTest {
 protected:
     void SetUp() override {
-        FatalThrowingTest::SetUp();
-        initWorld();
+        WorldTest::SetUp();
         world_test::resetPlayRecord();
-        resetPlayerStates();
         resetInspirationPickups();
         g_PlayRecord.song.scoreScale[0] = 2.0f;
         generatorRegister(&m_pickup);
     }
     void TearDown() override {
-        shutdownWorld();
+        WorldTest::TearDown();
         generatorUnregisterAll();
-        FatalThrowingTest::TearDown();
     }
     static std::pair<s32, s32> cellOf(const ClEntity* pickup) {
         return {pickup->root->params.get("inspgridx")->integer, pickup->root->params.get("inspgridz")->integer};
@@ -56,16 +52,14 @@ TEST_F(GeneratorTest, RegistryFindsByCategoryAndNameAndRefusesDuplicates) {
     EXPECT_EQ(fatalReasonOf([] { generatorFindOrDie(E_GENCAT_ENEMY_SMALL, "Drone"); }), "no generator \"Drone\" in category 8");
 }
 
-// A shot's one atom is its main atom.
+// A shot's one atom is its main atom (the world registers the bullet generators).
 TEST_F(GeneratorTest, BulletGeneratorsRegisterTheirOneAtom) {
-    registerBulletGenerators();
     for (auto [category, name] : {std::pair{6u, "DefBullGen"}, {12u, "DefBullGenE"}, {12u, "DefBullRSG"}, {12u, "DefBullGEF"}}) {
         u32 registered = 0;
         for (const SDNAInstruction& op : generatorFindOrDie(category, name)->getSharedProgram()->instructions)
             registered += op.opcode == E_DNA_REGISTER_ATOM;
         EXPECT_EQ(registered, 1u) << name;
     }
-    unregisterBulletGenerators();
 }
 
 TEST_F(GeneratorTest, DestroyedEnemyCountsAKillAndDropsItsPointsOnTheGrid) {

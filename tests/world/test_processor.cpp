@@ -54,12 +54,9 @@ TEST_F(ProcessorFactory, TheDrawWalkAsksForOverlaysWhileAMarkedProcessorLives) {
         node.processors.push(&marked);
         drawNodeTree(&node);
         EXPECT_EQ(marked.drawn, 1u);
-        node.processors.count = 1;
     }
-    node.processors.release();
-    node.atoms.release();
-    node.children.release();
-    node.params.release();
+    node.processors.count = 0;  // the recorders are not the node's to free
+    node.releaseContents();
 }
 
 }  // namespace
