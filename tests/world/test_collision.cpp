@@ -57,6 +57,7 @@ protected:
         resetInspirationPickups();
         generatorRegister(&m_pickupGenerator);
         initHitEffects();
+        recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);  // the pass's tests record these, not handle them
         g_contacts.clear();
     }
     void TearDown() override {
@@ -116,7 +117,6 @@ protected:
 };
 
 TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
-    recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
     ClEntity* bullet = make(E_PROGRAM_PLAYER_SHOT, ClVec3(100, 0, 0), 1.0f, 1);
     ClEntity* enemy = make(E_PROGRAM_ENEMY, ClVec3(40, 0, 100), 5.0f, 10, 0.0f, nullptr, 2);
     enemy->atoms[1]->setWorldMatrix(world_test::translation(100, 0, 100));
@@ -130,7 +130,6 @@ TEST_F(CollisionTest, AFastBulletMeetsTheAtomOfAChildNodeItPassedThrough) {
 // Enough of each kind for the pass to bucket one side into its cells. Each enemy stands on a
 // corner of four cells with ten bullets around it, so most pairs share several cells.
 TEST_F(CollisionTest, ACrowdMeetsEachOverlappingPairOnceWhereverItsCellsAre) {
-    recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
     constexpr u32 ENEMIES = 10;
     constexpr u32 BULLETS_EACH = 10;
     std::vector<ClEntity*> bullets;
@@ -151,7 +150,6 @@ TEST_F(CollisionTest, ACrowdMeetsEachOverlappingPairOnceWhereverItsCellsAre) {
 }
 
 TEST_F(CollisionTest, AFullContactPoolDropsTheRestOfTheStepsContacts) {
-    recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
     for (u32 i = 0; i < 20; ++i) make(E_PROGRAM_ENEMY, ClVec3(50, 0, 50), 2.0f, 10);
     for (u32 i = 0; i < 30; ++i) make(E_PROGRAM_PLAYER_SHOT, ClVec3(50, 0, 51), 1.0f, 1);
     updateWorldCollisions();
@@ -159,7 +157,6 @@ TEST_F(CollisionTest, AFullContactPoolDropsTheRestOfTheStepsContacts) {
 }
 
 TEST_F(CollisionTest, OnlyKindsWithAHandlerMeetAndAShipInGraceOnlyCollectsPickups) {
-    recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);
     recordKinds(E_PROGRAM_PLAYER, E_PROGRAM_PICKUP);
     recordKinds(E_PROGRAM_PLAYER, E_PROGRAM_ENEMY_SHOT);
     make(E_PROGRAM_ENEMY, ClVec3(10, 0, 10), 5.0f, 10);
