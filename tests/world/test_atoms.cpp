@@ -200,9 +200,8 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     SBulletParams params = {};
     params.bullLev = 2;
     params.bullType = 16;
-    const u32 type16 = getBulletColour(params);
+    EXPECT_EQ(getBulletColour(params), 0xFF00FFFFu);
     params.bullType = 9;
-    EXPECT_EQ(type16, 0xFF00FFFFu);
     EXPECT_EQ(getBulletColour(params), 0xFF7040F0u);
 
     EXPECT_EQ(fatalReasonOf([&] { bullet(20, 0)->draw(); }), "ClAtom_Bullet::draw: bullet type 20");

@@ -78,21 +78,18 @@ protected:
 TEST_F(Corruption, TheLevelFallsWithNoEnemyRisesAtMost140AndDropsOnAKill) {
     g_fGuardianLevel = 100.0f;
     drawGuardianBackground(0.25f);
-    const f32 fallen = g_fGuardianLevel;
+    EXPECT_EQ(g_fGuardianLevel, 50.0f);
     drawGuardianBackground(1.0f);
-    const f32 emptyLevel = g_fGuardianLevel, emptyRise = g_fGuardianRise;
+    EXPECT_EQ(g_fGuardianLevel, 0.0f);
+    EXPECT_EQ(g_fGuardianRise, 0.0f);
 
     m_enemy.program.weight = 2000;
     ClEntity* enemy = enemyAt(100, 100);
     drawGuardianBackground(0.5f);
-    const f32 fullLevel = g_fGuardianLevel, fullRise = g_fGuardianRise;
+    EXPECT_EQ(g_fGuardianLevel, 70.0f);
+    EXPECT_EQ(g_fGuardianRise, 1.0f);
     m_enemy.program.weight = 10;
     enemy->kill();
-    EXPECT_EQ(fallen, 50.0f);
-    EXPECT_EQ(emptyLevel, 0.0f);
-    EXPECT_EQ(emptyRise, 0.0f);
-    EXPECT_EQ(fullLevel, 70.0f);
-    EXPECT_EQ(fullRise, 1.0f);
     EXPECT_EQ(g_fGuardianLevel, 10.0f);
 }
 

@@ -54,10 +54,8 @@ TEST_F(SongSound, WithoutTheEngineNothingStartsAndTheNameCopyOfAFailedSoundIsFre
     EXPECT_EQ(prepareSongSound(u"C:\\Music\\first.wav", 100.0f, 48000.0f), 0u);
     const char16_t* orphan = getSongSoundDefinition().wideFileNames[0];
     ASSERT_NE(orphan, nullptr) << "no loaded sound owns the copy";
-    const u32 started = startSongCue();
-    const bool cueHeld = bool(getSongCue());
-    EXPECT_EQ(started, 0u);
-    EXPECT_FALSE(cueHeld);
+    EXPECT_EQ(startSongCue(), 0u);
+    EXPECT_FALSE(getSongCue());
 
     EXPECT_EQ(prepareSongSound(u"C:\\Music\\second.wav", 100.0f, 48000.0f), 0u);
 #if defined(__SANITIZE_ADDRESS__)
