@@ -21,7 +21,6 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/player_state.h"
 
 #include <gtest/gtest.h>
 

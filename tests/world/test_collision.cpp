@@ -12,7 +12,6 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/player_state.h"
 #include "world/state/boss_encounter.h"
 
 #include <algorithm>

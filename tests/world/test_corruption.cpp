@@ -15,7 +15,6 @@
 #include "world/effects/equaliser_state.h"
 #include "world/effects/flying_notes.h"
 #include "world/entity/world.h"
-#include "world/play/player_state.h"
 #include "world/services/note_list.h"
 
 namespace {

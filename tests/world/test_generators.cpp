@@ -11,7 +11,6 @@
 #include "world/entity/world.h"
 #include "world/play/enemy_destroyed.h"
 #include "world/play/inspiration_pickups.h"
-#include "world/play/player_state.h"
 
 using namespace test_support;
 
