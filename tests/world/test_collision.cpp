@@ -94,7 +94,6 @@ protected:
         atomOf(entity)->setWorldMatrix(world_test::translation(at.x, at.y, at.z));
     }
     static ClAtom* atomOf(ClEntity* entity) { return entity->registeredAtoms[0]; }
-    static f32 damageOf(ClEntity* bullet) { return bullet->root->params.get("BullDmg")->real; }
     static void recordKinds(u32 a, u32 b) {
         g_aContactHandlers[a * CONTACT_KIND_COUNT + b] = recordContact;
         g_aContactHandlers[b * CONTACT_KIND_COUNT + a] = recordContact;
@@ -202,7 +201,7 @@ TEST_F(CollisionTest, BulletDamageKillsOrWoundsAndWhatIsLeftFliesOn) {
         EXPECT_EQ(atomOf(enemy)->hitPoints, hitPointsAfter);
         EXPECT_EQ(enemy->state, hitPointsAfter > 0 ? u32(E_ENTITY_ACTIVE) : u32(E_ENTITY_DESTROYED));
         EXPECT_EQ(atomOf(bullet)->active != 0, fliesOn);
-        EXPECT_EQ(damageOf(bullet), damageAfter);
+        EXPECT_EQ(bullet->root->params.get("BullDmg")->real, damageAfter);
         // A used-up bullet stops on the part it hit.
         if (!fliesOn) {
             EXPECT_EQ(bullet->root->params.get("BullHit")->integer, 1);

@@ -63,13 +63,6 @@ protected:
         drawFlyingNotes();
         return drawListCounts(half).quads;
     }
-    static ClVec3 firstNoteDrawn() {
-        ClVec3 centre;
-        if (notesInFlight() == 0) return centre;
-        for (const ClVec4& corner : drawListQuads(1u - renderFlipIndex())[0].corners)
-            centre += scaleVec3(ClVec3(corner.x, corner.y, corner.z), 0.25f);
-        return centre;
-    }
     DnaWriter m_enemy;
     DnaWriter m_ship{E_PROGRAM_PLAYER};  // outlives the ship, which the world frees at tear-down
 };
@@ -114,9 +107,11 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     ClEntity* ship = launchNoteAtBrokenShip();
     ASSERT_EQ(notesInFlight(), 1u);
     // The first update moves the note from its cell at the launch speed.
-    ClVec3 cell;
+    ClVec3 cell, centre;
     getEqCellPosition(&cell, 5, 2, spectrumAnalysis().header.bandCount);
-    EXPECT_NEAR((firstNoteDrawn() - cell).length(), FLYING_NOTE_LAUNCH_SPEED * FLYING_NOTE_STEP, 1e-4f);
+    for (const ClVec4& corner : drawListQuads(1u - renderFlipIndex())[0].corners)
+        centre += scaleVec3(ClVec3(corner.x, corner.y, corner.z), 0.25f);
+    EXPECT_NEAR((centre - cell).length(), FLYING_NOTE_LAUNCH_SPEED * FLYING_NOTE_STEP, 1e-4f);
     EXPECT_EQ(g_NoteList.cursor, 1);
     u32 updates = 1;
     for (; notesInFlight() != 0 && updates < 600; ++updates) updateFlyingNotes();
