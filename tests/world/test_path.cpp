@@ -48,7 +48,8 @@ TEST(PathSteering, OnlyPositionsPastTheWallsBounce) {
     expectNear(heading, ClVec3(1, 0, -1));
 }
 
-// Wave members built from a program of one node carrying the world frames and the path follower.
+// The first member of a wave built from a program of one node carrying the world frames and the path
+// follower, its path written by the test (from its E_SEG_START point).
 class FollowPathTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,15 +57,8 @@ protected:
         g_fGameStep = STEP;
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_FOLLOW_PATH).close();
         m_record.plan = &m_plan.members[0];
-    }
-    // A fresh plan of the speed class whose path starts at (x, 0, z).
-    void startPath(f32 x, f32 z, u32 speedClass = 0) {
-        m_plan.release();
-        m_plan.speedClass = speedClass;
         m_plan.members[0].wave = &m_plan;
         m_plan.members[0].segments.init();
-        m_record.memberCount = 0;
-        add(E_SEG_START, vectorValue(x, 0, z));
     }
     void TearDown() override {
         setSongCue({});
@@ -75,10 +69,10 @@ protected:
     void add(u32 kind, SParamValue a = {}, SParamValue b = {}, SParamValue c = {}) {
         m_plan.members[0].segments.push(SMotionSegment{kind, a, b, c});
     }
-    ClEntity* spawnMember(u32 memberIndex = 0) {
+    ClEntity* spawnMember() {
         ClEntity* entity = allocEntity(OWNER_LIVE_GAME);
         entity->waveSlot = &m_record;
-        entity->memberIndex = memberIndex;
+        entity->memberIndex = 0;
         entity->buildFromDNA(&m_dna.program);
         entity->spawn();
         m_record.memberEntities[m_record.memberCount++] = entity;
@@ -96,7 +90,7 @@ protected:
 
 // The whip boss stops its path while it charges and lashes.
 TEST_F(FollowPathTest, AStoppedMemberHoldsStillOnItsSteeringSegment) {
-    startPath(10, 20);
+    add(E_SEG_START, vectorValue(10, 0, 20));
     add(E_SEG_STEER, vectorValue(300, 0, 20), intValue(0));
     ClEntity* entity = spawnMember();
     step();
@@ -109,7 +103,7 @@ TEST_F(FollowPathTest, AStoppedMemberHoldsStillOnItsSteeringSegment) {
 // Each steering segment sets off at its own speed straight at its point: the second here is
 // entered at half speed and aims at once at its point, off to the side.
 TEST_F(FollowPathTest, EverySteeringSegmentTakesItsSpeedAndAimsAtItsPointOnEntry) {
-    startPath(0, 0);
+    add(E_SEG_START, vectorValue(0, 0, 0));
     add(E_SEG_STEER, vectorValue(60, 0, 0), intValue(0));
     add(E_SEG_STEER, vectorValue(60, 0, 100), intValue(2));
     ClEntity* entity = spawnMember();
@@ -127,7 +121,7 @@ TEST_F(FollowPathTest, AnArrivingMemberEntersPlayAndBurstsIntoTheInstalledEffect
     ClFXParticleSystem effects;
     effects.materialLookup = [](const char*, const char*) -> SMaterial* { return nullptr; };
     g_pPathFxParticles = &effects;
-    startPath(50, 50);
+    add(E_SEG_START, vectorValue(50, 0, 50));
     add(E_SEG_END);
     ClEntity* entity = spawnMember();
     step();
@@ -138,7 +132,7 @@ TEST_F(FollowPathTest, AnArrivingMemberEntersPlayAndBurstsIntoTheInstalledEffect
 }
 
 TEST_F(FollowPathTest, TimedMovesFollowTheSongClockAndFinishAtOnceAfterTheSongEnds) {
-    startPath(0, 0);
+    add(E_SEG_START, vectorValue(0, 0, 0));
     add(E_SEG_TIMED_MOVE, vectorValue(120, 0, 0), vectorValue(1, 0, 0), intValue(0));
     add(E_SEG_TIMED_MOVE, vectorValue(120, 0, 240), vectorValue(0, 0, 1), intValue(0));
     add(E_SEG_END);
@@ -161,7 +155,7 @@ TEST_F(FollowPathTest, TimedMovesFollowTheSongClockAndFinishAtOnceAfterTheSongEn
 }
 
 TEST_F(FollowPathTest, AJumpOfZeroWaitsForTheNextFrameAndOneBeforeTheFirstSegmentStops) {
-    startPath(0, 0);
+    add(E_SEG_START, vectorValue(0, 0, 0));
     add(E_SEG_JUMP, intValue(0));
     add(E_SEG_JUMP, intValue(-5));
     ClEntity* entity = spawnMember();
