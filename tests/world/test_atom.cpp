@@ -34,9 +34,9 @@ protected:
         FatalThrowingTest::TearDown();
     }
 
-    ClAtom* make(u32 kind, ClGeometryMesh* mesh = nullptr) {
+    ClAtom* make(u32 kind) {
         ClAtom* atom = atomCreate(kind);
-        atom->init(mesh, &m_entity, nullptr);
+        atom->init(nullptr, &m_entity, nullptr);
         m_atoms.push_back(atom);
         return atom;
     }
