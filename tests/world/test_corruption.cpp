@@ -1,5 +1,5 @@
 // The corruption level and its backdrop, the beams that mark enemies on the beat, and the notes
-// that fly from the equaliser to the ship and mend it.
+// that fly from the equaliser to the ship and mend it, from a pool that skips notes when full.
 #include <gtest/gtest.h>
 
 #include "audio/analysis/spectrum_analysis.h"
@@ -48,13 +48,16 @@ protected:
         ship->atoms[0]->deactivate(1);
         ship->findFirstBrokenAtom();
         setPlayerShip(0, ship);
+        launchNotes({{10, nullptr, 2, 5, {}}, {400, nullptr, 0, 0, {}}});
+        return ship;
+    }
+    // The note list of the entries, the flying notes set up and their first update, at frame 0.
+    static void launchNotes(const std::vector<SNoteListEntry>& notes) {
         resetNoteList();
-        appendNoteListEntry(SNoteListEntry{10, nullptr, 2, 5, {}});
-        appendNoteListEntry(SNoteListEntry{400, nullptr, 0, 0, {}});
+        for (const SNoteListEntry& note : notes) appendNoteListEntry(note);
         initFlyingNotes();
         g_iSpectrumFrame = 0;
         updateFlyingNotes();
-        return ship;
     }
     // The notes in flight draw one quad each, centred on the note.
     static u32 notesInFlight() {
@@ -125,6 +128,12 @@ TEST_F(Corruption, ANoteFliesUpToTheShipAndMendsItAndADestroyedShipGetsNone) {
     updateFlyingNotes();
     EXPECT_EQ(g_NoteList.cursor, 2);
     EXPECT_EQ(notesInFlight(), 0u);
+}
+
+TEST_F(Corruption, AFullFlyingNotePoolSkipsTheNextNote) {
+    world_test::spawnShip(m_ship, ClVec3(160, 0, 2000));
+    launchNotes(std::vector<SNoteListEntry>(FLYING_NOTE_CAPACITY + 1, SNoteListEntry{}));
+    EXPECT_EQ(g_NoteList.cursor, s32(FLYING_NOTE_CAPACITY + 1));
 }
 
 // The ship's record is released while a note flies to it and handed out again to another entity:

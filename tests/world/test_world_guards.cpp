@@ -1,14 +1,10 @@
-// The world's guards against bad data and full pools: values read from data are refused with a
-// message or clamped, and a full flying-note pool skips the next note.
+// The world's guards against bad data: values read from data are refused with a message or clamped.
 #include <gmock/gmock.h>
 
-#include "audio/play/song_clock.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
-#include "world/effects/flying_notes.h"
 #include "world/entity/processor.h"
 #include "world/processors/boss_support.h"
-#include "world/services/note_list.h"
 
 using namespace world_test;
 
@@ -17,7 +13,7 @@ namespace {
 // The programs outlive the world's teardown, which frees their entities.
 class WorldGuards : public WorldTest {
 protected:
-    DnaWriter m_ship{E_PROGRAM_PLAYER}, m_enemy, m_shield;
+    DnaWriter m_enemy, m_shield;
 };
 
 }  // namespace
@@ -46,16 +42,4 @@ TEST_F(WorldGuards, BadDataValuesAreClampedOrRefused) {
     m_shield.close().close();
     EXPECT_THAT(test_support::fatalReasonOf([&] { spawnActiveEntity(&m_shield.program); }),
                 testing::HasSubstr("needs 3 atoms"));
-}
-
-TEST_F(WorldGuards, AFullFlyingNotePoolSkipsTheNextNote) {
-    spawnShip(m_ship, ClVec3(160, 0, 2000));
-    resetNoteList();
-    for (u32 i = 0; i <= FLYING_NOTE_CAPACITY; ++i) appendNoteListEntry(SNoteListEntry{0, nullptr, 0, 0, {}});
-    initFlyingNotes();
-    g_iSpectrumFrame = 0;
-    updateFlyingNotes();
-    EXPECT_EQ(g_NoteList.cursor, s32(FLYING_NOTE_CAPACITY + 1));
-    resetFlyingNotes();
-    releaseNoteList();
 }
