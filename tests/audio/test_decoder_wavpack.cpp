@@ -20,16 +20,12 @@ SDecodeRun decodeWavPack(const std::string& path) {
     return decodeFile<ClCodecStreamInstance_WavPack>(createCodecStreamInstanceWavPack, path);
 }
 
-std::string encodeWavPack(const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples,
-                          const std::string& options = "") {
-    return encodeWithTool(folder, "song.wv", d, samples, "wavpack -q -y " + options);
+std::string encodeWavPack(const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples) {
+    return encodeWithTool(folder, "song.wv", d, samples, "wavpack -q -y");
 }
 
 TEST(WavPackDecoder, DecodesEveryDepthToScaledFloatsExactly) {
-    const EncodeFn encode = [](const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples) {
-        return encodeWavPack(folder, d, samples);
-    };
-    expectExactDepths(encode, decodeWavPack, true, 7,
+    expectExactDepths(encodeWavPack, decodeWavPack, true, 7,
                       {{1, 8000, 8}, {2, 22050, 12}, {2, 44100, 16}, {1, 96000, 24}, {2, 44100, 32}});
 }
 
