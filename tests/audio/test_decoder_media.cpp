@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,11 +19,6 @@ namespace {
 // The media families decode a whole buffer per pass and are read in large chunks. They are not
 // asked for the stream's creation info, which binds their ring to a stream.
 constexpr SPullOptions MEDIA_PULL = {65536, false, DECODE_STEP_LIMIT, 1000};
-
-// Runs ffmpeg, overwriting its output; only its errors are printed.
-bool runFfmpeg(const std::string& arguments) {
-    return std::system(("ffmpeg -hide_banner -loglevel error -nostdin -y " + arguments).c_str()) == 0;
-}
 
 // Decoded bytes read back as native floats.
 std::vector<f32> floatsOf(const std::vector<u8>& bytes) {
@@ -47,10 +41,9 @@ protected:
             g_mono[i] = f32(0.5 * std::sin(2.0 * M_PI * (220.0 * t + 1540.0 * t * t * 48000.0 / (2.0 * frames))));
         }
         writeWavFile(file("mono48.wav"), 1, 48000, 16, quantise16(g_mono));
-        const std::string mono = " -i " + quoted(file("mono48.wav"));
-        runFfmpeg(mono + " -c:a aac -b:a 96k -f adts " + quoted(file("mono48 ñandú 曲.aac")));
-        g_hasLame = runTool("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q ' libmp3lame '") &&
-                    runFfmpeg(mono + " -c:a libmp3lame -b:a 128k " + quoted(file("mono48 ñandú 曲.mp3")));
+        const std::string ffmpeg = "ffmpeg -nostdin -y -i " + quoted(file("mono48.wav"));
+        runTool(ffmpeg + " -c:a aac -b:a 96k -f adts " + quoted(file("mono48 ñandú 曲.aac")));
+        g_hasLame = runTool(ffmpeg + " -c:a libmp3lame -b:a 128k " + quoted(file("mono48 ñandú 曲.mp3")));
     }
     static void TearDownTestSuite() { delete g_folder; }
     static std::string file(const std::string& name) { return g_folder->file(name); }
