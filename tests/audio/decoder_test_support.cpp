@@ -202,12 +202,11 @@ std::string ClAudioLogCapture::finish() {
 ClCodecStreamInstance* openJob(CodecFactoryFn factory, const std::string& path) {
     critSectionPoolInit();
     ClCodecStreamInstance* job = factory();
-    if (job) initCodecJob(job, widePath(path).c_str());
+    initCodecJob(job, widePath(path).c_str());
     return job;
 }
 
 void destroyJob(ClCodecStreamInstance* job) {
-    if (!job) return;
     shutdownCodecJob(job);
     delete job;
 }
@@ -239,7 +238,6 @@ SDecodeRun runJob(ClCodecStreamInstance* job, SCodecRing* ring) {
 SDecodeRun pullJob(CodecFactoryFn factory, const std::string& path, const SPullOptions& options) {
     SDecodeRun run;
     ClCodecStreamInstance* job = openJob(factory, path);
-    if (!job) return run;
     std::atomic<bool> pullDone{false};
     std::thread stepper([&] {
         for (u32 step = 0; step < options.stepLimit && !pullDone && !isCodecJobTerminal(getCodecJobState(job)); ++step) {
@@ -293,10 +291,10 @@ bool startDecodeThreadAndWait() {
     return isCodecRegistryReady();
 }
 
-bool startSingleFamilyRegistry(CodecFactoryFn factory, const char* extension, s32 format) {
+bool startSingleFamilyRegistry(CodecFactoryFn factory) {
     critSectionPoolInit();
     initCodecRegistry();
-    registerCodecFamily(familyStarts, nullptr, factory, {{extension, format}});
+    registerCodecFamily(familyStarts, nullptr, factory, {{".wav", E_CODECFORMAT_WAV}});
     return startDecodeThreadAndWait();
 }
 

@@ -181,8 +181,8 @@ void registerCodecFamily(CodecThreadInitFn init, CodecThreadExitFn exit, CodecFa
 // Starts the decode thread on the registered families, stepping every millisecond; false when
 // the registry is not ready within ten seconds.
 bool startDecodeThreadAndWait();
-// The registry with one family for one extension, and the decode thread stepping it.
-bool startSingleFamilyRegistry(CodecFactoryFn factory, const char* extension, s32 format);
+// The registry with one family for ".wav" files, and the decode thread stepping it.
+bool startSingleFamilyRegistry(CodecFactoryFn factory);
 
 // ---------------------------------------------------------------------------------------------
 // Comparison

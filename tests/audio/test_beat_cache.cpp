@@ -213,7 +213,7 @@ protected:
         const std::string song = m_folder.file("song.wav");
         ASSERT_TRUE(writeWavFile(song, 1, SONG_RATE, 16, makeDrumSong()));
         m_songPath = widePath(song);
-        ASSERT_TRUE(startSingleFamilyRegistry(createCodecStreamInstanceWAV, ".wav", E_CODECFORMAT_WAV));
+        ASSERT_TRUE(startSingleFamilyRegistry(createCodecStreamInstanceWAV));
     }
     void TearDown() override {
         shutdownCodecRegistry();

@@ -18,7 +18,7 @@ using namespace decoder_test;
 class CodecStreamPlayer : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(startSingleFamilyRegistry(createCodecStreamInstanceWAV, ".wav", E_CODECFORMAT_WAV));
+        ASSERT_TRUE(startSingleFamilyRegistry(createCodecStreamInstanceWAV));
         m_lock = critSectionCreateOrDie("stream player test");
         ASSERT_EQ(m_system.setOutput(E_SOUNDOUTPUT_NOSOUND_MANUAL), E_SOUND_OK);
         ASSERT_EQ(m_system.init(SOUND_MAX_CHANNELS, 0, nullptr), E_SOUND_OK);

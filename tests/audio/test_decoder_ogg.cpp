@@ -131,13 +131,12 @@ protected:
     }
     static void TearDownTestSuite() { delete g_folder; }
     void SetUp() override { ASSERT_FALSE(m_song.empty()); }
-    static std::string file(const std::string& name) { return g_folder->file(name); }
     SDecodeRun decodeBytes(const char* name, const std::vector<u8>& bytes) const {
         return decodeOgg(m_folder.write(name, bytes));
     }
 
     static inline ClTempFolder* g_folder = nullptr;
-    const std::vector<u8> m_song = readFileBytes(file("song.ogg"));
+    const std::vector<u8> m_song = readFileBytes(g_folder->file("song.ogg"));
     ClTempFolder m_folder;
 };
 

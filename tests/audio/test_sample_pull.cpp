@@ -29,7 +29,7 @@ class SamplePull : public ::testing::Test {
 protected:
     void SetUp() override {
         g_pullFakeConfig = SFakeCodecConfig{};
-        ASSERT_TRUE(decoder_test::startSingleFamilyRegistry(createFake, ".wav", E_CODECFORMAT_WAV));
+        ASSERT_TRUE(decoder_test::startSingleFamilyRegistry(createFake));
     }
     void TearDown() override {
         releaseCodecJob(m_job);

@@ -34,7 +34,7 @@ protected:
         fileLayerInit();
         configClear();
         ASSERT_TRUE(writeWavFile(m_folder.file("song.wav"), 1, 22050, 16, makeSignal(22050u * 90u, 1, 22050, 16)));
-        ASSERT_TRUE(startSingleFamilyRegistry(createCodecStreamInstanceWAV, ".wav", E_CODECFORMAT_WAV));
+        ASSERT_TRUE(startSingleFamilyRegistry(createCodecStreamInstanceWAV));
         resetSpectrumAnalysis();
         SAudioImports imports;
         imports.prepareSongSound = recordPrepare;
