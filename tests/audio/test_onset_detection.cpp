@@ -27,12 +27,6 @@ struct SOnsetLists {
     }
 };
 
-// Picks over the three functions given directly.
-void pick(const std::vector<f32>& summed, const std::vector<f32>& low, const std::vector<f32>& high, f32 frameDuration,
-          SOnsetLists* out) {
-    pickOnsets(summed.data(), low.data(), high.data(), u32(summed.size()), frameDuration, &out->beats, out->lists);
-}
-
 }  // namespace
 
 TEST(OnsetStrength, RisesOverWindowsInSinglePrecisionAheadLessBehindNeverUsingFrameZero) {
@@ -113,7 +107,7 @@ TEST(OnsetPeak, NeighboursMustBeStrictlySmallerWithinWindowsCutAtTheEndsAndThres
     summed[120] = std::nextafter(1.5f, 0.0f);
     low[120] = high[120] = std::nextafter(1.0f, 0.0f);
     SOnsetLists out;
-    pick(summed, low, high, FRAME_126, &out);
+    pickOnsets(summed.data(), low.data(), high.data(), u32(summed.size()), FRAME_126, &out.beats, out.lists);
 
     for (const SBeatArray* list : {&out.beats, &out.lists[0], &out.lists[1], &out.lists[2]}) {
         ASSERT_EQ(list->count, 1u);

@@ -80,21 +80,16 @@ protected:
         updateSongClock(1);
         deliverDueBeats(&m_deliveries);
     }
-    // The song starts with these beats, each delivery recorded in m_deliveries.
-    void startSong(const std::vector<f32>& beats) {
-        setBeats(beats);
-        m_deliveries.clear();
-        const SCueHandle cue = playCueHeld("Song");
-        ASSERT_TRUE(cue);
-        setSongCue(cue);
-        updateAudioEngine(0.0f);
-    }
 
     std::vector<SDelivery> m_deliveries;
 };
 
 TEST_F(SongClock, PauseHoldsTheTimeAndAHitchDeliversTheBeatsItPassedOnceInOrder) {
-    startSong(evenBeats(0.25f, 0.25f, 20));
+    setBeats(evenBeats(0.25f, 0.25f, 20));
+    const SCueHandle cue = playCueHeld("Song");
+    ASSERT_TRUE(cue);
+    setSongCue(cue);
+    updateAudioEngine(0.0f);
     for (int i = 0; i < 40; ++i) frame(1.0f / 60.0f);
     const size_t deliveredBeforePause = m_deliveries.size();
     // Until the pause every beat comes within a frame of its time.

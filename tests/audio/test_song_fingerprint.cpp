@@ -24,16 +24,6 @@ std::string letters(const std::vector<SSpawnBar>& bars, f32 barDuration) {
     return std::string(out, count);
 }
 
-std::string decipher(const u8* buffer, u32 length) {
-    u8 key[CIPHER_KEY_SIZE];
-    u8 iv[CIPHER_BLOCK_SIZE];
-    makeFingerprintKey(key);
-    makeZeroIvWithWord(iv, 0);
-    std::string text;
-    if (!test_support::decipherWithLength(buffer, length, key, iv, &text)) return "(undecipherable)";
-    return text;
-}
-
 }  // namespace
 
 TEST(FingerprintLetters, OneLetterPerWholeTwentyFiveSecondSegmentFromItsMeanLevelAtMostThirty) {
@@ -63,7 +53,13 @@ TEST(SongFeatureBuffer, HoldsTheLettersEncipheredAndIsReplacedAndReleased) {
     const auto stored = [] {
         u32 length = 0;
         const u8* buffer = getSongFeatureBuffer(&length);
-        return SStored{length, buffer ? decipher(buffer, length) : "(none)"};
+        if (!buffer) return SStored{length, "(none)"};
+        u8 key[CIPHER_KEY_SIZE];
+        u8 iv[CIPHER_BLOCK_SIZE];
+        makeFingerprintKey(key);
+        makeZeroIvWithWord(iv, 0);
+        std::string text;
+        return SStored{length, test_support::decipherWithLength(buffer, length, key, iv, &text) ? text : "(undecipherable)"};
     };
     storeSongFingerprint("ABC", 3);
     const SStored short_ = stored();

@@ -69,28 +69,12 @@ protected:
         mix(u32(seconds * RATE));
     }
     static void mix(u32 frames) { getSoundEngineSystem()->advanceNullOutput(frames, nullptr); }
-    // Waits (at most twenty seconds) for the codec registry that the engine starts.
-    void waitForCodecs() {
-        for (int i = 0; i < 4000 && !isCodecRegistryReady(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        ASSERT_TRUE(isCodecRegistryReady());
-    }
     // Updates until the cue's voice has its channel, for at most twenty seconds (a busy machine).
     static void updateUntilStarted(SCueHandle cue) {
         for (int i = 0; i < 4000 && !getCueChannel(cue); ++i) {
             updateAudioEngine(0.0f);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-    }
-    // The code-built "UserMusic" definition: one streamed sample of `seconds`.
-    static SSoundDefinition* songDefinition(f32 seconds) {
-        static SSoundDefinition song;
-        song = SSoundDefinition{};
-        song.nameHash = crc32TextNoCase("UserMusic");
-        song.sampleCount = song.stream = 1;
-        song.weights[0] = 1.0f;
-        song.lengths[0] = seconds;
-        song.defaultFrequencies[0] = f32(RATE);
-        return &song;
     }
     // The level the output is heard at: the peak of its next 10 ms on the left over that of the
     // test sine at full volume from the centre (0.7071 of it per side); HEARD_TOLERANCE covers the
@@ -251,12 +235,21 @@ TEST_F(SoundEngine, TimelinePlayersRunOutAndAStaleStopFreesNothing) {
 }
 
 TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
-    waitForCodecs();
+    // The codec registry that the engine starts, waited for at most twenty seconds.
+    for (int i = 0; i < 4000 && !isCodecRegistryReady(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(isCodecRegistryReady());
     m_root.write("music/song.wav", sineWav(RATE / 2, RATE));
     const std::u16string wideFolder = widePath(m_root.file("music/"));
-    SSoundDefinition* song = songDefinition(0.5f);
-    std::snprintf(song->fileNames[0], SOUND_SAMPLE_NAME_SIZE, "song.wav");
-    ASSERT_EQ(createMusicFileSound(nullptr, song, wideFolder.c_str(), 1), 1);
+    // The code-built "UserMusic" definition: one streamed sample of 0.5 s. The engine keeps it.
+    static SSoundDefinition song;
+    song = SSoundDefinition{};
+    song.nameHash = crc32TextNoCase("UserMusic");
+    song.sampleCount = song.stream = 1;
+    song.weights[0] = 1.0f;
+    song.lengths[0] = 0.5f;
+    song.defaultFrequencies[0] = f32(RATE);
+    std::snprintf(song.fileNames[0], SOUND_SAMPLE_NAME_SIZE, "song.wav");
+    ASSERT_EQ(createMusicFileSound(nullptr, &song, wideFolder.c_str(), 1), 1);
 
     const SCueHandle music = playCueHeld("UserMusic");
     EXPECT_FALSE(isCueFinished(music)) << "waiting for its player is not the end";
@@ -271,7 +264,7 @@ TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
     EXPECT_TRUE(isCueFinished(music));
 
     // A second song replaces the first; quitting while it plays releases it before the jobs go.
-    ASSERT_EQ(createMusicFileSound(nullptr, song, wideFolder.c_str(), 1), 1);
+    ASSERT_EQ(createMusicFileSound(nullptr, &song, wideFolder.c_str(), 1), 1);
     EXPECT_TRUE(isCueFinished(music));
     const SCueHandle again = playCueHeld("UserMusic");
     updateUntilStarted(again);
