@@ -116,15 +116,14 @@ TEST_F(SongAnalysis, CacheIsWrittenOnceAndUsedUnlessForcedOrTurnedOffAndPlayback
 }
 
 TEST_F(SongAnalysis, UnusableSongsGetTheirResultCodes) {
-    const std::pair<s32, s32> missing = analyse(0, "missing.wav");
-    EXPECT_EQ(missing.first, 0);
-    EXPECT_EQ(missing.second, s32(E_SPECTRUM_RESULT_CANNOT_OPEN));
     ASSERT_TRUE(writeWavFile(m_folder.file("short.wav"), 1, 8000, 16, makeSignal(8000u * 89u + 7999u, 1, 8000, 16)));
-    const std::pair<s32, s32> tooShort = analyse(0, "short.wav");
-    EXPECT_EQ(tooShort.first, 0);
-    EXPECT_EQ(tooShort.second, s32(E_SPECTRUM_RESULT_TOO_SHORT));
     m_folder.write("notes.txt", test_support::repeatedText(5400, "These words are not audio.\n"));  // no codec serves it
-    const std::pair<s32, s32> text = analyse(0, "notes.txt");
-    EXPECT_EQ(text.first, 0);
-    EXPECT_EQ(text.second, s32(E_SPECTRUM_RESULT_UNDECODABLE));
+    const std::pair<const char*, s32> cases[] = {{"missing.wav", E_SPECTRUM_RESULT_CANNOT_OPEN},
+                                                 {"short.wav", E_SPECTRUM_RESULT_TOO_SHORT},
+                                                 {"notes.txt", E_SPECTRUM_RESULT_UNDECODABLE}};
+    for (const auto& [name, code] : cases) {
+        const std::pair<s32, s32> analysed = analyse(0, name);
+        EXPECT_EQ(analysed.first, 0) << name;
+        EXPECT_EQ(analysed.second, code) << name;
+    }
 }
