@@ -250,8 +250,9 @@ SDecodeRun pullJob(CodecFactoryFn factory, const std::string& path, const SPullO
         }
         job->signalCodecJobProgress();
     });
-    while ((run.readyState = getCodecJobState(job)) < E_CODECJOB_READY) waitForCodecJobProgress(job, 5);
-    if (run.readyState != E_CODECJOB_OPEN_FAILED && run.readyState != E_CODECJOB_START_FAILED) {
+    s32 ready;
+    while ((ready = getCodecJobState(job)) < E_CODECJOB_READY) waitForCodecJobProgress(job, 5);
+    if (ready != E_CODECJOB_OPEN_FAILED && ready != E_CODECJOB_START_FAILED) {
         run.infoResult = job->getCommonCodecInfo(&run.info);
         if (options.askSoundInfo) run.soundResult = job->fillCreateSoundExInfo(&run.sound);
         if (run.infoResult) {

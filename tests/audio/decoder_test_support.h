@@ -131,7 +131,6 @@ s32 stepJobUntil(ClCodecStreamInstance* job, s32 state);
 
 struct SDecodeRun {
     s32 state = E_CODECJOB_NEW;       // the final state
-    s32 readyState = E_CODECJOB_NEW;  // pulled: the first state at or past ready
     std::vector<u8> bytes;            // decoded bytes, zero fill not counted
     std::vector<u32> bufferSizes;     // stepped: the byte count of each ready buffer
     s32 infoResult = 0;

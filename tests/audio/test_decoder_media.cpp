@@ -106,7 +106,7 @@ TEST_F(MediaDecoder, EachRegistrationDecodesItsFormThroughItsRing) {
 TEST_F(MediaDecoder, FileThatCannotBeOpenedFailsTheJobWithItsReasonLogged) {
     const ClTempFolder folder;
     ClAudioLogCapture capture(folder.str());
-    EXPECT_EQ(pullJob(createCodecStreamInstanceQuickTime, file("missing.m4a"), MEDIA_PULL).readyState,
+    EXPECT_EQ(pullJob(createCodecStreamInstanceQuickTime, file("missing.m4a"), MEDIA_PULL).state,
               E_CODECJOB_OPEN_FAILED);
     const std::string log = capture.finish();
     EXPECT_NE(log.find("QuickTime decoder: cannot open [" + file("missing.m4a") + "]: file not found"),
