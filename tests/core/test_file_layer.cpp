@@ -23,11 +23,6 @@ protected:
     void SetUp() override { fileLayerInit(); }
     void TearDown() override { fileLayerShutdown(); }
 
-    std::string makeFile(const std::string& name, const std::vector<u8>& bytes) {
-        writeFileBytes(m_dir.path() / name, bytes);
-        return m_dir.str() + "/" + name;
-    }
-
     SDiskFileSlot* open(const std::string& path, u32* size = nullptr) {
         u32 ignored = 0;
         SDiskFileSlot* slot = nullptr;
@@ -46,7 +41,7 @@ TEST_F(FileLayer, ReadsOfSeveralPiecesFillTheBufferFromTheirOffset) {
     for (const auto& [fileSize, offset, size] : cases) {
         const std::vector<u8> bytes = patternBytes(fileSize);
         u32 opened = 0;
-        SDiskFileSlot* slot = open(makeFile("song.bin", bytes), &opened);
+        SDiskFileSlot* slot = open(m_dir.write("song.bin", bytes), &opened);
         ASSERT_EQ(opened, fileSize);
         std::vector<u8> buffer(size);
         EXPECT_EQ(readDiskFileBlocking(slot, offset, size, buffer.data()), OK) << size;
@@ -56,7 +51,7 @@ TEST_F(FileLayer, ReadsOfSeveralPiecesFillTheBufferFromTheirOffset) {
 }
 
 TEST_F(FileLayer, ReadsPastTheEndOrWithoutABufferAreRefused) {
-    SDiskFileSlot* slot = open(makeFile("small.bin", patternBytes(100)));
+    SDiskFileSlot* slot = open(m_dir.write("small.bin", patternBytes(100)));
     std::vector<u8> buffer(100);
     EXPECT_EQ(readDiskFileBlocking(slot, 50, 51, buffer.data()), REFUSED);
     EXPECT_EQ(readDiskFileBlocking(slot, 0, 10, nullptr), REFUSED);
@@ -68,7 +63,7 @@ TEST_F(FileLayer, ReadsPastTheEndOrWithoutABufferAreRefused) {
 // The file loses its tail after the open: the second piece comes back short, and the read fails
 // instead of succeeding with a partly filled buffer.
 TEST_F(FileLayer, AReadOfAFileThatShrankFailsWithItsError) {
-    const std::string path = makeFile("shrinks.bin", patternBytes(2 * MIB + 5));
+    const std::string path = m_dir.write("shrinks.bin", patternBytes(2 * MIB + 5));
     SDiskFileSlot* slot = open(path);
     std::filesystem::resize_file(path, MIB + MIB / 2);
     std::vector<u8> buffer(2 * MIB + 5);
@@ -81,7 +76,7 @@ TEST_F(FileLayer, BadPathsAreRefusedWithTwoAndMissingEmptyOrHugeFilesWithTheirOw
     u32 size = 0;
     SDiskFileSlot* slot = nullptr;
     // Sparse files: nothing is written to the disk.
-    const std::string huge = makeFile("Bj\xC3\xB6rk.wav", {1});
+    const std::string huge = m_dir.write("Bj\xC3\xB6rk.wav", "x");
     std::filesystem::resize_file(huge, u64(1) << 32);
     const auto openA = [&](const char* path) { return openDiskFileA(path, &size, &slot); };
     const u32 BAD = E_FILESTATUS_BAD_PATH, FAILED = E_FILESTATUS_OPEN_FAILED;
@@ -91,7 +86,7 @@ TEST_F(FileLayer, BadPathsAreRefusedWithTwoAndMissingEmptyOrHugeFilesWithTheirOw
     EXPECT_EQ(writeWholeFileW(std::u16string(768, u'a').c_str(), "x", 1), BAD);
     EXPECT_EQ(openA(std::string(767, 'a').c_str()), FAILED);
     EXPECT_EQ(openA(huge.c_str()), FAILED);
-    EXPECT_EQ(openA(makeFile("empty.bin", {}).c_str()), E_FILESTATUS_EMPTY_FILE);
+    EXPECT_EQ(openA(m_dir.write("empty.bin", "").c_str()), E_FILESTATUS_EMPTY_FILE);
     EXPECT_EQ(slot, nullptr);
     std::filesystem::resize_file(huge, (u64(1) << 32) - 1);
     ASSERT_EQ(openDiskFileW(widePath(huge).c_str(), &size, &slot), OK);
@@ -101,7 +96,7 @@ TEST_F(FileLayer, BadPathsAreRefusedWithTwoAndMissingEmptyOrHugeFilesWithTheirOw
 }
 
 TEST_F(FileLayer, EightSlotsThenNoFreeSlotAndAClosedOneIsReused) {
-    const std::string path = makeFile("slots.bin", patternBytes(1000));
+    const std::string path = m_dir.write("slots.bin", patternBytes(1000));
     SDiskFileSlot* slots[DISK_FILE_SLOT_COUNT];
     for (SDiskFileSlot*& slot : slots) slot = open(path);
     u32 size = 0;
