@@ -16,11 +16,12 @@ namespace {
 
 using TreePtr = std::unique_ptr<ClScriptNode>;
 
-class ScriptNode : public ScriptTest {
+class ScriptNode : public FatalThrowingTest {
 protected:
     static TreePtr parse(const std::string& text) {
         return TreePtr(scriptParseBytes("node.txt", text.data(), u32(text.size()), nullptr, nullptr));
     }
+    ClInstalledScripts m_scripts;
 };
 
 }  // namespace

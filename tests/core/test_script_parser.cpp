@@ -50,7 +50,7 @@ std::string shape(const ClScriptNode* node) {
     return out;
 }
 
-class ScriptParser : public ScriptTest {
+class ScriptParser : public FatalThrowingTest {
 protected:
     TreePtr parse(const std::string& text, IScriptProblemSink* sink = nullptr) {
         return TreePtr(scriptParseBytes("test.txt", text.data(), u32(text.size()), &source, sink));

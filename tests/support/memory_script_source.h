@@ -26,17 +26,4 @@ public:
     ~ClInstalledScripts();
 };
 
-// Fresh script registries for each test and every script freed after it; fatal errors are thrown.
-class ScriptTest : public FatalThrowingTest {
-protected:
-    void SetUp() override {
-        scriptRegistriesInit();
-        FatalThrowingTest::SetUp();
-    }
-    void TearDown() override {
-        FatalThrowingTest::TearDown();
-        freeAllScripts();
-    }
-};
-
 }  // namespace test_support
