@@ -28,7 +28,8 @@ std::vector<std::string> g_steps;
 bool g_batchBuffersRecreated = true;
 bool g_sceneTargetsRecreated = true;
 
-#define RECORD(name) [] { g_steps.push_back(name); }
+// A device step that records its name and gives back the value after it, if any.
+#define RECORD(name, ...) [] { g_steps.push_back(name); return __VA_ARGS__; }
 
 class RenderDevice : public ::testing::Test {
 protected:
@@ -46,21 +47,12 @@ protected:
         g_DeviceResourceSteps.onEffectsDeviceLost = RECORD("effects lost");
         g_DeviceResourceSteps.onEffectsDeviceReset = RECORD("effects reset");
         g_DeviceResourceSteps.releaseBatchBuffers = RECORD("release batch buffers");
-        g_DeviceResourceSteps.recreateBatchBuffers = [] {
-            g_steps.push_back("recreate batch buffers");
-            return g_batchBuffersRecreated;
-        };
+        g_DeviceResourceSteps.recreateBatchBuffers = RECORD("recreate batch buffers", g_batchBuffersRecreated);
         g_DeviceResourceSteps.releaseUiDeviceResources = RECORD("release ui");
         g_DeviceResourceSteps.createUiDeviceResources = RECORD("create ui");
-        g_DeviceResourceSteps.createSceneRenderTargets = [] {
-            g_steps.push_back("create scene targets");
-            return true;
-        };
+        g_DeviceResourceSteps.createSceneRenderTargets = RECORD("create scene targets", true);
         g_DeviceResourceSteps.releaseSceneTargets = RECORD("release scene targets");
-        g_DeviceResourceSteps.recreateSceneTargets = [] {
-            g_steps.push_back("recreate scene targets");
-            return g_sceneTargetsRecreated;
-        };
+        g_DeviceResourceSteps.recreateSceneTargets = RECORD("recreate scene targets", g_sceneTargetsRecreated);
         g_DeviceResourceSteps.destroySceneTargets = RECORD("destroy scene targets");
         g_DeviceResourceSteps.releasePreviewTargets = RECORD("release preview targets");
         g_DeviceResourceSteps.recreatePreviewTargets = RECORD("recreate preview targets");
