@@ -9,7 +9,7 @@
 #include "tests/support/fatal_catch.h"
 #include "tests/support/vec_text.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <cmath>
 #include <string>
@@ -17,6 +17,7 @@
 
 namespace {
 
+using ::testing::HasSubstr;
 using test_support::fatalReasonOf;
 using test_support::vecText;
 
@@ -77,13 +78,13 @@ TEST_F(Cameras, FramesAreParsedAndDamagedRecordsNameTheirLine) {
     EXPECT_EQ(vecText({ClVec3(m[12], m[13], m[14])}, 1e-6f), "(-1 -2 -3)") << "translation";
     EXPECT_EQ(vecText({ClVec3(m[3], m[7], m[11])}, 1e-6f), "(0 0 0)") << "last column";
     EXPECT_EQ(m[15], 1.0f);
-    EXPECT_NE(fatalReasonOf([] { getCameraFrame("UI"); }).find("UI"), std::string::npos);
+    EXPECT_THAT(fatalReasonOf([] { getCameraFrame("UI"); }), HasSubstr("UI"));
     createDebugCamera();
-    EXPECT_NE(fatalReasonOf([] { loadFrames("frame A\n1 2 3\n0 0 -1\n1 0 0\n0 1 0\n"); }).find("line 5"), std::string::npos);
+    EXPECT_THAT(fatalReasonOf([] { loadFrames("frame A\n1 2 3\n0 0 -1\n1 0 0\n0 1 0\n"); }), HasSubstr("line 5"));
     createDebugCamera();
     std::string five;
     for (int i = 0; i < 5; ++i) five += "frame F" + std::to_string(i) + "\n0 0 0\n0 0 -1\n1 0 0\n0 1 0\n60\n";
-    EXPECT_NE(fatalReasonOf([&] { loadFrames(five); }).find("line 25"), std::string::npos);
+    EXPECT_THAT(fatalReasonOf([&] { loadFrames(five); }), HasSubstr("line 25"));
 }
 
 // A record whose numbers are words, missing, too many or not finite, whose axes have no length or
@@ -95,20 +96,18 @@ TEST_F(Cameras, FramesWithNumbersThatCannotPlaceACameraStopNamingTheLine) {
         const std::string text = std::string("frame A\n") + position + "\n" + forward + "\n1 0 0\n0 1 0\n" + fov + "\n";
         return fatalReasonOf([&] { loadFrames(text); });
     };
-    EXPECT_NE(reasonFor("1 two 3", "0 0 -1", "45").find("line 2: the position"), std::string::npos);
-    EXPECT_NE(reasonFor("1 2", "0 0 -1", "45").find("line 2: the position"), std::string::npos);
-    EXPECT_NE(reasonFor("1 2 3x", "0 0 -1", "45").find("\"3x\""), std::string::npos);
-    EXPECT_NE(reasonFor("nan 2 3", "0 0 -1", "45").find("line 2"), std::string::npos);
-    EXPECT_NE(reasonFor("1 2 1e40", "0 0 -1", "45").find("line 2"), std::string::npos);
-    EXPECT_NE(reasonFor("1 2 3", "0 0 0", "45").find("line 3: the forward direction has no length"), std::string::npos);
-    EXPECT_NE(reasonFor("1 2 3 4", "0 0 -1", "45").find("line 2: the position needs 3 numbers, and \"4\" follows them"),
-              std::string::npos);
-    EXPECT_NE(reasonFor("1 2 3", "0 -2 0", "45").find("line 5: the up direction is parallel to the forward direction"),
-              std::string::npos);
-    EXPECT_NE(reasonFor("1 2 3", "0 0 -1", "-45").find("line 6: the field of view"), std::string::npos);
-    EXPECT_NE(reasonFor("1 2 3", "0 0 -1", "0").find("line 6: the field of view"), std::string::npos);
-    EXPECT_NE(reasonFor("1 2 3", "0 0 -1", "inf").find("line 6: the field of view"), std::string::npos);
-    EXPECT_NE(reasonFor("1 2 3", "0 0 -1", "180").find("line 6: the field of view"), std::string::npos);
+    EXPECT_THAT(reasonFor("1 two 3", "0 0 -1", "45"), HasSubstr("line 2: the position"));
+    EXPECT_THAT(reasonFor("1 2", "0 0 -1", "45"), HasSubstr("line 2: the position"));
+    EXPECT_THAT(reasonFor("1 2 3x", "0 0 -1", "45"), HasSubstr("\"3x\""));
+    EXPECT_THAT(reasonFor("nan 2 3", "0 0 -1", "45"), HasSubstr("line 2"));
+    EXPECT_THAT(reasonFor("1 2 1e40", "0 0 -1", "45"), HasSubstr("line 2"));
+    EXPECT_THAT(reasonFor("1 2 3", "0 0 0", "45"), HasSubstr("line 3: the forward direction has no length"));
+    EXPECT_THAT(reasonFor("1 2 3 4", "0 0 -1", "45"), HasSubstr("line 2: the position needs 3 numbers, and \"4\" follows them"));
+    EXPECT_THAT(reasonFor("1 2 3", "0 -2 0", "45"), HasSubstr("line 5: the up direction is parallel to the forward direction"));
+    EXPECT_THAT(reasonFor("1 2 3", "0 0 -1", "-45"), HasSubstr("line 6: the field of view"));
+    EXPECT_THAT(reasonFor("1 2 3", "0 0 -1", "0"), HasSubstr("line 6: the field of view"));
+    EXPECT_THAT(reasonFor("1 2 3", "0 0 -1", "inf"), HasSubstr("line 6: the field of view"));
+    EXPECT_THAT(reasonFor("1 2 3", "0 0 -1", "180"), HasSubstr("line 6: the field of view"));
     EXPECT_EQ(reasonFor("-1.5 2e1 +3", "0 0 -1", "179.5"), "");
 }
 
