@@ -7,6 +7,9 @@
 #include "core/file_layer.h"
 #include "core/packages.h"
 #include "platform/gfx/gfx_device.h"
+#include "render/materials.h"
+#include "render/shader.h"
+#include "render/texture.h"
 
 #include <gtest/gtest.h>
 
@@ -32,5 +35,23 @@ protected:
         packagesShutdown();
         fileLayerShutdown();
         setDataDir("");
+    }
+};
+
+// The same on the null renderer, with the built data's effects, textures and materials.
+class NullDeviceDataTest : public BuiltDataTest {
+protected:
+    void SetUp() override {
+        BuiltDataTest::SetUp();
+        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
+        initShaderRegistry();
+        initTextureTable();
+        initMaterialPools();
+    }
+    void TearDown() override {
+        releaseAllMaterials();
+        destroyAllTextures();
+        releaseShaderRegistry();
+        BuiltDataTest::TearDown();
     }
 };

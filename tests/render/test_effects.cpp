@@ -12,20 +12,7 @@
 
 namespace {
 
-class Effects : public BuiltDataTest {
-protected:
-    void SetUp() override {
-        BuiltDataTest::SetUp();
-        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-        initShaderRegistry();
-    }
-    void TearDown() override {
-        releaseShaderRegistry();
-        BuiltDataTest::TearDown();
-    }
-};
-
-using EffectsDeathTest = Effects;
+using EffectsDeathTest = NullDeviceDataTest;
 
 TEST_F(EffectsDeathTest, RegistrationAndBeginFailuresAreFatal) {
     EXPECT_EXIT(registerEffect("NoSuchEffect"), ::testing::ExitedWithCode(3),
@@ -40,19 +27,7 @@ TEST_F(EffectsDeathTest, RegistrationAndBeginFailuresAreFatal) {
     findEffect("PostFx_FinalAddAndSubtract")->end();
 }
 
-class Materials : public Effects {
-protected:
-    void SetUp() override {
-        Effects::SetUp();
-        initTextureTable();
-        initMaterialPools();
-    }
-    void TearDown() override {
-        releaseAllMaterials();
-        destroyAllTextures();
-        Effects::TearDown();
-    }
-};
+using Materials = NullDeviceDataTest;
 
 TEST_F(Materials, SharedRecordsDependOnEffectAndTextureOrder) {
     ClTexture* noise = loadTexture("Images/Noise");

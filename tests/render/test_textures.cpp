@@ -10,18 +10,7 @@
 
 namespace {
 
-class Textures : public BuiltDataTest {
-protected:
-    void SetUp() override {
-        BuiltDataTest::SetUp();
-        ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-        initTextureTable();
-    }
-    void TearDown() override {
-        destroyAllTextures();
-        BuiltDataTest::TearDown();
-    }
-};
+using Textures = NullDeviceDataTest;
 
 TEST_F(Textures, ABuiltImageLoadsOnceAndIsFoundWhateverTheCaseOrUnderItsKey) {
     ClTexture* texture = loadTexture("Images/Lensflare-glow");
