@@ -43,10 +43,9 @@ void PackageTest::pack(const std::string& package, const SPackageWriterOptions& 
         << error;
 }
 
-void PackageTest::packAndMount(const std::string& package, const SPackageWriterOptions& options,
-                               const char* keyText) {
-    pack(package, options);
-    ASSERT_EQ(archiveMount(package.c_str(), 4, keyText), 1u);
+void PackageTest::packAndMount(const std::string& package) {
+    pack(package);
+    ASSERT_EQ(archiveMount(package.c_str(), 4, nullptr), 1u);
 }
 
 fs::path PackageTest::packageFile(const std::string& package, const char* extension, const std::string& folder) const {

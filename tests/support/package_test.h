@@ -18,8 +18,7 @@ protected:
 
     void writeSource(const std::string& package, const std::string& relative, const std::string& contents);
     void pack(const std::string& package, const SPackageWriterOptions& options = {}, const std::string& folder = "");
-    void packAndMount(const std::string& package, const SPackageWriterOptions& options = {},
-                      const char* keyText = nullptr);
+    void packAndMount(const std::string& package);
     fs::path packageFile(const std::string& package, const char* extension, const std::string& folder = "") const;
 
     ClTempDir m_root;
