@@ -54,18 +54,13 @@ protected:
         writeFileBytes(packageFile("ASPEC", ".mtc"), image);
     }
 
-    SPackageEntry entryOf(const char* path) {
+    // Flips bytes inside the stored stream of an entry in the data file.
+    void damageStoredBytes(const char* path) {
         const std::vector<u8> image = readFileBytes(packageFile("ASPEC", ".mtc"));
         SPackageTableView view;
         SPackageEntry entry;
-        EXPECT_EQ(packageTableOpen(&view, image.data(), image.size(), PACKAGE_DATA_SIZE_UNKNOWN), E_PACKAGETABLE_OK);
-        EXPECT_TRUE(packageTableFind(view, crc32TextNoCase(path), &entry));
-        return entry;
-    }
-
-    // Flips bytes inside the stored stream of an entry in the data file.
-    void damageStoredBytes(const char* path) {
-        const SPackageEntry entry = entryOf(path);
+        ASSERT_EQ(packageTableOpen(&view, image.data(), image.size(), PACKAGE_DATA_SIZE_UNKNOWN), E_PACKAGETABLE_OK);
+        ASSERT_TRUE(packageTableFind(view, crc32TextNoCase(path), &entry));
         std::vector<u8> data = readFileBytes(packageFile("ASPEC", ".mdf"));
         for (u32 i = 2; i < entry.compressedSize; i += 7) data[entry.dataOffset + i] ^= 0x5A;
         writeFileBytes(packageFile("ASPEC", ".mdf"), data);
