@@ -1,25 +1,19 @@
 // SHA-256 with a 4-byte value, and digest trailers on buffers.
 #include "core/digest.h"
 
+#include "tests/support/file_bytes.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-
 
 namespace {
 
 std::string digestHex(const std::string& bytes, u32 value) {
     u8 digest[DIGEST_SIZE];
     computeDigestWithValue(digest, bytes.data(), u32(bytes.size()), value);
-    std::string text;
-    char pair[3];
-    for (u8 b : digest) {
-        std::snprintf(pair, sizeof(pair), "%02x", b);
-        text += pair;
-    }
-    return text;
+    return test_support::hexText(digest, sizeof digest);
 }
 
 std::string withTrailer(const std::string& bytes, u32 value) {

@@ -1,24 +1,15 @@
 // SHA-256 on the published vectors, through the processor's instructions and the portable rounds.
 #include "core/sha256.h"
 
+#include "tests/support/file_bytes.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::string hex(const u8* digest) {
-    std::string text;
-    char pair[3];
-    for (u32 i = 0; i < SHA256_DIGEST_BYTES; ++i) {
-        std::snprintf(pair, sizeof(pair), "%02x", digest[i]);
-        text += pair;
-    }
-    return text;
-}
 
 // The digest of the bytes given in pieces of `piece` bytes (all at once when 0).
 std::string digestOf(const std::string& bytes, size_t piece = 0) {
@@ -29,7 +20,7 @@ std::string digestOf(const std::string& bytes, size_t piece = 0) {
         sha256Add(&hash, bytes.data() + at, std::min(piece, bytes.size() - at));
     u8 digest[SHA256_DIGEST_BYTES];
     sha256Finish(&hash, digest);
-    return hex(digest);
+    return test_support::hexText(digest, sizeof digest);
 }
 
 class Sha256 : public testing::TestWithParam<bool> {

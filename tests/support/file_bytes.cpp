@@ -40,6 +40,13 @@ std::string repeatedText(size_t length, const char* word) {
     return text;
 }
 
+std::string hexText(const u8* bytes, size_t n) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < n; ++i) text += {digits[bytes[i] >> 4], digits[bytes[i] & 15]};
+    return text;
+}
+
 void putLe(std::vector<u8>& out, u32 value, u32 bytes) {
     for (u32 i = 0; i < bytes; ++i) out.push_back(static_cast<u8>(value >> (8 * i)));
 }

@@ -20,6 +20,8 @@ void writeFileText(const std::filesystem::path& path, const std::string& text);
 std::vector<u8> patternBytes(u32 size);
 // A text of the given length repeating a word: it compresses well.
 std::string repeatedText(size_t length, const char* word);
+// Bytes as lower-case hex digits, two a byte, as digests are published.
+std::string hexText(const u8* bytes, size_t n);
 
 void putLe(std::vector<u8>& out, u32 value, u32 bytes);
 void putId(std::vector<u8>& out, const char* id);
