@@ -1,11 +1,9 @@
 #include "core/config.h"
-#include "core/fatal_error.h"
 #include "core/name_hash.h"
 #include "core/package_format.h"
 #include "core/packages.h"
 #include "core/text_reader.h"
 #include <gtest/gtest.h>
-#include "tests/support/fatal_catch.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/package_test.h"
 
@@ -23,10 +21,8 @@ protected:
     void SetUp() override {
         PackageTest::SetUp();
         configClear();
-        setFatalErrorHook(throwOnFatal);
     }
     void TearDown() override {
-        setFatalErrorHook(nullptr);
         configFree();
         PackageTest::TearDown();
     }
