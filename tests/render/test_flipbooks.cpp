@@ -9,7 +9,6 @@
 #include "render/flipbook.h"
 #include "render/flipbook_player.h"
 #include "render/flipbook_table.h"
-#include "tests/support/fatal_catch.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/package_test.h"
 
