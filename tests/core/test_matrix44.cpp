@@ -8,11 +8,7 @@
 #include "core/float_helpers.h"
 #include "tests/support/vec_text.h"
 
-namespace {
-
 using test_support::vecText;
-
-}  // namespace
 
 // Row i of the product adds the other rows times zero: a -0 element of the result needs every
 // element of its column to carry the sign, so a plain copy would differ.
