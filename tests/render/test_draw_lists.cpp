@@ -1,8 +1,10 @@
 // The per-frame draw lists: appends and their limits, the commands the render worker builds from
 // them on the null renderer, and many frames through the real hand-off with the lines built on
 // the worker pool and the device lost now and then (meant for the ThreadSanitizer run as well).
-#include "null_renderer_frames.h"
-
+#include "core/config.h"
+#include "core/core_imports.h"
+#include "core/crit_section_pool.h"
+#include "core/task_layer.h"
 #include "platform/gfx/gfx_device.h"
 #include "render/batcher.h"
 #include "render/device_steps.h"
@@ -14,8 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
 
 namespace {
@@ -38,6 +43,65 @@ protected:
     }
     // The stand-in materials must not reach a later suite's frame.
     void TearDown() override { clearDrawListHalf(1); }
+};
+
+std::function<void()> g_scene;
+
+void runTestScene() {
+    if (g_scene) g_scene();
+    presentRenderedFrame();
+}
+
+// Frames handed over to the real render worker on the null renderer (a window under SDL's
+// offscreen driver, NOGFX 1), with the per-frame lists' hand-off steps and a scene the test
+// chooses. The renderer is started once per test suite.
+class NullRendererFrames : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        critSectionPoolInit();
+        configClear();
+        configSetValue("NOGFX", "1");
+        configSetValue("FULLSCREEN", "0");
+        taskLayerInit();
+        SCoreImports coreImports;
+        coreImports.drawListLines = drawListLineTaskType();
+        setCoreImports(&coreImports);
+        initRenderer();
+        g_FrameHandOffSteps = SFrameHandOffSteps{clearDrawListHalf, runTestScene};
+    }
+    static void TearDownTestSuite() {
+        g_FrameHandOffSteps = kDefaultFrameHandOffSteps;
+        shutdownRenderer();
+        taskLayerShutdown();
+        configClear();
+    }
+    void SetUp() override {
+        ASSERT_TRUE(renderDeviceReady());
+        ASSERT_TRUE(gfxIsNullRenderer());
+        createBatchBuffers(true);
+        initDrawBatchPool();
+        setCurrentDrawOwner(nullptr);
+        clearDrawListHalf(0);
+        clearDrawListHalf(1);
+        beginBatchFrame();
+    }
+    void TearDown() override {
+        // Commands left over name the tests' stand-in materials; a later suite's frame would draw them.
+        clearDrawListHalf(0);
+        clearDrawListHalf(1);
+        releaseAllDrawBatches();
+        releaseBatchBuffers();
+    }
+
+    // Runs scene on the render worker as its next frame and waits for it; returns the hand-off's
+    // device-ready result.
+    static s32 handOff(std::function<void()> scene) {
+        g_scene = std::move(scene);
+        const s32 ready = submitFrameToRenderWorker();
+        g_scene = nullptr;
+        return ready;
+    }
 };
 
 // Built by the render worker on the null renderer, from the half handed over (which half, and
