@@ -3,15 +3,12 @@
 // in its own colours, and the space between them stays dark.
 #include "core/game_clock.h"
 #include "core/random.h"
-#include "render/fx_particles.h"
 #include "tests/support/fatal_catch.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_pictures.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/entity/dna_program.h"
-#include "world/entity/world.h"
-#include "world/services/bar_colour_scheme.h"
 
 #include <gtest/gtest.h>
 
@@ -26,18 +23,12 @@ protected:
         WorldPictureTest::SetUp();
         if (!m_ready) GTEST_SKIP() << "no OpenGL device";
         lookAt(ClVec3(160.0f, 220.0f, -40.0f), ClVec3(160.0f, 0.0f, 110.0f));
-        initBarColourScheme();
-        initWorld();
         sfmtInitGenRand(5);
         g_aGameClocks[1].frameTime = 1.0f / 60.0f;
         g_SavedOptions.animatedLines = 0;
-        setFxParticleSystem(&m_fx);
     }
     void TearDown() override {
-        setFxParticleSystem(nullptr);
-        m_fx.releaseAll();
         for (SOneAtomEntity& one : m_atoms) one.release();
-        shutdownWorld();
         WorldPictureTest::TearDown();
     }
     // The box of half-size r pixels round the point's picture.
@@ -47,7 +38,6 @@ protected:
     }
     SOneAtomEntity m_atoms[5];
     u32 m_count = 0;
-    ClFXParticleSystem m_fx;
 };
 
 TEST_F(AtomPictures, ABodyBulletsAndAPickupShowWhereTheyAreInTheirColours) {

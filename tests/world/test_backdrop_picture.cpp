@@ -10,10 +10,7 @@
 #include "audio/play/song_clock.h"
 #include "core/game_clock.h"
 #include "core/random.h"
-#include "render/fx_particles.h"
 #include "tests/world/world_pictures.h"
-#include "world/entity/world.h"
-#include "world/services/bar_colour_scheme.h"
 #include "world/processors/beat_subscribers.h"
 #include "world/world_step.h"
 
@@ -26,8 +23,6 @@ protected:
         if (!m_ready) GTEST_SKIP() << "no OpenGL device";
         const ClVec3 focus(162.5f, 0.0f, 150.0f);
         lookAt(focus - scaleVec3(inGameViewDirection(), 440.0f), focus);
-        initBarColourScheme();
-        initWorld();
         resetSongAnalysis();
         resetBeatAnalysis();
         resetBeatSubscriptions();
@@ -40,14 +35,10 @@ protected:
         g_SongFeatures.bars.push(SSpawnBar{0, 0, 0, 0, 0, 0, 0.1f});
         setSongTime(0.0f);
         loadTexture("Images/Shockwave");
-        setFxParticleSystem(&m_fx);
     }
     void TearDown() override {
         if (m_ready) {
-            setFxParticleSystem(nullptr);
-            m_fx.releaseAll();
             releaseBackdrop();
-            shutdownWorld();
             g_SpectrumAnalysis.header = SSpectrumHeader{};
             releaseSongAnalysis();
             releaseBeatAnalysis();
@@ -83,7 +74,6 @@ protected:
         return (sum.x + sum.y + sum.z) / (3.0f * 255.0f * f32(picture.w) * f32(picture.h));
     }
     std::vector<f32> m_bands;
-    ClFXParticleSystem m_fx;
 };
 
 TEST_F(BackdropPicture, AQuietSongShowsBlueFloorBarsBetweenTheRails) {

@@ -1,9 +1,13 @@
 // Whole frames of the world: a 512 x 320 window with the images the atoms draw with, a camera
 // looking down at a point of the arena, and the plain scene (no water reflection, no bloom) so
-// what is drawn lands as it is. Tests skip when no OpenGL device can be made.
+// what is drawn lands as it is; the bar colour scheme, a fresh world and an effects particle
+// system of the fixture's own. Tests skip when no OpenGL device can be made.
 #pragma once
 
+#include "render/fx_particles.h"
 #include "tests/support/offscreen_picture.h"
+#include "world/entity/world.h"
+#include "world/services/bar_colour_scheme.h"
 
 class WorldPictureTest : public OffscreenPictureTest {
 protected:
@@ -23,7 +27,19 @@ protected:
         setInGameFlag(1);
         g_SavedOptions.waterReflection = 0;
         g_SavedOptions.bloom = 0;
+        initBarColourScheme();
+        initWorld();
+        setFxParticleSystem(&m_fx);
+    }
+    void TearDown() override {
+        if (m_ready) {
+            setFxParticleSystem(nullptr);
+            m_fx.releaseAll();
+            shutdownWorld();
+        }
+        OffscreenPictureTest::TearDown();
     }
     static void lookAt(const ClVec3& eye, const ClVec3& target) { ClOffscreenPictures::lookAt(eye, target, 45.0f); }
     bool m_ready = false;
+    ClFXParticleSystem m_fx;
 };
