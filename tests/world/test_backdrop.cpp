@@ -161,15 +161,14 @@ TEST_F(Backdrop, OneBandPutsEveryBarAtZeroAndNoBandsSpawnNone) {
 TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
     bands({0.5f, 0.5f});
     step(1.0f / 60.0f);
-    drawBackdropStreams();
+    const SDrawnStreams drawn = drawStreams();
     const SDrawListCounts counts = drawListCounts(PRODUCER_HALF);
     // Gradient lines, one per streak: below 100 units per second.
     ASSERT_GT(counts.lines, 0u);
     EXPECT_EQ(counts.gradientLines, counts.lines);
     ASSERT_GT(counts.quads, 0u);
     const SQuadCommand& quad = drawListQuads(PRODUCER_HALF)[0];
-    const f32 x = std::min({quad.corners[0].x, quad.corners[1].x, quad.corners[2].x, quad.corners[3].x});
-    const f32 z = std::max({quad.corners[0].z, quad.corners[1].z, quad.corners[2].z, quad.corners[3].z});
+    const f32 x = drawn.barX[0], z = drawn.barZ[0];
     const f32 z0 = std::max(z - 80.0f, 0.0f);
     for (const ClVec4& corner : quad.corners) {
         EXPECT_EQ(corner.y, 0.0f);
