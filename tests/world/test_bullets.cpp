@@ -41,9 +41,7 @@ protected:
         w.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_GO_STRAIGHT).param("vel", 0.0f).mainBody();
         if (withGun) {
             w.node(nullptr, translation(0.0f, 0.0f, 5.0f)).processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_GUN);
-            w.param("GunRate", 1.0f).param("GunPel", 1).param("GunPat", 0).param("BullType", 18).param("BullVel", 600.0f);
-            for (const char* name : {"MyBullGen", "BullLev", "BullCol", "BullFlag"}) w.param(name, 0);
-            for (const char* name : {"BullRad", "BullRndRad", "BullDmg", "BullVelVar"}) w.param(name, 0.0f);
+            w.param("GunRate", 1.0f).param("GunPel", 1).param("GunPat", 0).bulletBlock("DefBullGenE", 18, 600.0f, 0.0f, 0.0f);
             w.atom(E_ATOM_ATTACH_POINT);
             w.close();
         }

@@ -183,10 +183,8 @@ TEST_F(StaffStarTest, AStaffOrAStarFreedFirstLeavesTheOtherWithoutALink) {
 TEST_F(EnemiesTest, TheAimedGunFiresPairsOnlyWithTheShipWithinTenDegreesAtMostOnceASecond) {
     // A turret heading along +x with the aimed gun on it.
     m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody();
-    m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).param("BullType", 0).param("BullVel", 100.0f);
-    for (const char* name : {"MyBullGen", "BullLev", "BullCol", "BullFlag"}) m_dna.param(name, 0);
-    for (const char* name : {"BullRad", "BullRndRad", "BullDmg"}) m_dna.param(name, 1.0f);
-    m_dna.param("BullVelVar", 0.1f).processor(E_PROC_ENEMY_GUN_PHYSICAL).atom(E_ATOM_ATTACH_POINT);
+    m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).bulletBlock("DefBullGenE", 0, 100.0f, 0.1f, 1.0f);
+    m_dna.processor(E_PROC_ENEMY_GUN_PHYSICAL).atom(E_ATOM_ATTACH_POINT);
     m_dna.close().close();
     spawnActiveEntity(&m_dna.program)->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
     const f32 off = 10.5f * 3.1415927f / 180.0f;

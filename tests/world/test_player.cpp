@@ -1,7 +1,6 @@
 // The ship's control (pointer and pad steering inside the ship's area, the seven trigger
 // broadcasts, the scripted move) and its gun (volleys by rate and pattern, pellets, flashes).
 #include "core/game_clock.h"
-#include "core/name_hash.h"
 #include "core/saved_options.h"
 #include "input/input_channels.h"
 #include "input/input_devices.h"
@@ -141,10 +140,8 @@ protected:
     ClProcessor_PlayerGun* buildShip(s32 pellets, s32 pattern, u32 barrelCount, f32 speed, f32 spread) {
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody();
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).param("ctrl", 6).param("GunRate", 10.0f);
-        m_dna.param("GunPel", pellets).param("GunPat", pattern).param("MyBullGen", s32(crc32TextNoCase("DefBullGen")));
-        m_dna.param("BullType", 2).param("BullLev", 0).param("BullCol", -1).param("BullFlag", 0);
-        m_dna.param("BullRad", 2.0f).param("BullRndRad", 2.0f).param("BullDmg", 10.0f);
-        m_dna.param("BullVel", speed).param("BullVelVar", spread).processor(E_PROC_PLAYER_GUN);
+        m_dna.param("GunPel", pellets).param("GunPat", pattern).bulletBlock("DefBullGen", 2, speed, spread, 10.0f);
+        m_dna.processor(E_PROC_PLAYER_GUN);
         for (u32 k = 0; k < barrelCount; ++k) {
             m_dna.node("BarrelNode").processor(E_PROC_UPDATE_WORLD_FRAMES);
             m_dna.namedAtom(E_ATOM_ATTACH_POINT, "NozzleAtom", translation(10.0f * f32(k), 0.0f, 0.0f));

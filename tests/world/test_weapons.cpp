@@ -1,7 +1,6 @@
 // The ship's charging gun (charge, release, discharge), missile launcher (reload, launch, range,
 // wreck) and sonic weapon (a volley per beat, sized by the beat).
 #include "core/game_clock.h"
-#include "core/name_hash.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
@@ -28,11 +27,6 @@ protected:
         g_iFireTrigger = 0;
         setClockDelta(GAME_CLOCK_GAMEPLAY, 0.25f);
     }
-    void bulletBlock(const char* generator, s32 type, f32 damage) {
-        m_dna.param("ctrl", 0).param("MyBullGen", s32(crc32TextNoCase(generator))).param("BullType", type);
-        m_dna.param("BullLev", 0).param("BullRad", 2.0f).param("BullRndRad", 2.0f).param("BullDmg", damage);
-        m_dna.param("BullVel", 500.0f).param("BullVelVar", 0.0f).param("BullCol", -1).param("BullFlag", 0);
-    }
     void barrel(const char* atomName) {
         m_dna.node("BarrelNode").processor(E_PROC_UPDATE_WORLD_FRAMES);
         m_dna.namedAtom(E_ATOM_ATTACH_POINT, atomName, translation(5.0f, 0.0f, 0.0f));
@@ -55,7 +49,7 @@ protected:
     // Full charge in 2 s, discharged in 0.5 s; a full shot does 100.
     ClProcessor_PlayerChargingGun* chargingGun() {
         beginShip();
-        bulletBlock("DefBullGen", 13, 100.0f);
+        m_dna.param("ctrl", 0).bulletBlock("DefBullGen", 13, 500.0f, 0.0f, 100.0f);
         m_dna.param("CHD", 0.5f).param("CHT", 2.0f).param("CHMIN", 0.0f);
         barrel("CGBulAP");
         return spawnWeapon<ClProcessor_PlayerChargingGun>(E_PROC_PLAYER_CHARGING_GUN);
@@ -74,7 +68,7 @@ protected:
     // With `loaded` missiles loaded at once.
     ClProcessor_PlayerMissileLauncher* spawnLauncher(u32 bays, u32 loaded = 0, s32 ownerTag = OWNER_LIVE_GAME) {
         beginShip();
-        bulletBlock("DefMissileGen", 17, 30.0f);
+        m_dna.param("ctrl", 0).bulletBlock("DefMissileGen", 17, 500.0f, 0.0f, 30.0f);
         m_dna.param("GunRate", 1.0f).param("GunPel", 1).param("GunPat", 0).mainBody();
         for (u32 k = 0; k < bays; ++k) m_dna.namedAtom(E_ATOM_ATTACH_POINT, "MislBay", translation(0.0f, 0.0f, 3.0f * f32(k)));
         auto* launcher = spawnWeapon<ClProcessor_PlayerMissileLauncher>(E_PROC_PLAYER_MISSILE_LAUNCHER, ownerTag);

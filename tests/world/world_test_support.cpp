@@ -7,6 +7,7 @@
 #include "core/config.h"
 #include "core/crit_section_pool.h"
 #include "core/global_objects.h"
+#include "core/name_hash.h"
 #include "core/game_clock.h"
 #include "core/script_cache.h"
 #include "render/flipbook_table.h"
@@ -232,6 +233,12 @@ u32 DnaWriter::mainBody(s32 geometryIndex, u32 hitPointClass) {
     const u32 index = atom(E_ATOM_BODY, geometryIndex, hitPointClass);
     program.emitRegisterAtom();
     return index;
+}
+
+DnaWriter& DnaWriter::bulletBlock(const char* generator, s32 type, f32 speed, f32 speedVariation, f32 damage) {
+    param("MyBullGen", s32(crc32TextNoCase(generator))).param("BullType", type).param("BullLev", 0);
+    param("BullRad", 2.0f).param("BullRndRad", 2.0f).param("BullDmg", damage).param("BullVel", speed);
+    return param("BullVelVar", speedVariation).param("BullCol", -1).param("BullFlag", 0);
 }
 
 ClEntity* buildEntity(ClDNAProgram* program, s32 ownerTag) {

@@ -106,6 +106,9 @@ public:
     u32 namedAtom(u32 kind, const char* name, const ClMatrix44& local = ClMatrix44());
     // A Body atom registered as a main atom.
     u32 mainBody(s32 geometryIndex = -1, u32 hitPointClass = 0);
+    // A gun's bullet block: bullets of the generator and type at the speed, each drawing its own
+    // within the variation, of the damage; level 0, radius and drawn radius 2, white, no flags.
+    DnaWriter& bulletBlock(const char* generator, s32 type, f32 speed, f32 speedVariation, f32 damage);
 
     ClDNAProgram program;
 };
