@@ -266,5 +266,3 @@ void spawnBackdropRing(const ClVec3& position, u32 useZAxis) {
     ring->axis = useZAxis ? ClVec3(0.0f, 0.0f, 1.0f) : ClVec3(1.0f, 0.0f, 0.0f);
     ring->radius.startFromTo(RING_START_RADIUS, RING_END_RADIUS, RING_SECONDS, E_TWEEN_CURVE_LINEAR, 0.0f);
 }
-
-f32 backdropBarCursor() { return g_Backdrop.barCursor; }

@@ -53,6 +53,3 @@ f32 getBackdropSpeedTarget(f32 songTime);
 f32 getBackdropSongIntensity(f32 songTime);
 // Scroll speed S (units per second); each frame scrolls by D = frame step x S.
 f32 getBackdropSpeed();
-
-// The bar stream's spawn cursor (z).
-f32 backdropBarCursor();
