@@ -247,8 +247,8 @@ ClEntity* buildEntity(ClDNAProgram* program, s32 ownerTag) {
     return entity;
 }
 
-ClEntity* spawnActiveEntity(ClDNAProgram* program, s32 ownerTag) {
-    ClEntity* entity = buildEntity(program, ownerTag);
+ClEntity* spawnActiveEntity(ClDNAProgram* program) {
+    ClEntity* entity = buildEntity(program);
     entity->root->resetAtoms();
     entity->spawn();
     entity->activate();
@@ -284,8 +284,8 @@ u32 liveBeatSubscriptions() {
     return BEAT_SUBSCRIPTION_CAPACITY - free;
 }
 
-void addBeats(f32 first, f32 spacing, u32 count, u32 flags) {
-    for (u32 i = 0; i < count; ++i) pushBeat(&g_aSongBeats, SBeat{first + spacing * f32(i), 1.0f, flags, 0, {}});
+void addBeats(f32 first, f32 spacing, u32 count) {
+    for (u32 i = 0; i < count; ++i) pushBeat(&g_aSongBeats, SBeat{first + spacing * f32(i), 1.0f, 0, 0, {}});
 }
 
 ClEntity* spawnShip(DnaWriter& dna, const ClVec3& at) {

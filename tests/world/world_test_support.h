@@ -116,7 +116,7 @@ public:
 // allocEntity and buildFromDNA.
 ClEntity* buildEntity(ClDNAProgram* program, s32 ownerTag = OWNER_LIVE_GAME);
 // Built, atoms reset to their spawn values, spawned and activated.
-ClEntity* spawnActiveEntity(ClDNAProgram* program, s32 ownerTag = OWNER_LIVE_GAME);
+ClEntity* spawnActiveEntity(ClDNAProgram* program);
 
 // One game step at the given frame time: flip, update, flush destroyed, flush freed.
 void stepWorld(f32 frameTime = 1.0f / 60.0f);
@@ -129,7 +129,7 @@ void deliverDueBeats();
 // (each taken and given back).
 u32 liveBeatSubscriptions();
 // Beats of strength 1 at first, first + spacing, ... appended to the song's beat list.
-void addBeats(f32 first, f32 spacing, u32 count, u32 flags = 0);
+void addBeats(f32 first, f32 spacing, u32 count);
 
 // Player 0's ship: a main body holding its place at the point (in both world buffers).
 ClEntity* spawnShip(DnaWriter& dna, const ClVec3& at);
