@@ -12,8 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace {
 
 class AtomPictures : public WorldPictureTest {
@@ -30,11 +28,6 @@ protected:
     void TearDown() override {
         for (SOneAtomEntity& one : m_atoms) one.release();
         WorldPictureTest::TearDown();
-    }
-    // The box of half-size r pixels round the point's picture.
-    SPixelBox around(const ClVec3& world, u32 r) const {
-        const ClVec2 p = project(world);
-        return SPixelBox{u32(std::max(0.0f, p.x - f32(r))), u32(std::max(0.0f, p.y - f32(r))), u32(p.x + f32(r)), u32(p.y + f32(r))};
     }
     SOneAtomEntity m_atoms[5];
     u32 m_count = 0;

@@ -88,10 +88,7 @@ TEST_F(BackdropPicture, AQuietSongShowsBlueFloorBarsBetweenTheRails) {
     const u32 edgeY = u32(farEdge.y);
     EXPECT_GT(quiet.lit({x0, edgeY + 4, x1, edgeY + 44}, 12), 10 * quiet.lit({x0, edgeY - 44, x1, edgeY - 4}, 12) + 100);
     // The rails' edges at x = 0 and x = 325, where they cross z = 200.
-    for (f32 x : {0.0f, 325.0f}) {
-        const ClVec2 at = project(ClVec3(x, 0.0f, 200.0f));
-        EXPECT_GT(quiet.lit({u32(at.x) - 4, u32(at.y) - 4, u32(at.x) + 5, u32(at.y) + 5}, 12), 3u) << x;
-    }
+    for (f32 x : {0.0f, 325.0f}) EXPECT_GT(quiet.lit(around(ClVec3(x, 0.0f, 200.0f), 4), 12), 3u) << x;
 }
 
 TEST_F(BackdropPicture, ALoudSongTurnsTheSchemeOrangeAndSparksBurstFromTheLeftEdge) {
@@ -116,10 +113,7 @@ TEST_F(BackdropPicture, TheRailsScrollTowardsTheCameraAndWrapToTheFarEnd) {
         drawBackdropRails();
         applyBarShaderConstants();
     };
-    const auto litAt = [this](const SPicture& picture, f32 z) {
-        const ClVec2 at = project(ClVec3(0.0f, 0.0f, z));
-        return picture.lit({u32(at.x) - 4, u32(at.y) - 4, u32(at.x) + 5, u32(at.y) + 5}, 12);
-    };
+    const auto litAt = [this](const SPicture& picture, f32 z) { return picture.lit(around(ClVec3(0.0f, 0.0f, z), 4), 12); };
     const SPicture before = drawFrames(rails, "backdrop_rails.png");
     moveBackdropRails(60.0f);
     const SPicture after = drawFrames(rails, "backdrop_rails_moved.png");

@@ -40,6 +40,11 @@ protected:
         OffscreenPictureTest::TearDown();
     }
     static void lookAt(const ClVec3& eye, const ClVec3& target) { ClOffscreenPictures::lookAt(eye, target, 45.0f); }
+    // The box of half-size r pixels round the point's picture.
+    SPixelBox around(const ClVec3& world, u32 r) const {
+        const ClVec2 p = project(world);
+        return SPixelBox{u32(std::max(0.0f, p.x - f32(r))), u32(std::max(0.0f, p.y - f32(r))), u32(p.x + f32(r)), u32(p.y + f32(r))};
+    }
     bool m_ready = false;
     ClFXParticleSystem m_fx;
 };
