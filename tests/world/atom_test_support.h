@@ -37,8 +37,8 @@ inline SParamValue intValue(s32 i) { SParamValue v{}; v.setInt(i); return v; }
 
 // A new program of one node; with atomKind >= 0 the node carries one atom of hit-point class 5 (and
 // its "PAT" when pattern > 0) on the mesh (owned by the program; may be null), registered if asked.
-ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore = 0, s32 atomKind = -1, s32 pattern = 0,
-                             ClGeometryMesh* mesh = nullptr, bool registered = false);
+ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore, s32 atomKind, s32 pattern, ClGeometryMesh* mesh = nullptr,
+                             bool registered = false);
 
 class ClOneNodeGenerator : public ClDNAGenerator {
 public:

@@ -87,7 +87,6 @@ protected:
     void TearDown() override {
         releaseSessionBoss();
         shutdownWorld();
-        m_shipProgram.reset();
         freeSessionDNAProgram();
         setWorldImports(nullptr);
         g_members.clear();
@@ -113,8 +112,8 @@ protected:
     }
     // Player 0 gets a ship of one empty node.
     void giveShip() {
-        m_shipProgram.reset(oneNodeProgram(E_PROGRAM_PLAYER));
-        setPlayerShip(0, world_test::buildEntity(m_shipProgram.get()));
+        m_shipDna.node().close();
+        setPlayerShip(0, world_test::buildEntity(&m_shipDna.program));
     }
     static void useShipBuilder() {
         SWorldImports imports = worldImports();
@@ -137,7 +136,7 @@ protected:
          "boss_kelvath_eine_kleine_2_notes { }; boss_kelvath_don_giovanni_2_notes { 4; 0; 7; };"},
         {"guardian_movies.txt", "boss_1_0 { InGameIntro { sound_file = \"SG_Intro_Boss1\"; events { }; }; };"}}};
     std::vector<std::unique_ptr<ClOneNodeGenerator>> m_bosses;
-    world_test::ProgramPtr m_shipProgram;
+    world_test::DnaWriter m_shipDna{E_PROGRAM_PLAYER};
 };
 
 }  // namespace
