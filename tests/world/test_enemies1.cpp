@@ -257,26 +257,15 @@ TEST_F(EnemiesTest, AWaveFlagPartStaysOnlyWhenItsWaveCarriesOneOfItsBits) {
 }
 
 // An arm on a hull at (100, 0, 100) resting along +x, 20 long.
-class ArmTest : public EnemiesTest {
-protected:
-    void SetUp() override {
-        EnemiesTest::SetUp();
-        m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_ARM_GROUP).mainBody();
-        m_dna.node("arm").param("arm_ang", 0.0f).param("arm_len", 20.0f).processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_ARM);
-        m_dna.node(nullptr, translation(20.0f, 0.0f, 0.0f)).processor(E_PROC_UPDATE_WORLD_FRAMES).atom(E_ATOM_BODY);
-        m_dna.close().close().close();
-        brute = spawnActiveEntity(&m_dna.program);
-        brute->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
-        arm = static_cast<ClProcessor_Enemy_AI_Arm*>(brute->root->children[0]->findProcessor(E_PROC_ENEMY_ARM));
-        group = static_cast<ClProcessor_Enemy_AI_ArmGroup*>(brute->root->findProcessor(E_PROC_ENEMY_ARM_GROUP));
-    }
-    ClVec3 tip() const { return positionOf(brute) + arm->tipBlend.value(); }
-    ClEntity* brute = nullptr;
-    ClProcessor_Enemy_AI_Arm* arm = nullptr;
-    ClProcessor_Enemy_AI_ArmGroup* group = nullptr;
-};
-
-TEST_F(ArmTest, TheGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithinItsCone) {
+TEST_F(EnemiesTest, TheArmGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithinItsCone) {
+    m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_ARM_GROUP).mainBody();
+    m_dna.node("arm").param("arm_ang", 0.0f).param("arm_len", 20.0f).processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_ARM);
+    m_dna.node(nullptr, translation(20.0f, 0.0f, 0.0f)).processor(E_PROC_UPDATE_WORLD_FRAMES).atom(E_ATOM_BODY);
+    m_dna.close().close().close();
+    ClEntity* brute = spawnActiveEntity(&m_dna.program);
+    brute->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
+    auto* arm = static_cast<ClProcessor_Enemy_AI_Arm*>(brute->root->children[0]->findProcessor(E_PROC_ENEMY_ARM));
+    auto* group = static_cast<ClProcessor_Enemy_AI_ArmGroup*>(brute->root->findProcessor(E_PROC_ENEMY_ARM_GROUP));
     ClEntity* target = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 200.0f));
     playSong(STEP);
     // No run of beats: retried every half second.
@@ -291,17 +280,17 @@ TEST_F(ArmTest, TheGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithinItsCone
     EXPECT_EQ(arm->swingState, s32(E_ARM_ARMED));
     EXPECT_EQ(arm->strikeTime, 1.35f);
     const ClVec3 edge(std::cos(ARM_CONE_LIMIT) * 20.0f, 0.0f, std::sin(ARM_CONE_LIMIT) * 20.0f);
-    EXPECT_NEAR((tip() - positionOf(brute) - edge).length(), 0.0f, 1e-3f) << "the ship 90 degrees off: the cone's edge";
+    EXPECT_NEAR((arm->tipBlend.value() - edge).length(), 0.0f, 1e-3f) << "the ship 90 degrees off: the cone's edge";
 
     target->setRootPosition(ClVec3(130.0f, 0.0f, 105.0f));
     playSong(0.8f);
     ClVec3 toward = ClVec3(30.0f, 0.0f, 5.0f);
     toward.setLength(20.0f);
-    EXPECT_NEAR((tip() - positionOf(brute) - toward).length(), 0.0f, 1e-3f) << "inside the cone: straight at the ship";
+    EXPECT_NEAR((arm->tipBlend.value() - toward).length(), 0.0f, 1e-3f) << "inside the cone: straight at the ship";
 
     target->setRootPosition(ClVec3(160.0f, 0.0f, 100.0f));
     playSong(0.75f);
-    EXPECT_NEAR((tip() - positionOf(brute) - toward).length(), 0.0f, 1e-3f) << "on the rest axis the target stays";
+    EXPECT_NEAR((arm->tipBlend.value() - toward).length(), 0.0f, 1e-3f) << "on the rest axis the target stays";
 
     setPlayerShip(0, nullptr);
     arm->swingState = E_ARM_ARMED;
