@@ -115,15 +115,16 @@ protected:
         m_shipDna.node().close();
         setPlayerShip(0, world_test::buildEntity(&m_shipDna.program));
     }
-    static void useShipBuilder() {
+    // The session's ship program made by the anchored ship's builder.
+    static void createAnchoredShipProgram() {
         SWorldImports imports = worldImports();
         imports.buildShipProgram = anchoredShipProgram;
         setWorldImports(&imports);
+        createPlayerShipProgram();
     }
     // Player 0's ship spawned through the ship builder, as at the start of play.
     static SPlayerState& spawnAnchoredShip() {
-        useShipBuilder();
-        createPlayerShipProgram();
+        createAnchoredShipProgram();
         spawnPlayerShip(0, 1);
         return g_aPlayerState[0];
     }
@@ -351,8 +352,7 @@ TEST_F(PlayTest, ShipSpawnedWhileTheBossArrivesFliesToItsMeetingPoint) {
     ClEntity* boss = world_test::buildEntity(&bossDna.close().program);
     g_BossEncounter.entity = makeEntityRef(boss);
     configSetValue("PLAYER_INVINCIBLE", "1");
-    useShipBuilder();
-    createPlayerShipProgram();
+    createAnchoredShipProgram();
 
     // Phase; the scripted move, its target's x and z, and the grace (even for an invincible ship).
     for (auto [phase, flag, x, z, grace] : {std::tuple{E_BOSSPHASE_WAITING, 0u, 0.0f, 0.0f, 0.0f},
