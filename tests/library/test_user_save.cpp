@@ -140,7 +140,7 @@ TEST_F(UserSave, ContentThatDoesNotHoldIsRefusedWhateverItsTrailer) {
 // the save's bytes is one: the text is not cut short at it but refused with what depends on it.
 struct SUnwrittenValueCase {
     const char* name;
-    void (*damage)(SSongLibrary& library, SSavedOptions& options);
+    void (*damage)();
     f64 (*readBack)();
     f64 expected;
     const char16_t* nulText = nullptr;  // the last text of the save equal to this ...
@@ -148,60 +148,46 @@ struct SUnwrittenValueCase {
     bool nulWide = false;
 };
 
-const SSongLibrary& lib() { return g_SongLibrary; }
+SSongLibrary& lib() { return g_SongLibrary; }
+SSavedOptions& opts() { return g_SavedOptions; }
+// A value put into one field, and the same field read back.
+#define ONE_FIELD(field, value) [] { field = value; }, [] { return f64(field); }
 
 const SUnwrittenValueCase UNWRITTEN_VALUE_CASES[] = {
-    {"ItemLevelOfTheLargestInteger", [](SSongLibrary& l, SSavedOptions&) { l.collectibles[0].currentLevel = 2147483647; },
-     [] { return f64(lib().collectibles[0].currentLevel); }, 5},
-    {"NegativeItemLevel", [](SSongLibrary& l, SSavedOptions&) { l.collectibles[0].currentLevel = -3; },
-     [] { return f64(lib().collectibles[0].currentLevel); }, 0},
-    {"KeyHashNotTheKeys", [](SSongLibrary& l, SSavedOptions&) { l.collectibles[0].keyHash = 7; },
-     [] { return f64(lib().collectibles[0].keyHash); }, 0x1234},
-    {"IdentifiedFlagOfTwo", [](SSongLibrary& l, SSavedOptions&) { l.collectibles[0].identified = 2; },
-     [] { return f64(lib().collectibles[0].identified); }, 1},
-    {"EquippedItemNotOwned", [](SSongLibrary& l, SSavedOptions&) { std::strcpy(l.equippedItemKeys[0], "gun_seeker"); },
+    {"ItemLevelOfTheLargestInteger", ONE_FIELD(lib().collectibles[0].currentLevel, 2147483647), 5},
+    {"NegativeItemLevel", ONE_FIELD(lib().collectibles[0].currentLevel, -3), 0},
+    {"KeyHashNotTheKeys", ONE_FIELD(lib().collectibles[0].keyHash, 7), 0x1234},
+    {"IdentifiedFlagOfTwo", ONE_FIELD(lib().collectibles[0].identified, 2), 1},
+    {"EquippedItemNotOwned", [] { std::strcpy(lib().equippedItemKeys[0], "gun_seeker"); },
      [] { return f64(std::strlen(lib().equippedItemKeys[0])); }, 0},
-    {"EquippedInASlotPastTheShips", [](SSongLibrary& l, SSavedOptions&) { std::strcpy(l.equippedItemKeys[5], "item_00001234"); },
+    {"EquippedInASlotPastTheShips", [] { std::strcpy(lib().equippedItemKeys[5], "item_00001234"); },
      [] { return f64(std::strlen(lib().equippedItemKeys[5])); }, 0},
-    {"OneItemEquippedTwice", [](SSongLibrary& l, SSavedOptions&) { std::strcpy(l.equippedItemKeys[0], "item_00001234"); },
+    {"OneItemEquippedTwice", [] { std::strcpy(lib().equippedItemKeys[0], "item_00001234"); },
      [] { return f64(std::strlen(lib().equippedItemKeys[2])); }, 0},
-    {"WaterFlagOfTwo", [](SSongLibrary&, SSavedOptions& o) { o.waterReflection = 2; },
-     [] { return f64(g_SavedOptions.waterReflection); }, 1},
-    {"BloomFlagOfAllOnes", [](SSongLibrary&, SSavedOptions& o) { o.bloom = 0xFFFFFFFFu; },
-     [] { return f64(g_SavedOptions.bloom); }, 1},
-    {"ControllerSensitivityNotANumber", [](SSongLibrary&, SSavedOptions& o) { o.controllerSensitivity = std::nanf(""); },
-     [] { return f64(g_SavedOptions.controllerSensitivity); }, 5},
-    {"PointerSensitivityOfForty", [](SSongLibrary&, SSavedOptions& o) { o.interfacePointerSensitivity = 40.0f; },
-     [] { return f64(g_SavedOptions.interfacePointerSensitivity); }, 10},
-    {"AmbientLayoutOfSeven", [](SSongLibrary&, SSavedOptions& o) { o.ambientLayout = 7; },
-     [] { return f64(g_SavedOptions.ambientLayout); }, 0},
-    {"LoginNameWithALineBreak", [](SSongLibrary& l, SSavedOptions&) { std::strcpy(l.credentials.loginName, "an\n"); },
+    {"WaterFlagOfTwo", ONE_FIELD(opts().waterReflection, 2), 1},
+    {"BloomFlagOfAllOnes", ONE_FIELD(opts().bloom, 0xFFFFFFFFu), 1},
+    {"ControllerSensitivityNotANumber", ONE_FIELD(opts().controllerSensitivity, std::nanf("")), 5},
+    {"PointerSensitivityOfForty", ONE_FIELD(opts().interfacePointerSensitivity, 40.0f), 10},
+    {"AmbientLayoutOfSeven", ONE_FIELD(opts().ambientLayout, 7), 0},
+    {"LoginNameWithALineBreak", [] { std::strcpy(lib().credentials.loginName, "an\n"); },
      [] { return f64(std::strlen(lib().credentials.loginName)); }, 0},
-    {"LoginNameWithALineBreakLosesItsDigest", [](SSongLibrary& l, SSavedOptions&) { std::strcpy(l.credentials.loginName, "an\n"); },
+    {"LoginNameWithALineBreakLosesItsDigest", [] { std::strcpy(lib().credentials.loginName, "an\n"); },
      [] { return f64(lib().credentials.passwordDigest[5]); }, 0},
-    {"BossBeatenFlagOfTwo", [](SSongLibrary& l, SSavedOptions&) { l.boss.beaten[2][0] = 2; },
-     [] { return f64(lib().boss.beaten[2][0]); }, 1},
-    {"BossStageOfNine", [](SSongLibrary& l, SSavedOptions&) { l.bossStage = 9; },
-     [] { return f64(lib().bossStage); }, 5},
-    {"NoBarrelPhase", [](SSongLibrary& l, SSavedOptions&) { l.barrelPhaseCount = 0; },
-     [] { return f64(lib().barrelPhaseCount); }, 1},
-    {"NegativeBestScore", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].bestScores[3] = -1; },
-     [] { return f64(lib().songs[0].bestScores[3]); }, 0},
-    {"NegativeScoreTarget", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].scoreTargets[5][1] = -5; },
-     [] { return f64(lib().songs[0].scoreTargets[5][1]); }, 0},
-    {"ScoreScaleNotANumber", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].scoreScale[1] = std::nanf(""); },
-     [] { return f64(lib().songs[0].scoreScale[1]); }, 1},
-    {"ScoreFieldsSettledAgainKeepTheBest", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].progressValue = INFINITY; },
+    {"BossBeatenFlagOfTwo", ONE_FIELD(lib().boss.beaten[2][0], 2), 1},
+    {"BossStageOfNine", ONE_FIELD(lib().bossStage, 9), 5},
+    {"NoBarrelPhase", ONE_FIELD(lib().barrelPhaseCount, 0), 1},
+    {"NegativeBestScore", ONE_FIELD(lib().songs[0].bestScores[3], -1), 0},
+    {"NegativeScoreTarget", ONE_FIELD(lib().songs[0].scoreTargets[5][1], -5), 0},
+    {"ScoreScaleNotANumber", ONE_FIELD(lib().songs[0].scoreScale[1], std::nanf("")), 1},
+    {"ScoreFieldsSettledAgainKeepTheBest", [] { lib().songs[0].progressValue = INFINITY; },
      [] { return f64(lib().songs[0].bestScores[2]); }, 5500},
-    {"FourBillionRandomDraws", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].randomState.draws = 4000000000u; },
-     [] { return f64(lib().songs[0].randomState.draws); }, 0},
-    {"NegativeSpawnTargetsAnalyseAgain", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].levelSpawnTargets[1] = -2; },
+    {"FourBillionRandomDraws", ONE_FIELD(lib().songs[0].randomState.draws, 4000000000u), 0},
+    {"NegativeSpawnTargetsAnalyseAgain", [] { lib().songs[0].levelSpawnTargets[1] = -2; },
      [] { return f64(lib().songs[0].state); }, E_SONGSTATE_PENDING},
-    {"DurationNotANumberAnalysesAgain", [](SSongLibrary& l, SSavedOptions&) { l.songs[0].duration = std::nanf(""); },
+    {"DurationNotANumberAnalysesAgain", [] { lib().songs[0].duration = std::nanf(""); },
      [] { return f64(lib().songs[0].state); }, E_SONGSTATE_PENDING},
-    {"SongStateOfNine", [](SSongLibrary& l, SSavedOptions&) { l.songs[1].state = 9; },
-     [] { return f64(lib().songs[1].state); }, E_SONGSTATE_PENDING},
-    {"FailedWithoutAReason", [](SSongLibrary& l, SSavedOptions&) { l.songs[1].failure = E_SONGFAIL_NONE; },
+    {"SongStateOfNine", ONE_FIELD(lib().songs[1].state, 9), E_SONGSTATE_PENDING},
+    {"FailedWithoutAReason", [] { lib().songs[1].failure = E_SONGFAIL_NONE; },
      [] { return f64(lib().songs[1].state); }, E_SONGSTATE_PENDING},
     {"NulInAnItemKeyDropsTheItem", nullptr, [] { return f64(lib().collectibles.size()); }, 0, u"item_00001234", 5},
     {"NulInTheLoginName", nullptr, [] { return f64(std::strlen(lib().credentials.loginName)); }, 0, u"ann", 1},
@@ -214,7 +200,7 @@ class UserSaveUnwrittenValue : public UserSave, public ::testing::WithParamInter
 TEST_P(UserSaveUnwrittenValue, IsMendedAndTheSaveKept) {
     const SUnwrittenValueCase& c = GetParam();
     fillEverything();
-    if (c.damage) c.damage(g_SongLibrary, g_SavedOptions);
+    if (c.damage) c.damage();
     std::vector<u8> content = encodeUserSave();
     if (c.nulText) {
         // The text as the save holds it: its count, then its bytes or units.
