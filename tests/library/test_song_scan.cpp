@@ -98,14 +98,24 @@ protected:
                std::all_of(g_SongLibrary.songs.begin(), g_SongLibrary.songs.end(),
                            [](const SSongRecord& song) { return song.state == E_SONGSTATE_READY || song.state == E_SONGSTATE_FAILED; });
     }
-    // The next start of the game on the same files: the library saved, the scan stopped, the
-    // library read back from the save and the folders walked and analysed again.
-    void restart(const std::vector<std::string>& folders) {
+    // Starts the scan over the folders with its requests let through, and ticks until done.
+    void scanUntil(const std::vector<std::string>& folders, bool (*done)()) {
+        startScan(folders);
+        resumeSongScanRequests();
+        ASSERT_TRUE(tickUntil(done));
+    }
+    static bool walked() { return !isSongScanWalking(); }
+    // The next start of the game on the same files: the library saved, the scan stopped and the
+    // library read back from the save; then, by restart, the folders walked and analysed again.
+    static void reloadLibrary() {
         const std::vector<u8> save = encodeUserSave();
         stopSongScan();
         freeSongLibrary();
         createSongLibrary();
         ASSERT_TRUE(decodeUserSave(save, false));
+    }
+    void restart(const std::vector<std::string>& folders) {
+        reloadLibrary();
         scanFolders(folders);
     }
     s32 bestAt(const std::string& relative) {
@@ -121,6 +131,16 @@ protected:
         song->scoreTargets[2][1] = 4321;
         song->randomState.draws = 77;
         return song;
+    }
+
+    // Two played songs of the same size: a.wav with a best of 1111, and other music in b.wav
+    // with 2222.
+    void twoPlayedSongsOfOneSize() {
+        test_support::writeFileBytes(m_user.file("music/a.wav"), drumSong(91.0f));
+        test_support::writeFileBytes(m_user.file("music/b.wav"), drumSong(91.0f, 1));
+        scanFolders({"music"});
+        ASSERT_NE(playedSong("music/a.wav", 1111), nullptr);
+        ASSERT_NE(playedSong("music/b.wav", 2222), nullptr);
     }
 
     ClUserDataFolder m_user;
@@ -204,11 +224,7 @@ TEST_F(SongScan, ARetaggedSongKeepsItsScoresAndSoDoesOneDamagedThenMended) {
 // Two songs of the same size swap their file names between two starts of the game (only the
 // times of the files tell that they changed): each song's best stays with its music.
 TEST_F(SongScan, SongsThatSwapTheirFileNamesKeepTheirScores) {
-    test_support::writeFileBytes(m_user.file("music/a.wav"), drumSong(91.0f));
-    test_support::writeFileBytes(m_user.file("music/b.wav"), drumSong(91.0f, 1));
-    scanFolders({"music"});
-    ASSERT_NE(playedSong("music/a.wav", 1111), nullptr);
-    ASSERT_NE(playedSong("music/b.wav", 2222), nullptr);
+    ASSERT_NO_FATAL_FAILURE(twoPlayedSongsOfOneSize());
 
     std::filesystem::rename(m_user.file("music/a.wav"), m_user.file("music/c.wav"));
     std::filesystem::rename(m_user.file("music/b.wav"), m_user.file("music/a.wav"));
@@ -243,11 +259,7 @@ TEST_F(SongScan, ASongCopiedThenDeletedKeepsItsScoresAtTheCopy) {
 // Another song of the same size copied over a played one: the name and the size stay, the scores
 // and the analysis do not.
 TEST_F(SongScan, AnotherSongOfTheSameSizeUnderAPlayedSongsNameIsAnalysedAndTakesNoScores) {
-    test_support::writeFileBytes(m_user.file("music/a.wav"), drumSong(91.0f));
-    test_support::writeFileBytes(m_user.file("music/b.wav"), drumSong(91.0f, 1));
-    scanFolders({"music"});
-    ASSERT_NE(playedSong("music/a.wav", 1111), nullptr);
-    ASSERT_NE(playedSong("music/b.wav", 2222), nullptr);
+    ASSERT_NO_FATAL_FAILURE(twoPlayedSongsOfOneSize());
     const std::vector<u8> bMusic = getSongRecord(findSongIndexByPath(wide(m_user.file("music/b.wav"))))->fingerprint;
     ASSERT_NE(getSongRecord(findSongIndexByPath(wide(m_user.file("music/a.wav"))))->fingerprint, bMusic);
 
@@ -280,9 +292,7 @@ void writeShortFiles(const test_support::ClTempDir& root, const std::string& fol
 TEST_F(SongScan, ThousandsOfSongsAreEachTakenOnceAndKeepTheirPlacesAtTheNextStart) {
     for (u32 album = 0; album < 12; ++album) writeShortFiles(m_user.folder(), "music/album " + std::to_string(album), 100);
     writeShortFiles(m_user.folder(), "music/loose", 1300);
-    startScan({"music"});
-    resumeSongScanRequests();
-    ASSERT_TRUE(tickUntil([] { return !isSongScanWalking(); }));
+    scanUntil({"music"}, walked);
     stopSongScan();
     ASSERT_EQ(g_SongLibrary.songs.size(), 2500u);
     std::set<std::u16string> paths;
@@ -292,13 +302,8 @@ TEST_F(SongScan, ThousandsOfSongsAreEachTakenOnceAndKeepTheirPlacesAtTheNextStar
     for (const SSongRecord& song : g_SongLibrary.songs) order.push_back(song.path);
 
     writeShortFiles(m_user.folder(), "music/album 5/more", 10);
-    const std::vector<u8> save = encodeUserSave();
-    freeSongLibrary();
-    createSongLibrary();
-    ASSERT_TRUE(decodeUserSave(save, false));
-    startScan({"music"});
-    resumeSongScanRequests();
-    ASSERT_TRUE(tickUntil([] { return !isSongScanWalking(); }));
+    reloadLibrary();
+    scanUntil({"music"}, walked);
     ASSERT_EQ(g_SongLibrary.songs.size(), 2510u);
     for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(g_SongLibrary.songs[i].path, order[i]) << i;
     for (size_t i = order.size(); i < 2510; ++i) EXPECT_FALSE(g_SongLibrary.songs[i].missing) << i;
@@ -357,9 +362,7 @@ TEST_F(SongScan, OddFilesAndNamesAreFoundOnceEachAndShortOnesAreTooShortNotUndec
 
 TEST_F(SongScan, AWaitForTheScanEndsAtATerminationRequest) {
     test_support::writeFileBytes(m_user.file("music/song.wav"), drumSong(91.0f));
-    startScan({"music"});
-    resumeSongScanRequests();
-    ASSERT_TRUE(tickUntil([] { return isSongScanBusy() && !isSongScanWalking(); }));
+    scanUntil({"music"}, [] { return isSongScanBusy() && !isSongScanWalking(); });
     osInstallTerminationHandler();
     std::raise(SIGTERM);
     EXPECT_FALSE(waitForSongScanIdle()) << "the wait gave up while the analysis still ran";
@@ -372,9 +375,7 @@ TEST_F(SongScan, AWaitForTheScanEndsAtATerminationRequest) {
 // to be analysed again rather than failing) and nothing of the song was written.
 TEST_F(SongScan, AStopDuringALongAnalysisEndsItLeavingTheSongToAnalyseAgainAndNoCache) {
     test_support::writeSilentWav(m_user.file("music/long.wav"), RATE, 16 * 3600);
-    startScan({"music"});
-    resumeSongScanRequests();
-    ASSERT_TRUE(tickUntil([] { return getSpectrumAnalysisProgress() > 0.0f; }));
+    scanUntil({"music"}, [] { return getSpectrumAnalysisProgress() > 0.0f; });
     stopSongScan();
     ASSERT_EQ(g_SongLibrary.songs.size(), 1u);
     EXPECT_EQ(g_SongLibrary.songs[0].state, u32(E_SONGSTATE_PENDING));
@@ -401,9 +402,9 @@ TEST_F(SongScan, AFolderThatCannotBeReadIsNamedUntilAWalkReadsIt) {
     startScan({"music"});
     requestSongRescan();
     resumeSongScanRequests();
-    const bool walked = tickUntil([] { return !isSongScanWalking(); });
+    const bool walkEnded = tickUntil(walked);
     setrlimit(RLIMIT_NOFILE, &previous);
-    ASSERT_TRUE(walked);
+    ASSERT_TRUE(walkEnded);
     // (The soundtrack folder, when another test of the process has set it, cannot be read either.)
     const std::vector<std::u16string>& unreadable = g_SongLibrary.unreadableFolders;
     EXPECT_EQ(std::count(unreadable.begin(), unreadable.end(), wide(m_user.file("music"))), 1);
