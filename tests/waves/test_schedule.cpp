@@ -24,10 +24,12 @@ using namespace test_support;
 
 namespace {
 
-void planFor(u32 level, SWaveSchedulePlan* plan, u32 budget = WAVE_MEMBER_BUDGET) {
+SWaveSchedulePlan planFor(u32 level, u32 budget = WAVE_MEMBER_BUDGET) {
+    SWaveSchedulePlan plan;
     ClRandObjSFMT random;
     seedSongRandom(g_PlayRecord.song, &random);
-    planWaveSchedule(level, &random, plan, budget);
+    planWaveSchedule(level, &random, &plan, budget);
+    return plan;
 }
 
 bool samePlans(const SWaveSchedulePlan& a, const SWaveSchedulePlan& b) {
@@ -41,11 +43,9 @@ TEST_F(WaveScheduleTest, ASongGivesTheSamePlanAtEachLevelAndAnotherSongAnother) 
     s32 previousTarget = 0;
     for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
         computeSongFeatures(level);
-        SWaveSchedulePlan first, second, other;
-        planFor(level, &first);
-        planFor(level, &second);
+        SWaveSchedulePlan first = planFor(level), second = planFor(level);
         g_PlayRecord.song.identity[0] = 7;
-        planFor(level, &other);
+        SWaveSchedulePlan other = planFor(level);
         g_PlayRecord.song.identity[0] = 0;
         EXPECT_GT(first.waves.count, 5) << level;
         ASSERT_EQ(second.waves.count, first.waves.count) << level;
@@ -67,8 +67,7 @@ TEST_F(WaveScheduleTest, ASongGivesTheSamePlanAtEachLevelAndAnotherSongAnother) 
 TEST_F(WaveScheduleTest, WavesKeepToTheirCapsTheBudgetAndTheBeats) {
     for (u32 level = 0; level < DIFFICULTY_LEVEL_COUNT; ++level) {
         computeSongFeatures(level);
-        SWaveSchedulePlan plan;
-        planFor(level, &plan);
+        SWaveSchedulePlan plan = planFor(level);
         const u32 maxMembers = waveLevelRule(level).maxMembers;
         u32 total = 0;
         f32 previousFirstArrival = -1.0f;
@@ -90,8 +89,7 @@ TEST_F(WaveScheduleTest, WavesKeepToTheirCapsTheBudgetAndTheBeats) {
         }
         EXPECT_EQ(total, plan.memberTotal);
         // A small budget cuts the plan short without passing it.
-        SWaveSchedulePlan small;
-        planFor(level, &small, 20);
+        SWaveSchedulePlan small = planFor(level, 20);
         EXPECT_LE(small.memberTotal, 20) << small.memberTotal;
         EXPECT_LT(small.waves.count, plan.waves.count) << small.memberTotal;
         plan.release();
@@ -116,8 +114,7 @@ TEST_F(WaveScheduleTest, QuietWindowsMakeSmallWavesOfOneUnlessADropBeatMakesOneL
     for (bool drop : {false, true}) {
         SCOPED_TRACE(drop ? "a drop beat in the second window" : "no drop beat");
         twoQuietWindows(drop);
-        SWaveSchedulePlan plan;
-        planFor(0, &plan);
+        SWaveSchedulePlan plan = planFor(0);
         ASSERT_EQ(plan.waves.count, 2u);
         EXPECT_EQ(plan.waves[0].memberCount, 1u);
         EXPECT_EQ(plan.waves[0].category, u32(E_GENCAT_ENEMY_SMALL));
