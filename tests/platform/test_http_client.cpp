@@ -51,7 +51,7 @@ TEST(HttpClient, ACancelBreaksOffTheExchangeUnderWay) {
 TEST(HttpClient, AClosedPortFailsToConnect) {
     int port = 0;
     {
-        ClSilentHttpServer closed;  // the port is free again once it is gone
+        ClLocalHttpServer closed("0");  // the port is free again once it is gone
         port = std::stoi(closed.address().substr(10));
     }
     const std::string address = "127.0.0.1:" + std::to_string(port);

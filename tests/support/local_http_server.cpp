@@ -112,12 +112,4 @@ void ClLocalHttpServer::serve() {
     }
 }
 
-ClSilentHttpServer::ClSilentHttpServer() { m_socket = listenOnLoopback(&m_port); }
-
-ClSilentHttpServer::~ClSilentHttpServer() {
-    if (m_socket >= 0) ::close(m_socket);
-}
-
-std::string ClSilentHttpServer::address() const { return "127.0.0.1:" + std::to_string(m_port); }
-
 }  // namespace test_support

@@ -1,7 +1,6 @@
-// Tiny HTTP servers on 127.0.0.1 for the tests of the HTTP client: one that answers every
-// request with a fixed body (or reads each request and never answers it) and keeps the request
-// lines it saw, and one that listens but never accepts a connection, so a client's request stays
-// unanswered. Each picks a free port.
+// A tiny HTTP server on 127.0.0.1 for the tests of the HTTP client: it answers every request
+// with a fixed body (or reads each request and never answers it) and keeps the request lines it
+// saw. It picks a free port.
 #pragma once
 
 #include "platform/types.h"
@@ -44,22 +43,6 @@ private:
     std::vector<std::string> m_lines;
     std::string m_lastBody;
     std::thread m_thread;
-};
-
-// Listens on 127.0.0.1 and never accepts: a connection is made by the kernel but nothing is
-// ever read or answered.
-class ClSilentHttpServer {
-public:
-    ClSilentHttpServer();
-    ~ClSilentHttpServer();
-    ClSilentHttpServer(const ClSilentHttpServer&) = delete;
-    ClSilentHttpServer& operator=(const ClSilentHttpServer&) = delete;
-
-    std::string address() const;
-
-private:
-    int m_socket = -1;
-    int m_port = 0;
 };
 
 }  // namespace test_support
