@@ -1,9 +1,10 @@
-// A temporary user-data directory with its save folders for the library's tests, and the file
-// layer around it.
+// A temporary user-data directory with its save folders for the library's tests, the file layer
+// around it and the song library over it.
 #pragma once
 
 #include "core/directories.h"
 #include "core/file_layer.h"
+#include "library/song_library.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
 
@@ -27,8 +28,11 @@ public:
         std::filesystem::create_directories(m_folder.path() / "SAVEDATA");
         std::filesystem::create_directories(m_folder.path() / "GAMEDATA");
         setUserDataDirW((wide(m_folder.str()) + u"\\").c_str());
+        createSongLibrary();
     }
+    // The library goes first: a save still being written goes to this folder.
     ~ClUserDataFolder() {
+        freeSongLibrary();
         setUserDataDirW(m_previous.c_str());
         fileLayerShutdown();
     }

@@ -23,14 +23,8 @@ namespace {
 // The library with its game data at the defaults over a temporary user folder.
 class LibraryFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setGameDataDefaults();
-        createSongLibrary();
-    }
-    void TearDown() override {
-        freeSongLibrary();
-        setGameDataDefaults();
-    }
+    void SetUp() override { setGameDataDefaults(); }
+    void TearDown() override { setGameDataDefaults(); }
 
     library_test::ClUserDataFolder m_user;
 };

@@ -52,7 +52,6 @@ protected:
     void SetUp() override {
         critSectionPoolInit();
         configClear();
-        createSongLibrary();
         initCodecRegistry();
         codecRegistration(0);
         ASSERT_TRUE(tickUntil(isCodecRegistryReady, [] {}));
@@ -60,7 +59,6 @@ protected:
     void TearDown() override {
         stopSongScan();
         shutdownCodecRegistry();
-        freeSongLibrary();
         setGameDataDefaults();
     }
 

@@ -34,14 +34,10 @@ using test_support::writeFileBytes;
 class UserSave : public ::testing::Test {
 protected:
     void SetUp() override {
-        createSongLibrary();
         noteLibraryWrite(E_DAMAGED_USER_SAVE, true, 0);
         g_SavedOptions = defaultSavedOptions();
     }
-    void TearDown() override {
-        freeSongLibrary();
-        g_SavedOptions = defaultSavedOptions();
-    }
+    void TearDown() override { g_SavedOptions = defaultSavedOptions(); }
 
     // A library and options with something in every part of the save.
     static void fillEverything() {
