@@ -9,7 +9,9 @@
 #include "core/script_cache.h"
 #include "core/script_node.h"
 #include "render/draw_lists.h"
-#include "tests/waves/encounter_stage_test.h"
+#include "tests/support/fatal_catch.h"
+#include "tests/waves/wave_test_song.h"
+#include "tests/world/atom_test_support.h"
 #include "waves/generators/boss_generators.h"
 #include "waves/pack_registry.h"
 #include "waves/wave_families.h"
@@ -35,6 +37,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 using namespace world_test;
 using test_support::fatalReasonOf;
@@ -44,14 +47,37 @@ namespace {
 
 constexpr f32 ARRIVAL = 5.0f;
 
-class BossPlayTest : public EncounterStageTest, public ::testing::WithParamInterface<u32> {
+// A fresh world on an open boss stage with the waves set up and imported, drawing to the null
+// device: game steps of 1/60 s, a beat every half second, a fatal error thrown, the encounter's
+// pickups collected nowhere, and a piloted ship. The kept programs go after the world's entities,
+// the waves after them.
+class BossPlayTest : public NullDrawTest, public ::testing::WithParamInterface<u32> {
 protected:
+    static constexpr f32 STEP = 1.0f / 60.0f;
+
     void SetUp() override {
-        EncounterStageTest::SetUp();
-        if (HasFatalFailure()) return;
+        NullDrawTest::SetUp();
+        setFatalErrorHook(test_support::throwOnFatal);
+        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+        g_fGameStep = STEP;
+        ASSERT_TRUE(openEncounterStage());
+        setUpWaveWorld();
+        installEncounter(&kCollectNothing);
+        setSongTime(0.0f);
         addBeats(0.25f, 0.5f, 240);
         g_aPlayerState[0].active = 1;
         spawnPilotedShip(m_ship);
+    }
+    void TearDown() override {
+        setPlayerShip(0, nullptr);
+        closeBossStage();
+        m_programs.clear();
+        wavesShutdown();  // releases its wave plans through the world's import
+        setWorldImports(nullptr);
+        releaseBeatAnalysis();
+        setFatalErrorHook(nullptr);
+        setSongTime(0.0f);
+        NullDrawTest::TearDown();
     }
 
     // The boss of the table entry waiting for ARRIVAL, as the boss choice leaves it.
@@ -91,7 +117,12 @@ protected:
         return nullptr;
     }
 
+    std::vector<ProgramPtr> m_programs;
     DnaWriter m_ship{E_PROGRAM_PLAYER}, m_stillShip{E_PROGRAM_PLAYER};
+
+private:
+    static void collectNothing() {}
+    static constexpr SBossEncounterHooks kCollectNothing = {collectNothing};
 };
 
 template <typename T>
