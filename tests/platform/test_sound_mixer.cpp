@@ -53,11 +53,11 @@ ESoundResult rewindSource(ClSound sound, s32, u32, ESoundTimeUnit) {
     return E_SOUND_OK;
 }
 
-// A 48 kHz 16-bit user stream; a length of 0 plays until the source ends.
-SCreateSoundInfo userStreamInfo(SoundPcmReadCallback read, void* user, u32 channels, u32 lengthBytes, u32 bufferFrames) {
+// A 48 kHz 16-bit stereo user stream; a length of 0 plays until the source ends.
+SCreateSoundInfo userStreamInfo(SoundPcmReadCallback read, void* user, u32 lengthBytes, u32 bufferFrames) {
     SCreateSoundInfo info = {};
     info.length = lengthBytes;
-    info.numChannels = s32(channels);
+    info.numChannels = 2;
     info.defaultFrequency = 48000;
     info.format = E_SOUNDFORMAT_PCM16;
     info.decodeBufferSize = bufferFrames;
@@ -102,17 +102,17 @@ protected:
     ClSound steadySound(u32 channels, s16 level) {
         return memorySound(m_system, wavImage(1, channels, 48000, 16, pcm16Bytes(std::vector<s16>(channels * 4800, level))));
     }
-    ClSound userStream(SStreamSource* source, u32 channels, u32 lengthBytes, u32 bufferFrames) {
-        SCreateSoundInfo info = userStreamInfo(&readSource, source, channels, lengthBytes, bufferFrames);
+    ClSound userStream(SStreamSource* source, u32 lengthBytes, u32 bufferFrames) {
+        SCreateSoundInfo info = userStreamInfo(&readSource, source, lengthBytes, bufferFrames);
         info.pcmSetPosCallback = &rewindSource;
         ClSound sound;
         EXPECT_EQ(m_system.createStream(nullptr, 0x4C8, &info, &sound), E_SOUND_OK);
         return sound;
     }
     // Played, and panned when `pan` is given (hard left: the left channel is the source).
-    ClChannel play(ClSound sound, bool paused = false, f32 pan = NAN) {
+    ClChannel play(ClSound sound, f32 pan = NAN) {
         ClChannel channel;
-        EXPECT_EQ(m_system.playSound(sound, paused, &channel), E_SOUND_OK);
+        EXPECT_EQ(m_system.playSound(sound, false, &channel), E_SOUND_OK);
         if (!std::isnan(pan)) channel.setPan(pan);
         return channel;
     }
@@ -144,7 +144,7 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLengthAndOtherRate
     for (u32 i = 0; i < 2 * frames; ++i) source.samples.push_back(s16((i * 7919) % 65536 - 32768));
     Floats expected(source.samples.begin(), source.samples.end());
     for (f32& level : expected) level /= 32768.0f;
-    ClSound sound = userStream(&source, 2, frames * 4, 1000);
+    ClSound sound = userStream(&source, frames * 4, 1000);
     ClChannel channel = play(sound);
     EXPECT_EQ(mix(frames - 1), Floats(expected.begin(), expected.end() - 2));
     EXPECT_EQ(playing(channel), true);
@@ -156,7 +156,7 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLengthAndOtherRate
     // A stream of unknown length ends with its source; the last chunk read past it is silence.
     source.samples.assign(2 * 3000, 1000);
     source.next = 0;
-    channel = play(sound = userStream(&source, 2, 0, 512));
+    channel = play(sound = userStream(&source, 0, 512));
     const Floats out = mix(4096);
     EXPECT_EQ(playing(channel), false);
     EXPECT_NE(out[2 * 2999], 0.0f);
@@ -164,7 +164,7 @@ TEST_F(SoundMixer, UserStreamAtUnityEqualsItsInputAndEndsAtItsLengthAndOtherRate
     sound.release();
     source.samples.clear();
     source.next = 0;
-    channel = play(sound = userStream(&source, 2, 0, 512));
+    channel = play(sound = userStream(&source, 0, 512));
     mix(256);
     EXPECT_EQ(playing(channel), false) << "an empty source ends at once";
     sound.release();
@@ -216,7 +216,7 @@ TEST_F(SoundMixer, VolumeAndGroupVolumesMultiplyAndPansKeepThePower) {
         channel.stop();
     }
     // The input-channel mix weighs the source's channels before the balance.
-    ClChannel mixed = play(steadySound(2, 16384), false, -0.25f);
+    ClChannel mixed = play(steadySound(2, 16384), -0.25f);
     const f32 levels[2] = {0.0f, 1.0f};
     ASSERT_EQ(mixed.setInputChannelMix(levels, 2), E_SOUND_OK);
     const Floats out = mix(1);
@@ -238,7 +238,7 @@ TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
     for (u32 i = 0; i < 1000; ++i) ramp[i] = s16(i * 30);
     ClSound sound = monoSound(ramp, 48000, E_SOUNDMODE_LOOP_NORMAL);
     ASSERT_EQ(sound.setLoopCount(2), E_SOUND_OK);
-    ClChannel channel = play(sound, false, -1.0f);
+    ClChannel channel = play(sound, -1.0f);
     const Floats out = mix(1500);
     EXPECT_EQ(position(channel, E_SOUNDTIMEUNIT_PCM), 500u);
     EXPECT_EQ(out[2 * 1200], out[2 * 200]);
@@ -250,7 +250,7 @@ TEST_F(SoundMixer, LoopCountsPlayExtraPassesAndPositionsWrap) {
     // A stream loops by rewinding its source.
     SStreamSource source;
     source.samples.assign(2 * 700, 500);
-    ClSound stream = userStream(&source, 2, 700 * 4, 256);
+    ClSound stream = userStream(&source, 700 * 4, 256);
     ASSERT_EQ(stream.setLoopCount(1), E_SOUND_OK);
     channel = play(stream);
     mix(1399);
@@ -296,7 +296,7 @@ TEST_F(SoundMixer, EveryPcmFormatConvertsToTheSameLevels) {
                                          wavImage(3, 1, 48000, 32, pcmFloat),
                                          wavImage(1, 1, 48000, 16, pcm16Bytes({-16384, 0, 16384}))}) {
         ClSound sound = memorySound(m_system, image);
-        play(sound, false, -1.0f);
+        play(sound, -1.0f);
         const Floats out = mix(4);
         EXPECT_EQ(out[0], -0.5f);
         EXPECT_EQ(out[2], 0.0f);
@@ -321,7 +321,7 @@ TEST_F(SoundMixer, DamagedOrForeignDataIsRefused) {
     EXPECT_EQ(m_system.createSound("/nonexistent/velodrix.wav", 0, nullptr, &sound), E_SOUND_ERR_FILE_NOTFOUND);
     EXPECT_EQ(create(good, 20), E_SOUND_ERR_FILE_BAD) << "a length that cuts the data";
     EXPECT_TRUE(sound.isNull());
-    SCreateSoundInfo user = userStreamInfo(&readSource, nullptr, 2, 0, 0);
+    SCreateSoundInfo user = userStreamInfo(&readSource, nullptr, 0, 0);
     user.format = E_SOUNDFORMAT_NONE;
     EXPECT_EQ(m_system.createStream(nullptr, 0x4C8, &user, &sound), E_SOUND_ERR_INVALID_PARAM);
 }
@@ -338,7 +338,7 @@ TEST_F(SoundMixer, FileStreamFromARangeAndOggFromMemoryPlay) {
     ClSound stream;
     ASSERT_EQ(m_system.createStream(folder.write("pack.dat", pack).c_str(), 0x4A, &info, &stream), E_SOUND_OK);
     stream.setLoopCount(0);
-    ClChannel channel = play(stream, false, -1.0f);
+    ClChannel channel = play(stream, -1.0f);
     const Floats out = mix(20000);
     for (u32 i = 0; i < 20000; i += 997) ASSERT_EQ(out[2 * i], samples[i] / 32768.0f) << "frame " << i;
     EXPECT_FALSE(playing(channel));
@@ -426,7 +426,7 @@ TEST(SoundOutput, ReleaseWaitsOutAReadAndNoCallbackFollows) {
     ClSoundSystem system;
     system.setOutput(E_SOUNDOUTPUT_NOSOUND);
     ASSERT_EQ(system.init(32, 0, nullptr), E_SOUND_OK);
-    SCreateSoundInfo info = userStreamInfo(slowRead, &slow, 2, 0, 64);
+    SCreateSoundInfo info = userStreamInfo(slowRead, &slow, 0, 64);
     ClSound sound;
     ASSERT_EQ(system.createStream(nullptr, 0x4C8, &info, &sound), E_SOUND_OK);
     ClChannel channel;
