@@ -51,8 +51,8 @@ Pixels readBack(SGfxTexture* target, u32 w = W, u32 h = H, const char* pngName =
     return out;
 }
 
-// The pixel at (x, y) of a picture `w` wide.
-u32 at(const Pixels& pixels, u32 x, u32 y, u32 w = W) { return pixels[y * w + x]; }
+// The pixel at (x, y) of a picture W wide.
+u32 at(const Pixels& pixels, u32 x, u32 y) { return pixels[y * W + x]; }
 
 class GfxDevice : public ::testing::Test {
 protected:
@@ -77,7 +77,7 @@ protected:
             s.addressU = s.addressV = E_GFX_ADDRESS_CLAMP;
         }
         gfxApplyPassState(m_pass);
-        setMatrix(W, H);
+        setMatrix();
         setTexture(nullptr);
     }
 
@@ -87,10 +87,10 @@ protected:
         gfxDestroyDevice();
     }
 
-    // A world translation by (tx, ty) times the left-handed off-centre screen projection of a
-    // w x h target (row vectors: 0..w left to right, 0..h top to bottom, z 0..1).
-    void setMatrix(f32 w, f32 h, f32 tx = 0, f32 ty = 0) {
-        const f32 wvp[16] = {2 / w, 0, 0, 0, 0, -2 / h, 0, 0, 0, 0, 1, 0, -1 + 2 * tx / w, 1 - 2 * ty / h, 0, 1};
+    // A world translation by (tx, ty) times the left-handed off-centre screen projection of the
+    // W x H back buffer (row vectors: 0..W left to right, 0..H top to bottom, z 0..1).
+    void setMatrix(f32 tx = 0, f32 ty = 0) {
+        const f32 wvp[16] = {2.0f / W, 0, 0, 0, 0, -2.0f / H, 0, 0, 0, 0, 1, 0, -1 + 2 * tx / W, 1 - 2 * ty / H, 0, 1};
         gfxSetUniformMatrix(m_program, gfxUniformLocation(m_program, "u_worldViewProj"), wvp);
     }
     void setTexture(SGfxTexture* t) { gfxSetUniformTexture(m_program, gfxUniformLocation(m_program, "u_diffuse"), 0, t); }
@@ -136,7 +136,7 @@ TEST_F(GfxDevice, ATexturedQuadCoversExactlyItsPixelsTopRowFirst) {
     u8 unreadable[16];
     EXPECT_FALSE(gfxReadPixels(texture, unreadable, sizeof unreadable)) << "not a render target";
     setTexture(texture);
-    setMatrix(W, H, 4, 2);  // the world moves the quad by (4, 2): it is drawn at [8, 24) x [4, 12)
+    setMatrix(4, 2);  // the world moves the quad by (4, 2): it is drawn at [8, 24) x [4, 12)
     gfxClear(E_GFX_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
     drawQuad(4, 2, 20, 10, 0.5f, 0xFFFFFFFFu);
     const Pixels pixels = readBack(nullptr, W, H, "textured_quad");

@@ -42,10 +42,10 @@ protected:
         return found;
     }
 
-    // The game's form of a path in the folder: UTF-16 with a backslash.
-    std::u16string wideRoot(const std::string& name = "") {
+    // The game's form of the folder's path: UTF-16.
+    std::u16string wideRoot() {
         std::u16string wide;
-        EXPECT_TRUE(osUtf8ToWide((name.empty() ? m_root : m_root + "\\" + name).c_str(), &wide));
+        EXPECT_TRUE(osUtf8ToWide(m_root.c_str(), &wide));
         return wide;
     }
 
