@@ -128,14 +128,14 @@ TEST_F(InputSdlEvents, TheArrowKeysReturnAndThePadsDirectionsSteerTheMenus) {
     key(SDL_SCANCODE_DOWN, true);
     key(SDL_SCANCODE_RETURN, true);
     frame(menusInputMapper());
-    EXPECT_EQ(channelValue(getPlayerChannel(0, 10)), 1.0f);
-    EXPECT_EQ(channelValue(getPlayerChannel(0, 13)), 1.0f);
+    EXPECT_EQ(channel(10), 1.0f);
+    EXPECT_EQ(channel(13), 1.0f);
     key(SDL_SCANCODE_DOWN, false);
     key(SDL_SCANCODE_RETURN, false);
     key(SDL_SCANCODE_LEFT, true);
     frame(menusInputMapper());
-    EXPECT_EQ(channelValue(getPlayerChannel(0, 11)), 1.0f);
-    EXPECT_EQ(channelValue(getPlayerChannel(0, 10)), 0.0f);
+    EXPECT_EQ(channel(11), 1.0f);
+    EXPECT_EQ(channel(10), 0.0f);
     key(SDL_SCANCODE_LEFT, false);
 
     SDL_Joystick* pad = plugPad();
@@ -143,14 +143,14 @@ TEST_F(InputSdlEvents, TheArrowKeysReturnAndThePadsDirectionsSteerTheMenus) {
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP, 1);
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 1);
     frame(menusInputMapper());
-    EXPECT_EQ(channelValue(getPlayerChannel(0, 9)), 1.0f);
-    EXPECT_EQ(channelValue(getPlayerChannel(0, 12)), 1.0f);
+    EXPECT_EQ(channel(9), 1.0f);
+    EXPECT_EQ(channel(12), 1.0f);
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP, 0);
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 0);
     // In play the pad's Start opens the pause menu as Esc does.
     SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_START, 1);
     frame(gameplayInputMapper());
-    EXPECT_EQ(channelValue(getPlayerChannel(0, 8)), 1.0f);
+    EXPECT_EQ(channel(8), 1.0f);
 }
 
 // With the absolute path the pointer is where the window's mouse handling last saw the mouse;
