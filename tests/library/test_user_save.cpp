@@ -402,14 +402,12 @@ TEST_F(UserSave, ThePlayRecordIsFilledFromAPlayableSongAndGivesItsResultsBackToT
     EXPECT_EQ(l.songs[0].bestScores[2], 6000);
 
     // The one water option both holds the static sparks' pan and silences the corruption sound.
-    g_SavedOptions.waterReflection = 1;
-    ASSERT_TRUE(fillPlayRecordForSong(0, 1));
-    EXPECT_EQ(g_PlayRecord.boss.corruptionSoundOff, 1);
-    EXPECT_EQ(g_PlayRecord.waterOption, 1);
-    g_SavedOptions.waterReflection = 0;
-    ASSERT_TRUE(fillPlayRecordForSong(0, 1));
-    EXPECT_EQ(g_PlayRecord.boss.corruptionSoundOff, 0);
-    EXPECT_EQ(g_PlayRecord.waterOption, 0);
+    for (s32 water : {1, 0}) {
+        g_SavedOptions.waterReflection = u32(water);
+        ASSERT_TRUE(fillPlayRecordForSong(0, 1));
+        EXPECT_EQ(g_PlayRecord.boss.corruptionSoundOff, water) << "water option " << water;
+        EXPECT_EQ(g_PlayRecord.waterOption, water) << "water option " << water;
+    }
 
     // A played song removed during play gives its results to no other song, its boss state still
     // comes back.
