@@ -428,11 +428,8 @@ TEST_F(SongScan, AFileUnderTwoNamesIsFoundOnce) {
     for (const SCase& c : cases) {
         const std::filesystem::path second = m_user.file(c.second);
         std::filesystem::create_directories(second.parent_path());
-        if (c.symlink) {
-            std::filesystem::create_symlink(m_user.file("music/a/song.wav"), second);
-        } else {
-            std::filesystem::create_hard_link(m_user.file("music/a/song.wav"), second);
-        }
+        if (c.symlink) std::filesystem::create_symlink(m_user.file("music/a/song.wav"), second);
+        else std::filesystem::create_hard_link(m_user.file("music/a/song.wav"), second);
         scanFolders({"music", "other"});
         EXPECT_EQ(g_SongLibrary.songs.size(), 1u) << c.name;
         stopSongScan();
