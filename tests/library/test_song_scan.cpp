@@ -80,13 +80,6 @@ protected:
         for (const std::string& folder : folders) g_GameData.musicFolders.push_back(wide(m_user.file(folder)));
         startSongScanWithRanges(RANGES);
     }
-    // Walks the folders and analyses what it finds, to the end.
-    void scanFolders(const std::vector<std::string>& folders) {
-        startScan(folders);
-        requestSongRescan();
-        resumeSongScanRequests();
-        ASSERT_TRUE(tickUntil(everySongSettled));
-    }
     void rescan() {
         requestSongRescan();
         ASSERT_TRUE(tickUntil(everySongSettled));
@@ -96,12 +89,15 @@ protected:
                std::all_of(g_SongLibrary.songs.begin(), g_SongLibrary.songs.end(),
                            [](const SSongRecord& song) { return song.state == E_SONGSTATE_READY || song.state == E_SONGSTATE_FAILED; });
     }
-    // Starts the scan over the folders with its requests let through, and ticks until done.
+    // Starts the scan over the folders (its start asks for a walk) with its requests let through,
+    // and ticks until done.
     void scanUntil(const std::vector<std::string>& folders, bool (*done)()) {
         startScan(folders);
         resumeSongScanRequests();
         ASSERT_TRUE(tickUntil(done));
     }
+    // Walks the folders and analyses what it finds, to the end.
+    void scanFolders(const std::vector<std::string>& folders) { scanUntil(folders, everySongSettled); }
     static bool walked() { return !isSongScanWalking(); }
     // The next start of the game on the same files: the library saved, the scan stopped and the
     // library read back from the save; then, by restart, the folders walked and analysed again.
@@ -398,7 +394,6 @@ TEST_F(SongScan, AFolderThatCannotBeReadIsNamedUntilAWalkReadsIt) {
     limited.rlim_cur = rlim_t(lowestFree);
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limited), 0);
     startScan({"music"});
-    requestSongRescan();
     resumeSongScanRequests();
     const bool walkEnded = tickUntil(walked);
     setrlimit(RLIMIT_NOFILE, &previous);
