@@ -85,7 +85,7 @@ protected:
     // The wave of the family played until its last member has arrived; its first member.
     ClEntity* arrived(const char* generatorName, u32 members = 1) {
         planWave(generatorName, members);
-        runUntil(g_aSongBeats[4 + members - 1].time + STEP);
+        playUntil(g_aSongBeats[4 + members - 1].time + STEP, step);
         EXPECT_EQ(member(0)->state, u32(E_ENTITY_ACTIVE));
         return member(0);
     }
@@ -116,7 +116,7 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     const ClEntity* ship = playerShip(0);
     const auto facing = [&](u32 b) { return axisX(ai->branchRecords[b].node).dot((positionOf(ship) - positionOf(station)).normalized()); };
     EXPECT_GT(facing(2), 0.85f);
-    runUntil(currentSongTime() + 1.0f);
+    playUntil(currentSongTime() + 1.0f, step);
     EXPECT_EQ(ai->turnState, s32(E_STATION_IDLE));
     EXPECT_GT(facing(2), 0.85f);
 
@@ -124,7 +124,7 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     EXPECT_EQ(ai->branchRecords[2].defence, 0.0f);
     EXPECT_EQ(ai->branchRecords[0].defence, 10.0f);
     EXPECT_LT(facing(0), -0.85f);
-    runUntil(currentSongTime() + 2.5f);
+    playUntil(currentSongTime() + 2.5f, step);
     EXPECT_EQ(ai->chosenBranch, 0);
     // Turned round, give or take the ground it patrolled over while it turned.
     EXPECT_GT(facing(0), 0.9f);
@@ -132,7 +132,7 @@ TEST_F(EnemyFamilyTest, CubeStationTurnsItsBestDefendedBranchToTheShip) {
     const ClVec3 axis = axisX(ai->branchRecords[0].node);
     playerShip(0)->setRootPosition(positionOf(station) + scaleVec3(ClVec3(-axis.z, 0.0f, axis.x), 150.0f));
     EXPECT_LT(std::fabs(facing(0)), 0.1f);
-    runUntil(currentSongTime() + 2.5f);
+    playUntil(currentSongTime() + 2.5f, step);
     EXPECT_GT(facing(0), 0.92f);
 
     // Without a ship an armed turn is called off.
@@ -150,7 +150,7 @@ TEST_F(EnemyFamilyTest, CrawlerSlidesItsFarthestBlockNextToTheNearestOnEachBeat)
     EXPECT_EQ(liveBeatSubscriptions(), 1u);
     // The ship lies 60 across and 120 below: the block on +z (farthest) slides under the block on
     // -z (nearest), within 0.8 of the beat gap.
-    runUntil(g_aSongBeats[5].time + 0.45f);
+    playUntil(g_aSongBeats[5].time + 0.45f, step);
     auto* ai = static_cast<ClProcessor_Enemy_Crawler*>(crawler->root->findProcessor(E_PROC_ENEMY_CRAWLER));
     const ClVec3 at = crawler->root->atoms[3]->localMatrix.getTranslation();
     EXPECT_EQ(ai->movingAtom, crawler->root->atoms[3]);
@@ -164,7 +164,7 @@ TEST_F(EnemyFamilyTest, CrawlerSlidesItsFarthestBlockNextToTheNearestOnEachBeat)
 // turn after that. A destroyed member is passed over.
 TEST_F(EnemyFamilyTest, FlowersTakeTurnsToLightThrowAndRegrowPetals) {
     planWave(FLOWER_GENERATOR, 3);
-    runUntil(g_aSongBeats[6].time + 1.1f);  // all open
+    playUntil(g_aSongBeats[6].time + 1.1f, step);  // all open
     std::vector<ClProcessor_Enemy_Flower*> flowers;
     for (u32 i = 0; i < 3; ++i)
         flowers.push_back(static_cast<ClProcessor_Enemy_Flower*>(member(i)->root->findProcessor(E_PROC_ENEMY_FLOWER)));
@@ -181,7 +181,7 @@ TEST_F(EnemyFamilyTest, FlowersTakeTurnsToLightThrowAndRegrowPetals) {
         for (u32 i = 0; i < 3; ++i) before[i] = flowers[i]->petalStep;
         const s32 turn = turns->flowerTurn;
         const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
-        runUntil(currentSongTime() + 0.5f);
+        playUntil(currentSongTime() + 0.5f, step);
         u32 acted = 0;
         for (u32 i = 0; i < 3; ++i) acted += flowers[i]->petalStep != before[i] ? 1u : 0u;
         ASSERT_EQ(acted, 1u) << beat;
@@ -244,7 +244,7 @@ TEST_F(EnemyFamilyTest, BeatShieldRegroupsOnEveryBeatAndFiresOnTheFourth) {
     const u32 shots = liveCount(E_PROGRAM_ENEMY_SHOT);
     u32 fired = 0;
     for (u32 beat = 0; beat < 4; ++beat) {
-        runUntil(currentSongTime() + 0.5f);
+        playUntil(currentSongTime() + 0.5f, step);
         // Two plates on each side, at offsets 0 and +19 degrees from the side's centre.
         u32 onCentre = 0;
         for (const SShieldPlate& plate : ai->plates) {
@@ -266,13 +266,13 @@ TEST_F(EnemyFamilyTest, StaticSparkPansTheMusicUnlessTheWaterOptionIsOn) {
     alignas(16) static u8 unknownCue[64];
     setSongCue(SCueHandle{reinterpret_cast<SCueRecord*>(unknownCue), 1});
     const f32 start = currentSongTime();
-    runUntil(start + 1.25f + 0.625f + STEP);
+    playUntil(start + 1.25f + 0.625f + STEP, step);
     EXPECT_LT(std::fabs(g_fEqualiserPan + 0.5f), 0.05f) << g_fEqualiserPan;
     g_PlayRecord.waterOption = 1;
     step();
     EXPECT_EQ(g_fEqualiserPan, 0.0f);
     g_PlayRecord.waterOption = 0;
-    runUntil(start + 2.5f + 1.25f + STEP);
+    playUntil(start + 2.5f + 1.25f + STEP, step);
     EXPECT_NEAR(g_fEqualiserPan, 1.0f, 0.05f);
     expectShotDown(spark, 0);
     EXPECT_EQ(g_fEqualiserPan, 0.0f) << "the pan given back";

@@ -127,9 +127,6 @@ protected:
         flushFreedEntities();
         setSongTime(currentSongTime() + STEP);
     }
-    static void runUntil(f32 songTime) {
-        while (currentSongTime() < songTime) step();
-    }
 
     std::vector<world_test::ProgramPtr> m_programs;
 };
