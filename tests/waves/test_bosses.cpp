@@ -345,12 +345,26 @@ TEST_F(BossPlayTest, AnEmptyHealingPointListStopsTheFirstHealing) {
 // waves of all three sizes come.
 class LongPlayTest : public BossPlayTest {
 protected:
+    static constexpr u32 SECONDS = 180;
+
     void SetUp() override {
         BossPlayTest::SetUp();
         configSetValue("PLAYER_INVINCIBLE", "1");
         playerShip(0)->timer = FLT_MAX;
         setPlayDifficulty(s32(DIFFICULTY_LEVEL_COUNT - 1));
         g_PlayRecord.song.identity[0] = 19;
+        constexpr f32 LOUDNESS[3] = {0.25f, 0.55f, 1.0f};
+        constexpr u32 LONG_SONG_BANDS = 16;
+        releaseBeatAnalysis();
+        resetBeatAnalysis();
+        resetBeatSubscriptions();
+        resetSpectrumAnalysis();
+        resetSongFeatures();
+        makeWaveTestSong(SECONDS, LONG_SONG_BANDS);
+        SSpectrumHeader& h = g_SpectrumAnalysis.header;
+        for (u32 f = 0; f < h.frameCount; ++f)
+            for (u32 b = 0; b < h.bandCount; ++b) h.bandValues[f * h.bandCount + b] *= LOUDNESS[u32(f32(f) * h.frameDuration / 10.0f) % 3];
+        g_PlayRecord.song.duration = f32(SECONDS);
     }
     void TearDown() override {
         releaseSongFeatures();
@@ -359,20 +373,6 @@ protected:
         BossPlayTest::TearDown();
     }
 
-    static void makeSong(u32 seconds) {
-        constexpr f32 LOUDNESS[3] = {0.25f, 0.55f, 1.0f};
-        constexpr u32 LONG_SONG_BANDS = 16;
-        releaseBeatAnalysis();
-        resetBeatAnalysis();
-        resetBeatSubscriptions();
-        resetSpectrumAnalysis();
-        resetSongFeatures();
-        makeWaveTestSong(seconds, LONG_SONG_BANDS);
-        SSpectrumHeader& h = g_SpectrumAnalysis.header;
-        for (u32 f = 0; f < h.frameCount; ++f)
-            for (u32 b = 0; b < h.bandCount; ++b) h.bandValues[f * h.bandCount + b] *= LOUDNESS[u32(f32(f) * h.frameDuration / 10.0f) % 3];
-        g_PlayRecord.song.duration = f32(seconds);
-    }
     static void playStep() {
         flipFrameBuffers();
         updateSongClock(0);
@@ -394,13 +394,11 @@ std::set<std::string> offeredFamilies() {
 }
 
 TEST_F(LongPlayTest, AWholeSongAtTheHighestDifficultyShowsEveryFamily) {
-    const u32 seconds = 180;
-    makeSong(seconds);
     computeSongFeatures(currentDifficulty());
     rollAllPacks(g_PlayRecord);
     waveScheduleGenerate(&g_PlayRecord);
     setSongTime(earliestPendingWaveTime());
-    while (currentSongTime() < f32(seconds)) playStep();
+    while (currentSongTime() < f32(SECONDS)) playStep();
 
     std::set<std::string> shown;
     for (const SWaveMemberSeen& member : waveMembers())
