@@ -98,22 +98,18 @@ TEST_F(WaveScheduleTest, WavesKeepToTheirCapsTheBudgetAndTheBeats) {
 }
 
 // Two quiet 4 s windows of the easiest level (eight bars each, eight events to a member), with
-// one spawn event in each; a drop beat in the second when asked.
-void twoQuietWindows(bool dropInSecond) {
-    resetSongFeatures();
-    g_SongFeatures.frameDuration = 1.0f / 128.0f;
-    for (u32 bar = 0; bar < 16; ++bar) g_SongFeatures.bars.push(SSpawnBar{0.5f * f32(bar), 0.0f, 0.1f, 0.1f, 1, 0, 0.1f});
-    g_SongFeatures.spawnEvents.push(SSpawnEvent{64, 0, 3, 0});
-    g_SongFeatures.spawnEvents.push(SSpawnEvent{576, 0, 3, 0});
-    for (SBeat& beat : g_aSongBeats) beat.flags &= ~BEAT_FLAG_DROP;
-    if (dropInSecond) g_aSongBeats[9].flags |= BEAT_FLAG_DROP;  // at 4.75 s
-}
-
+// one spawn event in each; a drop beat in the second, or none.
 TEST_F(WaveScheduleTest, QuietWindowsMakeSmallWavesOfOneUnlessADropBeatMakesOneLarge) {
     ASSERT_EQ(waveLevelRule(0).eventsPerMember, 8u);
     for (bool drop : {false, true}) {
         SCOPED_TRACE(drop ? "a drop beat in the second window" : "no drop beat");
-        twoQuietWindows(drop);
+        resetSongFeatures();
+        g_SongFeatures.frameDuration = 1.0f / 128.0f;
+        for (u32 bar = 0; bar < 16; ++bar) g_SongFeatures.bars.push(SSpawnBar{0.5f * f32(bar), 0.0f, 0.1f, 0.1f, 1, 0, 0.1f});
+        g_SongFeatures.spawnEvents.push(SSpawnEvent{64, 0, 3, 0});
+        g_SongFeatures.spawnEvents.push(SSpawnEvent{576, 0, 3, 0});
+        for (SBeat& beat : g_aSongBeats) beat.flags &= ~BEAT_FLAG_DROP;
+        if (drop) g_aSongBeats[9].flags |= BEAT_FLAG_DROP;  // at 4.75 s
         SWaveSchedulePlan plan = planFor(0);
         ASSERT_EQ(plan.waves.count, 2u);
         EXPECT_EQ(plan.waves[0].memberCount, 1u);
