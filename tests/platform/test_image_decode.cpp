@@ -17,18 +17,6 @@ std::vector<u8> fields(std::initializer_list<std::pair<u32, u32>> values) {
     return out;
 }
 
-// A 1x2 24-bit BMP: rows are stored bottom-up (a positive height), pixels as B G R, rows padded to
-// 4 bytes; the bottom row blue, the top row red.
-std::vector<u8> bmpRedOverBlue() {
-    return fields({{'B' | 'M' << 8, 2}, {14 + 40 + 8, 4}, {0, 4}, {14 + 40, 4}, {40, 4}, {1, 4}, {2, 4}, {1, 2}, {24, 2},
-                   {0, 4}, {0, 4}, {0, 4}, {0, 4}, {0, 4}, {0, 4}, {0xFF, 4}, {0xFF0000, 4}});
-}
-
-// A 2x1 uncompressed 32-bit TGA, origin at the top left (descriptor bit 5); pixels B G R A.
-std::vector<u8> tgaGreenThenHalfWhite() {
-    return fields({{0, 2}, {2, 1}, {0, 4}, {0, 4}, {0, 1}, {2, 2}, {1, 2}, {32, 1}, {0x28, 1}, {0xFF00FF00u, 4}, {0x80FFFFFFu, 4}});
-}
-
 // "WxH: r g b a ..." for a decoded image, or "refused: <reason>" (and the image left empty).
 std::string decoded(const void* data, size_t size) {
     SDecodedImage image;
@@ -41,8 +29,15 @@ std::string decoded(const void* data, size_t size) {
 std::string decoded(const std::vector<u8>& bytes) { return decoded(bytes.data(), bytes.size()); }
 
 TEST(ImageDecode, FormatsArriveAsRgbaTopRowFirstAndDamagedDataIsRefusedWithAReason) {
-    EXPECT_EQ(decoded(bmpRedOverBlue()), "1x2: 255 0 0 255 0 0 255 255");
-    EXPECT_EQ(decoded(tgaGreenThenHalfWhite()), "2x1: 0 255 0 255 255 255 255 128");
+    // A 1x2 24-bit BMP: rows are stored bottom-up (a positive height), pixels as B G R, rows padded
+    // to 4 bytes; the bottom row blue, the top row red.
+    EXPECT_EQ(decoded(fields({{'B' | 'M' << 8, 2}, {14 + 40 + 8, 4}, {0, 4}, {14 + 40, 4}, {40, 4}, {1, 4}, {2, 4}, {1, 2},
+                              {24, 2}, {0, 4}, {0, 4}, {0, 4}, {0, 4}, {0, 4}, {0, 4}, {0xFF, 4}, {0xFF0000, 4}})),
+              "1x2: 255 0 0 255 0 0 255 255");
+    // A 2x1 uncompressed 32-bit TGA, origin at the top left (descriptor bit 5); pixels B G R A.
+    EXPECT_EQ(decoded(fields({{0, 2}, {2, 1}, {0, 4}, {0, 4}, {0, 1}, {2, 2}, {1, 2}, {32, 1}, {0x28, 1}, {0xFF00FF00u, 4},
+                              {0x80FFFFFFu, 4}})),
+              "2x1: 0 255 0 255 255 255 255 128");
     const u8 pixels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     EXPECT_EQ(decoded(encodePng(1, 3, pixels)), "1x3: 1 2 3 4 5 6 7 8 9 10 11 12");
 
