@@ -1,4 +1,3 @@
-#include "audio/decode/decoder_aiff.h"
 
 #include "audio/decode/aiff_reader.h"
 #include "decoder_test_support.h"

@@ -2,7 +2,6 @@
 // the band values and energies, failures during the pass, and the same bits on every build (the generated levels are tuned to
 // them and the caches hold them): digests of every magnitude row, band value and three-band
 // energy, one per transform size the rates give and one per sample format.
-#include "audio/analysis/fft.h"
 #include "core/digest.h"
 #include "tests/audio/decoder_test_support.h"
 #include "tests/audio/fft_lane_widths.h"

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "core/float_helpers.h"
-#include "core/random.h"
 #include "tests/support/vec_text.h"
 
 namespace {

@@ -1,7 +1,5 @@
 #include "core/config.h"
 #include "core/directories.h"
-#include "core/string_helpers.h"
-#include "platform/os/os.h"
 
 #include <gtest/gtest.h>
 

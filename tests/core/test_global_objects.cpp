@@ -1,5 +1,4 @@
 #include "core/global_objects.h"
-#include "core/name_hash.h"
 #include <gtest/gtest.h>
 #include "tests/support/fatal_catch.h"
 

@@ -1,7 +1,6 @@
 // The table of contents shared by the package reader and writer: layout, look-up, damage.
 #include "core/package_format.h"
 
-#include "core/name_hash.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,6 @@
 #include "core/file_layer.h"
 #include "core/name_hash.h"
 #include "core/package_format.h"
-#include "core/path_helpers.h"
 #include <gtest/gtest.h>
 #include "tests/support/file_bytes.h"
 #include "tests/support/package_test.h"

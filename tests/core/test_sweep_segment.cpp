@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "core/game_clock.h"
-#include "core/random.h"
 
 namespace {
 

@@ -1,4 +1,3 @@
-#include "core/fatal_error.h"
 #include "core/text_reader.h"
 #include <gtest/gtest.h>
 

@@ -17,7 +17,6 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/player_ship.h"
-#include "world/play/player_state.h"
 #include "world/processors/missile_launcher.h"
 #include "world/processors/player_ctrl.h"
 #include "world/processors/player_gun.h"

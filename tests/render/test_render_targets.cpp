@@ -2,7 +2,6 @@
 #include "render/render_device.h"
 #include "render/render_state.h"
 #include "render/render_target.h"
-#include "render/scene_inputs.h"
 #include "render/scene_targets.h"
 #include "render/texture.h"
 

@@ -15,8 +15,6 @@
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "ui/widget.h"
-#include "world/entity/dna_program.h"
-#include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/play/song_sound.h"
 #include "world/processors/beat_subscribers.h"

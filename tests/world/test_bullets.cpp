@@ -9,7 +9,6 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
 #include "world/generators/dna_generator.h"
-#include "world/play/player_state.h"
 #include "world/processors/bullet_processors.h"
 #include "world/processors/enemy_gun.h"
 

@@ -21,7 +21,6 @@
 #include "world/entity/world.h"
 #include "world/play/boss_meter.h"
 #include "world/play/guardian_sequence.h"
-#include "world/play/player_state.h"
 #include "world/processors/player_ctrl.h"
 #include "world/state/boss_encounter.h"
 #include "world/state/item_description.h"

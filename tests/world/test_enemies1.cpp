@@ -8,7 +8,6 @@
 #include "world/entity/entity_node.h"
 #include "world/entity/tree_walks.h"
 #include "world/entity/world.h"
-#include "world/play/player_state.h"
 #include "world/processors/arm_processors.h"
 #include "world/processors/bullet_processors.h"
 #include "world/processors/cube_station.h"
