@@ -2,10 +2,7 @@
 
 #include "core/fatal_error.h"
 #include "render/draw_lists.h"
-#include "render/materials.h"
 #include "render/render_worker.h"
-#include "render/shader.h"
-#include "render/texture.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
 #include "world/atoms/gun_params.h"
@@ -14,11 +11,7 @@
 #include "world/services/bar_colour_scheme.h"
 
 void NullDrawTest::SetUp() {
-    BuiltDataTest::SetUp();
-    ASSERT_TRUE(startDevice(E_GFX_BACKEND_NULL));
-    initShaderRegistry();
-    initTextureTable();
-    initMaterialPools();
+    NullDeviceDataTest::SetUp();
     initBarColourScheme();
     resetRenderFlipIndex();
     clearDrawListHalf(PRODUCER_HALF);
@@ -26,10 +19,7 @@ void NullDrawTest::SetUp() {
 
 void NullDrawTest::TearDown() {
     clearDrawListHalf(PRODUCER_HALF);
-    releaseAllMaterials();
-    destroyAllTextures();
-    releaseShaderRegistry();
-    BuiltDataTest::TearDown();
+    NullDeviceDataTest::TearDown();
 }
 
 void WorldDrawTest::SetUp() {

@@ -18,7 +18,7 @@ class ClGeometryMesh;
 constexpr u32 PRODUCER_HALF = 1;
 
 // The null renderer with the built data's shaders, textures, materials and bar colour scheme.
-class NullDrawTest : public BuiltDataTest {
+class NullDrawTest : public NullDeviceDataTest {
 protected:
     void SetUp() override;
     void TearDown() override;
