@@ -6,6 +6,7 @@
 #include "tests/audio/decoder_test_support.h"
 #include "tests/audio/fft_lane_widths.h"
 #include "tests/support/audio_songs.h"
+#include "tests/support/file_bytes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,9 +50,7 @@ void digestRows(u32 rowCount, u32 hop, u32 firstFrame, u32 frameCount, const f32
 std::string hexDigest(const std::vector<u8>& bytes) {
     u8 digest[DIGEST_SIZE];
     computeDigestWithValue(digest, bytes.data(), u32(bytes.size()), 0);
-    char text[33];
-    for (u32 i = 0; i < 16; ++i) std::snprintf(text + 2 * i, 3, "%02x", digest[i]);
-    return text;
+    return test_support::hexText(digest, 16);
 }
 
 struct SDigestCase {

@@ -2,6 +2,7 @@
 
 #include "core/cipher.h"
 #include "tests/support/cipher_read.h"
+#include "tests/support/file_bytes.h"
 #include "core/name_hash.h"
 #include "online/leaderboard_request.h"
 
@@ -73,13 +74,7 @@ std::string leaderboardField(const std::string& line, const std::string& name) {
 }
 
 std::string leaderboardDigestField(const SLeaderboardCredentials& credentials) {
-    std::string digest;
-    for (u8 byte : credentials.passwordDigest) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        digest += pair;
-    }
-    return digest;
+    return hexText(credentials.passwordDigest, sizeof credentials.passwordDigest);
 }
 
 std::string expectedLeaderboardCheck(const std::string& line) {
