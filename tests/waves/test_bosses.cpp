@@ -264,8 +264,8 @@ TEST_F(BossPlayTest, WhipItLashesAShipThatStaysClose) {
 TEST(WhipItFan, PointsInsideAreStrictlyInside) {
     const auto inside = [](f32 x, f32 z) { return pointInTriangle(ClVec3(x, 0, z), ClVec3(0, 0, 0), ClVec3(10, 0, 0), ClVec3(0, 0, 10), nullptr); };
     EXPECT_TRUE(inside(2, 2));
-    EXPECT_FALSE(inside(5, 5));
-    EXPECT_FALSE(inside(-1, 2));  // (5, 5) on the far edge
+    EXPECT_FALSE(inside(5, 5));  // on the far edge
+    EXPECT_FALSE(inside(-1, 2));
 }
 
 TEST_F(BossPlayTest, WaveSplitsATooSlowBarIntoShorterLaunches) {
