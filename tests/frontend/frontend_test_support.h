@@ -1,10 +1,12 @@
 // The front end's pages over the built data's string tables, with a temporary user-data folder
-// (the switch log and the save go there), input, and a song library of the test's own songs.
+// (the switch log and the save go there), input, the packs' generators, and a song library of
+// the test's own songs.
 // Without a device the pages are laid out over canvases of 1920 x 1080 (one pixel a unit): hit
 // regions are real, nothing is drawn.
 #pragma once
 
 #include "core/directories.h"
+#include "core/game_clock.h"
 #include "core/log_manager.h"
 #include "core/string_table.h"
 #include "frontend/frontend.h"
@@ -23,6 +25,7 @@
 #include "ui/ui_system.h"
 #include "ui/ui_variables.h"
 #include "ui/widget_kinds.h"
+#include "waves/pack_registry.h"
 #include "world/play/player_state.h"
 #include "input/input_records.h"
 
@@ -48,8 +51,10 @@ protected:
         logManagerInit();
         createSongLibrary();
         resetPlayerStates();
+        packRegistryInit();
     }
     void TearDown() override {
+        packRegistryRelease();
         shutdownFrontEndScreens();
         setFrontendImports(nullptr);
         setUiImports(nullptr);
@@ -105,6 +110,15 @@ protected:
         tickFrontEndScreens();
         updateUiInput();
         renderUiPages();
+    }
+    // Frames of 0.1 s until the switch to the screen has finished, with the pointer moved off the
+    // buttons (the hover follows the pointer's moves).
+    void settle() {
+        g_aRawPadRecords[0][E_RAW_POINTER_X] = 0.0f;
+        g_aRawPadRecords[0][E_RAW_POINTER_Y] = 0.0f;
+        setClockDelta(GAME_CLOCK_SYSTEM, 0.1f);
+        for (int i = 0; i < 20 && !isWidgetSettledByName("TopLevelSwitcher"); ++i) frame();
+        frame();
     }
     // Moves the pointer to the pixel and clicks there.
     void clickAt(f32 x, f32 y) {

@@ -19,7 +19,6 @@
 #include "library/song_items.h"
 #include "library/user_save.h"
 #include "online/busy_text.h"
-#include "waves/pack_registry.h"
 #include "render/canvases.h"
 #include "render/flipbook_table.h"
 #include "render/fmv_player.h"
@@ -46,13 +45,11 @@ protected:
         buildPages(false);
         defineStartupCanvases(f32(m_width), f32(m_height));  // the guardian eye's frames go by their heights
         loadUiFonts();
-        packRegistryInit();
         setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     }
     void TearDown() override {
         shutdownFrontEndScreens();
         shutdownUi();
-        packRegistryRelease();
         stopPictures();
         FrontEndTest::TearDown();
     }

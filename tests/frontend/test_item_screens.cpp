@@ -5,7 +5,6 @@
 #include "core/name_hash.h"
 #include "library/song_items.h"
 #include "library/user_save.h"
-#include "waves/pack_registry.h"
 #include "world/state/item_description.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +13,6 @@ namespace {
 
 class ItemScreens : public frontend_test::FrontEndTest {
 protected:
-    void SetUp() override {
-        FrontEndTest::SetUp();
-        packRegistryInit();
-    }
-    void TearDown() override {
-        packRegistryRelease();
-        FrontEndTest::TearDown();
-    }
     static std::u16string nameOf(const char* key) {
         SItemDescription d;
         describeItem(key, &d);

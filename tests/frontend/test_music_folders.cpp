@@ -2,7 +2,6 @@
 // browser's road is the program test's, tests/app/test_options_road.cpp).
 #include "frontend_test_support.h"
 
-#include "core/game_clock.h"
 #include "frontend/page_parts.h"
 #include "library/game_data.h"
 #include "library/music_folders.h"
@@ -30,8 +29,7 @@ protected:
 TEST_F(MusicFolders, AnAddedFolderChosenAndRemovedIsTakenOut) {
     g_GameData.musicFolders = {u"\\tunes"};
     showScreen("MusicFolders");
-    setClockDelta(GAME_CLOCK_SYSTEM, 0.1f);
-    for (int i = 0; i < 20 && !isWidgetSettledByName("TopLevelSwitcher"); ++i) frame();
+    settle();
     clickRow(0);
     EXPECT_EQ(findWidgetByName("MusicFoldersRemove")->getInt("disabled"), 1);
     clickRow(1);

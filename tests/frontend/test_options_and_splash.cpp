@@ -44,15 +44,6 @@ protected:
         clickWidget("TitleOptions");
         settle();
     }
-    // Frames until the switch to the screen has finished, with the pointer moved off the
-    // buttons (the hover follows the pointer's moves).
-    void settle() {
-        g_aRawPadRecords[0][E_RAW_POINTER_X] = 0.0f;
-        g_aRawPadRecords[0][E_RAW_POINTER_Y] = 0.0f;
-        setClockDelta(GAME_CLOCK_SYSTEM, 0.1f);
-        for (int i = 0; i < 20 && !isWidgetSettledByName("TopLevelSwitcher"); ++i) frame();
-        frame();
-    }
     void TearDown() override {
         configClear();
         setTextEntryActive(0);
