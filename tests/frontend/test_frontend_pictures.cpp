@@ -37,13 +37,14 @@ namespace {
 
 class FrontEndPictures : public frontend_test::FrontEndTest, protected ClOffscreenPictures {
 protected:
+    FrontEndPictures() : ClOffscreenPictures(960, 540, false) {}  // two canvas units a pixel
     void SetUp() override {
         FrontEndTest::SetUp();
-        startPictures(m_width, m_height, m_withCamera);
+        startPictures();
         ASSERT_FALSE(gfxIsNullRenderer());
         addSongs();
         buildPages(false);
-        defineStartupCanvases(f32(m_width), f32(m_height));  // the guardian eye's frames go by their heights
+        defineStartupCanvases(f32(m_w), f32(m_h));  // the guardian eye's frames go by their heights
         loadUiFonts();
         setUiVariable(UIVAR_SELECTED_SONG_INDEX, 0);
     }
@@ -91,9 +92,6 @@ protected:
         addSong("Later", E_SONGSTATE_PENDING);
     }
     SPicture m_frame;
-    bool m_withCamera = false;
-    u32 m_width = 960;  // two canvas units a pixel
-    u32 m_height = 540;
 };
 
 // 0xFF141C2C, and a fill of alpha a over it.
@@ -392,7 +390,7 @@ TEST_F(FrontEndPictures, TheFilmSplashShowsTheIntroFilm) {
 // The HUD's layers below 1300 (the boss bar among them) are drawn in the camera's pass.
 class HudPicture : public FrontEndPictures {
 protected:
-    HudPicture() { m_withCamera = true; }
+    HudPicture() { m_camera = true; }
     void TearDown() override {
         g_BossEncounter = SBossEncounter{};
         FrontEndPictures::TearDown();
@@ -437,8 +435,8 @@ TEST_F(HudPicture, TheBossBarAndItsCountdownReadCleanlyAmongTheHudTexts) {
 class SongPagesAt720 : public FrontEndPictures {
 protected:
     SongPagesAt720() {
-        m_width = 1280;
-        m_height = 720;
+        m_w = 1280;
+        m_h = 720;
     }
     void addSongs() override {
         for (int song = 0; song < 16; ++song) addSong(("Song " + std::to_string(song)).c_str(), E_SONGSTATE_READY);

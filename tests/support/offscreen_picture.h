@@ -97,21 +97,18 @@ MATCHER_P2(RgbWithin, want, tolerance, "") {
 }
 inline auto RgbNear(SRgb want, int tolerance = 3) { return RgbWithin(want, tolerance); }
 
-// The device and the drawing pools of a w x h window. Mixed into a fixture that has mounted the
-// built data; startPictures in its SetUp, stopPictures in its TearDown.
+// The device and the drawing pools of an m_w x m_h window. Mixed into a fixture that has mounted
+// the built data and set the size; startPictures in its SetUp, stopPictures in its TearDown.
 class ClOffscreenPictures {
 protected:
-    // With `camera`, the debug camera and the blenders, the view looking from the camera's place.
-    void startPictures(u32 w, u32 h, bool camera = false) {
-        m_w = w;
-        m_h = h;
-        m_camera = camera;
+    ClOffscreenPictures(u32 w, u32 h, bool camera) : m_w(w), m_h(h), m_camera(camera) {}
+    void startPictures() {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         configClear();
         // What moves with the clocks (ripples, drifting shaders) starts where it would in a fresh game.
         for (SGameClock& clock : g_aGameClocks) clock = SGameClock{};
         for (auto [key, value] : {std::pair<const char*, std::string>{"NOVSYNC", "1"}, {"FULLSCREEN", "0"},
-                                  {"HARD_FORCED_WIDTH", std::to_string(w)}, {"HARD_FORCED_HEIGHT", std::to_string(h)}})
+                                  {"HARD_FORCED_WIDTH", std::to_string(m_w)}, {"HARD_FORCED_HEIGHT", std::to_string(m_h)}})
             configSetValue(key, value.c_str());
         initDisplayOptionTable();
         taskLayerInit();
@@ -125,7 +122,7 @@ protected:
         initDrawBatchPool();
         ASSERT_TRUE(createBatchBuffers(true));
         initSpriteQueue();
-        if (camera) {
+        if (m_camera) {
             createDebugCamera();
             setUpCameraBlenders();
             g_aCameraBlenders[0].blendTo(cameraAt(0), 0.0f, false);
@@ -185,27 +182,24 @@ protected:
         return ClVec2(screen.x * f32(m_w), screen.y * f32(m_h));
     }
 
-    u32 m_w = 0, m_h = 0;
+    u32 m_w, m_h;
+    // The debug camera and the blenders, the view looking from the camera's place.
+    bool m_camera;
 
 private:
-    bool m_camera = false;
     SSavedOptions m_savedOptions;
 };
 
 // The built data mounted and a w x h window of pictures.
 class OffscreenPictureTest : public BuiltDataTest, protected ClOffscreenPictures {
 protected:
-    explicit OffscreenPictureTest(u32 w = 160, u32 h = 90, bool camera = false) : m_size{w, h}, m_withCamera(camera) {}
+    explicit OffscreenPictureTest(u32 w = 160, u32 h = 90, bool camera = false) : ClOffscreenPictures(w, h, camera) {}
     void SetUp() override {
         BuiltDataTest::SetUp();
-        startPictures(m_size[0], m_size[1], m_withCamera);
+        startPictures();
     }
     void TearDown() override {
         stopPictures();
         BuiltDataTest::TearDown();
     }
-
-private:
-    std::array<u32, 2> m_size;
-    bool m_withCamera;
 };
