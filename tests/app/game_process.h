@@ -99,8 +99,10 @@ public:
     }
     // The game's standard error so far and how it ended, for a failure's message.
     std::string whatHappened() const { return test_support::readFileText(m_errors) + "\n" + endText(); }
-    // Ended by exit status 0, not by a signal, with no fatal error written.
-    void expectCleanEnd() const {
+    // Ends the game as end() does; it must end by exit status 0, not by a signal, with no fatal
+    // error written.
+    void endCleanly(int signal) {
+        end(signal);
         ASSERT_TRUE(WIFEXITED(status)) << endText() << "\n" << errorText;
         EXPECT_EQ(WEXITSTATUS(status), 0) << errorText;
         EXPECT_EQ(errorText.find("fatal"), std::string::npos) << errorText;

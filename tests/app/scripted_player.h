@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -43,7 +44,12 @@ public:
         const std::string done = test_support::readFileText(m_script + ".done");
         return !done.empty() && std::stoull(done) == m_sent;
     }
-    void hold() const { std::this_thread::sleep_for(HOLD); }
+    // The press lines, then 150 ms later the release lines.
+    void hold(const std::string& press, const std::string& release) {
+        send(press);
+        std::this_thread::sleep_for(HOLD);
+        send(release);
+    }
     // Sends the lines and two frames after them, and waits (at most a minute) until the game has
     // run them all; whether it did.
     bool play(const std::string& lines) {
@@ -136,24 +142,29 @@ private:
     size_t m_seen = 0;
 };
 
+// The pixels of the box (x1, y1 exclusive) whose colour passes the test.
+template <class FTest>
+int pixelsIn(const SDecodedImage& image, u32 x0, u32 y0, u32 x1, u32 y1, FTest test) {
+    int found = 0;
+    for (u32 y = y0; y < std::min(y1, image.height); ++y)
+        for (u32 x = x0; x < std::min(x1, image.width); ++x) {
+            const u8* p = &image.rgba[4 * (size_t(y) * image.width + x)];
+            found += test(p[0], p[1], p[2]) ? 1 : 0;
+        }
+    return found;
+}
+
 inline void heldClick(ClPlayer& player, const std::string& widget, const std::string& region = "") {
-    player.send("point " + widget + " " + region + "\npress left\n");
-    player.hold();
-    player.send("release left\n");
+    player.hold("point " + widget + " " + region + "\npress left\n", "release left\n");
 }
 
 // A key held 150 ms and at least two frames.
 inline void heldKey(ClPlayer& player, const std::string& name) {
-    player.send("key-down " + name + "\n");
-    player.hold();
-    player.send("frames 2\nkey-up " + name + "\n");
+    player.hold("key-down " + name + "\n", "frames 2\nkey-up " + name + "\n");
 }
 
 // A pad button held 150 ms and at least two frames, and pressed two frames after anything before
 // it: a pad is read once a frame, so its button must be down, and up, for a whole frame to count.
 inline void heldPadButton(ClPlayer& player, const std::string& name) {
-    player.send("frames 2\npad-button " + name + " 1\n");
-    player.hold();
-    player.send("frames 2\npad-button " + name + " 0\n");
+    player.hold("frames 2\npad-button " + name + " 1\n", "frames 2\npad-button " + name + " 0\n");
 }
-

@@ -26,15 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The built data with the road's settings: a seed, the window at 480 x 270, no splash, plays that end after 12 s and a ship that cannot die.
-fs::path packItemRoadData(const fs::path& root) {
-    return packRoadData(root, 480, 270,
-                        {{"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
-                         {"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 12\n"},
-                         {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
-                        "FIXED_DT 0.016666\nPLAYER_INVINCIBLE 1\n");
-}
-
 // The hull's state as the scripted game wrote it, a line each time it was asked.
 struct SHull {
     s32 upgrade = -1, levelled = -1, level = -1, messages = -1;
@@ -75,8 +66,14 @@ bool playTheSong(ClPlayer& player, const fs::path& shots, const fs::path& hull, 
 }
 
 TEST(ItemRoad, APlayWinsTheSongsItemTheShipScreenFitsItTheNextPlayFiresItAndALevelUpRaisesIt) {
+    // The built data with the road's settings: a seed, the window at 480 x 270, no splash, plays
+    // that end after 12 s and a ship that cannot die.
     test_support::ClTempDir root;
-    const fs::path data = packItemRoadData(root.path());
+    const fs::path data = packRoadData(root.path(), 480, 270,
+                                       {{"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"},
+                                        {"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 12\n"},
+                                        {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
+                                       "FIXED_DT 0.016666\nPLAYER_INVINCIBLE 1\n");
     const fs::path home = root.path() / "home";
     ClPlayer player(data, home);
     ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
@@ -95,8 +92,7 @@ TEST(ItemRoad, APlayWinsTheSongsItemTheShipScreenFitsItTheNextPlayFiresItAndALev
     ASSERT_TRUE(player.waitForPage("TitleMenu")) << player.trail();
     ASSERT_TRUE(player.clickTo("TitlePlay", "SongList")) << player.trail();
     ASSERT_TRUE(playTheSong(player, home / "shots2.txt", home / "hull2.txt", true, "Results")) << player.trail();
-    player.game().end(SIGTERM);
-    player.game().expectCleanEnd();
+    player.game().endCleanly(SIGTERM);
 
     const std::vector<std::string> texts = linesOf(home / "texts.txt");
     ASSERT_EQ(texts.size(), 2u);

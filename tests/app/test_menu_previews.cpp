@@ -21,12 +21,6 @@ namespace fs = std::filesystem;
 // The ship and its live shots: at 12 volleys a second each shot flies about 4 s of clock.
 constexpr int ENTITY_BOUND = 100;
 
-fs::path packIdleData(const fs::path& root) {
-    return packRoadData(root, 640, 360,
-                        {{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
-                        "FIXED_DT 0.15\n");
-}
-
 std::vector<int> countsIn(const fs::path& file) {
     std::vector<int> counts;
     std::istringstream lines(test_support::readFileText(file));
@@ -36,7 +30,8 @@ std::vector<int> countsIn(const fs::path& file) {
 
 TEST(MenuPreviews, AnIdleTitleAndShipScreenHoldABoundedNumberOfEntities) {
     test_support::ClTempDir root;
-    const fs::path data = packIdleData(root.path());
+    const fs::path data =
+        packRoadData(root.path(), 640, 360, {{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}}, "FIXED_DT 0.15\n");
     const fs::path home = root.path() / "home";
     const fs::path counts = home / "entities.txt";
     ClPlayer player(data, home);
@@ -58,8 +53,7 @@ TEST(MenuPreviews, AnIdleTitleAndShipScreenHoldABoundedNumberOfEntities) {
     EXPECT_LE(seen[1], ENTITY_BOUND) << "the title after 135 s";
     EXPECT_LE(seen[2], ENTITY_BOUND) << "the ship screen after 90 s";
     EXPECT_GT(seen[1], 1) << "the title's ship fires";
-    player.game().end(SIGTERM);
-    player.game().expectCleanEnd();
+    player.game().endCleanly(SIGTERM);
 }
 
 }  // namespace

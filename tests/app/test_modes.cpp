@@ -36,7 +36,6 @@
 #include "ui/switcher.h"
 #include "ui/ui_system.h"
 #include "ui/ui_variables.h"
-#include "waves/wave_pool.h"
 #include "waves/waves.h"
 #include "world/entity/dna_program.h"
 #include "world/entity/entity.h"
@@ -102,11 +101,7 @@ protected:
         g_SongLibrary.songs.back().state = E_SONGSTATE_READY;
         initWorld();
         wavesSetUp();
-        SWorldImports waves;
-        waves.bossWaves = bossWaveHooks();
-        waves.bossEncounter = bossEncounterHooks();
-        waves.releaseWavePlan = releaseWavePlan;
-        setWorldImports(&waves);
+        installLayerImports();
         g_iQuitGame = 0;
         g_fail = EFail::NONE;
         g_ActionPlayServices = {
@@ -234,7 +229,6 @@ TEST_F(Modes, TheSongsEndAQuickExitAndTheEarlyEndFinishPlay) {
 
 // Play also puts the arrival bursts into the effect system until it is left.
 TEST_F(Modes, TipsArePausedForOnceTheRepairTipComesOncePerProfileAndTheWindowsPauseOpensTheMenu) {
-    installLayerImports();
     frontEndParticleSetUp();
     ASSERT_NE(fxParticles(), nullptr);
     ASSERT_EQ(enterPlayFromFrontEnd(), 1);

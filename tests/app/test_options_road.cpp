@@ -20,29 +20,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The built data at a 640x360 window, without the soundtrack, and the leaderboard service at the
-// address; the pointer the summed mouse motion, which its sensitivity scales.
-fs::path packOptionsData(const fs::path& root, const std::string& service) {
-    return packSettingsData(root, 640, 360,
-                            {{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
-                             {"USE_ABSOLUTE_WM_MOUSE_POSITION 1\n", "USE_ABSOLUTE_WM_MOUSE_POSITION 0\n"}},
-                            "LEADERBOARD_IP " + service + "\n");
-}
-
-// Each letter pressed and released as a player types it.
-std::string typed(const std::string& letters) {
-    std::string lines;
+// A text field of the options page clicked, each letter pressed and released as a player types
+// it, and Return.
+bool fillField(ClPlayer& player, const std::string& field, const std::string& letters) {
+    std::string lines = quickClick(field) + "frames 2\n";
     for (char c : letters) {
         const std::string key(1, char(c - 'a' + 'A'));  // SDL names the letter keys in upper case
         lines += "key-down " + key + "\nframes 1\nkey-up " + key + "\nframes 1\n";
     }
-    return lines;
-}
-
-// A text field of the options page clicked, typed into and ended with Return.
-bool fillField(ClPlayer& player, const std::string& field, const std::string& letters) {
-    return player.play(quickClick(field) + "frames 2\n" + typed(letters) +
-                       "key-down Return\nframes 1\nkey-up Return\nframes 1\n");
+    return player.play(lines + "key-down Return\nframes 1\nkey-up Return\nframes 1\n");
 }
 
 // One road: a music folder added in the browser, its song found and listed; a log-in; then each
@@ -50,7 +36,12 @@ bool fillField(ClPlayer& player, const std::string& field, const std::string& le
 TEST(OptionsRoad, AFolderAddedIsListedALogInIsToldAndEachOptionChangedByAClickIsReadBackWhenTheGameStartsAgain) {
     test_support::ClLocalHttpServer service("0");
     test_support::ClTempDir root;
-    const fs::path data = packOptionsData(root.path(), service.address());
+    // The built data at a 640x360 window, without the soundtrack, and the leaderboard service at
+    // the address; the pointer the summed mouse motion, which its sensitivity scales.
+    const fs::path data = packSettingsData(root.path(), 640, 360,
+                                           {{"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"},
+                                            {"USE_ABSOLUTE_WM_MOUSE_POSITION 1\n", "USE_ABSOLUTE_WM_MOUSE_POSITION 0\n"}},
+                                           "LEADERBOARD_IP " + service.address() + "\n");
     const fs::path home = root.path() / "home";
     // The home holds one folder the browser lists, and in it the demo song.
     fs::create_directories(home / "Tunes");
@@ -98,14 +89,8 @@ TEST(OptionsRoad, AFolderAddedIsListedALogInIsToldAndEachOptionChangedByAClickIs
         SDecodedImage image;
         std::string error;
         ASSERT_TRUE(player.shot("move 5 5\nframes 10\n", picture, &image, &error)) << error;
-        int noticePixels = 0;
-        for (u32 y = 340; y < image.height; ++y) {
-            for (u32 x = 0; x < image.width; ++x) {
-                const u8* p = &image.rgba[4 * (size_t(y) * image.width + x)];
-                noticePixels += p[0] > 150 && p[0] > p[1] + 60 && p[0] > p[2] + 60 ? 1 : 0;
-            }
-        }
-        EXPECT_GT(noticePixels, 60) << picture;
+        const auto notice = [](int r, int g, int b) { return r > 150 && r > g + 60 && r > b + 60; };
+        EXPECT_GT(pixelsIn(image, 0, 340, image.width, image.height, notice), 60) << picture;
 
         ASSERT_TRUE(player.play(quickClick("OptionsWater")));
         ASSERT_TRUE(player.clickTo("OptionsGraphicsPage", "OptionsGraphics")) << player.trail();
@@ -118,14 +103,12 @@ TEST(OptionsRoad, AFolderAddedIsListedALogInIsToldAndEachOptionChangedByAClickIs
             ASSERT_TRUE(player.play(quickClick(step))) << step;
         // Last: from here the menu's pointer moves at its new speed.
         ASSERT_TRUE(player.play(quickClick("OptionsMenuPointerMore")));
-        player.game().end(SIGTERM);
-        player.game().expectCleanEnd();
+        player.game().endCleanly(SIGTERM);
     }
     {
         ClPlayer player(data, home);
         ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
-        player.game().end(SIGTERM);
-        player.game().expectCleanEnd();
+        player.game().endCleanly(SIGTERM);
     }
     const ClSaveUnderHome save(home);
     const SSavedOptions& options = g_SavedOptions;

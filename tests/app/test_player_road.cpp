@@ -31,31 +31,6 @@ namespace fs = std::filesystem;
 constexpr int WINDOW_WIDTH = 640;
 constexpr int WINDOW_HEIGHT = 360;
 
-// The built data with the road's settings, packed, and the demo song beside the package.
-fs::path packPlayerData(const fs::path& root) {
-    return packRoadData(root, 640, 360,
-                        {{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 6\n"},
-                         {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
-                        "PLAYER_INVINCIBLE 1\n");
-}
-
-struct SCounts {
-    int white = 0, total = 0;
-};
-
-// Near-white pixels of a box of the picture.
-SCounts whiteIn(const SDecodedImage& image, int x0, int y0, int x1, int y1) {
-    SCounts counts;
-    for (int y = std::max(0, y0); y < std::min(int(image.height), y1); ++y) {
-        for (int x = std::max(0, x0); x < std::min(int(image.width), x1); ++x) {
-            const u8* p = &image.rgba[4 * (size_t(y) * image.width + size_t(x))];
-            counts.white += p[0] > 200 && p[1] > 200 && p[2] > 200 ? 1 : 0;
-            ++counts.total;
-        }
-    }
-    return counts;
-}
-
 // One device's way through the road's steps: each page gives the focus to its first choice.
 struct SDevice {
     std::function<void(ClPlayer&)> toSongs, chooseSong, chooseLevel, pause, resume, leaveItem, leaveResults;
@@ -78,17 +53,27 @@ void playTheSong(ClPlayer& player, const SDevice& device) {
     ASSERT_TRUE(player.waitForPage("SongList")) << player.trail();
 }
 
+// The built data with the road's settings, packed, and the demo song beside the package; the
+// game started on it, at its title.
+class PlayerRoad : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(player.game().waitForTitle()) << player.trail(); }
+
+    test_support::ClTempDir root;
+    const fs::path data = packRoadData(root.path(), WINDOW_WIDTH, WINDOW_HEIGHT,
+                                       {{"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 6\n"},
+                                        {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
+                                       "PLAYER_INVINCIBLE 1\n");
+    const fs::path home = root.path() / "home";
+    ClPlayer player{data, home};
+};
+
 // The mouse and keys: quick clicks (0 ms) and held ones (150 ms). After the play, a song whose
 // file goes between its choice and its start cannot be played: the game comes back to the scan
 // wait, which says why, and goes on from there. Last, the quit dialog's buttons stand side by
 // side: from "No" (its first choice) Left and Right come back to "No", which Return takes back to
 // the title; Left then Return takes "Yes", and the game ends.
-TEST(PlayerRoad, TheMouseAndKeysTakeTheGameThroughAPlayASongGoneAndTheQuitDialog) {
-    test_support::ClTempDir root;
-    const fs::path data = packPlayerData(root.path());
-    const fs::path home = root.path() / "home";
-    ClPlayer player(data, home);
-    ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
+TEST_F(PlayerRoad, TheMouseAndKeysTakeTheGameThroughAPlayASongGoneAndTheQuitDialog) {
 
     // The pointer is drawn where the mouse is, over a quiet part of the title page.
     const int mouseX = 60, mouseY = 300;
@@ -101,10 +86,9 @@ TEST(PlayerRoad, TheMouseAndKeysTakeTheGameThroughAPlayASongGoneAndTheQuitDialog
     EXPECT_EQ(image.width, u32(WINDOW_WIDTH));
     EXPECT_EQ(image.height, u32(WINDOW_HEIGHT));
     // Inside the arrow, below and right of its tip: white. Left of the tip: the page.
-    const SCounts arrow = whiteIn(image, mouseX + 2, mouseY + 5, mouseX + 4, mouseY + 9);
-    const SCounts beside = whiteIn(image, mouseX - 6, mouseY + 5, mouseX - 2, mouseY + 9);
-    EXPECT_EQ(arrow.white, arrow.total) << picture;
-    EXPECT_EQ(beside.white, 0) << picture;
+    const auto white = [](int r, int g, int b) { return r > 200 && g > 200 && b > 200; };
+    EXPECT_EQ(pixelsIn(image, mouseX + 2, mouseY + 5, mouseX + 4, mouseY + 9, white), 2 * 4) << picture;
+    EXPECT_EQ(pixelsIn(image, mouseX - 6, mouseY + 5, mouseX - 2, mouseY + 9, white), 0) << picture;
 
     const SDevice mouse{
         [](ClPlayer& p) { p.send(quickClick("TitlePlay")); },
@@ -136,17 +120,11 @@ TEST(PlayerRoad, TheMouseAndKeysTakeTheGameThroughAPlayASongGoneAndTheQuitDialog
     heldKey(player, "Return");
     player.game().waitForLog([](const std::string&) { return false; }, std::chrono::seconds(60));
     EXPECT_TRUE(player.game().ended) << player.trail();
-    player.game().end(0);
-    player.game().expectCleanEnd();
+    player.game().endCleanly(0);
 }
 
 // A pad: the d-pad moves the focus, A takes it, Start pauses.
-TEST(PlayerRoad, APadTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSongListAgain) {
-    test_support::ClTempDir root;
-    const fs::path data = packPlayerData(root.path());
-    const fs::path home = root.path() / "home";
-    ClPlayer player(data, home);
-    ASSERT_TRUE(player.game().waitForTitle()) << player.trail();
+TEST_F(PlayerRoad, APadTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSongListAgain) {
     player.send("pad-attach\nframes 2\n");
     const auto a = [](ClPlayer& p) { heldPadButton(p, "a"); };
     const SDevice pad{
@@ -158,8 +136,7 @@ TEST(PlayerRoad, APadTakesTheGameFromTheTitleThroughAPlayAndItsPauseToTheSongLis
         a, a, [](ClPlayer& p) { heldPadButton(p, "start"); }, a, a, a,
     };
     playTheSong(player, pad);
-    player.game().end(SIGTERM);
-    player.game().expectCleanEnd();
+    player.game().endCleanly(SIGTERM);
 }
 
 }  // namespace

@@ -79,9 +79,8 @@ TEST(Program, QuitsAtOnceDuringALongAnalysisBesideAFileOfZeros) {
     ASSERT_TRUE(game.waitForTitle()) << game.whatHappened();
     ASSERT_TRUE(waitForThreadWork(game.pid, "song scan", 0.2));
     const auto signalled = std::chrono::steady_clock::now();
-    game.end(SIGTERM);
+    game.endCleanly(SIGTERM);
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(QUIT_LIMIT_SECONDS));
-    game.expectCleanEnd();
     EXPECT_EQ(game.errorText.find("did not stop"), std::string::npos) << game.errorText;
 }
 
@@ -98,8 +97,7 @@ TEST(Program, ASecondGameOnTheSameProfileSaysTheGameIsRunningAndLeavesTheFirstAl
     EXPECT_EQ(WEXITSTATUS(second.status), 1);
     EXPECT_NE(second.errorText.find("already running"), std::string::npos) << second.errorText;
     EXPECT_EQ(waitpid(game.pid, nullptr, WNOHANG), 0) << "the first game ended";
-    game.end(SIGTERM);
-    game.expectCleanEnd();
+    game.endCleanly(SIGTERM);
 }
 
 // Paced frames leave the processor idle between them: a frame loop that spun instead would keep a
@@ -117,8 +115,7 @@ TEST(Program, RunsPacedFramesInItsWindowWithoutKeepingACoreBusy) {
     usleep(4000000);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - atTitle).count();
     [[maybe_unused]] const double busy = (processCpuSeconds(game.pid) - cpuAtTitle) / wall;
-    game.end(SIGINT);
-    game.expectCleanEnd();
+    game.endCleanly(SIGINT);
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Under the sanitizers their own checks would count as the game's work.
     EXPECT_LT(busy, 0.95) << game.errorText;
@@ -332,8 +329,7 @@ TEST(Program, UnderAWindowManagerTheWindowWithItsFrameFitsTheScreen) {
     EXPECT_LE(x + width + frame[1], 1280) << geometry;
     EXPECT_GE(y - frame[2], 0) << geometry;
     EXPECT_LE(y + height + frame[3], 720) << geometry;
-    game.end(SIGTERM);
-    game.expectCleanEnd();
+    game.endCleanly(SIGTERM);
     kill(manager, SIGTERM);
     waitpid(manager, nullptr, 0);
 }

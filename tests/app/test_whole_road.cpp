@@ -29,16 +29,6 @@ using test_support::readFileText;
 
 constexpr auto ROAD_TIME_LIMIT = std::chrono::minutes(10);
 
-// The data set of the road: the built data with its own settings, packed, and the demo song as a
-// loose file beside the package.
-fs::path packWholeRoadData(const fs::path& root) {
-    return packRoadData(root, 320, 180,
-                        {{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
-                         {"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 20\n"},
-                         {"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"}},
-                        "FIXED_DT 0.016666\nPLAYER_INVINCIBLE 1\n");
-}
-
 // Two "Results" lines, then the song list again.
 bool roadDone(const std::string& log) {
     const size_t first = log.find("page Results");
@@ -49,15 +39,20 @@ bool roadDone(const std::string& log) {
 
 TEST(WholeRoad, TwoPlaysOfTheDemoSongReachTheResultsAndTheirScoresAreSavedAsTheBest) {
     test_support::ClTempDir root;
-    const fs::path data = packWholeRoadData(root.path());
+    // The built data with the road's own settings, packed, and the demo song as a loose file
+    // beside the package.
+    const fs::path data = packRoadData(root.path(), 320, 180,
+                                       {{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
+                                        {"END_GAME_EARLY_TIME 0\n", "END_GAME_EARLY_TIME 20\n"},
+                                        {"RANDOM_SEED 0\n", "RANDOM_SEED 7\n"}},
+                                       "FIXED_DT 0.016666\nPLAYER_INVINCIBLE 1\n");
     const fs::path home = root.path() / "home";
 
     ClGameProcess road(data.string(), home.string());
     const bool reached = road.waitForLog(roadDone, ROAD_TIME_LIMIT), endedEarly = road.ended;
-    road.end(SIGTERM);
+    road.endCleanly(SIGTERM);
     ASSERT_TRUE(reached) << (endedEarly ? "the game ended early: " + road.endText() + "\n" : "no two results in 10 minutes\n")
                          << road.log << road.errorText;
-    road.expectCleanEnd();
 
     // Each play's difficulty and shown score, from its results line; the best of them at each
     // difficulty played is what the save holds.
