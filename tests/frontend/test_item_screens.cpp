@@ -9,16 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
-class ItemScreens : public frontend_test::FrontEndTest {
-protected:
-    static std::u16string nameOf(const char* key) {
-        SItemDescription d;
-        describeItem(key, &d);
-        return std::u16string(d.name, d.name + std::char_traits<char>::length(d.name));
-    }
-};
+using ItemScreens = frontend_test::FrontEndTest;
 
 TEST_F(ItemScreens, TheCollectibleScreenDescribesThePlayedSongsItemAndContinueIdentifiesIt) {
     addSong("Alpha", E_SONGSTATE_READY);
@@ -31,7 +26,9 @@ TEST_F(ItemScreens, TheCollectibleScreenDescribesThePlayedSongsItemAndContinueId
     switchWidgetByName("TopLevelSwitcher", "SongCollectibleIdentified");
     const SCollectibleRecord* item = songCollectibleAt(1);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(textOf("CollectibleName"), nameOf(item->key));
+    SItemDescription description;
+    describeItem(item->key, &description);
+    EXPECT_EQ(textOf("CollectibleName"), std::u16string(description.name, description.name + std::strlen(description.name)));
     EXPECT_EQ(textOf("CollectibleSong"), u"Won by playing Beta");
     EXPECT_EQ(textOf("CollectibleRating0"), u"Level 1");
     EXPECT_FALSE(textOf("CollectibleLine0").empty());

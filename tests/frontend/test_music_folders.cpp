@@ -8,34 +8,25 @@
 
 namespace {
 
-class MusicFolders : public frontend_test::FrontEndTest {
-protected:
-    void SetUp() override {
-        FrontEndTest::SetUp();
-        setGameDataDefaults();
-        g_GameData.options = 0;  // the desktop's music folder is not searched
-        computeSoundtrackFolder();
-        buildPages();
-    }
-    void TearDown() override {
-        setGameDataDefaults();
-        FrontEndTest::TearDown();
-    }
-    // A click on the row of the page's list (rows of 76 units from y 220).
-    void clickRow(u32 row) { clickAt(frontend_test::LAYOUT_W / 2, 220.0f + 76.0f * (f32(row) + 0.5f)); }
-};
+using MusicFolders = frontend_test::FrontEndTest;
 
 // The soundtrack's row cannot be chosen; the player's folder can, and "Remove" takes it out.
 TEST_F(MusicFolders, AnAddedFolderChosenAndRemovedIsTakenOut) {
+    setGameDataDefaults();
+    g_GameData.options = 0;  // the desktop's music folder is not searched
+    computeSoundtrackFolder();
+    buildPages();
     g_GameData.musicFolders = {u"\\tunes"};
     showScreen("MusicFolders");
     settle();
-    clickRow(0);
+    // The list's rows are 76 units high from y 220.
+    clickAt(frontend_test::LAYOUT_W / 2, 220.0f + 38.0f);
     EXPECT_EQ(findWidgetByName("MusicFoldersRemove")->getInt("disabled"), 1);
-    clickRow(1);
+    clickAt(frontend_test::LAYOUT_W / 2, 220.0f + 76.0f + 38.0f);
     clickWidget("MusicFoldersRemove");
     EXPECT_TRUE(g_GameData.musicFolders.empty());
     EXPECT_EQ(textOf("MusicFoldersNotice"), getLocalisedString("fe_folders_removed"));
+    setGameDataDefaults();
 }
 
 }  // namespace
