@@ -14,31 +14,22 @@ namespace {
 
 using namespace test_support;
 
-class MedalRoad : public OnlineTest {
-protected:
-    void SetUp() override {
-        OnlineTest::SetUp();
-        installLayerImports();
-        signIn("ace", "secret");
-        startOverHttp(m_server.address());
-        resetPlayerStates();
-        enableFirstPlayer();
-    }
-    void TearDown() override {
-        OnlineTest::TearDown();
-        clearLayerImports();
-    }
-
-    ClLocalHttpServer m_server{"0"};
-    ClInstalledScripts m_scripts{{{"playbalance.txt", "score_wavekill_base_bonus = 100.0;"}}};
-};
+using MedalRoad = OnlineTest;
 
 // The chain bonus collected five times, as its pickup does, and the frames' ticks run until the
 // medal is sent.
 TEST_F(MedalRoad, AChainOfFiveReachesTheServiceAsMedalThree) {
+    ClLocalHttpServer server{"0"};
+    ClInstalledScripts scripts{{{"playbalance.txt", "score_wavekill_base_bonus = 100.0;"}}};
+    installLayerImports();
+    signIn("ace", "secret");
+    startOverHttp(server.address());
+    resetPlayerStates();
+    enableFirstPlayer();
     for (int i = 0; i < 5; ++i) awardWaveKillChainBonus(0, ClVec3());
     settle(true);
-    EXPECT_EQ(leaderboardField(decodeLeaderboardBody(m_server.lastBody()), "medal"), "3");
+    EXPECT_EQ(leaderboardField(decodeLeaderboardBody(server.lastBody()), "medal"), "3");
+    clearLayerImports();
 }
 
 }  // namespace
