@@ -141,19 +141,13 @@ public:
     std::vector<int> slots;
 };
 
-class ModeClocks : public ::testing::Test {
-protected:
-    void SetUp() override {
-        g_TimeScaleStack.count = 0;
-        g_IntStateStack.count = 0;
-        pushDefaultStateStacks();
-        resetViewSlots();
-        for (SGameClock& clock : g_aGameClocks) clock = {};
-    }
-    void TearDown() override { resetViewSlots(); }
-};
+TEST(ModeClocks, GameplayStepIsClampedScaledAndStoppedWhilePausedAndTheTopMappersRun) {
+    g_TimeScaleStack.count = 0;
+    g_IntStateStack.count = 0;
+    pushDefaultStateStacks();
+    resetViewSlots();
+    for (SGameClock& clock : g_aGameClocks) clock = {};
 
-TEST_F(ModeClocks, GameplayStepIsClampedScaledAndStoppedWhilePausedAndTheTopMappersRun) {
     updateModeClocksAndMappers(nullptr, 0.05f, 0);
     EXPECT_EQ(frameTime(), 0.05f);
 
@@ -182,6 +176,7 @@ TEST_F(ModeClocks, GameplayStepIsClampedScaledAndStoppedWhilePausedAndTheTopMapp
     updateModeClocksAndMappers(nullptr, 0.01f, 0);
     EXPECT_TRUE(below.slots.empty());
     EXPECT_EQ(top.slots, (std::vector<int>{0, 2}));
+    resetViewSlots();
 }
 
 }  // namespace

@@ -12,26 +12,14 @@
 
 namespace {
 
-class UiPointer : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setUiPointerImage(0, "PointerDefault");
-        g_UiFlags.pointerDisplay = 1;
-        setCursorHidden(true);
-        f32* raw = g_aRawPadRecords[0];
-        raw[E_RAW_POINTER_PRESENT] = 1.0f;
-        raw[E_RAW_POINTER_X] = 0.5f;
-        raw[E_RAW_POINTER_Y] = 0.25f;
-    }
-    void TearDown() override {
-        setUiPointerImage(0, nullptr);
-        g_UiFlags = SUiFlags{};
-        setCursorHidden(false);
-        std::memset(g_aRawPadRecords, 0, sizeof g_aRawPadRecords);
-    }
-};
-
-TEST_F(UiPointer, ShowsInTheMenusWithTheSystemCursorHiddenAndStaysAwayInPlayOrWhileTheCursorShows) {
+TEST(UiPointer, ShowsInTheMenusWithTheSystemCursorHiddenAndStaysAwayInPlayOrWhileTheCursorShows) {
+    setUiPointerImage(0, "PointerDefault");
+    g_UiFlags.pointerDisplay = 1;
+    setCursorHidden(true);
+    f32* raw = g_aRawPadRecords[0];
+    raw[E_RAW_POINTER_PRESENT] = 1.0f;
+    raw[E_RAW_POINTER_X] = 0.5f;
+    raw[E_RAW_POINTER_Y] = 0.25f;
     EXPECT_TRUE(uiPointerShown()) << "in the menus";
     setCursorHidden(false);
     EXPECT_FALSE(uiPointerShown()) << "two pointers";
@@ -39,8 +27,13 @@ TEST_F(UiPointer, ShowsInTheMenusWithTheSystemCursorHiddenAndStaysAwayInPlayOrWh
     g_UiFlags.pointerDisplay = 0;
     EXPECT_FALSE(uiPointerShown()) << "in play";
     g_UiFlags.pointerDisplay = 1;
-    g_aRawPadRecords[0][E_RAW_POINTER_X] = -1000.0f / 640.0f;
+    raw[E_RAW_POINTER_X] = -1000.0f / 640.0f;
     EXPECT_FALSE(uiPointerShown()) << "outside";
+
+    setUiPointerImage(0, nullptr);
+    g_UiFlags = SUiFlags{};
+    setCursorHidden(false);
+    std::memset(g_aRawPadRecords, 0, sizeof g_aRawPadRecords);
 }
 
 }  // namespace
