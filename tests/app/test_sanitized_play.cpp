@@ -64,20 +64,6 @@ void writeDamagedSongs(const std::string& song, const fs::path& folder) {
     std::ofstream(folder / "flipped bits.wav", std::ios::binary) << flipped;
 }
 
-// The built data with its own settings, packed, the demo song and the damaged files beside it.
-fs::path packPlayData(const fs::path& root) {
-    const fs::path data = packSettingsData(root, 320, 180,
-                                           {{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
-                                            {"RANDOM_SEED 0\n", "RANDOM_SEED 29\n"},
-                                            {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
-                                           "NOVSYNC 1\n");
-    const std::string song =
-        cutWav(readFileText(fs::path(VELODRIX_BUILD_DATA_DIR) / "Soundtrack" / "Velodrix Demo.wav"), SONG_SECONDS);
-    std::ofstream(data / "Soundtrack" / "Velodrix Demo.wav", std::ios::binary) << song;
-    writeDamagedSongs(song, data / "Soundtrack");
-    return data;
-}
-
 // A play's results, then the song list again.
 bool playDone(const std::string& log) {
     const size_t results = log.find("page Results");
@@ -87,7 +73,16 @@ bool playDone(const std::string& log) {
 TEST(SanitizedPlay, TheRandomTesterPlaysAWholeSongBesideDamagedFilesWithNothingReported) {
     if (!SANITIZED) GTEST_SKIP() << "built without the sanitizers";
     test_support::ClTempDir root;
-    const fs::path data = packPlayData(root.path());
+    // The built data with its own settings, packed, the demo song and the damaged files beside it.
+    const fs::path data = packSettingsData(root.path(), 320, 180,
+                                           {{"USE_PAD_MONKEY 0\n", "USE_PAD_MONKEY 1\n"},
+                                            {"RANDOM_SEED 0\n", "RANDOM_SEED 29\n"},
+                                            {"DEBUG_SKIP_SPLASH 0\n", "DEBUG_SKIP_SPLASH 1\n"}},
+                                           "NOVSYNC 1\n");
+    const std::string song =
+        cutWav(readFileText(fs::path(VELODRIX_BUILD_DATA_DIR) / "Soundtrack" / "Velodrix Demo.wav"), SONG_SECONDS);
+    std::ofstream(data / "Soundtrack" / "Velodrix Demo.wav", std::ios::binary) << song;
+    writeDamagedSongs(song, data / "Soundtrack");
     ClGameProcess game(data.string(), (root.path() / "home").string());
     const bool reached = game.waitForLog(playDone, RUN_LIMIT), endedEarly = game.ended;
     game.endCleanly(SIGTERM);

@@ -17,11 +17,6 @@ constexpr u32 BACKGROUND = 0xFF182030u;
 class UiPagePicture : public OffscreenPictureTest {
 protected:
     UiPagePicture() : OffscreenPictureTest(640, 360) {}
-    void SetUp() override {
-        OffscreenPictureTest::SetUp();
-        initUi();
-        loadUiFonts();
-    }
     void TearDown() override {
         shutdownUi();
         OffscreenPictureTest::TearDown();
@@ -29,6 +24,8 @@ protected:
 };
 
 TEST_F(UiPagePicture, TitleButtonsAndColourTaggedTextInTheGeneratedFonts) {
+    initUi();
+    loadUiFonts();
     ASSERT_FALSE(gfxIsNullRenderer());
     for (const char* face : {"NiceCapsBoldFont", "NormalFont", "ScriptFont", "SystemFont"})
         EXPECT_NE(findFontFace(face), nullptr) << face;
