@@ -63,17 +63,20 @@ public:
     }
 
     // Runs the commands, then writes the frame presented next as PNG at the path and reads it
-    // back; false, with the reason, when no picture came.
-    bool shot(const std::string& commands, const std::string& path, SDecodedImage* image, std::string* error) {
+    // back; an empty picture, and a failure with the reason, when none came.
+    SDecodedImage shot(const std::string& commands, const std::string& path) {
+        SDecodedImage image;
         send(commands + "shot " + path + "\n");
         if (!m_game.waitForLog([&](const std::string&) { return std::filesystem::exists(path); },
                                std::chrono::seconds(60))) {
-            *error = "no picture: " + trail();
-            return false;
+            ADD_FAILURE() << "no picture: " << trail();
+            return image;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const std::vector<u8> png = test_support::readFileBytes(path);
-        return decodeImage(png.data(), png.size(), image, error);
+        std::string error;
+        EXPECT_TRUE(decodeImage(png.data(), png.size(), &image, &error)) << error;
+        return image;
     }
 
     // A quick click on the widget, run, then the page it leads to; whether that came.

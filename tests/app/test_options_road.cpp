@@ -86,9 +86,7 @@ TEST(OptionsRoad, AFolderAddedIsListedALogInIsToldAndEachOptionChangedByAClickIs
         EXPECT_EQ(test_support::leaderboardField(line, "check"), test_support::expectedLeaderboardCheck(line));
         // The notice under the buttons tells the reply, in the notice colour.
         const std::string picture = (home / "logged_in.png").string();
-        SDecodedImage image;
-        std::string error;
-        ASSERT_TRUE(player.shot("move 5 5\nframes 10\n", picture, &image, &error)) << error;
+        const SDecodedImage image = player.shot("move 5 5\nframes 10\n", picture);
         const auto notice = [](int r, int g, int b) { return r > 150 && r > g + 60 && r > b + 60; };
         EXPECT_GT(pixelsIn(image, 0, 340, image.width, image.height, notice), 60) << picture;
 

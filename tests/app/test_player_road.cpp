@@ -78,11 +78,8 @@ TEST_F(PlayerRoad, TheMouseAndKeysTakeTheGameThroughAPlayASongGoneAndTheQuitDial
     // The pointer is drawn where the mouse is, over a quiet part of the title page.
     const int mouseX = 60, mouseY = 300;
     const std::string picture = (home / "pointer.png").string();
-    SDecodedImage image;
-    std::string error;
-    ASSERT_TRUE(player.shot("move " + std::to_string(mouseX) + " " + std::to_string(mouseY) + "\nframes 3\n", picture,
-                            &image, &error))
-        << error;
+    const SDecodedImage image =
+        player.shot("move " + std::to_string(mouseX) + " " + std::to_string(mouseY) + "\nframes 3\n", picture);
     EXPECT_EQ(image.width, u32(WINDOW_WIDTH));
     EXPECT_EQ(image.height, u32(WINDOW_HEIGHT));
     // Inside the arrow, below and right of its tip: white. Left of the tip: the page.
