@@ -59,8 +59,8 @@ protected:
         setFrontendImports(nullptr);
         setUiImports(nullptr);
         if (uiExists()) shutdownUi();
-        if (m_input) shutdownInput();
-        if (m_canvases) releaseCanvases();
+        shutdownInput();
+        releaseCanvases();
         freeSongLibrary();
         logManagerShutdown();
         setUserDataDirW(u"");
@@ -70,12 +70,8 @@ protected:
 
     // The pages, over layout canvases unless the caller's device made them.
     void buildPages(bool layoutCanvases = true) {
-        if (layoutCanvases) {
-            createCanvases(LAYOUT_W, LAYOUT_H);
-            m_canvases = true;
-        }
+        if (layoutCanvases) createCanvases(LAYOUT_W, LAYOUT_H);
         initInput(0, 38);
-        m_input = true;
         std::fill(std::begin(g_aRawPadRecords[0]), std::end(g_aRawPadRecords[0]), 0.0f);
         initUi();
         g_UiFlags.inputEnabled = 1;
@@ -147,8 +143,6 @@ protected:
     }
 
     test_support::ClTempDir m_user;
-    bool m_canvases = false;
-    bool m_input = false;
 };
 
 }  // namespace frontend_test
