@@ -7,7 +7,6 @@
 #include "app/game_mode_front_end.h"
 #include "app/layer_imports.h"
 #include "app/startup.h"
-#include "audio/play/beat_events.h"
 #include "audio/play/song_clock.h"
 #include "core/config.h"
 #include "core/crit_section_pool.h"

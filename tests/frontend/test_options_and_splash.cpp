@@ -8,7 +8,6 @@
 #include "core/config.h"
 #include "core/game_clock.h"
 #include "core/saved_options.h"
-#include "frontend/options_screen.h"
 #include "frontend/page_parts.h"
 #include "input/ambient/ambient_light.h"
 #include "library/save_writer.h"
@@ -19,7 +18,6 @@
 #include "platform/window/window.h"
 #include "tests/support/local_http_server.h"
 #include "render/fmv_player.h"
-#include "input/input_records.h"
 
 #include <SDL.h>
 
