@@ -71,12 +71,8 @@ protected:
     void TearDown() override {
         setPlayerShip(0, nullptr);
         closeBossStage();
-        m_programs.clear();
-        wavesShutdown();  // releases its wave plans through the world's import
-        setWorldImports(nullptr);
-        releaseBeatAnalysis();
+        tearDownWaveWorld(m_programs);
         setFatalErrorHook(nullptr);
-        setSongTime(0.0f);
         NullDrawTest::TearDown();
     }
 

@@ -42,6 +42,17 @@ inline void setUpWaveWorld() {
     setWorldImports(&imports);
 }
 
+// The waves' side of a tear-down, after the world's entities: the programs the test kept, the
+// waves (they release their wave plans through the world's import), the imports, the beats and
+// the song time.
+inline void tearDownWaveWorld(std::vector<world_test::ProgramPtr>& programs) {
+    programs.clear();
+    wavesShutdown();
+    setWorldImports(nullptr);
+    releaseBeatAnalysis();
+    setSongTime(0.0f);
+}
+
 // A wave member as the boss choice's hook visits it: its entity and its spawn time.
 struct SWaveMemberSeen {
     ClEntity* entity;
@@ -107,11 +118,7 @@ protected:
     void TearDown() override {
         setPlayerShip(0, nullptr);
         shutdownWorld();
-        m_programs.clear();
-        wavesShutdown();  // releases its wave plans through the world's import
-        setWorldImports(nullptr);
-        releaseBeatAnalysis();
-        setSongTime(0.0f);
+        tearDownWaveWorld(m_programs);
         WaveSongTest::TearDown();
     }
 
