@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -116,17 +117,16 @@ TEST_F(UserSave, ASongBeingAnalysedIsWrittenAndReadAsWaiting) {
 TEST_F(UserSave, ContentThatDoesNotHoldIsRefusedWhateverItsTrailer) {
     fillEverything();
     const std::vector<u8> good = encodeUserSave();
-    const SSongLibrary before = g_SongLibrary;
-    // Cut short, one byte too many, and a song count far beyond the bytes.
-    std::vector<u8> cut(good.begin(), good.end() - 3);
     std::vector<u8> longer = good;
     longer.push_back(0);
     std::vector<u8> hugeCount = good;
     // The song count is the word before the first song's 32 identity bytes.
-    const u8* identity = before.songs[0].identity.bytes;
+    const u8* identity = g_SongLibrary.songs[0].identity.bytes;
     const auto at = std::search(hugeCount.begin(), hugeCount.end(), identity, identity + 32) - hugeCount.begin() - 4;
     hugeCount[size_t(at) + 3] = 0x7F;
-    for (const std::vector<u8>* content : {&cut, &longer, &hugeCount}) EXPECT_FALSE(decodeUserSave(*content, true));
+    const std::pair<const char*, std::vector<u8>> refused[] = {
+        {"cut short", {good.begin(), good.end() - 3}}, {"one byte too many", longer}, {"a song count far beyond the bytes", hugeCount}};
+    for (const auto& [name, content] : refused) EXPECT_FALSE(decodeUserSave(content, true)) << name;
     EXPECT_EQ(g_SongLibrary.songs.size(), 2u);
     EXPECT_TRUE(decodeUserSave(good, true));
 }
