@@ -141,11 +141,10 @@ protected:
 };
 
 TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAllowed) {
-    const test_support::ClTempDir& root = m_user.folder();
-    test_support::writeFileBytes(root.file("music/long.wav"), drumSong(91.0f));
-    test_support::writeFileBytes(root.file("music/deeper/short.wav"), drumSong(7.0f));
-    test_support::writeFileBytes(root.file("music/tiny.wav"), drumSong(1.0f));
-    test_support::writeFileText(root.file("music/notes.txt"), test_support::repeatedText(300000, "la "));
+    test_support::writeFileBytes(m_user.file("music/long.wav"), drumSong(91.0f));
+    test_support::writeFileBytes(m_user.file("music/deeper/short.wav"), drumSong(7.0f));
+    test_support::writeFileBytes(m_user.file("music/tiny.wav"), drumSong(1.0f));
+    test_support::writeFileText(m_user.file("music/notes.txt"), test_support::repeatedText(300000, "la "));
     startScan({"gone", "music"});
 
     for (int i = 0; i < 20; ++i) songScanTick();
@@ -154,7 +153,7 @@ TEST_F(SongScan, FindsTheSongsOfTheFoldersSkipsTheRestAndAnalysesThemOnlyWhenAll
     ASSERT_TRUE(tickUntil(everySongSettled));
 
     EXPECT_EQ(g_SongLibrary.songs.size(), 2u);
-    const SSongRecord* song = getSongRecord(findSongIndexByPath(wide(root.file("music/long.wav"))));
+    const SSongRecord* song = getSongRecord(findSongIndexByPath(wide(m_user.file("music/long.wav"))));
     ASSERT_NE(song, nullptr);
     EXPECT_NEAR(song->duration, 91.0f, 0.01f);
     EXPECT_LT(song->levelSpawnTargets[0], song->levelSpawnTargets[5]);
