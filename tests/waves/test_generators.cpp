@@ -91,17 +91,11 @@ TEST_F(BuiltInPackTest, PickupsActOnTheFirstPlayer) {
     EXPECT_EQ(g_aiWaveKillChain[0], 2);
 }
 
-}  // namespace
-
-namespace {
-
 std::u16string ratingText(const SItemDescription& d, u32 row) {
     char16_t text[128];
     d.ratings[0][row].formatText(text, 128, 1);
     return text;
 }
-
-}  // namespace
 
 TEST_F(BuiltInPackTest, ShipItemsAreRegisteredByKeyAndDescribeWhatTheyDoAtTheirLevel) {
     ASSERT_EQ(packAt(0)->generatorCount(E_GENCAT_SHIP_ITEM), u32(E_SHIP_ITEM_KIND_COUNT));
@@ -130,3 +124,5 @@ TEST_F(BuiltInPackTest, ShipItemsAreRegisteredByKeyAndDescribeWhatTheyDoAtTheirL
     EXPECT_STREQ(d.name, "ScorePickup");
     EXPECT_EQ(d.ratings[0][0].present, 0);
 }
+
+}  // namespace
