@@ -53,17 +53,12 @@ constexpr f32 ARRIVAL = 5.0f;
 // the waves after them.
 class BossPlayTest : public NullDrawTest, public ::testing::WithParamInterface<u32> {
 protected:
-    static constexpr f32 STEP = 1.0f / 60.0f;
-
     void SetUp() override {
         NullDrawTest::SetUp();
         setFatalErrorHook(test_support::throwOnFatal);
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
-        g_fGameStep = STEP;
         ASSERT_TRUE(openEncounterStage());
         setUpWaveWorld();
         installEncounter(&kCollectNothing);
-        setSongTime(0.0f);
         addBeats(0.25f, 0.5f, 240);
         g_aPlayerState[0].active = 1;
         spawnPilotedShip(m_ship);

@@ -24,9 +24,15 @@
 #include <cstdlib>
 #include <vector>
 
-// A fresh world with the waves set up and imported: the beats and their subscribers, the player
-// states and the inspiration pickups reset.
+// The game step of the wave tests, in seconds.
+constexpr f32 STEP = 1.0f / 60.0f;
+
+// A fresh world with the waves set up and imported at the song's start, in game steps of STEP: the
+// beats and their subscribers, the player states and the inspiration pickups reset.
 inline void setUpWaveWorld() {
+    setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
+    g_fGameStep = STEP;
+    setSongTime(0.0f);
     resetBeatAnalysis();
     resetBeatSubscriptions();
     initWorld();
@@ -105,13 +111,8 @@ protected:
 // programs the test kept, then the waves and the beats.
 class WavePlayTest : public WaveSongTest {
 protected:
-    static constexpr f32 STEP = 1.0f / 60.0f;
-
     void SetUp() override {
         WaveSongTest::SetUp();
-        setClockDelta(GAME_CLOCK_GAMEPLAY, STEP);
-        g_fGameStep = STEP;
-        setSongTime(0.0f);
         setUpWaveWorld();
         world_test::addBeats(0.25f, 0.5f, 2 * WAVE_SONG_SECONDS);
     }
