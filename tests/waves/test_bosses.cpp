@@ -346,8 +346,6 @@ protected:
         g_PlayRecord.song.identity[0] = 19;
         constexpr f32 LOUDNESS[3] = {0.25f, 0.55f, 1.0f};
         constexpr u32 LONG_SONG_BANDS = 16;
-        releaseBeatAnalysis();
-        resetBeatAnalysis();
         resetBeatSubscriptions();
         resetSpectrumAnalysis();
         resetSongFeatures();
