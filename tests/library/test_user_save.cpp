@@ -148,16 +148,16 @@ SSongLibrary& lib() { return g_SongLibrary; }
 SSavedOptions& opts() { return g_SavedOptions; }
 // A value put into one field, and the same field read back.
 #define ONE_FIELD(field, value) [] { field = value; }, [] { return f64(field); }
+// A text put into one field, and the length of the field's text read back.
+#define ONE_TEXT(field, text) [] { std::strcpy(field, text); }, [] { return f64(std::strlen(field)); }
 
 const SUnwrittenValueCase UNWRITTEN_VALUE_CASES[] = {
     {"ItemLevelOfTheLargestInteger", ONE_FIELD(lib().collectibles[0].currentLevel, 2147483647), 5},
     {"NegativeItemLevel", ONE_FIELD(lib().collectibles[0].currentLevel, -3), 0},
     {"KeyHashNotTheKeys", ONE_FIELD(lib().collectibles[0].keyHash, 7), 0x1234},
     {"IdentifiedFlagOfTwo", ONE_FIELD(lib().collectibles[0].identified, 2), 1},
-    {"EquippedItemNotOwned", [] { std::strcpy(lib().equippedItemKeys[0], "gun_seeker"); },
-     [] { return f64(std::strlen(lib().equippedItemKeys[0])); }, 0},
-    {"EquippedInASlotPastTheShips", [] { std::strcpy(lib().equippedItemKeys[5], "item_00001234"); },
-     [] { return f64(std::strlen(lib().equippedItemKeys[5])); }, 0},
+    {"EquippedItemNotOwned", ONE_TEXT(lib().equippedItemKeys[0], "gun_seeker"), 0},
+    {"EquippedInASlotPastTheShips", ONE_TEXT(lib().equippedItemKeys[5], "item_00001234"), 0},
     {"OneItemEquippedTwice", [] { std::strcpy(lib().equippedItemKeys[0], "item_00001234"); },
      [] { return f64(std::strlen(lib().equippedItemKeys[2])); }, 0},
     {"WaterFlagOfTwo", ONE_FIELD(opts().waterReflection, 2), 1},
@@ -165,8 +165,7 @@ const SUnwrittenValueCase UNWRITTEN_VALUE_CASES[] = {
     {"ControllerSensitivityNotANumber", ONE_FIELD(opts().controllerSensitivity, std::nanf("")), 5},
     {"PointerSensitivityOfForty", ONE_FIELD(opts().interfacePointerSensitivity, 40.0f), 10},
     {"AmbientLayoutOfSeven", ONE_FIELD(opts().ambientLayout, 7), 0},
-    {"LoginNameWithALineBreak", [] { std::strcpy(lib().credentials.loginName, "an\n"); },
-     [] { return f64(std::strlen(lib().credentials.loginName)); }, 0},
+    {"LoginNameWithALineBreak", ONE_TEXT(lib().credentials.loginName, "an\n"), 0},
     {"LoginNameWithALineBreakLosesItsDigest", [] { std::strcpy(lib().credentials.loginName, "an\n"); },
      [] { return f64(lib().credentials.passwordDigest[5]); }, 0},
     {"BossBeatenFlagOfTwo", ONE_FIELD(lib().boss.beaten[2][0], 2), 1},
