@@ -2,7 +2,6 @@
 
 #include "core/cipher.h"
 #include "tests/support/cipher_read.h"
-#include "tests/support/file_bytes.h"
 #include "core/name_hash.h"
 #include "online/leaderboard_request.h"
 
@@ -71,10 +70,6 @@ std::string leaderboardField(const std::string& line, const std::string& name) {
         at = end + 1;
     }
     return "(absent)";
-}
-
-std::string leaderboardDigestField(const SLeaderboardCredentials& credentials) {
-    return hexText(credentials.passwordDigest, sizeof credentials.passwordDigest);
 }
 
 std::string expectedLeaderboardCheck(const std::string& line) {

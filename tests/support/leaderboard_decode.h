@@ -4,16 +4,12 @@
 
 #include <string>
 
-struct SLeaderboardCredentials;
-
 namespace test_support {
 
 // The line a request body carries; empty when the body is not one.
 std::string decodeLeaderboardBody(const std::string& body);
 // The value of a field of the line, percent-decoded; "(absent)" without the field.
 std::string leaderboardField(const std::string& line, const std::string& name);
-// The digest field the service expects of the account: 64 lower-case hex digits.
-std::string leaderboardDigestField(const SLeaderboardCredentials& credentials);
 // The check the service makes: crc32Text of what stands before "&check=", as the check field
 // writes it.
 std::string expectedLeaderboardCheck(const std::string& line);
