@@ -47,10 +47,6 @@ protected:
         WavePlayTest::SetUp();
         spawnShip(m_ship, ClVec3(160.0f, 0.0f, 30.0f));
     }
-    void TearDown() override {
-        setSongCue({});
-        WavePlayTest::TearDown();
-    }
 
     // One wave of the family, its members arriving on beats 4, 5 ... at points 40 apart along x.
     void planWave(const char* generatorName, u32 members) {

@@ -50,13 +50,14 @@ inline void setUpWaveWorld() {
 
 // The waves' side of a tear-down, after the world's entities: the programs the test kept, the
 // waves (they release their wave plans through the world's import), the imports, the beats and
-// the song time.
+// the song clock's time and cue.
 inline void tearDownWaveWorld(std::vector<world_test::ProgramPtr>& programs) {
     programs.clear();
     wavesShutdown();
     setWorldImports(nullptr);
     releaseBeatAnalysis();
     setSongTime(0.0f);
+    setSongCue({});
 }
 
 // A wave member as the boss choice's hook visits it: its entity and its spawn time.
