@@ -3,7 +3,6 @@
 // into a temporary package with the package writer.
 #include "core/string_table.h"
 
-#include "core/directories.h"
 #include "core/name_hash.h"
 #include "core/packages.h"
 #include "core/string_table_format.h"
@@ -20,16 +19,6 @@ using namespace test_support;
 
 namespace {
 
-using Entries = std::vector<std::pair<const char*, std::u16string>>;
-
-std::vector<u8> buildTable(const Entries& entries) {
-    std::vector<SStringTableInput> inputs;
-    for (const auto& [key, text] : entries) inputs.push_back({crc32TextNoCase(key), text.c_str(), key});
-    std::vector<u8> image;
-    EXPECT_EQ(stringTableBuild(inputs.data(), u32(inputs.size()), &image).error, E_STRINGTABLEBUILD_OK);
-    return image;
-}
-
 // One record whose text sits at the given offset of an image of the given size.
 std::vector<u8> oneRecordImage(u32 textOffset, u32 imageSize, u32 idHash) {
     std::vector<u8> image(imageSize, 0xAB);
@@ -40,16 +29,6 @@ std::vector<u8> oneRecordImage(u32 textOffset, u32 imageSize, u32 idHash) {
 
 class StringTables : public StringTableTest {
 protected:
-    void addTable(const std::string& name, const std::vector<u8>& image) {
-        writeSource("TEST", std::string("Lang/") + g_aLanguageCodes[getLanguageIndex()] + "/Strings/" + name + ".lang",
-                    std::string(image.begin(), image.end()));
-    }
-    // Adds an "All" table of the given entries, packs and mounts the tables and loads "All".
-    void mountAndLoadAll(const Entries& all) {
-        addTable("All", buildTable(all));
-        packAndMount("TEST");
-        ASSERT_EQ(stringTableLoad("All"), 1u);
-    }
     // What formatting the key's text with `value` into a buffer of `size` units returns and
     // leaves there, as "result:text"; no unit past the buffer may change.
     static std::u16string intByKey(const char* key, s32 value, u32 size = 32) {
@@ -87,8 +66,8 @@ TEST(StringTableImage, TextsMustStartAndEndInsideTheImage) {
 // Loading
 
 TEST_F(StringTables, PlatformTableWinsAndAReloadIsRefused) {
-    addTable("Win32", buildTable({{"SHARED", u"from Win32"}}));
-    addTable("All", buildTable({{"SHARED", u"from All"}, {"GAME_VERSION", u"1.0"}}));
+    addTable("Win32", buildStringTable({{"SHARED", u"from Win32"}}));
+    addTable("All", buildStringTable({{"SHARED", u"from All"}, {"GAME_VERSION", u"1.0"}}));
     packAndMount("TEST");
     EXPECT_EQ(loadPlatformStringTable(), 1u);
     EXPECT_EQ(stringTableLoad("Win32"), 0u);
@@ -103,7 +82,7 @@ TEST_F(StringTables, PlatformTableWinsAndAReloadIsRefused) {
 }
 
 TEST_F(StringTables, MissingTableIsSkippedAnEmptyOneLoadsAndANinthIsRefusedWithoutHoldingItsFile) {
-    for (int i = 0; i < 9; ++i) addTable("T" + std::to_string(i), i == 0 ? buildTable({}) : buildTable({{"K", u"t"}}));
+    for (int i = 0; i < 9; ++i) addTable("T" + std::to_string(i), i == 0 ? buildStringTable({}) : buildStringTable({{"K", u"t"}}));
     packAndMount("TEST");
     EXPECT_EQ(stringTableLoad("All_NO_TRANS"), 0u);
     for (int i = 0; i < 9; ++i) {
@@ -114,7 +93,7 @@ TEST_F(StringTables, MissingTableIsSkippedAnEmptyOneLoadsAndANinthIsRefusedWitho
 }
 
 TEST_F(StringTables, DamagedTableIsRefusedItsFileReleasedAndOddOffsetsAreHandedOutAligned) {
-    std::vector<u8> unsorted = buildTable({{"A", u"a"}, {"B", u"b"}});
+    std::vector<u8> unsorted = buildStringTable({{"A", u"a"}, {"B", u"b"}});
     std::swap_ranges(unsorted.begin() + 16, unsorted.begin() + 20, unsorted.begin() + 20);
     addTable("Unsorted", unsorted);
     std::vector<u8> odd = oneRecordImage(33, 40, crc32TextNoCase("ODD"));

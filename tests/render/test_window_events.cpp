@@ -1,10 +1,6 @@
 // The window procedure's answers to the window's messages: the close veto, pausing on focus loss,
 // and the pointer position the window's mouse handling keeps.
 #include "core/config.h"
-#include "core/directories.h"
-#include "core/name_hash.h"
-#include "core/string_table.h"
-#include "core/string_table_format.h"
 #include "platform/window/window.h"
 #include "platform/window/window_internal.h"
 #include "render/message_pump.h"
@@ -118,13 +114,7 @@ TEST_F(WindowTitle, ALongTitleIsCutTo255Characters) {
     std::string shown;
     for (int i = 0; i < 300; ++i) text += char16_t(u'A' + i % 26);
     for (int i = 0; i < 255; ++i) shown += char('A' + i % 26);
-    const SStringTableInput input{crc32TextNoCase("WINDOW_TITLE"), text.c_str(), "WINDOW_TITLE"};
-    std::vector<u8> image;
-    ASSERT_EQ(stringTableBuild(&input, 1, &image).error, E_STRINGTABLEBUILD_OK);
-    writeSource("TEST", std::string("Lang/") + g_aLanguageCodes[getLanguageIndex()] + "/Strings/All.lang",
-                std::string(image.begin(), image.end()));
-    packAndMount("TEST");
-    ASSERT_EQ(stringTableLoad("All"), 1u);
+    mountAndLoadAll({{"WINDOW_TITLE", text}});
 
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     ASSERT_TRUE(windowCreate("", 0, 0, 64, 64, false));

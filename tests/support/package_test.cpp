@@ -2,8 +2,10 @@
 
 #include "core/directories.h"
 #include "core/file_layer.h"
+#include "core/name_hash.h"
 #include "core/packages.h"
 #include "core/string_table.h"
+#include "core/string_table_format.h"
 #include "tests/support/file_bytes.h"
 
 namespace test_support {
@@ -29,6 +31,25 @@ void StringTableTest::SetUp() {
 void StringTableTest::TearDown() {
     stringTablesShutdown();
     PackageTest::TearDown();
+}
+
+std::vector<u8> buildStringTable(const StringEntries& entries) {
+    std::vector<SStringTableInput> inputs;
+    for (const auto& [key, text] : entries) inputs.push_back({crc32TextNoCase(key), text.c_str(), key});
+    std::vector<u8> image;
+    EXPECT_EQ(stringTableBuild(inputs.data(), u32(inputs.size()), &image).error, E_STRINGTABLEBUILD_OK);
+    return image;
+}
+
+void StringTableTest::addTable(const std::string& name, const std::vector<u8>& image) {
+    writeSource("TEST", std::string("Lang/") + g_aLanguageCodes[getLanguageIndex()] + "/Strings/" + name + ".lang",
+                std::string(image.begin(), image.end()));
+}
+
+void StringTableTest::mountAndLoadAll(const StringEntries& all) {
+    addTable("All", buildStringTable(all));
+    packAndMount("TEST");
+    ASSERT_EQ(stringTableLoad("All"), 1u);
 }
 
 void PackageTest::writeSource(const std::string& package, const std::string& relative, const std::string& contents) {

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace test_support {
 
@@ -24,11 +26,20 @@ protected:
     ClTempDir m_root;
 };
 
+using StringEntries = std::vector<std::pair<const char*, std::u16string>>;
+// The image the game's table builder makes of the entries.
+std::vector<u8> buildStringTable(const StringEntries& entries);
+
 // The same with the language folder made and the string tables set up, none loaded yet.
 class StringTableTest : public PackageTest {
 protected:
     void SetUp() override;
     void TearDown() override;
+
+    // Writes the image as the named table of the current language into package TEST's sources.
+    void addTable(const std::string& name, const std::vector<u8>& image);
+    // Adds an "All" table of the given entries, packs and mounts the tables and loads "All".
+    void mountAndLoadAll(const StringEntries& all);
 };
 
 }  // namespace test_support
