@@ -64,28 +64,26 @@ using ShaderGlobalsDeathTest = ShaderGlobals;
 TEST_F(ShaderGlobalsDeathTest, MisuseIsFatal) {
     declareShaderGlobal("g_v2Pair", E_SHADER_VALUE_VEC2, 0);
     declareShaderGlobal("g_afFour", E_SHADER_VALUE_FLOATS, 4);
-    const ClVec2 pairs[17] = {};
-    const f32 floats[5] = {};
-
-    EXPECT_EXIT(setShaderGlobalFloat("g_fNobody", 1.0f), ::testing::ExitedWithCode(3),
-                "shader constant \"g_fNobody\" is set but no effect declares it");
-    EXPECT_EXIT(setShaderGlobalColour("g_v2Pair", 0), ::testing::ExitedWithCode(3),
-                "shader constant \"g_v2Pair\" is a float2, set as a float4");
-    EXPECT_EXIT(declareShaderGlobal("g_v2Pair", E_SHADER_VALUE_VEC3, 0), ::testing::ExitedWithCode(3),
-                "shader constant \"g_v2Pair\" declared as float2 and as float3");
-    EXPECT_EXIT(setShaderGlobalVec2Array("g_v2Pair", pairs, 2), ::testing::ExitedWithCode(3),
-                "shader constant \"g_v2Pair\" holds 1 values, 2 were set");
-    EXPECT_EXIT(setShaderGlobalFloatArray("g_afFour", floats, 5), ::testing::ExitedWithCode(3),
-                "shader constant \"g_afFour\" holds 4 floats, 5 were set");
-    EXPECT_EXIT(declareShaderGlobal("g_av4Big", E_SHADER_VALUE_VEC4, 17), ::testing::ExitedWithCode(3),
-                "17 values of kind 5 do not fit its storage");
-    EXPECT_EXIT(declareShaderGlobal("g_afBig", E_SHADER_VALUE_FLOATS, 65), ::testing::ExitedWithCode(3),
-                "65 values of kind 2 do not fit its storage");
-    EXPECT_EXIT(declareShaderGlobal("g_a_name_of_forty_characters_xxxxxxxxxxx", E_SHADER_VALUE_FLOATS, 1),
-                ::testing::ExitedWithCode(3), "is longer than 39 characters");
-    EXPECT_EXIT(for (u32 i = 0; i <= SHADER_GLOBAL_POOL_SIZE; ++i)
-                    declareShaderGlobal(("g_f" + std::to_string(i)).c_str(), E_SHADER_VALUE_FLOATS, 1),
-                ::testing::ExitedWithCode(3), "more than 128 shader constants");
+    static const ClVec2 pairs[2] = {};
+    static const f32 floats[5] = {};
+    const struct {
+        void (*misuse)();
+        const char* message;
+    } cases[] = {
+        {[] { setShaderGlobalFloat("g_fNobody", 1.0f); }, "shader constant \"g_fNobody\" is set but no effect declares it"},
+        {[] { setShaderGlobalColour("g_v2Pair", 0); }, "shader constant \"g_v2Pair\" is a float2, set as a float4"},
+        {[] { declareShaderGlobal("g_v2Pair", E_SHADER_VALUE_VEC3, 0); }, "shader constant \"g_v2Pair\" declared as float2 and as float3"},
+        {[] { setShaderGlobalVec2Array("g_v2Pair", pairs, 2); }, "shader constant \"g_v2Pair\" holds 1 values, 2 were set"},
+        {[] { setShaderGlobalFloatArray("g_afFour", floats, 5); }, "shader constant \"g_afFour\" holds 4 floats, 5 were set"},
+        {[] { declareShaderGlobal("g_av4Big", E_SHADER_VALUE_VEC4, 17); }, "17 values of kind 5 do not fit its storage"},
+        {[] { declareShaderGlobal("g_afBig", E_SHADER_VALUE_FLOATS, 65); }, "65 values of kind 2 do not fit its storage"},
+        {[] { declareShaderGlobal("g_a_name_of_forty_characters_xxxxxxxxxxx", E_SHADER_VALUE_FLOATS, 1); }, "is longer than 39 characters"},
+        {[] {
+             for (u32 i = 0; i <= SHADER_GLOBAL_POOL_SIZE; ++i) declareShaderGlobal(("g_f" + std::to_string(i)).c_str(), E_SHADER_VALUE_FLOATS, 1);
+         },
+         "more than 128 shader constants"},
+    };
+    for (const auto& c : cases) EXPECT_EXIT(c.misuse(), ::testing::ExitedWithCode(3), c.message) << c.message;
 }
 
 }  // namespace
