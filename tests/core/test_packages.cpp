@@ -66,9 +66,9 @@ protected:
     }
 
     // Mounts and returns what the mount wrote to standard error.
-    std::string mountCapturingErrors(const char* name, u32* outResult, const char* keyText = nullptr) {
+    std::string mountCapturingErrors(const char* name, u32* outResult) {
         ::testing::internal::CaptureStderr();
-        *outResult = archiveMount(name, 4, keyText);
+        *outResult = archiveMount(name, 4, nullptr);
         return ::testing::internal::GetCapturedStderr();
     }
 };

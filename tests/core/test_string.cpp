@@ -5,12 +5,6 @@
 
 #include "core/string.h"
 
-namespace {
-
-bool isAligned16(const void* p) { return reinterpret_cast<uintptr_t>(p) % 16 == 0; }
-
-}  // namespace
-
 TEST(String, DefaultAndClearedStringsAreTheUsableSharedEmptyTextAndAssignmentsShareNoBlock) {
     EXPECT_EQ(String().getText(), g_szEmptyText);
     String s("12 abc");
@@ -21,7 +15,7 @@ TEST(String, DefaultAndClearedStringsAreTheUsableSharedEmptyTextAndAssignmentsSh
 
     String a("velodrix"), c;
     c = a;
-    EXPECT_TRUE(isAligned16(a.getText()));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a.getText()) % 16, 0u);
     EXPECT_NE(c.getText(), a.getText());
     const String& alias = c;
     c = alias;

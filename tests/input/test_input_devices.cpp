@@ -24,12 +24,7 @@ protected:
         inputSetBackend(nullptr);
         configClear();
     }
-    static f32 channel(int id, int player = 0) { return channelValue(getPlayerChannel(player, id)); }
-    // One frame through the mapper for player 0.
-    static void frame(ClInputMapperBase* mapper) {
-        updateInput();
-        mapper->mapInputs(0);
-    }
+    static f32 channel(int id) { return channelValue(getPlayerChannel(0, id)); }
     ClFakeInputBackend backend;
 };
 
@@ -89,7 +84,8 @@ TEST_F(InputDevices, IgnoreSettingsKeepPadsConnectedButSilent) {
     backend.padPresent[0] = true;
     backend.pads[0] = {E_PAD_A, 0, 0, 0, 0, 0, 0};
     backend.keys = {{0x39, 0x80}};
-    frame(gameplayInputMapper());
+    updateInput();
+    gameplayInputMapper()->mapInputs(0);
     EXPECT_EQ(channel(5), 0.0f);
     EXPECT_EQ(channel(7), 0.0f);
     EXPECT_EQ(g_aPadConnected[0], 1u);

@@ -21,8 +21,6 @@ using ::testing::HasSubstr;
 using test_support::fatalReasonOf;
 using test_support::vecText;
 
-ClVec3 onScreen(const ClVec2& p) { return ClVec3(p.x, p.y, 0.0f); }
-
 class Cameras : public test_support::FatalThrowingTest {
 protected:
     void SetUp() override {
@@ -54,7 +52,8 @@ TEST_F(Cameras, TheInGameCameraSeesThePlayfieldFromAboveWithTheFocusInTheCentre)
     EXPECT_EQ(34.0f, camera.fov);
     // The far edge (z 0, away from the camera) is at the top of the screen.
     EXPECT_LT(camera.projectToScreen(ClVec3(162.5f, 0, 0)).y, 0.5f);
-    EXPECT_EQ(vecText({onScreen(camera.projectToScreen(centre))}, 1e-3f), "(0.5 0.5 0)");
+    const ClVec2 shown = camera.projectToScreen(centre);
+    EXPECT_EQ(vecText({ClVec3(shown.x, shown.y, 0.0f)}, 1e-3f), "(0.5 0.5 0)");
     setScreenSize(1024, 768);
     ClCameraInGame square;
     square.update();

@@ -21,17 +21,6 @@ s32 countFrame() {
     return 1;
 }
 
-// Opens and shows the window and passes until its waiting messages (the activation among them) are
-// taken and the first frame has run; that frame is not counted.
-void openActivatedWindow() {
-    ASSERT_TRUE(windowCreate("", 0, 0, 640, 360, false));
-    mainWindowCreated();
-    windowShow();
-    for (int pass = 0; pass < 100 && g_iFramesRun == 0; ++pass) ASSERT_EQ(pumpMessages(), 1);
-    ASSERT_EQ(g_iFramesRun, 1);
-    g_iFramesRun = 0;
-}
-
 class MessagePump : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -54,7 +43,14 @@ TEST_F(MessagePump, NoFrameRunsBeforeTheWindowIsActivated) {
     for (int pass = 0; pass < 3; ++pass) EXPECT_EQ(pumpMessages(), 1);
     EXPECT_EQ(g_iFramesRun, 0);
 
-    openActivatedWindow();
+    // Opened and shown, the window's waiting messages (the activation among them) are taken and
+    // the first frame runs; that frame is not counted.
+    ASSERT_TRUE(windowCreate("", 0, 0, 640, 360, false));
+    mainWindowCreated();
+    windowShow();
+    for (int pass = 0; pass < 100 && g_iFramesRun == 0; ++pass) ASSERT_EQ(pumpMessages(), 1);
+    ASSERT_EQ(g_iFramesRun, 1);
+    g_iFramesRun = 0;
     EXPECT_EQ(pumpMessages(), 1);
     EXPECT_EQ(pumpMessages(), 1);
     EXPECT_EQ(g_iFramesRun, 2);

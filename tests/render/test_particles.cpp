@@ -56,9 +56,10 @@ protected:
         g_aGameClocks[GAME_CLOCK_GAMEPLAY].frameTime = 0.0f;
         clearDrawListHalf(1);  // the commands drawn here, for no later frame to draw
     }
-    static SMegaEmit burst(s32 count, f32 life = 2.0f) {
+    // Particles that live 2 s.
+    static SMegaEmit burst(s32 count) {
         return SMegaEmit{count, nullptr, 0xFF112233u, ClVec3(0, 10, 0), ClVec3(0, 1, 0), 0.0f, 0.0f, 0.0f, 0.0f,
-                         4.0f, 0.0f, 0.0f, 0.0f, life, 0.0f, 0.0f};
+                         4.0f, 0.0f, 0.0f, 0.0f, 2.0f, 0.0f, 0.0f};
     }
 };
 
@@ -144,7 +145,7 @@ TEST_F(Particles, MegaParticlesFallDriftAndDieAtTheirFloors) {
 
 TEST_F(Particles, ExFadesAndStreaksTrailTheirVelocity) {
     ClMegaParticleSystemEX ex;
-    SMegaEmit moving = burst(1, 2.0f);
+    SMegaEmit moving = burst(1);
     moving.speed = 4.0f;
     moving.streak = 0.25f;
     ex.emit(0, moving);

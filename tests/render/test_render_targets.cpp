@@ -25,8 +25,6 @@ protected:
     }
 };
 
-std::string nameOf(E_SceneTarget which) { return sceneTarget(which)->getTexture()->name; }
-
 TEST_F(RenderTargets, SceneAndBloomTargetsTakeTheirSizesFromTheScreenAndSelectingOneGivesItsSize) {
     const u64 presents = gfxPresentCount();
     createSceneRenderTargets();
@@ -40,7 +38,7 @@ TEST_F(RenderTargets, SceneAndBloomTargetsTakeTheirSizesFromTheScreenAndSelectin
                  {E_SCENE_TARGET_GLOW, "RTT 640x360", 640},    {E_SCENE_TARGET_BLOOM0, "RTT 341x192", 341},
                  {E_SCENE_TARGET_BLOOM1, "RTT 341x192", 341},  {E_SCENE_TARGET_BLOOM2, "RTT 341x192", 341}};
     for (const auto& s : sizes) {
-        EXPECT_EQ(nameOf(s.target), s.name) << "target " << s.target;
+        EXPECT_STREQ(sceneTarget(s.target)->getTexture()->name, s.name) << "target " << s.target;
         EXPECT_EQ(gfxTextureWidth(sceneTarget(s.target)->target()->deviceTexture()), s.width) << "target " << s.target;
     }
 

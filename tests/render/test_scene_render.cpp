@@ -20,27 +20,6 @@ protected:
         g_SavedOptions.bloom = 1;
         setWaterClearColour(0xFF204060u);
     }
-    // Three frames of a white 8 x 8 quad at (76, 41) in the middle 2D band.
-    SPicture drawQuad(const char* pngName) {
-        const SMaterial* additive = getMaterialForEffect("Debug_Add");
-        return drawFrames(
-            [&] {
-                addSpriteQuad(1250, additive, 0xFFFFFFFFu, 76, 41, 8, 8);
-                addSpriteQuad(1300, additive, 0xFF00C000u, 10, 10, 20, 10);
-                appendLineCommand(ClVec3(0, 0, 0), ClVec3(1, 0, 0), 0.05f, 0xFFFF0000u, additive, 1.0f, 0, 0x22);
-            },
-            pngName);
-    }
-    static int green(const SPicture& picture, u32 x, u32 y) { return picture.rgb(x, y)[1]; }
-    static auto Near(int level) { return ::testing::AllOf(::testing::Ge(level - 2), ::testing::Le(level + 2)); }
-    // The white quad's centre and the green quad keep their levels; below and left of the white
-    // quad the green is what its bloom spread there.
-    static void expectBloomedQuads(const SPicture& p) {
-        EXPECT_THAT(green(p, 80, 45), Near(255)) << "the white quad";
-        EXPECT_THAT(green(p, 15, 15), Near(0xC0)) << "the green quad";
-        EXPECT_GT(green(p, 80, 52), 8) << "below the white quad";
-        EXPECT_GT(green(p, 72, 45), 8) << "left of the white quad";
-    }
 };
 
 // The device's own release and re-create walk: the preview groups go with the device and come
@@ -57,10 +36,23 @@ TEST_F(SceneRender, ALostDeviceReleasesAndRestoresThePreviewGroupsAndScreenQuads
     }
     ASSERT_TRUE(renderDeviceLost());
     EXPECT_EQ(nullptr, preview.target()->deviceTexture());
-    const SPicture restored = drawQuad("scene_restored.png");
+    // Three frames of a white 8 x 8 quad at (76, 41) in the middle 2D band, and a green one.
+    const SMaterial* additive = getMaterialForEffect("Debug_Add");
+    const SPicture restored = drawFrames(
+        [&] {
+            addSpriteQuad(1250, additive, 0xFFFFFFFFu, 76, 41, 8, 8);
+            addSpriteQuad(1300, additive, 0xFF00C000u, 10, 10, 20, 10);
+            appendLineCommand(ClVec3(0, 0, 0), ClVec3(1, 0, 0), 0.05f, 0xFFFF0000u, additive, 1.0f, 0, 0x22);
+        },
+        "scene_restored.png");
     EXPECT_FALSE(renderDeviceLost());
     EXPECT_NE(nullptr, preview.target()->deviceTexture());
-    expectBloomedQuads(restored);
+    // The white quad's centre and the green quad keep their levels; below and left of the white
+    // quad the green is what its bloom spread there.
+    EXPECT_NEAR(restored.rgb(80, 45)[1], 255, 2) << "the white quad";
+    EXPECT_NEAR(restored.rgb(15, 15)[1], 0xC0, 2) << "the green quad";
+    EXPECT_GT(restored.rgb(80, 52)[1], 8) << "below the white quad";
+    EXPECT_GT(restored.rgb(72, 45)[1], 8) << "left of the white quad";
     // The reflection target is cleared to the water colour.
     std::vector<u8> reflection(m_w * m_h * 4);
     ASSERT_TRUE(gfxReadPixels(sceneTarget(E_SCENE_TARGET_REFLECTION)->target()->deviceTexture(), reflection.data(),
