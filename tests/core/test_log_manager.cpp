@@ -17,18 +17,17 @@ using namespace test_support;
 
 namespace {
 
-// Threads that each write "thread:index" lines, `each` of them or until stopped.
+// Threads that each write "thread:index" lines until stopped.
 struct SWriters {
-    std::atomic<u32> started{0}, finished{0};
+    std::atomic<u32> started{0};
     std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
 
-    SWriters(LogHandle log, u32 count, u32 each) {
+    SWriters(LogHandle log, u32 count) {
         for (u32 t = 0; t < count; ++t) {
-            threads.emplace_back([this, log, t, each] {
+            threads.emplace_back([this, log, t] {
                 started.fetch_add(1);
-                for (u32 i = 0; i < each && !stop.load(); ++i) writeLog(log, "%u:%u", t, i);
-                finished.fetch_add(1);
+                for (u32 i = 0; !stop.load(); ++i) writeLog(log, "%u:%u", t, i);
             });
         }
     }
@@ -53,20 +52,6 @@ protected:
         return openLog(name, path.c_str());
     }
     std::string text(const std::string& file) const { return readFileText(m_dir.file(file)); }
-    // Each thread's lines must reach the file as 0, 1, 2 ... without gaps; gives how many each wrote.
-    std::vector<u32> linesPerThread(const std::string& file, u32 threads) const {
-        std::vector<u32> next(threads, 0);
-        std::istringstream in(text(file));
-        for (std::string line; std::getline(in, line);) {
-            u32 thread = 0, index = 0;
-            if (std::sscanf(line.c_str(), "%u:%u", &thread, &index) != 2 || thread >= threads || index != next[thread]) {
-                ADD_FAILURE() << "damaged or out of order: " << line;
-                break;
-            }
-            ++next[thread];
-        }
-        return next;
-    }
 
     ClTempDir m_dir;
 };
@@ -101,7 +86,7 @@ TEST_F(LogManager, HandlesSurviveANinthOpenAndTheCloseOfAnEarlierLogAndShutdownW
 }
 
 TEST_F(LogManager, WritersRacingACloseLoseOnlyLinesAfterIt) {
-    SWriters writers(open("racing", "racing.log"), 3, ~0u);
+    SWriters writers(open("racing", "racing.log"), 3);
     while (writers.started.load() < 3) osSleep(1);
     for (int i = 0; i < 20; ++i) {
         logManagerWake();
@@ -113,7 +98,17 @@ TEST_F(LogManager, WritersRacingACloseLoseOnlyLinesAfterIt) {
     osSleep(5);
     writers.join();
     critSectionDestroy(reused);
-    linesPerThread("racing.log", 3);
+    // Each thread's lines reached the file as 0, 1, 2 ... without gaps.
+    std::vector<u32> next(3, 0);
+    std::istringstream in(text("racing.log"));
+    for (std::string line; std::getline(in, line);) {
+        u32 thread = 0, index = 0;
+        if (std::sscanf(line.c_str(), "%u:%u", &thread, &index) != 2 || thread >= 3 || index != next[thread]) {
+            ADD_FAILURE() << "damaged or out of order: " << line;
+            break;
+        }
+        ++next[thread];
+    }
 }
 
 }  // namespace
