@@ -42,29 +42,6 @@ protected:
         return out;
     }
 
-    // Changes one descriptor word of the entry for a path in the written table of contents.
-    void patchDescriptor(const char* path, u32 word, u32 value) {
-        std::vector<u8> image = readFileBytes(packageFile("ASPEC", ".mtc"));
-        SPackageTableView view;
-        ASSERT_EQ(packageTableOpen(&view, image.data(), image.size(), PACKAGE_DATA_SIZE_UNKNOWN), E_PACKAGETABLE_OK);
-        const s32 index = relocTableFind(view.table, crc32TextNoCase(path));
-        ASSERT_GE(index, 0);
-        storeLe32(&image[relocTablePayloadOffset(view.table, u32(index)) + word * 4], value);
-        writeFileBytes(packageFile("ASPEC", ".mtc"), image);
-    }
-
-    // Flips bytes inside the stored stream of an entry in the data file.
-    void damageStoredBytes(const char* path) {
-        const std::vector<u8> image = readFileBytes(packageFile("ASPEC", ".mtc"));
-        SPackageTableView view;
-        SPackageEntry entry;
-        ASSERT_EQ(packageTableOpen(&view, image.data(), image.size(), PACKAGE_DATA_SIZE_UNKNOWN), E_PACKAGETABLE_OK);
-        ASSERT_TRUE(packageTableFind(view, crc32TextNoCase(path), &entry));
-        std::vector<u8> data = readFileBytes(packageFile("ASPEC", ".mdf"));
-        for (u32 i = 2; i < entry.compressedSize; i += 7) data[entry.dataOffset + i] ^= 0x5A;
-        writeFileBytes(packageFile("ASPEC", ".mdf"), data);
-    }
-
     // Mounts and returns what the mount wrote to standard error.
     std::string mountCapturingErrors(const char* name, u32* outResult) {
         ::testing::internal::CaptureStderr();
@@ -204,8 +181,20 @@ TEST_F(Packages, ATruncatedTableIsRefusedNamingTheFile) {
 TEST_F(Packages, StreamsThatDoNotInflateToTheirSizeFailToRead) {
     writeSources("ASPEC", {{"bad.txt", repeatedText(4000, "zlib ")}, {"short.txt", repeatedText(4000, "zlib ")}});
     pack("ASPEC", {{"*"}, {}, {}, ""});
-    damageStoredBytes("bad.txt");
-    patchDescriptor("short.txt", 4, 4001);
+    std::vector<u8> table = readFileBytes(packageFile("ASPEC", ".mtc"));
+    SPackageTableView view;
+    ASSERT_EQ(packageTableOpen(&view, table.data(), table.size(), PACKAGE_DATA_SIZE_UNKNOWN), E_PACKAGETABLE_OK);
+    // Bytes flipped inside the stored stream of bad.txt in the data file.
+    SPackageEntry bad;
+    ASSERT_TRUE(packageTableFind(view, crc32TextNoCase("bad.txt"), &bad));
+    std::vector<u8> data = readFileBytes(packageFile("ASPEC", ".mdf"));
+    for (u32 i = 2; i < bad.compressedSize; i += 7) data[bad.dataOffset + i] ^= 0x5A;
+    writeFileBytes(packageFile("ASPEC", ".mdf"), data);
+    // Descriptor word 4 of short.txt, its size, one more than its stream inflates to.
+    const s32 index = relocTableFind(view.table, crc32TextNoCase("short.txt"));
+    ASSERT_GE(index, 0);
+    storeLe32(&table[relocTablePayloadOffset(view.table, u32(index)) + 4 * 4], 4001);
+    writeFileBytes(packageFile("ASPEC", ".mtc"), table);
     ASSERT_EQ(archiveMount("ASPEC", 4, nullptr), 1u);
     EXPECT_EQ(read("short.txt"), "status 9");
     EXPECT_EQ(read("bad.txt"), "status 9");
