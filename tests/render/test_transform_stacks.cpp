@@ -12,12 +12,6 @@ namespace {
 
 using test_support::vecText;
 
-ClMatrix44 translation(f32 x, f32 y, f32 z) {
-    ClMatrix44 m;
-    m.setTranslationXYZ(x, y, z);
-    return m;
-}
-
 class TransformStacks : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -34,7 +28,9 @@ TEST_F(TransformStacks, LaterPushesPutTheChildBeforeItsParentAndTheLastPopLeaves
     EXPECT_EQ(0, std::memcmp(transformStackTop(E_TRANSFORM_WORLD).m, parent.m, sizeof parent.m));
 
     // The child's translation is turned by the parent's rotation.
-    pushTransform(E_TRANSFORM_WORLD, translation(1.0f, 0.0f, 0.0f));
+    ClMatrix44 offset;
+    offset.setTranslationXYZ(1.0f, 0.0f, 0.0f);
+    pushTransform(E_TRANSFORM_WORLD, offset);
     const ClVec3 child = transformStackTop(E_TRANSFORM_WORLD).transformPoint(ClVec3(0.0f, 0.0f, 0.0f, 1.0f));
     popTransform(E_TRANSFORM_WORLD);
     const ClVec3 parentAlone = transformStackTop(E_TRANSFORM_WORLD).transformPoint(ClVec3(1.0f, 0.0f, 0.0f, 1.0f));
