@@ -34,6 +34,18 @@ void WorldDrawTest::TearDown() {
     NullDrawTest::TearDown();
 }
 
+void PickupWorldTest::SetUp() {
+    WorldTest::SetUp();
+    world_test::resetPlayRecord();
+    resetInspirationPickups();
+    generatorRegister(&m_pickup);
+}
+
+void PickupWorldTest::TearDown() {
+    WorldTest::TearDown();
+    generatorUnregisterAll();
+}
+
 ClDNAProgram* oneNodeProgram(u32 kind, s32 inspirationScore, s32 atomKind, s32 pattern, ClGeometryMesh* mesh,
                              bool registered) {
     auto* program = new ClDNAProgram();

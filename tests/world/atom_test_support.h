@@ -5,9 +5,12 @@
 
 #include "core/types.h"
 #include "core/vec.h"
+#include "render/draw_lists.h"
 #include "tests/render/render_data_support.h"
+#include "tests/world/world_test_support.h"
 #include "world/entity/param_value.h"
 #include "world/generators/dna_generator.h"
+#include "world/play/inspiration_pickups.h"
 
 class ClAtom;
 class ClDNAProgram;
@@ -16,6 +19,7 @@ class ClGeometryMesh;
 
 // Draws land in the producers' half of the draw lists.
 constexpr u32 PRODUCER_HALF = 1;
+inline SDrawListCounts producerCounts() { return drawListCounts(PRODUCER_HALF); }
 
 // The null renderer with the built data's shaders, textures, materials and bar colour scheme.
 class NullDrawTest : public NullDeviceDataTest {
@@ -53,6 +57,16 @@ public:
 private:
     u32 m_kind;
     s32 m_inspiration, m_atomKind, m_pattern;
+};
+
+// A fresh world (world_test::WorldTest) with a zeroed play record, no pickups on the arena's grid and
+// the score pickups' generator registered; every generator unregistered after.
+class PickupWorldTest : public world_test::WorldTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    ClOneNodeGenerator m_pickup{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP};
 };
 
 struct SOneAtomEntity {

@@ -46,7 +46,6 @@ protected:
         g_SavedOptions = defaultSavedOptions();
         WorldDrawTest::TearDown();
     }
-    static SDrawListCounts counts() { return drawListCounts(PRODUCER_HALF); }
     ClAtom_Bullet* bullet(s32 type, s32 level, s32 flag = 0) {
         m_one.buildBullet(type, level, flag, ClVec3(100.0f, 0.0f, 100.0f));
         return static_cast<ClAtom_Bullet*>(m_one.atom);
@@ -89,20 +88,20 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     auto& body = *static_cast<ClAtom_Body*>(m_one.atom);
     m_one.placeAt(ClVec3(100.0f, 0.0f, 100.0f));
     body.draw();
-    ASSERT_EQ(counts().lines, 11u);
+    ASSERT_EQ(producerCounts().lines, 11u);
     const SLineCommand& line = drawListLines(PRODUCER_HALF)[10];
     EXPECT_GE(line.colour, 0xF0000000u) << "black, alpha 240 to 254";
     EXPECT_LE(line.colour, 0xFE000000u) << "black, alpha 240 to 254";
     EXPECT_EQ(line.layerMask, 236u);
     EXPECT_EQ(line.material, body.edgeMaterial);
-    EXPECT_EQ(counts().sprites, 0u);
+    EXPECT_EQ(producerCounts().sprites, 0u);
 
     clearDrawListHalf(PRODUCER_HALF);
     m_one.entity->setWaveMember(1);
     m_one.placeAt(ClVec3(100.0f, 75.0f, 100.0f));
     body.draw();
-    ASSERT_EQ(counts().lines, 0u) << "a ghost shows no edges";
-    ASSERT_EQ(counts().sprites, 1u) << "a ghost shows no edges";
+    ASSERT_EQ(producerCounts().lines, 0u) << "a ghost shows no edges";
+    ASSERT_EQ(producerCounts().sprites, 1u) << "a ghost shows no edges";
     m_one.entity->tween.current = 0.5f;
     body.draw();
     const SSpriteCommand* ghosts = drawListSprites(PRODUCER_HALF);
@@ -115,7 +114,7 @@ TEST_F(Atoms, ABodyDrawsItsEdgesAsLinesAndWhileFlyingInAGhostByHeight) {
     g_aPlayerState[0].invincibilityTime = 1.0f;
     body.draw();
     g_aPlayerState[0] = SPlayerState{};
-    ASSERT_EQ(counts().lines, 22u);
+    ASSERT_EQ(producerCounts().lines, 22u);
     const SLineCommand* lines = drawListLines(PRODUCER_HALF);
     EXPECT_EQ(lines[0].colour, lines[21].colour);
     EXPECT_EQ(lines[0].material, body.ghostMaterial);
@@ -164,7 +163,7 @@ TEST_F(Atoms, ADrawIntoAFullLineListLeavesTheGeneratorWhereADrawWithRoomDoes) {
 TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     ClAtom_Bullet* b = bullet(0, 2);
     b->draw();
-    ASSERT_EQ(counts().lines, 1u);
+    ASSERT_EQ(producerCounts().lines, 1u);
     const SLineCommand& tail = drawListLines(PRODUCER_HALF)[0];
     // The first frame's tail has no length.
     EXPECT_EQ(tail.colour, 0xFF40FF10u);
@@ -175,14 +174,14 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     for (const char* name : {"Images/Bullet-Player-Double1", "Images/Bullet-Player-Double3"}) loadTexture(name);
     b = bullet(4, 4);
     b->draw();
-    ASSERT_EQ(counts().quads, 1u);
+    ASSERT_EQ(producerCounts().quads, 1u);
     EXPECT_EQ(drawListQuads(PRODUCER_HALF)[0].material,
               getMaterialForEffectAndTextureName("game_colorizeRed_addBlue_additiveBlend", "Images/Bullet-Player-Double3"));
     EXPECT_NE(b->thirdMaterial, b->mainMaterial);
 
     clearDrawListHalf(PRODUCER_HALF);
     bullet(17, 0)->draw();
-    EXPECT_EQ(counts().lines + counts().sprites + counts().quads, 0u);
+    EXPECT_EQ(producerCounts().lines + producerCounts().sprites + producerCounts().quads, 0u);
 
     // Bolts: lightning (its colour; 0 for none) ahead of the tip in the level colour at flag 100
     // with a glow; none at 5; lightning in white along a side but no glow at 50.
@@ -191,7 +190,7 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
         clearDrawListHalf(PRODUCER_HALF);
         m_fx.releaseAll();
         bullet(13, 1, flag)->draw();
-        const u32 colour = counts().lines > 2 ? drawListLines(PRODUCER_HALF)[2].colour : 0u;
+        const u32 colour = producerCounts().lines > 2 ? drawListLines(PRODUCER_HALF)[2].colour : 0u;
         EXPECT_EQ(colour, lightning);
         EXPECT_EQ(m_fx.liveCount(), glows);
     }
@@ -223,9 +222,9 @@ TEST_F(Atoms, AConvergingBulletShowsItsBallThenItsSatellitesForAFifthOfASecond) 
     ClAtom_Bullet* b = bullet(18, 0);
     std::vector<u32> sprites;
     for (int frame = 0; frame < 5; ++frame) {
-        const u32 before = counts().sprites;
+        const u32 before = producerCounts().sprites;
         b->draw();
-        sprites.push_back(counts().sprites - before);
+        sprites.push_back(producerCounts().sprites - before);
     }
     EXPECT_EQ(sprites, (std::vector<u32>{3, 20, 20, 20, 3}));
 }
@@ -270,7 +269,7 @@ TEST_F(Atoms, ANoteSwarmThinsOutOverItsShrinkAndGoesAfterNineSecondsFreeingItsCe
             atom.draw();
             elapsed += dt;
         }
-        return counts().sprites;
+        return producerCounts().sprites;
     };
     // The shrink begins at 6 s.
     EXPECT_EQ(notesAt(5.9f), 20u);
@@ -300,9 +299,9 @@ TEST_F(Atoms, AMeshPickupBlinksOnceItsDelayIsOverAndGoesWhenItsTimeEnds) {
     u32 drawnBeforeDelay = 0, drawnAfter = 0, draws = 0;
     for (; atom.active && draws < 100; ++draws) {
         g_aGameClocks[1].totalTime = 0.125 * draws;  // the blink of rate 4 is on every other draw
-        const u32 before = counts().lines;
+        const u32 before = producerCounts().lines;
         atom.draw();
-        (0.25f * draws < 4.0f ? drawnBeforeDelay : drawnAfter) += counts().lines > before;
+        (0.25f * draws < 4.0f ? drawnBeforeDelay : drawnAfter) += producerCounts().lines > before;
     }
     // Shown on every draw of the 4 s delay. The first draw starts the life; the step that ends the
     // delay already counts towards the 10 s, so the 55th step of 0.25 s ends it.

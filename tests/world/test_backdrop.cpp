@@ -72,7 +72,7 @@ protected:
     static SDrawnStreams drawStreams() {
         clearDrawListHalf(PRODUCER_HALF);
         drawBackdropStreams();
-        const SDrawListCounts counts = drawListCounts(PRODUCER_HALF);
+        const SDrawListCounts counts = producerCounts();
         SDrawnStreams drawn;
         for (u32 i = 0; i < counts.lines; ++i) drawn.streakZ.push_back(drawListLines(PRODUCER_HALF)[i].start.z);
         for (u32 i = 0; i < counts.quads; ++i) {
@@ -161,7 +161,7 @@ TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
     bands({0.5f, 0.5f});
     step(1.0f / 60.0f);
     const SDrawnStreams drawn = drawStreams();
-    const SDrawListCounts counts = drawListCounts(PRODUCER_HALF);
+    const SDrawListCounts counts = producerCounts();
     // Gradient lines, one per streak: below 100 units per second.
     ASSERT_GT(counts.lines, 0u);
     EXPECT_EQ(counts.gradientLines, counts.lines);
@@ -181,7 +181,7 @@ TEST_F(Backdrop, SlowStreaksDrawTheirTailsAndBarsLieOnTheFloor) {
 TEST_F(Backdrop, RingsWidenAndFadeForSixSecondsAndSixteenAtMost) {
     for (int i = 0; i < 17; ++i) spawnBackdropRing(ClVec3(100.0f, 0.0f, 50.0f), i == 0);
     step(0.0f);
-    ASSERT_EQ(drawListCounts(PRODUCER_HALF).quads, 16u);
+    ASSERT_EQ(producerCounts().quads, 16u);
     const SQuadCommand& wall = drawListQuads(PRODUCER_HALF)[15];
     EXPECT_EQ(wall.colour, 0xFF010420u) << "opaque at the start, in the water colour";
     // The first ring spans z.
@@ -194,11 +194,11 @@ TEST_F(Backdrop, RingsWidenAndFadeForSixSecondsAndSixteenAtMost) {
     EXPECT_EQ(drawListQuads(PRODUCER_HALF)[0].colour >> 24, 0u) << "(1 - 0.5)^15 x 255 truncates to 0";
     clearDrawListHalf(PRODUCER_HALF);
     step(3.15f);
-    EXPECT_EQ(drawListCounts(PRODUCER_HALF).quads, 0u);
+    EXPECT_EQ(producerCounts().quads, 0u);
     // Their records are given back: a new ring has room.
     spawnBackdropRing(ClVec3(100.0f, 0.0f, 50.0f), 1);
     step(0.0f);
-    EXPECT_EQ(drawListCounts(PRODUCER_HALF).quads, 1u);
+    EXPECT_EQ(producerCounts().quads, 1u);
 }
 
 TEST_F(Backdrop, TheRailsAreOneEntityOutsideTheWorldsListsWhileTheBackdropLives) {
@@ -263,7 +263,7 @@ protected:
         clearDrawListHalf(PRODUCER_HALF);
         step(dt);
         std::vector<ClVec3> glows;
-        for (u32 i = 0; i < drawListCounts(PRODUCER_HALF).sprites; ++i) {
+        for (u32 i = 0; i < producerCounts().sprites; ++i) {
             const ClVec4& at = drawListSprites(PRODUCER_HALF)[i].position;
             glows.push_back(ClVec3(at.x, at.y, at.z));
         }

@@ -45,9 +45,7 @@ protected:
             w.close();
         }
         w.close();
-        ClEntity* e = spawnActiveEntity(&w.program);
-        e->setRootPosition(position);
-        return e;
+        return spawnActiveEntity(&w.program, position);
     }
     static ClProcessor_EnemyGun* gunOf(ClEntity* e) {
         return static_cast<ClProcessor_EnemyGun*>(e->root->children[0]->findProcessor(E_PROC_ENEMY_GUN));

@@ -11,7 +11,6 @@
 #include "world/collision/world_collision.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/world.h"
-#include "world/play/inspiration_pickups.h"
 #include "world/state/boss_encounter.h"
 
 #include <algorithm>
@@ -48,21 +47,17 @@ Contacts g_contacts;
 
 void recordContact(const SContact& contact) { g_contacts.push_back({contact.time, contact.second->entity}); }
 
-class CollisionTest : public world_test::WorldTest {
+class CollisionTest : public PickupWorldTest {
 protected:
     void SetUp() override {
-        WorldTest::SetUp();
-        world_test::resetPlayRecord();
-        resetInspirationPickups();
-        generatorRegister(&m_pickupGenerator);
+        PickupWorldTest::SetUp();
         initHitEffects();
         recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);  // the pass's tests record these, not handle them
         g_contacts.clear();
     }
     void TearDown() override {
         releaseHitEffects();
-        WorldTest::TearDown();
-        generatorUnregister(&m_pickupGenerator);
+        PickupWorldTest::TearDown();
     }
 
     // With nodes = 2 a child node carries a second atom of the same radius (not placed).
@@ -110,7 +105,6 @@ protected:
 
     ClInstalledScripts m_script{{{"playbalance.txt", "boss_kill_scalar_bonus = 1.5;"}}};
     std::vector<world_test::ProgramPtr> m_programs;
-    ClOneNodeGenerator m_pickupGenerator{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP};
     ClOneNodeGenerator m_enemyGenerator{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY};
 };
 

@@ -35,16 +35,13 @@ protected:
         Seeded::TearDown();
     }
     ClEntity* enemyAt(f32 x, f32 z) {
-        ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);
-        entity->setRootPosition(ClVec3(x, 0, z));
-        return entity;
+        return world_test::spawnActiveEntity(&m_enemy.program, ClVec3(x, 0, z));
     }
     // The ship at (160, 0, 240) with its hull broken, and the note of frame 10 launched at it; the
     // note of frame 400 waits.
     ClEntity* launchNoteAtBrokenShip() {
         m_ship.node().mainBody(m_ship.addGeometry(world_test::makeRingMesh(3, 1.0f)));
-        ClEntity* ship = world_test::spawnActiveEntity(&m_ship.close().program);
-        ship->setRootPosition(ClVec3(160, 0, 240));
+        ClEntity* ship = world_test::spawnActiveEntity(&m_ship.close().program, ClVec3(160, 0, 240));
         ship->atoms[0]->deactivate(1);
         ship->findFirstBrokenAtom();
         setPlayerShip(0, ship);
@@ -144,9 +141,8 @@ TEST_F(Corruption, ANoteForgetsATargetWhoseRecordWasReleasedAndTakenAgain) {
 
     setPlayerShip(0, nullptr);
     freeEntity(ship);
-    ClEntity* successor = world_test::spawnActiveEntity(&m_ship.program);
+    ClEntity* successor = world_test::spawnActiveEntity(&m_ship.program, ClVec3(160, 0, 240));
     ASSERT_EQ(successor, ship);  // the same record, in its next use
-    successor->setRootPosition(ClVec3(160, 0, 240));
     successor->atoms[0]->deactivate(1);
     successor->findFirstBrokenAtom();
     updateFlyingNotes();

@@ -61,8 +61,7 @@ TEST_F(EnemiesTest, TheRoundStaffGunFillsItsRingOnTheBeatLaunchesItAtTheShipAndG
     m_dna.node(nullptr, translation(0.0f, 0.0f, 5.0f)).processor(E_PROC_UPDATE_WORLD_FRAMES);
     m_dna.param("rsg_radius", 18.0f).param("rsg_numbts", 3).processor(E_PROC_ENEMY_ROUND_STAFF_GUN).atom(E_ATOM_ATTACH_POINT);
     m_dna.close().close();
-    ClEntity* bird = spawnActiveEntity(&m_dna.program);
-    bird->setRootPosition(ClVec3(-150.0f, 0.0f, 100.0f));
+    ClEntity* bird = spawnActiveEntity(&m_dna.program, ClVec3(-150.0f, 0.0f, 100.0f));
     spawnShip(m_ship, ClVec3(100.0f, 0.0f, 205.0f));
     auto* gun = static_cast<ClProcessor_Enemy_AI_RoundStaffGun*>(bird->root->children[0]->findProcessor(E_PROC_ENEMY_ROUND_STAFF_GUN));
     ASSERT_NE(gun->ringAtom, nullptr);
@@ -107,9 +106,8 @@ protected:
             m_dna.close();
         }
         m_dna.close();
-        star = spawnActiveEntity(&m_dna.program);
+        star = spawnActiveEntity(&m_dna.program, ClVec3(100.0f, 0.0f, 100.0f));
         star->memberIndex = 1;
-        star->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
         stars = static_cast<ClProcessor_Enemy_AI_StaffStar*>(star->root->findProcessor(E_PROC_ENEMY_STAFF_STAR));
     }
     s32 firedStaff() const {
@@ -185,7 +183,7 @@ TEST_F(EnemiesTest, TheAimedGunFiresPairsOnlyWithTheShipWithinTenDegreesAtMostOn
     m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).bulletBlock("DefBullGenE", 0, 100.0f, 0.1f, 1.0f);
     m_dna.processor(E_PROC_ENEMY_GUN_PHYSICAL).atom(E_ATOM_ATTACH_POINT);
     m_dna.close().close();
-    spawnActiveEntity(&m_dna.program)->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
+    spawnActiveEntity(&m_dna.program, ClVec3(100.0f, 0.0f, 100.0f));
     const f32 off = 10.5f * 3.1415927f / 180.0f;
     ClEntity* target = spawnShip(m_ship, ClVec3(100.0f + 100.0f * std::cos(off), 0.0f, 100.0f + 100.0f * std::sin(off)));
     playSong(3.0f);
@@ -261,8 +259,7 @@ TEST_F(EnemiesTest, TheArmGroupCommandsStrikesOnARunOfBeatsAndTheArmSwingsWithin
     m_dna.node("arm").param("arm_ang", 0.0f).param("arm_len", 20.0f).processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_ENEMY_ARM);
     m_dna.node(nullptr, translation(20.0f, 0.0f, 0.0f)).processor(E_PROC_UPDATE_WORLD_FRAMES).atom(E_ATOM_BODY);
     m_dna.close().close().close();
-    ClEntity* brute = spawnActiveEntity(&m_dna.program);
-    brute->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
+    ClEntity* brute = spawnActiveEntity(&m_dna.program, ClVec3(100.0f, 0.0f, 100.0f));
     auto* arm = static_cast<ClProcessor_Enemy_AI_Arm*>(brute->root->children[0]->findProcessor(E_PROC_ENEMY_ARM));
     auto* group = static_cast<ClProcessor_Enemy_AI_ArmGroup*>(brute->root->findProcessor(E_PROC_ENEMY_ARM_GROUP));
     ClEntity* target = spawnShip(m_ship, ClVec3(100.0f, 0.0f, 200.0f));

@@ -67,8 +67,8 @@ TEST_F(EntityLifecycle, OnlyActiveEnemiesInsideTheArenaWeighIn) {
     shot.program.weight = 1000;
     const f32 places[4][2] = {{10, 10}, {325, 269.75f}, {326, 10}, {10, 269.7501f}};
     for (const auto& place : places)
-        world_test::spawnActiveEntity(&m_enemy.program)->setRootPosition(ClVec3(place[0], 0, place[1]));
-    world_test::spawnActiveEntity(&shot.program)->setRootPosition(ClVec3(10, 0, 10));
+        world_test::spawnActiveEntity(&m_enemy.program, ClVec3(place[0], 0, place[1]));
+    world_test::spawnActiveEntity(&shot.program, ClVec3(10, 0, 10));
     world_test::buildEntity(&m_enemy.program)->spawn();  // not active yet
     EXPECT_EQ(sumActiveEnemyWeight(), 60.0f);
 }
@@ -153,8 +153,7 @@ TEST_F(EntityLifecycle, FacingKeepsItsRowsOrthonormalAndIgnoresAZeroDirection) {
     EXPECT_NEAR(rows[1].dot(rows[2]), 0.0f, 5e-6f);
     EXPECT_FALSE(buildFrameFromDirection(ClVec3(), ClVec3(0, 1, 0), rows));
 
-    ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program);
-    entity->setRootPosition(ClVec3(5, 6, 7));
+    ClEntity* entity = world_test::spawnActiveEntity(&m_enemy.program, ClVec3(5, 6, 7));
     entity->setFacing(ClVec3(1, 0, 0), ClVec3(0, 1, 0));
     const ClMatrix44 facing = entity->root->currentWorldMatrix();
     entity->setFacing(ClVec3(), ClVec3(0, 1, 0));

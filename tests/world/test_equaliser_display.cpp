@@ -51,7 +51,6 @@ protected:
         g_SavedOptions = defaultSavedOptions();
         NullDrawTest::TearDown();
     }
-    static SDrawListCounts counts() { return drawListCounts(PRODUCER_HALF); }
     std::vector<f32> m_bands;
 };
 
@@ -59,15 +58,15 @@ protected:
 // highlight alpha, and the song's run-up draws only the lines.
 TEST_F(EqualiserDisplay, LevelsAndTheGuardianSetTheCellsAndTheRunUpDrawsOnlyTheLines) {
     drawEqualiserDisplay(-1);
-    EXPECT_EQ(counts().lines, 3u);
-    EXPECT_EQ(counts().quads, 0u);
+    EXPECT_EQ(producerCounts().lines, 3u);
+    EXPECT_EQ(producerCounts().quads, 0u);
     EXPECT_FLOAT_EQ(g_fEqualiserCeiling, f32(13 * EQ_ROW_PITCH));
 
     clearDrawListHalf(PRODUCER_HALF);
     drawEqualiserDisplay(0);
     // Levels 13, 0, 1 and 7: lit cells, and highlights at rows 0, 5 and 10 below the level.
-    EXPECT_EQ(counts().quads, 13u + 0u + 1u + 7u);
-    EXPECT_EQ(counts().sprites, 3u + 0u + 1u + 2u);
+    EXPECT_EQ(producerCounts().quads, 13u + 0u + 1u + 7u);
+    EXPECT_EQ(producerCounts().sprites, 3u + 0u + 1u + 2u);
     EXPECT_THAT(drawListQuads(PRODUCER_HALF)[0].colour >> 24, testing::AnyOf(240u, 222u));
     EXPECT_THAT(drawListQuads(PRODUCER_HALF)[12].colour >> 24, testing::AnyOf(24u, 6u));
     EXPECT_FLOAT_EQ(drawListQuads(PRODUCER_HALF)[13].corners[0].x, f32(325.0 / 4 * 2)) << "band 2 in column 2";
@@ -76,8 +75,8 @@ TEST_F(EqualiserDisplay, LevelsAndTheGuardianSetTheCellsAndTheRunUpDrawsOnlyTheL
     g_fGuardianLevel = 1000.0f;
     drawEqualiserDisplay(0);
     // 13 blocked cells in each column, none lit.
-    EXPECT_EQ(counts().quads, 13u * 4u);
-    EXPECT_EQ(counts().sprites, 0u);
+    EXPECT_EQ(producerCounts().quads, 13u * 4u);
+    EXPECT_EQ(producerCounts().sprites, 0u);
     EXPECT_EQ(g_fEqualiserCeiling, 0.0f);
     EXPECT_EQ(drawListQuads(PRODUCER_HALF)[0].colour >> 24, 0x18u);
 
@@ -100,8 +99,8 @@ TEST_F(EqualiserDisplay, TheBeatViewHoldsFourSecondsAndMovesPastPlayedBeatsOnly)
     drawBeatAnalysisView();
     // A beat at the song time is not passed; only the beat at 13.99 s is inside the window.
     EXPECT_EQ(g_iCurrentBeat, 1);
-    EXPECT_EQ(counts().sprites, 1u);
-    EXPECT_EQ(counts().quads, 0u);
+    EXPECT_EQ(producerCounts().sprites, 1u);
+    EXPECT_EQ(producerCounts().quads, 0u);
     g_aSongBeats.release();
     g_iCurrentBeat = 0;
     setSongTime(0.0f);

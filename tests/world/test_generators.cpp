@@ -16,24 +16,16 @@ using namespace test_support;
 
 namespace {
 
-class GeneratorTest : public world_test::WorldTest {
+class GeneratorTest : public PickupWorldTest {
 protected:
     void SetUp() override {
-        WorldTest::SetUp();
-        world_test::resetPlayRecord();
-        resetInspirationPickups();
+        PickupWorldTest::SetUp();
         g_PlayRecord.song.scoreScale[0] = 2.0f;
-        generatorRegister(&m_pickup);
-    }
-    void TearDown() override {
-        WorldTest::TearDown();
-        generatorUnregisterAll();
     }
     static std::pair<s32, s32> cellOf(const ClEntity* pickup) {
         return {pickup->root->params.get("inspgridx")->integer, pickup->root->params.get("inspgridz")->integer};
     }
 
-    ClOneNodeGenerator m_pickup{E_GENCAT_PICKUP, SCORE_PICKUP_GENERATOR, E_PROGRAM_PICKUP, 0};
     ClOneNodeGenerator m_enemy{E_GENCAT_ENEMY_SMALL, "Drone", E_PROGRAM_ENEMY, 15, E_ATOM_BODY};
 };
 

@@ -89,8 +89,7 @@ TEST_F(MotionTest, BeatRotatorStartsOnThePathSignalOnceOrNeverAsAsked) {
 TEST_F(MotionTest, GoStraightKeepsAnEntityAtTheRangeAndDestroysItPast) {
     world_test::DnaWriter shot(E_PROGRAM_ENEMY_SHOT);
     shot.node().processor(E_PROC_GO_STRAIGHT).param("vel", 60.0f).close();
-    ClEntity* entity = world_test::spawnActiveEntity(&shot.program);
-    entity->setRootPosition(ClVec3(1199.0f, 0.0f, 0.0f));
+    ClEntity* entity = world_test::spawnActiveEntity(&shot.program, ClVec3(1199.0f, 0.0f, 0.0f));
     world_test::stepWorld();
     EXPECT_EQ(entity->getWorldPosition().x, 1200.0f);
     EXPECT_EQ(entity->state, u32(E_ENTITY_ACTIVE));

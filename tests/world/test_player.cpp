@@ -53,9 +53,8 @@ protected:
         setPointer(0.5f, 0.5f);
         m_dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_PLAYER_CTRL).mainBody();
         m_dna.node().close().close();
-        m_ship = spawnActiveEntity(&m_dna.program);
+        m_ship = spawnActiveEntity(&m_dna.program, ClVec3(162.5f, 0.0f, 200.0f));
         m_ship->root->children[0]->processors.push(new (std::nothrow) ClTriggerRecorder(&m_heard));
-        m_ship->setRootPosition(ClVec3(162.5f, 0.0f, 200.0f));
         m_ctrl = findPlayerCtrl(m_ship);
     }
     void TearDown() override {
@@ -148,8 +147,7 @@ protected:
             m_dna.close();
         }
         m_dna.close().close();
-        ClEntity* ship = spawnActiveEntity(&m_dna.program);
-        ship->setRootPosition(ClVec3(100.0f, 0.0f, 100.0f));
+        ClEntity* ship = spawnActiveEntity(&m_dna.program, ClVec3(100.0f, 0.0f, 100.0f));
         return static_cast<ClProcessor_PlayerGun*>(ship->root->children[0]->findProcessor(E_PROC_PLAYER_GUN));
     }
     static std::vector<ClEntity*> bullets() { return liveOfKind(E_PROGRAM_PLAYER_SHOT); }
@@ -169,7 +167,7 @@ TEST_F(PlayerGunTest, ALongFrameFiresEveryVolleyDueInItWithItsFlashesAndSpeeds) 
     gun->onFirePressed();
     const std::vector<ClEntity*> fired = bullets();
     ASSERT_EQ(fired.size(), 15u) << "0.25 s overdue at 0.1 s +- 10 %: three volleys of five";
-    EXPECT_EQ(drawListCounts(PRODUCER_HALF).sprites, 6u) << "two flash sprites a volley";
+    EXPECT_EQ(producerCounts().sprites, 6u) << "two flash sprites a volley";
     std::vector<f32> speeds;
     for (ClEntity* bullet : fired) speeds.push_back(bullet->root->params.get("BullVel")->real);
     const auto [low, high] = std::minmax_element(speeds.begin(), speeds.end());

@@ -80,10 +80,9 @@ TEST_F(WorldStep, ABombsBlastHitsAShipThatDoesNotMove) {
     g_aContactHandlers[E_PROGRAM_PLAYER * CONTACT_KIND_COUNT + E_PROGRAM_ENEMY_SHOT] = [](const SContact&) { g_shipHit = true; };
     g_shipHit = false;
     m_ship.node().processor(E_PROC_UPDATE_WORLD_FRAMES).mainBody(m_ship.addGeometry(makeRingMesh(6, 3.0f)));
-    spawnActiveEntity(&m_ship.close().program)->setRootPosition(ClVec3(110, 0, 100));
+    spawnActiveEntity(&m_ship.close().program, ClVec3(110, 0, 100));
     m_enemy.node().param("exp_rad", 40.0f).param("exp_dmg", 5.0f).processor(E_PROC_EXPLODE_WHEN_I_DIE).mainBody();
-    ClEntity* bomb = spawnActiveEntity(&m_enemy.close().program);
-    bomb->setRootPosition(ClVec3(100, 0, 100));
+    ClEntity* bomb = spawnActiveEntity(&m_enemy.close().program, ClVec3(100, 0, 100));
     stepWorld();
     // Killed as the kill queue kills it; the blast it leaves is worked off in the next frame.
     bomb->killed = 1;
@@ -99,8 +98,7 @@ TEST_F(WorldStep, BoundsAreMadeByTheEntitysUpdateAndLeaveOutAnAtomSwitchedOffAft
     ClEntity* switching = spawnActiveEntity(&m_switcher.node().close().program);
     m_enemy.node().processor(E_PROC_UPDATE_WORLD_FRAMES);
     m_enemy.mainBody(m_enemy.addGeometry(makeRingMesh(6, 2.5f)));
-    ClEntity* enemy = spawnActiveEntity(&m_enemy.close().program);
-    enemy->setRootPosition(ClVec3(10.0f, 0.0f, 40.0f));
+    ClEntity* enemy = spawnActiveEntity(&m_enemy.close().program, ClVec3(10.0f, 0.0f, 40.0f));
     step();
     step();
     EXPECT_TRUE(enemy->boundsMadeThisFrame()) << "nothing touched it after its update";

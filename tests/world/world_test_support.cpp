@@ -255,6 +255,12 @@ ClEntity* spawnActiveEntity(ClDNAProgram* program) {
     return entity;
 }
 
+ClEntity* spawnActiveEntity(ClDNAProgram* program, const ClVec3& at) {
+    ClEntity* entity = spawnActiveEntity(program);
+    entity->setRootPosition(at);
+    return entity;
+}
+
 void stepWorld(f32 frameTime) {
     setClockDelta(GAME_CLOCK_GAMEPLAY, frameTime);
     flipFrameBuffers();
@@ -291,8 +297,7 @@ void addBeats(f32 first, f32 spacing, u32 count) {
 ClEntity* spawnShip(DnaWriter& dna, const ClVec3& at) {
     dna.node().processor(E_PROC_UPDATE_WORLD_FRAMES).processor(E_PROC_GO_STRAIGHT).param("vel", 0.0f).mainBody();
     dna.close();
-    ClEntity* ship = spawnActiveEntity(&dna.program);
-    ship->setRootPosition(at);
+    ClEntity* ship = spawnActiveEntity(&dna.program, at);
     setPlayerShip(0, ship);
     g_aPlayerState[0].active = 1;
     return ship;

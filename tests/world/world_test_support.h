@@ -115,8 +115,9 @@ public:
 
 // allocEntity and buildFromDNA.
 ClEntity* buildEntity(ClDNAProgram* program, s32 ownerTag = OWNER_LIVE_GAME);
-// Built, atoms reset to their spawn values, spawned and activated.
+// Built, atoms reset to their spawn values, spawned and activated; then its root moved to `at`.
 ClEntity* spawnActiveEntity(ClDNAProgram* program);
+ClEntity* spawnActiveEntity(ClDNAProgram* program, const ClVec3& at);
 
 // One game step at the given frame time: flip, update, flush destroyed, flush freed.
 void stepWorld(f32 frameTime = 1.0f / 60.0f);
