@@ -121,7 +121,8 @@ TEST_F(Backdrop, AResetThenOneUpdateFillsBothStreamsAndTheyScrollOut) {
     EXPECT_GT(*highest, 370.0f);
     EXPECT_GT(*lowest, -400.0f);
     EXPECT_LT(*lowest, -370.0f);
-    ASSERT_GT(filled.barZ.size(), 20u);
+    // A bar every 13 x 0.5 x 1 = 6.5 units on average over the 400.
+    ASSERT_NEAR(f32(filled.barZ.size()), 400.0f / 6.5f, 8.0f);
     for (u32 i = 0; i < filled.barZ.size(); ++i) {
         EXPECT_GT(filled.barZ[i], 0.0f) << i;
         EXPECT_LE(filled.barZ[i], 400.0f) << i;
