@@ -51,13 +51,8 @@ class CollisionTest : public PickupWorldTest {
 protected:
     void SetUp() override {
         PickupWorldTest::SetUp();
-        initHitEffects();
         recordKinds(E_PROGRAM_ENEMY, E_PROGRAM_PLAYER_SHOT);  // the pass's tests record these, not handle them
         g_contacts.clear();
-    }
-    void TearDown() override {
-        releaseHitEffects();
-        PickupWorldTest::TearDown();
     }
 
     // With nodes = 2 a child node carries a second atom of the same radius (not placed).

@@ -20,14 +20,6 @@ namespace {
 
 class WorldStep : public WorldTest {
 protected:
-    void SetUp() override {
-        WorldTest::SetUp();
-        initHitEffects();
-    }
-    void TearDown() override {
-        releaseHitEffects();
-        WorldTest::TearDown();
-    }
     // The programs outlive the world's teardown, which frees their entities.
     DnaWriter m_ship{E_PROGRAM_PLAYER}, m_enemy, m_switcher;
 };

@@ -17,6 +17,7 @@
 #include "world/collision/contact.h"
 #include "world/collision/contact_handlers.h"
 #include "world/collision/kill_queue.h"
+#include "world/collision/world_collision.h"
 #include "world/entity/entity_node.h"
 #include "world/entity/processor.h"
 #include "world/entity/world.h"
@@ -50,9 +51,11 @@ void startTestWorld() {
     resetBeatSubscriptions();
     g_BossEncounter = SBossEncounter{};
     setSongTime(0.0f);
+    initHitEffects();
 }
 
 void stopTestWorld() {
+    releaseHitEffects();
     setPlayerShip(0, nullptr);
     shutdownWorld();
     releaseBeatAnalysis();

@@ -28,7 +28,8 @@ namespace world_test {
 void resetPlayRecord();
 
 // A fresh world: game steps of 1/60 s, the bullet generators registered, the players, the beats
-// and the boss encounter reset, the song clock at 0; and its teardown.
+// and the boss encounter reset, the song clock at 0, the contact handlers of play installed; and
+// its teardown.
 void startTestWorld();
 void stopTestWorld();
 
