@@ -26,9 +26,6 @@ using test_support::putLe;
 
 namespace {
 
-// The format GUID's tail shared by PCM and float subformats.
-const u8 kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
 // Bounds a pull whose job never ends or never falls short of a whole chunk.
 constexpr size_t kPullByteLimit = size_t(256) << 20;
 
@@ -100,44 +97,9 @@ std::vector<u8> bytesOf(const std::vector<f32>& samples) {
 // ---------------------------------------------------------------------------------------------
 // File bytes
 
-std::vector<u8> makeWav(const SWavFixture& fixture, const std::vector<u8>& data) {
-    const u32 container = (fixture.bits + 7u) / 8u;
-    const u32 tag = fixture.extensible ? 0xFFFE : fixture.tag;
-    std::vector<u8> fmt;
-    for (const auto& [value, bytes] : {std::pair{tag, 2u}, {fixture.channels, 2u}, {fixture.rate, 4u},
-                                       {fixture.rate * fixture.channels * container, 4u}, {fixture.channels * container, 2u},
-                                       {fixture.extensible ? container * 8 : fixture.bits, 2u}}) {
-        putLe(fmt, value, bytes);
-    }
-    if (fixture.extensible) {
-        for (const auto& [value, bytes] : {std::pair{22u, 2u}, {fixture.bits, 2u}, {0u, 4u}, {u32(fixture.tag), 2u}}) {
-            putLe(fmt, value, bytes);
-        }
-        fmt.insert(fmt.end(), kSubFormatTail, kSubFormatTail + sizeof(kSubFormatTail));
-    }
-    std::vector<u8> out;
-    putId(out, "RIFF");
-    putLe(out, 0, 4);
-    putId(out, "WAVE");
-    auto putChunk = [&out](const char* id, u32 size, const u8* bytes, size_t count, bool pad) {
-        putId(out, id);
-        putLe(out, size, 4);
-        out.insert(out.end(), bytes, bytes + count);
-        if (pad && count % 2) out.push_back(0);
-    };
-    const u32 dataSize = fixture.dataSizeOverride ? fixture.dataSizeOverride : u32(data.size());
-    if (!fixture.dataBeforeFmt) putChunk("fmt ", u32(fmt.size()), fmt.data(), fmt.size(), true);
-    if (fixture.oddListBeforeData) putChunk("LIST", 13, reinterpret_cast<const u8*>("LIST-INFO-odd"), 13, !fixture.omitPad);
-    putChunk("data", dataSize, data.data(), data.size(), true);
-    if (fixture.dataBeforeFmt) putChunk("fmt ", u32(fmt.size()), fmt.data(), fmt.size(), true);
-    const u32 riffSize = u32(out.size() - 8);
-    std::memcpy(&out[4], &riffSize, 4);
-    return out;
-}
-
 bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples) {
     const SWavFixture fixture = {.channels = u16(channels), .rate = rate, .bits = u16(bits), .extensible = bits % 8 != 0};
-    const std::vector<u8> bytes = makeWav(fixture, packPcm(samples, bits));
+    const std::vector<u8> bytes = wavImage(fixture, packPcm(samples, bits));
     writeFileBytes(path, bytes);
     std::error_code error;
     return std::filesystem::file_size(path, error) == bytes.size() && !error;

@@ -9,7 +9,6 @@
 
 #include "audio/decode/codec_registry.h"
 #include "audio/decode/codec_stream_instance.h"
-#include "audio/decode/wav_format.h"
 #include "core/types.h"
 #include "platform/media/media_audio_reader.h"
 #include "tests/support/file_bytes.h"
@@ -25,6 +24,8 @@ namespace decoder_test {
 
 using ClTempFolder = test_support::ClTempDir;
 using test_support::readFileBytes;
+using test_support::SWavFixture;
+using test_support::wavImage;
 using test_support::widePath;
 using test_support::writeFileBytes;
 
@@ -49,21 +50,6 @@ std::vector<u8> bytesOf(const std::vector<f32>& samples);
 
 // ---------------------------------------------------------------------------------------------
 // File bytes
-
-struct SWavFixture {
-    u16 channels = 2;
-    u32 rate = 44100;
-    u16 bits = 16;                  // significant bits; the container is (bits + 7) / 8 bytes
-    u16 tag = WAV_FORMAT_TAG_PCM;   // with `extensible`, the subformat
-    bool extensible = false;        // tag 0xFFFE, the container width and the significant bits
-    bool dataBeforeFmt = false;
-    bool oddListBeforeData = false;  // a 13-byte LIST chunk
-    bool omitPad = false;            // the LIST chunk's pad byte left out
-    u32 dataSizeOverride = 0;        // 0: the real size
-};
-
-// A RIFF WAVE image around the data bytes; odd data gets its pad byte.
-std::vector<u8> makeWav(const SWavFixture& fixture, const std::vector<u8>& data);
 
 // Integer PCM (the extensible format for widths that are not whole bytes).
 bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples);

@@ -43,14 +43,14 @@ std::string parse(const std::vector<u8>& bytes) {
 // pad byte, unless the writer left the pad out.
 TEST(WavFormat, ChunkWalkFindsFmtAndDataInAnyOrderAcrossOddChunksAndEndsOnDamage) {
     const std::vector<u8> pcm = packPcm(makeSignal(10, 2, 44100, 16), 16);
-    EXPECT_EQ(parse(makeWav({}, pcm)), "0; 18,0; 44+40");
-    EXPECT_EQ(parse(makeWav({.dataBeforeFmt = true}, pcm)), "0; 18,0; 20+40");
-    EXPECT_EQ(parse(makeWav({.oddListBeforeData = true}, pcm)), "0; 18,0; 66+40");
-    EXPECT_EQ(parse(makeWav({.oddListBeforeData = true, .omitPad = true}, pcm)), "0; 18,0; 65+40");
-    EXPECT_EQ(parse(makeWav({.dataSizeOverride = 0x7FFFFFF0}, pcm)), "0; 18,0; 44+40");
+    EXPECT_EQ(parse(wavImage({}, pcm)), "0; 18,0; 44+40");
+    EXPECT_EQ(parse(wavImage({.dataBeforeFmt = true}, pcm)), "0; 18,0; 20+40");
+    EXPECT_EQ(parse(wavImage({.oddListBeforeData = true}, pcm)), "0; 18,0; 66+40");
+    EXPECT_EQ(parse(wavImage({.oddListBeforeData = true, .omitPad = true}, pcm)), "0; 18,0; 65+40");
+    EXPECT_EQ(parse(wavImage({.dataSizeOverride = 0x7FFFFFF0}, pcm)), "0; 18,0; 44+40");
 
     // Damaged headers fail with their codes.
-    std::vector<u8> good = makeWav({}, packPcm(makeSignal(4, 1, 8000, 16), 16));
+    std::vector<u8> good = wavImage({}, packPcm(makeSignal(4, 1, 8000, 16), 16));
     EXPECT_EQ(parse(firstBytes(good, 11)).substr(0, 2), "1;");
     std::memcpy(good.data(), "RIFX", 4);
     EXPECT_EQ(parse(good).substr(0, 2), "1;");
@@ -60,7 +60,7 @@ TEST(WavFormat, ChunkWalkFindsFmtAndDataInAnyOrderAcrossOddChunksAndEndsOnDamage
     EXPECT_EQ(parse(good).substr(0, 9), "2; none; ");
 
     // The walk stops after its limit of chunks: the data chunk past it is not found.
-    std::vector<u8> bytes = firstBytes(makeWav({}, {}), 36);  // header and "fmt " only
+    std::vector<u8> bytes = firstBytes(wavImage({}, {}), 36);  // header and "fmt " only
     for (u32 i = 0; i <= WAV_CHUNK_WALK_LIMIT + 10; ++i) {
         test_support::putId(bytes, i <= WAV_CHUNK_WALK_LIMIT + 9 ? "junk" : "data");
         test_support::putLe(bytes, 0, 4);
@@ -92,7 +92,7 @@ protected:
 // unsigned; 12 and 20 bits fill 2- and 3-byte containers; 32-bit integers cannot be streamed.
 TEST_F(WavDecoder, DecodesEveryDepthSampleExactly) {
     const EncodeFn encode = [](const ClTempFolder& folder, const SDepth& d, const std::vector<s32>& samples) {
-        return folder.write("song.wav", makeWav({.channels = u16(d.channels), .rate = d.rate, .bits = u16(d.bits)},
+        return folder.write("song.wav", wavImage({.channels = u16(d.channels), .rate = d.rate, .bits = u16(d.bits)},
                                                 packPcm(samples, d.bits)));
     };
     expectExactDepths(encode, decode, false, 23,
@@ -102,7 +102,7 @@ TEST_F(WavDecoder, DecodesEveryDepthSampleExactly) {
 // The header's checks and the chunk walk are tested above; here the decoder must refuse what
 // they refuse, what is no regular file and what is too large.
 TEST_F(WavDecoder, RefusedFilesFailToOpenAndAFileWithoutDataIsEmpty) {
-    const std::vector<u8> good = makeWav({}, packPcm(makeSignal(1000, 2, 44100, 16), 16));
+    const std::vector<u8> good = wavImage({}, packPcm(makeSignal(1000, 2, 44100, 16), 16));
     std::vector<u8> floatTag = good;
     floatTag[20] = 3;
     for (const std::vector<u8>& bytes : {std::vector<u8>{}, floatTag}) {
@@ -118,14 +118,14 @@ TEST_F(WavDecoder, RefusedFilesFailToOpenAndAFileWithoutDataIsEmpty) {
     EXPECT_EQ(decode(pipe).state, E_CODECJOB_OPEN_FAILED);
 
     // A file of 4 GiB, sparse so that no disk space is used.
-    const std::string huge = m_folder.write("huge.wav", makeWav({.dataSizeOverride = 0xFFFFFFF0u}, {}));
+    const std::string huge = m_folder.write("huge.wav", wavImage({.dataSizeOverride = 0xFFFFFFF0u}, {}));
     std::filesystem::resize_file(huge, (u64(1) << 32) + 64);
     EXPECT_EQ(reader.open(widePath(huge).c_str()), 0);
     EXPECT_EQ(decode(huge).state, E_CODECJOB_OPEN_FAILED);
 
     // No data chunk at all: the job opens and finishes at once, empty. (A data size beyond the
     // file is the chunk walk's to cut.)
-    const SDecodeRun decoded = decodeBytes(firstBytes(makeWav({}, {}), 36));
+    const SDecodeRun decoded = decodeBytes(firstBytes(wavImage({}, {}), 36));
     EXPECT_EQ(decoded.state, s32(E_CODECJOB_FINISHED));
     EXPECT_EQ(decoded.bytes.size(), size_t(0));
 }

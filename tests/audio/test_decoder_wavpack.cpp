@@ -37,7 +37,7 @@ TEST(WavPackDecoder, FloatFilesPassUnchanged) {
         samples.push_back(i % 5000 == 0 ? -1.0f : f32(0.25 * std::cos(i * 0.007)));
     }
     writeFileBytes(folder.file("float.wav"),
-                   makeWav({.channels = 2, .rate = 44100, .bits = 32, .tag = 3, .extensible = true}, bytesOf(samples)));
+                   wavImage({.bits = 32, .tag = 3, .extensible = true}, bytesOf(samples)));
     ASSERT_TRUE(runTool("wavpack -q -y " + quoted(folder.file("float.wav")) + " -o " + quoted(folder.file("float.wv"))));
     const SDecodeRun run = decodeWavPack(folder.file("float.wv"));
     EXPECT_EQ(run.state, s32(E_CODECJOB_FINISHED));

@@ -44,7 +44,7 @@ std::vector<u8> drumSong(f32 seconds, u32 tune = 0) {
         const f32 sinceHit = f32(i % beat) / f32(RATE);
         samples[i] = s16(f32(s32(noise >> 16) - 32768) * 0.8f * std::exp(-sinceHit * 12.0f));
     }
-    return test_support::wavImage(1, 1, RATE, 16, test_support::pcm16Bytes(samples));
+    return test_support::wavImage({.channels = 1, .rate = RATE}, test_support::pcm16Bytes(samples));
 }
 
 class SongScan : public ::testing::Test {
@@ -269,7 +269,7 @@ TEST_F(SongScan, AnotherSongOfTheSameSizeUnderAPlayedSongsNameIsAnalysedAndTakes
 
 // A folder of thousands of too-short files: the walk's findings are sparse files of silence.
 void writeShortFiles(const test_support::ClTempDir& root, const std::string& folder, u32 count) {
-    std::vector<u8> head = test_support::wavImage(1, 1, RATE, 16, {});
+    std::vector<u8> head = test_support::wavImage({.channels = 1, .rate = RATE}, {});
     const u32 dataBytes = u32(SONG_SCAN_MIN_FILE_BYTES) - u32(head.size());
     for (u32 i = 0; i < 4; ++i) head[4 + i] = u8((dataBytes + 36) >> (8 * i));
     for (u32 i = 0; i < 4; ++i) head[40 + i] = u8(dataBytes >> (8 * i));

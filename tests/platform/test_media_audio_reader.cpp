@@ -159,7 +159,7 @@ TEST_F(MediaAudioReaderFiles, WavReadsBackSampleExactInBothForms) {
         samples.insert(samples.end(), {s16(20000.0 * std::sin(i * 0.01)),
                                        s16(i % 7 == 0 ? -32768 : (i % 7 == 1 ? 32767 : s16(i * 13)))});
     const std::string path =
-        m_folder.write("exact.wav", test_support::wavImage(1, 2, 22050, 16, test_support::pcm16Bytes(samples)));
+        m_folder.write("exact.wav", test_support::wavImage({.rate = 22050}, test_support::pcm16Bytes(samples)));
     const SDecoded asInteger = decodeFile(path, E_MEDIASAMPLE_S16);
     EXPECT_EQ(asInteger.error, E_MEDIAERR_NONE);
     EXPECT_EQ(asInteger.raw16, samples);

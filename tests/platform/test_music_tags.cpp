@@ -14,7 +14,7 @@ namespace {
 
 TEST(MusicTags, ReadFromAFileTheEncoderTaggedAbsentOtherwiseOrOnceAStopIsAskedAndSearchedOnlyToALimit) {
     test_support::ClTempDir folder;
-    const std::string wav = folder.write("in.wav", test_support::wavImage(1, 1, 8000, 16,
+    const std::string wav = folder.write("in.wav", test_support::wavImage({.channels = 1, .rate = 8000},
                                                                            test_support::pcm16Bytes(std::vector<s16>(8000, 100))));
     const std::string flac = folder.file("tagged.flac");
     // An album tag of 4096 units counts as absent.

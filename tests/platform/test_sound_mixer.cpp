@@ -96,11 +96,11 @@ protected:
     }
 
     ClSound monoSound(const std::vector<s16>& samples, u32 rate = 48000, u32 mode = E_SOUNDMODE_LOOP_OFF) {
-        return memorySound(m_system, wavImage(1, 1, rate, 16, pcm16Bytes(samples)), mode);
+        return memorySound(m_system, wavImage({.channels = 1, .rate = rate}, pcm16Bytes(samples)), mode);
     }
     // 100 ms of one level on every channel.
     ClSound steadySound(u32 channels, s16 level) {
-        return memorySound(m_system, wavImage(1, channels, 48000, 16, pcm16Bytes(std::vector<s16>(channels * 4800, level))));
+        return memorySound(m_system, wavImage({.channels = u16(channels), .rate = 48000}, pcm16Bytes(std::vector<s16>(channels * 4800, level))));
     }
     ClSound userStream(SStreamSource* source, u32 lengthBytes, u32 bufferFrames) {
         SCreateSoundInfo info = userStreamInfo(&readSource, source, lengthBytes, bufferFrames);
@@ -291,10 +291,10 @@ TEST_F(SoundMixer, EveryPcmFormatConvertsToTheSameLevels) {
     // -0.5, 0 and +0.5 in each format (8-bit unsigned), played hard left.
     const f32 floats[] = {-0.5f, 0.0f, 0.5f};  // the host is little-endian, as the file
     const std::vector<u8> pcmFloat(reinterpret_cast<const u8*>(floats), reinterpret_cast<const u8*>(floats + 3));
-    for (const std::vector<u8>& image : {wavImage(1, 1, 48000, 8, {64, 128, 192}),
-                                         wavImage(1, 1, 48000, 24, {0, 0, 0xC0, 0, 0, 0, 0, 0, 0x40}),
-                                         wavImage(3, 1, 48000, 32, pcmFloat),
-                                         wavImage(1, 1, 48000, 16, pcm16Bytes({-16384, 0, 16384}))}) {
+    for (const std::vector<u8>& image : {wavImage({.channels = 1, .rate = 48000, .bits = 8}, {64, 128, 192}),
+                                         wavImage({.channels = 1, .rate = 48000, .bits = 24}, {0, 0, 0xC0, 0, 0, 0, 0, 0, 0x40}),
+                                         wavImage({.channels = 1, .rate = 48000, .bits = 32, .tag = 3}, pcmFloat),
+                                         wavImage({.channels = 1, .rate = 48000}, pcm16Bytes({-16384, 0, 16384}))}) {
         ClSound sound = memorySound(m_system, image);
         play(sound, -1.0f);
         const Floats out = mix(4);
@@ -307,7 +307,7 @@ TEST_F(SoundMixer, EveryPcmFormatConvertsToTheSameLevels) {
 }
 
 TEST_F(SoundMixer, DamagedOrForeignDataIsRefused) {
-    const std::vector<u8> good = wavImage(1, 1, 48000, 16, pcm16Bytes(std::vector<s16>(100, 1)));
+    const std::vector<u8> good = wavImage({.channels = 1, .rate = 48000}, pcm16Bytes(std::vector<s16>(100, 1)));
     std::vector<u8> badAlign = good, text(64, 'x');
     badAlign[32] = 7;  // block align
     ClSound sound;
@@ -330,7 +330,7 @@ TEST_F(SoundMixer, FileStreamFromARangeAndOggFromMemoryPlay) {
     test_support::ClTempDir folder;
     // A WAV inside a larger file, streamed by offset and length as from a package.
     const std::vector<s16> samples = sine(20000, 300.0, 48000, 0.25);
-    const std::vector<u8> wav = wavImage(1, 1, 48000, 16, pcm16Bytes(samples));
+    const std::vector<u8> wav = wavImage({.channels = 1, .rate = 48000}, pcm16Bytes(samples));
     const std::string pack = std::string(777, '\xAB') + std::string(wav.begin(), wav.end()) + std::string(333, '\xCD');
     SCreateSoundInfo info = {};
     info.fileOffset = 777;
@@ -360,7 +360,7 @@ TEST(SoundOutput, SdlDummyDriverOpensPlaysAndCloses) {
     ASSERT_EQ(system.init(SOUND_MAX_CHANNELS, 0, nullptr), E_SOUND_OK);
     // The device's output keeps SDL's audio open; the null clock that takes its place does not.
     if (SDL_WasInit(SDL_INIT_AUDIO) == 0) GTEST_SKIP() << "SDL audio cannot start here";
-    ClSound sound = memorySound(system, wavImage(1, 1, 48000, 16, pcm16Bytes(sine(48000 * 4, 440.0, 48000, 0.3))));
+    ClSound sound = memorySound(system, wavImage({.channels = 1, .rate = 48000}, pcm16Bytes(sine(48000 * 4, 440.0, 48000, 0.3))));
     ClChannel channel;
     const u64 playedAt = osPerformanceCounter();
     ASSERT_EQ(system.playSound(sound, false, &channel), E_SOUND_OK);

@@ -109,7 +109,7 @@ inline std::vector<s16> pcm16(const std::vector<f32>& mono, u32 channels = 1, f3
 inline std::vector<u8> sineWav(u32 frames, u32 rate) {
     std::vector<s16> samples(frames);
     for (u32 i = 0; i < frames; ++i) samples[i] = s16(16000.0 * std::sin(2.0 * M_PI * 440.0 * i / rate));
-    return wavImage(1, 1, rate, 16, pcm16Bytes(samples));
+    return wavImage({.channels = 1, .rate = rate}, pcm16Bytes(samples));
 }
 
 inline void addSongBeat(f32 time, f32 strength = 1.0f, u32 flags = 0) {

@@ -2,10 +2,18 @@
 
 #include "platform/os/os.h"
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
 namespace test_support {
+
+namespace {
+
+// The format GUID's tail shared by PCM and float subformats.
+const u8 kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+}  // namespace
 
 std::vector<u8> readFileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -55,38 +63,47 @@ void putId(std::vector<u8>& out, const char* id) {
     for (u32 i = 0; i < 4; ++i) out.push_back(static_cast<u8>(id[i]));
 }
 
-std::vector<u8> wavImage(u32 tag, u32 channels, u32 rate, u32 bits, const std::vector<u8>& data, bool oddChunk) {
+std::vector<u8> wavImage(const SWavFixture& fixture, const std::vector<u8>& data) {
+    const u32 container = (fixture.bits + 7u) / 8u;
+    const u32 tag = fixture.extensible ? 0xFFFE : fixture.tag;
+    std::vector<u8> fmt;
+    for (const auto& [value, bytes] : {std::pair{tag, 2u}, {fixture.channels, 2u}, {fixture.rate, 4u},
+                                       {fixture.rate * fixture.channels * container, 4u}, {fixture.channels * container, 2u},
+                                       {fixture.extensible ? container * 8 : fixture.bits, 2u}}) {
+        putLe(fmt, value, bytes);
+    }
+    if (fixture.extensible) {
+        for (const auto& [value, bytes] : {std::pair{22u, 2u}, {fixture.bits, 2u}, {0u, 4u}, {u32(fixture.tag), 2u}}) {
+            putLe(fmt, value, bytes);
+        }
+        fmt.insert(fmt.end(), kSubFormatTail, kSubFormatTail + sizeof(kSubFormatTail));
+    }
     std::vector<u8> out;
     putId(out, "RIFF");
-    putLe(out, static_cast<u32>(36 + (oddChunk ? 10 : 0) + data.size()), 4);
+    putLe(out, 0, 4);
     putId(out, "WAVE");
-    putId(out, "fmt ");
-    putLe(out, 16, 4);
-    putLe(out, tag, 2);
-    putLe(out, channels, 2);
-    putLe(out, rate, 4);
-    putLe(out, rate * channels * bits / 8, 4);
-    putLe(out, channels * bits / 8, 2);
-    putLe(out, bits, 2);
-    if (oddChunk) {
-        putId(out, "LIST");
-        putLe(out, 1, 4);
-        putLe(out, 'x', 2);
-    }
-    putId(out, "data");
-    putLe(out, static_cast<u32>(data.size()), 4);
-    out.insert(out.end(), data.begin(), data.end());
+    auto putChunk = [&out](const char* id, u32 size, const u8* bytes, size_t count, bool pad) {
+        putId(out, id);
+        putLe(out, size, 4);
+        out.insert(out.end(), bytes, bytes + count);
+        if (pad && count % 2) out.push_back(0);
+    };
+    const u32 dataSize = fixture.dataSizeOverride ? fixture.dataSizeOverride : u32(data.size());
+    if (!fixture.dataBeforeFmt) putChunk("fmt ", u32(fmt.size()), fmt.data(), fmt.size(), true);
+    if (fixture.oddListBeforeData) putChunk("LIST", 13, reinterpret_cast<const u8*>("LIST-INFO-odd"), 13, !fixture.omitPad);
+    putChunk("data", dataSize, data.data(), data.size(), true);
+    if (fixture.dataBeforeFmt) putChunk("fmt ", u32(fmt.size()), fmt.data(), fmt.size(), true);
+    const u32 riffSize = u32(out.size() - 8);
+    std::memcpy(&out[4], &riffSize, 4);
     return out;
 }
 
 void writeSilentWav(const std::filesystem::path& path, u32 rate, u32 seconds) {
     const u32 dataBytes = rate * 2u * seconds;
-    std::vector<u8> head = wavImage(1, 1, rate, 16, {});
-    // The RIFF size and the data size, as if the samples followed.
-    for (u32 i = 0; i < 4; ++i) {
-        head[4 + i] = u8((36 + dataBytes) >> (8 * i));
-        head[40 + i] = u8(dataBytes >> (8 * i));
-    }
+    std::vector<u8> head = wavImage({.channels = 1, .rate = rate, .dataSizeOverride = dataBytes}, {});
+    // The RIFF size, as if the samples followed.
+    const u32 riffSize = u32(head.size()) - 8 + dataBytes;
+    std::memcpy(&head[4], &riffSize, 4);
     writeFileBytes(path, head);
     std::filesystem::resize_file(path, head.size() + dataBytes);
 }

@@ -26,10 +26,20 @@ std::string hexText(const u8* bytes, size_t n);
 void putLe(std::vector<u8>& out, u32 value, u32 bytes);
 void putId(std::vector<u8>& out, const char* id);
 
-// A RIFF WAVE image around samples already encoded: format tag 1 (integer) or 3 (float).
-// `oddChunk` puts a 1-byte LIST chunk and its pad byte before "data".
-std::vector<u8> wavImage(u32 tag, u32 channels, u32 rate, u32 bits, const std::vector<u8>& data,
-                         bool oddChunk = false);
+struct SWavFixture {
+    u16 channels = 2;
+    u32 rate = 44100;
+    u16 bits = 16;                   // significant bits; the container is (bits + 7) / 8 bytes
+    u16 tag = 1;                     // 1 integer, 3 float; with `extensible`, the subformat
+    bool extensible = false;         // tag 0xFFFE, the container width and the significant bits
+    bool dataBeforeFmt = false;
+    bool oddListBeforeData = false;  // a 13-byte LIST chunk
+    bool omitPad = false;            // the LIST chunk's pad byte left out
+    u32 dataSizeOverride = 0;        // 0: the real size
+};
+
+// A RIFF WAVE image around samples already encoded; odd data gets its pad byte.
+std::vector<u8> wavImage(const SWavFixture& fixture, const std::vector<u8>& data);
 std::vector<u8> pcm16Bytes(const std::vector<s16>& samples);
 // Files whose bytes (past a head) are a hole, so that even gigabytes take no room: a mono 16-bit
 // WAV of `seconds` of silence, and `bytes` of zeros.

@@ -22,7 +22,7 @@ std::string parseError(const std::string& text) {
 
 // Silent mono PCM16 of the frame count at the rate, with an odd chunk before "data".
 std::vector<u8> silentWav(u32 frames, u32 rate) {
-    return test_support::wavImage(1, 1, rate, 16, std::vector<u8>(frames * 2), true);
+    return test_support::wavImage({.channels = 1, .rate = rate, .oddListBeforeData = true}, std::vector<u8>(frames * 2));
 }
 
 }  // namespace
