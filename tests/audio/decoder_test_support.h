@@ -52,7 +52,7 @@ std::vector<u8> bytesOf(const std::vector<f32>& samples);
 // File bytes
 
 // Integer PCM (the extensible format for widths that are not whole bytes).
-bool writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples);
+void writeWavFile(const std::string& path, u32 channels, u32 rate, u32 bits, const std::vector<s32>& samples);
 
 // The first `count` bytes: a file cut short.
 std::vector<u8> firstBytes(const std::vector<u8>& bytes, size_t count);

