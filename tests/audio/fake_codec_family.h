@@ -14,9 +14,7 @@
 #include <vector>
 
 struct SFakeCodecConfig {
-    u32 totalBytes = 1000;
-    u32 bufferCount = 3;
-    u32 bytesPerBuffer = 100;
+    u32 totalBytes = 1000;  // decoded into a ring of three buffers of 100 bytes
     bool failInitializeMembers = false;
     bool failPreOpen = false;
     bool failOpen = false;
@@ -60,7 +58,7 @@ public:
     }
     s32 preOpenCheck() override { return m_config.failPreOpen ? 0 : 1; }
     s32 initializeFullStream() override {
-        return m_config.failOpen ? 0 : allocateCodecRing(&m_ring, m_config.bufferCount, m_config.bytesPerBuffer, this);
+        return m_config.failOpen ? 0 : allocateCodecRing(&m_ring, 3, 100, this);
     }
     s32 startDecoding() override { return m_config.failStart ? 0 : fill(); }
     s32 canDecodeMoreData() override { return codecRingHasFreeBuffer(this, &m_ring); }
