@@ -8,6 +8,7 @@
 #include "render/fx_particles.h"
 #include "render/particle_world_inputs.h"
 #include "render/scene_inputs.h"
+#include "tests/support/vec_text.h"
 
 #include <gtest/gtest.h>
 
@@ -15,17 +16,16 @@
 
 namespace {
 
+using test_support::vecText;
+
 TEST(FrontEndParticles, SetUpRegistersEXAndFXOnceAndShutdownRetiresBoth) {
     const u32 registered = registeredParticleSystemCount();
     frontEndParticleSetUp();
     frontEndParticleSetUp();
     EXPECT_NE(fxParticles(), nullptr);
     EXPECT_EQ(registered + 2, registeredParticleSystemCount());
-    const SParticlePhysics& p = particlePhysics();
-    EXPECT_EQ(p.accelerationA.x, 0.0f);
-    EXPECT_EQ(p.accelerationA.y, MIRROR_LAKE_GRAVITY);
-    EXPECT_EQ(p.accelerationA.z, 0.0f);
-    EXPECT_EQ(p.blastUpwardBias, FRONT_END_BLAST_UPWARD_BIAS);
+    EXPECT_EQ(vecText({particlePhysics().accelerationA}), vecText({ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f)}));
+    EXPECT_EQ(particlePhysics().blastUpwardBias, FRONT_END_BLAST_UPWARD_BIAS);
     frontEndParticleShutdown();
     frontEndParticleShutdown();
     EXPECT_EQ(fxParticles(), nullptr);
@@ -50,12 +50,8 @@ TEST(MirrorLake, TheRipplesDriftDownwindAndTheConstantsRewriteGravityAndWind) {
 
     g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = 0.0;
     setMirrorLakeShaderParams();
-    const SParticlePhysics& p = particlePhysics();
-    EXPECT_EQ(p.accelerationA.x, 0.0f);
-    EXPECT_EQ(p.accelerationA.y, MIRROR_LAKE_GRAVITY);
-    EXPECT_EQ(p.accelerationA.z, 0.0f);
-    EXPECT_EQ(p.accelerationB.x, MIRROR_LAKE_WIND_ACCELERATION);
-    EXPECT_EQ(p.accelerationB.z, 0.0f);
+    EXPECT_EQ(vecText({particlePhysics().accelerationA}), vecText({ClVec3(0.0f, MIRROR_LAKE_GRAVITY, 0.0f)}));
+    EXPECT_EQ(vecText({particlePhysics().accelerationB}), vecText({ClVec3(MIRROR_LAKE_WIND_ACCELERATION, 0.0f, 0.0f)}));
 }
 
 TEST(PreviewTargets, AGroupIsABatcherKeyInItsSlotUntilDestroyedAndNothingIsMadeWithoutAFreeKey) {
