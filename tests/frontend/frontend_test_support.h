@@ -19,6 +19,7 @@
 #include "tests/render/render_data_support.h"
 #include "tests/support/file_bytes.h"
 #include "ui/switcher.h"
+#include "ui/ui_draw.h"
 #include "ui/ui_imports.h"
 #include "ui/ui_input.h"
 #include "ui/ui_pages.h"
@@ -131,10 +132,8 @@ protected:
     }
     static std::string shownScreen() { return shownChildName("TopLevelSwitcher"); }
     static std::u16string textOf(const char* name) {
-        const ClWidget* w = findWidgetByName(name);
-        if (const char16_t* wide = w->getWideText("dynamicUnicodeText")) return wide;
-        const char* narrow = w->getText("dynamicText");
-        return narrow ? std::u16string(narrow, narrow + std::char_traits<char>::length(narrow)) : u"";
+        const char16_t* shown = widgetDisplayText(*findWidgetByName(name));
+        return shown ? shown : u"";
     }
     // The switch log's lines so far.
     std::string switchLog() const {

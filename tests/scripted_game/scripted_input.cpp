@@ -9,6 +9,7 @@
 #include "render/canvases.h"
 #include "render/render_worker.h"
 #include "ui/hit_regions.h"
+#include "ui/ui_draw.h"
 #include "ui/widget.h"
 #include "waves/generators/pickup_generators.h"
 #include "world/entity/dna_program.h"
@@ -117,16 +118,12 @@ void shot(const std::string& path) {
         std::fprintf(stderr, "scripted input: no picture to %s\n", path.c_str());
 }
 
-// The widget's text, narrowed, as a line.
+// The text the widget shows, narrowed, as a line.
 void widgetText(const std::string& widget, const std::string& path) {
     std::string text;
-    if (const ClWidget* w = findWidgetByName(widget.c_str())) {
-        if (const char16_t* wide = w->getWideText("dynamicUnicodeText")) {
-            for (; *wide; ++wide) text += char(*wide);
-        } else if (const char* narrow = w->getText("dynamicText")) {
-            text = narrow;
-        }
-    }
+    if (const ClWidget* w = findWidgetByName(widget.c_str()))
+        if (const char16_t* shown = widgetDisplayText(*w))
+            for (; *shown; ++shown) text += char(*shown);
     std::ofstream(path, std::ios::app) << text << "\n";
 }
 

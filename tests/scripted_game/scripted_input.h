@@ -17,7 +17,7 @@
 //   shot PATH               the last presented frame is written as PNG
 //   entities PATH           the count of the world's entity records in use is appended to the
 //                           file as a line
-//   text WIDGET PATH        the widget's text is appended to the file as a line
+//   text WIDGET PATH        the text the widget shows is appended to the file as a line
 //   shots PATH              the look of each of the player's shots in flight, clear of the ship,
 //                           is appended to the file, a line each
 //   hull PATH               the hull's upgrade value, whether it is levelled up, its item's level
