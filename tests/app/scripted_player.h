@@ -6,10 +6,10 @@
 #include "core/types.h"
 #include "platform/gfx/image_decode.h"
 #include "tests/app/game_process.h"
+#include "tests/support/offscreen_picture.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -64,19 +64,19 @@ public:
 
     // Runs the commands, then writes the frame presented next as PNG at the path and reads it
     // back; an empty picture, and a failure with the reason, when none came.
-    SDecodedImage shot(const std::string& commands, const std::string& path) {
-        SDecodedImage image;
+    SPicture shot(const std::string& commands, const std::string& path) {
         send(commands + "shot " + path + "\n");
         if (!m_game.waitForLog([&](const std::string&) { return std::filesystem::exists(path); },
                                std::chrono::seconds(60))) {
             ADD_FAILURE() << "no picture: " << trail();
-            return image;
+            return {};
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const std::vector<u8> png = test_support::readFileBytes(path);
+        SDecodedImage image;
         std::string error;
         EXPECT_TRUE(decodeImage(png.data(), png.size(), &image, &error)) << error;
-        return image;
+        return {image.width, image.height, image.rgba};
     }
 
     // A quick click on the widget, run, then the page it leads to; whether that came.
@@ -144,18 +144,6 @@ private:
     ClGameProcess m_game;
     size_t m_seen = 0;
 };
-
-// The pixels of the box (x1, y1 exclusive) whose colour passes the test.
-template <class FTest>
-int pixelsIn(const SDecodedImage& image, u32 x0, u32 y0, u32 x1, u32 y1, FTest test) {
-    int found = 0;
-    for (u32 y = y0; y < std::min(y1, image.height); ++y)
-        for (u32 x = x0; x < std::min(x1, image.width); ++x) {
-            const u8* p = &image.rgba[4 * (size_t(y) * image.width + x)];
-            found += test(p[0], p[1], p[2]) ? 1 : 0;
-        }
-    return found;
-}
 
 inline void heldClick(ClPlayer& player, const std::string& widget, const std::string& region = "") {
     player.hold("point " + widget + " " + region + "\npress left\n", "release left\n");

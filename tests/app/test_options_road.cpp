@@ -87,9 +87,9 @@ TEST(OptionsRoad, AFolderAddedIsListedALogInIsToldAndEachOptionChangedByAClickIs
         EXPECT_EQ(test_support::leaderboardField(line, "check"), test_support::expectedLeaderboardCheck(line));
         // The notice under the buttons tells the reply, in the notice colour.
         const std::string picture = (home / "logged_in.png").string();
-        const SDecodedImage image = player.shot("move 5 5\nframes 10\n", picture);
+        const SPicture image = player.shot("move 5 5\nframes 10\n", picture);
         const auto notice = [](int r, int g, int b) { return r > 150 && r > g + 60 && r > b + 60; };
-        EXPECT_GT(pixelsIn(image, 0, 340, image.width, image.height, notice), 60) << picture;
+        EXPECT_GT(image.count({0, 340, image.w, image.h}, notice), 60u) << picture;
 
         ASSERT_TRUE(player.play(quickClick("OptionsWater")));
         ASSERT_TRUE(player.clickTo("OptionsGraphicsPage", "OptionsGraphics")) << player.trail();

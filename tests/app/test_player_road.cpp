@@ -7,7 +7,6 @@
 //
 // The plays end after 6 s of play; the ship cannot be harmed, so no tip stops them. The window is
 // 640x360, which keeps the software rasteriser's share small.
-#include "platform/gfx/image_decode.h"
 #include "tests/app/game_process.h"
 #include "tests/app/road_data.h"
 #include "tests/app/scripted_player.h"
@@ -78,14 +77,14 @@ TEST_F(PlayerRoad, TheMouseAndKeysTakeTheGameThroughAPlayASongGoneAndTheQuitDial
     // The pointer is drawn where the mouse is, over a quiet part of the title page.
     const int mouseX = 60, mouseY = 300;
     const std::string picture = (home / "pointer.png").string();
-    const SDecodedImage image =
+    const SPicture image =
         player.shot("move " + std::to_string(mouseX) + " " + std::to_string(mouseY) + "\nframes 3\n", picture);
-    EXPECT_EQ(image.width, u32(WINDOW_WIDTH));
-    EXPECT_EQ(image.height, u32(WINDOW_HEIGHT));
+    EXPECT_EQ(image.w, u32(WINDOW_WIDTH));
+    EXPECT_EQ(image.h, u32(WINDOW_HEIGHT));
     // Inside the arrow, below and right of its tip: white. Left of the tip: the page.
     const auto white = [](int r, int g, int b) { return r > 200 && g > 200 && b > 200; };
-    EXPECT_EQ(pixelsIn(image, mouseX + 2, mouseY + 5, mouseX + 4, mouseY + 9, white), 2 * 4) << picture;
-    EXPECT_EQ(pixelsIn(image, mouseX - 6, mouseY + 5, mouseX - 2, mouseY + 9, white), 0) << picture;
+    EXPECT_EQ(image.count({mouseX + 2, mouseY + 5, mouseX + 4, mouseY + 9}, white), 2u * 4) << picture;
+    EXPECT_EQ(image.count({mouseX - 6, mouseY + 5, mouseX - 2, mouseY + 9}, white), 0u) << picture;
 
     const SDevice mouse{
         [](ClPlayer& p) { p.send(quickClick("TitlePlay")); },
