@@ -115,6 +115,7 @@ TEST(EffectFile, DamagedFilesNameFileAndLine) {
         {"velodrix-effect 1\nparam float a : GLOBAL extra\n", "Shaders/test.fxo:2: unexpected 'extra' after parameter a"},
         {"velodrix-effect 1\n[pass]\nblend screen\n", "Shaders/test.fxo:3: unknown blend mode 'screen'"},
         {"velodrix-effect 1\n[pass]\ndepthtest maybe\n", "Shaders/test.fxo:3: depthtest takes on or off, not 'maybe'"},
+        {"velodrix-effect 1\n[pass]\ncull sideways\n", "Shaders/test.fxo:3: cull takes none, cw or ccw, not 'sideways'"},
         {"velodrix-effect 1\n[pass]\n[pass]\n", "Shaders/test.fxo:3: a second [pass]: effects have one pass"},
         {"velodrix-effect 1\n[pass]\nparam float a\n", "Shaders/test.fxo:3: unknown pass state 'param'"},
         {"velodrix-effect 1\n[fragment]\n", "Shaders/test.fxo:2: [fragment] must follow [vertex]"},
