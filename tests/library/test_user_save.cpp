@@ -189,6 +189,8 @@ const SUnwrittenValueCase UNWRITTEN_VALUE_CASES[] = {
     {"NulInATitleDropsIt", nullptr, [] { return f64(lib().songs[0].title.size()); }, 0, u"Title", 2, true},
     {"NulInAPathDropsTheSong", nullptr, [] { return f64(lib().songs.size()); }, 1, u"\\music\\b.wav", 6, true},
 };
+#undef ONE_FIELD
+#undef ONE_TEXT
 
 class UserSaveUnwrittenValue : public UserSave, public ::testing::WithParamInterface<SUnwrittenValueCase> {};
 
