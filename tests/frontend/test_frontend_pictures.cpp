@@ -451,19 +451,24 @@ protected:
             },
             pngName, frames);
     }
-    // A click at the window's pixel: the pointer moves there in one frame, the button is down in
-    // the next (and up in whatever frame comes after).
-    void click(f32 x, f32 y) {
+    // The pointer moved to the window's pixel, and the picture of the frame it moved in.
+    SPicture pointAt(f32 x, f32 y, const char* pngName = "song_pages_720.png") {
         g_aRawPadRecords[0][E_RAW_POINTER_PRESENT] = 1.0f;
         g_aRawPadRecords[0][E_RAW_POINTER_X] = x / 1280.0f;
         g_aRawPadRecords[0][E_RAW_POINTER_Y] = y / 720.0f;
-        frameWith(-1);
+        return frameWith(-1, pngName);
+    }
+    // A click at the window's pixel: the pointer moves there in one frame, the button is down in
+    // the next (and up in whatever frame comes after).
+    void click(f32 x, f32 y) {
+        pointAt(x, y);
         frameWith(UI_CHANNEL_CLICK);
     }
 };
 
 TEST_F(SongPagesAt720, EachPageShowsItsEightSongsAndAClickOnEachChoosesIt) {
     const f32 unit = 720.0f / 1080.0f, rowHeight = 76.0f * unit;
+    const auto rowMiddle = [&](int row) { return u32(190.0f * unit + rowHeight * (f32(row) + 0.5f)); };
     for (int page = 0; page < 2; ++page) {
         switchWidgetByName("TopLevelSwitcher", "SongList");
         if (page == 1) click(1280.0f / 2 + 560.0f * unit, (840.0f + 50.0f) * unit);  // "Next"
@@ -473,8 +478,13 @@ TEST_F(SongPagesAt720, EachPageShowsItsEightSongsAndAClickOnEachChoosesIt) {
             const u32 text = picture.count({100, u32(top + 4.0f), 640, u32(top + rowHeight - 4.0f)}, WHITE);
             EXPECT_GT(text, 100u) << "page " << page + 1 << " row " << row + 1 << " shows its song";
         }
+        // The row under the pointer is highlighted, and only that row.
+        const SPicture pointed = pointAt(640.0f, f32(rowMiddle(2)), "song_pages_720_pointed.png");
+        EXPECT_THAT(pointed.rgb(1100, rowMiddle(2)), RgbNear(over(BUTTON_FOCUS_COLOUR), 4)) << "page " << page + 1;
+        EXPECT_THAT(pointed.rgb(1100, rowMiddle(3)), testing::Not(RgbNear(over(BUTTON_FOCUS_COLOUR), 40)))
+            << "page " << page + 1;
         for (int row = 0; row < 8; ++row) {
-            click(640.0f, 190.0f * unit + rowHeight * (f32(row) + 0.5f));
+            click(640.0f, f32(rowMiddle(row)));
             EXPECT_EQ(shownScreen(), "Difficulty") << "page " << page + 1 << " row " << row + 1;
             EXPECT_EQ(uiVariable(UIVAR_SELECTED_SONG_INDEX), page * 8 + row) << "page " << page + 1 << " row " << row + 1;
             switchWidgetByName("TopLevelSwitcher", "SongList");
