@@ -32,7 +32,6 @@
 #include "world/state/boss_encounter.h"
 #include "world/world_step.h"
 
-#include <bit>
 #include <cfloat>
 #include <set>
 #include <string>
@@ -297,8 +296,7 @@ TEST_F(BossPlayTest, EachBadTuningValueOrPartStopsTheSpawnWithItsMessage) {
         {E_BOSS_DANCER, [](ClEntity* b) -> u32& { return child(findBossTuningBlock(b, "boss_dancer_params"), {2})->children.count; },
          0, "lists no position"},
         {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return child(waveBlock(b), {21})->number; }, 0, "bar speed must be above 0"},
-        {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return child(waveBlock(b), {18})->number; }, std::bit_cast<u32>(-1.0f),
-         "longest travel time must be above 0"},
+        {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return child(waveBlock(b), {18})->number; }, 0, "longest travel time must be above 0"},
         {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return child(waveBlock(b), {20, 1})->children.count; }, 0, "stage 1 has no pattern"},
         {E_BOSS_THE_WAVE, [](ClEntity* b) -> u32& { return child(waveBlock(b), {20, 2, 0, 1})->number; }, 8,
          "pattern 0 of stage 2 names segment 8"},
