@@ -324,6 +324,13 @@ TEST_F(SoundMixer, DamagedOrForeignDataIsRefused) {
     SCreateSoundInfo user = userStreamInfo(&readSource, nullptr, 0, 0);
     user.format = E_SOUNDFORMAT_NONE;
     EXPECT_EQ(m_system.createStream(nullptr, 0x4C8, &user, &sound), E_SOUND_ERR_INVALID_PARAM);
+    const auto atRate = [&](u32 rate) {
+        const std::vector<u8> wav = wavImage({.channels = 1, .rate = rate}, pcm16Bytes({1, 2}));
+        return create(wav, u32(wav.size()));
+    };
+    EXPECT_EQ(atRate(384001), E_SOUND_ERR_FORMAT) << "past the highest rate";
+    EXPECT_EQ(atRate(384000), E_SOUND_OK) << "the highest rate";
+    sound.release();
 }
 
 TEST_F(SoundMixer, FileStreamFromARangeAndOggFromMemoryPlay) {
