@@ -223,7 +223,7 @@ TEST(SoundBankLoad, AFlagOtherThanZeroIsFatal) {
     EXPECT_EXIT(loadSoundBank("ZUNO_SFX", 1), ::testing::ExitedWithCode(3), "flag 1");
 }
 
-TEST_F(SoundEngine, TimelinePlayersRunOutAndAStaleStopFreesNothing) {
+TEST_F(SoundEngine, TimelinePlayersRunOutFinishAfterTheirLastEventAndAStaleStopFreesNothing) {
     std::vector<STimelinePlayerRef> players;
     for (u32 i = 0; i < TIMELINE_PLAYER_POOL_SIZE; ++i) players.push_back(startTimelinePlayer(crc32TextNoCase("timed")));
     EXPECT_NE(players.back().player, nullptr);
@@ -232,6 +232,10 @@ TEST_F(SoundEngine, TimelinePlayersRunOutAndAStaleStopFreesNothing) {
     EXPECT_NE(startTimelinePlayer(crc32TextNoCase("timed")).player, nullptr);
     stopTimelinePlayer(players[0]);  // stale: its record went to the player just started
     EXPECT_EQ(startTimelinePlayer(crc32TextNoCase("timed")).player, nullptr);
+    // Past the last event (0.5 s) the players finish, and the next frame takes their records back.
+    advanceTimelinePlayers(0.6f);
+    advanceTimelinePlayers(0.0f);
+    EXPECT_NE(startTimelinePlayer(crc32TextNoCase("timed")).player, nullptr);
 }
 
 TEST_F(SoundEngine, SongPlaysThroughTheCodecStreamPlayerUntilItsEnd) {
