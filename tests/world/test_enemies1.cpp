@@ -1,6 +1,8 @@
 // The staff weapons and their enemies (the round-staff gun and its ring, the staff star), the
 // aimed gun, conditional destruction, wave-flag parts, the swinging arm and the boss head's gun and
 // shield, each in a short scripted play with beats delivered by the song clock's dispatcher.
+#include "core/game_clock.h"
+#include "render/draw_lists.h"
 #include "tests/world/atom_test_support.h"
 #include "tests/world/world_test_support.h"
 #include "world/atoms/atom.h"
@@ -18,6 +20,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <utility>
 
 using namespace world_test;
 
@@ -76,9 +79,20 @@ TEST_F(EnemiesTest, TheRoundStaffGunFillsItsRingOnTheBeatLaunchesItAtTheShipAndG
     ClAtom_Bullet_RoundStaff* firstRing = gun->ringAtom;
     EXPECT_EQ(firstRing->noteCount, 2);
     EXPECT_EQ(firstRing->collidable, 0u);
+    // Held, every note is drawn, even when its blink is on (the first note's is at 0.1 s); once
+    // launched the notes blink.
+    const auto notesDrawnAtBlink = [&] {
+        const f64 was = std::exchange(g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime, 0.1);
+        clearDrawListHalf(PRODUCER_HALF);
+        firstRing->draw();
+        g_aGameClocks[GAME_CLOCK_GAMEPLAY].totalTime = was;
+        return producerCounts().quads;
+    };
+    EXPECT_EQ(notesDrawnAtBlink(), firstRing->notes.count);
     playSong(0.25f);
     ASSERT_NE(entityRefGet(gun->heldBullet), first) << "launched on the third beat, the next ring grown";
     EXPECT_EQ(firstRing->collidable, 1u);
+    EXPECT_LT(notesDrawnAtBlink(), firstRing->notes.count);
     EXPECT_EQ(gun->ringAtom->noteCount, 0);
     const ClVec3 launched = positionOf(first);
     playSong(1.0f);
