@@ -72,6 +72,7 @@ TEST(SoundBankWriter, MistakesAreReportedWithTheirLine) {
     EXPECT_EQ(parseError("bank B\ncue A\n  sample a.wav 1 timeline\n"),
               "ZUNO_SFX.cues:2: sample 'a.wav' has no timeline 'a'");
     EXPECT_EQ(parseError("bank B\ntimeline t\n  track 1 0.5 0.25\n"), "ZUNO_SFX.cues:3: event times must ascend");
+    EXPECT_EQ(parseError("bank B\ncue A\n  mix 1 loud voice\n"), "ZUNO_SFX.cues:3: 'mix' continues with 'scale'");
     EXPECT_EQ(parseError("bank B\ncue A\n  sample " + std::string(64, 'x') + "\n"),
               "ZUNO_SFX.cues:3: sample file name longer than 63 characters");
 
