@@ -201,6 +201,8 @@ TEST_F(Atoms, BulletLooksFollowTypeAndLevel) {
     EXPECT_EQ(getBulletColour(params), 0xFF00FFFFu);
     params.bullType = 9;
     EXPECT_EQ(getBulletColour(params), 0xFF7040F0u);
+    params.bullLev = 3;
+    EXPECT_EQ(getBulletColour(params), 0xFF00FF00u);
 
     EXPECT_EQ(fatalReasonOf([&] { bullet(20, 0)->draw(); }), "ClAtom_Bullet::draw: bullet type 20");
 }
