@@ -6,6 +6,9 @@
 #include "world/entity/processor.h"
 #include "world/processors/boss_support.h"
 
+#include <algorithm>
+#include <cstdint>
+
 using namespace world_test;
 
 namespace {
@@ -31,6 +34,14 @@ TEST_F(WorldGuards, BadDataValuesAreClampedOrRefused) {
     EXPECT_EQ(bossRandomInRange(5, 2), 5);
     EXPECT_EQ(bossRandomInRange(5, 2), 5);
     EXPECT_EQ(bossRandomInRange(-1, -9), -1);
+    // A range holds both its ends and nothing past them.
+    s32 least = INT32_MAX, most = INT32_MIN;
+    for (int draw = 0; draw < 200; ++draw) {
+        least = std::min(least, bossRandomInRange(2, 4));
+        most = std::max(most, bossRandomInRange(2, 4));
+    }
+    EXPECT_EQ(least, 2);
+    EXPECT_EQ(most, 4);
     EXPECT_EQ(fraction(5.0f), 1.0f);
     EXPECT_EQ(fraction(0.0f), 0.0f);
     EXPECT_EQ(fraction(-1.0f), 0.0f);
