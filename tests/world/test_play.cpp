@@ -212,6 +212,7 @@ TEST_F(PlayTest, AForcedIndexMarksOnlyThisPlaysProgressNeverTheSavedOne) {
     chooseSessionBoss(g_PlayRecord.song);
     ASSERT_NE(bossEntity(), nullptr);
     EXPECT_EQ(g_PlayRecord.boss.beaten[1][2], 1) << "this play counts the bosses before as beaten";
+    EXPECT_EQ(g_PlayRecord.boss.beaten[2][0], 0) << "but none of the forced boss's own";
     // The forced boss won in this play: the save still gets the table as it was.
     g_PlayRecord.boss.beaten[2][1] = 1;
     SBossLibraryState saved = g_PlayRecord.boss;
