@@ -59,7 +59,8 @@ TEST(HttpClient, AClosedPortFailsToConnect) {
 }
 
 TEST(HttpClient, AddressesAreAHostWithAnOptionalPortAndBadOnesAndPagesSendNothing) {
-    for (const char* good : {"leaderboard.example", "127.0.0.1:8080"}) EXPECT_TRUE(isValidHttpAddress(good)) << good;
+    for (const char* good : {"leaderboard.example", "127.0.0.1:8080", "host:1", "host:65535"})
+        EXPECT_TRUE(isValidHttpAddress(good)) << good;
     EXPECT_FALSE(isValidHttpAddress(nullptr));
     for (const char* bad : {"", ":80", "host:", "host:0", "host:65536", "host:12a", "user@host", "host/path", "http://host"})
         EXPECT_FALSE(isValidHttpAddress(bad)) << bad;
