@@ -37,8 +37,9 @@ TEST_F(WorldGuards, BadDataValuesAreClampedOrRefused) {
     // A range holds both its ends and nothing past them.
     s32 least = INT32_MAX, most = INT32_MIN;
     for (int draw = 0; draw < 200; ++draw) {
-        least = std::min(least, bossRandomInRange(2, 4));
-        most = std::max(most, bossRandomInRange(2, 4));
+        const s32 drawn = bossRandomInRange(2, 4);
+        least = std::min(least, drawn);
+        most = std::max(most, drawn);
     }
     EXPECT_EQ(least, 2);
     EXPECT_EQ(most, 4);
