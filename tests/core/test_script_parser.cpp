@@ -146,7 +146,8 @@ TEST_F(ScriptParser, FatalProblemsNameFileAndOffset) {
     // The longest name is looked for, one longer refused; both are quoted cut short.
     const std::string longest(767, 'n'), quoted = "\"" + std::string(60, 'n') + "...\"";
     EXPECT_EQ(fatalReasonOfParse("<<inject[" + longest + "]>>"), "test.txt:0: include " + quoted + " cannot be read");
-    EXPECT_EQ(fatalReasonOfParse("<<inject[" + longest + "n]>>"), "test.txt:0: include name " + quoted + " must hold 1 to 767 characters");
+    EXPECT_EQ(fatalReasonOfParse("<<inject[" + longest + "n]>>"),
+              "test.txt:0: include name " + quoted + " must hold 1 to 767 characters");
     // Nothing stays registered from a parse that stopped.
     EXPECT_EQ(shapeOf("A { _class; }"), "A!{_class}");
 }
